@@ -1,0 +1,22 @@
+# Warnings and sanitizers for the project's own targets.
+add_library(paddlestone_options INTERFACE)
+target_compile_options(paddlestone_options INTERFACE -Wall -Wextra)
+target_include_directories(paddlestone_options INTERFACE "${PROJECT_SOURCE_DIR}/src")
+
+if(PADDLESTONE_SANITIZE AND PADDLESTONE_TSAN)
+  message(FATAL_ERROR "PADDLESTONE_SANITIZE and PADDLESTONE_TSAN exclude each other")
+endif()
+if(PADDLESTONE_SANITIZE)
+  set(_san -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
+  add_compile_options(${_san})
+  add_link_options(-fsanitize=address,undefined)
+endif()
+if(PADDLESTONE_TSAN)
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+endif()
+
+# Adds the standard options to a project target.
+function(paddlestone_target target)
+  target_link_libraries(${target} PRIVATE paddlestone_options)
+endfunction()

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <irrlicht.h>
+
+namespace test {
+
+// An engine device on the null video driver: no window, no X server. The engine's own
+// console chatter is silenced unless a test installs a receiver of its own.
+irr::IrrlichtDevice* createNullDevice(irr::IEventReceiver* receiver = nullptr);
+
+// Owns a null device for the scope of a test.
+class NullDevice {
+public:
+    explicit NullDevice(irr::IEventReceiver* receiver = nullptr)
+        : device(createNullDevice(receiver)) {}
+    ~NullDevice() {
+        if (device)
+            device->drop();
+    }
+    NullDevice(const NullDevice&) = delete;
+    NullDevice& operator=(const NullDevice&) = delete;
+
+    irr::IrrlichtDevice* get() const { return device; }
+    irr::IrrlichtDevice* operator->() const { return device; }
+
+private:
+    irr::IrrlichtDevice* device;
+};
+
+} // namespace test
