@@ -45,7 +45,9 @@ void appendUtf8(std::string& out, char32_t c) {
 }
 
 std::string describeFrame(int index, const platform::StackFrame& frame) {
-    std::string line = "#" + std::to_string(index) + " ";
+    std::string line = "#";
+    line += std::to_string(index);
+    line += ' ';
     if (!frame.function.empty()) {
         line += frame.function;
     } else {
@@ -54,8 +56,12 @@ std::string describeFrame(int index, const platform::StackFrame& frame) {
                       static_cast<unsigned long long>(frame.address));
         line += address;
     }
-    if (!frame.file.empty())
-        line += " at " + frame.file + ":" + std::to_string(frame.line);
+    if (!frame.file.empty()) {
+        line += " at ";
+        line += frame.file;
+        line += ':';
+        line += std::to_string(frame.line);
+    }
     return line;
 }
 
