@@ -4,6 +4,7 @@
 #include "core/Log.h"
 #include "core/SafeWrite.h"
 #include "core/SettingsTable.h"
+#include "core/Utf8.h"
 #include "core/XmlFile.h"
 
 #include <cerrno>
@@ -362,7 +363,7 @@ void setSettingBool(const char* key, bool value) {
 
 void setSettingString(const char* key, const char* value) {
     if (io::IAttributes* a = settingsAttributes(key))
-        a->setAttribute(key, value ? value : "");
+        a->setAttribute(key, fromUtf8(value).c_str());
 }
 
 void setSettingString(const char* key, const wchar_t* value) {

@@ -70,11 +70,12 @@ private:
 int getSettingInt(const char* key);
 float getSettingFloat(const char* key);
 bool getSettingBool(const char* key);
-std::string getSettingString(const char* key);
+std::string getSettingString(const char* key); // UTF-8
 std::wstring getSettingStringW(const char* key);
 
 // Writes of the program's settings by key (added when missing); nothing without a settings
-// object or attribute set. The file is written by GameSettings::save.
+// object or attribute set. Narrow texts are UTF-8, like getSettingString's answers. The
+// file is written by GameSettings::save.
 void setSettingInt(const char* key, int value);
 void setSettingFloat(const char* key, float value);
 void setSettingBool(const char* key, bool value);

@@ -2,6 +2,7 @@
 
 #include "core/Globals.h"
 #include "core/LogManager.h"
+#include "core/Utf8.h"
 #include "platform/CallStack.h"
 
 #include <cstdarg>
@@ -22,26 +23,6 @@ void writeLinesToStandardOutput(const std::vector<std::string>& lines) {
         std::fputc('\n', stdout);
     }
     std::fflush(stdout);
-}
-
-void appendUtf8(std::string& out, char32_t c) {
-    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
-        c = 0xFFFD;
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
 }
 
 std::string describeFrame(int index, const platform::StackFrame& frame) {
@@ -66,15 +47,6 @@ std::string describeFrame(int index, const platform::StackFrame& frame) {
 }
 
 } // namespace
-
-std::string toUtf8(const wchar_t* text) {
-    std::string out;
-    if (!text)
-        return out;
-    for (; *text; ++text)
-        appendUtf8(out, static_cast<char32_t>(*text));
-    return out;
-}
 
 void logMessage(const char* text, irr::ELOG_LEVEL level) {
     if (!text)

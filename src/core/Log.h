@@ -28,6 +28,3 @@ void logMessagePair(const wchar_t* text, const wchar_t* second);
 // line, one line per frame (innermost first, starting with the caller), a closing line.
 // Safe from any thread; without a log manager the block goes to standard output.
 void logCallstack();
-
-// Wide text as UTF-8.
-std::string toUtf8(const wchar_t* text);

@@ -1,6 +1,6 @@
 #include "core/SettingsTable.h"
 
-#include "core/Log.h"
+#include "core/Utf8.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -12,52 +12,45 @@
 
 namespace {
 
-constexpr SettingDefinition intSetting(const char* key, int value) {
+constexpr SettingDefinition setting(const char* key, SettingType type, double number) {
     SettingDefinition d;
     d.key = key;
-    d.type = SettingType::Int;
-    d.defaultNumber = value;
+    d.type = type;
+    d.defaultNumber = number;
     return d;
 }
 
-constexpr SettingDefinition intSetting(const char* key, int value, int minimum, int maximum) {
-    SettingDefinition d = intSetting(key, value);
+constexpr SettingDefinition ranged(SettingDefinition d, double minimum, double maximum) {
     d.ranged = true;
     d.minimum = minimum;
     d.maximum = maximum;
     return d;
 }
 
+constexpr SettingDefinition intSetting(const char* key, int value) {
+    return setting(key, SettingType::Int, value);
+}
+
+constexpr SettingDefinition intSetting(const char* key, int value, int minimum, int maximum) {
+    return ranged(intSetting(key, value), minimum, maximum);
+}
+
 constexpr SettingDefinition floatSetting(const char* key, double value) {
-    SettingDefinition d;
-    d.key = key;
-    d.type = SettingType::Float;
-    d.defaultNumber = value;
-    return d;
+    return setting(key, SettingType::Float, value);
 }
 
 constexpr SettingDefinition floatSetting(const char* key, double value, double minimum,
                                          double maximum) {
-    SettingDefinition d = floatSetting(key, value);
-    d.ranged = true;
-    d.minimum = minimum;
-    d.maximum = maximum;
-    return d;
+    return ranged(floatSetting(key, value), minimum, maximum);
 }
 
 constexpr SettingDefinition boolSetting(const char* key, bool value) {
-    SettingDefinition d;
-    d.key = key;
-    d.type = SettingType::Bool;
-    d.defaultNumber = value ? 1.0 : 0.0;
-    return d;
+    return setting(key, SettingType::Bool, value ? 1.0 : 0.0);
 }
 
 constexpr SettingDefinition textSetting(const char* key, const char* value,
                                         std::span<const char* const> choices = {}) {
-    SettingDefinition d;
-    d.key = key;
-    d.type = SettingType::Text;
+    SettingDefinition d = setting(key, SettingType::Text, 0.0);
     d.defaultText = value;
     d.choices = choices;
     return d;

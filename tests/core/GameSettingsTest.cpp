@@ -199,6 +199,7 @@ TEST_F(GameSettingsTest, EditedValuesSurviveALoadSaveCycle) {
         setSettingBool("Graphics_Shadows", false);
         setSettingString("Game_Language", L"Fran\u00e7ais <\"&>");
         setSettingString("Graphics_Driver", "Burnings");
+        setSettingString("Mod_Greeting", "Gr\xC3\xBC\xC3\x9F dich");
         EXPECT_EQ(saveCapturing(settings), "");
     }
     GameSettings settings;
@@ -210,6 +211,7 @@ TEST_F(GameSettingsTest, EditedValuesSurviveALoadSaveCycle) {
     EXPECT_EQ(getSettingString("Game_Language"), "Fran\xC3\xA7"
                                                  "ais <\"&>");
     EXPECT_EQ(getSettingString("Graphics_Driver"), "Burnings");
+    EXPECT_EQ(getSettingStringW("Mod_Greeting"), L"Gr\u00fc\u00df dich");
     // A key the game does not know stays in the file with its type.
     ASSERT_NE(settings.getAttributes(), nullptr);
     EXPECT_EQ(settings.getAttributes()->getAttributeType("Mod_CustomKey"), io::EAT_INT);
