@@ -295,8 +295,7 @@ void GameSettings::save() {
             writer->drop();
             // The engine's writer reports no write errors (a full disk cuts the file short):
             // the file replaces the player's only after it has been read back whole.
-            const FileContent check = readSettingsFile(fileSystem, file.tempPath());
-            if (check.complete && check.wrongTypeKeys.empty())
+            if (readSettingsFile(fileSystem, file.tempPath()).complete)
                 file.commit();
             else
                 logMessage(std::string(logErrorPrefix) + "Settings not saved: the new \"" +
