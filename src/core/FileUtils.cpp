@@ -1,5 +1,6 @@
 #include "core/FileUtils.h"
 
+#include "core/Log.h"
 #include "platform/Kernel.h"
 
 bool createDirectoryPath(const std::string& path) {
@@ -20,4 +21,12 @@ bool createDirectoryPath(const std::string& path) {
             return false;
     }
     return platform::createDirectory(normalized) || platform::directoryExists(normalized);
+}
+
+std::string saveFolderPath() {
+    const std::string folder = platform::userDataFolder("Paddlestone");
+    if (!createDirectoryPath(folder))
+        logMessage(std::string(logErrorPrefix) + "Could not create the save folder \"" + folder +
+                   "\".");
+    return folder;
 }

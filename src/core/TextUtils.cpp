@@ -72,3 +72,30 @@ std::size_t splitString(const std::wstring& text, wchar_t delimiter,
     }
     return parts.size();
 }
+
+namespace {
+
+template <class Char>
+Char foldAsciiLetter(Char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<Char>(c - 'A' + 'a') : c;
+}
+
+template <class Char>
+bool equalsFolded(std::basic_string_view<Char> a, std::basic_string_view<Char> b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (foldAsciiLetter(a[i]) != foldAsciiLetter(b[i]))
+            return false;
+    return true;
+}
+
+} // namespace
+
+bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
+    return equalsFolded(a, b);
+}
+
+bool equalsIgnoringAsciiCase(std::wstring_view a, std::wstring_view b) {
+    return equalsFolded(a, b);
+}

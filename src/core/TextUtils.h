@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 #include <vector>
 
 // A time in seconds as "H:MM:SS", hours without leading zeros, followed by ".mmm" when
@@ -18,3 +19,8 @@ std::wstring formatTimeW(irr::f32 seconds, bool withMilliseconds, bool naForZero
 // number of parts. Empty parts between delimiters are kept; an empty text has no parts.
 std::size_t splitString(const std::wstring& text, wchar_t delimiter,
                         std::vector<std::wstring>& parts);
+
+// True when the texts are equal with the letters A-Z matched regardless of case. No other
+// character is folded: accented letters and the rest compare exactly, whatever the locale.
+bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b);
+bool equalsIgnoringAsciiCase(std::wstring_view a, std::wstring_view b);

@@ -58,6 +58,18 @@ std::string environmentVariable(const char* name) {
     return value ? value : "";
 }
 
+std::string userDataFolder(const std::string& application) {
+    // The base folder rules say a relative XDG_DATA_HOME is to be ignored.
+    const std::string dataHome = environmentVariable("XDG_DATA_HOME");
+    if (!dataHome.empty() && dataHome.front() == '/')
+        return dataHome + "/" + application;
+    std::string home = environmentVariable("HOME");
+    if (home.empty())
+        if (const passwd* pw = ::getpwuid(::geteuid()))
+            home = pw->pw_dir ? pw->pw_dir : "";
+    return home + "/.local/share/" + application;
+}
+
 std::string userName() {
     if (const passwd* pw = ::getpwuid(::geteuid()))
         return pw->pw_name;

@@ -22,6 +22,10 @@ bool createDirectory(const std::string& path);
 bool directoryExists(const std::string& path);
 bool fileExists(const std::string& path);
 
+// The user's folder for an application's data files: $XDG_DATA_HOME/<application> when that
+// variable holds an absolute path, else ~/.local/share/<application>. Not created here.
+std::string userDataFolder(const std::string& application);
+
 // A process environment variable; empty when unset.
 std::string environmentVariable(const char* name);
 std::string userName();

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 
 namespace fs = std::filesystem;
@@ -55,3 +56,27 @@ TEST(CreateDirectoryPathTest, EmptyPathFails) {
 }
 
 } // namespace
+
+TEST(SaveFolderPathTest, DataHomeFolderCreatedWhenMissing) {
+    test::TempDir dir;
+    const char* previous = std::getenv("XDG_DATA_HOME");
+    const std::string kept = previous ? previous : "";
+    ::setenv("XDG_DATA_HOME", dir.file("data home").c_str(), 1);
+    const std::string folder = saveFolderPath();
+    EXPECT_EQ(folder, dir.file("data home") + "/Paddlestone");
+    EXPECT_TRUE(fs::is_directory(folder));
+
+    // A relative data home is not a data home: the folder under the home folder is used.
+    ::setenv("XDG_DATA_HOME", "relative/data", 1);
+    const char* home = std::getenv("HOME");
+    const std::string keptHome = home ? home : "";
+    ::setenv("HOME", dir.file("home").c_str(), 1);
+    EXPECT_EQ(saveFolderPath(), dir.file("home") + "/.local/share/Paddlestone");
+    EXPECT_TRUE(fs::is_directory(dir.file("home/.local/share/Paddlestone")));
+    if (home)
+        ::setenv("HOME", keptHome.c_str(), 1);
+    if (previous)
+        ::setenv("XDG_DATA_HOME", kept.c_str(), 1);
+    else
+        ::unsetenv("XDG_DATA_HOME");
+}

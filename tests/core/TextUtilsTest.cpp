@@ -105,3 +105,17 @@ TEST(SplitStringTest, EmptyTextHasNoPartsAndTheListIsReplaced) {
 }
 
 } // namespace
+
+TEST(EqualsIgnoringAsciiCaseTest, FoldsOnlyTheLettersAToZ) {
+    EXPECT_TRUE(equalsIgnoringAsciiCase("Content/Levels/Pumps_Main.irr",
+                                        "content/levels/PUMPS_MAIN.IRR"));
+    EXPECT_TRUE(equalsIgnoringAsciiCase(L"Church.irr", L"CHURCH.irr"));
+    EXPECT_TRUE(equalsIgnoringAsciiCase("", ""));
+    // Characters next to the letters in the code table are not letters.
+    EXPECT_FALSE(equalsIgnoringAsciiCase("@[`{", "`{@["));
+    EXPECT_FALSE(equalsIgnoringAsciiCase("a_b", "A-B"));
+    // Letters outside A-Z keep their case.
+    EXPECT_FALSE(equalsIgnoringAsciiCase(L"\u00c9glise", L"\u00e9glise"));
+    EXPECT_TRUE(equalsIgnoringAsciiCase(L"\u00c9GLISE", L"\u00c9glise"));
+    EXPECT_FALSE(equalsIgnoringAsciiCase("Level", "Level2"));
+}

@@ -1,0 +1,636 @@
+#include "level/SaveManager.h"
+
+#include "core/FileUtils.h"
+#include "core/Globals.h"
+#include "core/Log.h"
+#include "core/SafeWrite.h"
+#include "core/TextUtils.h"
+#include "core/Utf8.h"
+#include "core/XmlFile.h"
+#include "level/LevelRunRecord.h"
+
+#include <irrlicht.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <cwchar>
+#include <dirent.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using namespace irr;
+
+namespace {
+
+constexpr const wchar_t* rootElement = L"PaddlestoneSave";
+// A save is a few kilobytes; anything far larger is not one.
+constexpr std::size_t maximumFileSize = 8 * 1024 * 1024;
+
+// Keys of the story and free-play groups.
+constexpr const char* keyAutoSaveExists = "AutoSaveExists";
+constexpr const char* keyAutoSavePath = "AutoSavePath";
+constexpr const char* keyAutoSaveCheckpoint = "AutoSaveCheckpoint";
+constexpr const char* keyGameBeaten = "GameBeaten";
+constexpr const char* keyTieEquipped = "TieEquipped";
+constexpr const char* keyAllowStoryTime = "AllowStoryTime";
+constexpr const char* keyStoryTime = "StoryTime";
+// Keys of the statistics group. The best story time lives here so that starting a new
+// story (which empties the story group) keeps it.
+constexpr const char* keyBestStoryTime = "BestStoryTime";
+constexpr const char* keyLevelsFinished = "LevelsFinished";
+constexpr const char* keyGamesFinished = "GamesFinished";
+constexpr const char* keyLosses = "Losses";
+constexpr const char* keyPlayTime = "PlayTime";
+
+constexpr const char* groupNames[SaveManager::GroupCount] = {
+    "Save", "FreeplaySave", "Ties", "Levels", "LevelLength", "Statistics"};
+
+// "YYYY-MM-DD_HH-MM-SS"
+constexpr std::size_t backupDateLength = 19;
+
+// What reading a save file gave.
+struct FileRead {
+    bool complete = false; // the root element opened and closed
+    std::string problem;
+    int skippedEntries = 0;
+};
+
+std::string utf8(const wchar_t* text) {
+    return text ? toUtf8(text) : std::string();
+}
+
+void addEntry(io::IXMLReader* reader, io::IAttributes* group, FileRead& result) {
+    const std::wstring type = reader->getNodeName();
+    const wchar_t* name = reader->getAttributeValue(L"name");
+    const wchar_t* value = reader->getAttributeValue(L"value");
+    if (!name || !*name || !value) {
+        ++result.skippedEntries;
+        return;
+    }
+    const std::string key = utf8(name);
+    // A name given twice keeps its first value.
+    if (group->existsAttribute(key.c_str()))
+        return;
+    if (type == L"int")
+        group->addInt(key.c_str(), static_cast<s32>(std::wcstol(value, nullptr, 10)));
+    else if (type == L"float")
+        group->addFloat(key.c_str(), std::wcstof(value, nullptr));
+    else if (type == L"bool")
+        group->addBool(key.c_str(), std::wcscmp(value, L"true") == 0);
+    else if (type == L"string")
+        group->addString(key.c_str(), value);
+    else
+        ++result.skippedEntries;
+}
+
+// Reads the entries of the group element the reader stands on, up to its closing element.
+// False when the file ends first.
+bool readGroup(io::IXMLReader* reader, io::IAttributes* group, FileRead& result) {
+    int depth = 0; // elements open inside the group
+    while (reader->read()) {
+        switch (reader->getNodeType()) {
+        case io::EXN_ELEMENT:
+            if (depth == 0 && group)
+                addEntry(reader, group, result);
+            if (!reader->isEmptyElement())
+                ++depth;
+            break;
+        case io::EXN_ELEMENT_END:
+            if (depth == 0)
+                return true;
+            --depth;
+            break;
+        default:
+            break;
+        }
+    }
+    return false;
+}
+
+// Reads a save file into the groups (emptied first). The groups hold what could be read
+// even when the file turns out incomplete; the caller decides what to keep.
+FileRead readSaveFile(io::IFileSystem* fileSystem, const std::string& path,
+                      io::IAttributes* const* groups) {
+    FileRead result;
+    for (int g = 0; g < SaveManager::GroupCount; ++g)
+        groups[g]->clear();
+
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        result.problem = std::string("it cannot be opened: ") + std::strerror(errno);
+        return result;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        result.problem = "it is not a file";
+        return result;
+    }
+    if (info.st_size == 0) {
+        result.problem = "it is empty";
+        return result;
+    }
+    if (static_cast<unsigned long long>(info.st_size) > maximumFileSize) {
+        result.problem = "it is far too large";
+        return result;
+    }
+    io::IXMLReader* reader = createGuardedXMLReader(fileSystem, path, maximumFileSize);
+    if (!reader) {
+        result.problem = "it cannot be opened";
+        return result;
+    }
+    bool inRoot = false;
+    bool sawRoot = false;
+    bool endedEarly = false;
+    while (!result.complete && !endedEarly && reader->read()) {
+        const io::EXML_NODE node = reader->getNodeType();
+        if (node == io::EXN_ELEMENT) {
+            if (!inRoot) {
+                if (std::wcscmp(reader->getNodeName(), rootElement) != 0)
+                    break; // not a save file
+                sawRoot = true;
+                inRoot = !reader->isEmptyElement();
+                result.complete = !inRoot;
+                continue;
+            }
+            io::IAttributes* group = nullptr;
+            for (int g = 0; g < SaveManager::GroupCount; ++g)
+                if (std::wcscmp(reader->getNodeName(), fromUtf8(groupNames[g]).c_str()) == 0)
+                    group = groups[g];
+            if (!reader->isEmptyElement() && !readGroup(reader, group, result))
+                endedEarly = true;
+        } else if (node == io::EXN_ELEMENT_END && inRoot) {
+            result.complete = true;
+        }
+    }
+    reader->drop();
+    if (!sawRoot)
+        result.problem = "it is not a save file";
+    else if (!result.complete)
+        result.problem = "it ends early";
+    return result;
+}
+
+bool writeSaveFile(io::IFileSystem* fileSystem, const std::string& path,
+                   io::IAttributes* const* groups) {
+    io::IXMLWriter* writer = fileSystem->createXMLWriter(io::path(path.c_str()));
+    if (!writer)
+        return false;
+    writer->writeXMLHeader();
+    writer->writeElement(rootElement, false);
+    writer->writeLineBreak();
+    for (int g = 0; g < SaveManager::GroupCount; ++g) {
+        const std::wstring groupElement = fromUtf8(groupNames[g]);
+        io::IAttributes* group = groups[g];
+        writer->writeElement(groupElement.c_str(), false);
+        writer->writeLineBreak();
+        for (u32 i = 0; i < group->getAttributeCount(); ++i) {
+            const std::wstring name = fromUtf8(group->getAttributeName(static_cast<s32>(i)));
+            const std::wstring value = group->getAttributeAsStringW(static_cast<s32>(i)).c_str();
+            writer->writeElement(group->getAttributeTypeString(static_cast<s32>(i)), true,
+                                 L"name", name.c_str(), L"value", value.c_str());
+            writer->writeLineBreak();
+        }
+        writer->writeClosingTag(groupElement.c_str());
+        writer->writeLineBreak();
+    }
+    writer->writeClosingTag(rootElement);
+    writer->writeLineBreak();
+    writer->drop();
+    return true;
+}
+
+bool isBackupName(const std::string& name) {
+    const std::string prefix = SaveManager::backupPrefix;
+    const std::string extension = SaveManager::saveExtension;
+    if (name.size() != prefix.size() + backupDateLength + extension.size() ||
+        name.compare(0, prefix.size(), prefix) != 0 ||
+        name.compare(name.size() - extension.size(), extension.size(), extension) != 0)
+        return false;
+    // Digits where the date has them, the separators where it has those.
+    const std::string date = name.substr(prefix.size(), backupDateLength);
+    const std::string pattern = "dddd-dd-dd_dd-dd-dd";
+    for (std::size_t i = 0; i < backupDateLength; ++i) {
+        if (pattern[i] == 'd' ? (date[i] < '0' || date[i] > '9') : date[i] != pattern[i])
+            return false;
+    }
+    return true;
+}
+
+// The file name part of a path ('/' or '\' separated).
+std::wstring_view fileNamePart(std::wstring_view path) {
+    const std::size_t slash = path.find_last_of(L"/\\");
+    return slash == std::wstring_view::npos ? path : path.substr(slash + 1);
+}
+
+bool isCheckpointFile(const wchar_t* path) {
+    const std::wstring_view name = fileNamePart(path);
+    for (const char* checkpoint : {storyCheckpointFileName, freeplayCheckpointFileName}) {
+        const std::wstring text = fromUtf8(checkpoint);
+        std::wstring binary = text.substr(0, text.rfind(L'.')) + fromUtf8(binaryCheckpointExtension);
+        if (equalsIgnoringAsciiCase(name, text) || equalsIgnoringAsciiCase(name, binary))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+const char* SaveManager::groupName(Group group) {
+    return group >= 0 && group < GroupCount ? groupNames[group] : "";
+}
+
+SaveManager::SaveManager(io::IFileSystem* fileSystem, const std::string& folder)
+    : fileSystem(fileSystem), folder(folder), now([] { return std::time(nullptr); }) {
+    if (fileSystem)
+        fileSystem->grab();
+    for (auto& group : groups)
+        group = fileSystem ? fileSystem->createEmptyAttributes() : nullptr;
+    if (!fileSystem || !groups[0])
+        logMessage(std::string(logErrorPrefix) + "The save manager has no file services.");
+    if (!createDirectoryPath(folder))
+        logMessage(std::string(logErrorPrefix) + "Could not create the save folder \"" + folder +
+                   "\".");
+}
+
+SaveManager::~SaveManager() {
+    for (auto* group : groups)
+        if (group)
+            group->drop();
+    if (fileSystem)
+        fileSystem->drop();
+}
+
+std::string SaveManager::getSavePath() const {
+    return folder + "/" + saveFileName;
+}
+
+std::string SaveManager::backupFileName(std::time_t when) {
+    std::tm local {};
+    localtime_r(&when, &local);
+    char date[32];
+    std::strftime(date, sizeof(date), "%Y-%m-%d_%H-%M-%S", &local);
+    return std::string(backupPrefix) + date + saveExtension;
+}
+
+std::vector<std::string> SaveManager::listBackups() const {
+    std::vector<std::string> names;
+    if (DIR* dir = ::opendir(folder.c_str())) {
+        while (const dirent* entry = ::readdir(dir))
+            if (isBackupName(entry->d_name))
+                names.push_back(entry->d_name);
+        ::closedir(dir);
+    }
+    // The date in the name sorts like the time.
+    std::sort(names.rbegin(), names.rend());
+    for (std::string& name : names)
+        name = folder + "/" + name;
+    return names;
+}
+
+void SaveManager::clearGroups() {
+    for (auto* group : groups)
+        group->clear();
+}
+
+bool SaveManager::load() {
+    if (!groups[0])
+        return false;
+    fileMustNotBeReplaced = false;
+    const std::string path = getSavePath();
+
+    struct stat info {};
+    const bool saveExists = ::lstat(path.c_str(), &info) == 0;
+    if (saveExists) {
+        const FileRead read = readSaveFile(fileSystem, path, groups);
+        if (read.complete) {
+            if (read.skippedEntries > 0)
+                logMessagef("%sThe save file \"%s\" has %d entries that could not be read; "
+                            "they are left out.",
+                            logWarningPrefix, path.c_str(), read.skippedEntries);
+            return true;
+        }
+        std::string line = std::string(logErrorPrefix) + "The save file \"" + path +
+                           "\" could not be read (" + read.problem + "). ";
+        if (keepFileAside(path)) {
+            line += "It is kept aside as \"" + keptAsidePath(path) + "\".";
+        } else {
+            fileMustNotBeReplaced = true;
+            line += std::string("It could not be kept aside (") + std::strerror(errno) +
+                    ") and will not be written over.";
+        }
+        logMessage(line);
+    } else {
+        logMessage("No save file \"" + path + "\" found.");
+    }
+
+    for (const std::string& backup : listBackups()) {
+        const FileRead read = readSaveFile(fileSystem, backup, groups);
+        if (read.complete) {
+            logMessage("Loaded the save from its backup \"" + backup + "\".");
+            return true;
+        }
+        logMessage(std::string(logWarningPrefix) + "The save backup \"" + backup +
+                   "\" could not be read (" + read.problem + ").");
+    }
+    clearGroups();
+    logMessage("Starting a new save.");
+    return false;
+}
+
+bool SaveManager::writeTo(const std::string& path) {
+    if (!groups[0])
+        return false;
+    createDirectoryPath(folder);
+    SafeFileWrite file(path);
+    if (!file.isOpen())
+        return false;
+    if (!writeSaveFile(fileSystem, file.tempPath(), groups)) {
+        logMessage(std::string(logErrorPrefix) + "Could not write \"" + file.tempPath() + "\".");
+        return false;
+    }
+    // The engine's writer reports no write errors (a full disk cuts the file short): the
+    // file replaces the old one only after it has been read back whole.
+    io::IAttributes* check[GroupCount] = {};
+    for (auto& group : check)
+        group = fileSystem->createEmptyAttributes();
+    const bool whole = readSaveFile(fileSystem, file.tempPath(), check).complete;
+    for (auto* group : check)
+        group->drop();
+    if (!whole) {
+        logMessage(std::string(logErrorPrefix) + "The save \"" + path +
+                   "\" could not be written whole; the old file is kept.");
+        return false;
+    }
+    return file.commit();
+}
+
+bool SaveManager::save() {
+    if (fileMustNotBeReplaced) {
+        logMessage(std::string(logErrorPrefix) + "Save not written: \"" + getSavePath() +
+                   "\" could not be read and is left as it is.");
+        return false;
+    }
+    return writeTo(getSavePath());
+}
+
+bool SaveManager::writeBackup() {
+    if (!writeTo(folder + "/" + backupFileName(now())))
+        return false;
+    pruneBackups();
+    return true;
+}
+
+void SaveManager::pruneBackups() {
+    const std::vector<std::string> backups = listBackups();
+    for (std::size_t i = keptBackupCount; i < backups.size(); ++i)
+        if (::unlink(backups[i].c_str()) != 0)
+            logMessage(std::string(logWarningPrefix) + "Could not remove the old save backup \"" +
+                       backups[i] + "\": " + std::strerror(errno));
+}
+
+void SaveManager::writeIfAutomatic() {
+    if (!automaticWriting)
+        return;
+    save();
+    writeBackup();
+}
+
+// --- autosave ------------------------------------------------------------------------------------
+
+bool SaveManager::getAutoSaveExists(bool story) const {
+    io::IAttributes* group = getModeGroup(story);
+    return group && group->getAttributeAsBool(keyAutoSaveExists);
+}
+
+void SaveManager::setAutoSaveExists(bool value, bool story) {
+    io::IAttributes* group = getModeGroup(story);
+    if (!group)
+        return;
+    if (group->existsAttribute(keyAutoSaveExists) &&
+        group->getAttributeAsBool(keyAutoSaveExists) == value)
+        return;
+    if (group->existsAttribute(keyAutoSaveExists))
+        group->setAttribute(keyAutoSaveExists, value);
+    else
+        group->addBool(keyAutoSaveExists, value);
+    writeIfAutomatic();
+}
+
+namespace {
+
+std::wstring getText(io::IAttributes* group, const char* key) {
+    if (!group || !group->existsAttribute(key))
+        return {};
+    return group->getAttributeAsStringW(key).c_str();
+}
+
+// Sets a text entry, adding it when absent; answers whether anything changed.
+bool setText(io::IAttributes* group, const char* key, const wchar_t* value) {
+    if (!group)
+        return false;
+    const wchar_t* text = value ? value : L"";
+    if (!group->existsAttribute(key)) {
+        group->addString(key, text);
+        return true;
+    }
+    if (group->getAttributeAsStringW(key) == text)
+        return false;
+    group->setAttribute(key, text);
+    return true;
+}
+
+// Sets a number entry, adding it when absent.
+void setFloat(io::IAttributes* group, const char* key, f32 value) {
+    if (group->existsAttribute(key))
+        group->setAttribute(key, value);
+    else
+        group->addFloat(key, value);
+}
+
+void addToInt(io::IAttributes* group, const char* key, s32 amount) {
+    if (group->existsAttribute(key))
+        group->setAttribute(key, group->getAttributeAsInt(key) + amount);
+    else
+        group->addInt(key, amount);
+}
+
+} // namespace
+
+std::wstring SaveManager::getAutoSavePath(bool story) const {
+    return getText(getModeGroup(story), keyAutoSavePath);
+}
+
+void SaveManager::setAutoSavePath(const wchar_t* path, bool story) {
+    if (setText(getModeGroup(story), keyAutoSavePath, path))
+        writeIfAutomatic();
+}
+
+std::wstring SaveManager::getAutoSaveCheckpoint(bool story) const {
+    return getText(getModeGroup(story), keyAutoSaveCheckpoint);
+}
+
+void SaveManager::setAutoSaveCheckpoint(const wchar_t* path, bool story) {
+    if (setText(getModeGroup(story), keyAutoSaveCheckpoint, path))
+        writeIfAutomatic();
+}
+
+bool SaveManager::isGameBeaten() const {
+    io::IAttributes* group = groups[Story];
+    return group && group->getAttributeAsBool(keyGameBeaten);
+}
+
+void SaveManager::setGameBeaten(bool value) {
+    io::IAttributes* group = groups[Story];
+    if (!group)
+        return;
+    if (group->existsAttribute(keyGameBeaten) && group->getAttributeAsBool(keyGameBeaten) == value)
+        return;
+    if (group->existsAttribute(keyGameBeaten))
+        group->setAttribute(keyGameBeaten, value);
+    else
+        group->addBool(keyGameBeaten, value);
+    writeIfAutomatic();
+}
+
+void SaveManager::resetStorySave() {
+    io::IAttributes* group = groups[Story];
+    if (!group)
+        return;
+    const bool hadTie = group->existsAttribute(keyTieEquipped);
+    // The equipped tie keeps its value and its type.
+    const std::wstring tieType = hadTie ? group->getAttributeTypeString(keyTieEquipped) : L"";
+    const std::wstring tieValue = getText(group, keyTieEquipped);
+    group->clear();
+    group->addBool(keyAllowStoryTime, true);
+    if (hadTie) {
+        if (tieType == L"int")
+            group->addInt(keyTieEquipped, static_cast<s32>(std::wcstol(tieValue.c_str(), nullptr, 10)));
+        else if (tieType == L"float")
+            group->addFloat(keyTieEquipped, std::wcstof(tieValue.c_str(), nullptr));
+        else if (tieType == L"bool")
+            group->addBool(keyTieEquipped, tieValue == L"true");
+        else
+            group->addString(keyTieEquipped, tieValue.c_str());
+    }
+    writeIfAutomatic();
+}
+
+// --- levels ------------------------------------------------------------------------------------------
+
+bool SaveManager::addUnlockedLevel(const wchar_t* path) {
+    io::IAttributes* group = groups[Levels];
+    if (!group || !path || !*path || isCheckpointFile(path) || isLevelUnlocked(path))
+        return false;
+    s32 index = static_cast<s32>(group->getAttributeCount());
+    while (group->existsAttribute(std::to_string(index).c_str()))
+        ++index;
+    group->addString(std::to_string(index).c_str(), path);
+    writeIfAutomatic();
+    return true;
+}
+
+bool SaveManager::isLevelUnlocked(const wchar_t* path) const {
+    io::IAttributes* group = groups[Levels];
+    if (!group || !path)
+        return false;
+    for (u32 i = 0; i < group->getAttributeCount(); ++i)
+        if (equalsIgnoringAsciiCase(group->getAttributeAsStringW(static_cast<s32>(i)).c_str(), path))
+            return true;
+    return false;
+}
+
+f32 SaveManager::getBestLevelTime(const wchar_t* path) const {
+    io::IAttributes* group = groups[LevelLength];
+    if (demoMode || !group || !path)
+        return 0.0f;
+    const std::string key = toUtf8(path);
+    return group->existsAttribute(key.c_str()) ? group->getAttributeAsFloat(key.c_str()) : 0.0f;
+}
+
+bool SaveManager::saveLevelLength(const wchar_t* path, f32 seconds) {
+    io::IAttributes* group = groups[LevelLength];
+    if (!group || !path || !*path || !(seconds > 0.0f))
+        return false;
+    const std::string key = toUtf8(path);
+    // A best time stays the best: a slower run does not replace it.
+    if (group->existsAttribute(key.c_str())) {
+        const f32 stored = group->getAttributeAsFloat(key.c_str());
+        if (stored > 0.0f && stored <= seconds)
+            return false;
+    }
+    setFloat(group, key.c_str(), seconds);
+    writeIfAutomatic();
+    return true;
+}
+
+f32 SaveManager::getBestStoryTime() const {
+    io::IAttributes* group = groups[Statistics];
+    if (demoMode || !group)
+        return 0.0f;
+    return group->getAttributeAsFloat(keyBestStoryTime);
+}
+
+f32 SaveManager::getStoryTime() const {
+    io::IAttributes* group = groups[Story];
+    return group ? group->getAttributeAsFloat(keyStoryTime) : 0.0f;
+}
+
+bool SaveManager::isStoryTimeAllowed() const {
+    io::IAttributes* group = groups[Story];
+    return group && group->getAttributeAsBool(keyAllowStoryTime);
+}
+
+// --- ties ----------------------------------------------------------------------------------------------
+
+void SaveManager::saveTieCollected(s32 tieID) {
+    io::IAttributes* group = groups[Ties];
+    if (tieID < 0) {
+        logMessage(std::string(logWarningPrefix) +
+                   "This tie needs a real ID above 0 set in order to be saved!");
+        return;
+    }
+    const std::string key = std::to_string(tieID);
+    if (!group || group->existsAttribute(key.c_str()))
+        return;
+    group->addInt(key.c_str(), tieID);
+    writeIfAutomatic();
+}
+
+bool SaveManager::isTieCollected(s32 tieID) const {
+    io::IAttributes* group = groups[Ties];
+    return tieID >= 0 && group && group->existsAttribute(std::to_string(tieID).c_str());
+}
+
+// --- statistics ------------------------------------------------------------------------------------
+
+void SaveManager::submitLevelStats(const LevelRunRecord& run, bool finishedGame) {
+    io::IAttributes* stats = groups[Statistics];
+    io::IAttributes* story = groups[Story];
+    if (!stats || !story)
+        return;
+    addToInt(stats, keyLevelsFinished, 1);
+    addToInt(stats, keyLosses, run.losses);
+    setFloat(stats, keyPlayTime, stats->getAttributeAsFloat(keyPlayTime) + run.levelTime);
+    if (run.countsStoryTime) {
+        setFloat(story, keyStoryTime, run.storyTime);
+        if (finishedGame && run.validTime && run.storyTime > 0.0f) {
+            const f32 best = stats->getAttributeAsFloat(keyBestStoryTime);
+            if (!stats->existsAttribute(keyBestStoryTime) || best <= 0.0f || run.storyTime < best)
+                setFloat(stats, keyBestStoryTime, run.storyTime);
+        }
+    }
+    if (finishedGame)
+        addToInt(stats, keyGamesFinished, 1);
+    writeIfAutomatic();
+}
+
+void createSaveManager(io::IFileSystem* fileSystem) {
+    delete saveManager;
+    saveManager = new SaveManager(fileSystem, saveFolderPath());
+    saveManager->load();
+}
+
+void destroySaveManager() {
+    delete saveManager;
+    saveManager = nullptr;
+}

@@ -1,0 +1,153 @@
+#pragma once
+
+#include <irrTypes.h>
+
+#include <ctime>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace irr::io {
+class IAttributes;
+class IFileSystem;
+} // namespace irr::io
+
+struct LevelRunRecord;
+
+// The checkpoint files of a story run and of free play, in the save folder. The level
+// manager writes them; they are never levels of their own.
+inline constexpr const char* storyCheckpointFileName = "checkpoint_story.irr";
+inline constexpr const char* freeplayCheckpointFileName = "checkpoint_freeplay.irr";
+inline constexpr const char* binaryCheckpointExtension = ".irrblvl";
+
+// The player's progress: the save file "save.tsav" in the save folder with its dated backups.
+//
+// The file is an XML document whose root element "PaddlestoneSave" holds one element per
+// group, each group an engine attribute set written in the engine's attribute manner:
+//
+//   <PaddlestoneSave>
+//     <Save> <bool name="AutoSaveExists" value="true"/> <string name="AutoSavePath" .../> </Save>
+//     <FreeplaySave> ... </FreeplaySave>
+//     <Ties> <int name="12" value="12"/> </Ties>                     (collected tie IDs)
+//     <Levels> <string name="0" value="Content/Levels/A.irr"/> </Levels> (unlocked levels)
+//     <LevelLength> <float name="Content/Levels/A.irr" value="93.5"/> </LevelLength>
+//     <Statistics> ... </Statistics>
+//   </PaddlestoneSave>
+//
+// Entries are int, float, bool or string elements with "name" and "value"; names and values
+// are Unicode text. An entry without a name or value, or of another type, is left out with a
+// warning; a group the program does not know is skipped.
+//
+// Writing never endangers the player's data: the whole file goes to a temporary file in the
+// save folder, is read back whole, and only then renamed over the old file. A backup
+// "savebackup_YYYY-MM-DD_HH-MM-SS.tsav" (the local time of the write) is written the same way
+// and only the ten newest backups are kept. A save file that cannot be read (empty, cut
+// short, not a save) is kept aside as "save.tsav.bad" with a log line and the newest
+// readable backup is loaded; with no readable save or backup the game starts a new save.
+class SaveManager {
+public:
+    static constexpr const char* saveFileName = "save.tsav";
+    static constexpr const char* backupPrefix = "savebackup_";
+    static constexpr const char* saveExtension = ".tsav";
+    static constexpr int keptBackupCount = 10;
+
+    // The groups, in file order.
+    enum Group { Story, Freeplay, Ties, Levels, LevelLength, Statistics, GroupCount };
+    static const char* groupName(Group group);
+
+    // The folder is created when missing. Nothing is read before load().
+    SaveManager(irr::io::IFileSystem* fileSystem, const std::string& folder);
+    ~SaveManager();
+    SaveManager(const SaveManager&) = delete;
+    SaveManager& operator=(const SaveManager&) = delete;
+
+    // Reads the save file (see the class comment for what happens when it cannot be read).
+    // True when a save or a backup was loaded; false when the game starts a new save.
+    bool load();
+    // Writes the save file; false (logged) when it could not be written, and the old file
+    // is then untouched.
+    bool save();
+    // Writes the dated backup of the current state and removes the oldest backups beyond
+    // the ten newest.
+    bool writeBackup();
+
+    // While on, every setter that changes the save writes the save file and its backup.
+    bool automaticWriting = true;
+
+    // The group's engine attribute set (never null once constructed with a file system).
+    irr::io::IAttributes* getGroup(Group group) const { return groups[group]; }
+    // The story group ("Save") or the free-play group ("FreeplaySave").
+    irr::io::IAttributes* getModeGroup(bool story) const { return groups[story ? Story : Freeplay]; }
+
+    // --- autosave of the story and of free play -------------------------------------------
+    bool getAutoSaveExists(bool story) const; // false when absent
+    void setAutoSaveExists(bool value, bool story);
+    std::wstring getAutoSavePath(bool story) const; // empty when absent
+    void setAutoSavePath(const wchar_t* path, bool story);
+    // The level the autosave's checkpoint belongs to ("AutoSaveCheckpoint").
+    std::wstring getAutoSaveCheckpoint(bool story) const;
+    void setAutoSaveCheckpoint(const wchar_t* path, bool story);
+    bool isGameBeaten() const;
+    void setGameBeaten(bool value = true);
+    // Empties the story group except its "TieEquipped" value and adds "AllowStoryTime" true;
+    // writes when automatic writing is on.
+    void resetStorySave();
+
+    // --- levels ---------------------------------------------------------------------------------
+    // Adds the path to the unlocked levels (named by its index in decimal) unless it is there
+    // already (A-Z case ignored) or is a checkpoint file; writes when it was added and
+    // automatic writing is on. Answers whether it was added.
+    bool addUnlockedLevel(const wchar_t* path);
+    bool isLevelUnlocked(const wchar_t* path) const; // A-Z case ignored
+    // The best time stored for the level path; 0 when none, and always 0 in demo mode.
+    irr::f32 getBestLevelTime(const wchar_t* path) const;
+    // Stores the play time under the level path unless a better (smaller) time is stored;
+    // writes when it was stored and automatic writing is on. Answers whether it was stored.
+    bool saveLevelLength(const wchar_t* path, irr::f32 seconds);
+    // The best story time; 0 when none, and always 0 in demo mode.
+    irr::f32 getBestStoryTime() const;
+    // The story total time reached so far in the current story ("StoryTime"; 0 when none).
+    irr::f32 getStoryTime() const;
+    // The story's time counts ("AllowStoryTime", which a new story sets).
+    bool isStoryTimeAllowed() const;
+
+    // --- ties --------------------------------------------------------------------------------------
+    // Records a collected tie under its ID in decimal; a negative ID logs a warning and
+    // records nothing. Writes when it was recorded and automatic writing is on.
+    void saveTieCollected(irr::s32 tieID);
+    bool isTieCollected(irr::s32 tieID) const;
+
+    // --- statistics ----------------------------------------------------------------------------
+    // A level run has ended: adds it to the statistics, keeps the story total reached, and
+    // when the game was finished on a run that counts story time, keeps the better story time.
+    void submitLevelStats(const LevelRunRecord& run, bool finishedGame);
+
+    // --- files ---------------------------------------------------------------------------------------
+    const std::string& getFolder() const { return folder; }
+    std::string getSavePath() const;
+    // The backup name of a moment: "savebackup_YYYY-MM-DD_HH-MM-SS.tsav" in local time.
+    static std::string backupFileName(std::time_t when);
+    // The backups in the folder, newest first (full paths).
+    std::vector<std::string> listBackups() const;
+    // The clock that dates the backups (tests set their own).
+    void setClock(std::function<std::time_t()> clock) { now = std::move(clock); }
+
+private:
+    bool writeTo(const std::string& path);
+    void writeIfAutomatic();
+    void clearGroups();
+    void pruneBackups();
+
+    irr::io::IFileSystem* fileSystem;
+    std::string folder;
+    irr::io::IAttributes* groups[GroupCount] = {};
+    std::function<std::time_t()> now;
+    // Set while the save file could be read neither fully nor kept aside: writing it would
+    // destroy it, so save() refuses.
+    bool fileMustNotBeReplaced = false;
+};
+
+// Start-up: creates the program's save manager (the global `saveManager`) on the engine
+// device's file services in the save folder, and loads the save. Shutdown: deletes it.
+void createSaveManager(irr::io::IFileSystem* fileSystem);
+void destroySaveManager();

@@ -1,0 +1,572 @@
+#include "level/SaveManager.h"
+
+#include "core/Globals.h"
+#include "level/LevelRunRecord.h"
+#include "support/FileSizeLimit.h"
+#include "support/NullDevice.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+#include <irrlicht.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+using namespace irr;
+
+namespace {
+
+// A fixed local time for the backup names: 2014-08-27 11:45:16 plus the given seconds.
+std::time_t localMoment(int extraSeconds = 0) {
+    std::tm t {};
+    t.tm_year = 2014 - 1900;
+    t.tm_mon = 7;
+    t.tm_mday = 27;
+    t.tm_hour = 11;
+    t.tm_min = 45;
+    t.tm_sec = 16 + extraSeconds;
+    t.tm_isdst = -1;
+    return std::mktime(&t);
+}
+
+class SaveManagerTest : public ::testing::Test {
+protected:
+    void SetUp() override { demoMode = false; }
+    void TearDown() override { demoMode = false; }
+
+    std::unique_ptr<SaveManager> makeManager(int clockSeconds = 0) {
+        auto manager = std::make_unique<SaveManager>(device->getFileSystem(), folder);
+        clock = clockSeconds;
+        manager->setClock([this] { return localMoment(clock); });
+        return manager;
+    }
+    // A manager that has loaded what is on the disk (its log lines are captured).
+    std::unique_ptr<SaveManager> loadedManager(bool* loaded = nullptr) {
+        auto manager = makeManager();
+        ::testing::internal::CaptureStdout();
+        const bool result = manager->load();
+        loadLog = ::testing::internal::GetCapturedStdout();
+        if (loaded)
+            *loaded = result;
+        return manager;
+    }
+
+    std::vector<std::string> folderEntries() const {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(folder))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    test::NullDevice device;
+    test::TempDir dir;
+    std::string folder = dir.file("Paddlestone");
+    std::string savePath = folder + "/save.tsav";
+    int clock = 0;
+    std::string loadLog;
+};
+
+bool contains(const std::string& text, const std::string& part) {
+    return text.find(part) != std::string::npos;
+}
+
+// --- file and groups ----------------------------------------------------------------------
+
+TEST_F(SaveManagerTest, CreatesTheFolderAndWritesEveryGroup) {
+    auto save = makeManager();
+    EXPECT_TRUE(std::filesystem::is_directory(folder));
+    save->automaticWriting = false;
+    save->setAutoSaveExists(true, true);
+    save->setAutoSavePath(L"Content/Levels/Church_Main.irr", false);
+    save->saveTieCollected(7);
+    save->addUnlockedLevel(L"Content/Levels/Church_Main.irr");
+    save->saveLevelLength(L"Content/Levels/Church_Main.irr", 93.5f);
+    ASSERT_TRUE(save->save());
+
+    // The groups appear as elements in the file order, under the root element.
+    io::IXMLReader* reader = device->getFileSystem()->createXMLReader(savePath.c_str());
+    ASSERT_NE(reader, nullptr);
+    std::vector<std::wstring> topElements;
+    int depth = 0;
+    while (reader->read()) {
+        if (reader->getNodeType() == io::EXN_ELEMENT) {
+            if (depth <= 1)
+                topElements.push_back(reader->getNodeName());
+            if (!reader->isEmptyElement())
+                ++depth;
+        } else if (reader->getNodeType() == io::EXN_ELEMENT_END) {
+            --depth;
+        }
+    }
+    reader->drop();
+    EXPECT_EQ(topElements, (std::vector<std::wstring>{L"PaddlestoneSave", L"Save", L"FreeplaySave",
+                                                      L"Ties", L"Levels", L"LevelLength",
+                                                      L"Statistics"}));
+    EXPECT_EQ(folderEntries(), std::vector<std::string>{"save.tsav"});
+}
+
+TEST_F(SaveManagerTest, RoundTripKeepsEveryValueAndType) {
+    {
+        auto save = makeManager();
+        save->automaticWriting = false;
+        save->setAutoSaveExists(true, true);
+        save->setAutoSavePath(L"Content/Levels/Pumps_Main.irr", true);
+        save->setAutoSaveCheckpoint(L"Content/Levels/Pumps_Main.irr", true);
+        save->setAutoSaveExists(false, false);
+        save->setAutoSavePath(L"Content/Levels/\u00c9glise \"&<>'.irr", false);
+        save->setGameBeaten();
+        save->getGroup(SaveManager::Story)->addInt("TieEquipped", 3);
+        save->getGroup(SaveManager::Freeplay)->addFloat("Score", 2.5f);
+        save->saveTieCollected(0);
+        save->saveTieCollected(12);
+        save->addUnlockedLevel(L"Content/Levels/A.irr");
+        save->addUnlockedLevel(L"Content/Levels/B.irr");
+        save->saveLevelLength(L"Content/Levels/A.irr", 61.25f);
+        ASSERT_TRUE(save->save());
+    }
+    bool loaded = false;
+    auto save = loadedManager(&loaded);
+    EXPECT_TRUE(loaded);
+    EXPECT_TRUE(save->getAutoSaveExists(true));
+    EXPECT_FALSE(save->getAutoSaveExists(false));
+    EXPECT_TRUE(save->getGroup(SaveManager::Freeplay)->existsAttribute("AutoSaveExists"));
+    EXPECT_EQ(save->getAutoSavePath(true), L"Content/Levels/Pumps_Main.irr");
+    EXPECT_EQ(save->getAutoSaveCheckpoint(true), L"Content/Levels/Pumps_Main.irr");
+    EXPECT_EQ(save->getAutoSavePath(false), L"Content/Levels/\u00c9glise \"&<>'.irr");
+    EXPECT_TRUE(save->isGameBeaten());
+    io::IAttributes* story = save->getGroup(SaveManager::Story);
+    EXPECT_EQ(story->getAttributeType("TieEquipped"), io::EAT_INT);
+    EXPECT_EQ(story->getAttributeAsInt("TieEquipped"), 3);
+    EXPECT_EQ(story->getAttributeType("GameBeaten"), io::EAT_BOOL);
+    EXPECT_FLOAT_EQ(save->getGroup(SaveManager::Freeplay)->getAttributeAsFloat("Score"), 2.5f);
+    EXPECT_TRUE(save->isTieCollected(0));
+    EXPECT_TRUE(save->isTieCollected(12));
+    EXPECT_FALSE(save->isTieCollected(11));
+    EXPECT_TRUE(save->isLevelUnlocked(L"Content/Levels/B.irr"));
+    EXPECT_EQ(save->getGroup(SaveManager::Levels)->getAttributeAsStringW("1"),
+              L"Content/Levels/B.irr");
+    EXPECT_FLOAT_EQ(save->getBestLevelTime(L"Content/Levels/A.irr"), 61.25f);
+}
+
+TEST_F(SaveManagerTest, MissingValuesAnswerTheirDefaults) {
+    auto save = makeManager();
+    EXPECT_FALSE(save->getAutoSaveExists(true));
+    EXPECT_FALSE(save->getAutoSaveExists(false));
+    EXPECT_EQ(save->getAutoSavePath(true), L"");
+    EXPECT_EQ(save->getAutoSaveCheckpoint(false), L"");
+    EXPECT_FALSE(save->isGameBeaten());
+    EXPECT_FLOAT_EQ(save->getBestLevelTime(L"Content/Levels/A.irr"), 0.0f);
+    EXPECT_FLOAT_EQ(save->getBestStoryTime(), 0.0f);
+    EXPECT_FALSE(save->isTieCollected(0));
+}
+
+// --- automatic writing and backups ----------------------------------------------------------
+
+TEST_F(SaveManagerTest, SetterWithAutomaticWritingWritesTheSaveAndADatedBackup) {
+    auto save = makeManager();
+    ASSERT_TRUE(save->automaticWriting); // on from the start
+    save->setAutoSaveExists(true, true);
+    EXPECT_EQ(folderEntries(),
+              (std::vector<std::string>{"save.tsav", "savebackup_2014-08-27_11-45-16.tsav"}));
+    EXPECT_EQ(SaveManager::backupFileName(localMoment(0)), "savebackup_2014-08-27_11-45-16.tsav");
+
+    // The same value again changes nothing and writes nothing.
+    clock = 1;
+    save->setAutoSaveExists(true, true);
+    save->setAutoSavePath(L"", true);
+    save->setAutoSavePath(L"", true);
+    EXPECT_EQ(folderEntries().size(), 3u); // the path was added once
+    clock = 2;
+    save->saveTieCollected(4);
+    save->saveTieCollected(4);
+    EXPECT_EQ(folderEntries().size(), 4u);
+}
+
+TEST_F(SaveManagerTest, WithoutAutomaticWritingSettersOnlyChangeTheState) {
+    auto save = makeManager();
+    save->automaticWriting = false;
+    save->setAutoSaveExists(true, true);
+    save->setAutoSavePath(L"Content/Levels/A.irr", false);
+    save->setAutoSaveCheckpoint(L"Content/Levels/A.irr", true);
+    save->setGameBeaten();
+    save->resetStorySave();
+    save->addUnlockedLevel(L"Content/Levels/A.irr");
+    save->saveLevelLength(L"Content/Levels/A.irr", 10.0f);
+    save->saveTieCollected(1);
+    save->submitLevelStats(LevelRunRecord{}, false);
+    EXPECT_TRUE(folderEntries().empty());
+    // The next write carries it all.
+    ASSERT_TRUE(save->save());
+    auto reloaded = loadedManager();
+    EXPECT_TRUE(reloaded->isTieCollected(1));
+    EXPECT_TRUE(reloaded->isLevelUnlocked(L"Content/Levels/A.irr"));
+}
+
+TEST_F(SaveManagerTest, KeepsOnlyTheTenNewestBackups) {
+    auto save = makeManager();
+    // A file of the player's with a similar name is not a backup.
+    ASSERT_TRUE(test::writeFileBytes(folder + "/savebackup_mine.tsav", "keep me"));
+    ASSERT_TRUE(test::writeFileBytes(folder + "/savebackup_2000-01-01_00-00-00.tsav.bad", "kept"));
+    for (int i = 0; i < 13; ++i) {
+        clock = i * 61; // a new minute each time
+        save->saveTieCollected(i);
+    }
+    const std::vector<std::string> backups = save->listBackups();
+    ASSERT_EQ(backups.size(), 10u);
+    EXPECT_EQ(backups.front(), folder + "/" + SaveManager::backupFileName(localMoment(12 * 61)));
+    EXPECT_EQ(backups.back(), folder + "/" + SaveManager::backupFileName(localMoment(3 * 61)));
+    EXPECT_FALSE(std::filesystem::exists(folder + "/" + SaveManager::backupFileName(localMoment(2 * 61))));
+    EXPECT_EQ(test::readFileBytes(folder + "/savebackup_mine.tsav"), "keep me");
+    EXPECT_TRUE(std::filesystem::exists(folder + "/savebackup_2000-01-01_00-00-00.tsav.bad"));
+    EXPECT_EQ(folderEntries().size(), 13u); // save, ten backups, the two other files
+}
+
+TEST_F(SaveManagerTest, TwoWritesInOneSecondShareTheBackup) {
+    auto save = makeManager();
+    save->saveTieCollected(1);
+    save->saveTieCollected(2);
+    EXPECT_EQ(save->listBackups().size(), 1u);
+    // The backup holds the later state.
+    std::filesystem::remove(savePath);
+    auto reloaded = loadedManager();
+    EXPECT_TRUE(reloaded->isTieCollected(2));
+}
+
+// --- operations ------------------------------------------------------------------------------------
+
+TEST_F(SaveManagerTest, NegativeTieIDIsRefusedWithAWarningAndZeroIsRecorded) {
+    auto save = makeManager();
+    save->automaticWriting = false;
+    ::testing::internal::CaptureStdout();
+    save->saveTieCollected(-1);
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+              "Warning: This tie needs a real ID above 0 set in order to be saved!\n");
+    EXPECT_EQ(save->getGroup(SaveManager::Ties)->getAttributeCount(), 0u);
+    EXPECT_FALSE(save->isTieCollected(-1));
+    save->saveTieCollected(0);
+    EXPECT_TRUE(save->isTieCollected(0));
+    EXPECT_EQ(save->getGroup(SaveManager::Ties)->getAttributeAsInt("0"), 0);
+    EXPECT_EQ(save->getGroup(SaveManager::Ties)->getAttributeType("0"), io::EAT_INT);
+}
+
+TEST_F(SaveManagerTest, ResetStorySaveKeepsTheEquippedTieAndAllowsStoryTime) {
+    auto save = makeManager();
+    save->automaticWriting = false;
+    io::IAttributes* story = save->getGroup(SaveManager::Story);
+    story->addString("TieEquipped", L"Content/Ties/Polka.png");
+    save->setAutoSaveExists(true, true);
+    save->setAutoSavePath(L"Content/Levels/A.irr", true);
+    save->setGameBeaten();
+    save->getGroup(SaveManager::Freeplay)->addBool("AutoSaveExists", true);
+    save->resetStorySave();
+    EXPECT_EQ(story->getAttributeCount(), 2u);
+    EXPECT_EQ(story->getAttributeAsStringW("TieEquipped"), L"Content/Ties/Polka.png");
+    EXPECT_TRUE(story->getAttributeAsBool("AllowStoryTime"));
+    EXPECT_TRUE(save->isStoryTimeAllowed());
+    EXPECT_FALSE(save->getAutoSaveExists(true));
+    EXPECT_FALSE(save->isGameBeaten());
+    EXPECT_TRUE(save->getAutoSaveExists(false)); // free play untouched
+
+    // Without an equipped tie only AllowStoryTime remains; with automatic writing it writes.
+    story->clear();
+    save->automaticWriting = true;
+    save->resetStorySave();
+    EXPECT_EQ(story->getAttributeCount(), 1u);
+    EXPECT_FALSE(story->existsAttribute("TieEquipped"));
+    EXPECT_TRUE(std::filesystem::exists(savePath));
+    EXPECT_EQ(save->listBackups().size(), 1u);
+}
+
+TEST_F(SaveManagerTest, UnlockedLevelsRefuseDuplicatesAndCheckpointFiles) {
+    auto save = makeManager();
+    save->automaticWriting = false;
+    EXPECT_TRUE(save->addUnlockedLevel(L"Content/Levels/Church_Main.irr"));
+    EXPECT_FALSE(save->addUnlockedLevel(L"content/levels/CHURCH_MAIN.IRR"));
+    EXPECT_FALSE(save->addUnlockedLevel(L"checkpoint_story.irr"));
+    EXPECT_FALSE(save->addUnlockedLevel(L"/home/p/.local/share/Paddlestone/checkpoint_freeplay.irr"));
+    EXPECT_FALSE(save->addUnlockedLevel(L"C:\\Save\\Checkpoint_Story.IRR"));
+    EXPECT_FALSE(save->addUnlockedLevel(L"checkpoint_freeplay.irrblvl"));
+    EXPECT_FALSE(save->addUnlockedLevel(L""));
+    EXPECT_TRUE(save->addUnlockedLevel(L"Content/Levels/checkpoint_story_intro.irr"));
+    io::IAttributes* levels = save->getGroup(SaveManager::Levels);
+    ASSERT_EQ(levels->getAttributeCount(), 2u);
+    EXPECT_STREQ(levels->getAttributeName(0), "0");
+    EXPECT_STREQ(levels->getAttributeName(1), "1");
+    EXPECT_TRUE(save->isLevelUnlocked(L"CONTENT/LEVELS/church_main.irr"));
+    EXPECT_FALSE(save->isLevelUnlocked(L"Content/Levels/Church_Main.ir"));
+    EXPECT_FALSE(save->isLevelUnlocked(L"Content\\Levels\\Church_Main.irr"));
+}
+
+TEST_F(SaveManagerTest, LevelLengthKeepsTheBestTime) {
+    auto save = makeManager();
+    save->automaticWriting = false;
+    const wchar_t* level = L"Content/Levels/A.irr";
+    EXPECT_TRUE(save->saveLevelLength(level, 80.0f));
+    EXPECT_FALSE(save->saveLevelLength(level, 95.0f));
+    EXPECT_FLOAT_EQ(save->getBestLevelTime(level), 80.0f);
+    EXPECT_TRUE(save->saveLevelLength(level, 72.5f));
+    EXPECT_FLOAT_EQ(save->getBestLevelTime(level), 72.5f);
+    EXPECT_FALSE(save->saveLevelLength(level, 0.0f));
+    EXPECT_FLOAT_EQ(save->getBestLevelTime(L"Content/Levels/B.irr"), 0.0f);
+}
+
+TEST_F(SaveManagerTest, StatisticsKeepTheStoryTotalAndTheBestStoryTime) {
+    auto save = makeManager();
+    save->automaticWriting = false;
+    LevelRunRecord run;
+    run.levelTime = 100.0f;
+    run.storyTime = 400.0f;
+    run.countsStoryTime = true;
+    run.losses = 2;
+    save->submitLevelStats(run, false);
+    EXPECT_FLOAT_EQ(save->getStoryTime(), 400.0f);
+    EXPECT_FLOAT_EQ(save->getBestStoryTime(), 0.0f);
+    run.storyTime = 900.0f;
+    save->submitLevelStats(run, true);
+    EXPECT_FLOAT_EQ(save->getBestStoryTime(), 900.0f);
+    run.storyTime = 1200.0f;
+    save->submitLevelStats(run, true);
+    EXPECT_FLOAT_EQ(save->getBestStoryTime(), 900.0f); // a slower story keeps the best
+    io::IAttributes* stats = save->getGroup(SaveManager::Statistics);
+    EXPECT_EQ(stats->getAttributeAsInt("LevelsFinished"), 3);
+    EXPECT_EQ(stats->getAttributeAsInt("GamesFinished"), 2);
+    EXPECT_EQ(stats->getAttributeAsInt("Losses"), 6);
+    EXPECT_FLOAT_EQ(stats->getAttributeAsFloat("PlayTime"), 300.0f);
+    // A new story starts its total again but keeps the best story time.
+    save->resetStorySave();
+    EXPECT_FLOAT_EQ(save->getStoryTime(), 0.0f);
+    EXPECT_FLOAT_EQ(save->getBestStoryTime(), 900.0f);
+    // A run that does not count story time leaves both alone.
+    run.countsStoryTime = false;
+    run.storyTime = 10.0f;
+    save->submitLevelStats(run, true);
+    EXPECT_FLOAT_EQ(save->getBestStoryTime(), 900.0f);
+    EXPECT_FLOAT_EQ(save->getStoryTime(), 0.0f);
+}
+
+TEST_F(SaveManagerTest, DemoModeHidesTheBestTimes) {
+    auto save = makeManager();
+    save->automaticWriting = false;
+    save->saveLevelLength(L"Content/Levels/A.irr", 50.0f);
+    LevelRunRecord run;
+    run.storyTime = 500.0f;
+    run.countsStoryTime = true;
+    save->submitLevelStats(run, true);
+    demoMode = true;
+    EXPECT_FLOAT_EQ(save->getBestLevelTime(L"Content/Levels/A.irr"), 0.0f);
+    EXPECT_FLOAT_EQ(save->getBestStoryTime(), 0.0f);
+    demoMode = false;
+    EXPECT_FLOAT_EQ(save->getBestLevelTime(L"Content/Levels/A.irr"), 50.0f);
+    EXPECT_FLOAT_EQ(save->getBestStoryTime(), 500.0f);
+}
+
+// --- the player's data survives -------------------------------------------------------------
+
+class SaveRobustnessTest : public SaveManagerTest {
+protected:
+    // Writes a save holding the tie and, with a later clock, its backup.
+    void writeSaveWithTie(int tie, int clockSeconds) {
+        auto save = makeManager(clockSeconds);
+        save->automaticWriting = false;
+        ::testing::internal::CaptureStdout();
+        save->load();
+        ::testing::internal::GetCapturedStdout();
+        save->saveTieCollected(tie);
+        ASSERT_TRUE(save->save());
+        ASSERT_TRUE(save->writeBackup());
+    }
+};
+
+TEST_F(SaveRobustnessTest, WriteKilledHalfwayLeavesThePreviousSaveLoadable) {
+    auto save = makeManager();
+    save->automaticWriting = false;
+    save->saveTieCollected(5);
+    ASSERT_TRUE(save->save());
+    const std::string before = test::readFileBytes(savePath);
+    ASSERT_FALSE(before.empty());
+
+    for (int i = 0; i < 50; ++i)
+        save->addUnlockedLevel((L"Content/Levels/Level" + std::to_wstring(i) + L".irr").c_str());
+    save->saveTieCollected(6);
+    // The size of the new file, from a backup written for the purpose.
+    ASSERT_TRUE(save->writeBackup());
+    const std::string backup = save->listBackups().front();
+    const std::size_t newSize = test::readFileBytes(backup).size();
+    std::filesystem::remove(backup);
+    ASSERT_GT(newSize, 2 * before.size());
+    ::testing::internal::CaptureStdout();
+    bool written = true;
+    {
+        // The write fails after half the bytes of the new file, as a full disk or a killed
+        // process would leave it.
+        test::FileSizeLimit limit(newSize / 2);
+        written = save->save();
+    }
+    const std::string log = ::testing::internal::GetCapturedStdout();
+    EXPECT_FALSE(written);
+    EXPECT_TRUE(contains(log, "ERROR: ")) << log;
+    EXPECT_EQ(test::readFileBytes(savePath), before);
+    EXPECT_EQ(folderEntries(), std::vector<std::string>{"save.tsav"}); // no temporary file left
+
+    bool loaded = false;
+    auto reloaded = loadedManager(&loaded);
+    EXPECT_TRUE(loaded);
+    EXPECT_TRUE(reloaded->isTieCollected(5));
+    EXPECT_FALSE(reloaded->isTieCollected(6));
+}
+
+TEST_F(SaveRobustnessTest, TemporaryFileOfAKilledWriteIsIgnored) {
+    writeSaveWithTie(3, 0);
+    const std::string whole = test::readFileBytes(savePath);
+    ASSERT_TRUE(test::writeFileBytes(savePath + ".tmp.Ab12Cd", whole.substr(0, whole.size() / 2)));
+    bool loaded = false;
+    auto save = loadedManager(&loaded);
+    EXPECT_TRUE(loaded);
+    EXPECT_TRUE(save->isTieCollected(3));
+    EXPECT_FALSE(contains(loadLog, "ERROR"));
+}
+
+struct BrokenSave {
+    const char* what;
+    std::string bytes; // empty: cut the real save in half
+};
+
+void PrintTo(const BrokenSave& broken, std::ostream* out) {
+    *out << broken.what;
+}
+
+class UnreadableSaveTest : public SaveRobustnessTest,
+                           public ::testing::WithParamInterface<BrokenSave> {};
+
+TEST_P(UnreadableSaveTest, IsKeptAsideAndTheNewestReadableBackupIsLoaded) {
+    writeSaveWithTie(1, 0);    // oldest backup
+    writeSaveWithTie(2, 60);   // the backup to be loaded
+    writeSaveWithTie(3, 120);  // the newest backup, which is broken below
+    const std::vector<std::string> backups = makeManager()->listBackups();
+    ASSERT_EQ(backups.size(), 3u);
+    const std::string whole = test::readFileBytes(savePath);
+    ASSERT_TRUE(test::writeFileBytes(backups[0], whole.substr(0, 40)));
+    const std::string broken =
+        GetParam().bytes.empty() ? whole.substr(0, whole.size() / 2) : GetParam().bytes;
+    ASSERT_TRUE(test::writeFileBytes(savePath, broken));
+
+    bool loaded = false;
+    auto save = loadedManager(&loaded);
+    EXPECT_TRUE(loaded);
+    EXPECT_TRUE(save->isTieCollected(2)) << loadLog;
+    EXPECT_FALSE(save->isTieCollected(3));
+    // The unreadable file is kept as it was, and the log says so.
+    EXPECT_FALSE(std::filesystem::exists(savePath));
+    EXPECT_EQ(test::readFileBytes(savePath + ".bad"), broken);
+    EXPECT_TRUE(contains(loadLog, "ERROR: The save file \"" + savePath + "\" could not be read"))
+        << loadLog;
+    EXPECT_TRUE(contains(loadLog, "kept aside as \"" + savePath + ".bad\"")) << loadLog;
+    EXPECT_TRUE(contains(loadLog, "Loaded the save from its backup \"" + backups[1] + "\"."))
+        << loadLog;
+
+    // The next write puts a whole save back in place.
+    save->saveTieCollected(9);
+    EXPECT_TRUE(std::filesystem::exists(savePath));
+    auto reloaded = loadedManager();
+    EXPECT_TRUE(reloaded->isTieCollected(2));
+    EXPECT_TRUE(reloaded->isTieCollected(9));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    BrokenFiles, UnreadableSaveTest,
+    ::testing::Values(BrokenSave{"Truncated", ""},
+                      BrokenSave{"Garbage", "\x01\x02garbage \xff\xfe<<>>&&"},
+                      BrokenSave{"OtherXml", "<?xml version=\"1.0\"?><Game><int name=\"a\" value=\"1\"/></Game>"},
+                      BrokenSave{"Unclosed", "<PaddlestoneSave><Ties><int name=\"3\" value=\"3\"/>"}),
+    [](const ::testing::TestParamInfo<BrokenSave>& info) { return std::string(info.param.what); });
+
+TEST_F(SaveRobustnessTest, EmptySaveFileIsUnreadable) {
+    writeSaveWithTie(2, 0);
+    ASSERT_TRUE(test::writeFileBytes(savePath, ""));
+    bool loaded = false;
+    auto save = loadedManager(&loaded);
+    EXPECT_TRUE(loaded);
+    EXPECT_TRUE(save->isTieCollected(2));
+    EXPECT_TRUE(contains(loadLog, "(it is empty)")) << loadLog;
+    EXPECT_TRUE(std::filesystem::exists(savePath + ".bad"));
+}
+
+TEST_F(SaveRobustnessTest, NoReadableSaveAtAllStartsANewOne) {
+    std::filesystem::create_directories(folder);
+    ASSERT_TRUE(test::writeFileBytes(savePath, "not a save"));
+    ASSERT_TRUE(test::writeFileBytes(folder + "/" + SaveManager::backupFileName(localMoment()), ""));
+    bool loaded = true;
+    auto save = loadedManager(&loaded);
+    EXPECT_FALSE(loaded);
+    EXPECT_TRUE(contains(loadLog, "Starting a new save.")) << loadLog;
+    for (int g = 0; g < SaveManager::GroupCount; ++g)
+        EXPECT_EQ(save->getGroup(static_cast<SaveManager::Group>(g))->getAttributeCount(), 0u);
+    EXPECT_EQ(test::readFileBytes(savePath + ".bad"), "not a save");
+    // The new save can be written.
+    save->saveTieCollected(1);
+    EXPECT_TRUE(loadedManager()->isTieCollected(1));
+}
+
+TEST_F(SaveRobustnessTest, NoFilesAtAllStartANewSave) {
+    bool loaded = true;
+    auto save = loadedManager(&loaded);
+    EXPECT_FALSE(loaded);
+    EXPECT_TRUE(contains(loadLog, "No save file")) << loadLog;
+    EXPECT_FALSE(contains(loadLog, "ERROR")) << loadLog;
+    EXPECT_TRUE(folderEntries().empty());
+}
+
+TEST_F(SaveRobustnessTest, MissingSaveWithBackupsLoadsTheNewestBackup) {
+    writeSaveWithTie(4, 0);
+    std::filesystem::remove(savePath);
+    bool loaded = false;
+    auto save = loadedManager(&loaded);
+    EXPECT_TRUE(loaded);
+    EXPECT_TRUE(save->isTieCollected(4));
+}
+
+TEST_F(SaveRobustnessTest, MalformedEntriesAreLeftOutOfAWholeFile) {
+    std::filesystem::create_directories(folder);
+    ASSERT_TRUE(test::writeFileBytes(
+        savePath, "<?xml version=\"1.0\"?>\n<PaddlestoneSave>\n"
+                  "<Save><bool name=\"AutoSaveExists\" value=\"true\"/><int value=\"3\"/>"
+                  "<vector3d name=\"V\" value=\"1, 2, 3\"/></Save>\n"
+                  "<Unknown><int name=\"x\" value=\"1\"/></Unknown>\n"
+                  "<Ties><int name=\"8\" value=\"8\"/><int name=\"8\" value=\"9\"/></Ties>\n"
+                  "</PaddlestoneSave>\n"));
+    bool loaded = false;
+    auto save = loadedManager(&loaded);
+    EXPECT_TRUE(loaded);
+    EXPECT_TRUE(save->getAutoSaveExists(true));
+    EXPECT_EQ(save->getGroup(SaveManager::Story)->getAttributeCount(), 1u);
+    EXPECT_EQ(save->getGroup(SaveManager::Ties)->getAttributeAsInt("8"), 8);
+    EXPECT_TRUE(contains(loadLog, "Warning: The save file")) << loadLog;
+    EXPECT_TRUE(std::filesystem::exists(savePath));
+}
+
+TEST_F(SaveRobustnessTest, BackupWriteThatFailsKeepsTheOlderBackups) {
+    writeSaveWithTie(1, 0);
+    auto save = makeManager(60);
+    ::testing::internal::CaptureStdout();
+    save->load();
+    ::testing::internal::GetCapturedStdout();
+    save->automaticWriting = false;
+    for (int i = 0; i < 50; ++i)
+        save->addUnlockedLevel((L"Content/Levels/Level" + std::to_wstring(i) + L".irr").c_str());
+    ::testing::internal::CaptureStdout();
+    bool written = true;
+    {
+        test::FileSizeLimit limit(test::readFileBytes(savePath).size() + 100);
+        written = save->writeBackup();
+    }
+    ::testing::internal::GetCapturedStdout();
+    EXPECT_FALSE(written);
+    EXPECT_EQ(save->listBackups(),
+              std::vector<std::string>{folder + "/" + SaveManager::backupFileName(localMoment(0))});
+}
+
+} // namespace
