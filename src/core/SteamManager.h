@@ -1,5 +1,8 @@
 #pragma once
 
+#include <string>
+#include <vector>
+
 // The store platform's achievements and statistics holder. There is no store platform
 // here: the holder exists so that its callers find it, and nothing sets its two flags.
 class SteamManager {
@@ -10,7 +13,12 @@ public:
     // is skipped while it is set.
     bool isOverlayActive() const { return overlayActive; }
 
+    // An achievement the game unlocked, handed to the platform.
+    void reportAchievement(const std::string& identifier) { reportedAchievements.push_back(identifier); }
+    const std::vector<std::string>& getReportedAchievements() const { return reportedAchievements; }
+
 private:
     bool available = false;
     bool overlayActive = false;
+    std::vector<std::string> reportedAchievements;
 };

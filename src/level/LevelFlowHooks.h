@@ -1,0 +1,33 @@
+#pragma once
+
+#include <irrTypes.h>
+#include <path.h>
+
+#include <functional>
+#include <string>
+
+struct CharacterProfile;
+struct SpriteAnimation;
+
+// Calls from the level flow and persistence code (caches, objectives, level events, sound
+// objects) into subsystems that arrive later, grouped by callee. Each slot is tested for
+// emptiness where it is called: an empty slot does nothing or answers the default written
+// next to it. The subsystem that lands fills its slots at start-up; tests fill them with
+// recording lambdas and call resetLevelFlowHooks() afterwards.
+struct LevelFlowHooks {
+    struct Characters {
+        // CharacterProfile::load of the file (empty: false, nothing loads).
+        std::function<bool(CharacterProfile& profile, const std::string& file)> loadProfile;
+        // CharacterProfile::finishLoad, after a successful load.
+        std::function<void(CharacterProfile& profile)> finishProfile;
+    } characters;
+
+    struct Render {
+        // Reads a sprite animation file into the animation (empty: false, nothing loads).
+        std::function<bool(SpriteAnimation& animation, const irr::io::path& file)> loadSpriteAnimation;
+    } render;
+};
+
+LevelFlowHooks& levelFlowHooks();
+// Empties every slot.
+void resetLevelFlowHooks();

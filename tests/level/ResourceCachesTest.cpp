@@ -1,0 +1,100 @@
+#include "level/ResourceCaches.h"
+
+#include "characters/CharacterProfile.h"
+#include "level/LevelFlowHooks.h"
+#include "render/SpriteAnimation.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+class ResourceCachesTest : public ::testing::Test {
+protected:
+    void TearDown() override {
+        resetLevelFlowHooks();
+        clearSpriteAnimationCache();
+    }
+    std::vector<std::string> calls;
+};
+
+TEST_F(ResourceCachesTest, ProfileIsLoadedOnceFinishedAndShared) {
+    auto& hooks = levelFlowHooks().characters;
+    hooks.loadProfile = [this](CharacterProfile& profile, const std::string& file) {
+        calls.push_back("load " + file + " " + profile.fileName);
+        return file != "Missing.xml";
+    };
+    hooks.finishProfile = [this](CharacterProfile& profile) {
+        calls.push_back("finish " + profile.fileName);
+    };
+    CharacterProfileCache cache;
+    CharacterProfile* guard = cache.get("Guard.xml");
+    ASSERT_NE(guard, nullptr);
+    EXPECT_NE(guard, cache.getDefault());
+    EXPECT_EQ(cache.get("Guard.xml"), guard);
+    EXPECT_EQ(calls, (std::vector<std::string>{"load Guard.xml Guard.xml", "finish Guard.xml"}));
+    EXPECT_EQ(cache.size(), 1u);
+
+    // A profile that cannot be loaded gives the default and is not kept.
+    calls.clear();
+    EXPECT_EQ(cache.get("Missing.xml"), cache.getDefault());
+    EXPECT_EQ(cache.get("Missing.xml"), cache.getDefault());
+    EXPECT_EQ(calls, (std::vector<std::string>{"load Missing.xml Missing.xml",
+                                               "load Missing.xml Missing.xml"}));
+    EXPECT_EQ(cache.size(), 1u);
+
+    // An empty name stands for the default profile file.
+    calls.clear();
+    CharacterProfile* standard = cache.get("");
+    EXPECT_EQ(standard->fileName, CharacterProfileCache::defaultProfileFile);
+    EXPECT_EQ(cache.get(CharacterProfileCache::defaultProfileFile), standard);
+    EXPECT_EQ(calls.size(), 2u);
+}
+
+TEST_F(ResourceCachesTest, WithoutTheLoaderEveryProfileIsTheDefault) {
+    CharacterProfileCache cache;
+    EXPECT_EQ(cache.get("Guard.xml"), cache.getDefault());
+    EXPECT_EQ(cache.get(""), cache.getDefault());
+    EXPECT_NE(cache.getDefault(), nullptr);
+    EXPECT_EQ(cache.size(), 0u);
+}
+
+TEST_F(ResourceCachesTest, SpriteAnimationIsReadOnceAndCopiedToEveryCaller) {
+    int reads = 0;
+    levelFlowHooks().render.loadSpriteAnimation = [&](SpriteAnimation& animation,
+                                                       const irr::io::path& file) {
+        ++reads;
+        if (file == "Broken.xml")
+            return false;
+        animation.fileName = file;
+        animation.firstFrame = 2;
+        animation.lastFrame = 9;
+        animation.length = 1.5f;
+        return true;
+    };
+    SpriteAnimation first;
+    first.finished.add(Delegate::function(+[] {}));
+    ASSERT_TRUE(getSpriteAnimation(first, "Content/Screens/HUD/TaskIcons.xml"));
+    SpriteAnimation second;
+    second.currentTime = 0.7f;
+    ASSERT_TRUE(getSpriteAnimation(second, "Content/Screens/HUD/TaskIcons.xml"));
+    EXPECT_EQ(reads, 1);
+    EXPECT_EQ(second.lastFrame, 9);
+    EXPECT_FLOAT_EQ(second.currentTime, 0.0f);
+    EXPECT_EQ(second.fileName, irr::io::path("Content/Screens/HUD/TaskIcons.xml"));
+    // The caller's finished list stays its own.
+    EXPECT_EQ(first.finished.size(), 1u);
+    EXPECT_EQ(second.finished.size(), 0u);
+
+    SpriteAnimation untouched;
+    untouched.firstFrame = 4;
+    EXPECT_FALSE(getSpriteAnimation(untouched, "Broken.xml"));
+    EXPECT_FALSE(getSpriteAnimation(untouched, "Broken.xml"));
+    EXPECT_EQ(untouched.firstFrame, 4);
+    EXPECT_EQ(reads, 3);
+    EXPECT_EQ(spriteAnimationCacheSize(), 1u);
+}
+
+} // namespace
