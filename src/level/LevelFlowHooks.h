@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+class LoadingOverlay;
 struct CharacterProfile;
 struct SpriteAnimation;
 
@@ -26,6 +27,13 @@ struct LevelFlowHooks {
         // Reads a sprite animation file into the animation (empty: false, nothing loads).
         std::function<bool(SpriteAnimation& animation, const irr::io::path& file)> loadSpriteAnimation;
     } render;
+
+    struct Gui {
+        // LoadingOverlay::draw: the cover for the overlay's mode, with its loading bar at
+        // the overlay's progress (the meter material's currentMeterValue = the progress,
+        // currentMeterAlpha = 1).
+        std::function<void(const LoadingOverlay& overlay)> drawLoadingOverlay;
+    } gui;
 };
 
 LevelFlowHooks& levelFlowHooks();
