@@ -6,6 +6,10 @@
 #include <functional>
 #include <string>
 
+namespace irr::scene {
+class ISceneNode;
+}
+
 class LoadingOverlay;
 struct CharacterProfile;
 struct SpriteAnimation;
@@ -26,6 +30,8 @@ struct LevelFlowHooks {
     struct Render {
         // Reads a sprite animation file into the animation (empty: false, nothing loads).
         std::function<bool(SpriteAnimation& animation, const irr::io::path& file)> loadSpriteAnimation;
+        // TextObject::rebuildMesh of a 3D text object ('text') with a bound text.
+        std::function<void(irr::scene::ISceneNode* textObject, const wchar_t* text)> rebuildTextMesh;
     } render;
 
     struct Gui {
