@@ -1,2 +1,10 @@
-// The game's entry point.
-int main() { return 0; }
+// The game's entry point: display scaling first, then the game routine, run again in the
+// same process for every restart it asks for. The optional argument names a level to play
+// instead of the title screen.
+#include "core/GameApplication.h"
+#include "platform/Dpi.h"
+
+int main(int argc, char** argv) {
+    platform::enableDpiAwareness();
+    return runGame(argc > 1 ? argv[1] : "");
+}
