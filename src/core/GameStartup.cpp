@@ -1,0 +1,202 @@
+// Start-up of the game routine: the first phase (working folder, settings, input manager,
+// log, engine device, screen and level managers) and the second (every other manager, the
+// physics world, the screens and the initial level), each step in its fixed order.
+#include "core/GameApplication.h"
+
+#include "core/DeviceSettings.h"
+#include "core/GameSettings.h"
+#include "core/Globals.h"
+#include "core/LanguageManager.h"
+#include "core/Log.h"
+#include "core/Utf8.h"
+#include "core/LogManager.h"
+#include "core/ProfilerManager.h"
+#include "core/ShellHooks.h"
+#include "core/SoundManager.h"
+#include "core/SteamManager.h"
+#include "core/Stopwatch.h"
+#include "platform/Kernel.h"
+#include "platform/Window.h"
+
+#include <irrlicht.h>
+
+namespace {
+
+// Until the input manager exists, this receiver takes the device's events: it hands the
+// engine's log lines to the log file, as the input manager does.
+class LogForwardingReceiver : public irr::IEventReceiver {
+public:
+    bool OnEvent(const irr::SEvent& event) override {
+        if (event.EventType == irr::EET_LOG_TEXT_EVENT && logManager)
+            logManager->log(event.LogEvent.Text);
+        return false;
+    }
+};
+
+} // namespace
+
+bool GameApplication::startPhaseOne() {
+    ShellHooks& hooks = shellHooks();
+    checkWorkingDirectory(platform::executablePath());
+
+    gameSettings = new GameSettings();
+    gameSettings->load(false);
+    readStartupSettings();
+
+    // Logged before the device exists: this line reaches standard output only.
+    logMessage("Creating InputManager.");
+    if (hooks.input.create) {
+        eventReceiver = hooks.input.create();
+    } else {
+        standInReceiver = std::make_unique<LogForwardingReceiver>();
+        eventReceiver = standInReceiver.get();
+    }
+    logManager = new LogManager();
+    steamManager = new SteamManager();
+    if (!createDevice())
+        return false;
+    gameDifficulty = getSettingInt("Game_Difficulty");
+
+    logMessage("Creating ScreenManager.");
+    if (hooks.screens.create)
+        screenManager = hooks.screens.create(gameDevice);
+    logMessage("Creating LevelManager.");
+    if (hooks.level.create)
+        levelManager = hooks.level.create(gameDevice);
+    return true;
+}
+
+// Settings read once at start-up into program-wide values.
+void GameApplication::readStartupSettings() {
+    demoMode = getSettingBool("System_DemoMode");
+    logTriggers = getSettingBool("System_LogTriggers");
+    multiTaroMode = getSettingBool("System_MultiTaro");
+    baseShadowDistance = defaultBaseShadowDistance;
+}
+
+bool GameApplication::createDevice() {
+    irr::SIrrlichtCreationParameters params = deviceParametersFromSettings();
+    params.EventReceiver = eventReceiver;
+    gameDevice = irr::createDeviceEx(params);
+    if (!gameDevice) {
+        logMessage("ERROR: Could not create the engine device.");
+        return false;
+    }
+    irr::video::IVideoDriver* driver = gameDevice->getVideoDriver();
+    const irr::core::dimension2du size = driver->getScreenSize();
+    screenWidth = static_cast<irr::s32>(size.Width);
+    screenHeight = static_cast<irr::s32>(size.Height);
+    deviceFullscreenMode = getSettingInt("Graphics_FullscreenMode");
+    deviceVsync = params.Vsync;
+    if (deviceFullscreenMode == 2)
+        platform::removeWindowDecorations(gameDevice);
+    logManager->logVideoDriver(toUtf8(driver->getName()));
+    updateWindowCaption();
+
+    frameStopwatch = new Stopwatch(L"Frame", frameTargetInterval);
+    frameStopwatch->reset();
+    return true;
+}
+
+void GameApplication::showLoadingImage() {
+    irr::video::IVideoDriver* driver = gameDevice->getVideoDriver();
+    irr::video::ITexture* image = driver->getTexture(loadingImageFile);
+    if (!driver->beginScene(true, true, irr::video::SColor(0xFF000000)))
+        return;
+    if (image) {
+        const irr::core::dimension2du size = image->getOriginalSize();
+        driver->draw2DImage(image, irr::core::recti(0, 0, screenWidth, screenHeight),
+                            irr::core::recti(0, 0, static_cast<irr::s32>(size.Width),
+                                             static_cast<irr::s32>(size.Height)));
+    }
+    driver->endScene();
+}
+
+// The second phase (initGameManagers).
+bool GameApplication::initGameManagers() {
+    ShellHooks& hooks = shellHooks();
+    irr::scene::ISceneManager* scene = gameDevice->getSceneManager();
+    showLoadingImage();
+
+    if (hooks.input.init)
+        hooks.input.init(gameDevice);
+    if (hooks.input.resetInputState)
+        hooks.input.resetInputState();
+
+    logMessage("Creating PhysicsManager.");
+    if (hooks.physics.create)
+        physicsManager = hooks.physics.create();
+    if (hooks.level.init)
+        hooks.level.init();
+    if (hooks.level.createSaveManager) {
+        hooks.level.createSaveManager();
+        saveManagerCreated = true;
+    }
+    languageManager = new LanguageManager(gameDevice);
+    profilerManager = new ProfilerManager();
+
+    logMessage("Creating EffectHandler.");
+    EffectHandlerSetup effects;
+    effects.clearColour = sceneClearColour;
+    effects.shadowsEnabled = getSettingBool("Graphics_Shadows");
+    effects.shadowDistanceMode = getSettingInt("Graphics_ShadowDistance");
+    effects.renderCallbacksEnabled = getSettingBool("Graphics_Reflection");
+    effects.ssaoEnabled = false;
+    if (hooks.render.createEffectHandler)
+        effectHandler = hooks.render.createEffectHandler(gameDevice, effects);
+    logMessage("Creating LightManager.");
+    if (hooks.render.createLightManager)
+        lightManager = hooks.render.createLightManager(scene);
+    logMessage("Creating ShaderManager.");
+    if (hooks.render.createShaderManager)
+        shaderManager = hooks.render.createShaderManager(gameDevice);
+    logMessage("Creating ConfigTentMovement.");
+    if (hooks.input.createMovementObject)
+        movementObject = hooks.input.createMovementObject(scene);
+    if (hooks.characters.loadSuspicionConfig) {
+        hooks.characters.loadSuspicionConfig();
+        suspicionConfigLoaded = true;
+    }
+
+    if (hooks.level.registerSceneNodeFactory) {
+        hooks.level.registerSceneNodeFactory(scene);
+        sceneNodeFactoryRegistered = true;
+    }
+    if (hooks.screens.registerElementFactory) {
+        hooks.screens.registerElementFactory(gameDevice->getGUIEnvironment());
+        elementFactoryRegistered = true;
+    }
+    if (hooks.characters.createAnimatorFactory)
+        animatorFactory = hooks.characters.createAnimatorFactory(scene);
+
+    const int cameraCount = multiTaroMode ? maxCameraManagers : 1;
+    for (int viewport = 0; viewport < cameraCount && hooks.cameras.create; ++viewport)
+        cameraManagers[viewport] = hooks.cameras.create(viewport);
+
+    soundManager = new SoundManager();
+    soundManager->init();
+
+    if (physicsManager && hooks.physics.init && !hooks.physics.init()) {
+        logMessage("ERROR: Could not create PhysicsManager");
+        return false;
+    }
+
+    logMessage("Initializing ScreenManager.");
+    if (hooks.screens.subscribeLevelHandlers)
+        hooks.screens.subscribeLevelHandlers();
+    if (hooks.physics.bindResetScene)
+        hooks.physics.bindResetScene();
+    for (CameraManager* camera : cameraManagers)
+        if (camera && hooks.cameras.subscribeLeaveFreeCamera)
+            hooks.cameras.subscribeLeaveFreeCamera(camera);
+    if (hooks.render.bindLevelResets)
+        hooks.render.bindLevelResets();
+    if (hooks.screens.init)
+        hooks.screens.init();
+
+    levelOnCommandLine = !commandLineLevel.empty();
+    if (hooks.level.loadInitialLevel)
+        hooks.level.loadInitialLevel(irr::io::path(commandLineLevel.c_str()));
+    StartingUp = false;
+    return true;
+}
