@@ -16,6 +16,7 @@
 #include "core/SteamManager.h"
 #include "core/Stopwatch.h"
 #include "platform/Kernel.h"
+#include "platform/Power.h"
 #include "platform/Window.h"
 
 #include <irrlicht.h>
@@ -39,8 +40,15 @@ bool GameApplication::startPhaseOne() {
     ShellHooks& hooks = shellHooks();
     checkWorkingDirectory(platform::executablePath());
 
+    const bool firstRun = !platform::fileExists(GameSettings::defaultFileName);
     gameSettings = new GameSettings();
     gameSettings->load(false);
+    // A portable machine usually draws with integrated graphics: its first run starts with
+    // lighter shadows.
+    if (firstRun && platform::hasSystemBattery()) {
+        setSettingInt("Graphics_ShadowQuality", 512);
+        logMessage("First run on a portable machine: shadow quality lowered to 512.");
+    }
     readStartupSettings();
 
     // Logged before the device exists: this line reaches standard output only.
