@@ -81,15 +81,15 @@ bool GameApplication::startUp() { return startPhaseOne() && initGameManagers(); 
 void GameApplication::shutdownGame() {
     ShellHooks& hooks = shellHooks();
     // A physics step in flight finishes first.
-    if (physicsManager && hooks.physics.stepDuringRender)
-        hooks.physics.stepDuringRender();
+    if (physicsManager)
+        callHook(hooks.physics.stepDuringRender);
     clearPlayers();
 
-    if (levelManager && hooks.level.unloadAndDestroy)
-        hooks.level.unloadAndDestroy();
+    if (levelManager)
+        callHook(hooks.level.unloadAndDestroy);
     levelManager = nullptr;
-    if (screenManager && hooks.screens.destroy)
-        hooks.screens.destroy();
+    if (screenManager)
+        callHook(hooks.screens.destroy);
     screenManager = nullptr;
 
     if (gameSettings) {
@@ -97,27 +97,27 @@ void GameApplication::shutdownGame() {
         delete gameSettings;
         gameSettings = nullptr;
     }
-    if (movementObject && hooks.input.destroyMovementObject)
-        hooks.input.destroyMovementObject();
+    if (movementObject)
+        callHook(hooks.input.destroyMovementObject);
     movementObject = nullptr;
-    if (suspicionConfigLoaded && hooks.characters.unloadSuspicionConfig)
-        hooks.characters.unloadSuspicionConfig();
+    if (suspicionConfigLoaded)
+        callHook(hooks.characters.unloadSuspicionConfig);
     suspicionConfigLoaded = false;
-    if (physicsManager && hooks.physics.destroy)
-        hooks.physics.destroy();
+    if (physicsManager)
+        callHook(hooks.physics.destroy);
     physicsManager = nullptr;
 
     for (CameraManager*& camera : cameraManagers) {
-        if (camera && hooks.cameras.destroy)
-            hooks.cameras.destroy(camera);
+        if (camera)
+            callHook(hooks.cameras.destroy, camera);
         camera = nullptr;
     }
     delete soundManager;
     soundManager = nullptr;
     delete logManager;
     logManager = nullptr;
-    if (saveManagerCreated && hooks.level.destroySaveManager)
-        hooks.level.destroySaveManager();
+    if (saveManagerCreated)
+        callHook(hooks.level.destroySaveManager);
     saveManagerCreated = false;
     saveManager = nullptr;
     delete languageManager;
@@ -130,20 +130,20 @@ void GameApplication::shutdownGame() {
     steamManager = nullptr;
 
     // The managers that hold engine objects go before the device.
-    if (effectHandler && hooks.render.destroyEffectHandler)
-        hooks.render.destroyEffectHandler();
+    if (effectHandler)
+        callHook(hooks.render.destroyEffectHandler);
     effectHandler = nullptr;
-    if (lightManager && hooks.render.destroyLightManager)
-        hooks.render.destroyLightManager();
+    if (lightManager)
+        callHook(hooks.render.destroyLightManager);
     lightManager = nullptr;
-    if (animatorFactory && hooks.characters.destroyAnimatorFactory)
-        hooks.characters.destroyAnimatorFactory();
+    if (animatorFactory)
+        callHook(hooks.characters.destroyAnimatorFactory);
     animatorFactory = nullptr;
-    if (elementFactoryRegistered && hooks.screens.releaseElementFactory)
-        hooks.screens.releaseElementFactory();
+    if (elementFactoryRegistered)
+        callHook(hooks.screens.releaseElementFactory);
     elementFactoryRegistered = false;
-    if (sceneNodeFactoryRegistered && hooks.level.releaseSceneNodeFactory)
-        hooks.level.releaseSceneNodeFactory();
+    if (sceneNodeFactoryRegistered)
+        callHook(hooks.level.releaseSceneNodeFactory);
     sceneNodeFactoryRegistered = false;
 
     if (gameDevice) {
@@ -154,12 +154,12 @@ void GameApplication::shutdownGame() {
         gameDevice = nullptr;
     }
     // The input manager goes after the device whose events it received; the shader manager last.
-    if (inputManager && hooks.input.destroy)
-        hooks.input.destroy();
+    if (inputManager)
+        callHook(hooks.input.destroy);
     inputManager = nullptr;
     eventReceiver = nullptr;
     standInReceiver.reset();
-    if (shaderManager && hooks.render.destroyShaderManager)
-        hooks.render.destroyShaderManager();
+    if (shaderManager)
+        callHook(hooks.render.destroyShaderManager);
     shaderManager = nullptr;
 }

@@ -46,15 +46,8 @@
 
 #include <irrlicht.h>
 
-#include <type_traits>
 
 namespace {
-
-template <class... A>
-void call(const std::function<void(A...)>& slot, std::type_identity_t<A>... args) {
-    if (slot)
-        slot(args...);
-}
 
 Stopwatch* profilerWatch(ProfilerManager::Index index) {
     return profilerManager && profilerManager->isEnabled() ? &profilerManager->stopwatch(index) : nullptr;
@@ -70,7 +63,7 @@ int GameApplication::updateGame() {
 
     handleWindowFocus();
     if (physicsManager)
-        call(hooks.physics.endStep);
+        callHook(hooks.physics.endStep);
     if (soundManager)
         soundManager->applyFocus(windowFocused);
 
@@ -84,17 +77,17 @@ int GameApplication::updateGame() {
     frameUpdated = true;
 
     if (screenManager)
-        call(hooks.screens.updateDebugStats);
+        callHook(hooks.screens.updateDebugStats);
     if (physicsManager)
-        call(hooks.physics.updateStepCount);
-    call(hooks.input.update);
+        callHook(hooks.physics.updateStepCount);
+    callHook(hooks.input.update);
     if (screenManager)
-        call(hooks.screens.update);
+        callHook(hooks.screens.update);
     if (levelManager)
-        call(hooks.level.processLevelEvents);
+        callHook(hooks.level.processLevelEvents);
 
     irr::ITimer* timer = gameDevice->getTimer();
-    const bool inputAllowed = !screenManager || !hooks.screens.isInputAllowed || hooks.screens.isInputAllowed();
+    const bool inputAllowed = !screenManager || askHook(hooks.screens.isInputAllowed, true);
     if (inputAllowed || isGameRunningBehindScreen()) {
         if (timer->isStopped())
             timer->start();
@@ -102,25 +95,24 @@ int GameApplication::updateGame() {
             Stopwatch* objects = profilerWatch(ProfilerManager::Objects);
             if (objects)
                 objects->reset();
-            call(hooks.level.update);
+            callHook(hooks.level.update);
             if (objects)
                 objects->tick();
         }
         for (CameraManager* camera : cameraManagers)
             if (camera)
-                call(hooks.cameras.update, camera);
+                callHook(hooks.cameras.update, camera);
         if (levelManager)
-            call(hooks.level.runEndOfUpdateList);
+            callHook(hooks.level.runEndOfUpdateList);
     } else if (!timer->isStopped()) {
         timer->stop();
     }
 
     if (physicsManager) {
-        const bool gameUpdateAllowed =
-            !screenManager || !hooks.screens.isGameUpdateAllowed || hooks.screens.isGameUpdateAllowed();
+        const bool gameUpdateAllowed = !screenManager || askHook(hooks.screens.isGameUpdateAllowed, true);
         if (gameUpdateAllowed)
-            call(hooks.physics.beginStep);
-        call(hooks.physics.setFrameSimulatedTime, frameTargetInterval);
+            callHook(hooks.physics.beginStep);
+        callHook(hooks.physics.setFrameSimulatedTime, frameTargetInterval);
     }
 
     if (soundManager) {
@@ -168,31 +160,31 @@ void GameApplication::renderGame() {
     updateWindowCaption();
     if (!driver->beginScene(true, true, irr::video::SColor(sceneClearColour))) {
         if (screenManager)
-            call(hooks.screens.postRenderGUI, frameStopwatch->runningSum());
+            callHook(hooks.screens.postRenderGUI, frameStopwatch->runningSum());
     } else {
         if (effectHandler) {
-            call(hooks.render.updateCharacterTextures);
-            call(hooks.render.updateShadowCascades);
+            callHook(hooks.render.updateCharacterTextures);
+            callHook(hooks.render.updateShadowCascades);
         }
         syncPhysics();
         if (effectHandler)
-            call(hooks.render.runRenderCallbacks);
+            callHook(hooks.render.runRenderCallbacks);
         syncPhysics();
         if (effectHandler && hooks.render.drawScene)
             hooks.render.drawScene();
         else
             gameDevice->getSceneManager()->drawAll();
         if (physicsManager)
-            call(hooks.physics.drawDebug);
+            callHook(hooks.physics.drawDebug);
         if (screenManager && hooks.screens.draw)
             hooks.screens.draw();
         else
             gameDevice->getGUIEnvironment()->drawAll();
-        call(hooks.input.updateDeviceOverlays);
+        callHook(hooks.input.updateDeviceOverlays);
         driver->endScene();
     }
     if (isSimulationActive())
-        call(hooks.input.endFrame);
+        callHook(hooks.input.endFrame);
     if (rendering)
         rendering->tick();
 }

@@ -66,11 +66,9 @@ bool GameApplication::startPhaseOne() {
     gameDifficulty = getSettingInt("Game_Difficulty");
 
     logMessage("Creating ScreenManager.");
-    if (hooks.screens.create)
-        screenManager = hooks.screens.create(gameDevice);
+    screenManager = askHook(hooks.screens.create, nullptr, gameDevice);
     logMessage("Creating LevelManager.");
-    if (hooks.level.create)
-        levelManager = hooks.level.create(gameDevice);
+    levelManager = askHook(hooks.level.create, nullptr, gameDevice);
     return true;
 }
 
@@ -126,20 +124,14 @@ bool GameApplication::initGameManagers() {
     irr::scene::ISceneManager* scene = gameDevice->getSceneManager();
     showLoadingImage();
 
-    if (hooks.input.init)
-        hooks.input.init(gameDevice);
-    if (hooks.input.resetInputState)
-        hooks.input.resetInputState();
+    callHook(hooks.input.init, gameDevice);
+    callHook(hooks.input.resetInputState);
 
     logMessage("Creating PhysicsManager.");
-    if (hooks.physics.create)
-        physicsManager = hooks.physics.create();
-    if (hooks.level.init)
-        hooks.level.init();
-    if (hooks.level.createSaveManager) {
-        hooks.level.createSaveManager();
-        saveManagerCreated = true;
-    }
+    physicsManager = askHook(hooks.physics.create, nullptr);
+    callHook(hooks.level.init);
+    callHook(hooks.level.createSaveManager);
+    saveManagerCreated = true;
     languageManager = new LanguageManager(gameDevice);
     profilerManager = new ProfilerManager();
 
@@ -150,61 +142,46 @@ bool GameApplication::initGameManagers() {
     effects.shadowDistanceMode = getSettingInt("Graphics_ShadowDistance");
     effects.renderCallbacksEnabled = getSettingBool("Graphics_Reflection");
     effects.ssaoEnabled = false;
-    if (hooks.render.createEffectHandler)
-        effectHandler = hooks.render.createEffectHandler(gameDevice, effects);
+    effectHandler = askHook(hooks.render.createEffectHandler, nullptr, gameDevice, effects);
     logMessage("Creating LightManager.");
-    if (hooks.render.createLightManager)
-        lightManager = hooks.render.createLightManager(scene);
+    lightManager = askHook(hooks.render.createLightManager, nullptr, scene);
     logMessage("Creating ShaderManager.");
-    if (hooks.render.createShaderManager)
-        shaderManager = hooks.render.createShaderManager(gameDevice);
+    shaderManager = askHook(hooks.render.createShaderManager, nullptr, gameDevice);
     logMessage("Creating ConfigTentMovement.");
-    if (hooks.input.createMovementObject)
-        movementObject = hooks.input.createMovementObject(scene);
-    if (hooks.characters.loadSuspicionConfig) {
-        hooks.characters.loadSuspicionConfig();
-        suspicionConfigLoaded = true;
-    }
+    movementObject = askHook(hooks.input.createMovementObject, nullptr, scene);
+    // The suspicion rules' own result (0 read, -1 cannot open) does not stop the start-up.
+    askHook(hooks.characters.loadSuspicionConfig, 0);
+    suspicionConfigLoaded = true;
 
-    if (hooks.level.registerSceneNodeFactory) {
-        hooks.level.registerSceneNodeFactory(scene);
-        sceneNodeFactoryRegistered = true;
-    }
-    if (hooks.screens.registerElementFactory) {
-        hooks.screens.registerElementFactory(gameDevice->getGUIEnvironment());
-        elementFactoryRegistered = true;
-    }
-    if (hooks.characters.createAnimatorFactory)
-        animatorFactory = hooks.characters.createAnimatorFactory(scene);
+    callHook(hooks.level.registerSceneNodeFactory, scene);
+    sceneNodeFactoryRegistered = true;
+    callHook(hooks.screens.registerElementFactory, gameDevice->getGUIEnvironment());
+    elementFactoryRegistered = true;
+    animatorFactory = askHook(hooks.characters.createAnimatorFactory, nullptr, scene);
 
     const int cameraCount = multiTaroMode ? maxCameraManagers : 1;
-    for (int viewport = 0; viewport < cameraCount && hooks.cameras.create; ++viewport)
-        cameraManagers[viewport] = hooks.cameras.create(viewport);
+    for (int viewport = 0; viewport < cameraCount; ++viewport)
+        cameraManagers[viewport] = askHook(hooks.cameras.create, nullptr, viewport);
 
     soundManager = new SoundManager();
     soundManager->init();
 
-    if (physicsManager && hooks.physics.init && !hooks.physics.init()) {
+    if (physicsManager && !askHook(hooks.physics.init, true)) {
         logMessage("ERROR: Could not create PhysicsManager");
         return false;
     }
 
     logMessage("Initializing ScreenManager.");
-    if (hooks.screens.subscribeLevelHandlers)
-        hooks.screens.subscribeLevelHandlers();
-    if (hooks.physics.bindResetScene)
-        hooks.physics.bindResetScene();
+    callHook(hooks.screens.subscribeLevelHandlers);
+    callHook(hooks.physics.bindResetScene);
     for (CameraManager* camera : cameraManagers)
-        if (camera && hooks.cameras.subscribeLeaveFreeCamera)
-            hooks.cameras.subscribeLeaveFreeCamera(camera);
-    if (hooks.render.bindLevelResets)
-        hooks.render.bindLevelResets();
-    if (hooks.screens.init)
-        hooks.screens.init();
+        if (camera)
+            callHook(hooks.cameras.subscribeLeaveFreeCamera, camera);
+    callHook(hooks.render.bindLevelResets);
+    callHook(hooks.screens.init);
 
     levelOnCommandLine = !commandLineLevel.empty();
-    if (hooks.level.loadInitialLevel)
-        hooks.level.loadInitialLevel(irr::io::path(commandLineLevel.c_str()));
+    callHook(hooks.level.loadInitialLevel, irr::io::path(commandLineLevel.c_str()));
     StartingUp = false;
     return true;
 }

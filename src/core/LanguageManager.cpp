@@ -5,6 +5,7 @@
 #include "core/Log.h"
 #include "core/Utf8.h"
 #include "core/ShellHooks.h"
+#include "core/XmlFile.h"
 
 #include <irrlicht.h>
 
@@ -19,28 +20,62 @@ irr::core::stringw attribute(irr::io::IXMLReader& xml, const wchar_t* name) {
     return value ? irr::core::stringw(value) : irr::core::stringw();
 }
 
+// The font of each text role in the language list, in the order of LanguageManager::FontRole.
+struct FontField {
+    const wchar_t* fileKey;
+    const wchar_t* sizeKey;
+    irr::core::stringw LanguageInfo::*file;
+    irr::s32 LanguageInfo::*size;
+};
+constexpr FontField fontFields[] = {
+    {L"fontSubtitle", L"fontSizeSubtitle", &LanguageInfo::fontSubtitle, &LanguageInfo::fontSizeSubtitle},
+    {L"fontObjective", L"fontSizeObjective", &LanguageInfo::fontObjective, &LanguageInfo::fontSizeObjective},
+    {L"fontPause", L"fontSizePause", &LanguageInfo::fontPause, &LanguageInfo::fontSizePause},
+    {L"fontMenuLarge", L"fontSizeMenuLarge", &LanguageInfo::fontMenuLarge, &LanguageInfo::fontSizeMenuLarge},
+    {L"fontMenuMedium", L"fontSizeMenuMedium", &LanguageInfo::fontMenuMedium, &LanguageInfo::fontSizeMenuMedium},
+    {L"fontMenuSmall", L"fontSizeMenuSmall", &LanguageInfo::fontMenuSmall, &LanguageInfo::fontSizeMenuSmall},
+};
+constexpr int fontRoleCount = static_cast<int>(sizeof(fontFields) / sizeof(fontFields[0]));
+
 LanguageInfo readLanguage(irr::io::IXMLReader& xml) {
     LanguageInfo info;
     info.name = attribute(xml, L"name");
     const irr::core::stringw folder = attribute(xml, L"folder");
     info.folder = irr::core::stringc(folder.empty() ? info.name : folder);
-    info.fontSubtitle = attribute(xml, L"fontSubtitle");
-    info.fontObjective = attribute(xml, L"fontObjective");
-    info.fontPause = attribute(xml, L"fontPause");
-    info.fontMenuSmall = attribute(xml, L"fontMenuSmall");
-    info.fontMenuMedium = attribute(xml, L"fontMenuMedium");
-    info.fontMenuLarge = attribute(xml, L"fontMenuLarge");
-    info.fontSizeSubtitle = xml.getAttributeValueAsInt(L"fontSizeSubtitle");
-    info.fontSizeObjective = xml.getAttributeValueAsInt(L"fontSizeObjective");
-    info.fontSizePause = xml.getAttributeValueAsInt(L"fontSizePause");
-    info.fontSizeMenuSmall = xml.getAttributeValueAsInt(L"fontSizeMenuSmall");
-    info.fontSizeMenuMedium = xml.getAttributeValueAsInt(L"fontSizeMenuMedium");
-    info.fontSizeMenuLarge = xml.getAttributeValueAsInt(L"fontSizeMenuLarge");
+    for (const FontField& field : fontFields) {
+        info.*field.file = attribute(xml, field.fileKey);
+        info.*field.size = xml.getAttributeValueAsInt(field.sizeKey);
+    }
     return info;
 }
 
-bool isElement(irr::io::IXMLReader& xml, const wchar_t* name) {
-    return xml.getNodeType() == irr::io::EXN_ELEMENT && std::wcscmp(xml.getNodeName(), name) == 0;
+// Opens the file through the guarded reader (a file cut short is read as far as it goes)
+// and hands every <element> below the <root> element to the reader; false, with a log
+// line, when the file cannot be opened or its root is another.
+template <class ReadElement>
+bool readList(irr::IrrlichtDevice* device, const irr::io::path& file, const wchar_t* root,
+              const wchar_t* element, const char* what, ReadElement readElement) {
+    irr::io::IXMLReader* xml = device ? createGuardedXMLReader(device->getFileSystem(), file.c_str()) : nullptr;
+    if (!xml) {
+        logMessagef("ERROR: Could not open the %s: %s", what, file.c_str());
+        return false;
+    }
+    bool rootSeen = false;
+    while (xml->read()) {
+        if (xml->getNodeType() != irr::io::EXN_ELEMENT)
+            continue;
+        if (!rootSeen) {
+            rootSeen = std::wcscmp(xml->getNodeName(), root) == 0;
+            if (!rootSeen)
+                break;
+        } else if (std::wcscmp(xml->getNodeName(), element) == 0) {
+            readElement(*xml);
+        }
+    }
+    xml->drop();
+    if (!rootSeen)
+        logMessagef("ERROR: The %s is not a <%s> file: %s", what, toUtf8(root).c_str(), file.c_str());
+    return rootSeen;
 }
 
 } // namespace
@@ -67,34 +102,16 @@ LanguageManager::LanguageManager(irr::IrrlichtDevice* gameDevice) : device(gameD
 
 void LanguageManager::readLanguages() {
     languages.clear();
-    irr::io::IXMLReader* xml =
-        device ? device->getFileSystem()->createXMLReader(languagesFile) : nullptr;
-    if (!xml) {
-        logMessagePair("ERROR: Could not open the language list: ", languagesFile);
-    } else {
-        bool rootSeen = false;
-        int skipped = 0;
-        while (xml->read()) {
-            if (xml->getNodeType() != irr::io::EXN_ELEMENT)
-                continue;
-            if (!rootSeen) {
-                rootSeen = isElement(*xml, L"Languages");
-                if (!rootSeen)
-                    break;
-            } else if (isElement(*xml, L"Language")) {
-                LanguageInfo info = readLanguage(*xml);
-                if (info.name.empty())
-                    ++skipped;
-                else
-                    languages.push_back(info);
-            }
-        }
-        xml->drop();
-        if (!rootSeen)
-            logMessagePair("ERROR: The language list is not a <Languages> file: ", languagesFile);
-        else if (skipped)
-            logMessagef("Warning: Skipped %d languages without a name in %s", skipped, languagesFile);
-    }
+    int skipped = 0;
+    readList(device, languagesFile, L"Languages", L"Language", "language list", [&](irr::io::IXMLReader& xml) {
+        LanguageInfo info = readLanguage(xml);
+        if (info.name.empty())
+            ++skipped;
+        else
+            languages.push_back(info);
+    });
+    if (skipped)
+        logMessagef("Warning: Skipped %d languages without a name in %s", skipped, languagesFile);
     // Without a usable list the game still runs in English, with the engine's fonts.
     if (languages.empty()) {
         LanguageInfo english;
@@ -109,33 +126,16 @@ void LanguageManager::readTexts() {
     placeholders.clear();
     const irr::io::path file =
         irr::io::path("Content/Language/") + languages[current].folder + "/" + stringsFileName;
-    irr::io::IXMLReader* xml = device ? device->getFileSystem()->createXMLReader(file) : nullptr;
-    if (!xml) {
-        logMessagePair("ERROR: Could not open the string table: ", file.c_str());
-        return;
-    }
-    bool rootSeen = false;
     int skipped = 0;
-    while (xml->read()) {
-        if (xml->getNodeType() != irr::io::EXN_ELEMENT)
-            continue;
-        if (!rootSeen) {
-            rootSeen = isElement(*xml, L"StringLiterals");
-            if (!rootSeen)
-                break;
-        } else if (isElement(*xml, L"String")) {
-            const wchar_t* id = xml->getAttributeValue(L"id");
-            const wchar_t* text = xml->getAttributeValue(L"text");
-            if (!id || !text || !*id)
-                ++skipped;
-            else
-                texts[xml->getAttributeValueAsInt(L"id")] = text;
-        }
-    }
-    xml->drop();
-    if (!rootSeen)
-        logMessagePair("ERROR: The string table is not a <StringLiterals> file: ", file.c_str());
-    else if (skipped)
+    readList(device, file, L"StringLiterals", L"String", "string table", [&](irr::io::IXMLReader& xml) {
+        const wchar_t* id = xml.getAttributeValue(L"id");
+        const wchar_t* text = xml.getAttributeValue(L"text");
+        if (!id || !text || !*id)
+            ++skipped;
+        else
+            texts[xml.getAttributeValueAsInt(L"id")] = text;
+    });
+    if (skipped)
         logMessagef("Warning: Skipped %d strings without an id or a text in %s", skipped, file.c_str());
 }
 
@@ -161,50 +161,23 @@ LanguageInfo* LanguageManager::findLanguage(const wchar_t* name) {
 }
 
 irr::gui::IGUIFont* LanguageManager::getFont(int role) {
-    const LanguageInfo& info = languages[current];
-    const irr::core::stringw* file = nullptr;
-    irr::s32 size = 0;
-    switch (role) {
-    case FontSubtitle:
-        file = &info.fontSubtitle;
-        size = info.fontSizeSubtitle;
-        break;
-    case FontObjective:
-        file = &info.fontObjective;
-        size = info.fontSizeObjective;
-        break;
-    case FontPause:
-        file = &info.fontPause;
-        size = info.fontSizePause;
-        break;
-    case FontMenuLarge:
-        file = &info.fontMenuLarge;
-        size = info.fontSizeMenuLarge;
-        break;
-    case FontMenuMedium:
-        file = &info.fontMenuMedium;
-        size = info.fontSizeMenuMedium;
-        break;
-    case FontMenuSmall:
-        file = &info.fontMenuSmall;
-        size = info.fontSizeMenuSmall;
-        break;
-    default:
+    if (role < 0 || role >= fontRoleCount)
         return nullptr;
-    }
-    if (file->empty())
+    const LanguageInfo& info = languages[current];
+    const irr::core::stringw& file = info.*fontFields[role].file;
+    irr::s32 size = info.*fontFields[role].size;
+    if (file.empty())
         return nullptr;
     if (size <= 0)
         size = defaultFontSize;
 
-    const irr::io::path path(*file);
+    const irr::io::path path(file);
     irr::io::path extension;
     irr::core::getFileNameExtension(extension, path);
     extension.make_lower();
     if (extension == ".ttf") {
-        const auto& cachedFont = shellHooks().screens.getCachedFont;
         const irr::s32 pixels = static_cast<irr::s32>(size * (screenHeight / referenceHeight) + 0.5f);
-        return cachedFont ? cachedFont(path, pixels) : nullptr;
+        return askHook(shellHooks().screens.getCachedFont, nullptr, path, pixels);
     }
     if (!device || !device->getGUIEnvironment())
         return nullptr;
@@ -219,7 +192,8 @@ irr::io::path LanguageManager::getLocalizedPath(const irr::io::path& path) const
     const irr::s32 folderStart = at + static_cast<irr::s32>(sizeof("Language/") - 1);
     irr::io::path localized = path.subString(0, folderStart);
     localized += languages[current].folder;
-    localized += path.subString(folderStart + 7, path.size() - folderStart - 7);
+    const irr::s32 folderEnd = folderStart + static_cast<irr::s32>(sizeof("English") - 1);
+    localized += path.subString(folderEnd, path.size() - folderEnd);
     return localized;
 }
 

@@ -5,6 +5,7 @@
 #include <path.h>
 
 #include <functional>
+#include <type_traits>
 
 // Calls from the game shell (start-up, frame loop, render, shutdown and the program-wide
 // queries) into subsystems that are built after it. Each subsystem fills its slots in its
@@ -206,3 +207,17 @@ struct ShellHooks {
 ShellHooks& shellHooks();
 // Empties every slot (tests).
 void resetShellHooks();
+
+// Calls a slot when it is filled.
+template <class... A>
+void callHook(const std::function<void(A...)>& slot, std::type_identity_t<A>... args) {
+    if (slot)
+        slot(args...);
+}
+
+// A slot's answer, or the fallback when the slot is empty.
+template <class R, class... A>
+R askHook(const std::function<R(A...)>& slot, std::type_identity_t<R> fallback,
+          std::type_identity_t<A>... args) {
+    return slot ? slot(args...) : fallback;
+}

@@ -1,12 +1,12 @@
 #include "core/SoundManager.h"
 
+#include "core/AudioProject.h"
 #include "core/GameSettings.h"
 #include "core/Globals.h"
 #include "core/Log.h"
 #include "core/ProgramQueries.h"
 #include "core/ShellHooks.h"
 
-#include <irrXML.h>
 #include <irrlicht.h>
 
 #include <algorithm>
@@ -46,13 +46,19 @@ bool SoundManager::init() {
     if (!checkFmodResult(eventSystem->init(audio::outputSpeakerMode)))
         return false;
     applySpeakerMode();
-    const audio::Result loaded = eventSystem->load(projectFile);
-    if (loaded != audio::Result::Ok)
-        logMessagef("FMOD ERROR: %s (%s)", audio::resultText(loaded), projectFile);
-    readEffectTable();
+    AudioProject project;
+    const audio::Result read = readAudioProject(gameDevice ? gameDevice->getFileSystem() : nullptr,
+                                                projectFile, effectCount, project);
+    if (read != audio::Result::Ok)
+        logMessagef("FMOD ERROR: %s (%s)", audio::resultText(read), projectFile);
+    else if (project.skipped)
+        logMessagef("Warning: Skipped %d unusable entries in %s", project.skipped, projectFile);
+    eventSystem->load(project.events);
+    for (int index = 0; index < effectCount; ++index)
+        effectNames[index] = project.effectNames[static_cast<std::size_t>(index)];
     applyCategoryVolumes();
     focusPaused = false;
-    return loaded == audio::Result::Ok;
+    return read == audio::Result::Ok;
 }
 
 void SoundManager::applySpeakerMode() {
@@ -65,23 +71,6 @@ void SoundManager::applySpeakerMode() {
     else if (setting != -1)
         logMessagef("Warning: Unknown speaker mode %d, using the output's own.", setting);
     checkFmodResult(eventSystem->setSpeakerMode(mode));
-}
-
-void SoundManager::readEffectTable() {
-    for (std::string& name : effectNames)
-        name.clear();
-    irr::io::IrrXMLReader* xml = irr::io::createIrrXMLReader(projectFile);
-    if (!xml)
-        return;
-    while (xml->read()) {
-        if (xml->getNodeType() != irr::io::EXN_ELEMENT || std::strcmp(xml->getNodeName(), "Effect") != 0)
-            continue;
-        const char* event = xml->getAttributeValue("event");
-        const int index = xml->getAttributeValueAsInt("index");
-        if (event && index >= 0 && index < effectCount)
-            effectNames[index] = event;
-    }
-    delete xml;
 }
 
 void SoundManager::clearEventReferences() {

@@ -20,8 +20,8 @@ bool checkFmodResult(audio::Result result);
 // the player's volumes, the 43-entry sound-effect table, the music with its fades, the
 // registry of level sound objects and the muted, disabled and mute-on-focus-lost flags.
 //
-// The event project is the catalogue "Content/Audio/GameAudio.xml": the events the audio
-// system knows, and the <Effect index event> rows of the sound-effect table.
+// The event project is "Content/Audio/GameAudio.xml" (core/AudioProject.h): the events the
+// audio system knows, and the rows of the sound-effect table.
 class SoundManager {
 public:
     static constexpr int effectCount = 43;
@@ -36,8 +36,8 @@ public:
     SoundManager& operator=(const SoundManager&) = delete;
 
     // Creates the event system with the speaker mode of "Audio_AudioOutput", loads the
-    // event project and applies the category volumes. A project that cannot be loaded is
-    // logged; the manager then runs without events.
+    // event project and applies the category volumes. A project that cannot be read is
+    // logged; the manager then runs with what could be read, or without events.
     bool init();
     // Sets the speaker mode from "Audio_AudioOutput" (-1: the output's own).
     void applySpeakerMode();
@@ -114,7 +114,6 @@ private:
         irr::f32 ratePerSecond = 0.0f;
     };
 
-    void readEffectTable();
     void clearEventReferences();
     void fadeOutMusic(irr::f32 seconds);
     void updateRamps(irr::f32 seconds);

@@ -1,3 +1,5 @@
+#include "LogRecorder.h"
+
 #include "core/GameSettings.h"
 #include "core/Globals.h"
 #include "core/LanguageManager.h"
@@ -14,22 +16,6 @@
 #include <vector>
 
 namespace {
-
-class LogRecorder : public irr::IEventReceiver {
-public:
-    bool OnEvent(const irr::SEvent& event) override {
-        if (event.EventType == irr::EET_LOG_TEXT_EVENT)
-            lines.emplace_back(event.LogEvent.Text);
-        return true;
-    }
-    bool has(const std::string& start) const {
-        for (const std::string& line : lines)
-            if (line.rfind(start, 0) == 0)
-                return true;
-        return false;
-    }
-    std::vector<std::string> lines;
-};
 
 class LanguageManagerTest : public ::testing::Test {
 protected:
@@ -88,7 +74,7 @@ TEST_F(LanguageManagerTest, TheGameTextsAreEnglish) {
     // An id without a text shows itself.
     EXPECT_EQ(languages.getText(99999), L"#99999");
     EXPECT_EQ(languages.getText(-4), L"#-4");
-    EXPECT_TRUE(log.lines.empty() || !log.has("ERROR: "));
+    EXPECT_TRUE(log.lines.empty() || !log.loggedStartingWith("ERROR: "));
 }
 
 TEST_F(LanguageManagerTest, EveryTextTheMenusAndDevicesAskForExists) {
@@ -125,7 +111,7 @@ TEST_F(LanguageManagerTest, LocalisedPathsUseTheCurrentLanguagesFolder) {
 TEST_F(LanguageManagerTest, LanguagesAreFoundByNameAndChangingOneTellsTheListeners) {
     useOwnContent(twoLanguages, R"(<StringLiterals><String id="7" text="New Game"/></StringLiterals>)");
     LanguageManager languages(device.get());
-    EXPECT_TRUE(log.has("Warning: Skipped 1 languages"));
+    EXPECT_TRUE(log.loggedStartingWith("Warning: Skipped 1 languages"));
     ASSERT_NE(languages.findLanguage(L"Deutsch"), nullptr);
     EXPECT_EQ(languages.findLanguage(L"Deutsch")->folder, "German");
     EXPECT_EQ(languages.findLanguage(L"Klingon"), nullptr);
@@ -142,7 +128,7 @@ TEST_F(LanguageManagerTest, LanguagesAreFoundByNameAndChangingOneTellsTheListene
     EXPECT_EQ(listener.calls, 1);
     EXPECT_EQ(languages.getCurrentLanguage().folder, "German");
     // German has no string table: logged, and the texts show their ids.
-    EXPECT_TRUE(log.has("ERROR: Could not open the string table: Content/Language/German/StringLiterals.xml"));
+    EXPECT_TRUE(log.loggedStartingWith("ERROR: Could not open the string table: Content/Language/German/StringLiterals.xml"));
     EXPECT_EQ(languages.getText(7), L"#7");
 }
 
@@ -150,7 +136,7 @@ TEST_F(LanguageManagerTest, AnUnknownLanguageSettingFallsBackToEnglish) {
     useOwnContent(twoLanguages, R"(<StringLiterals><String id="7" text="New Game"/></StringLiterals>)");
     setSettingString("Game_Language", "Klingon");
     LanguageManager languages(device.get());
-    EXPECT_TRUE(log.has("Warning: Unknown language"));
+    EXPECT_TRUE(log.loggedStartingWith("Warning: Unknown language"));
     EXPECT_EQ(languages.getCurrentLanguage().name, L"English");
     EXPECT_EQ(languages.getText(7), L"New Game");
 }
@@ -159,8 +145,8 @@ TEST_F(LanguageManagerTest, MissingOrBrokenFilesAreLoggedAndTheGameGoesOn) {
     useOwnContent("", "");
     {
         LanguageManager languages(device.get());
-        EXPECT_TRUE(log.has("ERROR: Could not open the language list: Content/Language/Languages.xml"));
-        EXPECT_TRUE(log.has("ERROR: Could not open the string table"));
+        EXPECT_TRUE(log.loggedStartingWith("ERROR: Could not open the language list: Content/Language/Languages.xml"));
+        EXPECT_TRUE(log.loggedStartingWith("ERROR: Could not open the string table"));
         EXPECT_EQ(languages.getCurrentLanguage().name, L"English");
         EXPECT_EQ(languages.getText(65), L"#65");
         EXPECT_EQ(languages.getFont(LanguageManager::FontMenuSmall), nullptr);
@@ -171,8 +157,8 @@ TEST_F(LanguageManagerTest, MissingOrBrokenFilesAreLoggedAndTheGameGoesOn) {
                          R"(<Languages><String id="1" text="wrong root"/></Languages>)");
     {
         LanguageManager languages(device.get());
-        EXPECT_TRUE(log.has("ERROR: The language list is not a <Languages> file"));
-        EXPECT_TRUE(log.has("ERROR: The string table is not a <StringLiterals> file"));
+        EXPECT_TRUE(log.loggedStartingWith("ERROR: The language list is not a <Languages> file"));
+        EXPECT_TRUE(log.loggedStartingWith("ERROR: The string table is not a <StringLiterals> file"));
         EXPECT_EQ(languages.getText(1), L"#1");
     }
     log.lines.clear();
@@ -181,8 +167,16 @@ TEST_F(LanguageManagerTest, MissingOrBrokenFilesAreLoggedAndTheGameGoesOn) {
                          R"(<StringLiterals><String text="no id"/><String id="3"/><String id="4" text="Four"/>)");
     {
         LanguageManager languages(device.get());
-        EXPECT_TRUE(log.has("Warning: Skipped 2 strings"));
+        EXPECT_TRUE(log.loggedStartingWith("Warning: Skipped 2 strings"));
         EXPECT_EQ(languages.getText(4), L"Four");
+    }
+    // Cut inside a tag: the texts before the cut are there.
+    test::writeFileBytes(dir.file("Content/Language/English/StringLiterals.xml"),
+                         R"(<StringLiterals><String id="4" text="Four"/><String id="5" te)");
+    {
+        LanguageManager languages(device.get());
+        EXPECT_EQ(languages.getText(4), L"Four");
+        EXPECT_EQ(languages.getText(5), L"#5");
     }
 }
 

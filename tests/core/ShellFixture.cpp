@@ -4,6 +4,7 @@
 #include "core/Globals.h"
 #include "core/LogManager.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -40,6 +41,19 @@ std::vector<std::string> ShellFixture::traceOf(const std::string& prefix) const 
         if (entry.compare(0, prefix.size(), prefix) == 0)
             part.push_back(entry);
     return part;
+}
+
+const std::vector<std::string> ShellFixture::startUpLines = {
+    "Creating ScreenManager.",    "Creating LevelManager.",  "Creating PhysicsManager.",
+    "Creating EffectHandler.",    "Creating LightManager.",  "Creating ShaderManager.",
+    "Creating ConfigTentMovement.", "Initializing ScreenManager."};
+
+std::vector<std::string> ShellFixture::startUpLinesInLog() const {
+    std::vector<std::string> found;
+    for (const std::string& line : logLines())
+        if (std::find(startUpLines.begin(), startUpLines.end(), line) != startUpLines.end())
+            found.push_back(line);
+    return found;
 }
 
 std::vector<std::string> ShellFixture::logLines() const {

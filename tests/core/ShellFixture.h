@@ -32,6 +32,10 @@ protected:
     std::vector<std::string> traceOf(const std::string& prefix) const;
     // Lines of the log file (without the time prefix).
     std::vector<std::string> logLines() const;
+    // The start-up's named lines, in the order start-up logs them.
+    static const std::vector<std::string> startUpLines;
+    // The lines of the log file that are start-up lines, in the file's order.
+    std::vector<std::string> startUpLinesInLog() const;
 
     // Stand-in managers: addresses that only have to be distinct and non-null.
     template <class T>

@@ -1,3 +1,5 @@
+#include "LogRecorder.h"
+
 #include "core/GameSettings.h"
 #include "core/Globals.h"
 #include "core/ShellHooks.h"
@@ -15,16 +17,6 @@
 namespace {
 
 const char* menuSong = "Zivoraroz/tentaro2/levels/MainMenu/SongMainMenu";
-
-class LogRecorder : public irr::IEventReceiver {
-public:
-    bool OnEvent(const irr::SEvent& event) override {
-        if (event.EventType == irr::EET_LOG_TEXT_EVENT)
-            lines.emplace_back(event.LogEvent.Text);
-        return true;
-    }
-    std::vector<std::string> lines;
-};
 
 double storage[2];
 
@@ -70,12 +62,7 @@ protected:
         return volume;
     }
 
-    bool loggedStartingWith(const std::string& start) const {
-        for (const std::string& line : log.lines)
-            if (line.rfind(start, 0) == 0)
-                return true;
-        return false;
-    }
+    bool loggedStartingWith(const std::string& start) const { return log.loggedStartingWith(start); }
 
     void suspendGameplay(bool suspended) {
         screenManager = suspended ? reinterpret_cast<ScreenManager*>(&storage[0]) : nullptr;

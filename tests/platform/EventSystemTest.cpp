@@ -14,29 +14,24 @@ using audio::Result;
 
 namespace {
 
-const char* catalogueText = R"(<?xml version="1.0"?>
-<GameAudio>
-  <Category name="sounds"/>
-  <Category name="music"/>
-  <Event name="Test/Click" category="sounds" length="0.5" loop="false" is3D="false" maxPlaybacks="2"/>
-  <Event name="Test/Song" category="music" length="10" loop="true"/>
-  <Event name="Test/Crash" category="sounds" length="1" is3D="true">
-    <Parameter name="Velocity" min="0" max="10"/>
-  </Event>
-  <Event name="Test/Whoosh" category="effects"/>
-  <Event category="sounds"/>
-  <Effect index="0" event="Test/Click"/>
-</GameAudio>
-)";
+audio::EventProject testProject() {
+    audio::EventProject project;
+    project.categories = {"sounds", "music"};
+    audio::EventDescription click{"Test/Click", "sounds", 0.5f, false, false, 2, {}};
+    audio::EventDescription song{"Test/Song", "music", 10.0f, true, false, 16, {}};
+    audio::EventDescription crash{"Test/Crash", "sounds", 1.0f, false, true, 16, {{"Velocity", 0.0f, 10.0f}}};
+    audio::EventDescription whoosh{"Test/Whoosh", "effects", 0.0f, false, false, 16, {}};
+    project.events = {click, song, crash, whoosh};
+    return project;
+}
 
-// An event system on a clock the test moves, with the catalogue above loaded.
+// An event system on a clock the test moves, with the project above loaded.
 class EventSystemTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(test::writeFileBytes(dir.file("audio.xml"), catalogueText));
         system.setClock([this] { return now; });
         ASSERT_EQ(system.init(audio::SpeakerMode::Stereo), Result::Ok);
-        ASSERT_EQ(system.load(dir.file("audio.xml").c_str()), Result::Ok);
+        ASSERT_EQ(system.load(testProject()), Result::Ok);
     }
 
     audio::Event* fetch(const char* name) {
@@ -76,7 +71,7 @@ std::string wavBytes(std::uint32_t byteRate, std::uint32_t dataBytes) {
 
 } // namespace
 
-TEST_F(EventSystemTest, CatalogueGivesEventsCategoriesAndParameters) {
+TEST_F(EventSystemTest, TheProjectGivesEventsCategoriesAndParameters) {
     audio::Event* crash = fetch("Test/Crash");
     ASSERT_NE(crash, nullptr);
     EXPECT_TRUE(crash->info().is3D);
@@ -106,22 +101,23 @@ TEST_F(EventSystemTest, CatalogueGivesEventsCategoriesAndParameters) {
     EXPECT_EQ(velocity, nullptr);
 }
 
-TEST_F(EventSystemTest, UnknownEventsAndBadFilesAreRefused) {
+TEST_F(EventSystemTest, UnknownEventsAndClosedSystemsAreRefused) {
     audio::Event* event = reinterpret_cast<audio::Event*>(1);
     EXPECT_EQ(system.getEvent("Test/Missing", &event), Result::EventNotFound);
     EXPECT_EQ(event, nullptr);
 
-    EXPECT_EQ(system.load(dir.file("absent.xml").c_str()), Result::FileNotFound);
-    ASSERT_TRUE(test::writeFileBytes(dir.file("other.xml"), "<Languages><Language/></Languages>"));
-    EXPECT_EQ(system.load(dir.file("other.xml").c_str()), Result::FileBad);
-    ASSERT_TRUE(test::writeFileBytes(dir.file("empty.xml"), ""));
-    EXPECT_EQ(system.load(dir.file("empty.xml").c_str()), Result::FileBad);
-    // A failed load keeps the project that was loaded.
-    EXPECT_NE(fetch("Test/Click"), nullptr);
+    // A new project replaces the old one.
+    audio::EventProject other;
+    other.events.push_back(audio::EventDescription{"Other/Event", "", 1.0f, false, false, 1, {}});
+    ASSERT_EQ(system.load(other), Result::Ok);
+    EXPECT_EQ(system.getEvent("Test/Click", &event), Result::EventNotFound);
+    EXPECT_NE(fetch("Other/Event"), nullptr);
+    system.unload();
+    EXPECT_EQ(system.getEvent("Other/Event", &event), Result::NoProjectLoaded);
 
     audio::EventSystem closed;
     EXPECT_EQ(closed.getEvent("Test/Click", &event), Result::NotInitialized);
-    EXPECT_EQ(closed.load(dir.file("audio.xml").c_str()), Result::NotInitialized);
+    EXPECT_EQ(closed.load(testProject()), Result::NotInitialized);
     ASSERT_EQ(closed.init(audio::SpeakerMode::Mono), Result::Ok);
     EXPECT_EQ(closed.getEvent("Test/Click", &event), Result::NoProjectLoaded);
 }
@@ -230,7 +226,8 @@ TEST_F(EventSystemTest, PlainSoundsPlayForTheirWavLength) {
     // 1000 bytes per second, 1500 bytes of samples: 1.5 s.
     ASSERT_TRUE(test::writeFileBytes(dir.file("beep.wav"), wavBytes(1000, 1500)));
     EXPECT_FLOAT_EQ(audio::wavLengthSeconds(dir.file("beep.wav").c_str()), 1.5f);
-    EXPECT_FLOAT_EQ(audio::wavLengthSeconds(dir.file("audio.xml").c_str()), 0.0f);
+    ASSERT_TRUE(test::writeFileBytes(dir.file("text.wav"), "RIFF but not a wave"));
+    EXPECT_FLOAT_EQ(audio::wavLengthSeconds(dir.file("text.wav").c_str()), 0.0f);
 
     audio::Sound* sound = nullptr;
     EXPECT_EQ(system.createSound(dir.file("none.wav").c_str(), false, &sound), Result::FileNotFound);

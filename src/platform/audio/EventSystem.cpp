@@ -301,25 +301,17 @@ EventCategory* EventSystem::findOrAddCategory(const std::string& name) {
     return result;
 }
 
-Result EventSystem::load(const char* catalogueFile) {
+Result EventSystem::load(const EventProject& project) {
     if (!initialized)
         return Result::NotInitialized;
-    if (!catalogueFile)
-        return Result::InvalidParameter;
-    EventCatalogue catalogue;
-    const Result read = readEventCatalogue(catalogueFile, catalogue);
-    if (read != Result::Ok)
-        return read;
-
     unload();
-    for (const std::string& name : catalogue.categories)
+    for (const std::string& name : project.categories)
         findOrAddCategory(name);
-    for (EventDescription& description : catalogue.events) {
-        // A category that the catalogue does not declare is still a category.
+    for (const EventDescription& description : project.events) {
         findOrAddCategory(description.category);
         EventPool& pool = events[description.name];
         pool.instances.clear();
-        pool.description = std::move(description);
+        pool.description = description;
     }
     projectLoaded = true;
     return Result::Ok;

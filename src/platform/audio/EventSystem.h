@@ -9,15 +9,15 @@
 #include <string>
 #include <vector>
 
-// The audio event system: an event project (read from a catalogue file that names every
-// event with its category, length, looping, 3D flag and parameters), event instances with
+// The audio event system: an event project (every event with its category, length,
+// looping, 3D flag and parameters), event instances with
 // start, stop, volume, pause, 3D attributes and named parameters, categories with volume and
 // pause, and plain sounds played on channels. The output is null: time passes through
 // update(), so events end by themselves after their catalogue length and "is active"
 // behaves as it would with sound.
 //
 // Handles (Event*, EventCategory*, Channel*, Sound*) stay owned by the system and stay valid
-// until unload() (events) or release() (everything). Like a real event system, an event
+// until load() or unload() (events) or release() (everything). Like a real event system, an event
 // instance that is not playing may be handed out again by a later getEvent of the same name,
 // and the oldest playing instance is taken over when an event's playback limit is reached.
 namespace audio {
@@ -61,7 +61,7 @@ private:
     float maximum = 1.0f;
 };
 
-// What the catalogue says of one event.
+// What the event project says of one event.
 struct EventDescription {
     struct Parameter {
         std::string name;
@@ -75,6 +75,12 @@ struct EventDescription {
     bool is3D = false;
     int maxPlaybacks = 16;
     std::vector<Parameter> parameters;
+};
+
+// An event project: its categories and events.
+struct EventProject {
+    std::vector<std::string> categories;
+    std::vector<EventDescription> events;
 };
 
 class Event {
@@ -168,8 +174,9 @@ public:
     Result setSpeakerMode(SpeakerMode mode);
     Result getSpeakerMode(SpeakerMode* mode) const;
 
-    // Reads the event project's catalogue; replaces a project loaded before.
-    Result load(const char* catalogueFile);
+    // Takes the event project in place of one loaded before. The categories hang below
+    // "master"; a category that only an event names is made too.
+    Result load(const EventProject& project);
     // Drops the project with every event instance and every category but "master".
     Result unload();
     bool hasProject() const { return projectLoaded; }
