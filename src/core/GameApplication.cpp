@@ -28,6 +28,27 @@ bool contentReadable(const char* file) {
     return in.read(signature, sizeof(signature)) && std::memcmp(signature, "\x89PNG\r\n\x1a\n", 8) == 0;
 }
 
+// Calls the slot that destroys a manager when the manager exists, then forgets it.
+template <class T>
+void destroyWith(T*& manager, const std::function<void()>& slot) {
+    if (manager)
+        callHook(slot);
+    manager = nullptr;
+}
+
+// Undoes a start-up step that was taken.
+void undoWith(bool& done, const std::function<void()>& slot) {
+    if (done)
+        callHook(slot);
+    done = false;
+}
+
+template <class T>
+void deleteManager(T*& manager) {
+    delete manager;
+    manager = nullptr;
+}
+
 } // namespace
 
 void checkWorkingDirectory(const std::string& executablePath) {
@@ -85,66 +106,36 @@ void GameApplication::shutdownGame() {
         callHook(hooks.physics.stepDuringRender);
     clearPlayers();
 
-    if (levelManager)
-        callHook(hooks.level.unloadAndDestroy);
-    levelManager = nullptr;
-    if (screenManager)
-        callHook(hooks.screens.destroy);
-    screenManager = nullptr;
+    destroyWith(levelManager, hooks.level.unloadAndDestroy);
+    destroyWith(screenManager, hooks.screens.destroy);
 
-    if (gameSettings) {
+    if (gameSettings)
         gameSettings->save();
-        delete gameSettings;
-        gameSettings = nullptr;
-    }
-    if (movementObject)
-        callHook(hooks.input.destroyMovementObject);
-    movementObject = nullptr;
-    if (suspicionConfigLoaded)
-        callHook(hooks.characters.unloadSuspicionConfig);
-    suspicionConfigLoaded = false;
-    if (physicsManager)
-        callHook(hooks.physics.destroy);
-    physicsManager = nullptr;
+    deleteManager(gameSettings);
+    destroyWith(movementObject, hooks.input.destroyMovementObject);
+    undoWith(suspicionConfigLoaded, hooks.characters.unloadSuspicionConfig);
+    destroyWith(physicsManager, hooks.physics.destroy);
 
     for (CameraManager*& camera : cameraManagers) {
         if (camera)
             callHook(hooks.cameras.destroy, camera);
         camera = nullptr;
     }
-    delete soundManager;
-    soundManager = nullptr;
-    delete logManager;
-    logManager = nullptr;
-    if (saveManagerCreated)
-        callHook(hooks.level.destroySaveManager);
-    saveManagerCreated = false;
+    deleteManager(soundManager);
+    deleteManager(logManager);
+    undoWith(saveManagerCreated, hooks.level.destroySaveManager);
     saveManager = nullptr;
-    delete languageManager;
-    languageManager = nullptr;
-    delete frameStopwatch;
-    frameStopwatch = nullptr;
-    delete profilerManager;
-    profilerManager = nullptr;
-    delete steamManager;
-    steamManager = nullptr;
+    deleteManager(languageManager);
+    deleteManager(frameStopwatch);
+    deleteManager(profilerManager);
+    deleteManager(steamManager);
 
     // The managers that hold engine objects go before the device.
-    if (effectHandler)
-        callHook(hooks.render.destroyEffectHandler);
-    effectHandler = nullptr;
-    if (lightManager)
-        callHook(hooks.render.destroyLightManager);
-    lightManager = nullptr;
-    if (animatorFactory)
-        callHook(hooks.characters.destroyAnimatorFactory);
-    animatorFactory = nullptr;
-    if (elementFactoryRegistered)
-        callHook(hooks.screens.releaseElementFactory);
-    elementFactoryRegistered = false;
-    if (sceneNodeFactoryRegistered)
-        callHook(hooks.level.releaseSceneNodeFactory);
-    sceneNodeFactoryRegistered = false;
+    destroyWith(effectHandler, hooks.render.destroyEffectHandler);
+    destroyWith(lightManager, hooks.render.destroyLightManager);
+    destroyWith(animatorFactory, hooks.characters.destroyAnimatorFactory);
+    undoWith(elementFactoryRegistered, hooks.screens.releaseElementFactory);
+    undoWith(sceneNodeFactoryRegistered, hooks.level.releaseSceneNodeFactory);
 
     if (gameDevice) {
         platform::clipCursor(gameDevice, nullptr);
@@ -154,12 +145,8 @@ void GameApplication::shutdownGame() {
         gameDevice = nullptr;
     }
     // The input manager goes after the device whose events it received; the shader manager last.
-    if (inputManager)
-        callHook(hooks.input.destroy);
-    inputManager = nullptr;
+    destroyWith(inputManager, hooks.input.destroy);
     eventReceiver = nullptr;
     standInReceiver.reset();
-    if (shaderManager)
-        callHook(hooks.render.destroyShaderManager);
-    shaderManager = nullptr;
+    destroyWith(shaderManager, hooks.render.destroyShaderManager);
 }

@@ -1,4 +1,4 @@
-#include "LogRecorder.h"
+#include "ServicesFixture.h"
 
 #include "core/GameSettings.h"
 #include "core/Globals.h"
@@ -17,19 +17,11 @@
 
 namespace {
 
-class LanguageManagerTest : public ::testing::Test {
+class LanguageManagerTest : public ServicesFixture {
 protected:
-    void SetUp() override {
-        settings->load(true);
-        gameSettings = settings.get();
-        gameDevice = device.get();
-        resetShellHooks();
-    }
     void TearDown() override {
-        resetShellHooks();
-        gameDevice = nullptr;
-        gameSettings = nullptr;
         screenHeight = 720;
+        ServicesFixture::TearDown();
     }
 
     // A content folder of the test's own, with these two files (absent when empty).
@@ -43,11 +35,6 @@ protected:
         workingDir = std::make_unique<test::ScopedWorkingDir>(dir.path());
     }
 
-    test::TempDir dir;
-    // Made before the device: every engine device takes over the engine's one logger.
-    std::unique_ptr<GameSettings> settings = std::make_unique<GameSettings>(dir.file("PaddlestoneConfig.xml"));
-    LogRecorder log;
-    test::NullDevice device{&log};
     std::unique_ptr<test::ScopedWorkingDir> workingDir;
 };
 

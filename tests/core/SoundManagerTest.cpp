@@ -1,4 +1,4 @@
-#include "LogRecorder.h"
+#include "ServicesFixture.h"
 
 #include "core/GameSettings.h"
 #include "core/Globals.h"
@@ -22,22 +22,17 @@ double storage[2];
 
 // The sound manager with the game's own catalogue, the default settings, and a clock the
 // test moves.
-class SoundManagerTest : public ::testing::Test {
+class SoundManagerTest : public ServicesFixture {
 protected:
     void SetUp() override {
-        settings->load(true);
-        gameSettings = settings.get();
-        gameDevice = device.get();
-        resetShellHooks();
+        ServicesFixture::SetUp();
         makeManager();
     }
     void TearDown() override {
         sound.reset();
-        resetShellHooks();
-        gameDevice = nullptr;
-        gameSettings = nullptr;
         screenManager = nullptr;
         levelManager = nullptr;
+        ServicesFixture::TearDown();
     }
 
     void makeManager() {
@@ -70,12 +65,7 @@ protected:
         shellHooks().level.isSuspended = [] { return true; };
     }
 
-    test::TempDir dir;
     test::ScopedWorkingDir content{test::sourceDir()};
-    // Made before the device: every engine device takes over the engine's one logger.
-    std::unique_ptr<GameSettings> settings = std::make_unique<GameSettings>(dir.file("PaddlestoneConfig.xml"));
-    LogRecorder log;
-    test::NullDevice device{&log};
     std::unique_ptr<SoundManager> sound;
     double now = 10.0;
 };
