@@ -38,6 +38,8 @@ public:
 
 bool GameApplication::startPhaseOne() {
     ShellHooks& hooks = shellHooks();
+    // The screen manager's start-up reads it: no main menu in front of a named level.
+    levelOnCommandLine = !commandLineLevel.empty();
     checkWorkingDirectory(platform::executablePath());
 
     const bool firstRun = !platform::fileExists(GameSettings::defaultFileName);
@@ -180,7 +182,6 @@ bool GameApplication::initGameManagers() {
     callHook(hooks.render.bindLevelResets);
     callHook(hooks.screens.init);
 
-    levelOnCommandLine = !commandLineLevel.empty();
     callHook(hooks.level.loadInitialLevel, irr::io::path(commandLineLevel.c_str()));
     StartingUp = false;
     return true;

@@ -19,7 +19,7 @@ bool isGameplaySuspendedOrLoading();
 // The screen stack is active and the pause screen is missing or hidden; false without a
 // screen manager.
 bool isMenuOpen();
-// A level is loading or the screen manager does not allow input; false without both.
+// A level is loading, or the screen manager does not allow input; false without either.
 bool isGameInputBlocked();
 // The loading overlay fully covers the screen (transition kind 2, fade value within 1e-6
 // of 1.0); true without a level manager.

@@ -155,9 +155,12 @@ TEST_F(GameStartupTest, ALevelOnTheCommandLineIsTheInitialLevel) {
         trace.push_back("level.loadInitialLevel(" + std::string(path.c_str()) + ")");
         startingUpWhileLoading = StartingUp;
     };
+    bool namedLevelKnownToScreens = false;
+    shellHooks().screens.init = [&] { namedLevelKnownToScreens = levelOnCommandLine; };
     GameApplication game("Content/Levels/Test.irr");
     ASSERT_TRUE(game.startUp());
     EXPECT_EQ(trace.back(), "level.loadInitialLevel(Content/Levels/Test.irr)");
+    EXPECT_TRUE(namedLevelKnownToScreens);
     EXPECT_TRUE(levelOnCommandLine);
     EXPECT_TRUE(startingUpWhileLoading);
     EXPECT_FALSE(StartingUp);
