@@ -10,8 +10,9 @@
 // Calls from the game shell (start-up, frame loop, render, shutdown and the program-wide
 // queries) into subsystems that are built after it. Each subsystem fills its slots in its
 // registration function before start-up; an empty slot does nothing, or answers the default
-// written beside it. The shell calls every slot at its fixed place in the orders of
-// core/GameApplication.cpp, so the orders stay where they are when a subsystem lands.
+// written beside it. The shell calls every slot at its fixed place in its orders (start-up in
+// core/GameStartup.cpp, the frame in core/GameFrame.cpp, shutdown in
+// core/GameApplication.cpp), so the orders stay where they are when a subsystem lands.
 //
 // Creation slots return the new manager and the shell stores it in its program-wide pointer
 // (core/Globals.h); destroy slots delete the manager behind that pointer, and the shell
@@ -44,8 +45,8 @@ class SoundObject;
 // Input manager and movement tuning object (player and input).
 struct InputHooks {
     // Makes the input manager, stores it in inputManager and returns it as the engine
-    // device's event receiver. Empty: the shell's own receiver stands in; it passes the
-    // engine's log lines to the log manager.
+    // device's event receiver, which hands every log-text event to LogManager::log when the
+    // log manager exists. Empty: the shell's own receiver stands in and does only that.
     std::function<irr::IEventReceiver*()> create;
     std::function<void(irr::IrrlichtDevice*)> init;
     std::function<void()> resetInputState;
@@ -103,7 +104,7 @@ struct LevelHooks {
     std::function<void(irr::scene::ISceneManager*)> registerSceneNodeFactory;
     std::function<void()> releaseSceneNodeFactory;
 
-    // SaveManager: create it and load the save; delete it.
+    // SaveManager: create it (into saveManager) and load the save; delete it.
     std::function<void()> createSaveManager;
     std::function<void()> destroySaveManager;
 
