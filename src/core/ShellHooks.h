@@ -110,6 +110,9 @@ struct LevelHooks {
 
     // SoundObject::pause, for the sound manager's setAllPaused.
     std::function<void(SoundObject*, bool)> pauseSoundObject;
+    // Every sound object drops its handles into the audio system, which is about to be
+    // released or replaced.
+    std::function<void()> releaseSoundObjectAudio;
 };
 
 // Screen manager and the GUI toolkit.

@@ -42,6 +42,8 @@ SoundManager::SoundManager() {
 SoundManager::~SoundManager() { releaseEventSystem(); }
 
 bool SoundManager::init() {
+    if (eventSystem)
+        clearEventReferences(); // the system they point into is replaced
     eventSystem = std::make_unique<audio::EventSystem>();
     if (!checkFmodResult(eventSystem->init(audio::outputSpeakerMode)))
         return false;
@@ -74,6 +76,8 @@ void SoundManager::applySpeakerMode() {
 }
 
 void SoundManager::clearEventReferences() {
+    // The level's sound objects hold events and channels of the system too.
+    callHook(shellHooks().level.releaseSoundObjectAudio);
     currentMusic = nullptr;
     currentMusicName.clear();
     ramps.clear();
