@@ -1,0 +1,271 @@
+#include "level/LevelFile.h"
+
+#include "level/LevelHooks.h"
+#include "level/LogShim.h"
+
+#include <fstream>
+
+using namespace irr;
+
+SceneRecord::~SceneRecord() {
+    if (attributes)
+        attributes->drop();
+    for (io::IAttributes* block : materials)
+        block->drop();
+    for (io::IAttributes* block : animators)
+        block->drop();
+}
+
+u32 SceneRecord::countDescendants() const {
+    u32 count = 0;
+    for (const auto& child : children)
+        count += 1 + child->countDescendants();
+    return count;
+}
+
+bool isBinaryLevelPath(const io::path& path) {
+    static const char extension[] = ".irrblvl";
+    const u32 length = sizeof(extension) - 1;
+    if (path.size() < length)
+        return false;
+    return path.subString(path.size() - length, length).equals_ignore_case(extension);
+}
+
+// --- engine scene files ---------------------------------------------------------------
+
+namespace {
+
+const wchar_t* const sceneElement = L"irr_scene";
+const wchar_t* const nodeElement = L"node";
+const wchar_t* const attributesElement = L"attributes";
+const wchar_t* const materialsElement = L"materials";
+const wchar_t* const animatorsElement = L"animators";
+
+bool isElement(io::IXMLReader* reader, const wchar_t* name) {
+    return reader->getNodeType() == io::EXN_ELEMENT && core::stringw(name) == reader->getNodeName();
+}
+
+bool isElementEnd(io::IXMLReader* reader, const wchar_t* name) {
+    return reader->getNodeType() == io::EXN_ELEMENT_END && core::stringw(name) == reader->getNodeName();
+}
+
+class XmlLevelReader {
+public:
+    XmlLevelReader(io::IFileSystem* fileSystem, video::IVideoDriver* driver, io::IXMLReader* reader)
+        : fileSystem(fileSystem), driver(driver), reader(reader) {}
+
+    // Reads the body of the current element up to its end tag into the record.
+    void readBody(SceneRecord& record, const wchar_t* endName) {
+        if (reader->isEmptyElement())
+            return;
+        while (reader->read()) {
+            if (isElementEnd(reader, endName))
+                return;
+            if (reader->getNodeType() != io::EXN_ELEMENT)
+                continue;
+            const core::stringw name = reader->getNodeName();
+            if (name == attributesElement) {
+                if (!record.attributes)
+                    record.attributes = readBlock();
+                else
+                    readBlock()->drop();
+            } else if (name == materialsElement) {
+                readBlockList(record.materials, materialsElement);
+            } else if (name == animatorsElement) {
+                readBlockList(record.animators, animatorsElement);
+            } else if (name == nodeElement) {
+                auto child = std::make_unique<SceneRecord>();
+                child->typeName = core::stringc(reader->getAttributeValueSafe(L"type"));
+                readBody(*child, nodeElement);
+                record.children.push_back(std::move(child));
+            } else {
+                skipElement(name);
+            }
+        }
+    }
+
+private:
+    io::IAttributes* readBlock() {
+        io::IAttributes* block = fileSystem->createEmptyAttributes(driver);
+        if (!reader->isEmptyElement())
+            block->read(reader, true);
+        return block;
+    }
+
+    void readBlockList(std::vector<io::IAttributes*>& blocks, const wchar_t* endName) {
+        if (reader->isEmptyElement())
+            return;
+        while (reader->read()) {
+            if (isElementEnd(reader, endName))
+                return;
+            if (isElement(reader, attributesElement))
+                blocks.push_back(readBlock());
+        }
+    }
+
+    // Elements the level does not use ("userData", ...) are passed over whole.
+    void skipElement(const core::stringw& name) {
+        if (reader->isEmptyElement())
+            return;
+        int depth = 1;
+        while (depth > 0 && reader->read()) {
+            if (reader->getNodeType() == io::EXN_ELEMENT && !reader->isEmptyElement() && name == reader->getNodeName())
+                ++depth;
+            else if (reader->getNodeType() == io::EXN_ELEMENT_END && name == reader->getNodeName())
+                --depth;
+        }
+    }
+
+    io::IFileSystem* fileSystem;
+    video::IVideoDriver* driver;
+    io::IXMLReader* reader;
+};
+
+} // namespace
+
+bool readXmlLevel(io::IFileSystem* fileSystem, video::IVideoDriver* driver, const io::path& path,
+                  SceneRecord& scene, std::string& error) {
+    if (!fileSystem->existFile(path)) {
+        error = "the file does not exist";
+        return false;
+    }
+    io::IXMLReader* reader = fileSystem->createXMLReader(path);
+    if (!reader) {
+        error = "the file cannot be opened";
+        return false;
+    }
+    bool sawScene = false;
+    XmlLevelReader levelReader(fileSystem, driver, reader);
+    while (reader->read()) {
+        if (isElement(reader, sceneElement)) {
+            sawScene = true;
+            levelReader.readBody(scene, sceneElement);
+            break;
+        }
+    }
+    reader->drop();
+    if (!sawScene)
+        error = "the file holds no scene";
+    return sawScene;
+}
+
+// --- writing ------------------------------------------------------------------------------
+
+bool saveLevelFile(scene::ISceneManager* manager, const io::path& path, scene::ISceneNode* start) {
+    if (!manager)
+        return false;
+    if (!isBinaryLevelPath(path)) {
+        if (manager->saveScene(path, nullptr, start))
+            return true;
+        logMessagePair("ERROR: Could not write level file: ", path.c_str());
+        return false;
+    }
+    std::string bytes;
+    if (!encodeBinaryLevel(manager, start, path, bytes)) {
+        logMessagePair("ERROR: Could not encode level file: ", path.c_str());
+        return false;
+    }
+    std::ofstream out(path.c_str(), std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.flush();
+    if (!out) {
+        logMessagePair("ERROR: Could not write level file: ", path.c_str());
+        return false;
+    }
+    return true;
+}
+
+// --- loading ------------------------------------------------------------------------------
+
+namespace {
+
+bool readLevelRecords(scene::ISceneManager* manager, const io::path& path, SceneRecord& scene, std::string& error) {
+    io::IFileSystem* fileSystem = manager->getFileSystem();
+    video::IVideoDriver* driver = manager->getVideoDriver();
+    if (!isBinaryLevelPath(path))
+        return readXmlLevel(fileSystem, driver, path, scene, error);
+
+    io::IReadFile* file = fileSystem->existFile(path) ? fileSystem->createAndOpenFile(path) : nullptr;
+    if (!file) {
+        error = "the file does not exist";
+        return false;
+    }
+    std::string bytes(static_cast<std::size_t>(file->getSize()), '\0');
+    const s32 read = bytes.empty() ? 0 : file->read(bytes.data(), static_cast<u32>(bytes.size()));
+    file->drop();
+    if (read != static_cast<s32>(bytes.size())) {
+        error = "the file cannot be read";
+        return false;
+    }
+    return decodeBinaryLevel(bytes.data(), bytes.size(), fileSystem, driver, scene, error);
+}
+
+} // namespace
+
+bool SceneLoader::load(const io::path& path, scene::ISceneNode* parent,
+                       const std::function<void(scene::ISceneNode*)>& onNodeCreated) {
+    objectsRead = 0;
+    objectsTotal = 0;
+    if (!manager)
+        return false;
+    SceneRecord scene;
+    std::string error;
+    if (!readLevelRecords(manager, path, scene, error)) {
+        core::stringc line = "ERROR: Could not read level file ";
+        line += path;
+        line += ": ";
+        line += error.c_str();
+        logMessage(line.c_str());
+        return false;
+    }
+    objectsTotal = scene.countDescendants();
+
+    scene::ISceneNode* root = manager->getRootSceneNode();
+    if (!parent)
+        parent = root;
+    if (parent == root && scene.attributes)
+        root->deserializeAttributes(scene.attributes);
+    for (const auto& child : scene.children)
+        buildNode(*child, parent, onNodeCreated);
+    return true;
+}
+
+void SceneLoader::countRead(u32 objects) {
+    objectsRead += objects;
+    const LevelHooks::Screens& screens = levelHooks().screens;
+    if (screens.renderLoadingFrame)
+        screens.renderLoadingFrame();
+}
+
+void SceneLoader::buildNode(const SceneRecord& record, scene::ISceneNode* parent,
+                            const std::function<void(scene::ISceneNode*)>& onNodeCreated) {
+    scene::ISceneNode* node = manager->addSceneNode(record.typeName.c_str(), parent);
+    if (!node) {
+        logMessagePair("Warning: Skipped a scene node of unknown type: ", record.typeName.c_str());
+        countRead(1 + record.countDescendants());
+        return;
+    }
+    countRead(1);
+    if (record.attributes)
+        node->deserializeAttributes(record.attributes);
+
+    video::IVideoDriver* driver = manager->getVideoDriver();
+    for (u32 i = 0; i < record.materials.size() && i < node->getMaterialCount(); ++i) {
+        if (driver)
+            driver->fillMaterialStructureFromAttributes(node->getMaterial(i), record.materials[i]);
+    }
+    for (io::IAttributes* block : record.animators) {
+        const core::stringc type = block->getAttributeAsString("Type");
+        scene::ISceneNodeAnimator* animator = manager->createSceneNodeAnimator(type.c_str(), node);
+        if (!animator) {
+            logMessagePair("Warning: Skipped an animator of unknown type: ", type.c_str());
+            continue;
+        }
+        animator->deserializeAttributes(block);
+        animator->drop();
+    }
+    if (onNodeCreated)
+        onNodeCreated(node);
+    for (const auto& child : record.children)
+        buildNode(*child, node, onNodeCreated);
+}
