@@ -2,8 +2,16 @@
 
 #include <array>
 #include <cstring>
+#include <unordered_map>
 
 // The binary level format (see LevelFile.h for the layout).
+//
+// Reading is done in two walks over the payload: the first checks everything and counts
+// the nodes without making anything, the second builds. Attribute blocks are decoded into
+// a scratch block first; building then reuses one engine attribute container per layout
+// (the same names and types in the same order), setting its values in place, because
+// making and freeing tens of thousands of engine attributes is what a level load would
+// otherwise spend its time on.
 
 using namespace irr;
 
@@ -15,24 +23,38 @@ constexpr std::size_t headerSize = 20;
 // Deeper nesting than any level has; it keeps a hostile file from exhausting the stack.
 constexpr int maxDepth = 256;
 
-// --- CRC-32 (IEEE) ---------------------------------------------------------------------
+// --- CRC-32 (IEEE), eight bytes at a time ---------------------------------------------
 
-std::array<u32, 256> makeCrcTable() {
-    std::array<u32, 256> table{};
+using CrcTables = std::array<std::array<u32, 256>, 8>;
+
+CrcTables makeCrcTables() {
+    CrcTables tables{};
     for (u32 i = 0; i < 256; ++i) {
         u32 c = i;
         for (int k = 0; k < 8; ++k)
             c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-        table[i] = c;
+        tables[0][i] = c;
     }
-    return table;
+    for (u32 i = 0; i < 256; ++i) {
+        for (int t = 1; t < 8; ++t)
+            tables[t][i] = (tables[t - 1][i] >> 8) ^ tables[0][tables[t - 1][i] & 0xFF];
+    }
+    return tables;
 }
 
 u32 crc32(const u8* data, std::size_t size) {
-    static const std::array<u32, 256> table = makeCrcTable();
+    static const CrcTables t = makeCrcTables();
     u32 c = 0xFFFFFFFFu;
-    for (std::size_t i = 0; i < size; ++i)
-        c = table[(c ^ data[i]) & 0xFF] ^ (c >> 8);
+    while (size >= 8) {
+        const u32 low = c ^ (static_cast<u32>(data[0]) | (static_cast<u32>(data[1]) << 8) |
+                             (static_cast<u32>(data[2]) << 16) | (static_cast<u32>(data[3]) << 24));
+        c = t[7][low & 0xFF] ^ t[6][(low >> 8) & 0xFF] ^ t[5][(low >> 16) & 0xFF] ^ t[4][low >> 24] ^
+            t[3][data[4]] ^ t[2][data[5]] ^ t[1][data[6]] ^ t[0][data[7]];
+        data += 8;
+        size -= 8;
+    }
+    while (size-- > 0)
+        c = t[0][(c ^ *data++) & 0xFF] ^ (c >> 8);
     return c ^ 0xFFFFFFFFu;
 }
 
@@ -58,44 +80,38 @@ void appendUtf8(std::string& out, u32 c) {
     }
 }
 
-std::string toUtf8(const wchar_t* text) {
-    std::string out;
-    for (; text && *text; ++text)
-        appendUtf8(out, static_cast<u32>(*text));
-    return out;
-}
-
-bool fromUtf8(const std::string& in, core::stringw& out) {
+// Decodes UTF-8 into a wide text; false for a malformed sequence or a zero character.
+bool decodeUtf8(const u8* in, std::size_t size, core::stringw& out) {
     out = L"";
+    out.reserve(static_cast<u32>(size) + 1);
     std::size_t i = 0;
-    while (i < in.size()) {
-        const u8 lead = static_cast<u8>(in[i]);
-        u32 c = 0;
+    while (i < size) {
+        const u8 lead = in[i];
+        u32 c = lead;
         int extra = 0;
-        if (lead < 0x80) {
-            c = lead;
-        } else if ((lead & 0xE0) == 0xC0) {
-            c = lead & 0x1F;
-            extra = 1;
-        } else if ((lead & 0xF0) == 0xE0) {
-            c = lead & 0x0F;
-            extra = 2;
-        } else if ((lead & 0xF8) == 0xF0) {
-            c = lead & 0x07;
-            extra = 3;
-        } else {
-            return false;
-        }
-        if (i + extra >= in.size() && extra > 0)
-            return false;
-        for (int k = 1; k <= extra; ++k) {
-            const u8 next = static_cast<u8>(in[i + k]);
-            if ((next & 0xC0) != 0x80)
+        if (lead >= 0x80) {
+            if ((lead & 0xE0) == 0xC0) {
+                c = lead & 0x1F;
+                extra = 1;
+            } else if ((lead & 0xF0) == 0xE0) {
+                c = lead & 0x0F;
+                extra = 2;
+            } else if ((lead & 0xF8) == 0xF0) {
+                c = lead & 0x07;
+                extra = 3;
+            } else {
                 return false;
-            c = (c << 6) | (next & 0x3F);
+            }
+            if (i + extra >= size)
+                return false;
+            for (int k = 1; k <= extra; ++k) {
+                if ((in[i + k] & 0xC0) != 0x80)
+                    return false;
+                c = (c << 6) | (in[i + k] & 0x3F);
+            }
         }
         if (c == 0)
-            return false; // a NUL would cut the text short
+            return false; // a zero would cut the text short
         out.append(static_cast<wchar_t>(c));
         i += 1 + extra;
     }
@@ -106,8 +122,6 @@ bool fromUtf8(const std::string& in, core::stringw& out) {
 
 class Writer {
 public:
-    explicit Writer(std::string& out) : out(out) {}
-
     void u8v(u8 v) { out += static_cast<char>(v); }
     void u16v(u16 v) {
         u8v(static_cast<u8>(v));
@@ -128,30 +142,41 @@ public:
         f32v(v.Y);
         f32v(v.Z);
     }
-    void bytes(const std::string& text) {
-        u32v(static_cast<u32>(text.size()));
-        out += text;
+    void text(const std::string& bytes) {
+        u32v(static_cast<u32>(bytes.size()));
+        out += bytes;
     }
-    void narrow(const c8* text) { bytes(text ? text : ""); }
-    void wide(const wchar_t* text) { bytes(toUtf8(text)); }
+    void wide(const wchar_t* value) {
+        std::string bytes;
+        for (; value && *value; ++value)
+            appendUtf8(bytes, static_cast<u32>(*value));
+        text(bytes);
+    }
+    // A name from the name table, added on first use.
+    void name(const c8* value) {
+        const std::string key = value ? value : "";
+        auto it = nameIndex.find(key);
+        if (it == nameIndex.end()) {
+            it = nameIndex.emplace(key, static_cast<u32>(names.size())).first;
+            names.push_back(key);
+        }
+        u32v(it->second);
+    }
 
-    std::size_t position() const { return out.size(); }
-    void patchU32(std::size_t at, u32 v) {
-        for (int i = 0; i < 4; ++i)
-            out[at + i] = static_cast<char>(static_cast<u8>(v >> (8 * i)));
-    }
+    std::string out;
+    std::vector<std::string> names;
 
 private:
-    std::string& out;
+    std::unordered_map<std::string, u32> nameIndex;
 };
 
 void writeAttribute(Writer& w, io::IAttributes* a, s32 i) {
     io::E_ATTRIBUTE_TYPE type = a->getAttributeType(i);
-    // Array types the container cannot create again travel as their text.
+    // Array types the container cannot make again travel as their text.
     if (type == io::EAT_FLOATARRAY || type == io::EAT_INTARRAY || type >= io::EAT_COUNT)
         type = io::EAT_STRING;
     w.u8v(static_cast<u8>(type));
-    w.narrow(a->getAttributeName(i));
+    w.name(a->getAttributeName(i));
     switch (type) {
     case io::EAT_INT:
         w.s32v(a->getAttributeAsInt(i));
@@ -163,12 +188,12 @@ void writeAttribute(Writer& w, io::IAttributes* a, s32 i) {
         w.u8v(a->getAttributeAsBool(i) ? 1 : 0);
         break;
     case io::EAT_ENUM: {
-        w.narrow(a->getAttributeAsEnumeration(i));
+        w.name(a->getAttributeAsEnumeration(i));
         core::array<core::stringc> literals;
         a->getAttributeEnumerationLiteralsOfEnumeration(i, literals);
         w.u32v(literals.size());
         for (u32 k = 0; k < literals.size(); ++k)
-            w.narrow(literals[k].c_str());
+            w.name(literals[k].c_str());
         break;
     }
     case io::EAT_COLOR:
@@ -176,10 +201,8 @@ void writeAttribute(Writer& w, io::IAttributes* a, s32 i) {
         break;
     case io::EAT_COLORF: {
         const video::SColorf c = a->getAttributeAsColorf(i);
-        w.f32v(c.r);
-        w.f32v(c.g);
-        w.f32v(c.b);
-        w.f32v(c.a);
+        for (f32 v : {c.r, c.g, c.b, c.a})
+            w.f32v(v);
         break;
     }
     case io::EAT_VECTOR3D:
@@ -199,10 +222,8 @@ void writeAttribute(Writer& w, io::IAttributes* a, s32 i) {
     }
     case io::EAT_RECT: {
         const core::recti r = a->getAttributeAsRect(i);
-        w.s32v(r.UpperLeftCorner.X);
-        w.s32v(r.UpperLeftCorner.Y);
-        w.s32v(r.LowerRightCorner.X);
-        w.s32v(r.LowerRightCorner.Y);
+        for (s32 v : {r.UpperLeftCorner.X, r.UpperLeftCorner.Y, r.LowerRightCorner.X, r.LowerRightCorner.Y})
+            w.s32v(v);
         break;
     }
     case io::EAT_DIMENSION2D: {
@@ -219,10 +240,8 @@ void writeAttribute(Writer& w, io::IAttributes* a, s32 i) {
     }
     case io::EAT_QUATERNION: {
         const core::quaternion q = a->getAttributeAsQuaternion(i);
-        w.f32v(q.X);
-        w.f32v(q.Y);
-        w.f32v(q.Z);
-        w.f32v(q.W);
+        for (f32 v : {q.X, q.Y, q.Z, q.W})
+            w.f32v(v);
         break;
     }
     case io::EAT_BBOX: {
@@ -246,10 +265,8 @@ void writeAttribute(Writer& w, io::IAttributes* a, s32 i) {
     }
     case io::EAT_LINE2D: {
         const core::line2df l = a->getAttributeAsLine2d(i);
-        w.f32v(l.start.X);
-        w.f32v(l.start.Y);
-        w.f32v(l.end.X);
-        w.f32v(l.end.Y);
+        for (f32 v : {l.start.X, l.start.Y, l.end.X, l.end.Y})
+            w.f32v(v);
         break;
     }
     case io::EAT_LINE3D: {
@@ -267,10 +284,7 @@ void writeAttribute(Writer& w, io::IAttributes* a, s32 i) {
     }
     case io::EAT_USER_POINTER:
         break; // a pointer means nothing in a file
-    case io::EAT_STRING:
-    case io::EAT_BINARY:
-    case io::EAT_TEXTURE:
-    default:
+    default: // strings, binary data and textures travel as their text
         w.wide(a->getAttributeAsStringW(i).c_str());
         break;
     }
@@ -291,12 +305,20 @@ struct EncodeContext {
     u32 nodes = 0;
 };
 
+std::vector<scene::ISceneNode*> savedChildren(scene::ISceneNode* node) {
+    std::vector<scene::ISceneNode*> children;
+    for (scene::ISceneNode* child : node->getChildren()) {
+        if (!child->isDebugObject())
+            children.push_back(child);
+    }
+    return children;
+}
+
 void writeRecord(Writer& w, EncodeContext& ctx, scene::ISceneNode* node, bool isScene,
                  const std::vector<scene::ISceneNode*>& children) {
     io::IAttributes* block = ctx.fileSystem->createEmptyAttributes(ctx.driver);
     if (!isScene) {
-        const c8* typeName = ctx.manager->getSceneNodeTypeName(node->getType());
-        w.narrow(typeName);
+        w.name(ctx.manager->getSceneNodeTypeName(node->getType()));
         ++ctx.nodes;
     }
     node->serializeAttributes(block, &ctx.options);
@@ -321,14 +343,8 @@ void writeRecord(Writer& w, EncodeContext& ctx, scene::ISceneNode* node, bool is
     block->drop();
 
     w.u32v(static_cast<u32>(children.size()));
-    for (scene::ISceneNode* child : children) {
-        std::vector<scene::ISceneNode*> grandChildren;
-        for (scene::ISceneNode* c : child->getChildren()) {
-            if (!c->isDebugObject())
-                grandChildren.push_back(c);
-        }
-        writeRecord(w, ctx, child, false, grandChildren);
-    }
+    for (scene::ISceneNode* child : children)
+        writeRecord(w, ctx, child, false, savedChildren(child));
 }
 
 // --- reading -------------------------------------------------------------------------------
@@ -337,10 +353,10 @@ class Reader {
 public:
     Reader(const u8* data, std::size_t size) : data(data), size(size) {}
 
-    bool ok() const { return error.empty(); }
+    bool ok() const { return error == nullptr; }
     std::size_t left() const { return size - pos; }
     void fail(const char* reason) {
-        if (error.empty())
+        if (!error)
             error = reason;
     }
 
@@ -351,11 +367,7 @@ public:
         }
         return true;
     }
-    u8 u8v() {
-        if (!take(1))
-            return 0;
-        return data[pos++];
-    }
+    u8 u8v() { return take(1) ? data[pos++] : 0; }
     u32 u32v() {
         if (!take(4))
             return 0;
@@ -364,18 +376,11 @@ public:
         pos += 4;
         return v;
     }
-    s32 s32v() { return static_cast<s32>(u32v()); }
     f32 f32v() {
         const u32 bits = u32v();
         f32 v;
         std::memcpy(&v, &bits, sizeof(v));
         return v;
-    }
-    core::vector3df vec3() {
-        const f32 x = f32v();
-        const f32 y = f32v();
-        const f32 z = f32v();
-        return {x, y, z};
     }
     // A count of items that take at least `minItemSize` bytes each.
     u32 count(std::size_t minItemSize) {
@@ -384,24 +389,23 @@ public:
             fail("a count exceeds the bytes left");
         return ok() ? n : 0;
     }
-    std::string bytes() {
-        const u32 n = u32v();
-        if (!take(n))
-            return {};
-        std::string text(reinterpret_cast<const char*>(data + pos), n);
-        pos += n;
-        if (text.find('\0') != std::string::npos)
-            fail("a text holds a zero byte");
-        return text;
+    // The bytes of a text, checked against the bytes left.
+    const u8* text(u32& length) {
+        length = u32v();
+        if (!take(length))
+            return nullptr;
+        const u8* start = data + pos;
+        pos += length;
+        return start;
     }
-    core::stringw wide() {
-        core::stringw text;
-        if (!fromUtf8(bytes(), text))
+    void wide(core::stringw& out) {
+        u32 length = 0;
+        const u8* bytes = text(length);
+        if (bytes && !decodeUtf8(bytes, length, out))
             fail("a text is not valid UTF-8");
-        return text;
     }
 
-    std::string error;
+    const char* error = nullptr;
 
 private:
     const u8* data;
@@ -409,197 +413,486 @@ private:
     std::size_t pos = 0;
 };
 
-bool readAttribute(Reader& r, io::IAttributes* a) {
-    const u8 type = r.u8v();
-    const std::string name = r.bytes();
-    if (!r.ok())
-        return false;
-    if (name.empty()) {
-        r.fail("an attribute has no name");
-        return false;
+// The name table of a file.
+class Names {
+public:
+    bool read(Reader& r) {
+        const u32 count = r.count(4);
+        names.reserve(count);
+        for (u32 i = 0; i < count && r.ok(); ++i) {
+            u32 length = 0;
+            const u8* bytes = r.text(length);
+            if (!bytes)
+                break;
+            if (std::memchr(bytes, 0, length)) {
+                r.fail("a name holds a zero byte");
+                break;
+            }
+            names.emplace_back(reinterpret_cast<const char*>(bytes), length);
+        }
+        return r.ok();
     }
-    const c8* n = name.c_str();
-    switch (type) {
+    // The index of a name, checked against the table.
+    u32 index(Reader& r) const {
+        const u32 i = r.u32v();
+        if (r.ok() && i >= names.size())
+            r.fail("a name is not in the name table");
+        return r.ok() ? i : 0;
+    }
+    const c8* operator[](u32 i) const { return names[i].c_str(); }
+
+private:
+    std::vector<std::string> names;
+};
+
+// One attribute as read from the file, before it reaches an engine container.
+struct DecodedAttribute {
+    u8 type = 0;
+    u32 name = 0;
+    f32 f[16] = {};
+    s32 i[4] = {};
+    bool flag = false;
+    u32 enumValue = 0;
+    std::vector<u32> literals;
+    std::vector<const c8*> literalTable;
+    core::stringw text;
+    core::array<core::stringw> items;
+};
+
+struct DecodedBlock {
+    std::vector<DecodedAttribute> entries;
+    u32 count = 0;
+};
+
+void readFloats(Reader& r, f32* out, int n) {
+    for (int k = 0; k < n; ++k)
+        out[k] = r.f32v();
+}
+
+void decodeAttribute(Reader& r, const Names& names, DecodedAttribute& a) {
+    a.type = r.u8v();
+    a.name = names.index(r);
+    if (!r.ok())
+        return;
+    switch (a.type) {
     case io::EAT_INT:
-        a->addInt(n, r.s32v());
+    case io::EAT_COLOR:
+        a.i[0] = static_cast<s32>(r.u32v());
         break;
     case io::EAT_FLOAT:
-        a->addFloat(n, r.f32v());
+        a.f[0] = r.f32v();
         break;
     case io::EAT_BOOL: {
         const u8 v = r.u8v();
         if (v > 1)
             r.fail("a bool is neither 0 nor 1");
-        a->addBool(n, v != 0);
+        a.flag = v != 0;
         break;
     }
     case io::EAT_ENUM: {
-        const std::string value = r.bytes();
+        a.enumValue = names.index(r);
         const u32 count = r.count(4);
-        std::vector<std::string> literals;
+        a.literals.clear();
         for (u32 k = 0; k < count && r.ok(); ++k)
-            literals.push_back(r.bytes());
-        if (!r.ok())
-            return false;
-        std::vector<const c8*> table;
-        for (const std::string& literal : literals)
-            table.push_back(literal.c_str());
-        table.push_back(nullptr);
-        a->addEnum(n, value.c_str(), literals.empty() ? nullptr : table.data());
+            a.literals.push_back(names.index(r));
+        a.literalTable.clear();
+        for (u32 literal : a.literals)
+            a.literalTable.push_back(names[literal]);
+        a.literalTable.push_back(nullptr);
         break;
     }
-    case io::EAT_COLOR:
-        a->addColor(n, video::SColor(r.u32v()));
+    case io::EAT_POSITION2D:
+    case io::EAT_DIMENSION2D:
+        a.i[0] = static_cast<s32>(r.u32v());
+        a.i[1] = static_cast<s32>(r.u32v());
         break;
-    case io::EAT_COLORF: {
-        const f32 red = r.f32v(), green = r.f32v(), blue = r.f32v(), alpha = r.f32v();
-        a->addColorf(n, video::SColorf(red, green, blue, alpha));
+    case io::EAT_RECT:
+        for (int k = 0; k < 4; ++k)
+            a.i[k] = static_cast<s32>(r.u32v());
         break;
-    }
+    case io::EAT_VECTOR2D:
+        readFloats(r, a.f, 2);
+        break;
     case io::EAT_VECTOR3D:
-        a->addVector3d(n, r.vec3());
+        readFloats(r, a.f, 3);
         break;
-    case io::EAT_POSITION2D: {
-        const s32 x = r.s32v(), y = r.s32v();
-        a->addPosition2d(n, core::position2di(x, y));
+    case io::EAT_COLORF:
+    case io::EAT_QUATERNION:
+    case io::EAT_PLANE:
+    case io::EAT_LINE2D:
+        readFloats(r, a.f, 4);
         break;
-    }
-    case io::EAT_VECTOR2D: {
-        const f32 x = r.f32v(), y = r.f32v();
-        a->addVector2d(n, core::vector2df(x, y));
+    case io::EAT_BBOX:
+    case io::EAT_LINE3D:
+        readFloats(r, a.f, 6);
         break;
-    }
-    case io::EAT_RECT: {
-        const s32 x1 = r.s32v(), y1 = r.s32v(), x2 = r.s32v(), y2 = r.s32v();
-        a->addRect(n, core::recti(x1, y1, x2, y2));
+    case io::EAT_TRIANGLE3D:
+        readFloats(r, a.f, 9);
         break;
-    }
-    case io::EAT_DIMENSION2D: {
-        const u32 width = r.u32v(), height = r.u32v();
-        a->addDimension2d(n, core::dimension2du(width, height));
+    case io::EAT_MATRIX:
+        readFloats(r, a.f, 16);
         break;
-    }
-    case io::EAT_MATRIX: {
-        core::matrix4 m(core::matrix4::EM4CONST_NOTHING);
-        for (int k = 0; k < 16; ++k)
-            m[k] = r.f32v();
-        a->addMatrix(n, m);
-        break;
-    }
-    case io::EAT_QUATERNION: {
-        const f32 x = r.f32v(), y = r.f32v(), z = r.f32v(), w = r.f32v();
-        a->addQuaternion(n, core::quaternion(x, y, z, w));
-        break;
-    }
-    case io::EAT_BBOX: {
-        const core::vector3df minEdge = r.vec3();
-        const core::vector3df maxEdge = r.vec3();
-        a->addBox3d(n, core::aabbox3df(minEdge, maxEdge));
-        break;
-    }
-    case io::EAT_PLANE: {
-        const core::vector3df normal = r.vec3();
-        const f32 d = r.f32v();
-        a->addPlane3d(n, core::plane3df(normal, d));
-        break;
-    }
-    case io::EAT_TRIANGLE3D: {
-        const core::vector3df p1 = r.vec3();
-        const core::vector3df p2 = r.vec3();
-        const core::vector3df p3 = r.vec3();
-        a->addTriangle3d(n, core::triangle3df(p1, p2, p3));
-        break;
-    }
-    case io::EAT_LINE2D: {
-        const f32 x1 = r.f32v(), y1 = r.f32v(), x2 = r.f32v(), y2 = r.f32v();
-        a->addLine2d(n, core::line2df(x1, y1, x2, y2));
-        break;
-    }
-    case io::EAT_LINE3D: {
-        const core::vector3df start = r.vec3();
-        const core::vector3df end = r.vec3();
-        a->addLine3d(n, core::line3df(start, end));
-        break;
-    }
     case io::EAT_STRINGWARRAY: {
         const u32 count = r.count(4);
-        core::array<core::stringw> items;
-        for (u32 k = 0; k < count && r.ok(); ++k)
-            items.push_back(r.wide());
-        a->addArray(n, items);
+        a.items.clear(); // set_used would leave the old texts undestroyed
+        for (u32 k = 0; k < count && r.ok(); ++k) {
+            a.items.push_back(core::stringw());
+            r.wide(a.items.getLast());
+        }
         break;
     }
     case io::EAT_USER_POINTER:
-        a->addUserPointer(n, nullptr);
         break;
     case io::EAT_STRING:
-        a->addString(n, r.wide().c_str());
-        break;
     case io::EAT_BINARY:
-    case io::EAT_TEXTURE: {
-        // Created empty, then given their text, as the engine's XML reader does.
-        const core::stringw text = r.wide();
-        if (!r.ok())
-            return false;
-        if (type == io::EAT_BINARY)
-            a->addBinary(n, nullptr, 0);
-        else
-            a->addTexture(n, nullptr);
-        a->setAttribute(static_cast<s32>(a->getAttributeCount()) - 1, text.c_str());
+    case io::EAT_TEXTURE:
+        r.wide(a.text);
         break;
-    }
     default:
         r.fail("an attribute has an unknown type");
-        return false;
+        break;
     }
-    return r.ok();
 }
 
-io::IAttributes* readBlock(Reader& r, io::IFileSystem* fileSystem, video::IVideoDriver* driver) {
-    // Every attribute takes at least a type byte and a name length.
-    const u32 count = r.count(5);
-    if (!r.ok())
-        return nullptr;
-    io::IAttributes* block = fileSystem->createEmptyAttributes(driver);
-    for (u32 i = 0; i < count && r.ok(); ++i)
-        readAttribute(r, block);
-    return block;
+void decodeBlock(Reader& r, const Names& names, DecodedBlock& block) {
+    // Every attribute takes at least a type byte and a name.
+    block.count = r.count(5);
+    if (block.entries.size() < block.count)
+        block.entries.resize(block.count);
+    for (u32 i = 0; i < block.count && r.ok(); ++i)
+        decodeAttribute(r, names, block.entries[i]);
 }
 
-struct DecodeContext {
+// The engine's containers ignore a new value for these types once the attribute exists.
+bool settableInPlace(u8 type) {
+    return type != io::EAT_BBOX && type != io::EAT_TRIANGLE3D && type != io::EAT_LINE3D;
+}
+
+// Adds an attribute of the decoded type: with a neutral value that setValue replaces, or
+// with its value for the types that cannot change in place.
+void addPlaceholder(io::IAttributes* c, const DecodedAttribute& a, const Names& names) {
+    const c8* name = names[a.name];
+    const f32* f = a.f;
+    switch (a.type) {
+    case io::EAT_INT: c->addInt(name, 0); break;
+    case io::EAT_FLOAT: c->addFloat(name, 0); break;
+    case io::EAT_BOOL: c->addBool(name, false); break;
+    case io::EAT_ENUM: c->addEnum(name, names[a.enumValue], a.literals.empty() ? nullptr : a.literalTable.data()); break;
+    case io::EAT_COLOR: c->addColor(name, video::SColor()); break;
+    case io::EAT_COLORF: c->addColorf(name, video::SColorf()); break;
+    case io::EAT_VECTOR3D: c->addVector3d(name, core::vector3df()); break;
+    case io::EAT_POSITION2D: c->addPosition2d(name, core::position2di()); break;
+    case io::EAT_VECTOR2D: c->addVector2d(name, core::vector2df()); break;
+    case io::EAT_RECT: c->addRect(name, core::recti()); break;
+    case io::EAT_DIMENSION2D: c->addDimension2d(name, core::dimension2du()); break;
+    case io::EAT_MATRIX: c->addMatrix(name, core::matrix4()); break;
+    case io::EAT_QUATERNION: c->addQuaternion(name, core::quaternion()); break;
+    case io::EAT_BBOX: c->addBox3d(name, core::aabbox3df(f[0], f[1], f[2], f[3], f[4], f[5])); break;
+    case io::EAT_PLANE: c->addPlane3d(name, core::plane3df()); break;
+    case io::EAT_TRIANGLE3D:
+        c->addTriangle3d(name, core::triangle3df({f[0], f[1], f[2]}, {f[3], f[4], f[5]}, {f[6], f[7], f[8]}));
+        break;
+    case io::EAT_LINE2D: c->addLine2d(name, core::line2df()); break;
+    case io::EAT_LINE3D: c->addLine3d(name, core::line3df(f[0], f[1], f[2], f[3], f[4], f[5])); break;
+    case io::EAT_STRINGWARRAY: c->addArray(name, core::array<core::stringw>()); break;
+    case io::EAT_BINARY: c->addBinary(name, nullptr, 0); break;
+    case io::EAT_TEXTURE: c->addTexture(name, nullptr); break;
+    case io::EAT_USER_POINTER: c->addUserPointer(name, nullptr); break;
+    default: c->addString(name, L""); break;
+    }
+}
+
+// Sets the value of attribute `index`, which has the decoded type (the types that cannot
+// change in place got theirs from addPlaceholder).
+void setValue(io::IAttributes* c, s32 index, const DecodedAttribute& a, const Names& names) {
+    const f32* f = a.f;
+    switch (a.type) {
+    case io::EAT_INT: c->setAttribute(index, a.i[0]); break;
+    case io::EAT_FLOAT: c->setAttribute(index, f[0]); break;
+    case io::EAT_BOOL: c->setAttribute(index, a.flag); break;
+    case io::EAT_ENUM: c->setAttribute(index, names[a.enumValue]); break;
+    case io::EAT_COLOR: c->setAttribute(index, video::SColor(static_cast<u32>(a.i[0]))); break;
+    case io::EAT_COLORF: c->setAttribute(index, video::SColorf(f[0], f[1], f[2], f[3])); break;
+    case io::EAT_VECTOR3D: c->setAttribute(index, core::vector3df(f[0], f[1], f[2])); break;
+    case io::EAT_POSITION2D: c->setAttribute(index, core::position2di(a.i[0], a.i[1])); break;
+    case io::EAT_VECTOR2D: c->setAttribute(index, core::vector2df(f[0], f[1])); break;
+    case io::EAT_RECT: c->setAttribute(index, core::recti(a.i[0], a.i[1], a.i[2], a.i[3])); break;
+    case io::EAT_DIMENSION2D:
+        c->setAttribute(index, core::dimension2du(static_cast<u32>(a.i[0]), static_cast<u32>(a.i[1])));
+        break;
+    case io::EAT_MATRIX: {
+        core::matrix4 m(core::matrix4::EM4CONST_NOTHING);
+        for (int k = 0; k < 16; ++k)
+            m[k] = f[k];
+        c->setAttribute(index, m);
+        break;
+    }
+    case io::EAT_QUATERNION: c->setAttribute(index, core::quaternion(f[0], f[1], f[2], f[3])); break;
+    case io::EAT_PLANE: c->setAttribute(index, core::plane3df(core::vector3df(f[0], f[1], f[2]), f[3])); break;
+    case io::EAT_LINE2D: c->setAttribute(index, core::line2df(f[0], f[1], f[2], f[3])); break;
+    case io::EAT_STRINGWARRAY: c->setAttribute(index, a.items); break;
+    case io::EAT_USER_POINTER:
+    case io::EAT_BBOX:
+    case io::EAT_TRIANGLE3D:
+    case io::EAT_LINE3D:
+        break;
+    default: c->setAttribute(index, a.text.c_str()); break; // strings, binary data, textures
+    }
+}
+
+io::IAttributes* makeContainer(io::IFileSystem* fileSystem, video::IVideoDriver* driver, const DecodedBlock& block,
+                               const Names& names) {
+    io::IAttributes* c = fileSystem->createEmptyAttributes(driver);
+    for (u32 i = 0; i < block.count; ++i) {
+        addPlaceholder(c, block.entries[i], names);
+        setValue(c, static_cast<s32>(i), block.entries[i], names);
+    }
+    return c;
+}
+
+// Attribute containers by layout, refilled in place for every block of that layout.
+class ContainerCache {
+public:
+    ContainerCache(io::IFileSystem* fileSystem, video::IVideoDriver* driver)
+        : fileSystem(fileSystem), driver(driver) {}
+    ~ContainerCache() {
+        for (auto& entry : entries)
+            entry.second.container->drop();
+        if (transient)
+            transient->drop();
+    }
+    ContainerCache(const ContainerCache&) = delete;
+    ContainerCache& operator=(const ContainerCache&) = delete;
+
+    io::IAttributes* fill(const DecodedBlock& block, const Names& names) {
+        if (transient) {
+            transient->drop();
+            transient = nullptr;
+        }
+        key.clear();
+        for (u32 i = 0; i < block.count; ++i) {
+            const DecodedAttribute& a = block.entries[i];
+            if (!settableInPlace(a.type)) {
+                transient = makeContainer(fileSystem, driver, block, names);
+                return transient;
+            }
+            key.push_back(a.type);
+            key.push_back(a.name);
+            if (a.type == io::EAT_ENUM) {
+                key.push_back(static_cast<u32>(a.literals.size()));
+                key.insert(key.end(), a.literals.begin(), a.literals.end());
+            }
+        }
+        std::string hashKey(reinterpret_cast<const char*>(key.data()), key.size() * sizeof(u32));
+        auto it = entries.find(hashKey);
+        // A reader that kept the container may not see it change under its hands.
+        if (it != entries.end() && it->second.container->getReferenceCount() != 1) {
+            it->second.container->drop();
+            entries.erase(it);
+            it = entries.end();
+        }
+        if (it == entries.end()) {
+            io::IAttributes* c = makeContainer(fileSystem, driver, block, names);
+            entries.emplace(std::move(hashKey), Entry{c});
+            return c;
+        }
+        io::IAttributes* c = it->second.container;
+        for (u32 i = 0; i < block.count; ++i)
+            setValue(c, static_cast<s32>(i), block.entries[i], names);
+        return c;
+    }
+
+private:
+    struct Entry {
+        io::IAttributes* container;
+    };
     io::IFileSystem* fileSystem;
     video::IVideoDriver* driver;
-    u32 nodes = 0;
+    std::unordered_map<std::string, Entry> entries;
+    std::vector<u32> key;
+    io::IAttributes* transient = nullptr; // a container that cannot be refilled, kept until the next block
 };
 
-bool readRecord(Reader& r, DecodeContext& ctx, SceneRecord& record, bool isScene, int depth) {
+// Walks the records of a payload, handing each block to a visitor:
+//   Handle scene(block)                    the scene's own attributes
+//   Handle node(parent, typeName, block)   a node below `parent`
+//   void material(handle, index, block)
+//   void animator(handle, block)
+//   void endNode(handle)                   before its children
+template <class Visitor>
+void walkRecord(Reader& r, Names& names, DecodedBlock& block, Visitor& v, typename Visitor::Handle parent,
+                bool isScene, int depth) {
     if (depth > maxDepth) {
         r.fail("the nodes are nested too deeply");
-        return false;
+        return;
     }
-    if (!isScene) {
-        record.typeName = r.bytes().c_str();
-        ++ctx.nodes;
-    }
-    record.attributes = readBlock(r, ctx.fileSystem, ctx.driver);
+    const u32 typeName = isScene ? 0 : names.index(r);
+    decodeBlock(r, names, block);
+    if (!r.ok())
+        return;
+    typename Visitor::Handle handle = isScene ? v.scene(block) : v.node(parent, names[typeName], block);
     const u32 materials = r.count(4);
     for (u32 i = 0; i < materials && r.ok(); ++i) {
-        if (io::IAttributes* block = readBlock(r, ctx.fileSystem, ctx.driver))
-            record.materials.push_back(block);
+        decodeBlock(r, names, block);
+        if (r.ok())
+            v.material(handle, i, block);
     }
     const u32 animators = r.count(4);
     for (u32 i = 0; i < animators && r.ok(); ++i) {
-        if (io::IAttributes* block = readBlock(r, ctx.fileSystem, ctx.driver))
-            record.animators.push_back(block);
+        decodeBlock(r, names, block);
+        if (r.ok())
+            v.animator(handle, block);
     }
-    // A child record takes at least its type name length and four counts.
+    if (!r.ok())
+        return;
+    v.endNode(handle);
+    // A child record takes at least its type name and four counts.
     const u32 children = r.count(20);
-    for (u32 i = 0; i < children && r.ok(); ++i) {
-        auto child = std::make_unique<SceneRecord>();
-        readRecord(r, ctx, *child, false, depth + 1);
-        record.children.push_back(std::move(child));
+    for (u32 i = 0; i < children && r.ok(); ++i)
+        walkRecord(r, names, block, v, handle, false, depth + 1);
+}
+
+// Checks a whole payload and counts its nodes; makes nothing.
+struct CheckVisitor {
+    using Handle = int;
+    Handle scene(const DecodedBlock&) { return 0; }
+    Handle node(Handle, const c8*, const DecodedBlock&) {
+        ++nodes;
+        return 0;
     }
+    void material(Handle, u32, const DecodedBlock&) {}
+    void animator(Handle, const DecodedBlock&) {}
+    void endNode(Handle) {}
+    u32 nodes = 0;
+};
+
+// Fills scene records with fresh containers.
+struct RecordVisitor {
+    using Handle = SceneRecord*;
+    io::IAttributes* make(const DecodedBlock& block) { return makeContainer(fileSystem, driver, block, names); }
+    Handle scene(const DecodedBlock& block) {
+        root->attributes = make(block);
+        return root;
+    }
+    Handle node(Handle parent, const c8* typeName, const DecodedBlock& block) {
+        auto child = std::make_unique<SceneRecord>();
+        child->typeName = typeName;
+        child->attributes = make(block);
+        parent->children.push_back(std::move(child));
+        return parent->children.back().get();
+    }
+    void material(Handle record, u32, const DecodedBlock& block) { record->materials.push_back(make(block)); }
+    void animator(Handle record, const DecodedBlock& block) { record->animators.push_back(make(block)); }
+    void endNode(Handle) {}
+
+    io::IFileSystem* fileSystem;
+    video::IVideoDriver* driver;
+    const Names& names;
+    SceneRecord* root;
+};
+
+// Builds nodes through a scene loader; the nodes below one that cannot be made are passed
+// over and counted.
+struct BuildVisitor {
+    struct Handle {
+        scene::ISceneNode* node = nullptr;
+        bool skipped = false;
+    };
+    Handle scene(const DecodedBlock& block) {
+        loader.applySceneAttributes(target, cache.fill(block, names));
+        return {target, false};
+    }
+    Handle node(Handle parent, const c8* typeName, const DecodedBlock& block) {
+        if (parent.skipped) {
+            loader.skipObjects(1);
+            return {nullptr, true};
+        }
+        scene::ISceneNode* node = loader.beginNode(typeName, parent.node, cache.fill(block, names));
+        return {node, node == nullptr};
+    }
+    void material(Handle handle, u32 index, const DecodedBlock& block) {
+        if (!handle.skipped)
+            loader.applyMaterial(handle.node, index, cache.fill(block, names));
+    }
+    void animator(Handle handle, const DecodedBlock& block) {
+        if (!handle.skipped)
+            loader.applyAnimator(handle.node, cache.fill(block, names));
+    }
+    void endNode(Handle handle) {
+        if (!handle.skipped)
+            loader.endNode(handle.node);
+    }
+
+    SceneLoader& loader;
+    ContainerCache& cache;
+    const Names& names;
+    scene::ISceneNode* target;
+};
+
+// Checks the header and the checksum; on success `payload` and `payloadSize` describe the
+// payload and `nodeCount` is the header's node count.
+bool openPayload(const void* data, std::size_t size, const u8*& payload, u32& payloadSize, u32& nodeCount,
+                 std::string& error) {
+    const u8* bytes = static_cast<const u8*>(data);
+    if (!bytes || size < headerSize) {
+        error = "the file is too short to be a binary level";
+        return false;
+    }
+    if (std::memcmp(bytes, magic, sizeof(magic)) != 0) {
+        error = "the file is not a binary level";
+        return false;
+    }
+    Reader header(bytes + 4, headerSize - 4);
+    const u32 versionLow = header.u8v();
+    const u32 version = versionLow | (static_cast<u32>(header.u8v()) << 8);
+    header.u8v();
+    header.u8v();
+    nodeCount = header.u32v();
+    payloadSize = header.u32v();
+    const u32 checksum = header.u32v();
+    if (version != formatVersion) {
+        error = "the binary level version is not supported";
+        return false;
+    }
+    if (payloadSize != size - headerSize) {
+        error = "the file length does not match its header (truncated or extended)";
+        return false;
+    }
+    payload = bytes + headerSize;
+    if (crc32(payload, payloadSize) != checksum) {
+        error = "the checksum does not match (the file is damaged)";
+        return false;
+    }
+    return true;
+}
+
+// Walks the payload with the visitor; checks that it ends where the scene ends and that it
+// held as many nodes as the header says (when `expectedNodes` is given).
+template <class Visitor>
+bool walkPayload(const u8* payload, u32 payloadSize, Visitor& v, typename Visitor::Handle root, Names& names,
+                 std::string& error) {
+    Reader r(payload, payloadSize);
+    DecodedBlock block;
+    if (names.read(r))
+        walkRecord(r, names, block, v, root, true, 0);
+    if (r.ok() && r.left() != 0)
+        r.fail("bytes follow the scene");
+    if (!r.ok())
+        error = r.error;
     return r.ok();
+}
+
+// The checking walk: the whole payload is valid and holds the header's number of nodes.
+bool checkPayload(const u8* payload, u32 payloadSize, u32 nodeCount, std::string& error) {
+    Names names;
+    CheckVisitor check;
+    if (!walkPayload(payload, payloadSize, check, 0, names, error))
+        return false;
+    if (check.nodes != nodeCount) {
+        error = "the node count does not match the header";
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -620,75 +913,54 @@ bool encodeBinaryLevel(scene::ISceneManager* manager, scene::ISceneNode* start, 
 
     // As in the engine's scene files: the scene's own attributes, then the nodes.
     std::vector<scene::ISceneNode*> top;
-    if (start == root) {
-        for (scene::ISceneNode* child : root->getChildren()) {
-            if (!child->isDebugObject())
-                top.push_back(child);
-        }
-    } else if (!start->isDebugObject()) {
+    if (start == root)
+        top = savedChildren(root);
+    else if (!start->isDebugObject())
         top.push_back(start);
-    }
 
-    std::string payload;
-    Writer w(payload);
-    writeRecord(w, ctx, root, true, top);
+    Writer records;
+    writeRecord(records, ctx, root, true, top);
 
-    bytes.clear();
-    Writer header(bytes);
+    Writer payload;
+    payload.u32v(static_cast<u32>(records.names.size()));
+    for (const std::string& name : records.names)
+        payload.text(name);
+    payload.out += records.out;
+
+    Writer file;
     for (char c : magic)
-        header.u8v(static_cast<u8>(c));
-    header.u16v(formatVersion);
-    header.u16v(0);
-    header.u32v(ctx.nodes);
-    header.u32v(static_cast<u32>(payload.size()));
-    header.u32v(crc32(reinterpret_cast<const u8*>(payload.data()), payload.size()));
-    bytes += payload;
+        file.u8v(static_cast<u8>(c));
+    file.u16v(formatVersion);
+    file.u16v(0);
+    file.u32v(ctx.nodes);
+    file.u32v(static_cast<u32>(payload.out.size()));
+    file.u32v(crc32(reinterpret_cast<const u8*>(payload.out.data()), payload.out.size()));
+    bytes = std::move(file.out);
+    bytes += payload.out;
     return true;
 }
 
 bool decodeBinaryLevel(const void* data, std::size_t size, io::IFileSystem* fileSystem, video::IVideoDriver* driver,
                        SceneRecord& scene, std::string& error) {
-    const u8* bytes = static_cast<const u8*>(data);
-    if (!bytes || size < headerSize) {
-        error = "the file is too short to be a binary level";
+    const u8* payload = nullptr;
+    u32 payloadSize = 0, nodeCount = 0;
+    if (!openPayload(data, size, payload, payloadSize, nodeCount, error) ||
+        !checkPayload(payload, payloadSize, nodeCount, error))
         return false;
-    }
-    if (std::memcmp(bytes, magic, sizeof(magic)) != 0) {
-        error = "the file is not a binary level";
-        return false;
-    }
-    Reader header(bytes + 4, headerSize - 4);
-    const u32 versionLow = header.u8v();
-    const u32 version = versionLow | (static_cast<u32>(header.u8v()) << 8);
-    header.u8v();
-    header.u8v();
-    const u32 nodeCount = header.u32v();
-    const u32 payloadSize = header.u32v();
-    const u32 checksum = header.u32v();
-    if (version != formatVersion) {
-        error = "the binary level version is not supported";
-        return false;
-    }
-    if (payloadSize != size - headerSize) {
-        error = "the file length does not match its header (truncated or extended)";
-        return false;
-    }
-    const u8* payload = bytes + headerSize;
-    if (crc32(payload, payloadSize) != checksum) {
-        error = "the checksum does not match (the file is damaged)";
-        return false;
-    }
+    Names names;
+    RecordVisitor records{fileSystem, driver, names, &scene};
+    return walkPayload(payload, payloadSize, records, &scene, names, error);
+}
 
-    Reader r(payload, payloadSize);
-    DecodeContext ctx{fileSystem, driver, 0};
-    readRecord(r, ctx, scene, true, 0);
-    if (r.ok() && r.left() != 0)
-        r.fail("bytes follow the scene");
-    if (r.ok() && ctx.nodes != nodeCount)
-        r.fail("the node count does not match the header");
-    if (!r.ok()) {
-        error = r.error;
+bool SceneLoader::loadBinary(const std::string& bytes, scene::ISceneNode* parent, std::string& error) {
+    const u8* payload = nullptr;
+    u32 payloadSize = 0, nodeCount = 0;
+    if (!openPayload(bytes.data(), bytes.size(), payload, payloadSize, nodeCount, error) ||
+        !checkPayload(payload, payloadSize, nodeCount, error))
         return false;
-    }
-    return true;
+    objectsTotal = nodeCount;
+    Names names;
+    ContainerCache cache(manager->getFileSystem(), manager->getVideoDriver());
+    BuildVisitor build{*this, cache, names, parent};
+    return walkPayload(payload, payloadSize, build, BuildVisitor::Handle{parent, false}, names, error);
 }

@@ -64,17 +64,12 @@ void InstancedObject::serializeAttributes(io::IAttributes* out, io::SAttributeRe
 
 void InstancedObject::deserializeAttributes(io::IAttributes* in, io::SAttributeReadWriteOptions* options) {
     LevelObject::deserializeAttributes(in, options);
-    if (!in)
-        return;
-    if (in->existsAttribute("ObjectID")) {
-        const s32 id = in->getAttributeAsInt("ObjectID");
-        if (id != ObjectID) {
-            ObjectID = id;
-            built = false;
-        }
+    s32 id = 0;
+    if (readIfPresent(in, "ObjectID", id) && id != ObjectID) {
+        ObjectID = id;
+        built = false;
     }
-    if (in->existsAttribute("TexturePan"))
-        TexturePan = in->getAttributeAsVector2d("TexturePan");
+    readIfPresent(in, "TexturePan", TexturePan);
 }
 
 scene::ISceneNode* InstancedObject::clone(scene::ISceneNode* newParent, scene::ISceneManager* newManager) {

@@ -177,57 +177,50 @@ bool saveLevelFile(scene::ISceneManager* manager, const io::path& path, scene::I
 
 // --- loading ------------------------------------------------------------------------------
 
-namespace {
-
-bool readLevelRecords(scene::ISceneManager* manager, const io::path& path, SceneRecord& scene, std::string& error) {
-    io::IFileSystem* fileSystem = manager->getFileSystem();
-    video::IVideoDriver* driver = manager->getVideoDriver();
-    if (!isBinaryLevelPath(path))
-        return readXmlLevel(fileSystem, driver, path, scene, error);
-
-    io::IReadFile* file = fileSystem->existFile(path) ? fileSystem->createAndOpenFile(path) : nullptr;
-    if (!file) {
-        error = "the file does not exist";
-        return false;
-    }
-    std::string bytes(static_cast<std::size_t>(file->getSize()), '\0');
-    const s32 read = bytes.empty() ? 0 : file->read(bytes.data(), static_cast<u32>(bytes.size()));
-    file->drop();
-    if (read != static_cast<s32>(bytes.size())) {
-        error = "the file cannot be read";
-        return false;
-    }
-    return decodeBinaryLevel(bytes.data(), bytes.size(), fileSystem, driver, scene, error);
-}
-
-} // namespace
-
 bool SceneLoader::load(const io::path& path, scene::ISceneNode* parent,
-                       const std::function<void(scene::ISceneNode*)>& onNodeCreated) {
+                       const std::function<void(scene::ISceneNode*)>& nodeCreated) {
     objectsRead = 0;
     objectsTotal = 0;
     if (!manager)
         return false;
-    SceneRecord scene;
+    if (!parent)
+        parent = manager->getRootSceneNode();
+    onNodeCreated = nodeCreated;
+
+    io::IFileSystem* fileSystem = manager->getFileSystem();
     std::string error;
-    if (!readLevelRecords(manager, path, scene, error)) {
+    bool loaded = false;
+    if (!fileSystem->existFile(path)) {
+        error = "the file does not exist";
+    } else if (isBinaryLevelPath(path)) {
+        io::IReadFile* file = fileSystem->createAndOpenFile(path);
+        std::string bytes(file ? static_cast<std::size_t>(file->getSize()) : 0, '\0');
+        const s32 read = (file && !bytes.empty()) ? file->read(bytes.data(), static_cast<u32>(bytes.size())) : 0;
+        if (file)
+            file->drop();
+        if (!file || read != static_cast<s32>(bytes.size()))
+            error = "the file cannot be read";
+        else
+            loaded = loadBinary(bytes, parent, error);
+    } else {
+        SceneRecord scene;
+        if (readXmlLevel(fileSystem, manager->getVideoDriver(), path, scene, error)) {
+            objectsTotal = scene.countDescendants();
+            applySceneAttributes(parent, scene.attributes);
+            for (const auto& child : scene.children)
+                buildNode(*child, parent);
+            loaded = true;
+        }
+    }
+    onNodeCreated = nullptr;
+    if (!loaded) {
         core::stringc line = "ERROR: Could not read level file ";
         line += path;
         line += ": ";
         line += error.c_str();
         logMessage(line.c_str());
-        return false;
     }
-    objectsTotal = scene.countDescendants();
-
-    scene::ISceneNode* root = manager->getRootSceneNode();
-    if (!parent)
-        parent = root;
-    if (parent == root && scene.attributes)
-        root->deserializeAttributes(scene.attributes);
-    for (const auto& child : scene.children)
-        buildNode(*child, parent, onNodeCreated);
-    return true;
+    return loaded;
 }
 
 void SceneLoader::countRead(u32 objects) {
@@ -237,35 +230,63 @@ void SceneLoader::countRead(u32 objects) {
         screens.renderLoadingFrame();
 }
 
-void SceneLoader::buildNode(const SceneRecord& record, scene::ISceneNode* parent,
-                            const std::function<void(scene::ISceneNode*)>& onNodeCreated) {
-    scene::ISceneNode* node = manager->addSceneNode(record.typeName.c_str(), parent);
+void SceneLoader::skipObjects(u32 count) {
+    if (count > 0)
+        countRead(count);
+}
+
+void SceneLoader::applySceneAttributes(scene::ISceneNode* parent, io::IAttributes* attributes) {
+    // The file's scene attributes belong to the scene manager, not to a node it is read into.
+    scene::ISceneNode* root = manager->getRootSceneNode();
+    if (parent == root && attributes)
+        root->deserializeAttributes(attributes);
+}
+
+scene::ISceneNode* SceneLoader::beginNode(const c8* typeName, scene::ISceneNode* parent, io::IAttributes* attributes) {
+    scene::ISceneNode* node = manager->addSceneNode(typeName, parent);
+    countRead(1);
     if (!node) {
-        logMessagePair("Warning: Skipped a scene node of unknown type: ", record.typeName.c_str());
-        countRead(1 + record.countDescendants());
+        logMessagePair("Warning: Skipped a scene node of unknown type: ", typeName);
+        return nullptr;
+    }
+    if (attributes)
+        node->deserializeAttributes(attributes);
+    return node;
+}
+
+void SceneLoader::applyMaterial(scene::ISceneNode* node, u32 index, io::IAttributes* attributes) {
+    video::IVideoDriver* driver = manager->getVideoDriver();
+    if (driver && index < node->getMaterialCount())
+        driver->fillMaterialStructureFromAttributes(node->getMaterial(index), attributes);
+}
+
+void SceneLoader::applyAnimator(scene::ISceneNode* node, io::IAttributes* attributes) {
+    const core::stringc type = attributes->getAttributeAsString("Type");
+    scene::ISceneNodeAnimator* animator = manager->createSceneNodeAnimator(type.c_str(), node);
+    if (!animator) {
+        logMessagePair("Warning: Skipped an animator of unknown type: ", type.c_str());
         return;
     }
-    countRead(1);
-    if (record.attributes)
-        node->deserializeAttributes(record.attributes);
+    animator->deserializeAttributes(attributes);
+    animator->drop();
+}
 
-    video::IVideoDriver* driver = manager->getVideoDriver();
-    for (u32 i = 0; i < record.materials.size() && i < node->getMaterialCount(); ++i) {
-        if (driver)
-            driver->fillMaterialStructureFromAttributes(node->getMaterial(i), record.materials[i]);
-    }
-    for (io::IAttributes* block : record.animators) {
-        const core::stringc type = block->getAttributeAsString("Type");
-        scene::ISceneNodeAnimator* animator = manager->createSceneNodeAnimator(type.c_str(), node);
-        if (!animator) {
-            logMessagePair("Warning: Skipped an animator of unknown type: ", type.c_str());
-            continue;
-        }
-        animator->deserializeAttributes(block);
-        animator->drop();
-    }
+void SceneLoader::endNode(scene::ISceneNode* node) {
     if (onNodeCreated)
         onNodeCreated(node);
+}
+
+void SceneLoader::buildNode(const SceneRecord& record, scene::ISceneNode* parent) {
+    scene::ISceneNode* node = beginNode(record.typeName.c_str(), parent, record.attributes);
+    if (!node) {
+        skipObjects(record.countDescendants());
+        return;
+    }
+    for (u32 i = 0; i < record.materials.size(); ++i)
+        applyMaterial(node, i, record.materials[i]);
+    for (io::IAttributes* block : record.animators)
+        applyAnimator(node, block);
+    endNode(node);
     for (const auto& child : record.children)
-        buildNode(*child, node, onNodeCreated);
+        buildNode(*child, node);
 }

@@ -41,19 +41,24 @@ bool readXmlLevel(irr::io::IFileSystem* fileSystem, irr::video::IVideoDriver* dr
 // The binary level format, little-endian and independent of the machine's word size:
 //   header   "PSLV", u16 version (1), u16 flags (0), u32 node count, u32 payload length,
 //            u32 CRC-32 of the payload
-//   payload  the scene record
-//   record   [type name] attribute block, u32 material count + blocks,
+//   payload  u32 name count + names (attribute names, type names, enumeration values and
+//            literals), then the scene record
+//   record   [u32 type name] attribute block, u32 material count + blocks,
 //            u32 animator count + blocks, u32 child count + child records
 //            (the scene record has no type name)
-//   block    u32 count, then per attribute: u8 type, name, value
-//   string   u32 byte length + bytes (wide texts as UTF-8)
-// The reader checks the checksum, every length and count against the bytes left and the
-// nesting depth, and rejects a damaged file as a whole.
+//   block    u32 count, then per attribute: u8 type (the engine's E_ATTRIBUTE_TYPE),
+//            u32 name, value
+//   text     u32 byte length + bytes (wide texts as UTF-8)
+// Names are indices into the name table. The reader checks the checksum, then every
+// length, count, name and text against the bytes left and the nesting depth, before it
+// builds anything: a damaged file is rejected as a whole.
+
 // The CRC-32 the header carries for its payload.
 irr::u32 binaryLevelChecksum(const void* data, std::size_t size);
 
 bool encodeBinaryLevel(irr::scene::ISceneManager* manager, irr::scene::ISceneNode* start, const irr::io::path& fileName,
                        std::string& bytes);
+// Reads a binary level into records (fresh attribute containers for every block).
 bool decodeBinaryLevel(const void* data, std::size_t size, irr::io::IFileSystem* fileSystem,
                        irr::video::IVideoDriver* driver, SceneRecord& scene, std::string& error);
 
@@ -79,10 +84,24 @@ public:
     irr::u32 objectsRead = 0;
     irr::u32 objectsTotal = 0;
 
+    // The steps of building one node, shared by both formats: the node is made through the
+    // factories and given its attributes (null, logged, for a type nobody knows), then its
+    // materials and animators; `endNode` reports it.
+    irr::scene::ISceneNode* beginNode(const irr::c8* typeName, irr::scene::ISceneNode* parent,
+                                      irr::io::IAttributes* attributes);
+    void applyMaterial(irr::scene::ISceneNode* node, irr::u32 index, irr::io::IAttributes* attributes);
+    void applyAnimator(irr::scene::ISceneNode* node, irr::io::IAttributes* attributes);
+    void applySceneAttributes(irr::scene::ISceneNode* parent, irr::io::IAttributes* attributes);
+    void endNode(irr::scene::ISceneNode* node);
+    // Objects below a node that could not be made, passed over.
+    void skipObjects(irr::u32 count);
+
 private:
-    void buildNode(const SceneRecord& record, irr::scene::ISceneNode* parent,
-                   const std::function<void(irr::scene::ISceneNode*)>& onNodeCreated);
+    void buildNode(const SceneRecord& record, irr::scene::ISceneNode* parent);
+    // Validates and builds a binary level (BinaryLevelFormat.cpp).
+    bool loadBinary(const std::string& bytes, irr::scene::ISceneNode* parent, std::string& error);
     void countRead(irr::u32 objects);
 
     irr::scene::ISceneManager* manager;
+    std::function<void(irr::scene::ISceneNode*)> onNodeCreated;
 };

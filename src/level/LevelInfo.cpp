@@ -68,34 +68,20 @@ void LevelInfo::deserializeAttributes(io::IAttributes* in, io::SAttributeReadWri
     if (!in)
         return;
     LevelSettings& s = settings;
-    if (in->existsAttribute("TentaroMeshPath"))
-        s.TentaroMeshPath = in->getAttributeAsString("TentaroMeshPath");
-    if (in->existsAttribute("RespawnFloorHeight"))
-        s.RespawnFloorHeight = in->getAttributeAsFloat("RespawnFloorHeight");
-    if (in->existsAttribute("UseDefaultGravity"))
-        s.UseDefaultGravity = in->getAttributeAsBool("UseDefaultGravity");
-    if (in->existsAttribute("Gravity"))
-        s.Gravity = in->getAttributeAsVector3d("Gravity");
-    if (in->existsAttribute("NumberOfLights"))
-        s.NumberOfLights = in->getAttributeAsInt("NumberOfLights");
-    if (in->existsAttribute("DisableShadows"))
-        s.DisableShadows = in->getAttributeAsBool("DisableShadows");
-    if (in->existsAttribute("ShadowLightPosition"))
-        s.ShadowLightPosition = in->getAttributeAsVector3d("ShadowLightPosition");
-    if (in->existsAttribute("ShadowLightTarget"))
-        s.ShadowLightTarget = in->getAttributeAsVector3d("ShadowLightTarget");
-    if (in->existsAttribute("DefaultFarValue"))
-        s.DefaultFarValue = in->getAttributeAsFloat("DefaultFarValue");
-    if (in->existsAttribute("InitialCameraID"))
-        s.InitialCameraID = in->getAttributeAsInt("InitialCameraID");
-    if (in->existsAttribute("TotalObjects"))
-        s.TotalObjects = in->getAttributeAsInt("TotalObjects");
-    if (in->existsAttribute("ForceLevelTimer"))
-        s.ForceLevelTimer = in->getAttributeAsBool("ForceLevelTimer");
-    if (in->existsAttribute("TaskIconAnimation"))
-        s.TaskIconAnimation = in->getAttributeAsString("TaskIconAnimation");
-    if (in->existsAttribute("SubtitleFile"))
-        s.SubtitleFile = in->getAttributeAsString("SubtitleFile");
+    readIfPresent(in, "TentaroMeshPath", s.TentaroMeshPath);
+    readIfPresent(in, "RespawnFloorHeight", s.RespawnFloorHeight);
+    readIfPresent(in, "UseDefaultGravity", s.UseDefaultGravity);
+    readIfPresent(in, "Gravity", s.Gravity);
+    readIfPresent(in, "NumberOfLights", s.NumberOfLights);
+    readIfPresent(in, "DisableShadows", s.DisableShadows);
+    readIfPresent(in, "ShadowLightPosition", s.ShadowLightPosition);
+    readIfPresent(in, "ShadowLightTarget", s.ShadowLightTarget);
+    readIfPresent(in, "DefaultFarValue", s.DefaultFarValue);
+    readIfPresent(in, "InitialCameraID", s.InitialCameraID);
+    readIfPresent(in, "TotalObjects", s.TotalObjects);
+    readIfPresent(in, "ForceLevelTimer", s.ForceLevelTimer);
+    readIfPresent(in, "TaskIconAnimation", s.TaskIconAnimation);
+    readIfPresent(in, "SubtitleFile", s.SubtitleFile);
 }
 
 scene::ISceneNode* LevelInfo::clone(scene::ISceneNode* newParent, scene::ISceneManager* newManager) {

@@ -33,18 +33,7 @@ void writeLevelObjectKeys(const scene::ISceneNode* node, io::IAttributes* out,
 void readLevelObjectKeys(scene::ISceneNode* node, io::IAttributes* in) {
     if (!node || !in)
         return;
-    if (in->existsAttribute("Name"))
-        node->setName(in->getAttributeAsString("Name"));
-    if (in->existsAttribute("Id"))
-        node->setID(in->getAttributeAsInt("Id"));
-    if (in->existsAttribute("Position"))
-        node->setPosition(in->getAttributeAsVector3d("Position"));
-    if (in->existsAttribute("Rotation"))
-        node->setRotation(in->getAttributeAsVector3d("Rotation"));
-    if (in->existsAttribute("Scale"))
-        node->setScale(in->getAttributeAsVector3d("Scale"));
-    if (in->existsAttribute("Visible"))
-        node->setVisible(in->getAttributeAsBool("Visible"));
+    readNodeTransformKeys(node, in);
     u32 culling = 0;
     if (readCullingAttribute(in, "AutomaticCulling", culling))
         node->setAutomaticCulling(culling);

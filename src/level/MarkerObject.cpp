@@ -17,13 +17,14 @@ void MarkerObject::serializeAttributes(io::IAttributes* out, io::SAttributeReadW
 
 void MarkerObject::deserializeAttributes(io::IAttributes* in, io::SAttributeReadWriteOptions* options) {
     LevelObject::deserializeAttributes(in, options);
-    if (!in || !in->existsAttribute("SegmentID"))
+    const s32 found = in ? in->findAttribute("SegmentID") : -1;
+    if (found < 0)
         return;
-    if (in->getAttributeType("SegmentID") == io::EAT_INT) {
-        SegmentID = in->getAttributeAsInt("SegmentID");
+    if (in->getAttributeType(found) == io::EAT_INT) {
+        SegmentID = in->getAttributeAsInt(found);
         return;
     }
-    const s32 index = in->getAttributeAsEnumeration("SegmentID", segmentNames);
+    const s32 index = in->getAttributeAsEnumeration(found, segmentNames);
     if (index >= 0)
         SegmentID = index;
 }

@@ -1,5 +1,7 @@
 #include "level/SceneNodeBase.h"
 
+#include "level/AttributeExtras.h"
+
 #include <unordered_map>
 
 using namespace irr;
@@ -79,13 +81,14 @@ void addCullingAttribute(io::IAttributes* out, const char* name, u32 culling) {
 }
 
 bool readCullingAttribute(io::IAttributes* in, const char* name, u32& culling) {
-    if (!in->existsAttribute(name))
+    const s32 found = in->findAttribute(name);
+    if (found < 0)
         return false;
-    if (in->getAttributeType(name) == io::EAT_INT) {
-        culling = static_cast<u32>(in->getAttributeAsInt(name));
+    if (in->getAttributeType(found) == io::EAT_INT) {
+        culling = static_cast<u32>(in->getAttributeAsInt(found));
         return true;
     }
-    const s32 index = in->getAttributeAsEnumeration(name, scene::AutomaticCullingNames);
+    const s32 index = in->getAttributeAsEnumeration(found, scene::AutomaticCullingNames);
     if (index < 0)
         return false;
     culling = index == 0 ? 0u : (1u << (index - 1));
@@ -111,29 +114,39 @@ void writeSceneNodeKeys(const scene::ISceneNode* node, const SceneNodeExtras* ex
 void readSceneNodeKeys(scene::ISceneNode* node, SceneNodeExtras* extras, io::IAttributes* in) {
     if (!node || !in)
         return;
-    if (in->existsAttribute("Name"))
-        node->setName(in->getAttributeAsString("Name"));
-    if (in->existsAttribute("Id"))
-        node->setID(in->getAttributeAsInt("Id"));
-    if (in->existsAttribute("Position"))
-        node->setPosition(in->getAttributeAsVector3d("Position"));
-    if (in->existsAttribute("Rotation"))
-        node->setRotation(in->getAttributeAsVector3d("Rotation"));
-    if (in->existsAttribute("Scale"))
-        node->setScale(in->getAttributeAsVector3d("Scale"));
-    if (in->existsAttribute("Visible"))
-        node->setVisible(in->getAttributeAsBool("Visible"));
-    if (extras && in->existsAttribute("VisibleInEditor"))
-        extras->setVisibleInEditor(in->getAttributeAsBool("VisibleInEditor"));
+    readNodeTransformKeys(node, in);
+    bool flag = false;
+    if (extras && readIfPresent(in, "VisibleInEditor", flag))
+        extras->setVisibleInEditor(flag);
     u32 culling = 0;
     if (readCullingAttribute(in, "AutomaticCulling", culling))
         node->setAutomaticCulling(culling);
-    if (in->existsAttribute("DebugDataVisible"))
-        node->setDebugDataVisible(static_cast<u32>(in->getAttributeAsInt("DebugDataVisible")));
-    if (in->existsAttribute("IsDebugObject"))
-        node->setIsDebugObject(in->getAttributeAsBool("IsDebugObject"));
-    if (extras && in->existsAttribute("Pickable"))
-        extras->setPickable(in->getAttributeAsBool("Pickable"));
+    s32 debugData = 0;
+    if (readIfPresent(in, "DebugDataVisible", debugData))
+        node->setDebugDataVisible(static_cast<u32>(debugData));
+    if (readIfPresent(in, "IsDebugObject", flag))
+        node->setIsDebugObject(flag);
+    if (extras && readIfPresent(in, "Pickable", flag))
+        extras->setPickable(flag);
+}
+
+void readNodeTransformKeys(scene::ISceneNode* node, io::IAttributes* in) {
+    core::stringc name;
+    if (readIfPresent(in, "Name", name))
+        node->setName(name);
+    s32 id = 0;
+    if (readIfPresent(in, "Id", id))
+        node->setID(id);
+    core::vector3df v;
+    if (readIfPresent(in, "Position", v))
+        node->setPosition(v);
+    if (readIfPresent(in, "Rotation", v))
+        node->setRotation(v);
+    if (readIfPresent(in, "Scale", v))
+        node->setScale(v);
+    bool visible = true;
+    if (readIfPresent(in, "Visible", visible))
+        node->setVisible(visible);
 }
 
 void cloneSceneNodeMembers(scene::ISceneNode* copy, scene::ISceneNode* source, scene::ISceneManager* manager) {

@@ -77,6 +77,8 @@ void writeSceneNodeKeys(const irr::scene::ISceneNode* node, const SceneNodeExtra
 // Reads the same keys, each only when present (the engine's own reader turns a missing
 // "Scale" into 0,0,0 and a missing "Visible" into false).
 void readSceneNodeKeys(irr::scene::ISceneNode* node, SceneNodeExtras* extras, irr::io::IAttributes* in);
+// "Name", "Id", "Position", "Rotation", "Scale" and "Visible", each only when present.
+void readNodeTransformKeys(irr::scene::ISceneNode* node, irr::io::IAttributes* in);
 
 // Copies name, transformation, flags, ID and culling from the source into the copy and
 // clones the source's children that are not debug objects and its animators into the

@@ -1,5 +1,7 @@
 #include "level/SplineObject.h"
 
+#include "level/AttributeExtras.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -215,33 +217,18 @@ void SplineObject::deserializeAttributes(io::IAttributes* in, io::SAttributeRead
     LevelObject::deserializeAttributes(in, options);
     if (!in)
         return;
-    if (in->existsAttribute("Time"))
-        Time = in->getAttributeAsFloat("Time");
-    if (in->existsAttribute("DivisionCount"))
-        DivisionCount = in->getAttributeAsInt("DivisionCount");
-    if (in->existsAttribute("RebalanceTimestep"))
-        RebalanceTimestep = in->getAttributeAsFloat("RebalanceTimestep");
-    if (in->existsAttribute("UseTCBControls"))
-        UseTCBControls = in->getAttributeAsBool("UseTCBControls");
-    if (in->existsAttribute("UseSpeedControls"))
-        UseSpeedControls = in->getAttributeAsBool("UseSpeedControls");
-    if (in->existsAttribute("UseLinearInterpolation"))
-        UseLinearInterpolation = in->getAttributeAsBool("UseLinearInterpolation");
-    if (in->existsAttribute("EndpointEval")) {
-        const s32 eval = in->getAttributeAsEnumeration("EndpointEval", endpointEvalNames);
-        if (eval >= 0)
-            EndpointEval = eval;
-    }
-    if (in->existsAttribute("SpeedIn"))
-        SpeedIn = in->getAttributeAsFloat("SpeedIn");
-    if (in->existsAttribute("SpeedOut"))
-        SpeedOut = in->getAttributeAsFloat("SpeedOut");
-    if (in->existsAttribute("Tension"))
-        Tension = in->getAttributeAsFloat("Tension");
-    if (in->existsAttribute("Continuity"))
-        Continuity = in->getAttributeAsFloat("Continuity");
-    if (in->existsAttribute("Bias"))
-        Bias = in->getAttributeAsFloat("Bias");
+    readIfPresent(in, "Time", Time);
+    readIfPresent(in, "DivisionCount", DivisionCount);
+    readIfPresent(in, "RebalanceTimestep", RebalanceTimestep);
+    readIfPresent(in, "UseTCBControls", UseTCBControls);
+    readIfPresent(in, "UseSpeedControls", UseSpeedControls);
+    readIfPresent(in, "UseLinearInterpolation", UseLinearInterpolation);
+    readEnumIfPresent(in, "EndpointEval", endpointEvalNames, EndpointEval);
+    readIfPresent(in, "SpeedIn", SpeedIn);
+    readIfPresent(in, "SpeedOut", SpeedOut);
+    readIfPresent(in, "Tension", Tension);
+    readIfPresent(in, "Continuity", Continuity);
+    readIfPresent(in, "Bias", Bias);
 }
 
 scene::ISceneNode* SplineObject::clone(scene::ISceneNode* newParent, scene::ISceneManager* newManager) {

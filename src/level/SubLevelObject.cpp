@@ -19,10 +19,8 @@ void SubLevelObject::serializeAttributes(io::IAttributes* out, io::SAttributeRea
 
 void SubLevelObject::deserializeAttributes(io::IAttributes* in, io::SAttributeReadWriteOptions* options) {
     LevelObject::deserializeAttributes(in, options);
-    if (!in || !in->existsAttribute("SubLevelFileName"))
-        return;
-    const io::path fileName = in->getAttributeAsString("SubLevelFileName");
-    if (fileName == SubLevelFileName)
+    io::path fileName;
+    if (!readIfPresent(in, "SubLevelFileName", fileName) || fileName == SubLevelFileName)
         return;
     SubLevelFileName = fileName;
     load();

@@ -1,5 +1,7 @@
 #include "level/VariableObject.h"
 
+#include "level/AttributeExtras.h"
+
 using namespace irr;
 
 void VariableObject::serializeAttributes(io::IAttributes* out, io::SAttributeReadWriteOptions* options) const {
@@ -9,8 +11,7 @@ void VariableObject::serializeAttributes(io::IAttributes* out, io::SAttributeRea
 
 void VariableObject::deserializeAttributes(io::IAttributes* in, io::SAttributeReadWriteOptions* options) {
     LevelObject::deserializeAttributes(in, options);
-    if (in && in->existsAttribute("Value"))
-        Value = in->getAttributeAsFloat("Value");
+    readIfPresent(in, "Value", Value);
 }
 
 scene::ISceneNode* VariableObject::clone(scene::ISceneNode* newParent, scene::ISceneManager* newManager) {

@@ -11,7 +11,8 @@ using scene::ISceneNode;
 
 namespace {
 
-// Writes one attribute of every type the engine's container can make.
+// Writes one attribute of every type the engine's container can make, every value
+// shifted by its seed; keeps the text of what it reads.
 class AllTypesObject : public LevelObject {
 public:
     using LevelObject::LevelObject;
@@ -19,41 +20,68 @@ public:
     void serializeAttributes(io::IAttributes* out, io::SAttributeReadWriteOptions* options) const override {
         LevelObject::serializeAttributes(out, options);
         static const c8* const literals[] = {"Alpha", "Beta", "Gamma", nullptr};
-        static u8 bytes[] = {0x00, 0x7F, 0x80, 0xFF};
-        out->addInt("Int", -123456);
-        out->addFloat("Float", 0.1f);
-        out->addFloat("NegativeZero", -0.0f);
-        out->addString("Narrow", "plain text");
-        out->addString("Wide", L"Gr\u00fc\u00dfe \u2713 \U0001F600");
-        out->addBool("Bool", true);
-        out->addEnum("Enum", "Beta", literals);
-        out->addColor("Color", video::SColor(0x80112233));
-        out->addColorf("Colorf", video::SColorf(0.1f, 0.2f, 0.3f, 0.4f));
-        out->addVector3d("Vector3d", core::vector3df(1.5f, -2.25f, 1e-8f));
-        out->addPosition2d("Position2d", core::position2di(-7, 9));
-        out->addVector2d("Vector2d", core::vector2df(0.3f, -0.7f));
-        out->addRect("Rect", core::recti(1, 2, 3, 4));
-        out->addDimension2d("Dimension2d", core::dimension2du(640, 480));
+        const f32 k = static_cast<f32>(seed);
+        u8 bytes[] = {0x00, 0x7F, 0x80, static_cast<u8>(0xF0 + seed)};
+        out->addInt("Int", -123456 + seed);
+        out->addFloat("Float", 0.1f + k);
+        out->addFloat("NegativeZero", seed == 1 ? -0.0f : 1.0f);
+        out->addString("Narrow", seed == 1 ? "plain text" : "other text");
+        out->addString("Wide", seed == 1 ? L"Gr\u00fc\u00dfe \u2713 \U0001F600" : L"\u00e9t\u00e9");
+        out->addBool("Bool", seed == 1);
+        out->addEnum("Enum", literals[seed % 3], literals);
+        out->addColor("Color", video::SColor(0x80112233 + seed));
+        out->addColorf("Colorf", video::SColorf(0.1f, 0.2f, 0.3f, 0.4f * k));
+        out->addVector3d("Vector3d", core::vector3df(1.5f, -2.25f * k, 1e-8f));
+        out->addPosition2d("Position2d", core::position2di(-7, 9 + seed));
+        out->addVector2d("Vector2d", core::vector2df(0.3f, -0.7f * k));
+        out->addRect("Rect", core::recti(1, 2, 3, 4 + seed));
+        out->addDimension2d("Dimension2d", core::dimension2du(640, 480 + seed));
         core::matrix4 m;
-        m.setRotationDegrees(core::vector3df(10, 20, 30));
+        m.setRotationDegrees(core::vector3df(10, 20 * k, 30));
         m.setTranslation(core::vector3df(4, 5, 6));
         out->addMatrix("Matrix", m);
-        out->addQuaternion("Quaternion", core::quaternion(0.1f, 0.2f, 0.3f, 0.9f));
-        out->addBox3d("Box", core::aabbox3df(-1, -2, -3, 4, 5, 6));
-        out->addPlane3d("Plane", core::plane3df(core::vector3df(0, 1, 0), -3.5f));
-        out->addTriangle3d("Triangle", core::triangle3df({0, 0, 0}, {1, 0, 0}, {0, 1, 0}));
-        out->addLine2d("Line2d", core::line2df(1, 2, 3, 4));
-        out->addLine3d("Line3d", core::line3df(1, 2, 3, 4, 5, 6));
+        out->addQuaternion("Quaternion", core::quaternion(0.1f, 0.2f, 0.3f * k, 0.9f));
+        out->addBox3d("Box", core::aabbox3df(-1, -2, -3 * k, 4, 5, 6));
+        out->addPlane3d("Plane", core::plane3df(core::vector3df(0, 1, 0), -3.5f * k));
+        out->addTriangle3d("Triangle", core::triangle3df({0, 0, 0}, {k, 0, 0}, {0, 1, 0}));
+        out->addLine2d("Line2d", core::line2df(1, 2, 3, 4 * k));
+        out->addLine3d("Line3d", core::line3df(1, 2, 3, 4, 5, 6 * k));
         core::array<core::stringw> list;
         list.push_back(L"first");
         list.push_back(L"");
-        list.push_back(L"\u00e9t\u00e9");
+        list.push_back(seed == 1 ? L"\u00e9t\u00e9" : L"summer");
         out->addArray("StringArray", list);
         out->addBinary("Binary", bytes, sizeof(bytes));
         out->addTexture("Texture", texture);
         out->addUserPointer("Pointer", reinterpret_cast<void*>(0x1234));
     }
+    void deserializeAttributes(io::IAttributes* in, io::SAttributeReadWriteOptions* options) override {
+        LevelObject::deserializeAttributes(in, options);
+        received = describe(in);
+    }
+
+    // Name, type and text of every attribute, and the items of string lists.
+    static std::vector<std::string> describe(io::IAttributes* a) {
+        std::vector<std::string> lines;
+        for (s32 i = 0; i < static_cast<s32>(a->getAttributeCount()); ++i) {
+            std::string line = std::string(a->getAttributeName(i)) + " " + std::to_string(a->getAttributeType(i)) + " ";
+            if (a->getAttributeType(i) == io::EAT_STRINGWARRAY) {
+                const core::array<core::stringw> items = a->getAttributeAsArray(i);
+                for (u32 k = 0; k < items.size(); ++k)
+                    line += std::string(core::stringc(items[k]).c_str()) + "|";
+            } else if (a->getAttributeType(i) != io::EAT_USER_POINTER) {
+                const core::stringw text = a->getAttributeAsStringW(i);
+                for (u32 k = 0; k < text.size(); ++k)
+                    line += std::to_string(static_cast<u32>(text[k])) + ".";
+            }
+            lines.push_back(line);
+        }
+        return lines;
+    }
+
+    int seed = 1;
     video::ITexture* texture = nullptr;
+    std::vector<std::string> received;
 };
 
 class LevelFileTest : public test::LevelFixture {
@@ -119,36 +147,50 @@ TEST_F(LevelFileTest, EveryAttributeTypeRoundTrips) {
     std::string error;
     ASSERT_TRUE(decode(encodeScene(), scene, error)) << error;
     ASSERT_EQ(scene.children.size(), 1u);
-    EXPECT_EQ(scene.children[0]->typeName, "");  // no factory row: the engine has no name for it
+    EXPECT_EQ(scene.children[0]->typeName, ""); // no factory row: the engine has no name for it
     io::IAttributes* copy = scene.children[0]->attributes;
     ASSERT_NE(copy, nullptr);
-    ASSERT_EQ(copy->getAttributeCount(), original->getAttributeCount());
-    for (s32 i = 0; i < static_cast<s32>(original->getAttributeCount()); ++i) {
-        SCOPED_TRACE(original->getAttributeName(i));
-        EXPECT_STREQ(copy->getAttributeName(i), original->getAttributeName(i));
-        EXPECT_EQ(copy->getAttributeType(i), original->getAttributeType(i));
-        if (original->getAttributeType(i) == io::EAT_USER_POINTER) {
-            EXPECT_EQ(copy->getAttributeAsUserPointer(i), nullptr); // pointers mean nothing in a file
-            continue;
-        }
-        EXPECT_EQ(copy->getAttributeAsStringW(i), original->getAttributeAsStringW(i));
-    }
+    EXPECT_EQ(AllTypesObject::describe(copy), AllTypesObject::describe(original));
     // Exact values, not just their text.
-    const f32 negativeZero = copy->getAttributeAsFloat("NegativeZero");
-    EXPECT_TRUE(std::signbit(negativeZero));
-    EXPECT_EQ(copy->getAttributeAsFloat("Float"), 0.1f);
+    EXPECT_TRUE(std::signbit(copy->getAttributeAsFloat("NegativeZero")));
+    EXPECT_EQ(copy->getAttributeAsFloat("Float"), 1.1f);
     EXPECT_EQ(copy->getAttributeAsVector3d("Vector3d").Z, 1e-8f);
-    EXPECT_EQ(copy->getAttributeAsStringW("Wide"), core::stringw(L"Gr\u00fc\u00dfe \u2713 \U0001F600"));
+    EXPECT_EQ(copy->getAttributeAsMatrix("Matrix"), original->getAttributeAsMatrix("Matrix"));
+    EXPECT_EQ(copy->getAttributeAsBox3d("Box"), original->getAttributeAsBox3d("Box"));
     core::array<core::stringc> literals;
     copy->getAttributeEnumerationLiteralsOfEnumeration("Enum", literals);
     ASSERT_EQ(literals.size(), 3u);
     EXPECT_EQ(literals[2], "Gamma");
     u8 bytes[4] = {};
     copy->getAttributeAsBinaryData("Binary", bytes, 4);
-    EXPECT_EQ(bytes[3], 0xFF);
+    EXPECT_EQ(bytes[3], 0xF1);
     EXPECT_EQ(copy->getAttributeAsTexture("Texture"), object->texture);
-    EXPECT_EQ(copy->getAttributeAsMatrix("Matrix"), original->getAttributeAsMatrix("Matrix"));
+    EXPECT_EQ(copy->getAttributeAsUserPointer("Pointer"), nullptr); // pointers mean nothing in a file
     original->drop();
+}
+
+TEST_F(LevelFileTest, NodesOfTheSameLayoutEachGetTheirOwnValues) {
+    registerSceneNodeType(levelObjectRow<AllTypesObject>(typeId("tall"), "AllTypesObject"));
+    video::IVideoDriver* driver = device->get()->getVideoDriver();
+    std::vector<std::vector<std::string>> written;
+    for (int seed : {1, 2, 3}) {
+        auto* object = new AllTypesObject(root(), smgr(), 80 + seed);
+        object->drop();
+        object->seed = seed;
+        object->texture = driver->addTexture(core::dimension2du(4, 4), ("Shared" + std::to_string(seed) + ".png").c_str());
+        io::IAttributes* out = device->get()->getFileSystem()->createEmptyAttributes(driver);
+        object->serializeAttributes(out, nullptr);
+        written.push_back(AllTypesObject::describe(out));
+        out->drop();
+    }
+    ASSERT_TRUE(manager->saveLevel("Shared.irrblvl"));
+    manager->unloadLevel();
+    ASSERT_TRUE(manager->loadLevel("Shared.irrblvl"));
+    for (int seed : {1, 2, 3}) {
+        auto* object = static_cast<AllTypesObject*>(manager->getSceneNodeFromID(80 + seed));
+        ASSERT_NE(object, nullptr);
+        EXPECT_EQ(object->received, written[seed - 1]) << "seed " << seed;
+    }
 }
 
 TEST_F(LevelFileTest, DamagedFilesAreRejectedWithALogLineAndLeaveTheSceneEmpty) {
