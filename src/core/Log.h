@@ -1,0 +1,30 @@
+#pragma once
+
+#include <ILogger.h>
+#include <string>
+
+// One log line from anywhere in the program. With the engine device it goes through the
+// device's logger at the given level (from there the input manager hands it to the log
+// file); before the device exists it goes to standard output followed by a newline.
+// Nothing here fails or reports a result.
+
+// Line prefixes the program's messages begin with.
+inline constexpr const char* logErrorPrefix = "ERROR: ";
+inline constexpr const char* logWarningPrefix = "Warning: ";
+
+void logMessage(const char* text, irr::ELOG_LEVEL level = irr::ELL_INFORMATION);
+void logMessage(const std::string& text, irr::ELOG_LEVEL level = irr::ELL_INFORMATION);
+// Wide text is written as UTF-8.
+void logMessage(const wchar_t* text, irr::ELOG_LEVEL level = irr::ELL_INFORMATION);
+
+// One formatted information line (printf rules; the compiler checks the arguments).
+void logMessagef(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
+// The two texts joined as one information line.
+void logMessagePair(const char* text, const char* second);
+void logMessagePair(const wchar_t* text, const wchar_t* second);
+
+// Writes the calling thread's call stack to the log file as one framed block: a heading
+// line, one line per frame (innermost first, starting with the caller), a closing line.
+// Safe from any thread; without a log manager the block goes to standard output.
+void logCallstack();

@@ -1,0 +1,80 @@
+#include "core/LogManager.h"
+
+#include "BuildInfo.h"
+#include "core/Log.h"
+#include "platform/Kernel.h"
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+
+namespace {
+
+constexpr size_t minimumTextLength = 3;
+
+} // namespace
+
+LogManager::LogManager(const std::string& path) : filePath(path) {
+    file = std::fopen(filePath.c_str(), "wb");
+    if (!file) {
+        logMessage(std::string(logErrorPrefix) + "Could not open the log file \"" + filePath +
+                   "\": " + std::strerror(errno));
+        return;
+    }
+    writeHeader();
+}
+
+LogManager::~LogManager() {
+    if (file)
+        std::fclose(file);
+}
+
+void LogManager::writeHeader() {
+    const std::string lines[] = {
+        buildStamp,
+        "Rev. 1.0." + std::to_string(PADDLESTONE_REVISION),
+        "Operating system: " + platform::operatingSystemName(),
+        "Processors: " + std::to_string(platform::processorCount()),
+        "Memory: " + std::to_string(platform::physicalMemoryBytes() / (1024 * 1024)) + " MB",
+    };
+    std::lock_guard<std::mutex> lock(mutex);
+    for (const std::string& line : lines) {
+        std::fputs(line.c_str(), file);
+        std::fputs("\r\n", file);
+    }
+    std::fflush(file);
+}
+
+void LogManager::writeLineLocked(const char* text) {
+    if (!file || !text || std::strlen(text) < minimumTextLength)
+        return;
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    std::fprintf(file, "[%i:%i:%i] ", local.tm_hour, local.tm_min, local.tm_sec);
+    std::fputs(text, file);
+    std::fputs("\r\n", file);
+}
+
+void LogManager::log(const char* text) {
+    std::lock_guard<std::mutex> lock(mutex);
+    writeLineLocked(text);
+    if (file)
+        std::fflush(file);
+}
+
+void LogManager::logBlock(const std::vector<std::string>& lines) {
+    std::lock_guard<std::mutex> lock(mutex);
+    for (const std::string& line : lines)
+        writeLineLocked(line.c_str());
+    if (file)
+        std::fflush(file);
+}
+
+void LogManager::logVideoDriver(const std::string& driverDescription) {
+    log("Video driver: " + driverDescription);
+}
+
+void LogManager::submitLevelStats(bool finishedGame) {
+    levelStatsHook(finishedGame ? 1 : 0);
+}

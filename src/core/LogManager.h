@@ -1,0 +1,54 @@
+#pragma once
+
+#include "core/Delegate.h"
+
+#include <cstdio>
+#include <mutex>
+#include <string>
+#include <vector>
+
+// The log file of a run. Opening it replaces the previous run's log and writes the header:
+// the build stamp, the revision and the system facts. Every line after the header carries
+// the time of day and ends with CR LF, and reaches the disk's cache at once, so the log of
+// a crashed run survives. Lines may come from any thread (physics workers report through
+// logCallstack): writing takes a lock.
+class LogManager {
+public:
+    static constexpr const char* defaultFileName = "PaddlestoneLog.txt";
+    static constexpr const char* buildStamp = "[2014/08/27 11:45:16]";
+
+    explicit LogManager(const std::string& path = defaultFileName);
+    ~LogManager();
+    LogManager(const LogManager&) = delete;
+    LogManager& operator=(const LogManager&) = delete;
+
+    bool isOpen() const { return file != nullptr; }
+    const std::string& path() const { return filePath; }
+
+    // Appends "[h:m:s] " (time of day, no zero padding), the text and CR LF. Texts of two
+    // characters or fewer are dropped.
+    void log(const char* text);
+    void log(const std::string& text) { log(text.c_str()); }
+
+    // Writes the lines as one uninterrupted block (same rules per line as log).
+    void logBlock(const std::vector<std::string>& lines);
+
+    // The video driver line of the system facts, once the device exists.
+    void logVideoDriver(const std::string& driverDescription);
+
+    // Hands the finished level's times and counts to the save manager's statistics through
+    // the hook it registers; nothing while no hook is registered.
+    void submitLevelStats(bool finishedGame);
+    // The hook is called with the finished-game flag as its argument (0 or 1).
+    void setLevelStatsHook(const Delegate& hook) { levelStatsHook = hook; }
+    void clearLevelStatsHook() { levelStatsHook = Delegate(); }
+
+private:
+    void writeHeader();
+    void writeLineLocked(const char* text);
+
+    std::string filePath;
+    std::FILE* file = nullptr;
+    std::mutex mutex;
+    Delegate levelStatsHook;
+};

@@ -1,0 +1,136 @@
+#include "core/SafeWrite.h"
+
+#include "core/Log.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+void logWriteError(const std::string& path, const char* what, int error) {
+    logMessage(std::string(logErrorPrefix) + "Could not write \"" + path + "\" (" + what +
+               "): " + std::strerror(error));
+}
+
+std::string folderOf(const std::string& path) {
+    const size_t slash = path.find_last_of('/');
+    if (slash == std::string::npos)
+        return ".";
+    if (slash == 0)
+        return "/";
+    return path.substr(0, slash);
+}
+
+// A rename is on the disk only once the folder holding the name is synced. Answers 0 or
+// the error.
+int syncFolder(const std::string& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return errno;
+    const int error = ::fsync(fd) == 0 ? 0 : errno;
+    ::close(fd);
+    return error;
+}
+
+} // namespace
+
+SafeFileWrite::SafeFileWrite(const std::string& path) : targetPath(path) {
+    std::string pattern = path + ".tmp.XXXXXX";
+    descriptor = ::mkostemp(pattern.data(), O_CLOEXEC);
+    if (descriptor < 0) {
+        logWriteError(targetPath, "temporary file", errno);
+        return;
+    }
+    temporaryPath = pattern;
+    // The new file keeps the old one's permissions; a new file is readable by everyone.
+    struct stat old {};
+    const mode_t mode = ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
+    ::fchmod(descriptor, mode);
+}
+
+SafeFileWrite::~SafeFileWrite() {
+    discard();
+}
+
+bool SafeFileWrite::write(const void* data, std::size_t size) {
+    if (descriptor < 0 || failed)
+        return false;
+    const char* bytes = static_cast<const char*>(data);
+    while (size > 0) {
+        const ssize_t written = ::write(descriptor, bytes, size);
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            logWriteError(targetPath, "write", errno);
+            failed = true;
+            return false;
+        }
+        bytes += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+bool SafeFileWrite::commit() {
+    if (descriptor < 0 || failed) {
+        discard();
+        return false;
+    }
+    // Another writer may have written through its own handle: syncing this descriptor
+    // syncs the file's data all the same.
+    if (::fsync(descriptor) != 0) {
+        logWriteError(targetPath, "sync", errno);
+        discard();
+        return false;
+    }
+    if (::close(descriptor) != 0) {
+        descriptor = -1;
+        logWriteError(targetPath, "close", errno);
+        discard();
+        return false;
+    }
+    descriptor = -1;
+    if (::rename(temporaryPath.c_str(), targetPath.c_str()) != 0) {
+        logWriteError(targetPath, "rename", errno);
+        discard();
+        return false;
+    }
+    temporaryPath.clear();
+    if (const int error = syncFolder(folderOf(targetPath)))
+        logMessage(std::string(logWarningPrefix) + "Could not sync the folder of \"" + targetPath +
+                   "\": " + std::strerror(error));
+    return true;
+}
+
+void SafeFileWrite::discard() {
+    if (descriptor >= 0) {
+        ::close(descriptor);
+        descriptor = -1;
+    }
+    if (!temporaryPath.empty()) {
+        ::unlink(temporaryPath.c_str());
+        temporaryPath.clear();
+    }
+}
+
+bool writeFileSafely(const std::string& path, std::string_view bytes) {
+    SafeFileWrite file(path);
+    if (!file.isOpen())
+        return false;
+    if (!file.write(bytes.data(), bytes.size()))
+        return false;
+    return file.commit();
+}
+
+std::string keptAsidePath(const std::string& path) {
+    return path + keptAsideSuffix;
+}
+
+bool keepFileAside(const std::string& path) {
+    return ::rename(path.c_str(), keptAsidePath(path).c_str()) == 0;
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+// Every file written for the player (settings, save, backups, checkpoints, remapping) is
+// written so that a crash or a full disk never leaves it half-written or empty: the new
+// content goes to a temporary file in the same folder, is flushed and synced to the disk,
+// and only then renamed over the old file (and the folder synced). Until the rename the old
+// file stays untouched. Failures are logged and answered with false.
+
+// Writes the bytes as the new content of the file.
+bool writeFileSafely(const std::string& path, std::string_view bytes);
+
+// For content that another writer produces (the engine's XML and attribute writers): that
+// writer writes to tempPath(), then commit() puts the file in place. A SafeFileWrite that
+// is destroyed without a successful commit removes its temporary file.
+class SafeFileWrite {
+public:
+    explicit SafeFileWrite(const std::string& path);
+    ~SafeFileWrite();
+    SafeFileWrite(const SafeFileWrite&) = delete;
+    SafeFileWrite& operator=(const SafeFileWrite&) = delete;
+
+    // The temporary file exists and can be written.
+    bool isOpen() const { return descriptor >= 0; }
+    const std::string& path() const { return targetPath; }
+    const std::string& tempPath() const { return temporaryPath; }
+
+    // Appends bytes to the temporary file.
+    bool write(const void* data, std::size_t size);
+    // Syncs the temporary file, renames it over the target and syncs the folder.
+    bool commit();
+    // Removes the temporary file; the target is not touched.
+    void discard();
+
+private:
+    std::string targetPath;
+    std::string temporaryPath;
+    int descriptor = -1;
+    bool failed = false;
+};
+
+// The name a file that cannot be read is kept under: path + ".bad".
+inline constexpr const char* keptAsideSuffix = ".bad";
+std::string keptAsidePath(const std::string& path);
+// Renames a file the program cannot read to its kept-aside name (replacing an older kept
+// copy), so that nothing overwrites the player's data. False when it could not be renamed.
+bool keepFileAside(const std::string& path);

@@ -1,0 +1,22 @@
+#pragma once
+
+#include <IXMLReader.h>
+#include <cstddef>
+#include <string>
+
+namespace irr::io {
+class IFileSystem;
+}
+
+// The engine's XML reader runs past the end of its buffer when a file ends inside a tag,
+// a comment or a closing element (a file cut short by a crash or a full disk), which can
+// crash the program. Every XML file that comes from the player's disk (settings, saves,
+// remapping, levels) is opened through this reader instead: it hands the engine the file's
+// bytes followed by a tail, in the file's own encoding, that ends every open construct.
+// The tail never completes a cut file's root element, so a reader of the result still sees
+// that the file ends early.
+//
+// Null when the file cannot be opened, is not a regular file, or is larger than maxBytes.
+irr::io::IXMLReader* createGuardedXMLReader(irr::io::IFileSystem* fileSystem,
+                                            const std::string& path,
+                                            std::size_t maxBytes = 16 * 1024 * 1024);

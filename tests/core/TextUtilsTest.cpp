@@ -1,0 +1,107 @@
+#include "core/TextUtils.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::string plain(float seconds) {
+    return formatTime(seconds, false, false, false);
+}
+std::string withMs(float seconds) {
+    return formatTime(seconds, true, false, false);
+}
+std::string trimmed(float seconds, bool ms) {
+    return formatTime(seconds, ms, false, true);
+}
+
+TEST(FormatTimeTest, HoursMinutesSecondsAndMilliseconds) {
+    EXPECT_EQ(plain(0.0f), "0:00:00");
+    EXPECT_EQ(plain(65.0f), "0:01:05");
+    EXPECT_EQ(plain(3725.5f), "1:02:05");
+    EXPECT_EQ(withMs(3725.5f), "1:02:05.500");
+    EXPECT_EQ(withMs(65.25f), "0:01:05.250");
+    EXPECT_EQ(withMs(0.3f), "0:00:00.300");
+    EXPECT_EQ(withMs(0.007f), "0:00:00.007");
+    EXPECT_EQ(plain(36000.0f), "10:00:00"); // hours have no leading zero and no limit of two
+    EXPECT_EQ(plain(360000.0f), "100:00:00");
+}
+
+TEST(FormatTimeTest, RoundsToTheMillisecondWithoutShowingSixtySeconds) {
+    EXPECT_EQ(withMs(59.9996f), "0:01:00.000");
+    EXPECT_EQ(withMs(2.0006f), "0:00:02.001");
+    EXPECT_EQ(plain(59.4f), "0:00:59");
+}
+
+TEST(FormatTimeTest, NotAvailableOnlyForExactlyZero) {
+    EXPECT_EQ(formatTime(0.0f, true, true, false), "N/A");
+    EXPECT_EQ(formatTime(0.0f, false, true, true), "N/A");
+    EXPECT_EQ(formatTime(0.0001f, true, true, false), "0:00:00.000");
+    EXPECT_EQ(formatTime(0.0f, true, false, false), "0:00:00.000");
+}
+
+TEST(FormatTimeTest, TrimmingStopsAtSixCharacters) {
+    EXPECT_EQ(trimmed(65.25f, true), "1:05.250");
+    EXPECT_EQ(trimmed(5.25f, true), "05.250");
+    EXPECT_EQ(trimmed(0.0f, true), "00.000");
+    EXPECT_EQ(trimmed(605.0f, true), "10:05.000");
+    EXPECT_EQ(trimmed(3725.5f, true), "1:02:05.500"); // hours are kept
+    EXPECT_EQ(trimmed(36000.0f, false), "10:00:00");
+}
+
+TEST(FormatTimeTest, TrimmingNeverLeavesASeparatorInFront) {
+    EXPECT_EQ(trimmed(65.0f, false), "01:05");
+    EXPECT_EQ(trimmed(0.0f, false), "00:00");
+    EXPECT_EQ(trimmed(3725.0f, false), "1:02:05");
+}
+
+TEST(FormatTimeTest, NegativeAndInvalidTimesCountAsZero) {
+    EXPECT_EQ(plain(-5.0f), "0:00:00");
+    EXPECT_EQ(withMs(-0.001f), "0:00:00.000");
+    EXPECT_EQ(formatTime(-12.0f, true, true, false), "N/A");
+    EXPECT_EQ(plain(std::numeric_limits<float>::quiet_NaN()), "0:00:00");
+    EXPECT_EQ(plain(-std::numeric_limits<float>::infinity()), "0:00:00");
+    // An endless time is held at the largest one shown, not printed as garbage.
+    EXPECT_EQ(withMs(std::numeric_limits<float>::infinity()), "277777:46:39.000");
+}
+
+TEST(FormatTimeTest, WideFormIsTheSameText) {
+    EXPECT_EQ(formatTimeW(65.25f, true, false, true), L"1:05.250");
+    EXPECT_EQ(formatTimeW(0.0f, false, true, true), L"N/A");
+    EXPECT_EQ(formatTimeW(3725.5f, true, false, false), L"1:02:05.500");
+}
+
+TEST(SplitStringTest, SplitsAtEveryDelimiter) {
+    std::vector<std::wstring> parts;
+    EXPECT_EQ(splitString(L"first\\second\\third", L'\\', parts), 3u);
+    EXPECT_EQ(parts, (std::vector<std::wstring>{L"first", L"second", L"third"}));
+}
+
+TEST(SplitStringTest, TextWithoutDelimiterIsOnePart) {
+    std::vector<std::wstring> parts;
+    EXPECT_EQ(splitString(L"one line", L'\\', parts), 1u);
+    EXPECT_EQ(parts, std::vector<std::wstring>{L"one line"});
+}
+
+TEST(SplitStringTest, EmptyPartsAreKept) {
+    std::vector<std::wstring> parts;
+    EXPECT_EQ(splitString(L"a\\\\b", L'\\', parts), 3u);
+    EXPECT_EQ(parts, (std::vector<std::wstring>{L"a", L"", L"b"}));
+    EXPECT_EQ(splitString(L"\\a\\", L'\\', parts), 3u);
+    EXPECT_EQ(parts, (std::vector<std::wstring>{L"", L"a", L""}));
+    EXPECT_EQ(splitString(L"\\", L'\\', parts), 2u);
+}
+
+TEST(SplitStringTest, EmptyTextHasNoPartsAndTheListIsReplaced) {
+    std::vector<std::wstring> parts{L"old", L"entries"};
+    EXPECT_EQ(splitString(L"", L'\\', parts), 0u);
+    EXPECT_TRUE(parts.empty());
+    parts = {L"old"};
+    EXPECT_EQ(splitString(L"x,y", L',', parts), 2u);
+    EXPECT_EQ(parts, (std::vector<std::wstring>{L"x", L"y"}));
+}
+
+} // namespace
