@@ -1,5 +1,7 @@
 #include "level/LevelFile.h"
 
+#include "core/Utf8.h"
+
 #include <array>
 #include <cstring>
 #include <unordered_map>
@@ -58,66 +60,6 @@ u32 crc32(const u8* data, std::size_t size) {
     return c ^ 0xFFFFFFFFu;
 }
 
-// --- wide text as UTF-8 -------------------------------------------------------------------
-
-void appendUtf8(std::string& out, u32 c) {
-    if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF))
-        c = 0xFFFD;
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (c >> 18));
-        out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
-// Decodes UTF-8 into a wide text; false for a malformed sequence or a zero character.
-bool decodeUtf8(const u8* in, std::size_t size, core::stringw& out) {
-    out = L"";
-    out.reserve(static_cast<u32>(size) + 1);
-    std::size_t i = 0;
-    while (i < size) {
-        const u8 lead = in[i];
-        u32 c = lead;
-        int extra = 0;
-        if (lead >= 0x80) {
-            if ((lead & 0xE0) == 0xC0) {
-                c = lead & 0x1F;
-                extra = 1;
-            } else if ((lead & 0xF0) == 0xE0) {
-                c = lead & 0x0F;
-                extra = 2;
-            } else if ((lead & 0xF8) == 0xF0) {
-                c = lead & 0x07;
-                extra = 3;
-            } else {
-                return false;
-            }
-            if (i + extra >= size)
-                return false;
-            for (int k = 1; k <= extra; ++k) {
-                if ((in[i + k] & 0xC0) != 0x80)
-                    return false;
-                c = (c << 6) | (in[i + k] & 0x3F);
-            }
-        }
-        if (c == 0)
-            return false; // a zero would cut the text short
-        out.append(static_cast<wchar_t>(c));
-        i += 1 + extra;
-    }
-    return true;
-}
-
 // --- writing -------------------------------------------------------------------------------
 
 class Writer {
@@ -146,12 +88,7 @@ public:
         u32v(static_cast<u32>(bytes.size()));
         out += bytes;
     }
-    void wide(const wchar_t* value) {
-        std::string bytes;
-        for (; value && *value; ++value)
-            appendUtf8(bytes, static_cast<u32>(*value));
-        text(bytes);
-    }
+    void wide(const wchar_t* value) { text(toUtf8(value)); }
     // A name from the name table, added on first use.
     void name(const c8* value) {
         const std::string key = value ? value : "";
@@ -401,13 +338,20 @@ public:
     void wide(core::stringw& out) {
         u32 length = 0;
         const u8* bytes = text(length);
-        if (bytes && !decodeUtf8(bytes, length, out))
-            fail("a text is not valid UTF-8");
+        if (!bytes)
+            return;
+        if (std::memchr(bytes, 0, length)) {
+            fail("a text holds a zero byte"); // it would cut the text short
+            return;
+        }
+        scratch.assign(reinterpret_cast<const char*>(bytes), length);
+        out = fromUtf8(scratch.c_str()).c_str();
     }
 
     const char* error = nullptr;
 
 private:
+    std::string scratch;
     const u8* data;
     std::size_t size;
     std::size_t pos = 0;

@@ -1,7 +1,7 @@
 #include "level/LevelFile.h"
 
 #include "level/LevelHooks.h"
-#include "level/LogShim.h"
+#include "core/Log.h"
 
 #include <fstream>
 

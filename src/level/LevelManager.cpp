@@ -2,7 +2,7 @@
 
 #include "level/LevelHooks.h"
 #include "level/LevelInfo.h"
-#include "level/LogShim.h"
+#include "core/Log.h"
 #include "level/NodeHelpers.h"
 #include "level/SceneNodeBase.h"
 #include "level/SceneNodeFactory.h"

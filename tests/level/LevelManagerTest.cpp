@@ -3,7 +3,7 @@
 #include "level/InstancedObject.h"
 #include "level/LevelHooks.h"
 #include "level/LevelInfo.h"
-#include "level/LogShim.h"
+#include "core/Log.h"
 #include "level/MarkerObject.h"
 #include "level/SplineObject.h"
 #include "level/SubLevelObject.h"
