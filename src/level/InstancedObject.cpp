@@ -35,7 +35,7 @@ void InstancedObject::rebuild() {
         return;
     source->grab();
 
-    LevelHooks& hooks = levelHooks();
+    LevelHookTable& hooks = levelHooks();
     if (hooks.physics.cloneForInstance)
         copy = hooks.physics.cloneForInstance(source, this);
     if (copy) {

@@ -225,7 +225,7 @@ bool SceneLoader::load(const io::path& path, scene::ISceneNode* parent,
 
 void SceneLoader::countRead(u32 objects) {
     objectsRead += objects;
-    const LevelHooks::Screens& screens = levelHooks().screens;
+    const LevelHookTable::Screens& screens = levelHooks().screens;
     if (screens.renderLoadingFrame)
         screens.renderLoadingFrame();
 }

@@ -1,8 +1,8 @@
 #include "level/LevelHooks.h"
 
-LevelHooks& levelHooks() {
-    static LevelHooks hooks;
+LevelHookTable& levelHooks() {
+    static LevelHookTable hooks;
     return hooks;
 }
 
-void resetLevelHooks() { levelHooks() = LevelHooks(); }
+void resetLevelHooks() { levelHooks() = LevelHookTable(); }

@@ -12,7 +12,7 @@ class LevelInfo;
 // empty slot does nothing or answers the default written next to it. The subsystem that
 // lands fills its slots in its registration function at start-up; tests fill them with
 // recording lambdas and call resetLevelHooks() afterwards.
-struct LevelHooks {
+struct LevelHookTable {
     struct Physics {
         // The physics manager's simulation flag (empty: false, as without a physics manager).
         std::function<bool()> isSimulationActive;
@@ -99,6 +99,6 @@ struct LevelHooks {
     } input;
 };
 
-LevelHooks& levelHooks();
+LevelHookTable& levelHooks();
 // Empties every slot.
 void resetLevelHooks();

@@ -8,7 +8,7 @@ using namespace irr;
 f32 levelFloorHeight = defaultLevelFloorHeight;
 
 void applyLevelSettings(const LevelSettings& settings, LevelInfo* owner) {
-    LevelHooks& hooks = levelHooks();
+    LevelHookTable& hooks = levelHooks();
     levelFloorHeight = settings.RespawnFloorHeight;
 
     core::vector3df gravity = settings.Gravity;

@@ -36,7 +36,7 @@ bool LevelManager::init() {
 // --- levels -----------------------------------------------------------------------------------
 
 bool LevelManager::loadLevel(const io::path& path) {
-    LevelHooks& hooks = levelHooks();
+    LevelHookTable& hooks = levelHooks();
     if (hooks.screens.maintainWorkshopZip)
         hooks.screens.maintainWorkshopZip(path);
 
@@ -166,7 +166,7 @@ void LevelManager::update() {
 }
 
 void LevelManager::updateDebugKeys() {
-    LevelHooks& hooks = levelHooks();
+    LevelHookTable& hooks = levelHooks();
     if (!hooks.input.wasKeyPressed)
         return;
     auto pressed = [&hooks](EKEY_CODE key) { return hooks.input.wasKeyPressed(key); };

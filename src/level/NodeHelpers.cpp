@@ -120,7 +120,7 @@ core::stringc getNodeDisplayName(ISceneNode* node) {
 s32 assignUniqueObjectID(ISceneNode* node) {
     if (!node)
         return 0;
-    const LevelHooks::Physics& physics = levelHooks().physics;
+    const LevelHookTable::Physics& physics = levelHooks().physics;
     if (physics.isSimulationActive && physics.isSimulationActive())
         return 0;
     const s32 id = node->getID();

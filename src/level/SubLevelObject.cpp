@@ -87,7 +87,7 @@ void SubLevelObject::setActive(bool active) {
 
 // Walks the live sub-scene, so that objects removed meanwhile are never touched.
 void SubLevelObject::applyActivation(scene::ISceneNode* node, bool active) {
-    LevelHooks::Physics& physics = levelHooks().physics;
+    LevelHookTable::Physics& physics = levelHooks().physics;
     for (scene::ISceneNode* child : node->getChildren()) {
         if (isTypeOf(child->getType(), typeId("phsx"))) {
             const bool outlier =

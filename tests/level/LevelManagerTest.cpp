@@ -164,7 +164,7 @@ TEST_F(LevelManagerTest, FloorHeightComesFromTheLevelOrStaysAtTheDefault) {
 }
 
 TEST_F(LevelManagerTest, LevelSettingsReachTheirSubsystems) {
-    LevelHooks& hooks = levelHooks();
+    LevelHookTable& hooks = levelHooks();
     s32 lights = 0;
     bool shadows = false;
     f32 farValue = 0;
@@ -230,7 +230,7 @@ TEST_F(LevelManagerTest, InitialLevelIsTheCommandLineLevel) {
 TEST_F(LevelManagerTest, AMissingCommandLineLevelFallsBackToTheTitleBackground) {
     writeBackgroundLevel();
     std::vector<std::string> calls;
-    LevelHooks::Screens& screens = levelHooks().screens;
+    LevelHookTable::Screens& screens = levelHooks().screens;
     screens.unmountWorkshopArchives = [&] { calls.push_back("unmount"); };
     screens.loadLevelList = [&] { calls.push_back("levelList"); };
     screens.loadMenuPreviewScenes = [&] { calls.push_back("previews"); };

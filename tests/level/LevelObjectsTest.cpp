@@ -15,6 +15,8 @@ using scene::ISceneNode;
 
 namespace {
 
+using test::expectNear;
+
 // Stands in for a physics object: only its type matters here.
 class FakePhysicsObject : public LevelObject {
 public:
@@ -23,12 +25,6 @@ public:
     scene::ESCENE_NODE_TYPE getType() const override { return type; }
     scene::ESCENE_NODE_TYPE type = typeId("phsx");
 };
-
-void expectNear(const core::vector3df& actual, const core::vector3df& expected, f32 tolerance = 1e-4f) {
-    EXPECT_NEAR(actual.X, expected.X, tolerance);
-    EXPECT_NEAR(actual.Y, expected.Y, tolerance);
-    EXPECT_NEAR(actual.Z, expected.Z, tolerance);
-}
 
 class LevelObjectsTest : public test::LevelFixture {
 protected:
@@ -260,7 +256,7 @@ TEST_F(LevelObjectsTest, InstancesCopyTheirSourceThroughThePhysicsHooks) {
     instance->ObjectID = 50;
 
     std::vector<std::string> calls;
-    LevelHooks& hooks = levelHooks();
+    LevelHookTable& hooks = levelHooks();
     hooks.physics.cloneForInstance = [&](ISceneNode* from, InstancedObject* into) -> ISceneNode* {
         calls.push_back("clone");
         auto* copy = new FakePhysicsObject(into, into->getSceneManager(), 0);

@@ -10,6 +10,12 @@
 
 namespace test {
 
+void expectNear(const irr::core::vector3df& actual, const irr::core::vector3df& expected, irr::f32 tolerance) {
+    EXPECT_NEAR(actual.X, expected.X, tolerance);
+    EXPECT_NEAR(actual.Y, expected.Y, tolerance);
+    EXPECT_NEAR(actual.Z, expected.Z, tolerance);
+}
+
 bool LogCapture::OnEvent(const irr::SEvent& event) {
     if (event.EventType != irr::EET_LOG_TEXT_EVENT)
         return false;

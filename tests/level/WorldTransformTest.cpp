@@ -9,6 +9,8 @@ using scene::ISceneNode;
 
 namespace {
 
+using test::expectNear;
+
 // A level object that can ignore its parent's transformation, as physics objects do.
 class DetachedObject : public LevelObject {
 public:
@@ -19,12 +21,6 @@ public:
     }
     bool ignoreParent = false;
 };
-
-void expectNear(const core::vector3df& actual, const core::vector3df& expected, f32 tolerance = 1e-3f) {
-    EXPECT_NEAR(actual.X, expected.X, tolerance);
-    EXPECT_NEAR(actual.Y, expected.Y, tolerance);
-    EXPECT_NEAR(actual.Z, expected.Z, tolerance);
-}
 
 class WorldTransformTest : public test::LevelFixture {
 protected:
