@@ -1,8 +1,11 @@
 #include "level/LevelFile.h"
 
 #include "level/LevelHooks.h"
+
+#include "core/XmlFile.h"
 #include "core/Log.h"
 
+#include <filesystem>
 #include <fstream>
 
 using namespace irr;
@@ -41,6 +44,9 @@ const wchar_t* const attributesElement = L"attributes";
 const wchar_t* const materialsElement = L"materials";
 const wchar_t* const animatorsElement = L"animators";
 
+// Far beyond any level (an engine-written scene file of 5,000 objects is about 10 MB).
+constexpr std::size_t maxLevelFileBytes = 512u * 1024u * 1024u;
+
 bool isElement(io::IXMLReader* reader, const wchar_t* name) {
     return reader->getNodeType() == io::EXN_ELEMENT && core::stringw(name) == reader->getNodeName();
 }
@@ -54,13 +60,14 @@ public:
     XmlLevelReader(io::IFileSystem* fileSystem, video::IVideoDriver* driver, io::IXMLReader* reader)
         : fileSystem(fileSystem), driver(driver), reader(reader) {}
 
-    // Reads the body of the current element up to its end tag into the record.
-    void readBody(SceneRecord& record, const wchar_t* endName) {
+    // Reads the body of the current element up to its end tag into the record; false when
+    // the file ends first.
+    bool readBody(SceneRecord& record, const wchar_t* endName) {
         if (reader->isEmptyElement())
-            return;
+            return true;
         while (reader->read()) {
             if (isElementEnd(reader, endName))
-                return;
+                return true;
             if (reader->getNodeType() != io::EXN_ELEMENT)
                 continue;
             const core::stringw name = reader->getNodeName();
@@ -76,12 +83,15 @@ public:
             } else if (name == nodeElement) {
                 auto child = std::make_unique<SceneRecord>();
                 child->typeName = core::stringc(reader->getAttributeValueSafe(L"type"));
-                readBody(*child, nodeElement);
+                const bool complete = readBody(*child, nodeElement);
                 record.children.push_back(std::move(child));
+                if (!complete)
+                    return false;
             } else {
                 skipElement(name);
             }
         }
+        return false;
     }
 
 private:
@@ -129,24 +139,31 @@ bool readXmlLevel(io::IFileSystem* fileSystem, video::IVideoDriver* driver, cons
         error = "the file does not exist";
         return false;
     }
-    io::IXMLReader* reader = fileSystem->createXMLReader(path);
+    // A file on the disk may have been cut short; files inside archives come whole.
+    std::error_code ec;
+    io::IXMLReader* reader = std::filesystem::is_regular_file(path.c_str(), ec)
+                                 ? createGuardedXMLReader(fileSystem, path.c_str(), maxLevelFileBytes)
+                                 : fileSystem->createXMLReader(path);
     if (!reader) {
         error = "the file cannot be opened";
         return false;
     }
     bool sawScene = false;
+    bool complete = false;
     XmlLevelReader levelReader(fileSystem, driver, reader);
     while (reader->read()) {
         if (isElement(reader, sceneElement)) {
             sawScene = true;
-            levelReader.readBody(scene, sceneElement);
+            complete = levelReader.readBody(scene, sceneElement);
             break;
         }
     }
     reader->drop();
     if (!sawScene)
         error = "the file holds no scene";
-    return sawScene;
+    else if (!complete)
+        error = "the file ends before its scene does";
+    return sawScene && complete;
 }
 
 // --- writing ------------------------------------------------------------------------------

@@ -213,6 +213,16 @@ TEST_F(LevelManagerTest, AFileThatCannotBeReadLeavesTheSceneAlone) {
     std::ofstream("NotAScene.irr") << "<?xml version=\"1.0\"?><settings></settings>";
     EXPECT_FALSE(manager->loadLevel("NotAScene.irr"));
     EXPECT_EQ(countNodes(root()), 0u);
+
+    // A scene file cut short anywhere, even inside a tag, is refused whole.
+    const std::string whole = test::readFileBytes("TestLevel.irr");
+    for (std::size_t length : {whole.size() / 3, whole.size() / 2 + 7, whole.size() - 20}) {
+        test::writeFileBytes("Cut.irr", whole.substr(0, length));
+        log.lines.clear();
+        EXPECT_FALSE(manager->loadLevel("Cut.irr"));
+        EXPECT_TRUE(log.contains("ERROR: Could not read level file Cut.irr: the file ends before its scene does"));
+        EXPECT_EQ(countNodes(root()), 0u);
+    }
 }
 
 TEST_F(LevelManagerTest, InitialLevelIsTheCommandLineLevel) {
