@@ -38,7 +38,8 @@ public:
         manager->init();
         registerSceneNodeFactory(device->getSceneManager());
 
-        folder = std::filesystem::temp_directory_path() / ("paddlestone-level-bench-" + std::to_string(getpid()));
+        folder = std::filesystem::temp_directory_path() /
+                 ("paddlestone-level-bench-" + std::to_string(getpid()));
         std::filesystem::create_directories(folder);
         xmlPath = (folder / "Generated.irr").string();
         binaryPath = (folder / "Generated.irrblvl").string();
@@ -113,11 +114,14 @@ LevelBench& bench() {
     return instance;
 }
 
-void BM_LoadLevelFromSceneFile(benchmark::State& state) { bench().load(state, bench().xmlPath); }
-void BM_LoadLevelFromBinaryFile(benchmark::State& state) { bench().load(state, bench().binaryPath); }
+void BM_LoadLevelFromSceneFile(benchmark::State& state) {
+    bench().load(state, bench().xmlPath);
+}
+void BM_LoadLevelFromBinaryFile(benchmark::State& state) {
+    bench().load(state, bench().binaryPath);
+}
 
 BENCHMARK(BM_LoadLevelFromSceneFile)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_LoadLevelFromBinaryFile)->Unit(benchmark::kMillisecond);
 
 } // namespace
-

@@ -66,7 +66,8 @@ bool readIfPresent(io::IAttributes* in, const char* name, core::stringc& value) 
     return readFound(in, name, value, [in](s32 i) { return in->getAttributeAsString(i); });
 }
 
-bool readEnumIfPresent(io::IAttributes* in, const char* name, const char* const* literals, s32& value) {
+bool readEnumIfPresent(io::IAttributes* in, const char* name, const char* const* literals,
+                       s32& value) {
     if (!in)
         return false;
     const s32 index = in->findAttribute(name);

@@ -24,4 +24,5 @@ bool readIfPresent(irr::io::IAttributes* in, const char* name, irr::core::vector
 bool readIfPresent(irr::io::IAttributes* in, const char* name, irr::core::vector2df& value);
 bool readIfPresent(irr::io::IAttributes* in, const char* name, irr::core::stringc& value);
 // An enumeration by its name in the table; false when absent or not one of the names.
-bool readEnumIfPresent(irr::io::IAttributes* in, const char* name, const char* const* literals, irr::s32& value);
+bool readEnumIfPresent(irr::io::IAttributes* in, const char* name, const char* const* literals,
+                       irr::s32& value);

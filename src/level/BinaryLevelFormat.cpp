@@ -50,8 +50,8 @@ u32 crc32(const u8* data, std::size_t size) {
     while (size >= 8) {
         const u32 low = c ^ (static_cast<u32>(data[0]) | (static_cast<u32>(data[1]) << 8) |
                              (static_cast<u32>(data[2]) << 16) | (static_cast<u32>(data[3]) << 24));
-        c = t[7][low & 0xFF] ^ t[6][(low >> 8) & 0xFF] ^ t[5][(low >> 16) & 0xFF] ^ t[4][low >> 24] ^
-            t[3][data[4]] ^ t[2][data[5]] ^ t[1][data[6]] ^ t[0][data[7]];
+        c = t[7][low & 0xFF] ^ t[6][(low >> 8) & 0xFF] ^ t[5][(low >> 16) & 0xFF] ^
+            t[4][low >> 24] ^ t[3][data[4]] ^ t[2][data[5]] ^ t[1][data[6]] ^ t[0][data[7]];
         data += 8;
         size -= 8;
     }
@@ -159,7 +159,8 @@ void writeAttribute(Writer& w, io::IAttributes* a, s32 i) {
     }
     case io::EAT_RECT: {
         const core::recti r = a->getAttributeAsRect(i);
-        for (s32 v : {r.UpperLeftCorner.X, r.UpperLeftCorner.Y, r.LowerRightCorner.X, r.LowerRightCorner.Y})
+        for (s32 v :
+             {r.UpperLeftCorner.X, r.UpperLeftCorner.Y, r.LowerRightCorner.X, r.LowerRightCorner.Y})
             w.s32v(v);
         break;
     }
@@ -221,7 +222,7 @@ void writeAttribute(Writer& w, io::IAttributes* a, s32 i) {
     }
     case io::EAT_USER_POINTER:
         break; // a pointer means nothing in a file
-    default: // strings, binary data and textures travel as their text
+    default:   // strings, binary data and textures travel as their text
         w.wide(a->getAttributeAsStringW(i).c_str());
         break;
     }
@@ -264,7 +265,8 @@ void writeRecord(Writer& w, EncodeContext& ctx, scene::ISceneNode* node, bool is
     const u32 materials = (isScene || !ctx.driver) ? 0 : node->getMaterialCount();
     w.u32v(materials);
     for (u32 i = 0; i < materials; ++i) {
-        io::IAttributes* material = ctx.driver->createAttributesFromMaterial(node->getMaterial(i), &ctx.options);
+        io::IAttributes* material =
+            ctx.driver->createAttributesFromMaterial(node->getMaterial(i), &ctx.options);
         writeBlock(w, material);
         if (material)
             material->drop();
@@ -309,7 +311,8 @@ public:
         if (!take(4))
             return 0;
         const u32 v = static_cast<u32>(data[pos]) | (static_cast<u32>(data[pos + 1]) << 8) |
-                      (static_cast<u32>(data[pos + 2]) << 16) | (static_cast<u32>(data[pos + 3]) << 24);
+                      (static_cast<u32>(data[pos + 2]) << 16) |
+                      (static_cast<u32>(data[pos + 3]) << 24);
         pos += 4;
         return v;
     }
@@ -518,31 +521,76 @@ void addPlaceholder(io::IAttributes* c, const DecodedAttribute& a, const Names& 
     const c8* name = names[a.name];
     const f32* f = a.f;
     switch (a.type) {
-    case io::EAT_INT: c->addInt(name, 0); break;
-    case io::EAT_FLOAT: c->addFloat(name, 0); break;
-    case io::EAT_BOOL: c->addBool(name, false); break;
-    case io::EAT_ENUM: c->addEnum(name, names[a.enumValue], a.literals.empty() ? nullptr : a.literalTable.data()); break;
-    case io::EAT_COLOR: c->addColor(name, video::SColor()); break;
-    case io::EAT_COLORF: c->addColorf(name, video::SColorf()); break;
-    case io::EAT_VECTOR3D: c->addVector3d(name, core::vector3df()); break;
-    case io::EAT_POSITION2D: c->addPosition2d(name, core::position2di()); break;
-    case io::EAT_VECTOR2D: c->addVector2d(name, core::vector2df()); break;
-    case io::EAT_RECT: c->addRect(name, core::recti()); break;
-    case io::EAT_DIMENSION2D: c->addDimension2d(name, core::dimension2du()); break;
-    case io::EAT_MATRIX: c->addMatrix(name, core::matrix4()); break;
-    case io::EAT_QUATERNION: c->addQuaternion(name, core::quaternion()); break;
-    case io::EAT_BBOX: c->addBox3d(name, core::aabbox3df(f[0], f[1], f[2], f[3], f[4], f[5])); break;
-    case io::EAT_PLANE: c->addPlane3d(name, core::plane3df()); break;
-    case io::EAT_TRIANGLE3D:
-        c->addTriangle3d(name, core::triangle3df({f[0], f[1], f[2]}, {f[3], f[4], f[5]}, {f[6], f[7], f[8]}));
+    case io::EAT_INT:
+        c->addInt(name, 0);
         break;
-    case io::EAT_LINE2D: c->addLine2d(name, core::line2df()); break;
-    case io::EAT_LINE3D: c->addLine3d(name, core::line3df(f[0], f[1], f[2], f[3], f[4], f[5])); break;
-    case io::EAT_STRINGWARRAY: c->addArray(name, core::array<core::stringw>()); break;
-    case io::EAT_BINARY: c->addBinary(name, nullptr, 0); break;
-    case io::EAT_TEXTURE: c->addTexture(name, nullptr); break;
-    case io::EAT_USER_POINTER: c->addUserPointer(name, nullptr); break;
-    default: c->addString(name, L""); break;
+    case io::EAT_FLOAT:
+        c->addFloat(name, 0);
+        break;
+    case io::EAT_BOOL:
+        c->addBool(name, false);
+        break;
+    case io::EAT_ENUM:
+        c->addEnum(name, names[a.enumValue], a.literals.empty() ? nullptr : a.literalTable.data());
+        break;
+    case io::EAT_COLOR:
+        c->addColor(name, video::SColor());
+        break;
+    case io::EAT_COLORF:
+        c->addColorf(name, video::SColorf());
+        break;
+    case io::EAT_VECTOR3D:
+        c->addVector3d(name, core::vector3df());
+        break;
+    case io::EAT_POSITION2D:
+        c->addPosition2d(name, core::position2di());
+        break;
+    case io::EAT_VECTOR2D:
+        c->addVector2d(name, core::vector2df());
+        break;
+    case io::EAT_RECT:
+        c->addRect(name, core::recti());
+        break;
+    case io::EAT_DIMENSION2D:
+        c->addDimension2d(name, core::dimension2du());
+        break;
+    case io::EAT_MATRIX:
+        c->addMatrix(name, core::matrix4());
+        break;
+    case io::EAT_QUATERNION:
+        c->addQuaternion(name, core::quaternion());
+        break;
+    case io::EAT_BBOX:
+        c->addBox3d(name, core::aabbox3df(f[0], f[1], f[2], f[3], f[4], f[5]));
+        break;
+    case io::EAT_PLANE:
+        c->addPlane3d(name, core::plane3df());
+        break;
+    case io::EAT_TRIANGLE3D:
+        c->addTriangle3d(
+            name, core::triangle3df({f[0], f[1], f[2]}, {f[3], f[4], f[5]}, {f[6], f[7], f[8]}));
+        break;
+    case io::EAT_LINE2D:
+        c->addLine2d(name, core::line2df());
+        break;
+    case io::EAT_LINE3D:
+        c->addLine3d(name, core::line3df(f[0], f[1], f[2], f[3], f[4], f[5]));
+        break;
+    case io::EAT_STRINGWARRAY:
+        c->addArray(name, core::array<core::stringw>());
+        break;
+    case io::EAT_BINARY:
+        c->addBinary(name, nullptr, 0);
+        break;
+    case io::EAT_TEXTURE:
+        c->addTexture(name, nullptr);
+        break;
+    case io::EAT_USER_POINTER:
+        c->addUserPointer(name, nullptr);
+        break;
+    default:
+        c->addString(name, L"");
+        break;
     }
 }
 
@@ -551,18 +599,39 @@ void addPlaceholder(io::IAttributes* c, const DecodedAttribute& a, const Names& 
 void setValue(io::IAttributes* c, s32 index, const DecodedAttribute& a, const Names& names) {
     const f32* f = a.f;
     switch (a.type) {
-    case io::EAT_INT: c->setAttribute(index, a.i[0]); break;
-    case io::EAT_FLOAT: c->setAttribute(index, f[0]); break;
-    case io::EAT_BOOL: c->setAttribute(index, a.flag); break;
-    case io::EAT_ENUM: c->setAttribute(index, names[a.enumValue]); break;
-    case io::EAT_COLOR: c->setAttribute(index, video::SColor(static_cast<u32>(a.i[0]))); break;
-    case io::EAT_COLORF: c->setAttribute(index, video::SColorf(f[0], f[1], f[2], f[3])); break;
-    case io::EAT_VECTOR3D: c->setAttribute(index, core::vector3df(f[0], f[1], f[2])); break;
-    case io::EAT_POSITION2D: c->setAttribute(index, core::position2di(a.i[0], a.i[1])); break;
-    case io::EAT_VECTOR2D: c->setAttribute(index, core::vector2df(f[0], f[1])); break;
-    case io::EAT_RECT: c->setAttribute(index, core::recti(a.i[0], a.i[1], a.i[2], a.i[3])); break;
+    case io::EAT_INT:
+        c->setAttribute(index, a.i[0]);
+        break;
+    case io::EAT_FLOAT:
+        c->setAttribute(index, f[0]);
+        break;
+    case io::EAT_BOOL:
+        c->setAttribute(index, a.flag);
+        break;
+    case io::EAT_ENUM:
+        c->setAttribute(index, names[a.enumValue]);
+        break;
+    case io::EAT_COLOR:
+        c->setAttribute(index, video::SColor(static_cast<u32>(a.i[0])));
+        break;
+    case io::EAT_COLORF:
+        c->setAttribute(index, video::SColorf(f[0], f[1], f[2], f[3]));
+        break;
+    case io::EAT_VECTOR3D:
+        c->setAttribute(index, core::vector3df(f[0], f[1], f[2]));
+        break;
+    case io::EAT_POSITION2D:
+        c->setAttribute(index, core::position2di(a.i[0], a.i[1]));
+        break;
+    case io::EAT_VECTOR2D:
+        c->setAttribute(index, core::vector2df(f[0], f[1]));
+        break;
+    case io::EAT_RECT:
+        c->setAttribute(index, core::recti(a.i[0], a.i[1], a.i[2], a.i[3]));
+        break;
     case io::EAT_DIMENSION2D:
-        c->setAttribute(index, core::dimension2du(static_cast<u32>(a.i[0]), static_cast<u32>(a.i[1])));
+        c->setAttribute(index,
+                        core::dimension2du(static_cast<u32>(a.i[0]), static_cast<u32>(a.i[1])));
         break;
     case io::EAT_MATRIX: {
         core::matrix4 m(core::matrix4::EM4CONST_NOTHING);
@@ -571,21 +640,31 @@ void setValue(io::IAttributes* c, s32 index, const DecodedAttribute& a, const Na
         c->setAttribute(index, m);
         break;
     }
-    case io::EAT_QUATERNION: c->setAttribute(index, core::quaternion(f[0], f[1], f[2], f[3])); break;
-    case io::EAT_PLANE: c->setAttribute(index, core::plane3df(core::vector3df(f[0], f[1], f[2]), f[3])); break;
-    case io::EAT_LINE2D: c->setAttribute(index, core::line2df(f[0], f[1], f[2], f[3])); break;
-    case io::EAT_STRINGWARRAY: c->setAttribute(index, a.items); break;
+    case io::EAT_QUATERNION:
+        c->setAttribute(index, core::quaternion(f[0], f[1], f[2], f[3]));
+        break;
+    case io::EAT_PLANE:
+        c->setAttribute(index, core::plane3df(core::vector3df(f[0], f[1], f[2]), f[3]));
+        break;
+    case io::EAT_LINE2D:
+        c->setAttribute(index, core::line2df(f[0], f[1], f[2], f[3]));
+        break;
+    case io::EAT_STRINGWARRAY:
+        c->setAttribute(index, a.items);
+        break;
     case io::EAT_USER_POINTER:
     case io::EAT_BBOX:
     case io::EAT_TRIANGLE3D:
     case io::EAT_LINE3D:
         break;
-    default: c->setAttribute(index, a.text.c_str()); break; // strings, binary data, textures
+    default:
+        c->setAttribute(index, a.text.c_str());
+        break; // strings, binary data, textures
     }
 }
 
-io::IAttributes* makeContainer(io::IFileSystem* fileSystem, video::IVideoDriver* driver, const DecodedBlock& block,
-                               const Names& names) {
+io::IAttributes* makeContainer(io::IFileSystem* fileSystem, video::IVideoDriver* driver,
+                               const DecodedBlock& block, const Names& names) {
     io::IAttributes* c = fileSystem->createEmptyAttributes(driver);
     for (u32 i = 0; i < block.count; ++i) {
         addPlaceholder(c, block.entries[i], names);
@@ -654,7 +733,8 @@ private:
     video::IVideoDriver* driver;
     std::unordered_map<std::string, Entry> entries;
     std::vector<u32> key;
-    io::IAttributes* transient = nullptr; // a container that cannot be refilled, kept until the next block
+    io::IAttributes* transient =
+        nullptr; // a container that cannot be refilled, kept until the next block
 };
 
 // Walks the records of a payload, handing each block to a visitor:
@@ -664,8 +744,8 @@ private:
 //   void animator(handle, block)
 //   void endNode(handle)                   before its children
 template <class Visitor>
-void walkRecord(Reader& r, Names& names, DecodedBlock& block, Visitor& v, typename Visitor::Handle parent,
-                bool isScene, int depth) {
+void walkRecord(Reader& r, Names& names, DecodedBlock& block, Visitor& v,
+                typename Visitor::Handle parent, bool isScene, int depth) {
     if (depth > maxDepth) {
         r.fail("the nodes are nested too deeply");
         return;
@@ -674,7 +754,8 @@ void walkRecord(Reader& r, Names& names, DecodedBlock& block, Visitor& v, typena
     decodeBlock(r, names, block);
     if (!r.ok())
         return;
-    typename Visitor::Handle handle = isScene ? v.scene(block) : v.node(parent, names[typeName], block);
+    typename Visitor::Handle handle =
+        isScene ? v.scene(block) : v.node(parent, names[typeName], block);
     const u32 materials = r.count(4);
     for (u32 i = 0; i < materials && r.ok(); ++i) {
         decodeBlock(r, names, block);
@@ -713,7 +794,9 @@ struct CheckVisitor {
 // Fills scene records with fresh containers.
 struct RecordVisitor {
     using Handle = SceneRecord*;
-    io::IAttributes* make(const DecodedBlock& block) { return makeContainer(fileSystem, driver, block, names); }
+    io::IAttributes* make(const DecodedBlock& block) {
+        return makeContainer(fileSystem, driver, block, names);
+    }
     Handle scene(const DecodedBlock& block) {
         root->attributes = make(block);
         return root;
@@ -725,8 +808,12 @@ struct RecordVisitor {
         parent->children.push_back(std::move(child));
         return parent->children.back().get();
     }
-    void material(Handle record, u32, const DecodedBlock& block) { record->materials.push_back(make(block)); }
-    void animator(Handle record, const DecodedBlock& block) { record->animators.push_back(make(block)); }
+    void material(Handle record, u32, const DecodedBlock& block) {
+        record->materials.push_back(make(block));
+    }
+    void animator(Handle record, const DecodedBlock& block) {
+        record->animators.push_back(make(block));
+    }
     void endNode(Handle) {}
 
     io::IFileSystem* fileSystem;
@@ -775,8 +862,8 @@ struct BuildVisitor {
 
 // Checks the header and the checksum; on success `payload` and `payloadSize` describe the
 // payload and `nodeCount` is the header's node count.
-bool openPayload(const void* data, std::size_t size, const u8*& payload, u32& payloadSize, u32& nodeCount,
-                 std::string& error) {
+bool openPayload(const void* data, std::size_t size, const u8*& payload, u32& payloadSize,
+                 u32& nodeCount, std::string& error) {
     const u8* bytes = static_cast<const u8*>(data);
     if (!bytes || size < headerSize) {
         error = "the file is too short to be a binary level";
@@ -813,8 +900,8 @@ bool openPayload(const void* data, std::size_t size, const u8*& payload, u32& pa
 // Walks the payload with the visitor; checks that it ends where the scene ends and that it
 // held as many nodes as the header says (when `expectedNodes` is given).
 template <class Visitor>
-bool walkPayload(const u8* payload, u32 payloadSize, Visitor& v, typename Visitor::Handle root, Names& names,
-                 std::string& error) {
+bool walkPayload(const u8* payload, u32 payloadSize, Visitor& v, typename Visitor::Handle root,
+                 Names& names, std::string& error) {
     Reader r(payload, payloadSize);
     DecodedBlock block;
     if (names.read(r))
@@ -841,10 +928,12 @@ bool checkPayload(const u8* payload, u32 payloadSize, u32 nodeCount, std::string
 
 } // namespace
 
-u32 binaryLevelChecksum(const void* data, std::size_t size) { return crc32(static_cast<const u8*>(data), size); }
+u32 binaryLevelChecksum(const void* data, std::size_t size) {
+    return crc32(static_cast<const u8*>(data), size);
+}
 
-bool encodeBinaryLevel(scene::ISceneManager* manager, scene::ISceneNode* start, const io::path& fileName,
-                       std::string& bytes) {
+bool encodeBinaryLevel(scene::ISceneManager* manager, scene::ISceneNode* start,
+                       const io::path& fileName, std::string& bytes) {
     if (!manager || !manager->getFileSystem())
         return false;
     scene::ISceneNode* root = manager->getRootSceneNode();
@@ -884,8 +973,8 @@ bool encodeBinaryLevel(scene::ISceneManager* manager, scene::ISceneNode* start, 
     return true;
 }
 
-bool decodeBinaryLevel(const void* data, std::size_t size, io::IFileSystem* fileSystem, video::IVideoDriver* driver,
-                       SceneRecord& scene, std::string& error) {
+bool decodeBinaryLevel(const void* data, std::size_t size, io::IFileSystem* fileSystem,
+                       video::IVideoDriver* driver, SceneRecord& scene, std::string& error) {
     const u8* payload = nullptr;
     u32 payloadSize = 0, nodeCount = 0;
     if (!openPayload(data, size, payload, payloadSize, nodeCount, error) ||
@@ -896,7 +985,8 @@ bool decodeBinaryLevel(const void* data, std::size_t size, io::IFileSystem* file
     return walkPayload(payload, payloadSize, records, &scene, names, error);
 }
 
-bool SceneLoader::loadBinary(const std::string& bytes, scene::ISceneNode* parent, std::string& error) {
+bool SceneLoader::loadBinary(const std::string& bytes, scene::ISceneNode* parent,
+                             std::string& error) {
     const u8* payload = nullptr;
     u32 payloadSize = 0, nodeCount = 0;
     if (!openPayload(bytes.data(), bytes.size(), payload, payloadSize, nodeCount, error) ||
@@ -906,5 +996,6 @@ bool SceneLoader::loadBinary(const std::string& bytes, scene::ISceneNode* parent
     Names names;
     ContainerCache cache(manager->getFileSystem(), manager->getVideoDriver());
     BuildVisitor build{*this, cache, names, parent};
-    return walkPayload(payload, payloadSize, build, BuildVisitor::Handle{parent, false}, names, error);
+    return walkPayload(payload, payloadSize, build, BuildVisitor::Handle{parent, false}, names,
+                       error);
 }

@@ -56,13 +56,15 @@ void InstancedObject::OnAnimate(u32 timeMs) {
     LevelObject::OnAnimate(timeMs);
 }
 
-void InstancedObject::serializeAttributes(io::IAttributes* out, io::SAttributeReadWriteOptions* options) const {
+void InstancedObject::serializeAttributes(io::IAttributes* out,
+                                          io::SAttributeReadWriteOptions* options) const {
     LevelObject::serializeAttributes(out, options);
     addObjectReference(out, "ObjectID", ObjectID);
     out->addVector2d("TexturePan", TexturePan);
 }
 
-void InstancedObject::deserializeAttributes(io::IAttributes* in, io::SAttributeReadWriteOptions* options) {
+void InstancedObject::deserializeAttributes(io::IAttributes* in,
+                                            io::SAttributeReadWriteOptions* options) {
     LevelObject::deserializeAttributes(in, options);
     s32 id = 0;
     if (readIfPresent(in, "ObjectID", id) && id != ObjectID) {
@@ -72,6 +74,7 @@ void InstancedObject::deserializeAttributes(io::IAttributes* in, io::SAttributeR
     readIfPresent(in, "TexturePan", TexturePan);
 }
 
-scene::ISceneNode* InstancedObject::clone(scene::ISceneNode* newParent, scene::ISceneManager* newManager) {
+scene::ISceneNode* InstancedObject::clone(scene::ISceneNode* newParent,
+                                          scene::ISceneManager* newManager) {
     return cloneAs<InstancedObject>(newParent, newManager);
 }

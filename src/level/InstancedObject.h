@@ -8,7 +8,8 @@
 // instances rebuild on their first animate pass, when every object of the level exists.
 class InstancedObject : public LevelObject {
 public:
-    InstancedObject(irr::scene::ISceneNode* parent, irr::scene::ISceneManager* manager, irr::s32 id = -1)
+    InstancedObject(irr::scene::ISceneNode* parent, irr::scene::ISceneManager* manager,
+                    irr::s32 id = -1)
         : LevelObject(parent, manager, id) {}
     ~InstancedObject() override;
 

@@ -2,8 +2,8 @@
 
 #include "level/LevelHooks.h"
 
-#include "core/XmlFile.h"
 #include "core/Log.h"
+#include "core/XmlFile.h"
 
 #include <filesystem>
 #include <fstream>
@@ -52,7 +52,8 @@ bool isElement(io::IXMLReader* reader, const wchar_t* name) {
 }
 
 bool isElementEnd(io::IXMLReader* reader, const wchar_t* name) {
-    return reader->getNodeType() == io::EXN_ELEMENT_END && core::stringw(name) == reader->getNodeName();
+    return reader->getNodeType() == io::EXN_ELEMENT_END &&
+           core::stringw(name) == reader->getNodeName();
 }
 
 class XmlLevelReader {
@@ -119,7 +120,8 @@ private:
             return;
         int depth = 1;
         while (depth > 0 && reader->read()) {
-            if (reader->getNodeType() == io::EXN_ELEMENT && !reader->isEmptyElement() && name == reader->getNodeName())
+            if (reader->getNodeType() == io::EXN_ELEMENT && !reader->isEmptyElement() &&
+                name == reader->getNodeName())
                 ++depth;
             else if (reader->getNodeType() == io::EXN_ELEMENT_END && name == reader->getNodeName())
                 --depth;
@@ -141,9 +143,10 @@ bool readXmlLevel(io::IFileSystem* fileSystem, video::IVideoDriver* driver, cons
     }
     // A file on the disk may have been cut short; files inside archives come whole.
     std::error_code ec;
-    io::IXMLReader* reader = std::filesystem::is_regular_file(path.c_str(), ec)
-                                 ? createGuardedXMLReader(fileSystem, path.c_str(), maxLevelFileBytes)
-                                 : fileSystem->createXMLReader(path);
+    io::IXMLReader* reader =
+        std::filesystem::is_regular_file(path.c_str(), ec)
+            ? createGuardedXMLReader(fileSystem, path.c_str(), maxLevelFileBytes)
+            : fileSystem->createXMLReader(path);
     if (!reader) {
         error = "the file cannot be opened";
         return false;
@@ -212,7 +215,8 @@ bool SceneLoader::load(const io::path& path, scene::ISceneNode* parent,
     } else if (isBinaryLevelPath(path)) {
         io::IReadFile* file = fileSystem->createAndOpenFile(path);
         std::string bytes(file ? static_cast<std::size_t>(file->getSize()) : 0, '\0');
-        const s32 read = (file && !bytes.empty()) ? file->read(bytes.data(), static_cast<u32>(bytes.size())) : 0;
+        const s32 read =
+            (file && !bytes.empty()) ? file->read(bytes.data(), static_cast<u32>(bytes.size())) : 0;
         if (file)
             file->drop();
         if (!file || read != static_cast<s32>(bytes.size()))
@@ -259,7 +263,8 @@ void SceneLoader::applySceneAttributes(scene::ISceneNode* parent, io::IAttribute
         root->deserializeAttributes(attributes);
 }
 
-scene::ISceneNode* SceneLoader::beginNode(const c8* typeName, scene::ISceneNode* parent, io::IAttributes* attributes) {
+scene::ISceneNode* SceneLoader::beginNode(const c8* typeName, scene::ISceneNode* parent,
+                                          io::IAttributes* attributes) {
     scene::ISceneNode* node = manager->addSceneNode(typeName, parent);
     countRead(1);
     if (!node) {

@@ -35,8 +35,8 @@ bool isBinaryLevelPath(const irr::io::path& path);
 
 // Reads an engine scene file into records. False with a reason when the file cannot be
 // opened or holds no scene.
-bool readXmlLevel(irr::io::IFileSystem* fileSystem, irr::video::IVideoDriver* driver, const irr::io::path& path,
-                  SceneRecord& scene, std::string& error);
+bool readXmlLevel(irr::io::IFileSystem* fileSystem, irr::video::IVideoDriver* driver,
+                  const irr::io::path& path, SceneRecord& scene, std::string& error);
 
 // The binary level format, little-endian and independent of the machine's word size:
 //   header   "PSLV", u16 version (1), u16 flags (0), u32 node count, u32 payload length,
@@ -56,8 +56,8 @@ bool readXmlLevel(irr::io::IFileSystem* fileSystem, irr::video::IVideoDriver* dr
 // The CRC-32 the header carries for its payload.
 irr::u32 binaryLevelChecksum(const void* data, std::size_t size);
 
-bool encodeBinaryLevel(irr::scene::ISceneManager* manager, irr::scene::ISceneNode* start, const irr::io::path& fileName,
-                       std::string& bytes);
+bool encodeBinaryLevel(irr::scene::ISceneManager* manager, irr::scene::ISceneNode* start,
+                       const irr::io::path& fileName, std::string& bytes);
 // Reads a binary level into records (fresh attribute containers for every block).
 bool decodeBinaryLevel(const void* data, std::size_t size, irr::io::IFileSystem* fileSystem,
                        irr::video::IVideoDriver* driver, SceneRecord& scene, std::string& error);
@@ -89,7 +89,8 @@ public:
     // materials and animators; `endNode` reports it.
     irr::scene::ISceneNode* beginNode(const irr::c8* typeName, irr::scene::ISceneNode* parent,
                                       irr::io::IAttributes* attributes);
-    void applyMaterial(irr::scene::ISceneNode* node, irr::u32 index, irr::io::IAttributes* attributes);
+    void applyMaterial(irr::scene::ISceneNode* node, irr::u32 index,
+                       irr::io::IAttributes* attributes);
     void applyAnimator(irr::scene::ISceneNode* node, irr::io::IAttributes* attributes);
     void applySceneAttributes(irr::scene::ISceneNode* parent, irr::io::IAttributes* attributes);
     void endNode(irr::scene::ISceneNode* node);

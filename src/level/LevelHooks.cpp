@@ -5,4 +5,6 @@ LevelHookTable& levelHooks() {
     return hooks;
 }
 
-void resetLevelHooks() { levelHooks() = LevelHookTable(); }
+void resetLevelHooks() {
+    levelHooks() = LevelHookTable();
+}

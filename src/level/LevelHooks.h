@@ -28,11 +28,13 @@ struct LevelHookTable {
         std::function<void(irr::scene::ISceneNode* physicsObject, bool outlier)> setSublevelOutlier;
         // InstancedObject::rebuild: a copy of the source physics object under the instance
         // (empty: null, no copy).
-        std::function<irr::scene::ISceneNode*(irr::scene::ISceneNode* source, InstancedObject* instance)>
+        std::function<irr::scene::ISceneNode*(irr::scene::ISceneNode* source,
+                                              InstancedObject* instance)>
             cloneForInstance;
         // InstancedObject::rebuild with instancing on and the simulation active: raise the
         // source's instanceBindCount and PhysicsObject::registerInstance(instance).
-        std::function<void(irr::scene::ISceneNode* source, InstancedObject* instance)> registerInstance;
+        std::function<void(irr::scene::ISceneNode* source, InstancedObject* instance)>
+            registerInstance;
     } physics;
 
     struct Movement {
@@ -48,7 +50,8 @@ struct LevelHookTable {
         // Level settings: the effect handler's levelShadowsEnabled.
         std::function<void(bool enabled)> setLevelShadowsEnabled;
         // Level settings: EffectHandler::setShadowQuality with the level's shadow light.
-        std::function<void(const irr::core::vector3df& position, const irr::core::vector3df& target)>
+        std::function<void(const irr::core::vector3df& position,
+                           const irr::core::vector3df& target)>
             setShadowLight;
         // The effect handler's instancing flag (empty: false).
         std::function<bool()> isInstancingEnabled;

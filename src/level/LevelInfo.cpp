@@ -29,12 +29,14 @@ void applyLevelSettings(const LevelSettings& settings, LevelInfo* owner) {
 
     if (hooks.camera.setDefaultFarValue)
         hooks.camera.setDefaultFarValue(settings.DefaultFarValue);
-    if (settings.InitialCameraID != 0 && settings.InitialCameraID != -1 && hooks.camera.setInitialCamera)
+    if (settings.InitialCameraID != 0 && settings.InitialCameraID != -1 &&
+        hooks.camera.setInitialCamera)
         hooks.camera.setInitialCamera(settings.InitialCameraID);
 
     if (hooks.gui.setTaskIconAnimation)
-        hooks.gui.setTaskIconAnimation(settings.TaskIconAnimation.empty() ? io::path(defaultTaskIconAnimation)
-                                                                         : settings.TaskIconAnimation);
+        hooks.gui.setTaskIconAnimation(settings.TaskIconAnimation.empty()
+                                           ? io::path(defaultTaskIconAnimation)
+                                           : settings.TaskIconAnimation);
     if (hooks.screens.loadSubtitles)
         hooks.screens.loadSubtitles(settings.SubtitleFile);
 
@@ -45,7 +47,8 @@ void applyLevelSettings(const LevelSettings& settings, LevelInfo* owner) {
 LevelInfo::LevelInfo(scene::ISceneNode* parent, scene::ISceneManager* manager, s32 id)
     : LevelObject(parent, manager, id) {}
 
-void LevelInfo::serializeAttributes(io::IAttributes* out, io::SAttributeReadWriteOptions* options) const {
+void LevelInfo::serializeAttributes(io::IAttributes* out,
+                                    io::SAttributeReadWriteOptions* options) const {
     LevelObject::serializeAttributes(out, options);
     addFilePath(out, "TentaroMeshPath", settings.TentaroMeshPath.c_str());
     out->addFloat("RespawnFloorHeight", settings.RespawnFloorHeight);
@@ -63,7 +66,8 @@ void LevelInfo::serializeAttributes(io::IAttributes* out, io::SAttributeReadWrit
     addFilePath(out, "SubtitleFile", settings.SubtitleFile.c_str());
 }
 
-void LevelInfo::deserializeAttributes(io::IAttributes* in, io::SAttributeReadWriteOptions* options) {
+void LevelInfo::deserializeAttributes(io::IAttributes* in,
+                                      io::SAttributeReadWriteOptions* options) {
     LevelObject::deserializeAttributes(in, options);
     if (!in)
         return;
@@ -84,6 +88,7 @@ void LevelInfo::deserializeAttributes(io::IAttributes* in, io::SAttributeReadWri
     readIfPresent(in, "SubtitleFile", s.SubtitleFile);
 }
 
-scene::ISceneNode* LevelInfo::clone(scene::ISceneNode* newParent, scene::ISceneManager* newManager) {
+scene::ISceneNode* LevelInfo::clone(scene::ISceneNode* newParent,
+                                    scene::ISceneManager* newManager) {
     return cloneAs<LevelInfo>(newParent, newManager);
 }

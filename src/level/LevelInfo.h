@@ -13,20 +13,20 @@ constexpr const char* defaultTaskIconAnimation = "Content/Screens/HUD/TaskIcons.
 // The settings a level's information object carries, with their defaults (a level
 // without a LevelInfo is applied with these).
 struct LevelSettings {
-    irr::io::path TentaroMeshPath;            // the player mesh file
+    irr::io::path TentaroMeshPath; // the player mesh file
     irr::f32 RespawnFloorHeight = defaultLevelFloorHeight;
-    bool UseDefaultGravity = true;            // the movement object's gravity
+    bool UseDefaultGravity = true; // the movement object's gravity
     irr::core::vector3df Gravity{0.0f, -55.0f, 0.0f};
-    irr::s32 NumberOfLights = 4;              // lights per drawn object
+    irr::s32 NumberOfLights = 4; // lights per drawn object
     bool DisableShadows = false;
     irr::core::vector3df ShadowLightPosition{0.0f, 1000.0f, 0.0f};
     irr::core::vector3df ShadowLightTarget{0.0f, 0.0f, 0.0f};
     irr::f32 DefaultFarValue = 100.0f;
-    irr::s32 InitialCameraID = 0;             // 0 or -1: none
-    irr::s32 TotalObjects = 0;                // 0 hides the loading bar
+    irr::s32 InitialCameraID = 0; // 0 or -1: none
+    irr::s32 TotalObjects = 0;    // 0 hides the loading bar
     bool ForceLevelTimer = false;
-    irr::io::path TaskIconAnimation;          // empty: the default task icons
-    irr::io::path SubtitleFile;               // the level's own subtitles, if any
+    irr::io::path TaskIconAnimation; // empty: the default task icons
+    irr::io::path SubtitleFile;      // the level's own subtitles, if any
 };
 
 // Applies level settings while a level loads: floor height, gravity, lights, shadows,

@@ -1,8 +1,8 @@
 #include "level/LevelManager.h"
 
+#include "core/Log.h"
 #include "level/LevelHooks.h"
 #include "level/LevelInfo.h"
-#include "core/Log.h"
 #include "level/NodeHelpers.h"
 #include "level/SceneNodeBase.h"
 #include "level/SceneNodeFactory.h"
@@ -20,7 +20,8 @@ void forgetNodeID(scene::ISceneNode* node, s32 id) {
 }
 
 LevelManager::LevelManager(IrrlichtDevice* device)
-    : device(device), sceneManager(device ? device->getSceneManager() : nullptr), loader(sceneManager) {}
+    : device(device), sceneManager(device ? device->getSceneManager() : nullptr),
+      loader(sceneManager) {}
 
 LevelManager::~LevelManager() {
     if (levelManager == this)
@@ -94,7 +95,8 @@ bool LevelManager::loadInitialLevel() {
     if (!commandLineLevel.empty()) {
         loaded = loadLevel(commandLineLevel);
         if (!loaded)
-            logMessagePair("ERROR: Could not load the level named on the command line, loading the title level: ",
+            logMessagePair("ERROR: Could not load the level named on the command line, loading the "
+                           "title level: ",
                            commandLineLevel.c_str());
     }
     if (!loaded)
@@ -132,7 +134,8 @@ core::stringw LevelManager::getLevelName() const {
     const s32 slash = currentLevelPath.findLast(L'/');
     if (slash < 0)
         return currentLevelPath;
-    return currentLevelPath.subString(static_cast<u32>(slash + 1), currentLevelPath.size() - slash - 1);
+    return currentLevelPath.subString(static_cast<u32>(slash + 1),
+                                      currentLevelPath.size() - slash - 1);
 }
 
 bool LevelManager::saveLevel(const io::path& path, scene::ISceneNode* start) {

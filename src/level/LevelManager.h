@@ -1,7 +1,7 @@
 #pragma once
 
-#include "core/Delegate.h"
 #include "characters/SuspicionMeter.h"
+#include "core/Delegate.h"
 #include "level/LevelFile.h"
 
 #include <irrlicht.h>
@@ -101,12 +101,12 @@ public:
     irr::core::stringw LevelAfterControlsDemo;
     LevelInfo* currentLevelInfo = nullptr; // the loaded level's information object
 
-    bool levelLoading = false;     // from the start of a level load to its end
-    bool checkpointSaving = false; // while a checkpoint is written
-    bool loadPending = false;      // while a level load is queued
-    bool initialLoad = false;      // while loadInitialLevel runs
-    bool menuLoad = false;         // a menu queued the load
-    bool suspended = false;        // read by isGameplaySuspended
+    bool levelLoading = false;      // from the start of a level load to its end
+    bool checkpointSaving = false;  // while a checkpoint is written
+    bool loadPending = false;       // while a level load is queued
+    bool initialLoad = false;       // while loadInitialLevel runs
+    bool menuLoad = false;          // a menu queued the load
+    bool suspended = false;         // read by isGameplaySuspended
     bool touchInstanceFlag = false; // with the active screen, whether the touch device reports
 
     // The scene loader's counters: objects read so far and objects in the file.

@@ -45,17 +45,20 @@ LevelObject::LevelObject(scene::ISceneNode* parent, scene::ISceneManager* manage
     Box.reset(0, 0, 0);
 }
 
-void LevelObject::serializeAttributes(io::IAttributes* out, io::SAttributeReadWriteOptions* options) const {
+void LevelObject::serializeAttributes(io::IAttributes* out,
+                                      io::SAttributeReadWriteOptions* options) const {
     writeLevelObjectKeys(this, out, options);
 }
 
-void LevelObject::deserializeAttributes(io::IAttributes* in, io::SAttributeReadWriteOptions* options) {
+void LevelObject::deserializeAttributes(io::IAttributes* in,
+                                        io::SAttributeReadWriteOptions* options) {
     (void)options;
     readLevelObjectKeys(this, in);
     updateAbsolutePosition();
 }
 
-scene::ISceneNode* LevelObject::clone(scene::ISceneNode* newParent, scene::ISceneManager* newManager) {
+scene::ISceneNode* LevelObject::clone(scene::ISceneNode* newParent,
+                                      scene::ISceneManager* newManager) {
     return cloneAs<LevelObject>(newParent, newManager);
 }
 
@@ -92,6 +95,7 @@ void LevelObject::removeDebugChildren() {
         child->setParent(nullptr);
 }
 
-void LevelObject::cloneMembers(scene::ISceneNode* copy, scene::ISceneNode* source, scene::ISceneManager* manager) {
+void LevelObject::cloneMembers(scene::ISceneNode* copy, scene::ISceneNode* source,
+                               scene::ISceneManager* manager) {
     cloneSceneNodeMembers(copy, source, manager);
 }

@@ -9,7 +9,8 @@
 // "AutomaticCulling"; derived writers and readers call these first.
 class LevelObject : public SceneNodeBase<irr::scene::ISceneNode> {
 public:
-    LevelObject(irr::scene::ISceneNode* parent, irr::scene::ISceneManager* manager, irr::s32 id = -1);
+    LevelObject(irr::scene::ISceneNode* parent, irr::scene::ISceneManager* manager,
+                irr::s32 id = -1);
 
     irr::scene::ESCENE_NODE_TYPE getType() const override { return typeId("emty"); }
     const irr::core::aabbox3df& getBoundingBox() const override { return Box; }
@@ -45,7 +46,8 @@ protected:
     // The clone of a derived class T: T(newParent, manager, id), its attributes copied
     // through an attribute container, the scene-node members cloned, a unique ID.
     template <class T>
-    irr::scene::ISceneNode* cloneAs(irr::scene::ISceneNode* newParent, irr::scene::ISceneManager* newManager) {
+    irr::scene::ISceneNode* cloneAs(irr::scene::ISceneNode* newParent,
+                                    irr::scene::ISceneManager* newManager) {
         if (!newParent)
             newParent = Parent;
         if (!newManager)

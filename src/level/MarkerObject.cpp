@@ -3,11 +3,12 @@
 using namespace irr;
 
 const c8* const MarkerObject::segmentNames[] = {
-    "Head",  "Head Collider", "Torso", "Hips",  "LArm1", "LArm2", "LArm3", "LArm4", "LArm5", "LArm6", "LLeg1", "LLeg2",
-    "LLeg3", "LFoot",         "RArm1", "RArm2", "RArm3", "RArm4", "RArm5", "RArm6", "RLeg1", "RLeg2", "RLeg3", "RFoot",
-    nullptr};
+    "Head",  "Head Collider", "Torso", "Hips",  "LArm1", "LArm2", "LArm3", "LArm4", "LArm5",
+    "LArm6", "LLeg1",         "LLeg2", "LLeg3", "LFoot", "RArm1", "RArm2", "RArm3", "RArm4",
+    "RArm5", "RArm6",         "RLeg1", "RLeg2", "RLeg3", "RFoot", nullptr};
 
-void MarkerObject::serializeAttributes(io::IAttributes* out, io::SAttributeReadWriteOptions* options) const {
+void MarkerObject::serializeAttributes(io::IAttributes* out,
+                                       io::SAttributeReadWriteOptions* options) const {
     LevelObject::serializeAttributes(out, options);
     if (SegmentID >= 0 && SegmentID < segmentCount)
         out->addEnum("SegmentID", segmentNames[SegmentID], segmentNames);
@@ -15,7 +16,8 @@ void MarkerObject::serializeAttributes(io::IAttributes* out, io::SAttributeReadW
         out->addInt("SegmentID", SegmentID);
 }
 
-void MarkerObject::deserializeAttributes(io::IAttributes* in, io::SAttributeReadWriteOptions* options) {
+void MarkerObject::deserializeAttributes(io::IAttributes* in,
+                                         io::SAttributeReadWriteOptions* options) {
     LevelObject::deserializeAttributes(in, options);
     const s32 found = in ? in->findAttribute("SegmentID") : -1;
     if (found < 0)
@@ -29,7 +31,8 @@ void MarkerObject::deserializeAttributes(io::IAttributes* in, io::SAttributeRead
         SegmentID = index;
 }
 
-scene::ISceneNode* MarkerObject::clone(scene::ISceneNode* newParent, scene::ISceneManager* newManager) {
+scene::ISceneNode* MarkerObject::clone(scene::ISceneNode* newParent,
+                                       scene::ISceneManager* newManager) {
     return cloneAs<MarkerObject>(newParent, newManager);
 }
 

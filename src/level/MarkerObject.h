@@ -13,7 +13,8 @@ struct MarkerPose {
 // names a segment of the player's body by one of the 24 names of `segmentNames`.
 class MarkerObject : public LevelObject {
 public:
-    MarkerObject(irr::scene::ISceneNode* parent, irr::scene::ISceneManager* manager, irr::s32 id = -1)
+    MarkerObject(irr::scene::ISceneNode* parent, irr::scene::ISceneManager* manager,
+                 irr::s32 id = -1)
         : LevelObject(parent, manager, id) {}
 
     irr::scene::ESCENE_NODE_TYPE getType() const override { return typeId("mrkr"); }

@@ -18,8 +18,7 @@ ISceneNode* sceneRootOf(ISceneNode* node) {
     return manager ? manager->getRootSceneNode() : nullptr;
 }
 
-template <class Match>
-ISceneNode* walkUp(ISceneNode* node, Match match) {
+template <class Match> ISceneNode* walkUp(ISceneNode* node, Match match) {
     ISceneNode* root = sceneRootOf(node);
     for (ISceneNode* current = node; current && current != root; current = current->getParent()) {
         if (match(current))
@@ -53,7 +52,8 @@ ISceneNode* findAncestorOfKindUp(ISceneNode* node, ESCENE_NODE_TYPE kind) {
     if (!node)
         return nullptr;
     ISceneNode* root = sceneRootOf(node);
-    for (ISceneNode* current = node->getParent(); current && current != root; current = current->getParent()) {
+    for (ISceneNode* current = node->getParent(); current && current != root;
+         current = current->getParent()) {
         if (isTypeOf(current->getType(), kind))
             return current;
     }
@@ -87,8 +87,8 @@ void updateTransformsRecursive(ISceneNode* node) {
 }
 
 bool isPhysicalNode(ISceneNode* node) {
-    return hasTypeIn(node, {typeId("phsx"), typeId("apsx"), typeId("ties"), typeId("crct"), typeId("arms"),
-                            typeId("legs"), typeId("plr1")});
+    return hasTypeIn(node, {typeId("phsx"), typeId("apsx"), typeId("ties"), typeId("crct"),
+                            typeId("arms"), typeId("legs"), typeId("plr1")});
 }
 
 bool isPlayerBodyPart(ISceneNode* node) {

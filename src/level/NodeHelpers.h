@@ -13,12 +13,15 @@ irr::scene::ISceneNode* asType(irr::scene::ISceneNode* node, irr::scene::ESCENE_
 
 // The nearest node, the node itself first and then its parents, whose type is the kind or
 // a kind of it; null for a null node or on reaching the scene root.
-irr::scene::ISceneNode* findAncestorOfKind(irr::scene::ISceneNode* node, irr::scene::ESCENE_NODE_TYPE kind);
+irr::scene::ISceneNode* findAncestorOfKind(irr::scene::ISceneNode* node,
+                                           irr::scene::ESCENE_NODE_TYPE kind);
 // The same walk starting with the node's parent.
-irr::scene::ISceneNode* findAncestorOfKindUp(irr::scene::ISceneNode* node, irr::scene::ESCENE_NODE_TYPE kind);
+irr::scene::ISceneNode* findAncestorOfKindUp(irr::scene::ISceneNode* node,
+                                             irr::scene::ESCENE_NODE_TYPE kind);
 // The nearest node, the node itself first, whose type equals the type exactly; null on
 // reaching the scene root.
-irr::scene::ISceneNode* findAncestorOfType(irr::scene::ISceneNode* node, irr::scene::ESCENE_NODE_TYPE type);
+irr::scene::ISceneNode* findAncestorOfType(irr::scene::ISceneNode* node,
+                                           irr::scene::ESCENE_NODE_TYPE type);
 // The nearest sublevel ('slvl'), the node itself first, below the scene root; or null.
 SubLevelObject* findSublevelAncestor(irr::scene::ISceneNode* node);
 

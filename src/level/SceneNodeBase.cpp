@@ -25,9 +25,13 @@ SceneNodeExtras* extrasOf(scene::ISceneNode* node) {
     return it == registry.end() ? nullptr : it->second;
 }
 
-void registerSceneNodeExtras(scene::ISceneNode* node, SceneNodeExtras* extras) { extrasRegistry()[node] = extras; }
+void registerSceneNodeExtras(scene::ISceneNode* node, SceneNodeExtras* extras) {
+    extrasRegistry()[node] = extras;
+}
 
-void unregisterSceneNodeExtras(scene::ISceneNode* node) { extrasRegistry().erase(node); }
+void unregisterSceneNodeExtras(scene::ISceneNode* node) {
+    extrasRegistry().erase(node);
+}
 
 bool isExactlyIdentity(const core::matrix4& m) {
     for (int i = 0; i < 16; ++i) {
@@ -95,7 +99,8 @@ bool readCullingAttribute(io::IAttributes* in, const char* name, u32& culling) {
     return true;
 }
 
-void writeSceneNodeKeys(const scene::ISceneNode* node, const SceneNodeExtras* extras, io::IAttributes* out) {
+void writeSceneNodeKeys(const scene::ISceneNode* node, const SceneNodeExtras* extras,
+                        io::IAttributes* out) {
     if (!node || !out)
         return;
     out->addString("Name", node->getName());
@@ -149,7 +154,8 @@ void readNodeTransformKeys(scene::ISceneNode* node, io::IAttributes* in) {
         node->setVisible(visible);
 }
 
-void cloneSceneNodeMembers(scene::ISceneNode* copy, scene::ISceneNode* source, scene::ISceneManager* manager) {
+void cloneSceneNodeMembers(scene::ISceneNode* copy, scene::ISceneNode* source,
+                           scene::ISceneManager* manager) {
     if (!copy || !source || copy == source)
         return;
     if (!manager)

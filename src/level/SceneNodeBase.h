@@ -73,10 +73,12 @@ bool readCullingAttribute(irr::io::IAttributes* in, const char* name, irr::u32& 
 // Writes every scene-node key whatever its value, in this order: "Name", "Id",
 // "Position", "Rotation", "Scale", "Visible", "VisibleInEditor", "AutomaticCulling",
 // "DebugDataVisible", "IsDebugObject", "Pickable". `extras` may be null (engine node).
-void writeSceneNodeKeys(const irr::scene::ISceneNode* node, const SceneNodeExtras* extras, irr::io::IAttributes* out);
+void writeSceneNodeKeys(const irr::scene::ISceneNode* node, const SceneNodeExtras* extras,
+                        irr::io::IAttributes* out);
 // Reads the same keys, each only when present (the engine's own reader turns a missing
 // "Scale" into 0,0,0 and a missing "Visible" into false).
-void readSceneNodeKeys(irr::scene::ISceneNode* node, SceneNodeExtras* extras, irr::io::IAttributes* in);
+void readSceneNodeKeys(irr::scene::ISceneNode* node, SceneNodeExtras* extras,
+                       irr::io::IAttributes* in);
 // "Name", "Id", "Position", "Rotation", "Scale" and "Visible", each only when present.
 void readNodeTransformKeys(irr::scene::ISceneNode* node, irr::io::IAttributes* in);
 
@@ -92,8 +94,7 @@ void forgetNodeID(irr::scene::ISceneNode* node, irr::s32 id);
 
 // --- the base -------------------------------------------------------------------------------
 
-template <class EngineNode>
-class SceneNodeBase : public EngineNode, public SceneNodeExtras {
+template <class EngineNode> class SceneNodeBase : public EngineNode, public SceneNodeExtras {
 public:
     // The engine node's own constructor arguments, e.g. (parent, manager, id, position,
     // rotation, scale) for ISceneNode.
@@ -162,8 +163,9 @@ public:
         EngineNode::setID(id);
     }
 
-    void serializeAttributes(irr::io::IAttributes* out,
-                             irr::io::SAttributeReadWriteOptions* options = nullptr) const override {
+    void
+    serializeAttributes(irr::io::IAttributes* out,
+                        irr::io::SAttributeReadWriteOptions* options = nullptr) const override {
         (void)options;
         writeSceneNodeKeys(this, this, out);
     }
@@ -176,7 +178,9 @@ public:
     }
 
 protected:
-    bool animatedThisFrame() const { return levelAnimateFrame != 0 && lastAnimateFrame == levelAnimateFrame; }
+    bool animatedThisFrame() const {
+        return levelAnimateFrame != 0 && lastAnimateFrame == levelAnimateFrame;
+    }
 
     // The engine's animate step, safe against children that leave the node meanwhile.
     void animateMembers(irr::u32 timeMs) {

@@ -11,7 +11,8 @@
 
 using namespace irr;
 
-scene::ISceneNode* SceneNodeFactory::create(const SceneNodeTypeRow* row, scene::ISceneNode* parent) {
+scene::ISceneNode* SceneNodeFactory::create(const SceneNodeTypeRow* row,
+                                            scene::ISceneNode* parent) {
     if (!row || !row->create || !manager)
         return nullptr;
     if (!parent)
@@ -19,7 +20,8 @@ scene::ISceneNode* SceneNodeFactory::create(const SceneNodeTypeRow* row, scene::
     return row->create(parent, manager);
 }
 
-scene::ISceneNode* SceneNodeFactory::addSceneNode(scene::ESCENE_NODE_TYPE type, scene::ISceneNode* parent) {
+scene::ISceneNode* SceneNodeFactory::addSceneNode(scene::ESCENE_NODE_TYPE type,
+                                                  scene::ISceneNode* parent) {
     return create(findSceneNodeType(type), parent);
 }
 

@@ -12,7 +12,8 @@ public:
 
     irr::scene::ISceneNode* addSceneNode(irr::scene::ESCENE_NODE_TYPE type,
                                          irr::scene::ISceneNode* parent = nullptr) override;
-    irr::scene::ISceneNode* addSceneNode(const irr::c8* typeName, irr::scene::ISceneNode* parent = nullptr) override;
+    irr::scene::ISceneNode* addSceneNode(const irr::c8* typeName,
+                                         irr::scene::ISceneNode* parent = nullptr) override;
 
     irr::u32 getCreatableSceneNodeTypeCount() const override;
     irr::scene::ESCENE_NODE_TYPE getCreateableSceneNodeType(irr::u32 index) const override;
@@ -20,7 +21,8 @@ public:
     const irr::c8* getCreateableSceneNodeTypeName(irr::scene::ESCENE_NODE_TYPE type) const override;
 
 private:
-    irr::scene::ISceneNode* create(const struct SceneNodeTypeRow* row, irr::scene::ISceneNode* parent);
+    irr::scene::ISceneNode* create(const struct SceneNodeTypeRow* row,
+                                   irr::scene::ISceneNode* parent);
 
     // Not grabbed: the scene manager holds the factory.
     irr::scene::ISceneManager* manager;

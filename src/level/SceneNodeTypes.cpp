@@ -12,7 +12,7 @@ namespace {
 
 struct TypeTable {
     std::unordered_map<u32, std::unique_ptr<SceneNodeTypeRow>> rows;
-    std::vector<const SceneNodeTypeRow*> factoryRows; // registration order
+    std::vector<const SceneNodeTypeRow*> factoryRows;  // registration order
     std::unordered_map<u32, std::vector<u32>> kindsOf; // type -> the kinds it directly belongs to
     std::unordered_map<std::string, u32> aliases;
 };
@@ -22,7 +22,8 @@ TypeTable& table() {
     return instance;
 }
 
-void rebuildFactoryRows(TypeTable& t, const SceneNodeTypeRow* replaced, const SceneNodeTypeRow* added) {
+void rebuildFactoryRows(TypeTable& t, const SceneNodeTypeRow* replaced,
+                        const SceneNodeTypeRow* added) {
     for (auto it = t.factoryRows.begin(); it != t.factoryRows.end(); ++it) {
         if (*it == replaced) {
             t.factoryRows.erase(it);
@@ -102,7 +103,8 @@ const SceneNodeTypeRow* findSceneNodeType(const char* typeName) {
     }
     auto alias = table().aliases.find(typeName);
     if (alias != table().aliases.end()) {
-        const SceneNodeTypeRow* row = findSceneNodeType(static_cast<ESCENE_NODE_TYPE>(alias->second));
+        const SceneNodeTypeRow* row =
+            findSceneNodeType(static_cast<ESCENE_NODE_TYPE>(alias->second));
         if (row && row->create)
             return row;
     }
@@ -116,7 +118,9 @@ const SceneNodeTypeRow* findSceneNodeType(const char* typeName) {
     return nullptr;
 }
 
-const std::vector<const SceneNodeTypeRow*>& factorySceneNodeTypes() { return table().factoryRows; }
+const std::vector<const SceneNodeTypeRow*>& factorySceneNodeTypes() {
+    return table().factoryRows;
+}
 
 bool isTypeOf(ESCENE_NODE_TYPE type, ESCENE_NODE_TYPE kind) {
     return isKindOf(table(), static_cast<u32>(type), static_cast<u32>(kind), 0);
@@ -141,12 +145,4 @@ void registerStandardKinship() {
     // Camera volumes, conditional triggers, force volumes and checkpoints are triggers.
     for (ESCENE_NODE_TYPE member : {typeId("cmrv"), typeId("cond"), typeId("frce"), typeId("chck")})
         registerTypeKinship(typeId("trgr"), member);
-}
-
-void clearSceneNodeTypes() {
-    TypeTable& t = table();
-    t.factoryRows.clear();
-    t.rows.clear();
-    t.kindsOf.clear();
-    t.aliases.clear();
 }

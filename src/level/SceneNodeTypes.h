@@ -32,12 +32,12 @@ irr::core::stringc typeIdText(irr::scene::ESCENE_NODE_TYPE type);
 // Makes a node of the row's type under the parent (never null: the factory passes the
 // scene root when a file names no parent). The parent holds the node; the function keeps
 // no reference of its own.
-using SceneNodeCreateFunction =
-    std::function<irr::scene::ISceneNode*(irr::scene::ISceneNode* parent, irr::scene::ISceneManager* manager)>;
+using SceneNodeCreateFunction = std::function<irr::scene::ISceneNode*(
+    irr::scene::ISceneNode* parent, irr::scene::ISceneManager* manager)>;
 
 struct SceneNodeTypeRow {
     irr::scene::ESCENE_NODE_TYPE type = irr::scene::ESNT_UNKNOWN;
-    irr::core::stringc typeName;   // factory type name; empty: not made by the factory
+    irr::core::stringc typeName;    // factory type name; empty: not made by the factory
     SceneNodeCreateFunction create; // empty: not made by the factory
 };
 
@@ -65,9 +65,6 @@ bool isTypeOf(irr::scene::ESCENE_NODE_TYPE type, irr::scene::ESCENE_NODE_TYPE ki
 // the level subsystem's own rows (registerLevelObjectTypes).
 void registerStandardKinship();
 
-// Forgets every row (tests).
-void clearSceneNodeTypes();
-
 // A row for a level-object class T constructed as T(parent, manager, id): the factory
 // makes it with ID -1 and the level file then sets its attributes.
 template <class T>
@@ -75,7 +72,8 @@ SceneNodeTypeRow levelObjectRow(irr::scene::ESCENE_NODE_TYPE type, const char* t
     SceneNodeTypeRow row;
     row.type = type;
     row.typeName = typeName;
-    row.create = [](irr::scene::ISceneNode* parent, irr::scene::ISceneManager* manager) -> irr::scene::ISceneNode* {
+    row.create = [](irr::scene::ISceneNode* parent,
+                    irr::scene::ISceneManager* manager) -> irr::scene::ISceneNode* {
         T* node = new T(parent, manager, -1);
         node->drop();
         return node;

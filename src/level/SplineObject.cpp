@@ -7,8 +7,12 @@
 
 using namespace irr;
 
-const c8* const SplineObject::endpointEvalNames[] = {
-    "Stop", "Use Previous Point", "Use Next Point", "Use Point Before Previous", "Use Point After Next", nullptr};
+const c8* const SplineObject::endpointEvalNames[] = {"Stop",
+                                                     "Use Previous Point",
+                                                     "Use Next Point",
+                                                     "Use Point Before Previous",
+                                                     "Use Point After Next",
+                                                     nullptr};
 
 namespace {
 
@@ -36,7 +40,8 @@ f32 ease(f32 u, f32 a, f32 b) {
 } // namespace
 
 std::vector<SplineObject*> SplineObject::collectPointNodes() {
-    scene::ISceneNode* holder = (Parent && isTypeOf(Parent->getType(), typeId("slne"))) ? Parent : this;
+    scene::ISceneNode* holder =
+        (Parent && isTypeOf(Parent->getType(), typeId("slne"))) ? Parent : this;
     std::vector<SplineObject*> nodes;
     for (scene::ISceneNode* child : holder->getChildren()) {
         if (isTypeOf(child->getType(), typeId("slne")))
@@ -49,8 +54,8 @@ void SplineObject::rebuild() {
     points.clear();
     for (SplineObject* node : collectPointNodes()) {
         node->updateAbsolutePosition();
-        points.push_back({node->getAbsolutePosition(), node->Time, node->Tension, node->Continuity, node->Bias,
-                          node->SpeedIn, node->SpeedOut, node->EndpointEval});
+        points.push_back({node->getAbsolutePosition(), node->Time, node->Tension, node->Continuity,
+                          node->Bias, node->SpeedIn, node->SpeedOut, node->EndpointEval});
     }
     if (points.size() >= 2)
         NotReady = false;
@@ -63,7 +68,9 @@ void SplineObject::update() {
     lastUpdateFrame = levelAnimateFrame;
 }
 
-bool SplineObject::isUpdated() const { return levelAnimateFrame != 0 && lastUpdateFrame == levelAnimateFrame; }
+bool SplineObject::isUpdated() const {
+    return levelAnimateFrame != 0 && lastUpdateFrame == levelAnimateFrame;
+}
 
 void SplineObject::OnAnimate(u32 timeMs) {
     if (animatedThisFrame())
@@ -149,7 +156,8 @@ core::vector3df SplineObject::getPosition(f32 t) const {
 
 core::vector3df SplineObject::getOrientation(f32 t) const {
     const f32 delta = 0.01f;
-    const core::vector3df direction = getPosition(std::min(t + delta, 1.0f)) - getPosition(std::max(t - delta, 0.0f));
+    const core::vector3df direction =
+        getPosition(std::min(t + delta, 1.0f)) - getPosition(std::max(t - delta, 0.0f));
     if (direction.getLengthSQ() <= 0.0f)
         return core::vector3df(0, 0, 0);
     return direction.getHorizontalAngle();
@@ -189,14 +197,16 @@ void SplineObject::rebalance() {
     }
     const f32 total = cumulative.back();
     for (std::size_t i = 0; i < nodes.size(); ++i) {
-        const f32 time = total > 0.0f ? cumulative[i] / total : static_cast<f32>(i) / (nodes.size() - 1);
+        const f32 time =
+            total > 0.0f ? cumulative[i] / total : static_cast<f32>(i) / (nodes.size() - 1);
         nodes[i]->Time = time;
         points[i].time = time;
     }
     Length = total;
 }
 
-void SplineObject::serializeAttributes(io::IAttributes* out, io::SAttributeReadWriteOptions* options) const {
+void SplineObject::serializeAttributes(io::IAttributes* out,
+                                       io::SAttributeReadWriteOptions* options) const {
     LevelObject::serializeAttributes(out, options);
     out->addFloat("Time", Time);
     out->addInt("DivisionCount", DivisionCount);
@@ -204,7 +214,8 @@ void SplineObject::serializeAttributes(io::IAttributes* out, io::SAttributeReadW
     out->addBool("UseTCBControls", UseTCBControls);
     out->addBool("UseSpeedControls", UseSpeedControls);
     out->addBool("UseLinearInterpolation", UseLinearInterpolation);
-    const s32 eval = (EndpointEval >= 0 && EndpointEval <= EndpointAfterNext) ? EndpointEval : EndpointStop;
+    const s32 eval =
+        (EndpointEval >= 0 && EndpointEval <= EndpointAfterNext) ? EndpointEval : EndpointStop;
     out->addEnum("EndpointEval", endpointEvalNames[eval], endpointEvalNames);
     out->addFloat("SpeedIn", SpeedIn);
     out->addFloat("SpeedOut", SpeedOut);
@@ -213,7 +224,8 @@ void SplineObject::serializeAttributes(io::IAttributes* out, io::SAttributeReadW
     out->addFloat("Bias", Bias);
 }
 
-void SplineObject::deserializeAttributes(io::IAttributes* in, io::SAttributeReadWriteOptions* options) {
+void SplineObject::deserializeAttributes(io::IAttributes* in,
+                                         io::SAttributeReadWriteOptions* options) {
     LevelObject::deserializeAttributes(in, options);
     if (!in)
         return;
@@ -231,6 +243,7 @@ void SplineObject::deserializeAttributes(io::IAttributes* in, io::SAttributeRead
     readIfPresent(in, "Bias", Bias);
 }
 
-scene::ISceneNode* SplineObject::clone(scene::ISceneNode* newParent, scene::ISceneManager* newManager) {
+scene::ISceneNode* SplineObject::clone(scene::ISceneNode* newParent,
+                                       scene::ISceneManager* newManager) {
     return cloneAs<SplineObject>(newParent, newManager);
 }

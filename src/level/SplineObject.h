@@ -19,7 +19,8 @@
 // Every class whose type is registered as a kind of 'slne' must derive from SplineObject.
 class SplineObject : public LevelObject {
 public:
-    SplineObject(irr::scene::ISceneNode* parent, irr::scene::ISceneManager* manager, irr::s32 id = -1)
+    SplineObject(irr::scene::ISceneNode* parent, irr::scene::ISceneManager* manager,
+                 irr::s32 id = -1)
         : LevelObject(parent, manager, id) {}
 
     irr::scene::ESCENE_NODE_TYPE getType() const override { return typeId("slne"); }
@@ -62,7 +63,13 @@ public:
     virtual void drawPath() {}
 
     static const irr::c8* const endpointEvalNames[];
-    enum EndpointEvaluation { EndpointStop, EndpointPrevious, EndpointNext, EndpointBeforePrevious, EndpointAfterNext };
+    enum EndpointEvaluation {
+        EndpointStop,
+        EndpointPrevious,
+        EndpointNext,
+        EndpointBeforePrevious,
+        EndpointAfterNext
+    };
 
     irr::f32 Time = 0.0f;
     irr::s32 DivisionCount = 10;

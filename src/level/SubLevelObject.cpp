@@ -12,12 +12,14 @@ using namespace irr;
 SubLevelObject::SubLevelObject(scene::ISceneNode* parent, scene::ISceneManager* manager, s32 id)
     : LevelObject(parent, manager, id) {}
 
-void SubLevelObject::serializeAttributes(io::IAttributes* out, io::SAttributeReadWriteOptions* options) const {
+void SubLevelObject::serializeAttributes(io::IAttributes* out,
+                                         io::SAttributeReadWriteOptions* options) const {
     LevelObject::serializeAttributes(out, options);
     addFilePath(out, "SubLevelFileName", SubLevelFileName.c_str());
 }
 
-void SubLevelObject::deserializeAttributes(io::IAttributes* in, io::SAttributeReadWriteOptions* options) {
+void SubLevelObject::deserializeAttributes(io::IAttributes* in,
+                                           io::SAttributeReadWriteOptions* options) {
     LevelObject::deserializeAttributes(in, options);
     io::path fileName;
     if (!readIfPresent(in, "SubLevelFileName", fileName) || fileName == SubLevelFileName)
@@ -26,7 +28,8 @@ void SubLevelObject::deserializeAttributes(io::IAttributes* in, io::SAttributeRe
     load();
 }
 
-scene::ISceneNode* SubLevelObject::clone(scene::ISceneNode* newParent, scene::ISceneManager* newManager) {
+scene::ISceneNode* SubLevelObject::clone(scene::ISceneNode* newParent,
+                                         scene::ISceneManager* newManager) {
     return cloneAs<SubLevelObject>(newParent, newManager);
 }
 
@@ -90,8 +93,8 @@ void SubLevelObject::applyActivation(scene::ISceneNode* node, bool active) {
     LevelHookTable::Physics& physics = levelHooks().physics;
     for (scene::ISceneNode* child : node->getChildren()) {
         if (isTypeOf(child->getType(), typeId("phsx"))) {
-            const bool outlier =
-                containsOutlier(child) || (hasBounds && !Bounds.isPointInside(child->getAbsolutePosition()));
+            const bool outlier = containsOutlier(child) ||
+                                 (hasBounds && !Bounds.isPointInside(child->getAbsolutePosition()));
             if (physics.setSublevelOutlier)
                 physics.setSublevelOutlier(child, outlier);
             if (physics.setObjectActive)

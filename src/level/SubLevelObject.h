@@ -12,7 +12,8 @@
 // active while the sublevel is inactive.
 class SubLevelObject : public LevelObject {
 public:
-    SubLevelObject(irr::scene::ISceneNode* parent, irr::scene::ISceneManager* manager, irr::s32 id = -1);
+    SubLevelObject(irr::scene::ISceneNode* parent, irr::scene::ISceneManager* manager,
+                   irr::s32 id = -1);
 
     irr::scene::ESCENE_NODE_TYPE getType() const override { return typeId("slvl"); }
     const irr::core::aabbox3df& getBoundingBox() const override { return Box; }

@@ -7,7 +7,8 @@
 // make one named "IgnoreNode" and flag it as a debug object. Not made by the factory.
 class TransformNode : public SceneNodeBase<irr::scene::ISceneNode> {
 public:
-    TransformNode(irr::scene::ISceneNode* parent, irr::scene::ISceneManager* manager, irr::s32 id = -1);
+    TransformNode(irr::scene::ISceneNode* parent, irr::scene::ISceneManager* manager,
+                  irr::s32 id = -1);
 
     irr::scene::ESCENE_NODE_TYPE getType() const override { return irr::scene::ESNT_UNKNOWN; }
     const irr::core::aabbox3df& getBoundingBox() const override { return Box; }

@@ -6,7 +6,8 @@
 // spline animators and written directly by the Change Variable action.
 class VariableObject : public LevelObject {
 public:
-    VariableObject(irr::scene::ISceneNode* parent, irr::scene::ISceneManager* manager, irr::s32 id = -1)
+    VariableObject(irr::scene::ISceneNode* parent, irr::scene::ISceneManager* manager,
+                   irr::s32 id = -1)
         : LevelObject(parent, manager, id) {}
 
     irr::scene::ESCENE_NODE_TYPE getType() const override { return typeId("vble"); }

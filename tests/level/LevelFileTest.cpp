@@ -17,7 +17,8 @@ class AllTypesObject : public LevelObject {
 public:
     using LevelObject::LevelObject;
     scene::ESCENE_NODE_TYPE getType() const override { return typeId("tall"); }
-    void serializeAttributes(io::IAttributes* out, io::SAttributeReadWriteOptions* options) const override {
+    void serializeAttributes(io::IAttributes* out,
+                             io::SAttributeReadWriteOptions* options) const override {
         LevelObject::serializeAttributes(out, options);
         static const c8* const literals[] = {"Alpha", "Beta", "Gamma", nullptr};
         const f32 k = static_cast<f32>(seed);
@@ -55,7 +56,8 @@ public:
         out->addTexture("Texture", texture);
         out->addUserPointer("Pointer", reinterpret_cast<void*>(0x1234));
     }
-    void deserializeAttributes(io::IAttributes* in, io::SAttributeReadWriteOptions* options) override {
+    void deserializeAttributes(io::IAttributes* in,
+                               io::SAttributeReadWriteOptions* options) override {
         LevelObject::deserializeAttributes(in, options);
         received = describe(in);
     }
@@ -64,7 +66,8 @@ public:
     static std::vector<std::string> describe(io::IAttributes* a) {
         std::vector<std::string> lines;
         for (s32 i = 0; i < static_cast<s32>(a->getAttributeCount()); ++i) {
-            std::string line = std::string(a->getAttributeName(i)) + " " + std::to_string(a->getAttributeType(i)) + " ";
+            std::string line = std::string(a->getAttributeName(i)) + " " +
+                               std::to_string(a->getAttributeType(i)) + " ";
             if (a->getAttributeType(i) == io::EAT_STRINGWARRAY) {
                 const core::array<core::stringw> items = a->getAttributeAsArray(i);
                 for (u32 k = 0; k < items.size(); ++k)
@@ -123,7 +126,8 @@ TEST_F(LevelFileTest, BinaryCopyOfALevelExportsTheSameScene) {
     ASSERT_GT(fromXml.size(), 1000u);
     EXPECT_TRUE(fromXml == fromBinary) << "the two exports differ";
     // The export carries the animator with its type and the engine cube's material.
-    io::IXMLReader* reader = device->get()->getFileSystem()->createXMLReader("ExportFromBinary.irr");
+    io::IXMLReader* reader =
+        device->get()->getFileSystem()->createXMLReader("ExportFromBinary.irr");
     ASSERT_NE(reader, nullptr);
     bool sawRotation = false, sawMaterial = false;
     while (reader->read()) {
@@ -139,8 +143,10 @@ TEST_F(LevelFileTest, BinaryCopyOfALevelExportsTheSameScene) {
 TEST_F(LevelFileTest, EveryAttributeTypeRoundTrips) {
     auto* object = new AllTypesObject(root(), smgr(), 77);
     object->drop();
-    object->texture = device->get()->getVideoDriver()->addTexture(core::dimension2du(4, 4), "RoundTrip.png");
-    io::IAttributes* original = device->get()->getFileSystem()->createEmptyAttributes(device->get()->getVideoDriver());
+    object->texture =
+        device->get()->getVideoDriver()->addTexture(core::dimension2du(4, 4), "RoundTrip.png");
+    io::IAttributes* original =
+        device->get()->getFileSystem()->createEmptyAttributes(device->get()->getVideoDriver());
     object->serializeAttributes(original, nullptr);
 
     SceneRecord scene;
@@ -165,7 +171,8 @@ TEST_F(LevelFileTest, EveryAttributeTypeRoundTrips) {
     copy->getAttributeAsBinaryData("Binary", bytes, 4);
     EXPECT_EQ(bytes[3], 0xF1);
     EXPECT_EQ(copy->getAttributeAsTexture("Texture"), object->texture);
-    EXPECT_EQ(copy->getAttributeAsUserPointer("Pointer"), nullptr); // pointers mean nothing in a file
+    EXPECT_EQ(copy->getAttributeAsUserPointer("Pointer"),
+              nullptr); // pointers mean nothing in a file
     original->drop();
 }
 
@@ -177,7 +184,8 @@ TEST_F(LevelFileTest, NodesOfTheSameLayoutEachGetTheirOwnValues) {
         auto* object = new AllTypesObject(root(), smgr(), 80 + seed);
         object->drop();
         object->seed = seed;
-        object->texture = driver->addTexture(core::dimension2du(4, 4), ("Shared" + std::to_string(seed) + ".png").c_str());
+        object->texture = driver->addTexture(core::dimension2du(4, 4),
+                                             ("Shared" + std::to_string(seed) + ".png").c_str());
         io::IAttributes* out = device->get()->getFileSystem()->createEmptyAttributes(driver);
         object->serializeAttributes(out, nullptr);
         written.push_back(AllTypesObject::describe(out));
@@ -199,11 +207,11 @@ TEST_F(LevelFileTest, DamagedFilesAreRejectedWithALogLineAndLeaveTheSceneEmpty) 
     manager->unloadLevel();
 
     std::vector<std::string> variants;
-    for (std::size_t length : {std::size_t(0), std::size_t(3), std::size_t(19), std::size_t(20), good.size() / 2,
-                               good.size() - 1})
+    for (std::size_t length : {std::size_t(0), std::size_t(3), std::size_t(19), std::size_t(20),
+                               good.size() / 2, good.size() - 1})
         variants.push_back(good.substr(0, length));
-    for (std::size_t position : {std::size_t(0), std::size_t(5), std::size_t(13), std::size_t(17), std::size_t(40),
-                                 good.size() / 2, good.size() - 1}) {
+    for (std::size_t position : {std::size_t(0), std::size_t(5), std::size_t(13), std::size_t(17),
+                                 std::size_t(40), good.size() / 2, good.size() - 1}) {
         std::string flipped = good;
         flipped[position] = static_cast<char>(flipped[position] ^ 0x10);
         variants.push_back(flipped);
@@ -261,7 +269,8 @@ TEST_F(LevelFileTest, NestingBeyondTheLimitIsRejected) {
     manager->unloadLevel();
     log.lines.clear();
     EXPECT_FALSE(manager->loadLevel("Deep.irrblvl"));
-    EXPECT_TRUE(log.contains("ERROR: Could not read level file Deep.irrblvl: the nodes are nested too deeply"));
+    EXPECT_TRUE(log.contains(
+        "ERROR: Could not read level file Deep.irrblvl: the nodes are nested too deeply"));
 }
 
 TEST_F(LevelFileTest, HeaderFaultsSayWhatIsWrong) {

@@ -1,9 +1,9 @@
 #include "LevelTestSupport.h"
 
+#include "core/Log.h"
 #include "level/InstancedObject.h"
 #include "level/LevelHooks.h"
 #include "level/LevelInfo.h"
-#include "core/Log.h"
 #include "level/MarkerObject.h"
 #include "level/SplineObject.h"
 #include "level/SubLevelObject.h"
@@ -19,9 +19,15 @@ using scene::ISceneNode;
 
 namespace {
 
-void logLoadStarted() { logMessage("test: level-load-started"); }
-void logLoaded() { logMessage("test: level-loaded"); }
-void logUnloaded() { logMessage("test: level-unloaded"); }
+void logLoadStarted() {
+    logMessage("test: level-load-started");
+}
+void logLoaded() {
+    logMessage("test: level-loaded");
+}
+void logUnloaded() {
+    logMessage("test: level-unloaded");
+}
 
 class LevelManagerTest : public test::LevelFixture {
 protected:
@@ -29,10 +35,7 @@ protected:
         LevelFixture::SetUp();
         useTestData();
     }
-    template <class T>
-    T* node(s32 id) {
-        return static_cast<T*>(manager->getSceneNodeFromID(id));
-    }
+    template <class T> T* node(s32 id) { return static_cast<T*>(manager->getSceneNodeFromID(id)); }
     void writeBackgroundLevel() {
         std::filesystem::create_directories("Content/Levels");
         std::filesystem::copy_file("PlainLevel.irr", titleBackgroundLevel);
@@ -87,7 +90,9 @@ TEST_F(LevelManagerTest, LoadAndUnloadListsFireInTheirPlaces) {
     };
     std::vector<std::string> calls;
     levelHooks().physics.resetFrameCounter = [&] { calls.push_back("frameCounter"); };
-    levelHooks().screens.maintainWorkshopZip = [&](const io::path& path) { calls.push_back(path.c_str()); };
+    levelHooks().screens.maintainWorkshopZip = [&](const io::path& path) {
+        calls.push_back(path.c_str());
+    };
 
     ASSERT_TRUE(manager->loadLevel("TestLevel.irr"));
     manager->unloadLevel();
@@ -117,7 +122,8 @@ TEST_F(LevelManagerTest, UnloadEmptiesThePlayersAndResetsTheMeterBeforeTheList) 
     manager->suspicionMeter.age = 2.5f;
     manager->suspicionMeter.drainTimer = 0.5f;
     manager->onLevelUnloaded.addFunction(+[] {
-        logMessage(playerCount() == 0 && levelManager->suspicionMeter.value == 0 ? "test: clean" : "test: dirty");
+        logMessage(playerCount() == 0 && levelManager->suspicionMeter.value == 0 ? "test: clean"
+                                                                                 : "test: dirty");
     });
     ASSERT_TRUE(manager->loadLevel("TestLevel.irr"));
     manager->unloadLevel();
@@ -220,7 +226,8 @@ TEST_F(LevelManagerTest, AFileThatCannotBeReadLeavesTheSceneAlone) {
         test::writeFileBytes("Cut.irr", whole.substr(0, length));
         log.lines.clear();
         EXPECT_FALSE(manager->loadLevel("Cut.irr"));
-        EXPECT_TRUE(log.contains("ERROR: Could not read level file Cut.irr: the file ends before its scene does"));
+        EXPECT_TRUE(log.contains(
+            "ERROR: Could not read level file Cut.irr: the file ends before its scene does"));
         EXPECT_EQ(countNodes(root()), 0u);
     }
 }
@@ -230,7 +237,9 @@ TEST_F(LevelManagerTest, InitialLevelIsTheCommandLineLevel) {
     EXPECT_TRUE(manager->setCommandLineLevel("TestLevel.irr"));
     EXPECT_TRUE(levelOnCommandLine);
     bool initialDuringLoad = false;
-    levelHooks().screens.renderLoadingFrame = [&] { initialDuringLoad = levelManager->initialLoad; };
+    levelHooks().screens.renderLoadingFrame = [&] {
+        initialDuringLoad = levelManager->initialLoad;
+    };
     ASSERT_TRUE(manager->loadInitialLevel());
     EXPECT_EQ(manager->getCurrentLevelPath(), L"TestLevel.irr");
     EXPECT_TRUE(initialDuringLoad);
@@ -248,7 +257,8 @@ TEST_F(LevelManagerTest, AMissingCommandLineLevelFallsBackToTheTitleBackground) 
 
     EXPECT_FALSE(manager->setCommandLineLevel("NoSuchLevel.irr"));
     EXPECT_FALSE(levelOnCommandLine);
-    EXPECT_TRUE(log.contains("ERROR: The level named on the command line does not exist: NoSuchLevel.irr"));
+    EXPECT_TRUE(
+        log.contains("ERROR: The level named on the command line does not exist: NoSuchLevel.irr"));
     ASSERT_TRUE(manager->loadInitialLevel());
     EXPECT_EQ(manager->getCurrentLevelPath(), core::stringw(titleBackgroundLevel));
     EXPECT_EQ(manager->getLevelName(), L"MainScreen_Background.irr");

@@ -91,7 +91,8 @@ TEST_F(LevelObjectsTest, CatmullRomReproducesAParabolaBetweenItsInnerPoints) {
 TEST_F(LevelObjectsTest, TensionOneMakesStraightSegmentsAtTheKeys) {
     SplineObject* path = spline(root());
     path->UseTCBControls = true;
-    for (auto [position, time] : {std::pair{core::vector3df(0, 0, 0), 0.0f}, {core::vector3df(10, 0, 0), 0.5f},
+    for (auto [position, time] : {std::pair{core::vector3df(0, 0, 0), 0.0f},
+                                  {core::vector3df(10, 0, 0), 0.5f},
                                   {core::vector3df(10, 10, 0), 1.0f}})
         point(path, position, time)->Tension = 1.0f;
     path->update();
@@ -228,8 +229,12 @@ TEST_F(LevelObjectsTest, SublevelActivationSwitchesItsPhysicsObjectsExceptOutlie
     SubLevelObject* sublevel = manager->setSubLevelActive("Bodies.irr", 60);
     ASSERT_NE(sublevel, nullptr);
     std::map<s32, bool> active, outlier;
-    levelHooks().physics.setObjectActive = [&](ISceneNode* node, bool on) { active[node->getID()] = on; };
-    levelHooks().physics.setSublevelOutlier = [&](ISceneNode* node, bool out) { outlier[node->getID()] = out; };
+    levelHooks().physics.setObjectActive = [&](ISceneNode* node, bool on) {
+        active[node->getID()] = on;
+    };
+    levelHooks().physics.setSublevelOutlier = [&](ISceneNode* node, bool out) {
+        outlier[node->getID()] = out;
+    };
 
     ISceneNode* wanderer = manager->getSceneNodeFromID(62);
     wanderer->setPosition(core::vector3df(500, 0, 0)); // left the sublevel's bounds
@@ -264,7 +269,9 @@ TEST_F(LevelObjectsTest, InstancesCopyTheirSourceThroughThePhysicsHooks) {
         EXPECT_EQ(from, source);
         return copy;
     };
-    hooks.physics.registerInstance = [&](ISceneNode*, InstancedObject*) { calls.push_back("register"); };
+    hooks.physics.registerInstance = [&](ISceneNode*, InstancedObject*) {
+        calls.push_back("register");
+    };
     bool instancing = false;
     hooks.render.isInstancingEnabled = [&] { return instancing; };
     hooks.physics.isSimulationActive = [] { return true; };

@@ -10,7 +10,8 @@
 
 namespace test {
 
-void expectNear(const irr::core::vector3df& actual, const irr::core::vector3df& expected, irr::f32 tolerance) {
+void expectNear(const irr::core::vector3df& actual, const irr::core::vector3df& expected,
+                irr::f32 tolerance) {
     EXPECT_NEAR(actual.X, expected.X, tolerance);
     EXPECT_NEAR(actual.Y, expected.Y, tolerance);
     EXPECT_NEAR(actual.Z, expected.Z, tolerance);
@@ -23,7 +24,9 @@ bool LogCapture::OnEvent(const irr::SEvent& event) {
     return true;
 }
 
-bool LogCapture::contains(const std::string& line) const { return indexOf(line) >= 0; }
+bool LogCapture::contains(const std::string& line) const {
+    return indexOf(line) >= 0;
+}
 
 std::size_t LogCapture::countStartingWith(const std::string& prefix) const {
     std::size_t count = 0;
@@ -64,7 +67,8 @@ void LevelFixture::TearDown() {
 }
 
 void LevelFixture::useTestData() {
-    std::filesystem::copy(sourceDir() / "tests/level/data", temp.path(), std::filesystem::copy_options::recursive);
+    std::filesystem::copy(sourceDir() / "tests/level/data", temp.path(),
+                          std::filesystem::copy_options::recursive);
     workingDir = std::make_unique<ScopedWorkingDir>(temp.path());
 }
 

@@ -15,7 +15,8 @@
 namespace test {
 
 // Each component within the tolerance.
-void expectNear(const irr::core::vector3df& actual, const irr::core::vector3df& expected, irr::f32 tolerance = 1e-4f);
+void expectNear(const irr::core::vector3df& actual, const irr::core::vector3df& expected,
+                irr::f32 tolerance = 1e-4f);
 
 // Collects the engine logger's lines (the log helpers write through it).
 class LogCapture : public irr::IEventReceiver {

@@ -1,7 +1,7 @@
 #include "LevelTestSupport.h"
 
-#include "level/LevelObject.h"
 #include "level/LevelHooks.h"
+#include "level/LevelObject.h"
 #include "level/NodeHelpers.h"
 #include "level/SceneNodeTypes.h"
 #include "level/SubLevelObject.h"
@@ -14,7 +14,8 @@ namespace {
 // A level object that reports any type, for walks over kinds that have no class yet.
 class TypedObject : public LevelObject {
 public:
-    TypedObject(ISceneNode* parent, scene::ISceneManager* manager, scene::ESCENE_NODE_TYPE type, s32 id = -1)
+    TypedObject(ISceneNode* parent, scene::ISceneManager* manager, scene::ESCENE_NODE_TYPE type,
+                s32 id = -1)
         : LevelObject(parent, manager, id), type(type) {}
     scene::ESCENE_NODE_TYPE getType() const override { return type; }
 

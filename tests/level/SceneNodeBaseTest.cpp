@@ -18,7 +18,9 @@ protected:
         node->drop();
         return node;
     }
-    io::IAttributes* attributes() { return device->get()->getFileSystem()->createEmptyAttributes(); }
+    io::IAttributes* attributes() {
+        return device->get()->getFileSystem()->createEmptyAttributes();
+    }
 };
 
 // Counts its animate passes.
@@ -63,8 +65,17 @@ TEST_F(SceneNodeBaseTest, FullKeySetIsWrittenInOrderWhateverTheValues) {
     node->setAutomaticCulling(scene::EAC_FRUSTUM_SPHERE);
     io::IAttributes* out = attributes();
     node->serializeAttributes(out);
-    const char* expected[] = {"Name",    "Id",        "Position",         "Rotation",         "Scale",        "Visible",
-                              "VisibleInEditor", "AutomaticCulling", "DebugDataVisible", "IsDebugObject", "Pickable"};
+    const char* expected[] = {"Name",
+                              "Id",
+                              "Position",
+                              "Rotation",
+                              "Scale",
+                              "Visible",
+                              "VisibleInEditor",
+                              "AutomaticCulling",
+                              "DebugDataVisible",
+                              "IsDebugObject",
+                              "Pickable"};
     ASSERT_EQ(out->getAttributeCount(), 11u);
     for (u32 i = 0; i < 11; ++i)
         EXPECT_STREQ(out->getAttributeName(static_cast<s32>(i)), expected[i]);
@@ -83,8 +94,9 @@ TEST_F(SceneNodeBaseTest, ReadersLeaveAbsentKeysAlone) {
     node->deserializeAttributes(in);
     EXPECT_STREQ(node->getName(), "Moved");
     EXPECT_EQ(node->getID(), 3);
-    EXPECT_EQ(node->getScale(), core::vector3df(2, 2, 2)); // the engine's reader would make it 0,0,0
-    EXPECT_TRUE(node->isVisible());                         // and this false
+    EXPECT_EQ(node->getScale(),
+              core::vector3df(2, 2, 2)); // the engine's reader would make it 0,0,0
+    EXPECT_TRUE(node->isVisible());      // and this false
     EXPECT_EQ(node->getPosition(), core::vector3df(1, 2, 3));
     in->drop();
 }
@@ -119,7 +131,8 @@ TEST_F(SceneNodeBaseTest, LevelObjectWriterLeavesDefaultsOutUnlessForTheEditor) 
     io::SAttributeReadWriteOptions editor;
     editor.Flags = io::EARWF_FOR_EDITOR;
     node->serializeAttributes(out, &editor);
-    const char* expected[] = {"Name", "Id", "Position", "Rotation", "Scale", "Visible", "AutomaticCulling"};
+    const char* expected[] = {"Name",  "Id",      "Position",        "Rotation",
+                              "Scale", "Visible", "AutomaticCulling"};
     ASSERT_EQ(out->getAttributeCount(), 7u);
     for (u32 i = 0; i < 7; ++i)
         EXPECT_STREQ(out->getAttributeName(static_cast<s32>(i)), expected[i]);

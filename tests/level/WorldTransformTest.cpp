@@ -61,7 +61,8 @@ TEST_F(WorldTransformTest, WorldRotationIsTheGivenOneAfterTheParentsTurns) {
     core::matrix4 expected;
     expected.setRotationDegrees(core::vector3df(0, 45, 0));
     const core::matrix4& actual = child->getAbsoluteTransformation();
-    for (const core::vector3df& axis : {core::vector3df(1, 0, 0), core::vector3df(0, 1, 0), core::vector3df(0, 0, 1)}) {
+    for (const core::vector3df& axis :
+         {core::vector3df(1, 0, 0), core::vector3df(0, 1, 0), core::vector3df(0, 0, 1)}) {
         core::vector3df want = axis, got = axis;
         expected.rotateVect(want);
         actual.rotateVect(got);
