@@ -2,6 +2,9 @@
 
 #include "level/AttributeExtras.h"
 #include "level/LevelHooks.h"
+#include "level/LevelManager.h"
+
+#include "core/Globals.h"
 
 using namespace irr;
 
@@ -46,6 +49,11 @@ void applyLevelSettings(const LevelSettings& settings, LevelInfo* owner) {
 
 LevelInfo::LevelInfo(scene::ISceneNode* parent, scene::ISceneManager* manager, s32 id)
     : LevelObject(parent, manager, id) {}
+
+LevelInfo::~LevelInfo() {
+    if (levelManager && levelManager->currentLevelInfo == this)
+        levelManager->currentLevelInfo = nullptr;
+}
 
 void LevelInfo::serializeAttributes(io::IAttributes* out,
                                     io::SAttributeReadWriteOptions* options) const {

@@ -40,6 +40,8 @@ void applyLevelSettings(const LevelSettings& settings, class LevelInfo* owner);
 class LevelInfo : public LevelObject {
 public:
     LevelInfo(irr::scene::ISceneNode* parent, irr::scene::ISceneManager* manager, irr::s32 id = -1);
+    // The level manager stops naming it as the level's information.
+    ~LevelInfo() override;
 
     irr::scene::ESCENE_NODE_TYPE getType() const override { return typeId("lvli"); }
 

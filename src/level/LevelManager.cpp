@@ -9,6 +9,7 @@
 #include "level/SubLevelObject.h"
 
 #include "core/Globals.h"
+#include "core/Utf8.h"
 
 #include <climits>
 
@@ -49,7 +50,7 @@ bool LevelManager::loadLevel(const io::path& path) {
 
     currentLevelInfo = nullptr;
     levelFloorHeight = defaultLevelFloorHeight;
-    currentLevelPath = core::stringw(path.c_str());
+    currentLevelPath = fromUtf8(path.c_str()).c_str();
     if (!sceneManager ||
         !loader.load(path, nullptr, [this](scene::ISceneNode* node) { noteLoadedNode(node); })) {
         logMessagePair("ERROR: Could not load level: ", path.c_str());

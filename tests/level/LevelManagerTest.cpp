@@ -169,6 +169,14 @@ TEST_F(LevelManagerTest, FloorHeightComesFromTheLevelOrStaysAtTheDefault) {
     EXPECT_EQ(levelFloorHeight, -100000.0f);
 }
 
+TEST_F(LevelManagerTest, ALevelInfoThatGoesAwayIsNoLongerTheCurrentOne) {
+    ASSERT_TRUE(manager->loadLevel("TestLevel.irr"));
+    ASSERT_NE(manager->currentLevelInfo, nullptr);
+    manager->currentLevelInfo->remove();
+    EXPECT_EQ(manager->currentLevelInfo, nullptr);
+    EXPECT_FALSE(manager->holdsID(1));
+}
+
 TEST_F(LevelManagerTest, LevelSettingsReachTheirSubsystems) {
     LevelHookTable& hooks = levelHooks();
     s32 lights = 0;
