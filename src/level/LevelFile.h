@@ -8,7 +8,8 @@
 #include <vector>
 
 // Level files: engine scene files (".irr", XML) and the program's binary level format
-// (".irrblvl"). Both are read into the same tree of scene records first, so a file that
+// (".irrblvl"). Either is read and checked whole before the first node is built (a scene
+// file into a tree of scene records, a binary file by a checking pass), so a file that
 // cannot be read leaves the scene untouched, and the loader knows how many objects the
 // file holds before it builds the first one.
 
@@ -34,7 +35,7 @@ struct SceneRecord {
 bool isBinaryLevelPath(const irr::io::path& path);
 
 // Reads an engine scene file into records. False with a reason when the file cannot be
-// opened or holds no scene.
+// opened, holds no scene or ends before its scene does.
 bool readXmlLevel(irr::io::IFileSystem* fileSystem, irr::video::IVideoDriver* driver,
                   const irr::io::path& path, SceneRecord& scene, std::string& error);
 
