@@ -4,6 +4,8 @@
 #include "level/LevelHooks.h"
 #include "level/NodeHelpers.h"
 
+#include "core/ProgramQueries.h"
+
 using namespace irr;
 
 InstancedObject::~InstancedObject() {
@@ -43,8 +45,7 @@ void InstancedObject::rebuild() {
         copy->setIsDebugObject(true);
     }
     const bool instancing = hooks.render.isInstancingEnabled && hooks.render.isInstancingEnabled();
-    const bool simulation = hooks.physics.isSimulationActive && hooks.physics.isSimulationActive();
-    if (instancing && simulation && hooks.physics.registerInstance)
+    if (instancing && isSimulationActive() && hooks.physics.registerInstance)
         hooks.physics.registerInstance(source, this);
 }
 

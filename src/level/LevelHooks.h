@@ -14,8 +14,6 @@ class LevelInfo;
 // recording lambdas and call resetLevelHooks() afterwards.
 struct LevelHookTable {
     struct Physics {
-        // The physics manager's simulation flag (empty: false, as without a physics manager).
-        std::function<bool()> isSimulationActive;
         // A level starts loading: the physics manager's frameCounter = 0.
         std::function<void()> resetFrameCounter;
         // Debug key: PhysicsManager::toggleDebugVisualization.

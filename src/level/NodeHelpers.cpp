@@ -6,6 +6,7 @@
 #include "level/SubLevelObject.h"
 
 #include "core/Globals.h"
+#include "core/ProgramQueries.h"
 
 using namespace irr;
 using scene::ESCENE_NODE_TYPE;
@@ -120,8 +121,7 @@ core::stringc getNodeDisplayName(ISceneNode* node) {
 s32 assignUniqueObjectID(ISceneNode* node) {
     if (!node)
         return 0;
-    const LevelHookTable::Physics& physics = levelHooks().physics;
-    if (physics.isSimulationActive && physics.isSimulationActive())
+    if (isSimulationActive())
         return 0;
     const s32 id = node->getID();
     if (id == 0 || id == -1 || !levelManager)

@@ -274,7 +274,7 @@ TEST_F(LevelObjectsTest, InstancesCopyTheirSourceThroughThePhysicsHooks) {
     };
     bool instancing = false;
     hooks.render.isInstancingEnabled = [&] { return instancing; };
-    hooks.physics.isSimulationActive = [] { return true; };
+    simulateRunningPhysics();
 
     manager->update(); // instances rebuild on their first animate pass
     ASSERT_NE(instance->getCopy(), nullptr);

@@ -5,6 +5,7 @@
 #include "level/SceneNodeFactory.h"
 
 #include "core/Globals.h"
+#include "core/ShellHooks.h"
 
 #include <filesystem>
 
@@ -54,8 +55,15 @@ void LevelFixture::SetUp() {
     log.lines.clear();
 }
 
+void LevelFixture::simulateRunningPhysics() {
+    physicsManager = reinterpret_cast<PhysicsManager*>(0x10);
+    shellHooks().physics.isSimulationActive = [] { return true; };
+}
+
 void LevelFixture::TearDown() {
     resetLevelHooks();
+    resetShellHooks();
+    physicsManager = nullptr;
     smgr()->clear();
     manager.reset();
     levelManager = nullptr;

@@ -41,6 +41,8 @@ protected:
     irr::scene::ISceneNode* root() const { return smgr()->getRootSceneNode(); }
     // Copies tests/level/data into the temporary folder and works from there.
     void useTestData();
+    // The physics manager's simulation flag is set (a stand-in manager for the question).
+    static void simulateRunningPhysics();
     // Number of scene nodes below the root.
     static irr::u32 countNodes(irr::scene::ISceneNode* node);
 

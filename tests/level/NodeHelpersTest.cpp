@@ -157,7 +157,7 @@ TEST_F(NodeHelpersTest, DisplayNameFallsBackToTheTypeNameAndID) {
 TEST_F(NodeHelpersTest, UniqueIDsChangeNothingWhileTheSimulationRuns) {
     make(root(), "emty", 5);
     ISceneNode* copy = make(root(), "emty", 5);
-    levelHooks().physics.isSimulationActive = [] { return true; };
+    simulateRunningPhysics();
     EXPECT_EQ(assignUniqueObjectID(copy), 0);
     EXPECT_EQ(copy->getID(), 5);
 }
