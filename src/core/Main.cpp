@@ -2,9 +2,12 @@
 // same process for every restart it asks for. The optional argument names a level to play
 // instead of the title screen.
 #include "core/GameApplication.h"
+#include "level/LevelShellHooks.h"
 #include "platform/Dpi.h"
 
 int main(int argc, char** argv) {
     platform::enableDpiAwareness();
+    // Each subsystem that has landed fills its slots of the shell's hook table.
+    registerLevelShellHooks();
     return runGame(argc > 1 ? argv[1] : "");
 }
