@@ -1,6 +1,6 @@
 #include "level/DataBinding.h"
 
-#include "level/LevelFlowHooks.h"
+#include "level/LevelHooks.h"
 
 #include <irrlicht.h>
 
@@ -9,7 +9,7 @@
 using namespace irr;
 
 bool applyBoundValue(scene::ISceneNode* target, const char* property, const wchar_t* value) {
-    const auto& rebuildMesh = levelFlowHooks().render.rebuildTextMesh;
+    const auto& rebuildMesh = levelHooks().render.rebuildTextMesh;
     if (!target || !property || !value || !rebuildMesh)
         return false;
     if (std::strcmp(property, "Text") != 0 ||

@@ -3,9 +3,16 @@
 #include <irrlicht.h>
 
 #include <functional>
+#include <string>
 
 class InstancedObject;
 class LevelInfo;
+class LoadingOverlay;
+class PlayerObject;
+class SoundObject;
+struct CharacterProfile;
+struct SpriteAnimation;
+struct SuspicionMeter;
 
 // Calls from the level subsystem into subsystems that arrive later, grouped by callee.
 // Each slot sits at its place in the level code and is tested for emptiness there: an
@@ -57,6 +64,13 @@ struct LevelHookTable {
         // refresh request.
         std::function<void()> skipNextScenePass;
         std::function<void()> requestEditorRefresh;
+        // The sprite-animation cache: reads an animation file into the animation (empty:
+        // false, nothing loads).
+        std::function<bool(SpriteAnimation& animation, const irr::io::path& file)>
+            loadSpriteAnimation;
+        // Data binding: TextObject::rebuildMesh of a 3D text object ('text').
+        std::function<void(irr::scene::ISceneNode* textObject, const wchar_t* text)>
+            rebuildTextMesh;
     } render;
 
     struct Camera {
@@ -71,9 +85,33 @@ struct LevelHookTable {
         std::function<void(LevelInfo* levelInfo)> startLevelInfoEvents;
     } triggers;
 
+    struct Characters {
+        // The profile cache: CharacterProfile::load of the file (empty: false, nothing
+        // loads), then CharacterProfile::finishLoad after a successful load.
+        std::function<bool(CharacterProfile& profile, const std::string& file)> loadProfile;
+        std::function<void(CharacterProfile& profile)> finishProfile;
+        // processLevelEvents without a local player: updateSuspicion on the level manager's
+        // own record with the frame time.
+        std::function<void(SuspicionMeter& meter, irr::f32 seconds)> updateSuspicion;
+        // ObjectiveObject::complete of an objective that reduces suspicion: reduceSuspicion.
+        std::function<void(SuspicionMeter& meter, irr::f32 amount)> reduceSuspicion;
+    } characters;
+
+    struct Players {
+        // A player object's suspicion record (its operation 133); empty or null: the level
+        // manager's own record stands in.
+        std::function<SuspicionMeter*(PlayerObject* player)> getSuspicionRecord;
+    } players;
+
     struct Gui {
         // Level settings: GUIObjectiveCenter::setTaskIconAnimation.
         std::function<void(const irr::io::path& spriteFile)> setTaskIconAnimation;
+        // LoadingOverlay::draw: the cover for the overlay's mode, with its loading bar at the
+        // overlay's progress (the meter material's currentMeterValue = the progress,
+        // currentMeterAlpha = 1).
+        std::function<void(const LoadingOverlay& overlay)> drawLoadingOverlay;
+        // A voice line with a subtitle starts: GUISubtitleManager::playSubtitle.
+        std::function<void(irr::s32 subtitleID)> playSubtitle;
     } gui;
 
     struct Screens {
@@ -92,11 +130,23 @@ struct LevelHookTable {
         std::function<void()> dismissAllNotifications;
         // ScreenManager::isInputAllowed (empty: true).
         std::function<bool()> isInputAllowed;
+        // Level events: ScreenManager::closeAllScreens, ScreenManager::openMainScreen with
+        // the play mode, and a GUISplashScreen (GUI root, (0,0)-(100,100)) pushed on the
+        // screen stack.
+        std::function<void()> closeAllScreens;
+        std::function<void(irr::s32 playMode)> openMainScreen;
+        std::function<void()> showSplash;
+        // SoundObject::pause: whether the sound is the voice line whose subtitle the screens
+        // show (empty: false), and ScreenManager::clearSubtitles.
+        std::function<bool(SoundObject* sound)> isShownVoiceLine;
+        std::function<void()> clearSubtitles;
     } screens;
 
     struct Input {
         // Whether a key went down this frame (empty: false); the debug keys read it.
         std::function<bool(irr::EKEY_CODE key)> wasKeyPressed;
+        // The game-over rumble on the player's devices (InputManager::addRumble).
+        std::function<void()> gameOverRumble;
     } input;
 };
 

@@ -3,6 +3,7 @@
 #include "level/AttributeExtras.h"
 #include "level/LevelHooks.h"
 #include "level/LevelManager.h"
+#include "triggers/CheckpointObject.h"
 
 #include "core/Globals.h"
 
@@ -35,6 +36,14 @@ void applyLevelSettings(const LevelSettings& settings, LevelInfo* owner) {
     if (settings.InitialCameraID != 0 && settings.InitialCameraID != -1 &&
         hooks.camera.setInitialCamera)
         hooks.camera.setInitialCamera(settings.InitialCameraID);
+    // A level restored from a checkpoint used as the spawn starts with the checkpoint's
+    // camera.
+    const CheckpointObject* checkpoint = levelManager ? levelManager->activeCheckpoint : nullptr;
+    if (checkpoint && checkpoint->UseCheckpointAsSpawn && hooks.camera.setInitialCamera) {
+        const scene::ISceneNode* camera = levelManager->getSceneNodeFromID(checkpoint->SpawnCameraID);
+        if (camera && isTypeOf(camera->getType(), typeId("cmro")))
+            hooks.camera.setInitialCamera(checkpoint->SpawnCameraID);
+    }
 
     if (hooks.gui.setTaskIconAnimation)
         hooks.gui.setTaskIconAnimation(settings.TaskIconAnimation.empty()
@@ -72,6 +81,8 @@ void LevelInfo::serializeAttributes(io::IAttributes* out,
     out->addBool("ForceLevelTimer", settings.ForceLevelTimer);
     addFilePath(out, "TaskIconAnimation", settings.TaskIconAnimation.c_str());
     addFilePath(out, "SubtitleFile", settings.SubtitleFile.c_str());
+    out->addVector3d("PlayerSpawnPosition", settings.PlayerSpawnPosition);
+    out->addVector3d("PlayerSpawnRotation", settings.PlayerSpawnRotation);
 }
 
 void LevelInfo::deserializeAttributes(io::IAttributes* in,
@@ -94,6 +105,8 @@ void LevelInfo::deserializeAttributes(io::IAttributes* in,
     readIfPresent(in, "ForceLevelTimer", s.ForceLevelTimer);
     readIfPresent(in, "TaskIconAnimation", s.TaskIconAnimation);
     readIfPresent(in, "SubtitleFile", s.SubtitleFile);
+    readIfPresent(in, "PlayerSpawnPosition", s.PlayerSpawnPosition);
+    readIfPresent(in, "PlayerSpawnRotation", s.PlayerSpawnRotation);
 }
 
 scene::ISceneNode* LevelInfo::clone(scene::ISceneNode* newParent,

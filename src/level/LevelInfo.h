@@ -27,6 +27,9 @@ struct LevelSettings {
     bool ForceLevelTimer = false;
     irr::io::path TaskIconAnimation; // empty: the default task icons
     irr::io::path SubtitleFile;      // the level's own subtitles, if any
+    // Where the first local player starts; a checkpoint save used as the spawn moves it.
+    irr::core::vector3df PlayerSpawnPosition;
+    irr::core::vector3df PlayerSpawnRotation; // degrees
 };
 
 // Applies level settings while a level loads: floor height, gravity, lights, shadows,

@@ -9,7 +9,11 @@
 #include "level/SubLevelObject.h"
 
 #include "core/Globals.h"
+#include "core/LanguageManager.h"
+#include "core/LogManager.h"
+#include "core/Stopwatch.h"
 #include "core/Utf8.h"
+#include "triggers/CheckpointObject.h"
 
 #include <climits>
 
@@ -25,6 +29,8 @@ LevelManager::LevelManager(IrrlichtDevice* device)
       loader(sceneManager) {}
 
 LevelManager::~LevelManager() {
+    if (logManager)
+        logManager->clearLevelStatsHook();
     if (levelManager == this)
         levelManager = nullptr;
 }
@@ -32,7 +38,27 @@ LevelManager::~LevelManager() {
 bool LevelManager::init() {
     registerLevelObjectTypes();
     levelFloorHeight = defaultLevelFloorHeight;
+    // The statistics of a finished level go to the save.
+    if (logManager)
+        logManager->setLevelStatsHook(Delegate::member(this, &LevelManager::submitLevelStats));
+    loadTables();
     return sceneManager != nullptr;
+}
+
+void LevelManager::loadTables() {
+    io::IFileSystem* fileSystem = device ? device->getFileSystem() : nullptr;
+    if (!fileSystem)
+        return;
+    tieTable.load(fileSystem);
+    // The level manager starts before the languages: achievements come in English.
+    achievements = std::make_unique<AchievementsData>();
+    if (!achievements->load(fileSystem, languageFile(AchievementsData::defaultFile)))
+        achievements.reset();
+}
+
+std::string LevelManager::languageFile(const char* englishPath) const {
+    return languageManager ? std::string(languageManager->getLocalizedPath(englishPath).c_str())
+                           : std::string(englishPath);
 }
 
 // --- levels -----------------------------------------------------------------------------------
@@ -60,6 +86,7 @@ bool LevelManager::loadLevel(const io::path& path) {
     }
     rebuildNodeIDs();
     applyCurrentLevelSettings();
+    beginLevelRun(path);
     onLevelLoaded.invoke();
 
     if (path.equals_ignore_case(titleBackgroundLevel)) {
@@ -110,6 +137,10 @@ void LevelManager::unloadLevel() {
     clearPlayers();
     clearNodeIDs();
     currentLevelInfo = nullptr;
+    // The checkpoint node goes with the scene; a restart from the checkpoint finds it again
+    // in the checkpoint file.
+    activeCheckpoint = nullptr;
+    objectives.clear();
     if (sceneManager)
         sceneManager->clear();
     suspicionMeter.resetForLevel();
@@ -166,6 +197,9 @@ void LevelManager::update() {
     if (++levelAnimateFrame == 0)
         levelAnimateFrame = 1;
     const u32 now = (device && device->getTimer()) ? device->getTimer()->getTime() : 0;
+    const f32 seconds = frameStopwatch ? frameStopwatch->delta() : 0.0f;
+    advanceLevelTime(seconds);
+    objectives.tick(seconds);
     sceneManager->getRootSceneNode()->OnAnimate(now);
 }
 

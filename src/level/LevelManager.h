@@ -2,13 +2,25 @@
 
 #include "characters/SuspicionMeter.h"
 #include "core/Delegate.h"
+#include "level/Achievements.h"
+#include "level/LevelEvents.h"
 #include "level/LevelFile.h"
+#include "level/LevelRunRecord.h"
+#include "level/LoadingOverlay.h"
+#include "level/ObjectiveList.h"
+#include "level/ResourceCaches.h"
+#include "level/TieTable.h"
 
 #include <irrlicht.h>
 
+#include <deque>
+#include <memory>
 #include <unordered_map>
+#include <vector>
 
+class CheckpointObject;
 class LevelInfo;
+class ObjectiveObject;
 class SubLevelObject;
 
 // The level the program shows behind the title screen.
@@ -59,6 +71,117 @@ public:
 
     // Writes the scene (or the subtree from `start`) to a level file (".irrblvl": binary).
     bool saveLevel(const irr::io::path& path, irr::scene::ISceneNode* start = nullptr);
+
+    // --- level events (LevelEvents.cpp) ------------------------------------------------------
+    // The queue runs one event at a time, front first: each frame the front event runs; once
+    // it is done it leaves the queue, and the next starts with the next frame.
+    //
+    // Appends an event without any check (screens append unload and load events directly).
+    // The queue owns it.
+    void queueEvent(LevelEvent* event);
+    // Appends a transition of the loading overlay (never refused): an intro (intro true)
+    // covers the screen, an outro uncovers it after the hold. transitionType is the
+    // overlay's mode (LoadingOverlay::TransitionType), speed in fade units per second.
+    void queueTransition(bool intro, irr::s32 transitionType, irr::f32 speed, irr::f32 hold,
+                         irr::s32 kind);
+    // Queues a level change: a transition intro with the overlay's current mode, speed, hold
+    // and kind; unload; clear checkpoint; clear menus (with clearMenus); load the path; the
+    // outro with the same settings; and sets loadPending. Refused, with "ERROR: Attempting
+    // to queue a 2nd load level event", while a load or a return to the main menu is queued.
+    bool queueLoadLevel(const irr::io::path& path, bool clearMenus);
+    // Queues a load of the path between a transition intro and outro (the flag marks a load
+    // a menu asked for; menuLoad is set until it has run).
+    void queueLoadLevelEvent(const irr::io::path& path, bool menuLoadFlag);
+    // Each queues its event unless one of its kind is queued; a refusal logs
+    // "ERROR: Failed to queue additional level event: LET_<name>.".
+    bool queueRestartFromCheckpoint();
+    bool queueRestartLevel();
+    bool queueClearCheckpoint();
+    bool queueReturnToMainMenu();
+    // Always queued.
+    void queueClearMenus();
+    void queueShowSplash();
+    // Queues a checkpoint save at the checkpoint unless one is queued; refused while the
+    // current suspicion record's pendingValue is 100 or more (a lost level saves nothing).
+    bool queueSaveCheckpoint(CheckpointObject* checkpoint);
+    // Whether an event of the type waits in the queue (the one given as `except` aside).
+    bool isEventQueued(LevelEventType type, const LevelEvent* except = nullptr) const;
+    const std::deque<std::unique_ptr<LevelEvent>>& getLevelEvents() const { return levelEvents; }
+
+    // Per frame, before the input gate: the front event, then (without a local player) the
+    // suspicion update of the own record, and the game-over check: once the game-over timer
+    // (the frame time, clamped to 0..0.1 per frame, since the level started) has passed 2 s,
+    // a full meter with no restart, load or return to the menu queued counts a loss, plays
+    // the game-over effect, rumbles, and queues a covered restart from the last checkpoint
+    // (or of the level when there is none).
+    void processLevelEvents(irr::f32 frameSeconds);
+
+    static constexpr irr::f32 gameOverDelay = 2.0f;
+    static constexpr irr::f32 maxGameOverStep = 0.1f;
+    static constexpr int gameOverEffect = 20;
+    irr::f32 gameOverTimer = 0.0f;
+
+    // The full-screen transition overlay.
+    LoadingOverlay loadingOverlay;
+
+    // What the events do.
+    void loadLevelFromEvent(const irr::io::path& path);
+    void restartLevel();
+    // Reloads the checkpoint file of the current mode; the active checkpoint comes back with
+    // it. Without a saved checkpoint the level restarts.
+    void restartFromCheckpoint();
+    void clearCheckpoint();
+    // Logs "Return to Main Menu.", closes every screen, opens the main screen for the play
+    // mode and resets the suspicion record.
+    void returnToMainMenu();
+
+    // --- checkpoints (LevelProgress.cpp) -----------------------------------------------------
+    // Checkpoint files are not binary.
+    static constexpr bool binarySaves = false;
+    // The checkpoint file of a story run (true) or of free play, in the save folder.
+    irr::io::path getCheckpointPath(bool story) const;
+    // The checkpoint save: the checkpoint becomes the active one (IsActiveCheckpoint moves to
+    // it), joins the checkpoint list, moves the player spawn point onto itself when it is
+    // used as the spawn, the level is written (saveCheckpoint), and the save records an
+    // autosave of this level for the current mode.
+    void saveCheckpointAt(CheckpointObject* checkpoint);
+    // Sets checkpointSaving, runs the checkpoint-save list, writes the checkpoint file of the
+    // current mode, clears the flag. False when the file could not be written (the old one
+    // is kept).
+    bool saveCheckpoint();
+    CheckpointObject* activeCheckpoint = nullptr;
+    // IDs of the checkpoints saved in this run of the level (the pause menu offers the
+    // restart from a checkpoint while it is not empty).
+    std::vector<irr::s32> checkpointList;
+
+    // --- the level run (LevelProgress.cpp) ----------------------------------------------------
+    // Times, losses and the last splat's suspicion of this run of the level.
+    LevelRunRecord levelRun;
+    // The level time counts, and is valid (else it shows as not available).
+    bool countsStoryTime() const { return levelRun.countsStoryTime; }
+    bool hasValidTime() const { return levelRun.validTime; }
+    // Adds the frame time to the level time (and the story time when it counts) while a
+    // level other than the title background is loaded.
+    void advanceLevelTime(irr::f32 seconds);
+    // Records the current level's time as its best in the save, once per level run.
+    bool recordLevelLength();
+    bool levelLengthRecorded = false;
+    // Set when a level run starts; the End Level action clears it after the statistics
+    // hand-over.
+    bool statsPending = false;
+    // The statistics hand-over (LogManager::submitLevelStats) to the save.
+    void submitLevelStats(bool finishedGame);
+
+    // The suspicion record of a player: the player object's, else the level manager's own.
+    SuspicionMeter* getPlayerSuspicion(int index);
+
+    // --- the level's tables ------------------------------------------------------------------
+    TieTable tieTable;
+    // Null when the game has none.
+    std::unique_ptr<AchievementsData> achievements;
+    ObjectiveList objectives;
+    bool isCurrentObjective(const ObjectiveObject* objective) const;
+    CharacterProfileCache profileCache;
 
     // Creates a sublevel with the ID and scene file under the scene root and registers its
     // IDs; null (logged) when the file cannot be read.
@@ -130,6 +253,19 @@ public:
 private:
     void noteLoadedNode(irr::scene::ISceneNode* node);
     void applyCurrentLevelSettings();
+    // The tie table, the achievements and the objective collection file of the language.
+    void loadTables();
+    // The current language's copy of a file under Content/Language/English/.
+    std::string languageFile(const char* englishPath) const;
+    bool queueUnlessQueued(LevelEvent* event);
+    void updateSuspicionAndGameOver(irr::f32 frameSeconds);
+    void startGameOver();
+    bool writeCheckpointFile(const irr::io::path& path);
+    // 1 for the story checkpoint file, 0 for free play's, -1 for any other path.
+    int checkpointModeOf(const irr::io::path& path) const;
+    // A level has loaded: its run starts (or, restored from a checkpoint, goes on).
+    void beginLevelRun(const irr::io::path& loadedPath);
+    bool isTimedLevel() const;
 
     irr::IrrlichtDevice* device;
     irr::scene::ISceneManager* sceneManager;
@@ -137,4 +273,6 @@ private:
     std::unordered_map<irr::s32, irr::scene::ISceneNode*> nodeIDs;
     irr::core::stringw currentLevelPath;
     irr::io::path commandLineLevel;
+    std::deque<std::unique_ptr<LevelEvent>> levelEvents;
+    bool restoringCheckpoint = false;
 };

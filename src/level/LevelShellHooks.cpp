@@ -1,18 +1,24 @@
 #include "level/LevelShellHooks.h"
 
 #include "level/LevelManager.h"
+#include "level/SaveManager.h"
 #include "level/SceneNodeFactory.h"
+#include "level/SoundObject.h"
 
 #include "core/Globals.h"
 #include "core/ShellHooks.h"
+#include "core/Stopwatch.h"
 
 void registerLevelShellHooks() {
     LevelHooks& level = shellHooks().level;
     level.create = [](irr::IrrlichtDevice* device) { return new LevelManager(device); };
     level.init = [] { levelManager->init(); };
-    // The frame update's step before the input gate: the debug keys run here, whether or not
-    // a screen holds input back; the queued level events join them when they arrive.
-    level.processLevelEvents = [] { levelManager->updateDebugKeys(); };
+    // The frame update's step before the input gate, whether or not a screen holds input
+    // back: the debug keys, then the queued level events and the game-over check.
+    level.processLevelEvents = [] {
+        levelManager->updateDebugKeys();
+        levelManager->processLevelEvents(frameStopwatch ? frameStopwatch->delta() : 0.0f);
+    };
     level.update = [] { levelManager->update(); };
     level.runEndOfUpdateList = [] { levelManager->onEndOfUpdate.invoke(); };
     level.loadInitialLevel = [](const irr::io::path& commandLineLevel) {
@@ -26,6 +32,18 @@ void registerLevelShellHooks() {
     };
     level.isSuspended = [] { return levelManager->suspended; };
     level.isLevelLoading = [] { return levelManager->levelLoading; };
+    level.isLoadingOverlayBusy = [] { return levelManager->loadingOverlay.isBusy(); };
+    level.loadingOverlayTransitionKind = [] { return levelManager->loadingOverlay.kind; };
+    level.loadingOverlayFadeValue = [] { return levelManager->loadingOverlay.fadeValue; };
+    level.createSaveManager = [] { createSaveManager(gameDevice ? gameDevice->getFileSystem() : nullptr); };
+    level.destroySaveManager = [] { destroySaveManager(); };
+    level.pauseSoundObject = [](SoundObject* sound, bool paused) {
+        if (paused)
+            sound->pause();
+        else
+            sound->resume();
+    };
+    level.releaseSoundObjectAudio = [] { forgetAllSoundObjectAudio(); };
     level.registerSceneNodeFactory = [](irr::scene::ISceneManager* manager) {
         registerSceneNodeFactory(manager);
     };

@@ -1,6 +1,6 @@
 #include "level/LoadingOverlay.h"
 
-#include "level/LevelFlowHooks.h"
+#include "level/LevelHooks.h"
 
 #include <algorithm>
 #include <cmath>
@@ -72,6 +72,6 @@ f32 LoadingOverlay::getProgress() const {
 }
 
 void LoadingOverlay::draw() const {
-    if (const auto& drawOverlay = levelFlowHooks().gui.drawLoadingOverlay)
+    if (const auto& drawOverlay = levelHooks().gui.drawLoadingOverlay)
         drawOverlay(*this);
 }

@@ -1,7 +1,7 @@
 #include "level/ResourceCaches.h"
 
 #include "characters/CharacterProfile.h"
-#include "level/LevelFlowHooks.h"
+#include "level/LevelHooks.h"
 #include "render/SpriteAnimation.h"
 
 using namespace irr;
@@ -14,7 +14,7 @@ CharacterProfile* CharacterProfileCache::get(const std::string& fileName) {
     const std::string file = fileName.empty() ? std::string(defaultProfileFile) : fileName;
     if (const auto found = profiles.find(file); found != profiles.end())
         return found->second.get();
-    const auto& hooks = levelFlowHooks().characters;
+    const auto& hooks = levelHooks().characters;
     auto profile = std::make_unique<CharacterProfile>();
     profile->fileName = file;
     if (!hooks.loadProfile || !hooks.loadProfile(*profile, file))
@@ -44,7 +44,7 @@ bool getSpriteAnimation(SpriteAnimation& animation, const io::path& file) {
     const std::string key = file.c_str();
     auto found = cache.find(key);
     if (found == cache.end()) {
-        const auto& load = levelFlowHooks().render.loadSpriteAnimation;
+        const auto& load = levelHooks().render.loadSpriteAnimation;
         auto loaded = std::make_unique<SpriteAnimation>();
         if (!load || !load(*loaded, file))
             return false;

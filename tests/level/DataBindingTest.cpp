@@ -1,6 +1,6 @@
 #include "level/DataBinding.h"
 
-#include "level/LevelFlowHooks.h"
+#include "level/LevelHooks.h"
 #include "support/NullDevice.h"
 
 #include <gtest/gtest.h>
@@ -38,7 +38,7 @@ TEST(DataBindingTest, BoundTextReachesATextObjectThroughItsMeshRebuild) {
 
     EXPECT_FALSE(applyBoundValue(text, "Text", L"12")); // no text rendering yet
     std::wstring rebuilt;
-    levelFlowHooks().render.rebuildTextMesh = [&](scene::ISceneNode* node, const wchar_t* value) {
+    levelHooks().render.rebuildTextMesh = [&](scene::ISceneNode* node, const wchar_t* value) {
         EXPECT_EQ(node, text);
         rebuilt = value;
     };
@@ -48,7 +48,7 @@ TEST(DataBindingTest, BoundTextReachesATextObjectThroughItsMeshRebuild) {
     EXPECT_FALSE(applyBoundValue(other, "Text", L"x"));
     EXPECT_FALSE(applyBoundValue(nullptr, "Text", L"x"));
     EXPECT_EQ(rebuilt, L"12 / 40");
-    resetLevelFlowHooks();
+    resetLevelHooks();
 }
 
 } // namespace

@@ -2,11 +2,13 @@
 
 #include "level/LevelHooks.h"
 #include "level/LevelShellHooks.h"
+#include "level/SaveManager.h"
 #include "level/SceneNodeBase.h"
 
 #include "core/Globals.h"
 #include "core/ShellHooks.h"
 
+#include <cstdlib>
 #include <filesystem>
 
 using namespace irr;
@@ -80,6 +82,43 @@ TEST_F(LevelShellHooksTest, FrameStepsReachTheLevelManager) {
     };
     level.processLevelEvents();
     EXPECT_TRUE(debugMode);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(LevelShellHooksTest, LevelEventsRunInTheFrameStepAndTheOverlayAnswersTheQueries) {
+    LevelHooks& level = shellHooks().level;
+    EXPECT_FALSE(level.isLoadingOverlayBusy());
+    levelManager->queueTransition(true, 2, 0.5f, 0.0f, 2);
+    level.processLevelEvents(); // without the frame stopwatch the frame takes no time
+    EXPECT_TRUE(level.isLoadingOverlayBusy());
+    EXPECT_EQ(level.loadingOverlayTransitionKind(), 2);
+    EXPECT_FLOAT_EQ(level.loadingOverlayFadeValue(), 0.0f);
+    levelManager->loadingOverlay.fadeValue = 1.0f;
+    EXPECT_FLOAT_EQ(level.loadingOverlayFadeValue(), 1.0f);
+}
+
+TEST_F(LevelShellHooksTest, SaveManagerIsMadeInTheSaveFolderAndLoaded) {
+    const char* previous = std::getenv("XDG_DATA_HOME");
+    const std::string kept = previous ? previous : "";
+    ::setenv("XDG_DATA_HOME", temp.file("data").c_str(), 1);
+    LevelHooks& level = shellHooks().level;
+    level.createSaveManager();
+    ASSERT_NE(saveManager, nullptr);
+    EXPECT_EQ(saveManager->getFolder(), temp.file("data") + "/Paddlestone");
+    saveManager->saveTieCollected(3);
+    level.destroySaveManager();
+    saveManager = nullptr;
+    level.createSaveManager();
+    EXPECT_TRUE(saveManager->isTieCollected(3));
+    level.destroySaveManager();
+    saveManager = nullptr;
+    if (previous)
+        ::setenv("XDG_DATA_HOME", kept.c_str(), 1);
+    else
+        ::unsetenv("XDG_DATA_HOME");
 }
 
 } // namespace

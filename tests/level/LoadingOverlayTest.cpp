@@ -1,6 +1,6 @@
 #include "level/LoadingOverlay.h"
 
-#include "level/LevelFlowHooks.h"
+#include "level/LevelHooks.h"
 
 #include <gtest/gtest.h>
 
@@ -113,13 +113,13 @@ TEST(LoadingOverlayTest, DrawGoesToTheGuiWhenItIsThere) {
     LoadingOverlay overlay;
     overlay.draw(); // nothing to draw with
     int draws = 0;
-    levelFlowHooks().gui.drawLoadingOverlay = [&](const LoadingOverlay& drawn) {
+    levelHooks().gui.drawLoadingOverlay = [&](const LoadingOverlay& drawn) {
         EXPECT_EQ(&drawn, &overlay);
         ++draws;
     };
     overlay.draw();
     EXPECT_EQ(draws, 1);
-    resetLevelFlowHooks();
+    resetLevelHooks();
 }
 
 } // namespace

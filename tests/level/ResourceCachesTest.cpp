@@ -1,7 +1,7 @@
 #include "level/ResourceCaches.h"
 
 #include "characters/CharacterProfile.h"
-#include "level/LevelFlowHooks.h"
+#include "level/LevelHooks.h"
 #include "render/SpriteAnimation.h"
 
 #include <gtest/gtest.h>
@@ -14,14 +14,14 @@ namespace {
 class ResourceCachesTest : public ::testing::Test {
 protected:
     void TearDown() override {
-        resetLevelFlowHooks();
+        resetLevelHooks();
         clearSpriteAnimationCache();
     }
     std::vector<std::string> calls;
 };
 
 TEST_F(ResourceCachesTest, ProfileIsLoadedOnceFinishedAndShared) {
-    auto& hooks = levelFlowHooks().characters;
+    auto& hooks = levelHooks().characters;
     hooks.loadProfile = [this](CharacterProfile& profile, const std::string& file) {
         calls.push_back("load " + file + " " + profile.fileName);
         return file != "Missing.xml";
@@ -63,7 +63,7 @@ TEST_F(ResourceCachesTest, WithoutTheLoaderEveryProfileIsTheDefault) {
 
 TEST_F(ResourceCachesTest, SpriteAnimationIsReadOnceAndCopiedToEveryCaller) {
     int reads = 0;
-    levelFlowHooks().render.loadSpriteAnimation = [&](SpriteAnimation& animation,
+    levelHooks().render.loadSpriteAnimation = [&](SpriteAnimation& animation,
                                                        const irr::io::path& file) {
         ++reads;
         if (file == "Broken.xml")

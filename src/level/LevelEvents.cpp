@@ -1,0 +1,282 @@
+#include "level/LevelEvents.h"
+
+#include "core/Globals.h"
+#include "core/Log.h"
+#include "core/SoundManager.h"
+#include "level/LevelHooks.h"
+#include "level/LevelManager.h"
+#include "triggers/CheckpointObject.h"
+
+#include <algorithm>
+
+using namespace irr;
+
+const char* levelEventName(LevelEventType type) {
+    switch (type) {
+    case LET_LoadLevel:
+        return "LET_LoadLevel";
+    case LET_UnloadLevel:
+        return "LET_UnloadLevel";
+    case LET_RestartLevel:
+        return "LET_RestartLevel";
+    case LET_RestartFromCheckpoint:
+        return "LET_RestartFromCheckpoint";
+    case LET_ClearCheckpoint:
+        return "LET_ClearCheckpoint";
+    case LET_ReturnToMainMenu:
+        return "LET_ReturnToMainMenu";
+    case LET_ClearMenus:
+        return "LET_ClearMenus";
+    case LET_Transition:
+        return "LET_Transition";
+    case LET_ShowSplash:
+        return "LET_ShowSplash";
+    case LET_SaveCheckpoint:
+        return "LET_SaveCheckpoint";
+    }
+    return "LET_Unknown";
+}
+
+// --- the events --------------------------------------------------------------------------------
+
+TransitionEvent::TransitionEvent(bool intro, s32 mode, f32 speed, f32 hold, s32 kind, s32 viewId)
+    : LevelEvent(LET_Transition), intro(intro), mode(mode), speed(speed), hold(hold), kind(kind),
+      viewId(viewId) {}
+
+TransitionEvent* TransitionEvent::overDuration(bool cover, s32 mode, s32 viewId, f32 seconds,
+                                               s32 extra) {
+    // A fade of one whole unit over the duration; no duration fades at once.
+    const f32 speed = seconds > 0.0f ? 1.0f / seconds : 0.0f;
+    return new TransitionEvent(cover, mode, speed, 0.0f, extra, viewId);
+}
+
+bool TransitionEvent::run(LevelManager& manager, f32 seconds) {
+    LoadingOverlay& overlay = manager.loadingOverlay;
+    if (!started) {
+        started = true;
+        logMessage(intro ? "Transition Intro." : "Transition Outro.");
+        overlay.mode = mode;
+        if (viewId != keepView)
+            overlay.viewId = viewId;
+        overlay.fadeSpeed = speed;
+        overlay.hold = hold;
+        overlay.kind = kind;
+        if (intro)
+            overlay.startIntro();
+        else
+            overlay.startOutro();
+        return false;
+    }
+    return overlay.update(seconds);
+}
+
+bool LoadLevelEvent::run(LevelManager& manager, f32) {
+    if (menuLoad)
+        manager.menuLoad = true;
+    manager.loadLevelFromEvent(path);
+    manager.menuLoad = false;
+    // The load that was waiting has run; another one may still be queued behind it.
+    manager.loadPending = manager.isEventQueued(LET_LoadLevel, this);
+    return true;
+}
+
+bool UnloadLevelEvent::run(LevelManager& manager, f32) {
+    manager.unloadLevel();
+    return true;
+}
+
+bool LevelCommandEvent::run(LevelManager& manager, f32) {
+    switch (getType()) {
+    case LET_RestartLevel:
+        manager.restartLevel();
+        break;
+    case LET_RestartFromCheckpoint:
+        manager.restartFromCheckpoint();
+        break;
+    case LET_ClearCheckpoint:
+        manager.clearCheckpoint();
+        break;
+    case LET_ReturnToMainMenu:
+        manager.returnToMainMenu();
+        break;
+    case LET_ClearMenus:
+        logMessage("Clearing Menus.");
+        if (const auto& close = levelHooks().screens.closeAllScreens)
+            close();
+        break;
+    case LET_ShowSplash:
+        if (const auto& show = levelHooks().screens.showSplash)
+            show();
+        break;
+    default:
+        break;
+    }
+    return true;
+}
+
+SaveCheckpointEvent::SaveCheckpointEvent(CheckpointObject* checkpoint)
+    : LevelEvent(LET_SaveCheckpoint), checkpoint(checkpoint) {
+    if (checkpoint)
+        checkpoint->grab();
+}
+
+SaveCheckpointEvent::~SaveCheckpointEvent() {
+    if (checkpoint)
+        checkpoint->drop();
+}
+
+bool SaveCheckpointEvent::run(LevelManager& manager, f32) {
+    // A checkpoint of a level unloaded meanwhile has no parent any more.
+    if (checkpoint && checkpoint->getParent())
+        manager.saveCheckpointAt(checkpoint);
+    else
+        logMessage(std::string(logErrorPrefix) + "The checkpoint to save is no longer in the level.");
+    return true;
+}
+
+// --- the queue -------------------------------------------------------------------------------------
+
+void LevelManager::queueEvent(LevelEvent* event) {
+    if (event)
+        levelEvents.emplace_back(event);
+}
+
+bool LevelManager::isEventQueued(LevelEventType type, const LevelEvent* except) const {
+    return std::any_of(levelEvents.begin(), levelEvents.end(), [&](const auto& event) {
+        return event.get() != except && event->getType() == type;
+    });
+}
+
+bool LevelManager::queueUnlessQueued(LevelEvent* event) {
+    std::unique_ptr<LevelEvent> owned(event);
+    if (isEventQueued(owned->getType())) {
+        logMessage(std::string(logErrorPrefix) + "Failed to queue additional level event: " +
+                   owned->getName() + ".");
+        return false;
+    }
+    levelEvents.push_back(std::move(owned));
+    return true;
+}
+
+void LevelManager::queueTransition(bool intro, s32 transitionType, f32 speed, f32 hold, s32 kind) {
+    queueEvent(new TransitionEvent(intro, transitionType, speed, hold, kind));
+}
+
+bool LevelManager::queueLoadLevel(const io::path& path, bool clearMenus) {
+    // A load or a return to the main menu still waiting would be undone by this one.
+    if (isEventQueued(LET_LoadLevel) || isEventQueued(LET_ReturnToMainMenu)) {
+        logMessage("ERROR: Attempting to queue a 2nd load level event");
+        return false;
+    }
+    const LoadingOverlay& overlay = loadingOverlay;
+    queueTransition(true, overlay.mode, overlay.fadeSpeed, overlay.hold, overlay.kind);
+    queueEvent(new UnloadLevelEvent());
+    queueEvent(new LevelCommandEvent(LET_ClearCheckpoint));
+    if (clearMenus)
+        queueEvent(new LevelCommandEvent(LET_ClearMenus));
+    queueEvent(new LoadLevelEvent(path));
+    queueTransition(false, overlay.mode, overlay.fadeSpeed, overlay.hold, overlay.kind);
+    loadPending = true;
+    return true;
+}
+
+void LevelManager::queueLoadLevelEvent(const io::path& path, bool menuLoadFlag) {
+    const LoadingOverlay& overlay = loadingOverlay;
+    if (menuLoadFlag)
+        menuLoad = true;
+    queueTransition(true, overlay.mode, overlay.fadeSpeed, overlay.hold, overlay.kind);
+    queueEvent(new LoadLevelEvent(path, menuLoadFlag));
+    queueTransition(false, overlay.mode, overlay.fadeSpeed, overlay.hold, overlay.kind);
+    loadPending = true;
+}
+
+bool LevelManager::queueRestartFromCheckpoint() {
+    return queueUnlessQueued(new LevelCommandEvent(LET_RestartFromCheckpoint));
+}
+
+bool LevelManager::queueRestartLevel() {
+    return queueUnlessQueued(new LevelCommandEvent(LET_RestartLevel));
+}
+
+bool LevelManager::queueClearCheckpoint() {
+    return queueUnlessQueued(new LevelCommandEvent(LET_ClearCheckpoint));
+}
+
+bool LevelManager::queueReturnToMainMenu() {
+    return queueUnlessQueued(new LevelCommandEvent(LET_ReturnToMainMenu));
+}
+
+void LevelManager::queueClearMenus() {
+    queueEvent(new LevelCommandEvent(LET_ClearMenus));
+}
+
+void LevelManager::queueShowSplash() {
+    queueEvent(new LevelCommandEvent(LET_ShowSplash));
+}
+
+bool LevelManager::queueSaveCheckpoint(CheckpointObject* checkpoint) {
+    if (!checkpoint)
+        return false;
+    // A full meter is a lost level: nothing to save.
+    const SuspicionMeter* meter = getPlayerSuspicion(0);
+    if (meter && meter->pendingValue >= 100.0f)
+        return false;
+    return queueUnlessQueued(new SaveCheckpointEvent(checkpoint));
+}
+
+// --- per frame ---------------------------------------------------------------------------------------
+
+void LevelManager::processLevelEvents(f32 frameSeconds) {
+    if (!levelEvents.empty()) {
+        // The event stays owned by the queue while it runs; it may queue more behind it.
+        LevelEvent* front = levelEvents.front().get();
+        if (front->run(*this, frameSeconds) && !levelEvents.empty() &&
+            levelEvents.front().get() == front)
+            levelEvents.pop_front();
+    }
+    updateSuspicionAndGameOver(frameSeconds);
+}
+
+void LevelManager::updateSuspicionAndGameOver(f32 frameSeconds) {
+    const LevelHookTable& hooks = levelHooks();
+    if (!getPlayer(0) && hooks.characters.updateSuspicion)
+        hooks.characters.updateSuspicion(suspicionMeter, frameSeconds);
+
+    gameOverTimer += std::clamp(frameSeconds, 0.0f, maxGameOverStep);
+    if (gameOverTimer <= gameOverDelay)
+        return;
+    const SuspicionMeter* meter = getPlayerSuspicion(0);
+    if (!meter || meter->value < 100.0f)
+        return;
+    for (LevelEventType type : {LET_RestartLevel, LET_RestartFromCheckpoint, LET_LoadLevel, LET_ReturnToMainMenu})
+        if (isEventQueued(type))
+            return;
+    startGameOver();
+}
+
+void LevelManager::startGameOver() {
+    ++levelRun.losses;
+    const LevelHookTable& hooks = levelHooks();
+    if (soundManager)
+        soundManager->playEffect(gameOverEffect);
+    if (hooks.input.gameOverRumble)
+        hooks.input.gameOverRumble();
+    // Cover the screen, start again from the last checkpoint (or the level's start), and
+    // uncover it.
+    queueTransition(true, LoadingOverlay::FadeToBlack, 1.0f, 0.0f, 2);
+    if (checkpointList.empty())
+        queueRestartLevel();
+    else
+        queueRestartFromCheckpoint();
+    queueTransition(false, LoadingOverlay::FadeToBlack, 1.0f, 0.5f, 2);
+}
+
+void LevelManager::returnToMainMenu() {
+    logMessage("Return to Main Menu.");
+    const LevelHookTable& hooks = levelHooks();
+    if (hooks.screens.closeAllScreens)
+        hooks.screens.closeAllScreens();
+    if (hooks.screens.openMainScreen)
+        hooks.screens.openMainScreen(PlayMode);
+    suspicionMeter.resetForLevel();
+}

@@ -1,0 +1,113 @@
+#pragma once
+
+#include <irrTypes.h>
+#include <path.h>
+
+class LevelManager;
+class CheckpointObject;
+
+// The kinds of level event. Screens and trigger actions queue them on the level manager,
+// which runs them one at a time, front first, in its per-frame event processing.
+enum LevelEventType {
+    LET_LoadLevel = 0,
+    LET_UnloadLevel = 1,
+    LET_RestartLevel = 2,
+    LET_RestartFromCheckpoint = 3,
+    LET_ClearCheckpoint = 4,
+    LET_ReturnToMainMenu = 5,
+    LET_ClearMenus = 6,
+    LET_Transition = 7,
+    LET_ShowSplash = 8,
+    LET_SaveCheckpoint = 9,
+};
+
+// "LET_LoadLevel", "LET_RestartLevel", ...
+const char* levelEventName(LevelEventType type);
+
+class LevelEvent {
+public:
+    explicit LevelEvent(LevelEventType type) : type(type) {}
+    virtual ~LevelEvent() = default;
+    LevelEvent(const LevelEvent&) = delete;
+    LevelEvent& operator=(const LevelEvent&) = delete;
+
+    LevelEventType getType() const { return type; }
+    const char* getName() const { return levelEventName(type); }
+
+    // Runs the event for one frame of the given seconds; true when it is done. The level
+    // manager then removes it, and the next event starts with the next frame.
+    virtual bool run(LevelManager& manager, irr::f32 seconds) = 0;
+
+private:
+    LevelEventType type;
+};
+
+// A transition of the loading overlay: an intro covers the screen from clear, an outro
+// clears it from covered after the hold. The first frame logs "Transition Intro." or
+// "Transition Outro." and hands the event's settings to the overlay; the following frames
+// fade until the overlay reaches its end.
+class TransitionEvent : public LevelEvent {
+public:
+    // Keeps the overlay's view.
+    static constexpr irr::s32 keepView = -1;
+
+    TransitionEvent(bool intro, irr::s32 mode, irr::f32 speed, irr::f32 hold, irr::s32 kind,
+                    irr::s32 viewId = keepView);
+    // The form the screens append directly: a fade over the seconds (0 or less: at once), on
+    // the given view, with the extra value as the transition kind.
+    static TransitionEvent* overDuration(bool cover, irr::s32 mode, irr::s32 viewId,
+                                         irr::f32 seconds, irr::s32 extra);
+
+    bool run(LevelManager& manager, irr::f32 seconds) override;
+
+    const bool intro;
+    const irr::s32 mode;
+    const irr::f32 speed;
+    const irr::f32 hold;
+    const irr::s32 kind;
+    const irr::s32 viewId;
+
+private:
+    bool started = false;
+};
+
+// Loads a level (the level shown before is unloaded first). The flag marks a load that a
+// menu asked for: the level manager's menu-load flag is set until it has run.
+class LoadLevelEvent : public LevelEvent {
+public:
+    explicit LoadLevelEvent(const irr::io::path& path, bool menuLoad = false)
+        : LevelEvent(LET_LoadLevel), path(path), menuLoad(menuLoad) {}
+    bool run(LevelManager& manager, irr::f32 seconds) override;
+
+    const irr::io::path path;
+    const bool menuLoad;
+};
+
+// Unloads the level. The flag is carried for the screens that append the event directly.
+class UnloadLevelEvent : public LevelEvent {
+public:
+    explicit UnloadLevelEvent(bool flag = true) : LevelEvent(LET_UnloadLevel), flag(flag) {}
+    bool run(LevelManager& manager, irr::f32 seconds) override;
+
+    const bool flag;
+};
+
+// The events that run one operation of the level manager in one frame: restart level,
+// restart from checkpoint, clear checkpoint, return to the main menu, clear menus, show
+// the splash screen.
+class LevelCommandEvent : public LevelEvent {
+public:
+    explicit LevelCommandEvent(LevelEventType type) : LevelEvent(type) {}
+    bool run(LevelManager& manager, irr::f32 seconds) override;
+};
+
+// Saves a checkpoint at the checkpoint object (held until the event has run; a checkpoint
+// that has left the scene meanwhile is not saved).
+class SaveCheckpointEvent : public LevelEvent {
+public:
+    explicit SaveCheckpointEvent(CheckpointObject* checkpoint);
+    ~SaveCheckpointEvent() override;
+    bool run(LevelManager& manager, irr::f32 seconds) override;
+
+    CheckpointObject* const checkpoint;
+};

@@ -1,0 +1,325 @@
+#include "LevelTestSupport.h"
+
+#include "core/Globals.h"
+#include "level/LevelEvents.h"
+#include "level/LevelHooks.h"
+
+#include <string>
+#include <vector>
+
+using namespace irr;
+
+namespace {
+
+class LevelEventsTest : public test::LevelFixture {
+protected:
+    void SetUp() override {
+        LevelFixture::SetUp();
+        useTestData();
+        auto& screens = levelHooks().screens;
+        screens.closeAllScreens = [this] { calls.push_back("closeAllScreens"); };
+        screens.openMainScreen = [this](s32 mode) { calls.push_back("openMainScreen " + std::to_string(mode)); };
+        screens.showSplash = [this] { calls.push_back("showSplash"); };
+    }
+
+    std::vector<LevelEventType> queuedTypes() const {
+        std::vector<LevelEventType> types;
+        for (const auto& event : manager->getLevelEvents())
+            types.push_back(event->getType());
+        return types;
+    }
+    // Runs frames until the queue is empty (at most `limit` frames); answers the count.
+    int runQueue(f32 seconds, int limit = 200) {
+        int frames = 0;
+        while (!manager->getLevelEvents().empty() && frames < limit) {
+            manager->processLevelEvents(seconds);
+            ++frames;
+        }
+        return frames;
+    }
+
+    std::vector<std::string> calls;
+};
+
+using Types = std::vector<LevelEventType>;
+
+TEST_F(LevelEventsTest, SecondRestartClearOrReturnIsRefusedWithItsName) {
+    EXPECT_TRUE(manager->queueRestartLevel());
+    EXPECT_FALSE(manager->queueRestartLevel());
+    EXPECT_TRUE(manager->queueRestartFromCheckpoint());
+    EXPECT_FALSE(manager->queueRestartFromCheckpoint());
+    EXPECT_TRUE(manager->queueClearCheckpoint());
+    EXPECT_FALSE(manager->queueClearCheckpoint());
+    EXPECT_TRUE(manager->queueReturnToMainMenu());
+    EXPECT_FALSE(manager->queueReturnToMainMenu());
+    EXPECT_EQ(log.lines, (std::vector<std::string>{
+                             "ERROR: Failed to queue additional level event: LET_RestartLevel.",
+                             "ERROR: Failed to queue additional level event: LET_RestartFromCheckpoint.",
+                             "ERROR: Failed to queue additional level event: LET_ClearCheckpoint.",
+                             "ERROR: Failed to queue additional level event: LET_ReturnToMainMenu."}));
+    EXPECT_EQ(queuedTypes(), (Types{LET_RestartLevel, LET_RestartFromCheckpoint, LET_ClearCheckpoint,
+                                    LET_ReturnToMainMenu}));
+}
+
+TEST_F(LevelEventsTest, TransitionsClearMenusAndSplashesAreNeverRefused) {
+    manager->queueTransition(true, 3, 3.0f, 0.0f, 2);
+    manager->queueTransition(true, 3, 3.0f, 0.0f, 2);
+    manager->queueClearMenus();
+    manager->queueClearMenus();
+    manager->queueShowSplash();
+    manager->queueShowSplash();
+    EXPECT_EQ(queuedTypes(), (Types{LET_Transition, LET_Transition, LET_ClearMenus, LET_ClearMenus,
+                                    LET_ShowSplash, LET_ShowSplash}));
+    EXPECT_TRUE(log.lines.empty());
+    // Once an event has run, another of its kind may be queued again.
+    manager->queueRestartLevel();
+    runQueue(1.0f);
+    EXPECT_TRUE(manager->queueRestartLevel());
+}
+
+TEST_F(LevelEventsTest, QueueLoadLevelQueuesItsSixEventsInOrder) {
+    manager->loadingOverlay.mode = 3;
+    manager->loadingOverlay.fadeSpeed = 2.0f;
+    manager->loadingOverlay.hold = 0.5f;
+    manager->loadingOverlay.kind = 2;
+    ASSERT_TRUE(manager->queueLoadLevel("PlainLevel.irr", true));
+    EXPECT_TRUE(manager->loadPending);
+    EXPECT_EQ(queuedTypes(), (Types{LET_Transition, LET_UnloadLevel, LET_ClearCheckpoint, LET_ClearMenus,
+                                    LET_LoadLevel, LET_Transition}));
+    const auto& events = manager->getLevelEvents();
+    const auto* intro = static_cast<const TransitionEvent*>(events.front().get());
+    const auto* outro = static_cast<const TransitionEvent*>(events.back().get());
+    EXPECT_TRUE(intro->intro);
+    EXPECT_FALSE(outro->intro);
+    for (const TransitionEvent* transition : {intro, outro}) {
+        EXPECT_EQ(transition->mode, 3);
+        EXPECT_FLOAT_EQ(transition->speed, 2.0f);
+        EXPECT_FLOAT_EQ(transition->hold, 0.5f);
+        EXPECT_EQ(transition->kind, 2);
+    }
+    EXPECT_EQ(static_cast<const LoadLevelEvent*>(events[4].get())->path, io::path("PlainLevel.irr"));
+}
+
+TEST_F(LevelEventsTest, QueueLoadLevelWithoutClearingMenusLeavesThemOut) {
+    ASSERT_TRUE(manager->queueLoadLevel("PlainLevel.irr", false));
+    EXPECT_EQ(queuedTypes(), (Types{LET_Transition, LET_UnloadLevel, LET_ClearCheckpoint, LET_LoadLevel,
+                                    LET_Transition}));
+}
+
+TEST_F(LevelEventsTest, SecondLoadIsRefusedWhileALoadOrReturnIsQueued) {
+    ASSERT_TRUE(manager->queueLoadLevel("PlainLevel.irr", true));
+    EXPECT_FALSE(manager->queueLoadLevel("TestLevel.irr", true));
+    EXPECT_EQ(log.lines, std::vector<std::string>{"ERROR: Attempting to queue a 2nd load level event"});
+    EXPECT_EQ(manager->getLevelEvents().size(), 6u);
+    runQueue(10.0f);
+    log.lines.clear();
+
+    // The outro of the first load is the last event queued, yet the load must wait until
+    // the queued return to the menu has run.
+    manager->queueReturnToMainMenu();
+    EXPECT_FALSE(manager->queueLoadLevel("TestLevel.irr", true));
+    EXPECT_EQ(log.lines, std::vector<std::string>{"ERROR: Attempting to queue a 2nd load level event"});
+    runQueue(10.0f);
+    EXPECT_TRUE(manager->queueLoadLevel("TestLevel.irr", true));
+}
+
+TEST_F(LevelEventsTest, LoadSequenceRunsOneEventPerFrameUnderTheCover) {
+    manager->loadingOverlay.fadeSpeed = 4.0f; // a quarter second per fade
+    ASSERT_TRUE(manager->queueLoadLevel("PlainLevel.irr", true));
+
+    struct Frame {
+        LevelEventType front;
+        f32 fade;
+        bool intro;
+        bool outro;
+    };
+    std::vector<Frame> frames;
+    while (!manager->getLevelEvents().empty() && frames.size() < 100) {
+        const LevelEventType front = manager->getLevelEvents().front()->getType();
+        manager->processLevelEvents(0.1f);
+        const LoadingOverlay& overlay = manager->loadingOverlay;
+        frames.push_back({front, overlay.fadeValue, overlay.introRunning, overlay.outroRunning});
+    }
+    ASSERT_LT(frames.size(), 100u);
+
+    // The intro fades 0 -> 1 over its frames.
+    std::size_t i = 0;
+    f32 previous = -1.0f;
+    for (; i < frames.size() && frames[i].front == LET_Transition; ++i) {
+        EXPECT_TRUE(frames[i].intro);
+        EXPECT_GE(frames[i].fade, previous);
+        previous = frames[i].fade;
+    }
+    EXPECT_FLOAT_EQ(frames[0].fade, 0.0f);
+    EXPECT_FLOAT_EQ(frames[i - 1].fade, 1.0f);
+    // Unload, clear checkpoint, clear menus and load, one frame each, fully covered and busy.
+    const Types middle{LET_UnloadLevel, LET_ClearCheckpoint, LET_ClearMenus, LET_LoadLevel};
+    for (LevelEventType type : middle) {
+        ASSERT_LT(i, frames.size());
+        EXPECT_EQ(frames[i].front, type);
+        EXPECT_FLOAT_EQ(frames[i].fade, 1.0f);
+        EXPECT_TRUE(frames[i].intro || frames[i].outro);
+        ++i;
+    }
+    // The outro fades 1 -> 0 and ends with both flags clear.
+    previous = 2.0f;
+    for (; i < frames.size(); ++i) {
+        EXPECT_EQ(frames[i].front, LET_Transition);
+        EXPECT_LE(frames[i].fade, previous);
+        previous = frames[i].fade;
+    }
+    EXPECT_FLOAT_EQ(frames.back().fade, 0.0f);
+    EXPECT_FALSE(frames.back().intro || frames.back().outro);
+
+    EXPECT_EQ(manager->getCurrentLevelPath(), core::stringw(L"PlainLevel.irr"));
+    EXPECT_FALSE(manager->loadPending);
+    const int intro = log.indexOf("Transition Intro.");
+    const int clearing = log.indexOf("Clearing Menus.");
+    const int loading = log.indexOf("Loading level: PlainLevel.irr");
+    const int outro = log.indexOf("Transition Outro.");
+    EXPECT_GE(intro, 0);
+    EXPECT_LT(intro, clearing);
+    EXPECT_LT(clearing, loading);
+    EXPECT_LT(loading, outro);
+    EXPECT_EQ(calls, std::vector<std::string>{"closeAllScreens"});
+}
+
+TEST_F(LevelEventsTest, LoadEventReplacesTheLevelShownBefore) {
+    ASSERT_TRUE(manager->loadLevel("TestLevel.irr"));
+    manager->queueLoadLevelEvent("PlainLevel.irr", true);
+    EXPECT_TRUE(manager->menuLoad);
+    EXPECT_TRUE(manager->loadPending);
+    EXPECT_EQ(queuedTypes(), (Types{LET_Transition, LET_LoadLevel, LET_Transition}));
+    runQueue(10.0f);
+    EXPECT_EQ(manager->getCurrentLevelPath(), core::stringw(L"PlainLevel.irr"));
+    EXPECT_EQ(countNodes(root()), 1u); // only the plain level's object
+    EXPECT_FALSE(manager->menuLoad);
+    EXPECT_FALSE(manager->loadPending);
+}
+
+TEST_F(LevelEventsTest, ReturnToMainMenuClosesOpensAndResetsTheMeter) {
+    manager->PlayMode = 3;
+    manager->suspicionMeter.value = 70.0f;
+    manager->suspicionMeter.age = 12.0f;
+    manager->queueReturnToMainMenu();
+    runQueue(0.1f);
+    EXPECT_TRUE(log.contains("Return to Main Menu."));
+    EXPECT_EQ(calls, (std::vector<std::string>{"closeAllScreens", "openMainScreen 3"}));
+    EXPECT_FLOAT_EQ(manager->suspicionMeter.value, 0.0f);
+    EXPECT_FLOAT_EQ(manager->suspicionMeter.age, 12.0f);
+}
+
+TEST_F(LevelEventsTest, SplashAndClearMenusReachTheScreens) {
+    manager->queueShowSplash();
+    manager->queueClearMenus();
+    EXPECT_EQ(runQueue(0.1f), 2);
+    EXPECT_EQ(calls, (std::vector<std::string>{"showSplash", "closeAllScreens"}));
+    EXPECT_TRUE(log.contains("Clearing Menus."));
+}
+
+TEST_F(LevelEventsTest, DirectTransitionFadesOverItsDurationOnItsView) {
+    manager->queueEvent(TransitionEvent::overDuration(true, 3, 2, 2.0f, 0));
+    manager->processLevelEvents(0.5f); // starts
+    const LoadingOverlay& overlay = manager->loadingOverlay;
+    EXPECT_EQ(overlay.mode, 3);
+    EXPECT_EQ(overlay.viewId, 2);
+    EXPECT_EQ(overlay.kind, 0);
+    EXPECT_FLOAT_EQ(overlay.fadeSpeed, 0.5f);
+    manager->processLevelEvents(1.0f);
+    EXPECT_FLOAT_EQ(overlay.fadeValue, 0.5f);
+    manager->processLevelEvents(1.0f);
+    EXPECT_TRUE(manager->getLevelEvents().empty());
+    EXPECT_FLOAT_EQ(overlay.fadeValue, 1.0f);
+    EXPECT_FALSE(overlay.isOpaque()); // kind 0
+}
+
+TEST_F(LevelEventsTest, TransitionKeepsTheViewWhenQueuedWithoutOne) {
+    manager->loadingOverlay.viewId = 1;
+    manager->queueTransition(false, LoadingOverlay::FadeToWhite, 1.0f, 0.0f, 2);
+    manager->processLevelEvents(0.0f);
+    EXPECT_EQ(manager->loadingOverlay.viewId, 1);
+    EXPECT_EQ(manager->loadingOverlay.mode, 3);
+    EXPECT_TRUE(manager->loadingOverlay.outroRunning);
+}
+
+// --- suspicion and game over ---------------------------------------------------------------
+
+class GameOverTest : public LevelEventsTest {};
+
+TEST_F(GameOverTest, TimerGrowsByTheFrameTimeClampedToATenth) {
+    manager->processLevelEvents(5.0f);
+    EXPECT_NEAR(manager->gameOverTimer, 0.1f, 1e-6f);
+    manager->processLevelEvents(-1.0f);
+    EXPECT_NEAR(manager->gameOverTimer, 0.1f, 1e-6f);
+    manager->processLevelEvents(0.05f);
+    EXPECT_NEAR(manager->gameOverTimer, 0.15f, 1e-6f);
+}
+
+TEST_F(GameOverTest, FullMeterEndsTheLevelOnlyAfterTwoSeconds) {
+    int rumbles = 0;
+    levelHooks().input.gameOverRumble = [&] { ++rumbles; };
+    manager->suspicionMeter.value = 100.0f;
+    manager->gameOverTimer = 1.95f;
+    manager->processLevelEvents(0.05f); // exactly 2.0: not passed yet
+    EXPECT_TRUE(manager->getLevelEvents().empty());
+    EXPECT_EQ(manager->levelRun.losses, 0);
+
+    manager->processLevelEvents(0.01f);
+    EXPECT_EQ(manager->levelRun.losses, 1);
+    EXPECT_EQ(rumbles, 1);
+    // The covered restart: no checkpoint was saved, so the level starts again.
+    EXPECT_EQ(queuedTypes(), (Types{LET_Transition, LET_RestartLevel, LET_Transition}));
+
+    // While the restart waits, the full meter does not end the level again.
+    manager->processLevelEvents(0.01f);
+    EXPECT_EQ(manager->levelRun.losses, 1);
+    EXPECT_EQ(rumbles, 1);
+}
+
+TEST_F(GameOverTest, AQueuedLoadRestartOrReturnHoldsTheGameOverBack) {
+    for (int kind = 0; kind < 4; ++kind) {
+        // A slow transition in front keeps the event behind it queued for the frame.
+        manager->queueTransition(true, 0, 0.001f, 0.0f, 2);
+        switch (kind) {
+        case 0:
+            manager->queueRestartLevel();
+            break;
+        case 1:
+            manager->queueRestartFromCheckpoint();
+            break;
+        case 2:
+            manager->queueEvent(new LoadLevelEvent("PlainLevel.irr"));
+            break;
+        default:
+            manager->queueReturnToMainMenu();
+            break;
+        }
+        manager->suspicionMeter.value = 120.0f;
+        manager->gameOverTimer = 3.0f;
+        manager->processLevelEvents(0.01f);
+        EXPECT_EQ(manager->levelRun.losses, 0) << kind;
+        EXPECT_EQ(manager->getLevelEvents().size(), 2u) << kind;
+        manager->suspicionMeter.value = 0.0f;
+        runQueue(2000.0f);
+    }
+}
+
+TEST_F(GameOverTest, MeterBelowFullNeverEndsTheLevel) {
+    manager->suspicionMeter.value = 99.9f;
+    manager->gameOverTimer = 10.0f;
+    manager->processLevelEvents(0.1f);
+    EXPECT_TRUE(manager->getLevelEvents().empty());
+}
+
+TEST_F(GameOverTest, OwnMeterIsUpdatedWhileNoPlayerExists) {
+    std::vector<f32> updates;
+    levelHooks().characters.updateSuspicion = [&](SuspicionMeter& meter, f32 seconds) {
+        EXPECT_EQ(&meter, &manager->suspicionMeter);
+        updates.push_back(seconds);
+    };
+    manager->processLevelEvents(0.25f);
+    EXPECT_EQ(updates, std::vector<f32>{0.25f});
+    EXPECT_EQ(manager->getPlayerSuspicion(0), &manager->suspicionMeter);
+}
+
+} // namespace

@@ -1,0 +1,393 @@
+#include "LevelTestSupport.h"
+
+#include "support/FileSizeLimit.h"
+
+#include "core/Globals.h"
+#include "level/LevelHooks.h"
+#include "level/LevelInfo.h"
+#include "level/ObjectiveObject.h"
+#include "level/SaveManager.h"
+#include "level/VariableObject.h"
+#include "triggers/CheckpointObject.h"
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+using namespace irr;
+
+namespace {
+
+constexpr const char* flowLevel = "FlowLevel.irr";
+
+class LevelProgressTest : public test::LevelFixture {
+protected:
+    void SetUp() override {
+        LevelFixture::SetUp();
+        useTestData();
+        save = std::make_unique<SaveManager>(device->get()->getFileSystem(), temp.file("save"));
+        save->automaticWriting = false;
+        saveManager = save.get();
+        manager->PlayMode = 2; // free play
+    }
+    void TearDown() override {
+        saveManager = nullptr;
+        save.reset();
+        LevelFixture::TearDown();
+    }
+
+    template <class T> T* node(s32 id) { return static_cast<T*>(manager->getSceneNodeFromID(id)); }
+    void runQueue() {
+        for (int i = 0; i < 100 && !manager->getLevelEvents().empty(); ++i)
+            manager->processLevelEvents(1.0f);
+    }
+    // Queues a checkpoint save and runs it.
+    bool saveAt(s32 id) {
+        const bool queued = manager->queueSaveCheckpoint(node<CheckpointObject>(id));
+        runQueue();
+        return queued;
+    }
+
+    std::unique_ptr<SaveManager> save;
+};
+
+bool checkpointSavingDuringList = false;
+void noteCheckpointSaving() {
+    checkpointSavingDuringList = levelManager->checkpointSaving;
+}
+
+TEST_F(LevelProgressTest, CheckpointFilesLiveInTheSaveFolder) {
+    EXPECT_EQ(manager->getCheckpointPath(true), io::path((temp.file("save") + "/checkpoint_story.irr").c_str()));
+    EXPECT_EQ(manager->getCheckpointPath(false),
+              io::path((temp.file("save") + "/checkpoint_freeplay.irr").c_str()));
+}
+
+TEST_F(LevelProgressTest, CheckpointSaveWritesTheFileWithTheFlagSetDuringTheList) {
+    ASSERT_TRUE(manager->loadLevel(flowLevel));
+    manager->onCheckpointSave.addFunction(&noteCheckpointSaving);
+    checkpointSavingDuringList = false;
+    ASSERT_TRUE(saveAt(50));
+    EXPECT_TRUE(checkpointSavingDuringList);
+    EXPECT_FALSE(manager->checkpointSaving);
+
+    const std::string file = manager->getCheckpointPath(false).c_str();
+    ASSERT_TRUE(std::filesystem::exists(file));
+    EXPECT_FALSE(std::filesystem::exists(manager->getCheckpointPath(true).c_str()));
+    auto* checkpoint = node<CheckpointObject>(50);
+    EXPECT_TRUE(checkpoint->IsActiveCheckpoint);
+    EXPECT_EQ(manager->activeCheckpoint, checkpoint);
+    EXPECT_EQ(manager->checkpointList, std::vector<s32>{50});
+    // The save knows of the free-play autosave of this level.
+    EXPECT_TRUE(save->getAutoSaveExists(false));
+    EXPECT_FALSE(save->getAutoSaveExists(true));
+    EXPECT_EQ(save->getAutoSavePath(false), L"FlowLevel.irr");
+    EXPECT_EQ(save->getAutoSaveCheckpoint(false), L"FlowLevel.irr");
+}
+
+TEST_F(LevelProgressTest, SecondSaveMovesTheActiveFlagAndTheSpawn) {
+    ASSERT_TRUE(manager->loadLevel(flowLevel));
+    saveAt(50);
+    saveAt(51);
+    EXPECT_FALSE(node<CheckpointObject>(50)->IsActiveCheckpoint);
+    EXPECT_TRUE(node<CheckpointObject>(51)->IsActiveCheckpoint);
+    EXPECT_EQ(manager->activeCheckpoint, node<CheckpointObject>(51));
+    EXPECT_EQ(manager->checkpointList, (std::vector<s32>{50, 51}));
+    // Checkpoint 51 is the spawn: the player starts at its place in the world.
+    const LevelSettings& settings = manager->currentLevelInfo->settings;
+    test::expectNear(settings.PlayerSpawnPosition, core::vector3df(110, 0, 5), 1e-3f);
+    test::expectNear(settings.PlayerSpawnRotation, core::vector3df(0, 90, 0), 1e-3f);
+}
+
+TEST_F(LevelProgressTest, SaveIsRefusedWhenOneIsQueuedOrTheMeterIsFull) {
+    ASSERT_TRUE(manager->loadLevel(flowLevel));
+    auto* checkpoint = node<CheckpointObject>(50);
+    log.lines.clear();
+    EXPECT_TRUE(manager->queueSaveCheckpoint(checkpoint));
+    EXPECT_FALSE(manager->queueSaveCheckpoint(node<CheckpointObject>(51)));
+    EXPECT_TRUE(log.contains("ERROR: Failed to queue additional level event: LET_SaveCheckpoint."));
+    runQueue();
+
+    manager->suspicionMeter.pendingValue = 100.0f;
+    EXPECT_FALSE(manager->queueSaveCheckpoint(node<CheckpointObject>(51)));
+    EXPECT_TRUE(manager->getLevelEvents().empty());
+    manager->suspicionMeter.pendingValue = 99.0f;
+    EXPECT_TRUE(manager->queueSaveCheckpoint(node<CheckpointObject>(51)));
+}
+
+TEST_F(LevelProgressTest, CheckpointOfAnUnloadedLevelIsNotSaved) {
+    ASSERT_TRUE(manager->loadLevel(flowLevel));
+    ASSERT_TRUE(manager->queueSaveCheckpoint(node<CheckpointObject>(50)));
+    manager->unloadLevel();
+    runQueue();
+    EXPECT_FALSE(std::filesystem::exists(manager->getCheckpointPath(false).c_str()));
+    EXPECT_EQ(manager->activeCheckpoint, nullptr);
+}
+
+TEST_F(LevelProgressTest, RestartFromCheckpointRestoresTheSavedLevelAndItsActiveCheckpoint) {
+    ASSERT_TRUE(manager->loadLevel(flowLevel));
+    node<VariableObject>(11)->Value = 7.0f;
+    saveAt(51);
+    node<VariableObject>(11)->Value = 99.0f;
+    manager->advanceLevelTime(30.0f);
+
+    ASSERT_TRUE(manager->queueRestartFromCheckpoint());
+    runQueue();
+    EXPECT_FLOAT_EQ(node<VariableObject>(11)->Value, 7.0f);
+    auto* checkpoint = node<CheckpointObject>(51);
+    ASSERT_NE(checkpoint, nullptr);
+    EXPECT_TRUE(checkpoint->IsActiveCheckpoint);
+    EXPECT_EQ(manager->activeCheckpoint, checkpoint);
+    EXPECT_FALSE(node<CheckpointObject>(50)->IsActiveCheckpoint);
+    // It is still the same level, and the same run of it.
+    EXPECT_EQ(manager->getCurrentLevelPath(), core::stringw(L"FlowLevel.irr"));
+    EXPECT_EQ(manager->getLevelName(), core::stringw(L"FlowLevel.irr"));
+    EXPECT_FLOAT_EQ(manager->levelRun.levelTime, 30.0f);
+    EXPECT_TRUE(manager->hasValidTime());
+    EXPECT_EQ(manager->checkpointList, std::vector<s32>{51});
+}
+
+TEST_F(LevelProgressTest, RestartLevelGoesBackToTheLevelFile) {
+    ASSERT_TRUE(manager->loadLevel(flowLevel));
+    node<VariableObject>(11)->Value = 7.0f;
+    saveAt(50);
+    manager->advanceLevelTime(30.0f);
+    manager->queueClearCheckpoint();
+    manager->queueRestartLevel();
+    runQueue();
+    EXPECT_FLOAT_EQ(node<VariableObject>(11)->Value, 3.5f);
+    EXPECT_EQ(manager->activeCheckpoint, nullptr);
+    EXPECT_TRUE(manager->checkpointList.empty());
+    EXPECT_FALSE(node<CheckpointObject>(50)->IsActiveCheckpoint);
+    EXPECT_FLOAT_EQ(manager->levelRun.levelTime, 0.0f);
+}
+
+TEST_F(LevelProgressTest, RestartFromCheckpointWithoutOneRestartsTheLevel) {
+    ASSERT_TRUE(manager->loadLevel(flowLevel));
+    node<VariableObject>(11)->Value = 7.0f;
+    manager->queueRestartFromCheckpoint();
+    runQueue();
+    EXPECT_TRUE(log.contains("No checkpoint to restart from; restarting the level."));
+    EXPECT_FLOAT_EQ(node<VariableObject>(11)->Value, 3.5f);
+}
+
+TEST_F(LevelProgressTest, ActiveCheckpointNeedsAnAutosaveOfTheCurrentMode) {
+    ASSERT_TRUE(manager->loadLevel(flowLevel));
+    saveAt(50);
+    const io::path file = manager->getCheckpointPath(false);
+    // Story mode asks the story group, which holds no autosave.
+    manager->PlayMode = 1;
+    manager->unloadLevel();
+    manager->clearCheckpoint();
+    ASSERT_TRUE(manager->loadLevel(file));
+    EXPECT_EQ(manager->activeCheckpoint, nullptr);
+    EXPECT_TRUE(node<CheckpointObject>(50)->IsActiveCheckpoint);
+    // Free play has one.
+    manager->PlayMode = 2;
+    manager->unloadLevel();
+    ASSERT_TRUE(manager->loadLevel(file));
+    EXPECT_EQ(manager->activeCheckpoint, node<CheckpointObject>(50));
+}
+
+TEST_F(LevelProgressTest, ResumingFromTheCheckpointFileIsTheLevelWithoutAValidTime) {
+    ASSERT_TRUE(manager->loadLevel(flowLevel));
+    saveAt(50);
+    manager->unloadLevel();
+    manager->clearCheckpoint();
+    // The level menus resume free play by loading the checkpoint file.
+    ASSERT_TRUE(manager->queueLoadLevel(manager->getCheckpointPath(false), true));
+    runQueue();
+    EXPECT_EQ(manager->getCurrentLevelPath(), core::stringw(L"FlowLevel.irr"));
+    EXPECT_EQ(manager->activeCheckpoint, node<CheckpointObject>(50));
+    EXPECT_EQ(manager->checkpointList, std::vector<s32>{50});
+    EXPECT_FALSE(manager->hasValidTime());
+    manager->advanceLevelTime(12.0f);
+    EXPECT_FALSE(manager->recordLevelLength());
+}
+
+TEST_F(LevelProgressTest, CheckpointWriteThatFailsKeepsTheOldFile) {
+    ASSERT_TRUE(manager->loadLevel(flowLevel));
+    saveAt(50);
+    const std::string file = manager->getCheckpointPath(false).c_str();
+    const std::string before = test::readFileBytes(file);
+    node<VariableObject>(11)->Value = 42.0f;
+    bool written = true;
+    {
+        // The disk fills up halfway through the new file.
+        test::FileSizeLimit limit(before.size() / 2);
+        written = manager->saveCheckpoint();
+    }
+    EXPECT_FALSE(written);
+    EXPECT_FALSE(manager->checkpointSaving);
+    EXPECT_EQ(test::readFileBytes(file), before);
+}
+
+// --- times and records ----------------------------------------------------------------------
+
+TEST_F(LevelProgressTest, LevelTimeCountsWhileALevelRunsAndStoryTimeOnlyInAStory) {
+    manager->advanceLevelTime(5.0f); // no level
+    EXPECT_FLOAT_EQ(manager->levelRun.levelTime, 0.0f);
+    ASSERT_TRUE(manager->loadLevel(flowLevel));
+    EXPECT_TRUE(manager->statsPending);
+    EXPECT_FALSE(manager->countsStoryTime());
+    manager->advanceLevelTime(2.5f);
+    manager->advanceLevelTime(-1.0f);
+    EXPECT_FLOAT_EQ(manager->levelRun.levelTime, 2.5f);
+    EXPECT_FLOAT_EQ(manager->levelRun.storyTime, 0.0f);
+
+    // A story run that allows story time goes on from the story time the save holds.
+    save->resetStorySave();
+    LevelRunRecord earlier;
+    earlier.countsStoryTime = true;
+    earlier.storyTime = 100.0f;
+    save->submitLevelStats(earlier, false);
+    manager->PlayMode = 1;
+    manager->unloadLevel();
+    ASSERT_TRUE(manager->loadLevel(flowLevel));
+    EXPECT_TRUE(manager->countsStoryTime());
+    manager->advanceLevelTime(4.0f);
+    EXPECT_FLOAT_EQ(manager->levelRun.levelTime, 4.0f);
+    EXPECT_FLOAT_EQ(manager->levelRun.storyTime, 104.0f);
+    manager->submitLevelStats(false);
+    EXPECT_FLOAT_EQ(save->getStoryTime(), 104.0f);
+}
+
+TEST_F(LevelProgressTest, TitleBackgroundIsNotTimed) {
+    std::filesystem::create_directories("Content/Levels");
+    std::filesystem::copy_file("PlainLevel.irr", titleBackgroundLevel);
+    ASSERT_TRUE(manager->loadLevel(titleBackgroundLevel));
+    manager->advanceLevelTime(3.0f);
+    EXPECT_FLOAT_EQ(manager->levelRun.levelTime, 0.0f);
+}
+
+TEST_F(LevelProgressTest, LevelLengthIsRecordedOncePerRunKeepingTheBest) {
+    ASSERT_TRUE(manager->loadLevel(flowLevel));
+    manager->advanceLevelTime(80.0f);
+    EXPECT_TRUE(manager->recordLevelLength());
+    manager->advanceLevelTime(10.0f);
+    EXPECT_FALSE(manager->recordLevelLength()); // once per run
+    EXPECT_FLOAT_EQ(save->getBestLevelTime(L"FlowLevel.irr"), 80.0f);
+    manager->restartLevel();
+    manager->advanceLevelTime(95.0f);
+    EXPECT_FALSE(manager->recordLevelLength()); // slower
+    manager->restartLevel();
+    manager->advanceLevelTime(60.0f);
+    EXPECT_TRUE(manager->recordLevelLength());
+    EXPECT_FLOAT_EQ(save->getBestLevelTime(L"FlowLevel.irr"), 60.0f);
+}
+
+// --- objectives -------------------------------------------------------------------------------------
+
+class RecordingObjectiveDisplay : public ObjectiveDisplay {
+public:
+    void setRowText(int row, const wchar_t* text) override {
+        calls.push_back("text " + std::to_string(row) + " " + core::stringc(text).c_str());
+    }
+    void setRowOpenLook(int row, s32 frame, bool visible) override {
+        calls.push_back("open " + std::to_string(row) + " " + std::to_string(frame) + (visible ? " shown" : " hidden"));
+    }
+    void showCompletionHighlight(int row) override { calls.push_back("highlight " + std::to_string(row)); }
+    void setRowCompletedLook(int row, s32 frame) override {
+        calls.push_back("completed " + std::to_string(row) + " " + std::to_string(frame));
+    }
+    void hideAll() override { calls.push_back("hide all"); }
+    std::vector<std::string> calls;
+};
+
+TEST_F(LevelProgressTest, ObjectivesRevealActivateCompleteAndReplace) {
+    RecordingObjectiveDisplay display;
+    manager->objectives.setDisplay(&display);
+    std::vector<f32> reductions;
+    levelHooks().characters.reduceSuspicion = [&](SuspicionMeter& meter, f32 amount) {
+        EXPECT_EQ(&meter, &manager->suspicionMeter);
+        reductions.push_back(amount);
+    };
+    ASSERT_TRUE(manager->loadLevel(flowLevel));
+    // The level's collection follows the level's name.
+    EXPECT_EQ(manager->objectives.getCollection(), "FlowLevel");
+    auto* inside = node<ObjectiveObject>(60);
+    auto* escape = node<ObjectiveObject>(61);
+    display.calls.clear();
+
+    inside->addToObjectiveList(); // not revealed: nothing
+    EXPECT_TRUE(manager->objectives.getEntries().empty());
+    inside->setRevealed(true);
+    inside->addToObjectiveList();
+    escape->setRevealed(true);
+    escape->addToObjectiveList();
+    EXPECT_TRUE(manager->isCurrentObjective(inside));
+    EXPECT_FALSE(manager->isCurrentObjective(escape));
+    EXPECT_EQ(display.calls, (std::vector<std::string>{"text 0 #GetInside", "open 0 2 shown",
+                                                       "text 1 #Escape", "open 1 4 shown"}));
+    display.calls.clear();
+
+    inside->complete();
+    inside->complete();
+    EXPECT_EQ(reductions, std::vector<f32>{25.0f});
+    escape->complete(); // reduces nothing
+    EXPECT_EQ(reductions.size(), 1u);
+    EXPECT_EQ(display.calls, (std::vector<std::string>{"highlight 0", "highlight 1"}));
+    display.calls.clear();
+
+    escape->replaceFrom(*inside);
+    escape->setRevealed(false);
+    EXPECT_EQ(escape->TextID, L"GetInside");
+    EXPECT_EQ(escape->IconFrame, 2);
+    EXPECT_TRUE(escape->ReducesSuspicion);
+
+    manager->unloadLevel();
+    EXPECT_EQ(display.calls.back(), "hide all");
+    EXPECT_TRUE(manager->objectives.getEntries().empty());
+    manager->objectives.setDisplay(nullptr);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(LevelProgressTest, CheckpointKeysAndClonesFollowTheirRules) {
+    ASSERT_TRUE(manager->loadLevel(flowLevel));
+    saveAt(51);
+    auto* source = node<CheckpointObject>(51);
+    source->CheckpointSaved = true;
+    io::IAttributes* attributes = device->get()->getFileSystem()->createEmptyAttributes();
+    source->serializeAttributes(attributes);
+    EXPECT_TRUE(attributes->getAttributeAsBool("UseCheckpointAsSpawn"));
+    EXPECT_EQ(attributes->getAttributeAsInt("SpawnCameraID"), 70);
+    EXPECT_TRUE(attributes->getAttributeAsBool("CheckpointSaved"));
+    EXPECT_TRUE(attributes->getAttributeAsBool("IsActiveCheckpoint"));
+    attributes->clear();
+    // SpawnCameraID only goes with UseCheckpointAsSpawn.
+    node<CheckpointObject>(50)->serializeAttributes(attributes);
+    EXPECT_FALSE(attributes->existsAttribute("SpawnCameraID"));
+    attributes->drop();
+
+    // A copy is a checkpoint of its own and does not take over as the active one.
+    scene::ISceneNode* copy = source->clone();
+    ASSERT_NE(copy, nullptr);
+    auto* checkpointCopy = static_cast<CheckpointObject*>(copy);
+    EXPECT_FALSE(checkpointCopy->CheckpointSaved);
+    EXPECT_FALSE(checkpointCopy->IsActiveCheckpoint);
+    EXPECT_TRUE(checkpointCopy->UseCheckpointAsSpawn);
+    EXPECT_EQ(manager->activeCheckpoint, source);
+}
+
+TEST_F(LevelProgressTest, ObjectiveKeysRoundTrip) {
+    ASSERT_TRUE(manager->loadLevel(flowLevel));
+    auto* inside = node<ObjectiveObject>(60);
+    inside->setRevealed(true);
+    inside->complete();
+    ASSERT_TRUE(manager->saveLevel("Saved.irr"));
+    manager->unloadLevel();
+    ASSERT_TRUE(manager->loadLevel("Saved.irr"));
+    inside = node<ObjectiveObject>(60);
+    EXPECT_EQ(inside->getType(), typeId("obji"));
+    EXPECT_EQ(inside->TextID, L"GetInside");
+    EXPECT_EQ(inside->IconFrame, 2);
+    EXPECT_TRUE(inside->IsRevealed);
+    EXPECT_TRUE(inside->IsCompleted);
+    EXPECT_TRUE(inside->ReducesSuspicion);
+    EXPECT_FLOAT_EQ(inside->SuspicionReduction, 25.0f);
+}
+
+} // namespace

@@ -1,0 +1,233 @@
+#include "LevelTestSupport.h"
+
+#include "core/Globals.h"
+#include "core/ShellHooks.h"
+#include "core/SoundManager.h"
+#include "level/LevelHooks.h"
+#include "level/LevelShellHooks.h"
+#include "level/SoundObject.h"
+#include "platform/audio/EventSystem.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+using namespace irr;
+
+namespace {
+
+class SoundObjectTest : public test::LevelFixture {
+protected:
+    void SetUp() override {
+        LevelFixture::SetUp();
+        useTestData();
+        sound = std::make_unique<SoundManager>();
+        sound->init(); // the test folder has no audio project: the events come below
+        soundManager = sound.get();
+        audio::EventProject project;
+        project.categories = {"voiceovers"};
+        project.events.push_back({"Test/Voice", "voiceovers", 2.0f, false, false, 16, {{"Mood", 0.0f, 1.0f}}});
+        project.events.push_back({"Test/Reply", "voiceovers", 1.0f, false, false, 16, {}});
+        sound->getEventSystem()->load(project);
+        sound->getEventSystem()->setClock([this] { return now; });
+        registerLevelShellHooks();
+    }
+    void TearDown() override {
+        smgr()->clear(); // the sound objects go before their sound manager
+        soundManager = nullptr;
+        sound.reset();
+        LevelFixture::TearDown();
+    }
+
+    void step(f32 seconds) {
+        now += seconds;
+        sound->update(seconds);
+    }
+    SoundObject* makeSound(const char* owner, const char* eventName) {
+        auto* object = new SoundObject(root(), smgr(), -1);
+        object->drop();
+        object->EventName = eventName;
+        object->setOwnerName(owner);
+        return object;
+    }
+    static f32 volumeOf(audio::Event* event) {
+        f32 volume = -1.0f;
+        event->getVolume(&volume);
+        return volume;
+    }
+
+    std::unique_ptr<SoundManager> sound;
+    double now = 5.0;
+};
+
+TEST_F(SoundObjectTest, LevelSoundIsFoundByItsOwnerNameAndPlays) {
+    ASSERT_TRUE(manager->loadLevel("FlowLevel.irr"));
+    SoundObject* guard = sound->getNamedEntry("Guard") ? sound->getNamedEntry("Guard") : nullptr;
+    ASSERT_NE(guard, nullptr);
+    EXPECT_EQ(guard, manager->getSceneNodeFromID(80));
+    EXPECT_EQ(guard->getType(), typeId("sond"));
+    EXPECT_FALSE(guard->isPlaying());
+    guard->play();
+    ASSERT_NE(guard->event, nullptr);
+    EXPECT_TRUE(guard->isPlaying());
+    EXPECT_FLOAT_EQ(volumeOf(guard->event), 0.8f); // "Volume" 80 percent
+    guard->setEventParameter("Mood", 0.25f);
+    audio::EventParameter* mood = nullptr;
+    ASSERT_EQ(guard->event->getParameter("Mood", &mood), audio::Result::Ok);
+    f32 value = 0.0f;
+    mood->getValue(&value);
+    EXPECT_FLOAT_EQ(value, 0.25f);
+    guard->stop();
+    EXPECT_FALSE(guard->isPlaying());
+
+    // The sound leaves the registry with its level.
+    manager->unloadLevel();
+    EXPECT_EQ(sound->getNamedEntry("Guard"), nullptr);
+}
+
+TEST_F(SoundObjectTest, PauseCountsOnceUntilResumed) {
+    SoundObject* voice = makeSound("Voice", "Test/Voice");
+    voice->play();
+    voice->pause();
+    EXPECT_EQ(voice->pauseCount, 1);
+    bool paused = false;
+    voice->event->getPaused(&paused);
+    EXPECT_TRUE(paused);
+    voice->pause(); // paused already
+    EXPECT_EQ(voice->pauseCount, 1);
+    voice->resume();
+    EXPECT_EQ(voice->pauseCount, 0);
+    voice->event->getPaused(&paused);
+    EXPECT_FALSE(paused);
+
+    // The sound manager pauses and resumes every registered sound through its slot.
+    sound->setAllPaused(true);
+    EXPECT_EQ(voice->pauseCount, 1);
+    sound->setAllPaused(false);
+    EXPECT_EQ(voice->pauseCount, 0);
+}
+
+TEST_F(SoundObjectTest, PauseOfTheShownVoiceLineClearsTheSubtitles) {
+    SoundObject* voice = makeSound("Voice", "Test/Voice");
+    SoundObject* other = makeSound("Other", "Test/Reply");
+    int clears = 0;
+    auto& screens = levelHooks().screens;
+    screens.isShownVoiceLine = [voice](SoundObject* sound) { return sound == voice; };
+    screens.clearSubtitles = [&] { ++clears; };
+    voice->play();
+    other->play();
+    other->pause(true);
+    voice->pause(false);
+    EXPECT_EQ(clears, 0);
+    voice->pause(true);
+    EXPECT_EQ(clears, 1);
+}
+
+TEST_F(SoundObjectTest, FadeOutGoesFromFullToSilentOverTheSeconds) {
+    SoundObject* voice = makeSound("Voice", "Test/Voice");
+    voice->play();
+    voice->fadeOut(1.5f);
+    EXPECT_FLOAT_EQ(volumeOf(voice->event), 1.0f);
+    voice->update(0.5f);
+    EXPECT_NEAR(volumeOf(voice->event), 2.0f / 3.0f, 1e-5f);
+    voice->update(0.75f);
+    EXPECT_NEAR(volumeOf(voice->event), 0.5f / 3.0f, 1e-5f);
+    EXPECT_TRUE(voice->isPlaying());
+    voice->update(0.25f);
+    EXPECT_FALSE(voice->isPlaying());
+    // A fade of no length stops at once.
+    voice->play();
+    voice->fadeOut(0.0f);
+    EXPECT_FALSE(voice->isPlaying());
+}
+
+TEST_F(SoundObjectTest, ConversationPlaysTheNextLineAndResetAllConversationsEndsIt) {
+    SoundObject* first = makeSound("First", "Test/Reply");
+    SoundObject* second = makeSound("Second", "Test/Voice");
+    first->appendToConversation(second);
+    first->play();
+    EXPECT_TRUE(first->conversationActive);
+    step(1.5f); // the first line ends
+    first->update(0.0f);
+    EXPECT_TRUE(second->isPlaying());
+    EXPECT_TRUE(second->conversationActive);
+    EXPECT_FALSE(first->conversationActive);
+
+    second->appendToConversation(first);
+    second->pause();
+    resetAllConversations();
+    EXPECT_FALSE(second->isPlaying());
+    EXPECT_FALSE(second->conversationActive);
+    EXPECT_EQ(second->nextInConversation, nullptr);
+    EXPECT_EQ(second->pauseCount, 0);
+    step(5.0f);
+    second->update(0.0f);
+    EXPECT_FALSE(first->isPlaying()); // the conversation does not go on
+}
+
+TEST_F(SoundObjectTest, VoiceModesDecideWhatASecondPlayDoes) {
+    SoundObject* voice = makeSound("Voice", "Test/Voice");
+    voice->VoiceMode = SoundObject::Interrupt;
+    voice->play();
+    step(1.0f);
+    audio::Event* line = voice->event;
+    voice->play(); // interrupts: the new line starts from the beginning
+    EXPECT_LT(voice->event->elapsed(), 0.5f);
+    EXPECT_EQ(voice->previousEvent, line);
+
+    voice->VoiceMode = SoundObject::Queue;
+    step(0.5f);
+    voice->play(); // waits for the line to end
+    EXPECT_NEAR(voice->event->elapsed(), 0.5f, 1e-4f);
+    step(2.0f);
+    voice->update(0.0f);
+    EXPECT_TRUE(voice->isPlaying());
+    EXPECT_LT(voice->event->elapsed(), 0.5f);
+}
+
+TEST_F(SoundObjectTest, VoiceLineWithASubtitleShowsIt) {
+    std::vector<s32> subtitles;
+    levelHooks().gui.playSubtitle = [&](s32 id) { subtitles.push_back(id); };
+    SoundObject* voice = makeSound("Voice", "Test/Voice");
+    voice->VoiceMode = SoundObject::InterruptAndQueue;
+    voice->SubtitleID = 12;
+    voice->play(); // no subtitle flag
+    voice->HasSubtitle = true;
+    voice->play();
+    voice->VoiceMode = SoundObject::Other; // not a voice line
+    voice->play();
+    EXPECT_EQ(subtitles, std::vector<s32>{12});
+}
+
+TEST_F(SoundObjectTest, ReleasingTheAudioSystemDropsEveryHandle) {
+    SoundObject* voice = makeSound("Voice", "Test/Voice");
+    voice->play();
+    ASSERT_NE(voice->event, nullptr);
+    sound->releaseEventSystem();
+    EXPECT_EQ(voice->event, nullptr);
+    EXPECT_FALSE(voice->isPlaying());
+    voice->stop(); // nothing left to touch
+}
+
+TEST_F(SoundObjectTest, KeysRoundTripThroughALevelFile) {
+    SoundObject* voice = makeSound("Narrator", "Test/Voice");
+    voice->Volume = 55.0f;
+    voice->VoiceMode = SoundObject::Queue;
+    voice->SubtitleID = 7;
+    voice->HasSubtitle = true;
+    voice->setID(90);
+    ASSERT_TRUE(manager->saveLevel("Sounds.irr"));
+    manager->unloadLevel();
+    ASSERT_TRUE(manager->loadLevel("Sounds.irr"));
+    auto* loaded = static_cast<SoundObject*>(manager->getSceneNodeFromID(90));
+    ASSERT_NE(loaded, nullptr);
+    EXPECT_EQ(loaded->EventName, "Test/Voice");
+    EXPECT_EQ(loaded->getOwnerName(), "Narrator");
+    EXPECT_FLOAT_EQ(loaded->Volume, 55.0f);
+    EXPECT_EQ(loaded->VoiceMode, SoundObject::Queue);
+    EXPECT_EQ(loaded->SubtitleID, 7);
+    EXPECT_TRUE(loaded->HasSubtitle);
+    EXPECT_EQ(sound->getNamedEntry("Narrator"), loaded);
+}
+
+} // namespace
