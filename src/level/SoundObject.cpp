@@ -237,6 +237,8 @@ void SoundObject::forgetAudio() {
 // --- per frame ------------------------------------------------------------------------------------
 
 void SoundObject::OnAnimate(u32 timeMs) {
+    if (animatedThisFrame())
+        return;
     update(frameStopwatch ? frameStopwatch->delta() : 0.0f);
     LevelObject::OnAnimate(timeMs);
 }

@@ -3,6 +3,7 @@
 #include "support/FileSizeLimit.h"
 
 #include "core/Globals.h"
+#include "core/LogManager.h"
 #include "level/LevelHooks.h"
 #include "level/LevelInfo.h"
 #include "level/ObjectiveObject.h"
@@ -388,6 +389,28 @@ TEST_F(LevelProgressTest, ObjectiveKeysRoundTrip) {
     EXPECT_TRUE(inside->IsCompleted);
     EXPECT_TRUE(inside->ReducesSuspicion);
     EXPECT_FLOAT_EQ(inside->SuspicionReduction, 25.0f);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(LevelProgressTest, FinishedLevelStatisticsReachTheSaveThroughTheLog) {
+    LogManager statsLog(temp.file("PaddlestoneLog.txt"));
+    logManager = &statsLog;
+    manager->init(); // takes the statistics hand-over
+    manager->PlayMode = 1;
+    save->resetStorySave();
+    ASSERT_TRUE(manager->loadLevel(flowLevel));
+    manager->advanceLevelTime(50.0f);
+    statsLog.submitLevelStats(true);
+    EXPECT_FLOAT_EQ(save->getBestStoryTime(), 50.0f);
+    EXPECT_EQ(save->getGroup(SaveManager::Statistics)->getAttributeAsInt("GamesFinished"), 1);
+    manager.reset(); // lets go of the hand-over
+    levelManager = nullptr;
+    statsLog.submitLevelStats(true);
+    EXPECT_EQ(save->getGroup(SaveManager::Statistics)->getAttributeAsInt("GamesFinished"), 1);
+    logManager = nullptr;
 }
 
 } // namespace
