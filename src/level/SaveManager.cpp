@@ -60,6 +60,22 @@ std::string utf8(const wchar_t* text) {
     return text ? toUtf8(text) : std::string();
 }
 
+// Adds an entry of a type the save uses, given as the attribute writer writes type and
+// value; false for any other type.
+bool addTypedEntry(io::IAttributes* group, const char* key, const wchar_t* type, const wchar_t* value) {
+    if (std::wcscmp(type, L"int") == 0)
+        group->addInt(key, static_cast<s32>(std::wcstol(value, nullptr, 10)));
+    else if (std::wcscmp(type, L"float") == 0)
+        group->addFloat(key, std::wcstof(value, nullptr));
+    else if (std::wcscmp(type, L"bool") == 0)
+        group->addBool(key, std::wcscmp(value, L"true") == 0);
+    else if (std::wcscmp(type, L"string") == 0)
+        group->addString(key, value);
+    else
+        return false;
+    return true;
+}
+
 void addEntry(io::IXMLReader* reader, io::IAttributes* group, FileRead& result) {
     const std::wstring type = reader->getNodeName();
     const wchar_t* name = reader->getAttributeValue(L"name");
@@ -72,15 +88,7 @@ void addEntry(io::IXMLReader* reader, io::IAttributes* group, FileRead& result) 
     // A name given twice keeps its first value.
     if (group->existsAttribute(key.c_str()))
         return;
-    if (type == L"int")
-        group->addInt(key.c_str(), static_cast<s32>(std::wcstol(value, nullptr, 10)));
-    else if (type == L"float")
-        group->addFloat(key.c_str(), std::wcstof(value, nullptr));
-    else if (type == L"bool")
-        group->addBool(key.c_str(), std::wcscmp(value, L"true") == 0);
-    else if (type == L"string")
-        group->addString(key.c_str(), value);
-    else
+    if (!addTypedEntry(group, key.c_str(), type.c_str(), value))
         ++result.skippedEntries;
 }
 
@@ -502,16 +510,8 @@ void SaveManager::resetStorySave() {
     const std::wstring tieValue = getText(group, keyTieEquipped);
     group->clear();
     group->addBool(keyAllowStoryTime, true);
-    if (hadTie) {
-        if (tieType == L"int")
-            group->addInt(keyTieEquipped, static_cast<s32>(std::wcstol(tieValue.c_str(), nullptr, 10)));
-        else if (tieType == L"float")
-            group->addFloat(keyTieEquipped, std::wcstof(tieValue.c_str(), nullptr));
-        else if (tieType == L"bool")
-            group->addBool(keyTieEquipped, tieValue == L"true");
-        else
-            group->addString(keyTieEquipped, tieValue.c_str());
-    }
+    if (hadTie && !addTypedEntry(group, keyTieEquipped, tieType.c_str(), tieValue.c_str()))
+        group->addString(keyTieEquipped, tieValue.c_str());
     writeIfAutomatic();
 }
 
