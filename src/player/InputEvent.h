@@ -43,7 +43,7 @@ struct InputEvent {
 
 // The per-frame state of a key, mouse button or touch point. Every state but Up counts as
 // held; the end of a frame turns Pressed into Down and Released into Up.
-namespace ButtonState {
+namespace InputState {
 constexpr irr::u32 Up = 0;
 constexpr irr::u32 Down = 1;     // held since an earlier frame
 constexpr irr::u32 Pressed = 2;  // went down this frame
@@ -65,4 +65,4 @@ inline void age(irr::u32& state) {
     else if (state == Pressed)
         state = Down;
 }
-} // namespace ButtonState
+} // namespace InputState

@@ -17,6 +17,7 @@
 #include "player/devices/VibrationController.h"
 
 #include <algorithm>
+#include <cstring>
 #include <irrlicht.h>
 
 bool joystickIgnoreInput = false;
@@ -261,12 +262,14 @@ void InputManager::sendMenuKey(int code) {
     if (!focus)
         return;
     irr::SEvent event;
+    std::memset(static_cast<void*>(&event), 0, sizeof(event));
     event.EventType = irr::EET_KEY_INPUT_EVENT;
-    event.KeyInput.Key = irr::EKEY_CODE(code);
-    event.KeyInput.Char = 0;
+    // The menu codes lie beyond the engine's key enumeration: the field is written (and
+    // read by the GUI) as the bytes of a plain number.
+    const irr::s32 keyCode = code;
+    static_assert(sizeof(event.KeyInput.Key) == sizeof(keyCode));
+    std::memcpy(&event.KeyInput.Key, &keyCode, sizeof(keyCode));
     event.KeyInput.PressedDown = true;
-    event.KeyInput.Shift = false;
-    event.KeyInput.Control = false;
     focus->OnEvent(event);
 }
 
@@ -304,9 +307,9 @@ void InputManager::updateDeviceOverlays() {
 
 // --- the fixed menu inputs -------------------------------------------------------------------
 
-bool InputManager::keyPressed(int key) const { return keyboard && keyboard->keyState(key) == ButtonState::Pressed; }
+bool InputManager::keyPressed(int key) const { return keyboard && keyboard->keyState(key) == InputState::Pressed; }
 
-bool InputManager::keyDown(int key) const { return keyboard && keyboard->keyState(key) != ButtonState::Up; }
+bool InputManager::keyDown(int key) const { return keyboard && keyboard->keyState(key) != InputState::Up; }
 
 namespace {
 
@@ -381,7 +384,7 @@ bool InputManager::isMenuKeyPressed(int code) {
         }
     } else if (code == MenuCode::Back) {
         pressed = keyPressed(irr::KEY_ESCAPE) || keyPressed(irr::KEY_BACK) ||
-                  (mouse && mouse->systemMouse().right == ButtonState::Pressed);
+                  (mouse && mouse->systemMouse().right == InputState::Pressed);
         for (auto& controlsOfPlayer : players)
             for (auto& controls : controlsOfPlayer)
                 pressed |= controls->isMenuBackPressed();

@@ -194,7 +194,7 @@ bool PlayerControls::wasActionPressed(int action, InputDevice** outDevice) {
 void PlayerControls::update() {
     if (!inputQueries::isInputAllowed() && mouse) {
         const MouseState& record = mouse->systemMouse();
-        const bool buttonHeld = record.left == ButtonState::Pressed || record.left == ButtonState::Down;
+        const bool buttonHeld = record.left == InputState::Pressed || record.left == InputState::Down;
         if (buttonHeld || record.deltaX != 0.0f || record.deltaY != 0.0f)
             noteDevice(mouse);
     }
@@ -208,7 +208,7 @@ bool PlayerControls::isPausePressed() {
     if (!inputQueries::isSimulationActive())
         return false;
     bool pressed = wasActionPressed(GameAction::PauseGame);
-    if (keyboard && keyboard->keyState(irr::KEY_ESCAPE) == ButtonState::Pressed)
+    if (keyboard && keyboard->keyState(irr::KEY_ESCAPE) == InputState::Pressed)
         pressed = true;
     if (touchMode && touch && touch->isPauseTouch())
         pressed = true;
@@ -271,7 +271,7 @@ bool PlayerControls::isGrabHeld(bool oneSideOnly) {
         return false;
     if (touchMode && touch) {
         if (const TouchPoint* leftTouch = touch->findLeftTouch(leftTouchFraction))
-            return leftTouch->state == ButtonState::Pressed;
+            return leftTouch->state == InputState::Pressed;
     }
     if (getActionValue(GameAction::GrabObject) != 0.0f)
         return true;

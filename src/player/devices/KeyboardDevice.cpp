@@ -94,21 +94,21 @@ bool KeyboardDevice::modifierHeld(int modifier) const {
     // A modifier outside the key codes counts as a key that is not held.
     if (modifier < 1 || modifier >= keyCount)
         return false;
-    return keyStates[modifier] != ButtonState::Up;
+    return keyStates[modifier] != InputState::Up;
 }
 
 float KeyboardDevice::getValue(const ButtonMapping& mapping) {
     const int code = mapping.buttonIndex;
     if (code < 1 || code >= keyCount || !modifierHeld(mapping.modifier))
         return 0.0f;
-    return keyStates[code] != ButtonState::Up ? 1.0f : 0.0f;
+    return keyStates[code] != InputState::Up ? 1.0f : 0.0f;
 }
 
 bool KeyboardDevice::wasPressed(const ButtonMapping& mapping) {
     const int code = mapping.buttonIndex;
     if (code < 0 || code >= keyCount || !modifierHeld(mapping.modifier))
         return false;
-    return keyStates[code] == ButtonState::Pressed;
+    return keyStates[code] == InputState::Pressed;
 }
 
 void KeyboardDevice::setMouseButton(int button, irr::u32 state) {
@@ -125,9 +125,9 @@ void KeyboardDevice::onEvent(const InputEvent& event) {
         if (code < 0 || code >= keyCount)
             return;
         if (key.PressedDown)
-            ButtonState::keyGoesDown(keyStates[code]);
+            InputState::keyGoesDown(keyStates[code]);
         else
-            ButtonState::goesUp(keyStates[code]);
+            InputState::goesUp(keyStates[code]);
         return;
     }
     if (event.kind != InputEventKind::Mouse)
@@ -135,12 +135,12 @@ void KeyboardDevice::onEvent(const InputEvent& event) {
     const irr::SEvent::SMouseInput& mouse = event.engine->MouseInput;
     auto press = [this](int button) {
         irr::u32 state = mouseButtonStates[button];
-        ButtonState::buttonGoesDown(state);
+        InputState::buttonGoesDown(state);
         setMouseButton(button, state);
     };
     auto release = [this](int button) {
         irr::u32 state = mouseButtonStates[button];
-        ButtonState::goesUp(state);
+        InputState::goesUp(state);
         setMouseButton(button, state);
     };
     switch (mouse.Event) {
@@ -161,27 +161,27 @@ void KeyboardDevice::onEvent(const InputEvent& event) {
     for (const auto& extra : extras) {
         const bool held = (mouse.ButtonStates & extra.bit) != 0;
         const irr::u32 state = mouseButtonStates[extra.button];
-        if (held && state == ButtonState::Up)
-            setMouseButton(extra.button, ButtonState::Pressed);
-        else if (!held && state == ButtonState::Down)
-            setMouseButton(extra.button, ButtonState::Released);
+        if (held && state == InputState::Up)
+            setMouseButton(extra.button, InputState::Pressed);
+        else if (!held && state == InputState::Down)
+            setMouseButton(extra.button, InputState::Released);
     }
 }
 
 void KeyboardDevice::endFrame() {
     eventsClosed = 0;
     for (irr::u32& state : keyStates)
-        ButtonState::age(state);
+        InputState::age(state);
     for (int button = 0; button < mouseButtonCount; ++button) {
         irr::u32 state = mouseButtonStates[button];
-        ButtonState::age(state);
+        InputState::age(state);
         setMouseButton(button, state);
     }
 }
 
 void KeyboardDevice::reset() {
     for (irr::u32& state : keyStates)
-        state = ButtonState::Up;
+        state = InputState::Up;
     for (irr::u32& state : mouseButtonStates)
-        state = ButtonState::Up;
+        state = InputState::Up;
 }

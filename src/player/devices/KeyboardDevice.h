@@ -29,9 +29,9 @@ public:
     void endFrame();
     void reset();
 
-    irr::u32 keyState(int code) const { return code >= 0 && code < keyCount ? keyStates[code] : ButtonState::Up; }
+    irr::u32 keyState(int code) const { return code >= 0 && code < keyCount ? keyStates[code] : InputState::Up; }
     irr::u32 mouseButtonState(int button) const {
-        return button >= 0 && button < mouseButtonCount ? mouseButtonStates[button] : ButtonState::Up;
+        return button >= 0 && button < mouseButtonCount ? mouseButtonStates[button] : InputState::Up;
     }
 
 private:

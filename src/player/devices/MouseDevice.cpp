@@ -25,17 +25,17 @@ constexpr irr::f32 middleHoldSeconds = 1.0f;
 constexpr irr::f32 detectionMotion = 4.0f;
 
 void pressButton(MouseState& record, irr::u32 MouseState::*button, int code) {
-    ButtonState::buttonGoesDown(record.*button);
+    InputState::buttonGoesDown(record.*button);
     record.codeStates[code] = record.*button;
 }
 
 void releaseButton(MouseState& record, irr::u32 MouseState::*button, int code) {
-    ButtonState::goesUp(record.*button);
+    InputState::goesUp(record.*button);
     record.codeStates[code] = record.*button;
 }
 
 bool codeHeld(const MouseState& record, int code) {
-    return code >= 0 && code < 255 && record.codeStates[code] != ButtonState::Up;
+    return code >= 0 && code < 255 && record.codeStates[code] != InputState::Up;
 }
 
 bool modifierHeld(const MouseState& record, int modifier) { return modifier == 0 || codeHeld(record, modifier); }
@@ -111,7 +111,7 @@ bool MouseDevice::wasPressed(const ButtonMapping& mapping) {
     const MouseState& record = recordFor(mapping);
     const int index = mapping.buttonIndex;
     if (index >= 0 && index <= 254)
-        return modifierHeld(record, mapping.modifier) && record.codeStates[index] == ButtonState::Pressed;
+        return modifierHeld(record, mapping.modifier) && record.codeStates[index] == InputState::Pressed;
     if (index == MiddleHold)
         return record.middleHold && !record.middleHoldPrev;
     return false;
@@ -176,9 +176,9 @@ void MouseDevice::resetRecord(MouseState& record) {
     record.idleTime = 100.0f; // long idle
     record.middleHoldTime = 0.0f;
     record.middleHold = record.middleHoldPrev = false;
-    record.left = record.middle = record.right = ButtonState::Up;
+    record.left = record.middle = record.right = InputState::Up;
     for (irr::u32& code : record.codeStates)
-        code = ButtonState::Up;
+        code = InputState::Up;
     if (cursorControl) {
         const irr::core::position2di position = cursorControl->getPosition();
         record.x = record.refX = position.X;
@@ -342,7 +342,7 @@ void MouseDevice::update() {
         }
         record.middleHoldPrev = record.middleHold;
         record.middleHold = false;
-        if (record.middle == ButtonState::Down) {
+        if (record.middle == InputState::Down) {
             record.middleHoldTime += middleHoldFrame;
             record.middleHold = record.middleHoldTime > middleHoldSeconds;
         } else {
@@ -369,10 +369,10 @@ void MouseDevice::endFrame() {
     for (auto& entry : states) {
         MouseState& record = *entry;
         for (irr::u32& code : record.codeStates)
-            ButtonState::age(code);
-        ButtonState::age(record.left);
-        ButtonState::age(record.middle);
-        ButtonState::age(record.right);
+            InputState::age(code);
+        InputState::age(record.left);
+        InputState::age(record.middle);
+        InputState::age(record.right);
         record.wheel = 0.0f;
     }
 }

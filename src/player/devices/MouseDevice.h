@@ -22,9 +22,9 @@ class InputManager;
 
 // One mouse as the game reads it: the system mouse, or one of several raw mice.
 struct MouseState {
-    irr::u32 left = ButtonState::Up;
-    irr::u32 middle = ButtonState::Up;
-    irr::u32 right = ButtonState::Up;
+    irr::u32 left = InputState::Up;
+    irr::u32 middle = InputState::Up;
+    irr::u32 right = InputState::Up;
     irr::u32 codeStates[255] = {}; // by key code: left 1, right 2, middle 4
     irr::s32 x = 0;                // pixels
     irr::s32 y = 0;

@@ -5,7 +5,7 @@
 
 // One touch point of the touch device.
 struct TouchPoint {
-    irr::u32 state = ButtonState::Up;
+    irr::u32 state = InputState::Up;
     irr::f32 heldTime = 0.0f; // seconds since it went down
 };
 
