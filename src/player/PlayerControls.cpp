@@ -192,14 +192,18 @@ bool PlayerControls::wasActionPressed(int action, InputDevice** outDevice) {
 }
 
 void PlayerControls::update() {
-    if (!inputQueries::isInputAllowed() && mouse) {
-        const MouseState& record = mouse->systemMouse();
-        const bool buttonHeld = record.left == InputState::Pressed || record.left == InputState::Down;
-        if (buttonHeld || record.deltaX != 0.0f || record.deltaY != 0.0f)
-            noteDevice(mouse);
+    // In menus (game input held back) the device the player reaches for becomes the last
+    // one: a mouse that clicks or moves, or whatever confirms.
+    if (!inputQueries::isInputAllowed()) {
+        if (mouse) {
+            const MouseState& record = mouse->systemMouse();
+            const bool buttonHeld = record.left == InputState::Pressed || record.left == InputState::Down;
+            if (buttonHeld || record.deltaX != 0.0f || record.deltaY != 0.0f)
+                noteDevice(mouse);
+        }
+        if (inputQueries::isSimulationActive())
+            wasActionPressed(GameAction::MenuConfirm);
     }
-    if (inputQueries::isSimulationActive())
-        wasActionPressed(GameAction::MenuConfirm);
     if (move)
         deviceSchemes[move] = 0;
 }

@@ -256,4 +256,14 @@ TEST_F(PlayerControlsTest, DefaultBindingsAnswerFromEveryDevice) {
     input->endFrame();
 }
 
+TEST_F(PlayerControlsTest, InMenusTheMouseBecomesTheLastDeviceWhenUsed) {
+    controls->lastDevice = input->getKeyboard();
+    mouseEvent(irr::EMIE_LMOUSE_PRESSED_DOWN, irr::EMBSM_LEFT);
+    frame();
+    EXPECT_EQ(controls->lastDevice, input->getKeyboard()); // in play the click changes nothing
+    inputAllowed = false;
+    frame();
+    EXPECT_EQ(controls->lastDevice, input->getMouse());
+}
+
 } // namespace
