@@ -1,7 +1,8 @@
 #include "player/InputDevice.h"
 
 #include "core/Utf8.h"
-#include "player/PlayerHooks.h"
+#include "core/Globals.h"
+#include "core/LanguageManager.h"
 
 #include <algorithm>
 
@@ -111,10 +112,10 @@ std::string InputDevice::getNameA() const {
 }
 
 std::wstring InputDevice::localisedName(int textId) const {
-    if (const auto& getText = playerHooks().language.getText) {
-        std::wstring text = getText(textId);
+    if (languageManager) {
+        const irr::core::stringw& text = languageManager->getText(textId);
         if (!text.empty())
-            return text;
+            return text.c_str();
     }
     return getName();
 }

@@ -1,6 +1,8 @@
 #include "player/PlayerHooks.h"
 
 #include "core/Globals.h"
+#include "core/ProgramQueries.h"
+#include "core/ShellHooks.h"
 #include "core/SteamManager.h"
 
 namespace {
@@ -8,11 +10,6 @@ namespace {
 PlayerHooks& hooks() {
     static PlayerHooks instance;
     return instance;
-}
-
-template <class R>
-R ask(const std::function<R()>& slot, R fallback) {
-    return slot ? slot() : fallback;
 }
 
 } // namespace
@@ -23,17 +20,17 @@ void resetPlayerHooks() { hooks() = PlayerHooks(); }
 
 namespace inputQueries {
 
-bool isSimulationActive() { return ask(hooks().physics.isSimulationActive, false); }
+bool isSimulationActive() { return ::isSimulationActive(); }
 
-float fixedStep() { return ask(hooks().physics.fixedStepLength, frameTargetInterval); }
+float fixedStep() { return askHook(hooks().physics.fixedStepLength, frameTargetInterval); }
 
-bool isInputAllowed() { return ask(hooks().screens.isInputAllowed, true); }
+bool isInputAllowed() { return !screenManager || askHook(shellHooks().screens.isInputAllowed, true); }
 
-bool isGameplaySuspended() { return ask(hooks().game.isGameplaySuspended, false); }
+bool isGameplaySuspended() { return ::isGameplaySuspended(); }
 
-bool isGameplaySuspendedOrLoading() { return ask(hooks().game.isGameplaySuspendedOrLoading, false); }
+bool isGameplaySuspendedOrLoading() { return ::isGameplaySuspendedOrLoading(); }
 
-bool isMenuOpen() { return ask(hooks().game.isMenuOpen, false); }
+bool isMenuOpen() { return ::isMenuOpen(); }
 
 bool isStoreOverlayActive() { return steamManager && steamManager->isOverlayActive(); }
 

@@ -1,6 +1,7 @@
 #include "InputTestSupport.h"
 
 #include "core/Globals.h"
+#include "core/ShellHooks.h"
 #include "player/PlayerHooks.h"
 #include "player/PlayerControls.h"
 
@@ -23,15 +24,32 @@ void InputTest::SetUp() {
     resetPlayerHooks();
     PlayerHooks& hooks = playerHooks();
     hooks.saves.saveFolder = [this]() { return saveFolder(); };
-    hooks.physics.isSimulationActive = [this]() { return simulation; };
-    hooks.screens.isInputAllowed = [this]() { return inputAllowed; };
-    hooks.game.isGameplaySuspended = [this]() { return gameplaySuspended; };
     hooks.screens.getTopScreenFocus = [this]() -> irr::gui::IGUIElement* { return focus; };
+    standInManagers(true);
+    ShellHooks& shell = shellHooks();
+    shell.physics.isSimulationActive = [this]() { return simulation; };
+    shell.screens.isInputAllowed = [this]() { return inputAllowed; };
+    shell.screens.isStackActive = [this]() { return menuOpen; };
+    shell.level.isSuspended = [this]() { return gameplaySuspended; };
+    shell.level.isLoadingOverlayBusy = [this]() { return loadingOverlayBusy; };
+}
+
+namespace {
+double managerStandIns[3];
+}
+
+void standInManagers(bool present) {
+    physicsManager = present ? reinterpret_cast<PhysicsManager*>(&managerStandIns[0]) : nullptr;
+    screenManager = present ? reinterpret_cast<ScreenManager*>(&managerStandIns[1]) : nullptr;
+    levelManager = present ? reinterpret_cast<LevelManager*>(&managerStandIns[2]) : nullptr;
+    if (!present)
+        resetShellHooks();
 }
 
 void InputTest::TearDown() {
     stopInput();
     resetPlayerHooks();
+    standInManagers(false);
     platform::setPadBackend(nullptr);
     device.reset();
     focus->drop();

@@ -57,11 +57,19 @@ protected:
     std::unique_ptr<NullDevice> device;
     platform::FakePadBackend* pads = nullptr;
     std::unique_ptr<InputManager> input;
+    // What the physics, screen and level managers answer (through the shell's hooks).
     bool simulation = false;
     bool inputAllowed = true;
     bool gameplaySuspended = false;
+    bool loadingOverlayBusy = false;
+    bool menuOpen = false;
     RecordingElement* focus = nullptr;
 };
+
+// Makes the physics, screen and level managers exist for the program-wide queries (their
+// answers come from the shell's hooks, which the fixture fills), or removes them and empties
+// the hooks.
+void standInManagers(bool present);
 
 // The text the code under test writes to standard output (the log without a device) while
 // the function runs.

@@ -174,7 +174,7 @@ TEST_F(PlayerControlsTest, ModeSwitchAndActionsNeedInputAllowed) {
     EXPECT_FALSE(controls->isModeSwitchPressed());
     EXPECT_FALSE(controls->isActionActive(GameAction::Limp));
     inputAllowed = true;
-    playerHooks().game.isGameplaySuspendedOrLoading = []() { return true; };
+    loadingOverlayBusy = true;
     EXPECT_FALSE(controls->isModeSwitchPressed());
 }
 

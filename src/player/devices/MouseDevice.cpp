@@ -3,6 +3,7 @@
 #include "core/GameSettings.h"
 #include "core/Globals.h"
 #include "platform/MultiMouse.h"
+#include "platform/Window.h"
 #include "player/InputManager.h"
 #include "player/PlayerHooks.h"
 
@@ -49,6 +50,8 @@ MouseDevice::MouseDevice(irr::IrrlichtDevice* engineDevice, InputManager* inputO
     driverStarted = platform::selectedMultiMouseDriver() != nullptr;
     states.push_back(std::make_unique<MouseState>());
     windowAccess.isActive = [this]() { return device && device->isWindowActive(); };
+    windowAccess.getRect = [this](irr::core::recti& rect) { return platform::getWindowRect(device, rect); };
+    windowAccess.clipCursor = [this](const irr::core::recti* rect) { return platform::clipCursor(device, rect); };
 }
 
 MouseDevice::~MouseDevice() {

@@ -1,5 +1,6 @@
 #include "platform/MultiMouse.h"
-#include "player/PlayerHooks.h"
+#include "core/Globals.h"
+#include "core/ShellHooks.h"
 #include "player/devices/MouseDevice.h"
 #include "support/NullDevice.h"
 
@@ -41,15 +42,19 @@ platform::MultiMouseEvent raw(std::uint32_t type, std::uint32_t device, std::uin
 class MouseDeviceTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        resetPlayerHooks();
-        playerHooks().physics.isSimulationActive = [this]() { return playing; };
-        playerHooks().screens.isInputAllowed = [this]() { return allowed; };
+        resetShellHooks();
+        physicsManager = reinterpret_cast<PhysicsManager*>(&standIns[0]);
+        screenManager = reinterpret_cast<ScreenManager*>(&standIns[1]);
+        shellHooks().physics.isSimulationActive = [this]() { return playing; };
+        shellHooks().screens.isInputAllowed = [this]() { return allowed; };
     }
     void TearDown() override {
         mouse.reset();
         platform::setMultiMouseDrivers({});
         rawEvents.clear();
-        resetPlayerHooks();
+        resetShellHooks();
+        physicsManager = nullptr;
+        screenManager = nullptr;
     }
     void make(bool withDriver = false) {
         platform::setMultiMouseDrivers(withDriver ? std::vector<const platform::MultiMouseDriver*>{&fakeDriver}
@@ -92,6 +97,7 @@ protected:
     }
     irr::gui::ICursorControl* cursor() { return device->getCursorControl(); }
 
+    double standIns[2] = {};
     test::NullDevice device;
     std::unique_ptr<MouseDevice> mouse;
     bool playing = false;

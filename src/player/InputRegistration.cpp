@@ -1,0 +1,37 @@
+#include "player/InputRegistration.h"
+
+#include "core/Globals.h"
+#include "core/ShellHooks.h"
+#include "player/InputManager.h"
+
+void registerInputSubsystem() {
+    InputHooks& input = shellHooks().input;
+    input.create = []() -> irr::IEventReceiver* {
+        inputManager = new InputManager();
+        return inputManager;
+    };
+    input.init = [](irr::IrrlichtDevice* device) {
+        if (inputManager)
+            inputManager->init(device);
+    };
+    input.resetInputState = []() {
+        if (inputManager)
+            inputManager->resetInputState();
+    };
+    input.update = []() {
+        if (inputManager)
+            inputManager->update();
+    };
+    input.updateDeviceOverlays = []() {
+        if (inputManager)
+            inputManager->updateDeviceOverlays();
+    };
+    input.endFrame = []() {
+        if (inputManager)
+            inputManager->endFrame();
+    };
+    input.destroy = []() {
+        delete inputManager;
+        inputManager = nullptr;
+    };
+}

@@ -1,0 +1,6 @@
+#pragma once
+
+// Fills the shell's input slots (core/ShellHooks.h) with the input manager: creation as the
+// engine device's event receiver, initialisation, the per-frame update, the devices'
+// overlays, the end of the frame and destruction. Called once before the game starts.
+void registerInputSubsystem();
