@@ -2,6 +2,7 @@
 
 #include "core/Globals.h"
 #include "core/ShellHooks.h"
+#include "player/ConfigTentMovementObject.h"
 #include "player/InputManager.h"
 
 void registerInputSubsystem() {
@@ -33,5 +34,13 @@ void registerInputSubsystem() {
     input.destroy = []() {
         delete inputManager;
         inputManager = nullptr;
+    };
+    input.createMovementObject = [](irr::scene::ISceneManager* scene) {
+        return new ConfigTentMovementObject(nullptr, scene, -1);
+    };
+    input.destroyMovementObject = []() {
+        if (movementObject)
+            movementObject->drop();
+        movementObject = nullptr;
     };
 }

@@ -1,7 +1,10 @@
+#include "core/Globals.h"
+#include "player/ConfigTentMovementObject.h"
 #include "player/MovementTuning.h"
 #include "support/NullDevice.h"
 #include "support/TempDir.h"
 
+#include <filesystem>
 #include <gtest/gtest.h>
 
 namespace {
@@ -94,6 +97,40 @@ TEST_F(MovementTuningTest, BrokenFilesAreNoError) {
                                           "\t<float name=\"ThrowForce\" value=\"strong\" />\n</Game>\n");
     EXPECT_FLOAT_EQ(wrongType.ThrowForce, 0.0f);
     EXPECT_FLOAT_EQ(wrongType.ArmSpeed, 3.5f);
+}
+
+TEST_F(MovementTuningTest, MovementObjectReadsTheFileAndItsClonesReadItAgain) {
+    std::filesystem::create_directories(dir.path() / "Content" / "Config");
+    test::writeFileBytes(dir.file("Content/Config/Movement.xml"),
+                         "<?xml version=\"1.0\"?>\n<Game>\n"
+                         "\t<vector3d name=\"Gravity\" value=\"0.000000, -30.000000, 0.000000\" />\n"
+                         "\t<float name=\"ThrowForce\" value=\"150.0\" />\n</Game>\n");
+    test::ScopedWorkingDir inDir(dir.path());
+    irr::scene::ISceneManager* scene = device->getSceneManager();
+    auto* movement = new ConfigTentMovementObject(nullptr, scene, -1);
+    EXPECT_EQ(movement->getType(), irr::scene::ESCENE_NODE_TYPE(MAKE_IRR_ID('m', 'o', 'v', 'e')));
+    EXPECT_EQ(movement->Gravity, irr::core::vector3df(0.0f, -30.0f, 0.0f));
+    EXPECT_FLOAT_EQ(movement->ThrowForce, 150.0f);
+    EXPECT_FLOAT_EQ(movement->ArmSpeed, 3.5f);
+    ASSERT_NE(movement->getTuningAttributes(), nullptr);
+    EXPECT_EQ(movement->getTuningAttributes()->getAttributeCount(), 38u);
+    EXPECT_EQ(movement->getBoundingBox(), irr::core::aabbox3df(-1, -1, -1, 1, 1, 1));
+
+    movement->ThrowForce = 1.0f;
+    irr::scene::ISceneNode* copy = movement->clone(scene->getRootSceneNode(), scene);
+    auto* copied = static_cast<ConfigTentMovementObject*>(copy);
+    EXPECT_FLOAT_EQ(copied->ThrowForce, 150.0f);
+    EXPECT_EQ(copied->getParent(), scene->getRootSceneNode());
+    copy->remove();
+
+    irr::core::vector3df gravity(1.0f, 2.0f, 3.0f);
+    EXPECT_FALSE(getMovementGravity(gravity));
+    EXPECT_EQ(gravity, irr::core::vector3df(1.0f, 2.0f, 3.0f));
+    movementObject = movement;
+    EXPECT_TRUE(getMovementGravity(gravity));
+    EXPECT_EQ(gravity, irr::core::vector3df(0.0f, -30.0f, 0.0f));
+    movementObject = nullptr;
+    movement->drop();
 }
 
 } // namespace
