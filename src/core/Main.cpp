@@ -2,11 +2,14 @@
 // same process for every restart it asks for. The optional argument names a level to play
 // instead of the title screen.
 #include "core/GameApplication.h"
+#include "level/LevelShellHooks.h"
 #include "platform/Dpi.h"
 #include "player/InputRegistration.h"
 
 int main(int argc, char** argv) {
     platform::enableDpiAwareness();
+    // Each subsystem that has landed fills its slots of the shell's hook table.
+    registerLevelShellHooks();
     registerInputSubsystem();
     return runGame(argc > 1 ? argv[1] : "");
 }

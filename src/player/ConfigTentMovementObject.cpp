@@ -1,6 +1,7 @@
 #include "player/ConfigTentMovementObject.h"
 
 #include "core/Globals.h"
+#include "level/SceneNodeTypes.h"
 
 namespace {
 
@@ -10,7 +11,7 @@ const irr::core::aabbox3df sharedBox(-1.0f, -1.0f, -1.0f, 1.0f, 1.0f, 1.0f);
 
 ConfigTentMovementObject::ConfigTentMovementObject(irr::scene::ISceneNode* parent,
                                                    irr::scene::ISceneManager* manager, irr::s32 id)
-    : irr::scene::ISceneNode(parent, manager, id) {
+    : LevelObject(parent, manager, id) {
     loadConfig();
 }
 
@@ -22,7 +23,7 @@ ConfigTentMovementObject::~ConfigTentMovementObject() {
 const irr::core::aabbox3df& ConfigTentMovementObject::getBoundingBox() const { return sharedBox; }
 
 irr::scene::ESCENE_NODE_TYPE ConfigTentMovementObject::getType() const {
-    return irr::scene::ESCENE_NODE_TYPE(MAKE_IRR_ID('m', 'o', 'v', 'e'));
+    return typeId("move");
 }
 
 void ConfigTentMovementObject::loadConfig() {
@@ -42,7 +43,7 @@ irr::scene::ISceneNode* ConfigTentMovementObject::clone(irr::scene::ISceneNode* 
     if (!newManager)
         newManager = SceneManager;
     auto* copy = new ConfigTentMovementObject(newParent, newManager, ID);
-    copy->cloneMembers(this, newManager);
+    LevelObject::cloneMembers(copy, this, newManager);
     // The parent holds the copy; without one the caller takes the creation reference.
     if (newParent)
         copy->drop();

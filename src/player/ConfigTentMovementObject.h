@@ -1,21 +1,19 @@
 #pragma once
 
+#include "level/LevelObject.h"
 #include "player/MovementTuning.h"
-
-#include <irrlicht.h>
 
 // The movement tuning as a scene node of type 'move': one instance for the whole run, made
 // at start-up (no parent, the game's scene manager, id -1) and kept in movementObject; a
 // level may hold more (the factory's "ConfigTentMovementObject"), each reading the tuning
 // file again when it is made. The tuning keys are never written to a level file.
-class ConfigTentMovementObject : public irr::scene::ISceneNode, public MovementTuning {
+class ConfigTentMovementObject : public LevelObject, public MovementTuning {
 public:
     ConfigTentMovementObject(irr::scene::ISceneNode* parent, irr::scene::ISceneManager* manager, irr::s32 id = -1);
     ~ConfigTentMovementObject() override;
 
     const irr::core::aabbox3df& getBoundingBox() const override;
     irr::scene::ESCENE_NODE_TYPE getType() const override;
-    void render() override {}
     // A new object under the new parent (this one's when null): its tuning comes from the
     // file again, not from this object.
     irr::scene::ISceneNode* clone(irr::scene::ISceneNode* newParent = nullptr,

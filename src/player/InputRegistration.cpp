@@ -3,7 +3,10 @@
 #include "core/Globals.h"
 #include "core/ShellHooks.h"
 #include "player/ConfigTentMovementObject.h"
+#include "level/LevelHooks.h"
+#include "level/SceneNodeTypes.h"
 #include "player/InputManager.h"
+#include "player/devices/KeyboardDevice.h"
 
 void registerInputSubsystem() {
     InputHooks& input = shellHooks().input;
@@ -42,5 +45,15 @@ void registerInputSubsystem() {
         if (movementObject)
             movementObject->drop();
         movementObject = nullptr;
+    };
+
+    registerSceneNodeType(
+        levelObjectRow<ConfigTentMovementObject>(typeId("move"), "ConfigTentMovementObject"));
+
+    LevelHookTable& level = levelHooks();
+    level.movement.getGravity = getMovementGravity;
+    level.input.wasKeyPressed = [](irr::EKEY_CODE key) {
+        return inputManager && inputManager->getKeyboard() &&
+               inputManager->getKeyboard()->keyState(key) == InputState::Pressed;
     };
 }

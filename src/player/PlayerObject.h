@@ -1,6 +1,6 @@
 #pragma once
 
-#include <irrlicht.h>
+#include "level/LevelObject.h"
 
 // What the game asks of a player's body. The body itself (type 'plr1', with limbs of the
 // types 'arms' and 'legs') is not part of this program: the player list (core/Globals.h)
@@ -17,9 +17,9 @@ struct PlayerStatsRecord {
 
 // One arm or leg of the body (getType answers 'arms' or 'legs'); the limb helpers keep their
 // state in the implementation.
-class PlayerLimb : public irr::scene::ISceneNode {
+class PlayerLimb : public LevelObject {
 public:
-    using irr::scene::ISceneNode::ISceneNode;
+    using LevelObject::LevelObject;
     // The chain of physics links the limb is built of; null when it has none.
     virtual LimbChain* getChain() = 0;
 };
@@ -67,12 +67,12 @@ constexpr irr::s32 Legs = 1;
 // The notification a throw sends.
 constexpr irr::s32 playerNotifyThrow = 11;
 
-// The player's body: a scene node of type 'plr1' (the level-object operations getID,
-// getPosition and getAbsolutePosition come with the node). Operations in the order of the
-// body's interface; no result is used unless one is named.
-class PlayerObject : public irr::scene::ISceneNode {
+// The player's body: a level object of type 'plr1' (getID, getPosition and
+// getAbsolutePosition come with it). Operations in the order of the body's interface; no
+// result is used unless one is named.
+class PlayerObject : public LevelObject {
 public:
-    using irr::scene::ISceneNode::ISceneNode;
+    using LevelObject::LevelObject;
 
     // The body's animated mesh node (as a physics object answers it).
     virtual irr::scene::IAnimatedMeshSceneNode* getMeshNode() = 0;
