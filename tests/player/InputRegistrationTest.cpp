@@ -5,6 +5,7 @@
 #include <filesystem>
 #include "core/ShellHooks.h"
 #include "level/LevelHooks.h"
+#include "level/LevelInfo.h"
 #include "level/SceneNodeTypes.h"
 #include "player/ConfigTentMovementObject.h"
 #include "player/InputRegistration.h"
@@ -64,6 +65,16 @@ TEST_F(InputRegistrationTest, MovementObjectGravityAndKeysReachTheLevelSubsystem
     ASSERT_TRUE(levelHooks().movement.getGravity);
     EXPECT_TRUE(levelHooks().movement.getGravity(gravity));
     EXPECT_EQ(gravity, irr::core::vector3df(0.0f, -55.0f, 0.0f));
+    // A level with default gravity gives the physics scene the movement gravity.
+    irr::core::vector3df sceneGravity;
+    levelHooks().physics.setGravity = [&](const irr::core::vector3df& value) { sceneGravity = value; };
+    LevelSettings settings;
+    settings.Gravity = irr::core::vector3df(0.0f, -10.0f, 0.0f);
+    applyLevelSettings(settings, nullptr);
+    EXPECT_EQ(sceneGravity, irr::core::vector3df(0.0f, -55.0f, 0.0f));
+    settings.UseDefaultGravity = false;
+    applyLevelSettings(settings, nullptr);
+    EXPECT_EQ(sceneGravity, irr::core::vector3df(0.0f, -10.0f, 0.0f));
     callHook(hooks.destroyMovementObject);
     EXPECT_EQ(movementObject, nullptr);
     EXPECT_FALSE(levelHooks().movement.getGravity(gravity));
