@@ -4,10 +4,12 @@
 #include "core/GameApplication.h"
 #include "level/LevelShellHooks.h"
 #include "platform/Dpi.h"
+#include "player/InputRegistration.h"
 
 int main(int argc, char** argv) {
     platform::enableDpiAwareness();
     // Each subsystem that has landed fills its slots of the shell's hook table.
     registerLevelShellHooks();
+    registerInputSubsystem();
     return runGame(argc > 1 ? argv[1] : "");
 }
