@@ -4,7 +4,9 @@
 #include "level/SaveManager.h"
 #include "level/SceneNodeFactory.h"
 #include "level/SoundObject.h"
+#include "player/PlayerHooks.h"
 
+#include "core/FileUtils.h"
 #include "core/Globals.h"
 #include "core/ShellHooks.h"
 #include "core/Stopwatch.h"
@@ -44,6 +46,10 @@ void registerLevelShellHooks() {
             sound->resume();
     };
     level.releaseSoundObjectAudio = [] { forgetAllSoundObjectAudio(); };
+    // The input code keeps the remapping file in the save manager's folder.
+    playerHooks().saves.saveFolder = [] {
+        return saveManager ? saveManager->getFolder() : saveFolderPath();
+    };
     level.registerSceneNodeFactory = [](irr::scene::ISceneManager* manager) {
         registerSceneNodeFactory(manager);
     };

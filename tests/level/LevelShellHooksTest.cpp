@@ -3,6 +3,7 @@
 #include "level/LevelHooks.h"
 #include "level/LevelShellHooks.h"
 #include "level/SaveManager.h"
+#include "player/PlayerHooks.h"
 #include "level/SceneNodeBase.h"
 
 #include "core/Globals.h"
@@ -108,6 +109,7 @@ TEST_F(LevelShellHooksTest, SaveManagerIsMadeInTheSaveFolderAndLoaded) {
     level.createSaveManager();
     ASSERT_NE(saveManager, nullptr);
     EXPECT_EQ(saveManager->getFolder(), temp.file("data") + "/Paddlestone");
+    EXPECT_EQ(playerHooks().saves.saveFolder(), saveManager->getFolder());
     saveManager->saveTieCollected(3);
     level.destroySaveManager();
     saveManager = nullptr;
@@ -115,6 +117,7 @@ TEST_F(LevelShellHooksTest, SaveManagerIsMadeInTheSaveFolderAndLoaded) {
     EXPECT_TRUE(saveManager->isTieCollected(3));
     level.destroySaveManager();
     saveManager = nullptr;
+    resetPlayerHooks();
     if (previous)
         ::setenv("XDG_DATA_HOME", kept.c_str(), 1);
     else
