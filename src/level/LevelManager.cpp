@@ -29,6 +29,8 @@ LevelManager::LevelManager(IrrlichtDevice* device)
       loader(sceneManager) {}
 
 LevelManager::~LevelManager() {
+    // The cached animations point at textures of the engine device, which closes after us.
+    clearSpriteAnimationCache();
     if (logManager)
         logManager->clearLevelStatsHook();
     if (levelManager == this)
@@ -70,6 +72,7 @@ bool LevelManager::loadLevel(const io::path& path) {
 
     logMessagePair("Loading level: ", path.c_str());
     levelLoading = true;
+    loadingOverlay.progress = 0.0f;
     if (hooks.physics.resetFrameCounter)
         hooks.physics.resetFrameCounter();
     onLevelLoadStarted.invoke();
@@ -104,6 +107,10 @@ bool LevelManager::loadLevel(const io::path& path) {
 }
 
 void LevelManager::noteLoadedNode(scene::ISceneNode* node) {
+    // The loading bar follows the objects read.
+    loadingOverlay.progress = loader.objectsTotal > 0
+                                  ? static_cast<f32>(loader.objectsRead) / static_cast<f32>(loader.objectsTotal)
+                                  : 0.0f;
     // The level's own information object, not one inside a sublevel.
     if (!currentLevelInfo && node->getType() == typeId("lvli") && !findSublevelAncestor(node))
         currentLevelInfo = static_cast<LevelInfo*>(node);

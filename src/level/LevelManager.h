@@ -220,7 +220,16 @@ public:
     irr::scene::ISceneManager* getSceneManager() const { return sceneManager; }
 
     // --- state other subsystems read ---------------------------------------------------------
-    irr::s32 PlayMode = 0; // 1 story run, 2 story menu, 3 shorts menu, 4 workshop menu
+    // How the current level was started: a story run (New Game, Continue), from the story
+    // menu, the shorts menu or the workshop's level select.
+    static constexpr irr::s32 playModeStory = 1;
+    static constexpr irr::s32 playModeStoryMenu = 2;
+    static constexpr irr::s32 playModeShorts = 3;
+    static constexpr irr::s32 playModeWorkshop = 4;
+    irr::s32 PlayMode = 0;
+    // The story run saves into the story group and checkpoint; every other mode into free
+    // play's.
+    bool isStoryRun() const { return PlayMode == playModeStory; }
     irr::core::stringw LevelAfterControlsDemo;
     LevelInfo* currentLevelInfo = nullptr; // the loaded level's information object
 

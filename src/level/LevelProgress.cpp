@@ -62,7 +62,7 @@ void LevelManager::saveCheckpointAt(CheckpointObject* checkpoint) {
     // The save now holds an autosave of this level for the current mode.
     if (!saveManager)
         return;
-    const bool story = PlayMode == 1;
+    const bool story = isStoryRun();
     const bool automatic = saveManager->automaticWriting;
     saveManager->automaticWriting = false;
     saveManager->setAutoSaveExists(true, story);
@@ -78,7 +78,7 @@ void LevelManager::saveCheckpointAt(CheckpointObject* checkpoint) {
 bool LevelManager::saveCheckpoint() {
     checkpointSaving = true;
     onCheckpointSave.invoke();
-    const bool written = writeCheckpointFile(getCheckpointPath(PlayMode == 1));
+    const bool written = writeCheckpointFile(getCheckpointPath(isStoryRun()));
     checkpointSaving = false;
     return written;
 }
@@ -121,7 +121,7 @@ void LevelManager::restartLevel() {
 }
 
 void LevelManager::restartFromCheckpoint() {
-    const io::path checkpoint = getCheckpointPath(PlayMode == 1);
+    const io::path checkpoint = getCheckpointPath(isStoryRun());
     struct stat info {};
     if (checkpointList.empty() || ::stat(checkpoint.c_str(), &info) != 0) {
         logMessage("No checkpoint to restart from; restarting the level.");
@@ -162,7 +162,7 @@ void LevelManager::beginLevelRun(const io::path& loadedPath) {
         levelRun = LevelRunRecord();
         // A level resumed from a checkpoint file has no time of its own up to there.
         levelRun.validTime = checkpointMode < 0;
-        levelRun.countsStoryTime = PlayMode == 1 && saveManager && saveManager->isStoryTimeAllowed();
+        levelRun.countsStoryTime = isStoryRun() && saveManager && saveManager->isStoryTimeAllowed();
         levelRun.storyTime = levelRun.countsStoryTime ? saveManager->getStoryTime() : 0.0f;
         levelLengthRecorded = false;
         statsPending = true;

@@ -24,7 +24,7 @@ void CheckpointObject::deserializeAttributes(io::IAttributes* in, io::SAttribute
     readIfPresent(in, "CheckpointSaved", CheckpointSaved);
     readIfPresent(in, "IsActiveCheckpoint", IsActiveCheckpoint);
     if (IsActiveCheckpoint && levelManager && saveManager &&
-        saveManager->getAutoSaveExists(levelManager->PlayMode == 1))
+        saveManager->getAutoSaveExists(levelManager->isStoryRun()))
         levelManager->activeCheckpoint = this;
 }
 

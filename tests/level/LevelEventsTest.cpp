@@ -4,6 +4,7 @@
 #include "level/LevelEvents.h"
 #include "level/LevelHooks.h"
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -320,6 +321,21 @@ TEST_F(GameOverTest, OwnMeterIsUpdatedWhileNoPlayerExists) {
     manager->processLevelEvents(0.25f);
     EXPECT_EQ(updates, std::vector<f32>{0.25f});
     EXPECT_EQ(manager->getPlayerSuspicion(0), &manager->suspicionMeter);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(LevelEventsTest, LoadingBarFollowsTheObjectsRead) {
+    std::vector<f32> seen;
+    levelHooks().screens.renderLoadingFrame = [&] { seen.push_back(manager->loadingOverlay.getProgress()); };
+    manager->loadingOverlay.progress = 0.7f;
+    ASSERT_TRUE(manager->loadLevel("TestLevel.irr"));
+    ASSERT_GT(seen.size(), 2u);
+    EXPECT_FLOAT_EQ(seen.front(), 0.0f); // a new load starts the bar empty
+    EXPECT_TRUE(std::is_sorted(seen.begin(), seen.end()));
+    EXPECT_FLOAT_EQ(manager->loadingOverlay.getProgress(), 1.0f);
 }
 
 } // namespace
