@@ -172,8 +172,10 @@ void LevelManager::beginLevelRun(const io::path& loadedPath) {
     collection = collection.substr(0, collection.rfind('.'));
     objectives.setCollection(collection);
     objectives.setCollectionFile(languageFile(ObjectiveList::defaultCollectionFile));
-    if (sceneManager)
+    if (sceneManager) {
         objectives.loadCollection(sceneManager->getFileSystem());
+        listLoadedObjectives(sceneManager->getRootSceneNode(), objectives);
+    }
 }
 
 bool LevelManager::isTimedLevel() const {

@@ -61,6 +61,8 @@ public:
     // The objective was completed: its row is highlighted, then takes the completed look.
     void complete(irr::s32 id);
     bool contains(irr::s32 id) const;
+    // The objective's place in the list (0 first), or -1.
+    int rowOf(irr::s32 id) const;
     // True when the first entry is the objective's.
     bool isCurrent(irr::s32 id) const;
     const std::vector<ObjectiveEntry>& getEntries() const { return entries; }
@@ -91,7 +93,6 @@ public:
     ObjectiveDisplay* getDisplay() const { return display; }
 
 private:
-    int rowOf(irr::s32 id) const;
     void showRow(int row);
 
     std::vector<ObjectiveEntry> entries;

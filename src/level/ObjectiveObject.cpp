@@ -5,6 +5,9 @@
 #include "level/LevelHooks.h"
 #include "level/LevelManager.h"
 
+#include <algorithm>
+#include <vector>
+
 using namespace irr;
 
 void ObjectiveObject::serializeAttributes(io::IAttributes* out, io::SAttributeReadWriteOptions* options) const {
@@ -15,6 +18,7 @@ void ObjectiveObject::serializeAttributes(io::IAttributes* out, io::SAttributeRe
     out->addBool("IsCompleted", IsCompleted);
     out->addBool("ReducesSuspicion", ReducesSuspicion);
     out->addFloat("SuspicionReduction", SuspicionReduction);
+    out->addInt("ObjectiveListIndex", levelManager ? levelManager->objectives.rowOf(getID()) : -1);
 }
 
 void ObjectiveObject::deserializeAttributes(io::IAttributes* in, io::SAttributeReadWriteOptions* options) {
@@ -26,6 +30,7 @@ void ObjectiveObject::deserializeAttributes(io::IAttributes* in, io::SAttributeR
     readIfPresent(in, "IsCompleted", IsCompleted);
     readIfPresent(in, "ReducesSuspicion", ReducesSuspicion);
     readIfPresent(in, "SuspicionReduction", SuspicionReduction);
+    readIfPresent(in, "ObjectiveListIndex", ListIndexRead);
 }
 
 scene::ISceneNode* ObjectiveObject::clone(scene::ISceneNode* newParent, scene::ISceneManager* newManager) {
@@ -75,3 +80,29 @@ void ObjectiveObject::replaceFrom(const ObjectiveObject& source) {
         levelManager->objectives.update(getEntry());
 }
 
+
+namespace {
+
+void collectListed(scene::ISceneNode* node, std::vector<ObjectiveObject*>& listed) {
+    if (node->getType() == typeId("obji")) {
+        auto* objective = static_cast<ObjectiveObject*>(node);
+        if (objective->ListIndexRead >= 0)
+            listed.push_back(objective);
+    }
+    for (scene::ISceneNode* child : node->getChildren())
+        collectListed(child, listed);
+}
+
+} // namespace
+
+void listLoadedObjectives(scene::ISceneNode* root, ObjectiveList& list) {
+    if (!root)
+        return;
+    std::vector<ObjectiveObject*> listed;
+    collectListed(root, listed);
+    std::stable_sort(listed.begin(), listed.end(), [](const ObjectiveObject* a, const ObjectiveObject* b) {
+        return a->ListIndexRead < b->ListIndexRead;
+    });
+    for (ObjectiveObject* objective : listed)
+        list.add(objective->getEntry());
+}

@@ -11,7 +11,10 @@
 // the level manager's objective list shows them.
 //
 // Keys: "TextID" (string), "IconFrame" (int), "IsRevealed", "IsCompleted",
-// "ReducesSuspicion" (bools) and "SuspicionReduction" (float, the amount taken away).
+// "ReducesSuspicion" (bools), "SuspicionReduction" (float, the amount taken away) and
+// "ObjectiveListIndex" (int: its place in the objective list when the level was written,
+// -1 when not listed), with which a level restored from a checkpoint lists its objectives
+// again in their order.
 class ObjectiveObject : public LevelObject {
 public:
     ObjectiveObject(irr::scene::ISceneNode* parent, irr::scene::ISceneManager* manager, irr::s32 id = -1)
@@ -45,5 +48,11 @@ public:
     bool IsCompleted = false;
     bool ReducesSuspicion = false;
     irr::f32 SuspicionReduction = 0.0f;
+    // The place in the objective list that the file gave; -1: not listed.
+    irr::s32 ListIndexRead = -1;
 };
+
+// A level has loaded: the objectives its file lists go into the objective list, in their
+// order.
+void listLoadedObjectives(irr::scene::ISceneNode* root, ObjectiveList& list);
 

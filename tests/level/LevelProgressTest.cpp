@@ -414,3 +414,28 @@ TEST_F(LevelProgressTest, FinishedLevelStatisticsReachTheSaveThroughTheLog) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(LevelProgressTest, ObjectiveListComesBackWithARestartFromCheckpoint) {
+    ASSERT_TRUE(manager->loadLevel(flowLevel));
+    EXPECT_TRUE(manager->objectives.getEntries().empty()); // the level file lists none
+    auto* escape = node<ObjectiveObject>(61);
+    auto* inside = node<ObjectiveObject>(60);
+    escape->setRevealed(true);
+    escape->addToObjectiveList();
+    inside->setRevealed(true);
+    inside->addToObjectiveList();
+    inside->complete();
+    saveAt(50);
+    manager->queueRestartFromCheckpoint();
+    runQueue();
+    const auto& entries = manager->objectives.getEntries();
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0].id, 61);
+    EXPECT_EQ(entries[1].id, 60);
+    EXPECT_TRUE(entries[1].completed);
+    EXPECT_TRUE(manager->isCurrentObjective(node<ObjectiveObject>(61)));
+}
+
+} // namespace
