@@ -124,27 +124,31 @@ void GUIScreen::OnPostRender(u32 timeMs) {
             child->OnPostRender(timeMs);
 }
 
+core::recti GUIScreen::backgroundRect(const core::dimension2du& pictureSize, s32 width, s32 height) {
+    const f32 w = static_cast<f32>(pictureSize.Width);
+    const f32 h = static_cast<f32>(pictureSize.Height);
+    const f32 W = static_cast<f32>(width);
+    const f32 H = static_cast<f32>(height);
+    if (w <= 0.0f || h <= 0.0f || H <= 0.0f)
+        return core::recti(0, 0, width, height);
+    if (W / H > 1.7777778f) {
+        const s32 k = static_cast<s32>((h * W / w - H) * 0.5f);
+        return core::recti(0, -k, width, height + k);
+    }
+    const s32 k = static_cast<s32>((w * H / h - W) * 0.5f);
+    return core::recti(-k, 0, width + k, height);
+}
+
 void GUIScreen::draw() {
     if (!IsVisible)
         return;
     if (BackgroundTexture) {
         const core::dimension2du size = BackgroundTexture->getOriginalSize();
-        const f32 w = static_cast<f32>(size.Width);
-        const f32 h = static_cast<f32>(size.Height);
-        const f32 W = static_cast<f32>(screenWidth);
-        const f32 H = static_cast<f32>(screenHeight);
-        core::recti destination;
-        if (h > 0.0f && w > 0.0f) {
-            if (W / H > 1.7777778f) {
-                const s32 k = static_cast<s32>((h * W / w - H) * 0.5f);
-                destination = core::recti(0, -k, screenWidth, screenHeight + k);
-            } else {
-                const s32 k = static_cast<s32>((w * H / h - W) * 0.5f);
-                destination = core::recti(-k, 0, screenWidth + k, screenHeight);
-            }
+        if (size.Width > 0 && size.Height > 0) {
             const core::recti source(0, 0, static_cast<s32>(size.Width), static_cast<s32>(size.Height));
-            Environment->getVideoDriver()->draw2DImage(BackgroundTexture, destination, source, nullptr,
-                                                       nullptr, true);
+            Environment->getVideoDriver()->draw2DImage(BackgroundTexture,
+                                                       backgroundRect(size, screenWidth, screenHeight),
+                                                       source, nullptr, nullptr, true);
         }
     }
     if (isVisible())

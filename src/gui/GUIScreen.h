@@ -53,6 +53,10 @@ public:
     // Every screen alive, in construction order.
     static const std::vector<GUIScreen*>& allScreens();
 
+    // Where a background picture of that size goes on the screen: fitted to the longer axis,
+    // centred and cropped equally on both sides of it.
+    static irr::core::recti backgroundRect(const irr::core::dimension2du& pictureSize, irr::s32 width,
+                                           irr::s32 height);
     // Hides the screen without the reaction of setVisible (the pause screen's).
     void clearVisibleFlag() { IsVisible = false; }
 

@@ -135,6 +135,8 @@ void TTFontGlyphPage::updateTexture() {
 
 // --- creation and loading ----------------------------------------------------------------
 
+bool CGUITTFont::isFreeTypeLoaded() { return libraryExists; }
+
 CGUITTFont* CGUITTFont::createTTFont(gui::IGUIEnvironment* env, const io::path& fileName, u32 size) {
     if (!libraryExists) {
         if (FT_Init_FreeType(&library))

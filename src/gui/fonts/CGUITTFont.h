@@ -146,6 +146,11 @@ public:
     irr::video::IImage* createImageFromChar(irr::u32 ch);
     irr::video::ITexture* getPageTexture(irr::u32 page) const;
     irr::u32 getPageCount() const { return static_cast<irr::u32>(glyphPages.size()); }
+    const TTFontGlyphPage* getGlyphPage(irr::u32 page) const {
+        return page < glyphPages.size() ? glyphPages[page] : nullptr;
+    }
+    // The FreeType library is loaded (from the first font until the last face goes).
+    static bool isFreeTypeLoaded();
     const TTFontGlyph* getGlyph(irr::u32 glyphIndex) const;
     void updateGlyphPages() const;
     void resetGlyphs();
