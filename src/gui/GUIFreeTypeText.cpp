@@ -1,6 +1,7 @@
 #include "gui/GUIFreeTypeText.h"
 
 #include "core/Log.h"
+#include "gui/GuiAttributes.h"
 #include "gui/GuiCommon.h"
 #include "gui/fonts/FontCache.h"
 
@@ -55,6 +56,8 @@ void GUIFreeTypeText::setOverrideFont(gui::IGUIFont* font) {
 
 void GUIFreeTypeText::setMessage(const wchar_t* text) {
     OwnText = text ? text : L"";
+    // The engine's caption follows, so that a layout reads back as it was written.
+    Text = OwnText;
     if (CGUITTFont* ttf = getTTFont()) {
         ttf->setKerningWidth(KerningWidth);
         ttf->prepareText(OwnText, KerningArray);
@@ -162,7 +165,7 @@ void GUIFreeTypeText::serializeAttributes(io::IAttributes* out, io::SAttributeRe
 }
 
 void GUIFreeTypeText::deserializeAttributes(io::IAttributes* in, io::SAttributeReadWriteOptions* options) {
-    gui::IGUIElement::deserializeAttributes(in, options);
+    readElementAttributes(this, in, options);
     const core::stringc previousPath = FontPath;
     const s32 previousSize = FontSize;
     if (in->existsAttribute("Message"))

@@ -2,6 +2,7 @@
 
 #include "core/Globals.h"
 #include "core/Stopwatch.h"
+#include "gui/GuiAttributes.h"
 #include "gui/GuiCommon.h"
 #include "gui/GuiHooks.h"
 #include "render/SpriteAnimation.h"
@@ -207,7 +208,7 @@ void GUIImage::serializeAttributes(io::IAttributes* out, io::SAttributeReadWrite
 }
 
 void GUIImage::deserializeAttributes(io::IAttributes* in, io::SAttributeReadWriteOptions* options) {
-    gui::IGUIImage::deserializeAttributes(in, options);
+    readElementAttributes(this, in, options);
     TexturePath = in->getAttributeAsString("TexturePath");
     const core::stringc animPath = in->getAttributeAsString("TextureAnimPath");
     if (TexturePath.size() >= 2)

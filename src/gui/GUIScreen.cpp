@@ -3,6 +3,7 @@
 #include "core/Globals.h"
 #include "core/Stopwatch.h"
 #include "gui/GUIButton.h"
+#include "gui/GuiAttributes.h"
 #include "gui/GuiCommon.h"
 
 #include <IAttributes.h>
@@ -162,7 +163,7 @@ void GUIScreen::serializeAttributes(io::IAttributes* out, io::SAttributeReadWrit
 }
 
 void GUIScreen::deserializeAttributes(io::IAttributes* in, io::SAttributeReadWriteOptions* options) {
-    gui::IGUIElement::deserializeAttributes(in, options);
+    readElementAttributes(this, in, options);
     core::stringc path = BackgroundTexturePath;
     if (in->existsAttribute("BackgroundTexturePath"))
         path = in->getAttributeAsString("BackgroundTexturePath");

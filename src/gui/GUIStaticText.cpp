@@ -1,5 +1,6 @@
 #include "gui/GUIStaticText.h"
 
+#include "gui/GuiAttributes.h"
 #include "gui/GuiCommon.h"
 
 #include <IAttributes.h>
@@ -258,7 +259,7 @@ void GUIStaticText::serializeAttributes(io::IAttributes* out, io::SAttributeRead
 }
 
 void GUIStaticText::deserializeAttributes(io::IAttributes* in, io::SAttributeReadWriteOptions* options) {
-    gui::IGUIStaticText::deserializeAttributes(in, options);
+    readElementAttributes(this, in, options);
     OwnText = in->getAttributeAsStringW("Text");
     FontPath = in->getAttributeAsString("FontPath");
     Border = in->getAttributeAsBool("Border");

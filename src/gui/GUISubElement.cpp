@@ -1,6 +1,7 @@
 #include "gui/GUISubElement.h"
 
 #include "core/Globals.h"
+#include "gui/GuiAttributes.h"
 #include "gui/GuiCommon.h"
 #include "gui/GuiLayout.h"
 
@@ -59,7 +60,7 @@ void GUISubElement::serializeAttributes(io::IAttributes* out, io::SAttributeRead
 }
 
 void GUISubElement::deserializeAttributes(io::IAttributes* in, io::SAttributeReadWriteOptions* options) {
-    gui::IGUIElement::deserializeAttributes(in, options);
+    readElementAttributes(this, in, options);
     if (!in->existsAttribute("GUIPath"))
         return;
     const core::stringc path = in->getAttributeAsString("GUIPath");

@@ -3,6 +3,7 @@
 #include "core/Log.h"
 #include "core/XmlFile.h"
 #include "gui/GUIElementFactory.h"
+#include "gui/GuiAttributes.h"
 
 #include <IFileSystem.h>
 #include <IGUIElement.h>
@@ -35,6 +36,9 @@ public:
     }
     const c8* getTypeName() const override { return "UnknownLayoutElement"; }
     void setVisible(bool) override {}
+    void deserializeAttributes(io::IAttributes* in, io::SAttributeReadWriteOptions* options) override {
+        readElementAttributes(this, in, options);
+    }
     const std::string TypeName;
 };
 
