@@ -1,18 +1,10 @@
-// The game's entry point. For now it reads and writes the settings and opens the log; the
-// game routine with its start-up phases, frame loop and shutdown takes its place.
-#include "core/GameSettings.h"
-#include "core/Globals.h"
-#include "core/LogManager.h"
+// The game's entry point: display scaling first, then the game routine, run again in the
+// same process for every restart it asks for. The optional argument names a level to play
+// instead of the title screen.
+#include "core/GameApplication.h"
+#include "platform/Dpi.h"
 
-int main() {
-    gameSettings = new GameSettings();
-    gameSettings->load(false);
-    logManager = new LogManager();
-
-    gameSettings->save();
-    delete gameSettings;
-    gameSettings = nullptr;
-    delete logManager;
-    logManager = nullptr;
-    return gameStatusNormal;
+int main(int argc, char** argv) {
+    platform::enableDpiAwareness();
+    return runGame(argc > 1 ? argv[1] : "");
 }

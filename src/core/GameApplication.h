@@ -1,0 +1,75 @@
+#pragma once
+
+#include <irrString.h>
+#include <irrTypes.h>
+
+#include <memory>
+#include <string>
+
+namespace irr {
+class IEventReceiver;
+}
+
+// The game routine: start-up in two phases, the frame loop and shutdown, each in its fixed
+// order. Managers of later subsystems are created and called through the slots of
+// core/ShellHooks.h at their places in these orders.
+class GameApplication {
+public:
+    // The texture that shows the working folder holds the game's content.
+    static constexpr const char* contentProbeFile = "Content/Models/Editor/White.png";
+    // Shown while the managers of the second start-up phase are made.
+    static constexpr const char* loadingImageFile = "Content/Screens/Backgrounds/Loading.png";
+    // The scene's clear colour, also handed to the effect handler.
+    static constexpr irr::u32 sceneClearColour = 0xFFC8C8C8;
+
+    // levelPath: the level named on the command line; empty for the title screen.
+    explicit GameApplication(std::string levelPath = {});
+    ~GameApplication();
+    GameApplication(const GameApplication&) = delete;
+    GameApplication& operator=(const GameApplication&) = delete;
+
+    // Start-up, the frame loop until the window closes or a quit or restart is requested,
+    // then shutdown. Answers gameStatusNormal, gameStatusRestart, or gameStatusFailure
+    // when start-up failed.
+    int run();
+
+    // The parts of run(), in their order (tests drive them one by one).
+    bool startUp();
+    // One pass of the frame update; gameStatusRestart when a restart was requested.
+    int updateGame();
+    // True when the last updateGame got past the frame cap and its gates (a frame ran).
+    bool frameRan() const { return frameUpdated; }
+    void renderGame();
+    void shutdownGame();
+
+private:
+    bool startPhaseOne();
+    bool initGameManagers();
+    bool createDevice();
+    void readStartupSettings();
+    void showLoadingImage();
+    void handleWindowFocus();
+    void syncPhysics();
+    void updateWindowCaption();
+
+    std::string commandLineLevel;
+    std::unique_ptr<irr::IEventReceiver> standInReceiver;
+    irr::IEventReceiver* eventReceiver = nullptr;
+    // Steps of start-up that shutdown undoes, so that a second shutdown undoes nothing twice.
+    bool saveManagerCreated = false;
+    bool suspicionConfigLoaded = false;
+    bool sceneNodeFactoryRegistered = false;
+    bool elementFactoryRegistered = false;
+    bool windowFocused = false;
+    bool frameUpdated = false;
+    irr::core::stringw caption;
+};
+
+// The entry point's restart loop: runs the game routine again, in the same process, while
+// it answers the restart status; answers the last status.
+int runGame(const std::string& levelPath);
+
+// Start-up's check that the working folder holds the content: when the probe texture cannot
+// be read it logs "Could not load texture, changing working directory (must be running from
+// bin folder.)" and moves to the parent of the folder that holds the executable.
+void checkWorkingDirectory(const std::string& executablePath);

@@ -1,0 +1,9 @@
+#include "core/ShellHooks.h"
+
+namespace {
+ShellHooks hooks;
+}
+
+ShellHooks& shellHooks() { return hooks; }
+
+void resetShellHooks() { hooks = ShellHooks{}; }

@@ -1,0 +1,127 @@
+#include "platform/Window.h"
+
+#include <irrlicht.h>
+
+#include <X11/Xlib.h>
+
+namespace platform {
+namespace {
+
+struct NativeWindow {
+    Display* display = nullptr;
+    ::Window window = 0;
+};
+
+NativeWindow nativeWindow(irr::IrrlichtDevice* device) {
+    NativeWindow native;
+    if (!device || !device->getVideoDriver() ||
+        device->getVideoDriver()->getDriverType() != irr::video::EDT_OPENGL)
+        return native;
+    const irr::video::SExposedVideoData& data = device->getVideoDriver()->getExposedVideoData();
+    native.display = static_cast<Display*>(data.OpenGLLinux.X11Display);
+    native.window = static_cast<::Window>(data.OpenGLLinux.X11Window);
+    if (!native.display || !native.window)
+        native = NativeWindow{};
+    return native;
+}
+
+// The invisible window the pointer is confined to, while a confinement holds.
+struct Confinement {
+    Display* display = nullptr;
+    ::Window window = 0;
+} confinement;
+
+void releaseConfinement() {
+    if (!confinement.display)
+        return;
+    XUngrabPointer(confinement.display, CurrentTime);
+    XDestroyWindow(confinement.display, confinement.window);
+    XFlush(confinement.display);
+    confinement = Confinement{};
+}
+
+} // namespace
+
+bool getWindowRect(irr::IrrlichtDevice* device, irr::core::recti& rect) {
+    const NativeWindow native = nativeWindow(device);
+    if (!native.display)
+        return false;
+    XWindowAttributes attributes;
+    if (!XGetWindowAttributes(native.display, native.window, &attributes))
+        return false;
+    int x = 0;
+    int y = 0;
+    ::Window child = 0;
+    if (!XTranslateCoordinates(native.display, native.window, attributes.root, 0, 0, &x, &y, &child))
+        return false;
+    rect = irr::core::recti(x, y, x + attributes.width, y + attributes.height);
+    return true;
+}
+
+bool clipCursor(irr::IrrlichtDevice* device, const irr::core::recti* rect) {
+    releaseConfinement();
+    const NativeWindow native = nativeWindow(device);
+    if (!native.display || !rect || rect->getWidth() <= 0 || rect->getHeight() <= 0)
+        return false;
+
+    // The pointer can only be confined to a window: an input-only window at the rectangle,
+    // kept below everything and ignored by window managers, serves as the fence.
+    XSetWindowAttributes attributes;
+    attributes.override_redirect = True;
+    const ::Window root = DefaultRootWindow(native.display);
+    const ::Window fence = XCreateWindow(
+        native.display, root, rect->UpperLeftCorner.X, rect->UpperLeftCorner.Y,
+        static_cast<unsigned>(rect->getWidth()), static_cast<unsigned>(rect->getHeight()), 0,
+        CopyFromParent, InputOnly, CopyFromParent, CWOverrideRedirect, &attributes);
+    if (!fence)
+        return false;
+    XMapWindow(native.display, fence);
+    XLowerWindow(native.display, fence);
+    XSync(native.display, False);
+
+    const unsigned eventMask = ButtonPressMask | ButtonReleaseMask | PointerMotionMask;
+    const int grab = XGrabPointer(native.display, native.window, True, eventMask, GrabModeAsync,
+                                  GrabModeAsync, fence, None, CurrentTime);
+    if (grab != GrabSuccess) {
+        XDestroyWindow(native.display, fence);
+        XFlush(native.display);
+        return false;
+    }
+    confinement.display = native.display;
+    confinement.window = fence;
+    XFlush(native.display);
+    return true;
+}
+
+bool removeWindowDecorations(irr::IrrlichtDevice* device) {
+    const NativeWindow native = nativeWindow(device);
+    if (!native.display)
+        return false;
+    // The window manager hints every common window manager reads: decorations off.
+    struct {
+        unsigned long flags = 2; // the decorations field is valid
+        unsigned long functions = 0;
+        unsigned long decorations = 0;
+        long inputMode = 0;
+        unsigned long status = 0;
+    } hints;
+    const Atom property = XInternAtom(native.display, "_MOTIF_WM_HINTS", False);
+    XChangeProperty(native.display, native.window, property, property, 32, PropModeReplace,
+                    reinterpret_cast<unsigned char*>(&hints), 5);
+    XMoveWindow(native.display, native.window, 0, 0);
+    XFlush(native.display);
+    return true;
+}
+
+bool giveWindowFocus(irr::IrrlichtDevice* device) {
+    const NativeWindow native = nativeWindow(device);
+    if (!native.display)
+        return false;
+    XSetInputFocus(native.display, native.window, RevertToParent, CurrentTime);
+    XSync(native.display, False);
+    // The engine learns of the focus from the window system's events.
+    device->run();
+    return true;
+}
+
+} // namespace platform

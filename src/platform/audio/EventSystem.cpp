@@ -1,0 +1,498 @@
+#include "platform/audio/EventSystem.h"
+
+#include "platform/audio/AudioFiles.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <fstream>
+
+namespace audio {
+
+const char* resultText(Result result) {
+    switch (result) {
+    case Result::Ok:
+        return "No errors.";
+    case Result::NotInitialized:
+        return "The event system has not been initialized.";
+    case Result::InvalidHandle:
+        return "An invalid handle was used.";
+    case Result::InvalidParameter:
+        return "An invalid parameter was passed.";
+    case Result::FileNotFound:
+        return "File not found.";
+    case Result::FileBad:
+        return "Error loading file.";
+    case Result::EventNotFound:
+        return "The requested event could not be found in the event project.";
+    case Result::CategoryNotFound:
+        return "The requested category could not be found.";
+    case Result::ParameterNotFound:
+        return "The requested event parameter could not be found.";
+    case Result::NoProjectLoaded:
+        return "No event project is loaded.";
+    }
+    return "Unknown error.";
+}
+
+namespace {
+
+double steadySeconds() {
+    using namespace std::chrono;
+    return duration<double>(steady_clock::now().time_since_epoch()).count();
+}
+
+bool validVolume(float volume) { return std::isfinite(volume) && volume >= 0.0f; }
+
+} // namespace
+
+// --- categories and parameters ------------------------------------------------------------
+
+Result EventCategory::setVolume(float newVolume) {
+    if (!validVolume(newVolume))
+        return Result::InvalidParameter;
+    volume = std::min(newVolume, 1.0f);
+    return Result::Ok;
+}
+
+Result EventCategory::getVolume(float* out) const {
+    if (!out)
+        return Result::InvalidParameter;
+    *out = volume;
+    return Result::Ok;
+}
+
+Result EventCategory::setPaused(bool newPaused) {
+    paused = newPaused;
+    return Result::Ok;
+}
+
+Result EventCategory::getPaused(bool* out) const {
+    if (!out)
+        return Result::InvalidParameter;
+    *out = paused;
+    return Result::Ok;
+}
+
+float EventCategory::effectiveVolume() const {
+    return parent ? volume * parent->effectiveVolume() : volume;
+}
+
+bool EventCategory::effectivePaused() const {
+    return paused || (parent && parent->effectivePaused());
+}
+
+Result EventParameter::setValue(float newValue) {
+    if (!std::isfinite(newValue))
+        return Result::InvalidParameter;
+    value = std::clamp(newValue, minimum, maximum);
+    return Result::Ok;
+}
+
+Result EventParameter::getValue(float* out) const {
+    if (!out)
+        return Result::InvalidParameter;
+    *out = value;
+    return Result::Ok;
+}
+
+Result EventParameter::getRange(float* outMinimum, float* outMaximum) const {
+    if (outMinimum)
+        *outMinimum = minimum;
+    if (outMaximum)
+        *outMaximum = maximum;
+    return Result::Ok;
+}
+
+// --- events ---------------------------------------------------------------------------------
+
+Result Event::start() {
+    playing = true;
+    position = 0.0f;
+    return Result::Ok;
+}
+
+Result Event::stop(bool) {
+    playing = false;
+    return Result::Ok;
+}
+
+Result Event::getState(unsigned* state) const {
+    if (!state)
+        return Result::InvalidParameter;
+    *state = eventStateReady;
+    if (playing)
+        *state |= eventStatePlaying | eventStateChannelsActive;
+    return Result::Ok;
+}
+
+Result Event::setVolume(float newVolume) {
+    if (!validVolume(newVolume))
+        return Result::InvalidParameter;
+    volume = std::min(newVolume, 1.0f);
+    return Result::Ok;
+}
+
+Result Event::getVolume(float* out) const {
+    if (!out)
+        return Result::InvalidParameter;
+    *out = volume;
+    return Result::Ok;
+}
+
+Result Event::setPaused(bool newPaused) {
+    paused = newPaused;
+    return Result::Ok;
+}
+
+Result Event::getPaused(bool* out) const {
+    if (!out)
+        return Result::InvalidParameter;
+    *out = paused;
+    return Result::Ok;
+}
+
+Result Event::set3DAttributes(const Vector3* newPosition, const Vector3* newVelocity,
+                              const Vector3* newOrientation) {
+    if (newPosition)
+        position3D = *newPosition;
+    if (newVelocity)
+        velocity3D = *newVelocity;
+    if (newOrientation)
+        orientation3D = *newOrientation;
+    return Result::Ok;
+}
+
+Result Event::get3DAttributes(Vector3* outPosition, Vector3* outVelocity) const {
+    if (outPosition)
+        *outPosition = position3D;
+    if (outVelocity)
+        *outVelocity = velocity3D;
+    return Result::Ok;
+}
+
+Result Event::getParameter(const char* parameterName, EventParameter** out) {
+    if (!parameterName || !out)
+        return Result::InvalidParameter;
+    *out = nullptr;
+    for (EventParameter& parameter : parameters) {
+        if (parameter.parameterName == parameterName) {
+            *out = &parameter;
+            return Result::Ok;
+        }
+    }
+    return Result::ParameterNotFound;
+}
+
+Result Event::getCategory(EventCategory** out) const {
+    if (!out)
+        return Result::InvalidParameter;
+    *out = category;
+    return Result::Ok;
+}
+
+float Event::effectiveVolume() const {
+    return category ? volume * category->effectiveVolume() : volume;
+}
+
+void Event::advance(float seconds) {
+    if (!playing || paused || (category && category->effectivePaused()))
+        return;
+    position += seconds;
+    if (!description->loop && position >= description->length)
+        playing = false;
+}
+
+// --- plain sounds -----------------------------------------------------------------------------
+
+Result Channel::stop() {
+    playing = false;
+    return Result::Ok;
+}
+
+Result Channel::setPaused(bool newPaused) {
+    paused = newPaused;
+    return Result::Ok;
+}
+
+Result Channel::getPaused(bool* out) const {
+    if (!out)
+        return Result::InvalidParameter;
+    *out = paused;
+    return Result::Ok;
+}
+
+Result Channel::isPlaying(bool* out) const {
+    if (!out)
+        return Result::InvalidParameter;
+    *out = playing;
+    return Result::Ok;
+}
+
+Result Channel::setVolume(float newVolume) {
+    if (!validVolume(newVolume))
+        return Result::InvalidParameter;
+    volume = std::min(newVolume, 1.0f);
+    return Result::Ok;
+}
+
+Result Channel::getVolume(float* out) const {
+    if (!out)
+        return Result::InvalidParameter;
+    *out = volume;
+    return Result::Ok;
+}
+
+void Channel::advance(float seconds) {
+    if (!playing || paused)
+        return;
+    position += seconds;
+    if (!sound->loops() && position >= sound->length())
+        playing = false;
+}
+
+// --- the system ---------------------------------------------------------------------------------
+
+EventSystem::EventSystem() : clock(steadySeconds) {}
+
+EventSystem::~EventSystem() { release(); }
+
+Result EventSystem::init(SpeakerMode mode) {
+    initialized = true;
+    speakerMode = mode;
+    createMasterCategory();
+    lastUpdate = clock();
+    return Result::Ok;
+}
+
+Result EventSystem::setSpeakerMode(SpeakerMode mode) {
+    if (static_cast<int>(mode) < 0 || static_cast<int>(mode) > static_cast<int>(SpeakerMode::SevenPointOne))
+        return Result::InvalidParameter;
+    speakerMode = mode;
+    return Result::Ok;
+}
+
+Result EventSystem::getSpeakerMode(SpeakerMode* out) const {
+    if (!out)
+        return Result::InvalidParameter;
+    *out = speakerMode;
+    return Result::Ok;
+}
+
+void EventSystem::createMasterCategory() {
+    if (categories.count("master"))
+        return;
+    auto master = std::make_unique<EventCategory>();
+    master->categoryName = "master";
+    categories["master"] = std::move(master);
+}
+
+EventCategory* EventSystem::findOrAddCategory(const std::string& name) {
+    if (name.empty())
+        return categories["master"].get();
+    auto it = categories.find(name);
+    if (it != categories.end())
+        return it->second.get();
+    auto category = std::make_unique<EventCategory>();
+    category->categoryName = name;
+    category->parent = categories["master"].get();
+    EventCategory* result = category.get();
+    categories[name] = std::move(category);
+    return result;
+}
+
+Result EventSystem::load(const EventProject& project) {
+    if (!initialized)
+        return Result::NotInitialized;
+    unload();
+    for (const std::string& name : project.categories)
+        findOrAddCategory(name);
+    for (const EventDescription& description : project.events) {
+        findOrAddCategory(description.category);
+        EventPool& pool = events[description.name];
+        pool.instances.clear();
+        pool.description = description;
+    }
+    projectLoaded = true;
+    return Result::Ok;
+}
+
+Result EventSystem::unload() {
+    events.clear();
+    for (auto it = categories.begin(); it != categories.end();) {
+        if (it->first == "master")
+            ++it;
+        else
+            it = categories.erase(it);
+    }
+    projectLoaded = false;
+    return Result::Ok;
+}
+
+Event* EventSystem::takeInstance(EventPool& pool) {
+    for (const auto& instance : pool.instances) {
+        if (!instance->playing) {
+            instance->paused = false;
+            instance->volume = 1.0f;
+            return instance.get();
+        }
+    }
+    if (static_cast<int>(pool.instances.size()) < pool.description.maxPlaybacks) {
+        auto instance = std::make_unique<Event>();
+        instance->description = &pool.description;
+        instance->category = findOrAddCategory(pool.description.category);
+        for (const auto& parameterInfo : pool.description.parameters) {
+            EventParameter parameter;
+            parameter.parameterName = parameterInfo.name;
+            parameter.minimum = parameterInfo.minimum;
+            parameter.maximum = parameterInfo.maximum;
+            parameter.value = parameterInfo.minimum;
+            instance->parameters.push_back(parameter);
+        }
+        pool.instances.push_back(std::move(instance));
+        return pool.instances.back().get();
+    }
+    // Every instance plays: the oldest one is taken over.
+    Event* oldest = pool.instances.front().get();
+    for (const auto& instance : pool.instances)
+        if (instance->startOrder < oldest->startOrder)
+            oldest = instance.get();
+    oldest->playing = false;
+    oldest->paused = false;
+    oldest->volume = 1.0f;
+    return oldest;
+}
+
+Result EventSystem::getEvent(const char* name, Event** out) {
+    if (!out || !name)
+        return Result::InvalidParameter;
+    *out = nullptr;
+    if (!initialized)
+        return Result::NotInitialized;
+    if (!projectLoaded)
+        return Result::NoProjectLoaded;
+    auto it = events.find(name);
+    if (it == events.end())
+        return Result::EventNotFound;
+    Event* event = takeInstance(it->second);
+    event->startOrder = ++startCounter;
+    *out = event;
+    return Result::Ok;
+}
+
+Result EventSystem::getCategory(const char* name, EventCategory** out) {
+    if (!out || !name)
+        return Result::InvalidParameter;
+    *out = nullptr;
+    if (!initialized)
+        return Result::NotInitialized;
+    auto it = categories.find(name);
+    if (it == categories.end())
+        return Result::CategoryNotFound;
+    *out = it->second.get();
+    return Result::Ok;
+}
+
+Result EventSystem::createSound(const char* file, bool loop, Sound** out) {
+    if (!out || !file)
+        return Result::InvalidParameter;
+    *out = nullptr;
+    if (!initialized)
+        return Result::NotInitialized;
+    if (!std::ifstream(file, std::ios::binary))
+        return Result::FileNotFound;
+    auto sound = std::make_unique<Sound>();
+    sound->fileName = file;
+    sound->seconds = wavLengthSeconds(file);
+    sound->loop = loop;
+    sounds.push_back(std::move(sound));
+    *out = sounds.back().get();
+    return Result::Ok;
+}
+
+Result EventSystem::playSound(Sound* sound, bool paused, Channel** out) {
+    if (out)
+        *out = nullptr;
+    if (!initialized)
+        return Result::NotInitialized;
+    if (!sound)
+        return Result::InvalidHandle;
+
+    Channel* channel = nullptr;
+    for (const auto& candidate : channels)
+        if (!candidate->playing) {
+            channel = candidate.get();
+            break;
+        }
+    if (!channel && static_cast<int>(channels.size()) < maxChannels) {
+        channels.push_back(std::make_unique<Channel>());
+        channel = channels.back().get();
+    }
+    if (!channel) {
+        channel = channels.front().get();
+        for (const auto& candidate : channels)
+            if (candidate->startOrder < channel->startOrder)
+                channel = candidate.get();
+    }
+    channel->sound = sound;
+    channel->playing = true;
+    channel->paused = paused;
+    channel->volume = 1.0f;
+    channel->position = 0.0f;
+    channel->startOrder = ++startCounter;
+    if (out)
+        *out = channel;
+    return Result::Ok;
+}
+
+Result EventSystem::set3DListenerAttributes(const Vector3* position, const Vector3*,
+                                            const Vector3*, const Vector3*) {
+    if (!initialized)
+        return Result::NotInitialized;
+    if (position)
+        listener = *position;
+    return Result::Ok;
+}
+
+Result EventSystem::update() {
+    if (!initialized)
+        return Result::NotInitialized;
+    const double now = clock();
+    const float seconds = static_cast<float>(std::max(0.0, now - lastUpdate));
+    lastUpdate = now;
+    for (auto& entry : events)
+        for (const auto& instance : entry.second.instances)
+            instance->advance(seconds);
+    for (const auto& channel : channels)
+        channel->advance(seconds);
+    return Result::Ok;
+}
+
+Result EventSystem::release() {
+    unload();
+    channels.clear();
+    sounds.clear();
+    categories.clear();
+    initialized = false;
+    return Result::Ok;
+}
+
+void EventSystem::setClock(std::function<double()> newClock) {
+    clock = newClock ? std::move(newClock) : std::function<double()>(steadySeconds);
+    lastUpdate = clock();
+}
+
+std::size_t EventSystem::instanceCount(const char* eventName) const {
+    auto it = events.find(eventName);
+    return it == events.end() ? 0 : it->second.instances.size();
+}
+
+std::size_t EventSystem::playingEventCount() const {
+    std::size_t count = 0;
+    for (const auto& entry : events)
+        for (const auto& instance : entry.second.instances)
+            count += instance->playing ? 1 : 0;
+    return count;
+}
+
+} // namespace audio

@@ -1,0 +1,232 @@
+#pragma once
+
+#include "platform/audio/AudioTypes.h"
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+// The audio event system: an event project (every event with its category, length,
+// looping, 3D flag and parameters), event instances with
+// start, stop, volume, pause, 3D attributes and named parameters, categories with volume and
+// pause, and plain sounds played on channels. The output is null: time passes through
+// update(), so events end by themselves after their catalogue length and "is active"
+// behaves as it would with sound.
+//
+// Handles (Event*, EventCategory*, Channel*, Sound*) stay owned by the system and stay valid
+// until load() or unload() (events) or release() (everything). Like a real event system, an event
+// instance that is not playing may be handed out again by a later getEvent of the same name,
+// and the oldest playing instance is taken over when an event's playback limit is reached.
+namespace audio {
+
+class EventSystem;
+
+class EventCategory {
+public:
+    const std::string& name() const { return categoryName; }
+    Result setVolume(float volume);
+    Result getVolume(float* volume) const;
+    Result setPaused(bool paused);
+    Result getPaused(bool* paused) const;
+
+    // Volume and pause with every parent category applied.
+    float effectiveVolume() const;
+    bool effectivePaused() const;
+
+private:
+    friend class EventSystem;
+    std::string categoryName;
+    EventCategory* parent = nullptr;
+    float volume = 1.0f;
+    bool paused = false;
+};
+
+class EventParameter {
+public:
+    const std::string& name() const { return parameterName; }
+    // The value is kept inside the parameter's range.
+    Result setValue(float value);
+    Result getValue(float* value) const;
+    Result getRange(float* minimum, float* maximum) const;
+
+private:
+    friend class EventSystem;
+    friend class Event;
+    std::string parameterName;
+    float value = 0.0f;
+    float minimum = 0.0f;
+    float maximum = 1.0f;
+};
+
+// What the event project says of one event.
+struct EventDescription {
+    struct Parameter {
+        std::string name;
+        float minimum = 0.0f;
+        float maximum = 1.0f;
+    };
+    std::string name;
+    std::string category;
+    float length = 0.0f; // seconds; a one-shot of length 0 ends at the next update
+    bool loop = false;
+    bool is3D = false;
+    int maxPlaybacks = 16;
+    std::vector<Parameter> parameters;
+};
+
+// An event project: its categories and events.
+struct EventProject {
+    std::vector<std::string> categories;
+    std::vector<EventDescription> events;
+};
+
+class Event {
+public:
+    const std::string& name() const { return description->name; }
+    const EventDescription& info() const { return *description; }
+
+    Result start();
+    // Stops at once; the null output has no release tail to wait for.
+    Result stop(bool immediate = false);
+    Result getState(unsigned* state) const;
+    Result setVolume(float volume);
+    Result getVolume(float* volume) const;
+    Result setPaused(bool paused);
+    Result getPaused(bool* paused) const;
+    Result set3DAttributes(const Vector3* position, const Vector3* velocity,
+                           const Vector3* orientation = nullptr);
+    Result get3DAttributes(Vector3* position, Vector3* velocity) const;
+    Result getParameter(const char* name, EventParameter** parameter);
+    Result getCategory(EventCategory** category) const;
+
+    bool isPlaying() const { return playing; }
+    // Seconds played since the last start.
+    float elapsed() const { return position; }
+    // The event's volume times its category chain's.
+    float effectiveVolume() const;
+
+private:
+    friend class EventSystem;
+    void advance(float seconds);
+
+    const EventDescription* description = nullptr;
+    EventCategory* category = nullptr;
+    std::vector<EventParameter> parameters;
+    bool playing = false;
+    bool paused = false;
+    float volume = 1.0f;
+    float position = 0.0f;
+    std::uint64_t startOrder = 0;
+    Vector3 position3D;
+    Vector3 velocity3D;
+    Vector3 orientation3D;
+};
+
+// A plain sound file (not part of the event project).
+class Sound {
+public:
+    const std::string& file() const { return fileName; }
+    // Seconds; read from a WAV header, 0 when the length cannot be known.
+    float length() const { return seconds; }
+    bool loops() const { return loop; }
+
+private:
+    friend class EventSystem;
+    std::string fileName;
+    float seconds = 0.0f;
+    bool loop = false;
+};
+
+class Channel {
+public:
+    Result stop();
+    Result setPaused(bool paused);
+    Result getPaused(bool* paused) const;
+    Result isPlaying(bool* playing) const;
+    Result setVolume(float volume);
+    Result getVolume(float* volume) const;
+    const Sound* currentSound() const { return sound; }
+
+private:
+    friend class EventSystem;
+    void advance(float seconds);
+
+    const Sound* sound = nullptr;
+    bool playing = false;
+    bool paused = false;
+    float volume = 1.0f;
+    float position = 0.0f;
+    std::uint64_t startOrder = 0;
+};
+
+class EventSystem {
+public:
+    EventSystem();
+    ~EventSystem();
+    EventSystem(const EventSystem&) = delete;
+    EventSystem& operator=(const EventSystem&) = delete;
+
+    Result init(SpeakerMode mode);
+    bool isInitialized() const { return initialized; }
+    Result setSpeakerMode(SpeakerMode mode);
+    Result getSpeakerMode(SpeakerMode* mode) const;
+
+    // Takes the event project in place of one loaded before. The categories hang below
+    // "master"; a category that only an event names is made too.
+    Result load(const EventProject& project);
+    // Drops the project with every event instance and every category but "master".
+    Result unload();
+    bool hasProject() const { return projectLoaded; }
+
+    // An instance of the named event, without blocking.
+    Result getEvent(const char* name, Event** event);
+    // "master" is the root; the catalogue's categories hang below it.
+    Result getCategory(const char* name, EventCategory** category);
+
+    Result createSound(const char* file, bool loop, Sound** sound);
+    Result playSound(Sound* sound, bool paused, Channel** channel);
+
+    Result set3DListenerAttributes(const Vector3* position, const Vector3* velocity,
+                                   const Vector3* forward, const Vector3* up);
+    Vector3 listenerPosition() const { return listener; }
+
+    // Lets the time since the last update pass for every playing event and channel.
+    Result update();
+    // Closes the system: every handle becomes invalid.
+    Result release();
+
+    // The clock update() measures time with, in seconds (tests install their own).
+    void setClock(std::function<double()> clock);
+
+    std::size_t instanceCount(const char* eventName) const;
+    std::size_t playingEventCount() const;
+
+    static constexpr int maxChannels = 64;
+
+private:
+    struct EventPool {
+        EventDescription description;
+        std::vector<std::unique_ptr<Event>> instances;
+    };
+
+    void createMasterCategory();
+    EventCategory* findOrAddCategory(const std::string& name);
+    Event* takeInstance(EventPool& pool);
+
+    bool initialized = false;
+    bool projectLoaded = false;
+    SpeakerMode speakerMode = outputSpeakerMode;
+    std::map<std::string, std::unique_ptr<EventCategory>> categories;
+    std::map<std::string, EventPool> events;
+    std::vector<std::unique_ptr<Sound>> sounds;
+    std::vector<std::unique_ptr<Channel>> channels;
+    std::uint64_t startCounter = 0;
+    Vector3 listener;
+    std::function<double()> clock;
+    double lastUpdate = 0.0;
+};
+
+} // namespace audio

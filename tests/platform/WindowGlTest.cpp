@@ -1,0 +1,56 @@
+// The window services on the OpenGL device under Xvfb.
+#include "platform/Window.h"
+
+#include "support/GraphicsDriver.h"
+
+#include <irrlicht.h>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+irr::IrrlichtDevice* createWindow() {
+    test::keepGraphicsDriverLoaded();
+    irr::SIrrlichtCreationParameters params;
+    params.DriverType = irr::video::EDT_OPENGL;
+    params.WindowSize = irr::core::dimension2du(640, 480);
+    params.Vsync = false;
+    params.LoggingLevel = irr::ELL_NONE;
+    return irr::createDeviceEx(params);
+}
+
+} // namespace
+
+TEST(WindowGlTest, FocusRectangleAndPointerConfinement) {
+    irr::IrrlichtDevice* device = createWindow();
+    ASSERT_NE(device, nullptr) << "needs an X server (the gl tests run under Xvfb)";
+
+    // No window manager hands out focus under Xvfb.
+    EXPECT_TRUE(platform::giveWindowFocus(device));
+    device->run();
+    EXPECT_TRUE(device->isWindowActive());
+
+    irr::core::recti window;
+    ASSERT_TRUE(platform::getWindowRect(device, window));
+    EXPECT_EQ(window.getWidth(), 640);
+    EXPECT_EQ(window.getHeight(), 480);
+
+    // Confined to the window inset by 40 pixels, a move to the corner stops at the inset.
+    irr::core::recti inset(window.UpperLeftCorner + irr::core::vector2di(40, 40),
+                           window.LowerRightCorner - irr::core::vector2di(40, 40));
+    ASSERT_TRUE(platform::clipCursor(device, &inset));
+    irr::gui::ICursorControl* cursor = device->getCursorControl();
+    cursor->setPosition(0, 0);
+    device->run();
+    EXPECT_EQ(cursor->getPosition(), irr::core::position2di(40, 40));
+    cursor->setPosition(639, 479);
+    device->run();
+    EXPECT_EQ(cursor->getPosition(), irr::core::position2di(599, 439));
+
+    // Released, the pointer goes anywhere again.
+    EXPECT_FALSE(platform::clipCursor(device, nullptr));
+    cursor->setPosition(0, 0);
+    device->run();
+    EXPECT_EQ(cursor->getPosition(), irr::core::position2di(0, 0));
+    device->drop();
+}
