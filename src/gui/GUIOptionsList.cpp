@@ -52,12 +52,12 @@ GUIOptionsList::GUIOptionsList(gui::IGUIEnvironment* environment, bool openedFro
     PanelX = PanelOnRight ? screenWidth - PanelWidth : 0;
     ItemOffsetX = PanelOnRight ? guiUnits(4) : guiUnits(4) - guiUnits(25);
     ItemFont = getLanguageFont(4);
-    if (DelegateList* list = askHook(guiHooks().language.languageChanged, static_cast<DelegateList*>(nullptr)))
+    if (DelegateList* list = askHook(guiHooks().language.languageChanged, nullptr))
         bindCallback(*list, this, &GUIOptionsList::onLanguageChanged);
 }
 
 GUIOptionsList::~GUIOptionsList() {
-    if (DelegateList* list = askHook(guiHooks().language.languageChanged, static_cast<DelegateList*>(nullptr)))
+    if (DelegateList* list = askHook(guiHooks().language.languageChanged, nullptr))
         unbindCallback(*list, this, &GUIOptionsList::onLanguageChanged);
 }
 
@@ -302,7 +302,7 @@ void GUIOptionsList::OnPostRender(u32 timeMs) {
 
     MenuCamera = nullptr;
     if (OpenedFromMainMenu && !askHook(guiHooks().level.isLoadingOverlayBusy, false)) {
-        MenuCamera = askHook(guiHooks().camera.menuCamera, static_cast<scene::ISceneNode*>(nullptr));
+        MenuCamera = askHook(guiHooks().camera.menuCamera, nullptr);
         if (MenuCamera && getPlayer(0))
             callHook(guiHooks().camera.setCameraOffset, MenuCamera,
                      core::vector3df(0.0f, 0.0f, PanelOnRight ? 3.0f : -3.0f));

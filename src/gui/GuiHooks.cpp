@@ -19,5 +19,5 @@ irr::core::stringw getLanguageText(irr::s32 id) {
 }
 
 irr::gui::IGUIFont* getLanguageFont(irr::s32 role) {
-    return askHook(guiHooks().language.getFont, static_cast<irr::gui::IGUIFont*>(nullptr), role);
+    return askHook(guiHooks().language.getFont, nullptr, role);
 }

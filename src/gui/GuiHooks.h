@@ -1,18 +1,20 @@
 #pragma once
 
+#include "core/ShellHooks.h"
+
 #include <irrString.h>
 #include <irrTypes.h>
 #include <path.h>
 #include <vector3d.h>
 
 #include <functional>
-#include <utility>
 
 // Calls from the GUI toolkit and the screen manager into the services around them: sounds
 // and languages of the application core, and the input, level, camera and sprite-animation
 // services of the subsystems built after the GUI. Each service fills its slots in its
 // registration function at start-up (screens/ScreenRegistration.cpp fills those of the
 // application core); an empty slot does nothing or answers the default written beside it.
+// callHook and askHook (core/ShellHooks.h) call them.
 
 namespace irr {
 namespace gui {
@@ -121,17 +123,6 @@ struct GuiHooks {
 GuiHooks& guiHooks();
 // Empties every slot (tests).
 void resetGuiHooks();
-
-// The slot's answer, or the default when the slot is empty.
-template <class R, class... Params, class... Args>
-R askHook(const std::function<R(Params...)>& slot, R fallback, Args&&... args) {
-    return slot ? slot(std::forward<Args>(args)...) : fallback;
-}
-template <class... Params, class... Args>
-void callHook(const std::function<void(Params...)>& slot, Args&&... args) {
-    if (slot)
-        slot(std::forward<Args>(args)...);
-}
 
 // Shortcuts for the services the widgets use most.
 void playSoundEffect(irr::s32 id);
