@@ -3,8 +3,11 @@
 // instead of the title screen.
 #include "core/GameApplication.h"
 #include "platform/Dpi.h"
+#include "screens/ScreenRegistration.h"
 
 int main(int argc, char** argv) {
     platform::enableDpiAwareness();
+    // Each subsystem fills the shell's slots it answers before the game starts.
+    registerScreens();
     return runGame(argc > 1 ? argv[1] : "");
 }

@@ -1,0 +1,8 @@
+#pragma once
+
+// Fills the game shell's screen-manager slots (creation, init, frame update, drawing, the
+// input and update gates and the queries, the element factory, the font cache) with the
+// screen manager and the GUI toolkit, and the GUI's own slots for the services of the
+// application core (sounds through the sound manager, texts and fonts through the language
+// manager, the loading overlay's program-wide queries). Called once before the game runs.
+void registerScreens();
