@@ -34,7 +34,8 @@ GUIMenuItem::GUIMenuItem(const wchar_t* text, gui::IGUIFont* font, s32 panelType
     Highlight->setStateImages(nullptr, highlight, highlight, highlight, nullptr);
     Highlight->setAlignment(gui::EGUIA_SCALE, gui::EGUIA_SCALE, gui::EGUIA_SCALE, gui::EGUIA_SCALE);
     Highlight->setUseAlphaChannel(true);
-    Highlight->setTileImage(false);
+    // The bar's picture fills the whole bar.
+    Highlight->setTileImage(true);
     Highlight->setNotClipped(true);
     Highlight->drop();
 

@@ -1,6 +1,9 @@
-// Writes the game's generated images into Content/: the plain white editor texture and the
-// picture shown while the game starts. Run from the repository root (or give the root as
-// the first argument); the output is committed, so the game never needs this tool to run.
+// Writes the game's generated images into Content/: the plain white editor texture, the
+// picture shown while the game starts and the pictures of the menu screens. Run from the
+// repository root (or give the root as the first argument); the output is committed, so the
+// game never needs this tool to run.
+#include "MenuImages.h"
+
 #include <irrlicht.h>
 
 #include <cstdio>
@@ -72,6 +75,7 @@ int main(int argc, char** argv) {
     video::IVideoDriver* driver = device->getVideoDriver();
     bool ok = write(driver, makeWhite(driver), root + "Content/Models/Editor/White.png");
     ok = write(driver, makeLoading(driver), root + "Content/Screens/Backgrounds/Loading.png") && ok;
+    ok = writeMenuImages(driver, root) && ok;
     device->drop();
     return ok ? 0 : 1;
 }
