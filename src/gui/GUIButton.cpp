@@ -11,6 +11,7 @@
 #include <ITexture.h>
 #include <IrrlichtDevice.h>
 
+#include <optional>
 #include <set>
 
 using namespace irr;
@@ -60,24 +61,33 @@ void GUIButton::setStateImages(video::ITexture* normal, video::ITexture* focused
 
 bool GUIButton::passToParent(const SEvent& event) { return Parent ? Parent->OnEvent(event) : false; }
 
-void GUIButton::sendToParent(gui::EGUI_EVENT_TYPE type) {
-    if (!Parent)
+void GUIButton::sendGuiEvent(gui::IGUIElement* target, gui::IGUIElement* caller, gui::IGUIElement* element,
+                             gui::EGUI_EVENT_TYPE type) {
+    if (!target)
         return;
     SEvent event;
     event.EventType = EET_GUI_EVENT;
-    event.GUIEvent.Caller = this;
-    event.GUIEvent.Element = nullptr;
+    event.GUIEvent.Caller = caller;
+    event.GUIEvent.Element = element;
     event.GUIEvent.EventType = type;
-    Parent->OnEvent(event);
+    target->OnEvent(event);
 }
 
-bool GUIButton::OnEvent(const SEvent& event) {
+void GUIButton::sendToParent(gui::EGUI_EVENT_TYPE type) { sendGuiEvent(Parent, this, nullptr, type); }
+
+std::optional<bool> GUIButton::answerBeforeHandling(const SEvent& event) {
     if (StateSource)
         return passToParent(event);
     if (!IsEnabled) {
         State = ButtonState::Disabled;
         return true;
     }
+    return std::nullopt;
+}
+
+bool GUIButton::OnEvent(const SEvent& event) {
+    if (const std::optional<bool> answer = answerBeforeHandling(event))
+        return *answer;
     if (askHook(guiHooks().level.isLoadingOverlayOpaque, false))
         return true;
 
@@ -250,14 +260,7 @@ void GUIButton::setFocusTarget(GUIButton* element) {
 
 void GUIButton::focus() {
     if (ForwardFocus) {
-        if (ForwardFocusTarget) {
-            SEvent event;
-            event.EventType = EET_GUI_EVENT;
-            event.GUIEvent.Caller = this;
-            event.GUIEvent.Element = ForwardFocusTarget;
-            event.GUIEvent.EventType = gui::EGET_ELEMENT_FOCUSED;
-            ForwardFocusTarget->OnEvent(event);
-        }
+        sendGuiEvent(ForwardFocusTarget, this, ForwardFocusTarget, gui::EGET_ELEMENT_FOCUSED);
         return;
     }
     if (passFocusToPressed() || State == ButtonState::Focused)
@@ -323,14 +326,8 @@ void GUIButton::OnPostRender(u32 timeMs) {
         if (cursor) {
             const core::position2di point = cursor->getPosition();
             if (!AbsoluteClippingRect.isPointInside(point) &&
-                HoverPartner->getAbsoluteClippingRect().isPointInside(point)) {
-                SEvent event;
-                event.EventType = EET_GUI_EVENT;
-                event.GUIEvent.Caller = HoverPartner;
-                event.GUIEvent.Element = HoverPartner;
-                event.GUIEvent.EventType = gui::EGET_ELEMENT_HOVERED;
-                HoverPartner->OnEvent(event);
-            }
+                HoverPartner->getAbsoluteClippingRect().isPointInside(point))
+                sendGuiEvent(HoverPartner, HoverPartner, HoverPartner, gui::EGET_ELEMENT_HOVERED);
         }
     }
     GUIImage::OnPostRender(timeMs);

@@ -4,6 +4,7 @@
 #include "gui/GUIImage.h"
 
 #include <map>
+#include <optional>
 
 class GUIScreen;
 
@@ -75,6 +76,11 @@ public:
 protected:
     bool passToParent(const irr::SEvent& event);
     void sendToParent(irr::gui::EGUI_EVENT_TYPE type);
+    static void sendGuiEvent(irr::gui::IGUIElement* target, irr::gui::IGUIElement* caller,
+                             irr::gui::IGUIElement* element, irr::gui::EGUI_EVENT_TYPE type);
+    // A button with a state source hands every event to its parent; a disabled one keeps
+    // every event. The answer in those cases, else none.
+    std::optional<bool> answerBeforeHandling(const irr::SEvent& event);
     bool onMouseEvent(const irr::SEvent& event);
     bool onKeyEvent(const irr::SEvent& event);
 

@@ -78,25 +78,19 @@ void GUIScreen::setFocusedElement(GUIButton* element) {
     }
 }
 
-void GUIScreen::startFadeIn(f32 seconds) {
-    FadeInTween.start = 0.0f;
-    FadeInTween.end = 1.0f;
-    FadeInTween.duration = seconds;
-    FadeInTween.elapsed = 0.0f;
-    FadeInTween.value = seconds > 0.0f ? 0.0f : 1.0f;
-    FadeInTween.kind = FloatTween::Smoothstep;
-    FadeState = FadingIn;
+void GUIScreen::startFade(FloatTween& tween, f32 seconds, FadeStates state) {
+    tween.start = 0.0f;
+    tween.end = 1.0f;
+    tween.duration = seconds;
+    tween.elapsed = 0.0f;
+    tween.value = seconds > 0.0f ? 0.0f : 1.0f;
+    tween.kind = FloatTween::Smoothstep;
+    FadeState = state;
 }
 
-void GUIScreen::startFadeOut(f32 seconds) {
-    FadeOutTween.start = 0.0f;
-    FadeOutTween.end = 1.0f;
-    FadeOutTween.duration = seconds;
-    FadeOutTween.elapsed = 0.0f;
-    FadeOutTween.value = seconds > 0.0f ? 0.0f : 1.0f;
-    FadeOutTween.kind = FloatTween::Smoothstep;
-    FadeState = FadingOut;
-}
+void GUIScreen::startFadeIn(f32 seconds) { startFade(FadeInTween, seconds, FadingIn); }
+
+void GUIScreen::startFadeOut(f32 seconds) { startFade(FadeOutTween, seconds, FadingOut); }
 
 void GUIScreen::advanceFade(FloatTween& tween, FadeStates doneState, void (GUIScreen::*done)(),
                             void (GUIScreen::*perFrame)()) {

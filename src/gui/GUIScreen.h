@@ -74,6 +74,8 @@ public:
     bool PassUpdate = false;
 
 protected:
+    // Runs the tween from 0 to 1 over the seconds (smoothstep); 0 seconds puts it at its end.
+    void startFade(FloatTween& tween, irr::f32 seconds, FadeStates state);
     // Advances one fade by the frame's delta; runs the done hook one frame after the end.
     void advanceFade(FloatTween& tween, FadeStates doneState, void (GUIScreen::*done)(),
                      void (GUIScreen::*perFrame)());

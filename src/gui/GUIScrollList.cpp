@@ -54,12 +54,8 @@ GUIOptionsList* GUIScrollList::getOwningList() const {
 }
 
 bool GUIScrollList::OnEvent(const SEvent& event) {
-    if (StateSource)
-        return passToParent(event);
-    if (!IsEnabled) {
-        State = ButtonState::Disabled;
-        return true;
-    }
+    if (const std::optional<bool> answer = answerBeforeHandling(event))
+        return *answer;
     if (isMenuKeyDown(event)) {
         const s32 code = eventKeyCode(event);
         onNavigationKey(code);

@@ -48,6 +48,9 @@ void GuiFixture::SetUp() {
 }
 
 void GuiFixture::TearDown() {
+    for (io::IAttributes* attr : attributeSets)
+        attr->drop();
+    attributeSets.clear();
     delete screenManager;
     screenManager = nullptr;
     resetGuiHooks();
@@ -87,6 +90,16 @@ s32 GuiFixture::soundCount(s32 id) const {
     for (s32 sound : sounds)
         count += sound == id ? 1 : 0;
     return count;
+}
+
+} // namespace guitest
+
+namespace guitest {
+
+io::IAttributes* GuiFixture::attributes() {
+    io::IAttributes* attr = device->getFileSystem()->createEmptyAttributes(driver);
+    attributeSets.push_back(attr);
+    return attr;
 }
 
 } // namespace guitest

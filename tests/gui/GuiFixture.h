@@ -58,6 +58,8 @@ protected:
     bool sendMouse(irr::gui::IGUIElement* element, irr::EMOUSE_INPUT_EVENT type, irr::s32 x, irr::s32 y);
     irr::gui::IGUIElement* root() const { return environment->getRootGUIElement(); }
     irr::s32 soundCount(irr::s32 id) const;
+    // An empty attribute set, dropped when the test ends.
+    irr::io::IAttributes* attributes();
 
     static constexpr const char* fontPath = "Content/Font/NoMove.ttf";
 
@@ -68,6 +70,7 @@ protected:
     irr::video::IVideoDriver* driver = nullptr;
     std::unique_ptr<Stopwatch> stopwatch;
     std::vector<irr::s32> sounds;
+    std::vector<irr::io::IAttributes*> attributeSets;
 };
 
 } // namespace guitest

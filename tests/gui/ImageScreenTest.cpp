@@ -64,16 +64,6 @@ protected:
         screen->drop();
         return screen;
     }
-    io::IAttributes* attributes() {
-        io::IAttributes* attr = device->getFileSystem()->createEmptyAttributes(driver);
-        created.push_back(attr);
-        return attr;
-    }
-    void TearDown() override {
-        for (io::IAttributes* attr : created)
-            attr->drop();
-        GuiFixture::TearDown();
-    }
     // An animation of four 8 x 8 frames at 10 per second.
     void useAnimationFiles() {
         guiHooks().render.getSpriteAnimation = [this](SpriteAnimation& animation, const io::path& path) {
@@ -86,7 +76,6 @@ protected:
             animation.time = 0.0f;
         };
     }
-    std::vector<io::IAttributes*> created;
     int animationLoads = 0;
 };
 

@@ -6,8 +6,6 @@
 #include "core/LanguageManager.h"
 #include "core/Stopwatch.h"
 #include "gui/GUIFreeTypeText.h"
-#include "gui/GUIMenuItem.h"
-#include "gui/GUIOptionsList.h"
 #include "gui/GUIScrollList.h"
 #include "gui/GuiCommon.h"
 #include "gui/GuiHooks.h"
@@ -17,6 +15,8 @@
 #include "screens/ScreenRegistration.h"
 #include "support/GraphicsDriver.h"
 #include "support/TempDir.h"
+
+#include "TestMenu.h"
 
 #include <gtest/gtest.h>
 #include <irrlicht.h>
@@ -31,33 +31,6 @@ namespace {
 
 // The audio menu's rows, as language text ids; each row's description is its id + 10000.
 const s32 rowTexts[] = {20, 21, 22, 23};
-
-class AudioLikeMenu : public GUIOptionsList {
-public:
-    explicit AudioLikeMenu(gui::IGUIEnvironment* environment) : GUIOptionsList(environment, false, true) {
-        buildScreen();
-    }
-    void buildScreen() override {
-        createPanel(0);
-        createTitle(getLanguageText(15).c_str(), getLanguageFont(LanguageManager::FontMenuLarge));
-        buildItems();
-        createBackButton();
-        linkItemNeighbours();
-        GUIScreen::OnPostRender(0);
-    }
-    void buildItems() override {
-        GUIOptionsList::buildItems();
-        for (s32 id : rowTexts) {
-            GUIMenuItem* row = addMenuItem(getLanguageText(id).c_str());
-            row->setToolTipText(getLanguageText(id + 10000).c_str());
-        }
-    }
-    void onBack(GUIButton*) override {}
-    void OnPostRender(u32 timeMs) override {
-        GUIOptionsList::OnPostRender(timeMs);
-        updatePanelSlide();
-    }
-};
 
 std::int64_t clockNow() { return 0; }
 
@@ -146,7 +119,10 @@ protected:
 };
 
 TEST_F(MenuGlTest, MenuShowsTitleRowsAndTooltipInTheGameFont) {
-    auto* menu = new AudioLikeMenu(environment);
+    std::vector<guitest::TestMenu::Row> rows;
+    for (s32 id : rowTexts)
+        rows.push_back({getLanguageText(id).c_str(), getLanguageText(id + 10000).c_str()});
+    auto* menu = new guitest::TestMenu(environment, true, getLanguageText(15).c_str(), rows);
     menu->drop();
     screenManager->pushScreen(menu);
     menu->getScrollList()->setAppear(1.0f);

@@ -1,5 +1,6 @@
 // Menu rows, the scroll list and the menu screen base.
 #include "GuiFixture.h"
+#include "TestMenu.h"
 
 #include "core/Globals.h"
 #include "gui/GUIFreeTypeText.h"
@@ -17,40 +18,7 @@ using namespace irr;
 
 namespace {
 
-// A menu with a number of plain rows, built the way the game's menu screens build theirs.
-class TestMenu : public GUIOptionsList {
-public:
-    TestMenu(gui::IGUIEnvironment* environment, bool panelOnRight, int rows)
-        : GUIOptionsList(environment, false, panelOnRight), rows(rows) {
-        buildScreen();
-    }
-    void buildScreen() override {
-        createPanel(0);
-        createTitle(L"Options", getLanguageFont(3));
-        buildItems();
-        createBackButton();
-        linkItemNeighbours();
-        GUIScreen::OnPostRender(0);
-    }
-    void buildItems() override {
-        GUIOptionsList::buildItems();
-        ++builds;
-        for (int i = 0; i < rows; ++i) {
-            GUIMenuItem* row = addMenuItem((L"Row " + std::to_wstring(i)).c_str());
-            row->setToolTipText((L"About row " + std::to_wstring(i)).c_str());
-        }
-    }
-    void onBack(GUIButton* element) override { backs.push_back(element); }
-    void OnPostRender(u32 timeMs) override {
-        GUIOptionsList::OnPostRender(timeMs);
-        updatePanelSlide();
-    }
-    // The row as the list shows it this frame.
-    GUIButton* row(int i) const { return Items[static_cast<std::size_t>(i)]; }
-    int rows;
-    int builds = 0;
-    std::vector<GUIButton*> backs;
-};
+using guitest::TestMenu;
 
 // A parent that keeps the events its children hand on.
 class RecordingParent : public gui::IGUIElement {
@@ -86,7 +54,7 @@ protected:
         EXPECT_TRUE(languageChanged.empty());
     }
     TestMenu* openMenu(int rows, bool panelOnRight = false) {
-        auto* menu = new TestMenu(environment, panelOnRight, rows);
+        auto* menu = new TestMenu(environment, panelOnRight, L"Options", TestMenu::numberedRows(rows));
         menu->drop();
         screenManager->pushScreen(menu);
         return menu;

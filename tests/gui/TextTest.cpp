@@ -17,17 +17,6 @@ protected:
         element->drop();
         return element;
     }
-    io::IAttributes* attributes() {
-        io::IAttributes* attr = device->getFileSystem()->createEmptyAttributes(driver);
-        created.push_back(attr);
-        return attr;
-    }
-    void TearDown() override {
-        for (io::IAttributes* attr : created)
-            attr->drop();
-        GuiFixture::TearDown();
-    }
-    std::vector<io::IAttributes*> created;
 };
 
 TEST_F(TextTest, FactoryTextUsesTheSkinFontUntilAFontLoads) {

@@ -6,7 +6,6 @@
 
 #include <irrlicht.h>
 
-#include <cstdio>
 #include <string>
 
 using namespace irr;
@@ -55,13 +54,6 @@ video::IImage* makeLoading(video::IVideoDriver* driver) {
     return image;
 }
 
-bool write(video::IVideoDriver* driver, video::IImage* image, const std::string& path) {
-    const bool ok = driver->writeImageToFile(image, path.c_str());
-    image->drop();
-    std::printf("%s %s\n", ok ? "wrote" : "could not write", path.c_str());
-    return ok;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -73,8 +65,8 @@ int main(int argc, char** argv) {
     if (!device)
         return 1;
     video::IVideoDriver* driver = device->getVideoDriver();
-    bool ok = write(driver, makeWhite(driver), root + "Content/Models/Editor/White.png");
-    ok = write(driver, makeLoading(driver), root + "Content/Screens/Backgrounds/Loading.png") && ok;
+    bool ok = writeContentImage(driver, makeWhite(driver), root + "Content/Models/Editor/White.png");
+    ok = writeContentImage(driver, makeLoading(driver), root + "Content/Screens/Backgrounds/Loading.png") && ok;
     ok = writeMenuImages(driver, root) && ok;
     device->drop();
     return ok ? 0 : 1;

@@ -20,13 +20,6 @@ video::IImage* paint(video::IVideoDriver* driver, u32 width, u32 height, const S
     return image;
 }
 
-bool save(video::IVideoDriver* driver, video::IImage* image, const std::string& path) {
-    const bool ok = driver->writeImageToFile(image, path.c_str());
-    image->drop();
-    std::printf("%s %s\n", ok ? "wrote" : "could not write", path.c_str());
-    return ok;
-}
-
 // A paper-coloured panel, a little darker toward the bottom, with a thin rule along its
 // inner edge (the side that faces the screen's middle).
 Shade panel(bool innerEdgeLeft, const video::SColor& paper, u32 width, u32 height) {
@@ -84,26 +77,33 @@ Shade plus(u32 size) {
 
 } // namespace
 
+bool writeContentImage(video::IVideoDriver* driver, video::IImage* image, const std::string& path) {
+    const bool ok = driver->writeImageToFile(image, path.c_str());
+    image->drop();
+    std::printf("%s %s\n", ok ? "wrote" : "could not write", path.c_str());
+    return ok;
+}
+
 bool writeMenuImages(video::IVideoDriver* driver, const std::string& root) {
     const std::string objects = root + "Content/Screens/Objects/";
     const std::string buttons = root + "Content/Screens/Buttons/";
     const video::SColor paper(235, 242, 238, 228);
     const video::SColor subPaper(235, 230, 232, 236);
     bool ok = true;
-    ok = save(driver, paint(driver, 128, 512, panel(true, paper, 128, 512)), objects + "MenuPanel.png") && ok;
-    ok = save(driver, paint(driver, 128, 512, panel(false, paper, 128, 512)), objects + "MenuPanelLeft.png") && ok;
-    ok = save(driver, paint(driver, 128, 512, panel(true, subPaper, 128, 512)), objects + "MenuSubPanel.png") && ok;
-    ok = save(driver, paint(driver, 128, 512, panel(false, subPaper, 128, 512)), objects + "MenuSubPanelLeft.png") && ok;
+    ok = writeContentImage(driver, paint(driver, 128, 512, panel(true, paper, 128, 512)), objects + "MenuPanel.png") && ok;
+    ok = writeContentImage(driver, paint(driver, 128, 512, panel(false, paper, 128, 512)), objects + "MenuPanelLeft.png") && ok;
+    ok = writeContentImage(driver, paint(driver, 128, 512, panel(true, subPaper, 128, 512)), objects + "MenuSubPanel.png") && ok;
+    ok = writeContentImage(driver, paint(driver, 128, 512, panel(false, subPaper, 128, 512)), objects + "MenuSubPanelLeft.png") && ok;
     // The highlight behind a focused row and the tooltip line: white text shows on it.
-    ok = save(driver, paint(driver, 64, 16, flat(video::SColor(230, 196, 84, 44))), objects + "OptionColor.png") && ok;
+    ok = writeContentImage(driver, paint(driver, 64, 16, flat(video::SColor(230, 196, 84, 44))), objects + "OptionColor.png") && ok;
     // Title bars of the main panel and of sub panels.
-    ok = save(driver, paint(driver, 64, 16, flat(video::SColor(255, 40, 110, 120))), objects + "NotificationColor.png") && ok;
-    ok = save(driver, paint(driver, 64, 16, flat(video::SColor(255, 70, 80, 130))), objects + "MenuColor.png") && ok;
-    ok = save(driver, paint(driver, 32, 32, arrow(true, 32)), objects + "ListUpButton.png") && ok;
-    ok = save(driver, paint(driver, 32, 32, arrow(false, 32)), objects + "ListDownButton.png") && ok;
-    ok = save(driver, paint(driver, 46, 38, backArrow(video::SColor(255, 196, 84, 44), 46, 38)), buttons + "BackButton1.png") && ok;
-    ok = save(driver, paint(driver, 46, 38, backArrow(video::SColor(255, 60, 60, 60), 46, 38)), buttons + "BackButton2.png") && ok;
-    ok = save(driver, paint(driver, 40, 40, plus(40)), buttons + "RemapAdd.png") && ok;
-    ok = save(driver, paint(driver, 16, 16, flat(video::SColor(255, 0, 0, 0))), root + "Content/Models/Editor/Black.png") && ok;
+    ok = writeContentImage(driver, paint(driver, 64, 16, flat(video::SColor(255, 40, 110, 120))), objects + "NotificationColor.png") && ok;
+    ok = writeContentImage(driver, paint(driver, 64, 16, flat(video::SColor(255, 70, 80, 130))), objects + "MenuColor.png") && ok;
+    ok = writeContentImage(driver, paint(driver, 32, 32, arrow(true, 32)), objects + "ListUpButton.png") && ok;
+    ok = writeContentImage(driver, paint(driver, 32, 32, arrow(false, 32)), objects + "ListDownButton.png") && ok;
+    ok = writeContentImage(driver, paint(driver, 46, 38, backArrow(video::SColor(255, 196, 84, 44), 46, 38)), buttons + "BackButton1.png") && ok;
+    ok = writeContentImage(driver, paint(driver, 46, 38, backArrow(video::SColor(255, 60, 60, 60), 46, 38)), buttons + "BackButton2.png") && ok;
+    ok = writeContentImage(driver, paint(driver, 40, 40, plus(40)), buttons + "RemapAdd.png") && ok;
+    ok = writeContentImage(driver, paint(driver, 16, 16, flat(video::SColor(255, 0, 0, 0))), root + "Content/Models/Editor/Black.png") && ok;
     return ok;
 }
