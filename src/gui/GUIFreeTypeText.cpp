@@ -182,8 +182,14 @@ void GUIFreeTypeText::deserializeAttributes(io::IAttributes* in, io::SAttributeR
                     FontSize, getName());
     }
     OverrideColor = in->getAttributeAsColor("FontColor");
-    if (in->existsAttribute("KerningWidth"))
+    if (in->existsAttribute("KerningWidth")) {
         KerningWidth = in->getAttributeAsInt("KerningWidth");
+        if (KerningWidth < -maxFontSize || KerningWidth > maxFontSize) {
+            logMessagef("Warning: GUI layout: kerning width %d of \"%s\" is out of range; using 0.", KerningWidth,
+                        getName());
+            KerningWidth = 0;
+        }
+    }
     loadFont(previousPath, previousSize);
     LastBreakFont = nullptr;
     setWordWrap(in->getAttributeAsBool("WordWrap"));

@@ -10,7 +10,7 @@ class GUIFreeTypeText : public GUIStaticText {
 public:
     static constexpr irr::s32 defaultFontSize = 22;
     // A font size a layout may ask for; larger ones are reduced to it.
-    static constexpr irr::s32 maxFontSize = 256;
+    static constexpr irr::s32 maxFontSize = 168;
     static constexpr const char* defaultFontPath = "Content/Font/NoMove.ttf";
 
     GUIFreeTypeText(const wchar_t* text, irr::gui::IGUIEnvironment* environment,

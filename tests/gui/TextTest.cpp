@@ -169,6 +169,11 @@ TEST_F(TextTest, OutOfRangeValuesFromALayout) {
     EXPECT_EQ(text->getFontSize(), GUIFreeTypeText::maxFontSize);
     EXPECT_TRUE(log.contains("font size 99999"));
     EXPECT_EQ(text->getHorizontalAlignment(), gui::EGUIA_UPPERLEFT);
+    in->setAttribute("KerningWidth", 2000000000);
+    text->deserializeAttributes(in);
+    EXPECT_EQ(text->getKerningWidth(), 0);
+    EXPECT_TRUE(log.contains("kerning width 2000000000"));
+    EXPECT_GT(text->getTextWidth(), 0);
     in->setAttribute("FontSize", -3);
     text->deserializeAttributes(in);
     EXPECT_TRUE(text->hasMissingFont());
