@@ -3,6 +3,9 @@
 // physics world, the screens and the initial level), each step in its fixed order.
 #include "core/GameApplication.h"
 
+#include <filesystem>
+#include <system_error>
+
 #include "core/DeviceSettings.h"
 #include "core/GameSettings.h"
 #include "core/Globals.h"
@@ -38,9 +41,19 @@ public:
 
 bool GameApplication::startPhaseOne() {
     ShellHooks& hooks = shellHooks();
-    // The screen manager's start-up reads it: no main menu in front of a named level.
-    levelOnCommandLine = !commandLineLevel.empty();
+    // The working-directory check may move the program to another folder: a level named
+    // relative to the folder the player started in must still be found.
+    if (!commandLineLevel.empty()) {
+        std::error_code error;
+        const std::filesystem::path absolute = std::filesystem::absolute(commandLineLevel, error);
+        if (!error)
+            commandLineLevel = absolute.lexically_normal().string();
+    }
     checkWorkingDirectory(platform::executablePath());
+    // The screen manager's start-up reads it: no main menu in front of a named level. A
+    // path that does not exist brings up the title screen; the level manager logs it when
+    // the initial level loads.
+    levelOnCommandLine = !commandLineLevel.empty() && platform::fileExists(commandLineLevel);
 
     const bool firstRun = !platform::fileExists(GameSettings::defaultFileName);
     gameSettings = new GameSettings();

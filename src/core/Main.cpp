@@ -2,12 +2,16 @@
 // same process for every restart it asks for. The optional argument names a level to play
 // instead of the title screen.
 #include "core/GameApplication.h"
+#include "level/LevelShellHooks.h"
 #include "platform/Dpi.h"
+#include "player/InputRegistration.h"
 #include "screens/ScreenRegistration.h"
 
 int main(int argc, char** argv) {
     platform::enableDpiAwareness();
-    // Each subsystem fills the shell's slots it answers before the game starts.
+    // Each subsystem that has landed fills its slots of the shell's hook table.
+    registerLevelShellHooks();
+    registerInputSubsystem();
     registerScreens();
     return runGame(argc > 1 ? argv[1] : "");
 }

@@ -151,19 +151,33 @@ TEST_F(GameStartupTest, TheEffectHandlerGetsTheGraphicsSettings) {
 TEST_F(GameStartupTest, ALevelOnTheCommandLineIsTheInitialLevel) {
     recordAllHooks();
     bool startingUpWhileLoading = false;
+    std::string loadedPath;
     shellHooks().level.loadInitialLevel = [&](const irr::io::path& path) {
-        trace.push_back("level.loadInitialLevel(" + std::string(path.c_str()) + ")");
+        loadedPath = path.c_str();
         startingUpWhileLoading = StartingUp;
     };
     bool namedLevelKnownToScreens = false;
     shellHooks().screens.init = [&] { namedLevelKnownToScreens = levelOnCommandLine; };
-    GameApplication game("Content/Levels/Test.irr");
+    ASSERT_TRUE(test::writeFileBytes("Named.irr", "<irr_scene></irr_scene>"));
+    GameApplication game("Named.irr");
     ASSERT_TRUE(game.startUp());
-    EXPECT_EQ(trace.back(), "level.loadInitialLevel(Content/Levels/Test.irr)");
+    // Made absolute before the working-directory check can move the program elsewhere.
+    EXPECT_EQ(loadedPath, (std::filesystem::current_path() / "Named.irr").string());
     EXPECT_TRUE(namedLevelKnownToScreens);
     EXPECT_TRUE(levelOnCommandLine);
     EXPECT_TRUE(startingUpWhileLoading);
     EXPECT_FALSE(StartingUp);
+    game.shutdownGame();
+}
+
+TEST_F(GameStartupTest, AMissingCommandLineLevelLeavesTheTitleScreenToTheScreens) {
+    recordAllHooks();
+    bool namedLevelKnownToScreens = true;
+    shellHooks().screens.init = [&] { namedLevelKnownToScreens = levelOnCommandLine; };
+    GameApplication game("NoSuchLevel.irr");
+    ASSERT_TRUE(game.startUp());
+    EXPECT_FALSE(namedLevelKnownToScreens);
+    EXPECT_FALSE(levelOnCommandLine);
     game.shutdownGame();
 }
 

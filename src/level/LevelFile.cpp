@@ -1,0 +1,314 @@
+#include "level/LevelFile.h"
+
+#include "level/LevelHooks.h"
+
+#include "core/Log.h"
+#include "core/XmlFile.h"
+
+#include <filesystem>
+#include <fstream>
+
+using namespace irr;
+
+SceneRecord::~SceneRecord() {
+    if (attributes)
+        attributes->drop();
+    for (io::IAttributes* block : materials)
+        block->drop();
+    for (io::IAttributes* block : animators)
+        block->drop();
+}
+
+u32 SceneRecord::countDescendants() const {
+    u32 count = 0;
+    for (const auto& child : children)
+        count += 1 + child->countDescendants();
+    return count;
+}
+
+bool isBinaryLevelPath(const io::path& path) {
+    static const char extension[] = ".irrblvl";
+    const u32 length = sizeof(extension) - 1;
+    if (path.size() < length)
+        return false;
+    return path.subString(path.size() - length, length).equals_ignore_case(extension);
+}
+
+// --- engine scene files ---------------------------------------------------------------
+
+namespace {
+
+const wchar_t* const sceneElement = L"irr_scene";
+const wchar_t* const nodeElement = L"node";
+const wchar_t* const attributesElement = L"attributes";
+const wchar_t* const materialsElement = L"materials";
+const wchar_t* const animatorsElement = L"animators";
+
+// Far beyond any level (an engine-written scene file of 5,000 objects is about 10 MB).
+constexpr std::size_t maxLevelFileBytes = 512u * 1024u * 1024u;
+
+bool isElement(io::IXMLReader* reader, const wchar_t* name) {
+    return reader->getNodeType() == io::EXN_ELEMENT && core::stringw(name) == reader->getNodeName();
+}
+
+bool isElementEnd(io::IXMLReader* reader, const wchar_t* name) {
+    return reader->getNodeType() == io::EXN_ELEMENT_END &&
+           core::stringw(name) == reader->getNodeName();
+}
+
+class XmlLevelReader {
+public:
+    XmlLevelReader(io::IFileSystem* fileSystem, video::IVideoDriver* driver, io::IXMLReader* reader)
+        : fileSystem(fileSystem), driver(driver), reader(reader) {}
+
+    // Reads the body of the current element up to its end tag into the record; false when
+    // the file ends first.
+    bool readBody(SceneRecord& record, const wchar_t* endName) {
+        if (reader->isEmptyElement())
+            return true;
+        while (reader->read()) {
+            if (isElementEnd(reader, endName))
+                return true;
+            if (reader->getNodeType() != io::EXN_ELEMENT)
+                continue;
+            const core::stringw name = reader->getNodeName();
+            if (name == attributesElement) {
+                if (!record.attributes)
+                    record.attributes = readBlock();
+                else
+                    readBlock()->drop();
+            } else if (name == materialsElement) {
+                readBlockList(record.materials, materialsElement);
+            } else if (name == animatorsElement) {
+                readBlockList(record.animators, animatorsElement);
+            } else if (name == nodeElement) {
+                auto child = std::make_unique<SceneRecord>();
+                child->typeName = core::stringc(reader->getAttributeValueSafe(L"type"));
+                const bool complete = readBody(*child, nodeElement);
+                record.children.push_back(std::move(child));
+                if (!complete)
+                    return false;
+            } else {
+                skipElement(name);
+            }
+        }
+        return false;
+    }
+
+private:
+    io::IAttributes* readBlock() {
+        io::IAttributes* block = fileSystem->createEmptyAttributes(driver);
+        if (!reader->isEmptyElement())
+            block->read(reader, true);
+        return block;
+    }
+
+    void readBlockList(std::vector<io::IAttributes*>& blocks, const wchar_t* endName) {
+        if (reader->isEmptyElement())
+            return;
+        while (reader->read()) {
+            if (isElementEnd(reader, endName))
+                return;
+            if (isElement(reader, attributesElement))
+                blocks.push_back(readBlock());
+        }
+    }
+
+    // Elements the level does not use ("userData", ...) are passed over whole.
+    void skipElement(const core::stringw& name) {
+        if (reader->isEmptyElement())
+            return;
+        int depth = 1;
+        while (depth > 0 && reader->read()) {
+            if (reader->getNodeType() == io::EXN_ELEMENT && !reader->isEmptyElement() &&
+                name == reader->getNodeName())
+                ++depth;
+            else if (reader->getNodeType() == io::EXN_ELEMENT_END && name == reader->getNodeName())
+                --depth;
+        }
+    }
+
+    io::IFileSystem* fileSystem;
+    video::IVideoDriver* driver;
+    io::IXMLReader* reader;
+};
+
+} // namespace
+
+bool readXmlLevel(io::IFileSystem* fileSystem, video::IVideoDriver* driver, const io::path& path,
+                  SceneRecord& scene, std::string& error) {
+    if (!fileSystem->existFile(path)) {
+        error = "the file does not exist";
+        return false;
+    }
+    // A file on the disk may have been cut short; files inside archives come whole.
+    std::error_code ec;
+    io::IXMLReader* reader =
+        std::filesystem::is_regular_file(path.c_str(), ec)
+            ? createGuardedXMLReader(fileSystem, path.c_str(), maxLevelFileBytes)
+            : fileSystem->createXMLReader(path);
+    if (!reader) {
+        error = "the file cannot be opened";
+        return false;
+    }
+    bool sawScene = false;
+    bool complete = false;
+    XmlLevelReader levelReader(fileSystem, driver, reader);
+    while (reader->read()) {
+        if (isElement(reader, sceneElement)) {
+            sawScene = true;
+            complete = levelReader.readBody(scene, sceneElement);
+            break;
+        }
+    }
+    reader->drop();
+    if (!sawScene)
+        error = "the file holds no scene";
+    else if (!complete)
+        error = "the file ends before its scene does";
+    return sawScene && complete;
+}
+
+// --- writing ------------------------------------------------------------------------------
+
+bool saveLevelFile(scene::ISceneManager* manager, const io::path& path, scene::ISceneNode* start) {
+    if (!manager)
+        return false;
+    if (!isBinaryLevelPath(path)) {
+        if (manager->saveScene(path, nullptr, start))
+            return true;
+        logMessagePair("ERROR: Could not write level file: ", path.c_str());
+        return false;
+    }
+    std::string bytes;
+    if (!encodeBinaryLevel(manager, start, path, bytes)) {
+        logMessagePair("ERROR: Could not encode level file: ", path.c_str());
+        return false;
+    }
+    std::ofstream out(path.c_str(), std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    out.flush();
+    if (!out) {
+        logMessagePair("ERROR: Could not write level file: ", path.c_str());
+        return false;
+    }
+    return true;
+}
+
+// --- loading ------------------------------------------------------------------------------
+
+bool SceneLoader::load(const io::path& path, scene::ISceneNode* parent,
+                       const std::function<void(scene::ISceneNode*)>& nodeCreated) {
+    objectsRead = 0;
+    objectsTotal = 0;
+    if (!manager)
+        return false;
+    if (!parent)
+        parent = manager->getRootSceneNode();
+    onNodeCreated = nodeCreated;
+
+    io::IFileSystem* fileSystem = manager->getFileSystem();
+    std::string error;
+    bool loaded = false;
+    if (!fileSystem->existFile(path)) {
+        error = "the file does not exist";
+    } else if (isBinaryLevelPath(path)) {
+        io::IReadFile* file = fileSystem->createAndOpenFile(path);
+        std::string bytes(file ? static_cast<std::size_t>(file->getSize()) : 0, '\0');
+        const s32 read =
+            (file && !bytes.empty()) ? file->read(bytes.data(), static_cast<u32>(bytes.size())) : 0;
+        if (file)
+            file->drop();
+        if (!file || read != static_cast<s32>(bytes.size()))
+            error = "the file cannot be read";
+        else
+            loaded = loadBinary(bytes, parent, error);
+    } else {
+        SceneRecord scene;
+        if (readXmlLevel(fileSystem, manager->getVideoDriver(), path, scene, error)) {
+            objectsTotal = scene.countDescendants();
+            applySceneAttributes(parent, scene.attributes);
+            for (const auto& child : scene.children)
+                buildNode(*child, parent);
+            loaded = true;
+        }
+    }
+    onNodeCreated = nullptr;
+    if (!loaded) {
+        core::stringc line = "ERROR: Could not read level file ";
+        line += path;
+        line += ": ";
+        line += error.c_str();
+        logMessage(line.c_str());
+    }
+    return loaded;
+}
+
+void SceneLoader::countRead(u32 objects) {
+    objectsRead += objects;
+    const LevelHookTable::Screens& screens = levelHooks().screens;
+    if (screens.renderLoadingFrame)
+        screens.renderLoadingFrame();
+}
+
+void SceneLoader::skipObjects(u32 count) {
+    if (count > 0)
+        countRead(count);
+}
+
+void SceneLoader::applySceneAttributes(scene::ISceneNode* parent, io::IAttributes* attributes) {
+    // The file's scene attributes belong to the scene manager, not to a node it is read into.
+    scene::ISceneNode* root = manager->getRootSceneNode();
+    if (parent == root && attributes)
+        root->deserializeAttributes(attributes);
+}
+
+scene::ISceneNode* SceneLoader::beginNode(const c8* typeName, scene::ISceneNode* parent,
+                                          io::IAttributes* attributes) {
+    scene::ISceneNode* node = manager->addSceneNode(typeName, parent);
+    countRead(1);
+    if (!node) {
+        logMessagePair("Warning: Skipped a scene node of unknown type: ", typeName);
+        return nullptr;
+    }
+    if (attributes)
+        node->deserializeAttributes(attributes);
+    return node;
+}
+
+void SceneLoader::applyMaterial(scene::ISceneNode* node, u32 index, io::IAttributes* attributes) {
+    video::IVideoDriver* driver = manager->getVideoDriver();
+    if (driver && index < node->getMaterialCount())
+        driver->fillMaterialStructureFromAttributes(node->getMaterial(index), attributes);
+}
+
+void SceneLoader::applyAnimator(scene::ISceneNode* node, io::IAttributes* attributes) {
+    const core::stringc type = attributes->getAttributeAsString("Type");
+    scene::ISceneNodeAnimator* animator = manager->createSceneNodeAnimator(type.c_str(), node);
+    if (!animator) {
+        logMessagePair("Warning: Skipped an animator of unknown type: ", type.c_str());
+        return;
+    }
+    animator->deserializeAttributes(attributes);
+    animator->drop();
+}
+
+void SceneLoader::endNode(scene::ISceneNode* node) {
+    if (onNodeCreated)
+        onNodeCreated(node);
+}
+
+void SceneLoader::buildNode(const SceneRecord& record, scene::ISceneNode* parent) {
+    scene::ISceneNode* node = beginNode(record.typeName.c_str(), parent, record.attributes);
+    if (!node) {
+        skipObjects(record.countDescendants());
+        return;
+    }
+    for (u32 i = 0; i < record.materials.size(); ++i)
+        applyMaterial(node, i, record.materials[i]);
+    for (io::IAttributes* block : record.animators)
+        applyAnimator(node, block);
+    endNode(node);
+    for (const auto& child : record.children)
+        buildNode(*child, node);
+}

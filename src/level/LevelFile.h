@@ -1,0 +1,109 @@
+#pragma once
+
+#include <irrlicht.h>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+// Level files: engine scene files (".irr", XML) and the program's binary level format
+// (".irrblvl"). Either is read and checked whole before the first node is built (a scene
+// file into a tree of scene records, a binary file by a checking pass), so a file that
+// cannot be read leaves the scene untouched, and the loader knows how many objects the
+// file holds before it builds the first one.
+
+// One node of a level file: its factory type name and its attribute blocks. The record
+// owns its attribute containers.
+struct SceneRecord {
+    SceneRecord() = default;
+    ~SceneRecord();
+    SceneRecord(const SceneRecord&) = delete;
+    SceneRecord& operator=(const SceneRecord&) = delete;
+
+    irr::core::stringc typeName;                // empty for the scene itself
+    irr::io::IAttributes* attributes = nullptr; // the node's (or the scene's) own keys
+    std::vector<irr::io::IAttributes*> materials;
+    std::vector<irr::io::IAttributes*> animators; // each with its "Type" key
+    std::vector<std::unique_ptr<SceneRecord>> children;
+
+    // Number of node records below this one.
+    irr::u32 countDescendants() const;
+};
+
+// True for a path ending in ".irrblvl" (any letter case).
+bool isBinaryLevelPath(const irr::io::path& path);
+
+// Reads an engine scene file into records. False with a reason when the file cannot be
+// opened, holds no scene or ends before its scene does.
+bool readXmlLevel(irr::io::IFileSystem* fileSystem, irr::video::IVideoDriver* driver,
+                  const irr::io::path& path, SceneRecord& scene, std::string& error);
+
+// The binary level format, little-endian and independent of the machine's word size:
+//   header   "PSLV", u16 version (1), u16 flags (0), u32 node count, u32 payload length,
+//            u32 CRC-32 of the payload
+//   payload  u32 name count + names (attribute names, type names, enumeration values and
+//            literals), then the scene record
+//   record   [u32 type name] attribute block, u32 material count + blocks,
+//            u32 animator count + blocks, u32 child count + child records
+//            (the scene record has no type name)
+//   block    u32 count, then per attribute: u8 type (the engine's E_ATTRIBUTE_TYPE),
+//            u32 name, value
+//   text     u32 byte length + bytes (wide texts as UTF-8)
+// Names are indices into the name table. The reader checks the checksum, then every
+// length, count, name and text against the bytes left and the nesting depth, before it
+// builds anything: a damaged file is rejected as a whole.
+
+// The CRC-32 the header carries for its payload.
+irr::u32 binaryLevelChecksum(const void* data, std::size_t size);
+
+bool encodeBinaryLevel(irr::scene::ISceneManager* manager, irr::scene::ISceneNode* start,
+                       const irr::io::path& fileName, std::string& bytes);
+// Reads a binary level into records (fresh attribute containers for every block).
+bool decodeBinaryLevel(const void* data, std::size_t size, irr::io::IFileSystem* fileSystem,
+                       irr::video::IVideoDriver* driver, SceneRecord& scene, std::string& error);
+
+// Writes the scene from `start` (the scene root when null) to a level file: binary for
+// ".irrblvl", else an engine scene file. Debug objects are left out. False on failure,
+// with a log line.
+bool saveLevelFile(irr::scene::ISceneManager* manager, const irr::io::path& path,
+                   irr::scene::ISceneNode* start = nullptr);
+
+// Reads a level file and builds its nodes through the scene-node factories, counting the
+// objects for the loading bar and calling the loading-frame hook for each object.
+class SceneLoader {
+public:
+    explicit SceneLoader(irr::scene::ISceneManager* manager) : manager(manager) {}
+
+    // Builds the file's nodes under the parent (the scene root when null). With the scene
+    // root as parent the file's scene attributes go to the scene manager. A file that
+    // cannot be read is logged and leaves the scene as it was.
+    bool load(const irr::io::path& path, irr::scene::ISceneNode* parent = nullptr,
+              const std::function<void(irr::scene::ISceneNode*)>& onNodeCreated = {});
+
+    // Objects read so far and objects in the file being loaded.
+    irr::u32 objectsRead = 0;
+    irr::u32 objectsTotal = 0;
+
+    // The steps of building one node, shared by both formats: the node is made through the
+    // factories and given its attributes (null, logged, for a type nobody knows), then its
+    // materials and animators; `endNode` reports it.
+    irr::scene::ISceneNode* beginNode(const irr::c8* typeName, irr::scene::ISceneNode* parent,
+                                      irr::io::IAttributes* attributes);
+    void applyMaterial(irr::scene::ISceneNode* node, irr::u32 index,
+                       irr::io::IAttributes* attributes);
+    void applyAnimator(irr::scene::ISceneNode* node, irr::io::IAttributes* attributes);
+    void applySceneAttributes(irr::scene::ISceneNode* parent, irr::io::IAttributes* attributes);
+    void endNode(irr::scene::ISceneNode* node);
+    // Objects below a node that could not be made, passed over.
+    void skipObjects(irr::u32 count);
+
+private:
+    void buildNode(const SceneRecord& record, irr::scene::ISceneNode* parent);
+    // Validates and builds a binary level (BinaryLevelFormat.cpp).
+    bool loadBinary(const std::string& bytes, irr::scene::ISceneNode* parent, std::string& error);
+    void countRead(irr::u32 objects);
+
+    irr::scene::ISceneManager* manager;
+    std::function<void(irr::scene::ISceneNode*)> onNodeCreated;
+};

@@ -1,0 +1,102 @@
+#include "level/LevelInfo.h"
+
+#include "level/AttributeExtras.h"
+#include "level/LevelHooks.h"
+#include "level/LevelManager.h"
+
+#include "core/Globals.h"
+
+using namespace irr;
+
+f32 levelFloorHeight = defaultLevelFloorHeight;
+
+void applyLevelSettings(const LevelSettings& settings, LevelInfo* owner) {
+    LevelHookTable& hooks = levelHooks();
+    levelFloorHeight = settings.RespawnFloorHeight;
+
+    core::vector3df gravity = settings.Gravity;
+    if (settings.UseDefaultGravity && hooks.movement.getGravity) {
+        core::vector3df movementGravity;
+        if (hooks.movement.getGravity(movementGravity))
+            gravity = movementGravity;
+    }
+    if (hooks.physics.setGravity)
+        hooks.physics.setGravity(gravity);
+
+    if (hooks.render.setLightsPerNode)
+        hooks.render.setLightsPerNode(settings.NumberOfLights);
+    if (hooks.render.setLevelShadowsEnabled)
+        hooks.render.setLevelShadowsEnabled(!settings.DisableShadows);
+    if (hooks.render.setShadowLight)
+        hooks.render.setShadowLight(settings.ShadowLightPosition, settings.ShadowLightTarget);
+
+    if (hooks.camera.setDefaultFarValue)
+        hooks.camera.setDefaultFarValue(settings.DefaultFarValue);
+    if (settings.InitialCameraID != 0 && settings.InitialCameraID != -1 &&
+        hooks.camera.setInitialCamera)
+        hooks.camera.setInitialCamera(settings.InitialCameraID);
+
+    if (hooks.gui.setTaskIconAnimation)
+        hooks.gui.setTaskIconAnimation(settings.TaskIconAnimation.empty()
+                                           ? io::path(defaultTaskIconAnimation)
+                                           : settings.TaskIconAnimation);
+    if (hooks.screens.loadSubtitles)
+        hooks.screens.loadSubtitles(settings.SubtitleFile);
+
+    if (owner && hooks.triggers.startLevelInfoEvents)
+        hooks.triggers.startLevelInfoEvents(owner);
+}
+
+LevelInfo::LevelInfo(scene::ISceneNode* parent, scene::ISceneManager* manager, s32 id)
+    : LevelObject(parent, manager, id) {}
+
+LevelInfo::~LevelInfo() {
+    if (levelManager && levelManager->currentLevelInfo == this)
+        levelManager->currentLevelInfo = nullptr;
+}
+
+void LevelInfo::serializeAttributes(io::IAttributes* out,
+                                    io::SAttributeReadWriteOptions* options) const {
+    LevelObject::serializeAttributes(out, options);
+    addFilePath(out, "TentaroMeshPath", settings.TentaroMeshPath.c_str());
+    out->addFloat("RespawnFloorHeight", settings.RespawnFloorHeight);
+    out->addBool("UseDefaultGravity", settings.UseDefaultGravity);
+    out->addVector3d("Gravity", settings.Gravity);
+    out->addInt("NumberOfLights", settings.NumberOfLights);
+    out->addBool("DisableShadows", settings.DisableShadows);
+    out->addVector3d("ShadowLightPosition", settings.ShadowLightPosition);
+    out->addVector3d("ShadowLightTarget", settings.ShadowLightTarget);
+    out->addFloat("DefaultFarValue", settings.DefaultFarValue);
+    addObjectReference(out, "InitialCameraID", settings.InitialCameraID);
+    out->addInt("TotalObjects", settings.TotalObjects);
+    out->addBool("ForceLevelTimer", settings.ForceLevelTimer);
+    addFilePath(out, "TaskIconAnimation", settings.TaskIconAnimation.c_str());
+    addFilePath(out, "SubtitleFile", settings.SubtitleFile.c_str());
+}
+
+void LevelInfo::deserializeAttributes(io::IAttributes* in,
+                                      io::SAttributeReadWriteOptions* options) {
+    LevelObject::deserializeAttributes(in, options);
+    if (!in)
+        return;
+    LevelSettings& s = settings;
+    readIfPresent(in, "TentaroMeshPath", s.TentaroMeshPath);
+    readIfPresent(in, "RespawnFloorHeight", s.RespawnFloorHeight);
+    readIfPresent(in, "UseDefaultGravity", s.UseDefaultGravity);
+    readIfPresent(in, "Gravity", s.Gravity);
+    readIfPresent(in, "NumberOfLights", s.NumberOfLights);
+    readIfPresent(in, "DisableShadows", s.DisableShadows);
+    readIfPresent(in, "ShadowLightPosition", s.ShadowLightPosition);
+    readIfPresent(in, "ShadowLightTarget", s.ShadowLightTarget);
+    readIfPresent(in, "DefaultFarValue", s.DefaultFarValue);
+    readIfPresent(in, "InitialCameraID", s.InitialCameraID);
+    readIfPresent(in, "TotalObjects", s.TotalObjects);
+    readIfPresent(in, "ForceLevelTimer", s.ForceLevelTimer);
+    readIfPresent(in, "TaskIconAnimation", s.TaskIconAnimation);
+    readIfPresent(in, "SubtitleFile", s.SubtitleFile);
+}
+
+scene::ISceneNode* LevelInfo::clone(scene::ISceneNode* newParent,
+                                    scene::ISceneManager* newManager) {
+    return cloneAs<LevelInfo>(newParent, newManager);
+}

@@ -1,0 +1,237 @@
+#include "level/LevelManager.h"
+
+#include "core/Log.h"
+#include "level/LevelHooks.h"
+#include "level/LevelInfo.h"
+#include "level/NodeHelpers.h"
+#include "level/SceneNodeBase.h"
+#include "level/SceneNodeFactory.h"
+#include "level/SubLevelObject.h"
+
+#include "core/Globals.h"
+#include "core/Utf8.h"
+
+#include <climits>
+
+using namespace irr;
+
+void forgetNodeID(scene::ISceneNode* node, s32 id) {
+    if (levelManager)
+        levelManager->forgetNode(node, id);
+}
+
+LevelManager::LevelManager(IrrlichtDevice* device)
+    : device(device), sceneManager(device ? device->getSceneManager() : nullptr),
+      loader(sceneManager) {}
+
+LevelManager::~LevelManager() {
+    if (levelManager == this)
+        levelManager = nullptr;
+}
+
+bool LevelManager::init() {
+    registerLevelObjectTypes();
+    levelFloorHeight = defaultLevelFloorHeight;
+    return sceneManager != nullptr;
+}
+
+// --- levels -----------------------------------------------------------------------------------
+
+bool LevelManager::loadLevel(const io::path& path) {
+    LevelHookTable& hooks = levelHooks();
+    if (hooks.screens.maintainWorkshopZip)
+        hooks.screens.maintainWorkshopZip(path);
+
+    logMessagePair("Loading level: ", path.c_str());
+    levelLoading = true;
+    if (hooks.physics.resetFrameCounter)
+        hooks.physics.resetFrameCounter();
+    onLevelLoadStarted.invoke();
+
+    currentLevelInfo = nullptr;
+    levelFloorHeight = defaultLevelFloorHeight;
+    currentLevelPath = fromUtf8(path.c_str()).c_str();
+    if (!sceneManager ||
+        !loader.load(path, nullptr, [this](scene::ISceneNode* node) { noteLoadedNode(node); })) {
+        logMessagePair("ERROR: Could not load level: ", path.c_str());
+        currentLevelPath = L"";
+        levelLoading = false;
+        return false;
+    }
+    rebuildNodeIDs();
+    applyCurrentLevelSettings();
+    onLevelLoaded.invoke();
+
+    if (path.equals_ignore_case(titleBackgroundLevel)) {
+        if (hooks.screens.unmountWorkshopArchives)
+            hooks.screens.unmountWorkshopArchives();
+        if (hooks.screens.loadLevelList)
+            hooks.screens.loadLevelList();
+        if (hooks.screens.loadMenuPreviewScenes)
+            hooks.screens.loadMenuPreviewScenes();
+        if (hooks.screens.showAutoSaveLevelPreview)
+            hooks.screens.showAutoSaveLevelPreview();
+    }
+    levelLoading = false;
+    return true;
+}
+
+void LevelManager::noteLoadedNode(scene::ISceneNode* node) {
+    // The level's own information object, not one inside a sublevel.
+    if (!currentLevelInfo && node->getType() == typeId("lvli") && !findSublevelAncestor(node))
+        currentLevelInfo = static_cast<LevelInfo*>(node);
+}
+
+void LevelManager::applyCurrentLevelSettings() {
+    static const LevelSettings defaults;
+    const LevelSettings& settings = currentLevelInfo ? currentLevelInfo->settings : defaults;
+    shadowLightPosition = settings.ShadowLightPosition;
+    shadowLightTarget = settings.ShadowLightTarget;
+    applyLevelSettings(settings, currentLevelInfo);
+}
+
+bool LevelManager::loadInitialLevel() {
+    initialLoad = true;
+    bool loaded = false;
+    if (!commandLineLevel.empty()) {
+        loaded = loadLevel(commandLineLevel);
+        if (!loaded)
+            logMessagePair("ERROR: Could not load the level named on the command line, loading the "
+                           "title level: ",
+                           commandLineLevel.c_str());
+    }
+    if (!loaded)
+        loaded = loadLevel(titleBackgroundLevel);
+    initialLoad = false;
+    return loaded;
+}
+
+void LevelManager::unloadLevel() {
+    clearPlayers();
+    clearNodeIDs();
+    currentLevelInfo = nullptr;
+    if (sceneManager)
+        sceneManager->clear();
+    suspicionMeter.resetForLevel();
+    levelFloorHeight = defaultLevelFloorHeight;
+    currentLevelPath = L"";
+    onLevelUnloaded.invoke();
+}
+
+bool LevelManager::setCommandLineLevel(const io::path& path) {
+    io::IFileSystem* fileSystem = device ? device->getFileSystem() : nullptr;
+    if (path.empty() || !fileSystem || !fileSystem->existFile(path)) {
+        logMessagePair("ERROR: The level named on the command line does not exist: ", path.c_str());
+        commandLineLevel = "";
+        levelOnCommandLine = false;
+        return false;
+    }
+    commandLineLevel = path;
+    levelOnCommandLine = true;
+    return true;
+}
+
+core::stringw LevelManager::getLevelName() const {
+    const s32 slash = currentLevelPath.findLast(L'/');
+    if (slash < 0)
+        return currentLevelPath;
+    return currentLevelPath.subString(static_cast<u32>(slash + 1),
+                                      currentLevelPath.size() - slash - 1);
+}
+
+bool LevelManager::saveLevel(const io::path& path, scene::ISceneNode* start) {
+    return saveLevelFile(sceneManager, path, start);
+}
+
+SubLevelObject* LevelManager::setSubLevelActive(const io::path& sceneFile, s32 id) {
+    if (!sceneManager)
+        return nullptr;
+    auto* sublevel = new SubLevelObject(sceneManager->getRootSceneNode(), sceneManager, id);
+    sublevel->drop();
+    sublevel->setSubLevelFileName(sceneFile);
+    if (!sublevel->load()) {
+        sublevel->remove();
+        return nullptr;
+    }
+    registerNodeIDs(sublevel);
+    return sublevel;
+}
+
+// --- per frame ------------------------------------------------------------------------------
+
+void LevelManager::update() {
+    if (!sceneManager)
+        return;
+    // 0 means "no level update yet"; the counter never returns to it.
+    if (++levelAnimateFrame == 0)
+        levelAnimateFrame = 1;
+    const u32 now = (device && device->getTimer()) ? device->getTimer()->getTime() : 0;
+    sceneManager->getRootSceneNode()->OnAnimate(now);
+}
+
+void LevelManager::updateDebugKeys() {
+    LevelHookTable& hooks = levelHooks();
+    if (!hooks.input.wasKeyPressed)
+        return;
+    auto pressed = [&hooks](EKEY_CODE key) { return hooks.input.wasKeyPressed(key); };
+    if (pressed(debugKeyToggleDebugMode))
+        debugMode = !debugMode;
+    if (pressed(debugKeyPhysicsDrawing)) {
+        const bool inputAllowed = !hooks.screens.isInputAllowed || hooks.screens.isInputAllowed();
+        if (inputAllowed && hooks.physics.toggleDebugVisualization)
+            hooks.physics.toggleDebugVisualization();
+    }
+    if (pressed(debugKeySkipScenePass) && hooks.render.skipNextScenePass)
+        hooks.render.skipNextScenePass();
+    if (pressed(debugKeyEditorRefresh) && hooks.render.requestEditorRefresh)
+        hooks.render.requestEditorRefresh();
+    if (pressed(debugKeyDismissNotifications) && hooks.screens.dismissAllNotifications)
+        hooks.screens.dismissAllNotifications();
+}
+
+// --- object IDs ---------------------------------------------------------------------------------
+
+void LevelManager::registerNodeIDs(scene::ISceneNode* node) {
+    if (!node)
+        return;
+    const s32 id = node->getID();
+    if (id != 0 && id != -1)
+        nodeIDs[id] = node;
+    for (scene::ISceneNode* child : node->getChildren())
+        registerNodeIDs(child);
+}
+
+void LevelManager::rebuildNodeIDs() {
+    nodeIDs.clear();
+    if (sceneManager)
+        registerNodeIDs(sceneManager->getRootSceneNode());
+}
+
+scene::ISceneNode* LevelManager::getSceneNodeFromID(s32 id) const {
+    if (id == 0 || id == -1)
+        return nullptr;
+    auto it = nodeIDs.find(id);
+    if (it != nodeIDs.end())
+        return it->second;
+    logMessagef("ERROR: Could not find SceneNode ID: %d", id);
+    return nullptr;
+}
+
+void LevelManager::giveUniqueID(scene::ISceneNode* node) {
+    if (!node)
+        return;
+    s32 id = node->getID();
+    while (holdsID(id) || id == 0 || id == -1) {
+        if (id == INT_MAX)
+            return; // nothing free above; leave the node as it is
+        ++id;
+    }
+    node->setID(id);
+    rebuildNodeIDs();
+}
+
+void LevelManager::forgetNode(scene::ISceneNode* node, s32 id) {
+    auto it = nodeIDs.find(id);
+    if (it != nodeIDs.end() && it->second == node)
+        nodeIDs.erase(it);
+}

@@ -1,0 +1,114 @@
+#include "player/MovementTuning.h"
+
+#include "core/XmlFile.h"
+
+namespace {
+
+struct TuningKey {
+    const char* name;
+    irr::f32 MovementTuning::*number;
+    irr::core::vector3df MovementTuning::*vector;
+};
+
+#define PADDLESTONE_NUMBER(key) {#key, &MovementTuning::key, nullptr}
+#define PADDLESTONE_VECTOR(key) {#key, nullptr, &MovementTuning::key}
+constexpr TuningKey tuningKeys[] = {
+    PADDLESTONE_NUMBER(ArmSpeed),
+    PADDLESTONE_NUMBER(ArmSpeedMax),
+    PADDLESTONE_NUMBER(ArmSpeedMin),
+    PADDLESTONE_NUMBER(GrabSpeed),
+    PADDLESTONE_NUMBER(MaxTipRaiseAmount),
+    PADDLESTONE_NUMBER(MinTipRaiseAmount),
+    PADDLESTONE_NUMBER(TipRaiseAmountMult),
+    PADDLESTONE_NUMBER(ThrowThreshold),
+    PADDLESTONE_NUMBER(ThrowForce),
+    PADDLESTONE_NUMBER(MaxThrowForce),
+    PADDLESTONE_NUMBER(ArmDamping),
+    PADDLESTONE_NUMBER(LegFallSpeed),
+    PADDLESTONE_NUMBER(LegDeceleration),
+    PADDLESTONE_NUMBER(LegExtensionFalloff),
+    PADDLESTONE_NUMBER(LegRaisingSpeed),
+    PADDLESTONE_NUMBER(LegHorizontalSpeed),
+    PADDLESTONE_NUMBER(LegSpeedMax),
+    PADDLESTONE_NUMBER(LegDamping),
+    PADDLESTONE_NUMBER(TorsoUpwardForce),
+    PADDLESTONE_NUMBER(MinTorsoUpwardForce),
+    PADDLESTONE_NUMBER(TorsoDamping),
+    PADDLESTONE_NUMBER(SuspicionJetDecrementAmount),
+    PADDLESTONE_NUMBER(JetImpulseUpwardForce),
+    PADDLESTONE_NUMBER(JetImpulseForwardForce),
+    PADDLESTONE_NUMBER(JetContinuedUpwardForce),
+    PADDLESTONE_NUMBER(JetContinuedForwardForce),
+    PADDLESTONE_NUMBER(SlipPhase1Time),
+    PADDLESTONE_NUMBER(SlipPhase1HorizontalSpeed),
+    PADDLESTONE_NUMBER(SlipPhase2Time),
+    PADDLESTONE_NUMBER(SlipPhase2TripHazardSlowPercentage),
+    PADDLESTONE_NUMBER(SlipPhase2FeetSlowPercentage),
+    PADDLESTONE_NUMBER(SlipPhase3Time),
+    PADDLESTONE_VECTOR(SlipPhase3TripHazardImpulseForce),
+    PADDLESTONE_VECTOR(SlipPhase3FeetImpulseForce),
+    PADDLESTONE_VECTOR(SlipPhase3TorsoImpulseForce),
+    PADDLESTONE_NUMBER(SlipPhase4Time),
+    PADDLESTONE_VECTOR(SlipPhase4TorsoForce),
+    PADDLESTONE_VECTOR(Gravity),
+};
+#undef PADDLESTONE_NUMBER
+#undef PADDLESTONE_VECTOR
+static_assert(std::size(tuningKeys) == MovementTuning::keyCount);
+
+// The engine's reader tries again when the file is busy; so does the game, a few times.
+constexpr int openAttempts = 10;
+
+} // namespace
+
+const char* MovementTuning::keyName(int index) {
+    return index >= 0 && index < keyCount ? tuningKeys[index].name : "";
+}
+
+void MovementTuning::exchangeTuning(irr::io::IAttributes* attributes) {
+    if (!attributes)
+        return;
+    for (const TuningKey& key : tuningKeys) {
+        const bool present = attributes->existsAttribute(key.name);
+        if (key.number) {
+            if (present)
+                this->*key.number = attributes->getAttributeAsFloat(key.name);
+            else
+                attributes->addFloat(key.name, this->*key.number);
+        } else {
+            if (present)
+                this->*key.vector = attributes->getAttributeAsVector3d(key.name);
+            else
+                attributes->addVector3d(key.name, this->*key.vector);
+        }
+    }
+}
+
+irr::io::IAttributes* loadMovementTuning(irr::io::IFileSystem* fileSystem, MovementTuning& tuning, const char* path) {
+    if (!fileSystem)
+        return nullptr;
+    irr::io::IXMLReader* reader = nullptr;
+    for (int attempt = 0; attempt < openAttempts && !reader; ++attempt)
+        reader = createGuardedXMLReader(fileSystem, path);
+    irr::io::IAttributes* attributes = fileSystem->createEmptyAttributes();
+    if (!attributes) {
+        if (reader)
+            reader->drop();
+        return nullptr;
+    }
+    bool read = false;
+    if (reader) {
+        // Only the attributes inside the element "Game" count.
+        while (reader->read()) {
+            if (reader->getNodeType() == irr::io::EXN_ELEMENT && irr::core::stringw(L"Game") == reader->getNodeName()) {
+                read = reader->isEmptyElement() || attributes->read(reader, true, L"Game");
+                break;
+            }
+        }
+        reader->drop();
+    }
+    if (!read)
+        attributes->clear();
+    tuning.exchangeTuning(attributes);
+    return attributes;
+}

@@ -1,0 +1,37 @@
+#include "player/PlayerHooks.h"
+
+#include "core/Globals.h"
+#include "core/ProgramQueries.h"
+#include "core/ShellHooks.h"
+#include "core/SteamManager.h"
+
+namespace {
+
+PlayerHooks& hooks() {
+    static PlayerHooks instance;
+    return instance;
+}
+
+} // namespace
+
+PlayerHooks& playerHooks() { return hooks(); }
+
+void resetPlayerHooks() { hooks() = PlayerHooks(); }
+
+namespace inputQueries {
+
+bool isSimulationActive() { return ::isSimulationActive(); }
+
+float fixedStep() { return askHook(hooks().physics.fixedStepLength, frameTargetInterval); }
+
+bool isInputAllowed() { return !screenManager || askHook(shellHooks().screens.isInputAllowed, true); }
+
+bool isGameplaySuspended() { return ::isGameplaySuspended(); }
+
+bool isGameplaySuspendedOrLoading() { return ::isGameplaySuspendedOrLoading(); }
+
+bool isMenuOpen() { return ::isMenuOpen(); }
+
+bool isStoreOverlayActive() { return steamManager && steamManager->isOverlayActive(); }
+
+} // namespace inputQueries

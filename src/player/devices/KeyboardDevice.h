@@ -1,0 +1,44 @@
+#pragma once
+
+#include "player/InputDevice.h"
+#include "player/InputEvent.h"
+
+// The keyboard: turns the engine's key events into per-frame key states, so that any key
+// can be bound by name. It also keeps the mouse buttons under their key codes ("KEY_LBUTTON"
+// and so on). Paired with the mouse.
+class KeyboardDevice : public InputDevice {
+public:
+    static constexpr int keyCount = 255;
+    static constexpr int mouseButtonCount = 5; // left, middle, right, extra 1, extra 2
+
+    float getValue(const ButtonMapping& mapping) override;
+    bool wasPressed(const ButtonMapping& mapping) override;
+    std::wstring getName() const override { return L"Keyboard"; }
+    std::wstring getDisplayName() const override;
+    void registerButtonNames() override;
+    int getButtonCount() const override { return keyCount; }
+    int getDeviceCount() const override { return 1; }
+    bool hasMultipleInstances() const override { return false; }
+    // Not while several mice are in use (the mouse scans the keyboard through the pairing).
+    bool takesPartInDetection() const override;
+
+    // Applies one key or mouse event; never consumes it.
+    void onEvent(const InputEvent& event);
+    // Events arriving after the frame's input update wait for the next frame.
+    void closeEvents() { eventsClosed = 1; }
+    void endFrame();
+    void reset();
+
+    irr::u32 keyState(int code) const { return code >= 0 && code < keyCount ? keyStates[code] : InputState::Up; }
+    irr::u32 mouseButtonState(int button) const {
+        return button >= 0 && button < mouseButtonCount ? mouseButtonStates[button] : InputState::Up;
+    }
+
+private:
+    bool modifierHeld(int modifier) const;
+    void setMouseButton(int button, irr::u32 state);
+
+    irr::u32 keyStates[keyCount] = {};
+    irr::u32 mouseButtonStates[mouseButtonCount] = {};
+    irr::u32 eventsClosed = 0;
+};

@@ -1,0 +1,292 @@
+#include "LevelTestSupport.h"
+
+#include "level/LevelFile.h"
+#include "level/LevelObject.h"
+#include "level/SceneNodeTypes.h"
+
+#include <cstring>
+
+using namespace irr;
+using scene::ISceneNode;
+
+namespace {
+
+// Writes one attribute of every type the engine's container can make, every value
+// shifted by its seed; keeps the text of what it reads.
+class AllTypesObject : public LevelObject {
+public:
+    using LevelObject::LevelObject;
+    scene::ESCENE_NODE_TYPE getType() const override { return typeId("tall"); }
+    void serializeAttributes(io::IAttributes* out,
+                             io::SAttributeReadWriteOptions* options) const override {
+        LevelObject::serializeAttributes(out, options);
+        static const c8* const literals[] = {"Alpha", "Beta", "Gamma", nullptr};
+        const f32 k = static_cast<f32>(seed);
+        u8 bytes[] = {0x00, 0x7F, 0x80, static_cast<u8>(0xF0 + seed)};
+        out->addInt("Int", -123456 + seed);
+        out->addFloat("Float", 0.1f + k);
+        out->addFloat("NegativeZero", seed == 1 ? -0.0f : 1.0f);
+        out->addString("Narrow", seed == 1 ? "plain text" : "other text");
+        out->addString("Wide", seed == 1 ? L"Gr\u00fc\u00dfe \u2713 \U0001F600" : L"\u00e9t\u00e9");
+        out->addBool("Bool", seed == 1);
+        out->addEnum("Enum", literals[seed % 3], literals);
+        out->addColor("Color", video::SColor(0x80112233 + seed));
+        out->addColorf("Colorf", video::SColorf(0.1f, 0.2f, 0.3f, 0.4f * k));
+        out->addVector3d("Vector3d", core::vector3df(1.5f, -2.25f * k, 1e-8f));
+        out->addPosition2d("Position2d", core::position2di(-7, 9 + seed));
+        out->addVector2d("Vector2d", core::vector2df(0.3f, -0.7f * k));
+        out->addRect("Rect", core::recti(1, 2, 3, 4 + seed));
+        out->addDimension2d("Dimension2d", core::dimension2du(640, 480 + seed));
+        core::matrix4 m;
+        m.setRotationDegrees(core::vector3df(10, 20 * k, 30));
+        m.setTranslation(core::vector3df(4, 5, 6));
+        out->addMatrix("Matrix", m);
+        out->addQuaternion("Quaternion", core::quaternion(0.1f, 0.2f, 0.3f * k, 0.9f));
+        out->addBox3d("Box", core::aabbox3df(-1, -2, -3 * k, 4, 5, 6));
+        out->addPlane3d("Plane", core::plane3df(core::vector3df(0, 1, 0), -3.5f * k));
+        out->addTriangle3d("Triangle", core::triangle3df({0, 0, 0}, {k, 0, 0}, {0, 1, 0}));
+        out->addLine2d("Line2d", core::line2df(1, 2, 3, 4 * k));
+        out->addLine3d("Line3d", core::line3df(1, 2, 3, 4, 5, 6 * k));
+        core::array<core::stringw> list;
+        list.push_back(L"first");
+        list.push_back(L"");
+        list.push_back(seed == 1 ? L"\u00e9t\u00e9" : L"summer");
+        out->addArray("StringArray", list);
+        out->addBinary("Binary", bytes, sizeof(bytes));
+        out->addTexture("Texture", texture);
+        out->addUserPointer("Pointer", reinterpret_cast<void*>(0x1234));
+    }
+    void deserializeAttributes(io::IAttributes* in,
+                               io::SAttributeReadWriteOptions* options) override {
+        LevelObject::deserializeAttributes(in, options);
+        received = describe(in);
+    }
+
+    // Name, type and text of every attribute, and the items of string lists.
+    static std::vector<std::string> describe(io::IAttributes* a) {
+        std::vector<std::string> lines;
+        for (s32 i = 0; i < static_cast<s32>(a->getAttributeCount()); ++i) {
+            std::string line = std::string(a->getAttributeName(i)) + " " +
+                               std::to_string(a->getAttributeType(i)) + " ";
+            if (a->getAttributeType(i) == io::EAT_STRINGWARRAY) {
+                const core::array<core::stringw> items = a->getAttributeAsArray(i);
+                for (u32 k = 0; k < items.size(); ++k)
+                    line += std::string(core::stringc(items[k]).c_str()) + "|";
+            } else if (a->getAttributeType(i) != io::EAT_USER_POINTER) {
+                const core::stringw text = a->getAttributeAsStringW(i);
+                for (u32 k = 0; k < text.size(); ++k)
+                    line += std::to_string(static_cast<u32>(text[k])) + ".";
+            }
+            lines.push_back(line);
+        }
+        return lines;
+    }
+
+    int seed = 1;
+    video::ITexture* texture = nullptr;
+    std::vector<std::string> received;
+};
+
+class LevelFileTest : public test::LevelFixture {
+protected:
+    void SetUp() override {
+        LevelFixture::SetUp();
+        useTestData();
+    }
+    std::string encodeScene() {
+        std::string bytes;
+        EXPECT_TRUE(encodeBinaryLevel(smgr(), nullptr, "Scene.irrblvl", bytes));
+        return bytes;
+    }
+    bool decode(const std::string& bytes, SceneRecord& scene, std::string& error) {
+        return decodeBinaryLevel(bytes.data(), bytes.size(), device->get()->getFileSystem(),
+                                 device->get()->getVideoDriver(), scene, error);
+    }
+    // Keeps a damaged payload's header consistent, so that the reader's own checks run.
+    static void reseal(std::string& bytes) {
+        const u32 length = static_cast<u32>(bytes.size() - 20);
+        const u32 crc = binaryLevelChecksum(bytes.data() + 20, length);
+        for (int i = 0; i < 4; ++i) {
+            bytes[12 + i] = static_cast<char>(length >> (8 * i));
+            bytes[16 + i] = static_cast<char>(crc >> (8 * i));
+        }
+    }
+};
+
+TEST_F(LevelFileTest, BinaryCopyOfALevelExportsTheSameScene) {
+    ASSERT_TRUE(manager->loadLevel("TestLevel.irr"));
+    ASSERT_TRUE(smgr()->saveScene("ExportFromXml.irr"));
+    ASSERT_TRUE(manager->saveLevel("TestLevel.irrblvl"));
+    manager->unloadLevel();
+    ASSERT_TRUE(manager->loadLevel("TestLevel.irrblvl"));
+    ASSERT_TRUE(smgr()->saveScene("ExportFromBinary.irr"));
+
+    const std::string fromXml = test::readFileBytes("ExportFromXml.irr");
+    const std::string fromBinary = test::readFileBytes("ExportFromBinary.irr");
+    ASSERT_GT(fromXml.size(), 1000u);
+    EXPECT_TRUE(fromXml == fromBinary) << "the two exports differ";
+    // The export carries the animator with its type and the engine cube's material.
+    io::IXMLReader* reader =
+        device->get()->getFileSystem()->createXMLReader("ExportFromBinary.irr");
+    ASSERT_NE(reader, nullptr);
+    bool sawRotation = false, sawMaterial = false;
+    while (reader->read()) {
+        const core::stringw value = reader->getAttributeValueSafe(L"value");
+        sawRotation = sawRotation || value == L"rotation";
+        sawMaterial = sawMaterial || core::stringw(reader->getNodeName()) == L"materials";
+    }
+    reader->drop();
+    EXPECT_TRUE(sawRotation);
+    EXPECT_TRUE(sawMaterial);
+}
+
+TEST_F(LevelFileTest, EveryAttributeTypeRoundTrips) {
+    auto* object = new AllTypesObject(root(), smgr(), 77);
+    object->drop();
+    object->texture =
+        device->get()->getVideoDriver()->addTexture(core::dimension2du(4, 4), "RoundTrip.png");
+    io::IAttributes* original =
+        device->get()->getFileSystem()->createEmptyAttributes(device->get()->getVideoDriver());
+    object->serializeAttributes(original, nullptr);
+
+    SceneRecord scene;
+    std::string error;
+    ASSERT_TRUE(decode(encodeScene(), scene, error)) << error;
+    ASSERT_EQ(scene.children.size(), 1u);
+    EXPECT_EQ(scene.children[0]->typeName, ""); // no factory row: the engine has no name for it
+    io::IAttributes* copy = scene.children[0]->attributes;
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(AllTypesObject::describe(copy), AllTypesObject::describe(original));
+    // Exact values, not just their text.
+    EXPECT_TRUE(std::signbit(copy->getAttributeAsFloat("NegativeZero")));
+    EXPECT_EQ(copy->getAttributeAsFloat("Float"), 1.1f);
+    EXPECT_EQ(copy->getAttributeAsVector3d("Vector3d").Z, 1e-8f);
+    EXPECT_EQ(copy->getAttributeAsMatrix("Matrix"), original->getAttributeAsMatrix("Matrix"));
+    EXPECT_EQ(copy->getAttributeAsBox3d("Box"), original->getAttributeAsBox3d("Box"));
+    core::array<core::stringc> literals;
+    copy->getAttributeEnumerationLiteralsOfEnumeration("Enum", literals);
+    ASSERT_EQ(literals.size(), 3u);
+    EXPECT_EQ(literals[2], "Gamma");
+    u8 bytes[4] = {};
+    copy->getAttributeAsBinaryData("Binary", bytes, 4);
+    EXPECT_EQ(bytes[3], 0xF1);
+    EXPECT_EQ(copy->getAttributeAsTexture("Texture"), object->texture);
+    EXPECT_EQ(copy->getAttributeAsUserPointer("Pointer"),
+              nullptr); // pointers mean nothing in a file
+    original->drop();
+}
+
+TEST_F(LevelFileTest, NodesOfTheSameLayoutEachGetTheirOwnValues) {
+    registerSceneNodeType(levelObjectRow<AllTypesObject>(typeId("tall"), "AllTypesObject"));
+    video::IVideoDriver* driver = device->get()->getVideoDriver();
+    std::vector<std::vector<std::string>> written;
+    for (int seed : {1, 2, 3}) {
+        auto* object = new AllTypesObject(root(), smgr(), 80 + seed);
+        object->drop();
+        object->seed = seed;
+        object->texture = driver->addTexture(core::dimension2du(4, 4),
+                                             ("Shared" + std::to_string(seed) + ".png").c_str());
+        io::IAttributes* out = device->get()->getFileSystem()->createEmptyAttributes(driver);
+        object->serializeAttributes(out, nullptr);
+        written.push_back(AllTypesObject::describe(out));
+        out->drop();
+    }
+    ASSERT_TRUE(manager->saveLevel("Shared.irrblvl"));
+    manager->unloadLevel();
+    ASSERT_TRUE(manager->loadLevel("Shared.irrblvl"));
+    for (int seed : {1, 2, 3}) {
+        auto* object = static_cast<AllTypesObject*>(manager->getSceneNodeFromID(80 + seed));
+        ASSERT_NE(object, nullptr);
+        EXPECT_EQ(object->received, written[seed - 1]) << "seed " << seed;
+    }
+}
+
+TEST_F(LevelFileTest, DamagedFilesAreRejectedWithALogLineAndLeaveTheSceneEmpty) {
+    ASSERT_TRUE(manager->loadLevel("TestLevel.irr"));
+    const std::string good = encodeScene();
+    manager->unloadLevel();
+
+    std::vector<std::string> variants;
+    for (std::size_t length : {std::size_t(0), std::size_t(3), std::size_t(19), std::size_t(20),
+                               good.size() / 2, good.size() - 1})
+        variants.push_back(good.substr(0, length));
+    for (std::size_t position : {std::size_t(0), std::size_t(5), std::size_t(13), std::size_t(17),
+                                 std::size_t(40), good.size() / 2, good.size() - 1}) {
+        std::string flipped = good;
+        flipped[position] = static_cast<char>(flipped[position] ^ 0x10);
+        variants.push_back(flipped);
+    }
+    variants.push_back(good + "x");
+    for (std::size_t i = 0; i < variants.size(); ++i) {
+        SCOPED_TRACE(i);
+        ASSERT_TRUE(test::writeFileBytes("Damaged.irrblvl", variants[i]));
+        log.lines.clear();
+        EXPECT_FALSE(manager->loadLevel("Damaged.irrblvl"));
+        EXPECT_EQ(log.countStartingWith("ERROR: Could not read level file Damaged.irrblvl: "), 1u);
+        EXPECT_EQ(countNodes(root()), 0u);
+    }
+}
+
+TEST_F(LevelFileTest, ReaderChecksHoldForEveryDamageTheChecksumCannotSee) {
+    ASSERT_TRUE(manager->loadLevel("TestLevel.irr"));
+    const std::string good = encodeScene();
+    manager->unloadLevel();
+
+    // Bytes all over the payload with one bit flipped, the header resealed: the reader
+    // either reads a different but well-formed scene or rejects it, and never reads past the
+    // end (the sanitizers watch).
+    std::size_t rejected = 0;
+    for (std::size_t position = 20; position < good.size(); position += 3) {
+        std::string damaged = good;
+        damaged[position] = static_cast<char>(damaged[position] ^ (1 << (position % 8)));
+        reseal(damaged);
+        SceneRecord scene;
+        std::string error;
+        if (!decode(damaged, scene, error)) {
+            ++rejected;
+            EXPECT_FALSE(error.empty());
+        }
+    }
+    EXPECT_GT(rejected, 0u);
+    // Every truncation of the payload is incomplete.
+    for (std::size_t length = 20; length < good.size(); ++length) {
+        std::string damaged = good.substr(0, length);
+        reseal(damaged);
+        SceneRecord scene;
+        std::string error;
+        EXPECT_FALSE(decode(damaged, scene, error)) << "length " << length;
+    }
+}
+
+TEST_F(LevelFileTest, NestingBeyondTheLimitIsRejected) {
+    ISceneNode* parent = root();
+    for (int depth = 0; depth < 300; ++depth) {
+        auto* node = new LevelObject(parent, smgr(), -1);
+        node->drop();
+        parent = node;
+    }
+    ASSERT_TRUE(manager->saveLevel("Deep.irrblvl"));
+    manager->unloadLevel();
+    log.lines.clear();
+    EXPECT_FALSE(manager->loadLevel("Deep.irrblvl"));
+    EXPECT_TRUE(log.contains(
+        "ERROR: Could not read level file Deep.irrblvl: the nodes are nested too deeply"));
+}
+
+TEST_F(LevelFileTest, HeaderFaultsSayWhatIsWrong) {
+    const std::string good = encodeScene();
+    SceneRecord scene;
+    std::string error;
+    std::string wrongMagic = good;
+    wrongMagic[0] = 'X';
+    EXPECT_FALSE(decode(wrongMagic, scene, error));
+    EXPECT_EQ(error, "the file is not a binary level");
+    std::string newer = good;
+    newer[4] = 2;
+    EXPECT_FALSE(decode(newer, scene, error));
+    EXPECT_EQ(error, "the binary level version is not supported");
+    EXPECT_FALSE(decode(good.substr(0, good.size() - 1), scene, error));
+    EXPECT_EQ(error, "the file length does not match its header (truncated or extended)");
+}
+
+} // namespace

@@ -1,0 +1,323 @@
+#include "LevelTestSupport.h"
+
+#include "core/Log.h"
+#include "level/InstancedObject.h"
+#include "level/LevelHooks.h"
+#include "level/LevelInfo.h"
+#include "level/MarkerObject.h"
+#include "level/SplineObject.h"
+#include "level/SubLevelObject.h"
+#include "level/VariableObject.h"
+
+#include "core/Globals.h"
+
+#include <filesystem>
+#include <fstream>
+
+using namespace irr;
+using scene::ISceneNode;
+
+namespace {
+
+void logLoadStarted() {
+    logMessage("test: level-load-started");
+}
+void logLoaded() {
+    logMessage("test: level-loaded");
+}
+void logUnloaded() {
+    logMessage("test: level-unloaded");
+}
+
+class LevelManagerTest : public test::LevelFixture {
+protected:
+    void SetUp() override {
+        LevelFixture::SetUp();
+        useTestData();
+    }
+    template <class T> T* node(s32 id) { return static_cast<T*>(manager->getSceneNodeFromID(id)); }
+    void writeBackgroundLevel() {
+        std::filesystem::create_directories("Content/Levels");
+        std::filesystem::copy_file("PlainLevel.irr", titleBackgroundLevel);
+    }
+};
+
+TEST_F(LevelManagerTest, TestLevelLoadsThroughTheFactoryAndTheEngine) {
+    ASSERT_TRUE(manager->loadLevel("TestLevel.irr"));
+    EXPECT_EQ(node<ISceneNode>(1)->getType(), typeId("lvli"));
+    EXPECT_EQ(node<ISceneNode>(2)->getType(), typeId("mrkr"));
+    EXPECT_EQ(node<ISceneNode>(10)->getType(), typeId("emty"));
+    EXPECT_EQ(node<ISceneNode>(11)->getType(), typeId("vble"));
+    EXPECT_EQ(node<ISceneNode>(20)->getType(), typeId("slne"));
+    EXPECT_EQ(node<ISceneNode>(30)->getType(), typeId("slvl"));
+    EXPECT_EQ(node<ISceneNode>(40)->getType(), typeId("inst"));
+    // The engine's "empty" shares 'emty' and becomes a level object, which reads only the
+    // keys the file holds (the engine's node would take scale 0,0,0 and turn invisible).
+    EXPECT_EQ(node<ISceneNode>(12)->getType(), scene::ESNT_EMPTY);
+    EXPECT_EQ(node<ISceneNode>(12)->getScale(), core::vector3df(1, 1, 1));
+    EXPECT_TRUE(node<ISceneNode>(12)->isVisible());
+    // Other engine types fall through to the engine's factory.
+    EXPECT_EQ(node<ISceneNode>(15)->getType(), scene::ESNT_CUBE);
+    EXPECT_EQ(node<ISceneNode>(15)->getMaterial(0).DiffuseColor, video::SColor(0xff80c040));
+    EXPECT_EQ(node<ISceneNode>(10)->getAnimators().size(), 1u);
+    // An unknown type is logged and skipped with what hangs below it; the rest loads.
+    EXPECT_TRUE(log.contains("Warning: Skipped a scene node of unknown type: NoSuchType"));
+    EXPECT_FALSE(manager->holdsID(13));
+    EXPECT_FALSE(manager->holdsID(14));
+
+    EXPECT_EQ(node<VariableObject>(11)->Value, 3.5f);
+    EXPECT_EQ(node<MarkerObject>(2)->SegmentID, 2);
+    EXPECT_EQ(node<InstancedObject>(40)->TexturePan, core::vector2df(0.25f, 0.5f));
+    EXPECT_STREQ(node<ISceneNode>(1)->getName(), "Info");
+    EXPECT_EQ(manager->currentLevelInfo, node<LevelInfo>(1));
+    EXPECT_EQ(manager->getCurrentLevelPath(), L"TestLevel.irr");
+    EXPECT_EQ(manager->getLevelName(), L"TestLevel.irr");
+    EXPECT_FALSE(manager->levelLoading);
+    // Every object of the file was counted (the unknown one and its child too).
+    EXPECT_EQ(manager->getLoader().objectsTotal, 14u);
+    EXPECT_EQ(manager->getLoader().objectsRead, 14u);
+}
+
+TEST_F(LevelManagerTest, LoadAndUnloadListsFireInTheirPlaces) {
+    manager->onLevelLoadStarted.addFunction(&logLoadStarted);
+    manager->onLevelLoaded.addFunction(&logLoaded);
+    manager->onLevelUnloaded.addFunction(&logUnloaded);
+    int framesRendered = 0;
+    bool loadingDuringFrames = true;
+    levelHooks().screens.renderLoadingFrame = [&] {
+        ++framesRendered;
+        loadingDuringFrames = loadingDuringFrames && levelManager->levelLoading;
+    };
+    std::vector<std::string> calls;
+    levelHooks().physics.resetFrameCounter = [&] { calls.push_back("frameCounter"); };
+    levelHooks().screens.maintainWorkshopZip = [&](const io::path& path) {
+        calls.push_back(path.c_str());
+    };
+
+    ASSERT_TRUE(manager->loadLevel("TestLevel.irr"));
+    manager->unloadLevel();
+
+    const int started = log.indexOf("test: level-load-started");
+    const int loading = log.indexOf("Loading level: TestLevel.irr");
+    const int loaded = log.indexOf("test: level-loaded");
+    const int unloaded = log.indexOf("test: level-unloaded");
+    ASSERT_GE(started, 0);
+    EXPECT_LT(loading, started);
+    EXPECT_LT(started, loaded);
+    EXPECT_LT(loaded, unloaded);
+    EXPECT_EQ(log.countStartingWith("test: "), 3u);
+    EXPECT_EQ(framesRendered, 17); // 14 in the level, 3 in its sublevel
+    EXPECT_TRUE(loadingDuringFrames);
+    EXPECT_EQ(calls, (std::vector<std::string>{"TestLevel.irr", "frameCounter"}));
+
+    EXPECT_EQ(countNodes(root()), 0u);
+    EXPECT_EQ(manager->currentLevelInfo, nullptr);
+    EXPECT_FALSE(manager->holdsID(1));
+    EXPECT_EQ(manager->getCurrentLevelPath(), L"");
+}
+
+TEST_F(LevelManagerTest, UnloadEmptiesThePlayersAndResetsTheMeterBeforeTheList) {
+    setPlayer(0, reinterpret_cast<PlayerObject*>(0x10));
+    manager->suspicionMeter.value = 50;
+    manager->suspicionMeter.age = 2.5f;
+    manager->suspicionMeter.drainTimer = 0.5f;
+    manager->onLevelUnloaded.addFunction(+[] {
+        logMessage(playerCount() == 0 && levelManager->suspicionMeter.value == 0 ? "test: clean"
+                                                                                 : "test: dirty");
+    });
+    ASSERT_TRUE(manager->loadLevel("TestLevel.irr"));
+    manager->unloadLevel();
+    EXPECT_TRUE(log.contains("test: clean"));
+    EXPECT_EQ(manager->suspicionMeter.age, 2.5f);
+    EXPECT_EQ(manager->suspicionMeter.drainTimer, 0.5f);
+}
+
+TEST_F(LevelManagerTest, UnknownIDsAreLoggedExactlyAndZeroAndMinusOneAreSilent) {
+    ASSERT_TRUE(manager->loadLevel("PlainLevel.irr"));
+    log.lines.clear();
+    EXPECT_EQ(manager->getSceneNodeFromID(12345), nullptr);
+    EXPECT_EQ(manager->getSceneNodeFromID(0), nullptr);
+    EXPECT_EQ(manager->getSceneNodeFromID(-1), nullptr);
+    ASSERT_EQ(log.lines.size(), 1u);
+    EXPECT_EQ(log.lines[0], "ERROR: Could not find SceneNode ID: 12345");
+    EXPECT_NE(manager->getSceneNodeFromID(5), nullptr);
+}
+
+TEST_F(LevelManagerTest, ALaterNodeWithTheSameIDReplacesTheEarlier) {
+    ISceneNode* first = smgr()->addEmptySceneNode(root(), 9);
+    ISceneNode* group = smgr()->addEmptySceneNode(root(), 0);
+    ISceneNode* second = smgr()->addEmptySceneNode(group, 9);
+    smgr()->addEmptySceneNode(root(), -1);
+    manager->registerNodeIDs(root());
+    EXPECT_EQ(manager->getSceneNodeFromID(9), second);
+    EXPECT_FALSE(manager->holdsID(0));
+    EXPECT_FALSE(manager->holdsID(-1));
+    manager->registerNodeIDs(first);
+    EXPECT_EQ(manager->getSceneNodeFromID(9), first);
+    manager->clearNodeIDs();
+    EXPECT_FALSE(manager->holdsID(9));
+    manager->rebuildNodeIDs();
+    EXPECT_EQ(manager->getSceneNodeFromID(9), second);
+}
+
+TEST_F(LevelManagerTest, FloorHeightComesFromTheLevelOrStaysAtTheDefault) {
+    ASSERT_TRUE(manager->loadLevel("TestLevel.irr"));
+    EXPECT_EQ(levelFloorHeight, -250.5f); // the sublevel's own information is not the level's
+    manager->unloadLevel();
+    EXPECT_EQ(levelFloorHeight, defaultLevelFloorHeight);
+    ASSERT_TRUE(manager->loadLevel("PlainLevel.irr"));
+    EXPECT_EQ(levelFloorHeight, -100000.0f);
+}
+
+TEST_F(LevelManagerTest, ALevelInfoThatGoesAwayIsNoLongerTheCurrentOne) {
+    ASSERT_TRUE(manager->loadLevel("TestLevel.irr"));
+    ASSERT_NE(manager->currentLevelInfo, nullptr);
+    manager->currentLevelInfo->remove();
+    EXPECT_EQ(manager->currentLevelInfo, nullptr);
+    EXPECT_FALSE(manager->holdsID(1));
+}
+
+TEST_F(LevelManagerTest, LevelSettingsReachTheirSubsystems) {
+    LevelHookTable& hooks = levelHooks();
+    s32 lights = 0;
+    bool shadows = false;
+    f32 farValue = 0;
+    io::path taskIcons, subtitles = "unset";
+    core::vector3df gravity;
+    hooks.render.setLightsPerNode = [&](s32 n) { lights = n; };
+    hooks.render.setLevelShadowsEnabled = [&](bool on) { shadows = on; };
+    hooks.camera.setDefaultFarValue = [&](f32 value) { farValue = value; };
+    hooks.gui.setTaskIconAnimation = [&](const io::path& file) { taskIcons = file; };
+    hooks.screens.loadSubtitles = [&](const io::path& name) { subtitles = name; };
+    hooks.physics.setGravity = [&](const core::vector3df& g) { gravity = g; };
+    hooks.movement.getGravity = [](core::vector3df& g) {
+        g.set(0, -30, 0);
+        return true;
+    };
+    LevelInfo* started = nullptr;
+    hooks.triggers.startLevelInfoEvents = [&](LevelInfo* info) { started = info; };
+
+    ASSERT_TRUE(manager->loadLevel("TestLevel.irr"));
+    EXPECT_EQ(lights, 6);
+    EXPECT_TRUE(shadows);
+    EXPECT_EQ(farValue, 100.0f);
+    EXPECT_EQ(taskIcons, defaultTaskIconAnimation);
+    EXPECT_EQ(subtitles, "");
+    EXPECT_EQ(gravity, core::vector3df(0, -30, 0)); // the movement object's gravity by default
+    EXPECT_EQ(started, manager->currentLevelInfo);
+    EXPECT_TRUE(manager->currentLevelInfo->settings.ForceLevelTimer);
+    EXPECT_EQ(manager->currentLevelInfo->settings.TotalObjects, 14);
+    EXPECT_EQ(manager->currentLevelInfo->settings.TentaroMeshPath, "Content/Models/Tentaro.x");
+
+    // Without a movement object the level's own gravity holds.
+    hooks.movement.getGravity = nullptr;
+    manager->unloadLevel();
+    ASSERT_TRUE(manager->loadLevel("TestLevel.irr"));
+    EXPECT_EQ(gravity, core::vector3df(0, -55, 0));
+}
+
+TEST_F(LevelManagerTest, AFileThatCannotBeReadLeavesTheSceneAlone) {
+    manager->onLevelLoaded.addFunction(&logLoaded);
+    EXPECT_FALSE(manager->loadLevel("Missing.irr"));
+    EXPECT_TRUE(log.contains("ERROR: Could not load level: Missing.irr"));
+    EXPECT_FALSE(log.contains("test: level-loaded"));
+    EXPECT_FALSE(manager->levelLoading);
+    EXPECT_EQ(manager->getCurrentLevelPath(), L"");
+
+    std::ofstream("NotAScene.irr") << "<?xml version=\"1.0\"?><settings></settings>";
+    EXPECT_FALSE(manager->loadLevel("NotAScene.irr"));
+    EXPECT_EQ(countNodes(root()), 0u);
+
+    // A scene file cut short anywhere, even inside a tag, is refused whole.
+    const std::string whole = test::readFileBytes("TestLevel.irr");
+    for (std::size_t length : {whole.size() / 3, whole.size() / 2 + 7, whole.size() - 20}) {
+        test::writeFileBytes("Cut.irr", whole.substr(0, length));
+        log.lines.clear();
+        EXPECT_FALSE(manager->loadLevel("Cut.irr"));
+        EXPECT_TRUE(log.contains(
+            "ERROR: Could not read level file Cut.irr: the file ends before its scene does"));
+        EXPECT_EQ(countNodes(root()), 0u);
+    }
+}
+
+TEST_F(LevelManagerTest, InitialLevelIsTheCommandLineLevel) {
+    writeBackgroundLevel();
+    EXPECT_TRUE(manager->setCommandLineLevel("TestLevel.irr"));
+    EXPECT_TRUE(levelOnCommandLine);
+    bool initialDuringLoad = false;
+    levelHooks().screens.renderLoadingFrame = [&] {
+        initialDuringLoad = levelManager->initialLoad;
+    };
+    ASSERT_TRUE(manager->loadInitialLevel());
+    EXPECT_EQ(manager->getCurrentLevelPath(), L"TestLevel.irr");
+    EXPECT_TRUE(initialDuringLoad);
+    EXPECT_FALSE(manager->initialLoad);
+}
+
+TEST_F(LevelManagerTest, AMissingCommandLineLevelFallsBackToTheTitleBackground) {
+    writeBackgroundLevel();
+    std::vector<std::string> calls;
+    LevelHookTable::Screens& screens = levelHooks().screens;
+    screens.unmountWorkshopArchives = [&] { calls.push_back("unmount"); };
+    screens.loadLevelList = [&] { calls.push_back("levelList"); };
+    screens.loadMenuPreviewScenes = [&] { calls.push_back("previews"); };
+    screens.showAutoSaveLevelPreview = [&] { calls.push_back("autosave"); };
+
+    EXPECT_FALSE(manager->setCommandLineLevel("NoSuchLevel.irr"));
+    EXPECT_FALSE(levelOnCommandLine);
+    EXPECT_TRUE(
+        log.contains("ERROR: The level named on the command line does not exist: NoSuchLevel.irr"));
+    ASSERT_TRUE(manager->loadInitialLevel());
+    EXPECT_EQ(manager->getCurrentLevelPath(), core::stringw(titleBackgroundLevel));
+    EXPECT_EQ(manager->getLevelName(), L"MainScreen_Background.irr");
+    EXPECT_EQ(calls, (std::vector<std::string>{"unmount", "levelList", "previews", "autosave"}));
+}
+
+TEST_F(LevelManagerTest, DebugKeysSwitchDebugModeAndCallTheirHooks) {
+    std::vector<EKEY_CODE> down;
+    levelHooks().input.wasKeyPressed = [&](EKEY_CODE key) {
+        return std::find(down.begin(), down.end(), key) != down.end();
+    };
+    int toggles = 0, skips = 0, refreshes = 0, dismissals = 0;
+    bool inputAllowed = false;
+    levelHooks().physics.toggleDebugVisualization = [&] { ++toggles; };
+    levelHooks().render.skipNextScenePass = [&] { ++skips; };
+    levelHooks().render.requestEditorRefresh = [&] { ++refreshes; };
+    levelHooks().screens.dismissAllNotifications = [&] { ++dismissals; };
+    levelHooks().screens.isInputAllowed = [&] { return inputAllowed; };
+
+    down = {LevelManager::debugKeyToggleDebugMode};
+    manager->updateDebugKeys();
+    EXPECT_TRUE(debugMode);
+    manager->updateDebugKeys();
+    EXPECT_FALSE(debugMode);
+
+    down = {LevelManager::debugKeyPhysicsDrawing};
+    manager->updateDebugKeys();
+    EXPECT_EQ(toggles, 0); // not while input is blocked
+    inputAllowed = true;
+    manager->updateDebugKeys();
+    EXPECT_EQ(toggles, 1);
+
+    down = {LevelManager::debugKeySkipScenePass, LevelManager::debugKeyEditorRefresh,
+            LevelManager::debugKeyDismissNotifications};
+    manager->updateDebugKeys();
+    EXPECT_EQ(skips, 1);
+    EXPECT_EQ(refreshes, 1);
+    EXPECT_EQ(dismissals, 1);
+    EXPECT_FALSE(debugMode);
+}
+
+TEST_F(LevelManagerTest, LevelsSaveAndReloadInBothFormats) {
+    ASSERT_TRUE(manager->loadLevel("TestLevel.irr"));
+    for (const char* file : {"Saved.irr", "Saved.irrblvl"}) {
+        ASSERT_TRUE(manager->saveLevel(file));
+        manager->unloadLevel();
+        ASSERT_TRUE(manager->loadLevel(file)) << file;
+        EXPECT_EQ(node<VariableObject>(11)->Value, 3.5f) << file;
+        // The sublevel's content came back from its own file, not twice.
+        EXPECT_EQ(node<ISceneNode>(30)->getChildren().size(), 1u) << file;
+    }
+}
+
+} // namespace

@@ -1,0 +1,309 @@
+#include "LevelTestSupport.h"
+
+#include "level/InstancedObject.h"
+#include "level/LevelHooks.h"
+#include "level/MarkerObject.h"
+#include "level/SceneNodeTypes.h"
+#include "level/SplineObject.h"
+#include "level/SubLevelObject.h"
+#include "level/VariableObject.h"
+
+#include <cmath>
+
+using namespace irr;
+using scene::ISceneNode;
+
+namespace {
+
+using test::expectNear;
+
+// Stands in for a physics object: only its type matters here.
+class FakePhysicsObject : public LevelObject {
+public:
+    FakePhysicsObject(ISceneNode* parent, scene::ISceneManager* manager, s32 id = -1)
+        : LevelObject(parent, manager, id) {}
+    scene::ESCENE_NODE_TYPE getType() const override { return type; }
+    scene::ESCENE_NODE_TYPE type = typeId("phsx");
+};
+
+class LevelObjectsTest : public test::LevelFixture {
+protected:
+    SplineObject* spline(ISceneNode* parent) {
+        auto* node = new SplineObject(parent, smgr());
+        node->drop();
+        return node;
+    }
+    SplineObject* point(SplineObject* head, const core::vector3df& position, f32 time) {
+        SplineObject* node = spline(head);
+        node->setPosition(position);
+        node->Time = time;
+        return node;
+    }
+};
+
+// --- splines ------------------------------------------------------------------------------------
+
+TEST_F(LevelObjectsTest, LinearSplineFollowsItsPointsByTime) {
+    SplineObject* path = spline(root());
+    path->UseLinearInterpolation = true;
+    point(path, {0, 0, 0}, 0.0f);
+    point(path, {10, 0, 0}, 0.5f);
+    point(path, {10, 10, 0}, 1.0f);
+    EXPECT_TRUE(path->isNotReady());
+    path->update();
+    EXPECT_FALSE(path->isNotReady());
+    expectNear(path->getPosition(0.25f), {5, 0, 0});
+    expectNear(path->getPosition(0.75f), {10, 5, 0});
+    expectNear(path->getPosition(-1.0f), {0, 0, 0});
+    expectNear(path->getPosition(2.0f), {10, 10, 0});
+    EXPECT_NEAR(path->computeLength(), 20.0f, 1e-4f);
+    EXPECT_NEAR(path->getLength(), 20.0f, 1e-4f);
+    EXPECT_NEAR(path->getOrientation(0.25f).Y, 90.0f, 1e-3f); // heading along +X
+}
+
+TEST_F(LevelObjectsTest, CatmullRomThroughEvenPointsOnALineIsTheLine) {
+    SplineObject* path = spline(root());
+    for (int i = 0; i < 4; ++i) {
+        SplineObject* p = point(path, {10.0f * i, 0, 0}, i / 3.0f);
+        p->EndpointEval = SplineObject::EndpointNext; // mirrored neighbours: no slowing at the ends
+    }
+    path->update();
+    for (f32 t : {0.0f, 0.1f, 0.3f, 0.5f, 0.77f, 1.0f})
+        expectNear(path->getPosition(t), {30.0f * t, 0, 0}, 1e-3f);
+    EXPECT_NEAR(path->computeLength(), 30.0f, 1e-3f);
+}
+
+TEST_F(LevelObjectsTest, CatmullRomReproducesAParabolaBetweenItsInnerPoints) {
+    // Points of y = x*x at x = 0..4, evenly timed: the inner segments lie on the parabola.
+    SplineObject* path = spline(root());
+    for (int i = 0; i <= 4; ++i)
+        point(path, {static_cast<f32>(i), static_cast<f32>(i * i), 0}, i / 4.0f);
+    path->update();
+    for (f32 t : {0.25f, 0.3f, 0.45f, 0.5f, 0.6f, 0.75f}) {
+        const f32 x = 4.0f * t;
+        expectNear(path->getPosition(t), {x, x * x, 0}, 1e-3f);
+    }
+    // Every key is on the curve, whatever lies beyond the ends.
+    expectNear(path->getPosition(0.0f), {0, 0, 0});
+    expectNear(path->getPosition(1.0f), {4, 16, 0});
+}
+
+TEST_F(LevelObjectsTest, TensionOneMakesStraightSegmentsAtTheKeys) {
+    SplineObject* path = spline(root());
+    path->UseTCBControls = true;
+    for (auto [position, time] : {std::pair{core::vector3df(0, 0, 0), 0.0f},
+                                  {core::vector3df(10, 0, 0), 0.5f},
+                                  {core::vector3df(10, 10, 0), 1.0f}})
+        point(path, position, time)->Tension = 1.0f;
+    path->update();
+    // Zero tangents: each segment is a smoothstep along the straight line.
+    expectNear(path->getPosition(0.25f), {5, 0, 0});
+    expectNear(path->getPosition(0.75f), {10, 5, 0});
+    EXPECT_NEAR(path->getPosition(0.125f).X, 10.0f * (3 * 0.0625f - 2 * 0.015625f), 1e-4f);
+}
+
+TEST_F(LevelObjectsTest, RebalanceSpacesTimesByLength) {
+    SplineObject* path = spline(root());
+    path->UseLinearInterpolation = true;
+    path->RebalanceFlag = true;
+    SplineObject* a = point(path, {0, 0, 0}, 0.1f);
+    SplineObject* b = point(path, {10, 0, 0}, 0.1f);
+    SplineObject* c = point(path, {40, 0, 0}, 0.1f);
+    path->update();
+    EXPECT_FLOAT_EQ(a->Time, 0.0f);
+    EXPECT_FLOAT_EQ(b->Time, 0.25f);
+    EXPECT_FLOAT_EQ(c->Time, 1.0f);
+    expectNear(path->getPosition(0.5f), {20, 0, 0});
+}
+
+TEST_F(LevelObjectsTest, PointsOfAPathShareTheirParentsCurve) {
+    SplineObject* path = spline(root());
+    path->UseLinearInterpolation = true;
+    SplineObject* first = point(path, {0, 0, 0}, 0.0f);
+    first->UseLinearInterpolation = true;
+    point(path, {0, 0, 8}, 1.0f);
+    first->update();
+    EXPECT_EQ(first->getControlPointCount(), 2u);
+    expectNear(first->getPosition(0.5f), {0, 0, 4});
+}
+
+TEST_F(LevelObjectsTest, SplineUpdatesInTheLevelUpdateAndKeepsItsKeys) {
+    SplineObject* path = spline(root());
+    point(path, {0, 0, 0}, 0.0f);
+    point(path, {5, 0, 0}, 1.0f);
+    EXPECT_FALSE(path->isUpdated());
+    manager->update();
+    EXPECT_TRUE(path->isUpdated());
+    EXPECT_EQ(path->getControlPointCount(), 2u);
+
+    io::IAttributes* out = device->get()->getFileSystem()->createEmptyAttributes();
+    path->EndpointEval = SplineObject::EndpointAfterNext;
+    path->Bias = 0.5f;
+    path->serializeAttributes(out, nullptr);
+    EXPECT_STREQ(out->getAttributeAsEnumeration("EndpointEval"), "Use Point After Next");
+    SplineObject* copy = spline(root());
+    copy->deserializeAttributes(out, nullptr);
+    EXPECT_EQ(copy->EndpointEval, SplineObject::EndpointAfterNext);
+    EXPECT_EQ(copy->Bias, 0.5f);
+    out->drop();
+}
+
+// --- markers ------------------------------------------------------------------------------------
+
+TEST_F(LevelObjectsTest, MarkerPoseIsRelativeToAPhysicsParentOnly) {
+    auto* body = new FakePhysicsObject(root(), smgr());
+    body->drop();
+    body->setScale(core::vector3df(2, 3, 4));
+    auto* marker = new MarkerObject(body, smgr());
+    marker->drop();
+    marker->setPosition(core::vector3df(1, 1, 1));
+    marker->setRotation(core::vector3df(0, 90, 0));
+
+    MarkerPose pose = MarkerObject::getPoseRelativeTo(marker);
+    EXPECT_EQ(pose.position, core::vector3df(2, 3, 4));
+    const core::quaternion expected(core::vector3df(0, 90 * 0.01745f, 0));
+    EXPECT_EQ(pose.rotation, expected);
+
+    body->type = typeId("crct"); // a kind of physics object
+    EXPECT_EQ(MarkerObject::getPoseRelativeTo(marker).position, core::vector3df(2, 3, 4));
+
+    body->type = typeId("emty");
+    pose = MarkerObject::getPoseRelativeTo(marker);
+    EXPECT_EQ(pose.position, core::vector3df(0, 0, 0));
+    EXPECT_EQ(pose.rotation, core::quaternion(0, 0, 0, 1));
+    EXPECT_EQ(MarkerObject::getPoseRelativeTo(nullptr).rotation, core::quaternion(0, 0, 0, 1));
+}
+
+TEST_F(LevelObjectsTest, MarkerSegmentIsReadByNameOrNumber) {
+    auto* marker = new MarkerObject(root(), smgr());
+    marker->drop();
+    io::IAttributes* in = device->get()->getFileSystem()->createEmptyAttributes();
+    in->addEnum("SegmentID", "RFoot", MarkerObject::segmentNames);
+    marker->deserializeAttributes(in, nullptr);
+    EXPECT_EQ(marker->SegmentID, 23);
+    in->clear();
+    in->addInt("SegmentID", 5);
+    marker->deserializeAttributes(in, nullptr);
+    EXPECT_EQ(marker->SegmentID, 5);
+    in->drop();
+    EXPECT_STREQ(MarkerObject::segmentNames[1], "Head Collider");
+    EXPECT_EQ(MarkerObject::segmentNames[MarkerObject::segmentCount], nullptr);
+}
+
+// --- sublevels ----------------------------------------------------------------------------------
+
+TEST_F(LevelObjectsTest, SublevelsAreCreatedFromTheirFileAndKeptOutOfSaves) {
+    useTestData();
+    SubLevelObject* sublevel = manager->setSubLevelActive("SubLevel.irr", 891000);
+    ASSERT_NE(sublevel, nullptr);
+    EXPECT_EQ(manager->getSceneNodeFromID(891000), sublevel);
+    ISceneNode* group = manager->getSceneNodeFromID(31);
+    ASSERT_NE(group, nullptr);
+    EXPECT_EQ(group->getParent(), sublevel);
+    EXPECT_TRUE(group->isDebugObject());
+    EXPECT_TRUE(sublevel->isMember(manager->getSceneNodeFromID(33)));
+    EXPECT_FALSE(sublevel->isMember(sublevel));
+    EXPECT_TRUE(sublevel->isActive());
+
+    log.lines.clear();
+    EXPECT_EQ(manager->setSubLevelActive("NoSuchSubLevel.irr", 892000), nullptr);
+    EXPECT_EQ(log.countStartingWith("ERROR: Could not read level file NoSuchSubLevel.irr"), 1u);
+    EXPECT_EQ(smgr()->getSceneNodeFromId(892000), nullptr);
+
+    ASSERT_TRUE(manager->saveLevel("WithSublevel.irrblvl"));
+    manager->unloadLevel();
+    ASSERT_TRUE(manager->loadLevel("WithSublevel.irrblvl"));
+    EXPECT_EQ(countNodes(root()), 1u + 3u); // the sublevel and its file's three objects
+}
+
+TEST_F(LevelObjectsTest, SublevelActivationSwitchesItsPhysicsObjectsExceptOutliers) {
+    registerSceneNodeType(levelObjectRow<FakePhysicsObject>(typeId("phsx"), "PhysicsObject"));
+    useTestData();
+    test::writeFileBytes("Bodies.irr", R"(<?xml version="1.0"?>
+<irr_scene>
+  <node type="PhysicsObject"><attributes><int name="Id" value="61" /></attributes></node>
+  <node type="PhysicsObject"><attributes><int name="Id" value="62" />
+    <vector3d name="Position" value="10, 0, 0" /></attributes></node>
+  <node type="PhysicsObject"><attributes><int name="Id" value="63" /></attributes></node>
+</irr_scene>)");
+    SubLevelObject* sublevel = manager->setSubLevelActive("Bodies.irr", 60);
+    ASSERT_NE(sublevel, nullptr);
+    std::map<s32, bool> active, outlier;
+    levelHooks().physics.setObjectActive = [&](ISceneNode* node, bool on) {
+        active[node->getID()] = on;
+    };
+    levelHooks().physics.setSublevelOutlier = [&](ISceneNode* node, bool out) {
+        outlier[node->getID()] = out;
+    };
+
+    ISceneNode* wanderer = manager->getSceneNodeFromID(62);
+    wanderer->setPosition(core::vector3df(500, 0, 0)); // left the sublevel's bounds
+    wanderer->updateAbsolutePosition();
+    sublevel->appendOutlier(manager->getSceneNodeFromID(63));
+    EXPECT_TRUE(sublevel->containsOutlier(manager->getSceneNodeFromID(63)));
+
+    sublevel->setActive(false);
+    EXPECT_FALSE(sublevel->isVisible());
+    EXPECT_EQ(active, (std::map<s32, bool>{{61, false}, {62, true}, {63, true}}));
+    EXPECT_EQ(outlier, (std::map<s32, bool>{{61, false}, {62, true}, {63, true}}));
+    sublevel->setActive(true);
+    EXPECT_TRUE(active[61]);
+}
+
+// --- instances ----------------------------------------------------------------------------------
+
+TEST_F(LevelObjectsTest, InstancesCopyTheirSourceThroughThePhysicsHooks) {
+    auto* source = new FakePhysicsObject(root(), smgr(), 50);
+    source->drop();
+    manager->rebuildNodeIDs();
+    auto* instance = new InstancedObject(root(), smgr(), 51);
+    instance->drop();
+    instance->ObjectID = 50;
+
+    std::vector<std::string> calls;
+    LevelHookTable& hooks = levelHooks();
+    hooks.physics.cloneForInstance = [&](ISceneNode* from, InstancedObject* into) -> ISceneNode* {
+        calls.push_back("clone");
+        auto* copy = new FakePhysicsObject(into, into->getSceneManager(), 0);
+        copy->drop();
+        EXPECT_EQ(from, source);
+        return copy;
+    };
+    hooks.physics.registerInstance = [&](ISceneNode*, InstancedObject*) {
+        calls.push_back("register");
+    };
+    bool instancing = false;
+    hooks.render.isInstancingEnabled = [&] { return instancing; };
+    simulateRunningPhysics();
+
+    manager->update(); // instances rebuild on their first animate pass
+    ASSERT_NE(instance->getCopy(), nullptr);
+    EXPECT_EQ(instance->getCopy()->getParent(), instance);
+    EXPECT_TRUE(instance->getCopy()->isDebugObject());
+    EXPECT_EQ(instance->getSource(), source);
+    EXPECT_EQ(calls, std::vector<std::string>{"clone"});
+
+    instancing = true;
+    instance->rebuild();
+    EXPECT_EQ(calls, (std::vector<std::string>{"clone", "clone", "register"}));
+    EXPECT_EQ(instance->getChildren().size(), 1u); // the old copy is gone
+
+    instance->ObjectID = 999; // names nothing: no copy, and the lookup says so
+    log.lines.clear();
+    instance->rebuild();
+    EXPECT_EQ(instance->getCopy(), nullptr);
+    EXPECT_TRUE(log.contains("ERROR: Could not find SceneNode ID: 999"));
+}
+
+TEST_F(LevelObjectsTest, VariablesCloneWithTheirValue) {
+    auto* variable = new VariableObject(root(), smgr(), 70);
+    variable->drop();
+    variable->Value = 2.5f;
+    manager->rebuildNodeIDs();
+    auto* copy = static_cast<VariableObject*>(variable->clone());
+    EXPECT_EQ(copy->getType(), typeId("vble"));
+    EXPECT_EQ(copy->Value, 2.5f);
+    EXPECT_EQ(copy->getID(), 71);
+}
+
+} // namespace

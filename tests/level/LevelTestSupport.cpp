@@ -1,0 +1,90 @@
+#include "LevelTestSupport.h"
+
+#include "level/LevelHooks.h"
+#include "level/SceneNodeBase.h"
+#include "level/SceneNodeFactory.h"
+
+#include "core/Globals.h"
+#include "core/ShellHooks.h"
+
+#include <filesystem>
+
+namespace test {
+
+void expectNear(const irr::core::vector3df& actual, const irr::core::vector3df& expected,
+                irr::f32 tolerance) {
+    EXPECT_NEAR(actual.X, expected.X, tolerance);
+    EXPECT_NEAR(actual.Y, expected.Y, tolerance);
+    EXPECT_NEAR(actual.Z, expected.Z, tolerance);
+}
+
+bool LogCapture::OnEvent(const irr::SEvent& event) {
+    if (event.EventType != irr::EET_LOG_TEXT_EVENT)
+        return false;
+    lines.emplace_back(event.LogEvent.Text ? event.LogEvent.Text : "");
+    return true;
+}
+
+bool LogCapture::contains(const std::string& line) const {
+    return indexOf(line) >= 0;
+}
+
+std::size_t LogCapture::countStartingWith(const std::string& prefix) const {
+    std::size_t count = 0;
+    for (const std::string& line : lines)
+        count += line.rfind(prefix, 0) == 0 ? 1 : 0;
+    return count;
+}
+
+int LogCapture::indexOf(const std::string& line) const {
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        if (lines[i] == line)
+            return static_cast<int>(i);
+    }
+    return -1;
+}
+
+void LevelFixture::SetUp() {
+    device = std::make_unique<NullDevice>(&log);
+    ASSERT_NE(device->get(), nullptr);
+    gameDevice = device->get();
+    manager = std::make_unique<LevelManager>(device->get());
+    levelManager = manager.get();
+    ASSERT_TRUE(manager->init());
+    registerSceneNodeFactory(smgr());
+    log.lines.clear();
+}
+
+void LevelFixture::simulateRunningPhysics() {
+    physicsManager = reinterpret_cast<PhysicsManager*>(0x10);
+    shellHooks().physics.isSimulationActive = [] { return true; };
+}
+
+void LevelFixture::TearDown() {
+    resetLevelHooks();
+    resetShellHooks();
+    physicsManager = nullptr;
+    smgr()->clear();
+    manager.reset();
+    levelManager = nullptr;
+    device.reset();
+    gameDevice = nullptr;
+    workingDir.reset();
+    resetProgramFlags();
+    levelAnimateFrame = 0;
+}
+
+void LevelFixture::useTestData() {
+    std::filesystem::copy(sourceDir() / "tests/level/data", temp.path(),
+                          std::filesystem::copy_options::recursive);
+    workingDir = std::make_unique<ScopedWorkingDir>(temp.path());
+}
+
+irr::u32 LevelFixture::countNodes(irr::scene::ISceneNode* node) {
+    irr::u32 count = 0;
+    for (irr::scene::ISceneNode* child : node->getChildren())
+        count += 1 + countNodes(child);
+    return count;
+}
+
+} // namespace test

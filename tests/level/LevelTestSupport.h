@@ -1,0 +1,56 @@
+#pragma once
+
+#include "level/LevelManager.h"
+
+#include "support/NullDevice.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+#include <irrlicht.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace test {
+
+// Each component within the tolerance.
+void expectNear(const irr::core::vector3df& actual, const irr::core::vector3df& expected,
+                irr::f32 tolerance = 1e-4f);
+
+// Collects the engine logger's lines (the log helpers write through it).
+class LogCapture : public irr::IEventReceiver {
+public:
+    bool OnEvent(const irr::SEvent& event) override;
+    bool contains(const std::string& line) const;
+    std::size_t countStartingWith(const std::string& prefix) const;
+    // Index of the first line equal to `line`, or -1.
+    int indexOf(const std::string& line) const;
+
+    std::vector<std::string> lines;
+};
+
+// A null device with a level manager, the level subsystem's types and the factory;
+// `gameDevice` and `levelManager` point at them for the test's duration.
+class LevelFixture : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    irr::scene::ISceneManager* smgr() const { return device->get()->getSceneManager(); }
+    irr::scene::ISceneNode* root() const { return smgr()->getRootSceneNode(); }
+    // Copies tests/level/data into the temporary folder and works from there.
+    void useTestData();
+    // The physics manager's simulation flag is set (a stand-in manager for the question).
+    static void simulateRunningPhysics();
+    // Number of scene nodes below the root.
+    static irr::u32 countNodes(irr::scene::ISceneNode* node);
+
+    LogCapture log;
+    std::unique_ptr<NullDevice> device;
+    std::unique_ptr<LevelManager> manager;
+    TempDir temp;
+    std::unique_ptr<ScopedWorkingDir> workingDir;
+};
+
+} // namespace test

@@ -1,0 +1,76 @@
+#include "platform/FakePadBackend.h"
+#include "platform/Gamepad.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace platform;
+
+TEST(GamepadTest, SdlBackendStartsWithoutPadsOrDisplay) {
+    std::unique_ptr<PadBackend> backend = createSdlPadBackend();
+#ifdef PADDLESTONE_EXPECT_SDL2
+    ASSERT_NE(backend, nullptr);
+#endif
+    if (!backend)
+        GTEST_SKIP() << "this build reads no gamepads through SDL2";
+    EXPECT_STREQ(backend->name(), "SDL2 game controllers");
+    EXPECT_FALSE(backend->refresh());
+    for (int pad = 0; pad < maxGamepads; ++pad) {
+        PadState state;
+        state.packet = 77;
+        EXPECT_FALSE(backend->getState(pad, state)) << pad;
+        EXPECT_EQ(state.packet, 77u);
+        EXPECT_FALSE(backend->setVibration(pad, 1000, 1000)) << pad;
+    }
+}
+
+TEST(GamepadTest, NullBackendNeverSeesAPad) {
+    std::unique_ptr<PadBackend> backend = createNullPadBackend();
+    PadState state;
+    EXPECT_FALSE(backend->refresh());
+    EXPECT_FALSE(backend->getState(0, state));
+    EXPECT_FALSE(backend->setVibration(0, 1, 1));
+}
+
+TEST(GamepadTest, BackendInUseCanBeReplaced) {
+    auto fake = std::make_unique<FakePadBackend>();
+    FakePadBackend* installed = fake.get();
+    setPadBackend(std::move(fake));
+    EXPECT_EQ(&padBackend(), installed);
+    setPadBackend(nullptr);
+    EXPECT_NE(&padBackend(), installed);
+    setPadBackend(nullptr);
+}
+
+TEST(GamepadTest, FakeBackendFollowsItsScript) {
+    FakePadBackend fake;
+    PadState state;
+    EXPECT_FALSE(fake.getState(0, state));
+    fake.setConnected(0, true);
+    EXPECT_TRUE(fake.refresh());
+    EXPECT_FALSE(fake.refresh());
+    fake.setButtons(0, padButton::a | padButton::dpadUp);
+    fake.setSticks(0, 100, -200, 300, -400);
+    ASSERT_TRUE(fake.getState(0, state));
+    EXPECT_EQ(state.buttons, padButton::a | padButton::dpadUp);
+    EXPECT_EQ(state.thumbLY, -200);
+    EXPECT_EQ(state.packet, 2u);
+    EXPECT_TRUE(fake.setVibration(0, 10, 20));
+    EXPECT_FALSE(fake.setVibration(1, 10, 20));
+    EXPECT_EQ(fake.leftMotor(0), 10);
+    EXPECT_EQ(fake.rightMotor(0), 20);
+    EXPECT_EQ(fake.vibrationCalls().size(), 2u);
+    EXPECT_FALSE(fake.getState(9, state));
+}
+
+TEST(GamepadTest, ButtonBitsFollowThePublishedLayout) {
+    EXPECT_EQ(padButton::dpadUp, 0x0001);
+    EXPECT_EQ(padButton::dpadRight, 0x0008);
+    EXPECT_EQ(padButton::start, 0x0010);
+    EXPECT_EQ(padButton::rightShoulder, 0x0200);
+    EXPECT_EQ(padButton::a, 0x1000);
+    EXPECT_EQ(padButton::y, 0x8000);
+}
+
+} // namespace

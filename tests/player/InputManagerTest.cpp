@@ -1,0 +1,200 @@
+#include "InputTestSupport.h"
+
+#include "core/Globals.h"
+#include "core/LogManager.h"
+#include "player/GameActions.h"
+#include "player/PlayerControls.h"
+#include "player/devices/GamepadDevice.h"
+#include "player/devices/JoystickDevice.h"
+#include "player/devices/KeyboardDevice.h"
+#include "player/devices/MouseDevice.h"
+#include "player/devices/VibrationController.h"
+#include "player/PlayerHooks.h"
+
+namespace {
+
+using test::InputTest;
+
+class InputManagerTest : public InputTest {
+protected:
+    void SetUp() override {
+        InputTest::SetUp();
+        startInput();
+    }
+    // A key tapped in one frame: down, update, end of frame, up.
+    void tap(irr::EKEY_CODE key) {
+        keyEvent(key, true);
+        frame();
+        keyEvent(key, false);
+    }
+};
+
+TEST_F(InputManagerTest, DevicesAreCreatedInOrderAndPaired) {
+    std::vector<std::wstring> names;
+    for (InputDevice* device : InputDevice::deviceList())
+        names.push_back(device->getName());
+    const std::vector<std::wstring> expected = {L"Mouse",    L"Keyboard",    L"Touch", L"Gamepad",
+                                                L"Joystick", L"LMultitouch", L"Move",  L"Leap"};
+    EXPECT_EQ(names, expected);
+    EXPECT_EQ(input->getKeyboard()->getPairedDevice(), input->getMouse());
+    EXPECT_EQ(input->getMouse()->getPairedDevice(), input->getKeyboard());
+    EXPECT_EQ(device->get()->getEventReceiver(), input.get());
+}
+
+TEST_F(InputManagerTest, KeyStatesThroughTheEngineReceiver) {
+    KeyboardDevice* keyboard = input->getKeyboard();
+    keyEvent(irr::KEY_KEY_A, true);
+    EXPECT_EQ(keyboard->keyState(irr::KEY_KEY_A), InputState::Pressed);
+    input->update();
+    // After the update the frame's events are closed.
+    keyEvent(irr::KEY_KEY_B, true);
+    EXPECT_EQ(keyboard->keyState(irr::KEY_KEY_B), InputState::Up);
+    input->endFrame();
+    EXPECT_EQ(keyboard->keyState(irr::KEY_KEY_A), InputState::Down);
+    keyEvent(irr::KEY_KEY_A, false);
+    EXPECT_EQ(keyboard->keyState(irr::KEY_KEY_A), InputState::Released);
+    frame();
+    EXPECT_EQ(keyboard->keyState(irr::KEY_KEY_A), InputState::Up);
+}
+
+TEST_F(InputManagerTest, PlayerControlsTable) {
+    EXPECT_EQ(input->getPlayerControlsCount(0), 1);
+    EXPECT_EQ(input->getPlayerControlsCount(5), 1);
+    EXPECT_EQ(input->getPlayerControls(5, 0), input->getDefaultControls());
+    EXPECT_EQ(input->getPlayerControls(0, 3), input->getDefaultControls());
+    EXPECT_NE(input->getPlayerControls(0, 0), input->getDefaultControls());
+    EXPECT_EQ(input->getTotalPlayerControlsCount(), 1);
+    // Role 1 is off by default; the default controls answer no role at all.
+    EXPECT_EQ(input->findPlayerControlsUsingDevice(0, 0), 0);
+    EXPECT_EQ(input->findPlayerControlsUsingDevice(0, 1), -1);
+    EXPECT_EQ(input->findPlayerControlsUsingDevice(0, 4), -1);
+    EXPECT_EQ(input->findPlayerControlsUsingDevice(2, 0), -1);
+    EXPECT_EQ(input->getFirstPlayerControlsUsingDevice(2), input->getPlayerControls(0, 0));
+    EXPECT_EQ(input->getFirstPlayerControlsUsingDevice(1), nullptr);
+    for (int role = 0; role < 4; ++role)
+        EXPECT_FALSE(input->getDefaultControls()->usesRole(role));
+    input->addPlayerControls(new PlayerControls(input.get(), 2, 0, 1, input->getGamepad()), 2);
+    EXPECT_EQ(input->getPlayerControlsCount(1), 0);
+    EXPECT_EQ(input->getPlayerControlsCount(2), 1);
+    EXPECT_EQ(input->getTotalPlayerControlsCount(), 2);
+}
+
+TEST_F(InputManagerTest, TouchModeSwitchesWithTouchesKeysAndClicks) {
+    PlayerControls* controls = input->getActiveControls();
+    TouchData touch;
+    touch.flags = touchWentDown;
+    input->injectTouch(touch);
+    EXPECT_TRUE(controls->touchMode);
+    EXPECT_FALSE(input->getMouse()->mouseModeActive);
+    mouseEvent(irr::EMIE_LMOUSE_PRESSED_DOWN, irr::EMBSM_LEFT);
+    EXPECT_TRUE(controls->touchMode); // a left click does not count
+    mouseEvent(irr::EMIE_RMOUSE_PRESSED_DOWN, irr::EMBSM_RIGHT);
+    EXPECT_FALSE(controls->touchMode);
+    EXPECT_TRUE(input->getMouse()->mouseModeActive);
+    input->injectTouch(touch);
+    keyEvent(irr::KEY_KEY_Z, true);
+    EXPECT_FALSE(controls->touchMode);
+}
+
+TEST_F(InputManagerTest, DeviceChangeMessageStartsTheJoystickRescan) {
+    EXPECT_LT(input->getJoystick()->rescanTimer, 0.0f);
+    input->injectSystemMessage(deviceChangeMessage);
+    EXPECT_EQ(input->getJoystick()->rescanTimer, 0.0f);
+    for (int i = 0; i < 60; ++i)
+        frame();
+    EXPECT_GT(input->getJoystick()->rescanTimer, 1.0f);
+    frame();
+    EXPECT_LT(input->getJoystick()->rescanTimer, 0.0f);
+    // A pad plugged in is reported as the same message.
+    pads->setConnected(2, true);
+    frame();
+    EXPECT_GE(input->getJoystick()->rescanTimer, 0.0f);
+}
+
+TEST_F(InputManagerTest, LogTextGoesToTheLogFile) {
+    LogManager log(dir.file("log.txt"));
+    logManager = &log;
+    irr::SEvent event;
+    event.EventType = irr::EET_LOG_TEXT_EVENT;
+    event.LogEvent.Text = "Engine says hello";
+    event.LogEvent.Level = irr::ELL_INFORMATION;
+    EXPECT_FALSE(input->OnEvent(event));
+    logManager = nullptr;
+    EXPECT_NE(test::readFileBytes(dir.file("log.txt")).find("Engine says hello"), std::string::npos);
+}
+
+TEST_F(InputManagerTest, DeviceChangedEventFollowsTheLastDevice) {
+    int changes = 0;
+    struct Counter {
+        int* count;
+        void hit() { ++*count; }
+    } counter{&changes};
+    input->deviceChanged.addMember(&counter, &Counter::hit);
+    PlayerControls* controls = input->getActiveControls();
+    ASSERT_EQ(input->getLastDevice(), nullptr);
+
+    // The first device seen after start is no change.
+    controls->lastDevice = input->getKeyboard();
+    frame();
+    EXPECT_EQ(changes, 0);
+    EXPECT_EQ(input->getLastDevice(), input->getKeyboard());
+    // Keyboard and mouse with the same scheme are one couple.
+    controls->lastDevice = input->getMouse();
+    frame();
+    EXPECT_EQ(changes, 0);
+    controls->lastDevice = input->getGamepad();
+    frame();
+    EXPECT_EQ(changes, 1);
+    // Another scheme on the same device is a change too.
+    controls->setDeviceScheme(input->getGamepad(), 2);
+    frame();
+    EXPECT_EQ(changes, 2);
+    // Nothing is checked while a menu is open.
+    menuOpen = true;
+    controls->lastDevice = input->getKeyboard();
+    frame();
+    EXPECT_EQ(changes, 2);
+}
+
+TEST_F(InputManagerTest, VibrationReachesConnectedPadsOfPlayerZero) {
+    pads->setConnected(0, true);
+    input->getGamepad()->enumerate();
+    input->getVibration()->enabled = true;
+    input->addVibration(1.0f, 0.5f);
+    input->update();
+    EXPECT_EQ(pads->leftMotor(0), 45874);
+    EXPECT_EQ(pads->rightMotor(0), 22937);
+    input->endFrame();
+    input->addRumble(0.5f, 0.5f, 0.2f, 0.0f);
+    EXPECT_EQ(input->getVibration()->effects().size(), 1u);
+    frame();
+    EXPECT_EQ(pads->leftMotor(0), motorSpeed(0.5f * 0.7f));
+    // No pad: nothing is queued.
+    pads->setConnected(0, false);
+    frame();
+    const std::size_t effects = input->getVibration()->effects().size();
+    input->addRumble(1.0f, 1.0f, 1.0f, 0.0f);
+    EXPECT_EQ(input->getVibration()->effects().size(), effects);
+}
+
+TEST_F(InputManagerTest, GamepadBindingsAnswerThroughTheControls) {
+    pads->setConnected(0, true);
+    input->getGamepad()->enumerate();
+    PlayerControls* controls = input->getActiveControls();
+    pads->setButtons(0, platform::padButton::start);
+    pads->setSticks(0, 0, 32767, 0, 0);
+    pads->setTriggers(0, 0, 200);
+    input->update();
+    EXPECT_TRUE(controls->wasActionPressed(GameAction::PauseGame));
+    EXPECT_NEAR(controls->getActionValue(GameAction::LeftFootMoveForward), 1.0f, 1e-3f);
+    EXPECT_EQ(controls->getActionValue(GameAction::LeftFootMoveBack), 0.0f);
+    EXPECT_EQ(controls->getActionValue(GameAction::GrabObject), 1.0f);
+    EXPECT_EQ(controls->lastDevice, input->getGamepad());
+    input->endFrame();
+    // A pulled pad no longer counts, even though its last state is kept.
+    pads->setConnected(0, false);
+    input->update();
+    EXPECT_EQ(controls->getActionValue(GameAction::GrabObject), 0.0f);
+}
+
+} // namespace

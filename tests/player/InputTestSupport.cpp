@@ -1,0 +1,108 @@
+#include "InputTestSupport.h"
+
+#include "core/Globals.h"
+#include "core/ShellHooks.h"
+#include "player/PlayerHooks.h"
+#include "player/PlayerControls.h"
+
+#include <filesystem>
+
+namespace test {
+
+void InputTest::SetUp() {
+    std::filesystem::create_directories(dir.path() / "Content" / "Input");
+    std::filesystem::create_directories(dir.path() / "save");
+    std::filesystem::copy_file(sourceDir() / "Content" / "Input" / "Default.xml",
+                               dir.path() / "Content" / "Input" / "Default.xml");
+    workingDir = std::make_unique<ScopedWorkingDir>(dir.path());
+    auto fake = std::make_unique<platform::FakePadBackend>();
+    pads = fake.get();
+    platform::setPadBackend(std::move(fake));
+    device = std::make_unique<NullDevice>();
+    focus = new RecordingElement();
+
+    resetPlayerHooks();
+    PlayerHooks& hooks = playerHooks();
+    hooks.saves.saveFolder = [this]() { return saveFolder(); };
+    hooks.screens.getTopScreenFocus = [this]() -> irr::gui::IGUIElement* { return focus; };
+    standInManagers(true);
+    ShellHooks& shell = shellHooks();
+    shell.physics.isSimulationActive = [this]() { return simulation; };
+    shell.screens.isInputAllowed = [this]() { return inputAllowed; };
+    shell.screens.isStackActive = [this]() { return menuOpen; };
+    shell.level.isSuspended = [this]() { return gameplaySuspended; };
+    shell.level.isLoadingOverlayBusy = [this]() { return loadingOverlayBusy; };
+}
+
+namespace {
+double managerStandIns[3];
+}
+
+void standInManagers(bool present) {
+    physicsManager = present ? reinterpret_cast<PhysicsManager*>(&managerStandIns[0]) : nullptr;
+    screenManager = present ? reinterpret_cast<ScreenManager*>(&managerStandIns[1]) : nullptr;
+    levelManager = present ? reinterpret_cast<LevelManager*>(&managerStandIns[2]) : nullptr;
+    if (!present)
+        resetShellHooks();
+}
+
+void InputTest::TearDown() {
+    stopInput();
+    resetPlayerHooks();
+    standInManagers(false);
+    platform::setPadBackend(nullptr);
+    device.reset();
+    focus->drop();
+    workingDir.reset();
+}
+
+void InputTest::startInput() {
+    input = std::make_unique<InputManager>();
+    inputManager = input.get();
+    input->init(device->get());
+    input->resetInputState();
+}
+
+void InputTest::stopInput() {
+    if (!input)
+        return;
+    if (device)
+        device->get()->setEventReceiver(nullptr);
+    inputManager = nullptr;
+    input.reset();
+}
+
+std::string InputTest::remappingFile() const {
+    return (dir.path() / "save" / PlayerControls::remappingFileName).string();
+}
+
+void InputTest::keyEvent(irr::EKEY_CODE key, bool down) {
+    irr::SEvent event;
+    event.EventType = irr::EET_KEY_INPUT_EVENT;
+    event.KeyInput.Key = key;
+    event.KeyInput.Char = 0;
+    event.KeyInput.PressedDown = down;
+    event.KeyInput.Shift = false;
+    event.KeyInput.Control = false;
+    device->get()->postEventFromUser(event);
+}
+
+void InputTest::mouseEvent(irr::EMOUSE_INPUT_EVENT kind, irr::u32 buttonStates, float wheel) {
+    irr::SEvent event;
+    event.EventType = irr::EET_MOUSE_INPUT_EVENT;
+    event.MouseInput.Event = kind;
+    event.MouseInput.X = 0;
+    event.MouseInput.Y = 0;
+    event.MouseInput.Wheel = wheel;
+    event.MouseInput.Shift = false;
+    event.MouseInput.Control = false;
+    event.MouseInput.ButtonStates = buttonStates;
+    device->get()->postEventFromUser(event);
+}
+
+void InputTest::frame() {
+    input->update();
+    input->endFrame();
+}
+
+} // namespace test

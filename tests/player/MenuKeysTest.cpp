@@ -1,0 +1,128 @@
+#include "InputTestSupport.h"
+
+#include "core/Globals.h"
+#include "player/GameActions.h"
+#include "player/PlayerControls.h"
+#include "player/PlayerHooks.h"
+#include "player/devices/GamepadDevice.h"
+
+namespace {
+
+using test::InputTest;
+
+class MenuKeysTest : public InputTest {
+protected:
+    void SetUp() override {
+        InputTest::SetUp();
+        startInput();
+    }
+    std::vector<int>& sent() { return focus->keys; }
+};
+
+TEST_F(MenuKeysTest, FixedKeysReachTheFocusedElementAsMenuCodes) {
+    const struct {
+        irr::EKEY_CODE key;
+        int code;
+    } keys[] = {{irr::KEY_LEFT, MenuCode::Left},      {irr::KEY_RIGHT, MenuCode::Right},
+                {irr::KEY_DOWN, MenuCode::Down},      {irr::KEY_UP, MenuCode::Up},
+                {irr::KEY_RETURN, MenuCode::Confirm}, {irr::KEY_SPACE, MenuCode::Confirm},
+                {irr::KEY_ESCAPE, MenuCode::Back},    {irr::KEY_KEY_A, MenuCode::Left},
+                {irr::KEY_KEY_W, MenuCode::Up},       {irr::KEY_BACK, MenuCode::Back}};
+    for (const auto& entry : keys) {
+        sent().clear();
+        keyEvent(entry.key, true);
+        frame();
+        keyEvent(entry.key, false);
+        frame();
+        EXPECT_EQ(sent(), std::vector<int>{entry.code}) << int(entry.key);
+    }
+}
+
+TEST_F(MenuKeysTest, RightClickIsBack) {
+    mouseEvent(irr::EMIE_RMOUSE_PRESSED_DOWN, irr::EMBSM_RIGHT);
+    frame();
+    EXPECT_EQ(sent(), std::vector<int>{MenuCode::Back});
+}
+
+TEST_F(MenuKeysTest, NothingIsSentWithoutAFocusedElement) {
+    playerHooks().screens.getTopScreenFocus = nullptr;
+    keyEvent(irr::KEY_RETURN, true);
+    frame();
+    EXPECT_TRUE(sent().empty());
+}
+
+TEST_F(MenuKeysTest, HeldDirectionRepeatsAfterAQuarterSecond) {
+    keyEvent(irr::KEY_DOWN, true);
+    std::vector<int> sentAt;
+    for (int update = 1; update <= 30; ++update) {
+        const std::size_t before = sent().size();
+        frame();
+        if (sent().size() > before)
+            sentAt.push_back(update);
+    }
+    // The press, then the first repeat at 17 updates (0.28 s), then every third update.
+    const std::vector<int> expected = {1, 17, 20, 23, 26, 29};
+    EXPECT_EQ(sentAt, expected);
+    keyEvent(irr::KEY_DOWN, false);
+    frame(); // released still counts as held
+    frame();
+    sent().clear();
+    // Let go for a frame: the timers start again.
+    keyEvent(irr::KEY_DOWN, true);
+    for (int update = 1; update <= 16; ++update)
+        frame();
+    EXPECT_EQ(sent().size(), 1u);
+}
+
+TEST_F(MenuKeysTest, ConfirmAndBackNeverRepeat) {
+    keyEvent(irr::KEY_RETURN, true);
+    keyEvent(irr::KEY_ESCAPE, true);
+    for (int update = 0; update < 60; ++update)
+        frame();
+    EXPECT_EQ(sent(), (std::vector<int>{MenuCode::Confirm, MenuCode::Back}));
+}
+
+TEST_F(MenuKeysTest, DiagonalsDoNotMoveTheFocus) {
+    keyEvent(irr::KEY_LEFT, true);
+    frame();
+    EXPECT_EQ(sent(), std::vector<int>{MenuCode::Left});
+    keyEvent(irr::KEY_UP, true);
+    for (int update = 0; update < 40; ++update)
+        frame();
+    // Up is not sent while left is held, and left does not repeat while up is held.
+    EXPECT_EQ(sent(), std::vector<int>{MenuCode::Left});
+}
+
+TEST_F(MenuKeysTest, PadDirectionsAndMenuActions) {
+    pads->setConnected(0, true);
+    input->getGamepad()->enumerate();
+    pads->setSticks(0, -30000, 0, 0, 0);
+    frame();
+    EXPECT_EQ(sent(), std::vector<int>{MenuCode::Left});
+    pads->setSticks(0, 0, 0, 0, 0);
+    frame();
+    sent().clear();
+    // The remappable menu actions count while the simulation runs.
+    simulation = true;
+    pads->setButtons(0, platform::padButton::a);
+    frame();
+    EXPECT_EQ(sent(), std::vector<int>{MenuCode::Confirm});
+    sent().clear();
+    pads->setButtons(0, platform::padButton::b);
+    frame();
+    EXPECT_EQ(sent(), std::vector<int>{MenuCode::Back});
+}
+
+TEST_F(MenuKeysTest, FixedInputsAnswerDownOnlyForDirections) {
+    EXPECT_FALSE(input->isMenuKeyDown(MenuCode::Down));
+    keyEvent(irr::KEY_DOWN, true);
+    keyEvent(irr::KEY_RETURN, true);
+    EXPECT_TRUE(input->isMenuKeyDown(MenuCode::Down));
+    EXPECT_TRUE(input->isMenuKeyPressed(MenuCode::Down));
+    EXPECT_TRUE(input->isMenuKeyPressed(MenuCode::Confirm));
+    EXPECT_FALSE(input->isMenuKeyDown(MenuCode::Confirm));
+    EXPECT_FALSE(input->isMenuKeyDown(999));
+    EXPECT_FALSE(input->isMenuKeyPressed(1006));
+}
+
+} // namespace

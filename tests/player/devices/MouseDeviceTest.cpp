@@ -1,0 +1,282 @@
+#include "platform/MultiMouse.h"
+#include "core/Globals.h"
+#include "core/ShellHooks.h"
+#include "player/devices/MouseDevice.h"
+#include "support/NullDevice.h"
+
+#include <deque>
+#include <gtest/gtest.h>
+#include <irrlicht.h>
+#include <memory>
+
+namespace {
+
+// A multi-mouse driver fed by the test.
+std::deque<platform::MultiMouseEvent> rawEvents;
+int rawMice = 2;
+bool driverQuit = false;
+
+const platform::MultiMouseDriver fakeDriver = {
+    "test driver",
+    []() { return rawMice; },
+    []() { driverQuit = true; },
+    [](unsigned) { return "test mouse"; },
+    [](platform::MultiMouseEvent* event) {
+        if (rawEvents.empty())
+            return 0;
+        *event = rawEvents.front();
+        rawEvents.pop_front();
+        return 1;
+    },
+};
+
+platform::MultiMouseEvent raw(std::uint32_t type, std::uint32_t device, std::uint32_t item, std::int32_t value) {
+    platform::MultiMouseEvent event;
+    event.type = type;
+    event.device = device;
+    event.item = item;
+    event.value = value;
+    return event;
+}
+
+class MouseDeviceTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        resetShellHooks();
+        physicsManager = reinterpret_cast<PhysicsManager*>(&standIns[0]);
+        screenManager = reinterpret_cast<ScreenManager*>(&standIns[1]);
+        shellHooks().physics.isSimulationActive = [this]() { return playing; };
+        shellHooks().screens.isInputAllowed = [this]() { return allowed; };
+    }
+    void TearDown() override {
+        mouse.reset();
+        platform::setMultiMouseDrivers({});
+        rawEvents.clear();
+        resetShellHooks();
+        physicsManager = nullptr;
+        screenManager = nullptr;
+    }
+    void make(bool withDriver = false) {
+        platform::setMultiMouseDrivers(withDriver ? std::vector<const platform::MultiMouseDriver*>{&fakeDriver}
+                                                  : std::vector<const platform::MultiMouseDriver*>{});
+        mouse = std::make_unique<MouseDevice>(device.get(), nullptr);
+        mouse->registerButtonNames();
+        mouse->window().isActive = [this]() { return focused; };
+        mouse->window().getRect = [](irr::core::recti& rect) {
+            rect = irr::core::recti(100, 100, 900, 700);
+            return true;
+        };
+        mouse->window().clipCursor = [this](const irr::core::recti* rect) {
+            clip = rect ? *rect : irr::core::recti();
+            clipped = rect != nullptr;
+            return true;
+        };
+        mouse->resetCursor();
+    }
+    void event(irr::EMOUSE_INPUT_EVENT kind, float wheel = 0.0f) {
+        irr::SEvent e;
+        e.EventType = irr::EET_MOUSE_INPUT_EVENT;
+        e.MouseInput.Event = kind;
+        e.MouseInput.Wheel = wheel;
+        e.MouseInput.ButtonStates = 0;
+        InputEvent input;
+        input.kind = InputEventKind::Mouse;
+        input.engine = &e;
+        mouse->onEvent(input);
+    }
+    void frame() {
+        mouse->update();
+        mouse->endFrame();
+    }
+    ButtonMapping mapping(int index, int instance = 0) {
+        ButtonMapping m;
+        m.device = mouse.get();
+        m.buttonIndex = index;
+        m.instance = instance;
+        return m;
+    }
+    irr::gui::ICursorControl* cursor() { return device->getCursorControl(); }
+
+    double standIns[2] = {};
+    test::NullDevice device;
+    std::unique_ptr<MouseDevice> mouse;
+    bool playing = false;
+    bool allowed = true;
+    bool focused = true;
+    bool clipped = false;
+    irr::core::recti clip;
+};
+
+TEST_F(MouseDeviceTest, ButtonPressedAndReleasedInOneFrame) {
+    make();
+    event(irr::EMIE_LMOUSE_PRESSED_DOWN);
+    EXPECT_TRUE(mouse->wasPressed(mapping(mouse->getButtonIndex("MOUSE_LEFT"))));
+    event(irr::EMIE_LMOUSE_LEFT_UP);
+    EXPECT_EQ(mouse->getValue(mapping(irr::KEY_LBUTTON)), 1.0f);
+    EXPECT_FALSE(mouse->wasPressed(mapping(irr::KEY_LBUTTON)));
+    frame();
+    EXPECT_EQ(mouse->getValue(mapping(irr::KEY_LBUTTON)), 0.0f);
+    // Events between the update and the end of the frame are ignored.
+    mouse->update();
+    event(irr::EMIE_RMOUSE_PRESSED_DOWN);
+    EXPECT_EQ(mouse->systemMouse().right, InputState::Up);
+}
+
+TEST_F(MouseDeviceTest, WheelIsSmoothed) {
+    make();
+    event(irr::EMIE_MOUSE_WHEEL, 1.0f);
+    const float expected[] = {40.0f, 24.0f, 14.4f, 8.64f};
+    for (float value : expected) {
+        mouse->update();
+        EXPECT_NEAR(mouse->getValue(mapping(MouseDevice::WheelSmoothed)), value, 1e-3f);
+        mouse->endFrame();
+    }
+    for (int i = 0; i < 30; ++i)
+        frame();
+    mouse->update();
+    EXPECT_EQ(mouse->getValue(mapping(MouseDevice::WheelSmoothed)), 0.0f);
+}
+
+TEST_F(MouseDeviceTest, MiddleHoldFiresOnceAfterOneSecond) {
+    make();
+    event(irr::EMIE_MMOUSE_PRESSED_DOWN);
+    int fired = 0;
+    int firstFrame = -1;
+    for (int i = 0; i < 120; ++i) {
+        mouse->update();
+        if (mouse->getValue(mapping(MouseDevice::MiddleHold)) == 1.0f) {
+            ++fired;
+            EXPECT_TRUE(mouse->wasPressed(mapping(MouseDevice::MiddleHold)));
+            if (firstFrame < 0)
+                firstFrame = i;
+        }
+        mouse->endFrame();
+    }
+    EXPECT_EQ(fired, 1);
+    // The press frame does not count (the state is still pressed); 60 frames of 0.0167 s
+    // pass one second.
+    EXPECT_EQ(firstFrame, 60);
+}
+
+TEST_F(MouseDeviceTest, MotionDeltasAndHalfAxes) {
+    make();
+    cursor()->setPosition(600, 300);
+    mouse->update();
+    mouse->endFrame();
+    cursor()->setPosition(610, 295);
+    mouse->update();
+    EXPECT_EQ(mouse->getValue(mapping(MouseDevice::XAxis)), 10.0f);
+    EXPECT_EQ(mouse->getValue(mapping(MouseDevice::YAxis)), -5.0f);
+    EXPECT_EQ(mouse->getValue(mapping(MouseDevice::XPositive)), 10.0f);
+    EXPECT_EQ(mouse->getValue(mapping(MouseDevice::XNegative)), 0.0f);
+    EXPECT_EQ(mouse->getValue(mapping(MouseDevice::YNegative)), 5.0f);
+    EXPECT_EQ(mouse->getValue(mapping(MouseDevice::YPositive)), 0.0f);
+}
+
+TEST_F(MouseDeviceTest, CursorIsConfinedInsetWhilePlayingAndReleasedAfter) {
+    make();
+    playing = true;
+    mouse->update();
+    EXPECT_TRUE(mouse->isCursorClipped());
+    EXPECT_EQ(clip, irr::core::recti(140, 140, 860, 660));
+    mouse->endFrame();
+    allowed = false;
+    mouse->update();
+    EXPECT_FALSE(mouse->isCursorClipped());
+    EXPECT_FALSE(clipped);
+}
+
+TEST_F(MouseDeviceTest, ConfinementWaitsForTheWindowFocus) {
+    make();
+    playing = true;
+    focused = false;
+    mouse->update();
+    EXPECT_FALSE(mouse->isCursorClipped());
+    focused = true;
+    mouse->update();
+    EXPECT_TRUE(mouse->isCursorClipped());
+}
+
+TEST_F(MouseDeviceTest, CursorHiddenWhilePlayingAndShownInMenus) {
+    make();
+    cursor()->setVisible(true);
+    cursor()->setPosition(0.3f, 0.7f);
+    playing = true;
+    mouse->update();
+    EXPECT_FALSE(cursor()->isVisible());
+    EXPECT_NEAR(mouse->systemMouse().savedRelX, 0.3f, 0.01f);
+    mouse->endFrame();
+    allowed = false;
+    mouse->update();
+    mouse->updateOverlay();
+    EXPECT_TRUE(cursor()->isVisible());
+}
+
+TEST_F(MouseDeviceTest, CursorIsRecentredWhilePlayingAndMotionStillCounts) {
+    make();
+    playing = true;
+    cursor()->setPosition(640, 360);
+    frame();
+    cursor()->setPosition(1000, 360); // relative 0.78: outside the centre box
+    mouse->update();
+    EXPECT_EQ(mouse->systemMouse().deltaX, 360.0f);
+    const irr::core::position2di centre = cursor()->getPosition();
+    EXPECT_EQ(centre.X, 640);
+    EXPECT_EQ(centre.Y, 360);
+}
+
+TEST_F(MouseDeviceTest, RawMiceAreClampedAndTracked) {
+    make(true);
+    EXPECT_EQ(mouse->rawMouseCount(), 2);
+    EXPECT_EQ(mouse->getDeviceCount(), 0);
+    rawEvents.push_back(raw(platform::MultiMouseEvent::Relative, 1, 0, -5000));
+    rawEvents.push_back(raw(platform::MultiMouseEvent::Relative, 1, 1, 50));
+    rawEvents.push_back(raw(platform::MultiMouseEvent::Button, 1, 1, 1));
+    rawEvents.push_back(raw(platform::MultiMouseEvent::Relative, 5, 0, 3)); // beyond the mice
+    mouse->update();
+    EXPECT_EQ(mouse->getDeviceCount(), 2);
+    const MouseState* second = mouse->state(2);
+    ASSERT_NE(second, nullptr);
+    EXPECT_EQ(second->x, 0);
+    EXPECT_TRUE(second->connected);
+    EXPECT_EQ(second->right, InputState::Pressed);
+    EXPECT_FALSE(mouse->isConnected(0));
+    EXPECT_TRUE(mouse->isConnected(1));
+    EXPECT_FALSE(mouse->isConnected(2));
+    mouse->endFrame();
+    rawEvents.push_back(raw(platform::MultiMouseEvent::Relative, 1, 0, 100000));
+    mouse->update();
+    EXPECT_EQ(mouse->state(2)->x, 1280);
+    rawEvents.push_back(raw(platform::MultiMouseEvent::Disconnect, 1, 0, 0));
+    mouse->update();
+    EXPECT_FALSE(mouse->isConnected(1));
+    mouse.reset();
+    EXPECT_TRUE(driverQuit);
+}
+
+TEST_F(MouseDeviceTest, RemappingDetection) {
+    make(true);
+    // Without raw mice the mouse has no instance to detect on.
+    ButtonMapping found;
+    found.buttonIndex = -7;
+    EXPECT_FALSE(mouse->detectPressedInput(found));
+    EXPECT_EQ(found.buttonIndex, -7);
+
+    rawEvents.push_back(raw(platform::MultiMouseEvent::Relative, 0, 0, 0));
+    frame();
+    cursor()->setPosition(600, 300);
+    frame();
+    cursor()->setPosition(601, 290); // up by 10
+    mouse->update();
+    ASSERT_TRUE(mouse->detectPressedInput(found));
+    EXPECT_EQ(mouse->getButtonName(found.buttonIndex), "MOUSE_Y_POS");
+    mouse->endFrame();
+
+    event(irr::EMIE_MOUSE_WHEEL, 1.0f);
+    cursor()->setPosition(601, 280);
+    mouse->update();
+    ASSERT_TRUE(mouse->detectPressedInput(found));
+    EXPECT_EQ(mouse->getButtonName(found.buttonIndex), "MOUSE_WHEEL");
+}
+
+} // namespace
