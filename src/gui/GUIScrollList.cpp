@@ -21,6 +21,9 @@ GUIScrollList::GUIScrollList(gui::IGUIEnvironment* environment, gui::IGUIElement
     Type = toElementType(GuiType::ScrollList);
     ForwardFocus = true;
     FocusOnHover = false;
+    // The accept code reaches the list after the focused row has clicked (with its sound):
+    // the invisible list clicks silently.
+    ClickSound = false;
     UpButton = createArrowButton(upTexture);
     DownButton = createArrowButton(downTexture);
 }

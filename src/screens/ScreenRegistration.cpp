@@ -5,10 +5,18 @@
 #include "core/ProgramQueries.h"
 #include "core/ShellHooks.h"
 #include "core/SoundManager.h"
+#include "gui/GUIButton.h"
 #include "gui/GUIElementFactory.h"
 #include "gui/GuiHooks.h"
 #include "gui/fonts/CGUITTFont.h"
 #include "gui/fonts/FontCache.h"
+#include "level/LevelManager.h"
+#include "player/InputDevice.h"
+#include "player/InputManager.h"
+#include "player/PlayerControls.h"
+#include "player/PlayerHooks.h"
+#include "player/devices/KeyboardDevice.h"
+#include "player/devices/MouseDevice.h"
 #include "screens/ScreenManager.h"
 
 #include <IrrlichtDevice.h>
@@ -87,6 +95,44 @@ void fillGuiSlots(GuiHooks& hooks) {
     };
     hooks.level.isLoadingOverlayOpaque = [] { return isLoadingOverlayOpaque(); };
     hooks.level.isGameplaySuspendedOrLoading = [] { return isGameplaySuspendedOrLoading(); };
+    hooks.level.currentLevelPath = [] {
+        return levelManager ? levelManager->getCurrentLevelPath() : core::stringw();
+    };
+}
+
+// Every player-controls object of the input manager, each asked (no stop at the first).
+bool anyPausePressed() {
+    if (!inputManager)
+        return false;
+    bool pressed = false;
+    for (int player = 0; player < maxPlayers; ++player)
+        for (int set = 0; set < inputManager->getPlayerControlsCount(player); ++set)
+            if (PlayerControls* controls = inputManager->getPlayerControls(player, set))
+                pressed = controls->isPausePressed() || pressed;
+    return pressed;
+}
+
+void fillInputSlots(GuiInputHooks& input) {
+    // The mouse is the pointer while the mouse mode is on (keys and clicks set it, touches
+    // clear it).
+    input.isPointerActive = [] {
+        return !inputManager || !inputManager->getMouse() || inputManager->getMouse()->mouseModeActive;
+    };
+    input.mouseWheel = [] {
+        return inputManager && inputManager->getMouse() ? inputManager->getMouse()->systemMouse().wheel : 0.0f;
+    };
+    input.isPausePressed = anyPausePressed;
+    input.detectAnyPressedInput = [] { return inputManager && InputDevice::detectAnyPressedInput(); };
+    input.copyCapturedInput = [](ButtonMapping& out) { out = InputDevice::foundMapping(); };
+    input.keyState = [](s32 key) -> s32 {
+        if (!inputManager || !inputManager->getKeyboard())
+            return 0;
+        return static_cast<s32>(inputManager->getKeyboard()->keyState(key));
+    };
+    // The input manager sends the menu actions to the focused element of the top screen.
+    playerHooks().screens.getTopScreenFocus = []() -> gui::IGUIElement* {
+        return screenManager ? screenManager->getTopScreenFocus() : nullptr;
+    };
 }
 
 } // namespace
@@ -94,4 +140,5 @@ void fillGuiSlots(GuiHooks& hooks) {
 void registerScreens() {
     fillShellSlots(shellHooks().screens);
     fillGuiSlots(guiHooks());
+    fillInputSlots(guiHooks().input);
 }
