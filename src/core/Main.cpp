@@ -5,11 +5,13 @@
 #include "level/LevelShellHooks.h"
 #include "platform/Dpi.h"
 #include "player/InputRegistration.h"
+#include "screens/ScreenRegistration.h"
 
 int main(int argc, char** argv) {
     platform::enableDpiAwareness();
     // Each subsystem that has landed fills its slots of the shell's hook table.
     registerLevelShellHooks();
     registerInputSubsystem();
+    registerScreens();
     return runGame(argc > 1 ? argv[1] : "");
 }

@@ -71,8 +71,8 @@ void appendTail(std::vector<char>& data, Encoding encoding) {
 
 } // namespace
 
-irr::io::IXMLReader* createGuardedXMLReader(irr::io::IFileSystem* fileSystem,
-                                            const std::string& path, std::size_t maxBytes) {
+irr::io::IReadFile* createGuardedReadFile(irr::io::IFileSystem* fileSystem, const std::string& path,
+                                          std::size_t maxBytes) {
     if (!fileSystem)
         return nullptr;
     struct stat info {};
@@ -95,10 +95,16 @@ irr::io::IXMLReader* createGuardedXMLReader(irr::io::IFileSystem* fileSystem,
     std::memcpy(memory, data.data(), data.size());
     irr::io::IReadFile* file = fileSystem->createMemoryReadFile(
         memory, static_cast<irr::s32>(data.size()), irr::io::path(path.c_str()), true);
-    if (!file) {
+    if (!file)
         delete[] memory;
+    return file;
+}
+
+irr::io::IXMLReader* createGuardedXMLReader(irr::io::IFileSystem* fileSystem,
+                                            const std::string& path, std::size_t maxBytes) {
+    irr::io::IReadFile* file = createGuardedReadFile(fileSystem, path, maxBytes);
+    if (!file)
         return nullptr;
-    }
     irr::io::IXMLReader* reader = fileSystem->createXMLReader(file);
     file->drop();
     return reader;

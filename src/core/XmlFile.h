@@ -6,7 +6,8 @@
 
 namespace irr::io {
 class IFileSystem;
-}
+class IReadFile;
+} // namespace irr::io
 
 // The engine's XML reader runs past the end of its buffer when a file ends inside a tag,
 // a comment or a closing element (a file cut short by a crash or a full disk), which can
@@ -20,3 +21,8 @@ class IFileSystem;
 irr::io::IXMLReader* createGuardedXMLReader(irr::io::IFileSystem* fileSystem,
                                             const std::string& path,
                                             std::size_t maxBytes = 16 * 1024 * 1024);
+
+// The same guarded bytes as a memory file, for engine readers that take a file (the GUI
+// environment's layout loader). Null in the same cases.
+irr::io::IReadFile* createGuardedReadFile(irr::io::IFileSystem* fileSystem, const std::string& path,
+                                          std::size_t maxBytes = 16 * 1024 * 1024);

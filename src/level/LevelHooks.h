@@ -11,7 +11,7 @@ class LoadingOverlay;
 class PlayerObject;
 class SoundObject;
 struct CharacterProfile;
-struct SpriteAnimation;
+class SpriteAnimation;
 struct SuspicionMeter;
 
 // Calls from the level subsystem into subsystems that arrive later, grouped by callee.

@@ -7,7 +7,7 @@
 #include <string>
 
 struct CharacterProfile;
-struct SpriteAnimation;
+class SpriteAnimation;
 
 // The character animation profiles of the current run, one per file name, shared by every
 // character and animator that names the file. The level manager holds the cache; the

@@ -78,11 +78,11 @@ TEST_F(ResourceCachesTest, SpriteAnimationIsReadOnceAndCopiedToEveryCaller) {
     first.finished.add(Delegate::function(+[] {}));
     ASSERT_TRUE(getSpriteAnimation(first, "Content/Screens/HUD/TaskIcons.xml"));
     SpriteAnimation second;
-    second.currentTime = 0.7f;
+    second.time = 0.7f;
     ASSERT_TRUE(getSpriteAnimation(second, "Content/Screens/HUD/TaskIcons.xml"));
     EXPECT_EQ(reads, 1);
     EXPECT_EQ(second.lastFrame, 9);
-    EXPECT_FLOAT_EQ(second.currentTime, 0.0f);
+    EXPECT_FLOAT_EQ(second.time, 0.0f);
     EXPECT_EQ(second.fileName, irr::io::path("Content/Screens/HUD/TaskIcons.xml"));
     // The caller's finished list stays its own.
     EXPECT_EQ(first.finished.size(), 1u);

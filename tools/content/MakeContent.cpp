@@ -1,9 +1,11 @@
-// Writes the game's generated images into Content/: the plain white editor texture and the
-// picture shown while the game starts. Run from the repository root (or give the root as
-// the first argument); the output is committed, so the game never needs this tool to run.
+// Writes the game's generated images into Content/: the plain white editor texture, the
+// picture shown while the game starts and the pictures of the menu screens. Run from the
+// repository root (or give the root as the first argument); the output is committed, so the
+// game never needs this tool to run.
+#include "MenuImages.h"
+
 #include <irrlicht.h>
 
-#include <cstdio>
 #include <string>
 
 using namespace irr;
@@ -52,13 +54,6 @@ video::IImage* makeLoading(video::IVideoDriver* driver) {
     return image;
 }
 
-bool write(video::IVideoDriver* driver, video::IImage* image, const std::string& path) {
-    const bool ok = driver->writeImageToFile(image, path.c_str());
-    image->drop();
-    std::printf("%s %s\n", ok ? "wrote" : "could not write", path.c_str());
-    return ok;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -70,8 +65,9 @@ int main(int argc, char** argv) {
     if (!device)
         return 1;
     video::IVideoDriver* driver = device->getVideoDriver();
-    bool ok = write(driver, makeWhite(driver), root + "Content/Models/Editor/White.png");
-    ok = write(driver, makeLoading(driver), root + "Content/Screens/Backgrounds/Loading.png") && ok;
+    bool ok = writeContentImage(driver, makeWhite(driver), root + "Content/Models/Editor/White.png");
+    ok = writeContentImage(driver, makeLoading(driver), root + "Content/Screens/Backgrounds/Loading.png") && ok;
+    ok = writeMenuImages(driver, root) && ok;
     device->drop();
     return ok ? 0 : 1;
 }

@@ -1,0 +1,302 @@
+#include "screens/ScreenManager.h"
+
+#include "core/GameSettings.h"
+#include "core/Globals.h"
+#include "gui/GUIButton.h"
+#include "gui/GUIScreen.h"
+#include "gui/GuiCommon.h"
+#include "gui/GuiHooks.h"
+#include "gui/fonts/FontCache.h"
+
+#include <IGUIEnvironment.h>
+#include <ITimer.h>
+#include <IrrlichtDevice.h>
+#include <Keycodes.h>
+
+#include <algorithm>
+
+using namespace irr;
+
+namespace {
+
+// Keyboard key state "pressed this frame".
+constexpr s32 keyPressedThisFrame = 2;
+// The remapping capture leaves this many updates out before it samples.
+constexpr s32 captureDelayFrames = 5;
+
+u32 currentTime() {
+    return gameDevice && gameDevice->getTimer() ? gameDevice->getTimer()->getTime() : 0;
+}
+
+// Equal when the lengths match and the texts differ only in the case of A-Z.
+bool equalsIgnoringAsciiCase(const core::stringw& a, const wchar_t* b) {
+    const std::size_t length = std::wcslen(b);
+    if (a.size() != length)
+        return false;
+    for (std::size_t i = 0; i < length; ++i) {
+        wchar_t x = a[static_cast<u32>(i)];
+        wchar_t y = b[i];
+        if (x >= L'A' && x <= L'Z')
+            x = static_cast<wchar_t>(x - L'A' + L'a');
+        if (y >= L'A' && y <= L'Z')
+            y = static_cast<wchar_t>(y - L'A' + L'a');
+        if (x != y)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+ScreenManager::ScreenManager(gui::IGUIEnvironment* environment) : Environment(environment) {}
+
+ScreenManager::~ScreenManager() {
+    for (GUIScreen* screen : ScreenStack)
+        queueScreenRemoval(screen);
+    ScreenStack.clear();
+    flushScreenRemovals();
+    PauseOpened.clear();
+    // Fonts hold page textures of the driver: they go before the device does.
+    clearFontCache();
+}
+
+void ScreenManager::init() {
+    if (!levelOnCommandLine)
+        openMainScreen(0);
+    EnablePopups = getSettingBool("Mod_EnablePopups");
+    ShowLevelTimer = getSettingBool("Mod_ShowLevelTimer");
+    Overscan = getSettingBool("Graphics_Overscan");
+    Subtitles = getSettingBool("Audio_Subtitles");
+    BlackBoxSubtitles = getSettingBool("Audio_BlackBoxSubtitles");
+    Initialised = true;
+}
+
+// --- gates ------------------------------------------------------------------------------------
+
+GUIScreen* ScreenManager::getTopScreen() const {
+    if (StackActive && !ScreenStack.empty())
+        return ScreenStack.front();
+    GUIScreen* pause = findPauseScreen();
+    return pause && pause->isVisible() ? pause : nullptr;
+}
+
+GUIButton* ScreenManager::getTopScreenFocus() const {
+    GUIScreen* top = getTopScreen();
+    return top ? top->getFocusedElement() : nullptr;
+}
+
+bool ScreenManager::isInputAllowed() const {
+    if (askHook(guiHooks().level.isLevelLoading, false))
+        return false;
+    GUIScreen* top = getTopScreen();
+    if (top && top->PassInput)
+        return true;
+    if (!Environment)
+        return true;
+    for (const gui::IGUIElement* child : Environment->getRootGUIElement()->getChildren())
+        if (child->isVisible() && child->getID() > 0 && static_cast<s32>(child->getType()) != passingType)
+            return false;
+    return true;
+}
+
+bool ScreenManager::isGameUpdateAllowed() const {
+    GUIScreen* top = getTopScreen();
+    return (top && top->getPassUpdate()) || isInputAllowed();
+}
+
+bool ScreenManager::topScreenKeepsTimerRunning() const {
+    return !ScreenStack.empty() && ScreenStack.front()->getKeepTimerRunning();
+}
+
+bool ScreenManager::isPauseScreenVisible() const {
+    GUIScreen* pause = findPauseScreen();
+    return pause && pause->isVisible();
+}
+
+// --- finding screens ----------------------------------------------------------------------------
+
+GUIScreen* ScreenManager::findPauseScreen() const {
+    if (!Environment)
+        return nullptr;
+    for (gui::IGUIElement* child : Environment->getRootGUIElement()->getChildren()) {
+        if (child->getID() != pauseScreenId)
+            continue;
+        // Only a screen can be the pause screen.
+        GUIScreen* screen = GUIScreen::findOwningScreen(child);
+        return screen == child ? screen : nullptr;
+    }
+    return nullptr;
+}
+
+GUIScreen* ScreenManager::findScreenOf(const gui::IGUIElement* element) const {
+    if (!element)
+        return nullptr;
+    const gui::IGUIElement* root = Environment ? Environment->getRootGUIElement() : nullptr;
+    const auto contains = [&](const GUIScreen* screen) {
+        for (const gui::IGUIElement* at = element; at && at != root; at = at->getParent())
+            if (at == screen)
+                return true;
+        return false;
+    };
+    for (GUIScreen* screen : ScreenStack)
+        if (contains(screen))
+            return screen;
+    GUIScreen* pause = findPauseScreen();
+    return pause && contains(pause) ? pause : nullptr;
+}
+
+// --- the stack ---------------------------------------------------------------------------------------
+
+void ScreenManager::pushScreen(GUIScreen* screen) {
+    if (!screen)
+        return;
+    ScreenStack.insert(ScreenStack.begin(), screen);
+    screen->refreshFocus();
+    screen->OnPostRender(currentTime());
+    StackActive = true;
+}
+
+void ScreenManager::popScreen(GUIScreen* screen, bool close) {
+    if (!screen)
+        return;
+    auto found = std::find(ScreenStack.begin(), ScreenStack.end(), screen);
+    if (found != ScreenStack.end())
+        ScreenStack.erase(found);
+    if (close) {
+        screen->reservedHook();
+        queueScreenRemoval(screen);
+    }
+    if (GUIScreen* top = getTopScreen())
+        top->refreshFocus();
+    if (ScreenStack.empty())
+        StackActive = false;
+}
+
+void ScreenManager::queueScreenRemoval(GUIScreen* screen) {
+    if (screen && std::find(RemovalList.begin(), RemovalList.end(), screen) == RemovalList.end())
+        RemovalList.push_back(screen);
+}
+
+void ScreenManager::closeAllScreens() {
+    for (GUIScreen* screen : ScreenStack)
+        queueScreenRemoval(screen);
+    ScreenStack.clear();
+    if (GUIScreen* pause = findPauseScreen())
+        pause->clearVisibleFlag();
+    StackActive = false;
+}
+
+void ScreenManager::flushScreenRemovals() {
+    while (!RemovalList.empty()) {
+        GUIScreen* screen = RemovalList.back();
+        RemovalList.pop_back();
+        // A screen removed from the tree is not on the stack any more.
+        auto stacked = std::find(ScreenStack.begin(), ScreenStack.end(), screen);
+        if (stacked != ScreenStack.end())
+            ScreenStack.erase(stacked);
+        screen->remove();
+    }
+}
+
+void ScreenManager::setPauseScreenVisible(bool show) {
+    if (askHook(guiHooks().level.isLoadingOverlayBusy, false))
+        return;
+    GUIScreen* pause = findPauseScreen();
+    if (!pause)
+        return;
+    if (!pause->isVisible() && show)
+        PauseOpened.invoke();
+    pause->setVisible(show);
+}
+
+void ScreenManager::openMainScreen(s32 playMode) {
+    const GuiMenuHooks& menus = guiHooks().menus;
+    if (menus.createMainScreen) {
+        if (GUIScreen* main = menus.createMainScreen()) {
+            main->drop();
+            ScreenStack.insert(ScreenStack.begin(), main);
+            main->refreshFocus();
+        }
+    }
+    if (menus.createPlayScreen) {
+        if (GUIScreen* play = menus.createPlayScreen(playMode)) {
+            play->drop();
+            ScreenStack.insert(ScreenStack.begin(), play);
+            play->refreshFocus();
+        }
+    }
+    StackActive = true;
+}
+
+core::position2di ScreenManager::getOverscanMargin() const {
+    if (!Overscan)
+        return core::position2di(0, 0);
+    return core::position2di(screenWidthPart(0.05f), screenHeightPart(0.05f));
+}
+
+// --- frame --------------------------------------------------------------------------------------------
+
+void ScreenManager::togglePause() {
+    if (!ScreenStack.empty() || !findPauseScreen())
+        return;
+    if (!askHook(guiHooks().input.isPausePressed, false))
+        return;
+    GuiLevelHooks& level = guiHooks().level;
+    const core::stringw path = askHook(level.currentLevelPath, core::stringw());
+    if (equalsIgnoringAsciiCase(path, endingCreditsLevel)) {
+        // The credits leave to the main menu behind a covering transition.
+        callHook(level.queueTransition, true, 3, 2, 2.0f, 0);
+        callHook(level.queueClearMenus);
+        callHook(level.queueReturnToMainMenu);
+        return;
+    }
+    setPauseScreenVisible(isInputAllowed());
+}
+
+void ScreenManager::update() {
+    togglePause();
+    if (CaptureInput && !InputCaptured) {
+        if (CaptureFrames < captureDelayFrames)
+            ++CaptureFrames;
+        if (CaptureFrames == captureDelayFrames &&
+            askHook(guiHooks().input.detectAnyPressedInput, false)) {
+            CaptureFrames = 0;
+            InputCaptured = true;
+        }
+    }
+    flushScreenRemovals();
+}
+
+void ScreenManager::draw() {
+    if (DrawGUI && Environment)
+        Environment->drawAll();
+}
+
+void ScreenManager::postRenderGUI(f32 runningSeconds) {
+    if (Environment)
+        Environment->getRootGUIElement()->OnPostRender(static_cast<u32>(std::max(runningSeconds, 0.0f)));
+}
+
+void ScreenManager::handleDebugKeys() {
+    if (!debugMode || !inputManager)
+        return;
+    const auto& keyState = guiHooks().input.keyState;
+    if (askHook(keyState, 0, static_cast<s32>(KEY_F7)) == keyPressedThisFrame)
+        DrawGUI = !DrawGUI;
+    if (askHook(keyState, 0, static_cast<s32>(KEY_ESCAPE)) == keyPressedThisFrame ||
+        askHook(keyState, 0, static_cast<s32>(KEY_F8)) == keyPressedThisFrame)
+        DrawGUI = true;
+}
+
+void ScreenManager::setCaptureInput(bool capture) {
+    CaptureInput = capture;
+    InputCaptured = false;
+    CaptureFrames = 0;
+}
+
+bool ScreenManager::getCapturedControllerState(ButtonMapping& out) const {
+    if (!InputCaptured)
+        return false;
+    callHook(guiHooks().input.copyCapturedInput, out);
+    return true;
+}

@@ -1,0 +1,144 @@
+#include "screens/ScreenRegistration.h"
+
+#include "core/Globals.h"
+#include "core/LanguageManager.h"
+#include "core/ProgramQueries.h"
+#include "core/ShellHooks.h"
+#include "core/SoundManager.h"
+#include "gui/GUIButton.h"
+#include "gui/GUIElementFactory.h"
+#include "gui/GuiHooks.h"
+#include "gui/fonts/CGUITTFont.h"
+#include "gui/fonts/FontCache.h"
+#include "level/LevelManager.h"
+#include "player/InputDevice.h"
+#include "player/InputManager.h"
+#include "player/PlayerControls.h"
+#include "player/PlayerHooks.h"
+#include "player/devices/KeyboardDevice.h"
+#include "player/devices/MouseDevice.h"
+#include "screens/ScreenManager.h"
+
+#include <IrrlichtDevice.h>
+
+using namespace irr;
+
+namespace {
+
+// The factory the GUI environment reads layout files through; the environment holds it too.
+GUIElementFactory* elementFactory = nullptr;
+
+void fillShellSlots(ScreenHooks& screens) {
+    screens.create = [](IrrlichtDevice* device) { return new ScreenManager(device->getGUIEnvironment()); };
+    screens.init = [] {
+        if (screenManager)
+            screenManager->init();
+    };
+    screens.update = [] {
+        if (screenManager)
+            screenManager->update();
+    };
+    screens.draw = [] {
+        if (screenManager)
+            screenManager->draw();
+    };
+    screens.postRenderGUI = [](f32 runningSeconds) {
+        if (screenManager)
+            screenManager->postRenderGUI(runningSeconds);
+    };
+    screens.destroy = [] { delete screenManager; };
+
+    screens.isInputAllowed = [] { return !screenManager || screenManager->isInputAllowed(); };
+    screens.isGameUpdateAllowed = [] { return !screenManager || screenManager->isGameUpdateAllowed(); };
+    screens.topScreenKeepsTimerRunning = [] { return screenManager && screenManager->topScreenKeepsTimerRunning(); };
+    screens.overlayBlend = [] { return screenManager ? screenManager->getOverlayBlend() : 0.0f; };
+    screens.isStackActive = [] { return screenManager && screenManager->isStackActive(); };
+    screens.isPauseScreenVisible = [] { return screenManager && screenManager->isPauseScreenVisible(); };
+
+    screens.registerElementFactory = [](gui::IGUIEnvironment* environment) {
+        if (elementFactory)
+            elementFactory->drop();
+        elementFactory = new GUIElementFactory(environment);
+    };
+    screens.releaseElementFactory = [] {
+        if (elementFactory)
+            elementFactory->drop();
+        elementFactory = nullptr;
+    };
+    screens.getCachedFont = [](const io::path& path, s32 size) -> gui::IGUIFont* {
+        return getCachedFont(path, size);
+    };
+}
+
+void fillGuiSlots(GuiHooks& hooks) {
+    hooks.sound.playEffect = [](s32 id) {
+        if (soundManager)
+            soundManager->playEffect(id);
+    };
+    hooks.language.getText = [](s32 id) {
+        if (languageManager)
+            return languageManager->getText(id);
+        core::stringw placeholder(L"#");
+        placeholder += id;
+        return placeholder;
+    };
+    hooks.language.getFont = [](s32 role) -> gui::IGUIFont* {
+        return languageManager ? languageManager->getFont(role) : nullptr;
+    };
+    hooks.language.languageChanged = []() -> DelegateList* {
+        return languageManager ? &languageManager->languageChanged : nullptr;
+    };
+    // The level subsystem answers these through the shell's level slots.
+    hooks.level.isLevelLoading = [] { return levelManager && askHook(shellHooks().level.isLevelLoading, false); };
+    hooks.level.isLoadingOverlayBusy = [] {
+        return levelManager && askHook(shellHooks().level.isLoadingOverlayBusy, false);
+    };
+    hooks.level.isLoadingOverlayOpaque = [] { return isLoadingOverlayOpaque(); };
+    hooks.level.isGameplaySuspendedOrLoading = [] { return isGameplaySuspendedOrLoading(); };
+    hooks.level.currentLevelPath = [] {
+        return levelManager ? levelManager->getCurrentLevelPath() : core::stringw();
+    };
+}
+
+// Every player-controls object of the input manager, each asked (no stop at the first).
+bool anyPausePressed() {
+    if (!inputManager)
+        return false;
+    bool pressed = false;
+    for (int player = 0; player < maxPlayers; ++player)
+        for (int set = 0; set < inputManager->getPlayerControlsCount(player); ++set)
+            if (PlayerControls* controls = inputManager->getPlayerControls(player, set))
+                pressed = controls->isPausePressed() || pressed;
+    return pressed;
+}
+
+void fillInputSlots(GuiInputHooks& input) {
+    // The mouse is the pointer while the mouse mode is on (keys and clicks set it, touches
+    // clear it).
+    input.isPointerActive = [] {
+        return !inputManager || !inputManager->getMouse() || inputManager->getMouse()->mouseModeActive;
+    };
+    input.mouseWheel = [] {
+        return inputManager && inputManager->getMouse() ? inputManager->getMouse()->systemMouse().wheel : 0.0f;
+    };
+    input.isPausePressed = anyPausePressed;
+    input.detectAnyPressedInput = [] { return inputManager && InputDevice::detectAnyPressedInput(); };
+    input.copyCapturedInput = [](ButtonMapping& out) { out = InputDevice::foundMapping(); };
+    input.keyState = [](s32 key) -> s32 {
+        if (!inputManager || !inputManager->getKeyboard())
+            return 0;
+        return static_cast<s32>(inputManager->getKeyboard()->keyState(key));
+    };
+    // The input manager sends the menu actions to the focused element of the top screen.
+    playerHooks().screens.getTopScreenFocus = []() -> gui::IGUIElement* {
+        return screenManager ? screenManager->getTopScreenFocus() : nullptr;
+    };
+}
+
+} // namespace
+
+void registerScreens() {
+    fillShellSlots(shellHooks().screens);
+    fillGuiSlots(guiHooks());
+    fillInputSlots(guiHooks().input);
+}

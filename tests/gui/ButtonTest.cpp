@@ -1,0 +1,397 @@
+// Buttons: states, clicks with their sound and delegates, navigation by the menu codes, the
+// state pictures, and text buttons with captions.
+#include "GuiFixture.h"
+
+#include "core/Globals.h"
+#include "gui/GUIButton.h"
+#include "gui/GUIFreeTypeText.h"
+#include "gui/GUIScreen.h"
+#include "gui/GUITextButton.h"
+#include "gui/GuiCommon.h"
+#include "gui/GuiHooks.h"
+#include "screens/ScreenManager.h"
+
+using namespace irr;
+
+namespace {
+
+// A screen that keeps the events its children hand on.
+class RecordingScreen : public GUIScreen {
+public:
+    using GUIScreen::GUIScreen;
+    bool OnEvent(const SEvent& event) override {
+        events.push_back(event);
+        return false;
+    }
+    int keyEvents(s32 code) const {
+        int count = 0;
+        for (const SEvent& e : events)
+            count += e.EventType == EET_KEY_INPUT_EVENT && eventKeyCode(e) == code ? 1 : 0;
+        return count;
+    }
+    int guiEvents(gui::EGUI_EVENT_TYPE type) const {
+        int count = 0;
+        for (const SEvent& e : events)
+            count += e.EventType == EET_GUI_EVENT && e.GUIEvent.EventType == type ? 1 : 0;
+        return count;
+    }
+    std::vector<SEvent> events;
+};
+
+struct Calls {
+    std::vector<GUIButton*> buttons;
+    void hit(GUIButton* button) { buttons.push_back(button); }
+};
+
+class ButtonTest : public guitest::GuiFixture {
+protected:
+    void SetUp() override {
+        GuiFixture::SetUp();
+        screen = new RecordingScreen(environment, root(), 11, core::recti());
+        screen->drop();
+        screenManager->pushScreen(screen);
+    }
+    GUIButton* makeButton(s32 y, gui::IGUIElement* parent = nullptr) {
+        auto* button = new GUIButton(environment, parent ? parent : screen, -1, core::recti(10, y, 110, y + 30));
+        button->drop();
+        return button;
+    }
+    RecordingScreen* screen = nullptr;
+};
+
+TEST_F(ButtonTest, TypeAndDefaults) {
+    GUIButton* button = makeButton(0);
+    EXPECT_EQ(static_cast<s32>(button->getType()), GuiType::Button);
+    EXPECT_STREQ(button->getTypeName(), "GUIButton");
+    EXPECT_FALSE(button->getTileImage());
+    EXPECT_TRUE(button->isClickable());
+    EXPECT_TRUE(button->getFocusOnHover());
+    EXPECT_EQ(button->getState(), ButtonState::Normal);
+}
+
+TEST_F(ButtonTest, ClickPlaysTheClickSoundAndInvokesOnce) {
+    GUIButton* button = makeButton(0);
+    Calls clicks;
+    bindCallback(button->OnClick, &clicks, &Calls::hit);
+    button->click();
+    EXPECT_EQ(soundCount(soundClick), 1);
+    ASSERT_EQ(clicks.buttons.size(), 1u);
+    EXPECT_EQ(clicks.buttons[0], button);
+    EXPECT_EQ(button->getState(), ButtonState::Released);
+    // Still released: a second click before the next frame does nothing.
+    button->click();
+    EXPECT_EQ(soundCount(soundClick), 1);
+    EXPECT_EQ(clicks.buttons.size(), 1u);
+    button->OnPostRender(0);
+    EXPECT_EQ(button->getState(), ButtonState::Normal);
+    button->click();
+    EXPECT_EQ(clicks.buttons.size(), 2u);
+}
+
+TEST_F(ButtonTest, ReleasedTurnsFocusedWhenTheButtonHasTheFocus) {
+    GUIButton* button = makeButton(0);
+    screen->setFocusedElement(button);
+    button->click();
+    button->OnPostRender(0);
+    EXPECT_EQ(button->getState(), ButtonState::Focused);
+}
+
+TEST_F(ButtonTest, ClickWhileTheScreenFadesIsIgnored) {
+    GUIButton* button = makeButton(0);
+    Calls clicks;
+    bindCallback(button->OnClick, &clicks, &Calls::hit);
+    screen->startFadeOut(0.2f);
+    button->click();
+    EXPECT_TRUE(sounds.empty());
+    EXPECT_TRUE(clicks.buttons.empty());
+    EXPECT_NE(button->getState(), ButtonState::Released);
+}
+
+TEST_F(ButtonTest, SilentAndDisabledButtons) {
+    GUIButton* silent = makeButton(0);
+    silent->setClickSound(false);
+    Calls clicks;
+    bindCallback(silent->OnClick, &clicks, &Calls::hit);
+    silent->click();
+    EXPECT_TRUE(sounds.empty());
+    EXPECT_EQ(clicks.buttons.size(), 1u);
+
+    GUIButton* disabled = makeButton(40);
+    disabled->setEnabled(false);
+    EXPECT_EQ(disabled->getState(), ButtonState::Disabled);
+    disabled->click();
+    EXPECT_TRUE(sounds.empty());
+    EXPECT_TRUE(sendKey(disabled, MenuKey::Accept));
+    EXPECT_EQ(screen->keyEvents(MenuKey::Accept), 0);
+    disabled->setEnabled(true);
+    EXPECT_EQ(disabled->getState(), ButtonState::Normal);
+}
+
+TEST_F(ButtonTest, NavigationCodesMoveTheFocus) {
+    GUIButton* a = makeButton(0);
+    GUIButton* b = makeButton(40);
+    a->setNeighbour(MenuKey::Down, b);
+    b->setNeighbour(MenuKey::Up, a);
+    screen->setFocusedElement(a);
+    Calls focused;
+    bindCallback(b->OnFocus, &focused, &Calls::hit);
+
+    // The input manager sends the codes to the focused element of the top screen.
+    EXPECT_FALSE(sendKey(screenManager->getTopScreenFocus(), MenuKey::Down));
+    EXPECT_EQ(screen->getFocusedElement(), b);
+    EXPECT_EQ(b->getState(), ButtonState::Focused);
+    EXPECT_EQ(a->getState(), ButtonState::Normal);
+    EXPECT_EQ(soundCount(soundMenuHover), 1);
+    EXPECT_EQ(focused.buttons.size(), 1u);
+    EXPECT_EQ(b->getFocusTarget(), a);
+
+    EXPECT_FALSE(sendKey(screenManager->getTopScreenFocus(), MenuKey::Up));
+    EXPECT_EQ(screen->getFocusedElement(), a);
+    EXPECT_EQ(soundCount(soundMenuHover), 2);
+    // Without a neighbour the code goes on to the screen.
+    sendKey(screenManager->getTopScreenFocus(), MenuKey::Left);
+    EXPECT_EQ(screen->keyEvents(MenuKey::Left), 1);
+    EXPECT_EQ(screen->getFocusedElement(), a);
+}
+
+TEST_F(ButtonTest, AcceptClicksAndThenReachesTheScreen) {
+    GUIButton* button = makeButton(0);
+    screen->setFocusedElement(button);
+    Calls clicks;
+    bindCallback(button->OnClick, &clicks, &Calls::hit);
+    sendKey(button, MenuKey::Accept);
+    EXPECT_EQ(clicks.buttons.size(), 1u);
+    EXPECT_EQ(soundCount(soundClick), 1);
+    EXPECT_EQ(screen->keyEvents(MenuKey::Accept), 1);
+    // Back is no button's business.
+    sendKey(button, MenuKey::Back);
+    EXPECT_EQ(screen->keyEvents(MenuKey::Back), 1);
+}
+
+TEST_F(ButtonTest, DisabledNeighboursAreSkipped) {
+    GUIButton* a = makeButton(0);
+    GUIButton* b = makeButton(40);
+    GUIButton* c = makeButton(80);
+    GUIButton* d = makeButton(120);
+    a->setNeighbour(MenuKey::Down, b);
+    b->setNeighbour(MenuKey::Down, c);
+    c->setNeighbour(MenuKey::Down, d);
+    b->setEnabled(false);
+    c->setEnabled(false);
+    EXPECT_EQ(a->getNeighbour(MenuKey::Down), d);
+    d->setEnabled(false);
+    EXPECT_EQ(a->getNeighbour(MenuKey::Down), nullptr);
+    EXPECT_EQ(a->getNeighbour(MenuKey::Up), nullptr);
+    // A ring of disabled buttons ends the walk.
+    d->setNeighbour(MenuKey::Down, b);
+    EXPECT_EQ(a->getNeighbour(MenuKey::Down), nullptr);
+}
+
+TEST_F(ButtonTest, PreviousNeighbourLeadsBackWithinTheScreen) {
+    GUIButton* list = makeButton(0);
+    GUIButton* other = makeButton(40);
+    GUIButton* side = makeButton(80);
+    side->setNeighbourToPrevious(MenuKey::Left);
+    screen->setFocusedElement(other);
+    screen->setFocusedElement(side);
+    EXPECT_EQ(side->getNeighbour(MenuKey::Left), other);
+    screen->setFocusedElement(list);
+    screen->setFocusedElement(side);
+    EXPECT_EQ(side->getNeighbour(MenuKey::Left), list);
+
+    // An element of another screen is not remembered.
+    auto* elsewhere = new GUIScreen(environment, root(), 11, core::recti());
+    elsewhere->drop();
+    screenManager->pushScreen(elsewhere);
+    GUIButton* foreign = makeButton(0, elsewhere);
+    side->setFocusTarget(foreign);
+    EXPECT_EQ(side->getFocusTarget(), list);
+    side->setFocusTarget(nullptr);
+    EXPECT_EQ(side->getFocusTarget(), nullptr);
+}
+
+TEST_F(ButtonTest, MouseClickInside) {
+    GUIButton* button = makeButton(0);
+    Calls clicks;
+    bindCallback(button->OnClick, &clicks, &Calls::hit);
+    // The pointer hovers the button before it presses it.
+    screen->setFocusedElement(button);
+    EXPECT_TRUE(sendMouse(button, EMIE_LMOUSE_PRESSED_DOWN, 20, 10));
+    EXPECT_EQ(button->getState(), ButtonState::Pressed);
+    EXPECT_TRUE(button->isPressed());
+    EXPECT_TRUE(environment->hasFocus(button));
+    EXPECT_TRUE(sendMouse(button, EMIE_LMOUSE_LEFT_UP, 20, 10));
+    EXPECT_EQ(clicks.buttons.size(), 1u);
+    EXPECT_FALSE(button->isPressed());
+    EXPECT_EQ(screen->guiEvents(gui::EGET_BUTTON_CLICKED), 1);
+    EXPECT_FALSE(environment->hasFocus(button));
+}
+
+TEST_F(ButtonTest, ReleaseOutsideIsNoClick) {
+    GUIButton* button = makeButton(0);
+    Calls clicks, held;
+    bindCallback(button->OnClick, &clicks, &Calls::hit);
+    bindCallback(button->OnHeld, &held, &Calls::hit);
+    screen->setFocusedElement(button);
+    sendMouse(button, EMIE_LMOUSE_PRESSED_DOWN, 20, 10);
+    button->OnPostRender(0);
+    button->OnPostRender(0);
+    EXPECT_EQ(held.buttons.size(), 2u);
+    sendMouse(button, EMIE_LMOUSE_LEFT_UP, 500, 500);
+    EXPECT_EQ(button->getState(), ButtonState::Released);
+    EXPECT_TRUE(clicks.buttons.empty());
+    EXPECT_TRUE(sounds.empty());
+    button->OnPostRender(0);
+    EXPECT_EQ(button->getState(), ButtonState::Focused);
+}
+
+TEST_F(ButtonTest, PressWithoutTheScreenFocusTakesTheFocus) {
+    GUIButton* button = makeButton(0);
+    sendMouse(button, EMIE_LMOUSE_PRESSED_DOWN, 20, 10);
+    EXPECT_TRUE(button->isPressed());
+    EXPECT_EQ(button->getState(), ButtonState::Focused);
+    EXPECT_EQ(screen->getFocusedElement(), button);
+}
+
+TEST_F(ButtonTest, FocusWhileAnotherButtonIsHeldMarksAHoverPartner) {
+    GUIButton* held = makeButton(0);
+    GUIButton* other = makeButton(40);
+    screen->setFocusedElement(held);
+    sendMouse(held, EMIE_LMOUSE_PRESSED_DOWN, 20, 10);
+    ASSERT_EQ(held->getState(), ButtonState::Pressed);
+    other->focus();
+    EXPECT_EQ(other->getState(), ButtonState::Normal);
+    EXPECT_EQ(held->getHoverPartner(), other);
+    EXPECT_EQ(screen->getFocusedElement(), held);
+}
+
+TEST_F(ButtonTest, ForwardedFocusGoesToTheTarget) {
+    GUIButton* list = makeButton(0);
+    GUIButton* row = makeButton(40);
+    list->setForwardFocus(true);
+    list->setForwardFocusTarget(row);
+    list->focus();
+    EXPECT_EQ(list->getState(), ButtonState::Normal);
+    EXPECT_EQ(row->getState(), ButtonState::Focused);
+    EXPECT_EQ(screen->getFocusedElement(), row);
+}
+
+TEST_F(ButtonTest, OpaqueLoadingOverlayConsumesEvents) {
+    GUIButton* a = makeButton(0);
+    GUIButton* b = makeButton(40);
+    a->setNeighbour(MenuKey::Down, b);
+    screen->setFocusedElement(a);
+    guiHooks().level.isLoadingOverlayOpaque = [] { return true; };
+    EXPECT_TRUE(sendKey(a, MenuKey::Down));
+    EXPECT_TRUE(sendMouse(a, EMIE_LMOUSE_PRESSED_DOWN, 20, 10));
+    EXPECT_EQ(screen->getFocusedElement(), a);
+    EXPECT_EQ(a->getState(), ButtonState::Focused);
+}
+
+TEST_F(ButtonTest, PressedFlagFollowsTheGameplayGate) {
+    GUIButton* button = makeButton(0);
+    guiHooks().level.isGameplaySuspendedOrLoading = [] { return true; };
+    // Without a level manager the gate is open.
+    button->setPressed(true);
+    EXPECT_TRUE(button->isPressed());
+    int standIn = 0;
+    levelManager = reinterpret_cast<LevelManager*>(&standIn);
+    button->setPressed(false);
+    EXPECT_TRUE(button->isPressed());
+    guiHooks().level.isGameplaySuspendedOrLoading = [] { return false; };
+    button->setPressed(false);
+    EXPECT_FALSE(button->isPressed());
+    levelManager = nullptr;
+}
+
+TEST_F(ButtonTest, SheetPicturesByState) {
+    auto* sheet = new guitest::SizedTexture("sheet", 65, 64);
+    GUIButton* button = makeButton(0);
+    button->setImage(sheet);
+    EXPECT_EQ(button->getStateSourceRect(sheet), core::recti(0, 0, 32, 32));
+    screen->setFocusedElement(button);
+    EXPECT_EQ(button->getStateSourceRect(sheet), core::recti(32, 0, 65, 32));
+    sendMouse(button, EMIE_LMOUSE_PRESSED_DOWN, 20, 10);
+    EXPECT_EQ(button->getStateSourceRect(sheet), core::recti(0, 32, 32, 64));
+    button->setEnabled(false);
+    EXPECT_EQ(button->getStateSourceRect(sheet), core::recti(32, 32, 65, 64));
+    button->setStateImages(sheet, sheet, sheet, sheet, sheet);
+    EXPECT_TRUE(button->usesStateImages());
+    EXPECT_EQ(button->getStateSourceRect(sheet), core::recti(0, 0, 65, 64));
+    EXPECT_EQ(sheet->getReferenceCount(), 6);
+    button->setImage(nullptr);
+    EXPECT_FALSE(button->usesStateImages());
+    button->draw();
+    // A disabled button keeps every event, the loss of the focus too.
+    EXPECT_FALSE(environment->removeFocus(button));
+    button->setEnabled(true);
+    EXPECT_TRUE(environment->removeFocus(button));
+    button->remove();
+    EXPECT_EQ(sheet->getReferenceCount(), 1);
+    sheet->drop();
+}
+
+TEST_F(ButtonTest, StateSourceDecidesTheState) {
+    GUIButton* row = makeButton(0);
+    GUIButton* part = makeButton(0, row);
+    part->setStateSource(row);
+    row->focus();
+    part->OnPostRender(0);
+    EXPECT_EQ(part->getState(), ButtonState::Focused);
+    // Its events go to its parent.
+    sendKey(part, MenuKey::Accept);
+    EXPECT_EQ(screen->keyEvents(MenuKey::Accept), 1);
+}
+
+TEST_F(ButtonTest, SubtreeQuery) {
+    GUIButton* a = makeButton(0);
+    GUIButton* inner = makeButton(0, a);
+    EXPECT_TRUE(a->isInSubtree(inner, screen));
+    EXPECT_TRUE(a->isInSubtree(screen, screen));
+    EXPECT_FALSE(a->isInSubtree(screen, inner));
+    EXPECT_FALSE(a->isInSubtree(inner, nullptr));
+}
+
+TEST_F(ButtonTest, TextButtonCarriesACaption) {
+    auto* button = new GUITextButton(environment, screen, -1, core::recti(0, 0, 200, 40));
+    button->drop();
+    EXPECT_EQ(static_cast<s32>(button->getType()), GuiType::TextButton);
+    EXPECT_STREQ(button->getTypeName(), "GUIButton");
+    GUIFreeTypeText* caption = button->getCaption();
+    ASSERT_NE(caption, nullptr);
+    EXPECT_TRUE(caption->isSubElement());
+    EXPECT_EQ(caption->getRelativePosition(), core::recti(0, 0, 200, 40));
+    EXPECT_EQ(caption->getReferenceCount(), 1);
+    button->setText(L"Options");
+    EXPECT_STREQ(caption->getOwnText().c_str(), L"Options");
+    EXPECT_EQ(caption->getVerticalAlignment(), gui::EGUIA_CENTER);
+}
+
+TEST_F(ButtonTest, CaptionColourFollowsTheState) {
+    auto* button = new GUITextButton(environment, screen, -1, core::recti(0, 0, 200, 40));
+    button->drop();
+    GUIFreeTypeText* caption = button->getCaption();
+    button->OnPostRender(0);
+    EXPECT_EQ(caption->getOverrideColor(), video::SColor(0xFF000000));
+    button->focus();
+    button->OnPostRender(0);
+    EXPECT_EQ(caption->getOverrideColor(), video::SColor(0xFF969696));
+    button->setEnabled(false);
+    button->OnPostRender(0);
+    EXPECT_EQ(caption->getOverrideColor(), video::SColor(0xFF969696));
+
+    // With a state source it lights up with the source.
+    GUIButton* row = makeButton(0);
+    auto* label = new GUITextButton(environment, row, -1, core::recti(0, 0, 100, 30));
+    label->drop();
+    label->setStateSource(row);
+    label->setStateColors(video::SColor(1), video::SColor(2), video::SColor(3), video::SColor(4));
+    screen->setFocusedElement(row);
+    label->OnPostRender(0);
+    EXPECT_EQ(label->getCaption()->getOverrideColor(), video::SColor(2));
+    sendMouse(row, EMIE_LMOUSE_PRESSED_DOWN, 20, 10);
+    label->OnPostRender(0);
+    EXPECT_EQ(label->getCaption()->getOverrideColor(), video::SColor(3));
+}
+
+} // namespace

@@ -1,0 +1,292 @@
+// The TrueType font: the cache, faces, glyph pages, and text measured against FreeType's own
+// metrics of the same face.
+#include "GuiFixture.h"
+
+#include "core/Globals.h"
+#include "gui/fonts/CGUITTFont.h"
+#include "gui/fonts/FontCache.h"
+
+#include <filesystem>
+#include <fstream>
+
+using namespace irr;
+
+namespace {
+
+class FontTest : public guitest::GuiFixture {
+protected:
+    // A font of its own (not cached), so that kerning settings of other tests stay out.
+    CGUITTFont* ownFont(u32 size) {
+        CGUITTFont* font = CGUITTFont::createTTFont(environment, fontPath, size);
+        fonts.push_back(font);
+        return font;
+    }
+    void TearDown() override {
+        for (CGUITTFont* font : fonts)
+            if (font)
+                font->drop();
+        GuiFixture::TearDown();
+    }
+
+    // FreeType's own metrics of the face at the font's size.
+    struct Metrics {
+        s32 advance = 0;
+        s32 top = 0;
+        s32 rows = 0;
+    };
+    Metrics glyphMetrics(CGUITTFont* font, u32 ch) {
+        FT_Face face = font->getFace();
+        FT_Set_Pixel_Sizes(face, 0, font->getFontSize());
+        FT_Load_Glyph(face, FT_Get_Char_Index(face, ch), FT_LOAD_RENDER);
+        return {static_cast<s32>(face->glyph->advance.x / 64), face->glyph->bitmap_top,
+                static_cast<s32>(face->glyph->bitmap.rows)};
+    }
+    s32 pairKerning(CGUITTFont* font, u32 previous, u32 ch) {
+        FT_Face face = font->getFace();
+        FT_Set_Pixel_Sizes(face, 0, font->getFontSize());
+        FT_Vector v{0, 0};
+        FT_Get_Kerning(face, FT_Get_Char_Index(face, previous), FT_Get_Char_Index(face, ch), FT_KERNING_DEFAULT, &v);
+        return static_cast<s32>(v.x / 64);
+    }
+    s32 lineHeight(CGUITTFont* font) {
+        s32 highest = 0;
+        for (u32 ch : {u32('g'), u32('j'), u32('_')}) {
+            const Metrics m = glyphMetrics(font, ch);
+            highest = std::max(highest, font->getAscender() - m.top + m.rows);
+        }
+        return highest + 1;
+    }
+
+    std::vector<CGUITTFont*> fonts;
+};
+
+TEST_F(FontTest, CacheGivesOneFontPerPathAndSize) {
+    CGUITTFont* a = getCachedFont(fontPath, 24);
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(getCachedFont(fontPath, 24), a);
+    CGUITTFont* b = getCachedFont(fontPath, 30);
+    ASSERT_NE(b, nullptr);
+    EXPECT_NE(a, b);
+    // Both sizes share one FreeType face.
+    EXPECT_EQ(a->getFace(), b->getFace());
+    EXPECT_EQ(cachedFontCount(), 2u);
+    EXPECT_EQ(a->getFontSize(), 24u);
+}
+
+TEST_F(FontTest, MissingFileGivesNoFontAndIsTriedAgain) {
+    test::TempDir dir;
+    const std::string path = dir.file("Later.ttf");
+    EXPECT_EQ(getCachedFont(path.c_str(), 20), nullptr);
+    EXPECT_EQ(cachedFontCount(), 0u);
+    std::filesystem::copy_file(fontPath, path);
+    EXPECT_NE(getCachedFont(path.c_str(), 20), nullptr);
+    EXPECT_EQ(getCachedFont(fontPath, 0), nullptr);
+    EXPECT_EQ(getCachedFont(fontPath, -4), nullptr);
+}
+
+TEST_F(FontTest, NotAFontFileGivesNoFont) {
+    test::TempDir dir;
+    const std::string path = dir.file("Broken.ttf");
+    std::ofstream(path) << "this is not a font";
+    EXPECT_EQ(getCachedFont(path.c_str(), 20), nullptr);
+}
+
+TEST_F(FontTest, FreeTypeIsReleasedWithTheLastFaceAndLoadedAgain) {
+    clearFontCache();
+    ASSERT_FALSE(CGUITTFont::isFreeTypeLoaded());
+    CGUITTFont* font = CGUITTFont::createTTFont(environment, fontPath, 16);
+    ASSERT_NE(font, nullptr);
+    EXPECT_TRUE(CGUITTFont::isFreeTypeLoaded());
+    font->drop();
+    EXPECT_FALSE(CGUITTFont::isFreeTypeLoaded());
+    CGUITTFont* again = ownFont(16);
+    ASSERT_NE(again, nullptr);
+    EXPECT_TRUE(CGUITTFont::isFreeTypeLoaded());
+    EXPECT_GT(again->getDimension(L"A").Width, 0u);
+}
+
+TEST_F(FontTest, PageSizeFollowsTheFontSize) {
+    const struct {
+        u32 size;
+        u32 edge;
+        u32 cells;
+    } cases[] = {{10, 256, 625}, {24, 512, 441}, {100, 2048, 400}};
+    for (const auto& c : cases) {
+        CGUITTFont* font = ownFont(c.size);
+        ASSERT_NE(font, nullptr);
+        const TTFontGlyphPage* page = font->getGlyphPage(0);
+        ASSERT_NE(page, nullptr) << c.size;
+        EXPECT_EQ(page->size.Width, c.edge) << c.size;
+        EXPECT_EQ(page->size.Height, c.edge) << c.size;
+        EXPECT_EQ(page->freeCells + page->usedCells, c.cells) << c.size;
+    }
+}
+
+TEST_F(FontTest, LoadingPreloadsCodesBelow127) {
+    CGUITTFont* font = ownFont(18);
+    FT_Face face = font->getFace();
+    for (u32 ch : {u32(' '), u32('A'), u32('z'), u32('~')})
+        EXPECT_TRUE(font->getGlyph(FT_Get_Char_Index(face, ch))->loaded) << ch;
+    const u32 eAcute = FT_Get_Char_Index(face, 0xE9);
+    ASSERT_NE(eAcute, 0u);
+    EXPECT_FALSE(font->getGlyph(eAcute)->loaded);
+    EXPECT_EQ(font->getGlyphIndexByChar(0xE9), eAcute);
+    EXPECT_TRUE(font->getGlyph(eAcute)->loaded);
+}
+
+TEST_F(FontTest, GlyphPagesFillAndGrow) {
+    CGUITTFont* font = ownFont(24);
+    font->setMaxPageTextureSize(core::dimension2du(64, 64));
+    font->resetGlyphs();
+    EXPECT_EQ(font->getPageCount(), 0u);
+    // 64 / 24 = 2 cells a row, 4 a page.
+    for (u32 ch = 'A'; ch <= 'Z'; ++ch)
+        font->getGlyphIndexByChar(ch);
+    EXPECT_EQ(font->getPageCount(), 7u);
+    for (u32 i = 0; i < 6; ++i) {
+        EXPECT_EQ(font->getGlyphPage(i)->usedCells, 4u);
+        EXPECT_EQ(font->getGlyphPage(i)->freeCells, 0u);
+        EXPECT_NE(font->getPageTexture(i), nullptr);
+    }
+    EXPECT_EQ(font->getGlyphPage(6)->usedCells, 2u);
+    EXPECT_EQ(font->getPageTexture(7), nullptr);
+    // Cells run row by row from the top left.
+    const TTFontGlyph* d = font->getGlyph(font->getGlyphIndexByChar('D'));
+    EXPECT_EQ(d->page, 0u);
+    EXPECT_EQ(d->sourceRect.UpperLeftCorner, core::position2di(24, 24));
+    const TTFontGlyph* e = font->getGlyph(font->getGlyphIndexByChar('E'));
+    EXPECT_EQ(e->page, 1u);
+    EXPECT_EQ(e->sourceRect.UpperLeftCorner, core::position2di(0, 0));
+}
+
+TEST_F(FontTest, PageSmallerThanACellHoldsNoGlyph) {
+    CGUITTFont* font = ownFont(40);
+    font->setMaxPageTextureSize(core::dimension2du(32, 32));
+    font->resetGlyphs();
+    const u32 index = font->getGlyphIndexByChar('Q');
+    EXPECT_NE(index, 0u);
+    EXPECT_FALSE(font->getGlyph(index)->loaded);
+    EXPECT_EQ(font->getPageCount(), 0u);
+    // The glyph is not drawn, but the text still advances past it.
+    EXPECT_EQ(static_cast<s32>(font->getDimension(L"Q").Width), glyphMetrics(font, 'Q').advance);
+    font->draw(L"Q", core::recti(0, 0, 100, 100), video::SColor(0xFFFFFFFF));
+}
+
+TEST_F(FontTest, MissingCharacterDrawsWithTheReplacementGlyph) {
+    CGUITTFont* font = ownFont(20);
+    FT_Face face = font->getFace();
+    ASSERT_EQ(FT_Get_Char_Index(face, 0x4E00), 0u);
+    const u32 replacement = FT_Get_Char_Index(face, 0xFFFD);
+    ASSERT_NE(replacement, 0u);
+    EXPECT_EQ(font->getGlyphIndexByChar(0x4E00), replacement);
+    EXPECT_EQ(font->getCharDimension(0x4E00).Width, font->getCharDimension(0xFFFD).Width);
+}
+
+TEST_F(FontTest, TextWidthIsFreeTypesAdvancesAndKerning) {
+    CGUITTFont* font = ownFont(28);
+    const std::u32string text = U"AVATAR To";
+    s32 expected = 0;
+    u32 previous = 0;
+    for (char32_t ch : text) {
+        if (previous)
+            expected += pairKerning(font, previous, ch);
+        expected += glyphMetrics(font, ch).advance;
+        previous = ch;
+    }
+    // The face kerns "AV" and "To": the measure would be off without kerning.
+    EXPECT_NE(pairKerning(font, 'A', 'V'), 0);
+    const core::dimension2du size = font->getDimension(L"AVATAR To");
+    EXPECT_EQ(static_cast<s32>(size.Width), expected);
+    EXPECT_EQ(static_cast<s32>(size.Height), lineHeight(font));
+    EXPECT_EQ(font->getAscender(), static_cast<s32>(font->getFace()->size->metrics.ascender / 64));
+}
+
+TEST_F(FontTest, GlobalKerningAddsToEveryPair) {
+    CGUITTFont* font = ownFont(20);
+    const u32 plain = font->getDimension(L"abcd").Width;
+    font->setKerningWidth(-1);
+    EXPECT_EQ(font->getDimension(L"abcd").Width, plain - 3);
+    EXPECT_EQ(font->getKerningWidth(static_cast<const wchar_t*>(nullptr), L"a"), 0);
+    EXPECT_EQ(font->getKerning('b', 0), core::vector2di(0, 0));
+}
+
+TEST_F(FontTest, LinesAndEmptyText) {
+    CGUITTFont* font = ownFont(22);
+    const s32 L = lineHeight(font);
+    EXPECT_EQ(font->getDimension(L""), core::dimension2du(0, static_cast<u32>(L)));
+    const core::dimension2du two = font->getDimension(L"AB\r\nWide line");
+    EXPECT_EQ(static_cast<s32>(two.Height), 2 * L);
+    EXPECT_EQ(two.Width, font->getDimension(L"Wide line").Width);
+    EXPECT_EQ(static_cast<s32>(font->getDimension(L"a\nb\rc").Height), 3 * L);
+}
+
+TEST_F(FontTest, CharacterFromPosition) {
+    CGUITTFont* font = ownFont(22);
+    EXPECT_EQ(font->getCharacterFromPos(L"Menu", 0), 0);
+    const s32 width = static_cast<s32>(font->getDimension(L"Menu").Width);
+    EXPECT_EQ(font->getCharacterFromPos(L"Menu", width + 5), -1);
+    const s32 firstAdvance = static_cast<s32>(font->getCharDimension('M').Width);
+    EXPECT_EQ(font->getCharacterFromPos(L"Menu", firstAdvance + 1), 1);
+}
+
+TEST_F(FontTest, SurrogatePairIsOneCodePoint) {
+    CGUITTFont* font = ownFont(22);
+    CGUITTFont::KerningArray kerning;
+    const wchar_t text[] = {L'A', 0xD83D, 0xDE00, L'B', 0};
+    font->prepareText(text, kerning);
+    EXPECT_EQ(kerning.size(), 3u);
+    const std::u16string utf16 = u"A\U0001F600B";
+    ASSERT_EQ(utf16.size(), 4u);
+    EXPECT_EQ(font->getCharacterFromPos(utf16, 100000), -1);
+    const s32 firstTwo = static_cast<s32>(font->getDimension(std::u16string(u"A\U0001F600")).Width);
+    EXPECT_EQ(font->getCharacterFromPos(utf16, firstTwo + 1), 2);
+    // A surrogate at the end ends the text.
+    const wchar_t cut[] = {L'A', 0xD83D, 0};
+    EXPECT_EQ(font->getDimension(cut).Width, font->getDimension(L"A").Width);
+}
+
+TEST_F(FontTest, PreparedKerningMatchesThePairs) {
+    CGUITTFont* font = ownFont(30);
+    CGUITTFont::KerningArray kerning;
+    font->prepareText(L"AVA", kerning);
+    ASSERT_EQ(kerning.size(), 3u);
+    EXPECT_EQ(kerning[0], core::vector2di(0, 0));
+    EXPECT_EQ(kerning[1].X, pairKerning(font, 'A', 'V'));
+    EXPECT_EQ(kerning[2].X, pairKerning(font, 'V', 'A'));
+    EXPECT_TRUE(font->getNeedsLayout());
+}
+
+TEST_F(FontTest, DrawingLaysOutOnceAndMeasuresEachText) {
+    CGUITTFont* font = ownFont(22);
+    const core::recti box(0, 0, 400, 100);
+    font->draw(L"First text", box, video::SColor(0xFFFFFFFF), true, true);
+    EXPECT_FALSE(font->getNeedsLayout());
+    // The kept layout belongs to the text drawn; another text is measured for itself.
+    font->setNeedsLayout();
+    const core::dimension2du own = font->getDimension(L"Other");
+    font->draw(L"First text", box, video::SColor(0xFFFFFFFF), true, true);
+    EXPECT_EQ(font->getDimension(L"Other"), own);
+    EXPECT_EQ(font->getDimension(L"First text"), font->getDimension(L"First text"));
+    EXPECT_NE(font->getDimension(L"First text"), own);
+}
+
+TEST_F(FontTest, TextSceneNodesOnePerGlyph) {
+    CGUITTFont* font = ownFont(20);
+    scene::ISceneManager* scene = device->getSceneManager();
+    const core::array<scene::ISceneNode*> nodes =
+        font->addTextSceneNode(L"Hi there", scene, nullptr, video::SColor(0xFFFF0000), true);
+    EXPECT_EQ(nodes.size(), 8u); // the space has a glyph too
+    for (u32 i = 0; i < nodes.size(); ++i) {
+        EXPECT_EQ(nodes[i]->getMaterial(0).MaterialType, video::EMT_TRANSPARENT_ALPHA_CHANNEL);
+        nodes[i]->remove();
+    }
+    EXPECT_EQ(font->addTextSceneNode(L"x", nullptr, nullptr, video::SColor(0), false).size(), 0u);
+}
+
+TEST_F(FontTest, FirstLineDimension) {
+    CGUITTFont* font = ownFont(22);
+    EXPECT_EQ(getFirstLineDimension(font, L"Top\nBottom line").Width, font->getDimension(L"Top").Width);
+    EXPECT_EQ(getFirstLineDimension(nullptr, L"x").Width, 0u);
+}
+
+} // namespace

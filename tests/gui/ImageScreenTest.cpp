@@ -1,0 +1,349 @@
+// The element base: GUIImage and GUIScreen.
+#include "GuiFixture.h"
+
+#include "core/Globals.h"
+#include "gui/GUIButton.h"
+#include "gui/GUIImage.h"
+#include "gui/GUIScreen.h"
+#include "gui/GuiCommon.h"
+#include "gui/GuiHooks.h"
+#include "render/SpriteAnimation.h"
+#include "screens/ScreenManager.h"
+
+using namespace irr;
+
+namespace {
+
+// Counts how often the tree draws it.
+class DrawCounter : public gui::IGUIElement {
+public:
+    DrawCounter(gui::IGUIEnvironment* env, gui::IGUIElement* parent)
+        : gui::IGUIElement(gui::EGUIET_ELEMENT, env, parent, -1, core::recti(0, 0, 10, 10)) {}
+    void draw() override { ++draws; }
+    int draws = 0;
+};
+
+class CountingEffect : public GUIImageEffect {
+public:
+    explicit CountingEffect(int life) : life(life) {}
+    void update(gui::IGUIElement*, u32) override { ++updates; }
+    bool isFinished() const override { return updates >= life; }
+    int life;
+    int updates = 0;
+};
+
+class FinishingImage : public GUIImage {
+public:
+    using GUIImage::GUIImage;
+    void onAnimationFinished() override { ++finished; }
+    int finished = 0;
+};
+
+class HookScreen : public GUIScreen {
+public:
+    using GUIScreen::GUIScreen;
+    void onShow() override { ++shows; }
+    void onFadeInDone() override { ++fadeInDone; }
+    void onFadeOutDone() override { ++fadeOutDone; }
+    void onFadingIn() override { ++fadingIn; }
+    int shows = 0;
+    int fadeInDone = 0;
+    int fadeOutDone = 0;
+    int fadingIn = 0;
+};
+
+class ImageScreenTest : public guitest::GuiFixture {
+protected:
+    GUIImage* makeImage() {
+        auto* image = new GUIImage(environment, root(), -1, core::recti(0, 0, 64, 64));
+        image->drop();
+        return image;
+    }
+    HookScreen* makeScreen() {
+        auto* screen = new HookScreen(environment, root(), 11, core::recti(0, 0, 5, 5));
+        screen->drop();
+        return screen;
+    }
+    // An animation of four 8 x 8 frames at 10 per second.
+    void useAnimationFiles() {
+        guiHooks().render.getSpriteAnimation = [this](SpriteAnimation& animation, const io::path& path) {
+            ++animationLoads;
+            animation.fileName = path;
+            animation.frameSize = core::dimension2du(8, 8);
+            animation.firstFrame = 0;
+            animation.lastFrame = 3;
+            animation.frameTime = 0.1f;
+            animation.time = 0.0f;
+        };
+    }
+    int animationLoads = 0;
+};
+
+TEST_F(ImageScreenTest, ImageTypeAndDefaults) {
+    GUIImage* image = makeImage();
+    EXPECT_EQ(static_cast<s32>(image->getType()), GuiType::Image);
+    EXPECT_STREQ(image->getTypeName(), "GUIImage");
+    EXPECT_EQ(image->getColor(), video::SColor(0xFFFFFFFF));
+    EXPECT_TRUE(image->getTileImage());
+    EXPECT_FALSE(image->isImageScaled());
+    EXPECT_FALSE(image->isAlphaChannelUsed());
+}
+
+TEST_F(ImageScreenTest, ImageHoldsItsTexture) {
+    auto* texture = new guitest::SizedTexture("t", 4, 4);
+    GUIImage* image = makeImage();
+    image->setImage(texture);
+    EXPECT_EQ(texture->getReferenceCount(), 2);
+    image->setImage(texture);
+    EXPECT_EQ(texture->getReferenceCount(), 2);
+    image->setImage(nullptr);
+    EXPECT_EQ(texture->getReferenceCount(), 1);
+    image->setImage(texture);
+    image->remove();
+    EXPECT_EQ(texture->getReferenceCount(), 1);
+    texture->drop();
+}
+
+TEST_F(ImageScreenTest, FrameRateKeysOnlyWithAnAnimation) {
+    useAnimationFiles();
+    GUIImage* image = makeImage();
+    io::IAttributes* plain = attributes();
+    image->serializeAttributes(plain);
+    EXPECT_TRUE(plain->existsAttribute("TexturePath"));
+    EXPECT_TRUE(plain->existsAttribute("Color"));
+    EXPECT_FALSE(plain->existsAttribute("OverrideTextureFPS"));
+    EXPECT_FALSE(plain->existsAttribute("TextureFPS"));
+
+    image->setTextureAnimPath("Content/Anim.xml");
+    io::IAttributes* animated = attributes();
+    image->serializeAttributes(animated);
+    EXPECT_TRUE(animated->existsAttribute("OverrideTextureFPS"));
+    EXPECT_FALSE(animated->getAttributeAsBool("OverrideTextureFPS"));
+    EXPECT_FALSE(animated->existsAttribute("TextureFPS"));
+}
+
+TEST_F(ImageScreenTest, ShortOrEmptyTexturePathKeepsTheTexture) {
+    auto* texture = new guitest::SizedTexture("kept", 4, 4);
+    GUIImage* image = makeImage();
+    image->setImage(texture);
+    for (const char* path : {"x", ""}) {
+        io::IAttributes* in = attributes();
+        image->serializeAttributes(in);
+        in->setAttribute("TexturePath", path);
+        image->deserializeAttributes(in);
+        EXPECT_EQ(image->getImage(), texture) << path;
+    }
+    texture->drop();
+}
+
+TEST_F(ImageScreenTest, AnimationFrameRateFromTheLayout) {
+    useAnimationFiles();
+    GUIImage* image = makeImage();
+    io::IAttributes* in = attributes();
+    image->serializeAttributes(in);
+    in->setAttribute("TextureAnimPath", "Content/Anim.xml");
+    in->addBool("OverrideTextureFPS", true);
+    in->addFloat("TextureFPS", 0.0f);
+    image->deserializeAttributes(in);
+    ASSERT_NE(image->getSpriteAnimation(), nullptr);
+    EXPECT_FLOAT_EQ(image->getSpriteAnimation()->frameTime, 0.1f);
+
+    GUIImage* other = makeImage();
+    in->setAttribute("TextureFPS", 20.0f);
+    other->deserializeAttributes(in);
+    EXPECT_FLOAT_EQ(other->getSpriteAnimation()->frameTime, 0.05f);
+}
+
+TEST_F(ImageScreenTest, SameAnimationPathIsNotLoadedAgain) {
+    useAnimationFiles();
+    GUIImage* image = makeImage();
+    image->setTextureAnimPath("Content/Anim.xml");
+    image->getSpriteAnimation()->time = 0.25f;
+    image->setTextureAnimPath("Content/Anim.xml");
+    EXPECT_EQ(animationLoads, 1);
+    EXPECT_FLOAT_EQ(image->getSpriteAnimation()->time, 0.25f);
+}
+
+TEST_F(ImageScreenTest, OwnerDrawnImageReportsHiddenYetDrawsForItsOwner) {
+    GUIImage* image = makeImage();
+    auto* child = new DrawCounter(environment, image);
+    child->drop();
+    image->setDrawnByOwner(true);
+    image->setVisible(true);
+    image->draw();
+    EXPECT_FALSE(image->isVisible());
+    EXPECT_EQ(child->draws, 1);
+    image->draw();
+    EXPECT_EQ(child->draws, 2);
+    EXPECT_FALSE(image->isVisible());
+    image->setVisible(false);
+    image->draw();
+    EXPECT_EQ(child->draws, 2);
+}
+
+TEST_F(ImageScreenTest, AnimationStepCanBeClamped) {
+    useAnimationFiles();
+    GUIImage* image = makeImage();
+    image->setTextureAnimPath("Content/Anim.xml");
+    image->setClampAnimationStep(true);
+    setFrameDelta(0.5f);
+    image->OnPostRender(0);
+    EXPECT_NEAR(image->getSpriteAnimation()->time, frameTargetInterval, 1e-6f);
+    image->setClampAnimationStep(false);
+    image->OnPostRender(0);
+    EXPECT_NEAR(image->getSpriteAnimation()->time, frameTargetInterval + 0.1f, 1e-5f); // looped at 0.4
+}
+
+TEST_F(ImageScreenTest, FinishedAnimationReachesTheOverride) {
+    useAnimationFiles();
+    auto* image = new FinishingImage(environment, root(), -1, core::recti(0, 0, 8, 8));
+    image->drop();
+    image->setTextureAnimPath("Content/Anim.xml");
+    setFrameDelta(0.3f);
+    image->OnPostRender(0);
+    EXPECT_EQ(image->finished, 0);
+    image->OnPostRender(0);
+    EXPECT_EQ(image->finished, 1);
+}
+
+TEST_F(ImageScreenTest, FinishedEffectsAreReleased) {
+    GUIImage* image = makeImage();
+    auto* shortEffect = new CountingEffect(1);
+    auto* longEffect = new CountingEffect(3);
+    image->addEffect(shortEffect);
+    image->addEffect(longEffect);
+    image->OnPostRender(0);
+    EXPECT_EQ(image->getEffectCount(), 1u);
+    EXPECT_EQ(shortEffect->getReferenceCount(), 1);
+    image->setVisible(false);
+    image->OnPostRender(0);
+    EXPECT_EQ(longEffect->updates, 1);
+    image->setVisible(true);
+    image->OnPostRender(0);
+    image->OnPostRender(0);
+    EXPECT_EQ(image->getEffectCount(), 0u);
+    shortEffect->drop();
+    longEffect->drop();
+}
+
+TEST_F(ImageScreenTest, BackgroundFitsTheLongerAxis) {
+    // 16:9 counts as fitting the height.
+    EXPECT_EQ(GUIScreen::backgroundRect(core::dimension2du(1024, 768), 1280, 720), core::recti(160, 0, 1120, 720));
+    EXPECT_EQ(GUIScreen::backgroundRect(core::dimension2du(1280, 720), 1280, 720), core::recti(0, 0, 1280, 720));
+    EXPECT_EQ(GUIScreen::backgroundRect(core::dimension2du(1280, 720), 1920, 800), core::recti(0, -140, 1920, 940));
+    EXPECT_EQ(GUIScreen::backgroundRect(core::dimension2du(1920, 800), 1920, 800), core::recti(0, 0, 1920, 800));
+}
+
+TEST_F(ImageScreenTest, ScreenCoversTheScreen) {
+    screenWidth = 1024;
+    screenHeight = 576;
+    HookScreen* screen = makeScreen();
+    EXPECT_EQ(screen->getRelativePosition(), core::recti(0, 0, 1024, 576));
+    EXPECT_EQ(static_cast<s32>(screen->getType()), GuiType::Screen);
+    EXPECT_STREQ(screen->getTypeName(), "GUIScreen");
+    EXPECT_EQ(screen->getFadeState(), GUIScreen::Shown);
+}
+
+TEST_F(ImageScreenTest, FadeRunsItsHooksOneFrameAfterTheEnd) {
+    HookScreen* screen = makeScreen();
+    screen->startFadeIn(0.2f);
+    setFrameDelta(0.05f);
+    screen->OnPostRender(0);
+    EXPECT_EQ(screen->getFadeState(), GUIScreen::FadingIn);
+    // Smoothstep at t = 0.25.
+    EXPECT_NEAR(screen->getFadeInTween().value, 3 * 0.0625f - 2 * 0.015625f, 1e-5f);
+    for (int i = 0; i < 3; ++i)
+        screen->OnPostRender(0);
+    EXPECT_FLOAT_EQ(screen->getFadeInTween().value, 1.0f);
+    EXPECT_EQ(screen->getFadeState(), GUIScreen::FadingIn);
+    EXPECT_EQ(screen->fadeInDone, 0);
+    screen->OnPostRender(0);
+    EXPECT_EQ(screen->getFadeState(), GUIScreen::Shown);
+    EXPECT_EQ(screen->fadeInDone, 1);
+    EXPECT_EQ(screen->fadingIn, 5);
+    screen->OnPostRender(0);
+    EXPECT_EQ(screen->fadeInDone, 1);
+}
+
+TEST_F(ImageScreenTest, LongFramesAdvanceAFadeByAtMostTheLimit) {
+    HookScreen* screen = makeScreen();
+    screen->startFadeOut(1.0f);
+    setFrameDelta(0.2f);
+    screen->OnPostRender(0);
+    EXPECT_NEAR(screen->getFadeOutTween().elapsed, 0.066f, 1e-6f);
+    EXPECT_EQ(screen->getFadeState(), GUIScreen::FadingOut);
+}
+
+TEST_F(ImageScreenTest, ZeroLengthFadeEndsAtTheNextFrame) {
+    HookScreen* screen = makeScreen();
+    screen->startFadeIn(0.0f);
+    screen->OnPostRender(0);
+    EXPECT_EQ(screen->getFadeState(), GUIScreen::Shown);
+    EXPECT_EQ(screen->fadeInDone, 1);
+    screen->startFadeOut(0.0f);
+    screen->OnPostRender(0);
+    EXPECT_EQ(screen->getFadeState(), GUIScreen::FadedOut);
+    EXPECT_EQ(screen->fadeOutDone, 1);
+}
+
+TEST_F(ImageScreenTest, ShowHookRunsOnceAtTheFirstFrame) {
+    HookScreen* screen = makeScreen();
+    HookScreen* never = makeScreen();
+    screen->OnPostRender(0);
+    screen->OnPostRender(0);
+    EXPECT_EQ(screen->shows, 1);
+    EXPECT_EQ(never->shows, 0);
+}
+
+TEST_F(ImageScreenTest, ScreensAreKeptInOneListAndFoundFromTheirElements) {
+    const std::size_t before = GUIScreen::allScreens().size();
+    HookScreen* screen = makeScreen();
+    auto* button = new GUIButton(environment, screen, -1, core::recti(0, 0, 10, 10));
+    button->drop();
+    auto* inner = new GUIImage(environment, button, -1, core::recti(0, 0, 5, 5));
+    inner->drop();
+    EXPECT_EQ(GUIScreen::allScreens().size(), before + 1);
+    EXPECT_EQ(GUIScreen::findOwningScreen(inner), screen);
+    EXPECT_EQ(GUIScreen::findOwningScreen(screen), screen);
+    EXPECT_EQ(GUIScreen::findOwningScreen(root()), nullptr);
+    screen->remove();
+    EXPECT_EQ(GUIScreen::allScreens().size(), before);
+}
+
+TEST_F(ImageScreenTest, FocusingTheFocusedElementAgain) {
+    HookScreen* screen = makeScreen();
+    auto* a = new GUIButton(environment, screen, -1, core::recti(0, 0, 10, 10));
+    auto* b = new GUIButton(environment, screen, -1, core::recti(0, 10, 10, 20));
+    a->drop();
+    b->drop();
+    int unfocused = 0;
+    struct Counter {
+        int* count;
+        void hit() { ++*count; }
+    } counter{&unfocused};
+    a->OnUnfocus.addMember(&counter, &Counter::hit);
+    screenManager->pushScreen(screen);
+    screen->setFocusedElement(a);
+    EXPECT_EQ(a->getState(), ButtonState::Focused);
+    screen->setFocusedElement(a);
+    EXPECT_EQ(unfocused, 0);
+    EXPECT_EQ(a->getFocusTarget(), nullptr);
+    screen->setFocusedElement(b);
+    EXPECT_EQ(unfocused, 1);
+    EXPECT_EQ(b->getFocusTarget(), a);
+    EXPECT_EQ(a->getState(), ButtonState::Normal);
+}
+
+TEST_F(ImageScreenTest, BackgroundPathFromTheLayout) {
+    HookScreen* screen = makeScreen();
+    screen->setBackgroundTexture("Content/Missing.png");
+    io::IAttributes* out = attributes();
+    screen->serializeAttributes(out);
+    EXPECT_STREQ(out->getAttributeAsString("BackgroundTexturePath").c_str(), "Content/Missing.png");
+    out->setAttribute("BackgroundTexturePath", "y");
+    screen->deserializeAttributes(out);
+    EXPECT_STREQ(screen->getBackgroundTexturePath().c_str(), "y");
+    EXPECT_EQ(screen->getBackgroundTexture(), nullptr);
+}
+
+} // namespace

@@ -1,0 +1,473 @@
+// Menu rows, the scroll list and the menu screen base.
+#include "GuiFixture.h"
+#include "TestMenu.h"
+
+#include "core/Globals.h"
+#include "gui/GUIFreeTypeText.h"
+#include "gui/GUIImage.h"
+#include "gui/GUIMenuItem.h"
+#include "gui/GUIOptionsList.h"
+#include "gui/GUIScrollList.h"
+#include "gui/GUITextButton.h"
+#include "gui/GuiCommon.h"
+#include "gui/GuiHooks.h"
+#include "gui/fonts/FontCache.h"
+#include "screens/ScreenManager.h"
+
+using namespace irr;
+
+namespace {
+
+using guitest::TestMenu;
+
+// A parent that keeps the events its children hand on.
+class RecordingParent : public gui::IGUIElement {
+public:
+    RecordingParent(gui::IGUIEnvironment* env, gui::IGUIElement* parent)
+        : gui::IGUIElement(gui::EGUIET_ELEMENT, env, parent, -1, core::recti(0, 0, 1280, 720)) {}
+    bool OnEvent(const SEvent& event) override {
+        events.push_back(event);
+        return false;
+    }
+    std::vector<SEvent> events;
+};
+
+struct Calls {
+    std::vector<GUIButton*> buttons;
+    void hit(GUIButton* button) { buttons.push_back(button); }
+};
+
+class MenuTest : public guitest::GuiFixture {
+protected:
+    void SetUp() override {
+        GuiFixture::SetUp();
+        // Menu fonts as the language gives them: 3 titles, 4 rows, 5 back row and tooltips.
+        guiHooks().language.getFont = [](s32 role) -> gui::IGUIFont* {
+            const s32 sizes[] = {26, 22, 34, 44, 28, 22};
+            return getCachedFont(fontPath, guiUnits(static_cast<f32>(sizes[role])));
+        };
+        guiHooks().language.getText = [](s32 id) { return id == 105 ? core::stringw(L"Back") : core::stringw(L"?"); };
+        guiHooks().language.languageChanged = [this] { return &languageChanged; };
+    }
+    void TearDown() override {
+        GuiFixture::TearDown();
+        EXPECT_TRUE(languageChanged.empty());
+    }
+    TestMenu* openMenu(int rows, bool panelOnRight = false) {
+        auto* menu = new TestMenu(environment, panelOnRight, L"Options", TestMenu::numberedRows(rows));
+        menu->drop();
+        screenManager->pushScreen(menu);
+        return menu;
+    }
+    // Frames until the rows have slid in.
+    void settle(TestMenu* menu, int frames = 3) {
+        menu->getScrollList()->setAppear(1.0f);
+        for (int i = 0; i < frames; ++i)
+            postRenderAll();
+    }
+    GUIMenuItem* makeRow(const wchar_t* text, s32 width, s32 panelType, bool panelOnRight) {
+        auto* row = new GUIMenuItem(text, getCachedFont(fontPath, 28), panelType, panelOnRight, environment, root(),
+                                    core::recti(0, 0, width, 34));
+        row->drop();
+        return row;
+    }
+    DelegateList languageChanged;
+};
+
+// --- menu rows ---------------------------------------------------------------------------------
+
+TEST_F(MenuTest, RowTypeAndParts) {
+    GUIMenuItem* row = makeRow(L"Play", 285, 0, false);
+    EXPECT_EQ(static_cast<s32>(row->getType()), GuiType::MenuItem);
+    EXPECT_STREQ(row->getTypeName(), "GUIButton");
+    EXPECT_EQ(row->getID(), 0);
+    EXPECT_STREQ(row->getCaptionText()->getOwnText().c_str(), L"Play");
+    EXPECT_EQ(row->getCaptionButton()->getStateSource(), row);
+    EXPECT_EQ(row->getHighlight()->getStateSource(), row);
+    EXPECT_EQ(row->getForwardFocusTarget(), row->getCaptionButton());
+    EXPECT_STREQ(row->getValueText()->getOwnText().c_str(), L"");
+    EXPECT_EQ(row->getValueText()->getOverrideColor(), video::SColor(0xFF3C3C3C));
+    EXPECT_EQ(row->getValueText()->getRelativePosition(), core::recti(-40, 0, 245, 34));
+    EXPECT_EQ(row->getCaptionButton()->getStateColor(ButtonState::Focused), video::SColor(0xFFFFFFFF));
+}
+
+TEST_F(MenuTest, HighlightRunsOffThePanelsSide) {
+    // 10 % of 1280 is 128.
+    EXPECT_EQ(makeRow(L"L", 285, 0, false)->getHighlight()->getRelativePosition(), core::recti(-148, 0, 294, 34));
+    EXPECT_EQ(makeRow(L"L", 285, 1, false)->getHighlight()->getRelativePosition(), core::recti(-148, 0, 288, 34));
+    EXPECT_EQ(makeRow(L"R", 285, 0, true)->getHighlight()->getRelativePosition(), core::recti(-33, 0, 422, 34));
+    EXPECT_EQ(makeRow(L"R", 285, 1, true)->getHighlight()->getRelativePosition(), core::recti(-26, 0, 422, 34));
+}
+
+TEST_F(MenuTest, WrappedCaptionMakesTheRowTaller) {
+    GUIMenuItem* row = makeRow(L"A caption long enough to wrap over three lines", 150, 0, false);
+    const s32 lines = static_cast<s32>(row->getCaptionText()->getLineCount());
+    EXPECT_GE(lines, 3);
+    EXPECT_EQ(row->getRelativePosition().getHeight(), 34 * lines);
+    EXPECT_EQ(row->getCaptionButton()->getRelativePosition().getHeight(), 34 * lines);
+    EXPECT_EQ(makeRow(L"", 150, 0, false)->getRelativePosition().getHeight(), 34);
+}
+
+TEST_F(MenuTest, RowLightsUpWithItsState) {
+    TestMenu* menu = openMenu(2);
+    auto* row = static_cast<GUIMenuItem*>(menu->row(1));
+    GUIFreeTypeText* caption = row->getCaptionText();
+    settle(menu);
+    menu->setFocusedElement(row);
+    postRenderAll();
+    EXPECT_EQ(row->getState(), ButtonState::Focused);
+    EXPECT_EQ(row->getHighlight()->getState(), ButtonState::Focused);
+    EXPECT_EQ(caption->getOverrideColor(), video::SColor(0xFFFFFFFF));
+    // Pressed while it holds the environment's focus.
+    environment->setFocus(row);
+    const core::position2di inside = row->getAbsolutePosition().getCenter();
+    sendMouse(row, EMIE_LMOUSE_PRESSED_DOWN, inside.X, inside.Y);
+    EXPECT_EQ(row->getState(), ButtonState::Pressed);
+    EXPECT_TRUE(environment->hasFocus(row));
+    postRenderAll();
+    EXPECT_EQ(row->getState(), ButtonState::Pressed);
+    EXPECT_EQ(caption->getOverrideColor(), video::SColor(0xFF323296));
+    row->setEnabled(false);
+    postRenderAll();
+    EXPECT_EQ(row->getState(), ButtonState::Disabled);
+    EXPECT_EQ(row->getHighlight()->getState(), ButtonState::Disabled);
+    EXPECT_EQ(caption->getOverrideColor(), video::SColor(0xFF323296));
+}
+
+TEST_F(MenuTest, EnablingKeepsAFocusedRowFocused) {
+    GUIMenuItem* row = makeRow(L"Row", 285, 0, false);
+    row->focus();
+    row->setEnabled(true);
+    EXPECT_EQ(row->getState(), ButtonState::Focused);
+    row->setEnabled(false);
+    row->setEnabled(true);
+    EXPECT_EQ(row->getState(), ButtonState::Normal);
+    EXPECT_TRUE(row->getCaptionButton()->isEnabled());
+    row->unfocus();
+    EXPECT_EQ(row->getState(), ButtonState::Normal);
+}
+
+TEST_F(MenuTest, CaptionClicksReachTheRowsListeners) {
+    GUIMenuItem* row = makeRow(L"Row", 285, 0, false);
+    Calls clicks, focuses;
+    bindCallback(row->OnClick, &clicks, &Calls::hit);
+    bindCallback(row->OnFocus, &focuses, &Calls::hit);
+    row->getCaptionButton()->click();
+    ASSERT_EQ(clicks.buttons.size(), 1u);
+    EXPECT_EQ(clicks.buttons[0], row);
+    row->getCaptionButton()->focus();
+    EXPECT_EQ(focuses.buttons.size(), 1u);
+    row->getCaptionButton()->OnPostRender(0);
+    row->setClickable(false);
+    row->getCaptionButton()->click();
+    EXPECT_EQ(clicks.buttons.size(), 1u);
+}
+
+TEST_F(MenuTest, RemapRowAsksForABindingOnlyWhenItMay) {
+    auto* row = new GUIRemapButton(7, L"Grab Object", getCachedFont(fontPath, 22), environment, root(),
+                                   core::recti(0, 0, 285, 34));
+    row->drop();
+    EXPECT_EQ(row->getActionIndex(), 7);
+    EXPECT_EQ(row->getAddButton()->getRelativePosition(), core::recti(226, 7, 246, 27));
+    const core::recti line = row->getLeaderLine()->getRelativePosition();
+    EXPECT_EQ(line.UpperLeftCorner.X, row->getCaptionText()->getTextWidth());
+    EXPECT_EQ(line.LowerRightCorner.X, 216);
+    EXPECT_EQ(line.UpperLeftCorner.Y, 16);
+    EXPECT_EQ(line.LowerRightCorner.Y, 18);
+    Calls asked;
+    bindCallback(row->AddRequested, &asked, &Calls::hit);
+    row->onAddClicked();
+    EXPECT_EQ(asked.buttons.size(), 1u);
+    row->setAddingAllowed(false);
+    row->onAddClicked();
+    row->setAddingAllowed(true);
+    row->getAddButton()->setVisible(false);
+    row->onAddClicked();
+    EXPECT_EQ(asked.buttons.size(), 1u);
+}
+
+// --- the menu screen base --------------------------------------------------------------------------
+
+TEST_F(MenuTest, MeasuresAtTheReferenceSize) {
+    TestMenu* left = openMenu(3);
+    EXPECT_EQ(static_cast<s32>(left->getType()), GuiType::OptionsList);
+    EXPECT_STREQ(left->getTypeName(), "GUIScreen");
+    EXPECT_EQ(left->getID(), ScreenManager::menuScreenId);
+    EXPECT_EQ(left->getPanelWidth(), 324);
+    EXPECT_EQ(left->getItemWidth(), 285);
+    EXPECT_EQ(left->getItemPosition(0), core::position2di(18, 310));
+    EXPECT_EQ(left->getItemPosition(2), core::position2di(18, 310 + 2 * 34));
+    TestMenu* right = openMenu(3, true);
+    EXPECT_EQ(right->getPanelX(), 956);
+    EXPECT_EQ(right->getItemPosition(0), core::position2di(999, 310));
+}
+
+TEST_F(MenuTest, UnitsScaleWithTheScreenHeight) {
+    screenWidth = 1920;
+    screenHeight = 1080;
+    TestMenu* menu = openMenu(1, true);
+    EXPECT_EQ(menu->getPanelWidth(), 486);
+    EXPECT_EQ(menu->getItemWidth(), 486 - 59); // 39 units: 58.5 rounds up
+    EXPECT_EQ(menu->getItemPosition(0).Y, 1080 - 615);
+}
+
+TEST_F(MenuTest, TitleBarAndBackRowStackAboveTheList) {
+    TestMenu* menu = openMenu(2);
+    GUIFreeTypeText* title = menu->getTitleText();
+    const s32 textHeight = title->getRelativePosition().getHeight();
+    EXPECT_GT(textHeight, 0);
+    EXPECT_EQ(title->getRelativePosition().LowerRightCorner.Y, 720 - 10 - 410);
+    EXPECT_EQ(title->getRelativePosition().UpperLeftCorner.X, 324 - 285 - 25);
+    EXPECT_EQ(menu->getTitleBar()->getRelativePosition(),
+              core::recti(-128, 300 - textHeight, -128 + 128 + 324, 300));
+    // The title draws over its bar.
+    int at = 0, titleAt = -1, barAt = -1;
+    for (gui::IGUIElement* child : menu->getChildren()) {
+        titleAt = child == title ? at : titleAt;
+        barAt = child == menu->getTitleBar() ? at : barAt;
+        ++at;
+    }
+    EXPECT_GT(titleAt, barAt);
+    EXPECT_EQ(menu->getBackButton()->getRelativePosition().UpperLeftCorner,
+              core::position2di(18, 300 - textHeight - 30));
+    EXPECT_STREQ(menu->getBackButton()->getCaptionText()->getOwnText().c_str(), L"Back");
+    EXPECT_EQ(menu->getBackButton()->getCaptionText()->getHorizontalAlignment(), gui::EGUIA_LOWERRIGHT);
+}
+
+TEST_F(MenuTest, NavigatesUpDownAndBack) {
+    TestMenu* menu = openMenu(3);
+    settle(menu);
+    EXPECT_EQ(screenManager->getTopScreenFocus(), menu->row(0));
+    sendKey(screenManager->getTopScreenFocus(), MenuKey::Down);
+    EXPECT_EQ(screenManager->getTopScreenFocus(), menu->row(1));
+    sendKey(screenManager->getTopScreenFocus(), MenuKey::Down);
+    sendKey(screenManager->getTopScreenFocus(), MenuKey::Down);
+    EXPECT_EQ(screenManager->getTopScreenFocus(), menu->row(2)); // no wrap
+    sendKey(screenManager->getTopScreenFocus(), MenuKey::Up);
+    sendKey(screenManager->getTopScreenFocus(), MenuKey::Up);
+    sendKey(screenManager->getTopScreenFocus(), MenuKey::Up);
+    EXPECT_EQ(screenManager->getTopScreenFocus(), menu->getBackButton());
+    EXPECT_EQ(soundCount(soundMenuHover), 5);
+    // From the back row, down goes through the list to the row it last focused.
+    postRenderAll();
+    sendKey(screenManager->getTopScreenFocus(), MenuKey::Down);
+    EXPECT_EQ(screenManager->getTopScreenFocus(), menu->row(0));
+
+    // The back code runs the back action, and then still reaches the screen's parent.
+    auto* parent = new RecordingParent(environment, root());
+    parent->drop();
+    parent->addChild(menu);
+    sendKey(screenManager->getTopScreenFocus(), MenuKey::Back);
+    ASSERT_EQ(menu->backs.size(), 1u);
+    EXPECT_EQ(menu->backs[0], nullptr);
+    EXPECT_EQ(parent->events.size(), 1u);
+    // The back row's click runs it with the row.
+    menu->getBackButton()->click();
+    ASSERT_EQ(menu->backs.size(), 2u);
+    EXPECT_EQ(menu->backs[1], menu->getBackButton());
+}
+
+TEST_F(MenuTest, TooltipShowsTheFocusedRowsDescription) {
+    TestMenu* menu = openMenu(3);
+    settle(menu);
+    GUIFreeTypeText* tip = menu->getTooltipText();
+    EXPECT_TRUE(tip->isVisible());
+    EXPECT_STREQ(tip->getOwnText().c_str(), L"About row 0");
+    const s32 bottom = 720 - 36;
+    EXPECT_EQ(tip->getRelativePosition().LowerRightCorner.Y, bottom);
+    EXPECT_EQ(tip->getRelativePosition().UpperLeftCorner.Y, bottom - 25);
+    EXPECT_EQ(menu->getTooltipBar()->getRelativePosition().UpperLeftCorner.Y, bottom - 25);
+
+    // A description of two lines raises the line by two units of 25.
+    menu->row(1)->setToolTipText(L"A description long enough to need a second line below the first one on this screen "
+                                 L"of twelve hundred and eighty pixels");
+    sendKey(menu->row(0), MenuKey::Down);
+    postRenderAll();
+    ASSERT_EQ(tip->getLineCount(), 2u);
+    EXPECT_EQ(tip->getRelativePosition().UpperLeftCorner.Y, bottom - 50);
+    EXPECT_EQ(menu->getTooltipBar()->getRelativePosition().UpperLeftCorner.Y, bottom - 50);
+
+    menu->row(2)->setToolTipText(L"");
+    sendKey(menu->row(1), MenuKey::Down);
+    postRenderAll();
+    EXPECT_FALSE(tip->isVisible());
+    EXPECT_FALSE(menu->getTooltipBar()->isVisible());
+}
+
+TEST_F(MenuTest, NoTooltipWhileTheScreenFades) {
+    TestMenu* menu = openMenu(2);
+    settle(menu);
+    menu->startFadeIn(0.5f);
+    postRenderAll();
+    EXPECT_FALSE(menu->getTooltipText()->isVisible());
+}
+
+TEST_F(MenuTest, ScreenSlidesInWithItsFade) {
+    TestMenu* left = openMenu(1);
+    left->startFadeIn(0.2f);
+    setFrameDelta(0.05f);
+    postRenderAll();
+    // Smoothstep at t = 0.25 of the panel width.
+    const f32 t = 0.25f * 0.25f * (3 - 2 * 0.25f);
+    EXPECT_EQ(left->getRelativePosition().UpperLeftCorner.X, static_cast<s32>(-(1.0f - t) * 324));
+    for (int i = 0; i < 5; ++i)
+        postRenderAll();
+    EXPECT_EQ(left->getFadeState(), GUIScreen::Shown);
+    EXPECT_EQ(left->getRelativePosition().UpperLeftCorner.X, 0);
+    left->startFadeOut(0.2f);
+    postRenderAll();
+    EXPECT_EQ(left->getRelativePosition().UpperLeftCorner.X, static_cast<s32>(-t * 324));
+    EXPECT_FALSE(left->row(0)->isEnabled());
+}
+
+TEST_F(MenuTest, OverscanKeepsARightPanelOffTheEdge) {
+    screenManager->Overscan = true;
+    TestMenu* right = openMenu(1, true);
+    right->startFadeIn(0.2f);
+    right->OnPostRender(0);
+    // The slide starts a panel width plus the margin out.
+    EXPECT_EQ(right->getRelativePosition().UpperLeftCorner.X, 324 + 64 - 64);
+    right->startFadeIn(0.0f);
+    right->OnPostRender(0);
+    right->OnPostRender(0);
+    EXPECT_EQ(right->getRelativePosition().UpperLeftCorner.X, -64);
+}
+
+TEST_F(MenuTest, InsertingAtTheEndsLeavesTheLinks) {
+    TestMenu* menu = openMenu(3);
+    GUIMenuItem* first = menu->addMenuItem(L"New first");
+    menu->removeItem(first);
+    menu->insertItem(first, 0);
+    EXPECT_EQ(first->getNeighbour(MenuKey::Down), nullptr);
+    GUIMenuItem* middle = menu->addMenuItem(L"Middle");
+    menu->removeItem(middle);
+    menu->insertItem(middle, 2);
+    EXPECT_EQ(middle->getNeighbour(MenuKey::Up), menu->row(1));
+    EXPECT_EQ(middle->getNeighbour(MenuKey::Down), menu->row(3));
+    EXPECT_EQ(menu->row(1)->getNeighbour(MenuKey::Down), middle);
+    menu->linkItemNeighbours();
+    EXPECT_EQ(first->getNeighbour(MenuKey::Down), menu->row(1));
+    EXPECT_EQ(first->getNeighbour(MenuKey::Up), menu->getBackButton());
+    menu->removeItem(nullptr);
+    EXPECT_EQ(menu->getItems().size(), 5u);
+}
+
+TEST_F(MenuTest, LanguageChangeRebuildsTheRows) {
+    TestMenu* menu = openMenu(2);
+    ASSERT_EQ(languageChanged.size(), 1u);
+    GUIButton* old = menu->row(0);
+    languageChanged.invoke();
+    EXPECT_EQ(menu->builds, 2);
+    ASSERT_EQ(menu->getItems().size(), 2u);
+    EXPECT_NE(menu->row(0), old);
+    EXPECT_FALSE(old->isVisible());
+    EXPECT_FALSE(old->isEnabled());
+}
+
+// --- the scroll list -------------------------------------------------------------------------------
+
+TEST_F(MenuTest, TwelveRowsFitWithoutScrolling) {
+    TestMenu* menu = openMenu(12);
+    settle(menu);
+    GUIScrollList* list = menu->getScrollList();
+    EXPECT_EQ(static_cast<s32>(list->getType()), GuiType::ScrollList);
+    EXPECT_FALSE(list->getUpButton()->isVisible());
+    EXPECT_FALSE(list->getDownButton()->isVisible());
+    for (int i = 0; i < 12; ++i)
+        EXPECT_EQ(menu->row(i)->getRelativePosition().UpperLeftCorner,
+                  menu->getItemPosition(static_cast<u32>(i)) + core::position2di(1, 0))
+            << i;
+}
+
+TEST_F(MenuTest, FocusBelowTheWindowScrollsOneRowAFrame) {
+    TestMenu* menu = openMenu(20);
+    settle(menu);
+    GUIScrollList* list = menu->getScrollList();
+    EXPECT_TRUE(list->getUpButton()->isVisible());
+    EXPECT_FALSE(list->getUpButton()->isEnabled());
+    EXPECT_TRUE(list->getDownButton()->isEnabled());
+    EXPECT_EQ(menu->row(12)->getRelativePosition().UpperLeftCorner.Y, -5000);
+    for (int i = 0; i < 14; ++i)
+        sendKey(screenManager->getTopScreenFocus(), MenuKey::Down);
+    EXPECT_EQ(screenManager->getTopScreenFocus(), menu->row(14));
+    postRenderAll();
+    EXPECT_EQ(list->getFirstVisible(), 1);
+    postRenderAll();
+    postRenderAll();
+    EXPECT_EQ(list->getFirstVisible(), 3);
+    postRenderAll();
+    EXPECT_EQ(list->getFirstVisible(), 3);
+    EXPECT_EQ(menu->row(14)->getRelativePosition().UpperLeftCorner,
+              menu->getItemPosition(11) + core::position2di(1, 0));
+    EXPECT_EQ(menu->row(2)->getRelativePosition().UpperLeftCorner.Y, -5000);
+    EXPECT_TRUE(list->getUpButton()->isEnabled());
+
+    for (int i = 0; i < 5; ++i)
+        sendKey(screenManager->getTopScreenFocus(), MenuKey::Down);
+    for (int i = 0; i < 6; ++i)
+        postRenderAll();
+    EXPECT_EQ(list->getFirstVisible(), 8);
+    EXPECT_FALSE(list->getDownButton()->isEnabled());
+}
+
+TEST_F(MenuTest, WheelAndArrowButtonsScroll) {
+    TestMenu* menu = openMenu(20);
+    settle(menu);
+    GUIScrollList* list = menu->getScrollList();
+    // No row holds the focus (a focused row pulls the window back to itself).
+    menu->setFocusedElement(nullptr);
+    f32 wheel = -3.0f;
+    guiHooks().input.mouseWheel = [&wheel] { return wheel; };
+    postRenderAll();
+    EXPECT_EQ(list->getFirstVisible(), 3);
+    wheel = -10.0f;
+    postRenderAll();
+    EXPECT_EQ(list->getFirstVisible(), 8);
+    wheel = 2.0f;
+    postRenderAll();
+    EXPECT_EQ(list->getFirstVisible(), 6);
+    wheel = 0.0f;
+    list->onScrollButton(list->getUpButton());
+    EXPECT_EQ(list->getFirstVisible(), 5);
+    list->onScrollButton(list->getDownButton());
+    list->onScrollButton(list->getDownButton());
+    list->onScrollButton(list->getDownButton());
+    list->onScrollButton(list->getDownButton());
+    EXPECT_EQ(list->getFirstVisible(), 8);
+    // The arrows click like buttons.
+    list->getUpButton()->click();
+    EXPECT_EQ(list->getFirstVisible(), 7);
+}
+
+TEST_F(MenuTest, RowsSlideInFromThePanelSide) {
+    TestMenu* menu = openMenu(12);
+    GUIScrollList* list = menu->getScrollList();
+    list->setAppear(0.3f);
+    postRenderAll();
+    const s32 home = menu->getItemPosition(0).X + 1;
+    const s32 top = menu->row(0)->getRelativePosition().UpperLeftCorner.X;
+    const s32 bottom = menu->row(11)->getRelativePosition().UpperLeftCorner.X;
+    // A left panel slides its rows in from the left; rows higher in the window arrive first.
+    EXPECT_LT(bottom, top);
+    EXPECT_LE(top, home);
+    settle(menu);
+    EXPECT_EQ(menu->row(11)->getRelativePosition().UpperLeftCorner.X, home);
+}
+
+TEST_F(MenuTest, RemovingTheFocusedRowMovesTheFocusOn) {
+    TestMenu* menu = openMenu(3);
+    settle(menu);
+    GUIScrollList* list = menu->getScrollList();
+    GUIButton* first = menu->row(0);
+    GUIButton* second = menu->row(1);
+    list->removeItem(first);
+    EXPECT_EQ(menu->getItems().size(), 2u);
+    EXPECT_FALSE(first->isVisible());
+    EXPECT_EQ(menu->getFocusedElement(), second);
+    EXPECT_EQ(list->getItemIndex(menu->row(1)), 1);
+    // The last row has no row after it: the list takes the focus.
+    list->removeItem(menu->row(1));
+    EXPECT_EQ(menu->getFocusedElement(), list);
+}
+
+} // namespace

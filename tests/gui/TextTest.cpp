@@ -1,0 +1,219 @@
+// Static and TrueType text elements: fonts, word wrap, measuring and their attributes.
+#include "GuiFixture.h"
+
+#include "gui/GUIFreeTypeText.h"
+#include "gui/GUIStaticText.h"
+#include "gui/GuiCommon.h"
+#include "gui/fonts/FontCache.h"
+
+using namespace irr;
+
+namespace {
+
+class TextTest : public guitest::GuiFixture {
+protected:
+    GUIFreeTypeText* makeText(const wchar_t* text, s32 width = 300, s32 height = 40) {
+        auto* element = new GUIFreeTypeText(text, environment, root(), -1, core::recti(0, 0, width, height));
+        element->drop();
+        return element;
+    }
+};
+
+TEST_F(TextTest, FactoryTextUsesTheSkinFontUntilAFontLoads) {
+    auto* text = new GUIFreeTypeText(environment, root(), -1, core::recti(0, 0, 100, 100));
+    text->drop();
+    EXPECT_STREQ(text->getOwnText().c_str(), L"Text");
+    EXPECT_EQ(static_cast<s32>(text->getType()), GuiType::FreeTypeText);
+    EXPECT_STREQ(text->getTypeName(), "GUIFreeTypeText");
+    EXPECT_EQ(text->getTTFont(), nullptr);
+    EXPECT_EQ(text->getActiveFont(), environment->getSkin()->getFont());
+    EXPECT_TRUE(text->isOverrideColorEnabled());
+    EXPECT_EQ(text->getOverrideColor(), video::SColor(0xFF000000));
+    EXPECT_TRUE(text->isNotClipped());
+    EXPECT_STREQ(text->getFontPath().c_str(), GUIFreeTypeText::defaultFontPath);
+    EXPECT_EQ(text->getFontSize(), 22);
+    EXPECT_EQ(text->getKerningWidth(), -1);
+    text->draw();
+
+    // Naming the default font loads it.
+    text->setFont(GUIFreeTypeText::defaultFontPath, 22);
+    EXPECT_EQ(text->getTTFont(), getCachedFont(fontPath, 22));
+}
+
+TEST_F(TextTest, FontComesFromTheCacheWithTheKerningWidth) {
+    GUIFreeTypeText* text = makeText(L"AVATAR");
+    text->setFont(fontPath, 30);
+    CGUITTFont* font = getCachedFont(fontPath, 30);
+    ASSERT_EQ(text->getTTFont(), font);
+    EXPECT_EQ(font->getKerningWidth(L"B", L"A"), -1 + font->getKerning('B', 'A').X + 1);
+    EXPECT_EQ(text->getKerningArray().size(), 6u);
+    EXPECT_EQ(font->getReferenceCount(), 2);
+    text->setFont(fontPath, 24);
+    EXPECT_EQ(font->getReferenceCount(), 1);
+    EXPECT_EQ(text->getTTFont(), getCachedFont(fontPath, 24));
+}
+
+TEST_F(TextTest, ReadingUnchangedFontKeepsTheFontObject) {
+    GUIFreeTypeText* text = makeText(L"Title");
+    text->setFont(fontPath, 26);
+    CGUITTFont* font = text->getTTFont();
+    io::IAttributes* attr = attributes();
+    text->serializeAttributes(attr);
+    text->deserializeAttributes(attr);
+    EXPECT_EQ(text->getTTFont(), font);
+    EXPECT_EQ(font->getReferenceCount(), 2);
+    attr->setAttribute("FontSize", 27);
+    text->deserializeAttributes(attr);
+    EXPECT_NE(text->getTTFont(), font);
+    EXPECT_EQ(text->getFontSize(), 27);
+}
+
+TEST_F(TextTest, FirstWordWiderThanTheLineGivesAnEmptyFirstLine) {
+    GUIFreeTypeText* text = makeText(L"", 60);
+    text->setFont(fontPath, 22);
+    text->setWordWrap(true);
+    text->setText(L"Extraordinarily long");
+    ASSERT_GE(text->getBrokenText().size(), 2u);
+    EXPECT_STREQ(text->getBrokenText()[0].c_str(), L"");
+    EXPECT_STREQ(text->getBrokenText()[1].c_str(), L"Extraordinarily");
+}
+
+TEST_F(TextTest, CarriageReturnLineFeedIsOneBreak) {
+    GUIFreeTypeText* text = makeText(L"", 400);
+    text->setFont(fontPath, 22);
+    text->setWordWrap(true);
+    text->setText(L"One\r\nTwo");
+    ASSERT_EQ(text->getLineCount(), 2u);
+    EXPECT_STREQ(text->getBrokenText()[0].c_str(), L"One");
+    EXPECT_STREQ(text->getBrokenText()[1].c_str(), L"Two");
+    EXPECT_EQ(text->getOwnText().size(), 7u);
+}
+
+TEST_F(TextTest, WrapsWordsToTheWidth) {
+    GUIFreeTypeText* text = makeText(L"", 200);
+    text->setFont(fontPath, 22);
+    text->setWordWrap(true);
+    text->setText(L"one two three four five six seven eight");
+    EXPECT_GT(text->getLineCount(), 1u);
+    CGUITTFont* font = text->getTTFont();
+    for (u32 i = 0; i < text->getBrokenText().size(); ++i)
+        EXPECT_LE(static_cast<s32>(font->getDimension(text->getBrokenText()[i].c_str()).Width), 194) << i;
+    const s32 lineHeight = static_cast<s32>(font->getDimension(L"one").Height);
+    EXPECT_EQ(text->getTextHeight(), lineHeight * static_cast<s32>(text->getLineCount()));
+    text->draw();
+}
+
+TEST_F(TextTest, LineCountAndShortFontPath) {
+    GUIFreeTypeText* text = makeText(L"Never broken");
+    EXPECT_EQ(text->getLineCount(), 1u);
+    text->setFont("x", 22);
+    EXPECT_EQ(text->getTTFont(), nullptr);
+    EXPECT_FALSE(text->hasMissingFont());
+}
+
+TEST_F(TextTest, MissingFontDrawsNothing) {
+    GUIFreeTypeText* text = makeText(L"Lost");
+    text->setFont("Content/Font/Missing.ttf", 22);
+    EXPECT_TRUE(text->hasMissingFont());
+    EXPECT_EQ(text->getTTFont(), nullptr);
+    EXPECT_EQ(text->getTextWidth(), 0);
+    EXPECT_EQ(text->getTextHeight(), 1);
+    text->draw();
+    environment->drawAll();
+    text->setFont(fontPath, 22);
+    EXPECT_FALSE(text->hasMissingFont());
+    EXPECT_GT(text->getTextWidth(), 0);
+}
+
+TEST_F(TextTest, WidthIsTheFontsWidthOfTheText) {
+    GUIFreeTypeText* text = makeText(L"Options");
+    text->setFont(fontPath, 28);
+    CGUITTFont* font = text->getTTFont();
+    font->setKerningWidth(0);
+    text->setKerningWidth(0);
+    EXPECT_EQ(text->getTextWidth(), static_cast<s32>(font->getDimension(L"Options").Width));
+}
+
+TEST_F(TextTest, TrueTypeTextAttributes) {
+    GUIFreeTypeText* text = makeText(L"Hello");
+    text->setFont(fontPath, 24);
+    text->setTextAlignment(gui::EGUIA_CENTER, gui::EGUIA_LOWERRIGHT);
+    text->setOverrideColor(video::SColor(0xFF102030));
+    io::IAttributes* out = attributes();
+    text->serializeAttributes(out);
+    for (const char* key : {"Message", "FontPath", "FontSize", "KerningWidth", "FontColor", "WordWrap",
+                            "HTextAlign", "VTextAlign", "Rect", "Visible"})
+        EXPECT_TRUE(out->existsAttribute(key)) << key;
+    for (const char* key : {"Text", "Border", "Background", "OverrideColor"})
+        EXPECT_FALSE(out->existsAttribute(key)) << key;
+    EXPECT_STREQ(out->getAttributeAsStringW("Message").c_str(), L"Hello");
+    EXPECT_EQ(out->getAttributeAsInt("FontSize"), 24);
+    EXPECT_STREQ(out->getAttributeAsEnumeration("HTextAlign"), "center");
+
+    GUIFreeTypeText* copy = makeText(L"");
+    copy->deserializeAttributes(out);
+    EXPECT_STREQ(copy->getOwnText().c_str(), L"Hello");
+    EXPECT_EQ(copy->getTTFont(), text->getTTFont());
+    EXPECT_EQ(copy->getOverrideColor(), video::SColor(0xFF102030));
+    EXPECT_EQ(copy->getHorizontalAlignment(), gui::EGUIA_CENTER);
+    EXPECT_EQ(copy->getVerticalAlignment(), gui::EGUIA_LOWERRIGHT);
+}
+
+TEST_F(TextTest, OutOfRangeValuesFromALayout) {
+    GUIFreeTypeText* text = makeText(L"x");
+    io::IAttributes* in = attributes();
+    text->serializeAttributes(in);
+    in->setAttribute("FontSize", 99999);
+    in->setAttribute("HTextAlign", "sideways");
+    text->deserializeAttributes(in);
+    EXPECT_EQ(text->getFontSize(), GUIFreeTypeText::maxFontSize);
+    EXPECT_TRUE(log.contains("font size 99999"));
+    EXPECT_EQ(text->getHorizontalAlignment(), gui::EGUIA_UPPERLEFT);
+    in->setAttribute("KerningWidth", 2000000000);
+    text->deserializeAttributes(in);
+    EXPECT_EQ(text->getKerningWidth(), 0);
+    EXPECT_TRUE(log.contains("kerning width 2000000000"));
+    EXPECT_GT(text->getTextWidth(), 0);
+    in->setAttribute("FontSize", -3);
+    text->deserializeAttributes(in);
+    EXPECT_TRUE(text->hasMissingFont());
+    EXPECT_TRUE(log.contains("font size -3"));
+    text->draw();
+}
+
+TEST_F(TextTest, StaticTextKeepsItsTextAndAttributes) {
+    auto* text = new GUIStaticText(L"Static", environment, root(), 3, core::recti(0, 0, 60, 40));
+    text->drop();
+    EXPECT_EQ(static_cast<s32>(text->getType()), GuiType::StaticText);
+    EXPECT_STREQ(text->getText(), L"Static");
+    EXPECT_EQ(text->getActiveFont(), environment->getSkin()->getFont());
+    EXPECT_EQ(text->getTextWidth(), static_cast<s32>(text->getActiveFont()->getDimension(L"Static").Width));
+    EXPECT_EQ(text->getOverrideColor(), video::SColor(0x65FFFFFF));
+    EXPECT_FALSE(text->isOverrideColorEnabled());
+    text->setDrawBorder(true);
+    text->setBackgroundColor(video::SColor(0xFF00FF00));
+    EXPECT_TRUE(text->isDrawBackgroundEnabled());
+    text->draw();
+
+    text->setWordWrap(true);
+    text->setText(L"a few words that wrap");
+    EXPECT_GT(text->getBrokenText().size(), 1u);
+    const s32 line = static_cast<s32>(text->getActiveFont()->getDimension(L"A").Height);
+    EXPECT_EQ(text->getTextHeight(), line * static_cast<s32>(text->getBrokenText().size()));
+
+    io::IAttributes* out = attributes();
+    text->serializeAttributes(out);
+    for (const char* key : {"Text", "FontPath", "Border", "OverrideColorEnabled", "WordWrap", "Background",
+                            "OverrideColor", "HTextAlign", "VTextAlign"})
+        EXPECT_TRUE(out->existsAttribute(key)) << key;
+    auto* copy = new GUIStaticText(L"", environment, root(), -1, core::recti(0, 0, 120, 40));
+    copy->drop();
+    out->setAttribute("OverrideColorEnabled", true);
+    copy->deserializeAttributes(out);
+    EXPECT_STREQ(copy->getOwnText().c_str(), L"a few words that wrap");
+    EXPECT_TRUE(copy->isWordWrapEnabled());
+    EXPECT_TRUE(copy->isDrawBorderEnabled());
+    EXPECT_TRUE(copy->isOverrideColorEnabled());
+}
+
+} // namespace

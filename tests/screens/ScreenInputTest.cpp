@@ -1,0 +1,152 @@
+// The input manager and the screens together: the menu actions of the keyboard reach the
+// focused element of the top screen as navigation codes, pause opens the pause screen, and
+// the wheel scrolls a menu.
+#include "../gui/GuiFixture.h"
+#include "../gui/TestMenu.h"
+
+#include "core/Globals.h"
+#include "core/ShellHooks.h"
+#include "gui/GUIScreen.h"
+#include "gui/GUIScrollList.h"
+#include "gui/GuiCommon.h"
+#include "gui/GuiHooks.h"
+#include "gui/fonts/CGUITTFont.h"
+#include "gui/fonts/FontCache.h"
+#include "platform/FakePadBackend.h"
+#include "player/InputManager.h"
+#include "player/devices/MouseDevice.h"
+#include "player/PlayerHooks.h"
+#include "screens/ScreenManager.h"
+#include "screens/ScreenRegistration.h"
+
+#include <cstring>
+#include <filesystem>
+
+using namespace irr;
+
+namespace {
+
+double physicsStandIn;
+
+class ScreenInputTest : public guitest::GuiFixture {
+protected:
+    void SetUp() override {
+        GuiFixture::SetUp();
+        std::filesystem::create_directories(saves.path() / "save");
+        platform::setPadBackend(std::make_unique<platform::FakePadBackend>());
+        resetShellHooks();
+        resetPlayerHooks();
+        registerScreens();
+        playerHooks().saves.saveFolder = [this] { return (saves.path() / "save").string(); };
+        guiHooks().sound.playEffect = [this](s32 id) { sounds.push_back(id); };
+        guiHooks().language.getFont = [](s32) -> gui::IGUIFont* { return getCachedFont(fontPath, 28); };
+        // The loading overlay covers nothing.
+        guiHooks().level.isLoadingOverlayOpaque = [] { return false; };
+        inputManager = new InputManager();
+        inputManager->init(device);
+        inputManager->resetInputState();
+    }
+    void TearDown() override {
+        device->setEventReceiver(nullptr);
+        delete inputManager;
+        inputManager = nullptr;
+        physicsManager = nullptr;
+        platform::setPadBackend(nullptr);
+        resetPlayerHooks();
+        resetShellHooks();
+        GuiFixture::TearDown();
+    }
+
+    void key(EKEY_CODE code) {
+        for (bool down : {true, false}) {
+            SEvent event;
+            std::memset(static_cast<void*>(&event), 0, sizeof(event));
+            event.EventType = EET_KEY_INPUT_EVENT;
+            event.KeyInput.Key = code;
+            event.KeyInput.PressedDown = down;
+            device->postEventFromUser(event);
+            frame();
+        }
+    }
+    void wheel(f32 steps) {
+        SEvent event;
+        std::memset(static_cast<void*>(&event), 0, sizeof(event));
+        event.EventType = EET_MOUSE_INPUT_EVENT;
+        event.MouseInput.Event = EMIE_MOUSE_WHEEL;
+        event.MouseInput.Wheel = steps;
+        device->postEventFromUser(event);
+    }
+    // One frame of the game: input, then the screens, then the GUI's post-render.
+    void frame() {
+        inputManager->update();
+        screenManager->update();
+        postRenderAll();
+        inputManager->endFrame();
+    }
+    guitest::TestMenu* openMenu(int rows) {
+        auto* menu = new guitest::TestMenu(environment, true, L"Menu", guitest::TestMenu::numberedRows(rows));
+        menu->drop();
+        screenManager->pushScreen(menu);
+        menu->getScrollList()->setAppear(1.0f);
+        return menu;
+    }
+
+    test::TempDir saves;
+};
+
+TEST_F(ScreenInputTest, ArrowKeysMoveTheFocusThroughTheMenu) {
+    guitest::TestMenu* menu = openMenu(3);
+    frame();
+    EXPECT_EQ(screenManager->getTopScreenFocus(), menu->row(0));
+    key(KEY_DOWN);
+    EXPECT_EQ(screenManager->getTopScreenFocus(), menu->row(1));
+    key(KEY_DOWN);
+    EXPECT_EQ(screenManager->getTopScreenFocus(), menu->row(2));
+    key(KEY_UP);
+    EXPECT_EQ(screenManager->getTopScreenFocus(), menu->row(1));
+    EXPECT_EQ(soundCount(soundMenuHover), 3);
+}
+
+TEST_F(ScreenInputTest, ReturnClicksAndEscapeGoesBack) {
+    guitest::TestMenu* menu = openMenu(2);
+    frame();
+    int clicks = 0;
+    struct Counter {
+        int* count;
+        void hit() { ++*count; }
+    } counter{&clicks};
+    menu->row(0)->OnClick.addMember(&counter, &Counter::hit);
+    key(KEY_RETURN);
+    EXPECT_EQ(clicks, 1);
+    EXPECT_EQ(soundCount(soundClick), 1);
+    key(KEY_ESCAPE);
+    ASSERT_EQ(menu->backs.size(), 1u);
+    EXPECT_EQ(menu->backs[0], nullptr);
+}
+
+TEST_F(ScreenInputTest, PauseKeyOpensThePauseScreenInPlay) {
+    auto* pause = new GUIScreen(environment, root(), ScreenManager::pauseScreenId, core::recti());
+    pause->drop();
+    pause->setVisible(false);
+    // The game runs a level.
+    physicsManager = reinterpret_cast<PhysicsManager*>(&physicsStandIn);
+    shellHooks().physics.isSimulationActive = [] { return true; };
+    key(KEY_ESCAPE);
+    EXPECT_TRUE(pause->isVisible());
+    EXPECT_FALSE(screenManager->isInputAllowed());
+    key(KEY_ESCAPE);
+    EXPECT_FALSE(pause->isVisible());
+    EXPECT_TRUE(screenManager->isInputAllowed());
+}
+
+TEST_F(ScreenInputTest, WheelScrollsALongMenu) {
+    guitest::TestMenu* menu = openMenu(20);
+    frame();
+    menu->setFocusedElement(nullptr);
+    wheel(-2.0f);
+    frame();
+    EXPECT_EQ(inputManager->getMouse()->systemMouse().wheel, 0.0f);
+    EXPECT_EQ(menu->getScrollList()->getFirstVisible(), 2);
+}
+
+} // namespace

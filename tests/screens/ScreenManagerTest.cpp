@@ -1,0 +1,532 @@
+// The screen manager: its stack, the removal of closed screens, the input and update gates,
+// the pause toggle and the input capture.
+#include "../gui/GuiFixture.h"
+
+#include "core/GameSettings.h"
+#include "core/Globals.h"
+#include "gui/GUIButton.h"
+#include "gui/GUIScreen.h"
+#include "gui/GuiCommon.h"
+#include "gui/GuiHooks.h"
+#include "gui/fonts/FontCache.h"
+#include "screens/ScreenManager.h"
+
+using namespace irr;
+
+namespace {
+
+class TestScreen : public GUIScreen {
+public:
+    TestScreen(gui::IGUIEnvironment* env, s32 id) : GUIScreen(env, env->getRootGUIElement(), id, core::recti()) {}
+    void onShow() override { ++shows; }
+    void reservedHook() override { ++closes; }
+    void setVisible(bool visible) override {
+        ++visibilityCalls;
+        GUIScreen::setVisible(visible);
+    }
+    void setFlags(bool passInput, bool passUpdate, bool keepTimer) {
+        PassInput = passInput;
+        PassUpdate = passUpdate;
+        setKeepTimerRunning(keepTimer);
+    }
+    int shows = 0;
+    int closes = 0;
+    int visibilityCalls = 0;
+};
+
+// A plain element of the GUI root with a type id and an element id.
+class StandingElement : public gui::IGUIElement {
+public:
+    StandingElement(gui::IGUIEnvironment* env, s32 type, s32 id)
+        : gui::IGUIElement(toElementType(type), env, env->getRootGUIElement(), id, core::recti(0, 0, 10, 10)) {}
+    void OnPostRender(u32 timeMs) override { times.push_back(timeMs); }
+    void draw() override { ++draws; }
+    std::vector<u32> times;
+    int draws = 0;
+};
+
+class ScreenManagerTest : public guitest::GuiFixture {
+protected:
+    TestScreen* makeScreen(s32 id = ScreenManager::menuScreenId) {
+        auto* screen = new TestScreen(environment, id);
+        screen->drop();
+        return screen;
+    }
+    StandingElement* makeStanding(s32 type, s32 id) {
+        auto* element = new StandingElement(environment, type, id);
+        element->drop();
+        return element;
+    }
+    TestScreen* makePause() { return makeScreen(ScreenManager::pauseScreenId); }
+    bool inTree(gui::IGUIElement* element) {
+        for (gui::IGUIElement* child : root()->getChildren())
+            if (child == element)
+                return true;
+        return false;
+    }
+    ScreenManager& manager() { return *screenManager; }
+};
+
+// --- gates ---------------------------------------------------------------------------------------
+
+struct StackedScreen {
+    bool passInput = false;
+    bool passUpdate = false;
+    bool keepTimer = false;
+    bool visible = true;
+};
+
+enum class Pause { None, Hidden, Shown, ShownPassingInput };
+
+struct GateCase {
+    const char* name;
+    std::vector<StackedScreen> stack; // index 0 is the top
+    Pause pause = Pause::None;
+    bool standingLayers = false; // HUD and subtitles (type 1009), overlay (-400), objectives (0)
+    bool strayMenu = false;      // a visible menu screen that is not stacked
+    bool strangerWithPositiveId = false;
+    bool loading = false;
+    bool input;
+    bool update;
+    bool runsBehind;
+};
+
+class GateTest : public ScreenManagerTest, public ::testing::WithParamInterface<GateCase> {};
+
+TEST_P(GateTest, GatesFollowTheScreens) {
+    const GateCase& c = GetParam();
+    if (c.standingLayers) {
+        makeStanding(ScreenManager::passingType, ScreenManager::hudId);
+        makeStanding(ScreenManager::passingType, ScreenManager::subtitleScreenId);
+        makeStanding(GuiType::Screen, ScreenManager::overlayId);
+        makeStanding(GuiType::ObjectiveCenter, 0);
+    }
+    if (c.strayMenu)
+        makeScreen();
+    if (c.strangerWithPositiveId)
+        makeStanding(GuiType::Image, 5);
+    if (c.pause != Pause::None) {
+        TestScreen* pause = makePause();
+        pause->setVisible(c.pause != Pause::Hidden);
+        pause->setFlags(c.pause == Pause::ShownPassingInput, false, false);
+    }
+    for (auto it = c.stack.rbegin(); it != c.stack.rend(); ++it) {
+        TestScreen* screen = makeScreen();
+        screen->setFlags(it->passInput, it->passUpdate, it->keepTimer);
+        screen->setVisible(it->visible);
+        manager().pushScreen(screen);
+    }
+    guiHooks().level.isLevelLoading = [&c] { return c.loading; };
+
+    EXPECT_EQ(manager().isInputAllowed(), c.input);
+    EXPECT_EQ(manager().isGameUpdateAllowed(), c.update);
+    EXPECT_EQ(manager().topScreenKeepsTimerRunning(), c.runsBehind);
+}
+
+const StackedScreen blocking{};
+const StackedScreen passingInput{true, false, false, true};
+const StackedScreen passingUpdate{false, true, false, true};
+const StackedScreen keepingTimer{false, false, true, true};
+const StackedScreen hidden{false, false, false, false};
+
+INSTANTIATE_TEST_SUITE_P(
+    Combinations, GateTest,
+    ::testing::Values(
+        GateCase{"Nothing", {}, Pause::None, false, false, false, false, true, true, false},
+        GateCase{"HudSubtitlesOverlayAndObjectives", {}, Pause::None, true, false, false, false, true, true, false},
+        GateCase{"VisibleElementWithPositiveId", {}, Pause::None, false, false, true, false, false, false, false},
+        GateCase{"Menu", {blocking}, Pause::None, true, false, false, false, false, false, false},
+        GateCase{"MenuKeepingTheTimer", {keepingTimer}, Pause::None, false, false, false, false, false, false, true},
+        GateCase{"MenuPassingUpdates", {passingUpdate}, Pause::None, false, false, false, false, false, true, false},
+        GateCase{"MenuPassingInput", {passingInput}, Pause::None, true, false, false, false, true, true, false},
+        GateCase{"PassingMenuOverBlockingMenu", {passingInput, blocking}, Pause::None, false, false, false, false,
+                 true, true, false},
+        GateCase{"BlockingMenuOverPassingMenu", {blocking, passingInput}, Pause::None, false, false, false, false,
+                 false, false, false},
+        GateCase{"KeepingTimerOnlyCountsOnTop", {blocking, keepingTimer}, Pause::None, false, false, false, false,
+                 false, false, false},
+        GateCase{"HiddenMenu", {hidden}, Pause::None, false, false, false, false, true, true, false},
+        GateCase{"MenuThatIsNotStacked", {}, Pause::None, false, true, false, false, false, false, false},
+        GateCase{"PassingMenuOverAStrayMenu", {passingInput}, Pause::None, false, true, false, false, true, true,
+                 false},
+        GateCase{"PauseShown", {}, Pause::Shown, false, false, false, false, false, false, false},
+        GateCase{"PauseShownPassingInput", {}, Pause::ShownPassingInput, false, false, false, false, true, true,
+                 false},
+        GateCase{"PauseHidden", {}, Pause::Hidden, true, false, false, false, true, true, false},
+        GateCase{"MenuOverPause", {passingInput}, Pause::Shown, false, false, false, false, true, true, false},
+        GateCase{"Loading", {}, Pause::None, true, false, false, true, false, false, false},
+        GateCase{"LoadingUnderAPassingMenu", {passingInput}, Pause::None, false, false, false, true, false, false,
+                 false},
+        GateCase{"LoadingUnderAnUpdatingMenu", {passingUpdate}, Pause::None, false, false, false, true, false, true,
+                 false},
+        GateCase{"LoadingBehindAMenuKeepingTheTimer", {keepingTimer}, Pause::None, false, false, false, true, false,
+                 false, true}),
+    [](const ::testing::TestParamInfo<GateCase>& info) { return std::string(info.param.name); });
+
+// --- the stack ------------------------------------------------------------------------------------
+
+TEST_F(ScreenManagerTest, PushPutsTheScreenOnTopAndShowsIt) {
+    TestScreen* first = makeScreen();
+    TestScreen* second = makeScreen();
+    EXPECT_FALSE(manager().isStackActive());
+    EXPECT_EQ(manager().getTopScreen(), nullptr);
+    manager().pushScreen(nullptr);
+    EXPECT_FALSE(manager().isStackActive());
+    manager().pushScreen(first);
+    manager().pushScreen(second);
+    EXPECT_TRUE(manager().isStackActive());
+    ASSERT_EQ(manager().getScreenStack().size(), 2u);
+    EXPECT_EQ(manager().getScreenStack()[0], second);
+    EXPECT_EQ(manager().getTopScreen(), second);
+    EXPECT_EQ(second->shows, 1);
+}
+
+TEST_F(ScreenManagerTest, ClosedScreenLeavesTheTreeAtTheEndOfTheNextUpdate) {
+    TestScreen* below = makeScreen();
+    TestScreen* top = makeScreen();
+    auto* button = new GUIButton(environment, below, -1, core::recti(0, 0, 10, 10));
+    button->drop();
+    below->setFocusedElement(button);
+    manager().pushScreen(below);
+    manager().pushScreen(top);
+    button->unfocus();
+    top->grab();
+    manager().popScreen(top, true);
+    EXPECT_EQ(top->closes, 1);
+    EXPECT_TRUE(inTree(top));
+    EXPECT_EQ(manager().getTopScreen(), below);
+    // The screen below takes its focus again.
+    EXPECT_EQ(button->getState(), ButtonState::Focused);
+    manager().update();
+    EXPECT_FALSE(inTree(top));
+    EXPECT_EQ(top->getReferenceCount(), 1);
+    top->drop();
+    manager().popScreen(below, false);
+    EXPECT_FALSE(manager().isStackActive());
+    EXPECT_TRUE(inTree(below));
+    manager().update();
+    EXPECT_TRUE(inTree(below));
+}
+
+TEST_F(ScreenManagerTest, PoppingAScreenThatIsNotStacked) {
+    TestScreen* stacked = makeScreen();
+    TestScreen* loose = makeScreen();
+    manager().pushScreen(stacked);
+    manager().popScreen(nullptr, true);
+    manager().popScreen(loose, true);
+    EXPECT_EQ(manager().getScreenStack().size(), 1u);
+    EXPECT_EQ(loose->closes, 1);
+    manager().queueScreenRemoval(loose);
+    EXPECT_EQ(manager().getRemovalList().size(), 1u);
+    manager().update();
+    EXPECT_FALSE(inTree(loose));
+}
+
+TEST_F(ScreenManagerTest, RemovedScreensNeverStayOnTheStack) {
+    TestScreen* screen = makeScreen();
+    manager().pushScreen(screen);
+    manager().queueScreenRemoval(screen);
+    manager().update();
+    EXPECT_TRUE(manager().getScreenStack().empty());
+    EXPECT_EQ(manager().getTopScreen(), nullptr);
+}
+
+TEST_F(ScreenManagerTest, CloseAllScreensHidesThePauseScreenQuietly) {
+    TestScreen* pause = makePause();
+    pause->setVisible(true);
+    const int calls = pause->visibilityCalls;
+    TestScreen* a = makeScreen();
+    TestScreen* b = makeScreen();
+    manager().pushScreen(a);
+    manager().pushScreen(b);
+    manager().closeAllScreens();
+    EXPECT_TRUE(manager().getScreenStack().empty());
+    EXPECT_FALSE(manager().isStackActive());
+    EXPECT_FALSE(pause->isVisible());
+    EXPECT_EQ(pause->visibilityCalls, calls);
+    EXPECT_EQ(manager().getRemovalList().size(), 2u);
+    EXPECT_TRUE(inTree(a));
+    manager().update();
+    EXPECT_FALSE(inTree(a));
+    EXPECT_FALSE(inTree(b));
+    EXPECT_TRUE(inTree(pause));
+}
+
+TEST_F(ScreenManagerTest, FadedOutScreenIsPoppedAndRemoved) {
+    TestScreen* menu = makeScreen();
+    manager().pushScreen(menu);
+    menu->startFadeOut(0.2f);
+    setFrameDelta(0.066f);
+    f32 previous = 0.0f;
+    while (menu->getFadeState() != GUIScreen::FadedOut) {
+        postRenderAll();
+        EXPECT_GE(menu->getFadeOutTween().value, previous);
+        previous = menu->getFadeOutTween().value;
+    }
+    manager().popScreen(menu, true);
+    manager().update();
+    EXPECT_FALSE(inTree(menu));
+}
+
+TEST_F(ScreenManagerTest, FindsScreensFromTheirElements) {
+    TestScreen* lower = makeScreen();
+    TestScreen* upper = makeScreen();
+    TestScreen* pause = makePause();
+    TestScreen* loose = makeScreen();
+    auto* inLower = new GUIButton(environment, lower, -1, core::recti());
+    auto* inPause = new GUIButton(environment, pause, -1, core::recti());
+    auto* inLoose = new GUIButton(environment, loose, -1, core::recti());
+    inLower->drop();
+    inPause->drop();
+    inLoose->drop();
+    manager().pushScreen(lower);
+    manager().pushScreen(upper);
+    EXPECT_EQ(manager().findScreenOf(inLower), lower);
+    EXPECT_EQ(manager().findScreenOf(upper), upper);
+    EXPECT_EQ(manager().findScreenOf(inPause), pause);
+    EXPECT_EQ(manager().findScreenOf(inLoose), nullptr);
+    EXPECT_EQ(manager().findScreenOf(root()), nullptr);
+    EXPECT_EQ(manager().findScreenOf(nullptr), nullptr);
+    EXPECT_EQ(manager().findPauseScreen(), pause);
+}
+
+TEST_F(ScreenManagerTest, OnlyAScreenIsThePauseScreen) {
+    makeStanding(GuiType::Image, ScreenManager::pauseScreenId);
+    EXPECT_EQ(manager().findPauseScreen(), nullptr);
+}
+
+TEST_F(ScreenManagerTest, VisiblePauseScreenIsTheTopWhileNoStackIsActive) {
+    TestScreen* pause = makePause();
+    auto* resume = new GUIButton(environment, pause, -1, core::recti());
+    resume->drop();
+    pause->setFocusedElement(resume);
+    pause->setVisible(false);
+    EXPECT_EQ(manager().getTopScreen(), nullptr);
+    pause->setVisible(true);
+    EXPECT_EQ(manager().getTopScreen(), pause);
+    EXPECT_EQ(manager().getTopScreenFocus(), resume);
+    TestScreen* dialog = makeScreen();
+    manager().pushScreen(dialog);
+    EXPECT_EQ(manager().getTopScreen(), dialog);
+    EXPECT_EQ(manager().getTopScreenFocus(), nullptr);
+}
+
+// --- pause ---------------------------------------------------------------------------------------------
+
+TEST_F(ScreenManagerTest, PauseOpensAndClosesThePauseScreen) {
+    TestScreen* pause = makePause();
+    pause->setVisible(false);
+    int opened = 0;
+    struct Counter {
+        int* count;
+        void hit() { ++*count; }
+    } counter{&opened};
+    bindCallback(manager().PauseOpened, &counter, &Counter::hit);
+    bool pressed = true;
+    guiHooks().input.isPausePressed = [&pressed] { return pressed; };
+    manager().update();
+    EXPECT_TRUE(pause->isVisible());
+    EXPECT_EQ(opened, 1);
+    manager().update();
+    EXPECT_FALSE(pause->isVisible());
+    EXPECT_EQ(opened, 1);
+    pressed = false;
+    manager().update();
+    EXPECT_FALSE(pause->isVisible());
+
+    // While a menu is stacked, pause does nothing.
+    pressed = true;
+    manager().pushScreen(makeScreen());
+    manager().update();
+    EXPECT_FALSE(pause->isVisible());
+    EXPECT_EQ(opened, 1);
+}
+
+TEST_F(ScreenManagerTest, PauseWaitsForTheLoadingOverlay) {
+    TestScreen* pause = makePause();
+    pause->setVisible(false);
+    guiHooks().input.isPausePressed = [] { return true; };
+    guiHooks().level.isLoadingOverlayBusy = [] { return true; };
+    manager().update();
+    EXPECT_FALSE(pause->isVisible());
+    manager().setPauseScreenVisible(true);
+    EXPECT_FALSE(pause->isVisible());
+}
+
+TEST_F(ScreenManagerTest, PauseWithoutAPauseScreenDoesNothing) {
+    int asked = 0;
+    guiHooks().input.isPausePressed = [&asked] {
+        ++asked;
+        return true;
+    };
+    manager().update();
+    EXPECT_EQ(asked, 0);
+}
+
+TEST_F(ScreenManagerTest, PauseInTheCreditsReturnsToTheMainMenu) {
+    TestScreen* pause = makePause();
+    pause->setVisible(false);
+    guiHooks().input.isPausePressed = [] { return true; };
+    core::stringw level = L"Content/Levels/endingCREDITS_Screen.irr";
+    guiHooks().level.currentLevelPath = [&level] { return level; };
+    std::vector<std::string> queued;
+    guiHooks().level.queueTransition = [&queued](bool cover, s32 mode, s32 view, f32 seconds, s32 extra) {
+        queued.push_back("transition " + std::to_string(cover) + " " + std::to_string(mode) + " " +
+                         std::to_string(view) + " " + std::to_string(seconds) + " " + std::to_string(extra));
+    };
+    guiHooks().level.queueClearMenus = [&queued] { queued.push_back("clear menus"); };
+    guiHooks().level.queueReturnToMainMenu = [&queued] { queued.push_back("main menu"); };
+    manager().update();
+    EXPECT_FALSE(pause->isVisible());
+    EXPECT_EQ(queued, (std::vector<std::string>{"transition 1 3 2 2.000000 0", "clear menus", "main menu"}));
+    // Only that level: the comparison wants equal lengths.
+    level = L"Content/Levels/EndingCredits_Screen.irr2";
+    manager().update();
+    EXPECT_TRUE(pause->isVisible());
+}
+
+// --- input capture, debug keys and the rest ------------------------------------------------------------
+
+TEST_F(ScreenManagerTest, CaptureSkipsTheFirstFourUpdates) {
+    int asked = 0;
+    guiHooks().input.detectAnyPressedInput = [&asked] {
+        ++asked;
+        return true;
+    };
+    int copied = 0;
+    guiHooks().input.copyCapturedInput = [&copied](ButtonMapping& out) {
+        *reinterpret_cast<int*>(&out) = 44;
+        ++copied;
+    };
+    alignas(8) int record = 0;
+    ButtonMapping& out = *reinterpret_cast<ButtonMapping*>(&record);
+    manager().update();
+    EXPECT_EQ(asked, 0);
+    manager().setCaptureInput(true);
+    for (int i = 0; i < 4; ++i)
+        manager().update();
+    EXPECT_EQ(asked, 0);
+    EXPECT_FALSE(manager().getCapturedControllerState(out));
+    EXPECT_EQ(copied, 0);
+    manager().update();
+    EXPECT_EQ(asked, 1);
+    EXPECT_TRUE(manager().InputCaptured);
+    EXPECT_TRUE(manager().getCapturedControllerState(out));
+    EXPECT_EQ(record, 44);
+    manager().update();
+    EXPECT_EQ(asked, 1);
+    manager().setCaptureInput(false);
+    EXPECT_FALSE(manager().getCapturedControllerState(out));
+}
+
+TEST_F(ScreenManagerTest, CaptureKeepsAskingUntilSomethingIsPressed) {
+    bool pressed = false;
+    int asked = 0;
+    guiHooks().input.detectAnyPressedInput = [&] {
+        ++asked;
+        return pressed;
+    };
+    manager().setCaptureInput(true);
+    for (int i = 0; i < 7; ++i)
+        manager().update();
+    EXPECT_EQ(asked, 3);
+    pressed = true;
+    manager().update();
+    EXPECT_TRUE(manager().InputCaptured);
+}
+
+TEST_F(ScreenManagerTest, DebugKeysSwitchDrawingTheGui) {
+    s32 pressedKey = KEY_F7;
+    guiHooks().input.keyState = [&pressedKey](s32 key) { return key == pressedKey ? 2 : 0; };
+    manager().handleDebugKeys();
+    EXPECT_TRUE(manager().DrawGUI); // no debug mode
+    debugMode = true;
+    int standIn = 0;
+    inputManager = reinterpret_cast<InputManager*>(&standIn);
+    manager().handleDebugKeys();
+    EXPECT_FALSE(manager().DrawGUI);
+    StandingElement* element = makeStanding(GuiType::Image, -1);
+    manager().draw();
+    EXPECT_EQ(element->draws, 0);
+    pressedKey = KEY_F8;
+    manager().handleDebugKeys();
+    EXPECT_TRUE(manager().DrawGUI);
+    manager().draw();
+    EXPECT_EQ(element->draws, 1);
+    inputManager = nullptr;
+}
+
+TEST_F(ScreenManagerTest, SkippedFrameStillAdvancesTheGui) {
+    StandingElement* element = makeStanding(GuiType::Image, -1);
+    manager().postRenderGUI(3.9f);
+    manager().postRenderGUI(-1.0f);
+    EXPECT_EQ(element->times, (std::vector<u32>{3, 0}));
+}
+
+TEST_F(ScreenManagerTest, OverscanMargin) {
+    EXPECT_EQ(manager().getOverscanMargin(), core::position2di(0, 0));
+    manager().Overscan = true;
+    EXPECT_EQ(manager().getOverscanMargin(), core::position2di(64, 36));
+}
+
+TEST_F(ScreenManagerTest, MainMenuIsTheTitleScreenWithItsEntriesAbove) {
+    std::vector<s32> playModes;
+    TestScreen* title = nullptr;
+    TestScreen* entries = nullptr;
+    guiHooks().menus.createMainScreen = [&]() -> GUIScreen* {
+        title = new TestScreen(environment, ScreenManager::mainScreenId);
+        return title;
+    };
+    guiHooks().menus.createPlayScreen = [&](s32 mode) -> GUIScreen* {
+        playModes.push_back(mode);
+        entries = new TestScreen(environment, ScreenManager::menuScreenId);
+        return entries;
+    };
+    manager().openMainScreen(3);
+    ASSERT_EQ(manager().getScreenStack().size(), 2u);
+    EXPECT_EQ(manager().getScreenStack()[0], entries);
+    EXPECT_EQ(manager().getScreenStack()[1], title);
+    EXPECT_EQ(playModes, std::vector<s32>{3});
+    EXPECT_TRUE(manager().isStackActive());
+    EXPECT_EQ(entries->shows, 0);
+    EXPECT_EQ(title->getReferenceCount(), 1);
+}
+
+TEST_F(ScreenManagerTest, InitReadsTheSettingsAndOpensTheMainMenu) {
+    test::TempDir dir;
+    GameSettings settings(dir.file("PaddlestoneConfig.xml"));
+    settings.load(true);
+    gameSettings = &settings;
+    setSettingBool("Mod_EnablePopups", false);
+    setSettingBool("Mod_ShowLevelTimer", true);
+    setSettingBool("Graphics_Overscan", true);
+    setSettingBool("Audio_Subtitles", true);
+    int opened = 0;
+    guiHooks().menus.createMainScreen = [&opened]() -> GUIScreen* {
+        ++opened;
+        return nullptr;
+    };
+    manager().init();
+    EXPECT_FALSE(manager().EnablePopups);
+    EXPECT_TRUE(manager().ShowLevelTimer);
+    EXPECT_TRUE(manager().Overscan);
+    EXPECT_TRUE(manager().Subtitles);
+    EXPECT_TRUE(manager().Initialised);
+    EXPECT_EQ(opened, 1);
+    levelOnCommandLine = true;
+    manager().init();
+    EXPECT_EQ(opened, 1);
+    gameSettings = nullptr;
+}
+
+TEST_F(ScreenManagerTest, TeardownRemovesStackedScreensAndEmptiesTheFontCache) {
+    TestScreen* menu = makeScreen();
+    manager().pushScreen(menu);
+    ASSERT_NE(getCachedFont(fontPath, 20), nullptr);
+    delete screenManager;
+    screenManager = nullptr;
+    EXPECT_FALSE(inTree(menu));
+    EXPECT_EQ(cachedFontCount(), 0u);
+}
+
+} // namespace
