@@ -1,6 +1,8 @@
 #include "level/LevelShellHooks.h"
 
+#include "gui/GuiHooks.h"
 #include "level/LevelManager.h"
+#include "level/ResourceCaches.h"
 #include "level/SaveManager.h"
 #include "level/SceneNodeFactory.h"
 #include "level/SoundObject.h"
@@ -46,6 +48,25 @@ void registerLevelShellHooks() {
             sound->resume();
     };
     level.releaseSoundObjectAudio = [] { forgetAllSoundObjectAudio(); };
+    // The screens queue transitions, clear the menus and return to the main menu; the GUI's
+    // images take their sprite animations from the cache.
+    GuiHooks& gui = guiHooks();
+    gui.level.queueTransition = [](bool cover, irr::s32 mode, irr::s32 viewId, irr::f32 seconds,
+                                   irr::s32 extra) {
+        if (levelManager)
+            levelManager->queueEvent(TransitionEvent::overDuration(cover, mode, viewId, seconds, extra));
+    };
+    gui.level.queueClearMenus = [] {
+        if (levelManager)
+            levelManager->queueClearMenus();
+    };
+    gui.level.queueReturnToMainMenu = [] {
+        if (levelManager)
+            levelManager->queueReturnToMainMenu();
+    };
+    gui.render.getSpriteAnimation = [](SpriteAnimation& animation, const irr::io::path& file) {
+        getSpriteAnimation(animation, file);
+    };
     // The input code keeps the remapping file in the save manager's folder.
     playerHooks().saves.saveFolder = [] {
         return saveManager ? saveManager->getFolder() : saveFolderPath();

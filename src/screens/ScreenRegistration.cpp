@@ -10,6 +10,7 @@
 #include "gui/GuiHooks.h"
 #include "gui/fonts/CGUITTFont.h"
 #include "gui/fonts/FontCache.h"
+#include "level/LevelHooks.h"
 #include "level/LevelManager.h"
 #include "player/InputDevice.h"
 #include "player/InputManager.h"
@@ -137,8 +138,21 @@ void fillInputSlots(GuiInputHooks& input) {
 
 } // namespace
 
+// The level events close every screen and open the main screen.
+void fillLevelSlots(LevelHookTable::Screens& level) {
+    level.closeAllScreens = [] {
+        if (screenManager)
+            screenManager->closeAllScreens();
+    };
+    level.openMainScreen = [](s32 playMode) {
+        if (screenManager)
+            screenManager->openMainScreen(playMode);
+    };
+}
+
 void registerScreens() {
     fillShellSlots(shellHooks().screens);
     fillGuiSlots(guiHooks());
     fillInputSlots(guiHooks().input);
+    fillLevelSlots(levelHooks().screens);
 }

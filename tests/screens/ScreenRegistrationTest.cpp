@@ -16,6 +16,7 @@
 #include "gui/GuiLayout.h"
 #include "gui/fonts/CGUITTFont.h"
 #include "gui/fonts/FontCache.h"
+#include "level/LevelHooks.h"
 #include "screens/ScreenManager.h"
 #include "screens/ScreenRegistration.h"
 
@@ -192,6 +193,20 @@ TEST_F(ScreenRegistrationTest, FrameSlotsRunTheManager) {
     screenManager = nullptr;
     EXPECT_TRUE(slots().isInputAllowed());
     EXPECT_FALSE(slots().isStackActive());
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ScreenRegistrationTest, LevelEventsCloseTheScreensThroughTheScreenManager) {
+    const LevelHookTable::Screens& level = levelHooks().screens;
+    ASSERT_TRUE(level.closeAllScreens && level.openMainScreen);
+    pushScreen(false);
+    EXPECT_TRUE(slots().isStackActive());
+    level.closeAllScreens();
+    EXPECT_FALSE(slots().isStackActive());
+    resetLevelHooks();
 }
 
 } // namespace
