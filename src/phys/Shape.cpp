@@ -1,0 +1,129 @@
+#include "phys/Shape.h"
+
+#include "phys/Actor.h"
+#include "phys/Foundation.h"
+#include "phys/Meshes.h"
+#include "phys/Physics.h"
+#include "phys/Scene.h"
+#include "phys/detail/Backs.h"
+#include "phys/detail/SceneCore.h"
+
+namespace phys {
+
+Shape::Shape(RigidActor& actor_, const GeometryHolder& geometry_, Material* const* list, uint32_t count,
+             const Transform& localPose_)
+    : actor(actor_), geometry(geometry_), localPose(localPose_), materials(list, list + count),
+      back_(std::make_unique<detail::ShapeBack>()) {
+    if (geometry.getType() == GeometryType::ConvexMesh)
+        geometry.convexMesh().convexMesh->acquire();
+    if (geometry.getType() == GeometryType::TriangleMesh)
+        geometry.triangleMesh().triangleMesh->acquire();
+    back_->shape = detail::createBulletShape(geometry);
+    back_->shape->setUserPointer(this);
+    back_->queryObject.setCollisionShape(back_->shape);
+    back_->flags = flags;
+    back_->material = materials[0];
+}
+
+Shape::~Shape() {
+    back_.reset();
+    if (geometry.getType() == GeometryType::ConvexMesh)
+        geometry.convexMesh().convexMesh->release();
+    if (geometry.getType() == GeometryType::TriangleMesh)
+        geometry.triangleMesh().triangleMesh->release();
+}
+
+void Shape::changed(uint32_t dirtyBits) { actor.markDirty(dirtyBits); }
+
+bool Shape::getBoxGeometry(BoxGeometry& out) const {
+    if (geometry.getType() != GeometryType::Box)
+        return false;
+    out = geometry.box();
+    return true;
+}
+
+bool Shape::getSphereGeometry(SphereGeometry& out) const {
+    if (geometry.getType() != GeometryType::Sphere)
+        return false;
+    out = geometry.sphere();
+    return true;
+}
+
+bool Shape::getCapsuleGeometry(CapsuleGeometry& out) const {
+    if (geometry.getType() != GeometryType::Capsule)
+        return false;
+    out = geometry.capsule();
+    return true;
+}
+
+bool Shape::getConvexMeshGeometry(ConvexMeshGeometry& out) const {
+    if (geometry.getType() != GeometryType::ConvexMesh)
+        return false;
+    out = geometry.convexMesh();
+    return true;
+}
+
+bool Shape::getTriangleMeshGeometry(TriangleMeshGeometry& out) const {
+    if (geometry.getType() != GeometryType::TriangleMesh)
+        return false;
+    out = geometry.triangleMesh();
+    return true;
+}
+
+void Shape::setLocalPose(const Transform& pose) {
+    if (!pose.isValid()) {
+        PHYS_REPORT(actor.getPhysics().getFoundation(), ErrorCode::InvalidParameter,
+                    "setLocalPose: pose not finite or rotation not of unit length");
+        return;
+    }
+    localPose = Transform(pose.p, pose.q.getNormalized());
+    changed(detail::DirtyShapes);
+    if (Scene* scene = actor.getScene(); scene && !actor.isReleased())
+        scene->core().shapeQueryFlagsChanged(*this);
+}
+
+void Shape::setSimulationFilterData(const FilterData& data) {
+    simulationFilter = data;
+    changed(detail::DirtyFilter);
+}
+
+void Shape::setQueryFilterData(const FilterData& data) { queryFilter = data; }
+
+void Shape::setFlag(ShapeFlag flag, bool value) {
+    const uint32_t next = value ? flags | flag : flags & ~static_cast<uint32_t>(flag);
+    if ((next & ShapeSimulation) && (next & ShapeTrigger)) {
+        PHYS_REPORT(actor.getPhysics().getFoundation(), ErrorCode::InvalidParameter,
+                    "setFlag: a shape cannot be a simulation shape and a trigger shape at once");
+        return;
+    }
+    if (next == flags)
+        return;
+    flags = next;
+    changed(detail::DirtyFilter | detail::DirtyParams);
+    if (Scene* scene = actor.getScene(); scene && !actor.isReleased() && flag == ShapeSceneQuery)
+        scene->core().shapeQueryFlagsChanged(*this);
+}
+
+uint32_t Shape::getMaterials(Material** buffer, uint32_t bufferSize) const {
+    uint32_t n = 0;
+    for (; n < materials.size() && n < bufferSize; ++n)
+        buffer[n] = materials[n];
+    return n;
+}
+
+void Shape::setMaterials(Material* const* list, uint32_t count) {
+    bool valid = list && count > 0;
+    for (uint32_t i = 0; valid && i < count; ++i)
+        valid = list[i] != nullptr;
+    if (!valid) {
+        PHYS_REPORT(actor.getPhysics().getFoundation(), ErrorCode::InvalidParameter,
+                    "setMaterials: at least one material is required");
+        return;
+    }
+    materials.assign(list, list + count);
+    changed(detail::DirtyParams);
+}
+
+Bounds3 Shape::getWorldBounds() const { return computeGeometryBounds(geometry, actor.getGlobalPose() * localPose); }
+
+} // namespace phys
