@@ -134,17 +134,21 @@ RigidStatic* PhysScene::addStaticBox(const Vec3& position, const Vec3& halfExten
 RigidStatic* PhysScene::addStaticMesh(const std::vector<Vec3>& vertices, const std::vector<std::vector<uint32_t>>& parts) {
     RigidStatic* actor = physics->createRigidStatic(Transform());
     for (const std::vector<uint32_t>& indices : parts) {
-        TriangleMeshDesc desc;
-        desc.points = {vertices.data(), sizeof(Vec3), static_cast<uint32_t>(vertices.size())};
-        desc.triangles = {indices.data(), 3 * sizeof(uint32_t), static_cast<uint32_t>(indices.size() / 3)};
-        CookedTriangleMesh cooked;
-        EXPECT_TRUE(cooking->cookTriangleMesh(desc, cooked));
-        TriangleMesh* mesh = physics->createTriangleMesh(cooked);
+        TriangleMesh* mesh = cookMesh(vertices, indices);
         actor->createShape(TriangleMeshGeometry(mesh), *material);
         mesh->release();
     }
     scene->addActor(*actor);
     return actor;
+}
+
+TriangleMesh* PhysScene::cookMesh(const std::vector<Vec3>& vertices, const std::vector<uint32_t>& indices) {
+    TriangleMeshDesc desc;
+    desc.points = {vertices.data(), sizeof(Vec3), static_cast<uint32_t>(vertices.size())};
+    desc.triangles = {indices.data(), 3 * sizeof(uint32_t), static_cast<uint32_t>(indices.size() / 3)};
+    CookedTriangleMesh cooked;
+    EXPECT_TRUE(cooking->cookTriangleMesh(desc, cooked));
+    return physics->createTriangleMesh(cooked);
 }
 
 ConvexMesh* PhysScene::cookConvex(const std::vector<Vec3>& points) {

@@ -88,6 +88,7 @@ public:
     // A static actor with one triangle-mesh shape per triangle list (vertices shared).
     RigidStatic* addStaticMesh(const std::vector<Vec3>& vertices, const std::vector<std::vector<uint32_t>>& parts);
     ConvexMesh* cookConvex(const std::vector<Vec3>& points);
+    TriangleMesh* cookMesh(const std::vector<Vec3>& vertices, const std::vector<uint32_t>& indices);
 
     RecordingErrors errors;
     RecordingEvents events;

@@ -168,6 +168,7 @@ void SceneCore::createBody(RigidActor& actor) {
     applyParams(actor);
     if (body) {
         auto& dynamic = static_cast<RigidDynamic&>(*body);
+        applyTarget(dynamic);
         applyVelocities(*body);
         applyForces(*body);
         applySleepState(dynamic, DirtyAll);
