@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
 
 namespace phys::test {
 namespace {
@@ -116,6 +117,11 @@ struct ModeCase {
 
 class ForceModes : public ::testing::TestWithParam<ModeCase> {};
 
+std::string modeName(const ::testing::TestParamInfo<ModeCase>& info) {
+    static const char* const names[] = {"Force", "Impulse", "VelocityChange", "Acceleration"};
+    return names[static_cast<int>(info.param.mode)];
+}
+
 TEST_P(ForceModes, OneStepChangesVelocityByTheModesAmount) {
     const ModeCase c = GetParam();
     PhysScene s(weightless());
@@ -143,7 +149,8 @@ INSTANTIATE_TEST_SUITE_P(AllModes, ForceModes,
                          ::testing::Values(ModeCase{ForceMode::Force, 10.0f / 2 * StepTime, 6.0f / 2 * StepTime},
                                            ModeCase{ForceMode::Impulse, 5.0f, 3.0f},
                                            ModeCase{ForceMode::VelocityChange, 10.0f, 6.0f},
-                                           ModeCase{ForceMode::Acceleration, 10.0f * StepTime, 6.0f * StepTime}));
+                                           ModeCase{ForceMode::Acceleration, 10.0f * StepTime, 6.0f * StepTime}),
+                         modeName);
 
 TEST(Forces, ForceAtAPointAddsTheTorqueAboutTheCentreOfMass) {
     PhysScene s(weightless());

@@ -174,10 +174,9 @@ void SceneCore::runStep() {
         completion->run();
         completion->pending.store(false, std::memory_order_release);
     }
-    {
-        std::lock_guard<std::mutex> lock(doneMutex);
-        stepDone = true;
-    }
+    // Signalled under the lock: the main thread may free the scene as soon as it sees the flag.
+    std::lock_guard<std::mutex> lock(doneMutex);
+    stepDone = true;
     doneSignal.notify_all();
 }
 
