@@ -76,6 +76,7 @@ struct RigidBack {
     bool pulledActive = false; // awake at the last pull or woken since
     size_t sceneIndex = 0;     // position in the scene's actor list
     bool queryMoved = false;   // its query objects wait for its new pose
+    uint32_t unresolvedPairs = 0; // pairs with passing shape pairs of which none resolves contacts
     float linearDamping = 0.0f;
     float angularDamping = 0.0f;
     float maxAngularVelocity = 7.0f;

@@ -71,13 +71,10 @@ void ContactReports::emit(std::vector<TouchEvent>& list, const PairRecord& recor
     list.push_back(e);
 }
 
-void ContactReports::gather(PairRecord& record) {
-    manifolds.resizeNoInitialize(0);
-    record.algorithm->getAllContactManifolds(manifolds);
-    const btCollisionObject* body0 = record.actor0->back().body;
-
+void ContactReports::gather(PairRecord& record, btPersistentManifold* const* manifolds, uint32_t manifoldCount) {
+    const btCollisionObject* body0 = record.body0;
     pointRefs.clear();
-    for (int m = 0; m < manifolds.size(); ++m) {
+    for (uint32_t m = 0; m < manifoldCount; ++m) {
         const btPersistentManifold* manifold = manifolds[m];
         const bool swapped = manifold->getBody0() != body0;
         for (int k = 0; k < manifold->getNumContacts(); ++k) {
@@ -85,12 +82,19 @@ void ContactReports::gather(PairRecord& record) {
             pointRefs.push_back({swapped ? p.m_index1 : p.m_index0, swapped ? p.m_index0 : p.m_index1, &p, swapped});
         }
     }
-    std::stable_sort(pointRefs.begin(), pointRefs.end(), [](const PointRef& a, const PointRef& b) {
-        return a.child0 != b.child0 ? a.child0 < b.child0 : a.child1 < b.child1;
-    });
+    // Group the points by shape pair (a handful of points: insertion sort keeps their order).
+    if (record.count0 * record.count1 > 1) {
+        for (size_t i = 1; i < pointRefs.size(); ++i) {
+            const PointRef ref = pointRefs[i];
+            size_t j = i;
+            for (; j > 0 && (pointRefs[j - 1].child0 > ref.child0 ||
+                             (pointRefs[j - 1].child0 == ref.child0 && pointRefs[j - 1].child1 > ref.child1));
+                 --j)
+                pointRefs[j] = pointRefs[j - 1];
+            pointRefs[j] = ref;
+        }
+    }
 
-    const std::vector<Shape*>& children0 = record.actor0->back().children;
-    const std::vector<Shape*>& children1 = record.actor1->back().children;
     newTouches.clear();
     for (size_t g = 0; g < pointRefs.size();) {
         size_t h = g + 1;
@@ -99,7 +103,8 @@ void ContactReports::gather(PairRecord& record) {
             ++h;
         const ShapePairDecision* d = record.decision(pointRefs[g].child0, pointRefs[g].child1);
         if (d && d->pass) {
-            TouchState touch{children0[pointRefs[g].child0], children1[pointRefs[g].child1], d->pairFlags, d->trigger};
+            TouchState touch{record.shape0(pointRefs[g].child0), record.shape1(pointRefs[g].child1), d->pairFlags,
+                             d->trigger};
             newTouches.push_back(touch);
             const bool before = std::any_of(record.touches.begin(), record.touches.end(),
                                             [&](const TouchState& t) { return sameShapes(t, touch); });
@@ -116,7 +121,9 @@ void ContactReports::gather(PairRecord& record) {
         if (!still && (old.pairFlags & PairNotifyTouchLost))
             emit(stepEvents, record, old, PairNotifyTouchLost, nullptr, 0);
     }
-    record.touches.swap(newTouches);
+    record.touches.clear();
+    for (const TouchState& t : newTouches)
+        record.touches.push_back(t);
 }
 
 void ContactReports::addEnded(const PairRecord& record, const TouchState& touch) {

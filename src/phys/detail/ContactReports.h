@@ -3,8 +3,6 @@
 #include "phys/SimulationEvents.h"
 #include "phys/detail/PairFilter.h"
 
-#include <LinearMath/btAlignedObjectArray.h>
-
 #include <cstdint>
 #include <vector>
 
@@ -40,7 +38,7 @@ public:
     // Worker: start a step's list.
     void beginStep();
     // Worker: compare a looked-at reporting pair's touches with the previous ones.
-    void gather(PairRecord& record);
+    void gather(PairRecord& record, btPersistentManifold* const* manifolds, uint32_t manifoldCount);
 
     // Main thread: a touching shape pair ended outside a step.
     void addEnded(const PairRecord& record, const TouchState& touch);
@@ -62,7 +60,6 @@ private:
     std::vector<TouchEvent> ended;     // main thread, between steps
     std::vector<TouchEvent> stepEvents; // worker, during the step
     std::vector<ContactPairPoint> points;
-    btAlignedObjectArray<btPersistentManifold*> manifolds;
     std::vector<PointRef> pointRefs;
     std::vector<TouchState> newTouches;
     std::vector<ContactPair> contactScratch;

@@ -29,7 +29,7 @@ FilterObjectAttributes attributesOf(const RigidActor& actor, const Shape& shape)
 
 bool shapeCanPair(const Shape& s) { return (s.back().flags & (ShapeSimulation | ShapeTrigger)) != 0; }
 
-bool sameDecisions(const std::vector<ShapePairDecision>& a, const std::vector<ShapePairDecision>& b) {
+bool sameDecisions(const SmallVector<ShapePairDecision, 4>& a, const SmallVector<ShapePairDecision, 4>& b) {
     if (a.size() != b.size())
         return false;
     for (size_t i = 0; i < a.size(); ++i)
@@ -39,6 +39,10 @@ bool sameDecisions(const std::vector<ShapePairDecision>& a, const std::vector<Sh
 }
 
 } // namespace
+
+Shape* PairRecord::shape0(int child) const { return count0 == 1 ? first0 : actor0->back().children[child]; }
+
+Shape* PairRecord::shape1(int child) const { return count1 == 1 ? first1 : actor1->back().children[child]; }
 
 bool PairRecord::shapesPass(const Shape& a, const Shape& b) const {
     const ShapePairDecision* d = a.getActor() == actor0 ? decision(a.back().childIndex, b.back().childIndex)
@@ -94,6 +98,7 @@ btBroadphasePair* PairFilter::addOverlappingPair(btBroadphaseProxy* proxy0, btBr
     record->proxy1 = proxy1;
     record->actor0 = actorOf(static_cast<btCollisionObject*>(proxy0->m_clientObject));
     record->actor1 = actorOf(static_cast<btCollisionObject*>(proxy1->m_clientObject));
+    record->body0 = static_cast<btCollisionObject*>(proxy0->m_clientObject);
     if (!record->actor0 || !record->actor1)
         return nullptr;
     records.emplace(key, std::move(record));
@@ -129,6 +134,11 @@ void PairFilter::removeOverlappingPairsContainingProxy(btBroadphaseProxy* proxy,
 }
 
 void PairFilter::endRecord(PairRecord& record) {
+    if (record.countedUnresolved) {
+        --record.actor0->back().unresolvedPairs;
+        --record.actor1->back().unresolvedPairs;
+        record.countedUnresolved = false;
+    }
     for (const TouchState& touch : record.touches)
         core.reports->addEnded(record, touch);
     record.touches.clear();
@@ -144,9 +154,10 @@ void PairFilter::decide(PairRecord& record) {
     const std::vector<Shape*>& shapes1 = record.actor1->back().children;
     record.count0 = static_cast<uint32_t>(shapes0.size());
     record.count1 = static_cast<uint32_t>(shapes1.size());
+    record.first0 = shapes0.empty() ? nullptr : shapes0[0];
+    record.first1 = shapes1.empty() ? nullptr : shapes1[0];
     record.decisions.assign(static_cast<size_t>(record.count0) * record.count1, ShapePairDecision());
     record.callbackPairs.clear();
-    record.anyPass = record.resolve = record.reports = false;
 
     const SceneDesc& desc = core.desc;
     const void* block = core.shaderData.empty() ? nullptr : core.shaderData.data();
@@ -183,20 +194,37 @@ void PairFilter::decide(PairRecord& record) {
             d.pass = true;
             d.trigger = trigger0 ? TriggerFirst : trigger1 ? TriggerSecond : NoTrigger;
             d.pairFlags = pairFlags;
-            record.anyPass = true;
-            if (!d.trigger && (pairFlags & PairSolveContact))
-                record.resolve = true;
-            const PairFlags notify = d.trigger ? (PairNotifyTouchFound | PairNotifyTouchLost)
-                                               : (PairNotifyTouchFound | PairNotifyTouchPersists | PairNotifyTouchLost);
-            if (pairFlags & notify)
-                record.reports = true;
         }
     }
     record.decided = true;
+    summarize(record);
+}
+
+void PairFilter::summarize(PairRecord& record) {
+    record.anyPass = record.resolve = record.reports = false;
+    for (const ShapePairDecision& d : record.decisions) {
+        if (!d.pass)
+            continue;
+        record.anyPass = true;
+        if (!d.trigger && (d.pairFlags & PairSolveContact))
+            record.resolve = true;
+        const PairFlags notify = d.trigger ? (PairNotifyTouchFound | PairNotifyTouchLost)
+                                           : (PairNotifyTouchFound | PairNotifyTouchPersists | PairNotifyTouchLost);
+        if (d.pairFlags & notify)
+            record.reports = true;
+    }
+    // Actors without such pairs let the dispatcher skip the per-pair response lookup.
+    const bool unresolved = record.anyPass && !record.resolve;
+    if (unresolved != record.countedUnresolved) {
+        const int delta = unresolved ? 1 : -1;
+        record.actor0->back().unresolvedPairs += delta;
+        record.actor1->back().unresolvedPairs += delta;
+        record.countedUnresolved = unresolved;
+    }
 }
 
 void PairFilter::refilter(PairRecord& record) {
-    const std::vector<ShapePairDecision> before = record.decisions;
+    const auto before = record.decisions;
     const uint32_t count0 = record.count0, count1 = record.count1;
     for (const CallbackPair& p : record.callbackPairs)
         if (p.notifyLost)
@@ -209,7 +237,7 @@ void PairFilter::refilter(PairRecord& record) {
         const ShapePairDecision* d = record.decision(touch.shape0->back().childIndex, touch.shape1->back().childIndex);
         if (!d || !d->pass || d->trigger != touch.trigger) {
             core.reports->addEnded(record, touch);
-            record.touches.erase(record.touches.begin() + static_cast<std::ptrdiff_t>(i));
+            record.touches.erase(i);
         } else {
             touch.pairFlags = d->pairFlags;
             ++i;
@@ -267,24 +295,18 @@ void PairFilter::runStatusChanges() {
                                    [&](const CallbackPair& p) { return p.pairId == pairId; });
             if (cp == record->callbackPairs.end())
                 continue;
-            const std::vector<ShapePairDecision> before = record->decisions;
+            const auto before = record->decisions;
             ShapePairDecision* d = record->decision(cp->shape0->back().childIndex, cp->shape1->back().childIndex);
             if (d) {
                 d->pass = (filterFlags & (FilterKill | FilterSuppress)) == 0;
                 d->pairFlags = pairFlags;
             }
-            record->anyPass = record->resolve = record->reports = false;
-            for (const ShapePairDecision& x : record->decisions) {
-                record->anyPass |= x.pass;
-                record->resolve |= x.pass && !x.trigger && (x.pairFlags & PairSolveContact);
-                record->reports |= x.pass && (x.pairFlags & (PairNotifyTouchFound | PairNotifyTouchPersists |
-                                                             PairNotifyTouchLost));
-            }
+            summarize(*record);
             for (size_t i = 0; i < record->touches.size();) {
                 const TouchState& t = record->touches[i];
                 if (t.shape0 == cp->shape0 && t.shape1 == cp->shape1 && d && !d->pass) {
                     core.reports->addEnded(*record, t);
-                    record->touches.erase(record->touches.begin() + static_cast<std::ptrdiff_t>(i));
+                    record->touches.erase(i);
                 } else {
                     ++i;
                 }
@@ -366,6 +388,7 @@ void PairFilter::clear() {
     newKeys.clear();
     lostNotifications.clear();
     processed.clear();
+    processedManifolds.resizeNoInitialize(0);
 }
 
 } // namespace phys::detail

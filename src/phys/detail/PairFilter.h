@@ -1,6 +1,7 @@
 #pragma once
 
 #include "phys/Filtering.h"
+#include "phys/detail/SmallVector.h"
 
 #include <BulletCollision/BroadphaseCollision/btOverlappingPairCache.h>
 
@@ -18,6 +19,7 @@
 
 class btCollisionAlgorithm;
 class btCollisionObject;
+class btPersistentManifold;
 
 namespace phys {
 class RigidActor;
@@ -56,21 +58,26 @@ struct CallbackPair {
 };
 
 struct PairRecord {
-    RigidActor* actor0 = nullptr; // the actor of the proxy with the lower id
-    RigidActor* actor1 = nullptr;
-    btBroadphaseProxy* proxy0 = nullptr;
-    btBroadphaseProxy* proxy1 = nullptr;
-
-    uint32_t count0 = 0, count1 = 0;          // shapes of each actor when decided
-    std::vector<ShapePairDecision> decisions; // [child0 * count1 + child1]
-    std::vector<CallbackPair> callbackPairs;
+    // Read by the worker every step: kept together.
     bool decided = false;
     bool anyPass = false;
     bool resolve = false; // at least one passing non-trigger shape pair solves contacts
     bool reports = false; // at least one passing shape pair reports touches
+    uint32_t count0 = 0, count1 = 0;          // shapes of each actor when decided
+    const btCollisionObject* body0 = nullptr; // actor0's collision object
+    RigidActor* actor0 = nullptr;             // the actor of the proxy with the lower id
+    RigidActor* actor1 = nullptr;
+    Shape* first0 = nullptr; // the first shape of each actor
+    Shape* first1 = nullptr;
+    btCollisionAlgorithm* algorithm = nullptr;   // set by the worker when it processes the pair
+    SmallVector<ShapePairDecision, 4> decisions; // [child0 * count1 + child1]
+    SmallVector<TouchState, 2> touches;
 
-    std::vector<TouchState> touches;
-    btCollisionAlgorithm* algorithm = nullptr; // set by the worker when it processes the pair
+    // Main thread only.
+    btBroadphaseProxy* proxy0 = nullptr;
+    btBroadphaseProxy* proxy1 = nullptr;
+    std::vector<CallbackPair> callbackPairs;
+    bool countedUnresolved = false; // counted in both actors' unresolvedPairs
 
     ShapePairDecision* decision(int child0, int child1) {
         return const_cast<ShapePairDecision*>(static_cast<const PairRecord*>(this)->decision(child0, child1));
@@ -81,6 +88,9 @@ struct PairRecord {
             return nullptr;
         return &decisions[static_cast<size_t>(child0) * count1 + static_cast<size_t>(child1)];
     }
+    // The shapes of each actor by child index (valid indices only).
+    Shape* shape0(int child) const;
+    Shape* shape1(int child) const;
     // Decision for two Bullet child shapes in either order (worker).
     bool shapesPass(const Shape& a, const Shape& b) const;
 };
@@ -120,14 +130,24 @@ public:
     // Drops everything without reports or callbacks (scene teardown).
     void clear();
 
-    std::vector<PairRecord*> processed; // reporting records Bullet looked at in this step (worker)
-    uint32_t undecidedPairs = 0;        // pairs met by the step before being filtered (should stay 0)
+    // Worker, per step: the reporting pairs Bullet looked at, with their manifolds (collected
+    // while the narrow phase has them at hand), and the solver rows of resolving contacts.
+    struct Processed {
+        PairRecord* record;
+        uint32_t firstManifold;
+        uint32_t manifoldCount;
+    };
+    std::vector<Processed> processed;
+    btAlignedObjectArray<btPersistentManifold*> processedManifolds;
+    uint32_t contactRows = 0;
+    uint32_t undecidedPairs = 0; // pairs met by the step before being filtered (should stay 0)
     uint32_t broadphaseAdds = 0;
     uint32_t broadphaseRemoves = 0;
 
 private:
     static uint64_t keyOf(const btBroadphaseProxy* a, const btBroadphaseProxy* b);
     void decide(PairRecord& record);
+    void summarize(PairRecord& record);
     void refilter(PairRecord& record);
     void endRecord(PairRecord& record);
     void cleanAlgorithm(PairRecord& record);

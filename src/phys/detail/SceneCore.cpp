@@ -166,9 +166,13 @@ void SceneCore::StepJob::execute() { core.runStep(); }
 void SceneCore::runStep() {
     reports->beginStep();
     pairs->processed.clear();
+    pairs->processedManifolds.resizeNoInitialize(0);
+    pairs->contactRows = 0;
     world->stepSimulation(stepDt, 0);
-    for (PairRecord* record : pairs->processed)
-        reports->gather(*record);
+    for (const PairFilter::Processed& p : pairs->processed)
+        reports->gather(*p.record,
+                        p.manifoldCount ? &pairs->processedManifolds[static_cast<int>(p.firstManifold)] : nullptr,
+                        p.manifoldCount);
     countSolverRows();
     if (completion) {
         completion->run();
@@ -181,16 +185,7 @@ void SceneCore::runStep() {
 }
 
 void SceneCore::countSolverRows() {
-    uint32_t rows = 0;
-    const int manifolds = collisionDispatcher->getNumManifolds();
-    for (int i = 0; i < manifolds; ++i) {
-        const btPersistentManifold* m = collisionDispatcher->getManifoldByIndexInternal(i);
-        const btCollisionObject* a = m->getBody0();
-        const btCollisionObject* b = m->getBody1();
-        if (m->getNumContacts() && a->hasContactResponse() && b->hasContactResponse() &&
-            (!a->isStaticOrKinematicObject() || !b->isStaticOrKinematicObject()))
-            rows += 3u * static_cast<uint32_t>(m->getNumContacts());
-    }
+    uint32_t rows = pairs->contactRows;
     for (int i = 0; i < world->getNumConstraints(); ++i) {
         btTypedConstraint* c = world->getConstraint(i);
         if (!c->isEnabled())

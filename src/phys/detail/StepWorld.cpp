@@ -11,6 +11,7 @@
 #include <BulletCollision/CollisionDispatch/btCompoundCompoundCollisionAlgorithm.h>
 #include <BulletCollision/CollisionDispatch/btInternalEdgeUtility.h>
 #include <BulletCollision/CollisionDispatch/btManifoldResult.h>
+#include <BulletCollision/NarrowPhaseCollision/btPersistentManifold.h>
 
 #include <algorithm>
 #include <mutex>
@@ -169,8 +170,12 @@ StepDispatcher::StepDispatcher(btCollisionConfiguration* configuration, PairFilt
 bool StepDispatcher::needsResponse(const btCollisionObject* body0, const btCollisionObject* body1) {
     if (!btCollisionDispatcher::needsResponse(body0, body1))
         return false;
-    if (!actorOf(body0) || !actorOf(body1))
+    const RigidActor* a0 = actorOf(body0);
+    const RigidActor* a1 = actorOf(body1);
+    if (!a0 || !a1)
         return true;
+    if (a0->back().unresolvedPairs == 0 && a1->back().unresolvedPairs == 0)
+        return true; // every passing pair of these actors resolves
     const PairRecord* record = pairs.find(body0, body1);
     return record && record->resolve;
 }
@@ -191,12 +196,36 @@ void StepDispatcher::nearCallback(btBroadphasePair& pair, btCollisionDispatcher&
     }
     if (!record->anyPass || !dispatcher.needsCollision(o0, o1))
         return;
+
+    // As Bullet's default near callback, with the pair's decisions at hand for the child
+    // shape callbacks.
+    btCollisionObjectWrapper w0(nullptr, o0->getCollisionShape(), o0, o0->getWorldTransform(), -1, -1);
+    btCollisionObjectWrapper w1(nullptr, o1->getCollisionShape(), o1, o1->getWorldTransform(), -1, -1);
+    if (!pair.m_algorithm)
+        pair.m_algorithm = dispatcher.findAlgorithm(&w0, &w1, nullptr, BT_CONTACT_POINT_ALGORITHMS);
+    if (!pair.m_algorithm)
+        return;
     currentPair = record;
-    defaultNearCallback(pair, dispatcher, info);
+    btManifoldResult result(&w0, &w1);
+    pair.m_algorithm->processCollision(&w0, &w1, info, &result);
     currentPair = nullptr;
     record->algorithm = pair.m_algorithm;
-    if (record->reports && pair.m_algorithm)
-        self.pairs.processed.push_back(record);
+
+    // Collect the pair's manifolds now, while they are at hand: touch reports and the
+    // statistics' solver rows need them after the step.
+    const bool responds = record->resolve && self.btCollisionDispatcher::needsResponse(o0, o1);
+    if (!record->reports && !responds)
+        return;
+    btAlignedObjectArray<btPersistentManifold*>& manifolds = self.pairs.processedManifolds;
+    const int first = manifolds.size();
+    pair.m_algorithm->getAllContactManifolds(manifolds);
+    if (responds)
+        for (int i = first; i < manifolds.size(); ++i)
+            self.pairs.contactRows += 3u * static_cast<uint32_t>(manifolds[i]->getNumContacts());
+    if (record->reports)
+        self.pairs.processed.push_back({record, static_cast<uint32_t>(first), static_cast<uint32_t>(manifolds.size() - first)});
+    else
+        manifolds.resizeNoInitialize(first);
 }
 
 } // namespace phys::detail
