@@ -2,6 +2,7 @@
 
 #include "phys/Actor.h"
 #include "phys/Foundation.h"
+#include "phys/Material.h"
 #include "phys/Meshes.h"
 #include "phys/Physics.h"
 #include "phys/Scene.h"
@@ -18,11 +19,14 @@ Shape::Shape(RigidActor& actor_, const GeometryHolder& geometry_, Material* cons
         geometry.convexMesh().convexMesh->acquire();
     if (geometry.getType() == GeometryType::TriangleMesh)
         geometry.triangleMesh().triangleMesh->acquire();
+    back_->owner = this;
+    back_->actor = &actor;
     back_->shape = detail::createBulletShape(geometry);
-    back_->shape->setUserPointer(this);
+    back_->shape->setUserPointer(back_.get());
     back_->queryObject.setCollisionShape(back_->shape);
     back_->flags = flags;
-    back_->material = materials[0];
+    back_->friction = materials[0]->getDynamicFriction();
+    back_->restitution = materials[0]->getRestitution();
 }
 
 Shape::~Shape() {

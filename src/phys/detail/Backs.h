@@ -52,18 +52,22 @@ struct ShapeBack {
     ShapeBack& operator=(const ShapeBack&) = delete;
     ~ShapeBack() { delete shape; }
 
+    // Read by the narrow phase (the Bullet shape's user pointer points here), set when the
+    // body is rebuilt or its parameters change.
+    Shape* owner = nullptr;
+    const RigidActor* actor = nullptr;
+    int childIndex = -1;
+    uint32_t flags = 0;       // shape flags as the current step sees them
+    float friction = 0.0f;    // of the first material, as the current step sees it
+    float restitution = 0.0f;
+
     // This shape's own Bullet shape: a child of its body's collision shape and the shape of
-    // its query object. Its user pointer is the Shape.
+    // its query object.
     btCollisionShape* shape = nullptr;
 
     // Query world (main thread only).
     btCollisionObject queryObject;
     btDbvtNode* queryLeaf = nullptr;
-
-    // Simulation side, set when the body is rebuilt.
-    int childIndex = -1;
-    uint32_t flags = 0;                 // shape flags as the current step sees them
-    const Material* material = nullptr; // first material as the current step sees it
 };
 
 struct RigidBack {
@@ -76,7 +80,6 @@ struct RigidBack {
     bool pulledActive = false; // awake at the last pull or woken since
     size_t sceneIndex = 0;     // position in the scene's actor list
     bool queryMoved = false;   // its query objects wait for its new pose
-    uint32_t unresolvedPairs = 0; // pairs with passing shape pairs of which none resolves contacts
     float linearDamping = 0.0f;
     float angularDamping = 0.0f;
     float maxAngularVelocity = 7.0f;
@@ -104,9 +107,16 @@ struct TriangleMeshData {
 // A new Bullet shape for a geometry (null for unsupported ones); its user pointer is unset.
 btCollisionShape* createBulletShape(const GeometryHolder& geometry);
 
-// The Shape stored in a Bullet shape's user pointer (null for shapes that are not ours).
-inline Shape* shapeOf(const btCollisionShape* shape) {
-    return shape ? static_cast<Shape*>(shape->getUserPointer()) : nullptr;
+// How many of a body's pairs pass without resolving contacts, kept in the collision
+// object (its second user index) where the dispatcher reads it with the body.
+inline int unresolvedPairsOf(const btCollisionObject* object) { return object->getUserIndex2(); }
+inline void addUnresolvedPairs(btCollisionObject* object, int delta) {
+    object->setUserIndex2(object->getUserIndex2() + delta);
+}
+
+// The back of the shape behind a Bullet shape (null for shapes that are not ours).
+inline const ShapeBack* backOf(const btCollisionShape* shape) {
+    return shape ? static_cast<const ShapeBack*>(shape->getUserPointer()) : nullptr;
 }
 // The actor stored in a collision object's user pointer (null for objects that are not ours).
 inline RigidActor* actorOf(const btCollisionObject* object) {

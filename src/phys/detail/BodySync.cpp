@@ -155,6 +155,7 @@ void SceneCore::createBody(RigidActor& actor) {
     back.body = new btRigidBody(info);
     btRigidBody& rb = *back.body;
     rb.setUserPointer(&actor);
+    rb.setUserIndex2(0); // no unresolved pairs yet
     rb.setFlags(0); // no gyroscopic term
     rb.setCollisionFlags(rb.getCollisionFlags() | btCollisionObject::CF_CUSTOM_MATERIAL_CALLBACK);
     if (body)
@@ -244,7 +245,8 @@ void SceneCore::applyParams(RigidActor& actor) {
         s.flags = shape->getFlags();
         Material* first = nullptr;
         shape->getMaterials(&first, 1);
-        s.material = first;
+        s.friction = first ? first->getDynamicFriction() : 0.0f;
+        s.restitution = first ? first->getRestitution() : 0.0f;
         anySimulation |= (s.flags & ShapeSimulation) != 0;
     }
     // Bodies without a simulation shape push nothing and wake nothing.

@@ -71,7 +71,8 @@ void ContactReports::emit(std::vector<TouchEvent>& list, const PairRecord& recor
     list.push_back(e);
 }
 
-void ContactReports::gather(PairRecord& record, btPersistentManifold* const* manifolds, uint32_t manifoldCount) {
+uint32_t ContactReports::gather(PairRecord& record, btPersistentManifold* const* manifolds, uint32_t manifoldCount,
+                                bool responds) {
     const btCollisionObject* body0 = record.body0;
     pointRefs.clear();
     for (uint32_t m = 0; m < manifoldCount; ++m) {
@@ -124,6 +125,7 @@ void ContactReports::gather(PairRecord& record, btPersistentManifold* const* man
     record.touches.clear();
     for (const TouchState& t : newTouches)
         record.touches.push_back(t);
+    return responds ? 3u * static_cast<uint32_t>(pointRefs.size()) : 0u;
 }
 
 void ContactReports::addEnded(const PairRecord& record, const TouchState& touch) {

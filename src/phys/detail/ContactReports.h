@@ -37,8 +37,10 @@ class ContactReports {
 public:
     // Worker: start a step's list.
     void beginStep();
-    // Worker: compare a looked-at reporting pair's touches with the previous ones.
-    void gather(PairRecord& record, btPersistentManifold* const* manifolds, uint32_t manifoldCount);
+    // Worker: compare a looked-at reporting pair's touches with the previous ones. Returns the
+    // solver rows of its contacts when they go to the solver.
+    uint32_t gather(PairRecord& record, btPersistentManifold* const* manifolds, uint32_t manifoldCount,
+                    bool responds);
 
     // Main thread: a touching shape pair ended outside a step.
     void addEnded(const PairRecord& record, const TouchState& touch);

@@ -44,9 +44,8 @@ Shape* PairRecord::shape0(int child) const { return count0 == 1 ? first0 : actor
 
 Shape* PairRecord::shape1(int child) const { return count1 == 1 ? first1 : actor1->back().children[child]; }
 
-bool PairRecord::shapesPass(const Shape& a, const Shape& b) const {
-    const ShapePairDecision* d = a.getActor() == actor0 ? decision(a.back().childIndex, b.back().childIndex)
-                                                        : decision(b.back().childIndex, a.back().childIndex);
+bool PairRecord::shapesPass(const ShapeBack& a, const ShapeBack& b) const {
+    const ShapePairDecision* d = a.actor == actor0 ? decision(a.childIndex, b.childIndex) : decision(b.childIndex, a.childIndex);
     return d && d->pass;
 }
 
@@ -77,12 +76,17 @@ bool PairFilter::actorsMayPair(const RigidActor& a, const RigidActor& b) const {
 }
 
 bool PairFilter::needBroadphaseCollision(btBroadphaseProxy* proxy0, btBroadphaseProxy* proxy1) const {
-    const RigidActor* a = actorOf(static_cast<btCollisionObject*>(proxy0->m_clientObject));
-    const RigidActor* b = actorOf(static_cast<btCollisionObject*>(proxy1->m_clientObject));
-    if (!a || !b)
+    const auto* o0 = static_cast<const btCollisionObject*>(proxy0->m_clientObject);
+    const auto* o1 = static_cast<const btCollisionObject*>(proxy1->m_clientObject);
+    if (!actorOf(o0) || !actorOf(o1))
         return (proxy0->m_collisionFilterGroup & proxy1->m_collisionFilterMask) != 0 &&
                (proxy1->m_collisionFilterGroup & proxy0->m_collisionFilterMask) != 0;
-    return actorsMayPair(*a, *b);
+    // Read from the collision objects (the broadphase has them at hand); they carry the same
+    // kinds as the actors' backs. Released actors have left Bullet before any pair is sought.
+    if (o0->isStaticOrKinematicObject() && o1->isStaticOrKinematicObject() &&
+        (!core.desc.reportKinematicPairs || (o0->isStaticObject() && o1->isStaticObject())))
+        return false;
+    return excludedActorPairs.empty() || actorsMayPair(*actorOf(o0), *actorOf(o1));
 }
 
 btBroadphasePair* PairFilter::addOverlappingPair(btBroadphaseProxy* proxy0, btBroadphaseProxy* proxy1) {
@@ -93,15 +97,17 @@ btBroadphasePair* PairFilter::addOverlappingPair(btBroadphaseProxy* proxy0, btBr
     const uint64_t key = keyOf(proxy0, proxy1);
     if (records.count(key))
         return nullptr;
-    auto record = std::make_unique<PairRecord>();
+    PairRecord* record = newRecord();
     record->proxy0 = proxy0;
     record->proxy1 = proxy1;
     record->actor0 = actorOf(static_cast<btCollisionObject*>(proxy0->m_clientObject));
     record->actor1 = actorOf(static_cast<btCollisionObject*>(proxy1->m_clientObject));
     record->body0 = static_cast<btCollisionObject*>(proxy0->m_clientObject);
-    if (!record->actor0 || !record->actor1)
+    if (!record->actor0 || !record->actor1) {
+        freeRecord(record);
         return nullptr;
-    records.emplace(key, std::move(record));
+    }
+    records.emplace(key, record);
     newKeys.push_back(key);
     ++broadphaseAdds;
     return nullptr;
@@ -114,6 +120,7 @@ void* PairFilter::removeOverlappingPair(btBroadphaseProxy* proxy0, btBroadphaseP
     if (it == records.end())
         return nullptr;
     endRecord(*it->second);
+    freeRecord(it->second);
     records.erase(it);
     ++broadphaseRemoves;
     return nullptr;
@@ -125,6 +132,7 @@ void PairFilter::removeOverlappingPairsContainingProxy(btBroadphaseProxy* proxy,
     for (auto it = records.begin(); it != records.end();) {
         if (it->second->proxy0 == proxy || it->second->proxy1 == proxy) {
             endRecord(*it->second);
+            freeRecord(it->second);
             it = records.erase(it);
             ++broadphaseRemoves;
         } else {
@@ -135,8 +143,8 @@ void PairFilter::removeOverlappingPairsContainingProxy(btBroadphaseProxy* proxy,
 
 void PairFilter::endRecord(PairRecord& record) {
     if (record.countedUnresolved) {
-        --record.actor0->back().unresolvedPairs;
-        --record.actor1->back().unresolvedPairs;
+        addUnresolvedPairs(record.actor0->back().body, -1);
+        addUnresolvedPairs(record.actor1->back().body, -1);
         record.countedUnresolved = false;
     }
     for (const TouchState& touch : record.touches)
@@ -217,10 +225,25 @@ void PairFilter::summarize(PairRecord& record) {
     const bool unresolved = record.anyPass && !record.resolve;
     if (unresolved != record.countedUnresolved) {
         const int delta = unresolved ? 1 : -1;
-        record.actor0->back().unresolvedPairs += delta;
-        record.actor1->back().unresolvedPairs += delta;
+        addUnresolvedPairs(record.actor0->back().body, delta);
+        addUnresolvedPairs(record.actor1->back().body, delta);
         record.countedUnresolved = unresolved;
     }
+    publish(record);
+}
+
+void PairFilter::publish(PairRecord& record) {
+    btBroadphasePair* pair = core.broadphase->getOverlappingPairCache()->findPair(record.proxy0, record.proxy1);
+    if (!pair)
+        return;
+    uintptr_t tag = reinterpret_cast<uintptr_t>(&record);
+    if (record.anyPass)
+        tag |= TagPasses;
+    if (record.reports)
+        tag |= TagReports;
+    if (record.resolve)
+        tag |= TagResolves;
+    pair->m_internalInfo1 = reinterpret_cast<void*>(tag);
 }
 
 void PairFilter::refilter(PairRecord& record) {
@@ -251,7 +274,6 @@ void PairFilter::cleanAlgorithm(PairRecord& record) {
     btOverlappingPairCache* cache = core.broadphase->getOverlappingPairCache();
     if (btBroadphasePair* pair = cache->findPair(record.proxy0, record.proxy1))
         cache->cleanOverlappingPair(*pair, core.world->getDispatcher());
-    record.algorithm = nullptr;
 }
 
 void PairFilter::filterPass(const std::vector<RigidActor*>& changedActors) {
@@ -329,16 +351,6 @@ void PairFilter::excludeActorPair(const RigidActor& a, const RigidActor& b, bool
         excludedActorPairs.erase(it);
 }
 
-PairRecord* PairFilter::recordFor(btBroadphasePair& pair) const {
-    if (pair.m_internalInfo1)
-        return static_cast<PairRecord*>(pair.m_internalInfo1);
-    auto it = records.find(keyOf(pair.m_pProxy0, pair.m_pProxy1));
-    if (it == records.end())
-        return nullptr;
-    pair.m_internalInfo1 = it->second.get();
-    return it->second.get();
-}
-
 PairRecord* PairFilter::find(const btCollisionObject* a, const btCollisionObject* b) const {
     btBroadphaseProxy* pa = const_cast<btCollisionObject*>(a)->getBroadphaseHandle();
     btBroadphaseProxy* pb = const_cast<btCollisionObject*>(b)->getBroadphaseHandle();
@@ -383,8 +395,23 @@ void PairFilter::updateActorPairs(RigidActor& actor) {
         cache->addOverlappingPair(self, other);
 }
 
+PairRecord* PairFilter::newRecord() {
+    if (freeRecords.empty())
+        return &recordPool.emplace_back();
+    PairRecord* record = freeRecords.back();
+    freeRecords.pop_back();
+    return record;
+}
+
+void PairFilter::freeRecord(PairRecord* record) {
+    *record = PairRecord();
+    freeRecords.push_back(record);
+}
+
 void PairFilter::clear() {
     records.clear();
+    recordPool.clear();
+    freeRecords.clear();
     newKeys.clear();
     lostNotifications.clear();
     processed.clear();

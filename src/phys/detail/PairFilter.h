@@ -6,6 +6,7 @@
 #include <BulletCollision/BroadphaseCollision/btOverlappingPairCache.h>
 
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <memory>
 #include <unordered_map>
@@ -29,6 +30,7 @@ class Shape;
 namespace phys::detail {
 
 class SceneCore;
+struct ShapeBack;
 
 // Which side of a shape pair is a trigger volume: none, the first or the second shape.
 enum TriggerSide : uint8_t { NoTrigger = 0, TriggerFirst = 1, TriggerSecond = 2 };
@@ -57,7 +59,7 @@ struct CallbackPair {
     FilterData data0, data1;
 };
 
-struct PairRecord {
+struct alignas(8) PairRecord {
     // Read by the worker every step: kept together.
     bool decided = false;
     bool anyPass = false;
@@ -69,7 +71,6 @@ struct PairRecord {
     RigidActor* actor1 = nullptr;
     Shape* first0 = nullptr; // the first shape of each actor
     Shape* first1 = nullptr;
-    btCollisionAlgorithm* algorithm = nullptr;   // set by the worker when it processes the pair
     SmallVector<ShapePairDecision, 4> decisions; // [child0 * count1 + child1]
     SmallVector<TouchState, 2> touches;
 
@@ -92,7 +93,7 @@ struct PairRecord {
     Shape* shape0(int child) const;
     Shape* shape1(int child) const;
     // Decision for two Bullet child shapes in either order (worker).
-    bool shapesPass(const Shape& a, const Shape& b) const;
+    bool shapesPass(const ShapeBack& a, const ShapeBack& b) const;
 };
 
 class PairFilter : public btOverlapFilterCallback, public btOverlappingPairCallback {
@@ -119,8 +120,13 @@ public:
     // each exclusion needs its own inclusion. Takes effect at the next push.
     void excludeActorPair(const RigidActor& a, const RigidActor& b, bool exclude);
 
-    // Worker: the record of a broadphase pair.
-    PairRecord* recordFor(btBroadphasePair& pair) const;
+    // The record of a broadphase pair sits in the pair itself (its internal info), with the
+    // pair's summary in the pointer's low bits, so the narrow phase need not read the record
+    // to skip or process the pair.
+    enum PairTag : uintptr_t { TagPasses = 1, TagReports = 2, TagResolves = 4, TagBits = 7 };
+    static uintptr_t tagOf(const btBroadphasePair& pair) { return reinterpret_cast<uintptr_t>(pair.m_internalInfo1); }
+    static PairRecord* recordOf(uintptr_t tag) { return reinterpret_cast<PairRecord*>(tag & ~uintptr_t(TagBits)); }
+    PairRecord* recordFor(const btBroadphasePair& pair) const { return recordOf(tagOf(pair)); }
     // Either thread: the record of two collision objects, or null.
     PairRecord* find(const btCollisionObject* a, const btCollisionObject* b) const;
 
@@ -136,6 +142,7 @@ public:
         PairRecord* record;
         uint32_t firstManifold;
         uint32_t manifoldCount;
+        bool responds; // its contacts go to the solver (counted as solver rows)
     };
     std::vector<Processed> processed;
     btAlignedObjectArray<btPersistentManifold*> processedManifolds;
@@ -148,13 +155,19 @@ private:
     static uint64_t keyOf(const btBroadphaseProxy* a, const btBroadphaseProxy* b);
     void decide(PairRecord& record);
     void summarize(PairRecord& record);
+    void publish(PairRecord& record);
     void refilter(PairRecord& record);
     void endRecord(PairRecord& record);
     void cleanAlgorithm(PairRecord& record);
     void runStatusChanges();
 
     SceneCore& core;
-    std::unordered_map<uint64_t, std::unique_ptr<PairRecord>> records;
+    PairRecord* newRecord();
+    void freeRecord(PairRecord* record);
+
+    std::unordered_map<uint64_t, PairRecord*> records;
+    std::deque<PairRecord> recordPool; // records made together stay together in memory
+    std::vector<PairRecord*> freeRecords;
     std::vector<uint64_t> newKeys;
     struct LostNotification {
         CallbackPair pair;

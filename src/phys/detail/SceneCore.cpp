@@ -13,6 +13,7 @@
 #include "phys/detail/StepWorld.h"
 
 #include <BulletCollision/BroadphaseCollision/btDbvtBroadphase.h>
+#include <BulletCollision/NarrowPhaseCollision/btPersistentManifold.h>
 #include <BulletDynamics/ConstraintSolver/btSequentialImpulseConstraintSolver.h>
 #include <BulletSoftBody/btSoftBodyRigidBodyCollisionConfiguration.h>
 
@@ -169,10 +170,25 @@ void SceneCore::runStep() {
     pairs->processedManifolds.resizeNoInitialize(0);
     pairs->contactRows = 0;
     world->stepSimulation(stepDt, 0);
-    for (const PairFilter::Processed& p : pairs->processed)
-        reports->gather(*p.record,
-                        p.manifoldCount ? &pairs->processedManifolds[static_cast<int>(p.firstManifold)] : nullptr,
-                        p.manifoldCount);
+    const std::vector<PairFilter::Processed>& processed = pairs->processed;
+    const btAlignedObjectArray<btPersistentManifold*>& manifolds = pairs->processedManifolds;
+    for (size_t i = 0; i < processed.size(); ++i) {
+        // The pairs' records and manifolds are scattered and long out of the cache: ask for
+        // the ones a few pairs ahead.
+        if (i + 4 < processed.size()) {
+            const PairFilter::Processed& ahead = processed[i + 4];
+            __builtin_prefetch(ahead.record);
+            if (ahead.manifoldCount) {
+                const btPersistentManifold* m = manifolds[static_cast<int>(ahead.firstManifold)];
+                __builtin_prefetch(&m->getContactPoint(0));
+                __builtin_prefetch(&m->getContactPoint(0) + MANIFOLD_CACHE_SIZE); // bodies and point count
+            }
+        }
+        const PairFilter::Processed& p = processed[i];
+        pairs->contactRows +=
+            reports->gather(*p.record, p.manifoldCount ? &manifolds[static_cast<int>(p.firstManifold)] : nullptr,
+                            p.manifoldCount, p.responds);
+    }
     countSolverRows();
     if (completion) {
         completion->run();

@@ -1,6 +1,5 @@
 #include "phys/detail/StepWorld.h"
 
-#include "phys/Material.h"
 #include "phys/RigidBody.h"
 #include "phys/Shape.h"
 #include "phys/detail/Backs.h"
@@ -29,8 +28,8 @@ bool childShapesPass(const btCollisionShape* a, const btCollisionShape* b) {
     const PairRecord* record = currentPair;
     if (!record)
         return true;
-    const Shape* sa = shapeOf(a);
-    const Shape* sb = shapeOf(b);
+    const ShapeBack* sa = backOf(a);
+    const ShapeBack* sb = backOf(b);
     if (!sa || !sb)
         return true;
     return record->shapesPass(*sa, *sb);
@@ -38,7 +37,7 @@ bool childShapesPass(const btCollisionShape* a, const btCollisionShape* b) {
 
 // The layer's shape behind a wrapper chain (actor's collision object at the top, then the
 // compound child, then a triangle of a mesh), and the triangle index when there is one.
-const Shape* identify(const btCollisionObjectWrapper* w, int& face) {
+const ShapeBack* identify(const btCollisionObjectWrapper* w, int& face) {
     face = w->getCollisionShape()->getShapeType() == TRIANGLE_SHAPE_PROXYTYPE ? w->m_index : -1;
     const btCollisionObjectWrapper* top = w;
     const btCollisionObjectWrapper* below = nullptr;
@@ -52,7 +51,7 @@ const Shape* identify(const btCollisionObjectWrapper* w, int& face) {
             return nullptr;
         shape = below->getCollisionShape();
     }
-    return shapeOf(shape);
+    return backOf(shape);
 }
 
 // Smooths contact normals at the inner edges of a mesh so bodies slide over them without
@@ -80,20 +79,16 @@ void adjustInternalEdge(btManifoldPoint& cp, const btCollisionObjectWrapper* tri
 bool contactAdded(btManifoldPoint& cp, const btCollisionObjectWrapper* w0, int, int, const btCollisionObjectWrapper* w1,
                   int partId1, int index1) {
     int face0 = -1, face1 = -1;
-    const Shape* s0 = identify(w0, face0);
-    const Shape* s1 = identify(w1, face1);
+    const ShapeBack* s0 = identify(w0, face0);
+    const ShapeBack* s1 = identify(w1, face1);
     if (!s0 || !s1)
         return false;
     if (face1 >= 0)
         adjustInternalEdge(cp, w1, w0, partId1, index1);
-    const Material* m0 = s0->back().material;
-    const Material* m1 = s1->back().material;
-    if (m0 && m1) {
-        cp.m_combinedFriction = 0.5f * (m0->getDynamicFriction() + m1->getDynamicFriction());
-        cp.m_combinedRestitution = 0.5f * (m0->getRestitution() + m1->getRestitution());
-    }
-    cp.m_index0 = s0->back().childIndex;
-    cp.m_index1 = s1->back().childIndex;
+    cp.m_combinedFriction = 0.5f * (s0->friction + s1->friction);
+    cp.m_combinedRestitution = 0.5f * (s0->restitution + s1->restitution);
+    cp.m_index0 = s0->childIndex;
+    cp.m_index1 = s1->childIndex;
     cp.m_partId0 = face0;
     cp.m_partId1 = face1;
     return true;
@@ -170,11 +165,9 @@ StepDispatcher::StepDispatcher(btCollisionConfiguration* configuration, PairFilt
 bool StepDispatcher::needsResponse(const btCollisionObject* body0, const btCollisionObject* body1) {
     if (!btCollisionDispatcher::needsResponse(body0, body1))
         return false;
-    const RigidActor* a0 = actorOf(body0);
-    const RigidActor* a1 = actorOf(body1);
-    if (!a0 || !a1)
+    if (!actorOf(body0) || !actorOf(body1))
         return true;
-    if (a0->back().unresolvedPairs == 0 && a1->back().unresolvedPairs == 0)
+    if (unresolvedPairsOf(body0) == 0 && unresolvedPairsOf(body1) == 0)
         return true; // every passing pair of these actors resolves
     const PairRecord* record = pairs.find(body0, body1);
     return record && record->resolve;
@@ -185,8 +178,8 @@ void StepDispatcher::nearCallback(btBroadphasePair& pair, btCollisionDispatcher&
     StepDispatcher& self = static_cast<StepDispatcher&>(dispatcher);
     auto* o0 = static_cast<btCollisionObject*>(pair.m_pProxy0->m_clientObject);
     auto* o1 = static_cast<btCollisionObject*>(pair.m_pProxy1->m_clientObject);
-    PairRecord* record = self.pairs.recordFor(pair);
-    if (!record || !record->decided) {
+    const uintptr_t tag = PairFilter::tagOf(pair);
+    if (!tag) {
         if (actorOf(o0) && actorOf(o1)) {
             ++self.pairs.undecidedPairs; // not filtered yet: no contacts this step
             return;
@@ -194,7 +187,7 @@ void StepDispatcher::nearCallback(btBroadphasePair& pair, btCollisionDispatcher&
         defaultNearCallback(pair, dispatcher, info);
         return;
     }
-    if (!record->anyPass || !dispatcher.needsCollision(o0, o1))
+    if (!(tag & PairFilter::TagPasses) || !dispatcher.needsCollision(o0, o1))
         return;
 
     // As Bullet's default near callback, with the pair's decisions at hand for the child
@@ -205,27 +198,29 @@ void StepDispatcher::nearCallback(btBroadphasePair& pair, btCollisionDispatcher&
         pair.m_algorithm = dispatcher.findAlgorithm(&w0, &w1, nullptr, BT_CONTACT_POINT_ALGORITHMS);
     if (!pair.m_algorithm)
         return;
+    PairRecord* record = PairFilter::recordOf(tag);
     currentPair = record;
     btManifoldResult result(&w0, &w1);
     pair.m_algorithm->processCollision(&w0, &w1, info, &result);
     currentPair = nullptr;
-    record->algorithm = pair.m_algorithm;
 
     // Collect the pair's manifolds now, while they are at hand: touch reports and the
     // statistics' solver rows need them after the step.
-    const bool responds = record->resolve && self.btCollisionDispatcher::needsResponse(o0, o1);
-    if (!record->reports && !responds)
+    const bool reports = (tag & PairFilter::TagReports) != 0;
+    const bool responds = (tag & PairFilter::TagResolves) && self.btCollisionDispatcher::needsResponse(o0, o1);
+    if (!reports && !responds)
         return;
     btAlignedObjectArray<btPersistentManifold*>& manifolds = self.pairs.processedManifolds;
     const int first = manifolds.size();
     pair.m_algorithm->getAllContactManifolds(manifolds);
-    if (responds)
-        for (int i = first; i < manifolds.size(); ++i)
-            self.pairs.contactRows += 3u * static_cast<uint32_t>(manifolds[i]->getNumContacts());
-    if (record->reports)
-        self.pairs.processed.push_back({record, static_cast<uint32_t>(first), static_cast<uint32_t>(manifolds.size() - first)});
-    else
-        manifolds.resizeNoInitialize(first);
+    const auto count = static_cast<uint32_t>(manifolds.size() - first);
+    if (reports) {
+        self.pairs.processed.push_back({record, static_cast<uint32_t>(first), count, responds});
+        return;
+    }
+    for (int i = first; i < manifolds.size(); ++i)
+        self.pairs.contactRows += 3u * static_cast<uint32_t>(manifolds[i]->getNumContacts());
+    manifolds.resizeNoInitialize(first);
 }
 
 } // namespace phys::detail
