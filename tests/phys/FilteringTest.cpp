@@ -1,5 +1,7 @@
 #include "PhysTestScene.h"
 
+#include "phys/detail/SceneCore.h"
+
 #include <gtest/gtest.h>
 
 namespace phys::test {
@@ -164,6 +166,24 @@ TEST(Filtering, KilledChildShapeSinksWhileItsSiblingCollides) {
     EXPECT_GT(pose.transform(Vec3(1, 0, 0)).y, 0.0f) << "the other child stays on it";
     EXPECT_EQ(s.events.count(killed, s.groundShape, PairNotifyTouchFound), 0);
     EXPECT_EQ(s.events.count(kept, s.groundShape, PairNotifyTouchFound), 1);
+}
+
+TEST(Filtering, ActorPairsSwitchedOffPassThroughAndCollideAgainWhenSwitchedOn) {
+    SceneOptions options;
+    options.gravity = Vec3();
+    PhysScene s(options);
+    RigidDynamic* a = s.addBox(Vec3(0, 5, 0), Vec3(0.5f), 1.0f);
+    RigidDynamic* b = s.addBox(Vec3(0.6f, 5, 0), Vec3(0.5f), 1.0f);
+    s.scene->core().setActorPairCollision(*a, *b, false);
+    s.scene->core().setActorPairCollision(*a, *b, false);
+    s.step(10);
+    EXPECT_NEAR(b->getGlobalPose().p.x - a->getGlobalPose().p.x, 0.6f, 1e-4f) << "overlapping, left alone";
+    s.scene->core().setActorPairCollision(*a, *b, true);
+    s.step(10);
+    EXPECT_NEAR(b->getGlobalPose().p.x - a->getGlobalPose().p.x, 0.6f, 1e-4f) << "still switched off once";
+    s.scene->core().setActorPairCollision(*b, *a, true);
+    s.step(30);
+    EXPECT_GT(b->getGlobalPose().p.x - a->getGlobalPose().p.x, 0.7f) << "pushed apart";
 }
 
 TEST(Filtering, RaisingSimulationAndTriggerTogetherIsRefused) {

@@ -125,6 +125,12 @@ void SceneCore::shapeQueryFlagsChanged(Shape& shape) { queries->shapeChanged(sha
 
 void SceneCore::actorMovedByCaller(RigidActor& actor) { queries->actorMoved(actor); }
 
+void SceneCore::setActorPairCollision(RigidActor& a, RigidActor& b, bool enabled) {
+    pairs->excludeActorPair(a, b, !enabled);
+    markDirty(a, DirtyPairs);
+    markDirty(b, DirtyPairs);
+}
+
 void SceneCore::setGravity(const Vec3& g) {
     gravity = g;
     gravityChanged = true;

@@ -60,6 +60,9 @@ public:
     void shapeCreated(Shape& shape);
     void shapeQueryFlagsChanged(Shape& shape);
     void actorMovedByCaller(RigidActor& actor);
+    // Whether two actors may touch at all (joints without collision switch it off); counted,
+    // so each switch-off needs its own switch-on. Applied at the next step.
+    void setActorPairCollision(RigidActor& a, RigidActor& b, bool enabled);
 
     // --- shared state ----------------------------------------------------------------
     Scene& scene;
