@@ -71,22 +71,22 @@ bool acceptPose(Foundation& foundation, const Transform& pose, Transform& out, c
 }
 } // namespace
 
-RigidStatic* Physics::createRigidStatic(const Transform& pose) {
+template <class T>
+T* Physics::createRigid(const Transform& pose, const char* operation) {
     Transform p;
-    if (!acceptPose(foundation, pose, p, "createRigidStatic"))
+    if (!acceptPose(foundation, pose, p, operation))
         return nullptr;
-    auto* actor = new RigidStatic(*this, p);
+    auto* actor = new T(*this, p);
     actors.insert(actor);
     return actor;
 }
 
+RigidStatic* Physics::createRigidStatic(const Transform& pose) {
+    return createRigid<RigidStatic>(pose, "createRigidStatic");
+}
+
 RigidDynamic* Physics::createRigidDynamic(const Transform& pose) {
-    Transform p;
-    if (!acceptPose(foundation, pose, p, "createRigidDynamic"))
-        return nullptr;
-    auto* actor = new RigidDynamic(*this, p);
-    actors.insert(actor);
-    return actor;
+    return createRigid<RigidDynamic>(pose, "createRigidDynamic");
 }
 
 ConvexMesh* Physics::createConvexMesh(const CookedConvex& cooked) {

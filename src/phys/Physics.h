@@ -54,6 +54,8 @@ public:
 private:
     Physics(Foundation& foundation, const Tolerances& tolerances);
     ~Physics();
+    template <class T>
+    T* createRigid(const Transform& pose, const char* operation);
 
     Foundation& foundation;
     Tolerances tolerances;

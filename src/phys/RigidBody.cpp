@@ -44,36 +44,28 @@ void RigidBody::setCMassLocalPose(const Transform& value) {
     markDirty(detail::DirtyShapes | detail::DirtyMass);
 }
 
-void RigidBody::setLinearVelocity(const Vec3& velocity, bool autowake) {
+void RigidBody::setVelocity(Vec3& field, const Vec3& value, uint32_t dirtyBit, const char* operation, bool autowake) {
     if (isKinematic()) {
-        PHYS_REPORT(physics.getFoundation(), ErrorCode::InvalidOperation,
-                    "setLinearVelocity: not allowed on a kinematic actor");
+        PHYS_REPORT(physics.getFoundation(), ErrorCode::InvalidOperation, "%s: not allowed on a kinematic actor",
+                    operation);
         return;
     }
-    if (!velocity.isFinite()) {
-        PHYS_REPORT(physics.getFoundation(), ErrorCode::InvalidParameter, "setLinearVelocity: not finite");
+    if (!value.isFinite()) {
+        PHYS_REPORT(physics.getFoundation(), ErrorCode::InvalidParameter, "%s: not finite", operation);
         return;
     }
-    linearVelocity = velocity;
-    markDirty(detail::DirtyLinearVelocity);
+    field = value;
+    markDirty(dirtyBit);
     if (autowake)
         wakeFromUser();
 }
 
+void RigidBody::setLinearVelocity(const Vec3& velocity, bool autowake) {
+    setVelocity(linearVelocity, velocity, detail::DirtyLinearVelocity, "setLinearVelocity", autowake);
+}
+
 void RigidBody::setAngularVelocity(const Vec3& velocity, bool autowake) {
-    if (isKinematic()) {
-        PHYS_REPORT(physics.getFoundation(), ErrorCode::InvalidOperation,
-                    "setAngularVelocity: not allowed on a kinematic actor");
-        return;
-    }
-    if (!velocity.isFinite()) {
-        PHYS_REPORT(physics.getFoundation(), ErrorCode::InvalidParameter, "setAngularVelocity: not finite");
-        return;
-    }
-    angularVelocity = velocity;
-    markDirty(detail::DirtyAngularVelocity);
-    if (autowake)
-        wakeFromUser();
+    setVelocity(angularVelocity, velocity, detail::DirtyAngularVelocity, "setAngularVelocity", autowake);
 }
 
 bool RigidBody::checkForceCall(const char* operation, const Vec3& value) {
@@ -89,42 +81,32 @@ bool RigidBody::checkForceCall(const char* operation, const Vec3& value) {
     return true;
 }
 
-void RigidBody::addForce(const Vec3& force, ForceMode mode, bool autowake) {
+void RigidBody::accumulate(Vec3* table, ForceMode mode, const Vec3& value, bool add, const char* operation,
+                           bool autowake) {
     const int m = static_cast<int>(mode);
-    if (m < 0 || m > 3 || !checkForceCall("addForce", force))
+    if (m < 0 || m > 3 || !checkForceCall(operation, value))
         return;
-    forces[m] += force;
-    markDirty(detail::DirtyForces);
+    table[m] = add ? table[m] + value : Vec3();
+    if (add)
+        markDirty(detail::DirtyForces);
     if (autowake)
         wakeFromUser();
+}
+
+void RigidBody::addForce(const Vec3& force, ForceMode mode, bool autowake) {
+    accumulate(forces, mode, force, true, "addForce", autowake);
 }
 
 void RigidBody::addTorque(const Vec3& torque, ForceMode mode, bool autowake) {
-    const int m = static_cast<int>(mode);
-    if (m < 0 || m > 3 || !checkForceCall("addTorque", torque))
-        return;
-    torques[m] += torque;
-    markDirty(detail::DirtyForces);
-    if (autowake)
-        wakeFromUser();
+    accumulate(torques, mode, torque, true, "addTorque", autowake);
 }
 
 void RigidBody::clearForce(ForceMode mode, bool autowake) {
-    const int m = static_cast<int>(mode);
-    if (m < 0 || m > 3 || !checkForceCall("clearForce", Vec3()))
-        return;
-    forces[m] = Vec3();
-    if (autowake)
-        wakeFromUser();
+    accumulate(forces, mode, Vec3(), false, "clearForce", autowake);
 }
 
 void RigidBody::clearTorque(ForceMode mode, bool autowake) {
-    const int m = static_cast<int>(mode);
-    if (m < 0 || m > 3 || !checkForceCall("clearTorque", Vec3()))
-        return;
-    torques[m] = Vec3();
-    if (autowake)
-        wakeFromUser();
+    accumulate(torques, mode, Vec3(), false, "clearTorque", autowake);
 }
 
 void RigidBody::clearPendingForces() {

@@ -54,6 +54,8 @@ public:
 protected:
     RigidBody(Physics& physics, ActorType type, const Transform& pose);
     bool checkForceCall(const char* operation, const Vec3& value);
+    void setVelocity(Vec3& field, const Vec3& value, uint32_t dirtyBit, const char* operation, bool autowake);
+    void accumulate(Vec3* table, ForceMode mode, const Vec3& value, bool add, const char* operation, bool autowake);
 
     float mass = 1.0f;
     Vec3 inertia{1.0f, 1.0f, 1.0f};

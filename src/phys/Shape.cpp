@@ -39,39 +39,28 @@ Shape::~Shape() {
 
 void Shape::changed(uint32_t dirtyBits) { actor.markDirty(dirtyBits); }
 
-bool Shape::getBoxGeometry(BoxGeometry& out) const {
-    if (geometry.getType() != GeometryType::Box)
+namespace {
+template <class G>
+bool copyGeometry(const GeometryHolder& holder, const G& stored, G& out) {
+    if (holder.getType() != out.getType())
         return false;
-    out = geometry.box();
+    out = stored;
     return true;
 }
+} // namespace
 
-bool Shape::getSphereGeometry(SphereGeometry& out) const {
-    if (geometry.getType() != GeometryType::Sphere)
-        return false;
-    out = geometry.sphere();
-    return true;
-}
+bool Shape::getBoxGeometry(BoxGeometry& out) const { return copyGeometry(geometry, geometry.box(), out); }
 
-bool Shape::getCapsuleGeometry(CapsuleGeometry& out) const {
-    if (geometry.getType() != GeometryType::Capsule)
-        return false;
-    out = geometry.capsule();
-    return true;
-}
+bool Shape::getSphereGeometry(SphereGeometry& out) const { return copyGeometry(geometry, geometry.sphere(), out); }
+
+bool Shape::getCapsuleGeometry(CapsuleGeometry& out) const { return copyGeometry(geometry, geometry.capsule(), out); }
 
 bool Shape::getConvexMeshGeometry(ConvexMeshGeometry& out) const {
-    if (geometry.getType() != GeometryType::ConvexMesh)
-        return false;
-    out = geometry.convexMesh();
-    return true;
+    return copyGeometry(geometry, geometry.convexMesh(), out);
 }
 
 bool Shape::getTriangleMeshGeometry(TriangleMeshGeometry& out) const {
-    if (geometry.getType() != GeometryType::TriangleMesh)
-        return false;
-    out = geometry.triangleMesh();
-    return true;
+    return copyGeometry(geometry, geometry.triangleMesh(), out);
 }
 
 void Shape::setLocalPose(const Transform& pose) {

@@ -7,12 +7,6 @@
 namespace phys::test {
 namespace {
 
-Shape* firstShape(RigidActor& actor) {
-    Shape* shape = nullptr;
-    actor.getShapes(&shape, 1);
-    return shape;
-}
-
 TEST(ContactReports, LandingBoxTouchesOncePersistsWhileAwakeAndLosesOnceWhenLifted) {
     PhysScene s;
     RigidDynamic* box = s.addBox(Vec3(0, 1.0f, 0), Vec3(0.5f), 10.0f);
@@ -158,6 +152,15 @@ struct TriggerScene {
         setMassAndUpdateInertia(*trigger, 1.0f);
         s.scene->addActor(*trigger);
     }
+    // A ball resting on the ground inside the trigger volume, once found.
+    RigidDynamic* ballInside() {
+        trigger->setGlobalPose(Transform(Vec3(0, 0.5f, 0)));
+        RigidDynamic* ball = s.addSphere(Vec3(0, 1.0f, 0), 0.3f, 1.0f);
+        s.step(10);
+        EXPECT_EQ(s.events.triggerCount(triggerShape, firstShape(*ball), PairNotifyTouchFound), 1);
+        s.events.clear();
+        return ball;
+    }
     static SceneOptions options(bool kinematicPairs) {
         SceneOptions o;
         o.reportKinematicPairs = kinematicPairs;
@@ -183,12 +186,8 @@ TEST(TriggerReports, BallFallingThroughIsFoundAndLostOnce) {
 
 TEST(TriggerReports, ReleasingTheBallInsideEndsItOnceWithTheDeletedFlag) {
     TriggerScene t;
-    t.trigger->setGlobalPose(Transform(Vec3(0, 0.5f, 0)));
-    RigidDynamic* ball = t.s.addSphere(Vec3(0, 1.0f, 0), 0.3f, 1.0f);
+    RigidDynamic* ball = t.ballInside();
     Shape* ballShape = firstShape(*ball);
-    t.s.step(10);
-    ASSERT_EQ(t.s.events.triggerCount(t.triggerShape, ballShape, PairNotifyTouchFound), 1);
-    t.s.events.clear();
     ball->release();
     t.s.step(5);
     ASSERT_EQ(t.s.events.triggers.size(), 1u);
@@ -199,12 +198,9 @@ TEST(TriggerReports, ReleasingTheBallInsideEndsItOnceWithTheDeletedFlag) {
 }
 
 TEST(TriggerReports, ReleasingTheBallDuringAStepEndsItOnceAfterwards) {
-    TriggerScene t(false);
-    t.trigger->setGlobalPose(Transform(Vec3(0, 0.5f, 0)));
-    RigidDynamic* ball = t.s.addSphere(Vec3(0, 1.0f, 0), 0.3f, 1.0f);
+    TriggerScene t;
+    RigidDynamic* ball = t.ballInside();
     Shape* ballShape = firstShape(*ball);
-    t.s.step(10);
-    t.s.events.clear();
     t.s.scene->simulate(StepTime);
     ball->release();
     t.s.scene->fetchResults(true);
@@ -215,11 +211,7 @@ TEST(TriggerReports, ReleasingTheBallDuringAStepEndsItOnceAfterwards) {
 
 TEST(TriggerReports, ClearingTheSimulationFlagInsideEndsItOnce) {
     TriggerScene t;
-    t.trigger->setGlobalPose(Transform(Vec3(0, 0.5f, 0)));
-    RigidDynamic* ball = t.s.addSphere(Vec3(0, 1.0f, 0), 0.3f, 1.0f);
-    Shape* ballShape = firstShape(*ball);
-    t.s.step(10);
-    t.s.events.clear();
+    Shape* ballShape = firstShape(*t.ballInside());
     ballShape->setFlag(ShapeSimulation, false);
     t.s.step(5);
     ASSERT_EQ(t.s.events.triggers.size(), 1u);

@@ -56,12 +56,6 @@ SceneOptions wordOptions() {
     return o;
 }
 
-Shape* firstShape(RigidActor& actor) {
-    Shape* shape = nullptr;
-    actor.getShapes(&shape, 1);
-    return shape;
-}
-
 RigidDynamic* addBoxWithWord(PhysScene& s, const Vec3& position, uint32_t word0) {
     RigidDynamic* box = s.physics->createRigidDynamic(Transform(position));
     Shape* shape = box->createShape(BoxGeometry(Vec3(0.5f)), *s.material);

@@ -161,6 +161,12 @@ ConvexMesh* PhysScene::cookConvex(const std::vector<Vec3>& points) {
     return physics->createConvexMesh(cooked);
 }
 
+Shape* firstShape(RigidActor& actor) {
+    Shape* shape = nullptr;
+    actor.getShapes(&shape, 1);
+    return shape;
+}
+
 std::vector<Vec3> boxCorners(const Vec3& h) {
     std::vector<Vec3> corners;
     for (int i = 0; i < 8; ++i)

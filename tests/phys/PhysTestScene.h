@@ -102,6 +102,9 @@ public:
     Shape* groundShape = nullptr;
 };
 
+// The first shape of an actor.
+Shape* firstShape(RigidActor& actor);
+
 // The eight corners of a box.
 std::vector<Vec3> boxCorners(const Vec3& halfExtents);
 

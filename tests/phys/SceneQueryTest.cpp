@@ -7,12 +7,6 @@
 namespace phys::test {
 namespace {
 
-Shape* firstShape(RigidActor& actor) {
-    Shape* shape = nullptr;
-    actor.getShapes(&shape, 1);
-    return shape;
-}
-
 // Answers by shape and records every call.
 class ScriptedFilter : public QueryFilterCallback {
 public:

@@ -164,8 +164,10 @@ void QueryWorld::sync() {
     moved.clear();
 }
 
-bool QueryWorld::passesFilters(Shape& shape, const QueryFilterData& filterData, QueryFilterCallback* filterCallback,
-                               uint32_t hitFlags) const {
+namespace {
+
+bool passesFilters(Shape& shape, const QueryFilterData& filterData, QueryFilterCallback* filterCallback,
+                   uint32_t hitFlags) {
     RigidActor* actor = shape.getActor();
     const bool isStatic = actor->getType() == ActorType::RigidStatic;
     if (!(filterData.flags & (isStatic ? QueryStatic : QueryDynamic)))
@@ -181,6 +183,52 @@ bool QueryWorld::passesFilters(Shape& shape, const QueryFilterData& filterData, 
     return true;
 }
 
+// Walks the candidates nearest first until the closest blocking hit is known. exact(shape,
+// hit) tests one shape and fills the hit's distance, position, normal and face index.
+template <class Hit, class Exact>
+bool closestBlock(std::vector<Candidate> candidates, float distance, uint32_t hitFlags,
+                  const QueryFilterData& filterData, QueryFilterCallback* filterCallback, Hit& out, Exact exact) {
+    std::stable_sort(candidates.begin(), candidates.end(),
+                     [](const Candidate& a, const Candidate& b) { return a.entry < b.entry; });
+    bool found = false;
+    float best = distance;
+    for (const Candidate& c : candidates) {
+        if (c.entry > best)
+            break;
+        Shape& shape = *c.shape;
+        if (!passesFilters(shape, filterData, filterCallback, hitFlags))
+            continue;
+        Hit h;
+        if (!exact(shape, h) || h.distance > best)
+            continue;
+        h.shape = &shape;
+        h.actor = shape.getActor();
+        h.flags = hitFlags & (HitImpact | HitNormal | HitDistance);
+        if ((filterData.flags & QueryPostfilter) && filterCallback &&
+            filterCallback->postFilter(filterData.data, h) != QueryHitType::Block)
+            continue;
+        out = h;
+        best = h.distance;
+        found = true;
+    }
+    return found;
+}
+
+// Shapes whose boxes, grown by half on every side, the moving point enters within distance.
+std::vector<Candidate> candidatesAlong(const std::vector<const btDbvtNode*>& leaves, const Vec3& origin,
+                                       const Vec3& unitDir, float distance, const Vec3& half) {
+    std::vector<Candidate> out;
+    for (const btDbvtNode* leaf : leaves) {
+        const float entry =
+            slabEntry(origin, unitDir, distance, fromBt(leaf->volume.Mins()) - half, fromBt(leaf->volume.Maxs()) + half);
+        if (entry >= 0.0f)
+            out.push_back({entry, static_cast<Shape*>(leaf->data)});
+    }
+    return out;
+}
+
+} // namespace
+
 bool QueryWorld::raycast(const Vec3& origin, const Vec3& unitDir, float distance, uint32_t hitFlags,
                          RaycastHit& hit, const QueryFilterData& filterData, QueryFilterCallback* filterCallback) {
     sync();
@@ -188,50 +236,23 @@ bool QueryWorld::raycast(const Vec3& origin, const Vec3& unitDir, float distance
     std::vector<const btDbvtNode*> leaves;
     CollectLeaves collect(leaves);
     btDbvt::rayTest(tree.m_root, toBt(origin), toBt(end), collect);
-    candidates.clear();
-    for (const btDbvtNode* leaf : leaves) {
-        const float entry = slabEntry(origin, unitDir, distance, fromBt(leaf->volume.Mins()), fromBt(leaf->volume.Maxs()));
-        if (entry >= 0.0f)
-            candidates.push_back({entry, static_cast<Shape*>(leaf->data)});
-    }
-    std::stable_sort(candidates.begin(), candidates.end(),
-                     [](const Candidate& a, const Candidate& b) { return a.entry < b.entry; });
 
     const btTransform from(btQuaternion::getIdentity(), toBt(origin));
     const btTransform to(btQuaternion::getIdentity(), toBt(end));
-    bool found = false;
-    float best = distance;
-    const std::vector<Candidate> walk = candidates; // filters may run queries of their own
-    for (const Candidate& c : walk) {
-        if (c.entry > best)
-            break;
-        Shape& shape = *c.shape;
-        if (!passesFilters(shape, filterData, filterCallback, hitFlags))
-            continue;
-        ShapeBack& back = shape.back();
-        ClosestRay result;
-        btCollisionWorld::rayTestSingle(from, to, &back.queryObject, back.shape, back.queryObject.getWorldTransform(),
-                                        result);
-        if (!result.hasHit())
-            continue;
-        RaycastHit h;
-        h.shape = &shape;
-        h.actor = shape.getActor();
-        h.faceIndex = originalFace(shape, result.triangle);
-        h.distance = result.m_closestHitFraction * distance;
-        if (h.distance > best)
-            continue;
-        h.position = origin + unitDir * h.distance;
-        h.normal = fromBt(result.normal).getNormalized();
-        h.flags = hitFlags & (HitImpact | HitNormal | HitDistance);
-        if ((filterData.flags & QueryPostfilter) && filterCallback &&
-            filterCallback->postFilter(filterData.data, h) != QueryHitType::Block)
-            continue;
-        hit = h;
-        best = h.distance;
-        found = true;
-    }
-    return found;
+    return closestBlock(candidatesAlong(leaves, origin, unitDir, distance, Vec3()), distance, hitFlags, filterData,
+                        filterCallback, hit, [&](Shape& shape, RaycastHit& h) {
+                            ShapeBack& back = shape.back();
+                            ClosestRay result;
+                            btCollisionWorld::rayTestSingle(from, to, &back.queryObject, back.shape,
+                                                            back.queryObject.getWorldTransform(), result);
+                            if (!result.hasHit())
+                                return false;
+                            h.distance = result.m_closestHitFraction * distance;
+                            h.position = origin + unitDir * h.distance;
+                            h.normal = fromBt(result.normal).getNormalized();
+                            h.faceIndex = originalFace(shape, result.triangle);
+                            return true;
+                        });
 }
 
 bool QueryWorld::sweep(const GeometryHolder& geometry, const Transform& pose, const Vec3& unitDir, float distance,
@@ -246,68 +267,28 @@ bool QueryWorld::sweep(const GeometryHolder& geometry, const Transform& pose, co
     const btTransform to(from.getBasis(), from.getOrigin() + toBt(unitDir * distance));
     btVector3 mn, mx;
     cast->getAabb(from, mn, mx);
-    const Vec3 half = fromBt(mx - mn) * 0.5f;
-    const Vec3 start = fromBt(mn + mx) * 0.5f;
-    const Vec3 end = start + unitDir * distance;
-
     Bounds3 swept(fromBt(mn), fromBt(mx));
     swept.include(Bounds3(fromBt(mn) + unitDir * distance, fromBt(mx) + unitDir * distance));
     std::vector<const btDbvtNode*> leaves;
     CollectLeaves collect(leaves);
     tree.collideTV(tree.m_root, btDbvtVolume::FromMM(toBt(swept.minimum), toBt(swept.maximum)), collect);
-    candidates.clear();
-    for (const btDbvtNode* leaf : leaves) {
-        const float entry = slabEntry(start, unitDir, distance, fromBt(leaf->volume.Mins()) - half,
-                                      fromBt(leaf->volume.Maxs()) + half);
-        if (entry >= 0.0f)
-            candidates.push_back({entry, static_cast<Shape*>(leaf->data)});
-    }
-    (void)end;
-    std::stable_sort(candidates.begin(), candidates.end(),
-                     [](const Candidate& a, const Candidate& b) { return a.entry < b.entry; });
 
-    bool found = false;
-    float best = distance;
-    const std::vector<Candidate> walk = candidates;
-    for (const Candidate& c : walk) {
-        if (c.entry > best)
-            break;
-        Shape& shape = *c.shape;
-        if (!passesFilters(shape, filterData, filterCallback, hitFlags))
-            continue;
-        ShapeBack& back = shape.back();
-        ClosestSweep result;
-        btCollisionWorld::objectQuerySingle(convex, from, to, &back.queryObject, back.shape,
-                                            back.queryObject.getWorldTransform(), result, 0.0f);
-        if (!result.hasHit())
-            continue;
-        SweepHit h;
-        h.shape = &shape;
-        h.actor = shape.getActor();
-        h.faceIndex = originalFace(shape, result.triangle);
-        h.distance = result.m_closestHitFraction * distance;
-        if (h.distance > best)
-            continue;
-        h.position = fromBt(result.point);
-        h.normal = fromBt(result.normal).getNormalized();
-        h.flags = hitFlags & (HitImpact | HitNormal | HitDistance);
-        if ((filterData.flags & QueryPostfilter) && filterCallback &&
-            filterCallback->postFilter(filterData.data, h) != QueryHitType::Block)
-            continue;
-        hit = h;
-        best = h.distance;
-        found = true;
-    }
-    return found;
-}
-
-void QueryWorld::collect(const Bounds3& box, std::vector<Shape*>& out) {
-    sync();
-    std::vector<const btDbvtNode*> leaves;
-    CollectLeaves collector(leaves);
-    tree.collideTV(tree.m_root, btDbvtVolume::FromMM(toBt(box.minimum), toBt(box.maximum)), collector);
-    for (const btDbvtNode* leaf : leaves)
-        out.push_back(static_cast<Shape*>(leaf->data));
+    const Vec3 start = fromBt(mn + mx) * 0.5f;
+    const Vec3 half = fromBt(mx - mn) * 0.5f;
+    return closestBlock(candidatesAlong(leaves, start, unitDir, distance, half), distance, hitFlags, filterData,
+                        filterCallback, hit, [&](Shape& shape, SweepHit& h) {
+                            ShapeBack& back = shape.back();
+                            ClosestSweep result;
+                            btCollisionWorld::objectQuerySingle(convex, from, to, &back.queryObject, back.shape,
+                                                                back.queryObject.getWorldTransform(), result, 0.0f);
+                            if (!result.hasHit())
+                                return false;
+                            h.distance = result.m_closestHitFraction * distance;
+                            h.position = fromBt(result.point);
+                            h.normal = fromBt(result.normal).getNormalized();
+                            h.faceIndex = originalFace(shape, result.triangle);
+                            return true;
+                        });
 }
 
 } // namespace phys::detail

@@ -36,23 +36,19 @@ public:
                uint32_t hitFlags, SweepHit& hit, const QueryFilterData& filterData,
                QueryFilterCallback* filterCallback);
 
-    // Shapes whose boxes meet the given box.
-    void collect(const Bounds3& box, std::vector<Shape*>& out);
-
 private:
-    struct Candidate {
-        float entry;
-        Shape* shape;
-    };
     void sync();
     void place(Shape& shape);
     void removeShape(Shape& shape);
-    bool passesFilters(Shape& shape, const QueryFilterData& filterData, QueryFilterCallback* filterCallback,
-                       uint32_t hitFlags) const;
 
     btDbvt tree;
     std::vector<RigidActor*> moved;
-    std::vector<Candidate> candidates;
+};
+
+// A shape a query may hit, by the distance at which the query enters its box.
+struct Candidate {
+    float entry;
+    Shape* shape;
 };
 
 } // namespace phys::detail

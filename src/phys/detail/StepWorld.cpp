@@ -127,33 +127,34 @@ void StepWorld::performDiscreteCollisionDetection() {
                                               dispatcher);
 }
 
-void StepWorld::predictUnconstraintMotion(btScalar timeStep) {
+template <class F>
+void StepWorld::forEachMovingBody(F visit) {
     for (int i = 0; i < m_nonStaticRigidBodies.size(); ++i) {
         btRigidBody* body = m_nonStaticRigidBodies[i];
         const RigidActor* actor = actorOf(body);
-        if (!actor || body->isStaticOrKinematicObject() || !body->isActive())
-            continue;
-        const RigidBack& back = actor->back();
+        if (actor && !body->isStaticOrKinematicObject() && body->isActive())
+            visit(*body, actor->back());
+    }
+}
+
+void StepWorld::predictUnconstraintMotion(btScalar timeStep) {
+    forEachMovingBody([timeStep](btRigidBody& body, const RigidBack& back) {
         const btScalar linear = std::max(btScalar(0), btScalar(1) - back.linearDamping * timeStep);
         const btScalar angular = std::max(btScalar(0), btScalar(1) - back.angularDamping * timeStep);
-        body->setLinearVelocity(body->getLinearVelocity() * linear);
-        body->setAngularVelocity(body->getAngularVelocity() * angular);
-    }
+        body.setLinearVelocity(body.getLinearVelocity() * linear);
+        body.setAngularVelocity(body.getAngularVelocity() * angular);
+    });
     btSoftRigidDynamicsWorld::predictUnconstraintMotion(timeStep);
 }
 
 void StepWorld::integrateTransforms(btScalar timeStep) {
-    for (int i = 0; i < m_nonStaticRigidBodies.size(); ++i) {
-        btRigidBody* body = m_nonStaticRigidBodies[i];
-        const RigidActor* actor = actorOf(body);
-        if (!actor || body->isStaticOrKinematicObject() || !body->isActive())
-            continue;
-        const btScalar limit = actor->back().maxAngularVelocity;
-        const btVector3 w = body->getAngularVelocity();
+    forEachMovingBody([](btRigidBody& body, const RigidBack& back) {
+        const btScalar limit = back.maxAngularVelocity;
+        const btVector3 w = body.getAngularVelocity();
         const btScalar speed2 = w.length2();
         if (speed2 > limit * limit)
-            body->setAngularVelocity(w * (limit / std::sqrt(speed2)));
-    }
+            body.setAngularVelocity(w * (limit / std::sqrt(speed2)));
+    });
     btSoftRigidDynamicsWorld::integrateTransforms(timeStep);
 }
 

@@ -30,6 +30,11 @@ public:
 protected:
     void predictUnconstraintMotion(btScalar timeStep) override;
     void integrateTransforms(btScalar timeStep) override;
+
+private:
+    // Dynamic bodies of the layer that are awake, with their backs.
+    template <class F>
+    void forEachMovingBody(F visit);
 };
 
 class StepDispatcher : public btCollisionDispatcher {
