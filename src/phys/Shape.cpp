@@ -72,7 +72,7 @@ void Shape::setLocalPose(const Transform& pose) {
     localPose = Transform(pose.p, pose.q.getNormalized());
     changed(detail::DirtyShapes);
     if (Scene* scene = actor.getScene(); scene && !actor.isReleased())
-        scene->core().shapeQueryFlagsChanged(*this);
+        scene->core().shapeQueryChanged(*this);
 }
 
 void Shape::setSimulationFilterData(const FilterData& data) {
@@ -94,7 +94,7 @@ void Shape::setFlag(ShapeFlag flag, bool value) {
     flags = next;
     changed(detail::DirtyFilter | detail::DirtyParams);
     if (Scene* scene = actor.getScene(); scene && !actor.isReleased() && flag == ShapeSceneQuery)
-        scene->core().shapeQueryFlagsChanged(*this);
+        scene->core().shapeQueryChanged(*this);
 }
 
 uint32_t Shape::getMaterials(Material** buffer, uint32_t bufferSize) const {

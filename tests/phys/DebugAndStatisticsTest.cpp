@@ -40,6 +40,9 @@ TEST(DebugLines, ShapesAppearAfterTheNextFetchOnlyInsideTheCullingBox) {
     s.scene->setVisualizationParameter(VisualizationParameter::CullBox, 0.0f);
     s.step();
     EXPECT_EQ(s.scene->getRenderBuffer().getNbLines(), 24u);
+    near->setActorFlag(ActorFlag::Visualization, false);
+    s.step();
+    EXPECT_EQ(s.scene->getRenderBuffer().getNbLines(), 12u) << "actors can leave the visualisation";
 
     enableShapes(*s.scene, false);
     s.step();

@@ -136,6 +136,8 @@ void buildDebugLines(const std::vector<RigidActor*>& actors, const float* parame
     const bool culling = parameters[static_cast<int>(VisualizationParameter::CullBox)] != 0.0f && !cullingBox.isEmpty();
     const Bounds3* cull = culling ? &cullingBox : nullptr;
     for (const RigidActor* actor : actors) {
+        if (!actor->getActorFlag(ActorFlag::Visualization))
+            continue;
         const uint32_t color = actorColor(*actor);
         const Transform pose = actor->getGlobalPose();
         Shape* shapes[64];

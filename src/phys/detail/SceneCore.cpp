@@ -121,7 +121,7 @@ void SceneCore::shapeCreated(Shape& shape) {
     markDirty(*shape.getActor(), DirtyShapes | DirtyParams | DirtyFilter);
 }
 
-void SceneCore::shapeQueryFlagsChanged(Shape& shape) { queries->shapeChanged(shape); }
+void SceneCore::shapeQueryChanged(Shape& shape) { queries->shapeChanged(shape); }
 
 void SceneCore::actorMovedByCaller(RigidActor& actor) { queries->actorMoved(actor); }
 

@@ -58,7 +58,8 @@ public:
     void markDirty(RigidActor& actor, uint32_t bits);
     void releaseActor(RigidActor& actor);
     void shapeCreated(Shape& shape);
-    void shapeQueryFlagsChanged(Shape& shape);
+    // The shape's scene-query flag or local pose changed.
+    void shapeQueryChanged(Shape& shape);
     void actorMovedByCaller(RigidActor& actor);
     // Whether two actors may touch at all (joints without collision switch it off); counted,
     // so each switch-off needs its own switch-on. Applied at the next step.
