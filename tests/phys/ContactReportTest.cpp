@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 namespace phys::test {
@@ -138,6 +139,41 @@ TEST(ContactReports, CompoundOnAMultiPartMeshNamesTheTouchingChildAndTheMeshPart
         }
     }
     EXPECT_GT(points, 0);
+}
+
+TEST(ContactReports, BoxSlidingOverAFineMeshFloorKeepsOneTouch) {
+    SceneOptions options;
+    options.ground = false;
+    PhysScene s(options);
+    // A floor of 1 x 1 quads, two triangles each: many inner edges to slide across.
+    std::vector<Vec3> vertices;
+    const int n = 30;
+    for (int z = 0; z <= 4; ++z)
+        for (int x = 0; x <= n; ++x)
+            vertices.emplace_back(-5.0f + x, 0.0f, -2.0f + z);
+    std::vector<uint32_t> indices;
+    for (int z = 0; z < 4; ++z) {
+        for (int x = 0; x < n; ++x) {
+            const uint32_t i = static_cast<uint32_t>(z * (n + 1) + x);
+            indices.insert(indices.end(), {i, i + n + 1, i + 1, i + 1, i + n + 1, i + n + 2});
+        }
+    }
+    RigidStatic* floor = s.addStaticMesh(vertices, {indices});
+    Material* ice = s.physics->createMaterial(0.0f, 0.0f, 0.0f);
+    firstShape(*floor)->setMaterials(&ice, 1);
+    RigidDynamic* box = s.addBox(Vec3(-4, 0.5f, 0.1f), Vec3(0.5f), 1.0f);
+    firstShape(*box)->setMaterials(&ice, 1);
+    s.step(10);
+    box->setLinearVelocity(Vec3(8, 0, 0));
+    float highest = 0.0f;
+    for (int i = 0; i < StepsPerSecond * 3 / 2; ++i) {
+        s.step();
+        highest = std::max(highest, std::fabs(box->getLinearVelocity().y));
+    }
+    EXPECT_GT(box->getGlobalPose().p.x, 6.0f) << "slid across the floor";
+    EXPECT_LT(highest, 1.0f) << "no bumps on inner edges";
+    EXPECT_EQ(s.events.count(firstShape(*box), firstShape(*floor), PairNotifyTouchFound), 1);
+    EXPECT_EQ(s.events.count(firstShape(*box), firstShape(*floor), PairNotifyTouchLost), 0);
 }
 
 // --- triggers -------------------------------------------------------------------------
