@@ -13,7 +13,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cmath>
-#include <memory>
+#include <type_traits>
 #include <vector>
 
 namespace {
