@@ -1,0 +1,102 @@
+#pragma once
+
+#include "phys/MathTypes.h"
+
+#include <cstdint>
+#include <vector>
+
+// Mesh cooking: turns raw point and index data into in-memory cooked meshes, which
+// Physics::createConvexMesh and Physics::createTriangleMesh make into shared meshes.
+// Cooking validates everything Bullet would crash on; a failure returns false.
+
+namespace phys {
+
+class Foundation;
+
+struct Tolerances {
+    float length = 1.0f;
+    float mass = 1000.0f;
+    float speed = 10.0f;
+
+    bool isValid() const;
+};
+
+// A strided array: element i starts at data + i * stride bytes.
+struct BoundedData {
+    const void* data = nullptr;
+    uint32_t stride = 0;
+    uint32_t count = 0;
+};
+
+enum ConvexFlag : uint32_t {
+    ConvexComputeConvex = 0x4, // the hull of the points is computed (always done here)
+};
+
+struct ConvexMeshDesc {
+    BoundedData points; // three floats at the start of each element
+    uint32_t flags = 0;
+};
+
+enum MeshFlag : uint32_t {
+    MeshIndices16 = 0x2, // triangle indices are 16-bit
+};
+
+struct TriangleMeshDesc {
+    BoundedData points;    // three floats at the start of each element
+    BoundedData triangles; // three indices at the start of each element
+    uint32_t flags = 0;
+};
+
+// A cooked convex hull. The collision core is the hull shrunk by the margin; Bullet adds the
+// margin back around it, so the collision surface is the hull itself with rounded corners.
+struct CookedConvex {
+    std::vector<Vec3> hullVertices;
+    std::vector<uint32_t> hullEdges; // vertex index pairs
+    std::vector<Vec3> coreVertices;
+    float margin = 0.0f;
+    // Mass properties at unit density, in the mesh frame: the inertia tensor about the
+    // centre of mass as its diagonal (xx, yy, zz) and off-diagonal (xy, xz, yz) parts.
+    float volume = 0.0f;
+    Vec3 centerOfMass;
+    Vec3 inertiaDiagonal;
+    Vec3 inertiaProducts;
+};
+
+// A cooked triangle mesh: degenerate triangles are dropped, faceRemap maps each kept
+// triangle to its index in the original data (face indices are reported in that numbering).
+struct CookedTriangleMesh {
+    std::vector<Vec3> vertices;
+    std::vector<uint32_t> indices; // three per triangle
+    std::vector<uint32_t> faceRemap;
+};
+
+struct CookingParams {
+    Tolerances scale;
+    float skinWidth = 0.0f;
+    bool suppressTriangleMeshRemapTable = false;
+    bool buildTriangleAdjacencies = false;
+};
+
+class Cooking {
+public:
+    // Null on invalid tolerances.
+    static Cooking* create(Foundation& foundation, const CookingParams& params);
+    void release();
+
+    const CookingParams& getParams() const { return params; }
+
+    // Fails on fewer than four points, non-finite points, a bad stride or a flat hull.
+    bool cookConvexMesh(const ConvexMeshDesc& desc, CookedConvex& out);
+    // Fails on no triangles, indices out of range, non-finite points or a bad stride, and
+    // when every triangle is degenerate.
+    bool cookTriangleMesh(const TriangleMeshDesc& desc, CookedTriangleMesh& out);
+
+private:
+    Cooking(Foundation& foundation, const CookingParams& params);
+    ~Cooking() = default;
+
+    Foundation& foundation;
+    CookingParams params;
+};
+
+} // namespace phys

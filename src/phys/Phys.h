@@ -1,0 +1,115 @@
+#pragma once
+
+// The physics-library layer: the rigid-body world the game's physics code is written
+// against, implemented on Bullet (single precision). No game or engine header is used here.
+//
+// The game's physics code was designed against a physics SDK whose names begin with "Px".
+// Each name it uses maps to a layer name below (same meaning, same flag and enum numbers),
+// so a call in that code translates one for one.
+//
+//   SDK name                                        layer name
+//   ----------------------------------------------  ---------------------------------------------
+//   PxCreateFoundation, PxFoundation                Foundation::create, Foundation
+//   PxAllocatorCallback, PxErrorCallback            Allocator, ErrorHandler
+//   PxErrorCode                                     ErrorCode
+//   PxCreateBasePhysics, PxPhysics                  Physics::create, Physics
+//   PxRegisterArticulations, PxRegisterHeightFields (not needed: leave the calls out)
+//   PxTolerancesScale                               Tolerances
+//   PxInitExtensions, PxCloseExtensions             initExtensions, closeExtensions
+//   PxCreateCooking, PxCooking, PxCookingParams     Cooking::create, Cooking, CookingParams
+//   PxCooking::cookConvexMesh / cookTriangleMesh    Cooking::cookConvexMesh / cookTriangleMesh
+//   PxConvexMeshDesc, PxTriangleMeshDesc            ConvexMeshDesc, TriangleMeshDesc
+//   PxBoundedData / PxStridedData                   BoundedData
+//   PxConvexFlag::eCOMPUTE_CONVEX, PxMeshFlag::e16_BIT_INDICES   ConvexComputeConvex, MeshIndices16
+//   PxDefaultMemoryOutputStream / InputData         CookedConvex, CookedTriangleMesh (in memory)
+//   PxPhysics::createConvexMesh / createTriangleMesh  Physics::createConvexMesh / createTriangleMesh
+//   PxConvexMesh, PxTriangleMesh (::release)        ConvexMesh, TriangleMesh (::release)
+//   PxDefaultCpuDispatcherCreate, PxCpuDispatcher   Dispatcher::create, Dispatcher
+//   PxSceneDesc, PxSceneFlag                        SceneDesc, SceneDesc::flags (kept, no effect)
+//   PxPhysics::createScene, PxScene                 Physics::createScene, Scene
+//   PxScene::addActor / simulate / fetchResults / checkResults / flush / getGravity / release
+//                                                   Scene:: same names
+//   PxLightCpuTask (completion task of simulate)    CompletionTask
+//   PxScene::setVisualizationParameter / setVisualizationCullingBox / getRenderBuffer
+//                                                   Scene:: same names
+//   PxVisualizationParameter::eSCALE / eCOLLISION_SHAPES / eCULL_BOX
+//                                                   VisualizationParameter::Scale / CollisionShapes / CullBox
+//   PxRenderBuffer, PxDebugLine                     RenderBuffer, DebugLine
+//   PxSimulationStatistics, PxScene::getSimulationStatistics
+//                                                   SimulationStatistics, Scene::getSimulationStatistics
+//   PxScene::raycastSingle, PxScene::sweepSingle    Scene::raycastSingle, Scene::sweepSingle
+//   PxSceneQueryFilterCallback (preFilter, postFilter)  QueryFilterCallback
+//   PxSceneQueryHitType (eNONE, eTOUCH, eBLOCK)     QueryHitType (None, Touch, Block)
+//   PxSceneQueryFilterData, PxSceneQueryFilterFlag  QueryFilterData, QueryFlag (QueryStatic ...)
+//   PxSceneQueryFlag (eIMPACT, eNORMAL ...)         HitFlag (HitImpact, HitNormal ...)
+//   PxSceneQueryHit, PxRaycastHit, PxSweepHit       QueryHit, RaycastHit, SweepHit
+//   PxMaterial, PxPhysics::createMaterial           Material, Physics::createMaterial
+//   PxMaterial::getStaticFriction / getDynamicFriction / getRestitution   Material:: same names
+//   PxActor, PxActor::getType / release / getWorldBounds / setActorFlag   Actor:: same names
+//   PxActor::isKindOf("PxRigidActor"), is<...>      Actor::isRigidActor, asRigidActor, asRigidDynamic
+//   PxActorType::eRIGID_STATIC / eRIGID_DYNAMIC     ActorType::RigidStatic / RigidDynamic
+//   PxActorFlag::eDISABLE_GRAVITY                   ActorFlag::DisableGravity
+//   PxRigidActor, getGlobalPose / setGlobalPose / getNbShapes / getShapes / createShape
+//                                                   RigidActor:: same names
+//   PxRigidStatic, PxPhysics::createRigidStatic     RigidStatic, Physics::createRigidStatic
+//   PxRigidBody, getMass / setMass / setMassSpaceInertiaTensor / setCMassLocalPose /
+//   get/setLinearVelocity / get/setAngularVelocity / addForce / addTorque / clearForce
+//                                                   RigidBody:: same names
+//   PxForceMode (eFORCE, eIMPULSE, eVELOCITY_CHANGE, eACCELERATION)   ForceMode (same order)
+//   PxRigidDynamic, PxPhysics::createRigidDynamic   RigidDynamic, Physics::createRigidDynamic
+//   PxRigidDynamic::setKinematicTarget / get/setRigidDynamicFlag / setLinearDamping /
+//   setAngularDamping / wakeUp / putToSleep / isSleeping / setSolverIterationCounts
+//                                                   RigidDynamic:: same names
+//   PxRigidDynamicFlag::eKINEMATIC                  RigidDynamicFlag::Kinematic
+//   PxRigidBodyExt::setMassAndUpdateInertia / updateMassAndInertia / addForceAtPos
+//                                                   setMassAndUpdateInertia / updateMassAndInertia / addForceAtPos
+//   PxShape, getGeometryType / getBoxGeometry / getSphereGeometry / getCapsuleGeometry /
+//   getConvexMeshGeometry / getGeometry / get/setLocalPose / getActor /
+//   get/setSimulationFilterData / get/setQueryFilterData / setFlag / getFlags /
+//   getNbMaterials / getMaterials / setMaterials    Shape:: same names
+//   PxShapeFlag (eSIMULATION_SHAPE, eSCENE_QUERY_SHAPE, eTRIGGER_SHAPE)
+//                                                   ShapeFlag (ShapeSimulation, ShapeSceneQuery, ShapeTrigger)
+//   PxGeometryType, PxGeometry, PxGeometryHolder    GeometryType, Geometry, GeometryHolder
+//   PxBoxGeometry, PxSphereGeometry, PxCapsuleGeometry, PxConvexMeshGeometry, PxTriangleMeshGeometry
+//                                                   BoxGeometry, SphereGeometry, CapsuleGeometry,
+//                                                   ConvexMeshGeometry, TriangleMeshGeometry
+//   PxTransform, PxVec3, PxQuat, PxExtendedVec3, PxBounds3   Transform, Vec3, Quat, ExtVec3, Bounds3
+//   PxFilterData, PxFilterFlags / PxFilterFlag      FilterData, FilterFlags / FilterFlag (FilterKill ...)
+//   PxPairFlags / PxPairFlag                        PairFlags / PairFlag (PairSolveContact ...)
+//   PxFilterObjectAttributes, PxFilterObjectFlag    FilterObjectAttributes, FilterObjectFlag
+//   PxSimulationFilterShader                        FilterShader
+//   PxSimulationFilterCallback (pairFound, pairLost, statusChange)   SimulationFilterCallback
+//   PxSimulationEventCallback (onConstraintBreak, onWake, onSleep, onContact, onTrigger)
+//                                                   SimulationEventCallback
+//   PxContactPairHeader, PxContactPair, PxContactPair::extractContacts, PxContactPairPoint
+//                                                   ContactPairHeader, ContactPair, extractContacts, ContactPairPoint
+//   PxContactPairHeaderFlag::eDELETED_ACTOR_0/1     ContactPairHeaderFlag::DeletedActor0/1
+//   PxContactPairFlag::eDELETED_SHAPE_0/1           ContactPairFlag::DeletedShape0/1
+//   PxTriggerPair, PxTriggerPairFlag                TriggerPair, TriggerPairFlag
+//   PxConstraintInfo                                ConstraintInfo
+//   PxContactModifyCallback                         (not needed: never installed)
+//
+// Threads: call everything from the main thread. The filter shader and filter callback run
+// inside Scene::simulate, the event callback inside Scene::fetchResults and query filters
+// inside the query, all on the calling thread; only a CompletionTask runs on the worker.
+//
+// Differences from the SDK worth knowing: contact points are at most four per shape pair;
+// contacts use the dynamic friction; a pair resolves contacts or not for the whole actor pair;
+// kill and suppress act alike; sleeping follows Bullet's rest timer of 0.4 s.
+
+#include "phys/Actor.h"
+#include "phys/Cooking.h"
+#include "phys/Dispatcher.h"
+#include "phys/Filtering.h"
+#include "phys/Foundation.h"
+#include "phys/Geometry.h"
+#include "phys/Material.h"
+#include "phys/MathTypes.h"
+#include "phys/Meshes.h"
+#include "phys/Physics.h"
+#include "phys/RigidBody.h"
+#include "phys/Scene.h"
+#include "phys/SceneQuery.h"
+#include "phys/Shape.h"
+#include "phys/SimulationEvents.h"
+#include "phys/Visualization.h"

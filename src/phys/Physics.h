@@ -1,0 +1,73 @@
+#pragma once
+
+#include "phys/Cooking.h"
+#include "phys/MathTypes.h"
+
+#include <memory>
+#include <unordered_set>
+#include <vector>
+
+// The physics object: tolerances, materials, actors, meshes and scenes are made here.
+// Releasing it frees whatever of these is left.
+
+namespace phys {
+
+class Actor;
+class ConvexMesh;
+class Foundation;
+class Material;
+class RigidDynamic;
+class RigidStatic;
+class Scene;
+class TriangleMesh;
+struct SceneDesc;
+
+class Physics {
+public:
+    // Null on invalid tolerances (length and mass must be positive, speed not negative).
+    static Physics* create(Foundation& foundation, const Tolerances& tolerances);
+    void release();
+
+    Foundation& getFoundation() const { return foundation; }
+    const Tolerances& getTolerancesScale() const { return tolerances; }
+
+    Material* createMaterial(float staticFriction, float dynamicFriction, float restitution);
+    uint32_t getNbMaterials() const { return static_cast<uint32_t>(materials.size()); }
+
+    // Null for a pose that is not finite or whose rotation is not of unit length.
+    RigidStatic* createRigidStatic(const Transform& pose);
+    RigidDynamic* createRigidDynamic(const Transform& pose);
+
+    // Null when the cooked data is inconsistent.
+    ConvexMesh* createConvexMesh(const CookedConvex& cooked);
+    TriangleMesh* createTriangleMesh(const CookedTriangleMesh& cooked);
+
+    // Null for an invalid descriptor.
+    Scene* createScene(const SceneDesc& desc);
+
+    // Internal bookkeeping of what this object frees on release.
+    void forgetActor(Actor& actor) { actors.erase(&actor); }
+    void forgetMesh(ConvexMesh& mesh) { convexMeshes.erase(&mesh); }
+    void forgetMesh(TriangleMesh& mesh) { triangleMeshes.erase(&mesh); }
+    void forgetScene(Scene& scene) { scenes.erase(&scene); }
+
+private:
+    Physics(Foundation& foundation, const Tolerances& tolerances);
+    ~Physics();
+    template <class T>
+    T* createRigid(const Transform& pose, const char* operation);
+
+    Foundation& foundation;
+    Tolerances tolerances;
+    std::vector<std::unique_ptr<Material>> materials;
+    std::unordered_set<Actor*> actors;
+    std::unordered_set<ConvexMesh*> convexMeshes;
+    std::unordered_set<TriangleMesh*> triangleMeshes;
+    std::unordered_set<Scene*> scenes;
+};
+
+// Kept for the caller's start-up and shut-down order; nothing to do on this library.
+bool initExtensions(Physics& physics);
+void closeExtensions();
+
+} // namespace phys

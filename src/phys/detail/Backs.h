@@ -1,0 +1,126 @@
+#pragma once
+
+#include "phys/Cooking.h"
+#include "phys/Geometry.h"
+#include "phys/MathTypes.h"
+
+#include <BulletCollision/BroadphaseCollision/btDbvt.h>
+#include <BulletCollision/CollisionDispatch/btCollisionObject.h>
+#include <BulletCollision/CollisionShapes/btBvhTriangleMeshShape.h>
+#include <BulletCollision/CollisionShapes/btCompoundShape.h>
+#include <BulletCollision/CollisionShapes/btTriangleIndexVertexArray.h>
+#include <BulletCollision/CollisionShapes/btTriangleInfoMap.h>
+#include <BulletDynamics/Dynamics/btRigidBody.h>
+
+#include <memory>
+#include <vector>
+
+// The Bullet side ("back") of the layer's objects. The front objects (Shape, RigidActor...)
+// hold what callers read and write; the back holds what the simulation uses. The main
+// thread writes the back only while no step is in flight; the worker reads it during a step.
+
+namespace phys {
+class Material;
+class RigidActor;
+class Shape;
+}
+
+namespace phys::detail {
+
+// Dirty bits of a rigid actor: what the next simulate must carry to Bullet.
+enum Dirty : uint32_t {
+    DirtyAdded = 1u << 0,           // no Bullet body yet
+    DirtyPose = 1u << 1,
+    DirtyLinearVelocity = 1u << 2,
+    DirtyAngularVelocity = 1u << 3,
+    DirtyForces = 1u << 4,
+    DirtyWake = 1u << 5,
+    DirtySleep = 1u << 6,
+    DirtyMass = 1u << 7,            // mass or inertia
+    DirtyShapes = 1u << 8,          // shape set, local poses or centre of mass
+    DirtyKinematic = 1u << 9,
+    DirtyTarget = 1u << 10,
+    DirtyFilter = 1u << 11,         // pairs must be filtered again
+    DirtyParams = 1u << 12,         // damping, angular limit, gravity flag, materials, shape flags
+    DirtyPairs = 1u << 13,          // which actors it may pair with changed
+    DirtyAll = 0xFFFFFFFFu,
+};
+
+struct ShapeBack {
+    ShapeBack() = default;
+    ShapeBack(const ShapeBack&) = delete;
+    ShapeBack& operator=(const ShapeBack&) = delete;
+    ~ShapeBack() { delete shape; }
+
+    // Read by the narrow phase (the Bullet shape's user pointer points here), set when the
+    // body is rebuilt or its parameters change.
+    Shape* owner = nullptr;
+    const RigidActor* actor = nullptr;
+    int childIndex = -1;
+    uint32_t flags = 0;       // shape flags as the current step sees them
+    float friction = 0.0f;    // of the first material, as the current step sees it
+    float restitution = 0.0f;
+
+    // This shape's own Bullet shape: a child of its body's collision shape and the shape of
+    // its query object.
+    btCollisionShape* shape = nullptr;
+
+    // Query world (main thread only).
+    btCollisionObject queryObject;
+    btDbvtNode* queryLeaf = nullptr;
+};
+
+struct RigidBack {
+    btRigidBody* body = nullptr;
+    btCompoundShape* compound = nullptr; // null when the only shape is used directly
+    std::vector<Shape*> children;        // by child index
+    bool isStatic = false;
+    bool kinematic = false;
+    bool inWorld = false;
+    bool pulledActive = false; // awake at the last pull or woken since
+    size_t sceneIndex = 0;     // position in the scene's actor list
+    bool queryMoved = false;   // its query objects wait for its new pose
+    float linearDamping = 0.0f;
+    float angularDamping = 0.0f;
+    float maxAngularVelocity = 7.0f;
+};
+
+struct ConvexMeshData {
+    btAlignedObjectArray<btVector3> corePoints;
+    float margin = 0.0f;
+    CookedConvex cooked;
+    Bounds3 localBounds;
+};
+
+struct TriangleMeshData {
+    ~TriangleMeshData();
+
+    std::vector<Vec3> vertices;
+    std::vector<uint32_t> triangles; // three indices per triangle
+    std::vector<uint32_t> remap;     // original index of each triangle
+    Bounds3 localBounds;
+    btTriangleIndexVertexArray* meshInterface = nullptr;
+    btBvhTriangleMeshShape* bvh = nullptr;
+    btTriangleInfoMap* triangleInfo = nullptr;
+};
+
+// A new Bullet shape for a geometry (null for unsupported ones); its user pointer is unset.
+btCollisionShape* createBulletShape(const GeometryHolder& geometry);
+
+// How many of a body's pairs pass without resolving contacts, kept in the collision
+// object (its second user index) where the dispatcher reads it with the body.
+inline int unresolvedPairsOf(const btCollisionObject* object) { return object->getUserIndex2(); }
+inline void addUnresolvedPairs(btCollisionObject* object, int delta) {
+    object->setUserIndex2(object->getUserIndex2() + delta);
+}
+
+// The back of the shape behind a Bullet shape (null for shapes that are not ours).
+inline const ShapeBack* backOf(const btCollisionShape* shape) {
+    return shape ? static_cast<const ShapeBack*>(shape->getUserPointer()) : nullptr;
+}
+// The actor stored in a collision object's user pointer (null for objects that are not ours).
+inline RigidActor* actorOf(const btCollisionObject* object) {
+    return object ? static_cast<RigidActor*>(object->getUserPointer()) : nullptr;
+}
+
+} // namespace phys::detail

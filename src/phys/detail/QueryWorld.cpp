@@ -1,0 +1,294 @@
+#include "phys/detail/QueryWorld.h"
+
+#include "phys/Meshes.h"
+#include "phys/RigidBody.h"
+#include "phys/Shape.h"
+#include "phys/detail/Backs.h"
+#include "phys/detail/BulletConvert.h"
+
+#include <BulletCollision/CollisionDispatch/btCollisionWorld.h>
+#include <BulletCollision/CollisionShapes/btConvexShape.h>
+
+#include <algorithm>
+#include <memory>
+
+namespace phys::detail {
+
+namespace {
+
+// Entry distance of a ray into a box, or a negative value when it misses it within length.
+float slabEntry(const Vec3& origin, const Vec3& dir, float length, const Vec3& mn, const Vec3& mx) {
+    float t0 = 0.0f, t1 = length;
+    const float o[3] = {origin.x, origin.y, origin.z}, d[3] = {dir.x, dir.y, dir.z};
+    const float lo[3] = {mn.x, mn.y, mn.z}, hi[3] = {mx.x, mx.y, mx.z};
+    for (int i = 0; i < 3; ++i) {
+        if (std::fabs(d[i]) < 1e-12f) {
+            if (o[i] < lo[i] || o[i] > hi[i])
+                return -1.0f;
+            continue;
+        }
+        float a = (lo[i] - o[i]) / d[i], b = (hi[i] - o[i]) / d[i];
+        if (a > b)
+            std::swap(a, b);
+        t0 = std::max(t0, a);
+        t1 = std::min(t1, b);
+        if (t0 > t1)
+            return -1.0f;
+    }
+    return t0;
+}
+
+uint32_t originalFace(const Shape& shape, int face) {
+    if (face < 0 || shape.getGeometryType() != GeometryType::TriangleMesh)
+        return 0xFFFFFFFF;
+    const TriangleMesh* mesh = shape.getGeometry().triangleMesh().triangleMesh;
+    return static_cast<uint32_t>(face) < mesh->getNbTriangles() ? mesh->getTrianglesRemap()[face] : 0xFFFFFFFF;
+}
+
+bool wordsMeet(const FilterData& q, const FilterData& s) {
+    return ((q.word0 & s.word0) | (q.word1 & s.word1) | (q.word2 & s.word2) | (q.word3 & s.word3)) != 0;
+}
+
+class CollectLeaves : public btDbvt::ICollide {
+public:
+    explicit CollectLeaves(std::vector<const btDbvtNode*>& out_) : out(out_) {}
+    void Process(const btDbvtNode* leaf) override { out.push_back(leaf); }
+    std::vector<const btDbvtNode*>& out;
+};
+
+class ClosestRay : public btCollisionWorld::RayResultCallback {
+public:
+    btScalar addSingleResult(btCollisionWorld::LocalRayResult& r, bool normalInWorldSpace) override {
+        if (r.m_hitFraction > m_closestHitFraction)
+            return m_closestHitFraction;
+        m_closestHitFraction = r.m_hitFraction;
+        m_collisionObject = r.m_collisionObject;
+        normal = normalInWorldSpace ? r.m_hitNormalLocal
+                                    : r.m_collisionObject->getWorldTransform().getBasis() * r.m_hitNormalLocal;
+        triangle = r.m_localShapeInfo ? r.m_localShapeInfo->m_triangleIndex : -1;
+        return m_closestHitFraction;
+    }
+    btVector3 normal{0, 0, 0};
+    int triangle = -1;
+};
+
+class ClosestSweep : public btCollisionWorld::ConvexResultCallback {
+public:
+    btScalar addSingleResult(btCollisionWorld::LocalConvexResult& r, bool normalInWorldSpace) override {
+        if (r.m_hitFraction > m_closestHitFraction)
+            return m_closestHitFraction;
+        m_closestHitFraction = r.m_hitFraction;
+        normal = normalInWorldSpace ? r.m_hitNormalLocal
+                                    : r.m_hitCollisionObject->getWorldTransform().getBasis() * r.m_hitNormalLocal;
+        point = r.m_hitPointLocal;
+        triangle = r.m_localShapeInfo ? r.m_localShapeInfo->m_triangleIndex : -1;
+        return m_closestHitFraction;
+    }
+    btVector3 normal{0, 0, 0};
+    btVector3 point{0, 0, 0};
+    int triangle = -1;
+};
+
+} // namespace
+
+QueryWorld::~QueryWorld() { tree.clear(); }
+
+void QueryWorld::place(Shape& shape) {
+    ShapeBack& back = shape.back();
+    const btTransform world = toBt(shape.getActor()->getGlobalPose() * shape.getLocalPose());
+    back.queryObject.setWorldTransform(world);
+    btVector3 mn, mx;
+    back.shape->getAabb(world, mn, mx);
+    btDbvtVolume volume = btDbvtVolume::FromMM(mn, mx);
+    if (back.queryLeaf)
+        tree.update(back.queryLeaf, volume);
+    else
+        back.queryLeaf = tree.insert(volume, &shape);
+}
+
+void QueryWorld::removeShape(Shape& shape) {
+    ShapeBack& back = shape.back();
+    if (back.queryLeaf) {
+        tree.remove(back.queryLeaf);
+        back.queryLeaf = nullptr;
+    }
+}
+
+void QueryWorld::addActor(RigidActor& actor) {
+    Shape* shapes[64];
+    for (uint32_t start = 0; start < actor.getNbShapes(); start += 64) {
+        const uint32_t n = actor.getShapes(shapes, 64, start);
+        for (uint32_t i = 0; i < n; ++i)
+            shapeChanged(*shapes[i]);
+    }
+}
+
+void QueryWorld::removeActor(RigidActor& actor) {
+    Shape* shapes[64];
+    for (uint32_t start = 0; start < actor.getNbShapes(); start += 64) {
+        const uint32_t n = actor.getShapes(shapes, 64, start);
+        for (uint32_t i = 0; i < n; ++i)
+            removeShape(*shapes[i]);
+    }
+    if (actor.back().queryMoved) {
+        moved.erase(std::remove(moved.begin(), moved.end(), &actor), moved.end());
+        actor.back().queryMoved = false;
+    }
+}
+
+void QueryWorld::shapeChanged(Shape& shape) {
+    if (shape.getFlags() & ShapeSceneQuery)
+        place(shape);
+    else
+        removeShape(shape);
+}
+
+void QueryWorld::actorMoved(RigidActor& actor) {
+    if (actor.back().queryMoved)
+        return;
+    actor.back().queryMoved = true;
+    moved.push_back(&actor);
+}
+
+void QueryWorld::sync() {
+    for (RigidActor* actor : moved) {
+        actor->back().queryMoved = false;
+        Shape* shapes[64];
+        for (uint32_t start = 0; start < actor->getNbShapes(); start += 64) {
+            const uint32_t n = actor->getShapes(shapes, 64, start);
+            for (uint32_t i = 0; i < n; ++i)
+                if (shapes[i]->back().queryLeaf)
+                    place(*shapes[i]);
+        }
+    }
+    moved.clear();
+}
+
+namespace {
+
+bool passesFilters(Shape& shape, const QueryFilterData& filterData, QueryFilterCallback* filterCallback,
+                   uint32_t hitFlags) {
+    RigidActor* actor = shape.getActor();
+    const bool isStatic = actor->getType() == ActorType::RigidStatic;
+    if (!(filterData.flags & (isStatic ? QueryStatic : QueryDynamic)))
+        return false;
+    if (!filterData.data.isZero() && !wordsMeet(filterData.data, shape.getQueryFilterData()))
+        return false;
+    if ((filterData.flags & QueryPrefilter) && filterCallback) {
+        uint32_t flags = hitFlags;
+        // Touch hits never end a single query: only blocking candidates go on.
+        if (filterCallback->preFilter(filterData.data, &shape, actor, flags) != QueryHitType::Block)
+            return false;
+    }
+    return true;
+}
+
+// Walks the candidates nearest first until the closest blocking hit is known. exact(shape,
+// hit) tests one shape and fills the hit's distance, position, normal and face index.
+template <class Hit, class Exact>
+bool closestBlock(std::vector<Candidate> candidates, float distance, uint32_t hitFlags,
+                  const QueryFilterData& filterData, QueryFilterCallback* filterCallback, Hit& out, Exact exact) {
+    std::stable_sort(candidates.begin(), candidates.end(),
+                     [](const Candidate& a, const Candidate& b) { return a.entry < b.entry; });
+    bool found = false;
+    float best = distance;
+    for (const Candidate& c : candidates) {
+        if (c.entry > best)
+            break;
+        Shape& shape = *c.shape;
+        if (!passesFilters(shape, filterData, filterCallback, hitFlags))
+            continue;
+        Hit h;
+        if (!exact(shape, h) || h.distance > best)
+            continue;
+        h.shape = &shape;
+        h.actor = shape.getActor();
+        h.flags = hitFlags & (HitImpact | HitNormal | HitDistance);
+        if ((filterData.flags & QueryPostfilter) && filterCallback &&
+            filterCallback->postFilter(filterData.data, h) != QueryHitType::Block)
+            continue;
+        out = h;
+        best = h.distance;
+        found = true;
+    }
+    return found;
+}
+
+// Shapes whose boxes, grown by half on every side, the moving point enters within distance.
+std::vector<Candidate> candidatesAlong(const std::vector<const btDbvtNode*>& leaves, const Vec3& origin,
+                                       const Vec3& unitDir, float distance, const Vec3& half) {
+    std::vector<Candidate> out;
+    for (const btDbvtNode* leaf : leaves) {
+        const float entry =
+            slabEntry(origin, unitDir, distance, fromBt(leaf->volume.Mins()) - half, fromBt(leaf->volume.Maxs()) + half);
+        if (entry >= 0.0f)
+            out.push_back({entry, static_cast<Shape*>(leaf->data)});
+    }
+    return out;
+}
+
+} // namespace
+
+bool QueryWorld::raycast(const Vec3& origin, const Vec3& unitDir, float distance, uint32_t hitFlags,
+                         RaycastHit& hit, const QueryFilterData& filterData, QueryFilterCallback* filterCallback) {
+    sync();
+    const Vec3 end = origin + unitDir * distance;
+    std::vector<const btDbvtNode*> leaves;
+    CollectLeaves collect(leaves);
+    btDbvt::rayTest(tree.m_root, toBt(origin), toBt(end), collect);
+
+    const btTransform from(btQuaternion::getIdentity(), toBt(origin));
+    const btTransform to(btQuaternion::getIdentity(), toBt(end));
+    return closestBlock(candidatesAlong(leaves, origin, unitDir, distance, Vec3()), distance, hitFlags, filterData,
+                        filterCallback, hit, [&](Shape& shape, RaycastHit& h) {
+                            ShapeBack& back = shape.back();
+                            ClosestRay result;
+                            btCollisionWorld::rayTestSingle(from, to, &back.queryObject, back.shape,
+                                                            back.queryObject.getWorldTransform(), result);
+                            if (!result.hasHit())
+                                return false;
+                            h.distance = result.m_closestHitFraction * distance;
+                            h.position = origin + unitDir * h.distance;
+                            h.normal = fromBt(result.normal).getNormalized();
+                            h.faceIndex = originalFace(shape, result.triangle);
+                            return true;
+                        });
+}
+
+bool QueryWorld::sweep(const GeometryHolder& geometry, const Transform& pose, const Vec3& unitDir, float distance,
+                       uint32_t hitFlags, SweepHit& hit, const QueryFilterData& filterData,
+                       QueryFilterCallback* filterCallback) {
+    sync();
+    std::unique_ptr<btCollisionShape> cast(createBulletShape(geometry));
+    if (!cast || !cast->isConvex())
+        return false;
+    const btConvexShape* convex = static_cast<const btConvexShape*>(cast.get());
+    const btTransform from = toBt(pose);
+    const btTransform to(from.getBasis(), from.getOrigin() + toBt(unitDir * distance));
+    btVector3 mn, mx;
+    cast->getAabb(from, mn, mx);
+    Bounds3 swept(fromBt(mn), fromBt(mx));
+    swept.include(Bounds3(fromBt(mn) + unitDir * distance, fromBt(mx) + unitDir * distance));
+    std::vector<const btDbvtNode*> leaves;
+    CollectLeaves collect(leaves);
+    tree.collideTV(tree.m_root, btDbvtVolume::FromMM(toBt(swept.minimum), toBt(swept.maximum)), collect);
+
+    const Vec3 start = fromBt(mn + mx) * 0.5f;
+    const Vec3 half = fromBt(mx - mn) * 0.5f;
+    return closestBlock(candidatesAlong(leaves, start, unitDir, distance, half), distance, hitFlags, filterData,
+                        filterCallback, hit, [&](Shape& shape, SweepHit& h) {
+                            ShapeBack& back = shape.back();
+                            ClosestSweep result;
+                            btCollisionWorld::objectQuerySingle(convex, from, to, &back.queryObject, back.shape,
+                                                                back.queryObject.getWorldTransform(), result, 0.0f);
+                            if (!result.hasHit())
+                                return false;
+                            h.distance = result.m_closestHitFraction * distance;
+                            h.position = fromBt(result.point);
+                            h.normal = fromBt(result.normal).getNormalized();
+                            h.faceIndex = originalFace(shape, result.triangle);
+                            return true;
+                        });
+}
+
+} // namespace phys::detail

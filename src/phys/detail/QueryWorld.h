@@ -1,0 +1,54 @@
+#pragma once
+
+#include "phys/Geometry.h"
+#include "phys/SceneQuery.h"
+
+#include <BulletCollision/BroadphaseCollision/btDbvt.h>
+
+#include <vector>
+
+// The query world: a tree of one box per scene-query shape, placed at the front pose of its
+// actor times its local pose, used only on the main thread. It follows every change at
+// once (moves are applied lazily, before the next query), so queries see the last fetched
+// state plus every change since, also while a step is in flight.
+
+namespace phys {
+class RigidActor;
+class Shape;
+}
+
+namespace phys::detail {
+
+class QueryWorld {
+public:
+    QueryWorld() = default;
+    ~QueryWorld();
+
+    void addActor(RigidActor& actor);
+    void removeActor(RigidActor& actor);
+    // The shape's scene-query flag or local pose changed.
+    void shapeChanged(Shape& shape);
+    void actorMoved(RigidActor& actor);
+
+    bool raycast(const Vec3& origin, const Vec3& unitDir, float distance, uint32_t hitFlags, RaycastHit& hit,
+                 const QueryFilterData& filterData, QueryFilterCallback* filterCallback);
+    bool sweep(const GeometryHolder& geometry, const Transform& pose, const Vec3& unitDir, float distance,
+               uint32_t hitFlags, SweepHit& hit, const QueryFilterData& filterData,
+               QueryFilterCallback* filterCallback);
+
+private:
+    void sync();
+    void place(Shape& shape);
+    void removeShape(Shape& shape);
+
+    btDbvt tree;
+    std::vector<RigidActor*> moved;
+};
+
+// A shape a query may hit, by the distance at which the query enters its box.
+struct Candidate {
+    float entry;
+    Shape* shape;
+};
+
+} // namespace phys::detail

@@ -1,0 +1,148 @@
+#pragma once
+
+#include "phys/Dispatcher.h"
+#include "phys/Scene.h"
+#include "phys/SimulationEvents.h"
+#include "phys/Visualization.h"
+
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+// The scene's machinery. Front objects (actors, shapes) are what callers see; Bullet is the
+// back. Bullet is touched only by simulate() (push: carry every change made since the last
+// step; then find and filter the broadphase pairs), by the worker during the step, and by
+// fetchResults() (pull the simulated state into the fronts the caller did not write since,
+// then deliver the step's reports). So every call is legal while a step is in flight.
+//
+// Released actors become zombies: out of the scene and queries at once, out of Bullet at
+// the next push (which ends their pairs with "lost" reports), freed after the fetch that
+// delivers those reports.
+
+class btBroadphaseInterface;
+class btCollisionConfiguration;
+class btSequentialImpulseConstraintSolver;
+
+namespace phys {
+class Foundation;
+class RigidActor;
+class RigidBody;
+class RigidDynamic;
+}
+
+namespace phys::detail {
+
+class ContactReports;
+class PairFilter;
+class QueryWorld;
+class StepDispatcher;
+class StepWorld;
+
+class SceneCore {
+public:
+    SceneCore(Scene& scene, Physics& physics, const SceneDesc& desc);
+    ~SceneCore();
+
+    // --- calls from Scene -------------------------------------------------------------
+    void addActor(Actor& actor);
+    void simulate(float dt, CompletionTask* completion);
+    bool fetchResults(bool block);
+    bool checkResults(bool block);
+    bool isSimulating() const { return inFlight; }
+    void setGravity(const Vec3& g);
+    // Finishes a running step and frees everything without calling back.
+    void shutDown();
+
+    // --- calls from actors and shapes --------------------------------------------------
+    void markDirty(RigidActor& actor, uint32_t bits);
+    void releaseActor(RigidActor& actor);
+    void shapeCreated(Shape& shape);
+    // The shape's scene-query flag or local pose changed.
+    void shapeQueryChanged(Shape& shape);
+    void actorMovedByCaller(RigidActor& actor);
+    // Whether two actors may touch at all (joints without collision switch it off); counted,
+    // so each switch-off needs its own switch-on. Applied at the next step.
+    void setActorPairCollision(RigidActor& a, RigidActor& b, bool enabled);
+
+    // --- shared state ----------------------------------------------------------------
+    Scene& scene;
+    Physics& physics;
+    Foundation& foundation;
+    SceneDesc desc;
+    std::vector<unsigned char> shaderData;
+    Dispatcher* dispatcher;
+    Vec3 gravity;
+
+    std::unique_ptr<btCollisionConfiguration> collisionConfiguration;
+    std::unique_ptr<StepDispatcher> collisionDispatcher;
+    std::unique_ptr<btBroadphaseInterface> broadphase;
+    std::unique_ptr<btSequentialImpulseConstraintSolver> solver;
+    std::unique_ptr<StepWorld> world;
+
+    std::unique_ptr<PairFilter> pairs;
+    std::unique_ptr<ContactReports> reports;
+    std::unique_ptr<QueryWorld> queries;
+
+    std::vector<RigidActor*> actors;         // in the scene, not released
+    std::vector<RigidActor*> dirtyActors;    // changed since the last push
+    std::vector<RigidActor*> pendingRemoval; // released, still in Bullet
+    std::vector<RigidActor*> removedZombies; // out of Bullet, freed after the next fetch
+
+    float visualization[static_cast<int>(VisualizationParameter::Count)] = {};
+    Bounds3 cullingBox;
+    RenderBuffer renderBuffer;
+    SimulationStatistics statistics;
+    uint32_t axisConstraints = 0; // counted by the worker
+
+    float stepDt = 0.0f;
+    uint64_t stepIndex = 0;
+    bool tearingDown = false;
+
+private:
+    class StepJob : public Job {
+    public:
+        explicit StepJob(SceneCore& core) : core(core) {}
+        void execute() override;
+        SceneCore& core;
+    };
+
+    // Push (BodySync.cpp).
+    void push();
+    void removeZombieBodies();
+    void syncActor(RigidActor& actor, uint32_t bits, std::vector<RigidActor*>& refilter);
+    void createBody(RigidActor& actor);
+    void destroyBody(RigidActor& actor);
+    void rebuildCollisionShape(RigidActor& actor);
+    void switchKinematic(RigidBody& body);
+    void applyMass(RigidBody& body);
+    void applyParams(RigidActor& actor);
+    void applyPose(RigidActor& actor);
+    void applyTarget(RigidDynamic& body);
+    void applyVelocities(RigidBody& body);
+    void applyForces(RigidBody& body);
+    void applySleepState(RigidDynamic& body, uint32_t bits);
+    void applyGravity(RigidActor& actor);
+    // Pull (BodySync.cpp).
+    void pull();
+
+    // On the worker (or inline).
+    void runStep();
+    void countSolverRows();
+
+    void freeZombies();
+    void buildStatistics();
+    void destroyActor(RigidActor& actor);
+
+    std::vector<RigidActor*> pendingFilter; // actors whose pairs the next filter pass looks at again
+    StepJob job{*this};
+    CompletionTask* completion = nullptr;
+    bool inFlight = false;
+    bool stepDone = false;
+    bool delivering = false;
+    bool gravityChanged = false;
+    std::mutex doneMutex;
+    std::condition_variable doneSignal;
+};
+
+} // namespace phys::detail

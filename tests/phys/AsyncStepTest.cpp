@@ -1,0 +1,146 @@
+#include "PhysTestScene.h"
+
+#include "phys/detail/PairFilter.h"
+#include "phys/detail/SceneCore.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstring>
+#include <vector>
+
+namespace phys::test {
+namespace {
+
+// A pile of twenty boxes and balls with some spin, stepped 300 times.
+std::vector<Transform> runPile(uint32_t threads) {
+    SceneOptions options;
+    options.threads = threads;
+    PhysScene s(options);
+    std::vector<RigidDynamic*> bodies;
+    for (int i = 0; i < 20; ++i) {
+        const Vec3 at(0.3f * (i % 3), 1.0f + 1.2f * i, 0.2f * (i % 4));
+        RigidDynamic* body = i % 2 ? s.addSphere(at, 0.4f, 2.0f) : s.addBox(at, Vec3(0.4f, 0.3f, 0.5f), 3.0f);
+        body->setAngularVelocity(Vec3(0.5f * i, 0.0f, -0.25f * i));
+        bodies.push_back(body);
+    }
+    s.step(300);
+    std::vector<Transform> poses;
+    for (RigidDynamic* body : bodies)
+        poses.push_back(body->getGlobalPose());
+    EXPECT_FALSE(s.events.contacts.empty());
+    EXPECT_EQ(s.scene->core().pairs->undecidedPairs, 0u) << "every pair was filtered before the step met it";
+    return poses;
+}
+
+TEST(AsyncStepping, InlineAndThreadedStepsAreBitIdentical) {
+    const std::vector<Transform> inline0 = runPile(0);
+    const std::vector<Transform> threaded = runPile(2);
+    ASSERT_EQ(inline0.size(), threaded.size());
+    EXPECT_EQ(std::memcmp(inline0.data(), threaded.data(), inline0.size() * sizeof(Transform)), 0);
+    EXPECT_GT(inline0[19].p.y - 0.0f, 0.2f) << "the pile stands on the ground";
+}
+
+class ThreadedScene : public ::testing::Test {
+protected:
+    static SceneOptions threaded() {
+        SceneOptions o;
+        o.threads = 1;
+        return o;
+    }
+    PhysScene s{threaded()};
+};
+
+TEST_F(ThreadedScene, ReadsDuringAStepSeeThePoseBeforeIt) {
+    RigidDynamic* box = s.addBox(Vec3(0, 5, 0), Vec3(0.5f), 1.0f);
+    s.step(3);
+    const Transform before = box->getGlobalPose();
+    s.scene->simulate(StepTime);
+    EXPECT_TRUE(s.scene->isSimulating());
+    EXPECT_EQ(box->getGlobalPose(), before);
+    s.scene->fetchResults(true);
+    EXPECT_LT(box->getGlobalPose().p.y, before.p.y);
+}
+
+TEST_F(ThreadedScene, VelocityWrittenDuringAStepIsReadAtOnceAndWinsOverTheStep) {
+    RigidDynamic* box = s.addBox(Vec3(0, 5, 0), Vec3(0.5f), 1.0f);
+    s.step(3);
+    s.scene->simulate(StepTime);
+    box->setLinearVelocity(Vec3(5, 0, 0));
+    EXPECT_EQ(box->getLinearVelocity(), Vec3(5, 0, 0));
+    s.scene->fetchResults(true);
+    EXPECT_EQ(box->getLinearVelocity(), Vec3(5, 0, 0)) << "the caller's write wins over the simulated value";
+    const float x = box->getGlobalPose().p.x;
+    s.step();
+    EXPECT_NEAR(box->getGlobalPose().p.x - x, 5.0f * StepTime, 1e-4f);
+}
+
+TEST_F(ThreadedScene, RaycastDuringAStepSeesATeleportMadeDuringIt) {
+    RigidDynamic* box = s.addBox(Vec3(0, 5, 0), Vec3(0.5f), 1.0f);
+    s.step();
+    s.scene->simulate(StepTime);
+    box->setGlobalPose(Transform(Vec3(10, 5, 0)));
+    RaycastHit hit;
+    ASSERT_TRUE(s.scene->raycastSingle(Vec3(10, 20, 0), Vec3(0, -1, 0), 50.0f, HitDefault, hit));
+    EXPECT_EQ(hit.actor, box);
+    EXPECT_NEAR(hit.position.y, 5.5f, 1e-3f);
+    s.scene->fetchResults(true);
+    EXPECT_NEAR(box->getGlobalPose().p.x, 10.0f, 1e-6f);
+}
+
+TEST_F(ThreadedScene, ReleasesDuringAStepAreDeferredAndSafe) {
+    RigidDynamic* a = s.addBox(Vec3(0, 0.5f, 0), Vec3(0.5f), 1.0f);
+    RigidDynamic* b = s.addBox(Vec3(0, 1.5f, 0), Vec3(0.5f), 1.0f);
+    s.step(10);
+    s.scene->simulate(StepTime);
+    a->release();
+    EXPECT_EQ(s.scene->getNbActors(), 2u) << "ground and the remaining box";
+    s.scene->fetchResults(true);
+    s.step(StepsPerSecond);
+    EXPECT_NEAR(b->getGlobalPose().p.y, 0.5f, 0.02f) << "the box above falls onto the ground";
+}
+
+class CountingTask : public CompletionTask {
+public:
+    const char* getName() const override { return "Timer Task"; }
+    void run() override {
+        ++runs;
+        pendingDuringRun = isPending();
+    }
+    std::atomic<int> runs{0};
+    bool pendingDuringRun = false;
+};
+
+TEST_F(ThreadedScene, CompletionTaskRunsOncePerStepBeforeTheFetchReturns) {
+    s.addBox(Vec3(0, 5, 0), Vec3(0.5f), 1.0f);
+    CountingTask task;
+    for (int i = 1; i <= 5; ++i) {
+        s.scene->simulate(StepTime, &task);
+        s.scene->fetchResults(true);
+        EXPECT_EQ(task.runs.load(), i);
+        EXPECT_FALSE(task.isPending());
+    }
+    EXPECT_TRUE(task.pendingDuringRun);
+}
+
+TEST_F(ThreadedScene, SimulateWhileAStepIsUnfetchedIsRefused) {
+    s.scene->simulate(StepTime);
+    s.scene->simulate(StepTime);
+    EXPECT_EQ(s.errors.count(ErrorCode::InvalidOperation), 1);
+    EXPECT_TRUE(s.scene->fetchResults(true));
+    EXPECT_FALSE(s.scene->fetchResults(true)) << "nothing left to fetch";
+    s.scene->simulate(0.0f);
+    EXPECT_EQ(s.errors.count(ErrorCode::InvalidParameter), 1);
+}
+
+TEST_F(ThreadedScene, ReleasingTheSceneDuringAStepFinishesItQuietly) {
+    s.addBox(Vec3(0, 5, 0), Vec3(0.5f), 1.0f);
+    s.step();
+    s.scene->simulate(StepTime);
+    s.scene->release();
+    s.scene = nullptr;
+    EXPECT_TRUE(s.events.contacts.empty());
+}
+
+} // namespace
+} // namespace phys::test

@@ -1,0 +1,93 @@
+#include "PhysTestScene.h"
+
+#include <gtest/gtest.h>
+
+namespace phys::test {
+namespace {
+
+TEST(BodyState, FrictionOfAPairIsTheAverageOfItsMaterials) {
+    PhysScene s;
+    Material* ice = s.physics->createMaterial(0.0f, 0.0f, 0.0f);
+    RigidDynamic* box = s.addBox(Vec3(0, 0.5f, 0), Vec3(0.5f), 1.0f);
+    Shape* shape = nullptr;
+    box->getShapes(&shape, 1);
+    shape->setMaterials(&ice, 1);
+    s.step(10);
+    box->setLinearVelocity(Vec3(5, 0, 0));
+    s.step(12);
+    // Ground 0.5 and ice 0 average to 0.25: the box slows by 0.25 * 55 per second.
+    const float expected = 5.0f - 0.25f * 55.0f * 12 * StepTime;
+    EXPECT_NEAR(box->getLinearVelocity().x, expected, 0.3f);
+    Material* ground = nullptr;
+    s.groundShape->getMaterials(&ground, 1);
+    EXPECT_EQ(ground, s.material);
+    EXPECT_EQ(shape->getNbMaterials(), 1u);
+}
+
+TEST(BodyState, SleepingBodiesStayPutUntilWoken) {
+    PhysScene s;
+    RigidDynamic* box = s.addBox(Vec3(0, 5, 0), Vec3(0.5f), 1.0f);
+    s.step(2);
+    box->putToSleep();
+    EXPECT_TRUE(box->isSleeping());
+    EXPECT_EQ(box->getLinearVelocity(), Vec3());
+    const float y = box->getGlobalPose().p.y;
+    s.step(30);
+    EXPECT_TRUE(box->isSleeping());
+    EXPECT_EQ(box->getGlobalPose().p.y, y);
+
+    box->wakeUp();
+    EXPECT_FALSE(box->isSleeping());
+    s.step(30);
+    EXPECT_LT(box->getGlobalPose().p.y, y - 1.0f);
+}
+
+TEST(BodyState, WakeCounterKeepsARestingBodyAwakeThatLong) {
+    PhysScene s;
+    RigidDynamic* box = s.addBox(Vec3(0, 0.5f, 0), Vec3(0.5f), 1.0f);
+    for (int i = 0; i < 4 * StepsPerSecond && !box->isSleeping(); ++i)
+        s.step();
+    ASSERT_TRUE(box->isSleeping());
+    box->wakeUp(0.4f);
+    int awake = 0;
+    for (int i = 0; i < 2 * StepsPerSecond && !box->isSleeping(); ++i, ++awake)
+        s.step();
+    EXPECT_GE(awake, static_cast<int>(0.4f * StepsPerSecond) - 1);
+    EXPECT_TRUE(box->isSleeping()) << "and sleeps again afterwards";
+}
+
+TEST(BodyState, GravityChangesReachBodiesAndCanBeSwitchedOffPerActor) {
+    PhysScene s;
+    RigidDynamic* falling = s.addSphere(Vec3(0, 10, 0), 0.5f, 1.0f);
+    RigidDynamic* floating = s.addSphere(Vec3(5, 10, 0), 0.5f, 1.0f);
+    floating->setActorFlag(ActorFlag::DisableGravity, true);
+    s.scene->setGravity(Vec3(10, 0, 0));
+    EXPECT_EQ(s.scene->getGravity(), Vec3(10, 0, 0));
+    s.step(10);
+    EXPECT_NEAR(falling->getLinearVelocity().x, 10.0f * 10 * StepTime, 0.05f);
+    EXPECT_NEAR(falling->getGlobalPose().p.y, 10.0f, 1e-4f);
+    EXPECT_EQ(floating->getLinearVelocity(), Vec3());
+    floating->setActorFlag(ActorFlag::DisableGravity, false);
+    s.step(10);
+    EXPECT_GT(floating->getLinearVelocity().x, 1.0f);
+}
+
+TEST(BodyState, ShapeAddedDuringAStepCollidesAfterwards) {
+    SceneOptions options;
+    options.threads = 1;
+    PhysScene s(options);
+    RigidStatic* platform = s.addStaticBox(Vec3(20, 0, 0), Vec3(1.0f));
+    RigidDynamic* ball = s.addSphere(Vec3(0, 6, 0), 0.5f, 1.0f);
+    s.step();
+    s.scene->simulate(StepTime);
+    platform->createShape(BoxGeometry(2, 0.5f, 2), *s.material, Transform(Vec3(-20, 2, 0)));
+    RaycastHit hit;
+    ASSERT_TRUE(s.scene->raycastSingle(Vec3(0, 5, 0), Vec3(0, -1, 0), 10.0f, HitDefault, hit));
+    EXPECT_EQ(hit.actor, platform) << "queries see the new shape at once";
+    s.scene->fetchResults(true);
+    s.step(StepsPerSecond);
+    EXPECT_NEAR(ball->getGlobalPose().p.y, 3.0f, 0.02f) << "the ball lands on the new shape";
+}
+
+} // namespace
+} // namespace phys::test

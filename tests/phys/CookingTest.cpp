@@ -1,0 +1,112 @@
+#include "PhysTestScene.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+namespace phys::test {
+namespace {
+
+// Vertex data laid out like the engine's buffers: the position first, then other fields.
+std::vector<unsigned char> vertexBuffer(const std::vector<Vec3>& positions, uint32_t stride) {
+    std::vector<unsigned char> bytes(positions.size() * stride, 0xAB);
+    for (size_t i = 0; i < positions.size(); ++i)
+        std::memcpy(&bytes[i * stride], &positions[i], sizeof(Vec3));
+    return bytes;
+}
+
+std::vector<Vec3> sorted(std::vector<Vec3> v) {
+    std::sort(v.begin(), v.end(), [](const Vec3& a, const Vec3& b) {
+        return a.x != b.x ? a.x < b.x : a.y != b.y ? a.y < b.y : a.z < b.z;
+    });
+    return v;
+}
+
+class CookingTest : public ::testing::Test {
+protected:
+    bool cookMesh(const void* points, uint32_t pointStride, uint32_t pointCount, const uint16_t* indices,
+                  uint32_t triangleCount, CookedTriangleMesh& out) {
+        TriangleMeshDesc desc;
+        desc.points = {points, pointStride, pointCount};
+        desc.triangles = {indices, 6, triangleCount};
+        desc.flags = MeshIndices16;
+        return s.cooking->cookTriangleMesh(desc, out);
+    }
+    PhysScene s;
+};
+
+TEST_F(CookingTest, SevenIndicesMakeTwoTriangles) {
+    const std::vector<Vec3> quad = {Vec3(0, 0, 0), Vec3(1, 0, 0), Vec3(0, 0, 1), Vec3(1, 0, 1)};
+    // The seventh index is not part of a whole triangle and is never read as one.
+    const uint16_t indices[7] = {0, 2, 1, 1, 2, 3, 999};
+    CookedTriangleMesh cooked;
+    ASSERT_TRUE(cookMesh(quad.data(), sizeof(Vec3), 4, indices, 7 / 3, cooked));
+    TriangleMesh* mesh = s.physics->createTriangleMesh(cooked);
+    ASSERT_NE(mesh, nullptr);
+    EXPECT_EQ(mesh->getNbTriangles(), 2u);
+    mesh->release();
+}
+
+TEST_F(CookingTest, EmptyOrOutOfRangeIndicesFailWithoutCrashing) {
+    const std::vector<Vec3> quad = {Vec3(0, 0, 0), Vec3(1, 0, 0), Vec3(0, 0, 1)};
+    const uint16_t bad[3] = {0, 1, 7};
+    CookedTriangleMesh cooked;
+    EXPECT_FALSE(cookMesh(quad.data(), sizeof(Vec3), 3, bad, 0, cooked));
+    EXPECT_FALSE(cookMesh(quad.data(), sizeof(Vec3), 3, nullptr, 1, cooked));
+    EXPECT_FALSE(cookMesh(quad.data(), sizeof(Vec3), 3, bad, 1, cooked));
+    EXPECT_FALSE(cookMesh(nullptr, sizeof(Vec3), 3, bad, 1, cooked));
+    const uint16_t degenerate[3] = {0, 0, 1};
+    EXPECT_FALSE(cookMesh(quad.data(), sizeof(Vec3), 3, degenerate, 1, cooked)) << "nothing left to collide with";
+    EXPECT_EQ(s.errors.count(ErrorCode::InvalidParameter), 5);
+    // Cooked data that does not hold together is refused as well.
+    CookedTriangleMesh broken;
+    broken.vertices = quad;
+    broken.indices = {0, 1, 5};
+    broken.faceRemap = {0};
+    EXPECT_EQ(s.physics->createTriangleMesh(broken), nullptr);
+}
+
+TEST_F(CookingTest, FlatOrTooFewPointsFailConvexCooking) {
+    const std::vector<Vec3> flat = {Vec3(0, 0, 0), Vec3(1, 0, 0), Vec3(0, 0, 1), Vec3(1, 0, 1), Vec3(0.5f, 0, 0.5f)};
+    EXPECT_EQ(s.cookConvex(flat), nullptr);
+    EXPECT_EQ(s.cookConvex({Vec3(0, 0, 0), Vec3(1, 0, 0), Vec3(0, 1, 0)}), nullptr);
+    const float nan = std::nanf("");
+    EXPECT_EQ(s.cookConvex({Vec3(0, 0, 0), Vec3(1, 0, 0), Vec3(0, 1, 0), Vec3(0, 0, nan)}), nullptr);
+    EXPECT_EQ(s.errors.count(ErrorCode::InvalidParameter), 3);
+}
+
+TEST_F(CookingTest, VertexStrideDoesNotChangeTheHull) {
+    std::vector<Vec3> points = boxCorners(Vec3(1, 2, 0.5f));
+    points.push_back(Vec3(0.1f, 0.2f, 0.1f)); // inside: not a hull vertex
+    CookedConvex standard, tangent;
+    for (auto [stride, out] : {std::pair<uint32_t, CookedConvex*>{36, &standard}, {64, &tangent}}) {
+        const std::vector<unsigned char> bytes = vertexBuffer(points, stride);
+        ConvexMeshDesc desc;
+        desc.points = {bytes.data(), stride, static_cast<uint32_t>(points.size())};
+        desc.flags = ConvexComputeConvex | 0x20;
+        ASSERT_TRUE(s.cooking->cookConvexMesh(desc, *out));
+    }
+    EXPECT_EQ(standard.hullVertices.size(), 8u);
+    EXPECT_EQ(sorted(standard.hullVertices), sorted(tangent.hullVertices));
+    EXPECT_NEAR(standard.volume, 8.0f, 1e-4f);
+    EXPECT_EQ(standard.hullEdges.size(), 24u) << "twelve edges of the box";
+    EXPECT_GT(standard.margin, 0.0f);
+}
+
+TEST_F(CookingTest, MeshesLiveWhileShapesUseThem) {
+    ConvexMesh* mesh = s.cookConvex(boxCorners(Vec3(0.5f)));
+    ASSERT_NE(mesh, nullptr);
+    RigidDynamic* body = s.addBox(Vec3(0, 3, 0), Vec3(0.5f), 1.0f);
+    body->createShape(ConvexMeshGeometry(mesh), *s.material, Transform(Vec3(0, 1, 0)));
+    EXPECT_EQ(mesh->getReferenceCount(), 2u);
+    mesh->release();
+    s.step(10); // the shape still uses the mesh
+    body->release();
+    s.step(2);
+}
+
+} // namespace
+} // namespace phys::test

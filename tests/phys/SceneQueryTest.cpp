@@ -1,0 +1,153 @@
+#include "PhysTestScene.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace phys::test {
+namespace {
+
+// Answers by shape and records every call.
+class ScriptedFilter : public QueryFilterCallback {
+public:
+    QueryHitType preFilter(const FilterData&, Shape* shape, RigidActor*, uint32_t&) override {
+        preFiltered.push_back(shape);
+        return shape == preNone ? QueryHitType::None : shape == preTouch ? QueryHitType::Touch : QueryHitType::Block;
+    }
+    QueryHitType postFilter(const FilterData&, const QueryHit& hit) override {
+        postFiltered.push_back(hit.shape);
+        return hit.shape == postNone ? QueryHitType::None : QueryHitType::Block;
+    }
+    const Shape* preNone = nullptr;
+    const Shape* preTouch = nullptr;
+    const Shape* postNone = nullptr;
+    std::vector<const Shape*> preFiltered;
+    std::vector<const Shape*> postFiltered;
+};
+
+class SceneQueries : public ::testing::Test {
+protected:
+    SceneQueries() {
+        // Three boxes in a column above the ground at y = 2, 5 and 8.
+        for (float y : {2.0f, 5.0f, 8.0f}) {
+            RigidDynamic* box = s.physics->createRigidDynamic(Transform(Vec3(0, y, 0)));
+            box->createShape(BoxGeometry(Vec3(0.5f)), *s.material);
+            box->setRigidDynamicFlag(RigidDynamicFlag::Kinematic, true);
+            s.scene->addActor(*box);
+            boxes.push_back(box);
+            shapes.push_back(firstShape(*box));
+        }
+        s.step();
+    }
+    bool castDown(RaycastHit& hit, const QueryFilterData& data = QueryFilterData(),
+                  QueryFilterCallback* callback = nullptr) {
+        return s.scene->raycastSingle(Vec3(0, 20, 0), Vec3(0, -1, 0), 100.0f, HitDefault, hit, data, callback);
+    }
+
+    PhysScene s;
+    std::vector<RigidDynamic*> boxes;
+    std::vector<Shape*> shapes;
+};
+
+TEST_F(SceneQueries, RayReturnsTheNearestBlockingHit) {
+    RaycastHit hit;
+    ASSERT_TRUE(castDown(hit));
+    EXPECT_EQ(hit.shape, shapes[2]);
+    EXPECT_EQ(hit.actor, boxes[2]);
+    EXPECT_NEAR(hit.distance, 11.5f, 1e-3f);
+    EXPECT_NEAR(hit.position.y, 8.5f, 1e-3f);
+    EXPECT_NEAR(hit.normal.y, 1.0f, 1e-3f);
+    EXPECT_EQ(hit.faceIndex, 0xFFFFFFFFu);
+    EXPECT_FALSE(s.scene->raycastSingle(Vec3(0, 20, 0), Vec3(0, 1, 0), 100.0f, HitDefault, hit));
+    EXPECT_FALSE(s.scene->raycastSingle(Vec3(0, 20, 0), Vec3(0, -1, 0), 10.0f, HitDefault, hit)) << "too short";
+}
+
+TEST_F(SceneQueries, StaticAndDynamicFlagsChooseTheActors) {
+    RaycastHit hit;
+    ASSERT_TRUE(castDown(hit, QueryFilterData(QueryStatic)));
+    EXPECT_EQ(hit.actor, s.ground);
+    EXPECT_NEAR(hit.distance, 20.0f, 1e-3f);
+    ASSERT_TRUE(castDown(hit, QueryFilterData(QueryDynamic)));
+    EXPECT_EQ(hit.actor, boxes[2]);
+}
+
+TEST_F(SceneQueries, ShapesWhoseWordsDoNotMeetTheQueryAreSkipped) {
+    shapes[2]->setQueryFilterData(FilterData(0x2, 0, 0, 0));
+    shapes[1]->setQueryFilterData(FilterData(0x1, 0, 0, 0));
+    RaycastHit hit;
+    ASSERT_TRUE(castDown(hit, QueryFilterData(FilterData(0x1, 0, 0, 0), QueryStatic | QueryDynamic)));
+    EXPECT_EQ(hit.shape, shapes[1]);
+    ASSERT_TRUE(castDown(hit)) << "zero query data tests no words";
+    EXPECT_EQ(hit.shape, shapes[2]);
+}
+
+TEST_F(SceneQueries, PreFilterNoneAndTouchLetTheRayPassAndPostFilterCanDropABlock) {
+    ScriptedFilter filter;
+    filter.preNone = shapes[2];
+    filter.preTouch = shapes[1];
+    RaycastHit hit;
+    const QueryFilterData prefilter(FilterData(), QueryStatic | QueryDynamic | QueryPrefilter);
+    ASSERT_TRUE(castDown(hit, prefilter, &filter));
+    EXPECT_EQ(hit.shape, shapes[0]);
+
+    ScriptedFilter post;
+    post.postNone = shapes[2];
+    ASSERT_TRUE(castDown(hit, QueryFilterData(FilterData(), QueryStatic | QueryDynamic | QueryPostfilter), &post));
+    EXPECT_EQ(hit.shape, shapes[1]);
+    EXPECT_EQ(post.postFiltered.size(), 2u);
+}
+
+TEST_F(SceneQueries, PreFilterIsNotAskedAboutShapesBeyondTheClosestBlock) {
+    ScriptedFilter filter;
+    RaycastHit hit;
+    ASSERT_TRUE(castDown(hit, QueryFilterData(FilterData(), QueryStatic | QueryDynamic | QueryPrefilter), &filter));
+    EXPECT_EQ(hit.shape, shapes[2]);
+    ASSERT_EQ(filter.preFiltered.size(), 1u);
+    EXPECT_EQ(filter.preFiltered[0], shapes[2]);
+}
+
+TEST_F(SceneQueries, ShapesWithoutTheQueryFlagAreNeverSeen) {
+    shapes[2]->setFlag(ShapeSceneQuery, false);
+    ScriptedFilter filter;
+    RaycastHit hit;
+    ASSERT_TRUE(castDown(hit, QueryFilterData(FilterData(), QueryStatic | QueryDynamic | QueryPrefilter), &filter));
+    EXPECT_EQ(hit.shape, shapes[1]);
+    for (const Shape* seen : filter.preFiltered)
+        EXPECT_NE(seen, shapes[2]);
+    shapes[2]->setFlag(ShapeSceneQuery, true);
+    ASSERT_TRUE(castDown(hit));
+    EXPECT_EQ(hit.shape, shapes[2]);
+    boxes[2]->release();
+    ASSERT_TRUE(castDown(hit));
+    EXPECT_EQ(hit.shape, shapes[1]) << "a released actor leaves the queries at once";
+}
+
+TEST_F(SceneQueries, RayOnAMeshReportsTheOriginalTriangle) {
+    // Triangle 0 is degenerate and dropped when cooking; the hit names the original index.
+    const std::vector<Vec3> vertices = {Vec3(20, 0, 0), Vec3(30, 0, 0), Vec3(20, 0, 10), Vec3(30, 0, 10)};
+    RigidStatic* mesh = s.addStaticMesh(vertices, {{0, 0, 1, 0, 2, 1, 1, 2, 3}});
+    mesh->setGlobalPose(Transform(Vec3(0, 1, 0)));
+    RaycastHit hit;
+    ASSERT_TRUE(s.scene->raycastSingle(Vec3(28, 10, 8), Vec3(0, -1, 0), 100.0f, HitDefault, hit));
+    EXPECT_EQ(hit.actor, mesh);
+    EXPECT_EQ(hit.faceIndex, 2u);
+    EXPECT_NEAR(hit.position.y, 1.0f, 1e-4f);
+    ASSERT_TRUE(s.scene->raycastSingle(Vec3(22, 10, 2), Vec3(0, -1, 0), 100.0f, HitDefault, hit));
+    EXPECT_EQ(hit.faceIndex, 1u);
+}
+
+TEST_F(SceneQueries, SweptSphereStopsOnTheFirstBlockingShape) {
+    SweepHit hit;
+    ASSERT_TRUE(s.scene->sweepSingle(SphereGeometry(0.25f), Transform(Vec3(0, 20, 0)), Vec3(0, -1, 0), 100.0f,
+                                     HitDefault, hit));
+    EXPECT_EQ(hit.shape, shapes[2]);
+    EXPECT_NEAR(hit.distance, 20.0f - 8.5f - 0.25f, 2e-2f);
+    EXPECT_NEAR(hit.normal.y, 1.0f, 1e-2f);
+    ASSERT_TRUE(s.scene->sweepSingle(SphereGeometry(0.25f), Transform(Vec3(3, 20, 0)), Vec3(0, -1, 0), 100.0f,
+                                     HitDefault, hit));
+    EXPECT_EQ(hit.actor, s.ground);
+    EXPECT_NEAR(hit.distance, 19.75f, 2e-2f);
+}
+
+} // namespace
+} // namespace phys::test
