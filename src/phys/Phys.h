@@ -87,6 +87,32 @@
 //   PxContactPairFlag::eDELETED_SHAPE_0/1           ContactPairFlag::DeletedShape0/1
 //   PxTriggerPair, PxTriggerPairFlag                TriggerPair, TriggerPairFlag
 //   PxConstraintInfo                                ConstraintInfo
+//   PxJoint, release / setBreakForce / getBreakForce / setConstraintFlag / getConstraintFlags /
+//   getActors / getLocalPose / setLocalPose         Joint:: same names
+//   PxConstraintFlag (eBROKEN, ePROJECTION, eCOLLISION_ENABLED)
+//                                                   ConstraintFlag (ConstraintBroken, ConstraintProjection,
+//                                                   ConstraintCollisionEnabled)
+//   PxJointType                                     JointType
+//   PxJointLimitParameters, PxJointLimit, PxJointLimitPair, PxJointLimitCone (::isValid)
+//                                                   JointLimitParameters, JointLimit, JointLimitPair, JointLimitCone
+//   PxD6JointCreate, PxD6Joint, setMotion / setLinearLimit / setTwistLimit / setSwingLimit /
+//   setDrive / setDrivePosition / setDriveVelocity  createD6Joint, D6Joint:: same names
+//   PxD6Axis, PxD6Motion, PxD6Drive, PxD6JointDrive, PxD6JointDriveFlag::eACCELERATION
+//                                                   D6Axis, D6Motion, D6Drive, D6JointDrive, D6DriveAcceleration
+//   PxDistanceJointCreate, PxDistanceJoint, setMinDistance / setMaxDistance / setSpring /
+//   setDamping / setDistanceJointFlag               createDistanceJoint, DistanceJoint:: same names
+//   PxDistanceJointFlag (eMIN_, eMAX_DISTANCE_ENABLED, eSPRING_ENABLED)
+//                                                   DistanceJointFlag (DistanceMinEnabled ...)
+//   PxFixedJointCreate, PxFixedJoint, setProjectionLinearTolerance / setProjectionAngularTolerance
+//                                                   createFixedJoint, FixedJoint:: same names
+//   PxPrismaticJointCreate, PxPrismaticJoint, setLimit / setPrismaticJointFlag
+//                                                   createPrismaticJoint, PrismaticJoint:: same names
+//   PxRevoluteJointCreate, PxRevoluteJoint, setLimit / setRevoluteJointFlag
+//                                                   createRevoluteJoint, RevoluteJoint:: same names
+//   PxSphericalJointCreate, PxSphericalJoint, setLimitCone / setSphericalJointFlag
+//                                                   createSphericalJoint, SphericalJoint:: same names
+//   PxPrismatic/Revolute/SphericalJointFlag::eLIMIT_ENABLED
+//                                                   PrismaticLimitEnabled, RevoluteLimitEnabled, SphericalLimitEnabled
 //   PxContactModifyCallback                         (not needed: never installed)
 //
 // Threads: call everything from the main thread. The filter shader and filter callback run
@@ -103,6 +129,8 @@
 #include "phys/Filtering.h"
 #include "phys/Foundation.h"
 #include "phys/Geometry.h"
+#include "phys/Joint.h"
+#include "phys/JointKinds.h"
 #include "phys/Material.h"
 #include "phys/MathTypes.h"
 #include "phys/Meshes.h"

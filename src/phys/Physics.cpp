@@ -1,6 +1,7 @@
 #include "phys/Physics.h"
 
 #include "phys/Foundation.h"
+#include "phys/Joint.h"
 #include "phys/Material.h"
 #include "phys/Meshes.h"
 #include "phys/RigidBody.h"
@@ -34,6 +35,11 @@ void Physics::release() {
     const std::vector<Scene*> ownScenes(scenes.begin(), scenes.end());
     for (Scene* scene : ownScenes)
         scene->release();
+    // Joints of no scene: their actors are still here.
+    const std::vector<Joint*> ownJoints(joints.begin(), joints.end());
+    for (Joint* joint : ownJoints)
+        delete joint;
+    joints.clear();
     const std::vector<Actor*> ownActors(actors.begin(), actors.end());
     for (Actor* actor : ownActors)
         delete actor;

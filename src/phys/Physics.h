@@ -15,6 +15,7 @@ namespace phys {
 class Actor;
 class ConvexMesh;
 class Foundation;
+class Joint;
 class Material;
 class RigidDynamic;
 class RigidStatic;
@@ -50,6 +51,8 @@ public:
     void forgetMesh(ConvexMesh& mesh) { convexMeshes.erase(&mesh); }
     void forgetMesh(TriangleMesh& mesh) { triangleMeshes.erase(&mesh); }
     void forgetScene(Scene& scene) { scenes.erase(&scene); }
+    void rememberJoint(Joint& joint) { joints.insert(&joint); }
+    void forgetJoint(Joint& joint) { joints.erase(&joint); }
 
 private:
     Physics(Foundation& foundation, const Tolerances& tolerances);
@@ -64,6 +67,7 @@ private:
     std::unordered_set<ConvexMesh*> convexMeshes;
     std::unordered_set<TriangleMesh*> triangleMeshes;
     std::unordered_set<Scene*> scenes;
+    std::unordered_set<Joint*> joints;
 };
 
 // Kept for the caller's start-up and shut-down order; nothing to do on this library.

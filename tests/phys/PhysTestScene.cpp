@@ -28,6 +28,11 @@ void RecordingEvents::onContact(const ContactPairHeader& header, const ContactPa
     }
 }
 
+void RecordingEvents::onConstraintBreak(ConstraintInfo* constraints, uint32_t count) {
+    for (uint32_t i = 0; i < count; ++i)
+        brokenJoints.push_back(constraints[i].joint);
+}
+
 void RecordingEvents::onTrigger(TriggerPair* pairs, uint32_t count) {
     for (uint32_t i = 0; i < count; ++i)
         triggers.push_back({pairs[i].triggerShape, pairs[i].otherShape, pairs[i].status, pairs[i].flags});
@@ -52,6 +57,7 @@ int RecordingEvents::triggerCount(const Shape* trigger, const Shape* other, Pair
 void RecordingEvents::clear() {
     contacts.clear();
     triggers.clear();
+    brokenJoints.clear();
     onContactCalls = 0;
 }
 

@@ -43,7 +43,7 @@ struct RecordedTrigger {
 
 class RecordingEvents : public SimulationEventCallback {
 public:
-    void onConstraintBreak(ConstraintInfo*, uint32_t) override {}
+    void onConstraintBreak(ConstraintInfo* constraints, uint32_t count) override;
     void onWake(Actor**, uint32_t) override {}
     void onSleep(Actor**, uint32_t) override {}
     void onContact(const ContactPairHeader& header, const ContactPair* pairs, uint32_t count) override;
@@ -56,6 +56,7 @@ public:
 
     std::vector<RecordedContact> contacts;
     std::vector<RecordedTrigger> triggers;
+    std::vector<Joint*> brokenJoints;
     int onContactCalls = 0;
 };
 

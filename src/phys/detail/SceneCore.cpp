@@ -1,6 +1,7 @@
 #include "phys/detail/SceneCore.h"
 
 #include "phys/Foundation.h"
+#include "phys/Joint.h"
 #include "phys/Physics.h"
 #include "phys/RigidBody.h"
 #include "phys/Shape.h"
@@ -8,6 +9,7 @@
 #include "phys/detail/BulletConvert.h"
 #include "phys/detail/ContactReports.h"
 #include "phys/detail/DebugLines.h"
+#include "phys/detail/JointSet.h"
 #include "phys/detail/PairFilter.h"
 #include "phys/detail/QueryWorld.h"
 #include "phys/detail/StepWorld.h"
@@ -35,6 +37,7 @@ SceneCore::SceneCore(Scene& scene_, Physics& physics_, const SceneDesc& desc_)
     pairs = std::make_unique<PairFilter>(*this);
     reports = std::make_unique<ContactReports>();
     queries = std::make_unique<QueryWorld>();
+    joints = std::make_unique<JointSet>(*this);
     collisionConfiguration = std::make_unique<btSoftBodyRigidBodyCollisionConfiguration>();
     collisionDispatcher = std::make_unique<StepDispatcher>(collisionConfiguration.get(), *pairs);
     broadphase = std::make_unique<btDbvtBroadphase>();
@@ -59,6 +62,7 @@ void SceneCore::shutDown() {
         inFlight = false;
     }
     tearingDown = true;
+    joints->clear();
     reports->clear();
     pairs->clear();
     for (std::vector<RigidActor*>* list : {&actors, &pendingRemoval, &removedZombies}) {
@@ -102,10 +106,15 @@ void SceneCore::addActor(Actor& actor) {
     actors.push_back(&rigid);
     queries->addActor(rigid);
     markDirty(rigid, DirtyAdded);
+    // Joints made before the actor joined a scene join it now.
+    const std::vector<Joint*> attached = rigid.attachedJoints;
+    for (Joint* joint : attached)
+        joints->add(*joint);
 }
 
 void SceneCore::releaseActor(RigidActor& actor) {
     actor.released = true;
+    joints->actorReleased(actor);
     queries->removeActor(actor);
     const size_t index = actor.back().sceneIndex;
     if (index < actors.size() && actors[index] == &actor) {
@@ -127,8 +136,9 @@ void SceneCore::actorMovedByCaller(RigidActor& actor) { queries->actorMoved(acto
 
 void SceneCore::setActorPairCollision(RigidActor& a, RigidActor& b, bool enabled) {
     pairs->excludeActorPair(a, b, !enabled);
-    markDirty(a, DirtyPairs);
-    markDirty(b, DirtyPairs);
+    for (RigidActor* actor : {&a, &b})
+        if (actor->scene == &scene && !actor->released)
+            markDirty(*actor, DirtyPairs);
 }
 
 void SceneCore::setGravity(const Vec3& g) {
@@ -176,6 +186,7 @@ void SceneCore::runStep() {
     pairs->processedManifolds.resizeNoInitialize(0);
     pairs->contactRows = 0;
     world->stepSimulation(stepDt, 0);
+    joints->checkBreaks();
     const std::vector<PairFilter::Processed>& processed = pairs->processed;
     const btAlignedObjectArray<btPersistentManifold*>& manifolds = pairs->processedManifolds;
     for (size_t i = 0; i < processed.size(); ++i) {
@@ -236,9 +247,11 @@ bool SceneCore::fetchResults(bool block) {
     inFlight = false;
     foundation.flushDeferredErrors();
     pull();
+    joints->pull();
     buildStatistics();
     buildDebugLines(actors, visualization, cullingBox, renderBuffer);
     delivering = true;
+    joints->deliver(desc.eventCallback);
     reports->deliver(desc.eventCallback);
     delivering = false;
     freeZombies();

@@ -34,6 +34,7 @@ class RigidDynamic;
 namespace phys::detail {
 
 class ContactReports;
+class JointSet;
 class PairFilter;
 class QueryWorld;
 class StepDispatcher;
@@ -83,6 +84,7 @@ public:
     std::unique_ptr<PairFilter> pairs;
     std::unique_ptr<ContactReports> reports;
     std::unique_ptr<QueryWorld> queries;
+    std::unique_ptr<JointSet> joints;
 
     std::vector<RigidActor*> actors;         // in the scene, not released
     std::vector<RigidActor*> dirtyActors;    // changed since the last push
