@@ -199,7 +199,8 @@ void applyDrives(btGeneric6DofSpring2Constraint& c, const D6Joint& j, const Reac
             const btScalar inverse = isLinear ? reach.linearInverse() : reach.angularInverse(i - 3);
             scale = inverse > SIMD_EPSILON ? 1 / inverse : 1;
         }
-        const float velocity = isLinear ? (&linearVelocity.x)[i] : (&angularVelocity.x)[i - 3];
+        // Bullet's angular motors turn body A relative to B: the opposite sense.
+        const float velocity = isLinear ? (&linearVelocity.x)[i] : -(&angularVelocity.x)[i - 3];
         c.enableSpring(i, d.spring > 0.0f);
         if (d.spring > 0.0f) {
             c.setStiffness(i, d.spring * scale);

@@ -93,8 +93,14 @@ void JointSet::actorMassFrameChanged(RigidActor& actor) {
 }
 
 void JointSet::removeConstraint(JointBack& back) {
-    if (back.constraint && back.inWorld)
+    if (back.constraint && back.inWorld) {
         core.world->removeConstraint(back.constraint);
+        // What the joint held starts to move.
+        if (!core.tearingDown)
+            for (btRigidBody* body : {&back.constraint->getRigidBodyA(), &back.constraint->getRigidBodyB()})
+                if (!body->isStaticOrKinematicObject())
+                    body->activate(true);
+    }
     delete back.constraint;
     back.constraint = nullptr;
     back.inWorld = false;
