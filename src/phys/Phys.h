@@ -114,16 +114,32 @@
 //   PxPrismatic/Revolute/SphericalJointFlag::eLIMIT_ENABLED
 //                                                   PrismaticLimitEnabled, RevoluteLimitEnabled, SphericalLimitEnabled
 //   PxContactModifyCallback                         (not needed: never installed)
+//   PxCreateControllerManager, PxControllerManager (createController, computeInteractions, release)
+//                                                   ControllerManager::create, ControllerManager:: same names
+//   PxCapsuleControllerDesc, PxExtendedVec3         CapsuleControllerDesc, ExtVec3
+//   PxController, PxCapsuleController (move, setPosition, getPosition, getFootPosition, getActor,
+//   setInteraction, getUserData, release)           Controller:: same names
+//   PxControllerFilters, PxControllerFilterCallback ControllerFilters, ControllerFilterCallback
+//   PxCCTInteractionMode (eINCLUDE, eEXCLUDE, eUSE_FILTER)   InteractionMode (Include, Exclude, UseFilter)
+//   PxCapsuleClimbingMode (eEASY, eCONSTRAINED)     ClimbingMode (Easy, Constrained)
+//   PxControllerFlag (eCOLLISION_SIDES, _UP, _DOWN) ControllerFlag (ControllerCollisionSides ...)
+//   PxUserControllerHitReport (onShapeHit, onControllerHit, onObstacleHit)   ControllerHitReport
+//   PxControllerShapeHit, PxControllersHit, PxControllerObstacleHit
+//                                                   ControllerShapeHit, ControllersHit, ControllerObstacleHit
+//   PxControllerBehaviorCallback (getBehaviorFlags), PxControllerBehaviorFlag
+//                                                   ControllerBehaviorCallback, BehaviorFlag (BehaviorCanRideOnObject ...)
 //
 // Threads: call everything from the main thread. The filter shader and filter callback run
-// inside Scene::simulate, the event callback inside Scene::fetchResults and query filters
-// inside the query, all on the calling thread; only a CompletionTask runs on the worker.
+// inside Scene::simulate, the event callback inside Scene::fetchResults, query filters inside
+// the query and controller reports inside Controller::move, all on the calling thread; only
+// a CompletionTask runs on the worker.
 //
 // Differences from the SDK worth knowing: contact points are at most four per shape pair;
 // contacts use the dynamic friction; a pair resolves contacts or not for the whole actor pair;
 // kill and suppress act alike; sleeping follows Bullet's rest timer of 0.4 s.
 
 #include "phys/Actor.h"
+#include "phys/Controller.h"
 #include "phys/Cooking.h"
 #include "phys/Dispatcher.h"
 #include "phys/Filtering.h"

@@ -2,6 +2,7 @@
 
 #include "phys/Geometry.h"
 #include "phys/SceneQuery.h"
+#include "phys/detail/ContactTest.h"
 
 #include <BulletCollision/BroadphaseCollision/btDbvt.h>
 
@@ -11,6 +12,8 @@
 // actor times its local pose, used only on the main thread. It follows every change at
 // once (moves are applied lazily, before the next query), so queries see the last fetched
 // state plus every change since, also while a step is in flight.
+
+class btConvexShape;
 
 namespace phys {
 class RigidActor;
@@ -35,6 +38,22 @@ public:
     bool sweep(const GeometryHolder& geometry, const Transform& pose, const Vec3& unitDir, float distance,
                uint32_t hitFlags, SweepHit& hit, const QueryFilterData& filterData,
                QueryFilterCallback* filterCallback);
+    // The same with a Bullet shape made by the caller.
+    bool sweepShape(const btConvexShape& shape, const Transform& pose, const Vec3& unitDir, float distance,
+                    uint32_t hitFlags, SweepHit& hit, const QueryFilterData& filterData,
+                    QueryFilterCallback* filterCallback);
+
+    // Every filtered shape the convex shape overlaps at the pose, with how deep and the
+    // direction that leads out of it.
+    struct Penetration {
+        Shape* shape;
+        float depth;
+        Vec3 normal;
+    };
+    void penetrations(const btConvexShape& shape, const Transform& pose, const QueryFilterData& filterData,
+                      QueryFilterCallback* filterCallback, std::vector<Penetration>& out);
+
+    ContactTester& contactTester() { return contacts; }
 
 private:
     void sync();
@@ -43,6 +62,7 @@ private:
 
     btDbvt tree;
     std::vector<RigidActor*> moved;
+    ContactTester contacts;
 };
 
 // A shape a query may hit, by the distance at which the query enters its box.

@@ -8,6 +8,7 @@
 #include "phys/detail/Backs.h"
 #include "phys/detail/BulletConvert.h"
 #include "phys/detail/ContactReports.h"
+#include "phys/detail/ControllerMotion.h"
 #include "phys/detail/DebugLines.h"
 #include "phys/detail/JointSet.h"
 #include "phys/detail/PairFilter.h"
@@ -62,6 +63,9 @@ void SceneCore::shutDown() {
         inFlight = false;
     }
     tearingDown = true;
+    for (Controller* controller : controllers)
+        ControllerMotion::sceneGone(*controller);
+    controllers.clear();
     joints->clear();
     reports->clear();
     pairs->clear();
@@ -115,6 +119,8 @@ void SceneCore::addActor(Actor& actor) {
 void SceneCore::releaseActor(RigidActor& actor) {
     actor.released = true;
     joints->actorReleased(actor);
+    for (Controller* controller : controllers)
+        ControllerMotion::actorReleased(*controller, actor);
     queries->removeActor(actor);
     const size_t index = actor.back().sceneIndex;
     if (index < actors.size() && actors[index] == &actor) {

@@ -25,6 +25,7 @@ class btCollisionConfiguration;
 class btSequentialImpulseConstraintSolver;
 
 namespace phys {
+class Controller;
 class Foundation;
 class RigidActor;
 class RigidBody;
@@ -90,6 +91,7 @@ public:
     std::vector<RigidActor*> dirtyActors;    // changed since the last push
     std::vector<RigidActor*> pendingRemoval; // released, still in Bullet
     std::vector<RigidActor*> removedZombies; // out of Bullet, freed after the next fetch
+    std::vector<Controller*> controllers;    // character controllers moving in this scene
 
     float visualization[static_cast<int>(VisualizationParameter::Count)] = {};
     Bounds3 cullingBox;
