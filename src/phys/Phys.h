@@ -114,6 +114,8 @@
 //   PxPrismatic/Revolute/SphericalJointFlag::eLIMIT_ENABLED
 //                                                   PrismaticLimitEnabled, RevoluteLimitEnabled, SphericalLimitEnabled
 //   PxContactModifyCallback                         (not needed: never installed)
+//   PxGeometryQuery::overlap                        GeometryQuery::overlap
+//   PxBuildSmoothNormals                            buildSmoothNormals
 //   PxCreateControllerManager, PxControllerManager (createController, computeInteractions, release)
 //                                                   ControllerManager::create, ControllerManager:: same names
 //   PxCapsuleControllerDesc, PxExtendedVec3         CapsuleControllerDesc, ExtVec3
@@ -145,6 +147,7 @@
 #include "phys/Filtering.h"
 #include "phys/Foundation.h"
 #include "phys/Geometry.h"
+#include "phys/GeometryQuery.h"
 #include "phys/Joint.h"
 #include "phys/JointKinds.h"
 #include "phys/Material.h"
