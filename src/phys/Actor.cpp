@@ -37,8 +37,8 @@ RigidStatic* Actor::asRigidStatic() { return type == ActorType::RigidStatic ? st
 void Actor::release() {
     if (released)
         return;
-    if (scene && isRigidActor()) {
-        scene->core().releaseActor(*asRigidActor());
+    if (scene) {
+        scene->core().release(*this);
         return;
     }
     released = true;

@@ -114,6 +114,14 @@
 //   PxPrismatic/Revolute/SphericalJointFlag::eLIMIT_ENABLED
 //                                                   PrismaticLimitEnabled, RevoluteLimitEnabled, SphericalLimitEnabled
 //   PxContactModifyCallback                         (not needed: never installed)
+//   PxClothMeshDesc, PxCooking::cookClothFabric     ClothMeshDesc, Cooking::cookClothFabric (into CookedClothFabric)
+//   PxPhysics::createClothFabric, PxClothFabric     Physics::createClothFabric, ClothFabric
+//   PxPhysics::createCloth, PxCloth, PxClothParticle, PxClothCollisionData
+//                                                   Physics::createCloth, Cloth, ClothParticle, ClothCollisionData
+//   PxCloth::getNbParticles / lockParticleData (PxClothReadData::unlock) / setParticles /
+//   getGlobalPose / setGlobalPose / setSolverFrequency / setExternalAcceleration
+//                                                   Cloth:: same names, ClothReadData::unlock
+//   PxActorType::eCLOTH                             ActorType::Cloth
 //   PxGeometryQuery::overlap                        GeometryQuery::overlap
 //   PxBuildSmoothNormals                            buildSmoothNormals
 //   PxCreateControllerManager, PxControllerManager (createController, computeInteractions, release)
@@ -141,6 +149,7 @@
 // kill and suppress act alike; sleeping follows Bullet's rest timer of 0.4 s.
 
 #include "phys/Actor.h"
+#include "phys/Cloth.h"
 #include "phys/Controller.h"
 #include "phys/Cooking.h"
 #include "phys/Dispatcher.h"

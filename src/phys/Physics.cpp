@@ -1,5 +1,6 @@
 #include "phys/Physics.h"
 
+#include "phys/Cloth.h"
 #include "phys/Foundation.h"
 #include "phys/Joint.h"
 #include "phys/Material.h"
@@ -50,6 +51,9 @@ void Physics::release() {
     const std::vector<TriangleMesh*> triangles(triangleMeshes.begin(), triangleMeshes.end());
     for (TriangleMesh* mesh : triangles)
         delete mesh;
+    const std::vector<ClothFabric*> ownFabrics(fabrics.begin(), fabrics.end());
+    for (ClothFabric* fabric : ownFabrics)
+        delete fabric;
     delete this;
 }
 
@@ -148,6 +152,44 @@ TriangleMesh* Physics::createTriangleMesh(const CookedTriangleMesh& cooked) {
     auto* mesh = new TriangleMesh(*this, std::move(data));
     triangleMeshes.insert(mesh);
     return mesh;
+}
+
+ClothFabric* Physics::createClothFabric(const CookedClothFabric& cooked) {
+    bool valid = cooked.particleCount > 0 && cooked.edges.size() == 2 * cooked.restLengths.size() &&
+                 cooked.triangles.size() % 3 == 0;
+    for (uint32_t i : cooked.edges)
+        valid = valid && i < cooked.particleCount;
+    for (uint32_t i : cooked.triangles)
+        valid = valid && i < cooked.particleCount;
+    for (float length : cooked.restLengths)
+        valid = valid && std::isfinite(length) && length >= 0.0f;
+    if (!valid) {
+        PHYS_REPORT(foundation, ErrorCode::InvalidParameter, "createClothFabric: inconsistent cooked data");
+        return nullptr;
+    }
+    auto* fabric = new ClothFabric(*this, cooked);
+    fabrics.insert(fabric);
+    return fabric;
+}
+
+Cloth* Physics::createCloth(const Transform& pose, ClothFabric& fabric, const ClothParticle* particles,
+                            const ClothCollisionData& collisionData, uint32_t flags) {
+    Transform p;
+    if (!acceptPose(foundation, pose, p, "createCloth"))
+        return nullptr;
+    bool valid = particles != nullptr;
+    for (uint32_t i = 0; valid && i < fabric.getNbParticles(); ++i)
+        valid = particles[i].pos.isFinite() && std::isfinite(particles[i].invWeight) && particles[i].invWeight >= 0.0f;
+    if (!valid) {
+        PHYS_REPORT(foundation, ErrorCode::InvalidParameter,
+                    "createCloth: one particle per fabric particle, finite, with inverse weights not negative");
+        return nullptr;
+    }
+    if (collisionData.numSpheres > 0 || collisionData.numPairs > 0)
+        PHYS_REPORT(foundation, ErrorCode::Warning, "createCloth: collision spheres are not supported and are ignored");
+    auto* cloth = new Cloth(*this, p, fabric, particles, flags);
+    actors.insert(cloth);
+    return cloth;
 }
 
 Scene* Physics::createScene(const SceneDesc& desc) {

@@ -13,6 +13,8 @@
 namespace phys {
 
 class Actor;
+class Cloth;
+class ClothFabric;
 class ConvexMesh;
 class Foundation;
 class Joint;
@@ -21,6 +23,8 @@ class RigidDynamic;
 class RigidStatic;
 class Scene;
 class TriangleMesh;
+struct ClothCollisionData;
+struct ClothParticle;
 struct SceneDesc;
 
 class Physics {
@@ -43,6 +47,13 @@ public:
     ConvexMesh* createConvexMesh(const CookedConvex& cooked);
     TriangleMesh* createTriangleMesh(const CookedTriangleMesh& cooked);
 
+    // Null when the cooked data is inconsistent.
+    ClothFabric* createClothFabric(const CookedClothFabric& cooked);
+    // A cloth of the fabric's particles (one per fabric particle, in the cloth's frame at
+    // pose). Null for an invalid pose or particle. Collision spheres are not supported.
+    Cloth* createCloth(const Transform& pose, ClothFabric& fabric, const ClothParticle* particles,
+                       const ClothCollisionData& collisionData, uint32_t flags);
+
     // Null for an invalid descriptor.
     Scene* createScene(const SceneDesc& desc);
 
@@ -53,6 +64,7 @@ public:
     void forgetScene(Scene& scene) { scenes.erase(&scene); }
     void rememberJoint(Joint& joint) { joints.insert(&joint); }
     void forgetJoint(Joint& joint) { joints.erase(&joint); }
+    void forgetFabric(ClothFabric& fabric) { fabrics.erase(&fabric); }
 
 private:
     Physics(Foundation& foundation, const Tolerances& tolerances);
@@ -68,6 +80,7 @@ private:
     std::unordered_set<TriangleMesh*> triangleMeshes;
     std::unordered_set<Scene*> scenes;
     std::unordered_set<Joint*> joints;
+    std::unordered_set<ClothFabric*> fabrics;
 };
 
 // Kept for the caller's start-up and shut-down order; nothing to do on this library.

@@ -10,6 +10,7 @@
 #include "phys/Shape.h"
 #include "phys/detail/Backs.h"
 #include "phys/detail/BulletConvert.h"
+#include "phys/detail/ClothSet.h"
 #include "phys/detail/JointSet.h"
 #include "phys/detail/PairFilter.h"
 #include "phys/detail/QueryWorld.h"
@@ -99,6 +100,7 @@ void SceneCore::push() {
                 applyGravity(*actor);
     }
     joints->apply(stepDt);
+    cloths->push(stepDt);
     pendingFilter.swap(changed);
 }
 

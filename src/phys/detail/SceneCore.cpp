@@ -1,5 +1,6 @@
 #include "phys/detail/SceneCore.h"
 
+#include "phys/Cloth.h"
 #include "phys/Foundation.h"
 #include "phys/Joint.h"
 #include "phys/Physics.h"
@@ -7,6 +8,7 @@
 #include "phys/Shape.h"
 #include "phys/detail/Backs.h"
 #include "phys/detail/BulletConvert.h"
+#include "phys/detail/ClothSet.h"
 #include "phys/detail/ContactReports.h"
 #include "phys/detail/ControllerMotion.h"
 #include "phys/detail/DebugLines.h"
@@ -39,6 +41,7 @@ SceneCore::SceneCore(Scene& scene_, Physics& physics_, const SceneDesc& desc_)
     reports = std::make_unique<ContactReports>();
     queries = std::make_unique<QueryWorld>();
     joints = std::make_unique<JointSet>(*this);
+    cloths = std::make_unique<ClothSet>(*this);
     collisionConfiguration = std::make_unique<btSoftBodyRigidBodyCollisionConfiguration>();
     collisionDispatcher = std::make_unique<StepDispatcher>(collisionConfiguration.get(), *pairs);
     broadphase = std::make_unique<btDbvtBroadphase>();
@@ -67,6 +70,7 @@ void SceneCore::shutDown() {
         ControllerMotion::sceneGone(*controller);
     controllers.clear();
     joints->clear();
+    cloths->clear();
     reports->clear();
     pairs->clear();
     for (std::vector<RigidActor*>* list : {&actors, &pendingRemoval, &removedZombies}) {
@@ -95,13 +99,18 @@ void SceneCore::destroyActor(RigidActor& actor) {
 }
 
 void SceneCore::addActor(Actor& actor) {
-    if (!actor.isRigidActor()) {
-        PHYS_REPORT(foundation, ErrorCode::InvalidParameter, "addActor: only rigid actors can be added here");
-        return;
-    }
     if (actor.scene || actor.released || &actor.getPhysics() != &physics) {
         PHYS_REPORT(foundation, ErrorCode::InvalidOperation,
                     "addActor: the actor is already in a scene, released, or made by another physics object");
+        return;
+    }
+    if (actor.getType() == ActorType::Cloth) {
+        actor.scene = &scene;
+        cloths->add(static_cast<Cloth&>(actor));
+        return;
+    }
+    if (!actor.isRigidActor()) {
+        PHYS_REPORT(foundation, ErrorCode::InvalidParameter, "addActor: unknown kind of actor");
         return;
     }
     RigidActor& rigid = static_cast<RigidActor&>(actor);
@@ -114,6 +123,16 @@ void SceneCore::addActor(Actor& actor) {
     const std::vector<Joint*> attached = rigid.attachedJoints;
     for (Joint* joint : attached)
         joints->add(*joint);
+}
+
+void SceneCore::release(Actor& actor) {
+    if (actor.isRigidActor()) {
+        releaseActor(static_cast<RigidActor&>(actor));
+        return;
+    }
+    actor.released = true;
+    if (actor.getType() == ActorType::Cloth)
+        cloths->release(static_cast<Cloth&>(actor));
 }
 
 void SceneCore::releaseActor(RigidActor& actor) {
@@ -193,6 +212,7 @@ void SceneCore::runStep() {
     pairs->contactRows = 0;
     world->stepSimulation(stepDt, 0);
     joints->checkBreaks();
+    cloths->step(stepDt);
     const std::vector<PairFilter::Processed>& processed = pairs->processed;
     const btAlignedObjectArray<btPersistentManifold*>& manifolds = pairs->processedManifolds;
     for (size_t i = 0; i < processed.size(); ++i) {
@@ -254,6 +274,7 @@ bool SceneCore::fetchResults(bool block) {
     foundation.flushDeferredErrors();
     pull();
     joints->pull();
+    cloths->pull();
     buildStatistics();
     buildDebugLines(actors, visualization, cullingBox, renderBuffer);
     delivering = true;

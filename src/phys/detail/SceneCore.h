@@ -34,6 +34,7 @@ class RigidDynamic;
 
 namespace phys::detail {
 
+class ClothSet;
 class ContactReports;
 class JointSet;
 class PairFilter;
@@ -58,6 +59,8 @@ public:
 
     // --- calls from actors and shapes --------------------------------------------------
     void markDirty(RigidActor& actor, uint32_t bits);
+    // An actor of the scene of any kind is released.
+    void release(Actor& actor);
     void releaseActor(RigidActor& actor);
     void shapeCreated(Shape& shape);
     // The shape's scene-query flag or local pose changed.
@@ -86,6 +89,7 @@ public:
     std::unique_ptr<ContactReports> reports;
     std::unique_ptr<QueryWorld> queries;
     std::unique_ptr<JointSet> joints;
+    std::unique_ptr<ClothSet> cloths;
 
     std::vector<RigidActor*> actors;         // in the scene, not released
     std::vector<RigidActor*> dirtyActors;    // changed since the last push
