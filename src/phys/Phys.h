@@ -122,6 +122,17 @@
 //   getGlobalPose / setGlobalPose / setSolverFrequency / setExternalAcceleration
 //                                                   Cloth:: same names, ClothReadData::unlock
 //   PxActorType::eCLOTH                             ActorType::Cloth
+//   PxPhysics::createParticleSystem / createParticleFluid, PxParticleSystem, PxParticleFluid,
+//   PxParticleBase (createParticles, releaseParticles, setPositions, setVelocities,
+//   lockParticleReadData, setParticleReadDataFlag, setGridSize, setMaxMotionDistance,
+//   setRestOffset, setContactOffset, setParticleMass, setDamping, setRestitution,
+//   setStaticFriction, setDynamicFriction, setSimulationFilterData), PxParticleFluid (setViscosity,
+//   setStiffness, setRestParticleDistance)          Physics:: / ParticleSystem, ParticleFluid,
+//                                                   ParticleBase:: same names
+//   PxParticleCreationData, PxParticleReadData (unlock), PxStrided(Data/Iterator)
+//                                                   ParticleCreationData, ParticleReadData, StridedData
+//   PxParticleFlag::eVALID, PxParticleReadDataFlag  ParticleValid, ParticleReadDataFlag (ParticleReadPositions ...)
+//   PxActorType::ePARTICLE_SYSTEM / ePARTICLE_FLUID ActorType::ParticleSystem / ParticleFluid
 //   PxGeometryQuery::overlap                        GeometryQuery::overlap
 //   PxBuildSmoothNormals                            buildSmoothNormals
 //   PxCreateControllerManager, PxControllerManager (createController, computeInteractions, release)
@@ -162,6 +173,7 @@
 #include "phys/Material.h"
 #include "phys/MathTypes.h"
 #include "phys/Meshes.h"
+#include "phys/Particles.h"
 #include "phys/Physics.h"
 #include "phys/RigidBody.h"
 #include "phys/Scene.h"

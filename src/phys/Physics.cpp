@@ -5,6 +5,7 @@
 #include "phys/Joint.h"
 #include "phys/Material.h"
 #include "phys/Meshes.h"
+#include "phys/Particles.h"
 #include "phys/RigidBody.h"
 #include "phys/Scene.h"
 #include "phys/detail/Backs.h"
@@ -190,6 +191,27 @@ Cloth* Physics::createCloth(const Transform& pose, ClothFabric& fabric, const Cl
     auto* cloth = new Cloth(*this, p, fabric, particles, flags);
     actors.insert(cloth);
     return cloth;
+}
+
+template <class T>
+T* Physics::createParticles(uint32_t maxParticles, bool perParticleRestOffset, const char* operation) {
+    if (maxParticles == 0 || maxParticles > 1000000) {
+        PHYS_REPORT(foundation, ErrorCode::InvalidParameter, "%s: room for 1 to 1,000,000 particles", operation);
+        return nullptr;
+    }
+    if (perParticleRestOffset)
+        PHYS_REPORT(foundation, ErrorCode::Warning, "%s: rest offsets per particle are not supported", operation);
+    auto* system = new T(*this, maxParticles);
+    actors.insert(system);
+    return system;
+}
+
+ParticleSystem* Physics::createParticleSystem(uint32_t maxParticles, bool perParticleRestOffset) {
+    return createParticles<ParticleSystem>(maxParticles, perParticleRestOffset, "createParticleSystem");
+}
+
+ParticleFluid* Physics::createParticleFluid(uint32_t maxParticles, bool perParticleRestOffset) {
+    return createParticles<ParticleFluid>(maxParticles, perParticleRestOffset, "createParticleFluid");
 }
 
 Scene* Physics::createScene(const SceneDesc& desc) {

@@ -16,6 +16,8 @@ class Actor;
 class Cloth;
 class ClothFabric;
 class ConvexMesh;
+class ParticleFluid;
+class ParticleSystem;
 class Foundation;
 class Joint;
 class Material;
@@ -54,6 +56,11 @@ public:
     Cloth* createCloth(const Transform& pose, ClothFabric& fabric, const ClothParticle* particles,
                        const ClothCollisionData& collisionData, uint32_t flags);
 
+    // Particle systems and fluids with room for maxParticles (1 .. 1,000,000). Rest offsets per
+    // particle are not supported (a warning; one rest offset serves all).
+    ParticleSystem* createParticleSystem(uint32_t maxParticles, bool perParticleRestOffset = false);
+    ParticleFluid* createParticleFluid(uint32_t maxParticles, bool perParticleRestOffset = false);
+
     // Null for an invalid descriptor.
     Scene* createScene(const SceneDesc& desc);
 
@@ -71,6 +78,8 @@ private:
     ~Physics();
     template <class T>
     T* createRigid(const Transform& pose, const char* operation);
+    template <class T>
+    T* createParticles(uint32_t maxParticles, bool perParticleRestOffset, const char* operation);
 
     Foundation& foundation;
     Tolerances tolerances;

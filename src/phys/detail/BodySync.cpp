@@ -11,6 +11,7 @@
 #include "phys/detail/Backs.h"
 #include "phys/detail/BulletConvert.h"
 #include "phys/detail/ClothSet.h"
+#include "phys/detail/ParticleSet.h"
 #include "phys/detail/JointSet.h"
 #include "phys/detail/PairFilter.h"
 #include "phys/detail/QueryWorld.h"
@@ -101,6 +102,7 @@ void SceneCore::push() {
     }
     joints->apply(stepDt);
     cloths->push(stepDt);
+    particles->push();
     pendingFilter.swap(changed);
 }
 

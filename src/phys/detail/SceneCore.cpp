@@ -14,6 +14,7 @@
 #include "phys/detail/DebugLines.h"
 #include "phys/detail/JointSet.h"
 #include "phys/detail/PairFilter.h"
+#include "phys/detail/ParticleSet.h"
 #include "phys/detail/QueryWorld.h"
 #include "phys/detail/StepWorld.h"
 
@@ -42,6 +43,7 @@ SceneCore::SceneCore(Scene& scene_, Physics& physics_, const SceneDesc& desc_)
     queries = std::make_unique<QueryWorld>();
     joints = std::make_unique<JointSet>(*this);
     cloths = std::make_unique<ClothSet>(*this);
+    particles = std::make_unique<ParticleSet>(*this);
     collisionConfiguration = std::make_unique<btSoftBodyRigidBodyCollisionConfiguration>();
     collisionDispatcher = std::make_unique<StepDispatcher>(collisionConfiguration.get(), *pairs);
     broadphase = std::make_unique<btDbvtBroadphase>();
@@ -71,6 +73,7 @@ void SceneCore::shutDown() {
     controllers.clear();
     joints->clear();
     cloths->clear();
+    particles->clear();
     reports->clear();
     pairs->clear();
     for (std::vector<RigidActor*>* list : {&actors, &pendingRemoval, &removedZombies}) {
@@ -109,6 +112,11 @@ void SceneCore::addActor(Actor& actor) {
         cloths->add(static_cast<Cloth&>(actor));
         return;
     }
+    if (actor.getType() == ActorType::ParticleSystem || actor.getType() == ActorType::ParticleFluid) {
+        actor.scene = &scene;
+        particles->add(static_cast<ParticleBase&>(actor));
+        return;
+    }
     if (!actor.isRigidActor()) {
         PHYS_REPORT(foundation, ErrorCode::InvalidParameter, "addActor: unknown kind of actor");
         return;
@@ -133,11 +141,14 @@ void SceneCore::release(Actor& actor) {
     actor.released = true;
     if (actor.getType() == ActorType::Cloth)
         cloths->release(static_cast<Cloth&>(actor));
+    else
+        particles->release(static_cast<ParticleBase&>(actor));
 }
 
 void SceneCore::releaseActor(RigidActor& actor) {
     actor.released = true;
     joints->actorReleased(actor);
+    particles->actorReleased();
     for (Controller* controller : controllers)
         ControllerMotion::actorReleased(*controller, actor);
     queries->removeActor(actor);
@@ -190,6 +201,7 @@ void SceneCore::simulate(float dt, CompletionTask* task) {
     std::vector<RigidActor*> changed;
     changed.swap(pendingFilter);
     pairs->filterPass(changed);
+    particles->filter(changed);
 
     ++stepIndex;
     completion = task;
@@ -213,6 +225,7 @@ void SceneCore::runStep() {
     world->stepSimulation(stepDt, 0);
     joints->checkBreaks();
     cloths->step(stepDt);
+    particles->step(stepDt);
     const std::vector<PairFilter::Processed>& processed = pairs->processed;
     const btAlignedObjectArray<btPersistentManifold*>& manifolds = pairs->processedManifolds;
     for (size_t i = 0; i < processed.size(); ++i) {
@@ -275,6 +288,7 @@ bool SceneCore::fetchResults(bool block) {
     pull();
     joints->pull();
     cloths->pull();
+    particles->pull();
     buildStatistics();
     buildDebugLines(actors, visualization, cullingBox, renderBuffer);
     delivering = true;

@@ -38,6 +38,7 @@ class ClothSet;
 class ContactReports;
 class JointSet;
 class PairFilter;
+class ParticleSet;
 class QueryWorld;
 class StepDispatcher;
 class StepWorld;
@@ -90,6 +91,7 @@ public:
     std::unique_ptr<QueryWorld> queries;
     std::unique_ptr<JointSet> joints;
     std::unique_ptr<ClothSet> cloths;
+    std::unique_ptr<ParticleSet> particles;
 
     std::vector<RigidActor*> actors;         // in the scene, not released
     std::vector<RigidActor*> dirtyActors;    // changed since the last push
