@@ -108,6 +108,8 @@ void Controller::release() {
     if (scene) {
         std::vector<Controller*>& list = scene->core().controllers;
         list.erase(std::remove(list.begin(), list.end(), this), list.end());
+    }
+    if (actor) {
         actor->back().controller = nullptr;
         actor->release();
     }

@@ -337,6 +337,21 @@ TEST(Controllers, TheirActorPushesBodiesAndReportsContacts) {
     EXPECT_GE(s.events.count(firstShape(*c->getActor()), firstShape(*box), PairNotifyTouchFound), 1);
 }
 
+TEST(Controllers, OutliveTheirActorAndTheirScene) {
+    ControllerScene s;
+    Controller* c = s.add(Vec3(0, RestHeight, 0));
+    Controller* other = s.add(Vec3(5, RestHeight, 0));
+    c->getActor()->release(); // the caller's own doing
+    EXPECT_EQ(c->getActor(), nullptr);
+    s.walk(c, Vec3(0.1f, 0, 0));
+    EXPECT_NEAR(at(c).x, 0.1f, 1e-3f) << "still moves";
+    s.scene->release();
+    s.scene = nullptr;
+    EXPECT_EQ(other->getScene(), nullptr);
+    EXPECT_EQ(other->move(Vec3(1, 0, 0), 0.0f, 1.0f, ControllerFilters()), 0u) << "without a scene nothing moves";
+    other->release();
+}
+
 TEST(Controllers, MoveWhileAStepIsInFlight) {
     ControllerScene s(SceneOptions{.threads = 1});
     Controller* c = s.add(Vec3(0, RestHeight, 0));

@@ -85,6 +85,8 @@ void ControllerMotion::placeCapsule(Controller& c) {
 }
 
 void ControllerMotion::actorReleased(Controller& c, const RigidActor& actor) {
+    if (c.actor == &actor)
+        c.actor = nullptr; // the caller released the controller's own actor
     ControllerBack& b = c.back();
     if (b.groundActor == &actor) {
         b.groundActor = nullptr;

@@ -40,7 +40,8 @@ public:
     ControllerMotion(Controller& controller, const ControllerFilters& filters);
     uint32_t run(const Vec3& displacement, float minDistance);
 
-    // The scene lets go of an actor: controllers standing on it stand on nothing.
+    // The scene lets go of an actor: controllers standing on it stand on nothing, and a
+    // controller whose own actor it was goes on without one.
     static void actorReleased(Controller& controller, const RigidActor& actor);
     // The scene goes: the controller is left without scene and actor.
     static void sceneGone(Controller& controller);
