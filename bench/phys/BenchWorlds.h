@@ -189,6 +189,20 @@ struct Timing {
 };
 
 
+// Steps both worlds Steps times, in turn.
+inline Timing stepSideBySide(LayerWorld& layer, RawWorld& raw) {
+    Timing t;
+    for (int i = 0; i < Steps; ++i) {
+        Clock::time_point start = Clock::now();
+        layer.step();
+        t.layer += millisecondsSince(start);
+        start = Clock::now();
+        raw.step();
+        t.raw += millisecondsSince(start);
+    }
+    return t;
+}
+
 inline void compare(benchmark::State& state, Timing (*run)()) {
     Timing total;
     for (auto _ : state) {

@@ -40,8 +40,9 @@ void fillChains(World& world) {
             btRigidBody* previous = world.addBody(btVector3(x, y, z), &world.boxShape, 0.0f);
             for (int k = 0; k < Links; ++k) {
                 btRigidBody* box = world.addBox(btVector3(x + LinkSpacing * (k + 1), y, z));
-                auto* joint = new btGeneric6DofSpring2Constraint(*previous, *box, btTransform(btQuaternion::getIdentity(), half),
-                                                                 btTransform(btQuaternion::getIdentity(), -half), RO_XYZ);
+                const btQuaternion level = btQuaternion::getIdentity();
+                auto* joint = new btGeneric6DofSpring2Constraint(*previous, *box, btTransform(level, half),
+                                                                 btTransform(level, -half), RO_XYZ);
                 // As the layer configures a ball joint: locked position, free turns.
                 for (int axis = 0; axis < 6; ++axis) {
                     joint->setLimit(axis, axis < 3 ? 0 : 1, axis < 3 ? 0 : -1);
@@ -63,16 +64,7 @@ Timing runChains() {
     RawWorld raw;
     fillChains(layer);
     fillChains(raw);
-    Timing t;
-    for (int i = 0; i < Steps; ++i) {
-        Clock::time_point start = Clock::now();
-        layer.step();
-        t.layer += millisecondsSince(start);
-        start = Clock::now();
-        raw.step();
-        t.raw += millisecondsSince(start);
-    }
-    return t;
+    return stepSideBySide(layer, raw);
 }
 
 void SceneC_JointedChains(benchmark::State& state) { compare(state, runChains); }

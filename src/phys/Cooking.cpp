@@ -194,7 +194,8 @@ bool Cooking::cookTriangleMesh(const TriangleMeshDesc& desc, CookedTriangleMesh&
 bool Cooking::cookClothFabric(const ClothMeshDesc& desc, const Vec3& gravityDirection, CookedClothFabric& out) {
     std::vector<Vec3> points;
     if (!readPoints(desc.points, points)) {
-        PHYS_REPORT(foundation, ErrorCode::InvalidParameter, "cloth cooking: points missing, badly laid out or not finite");
+        PHYS_REPORT(foundation, ErrorCode::InvalidParameter,
+                    "cloth cooking: points missing, badly laid out or not finite");
         return false;
     }
     CookedClothFabric cooked;

@@ -114,7 +114,8 @@ Transform Joint::getLocalPose(int actorIndex) const { return frames[actorIndex =
 
 void Joint::setLocalPose(int actorIndex, const Transform& pose) {
     if (!pose.isValid() || actorIndex < 0 || actorIndex > 1) {
-        PHYS_REPORT(physics.getFoundation(), ErrorCode::InvalidParameter, "setLocalPose: index 0 or 1 and a valid pose");
+        PHYS_REPORT(physics.getFoundation(), ErrorCode::InvalidParameter,
+                    "setLocalPose: index 0 or 1 and a valid pose");
         return;
     }
     frames[actorIndex] = Transform(pose.p, pose.q.getNormalized());
@@ -163,7 +164,8 @@ bool Joint::checkLimit(bool valid, const char* operation) {
 
 void Joint::setProjectionTolerance(float& field, float value, const char* operation) {
     if (!finiteNotNegative(value)) {
-        PHYS_REPORT(physics.getFoundation(), ErrorCode::InvalidParameter, "%s: must be finite, not negative", operation);
+        PHYS_REPORT(physics.getFoundation(), ErrorCode::InvalidParameter, "%s: must be finite, not negative",
+                    operation);
         return;
     }
     field = value;

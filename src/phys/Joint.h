@@ -118,11 +118,11 @@ public:
     void* userData = nullptr;
 
     detail::JointBack& back() const { return *back_; }
-    // Internal, for the creators: refuses (with an error) arguments that cannot make a
-    // joint, and joins a new joint to its actors, the physics object and the actors' scene.
-    static bool checkCreation(Physics& physics, RigidActor* actor0, const Transform& frame0, RigidActor* actor1,
-                              const Transform& frame1, const char* operation);
-    void attach();
+    // Internal, for the creators: a new joint of kind J, joined to its actors, the physics
+    // object and the actors' scene; null (with an error) for arguments that cannot make one.
+    template <class J>
+    static J* make(Physics& physics, RigidActor* actor0, const Transform& frame0, RigidActor* actor1,
+                   const Transform& frame1, const char* operation);
 
 protected:
     Joint(Physics& physics, JointType type, RigidActor* actor0, const Transform& frame0, RigidActor* actor1,
@@ -130,7 +130,22 @@ protected:
     virtual ~Joint();
     // A setting changed: the simulation takes it at the next step.
     void changed();
+    static bool checkCreation(Physics& physics, RigidActor* actor0, const Transform& frame0, RigidActor* actor1,
+                              const Transform& frame1, const char* operation);
+    void attach();
     void setProjectionTolerance(float& field, float value, const char* operation);
+    // Stores a limit that passes its test (else an error, and the old one stays).
+    template <class Limit>
+    void setLimitChecked(Limit& field, const Limit& value, const char* operation) {
+        if (checkLimit(value.isValid(), operation)) {
+            field = value;
+            changed();
+        }
+    }
+    void setFlagBit(uint32_t& flags, uint32_t bit, bool value) {
+        flags = value ? flags | bit : flags & ~bit;
+        changed();
+    }
     bool checkLimit(bool valid, const char* operation);
 
     friend class Physics;

@@ -11,17 +11,18 @@ namespace phys {
 namespace {
 constexpr float Pi = 3.14159265358979f;
 constexpr float MaxFloat = 3.402823466e+38f;
+} // namespace
 
 template <class J>
-J* makeJoint(Physics& physics, RigidActor* a0, const Transform& f0, RigidActor* a1, const Transform& f1,
-             const char* operation, J* (*construct)(Physics&, RigidActor*, const Transform&, RigidActor*, const Transform&)) {
-    if (!J::checkCreation(physics, a0, f0, a1, f1, operation))
+J* Joint::make(Physics& physics, RigidActor* a0, const Transform& f0, RigidActor* a1, const Transform& f1,
+               const char* operation) {
+    if (!checkCreation(physics, a0, f0, a1, f1, operation))
         return nullptr;
-    J* joint = construct(physics, a0, f0, a1, f1);
+    J* joint = new J(physics, a0, f0, a1, f1);
     joint->attach();
     return joint;
 }
-} // namespace
+
 
 // --- D6 ------------------------------------------------------------------------------------
 
@@ -45,26 +46,11 @@ D6Motion D6Joint::getMotion(D6Axis axis) const {
     return i >= 0 && i <= 5 ? motions[i] : D6Motion::Locked;
 }
 
-void D6Joint::setLinearLimit(const JointLimit& limit) {
-    if (!checkLimit(limit.isValid(), "setLinearLimit"))
-        return;
-    linearLimit = limit;
-    changed();
-}
+void D6Joint::setLinearLimit(const JointLimit& limit) { setLimitChecked(linearLimit, limit, "setLinearLimit"); }
 
-void D6Joint::setTwistLimit(const JointLimitPair& limit) {
-    if (!checkLimit(limit.isValid(), "setTwistLimit"))
-        return;
-    twistLimit = limit;
-    changed();
-}
+void D6Joint::setTwistLimit(const JointLimitPair& limit) { setLimitChecked(twistLimit, limit, "setTwistLimit"); }
 
-void D6Joint::setSwingLimit(const JointLimitCone& limit) {
-    if (!checkLimit(limit.isValid(), "setSwingLimit"))
-        return;
-    swingLimit = limit;
-    changed();
-}
+void D6Joint::setSwingLimit(const JointLimitCone& limit) { setLimitChecked(swingLimit, limit, "setSwingLimit"); }
 
 void D6Joint::setDrive(D6Drive index, const D6JointDrive& drive) {
     const int i = static_cast<int>(index);
@@ -117,10 +103,7 @@ void D6Joint::setProjectionAngularTolerance(float tolerance) {
 }
 
 D6Joint* createD6Joint(Physics& physics, RigidActor* a0, const Transform& f0, RigidActor* a1, const Transform& f1) {
-    return makeJoint<D6Joint>(physics, a0, f0, a1, f1, "createD6Joint",
-                              [](Physics& p, RigidActor* x0, const Transform& y0, RigidActor* x1, const Transform& y1) {
-                                  return new D6Joint(p, x0, y0, x1, y1);
-                              });
+    return Joint::make<D6Joint>(physics, a0, f0, a1, f1, "createD6Joint");
 }
 
 // --- distance --------------------------------------------------------------------------------
@@ -137,7 +120,8 @@ float DistanceJoint::getDistance() const {
 
 void DistanceJoint::setNotNegative(float& field, float value, const char* operation) {
     if (!std::isfinite(value) || value < 0.0f) {
-        PHYS_REPORT(physics.getFoundation(), ErrorCode::InvalidParameter, "%s: must be finite, not negative", operation);
+        PHYS_REPORT(physics.getFoundation(), ErrorCode::InvalidParameter, "%s: must be finite, not negative",
+                    operation);
         return;
     }
     field = value;
@@ -152,16 +136,11 @@ void DistanceJoint::setSpring(float value) { setNotNegative(spring, value, "setS
 
 void DistanceJoint::setDamping(float value) { setNotNegative(damping, value, "setDamping"); }
 
-void DistanceJoint::setDistanceJointFlag(DistanceJointFlag flag, bool value) {
-    distanceFlags = value ? distanceFlags | flag : distanceFlags & ~static_cast<uint32_t>(flag);
-    changed();
-}
+void DistanceJoint::setDistanceJointFlag(DistanceJointFlag flag, bool value) { setFlagBit(distanceFlags, flag, value); }
 
 DistanceJoint* createDistanceJoint(Physics& physics, RigidActor* a0, const Transform& f0, RigidActor* a1,
                                    const Transform& f1) {
-    return makeJoint<DistanceJoint>(physics, a0, f0, a1, f1, "createDistanceJoint",
-                                    [](Physics& p, RigidActor* x0, const Transform& y0, RigidActor* x1,
-                                       const Transform& y1) { return new DistanceJoint(p, x0, y0, x1, y1); });
+    return Joint::make<DistanceJoint>(physics, a0, f0, a1, f1, "createDistanceJoint");
 }
 
 // --- fixed -----------------------------------------------------------------------------------
@@ -179,9 +158,7 @@ void FixedJoint::setProjectionAngularTolerance(float tolerance) {
 
 FixedJoint* createFixedJoint(Physics& physics, RigidActor* a0, const Transform& f0, RigidActor* a1,
                              const Transform& f1) {
-    return makeJoint<FixedJoint>(physics, a0, f0, a1, f1, "createFixedJoint",
-                                 [](Physics& p, RigidActor* x0, const Transform& y0, RigidActor* x1,
-                                    const Transform& y1) { return new FixedJoint(p, x0, y0, x1, y1); });
+    return Joint::make<FixedJoint>(physics, a0, f0, a1, f1, "createFixedJoint");
 }
 
 // --- prismatic -------------------------------------------------------------------------------
@@ -191,16 +168,10 @@ PrismaticJoint::PrismaticJoint(Physics& physics_, RigidActor* a0, const Transfor
     : Joint(physics_, JointType::Prismatic, a0, f0, a1, f1), limit(-MaxFloat / 3.0f, MaxFloat / 3.0f) {}
 
 void PrismaticJoint::setLimit(const JointLimitPair& value) {
-    if (!checkLimit(value.isValid(), "PrismaticJoint::setLimit"))
-        return;
-    limit = value;
-    changed();
+    setLimitChecked(limit, value, "PrismaticJoint::setLimit");
 }
 
-void PrismaticJoint::setPrismaticJointFlag(PrismaticJointFlag flag, bool value) {
-    kindFlags = value ? kindFlags | flag : kindFlags & ~static_cast<uint32_t>(flag);
-    changed();
-}
+void PrismaticJoint::setPrismaticJointFlag(PrismaticJointFlag flag, bool value) { setFlagBit(kindFlags, flag, value); }
 
 void PrismaticJoint::setProjectionLinearTolerance(float tolerance) {
     setProjectionTolerance(projectionLinearTolerance, tolerance, "setProjectionLinearTolerance");
@@ -212,9 +183,7 @@ void PrismaticJoint::setProjectionAngularTolerance(float tolerance) {
 
 PrismaticJoint* createPrismaticJoint(Physics& physics, RigidActor* a0, const Transform& f0, RigidActor* a1,
                                      const Transform& f1) {
-    return makeJoint<PrismaticJoint>(physics, a0, f0, a1, f1, "createPrismaticJoint",
-                                     [](Physics& p, RigidActor* x0, const Transform& y0, RigidActor* x1,
-                                        const Transform& y1) { return new PrismaticJoint(p, x0, y0, x1, y1); });
+    return Joint::make<PrismaticJoint>(physics, a0, f0, a1, f1, "createPrismaticJoint");
 }
 
 // --- revolute --------------------------------------------------------------------------------
@@ -223,17 +192,9 @@ RevoluteJoint::RevoluteJoint(Physics& physics_, RigidActor* a0, const Transform&
                              const Transform& f1)
     : Joint(physics_, JointType::Revolute, a0, f0, a1, f1), limit(-0.5f * Pi, 0.5f * Pi) {}
 
-void RevoluteJoint::setLimit(const JointLimitPair& value) {
-    if (!checkLimit(value.isValid(), "RevoluteJoint::setLimit"))
-        return;
-    limit = value;
-    changed();
-}
+void RevoluteJoint::setLimit(const JointLimitPair& value) { setLimitChecked(limit, value, "RevoluteJoint::setLimit"); }
 
-void RevoluteJoint::setRevoluteJointFlag(RevoluteJointFlag flag, bool value) {
-    kindFlags = value ? kindFlags | flag : kindFlags & ~static_cast<uint32_t>(flag);
-    changed();
-}
+void RevoluteJoint::setRevoluteJointFlag(RevoluteJointFlag flag, bool value) { setFlagBit(kindFlags, flag, value); }
 
 void RevoluteJoint::setProjectionLinearTolerance(float tolerance) {
     setProjectionTolerance(projectionLinearTolerance, tolerance, "setProjectionLinearTolerance");
@@ -245,9 +206,7 @@ void RevoluteJoint::setProjectionAngularTolerance(float tolerance) {
 
 RevoluteJoint* createRevoluteJoint(Physics& physics, RigidActor* a0, const Transform& f0, RigidActor* a1,
                                    const Transform& f1) {
-    return makeJoint<RevoluteJoint>(physics, a0, f0, a1, f1, "createRevoluteJoint",
-                                    [](Physics& p, RigidActor* x0, const Transform& y0, RigidActor* x1,
-                                       const Transform& y1) { return new RevoluteJoint(p, x0, y0, x1, y1); });
+    return Joint::make<RevoluteJoint>(physics, a0, f0, a1, f1, "createRevoluteJoint");
 }
 
 // --- spherical -------------------------------------------------------------------------------
@@ -256,17 +215,9 @@ SphericalJoint::SphericalJoint(Physics& physics_, RigidActor* a0, const Transfor
                                const Transform& f1)
     : Joint(physics_, JointType::Spherical, a0, f0, a1, f1), limit(0.5f * Pi, 0.5f * Pi) {}
 
-void SphericalJoint::setLimitCone(const JointLimitCone& value) {
-    if (!checkLimit(value.isValid(), "setLimitCone"))
-        return;
-    limit = value;
-    changed();
-}
+void SphericalJoint::setLimitCone(const JointLimitCone& value) { setLimitChecked(limit, value, "setLimitCone"); }
 
-void SphericalJoint::setSphericalJointFlag(SphericalJointFlag flag, bool value) {
-    kindFlags = value ? kindFlags | flag : kindFlags & ~static_cast<uint32_t>(flag);
-    changed();
-}
+void SphericalJoint::setSphericalJointFlag(SphericalJointFlag flag, bool value) { setFlagBit(kindFlags, flag, value); }
 
 void SphericalJoint::setProjectionLinearTolerance(float tolerance) {
     setProjectionTolerance(projectionLinearTolerance, tolerance, "setProjectionLinearTolerance");
@@ -274,9 +225,7 @@ void SphericalJoint::setProjectionLinearTolerance(float tolerance) {
 
 SphericalJoint* createSphericalJoint(Physics& physics, RigidActor* a0, const Transform& f0, RigidActor* a1,
                                      const Transform& f1) {
-    return makeJoint<SphericalJoint>(physics, a0, f0, a1, f1, "createSphericalJoint",
-                                     [](Physics& p, RigidActor* x0, const Transform& y0, RigidActor* x1,
-                                        const Transform& y1) { return new SphericalJoint(p, x0, y0, x1, y1); });
+    return Joint::make<SphericalJoint>(physics, a0, f0, a1, f1, "createSphericalJoint");
 }
 
 } // namespace phys

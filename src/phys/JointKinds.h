@@ -66,7 +66,7 @@ public:
     float getProjectionAngularTolerance() const { return projectionAngularTolerance; }
 
 private:
-    friend D6Joint* createD6Joint(Physics&, RigidActor*, const Transform&, RigidActor*, const Transform&);
+    friend class Joint;
     D6Joint(Physics& physics, RigidActor* a0, const Transform& f0, RigidActor* a1, const Transform& f1);
 
     D6Motion motions[6] = {};
@@ -104,7 +104,7 @@ public:
     uint32_t getDistanceJointFlags() const { return distanceFlags; }
 
 private:
-    friend DistanceJoint* createDistanceJoint(Physics&, RigidActor*, const Transform&, RigidActor*, const Transform&);
+    friend class Joint;
     DistanceJoint(Physics& physics, RigidActor* a0, const Transform& f0, RigidActor* a1, const Transform& f1);
     void setNotNegative(float& field, float value, const char* operation);
 
@@ -124,7 +124,7 @@ public:
     float getProjectionAngularTolerance() const { return projectionAngularTolerance; }
 
 private:
-    friend FixedJoint* createFixedJoint(Physics&, RigidActor*, const Transform&, RigidActor*, const Transform&);
+    friend class Joint;
     FixedJoint(Physics& physics, RigidActor* a0, const Transform& f0, RigidActor* a1, const Transform& f1);
 };
 
@@ -145,7 +145,7 @@ public:
     float getProjectionAngularTolerance() const { return projectionAngularTolerance; }
 
 private:
-    friend PrismaticJoint* createPrismaticJoint(Physics&, RigidActor*, const Transform&, RigidActor*, const Transform&);
+    friend class Joint;
     PrismaticJoint(Physics& physics, RigidActor* a0, const Transform& f0, RigidActor* a1, const Transform& f1);
 
     JointLimitPair limit;
@@ -169,7 +169,7 @@ public:
     float getProjectionAngularTolerance() const { return projectionAngularTolerance; }
 
 private:
-    friend RevoluteJoint* createRevoluteJoint(Physics&, RigidActor*, const Transform&, RigidActor*, const Transform&);
+    friend class Joint;
     RevoluteJoint(Physics& physics, RigidActor* a0, const Transform& f0, RigidActor* a1, const Transform& f1);
 
     JointLimitPair limit;
@@ -192,7 +192,7 @@ public:
     float getProjectionLinearTolerance() const { return projectionLinearTolerance; }
 
 private:
-    friend SphericalJoint* createSphericalJoint(Physics&, RigidActor*, const Transform&, RigidActor*, const Transform&);
+    friend class Joint;
     SphericalJoint(Physics& physics, RigidActor* a0, const Transform& f0, RigidActor* a1, const Transform& f1);
 
     JointLimitCone limit;

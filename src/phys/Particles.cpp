@@ -33,7 +33,8 @@ bool ParticleBase::checkIndices(uint32_t count, const StridedData<uint32_t>& ind
     for (uint32_t k = 0; valid && k < count; ++k)
         valid = indices.at(k) < flags.size();
     if (!valid)
-        PHYS_REPORT(physics.getFoundation(), ErrorCode::InvalidParameter, "%s: index missing or out of range", operation);
+        PHYS_REPORT(physics.getFoundation(), ErrorCode::InvalidParameter, "%s: index missing or out of range",
+                    operation);
     return valid;
 }
 
@@ -90,32 +91,28 @@ void ParticleBase::releaseParticles(uint32_t count, const StridedData<uint32_t>&
         --validRange;
 }
 
-void ParticleBase::setPositions(uint32_t count, const StridedData<uint32_t>& indices,
-                                const StridedData<Vec3>& values) {
-    if (!checkIndices(count, indices, "setPositions") || (count && !values.ptr))
-        return;
-    for (uint32_t k = 0; k < count; ++k) {
-        const uint32_t i = indices.at(k);
-        const Vec3 p = values.at(k);
-        if ((flags[i] & ParticleValid) && p.isFinite()) {
-            positions[i] = p;
-            markDirty(i);
-        }
-    }
-}
-
-void ParticleBase::setVelocities(uint32_t count, const StridedData<uint32_t>& indices,
-                                 const StridedData<Vec3>& values) {
-    if (!checkIndices(count, indices, "setVelocities") || (count && !values.ptr))
+void ParticleBase::write(std::vector<Vec3>& field, uint32_t count, const StridedData<uint32_t>& indices,
+                         const StridedData<Vec3>& values, const char* operation) {
+    if (!checkIndices(count, indices, operation) || (count && !values.ptr))
         return;
     for (uint32_t k = 0; k < count; ++k) {
         const uint32_t i = indices.at(k);
         const Vec3 v = values.at(k);
         if ((flags[i] & ParticleValid) && v.isFinite()) {
-            velocities[i] = v;
+            field[i] = v;
             markDirty(i);
         }
     }
+}
+
+void ParticleBase::setPositions(uint32_t count, const StridedData<uint32_t>& indices,
+                                const StridedData<Vec3>& values) {
+    write(positions, count, indices, values, "setPositions");
+}
+
+void ParticleBase::setVelocities(uint32_t count, const StridedData<uint32_t>& indices,
+                                 const StridedData<Vec3>& values) {
+    write(velocities, count, indices, values, "setVelocities");
 }
 
 ParticleReadData* ParticleBase::lockParticleReadData() {
@@ -149,13 +146,17 @@ bool ParticleBase::setParam(float& field, float value, bool positive, const char
 }
 
 void ParticleBase::setGridSize(float v) { setParam(params.gridSize, v, true, "setGridSize"); }
-void ParticleBase::setMaxMotionDistance(float v) { setParam(params.maxMotionDistance, v, true, "setMaxMotionDistance"); }
+void ParticleBase::setMaxMotionDistance(float v) {
+    setParam(params.maxMotionDistance, v, true, "setMaxMotionDistance");
+}
 void ParticleBase::setRestOffset(float v) { setParam(params.restOffset, v, false, "setRestOffset"); }
 void ParticleBase::setContactOffset(float v) { setParam(params.contactOffset, v, false, "setContactOffset"); }
 void ParticleBase::setParticleMass(float v) { setParam(params.particleMass, v, true, "setParticleMass"); }
 void ParticleBase::setDamping(float v) { setParam(params.damping, v, false, "setDamping"); }
 void ParticleBase::setStaticFriction(float v) { setParam(params.staticFriction, v, false, "setStaticFriction"); }
-void ParticleBase::setDynamicFriction(float v) { setParam(params.dynamicFriction, v, false, "setDynamicFriction", 1.0f); }
+void ParticleBase::setDynamicFriction(float v) {
+    setParam(params.dynamicFriction, v, false, "setDynamicFriction", 1.0f);
+}
 void ParticleBase::setRestitution(float v) { setParam(params.restitution, v, false, "setRestitution", 1.0f); }
 
 void ParticleBase::setSimulationFilterData(const FilterData& data) {

@@ -140,6 +140,9 @@ protected:
     friend class detail::ParticleSet;
     void markDirty(uint32_t index);
     bool checkIndices(uint32_t count, const StridedData<uint32_t>& indices, const char* operation) const;
+    // Writes values of valid particles (finite ones only).
+    void write(std::vector<Vec3>& field, uint32_t count, const StridedData<uint32_t>& indices,
+               const StridedData<Vec3>& values, const char* operation);
 
     std::vector<Vec3> positions;
     std::vector<Vec3> velocities;
@@ -159,7 +162,8 @@ protected:
 class ParticleSystem : public ParticleBase {
 private:
     friend class Physics;
-    ParticleSystem(Physics& physics, uint32_t maxParticles) : ParticleBase(physics, ActorType::ParticleSystem, maxParticles) {}
+    ParticleSystem(Physics& physics, uint32_t maxParticles)
+        : ParticleBase(physics, ActorType::ParticleSystem, maxParticles) {}
 };
 
 class ParticleFluid : public ParticleBase {
@@ -168,12 +172,15 @@ public:
     float getViscosity() const { return viscosity; }
     void setStiffness(float value) { setParam(stiffness, value, true, "setStiffness"); }
     float getStiffness() const { return stiffness; }
-    void setRestParticleDistance(float value) { setParam(restParticleDistance, value, true, "setRestParticleDistance"); }
+    void setRestParticleDistance(float value) {
+        setParam(restParticleDistance, value, true, "setRestParticleDistance");
+    }
     float getRestParticleDistance() const { return restParticleDistance; }
 
 private:
     friend class Physics;
-    ParticleFluid(Physics& physics, uint32_t maxParticles) : ParticleBase(physics, ActorType::ParticleFluid, maxParticles) {}
+    ParticleFluid(Physics& physics, uint32_t maxParticles)
+        : ParticleBase(physics, ActorType::ParticleFluid, maxParticles) {}
 
     float viscosity = 6.0f;
     float stiffness = 20.0f;

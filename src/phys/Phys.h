@@ -148,7 +148,7 @@
 //   PxControllerShapeHit, PxControllersHit, PxControllerObstacleHit
 //                                                   ControllerShapeHit, ControllersHit, ControllerObstacleHit
 //   PxControllerBehaviorCallback (getBehaviorFlags), PxControllerBehaviorFlag
-//                                                   ControllerBehaviorCallback, BehaviorFlag (BehaviorCanRideOnObject ...)
+//                                                   ControllerBehaviorCallback, BehaviorFlag (BehaviorCanRide...)
 //
 // Threads: call everything from the main thread. The filter shader and filter callback run
 // inside Scene::simulate, the event callback inside Scene::fetchResults, query filters inside

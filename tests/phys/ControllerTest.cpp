@@ -8,7 +8,6 @@
 namespace phys::test {
 namespace {
 
-constexpr float Pi = 3.14159265358979f;
 // The vertical move a character makes each frame: gravity * dt * 0.5.
 const Vec3 Fall(0.0f, -55.0f * StepTime * 0.5f, 0.0f);
 // Rest height of the centre above y = 0: height / 2 + radius + contact offset.

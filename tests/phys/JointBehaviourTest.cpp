@@ -8,19 +8,6 @@
 namespace phys::test {
 namespace {
 
-constexpr float Pi = 3.14159265358979f;
-constexpr float Degrees = 0.017453292f;
-
-float angleAbout(const Quat& q, const Vec3& axis) { return 2.0f * std::atan2(Vec3(q.x, q.y, q.z).dot(axis), q.w); }
-
-float wrap(float a) {
-    while (a > Pi)
-        a -= 2 * Pi;
-    while (a < -Pi)
-        a += 2 * Pi;
-    return a;
-}
-
 // A door as the game builds one: a dynamic panel hinged at its edge to a kinematic post by a
 // D6 joint whose frames are 45 degrees apart about the vertical axis.
 struct Door {
@@ -78,7 +65,7 @@ TEST(D6Joints, ADoorOpeningBothWaysSwingsPastAQuarterTurnWithoutBlowingUp) {
     for (int i = 0; i < 2 * StepsPerSecond; ++i) {
         door.panel->addTorque(Vec3(0, i < StepsPerSecond / 2 ? 40.0f : -40.0f, 0));
         s.step();
-        turned += wrap(door.angle() - last);
+        turned += wrapAngle(door.angle() - last);
         last = door.angle();
         widest = std::fmax(widest, std::fabs(turned));
         ASSERT_LT(door.hingeError(), 0.05f) << "step " << i;

@@ -7,24 +7,8 @@
 namespace phys::test {
 namespace {
 
-constexpr float Pi = 3.14159265358979f;
-constexpr float Degrees = 0.017453292f;
-
-// Turn of a rotation about a unit axis, in (-pi, pi].
-float angleAbout(const Quat& q, const Vec3& axis) {
-    return 2.0f * std::atan2(Vec3(q.x, q.y, q.z).dot(axis), q.w);
-}
-
 // A frame whose X axis points along world Z (a hinge about Z).
 const Quat AboutZ = Quat::fromAxisAngle(Vec3(0, 1, 0), -0.5f * Pi);
-
-float wrap(float a) {
-    while (a > Pi)
-        a -= 2 * Pi;
-    while (a < -Pi)
-        a += 2 * Pi;
-    return a;
-}
 
 TEST(JointLimits, ValidityFollowsTheLibraryRules) {
     JointLimitPair defaultPair(45 * Degrees, 45 * Degrees, 0.05f);
@@ -127,7 +111,7 @@ TEST(RevoluteJoints, AFreeHingeTurnsRoundAndRoundStably) {
     for (int i = 0; i < StepsPerSecond; ++i) {
         s.step();
         const float angle = angleAbout(bar->getGlobalPose().q, Vec3(0, 0, 1));
-        turned += wrap(angle - last);
+        turned += wrapAngle(angle - last);
         last = angle;
         const Vec3 hinge = bar->getGlobalPose().transform(Vec3(-1.2f, 0, 0));
         // A fast turn drifts outwards a little (a velocity-level solver); nothing more.

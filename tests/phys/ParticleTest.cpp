@@ -9,7 +9,8 @@ namespace phys::test {
 namespace {
 
 // A particle system set up as the game makes one for a particle size of 0.1.
-ParticleBase* addParticles(PhysScene& s, bool fluid = false, const FilterData& words = FilterData(1, 0x0fffff87, 0, 0)) {
+ParticleBase* addParticles(PhysScene& s, bool fluid = false,
+                           const FilterData& words = FilterData(1, 0x0fffff87, 0, 0)) {
     ParticleBase* p = fluid ? static_cast<ParticleBase*>(s.physics->createParticleFluid(16250))
                             : static_cast<ParticleBase*>(s.physics->createParticleSystem(16250));
     p->setGridSize(10.0f);

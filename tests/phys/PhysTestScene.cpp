@@ -2,7 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 namespace phys::test {
+
+float angleAbout(const Quat& q, const Vec3& axis) { return 2.0f * std::atan2(Vec3(q.x, q.y, q.z).dot(axis), q.w); }
+
+float wrapAngle(float a) {
+    while (a > Pi)
+        a -= 2 * Pi;
+    while (a < -Pi)
+        a += 2 * Pi;
+    return a;
+}
 
 int RecordingErrors::count(ErrorCode code) const {
     int n = 0;

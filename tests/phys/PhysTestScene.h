@@ -14,6 +14,13 @@ namespace phys::test {
 
 constexpr float StepTime = 0.0167f;
 constexpr int StepsPerSecond = 60;
+constexpr float Pi = 3.14159265358979f;
+constexpr float Degrees = 0.017453292f;
+
+// Turn of a rotation about a unit axis, in (-pi, pi].
+float angleAbout(const Quat& q, const Vec3& axis);
+// An angle brought into (-pi, pi].
+float wrapAngle(float angle);
 
 class RecordingErrors : public ErrorHandler {
 public:

@@ -26,21 +26,6 @@ constexpr int MaxDepenetration = 4;
 // A surface whose normal does not point against the motion by at least this is left alone.
 constexpr float LeavingTolerance = 1e-4f;
 
-class ClosestCast : public btCollisionWorld::ConvexResultCallback {
-public:
-    btScalar addSingleResult(btCollisionWorld::LocalConvexResult& r, bool normalInWorldSpace) override {
-        if (r.m_hitFraction > m_closestHitFraction)
-            return m_closestHitFraction;
-        m_closestHitFraction = r.m_hitFraction;
-        normal = normalInWorldSpace ? r.m_hitNormalLocal
-                                    : r.m_hitCollisionObject->getWorldTransform().getBasis() * r.m_hitNormalLocal;
-        point = r.m_hitPointLocal;
-        return m_closestHitFraction;
-    }
-    btVector3 normal{0, 0, 0};
-    btVector3 point{0, 0, 0};
-};
-
 Vec3 toVec(const ExtVec3& v) { return Vec3(static_cast<float>(v.x), static_cast<float>(v.y), static_cast<float>(v.z)); }
 
 } // namespace
@@ -117,7 +102,7 @@ ControllerMotion::Hit ControllerMotion::sweepControllers(const Vec3& from, const
         ob.bodyShape.getAabb(ob.object.getWorldTransform(), omn, omx);
         if (!path.intersects(Bounds3(fromBt(omn), fromBt(omx))))
             continue;
-        ClosestCast cast;
+        ClosestSweep cast;
         btCollisionWorld::objectQuerySingle(&back.sweepShape, start, end, &ob.object, &ob.bodyShape,
                                             ob.object.getWorldTransform(), cast, 0.0f);
         if (!cast.hasHit())

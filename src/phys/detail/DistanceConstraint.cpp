@@ -89,7 +89,8 @@ void DistanceConstraint::getInfo2(btConstraintInfo2* info) {
     // One row whose J v is the rate at which the distance grows.
     setRow(0, -normal);
     const bool isMax = row == Row::Max;
-    const btScalar error = distance - (isMax ? maxDistance : minDistance); // beyond the bound when it has the bound's sign
+    // Beyond the bound when it has the bound's sign.
+    const btScalar error = distance - (isMax ? maxDistance : minDistance);
     const bool beyond = isMax ? error > 0 : error < 0;
     // Turning about each other moves the anchors apart by |v_t|^2 dt / (2 d) within the step
     // even at a constant distance rate: asked of the rate, so fast swings keep the bound.

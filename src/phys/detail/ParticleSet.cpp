@@ -124,8 +124,9 @@ void ParticleSet::decide(ParticleBase& system, const std::vector<RigidActor*>& c
         if (shape) {
             const FilterObjectAttributes other = attributesOf(*actor, *shape);
             PairFlags pairFlags = 0;
-            FilterFlags result = desc.filterShader(self, back.params.filterData, other, shape->getSimulationFilterData(),
-                                                   pairFlags, block, static_cast<uint32_t>(core.shaderData.size()));
+            FilterFlags result =
+                desc.filterShader(self, back.params.filterData, other, shape->getSimulationFilterData(), pairFlags,
+                                  block, static_cast<uint32_t>(core.shaderData.size()));
             if ((result & FilterCallback) && desc.filterCallback)
                 result = desc.filterCallback->pairFound(nextPairId++, self, back.params.filterData, &system, nullptr,
                                                         other, shape->getSimulationFilterData(), actor, shape,

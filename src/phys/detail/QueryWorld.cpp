@@ -72,24 +72,18 @@ public:
     int triangle = -1;
 };
 
-class ClosestSweep : public btCollisionWorld::ConvexResultCallback {
-public:
-    btScalar addSingleResult(btCollisionWorld::LocalConvexResult& r, bool normalInWorldSpace) override {
-        if (r.m_hitFraction > m_closestHitFraction)
-            return m_closestHitFraction;
-        m_closestHitFraction = r.m_hitFraction;
-        normal = normalInWorldSpace ? r.m_hitNormalLocal
-                                    : r.m_hitCollisionObject->getWorldTransform().getBasis() * r.m_hitNormalLocal;
-        point = r.m_hitPointLocal;
-        triangle = r.m_localShapeInfo ? r.m_localShapeInfo->m_triangleIndex : -1;
-        return m_closestHitFraction;
-    }
-    btVector3 normal{0, 0, 0};
-    btVector3 point{0, 0, 0};
-    int triangle = -1;
-};
-
 } // namespace
+
+btScalar ClosestSweep::addSingleResult(btCollisionWorld::LocalConvexResult& r, bool normalInWorldSpace) {
+    if (r.m_hitFraction > m_closestHitFraction)
+        return m_closestHitFraction;
+    m_closestHitFraction = r.m_hitFraction;
+    normal = normalInWorldSpace ? r.m_hitNormalLocal
+                                : r.m_hitCollisionObject->getWorldTransform().getBasis() * r.m_hitNormalLocal;
+    point = r.m_hitPointLocal;
+    triangle = r.m_localShapeInfo ? r.m_localShapeInfo->m_triangleIndex : -1;
+    return m_closestHitFraction;
+}
 
 QueryWorld::~QueryWorld() { tree.clear(); }
 

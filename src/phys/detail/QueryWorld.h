@@ -5,6 +5,7 @@
 #include "phys/detail/ContactTest.h"
 
 #include <BulletCollision/BroadphaseCollision/btDbvt.h>
+#include <BulletCollision/CollisionDispatch/btCollisionWorld.h>
 
 #include <vector>
 
@@ -63,6 +64,15 @@ private:
     btDbvt tree;
     std::vector<RigidActor*> moved;
     ContactTester contacts;
+};
+
+// The first hit of a convex sweep, with its world normal and point and, on a mesh, triangle.
+class ClosestSweep : public btCollisionWorld::ConvexResultCallback {
+public:
+    btScalar addSingleResult(btCollisionWorld::LocalConvexResult& r, bool normalInWorldSpace) override;
+    btVector3 normal{0, 0, 0};
+    btVector3 point{0, 0, 0};
+    int triangle = -1;
 };
 
 // A shape a query may hit, by the distance at which the query enters its box.
