@@ -162,13 +162,23 @@ bool Joint::checkLimit(bool valid, const char* operation) {
     return valid;
 }
 
-void Joint::setProjectionTolerance(float& field, float value, const char* operation) {
+void Joint::setProjectionLinearTolerance(float tolerance) {
+    if (checkNotNegative(tolerance, "setProjectionLinearTolerance"))
+        projectionLinearTolerance = tolerance;
+}
+
+void Joint::setProjectionAngularTolerance(float tolerance) {
+    if (checkNotNegative(tolerance, "setProjectionAngularTolerance"))
+        projectionAngularTolerance = tolerance;
+}
+
+bool Joint::checkNotNegative(float value, const char* operation) {
     if (!finiteNotNegative(value)) {
         PHYS_REPORT(physics.getFoundation(), ErrorCode::InvalidParameter, "%s: must be finite, not negative",
                     operation);
-        return;
+        return false;
     }
-    field = value;
+    return true;
 }
 
 } // namespace phys

@@ -115,6 +115,12 @@ public:
 
     Scene* getScene() const;
 
+    // Tolerances of projection (kept; see ConstraintProjection).
+    void setProjectionLinearTolerance(float tolerance);
+    float getProjectionLinearTolerance() const { return projectionLinearTolerance; }
+    void setProjectionAngularTolerance(float tolerance);
+    float getProjectionAngularTolerance() const { return projectionAngularTolerance; }
+
     void* userData = nullptr;
 
     detail::JointBack& back() const { return *back_; }
@@ -133,7 +139,6 @@ protected:
     static bool checkCreation(Physics& physics, RigidActor* actor0, const Transform& frame0, RigidActor* actor1,
                               const Transform& frame1, const char* operation);
     void attach();
-    void setProjectionTolerance(float& field, float value, const char* operation);
     // Stores a limit that passes its test (else an error, and the old one stays).
     template <class Limit>
     void setLimitChecked(Limit& field, const Limit& value, const char* operation) {
@@ -147,6 +152,7 @@ protected:
         changed();
     }
     bool checkLimit(bool valid, const char* operation);
+    bool checkNotNegative(float value, const char* operation);
 
     friend class Physics;
     friend class detail::JointSet;

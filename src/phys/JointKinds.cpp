@@ -94,14 +94,6 @@ void D6Joint::getDriveVelocity(Vec3& linear, Vec3& angular) const {
     angular = driveAngularVelocity;
 }
 
-void D6Joint::setProjectionLinearTolerance(float tolerance) {
-    setProjectionTolerance(projectionLinearTolerance, tolerance, "setProjectionLinearTolerance");
-}
-
-void D6Joint::setProjectionAngularTolerance(float tolerance) {
-    setProjectionTolerance(projectionAngularTolerance, tolerance, "setProjectionAngularTolerance");
-}
-
 D6Joint* createD6Joint(Physics& physics, RigidActor* a0, const Transform& f0, RigidActor* a1, const Transform& f1) {
     return Joint::make<D6Joint>(physics, a0, f0, a1, f1, "createD6Joint");
 }
@@ -119,11 +111,8 @@ float DistanceJoint::getDistance() const {
 }
 
 void DistanceJoint::setNotNegative(float& field, float value, const char* operation) {
-    if (!std::isfinite(value) || value < 0.0f) {
-        PHYS_REPORT(physics.getFoundation(), ErrorCode::InvalidParameter, "%s: must be finite, not negative",
-                    operation);
+    if (!checkNotNegative(value, operation))
         return;
-    }
     field = value;
     changed();
 }
@@ -136,8 +125,6 @@ void DistanceJoint::setSpring(float value) { setNotNegative(spring, value, "setS
 
 void DistanceJoint::setDamping(float value) { setNotNegative(damping, value, "setDamping"); }
 
-void DistanceJoint::setDistanceJointFlag(DistanceJointFlag flag, bool value) { setFlagBit(distanceFlags, flag, value); }
-
 DistanceJoint* createDistanceJoint(Physics& physics, RigidActor* a0, const Transform& f0, RigidActor* a1,
                                    const Transform& f1) {
     return Joint::make<DistanceJoint>(physics, a0, f0, a1, f1, "createDistanceJoint");
@@ -148,61 +135,27 @@ DistanceJoint* createDistanceJoint(Physics& physics, RigidActor* a0, const Trans
 FixedJoint::FixedJoint(Physics& physics_, RigidActor* a0, const Transform& f0, RigidActor* a1, const Transform& f1)
     : Joint(physics_, JointType::Fixed, a0, f0, a1, f1) {}
 
-void FixedJoint::setProjectionLinearTolerance(float tolerance) {
-    setProjectionTolerance(projectionLinearTolerance, tolerance, "setProjectionLinearTolerance");
-}
-
-void FixedJoint::setProjectionAngularTolerance(float tolerance) {
-    setProjectionTolerance(projectionAngularTolerance, tolerance, "setProjectionAngularTolerance");
-}
-
 FixedJoint* createFixedJoint(Physics& physics, RigidActor* a0, const Transform& f0, RigidActor* a1,
                              const Transform& f1) {
     return Joint::make<FixedJoint>(physics, a0, f0, a1, f1, "createFixedJoint");
 }
 
-// --- prismatic -------------------------------------------------------------------------------
+// --- prismatic and revolute -----------------------------------------------------------------
+
+void LimitPairJoint::setLimit(const JointLimitPair& value) { setLimitChecked(limit, value, "setLimit"); }
 
 PrismaticJoint::PrismaticJoint(Physics& physics_, RigidActor* a0, const Transform& f0, RigidActor* a1,
                                const Transform& f1)
-    : Joint(physics_, JointType::Prismatic, a0, f0, a1, f1), limit(-MaxFloat / 3.0f, MaxFloat / 3.0f) {}
-
-void PrismaticJoint::setLimit(const JointLimitPair& value) {
-    setLimitChecked(limit, value, "PrismaticJoint::setLimit");
-}
-
-void PrismaticJoint::setPrismaticJointFlag(PrismaticJointFlag flag, bool value) { setFlagBit(kindFlags, flag, value); }
-
-void PrismaticJoint::setProjectionLinearTolerance(float tolerance) {
-    setProjectionTolerance(projectionLinearTolerance, tolerance, "setProjectionLinearTolerance");
-}
-
-void PrismaticJoint::setProjectionAngularTolerance(float tolerance) {
-    setProjectionTolerance(projectionAngularTolerance, tolerance, "setProjectionAngularTolerance");
-}
+    : LimitPairJoint(physics_, JointType::Prismatic, a0, f0, a1, f1, JointLimitPair(-MaxFloat / 3, MaxFloat / 3)) {}
 
 PrismaticJoint* createPrismaticJoint(Physics& physics, RigidActor* a0, const Transform& f0, RigidActor* a1,
                                      const Transform& f1) {
     return Joint::make<PrismaticJoint>(physics, a0, f0, a1, f1, "createPrismaticJoint");
 }
 
-// --- revolute --------------------------------------------------------------------------------
-
 RevoluteJoint::RevoluteJoint(Physics& physics_, RigidActor* a0, const Transform& f0, RigidActor* a1,
                              const Transform& f1)
-    : Joint(physics_, JointType::Revolute, a0, f0, a1, f1), limit(-0.5f * Pi, 0.5f * Pi) {}
-
-void RevoluteJoint::setLimit(const JointLimitPair& value) { setLimitChecked(limit, value, "RevoluteJoint::setLimit"); }
-
-void RevoluteJoint::setRevoluteJointFlag(RevoluteJointFlag flag, bool value) { setFlagBit(kindFlags, flag, value); }
-
-void RevoluteJoint::setProjectionLinearTolerance(float tolerance) {
-    setProjectionTolerance(projectionLinearTolerance, tolerance, "setProjectionLinearTolerance");
-}
-
-void RevoluteJoint::setProjectionAngularTolerance(float tolerance) {
-    setProjectionTolerance(projectionAngularTolerance, tolerance, "setProjectionAngularTolerance");
-}
+    : LimitPairJoint(physics_, JointType::Revolute, a0, f0, a1, f1, JointLimitPair(-0.5f * Pi, 0.5f * Pi)) {}
 
 RevoluteJoint* createRevoluteJoint(Physics& physics, RigidActor* a0, const Transform& f0, RigidActor* a1,
                                    const Transform& f1) {
@@ -216,12 +169,6 @@ SphericalJoint::SphericalJoint(Physics& physics_, RigidActor* a0, const Transfor
     : Joint(physics_, JointType::Spherical, a0, f0, a1, f1), limit(0.5f * Pi, 0.5f * Pi) {}
 
 void SphericalJoint::setLimitCone(const JointLimitCone& value) { setLimitChecked(limit, value, "setLimitCone"); }
-
-void SphericalJoint::setSphericalJointFlag(SphericalJointFlag flag, bool value) { setFlagBit(kindFlags, flag, value); }
-
-void SphericalJoint::setProjectionLinearTolerance(float tolerance) {
-    setProjectionTolerance(projectionLinearTolerance, tolerance, "setProjectionLinearTolerance");
-}
 
 SphericalJoint* createSphericalJoint(Physics& physics, RigidActor* a0, const Transform& f0, RigidActor* a1,
                                      const Transform& f1) {

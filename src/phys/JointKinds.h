@@ -60,10 +60,6 @@ public:
     Transform getDrivePosition() const { return drivePosition; }
     void setDriveVelocity(const Vec3& linear, const Vec3& angular);
     void getDriveVelocity(Vec3& linear, Vec3& angular) const;
-    void setProjectionLinearTolerance(float tolerance);
-    float getProjectionLinearTolerance() const { return projectionLinearTolerance; }
-    void setProjectionAngularTolerance(float tolerance);
-    float getProjectionAngularTolerance() const { return projectionAngularTolerance; }
 
 private:
     friend class Joint;
@@ -100,7 +96,7 @@ public:
     float getSpring() const { return spring; }
     void setDamping(float damping);
     float getDamping() const { return damping; }
-    void setDistanceJointFlag(DistanceJointFlag flag, bool value);
+    void setDistanceJointFlag(DistanceJointFlag flag, bool value) { setFlagBit(distanceFlags, flag, value); }
     uint32_t getDistanceJointFlags() const { return distanceFlags; }
 
 private:
@@ -117,15 +113,24 @@ private:
 
 // Holds the relative pose of the two frames.
 class FixedJoint : public Joint {
-public:
-    void setProjectionLinearTolerance(float tolerance);
-    float getProjectionLinearTolerance() const { return projectionLinearTolerance; }
-    void setProjectionAngularTolerance(float tolerance);
-    float getProjectionAngularTolerance() const { return projectionAngularTolerance; }
-
 private:
     friend class Joint;
     FixedJoint(Physics& physics, RigidActor* a0, const Transform& f0, RigidActor* a1, const Transform& f1);
+};
+
+// The prismatic and revolute joints: one limit pair on the X axis of the frames.
+class LimitPairJoint : public Joint {
+public:
+    void setLimit(const JointLimitPair& limit);
+    JointLimitPair getLimit() const { return limit; }
+
+protected:
+    LimitPairJoint(Physics& physics, JointType type, RigidActor* a0, const Transform& f0, RigidActor* a1,
+                   const Transform& f1, const JointLimitPair& initial)
+        : Joint(physics, type, a0, f0, a1, f1), limit(initial) {}
+
+    JointLimitPair limit;
+    uint32_t kindFlags = 0;
 };
 
 enum PrismaticJointFlag : uint32_t {
@@ -133,23 +138,14 @@ enum PrismaticJointFlag : uint32_t {
 };
 
 // Slides along the X axis of the frames, within the limit pair when enabled.
-class PrismaticJoint : public Joint {
+class PrismaticJoint : public LimitPairJoint {
 public:
-    void setLimit(const JointLimitPair& limit);
-    JointLimitPair getLimit() const { return limit; }
-    void setPrismaticJointFlag(PrismaticJointFlag flag, bool value);
+    void setPrismaticJointFlag(PrismaticJointFlag flag, bool value) { setFlagBit(kindFlags, flag, value); }
     uint32_t getPrismaticJointFlags() const { return kindFlags; }
-    void setProjectionLinearTolerance(float tolerance);
-    float getProjectionLinearTolerance() const { return projectionLinearTolerance; }
-    void setProjectionAngularTolerance(float tolerance);
-    float getProjectionAngularTolerance() const { return projectionAngularTolerance; }
 
 private:
     friend class Joint;
     PrismaticJoint(Physics& physics, RigidActor* a0, const Transform& f0, RigidActor* a1, const Transform& f1);
-
-    JointLimitPair limit;
-    uint32_t kindFlags = 0;
 };
 
 enum RevoluteJointFlag : uint32_t {
@@ -157,23 +153,14 @@ enum RevoluteJointFlag : uint32_t {
 };
 
 // Turns about the X axis of the frames, within the limit pair (radians) when enabled.
-class RevoluteJoint : public Joint {
+class RevoluteJoint : public LimitPairJoint {
 public:
-    void setLimit(const JointLimitPair& limit);
-    JointLimitPair getLimit() const { return limit; }
-    void setRevoluteJointFlag(RevoluteJointFlag flag, bool value);
+    void setRevoluteJointFlag(RevoluteJointFlag flag, bool value) { setFlagBit(kindFlags, flag, value); }
     uint32_t getRevoluteJointFlags() const { return kindFlags; }
-    void setProjectionLinearTolerance(float tolerance);
-    float getProjectionLinearTolerance() const { return projectionLinearTolerance; }
-    void setProjectionAngularTolerance(float tolerance);
-    float getProjectionAngularTolerance() const { return projectionAngularTolerance; }
 
 private:
     friend class Joint;
     RevoluteJoint(Physics& physics, RigidActor* a0, const Transform& f0, RigidActor* a1, const Transform& f1);
-
-    JointLimitPair limit;
-    uint32_t kindFlags = 0;
 };
 
 enum SphericalJointFlag : uint32_t {
@@ -186,10 +173,8 @@ class SphericalJoint : public Joint {
 public:
     void setLimitCone(const JointLimitCone& limit);
     JointLimitCone getLimitCone() const { return limit; }
-    void setSphericalJointFlag(SphericalJointFlag flag, bool value);
+    void setSphericalJointFlag(SphericalJointFlag flag, bool value) { setFlagBit(kindFlags, flag, value); }
     uint32_t getSphericalJointFlags() const { return kindFlags; }
-    void setProjectionLinearTolerance(float tolerance);
-    float getProjectionLinearTolerance() const { return projectionLinearTolerance; }
 
 private:
     friend class Joint;
