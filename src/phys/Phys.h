@@ -158,6 +158,13 @@
 // Differences from the SDK worth knowing: contact points are at most four per shape pair;
 // contacts use the dynamic friction; a pair resolves contacts or not for the whole actor pair;
 // kill and suppress act alike; sleeping follows Bullet's rest timer of 0.4 s.
+// Joints: several limited linear D6 axes and two-angle cones are bounded by boxes; the middle
+// Euler axis keeps its limits below 90 degrees; drives are springs and motors of their own
+// model; contact distances and projection do not act (projection buys solver iterations);
+// breaking is judged from the forces of the step just solved. Controllers: the layer's own
+// sweeps (easy climbing mode, no obstacles); onShapeHit comes after the move. Cloth: a soft
+// body that collides with nothing. Particles: one ray per particle and step, one way; fluids
+// move like particle systems.
 
 #include "phys/Actor.h"
 #include "phys/Cloth.h"
