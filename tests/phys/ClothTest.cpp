@@ -170,6 +170,21 @@ TEST(Cloth, AnAllFreeClothIsWrittenBackUnchanged) {
     }
 }
 
+TEST(Cloth, ReleasedWhileAStepIsInFlight) {
+    PhysScene s(SceneOptions{.threads = 1, .ground = false});
+    Cloth* cloth = makeCloth(s, grid(4, 0.5f, 5.0f));
+    Cloth* other = makeCloth(s, grid(3, 0.5f, 8.0f));
+    ASSERT_NE(cloth, nullptr);
+    s.step(3);
+    s.scene->simulate(StepTime);
+    cloth->release();
+    s.scene->fetchResults(true);
+    s.step(3);
+    EXPECT_LT(read(*other)[0].pos.y, 8.0f) << "the other cloth goes on";
+    s.scene->simulate(StepTime);
+    // Released with the scene while its step runs.
+}
+
 TEST(Cloth, GravityCanBeSwitchedOffAndAccelerationAdded) {
     PhysScene s(SceneOptions{.ground = false});
     Cloth* still = makeCloth(s, grid(3, 0.5f, 5.0f));

@@ -242,6 +242,27 @@ TEST(JointLifetime, AJointMadeBeforeItsActorsJoinTheSceneJoinsWithThem) {
     EXPECT_NEAR(ball->getGlobalPose().p.y, 9.0f, 0.05f);
 }
 
+TEST(JointLifetime, AJointAndItsActorsReleasedTogether) {
+    PhysScene s(SceneOptions{.threads = 1, .ground = false});
+    RigidDynamic* a = s.addBox(Vec3(0, 10, 0), Vec3(0.3f), 1.0f);
+    RigidDynamic* b = s.addBox(Vec3(0, 9, 0), Vec3(0.3f), 1.0f);
+    FixedJoint* joint = createFixedJoint(*s.physics, a, Transform(Vec3(0, -0.5f, 0)), b, Transform(Vec3(0, 0.5f, 0)));
+    ASSERT_NE(joint, nullptr);
+    joint->setBreakForce(1e6f, 1e6f);
+    s.step(3);
+    s.scene->simulate(StepTime);
+    joint->setLocalPose(0, Transform(Vec3(0, -0.6f, 0))); // pending
+    joint->release();
+    a->release();
+    s.scene->fetchResults(true);
+    b->release();
+    s.step(3);
+    EXPECT_EQ(s.scene->getNbActors(), 0u);
+    SimulationStatistics stats;
+    s.scene->getSimulationStatistics(stats);
+    EXPECT_EQ(stats.nbActiveConstraints, 0u);
+}
+
 TEST(JointLifetime, ReleasingAnActorLeavesItsJointWithoutEffect) {
     PhysScene s(SceneOptions{.threads = 1, .ground = false});
     RigidDynamic* a = s.addBox(Vec3(0, 10, 0), Vec3(0.3f), 1.0f);

@@ -187,6 +187,22 @@ TEST(Particles, NeverPassAStaticBoxAtTwentyUnitsPerSecond) {
     }
 }
 
+TEST(Particles, ReleasedWhileAStepIsInFlight) {
+    PhysScene s(SceneOptions{.threads = 1});
+    ParticleBase* p = addParticles(s);
+    ParticleBase* other = addParticles(s, true);
+    create(*p, {0, 1}, {Vec3(0, 1, 0), Vec3(1, 1, 0)});
+    create(*other, {0}, {Vec3(2, 1, 0)});
+    s.step(3);
+    s.scene->simulate(StepTime);
+    p->release();
+    s.scene->fetchResults(true);
+    s.step(StepsPerSecond);
+    EXPECT_NEAR(read(*other).positions[0].y, 0.05f, 0.02f) << "the other system goes on";
+    s.scene->simulate(StepTime);
+    // Released with the scene while its step runs.
+}
+
 TEST(Particles, FallThroughWhatTheirFilterWordsReject) {
     PhysScene s(SceneOptions{.shader = wordShader});
     s.groundShape->setSimulationFilterData(FilterData(0x2, 0x0fffff8d, 0, 0));

@@ -48,7 +48,7 @@ void JointSet::add(Joint& joint) {
 
 void JointSet::markDirty(Joint& joint) {
     JointBack& back = joint.back();
-    if (back.inDirtyList)
+    if (back.inDirtyList || joint.released)
         return;
     back.inDirtyList = true;
     dirty.push_back(&joint);
@@ -113,11 +113,13 @@ void JointSet::destroy(Joint& joint) {
 }
 
 void JointSet::removeStale() {
+    dirty.erase(std::remove_if(dirty.begin(), dirty.end(), [](const Joint* joint) { return joint->released; }),
+                dirty.end());
     for (Joint* joint : releasedJoints)
         destroy(*joint);
     releasedJoints.clear();
     for (Joint* joint : dirty)
-        if (joint->back().inert && !joint->released)
+        if (joint->back().inert)
             removeConstraint(joint->back());
 }
 
