@@ -1,6 +1,7 @@
 #include "phys/Actor.h"
 
 #include "phys/Foundation.h"
+#include "phys/Joint.h"
 #include "phys/Material.h"
 #include "phys/Physics.h"
 #include "phys/RigidBody.h"
@@ -8,6 +9,8 @@
 #include "phys/Shape.h"
 #include "phys/detail/Backs.h"
 #include "phys/detail/SceneCore.h"
+
+#include <algorithm>
 
 namespace phys {
 
@@ -34,11 +37,13 @@ RigidStatic* Actor::asRigidStatic() { return type == ActorType::RigidStatic ? st
 void Actor::release() {
     if (released)
         return;
-    if (scene && isRigidActor()) {
-        scene->core().releaseActor(*asRigidActor());
+    if (scene) {
+        scene->core().release(*this);
         return;
     }
     released = true;
+    if (isRigidActor())
+        static_cast<RigidActor*>(this)->detachAllJoints();
     physics.forgetActor(*this);
     delete this;
 }
@@ -60,6 +65,17 @@ RigidActor::~RigidActor() {
         delete shape;
     delete back_->body;
     delete back_->compound;
+}
+
+void RigidActor::detachJoint(Joint& joint) {
+    attachedJoints.erase(std::remove(attachedJoints.begin(), attachedJoints.end(), &joint), attachedJoints.end());
+}
+
+void RigidActor::detachAllJoints() {
+    const std::vector<Joint*> attached = attachedJoints;
+    attachedJoints.clear();
+    for (Joint* joint : attached)
+        joint->actorGone(*this);
 }
 
 void RigidActor::actorFlagsChanged() { markDirty(detail::DirtyParams); }

@@ -16,6 +16,7 @@
 
 namespace phys {
 
+class Joint;
 class Material;
 class Physics;
 class RigidActor;
@@ -24,6 +25,7 @@ class RigidStatic;
 class Scene;
 class Shape;
 namespace detail {
+class JointSet;
 struct RigidBack;
 class SceneCore;
 }
@@ -117,10 +119,18 @@ protected:
     // An autowake write: dynamic actors wake up.
     virtual void wakeFromUser() {}
 
+    friend class Actor;
     friend class Shape;
+    friend class Joint;
+    friend class detail::JointSet;
     friend class detail::SceneCore;
+    void attachJoint(Joint& joint) { attachedJoints.push_back(&joint); }
+    void detachJoint(Joint& joint);
+    // Tells the joints that the actor goes away (outside a scene).
+    void detachAllJoints();
 
     Transform pose;
+    std::vector<Joint*> attachedJoints;
     std::vector<Shape*> shapes;
     uint32_t dirty = 0;
     bool inDirtyList = false;

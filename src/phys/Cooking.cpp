@@ -131,6 +131,38 @@ bool Cooking::cookConvexMesh(const ConvexMeshDesc& desc, CookedConvex& out) {
     return true;
 }
 
+bool Cooking::readTriangles(const TriangleMeshDesc& desc, uint32_t vertexCount, std::vector<uint32_t>& out,
+                            const char* operation) {
+    const bool small = (desc.flags & MeshIndices16) != 0;
+    const uint32_t indexSize = small ? 2 : 4;
+    if (!desc.triangles.data || desc.triangles.count == 0 || desc.triangles.stride < indexSize * 3) {
+        PHYS_REPORT(foundation, ErrorCode::InvalidParameter, "%s: no triangles", operation);
+        return false;
+    }
+    const auto* bytes = static_cast<const unsigned char*>(desc.triangles.data);
+    out.resize(3 * static_cast<size_t>(desc.triangles.count));
+    for (uint32_t t = 0; t < desc.triangles.count; ++t) {
+        const unsigned char* tri = bytes + static_cast<size_t>(t) * desc.triangles.stride;
+        for (int k = 0; k < 3; ++k) {
+            uint32_t index = 0;
+            if (small) {
+                uint16_t v;
+                std::memcpy(&v, tri + k * 2, 2);
+                index = v;
+            } else {
+                std::memcpy(&index, tri + k * 4, 4);
+            }
+            if (index >= vertexCount) {
+                PHYS_REPORT(foundation, ErrorCode::InvalidParameter, "%s: triangle %u uses vertex %u of %u", operation,
+                            t, index, vertexCount);
+                return false;
+            }
+            out[3 * static_cast<size_t>(t) + k] = index;
+        }
+    }
+    return true;
+}
+
 bool Cooking::cookTriangleMesh(const TriangleMeshDesc& desc, CookedTriangleMesh& out) {
     CookedTriangleMesh cooked;
     if (!readPoints(desc.points, cooked.vertices)) {
@@ -138,32 +170,11 @@ bool Cooking::cookTriangleMesh(const TriangleMeshDesc& desc, CookedTriangleMesh&
                     "triangle mesh cooking: points missing, badly laid out or not finite");
         return false;
     }
-    const bool small = (desc.flags & MeshIndices16) != 0;
-    const uint32_t indexSize = small ? 2 : 4;
-    if (!desc.triangles.data || desc.triangles.count == 0 || desc.triangles.stride < indexSize * 3) {
-        PHYS_REPORT(foundation, ErrorCode::InvalidParameter, "triangle mesh cooking: no triangles");
+    std::vector<uint32_t> all;
+    if (!readTriangles(desc, static_cast<uint32_t>(cooked.vertices.size()), all, "triangle mesh cooking"))
         return false;
-    }
-
-    const auto* bytes = static_cast<const unsigned char*>(desc.triangles.data);
-    const uint32_t vertexCount = static_cast<uint32_t>(cooked.vertices.size());
-    for (uint32_t t = 0; t < desc.triangles.count; ++t) {
-        const unsigned char* tri = bytes + static_cast<size_t>(t) * desc.triangles.stride;
-        uint32_t idx[3];
-        for (int k = 0; k < 3; ++k) {
-            if (small) {
-                uint16_t v;
-                std::memcpy(&v, tri + k * 2, 2);
-                idx[k] = v;
-            } else {
-                std::memcpy(&idx[k], tri + k * 4, 4);
-            }
-            if (idx[k] >= vertexCount) {
-                PHYS_REPORT(foundation, ErrorCode::InvalidParameter,
-                            "triangle mesh cooking: triangle %u uses vertex %u of %u", t, idx[k], vertexCount);
-                return false;
-            }
-        }
+    for (uint32_t t = 0; 3 * t < all.size(); ++t) {
+        const uint32_t* idx = &all[3 * static_cast<size_t>(t)];
         const Vec3& a = cooked.vertices[idx[0]];
         const Vec3& b = cooked.vertices[idx[1]];
         const Vec3& c = cooked.vertices[idx[2]];
@@ -175,6 +186,41 @@ bool Cooking::cookTriangleMesh(const TriangleMeshDesc& desc, CookedTriangleMesh&
     if (cooked.faceRemap.empty()) {
         PHYS_REPORT(foundation, ErrorCode::InvalidParameter, "triangle mesh cooking: every triangle is degenerate");
         return false;
+    }
+    out = std::move(cooked);
+    return true;
+}
+
+bool Cooking::cookClothFabric(const ClothMeshDesc& desc, const Vec3& gravityDirection, CookedClothFabric& out) {
+    std::vector<Vec3> points;
+    if (!readPoints(desc.points, points)) {
+        PHYS_REPORT(foundation, ErrorCode::InvalidParameter,
+                    "cloth cooking: points missing, badly laid out or not finite");
+        return false;
+    }
+    CookedClothFabric cooked;
+    cooked.particleCount = static_cast<uint32_t>(points.size());
+    cooked.gravityDirection = gravityDirection;
+    if (!readTriangles(desc, cooked.particleCount, cooked.triangles, "cloth cooking"))
+        return false;
+    std::vector<uint64_t> seen;
+    for (size_t t = 0; t < cooked.triangles.size(); t += 3) {
+        for (int k = 0; k < 3; ++k) {
+            uint32_t a = cooked.triangles[t + k], b = cooked.triangles[t + (k + 1) % 3];
+            if (a == b)
+                continue;
+            if (a > b)
+                std::swap(a, b);
+            seen.push_back((static_cast<uint64_t>(a) << 32) | b);
+        }
+    }
+    std::sort(seen.begin(), seen.end());
+    seen.erase(std::unique(seen.begin(), seen.end()), seen.end());
+    for (uint64_t key : seen) {
+        const uint32_t a = static_cast<uint32_t>(key >> 32), b = static_cast<uint32_t>(key);
+        cooked.edges.push_back(a);
+        cooked.edges.push_back(b);
+        cooked.restLengths.push_back((points[a] - points[b]).magnitude());
     }
     out = std::move(cooked);
     return true;

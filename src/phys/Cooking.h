@@ -70,6 +70,19 @@ struct CookedTriangleMesh {
     std::vector<uint32_t> faceRemap;
 };
 
+// A cloth mesh: the same layout as a triangle mesh. Every point becomes one cloth particle,
+// also a point that no triangle uses.
+struct ClothMeshDesc : TriangleMeshDesc {};
+
+// A cooked cloth fabric: the unique edges of the triangles with their rest lengths.
+struct CookedClothFabric {
+    uint32_t particleCount = 0;
+    std::vector<uint32_t> triangles;  // three particle indices per triangle
+    std::vector<uint32_t> edges;      // two particle indices per edge
+    std::vector<float> restLengths;   // one per edge
+    Vec3 gravityDirection;
+};
+
 struct CookingParams {
     Tolerances scale;
     float skinWidth = 0.0f;
@@ -90,10 +103,15 @@ public:
     // Fails on no triangles, indices out of range, non-finite points or a bad stride, and
     // when every triangle is degenerate.
     bool cookTriangleMesh(const TriangleMeshDesc& desc, CookedTriangleMesh& out);
+    // Fails on no triangles, indices out of range, non-finite points or a bad stride.
+    bool cookClothFabric(const ClothMeshDesc& desc, const Vec3& gravityDirection, CookedClothFabric& out);
 
 private:
     Cooking(Foundation& foundation, const CookingParams& params);
     ~Cooking() = default;
+    // The triangles' indices (three each), checked against the vertex count.
+    bool readTriangles(const TriangleMeshDesc& desc, uint32_t vertexCount, std::vector<uint32_t>& out,
+                       const char* operation);
 
     Foundation& foundation;
     CookingParams params;

@@ -1,8 +1,11 @@
 #include "phys/Physics.h"
 
+#include "phys/Cloth.h"
 #include "phys/Foundation.h"
+#include "phys/Joint.h"
 #include "phys/Material.h"
 #include "phys/Meshes.h"
+#include "phys/Particles.h"
 #include "phys/RigidBody.h"
 #include "phys/Scene.h"
 #include "phys/detail/Backs.h"
@@ -34,6 +37,11 @@ void Physics::release() {
     const std::vector<Scene*> ownScenes(scenes.begin(), scenes.end());
     for (Scene* scene : ownScenes)
         scene->release();
+    // Joints of no scene: their actors are still here.
+    const std::vector<Joint*> ownJoints(joints.begin(), joints.end());
+    for (Joint* joint : ownJoints)
+        delete joint;
+    joints.clear();
     const std::vector<Actor*> ownActors(actors.begin(), actors.end());
     for (Actor* actor : ownActors)
         delete actor;
@@ -44,6 +52,9 @@ void Physics::release() {
     const std::vector<TriangleMesh*> triangles(triangleMeshes.begin(), triangleMeshes.end());
     for (TriangleMesh* mesh : triangles)
         delete mesh;
+    const std::vector<ClothFabric*> ownFabrics(fabrics.begin(), fabrics.end());
+    for (ClothFabric* fabric : ownFabrics)
+        delete fabric;
     delete this;
 }
 
@@ -142,6 +153,65 @@ TriangleMesh* Physics::createTriangleMesh(const CookedTriangleMesh& cooked) {
     auto* mesh = new TriangleMesh(*this, std::move(data));
     triangleMeshes.insert(mesh);
     return mesh;
+}
+
+ClothFabric* Physics::createClothFabric(const CookedClothFabric& cooked) {
+    bool valid = cooked.particleCount > 0 && cooked.edges.size() == 2 * cooked.restLengths.size() &&
+                 cooked.triangles.size() % 3 == 0;
+    for (uint32_t i : cooked.edges)
+        valid = valid && i < cooked.particleCount;
+    for (uint32_t i : cooked.triangles)
+        valid = valid && i < cooked.particleCount;
+    for (float length : cooked.restLengths)
+        valid = valid && std::isfinite(length) && length >= 0.0f;
+    if (!valid) {
+        PHYS_REPORT(foundation, ErrorCode::InvalidParameter, "createClothFabric: inconsistent cooked data");
+        return nullptr;
+    }
+    auto* fabric = new ClothFabric(*this, cooked);
+    fabrics.insert(fabric);
+    return fabric;
+}
+
+Cloth* Physics::createCloth(const Transform& pose, ClothFabric& fabric, const ClothParticle* particles,
+                            const ClothCollisionData& collisionData, uint32_t flags) {
+    Transform p;
+    if (!acceptPose(foundation, pose, p, "createCloth"))
+        return nullptr;
+    bool valid = particles != nullptr;
+    for (uint32_t i = 0; valid && i < fabric.getNbParticles(); ++i)
+        valid = particles[i].pos.isFinite() && std::isfinite(particles[i].invWeight) && particles[i].invWeight >= 0.0f;
+    if (!valid) {
+        PHYS_REPORT(foundation, ErrorCode::InvalidParameter,
+                    "createCloth: one particle per fabric particle, finite, with inverse weights not negative");
+        return nullptr;
+    }
+    if (collisionData.numSpheres > 0 || collisionData.numPairs > 0)
+        PHYS_REPORT(foundation, ErrorCode::Warning, "createCloth: collision spheres are not supported and are ignored");
+    auto* cloth = new Cloth(*this, p, fabric, particles, flags);
+    actors.insert(cloth);
+    return cloth;
+}
+
+template <class T>
+T* Physics::createParticles(uint32_t maxParticles, bool perParticleRestOffset, const char* operation) {
+    if (maxParticles == 0 || maxParticles > 1000000) {
+        PHYS_REPORT(foundation, ErrorCode::InvalidParameter, "%s: room for 1 to 1,000,000 particles", operation);
+        return nullptr;
+    }
+    if (perParticleRestOffset)
+        PHYS_REPORT(foundation, ErrorCode::Warning, "%s: rest offsets per particle are not supported", operation);
+    auto* system = new T(*this, maxParticles);
+    actors.insert(system);
+    return system;
+}
+
+ParticleSystem* Physics::createParticleSystem(uint32_t maxParticles, bool perParticleRestOffset) {
+    return createParticles<ParticleSystem>(maxParticles, perParticleRestOffset, "createParticleSystem");
+}
+
+ParticleFluid* Physics::createParticleFluid(uint32_t maxParticles, bool perParticleRestOffset) {
+    return createParticles<ParticleFluid>(maxParticles, perParticleRestOffset, "createParticleFluid");
 }
 
 Scene* Physics::createScene(const SceneDesc& desc) {

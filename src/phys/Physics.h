@@ -13,13 +13,20 @@
 namespace phys {
 
 class Actor;
+class Cloth;
+class ClothFabric;
 class ConvexMesh;
+class ParticleFluid;
+class ParticleSystem;
 class Foundation;
+class Joint;
 class Material;
 class RigidDynamic;
 class RigidStatic;
 class Scene;
 class TriangleMesh;
+struct ClothCollisionData;
+struct ClothParticle;
 struct SceneDesc;
 
 class Physics {
@@ -42,6 +49,18 @@ public:
     ConvexMesh* createConvexMesh(const CookedConvex& cooked);
     TriangleMesh* createTriangleMesh(const CookedTriangleMesh& cooked);
 
+    // Null when the cooked data is inconsistent.
+    ClothFabric* createClothFabric(const CookedClothFabric& cooked);
+    // A cloth of the fabric's particles (one per fabric particle, in the cloth's frame at
+    // pose). Null for an invalid pose or particle. Collision spheres are not supported.
+    Cloth* createCloth(const Transform& pose, ClothFabric& fabric, const ClothParticle* particles,
+                       const ClothCollisionData& collisionData, uint32_t flags);
+
+    // Particle systems and fluids with room for maxParticles (1 .. 1,000,000). Rest offsets per
+    // particle are not supported (a warning; one rest offset serves all).
+    ParticleSystem* createParticleSystem(uint32_t maxParticles, bool perParticleRestOffset = false);
+    ParticleFluid* createParticleFluid(uint32_t maxParticles, bool perParticleRestOffset = false);
+
     // Null for an invalid descriptor.
     Scene* createScene(const SceneDesc& desc);
 
@@ -50,12 +69,17 @@ public:
     void forgetMesh(ConvexMesh& mesh) { convexMeshes.erase(&mesh); }
     void forgetMesh(TriangleMesh& mesh) { triangleMeshes.erase(&mesh); }
     void forgetScene(Scene& scene) { scenes.erase(&scene); }
+    void rememberJoint(Joint& joint) { joints.insert(&joint); }
+    void forgetJoint(Joint& joint) { joints.erase(&joint); }
+    void forgetFabric(ClothFabric& fabric) { fabrics.erase(&fabric); }
 
 private:
     Physics(Foundation& foundation, const Tolerances& tolerances);
     ~Physics();
     template <class T>
     T* createRigid(const Transform& pose, const char* operation);
+    template <class T>
+    T* createParticles(uint32_t maxParticles, bool perParticleRestOffset, const char* operation);
 
     Foundation& foundation;
     Tolerances tolerances;
@@ -64,6 +88,8 @@ private:
     std::unordered_set<ConvexMesh*> convexMeshes;
     std::unordered_set<TriangleMesh*> triangleMeshes;
     std::unordered_set<Scene*> scenes;
+    std::unordered_set<Joint*> joints;
+    std::unordered_set<ClothFabric*> fabrics;
 };
 
 // Kept for the caller's start-up and shut-down order; nothing to do on this library.

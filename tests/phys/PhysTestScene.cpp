@@ -2,7 +2,19 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 namespace phys::test {
+
+float angleAbout(const Quat& q, const Vec3& axis) { return 2.0f * std::atan2(Vec3(q.x, q.y, q.z).dot(axis), q.w); }
+
+float wrapAngle(float a) {
+    while (a > Pi)
+        a -= 2 * Pi;
+    while (a < -Pi)
+        a += 2 * Pi;
+    return a;
+}
 
 int RecordingErrors::count(ErrorCode code) const {
     int n = 0;
@@ -26,6 +38,11 @@ void RecordingEvents::onContact(const ContactPairHeader& header, const ContactPa
         c.points.resize(pairs[i].extractContacts(c.points.data(), static_cast<uint32_t>(c.points.size())));
         contacts.push_back(std::move(c));
     }
+}
+
+void RecordingEvents::onConstraintBreak(ConstraintInfo* constraints, uint32_t count) {
+    for (uint32_t i = 0; i < count; ++i)
+        brokenJoints.push_back(constraints[i].joint);
 }
 
 void RecordingEvents::onTrigger(TriggerPair* pairs, uint32_t count) {
@@ -52,6 +69,7 @@ int RecordingEvents::triggerCount(const Shape* trigger, const Shape* other, Pair
 void RecordingEvents::clear() {
     contacts.clear();
     triggers.clear();
+    brokenJoints.clear();
     onContactCalls = 0;
 }
 

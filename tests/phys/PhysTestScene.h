@@ -14,6 +14,13 @@ namespace phys::test {
 
 constexpr float StepTime = 0.0167f;
 constexpr int StepsPerSecond = 60;
+constexpr float Pi = 3.14159265358979f;
+constexpr float Degrees = 0.017453292f;
+
+// Turn of a rotation about a unit axis, in (-pi, pi].
+float angleAbout(const Quat& q, const Vec3& axis);
+// An angle brought into (-pi, pi].
+float wrapAngle(float angle);
 
 class RecordingErrors : public ErrorHandler {
 public:
@@ -43,7 +50,7 @@ struct RecordedTrigger {
 
 class RecordingEvents : public SimulationEventCallback {
 public:
-    void onConstraintBreak(ConstraintInfo*, uint32_t) override {}
+    void onConstraintBreak(ConstraintInfo* constraints, uint32_t count) override;
     void onWake(Actor**, uint32_t) override {}
     void onSleep(Actor**, uint32_t) override {}
     void onContact(const ContactPairHeader& header, const ContactPair* pairs, uint32_t count) override;
@@ -56,6 +63,7 @@ public:
 
     std::vector<RecordedContact> contacts;
     std::vector<RecordedTrigger> triggers;
+    std::vector<Joint*> brokenJoints;
     int onContactCalls = 0;
 };
 

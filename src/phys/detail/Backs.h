@@ -20,6 +20,7 @@
 // thread writes the back only while no step is in flight; the worker reads it during a step.
 
 namespace phys {
+class Controller;
 class Material;
 class RigidActor;
 class Shape;
@@ -83,6 +84,7 @@ struct RigidBack {
     float linearDamping = 0.0f;
     float angularDamping = 0.0f;
     float maxAngularVelocity = 7.0f;
+    const Controller* controller = nullptr; // the character controller the actor follows, if any
 };
 
 struct ConvexMeshData {

@@ -10,6 +10,9 @@
 #include "phys/Shape.h"
 #include "phys/detail/Backs.h"
 #include "phys/detail/BulletConvert.h"
+#include "phys/detail/ClothSet.h"
+#include "phys/detail/ParticleSet.h"
+#include "phys/detail/JointSet.h"
 #include "phys/detail/PairFilter.h"
 #include "phys/detail/QueryWorld.h"
 #include "phys/detail/StepWorld.h"
@@ -77,6 +80,7 @@ void SceneCore::markDirty(RigidActor& actor, uint32_t bits) {
 }
 
 void SceneCore::push() {
+    joints->removeStale();
     removeZombieBodies();
     std::vector<RigidActor*> changed;
     std::vector<RigidActor*> list;
@@ -96,6 +100,9 @@ void SceneCore::push() {
             if (actor->back().body)
                 applyGravity(*actor);
     }
+    joints->apply(stepDt);
+    cloths->push(stepDt);
+    particles->push();
     pendingFilter.swap(changed);
 }
 
@@ -114,8 +121,10 @@ void SceneCore::syncActor(RigidActor& actor, uint32_t bits, std::vector<RigidAct
         createBody(actor);
         return;
     }
-    if (bits & DirtyShapes)
+    if (bits & DirtyShapes) {
         rebuildCollisionShape(actor);
+        joints->actorMassFrameChanged(actor);
+    }
     if (body && (bits & DirtyKinematic))
         switchKinematic(*body);
     if (body && (bits & DirtyMass))

@@ -18,15 +18,6 @@ namespace {
 bool isKinematic(const RigidActor& a) { return a.back().kinematic; }
 bool isStatic(const RigidActor& a) { return a.back().isStatic; }
 
-FilterObjectAttributes attributesOf(const RigidActor& actor, const Shape& shape) {
-    FilterObjectAttributes a = static_cast<uint32_t>(actor.getType());
-    if (isKinematic(actor))
-        a |= FilterObjectKinematic;
-    if (shape.back().flags & ShapeTrigger)
-        a |= FilterObjectTrigger;
-    return a;
-}
-
 bool shapeCanPair(const Shape& s) { return (s.back().flags & (ShapeSimulation | ShapeTrigger)) != 0; }
 
 bool sameDecisions(const SmallVector<ShapePairDecision, 4>& a, const SmallVector<ShapePairDecision, 4>& b) {
@@ -39,6 +30,15 @@ bool sameDecisions(const SmallVector<ShapePairDecision, 4>& a, const SmallVector
 }
 
 } // namespace
+
+FilterObjectAttributes attributesOf(const RigidActor& actor, const Shape& shape) {
+    FilterObjectAttributes a = static_cast<uint32_t>(actor.getType());
+    if (isKinematic(actor))
+        a |= FilterObjectKinematic;
+    if (shape.back().flags & ShapeTrigger)
+        a |= FilterObjectTrigger;
+    return a;
+}
 
 Shape* PairRecord::shape0(int child) const { return count0 == 1 ? first0 : actor0->back().children[child]; }
 

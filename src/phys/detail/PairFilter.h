@@ -96,6 +96,9 @@ struct alignas(8) PairRecord {
     bool shapesPass(const ShapeBack& a, const ShapeBack& b) const;
 };
 
+// What the filter shader is told of a shape: its actor's type, kinematic and trigger bits.
+FilterObjectAttributes attributesOf(const RigidActor& actor, const Shape& shape);
+
 class PairFilter : public btOverlapFilterCallback, public btOverlappingPairCallback {
 public:
     explicit PairFilter(SceneCore& core);

@@ -72,24 +72,18 @@ public:
     int triangle = -1;
 };
 
-class ClosestSweep : public btCollisionWorld::ConvexResultCallback {
-public:
-    btScalar addSingleResult(btCollisionWorld::LocalConvexResult& r, bool normalInWorldSpace) override {
-        if (r.m_hitFraction > m_closestHitFraction)
-            return m_closestHitFraction;
-        m_closestHitFraction = r.m_hitFraction;
-        normal = normalInWorldSpace ? r.m_hitNormalLocal
-                                    : r.m_hitCollisionObject->getWorldTransform().getBasis() * r.m_hitNormalLocal;
-        point = r.m_hitPointLocal;
-        triangle = r.m_localShapeInfo ? r.m_localShapeInfo->m_triangleIndex : -1;
-        return m_closestHitFraction;
-    }
-    btVector3 normal{0, 0, 0};
-    btVector3 point{0, 0, 0};
-    int triangle = -1;
-};
-
 } // namespace
+
+btScalar ClosestSweep::addSingleResult(btCollisionWorld::LocalConvexResult& r, bool normalInWorldSpace) {
+    if (r.m_hitFraction > m_closestHitFraction)
+        return m_closestHitFraction;
+    m_closestHitFraction = r.m_hitFraction;
+    normal = normalInWorldSpace ? r.m_hitNormalLocal
+                                : r.m_hitCollisionObject->getWorldTransform().getBasis() * r.m_hitNormalLocal;
+    point = r.m_hitPointLocal;
+    triangle = r.m_localShapeInfo ? r.m_localShapeInfo->m_triangleIndex : -1;
+    return m_closestHitFraction;
+}
 
 QueryWorld::~QueryWorld() { tree.clear(); }
 
@@ -258,11 +252,19 @@ bool QueryWorld::raycast(const Vec3& origin, const Vec3& unitDir, float distance
 bool QueryWorld::sweep(const GeometryHolder& geometry, const Transform& pose, const Vec3& unitDir, float distance,
                        uint32_t hitFlags, SweepHit& hit, const QueryFilterData& filterData,
                        QueryFilterCallback* filterCallback) {
-    sync();
     std::unique_ptr<btCollisionShape> cast(createBulletShape(geometry));
     if (!cast || !cast->isConvex())
         return false;
-    const btConvexShape* convex = static_cast<const btConvexShape*>(cast.get());
+    return sweepShape(static_cast<const btConvexShape&>(*cast), pose, unitDir, distance, hitFlags, hit, filterData,
+                      filterCallback);
+}
+
+bool QueryWorld::sweepShape(const btConvexShape& shape, const Transform& pose, const Vec3& unitDir, float distance,
+                            uint32_t hitFlags, SweepHit& hit, const QueryFilterData& filterData,
+                            QueryFilterCallback* filterCallback) {
+    sync();
+    const btConvexShape* convex = &shape;
+    const btCollisionShape* cast = &shape;
     const btTransform from = toBt(pose);
     const btTransform to(from.getBasis(), from.getOrigin() + toBt(unitDir * distance));
     btVector3 mn, mx;
@@ -289,6 +291,39 @@ bool QueryWorld::sweep(const GeometryHolder& geometry, const Transform& pose, co
                             h.faceIndex = originalFace(shape, result.triangle);
                             return true;
                         });
+}
+
+void QueryWorld::penetrations(const btConvexShape& shape, const Transform& pose, const QueryFilterData& filterData,
+                              QueryFilterCallback* filterCallback, std::vector<Penetration>& out) {
+    sync();
+    out.clear();
+    const btTransform at = toBt(pose);
+    btVector3 mn, mx;
+    shape.getAabb(at, mn, mx);
+    std::vector<const btDbvtNode*> leaves;
+    CollectLeaves collect(leaves);
+    tree.collideTV(tree.m_root, btDbvtVolume::FromMM(mn, mx), collect);
+    for (const btDbvtNode* leaf : leaves) {
+        Shape& other = *static_cast<Shape*>(leaf->data);
+        if (!passesFilters(other, filterData, filterCallback, 0))
+            continue;
+        ShapeBack& back = other.back();
+        float distance = 0.0f;
+        btVector3 normal;
+        if (!contacts.closest(shape, at, *back.shape, back.queryObject.getWorldTransform(), 0.0f, distance, normal) ||
+            distance >= 0.0f)
+            continue;
+        if ((filterData.flags & QueryPostfilter) && filterCallback) {
+            SweepHit h;
+            h.shape = &other;
+            h.actor = other.getActor();
+            h.position = pose.p;
+            h.normal = fromBt(normal);
+            if (filterCallback->postFilter(filterData.data, h) != QueryHitType::Block)
+                continue;
+        }
+        out.push_back({&other, -distance, fromBt(normal)});
+    }
 }
 
 } // namespace phys::detail

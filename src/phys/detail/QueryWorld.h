@@ -2,8 +2,10 @@
 
 #include "phys/Geometry.h"
 #include "phys/SceneQuery.h"
+#include "phys/detail/ContactTest.h"
 
 #include <BulletCollision/BroadphaseCollision/btDbvt.h>
+#include <BulletCollision/CollisionDispatch/btCollisionWorld.h>
 
 #include <vector>
 
@@ -11,6 +13,8 @@
 // actor times its local pose, used only on the main thread. It follows every change at
 // once (moves are applied lazily, before the next query), so queries see the last fetched
 // state plus every change since, also while a step is in flight.
+
+class btConvexShape;
 
 namespace phys {
 class RigidActor;
@@ -35,6 +39,22 @@ public:
     bool sweep(const GeometryHolder& geometry, const Transform& pose, const Vec3& unitDir, float distance,
                uint32_t hitFlags, SweepHit& hit, const QueryFilterData& filterData,
                QueryFilterCallback* filterCallback);
+    // The same with a Bullet shape made by the caller.
+    bool sweepShape(const btConvexShape& shape, const Transform& pose, const Vec3& unitDir, float distance,
+                    uint32_t hitFlags, SweepHit& hit, const QueryFilterData& filterData,
+                    QueryFilterCallback* filterCallback);
+
+    // Every filtered shape the convex shape overlaps at the pose, with how deep and the
+    // direction that leads out of it.
+    struct Penetration {
+        Shape* shape;
+        float depth;
+        Vec3 normal;
+    };
+    void penetrations(const btConvexShape& shape, const Transform& pose, const QueryFilterData& filterData,
+                      QueryFilterCallback* filterCallback, std::vector<Penetration>& out);
+
+    ContactTester& contactTester() { return contacts; }
 
 private:
     void sync();
@@ -43,6 +63,16 @@ private:
 
     btDbvt tree;
     std::vector<RigidActor*> moved;
+    ContactTester contacts;
+};
+
+// The first hit of a convex sweep, with its world normal and point and, on a mesh, triangle.
+class ClosestSweep : public btCollisionWorld::ConvexResultCallback {
+public:
+    btScalar addSingleResult(btCollisionWorld::LocalConvexResult& r, bool normalInWorldSpace) override;
+    btVector3 normal{0, 0, 0};
+    btVector3 point{0, 0, 0};
+    int triangle = -1;
 };
 
 // A shape a query may hit, by the distance at which the query enters its box.

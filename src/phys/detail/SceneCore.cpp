@@ -1,14 +1,20 @@
 #include "phys/detail/SceneCore.h"
 
+#include "phys/Cloth.h"
 #include "phys/Foundation.h"
+#include "phys/Joint.h"
 #include "phys/Physics.h"
 #include "phys/RigidBody.h"
 #include "phys/Shape.h"
 #include "phys/detail/Backs.h"
 #include "phys/detail/BulletConvert.h"
+#include "phys/detail/ClothSet.h"
 #include "phys/detail/ContactReports.h"
+#include "phys/detail/ControllerMotion.h"
 #include "phys/detail/DebugLines.h"
+#include "phys/detail/JointSet.h"
 #include "phys/detail/PairFilter.h"
+#include "phys/detail/ParticleSet.h"
 #include "phys/detail/QueryWorld.h"
 #include "phys/detail/StepWorld.h"
 
@@ -35,6 +41,9 @@ SceneCore::SceneCore(Scene& scene_, Physics& physics_, const SceneDesc& desc_)
     pairs = std::make_unique<PairFilter>(*this);
     reports = std::make_unique<ContactReports>();
     queries = std::make_unique<QueryWorld>();
+    joints = std::make_unique<JointSet>(*this);
+    cloths = std::make_unique<ClothSet>(*this);
+    particles = std::make_unique<ParticleSet>(*this);
     collisionConfiguration = std::make_unique<btSoftBodyRigidBodyCollisionConfiguration>();
     collisionDispatcher = std::make_unique<StepDispatcher>(collisionConfiguration.get(), *pairs);
     broadphase = std::make_unique<btDbvtBroadphase>();
@@ -59,6 +68,12 @@ void SceneCore::shutDown() {
         inFlight = false;
     }
     tearingDown = true;
+    for (Controller* controller : controllers)
+        ControllerMotion::sceneGone(*controller);
+    controllers.clear();
+    joints->clear();
+    cloths->clear();
+    particles->clear();
     reports->clear();
     pairs->clear();
     for (std::vector<RigidActor*>* list : {&actors, &pendingRemoval, &removedZombies}) {
@@ -87,13 +102,23 @@ void SceneCore::destroyActor(RigidActor& actor) {
 }
 
 void SceneCore::addActor(Actor& actor) {
-    if (!actor.isRigidActor()) {
-        PHYS_REPORT(foundation, ErrorCode::InvalidParameter, "addActor: only rigid actors can be added here");
-        return;
-    }
     if (actor.scene || actor.released || &actor.getPhysics() != &physics) {
         PHYS_REPORT(foundation, ErrorCode::InvalidOperation,
                     "addActor: the actor is already in a scene, released, or made by another physics object");
+        return;
+    }
+    if (actor.getType() == ActorType::Cloth) {
+        actor.scene = &scene;
+        cloths->add(static_cast<Cloth&>(actor));
+        return;
+    }
+    if (actor.getType() == ActorType::ParticleSystem || actor.getType() == ActorType::ParticleFluid) {
+        actor.scene = &scene;
+        particles->add(static_cast<ParticleBase&>(actor));
+        return;
+    }
+    if (!actor.isRigidActor()) {
+        PHYS_REPORT(foundation, ErrorCode::InvalidParameter, "addActor: unknown kind of actor");
         return;
     }
     RigidActor& rigid = static_cast<RigidActor&>(actor);
@@ -102,10 +127,30 @@ void SceneCore::addActor(Actor& actor) {
     actors.push_back(&rigid);
     queries->addActor(rigid);
     markDirty(rigid, DirtyAdded);
+    // Joints made before the actor joined a scene join it now.
+    const std::vector<Joint*> attached = rigid.attachedJoints;
+    for (Joint* joint : attached)
+        joints->add(*joint);
+}
+
+void SceneCore::release(Actor& actor) {
+    if (actor.isRigidActor()) {
+        releaseActor(static_cast<RigidActor&>(actor));
+        return;
+    }
+    actor.released = true;
+    if (actor.getType() == ActorType::Cloth)
+        cloths->release(static_cast<Cloth&>(actor));
+    else
+        particles->release(static_cast<ParticleBase&>(actor));
 }
 
 void SceneCore::releaseActor(RigidActor& actor) {
     actor.released = true;
+    joints->actorReleased(actor);
+    particles->actorReleased();
+    for (Controller* controller : controllers)
+        ControllerMotion::actorReleased(*controller, actor);
     queries->removeActor(actor);
     const size_t index = actor.back().sceneIndex;
     if (index < actors.size() && actors[index] == &actor) {
@@ -127,8 +172,9 @@ void SceneCore::actorMovedByCaller(RigidActor& actor) { queries->actorMoved(acto
 
 void SceneCore::setActorPairCollision(RigidActor& a, RigidActor& b, bool enabled) {
     pairs->excludeActorPair(a, b, !enabled);
-    markDirty(a, DirtyPairs);
-    markDirty(b, DirtyPairs);
+    for (RigidActor* actor : {&a, &b})
+        if (actor->scene == &scene && !actor->released)
+            markDirty(*actor, DirtyPairs);
 }
 
 void SceneCore::setGravity(const Vec3& g) {
@@ -155,6 +201,7 @@ void SceneCore::simulate(float dt, CompletionTask* task) {
     std::vector<RigidActor*> changed;
     changed.swap(pendingFilter);
     pairs->filterPass(changed);
+    particles->filter(changed);
 
     ++stepIndex;
     completion = task;
@@ -176,6 +223,9 @@ void SceneCore::runStep() {
     pairs->processedManifolds.resizeNoInitialize(0);
     pairs->contactRows = 0;
     world->stepSimulation(stepDt, 0);
+    joints->checkBreaks();
+    cloths->step(stepDt);
+    particles->step(stepDt);
     const std::vector<PairFilter::Processed>& processed = pairs->processed;
     const btAlignedObjectArray<btPersistentManifold*>& manifolds = pairs->processedManifolds;
     for (size_t i = 0; i < processed.size(); ++i) {
@@ -236,9 +286,13 @@ bool SceneCore::fetchResults(bool block) {
     inFlight = false;
     foundation.flushDeferredErrors();
     pull();
+    joints->pull();
+    cloths->pull();
+    particles->pull();
     buildStatistics();
     buildDebugLines(actors, visualization, cullingBox, renderBuffer);
     delivering = true;
+    joints->deliver(desc.eventCallback);
     reports->deliver(desc.eventCallback);
     delivering = false;
     freeZombies();

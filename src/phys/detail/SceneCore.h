@@ -25,6 +25,7 @@ class btCollisionConfiguration;
 class btSequentialImpulseConstraintSolver;
 
 namespace phys {
+class Controller;
 class Foundation;
 class RigidActor;
 class RigidBody;
@@ -33,8 +34,11 @@ class RigidDynamic;
 
 namespace phys::detail {
 
+class ClothSet;
 class ContactReports;
+class JointSet;
 class PairFilter;
+class ParticleSet;
 class QueryWorld;
 class StepDispatcher;
 class StepWorld;
@@ -56,6 +60,8 @@ public:
 
     // --- calls from actors and shapes --------------------------------------------------
     void markDirty(RigidActor& actor, uint32_t bits);
+    // An actor of the scene of any kind is released.
+    void release(Actor& actor);
     void releaseActor(RigidActor& actor);
     void shapeCreated(Shape& shape);
     // The shape's scene-query flag or local pose changed.
@@ -83,11 +89,15 @@ public:
     std::unique_ptr<PairFilter> pairs;
     std::unique_ptr<ContactReports> reports;
     std::unique_ptr<QueryWorld> queries;
+    std::unique_ptr<JointSet> joints;
+    std::unique_ptr<ClothSet> cloths;
+    std::unique_ptr<ParticleSet> particles;
 
     std::vector<RigidActor*> actors;         // in the scene, not released
     std::vector<RigidActor*> dirtyActors;    // changed since the last push
     std::vector<RigidActor*> pendingRemoval; // released, still in Bullet
     std::vector<RigidActor*> removedZombies; // out of Bullet, freed after the next fetch
+    std::vector<Controller*> controllers;    // character controllers moving in this scene
 
     float visualization[static_cast<int>(VisualizationParameter::Count)] = {};
     Bounds3 cullingBox;

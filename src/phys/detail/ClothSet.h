@@ -1,0 +1,62 @@
+#pragma once
+
+#include "phys/MathTypes.h"
+
+#include <BulletSoftBody/btSoftBody.h>
+
+#include <vector>
+
+// The cloths of one scene. Each is a Bullet soft body of its own (not in the dynamics world:
+// it collides with nothing), stepped on the worker after the rigid step. simulate() carries
+// the caller's changes to the soft bodies, fetchResults() copies the particles back.
+
+namespace phys {
+class Cloth;
+}
+
+namespace phys::detail {
+
+class SceneCore;
+
+struct ClothBack {
+    ClothBack() = default;
+    ClothBack(const ClothBack&) = delete;
+    ClothBack& operator=(const ClothBack&) = delete;
+    ~ClothBack() { delete body; }
+
+    btSoftBodyWorldInfo info; // per cloth, so each has its own acceleration
+    btSoftBody* body = nullptr;
+    Transform pose;           // the frame the soft body's particles were placed in
+    bool inScene = false;
+};
+
+class ClothSet {
+public:
+    explicit ClothSet(SceneCore& core);
+    ~ClothSet();
+
+    void add(Cloth& cloth);
+    void release(Cloth& cloth);
+
+    // simulate: free released cloths, carry every change to the soft bodies.
+    void push(float dt);
+    // Worker.
+    void step(float dt);
+    // fetchResults: particles back into the cloths the caller did not write meanwhile.
+    void pull();
+    // Scene teardown: every cloth goes.
+    void clear();
+
+    uint32_t size() const { return static_cast<uint32_t>(cloths.size()); }
+
+private:
+    void build(Cloth& cloth);
+    void apply(Cloth& cloth, float dt);
+
+    SceneCore& core;
+    std::vector<Cloth*> cloths;
+    std::vector<Cloth*> released; // freed at the next simulate
+    std::vector<btSoftBody*> stepping; // what the worker steps, fixed at simulate
+};
+
+} // namespace phys::detail

@@ -1,0 +1,310 @@
+#include "phys/detail/ControllerMotion.h"
+
+#include "phys/RigidBody.h"
+#include "phys/Scene.h"
+#include "phys/Shape.h"
+#include "phys/detail/Backs.h"
+#include "phys/detail/BulletConvert.h"
+#include "phys/detail/QueryWorld.h"
+#include "phys/detail/SceneCore.h"
+
+#include <BulletCollision/CollisionDispatch/btCollisionWorld.h>
+
+#include <algorithm>
+#include <cmath>
+
+namespace phys::detail {
+
+namespace {
+
+// Gap kept between the grown capsule and what it touches, so the next sweep starts clear.
+constexpr float Skin = 0.002f;
+// Iterations of one sliding pass.
+constexpr int MaxIterations = 10;
+// Rounds of pushing out of overlapping shapes before a move.
+constexpr int MaxDepenetration = 4;
+// A surface whose normal does not point against the motion by at least this is left alone.
+constexpr float LeavingTolerance = 1e-4f;
+
+Vec3 toVec(const ExtVec3& v) { return Vec3(static_cast<float>(v.x), static_cast<float>(v.y), static_cast<float>(v.z)); }
+
+} // namespace
+
+QueryHitType ControllerMotion::Filter::preFilter(const FilterData& data, Shape* shape, RigidActor* actor,
+                                                 uint32_t& flags) {
+    if (actor->back().controller || (shape->getFlags() & ShapeTrigger))
+        return QueryHitType::None;
+    if (user && (userFlags & QueryPrefilter))
+        return user->preFilter(data, shape, actor, flags);
+    return QueryHitType::Block;
+}
+
+QueryHitType ControllerMotion::Filter::postFilter(const FilterData& data, const QueryHit& hit) {
+    // Sweeps and overlap tests hand in sweep hits.
+    if (!leavingPasses && static_cast<const SweepHit&>(hit).normal.dot(direction) >= -LeavingTolerance)
+        return QueryHitType::None;
+    if (user && (userFlags & QueryPostfilter))
+        return user->postFilter(data, hit);
+    return QueryHitType::Block;
+}
+
+ControllerMotion::ControllerMotion(Controller& c, const ControllerFilters& filters)
+    : controller(c), back(c.back()), core(c.scene->core()) {
+    queryData.data = filters.filterData ? *filters.filterData : FilterData();
+    queryData.flags = (filters.filterFlags & (QueryStatic | QueryDynamic)) | QueryPrefilter | QueryPostfilter;
+    filter.user = filters.filterCallback;
+    filter.userFlags = filters.filterFlags;
+    if (c.interaction == InteractionMode::Exclude)
+        return;
+    for (Controller* other : core.controllers) {
+        if (other == &c || other->interaction == InteractionMode::Exclude)
+            continue;
+        if (filters.cctFilterCallback && !filters.cctFilterCallback->filter(c, *other))
+            continue;
+        others.push_back(other);
+    }
+}
+
+void ControllerMotion::placeCapsule(Controller& c) {
+    c.back().object.setWorldTransform(toBt(Transform(toVec(c.position), c.capsuleRotation)));
+}
+
+void ControllerMotion::actorReleased(Controller& c, const RigidActor& actor) {
+    if (c.actor == &actor)
+        c.actor = nullptr; // the caller released the controller's own actor
+    ControllerBack& b = c.back();
+    if (b.groundActor == &actor) {
+        b.groundActor = nullptr;
+        b.groundShape = nullptr;
+    }
+}
+
+void ControllerMotion::sceneGone(Controller& c) {
+    c.scene = nullptr;
+    c.actor = nullptr;
+    c.back().groundActor = nullptr;
+    c.back().groundShape = nullptr;
+}
+
+ControllerMotion::Hit ControllerMotion::sweepControllers(const Vec3& from, const Vec3& direction, float length) {
+    Hit best;
+    if (others.empty())
+        return best;
+    const btTransform start = toBt(Transform(from, controller.capsuleRotation));
+    const btTransform end(start.getBasis(), start.getOrigin() + toBt(direction * length));
+    btVector3 mn, mx;
+    back.sweepShape.getAabb(start, mn, mx);
+    Bounds3 path(fromBt(mn), fromBt(mx));
+    path.include(Bounds3(fromBt(mn) + direction * length, fromBt(mx) + direction * length));
+    for (Controller* other : others) {
+        btVector3 omn, omx;
+        ControllerBack& ob = other->back();
+        ob.bodyShape.getAabb(ob.object.getWorldTransform(), omn, omx);
+        if (!path.intersects(Bounds3(fromBt(omn), fromBt(omx))))
+            continue;
+        ClosestSweep cast;
+        btCollisionWorld::objectQuerySingle(&back.sweepShape, start, end, &ob.object, &ob.bodyShape,
+                                            ob.object.getWorldTransform(), cast, 0.0f);
+        if (!cast.hasHit())
+            continue;
+        const Vec3 normal = fromBt(cast.normal).getNormalized();
+        const float distance = cast.m_closestHitFraction * length;
+        if (normal.dot(direction) >= -LeavingTolerance || (best.found && distance >= best.distance))
+            continue;
+        best.found = true;
+        best.distance = distance;
+        best.normal = normal;
+        best.position = fromBt(cast.point);
+        best.other = other;
+    }
+    return best;
+}
+
+ControllerMotion::Hit ControllerMotion::sweep(const Vec3& from, const Vec3& direction, float length) {
+    filter.direction = direction;
+    filter.leavingPasses = false;
+    Hit best = sweepControllers(from, direction, length);
+    SweepHit h;
+    if (core.queries->sweepShape(back.sweepShape, Transform(from, controller.capsuleRotation), direction, length,
+                                 HitDefault, h, queryData, &filter) &&
+        (!best.found || h.distance < best.distance)) {
+        best = Hit();
+        best.found = true;
+        best.distance = h.distance;
+        best.position = h.position;
+        best.normal = h.normal;
+        best.shape = h.shape;
+        best.face = h.faceIndex;
+    }
+    return best;
+}
+
+void ControllerMotion::depenetrate(Vec3& position) {
+    filter.leavingPasses = true;
+    std::vector<QueryWorld::Penetration> found;
+    const float reach = controller.radius + controller.contactOffset;
+    for (int round = 0; round < MaxDepenetration; ++round) {
+        core.queries->penetrations(back.sweepShape, Transform(position, controller.capsuleRotation), queryData, &filter,
+                                   found);
+        float deepest = 0.0f;
+        Vec3 out;
+        for (const QueryWorld::Penetration& p : found) {
+            if (p.depth > deepest) {
+                deepest = p.depth;
+                out = p.normal;
+            }
+        }
+        // Other controllers: the distance between the two capsules' axes.
+        const btTransform here = toBt(Transform(position, controller.capsuleRotation));
+        for (Controller* other : others) {
+            float distance = 0.0f;
+            btVector3 normal;
+            ControllerBack& ob = other->back();
+            if (core.queries->contactTester().closest(back.sweepShape, here, ob.bodyShape,
+                                                      ob.object.getWorldTransform(), 0.0f, distance, normal) &&
+                -distance > deepest) {
+                deepest = -distance;
+                out = fromBt(normal);
+            }
+        }
+        if (deepest <= 0.0f)
+            return;
+        position += out * std::min(deepest + Skin, 2.0f * reach);
+    }
+}
+
+void ControllerMotion::record(const Hit& hit, const Vec3& direction, float length) {
+    const ExtVec3 at(hit.position.x, hit.position.y, hit.position.z);
+    if (hit.other) {
+        for (const ControllersHit& h : controllerHits)
+            if (h.other == hit.other)
+                return;
+        ControllersHit h;
+        h.controller = &controller;
+        h.other = hit.other;
+        h.worldPos = at;
+        h.worldNormal = hit.normal;
+        h.dir = direction;
+        h.length = length;
+        controllerHits.push_back(h);
+        return;
+    }
+    for (const ControllerShapeHit& h : shapeHits)
+        if (h.shape == hit.shape)
+            return;
+    ControllerShapeHit h;
+    h.controller = &controller;
+    h.worldPos = at;
+    h.worldNormal = hit.normal;
+    h.dir = direction;
+    h.length = length;
+    h.shape = hit.shape;
+    h.actor = hit.shape->getActor();
+    h.triangleIndex = hit.face;
+    shapeHits.push_back(h);
+}
+
+bool ControllerMotion::slide(Vec3& position, const Vec3& motion, float minDistance, Pass pass) {
+    const Vec3 up = controller.up;
+    bool blocked = false;
+    Vec3 remaining = motion;
+    for (int i = 0; i < MaxIterations; ++i) {
+        const float length = remaining.magnitude();
+        if (length <= minDistance || length < 1e-6f)
+            break;
+        const Vec3 direction = remaining / length;
+        const Hit hit = sweep(position, direction, length);
+        if (!hit.found) {
+            position += remaining;
+            break;
+        }
+        const float advance = std::max(0.0f, hit.distance - Skin);
+        position += direction * advance;
+        blocked = true;
+        record(hit, direction, length);
+        Vec3 normal = hit.normal;
+        const bool walkable = normal.dot(up) >= controller.slopeLimit;
+        if (pass == Pass::Up)
+            break;
+        if (pass == Pass::Down && walkable) {
+            landing = hit;
+            break;
+        }
+        if (pass == Pass::Side && !walkable) {
+            // A wall: slide along it horizontally, never up it.
+            normal = normal - up * normal.dot(up);
+            if (normal.magnitudeSquared() < 1e-8f)
+                break;
+            normal = normal.getNormalized();
+        }
+        Vec3 rest = direction * (length - advance);
+        const float into = rest.dot(normal);
+        if (into < 0.0f)
+            rest -= normal * into;
+        if (pass == Pass::Side && rest.dot(motion) <= 0.0f)
+            break;
+        remaining = rest;
+    }
+    return blocked;
+}
+
+void ControllerMotion::ride(Vec3& position) {
+    if (!back.groundActor || !controller.behavior)
+        return;
+    if (!(controller.behavior->getBehaviorFlags(*back.groundShape) & BehaviorCanRideOnObject))
+        return;
+    const Transform moved = back.groundActor->getGlobalPose() * back.groundPose.getInverse();
+    position = moved.transform(position);
+}
+
+void ControllerMotion::report() {
+    ControllerHitReport* callback = controller.hitReport;
+    if (!callback)
+        return;
+    for (const ControllerShapeHit& h : shapeHits)
+        callback->onShapeHit(h);
+    for (const ControllersHit& h : controllerHits)
+        callback->onControllerHit(h);
+}
+
+uint32_t ControllerMotion::run(const Vec3& displacement, float minDistance) {
+    const Vec3 up = controller.up;
+    Vec3 position = toVec(controller.position);
+    ride(position);
+    depenetrate(position);
+
+    const float vertical = displacement.dot(up);
+    const Vec3 side = displacement - up * vertical;
+    const bool onGround = (controller.lastFlags & ControllerCollisionDown) != 0;
+    const float step = onGround && side.magnitude() > minDistance ? controller.stepOffset : 0.0f;
+    uint32_t flags = 0;
+
+    float stepUsed = 0.0f;
+    const float upward = std::max(vertical, 0.0f) + step;
+    if (upward > 0.0f) {
+        const float before = position.dot(up);
+        if (slide(position, up * upward, minDistance, Pass::Up))
+            flags |= ControllerCollisionUp;
+        stepUsed = std::clamp(position.dot(up) - before - std::max(vertical, 0.0f), 0.0f, step);
+    }
+    if (side.magnitude() > 0.0f && slide(position, side, minDistance, Pass::Side))
+        flags |= ControllerCollisionSides;
+    const float downward = std::max(-vertical, 0.0f) + stepUsed;
+    back.groundShape = nullptr;
+    back.groundActor = nullptr;
+    if (downward > 0.0f && slide(position, up * -downward, minDistance, Pass::Down))
+        flags |= ControllerCollisionDown;
+    if (landing.found && landing.shape) {
+        back.groundShape = landing.shape;
+        back.groundActor = landing.shape->getActor();
+        back.groundPose = back.groundActor->getGlobalPose();
+    }
+
+    controller.position = ExtVec3(position.x, position.y, position.z);
+    controller.lastFlags = flags;
+    placeCapsule(controller);
+    report();
+    return flags;
+}
+
+} // namespace phys::detail

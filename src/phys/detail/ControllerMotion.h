@@ -1,0 +1,93 @@
+#pragma once
+
+#include "phys/Controller.h"
+
+#include <BulletCollision/CollisionDispatch/btCollisionObject.h>
+#include <BulletCollision/CollisionShapes/btCapsuleShape.h>
+
+#include <vector>
+
+// The moves of a capsule controller: collide-and-slide by sweeps on the scene's query world
+// and against the other controllers' capsules, on the main thread.
+
+namespace phys {
+class RigidActor;
+class Shape;
+}
+
+namespace phys::detail {
+
+class SceneCore;
+
+struct ControllerBack {
+    ControllerBack(float radius, float height, float contactOffset)
+        : sweepShape(radius + contactOffset, height), bodyShape(radius, height) {
+        object.setCollisionShape(&bodyShape);
+    }
+
+    btCapsuleShapeX sweepShape; // the capsule grown by the contact offset: what moves
+    btCapsuleShapeX bodyShape;  // the capsule itself: what other controllers meet
+    btCollisionObject object;   // carries bodyShape at the controller's pose
+
+    // The walkable shape the last move landed on, with its actor's pose then.
+    Shape* groundShape = nullptr;
+    RigidActor* groundActor = nullptr;
+    Transform groundPose;
+};
+
+class ControllerMotion {
+public:
+    ControllerMotion(Controller& controller, const ControllerFilters& filters);
+    uint32_t run(const Vec3& displacement, float minDistance);
+
+    // The scene lets go of an actor: controllers standing on it stand on nothing, and a
+    // controller whose own actor it was goes on without one.
+    static void actorReleased(Controller& controller, const RigidActor& actor);
+    // The scene goes: the controller is left without scene and actor.
+    static void sceneGone(Controller& controller);
+    // Places the controller's capsule (for other controllers' sweeps) at its position.
+    static void placeCapsule(Controller& controller);
+
+private:
+    enum class Pass { Up, Side, Down };
+    struct Hit {
+        bool found = false;
+        float distance = 0.0f;
+        Vec3 position;
+        Vec3 normal;
+        Shape* shape = nullptr;
+        Controller* other = nullptr;
+        uint32_t face = 0xFFFFFFFF;
+    };
+    // Filters of every query of a move: the caller's words and callbacks, never a
+    // controller's own actor nor trigger volumes, and never a surface the motion leaves.
+    class Filter : public QueryFilterCallback {
+    public:
+        QueryHitType preFilter(const FilterData& data, Shape* shape, RigidActor* actor, uint32_t& flags) override;
+        QueryHitType postFilter(const FilterData& data, const QueryHit& hit) override;
+        QueryFilterCallback* user = nullptr;
+        uint32_t userFlags = 0;
+        Vec3 direction;
+        bool leavingPasses = true;
+    };
+
+    Hit sweep(const Vec3& from, const Vec3& direction, float length);
+    Hit sweepControllers(const Vec3& from, const Vec3& direction, float length);
+    void depenetrate(Vec3& position);
+    bool slide(Vec3& position, const Vec3& motion, float minDistance, Pass pass);
+    void ride(Vec3& position);
+    void record(const Hit& hit, const Vec3& direction, float length);
+    void report();
+
+    Controller& controller;
+    ControllerBack& back;
+    SceneCore& core;
+    QueryFilterData queryData;
+    Filter filter;
+    std::vector<Controller*> others;
+    std::vector<ControllerShapeHit> shapeHits;
+    std::vector<ControllersHit> controllerHits;
+    Hit landing; // the last walkable surface of the down pass
+};
+
+} // namespace phys::detail

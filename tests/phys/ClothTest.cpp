@@ -1,0 +1,208 @@
+#include "PhysTestScene.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+namespace phys::test {
+namespace {
+
+struct ClothMesh {
+    std::vector<Vec3> points;
+    std::vector<uint16_t> indices;
+};
+
+// A square grid of n x n points spaced by step in the XZ plane at height y.
+ClothMesh grid(int n, float step, float y) {
+    ClothMesh m;
+    for (int j = 0; j < n; ++j)
+        for (int i = 0; i < n; ++i)
+            m.points.emplace_back(i * step, y, j * step);
+    for (int j = 0; j + 1 < n; ++j) {
+        for (int i = 0; i + 1 < n; ++i) {
+            const uint16_t a = static_cast<uint16_t>(j * n + i), b = static_cast<uint16_t>(a + 1);
+            const uint16_t c = static_cast<uint16_t>(a + n), d = static_cast<uint16_t>(c + 1);
+            m.indices.insert(m.indices.end(), {a, c, b, b, c, d});
+        }
+    }
+    return m;
+}
+
+ClothMeshDesc describe(const ClothMesh& m) {
+    ClothMeshDesc desc;
+    desc.points = {m.points.data(), sizeof(Vec3), static_cast<uint32_t>(m.points.size())};
+    desc.triangles = {m.indices.data(), 3 * sizeof(uint16_t), static_cast<uint32_t>(m.indices.size() / 3)};
+    desc.flags = MeshIndices16;
+    return desc;
+}
+
+// Cooks a fabric and makes a cloth of free particles at the identity pose, as the game does.
+Cloth* makeCloth(PhysScene& s, const ClothMesh& m) {
+    CookedClothFabric cooked;
+    EXPECT_TRUE(s.cooking->cookClothFabric(describe(m), Vec3(0, -1, 0), cooked));
+    ClothFabric* fabric = s.physics->createClothFabric(cooked);
+    if (!fabric)
+        return nullptr;
+    std::vector<ClothParticle> particles;
+    for (const Vec3& p : m.points)
+        particles.push_back({p, 1.0f});
+    Cloth* cloth = s.physics->createCloth(Transform(), *fabric, particles.data(), ClothCollisionData(), 0);
+    fabric->release(); // the cloth keeps its own reference
+    if (cloth) {
+        cloth->setSolverFrequency(60.0f);
+        s.scene->addActor(*cloth);
+    }
+    return cloth;
+}
+
+std::vector<ClothParticle> read(Cloth& cloth) {
+    ClothReadData* data = cloth.lockParticleData();
+    EXPECT_NE(data, nullptr);
+    std::vector<ClothParticle> out(data->particles, data->particles + cloth.getNbParticles());
+    data->unlock();
+    return out;
+}
+
+TEST(ClothFabrics, EveryPointIsAParticle) {
+    PhysScene s;
+    ClothMesh quad = grid(2, 1.0f, 0.0f);
+    Cloth* four = makeCloth(s, quad);
+    ASSERT_NE(four, nullptr);
+    EXPECT_EQ(four->getNbParticles(), 4u);
+    EXPECT_EQ(four->getType(), ActorType::Cloth);
+    EXPECT_EQ(four->getFabric().getNbEdges(), 5u) << "four sides and the shared diagonal";
+    const std::vector<ClothParticle> p4 = read(*four);
+    for (size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(p4[i].pos, quad.points[i]);
+        EXPECT_EQ(p4[i].invWeight, 1.0f) << "every particle starts free";
+    }
+
+    quad.points.emplace_back(9, 9, 9); // used by no triangle
+    Cloth* five = makeCloth(s, quad);
+    ASSERT_NE(five, nullptr);
+    EXPECT_EQ(five->getNbParticles(), 5u);
+    EXPECT_EQ(read(*five)[4].pos, Vec3(9, 9, 9)) << "particle i is vertex i";
+}
+
+TEST(ClothFabrics, CookingRefusesBrokenMeshes) {
+    PhysScene s;
+    ClothMesh quad = grid(2, 1.0f, 0.0f);
+    CookedClothFabric cooked;
+    quad.indices[4] = 7;
+    EXPECT_FALSE(s.cooking->cookClothFabric(describe(quad), Vec3(0, -1, 0), cooked)) << "index out of range";
+    quad.indices.clear();
+    EXPECT_FALSE(s.cooking->cookClothFabric(describe(quad), Vec3(0, -1, 0), cooked)) << "no triangles";
+    EXPECT_EQ(s.errors.count(ErrorCode::InvalidParameter), 2);
+    cooked.particleCount = 2;
+    cooked.edges = {0, 5};
+    cooked.restLengths = {1.0f};
+    EXPECT_EQ(s.physics->createClothFabric(cooked), nullptr);
+}
+
+TEST(Cloth, HangsFromItsPinnedParticlesWithoutStretching) {
+    PhysScene s(SceneOptions{.ground = false});
+    const ClothMesh m = grid(6, 0.4f, 5.0f);
+    Cloth* cloth = makeCloth(s, m);
+    ASSERT_NE(cloth, nullptr);
+    std::vector<ClothParticle> particles = read(*cloth);
+    particles[0].invWeight = 0.0f; // two corners of one edge
+    particles[5].invWeight = 0.0f;
+    cloth->setParticles(particles.data(), particles.data());
+    const CookedClothFabric& fabric = cloth->getFabric().data();
+    float worstStretch = 0.0f;
+    for (int i = 0; i < 2 * StepsPerSecond; ++i) {
+        s.step();
+        const std::vector<ClothParticle> now = read(*cloth);
+        for (size_t e = 0; e < fabric.restLengths.size(); ++e) {
+            const float length = (now[fabric.edges[2 * e]].pos - now[fabric.edges[2 * e + 1]].pos).magnitude();
+            worstStretch = std::fmax(worstStretch, std::fabs(length / fabric.restLengths[e] - 1.0f));
+        }
+    }
+    const std::vector<ClothParticle> now = read(*cloth);
+    EXPECT_EQ(now[0].pos, m.points[0]) << "pinned particles stay";
+    EXPECT_EQ(now[5].pos, m.points[5]);
+    EXPECT_EQ(now[0].invWeight, 0.0f);
+    EXPECT_LT(now[35].pos.y, 5.0f - 1.5f) << "the free end hangs below";
+    EXPECT_LT(worstStretch, 0.05f) << "edges keep their length within 5 %";
+}
+
+TEST(Cloth, SetParticlesMovesPinnedOnesAndKeepsWeights) {
+    PhysScene s(SceneOptions{.threads = 1, .ground = false});
+    Cloth* cloth = makeCloth(s, grid(4, 0.5f, 5.0f));
+    ASSERT_NE(cloth, nullptr);
+    std::vector<ClothParticle> particles = read(*cloth);
+    particles[0].invWeight = 0.0f;
+    cloth->setParticles(particles.data(), particles.data());
+    s.step(30);
+
+    // What a pin update does: pinned particles to new places, the rest written back as read.
+    s.scene->simulate(StepTime);
+    particles = read(*cloth);
+    particles[0].pos = Vec3(3, 7, 1);
+    cloth->setParticles(particles.data(), nullptr);
+    EXPECT_EQ(read(*cloth)[0].pos, Vec3(3, 7, 1)) << "reads see the write at once";
+    s.scene->fetchResults(true);
+    EXPECT_EQ(read(*cloth)[0].pos, Vec3(3, 7, 1)) << "the write wins over the step";
+    s.step(5);
+    const std::vector<ClothParticle> now = read(*cloth);
+    EXPECT_EQ(now[0].pos, Vec3(3, 7, 1));
+    EXPECT_EQ(now[0].invWeight, 0.0f);
+    EXPECT_EQ(now[1].invWeight, 1.0f);
+    EXPECT_GT(now[1].pos.x, 2.0f) << "the free ones follow";
+}
+
+TEST(Cloth, AnAllFreeClothIsWrittenBackUnchanged) {
+    PhysScene s(SceneOptions{.ground = false});
+    Cloth* cloth = makeCloth(s, grid(3, 0.5f, 5.0f));
+    ASSERT_NE(cloth, nullptr);
+    s.step(10);
+    const std::vector<ClothParticle> before = read(*cloth);
+    std::vector<ClothParticle> update = before;
+    for (ClothParticle& p : update)
+        if (p.invWeight == 0.0f)
+            p.pos = Vec3(100, 100, 100); // a pin update moves pinned particles only: none here
+    cloth->setParticles(update.data(), nullptr);
+    const std::vector<ClothParticle> after = read(*cloth);
+    for (size_t i = 0; i < before.size(); ++i) {
+        EXPECT_EQ(after[i].pos, before[i].pos);
+        EXPECT_EQ(after[i].invWeight, before[i].invWeight);
+    }
+}
+
+TEST(Cloth, ReleasedWhileAStepIsInFlight) {
+    PhysScene s(SceneOptions{.threads = 1, .ground = false});
+    Cloth* cloth = makeCloth(s, grid(4, 0.5f, 5.0f));
+    Cloth* other = makeCloth(s, grid(3, 0.5f, 8.0f));
+    ASSERT_NE(cloth, nullptr);
+    s.step(3);
+    s.scene->simulate(StepTime);
+    cloth->release();
+    s.scene->fetchResults(true);
+    s.step(3);
+    EXPECT_LT(read(*other)[0].pos.y, 8.0f) << "the other cloth goes on";
+    s.scene->simulate(StepTime);
+    // Released with the scene while its step runs.
+}
+
+TEST(Cloth, GravityCanBeSwitchedOffAndAccelerationAdded) {
+    PhysScene s(SceneOptions{.ground = false});
+    Cloth* still = makeCloth(s, grid(3, 0.5f, 5.0f));
+    Cloth* pushed = makeCloth(s, grid(3, 0.5f, 5.0f));
+    still->setActorFlag(ActorFlag::DisableGravity, true);
+    pushed->setActorFlag(ActorFlag::DisableGravity, true);
+    pushed->setExternalAcceleration(Vec3(10, 0, 0));
+    s.step(StepsPerSecond);
+    EXPECT_NEAR(read(*still)[4].pos.y, 5.0f, 1e-4f);
+    EXPECT_NEAR(read(*pushed)[4].pos.x, 0.5f + 5.0f, 0.3f) << "half a t squared";
+
+    ClothReadData* data = still->lockParticleData();
+    ASSERT_NE(data, nullptr);
+    EXPECT_EQ(still->lockParticleData(), nullptr) << "one lock at a time";
+    data->unlock();
+    still->release();
+    s.step(2);
+}
+
+} // namespace
+} // namespace phys::test

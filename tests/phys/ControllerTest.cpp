@@ -1,0 +1,371 @@
+#include "PhysTestScene.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+namespace phys::test {
+namespace {
+
+// The vertical move a character makes each frame: gravity * dt * 0.5.
+const Vec3 Fall(0.0f, -55.0f * StepTime * 0.5f, 0.0f);
+// Rest height of the centre above y = 0: height / 2 + radius + contact offset.
+constexpr float RestHeight = 0.5f + 0.5f + 0.1f;
+
+class RecordingHits : public ControllerHitReport, public ControllerBehaviorCallback {
+public:
+    void onShapeHit(const ControllerShapeHit& hit) override { shapeHits.push_back(hit); }
+    void onControllerHit(const ControllersHit& hit) override { controllerHits.push_back(hit); }
+    void onObstacleHit(const ControllerObstacleHit&) override {}
+    uint32_t getBehaviorFlags(const Shape&) override { return shapeFlags; }
+    uint32_t getBehaviorFlags(const Controller&) override { return BehaviorUserDefinedRide; }
+    uint32_t getBehaviorFlags(const Obstacle&) override { return BehaviorUserDefinedRide; }
+    int hitsOn(const Shape* shape) const {
+        int n = 0;
+        for (const ControllerShapeHit& h : shapeHits)
+            n += h.shape == shape;
+        return n;
+    }
+
+    std::vector<ControllerShapeHit> shapeHits;
+    std::vector<ControllersHit> controllerHits;
+    uint32_t shapeFlags = BehaviorCanRideOnObject;
+};
+
+class ControllerScene : public PhysScene {
+public:
+    explicit ControllerScene(const SceneOptions& options = SceneOptions()) : PhysScene(options) {
+        manager = ControllerManager::create(*foundation);
+    }
+    ~ControllerScene() { manager->release(); }
+
+    Controller* add(const Vec3& at, float stepOffset = 0.0f) {
+        CapsuleControllerDesc desc;
+        desc.position = ExtVec3(at.x, at.y, at.z);
+        desc.radius = 0.5f;
+        desc.height = 1.0f;
+        desc.stepOffset = stepOffset;
+        desc.scaleCoeff = 0.95f;
+        desc.material = material;
+        desc.callback = &hits;
+        desc.behaviorCallback = &hits;
+        return manager->createController(*physics, scene, desc);
+    }
+    // Moves by the walk plus the frame's fall, then steps the scene.
+    uint32_t walk(Controller* c, const Vec3& walk, const ControllerFilters& filters = ControllerFilters()) {
+        const uint32_t flags = c->move(walk + Fall, 0.00001f, 1.0f, filters);
+        step();
+        return flags;
+    }
+    RigidStatic* addRotatedBox(const Vec3& at, const Vec3& half, float angleAboutY) {
+        RigidStatic* actor = physics->createRigidStatic(Transform(at, Quat::fromAxisAngle(Vec3(0, 1, 0), angleAboutY)));
+        actor->createShape(BoxGeometry(half), *material);
+        scene->addActor(*actor);
+        return actor;
+    }
+    // A ramp rising towards +X at the given angle, starting at x = 1.
+    RigidStatic* addRamp(float angle) {
+        const float length = 6.0f;
+        const Quat tilt = Quat::fromAxisAngle(Vec3(0, 0, 1), angle);
+        const Vec3 centre = Vec3(1, 0, 0) + tilt.rotate(Vec3(length, -0.5f, 0));
+        RigidStatic* actor = physics->createRigidStatic(Transform(centre, tilt));
+        actor->createShape(BoxGeometry(length, 0.5f, 3), *material);
+        scene->addActor(*actor);
+        return actor;
+    }
+
+    ControllerManager* manager = nullptr;
+    RecordingHits hits;
+};
+
+float y(const Controller* c) { return static_cast<float>(c->getPosition().y); }
+Vec3 at(const Controller* c) {
+    const ExtVec3 p = c->getPosition();
+    return Vec3(static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z));
+}
+
+TEST(Controllers, AreMadeAsTheGameAsksAndRefuseBadDescriptors) {
+    ControllerScene s;
+    Controller* c = s.add(Vec3(0, 3, 0));
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(s.manager->getNbControllers(), 1u);
+    RigidDynamic* actor = c->getActor();
+    ASSERT_NE(actor, nullptr);
+    EXPECT_TRUE(actor->isKinematic());
+    EXPECT_EQ(actor->getScene(), s.scene);
+    Shape* shape = firstShape(*actor);
+    EXPECT_EQ(reinterpret_cast<uintptr_t>(shape->userData), ControllerShapeTag);
+    CapsuleGeometry capsule;
+    ASSERT_TRUE(shape->getCapsuleGeometry(capsule));
+    EXPECT_FLOAT_EQ(capsule.radius, 0.5f * 0.95f);
+    EXPECT_FLOAT_EQ(capsule.halfHeight, 0.5f * 0.95f);
+    EXPECT_NEAR(shape->getLocalPose().rotate(Vec3(1, 0, 0)).y, 1.0f, 1e-5f) << "the capsule stands upright";
+    EXPECT_NEAR(static_cast<float>(c->getFootPosition().y), 3.0f - RestHeight, 1e-5f);
+
+    CapsuleControllerDesc bad;
+    bad.material = s.material;
+    bad.radius = 0.0f;
+    bad.height = 1.0f;
+    EXPECT_EQ(s.manager->createController(*s.physics, s.scene, bad), nullptr);
+    bad.radius = 0.5f;
+    EXPECT_EQ(s.manager->createController(*s.physics, nullptr, bad), nullptr);
+    EXPECT_EQ(s.errors.count(ErrorCode::InvalidParameter), 2);
+
+    c->release();
+    EXPECT_EQ(s.manager->getNbControllers(), 0u);
+    s.step(2);
+    EXPECT_EQ(s.scene->getNbActors(), 1u) << "its actor went with it";
+}
+
+TEST(Controllers, LandOnTheGroundAndStayThere) {
+    ControllerScene s;
+    Controller* c = s.add(Vec3(0, 3, 0));
+    uint32_t flags = 0;
+    for (int i = 0; i < 20; ++i)
+        flags = s.walk(c, Vec3());
+    EXPECT_TRUE(flags & ControllerCollisionDown);
+    EXPECT_NEAR(y(c), RestHeight, 0.02f);
+    for (int i = 0; i < 60; ++i)
+        s.walk(c, Vec3());
+    EXPECT_NEAR(y(c), RestHeight, 0.02f) << "stays";
+    EXPECT_NEAR(at(c).x, 0.0f, 1e-4f) << "does not drift";
+    EXPECT_NEAR(c->getActor()->getGlobalPose().p.y, y(c), 1e-4f) << "its actor follows";
+}
+
+TEST(Controllers, SlideAlongAWallAtFortyFiveDegrees) {
+    ControllerScene s;
+    s.addRotatedBox(Vec3(2.5f, 2, 0), Vec3(0.5f, 2, 5), Pi / 4);
+    Controller* c = s.add(Vec3(0, RestHeight, 0));
+    for (int i = 0; i < 40; ++i)
+        s.walk(c, Vec3(0.1f, 0, 0));
+    const Vec3 before = at(c);
+    const uint32_t flags = c->move(Vec3(0.2f, 0, 0), 0.00001f, 1.0f, ControllerFilters());
+    const Vec3 moved = at(c) - before;
+    EXPECT_TRUE(flags & ControllerCollisionSides);
+    EXPECT_NEAR(moved.x, 0.1f, 0.01f) << "keeps the part along the wall";
+    EXPECT_NEAR(moved.z, 0.1f, 0.01f);
+    // The grown capsule just touches the wall plane.
+    const Vec3 normal(-std::sqrt(0.5f), 0, std::sqrt(0.5f));
+    const Vec3 face = Vec3(2.5f, 2, 0) + normal * 0.5f;
+    EXPECT_NEAR((at(c) - face).dot(normal), 0.6f, 0.01f);
+}
+
+TEST(Controllers, StopHeadOnAndReportTheWallOncePerMove) {
+    ControllerScene s;
+    RigidStatic* wall = s.addStaticBox(Vec3(3, 2, 0), Vec3(0.5f, 2, 5));
+    Controller* c = s.add(Vec3(0, RestHeight, 0));
+    for (int i = 0; i < 40; ++i)
+        s.walk(c, Vec3(0.1f, 0, 0));
+    EXPECT_NEAR(at(c).x, 2.5f - 0.6f, 0.01f);
+    s.hits.shapeHits.clear();
+    const Vec3 before = at(c);
+    const Vec3 request(0.2f, 0, 0.0f);
+    c->move(request, 0.00001f, 1.0f, ControllerFilters());
+    EXPECT_LT((at(c) - before).magnitude(), 0.1f * request.magnitude()) << "the stuck test sees it";
+    ASSERT_EQ(s.hits.hitsOn(firstShape(*wall)), 1);
+    const ControllerShapeHit& hit = s.hits.shapeHits[0];
+    EXPECT_EQ(hit.controller, c);
+    EXPECT_EQ(hit.actor, wall);
+    EXPECT_NEAR(hit.worldNormal.x, -1.0f, 1e-3f);
+    EXPECT_NEAR(static_cast<float>(hit.worldPos.x), 2.5f, 0.01f) << "where the skin touches the wall";
+    EXPECT_NEAR(hit.dir.x, 1.0f, 1e-5f);
+
+    s.hits.shapeHits.clear();
+    s.walk(c, Vec3(0.2f, 0, 0));
+    EXPECT_EQ(s.hits.hitsOn(firstShape(*wall)), 1) << "once per move";
+    EXPECT_EQ(s.hits.hitsOn(s.groundShape), 1) << "and the ground it stands on";
+}
+
+TEST(Controllers, ClimbStepsOnlyWithAStepOffset) {
+    for (float stepOffset : {0.0f, 0.5f}) {
+        ControllerScene s;
+        const float stepHeight = stepOffset > 0.0f ? 0.3f : 0.2f;
+        s.addStaticBox(Vec3(4, stepHeight * 0.5f, 0), Vec3(2, stepHeight * 0.5f, 5));
+        Controller* c = s.add(Vec3(0, RestHeight, 0), stepOffset);
+        for (int i = 0; i < 60; ++i)
+            s.walk(c, Vec3(0.1f, 0, 0));
+        if (stepOffset > 0.0f) {
+            EXPECT_GT(at(c).x, 3.0f) << "climbed onto the step";
+            EXPECT_NEAR(y(c), RestHeight + stepHeight, 0.02f);
+        } else {
+            EXPECT_LT(at(c).x, 2.0f) << "the step blocks";
+            EXPECT_NEAR(y(c), RestHeight, 0.02f);
+        }
+    }
+}
+
+TEST(Controllers, WalkUpGentleSlopesButNotSteepOnes) {
+    for (float degrees : {30.0f, 60.0f}) {
+        ControllerScene s;
+        s.addRamp(degrees * Pi / 180.0f);
+        Controller* c = s.add(Vec3(0, RestHeight, 0));
+        for (int i = 0; i < 90; ++i)
+            s.walk(c, Vec3(0.1f, 0, 0));
+        if (degrees < 45.0f)
+            EXPECT_GT(y(c), RestHeight + 2.0f) << "walks up " << degrees << " degrees";
+        else
+            EXPECT_LT(y(c), RestHeight + 0.3f) << "stays below " << degrees << " degrees";
+    }
+}
+
+TEST(Controllers, SlideDownSteepSlopes) {
+    ControllerScene s;
+    s.addRamp(60.0f * Pi / 180.0f);
+    Controller* c = s.add(Vec3(1.8f, 4.0f, 0));
+    for (int i = 0; i < 120; ++i)
+        s.walk(c, Vec3());
+    EXPECT_LT(y(c), RestHeight + 0.6f) << "came down the slope";
+    EXPECT_LT(at(c).x, 1.6f);
+}
+
+class SkipShape : public QueryFilterCallback {
+public:
+    QueryHitType preFilter(const FilterData&, Shape* shape, RigidActor*, uint32_t&) override {
+        ++preCalls;
+        return shape == skipped ? QueryHitType::None : QueryHitType::Block;
+    }
+    QueryHitType postFilter(const FilterData&, const QueryHit&) override {
+        ++postCalls;
+        return QueryHitType::Block;
+    }
+    Shape* skipped = nullptr;
+    int preCalls = 0, postCalls = 0;
+};
+
+TEST(Controllers, FiltersDecideWhatBlocks) {
+    ControllerScene s;
+    RigidStatic* wall = s.addStaticBox(Vec3(3, 2, 0), Vec3(0.5f, 2, 5));
+    RigidStatic* volume = s.addStaticBox(Vec3(6, 2, 0), Vec3(0.5f, 2, 5));
+    s.groundShape->setQueryFilterData(FilterData(0x2, 0, 0, 0));         // static objects' words
+    firstShape(*wall)->setQueryFilterData(FilterData(0x2, 0, 0, 0));
+    firstShape(*volume)->setQueryFilterData(FilterData(0x8, 0, 0, 0)); // a trigger volume's words
+    Controller* c = s.add(Vec3(0, RestHeight, 0));
+
+    SkipShape skip;
+    skip.skipped = firstShape(*wall);
+    const FilterData words(0x0fffc007, 0, 0, 0);
+    ControllerFilters filters;
+    filters.filterData = &words;
+    filters.filterCallback = &skip;
+    filters.filterFlags = QueryStatic | QueryDynamic | QueryPrefilter | QueryPostfilter;
+    for (int i = 0; i < 100; ++i)
+        s.walk(c, Vec3(0.1f, 0, 0), filters);
+    EXPECT_GT(at(c).x, 9.0f) << "through the skipped wall and the volume the words leave out";
+    EXPECT_NEAR(y(c), RestHeight, 0.02f) << "on the ground the words let through";
+    EXPECT_GT(skip.preCalls, 0);
+    EXPECT_GT(skip.postCalls, 0);
+    EXPECT_EQ(s.hits.hitsOn(firstShape(*wall)), 0);
+
+    c->setPosition(ExtVec3(0, RestHeight, 0));
+    for (int i = 0; i < 100; ++i)
+        s.walk(c, Vec3(0.1f, 0, 0));
+    EXPECT_NEAR(at(c).x, 1.9f, 0.02f) << "without filters the wall blocks";
+}
+
+TEST(Controllers, TeleportThroughWalls) {
+    ControllerScene s;
+    s.addStaticBox(Vec3(3, 2, 0), Vec3(0.5f, 2, 5));
+    Controller* c = s.add(Vec3(0, RestHeight, 0));
+    EXPECT_TRUE(c->setPosition(ExtVec3(6, RestHeight, 0)));
+    EXPECT_NEAR(at(c).x, 6.0f, 1e-5f);
+    EXPECT_NEAR(c->getActor()->getGlobalPose().p.x, 6.0f, 1e-5f) << "the actor goes at once";
+    s.walk(c, Vec3(-0.1f, 0, 0));
+    EXPECT_NEAR(at(c).x, 5.9f, 1e-3f);
+}
+
+TEST(Controllers, StepOutOfWhatTheyWerePutInto) {
+    ControllerScene s;
+    s.addStaticBox(Vec3(3, 2, 0), Vec3(0.5f, 2, 5));
+    Controller* c = s.add(Vec3(0, RestHeight, 0));
+    c->setPosition(ExtVec3(2.2, RestHeight, 0)); // 0.3 into the wall's face at x = 2.5
+    s.walk(c, Vec3());
+    EXPECT_NEAR(at(c).x, 2.5f - 0.6f, 0.01f) << "pushed back out of the wall";
+    EXPECT_NEAR(y(c), RestHeight, 0.02f);
+}
+
+TEST(Controllers, RideKinematicPlatformsWhenTheBehaviourSaysSo) {
+    for (uint32_t behaviour : {uint32_t(BehaviorCanRideOnObject), uint32_t(BehaviorUserDefinedRide)}) {
+        ControllerScene s;
+        s.hits.shapeFlags = behaviour;
+        RigidDynamic* platform = s.addBox(Vec3(0, 2, 0), Vec3(2, 0.25f, 2), 10.0f);
+        platform->setRigidDynamicFlag(RigidDynamicFlag::Kinematic, true);
+        Controller* c = s.add(Vec3(0, 2.25f + RestHeight, 0));
+        for (int i = 0; i < 10; ++i)
+            s.walk(c, Vec3());
+        for (int i = 1; i <= 30; ++i) {
+            platform->setKinematicTarget(Transform(Vec3(0.03f * i, 2, 0)));
+            s.walk(c, Vec3());
+        }
+        if (behaviour == BehaviorCanRideOnObject)
+            EXPECT_NEAR(at(c).x, 0.9f, 0.05f) << "carried along";
+        else
+            EXPECT_NEAR(at(c).x, 0.0f, 1e-3f) << "left where it stood";
+        EXPECT_NEAR(y(c), 2.25f + RestHeight, 0.02f);
+    }
+}
+
+TEST(Controllers, BlockEachOtherUnlessOneIsExcluded) {
+    ControllerScene s;
+    Controller* walker = s.add(Vec3(0, RestHeight, 0));
+    Controller* stander = s.add(Vec3(3, RestHeight, 0));
+    for (int i = 0; i < 40; ++i)
+        s.walk(walker, Vec3(0.1f, 0, 0));
+    EXPECT_NEAR(at(walker).x, 3.0f - 1.1f, 0.02f) << "stopped at the other's capsule";
+    ASSERT_FALSE(s.hits.controllerHits.empty());
+    EXPECT_EQ(s.hits.controllerHits.back().controller, walker);
+    EXPECT_EQ(s.hits.controllerHits.back().other, stander);
+
+    stander->setInteraction(InteractionMode::Exclude);
+    for (int i = 0; i < 40; ++i)
+        s.walk(walker, Vec3(0.1f, 0, 0));
+    EXPECT_GT(at(walker).x, 4.0f) << "walks through an excluded controller";
+}
+
+TEST(Controllers, TheirActorPushesBodiesAndReportsContacts) {
+    ControllerScene s;
+    RigidDynamic* box = s.addBox(Vec3(2, 0.25f, 0), Vec3(0.25f), 0.5f);
+    Controller* c = s.add(Vec3(0, RestHeight, 0));
+    s.step(10);
+    // Sweeping static shapes only, the controller walks into the box; its actor pushes it.
+    ControllerFilters staticOnly;
+    staticOnly.filterFlags = QueryStatic;
+    for (int i = 0; i < 40; ++i)
+        s.walk(c, Vec3(0.08f, 0, 0), staticOnly);
+    EXPECT_GT(box->getGlobalPose().p.x, 2.3f) << "pushed";
+    EXPECT_GE(s.events.count(firstShape(*c->getActor()), firstShape(*box), PairNotifyTouchFound), 1);
+}
+
+TEST(Controllers, OutliveTheirActorAndTheirScene) {
+    ControllerScene s;
+    Controller* c = s.add(Vec3(0, RestHeight, 0));
+    Controller* other = s.add(Vec3(5, RestHeight, 0));
+    c->getActor()->release(); // the caller's own doing
+    EXPECT_EQ(c->getActor(), nullptr);
+    s.walk(c, Vec3(0.1f, 0, 0));
+    EXPECT_NEAR(at(c).x, 0.1f, 1e-3f) << "still moves";
+    s.scene->release();
+    s.scene = nullptr;
+    EXPECT_EQ(other->getScene(), nullptr);
+    EXPECT_EQ(other->move(Vec3(1, 0, 0), 0.0f, 1.0f, ControllerFilters()), 0u) << "without a scene nothing moves";
+    other->release();
+}
+
+TEST(Controllers, MoveWhileAStepIsInFlight) {
+    ControllerScene s(SceneOptions{.threads = 1});
+    Controller* c = s.add(Vec3(0, RestHeight, 0));
+    s.step(5);
+    for (int i = 0; i < 30; ++i) {
+        s.scene->simulate(StepTime);
+        c->move(Vec3(0.1f, 0, 0) + Fall, 0.00001f, 1.0f, ControllerFilters());
+        s.scene->fetchResults(true);
+    }
+    EXPECT_NEAR(at(c).x, 3.0f, 0.01f);
+    EXPECT_NEAR(y(c), RestHeight, 0.02f);
+    EXPECT_NEAR(c->getActor()->getGlobalPose().p.x, 2.9f, 0.01f) << "the actor follows with the next step";
+    s.step();
+    EXPECT_NEAR(c->getActor()->getGlobalPose().p.x, 3.0f, 0.01f);
+}
+
+} // namespace
+} // namespace phys::test

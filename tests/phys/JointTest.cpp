@@ -1,0 +1,235 @@
+#include "PhysTestScene.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace phys::test {
+namespace {
+
+// A frame whose X axis points along world Z (a hinge about Z).
+const Quat AboutZ = Quat::fromAxisAngle(Vec3(0, 1, 0), -0.5f * Pi);
+
+TEST(JointLimits, ValidityFollowsTheLibraryRules) {
+    JointLimitPair defaultPair(45 * Degrees, 45 * Degrees, 0.05f);
+    EXPECT_FALSE(defaultPair.isValid()) << "the contact distance exceeds an empty range";
+    EXPECT_TRUE(JointLimitPair(-45 * Degrees, 45 * Degrees, 0.05f).isValid());
+    EXPECT_TRUE(JointLimitPair(45 * Degrees, 45 * Degrees, 0.0f).isValid());
+    EXPECT_FALSE(JointLimitPair(0.5f, 0.2f).isValid()) << "upper below lower";
+
+    EXPECT_FALSE(JointLimitCone(180 * Degrees, 30 * Degrees).isValid()) << "angles stay below pi";
+    EXPECT_FALSE(JointLimitCone(0.0f, 30 * Degrees).isValid()) << "angles stay above 0";
+    EXPECT_TRUE(JointLimitCone(30 * Degrees, 30 * Degrees, 0.05f).isValid());
+
+    JointLimit limb(0.005f);
+    limb.spring = 30000.0f;
+    limb.damping = 1.0f;
+    EXPECT_TRUE(limb.isValid());
+    limb.spring = -1.0f;
+    EXPECT_FALSE(limb.isValid()) << "negative spring";
+    limb.spring = 1.0f;
+    limb.restitution = 1.5f;
+    EXPECT_FALSE(limb.isValid()) << "restitution above 1";
+    limb.restitution = 0.5f;
+    limb.value = std::nanf("");
+    EXPECT_FALSE(limb.isValid());
+    EXPECT_TRUE(JointLimit(-3.0f).isValid()) << "the sign of a linear limit is not tested";
+}
+
+TEST(JointLimits, AnInvalidLimitIsRefusedAndTheOldOneKept) {
+    PhysScene s;
+    RigidDynamic* bar = s.addBox(Vec3(1, 5, 0), Vec3(1, 0.1f, 0.1f), 1.0f);
+    RevoluteJoint* joint = createRevoluteJoint(*s.physics, nullptr, Transform(Vec3(0, 5, 0), AboutZ), bar,
+                                               Transform(Vec3(-1, 0, 0), AboutZ));
+    ASSERT_NE(joint, nullptr);
+    joint->setLimit(JointLimitPair(-0.3f, 0.3f));
+    const size_t before = s.errors.errors.size();
+    joint->setLimit(JointLimitPair(45 * Degrees, 45 * Degrees, 0.05f));
+    EXPECT_EQ(s.errors.errors.size(), before + 1);
+    EXPECT_EQ(s.errors.errors.back().first, ErrorCode::InvalidParameter);
+    EXPECT_FLOAT_EQ(joint->getLimit().upper, 0.3f);
+    EXPECT_FLOAT_EQ(joint->getLimit().lower, -0.3f);
+}
+
+TEST(JointCreation, RefusesWhatCannotBeJoined) {
+    PhysScene s;
+    RigidDynamic* box = s.addBox(Vec3(0, 3, 0), Vec3(0.5f), 1.0f);
+    RigidStatic* post = s.addStaticBox(Vec3(3, 3, 0), Vec3(0.5f));
+    EXPECT_EQ(createFixedJoint(*s.physics, box, Transform(), box, Transform()), nullptr);
+    EXPECT_EQ(createFixedJoint(*s.physics, nullptr, Transform(), nullptr, Transform()), nullptr);
+    EXPECT_EQ(createFixedJoint(*s.physics, post, Transform(), s.ground, Transform()), nullptr) << "two static actors";
+    EXPECT_EQ(createFixedJoint(*s.physics, post, Transform(), nullptr, Transform()), nullptr) << "static and world";
+    EXPECT_EQ(createFixedJoint(*s.physics, box, Transform(Quat(0, 0, 0, 2)), post, Transform()), nullptr);
+    EXPECT_EQ(s.errors.count(ErrorCode::InvalidParameter), 5);
+
+    FixedJoint* fixed = createFixedJoint(*s.physics, post, Transform(), box, Transform());
+    ASSERT_NE(fixed, nullptr) << "a static actor is a valid partner";
+    RigidActor *a0 = nullptr, *a1 = nullptr;
+    fixed->getActors(a0, a1);
+    EXPECT_EQ(a0, post);
+    EXPECT_EQ(a1, box);
+    EXPECT_EQ(fixed->getScene(), s.scene);
+    EXPECT_EQ(fixed->getType(), JointType::Fixed);
+    EXPECT_EQ(fixed->getConstraintFlags(), 0u);
+    float force = 0, torque = 0;
+    fixed->getBreakForce(force, torque);
+    EXPECT_GT(force, 1e30f) << "joints never break by default";
+    EXPECT_GT(torque, 1e30f);
+}
+
+TEST(RevoluteJoints, ABarSettlesAtItsLimit) {
+    PhysScene s(SceneOptions{.ground = false});
+    RigidStatic* post = s.addStaticBox(Vec3(0, 5, 0), Vec3(0.1f));
+    RigidDynamic* bar = s.addBox(Vec3(1.2f, 5, 0), Vec3(1, 0.1f, 0.1f), 1.0f);
+    RevoluteJoint* joint =
+        createRevoluteJoint(*s.physics, post, Transform(AboutZ), bar, Transform(Vec3(-1.2f, 0, 0), AboutZ));
+    ASSERT_NE(joint, nullptr);
+    joint->setLimit(JointLimitPair(-45 * Degrees, 45 * Degrees));
+    joint->setRevoluteJointFlag(RevoluteLimitEnabled, true);
+    s.step(3 * StepsPerSecond);
+    const float angle = angleAbout(bar->getGlobalPose().q, Vec3(0, 0, 1));
+    EXPECT_LT(angle, 0.0f) << "gravity turns the bar down";
+    EXPECT_NEAR(angle, -45 * Degrees, 2 * Degrees);
+    const Vec3 hinge = bar->getGlobalPose().transform(Vec3(-1.2f, 0, 0));
+    EXPECT_NEAR((hinge - Vec3(0, 5, 0)).magnitude(), 0.0f, 0.01f) << "the hinge point stays";
+    EXPECT_TRUE(s.errors.errors.empty());
+}
+
+TEST(RevoluteJoints, AFreeHingeTurnsRoundAndRoundStably) {
+    PhysScene s(SceneOptions{.ground = false, .gravity = Vec3()});
+    RigidStatic* post = s.addStaticBox(Vec3(0, 5, 0), Vec3(0.1f));
+    RigidDynamic* bar = s.addBox(Vec3(1.2f, 5, 0), Vec3(1, 0.1f, 0.1f), 1.0f);
+    ASSERT_NE(createRevoluteJoint(*s.physics, post, Transform(AboutZ), bar, Transform(Vec3(-1.2f, 0, 0), AboutZ)),
+              nullptr);
+    bar->setMaxAngularVelocity(100.0f);
+    bar->setAngularDamping(0.0f);
+    // Turning about the hinge: the centre moves with the turn.
+    bar->setAngularVelocity(Vec3(0, 0, 15));
+    bar->setLinearVelocity(Vec3(0, 15 * 1.2f, 0));
+    float turned = 0.0f;
+    float last = 0.0f;
+    for (int i = 0; i < StepsPerSecond; ++i) {
+        s.step();
+        const float angle = angleAbout(bar->getGlobalPose().q, Vec3(0, 0, 1));
+        turned += wrapAngle(angle - last);
+        last = angle;
+        const Vec3 hinge = bar->getGlobalPose().transform(Vec3(-1.2f, 0, 0));
+        // A fast turn drifts outwards a little (a velocity-level solver); nothing more.
+        ASSERT_LT((hinge - Vec3(0, 5, 0)).magnitude(), 0.1f) << "step " << i;
+    }
+    EXPECT_GT(turned, 2 * Pi) << "more than one full turn";
+    EXPECT_GT(bar->getAngularVelocity().z, 8.0f) << "keeps turning";
+    EXPECT_LT(bar->getAngularVelocity().z, 15.5f) << "gains no energy";
+    EXPECT_NEAR(bar->getAngularVelocity().x, 0.0f, 0.1f) << "only the free axis turns";
+}
+
+TEST(FixedJoints, HoldABoxToAStaticOneUnderGravity) {
+    PhysScene s(SceneOptions{.ground = false});
+    RigidStatic* wall = s.addStaticBox(Vec3(0, 5, 0), Vec3(0.5f));
+    RigidDynamic* box = s.addBox(Vec3(1.2f, 5, 0), Vec3(0.5f, 0.2f, 0.2f), 4.0f);
+    const Transform relative = wall->getGlobalPose().getInverse() * box->getGlobalPose();
+    FixedJoint* joint =
+        createFixedJoint(*s.physics, wall, Transform(Vec3(0.6f, 0, 0)), box, Transform(Vec3(-0.6f, 0, 0)));
+    ASSERT_NE(joint, nullptr);
+    // As the game builds them.
+    joint->setProjectionLinearTolerance(0.3f);
+    joint->setProjectionAngularTolerance(0.3f);
+    joint->setConstraintFlag(ConstraintProjection, true);
+    for (int i = 0; i < 2 * StepsPerSecond; ++i) {
+        s.step();
+        const Transform now = wall->getGlobalPose().getInverse() * box->getGlobalPose();
+        ASSERT_LT((now.p - relative.p).magnitude(), 1e-3f) << "step " << i;
+        ASSERT_LT(std::fabs(2.0f * std::acos(std::fmin(1.0f, std::fabs((now.q * relative.q.getConjugate()).w)))),
+                  1e-3f)
+            << "step " << i;
+    }
+}
+
+TEST(FixedJoints, KeepTwoFallingBodiesTogether) {
+    PhysScene s;
+    RigidDynamic* a = s.addBox(Vec3(0, 4, 0), Vec3(0.5f), 2.0f);
+    RigidDynamic* b = s.addBox(Vec3(1.0f, 4.5f, 0), Vec3(0.5f), 3.0f);
+    const Transform relative = a->getGlobalPose().getInverse() * b->getGlobalPose();
+    ASSERT_NE(createFixedJoint(*s.physics, a, Transform(Vec3(0.5f, 0.25f, 0)), b, Transform(Vec3(-0.5f, -0.25f, 0))),
+              nullptr);
+    s.step(2 * StepsPerSecond);
+    const Transform now = a->getGlobalPose().getInverse() * b->getGlobalPose();
+    EXPECT_LT((now.p - relative.p).magnitude(), 0.01f);
+    EXPECT_LT(a->getGlobalPose().p.y, 1.5f) << "the pair has landed";
+}
+
+TEST(PrismaticJoints, TravelStaysWithinTheLimit) {
+    PhysScene s(SceneOptions{.ground = false});
+    RigidStatic* rail = s.addStaticBox(Vec3(0, 5, 0), Vec3(0.1f));
+    RigidDynamic* slider = s.addBox(Vec3(0, 5, 0), Vec3(0.2f), 1.0f);
+    // Slides along world Y (the frames' X axis turned up).
+    const Quat up = Quat::fromAxisAngle(Vec3(0, 0, 1), 0.5f * Pi);
+    PrismaticJoint* joint = createPrismaticJoint(*s.physics, rail, Transform(up), slider, Transform(up));
+    ASSERT_NE(joint, nullptr);
+    joint->setLimit(JointLimitPair(-1.0f, 0.5f));
+    joint->setPrismaticJointFlag(PrismaticLimitEnabled, true);
+    float lowest = 10.0f, highest = -10.0f;
+    for (int i = 0; i < 3 * StepsPerSecond; ++i) {
+        if (i == 60)
+            slider->addForce(Vec3(0.0f, 30.0f, 0.0f), ForceMode::VelocityChange);
+        if (i == 61)
+            slider->addForce(Vec3(8.0f, 0.0f, 5.0f), ForceMode::VelocityChange);
+        s.step();
+        const Vec3 p = slider->getGlobalPose().p;
+        lowest = std::fmin(lowest, p.y - 5.0f);
+        highest = std::fmax(highest, p.y - 5.0f);
+        ASSERT_LT(std::hypot(p.x, p.z), 0.01f) << "only the slide axis is free, step " << i;
+    }
+    EXPECT_GT(lowest, -1.0f - 0.01f);
+    EXPECT_LT(lowest, -0.95f) << "gravity pulls it to the lower end";
+    EXPECT_LT(highest, 0.5f + 0.01f);
+    EXPECT_GT(highest, 0.45f) << "the push reaches the upper end";
+}
+
+TEST(DistanceJoints, KeepTheAnchorsWithinTheRange) {
+    PhysScene s(SceneOptions{.ground = false});
+    RigidStatic* hook = s.addStaticBox(Vec3(0, 10, 0), Vec3(0.1f));
+    RigidDynamic* ball = s.addSphere(Vec3(1.5f, 10, 0), 0.2f, 1.0f);
+    DistanceJoint* joint = createDistanceJoint(*s.physics, hook, Transform(), ball, Transform());
+    ASSERT_NE(joint, nullptr);
+    joint->setMinDistance(1.0f);
+    joint->setMaxDistance(2.0f);
+    joint->setDistanceJointFlag(DistanceMinEnabled, true);
+    joint->setDistanceJointFlag(DistanceMaxEnabled, true);
+    float shortest = 10.0f, longest = 0.0f;
+    for (int i = 0; i < 3 * StepsPerSecond; ++i) {
+        if (i == 90) // thrown at the hook
+            ball->setLinearVelocity((Vec3(0, 10, 0) - ball->getGlobalPose().p).getNormalized() * 20.0f);
+        s.step();
+        const float d = joint->getDistance();
+        shortest = std::fmin(shortest, d);
+        longest = std::fmax(longest, d);
+    }
+    EXPECT_GT(shortest, 1.0f - 0.02f);
+    EXPECT_LT(shortest, 1.1f) << "the throw reaches the minimum";
+    EXPECT_LT(longest, 2.0f + 0.02f);
+    EXPECT_GT(longest, 1.95f) << "the fall reaches the maximum";
+}
+
+TEST(DistanceJoints, ASpringyMaximumStretchesByTheLoadOverTheStiffness) {
+    PhysScene s(SceneOptions{.ground = false});
+    RigidStatic* hook = s.addStaticBox(Vec3(0, 10, 0), Vec3(0.1f));
+    RigidDynamic* ball = s.addSphere(Vec3(0, 8, 0), 0.2f, 2.0f);
+    DistanceJoint* joint = createDistanceJoint(*s.physics, hook, Transform(), ball, Transform());
+    ASSERT_NE(joint, nullptr);
+    joint->setMaxDistance(2.0f);
+    joint->setSpring(2000.0f);
+    joint->setDamping(50.0f);
+    joint->setDistanceJointFlag(DistanceSpringEnabled, true);
+    float longest = 0.0f;
+    for (int i = 0; i < 4 * StepsPerSecond; ++i) {
+        s.step();
+        longest = std::fmax(longest, joint->getDistance());
+    }
+    const float stretch = 2.0f * 55.0f / 2000.0f;
+    EXPECT_GT(longest, 2.0f + 0.5f * stretch) << "the bound gives like a spring";
+    EXPECT_NEAR(joint->getDistance(), 2.0f + stretch, 0.25f * stretch);
+}
+
+} // namespace
+} // namespace phys::test

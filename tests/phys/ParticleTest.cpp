@@ -1,0 +1,219 @@
+#include "PhysTestScene.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+namespace phys::test {
+namespace {
+
+// A particle system set up as the game makes one for a particle size of 0.1.
+ParticleBase* addParticles(PhysScene& s, bool fluid = false,
+                           const FilterData& words = FilterData(1, 0x0fffff87, 0, 0)) {
+    ParticleBase* p = fluid ? static_cast<ParticleBase*>(s.physics->createParticleFluid(16250))
+                            : static_cast<ParticleBase*>(s.physics->createParticleSystem(16250));
+    p->setGridSize(10.0f);
+    p->setMaxMotionDistance(0.43f);
+    p->setRestOffset(0.05f);
+    p->setContactOffset(0.1f);
+    p->setParticleMass(0.1f);
+    p->setDamping(0.0f);
+    p->setRestitution(0.3f);
+    p->setStaticFriction(0.5f);
+    p->setDynamicFriction(0.5f);
+    p->setParticleReadDataFlag(ParticleReadVelocities, true);
+    p->setSimulationFilterData(words);
+    s.scene->addActor(*p);
+    return p;
+}
+
+void create(ParticleBase& p, const std::vector<uint32_t>& indices, const std::vector<Vec3>& positions,
+            const std::vector<Vec3>& velocities = {}) {
+    ParticleCreationData data;
+    data.numParticles = static_cast<uint32_t>(indices.size());
+    data.indexBuffer = StridedData<uint32_t>(indices.data());
+    data.positionBuffer = StridedData<Vec3>(positions.data());
+    if (!velocities.empty())
+        data.velocityBuffer = StridedData<Vec3>(velocities.data());
+    ASSERT_TRUE(p.createParticles(data));
+}
+
+struct Snapshot {
+    uint32_t range = 0, valid = 0;
+    std::vector<Vec3> positions, velocities;
+    std::vector<uint16_t> flags;
+};
+
+Snapshot read(ParticleBase& p) {
+    Snapshot s;
+    ParticleReadData* data = p.lockParticleReadData();
+    EXPECT_NE(data, nullptr);
+    s.range = data->validParticleRange;
+    s.valid = data->numValidParticles;
+    for (uint32_t i = 0; i < s.range; ++i) {
+        s.positions.push_back(data->positionBuffer.at(i));
+        s.velocities.push_back(data->velocityBuffer.ptr ? data->velocityBuffer.at(i) : Vec3());
+        s.flags.push_back(data->flagsBuffer.at(i));
+    }
+    data->unlock();
+    return s;
+}
+
+// Only pairs whose words accept each other meet.
+FilterFlags wordShader(FilterObjectAttributes, FilterData d0, FilterObjectAttributes, FilterData d1, PairFlags& flags,
+                       const void*, uint32_t) {
+    if (!((d0.word1 & d1.word0) && (d1.word1 & d0.word0)))
+        return FilterKill;
+    flags = PairSolveContact;
+    return FilterDefault;
+}
+
+TEST(Particles, ComeToRestAtTheirRestOffsetOnTheGround) {
+    PhysScene s;
+    ParticleBase* p = addParticles(s);
+    std::vector<uint32_t> indices;
+    std::vector<Vec3> positions;
+    for (uint32_t i = 0; i < 100; ++i) {
+        indices.push_back(i);
+        positions.emplace_back((i % 10) * 0.3f - 1.5f, 1.0f + 0.05f * (i / 10), (i / 10) * 0.3f - 1.5f);
+    }
+    create(*p, indices, positions);
+    s.step(2 * StepsPerSecond);
+    const Snapshot now = read(*p);
+    ASSERT_EQ(now.range, 100u);
+    EXPECT_EQ(now.valid, 100u);
+    for (uint32_t i = 0; i < 100; ++i) {
+        EXPECT_EQ(now.flags[i] & ParticleValid, ParticleValid);
+        EXPECT_NEAR(now.positions[i].y, 0.05f, 0.02f) << "particle " << i;
+        EXPECT_NEAR(now.positions[i].x, positions[i].x, 1e-3f) << "falls straight";
+    }
+}
+
+TEST(Particles, KeepTheirVelocityWithoutGravity) {
+    PhysScene s(SceneOptions{.ground = false});
+    ParticleBase* p = addParticles(s);
+    p->setActorFlag(ActorFlag::DisableGravity, true);
+    create(*p, {3}, {Vec3(0, 5, 0)}, {Vec3(2, 0, 1)});
+    s.step(StepsPerSecond);
+    const Snapshot now = read(*p);
+    EXPECT_NEAR(now.velocities[3].x, 2.0f, 1e-4f);
+    EXPECT_NEAR(now.velocities[3].z, 1.0f, 1e-4f);
+    EXPECT_NEAR(now.positions[3].y, 5.0f, 1e-4f);
+    EXPECT_NEAR(now.positions[3].x, 2.0f * StepsPerSecond * StepTime, 1e-3f);
+
+    p->setActorFlag(ActorFlag::DisableGravity, false);
+    s.step(10);
+    EXPECT_LT(read(*p).velocities[3].y, -5.0f) << "gravity switched back on";
+}
+
+TEST(Particles, ReleasedIndicesGoAndCanBeUsedAgain) {
+    PhysScene s(SceneOptions{.threads = 1, .ground = false});
+    ParticleBase* p = addParticles(s);
+    p->setActorFlag(ActorFlag::DisableGravity, true);
+    create(*p, {0, 1, 2}, {Vec3(0, 1, 0), Vec3(1, 1, 0), Vec3(2, 1, 0)});
+    s.step(2);
+
+    s.scene->simulate(StepTime);
+    const uint32_t gone[1] = {2};
+    p->releaseParticles(1, StridedData<uint32_t>(gone));
+    s.scene->fetchResults(true);
+    Snapshot now = read(*p);
+    EXPECT_EQ(now.range, 2u) << "the last valid index moved down";
+    EXPECT_EQ(now.valid, 2u);
+
+    s.step();
+    EXPECT_EQ(read(*p).range, 2u) << "stays released in the simulation";
+    create(*p, {2}, {Vec3(7, 1, 0)});
+    s.step();
+    now = read(*p);
+    EXPECT_EQ(now.range, 3u);
+    EXPECT_EQ(now.flags[2], ParticleValid);
+    EXPECT_NEAR(now.positions[2].x, 7.0f, 1e-4f) << "the reused index is the new particle";
+
+    p->releaseParticles();
+    s.step();
+    EXPECT_EQ(read(*p).valid, 0u);
+}
+
+TEST(Particles, CallsInFlightTakeEffectAfterTheFetch) {
+    PhysScene s(SceneOptions{.threads = 1, .ground = false});
+    ParticleBase* p = addParticles(s);
+    p->setActorFlag(ActorFlag::DisableGravity, true);
+    create(*p, {0}, {Vec3(0, 1, 0)}, {Vec3(1, 0, 0)});
+    s.step();
+    s.scene->simulate(StepTime);
+    const uint32_t zero[1] = {0};
+    const Vec3 there[1] = {Vec3(5, 5, 5)};
+    p->setPositions(1, StridedData<uint32_t>(zero), StridedData<Vec3>(there));
+    create(*p, {4}, {Vec3(9, 9, 9)});
+    EXPECT_EQ(read(*p).positions[0], Vec3(5, 5, 5)) << "reads show the write at once";
+    s.scene->fetchResults(true);
+    Snapshot now = read(*p);
+    EXPECT_EQ(now.positions[0], Vec3(5, 5, 5)) << "the write wins over the step";
+    EXPECT_EQ(now.positions[4], Vec3(9, 9, 9));
+    s.step();
+    now = read(*p);
+    EXPECT_NEAR(now.positions[0].x, 5.0f + StepTime, 1e-4f) << "moves on from where it was put";
+    EXPECT_EQ(now.valid, 2u);
+
+    const std::vector<uint32_t> used = {4};
+    ParticleCreationData again;
+    again.numParticles = 1;
+    again.indexBuffer = StridedData<uint32_t>(used.data());
+    again.positionBuffer = StridedData<Vec3>(there);
+    EXPECT_FALSE(p->createParticles(again)) << "index in use";
+    EXPECT_EQ(s.errors.count(ErrorCode::InvalidParameter), 1);
+}
+
+TEST(Particles, NeverPassAStaticBoxAtTwentyUnitsPerSecond) {
+    PhysScene s(SceneOptions{.ground = false});
+    s.addStaticBox(Vec3(2, 0, 0), Vec3(0.1f, 2, 2));
+    ParticleBase* p = addParticles(s);
+    p->setActorFlag(ActorFlag::DisableGravity, true);
+    std::vector<uint32_t> indices;
+    std::vector<Vec3> positions, velocities;
+    for (uint32_t i = 0; i < 50; ++i) {
+        indices.push_back(i);
+        positions.emplace_back(-0.01f * i, (i % 7) * 0.2f - 0.6f, (i % 5) * 0.2f - 0.4f);
+        velocities.emplace_back(20.0f, 0.0f, 0.0f);
+    }
+    create(*p, indices, positions, velocities);
+    for (int step = 0; step < StepsPerSecond; ++step) {
+        s.step();
+        const Snapshot now = read(*p);
+        for (uint32_t i = 0; i < 50; ++i)
+            ASSERT_LT(now.positions[i].x, 1.9f - 0.05f + 1e-3f) << "particle " << i << " step " << step;
+    }
+}
+
+TEST(Particles, ReleasedWhileAStepIsInFlight) {
+    PhysScene s(SceneOptions{.threads = 1});
+    ParticleBase* p = addParticles(s);
+    ParticleBase* other = addParticles(s, true);
+    create(*p, {0, 1}, {Vec3(0, 1, 0), Vec3(1, 1, 0)});
+    create(*other, {0}, {Vec3(2, 1, 0)});
+    s.step(3);
+    s.scene->simulate(StepTime);
+    p->release();
+    s.scene->fetchResults(true);
+    s.step(StepsPerSecond);
+    EXPECT_NEAR(read(*other).positions[0].y, 0.05f, 0.02f) << "the other system goes on";
+    s.scene->simulate(StepTime);
+    // Released with the scene while its step runs.
+}
+
+TEST(Particles, FallThroughWhatTheirFilterWordsReject) {
+    PhysScene s(SceneOptions{.shader = wordShader});
+    s.groundShape->setSimulationFilterData(FilterData(0x2, 0x0fffff8d, 0, 0));
+    ParticleBase* meets = addParticles(s, false, FilterData(1, 0x0fffff87, 0, 0));
+    ParticleBase* ignores = addParticles(s, true, FilterData(1, 0x0fffff85, 0, 0)); // leaves out static objects
+    create(*meets, {0}, {Vec3(0, 1, 0)});
+    create(*ignores, {0}, {Vec3(1, 1, 0)});
+    s.step(StepsPerSecond);
+    EXPECT_NEAR(read(*meets).positions[0].y, 0.05f, 0.02f);
+    EXPECT_LT(read(*ignores).positions[0].y, -5.0f) << "the ground is not there for it";
+}
+
+} // namespace
+} // namespace phys::test
