@@ -1,25 +1,63 @@
 #!/usr/bin/env bash
 # Builds the test build (RelWithDebInfo with AddressSanitizer and UndefinedBehaviorSanitizer),
-# runs every test, then the tests labelled gl under one Xvfb server.
+# runs every test, then the tests labelled gl under one Xvfb server, and closes with the line
+# "N passed, N failed" over both runs. PADDLESTONE_BUILD_DIR chooses the build folder.
 set -euo pipefail
 cd "$(dirname "$0")"
 root=$(pwd)
 
 tools/install-deps.sh
+source tools/build-common.sh
 
-build=build/test
+build=${PADDLESTONE_BUILD_DIR:-build/test}
 jobs=$(nproc 2>/dev/null || echo 2)
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPADDLESTONE_SANITIZE=ON \
-      -DPADDLESTONE_BIN_DIR="$root/bin-test" >/dev/null
-cmake --build "$build" -j "$jobs"
+
+phase_start=$SECONDS
+configure_build "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DPADDLESTONE_SANITIZE=ON \
+      -DPADDLESTONE_BIN_DIR="$root/bin-test"
+echo "configure took $((SECONDS - phase_start)) s"
+
+phase_start=$SECONDS
+if ! cmake --build "$build" -j "$jobs"; then
+  echo "build took $((SECONDS - phase_start)) s"
+  echo "0 passed, 1 failed"
+  exit 1
+fi
+echo "build took $((SECONDS - phase_start)) s"
 
 status=0
-ctest --test-dir "$build" -LE gl --output-on-failure -j "$jobs" || status=1
+passed=0
+failed=0
+# Adds the counts of a CTest summary line ("97% tests passed, 2 tests failed out of 60").
+count_ctest() {
+  local line total bad
+  line=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$1" | tail -n 1 || true)
+  [ -n "$line" ] || return 0
+  total=$(sed -E 's/.*out of ([0-9]+).*/\1/' <<<"$line")
+  bad=$(sed -E 's/.*passed, ([0-9]+) tests? failed.*/\1/' <<<"$line")
+  passed=$((passed + total - bad))
+  failed=$((failed + bad))
+}
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+
+phase_start=$SECONDS
+ctest --test-dir "$build" -LE gl --output-on-failure -j "$jobs" 2>&1 | tee "$log" || status=1
+count_ctest "$log"
+echo "tests took $((SECONDS - phase_start)) s"
 
 if [ -n "$(ctest --test-dir "$build" -N -L gl | grep -E '^ *Test +#')" ]; then
+  phase_start=$SECONDS
   echo "Running the gl tests under Xvfb"
   xvfb-run -a -s '-screen 0 1280x720x24' \
-    ctest --test-dir "$build" -L gl --output-on-failure || status=1
+    ctest --test-dir "$build" -L gl --output-on-failure 2>&1 | tee "$log" || status=1
+  count_ctest "$log"
+  echo "gl tests took $((SECONDS - phase_start)) s"
 fi
 
+# A run that failed without a summary (a crash of CTest itself) still counts as a failure.
+if [ "$status" -ne 0 ] && [ "$failed" -eq 0 ]; then
+  failed=1
+fi
+echo "$passed passed, $failed failed"
 exit $status

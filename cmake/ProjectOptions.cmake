@@ -7,6 +7,10 @@ if(PADDLESTONE_SANITIZE AND PADDLESTONE_TSAN)
   message(FATAL_ERROR "PADDLESTONE_SANITIZE and PADDLESTONE_TSAN exclude each other")
 endif()
 if(PADDLESTONE_SANITIZE)
+  # -O1 is what the sanitizers are made for, and line tables (-g1) are all their reports
+  # read: together they halve the compile time of the test build against -O2 -g.
+  set(CMAKE_C_FLAGS_RELWITHDEBINFO "-O1 -g1 -DNDEBUG")
+  set(CMAKE_CXX_FLAGS_RELWITHDEBINFO "-O1 -g1 -DNDEBUG")
   set(_san -fsanitize=address,undefined -fno-omit-frame-pointer -fno-sanitize-recover=undefined)
   add_compile_options(${_san})
   add_link_options(-fsanitize=address,undefined)

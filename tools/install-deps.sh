@@ -7,6 +7,7 @@ packages=(
   build-essential cmake pkg-config git
   libirrlicht-dev libbullet-dev libfreetype-dev libx11-dev libsdl2-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  ninja-build ccache mold
   xvfb xauth libgl1-mesa-dri fonts-dejavu-core
 )
 

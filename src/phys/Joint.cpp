@@ -14,7 +14,6 @@
 namespace phys {
 
 namespace {
-constexpr float Pi = 3.14159265358979f;
 bool finiteNotNegative(float v) { return std::isfinite(v) && v >= 0.0f; }
 } // namespace
 

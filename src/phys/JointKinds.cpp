@@ -9,7 +9,6 @@
 namespace phys {
 
 namespace {
-constexpr float Pi = 3.14159265358979f;
 constexpr float MaxFloat = 3.402823466e+38f;
 } // namespace
 

@@ -8,6 +8,8 @@
 
 namespace phys {
 
+inline constexpr float Pi = 3.14159265358979f;
+
 struct Vec3 {
     float x = 0.0f, y = 0.0f, z = 0.0f;
 

@@ -18,7 +18,7 @@ namespace {
 
 const char* menuSong = "Zivoraroz/tentaro2/levels/MainMenu/SongMainMenu";
 
-double storage[2];
+double soundStorage[2];
 
 // The sound manager with the game's own catalogue, the default settings, and a clock the
 // test moves.
@@ -60,8 +60,8 @@ protected:
     bool loggedStartingWith(const std::string& start) const { return log.loggedStartingWith(start); }
 
     void suspendGameplay(bool suspended) {
-        screenManager = suspended ? reinterpret_cast<ScreenManager*>(&storage[0]) : nullptr;
-        levelManager = suspended ? reinterpret_cast<LevelManager*>(&storage[1]) : nullptr;
+        screenManager = suspended ? reinterpret_cast<ScreenManager*>(&soundStorage[0]) : nullptr;
+        levelManager = suspended ? reinterpret_cast<LevelManager*>(&soundStorage[1]) : nullptr;
         shellHooks().level.isSuspended = [] { return true; };
     }
 
@@ -240,7 +240,7 @@ TEST_F(SoundManagerTest, LosingFocusPausesEverythingOnlyWithMuteOnFocusLost) {
 TEST_F(SoundManagerTest, SetAllPausedReachesEffectsAndSoundObjects) {
     std::vector<std::pair<SoundObject*, bool>> paused;
     shellHooks().level.pauseSoundObject = [&](SoundObject* object, bool on) { paused.emplace_back(object, on); };
-    SoundObject* voice = reinterpret_cast<SoundObject*>(&storage[0]);
+    SoundObject* voice = reinterpret_cast<SoundObject*>(&soundStorage[0]);
     sound->registerSoundObject("Voice", voice);
     audio::Event* click = sound->playEffect(25);
 
@@ -258,8 +258,8 @@ TEST_F(SoundManagerTest, SetAllPausedReachesEffectsAndSoundObjects) {
 }
 
 TEST_F(SoundManagerTest, TheRegistryFindsSoundObjectsByName) {
-    SoundObject* a = reinterpret_cast<SoundObject*>(&storage[0]);
-    SoundObject* b = reinterpret_cast<SoundObject*>(&storage[1]);
+    SoundObject* a = reinterpret_cast<SoundObject*>(&soundStorage[0]);
+    SoundObject* b = reinterpret_cast<SoundObject*>(&soundStorage[1]);
     sound->registerSoundObject("Beta", b);
     sound->registerSoundObject("Alpha", a);
     EXPECT_EQ(sound->getNamedEntry("Alpha"), a);

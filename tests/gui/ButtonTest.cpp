@@ -38,11 +38,6 @@ public:
     std::vector<SEvent> events;
 };
 
-struct Calls {
-    std::vector<GUIButton*> buttons;
-    void hit(GUIButton* button) { buttons.push_back(button); }
-};
-
 class ButtonTest : public guitest::GuiFixture {
 protected:
     void SetUp() override {
@@ -71,8 +66,8 @@ TEST_F(ButtonTest, TypeAndDefaults) {
 
 TEST_F(ButtonTest, ClickPlaysTheClickSoundAndInvokesOnce) {
     GUIButton* button = makeButton(0);
-    Calls clicks;
-    bindCallback(button->OnClick, &clicks, &Calls::hit);
+    guitest::ButtonCalls clicks;
+    bindCallback(button->OnClick, &clicks, &guitest::ButtonCalls::hit);
     button->click();
     EXPECT_EQ(soundCount(soundClick), 1);
     ASSERT_EQ(clicks.buttons.size(), 1u);
@@ -98,8 +93,8 @@ TEST_F(ButtonTest, ReleasedTurnsFocusedWhenTheButtonHasTheFocus) {
 
 TEST_F(ButtonTest, ClickWhileTheScreenFadesIsIgnored) {
     GUIButton* button = makeButton(0);
-    Calls clicks;
-    bindCallback(button->OnClick, &clicks, &Calls::hit);
+    guitest::ButtonCalls clicks;
+    bindCallback(button->OnClick, &clicks, &guitest::ButtonCalls::hit);
     screen->startFadeOut(0.2f);
     button->click();
     EXPECT_TRUE(sounds.empty());
@@ -110,8 +105,8 @@ TEST_F(ButtonTest, ClickWhileTheScreenFadesIsIgnored) {
 TEST_F(ButtonTest, SilentAndDisabledButtons) {
     GUIButton* silent = makeButton(0);
     silent->setClickSound(false);
-    Calls clicks;
-    bindCallback(silent->OnClick, &clicks, &Calls::hit);
+    guitest::ButtonCalls clicks;
+    bindCallback(silent->OnClick, &clicks, &guitest::ButtonCalls::hit);
     silent->click();
     EXPECT_TRUE(sounds.empty());
     EXPECT_EQ(clicks.buttons.size(), 1u);
@@ -133,8 +128,8 @@ TEST_F(ButtonTest, NavigationCodesMoveTheFocus) {
     a->setNeighbour(MenuKey::Down, b);
     b->setNeighbour(MenuKey::Up, a);
     screen->setFocusedElement(a);
-    Calls focused;
-    bindCallback(b->OnFocus, &focused, &Calls::hit);
+    guitest::ButtonCalls focused;
+    bindCallback(b->OnFocus, &focused, &guitest::ButtonCalls::hit);
 
     // The input manager sends the codes to the focused element of the top screen.
     EXPECT_FALSE(sendKey(screenManager->getTopScreenFocus(), MenuKey::Down));
@@ -157,8 +152,8 @@ TEST_F(ButtonTest, NavigationCodesMoveTheFocus) {
 TEST_F(ButtonTest, AcceptClicksAndThenReachesTheScreen) {
     GUIButton* button = makeButton(0);
     screen->setFocusedElement(button);
-    Calls clicks;
-    bindCallback(button->OnClick, &clicks, &Calls::hit);
+    guitest::ButtonCalls clicks;
+    bindCallback(button->OnClick, &clicks, &guitest::ButtonCalls::hit);
     sendKey(button, MenuKey::Accept);
     EXPECT_EQ(clicks.buttons.size(), 1u);
     EXPECT_EQ(soundCount(soundClick), 1);
@@ -212,8 +207,8 @@ TEST_F(ButtonTest, PreviousNeighbourLeadsBackWithinTheScreen) {
 
 TEST_F(ButtonTest, MouseClickInside) {
     GUIButton* button = makeButton(0);
-    Calls clicks;
-    bindCallback(button->OnClick, &clicks, &Calls::hit);
+    guitest::ButtonCalls clicks;
+    bindCallback(button->OnClick, &clicks, &guitest::ButtonCalls::hit);
     // The pointer hovers the button before it presses it.
     screen->setFocusedElement(button);
     EXPECT_TRUE(sendMouse(button, EMIE_LMOUSE_PRESSED_DOWN, 20, 10));
@@ -229,9 +224,9 @@ TEST_F(ButtonTest, MouseClickInside) {
 
 TEST_F(ButtonTest, ReleaseOutsideIsNoClick) {
     GUIButton* button = makeButton(0);
-    Calls clicks, held;
-    bindCallback(button->OnClick, &clicks, &Calls::hit);
-    bindCallback(button->OnHeld, &held, &Calls::hit);
+    guitest::ButtonCalls clicks, held;
+    bindCallback(button->OnClick, &clicks, &guitest::ButtonCalls::hit);
+    bindCallback(button->OnHeld, &held, &guitest::ButtonCalls::hit);
     screen->setFocusedElement(button);
     sendMouse(button, EMIE_LMOUSE_PRESSED_DOWN, 20, 10);
     button->OnPostRender(0);

@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+class GUIButton;
+
 namespace guitest {
 
 // Keeps the lines the engine's logger reports.
@@ -71,6 +73,12 @@ protected:
     std::unique_ptr<Stopwatch> stopwatch;
     std::vector<irr::s32> sounds;
     std::vector<irr::io::IAttributes*> attributeSets;
+};
+
+// Keeps the buttons whose delegate fired, in order.
+struct ButtonCalls {
+    std::vector<GUIButton*> buttons;
+    void hit(GUIButton* button) { buttons.push_back(button); }
 };
 
 } // namespace guitest

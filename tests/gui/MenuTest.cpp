@@ -32,11 +32,6 @@ public:
     std::vector<SEvent> events;
 };
 
-struct Calls {
-    std::vector<GUIButton*> buttons;
-    void hit(GUIButton* button) { buttons.push_back(button); }
-};
-
 class MenuTest : public guitest::GuiFixture {
 protected:
     void SetUp() override {
@@ -149,9 +144,9 @@ TEST_F(MenuTest, EnablingKeepsAFocusedRowFocused) {
 
 TEST_F(MenuTest, CaptionClicksReachTheRowsListeners) {
     GUIMenuItem* row = makeRow(L"Row", 285, 0, false);
-    Calls clicks, focuses;
-    bindCallback(row->OnClick, &clicks, &Calls::hit);
-    bindCallback(row->OnFocus, &focuses, &Calls::hit);
+    guitest::ButtonCalls clicks, focuses;
+    bindCallback(row->OnClick, &clicks, &guitest::ButtonCalls::hit);
+    bindCallback(row->OnFocus, &focuses, &guitest::ButtonCalls::hit);
     row->getCaptionButton()->click();
     ASSERT_EQ(clicks.buttons.size(), 1u);
     EXPECT_EQ(clicks.buttons[0], row);
@@ -174,8 +169,8 @@ TEST_F(MenuTest, RemapRowAsksForABindingOnlyWhenItMay) {
     EXPECT_EQ(line.LowerRightCorner.X, 216);
     EXPECT_EQ(line.UpperLeftCorner.Y, 16);
     EXPECT_EQ(line.LowerRightCorner.Y, 18);
-    Calls asked;
-    bindCallback(row->AddRequested, &asked, &Calls::hit);
+    guitest::ButtonCalls asked;
+    bindCallback(row->AddRequested, &asked, &guitest::ButtonCalls::hit);
     row->onAddClicked();
     EXPECT_EQ(asked.buttons.size(), 1u);
     row->setAddingAllowed(false);

@@ -43,7 +43,6 @@ private:
     uint32_t color;
 };
 
-constexpr float Pi = 3.14159265358979f;
 
 void drawShape(const Shape& shape, const Transform& pose, uint32_t color, const Bounds3* cull, RenderBuffer& out) {
     LineWriter w(out, pose, color);

@@ -15,7 +15,6 @@ namespace phys::detail {
 
 namespace {
 
-constexpr float Pi = 3.14159265358979f;
 // Limits of the middle Euler axis stay this far below 90 degrees.
 constexpr float MiddleAxisLimit = 0.5f * Pi - 0.02f;
 // Error reduction of hard limits and locked axes.

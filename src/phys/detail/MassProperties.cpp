@@ -16,7 +16,6 @@
 namespace phys::detail {
 
 namespace {
-constexpr float Pi = 3.14159265358979f;
 
 // Per-axis sums used by the polyhedral integration.
 void subexpressions(double w0, double w1, double w2, double& f1, double& f2, double& f3, double& g0, double& g1,
