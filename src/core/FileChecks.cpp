@@ -7,6 +7,7 @@
 #include <IFileSystem.h>
 #include <IReadFile.h>
 
+#include <filesystem>
 #include <mutex>
 #include <set>
 #include <sys/stat.h>
@@ -22,6 +23,14 @@ std::mutex refusalMutex;
 std::set<std::string>& refusedPaths() {
     static std::set<std::string> paths;
     return paths;
+}
+
+// One key per file however it is named (the engine asks by absolute paths, the game by
+// relative ones).
+std::string refusalKey(const std::string& path) {
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    return error ? path : absolute.lexically_normal().string();
 }
 
 // A file the guard refused: it reads as empty, so that the engine's readers fail at once.
@@ -103,7 +112,7 @@ bool isReadableFile(const std::string& path, std::uint64_t maxBytes) {
         return false;
     {
         std::lock_guard<std::mutex> lock(refusalMutex);
-        if (!refusedPaths().insert(path).second)
+        if (!refusedPaths().insert(refusalKey(path)).second)
             return false;
     }
     logMessage(std::string(logErrorPrefix) + "Refused to read \"" + path + "\": " +
@@ -113,7 +122,7 @@ bool isReadableFile(const std::string& path, std::uint64_t maxBytes) {
 
 bool wasFileRefused(const std::string& path) {
     std::lock_guard<std::mutex> lock(refusalMutex);
-    return refusedPaths().count(path) != 0;
+    return refusedPaths().count(refusalKey(path)) != 0;
 }
 
 void forgetFileRefusals() {

@@ -8,6 +8,7 @@
 
 #include "core/DeviceSettings.h"
 #include "core/FileChecks.h"
+#include "core/ImageGate.h"
 #include "core/GameSettings.h"
 #include "core/Globals.h"
 #include "core/LanguageManager.h"
@@ -115,6 +116,7 @@ bool GameApplication::createDevice() {
     // Every file the engine opens for the game is checked first (core/FileChecks.h).
     installFileGuard(gameDevice->getFileSystem());
     irr::video::IVideoDriver* driver = gameDevice->getVideoDriver();
+    registerImageGate(driver);
     const irr::core::dimension2du size = driver->getScreenSize();
     screenWidth = static_cast<irr::s32>(size.Width);
     screenHeight = static_cast<irr::s32>(size.Height);

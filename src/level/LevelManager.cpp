@@ -1,6 +1,7 @@
 #include "level/LevelManager.h"
 
 #include "core/FileChecks.h"
+#include "core/ImageGate.h"
 #include "core/Log.h"
 #include "level/LevelHooks.h"
 #include "level/MeshGate.h"
@@ -42,8 +43,10 @@ LevelManager::~LevelManager() {
 bool LevelManager::init() {
     registerLevelObjectTypes();
     // Levels are content players share: what they name is checked before it is read.
-    if (device)
+    if (device) {
         installFileGuard(device->getFileSystem());
+        registerImageGate(device->getVideoDriver());
+    }
     registerMeshGate(sceneManager);
     levelFloorHeight = defaultLevelFloorHeight;
     // The statistics of a finished level go to the save.

@@ -9,6 +9,7 @@
 #include "core/FileChecks.h"
 #include "core/GameApplication.h"
 #include "core/GameSettings.h"
+#include "core/ImageGate.h"
 #include "core/Log.h"
 #include "core/LogManager.h"
 #include "core/ProcessGuards.h"
@@ -89,6 +90,64 @@ TEST_F(DamagedFilesTest, OnlyRegularFilesOfSaneSizeAreRead) {
         if (c.line) {
             EXPECT_EQ(countContaining(log.lines, c.line), 1u) << c.name;
         }
+    }
+}
+
+// --- images --------------------------------------------------------------------------------
+
+TEST_F(DamagedFilesTest, OnlyPngAndJpegImagesOfSaneSizeReachTheEnginesReaders) {
+    video::IVideoDriver* driver = device->getVideoDriver();
+    installFileGuard(device->getFileSystem());
+    registerImageGate(driver);
+    video::IImage* picture = driver->createImage(video::ECF_R8G8B8, core::dimension2du(8, 4));
+    picture->fill(video::SColor(255, 30, 160, 90));
+    for (const char* name : {"Picture.png", "Picture.jpg", "Picture.bmp", "Picture.tga"})
+        ASSERT_TRUE(driver->writeImageToFile(picture, dir.file(name).c_str())) << name;
+    picture->drop();
+    const std::string png = test::readFileBytes(dir.file("Picture.png"));
+    const std::string jpeg = test::readFileBytes(dir.file("Picture.jpg"));
+    std::string hugePng = png;
+    hugePng[16] = 0x7F; // width far beyond any texture
+    std::string hugeJpeg = jpeg;
+    const std::size_t frame = hugeJpeg.find("\xFF\xC0");
+    ASSERT_NE(frame, std::string::npos);
+    hugeJpeg[frame + 7] = '\x7F';
+    hugeJpeg[frame + 5] = '\x7F';
+
+    const struct {
+        const char* name;
+        std::string bytes;
+        unsigned width; // 1 for a refused file: one transparent pixel
+        const char* line;
+    } cases[] = {
+        {"Good.png", png, 8, nullptr},
+        {"Good.jpg", jpeg, 8, nullptr},
+        {"PngUnderAnotherName.dds", png, 8, nullptr},
+        {"Old.bmp", test::readFileBytes(dir.file("Picture.bmp")), 1, "the game reads only PNG and JPEG images"},
+        {"Old.tga", test::readFileBytes(dir.file("Picture.tga")), 1, "the game reads only PNG and JPEG images"},
+        {"Noise.png", std::string(300, '\x5A'), 1, "the game reads only PNG and JPEG images"},
+        {"Huge.png", hugePng, 1, "it claims a size of 2130706440 x 4"},
+        {"Huge.jpg", hugeJpeg, 1, "it claims a size of 32520 x 32516"},
+        {"Cut.png", png.substr(0, 20), 1, "its header is damaged"},
+        {"Empty.png", "", 1, "it is empty"},
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(test::writeFileBytes(dir.file(c.name), c.bytes));
+        log.lines.clear();
+        video::IImage* image = driver->createImageFromFile(dir.file(c.name).c_str());
+        ASSERT_NE(image, nullptr) << c.name;
+        EXPECT_EQ(image->getDimension().Width, c.width) << c.name;
+        image->drop();
+        EXPECT_EQ(countContaining(log.lines, "Refused the image"), c.line ? 1u : 0u) << c.name;
+        if (c.line) {
+            EXPECT_EQ(countContaining(log.lines, c.line), 1u) << c.name;
+        }
+        // As a texture it is kept under its name: asked again, nothing more is logged.
+        video::ITexture* texture = driver->getTexture(dir.file(c.name).c_str());
+        ASSERT_NE(texture, nullptr) << c.name;
+        log.lines.clear();
+        EXPECT_EQ(driver->getTexture(dir.file(c.name).c_str()), texture) << c.name;
+        EXPECT_TRUE(log.lines.empty()) << c.name;
     }
 }
 
