@@ -146,6 +146,28 @@ TEST_F(DamagedLevelFilesTest, TheEnginesOwnOpensRefuseFoldersAndPipesOncePerLeve
     EXPECT_EQ(linesContaining("Pipe.png\": it is a pipe, device or socket, not a file."), 1u);
 }
 
+TEST_F(DamagedLevelFilesTest, ALevelNamingBrokenFilesLoadsWhatItCanAndLogsEachRefusalOnce) {
+    // A node chunk that claims two gigabytes: the engine's loader would read on for good.
+    write("Broken.b3d", std::string("BB3D\x0c\x00\x00\x00\x01\x00\x00\x00NODE\xff\xff\xff\x7f", 20));
+    write("Robot.md2", "IDP2");
+    std::filesystem::create_directories(temp.file("Folder.png"));
+    std::string level = "<?xml version=\"1.0\"?>\n<irr_scene>\n";
+    for (const char* mesh : {"Broken.b3d", "Robot.md2", "Broken.b3d", "Robot.md2"})
+        level += std::string("<node type=\"mesh\"><attributes><string name=\"Mesh\" value=\"") + mesh +
+                 "\" /></attributes><materials><attributes><texture name=\"Texture1\" value=\"Folder.png\" />"
+                 "</attributes></materials></node>\n";
+    level += "<node type=\"LevelObject\"><attributes><int name=\"Id\" value=\"5\" /></attributes></node>\n";
+    level += "</irr_scene>\n";
+    write("Broken.irr", level);
+
+    ASSERT_TRUE(manager->loadLevel("Broken.irr"));
+    EXPECT_TRUE(holds(5));
+    EXPECT_EQ(countNodes(root()), 5u);
+    EXPECT_EQ(linesContaining("Broken.b3d\": the chunk \"NODE\" is larger than its parent."), 1u);
+    EXPECT_EQ(linesContaining("Robot.md2\": the game reads only OBJ and B3D meshes."), 1u);
+    EXPECT_EQ(linesContaining("Folder.png\": it is a folder, not a file."), 1u);
+}
+
 // --- meshes --------------------------------------------------------------------------------
 
 TEST_F(DamagedLevelFilesTest, MeshFormatsOtherThanObjAndB3dAreRefusedOnce) {
