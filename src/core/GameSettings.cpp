@@ -1,5 +1,6 @@
 #include "core/GameSettings.h"
 
+#include "core/FileChecks.h"
 #include "core/Globals.h"
 #include "core/Log.h"
 #include "core/SafeWrite.h"
@@ -83,21 +84,19 @@ FileContent readSettingsFile(io::IFileSystem* fileSystem, const std::string& pat
     FileContent content;
     content.values.resize(settingDefinitions().size());
 
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) {
+    // The one check before every read; its reason goes into this reader's own line.
+    const FileCheck check = checkFileForReading(path, static_cast<std::uint64_t>(maximumFileSize));
+    if (check == FileCheck::Missing) {
         content.problem = std::string("it cannot be opened: ") + std::strerror(errno);
         return content;
     }
-    if (!S_ISREG(info.st_mode)) {
-        content.problem = "it is not a file";
+    if (check != FileCheck::Readable) {
+        content.problem = describeFileCheck(check, static_cast<std::uint64_t>(maximumFileSize));
         return content;
     }
-    if (info.st_size == 0) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0 && info.st_size == 0) {
         content.problem = "it is empty";
-        return content;
-    }
-    if (info.st_size > maximumFileSize) {
-        content.problem = "it is far too large";
         return content;
     }
     io::IXMLReader* reader =

@@ -3,6 +3,7 @@
 #include "core/FileUtils.h"
 #include "core/Globals.h"
 #include "core/Log.h"
+#include "core/FileChecks.h"
 #include "core/SafeWrite.h"
 #include "core/XmlWriter.h"
 #include "core/TextUtils.h"
@@ -129,21 +130,19 @@ FileRead readSaveFile(io::IFileSystem* fileSystem, const std::string& path,
     for (int g = 0; g < SaveManager::GroupCount; ++g)
         groups[g]->clear();
 
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) {
+    // The one check before every read; its reason goes into this reader's own line.
+    const FileCheck check = checkFileForReading(path, maximumFileSize);
+    if (check == FileCheck::Missing) {
         result.problem = std::string("it cannot be opened: ") + std::strerror(errno);
         return result;
     }
-    if (!S_ISREG(info.st_mode)) {
-        result.problem = "it is not a file";
+    if (check != FileCheck::Readable) {
+        result.problem = describeFileCheck(check, maximumFileSize);
         return result;
     }
-    if (info.st_size == 0) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0 && info.st_size == 0) {
         result.problem = "it is empty";
-        return result;
-    }
-    if (static_cast<unsigned long long>(info.st_size) > maximumFileSize) {
-        result.problem = "it is far too large";
         return result;
     }
     io::IXMLReader* reader = createGuardedXMLReader(fileSystem, path, maximumFileSize);
