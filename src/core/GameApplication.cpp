@@ -6,6 +6,7 @@
 #include "core/Log.h"
 #include "core/LogManager.h"
 #include "core/ProfilerManager.h"
+#include "core/ProcessGuards.h"
 #include "core/ShellHooks.h"
 #include "core/SoundManager.h"
 #include "core/SteamManager.h"
@@ -78,11 +79,16 @@ int GameApplication::run() {
     RestartRequested = false;
     QuitRequested = false;
     StartingUp = true;
+    installQuitSignalHandlers();
 
     int status = gameStatusFailure;
     if (startUp()) {
         status = gameStatusNormal;
         while (gameDevice->run() && !QuitRequested) {
+            if (quitSignalReceived()) {
+                logMessage("Quit signal received.");
+                break;
+            }
             if (updateGame() == gameStatusRestart) {
                 status = gameStatusRestart;
                 break;

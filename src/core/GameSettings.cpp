@@ -1,11 +1,13 @@
 #include "core/GameSettings.h"
 
+#include "core/FileChecks.h"
 #include "core/Globals.h"
 #include "core/Log.h"
 #include "core/SafeWrite.h"
 #include "core/SettingsTable.h"
 #include "core/Utf8.h"
 #include "core/XmlFile.h"
+#include "core/XmlWriter.h"
 
 #include <cerrno>
 #include <cstring>
@@ -31,15 +33,11 @@ struct FileContent {
     std::vector<std::optional<SettingValue>> values; // by table index
     std::vector<std::string> wrongTypeKeys;
     std::vector<std::string> warnings; // values clamped or replaced
-    struct Extra {
-        std::string key;
-        std::wstring type;
-        std::wstring value;
-    };
-    std::vector<Extra> extras; // keys the table does not know, kept as they are
+    // Keys the table does not know: dropped, counted for one warning.
+    size_t unknownKeys = 0;
+    bool lastWasUnknown = false;
     // The entry read last: a cut may have gone through it.
     int lastTableIndex = -1;
-    int lastExtraIndex = -1;
 };
 
 std::string narrow(const wchar_t* text) {
@@ -50,7 +48,7 @@ void readEntry(io::IXMLReader* reader, FileContent& content) {
     const wchar_t* name = reader->getAttributeValue(L"name");
     const wchar_t* text = reader->getAttributeValue(L"value");
     content.lastTableIndex = -1;
-    content.lastExtraIndex = -1;
+    content.lastWasUnknown = false;
     if (!name || !*name) {
         content.wrongTypeKeys.push_back("(an entry without a name)");
         return;
@@ -59,15 +57,8 @@ void readEntry(io::IXMLReader* reader, FileContent& content) {
     const std::span<const SettingDefinition> table = settingDefinitions();
     const SettingDefinition* definition = findSettingDefinition(key);
     if (!definition) {
-        FileContent::Extra extra{key, reader->getNodeName(), text ? text : L""};
-        size_t i = 0;
-        while (i < content.extras.size() && content.extras[i].key != key)
-            ++i;
-        if (i == content.extras.size())
-            content.extras.push_back(std::move(extra));
-        else
-            content.extras[i] = std::move(extra);
-        content.lastExtraIndex = static_cast<int>(i);
+        ++content.unknownKeys;
+        content.lastWasUnknown = true;
         return;
     }
     const size_t index = static_cast<size_t>(definition - table.data());
@@ -93,21 +84,19 @@ FileContent readSettingsFile(io::IFileSystem* fileSystem, const std::string& pat
     FileContent content;
     content.values.resize(settingDefinitions().size());
 
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) {
+    // The one check before every read; its reason goes into this reader's own line.
+    const FileCheck check = checkFileForReading(path, static_cast<std::uint64_t>(maximumFileSize));
+    if (check == FileCheck::Missing) {
         content.problem = std::string("it cannot be opened: ") + std::strerror(errno);
         return content;
     }
-    if (!S_ISREG(info.st_mode)) {
-        content.problem = "it is not a file";
+    if (check != FileCheck::Readable) {
+        content.problem = describeFileCheck(check, static_cast<std::uint64_t>(maximumFileSize));
         return content;
     }
-    if (info.st_size == 0) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0 && info.st_size == 0) {
         content.problem = "it is empty";
-        return content;
-    }
-    if (info.st_size > maximumFileSize) {
-        content.problem = "it is far too large";
         return content;
     }
     io::IXMLReader* reader =
@@ -155,8 +144,8 @@ FileContent readSettingsFile(io::IFileSystem* fileSystem, const std::string& pat
         // The cut may have gone through the last entry ("12" of "1280", half a key).
         if (content.lastTableIndex >= 0)
             content.values[static_cast<size_t>(content.lastTableIndex)].reset();
-        if (content.lastExtraIndex >= 0)
-            content.extras.erase(content.extras.begin() + content.lastExtraIndex);
+        if (content.lastWasUnknown)
+            --content.unknownKeys; // half a known key's name, most likely
     }
     return content;
 }
@@ -177,20 +166,6 @@ void addValue(io::IAttributes* attributes, const SettingDefinition& definition,
         attributes->addString(definition.key, value.text.c_str());
         break;
     }
-}
-
-// Keys the table does not know keep their type where it is a plain one.
-void addExtra(io::IAttributes* attributes, const FileContent::Extra& extra) {
-    const char* key = extra.key.c_str();
-    const wchar_t* text = extra.value.c_str();
-    if (extra.type == L"int")
-        attributes->addInt(key, static_cast<s32>(std::wcstol(text, nullptr, 10)));
-    else if (extra.type == L"float")
-        attributes->addFloat(key, std::wcstof(text, nullptr));
-    else if (extra.type == L"bool")
-        attributes->addBool(key, extra.value == L"true");
-    else
-        attributes->addString(key, text);
 }
 
 std::string joined(const std::vector<std::string>& items) {
@@ -247,9 +222,10 @@ void GameSettings::load(bool defaults) {
     for (size_t i = 0; i < table.size(); ++i)
         addValue(attributes, table[i],
                  content.values[i] ? *content.values[i] : defaultSettingValue(table[i]));
-    for (const FileContent::Extra& extra : content.extras)
-        if (!attributes->existsAttribute(extra.key.c_str()))
-            addExtra(attributes, extra);
+    if (content.unknownKeys > 0)
+        logMessage(std::string(logWarningPrefix) + "The settings file \"" + filePath + "\" holds " +
+                   std::to_string(content.unknownKeys) +
+                   " entries the game does not know; they are dropped.");
 
     for (const std::string& warning : content.warnings)
         logMessage(warning);
@@ -289,12 +265,10 @@ void GameSettings::save() {
     SafeFileWrite file(filePath);
     if (file.isOpen()) {
         io::IFileSystem* fileSystem = device->getFileSystem();
-        io::IXMLWriter* writer = fileSystem->createXMLWriter(io::path(file.tempPath().c_str()));
-        if (writer) {
-            attributes->write(writer, true, rootElement);
-            writer->drop();
-            // The engine's writer reports no write errors (a full disk cuts the file short):
-            // the file replaces the player's only after it has been read back whole.
+        Utf8XmlWriter writer;
+        attributes->write(&writer, true, rootElement);
+        if (file.write(writer.text().data(), writer.text().size())) {
+            // The file replaces the player's only after it has been read back whole.
             if (readSettingsFile(fileSystem, file.tempPath()).complete)
                 file.commit();
             else

@@ -7,6 +7,8 @@
 #include <system_error>
 
 #include "core/DeviceSettings.h"
+#include "core/FileChecks.h"
+#include "core/ImageGate.h"
 #include "core/GameSettings.h"
 #include "core/Globals.h"
 #include "core/LanguageManager.h"
@@ -14,6 +16,8 @@
 #include "core/Utf8.h"
 #include "core/LogManager.h"
 #include "core/ProfilerManager.h"
+#include "core/ProcessGuards.h"
+#include "core/SafeWrite.h"
 #include "core/ShellHooks.h"
 #include "core/SoundManager.h"
 #include "core/SteamManager.h"
@@ -50,6 +54,12 @@ bool GameApplication::startPhaseOne() {
             commandLineLevel = absolute.lexically_normal().string();
     }
     checkWorkingDirectory(platform::executablePath());
+    if (!acquireInstanceLock()) {
+        logMessage(std::string(logErrorPrefix) + "Another Paddlestone is running in the folder \"" +
+                   platform::currentDirectory() + "\"; this one ends.");
+        return false;
+    }
+    removeLeftoverTemporaryFiles(".");
     // The screen manager's start-up reads it: no main menu in front of a named level. A
     // path that does not exist brings up the title screen; the level manager logs it when
     // the initial level loads.
@@ -103,7 +113,10 @@ bool GameApplication::createDevice() {
         logMessage("ERROR: Could not create the engine device.");
         return false;
     }
+    // Every file the engine opens for the game is checked first (core/FileChecks.h).
+    installFileGuard(gameDevice->getFileSystem());
     irr::video::IVideoDriver* driver = gameDevice->getVideoDriver();
+    registerImageGate(driver);
     const irr::core::dimension2du size = driver->getScreenSize();
     screenWidth = static_cast<irr::s32>(size.Width);
     screenHeight = static_cast<irr::s32>(size.Height);

@@ -7,6 +7,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <ctime>
 #include <irrlicht.h>
 #include <mutex>
 #include <unistd.h>
@@ -16,13 +17,27 @@ namespace {
 
 std::mutex standardOutputMutex;
 
+constexpr std::size_t maxEarlyLines = 4096;
+std::mutex earlyLinesMutex;
+std::vector<EarlyLogLine>& earlyLines() {
+    static std::vector<EarlyLogLine> lines;
+    return lines;
+}
+
 void writeLinesToStandardOutput(const std::vector<std::string>& lines) {
     std::lock_guard<std::mutex> lock(standardOutputMutex);
     for (const std::string& line : lines) {
-        std::fwrite(line.data(), 1, line.size(), stdout);
+        const std::string escaped = escapeLogText(line.c_str());
+        std::fwrite(escaped.data(), 1, escaped.size(), stdout);
         std::fputc('\n', stdout);
     }
     std::fflush(stdout);
+}
+
+void keepEarlyLine(const char* text) {
+    std::lock_guard<std::mutex> lock(earlyLinesMutex);
+    if (earlyLines().size() < maxEarlyLines)
+        earlyLines().push_back({text, static_cast<long long>(std::time(nullptr))});
 }
 
 std::string describeFrame(int index, const platform::StackFrame& frame) {
@@ -58,6 +73,41 @@ void logMessage(const char* text, irr::ELOG_LEVEL level) {
         }
     }
     writeLinesToStandardOutput({text});
+    // Before the device: the log file gets the line too, now or once it opens.
+    if (logManager && logManager->isOpen())
+        logManager->log(text);
+    else
+        keepEarlyLine(text);
+}
+
+std::string escapeLogText(const char* text) {
+    std::string out;
+    if (!text)
+        return out;
+    for (const char* c = text; *c; ++c) {
+        const auto byte = static_cast<unsigned char>(*c);
+        if (byte == '\t') {
+            out += "\\t";
+        } else if (byte == '\r') {
+            out += "\\r";
+        } else if (byte == '\n') {
+            out += "\\n";
+        } else if (byte < 0x20 || byte == 0x7F) {
+            char code[8];
+            std::snprintf(code, sizeof(code), "\\x%02X", byte);
+            out += code;
+        } else {
+            out += *c;
+        }
+    }
+    return out;
+}
+
+std::vector<EarlyLogLine> takeEarlyLogLines() {
+    std::lock_guard<std::mutex> lock(earlyLinesMutex);
+    std::vector<EarlyLogLine> lines;
+    lines.swap(earlyLines());
+    return lines;
 }
 
 void logMessage(const std::string& text, irr::ELOG_LEVEL level) {

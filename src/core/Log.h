@@ -2,6 +2,7 @@
 
 #include <ILogger.h>
 #include <string>
+#include <vector>
 
 // One log line from anywhere in the program. With the engine device it goes through the
 // device's logger at the given level (from there the input manager hands it to the log
@@ -23,6 +24,19 @@ void logMessagef(const char* format, ...) __attribute__((format(printf, 1, 2)));
 // The two texts joined as one information line.
 void logMessagePair(const char* text, const char* second);
 void logMessagePair(const wchar_t* text, const wchar_t* second);
+
+// The text with its control characters escaped, so that a damaged file's tab or line break
+// cannot fake a log line: "\t", "\r", "\n" and "\xNN" for the others.
+std::string escapeLogText(const char* text);
+
+// Lines logged while neither the engine device nor the log file exists: they reach
+// standard output at once and are kept (up to a few thousand) for the log file, which
+// writes them after its header when it opens. Each line comes with its time of day.
+struct EarlyLogLine {
+    std::string text;
+    long long time = 0; // seconds since the epoch
+};
+std::vector<EarlyLogLine> takeEarlyLogLines();
 
 // Writes the calling thread's call stack to the log file as one framed block: a heading
 // line, one line per frame (innermost first, starting with the caller), a closing line.

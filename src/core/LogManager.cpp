@@ -22,6 +22,11 @@ LogManager::LogManager(const std::string& path) : filePath(path) {
         return;
     }
     writeHeader();
+    // The lines logged before the file opened (settings problems, ...).
+    std::lock_guard<std::mutex> lock(mutex);
+    for (const EarlyLogLine& line : takeEarlyLogLines())
+        writeLineLocked(line.text.c_str(), static_cast<std::time_t>(line.time));
+    std::fflush(file);
 }
 
 LogManager::~LogManager() {
@@ -45,15 +50,19 @@ void LogManager::writeHeader() {
     std::fflush(file);
 }
 
-void LogManager::writeLineLocked(const char* text) {
+void LogManager::writeLineLocked(const char* text, std::time_t when) {
     if (!file || !text || std::strlen(text) < minimumTextLength)
         return;
-    const std::time_t now = std::time(nullptr);
     std::tm local{};
-    localtime_r(&now, &local);
+    localtime_r(&when, &local);
     std::fprintf(file, "[%i:%i:%i] ", local.tm_hour, local.tm_min, local.tm_sec);
-    std::fputs(text, file);
+    // A tab or line break from a damaged file must not start a line of its own.
+    std::fputs(escapeLogText(text).c_str(), file);
     std::fputs("\r\n", file);
+}
+
+void LogManager::writeLineLocked(const char* text) {
+    writeLineLocked(text, std::time(nullptr));
 }
 
 void LogManager::log(const char* text) {

@@ -3,6 +3,7 @@
 #include "core/Delegate.h"
 
 #include <cstdio>
+#include <ctime>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -46,6 +47,7 @@ public:
 private:
     void writeHeader();
     void writeLineLocked(const char* text);
+    void writeLineLocked(const char* text, std::time_t when);
 
     std::string filePath;
     std::FILE* file = nullptr;

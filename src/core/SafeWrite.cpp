@@ -2,13 +2,17 @@
 
 #include "core/Log.h"
 
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <dirent.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -132,5 +136,50 @@ std::string keptAsidePath(const std::string& path) {
 }
 
 bool keepFileAside(const std::string& path) {
-    return ::rename(path.c_str(), keptAsidePath(path).c_str()) == 0;
+    // The copies kept before move one number up (the oldest goes), so that the new one
+    // takes the plain name without losing them.
+    const std::string newest = keptAsidePath(path);
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0)
+        return false;
+    for (int number = keptAsideCopies - 1; number >= 1; --number) {
+        const std::string from = number == 1 ? newest : newest + "." + std::to_string(number - 1);
+        // Only the copies kept before move; anything else under the name stays where it is.
+        if (::lstat(from.c_str(), &info) == 0 && S_ISREG(info.st_mode))
+            ::rename(from.c_str(), (newest + "." + std::to_string(number)).c_str());
+    }
+    return ::rename(path.c_str(), newest.c_str()) == 0;
+}
+
+int removeLeftoverTemporaryFiles(const std::string& folder, int minimumAgeSeconds) {
+    DIR* directory = ::opendir(folder.empty() ? "." : folder.c_str());
+    if (!directory)
+        return 0;
+    // mkostemp's six characters after ".tmp.".
+    constexpr std::size_t suffixLength = 4 + 1 + 6;
+    std::vector<std::string> leftovers;
+    while (const dirent* entry = ::readdir(directory)) {
+        const std::string name = entry->d_name;
+        if (name.size() <= suffixLength || name.compare(name.size() - suffixLength, 5, ".tmp.") != 0)
+            continue;
+        bool generated = true;
+        for (std::size_t i = name.size() - 6; i < name.size(); ++i)
+            generated = generated && std::isalnum(static_cast<unsigned char>(name[i]));
+        if (generated)
+            leftovers.push_back(name);
+    }
+    ::closedir(directory);
+    int removed = 0;
+    for (const std::string& name : leftovers) {
+        const std::string path = (folder.empty() ? std::string(".") : folder) + "/" + name;
+        struct stat info {};
+        if (::lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
+            info.st_mtime > std::time(nullptr) - minimumAgeSeconds)
+            continue;
+        if (::unlink(path.c_str()) == 0) {
+            logMessage("Removed \"" + path + "\", left by a write that did not finish.");
+            ++removed;
+        }
+    }
+    return removed;
 }

@@ -44,7 +44,17 @@ private:
 
 // The name a file that cannot be read is kept under: path + ".bad".
 inline constexpr const char* keptAsideSuffix = ".bad";
+// How many kept copies of one file stay: the newest as path + ".bad", the older ones as
+// path + ".bad.1" (the one before) up to ".bad.4".
+inline constexpr int keptAsideCopies = 5;
 std::string keptAsidePath(const std::string& path);
-// Renames a file the program cannot read to its kept-aside name (replacing an older kept
-// copy), so that nothing overwrites the player's data. False when it could not be renamed.
+// Renames a file the program cannot read to its kept-aside name, so that nothing overwrites
+// the player's data; copies kept earlier move one number up, and only the oldest beyond
+// keptAsideCopies is lost. False when the file could not be renamed.
 bool keepFileAside(const std::string& path);
+
+// Removes the temporary files that writes killed before their rename left in the folder
+// ("<name>.tmp.XXXXXX", one log line each); answers how many went. Files younger than the
+// given age are left alone: in a folder that other running games share (the save folder)
+// they may be writes in progress. The working folder is the game's alone (core/ProcessGuards.h).
+int removeLeftoverTemporaryFiles(const std::string& folder, int minimumAgeSeconds = 0);

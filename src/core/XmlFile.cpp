@@ -1,5 +1,7 @@
 #include "core/XmlFile.h"
 
+#include "core/FileChecks.h"
+
 #include <IFileSystem.h>
 #include <IReadFile.h>
 #include <cstring>
@@ -69,23 +71,105 @@ void appendTail(std::vector<char>& data, Encoding encoding) {
     }
 }
 
+// Whether the bytes are UTF-8 text that uses characters beyond ASCII (and no NUL, which no
+// text file holds).
+bool isNonAsciiUtf8(const std::vector<char>& data) {
+    bool beyondAscii = false;
+    size_t i = 0;
+    // A UTF-8 byte-order mark is passed over like any other character.
+    while (i < data.size()) {
+        const auto byte = static_cast<unsigned char>(data[i]);
+        if (byte == 0)
+            return false;
+        if (byte < 0x80) {
+            ++i;
+            continue;
+        }
+        beyondAscii = true;
+        size_t length = 0;
+        unsigned min = 0;
+        unsigned code = 0;
+        if ((byte & 0xE0) == 0xC0) {
+            length = 2;
+            min = 0x80;
+            code = byte & 0x1F;
+        } else if ((byte & 0xF0) == 0xE0) {
+            length = 3;
+            min = 0x800;
+            code = byte & 0x0F;
+        } else if ((byte & 0xF8) == 0xF0) {
+            length = 4;
+            min = 0x10000;
+            code = byte & 0x07;
+        } else {
+            return false;
+        }
+        if (i + length > data.size())
+            return false;
+        for (size_t k = 1; k < length; ++k) {
+            const auto next = static_cast<unsigned char>(data[i + k]);
+            if ((next & 0xC0) != 0x80)
+                return false;
+            code = (code << 6) | (next & 0x3F);
+        }
+        if (code < min || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+            return false;
+        i += length;
+    }
+    return beyondAscii;
+}
+
+// The engine's reader takes a file without a byte-order mark byte by byte (as Latin-1):
+// UTF-8 text is handed to it as UTF-32 with its mark, so that every character reads back.
+void utf8ToUtf32(std::vector<char>& data) {
+    std::vector<char> wide;
+    wide.reserve(data.size() * 4 + 4);
+    const char mark[4] = {'\xFF', '\xFE', 0, 0};
+    wide.insert(wide.end(), mark, mark + 4);
+    size_t i = 0;
+    while (i < data.size()) {
+        const auto byte = static_cast<unsigned char>(data[i]);
+        unsigned code = byte;
+        size_t length = 1;
+        if (byte >= 0xF0) {
+            length = 4;
+            code = byte & 0x07;
+        } else if (byte >= 0xE0) {
+            length = 3;
+            code = byte & 0x0F;
+        } else if (byte >= 0xC0) {
+            length = 2;
+            code = byte & 0x1F;
+        }
+        for (size_t k = 1; k < length; ++k)
+            code = (code << 6) | (static_cast<unsigned char>(data[i + k]) & 0x3F);
+        i += length;
+        if (code == 0xFEFF && wide.size() == 4)
+            continue; // the UTF-8 mark
+        for (int shift = 0; shift < 32; shift += 8)
+            wide.push_back(static_cast<char>((code >> shift) & 0xFF));
+    }
+    data.swap(wide);
+}
+
 } // namespace
 
 irr::io::IReadFile* createGuardedReadFile(irr::io::IFileSystem* fileSystem, const std::string& path,
                                           std::size_t maxBytes) {
     if (!fileSystem)
         return nullptr;
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) ||
-        static_cast<unsigned long long>(info.st_size) > maxBytes)
+    if (!isReadableFile(path, maxBytes))
         return nullptr;
+    struct stat info {};
     std::ifstream in(path, std::ios::binary);
-    if (!in)
+    if (!in || ::stat(path.c_str(), &info) != 0)
         return nullptr;
     std::vector<char> data(static_cast<size_t>(info.st_size));
     if (!data.empty() && !in.read(data.data(), static_cast<std::streamsize>(data.size())))
         return nullptr;
 
+    if (detectEncoding(data) == Encoding::Bytes && isNonAsciiUtf8(data))
+        utf8ToUtf32(data);
     const Encoding encoding = detectEncoding(data);
     data.resize(data.size() - data.size() % unitSize(encoding)); // a cut character is lost
     appendTail(data, encoding);

@@ -283,7 +283,7 @@ u32 binaryLevelChecksum(const void* data, std::size_t size) {
 }
 
 bool encodeBinaryLevel(scene::ISceneManager* manager, scene::ISceneNode* start,
-                       const io::path& fileName, std::string& bytes) {
+                       const io::path& /*fileName*/, std::string& bytes) {
     if (!manager || !manager->getFileSystem())
         return false;
     scene::ISceneNode* root = manager->getRootSceneNode();
@@ -291,7 +291,10 @@ bool encodeBinaryLevel(scene::ISceneManager* manager, scene::ISceneNode* start,
         start = root;
 
     EncodeContext ctx{manager, manager->getFileSystem(), manager->getVideoDriver(), {}, 0};
-    ctx.options.Filename = fileName.c_str();
+    // The engine makes paths relative to the folder named here: the working folder, from
+    // which the loader resolves them (the file's own name would add one "../" too many).
+    const io::path base = levelPathBase(ctx.fileSystem);
+    ctx.options.Filename = base.c_str();
     ctx.options.Flags |= io::EARWF_USE_RELATIVE_PATHS;
 
     // As in the engine's scene files: the scene's own attributes, then the nodes.

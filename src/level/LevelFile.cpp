@@ -2,9 +2,13 @@
 
 #include "level/LevelHooks.h"
 
+#include "core/FileChecks.h"
 #include "core/Log.h"
+#include "core/SafeWrite.h"
+#include "core/XmlWriter.h"
 #include "core/XmlFile.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
@@ -137,14 +141,18 @@ private:
 
 bool readXmlLevel(io::IFileSystem* fileSystem, video::IVideoDriver* driver, const io::path& path,
                   SceneRecord& scene, std::string& error) {
+    const FileCheck check = checkFileForReading(path.c_str(), maxLevelFileBytes);
+    if (check != FileCheck::Readable && check != FileCheck::Missing) {
+        error = describeFileCheck(check, maxLevelFileBytes);
+        return false;
+    }
     if (!fileSystem->existFile(path)) {
         error = "the file does not exist";
         return false;
     }
     // A file on the disk may have been cut short; files inside archives come whole.
-    std::error_code ec;
     io::IXMLReader* reader =
-        std::filesystem::is_regular_file(path.c_str(), ec)
+        check == FileCheck::Readable
             ? createGuardedXMLReader(fileSystem, path.c_str(), maxLevelFileBytes)
             : fileSystem->createXMLReader(path);
     if (!reader) {
@@ -172,30 +180,62 @@ bool readXmlLevel(io::IFileSystem* fileSystem, video::IVideoDriver* driver, cons
 // --- writing ------------------------------------------------------------------------------
 
 bool saveLevelFile(scene::ISceneManager* manager, const io::path& path, scene::ISceneNode* start) {
-    if (!manager)
+    if (!manager || !manager->getFileSystem())
         return false;
-    if (!isBinaryLevelPath(path)) {
-        if (manager->saveScene(path, nullptr, start))
-            return true;
-        logMessagePair("ERROR: Could not write level file: ", path.c_str());
-        return false;
-    }
     std::string bytes;
-    if (!encodeBinaryLevel(manager, start, path, bytes)) {
-        logMessagePair("ERROR: Could not encode level file: ", path.c_str());
-        return false;
+    if (isBinaryLevelPath(path)) {
+        if (!encodeBinaryLevel(manager, start, path, bytes)) {
+            logMessagePair("ERROR: Could not encode level file: ", path.c_str());
+            return false;
+        }
+    } else {
+        // Content paths are written as the loader reads them: relative to the working folder.
+        Utf8XmlWriter writer;
+        if (!manager->saveScene(&writer, levelPathBase(manager->getFileSystem()), nullptr, start)) {
+            logMessagePair("ERROR: Could not write level file: ", path.c_str());
+            return false;
+        }
+        bytes = writer.text();
     }
-    std::ofstream out(path.c_str(), std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.flush();
-    if (!out) {
+    if (!writeFileSafely(path.c_str(), bytes)) {
         logMessagePair("ERROR: Could not write level file: ", path.c_str());
         return false;
     }
     return true;
 }
 
+io::path levelPathBase(io::IFileSystem* fileSystem) {
+    return fileSystem ? fileSystem->getWorkingDirectory() : io::path();
+}
+
 // --- loading ------------------------------------------------------------------------------
+
+namespace {
+
+// The level files being read, outermost first: a sublevel that names a file of this chain
+// would load itself again without end.
+std::vector<std::string>& levelFilesLoading() {
+    static std::vector<std::string> chain;
+    return chain;
+}
+
+// One spelling per file, so that "a/../b.irr" and "b.irr" are seen as one.
+std::string levelFileIdentity(const io::path& path) {
+    std::error_code error;
+    const std::filesystem::path canonical = std::filesystem::weakly_canonical(path.c_str(), error);
+    return error ? std::string(path.c_str()) : canonical.string();
+}
+
+// Keeps the file on the chain while it is read.
+class LevelFileChainEntry {
+public:
+    explicit LevelFileChainEntry(std::string identity) { levelFilesLoading().push_back(std::move(identity)); }
+    ~LevelFileChainEntry() { levelFilesLoading().pop_back(); }
+    LevelFileChainEntry(const LevelFileChainEntry&) = delete;
+    LevelFileChainEntry& operator=(const LevelFileChainEntry&) = delete;
+};
+
+} // namespace
 
 bool SceneLoader::load(const io::path& path, scene::ISceneNode* parent,
                        const std::function<void(scene::ISceneNode*)>& nodeCreated) {
@@ -208,9 +248,26 @@ bool SceneLoader::load(const io::path& path, scene::ISceneNode* parent,
     onNodeCreated = nodeCreated;
 
     io::IFileSystem* fileSystem = manager->getFileSystem();
+    const std::string identity = levelFileIdentity(path);
+    const std::vector<std::string>& chain = levelFilesLoading();
+    if (std::find(chain.begin(), chain.end(), identity) != chain.end()) {
+        logMessagePair("ERROR: Sublevel left out, it names a level that is being loaded (a cycle): ",
+                       path.c_str());
+        return false;
+    }
+    if (chain.size() >= maxLevelNesting) {
+        logMessagef("ERROR: Sublevel left out, sublevels nest deeper than %u levels: %s",
+                    static_cast<unsigned>(maxLevelNesting), path.c_str());
+        return false;
+    }
+    LevelFileChainEntry onChain(identity);
+
     std::string error;
     bool loaded = false;
-    if (!fileSystem->existFile(path)) {
+    const FileCheck check = checkFileForReading(path.c_str(), maxLevelFileBytes);
+    if (check != FileCheck::Readable && check != FileCheck::Missing) {
+        error = describeFileCheck(check, maxLevelFileBytes);
+    } else if (!fileSystem->existFile(path)) {
         error = "the file does not exist";
     } else if (isBinaryLevelPath(path)) {
         io::IReadFile* file = fileSystem->createAndOpenFile(path);

@@ -64,15 +64,23 @@ bool decodeBinaryLevel(const void* data, std::size_t size, irr::io::IFileSystem*
                        irr::video::IVideoDriver* driver, SceneRecord& scene, std::string& error);
 
 // Writes the scene from `start` (the scene root when null) to a level file: binary for
-// ".irrblvl", else an engine scene file. Debug objects are left out. False on failure,
-// with a log line.
+// ".irrblvl", else an engine scene file (UTF-8), by one safe write. Debug objects are left
+// out. Paths of meshes and textures are written relative to the working folder, as the
+// loader resolves them, wherever the file goes. False on failure, with a log line.
 bool saveLevelFile(irr::scene::ISceneManager* manager, const irr::io::path& path,
                    irr::scene::ISceneNode* start = nullptr);
+
+// The folder that content paths in written levels are relative to: the working folder.
+irr::io::path levelPathBase(irr::io::IFileSystem* fileSystem);
 
 // Reads a level file and builds its nodes through the scene-node factories, counting the
 // objects for the loading bar and calling the loading-frame hook for each object.
 class SceneLoader {
 public:
+    // A level and the sublevels inside one another; a deeper sublevel is left out (logged),
+    // as is one that names a level already being loaded.
+    static constexpr std::size_t maxLevelNesting = 8;
+
     explicit SceneLoader(irr::scene::ISceneManager* manager) : manager(manager) {}
 
     // Builds the file's nodes under the parent (the scene root when null). With the scene

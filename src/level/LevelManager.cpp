@@ -1,7 +1,10 @@
 #include "level/LevelManager.h"
 
+#include "core/FileChecks.h"
+#include "core/ImageGate.h"
 #include "core/Log.h"
 #include "level/LevelHooks.h"
+#include "level/MeshGate.h"
 #include "level/LevelInfo.h"
 #include "level/NodeHelpers.h"
 #include "level/SceneNodeBase.h"
@@ -39,6 +42,12 @@ LevelManager::~LevelManager() {
 
 bool LevelManager::init() {
     registerLevelObjectTypes();
+    // Levels are content players share: what they name is checked before it is read.
+    if (device) {
+        installFileGuard(device->getFileSystem());
+        registerImageGate(device->getVideoDriver());
+    }
+    registerMeshGate(sceneManager);
     levelFloorHeight = defaultLevelFloorHeight;
     // The statistics of a finished level go to the save.
     if (logManager)
@@ -71,6 +80,8 @@ bool LevelManager::loadLevel(const io::path& path) {
         hooks.screens.maintainWorkshopZip(path);
 
     logMessagePair("Loading level: ", path.c_str());
+    // Each level load reports each refused file once.
+    forgetFileRefusals();
     levelLoading = true;
     loadingOverlay.progress = 0.0f;
     if (hooks.physics.resetFrameCounter)

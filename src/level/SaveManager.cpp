@@ -3,7 +3,9 @@
 #include "core/FileUtils.h"
 #include "core/Globals.h"
 #include "core/Log.h"
+#include "core/FileChecks.h"
 #include "core/SafeWrite.h"
+#include "core/XmlWriter.h"
 #include "core/TextUtils.h"
 #include "core/Utf8.h"
 #include "core/XmlFile.h"
@@ -18,6 +20,7 @@
 #include <dirent.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <unordered_set>
 
 using namespace irr;
 
@@ -76,7 +79,8 @@ bool addTypedEntry(io::IAttributes* group, const char* key, const wchar_t* type,
     return true;
 }
 
-void addEntry(io::IXMLReader* reader, io::IAttributes* group, FileRead& result) {
+void addEntry(io::IXMLReader* reader, io::IAttributes* group, std::unordered_set<std::string>& seen,
+              FileRead& result) {
     const std::wstring type = reader->getNodeName();
     const wchar_t* name = reader->getAttributeValue(L"name");
     const wchar_t* value = reader->getAttributeValue(L"value");
@@ -85,8 +89,9 @@ void addEntry(io::IXMLReader* reader, io::IAttributes* group, FileRead& result) 
         return;
     }
     const std::string key = utf8(name);
-    // A name given twice keeps its first value.
-    if (group->existsAttribute(key.c_str()))
+    // A name given twice keeps its first value. The names read are kept in a set: asking the
+    // group would search it from the start for every entry.
+    if (!seen.insert(key).second)
         return;
     if (!addTypedEntry(group, key.c_str(), type.c_str(), value))
         ++result.skippedEntries;
@@ -94,13 +99,14 @@ void addEntry(io::IXMLReader* reader, io::IAttributes* group, FileRead& result) 
 
 // Reads the entries of the group element the reader stands on, up to its closing element.
 // False when the file ends first.
-bool readGroup(io::IXMLReader* reader, io::IAttributes* group, FileRead& result) {
+bool readGroup(io::IXMLReader* reader, io::IAttributes* group, std::unordered_set<std::string>& seen,
+               FileRead& result) {
     int depth = 0; // elements open inside the group
     while (reader->read()) {
         switch (reader->getNodeType()) {
         case io::EXN_ELEMENT:
             if (depth == 0 && group)
-                addEntry(reader, group, result);
+                addEntry(reader, group, seen, result);
             if (!reader->isEmptyElement())
                 ++depth;
             break;
@@ -124,21 +130,19 @@ FileRead readSaveFile(io::IFileSystem* fileSystem, const std::string& path,
     for (int g = 0; g < SaveManager::GroupCount; ++g)
         groups[g]->clear();
 
-    struct stat info {};
-    if (::stat(path.c_str(), &info) != 0) {
+    // The one check before every read; its reason goes into this reader's own line.
+    const FileCheck check = checkFileForReading(path, maximumFileSize);
+    if (check == FileCheck::Missing) {
         result.problem = std::string("it cannot be opened: ") + std::strerror(errno);
         return result;
     }
-    if (!S_ISREG(info.st_mode)) {
-        result.problem = "it is not a file";
+    if (check != FileCheck::Readable) {
+        result.problem = describeFileCheck(check, maximumFileSize);
         return result;
     }
-    if (info.st_size == 0) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) == 0 && info.st_size == 0) {
         result.problem = "it is empty";
-        return result;
-    }
-    if (static_cast<unsigned long long>(info.st_size) > maximumFileSize) {
-        result.problem = "it is far too large";
         return result;
     }
     io::IXMLReader* reader = createGuardedXMLReader(fileSystem, path, maximumFileSize);
@@ -149,6 +153,8 @@ FileRead readSaveFile(io::IFileSystem* fileSystem, const std::string& path,
     bool inRoot = false;
     bool sawRoot = false;
     bool endedEarly = false;
+    std::unordered_set<std::string> namesRead[SaveManager::GroupCount];
+    std::unordered_set<std::string> unusedNames;
     while (!result.complete && !endedEarly && reader->read()) {
         const io::EXML_NODE node = reader->getNodeType();
         if (node == io::EXN_ELEMENT) {
@@ -161,10 +167,13 @@ FileRead readSaveFile(io::IFileSystem* fileSystem, const std::string& path,
                 continue;
             }
             io::IAttributes* group = nullptr;
+            std::unordered_set<std::string>* seen = &unusedNames;
             for (int g = 0; g < SaveManager::GroupCount; ++g)
-                if (std::wcscmp(reader->getNodeName(), fromUtf8(groupNames[g]).c_str()) == 0)
+                if (std::wcscmp(reader->getNodeName(), fromUtf8(groupNames[g]).c_str()) == 0) {
                     group = groups[g];
-            if (!reader->isEmptyElement() && !readGroup(reader, group, result))
+                    seen = &namesRead[g];
+                }
+            if (!reader->isEmptyElement() && !readGroup(reader, group, *seen, result))
                 endedEarly = true;
         } else if (node == io::EXN_ELEMENT_END && inRoot) {
             result.complete = true;
@@ -178,11 +187,9 @@ FileRead readSaveFile(io::IFileSystem* fileSystem, const std::string& path,
     return result;
 }
 
-bool writeSaveFile(io::IFileSystem* fileSystem, const std::string& path,
-                   io::IAttributes* const* groups) {
-    io::IXMLWriter* writer = fileSystem->createXMLWriter(io::path(path.c_str()));
-    if (!writer)
-        return false;
+bool writeSaveFile(SafeFileWrite& file, io::IAttributes* const* groups) {
+    Utf8XmlWriter xml;
+    Utf8XmlWriter* writer = &xml;
     writer->writeXMLHeader();
     writer->writeElement(rootElement, false);
     writer->writeLineBreak();
@@ -203,8 +210,7 @@ bool writeSaveFile(io::IFileSystem* fileSystem, const std::string& path,
     }
     writer->writeClosingTag(rootElement);
     writer->writeLineBreak();
-    writer->drop();
-    return true;
+    return file.write(xml.text().data(), xml.text().size());
 }
 
 bool isBackupName(const std::string& name) {
@@ -305,6 +311,8 @@ bool SaveManager::load() {
         return false;
     fileMustNotBeReplaced = false;
     const std::string path = getSavePath();
+    // Games started from other folders share this one: only files a minute old are leftovers.
+    removeLeftoverTemporaryFiles(folder, 60);
 
     struct stat info {};
     const bool saveExists = ::lstat(path.c_str(), &info) == 0;
@@ -352,12 +360,11 @@ bool SaveManager::writeTo(const std::string& path) {
     SafeFileWrite file(path);
     if (!file.isOpen())
         return false;
-    if (!writeSaveFile(fileSystem, file.tempPath(), groups)) {
+    if (!writeSaveFile(file, groups)) {
         logMessage(std::string(logErrorPrefix) + "Could not write \"" + file.tempPath() + "\".");
         return false;
     }
-    // The engine's writer reports no write errors (a full disk cuts the file short): the
-    // file replaces the old one only after it has been read back whole.
+    // The file replaces the old one only after it has been read back whole.
     io::IAttributes* check[GroupCount] = {};
     for (auto& group : check)
         group = fileSystem->createEmptyAttributes();

@@ -1,5 +1,7 @@
 #include "level/SoundObject.h"
 
+#include "core/FileChecks.h"
+
 #include "core/Globals.h"
 #include "core/Log.h"
 #include "core/SoundManager.h"
@@ -119,6 +121,8 @@ void SoundObject::start() {
     } else if (!SoundFile.empty()) {
         audio::EventSystem* system = soundManager->getEventSystem();
         if (!system)
+            return;
+        if (!sound && !isReadableFile(SoundFile.c_str()))
             return;
         if (!sound && !checkFmodResult(system->createSound(SoundFile.c_str(), false, &sound)))
             return;

@@ -7,6 +7,7 @@
 #include "core/Globals.h"
 #include "core/Log.h"
 #include "core/SafeWrite.h"
+#include "core/XmlWriter.h"
 #include "core/Utf8.h"
 #include "core/XmlFile.h"
 #include "player/InputManager.h"
@@ -218,14 +219,14 @@ bool PlayerControls::writeMappings() {
     invoke(&GameSettings::onBeforeWrite);
     irr::io::IFileSystem* fileSystem = fileSystemOf(manager);
     SafeFileWrite file(remappingPath);
-    irr::io::IXMLWriter* writer =
-        fileSystem && file.isOpen() ? fileSystem->createXMLWriter(irr::io::path(file.tempPath().c_str())) : nullptr;
-    if (!writer) {
+    if (!fileSystem || !file.isOpen()) {
         logMessage(std::string(logErrorPrefix) + "Could not write the input mapping file \"" + remappingPath + "\".");
         return false;
     }
     removeUnboundMappings();
 
+    Utf8XmlWriter xml;
+    Utf8XmlWriter* writer = &xml;
     writer->writeXMLHeader();
     writer->writeElement(rootElement, false);
     writer->writeLineBreak();
@@ -264,12 +265,11 @@ bool PlayerControls::writeMappings() {
     }
     writer->writeClosingTag(rootElement);
     writer->writeLineBreak();
-    writer->drop();
 
-    // The engine's writer reports no write errors: the new file replaces the old one only
-    // after it has been read back whole.
+    // The new file replaces the old one only after it has been read back whole.
     bool written = false;
-    if (scanMappingFile(fileSystem, file.tempPath(), nullptr))
+    if (file.write(xml.text().data(), xml.text().size()) &&
+        scanMappingFile(fileSystem, file.tempPath(), nullptr))
         written = file.commit();
     else
         logMessage(std::string(logErrorPrefix) + "The input mapping file \"" + remappingPath +

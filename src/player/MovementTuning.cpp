@@ -1,6 +1,10 @@
 #include "player/MovementTuning.h"
 
+#include "core/Log.h"
 #include "core/XmlFile.h"
+
+#include <cmath>
+#include <string>
 
 namespace {
 
@@ -59,6 +63,27 @@ static_assert(std::size(tuningKeys) == MovementTuning::keyCount);
 // The engine's reader tries again when the file is busy; so does the game, a few times.
 constexpr int openAttempts = 10;
 
+// Far beyond any tuning value (the largest forces are a few ten thousands): a value out
+// here, or one that is not a number, comes from a damaged file.
+constexpr irr::f32 saneTuningLimit = 1.0e6f;
+
+bool isSaneTuning(irr::f32 value) {
+    return std::isfinite(value) && std::fabs(value) <= saneTuningLimit;
+}
+
+bool isSaneTuning(const irr::core::vector3df& value) {
+    return isSaneTuning(value.X) && isSaneTuning(value.Y) && isSaneTuning(value.Z);
+}
+
+void logInsaneTuning(const char* key, const std::string& value, const std::string& fallback) {
+    logMessage(std::string(logWarningPrefix) + "Movement tuning \"" + key + "\" has the value " +
+               value + ", which is out of any sane range; using " + fallback + ".");
+}
+
+std::string describeTuning(const irr::core::vector3df& value) {
+    return std::to_string(value.X) + ", " + std::to_string(value.Y) + ", " + std::to_string(value.Z);
+}
+
 } // namespace
 
 const char* MovementTuning::keyName(int index) {
@@ -70,16 +95,29 @@ void MovementTuning::exchangeTuning(irr::io::IAttributes* attributes) {
         return;
     for (const TuningKey& key : tuningKeys) {
         const bool present = attributes->existsAttribute(key.name);
+        // A value that is not sane leaves the one held (the default) in place, in the
+        // attributes too.
         if (key.number) {
-            if (present)
-                this->*key.number = attributes->getAttributeAsFloat(key.name);
-            else
+            const irr::f32 value = present ? attributes->getAttributeAsFloat(key.name) : 0.0f;
+            if (present && isSaneTuning(value)) {
+                this->*key.number = value;
+            } else if (present) {
+                logInsaneTuning(key.name, std::to_string(value), std::to_string(this->*key.number));
+                attributes->setAttribute(key.name, this->*key.number);
+            } else {
                 attributes->addFloat(key.name, this->*key.number);
+            }
         } else {
-            if (present)
-                this->*key.vector = attributes->getAttributeAsVector3d(key.name);
-            else
+            const irr::core::vector3df value =
+                present ? attributes->getAttributeAsVector3d(key.name) : irr::core::vector3df();
+            if (present && isSaneTuning(value)) {
+                this->*key.vector = value;
+            } else if (present) {
+                logInsaneTuning(key.name, describeTuning(value), describeTuning(this->*key.vector));
+                attributes->setAttribute(key.name, this->*key.vector);
+            } else {
                 attributes->addVector3d(key.name, this->*key.vector);
+            }
         }
     }
 }

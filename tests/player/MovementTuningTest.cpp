@@ -134,3 +134,31 @@ TEST_F(MovementTuningTest, MovementObjectReadsTheFileAndItsClonesReadItAgain) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(MovementTuningTest, ValuesOutOfAnySaneRangeAreLoggedAndTakeTheirDefaults) {
+    testing::internal::CaptureStdout();
+    const MovementTuning tuning = load(
+        "<Game>"
+        "<float name=\"ThrowForce\" value=\"1e30\"/>"
+        "<float name=\"ArmDamping\" value=\"-5e9\"/>"
+        "<float name=\"LegDamping\" value=\"1e39\"/>"
+        "<float name=\"GrabSpeed\" value=\"7.5\"/>"
+        "<vector3d name=\"Gravity\" value=\"0.000000, -1e38, 0.000000\"/>"
+        "</Game>");
+    const std::string printed = testing::internal::GetCapturedStdout();
+    const MovementTuning defaults;
+    EXPECT_FLOAT_EQ(tuning.ThrowForce, defaults.ThrowForce);
+    EXPECT_FLOAT_EQ(tuning.ArmDamping, defaults.ArmDamping);
+    EXPECT_FLOAT_EQ(tuning.LegDamping, defaults.LegDamping);
+    EXPECT_EQ(tuning.Gravity, defaults.Gravity);
+    EXPECT_FLOAT_EQ(tuning.GrabSpeed, 7.5f) << "sane values are kept";
+    for (const char* key : {"ThrowForce", "ArmDamping", "LegDamping", "Gravity"})
+        EXPECT_NE(printed.find(std::string("Warning: Movement tuning \"") + key + "\" has the value "),
+                  std::string::npos)
+            << key;
+    EXPECT_EQ(printed.find("GrabSpeed"), std::string::npos);
+}
+
+} // namespace

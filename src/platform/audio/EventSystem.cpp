@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cmath>
 #include <fstream>
+#include <sys/stat.h>
 
 namespace audio {
 
@@ -399,7 +400,10 @@ Result EventSystem::createSound(const char* file, bool loop, Sound** out) {
     *out = nullptr;
     if (!initialized)
         return Result::NotInitialized;
-    if (!std::ifstream(file, std::ios::binary))
+    // Opening a named pipe would block for good, and a folder reads as a file of no end:
+    // only regular files are sounds.
+    struct stat info {};
+    if (::stat(file, &info) != 0 || !S_ISREG(info.st_mode))
         return Result::FileNotFound;
     auto sound = std::make_unique<Sound>();
     sound->fileName = file;

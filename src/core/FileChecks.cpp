@@ -1,0 +1,149 @@
+#include "core/FileChecks.h"
+
+#include "core/Log.h"
+
+#include <IFileArchive.h>
+#include <IFileList.h>
+#include <IFileSystem.h>
+#include <IReadFile.h>
+
+#include <filesystem>
+#include <mutex>
+#include <set>
+#include <sys/stat.h>
+
+using namespace irr;
+
+namespace {
+
+// Marks the guard among the file system's archives (archives carry no other name).
+constexpr const char* guardMark = "paddlestone file guard";
+
+std::mutex refusalMutex;
+std::set<std::string>& refusedPaths() {
+    static std::set<std::string> paths;
+    return paths;
+}
+
+// One key per file however it is named (the engine asks by absolute paths, the game by
+// relative ones).
+std::string refusalKey(const std::string& path) {
+    std::error_code error;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, error);
+    return error ? path : absolute.lexically_normal().string();
+}
+
+// A file the guard refused: it reads as empty, so that the engine's readers fail at once.
+class RefusedReadFile : public io::IReadFile {
+public:
+    explicit RefusedReadFile(const io::path& name) : name(name) {}
+    s32 read(void*, u32) override { return 0; }
+    bool seek(long position, bool relative) override { return !relative && position == 0; }
+    long getSize() const override { return 0; }
+    long getPos() const override { return 0; }
+    const io::path& getFileName() const override { return name; }
+
+private:
+    io::path name;
+};
+
+// The engine asks its archives first, in order, before it opens a file from the disk: this
+// one stands first and answers only for files that must not be opened.
+class FileGuardArchive : public io::IFileArchive {
+public:
+    explicit FileGuardArchive(io::IFileSystem* fileSystem)
+        : emptyList(fileSystem->createEmptyFileList("", false, false)) {}
+    ~FileGuardArchive() override {
+        if (emptyList)
+            emptyList->drop();
+    }
+
+    io::IReadFile* createAndOpenFile(const io::path& filename) override {
+        const std::string path = filename.c_str();
+        const FileCheck check = checkFileForReading(path);
+        // Missing files may live in a mounted archive: the engine goes on looking.
+        if (check == FileCheck::Readable || check == FileCheck::Missing)
+            return nullptr;
+        isReadableFile(path); // logs the refusal once
+        return new RefusedReadFile(filename);
+    }
+    io::IReadFile* createAndOpenFile(u32) override { return nullptr; }
+    const io::IFileList* getFileList() const override { return emptyList; }
+
+private:
+    io::IFileList* emptyList;
+};
+
+} // namespace
+
+FileCheck checkFileForReading(const std::string& path, std::uint64_t maxBytes) {
+    struct stat info {};
+    if (path.empty() || ::stat(path.c_str(), &info) != 0)
+        return FileCheck::Missing;
+    if (S_ISDIR(info.st_mode))
+        return FileCheck::Folder;
+    if (!S_ISREG(info.st_mode))
+        return FileCheck::NotRegular;
+    if (static_cast<std::uint64_t>(info.st_size) > maxBytes)
+        return FileCheck::TooLarge;
+    return FileCheck::Readable;
+}
+
+std::string describeFileCheck(FileCheck check, std::uint64_t maxBytes) {
+    switch (check) {
+    case FileCheck::Folder:
+        return "it is a folder, not a file";
+    case FileCheck::NotRegular:
+        return "it is a pipe, device or socket, not a file";
+    case FileCheck::TooLarge:
+        return "it is larger than " + std::to_string(maxBytes / (1024 * 1024)) + " MB";
+    case FileCheck::Readable:
+    case FileCheck::Missing:
+        break;
+    }
+    return {};
+}
+
+bool isReadableFile(const std::string& path, std::uint64_t maxBytes) {
+    const FileCheck check = checkFileForReading(path, maxBytes);
+    if (check == FileCheck::Readable)
+        return true;
+    if (check == FileCheck::Missing)
+        return false;
+    {
+        std::lock_guard<std::mutex> lock(refusalMutex);
+        if (!refusedPaths().insert(refusalKey(path)).second)
+            return false;
+    }
+    logMessage(std::string(logErrorPrefix) + "Refused to read \"" + path + "\": " +
+               describeFileCheck(check, maxBytes) + ".");
+    return false;
+}
+
+bool wasFileRefused(const std::string& path) {
+    std::lock_guard<std::mutex> lock(refusalMutex);
+    return refusedPaths().count(refusalKey(path)) != 0;
+}
+
+void forgetFileRefusals() {
+    std::lock_guard<std::mutex> lock(refusalMutex);
+    refusedPaths().clear();
+}
+
+void installFileGuard(io::IFileSystem* fileSystem) {
+    if (!fileSystem)
+        return;
+    for (u32 i = 0; i < fileSystem->getFileArchiveCount(); ++i)
+        if (fileSystem->getFileArchive(i)->Password == guardMark)
+            return;
+    auto* guard = new FileGuardArchive(fileSystem);
+    guard->Password = guardMark;
+    // The file system keeps the reference it is given.
+    if (!fileSystem->addFileArchive(guard)) {
+        guard->drop();
+        return;
+    }
+    const u32 index = fileSystem->getFileArchiveCount() - 1;
+    if (index > 0)
+        fileSystem->moveFileArchive(index, -static_cast<s32>(index));
+}

@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace irr::io {
+class IFileSystem;
+}
+
+// Every file the game reads is first checked to be a regular file of sane size: a folder
+// hands the engine's readers a size of -1, a named pipe blocks `open` forever, and a huge
+// file is never content. A refusal is logged once per path ("ERROR: Refused to read ..."),
+// until forgetFileRefusals() (each level load starts afresh).
+
+// Beyond any content file the game reads (textures, meshes, sounds, fonts).
+inline constexpr std::uint64_t maxContentFileBytes = 256ull * 1024 * 1024;
+
+enum class FileCheck { Readable, Missing, Folder, NotRegular, TooLarge };
+
+// What the path names, without opening it (symbolic links are followed).
+FileCheck checkFileForReading(const std::string& path, std::uint64_t maxBytes = maxContentFileBytes);
+
+// True for a readable file. A missing file answers false silently (its reader says what it
+// missed); a folder, pipe, device, socket or oversized file is logged once and refused.
+bool isReadableFile(const std::string& path, std::uint64_t maxBytes = maxContentFileBytes);
+
+// Why the check refused: "it is a folder", ... Empty for Readable and Missing.
+std::string describeFileCheck(FileCheck check, std::uint64_t maxBytes = maxContentFileBytes);
+
+// Whether a refusal of the path was logged since the last forgetFileRefusals().
+bool wasFileRefused(const std::string& path);
+void forgetFileRefusals();
+
+// Puts the check in front of the engine's file system: every file the engine opens itself
+// (textures, meshes, fonts, GUI layouts, archives) is checked first, and a refused file
+// reaches the engine's readers as an empty file. Installing twice does nothing.
+void installFileGuard(irr::io::IFileSystem* fileSystem);

@@ -1,0 +1,163 @@
+#include "core/ImageGate.h"
+
+#include "core/FileChecks.h"
+#include "core/Log.h"
+
+#include <irrlicht.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+using namespace irr;
+
+namespace {
+
+constexpr const char* imageGateProbeName = "probe.paddlestone-image-gate";
+constexpr long maxImageFileBytes = 64L * 1024 * 1024;
+
+enum class ImageKind { Png, Jpeg, Other };
+
+unsigned bigEndian16(const unsigned char* p) {
+    return (static_cast<unsigned>(p[0]) << 8) | p[1];
+}
+
+unsigned bigEndian32(const unsigned char* p) {
+    return (static_cast<unsigned>(p[0]) << 24) | (static_cast<unsigned>(p[1]) << 16) |
+           (static_cast<unsigned>(p[2]) << 8) | p[3];
+}
+
+// The picture's size from a PNG header: false when the header is not whole.
+bool pngSize(const std::vector<unsigned char>& data, unsigned& width, unsigned& height) {
+    // Signature, then the first chunk, which must be IHDR.
+    if (data.size() < 8 + 8 + 13 || std::memcmp(data.data() + 12, "IHDR", 4) != 0)
+        return false;
+    width = bigEndian32(data.data() + 16);
+    height = bigEndian32(data.data() + 20);
+    return true;
+}
+
+// The picture's size from the first frame header of a JPEG stream.
+bool jpegSize(const std::vector<unsigned char>& data, unsigned& width, unsigned& height) {
+    std::size_t at = 2;
+    while (at + 4 <= data.size()) {
+        if (data[at] != 0xFF)
+            return false;
+        const unsigned char marker = data[at + 1];
+        if (marker == 0xFF) {
+            ++at; // fill byte
+            continue;
+        }
+        const std::size_t length = bigEndian16(data.data() + at + 2);
+        const bool frame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+        if (frame) {
+            if (length < 7 || at + 2 + length > data.size())
+                return false;
+            height = bigEndian16(data.data() + at + 5);
+            width = bigEndian16(data.data() + at + 7);
+            return true;
+        }
+        if (length < 2 || marker == 0xD9 || marker == 0xDA)
+            return false; // the image data or the end before any frame header
+        at += 2 + length;
+    }
+    return false;
+}
+
+class ImageGate : public video::IImageLoader {
+public:
+    ImageGate(video::IVideoDriver* driver, video::IImageLoader* png, video::IImageLoader* jpeg)
+        : driver(driver), png(png), jpeg(jpeg) {
+        if (png)
+            png->grab();
+        if (jpeg)
+            jpeg->grab();
+    }
+    ~ImageGate() override {
+        if (png)
+            png->drop();
+        if (jpeg)
+            jpeg->drop();
+    }
+
+    bool isALoadableFileExtension(const io::path&) const override { return true; }
+    bool isALoadableFileFormat(io::IReadFile*) const override { return true; }
+
+    video::IImage* loadImage(io::IReadFile* file) const override {
+        if (!file)
+            return nullptr;
+        const std::string name = file->getFileName().c_str();
+        if (file->getSize() == 0 && wasFileRefused(name))
+            return transparentPixel();
+        if (file->getSize() <= 0)
+            return refuse(name, "it is empty");
+        if (file->getSize() > maxImageFileBytes)
+            return refuse(name, "it is larger than 64 MB");
+        std::vector<unsigned char> data(static_cast<std::size_t>(file->getSize()));
+        file->seek(0);
+        if (file->read(data.data(), static_cast<u32>(data.size())) != static_cast<s32>(data.size()))
+            return refuse(name, "it cannot be read");
+
+        static const unsigned char pngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+        ImageKind kind = ImageKind::Other;
+        if (data.size() >= 8 && std::memcmp(data.data(), pngSignature, 8) == 0)
+            kind = ImageKind::Png;
+        else if (data.size() >= 3 && data[0] == 0xFF && data[1] == 0xD8 && data[2] == 0xFF)
+            kind = ImageKind::Jpeg;
+        if (kind == ImageKind::Other)
+            return refuse(name, "the game reads only PNG and JPEG images");
+
+        unsigned width = 0;
+        unsigned height = 0;
+        const bool sized = kind == ImageKind::Png ? pngSize(data, width, height) : jpegSize(data, width, height);
+        if (!sized)
+            return refuse(name, "its header is damaged");
+        if (width == 0 || height == 0 || width > maxImageSide || height > maxImageSide)
+            return refuse(name, "it claims a size of " + std::to_string(width) + " x " + std::to_string(height));
+
+        video::IImageLoader* reader = kind == ImageKind::Png ? png : jpeg;
+        if (!reader)
+            return refuse(name, "the engine cannot read its format");
+        file->seek(0);
+        video::IImage* image = reader->loadImage(file);
+        return image ? image : refuse(name, "it is damaged");
+    }
+
+private:
+    video::IImage* transparentPixel() const {
+        video::IImage* image = driver->createImage(video::ECF_A8R8G8B8, core::dimension2du(1, 1));
+        if (image)
+            image->fill(video::SColor(0, 0, 0, 0));
+        return image;
+    }
+
+    video::IImage* refuse(const std::string& name, const std::string& reason) const {
+        logMessage(std::string(logErrorPrefix) + "Refused the image \"" + name + "\": " + reason + ".");
+        return transparentPixel();
+    }
+
+    video::IVideoDriver* driver; // owns the gate
+    video::IImageLoader* png;
+    video::IImageLoader* jpeg;
+};
+
+} // namespace
+
+void registerImageGate(video::IVideoDriver* driver) {
+    if (!driver)
+        return;
+    video::IImageLoader* png = nullptr;
+    video::IImageLoader* jpeg = nullptr;
+    for (u32 i = 0; i < driver->getImageLoaderCount(); ++i) {
+        video::IImageLoader* loader = driver->getImageLoader(i);
+        if (loader->isALoadableFileExtension(imageGateProbeName))
+            return; // registered before
+        if (loader->isALoadableFileExtension("image.png"))
+            png = loader;
+        if (loader->isALoadableFileExtension("image.jpg"))
+            jpeg = loader;
+    }
+    auto* gate = new ImageGate(driver, png, jpeg);
+    driver->addExternalImageLoader(gate);
+    gate->drop();
+}

@@ -1,0 +1,143 @@
+#include "level/MeshGate.h"
+
+#include "core/FileChecks.h"
+#include "core/Log.h"
+#include "level/B3dCheck.h"
+#include "level/ObjMesh.h"
+
+#include <irrlicht.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+#include <vector>
+
+using namespace irr;
+
+namespace {
+
+// The gate answers for every name; no real format has this extension.
+constexpr const char* gateProbeName = "probe.paddlestone-mesh-gate";
+
+std::string lowerExtension(const std::string& name) {
+    const std::size_t dot = name.find_last_of('.');
+    const std::size_t slash = name.find_last_of("/\\");
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+        return {};
+    std::string extension = name.substr(dot + 1);
+    std::transform(extension.begin(), extension.end(), extension.begin(),
+                   [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+    return extension;
+}
+
+// One empty frame without buffers: what a refused file becomes.
+scene::IAnimatedMesh* makeRefusedMesh() {
+    auto* frame = new scene::SMesh();
+    auto* mesh = new scene::SAnimatedMesh(frame);
+    frame->drop();
+    return mesh;
+}
+
+class MeshGate : public scene::IMeshLoader {
+public:
+    MeshGate(scene::ISceneManager* manager, scene::IMeshLoader* engineB3dLoader)
+        : manager(manager), engineB3dLoader(engineB3dLoader) {
+        if (engineB3dLoader)
+            engineB3dLoader->grab();
+    }
+    ~MeshGate() override {
+        if (engineB3dLoader)
+            engineB3dLoader->drop();
+    }
+
+    bool isALoadableFileExtension(const io::path&) const override { return true; }
+
+    scene::IAnimatedMesh* createMesh(io::IReadFile* file) override {
+        if (!file)
+            return nullptr;
+        const std::string name = file->getFileName().c_str();
+        // The file guard has logged why this file was not opened.
+        if (file->getSize() == 0 && wasFileRefused(name))
+            return makeRefusedMesh();
+
+        const std::string extension = lowerExtension(name);
+        if (extension != "obj" && extension != "b3d")
+            return refuse(name, "the game reads only OBJ and B3D meshes");
+        if (file->getSize() <= 0)
+            return refuse(name, "it is empty");
+        if (static_cast<unsigned long long>(file->getSize()) > maxMeshFileBytes)
+            return refuse(name, "it is larger than 64 MB");
+        std::vector<char> bytes(static_cast<std::size_t>(file->getSize()));
+        file->seek(0);
+        if (file->read(bytes.data(), static_cast<u32>(bytes.size())) != static_cast<s32>(bytes.size()))
+            return refuse(name, "it cannot be read");
+
+        std::string error;
+        if (extension == "obj") {
+            scene::SMesh* mesh = readObjMesh(bytes.data(), bytes.size(), name, manager->getFileSystem(),
+                                             manager->getVideoDriver(), error);
+            if (!mesh)
+                return refuse(name, error);
+            auto* animated = new scene::SAnimatedMesh(mesh);
+            mesh->drop();
+            return animated;
+        }
+        if (!checkB3dStructure(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), error))
+            return refuse(name, error);
+        if (!engineB3dLoader)
+            return refuse(name, "the engine has no B3D loader");
+        // The engine reads the bytes that were checked, not the file again.
+        auto* memory = new char[bytes.size()];
+        std::memcpy(memory, bytes.data(), bytes.size());
+        io::IReadFile* checked = manager->getFileSystem()->createMemoryReadFile(
+            memory, static_cast<s32>(bytes.size()), file->getFileName(), true);
+        scene::IAnimatedMesh* mesh = checked ? engineB3dLoader->createMesh(checked) : nullptr;
+        if (checked)
+            checked->drop();
+        else
+            delete[] memory;
+        return mesh ? mesh : refuse(name, "the engine could not read it");
+    }
+
+private:
+    static scene::IAnimatedMesh* refuse(const std::string& name, const std::string& reason) {
+        logMessage(std::string(logErrorPrefix) + "Refused the mesh \"" + name + "\": " + reason + ".");
+        return makeRefusedMesh();
+    }
+
+    scene::ISceneManager* manager; // owns the gate
+    scene::IMeshLoader* engineB3dLoader;
+};
+
+} // namespace
+
+void registerMeshGate(scene::ISceneManager* manager) {
+    if (!manager)
+        return;
+    scene::IMeshLoader* engineB3d = nullptr;
+    const u32 count = manager->getMeshLoaderCount();
+    for (u32 i = 0; i < count; ++i) {
+        scene::IMeshLoader* loader = manager->getMeshLoader(i);
+        if (loader->isALoadableFileExtension(gateProbeName))
+            return; // registered before
+        if (loader->isALoadableFileExtension("mesh.b3d"))
+            engineB3d = loader;
+    }
+    auto* gate = new MeshGate(manager, engineB3d);
+    manager->addExternalMeshLoader(gate);
+    gate->drop();
+}
+
+bool isRefusedMesh(scene::IAnimatedMesh* mesh) {
+    if (!mesh || mesh->getFrameCount() == 0)
+        return true;
+    scene::IMesh* frame = mesh->getMesh(0);
+    return !frame || frame->getMeshBufferCount() == 0;
+}
+
+scene::IAnimatedMesh* getGameMesh(scene::ISceneManager* manager, const io::path& file) {
+    if (!manager || file.empty())
+        return nullptr;
+    scene::IAnimatedMesh* mesh = manager->getMesh(file);
+    return isRefusedMesh(mesh) ? nullptr : mesh;
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <path.h>
+
+namespace irr::scene {
+class IAnimatedMesh;
+class ISceneManager;
+} // namespace irr::scene
+
+// The mesh formats a level may use, and the only ones the game loads: Wavefront OBJ for
+// static meshes (read by the game's own reader, level/ObjMesh.h) and B3D for skinned ones
+// (walked whole by level/B3dCheck.h before the engine's loader reads it). Levels are
+// content players share, and the engine's loaders of the other formats crash or hang on
+// damaged files, so every other format is refused with one log line.
+//
+// The gate is the scene manager's mesh loader of first resort, for every file name: a mesh
+// it refuses or cannot read becomes an empty mesh (one empty frame, no buffers) instead of
+// reaching another loader, and the engine caches it under its name, so that the refusal is
+// logged once. getGameMesh answers null for it.
+
+inline constexpr unsigned long long maxMeshFileBytes = 64ull * 1024 * 1024;
+
+// Registers the gate with the scene manager (once; later calls do nothing).
+void registerMeshGate(irr::scene::ISceneManager* manager);
+
+// The scene manager's mesh for the file, or null when it is refused, damaged or missing.
+irr::scene::IAnimatedMesh* getGameMesh(irr::scene::ISceneManager* manager, const irr::io::path& file);
+
+// True for the empty mesh that stands for a refused or damaged file.
+bool isRefusedMesh(irr::scene::IAnimatedMesh* mesh);

@@ -1,0 +1,406 @@
+// Files a player can damage, as the core meets them: the one check before every read, the
+// player's XML files written as UTF-8 (and the older UTF-32 and UTF-16 files still read),
+// files kept aside without losing earlier copies, the log's early lines and escaped
+// control characters, temporary files of killed writes, the working folder's lock and the
+// quit signals.
+#include "ServicesFixture.h"
+#include "ShellFixture.h"
+
+#include "core/FileChecks.h"
+#include "core/GameApplication.h"
+#include "core/GameSettings.h"
+#include "core/ImageGate.h"
+#include "core/Log.h"
+#include "core/LogManager.h"
+#include "core/ProcessGuards.h"
+#include "core/SafeWrite.h"
+#include "core/XmlFile.h"
+#include "core/XmlWriter.h"
+
+#include <irrlicht.h>
+
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <filesystem>
+#include <fstream>
+
+using namespace irr;
+
+namespace {
+
+std::size_t countContaining(const std::vector<std::string>& lines, const std::string& part) {
+    std::size_t count = 0;
+    for (const std::string& line : lines)
+        count += line.find(part) != std::string::npos ? 1 : 0;
+    return count;
+}
+
+class DamagedFilesTest : public ServicesFixture {
+protected:
+    void SetUp() override {
+        ServicesFixture::SetUp();
+        forgetFileRefusals();
+    }
+};
+
+// --- the check before every read -----------------------------------------------------------
+
+TEST_F(DamagedFilesTest, OnlyRegularFilesOfSaneSizeAreRead) {
+    std::filesystem::create_directories(dir.file("Folder.xml"));
+    ASSERT_EQ(::mkfifo(dir.file("Pipe.xml").c_str(), 0600), 0);
+    ASSERT_TRUE(test::writeFileBytes(dir.file("Small.xml"), "<a/>"));
+    // Sparse: large on paper, nothing on the disk.
+    { std::ofstream(dir.file("Huge.xml")); }
+    std::filesystem::resize_file(dir.file("Huge.xml"), 300ull * 1024 * 1024);
+
+    const struct {
+        const char* name;
+        FileCheck check;
+        const char* line;
+    } cases[] = {
+        {"Small.xml", FileCheck::Readable, nullptr},
+        {"Missing.xml", FileCheck::Missing, nullptr},
+        {"Folder.xml", FileCheck::Folder, "Folder.xml\": it is a folder, not a file."},
+        {"Pipe.xml", FileCheck::NotRegular, "Pipe.xml\": it is a pipe, device or socket, not a file."},
+        {"Huge.xml", FileCheck::TooLarge, "Huge.xml\": it is larger than 256 MB."},
+    };
+    for (const auto& c : cases) {
+        log.lines.clear();
+        EXPECT_EQ(checkFileForReading(dir.file(c.name)), c.check) << c.name;
+        for (int attempt = 0; attempt < 2; ++attempt)
+            EXPECT_EQ(isReadableFile(dir.file(c.name)), c.check == FileCheck::Readable) << c.name;
+        // The engine's own opens meet the same check, and the refusal is logged once.
+        installFileGuard(device->getFileSystem());
+        io::IReadFile* file = device->getFileSystem()->createAndOpenFile(dir.file(c.name).c_str());
+        if (c.check == FileCheck::Readable || c.check == FileCheck::Missing) {
+            EXPECT_EQ(file != nullptr, c.check == FileCheck::Readable) << c.name;
+        } else {
+            ASSERT_NE(file, nullptr) << c.name;
+            EXPECT_EQ(file->getSize(), 0) << c.name;
+        }
+        if (file)
+            file->drop();
+        EXPECT_EQ(createGuardedXMLReader(device->getFileSystem(), dir.file(c.name)) != nullptr,
+                  c.check == FileCheck::Readable)
+            << c.name;
+        EXPECT_EQ(countContaining(log.lines, "Refused to read"), c.line ? 1u : 0u) << c.name;
+        if (c.line) {
+            EXPECT_EQ(countContaining(log.lines, c.line), 1u) << c.name;
+        }
+    }
+}
+
+// --- images --------------------------------------------------------------------------------
+
+TEST_F(DamagedFilesTest, OnlyPngAndJpegImagesOfSaneSizeReachTheEnginesReaders) {
+    video::IVideoDriver* driver = device->getVideoDriver();
+    installFileGuard(device->getFileSystem());
+    registerImageGate(driver);
+    video::IImage* picture = driver->createImage(video::ECF_R8G8B8, core::dimension2du(8, 4));
+    picture->fill(video::SColor(255, 30, 160, 90));
+    for (const char* name : {"Picture.png", "Picture.jpg", "Picture.bmp", "Picture.tga"})
+        ASSERT_TRUE(driver->writeImageToFile(picture, dir.file(name).c_str())) << name;
+    picture->drop();
+    const std::string png = test::readFileBytes(dir.file("Picture.png"));
+    const std::string jpeg = test::readFileBytes(dir.file("Picture.jpg"));
+    std::string hugePng = png;
+    hugePng[16] = 0x7F; // width far beyond any texture
+    std::string hugeJpeg = jpeg;
+    const std::size_t frame = hugeJpeg.find("\xFF\xC0");
+    ASSERT_NE(frame, std::string::npos);
+    hugeJpeg[frame + 7] = '\x7F';
+    hugeJpeg[frame + 5] = '\x7F';
+
+    const struct {
+        const char* name;
+        std::string bytes;
+        unsigned width; // 1 for a refused file: one transparent pixel
+        const char* line;
+    } cases[] = {
+        {"Good.png", png, 8, nullptr},
+        {"Good.jpg", jpeg, 8, nullptr},
+        {"PngUnderAnotherName.dds", png, 8, nullptr},
+        {"Old.bmp", test::readFileBytes(dir.file("Picture.bmp")), 1, "the game reads only PNG and JPEG images"},
+        {"Old.tga", test::readFileBytes(dir.file("Picture.tga")), 1, "the game reads only PNG and JPEG images"},
+        {"Noise.png", std::string(300, '\x5A'), 1, "the game reads only PNG and JPEG images"},
+        {"Huge.png", hugePng, 1, "it claims a size of 2130706440 x 4"},
+        {"Huge.jpg", hugeJpeg, 1, "it claims a size of 32520 x 32516"},
+        {"Cut.png", png.substr(0, 20), 1, "its header is damaged"},
+        {"Empty.png", "", 1, "it is empty"},
+    };
+    for (const auto& c : cases) {
+        ASSERT_TRUE(test::writeFileBytes(dir.file(c.name), c.bytes));
+        log.lines.clear();
+        video::IImage* image = driver->createImageFromFile(dir.file(c.name).c_str());
+        ASSERT_NE(image, nullptr) << c.name;
+        EXPECT_EQ(image->getDimension().Width, c.width) << c.name;
+        image->drop();
+        EXPECT_EQ(countContaining(log.lines, "Refused the image"), c.line ? 1u : 0u) << c.name;
+        if (c.line) {
+            EXPECT_EQ(countContaining(log.lines, c.line), 1u) << c.name;
+        }
+        // As a texture it is kept under its name: asked again, nothing more is logged.
+        video::ITexture* texture = driver->getTexture(dir.file(c.name).c_str());
+        ASSERT_NE(texture, nullptr) << c.name;
+        log.lines.clear();
+        EXPECT_EQ(driver->getTexture(dir.file(c.name).c_str()), texture) << c.name;
+        EXPECT_TRUE(log.lines.empty()) << c.name;
+    }
+}
+
+// --- the player's XML files as UTF-8 -------------------------------------------------------
+
+TEST_F(DamagedFilesTest, TheXmlWriterWritesUtf8ThatTheReaderReadsBack) {
+    Utf8XmlWriter writer;
+    writer.writeXMLHeader();
+    writer.writeElement(L"Game", false);
+    writer.writeLineBreak();
+    writer.writeElement(L"string", true, L"name", L"Player", L"value", L"Zoë & \"Łukasz\" <𝄞>");
+    writer.writeLineBreak();
+    writer.writeComment(L" a -- comment ");
+    writer.writeClosingTag(L"Game");
+    writer.writeLineBreak();
+    EXPECT_EQ(writer.text(),
+              "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Game>\n\t<string name=\"Player\" "
+              "value=\"Zo\xC3\xAB &amp; &quot;\xC5\x81ukasz&quot; &lt;\xF0\x9D\x84\x9E&gt;\" />\n\t<!-- a - "
+              " comment --></Game>\n");
+
+    ASSERT_TRUE(writer.save(dir.file("Out.xml")));
+    io::IXMLReader* reader = createGuardedXMLReader(device->getFileSystem(), dir.file("Out.xml"));
+    ASSERT_NE(reader, nullptr);
+    std::wstring value;
+    while (reader->read())
+        if (reader->getNodeType() == io::EXN_ELEMENT && std::wstring(reader->getNodeName()) == L"string")
+            value = reader->getAttributeValueSafe(L"value");
+    reader->drop();
+    EXPECT_EQ(value, L"Zoë & \"Łukasz\" <𝄞>");
+}
+
+// The settings file in the encodings players' disks hold: UTF-8 (written now), UTF-32 (the
+// engine's writer) and UTF-16 (an editor's).
+std::string encode(const std::wstring& text, int unit, bool bigEndian) {
+    std::string bytes;
+    const auto put = [&](unsigned code) {
+        for (int i = 0; i < unit; ++i) {
+            const int shift = 8 * (bigEndian ? unit - 1 - i : i);
+            bytes.push_back(static_cast<char>((code >> shift) & 0xFF));
+        }
+    };
+    put(0xFEFF);
+    for (wchar_t c : text) {
+        const auto code = static_cast<unsigned>(c);
+        if (unit == 2 && code > 0xFFFF) {
+            put(0xD800 + ((code - 0x10000) >> 10));
+            put(0xDC00 + ((code - 0x10000) & 0x3FF));
+        } else {
+            put(code);
+        }
+    }
+    return bytes;
+}
+
+TEST_F(DamagedFilesTest, SettingsAreWrittenAsUtf8AndEveryEncodingReadsBack) {
+    const std::string path = dir.file("PaddlestoneConfig.xml");
+    GameSettings written(path);
+    written.load(true);
+    written.getAttributes()->setAttribute("Game_Language", L"Français");
+    written.save();
+    const std::string bytes = test::readFileBytes(path);
+    ASSERT_EQ(bytes.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>", 0), 0u);
+    EXPECT_NE(bytes.find("value=\"Fran\xC3\xA7" "ais\""), std::string::npos);
+
+    const std::wstring text =
+        L"<?xml version=\"1.0\"?>\n<Game>\n<string name=\"Game_Language\" value=\"Fran\u00e7ais\" />\n</Game>\n";
+    for (const std::string& file : {bytes, encode(text, 4, false), encode(text, 2, false), encode(text, 2, true)}) {
+        ASSERT_TRUE(test::writeFileBytes(path, file));
+        GameSettings read(path);
+        read.load(false);
+        EXPECT_EQ(std::wstring(read.getAttributes()->getAttributeAsStringW("Game_Language").c_str()), L"Français");
+        EXPECT_FALSE(std::filesystem::exists(keptAsidePath(path)));
+    }
+}
+
+TEST_F(DamagedFilesTest, UnknownSettingsAreDroppedWithOneWarningAndTheFileWritesBack) {
+    const std::string path = dir.file("PaddlestoneConfig.xml");
+    std::string text = "<?xml version=\"1.0\"?>\n<Game>\n<int name=\"Graphics_ScreenWidth\" value=\"1024\" />\n";
+    for (int i = 0; i < 88000; ++i)
+        text += "<string name=\"Unknown_" + std::to_string(i) + "\" value=\"x\" />\n";
+    text += "</Game>\n";
+    ASSERT_TRUE(test::writeFileBytes(path, text));
+
+    // Settings are read before the engine device exists: their lines go to standard output.
+    gameDevice = nullptr;
+    GameSettings settings(path);
+    testing::internal::CaptureStdout();
+    settings.load(false);
+    const std::string printed = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(settings.getAttributes()->getAttributeAsInt("Graphics_ScreenWidth"), 1024);
+    EXPECT_FALSE(settings.getAttributes()->existsAttribute("Unknown_5"));
+    EXPECT_NE(printed.find("holds 88000 entries the game does not know; they are dropped."), std::string::npos);
+    EXPECT_EQ(printed.find("Unknown_"), std::string::npos) << "one line, not one per key";
+    settings.save();
+    EXPECT_LT(test::readFileBytes(path).size(), 64u * 1024);
+    GameSettings again(path);
+    again.load(false);
+    EXPECT_EQ(again.getAttributes()->getAttributeAsInt("Graphics_ScreenWidth"), 1024);
+    EXPECT_FALSE(std::filesystem::exists(keptAsidePath(path)));
+}
+
+// --- keeping files aside -------------------------------------------------------------------
+
+TEST_F(DamagedFilesTest, FilesKeptAsideNeverOverwriteEarlierCopies) {
+    const std::string path = dir.file("InputRemapping.xml");
+    for (int i = 1; i <= keptAsideCopies + 2; ++i) {
+        ASSERT_TRUE(test::writeFileBytes(path, "copy " + std::to_string(i)));
+        ASSERT_TRUE(keepFileAside(path));
+    }
+    EXPECT_FALSE(std::filesystem::exists(path));
+    // The newest under the plain name, then older ones numbered; the two oldest are gone.
+    EXPECT_EQ(test::readFileBytes(keptAsidePath(path)), "copy 7");
+    for (int number = 1; number < keptAsideCopies; ++number)
+        EXPECT_EQ(test::readFileBytes(keptAsidePath(path) + "." + std::to_string(number)),
+                  "copy " + std::to_string(7 - number));
+    EXPECT_FALSE(std::filesystem::exists(keptAsidePath(path) + "." + std::to_string(keptAsideCopies)));
+    EXPECT_FALSE(keepFileAside(path)) << "nothing to keep";
+}
+
+TEST_F(DamagedFilesTest, TemporaryFilesOfKilledWritesAreRemoved) {
+    for (const char* name : {"save.tsav.tmp.a1B2c3", "PaddlestoneConfig.xml.tmp.Zz9yX8"})
+        ASSERT_TRUE(test::writeFileBytes(dir.file(name), "half"));
+    for (const char* name : {"save.tsav", "notes.tmp.txt", "x.tmp.12345"})
+        ASSERT_TRUE(test::writeFileBytes(dir.file(name), "keep"));
+    // Young files may be writes of another game in progress.
+    EXPECT_EQ(removeLeftoverTemporaryFiles(dir.path().string(), 60), 0);
+    EXPECT_EQ(removeLeftoverTemporaryFiles(dir.path().string()), 2);
+    EXPECT_FALSE(std::filesystem::exists(dir.file("save.tsav.tmp.a1B2c3")));
+    for (const char* name : {"save.tsav", "notes.tmp.txt", "x.tmp.12345"})
+        EXPECT_TRUE(std::filesystem::exists(dir.file(name))) << name;
+    EXPECT_EQ(countContaining(log.lines, "left by a write that did not finish"), 2u);
+}
+
+// --- the log -------------------------------------------------------------------------------
+
+TEST(DamagedFilesLogTest, ControlCharactersAreEscaped) {
+    const struct {
+        const char* text;
+        const char* escaped;
+    } cases[] = {
+        {"plain line", "plain line"},
+        {"key\twith tab", "key\\twith tab"},
+        {"fake\r\n[1:2:3] ERROR: line", "fake\\r\\n[1:2:3] ERROR: line"},
+        {"bell\a and escape\x1b[31m", "bell\\x07 and escape\\x1B[31m"},
+        {"Zo\xC3\xAB", "Zo\xC3\xAB"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(escapeLogText(c.text), c.escaped);
+}
+
+TEST(DamagedFilesLogTest, LinesLoggedBeforeTheLogFileOpensAreWrittenIntoIt) {
+    test::TempDir dir;
+    takeEarlyLogLines();
+    testing::internal::CaptureStdout();
+    logMessage("Warning: Setting \"Graphics_ScreenWidth\" has the value \"-5\"");
+    logMessage("broken\tkey");
+    const std::string printed = testing::internal::GetCapturedStdout();
+    EXPECT_NE(printed.find("Graphics_ScreenWidth"), std::string::npos) << "still printed";
+    EXPECT_NE(printed.find("broken\\tkey"), std::string::npos);
+
+    {
+        LogManager log(dir.file("PaddlestoneLog.txt"));
+        logManager = &log;
+        testing::internal::CaptureStdout();
+        logMessage("after the file opened, before the device");
+        testing::internal::GetCapturedStdout();
+        logManager = nullptr;
+    }
+    const std::string file = test::readFileBytes(dir.file("PaddlestoneLog.txt"));
+    const std::size_t header = file.find("Memory: ");
+    const std::size_t setting = file.find("] Warning: Setting \"Graphics_ScreenWidth\"");
+    const std::size_t broken = file.find("] broken\\tkey\r\n");
+    const std::size_t after = file.find("] after the file opened, before the device");
+    EXPECT_LT(header, setting);
+    EXPECT_LT(setting, broken);
+    EXPECT_LT(broken, after);
+    EXPECT_NE(after, std::string::npos);
+    EXPECT_TRUE(takeEarlyLogLines().empty());
+}
+
+// --- two games, and signals ----------------------------------------------------------------
+
+TEST(DamagedFilesProcessTest, ASecondGameCannotTakeTheWorkingFoldersLock) {
+    test::TempDir dir;
+    const std::string lock = dir.file(instanceLockFileName);
+    ASSERT_TRUE(acquireInstanceLock(lock));
+    EXPECT_TRUE(acquireInstanceLock(lock)) << "a restart takes it again";
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // Another process: it closes its copy of the parent's descriptor (the parent's lock
+        // stays) and asks anew.
+        releaseInstanceLock();
+        _exit(acquireInstanceLock(lock) ? 0 : 3);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 3);
+
+    // Once the first game has gone, the next one takes it.
+    releaseInstanceLock();
+    const pid_t next = fork();
+    ASSERT_GE(next, 0);
+    if (next == 0)
+        _exit(acquireInstanceLock(lock) ? 0 : 3);
+    ASSERT_EQ(waitpid(next, &status, 0), next);
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+class QuitSignalTest : public ShellFixture {};
+
+TEST_F(QuitSignalTest, SigtermAndSigintEndTheGameAsClosingTheWindowDoes) {
+    for (int signal : {SIGTERM, SIGINT}) {
+        recordAllHooks();
+        clearQuitSignal();
+        writeSettings();
+        int frames = 0;
+        shellHooks().level.update = [&] {
+            if (++frames == 3)
+                std::raise(signal);
+        };
+        GameApplication game;
+        EXPECT_EQ(game.run(), gameStatusNormal) << signal;
+        EXPECT_EQ(frames, 3) << signal;
+        // The orderly shutdown ran, as after the window closed.
+        EXPECT_FALSE(traceOf("level.unloadAndDestroy").empty()) << signal;
+        EXPECT_FALSE(traceOf("screens.destroy").empty()) << signal;
+        clearTrace();
+    }
+    clearQuitSignal();
+}
+
+TEST_F(QuitSignalTest, ASecondGameInTheSameFolderSaysSoAndEnds) {
+    recordAllHooks();
+    ASSERT_TRUE(acquireInstanceLock());
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // A game of its own; the lock is the parent's.
+        releaseInstanceLock();
+        testing::internal::CaptureStdout();
+        GameApplication second;
+        const int status = second.run();
+        const std::string printed = testing::internal::GetCapturedStdout();
+        const bool said = printed.find("ERROR: Another Paddlestone is running in the folder") != std::string::npos;
+        _exit(status == gameStatusFailure && said ? 0 : 3);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    releaseInstanceLock();
+}
+
+} // namespace

@@ -1,0 +1,489 @@
+// Files a player or a shared level can damage, as the level subsystem meets them: sublevel
+// cycles, levels that are folders or pipes, meshes of refused formats or damaged ones
+// (fuzzed), and levels written to other folders that must keep their meshes and textures.
+#include "LevelTestSupport.h"
+
+#include "core/FileChecks.h"
+#include "core/Globals.h"
+#include "level/B3dCheck.h"
+#include "level/LevelFile.h"
+#include "level/MeshGate.h"
+#include "level/SaveManager.h"
+
+#include <irrlicht.h>
+
+#include <sys/stat.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <random>
+
+using namespace irr;
+
+namespace {
+
+std::string levelWithSublevel(const std::string& sublevelFile, s32 firstId) {
+    std::string text = "<?xml version=\"1.0\"?>\n<irr_scene>\n";
+    text += "<node type=\"LevelObject\"><attributes><int name=\"Id\" value=\"" + std::to_string(firstId) +
+            "\" /></attributes></node>\n";
+    if (!sublevelFile.empty())
+        text += "<node type=\"SubLevelObject\"><attributes><int name=\"Id\" value=\"" +
+                std::to_string(firstId + 1) + "\" /><string name=\"SubLevelFileName\" value=\"" +
+                sublevelFile + "\" /></attributes></node>\n";
+    text += "<node type=\"LevelObject\"><attributes><int name=\"Id\" value=\"" + std::to_string(firstId + 2) +
+            "\" /></attributes></node>\n</irr_scene>\n";
+    return text;
+}
+
+class DamagedLevelFilesTest : public test::LevelFixture {
+protected:
+    void SetUp() override {
+        LevelFixture::SetUp();
+        workingDir = std::make_unique<test::ScopedWorkingDir>(temp.path());
+        forgetFileRefusals();
+    }
+    void write(const std::string& name, const std::string& text) {
+        std::filesystem::create_directories(std::filesystem::path(temp.file(name)).parent_path());
+        ASSERT_TRUE(test::writeFileBytes(temp.file(name), text));
+    }
+    bool holds(s32 id) const { return manager->holdsID(id); }
+    std::size_t linesContaining(const std::string& part) const {
+        std::size_t count = 0;
+        for (const std::string& line : log.lines)
+            count += line.find(part) != std::string::npos ? 1 : 0;
+        return count;
+    }
+    // The last mesh loader: the gate, which answers for every file.
+    scene::IMeshLoader* gate() const { return smgr()->getMeshLoader(smgr()->getMeshLoaderCount() - 1); }
+    scene::IAnimatedMesh* loadBytes(const std::string& name, const std::string& bytes) {
+        auto* copy = new char[bytes.size() + 1];
+        std::memcpy(copy, bytes.data(), bytes.size());
+        io::IReadFile* file = smgr()->getFileSystem()->createMemoryReadFile(
+            copy, static_cast<s32>(bytes.size()), name.c_str(), true);
+        scene::IAnimatedMesh* mesh = gate()->createMesh(file);
+        file->drop();
+        return mesh;
+    }
+};
+
+// --- sublevels -----------------------------------------------------------------------------
+
+TEST_F(DamagedLevelFilesTest, SublevelCyclesAreLeftOutWithOneLineAndTheRestLoads) {
+    write("Self.irr", levelWithSublevel("Self.irr", 1));
+    write("A.irr", levelWithSublevel("B.irr", 10));
+    write("B.irr", levelWithSublevel("Levels/../A.irr", 20));
+
+    ASSERT_TRUE(manager->loadLevel("Self.irr"));
+    EXPECT_TRUE(holds(1) && holds(2) && holds(3));
+    EXPECT_EQ(linesContaining("(a cycle): Self.irr"), 1u);
+
+    manager->unloadLevel();
+    std::filesystem::create_directories(temp.file("Levels"));
+    ASSERT_TRUE(manager->loadLevel("A.irr"));
+    // A's own nodes, B inside it, and B's nodes; B's sublevel naming A again is left out.
+    for (s32 id : {10, 11, 12, 20, 21, 22})
+        EXPECT_TRUE(holds(id)) << id;
+    EXPECT_EQ(linesContaining("(a cycle): Levels/../A.irr"), 1u);
+}
+
+TEST_F(DamagedLevelFilesTest, SublevelsNestAtMostEightDeep) {
+    const int files = 12;
+    for (int i = 0; i < files; ++i)
+        write("Nest" + std::to_string(i) + ".irr",
+              levelWithSublevel(i + 1 < files ? "Nest" + std::to_string(i + 1) + ".irr" : "", 100 * (i + 1)));
+    ASSERT_TRUE(manager->loadLevel("Nest0.irr"));
+    for (int i = 0; i < files; ++i)
+        EXPECT_EQ(holds(100 * (i + 1)), i < static_cast<int>(SceneLoader::maxLevelNesting)) << i;
+    EXPECT_EQ(linesContaining("nest deeper than 8 levels: Nest8.irr"), 1u);
+}
+
+// --- levels that are not files -------------------------------------------------------------
+
+TEST_F(DamagedLevelFilesTest, FoldersAndPipesNamedAsLevelsAreRefusedWithoutBlocking) {
+    std::filesystem::create_directories(temp.file("Folder.irr"));
+    std::filesystem::create_directories(temp.file("Folder.irrblvl"));
+    ASSERT_EQ(::mkfifo(temp.file("Pipe.irr").c_str(), 0600), 0);
+    ASSERT_EQ(::mkfifo(temp.file("Pipe.irrblvl").c_str(), 0600), 0);
+    const struct {
+        const char* path;
+        const char* reason;
+    } cases[] = {
+        {"Folder.irr", "it is a folder, not a file"},
+        {"Folder.irrblvl", "it is a folder, not a file"},
+        {"Pipe.irr", "it is a pipe, device or socket, not a file"},
+        {"Pipe.irrblvl", "it is a pipe, device or socket, not a file"},
+    };
+    for (const auto& c : cases) {
+        log.lines.clear();
+        EXPECT_FALSE(manager->loadLevel(c.path)) << c.path;
+        EXPECT_EQ(linesContaining(std::string("Could not read level file ") + c.path + ": " + c.reason), 1u)
+            << c.path;
+    }
+    // As a sublevel: left out, the level around it loads.
+    write("Outer.irr", levelWithSublevel("Pipe.irr", 40));
+    log.lines.clear();
+    ASSERT_TRUE(manager->loadLevel("Outer.irr"));
+    EXPECT_TRUE(holds(40) && holds(41) && holds(42));
+    EXPECT_EQ(linesContaining("Pipe.irr"), 1u);
+}
+
+TEST_F(DamagedLevelFilesTest, TheEnginesOwnOpensRefuseFoldersAndPipesOncePerLevelLoad) {
+    std::filesystem::create_directories(temp.file("Folder.png"));
+    ASSERT_EQ(::mkfifo(temp.file("Pipe.png").c_str(), 0600), 0);
+    video::IVideoDriver* driver = smgr()->getVideoDriver();
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        // Refused: a texture of one transparent pixel, which shows nothing.
+        for (const char* name : {"Folder.png", "Pipe.png"}) {
+            EXPECT_NE(driver->getTexture(name), nullptr) << name;
+            video::IImage* image = driver->createImageFromFile(name);
+            ASSERT_NE(image, nullptr) << name;
+            EXPECT_EQ(image->getDimension(), core::dimension2du(1, 1)) << name;
+            image->drop();
+        }
+    }
+    EXPECT_EQ(linesContaining("Refused"), 2u);
+    EXPECT_EQ(linesContaining("Pipe.png\": it is a pipe, device or socket, not a file."), 1u);
+}
+
+TEST_F(DamagedLevelFilesTest, ALevelNamingBrokenFilesLoadsWhatItCanAndLogsEachRefusalOnce) {
+    // A node chunk that claims two gigabytes: the engine's loader would read on for good.
+    write("Broken.b3d", std::string("BB3D\x0c\x00\x00\x00\x01\x00\x00\x00NODE\xff\xff\xff\x7f", 20));
+    write("Robot.md2", "IDP2");
+    std::filesystem::create_directories(temp.file("Folder.png"));
+    std::string level = "<?xml version=\"1.0\"?>\n<irr_scene>\n";
+    for (const char* mesh : {"Broken.b3d", "Robot.md2", "Broken.b3d", "Robot.md2"})
+        level += std::string("<node type=\"mesh\"><attributes><string name=\"Mesh\" value=\"") + mesh +
+                 "\" /></attributes><materials><attributes><texture name=\"Texture1\" value=\"Folder.png\" />"
+                 "</attributes></materials></node>\n";
+    level += "<node type=\"LevelObject\"><attributes><int name=\"Id\" value=\"5\" /></attributes></node>\n";
+    level += "</irr_scene>\n";
+    write("Broken.irr", level);
+
+    ASSERT_TRUE(manager->loadLevel("Broken.irr"));
+    EXPECT_TRUE(holds(5));
+    EXPECT_EQ(countNodes(root()), 5u);
+    EXPECT_EQ(linesContaining("Broken.b3d\": the chunk \"NODE\" is larger than its parent."), 1u);
+    EXPECT_EQ(linesContaining("Robot.md2\": the game reads only OBJ and B3D meshes."), 1u);
+    EXPECT_EQ(linesContaining("Folder.png\": it is a folder, not a file."), 1u);
+}
+
+// --- meshes --------------------------------------------------------------------------------
+
+TEST_F(DamagedLevelFilesTest, MeshFormatsOtherThanObjAndB3dAreRefusedOnce) {
+    for (const char* name : {"Robot.md2", "Robot.x", "Robot.3ds", "Robot.mdl", "Robot.ms3d", "Robot.irrmesh"}) {
+        write(name, "IDP2 this is not a mesh of ours");
+        for (int attempt = 0; attempt < 2; ++attempt)
+            EXPECT_EQ(getGameMesh(smgr(), name), nullptr) << name;
+        EXPECT_EQ(linesContaining(std::string("/") + name + "\": the game reads only OBJ and B3D meshes."), 1u)
+            << name;
+    }
+}
+
+TEST_F(DamagedLevelFilesTest, TheGamesOwnMeshesLoad) {
+    std::filesystem::create_symlink(test::sourceDir() / "Content", temp.file("Content"));
+    scene::IAnimatedMesh* crate = getGameMesh(smgr(), "Content/Models/Props/Crate.obj");
+    ASSERT_NE(crate, nullptr);
+    EXPECT_EQ(crate->getMesh(0)->getMeshBufferCount(), 1u);
+    EXPECT_EQ(crate->getMesh(0)->getMeshBuffer(0)->getIndexCount(), 36u);
+    EXPECT_EQ(crate->getMesh(0)->getMeshBuffer(0)->getVertexCount(), 24u);
+    EXPECT_NE(crate->getMesh(0)->getMeshBuffer(0)->getMaterial().getTexture(0), nullptr);
+    const core::aabbox3df box = crate->getBoundingBox();
+    test::expectNear(box.MinEdge, {-1, -1, -1});
+    test::expectNear(box.MaxEdge, {1, 1, 1});
+
+    scene::IAnimatedMesh* cylinder = getGameMesh(smgr(), "Content/Models/Editor/Cylinder.obj");
+    ASSERT_NE(cylinder, nullptr);
+    // 16 quads and two 16-sided caps as fans.
+    EXPECT_EQ(cylinder->getMesh(0)->getMeshBuffer(0)->getIndexCount(), 3u * (16 * 2 + 2 * 14));
+    // The file gives no normals: those computed for the top ring point up, out of the cap.
+    const scene::IMeshBuffer* buffer = cylinder->getMesh(0)->getMeshBuffer(0);
+    const auto* vertices = static_cast<const video::S3DVertex*>(buffer->getVertices());
+    for (u32 i = 0; i < buffer->getVertexCount(); ++i)
+        EXPECT_EQ(vertices[i].Normal.Y > 0.0f, vertices[i].Pos.Y > 0.0f) << i;
+
+    scene::IAnimatedMesh* mannequin = getGameMesh(smgr(), "Content/Models/Characters/Mannequin.b3d");
+    ASSERT_NE(mannequin, nullptr);
+    ASSERT_EQ(mannequin->getMeshType(), scene::EAMT_SKINNED);
+    EXPECT_EQ(static_cast<scene::ISkinnedMesh*>(mannequin)->getJointCount(), 3u);
+    EXPECT_GT(mannequin->getFrameCount(), 30u);
+    EXPECT_EQ(linesContaining("Refused"), 0u);
+}
+
+// One damage to the game's mannequin per row, and the reason the check gives.
+std::string mannequinBytes() {
+    return test::readFileBytes((test::sourceDir() / "Content/Models/Characters/Mannequin.b3d").string());
+}
+
+std::size_t findChunk(const std::string& bytes, const char* tag) {
+    return bytes.find(tag);
+}
+
+void putInt(std::string& bytes, std::size_t at, s32 value) {
+    std::memcpy(bytes.data() + at, &value, 4);
+}
+
+TEST_F(DamagedLevelFilesTest, DamagedB3dFilesAreRefusedBeforeTheEngineReadsThem) {
+    const std::string seed = mannequinBytes();
+    ASSERT_GT(seed.size(), 100u);
+    std::string error;
+    ASSERT_TRUE(checkB3dStructure(reinterpret_cast<const unsigned char*>(seed.data()), seed.size(), error)) << error;
+
+    const struct {
+        const char* damage;
+        std::string (*make)(std::string);
+        const char* reason;
+    } cases[] = {
+        {"cut in half", [](std::string b) { return b.substr(0, b.size() / 2); }, "larger than its parent"},
+        {"node larger than the file",
+         [](std::string b) { putInt(b, findChunk(b, "NODE") + 4, 1 << 30); return b; }, "larger than its parent"},
+        {"triangle names a missing vertex",
+         [](std::string b) { putInt(b, findChunk(b, "TRIS") + 12, 16); return b; }, "names a vertex its mesh does not have"},
+        {"bone names a missing vertex",
+         [](std::string b) { putInt(b, findChunk(b, "BONE") + 8, 500); return b; }, "names a vertex its mesh does not have"},
+        {"mesh names a missing brush",
+         [](std::string b) { putInt(b, findChunk(b, "MESH") + 8, 3); return b; }, "names a brush"},
+        {"brush names a missing texture",
+         [](std::string b) { putInt(b, findChunk(b, "BRUS") + 8 + 4 + 5 + 20 + 8, 7); return b; }, "names a texture"},
+        {"vertex layout out of range",
+         [](std::string b) { putInt(b, findChunk(b, "VRTS") + 12, 9); return b; }, "layout"},
+        {"a number that is not finite",
+         [](std::string b) { putInt(b, findChunk(b, "VRTS") + 20, 0x7FC00000); return b; }, "not finite"},
+        {"unknown chunk", [](std::string b) { std::memcpy(b.data() + findChunk(b, "ANIM"), "ANIX", 4); return b; },
+         "unknown chunk \"ANIX\""},
+        {"textures after the brushes",
+         [](std::string b) { std::memcpy(b.data() + findChunk(b, "BRUS"), "TEXS", 4); return b; },
+         "texture chunk comes after"},
+    };
+    for (const auto& c : cases) {
+        const std::string damaged = c.make(seed);
+        error.clear();
+        EXPECT_FALSE(checkB3dStructure(reinterpret_cast<const unsigned char*>(damaged.data()), damaged.size(), error))
+            << c.damage;
+        EXPECT_NE(error.find(c.reason), std::string::npos) << c.damage << ": " << error;
+        log.lines.clear();
+        scene::IAnimatedMesh* mesh = loadBytes("Damaged.b3d", damaged);
+        EXPECT_TRUE(isRefusedMesh(mesh)) << c.damage;
+        mesh->drop();
+        EXPECT_EQ(linesContaining("Refused the mesh \"Damaged.b3d\""), 1u) << c.damage;
+    }
+}
+
+TEST_F(DamagedLevelFilesTest, DamagedObjFilesAreRefusedWithTheirLine) {
+    const std::string square = "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\n";
+    const struct {
+        std::string text;
+        const char* reason;
+    } cases[] = {
+        {square + "f 1 2 5\n", "names a vertex that is not defined (line 5)"},
+        {square + "f 1 2 -5\n", "names a vertex that is not defined"},
+        {square + "f 1 2 0\n", "names a vertex that is not defined"},
+        {square + "vt 0 0\nf 1/2 2/1 3/1\n", "texture coordinate that is not defined"},
+        {square + "f 1//1 2//1 3//1\n", "normal that is not defined"},
+        {"v 0 nan 0\n", "not three numbers"},
+        {"v 0 1e39 0\n", "not three numbers"},
+        {square + "f 1 2 x\n", "not a number"},
+        {square, "holds no faces"},
+        {std::string("\xff\xfe\x00v", 4), "holds no faces"},
+    };
+    for (const auto& c : cases) {
+        log.lines.clear();
+        scene::IAnimatedMesh* mesh = loadBytes("Damaged.obj", c.text);
+        EXPECT_TRUE(isRefusedMesh(mesh)) << c.text;
+        mesh->drop();
+        EXPECT_EQ(linesContaining("Refused the mesh \"Damaged.obj\""), 1u);
+        EXPECT_EQ(linesContaining(c.reason), 1u) << c.text;
+    }
+    // Quads and negative indices are fine.
+    scene::IAnimatedMesh* mesh = loadBytes("Square.obj", square + "f -4 -3 -2 -1\n");
+    ASSERT_FALSE(isRefusedMesh(mesh));
+    EXPECT_EQ(mesh->getMesh(0)->getMeshBuffer(0)->getIndexCount(), 6u);
+    mesh->drop();
+}
+
+// --- fuzzing -------------------------------------------------------------------------------
+
+// Mutated copies of the game's own meshes, loaded through the gate under the sanitizers:
+// none may crash, hang or leak. PADDLESTONE_FUZZ_ITERATIONS raises the count per format
+// (tools/fuzz-meshes.sh runs the long mode), PADDLESTONE_FUZZ_SEED changes the sequence.
+class MeshFuzzTest : public DamagedLevelFilesTest {
+protected:
+    static int iterations() {
+        const char* text = std::getenv("PADDLESTONE_FUZZ_ITERATIONS");
+        const int count = text ? std::atoi(text) : 0;
+        return count > 0 ? count : 10000;
+    }
+    static unsigned seed() {
+        const char* text = std::getenv("PADDLESTONE_FUZZ_SEED");
+        return text ? static_cast<unsigned>(std::strtoul(text, nullptr, 10)) : 20140827u;
+    }
+
+    static std::string mutate(const std::string& seedBytes, std::mt19937& random, bool text) {
+        std::string bytes = seedBytes;
+        const auto pick = [&](std::size_t limit) {
+            return limit == 0 ? std::size_t(0) : std::uniform_int_distribution<std::size_t>(0, limit - 1)(random);
+        };
+        static const s32 interesting[] = {0, 1, -1, 2, 3, 4, 7, 8, 12, 16, 255, 65535, 65536,
+                                          0x7FFFFFFF, static_cast<s32>(0x80000000), -2, 100000};
+        static const char* const words[] = {"-", "0", "-1", "nan", "inf", "1e39", "99999", "/", "//",
+                                            "\n", " ", "f", "v", "vt", "vn", "usemtl", "mtllib /dev/zero",
+                                            "\nf 1 2 3 4 5 6 7 8 9\n", "\nf -1 -2 -3\n", "\0"};
+        const int mutations = 1 + static_cast<int>(pick(4));
+        for (int m = 0; m < mutations && !bytes.empty(); ++m) {
+            switch (pick(text ? 6 : 5)) {
+            case 0: // flip bits
+                for (std::size_t k = 1 + pick(8); k > 0; --k)
+                    bytes[pick(bytes.size())] ^= static_cast<char>(1u << pick(8));
+                break;
+            case 1: // cut short
+                bytes.resize(pick(bytes.size()));
+                break;
+            case 2: { // an interesting 32-bit value, aligned as B3D values are
+                if (bytes.size() < 4)
+                    break;
+                const std::size_t at = pick((bytes.size() - 3) / 4) * 4;
+                const s32 value = interesting[pick(std::size(interesting))];
+                std::memcpy(bytes.data() + at, &value, 4);
+                break;
+            }
+            case 3: { // a slice repeated
+                const std::size_t at = pick(bytes.size());
+                const std::size_t length = std::min<std::size_t>(1 + pick(64), bytes.size() - at);
+                bytes.insert(pick(bytes.size() + 1), bytes.substr(at, length));
+                break;
+            }
+            case 4: { // a slice removed
+                const std::size_t at = pick(bytes.size());
+                bytes.erase(at, 1 + pick(32));
+                break;
+            }
+            default: { // a word of the format where there was another
+                const std::size_t at = pick(bytes.size());
+                bytes.replace(at, std::min<std::size_t>(pick(4), bytes.size() - at), words[pick(std::size(words))]);
+                break;
+            }
+            }
+        }
+        return bytes;
+    }
+
+    void fuzz(const std::vector<std::string>& seedFiles, const char* extension, bool text) {
+        std::filesystem::create_symlink(test::sourceDir() / "Content", temp.file("Content"));
+        std::vector<std::string> seeds;
+        for (const std::string& file : seedFiles) {
+            seeds.push_back(test::readFileBytes((test::sourceDir() / file).string()));
+            ASSERT_FALSE(seeds.back().empty()) << file;
+        }
+        std::mt19937 random(seed());
+        const int count = iterations();
+        int loaded = 0;
+        for (int i = 0; i < count; ++i) {
+            const std::string bytes = mutate(seeds[static_cast<std::size_t>(i) % seeds.size()], random, text);
+            scene::IAnimatedMesh* mesh = loadBytes(std::string("Fuzz.") + extension, bytes);
+            ASSERT_NE(mesh, nullptr);
+            loaded += isRefusedMesh(mesh) ? 0 : 1;
+            mesh->drop();
+            if (log.lines.size() > 1000)
+                log.lines.clear();
+        }
+        // Both ways are taken: some damage is harmless, some is refused.
+        EXPECT_GT(loaded, 0);
+        EXPECT_LT(loaded, count);
+    }
+};
+
+TEST_F(MeshFuzzTest, MutatedObjFilesNeverTakeTheGameDown) {
+    fuzz({"Content/Models/Props/Crate.obj", "Content/Models/Editor/Cylinder.obj"}, "obj", true);
+}
+
+TEST_F(MeshFuzzTest, MutatedB3dFilesNeverTakeTheGameDown) {
+    fuzz({"Content/Models/Characters/Mannequin.b3d"}, "b3d", false);
+}
+
+// --- the save --------------------------------------------------------------------------------
+
+TEST_F(DamagedLevelFilesTest, ALargeSaveReadsWholeAndIsWrittenBackAsUtf8) {
+    std::string text = "<?xml version=\"1.0\"?>\n<PaddlestoneSave>\n<Levels>\n";
+    for (int i = 0; i < 120000; ++i)
+        text += "<string name=\"" + std::to_string(i) + "\" value=\"Content/Levels/L" + std::to_string(i) +
+                ".irr\" />\n";
+    text += "<string name=\"7\" value=\"a later copy of a name is passed over\" />\n";
+    text += "</Levels>\n<Save>\n<string name=\"AutoSavePath\" value=\"Content/Levels/Caf\xC3\xA9.irr\" />\n"
+            "</Save>\n</PaddlestoneSave>\n";
+    write("save/save.tsav", text);
+
+    SaveManager save(smgr()->getFileSystem(), temp.file("save"));
+    save.automaticWriting = false;
+    ASSERT_TRUE(save.load());
+    EXPECT_EQ(save.getGroup(SaveManager::Levels)->getAttributeCount(), 120000u);
+    EXPECT_EQ(std::wstring(save.getGroup(SaveManager::Levels)->getAttributeAsStringW("7").c_str()),
+              L"Content/Levels/L7.irr");
+    EXPECT_EQ(save.getAutoSavePath(true), L"Content/Levels/Café.irr");
+
+    ASSERT_TRUE(save.save());
+    const std::string written = test::readFileBytes(save.getSavePath());
+    EXPECT_EQ(written.rfind("<?xml version=\"1.0\" encoding=\"UTF-8\"?>", 0), 0u);
+    EXPECT_NE(written.find("Caf\xC3\xA9.irr"), std::string::npos);
+    SaveManager again(smgr()->getFileSystem(), temp.file("save"));
+    ASSERT_TRUE(again.load());
+    EXPECT_EQ(again.getAutoSavePath(true), L"Content/Levels/Café.irr");
+}
+
+// --- paths in written levels ---------------------------------------------------------------
+
+TEST_F(DamagedLevelFilesTest, LevelsWrittenInOtherFoldersKeepTheirMeshesAndTextures) {
+    write("Assets/Meshes/Box.obj", "v 0 0 0\nv 1 0 0\nv 1 1 0\nf 1 2 3\n");
+    video::IVideoDriver* driver = smgr()->getVideoDriver();
+    video::IImage* image = driver->createImage(video::ECF_A8R8G8B8, core::dimension2du(4, 4));
+    image->fill(video::SColor(255, 200, 40, 40));
+    std::filesystem::create_directories(temp.file("Assets/Textures"));
+    ASSERT_TRUE(driver->writeImageToFile(image, "Assets/Textures/Skin.png"));
+    image->drop();
+
+    const auto build = [&] {
+        scene::IMeshSceneNode* node = smgr()->addMeshSceneNode(getGameMesh(smgr(), "Assets/Meshes/Box.obj"));
+        ASSERT_NE(node, nullptr);
+        node->setID(77);
+        node->setMaterialTexture(0, driver->getTexture("Assets/Textures/Skin.png"));
+    };
+    const auto check = [&](const char* file) {
+        scene::ISceneNode* node = smgr()->getSceneNodeFromId(77);
+        ASSERT_NE(node, nullptr) << file;
+        ASSERT_EQ(node->getType(), scene::ESNT_MESH) << file;
+        scene::IMesh* mesh = static_cast<scene::IMeshSceneNode*>(node)->getMesh();
+        ASSERT_NE(mesh, nullptr) << file;
+        EXPECT_EQ(smgr()->getMeshCache()->getMeshName(mesh).getPath(), io::path("Assets/Meshes/Box.obj")) << file;
+        video::ITexture* texture = node->getMaterial(0).getTexture(0);
+        ASSERT_NE(texture, nullptr) << file;
+        EXPECT_EQ(texture->getName().getPath(), smgr()->getFileSystem()->getAbsolutePath("Assets/Textures/Skin.png"))
+            << file;
+    };
+
+    for (const char* file : {"Levels/Deep/Out.irr", "Levels/Deep/Out.irrblvl"}) {
+        std::filesystem::create_directories(temp.file("Levels/Deep"));
+        build();
+        ASSERT_TRUE(saveLevelFile(smgr(), file));
+        smgr()->clear();
+        ASSERT_TRUE(manager->loadLevel(file));
+        check(file);
+        if (std::string(file).find(".irrblvl") == std::string::npos) {
+            const std::string text = test::readFileBytes(temp.file(file));
+            EXPECT_NE(text.find("value=\"Assets/Meshes/Box.obj\""), std::string::npos);
+            EXPECT_EQ(text.rfind("<?xml", 0), 0u) << "written as UTF-8";
+        }
+        manager->unloadLevel();
+    }
+
+    // A checkpoint goes to the save folder, far from the content.
+    SaveManager save(smgr()->getFileSystem(), temp.file("save"));
+    save.automaticWriting = false;
+    saveManager = &save;
+    build();
+    ASSERT_TRUE(manager->saveCheckpoint());
+    smgr()->clear();
+    ASSERT_TRUE(manager->loadLevel(manager->getCheckpointPath(false)));
+    check("checkpoint");
+    saveManager = nullptr;
+}
+
+} // namespace

@@ -1,0 +1,8 @@
+#pragma once
+
+#include <string>
+
+// Writes the game's generated meshes into Content/Models/ under the root (ending in "/" or
+// empty): the cylinder template of cylinder bounds, a textured crate (OBJ and MTL) and a
+// small skinned mannequin (B3D). False when a file could not be written.
+bool writeContentMeshes(const std::string& root);
