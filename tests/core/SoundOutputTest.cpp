@@ -274,3 +274,39 @@ TEST_F(SoundOutputTest, EveryEventNamesItsOwnSoundFilesAndTheirLengths) {
         }
     }
 }
+
+TEST_F(SoundOutputTest, AStreamedLoopRunsOnPastTheEndOfItsFile) {
+    // A 0.25 s stereo tone, far shorter than the stream's queue: every refill wraps.
+    test::TempDir folder;
+    std::filesystem::create_directories(folder.path() / "Content/Audio");
+    {
+        SF_INFO info{};
+        info.samplerate = 44100;
+        info.channels = 2;
+        info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+        SNDFILE* file = sf_open(folder.file("Content/Audio/Tone.wav").c_str(), SFM_WRITE, &info);
+        ASSERT_NE(file, nullptr);
+        std::vector<float> tone(44100 / 4 * 2);
+        for (std::size_t i = 0; i < tone.size(); ++i)
+            tone[i] = 0.5f * static_cast<float>(std::sin(2.0 * 3.14159265 * 441.0 * static_cast<double>(i / 2) / 44100.0));
+        sf_writef_float(file, tone.data(), static_cast<sf_count_t>(tone.size() / 2));
+        sf_close(file);
+    }
+    test::writeFileBytes(folder.file("Content/Audio/GameAudio.xml"),
+                         R"(<GameAudio><Category name="music"/><Event name="Test/Loop" category="music" length="0.25" loop="true" stream="true">)"
+                         R"(<Sound file="Content/Audio/Tone.wav"/></Event></GameAudio>)");
+    test::ScopedWorkingDir inside{folder.path()};
+
+    ASSERT_NO_FATAL_FAILURE(start());
+    sound->playSong("Test/Loop", false, 0.0f);
+    const double begin = played();
+    run(1.5);
+    const double end = played();
+    EXPECT_TRUE(sound->isEventActive(sound->getCurrentMusic()));
+
+    const Recording recording = finish();
+    ASSERT_GT(recording.rate, 0);
+    // Every tenth of a second after the start holds the tone: no gap at the wraps.
+    for (double t = begin + 0.1; t + 0.1 < end; t += 0.1)
+        EXPECT_GT(recording.rms(t, t + 0.1), 0.2) << t - begin;
+}
