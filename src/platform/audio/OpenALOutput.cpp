@@ -413,9 +413,12 @@ private:
             }
         }
         if (!everything && params.paused != voice.paused) {
-            if (params.paused)
+            // A voice that has already played to its end stays ended.
+            ALint state = AL_STOPPED;
+            alGetSourcei(source, AL_SOURCE_STATE, &state);
+            if (params.paused && state == AL_PLAYING)
                 alSourcePause(source);
-            else
+            else if (!params.paused && (state == AL_PAUSED || state == AL_INITIAL))
                 alSourcePlay(source);
         }
         voice.paused = params.paused;
@@ -452,6 +455,7 @@ private:
             PlayingVoice& voice = it->second;
             ALint state = AL_STOPPED;
             alGetSourcei(voice.source, AL_SOURCE_STATE, &state);
+            bool finished = state == AL_STOPPED;
             if (voice.decoder) {
                 ALint processed = 0;
                 alGetSourcei(voice.source, AL_BUFFERS_PROCESSED, &processed);
@@ -463,12 +467,12 @@ private:
                 }
                 ALint queued = 0;
                 alGetSourcei(voice.source, AL_BUFFERS_QUEUED, &queued);
-                if (state == AL_STOPPED && queued > 0 && !voice.paused) {
-                    alSourcePlay(voice.source); // the stream ran dry for a moment
-                    state = AL_PLAYING;
-                }
+                // Stopped with samples queued: the stream ran dry for a moment.
+                finished = state == AL_STOPPED && queued == 0;
+                if (state == AL_STOPPED && queued > 0 && !voice.paused)
+                    alSourcePlay(voice.source);
             }
-            if (state == AL_STOPPED && !voice.paused)
+            if (finished)
                 it = freeVoice(it);
             else
                 ++it;
