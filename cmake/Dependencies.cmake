@@ -27,6 +27,8 @@ pkg_check_modules(BULLET REQUIRED IMPORTED_TARGET bullet)
 pkg_check_modules(FREETYPE REQUIRED IMPORTED_TARGET freetype2)
 pkg_check_modules(X11 REQUIRED IMPORTED_TARGET x11)
 pkg_check_modules(SDL2 IMPORTED_TARGET sdl2)
+pkg_check_modules(OPENAL IMPORTED_TARGET openal)
+pkg_check_modules(SNDFILE IMPORTED_TARGET sndfile)
 
 # Engine and library headers are system includes: warnings stay about our own code.
 foreach(dep PkgConfig::BULLET PkgConfig::FREETYPE PkgConfig::X11)
@@ -35,10 +37,14 @@ foreach(dep PkgConfig::BULLET PkgConfig::FREETYPE PkgConfig::X11)
     set_target_properties(${dep} PROPERTIES INTERFACE_SYSTEM_INCLUDE_DIRECTORIES "${_inc}")
   endif()
 endforeach()
-if(TARGET PkgConfig::SDL2)
-  get_target_property(_inc PkgConfig::SDL2 INTERFACE_INCLUDE_DIRECTORIES)
-  set_target_properties(PkgConfig::SDL2 PROPERTIES INTERFACE_SYSTEM_INCLUDE_DIRECTORIES "${_inc}")
-endif()
+foreach(dep PkgConfig::SDL2 PkgConfig::OPENAL PkgConfig::SNDFILE)
+  if(TARGET ${dep})
+    get_target_property(_inc ${dep} INTERFACE_INCLUDE_DIRECTORIES)
+    if(_inc)
+      set_target_properties(${dep} PROPERTIES INTERFACE_SYSTEM_INCLUDE_DIRECTORIES "${_inc}")
+    endif()
+  endif()
+endforeach()
 
 # libbacktrace ships with the compiler (its own library folder), for the call-stack report.
 execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libbacktrace.a

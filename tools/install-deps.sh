@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config git
   libirrlicht-dev libbullet-dev libfreetype-dev libx11-dev libsdl2-dev
+  libopenal-dev libsndfile1-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   ninja-build ccache mold
   xvfb xauth libgl1-mesa-dri fonts-dejavu-core

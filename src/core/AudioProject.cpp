@@ -6,6 +6,7 @@
 #include <IXMLReader.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cwchar>
 #include <utility>
 
@@ -22,7 +23,8 @@ bool flag(irr::io::IXMLReader& xml, const wchar_t* name) {
 }
 
 float number(irr::io::IXMLReader& xml, const wchar_t* name, float fallback) {
-    return xml.getAttributeValue(name) ? xml.getAttributeValueAsFloat(name) : fallback;
+    const float value = xml.getAttributeValue(name) ? xml.getAttributeValueAsFloat(name) : fallback;
+    return std::isfinite(value) ? value : fallback;
 }
 
 bool named(irr::io::IXMLReader& xml, const wchar_t* name) { return std::wcscmp(xml.getNodeName(), name) == 0; }
@@ -70,6 +72,12 @@ audio::Result readAudioProject(irr::io::IFileSystem* fileSystem, const char* pat
             description.is3D = flag(*xml, L"is3D");
             if (xml->getAttributeValue(L"maxPlaybacks"))
                 description.maxPlaybacks = std::max(1, xml->getAttributeValueAsInt(L"maxPlaybacks"));
+            description.volume = std::clamp(number(*xml, L"volume", 1.0f), 0.0f, 1.0f);
+            description.pitch = std::clamp(number(*xml, L"pitch", 1.0f), 0.1f, 4.0f);
+            description.stream = flag(*xml, L"stream");
+            description.minDistance = std::max(0.01f, number(*xml, L"minDistance", description.minDistance));
+            description.maxDistance =
+                std::max(description.minDistance, number(*xml, L"maxDistance", description.maxDistance));
             project.events.events.push_back(description);
             if (!xml->isEmptyElement())
                 event = &project.events.events.back();
@@ -78,11 +86,26 @@ audio::Result readAudioProject(irr::io::IFileSystem* fileSystem, const char* pat
                 ++project.skipped;
                 continue;
             }
-            audio::EventDescription::Parameter parameter{name, number(*xml, L"min", 0.0f),
-                                                         number(*xml, L"max", 1.0f)};
-            if (parameter.maximum < parameter.minimum)
+            audio::EventDescription::Parameter parameter;
+            parameter.name = name;
+            parameter.minimum = number(*xml, L"min", 0.0f);
+            parameter.maximum = number(*xml, L"max", 1.0f);
+            parameter.volumeAtMinimum = std::clamp(number(*xml, L"volumeAtMin", 1.0f), 0.0f, 1.0f);
+            parameter.volumeAtMaximum = std::clamp(number(*xml, L"volumeAtMax", 1.0f), 0.0f, 1.0f);
+            parameter.pitchAtMinimum = std::clamp(number(*xml, L"pitchAtMin", 1.0f), 0.1f, 4.0f);
+            parameter.pitchAtMaximum = std::clamp(number(*xml, L"pitchAtMax", 1.0f), 0.1f, 4.0f);
+            if (parameter.maximum < parameter.minimum) {
                 std::swap(parameter.minimum, parameter.maximum);
+                std::swap(parameter.volumeAtMinimum, parameter.volumeAtMaximum);
+                std::swap(parameter.pitchAtMinimum, parameter.pitchAtMaximum);
+            }
             event->parameters.push_back(parameter);
+        } else if (named(*xml, L"Sound") && event) {
+            const std::string file = text(*xml, L"file");
+            if (file.empty())
+                ++project.skipped;
+            else
+                event->sounds.push_back(file);
         } else if (named(*xml, L"Effect")) {
             const int index = xml->getAttributeValueAsInt(L"index");
             const std::string eventName = text(*xml, L"event");

@@ -47,6 +47,11 @@ bool SoundManager::init() {
     eventSystem = std::make_unique<audio::EventSystem>();
     if (!checkFmodResult(eventSystem->init(audio::outputSpeakerMode)))
         return false;
+    logMessagePair("Audio output: ", eventSystem->outputDescription().c_str());
+    // A sound file that cannot be played is told once; its events play silence.
+    eventSystem->setProblemHandler([](audio::Result result, const std::string& detail) {
+        logMessagef("FMOD ERROR: %s (%s)", audio::resultText(result), detail.c_str());
+    });
     applySpeakerMode();
     AudioProject project;
     const audio::Result read = readAudioProject(gameDevice ? gameDevice->getFileSystem() : nullptr,
@@ -260,9 +265,31 @@ void SoundManager::updateRamps(irr::f32 seconds) {
                 ramps.end());
 }
 
+void SoundManager::updateListener() {
+    irr::scene::ISceneManager* scene = gameDevice ? gameDevice->getSceneManager() : nullptr;
+    irr::scene::ICameraSceneNode* camera = scene ? scene->getActiveCamera() : nullptr;
+    if (!camera)
+        return;
+    const irr::core::vector3df position = camera->getAbsolutePosition();
+    irr::core::vector3df forward = camera->getTarget() - position;
+    if (forward.getLengthSQ() <= 0.0f)
+        forward.set(0.0f, 0.0f, 1.0f);
+    forward.normalize();
+    irr::core::vector3df up = camera->getUpVector();
+    if (up.getLengthSQ() <= 0.0f)
+        up.set(0.0f, 1.0f, 0.0f);
+    up.normalize();
+    const audio::Vector3 where{position.X, position.Y, position.Z};
+    const audio::Vector3 facing{forward.X, forward.Y, forward.Z};
+    const audio::Vector3 upward{up.X, up.Y, up.Z};
+    eventSystem->set3DListenerAttributes(&where, nullptr, &facing, &upward);
+}
+
 void SoundManager::update(irr::f32 seconds) {
     if (!eventSystem)
         return;
+    // 3D events are heard from the active camera.
+    updateListener();
     eventSystem->update();
     updateRamps(seconds);
 

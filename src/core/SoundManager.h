@@ -78,8 +78,9 @@ public:
     void releaseEvent(audio::Event* event);
     const std::vector<audio::Event*>& getReleasedEvents() const { return releasedEvents; }
 
-    // The per-frame step: the event system's time, the song fades, and while gameplay is
-    // suspended the music fade (current value toward the target at musicFadeRate).
+    // The per-frame step: the listener from the active camera, the event system's time, the
+    // song fades, and while gameplay is suspended the music fade (current value toward the
+    // target at musicFadeRate).
     void update(irr::f32 seconds);
     // The per-frame focus check: with mute-on-focus-lost set, every category is paused while
     // the window is not focused.
@@ -118,6 +119,7 @@ private:
     void fadeOutMusic(irr::f32 seconds);
     void updateRamps(irr::f32 seconds);
     void setCategoryVolume(const char* name, irr::f32 volume);
+    void updateListener();
     audio::Vector3 listenerPosition(const irr::core::vector3df* position) const;
 
     std::unique_ptr<audio::EventSystem> eventSystem;

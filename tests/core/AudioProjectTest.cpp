@@ -82,3 +82,46 @@ TEST(GameAudioProjectTest, TheGamesProjectIsCompleteAndClean) {
         EXPECT_FALSE(name.empty());
     EXPECT_EQ(project.events.categories, (std::vector<std::string>{"sounds", "music", "voiceovers"}));
 }
+
+TEST_F(AudioProjectTest, ReadsSoundFilesAndHowTheyPlay) {
+    ASSERT_EQ(read(R"(<GameAudio>
+  <Event name="A/Hit" category="sounds" length="0.5" is3D="true" volume="0.8" pitch="1.5"
+         minDistance="4" maxDistance="2" stream="true">
+    <Sound file="Content/Audio/One.wav"/>
+    <Sound/>
+    <Sound file="Content/Audio/Two.flac"/>
+    <Parameter name="Velocity" min="0" max="100" volumeAtMin="0.25" volumeAtMax="2" pitchAtMin="0.5" pitchAtMax="9"/>
+    <Parameter name="Backwards" min="10" max="0" volumeAtMin="0.1" volumeAtMax="0.9"/>
+  </Event>
+  <Event name="A/Plain" volume="-1" pitch="0"/>
+</GameAudio>)"),
+              audio::Result::Ok);
+    ASSERT_EQ(project.events.events.size(), 2u);
+    const audio::EventDescription& hit = project.events.events[0];
+    EXPECT_EQ(hit.sounds, (std::vector<std::string>{"Content/Audio/One.wav", "Content/Audio/Two.flac"}));
+    EXPECT_FLOAT_EQ(hit.volume, 0.8f);
+    EXPECT_FLOAT_EQ(hit.pitch, 1.5f);
+    EXPECT_TRUE(hit.stream);
+    EXPECT_FLOAT_EQ(hit.minDistance, 4.0f);
+    EXPECT_FLOAT_EQ(hit.maxDistance, 4.0f); // never nearer than the full-volume distance
+    ASSERT_EQ(hit.parameters.size(), 2u);
+    const audio::EventDescription::Parameter& velocity = hit.parameters[0];
+    EXPECT_FLOAT_EQ(velocity.volumeAtMinimum, 0.25f);
+    EXPECT_FLOAT_EQ(velocity.volumeAtMaximum, 1.0f); // volumes stay within 0..1
+    EXPECT_FLOAT_EQ(velocity.pitchAtMinimum, 0.5f);
+    EXPECT_FLOAT_EQ(velocity.pitchAtMaximum, 4.0f); // pitches within 0.1..4
+    // A range given backwards keeps each value at its end of the range.
+    const audio::EventDescription::Parameter& backwards = hit.parameters[1];
+    EXPECT_FLOAT_EQ(backwards.minimum, 0.0f);
+    EXPECT_FLOAT_EQ(backwards.volumeAtMinimum, 0.9f);
+    EXPECT_FLOAT_EQ(backwards.volumeAtMaximum, 0.1f);
+    EXPECT_EQ(project.skipped, 1); // the sound without a file
+
+    const audio::EventDescription& plain = project.events.events[1];
+    EXPECT_TRUE(plain.sounds.empty());
+    EXPECT_FALSE(plain.stream);
+    EXPECT_FLOAT_EQ(plain.volume, 0.0f);
+    EXPECT_FLOAT_EQ(plain.pitch, 0.1f);
+    EXPECT_FLOAT_EQ(plain.minDistance, 10.0f);
+    EXPECT_FLOAT_EQ(plain.maxDistance, 1000.0f);
+}

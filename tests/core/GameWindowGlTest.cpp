@@ -160,6 +160,10 @@ TEST_F(GameWindowGlTest, TheRealGameDrawsUntilItsWindowIsClosedAndExitsWithZero)
         // run would report them without a name to suppress them by. The in-process test above
         // checks the game's own leaks with the same driver.
         setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
+        // The game chooses its audio output itself, on a machine without a sound device
+        // (OpenAL Soft is given no backend that could open one).
+        unsetenv("PADDLESTONE_AUDIO_OUTPUT");
+        setenv("ALSOFT_DRIVERS", "no-such-backend", 1);
         execl(PADDLESTONE_GAME_BINARY, PADDLESTONE_GAME_BINARY, static_cast<char*>(nullptr));
         _exit(127);
     }
@@ -196,4 +200,11 @@ TEST_F(GameWindowGlTest, TheRealGameDrawsUntilItsWindowIsClosedAndExitsWithZero)
     // The shutdown wrote the settings back; the log holds the start-up in order.
     EXPECT_TRUE(std::filesystem::exists("PaddlestoneConfig.xml"));
     EXPECT_EQ(startUpLinesInLog(), startUpLines);
+    // Without a sound device the null output runs, and the log says so once.
+    const std::vector<std::string> lines = logLines();
+    EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                            [](const std::string& line) {
+                                return line.rfind("Audio output: null (no audio device could be opened", 0) == 0;
+                            }),
+              1);
 }

@@ -44,6 +44,8 @@ struct Vector3 {
     float x = 0.0f;
     float y = 0.0f;
     float z = 0.0f;
+
+    bool operator==(const Vector3&) const = default;
 };
 
 } // namespace audio

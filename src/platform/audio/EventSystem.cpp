@@ -110,11 +110,15 @@ Result EventParameter::getRange(float* outMinimum, float* outMaximum) const {
 Result Event::start() {
     playing = true;
     position = 0.0f;
+    if (owner)
+        owner->startVoice(*this);
     return Result::Ok;
 }
 
 Result Event::stop(bool) {
     playing = false;
+    if (owner)
+        owner->stopVoice(voice);
     return Result::Ok;
 }
 
@@ -196,18 +200,53 @@ float Event::effectiveVolume() const {
     return category ? volume * category->effectiveVolume() : volume;
 }
 
+namespace {
+float lerpAcross(float value, float minimum, float maximum, float atMinimum, float atMaximum) {
+    const float t = maximum > minimum ? std::clamp((value - minimum) / (maximum - minimum), 0.0f, 1.0f) : 0.0f;
+    return atMinimum + (atMaximum - atMinimum) * t;
+}
+} // namespace
+
+VoiceParams Event::voiceParams() const {
+    VoiceParams params;
+    params.gain = effectiveVolume() * description->volume;
+    params.pitch = description->pitch;
+    for (std::size_t i = 0; i < parameters.size() && i < description->parameters.size(); ++i) {
+        const EventDescription::Parameter& shape = description->parameters[i];
+        const EventParameter& parameter = parameters[i];
+        params.gain *= lerpAcross(parameter.value, parameter.minimum, parameter.maximum, shape.volumeAtMinimum,
+                                  shape.volumeAtMaximum);
+        params.pitch *= lerpAcross(parameter.value, parameter.minimum, parameter.maximum, shape.pitchAtMinimum,
+                                   shape.pitchAtMaximum);
+    }
+    params.paused = paused || (category && category->effectivePaused());
+    params.positional = description->is3D;
+    if (params.positional) {
+        params.position = position3D;
+        params.velocity = velocity3D;
+        params.minDistance = description->minDistance;
+        params.maxDistance = description->maxDistance;
+    }
+    return params;
+}
+
 void Event::advance(float seconds) {
     if (!playing || paused || (category && category->effectivePaused()))
         return;
     position += seconds;
-    if (!description->loop && position >= description->length)
+    if (!description->loop && position >= (owner ? owner->playLength(*this) : description->length)) {
+        // The voice plays out its last samples by itself.
         playing = false;
+        voice = noVoice;
+    }
 }
 
 // --- plain sounds -----------------------------------------------------------------------------
 
 Result Channel::stop() {
     playing = false;
+    if (owner)
+        owner->stopVoice(voice);
     return Result::Ok;
 }
 
@@ -248,8 +287,10 @@ void Channel::advance(float seconds) {
     if (!playing || paused)
         return;
     position += seconds;
-    if (!sound->loops() && position >= sound->length())
+    if (!sound->loops() && !sound->lengthPending && position >= sound->length()) {
         playing = false;
+        voice = noVoice;
+    }
 }
 
 // --- the system ---------------------------------------------------------------------------------
@@ -259,11 +300,18 @@ EventSystem::EventSystem() : clock(steadySeconds) {}
 EventSystem::~EventSystem() { release(); }
 
 Result EventSystem::init(SpeakerMode mode) {
+    if (!audioOutput)
+        audioOutput = createOutput(outputChoice, mode);
     initialized = true;
     speakerMode = mode;
     createMasterCategory();
     lastUpdate = clock();
     return Result::Ok;
+}
+
+const std::string& EventSystem::outputDescription() const {
+    static const std::string closed = "none (the event system is closed)";
+    return audioOutput ? audioOutput->description() : closed;
 }
 
 Result EventSystem::setSpeakerMode(SpeakerMode mode) {
@@ -308,17 +356,39 @@ Result EventSystem::load(const EventProject& project) {
     unload();
     for (const std::string& name : project.categories)
         findOrAddCategory(name);
+    // One output sound per file and way of playing it, however many events name it.
+    std::map<std::string, SoundId> registered;
     for (const EventDescription& description : project.events) {
         findOrAddCategory(description.category);
         EventPool& pool = events[description.name];
         pool.instances.clear();
         pool.description = description;
+        pool.soundIds.clear();
+        for (const std::string& file : description.sounds) {
+            const std::string key = file + (description.stream ? "|s" : "|p") + (description.is3D ? "3" : "2");
+            auto it = registered.find(key);
+            if (it == registered.end()) {
+                it = registered.emplace(key, audioOutput->addSound(file, description.stream, description.is3D)).first;
+                soundFiles[it->second] = SoundFileState{};
+            }
+            pool.soundIds.push_back(it->second);
+        }
     }
+    audioOutput->commit(); // the files are read ahead from now on
     projectLoaded = true;
     return Result::Ok;
 }
 
 Result EventSystem::unload() {
+    for (auto& entry : events)
+        for (const auto& instance : entry.second.instances)
+            stopVoice(instance->voice);
+    if (audioOutput) {
+        for (const auto& entry : soundFiles)
+            audioOutput->dropSound(entry.first);
+        audioOutput->commit();
+    }
+    soundFiles.clear();
     events.clear();
     for (auto it = categories.begin(); it != categories.end();) {
         if (it->first == "master")
@@ -340,7 +410,9 @@ Event* EventSystem::takeInstance(EventPool& pool) {
     }
     if (static_cast<int>(pool.instances.size()) < pool.description.maxPlaybacks) {
         auto instance = std::make_unique<Event>();
+        instance->owner = this;
         instance->description = &pool.description;
+        instance->soundIds = &pool.soundIds;
         instance->category = findOrAddCategory(pool.description.category);
         for (const auto& parameterInfo : pool.description.parameters) {
             EventParameter parameter;
@@ -359,6 +431,7 @@ Event* EventSystem::takeInstance(EventPool& pool) {
         if (instance->startOrder < oldest->startOrder)
             oldest = instance.get();
     oldest->playing = false;
+    stopVoice(oldest->voice);
     oldest->paused = false;
     oldest->volume = 1.0f;
     return oldest;
@@ -409,6 +482,8 @@ Result EventSystem::createSound(const char* file, bool loop, Sound** out) {
     sound->fileName = file;
     sound->seconds = wavLengthSeconds(file);
     sound->loop = loop;
+    sound->outputSound = audioOutput->addSound(file, false, false);
+    sound->lengthPending = sound->seconds <= 0.0f && !audioOutput->isNull();
     sounds.push_back(std::move(sound));
     *out = sounds.back().get();
     return Result::Ok;
@@ -438,24 +513,114 @@ Result EventSystem::playSound(Sound* sound, bool paused, Channel** out) {
             if (candidate->startOrder < channel->startOrder)
                 channel = candidate.get();
     }
+    stopVoice(channel->voice);
+    channel->owner = this;
     channel->sound = sound;
     channel->playing = true;
     channel->paused = paused;
     channel->volume = 1.0f;
     channel->position = 0.0f;
     channel->startOrder = ++startCounter;
+    channel->sent = VoiceParams{};
+    channel->sent.paused = paused;
+    channel->voice = audioOutput->startVoice(sound->outputSound, sound->loop, channel->sent);
     if (out)
         *out = channel;
     return Result::Ok;
 }
 
-Result EventSystem::set3DListenerAttributes(const Vector3* position, const Vector3*,
-                                            const Vector3*, const Vector3*) {
+Result EventSystem::set3DListenerAttributes(const Vector3* position, const Vector3* velocity,
+                                            const Vector3* forward, const Vector3* up) {
     if (!initialized)
         return Result::NotInitialized;
     if (position)
-        listener = *position;
+        listener.position = *position;
+    if (velocity)
+        listener.velocity = *velocity;
+    if (forward)
+        listener.forward = *forward;
+    if (up)
+        listener.up = *up;
     return Result::Ok;
+}
+
+void EventSystem::startVoice(Event& event) {
+    stopVoice(event.voice); // a restart begins the sound again
+    event.sound = 0;
+    if (!event.soundIds || event.soundIds->empty() || !audioOutput)
+        return;
+    const std::vector<SoundId>& ids = *event.soundIds;
+    event.sound = ids.size() == 1 ? ids.front() : ids[random() % ids.size()];
+    auto known = soundFiles.find(event.sound);
+    if (known != soundFiles.end() && known->second.known && !known->second.playable)
+        return; // plays silence
+    event.sent = event.voiceParams();
+    event.voice = audioOutput->startVoice(event.sound, event.description->loop, event.sent);
+}
+
+void EventSystem::stopVoice(VoiceId& voice) {
+    if (voice != noVoice && audioOutput)
+        audioOutput->stopVoice(voice);
+    voice = noVoice;
+}
+
+float EventSystem::playLength(const Event& event) const {
+    auto known = soundFiles.find(event.sound);
+    if (known != soundFiles.end() && known->second.known && known->second.playable)
+        return known->second.seconds;
+    return event.description->length;
+}
+
+void EventSystem::sendVoices() {
+    for (auto& entry : events) {
+        for (const auto& instance : entry.second.instances) {
+            Event& event = *instance;
+            if (!event.playing || event.voice == noVoice)
+                continue;
+            const VoiceParams params = event.voiceParams();
+            if (!(params == event.sent)) {
+                audioOutput->setVoice(event.voice, params);
+                event.sent = params;
+            }
+        }
+    }
+    for (const auto& channel : channels) {
+        if (!channel->playing || channel->voice == noVoice)
+            continue;
+        VoiceParams params;
+        params.gain = channel->volume;
+        params.paused = channel->paused;
+        if (!(params == channel->sent)) {
+            audioOutput->setVoice(channel->voice, params);
+            channel->sent = params;
+        }
+    }
+    if (!listenerSent || !(listener == sentListener)) {
+        audioOutput->setListener(listener);
+        sentListener = listener;
+        listenerSent = true;
+    }
+    audioOutput->commit();
+}
+
+void EventSystem::readReports() {
+    reports.clear();
+    audioOutput->takeReports(reports);
+    for (const SoundReport& report : reports) {
+        const bool playable = report.result == Result::Ok;
+        auto known = soundFiles.find(report.sound);
+        if (known != soundFiles.end())
+            known->second = SoundFileState{true, playable, report.seconds};
+        for (const auto& sound : sounds) {
+            if (sound->outputSound == report.sound) {
+                if (playable && sound->seconds <= 0.0f)
+                    sound->seconds = report.seconds;
+                sound->lengthPending = false;
+            }
+        }
+        if (!playable && problemHandler)
+            problemHandler(report.result, report.detail);
+    }
 }
 
 Result EventSystem::update() {
@@ -469,6 +634,10 @@ Result EventSystem::update() {
             instance->advance(seconds);
     for (const auto& channel : channels)
         channel->advance(seconds);
+    if (audioOutput) {
+        sendVoices();
+        readReports();
+    }
     return Result::Ok;
 }
 
@@ -477,6 +646,9 @@ Result EventSystem::release() {
     channels.clear();
     sounds.clear();
     categories.clear();
+    // Closes the device after its last samples; the voices end with it.
+    audioOutput.reset();
+    listenerSent = false;
     initialized = false;
     return Result::Ok;
 }

@@ -1,20 +1,24 @@
 #pragma once
 
+#include "platform/audio/AudioOutput.h"
 #include "platform/audio/AudioTypes.h"
 
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
+#include <random>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 // The audio event system: an event project (every event with its category, length,
 // looping, 3D flag and parameters), event instances with
 // start, stop, volume, pause, 3D attributes and named parameters, categories with volume and
-// pause, and plain sounds played on channels. The output is null: time passes through
-// update(), so events end by themselves after their catalogue length and "is active"
-// behaves as it would with sound.
+// pause, and plain sounds played on channels. Time passes through update(), so events end
+// by themselves after their length and "is active" behaves alike on every output. The
+// output (AudioOutput.h) is OpenAL Soft when a device opens, else the null output: update()
+// hands it the frame's voices in one batch and never waits for it.
 //
 // Handles (Event*, EventCategory*, Channel*, Sound*) stay owned by the system and stay valid
 // until load() or unload() (events) or release() (everything). Like a real event system, an event
@@ -63,18 +67,35 @@ private:
 
 // What the event project says of one event.
 struct EventDescription {
+    // A parameter made audible: across its range the volume and the pitch move linearly
+    // from their values at the minimum to those at the maximum (1 and 1: no change).
     struct Parameter {
         std::string name;
         float minimum = 0.0f;
         float maximum = 1.0f;
+        float volumeAtMinimum = 1.0f;
+        float volumeAtMaximum = 1.0f;
+        float pitchAtMinimum = 1.0f;
+        float pitchAtMaximum = 1.0f;
     };
     std::string name;
     std::string category;
-    float length = 0.0f; // seconds; a one-shot of length 0 ends at the next update
+    // Seconds; a one-shot of length 0 ends at the next update. Once an output has read the
+    // event's sound file, the file's own length counts.
+    float length = 0.0f;
     bool loop = false;
     bool is3D = false;
     int maxPlaybacks = 16;
     std::vector<Parameter> parameters;
+    // The sound files; each start picks one of them at random. None: the event is silent.
+    std::vector<std::string> sounds{};
+    float volume = 1.0f;
+    float pitch = 1.0f;
+    // Read from the file while it plays (music) instead of decoded ahead (short effects).
+    bool stream = false;
+    // 3D events: full volume up to minDistance, quieter beyond, no quieter than at maxDistance.
+    float minDistance = 10.0f;
+    float maxDistance = 1000.0f;
 };
 
 // An event project: its categories and events.
@@ -107,12 +128,19 @@ public:
     float elapsed() const { return position; }
     // The event's volume times its category chain's.
     float effectiveVolume() const;
+    // How it sounds now: volumes, pitch and parameters applied, paused with its category.
+    VoiceParams voiceParams() const;
 
 private:
     friend class EventSystem;
     void advance(float seconds);
 
+    EventSystem* owner = nullptr;
     const EventDescription* description = nullptr;
+    const std::vector<SoundId>* soundIds = nullptr;
+    SoundId sound = 0;
+    VoiceId voice = noVoice;
+    VoiceParams sent;
     EventCategory* category = nullptr;
     std::vector<EventParameter> parameters;
     bool playing = false;
@@ -129,15 +157,20 @@ private:
 class Sound {
 public:
     const std::string& file() const { return fileName; }
-    // Seconds; read from a WAV header, 0 when the length cannot be known.
+    // Seconds; read from a WAV header, else from the file once the output has read it; 0
+    // when the length cannot be known.
     float length() const { return seconds; }
     bool loops() const { return loop; }
 
 private:
     friend class EventSystem;
+    friend class Channel;
     std::string fileName;
     float seconds = 0.0f;
     bool loop = false;
+    // The output still reads the file: its length is not known yet.
+    bool lengthPending = false;
+    SoundId outputSound = 0;
 };
 
 class Channel {
@@ -154,6 +187,9 @@ private:
     friend class EventSystem;
     void advance(float seconds);
 
+    EventSystem* owner = nullptr;
+    VoiceId voice = noVoice;
+    VoiceParams sent;
     const Sound* sound = nullptr;
     bool playing = false;
     bool paused = false;
@@ -169,7 +205,20 @@ public:
     EventSystem(const EventSystem&) = delete;
     EventSystem& operator=(const EventSystem&) = delete;
 
+    // Chooses the output before init (tests and tools; the game leaves it to the environment).
+    void setOutputChoice(OutputChoice choice) { outputChoice = choice; }
+    // Installs an output of the caller's before init (a test's recorder).
+    void installOutput(std::unique_ptr<Output> output) { audioOutput = std::move(output); }
+    // Opens the output (the null output when no device opens) and the master category.
     Result init(SpeakerMode mode);
+    // Which output runs and why, for the log.
+    const std::string& outputDescription() const;
+    const Output* output() const { return audioOutput.get(); }
+    // Called from update() for every sound file the output cannot play (once a file): its
+    // events play silence.
+    void setProblemHandler(std::function<void(Result, const std::string&)> handler) {
+        problemHandler = std::move(handler);
+    }
     bool isInitialized() const { return initialized; }
     Result setSpeakerMode(SpeakerMode mode);
     Result getSpeakerMode(SpeakerMode* mode) const;
@@ -191,9 +240,10 @@ public:
 
     Result set3DListenerAttributes(const Vector3* position, const Vector3* velocity,
                                    const Vector3* forward, const Vector3* up);
-    Vector3 listenerPosition() const { return listener; }
+    Vector3 listenerPosition() const { return listener.position; }
 
-    // Lets the time since the last update pass for every playing event and channel.
+    // Lets the time since the last update pass for every playing event and channel, then
+    // hands the output the frame's voices and listener in one batch.
     Result update();
     // Closes the system: every handle becomes invalid.
     Result release();
@@ -209,12 +259,26 @@ public:
 private:
     struct EventPool {
         EventDescription description;
+        std::vector<SoundId> soundIds;
         std::vector<std::unique_ptr<Event>> instances;
     };
+    // What the output said of a project sound file.
+    struct SoundFileState {
+        bool known = false;
+        bool playable = true;
+        float seconds = 0.0f;
+    };
 
+    friend class Event;
+    friend class Channel;
     void createMasterCategory();
     EventCategory* findOrAddCategory(const std::string& name);
     Event* takeInstance(EventPool& pool);
+    void startVoice(Event& event);
+    void stopVoice(VoiceId& voice);
+    float playLength(const Event& event) const;
+    void sendVoices();
+    void readReports();
 
     bool initialized = false;
     bool projectLoaded = false;
@@ -224,7 +288,15 @@ private:
     std::vector<std::unique_ptr<Sound>> sounds;
     std::vector<std::unique_ptr<Channel>> channels;
     std::uint64_t startCounter = 0;
-    Vector3 listener;
+    ListenerParams listener;
+    ListenerParams sentListener;
+    bool listenerSent = false;
+    OutputChoice outputChoice = OutputChoice::FromEnvironment;
+    std::unique_ptr<Output> audioOutput;
+    std::unordered_map<SoundId, SoundFileState> soundFiles;
+    std::vector<SoundReport> reports;
+    std::function<void(Result, const std::string&)> problemHandler;
+    std::minstd_rand random{20140827u};
     std::function<double()> clock;
     double lastUpdate = 0.0;
 };

@@ -1,0 +1,35 @@
+#include "platform/audio/AudioOutput.h"
+
+#ifdef PADDLESTONE_HAVE_OPENAL
+#include "platform/audio/OpenALOutput.h"
+#endif
+
+#include <cstdlib>
+#include <cstring>
+#include <utility>
+
+namespace audio {
+
+NullOutput::NullOutput(std::string why) : text("null (" + std::move(why) + ")") {}
+
+std::unique_ptr<Output> createOutput(OutputChoice choice, SpeakerMode mode) {
+    if (choice == OutputChoice::FromEnvironment) {
+        const char* named = std::getenv("PADDLESTONE_AUDIO_OUTPUT");
+        if (named && std::strcmp(named, "null") == 0)
+            return std::make_unique<NullOutput>("PADDLESTONE_AUDIO_OUTPUT=null");
+        choice = named && std::strcmp(named, "openal") == 0 ? OutputChoice::OpenAL : OutputChoice::Automatic;
+    }
+    if (choice == OutputChoice::Null)
+        return std::make_unique<NullOutput>("chosen by the game");
+#ifdef PADDLESTONE_HAVE_OPENAL
+    std::string problem;
+    if (std::unique_ptr<Output> output = openOpenALOutput(mode, problem))
+        return output;
+    return std::make_unique<NullOutput>("no audio device could be opened: " + problem);
+#else
+    (void)mode;
+    return std::make_unique<NullOutput>("this build plays no sound");
+#endif
+}
+
+} // namespace audio

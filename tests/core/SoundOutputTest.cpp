@@ -1,0 +1,312 @@
+// The sound manager heard through OpenAL Soft. The device is OpenAL Soft's wave-file writer
+// (named by an alsoft configuration through ALSOFT_CONF), so every test can measure what was
+// played on the written samples. OpenAL Soft reads its configuration once a process: each
+// test needs its own process, as CTest runs them.
+#include "ServicesFixture.h"
+
+#include "core/AudioProject.h"
+#include "core/SoundManager.h"
+
+#include <sndfile.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include <unistd.h>
+
+namespace {
+
+const char* menuSongEvent = "Zivoraroz/tentaro2/levels/MainMenu/SongMainMenu";
+
+// The samples of a stereo wave file, as floats.
+struct Recording {
+    std::vector<float> samples; // interleaved left, right
+    int rate = 0;
+
+    std::size_t frameAt(double seconds) const {
+        const auto frame = static_cast<long long>(seconds * rate);
+        return static_cast<std::size_t>(std::clamp<long long>(frame, 0, static_cast<long long>(samples.size() / 2)));
+    }
+    // Root mean square of one channel (0 left, 1 right, 2 both) between the two times.
+    double rms(double from, double to, int channel = 2) const {
+        const std::size_t a = frameAt(from), b = frameAt(to);
+        double sum = 0.0;
+        std::size_t count = 0;
+        for (std::size_t f = a; f < b; ++f)
+            for (int c = 0; c < 2; ++c)
+                if (channel == 2 || channel == c) {
+                    const double s = samples[f * 2 + static_cast<std::size_t>(c)];
+                    sum += s * s;
+                    ++count;
+                }
+        return count ? std::sqrt(sum / static_cast<double>(count)) : 0.0;
+    }
+    // Seconds of the first sample louder than the level after `from`; negative when none.
+    double onset(double from, float level) const {
+        for (std::size_t f = frameAt(from); f < samples.size() / 2; ++f)
+            if (std::fabs(samples[f * 2]) > level || std::fabs(samples[f * 2 + 1]) > level)
+                return static_cast<double>(f) / rate;
+        return -1.0;
+    }
+};
+
+Recording readRecording(const std::string& path) {
+    Recording recording;
+    SF_INFO info{};
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+    if (!file)
+        return recording;
+    if (info.channels == 2) {
+        recording.rate = info.samplerate;
+        recording.samples.resize(static_cast<std::size_t>(info.frames) * 2);
+        recording.samples.resize(static_cast<std::size_t>(sf_readf_float(file, recording.samples.data(), info.frames)) * 2);
+    }
+    sf_close(file);
+    return recording;
+}
+
+// One folder a process for the wave writer's configuration and file.
+std::filesystem::path waveFolder() {
+    const auto path = std::filesystem::temp_directory_path() / ("paddlestone-wave-" + std::to_string(::getpid()));
+    if (!std::filesystem::exists(path / "alsoft.conf")) {
+        std::filesystem::create_directories(path);
+        std::ofstream conf(path / "alsoft.conf");
+        conf << "[general]\ndrivers = wave\nchannels = stereo\nsample-type = int16\nfrequency = 44100\nhrtf = false\ndither = false\n"
+             << "[wave]\nfile = " << (path / "out.wav").string() << "\n";
+    }
+    return path;
+}
+
+// The sound manager on OpenAL Soft's wave writer, run frame by frame in real time.
+class SoundOutputTest : public ServicesFixture {
+protected:
+    void SetUp() override {
+        ServicesFixture::SetUp();
+        ::setenv("ALSOFT_CONF", (waveFolder() / "alsoft.conf").c_str(), 1);
+        ::setenv("PADDLESTONE_AUDIO_OUTPUT", "openal", 1);
+    }
+    void TearDown() override {
+        sound.reset();
+        std::filesystem::remove_all(waveFolder());
+        ServicesFixture::TearDown();
+    }
+
+    void start() {
+        sound = std::make_unique<SoundManager>();
+        sound->init();
+        ASSERT_EQ(sound->getEventSystem()->output()->isNull(), false)
+            << sound->getEventSystem()->outputDescription();
+    }
+
+    // Frames of 10 ms for the seconds, with `each` run before every frame's update.
+    void run(double seconds, const std::function<void(double)>& each = {}) {
+        const auto begin = std::chrono::steady_clock::now();
+        for (;;) {
+            const double t = std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+            if (t >= seconds)
+                break;
+            if (each)
+                each(t / seconds);
+            sound->update(0.01f);
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    }
+
+    double played() const { return sound->getEventSystem()->output()->playedSeconds(); }
+
+    // Closes the device (which finishes the file) and reads what it wrote.
+    Recording finish() {
+        sound.reset();
+        return readRecording((waveFolder() / "out.wav").string());
+    }
+
+    test::ScopedWorkingDir content{test::sourceDir()};
+    std::unique_ptr<SoundManager> sound;
+};
+
+} // namespace
+
+TEST_F(SoundOutputTest, TheClickTheMovingDragAndTheMutedMusicAreWrittenWhereTheyPlay) {
+    ASSERT_NO_FATAL_FAILURE(start());
+    EXPECT_TRUE(log.loggedStartingWith("Audio output: OpenAL Soft"));
+    run(0.4); // the effects are decoded ahead meanwhile
+
+    // The menu click.
+    const double click = played();
+    ASSERT_GE(click, 0.0);
+    ASSERT_NE(sound->playEffect(25), nullptr);
+    run(0.5);
+
+    // A looping 3D event carried from the listener's left to its right.
+    audio::Event* drag = sound->getEvent("GameAudio/Audio/Collisions/Drag");
+    ASSERT_NE(drag, nullptr);
+    auto place = [drag](double x) {
+        const audio::Vector3 where{static_cast<float>(x), 0.0f, 4.0f};
+        drag->set3DAttributes(&where, nullptr);
+    };
+    place(-20.0);
+    sound->startEvent(drag);
+    const double dragStart = played();
+    run(1.6, [&](double progress) { place(-20.0 + 40.0 * progress); });
+    const double dragEnd = played();
+    sound->stopEvent(drag);
+    run(0.3);
+
+    // The music, its category muted halfway.
+    const double music = played();
+    sound->playSong(menuSongEvent, false, 0.0f);
+    run(1.2);
+    const double mute = played();
+    sound->musicVolume = 0.0f;
+    sound->applyCategoryVolumes();
+    run(1.0);
+    const double end = played();
+
+    const Recording recording = finish();
+    ASSERT_GT(recording.rate, 0);
+    ASSERT_GE(recording.samples.size() / 2, recording.frameAt(end));
+
+    // Silence before the click, its energy right after it was played.
+    EXPECT_LT(recording.rms(0.05, click - 0.01), 1e-4);
+    const double clickOnset = recording.onset(click - 0.05, 0.02f);
+    EXPECT_GE(clickOnset, click - 0.01);
+    EXPECT_LT(clickOnset, click + 0.2);
+    EXPECT_GT(recording.rms(clickOnset, clickOnset + 0.1), 0.02);
+    EXPECT_LT(recording.rms(clickOnset + 0.25, dragStart - 0.01), 1e-4);
+
+    // The drag is heard on the left first, on the right at the end.
+    const double leftEarly = recording.rms(dragStart + 0.05, dragStart + 0.4, 0);
+    const double rightEarly = recording.rms(dragStart + 0.05, dragStart + 0.4, 1);
+    const double leftLate = recording.rms(dragEnd - 0.4, dragEnd - 0.05, 0);
+    const double rightLate = recording.rms(dragEnd - 0.4, dragEnd - 0.05, 1);
+    EXPECT_GT(leftEarly, 1e-3);
+    EXPECT_GT(rightLate, 1e-3);
+    EXPECT_GT(leftEarly, 1.5 * rightEarly);
+    EXPECT_GT(rightLate, 1.5 * leftLate);
+    EXPECT_LT(recording.rms(dragEnd + 0.15, music - 0.01), 1e-4);
+
+    // The music plays until its category is muted, then nothing is heard.
+    EXPECT_GT(recording.rms(music + 0.3, mute - 0.02), 0.02);
+    EXPECT_LT(recording.rms(mute + 0.15, end - 0.02), 1e-4);
+}
+
+TEST_F(SoundOutputTest, MissingEmptyAndDamagedFilesAreLoggedOnceAndPlaySilence) {
+    // A project of its own in a folder of its own.
+    test::TempDir folder;
+    std::filesystem::create_directories(folder.path() / "Content/Audio");
+    test::writeFileBytes(folder.file("Content/Audio/Empty.wav"), "");
+    test::writeFileBytes(folder.file("Content/Audio/Damaged.wav"), "RIFF\x24\x10\x00\x00WAVEfmt garbage that is no sound at all");
+    // A proper header with no samples.
+    std::string header("RIFF\x24\x00\x00\x00WAVEfmt \x10\x00\x00\x00\x01\x00\x01\x00\x44\xac\x00\x00\x88\x58\x01\x00\x02\x00\x10\x00"
+                       "data\x00\x00\x00\x00", 44);
+    test::writeFileBytes(folder.file("Content/Audio/Silent.wav"), header);
+    std::string project = R"(<?xml version="1.0"?><GameAudio><Category name="sounds"/>)";
+    for (const char* name : {"Missing", "Empty", "Damaged", "Silent"})
+        project += std::string("<Event name=\"Test/") + name + "\" category=\"sounds\" length=\"0.3\">" +
+                   "<Sound file=\"Content/Audio/" + name + ".wav\"/></Event>";
+    project += "<Effect index=\"0\" event=\"Test/Missing\"/></GameAudio>";
+    test::writeFileBytes(folder.file("Content/Audio/GameAudio.xml"), project);
+    test::ScopedWorkingDir inside{folder.path()};
+
+    ASSERT_NO_FATAL_FAILURE(start());
+    std::vector<audio::Event*> events;
+    for (int round = 0; round < 2; ++round) {
+        for (const char* name : {"Missing", "Empty", "Damaged", "Silent"}) {
+            audio::Event* event = sound->getEvent((std::string("Test/") + name).c_str());
+            ASSERT_NE(event, nullptr) << name;
+            sound->startEvent(event);
+            events.push_back(event);
+        }
+        run(0.15);
+        for (audio::Event* event : events)
+            EXPECT_TRUE(sound->isEventActive(event)); // silence, for the event's length
+        run(0.4);
+        for (audio::Event* event : events)
+            EXPECT_FALSE(sound->isEventActive(event));
+        events.clear();
+    }
+
+    auto count = [this](const std::string& text) {
+        return std::count_if(log.lines.begin(), log.lines.end(), [&](const std::string& line) {
+            return line.rfind("FMOD ERROR: ", 0) == 0 && line.find(text) != std::string::npos;
+        });
+    };
+    EXPECT_EQ(count("File not found. (Content/Audio/Missing.wav)"), 1);
+    EXPECT_EQ(count("Error loading file. (Content/Audio/Empty.wav"), 1);
+    EXPECT_EQ(count("Error loading file. (Content/Audio/Damaged.wav"), 1);
+    EXPECT_EQ(count("Error loading file. (Content/Audio/Silent.wav"), 1);
+
+    const Recording recording = finish();
+    ASSERT_GT(recording.rate, 0);
+    EXPECT_LT(recording.rms(0.0, static_cast<double>(recording.samples.size() / 2) / recording.rate), 1e-4);
+}
+
+TEST_F(SoundOutputTest, WithoutAnAudioDeviceTheNullOutputRunsAndTheLogSaysSo) {
+    // No backend of that name: OpenAL Soft finds no device, as on a machine without sound.
+    ::setenv("ALSOFT_DRIVERS", "no-such-backend", 1);
+    ::setenv("PADDLESTONE_AUDIO_OUTPUT", "", 1);
+    sound = std::make_unique<SoundManager>();
+    EXPECT_TRUE(sound->init());
+    ::unsetenv("ALSOFT_DRIVERS");
+    EXPECT_TRUE(sound->getEventSystem()->output()->isNull());
+    EXPECT_TRUE(log.loggedStartingWith("Audio output: null (no audio device could be opened"));
+    // Events behave as they would with sound.
+    EXPECT_NE(sound->playEffect(25), nullptr);
+}
+
+TEST_F(SoundOutputTest, EveryEventNamesItsOwnSoundFilesAndTheirLengths) {
+    AudioProject project;
+    ASSERT_EQ(readAudioProject(device->getFileSystem(), SoundManager::projectFile, SoundManager::effectCount, project),
+              audio::Result::Ok);
+    for (const audio::EventDescription& event : project.events.events) {
+        ASSERT_FALSE(event.sounds.empty()) << event.name;
+        for (const std::string& file : event.sounds) {
+            SF_INFO info{};
+            SNDFILE* opened = sf_open(file.c_str(), SFM_READ, &info);
+            ASSERT_NE(opened, nullptr) << file;
+            sf_close(opened);
+            EXPECT_EQ(info.channels, event.stream ? 2 : 1) << file;
+            EXPECT_NEAR(static_cast<double>(info.frames) / info.samplerate, event.length, 0.02) << event.name;
+        }
+    }
+}
+
+TEST_F(SoundOutputTest, AStreamedLoopRunsOnPastTheEndOfItsFile) {
+    // A 0.25 s stereo tone, far shorter than the stream's queue: every refill wraps.
+    test::TempDir folder;
+    std::filesystem::create_directories(folder.path() / "Content/Audio");
+    {
+        SF_INFO info{};
+        info.samplerate = 44100;
+        info.channels = 2;
+        info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+        SNDFILE* file = sf_open(folder.file("Content/Audio/Tone.wav").c_str(), SFM_WRITE, &info);
+        ASSERT_NE(file, nullptr);
+        std::vector<float> tone(44100 / 4 * 2);
+        for (std::size_t i = 0; i < tone.size(); ++i)
+            tone[i] = 0.5f * static_cast<float>(std::sin(2.0 * 3.14159265 * 441.0 * static_cast<double>(i / 2) / 44100.0));
+        sf_writef_float(file, tone.data(), static_cast<sf_count_t>(tone.size() / 2));
+        sf_close(file);
+    }
+    test::writeFileBytes(folder.file("Content/Audio/GameAudio.xml"),
+                         R"(<GameAudio><Category name="music"/><Event name="Test/Loop" category="music" length="0.25" loop="true" stream="true">)"
+                         R"(<Sound file="Content/Audio/Tone.wav"/></Event></GameAudio>)");
+    test::ScopedWorkingDir inside{folder.path()};
+
+    ASSERT_NO_FATAL_FAILURE(start());
+    sound->playSong("Test/Loop", false, 0.0f);
+    const double begin = played();
+    run(1.5);
+    const double end = played();
+    EXPECT_TRUE(sound->isEventActive(sound->getCurrentMusic()));
+
+    const Recording recording = finish();
+    ASSERT_GT(recording.rate, 0);
+    // Every tenth of a second after the start holds the tone: no gap at the wraps.
+    for (double t = begin + 0.1; t + 0.1 < end; t += 0.1)
+        EXPECT_GT(recording.rms(t, t + 0.1), 0.2) << t - begin;
+}
