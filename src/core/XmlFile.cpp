@@ -171,7 +171,8 @@ irr::io::IReadFile* createGuardedReadFile(irr::io::IFileSystem* fileSystem, cons
     if (detectEncoding(data) == Encoding::Bytes && isNonAsciiUtf8(data))
         utf8ToUtf32(data);
     const Encoding encoding = detectEncoding(data);
-    data.resize(data.size() - data.size() % unitSize(encoding)); // a cut character is lost
+    // A cut character is lost (erased, not resized: the vector only shrinks here).
+    data.erase(data.end() - static_cast<std::ptrdiff_t>(data.size() % unitSize(encoding)), data.end());
     appendTail(data, encoding);
 
     // The memory file owns the copy and frees it with delete[].
