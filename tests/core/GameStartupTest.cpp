@@ -221,7 +221,6 @@ TEST_F(GameStartupTest, ShutdownRunsInOrderAndRewritesTheSettings) {
         "render.destroyLightManager",
         "characters.destroyAnimatorFactory",
         "screens.releaseElementFactory",
-        "level.releaseSceneNodeFactory",
         "input.destroy",
         "render.destroyShaderManager",
     };

@@ -1,0 +1,157 @@
+// The game plays a level on the OpenGL driver under Xvfb for 20 s: in this process with the
+// real registrations (its steps and scenes checked frame by frame, its leaks by the
+// sanitizer), and as the real executable, closed through its window.
+#include "GameFixture.h"
+
+#include "core/GameApplication.h"
+#include "core/GameSettings.h"
+#include "core/Globals.h"
+#include "level/LevelManager.h"
+#include "physics/world/PhysicsManager.h"
+
+#include "support/GraphicsDriver.h"
+
+#include <X11/Xlib.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+namespace {
+
+constexpr const char* levelPath = "Content/Levels/MainScreen_Background.irr";
+
+void useOpenGL() {
+    setSettingString("Graphics_Driver", "OpenGL");
+    setSettingBool("Graphics_Vsync", false);
+    setSettingInt("Graphics_Antialiasing", 0);
+    setSettingInt("Graphics_ScreenWidth", 800);
+    setSettingInt("Graphics_ScreenHeight", 450);
+    setSettingInt("Game_PhysicsThreads", 2);
+}
+
+Window findWindowNamed(Display* display, const char* prefix) {
+    Window root = DefaultRootWindow(display);
+    Window parent = 0;
+    Window* children = nullptr;
+    unsigned count = 0;
+    Window found = 0;
+    if (!XQueryTree(display, root, &root, &parent, &children, &count))
+        return 0;
+    for (unsigned i = 0; i < count && !found; ++i) {
+        char* name = nullptr;
+        if (XFetchName(display, children[i], &name) && name) {
+            if (std::string(name).rfind(prefix, 0) == 0)
+                found = children[i];
+            XFree(name);
+        }
+    }
+    if (children)
+        XFree(children);
+    return found;
+}
+
+void closeWindow(Display* display, Window window) {
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(display, window, False, NoEventMask, &event);
+    XFlush(display);
+}
+
+using GamePlayGlTest = GameFixture;
+
+TEST_F(GamePlayGlTest, TheGameStepsItsWorldEveryFrameForTwentySeconds) {
+    test::keepGraphicsDriverLoaded();
+    writeSettings(useOpenGL);
+    int framesDrawn = 0, drawnWhileStepping = 0, resets = 0;
+    ScreenHooks& screens = shellHooks().screens;
+    screens.draw = [draw = screens.draw, &framesDrawn, &drawnWhileStepping] {
+        ++framesDrawn;
+        if (physicsManager->isStepInFlight())
+            ++drawnWhileStepping;
+        draw();
+    };
+    // The level is played again every 5 s: the old level unloads and its scene goes.
+    const auto start = std::chrono::steady_clock::now();
+    auto seconds = [start] { return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(); };
+    std::function<void()> check = [&] {
+        if (seconds() >= 20.0) {
+            QuitRequested = true;
+            return;
+        }
+        if (seconds() >= 5.0 * (resets + 1)) {
+            physicsManager->createSphereActor(phys::Transform(phys::Vec3(0, 50, 0)), 1, 1, 0.5f, 0.1f, false, false);
+            levelManager->unloadLevel();
+            EXPECT_EQ(physicsManager->getScene()->getNbActors(), 0u);
+            EXPECT_TRUE(levelManager->loadLevel(levelPath));
+            ++resets;
+        }
+        steps[frame + 1] = check;
+    };
+    steps[1] = check;
+
+    GameApplication game;
+    EXPECT_EQ(game.run(), gameStatusNormal);
+    EXPECT_EQ(physicsManager, nullptr);
+    EXPECT_EQ(resets, 3);
+    EXPECT_GT(framesDrawn, 20 * 20) << "at least 20 frames a second";
+    EXPECT_GE(drawnWhileStepping, framesDrawn - 1) << "each frame is drawn while its step runs";
+    for (const std::string& line : logLines())
+        EXPECT_EQ(line.rfind("ERROR: ", 0), std::string::npos) << line;
+}
+
+TEST_F(GamePlayGlTest, TheRealGamePlaysALevelForTwentySecondsAndShutsDownCleanly) {
+    writeSettings(useOpenGL);
+    Display* display = XOpenDisplay(nullptr);
+    ASSERT_NE(display, nullptr) << "needs an X server (the gl tests run under Xvfb)";
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        // The software GL driver's own allocations outlive it at exit; the test above checks
+        // the game's own leaks with the same driver in this process.
+        setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
+        execl(PADDLESTONE_GAME_BINARY, PADDLESTONE_GAME_BINARY, levelPath, static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    Window window = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!window && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        window = findWindowNamed(display, "Paddlestone");
+    }
+    ASSERT_NE(window, 0u) << "the game's window did not appear";
+    std::this_thread::sleep_for(std::chrono::seconds(20));
+    int status = -1;
+    ASSERT_EQ(waitpid(child, &status, WNOHANG), 0) << "the game ended by itself";
+    closeWindow(display, window);
+    pid_t ended = 0;
+    const auto exitDeadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+    while (ended == 0 && std::chrono::steady_clock::now() < exitDeadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        ended = waitpid(child, &status, WNOHANG);
+    }
+    XCloseDisplay(display);
+    if (ended == 0) {
+        kill(child, SIGKILL);
+        waitpid(child, &status, 0);
+        FAIL() << "the game did not end after its window was closed";
+    }
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+
+    const std::vector<std::string> lines = logLines();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), std::string("Loading level: ") + levelPath), lines.end());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "Creating PhysicsManager."), lines.end());
+    for (const std::string& line : lines)
+        EXPECT_EQ(line.rfind("ERROR: ", 0), std::string::npos) << line;
+}
+
+} // namespace
