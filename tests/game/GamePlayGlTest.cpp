@@ -10,11 +10,8 @@
 #include "physics/world/PhysicsManager.h"
 
 #include "support/GraphicsDriver.h"
+#include "support/X11Windows.h"
 
-#include <X11/Xlib.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -31,39 +28,6 @@ void useOpenGL() {
     setSettingInt("Graphics_ScreenWidth", 800);
     setSettingInt("Graphics_ScreenHeight", 450);
     setSettingInt("Game_PhysicsThreads", 2);
-}
-
-Window findWindowNamed(Display* display, const char* prefix) {
-    Window root = DefaultRootWindow(display);
-    Window parent = 0;
-    Window* children = nullptr;
-    unsigned count = 0;
-    Window found = 0;
-    if (!XQueryTree(display, root, &root, &parent, &children, &count))
-        return 0;
-    for (unsigned i = 0; i < count && !found; ++i) {
-        char* name = nullptr;
-        if (XFetchName(display, children[i], &name) && name) {
-            if (std::string(name).rfind(prefix, 0) == 0)
-                found = children[i];
-            XFree(name);
-        }
-    }
-    if (children)
-        XFree(children);
-    return found;
-}
-
-void closeWindow(Display* display, Window window) {
-    XEvent event{};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = window;
-    event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
-    event.xclient.format = 32;
-    event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
-    event.xclient.data.l[1] = CurrentTime;
-    XSendEvent(display, window, False, NoEventMask, &event);
-    XFlush(display);
 }
 
 using GamePlayGlTest = GameFixture;
@@ -112,38 +76,15 @@ TEST_F(GamePlayGlTest, TheRealGamePlaysALevelForTwentySecondsAndShutsDownCleanly
     writeSettings(useOpenGL);
     Display* display = XOpenDisplay(nullptr);
     ASSERT_NE(display, nullptr) << "needs an X server (the gl tests run under Xvfb)";
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        // The software GL driver's own allocations outlive it at exit; the test above checks
-        // the game's own leaks with the same driver in this process.
-        setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
-        execl(PADDLESTONE_GAME_BINARY, PADDLESTONE_GAME_BINARY, levelPath, static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    Window window = 0;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (!window && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        window = findWindowNamed(display, "Paddlestone");
-    }
+    test::RealGame game(PADDLESTONE_GAME_BINARY, levelPath);
+    ASSERT_TRUE(game.started());
+    const Window window = game.waitForWindow(display, 30);
     ASSERT_NE(window, 0u) << "the game's window did not appear";
     std::this_thread::sleep_for(std::chrono::seconds(20));
-    int status = -1;
-    ASSERT_EQ(waitpid(child, &status, WNOHANG), 0) << "the game ended by itself";
-    closeWindow(display, window);
-    pid_t ended = 0;
-    const auto exitDeadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
-    while (ended == 0 && std::chrono::steady_clock::now() < exitDeadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        ended = waitpid(child, &status, WNOHANG);
-    }
+    ASSERT_FALSE(game.hasEnded()) << "the game ended by itself";
+    const int status = game.closeAndWait(display, window, 15);
     XCloseDisplay(display);
-    if (ended == 0) {
-        kill(child, SIGKILL);
-        waitpid(child, &status, 0);
-        FAIL() << "the game did not end after its window was closed";
-    }
+    ASSERT_NE(status, -1) << "the game did not end after its window was closed";
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
 

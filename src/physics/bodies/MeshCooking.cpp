@@ -38,30 +38,47 @@ std::vector<phys::Vec3> scaledBufferPositions(const irr::scene::IMeshBuffer& buf
     return points;
 }
 
+namespace {
+
+// Cooks in memory and makes the library mesh from the cooked data; a failed cooking prints
+// both lines, a failed creation the second one.
+template <class Desc, class Cooked, class Mesh>
+Mesh* cookAndCreate(PhysicsManager& manager, const Desc& desc, bool (phys::Cooking::*cook)(const Desc&, Cooked&),
+                    Mesh* (phys::Physics::*create)(const Cooked&), const char* cookingFailed,
+                    const char* creationFailed) {
+    Mesh* mesh = nullptr;
+    Cooked cooked;
+    if (!(manager.getCooking()->*cook)(desc, cooked))
+        std::printf("%s\n", cookingFailed);
+    else
+        mesh = (manager.getPhysics()->*create)(cooked);
+    if (!mesh)
+        std::printf("%s\n", creationFailed);
+    std::fflush(stdout);
+    return mesh;
+}
+
+bool canCook(const PhysicsManager* manager, const irr::scene::IMeshBuffer* buffer) {
+    return manager && manager->getPhysics() && manager->getCooking() && buffer;
+}
+
+} // namespace
+
 phys::ConvexMesh* cookConvexMesh(PhysicsManager* manager, const irr::scene::IMeshBuffer* buffer,
                                  const irr::core::vector3df& vertexScale) {
-    if (!manager || !manager->getPhysics() || !manager->getCooking() || !buffer)
+    if (!canCook(manager, buffer))
         return nullptr;
     const std::vector<phys::Vec3> points = scaledBufferPositions(*buffer, vertexScale);
     phys::ConvexMeshDesc desc;
     desc.points = pointData(points);
     desc.flags = convexCookingFlags;
-
-    phys::ConvexMesh* mesh = nullptr;
-    phys::CookedConvex cooked;
-    if (!manager->getCooking()->cookConvexMesh(desc, cooked))
-        std::printf("Failed convex mesh cooking\n");
-    else
-        mesh = manager->getPhysics()->createConvexMesh(cooked);
-    if (!mesh)
-        std::printf("Failed to create convex mesh\n");
-    std::fflush(stdout);
-    return mesh;
+    return cookAndCreate(*manager, desc, &phys::Cooking::cookConvexMesh, &phys::Physics::createConvexMesh,
+                         "Failed convex mesh cooking", "Failed to create convex mesh");
 }
 
 phys::TriangleMesh* cookTriangleMesh(PhysicsManager* manager, const irr::scene::IMeshBuffer* buffer,
                                      const irr::core::vector3df& vertexScale) {
-    if (!manager || !manager->getPhysics() || !manager->getCooking() || !buffer)
+    if (!canCook(manager, buffer))
         return nullptr;
     const std::vector<phys::Vec3> points = scaledBufferPositions(*buffer, vertexScale);
     phys::TriangleMeshDesc desc;
@@ -72,15 +89,6 @@ phys::TriangleMesh* cookTriangleMesh(PhysicsManager* manager, const irr::scene::
     desc.triangles.stride = wide ? 12 : 6;
     desc.triangles.count = buffer->getIndexCount() / 3;
     desc.flags = wide ? 0u : static_cast<uint32_t>(phys::MeshIndices16);
-
-    phys::TriangleMesh* mesh = nullptr;
-    phys::CookedTriangleMesh cooked;
-    if (!manager->getCooking()->cookTriangleMesh(desc, cooked))
-        std::printf("Failed triangle mesh cooking\n");
-    else
-        mesh = manager->getPhysics()->createTriangleMesh(cooked);
-    if (!mesh)
-        std::printf("Failed to create triangle mesh\n");
-    std::fflush(stdout);
-    return mesh;
+    return cookAndCreate(*manager, desc, &phys::Cooking::cookTriangleMesh, &phys::Physics::createTriangleMesh,
+                         "Failed triangle mesh cooking", "Failed to create triangle mesh");
 }

@@ -6,6 +6,7 @@
 #include "physics/world/PhysicsManager.h"
 
 #include <cmath>
+#include <optional>
 
 namespace {
 
@@ -58,33 +59,62 @@ phys::Material* PhysicsManager::createMaterial(float staticFriction, float dynam
 
 namespace {
 
-phys::RigidActor* createRigid(phys::Physics& physics, const phys::Transform& pose, bool isStatic) {
-    if (isStatic)
-        return physics.createRigidStatic(pose);
-    return physics.createRigidDynamic(pose);
-}
-
-// Mass and kinematic flag of a dynamic actor, null user data, into the scene.
-phys::RigidActor* finishActor(phys::RigidActor* actor, phys::Scene* scene, float mass, bool isKinematic,
-                              bool setKinematic) {
-    if (phys::RigidDynamic* body = actor->asRigidDynamic()) {
-        phys::setMassAndUpdateInertia(*body, mass);
-        if (setKinematic)
-            body->setRigidDynamicFlag(phys::RigidDynamicFlag::Kinematic, isKinematic);
+// The material (friction as static and dynamic friction) and a static or dynamic actor at the
+// pose; null without a world.
+phys::RigidActor* startActor(PhysicsManager& manager, const phys::Transform& pose, float friction, float restitution,
+                             bool isStatic, phys::Material*& material) {
+    if (!manager.getPhysics())
+        return nullptr;
+    material = manager.createMaterial(friction, friction, restitution);
+    phys::Physics& physics = *manager.getPhysics();
+    phys::RigidActor* actor = isStatic ? static_cast<phys::RigidActor*>(physics.createRigidStatic(pose))
+                                       : physics.createRigidDynamic(pose);
+    if (actor && !material) {
+        actor->release();
+        return nullptr;
     }
-    actor->userData = nullptr;
-    if (scene)
-        scene->addActor(*actor);
     return actor;
 }
 
-// A mesh whose buffers all failed gives no body at all (a mesh without buffers gives an
-// actor without shapes).
-bool keepMeshActor(phys::RigidActor* actor, irr::scene::IMesh* mesh) {
-    if (actor->getNbShapes() > 0 || mesh->getMeshBufferCount() == 0)
-        return true;
-    actor->release();
-    return false;
+// One shape per mesh buffer that cooks (the shape keeps its own reference to the cooked
+// mesh). False when the mesh had buffers and none of them cooked.
+template <class Geometry, class Cooked>
+bool addCookedShapes(PhysicsManager* manager, phys::RigidActor& actor, irr::scene::IMesh& mesh,
+                     const irr::core::vector3df& vertexScale, phys::Material& material,
+                     Cooked* (*cook)(PhysicsManager*, const irr::scene::IMeshBuffer*, const irr::core::vector3df&)) {
+    for (irr::u32 i = 0; i < mesh.getMeshBufferCount(); ++i) {
+        Cooked* cooked = cook(manager, mesh.getMeshBuffer(i), vertexScale);
+        if (!cooked)
+            continue;
+        actor.createShape(Geometry(cooked), material);
+        cooked->release();
+    }
+    return actor.getNbShapes() > 0 || mesh.getMeshBufferCount() == 0;
+}
+
+// The pattern of every builder: material, actor at the pose, its shapes (a body whose shapes
+// could not be made is released and not built), a dynamic actor's mass and kinematic flag
+// (left untouched without a value), null user data, into the scene.
+template <class AddShapes>
+phys::RigidActor* buildActor(PhysicsManager& manager, const phys::Transform& pose, float friction, float restitution,
+                             bool isStatic, float mass, std::optional<bool> isKinematic, AddShapes addShapes) {
+    phys::Material* material = nullptr;
+    phys::RigidActor* actor = startActor(manager, pose, friction, restitution, isStatic, material);
+    if (!actor)
+        return nullptr;
+    if (!addShapes(*actor, *material)) {
+        actor->release();
+        return nullptr;
+    }
+    if (phys::RigidDynamic* body = actor->asRigidDynamic()) {
+        phys::setMassAndUpdateInertia(*body, mass);
+        if (isKinematic)
+            body->setRigidDynamicFlag(phys::RigidDynamicFlag::Kinematic, *isKinematic);
+    }
+    actor->userData = nullptr;
+    if (manager.getScene())
+        manager.getScene()->addActor(*actor);
+    return actor;
 }
 
 } // namespace
@@ -92,85 +122,58 @@ bool keepMeshActor(phys::RigidActor* actor, irr::scene::IMesh* mesh) {
 phys::RigidActor* PhysicsManager::createSphereActor(const phys::Transform& pose, float radius, float mass,
                                                     float friction, float restitution, bool isStatic,
                                                     bool isKinematic) {
-    if (!physics)
-        return nullptr;
-    phys::Material* material = createMaterial(friction, friction, restitution);
-    phys::RigidActor* actor = createRigid(*physics, pose, isStatic);
-    if (!actor || !material)
-        return actor;
-    actor->createShape(phys::SphereGeometry(radius), *material);
-    return finishActor(actor, scene, mass, isKinematic, true);
+    return buildActor(*this, pose, friction, restitution, isStatic, mass, isKinematic,
+                      [&](phys::RigidActor& actor, phys::Material& material) {
+                          return actor.createShape(phys::SphereGeometry(radius), material) != nullptr;
+                      });
 }
 
 phys::RigidActor* PhysicsManager::createBoxActor(irr::scene::ISceneNode* object, irr::scene::ISceneNode* meshNode,
                                                  const irr::core::vector3df& boxExtents, const phys::Transform& pose,
                                                  float mass, float restitution, float friction, bool isStatic,
                                                  bool isKinematic) {
-    if (!physics || !object)
+    if (!object)
         return nullptr;
-    phys::Material* material = createMaterial(friction, friction, restitution);
-    phys::RigidActor* actor = createRigid(*physics, pose, isStatic);
-    if (!actor || !material)
-        return actor;
-    actor->createShape(phys::BoxGeometry(toPhys(boxHalfExtents(object, meshNode, boxExtents))), *material);
-    return finishActor(actor, scene, mass, isKinematic, true);
+    return buildActor(*this, pose, friction, restitution, isStatic, mass, isKinematic,
+                      [&](phys::RigidActor& actor, phys::Material& material) {
+                          const phys::Vec3 halfExtents = toPhys(boxHalfExtents(object, meshNode, boxExtents));
+                          return actor.createShape(phys::BoxGeometry(halfExtents), material) != nullptr;
+                      });
 }
 
 phys::RigidActor* PhysicsManager::createCapsuleActor(const phys::Transform& pose, float radius, float height,
                                                      float mass, float friction, float restitution, bool isStatic,
                                                      bool isKinematic) {
-    if (!physics)
-        return nullptr;
-    phys::Material* material = createMaterial(friction, friction, restitution);
-    phys::RigidActor* actor = createRigid(*physics, pose, isStatic);
-    if (!actor || !material)
-        return actor;
-    actor->createShape(phys::CapsuleGeometry(radius, height * 0.5f), *material);
-    return finishActor(actor, scene, mass, isKinematic, true);
+    return buildActor(*this, pose, friction, restitution, isStatic, mass, isKinematic,
+                      [&](phys::RigidActor& actor, phys::Material& material) {
+                          return actor.createShape(phys::CapsuleGeometry(radius, height * 0.5f), material) != nullptr;
+                      });
 }
 
 phys::RigidActor* PhysicsManager::createConvexActor(irr::scene::IMesh* mesh, const phys::Transform& pose,
                                                     const irr::core::vector3df& vertexScale, float mass,
                                                     float friction, float restitution, bool isStatic,
                                                     bool isKinematic) {
-    if (!physics || !mesh)
+    if (!mesh)
         return nullptr;
-    phys::Material* material = createMaterial(friction, friction, restitution);
-    phys::RigidActor* actor = createRigid(*physics, pose, isStatic);
-    if (!actor || !material)
-        return actor;
-    for (irr::u32 i = 0; i < mesh->getMeshBufferCount(); ++i) {
-        // A buffer that does not cook adds no shape.
-        phys::ConvexMesh* convex = cookConvexMesh(this, mesh->getMeshBuffer(i), vertexScale);
-        if (!convex)
-            continue;
-        actor->createShape(phys::ConvexMeshGeometry(convex), *material);
-        convex->release();
-    }
-    if (!keepMeshActor(actor, mesh))
-        return nullptr;
-    return finishActor(actor, scene, mass, isKinematic, true);
+    return buildActor(*this, pose, friction, restitution, isStatic, mass, isKinematic,
+                      [&](phys::RigidActor& actor, phys::Material& material) {
+                          return addCookedShapes<phys::ConvexMeshGeometry>(this, actor, *mesh, vertexScale, material,
+                                                                           cookConvexMesh);
+                      });
 }
 
 phys::RigidActor* PhysicsManager::createTriangleMeshActor(irr::scene::IMesh* mesh, const phys::Transform& pose,
                                                           const irr::core::vector3df& vertexScale, float mass,
                                                           float friction, float restitution, bool isStatic) {
-    if (!physics || !mesh)
+    if (!mesh)
         return nullptr;
-    phys::Material* material = createMaterial(friction, friction, restitution);
-    phys::RigidActor* actor = createRigid(*physics, pose, isStatic);
-    if (!actor || !material)
-        return actor;
-    for (irr::u32 i = 0; i < mesh->getMeshBufferCount(); ++i) {
-        phys::TriangleMesh* triangles = cookTriangleMesh(this, mesh->getMeshBuffer(i), vertexScale);
-        if (!triangles)
-            continue;
-        actor->createShape(phys::TriangleMeshGeometry(triangles), *material);
-        triangles->release();
-    }
-    if (!keepMeshActor(actor, mesh))
-        return nullptr;
-    return finishActor(actor, scene, mass, false, false);
+    // The kinematic flag is not touched: a triangle mesh is static or kinematic already.
+    return buildActor(*this, pose, friction, restitution, isStatic, mass, std::nullopt,
+                      [&](phys::RigidActor& actor, phys::Material& material) {
+                          return addCookedShapes<phys::TriangleMeshGeometry>(this, actor, *mesh, vertexScale,
+                                                                             material, cookTriangleMesh);
+                      });
 }
 
 phys::RigidDynamic* PhysicsManager::createStandingBoxActor(const irr::core::vector3df& position,
