@@ -119,7 +119,7 @@ TEST_F(GameWindowGlTest, TheRealGameDrawsUntilItsWindowIsClosedAndExitsWithZero)
     Display* display = XOpenDisplay(nullptr);
     ASSERT_NE(display, nullptr) << "needs an X server (the gl tests run under Xvfb)";
 
-    test::RealGame game(PADDLESTONE_GAME_BINARY);
+    test::RealGame game(test::gameBinary(PADDLESTONE_GAME_BINARY));
     ASSERT_TRUE(game.started());
     // Wait for the window, let the game run a few hundred frames, look at what the window
     // shows, then close it as a player would.

@@ -76,7 +76,7 @@ TEST_F(GamePlayGlTest, TheRealGamePlaysALevelForTwentySecondsAndShutsDownCleanly
     writeSettings(useOpenGL);
     Display* display = XOpenDisplay(nullptr);
     ASSERT_NE(display, nullptr) << "needs an X server (the gl tests run under Xvfb)";
-    test::RealGame game(PADDLESTONE_GAME_BINARY, levelPath);
+    test::RealGame game(test::gameBinary(PADDLESTONE_GAME_BINARY), levelPath);
     ASSERT_TRUE(game.started());
     const Window window = game.waitForWindow(display, 30);
     ASSERT_NE(window, 0u) << "the game's window did not appear";

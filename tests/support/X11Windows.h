@@ -49,6 +49,13 @@ inline void sendCloseRequest(Display* display, Window window) {
     XFlush(display);
 }
 
+// The program to run: PADDLESTONE_GAME_BINARY from the environment when set (to run the
+// release build: PADDLESTONE_GAME_BINARY=$PWD/bin/paddlestone), else the build's own.
+inline const char* gameBinary(const char* built) {
+    const char* chosen = std::getenv("PADDLESTONE_GAME_BINARY");
+    return chosen && *chosen ? chosen : built;
+}
+
 // The real program in a child process, its window, and its end as a player closes it.
 class RealGame {
 public:
