@@ -11,7 +11,7 @@ namespace {
 
 enum class Decision { Collide, ReportOnly, TriggerPair, Callback, Dropped };
 
-const char* name(Decision d) {
+const char* decisionName(Decision d) {
     switch (d) {
     case Decision::Collide: return "collide";
     case Decision::ReportOnly: return "report only";
@@ -106,7 +106,7 @@ const PairRow pairRows[] = {
 TEST(PhysicsFilterShaderTest, EveryCategoryPairGetsItsDecision) {
     for (const PairRow& row : pairRows) {
         const Decision got = decide(row.a, row.b, row.libraryTrigger);
-        EXPECT_EQ(got, row.expected) << row.pair << ": " << name(got) << ", expected " << name(row.expected);
+        EXPECT_EQ(got, row.expected) << row.pair << ": " << decisionName(got) << ", expected " << decisionName(row.expected);
     }
 }
 

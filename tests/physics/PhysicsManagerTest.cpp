@@ -108,14 +108,19 @@ TEST_F(PhysicsManagerTest, ResetSceneDuringAStepInFlightFetchesReleasesAndDropsR
         const unsigned acceptedBefore = manager->getCallbacks()->acceptedReports();
         EXPECT_GT(acceptedBefore, 0u) << "the ball touches the floor";
 
+        phys::Joint* joint =
+            phys::createFixedJoint(*manager->getPhysics(), ball, phys::Transform(), other, phys::Transform());
+        ASSERT_NE(joint, nullptr);
         manager->beginStep();
         ASSERT_TRUE(manager->isStepInFlight());
+        manager->releaseJoint(joint, false);
         manager->releaseActor(other, false);
+        EXPECT_EQ(manager->queuedJointReleases(), 1u);
         EXPECT_EQ(manager->queuedActorReleases(), 1u);
         EXPECT_EQ(other->userData, nullptr);
-        (void)ball;
         manager->resetScene();
         EXPECT_FALSE(manager->isStepInFlight());
+        EXPECT_EQ(manager->queuedJointReleases(), 0u);
         EXPECT_EQ(manager->queuedActorReleases(), 0u);
         EXPECT_EQ(manager->getCallbacks()->acceptedReports(), acceptedBefore) << "reports during the reset are dropped";
         EXPECT_GT(manager->getCallbacks()->droppedReports(), 0u);

@@ -18,7 +18,7 @@ namespace {
 constexpr uint32_t worldSceneFlags = 0x400;
 
 // The movement object's gravity, or its default while there is none.
-irr::core::vector3df movementGravity() {
+irr::core::vector3df tuningGravity() {
     irr::core::vector3df gravity = MovementTuning().Gravity;
     getMovementGravity(gravity);
     return gravity;
@@ -57,7 +57,7 @@ bool PhysicsManager::init() {
     // no speed scale rather than one the library refuses.
     tolerances.length = 5.0f;
     tolerances.mass = 5000.0f;
-    tolerances.speed = std::max(0.0f, -movementGravity().Y);
+    tolerances.speed = std::max(0.0f, -tuningGravity().Y);
 
     allocator = new PhysicsAllocator();
     errorCallback = new PhysicsErrorCallback();
@@ -92,7 +92,7 @@ bool PhysicsManager::createScene() {
     if (!physics)
         return false;
     phys::SceneDesc desc(physics->getTolerancesScale());
-    desc.gravity = toPhys(movementGravity());
+    desc.gravity = toPhys(tuningGravity());
 
     threadCount = readThreadCount();
     if (!desc.dispatcher) {

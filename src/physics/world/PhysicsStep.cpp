@@ -18,7 +18,7 @@ namespace {
 
 bool gameMayUpdate() { return !screenManager || askHook(shellHooks().screens.isGameUpdateAllowed, true); }
 
-float frameSeconds() { return frameStopwatch ? frameStopwatch->delta() : 0.0f; }
+float frameDeltaSeconds() { return frameStopwatch ? frameStopwatch->delta() : 0.0f; }
 
 bool isForceOrAcceleration(phys::ForceMode mode) {
     return mode == phys::ForceMode::Force || mode == phys::ForceMode::Acceleration;
@@ -64,7 +64,7 @@ void PhysicsManager::clearForceQueues() {
     impulseTorques.clear();
 }
 
-void PhysicsManager::updateStepCount() { updateStepCount(frameSeconds()); }
+void PhysicsManager::updateStepCount() { updateStepCount(frameDeltaSeconds()); }
 
 void PhysicsManager::updateStepCount(float seconds) {
     if (!simulationActive)
@@ -225,7 +225,7 @@ void PhysicsManager::addTorque(const phys::Vec3& torque, phys::ForceMode mode, p
         QueuedForce{actor, torque * static_cast<float>(factor), static_cast<irr::s32>(mode), phys::Vec3()});
 }
 
-float PhysicsManager::getFrameStepTime() const { return getFrameStepTime(frameSeconds()); }
+float PhysicsManager::getFrameStepTime() const { return getFrameStepTime(frameDeltaSeconds()); }
 
 float PhysicsManager::getFrameStepTime(float seconds) const {
     float t = seconds;
