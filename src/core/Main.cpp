@@ -3,6 +3,7 @@
 // instead of the title screen.
 #include "core/GameApplication.h"
 #include "level/LevelShellHooks.h"
+#include "physics/world/PhysicsRegistration.h"
 #include "platform/Dpi.h"
 #include "player/InputRegistration.h"
 #include "screens/ScreenRegistration.h"
@@ -13,5 +14,6 @@ int main(int argc, char** argv) {
     registerLevelShellHooks();
     registerInputSubsystem();
     registerScreens();
+    registerPhysicsSubsystem();
     return runGame(argc > 1 ? argv[1] : "");
 }
