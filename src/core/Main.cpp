@@ -5,6 +5,7 @@
 #include "level/LevelShellHooks.h"
 #include "platform/Dpi.h"
 #include "player/InputRegistration.h"
+#include "render/RenderRegistration.h"
 #include "screens/ScreenRegistration.h"
 
 int main(int argc, char** argv) {
@@ -13,5 +14,6 @@ int main(int argc, char** argv) {
     registerLevelShellHooks();
     registerInputSubsystem();
     registerScreens();
+    registerRenderSubsystem();
     return runGame(argc > 1 ? argv[1] : "");
 }
