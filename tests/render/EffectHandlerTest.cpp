@@ -95,7 +95,7 @@ TEST_F(EffectHandlerTest, ShadowLightRecord) {
     EXPECT_FLOAT_EQ(light.projectionMatrix[14], 0.1f / (0.1f - 300.0f));
     EXPECT_FLOAT_EQ(light.projectionMatrix[15], 1.0f);
     EXPECT_FLOAT_EQ(light.projectionMatrix[1], 0.0f);
-    const ShadowLight slanted(512, core::vector3df(40, 80, -40), core::vector3df(0, 0, 0), video::SColorf(), 1.0f,
+    const ShadowLight slanted(512, core::vector3df(40, 80, -30), core::vector3df(0, 0, 0), video::SColorf(), 1.0f,
                               300.0f, 80.0f);
     EXPECT_FLOAT_EQ(slanted.nearValue, 1.0f);
     expectedView.buildCameraLookAtMatrixLH(slanted.position, slanted.target, core::vector3df(0, 1, 0));

@@ -103,8 +103,8 @@ TEST_F(ShaderManagerTest, WithoutShadersTheDriverFallsBackToFixedFunctionMateria
     EXPECT_EQ(manager.getMaterialType(0x201), video::EMT_TRANSPARENT_ALPHA_CHANNEL);
     EXPECT_EQ(manager.getMaterialType(0x200), video::EMT_LIGHTMAP);
     EXPECT_EQ(manager.getMaterialType(0x0), video::EMT_SOLID);
-    // Quality 2 also lets transparent surfaces write depth.
-    EXPECT_TRUE(device->getSceneManager()->getParameters()->getAttributeAsBool(scene::ALLOW_ZWRITE_ON_TRANSPARENT));
+    // Depth writes on transparent surfaces keep the value of the stored quality (0).
+    EXPECT_FALSE(device->getSceneManager()->getParameters()->getAttributeAsBool(scene::ALLOW_ZWRITE_ON_TRANSPARENT));
 }
 
 struct MaterialCase {
@@ -114,7 +114,7 @@ struct MaterialCase {
 };
 const MaterialCase materialCases[] = {
     {0x000, 40, video::EMT_SOLID},
-    {0x009, 41, video::EMT_SOLID},
+    {0x009, 41, video::EMT_TRANSPARENT_ALPHA_CHANNEL},
     {0x020, 40, video::EMT_SOLID},                      // caustics alone: the plain variant
     {0x004, 40, video::EMT_SOLID},                      // failed variant: the plain one
     {0x100, 40, video::EMT_SOLID},                      // never built: the plain one
@@ -134,7 +134,7 @@ TEST_F(ShaderManagerTest, MaterialTypeFollowsTheFlagsWithTheSpecifiedFallbacks) 
     }
     manager.graphicsQuality = 0;
     manager.shaderLevel = 0; // the plain variant failed: no shaders at all
-    EXPECT_EQ(manager.getMaterialType(0x9), video::EMT_SOLID);
+    EXPECT_EQ(manager.getMaterialType(0x8), video::EMT_SOLID);
     manager.shaderLevel = 3;
     shaderVariantMap()[0] = -1;
     EXPECT_EQ(manager.getMaterialType(0x4), 0);

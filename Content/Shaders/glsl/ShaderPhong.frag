@@ -5,7 +5,7 @@
 uniform sampler2D diffuseSampler;
 uniform sampler2D LightMapSampler;
 uniform sampler2D ReflectionMapSampler;
-uniform vec4 material; // layers 0, 1, 2 present; rim shading
+uniform float material[4]; // layers 0, 1, 2 present; rim shading
 uniform vec4 mAmbientColor;
 uniform float mLightingEnabled;
 uniform vec4 mHighlightColor;
@@ -54,7 +54,7 @@ void main()
     if (mClipPlane != vec4(0.0) && clipDistance < 0.0)
         discard;
     vec4 base = vertexColour;
-    if (material.x > 0.5)
+    if (material[0] > 0.5)
         base *= texture2D(diffuseSampler, gl_TexCoord[0].xy);
     vec3 lit = vec3(1.0);
     if (mLightingEnabled > 0.5) {
