@@ -16,11 +16,11 @@
 using namespace irr;
 
 namespace {
-RenderServices services;
+RenderServices renderServiceTable;
 
 // The level's "NumberOfLights": the light manager's count; a change rebuilds the Phong
 // family once it has been built, since its sources are sized by it.
-void setLightsPerNode(s32 lights) {
+void applyLevelLightsPerNode(s32 lights) {
     if (!lightManager)
         return;
     const u32 count = static_cast<u32>(std::max(lights, 0));
@@ -33,7 +33,7 @@ void setLightsPerNode(s32 lights) {
     }
 }
 
-void fillShellSlots(RenderHooks& render) {
+void fillRenderShellSlots(RenderHooks& render) {
     render.createEffectHandler = [](IrrlichtDevice* device, const EffectHandlerSetup& setup) {
         auto* handler = new EffectHandler(device, core::dimension2du(0, 0));
         handler->clearColor = video::SColor(setup.clearColour);
@@ -83,8 +83,8 @@ void fillShellSlots(RenderHooks& render) {
     render.destroyShaderManager = [] { delete shaderManager; };
 }
 
-void fillLevelSlots(LevelHookTable::Render& level) {
-    level.setLightsPerNode = setLightsPerNode;
+void fillRenderLevelSlots(LevelHookTable::Render& level) {
+    level.setLightsPerNode = applyLevelLightsPerNode;
     level.setLevelShadowsEnabled = [](bool enabled) {
         if (effectHandler)
             effectHandler->levelShadowsEnabled = enabled;
@@ -101,11 +101,11 @@ void fillLevelSlots(LevelHookTable::Render& level) {
 }
 } // namespace
 
-RenderServices& renderServices() { return services; }
-void resetRenderServices() { services = RenderServices{}; }
+RenderServices& renderServices() { return renderServiceTable; }
+void resetRenderServices() { renderServiceTable = RenderServices{}; }
 
 void registerRenderSubsystem() {
-    fillShellSlots(shellHooks().render);
-    fillLevelSlots(levelHooks().render);
+    fillRenderShellSlots(shellHooks().render);
+    fillRenderLevelSlots(levelHooks().render);
     registerLightObjectType();
 }

@@ -1,8 +1,9 @@
 // Writes the game's generated images into Content/: the plain white editor texture, the
-// picture shown while the game starts and the pictures of the menu screens. Run from the
-// repository root (or give the root as the first argument); the output is committed, so the
-// game never needs this tool to run.
+// picture shown while the game starts, the pictures of the menu screens and the editor
+// textures of the materials. Run from the repository root (or give the root as the first
+// argument); the output is committed, so the game never needs this tool to run.
 #include "MenuImages.h"
+#include "RenderImages.h"
 
 #include <irrlicht.h>
 
@@ -68,6 +69,7 @@ int main(int argc, char** argv) {
     bool ok = writeContentImage(driver, makeWhite(driver), root + "Content/Models/Editor/White.png");
     ok = writeContentImage(driver, makeLoading(driver), root + "Content/Screens/Backgrounds/Loading.png") && ok;
     ok = writeMenuImages(driver, root) && ok;
+    ok = writeRenderImages(driver, root) && ok;
     device->drop();
     return ok ? 0 : 1;
 }
