@@ -237,7 +237,7 @@ void EffectHandler::update(video::ITexture* target) {
             driver->setRenderTarget(viewportTarget, i == 0, true, clearColor);
             setPlayerViewport(count, i);
             if (scene->getActiveCamera())
-                renderScenePass();
+                renderScene();
         }
         const core::dimension2du whole = driver->getScreenSize();
         driver->setViewPort(core::recti(0, 0, static_cast<s32>(whole.Width), static_cast<s32>(whole.Height)));
@@ -261,7 +261,9 @@ void EffectHandler::update(video::ITexture* target) {
 }
 
 void EffectHandler::renderScene() {
-    if (device->getSceneManager()->getActiveCamera())
+    if (!device->getSceneManager()->getActiveCamera())
+        return;
+    if (!askHook(renderServices().effects.renderHmdEyes, false))
         renderScenePass();
 }
 

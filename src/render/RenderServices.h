@@ -57,6 +57,9 @@ struct RenderServices {
         std::function<void(const irr::io::path& folder, const irr::io::path& name)> writeThumbnail;
         // The Phong shadow constants of the scene pass (updateShadowConstants).
         std::function<void()> updateShadowConstants;
+        // The head-mounted-display pass draws both eyes with the active camera when its output
+        // exists; answers whether it did. Empty: false (the scene pass draws).
+        std::function<bool()> renderHmdEyes;
         // The post-processing set-up run once after start-up (initPostProcessing).
         std::function<void()> initPostProcessing;
     } effects;

@@ -6,7 +6,9 @@
 
 #include "core/Globals.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 
 using namespace irr;
 
@@ -84,73 +86,113 @@ LightRecord workingLightRecords[maxLightRecords];
 
 } // namespace
 
-void PhongShaderCallback::setLights(video::IMaterialRendererServices* services,
-                                    LightRecord records[maxLightRecords]) {
+namespace {
+
+// The lights of the node being drawn, as the shaders take them: the records in the working
+// array (directional lights first, then point, then spot lights) and the counts and starts
+// of each type.
+PhongShaderCallback::LightChoice chooseLights(bool openGL) {
+    PhongShaderCallback::LightChoice choice;
     u32 perObject = lightManager ? lightManager->maxLightsPerNode : 4;
     if (shaderManager && shaderManager->graphicsQuality == 1)
         perObject = 1;
-    perObject = core::clamp<u32>(perObject, 1, maxLightRecords);
-    const u32 chosen = lightManager ? core::min_(perObject, lightManager->candidateLights.size()) : 0;
-
-    const bool openGL = isOpenGL(services->getVideoDriver());
+    choice.perObject = core::clamp<u32>(perObject, 1, maxLightRecords);
+    const u32 chosen = lightManager ? core::min_(choice.perObject, lightManager->candidateLights.size()) : 0;
     if (openGL)
-        for (u32 i = 0; i < perObject; ++i)
+        for (u32 i = 0; i < choice.perObject; ++i)
             workingLightRecords[i] = defaultLightRecord();
-    // Directional lights first, then point lights, then spot lights.
     const video::E_LIGHT_TYPE order[3] = {video::ELT_DIRECTIONAL, video::ELT_POINT, video::ELT_SPOT};
     s32 counts[3] = {0, 0, 0};
     u32 filled = 0;
     for (int pass = 0; pass < 3; ++pass)
-        for (u32 i = 0; i < chosen && filled < perObject; ++i) {
+        for (u32 i = 0; i < chosen && filled < choice.perObject; ++i) {
             const video::SLight& light = lightManager->candidateLight(i)->getLightData();
             if (light.Type != order[pass])
                 continue;
             buildLightRecord(light, workingLightRecords[filled++]);
             ++counts[pass];
         }
+    const s32 values[6] = {0, counts[0], counts[0], counts[1], counts[0] + counts[1], counts[2]};
+    std::copy(values, values + 6, choice.counts);
+    return choice;
+}
+
+void sendLightChoice(video::IMaterialRendererServices* services, const PhongShaderCallback::LightChoice& choice,
+                     const LightRecord* records) {
+    const char* names[6] = {"iLightDirIni", "iLightDirNum", "iLightPointIni", "iLightPointNum", "iLightSpotIni",
+                            "iLightSpotNum"};
+    for (int i = 0; i < 6; ++i)
+        sendInt(services, names[i], choice.counts[i]);
+    services->setPixelShaderConstant(arrayConstantName("lights", "lights[0]"), records[0].rows,
+                                     static_cast<int>(choice.perObject * 20));
+}
+
+} // namespace
+
+void PhongShaderCallback::setLights(video::IMaterialRendererServices* services,
+                                    LightRecord records[maxLightRecords]) {
+    const bool openGL = isOpenGL(services->getVideoDriver());
+    const LightChoice choice = chooseLights(openGL);
     for (u32 i = 0; i < maxLightRecords; ++i)
         records[i] = workingLightRecords[i];
-    if (!openGL)
-        return;
-    sendInt(services, "iLightDirIni", 0);
-    sendInt(services, "iLightDirNum", counts[0]);
-    sendInt(services, "iLightPointIni", counts[0]);
-    sendInt(services, "iLightPointNum", counts[1]);
-    sendInt(services, "iLightSpotIni", counts[0] + counts[1]);
-    sendInt(services, "iLightSpotNum", counts[2]);
-    services->setPixelShaderConstant(arrayConstantName("lights", "lights[0]"), records[0].rows,
-                                     static_cast<int>(perObject * 20));
+    if (openGL)
+        sendLightChoice(services, choice, records);
 }
 
 void PhongShaderCallback::OnSetConstants(video::IMaterialRendererServices* services, s32 userData) {
     (void)userData;
     video::IVideoDriver* driver = services->getVideoDriver();
+    const bool openGL = isOpenGL(driver);
     sendTransforms(services, true);
-    if (isOpenGL(driver)) {
+    // Each variant has its own callback and its own program, and a program keeps the values
+    // of its constants: what did not change since this callback's last draw is not sent.
+    const bool first = !sentOnce;
+    sentOnce = true;
+    if (openGL && first) {
         sendInt(services, "diffuseSampler", static_cast<s32>(textureLayer::diffuse));
         sendInt(services, "LightMapSampler", static_cast<s32>(textureLayer::lightMap));
         sendInt(services, "ShadowMapSampler", static_cast<s32>(textureLayer::shadowAtlas));
         sendInt(services, "ReflectionMapSampler", static_cast<s32>(textureLayer::reflection));
     }
     const f32 lighting = currentMaterial && currentMaterial->Lighting ? 1.0f : 0.0f;
-    services->setPixelShaderConstant("mLightingEnabled", &lighting, 1);
+    if (first || lighting != sent.lighting)
+        services->setPixelShaderConstant("mLightingEnabled", &lighting, 1);
+    sent.lighting = lighting;
+
     f32 flags[4] = {0, 0, 0, 0};
     if (currentMaterial)
         for (u32 layer = 0; layer < 3; ++layer)
             flags[layer] = currentMaterial->getTexture(layer) ? 1.0f : 0.0f;
-    if (!services->setPixelShaderConstant(arrayConstantName("material", "material[0]"), flags, 4) && shaderManager)
-        shaderManager->useIndexedArrayNames = !shaderManager->useIndexedArrayNames;
-    f32 ambient[4];
+    if (first || !std::equal(flags, flags + 4, sent.material)) {
+        if (services->setPixelShaderConstant(arrayConstantName("material", "material[0]"), flags, 4)) {
+            std::copy(flags, flags + 4, sent.material);
+        } else {
+            // The other form of the name is tried on the next draw.
+            if (shaderManager)
+                shaderManager->useIndexedArrayNames = !shaderManager->useIndexedArrayNames;
+            sent.material[0] = -1.0f;
+        }
+    }
+
     const video::SColorf sceneAmbient =
         gameDevice ? gameDevice->getSceneManager()->getAmbientLight() : video::SColorf(0, 0, 0, 1);
-    ambient[0] = sceneAmbient.r;
-    ambient[1] = sceneAmbient.g;
-    ambient[2] = sceneAmbient.b;
-    ambient[3] = 1.0f;
-    services->setPixelShaderConstant("mAmbientColor", ambient, 4);
-    LightRecord records[maxLightRecords];
-    setLights(services, records);
-    sendClipPlane(services);
+    const f32 ambient[4] = {sceneAmbient.r, sceneAmbient.g, sceneAmbient.b, 1.0f};
+    if (first || !std::equal(ambient, ambient + 4, sent.ambient)) {
+        services->setPixelShaderConstant("mAmbientColor", ambient, 4);
+        std::copy(ambient, ambient + 4, sent.ambient);
+    }
+
+    const LightChoice choice = chooseLights(openGL);
+    const std::size_t recordBytes = choice.perObject * sizeof(LightRecord);
+    const bool sameLights = !first && choice.perObject == sent.lights.perObject &&
+                            std::equal(choice.counts, choice.counts + 6, sent.lights.counts) &&
+                            std::memcmp(workingLightRecords, sent.records, recordBytes) == 0;
+    if (openGL && !sameLights) {
+        sendLightChoice(services, choice, workingLightRecords);
+        sent.lights = choice;
+        std::memcpy(sent.records, workingLightRecords, recordBytes);
+    }
+    // The Phong shaders clip through the driver's clip plane (gl_ClipVertex).
 }
 
 void SkinningShaderCallback::OnSetConstants(video::IMaterialRendererServices* services, s32 userData) {

@@ -37,13 +37,32 @@ protected:
     const irr::video::SMaterial* currentMaterial = nullptr;
 };
 
-// Phong family: transforms, samplers, material flags, the lights the light manager chose for
-// the node being drawn, highlight colour and clip plane.
+// Phong family: transforms, samplers, material flags and the lights the light manager chose
+// for the node being drawn.
 class PhongShaderCallback : public GameShaderCallback {
 public:
     void OnSetConstants(irr::video::IMaterialRendererServices* services, irr::s32 userData) override;
     // Sends the chosen lights ("iLight*" counts and starts, "lights") and copies the records.
     static void setLights(irr::video::IMaterialRendererServices* services, LightRecord records[maxLightRecords]);
+
+    // Counts and starts of the directional, point and spot lights ("iLightDirIni",
+    // "iLightDirNum", ...), and the number of records the shaders hold.
+    struct LightChoice {
+        irr::s32 counts[6] = {0, 0, 0, 0, 0, 0};
+        irr::u32 perObject = 0;
+    };
+
+private:
+    // What this callback last sent to its program.
+    struct SentConstants {
+        irr::f32 lighting = 0.0f;
+        irr::f32 material[4] = {0, 0, 0, 0};
+        irr::f32 ambient[4] = {0, 0, 0, 0};
+        LightChoice lights;
+        LightRecord records[maxLightRecords] = {};
+    };
+    SentConstants sent;
+    bool sentOnce = false;
 };
 
 // Glow (and the skinned glow): transforms and the diffuse sampler.

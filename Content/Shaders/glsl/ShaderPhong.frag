@@ -9,7 +9,6 @@ uniform float material[4]; // layers 0, 1, 2 present; rim shading
 uniform vec4 mAmbientColor;
 uniform float mLightingEnabled;
 uniform vec4 mHighlightColor;
-uniform vec4 mClipPlane;
 uniform int iLightDirNum;
 uniform int iLightPointNum;
 uniform int iLightSpotNum;
@@ -21,7 +20,6 @@ varying vec4 reflectionPosition;
 varying vec3 worldPosition;
 varying vec3 worldNormal;
 varying vec4 vertexColour;
-varying float clipDistance;
 
 vec3 lightContribution(int i, vec3 normal)
 {
@@ -51,8 +49,6 @@ vec3 lightContribution(int i, vec3 normal)
 
 void main()
 {
-    if (mClipPlane != vec4(0.0) && clipDistance < 0.0)
-        discard;
     vec4 base = vertexColour;
     if (material[0] > 0.5)
         base *= texture2D(diffuseSampler, gl_TexCoord[0].xy);

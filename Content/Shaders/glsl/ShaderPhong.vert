@@ -1,9 +1,12 @@
 // Phong material, vertex stage. The shader manager puts "#version 120", the feature
 // defines (USE_SKINNING, USE_INSTANCING, USE_LIGHTMAP, USE_REFLECTION, ...) and
 // MAX_LIGHTS_PER_OBJECT in front of this text.
+//
+// No clip plane here: a discard or a clip vertex costs a software rasterizer up to half the
+// frame on every draw. A pass that must clip (a reflection) puts its clip plane into the
+// near plane of its projection instead.
 uniform mat4 mWorldViewProj;
 uniform mat4 mWorld;
-uniform vec4 mClipPlane;
 #if defined(USE_SKINNING) || defined(USE_INSTANCING)
 #define MaxBones 75
 #define RowCount 3
@@ -22,7 +25,6 @@ varying vec4 reflectionPosition;
 varying vec3 worldPosition;
 varying vec3 worldNormal;
 varying vec4 vertexColour;
-varying float clipDistance;
 
 void main()
 {
@@ -68,7 +70,6 @@ void main()
 #ifdef USE_REFLECTION
     reflectionPosition = mReflectionView * position;
 #endif
-    clipDistance = dot(mClipPlane, vec4(worldPosition, 1.0));
     vertexColour = gl_Color;
     gl_TexCoord[0] = gl_MultiTexCoord0;
     gl_TexCoord[1] = gl_MultiTexCoord1;
