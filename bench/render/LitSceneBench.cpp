@@ -14,13 +14,14 @@
 #include "core/Globals.h"
 #include "core/ShellHooks.h"
 
+#include "../support/BenchDevice.h"
+#include "../support/RatioReporter.h"
+
 #include <benchmark/benchmark.h>
 #include <irrlicht.h>
 
 #include <cstdio>
 #include <functional>
-#include <map>
-#include <string>
 #include <vector>
 
 using namespace irr;
@@ -44,15 +45,9 @@ Stage& stage() {
 
 bool setUpStage() {
     Stage& s = stage();
-    SIrrlichtCreationParameters params;
-    params.DriverType = video::EDT_OPENGL;
-    params.WindowSize = core::dimension2du(1280, 720);
-    params.Vsync = false;
-    params.LoggingLevel = ELL_ERROR;
-    s.device = createDeviceEx(params);
+    s.device = bench::createBenchOpenGLDevice();
     if (!s.device)
         return false;
-    gameDevice = s.device;
     registerRenderSubsystem();
     RenderHooks& render = shellHooks().render;
     EffectHandlerSetup setup;
@@ -138,33 +133,18 @@ BENCHMARK(BM_PlainDrawAll)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_FrameQuality0)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_FrameQuality2)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
-std::map<std::string, double> secondsPerFrame;
-
-// Keeps the mean time of each run to print the ratios.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs)
-            if (!run.error_occurred)
-                secondsPerFrame[run.run_name.function_name] = run.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
-
 } // namespace
 
 int main(int argc, char** argv) {
     if (!setUpStage())
         std::fprintf(stderr, "The stage could not be set up (no display, or the shaders did not compile).\n");
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    bench::RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    const double plain = secondsPerFrame["BM_PlainDrawAll"];
-    if (plain > 0.0) {
-        std::printf("Quality 0 frame / plain drawAll: %.2f (goal: at most 1.5)\n",
-                    secondsPerFrame["BM_FrameQuality0"] / plain);
-        std::printf("Quality 2 frame / plain drawAll: %.2f\n", secondsPerFrame["BM_FrameQuality2"] / plain);
-    }
+    if (const double q0 = reporter.ratio("BM_FrameQuality0", "BM_PlainDrawAll"); q0 > 0.0)
+        std::printf("Quality 0 frame / plain drawAll: %.2f (goal: at most 1.5)\n", q0);
+    if (const double q2 = reporter.ratio("BM_FrameQuality2", "BM_PlainDrawAll"); q2 > 0.0)
+        std::printf("Quality 2 frame / plain drawAll: %.2f\n", q2);
     RenderHooks& render = shellHooks().render;
     if (effectHandler)
         render.destroyEffectHandler();

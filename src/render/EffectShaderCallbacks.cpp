@@ -84,10 +84,7 @@ void ShadowShaderCallback::OnSetConstants(video::IMaterialRendererServices* serv
     (void)userData;
     video::IVideoDriver* driver = services->getVideoDriver();
     const core::matrix4& world = driver->getTransform(video::ETS_WORLD);
-    core::matrix4 worldViewProj = driver->getTransform(video::ETS_PROJECTION);
-    worldViewProj *= driver->getTransform(video::ETS_VIEW);
-    worldViewProj *= world;
-    services->setVertexShaderConstant("mWorldViewProj", worldViewProj.pointer(), 16);
+    services->setVertexShaderConstant("mWorldViewProj", worldViewProjection(driver).pointer(), 16);
     core::matrix4 lightWorldViewProj = lightProjection * lightView;
     lightWorldViewProj *= world;
     services->setVertexShaderConstant("mWorldViewProj2", lightWorldViewProj.pointer(), 16);

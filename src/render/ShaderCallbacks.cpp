@@ -53,6 +53,13 @@ void buildLightRecord(const video::SLight& light, LightRecord& record) {
     r[19] = light.Radius * 1.5f;
 }
 
+core::matrix4 worldViewProjection(video::IVideoDriver* driver) {
+    core::matrix4 result = driver->getTransform(video::ETS_PROJECTION);
+    result *= driver->getTransform(video::ETS_VIEW);
+    result *= driver->getTransform(video::ETS_WORLD);
+    return result;
+}
+
 const char* arrayConstantName(const char* bare, const char* indexed) {
     return shaderManager && shaderManager->useIndexedArrayNames ? indexed : bare;
 }
@@ -67,13 +74,9 @@ void sendInt(video::IMaterialRendererServices* services, const char* name, s32 v
 
 void sendTransforms(video::IMaterialRendererServices* services, bool withWorld) {
     video::IVideoDriver* driver = services->getVideoDriver();
-    const core::matrix4& world = driver->getTransform(video::ETS_WORLD);
-    core::matrix4 worldViewProj = driver->getTransform(video::ETS_PROJECTION);
-    worldViewProj *= driver->getTransform(video::ETS_VIEW);
-    worldViewProj *= world;
-    services->setVertexShaderConstant("mWorldViewProj", worldViewProj.pointer(), 16);
+    services->setVertexShaderConstant("mWorldViewProj", worldViewProjection(driver).pointer(), 16);
     if (withWorld)
-        services->setVertexShaderConstant("mWorld", world.pointer(), 16);
+        services->setVertexShaderConstant("mWorld", driver->getTransform(video::ETS_WORLD).pointer(), 16);
 }
 
 void sendClipPlane(video::IMaterialRendererServices* services) {

@@ -25,7 +25,10 @@ constexpr irr::u32 maxLightRecords = 8;
 LightRecord defaultLightRecord();
 void buildLightRecord(const irr::video::SLight& light, LightRecord& record);
 
-// The drawn node's name for a constant array: "name" or "name[0]".
+// Projection x view x world of the current draw.
+irr::core::matrix4 worldViewProjection(irr::video::IVideoDriver* driver);
+
+// The name of a constant array: "name" or "name[0]" by the shader manager's switch.
 const char* arrayConstantName(const char* bare, const char* indexed);
 
 // Common part: the driver type and the material last given by the engine.

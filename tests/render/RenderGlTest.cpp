@@ -30,17 +30,10 @@ namespace {
 class RenderGlTest : public ::testing::TestWithParam<int> {
 protected:
     void SetUp() override {
-        test::keepGraphicsDriverLoaded();
         rendertest::resetRenderGlobals();
         shaderVariantMap().clear();
         workingDir = std::make_unique<test::ScopedWorkingDir>(test::sourceDir());
-        SIrrlichtCreationParameters params;
-        params.DriverType = video::EDT_OPENGL;
-        params.WindowSize = core::dimension2du(1280, 720);
-        params.Doublebuffer = false; // the screenshot reads the front buffer
-        params.Vsync = false;
-        params.LoggingLevel = ELL_ERROR;
-        device = createDeviceEx(params);
+        device = test::createOpenGLTestDevice(core::dimension2du(1280, 720));
         ASSERT_NE(device, nullptr) << "no OpenGL device (run under Xvfb)";
         gameDevice = device;
         screenWidth = 1280;
@@ -215,7 +208,7 @@ TEST_P(LitLevelGlTest, LitSideIsBrighterAndOnlyTheChosenLightShines) {
     const double litFace = rendertest::meanLuminance(shot, areaAround(core::vector3df(-h, 0, -h)));
     const double darkFace = rendertest::meanLuminance(shot, areaAround(core::vector3df(h, 0, -h)));
     const double farFace = rendertest::meanLuminance(shot, areaAround(core::vector3df(45, 0, -5)));
-    const int drawn = rendertest::countPixels(shot, core::recti(0, 0, 1280, 720),
+    const int drawn = test::countPixels(shot, core::recti(0, 0, 1280, 720),
                                               [](const video::SColor& c) { return c.getLuminance() > 10; });
     shot->drop();
 
