@@ -197,6 +197,27 @@ TEST_F(EffectHandlerTest, FrameRunsItsStagesInOrder) {
     EXPECT_EQ(handler->renderStage, 1);
 }
 
+TEST_F(EffectHandlerTest, SplitScreenDrawsOneViewportPerCameraManagerWithoutPlayers) {
+    scene::ICameraSceneNode* camera = addCamera();
+    std::vector<s32> asked;
+    renderServices().cameras.viewportCamera = [&](s32 viewport) -> scene::ICameraSceneNode* {
+        asked.push_back(viewport);
+        return camera;
+    };
+    handler->viewportCount = 2;
+    handler->update(nullptr);
+    EXPECT_EQ(asked, std::vector<s32>{0}); // without split screen one viewport
+    asked.clear();
+    handler->splitScreen = true;
+    handler->update(nullptr);
+    EXPECT_EQ(asked, (std::vector<s32>{0, 1}));
+    // Never more viewports than camera managers.
+    asked.clear();
+    handler->viewportCount = 9;
+    handler->update(nullptr);
+    EXPECT_EQ(asked.size(), static_cast<std::size_t>(maxCameraManagers));
+}
+
 struct CallbackTarget {
     void run() { stageSeen.push_back(effectHandler->renderStage); }
     std::vector<s32> stageSeen;

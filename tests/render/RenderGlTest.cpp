@@ -160,66 +160,95 @@ TEST_F(RenderGlTest, EffectHandlerHasItsTargetsMaterialsAndListsAfterStartUp) {
     EXPECT_TRUE(handler.depthPassNodes.empty());
 }
 
-using LitLevelGlTest = RenderGlTest;
+// Brightness of the lit level's faces as one frame shows them.
+struct LitRoomShot {
+    double litFace = 0.0;  // the turned block's face towards the lamp
+    double darkFace = 0.0; // its face away from the lamp
+    double farFace = 0.0;  // the far block, outside the lamp's box
+    int drawn = 0;         // pixels that are not black
+};
+
+class LitLevelGlTest : public RenderGlTest {
+protected:
+    // Loads the lit level at the quality, draws two frames through the frame renderer and
+    // measures the last one.
+    LitRoomShot drawLitRoom(int quality, const char* pictureSuffix) {
+        LitRoomShot result;
+        startRendering(quality);
+        scene::ISceneManager* scene = device->getSceneManager();
+        registerSceneNodeFactory(scene);
+        EXPECT_TRUE(scene->loadScene("tests/render/data/LitRoom.irr"));
+        scene::ISceneNode* block = scene->getSceneNodeFromName("Block");
+        scene::ISceneNode* farBlock = scene->getSceneNodeFromName("FarBlock");
+        if (!block || !farBlock)
+            return result;
+        // What a physics object does with its materials: the plain lit surface.
+        for (scene::ISceneNode* node : {block, farBlock})
+            node->setMaterialType(static_cast<video::E_MATERIAL_TYPE>(shaderManager->getMaterialType(0)));
+        scene::ICameraSceneNode* camera = scene->addCameraSceneNode(nullptr, core::vector3df(0, 15, -60));
+        camera->setTarget(core::vector3df(5, 0, 0));
+
+        video::IVideoDriver* driver = device->getVideoDriver();
+        for (int frame = 0; frame < 2; ++frame) {
+            device->run();
+            scene->getRootSceneNode()->OnAnimate(device->getTimer()->getTime());
+            EXPECT_TRUE(driver->beginScene(true, true, video::SColor(255, 0, 0, 0)));
+            effectHandler->runRenderCallbacks();
+            effectHandler->update(nullptr);
+            driver->endScene();
+        }
+        EXPECT_EQ(effectHandler->renderStage, 1);
+        video::IImage* shot = driver->createScreenShot();
+        if (!shot)
+            return result;
+        if (const char* keep = std::getenv("PADDLESTONE_KEEP_SCREENSHOT")) {
+            std::string path = keep;
+            const std::size_t dot = path.rfind('.');
+            path.insert(dot == std::string::npos ? path.size() : dot, pictureSuffix);
+            driver->writeImageToFile(shot, path.c_str());
+        }
+        scene::ISceneCollisionManager* collision = scene->getSceneCollisionManager();
+        auto areaAround = [&](const core::vector3df& point) {
+            const core::position2di at = collision->getScreenCoordinatesFrom3DPosition(point, camera);
+            return core::recti(at.X - 8, at.Y - 8, at.X + 8, at.Y + 8);
+        };
+        // Face centres: the turned block's at (-h, 0, -h) and (h, 0, -h), the far block's front.
+        const f32 h = 10.0f * 0.7071f;
+        result.litFace = rendertest::meanLuminance(shot, areaAround(core::vector3df(-h, 0, -h)));
+        result.darkFace = rendertest::meanLuminance(shot, areaAround(core::vector3df(h, 0, -h)));
+        result.farFace = rendertest::meanLuminance(shot, areaAround(core::vector3df(45, 0, -5)));
+        result.drawn = test::countPixels(shot, core::recti(0, 0, 1280, 720),
+                                         [](const video::SColor& c) { return c.getLuminance() > 10; });
+        shot->drop();
+        return result;
+    }
+};
 
 TEST_P(LitLevelGlTest, LitSideIsBrighterAndOnlyTheChosenLightShines) {
     const int quality = GetParam();
-    startRendering(quality);
-    scene::ISceneManager* scene = device->getSceneManager();
-    registerSceneNodeFactory(scene);
-    ASSERT_TRUE(scene->loadScene("tests/render/data/LitRoom.irr"));
-    scene::ISceneNode* block = scene->getSceneNodeFromName("Block");
-    scene::ISceneNode* farBlock = scene->getSceneNodeFromName("FarBlock");
-    ASSERT_NE(block, nullptr);
-    ASSERT_NE(farBlock, nullptr);
-    // What a physics object does with its materials: the plain lit surface.
-    for (scene::ISceneNode* node : {block, farBlock})
-        node->setMaterialType(static_cast<video::E_MATERIAL_TYPE>(shaderManager->getMaterialType(0)));
-    scene::ICameraSceneNode* camera = scene->addCameraSceneNode(nullptr, core::vector3df(0, 15, -60));
-    camera->setTarget(core::vector3df(5, 0, 0));
-
-    video::IVideoDriver* driver = device->getVideoDriver();
-    video::IImage* shot = nullptr;
-    for (int frame = 0; frame < 2; ++frame) {
-        device->run();
-        scene->getRootSceneNode()->OnAnimate(device->getTimer()->getTime());
-        ASSERT_TRUE(driver->beginScene(true, true, video::SColor(255, 0, 0, 0)));
-        effectHandler->runRenderCallbacks();
-        effectHandler->update(nullptr);
-        driver->endScene();
-    }
-    shot = driver->createScreenShot();
-    ASSERT_NE(shot, nullptr);
-    if (const char* keep = std::getenv("PADDLESTONE_KEEP_SCREENSHOT")) {
-        std::string path = keep;
-        const std::size_t dot = path.rfind('.');
-        path.insert(dot == std::string::npos ? path.size() : dot, "-q" + std::to_string(quality));
-        driver->writeImageToFile(shot, path.c_str());
-    }
-
-    scene::ISceneCollisionManager* collision = scene->getSceneCollisionManager();
-    auto areaAround = [&](const core::vector3df& point) {
-        const core::position2di at = collision->getScreenCoordinatesFrom3DPosition(point, camera);
-        return core::recti(at.X - 8, at.Y - 8, at.X + 8, at.Y + 8);
-    };
-    // The block turned by 45 degrees shows a face to the lamp (left) and one away from it.
-    // Face centres: the turned block's at (-h, 0, -h) and (h, 0, -h), the far block's front.
-    const f32 h = 10.0f * 0.7071f;
-    const double litFace = rendertest::meanLuminance(shot, areaAround(core::vector3df(-h, 0, -h)));
-    const double darkFace = rendertest::meanLuminance(shot, areaAround(core::vector3df(h, 0, -h)));
-    const double farFace = rendertest::meanLuminance(shot, areaAround(core::vector3df(45, 0, -5)));
-    const int drawn = test::countPixels(shot, core::recti(0, 0, 1280, 720),
-                                              [](const video::SColor& c) { return c.getLuminance() > 10; });
-    shot->drop();
-
-    EXPECT_GT(drawn, 20000) << "not a black frame";
-    EXPECT_GT(litFace, 60.0) << "the face towards the lamp is lit";
-    EXPECT_GT(litFace, darkFace + 40.0) << "lit side " << litFace << ", unlit side " << darkFace;
-    EXPECT_GT(darkFace, 10.0) << "the unlit side still takes the ambient light";
+    const LitRoomShot shot = drawLitRoom(quality, quality == 0 ? "-q0" : "-q2");
+    EXPECT_GT(shot.drawn, 20000) << "not a black frame";
+    EXPECT_GT(shot.litFace, 60.0) << "the face towards the lamp is lit";
+    EXPECT_GT(shot.litFace, shot.darkFace + 40.0) << "lit side " << shot.litFace << ", unlit side " << shot.darkFace;
+    EXPECT_GT(shot.darkFace, 10.0) << "the unlit side still takes the ambient light";
     if (quality == 0) {
         // The far block's box does not touch the lamp's: it keeps the ambient light alone.
-        EXPECT_LT(farFace, darkFace + 15.0);
+        EXPECT_LT(shot.farFace, shot.darkFace + 15.0);
     }
+}
+
+TEST_F(LitLevelGlTest, ScaledOutputIsDrawnIntoTheScreenTargetAndCopiedToTheScreen) {
+    // The frame goes through the screen target, as with a render size unlike the desktop's.
+    shellHooks().render.createEffectHandler = [create = shellHooks().render.createEffectHandler](
+                                                  IrrlichtDevice* d, const EffectHandlerSetup& setup) {
+        EffectHandler* handler = create(d, setup);
+        handler->renderToScreenTarget = true;
+        return handler;
+    };
+    const LitRoomShot shot = drawLitRoom(0, "-scaled");
+    ASSERT_NE(effectHandler->screenRTT, nullptr);
+    EXPECT_GT(shot.drawn, 20000) << "the copy covers the screen";
+    EXPECT_GT(shot.litFace, shot.darkFace + 40.0) << "lit side " << shot.litFace << ", unlit side " << shot.darkFace;
 }
 
 INSTANTIATE_TEST_SUITE_P(Qualities, LitLevelGlTest, ::testing::Values(0, 2));
