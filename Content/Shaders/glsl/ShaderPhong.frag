@@ -9,8 +9,11 @@ uniform float material[4]; // layers 0, 1, 2 present; rim shading
 uniform vec4 mAmbientColor;
 uniform float mLightingEnabled;
 uniform vec4 mHighlightColor;
+uniform int iLightDirIni;
 uniform int iLightDirNum;
+uniform int iLightPointIni;
 uniform int iLightPointNum;
+uniform int iLightSpotIni;
 uniform int iLightSpotNum;
 uniform vec4 lights[MAX_LIGHTS_PER_OBJECT * 5];
 #ifdef USE_REFLECTION
@@ -21,30 +24,37 @@ varying vec3 worldPosition;
 varying vec3 worldNormal;
 varying vec4 vertexColour;
 
-vec3 lightContribution(int i, vec3 normal)
+// A point or spot light's share: its attenuation, faded out towards the edge of its box.
+float pointFade(int i, float dist)
 {
-    vec4 colour = lights[i * 5];
-    vec4 place = lights[i * 5 + 1];
-    vec3 direction = lights[i * 5 + 2].xyz;
     vec3 attenuation = lights[i * 5 + 3].xyz;
-    vec4 cone = lights[i * 5 + 4];
-    if (place.w == 0.0)
-        return colour.rgb * max(dot(normal, -normalize(direction)), 0.0);
-    vec3 toLight = place.xyz - worldPosition;
-    float dist = length(toLight);
-    if (dist > cone.w)
-        return vec3(0.0);
-    vec3 l = toLight / max(dist, 0.0001);
+    float range = lights[i * 5 + 4].w;
     float fade = 1.0 / max(attenuation.x + attenuation.y * dist + attenuation.z * dist * dist, 0.0001);
-    // The light fades out towards the edge of its box.
-    fade *= clamp((cone.w - dist) / (0.25 * cone.w), 0.0, 1.0);
-    if (place.w < 0.0) {
-        float angle = dot(-l, normalize(direction));
-        if (angle < cone.y)
-            return vec3(0.0);
-        fade *= pow(clamp((angle - cone.y) / max(cone.x - cone.y, 0.0001), 0.0, 1.0), cone.z);
-    }
-    return colour.rgb * max(dot(normal, l), 0.0) * min(fade, 1.0);
+    return min(fade * clamp((range - dist) / (0.25 * range), 0.0, 1.0), 1.0);
+}
+
+vec3 directionalLight(int i, vec3 normal)
+{
+    return lights[i * 5].rgb * max(dot(normal, -normalize(lights[i * 5 + 2].xyz)), 0.0);
+}
+
+vec3 pointLight(int i, vec3 normal)
+{
+    vec3 toLight = lights[i * 5 + 1].xyz - worldPosition;
+    float dist = length(toLight);
+    vec3 l = toLight / max(dist, 0.0001);
+    return lights[i * 5].rgb * max(dot(normal, l), 0.0) * pointFade(i, dist);
+}
+
+vec3 spotLight(int i, vec3 normal)
+{
+    vec3 toLight = lights[i * 5 + 1].xyz - worldPosition;
+    float dist = length(toLight);
+    vec3 l = toLight / max(dist, 0.0001);
+    vec4 cone = lights[i * 5 + 4];
+    float angle = dot(-l, normalize(lights[i * 5 + 2].xyz));
+    float spot = pow(clamp((angle - cone.y) / max(cone.x - cone.y, 0.0001), 0.0, 1.0), cone.z);
+    return lights[i * 5].rgb * max(dot(normal, l), 0.0) * pointFade(i, dist) * spot;
 }
 
 void main()
@@ -56,11 +66,21 @@ void main()
     if (mLightingEnabled > 0.5) {
         vec3 normal = normalize(worldNormal);
         lit = mAmbientColor.rgb;
-        int count = iLightDirNum + iLightPointNum + iLightSpotNum;
+        // One loop per light type: a type without lights costs nothing.
         for (int i = 0; i < MAX_LIGHTS_PER_OBJECT; ++i) {
-            if (i >= count)
+            if (i >= iLightDirNum)
                 break;
-            lit += lightContribution(i, normal);
+            lit += directionalLight(iLightDirIni + i, normal);
+        }
+        for (int i = 0; i < MAX_LIGHTS_PER_OBJECT; ++i) {
+            if (i >= iLightPointNum)
+                break;
+            lit += pointLight(iLightPointIni + i, normal);
+        }
+        for (int i = 0; i < MAX_LIGHTS_PER_OBJECT; ++i) {
+            if (i >= iLightSpotNum)
+                break;
+            lit += spotLight(iLightSpotIni + i, normal);
         }
     }
     vec3 colour = base.rgb * lit;
