@@ -7,6 +7,7 @@
 
 #include "core/GameSettings.h"
 #include "core/Globals.h"
+#include "core/Log.h"
 
 using namespace irr;
 
@@ -121,6 +122,10 @@ s32 ShaderManager::compileNamedShader(const io::path& vertexFile, const char* ve
     video::IGPUProgrammingServices* gpu = device->getVideoDriver()->getGPUProgrammingServices();
     if (!gpu)
         return -1;
+    const bool vertexFound = reportMissingShaderFile(vertexFile);
+    const bool pixelFound = reportMissingShaderFile(pixelFile);
+    if (!vertexFound || !pixelFound)
+        return -1;
     return gpu->addHighLevelShaderMaterialFromFiles(vertexFile, vertexEntry, vertexTarget, pixelFile, pixelEntry,
                                                     pixelTarget, "", "main", video::EGST_GS_4_0,
                                                     scene::EPT_TRIANGLES, scene::EPT_TRIANGLE_STRIP, 0, callback,
@@ -167,7 +172,16 @@ void ShaderManager::loadShaders() {
         waterMaterialSM3 = waterMaterial;
 }
 
+bool ShaderManager::reportMissingShaderFile(const io::path& file) const {
+    if (device->getFileSystem()->existFile(file))
+        return true;
+    logMessagePair("ERROR: Could not open shader file: ", file.c_str());
+    return false;
+}
+
 std::string ShaderManager::readShaderFile(const io::path& file) const {
+    if (!reportMissingShaderFile(file))
+        return {};
     io::IReadFile* reader = device->getFileSystem()->createAndOpenFile(file);
     if (!reader)
         return {};

@@ -93,6 +93,9 @@ public:
     bool usePrecompiledShaders = true;
 
 private:
+    // A missing source file is logged here (the engine would only report a failed compile);
+    // its shaders then fail and their users fall back.
+    bool reportMissingShaderFile(const irr::io::path& file) const;
     std::string readShaderFile(const irr::io::path& file) const;
     void writeVariantSource(irr::s32 flags, const std::string& text);
     irr::s32 compileNamedShader(const irr::io::path& vertexFile, const char* vertexEntry,

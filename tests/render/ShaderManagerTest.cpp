@@ -8,6 +8,7 @@
 #include "core/Globals.h"
 #include "support/NullDevice.h"
 
+#include "../level/LevelTestSupport.h"
 #include "RenderFixture.h"
 
 #include <gtest/gtest.h>
@@ -105,6 +106,28 @@ TEST_F(ShaderManagerTest, WithoutShadersTheDriverFallsBackToFixedFunctionMateria
     EXPECT_EQ(manager.getMaterialType(0x0), video::EMT_SOLID);
     // Depth writes on transparent surfaces keep the value of the stored quality (0).
     EXPECT_FALSE(device->getSceneManager()->getParameters()->getAttributeAsBool(scene::ALLOW_ZWRITE_ON_TRANSPARENT));
+}
+
+TEST(ShaderManagerFiles, MissingShaderFilesAreLoggedAndTheirMaterialsFail) {
+    rendertest::resetRenderGlobals();
+    shaderVariantMap().clear();
+    test::LogCapture log;
+    test::NullDevice device(&log);
+    test::TempDir empty;
+    test::ScopedWorkingDir inEmpty(empty.path());
+    gameDevice = device.get();
+    {
+        ShaderManager manager;
+        manager.init();
+        EXPECT_TRUE(log.contains("ERROR: Could not open shader file: Content/Shaders/hlsl/ShaderPhong.hlsl"));
+        EXPECT_TRUE(log.contains("ERROR: Could not open shader file: Content/Shaders/hlsl/MeterShader.hlsl"));
+        EXPECT_TRUE(log.contains("ERROR: Could not open shader file: Content/Shaders/hlsl/Water_ps.hlsl"));
+        EXPECT_EQ(manager.meterMaterial, -1);
+        EXPECT_EQ(manager.shaderLevel, 0);
+        EXPECT_EQ(manager.getMaterialType(0x1), video::EMT_TRANSPARENT_ALPHA_CHANNEL);
+    }
+    shaderVariantMap().clear();
+    rendertest::resetRenderGlobals();
 }
 
 struct MaterialCase {
