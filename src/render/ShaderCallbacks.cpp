@@ -99,8 +99,10 @@ PhongShaderCallback::LightChoice chooseLights(bool openGL) {
     u32 perObject = lightManager ? lightManager->maxLightsPerNode : 4;
     if (shaderManager && shaderManager->graphicsQuality == 1)
         perObject = 1;
-    choice.perObject = core::clamp<u32>(perObject, 1, maxLightRecords);
-    const u32 chosen = lightManager ? core::min_(choice.perObject, lightManager->candidateLights.size()) : 0;
+    perObject = core::min_(perObject, maxLightRecords);
+    // The shaders hold at least one record; a level that asks for no lights sends none.
+    choice.perObject = core::max_(perObject, 1u);
+    const u32 chosen = lightManager ? core::min_(perObject, lightManager->candidateLights.size()) : 0;
     if (openGL)
         for (u32 i = 0; i < choice.perObject; ++i)
             workingLightRecords[i] = defaultLightRecord();

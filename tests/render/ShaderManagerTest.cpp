@@ -2,6 +2,7 @@
 // Phong variant is compiled from, and start-up on a driver without shaders.
 #include "render/EffectHandler.h"
 #include "render/LightManager.h"
+#include "render/LightObject.h"
 #include "render/ShaderCallbacks.h"
 #include "render/ShaderManager.h"
 
@@ -218,6 +219,59 @@ TEST_F(ShaderManagerTest, ShaderFilesAreNamedByDriver) {
     manager.getShaderFileName(vertex, pixel, folder);
     EXPECT_EQ(vertex, ".hlsl");
     EXPECT_EQ(folder, "hlsl/");
+}
+
+// Stands in for the engine's constant setter: answers the driver and accepts everything.
+class AcceptingServices : public video::IMaterialRendererServices {
+public:
+    explicit AcceptingServices(video::IVideoDriver* driver) : driver(driver) {}
+    void setBasicRenderStates(const video::SMaterial&, const video::SMaterial&, bool) override {}
+    bool setVertexShaderConstant(const c8*, const f32*, int) override { return true; }
+    bool setVertexShaderConstant(const c8*, const bool*, int) override { return true; }
+    bool setVertexShaderConstant(const c8*, const s32*, int) override { return true; }
+    void setVertexShaderConstant(const f32*, s32, s32) override {}
+    bool setPixelShaderConstant(const c8*, const f32*, int) override { return true; }
+    bool setPixelShaderConstant(const c8*, const bool*, int) override { return true; }
+    bool setPixelShaderConstant(const c8*, const s32*, int) override { return true; }
+    void setPixelShaderConstant(const f32*, s32, s32) override {}
+    video::IVideoDriver* getVideoDriver() override { return driver; }
+    video::IVideoDriver* driver;
+};
+
+TEST_F(ShaderManagerTest, ChosenLightsFillTheRecordsDirectionalThenPointThenSpot) {
+    scene::ISceneManager* scene = device->getSceneManager();
+    auto* lights = new LightManager(scene);
+    lightManager = lights;
+    shaderManager = &manager;
+    auto addLight = [&](video::E_LIGHT_TYPE type, f32 x) {
+        auto* light = new LightObject(scene->getRootSceneNode(), scene, -1, core::vector3df(x, 0, 0));
+        light->drop();
+        light->setLightType(type);
+        light->getLightData().Position = core::vector3df(x, 0, 0);
+        lights->candidateLights.push_back(SortPair{static_cast<scene::ILightSceneNode*>(light), x});
+    };
+    addLight(video::ELT_POINT, 1);       // A
+    addLight(video::ELT_DIRECTIONAL, 2); // B
+    addLight(video::ELT_SPOT, 3);        // C
+    addLight(video::ELT_POINT, 4);       // D
+    addLight(video::ELT_POINT, 5);       // a fifth light is not considered
+    AcceptingServices services(device->getVideoDriver());
+    LightRecord records[maxLightRecords];
+    PhongShaderCallback::setLights(&services, records);
+    const f32 expectedX[4] = {2, 1, 4, 3}; // B, A, D, C
+    for (int i = 0; i < 4; ++i)
+        EXPECT_FLOAT_EQ(records[i].rows[4], expectedX[i]) << "slot " << i;
+    EXPECT_FLOAT_EQ(records[0].rows[7], 0.0f);
+    EXPECT_FLOAT_EQ(records[3].rows[7], -1.0f);
+
+    // Quality 1 takes one light whatever the level asks.
+    manager.graphicsQuality = 1;
+    for (LightRecord& record : records)
+        record = defaultLightRecord();
+    PhongShaderCallback::setLights(&services, records);
+    EXPECT_FLOAT_EQ(records[0].rows[4], 1.0f); // A, the first chosen
+    scene->setLightManager(nullptr);
+    lights->drop();
 }
 
 TEST_F(ShaderManagerTest, LightRecordsFollowTheLightData) {
