@@ -6,6 +6,8 @@
 
 #include "core/Globals.h"
 #include "level/SceneNodeFactory.h"
+#include "level/SubLevelObject.h"
+#include "support/TempDir.h"
 #include "support/NullDevice.h"
 
 #include "RenderFixture.h"
@@ -15,6 +17,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <map>
 #include <string>
 #include <vector>
@@ -242,6 +245,80 @@ TEST_F(LightTest, LightsFromALevelFileAreChosenPerNodeDuringDrawAll) {
     scene->setLightManager(nullptr);
     manager->drop();
     std::remove(path.c_str());
+}
+
+// A sub-scene of one light and one cube, both at x.
+std::string writeSubScene(const std::string& folder, const char* name, int x) {
+    const std::string path = folder + name + ".irr";
+    std::ofstream file(path);
+    file << "<?xml version=\"1.0\"?>\n<irr_scene>\n"
+         << "<node type=\"light\"><attributes><string name=\"Name\" value=\"" << name << "Light\" />"
+         << "<vector3d name=\"Position\" value=\"" << x << ", 0, 0\" /><float name=\"Radius\" value=\"10\" />"
+         << "<colorf name=\"DiffuseColor\" value=\"1, 1, 1, 1\" /><enum name=\"LightType\" value=\"Point\" />"
+         << "</attributes></node>\n"
+         << "<node type=\"cube\"><attributes><string name=\"Name\" value=\"" << name << "Cube\" />"
+         << "<vector3d name=\"Position\" value=\"" << x << ", 0, 0\" /><vector3d name=\"Scale\" value=\"1, 1, 1\" />"
+         << "<bool name=\"Visible\" value=\"true\" /><float name=\"Size\" value=\"2\" /></attributes></node>\n"
+         << "</irr_scene>\n";
+    return path;
+}
+
+TEST_F(LightTest, ZonesKeepSubLevelLightsToTheirOwnNodes) {
+    registerLightObjectType();
+    registerSceneNodeFactory(scene);
+    test::TempDir dir;
+    const std::string folder = dir.path().string() + "/";
+    auto* left = new SubLevelObject(scene->getRootSceneNode(), scene, -1);
+    left->drop();
+    left->setSubLevelFileName(writeSubScene(folder, "Left", 0).c_str());
+    ASSERT_TRUE(left->load());
+    auto* right = new SubLevelObject(scene->getRootSceneNode(), scene, -1);
+    right->drop();
+    right->setSubLevelFileName(writeSubScene(folder, "Right", 4).c_str());
+    ASSERT_TRUE(right->load());
+    LightObject* rootLight = addLight(core::vector3df(2, 0, 0), 10.0f); // zone: the scene root
+    rootLight->setName("RootLight");
+
+    auto* manager = new LightManager(scene);
+    core::array<scene::ISceneNode*> lights;
+    for (const char* name : {"LeftLight", "RightLight", "RootLight"})
+        lights.push_back(scene->getSceneNodeFromName(name));
+    manager->OnPreRender(lights);
+    EXPECT_EQ(manager->findZone(scene->getSceneNodeFromName("LeftCube")), left);
+    EXPECT_EQ(manager->findZone(rootLight), scene->getRootSceneNode());
+
+    // Every light box reaches every cube; the zones decide.
+    auto chosenNames = [&](const char* node) {
+        manager->OnNodePreRender(scene->getSceneNodeFromName(node));
+        std::vector<std::string> names;
+        for (u32 i = 0; i < manager->candidateLights.size(); ++i)
+            names.push_back(manager->candidateLight(i)->getName());
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    EXPECT_EQ(chosenNames("LeftCube"), (std::vector<std::string>{"LeftLight", "RootLight"}));
+    EXPECT_EQ(chosenNames("RightCube"), (std::vector<std::string>{"RightLight", "RootLight"}));
+    // A node of the scene root takes the lights of every zone.
+    scene::ISceneNode* rootCube = addCube(core::vector3df(2, 0, 0));
+    rootCube->setName("RootCube");
+    EXPECT_EQ(chosenNames("RootCube"), (std::vector<std::string>{"LeftLight", "RightLight", "RootLight"}));
+    manager->drop();
+}
+
+TEST_F(LightTest, ALightShownOnlyInItsSubLevelStaysOutWhileItHangsUnderOne) {
+    auto* sublevel = new SubLevelObject(scene->getRootSceneNode(), scene, -1);
+    sublevel->drop();
+    auto* inside = new LightObject(sublevel, scene, -1, core::vector3df(0, 0, 0), 5.0f);
+    inside->drop();
+    inside->setVisibleInSublevelOnly(true);
+    LightObject* outside = addLight(core::vector3df(0, 0, 0), 5.0f);
+    outside->setVisibleInSublevelOnly(true);
+    scene->addCameraSceneNode();
+    auto* manager = new LightManager(scene); // with it every registered light is rendered
+    scene->drawAll();
+    manager->drop();
+    EXPECT_LT(inside->getDriverLightIndex(), 0) << "never registered, never given to the driver";
+    EXPECT_GE(outside->getDriverLightIndex(), 0);
 }
 
 } // namespace
