@@ -1,6 +1,7 @@
 // The game's entry point: display scaling first, then the game routine, run again in the
 // same process for every restart it asks for. The optional argument names a level to play
 // instead of the title screen.
+#include "characters/CharacterRegistration.h"
 #include "core/GameApplication.h"
 #include "level/LevelShellHooks.h"
 #include "platform/Dpi.h"
@@ -13,5 +14,6 @@ int main(int argc, char** argv) {
     registerLevelShellHooks();
     registerInputSubsystem();
     registerScreens();
+    registerCharacters();
     return runGame(argc > 1 ? argv[1] : "");
 }
