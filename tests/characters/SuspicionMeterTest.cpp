@@ -7,6 +7,7 @@
 #include "core/Globals.h"
 #include "level/LevelHooks.h"
 #include "level/LevelManager.h"
+#include "player/PlayerObject.h"
 
 #include <gtest/gtest.h>
 
@@ -134,6 +135,78 @@ TEST_F(SuspicionMeterTest, RaisesPassTheirGates) {
             EXPECT_EQ(splats[0].second, where) << row.what;
         }
     }
+}
+
+// A player body that records its notices; everything else does nothing.
+class NoticedPlayer : public PlayerObject {
+public:
+    using PlayerObject::PlayerObject;
+    scene::IAnimatedMeshSceneNode* getMeshNode() override { return nullptr; }
+    void setPlayerMesh(const char*) override {}
+    void setLegsModeEnabled(bool) override {}
+    void setArmsModeEnabled(bool) override {}
+    void setWalkingEnabled(bool, s32) override {}
+    void setGrabbingEnabled(bool) override {}
+    void setMoveArmsEnabled(bool) override {}
+    bool isModeSwitchAvailable() override { return false; }
+    bool isModeSwitchAvailableAlt() override { return false; }
+    void setVerticalLegMovementOnly(bool) override {}
+    void setHorizontalLegMovementOnly(bool) override {}
+    void setStuckLimbCorrectEnabled(bool) override {}
+    s32 getPlayerIndex() override { return 0; }
+    bool isModeSwitchBusy() override { return false; }
+    bool isModeSettled() override { return true; }
+    bool isMoving() override { return false; }
+    s32 getControlMode() override { return 0; }
+    void releaseGrabbed(scene::ISceneNode*, s32, bool) override {}
+    void switchToLegsMode() override {}
+    void switchToArmsMode() override {}
+    void setLimpAmount(f32) override {}
+    void addHeadForce(const core::vector3df&, s32, bool) override {}
+    void addChestForce(const core::vector3df&, s32, bool) override {}
+    void setPose(const f32[7]) override {}
+    void matchAnimatedPose(s32) override {}
+    void setKinematic(bool) override {}
+    void setAnimationBlend(f32, f32, s32) override {}
+    void setPlayerTexture(video::ITexture*) override {}
+    void notify(s32 code) override { notices.emplace_back(code, 0.0f); }
+    void notify(s32 code, f32 value) override { notices.emplace_back(code, value); }
+    void setOpaqueRenderingOnly(bool) override {}
+    void setAnimationFrameRange(s32, s32) override {}
+    s32 getWeightMode() override { return 0; }
+    s32 getWeightModeAux() override { return 0; }
+    LimbSet getLegs() override { return {}; }
+    LimbSet getArms() override { return {}; }
+    SuspicionMeter* getSuspicionRecord() override { return nullptr; }
+    PlayerStatsRecord* getStatsRecord() override { return nullptr; }
+
+    std::vector<std::pair<s32, f32>> notices;
+};
+
+TEST_F(SuspicionMeterTest, WithAPlayerOnlyNearbyRaisesCountAndHitsAreNoticed) {
+    auto* player = new NoticedPlayer(smgr()->getRootSceneNode(), smgr(), 5);
+    player->setPosition(core::vector3df(0.0f, 0.0f, 0.0f));
+    player->updateAbsolutePosition();
+    setPlayer(0, player);
+    addSuspicionWatcher(meter, nullptr);
+    meter.repeatTimer = 5.0f;
+
+    const core::vector3df at10(0.0f, 0.0f, 10.0f);
+    const core::vector3df beyond10(0.0f, 0.0f, 10.01f);
+    const core::vector3df at50(30.0f, 0.0f, 40.0f);
+    EXPECT_TRUE(addSuspicion(at10, meter, 5.0f, ST_Touch));
+    EXPECT_FALSE(addSuspicion(beyond10, meter, 5.0f, ST_Touch));
+    EXPECT_TRUE(addSuspicion(at50, meter, 5.0f, ST_IgnoreRadius));
+    EXPECT_FALSE(addSuspicion(at50, meter, 5.0f, ST_Debug));
+    EXPECT_TRUE(player->notices.empty());
+    // A hit that went through tells the player (notice 12 with 1.0).
+    EXPECT_TRUE(addSuspicion(at10, meter, 5.0f, ST_HitByThrown));
+    EXPECT_EQ(player->notices, (std::vector<std::pair<s32, f32>>{{12, 1.0f}}));
+    EXPECT_EQ(meter.pendingValue, 15.0f);
+
+    clearPlayers();
+    player->remove();
+    player->drop();
 }
 
 TEST_F(SuspicionMeterTest, WithoutAHudARaiseCountsButAnswersFalse) {
