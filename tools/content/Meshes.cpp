@@ -252,7 +252,9 @@ constexpr CharacterClip turnClip{91, 110};
 constexpr CharacterClip reactClip{111, 130};
 constexpr CharacterClip noticeClip{131, 150};
 constexpr CharacterClip discoveredClip{151, 170};
-constexpr int characterFrameCount = 171;
+// One rest frame after the last clip: the engine counts frames up to the last key and plays
+// at most to the frame before that count.
+constexpr int characterFrameCount = 172;
 
 // Where a frame lies in a clip: 0 at its first frame, 1 at its last; negative outside.
 float clipTime(const CharacterClip& clip, int frame) {
