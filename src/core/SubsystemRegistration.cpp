@@ -1,5 +1,6 @@
 #include "core/SubsystemRegistration.h"
 
+#include "characters/CharacterRegistration.h"
 #include "level/LevelShellHooks.h"
 #include "physics/world/PhysicsRegistration.h"
 #include "player/InputRegistration.h"
@@ -12,4 +13,5 @@ void registerGameSubsystems() {
     registerScreens();
     registerPhysicsSubsystem();
     registerRenderSubsystem();
+    registerCharacters();
 }
