@@ -6,6 +6,7 @@
 #include "platform/Dpi.h"
 #include "player/InputRegistration.h"
 #include "screens/ScreenRegistration.h"
+#include "triggers/TriggerRegistration.h"
 
 int main(int argc, char** argv) {
     platform::enableDpiAwareness();
@@ -13,5 +14,7 @@ int main(int argc, char** argv) {
     registerLevelShellHooks();
     registerInputSubsystem();
     registerScreens();
+    // Before the level manager starts: its stand-in checkpoint yields to the trigger one.
+    registerTriggerSubsystem();
     return runGame(argc > 1 ? argv[1] : "");
 }
