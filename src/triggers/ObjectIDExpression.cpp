@@ -255,6 +255,12 @@ const char* describeExpressionFlaw(const std::string& text, const std::vector<Ex
 std::unique_ptr<ExpressionNode> parseObjectIDExpression(const std::string& text) {
     std::string refusal;
     std::vector<ExpressionToken> tokens = tokenizeExpression(text, &refusal);
+    for (const ExpressionToken& token : tokens) {
+        s32 id = 0;
+        const bool negated = !token.text.empty() && token.text[0] == '!';
+        if (!isSplitOperator(token) && !readExpressionNumber(negated ? token.text.substr(1) : token.text, id))
+            refusal = "names an ID outside the 32-bit range";
+    }
     if (!refusal.empty()) {
         logExpressionWarning(text, (refusal + "; it names no object.").c_str());
         return std::make_unique<ExpressionLeaf>();
