@@ -294,10 +294,8 @@ void TriggerObject::fireChildEvents(scene::ISceneNode* node, TriggerEventInfo& e
 }
 
 void TriggerObject::revertEvent(TriggerEventInfo& event) {
-    if (action && action->UndoOnTriggerRevert) {
-        action->logStep("Reverse Event");
+    if (action && action->UndoOnTriggerRevert)
         action->revert(event);
-    }
     revertChildEvents(this, event);
 }
 

@@ -30,7 +30,18 @@ protected:
     void put(TriggerObject* trigger, scene::ISceneNode* node, int shape) {
         trigger->onObjectEnter(node, {}, nullptr, nullptr, conditionShape(shape));
     }
+    // Physics objects with a dynamic body: those in `bodies`.
+    void serveBodies() {
+        triggerServices().physics.bodyState = [this](scene::ISceneNode* node, TriggerBodyState& state) {
+            auto it = bodies.find(node);
+            if (it == bodies.end())
+                return false;
+            state = it->second;
+            return true;
+        };
+    }
     test::RecordingAction* action = nullptr;
+    std::map<scene::ISceneNode*, TriggerBodyState> bodies;
 };
 
 TEST_F(ConditionsTest, ManualActivationOnlyChangesOnlyThroughOthers) {
@@ -177,14 +188,7 @@ TEST_F(ConditionsTest, ObjectReleasedIsMetForOneEvaluationAfterTheLetGo) {
 }
 
 TEST_F(ConditionsTest, ObjectVelocityComparesSquaredSpeedsAndNegativeThresholdsSwitchOff) {
-    std::map<scene::ISceneNode*, TriggerBodyState> bodies;
-    triggerServices().physics.bodyState = [&](scene::ISceneNode* node, TriggerBodyState& state) {
-        auto it = bodies.find(node);
-        if (it == bodies.end())
-            return false;
-        state = it->second;
-        return true;
-    };
+    serveBodies();
     TriggerObject* trigger = triggerFor(TriggerCondition::OnObjectVelocity);
     trigger->PhysicsObjectIDs = "7|8";
     trigger->needsResolve = true;
@@ -256,14 +260,7 @@ TEST_F(ConditionsTest, ObjectCollisionReadsTheTouchedSetAndCountsAThrownObjectOn
 }
 
 TEST_F(ConditionsTest, ObjectPhysicsStateMatchesKinematicOrElseDynamic) {
-    std::map<scene::ISceneNode*, TriggerBodyState> bodies;
-    triggerServices().physics.bodyState = [&](scene::ISceneNode* node, TriggerBodyState& state) {
-        auto it = bodies.find(node);
-        if (it == bodies.end())
-            return false;
-        state = it->second;
-        return true;
-    };
+    serveBodies();
     TriggerObject* trigger = triggerFor(TriggerCondition::OnObjectPhysicsState);
     trigger->PhysicsObjectIDs = "7";
     trigger->PhysicsState = 1; // Kinematic

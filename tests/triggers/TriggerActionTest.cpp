@@ -8,15 +8,7 @@ using namespace irr;
 
 namespace {
 
-class TriggerActionTest : public test::TriggerFixture {
-protected:
-    io::IAttributes* attributes() {
-        io::IAttributes* set = device->get()->getFileSystem()->createEmptyAttributes();
-        held.emplace_back(set, [](io::IAttributes* a) { a->drop(); });
-        return set;
-    }
-    std::vector<std::unique_ptr<io::IAttributes, void (*)(io::IAttributes*)>> held;
-};
+class TriggerActionTest : public test::TriggerFixture {};
 
 // An action that can undo, with one key of its own.
 class KeyedAction : public TriggerAction {

@@ -14,17 +14,6 @@ protected:
     test::RecordingAction* actionOf(TriggerEventObject* event) {
         return static_cast<test::RecordingAction*>(event->getAction());
     }
-    io::IAttributes* attributes() {
-        io::IAttributes* set = device->get()->getFileSystem()->createEmptyAttributes();
-        sets.push_back(set);
-        return set;
-    }
-    void TearDown() override {
-        for (io::IAttributes* set : sets)
-            set->drop();
-        TriggerFixture::TearDown();
-    }
-    std::vector<io::IAttributes*> sets;
 };
 
 // --- trigger event objects ------------------------------------------------------------------

@@ -20,16 +20,6 @@ protected:
         TriggerFixture::SetUp();
         workingDir = std::make_unique<test::ScopedWorkingDir>(temp.path());
     }
-    io::IAttributes* attributes() {
-        io::IAttributes* set = device->get()->getFileSystem()->createEmptyAttributes();
-        sets.push_back(set);
-        return set;
-    }
-    void TearDown() override {
-        for (io::IAttributes* set : sets)
-            set->drop();
-        TriggerFixture::TearDown();
-    }
     KeyValues keysOf(scene::ISceneNode* node, bool editor = false) {
         io::IAttributes* set = attributes();
         io::SAttributeReadWriteOptions options;
@@ -93,7 +83,6 @@ protected:
         t->setAction(createTriggerAction(6, t));
     }
 
-    std::vector<io::IAttributes*> sets;
 };
 
 TEST_F(TriggerObjectTest, EveryConditionsKeysRoundTripThroughLevelFilesByName) {

@@ -25,6 +25,9 @@ void TriggerFixture::SetUp() {
 }
 
 void TriggerFixture::TearDown() {
+    for (irr::io::IAttributes* set : attributeSets)
+        set->drop();
+    attributeSets.clear();
     smgr()->clear();
     frameStopwatch = nullptr;
     stopwatch.reset();
@@ -32,6 +35,12 @@ void TriggerFixture::TearDown() {
     resetExpressionContext();
     triggerContactSlots() = TriggerContactSlots();
     LevelFixture::TearDown();
+}
+
+irr::io::IAttributes* TriggerFixture::attributes() {
+    irr::io::IAttributes* set = device->get()->getFileSystem()->createEmptyAttributes();
+    attributeSets.push_back(set);
+    return set;
 }
 
 void TriggerFixture::frame(irr::f32 seconds) {

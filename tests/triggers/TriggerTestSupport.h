@@ -71,10 +71,11 @@ protected:
     ConditionalTrigger* addConditional(irr::scene::ISceneNode* parent, irr::s32 id,
                                        TriggerCondition condition = TriggerCondition::Immediately);
     FakeObject* addObject(irr::s32 id, const char (&type)[5] = "phsx");
-    // The IDs of a level just written and read back.
-    void registerIDs() { manager->rebuildNodeIDs(); }
+    // An empty attribute set, dropped when the test ends.
+    irr::io::IAttributes* attributes();
 
     std::vector<std::string> journal;
+    std::vector<irr::io::IAttributes*> attributeSets;
     std::unique_ptr<Stopwatch> stopwatch;
 };
 
