@@ -5,6 +5,8 @@
 #include "level/LevelHooks.h"
 #include "level/LevelInfo.h"
 #include "level/LevelManager.h"
+#include "level/SceneNodeFactory.h"
+#include "triggers/TriggerRegistration.h"
 
 using namespace irr;
 
@@ -275,6 +277,47 @@ TEST_F(TriggerFiringTest, LevelInformationStartsItsEventsWithItsOwnTrigger) {
     ASSERT_TRUE(static_cast<bool>(levelHooks().triggers.startLevelInfoEvents));
     info->applyLevelSettings();
     EXPECT_EQ(journal, std::vector<std::string>{"level start execute"});
+}
+
+int levelStartRuns = 0;
+
+// Counts its runs (stands for an action class registered by index).
+class LevelStartAction : public TriggerAction {
+public:
+    explicit LevelStartAction(TriggerObject* trigger) : TriggerAction(28, trigger) {}
+    void execute(TriggerEventInfo&) override { ++levelStartRuns; }
+};
+
+TEST_F(TriggerFiringTest, ALoadedLevelsInformationStartsItsEventsOnce) {
+    workingDir = std::make_unique<test::ScopedWorkingDir>(temp.path());
+    registerTriggerActionClass(28, [](TriggerObject* trigger) -> TriggerAction* { return new LevelStartAction(trigger); });
+    LevelInfo* info = new LevelInfo(root(), smgr(), 1);
+    info->drop();
+    auto* event = new TriggerEventObject(info, smgr(), 2);
+    event->drop();
+    io::IAttributes* in = attributes();
+    in->addEnum("OnTriggerEvent", "Unlock Achievement", triggerActionNames);
+    event->deserializeAttributes(in);
+    ASSERT_TRUE(manager->saveLevel("Start.irr"));
+    manager->unloadLevel();
+    levelStartRuns = 0;
+    ASSERT_TRUE(manager->loadLevel("Start.irr"));
+    EXPECT_EQ(levelStartRuns, 1);
+    auto* loaded = static_cast<TriggerEventObject*>(manager->getSceneNodeFromID(2));
+    ASSERT_NE(loaded, nullptr);
+    ASSERT_NE(manager->currentLevelInfo, nullptr);
+    EXPECT_EQ(loaded->getAction()->trigger, manager->currentLevelInfo->getTrigger());
+    frames(5);
+    EXPECT_EQ(levelStartRuns, 1);
+    registerTriggerActionClass(28, nullptr);
+}
+
+TEST_F(TriggerFiringTest, TheLevelSubsystemKeepsTheTriggerCheckpointRegisteredFirst) {
+    registerTriggerTypes();
+    registerLevelObjectTypes(); // the level manager's init, after the program's entry
+    scene::ISceneNode* checkpoint = smgr()->addSceneNode("CheckpointObject", root());
+    ASSERT_NE(checkpoint, nullptr);
+    EXPECT_NE(asTrigger(checkpoint), nullptr);
 }
 
 } // namespace
