@@ -98,7 +98,9 @@ TriggerObject::~TriggerObject() {
 const core::aabbox3df& TriggerObject::getBoundingBox() const { return triggerBox; }
 
 void TriggerObject::updateAbsolutePosition() {
-    if (mainActor && frameCounter > 0 && !keepUpdatingTransform)
+    // A trigger without a volume keeps the transformation of its first frame, unless an
+    // action reads it (a volume follows its node and is synced to it every active frame).
+    if (!mainActor && frameCounter > 0 && !keepUpdatingTransform)
         return;
     LevelObject::updateAbsolutePosition();
 }

@@ -250,7 +250,8 @@ public:
     bool revertible = false;
     // Raised by a Play Sound action of a conditional trigger while its sound plays.
     irr::s32 pauseCount = 0;
-    // An Add Force action that reads the trigger's transformation keeps it updated.
+    // An Add Force action that reads the trigger's transformation keeps it updated (else a
+    // trigger without a volume keeps its first frame's transformation).
     bool keepUpdatingTransform = false;
 
     std::unique_ptr<ExpressionNode> startTree;

@@ -295,4 +295,16 @@ TEST_F(TriggerObjectTest, VolumeIsBuiltThroughThePhysicsSlotsOnlyForVolumeCondit
     test::expectNear(halves[2], {1, 4, 1});
 }
 
+TEST_F(TriggerObjectTest, ATriggerWithoutVolumeKeepsItsFirstFramesPlaceUnlessAsked) {
+    TriggerObject* trigger = addTrigger();
+    trigger->setPosition({1, 0, 0});
+    frame();
+    trigger->setPosition({5, 0, 0});
+    frames(2);
+    test::expectNear(trigger->getAbsolutePosition(), {1, 0, 0});
+    trigger->keepUpdatingTransform = true; // an action reads its transformation
+    frame();
+    test::expectNear(trigger->getAbsolutePosition(), {5, 0, 0});
+}
+
 } // namespace
