@@ -90,6 +90,8 @@ TriggerObject::TriggerObject(scene::ISceneNode* parent, scene::ISceneManager* ma
     : LevelObject(parent, manager, id), action(new TriggerAction(0, this)) {}
 
 TriggerObject::~TriggerObject() {
+    if (convexMesh)
+        convexMesh->drop();
     releaseVolume();
     // The evaluation context may still point at this trigger's contacts.
     resetExpressionContext();
@@ -471,6 +473,8 @@ void TriggerObject::buildVolume() {
         if (!ColMeshFileName.empty() && SceneManager)
             if (scene::IAnimatedMesh* convex = SceneManager->getMesh(ColMeshFileName.c_str()))
                 mesh = convex->getMesh(0);
+        if (convexMesh)
+            mesh = convexMesh;
         half = scale;
         break;
     default:
@@ -496,6 +500,23 @@ void TriggerObject::buildVolume() {
     }
     lastSyncedTransform = m;
     transformSynced = true;
+}
+
+void TriggerObject::setConvexMeshBound(scene::IMesh* mesh) {
+    if (convexMesh) {
+        if (SceneManager) {
+            if (video::IVideoDriver* driver = SceneManager->getVideoDriver())
+                for (u32 i = 0; i < convexMesh->getMeshBufferCount(); ++i)
+                    driver->removeHardwareBuffer(convexMesh->getMeshBuffer(i));
+            SceneManager->getMeshCache()->removeMesh(convexMesh);
+        }
+        convexMesh->drop();
+        convexMesh = nullptr;
+    }
+    BoundType = TriggerBound::Convex;
+    ColMeshFileName = "";
+    if (mesh && SceneManager)
+        convexMesh = SceneManager->getMeshManipulator()->createMeshCopy(mesh);
 }
 
 void TriggerObject::syncPose() {

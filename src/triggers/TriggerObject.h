@@ -174,6 +174,9 @@ public:
     // --- the volume ---
     void buildVolume();
     void rebuildVolume() { buildVolume(); }
+    // A convex volume from a copy of the mesh (BoundType Convex, no mesh file); the copy
+    // held before is released.
+    void setConvexMeshBound(irr::scene::IMesh* mesh);
     void syncPose();
     void releaseVolume();
     phys::Actor* getMainActor() const { return mainActor; }
@@ -281,6 +284,7 @@ protected:
     std::unique_ptr<TriggerAction> action;
     phys::Actor* mainActor = nullptr;
     phys::Actor* skinActor = nullptr;
+    irr::scene::IMesh* convexMesh = nullptr; // owned copy
     irr::core::matrix4 lastSyncedTransform;
     bool transformSynced = false;
     irr::core::aabbox3df triggerBox{-0.5f, -0.5f, -0.5f, 0.5f, 0.5f, 0.5f};

@@ -287,12 +287,29 @@ TEST_F(TriggerObjectTest, VolumeIsBuiltThroughThePhysicsSlotsOnlyForVolumeCondit
     EXPECT_TRUE(simple[0]);
     EXPECT_NE(trigger->getSkinActor(), nullptr);
 
+    scene::IMesh* handed = nullptr;
+    physics.createTriggerActor = [&](TriggerObject*, s32, const core::vector3df& half, scene::IMesh* mesh, bool isSimple) {
+        halves.push_back(half);
+        simple.push_back(isSimple);
+        handed = mesh;
+        return reinterpret_cast<phys::Actor*>(0x1000 + halves.size());
+    };
     in->addEnum("BoundType", "Capsule", triggerNames::boundTypes);
     in->addFloat("Radius", 1.0f);
     in->addFloat("Height", 8.0f);
     trigger->deserializeAttributes(in);
     EXPECT_EQ(released, 2);
     test::expectNear(halves[2], {1, 4, 1});
+
+    // A convex volume from a mesh handed in (a vision cone's): a copy, not a shape primitive.
+    scene::IMesh* cube = smgr()->getGeometryCreator()->createCubeMesh();
+    trigger->setConvexMeshBound(cube);
+    trigger->rebuildVolume();
+    cube->drop();
+    EXPECT_EQ(trigger->BoundType, TriggerBound::Convex);
+    EXPECT_NE(handed, nullptr);
+    EXPECT_NE(handed, cube);
+    EXPECT_FALSE(simple.back());
 }
 
 TEST_F(TriggerObjectTest, ATriggerWithoutVolumeKeepsItsPlaceFromBeforeItsFirstFrame) {
