@@ -141,7 +141,6 @@ void GameApplication::shutdownGame() {
     destroyWith(lightManager, hooks.render.destroyLightManager);
     destroyWith(animatorFactory, hooks.characters.destroyAnimatorFactory);
     undoWith(elementFactoryRegistered, hooks.screens.releaseElementFactory);
-    undoWith(sceneNodeFactoryRegistered, hooks.level.releaseSceneNodeFactory);
 
     if (gameDevice) {
         platform::clipCursor(gameDevice, nullptr);

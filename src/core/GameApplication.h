@@ -58,7 +58,6 @@ private:
     // Steps of start-up that shutdown undoes, so that a second shutdown undoes nothing twice.
     bool saveManagerCreated = false;
     bool suspicionConfigLoaded = false;
-    bool sceneNodeFactoryRegistered = false;
     bool elementFactoryRegistered = false;
     bool windowFocused = false;
     bool frameUpdated = false;

@@ -182,7 +182,6 @@ bool GameApplication::initGameManagers() {
     suspicionConfigLoaded = true;
 
     callHook(hooks.level.registerSceneNodeFactory, scene);
-    sceneNodeFactoryRegistered = true;
     callHook(hooks.screens.registerElementFactory, gameDevice->getGUIEnvironment());
     elementFactoryRegistered = true;
     animatorFactory = askHook(hooks.characters.createAnimatorFactory, nullptr, scene);

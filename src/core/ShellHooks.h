@@ -102,7 +102,6 @@ struct LevelHooks {
     std::function<bool()> isLevelLoading;
 
     std::function<void(irr::scene::ISceneManager*)> registerSceneNodeFactory;
-    std::function<void()> releaseSceneNodeFactory;
 
     // SaveManager: create it (into saveManager) and load the save; delete it.
     std::function<void()> createSaveManager;

@@ -30,6 +30,7 @@ struct BoundedData {
 
 enum ConvexFlag : uint32_t {
     ConvexComputeConvex = 0x4, // the hull of the points is computed (always done here)
+    ConvexUncompressedNormals = 0x20, // kept; the hull's normals are never compressed here
 };
 
 struct ConvexMeshDesc {

@@ -21,6 +21,7 @@
 //   PxConvexMeshDesc, PxTriangleMeshDesc            ConvexMeshDesc, TriangleMeshDesc
 //   PxBoundedData / PxStridedData                   BoundedData
 //   PxConvexFlag::eCOMPUTE_CONVEX, PxMeshFlag::e16_BIT_INDICES   ConvexComputeConvex, MeshIndices16
+//   PxConvexFlag bit 0x20 (uncompressed normals)    ConvexUncompressedNormals
 //   PxDefaultMemoryOutputStream / InputData         CookedConvex, CookedTriangleMesh (in memory)
 //   PxPhysics::createConvexMesh / createTriangleMesh  Physics::createConvexMesh / createTriangleMesh
 //   PxConvexMesh, PxTriangleMesh (::release)        ConvexMesh, TriangleMesh (::release)

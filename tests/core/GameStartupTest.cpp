@@ -225,7 +225,6 @@ TEST_F(GameStartupTest, ShutdownRunsInOrderAndRewritesTheSettings) {
         "render.destroyLightManager",
         "characters.destroyAnimatorFactory",
         "screens.releaseElementFactory",
-        "level.releaseSceneNodeFactory",
         "input.destroy",
         "render.destroyShaderManager",
     };

@@ -8,6 +8,7 @@
 #include "core/Globals.h"
 
 #include "support/GraphicsDriver.h"
+#include "support/X11Windows.h"
 
 #include <irrlicht.h>
 
@@ -33,41 +34,6 @@ void useOpenGL() {
     setSettingInt("Graphics_Antialiasing", 0);
     setSettingInt("Graphics_ScreenWidth", 1024);
     setSettingInt("Graphics_ScreenHeight", 576);
-}
-
-// The top-level window whose name is the game's, or 0.
-Window findGameWindow(Display* display) {
-    Window root = DefaultRootWindow(display);
-    Window parent = 0;
-    Window* children = nullptr;
-    unsigned count = 0;
-    Window found = 0;
-    if (!XQueryTree(display, root, &root, &parent, &children, &count))
-        return 0;
-    for (unsigned i = 0; i < count && !found; ++i) {
-        char* name = nullptr;
-        if (XFetchName(display, children[i], &name) && name) {
-            if (std::string(name).rfind("Paddlestone", 0) == 0)
-                found = children[i];
-            XFree(name);
-        }
-    }
-    if (children)
-        XFree(children);
-    return found;
-}
-
-// What a window manager sends when the player closes the window.
-void sendCloseRequest(Display* display, Window window) {
-    XEvent event{};
-    event.xclient.type = ClientMessage;
-    event.xclient.window = window;
-    event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
-    event.xclient.format = 32;
-    event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
-    event.xclient.data.l[1] = CurrentTime;
-    XSendEvent(display, window, False, NoEventMask, &event);
-    XFlush(display);
 }
 
 // The brightest pixel of the window as the X server shows it (sum of red, green and blue).
@@ -153,47 +119,18 @@ TEST_F(GameWindowGlTest, TheRealGameDrawsUntilItsWindowIsClosedAndExitsWithZero)
     Display* display = XOpenDisplay(nullptr);
     ASSERT_NE(display, nullptr) << "needs an X server (the gl tests run under Xvfb)";
 
-    const pid_t child = fork();
-    ASSERT_GE(child, 0);
-    if (child == 0) {
-        // The software GL driver's own allocations outlive it at exit; the leak check of this
-        // run would report them without a name to suppress them by. The in-process test above
-        // checks the game's own leaks with the same driver.
-        setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
-        // The game chooses its audio output itself, on a machine without a sound device
-        // (OpenAL Soft is given no backend that could open one).
-        unsetenv("PADDLESTONE_AUDIO_OUTPUT");
-        setenv("ALSOFT_DRIVERS", "no-such-backend", 1);
-        execl(PADDLESTONE_GAME_BINARY, PADDLESTONE_GAME_BINARY, static_cast<char*>(nullptr));
-        _exit(127);
-    }
-
+    test::RealGame game(test::gameBinary(PADDLESTONE_GAME_BINARY));
+    ASSERT_TRUE(game.started());
     // Wait for the window, let the game run a few hundred frames, look at what the window
     // shows, then close it as a player would.
-    Window window = 0;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-    while (!window && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        window = findGameWindow(display);
-    }
+    const Window window = game.waitForWindow(display, 30);
     ASSERT_NE(window, 0u) << "the game's window did not appear";
     std::this_thread::sleep_for(std::chrono::seconds(4));
     EXPECT_GT(brightestPixel(display, window), 100u) << "the window is black";
     std::filesystem::remove("PaddlestoneConfig.xml");
-    sendCloseRequest(display, window);
-
-    int status = -1;
-    pid_t ended = 0;
-    while (ended == 0 && std::chrono::steady_clock::now() < deadline + std::chrono::seconds(15)) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        ended = waitpid(child, &status, WNOHANG);
-    }
-    if (ended == 0) {
-        kill(child, SIGKILL);
-        waitpid(child, &status, 0);
-        FAIL() << "the game did not end after its window was closed";
-    }
+    const int status = game.closeAndWait(display, window, 15);
     XCloseDisplay(display);
+    ASSERT_NE(status, -1) << "the game did not end after its window was closed";
     ASSERT_TRUE(WIFEXITED(status));
     EXPECT_EQ(WEXITSTATUS(status), 0);
 

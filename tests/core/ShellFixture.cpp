@@ -139,7 +139,6 @@ void ShellFixture::recordAllHooks() {
     h.level.registerSceneNodeFactory = [this](irr::scene::ISceneManager*) {
         trace.push_back("level.registerSceneNodeFactory");
     };
-    h.level.releaseSceneNodeFactory = note("level.releaseSceneNodeFactory");
     h.level.createSaveManager = note("level.createSaveManager");
     h.level.destroySaveManager = note("level.destroySaveManager");
 

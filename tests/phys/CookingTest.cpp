@@ -86,7 +86,7 @@ TEST_F(CookingTest, VertexStrideDoesNotChangeTheHull) {
         const std::vector<unsigned char> bytes = vertexBuffer(points, stride);
         ConvexMeshDesc desc;
         desc.points = {bytes.data(), stride, static_cast<uint32_t>(points.size())};
-        desc.flags = ConvexComputeConvex | 0x20;
+        desc.flags = ConvexComputeConvex | ConvexUncompressedNormals;
         ASSERT_TRUE(s.cooking->cookConvexMesh(desc, *out));
     }
     EXPECT_EQ(standard.hullVertices.size(), 8u);

@@ -1,0 +1,216 @@
+// The game's frame loop (the real start-up, frame and shutdown on the null driver) over a
+// level of 1,000 dynamic boxes on a floor (pushed every frame, so none sleeps), with 0 and
+// with 2 physics threads, and with the render taking 0, 2 or 8 ms of work of its own.
+//
+// Reported per frame:
+//   in_physics_ms  the main thread's time inside endStep, beginStep and stepDuringRender
+//                  (each also on its own)
+//   BM_StepCost    the step's own cost: the same pushes and one step through the manager,
+//                  inline, without the frame around it
+// With threads, the step runs while the frame is drawn: the main thread waits for it in
+// endStep only when the render is shorter than the step.
+#include "core/GameApplication.h"
+#include "core/GameSettings.h"
+#include "core/Globals.h"
+#include "core/ShellHooks.h"
+#include "level/LevelShellHooks.h"
+#include "physics/world/PhysicsFiltering.h"
+#include "physics/world/PhysicsManager.h"
+#include "physics/world/PhysicsRegistration.h"
+#include "player/InputRegistration.h"
+#include "screens/ScreenRegistration.h"
+
+#include <benchmark/benchmark.h>
+#include <irrlicht.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double secondsSince(Clock::time_point start) { return std::chrono::duration<double>(Clock::now() - start).count(); }
+
+void busyFor(double seconds) {
+    const Clock::time_point start = Clock::now();
+    while (secondsSince(start) < seconds) {
+    }
+}
+
+// A working folder with the game's Content/, its settings and the player's files.
+struct GameFolder {
+    GameFolder() {
+        root = std::filesystem::temp_directory_path() / ("paddlestone_bench_" + std::to_string(getpid()));
+        std::filesystem::create_directories(root / "data");
+        std::filesystem::create_directory_symlink(std::filesystem::path(PADDLESTONE_SOURCE_DIR) / "Content",
+                                                  root / "Content");
+        previous = std::filesystem::current_path();
+        std::filesystem::current_path(root);
+        setenv("XDG_DATA_HOME", (root / "data").c_str(), 1);
+    }
+    ~GameFolder() {
+        std::filesystem::current_path(previous);
+        std::filesystem::remove_all(root);
+    }
+    std::filesystem::path root, previous;
+};
+
+void writeSettings(int threads) {
+    GameSettings settings(GameSettings::defaultFileName);
+    settings.load(true);
+    gameSettings = &settings;
+    setSettingString("Graphics_Driver", "Null");
+    setSettingBool("Graphics_Vsync", false);
+    setSettingInt("Game_PhysicsThreads", threads);
+    settings.save();
+    gameSettings = nullptr;
+}
+
+std::vector<phys::RigidDynamic*>& boxes() {
+    static std::vector<phys::RigidDynamic*> list;
+    return list;
+}
+
+// A static floor and 1,000 unit boxes on it, 25 x 40, 3 m apart.
+void buildBoxes() {
+    irr::scene::ISceneNode* node = gameDevice->getSceneManager()->addEmptySceneNode();
+    node->updateAbsolutePosition();
+    phys::RigidActor* floor = physicsManager->createBoxActor(node, nullptr, irr::core::vector3df(400, 1, 400),
+                                                             phys::Transform(phys::Vec3(0, -0.5f, 0)), 1, 0.1f,
+                                                             0.5f, true, false);
+    setActorFilterData(floor, collisionCategory::Static, 0x0FFFFF8D);
+    boxes().clear();
+    for (int x = 0; x < 25; ++x)
+        for (int z = 0; z < 40; ++z) {
+            const phys::Vec3 at(x * 3.0f - 36.0f, 0.5f, z * 3.0f - 60.0f);
+            phys::RigidActor* box = physicsManager->createBoxActor(node, nullptr, irr::core::vector3df(1, 1, 1),
+                                                                   phys::Transform(at), 1, 0.1f, 0.5f, false, false);
+            setActorFilterData(box, collisionCategory::Dynamic, 0x0FFFFF8F);
+            boxes().push_back(box->asRigidDynamic());
+        }
+}
+
+// Each box gets a sideways push that turns slowly, through the manager's force queue.
+void pushBoxes(int frame) {
+    const float angle = static_cast<float>(frame) * 0.02f;
+    const phys::Vec3 push(std::cos(angle) * 12.0f, 0.0f, std::sin(angle) * 12.0f);
+    for (phys::RigidDynamic* box : boxes())
+        physicsManager->addForce(push, phys::ForceMode::Force, box, true);
+}
+
+void BM_GameFrame(benchmark::State& state) {
+    const int threads = static_cast<int>(state.range(0));
+    const double renderWork = static_cast<double>(state.range(1)) / 1000.0;
+    GameFolder folder;
+    writeSettings(threads);
+    resetShellHooks();
+    resetProgramFlags();
+    registerLevelShellHooks();
+    registerInputSubsystem();
+    registerScreens();
+    registerPhysicsSubsystem();
+
+    ShellHooks& hooks = shellHooks();
+    // Seconds inside each entry point: endStep, beginStep, stepDuringRender.
+    double inPhysics[3] = {};
+    bool timing = false;
+    auto timed = [&inPhysics, &timing](std::function<void()> entry, int which) {
+        return [entry, which, &inPhysics, &timing] {
+            const Clock::time_point start = Clock::now();
+            entry();
+            if (timing)
+                inPhysics[which] += secondsSince(start);
+        };
+    };
+    hooks.physics.endStep = timed(hooks.physics.endStep, 0);
+    hooks.physics.beginStep = timed(hooks.physics.beginStep, 1);
+    hooks.physics.stepDuringRender = timed(hooks.physics.stepDuringRender, 2);
+    int frame = 0;
+    hooks.screens.update = [update = hooks.screens.update, &frame, &state, &timing] {
+        update();
+        if (++frame == 1) {
+            buildBoxes();
+            return;
+        }
+        timing = true;
+        if (!state.KeepRunning())
+            QuitRequested = true;
+    };
+    // The boxes are pushed around the floor every frame, so that they stay awake.
+    hooks.level.runEndOfUpdateList = [run = hooks.level.runEndOfUpdateList, &frame] {
+        run();
+        pushBoxes(frame);
+    };
+    // The render's own work: what runs while the step is in flight.
+    hooks.screens.draw = [draw = hooks.screens.draw, renderWork] {
+        busyFor(renderWork);
+        draw();
+    };
+
+    GameApplication game;
+    game.run();
+    resetShellHooks();
+    if (!timing) {
+        std::ifstream log("PaddlestoneLog.txt");
+        std::string line, last;
+        while (std::getline(log, line))
+            last = line;
+        state.SkipWithError(("the game did not run: " + last).c_str());
+        return;
+    }
+    const double frames = static_cast<double>(state.iterations());
+    const double perFrame = frames > 0 ? 1000.0 / frames : 0.0;
+    state.counters["in_physics_ms"] = (inPhysics[0] + inPhysics[1] + inPhysics[2]) * perFrame;
+    state.counters["endStep_ms"] = inPhysics[0] * perFrame;
+    state.counters["beginStep_ms"] = inPhysics[1] * perFrame;
+    state.counters["render_ms"] = inPhysics[2] * perFrame;
+}
+
+// The step's own cost over the same pile, without the frame around it.
+void BM_StepCost(benchmark::State& state) {
+    GameFolder folder;
+    writeSettings(0);
+    GameSettings settings(GameSettings::defaultFileName);
+    settings.load();
+    gameSettings = &settings;
+    irr::IrrlichtDevice* device = irr::createDevice(irr::video::EDT_NULL);
+    device->getLogger()->setLogLevel(irr::ELL_NONE);
+    gameDevice = device;
+    auto* manager = new PhysicsManager();
+    physicsManager = manager;
+    manager->init();
+    buildBoxes();
+    // The same pushes and steps as in the game, through the manager, without the frame.
+    manager->updateStepCount(0.0f);
+    manager->updateStepCount(0.0f);
+    int frame = 0;
+    for (auto _ : state) {
+        pushBoxes(++frame);
+        manager->updateStepCount(PhysicsManager::fixedStepSize);
+        manager->beginStep();
+        manager->endStep();
+    }
+    delete manager;
+    physicsManager = nullptr;
+    gameDevice = nullptr;
+    device->drop();
+    gameSettings = nullptr;
+}
+
+} // namespace
+
+BENCHMARK(BM_StepCost)->Iterations(600)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_GameFrame)
+    ->ArgsProduct({{0, 2}, {0, 2, 8}})
+    ->ArgNames({"threads", "render_ms"})
+    ->Iterations(600)
+    ->Unit(benchmark::kMillisecond);

@@ -1,0 +1,20 @@
+#include "core/SubsystemRegistration.h"
+
+#include "characters/CharacterRegistration.h"
+#include "level/LevelShellHooks.h"
+#include "physics/world/PhysicsRegistration.h"
+#include "player/InputRegistration.h"
+#include "render/RenderRegistration.h"
+#include "screens/ScreenRegistration.h"
+#include "triggers/TriggerRegistration.h"
+
+void registerGameSubsystems() {
+    registerLevelShellHooks();
+    registerInputSubsystem();
+    registerScreens();
+    registerPhysicsSubsystem();
+    registerRenderSubsystem();
+    registerCharacters();
+    // Before the level manager starts: its stand-in checkpoint yields to the trigger one.
+    registerTriggerSubsystem();
+}

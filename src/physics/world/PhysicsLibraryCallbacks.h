@@ -1,0 +1,71 @@
+#pragma once
+
+#include "phys/Phys.h"
+
+#include <cstddef>
+#include <string>
+
+// The objects the physics library calls back into: its allocator, its error handler, the
+// completion task of an asynchronous step and the simulation events.
+
+class PhysicsManager;
+class Stopwatch;
+
+// 16-byte aligned blocks; the type name, file and line are not used.
+class PhysicsAllocator : public phys::Allocator {
+public:
+    void* allocate(std::size_t size, const char* typeName, const char* file, int line) override;
+    void deallocate(void* ptr) override;
+};
+
+// Logs "ERROR: [Physx]: <code> - <message>" and the call stack; the library goes on. Safe
+// from any thread: reports are written one at a time.
+class PhysicsErrorCallback : public phys::ErrorHandler {
+public:
+    void reportError(phys::ErrorCode code, const char* message, const char* file, int line) override;
+};
+
+// The text of a library error line.
+std::string physicsErrorLine(phys::ErrorCode code, const char* message);
+
+// Runs when a step has finished, on the thread that finished it: ticks the profiler's
+// "Physics" stopwatch, so the profile records when the simulation ended.
+class StepTimerTask : public phys::CompletionTask {
+public:
+    explicit StepTimerTask(Stopwatch* watch) : watch(watch) {}
+    const char* getName() const override { return "Timer Task"; }
+    void run() override;
+
+private:
+    Stopwatch* watch;
+};
+
+// Ticks the profiler's "Physics" stopwatch. The completion task ticks it from the worker
+// and the manager from the main thread, so both go through here, one at a time.
+void tickPhysicsStopwatch(Stopwatch* watch);
+void resumePhysicsStopwatch(Stopwatch* watch);
+
+// The simulation events of the scene, delivered on the main thread inside fetchResults.
+// While the manager resets its scene every report is dropped.
+class PhysicsCallbacks : public phys::SimulationEventCallback {
+public:
+    explicit PhysicsCallbacks(PhysicsManager& manager) : manager(manager) {}
+
+    void onConstraintBreak(phys::ConstraintInfo* constraints, uint32_t count) override;
+    void onWake(phys::Actor** actors, uint32_t count) override;
+    void onSleep(phys::Actor** actors, uint32_t count) override;
+    void onContact(const phys::ContactPairHeader& header, const phys::ContactPair* pairs, uint32_t count) override;
+    void onTrigger(phys::TriggerPair* pairs, uint32_t count) override;
+
+    // Reports that reached the callbacks and were not dropped (contact pairs and trigger
+    // pairs), for the profile and the tests.
+    unsigned acceptedReports() const { return accepted; }
+    unsigned droppedReports() const { return dropped; }
+
+private:
+    bool accept(uint32_t count);
+
+    PhysicsManager& manager;
+    unsigned accepted = 0;
+    unsigned dropped = 0;
+};

@@ -1,0 +1,105 @@
+// The game plays a level on the OpenGL driver under Xvfb for 20 s: in this process with the
+// real registrations (its steps and scenes checked frame by frame, its leaks by the
+// sanitizer), and as the real executable, closed through its window.
+#include "GameFixture.h"
+
+#include "core/GameApplication.h"
+#include "core/GameSettings.h"
+#include "core/Globals.h"
+#include "level/LevelManager.h"
+#include "physics/world/PhysicsManager.h"
+
+#include "support/GraphicsDriver.h"
+#include "support/X11Windows.h"
+
+
+#include <algorithm>
+#include <chrono>
+#include <thread>
+
+namespace {
+
+constexpr const char* levelPath = "Content/Levels/MainScreen_Background.irr";
+
+void useOpenGL() {
+    setSettingString("Graphics_Driver", "OpenGL");
+    setSettingBool("Graphics_Vsync", false);
+    setSettingInt("Graphics_Antialiasing", 0);
+    setSettingInt("Graphics_ScreenWidth", 800);
+    setSettingInt("Graphics_ScreenHeight", 450);
+    setSettingInt("Game_PhysicsThreads", 2);
+}
+
+using GamePlayGlTest = GameFixture;
+
+TEST_F(GamePlayGlTest, TheGameStepsItsWorldEveryFrameForTwentySeconds) {
+    test::keepGraphicsDriverLoaded();
+    writeSettings(useOpenGL);
+    int framesDrawn = 0, drawnWhileStepping = 0, resets = 0;
+    ScreenHooks& screens = shellHooks().screens;
+    screens.draw = [draw = screens.draw, &framesDrawn, &drawnWhileStepping] {
+        ++framesDrawn;
+        if (physicsManager->isStepInFlight())
+            ++drawnWhileStepping;
+        draw();
+    };
+    // The level is played again every 5 s: the old level unloads and its scene goes.
+    const auto start = std::chrono::steady_clock::now();
+    auto seconds = [start] { return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(); };
+    std::function<void()> check = [&] {
+        if (seconds() >= 20.0) {
+            QuitRequested = true;
+            return;
+        }
+        if (seconds() >= 5.0 * (resets + 1)) {
+            physicsManager->createSphereActor(phys::Transform(phys::Vec3(0, 50, 0)), 1, 1, 0.5f, 0.1f, false, false);
+            levelManager->unloadLevel();
+            EXPECT_EQ(physicsManager->getScene()->getNbActors(), 0u);
+            EXPECT_TRUE(levelManager->loadLevel(levelPath));
+            ++resets;
+        }
+        steps[frame + 1] = check;
+    };
+    steps[1] = check;
+
+    GameApplication game;
+    EXPECT_EQ(game.run(), gameStatusNormal);
+    EXPECT_EQ(physicsManager, nullptr);
+    EXPECT_EQ(resets, 3);
+    EXPECT_GT(framesDrawn, 20 * 20) << "at least 20 frames a second";
+    EXPECT_GE(drawnWhileStepping, framesDrawn - 1) << "each frame is drawn while its step runs";
+    for (const std::string& line : logLines())
+        EXPECT_EQ(line.rfind("ERROR: ", 0), std::string::npos) << line;
+}
+
+TEST_F(GamePlayGlTest, TheRealGamePlaysALevelForTwentySecondsAndShutsDownCleanly) {
+    writeSettings(useOpenGL);
+    Display* display = XOpenDisplay(nullptr);
+    ASSERT_NE(display, nullptr) << "needs an X server (the gl tests run under Xvfb)";
+    test::RealGame game(test::gameBinary(PADDLESTONE_GAME_BINARY), levelPath);
+    ASSERT_TRUE(game.started());
+    const Window window = game.waitForWindow(display, 30);
+    ASSERT_NE(window, 0u) << "the game's window did not appear";
+    std::this_thread::sleep_for(std::chrono::seconds(20));
+    ASSERT_FALSE(game.hasEnded()) << "the game ended by itself";
+    const int status = game.closeAndWait(display, window, 15);
+    XCloseDisplay(display);
+    ASSERT_NE(status, -1) << "the game did not end after its window was closed";
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+
+    const std::vector<std::string> lines = logLines();
+    // The level named on the command line loaded (its path made absolute).
+    const std::string level = levelPath;
+    EXPECT_NE(std::find_if(lines.begin(), lines.end(),
+                           [&level](const std::string& line) {
+                               return line.rfind("Loading level: ", 0) == 0 && line.size() >= level.size() &&
+                                      line.compare(line.size() - level.size(), level.size(), level) == 0;
+                           }),
+              lines.end());
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "Creating PhysicsManager."), lines.end());
+    for (const std::string& line : lines)
+        EXPECT_EQ(line.rfind("ERROR: ", 0), std::string::npos) << line;
+}
+
+} // namespace

@@ -1,0 +1,115 @@
+#pragma once
+
+#include <X11/Xlib.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <string>
+#include <thread>
+
+// The game's window as a player's desktop sees it (for the gl tests that run the real
+// program; link with X11).
+namespace test {
+
+// The top-level window whose name begins with the prefix, or 0.
+inline Window findWindowNamed(Display* display, const char* prefix) {
+    Window root = DefaultRootWindow(display);
+    Window parent = 0;
+    Window* children = nullptr;
+    unsigned count = 0;
+    Window found = 0;
+    if (!XQueryTree(display, root, &root, &parent, &children, &count))
+        return 0;
+    for (unsigned i = 0; i < count && !found; ++i) {
+        char* name = nullptr;
+        if (XFetchName(display, children[i], &name) && name) {
+            if (std::string(name).rfind(prefix, 0) == 0)
+                found = children[i];
+            XFree(name);
+        }
+    }
+    if (children)
+        XFree(children);
+    return found;
+}
+
+// What a window manager sends when the player closes the window.
+inline void sendCloseRequest(Display* display, Window window) {
+    XEvent event{};
+    event.xclient.type = ClientMessage;
+    event.xclient.window = window;
+    event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+    event.xclient.format = 32;
+    event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+    event.xclient.data.l[1] = CurrentTime;
+    XSendEvent(display, window, False, NoEventMask, &event);
+    XFlush(display);
+}
+
+// The program to run: PADDLESTONE_GAME_BINARY from the environment when set (to run the
+// release build: PADDLESTONE_GAME_BINARY=$PWD/bin/paddlestone), else the build's own.
+inline const char* gameBinary(const char* built) {
+    const char* chosen = std::getenv("PADDLESTONE_GAME_BINARY");
+    return chosen && *chosen ? chosen : built;
+}
+
+// The real program in a child process, its window, and its end as a player closes it.
+class RealGame {
+public:
+    // Starts the program with one optional argument. The software GL driver's own
+    // allocations outlive it at exit, so the child's leak check is off; the in-process gl
+    // tests check the game's own leaks with the same driver.
+    RealGame(const char* binary, const char* argument = nullptr) {
+        child = fork();
+        if (child == 0) {
+            setenv("ASAN_OPTIONS", "detect_leaks=0", 1);
+            // The game chooses its audio output itself, as on a machine without a sound
+            // device (OpenAL Soft is given no backend that could open one).
+            unsetenv("PADDLESTONE_AUDIO_OUTPUT");
+            setenv("ALSOFT_DRIVERS", "no-such-backend", 1);
+            execl(binary, binary, argument, static_cast<char*>(nullptr));
+            _exit(127);
+        }
+    }
+    ~RealGame() {
+        if (child > 0 && !ended) {
+            kill(child, SIGKILL);
+            waitpid(child, &status, 0);
+        }
+    }
+    bool started() const { return child > 0; }
+    // The game's window once it has appeared, 0 after the seconds.
+    Window waitForWindow(Display* display, int seconds) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+        Window window = 0;
+        while (!window && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            window = findWindowNamed(display, "Paddlestone");
+        }
+        return window;
+    }
+    bool hasEnded() {
+        if (!ended && waitpid(child, &status, WNOHANG) == child)
+            ended = true;
+        return ended;
+    }
+    // Closes the window and waits for the program's end; its wait status, or -1 when it
+    // did not end within the seconds (it is then killed).
+    int closeAndWait(Display* display, Window window, int seconds) {
+        sendCloseRequest(display, window);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
+        while (!hasEnded() && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        return ended ? status : -1;
+    }
+
+private:
+    pid_t child = -1;
+    int status = -1;
+    bool ended = false;
+};
+
+} // namespace test
