@@ -381,10 +381,11 @@ void TriggerObject::checkSeenByCharacter() {
     ConditionMet = met;
 }
 
-// 12, Suspicion Gained: the suspicion record gained this frame.
+// 12, Suspicion Gained: the suspicion record gained in the frame before (the meter's update,
+// which runs before the level update, moves the raise flag there).
 void TriggerObject::checkSuspicionGained() {
     const SuspicionMeter* record = levelManager ? levelManager->getPlayerSuspicion(0) : nullptr;
-    ConditionMet = record && record->gainedThisFrame;
+    ConditionMet = record && record->gainedLastFrame;
 }
 
 // 13: an attribute of the save compared by its stored type.

@@ -4,6 +4,7 @@
 #include "core/ProgramQueries.h"
 #include "level/AttributeExtras.h"
 #include "level/NodeHelpers.h"
+#include "physics/world/PhysicsUserData.h"
 #include "player/InputDevice.h"
 #include "triggers/TriggerServices.h"
 
@@ -87,12 +88,14 @@ bool compareTriggerValue(f32 value, f32 reference, s32 mode) {
 }
 
 TriggerObject::TriggerObject(scene::ISceneNode* parent, scene::ISceneManager* manager, s32 id)
-    : LevelObject(parent, manager, id), action(new TriggerAction(0, this)) {}
+    : LevelObject(parent, manager, id), action(new TriggerAction(0, this)),
+      userData(std::make_unique<PhysicsUserData>(this)) {}
 
 TriggerObject::~TriggerObject() {
     if (convexMesh)
         convexMesh->drop();
     releaseVolume();
+    userData.reset();
     // The evaluation context may still point at this trigger's contacts.
     resetExpressionContext();
 }

@@ -16,6 +16,7 @@ class Shape;
 
 class InputDevice;
 class VariableObject;
+struct PhysicsUserData;
 
 // The sixteen conditions of a trigger ("TriggerCondition").
 enum class TriggerCondition : irr::s32 {
@@ -180,6 +181,8 @@ public:
     void syncPose();
     void releaseVolume();
     phys::Actor* getMainActor() const { return mainActor; }
+    // The user data the volume actors carry (the trigger in its trigger role).
+    PhysicsUserData* getPhysicsUserData() const { return userData.get(); }
     phys::Actor* getSkinActor() const { return skinActor; }
 
     virtual const char* getEditorIconPath() const { return "Content/Models/Editor/TransGreen.png"; }
@@ -285,6 +288,7 @@ protected:
     phys::Actor* mainActor = nullptr;
     phys::Actor* skinActor = nullptr;
     irr::scene::IMesh* convexMesh = nullptr; // owned copy
+    std::unique_ptr<PhysicsUserData> userData;
     irr::core::matrix4 lastSyncedTransform;
     bool transformSynced = false;
     irr::core::aabbox3df triggerBox{-0.5f, -0.5f, -0.5f, 0.5f, 0.5f, 0.5f};

@@ -324,7 +324,7 @@ TEST_F(ConditionsTest, TentaroEventsReadCharacterVisionAndTheGainedFlag) {
     gained->TentaroEvent = 1;
     frames(4);
     EXPECT_FALSE(gained->ConditionMet);
-    manager->getPlayerSuspicion(0)->gainedThisFrame = true;
+    manager->getPlayerSuspicion(0)->gainedLastFrame = true;
     frame();
     EXPECT_TRUE(gained->ConditionMet);
 }

@@ -55,6 +55,7 @@ public:
     void setAnimationBlend(f32, f32, s32) override {}
     void setPlayerTexture(video::ITexture*) override {}
     void notify(s32) override {}
+    void notify(s32, f32) override {}
     void setOpaqueRenderingOnly(bool) override {}
     void setAnimationFrameRange(s32, s32) override {}
     s32 getWeightMode() override { return 0; }
@@ -224,7 +225,7 @@ TEST_F(PlayerConditionsTest, ModeConditionAndSuspicionReadPlayerZero) {
 
     TriggerObject* gained = addTrigger(102, TriggerCondition::OnTentaroEvent);
     gained->TentaroEvent = 1;
-    player->suspicion.gainedThisFrame = true;
+    player->suspicion.gainedLastFrame = true;
     frames(4);
     EXPECT_TRUE(gained->ConditionMet);
 }

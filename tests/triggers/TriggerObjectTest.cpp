@@ -1,6 +1,7 @@
 #include "TriggerTestSupport.h"
 
 #include "core/ShellHooks.h"
+#include "physics/world/PhysicsUserData.h"
 #include "triggers/CheckpointObject.h"
 #include "triggers/TriggerServices.h"
 
@@ -272,6 +273,8 @@ TEST_F(TriggerObjectTest, VolumeIsBuiltThroughThePhysicsSlotsOnlyForVolumeCondit
     };
     physics.releaseActor = [&](phys::Actor*) { ++released; };
     TriggerObject* trigger = addTrigger();
+    ASSERT_NE(trigger->getPhysicsUserData(), nullptr);
+    EXPECT_EQ(trigger->getPhysicsUserData()->trigger, trigger); // what its actors will carry
     trigger->setScale({4, 2, 6});
     io::IAttributes* in = attributes();
     in->addEnum("TriggerCondition", "Immediately", triggerNames::conditions);
