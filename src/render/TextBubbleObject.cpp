@@ -28,11 +28,11 @@ scene::SMesh* createBubbleCardMesh(scene::ISceneManager* manager, f32 width, f32
     buffer->Vertices.push_back(video::S3DVertex(hw, -hh, 0, 0, 0, -1, white, 1, 1));
     for (u16 index : {0, 1, 2, 0, 2, 3})
         buffer->Indices.push_back(index);
-    buffer->Material.MaterialType = video::EMT_TRANSPARENT_ALPHA_CHANNEL;
-    buffer->Material.MaterialTypeParam = 1.0f / 255.0f;
+    // Alpha-tested, so it is drawn with the solid objects, before the letters, and writes
+    // depth: a card sorted among the letters by distance would cover some of them.
+    buffer->Material.MaterialType = video::EMT_TRANSPARENT_ALPHA_CHANNEL_REF;
     buffer->Material.Lighting = false;
     buffer->Material.BackfaceCulling = false;
-    buffer->Material.ZWriteEnable = false;
     video::IVideoDriver* driver = manager->getVideoDriver();
     buffer->Material.setTexture(0, driver ? driver->getTexture(TextBubbleObject::bubbleTexturePath) : nullptr);
     buffer->recalculateBoundingBox();
@@ -203,7 +203,9 @@ void TextBubbleObject::rebuildBubble() {
     const core::vector3df scale = getScale();
     makeBubbleCard((static_cast<f32>(FontSize) * 2.0f + extent.X) * 0.1f * scale.X,
                    (static_cast<f32>(FontSize) + extent.Y) * 0.1f * scale.Y,
-                   core::vector3df(centre.X * 0.1f, centre.Y * 0.1f, (centre.Z - 0.01f) * 0.1f));
+                   // Just behind the letters as a reader sees them (from -Z, where the
+                   // glyphs read left to right).
+                   core::vector3df(centre.X * 0.1f, centre.Y * 0.1f, (centre.Z + 0.01f) * 0.1f));
     textHolder->setPosition(core::vector3df(-extent.X * 0.1f * 0.5f, extent.Y * 0.1f, 0));
 
     revealProgress = 0.0f;
