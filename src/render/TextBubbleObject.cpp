@@ -56,15 +56,7 @@ TextBubbleObject::TextBubbleObject(scene::ISceneNode* parent, scene::ISceneManag
     gui::IGUIFont* builtIn = gui ? gui->getBuiltInFont() : nullptr;
     if (builtIn && builtIn->getType() == gui::EGFT_BITMAP) {
         font = builtIn;
-        glyphMesh = new scene::SMesh();
-        gui::IGUISpriteBank* bank = static_cast<gui::IGUIFontBitmap*>(font)->getSpriteBank();
-        for (u32 i = 0; bank && i < bank->getTextureCount(); ++i) {
-            auto* buffer = new scene::SMeshBuffer();
-            buffer->Material = material;
-            buffer->Material.setTexture(0, bank->getTexture(i));
-            glyphMesh->addMeshBuffer(buffer);
-            buffer->drop();
-        }
+        glyphMesh = createBitmapFontMesh(font, material);
         const core::dimension2du size = font->getDimension(L"");
         setGlyphScale(core::vector2df(static_cast<f32>(size.Width) * 0.1f, static_cast<f32>(size.Height) * 0.1f));
     } else {

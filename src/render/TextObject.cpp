@@ -79,8 +79,8 @@ TextObject::~TextObject() {
         mesh->drop();
 }
 
-void TextObject::createMeshForFont(gui::IGUIFont* bitmapFont) {
-    mesh = new scene::SMesh();
+scene::SMesh* createBitmapFontMesh(gui::IGUIFont* bitmapFont, const video::SMaterial& material) {
+    auto* mesh = new scene::SMesh();
     gui::IGUISpriteBank* bank = static_cast<gui::IGUIFontBitmap*>(bitmapFont)->getSpriteBank();
     const u32 textures = bank ? bank->getTextureCount() : 0;
     for (u32 i = 0; i < textures; ++i) {
@@ -90,7 +90,10 @@ void TextObject::createMeshForFont(gui::IGUIFont* bitmapFont) {
         mesh->addMeshBuffer(buffer);
         buffer->drop();
     }
+    return mesh;
 }
+
+void TextObject::createMeshForFont(gui::IGUIFont* bitmapFont) { mesh = createBitmapFontMesh(bitmapFont, material); }
 
 bool TextObject::isTrueTypePath(const core::stringc& path) {
     const s32 dot = path.findLast('.');

@@ -99,3 +99,7 @@ private:
     std::vector<GlyphRecord> glyphRecords;
     irr::core::array<irr::scene::ISceneNode*> glyphNodes;
 };
+
+// A mesh with one empty buffer per texture of the bitmap font's sprite bank, in texture
+// order, each with a copy of the material showing that texture (one reference, the caller's).
+irr::scene::SMesh* createBitmapFontMesh(irr::gui::IGUIFont* bitmapFont, const irr::video::SMaterial& material);
