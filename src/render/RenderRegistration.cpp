@@ -1,10 +1,12 @@
 #include "render/RenderRegistration.h"
 
 #include "render/EffectHandler.h"
+#include "render/HmdRenderer.h"
 #include "render/LightManager.h"
 #include "render/LightObject.h"
 #include "render/RenderServices.h"
 #include "render/ShaderManager.h"
+#include "render/WorldObjectTypes.h"
 
 #include "level/LevelHooks.h"
 #include "level/LevelManager.h"
@@ -42,6 +44,7 @@ void fillRenderShellSlots(RenderHooks& render) {
         handler->renderCallbacksEnabled = setup.renderCallbacksEnabled;
         handler->ssaoEnabled = setup.ssaoEnabled;
         effectHandler = handler;
+        createHmdOutput(device);
         handler->initPostProcessing();
         return handler;
     };
@@ -71,6 +74,7 @@ void fillRenderShellSlots(RenderHooks& render) {
     render.destroyEffectHandler = [] {
         if (levelManager)
             levelManager->onLevelUnloaded.removeMember(effectHandler, &EffectHandler::resetLevelState);
+        destroyHmdOutput();
         delete effectHandler;
     };
     render.destroyLightManager = [] {
@@ -108,4 +112,5 @@ void registerRenderSubsystem() {
     fillRenderShellSlots(shellHooks().render);
     fillRenderLevelSlots(levelHooks().render);
     registerLightObjectType();
+    registerWorldObjectTypes();
 }

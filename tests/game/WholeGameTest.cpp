@@ -10,6 +10,9 @@
 #include "level/LevelManager.h"
 #include "physics/world/PhysicsManager.h"
 #include "player/InputManager.h"
+#include "render/RenderServices.h"
+#include "render/TextBubbleObject.h"
+#include "render/TextObject.h"
 #include "screens/ScreenManager.h"
 
 
@@ -105,6 +108,39 @@ TEST_F(WholeGameTest, ThePhysicsWorldStepsEveryFrameAndFollowsTheLevels) {
         for (const std::string& line : lines)
             EXPECT_EQ(line.rfind("ERROR: ", 0), std::string::npos) << line;
     }
+}
+
+// Text in the world runs with the game: the level factory makes text objects, speech
+// bubbles and volume lights, a bubble types its letters out frame by frame, and without a
+// head-mounted display the frame keeps its plain scene pass.
+TEST_F(WholeGameTest, SpeechBubblesTypeOutTheirTextAsFramesPass) {
+    TextBubbleObject* bubble = nullptr;
+    int shownAt30 = -1, shownAt60 = -1;
+    bool hmdPass = true;
+    steps[20] = [&] {
+        irr::scene::ISceneManager* scene = gameDevice->getSceneManager();
+        for (const char* type : {"TextObject", "VolumeLightObject"})
+            EXPECT_NE(scene->addSceneNode(type, nullptr), nullptr) << type;
+        bubble = static_cast<TextBubbleObject*>(scene->addSceneNode("TextBubbleObject", nullptr));
+        ASSERT_NE(bubble, nullptr);
+        irr::io::IAttributes* in = gameDevice->getFileSystem()->createEmptyAttributes();
+        in->addString("FontPath", "Content/Font/NoMove.ttf");
+        in->addString("Text", "Well hello\\there, you!");
+        in->addFloat("TextSpeed", 1000.0f);
+        bubble->deserializeAttributes(in);
+        in->drop();
+        hmdPass = renderServices().effects.renderHmdEyes();
+    };
+    steps[30] = [&] { shownAt30 = bubble ? bubble->countRevealedGlyphs() : -1; };
+    steps[60] = [&] { shownAt60 = bubble ? bubble->countRevealedGlyphs() : -1; };
+    quitAt(70);
+
+    GameApplication game;
+    EXPECT_EQ(game.run(), gameStatusNormal);
+    EXPECT_FALSE(hmdPass);
+    EXPECT_GT(shownAt30, 0);
+    EXPECT_LE(shownAt30, shownAt60);
+    EXPECT_EQ(shownAt60, 21); // every letter of both lines, spaces included
 }
 
 } // namespace
