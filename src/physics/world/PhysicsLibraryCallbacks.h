@@ -10,6 +10,10 @@
 
 class PhysicsManager;
 class Stopwatch;
+struct PhysicsUserData;
+namespace irr::scene {
+class ISceneNode;
+}
 
 // 16-byte aligned blocks; the type name, file and line are not used.
 class PhysicsAllocator : public phys::Allocator {
@@ -45,8 +49,10 @@ private:
 void tickPhysicsStopwatch(Stopwatch* watch);
 void resumePhysicsStopwatch(Stopwatch* watch);
 
-// The simulation events of the scene, delivered on the main thread inside fetchResults.
-// While the manager resets its scene every report is dropped.
+// The simulation events of the scene, delivered on the main thread inside fetchResults and
+// handed at once to the objects concerned: trigger volumes (through the trigger slots),
+// physics objects (their contact reaction). While the manager resets its scene every
+// report is dropped.
 class PhysicsCallbacks : public phys::SimulationEventCallback {
 public:
     explicit PhysicsCallbacks(PhysicsManager& manager) : manager(manager) {}
@@ -64,6 +70,9 @@ public:
 
 private:
     bool accept(uint32_t count);
+    void dispatchTriggerContact(PhysicsUserData* trigger, phys::RigidActor* triggerActor, phys::RigidActor* otherActor,
+                                irr::scene::ISceneNode* otherNode, phys::Shape* touchedShape,
+                                const phys::ContactPair& pair);
 
     PhysicsManager& manager;
     unsigned accepted = 0;

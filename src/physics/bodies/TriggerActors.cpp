@@ -1,0 +1,82 @@
+// Bodies the physics manager builds for other subsystems: the kinematic actor of a trigger
+// volume and the capsule controller of a character; and the box of a physics object.
+#include "physics/bodies/MeshCooking.h"
+#include "physics/objects/PhysicsObject.h"
+#include "physics/world/PhysicsManager.h"
+
+#include <algorithm>
+
+phys::RigidActor* PhysicsManager::createBoxActor(PhysicsObject* object, const phys::Transform& pose, float mass,
+                                                 float restitution, float friction, bool isStatic, bool isKinematic) {
+    if (!object)
+        return nullptr;
+    return createBoxActor(object, object->getMeshNode(), object->body().BoxExtents, pose, mass, restitution,
+                          friction, isStatic, isKinematic);
+}
+
+phys::RigidDynamic* PhysicsManager::createTriggerActor(irr::s32 kind, const irr::core::vector3df& position,
+                                                       const irr::core::vector3df& size, irr::scene::IMesh* mesh,
+                                                       bool isTrigger) {
+    if (!physics || ((kind == 2 || kind == 4) && !mesh) || kind < 0 || kind > 4)
+        return nullptr;
+    if ((kind == 2 || kind == 4) && mesh->getMeshBufferCount() == 0)
+        return nullptr;
+    phys::Material* material = getMaterial(0);
+    if (!material)
+        return nullptr;
+    phys::RigidDynamic* actor = physics->createRigidDynamic(phys::Transform(toPhys(position)));
+    if (!actor)
+        return nullptr;
+    auto setKind = [isTrigger](phys::Shape* shape) {
+        if (!shape)
+            return;
+        // Clear the one being left first: a shape never has both.
+        if (isTrigger) {
+            shape->setFlag(phys::ShapeSimulation, false);
+            shape->setFlag(phys::ShapeTrigger, true);
+        } else {
+            shape->setFlag(phys::ShapeTrigger, false);
+            shape->setFlag(phys::ShapeSimulation, true);
+        }
+    };
+    phys::Shape* last = nullptr;
+    switch (kind) {
+    case 0: last = actor->createShape(phys::BoxGeometry(toPhys(size)), *material); break;
+    case 1: last = actor->createShape(phys::SphereGeometry(size.X), *material); break;
+    case 3: last = actor->createShape(phys::CapsuleGeometry(size.X, size.Y), *material); break;
+    default:
+        for (irr::u32 b = 0; b < mesh->getMeshBufferCount(); ++b) {
+            // A buffer that does not cook gives no shape; the others still do.
+            phys::ConvexMesh* convex = cookConvexMesh(this, mesh->getMeshBuffer(b), size);
+            if (!convex)
+                continue;
+            last = actor->createShape(phys::ConvexMeshGeometry(convex), *material);
+            setKind(last);
+            convex->release();
+        }
+        break;
+    }
+    setKind(last);
+    actor->setRigidDynamicFlag(phys::RigidDynamicFlag::Kinematic, true);
+    phys::setMassAndUpdateInertia(*actor, 1.0f);
+    actor->userData = nullptr;
+    if (scene)
+        scene->addActor(*actor);
+    return actor;
+}
+
+phys::Controller* PhysicsManager::createCharacterController(const irr::core::vector3df& position, void* userData,
+                                                            float height, float radius) {
+    if (!physics || !controllerManager || !scene)
+        return nullptr;
+    phys::CapsuleControllerDesc desc;
+    desc.position = phys::ExtVec3(position.X, position.Y, position.Z);
+    desc.radius = std::max(radius, 0.01f);
+    desc.height = std::max(height, 0.01f);
+    desc.stepOffset = 0.0f;
+    desc.scaleCoeff = 0.95f;
+    desc.climbingMode = phys::ClimbingMode::Easy;
+    desc.material = getMaterial(0);
+    desc.userData = userData;
+    return controllerManager->createController(*physics, scene, desc);
+}
