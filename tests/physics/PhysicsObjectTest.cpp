@@ -17,13 +17,18 @@ namespace {
 
 using Attributes = io::IAttributes;
 
-void dynamicBox(Attributes* a) {
-    a->addString("Name", "Box");
-    a->addVector3d("Position", core::vector3df(0, 5, 0));
-    a->addEnum("BoundType", "Box", boundTypeNames);
-    a->addVector3d("BoxExtents", core::vector3df(1, 1, 1));
-    a->addEnum("PhysicsState", "Dynamic", physicsStateNames);
+// A unit box at (0, 5, 0) in the state.
+std::function<void(Attributes*)> boxIn(const char* state) {
+    return [state](Attributes* a) {
+        a->addString("Name", "Box");
+        a->addVector3d("Position", core::vector3df(0, 5, 0));
+        a->addEnum("BoundType", "Box", boundTypeNames);
+        a->addVector3d("BoxExtents", core::vector3df(1, 1, 1));
+        a->addEnum("PhysicsState", state, physicsStateNames);
+    };
 }
+
+void dynamicBox(Attributes* a) { boxIn("Dynamic")(a); }
 
 phys::FilterData firstShapeFilter(PhysicsObject* object) {
     phys::Shape* shape = object->getFirstShape();
@@ -34,7 +39,7 @@ using PhysicsObjectAttributeTest = PhysicsObjectFixture;
 
 TEST_F(PhysicsObjectAttributeTest, AbsentKeysKeepTheirFieldsButTheAlwaysReadOnesReset) {
     PhysicsObject* object = makeObject([](Attributes* a) {
-        dynamicBox(a);
+        boxIn("Static")(a);
         a->addFloat("DetailDistanceLimit", 50.0f);
         a->addBool("IgnoreParentTransform", true);
         a->addFloat("Restitution", 0.4f);
@@ -464,10 +469,7 @@ TEST_F(PhysicsObjectBodyTest, ACloneGetsTheAnsweredIDAndNoSecondIgnoreNode) {
 using PhysicsObjectMotionTest = PhysicsObjectFixture;
 
 TEST_F(PhysicsObjectMotionTest, AKinematicBodyFollowsItsNodeOnlyWhenItMoves) {
-    PhysicsObject* object = makeObject([](Attributes* a) {
-        dynamicBox(a);
-        a->addEnum("PhysicsState", "Kinematic", physicsStateNames);
-    });
+    PhysicsObject* object = makeObject(boxIn("Kinematic"));
     frames(3);
     phys::RigidDynamic* body = object->getActor()->asRigidDynamic();
     EXPECT_NEAR(body->getGlobalPose().p.y, 5.0f, 1e-4f) << "kinematic: gravity does not pull it";
@@ -487,9 +489,8 @@ TEST_F(PhysicsObjectMotionTest, AKinematicBodyFollowsItsNodeOnlyWhenItMoves) {
 
 TEST_F(PhysicsObjectMotionTest, SwitchingBetweenKinematicAndDynamicKeepsThePose) {
     PhysicsObject* object = makeObject([](Attributes* a) {
-        dynamicBox(a);
-        a->addEnum("PhysicsState", "Kinematic", physicsStateNames);
         a->addVector3d("Rotation", core::vector3df(0, 45, 0));
+        boxIn("Kinematic")(a);
     });
     frames(3);
     object->setKinematic(false);

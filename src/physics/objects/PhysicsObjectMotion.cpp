@@ -169,6 +169,12 @@ void PhysicsObject::applyKinematicChange(bool kinematic) {
     if (!dynamic || dynamic->isKinematic() == kinematic)
         return;
     const bool simulating = physicsManager && physicsManager->isSimulationActive();
+    // A body held from now on stays where the last step left it: its node takes that pose
+    // first, or the first target would pull it back by a step's motion.
+    if (kinematic && simulating && !userData->sharedBody) {
+        syncNodeFromActor(actor, this);
+        updateAbsolutePosition();
+    }
     if (!kinematic) {
         const core::vector3df position = getAbsoluteTransformation().getTranslation();
         const core::vector3df rotation = getAbsoluteTransformation().getRotationDegrees();
