@@ -133,5 +133,5 @@ void PhysicsObject::playCollisionSound(PhysicsObject* other, f32 speedSquared, f
         soundManager->setEventVolume(b.collisionEvent, parameter / 320.0f * 0.5f + 0.5f);
         soundManager->startEvent(b.collisionEvent);
     }
-    b.collisionSoundCooldown = randomFloat() * 0.1f + 0.1f;
+    b.collisionSoundCooldown = randomFloatRaw() * 0.1f + 0.1f;
 }

@@ -227,7 +227,7 @@ void PhysicsObject::applyKinematicChange(bool kinematic) {
             b.onDynamicEvent->set3DAttributes(&position, &still);
             soundManager->startEvent(b.onDynamicEvent);
         }
-        b.collisionSoundCooldown = randomFloat() * 0.1f + 0.1f;
+        b.collisionSoundCooldown = randomFloatRaw() * 0.1f + 0.1f;
     }
 }
 
