@@ -163,6 +163,27 @@ TEST_F(PhysicsContactTest, TriggerActorsAndControllersTakeTheirSizes) {
     physics->releaseActor(solid, true);
 }
 
+TEST_F(PhysicsContactTest, ParticleSystemsAndFluidsAreSizedFromTheParticleSize) {
+    struct Row {
+        f32 viscosity, stiffness;
+        bool fluid;
+        f32 grid, rest, contact, motion;
+    } rows[] = {{0.0f, 0.0f, false, 10.0f, 0.05f, 0.1f, 0.43f},
+                {0.5f, 0.0f, true, 16.6667f, 0.015f, 0.03f, 0.3f},
+                {-1.0f, -2.0f, false, 10.0f, 0.05f, 0.1f, 0.43f}};
+    for (const Row& row : rows) {
+        phys::ParticleBase* particles = physics->createParticleSystem(0.1f, 0.2f, 0.3f, 0.4f, 1.0f, row.viscosity,
+                                                                      row.stiffness);
+        ASSERT_NE(particles, nullptr);
+        EXPECT_EQ(particles->getType() == phys::ActorType::ParticleFluid, row.fluid) << row.viscosity;
+        EXPECT_NEAR(particles->getGridSize(), row.grid, 1e-3f);
+        EXPECT_NEAR(particles->getRestOffset(), row.rest, 1e-6f);
+        EXPECT_NEAR(particles->getContactOffset(), row.contact, 1e-6f);
+        EXPECT_NEAR(particles->getMaxMotionDistance(), row.motion, 1e-6f);
+        physics->releaseActor(particles, true);
+    }
+}
+
 TEST_F(PhysicsContactTest, TheDemonstrationLevelComesToRestOnItsFloor) {
     SceneLoader loader(smgr());
     ASSERT_TRUE(loader.load("Content/Levels/PhysicsDemo.irr"));

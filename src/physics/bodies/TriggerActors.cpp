@@ -1,5 +1,6 @@
 // Bodies the physics manager builds for other subsystems: the kinematic actor of a trigger
-// volume and the capsule controller of a character; and the box of a physics object.
+// volume, the capsule controller of a character, the particles of a particle node; and the
+// box of a physics object.
 #include "physics/bodies/MeshCooking.h"
 #include "physics/objects/PhysicsObject.h"
 #include "physics/world/PhysicsManager.h"
@@ -79,4 +80,51 @@ phys::Controller* PhysicsManager::createCharacterController(const irr::core::vec
     desc.material = getMaterial(0);
     desc.userData = userData;
     return controllerManager->createController(*physics, scene, desc);
+}
+
+phys::ParticleBase* PhysicsManager::createParticleSystem(float particleSize, float damping, float restitution,
+                                                         float friction, float particleMass, float viscosity,
+                                                         float stiffness) {
+    if (!physics)
+        return nullptr;
+    constexpr irr::u32 particleLimit = 16250;
+    // The products in double precision from the float constants, narrowed at the end.
+    const double s = particleSize;
+    phys::ParticleBase* particles = nullptr;
+    if (viscosity > 0.0f || stiffness > 0.0f) {
+        phys::ParticleFluid* fluid = physics->createParticleFluid(particleLimit);
+        if (!fluid)
+            return nullptr;
+        const double t = s * static_cast<double>(0.3f);
+        fluid->setGridSize(static_cast<float>(s * static_cast<double>(3.3333333f) * 50.0));
+        fluid->setMaxMotionDistance(0.3f);
+        fluid->setRestOffset(static_cast<float>(t * 0.5));
+        fluid->setContactOffset(static_cast<float>(t));
+        fluid->setRestParticleDistance(static_cast<float>(t));
+        fluid->setViscosity(viscosity);
+        fluid->setStiffness(stiffness);
+        particles = fluid;
+    } else {
+        phys::ParticleSystem* system = physics->createParticleSystem(particleLimit);
+        if (!system)
+            return nullptr;
+        system->setGridSize(static_cast<float>(s * 2.0 * 50.0));
+        system->setMaxMotionDistance(0.43f);
+        system->setRestOffset(static_cast<float>(s * 0.5));
+        system->setContactOffset(static_cast<float>(s));
+        particles = system;
+    }
+    particles->setParticleMass(particleMass);
+    particles->setDamping(damping);
+    particles->setRestitution(restitution);
+    particles->setDynamicFriction(friction);
+    particles->setStaticFriction(friction);
+    particles->setParticleReadDataFlag(phys::ParticleReadVelocities, true);
+    phys::FilterData filter;
+    filter.word0 = 1;
+    filter.word1 = 0x0fffff87;
+    particles->setSimulationFilterData(filter);
+    if (scene)
+        scene->addActor(*particles);
+    return particles;
 }

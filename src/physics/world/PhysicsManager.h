@@ -122,6 +122,10 @@ public:
     // A capsule controller for a character (radius and height at least 0.01, no step offset).
     phys::Controller* createCharacterController(const irr::core::vector3df& position, void* userData, float height,
                                                 float radius);
+    // The particles behind a particle node: a fluid when viscosity or stiffness is above 0,
+    // else a plain particle system (16,250 particles), sized from the particle size.
+    phys::ParticleBase* createParticleSystem(float particleSize, float damping, float restitution, float friction,
+                                             float particleMass, float viscosity, float stiffness);
     // A box standing on the actor origin (doors).
     phys::RigidDynamic* createStandingBoxActor(const irr::core::vector3df& position,
                                                const irr::core::vector3df& halfExtents, float density);
