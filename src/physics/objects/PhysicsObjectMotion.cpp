@@ -35,9 +35,9 @@ bool eventChannelsActive(audio::Event* event) {
     return (state & 16u) != 0;
 }
 
-bool unchanged(f32 last, f32 current) { return last - 1e-6f <= current && current <= last + 1e-6f; }
+bool targetComponentUnchanged(f32 last, f32 current) { return last - 1e-6f <= current && current <= last + 1e-6f; }
 
-PlayerObject* firstPlayer() { return playerCount() > 0 ? getPlayer(0) : nullptr; }
+PlayerObject* firstListedPlayer() { return playerCount() > 0 ? getPlayer(0) : nullptr; }
 
 } // namespace
 
@@ -68,7 +68,7 @@ void PhysicsObject::updatePhysics() {
             b.buttonTimer += delta;
             if (b.buttonTimer > 0.2f) {
                 b.buttonTimer = 0.0f;
-                if (PlayerObject* player = firstPlayer())
+                if (PlayerObject* player = firstListedPlayer())
                     player->releaseObject(this, 4, false);
             }
         }
@@ -138,7 +138,7 @@ void PhysicsObject::setKinematic(bool kinematic) {
     auto apply = [&](PhysicsObject* object) {
         if (kinematic) {
             if (object->holdCount != 0 && !CanHangFrom)
-                if (PlayerObject* player = firstPlayer())
+                if (PlayerObject* player = firstListedPlayer())
                     player->releaseObject(object, 4, false);
             object->userData->state = PhysicsState::Kinematic;
         } else {
@@ -262,10 +262,10 @@ void PhysicsObject::syncBodyWithNode(u32 timeMs) {
         const core::vector3df rotation = getAbsoluteTransformation().getRotationDegrees();
         b.lastBodyPosition = toEngine(actor->getGlobalPose().p);
         const core::vector3df position = getAbsolutePosition();
-        const bool same = unchanged(b.lastTargetPosition.X, position.X) && unchanged(b.lastTargetPosition.Y, position.Y) &&
-                          unchanged(b.lastTargetPosition.Z, position.Z) &&
-                          unchanged(b.lastTargetRotation.X, rotation.X) &&
-                          unchanged(b.lastTargetRotation.Y, rotation.Y) && unchanged(b.lastTargetRotation.Z, rotation.Z);
+        const bool same = targetComponentUnchanged(b.lastTargetPosition.X, position.X) && targetComponentUnchanged(b.lastTargetPosition.Y, position.Y) &&
+                          targetComponentUnchanged(b.lastTargetPosition.Z, position.Z) &&
+                          targetComponentUnchanged(b.lastTargetRotation.X, rotation.X) &&
+                          targetComponentUnchanged(b.lastTargetRotation.Y, rotation.Y) && targetComponentUnchanged(b.lastTargetRotation.Z, rotation.Z);
         if (!same && !userData->sharedBody) {
             dynamic->setKinematicTarget(phys::Transform(toPhys(position), eulerDegreesToQuat(rotation)));
             b.lastTargetPosition = position;
