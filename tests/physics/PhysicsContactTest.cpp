@@ -6,6 +6,7 @@
 
 #include "physics/world/PhysicsFiltering.h"
 #include "physics/world/PhysicsHooks.h"
+#include "physics/world/PhysicsLibraryCallbacks.h"
 
 #include "core/Globals.h"
 #include "core/SoundManager.h"
@@ -103,6 +104,63 @@ TEST_F(PhysicsContactTest, ATouchHardEnoughTurnsAKinematicObjectDynamic) {
     EXPECT_EQ(shelf->getPhysicsState(), PhysicsState::Dynamic);
     EXPECT_FALSE(shelf->getActor()->asRigidDynamic()->isKinematic());
     EXPECT_LT(shelf->getAbsolutePosition().Y, -1.0f) << "and falls";
+}
+
+TEST_F(PhysicsContactTest, TheHeavierOfTwoMovingBodiesReactsAndTheSecondOnATie) {
+    struct Row {
+        f32 firstMass, secondMass;
+        bool firstReacts;
+    } rows[] = {{10.0f, 10.0f, false}, {20.0f, 10.0f, true}, {5.0f, 10.0f, false}};
+    for (const Row& row : rows) {
+        PhysicsObject* first = makeObject(body("Box", "Dynamic", {0, 20, 0}));
+        PhysicsObject* second = makeObject(body("Box", "Dynamic", {5, 20, 0}));
+        first->getActor()->asRigidDynamic()->setMass(row.firstMass);
+        second->getActor()->asRigidDynamic()->setMass(row.secondMass);
+        first->getActor()->asRigidDynamic()->setLinearVelocity(phys::Vec3(6, 0, 0));
+        first->body().collisionSoundCooldown = second->body().collisionSoundCooldown = 0.0f;
+        phys::ContactPairHeader header;
+        header.actors[0] = first->getActor();
+        header.actors[1] = second->getActor();
+        phys::ContactPair pair;
+        pair.shapes[0] = first->getFirstShape();
+        pair.shapes[1] = second->getFirstShape();
+        pair.events = phys::PairNotifyTouchFound;
+        physics->getCallbacks()->onContact(header, &pair, 1);
+        EXPECT_EQ(first->body().collisionSoundCooldown > 0.0f, row.firstReacts) << row.firstMass;
+        EXPECT_EQ(second->body().collisionSoundCooldown > 0.0f, !row.firstReacts) << row.firstMass;
+        first->remove();
+        second->remove();
+    }
+}
+
+TEST_F(PhysicsContactTest, ATriggerTouchedByACompoundChildReportsTheChild) {
+    auto* owner = new TriggerStandIn(root(), smgr(), -1);
+    owner->drop();
+    PhysicsUserData record(owner);
+    phys::RigidDynamic* volume = physics->createTriggerActor(0, {0, 2, 0}, {2, 0.5f, 2}, nullptr, true);
+    volume->userData = &record;
+    PhysicsObject* parent = makeObject(body("Box", "Dynamic", {0, 20, 0}));
+    PhysicsObject* child = makeObject(body("Sphere", "Dynamic", {0, 1.5f, 0}), parent);
+    phys::Shape* shapes[2] = {};
+    ASSERT_EQ(parent->getActor()->getShapes(shapes, 2), 2u);
+    std::vector<scene::ISceneNode*> entered;
+    physicsHooks().triggers.onObjectEnter = [&](scene::ISceneNode*, scene::ISceneNode* other, const core::vector3df&,
+                                                phys::RigidActor*, phys::RigidDynamic*, phys::Shape*) {
+        entered.push_back(other);
+        return static_cast<core::vector3df*>(nullptr);
+    };
+    phys::Shape* triggerShape = nullptr;
+    volume->getShapes(&triggerShape, 1);
+    phys::TriggerPair pairs[2];
+    pairs[0].triggerShape = pairs[1].triggerShape = triggerShape;
+    pairs[0].otherShape = shapes[1];
+    pairs[1].otherShape = shapes[0];
+    pairs[0].status = pairs[1].status = phys::PairNotifyTouchFound;
+    physics->getCallbacks()->onTrigger(pairs, 2);
+    ASSERT_EQ(entered.size(), 2u);
+    EXPECT_EQ(entered[0], child);
+    EXPECT_EQ(entered[1], parent);
+    physics->releaseActor(volume, true);
 }
 
 TEST_F(PhysicsContactTest, ABoxDroppedThroughATriggerVolumeEntersAndLeavesOnce) {
