@@ -242,6 +242,17 @@ TEST_F(PhysicsContactTest, ParticleSystemsAndFluidsAreSizedFromTheParticleSize) 
     }
 }
 
+TEST_F(PhysicsContactTest, ControllersRideOnlyOnKinematicPhysicsObjects) {
+    PhysicsObject* lift = makeObject(body("Box", "Kinematic", {0, 0, 0}));
+    PhysicsObject* crate = makeObject(body("Box", "Dynamic", {5, 0, 0}));
+    PhysicsCallbacks& callbacks = *physics->getCallbacks();
+    EXPECT_EQ(callbacks.getBehaviorFlags(*lift->getFirstShape()), phys::BehaviorCanRideOnObject);
+    EXPECT_EQ(callbacks.getBehaviorFlags(*crate->getFirstShape()), phys::BehaviorUserDefinedRide);
+    crate->getFirstShape()->userData = reinterpret_cast<void*>(static_cast<uintptr_t>(controllerShapeMarker));
+    EXPECT_EQ(callbacks.getBehaviorFlags(*crate->getFirstShape()), phys::BehaviorUserDefinedRide) << "the marker";
+    crate->getFirstShape()->userData = crate->getUserData();
+}
+
 TEST_F(PhysicsContactTest, TheDemonstrationLevelComesToRestOnItsFloor) {
     SceneLoader loader(smgr());
     ASSERT_TRUE(loader.load("Content/Levels/PhysicsDemo.irr"));

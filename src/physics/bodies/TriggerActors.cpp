@@ -3,6 +3,7 @@
 // box of a physics object.
 #include "physics/bodies/MeshCooking.h"
 #include "physics/objects/PhysicsObject.h"
+#include "physics/world/PhysicsLibraryCallbacks.h"
 #include "physics/world/PhysicsManager.h"
 
 #include <algorithm>
@@ -78,6 +79,8 @@ phys::Controller* PhysicsManager::createCharacterController(const irr::core::vec
     desc.scaleCoeff = 0.95f;
     desc.climbingMode = phys::ClimbingMode::Easy;
     desc.material = getMaterial(0);
+    desc.callback = callbacks;
+    desc.behaviorCallback = callbacks;
     desc.userData = userData;
     return controllerManager->createController(*physics, scene, desc);
 }

@@ -328,3 +328,19 @@ void PhysicsCallbacks::onTrigger(phys::TriggerPair* pairs, uint32_t count) {
         }
     }
 }
+
+void PhysicsCallbacks::onShapeHit(const phys::ControllerShapeHit&) {
+    // Pushing objects needs the character behind the controller and the player's
+    // suspicion record; neither exists yet, and without player 0 nothing happens.
+}
+
+void PhysicsCallbacks::onControllerHit(const phys::ControllersHit&) {
+    // Two characters wake each other through their state machines, which arrive with them.
+}
+
+uint32_t PhysicsCallbacks::getBehaviorFlags(const phys::Shape& shape) {
+    PhysicsUserData* record = userDataRecord(shape.userData);
+    if (record && record->physicsObject && !record->character && record->state == PhysicsState::Kinematic)
+        return phys::BehaviorCanRideOnObject;
+    return phys::BehaviorUserDefinedRide;
+}

@@ -53,9 +53,21 @@ void resumePhysicsStopwatch(Stopwatch* watch);
 // handed at once to the objects concerned: trigger volumes (through the trigger slots),
 // physics objects (their contact reaction). While the manager resets its scene every
 // report is dropped.
-class PhysicsCallbacks : public phys::SimulationEventCallback {
+class PhysicsCallbacks : public phys::SimulationEventCallback,
+                         public phys::ControllerHitReport,
+                         public phys::ControllerBehaviorCallback {
 public:
     explicit PhysicsCallbacks(PhysicsManager& manager) : manager(manager) {}
+
+    // Character controllers: what they touched (characters push objects and wake one
+    // another once the characters exist), and how they treat what they stand on: they ride
+    // kinematic physics objects.
+    void onShapeHit(const phys::ControllerShapeHit& hit) override;
+    void onControllerHit(const phys::ControllersHit& hit) override;
+    void onObstacleHit(const phys::ControllerObstacleHit&) override {}
+    uint32_t getBehaviorFlags(const phys::Shape& shape) override;
+    uint32_t getBehaviorFlags(const phys::Controller&) override { return phys::BehaviorUserDefinedRide; }
+    uint32_t getBehaviorFlags(const phys::Obstacle&) override { return phys::BehaviorUserDefinedRide; }
 
     void onConstraintBreak(phys::ConstraintInfo* constraints, uint32_t count) override;
     void onWake(phys::Actor** actors, uint32_t count) override;
