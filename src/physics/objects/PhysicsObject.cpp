@@ -5,6 +5,7 @@
 #include "physics/world/PhysicsManager.h"
 
 #include "core/GameSettings.h"
+#include "core/Log.h"
 #include "core/Globals.h"
 #include "core/SoundManager.h"
 #include "core/Stopwatch.h"
@@ -207,8 +208,12 @@ void PhysicsObject::replaceMeshNode(const core::stringc& previous) {
         return;
     }
     scene::IAnimatedMesh* mesh = SceneManager ? getGameMesh(SceneManager, file) : nullptr;
-    if (!mesh)
+    if (!mesh) {
+        // A missing or refused mesh shows as nothing; the object keeps its bound.
+        logMessage(std::string("ERROR: Could not load the mesh \"") + file.c_str() + "\" of " +
+                   getNodeDisplayName(this).c_str() + "; it has no visible mesh.");
         return;
+    }
     if (meshNode && file.equals_ignore_case(previous))
         return;
     removeMeshNode();

@@ -7,6 +7,7 @@
 #include "physics/world/PhysicsManager.h"
 
 #include "core/Log.h"
+#include "level/MeshGate.h"
 #include "level/NodeHelpers.h"
 #include "level/WorldTransform.h"
 
@@ -112,7 +113,7 @@ void PhysicsObject::createCollisionBody(BoundType boundType, const phys::Quat& r
     if (b.ColMeshFileName.empty())
         collisionMesh = meshNode ? meshNode->getMesh() : nullptr;
     else if (SceneManager)
-        collisionMesh = SceneManager->getMesh(b.ColMeshFileName);
+        collisionMesh = getGameMesh(SceneManager, b.ColMeshFileName);
     const phys::Transform pose(toPhys(getAbsolutePosition()), rotation);
     const bool isStatic = userData->state == PhysicsState::Static;
     const bool isKinematic = userData->state == PhysicsState::Kinematic;
@@ -134,7 +135,7 @@ void PhysicsObject::createCollisionBody(BoundType boundType, const phys::Quat& r
         smallRadius();
         break;
     case BoundType::Cylinder: {
-        scene::IMesh* cylinder = SceneManager ? SceneManager->getMesh(cylinderMeshFile) : nullptr;
+        scene::IMesh* cylinder = SceneManager ? getGameMesh(SceneManager, cylinderMeshFile) : nullptr;
         actor = physicsManager->createConvexActor(cylinder, pose, core::vector3df(b.Radius, b.Height, b.Radius), b.Mass,
                                                   b.Friction, b.Restitution, isStatic, isKinematic);
         smallRadius();
