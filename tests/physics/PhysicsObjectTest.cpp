@@ -7,6 +7,8 @@
 
 #include "core/Globals.h"
 #include "core/ShellHooks.h"
+#include "level/LevelManager.h"
+#include "physics/world/PhysicsHooks.h"
 #include "level/NodeHelpers.h"
 
 #include <cmath>
@@ -562,6 +564,48 @@ TEST_F(PhysicsObjectMotionTest, TheCollisionSoundCooldownRunsOutToZero) {
     EXPECT_NEAR(object->body().collisionSoundCooldown, -0.05f, 1e-4f);
     object->updatePhysics();
     EXPECT_EQ(object->body().collisionSoundCooldown, 0.0f);
+}
+
+TEST_F(PhysicsObjectMotionTest, FastOrRestingObjectsRaiseSuspicionThroughTheCharactersSlot) {
+    std::vector<std::pair<f32, s32>> raised;
+    physicsHooks().characters.addSuspicion = [&](SuspicionMeter* record, f32 amount, s32 kind,
+                                                 const core::vector3df&) {
+        EXPECT_EQ(record, &levelManager->suspicionMeter) << "no player: the level's own record";
+        raised.emplace_back(amount, kind);
+        return true;
+    };
+    gameDifficulty = 1;
+    PhysicsObject* object = makeObject([](Attributes* a) {
+        dynamicBox(a);
+        a->addBool("DisableGravity", true);
+        a->addFloat("SuspVelocityAmount", 3.0f);
+        a->addFloat("SuspVelocityInterval", 0.5f);
+        a->addInt("SuspVelocityLimit", 1);
+    });
+    phys::RigidDynamic* body = object->getActor()->asRigidDynamic();
+    auto update = [&](f32 seconds) {
+        advanceFixtureClock(seconds);
+        stopwatch->tick();
+        object->updatePhysics();
+    };
+    body->setLinearVelocity(phys::Vec3(3, 0, 0));
+    update(0.1f);
+    EXPECT_TRUE(raised.empty()) << "exactly the amount is not faster";
+    body->setLinearVelocity(phys::Vec3(4, 0, 0));
+    update(0.1f);
+    EXPECT_TRUE(raised.empty()) << "the interval runs first";
+    update(0.6f);
+    ASSERT_EQ(raised.size(), 1u);
+    EXPECT_EQ(raised[0], std::make_pair(3.0f, 0));
+    EXPECT_EQ(object->suspicion().SuspVelocityLimit, 0);
+    EXPECT_FLOAT_EQ(object->suspicion().displayTimer, 2.0f);
+    update(0.6f);
+    EXPECT_EQ(raised.size(), 1u) << "the limit is spent";
+
+    gameDifficulty = 0;
+    object->suspicion().SuspVelocityLimit = -1;
+    update(0.6f);
+    EXPECT_EQ(raised.size(), 1u) << "difficulty 0 raises nothing";
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "core/Log.h"
 #include "core/Stopwatch.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <mutex>
 #include <string>
@@ -171,14 +172,19 @@ const phys::ContactPair* selectContactPair(const phys::ContactPair* pairs, uint3
                 touched = shape;
                 break;
             }
-            if (node0 && r0->parent) {
-                node0 = r0->parent->node;
+            // A member of the other party's compound: the compound's owner speaks, or the
+            // member itself when it belongs to that owner.
+            auto ownerOrMember = [&](irr::scene::ISceneNode*& node, PhysicsUserData* record) {
+                if (!node || !record->parent)
+                    return;
+                node = record->parent->node;
                 touched = shape;
-            }
-            if (node1 && r1->parent) {
-                node1 = r1->parent->node;
-                touched = shape;
-            }
+                const auto& members = record->parent->children;
+                if (std::find(members.begin(), members.end(), own) != members.end())
+                    node = o;
+            };
+            ownerOrMember(node0, r0);
+            ownerOrMember(node1, r1);
         }
     }
     return result;
