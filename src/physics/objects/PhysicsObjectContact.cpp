@@ -21,12 +21,6 @@ bool isStaticPhysicsObject(PhysicsObject* object) {
     return object && object->getPhysicsState() == PhysicsState::Static;
 }
 
-bool contactChannelsActive(audio::Event* event) {
-    unsigned state = 0;
-    event->getState(&state);
-    return (state & 16u) != 0;
-}
-
 f32 bodySpeedSquared(phys::RigidActor* actor) {
     const phys::RigidDynamic* dynamic = actor ? actor->asRigidDynamic() : nullptr;
     if (!dynamic)
@@ -64,7 +58,8 @@ void PhysicsObject::handleContact(PhysicsObject* other, f32 speedSquared, bool b
 
 void PhysicsObject::stopDragSound(PhysicsObject* other) {
     audio::Event* drag = bodySettings->dragEvent;
-    if (isStaticPhysicsObject(other) && drag && contactChannelsActive(drag) && soundManager && !soundManager->muted)
+    if (isStaticPhysicsObject(other) && drag && soundManager && soundManager->isEventActive(drag) &&
+        !soundManager->muted)
         soundManager->stopEvent(drag);
 }
 

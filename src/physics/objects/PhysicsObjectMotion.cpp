@@ -29,12 +29,6 @@ bool isMotionAnimator(scene::ESCENE_NODE_ANIMATOR_TYPE type) {
     }
 }
 
-bool eventChannelsActive(audio::Event* event) {
-    unsigned state = 0;
-    event->getState(&state);
-    return (state & 16u) != 0;
-}
-
 bool targetComponentUnchanged(f32 last, f32 current) { return last - 1e-6f <= current && current <= last + 1e-6f; }
 
 PlayerObject* firstListedPlayer() { return playerCount() > 0 ? getPlayer(0) : nullptr; }
@@ -85,9 +79,9 @@ void PhysicsObject::updatePhysics() {
         syncNodeFromActor(actor, this);
     const phys::Vec3 velocity = dynamic->getLinearVelocity();
     const f32 speedSq = velocity.x * velocity.x + velocity.y * velocity.y + velocity.z * velocity.z;
-    if (b.dragEvent && eventChannelsActive(b.dragEvent)) {
+    if (b.dragEvent && soundManager && soundManager->isEventActive(b.dragEvent)) {
         const f32 volume = core::clamp(std::sqrt(speedSq) / 10.0f, 0.0f, 1.0f);
-        if (soundManager && !soundManager->muted)
+        if (!soundManager->muted)
             soundManager->setEventVolume(b.dragEvent, volume);
     }
     PhysicsSuspicionSettings& s = *suspicionSettings;
