@@ -7,6 +7,9 @@
 #include "gui/GUIStaticText.h"
 #include "gui/fonts/FontCache.h"
 
+#include "../support/BenchDevice.h"
+#include "../support/RatioReporter.h"
+
 #include <benchmark/benchmark.h>
 #include <irrlicht.h>
 
@@ -36,15 +39,9 @@ Stage& stage() {
 
 bool setUpStage(const char* fontPath) {
     Stage& s = stage();
-    SIrrlichtCreationParameters params;
-    params.DriverType = video::EDT_OPENGL;
-    params.WindowSize = core::dimension2du(1280, 720);
-    params.Vsync = false;
-    params.LoggingLevel = ELL_ERROR;
-    s.device = createDeviceEx(params);
+    s.device = bench::createBenchOpenGLDevice();
     if (!s.device)
         return false;
-    gameDevice = s.device;
     gui::IGUIEnvironment* env = s.device->getGUIEnvironment();
     gui::IGUIElement* root = env->getRootGUIElement();
     s.trueType = new gui::IGUIElement(gui::EGUIET_ELEMENT, env, root, -1, core::recti(0, 0, 1280, 720));
@@ -63,8 +60,6 @@ bool setUpStage(const char* fontPath) {
     }
     return static_cast<GUIFreeTypeText*>(*s.trueType->getChildren().begin())->getTTFont() != nullptr;
 }
-
-std::map<std::string, double> secondsPerFrame;
 
 void drawFrames(benchmark::State& state, bool useTrueType) {
     Stage& s = stage();
@@ -90,17 +85,6 @@ void BM_MenuTextBuiltInFont(benchmark::State& state) { drawFrames(state, false);
 BENCHMARK(BM_MenuTextTrueType)->Unit(benchmark::kMicrosecond)->MinTime(2.0);
 BENCHMARK(BM_MenuTextBuiltInFont)->Unit(benchmark::kMicrosecond)->MinTime(2.0);
 
-// Keeps the mean time of each run to print the ratio.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-    void ReportRuns(const std::vector<Run>& runs) override {
-        for (const Run& run : runs)
-            if (!run.error_occurred)
-                secondsPerFrame[run.run_name.function_name] = run.GetAdjustedRealTime();
-        ConsoleReporter::ReportRuns(runs);
-    }
-};
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -109,12 +93,10 @@ int main(int argc, char** argv) {
     if (!setUpStage(font ? font : "Content/Font/NoMove.ttf"))
         std::fprintf(stderr, "The stage could not be set up (display or font missing).\n");
     benchmark::Initialize(&argc, argv);
-    RatioReporter reporter;
+    bench::RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
-    const double trueType = secondsPerFrame["BM_MenuTextTrueType"];
-    const double builtIn = secondsPerFrame["BM_MenuTextBuiltInFont"];
-    if (trueType > 0.0 && builtIn > 0.0)
-        std::printf("TrueType / built-in font frame time: %.2f (goal: at most 2)\n", trueType / builtIn);
+    if (const double ratio = reporter.ratio("BM_MenuTextTrueType", "BM_MenuTextBuiltInFont"); ratio > 0.0)
+        std::printf("TrueType / built-in font frame time: %.2f (goal: at most 2)\n", ratio);
     clearFontCache();
     if (stage().device)
         stage().device->drop();

@@ -2,18 +2,12 @@
 // same process for every restart it asks for. The optional argument names a level to play
 // instead of the title screen.
 #include "core/GameApplication.h"
-#include "level/LevelShellHooks.h"
-#include "physics/world/PhysicsRegistration.h"
+#include "core/SubsystemRegistration.h"
 #include "platform/Dpi.h"
-#include "player/InputRegistration.h"
-#include "screens/ScreenRegistration.h"
 
 int main(int argc, char** argv) {
     platform::enableDpiAwareness();
     // Each subsystem that has landed fills its slots of the shell's hook table.
-    registerLevelShellHooks();
-    registerInputSubsystem();
-    registerScreens();
-    registerPhysicsSubsystem();
+    registerGameSubsystems();
     return runGame(argc > 1 ? argv[1] : "");
 }

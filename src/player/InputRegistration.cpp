@@ -56,4 +56,9 @@ void registerInputSubsystem() {
         return inputManager && inputManager->getKeyboard() &&
                inputManager->getKeyboard()->keyState(key) == InputState::Pressed;
     };
+    // A full suspicion meter ends the level with one strong rumble on both motors.
+    level.input.gameOverRumble = [] {
+        if (inputManager)
+            inputManager->addRumble(1.0f, 1.0f, 0.2f, 0.0f);
+    };
 }

@@ -127,6 +127,8 @@ public:
     // Called once per material index of the chosen range.
     virtual void setPlayerTexture(irr::video::ITexture* texture) = 0;
     virtual void notify(irr::s32 code) = 0;
+    // A notice with a value (12 with 1.0 after a hit raised suspicion).
+    virtual void notify(irr::s32 code, irr::f32 value) = 0;
     virtual void setOpaqueRenderingOnly(bool enabled) = 0;
     virtual void setAnimationFrameRange(irr::s32 start, irr::s32 end) = 0;
     // 0 selects the heavier link values of grabbing; getWeightModeAux is asked right after.

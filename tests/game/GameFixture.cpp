@@ -3,16 +3,13 @@
 #include "core/Globals.h"
 #include "gui/GUIScrollList.h"
 #include "core/ShellHooks.h"
+#include "core/SubsystemRegistration.h"
 #include "gui/GuiHooks.h"
 #include "level/LevelHooks.h"
-#include "level/LevelShellHooks.h"
-#include "physics/world/PhysicsRegistration.h"
 #include "player/GameActions.h"
 #include "player/InputManager.h"
-#include "player/InputRegistration.h"
 #include "player/PlayerControls.h"
 #include "player/PlayerHooks.h"
-#include "screens/ScreenRegistration.h"
 
 #include <cstdlib>
 #include <cstring>
@@ -23,10 +20,7 @@ GameFixture::GameFixture() {
     std::filesystem::create_directories(dir.path() / "data");
     setenv("XDG_DATA_HOME", (dir.path() / "data").c_str(), 1);
     resetAllHooks();
-    registerLevelShellHooks();
-    registerInputSubsystem();
-    registerScreens();
-    registerPhysicsSubsystem();
+    registerGameSubsystems();
     guiHooks().menus.createMainScreen = [this]() -> GUIScreen* {
         titleMenu = new guitest::TestMenu(gameDevice->getGUIEnvironment(), true, L"Title",
                                           guitest::TestMenu::numberedRows(3));

@@ -37,15 +37,8 @@ std::int64_t clockNow() { return 0; }
 class MenuGlTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        test::keepGraphicsDriverLoaded();
         workingDir = std::make_unique<test::ScopedWorkingDir>(test::sourceDir());
-        SIrrlichtCreationParameters params;
-        params.DriverType = video::EDT_OPENGL;
-        params.WindowSize = core::dimension2du(1280, 720);
-        params.Doublebuffer = false; // the screenshot reads the front buffer
-        params.Vsync = false;
-        params.LoggingLevel = ELL_ERROR;
-        device = createDeviceEx(params);
+        device = test::createOpenGLTestDevice(core::dimension2du(1280, 720));
         ASSERT_NE(device, nullptr) << "no OpenGL device (run under Xvfb)";
         gameDevice = device;
         screenWidth = 1280;
@@ -87,12 +80,7 @@ protected:
     static bool isLight(const video::SColor& c) { return c.getLuminance() > 225; }
     static int countPixels(video::IImage* image, const core::recti& area,
                            const std::function<bool(const video::SColor&)>& test) {
-        int count = 0;
-        const core::dimension2du size = image->getDimension();
-        for (s32 y = std::max(area.UpperLeftCorner.Y, 0); y < std::min(area.LowerRightCorner.Y, s32(size.Height)); ++y)
-            for (s32 x = std::max(area.UpperLeftCorner.X, 0); x < std::min(area.LowerRightCorner.X, s32(size.Width)); ++x)
-                count += test(image->getPixel(static_cast<u32>(x), static_cast<u32>(y))) ? 1 : 0;
-        return count;
+        return test::countPixels(image, area, test);
     }
     // The smallest rectangle holding every pixel that differs from the background.
     core::recti inkBounds(video::IImage* image) {

@@ -10,6 +10,8 @@
 #include "player/devices/MouseDevice.h"
 #include "player/devices/VibrationController.h"
 #include "player/PlayerHooks.h"
+#include "player/InputRegistration.h"
+#include "level/LevelHooks.h"
 
 namespace {
 
@@ -175,6 +177,24 @@ TEST_F(InputManagerTest, VibrationReachesConnectedPadsOfPlayerZero) {
     const std::size_t effects = input->getVibration()->effects().size();
     input->addRumble(1.0f, 1.0f, 1.0f, 0.0f);
     EXPECT_EQ(input->getVibration()->effects().size(), effects);
+}
+
+TEST_F(InputManagerTest, AFullSuspicionMeterRumblesBothMotors) {
+    registerInputSubsystem();
+    ASSERT_TRUE(levelHooks().input.gameOverRumble);
+    levelHooks().input.gameOverRumble(); // no input manager: nothing
+    pads->setConnected(0, true);
+    input->getGamepad()->enumerate();
+    inputManager = input.get();
+    levelHooks().input.gameOverRumble();
+    inputManager = nullptr;
+    ASSERT_EQ(input->getVibration()->effects().size(), 1u);
+    const VibrationController::RumbleEffect& effect = input->getVibration()->effects()[0];
+    EXPECT_EQ(effect.startLeft, 1.0f);
+    EXPECT_EQ(effect.startRight, 1.0f);
+    EXPECT_EQ(effect.duration, 0.2f);
+    EXPECT_EQ(effect.delay, 0.0f);
+    resetLevelHooks();
 }
 
 TEST_F(InputManagerTest, GamepadBindingsAnswerThroughTheControls) {

@@ -2,6 +2,7 @@
 
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <string>
 
 namespace test {
@@ -17,6 +18,30 @@ void keepGraphicsDriverLoaded() {
         if (dlopen(driver.c_str(), RTLD_NOW | RTLD_NODELETE))
             return;
     }
+}
+
+irr::IrrlichtDevice* createOpenGLTestDevice(const irr::core::dimension2du& size) {
+    keepGraphicsDriverLoaded();
+    irr::SIrrlichtCreationParameters params;
+    params.DriverType = irr::video::EDT_OPENGL;
+    params.WindowSize = size;
+    params.Doublebuffer = false;
+    params.Vsync = false;
+    params.LoggingLevel = irr::ELL_ERROR;
+    return irr::createDeviceEx(params);
+}
+
+int countPixels(irr::video::IImage* image, const irr::core::recti& area,
+                const std::function<bool(const irr::video::SColor&)>& test) {
+    using irr::s32;
+    int count = 0;
+    const irr::core::dimension2du size = image->getDimension();
+    const s32 right = std::min(area.LowerRightCorner.X, static_cast<s32>(size.Width));
+    const s32 bottom = std::min(area.LowerRightCorner.Y, static_cast<s32>(size.Height));
+    for (s32 y = std::max(area.UpperLeftCorner.Y, 0); y < bottom; ++y)
+        for (s32 x = std::max(area.UpperLeftCorner.X, 0); x < right; ++x)
+            count += test(image->getPixel(static_cast<irr::u32>(x), static_cast<irr::u32>(y))) ? 1 : 0;
+    return count;
 }
 
 } // namespace test

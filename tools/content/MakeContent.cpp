@@ -1,9 +1,10 @@
 // Writes the game's generated images into Content/: the plain white editor texture, the
-// picture shown while the game starts and the pictures of the menu screens; and its meshes. Run from the
-// repository root (or give the root as the first argument); the output is committed, so the
-// game never needs this tool to run.
+// picture shown while the game starts, the pictures of the menu screens, the editor
+// textures of the materials, and its meshes. Run from the repository root (or give the root
+// as the first argument); the output is committed, so the game never needs this tool to run.
 #include "MenuImages.h"
 #include "Meshes.h"
+#include "RenderImages.h"
 
 #include <irrlicht.h>
 
@@ -70,6 +71,7 @@ int main(int argc, char** argv) {
     ok = writeContentImage(driver, makeLoading(driver), root + "Content/Screens/Backgrounds/Loading.png") && ok;
     ok = writeMenuImages(driver, root) && ok;
     ok = writeContentMeshes(root) && ok;
+    ok = writeRenderImages(driver, root) && ok;
     device->drop();
     return ok ? 0 : 1;
 }

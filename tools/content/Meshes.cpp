@@ -6,6 +6,7 @@
 #include <cstring>
 #include <fstream>
 #include <sstream>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -220,6 +221,29 @@ private:
     std::vector<std::size_t> open;
 };
 
+// Opens the file chunk and writes its one texture (the white editor texture) and its one
+// brush of the given colour.
+void writeFileHeader(B3dWriter& w, const char* brush, float red, float green, float blue) {
+    w.begin("BB3D");
+    w.integer(1);
+    w.begin("TEXS");
+    w.text("Content/Models/Editor/White.png");
+    w.integer(1);
+    w.integer(2);
+    for (float value : {0.0f, 0.0f, 1.0f, 1.0f, 0.0f})
+        w.number(value);
+    w.end();
+    w.begin("BRUS");
+    w.integer(1);
+    w.text(brush);
+    for (float value : {red, green, blue, 1.0f, 0.0f})
+        w.number(value);
+    w.integer(1);
+    w.integer(0);
+    w.integer(0);
+    w.end();
+}
+
 void writeNodeHeader(B3dWriter& w, const std::string& name, float y) {
     w.text(name);
     w.number(0);
@@ -260,24 +284,7 @@ void writeSwingingBone(B3dWriter& w, const std::string& name, float y, int first
 // A mannequin of two stacked blocks (legs and chest), each moved by its own bone.
 std::vector<char> mannequinB3d() {
     B3dWriter w;
-    w.begin("BB3D");
-    w.integer(1);
-    w.begin("TEXS");
-    w.text("Content/Models/Editor/White.png");
-    w.integer(1);
-    w.integer(2);
-    for (float value : {0.0f, 0.0f, 1.0f, 1.0f, 0.0f})
-        w.number(value);
-    w.end();
-    w.begin("BRUS");
-    w.integer(1);
-    w.text("Skin");
-    for (float value : {0.9f, 0.75f, 0.6f, 1.0f, 0.0f})
-        w.number(value);
-    w.integer(1);
-    w.integer(0);
-    w.integer(0);
-    w.end();
+    writeFileHeader(w, "Skin", 0.9f, 0.75f, 0.6f);
 
     w.begin("NODE");
     writeNodeHeader(w, "Mannequin", 0);
@@ -326,6 +333,190 @@ std::vector<char> mannequinB3d() {
     return w.bytes;
 }
 
+// The default character: a figure of boxes about 6 units tall, feet at the origin, facing
+// -Z, each box moved by one joint of the skeleton the character code names (the vision
+// cone and head turning hang on "headBaseJt"). Every joint has a rotation key on every
+// frame of the clips below (30 frames per second); the clip ranges are the ones the
+// character profiles list.
+struct CharacterJoint {
+    const char* name;
+    int parent; // index into the joint table, -1 for the mesh root
+    float x, y, z; // rest position in mesh space
+    // the joint's box in mesh space
+    float minX, minY, minZ, maxX, maxY, maxZ;
+};
+
+const CharacterJoint characterJoints[] = {
+    {"hipsJt", -1, 0.0f, 3.0f, 0.0f, -0.6f, 2.8f, -0.3f, 0.6f, 3.4f, 0.3f},
+    {"spineJt", 0, 0.0f, 3.4f, 0.0f, -0.7f, 3.4f, -0.35f, 0.7f, 4.9f, 0.35f},
+    {"neckJt", 1, 0.0f, 4.9f, 0.0f, -0.15f, 4.9f, -0.15f, 0.15f, 5.2f, 0.15f},
+    {"headBaseJt", 2, 0.0f, 5.2f, 0.0f, -0.35f, 5.2f, -0.4f, 0.35f, 6.0f, 0.35f},
+    {"lArmJt", 1, -0.85f, 4.8f, 0.0f, -1.05f, 3.0f, -0.2f, -0.72f, 4.85f, 0.2f},
+    {"rArmJt", 1, 0.85f, 4.8f, 0.0f, 0.72f, 3.0f, -0.2f, 1.05f, 4.85f, 0.2f},
+    {"lLegJt", 0, -0.32f, 2.9f, 0.0f, -0.58f, 0.0f, -0.25f, -0.08f, 2.9f, 0.25f},
+    {"rLegJt", 0, 0.32f, 2.9f, 0.0f, 0.08f, 0.0f, -0.25f, 0.58f, 2.9f, 0.25f},
+};
+constexpr int characterJointCount = sizeof(characterJoints) / sizeof(characterJoints[0]);
+
+// Clip ranges (first and last frame) of the character's animations.
+struct CharacterClip {
+    int first;
+    int last;
+};
+constexpr CharacterClip walkClip{0, 30};
+constexpr CharacterClip stoppedClip{31, 60};
+constexpr CharacterClip idleClip{61, 90};
+constexpr CharacterClip turnClip{91, 110};
+constexpr CharacterClip reactClip{111, 130};
+constexpr CharacterClip noticeClip{131, 150};
+constexpr CharacterClip discoveredClip{151, 170};
+// One rest frame after the last clip: the engine counts frames up to the last key and plays
+// at most to the frame before that count.
+constexpr int characterFrameCount = 172;
+
+// Where a frame lies in a clip: 0 at its first frame, 1 at its last; negative outside.
+float clipTime(const CharacterClip& clip, int frame) {
+    if (frame < clip.first || frame > clip.last)
+        return -1.0f;
+    return static_cast<float>(frame - clip.first) / static_cast<float>(clip.last - clip.first);
+}
+
+// Euler angles (radians about X, Y, Z) of a joint at a frame.
+void characterPose(int joint, int frame, float angles[3]) {
+    constexpr float pi = 3.14159265f;
+    angles[0] = angles[1] = angles[2] = 0.0f;
+    const std::string name = characterJoints[joint].name;
+    if (const float t = clipTime(walkClip, frame); t >= 0.0f) {
+        const float swing = std::sin(2.0f * pi * t);
+        if (name == "lLegJt") angles[0] = 0.5f * swing;
+        if (name == "rLegJt") angles[0] = -0.5f * swing;
+        if (name == "lArmJt") angles[0] = -0.4f * swing;
+        if (name == "rArmJt") angles[0] = 0.4f * swing;
+        if (name == "spineJt") angles[1] = 0.08f * swing;
+    } else if (const float t = clipTime(stoppedClip, frame); t >= 0.0f) {
+        if (name == "spineJt") angles[0] = 0.03f * std::sin(2.0f * pi * t);
+    } else if (const float t = clipTime(idleClip, frame); t >= 0.0f) {
+        if (name == "neckJt") angles[1] = 0.5f * std::sin(2.0f * pi * t);
+        if (name == "headBaseJt") angles[1] = 0.3f * std::sin(2.0f * pi * t);
+    } else if (const float t = clipTime(turnClip, frame); t >= 0.0f) {
+        if (name == "hipsJt") angles[1] = 0.6f * std::sin(pi * t);
+        if (name == "lLegJt") angles[0] = 0.3f * std::sin(2.0f * pi * t);
+        if (name == "rLegJt") angles[0] = -0.3f * std::sin(2.0f * pi * t);
+    } else if (const float t = clipTime(reactClip, frame); t >= 0.0f) {
+        const float jolt = std::sin(pi * t);
+        if (name == "spineJt") angles[0] = -0.5f * jolt;
+        if (name == "lArmJt") angles[2] = -1.2f * jolt;
+        if (name == "rArmJt") angles[2] = 1.2f * jolt;
+        if (name == "headBaseJt") angles[0] = -0.3f * jolt;
+    } else if (const float t = clipTime(noticeClip, frame); t >= 0.0f) {
+        const float lean = std::sin(pi * t);
+        if (name == "spineJt") angles[0] = 0.15f * lean;
+        if (name == "neckJt") angles[1] = 0.4f * lean;
+        if (name == "headBaseJt") angles[0] = 0.2f * lean;
+    } else if (const float t = clipTime(discoveredClip, frame); t >= 0.0f) {
+        const float point = std::sin(pi * t);
+        if (name == "lArmJt") angles[0] = -1.4f * point;
+        if (name == "rArmJt") angles[0] = -1.4f * point;
+        if (name == "spineJt") angles[0] = -0.2f * point;
+    }
+    // The engine's loader merges a key equal to the one before it into that one, which would
+    // turn a held pose into a slow blend: alternate a twist too small to see.
+    angles[1] += (frame % 2 == 0) ? 0.0f : 0.002f;
+}
+
+// Quaternion (w, x, y, z) of Euler angles applied X, then Y, then Z.
+void eulerToQuaternion(const float angles[3], float q[4]) {
+    const float cx = std::cos(angles[0] / 2), sx = std::sin(angles[0] / 2);
+    const float cy = std::cos(angles[1] / 2), sy = std::sin(angles[1] / 2);
+    const float cz = std::cos(angles[2] / 2), sz = std::sin(angles[2] / 2);
+    q[0] = cx * cy * cz + sx * sy * sz;
+    q[1] = sx * cy * cz - cx * sy * sz;
+    q[2] = cx * sy * cz + sx * cy * sz;
+    q[3] = cx * cy * sz - sx * sy * cz;
+}
+
+void writeCharacterJoint(B3dWriter& w, int joint) {
+    const CharacterJoint& j = characterJoints[joint];
+    const int parent = j.parent;
+    const float px = parent < 0 ? 0.0f : characterJoints[parent].x;
+    const float py = parent < 0 ? 0.0f : characterJoints[parent].y;
+    const float pz = parent < 0 ? 0.0f : characterJoints[parent].z;
+    w.begin("NODE");
+    w.text(j.name);
+    for (float value : {j.x - px, j.y - py, j.z - pz, 1.0f, 1.0f, 1.0f, 1.0f, 0.0f, 0.0f, 0.0f})
+        w.number(value);
+    w.begin("BONE");
+    for (int i = joint * 8; i < joint * 8 + 8; ++i) {
+        w.integer(i);
+        w.number(1.0f);
+    }
+    w.end();
+    w.begin("KEYS");
+    w.integer(4); // rotation
+    for (int frame = 0; frame < characterFrameCount; ++frame) {
+        float angles[3];
+        float q[4];
+        characterPose(joint, frame, angles);
+        eulerToQuaternion(angles, q);
+        w.integer(frame + 1); // the file counts frames from 1
+        for (float value : q)
+            w.number(value);
+    }
+    w.end();
+    for (int child = 0; child < characterJointCount; ++child)
+        if (characterJoints[child].parent == joint)
+            writeCharacterJoint(w, child);
+    w.end(); // NODE
+}
+
+std::vector<char> characterB3d() {
+    B3dWriter w;
+    writeFileHeader(w, "Clothes", 0.55f, 0.62f, 0.78f);
+
+    w.begin("NODE");
+    writeNodeHeader(w, "Everyman", 0);
+    w.begin("MESH");
+    w.integer(0);
+    w.begin("VRTS");
+    w.integer(1); // normals
+    w.integer(1); // one set of
+    w.integer(2); // two texture coordinates
+    for (const CharacterJoint& j : characterJoints)
+        for (int i = 0; i < 8; ++i) {
+            const float x = (i & 1) ? j.maxX : j.minX;
+            const float y = (i & 2) ? j.maxY : j.minY;
+            const float z = (i & 4) ? j.maxZ : j.minZ;
+            const float nx = (i & 1) ? 1.0f : -1.0f;
+            const float ny = (i & 2) ? 1.0f : -1.0f;
+            const float nz = (i & 4) ? 1.0f : -1.0f;
+            for (float value : {x, y, z, nx * 0.57735f, ny * 0.57735f, nz * 0.57735f})
+                w.number(value);
+            w.number((i & 1) ? 1.0f : 0.0f);
+            w.number((i & 2) ? 0.0f : 1.0f);
+        }
+    w.end();
+    w.begin("TRIS");
+    w.integer(0);
+    const int quads[6][4] = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4}, {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
+    for (int joint = 0; joint < characterJointCount; ++joint)
+        for (const auto& quad : quads)
+            for (int t : {0, 1, 2, 0, 2, 3})
+                w.integer(joint * 8 + quad[t]);
+    w.end();
+    w.end(); // MESH
+    w.begin("ANIM");
+    w.integer(0);
+    w.integer(characterFrameCount);
+    w.number(30.0f);
+    w.end();
+    for (int joint = 0; joint < characterJointCount; ++joint)
+        if (characterJoints[joint].parent < 0)
+            writeCharacterJoint(w, joint);
+    w.end(); // NODE
+    w.end(); // BB3D
+    return w.bytes;
+}
+
 bool writeBytes(const std::string& path, const std::vector<char>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
@@ -345,5 +536,9 @@ bool writeContentMeshes(const std::string& root) {
     ok = writeText(root + "Content/Models/Props/Barrel.obj", barrelObj()) && ok;
     ok = writeText(root + "Content/Models/Props/Rock.obj", rockObj()) && ok;
     ok = writeText(root + "Content/Models/Props/Floor.obj", floorObj()) && ok;
+    // The character's mesh, and the animation source its profiles name (the same figure).
+    const std::vector<char> character = characterB3d();
+    ok = writeBytes(root + "Content/Models/Characters/Everyman1.b3d", character) && ok;
+    ok = writeBytes(root + "Content/Models/Characters/AniEveryBody.b3d", character) && ok;
     return ok;
 }

@@ -1,0 +1,159 @@
+// Frame time of a lit level: 500 textured cubes on a 25 x 20 grid and 8 point lights, drawn
+//  - by the engine's plain drawAll (fixed-function lighting, the engine's own light choice),
+//  - through the game's frame at graphics quality 0 (Phong shaders, the light manager's
+//    nearest lights per object) and quality 2 (fixed-function lighting switched per object
+//    by the light manager).
+// Prints the two ratios against the plain drawAll at the end; the goal at quality 0 is at
+// most 1.5. Needs an X display (Xvfb) for the OpenGL driver; run from the repository root.
+#include "render/EffectHandler.h"
+#include "render/LightManager.h"
+#include "render/LightObject.h"
+#include "render/RenderRegistration.h"
+#include "render/ShaderManager.h"
+
+#include "core/Globals.h"
+#include "core/ShellHooks.h"
+
+#include "../support/BenchDevice.h"
+#include "../support/RatioReporter.h"
+
+#include <benchmark/benchmark.h>
+#include <irrlicht.h>
+
+#include <cstdio>
+#include <functional>
+#include <vector>
+
+using namespace irr;
+
+namespace {
+
+constexpr int columns = 25;
+constexpr int rows = 20;
+constexpr int lightCount = 8;
+
+struct Stage {
+    IrrlichtDevice* device = nullptr;
+    std::vector<scene::ISceneNode*> objects;
+    LightManager* lights = nullptr;
+};
+
+Stage& stage() {
+    static Stage s;
+    return s;
+}
+
+bool setUpStage() {
+    Stage& s = stage();
+    s.device = bench::createBenchOpenGLDevice();
+    if (!s.device)
+        return false;
+    registerRenderSubsystem();
+    RenderHooks& render = shellHooks().render;
+    EffectHandlerSetup setup;
+    effectHandler = render.createEffectHandler(s.device, setup);
+    lightManager = render.createLightManager(s.device->getSceneManager());
+    shaderManager = render.createShaderManager(s.device);
+    s.lights = lightManager;
+    lightManager->maxLightsPerNode = 4;
+
+    scene::ISceneManager* scene = s.device->getSceneManager();
+    scene->setAmbientLight(video::SColorf(0.15f, 0.15f, 0.15f));
+    // Level objects are textured meshes: every path samples a diffuse texture.
+    video::ITexture* texture = s.device->getVideoDriver()->getTexture("Content/Models/Editor/White.png");
+    for (int z = 0; z < rows; ++z)
+        for (int x = 0; x < columns; ++x) {
+            scene::ISceneNode* cube = scene->addCubeSceneNode(
+                3.0f, nullptr, -1, core::vector3df(x * 5.0f - 60.0f, 0.0f, z * 5.0f - 45.0f),
+                core::vector3df(0.0f, static_cast<f32>((x * 7 + z * 13) % 90), 0.0f));
+            cube->setMaterialTexture(0, texture);
+            s.objects.push_back(cube);
+        }
+    for (int i = 0; i < lightCount; ++i) {
+        const f32 x = (i % 4) * 36.0f - 54.0f;
+        const f32 z = (i / 4) * 50.0f - 25.0f;
+        auto* light = new LightObject(scene->getRootSceneNode(), scene, -1, core::vector3df(x, 6.0f, z), 22.0f,
+                                      video::SColorf(1.0f, 0.9f, 0.8f));
+        light->drop();
+    }
+    scene::ICameraSceneNode* camera = scene->addCameraSceneNode(nullptr, core::vector3df(0, 70, -95));
+    camera->setTarget(core::vector3df(0, 0, 0));
+    return shaderManager->areShadersEnabled();
+}
+
+void useMaterial(s32 material) {
+    for (scene::ISceneNode* node : stage().objects)
+        node->setMaterialType(static_cast<video::E_MATERIAL_TYPE>(material));
+}
+
+void frames(benchmark::State& state, const std::function<void()>& draw) {
+    Stage& s = stage();
+    if (!s.device) {
+        state.SkipWithError("no OpenGL device (run under Xvfb)");
+        return;
+    }
+    video::IVideoDriver* driver = s.device->getVideoDriver();
+    for (auto _ : state) {
+        s.device->run();
+        driver->beginScene(true, true, video::SColor(255, 0, 0, 0));
+        draw();
+        driver->endScene();
+    }
+    state.counters["objects"] = static_cast<double>(s.objects.size());
+}
+
+void BM_PlainDrawAll(benchmark::State& state) {
+    Stage& s = stage();
+    if (s.device) {
+        s.device->getSceneManager()->setLightManager(nullptr);
+        useMaterial(video::EMT_SOLID);
+    }
+    frames(state, [&] { s.device->getSceneManager()->drawAll(); });
+    if (s.device)
+        s.device->getSceneManager()->setLightManager(s.lights);
+}
+
+void BM_FrameQuality0(benchmark::State& state) {
+    if (stage().device) {
+        shaderManager->graphicsQuality = 0;
+        useMaterial(shaderManager->getMaterialType(0));
+    }
+    frames(state, [] { effectHandler->update(nullptr); });
+}
+
+void BM_FrameQuality2(benchmark::State& state) {
+    if (stage().device) {
+        shaderManager->graphicsQuality = 2;
+        useMaterial(shaderManager->getMaterialType(0));
+    }
+    frames(state, [] { effectHandler->update(nullptr); });
+}
+
+BENCHMARK(BM_PlainDrawAll)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_FrameQuality0)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_FrameQuality2)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (!setUpStage())
+        std::fprintf(stderr, "The stage could not be set up (no display, or the shaders did not compile).\n");
+    benchmark::Initialize(&argc, argv);
+    bench::RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    if (const double q0 = reporter.ratio("BM_FrameQuality0", "BM_PlainDrawAll"); q0 > 0.0)
+        std::printf("Quality 0 frame / plain drawAll: %.2f (goal: at most 1.5)\n", q0);
+    if (const double q2 = reporter.ratio("BM_FrameQuality2", "BM_PlainDrawAll"); q2 > 0.0)
+        std::printf("Quality 2 frame / plain drawAll: %.2f\n", q2);
+    RenderHooks& render = shellHooks().render;
+    if (effectHandler)
+        render.destroyEffectHandler();
+    if (lightManager)
+        render.destroyLightManager();
+    if (stage().device)
+        stage().device->drop();
+    if (shaderManager)
+        render.destroyShaderManager();
+    gameDevice = nullptr;
+    return 0;
+}

@@ -1,0 +1,372 @@
+#include "render/EffectHandler.h"
+
+#include "render/RenderServices.h"
+#include "render/ShaderPreprocessor.h"
+
+#include "core/GameSettings.h"
+#include "core/Globals.h"
+#include "core/Log.h"
+#include "core/ProgramQueries.h"
+
+#include <algorithm>
+#include <string>
+
+using namespace irr;
+
+namespace {
+
+s32 settingOrZero(const char* key) { return gameSettings ? getSettingInt(key) : 0; }
+
+video::ITexture* makeRenderTarget(video::IVideoDriver* driver, const core::dimension2du& size, const char* name,
+                                  video::ECOLOR_FORMAT format = video::ECF_UNKNOWN) {
+    return driver->addRenderTargetTexture(size, name, format);
+}
+
+} // namespace
+
+ShadowLight::ShadowLight(u32 mapResolution, const core::vector3df& lightPosition,
+                         const core::vector3df& lightTarget, video::SColorf lightColour, f32 nearPlane,
+                         f32 farPlane, f32 size)
+    : colour(lightColour), position(lightPosition), target(lightTarget), nearValue(nearPlane <= 0.0f ? 0.1f : nearPlane),
+      farValue(farPlane), width(size), resolution(mapResolution) {
+    const core::vector3df away = position - target;
+    const bool straightDown = away.dotProduct(core::vector3df(1.0f, 0.0f, 1.0f)) == 0.0f;
+    viewMatrix.buildCameraLookAtMatrixLH(position, target,
+                                         straightDown ? core::vector3df(0, 0, 1) : core::vector3df(0, 1, 0));
+    projectionMatrix.makeIdentity();
+    projectionMatrix[0] = 2.0f / width;
+    projectionMatrix[5] = 2.0f / width;
+    projectionMatrix[10] = 1.0f / (farValue - nearValue);
+    projectionMatrix[14] = nearValue / (nearValue - farValue);
+    projectionMatrix[15] = 1.0f;
+}
+
+EffectHandler::EffectHandler(IrrlichtDevice* engineDevice, const core::dimension2du& screenRTTSize)
+    : device(engineDevice), driver(engineDevice->getVideoDriver()), driverType(driver->getDriverType()),
+      shadowDistance(baseShadowDistance) {
+    const core::dimension2du driverScreen = driver->getScreenSize();
+    renderSize = screenRTTSize.getArea() != 0 ? screenRTTSize : driverScreen;
+    screenSize = driverScreen;
+
+    const bool mipMaps = driver->getTextureCreationFlag(video::ETCF_CREATE_MIP_MAPS);
+    const bool always32 = driver->getTextureCreationFlag(video::ETCF_ALWAYS_32_BIT);
+    transparentTexture = driver->getTexture("Content/Models/Editor/Transparent.png");
+
+    if (gameSettings && getSettingInt("Graphics_FullscreenMode") == 2) {
+        renderSize = core::dimension2du(static_cast<u32>(std::max(0, settingOrZero("Graphics_ScreenWidth"))),
+                                        static_cast<u32>(std::max(0, settingOrZero("Graphics_ScreenHeight"))));
+        const core::dimension2du desktop = device->getVideoModeList()->getDesktopResolution();
+        renderToScreenTarget = renderSize != desktop;
+    }
+
+    screenRTT = makeRenderTarget(driver, renderSize, "screenRTT");
+    colorRTT = makeRenderTarget(driver, renderSize, "colorRTT");
+    screenQuad.renderTargets[0] = makeRenderTarget(driver, renderSize, "screenQuad0");
+    screenQuad.renderTargets[1] = makeRenderTarget(driver, renderSize, "ScreenQuad1");
+    tentaroLimbs = makeRenderTarget(driver, core::dimension2du(512, 512), "tentaroLimbs");
+    tentaroTexture = makeRenderTarget(driver, core::dimension2du(1024, 1024), "tentaroTexture");
+    driver->setTextureCreationFlag(video::ETCF_CREATE_MIP_MAPS, mipMaps);
+    driver->setTextureCreationFlag(video::ETCF_ALWAYS_32_BIT, always32);
+
+    buildMaterials();
+}
+
+s32 EffectHandler::compileEffect(ShaderPreprocessor& preprocessor, int vertexRole, int pixelRole,
+                                 video::E_VERTEX_SHADER_TYPE vertexTarget, video::E_PIXEL_SHADER_TYPE pixelTarget,
+                                 video::IShaderConstantSetCallBack* callback, video::E_MATERIAL_TYPE base) {
+    const char* vertexText = effectShaderSource(vertexRole, driverColumn);
+    const char* pixelText = effectShaderSource(pixelRole, driverColumn);
+    if (!vertexText || !pixelText)
+        return -1;
+    const std::string vertex = preprocessor.preprocessSource(vertexText);
+    const std::string pixel = preprocessor.preprocessSource(pixelText);
+    return gpu->addHighLevelShaderMaterial(vertex.c_str(), "vertexMain", vertexTarget, pixel.c_str(), "pixelMain",
+                                           pixelTarget, nullptr, "main", video::EGST_GS_4_0, scene::EPT_TRIANGLES,
+                                           scene::EPT_TRIANGLE_STRIP, 0, callback, base, 0, video::EGSL_DEFAULT);
+}
+
+void EffectHandler::buildMaterials() {
+    ShaderPreprocessor preprocessor(driver);
+    driverColumn = driverType == video::EDT_OPENGL ? 0 : 1;
+    gpu = driver->getGPUProgrammingServices();
+    const bool features =
+        ((driverType == video::EDT_OPENGL && driver->queryFeature(video::EVDF_ARB_GLSL)) ||
+         (driverType == video::EDT_DIRECT3D9 && driver->queryFeature(video::EVDF_PIXEL_SHADER_2_0))) &&
+        driver->queryFeature(video::EVDF_RENDER_TO_TARGET);
+    if (!gpu || !features) {
+        shaderEffectsUnsupported = true;
+    } else {
+        depthCallback = new DepthShaderCallback(this, false, false);
+        skinnedDepthCallback = new DepthShaderCallback(this, true, false);
+        instancedDepthCallback = new DepthShaderCallback(this, false, true);
+        shadowCallback = new ShadowShaderCallback(this);
+
+        const auto vs2 = video::EVST_VS_2_0;
+        const auto ps2 = video::EPST_PS_2_0;
+        const auto solid = video::EMT_SOLID;
+        const auto alphaRef = video::EMT_TRANSPARENT_ALPHA_CHANNEL_REF;
+        const auto alphaBlend = video::EMT_TRANSPARENT_ALPHA_CHANNEL;
+        depthMaterial = compileEffect(preprocessor, RoleDepthVertex, RoleDepth, vs2, ps2, depthCallback, solid);
+        depthAlphaMaterial = compileEffect(preprocessor, RoleDepthVertex, RoleDepthAlpha, vs2, ps2, depthCallback, alphaRef);
+        skinnedDepthMaterial =
+            compileEffect(preprocessor, RoleSkinnedDepthVertex, RoleDepth, vs2, ps2, skinnedDepthCallback, solid);
+        skinnedDepthAlphaMaterial =
+            compileEffect(preprocessor, RoleSkinnedDepthVertex, RoleDepthAlpha, vs2, ps2, skinnedDepthCallback, alphaRef);
+        instancedDepthMaterial =
+            compileEffect(preprocessor, RoleInstancedDepthVertex, RoleDepth, vs2, ps2, instancedDepthCallback, solid);
+        instancedDepthAlphaMaterial = compileEffect(preprocessor, RoleInstancedDepthVertex, RoleDepthAlpha, vs2, ps2,
+                                                    instancedDepthCallback, alphaRef);
+        whiteWashMaterial = compileEffect(preprocessor, RoleDepthVertex, RoleWhiteWash, vs2, ps2, depthCallback, solid);
+        whiteWashRefMaterial =
+            compileEffect(preprocessor, RoleDepthVertex, RoleWhiteWash, vs2, ps2, depthCallback, alphaRef);
+        luminanceMaterial =
+            compileEffect(preprocessor, RoleDepthVertex, RoleLuminance, vs2, ps2, depthCallback, alphaBlend);
+        whiteWashAddMaterial =
+            compileEffect(preprocessor, RoleDepthVertex, RoleWhiteWash, vs2, ps2, depthCallback, alphaBlend);
+
+        const auto vertexModel = driver->queryFeature(video::EVDF_VERTEX_SHADER_3_0) ? video::EVST_VS_3_0 : vs2;
+        const auto pixelModel = driver->queryFeature(video::EVDF_PIXEL_SHADER_3_0) ? video::EPST_PS_3_0 : ps2;
+        const u32 sampleAmounts[5] = {1, 4, 8, 12, 16};
+        for (int i = 0; i < 5; ++i) {
+            preprocessor.addDefine("SAMPLE_AMOUNT", std::to_string(sampleAmounts[i]));
+            shadowMaterials[i] = compileEffect(preprocessor, RoleShadowVertex, RoleShadow, vertexModel, pixelModel,
+                                               shadowCallback, solid);
+        }
+
+        screenQuadCallback = new ScreenQuadShaderCallback(this, true);
+        lightModulateMaterial = compileEffect(preprocessor, RoleScreenQuadVertex, RoleLightModulate, vertexModel,
+                                              pixelModel, screenQuadCallback, solid);
+        copyMaterial = compileEffect(preprocessor, RoleScreenQuadVertex, RoleCopy, vertexModel, pixelModel,
+                                     screenQuadCallback, video::EMT_TRANSPARENT_ADD_COLOR);
+        vsmBlurHorizontalMaterial = compileEffect(preprocessor, RoleScreenQuadVertex, RoleVsmBlur, vertexModel,
+                                                  pixelModel, screenQuadCallback, solid);
+        preprocessor.addDefine("VERTICAL_VSM_BLUR", "");
+        vsmBlurVerticalMaterial = compileEffect(preprocessor, RoleScreenQuadVertex, RoleVsmBlur, vertexModel,
+                                                pixelModel, screenQuadCallback, solid);
+        if (depthMaterial < 1 || depthAlphaMaterial < 1)
+            shaderEffectsUnsupported = true;
+    }
+    if (shaderEffectsUnsupported) {
+        depthMaterial = depthAlphaMaterial = video::EMT_SOLID;
+        skinnedDepthMaterial = skinnedDepthAlphaMaterial = video::EMT_SOLID;
+        instancedDepthMaterial = instancedDepthAlphaMaterial = video::EMT_SOLID;
+        for (s32& shadow : shadowMaterials)
+            shadow = video::EMT_SOLID;
+        copyMaterial = video::EMT_SOLID;
+        whiteWashMaterial = video::EMT_SOLID;
+        whiteWashRefMaterial = video::EMT_TRANSPARENT_ALPHA_CHANNEL_REF;
+        luminanceMaterial = video::EMT_TRANSPARENT_ADD_COLOR;
+        whiteWashAddMaterial = video::EMT_TRANSPARENT_ALPHA_CHANNEL;
+        logMessage("XEffects: Shader effects not supported on this system.");
+        shadowsEnabled = false;
+    }
+}
+
+EffectHandler::~EffectHandler() {
+    auto release = [](auto*& callback) {
+        if (callback)
+            callback->drop();
+        callback = nullptr;
+    };
+    release(depthCallback);
+    release(skinnedDepthCallback);
+    release(instancedDepthCallback);
+    release(shadowCallback);
+    release(screenQuadCallback);
+    for (PostProcessingEffectRecord& record : postEffects)
+        release(record.callback);
+    postEffects.clear();
+    for (video::SMaterialLayer& layer : screenQuad.material.TextureLayer)
+        layer.Texture = nullptr;
+}
+
+void EffectHandler::initPostProcessing() { callHook(renderServices().effects.initPostProcessing); }
+
+void EffectHandler::setPostProcessingRenderCallback(s32 materialType, PostProcessingRenderCallback* callback) {
+    std::unique_ptr<PostProcessingRenderCallback> owned(callback);
+    if (!postEffectsSorted && postEffects.size() > 1) {
+        std::stable_sort(postEffects.begin(), postEffects.end(),
+                         [](const auto& a, const auto& b) { return a.materialType < b.materialType; });
+        postEffectsSorted = true;
+    }
+    const auto it = std::lower_bound(postEffects.begin(), postEffects.end(), materialType,
+                                     [](const auto& record, s32 type) { return record.materialType < type; });
+    if (it == postEffects.end() || it->materialType != materialType) {
+        // No record takes the callback: it stays its caller's.
+        (void)owned.release();
+        return;
+    }
+    it->renderCallback = std::move(owned);
+}
+
+// --- the frame -------------------------------------------------------------------------------
+
+void EffectHandler::runRenderCallbacks() {
+    if (!device->getSceneManager()->getActiveCamera())
+        return;
+    if (!renderCallbacksEnabled)
+        return;
+    renderStage = 2;
+    renderCallbacks.invoke();
+}
+
+void EffectHandler::update(video::ITexture* target) {
+    scene::ISceneManager* scene = device->getSceneManager();
+    if (!scene->getActiveCamera())
+        return;
+    if (renderToScreenTarget)
+        target = screenRTT;
+    renderStage = 0;
+    RenderServices::Effects& effects = renderServices().effects;
+
+    if (skipNextScenePass) {
+        skipNextScenePass = false;
+    } else {
+        if (thumbnailRequested) {
+            const io::path folder = thumbnailFolder;
+            const io::path name = thumbnailName;
+            callHook(effects.writeThumbnail, folder, name);
+            thumbnailRequested = false;
+        }
+        s32 count = 1;
+        if (splitScreen && !isMenuOpen() && !isGameplaySuspended())
+            count = playerCount() != 0 ? playerCount() : viewportCount;
+        count = core::clamp(count, 1, maxCameraManagers);
+        video::ITexture* viewportTarget = postEffects.empty() ? target : colorRTT;
+        for (s32 i = 0; i < count; ++i) {
+            driver->setRenderTarget(viewportTarget, i == 0, true, clearColor);
+            setPlayerViewport(count, i);
+            if (scene->getActiveCamera())
+                renderScene();
+        }
+        const core::dimension2du whole = driver->getScreenSize();
+        driver->setViewPort(core::recti(0, 0, static_cast<s32>(whole.Width), static_cast<s32>(whole.Height)));
+    }
+
+    if (depthPassEnabled)
+        callHook(effects.renderDepthPass);
+    if (!postEffects.empty())
+        callHook(effects.renderPostProcessChain, static_cast<u32>(postEffects.size()), target);
+    if (target) {
+        driver->setRenderTarget(nullptr, true, true, clearColor);
+        const core::dimension2du size = target->getOriginalSize();
+        const video::SColor white(255, 255, 255, 255);
+        const video::SColor corners[4] = {white, white, white, white};
+        driver->draw2DImage(target,
+                            core::recti(0, 0, static_cast<s32>(screenSize.Width), static_cast<s32>(screenSize.Height)),
+                            core::recti(0, 0, static_cast<s32>(size.Width), static_cast<s32>(size.Height)), nullptr,
+                            corners, false);
+    }
+    renderStage = 1;
+}
+
+void EffectHandler::renderScene() {
+    if (!device->getSceneManager()->getActiveCamera())
+        return;
+    if (!askHook(renderServices().effects.renderHmdEyes, false))
+        renderScenePass();
+}
+
+void EffectHandler::renderScenePass() {
+    scene::ISceneManager* scene = device->getSceneManager();
+    scene::ICameraSceneNode* camera = scene->getActiveCamera();
+    if (!camera)
+        return;
+    camera->render();
+    callHook(renderServices().effects.updateShadowConstants);
+    scene->drawAll();
+}
+
+core::recti EffectHandler::getPlayerViewport(s32 count, s32 index) const {
+    const core::dimension2du size = driver->getScreenSize();
+    const s32 w = static_cast<s32>(size.Width);
+    const s32 h = static_cast<s32>(size.Height);
+    const s32 hw = w / 2;
+    const s32 hh = h / 2;
+    const core::recti whole(0, 0, w, h);
+    switch (count) {
+    case 2:
+        if (index == 0)
+            return core::recti(0, 0, hw, h);
+        if (index == 1)
+            return core::recti(hw, 0, hw + hw, h);
+        return whole;
+    case 3:
+        if (index == 0)
+            return core::recti(0, 0, hw, h);
+        if (index == 1)
+            return core::recti(hw, 0, hw + hw, hh);
+        if (index == 2)
+            return core::recti(hw, hh, hw + hw, hh + hh);
+        return whole;
+    case 4:
+        switch (index) {
+        case 0: return core::recti(0, 0, hw, hh);
+        case 1: return core::recti(hw, 0, hw + hw, hh);
+        case 2: return core::recti(0, hh, hw, hh + hh);
+        case 3: return core::recti(hw, hh, hw + hw, hh + hh);
+        default: return whole;
+        }
+    default: return whole;
+    }
+}
+
+void EffectHandler::setPlayerViewport(s32 count, s32 index) {
+    const core::recti viewport = getPlayerViewport(count, index);
+    driver->setViewPort(viewport);
+    scene::ICameraSceneNode* camera =
+        askHook(renderServices().cameras.viewportCamera, nullptr, splitScreen ? index : 0);
+    if (!camera)
+        return;
+    device->getSceneManager()->setActiveCamera(camera);
+    if (viewport.getHeight() > 0)
+        camera->setAspectRatio(static_cast<f32>(viewport.getWidth()) / static_cast<f32>(viewport.getHeight()));
+}
+
+void EffectHandler::resetLevelState() {
+    shadowCamera = nullptr;
+    shadowNodes.clear();
+    renderCallbacks.clear();
+}
+
+// --- targets and lists -----------------------------------------------------------------------
+
+void EffectHandler::addNodeToDepthPass(scene::ISceneNode* node) {
+    const auto it = std::lower_bound(depthPassNodes.begin(), depthPassNodes.end(), node);
+    if (it == depthPassNodes.end() || *it != node)
+        depthPassNodes.insert(it, node);
+}
+
+void EffectHandler::removeNodeFromDepthPass(scene::ISceneNode* node) {
+    const auto it = std::lower_bound(depthPassNodes.begin(), depthPassNodes.end(), node);
+    if (it != depthPassNodes.end() && *it == node)
+        depthPassNodes.erase(it);
+}
+
+bool EffectHandler::isInDepthPass(scene::ISceneNode* node) const {
+    return std::binary_search(depthPassNodes.begin(), depthPassNodes.end(), node);
+}
+
+video::ECOLOR_FORMAT EffectHandler::depthFormat() const {
+    return use32BitDepth ? video::ECF_G32R32F : video::ECF_G16R16F;
+}
+
+video::ITexture* EffectHandler::getDepthTexture() {
+    if (!depthRTT)
+        depthRTT = makeRenderTarget(driver, renderSize, "depthRTT", depthFormat());
+    return depthRTT;
+}
+
+video::ITexture* EffectHandler::getShadowMapTexture(u32 resolution) {
+    const core::stringc name = core::stringc("XEFFECTS_SM_") + core::stringc(resolution);
+    if (video::ITexture* found = driver->findTexture(name))
+        return found;
+    return makeRenderTarget(driver, core::dimension2du(resolution, resolution), name.c_str(), depthFormat());
+}
+
+video::ITexture* EffectHandler::getShadowAtlasTexture(u32 resolution) {
+    const core::stringc name = core::stringc("XEFFECTS_SM_ATLAS_") + core::stringc(resolution);
+    if (video::ITexture* found = driver->findTexture(name))
+        return found;
+    return makeRenderTarget(driver, core::dimension2du(resolution * 3, resolution), name.c_str(), depthFormat());
+}

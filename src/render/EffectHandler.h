@@ -1,0 +1,208 @@
+#pragma once
+
+#include "render/EffectShaderCallbacks.h"
+
+#include "core/Delegate.h"
+
+#include <irrlicht.h>
+
+#include <memory>
+#include <vector>
+
+class ShaderPreprocessor;
+
+// An object with a pre-render and a post-render step around one post effect's draw.
+class PostProcessingRenderCallback {
+public:
+    virtual ~PostProcessingRenderCallback() = default;
+    virtual void OnPreRender(class EffectHandler* handler) = 0;
+    virtual void OnPostRender(class EffectHandler* handler) = 0;
+};
+
+// One post effect of the chain; records are kept sorted by material type.
+struct PostProcessingEffectRecord {
+    ScreenQuadShaderCallback* callback = nullptr;
+    std::unique_ptr<PostProcessingRenderCallback> renderCallback;
+    irr::s32 materialType = 0;
+};
+
+// One shadow-casting light (every one the game makes is directional).
+struct ShadowLight {
+    ShadowLight(irr::u32 resolution, const irr::core::vector3df& position, const irr::core::vector3df& target,
+                irr::video::SColorf colour, irr::f32 nearValue, irr::f32 farValue, irr::f32 width);
+
+    irr::video::SColorf colour;
+    irr::core::vector3df position;
+    irr::core::vector3df target;
+    irr::f32 farPlaneScale = 1.0f;
+    irr::f32 nearValue = 0.1f;
+    irr::f32 farValue = 0.0f;
+    irr::f32 width = 0.0f;
+    irr::core::matrix4 viewMatrix;
+    irr::core::matrix4 projectionMatrix;
+    irr::u32 resolution = 0;
+    bool directional = true;
+};
+
+// An entry of the shadow-node list: mode 0 receive only, 1 cast only, 2 both, 3 excluded.
+struct ShadowNode {
+    irr::scene::ISceneNode* node = nullptr;
+    irr::s32 mode = 2;
+    irr::s32 filter = 0;
+};
+
+// The built-in shader roles of the effect materials (their GLSL texts: effectShaderSource).
+enum EffectShaderRole {
+    RoleLightModulate = 0,
+    RoleDepth = 1,
+    RoleDepthAlpha = 2,
+    RoleDepthVertex = 3,
+    RoleSkinnedDepthVertex = 4,
+    RoleInstancedDepthVertex = 5,
+    RoleShadow = 6,
+    RoleShadowVertex = 7,
+    RoleCopy = 8,
+    RoleWhiteWash = 9,
+    RoleLuminance = 10,
+    RoleScreenQuadVertex = 11,
+    RoleVsmBlur = 12,
+    EffectShaderRoleCount = 13
+};
+// The source text of a role for a driver column (0 OpenGL). Only the GLSL column is built
+// into this program: the Direct3D columns answer null.
+const char* effectShaderSource(int role, int driverColumn);
+
+// The frame renderer: the render targets, the built-in depth, shadow, white-wash,
+// luminance and screen-quad materials with their constant callbacks, the shadow lights and
+// shadow-node list, the depth-pass node list, the screen quad, the split-screen and
+// post-processing switches; and the frame itself (render callbacks, the viewports with
+// their cameras, the scene pass, the copy to the back buffer). One instance, reached
+// through `effectHandler`.
+class EffectHandler {
+public:
+    // A screen render-target size of zero area means the driver's screen size.
+    EffectHandler(irr::IrrlichtDevice* device, const irr::core::dimension2du& screenRTTSize);
+    ~EffectHandler();
+    EffectHandler(const EffectHandler&) = delete;
+    EffectHandler& operator=(const EffectHandler&) = delete;
+
+    // Start-up's post-processing set-up (bloom and SSAO stay off in this game).
+    void initPostProcessing();
+    // Keeps the render callback for the record of that material type (none: dropped).
+    void setPostProcessingRenderCallback(irr::s32 materialType, PostProcessingRenderCallback* callback);
+
+    // --- the frame ---------------------------------------------------------------------
+    void runRenderCallbacks();
+    // Draws the frame into the target, or the back buffer for null.
+    void update(irr::video::ITexture* target = nullptr);
+    void renderScene();
+    void renderScenePass();
+    irr::core::recti getPlayerViewport(irr::s32 count, irr::s32 index) const;
+    void setPlayerViewport(irr::s32 count, irr::s32 index);
+    // On level unload: the shadow camera, the shadow nodes and the render callbacks go.
+    void resetLevelState();
+
+    // --- targets and lists ----------------------------------------------------------------
+    void addNodeToDepthPass(irr::scene::ISceneNode* node);
+    void removeNodeFromDepthPass(irr::scene::ISceneNode* node);
+    bool isInDepthPass(irr::scene::ISceneNode* node) const;
+    irr::video::ITexture* getDepthTexture();
+    // The square shadow map "XEFFECTS_SM_<resolution>", made on first use.
+    irr::video::ITexture* getShadowMapTexture(irr::u32 resolution);
+    // The shadow atlas of the three cascades side by side ("XEFFECTS_SM_ATLAS_<resolution>",
+    // three times as wide as high), made on first use; bound in texture layer 2.
+    irr::video::ITexture* getShadowAtlasTexture(irr::u32 resolution);
+    irr::video::ECOLOR_FORMAT depthFormat() const;
+    bool areShaderEffectsSupported() const { return !shaderEffectsUnsupported; }
+
+    DelegateList renderCallbacks; // fired before the main render while reflections are on
+    DelegateList frameEvents;
+    irr::io::path thumbnailFolder;
+    irr::io::path thumbnailName;
+    irr::IrrlichtDevice* device;
+    irr::video::IVideoDriver* driver;
+
+    irr::s32 depthMaterial = irr::video::EMT_SOLID;
+    irr::s32 depthAlphaMaterial = irr::video::EMT_SOLID;
+    irr::s32 skinnedDepthMaterial = irr::video::EMT_SOLID;
+    irr::s32 skinnedDepthAlphaMaterial = irr::video::EMT_SOLID;
+    irr::s32 instancedDepthMaterial = irr::video::EMT_SOLID;
+    irr::s32 instancedDepthAlphaMaterial = irr::video::EMT_SOLID;
+    irr::s32 shadowMaterials[5] = {0, 0, 0, 0, 0}; // sample amounts 1, 4, 8, 12, 16
+    irr::s32 lightModulateMaterial = irr::video::EMT_SOLID;
+    irr::s32 copyMaterial = irr::video::EMT_SOLID;
+    irr::s32 whiteWashMaterial = irr::video::EMT_SOLID;
+    irr::s32 whiteWashRefMaterial = irr::video::EMT_SOLID;
+    irr::s32 luminanceMaterial = irr::video::EMT_SOLID;
+    irr::s32 whiteWashAddMaterial = irr::video::EMT_SOLID;
+    irr::s32 vsmBlurHorizontalMaterial = irr::video::EMT_SOLID;
+    irr::s32 vsmBlurVerticalMaterial = irr::video::EMT_SOLID;
+
+    DepthShaderCallback* depthCallback = nullptr;
+    DepthShaderCallback* skinnedDepthCallback = nullptr;
+    DepthShaderCallback* instancedDepthCallback = nullptr;
+    ShadowShaderCallback* shadowCallback = nullptr;
+    ScreenQuadShaderCallback* screenQuadCallback = nullptr;
+
+    irr::video::ITexture* screenRTT = nullptr;
+    irr::video::ITexture* colorRTT = nullptr;
+    irr::video::ITexture* depthRTT = nullptr;
+    irr::video::ITexture* tentaroTexture = nullptr;
+    irr::video::ITexture* tentaroLimbs = nullptr;
+    // Four highlight layers, then the right-arm, left-arm, right-leg and left-leg textures.
+    irr::video::ITexture* limbTextures[8] = {};
+    irr::video::ITexture* transparentTexture = nullptr;
+    bool limbOverlay = false;
+    irr::video::ITexture* textureSlots[4] = {};
+    irr::video::ITexture* shadowMaps[4] = {};
+
+    std::vector<PostProcessingEffectRecord> postEffects;
+    bool postEffectsSorted = true;
+    std::vector<ShadowLight> shadowLights;
+    std::vector<ShadowNode> shadowNodes;
+    std::vector<irr::scene::ISceneNode*> depthPassNodes; // sorted by address
+    std::vector<irr::video::ITexture*> planeReflectionPool;
+    std::vector<irr::video::ITexture*> causticsFrames;
+
+    irr::core::vector3df lightDirection;
+    irr::u32 shadowCasterCounters[2] = {0, 0};
+    irr::core::matrix4 fallbackShadowMatrix;
+    irr::core::dimension2du renderSize;
+    irr::core::dimension2du screenSize;
+    irr::video::SColor postClearColor{0};
+    irr::video::SColor clearColor{0};
+    ScreenQuad screenQuad;
+    irr::scene::ICameraSceneNode* shadowCamera = nullptr;
+    irr::s32 renderStage = 0; // 0 viewports, 1 frame done, 2 render callbacks
+    irr::video::E_DRIVER_TYPE driverType;
+    irr::f32 causticsPhase = 0.0f;
+    irr::u32 thumbnailValues[3] = {0, 0, 0};
+    irr::f32 shadowDistance;
+    irr::s32 shadowDistanceMode = 1;
+    irr::s32 viewportCount = 1;
+    bool shaderEffectsUnsupported = false;
+    bool use32BitDepth = true;
+    bool depthPassEnabled = false;
+    bool causticsLoaded = false;
+    bool shadowsEnabled = true;
+    bool levelShadowsEnabled = true;
+    bool renderCallbacksEnabled = true;
+    bool hardwareSkinning = true;
+    bool instancing = true;
+    bool splitScreen = false;
+    bool renderToScreenTarget = false;
+    bool bloomEnabled = false;
+    bool ssaoEnabled = false;
+    bool thumbnailRequested = false;
+    bool editorRefreshRequested = false;
+    bool skipNextScenePass = false;
+
+private:
+    irr::s32 compileEffect(ShaderPreprocessor& preprocessor, int vertexRole, int pixelRole,
+                           irr::video::E_VERTEX_SHADER_TYPE vertexTarget,
+                           irr::video::E_PIXEL_SHADER_TYPE pixelTarget,
+                           irr::video::IShaderConstantSetCallBack* callback, irr::video::E_MATERIAL_TYPE base);
+    void buildMaterials();
+    irr::video::IGPUProgrammingServices* gpu = nullptr;
+    int driverColumn = 0;
+};

@@ -1,0 +1,185 @@
+#include "render/LightManager.h"
+
+#include "render/LightObject.h"
+#include "render/RenderServices.h"
+
+#include "level/NodeHelpers.h"
+#include "level/SceneNodeBase.h"
+#include "level/SceneNodeTypes.h"
+#include "level/SubLevelObject.h"
+
+#include <span>
+
+using namespace irr;
+
+namespace {
+
+bool isLitNodeType(scene::ESCENE_NODE_TYPE type) {
+    return type == scene::ESNT_CUBE || type == scene::ESNT_MESH || type == scene::ESNT_ANIMATED_MESH ||
+           type == typeId("phsx") || type == typeId("plr1");
+}
+
+bool isPhysicsObjectType(scene::ESCENE_NODE_TYPE type) {
+    return type == typeId("phsx") || type == typeId("apsx") || type == typeId("ties") || type == typeId("crct");
+}
+
+// A box of the node's untransformed size centred on a point.
+core::aabbox3df boxAround(scene::ISceneNode* node, const core::vector3df& centre) {
+    const core::aabbox3df& own = node->getBoundingBox();
+    const core::vector3df half = (own.MaxEdge - own.MinEdge) * 0.5f;
+    return core::aabbox3df(centre - half, centre + half);
+}
+
+bool boxesTouch(const core::aabbox3df& a, const core::aabbox3df& b) {
+    return a.MaxEdge.X >= b.MinEdge.X && a.MaxEdge.Y >= b.MinEdge.Y && a.MaxEdge.Z >= b.MinEdge.Z &&
+           b.MaxEdge.X >= a.MinEdge.X && b.MaxEdge.Y >= a.MinEdge.Y && b.MaxEdge.Z >= a.MinEdge.Z;
+}
+
+LightObject* asLightObject(scene::ISceneNode* node) {
+    if (!node || node->getType() != scene::ESNT_LIGHT || !extrasOf(node))
+        return nullptr;
+    return static_cast<LightObject*>(static_cast<scene::ILightSceneNode*>(node));
+}
+
+} // namespace
+
+LightManager::LightManager(scene::ISceneManager* manager) : sceneManager(manager) {
+    if (sceneManager)
+        sceneManager->setLightManager(this);
+}
+
+LightManager::~LightManager() {
+    zoneMap.clear();
+    candidateLights.clear();
+}
+
+void LightManager::OnPreRender(core::array<scene::ISceneNode*>& lights) { lightList = &lights; }
+
+void LightManager::OnPostRender() {
+    if (!lightList)
+        return;
+    for (u32 i = 0; i < lightList->size(); ++i) {
+        (*lightList)[i]->setVisible(true);
+        (*lightList)[i]->setDebugDataVisible(0);
+    }
+}
+
+void LightManager::OnRenderPassPreRender(scene::E_SCENE_NODE_RENDER_PASS) {}
+void LightManager::OnRenderPassPostRender(scene::E_SCENE_NODE_RENDER_PASS) {}
+
+void LightManager::OnNodePreRender(scene::ISceneNode* node) {
+    currentNode = node;
+    if (node && isLitNodeType(node->getType()))
+        turnOnNearestLights(node);
+}
+
+void LightManager::OnNodePostRender(scene::ISceneNode* node) {
+    if (!node || node->getType() != scene::ESNT_ANIMATED_MESH || !node->getParent())
+        return;
+    scene::ISceneNode* parent = node->getParent();
+    const scene::ESCENE_NODE_TYPE type = parent->getType();
+    if (type == typeId("dyno") || type == typeId("plr1") || isTypeOf(type, typeId("phsx")))
+        callHook(renderServices().physics.meshRendered, parent);
+}
+
+void LightManager::turnOnNearestLights(scene::ISceneNode* node) {
+    core::aabbox3df box = node->getTransformedBoundingBox();
+    core::vector3df centre = box.getCenter();
+    bool alwaysLit = false;
+    RenderServices::Physics& physics = renderServices().physics;
+    if (node->getType() == scene::ESNT_ANIMATED_MESH) {
+        scene::ISceneNode* parent = node->getParent();
+        scene::ISceneNode* owner = parent && parent->getType() == typeId("phsx")
+                                       ? parent
+                                       : findAncestorOfKindUp(node, typeId("phsx"));
+        if (owner) {
+            core::vector3df point;
+            if (physics.instancePoint && physics.instancePoint(owner, point)) {
+                centre = point;
+                alwaysLit = true;
+            }
+            if (askHook(physics.tracksJoints, false, owner)) {
+                scene::IBoneSceneNode* joint = static_cast<scene::IAnimatedMeshSceneNode*>(node)->getJointNode(1u);
+                if (joint) {
+                    centre = joint->getAbsolutePosition();
+                    box = boxAround(node, centre);
+                }
+            }
+        }
+        if (parent && parent->getType() == typeId("plr1")) {
+            centre = parent->getAbsolutePosition();
+            box = boxAround(node, centre);
+        }
+    }
+
+    candidateLights.set_used(0);
+    scene::ISceneNode* nodeZone = findZone(node);
+    scene::ISceneNode* root = sceneManager ? sceneManager->getRootSceneNode() : nullptr;
+    if (!lightList)
+        return;
+    for (u32 i = 0; i < lightList->size(); ++i) {
+        scene::ISceneNode* lightNode = (*lightList)[i];
+        if (lightNode->getType() != scene::ESNT_LIGHT)
+            continue;
+        auto* light = static_cast<scene::ILightSceneNode*>(lightNode);
+        const core::vector3df p = light->getAbsolutePosition();
+        const f64 dx = static_cast<f64>(centre.X) - p.X;
+        const f64 dy = static_cast<f64>(centre.Y) - p.Y;
+        const f64 dz = static_cast<f64>(centre.Z) - p.Z;
+        const f32 distanceSq = static_cast<f32>(dx * dx + dy * dy + dz * dz);
+        const f32 extent = light->getRadius() * 1.5f;
+        const core::aabbox3df lightBox(p - core::vector3df(extent), p + core::vector3df(extent));
+
+        LightObject* object = asLightObject(light);
+        scene::ISceneNode* lightZone = object ? object->cachedZone : nullptr;
+        if (!lightZone) {
+            lightZone = findZone(light);
+            if (object)
+                object->cachedZone = lightZone;
+        }
+        const bool zoneMatches = !lightZone || nodeZone == root || lightZone == root || lightZone == nodeZone;
+        if (!zoneMatches)
+            continue;
+        if (!boxesTouch(box, lightBox) && !alwaysLit)
+            continue;
+        candidateLights.push_back(SortPair{light, distanceSq});
+    }
+    const u32 count = candidateLights.size();
+    if (count > maxLightsPerNode)
+        quickSortPairs(std::span<SortPair>(candidateLights.pointer(), count), 0, static_cast<s32>(count) - 1);
+    for (u32 i = 0; i < count; ++i)
+        candidateLight(i)->setVisible(i < maxLightsPerNode);
+}
+
+scene::ISceneNode* LightManager::findZone(scene::ISceneNode* node) {
+    core::map<scene::ISceneNode*, scene::ISceneNode*>::Node* cached = zoneMap.find(node);
+    if (cached)
+        return cached->getValue();
+    scene::ISceneNode* zone = searchZone(node);
+    zoneMap.set(node, zone);
+    return zone;
+}
+
+scene::ISceneNode* LightManager::searchZone(scene::ISceneNode* start) {
+    if (!start)
+        return nullptr;
+    if (isPhysicsObjectType(start->getType()) && askHook(renderServices().physics.isMoving, false, start))
+        return nullptr;
+    scene::ISceneNode* root = sceneManager ? sceneManager->getRootSceneNode() : nullptr;
+    for (scene::ISceneNode* current = start; current; current = current->getParent()) {
+        if (current->getType() == typeId("slvl") && extrasOf(current) &&
+            static_cast<SubLevelObject*>(current)->isMember(start))
+            return current;
+        if (current == root)
+            return root;
+    }
+    return nullptr;
+}
+
+void LightManager::resetLights() {
+    if (lightList)
+        lightList->clear();
+    currentNode = nullptr;
+    candidateLights.set_used(0);
+    zoneMap.clear();
+}

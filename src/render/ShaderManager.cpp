@@ -1,0 +1,322 @@
+#include "render/ShaderManager.h"
+
+#include "render/EffectHandler.h"
+#include "render/LightManager.h"
+#include "render/RenderServices.h"
+#include "render/ShaderCallbacks.h"
+
+#include "core/GameSettings.h"
+#include "core/Globals.h"
+#include "core/Log.h"
+
+using namespace irr;
+
+const s32 phongVariantFlags[15] = {0x0, 0x100, 0x1, 0x8, 0x9, 0xC8, 0x88, 0x4,
+                                   0x5, 0xC, 0xD, 0x2, 0x3, 0x200, 0x201};
+
+std::map<s32, s32>& shaderVariantMap() {
+    static std::map<s32, s32> map;
+    return map;
+}
+
+namespace {
+
+// Feature define lines in the order they are written into a variant's source.
+struct FeatureDefineLine {
+    s32 flag;
+    const char* line;
+};
+const FeatureDefineLine featureDefineLines[] = {
+    {shaderFlag::reflection, "#define USE_REFLECTION \n"},
+    {shaderFlag::instancing, "#define USE_INSTANCING \n"},
+    {shaderFlag::highlight, "#define USE_HIGHLIGHT \n"},
+    {shaderFlag::skinning, "#define USE_SKINNING \n"},
+    {shaderFlag::caustics, "#define USE_CAUSTICS \n"},
+    {shaderFlag::lightMap, "#define USE_LIGHTMAP \n"},
+    {shaderFlag::player, "#define USE_TENTARO \n"},
+    {shaderFlag::playerTranslucent, "#define USE_TENTTRANS \n"},
+};
+
+bool hardwareSkinningOn() { return effectHandler && effectHandler->hardwareSkinning; }
+
+template <class T> void dropCallback(T*& callback) {
+    if (callback)
+        callback->drop();
+    callback = nullptr;
+}
+
+} // namespace
+
+ShaderManager::ShaderManager() = default;
+
+ShaderManager::~ShaderManager() {
+    dropCallback(skinningCallback);
+    dropCallback(circleCallback);
+    dropCallback(additiveCallback);
+    dropCallback(meterCallback);
+    dropCallback(waterCallback);
+    for (PhongShaderCallback*& callback : phongCallbacks)
+        dropCallback(callback);
+    phongCallbacks.clear();
+}
+
+void ShaderManager::init() {
+    device = gameDevice;
+    if (!device)
+        return;
+    video::IVideoDriver* driver = device->getVideoDriver();
+    driverType = driver->getDriverType();
+    if (driverType != video::EDT_DIRECT3D9)
+        usePrecompiledShaders = false;
+
+    shaderLevel = 3;
+    // A restart makes a new device: material types of the old one mean nothing any more.
+    shaderVariantMap().clear();
+    shaderVariantMap()[0] = -1;
+
+    skinningCallback = new SkinningShaderCallback();
+    circleCallback = new CircleShaderCallback();
+    additiveCallback = new AdditiveShaderCallback();
+    meterCallback = new MeterShaderCallback();
+    waterCallback = new WaterShaderCallback();
+
+    graphicsQuality = getSettingInt("Graphics_Quality");
+    if (graphicsQuality == 1 && driverType != video::EDT_DIRECT3D9)
+        graphicsQuality = 0;
+    device->getSceneManager()->getParameters()->setAttribute(scene::ALLOW_ZWRITE_ON_TRANSPARENT,
+                                                             graphicsQuality == 2);
+    useIndexedArrayNames = false;
+    variantsBuilt = false;
+
+    highlightInRangeTexture = driver->getTexture("Content/Models/Editor/PhongInRange.png");
+    highlightSuspiciousTexture = driver->getTexture("Content/Models/Editor/PhongSuspicious.png");
+    highlightImportantTexture = driver->getTexture("Content/Models/Editor/PhongImportant.png");
+    highlightGrabbedTexture = driver->getTexture("Content/Models/Editor/PhongGrabbed.png");
+
+    const core::stringc vendor = driver->getVendorInfo();
+    useIndexedArrayNames = driverType == video::EDT_OPENGL && vendor.find("ATI") < 0;
+
+    loadShaders();
+    rebuildShaders();
+    writeCompileBatch();
+}
+
+void ShaderManager::getShaderFileName(core::stringc& vertexExtension, core::stringc& pixelExtension,
+                                      core::stringc& subfolder) const {
+    if (driverType == video::EDT_OPENGL) {
+        vertexExtension = ".vert";
+        pixelExtension = ".frag";
+        subfolder = "glsl/";
+    } else {
+        vertexExtension = ".hlsl";
+        pixelExtension = ".hlsl";
+        subfolder = "hlsl/";
+    }
+}
+
+s32 ShaderManager::compileNamedShader(const io::path& vertexFile, const char* vertexEntry,
+                                      const io::path& pixelFile, const char* pixelEntry,
+                                      video::IShaderConstantSetCallBack* callback,
+                                      video::E_MATERIAL_TYPE base, video::E_VERTEX_SHADER_TYPE vertexTarget,
+                                      video::E_PIXEL_SHADER_TYPE pixelTarget) {
+    video::IGPUProgrammingServices* gpu = device->getVideoDriver()->getGPUProgrammingServices();
+    if (!gpu || !runsGameShaders())
+        return -1;
+    const bool vertexFound = reportMissingShaderFile(vertexFile);
+    const bool pixelFound = reportMissingShaderFile(pixelFile);
+    if (!vertexFound || !pixelFound)
+        return -1;
+    return gpu->addHighLevelShaderMaterialFromFiles(vertexFile, vertexEntry, vertexTarget, pixelFile, pixelEntry,
+                                                    pixelTarget, "", "main", video::EGST_GS_4_0,
+                                                    scene::EPT_TRIANGLES, scene::EPT_TRIANGLE_STRIP, 0, callback,
+                                                    base, 0, video::EGSL_DEFAULT);
+}
+
+void ShaderManager::loadShaders() {
+    core::stringc vertexExtension, pixelExtension, subfolder;
+    getShaderFileName(vertexExtension, pixelExtension, subfolder);
+    const core::stringc folder = shaderFolder + subfolder;
+    auto vertexFile = [&](const char* stem) { return io::path(folder + stem + vertexExtension); };
+    auto pixelFile = [&](const char* stem) { return io::path(folder + stem + pixelExtension); };
+    using video::E_MATERIAL_TYPE;
+
+    circleMaterial = compileNamedShader(vertexFile("CircleShader"), "BasicVS", pixelFile("CircleShader"),
+                                        "MyShader", circleCallback, video::EMT_TRANSPARENT_ALPHA_CHANNEL);
+    meterMaterial = compileNamedShader(vertexFile("MeterShader"), "BasicVS", pixelFile("MeterShader"), "MyShader",
+                                       meterCallback, video::EMT_TRANSPARENT_ALPHA_CHANNEL);
+    const E_MATERIAL_TYPE particleBases[4] = {video::EMT_TRANSPARENT_ALPHA_CHANNEL, video::EMT_TRANSPARENT_ADD_COLOR,
+                                              video::EMT_TRANSPARENT_ALPHA_CHANNEL_REF, video::EMT_SOLID};
+    s32* particleFields[4] = {&particleAlphaMaterial, &particleAddMaterial, &particleAlphaRefMaterial,
+                              &particleSolidMaterial};
+    for (int i = 0; i < 4; ++i)
+        *particleFields[i] = compileNamedShader(vertexFile("ParticleShader"), "BasicVS", pixelFile("ParticleShader"),
+                                                "MyShader", additiveCallback, particleBases[i]);
+    glowMaterial = compileNamedShader(vertexFile("ShaderGlow"), "BasicVS", pixelFile("ShaderGlow"), "IxionPS",
+                                      skinningCallback, video::EMT_TRANSPARENT_ADD_COLOR);
+
+    // The water files are fixed paths; on OpenGL both water materials share them.
+    io::path waterVertex = "Content/Shaders/hlsl/Water_vs.hlsl";
+    io::path waterPixel = "Content/Shaders/hlsl/Water_ps.hlsl";
+    io::path litWaterVertex = "Content/Shaders/hlsl/Water_vsL.hlsl";
+    io::path litWaterPixel = "Content/Shaders/hlsl/Water_psL.hlsl";
+    if (driverType == video::EDT_OPENGL) {
+        waterVertex = litWaterVertex = "Content/Shaders/glsl/Water_vs.glsl";
+        waterPixel = litWaterPixel = "Content/Shaders/glsl/Water_ps.glsl";
+    }
+    waterMaterial = compileNamedShader(waterVertex, "main", waterPixel, "main", waterCallback,
+                                       video::EMT_TRANSPARENT_ALPHA_CHANNEL);
+    waterMaterialSM3 = compileNamedShader(litWaterVertex, "main", litWaterPixel, "main", waterCallback,
+                                          video::EMT_TRANSPARENT_ALPHA_CHANNEL, video::EVST_VS_3_0,
+                                          video::EPST_PS_3_0);
+    if (waterMaterialSM3 < 0)
+        waterMaterialSM3 = waterMaterial;
+}
+
+bool ShaderManager::reportMissingShaderFile(const io::path& file) const {
+    if (device->getFileSystem()->existFile(file))
+        return true;
+    logMessagePair("ERROR: Could not open shader file: ", file.c_str());
+    return false;
+}
+
+bool ShaderManager::runsGameShaders() const { return driverType == video::EDT_OPENGL; }
+
+std::string ShaderManager::readShaderFile(const io::path& file) const {
+    // Only the OpenGL driver runs the game's shaders in this build (the Direct3D sources are
+    // not part of it): the other drivers fall back without looking for files that cannot
+    // exist.
+    if (!runsGameShaders())
+        return {};
+    if (!reportMissingShaderFile(file))
+        return {};
+    io::IReadFile* reader = device->getFileSystem()->createAndOpenFile(file);
+    if (!reader)
+        return {};
+    std::string text(static_cast<std::size_t>(reader->getSize()), '\0');
+    const s32 read = reader->read(text.data(), static_cast<u32>(text.size()));
+    text.resize(read > 0 ? static_cast<std::size_t>(read) : 0);
+    reader->drop();
+    return text;
+}
+
+void ShaderManager::rebuildShaders() {
+    device = gameDevice;
+    if (!device)
+        return;
+    video::IGPUProgrammingServices* gpu = device->getVideoDriver()->getGPUProgrammingServices();
+    shaderLevel = 3;
+    core::stringc vertexExtension, pixelExtension, subfolder;
+    getShaderFileName(vertexExtension, pixelExtension, subfolder);
+    const io::path vertexFile = shaderFolder + subfolder + baseShaderName + vertexExtension;
+    const io::path pixelFile = shaderFolder + subfolder + baseShaderName + pixelExtension;
+
+    // The shaders hold at most eight light records.
+    u32 lights = lightManager ? lightManager->maxLightsPerNode : 4;
+    if (graphicsQuality == 1)
+        lights = 1;
+    lights = core::clamp<u32>(lights, 1, maxLightRecords);
+    const std::string prefix = "#define MAX_LIGHTS_PER_OBJECT " + std::to_string(lights) + "\n";
+    const std::string vertexSource = prefix + readShaderFile(vertexFile);
+    const std::string pixelSource = prefix + readShaderFile(pixelFile);
+
+    if (graphicsQuality != 2) {
+        for (s32 flags : phongVariantFlags)
+            buildShaderVariant(flags, vertexSource, pixelSource, gpu);
+        variantsBuilt = true;
+        if (shaderVariantMap()[0] < 0) {
+            shaderLevel = 0;
+            graphicsQuality = 2;
+        }
+    }
+    if ((shaderLevel <= 0 || graphicsQuality == 2) && effectHandler) {
+        effectHandler->hardwareSkinning = false;
+        effectHandler->instancing = false;
+    }
+}
+
+s32 ShaderManager::buildShaderVariant(s32 flags, const std::string& vertexSource, const std::string& pixelSource,
+                                      video::IGPUProgrammingServices* gpu) {
+    callHook(renderServices().screens.renderLoadingFrame);
+    std::string defines = driverType == video::EDT_OPENGL ? "#version 120\n" : "";
+    const bool sm2 = driverType != video::EDT_OPENGL && graphicsQuality == 1;
+    const video::E_VERTEX_SHADER_TYPE vertexTarget = sm2 ? video::EVST_VS_2_0 : video::EVST_VS_3_0;
+    const video::E_PIXEL_SHADER_TYPE pixelTarget = sm2 ? video::EPST_PS_2_0 : video::EPST_PS_3_0;
+    const bool alphaBlended = (flags & (shaderFlag::transparent | shaderFlag::playerTranslucent)) != 0;
+    const video::E_MATERIAL_TYPE base = alphaBlended ? video::EMT_TRANSPARENT_ALPHA_CHANNEL : video::EMT_SOLID;
+    for (const FeatureDefineLine& define : featureDefineLines) {
+        if (!(flags & define.flag))
+            continue;
+        if (define.flag == shaderFlag::skinning && !hardwareSkinningOn())
+            continue;
+        defines += define.line;
+    }
+
+    auto* callback = new PhongShaderCallback();
+    s32 material = -1;
+    if (gpu) {
+        const std::string vertexText = defines + vertexSource;
+        const std::string pixelText = driverType == video::EDT_OPENGL ? defines + pixelSource : vertexText;
+        material = gpu->addHighLevelShaderMaterial(vertexText.c_str(), "BasicVS", vertexTarget, pixelText.c_str(),
+                                                   "IxionPS", pixelTarget, nullptr, "main", video::EGST_GS_4_0,
+                                                   scene::EPT_TRIANGLES, scene::EPT_TRIANGLE_STRIP, 0, callback,
+                                                   base, flags, video::EGSL_DEFAULT);
+    }
+    shaderVariantMap()[flags] = material;
+    if (writeShaderSources)
+        writeVariantSource(flags, defines + vertexSource);
+    if (material > 1 && base == video::EMT_TRANSPARENT_ALPHA_CHANNEL &&
+        !(flags & (shaderFlag::player | shaderFlag::playerTranslucent)))
+        transparentVariantMaterials.push_back(material);
+    // The list holds the creation reference: the engine's material keeps its own.
+    phongCallbacks.push_back(callback);
+    return material;
+}
+
+s32 ShaderManager::getMaterialType(s32 flags) const {
+    if (shaderLevel >= 2 && graphicsQuality != 2) {
+        s32 material = findVariantMaterial(flags);
+        if (material <= 0)
+            material = findVariantMaterial(0);
+        return material >= 0 ? material : 0;
+    }
+    if (flags & shaderFlag::transparent)
+        return video::EMT_TRANSPARENT_ALPHA_CHANNEL;
+    if (flags & shaderFlag::lightMap)
+        return video::EMT_LIGHTMAP;
+    return video::EMT_SOLID;
+}
+
+s32 ShaderManager::findVariantMaterial(s32 flags) const {
+    const auto it = shaderVariantMap().find(flags);
+    return it == shaderVariantMap().end() ? 0 : it->second;
+}
+
+void ShaderManager::writeVariantSource(s32 flags, const std::string& text) {
+    core::stringc vertexExtension, pixelExtension, subfolder;
+    getShaderFileName(vertexExtension, pixelExtension, subfolder);
+    const core::stringc name = baseShaderName + core::stringc(flags);
+    io::IWriteFile* file = device->getFileSystem()->createAndWriteFile(shaderFolder + subfolder + name + ".fx");
+    if (file) {
+        file->write(text.data(), static_cast<u32>(text.size()));
+        file->drop();
+    }
+    writtenVariantNames.push_back(name);
+}
+
+void ShaderManager::writeCompileBatch() {
+    if (!writeShaderSources || !device)
+        return;
+    core::stringc vertexExtension, pixelExtension, subfolder;
+    getShaderFileName(vertexExtension, pixelExtension, subfolder);
+    const bool direct3D = driverType == video::EDT_DIRECT3D9;
+    std::string text = "@echo off\r\nsetlocal\r\n";
+    for (const core::stringc& name : writtenVariantNames)
+        text += std::string("fxc.exe /T fx_2_0 /Fo ") + name.c_str() + ".cso " + name.c_str() + ".fx \r\n";
+    text += "@endlocal\r\n";
+    io::IWriteFile* file = device->getFileSystem()->createAndWriteFile(
+        shaderFolder + (direct3D ? subfolder : core::stringc()) + "CompileShaders.bat");
+    if (file) {
+        file->write(text.data(), static_cast<u32>(text.size()));
+        file->drop();
+    }
+}

@@ -1,0 +1,112 @@
+#pragma once
+
+#include <irrlicht.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+class SkinningShaderCallback;
+class CircleShaderCallback;
+class AdditiveShaderCallback;
+class MeterShaderCallback;
+class WaterShaderCallback;
+class PhongShaderCallback;
+
+// Feature flags of a surface: the key from which the shader manager picks a material.
+namespace shaderFlag {
+constexpr irr::s32 transparent = 0x001; // alpha-blended base material
+constexpr irr::s32 reflection = 0x002;
+constexpr irr::s32 highlight = 0x004;
+constexpr irr::s32 skinning = 0x008;
+constexpr irr::s32 caustics = 0x020;
+constexpr irr::s32 playerTranslucent = 0x040; // alpha-blended base material
+constexpr irr::s32 player = 0x080;
+constexpr irr::s32 instancing = 0x100;
+constexpr irr::s32 lightMap = 0x200;
+} // namespace shaderFlag
+
+// The flags of the Phong variants compiled by rebuildShaders, in their order. Every other
+// combination is served by the plain variant.
+extern const irr::s32 phongVariantFlags[15];
+
+// Owns the game's own material shaders: the Phong family (one source compiled once per
+// combination of feature flags), the named shaders (circle, meter, particle, glow, water)
+// and their constant callbacks, and answers which engine material a surface with given
+// feature flags uses. Quality 2 and a failed plain Phong variant fall back to the engine's
+// fixed-function materials. One instance, reached through `shaderManager`.
+class ShaderManager {
+public:
+    ShaderManager();
+    ~ShaderManager();
+    ShaderManager(const ShaderManager&) = delete;
+    ShaderManager& operator=(const ShaderManager&) = delete;
+
+    // Start-up: callbacks, quality, highlight textures, named shaders and the Phong family.
+    void init();
+    irr::s32 getMaterialType(irr::s32 flags) const;
+    // The variant map's value, 0 when the key is absent.
+    irr::s32 findVariantMaterial(irr::s32 flags) const;
+    bool areShadersEnabled() const { return shaderLevel >= 2 && graphicsQuality != 2; }
+    // The light objects' and the frame's test: the Phong shaders light the scene.
+    bool isShaderLightingOn() const { return areShadersEnabled(); }
+    void rebuildShaders();
+    irr::s32 buildShaderVariant(irr::s32 flags, const std::string& vertexSource,
+                                const std::string& pixelSource, irr::video::IGPUProgrammingServices* gpu);
+    void loadShaders();
+    // True on the drivers whose shaders this build has (OpenGL).
+    bool runsGameShaders() const;
+    // A missing source file is logged here (the engine would only report a failed compile);
+    // its shaders then fail and their users fall back.
+    bool reportMissingShaderFile(const irr::io::path& file) const;
+    void writeCompileBatch();
+    // Vertex extension, pixel extension and sub-folder of the driver's shader files.
+    void getShaderFileName(irr::core::stringc& vertexExtension, irr::core::stringc& pixelExtension,
+                           irr::core::stringc& subfolder) const;
+
+    SkinningShaderCallback* skinningCallback = nullptr;
+    CircleShaderCallback* circleCallback = nullptr;
+    AdditiveShaderCallback* additiveCallback = nullptr;
+    MeterShaderCallback* meterCallback = nullptr;
+    WaterShaderCallback* waterCallback = nullptr;
+    std::vector<PhongShaderCallback*> phongCallbacks;
+    std::vector<irr::s32> transparentVariantMaterials;
+    std::vector<irr::core::stringc> writtenVariantNames;
+    irr::core::stringc shaderFolder = "Content/Shaders/";
+    irr::core::stringc baseShaderName = "ShaderPhong";
+    irr::s32 glowMaterial = 0;
+    irr::s32 glowSkinnedMaterial = 0;
+    irr::s32 circleMaterial = 0;
+    irr::s32 meterMaterial = 0;
+    irr::s32 waterMaterial = irr::video::EMT_TRANSPARENT_ALPHA_CHANNEL;
+    irr::s32 waterMaterialSM3 = irr::video::EMT_TRANSPARENT_ALPHA_CHANNEL;
+    irr::s32 particleSolidMaterial = irr::video::EMT_SOLID;
+    irr::s32 particleAddMaterial = irr::video::EMT_TRANSPARENT_ADD_COLOR;
+    irr::s32 particleAlphaMaterial = irr::video::EMT_TRANSPARENT_ALPHA_CHANNEL;
+    irr::s32 particleAlphaRefMaterial = irr::video::EMT_TRANSPARENT_ALPHA_CHANNEL;
+    irr::s32 shaderLevel = 0;
+    irr::video::ITexture* highlightInRangeTexture = nullptr;
+    irr::video::ITexture* highlightSuspiciousTexture = nullptr;
+    irr::video::ITexture* highlightImportantTexture = nullptr;
+    irr::video::ITexture* highlightGrabbedTexture = nullptr;
+    irr::IrrlichtDevice* device = nullptr;
+    irr::video::E_DRIVER_TYPE driverType = irr::video::EDT_NULL;
+    irr::s32 graphicsQuality = 0;
+    bool useIndexedArrayNames = false;
+    bool variantsBuilt = false;
+    bool writeShaderSources = false;
+    bool usePrecompiledShaders = true;
+
+private:
+    std::string readShaderFile(const irr::io::path& file) const;
+    void writeVariantSource(irr::s32 flags, const std::string& text);
+    irr::s32 compileNamedShader(const irr::io::path& vertexFile, const char* vertexEntry,
+                                const irr::io::path& pixelFile, const char* pixelEntry,
+                                irr::video::IShaderConstantSetCallBack* callback,
+                                irr::video::E_MATERIAL_TYPE base,
+                                irr::video::E_VERTEX_SHADER_TYPE vertexTarget = irr::video::EVST_VS_2_0,
+                                irr::video::E_PIXEL_SHADER_TYPE pixelTarget = irr::video::EPST_PS_2_0);
+};
+
+// The variant map: feature flags to engine material type, for the whole process.
+std::map<irr::s32, irr::s32>& shaderVariantMap();

@@ -1,0 +1,292 @@
+// The effect handler on the null driver (every target null, every material at its
+// fallback) and its frame: render callbacks, viewports with their cameras, the scene pass,
+// the hand-over to the depth pass and the post chain, the level reset.
+#include "render/EffectHandler.h"
+#include "render/RenderServices.h"
+
+#include "core/Globals.h"
+#include "support/NullDevice.h"
+
+#include "RenderFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using namespace irr;
+
+namespace {
+
+class EffectHandlerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        rendertest::resetRenderGlobals();
+        gameDevice = device.get();
+        handler = std::make_unique<EffectHandler>(device.get(), core::dimension2du(0, 0));
+        effectHandler = handler.get();
+    }
+    void TearDown() override {
+        handler.reset();
+        rendertest::resetRenderGlobals();
+    }
+    scene::ICameraSceneNode* addCamera() { return device->getSceneManager()->addCameraSceneNode(); }
+
+    test::NullDevice device;
+    std::unique_ptr<EffectHandler> handler;
+};
+
+TEST_F(EffectHandlerTest, OnTheNullDriverEveryTargetIsNullAndEveryMaterialFallsBack) {
+    EXPECT_TRUE(handler->shaderEffectsUnsupported);
+    EXPECT_FALSE(handler->shadowsEnabled);
+    for (video::ITexture* target : {handler->screenRTT, handler->colorRTT, handler->depthRTT, handler->tentaroTexture,
+                                    handler->tentaroLimbs, handler->screenQuad.renderTargets[0],
+                                    handler->screenQuad.renderTargets[1]})
+        EXPECT_EQ(target, nullptr);
+    EXPECT_EQ(handler->getDepthTexture(), nullptr);
+    EXPECT_EQ(handler->getShadowMapTexture(512), nullptr);
+    EXPECT_EQ(handler->getShadowAtlasTexture(512), nullptr);
+    EXPECT_EQ(handler->depthCallback, nullptr);
+    EXPECT_EQ(handler->shadowCallback, nullptr);
+    EXPECT_EQ(handler->screenQuadCallback, nullptr);
+    EXPECT_EQ(handler->depthMaterial, video::EMT_SOLID);
+    EXPECT_EQ(handler->instancedDepthAlphaMaterial, video::EMT_SOLID);
+    EXPECT_EQ(handler->shadowMaterials[4], video::EMT_SOLID);
+    EXPECT_EQ(handler->copyMaterial, video::EMT_SOLID);
+    EXPECT_EQ(handler->whiteWashRefMaterial, video::EMT_TRANSPARENT_ALPHA_CHANNEL_REF);
+    EXPECT_EQ(handler->luminanceMaterial, video::EMT_TRANSPARENT_ADD_COLOR);
+    EXPECT_EQ(handler->whiteWashAddMaterial, video::EMT_TRANSPARENT_ALPHA_CHANNEL);
+    EXPECT_EQ(handler->lightModulateMaterial, video::EMT_SOLID);
+    EXPECT_EQ(handler->renderSize, device->getVideoDriver()->getScreenSize());
+    EXPECT_FLOAT_EQ(handler->shadowDistance, baseShadowDistance);
+    EXPECT_EQ(handler->viewportCount, 1);
+    EXPECT_TRUE(handler->hardwareSkinning);
+    EXPECT_TRUE(handler->instancing);
+    EXPECT_TRUE(handler->use32BitDepth);
+    EXPECT_EQ(handler->depthFormat(), video::ECF_G32R32F);
+    handler->use32BitDepth = false;
+    EXPECT_EQ(handler->depthFormat(), video::ECF_G16R16F);
+    // The callers that draw with these fall back without a crash: a frame still runs.
+    addCamera();
+    handler->depthPassEnabled = true;
+    handler->update(nullptr);
+    EXPECT_EQ(handler->renderStage, 1);
+}
+
+TEST_F(EffectHandlerTest, ANonZeroRenderSizeIsUsedUnchanged) {
+    EffectHandler sized(device.get(), core::dimension2du(320, 200));
+    EXPECT_EQ(sized.renderSize, core::dimension2du(320, 200));
+    EXPECT_EQ(sized.screenSize, device->getVideoDriver()->getScreenSize());
+}
+
+TEST_F(EffectHandlerTest, ShadowLightRecord) {
+    const ShadowLight light(1024, core::vector3df(0, 10, 0), core::vector3df(0, 0, 0), video::SColorf(1, 1, 1, 0),
+                            -5.0f, 300.0f, 80.0f);
+    EXPECT_FLOAT_EQ(light.nearValue, 0.1f);
+    EXPECT_FLOAT_EQ(light.farPlaneScale, 1.0f);
+    EXPECT_TRUE(light.directional);
+    EXPECT_EQ(light.resolution, 1024u);
+    core::matrix4 expectedView;
+    expectedView.buildCameraLookAtMatrixLH(light.position, light.target, core::vector3df(0, 0, 1));
+    EXPECT_TRUE(light.viewMatrix.equals(expectedView));
+    EXPECT_FLOAT_EQ(light.projectionMatrix[0], 2.0f / 80.0f);
+    EXPECT_FLOAT_EQ(light.projectionMatrix[5], 2.0f / 80.0f);
+    EXPECT_FLOAT_EQ(light.projectionMatrix[10], 1.0f / (300.0f - 0.1f));
+    EXPECT_FLOAT_EQ(light.projectionMatrix[14], 0.1f / (0.1f - 300.0f));
+    EXPECT_FLOAT_EQ(light.projectionMatrix[15], 1.0f);
+    EXPECT_FLOAT_EQ(light.projectionMatrix[1], 0.0f);
+    const ShadowLight slanted(512, core::vector3df(40, 80, -30), core::vector3df(0, 0, 0), video::SColorf(), 1.0f,
+                              300.0f, 80.0f);
+    EXPECT_FLOAT_EQ(slanted.nearValue, 1.0f);
+    expectedView.buildCameraLookAtMatrixLH(slanted.position, slanted.target, core::vector3df(0, 1, 0));
+    EXPECT_TRUE(slanted.viewMatrix.equals(expectedView));
+}
+
+struct ViewportCase {
+    s32 width, height, count, index;
+    core::recti expected;
+};
+const ViewportCase viewportCases[] = {
+    {1280, 720, 1, 0, {0, 0, 1280, 720}},       {1281, 720, 2, 0, {0, 0, 640, 720}},
+    {1281, 720, 2, 1, {640, 0, 1280, 720}},     {1280, 720, 2, 2, {0, 0, 1280, 720}},
+    {1280, 720, 3, 0, {0, 0, 640, 720}},        {1280, 720, 3, 1, {640, 0, 1280, 360}},
+    {1280, 720, 3, 2, {640, 360, 1280, 720}},   {1280, 720, 3, 3, {0, 0, 1280, 720}},
+    {1280, 721, 4, 0, {0, 0, 640, 360}},        {1280, 721, 4, 1, {640, 0, 1280, 360}},
+    {1280, 721, 4, 2, {0, 360, 640, 720}},      {1280, 721, 4, 3, {640, 360, 1280, 720}},
+    {1280, 720, 5, 1, {0, 0, 1280, 720}},
+};
+
+TEST(EffectHandlerViewports, RectanglesSplitTheScreenInIntegerHalves) {
+    for (const ViewportCase& c : viewportCases) {
+        SIrrlichtCreationParameters params;
+        params.DriverType = video::EDT_NULL;
+        params.WindowSize = core::dimension2du(static_cast<u32>(c.width), static_cast<u32>(c.height));
+        params.LoggingLevel = ELL_NONE;
+        IrrlichtDevice* device = createDeviceEx(params);
+        ASSERT_NE(device, nullptr);
+        {
+            EffectHandler handler(device, core::dimension2du(0, 0));
+            EXPECT_EQ(handler.getPlayerViewport(c.count, c.index), c.expected)
+                << c.width << "x" << c.height << " count " << c.count << " index " << c.index;
+        }
+        device->drop();
+    }
+}
+
+TEST_F(EffectHandlerTest, TheViewportTakesItsCameraManagersCameraAndAspectRatio) {
+    scene::ICameraSceneNode* previous = addCamera();
+    scene::ICameraSceneNode* managed = addCamera();
+    device->getSceneManager()->setActiveCamera(previous);
+    std::vector<s32> asked;
+    renderServices().cameras.viewportCamera = [&](s32 viewport) -> scene::ICameraSceneNode* {
+        asked.push_back(viewport);
+        return viewport == 0 ? managed : nullptr;
+    };
+    handler->setPlayerViewport(2, 1);
+    EXPECT_EQ(asked, std::vector<s32>{0}); // without split screen: the first camera manager
+    EXPECT_EQ(device->getSceneManager()->getActiveCamera(), managed);
+    const core::recti half = handler->getPlayerViewport(2, 1);
+    EXPECT_FLOAT_EQ(managed->getAspectRatio(), f32(half.getWidth()) / f32(half.getHeight()));
+    // Split screen asks the viewport's own manager; one without a camera keeps the active one.
+    handler->splitScreen = true;
+    handler->setPlayerViewport(2, 1);
+    EXPECT_EQ(asked.back(), 1);
+    EXPECT_EQ(device->getSceneManager()->getActiveCamera(), managed);
+}
+
+TEST_F(EffectHandlerTest, FrameRunsItsStagesInOrder) {
+    std::vector<std::string> order;
+    RenderServices& services = renderServices();
+    services.effects.updateShadowConstants = [&] { order.push_back("shadow constants"); };
+    services.effects.renderDepthPass = [&] { order.push_back("depth pass"); };
+    services.effects.renderPostProcessChain = [&](u32 effects, video::ITexture* output) {
+        order.push_back("post chain " + std::to_string(effects) + (output ? " target" : " back buffer"));
+    };
+    services.effects.writeThumbnail = [&](const io::path&, const io::path& name) {
+        order.push_back(std::string("thumbnail ") + name.c_str());
+    };
+
+    // No camera: nothing is drawn and the stage stays.
+    handler->renderStage = 7;
+    handler->update(nullptr);
+    handler->runRenderCallbacks();
+    EXPECT_TRUE(order.empty());
+    EXPECT_EQ(handler->renderStage, 7);
+
+    addCamera();
+    handler->update(nullptr);
+    EXPECT_EQ(order, std::vector<std::string>{"shadow constants"});
+    EXPECT_EQ(handler->renderStage, 1);
+
+    order.clear();
+    handler->thumbnailRequested = true;
+    handler->thumbnailName = "Level1";
+    handler->depthPassEnabled = true;
+    handler->postEffects.emplace_back();
+    handler->update(nullptr);
+    EXPECT_EQ(order, (std::vector<std::string>{"thumbnail Level1", "shadow constants", "depth pass",
+                                               "post chain 1 back buffer"}));
+    EXPECT_FALSE(handler->thumbnailRequested);
+
+    // The one-shot skip: no scene, the rest of the frame still runs.
+    order.clear();
+    handler->skipNextScenePass = true;
+    handler->update(nullptr);
+    EXPECT_EQ(order, (std::vector<std::string>{"depth pass", "post chain 1 back buffer"}));
+    EXPECT_FALSE(handler->skipNextScenePass);
+    EXPECT_EQ(handler->renderStage, 1);
+}
+
+TEST_F(EffectHandlerTest, SplitScreenDrawsOneViewportPerCameraManagerWithoutPlayers) {
+    scene::ICameraSceneNode* camera = addCamera();
+    std::vector<s32> asked;
+    renderServices().cameras.viewportCamera = [&](s32 viewport) -> scene::ICameraSceneNode* {
+        asked.push_back(viewport);
+        return camera;
+    };
+    handler->viewportCount = 2;
+    handler->update(nullptr);
+    EXPECT_EQ(asked, std::vector<s32>{0}); // without split screen one viewport
+    asked.clear();
+    handler->splitScreen = true;
+    handler->update(nullptr);
+    EXPECT_EQ(asked, (std::vector<s32>{0, 1}));
+    // Never more viewports than camera managers.
+    asked.clear();
+    handler->viewportCount = 9;
+    handler->update(nullptr);
+    EXPECT_EQ(asked.size(), static_cast<std::size_t>(maxCameraManagers));
+}
+
+struct CallbackTarget {
+    void run() { stageSeen.push_back(effectHandler->renderStage); }
+    std::vector<s32> stageSeen;
+};
+
+TEST_F(EffectHandlerTest, RenderCallbacksRunWithStageTwoWhileReflectionsAreOn) {
+    addCamera();
+    CallbackTarget target;
+    handler->renderCallbacks.addMember(&target, &CallbackTarget::run);
+    handler->renderCallbacksEnabled = false;
+    handler->runRenderCallbacks();
+    EXPECT_TRUE(target.stageSeen.empty());
+    handler->renderCallbacksEnabled = true;
+    handler->runRenderCallbacks();
+    EXPECT_EQ(target.stageSeen, std::vector<s32>{2});
+    handler->update(nullptr);
+    EXPECT_EQ(handler->renderStage, 1);
+
+    // The level reset forgets the callbacks, the shadow camera and the shadow nodes.
+    handler->shadowCamera = addCamera();
+    handler->shadowNodes.push_back({nullptr, 2, 1});
+    handler->resetLevelState();
+    EXPECT_EQ(handler->shadowCamera, nullptr);
+    EXPECT_TRUE(handler->shadowNodes.empty());
+    EXPECT_TRUE(handler->renderCallbacks.empty());
+}
+
+struct CountingRenderCallback : PostProcessingRenderCallback {
+    explicit CountingRenderCallback(int* alive) : alive(alive) { ++*alive; }
+    ~CountingRenderCallback() override { --*alive; }
+    void OnPreRender(EffectHandler*) override {}
+    void OnPostRender(EffectHandler*) override {}
+    int* alive;
+};
+
+TEST_F(EffectHandlerTest, PostEffectRenderCallbacksGoToTheRecordOfTheirMaterial) {
+    for (s32 type : {52, 50, 51}) {
+        handler->postEffects.emplace_back();
+        handler->postEffects.back().materialType = type;
+    }
+    handler->postEffectsSorted = false;
+    int alive = 0;
+    auto* first = new CountingRenderCallback(&alive);
+    handler->setPostProcessingRenderCallback(51, first);
+    EXPECT_EQ(handler->postEffects[1].materialType, 51);
+    EXPECT_EQ(handler->postEffects[1].renderCallback.get(), first);
+    handler->setPostProcessingRenderCallback(51, new CountingRenderCallback(&alive));
+    EXPECT_EQ(alive, 1); // the previous one was deleted
+    // No record of that type: nothing changes and the callback stays the caller's.
+    CountingRenderCallback stray(&alive);
+    handler->setPostProcessingRenderCallback(99, &stray);
+    EXPECT_EQ(alive, 2);
+    handler->postEffects.clear();
+    EXPECT_EQ(alive, 1);
+}
+
+TEST_F(EffectHandlerTest, DepthPassListIsSortedAndHoldsANodeOnce) {
+    scene::ISceneNode* a = device->getSceneManager()->addEmptySceneNode();
+    scene::ISceneNode* b = device->getSceneManager()->addEmptySceneNode();
+    handler->addNodeToDepthPass(b);
+    handler->addNodeToDepthPass(a);
+    handler->addNodeToDepthPass(b);
+    ASSERT_EQ(handler->depthPassNodes.size(), 2u);
+    EXPECT_LT(handler->depthPassNodes[0], handler->depthPassNodes[1]);
+    handler->removeNodeFromDepthPass(a);
+    EXPECT_FALSE(handler->isInDepthPass(a));
+    EXPECT_TRUE(handler->isInDepthPass(b));
+    handler->removeNodeFromDepthPass(a);
+    EXPECT_EQ(handler->depthPassNodes.size(), 1u);
+}
+
+} // namespace

@@ -1,0 +1,157 @@
+// The rendering subsystem inside the level's life: registered through the shell's slots, it
+// takes the level's light count and shadow switch, draws the level's lights per node, and
+// forgets the level's lights and render callbacks when the level is unloaded.
+#include "render/EffectHandler.h"
+#include "render/LightManager.h"
+#include "render/LightObject.h"
+#include "render/RenderRegistration.h"
+#include "render/ShaderManager.h"
+
+#include "core/Globals.h"
+#include "core/ShellHooks.h"
+
+#include "../level/LevelTestSupport.h"
+#include "RenderFixture.h"
+
+#include <fstream>
+#include <string>
+
+using namespace irr;
+
+namespace {
+
+const char* const litLevel = R"(<?xml version="1.0"?>
+<irr_scene>
+  <node type="LevelInfo"><attributes>
+    <string name="Name" value="LevelInfo" /><int name="Id" value="1" />
+    <int name="NumberOfLights" value="1" /><bool name="DisableShadows" value="true" />
+  </attributes></node>
+  <node type="light"><attributes>
+    <string name="Name" value="Near" /><int name="Id" value="2" /><vector3d name="Position" value="3, 0, 0" />
+    <colorf name="DiffuseColor" value="1, 1, 1, 1" /><float name="Radius" value="4" />
+    <enum name="LightType" value="Point" /><bool name="Visible" value="true" />
+  </attributes></node>
+  <node type="light"><attributes>
+    <string name="Name" value="Far" /><int name="Id" value="3" /><vector3d name="Position" value="6, 0, 0" />
+    <colorf name="DiffuseColor" value="1, 1, 1, 1" /><float name="Radius" value="4" />
+    <enum name="LightType" value="Point" /><bool name="Visible" value="true" />
+  </attributes></node>
+  <node type="cube"><attributes>
+    <string name="Name" value="Block" /><int name="Id" value="4" /><vector3d name="Position" value="0, 0, 0" />
+    <vector3d name="Scale" value="1, 1, 1" /><bool name="Visible" value="true" /><float name="Size" value="2" />
+  </attributes></node>
+</irr_scene>
+)";
+
+// Stands where the level's block is and notes, while it is drawn, the lights chosen for it.
+class LightProbe : public scene::ISceneNode {
+public:
+    explicit LightProbe(scene::ISceneManager* manager)
+        : scene::ISceneNode(manager->getRootSceneNode(), manager, -1) {
+        setAutomaticCulling(scene::EAC_OFF);
+    }
+    void OnRegisterSceneNode() override {
+        if (IsVisible)
+            SceneManager->registerNodeForRendering(this);
+        ISceneNode::OnRegisterSceneNode();
+    }
+    void render() override {
+        ++draws;
+        nearOn = SceneManager->getSceneNodeFromName("Near")->isVisible();
+        farOn = SceneManager->getSceneNodeFromName("Far")->isVisible();
+        candidates = lightManager->candidateLights.size();
+        first = candidates ? lightManager->candidateLight(0)->getName() : "";
+    }
+    const core::aabbox3df& getBoundingBox() const override { return box; }
+    scene::ESCENE_NODE_TYPE getType() const override { return scene::ESNT_CUBE; }
+
+    core::aabbox3df box{-1, -1, -1, 1, 1, 1};
+    int draws = 0;
+    bool nearOn = false;
+    bool farOn = false;
+    u32 candidates = 0;
+    std::string first;
+};
+
+struct ReflectionStandIn {
+    void render() { ++renders; }
+    int renders = 0;
+};
+
+class LevelRenderTest : public test::LevelFixture {
+protected:
+    void SetUp() override {
+        test::LevelFixture::SetUp();
+        registerRenderSubsystem();
+        RenderHooks& render = shellHooks().render;
+        EffectHandlerSetup setup;
+        setup.renderCallbacksEnabled = true;
+        effectHandler = render.createEffectHandler(gameDevice, setup);
+        lightManager = render.createLightManager(smgr());
+        shaderManager = render.createShaderManager(gameDevice);
+        render.bindLevelResets();
+    }
+    void TearDown() override {
+        RenderHooks& render = shellHooks().render;
+        render.destroyEffectHandler();
+        render.destroyLightManager();
+        render.destroyShaderManager();
+        shaderVariantMap().clear();
+        effectHandler = nullptr;
+        lightManager = nullptr;
+        shaderManager = nullptr;
+        test::LevelFixture::TearDown();
+        rendertest::resetRenderGlobals();
+    }
+};
+
+TEST_F(LevelRenderTest, LevelLightsAreChosenPerNodeAndForgottenOnUnload) {
+    const std::string path = (temp.path() / "lit.irr").string();
+    std::ofstream(path) << litLevel;
+    ASSERT_TRUE(manager->loadLevel(path.c_str()));
+    EXPECT_EQ(lightManager->maxLightsPerNode, 1u);
+    EXPECT_FALSE(effectHandler->levelShadowsEnabled);
+
+    auto* probe = new LightProbe(smgr());
+    probe->drop();
+    ReflectionStandIn reflection;
+    effectHandler->renderCallbacks.addMember(&reflection, &ReflectionStandIn::render);
+    scene::ICameraSceneNode* camera = smgr()->addCameraSceneNode(nullptr, core::vector3df(0, 0, -20));
+    camera->setTarget(core::vector3df(0, 0, 0));
+    smgr()->getRootSceneNode()->OnAnimate(0);
+    effectHandler->runRenderCallbacks();
+    effectHandler->update(nullptr);
+    EXPECT_EQ(reflection.renders, 1);
+
+    // Both lights reach the probe's box; the nearer one is its only light, and after the
+    // frame both are on again.
+    ASSERT_EQ(probe->draws, 1);
+    EXPECT_EQ(probe->candidates, 2u);
+    EXPECT_EQ(probe->first, "Near");
+    EXPECT_TRUE(probe->nearOn);
+    EXPECT_FALSE(probe->farOn);
+    EXPECT_TRUE(smgr()->getSceneNodeFromName("Far")->isVisible());
+    ASSERT_NE(lightManager->lightList, nullptr);
+
+    manager->unloadLevel();
+    EXPECT_EQ(lightManager->lightList->size(), 0u);
+    EXPECT_EQ(lightManager->currentNode, nullptr);
+    EXPECT_EQ(lightManager->candidateLights.size(), 0u);
+    EXPECT_TRUE(effectHandler->renderCallbacks.empty());
+    EXPECT_EQ(effectHandler->shadowCamera, nullptr);
+}
+
+TEST_F(LevelRenderTest, AFullFrameLeavesEveryLightOnForTheNextFrame) {
+    const std::string path = (temp.path() / "lit.irr").string();
+    std::ofstream(path) << litLevel;
+    ASSERT_TRUE(manager->loadLevel(path.c_str()));
+    smgr()->addCameraSceneNode(nullptr, core::vector3df(0, 0, -20));
+    for (int frame = 0; frame < 3; ++frame) {
+        smgr()->getRootSceneNode()->OnAnimate(0);
+        effectHandler->update(nullptr);
+        EXPECT_TRUE(smgr()->getSceneNodeFromName("Far")->isVisible()) << "frame " << frame;
+        EXPECT_TRUE(smgr()->getSceneNodeFromName("Near")->isVisible()) << "frame " << frame;
+    }
+}
+
+} // namespace

@@ -1,0 +1,261 @@
+// Rendering on the OpenGL driver under Xvfb: the shader qualities, the effect handler's
+// targets and materials, and a small lit level drawn through the frame at quality 0 (Phong
+// shaders with the light manager's lights) and 2 (fixed-function lighting).
+// PADDLESTONE_KEEP_SCREENSHOT=/path/lit.png keeps the pictures (lit-q0.png, lit-q2.png).
+#include "render/EffectHandler.h"
+#include "render/LightManager.h"
+#include "render/RenderRegistration.h"
+#include "render/RenderServices.h"
+#include "render/ShaderManager.h"
+
+#include "core/GameSettings.h"
+#include "core/Globals.h"
+#include "core/ShellHooks.h"
+#include "level/SceneNodeFactory.h"
+#include "support/GraphicsDriver.h"
+#include "support/TempDir.h"
+
+#include "RenderFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+using namespace irr;
+
+namespace {
+
+// The software rasterizer draws on the test's own thread: its worker threads, still ending
+// when the process exits, can crash the leak checker's thread stop.
+const bool rasterizerOnTestThread = [] { return setenv("LP_NUM_THREADS", "0", 0) == 0; }();
+
+class RenderGlTest : public ::testing::TestWithParam<int> {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(rasterizerOnTestThread);
+        rendertest::resetRenderGlobals();
+        shaderVariantMap().clear();
+        workingDir = std::make_unique<test::ScopedWorkingDir>(test::sourceDir());
+        device = test::createOpenGLTestDevice(core::dimension2du(1280, 720));
+        ASSERT_NE(device, nullptr) << "no OpenGL device (run under Xvfb)";
+        gameDevice = device;
+        screenWidth = 1280;
+        screenHeight = 720;
+        settings = std::make_unique<GameSettings>(dir.file("PaddlestoneConfig.xml"));
+        settings->load(true);
+        gameSettings = settings.get();
+        registerRenderSubsystem();
+    }
+    void TearDown() override {
+        RenderHooks& render = shellHooks().render;
+        if (effectHandler)
+            render.destroyEffectHandler();
+        if (lightManager)
+            render.destroyLightManager();
+        if (device)
+            device->drop();
+        if (shaderManager)
+            render.destroyShaderManager();
+        gameSettings = nullptr;
+        shaderVariantMap().clear();
+        rendertest::resetRenderGlobals();
+        workingDir.reset();
+    }
+    // Start-up's order: the effect handler, the light manager, the shader manager.
+    void startRendering(int quality) {
+        setSettingInt("Graphics_Quality", quality);
+        RenderHooks& render = shellHooks().render;
+        EffectHandlerSetup setup;
+        setup.shadowsEnabled = true;
+        setup.renderCallbacksEnabled = true;
+        effectHandler = render.createEffectHandler(device, setup);
+        lightManager = render.createLightManager(device->getSceneManager());
+        shaderManager = render.createShaderManager(device);
+        ASSERT_NE(effectHandler, nullptr);
+        ASSERT_NE(lightManager, nullptr);
+        ASSERT_NE(shaderManager, nullptr);
+    }
+
+    test::TempDir dir;
+    std::unique_ptr<test::ScopedWorkingDir> workingDir;
+    std::unique_ptr<GameSettings> settings;
+    IrrlichtDevice* device = nullptr;
+};
+
+using ShaderQualityGlTest = RenderGlTest;
+
+TEST_P(ShaderQualityGlTest, QualityGivesTheSpecifiedMaterials) {
+    const int stored = GetParam();
+    startRendering(stored);
+    ShaderManager& manager = *shaderManager;
+    const bool shaders = stored != 2;
+    // Quality 1 is a Direct3D 9 choice: OpenGL takes 0.
+    EXPECT_EQ(manager.graphicsQuality, shaders ? 0 : 2);
+    EXPECT_EQ(manager.shaderLevel, 3);
+    EXPECT_EQ(manager.variantsBuilt, shaders);
+    EXPECT_EQ(manager.areShadersEnabled(), shaders);
+    EXPECT_TRUE(manager.useIndexedArrayNames); // no "ATI" in the vendor text here
+    EXPECT_EQ(device->getSceneManager()->getParameters()->getAttributeAsBool(scene::ALLOW_ZWRITE_ON_TRANSPARENT),
+              !shaders);
+    // The named shaders compile whatever the quality.
+    for (s32 material : {manager.meterMaterial, manager.circleMaterial, manager.particleAlphaMaterial,
+                         manager.particleAddMaterial, manager.particleAlphaRefMaterial, manager.particleSolidMaterial,
+                         manager.glowMaterial, manager.waterMaterial, manager.waterMaterialSM3})
+        EXPECT_GT(material, 0);
+    if (shaders) {
+        for (s32 flags : phongVariantFlags)
+            EXPECT_GT(manager.findVariantMaterial(flags), 0) << "variant " << std::hex << flags;
+        const s32 plain = manager.findVariantMaterial(0);
+        EXPECT_EQ(manager.getMaterialType(0x20), plain);
+        EXPECT_EQ(manager.getMaterialType(0x9), manager.findVariantMaterial(0x9));
+        EXPECT_NE(manager.getMaterialType(0x9), plain);
+        // The alpha-blended variants 0x1, 0x9, 0x5, 0xD, 0x3 and 0x201 cast alpha-tested shadows.
+        EXPECT_EQ(manager.transparentVariantMaterials.size(), 6u);
+        EXPECT_TRUE(effectHandler->hardwareSkinning);
+    } else {
+        EXPECT_EQ(manager.findVariantMaterial(0), -1);
+        EXPECT_EQ(manager.getMaterialType(0x201), video::EMT_TRANSPARENT_ALPHA_CHANNEL);
+        EXPECT_EQ(manager.getMaterialType(0x200), video::EMT_LIGHTMAP);
+        EXPECT_EQ(manager.getMaterialType(0x9), video::EMT_TRANSPARENT_ALPHA_CHANNEL);
+        EXPECT_FALSE(effectHandler->hardwareSkinning);
+        EXPECT_FALSE(effectHandler->instancing);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Qualities, ShaderQualityGlTest, ::testing::Values(0, 1, 2));
+
+TEST_F(RenderGlTest, EffectHandlerHasItsTargetsMaterialsAndListsAfterStartUp) {
+    startRendering(0);
+    EffectHandler& handler = *effectHandler;
+    EXPECT_FALSE(handler.shaderEffectsUnsupported);
+    EXPECT_TRUE(handler.shadowsEnabled);
+    EXPECT_EQ(handler.clearColor, video::SColor(0xFFC8C8C8));
+    for (video::ITexture* target : {handler.screenRTT, handler.colorRTT, handler.screenQuad.renderTargets[0],
+                                    handler.screenQuad.renderTargets[1]}) {
+        ASSERT_NE(target, nullptr);
+        EXPECT_EQ(target->getSize(), core::dimension2du(1280, 720));
+    }
+    ASSERT_NE(handler.tentaroTexture, nullptr);
+    EXPECT_EQ(handler.tentaroTexture->getSize(), core::dimension2du(1024, 1024));
+    ASSERT_NE(handler.tentaroLimbs, nullptr);
+    EXPECT_EQ(handler.tentaroLimbs->getSize(), core::dimension2du(512, 512));
+    EXPECT_EQ(handler.depthRTT, nullptr); // made on first use
+    ASSERT_NE(handler.getDepthTexture(), nullptr);
+    EXPECT_EQ(handler.getDepthTexture(), handler.depthRTT);
+    video::ITexture* atlas = handler.getShadowAtlasTexture(512);
+    ASSERT_NE(atlas, nullptr);
+    EXPECT_EQ(atlas->getSize(), core::dimension2du(1536, 512));
+    EXPECT_EQ(handler.getShadowAtlasTexture(512), atlas);
+    EXPECT_NE(handler.getShadowMapTexture(1024), nullptr);
+
+    for (s32 material : {handler.depthMaterial, handler.depthAlphaMaterial, handler.skinnedDepthMaterial,
+                         handler.skinnedDepthAlphaMaterial, handler.instancedDepthMaterial,
+                         handler.instancedDepthAlphaMaterial, handler.whiteWashMaterial, handler.whiteWashRefMaterial,
+                         handler.luminanceMaterial, handler.whiteWashAddMaterial, handler.lightModulateMaterial,
+                         handler.copyMaterial, handler.vsmBlurHorizontalMaterial, handler.vsmBlurVerticalMaterial})
+        EXPECT_GT(material, video::EMT_ONETEXTURE_BLEND);
+    for (s32 shadow : handler.shadowMaterials)
+        EXPECT_GT(shadow, video::EMT_ONETEXTURE_BLEND);
+    EXPECT_NE(handler.depthCallback, nullptr);
+    EXPECT_NE(handler.shadowCallback, nullptr);
+    EXPECT_NE(handler.screenQuadCallback, nullptr);
+    EXPECT_TRUE(handler.shadowLights.empty());
+    EXPECT_TRUE(handler.depthPassNodes.empty());
+}
+
+// Brightness of the lit level's faces as one frame shows them.
+struct LitRoomShot {
+    double litFace = 0.0;  // the turned block's face towards the lamp
+    double darkFace = 0.0; // its face away from the lamp
+    double farFace = 0.0;  // the far block, outside the lamp's box
+    int drawn = 0;         // pixels that are not black
+};
+
+class LitLevelGlTest : public RenderGlTest {
+protected:
+    // Loads the lit level at the quality, draws two frames through the frame renderer and
+    // measures the last one.
+    LitRoomShot drawLitRoom(int quality, const char* pictureSuffix) {
+        LitRoomShot result;
+        startRendering(quality);
+        scene::ISceneManager* scene = device->getSceneManager();
+        registerSceneNodeFactory(scene);
+        EXPECT_TRUE(scene->loadScene("tests/render/data/LitRoom.irr"));
+        scene::ISceneNode* block = scene->getSceneNodeFromName("Block");
+        scene::ISceneNode* farBlock = scene->getSceneNodeFromName("FarBlock");
+        if (!block || !farBlock)
+            return result;
+        // What a physics object does with its materials: the plain lit surface.
+        for (scene::ISceneNode* node : {block, farBlock})
+            node->setMaterialType(static_cast<video::E_MATERIAL_TYPE>(shaderManager->getMaterialType(0)));
+        scene::ICameraSceneNode* camera = scene->addCameraSceneNode(nullptr, core::vector3df(0, 15, -60));
+        camera->setTarget(core::vector3df(5, 0, 0));
+
+        video::IVideoDriver* driver = device->getVideoDriver();
+        for (int frame = 0; frame < 2; ++frame) {
+            device->run();
+            scene->getRootSceneNode()->OnAnimate(device->getTimer()->getTime());
+            EXPECT_TRUE(driver->beginScene(true, true, video::SColor(255, 0, 0, 0)));
+            effectHandler->runRenderCallbacks();
+            effectHandler->update(nullptr);
+            driver->endScene();
+        }
+        EXPECT_EQ(effectHandler->renderStage, 1);
+        video::IImage* shot = driver->createScreenShot();
+        if (!shot)
+            return result;
+        if (const char* keep = std::getenv("PADDLESTONE_KEEP_SCREENSHOT")) {
+            std::string path = keep;
+            const std::size_t dot = path.rfind('.');
+            path.insert(dot == std::string::npos ? path.size() : dot, pictureSuffix);
+            driver->writeImageToFile(shot, path.c_str());
+        }
+        scene::ISceneCollisionManager* collision = scene->getSceneCollisionManager();
+        auto areaAround = [&](const core::vector3df& point) {
+            const core::position2di at = collision->getScreenCoordinatesFrom3DPosition(point, camera);
+            return core::recti(at.X - 8, at.Y - 8, at.X + 8, at.Y + 8);
+        };
+        // Face centres: the turned block's at (-h, 0, -h) and (h, 0, -h), the far block's front.
+        const f32 h = 10.0f * 0.7071f;
+        result.litFace = rendertest::meanLuminance(shot, areaAround(core::vector3df(-h, 0, -h)));
+        result.darkFace = rendertest::meanLuminance(shot, areaAround(core::vector3df(h, 0, -h)));
+        result.farFace = rendertest::meanLuminance(shot, areaAround(core::vector3df(45, 0, -5)));
+        result.drawn = test::countPixels(shot, core::recti(0, 0, 1280, 720),
+                                         [](const video::SColor& c) { return c.getLuminance() > 10; });
+        shot->drop();
+        return result;
+    }
+};
+
+TEST_P(LitLevelGlTest, LitSideIsBrighterAndOnlyTheChosenLightShines) {
+    const int quality = GetParam();
+    const LitRoomShot shot = drawLitRoom(quality, quality == 0 ? "-q0" : "-q2");
+    EXPECT_GT(shot.drawn, 20000) << "not a black frame";
+    EXPECT_GT(shot.litFace, 60.0) << "the face towards the lamp is lit";
+    EXPECT_GT(shot.litFace, shot.darkFace + 40.0) << "lit side " << shot.litFace << ", unlit side " << shot.darkFace;
+    EXPECT_GT(shot.darkFace, 10.0) << "the unlit side still takes the ambient light";
+    if (quality == 0) {
+        // The far block's box does not touch the lamp's: it keeps the ambient light alone.
+        EXPECT_LT(shot.farFace, shot.darkFace + 15.0);
+    }
+}
+
+TEST_F(LitLevelGlTest, ScaledOutputIsDrawnIntoTheScreenTargetAndCopiedToTheScreen) {
+    // The frame goes through the screen target, as with a render size unlike the desktop's.
+    shellHooks().render.createEffectHandler = [create = shellHooks().render.createEffectHandler](
+                                                  IrrlichtDevice* d, const EffectHandlerSetup& setup) {
+        EffectHandler* handler = create(d, setup);
+        handler->renderToScreenTarget = true;
+        return handler;
+    };
+    const LitRoomShot shot = drawLitRoom(0, "-scaled");
+    ASSERT_NE(effectHandler->screenRTT, nullptr);
+    EXPECT_GT(shot.drawn, 20000) << "the copy covers the screen";
+    EXPECT_GT(shot.litFace, shot.darkFace + 40.0) << "lit side " << shot.litFace << ", unlit side " << shot.darkFace;
+}
+
+INSTANTIATE_TEST_SUITE_P(Qualities, LitLevelGlTest, ::testing::Values(0, 2));
+
+} // namespace

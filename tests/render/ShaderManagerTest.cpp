@@ -1,0 +1,302 @@
+// The shader manager: feature flags to engine materials with every fallback, the texts a
+// Phong variant is compiled from, and start-up on a driver without shaders.
+#include "render/EffectHandler.h"
+#include "render/LightManager.h"
+#include "render/LightObject.h"
+#include "render/ShaderCallbacks.h"
+#include "render/ShaderManager.h"
+
+#include "core/Globals.h"
+#include "support/NullDevice.h"
+
+#include "../level/LevelTestSupport.h"
+#include "RenderFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using namespace irr;
+
+namespace {
+
+// Records what the shader manager hands to the engine and answers a new material number.
+class RecordingGpu : public video::IGPUProgrammingServices {
+public:
+    struct Call {
+        std::string vertex, pixel, vertexEntry, pixelEntry;
+        video::E_VERTEX_SHADER_TYPE vertexTarget;
+        video::E_PIXEL_SHADER_TYPE pixelTarget;
+        video::E_MATERIAL_TYPE base;
+        s32 userData;
+    };
+    s32 addHighLevelShaderMaterial(const c8* vs, const c8* vsEntry, video::E_VERTEX_SHADER_TYPE vsTarget,
+                                   const c8* ps, const c8* psEntry, video::E_PIXEL_SHADER_TYPE psTarget,
+                                   const c8*, const c8*, video::E_GEOMETRY_SHADER_TYPE, scene::E_PRIMITIVE_TYPE,
+                                   scene::E_PRIMITIVE_TYPE, u32, video::IShaderConstantSetCallBack*,
+                                   video::E_MATERIAL_TYPE base, s32 userData, video::E_GPU_SHADING_LANGUAGE) override {
+        calls.push_back({vs, ps, vsEntry, psEntry, vsTarget, psTarget, base, userData});
+        return failing ? -1 : next++;
+    }
+    s32 addHighLevelShaderMaterialFromFiles(const io::path&, const c8*, video::E_VERTEX_SHADER_TYPE, const io::path&,
+                                            const c8*, video::E_PIXEL_SHADER_TYPE, const io::path&, const c8*,
+                                            video::E_GEOMETRY_SHADER_TYPE, scene::E_PRIMITIVE_TYPE,
+                                            scene::E_PRIMITIVE_TYPE, u32, video::IShaderConstantSetCallBack*,
+                                            video::E_MATERIAL_TYPE, s32, video::E_GPU_SHADING_LANGUAGE) override {
+        return -1;
+    }
+    s32 addHighLevelShaderMaterialFromFiles(io::IReadFile*, const c8*, video::E_VERTEX_SHADER_TYPE, io::IReadFile*,
+                                            const c8*, video::E_PIXEL_SHADER_TYPE, io::IReadFile*, const c8*,
+                                            video::E_GEOMETRY_SHADER_TYPE, scene::E_PRIMITIVE_TYPE,
+                                            scene::E_PRIMITIVE_TYPE, u32, video::IShaderConstantSetCallBack*,
+                                            video::E_MATERIAL_TYPE, s32, video::E_GPU_SHADING_LANGUAGE) override {
+        return -1;
+    }
+    s32 addShaderMaterial(const c8*, const c8*, video::IShaderConstantSetCallBack*, video::E_MATERIAL_TYPE,
+                          s32) override {
+        return -1;
+    }
+    s32 addShaderMaterialFromFiles(io::IReadFile*, io::IReadFile*, video::IShaderConstantSetCallBack*,
+                                   video::E_MATERIAL_TYPE, s32) override {
+        return -1;
+    }
+    s32 addShaderMaterialFromFiles(const io::path&, const io::path&, video::IShaderConstantSetCallBack*,
+                                   video::E_MATERIAL_TYPE, s32) override {
+        return -1;
+    }
+    std::vector<Call> calls;
+    s32 next = 30;
+    bool failing = false;
+};
+
+class ShaderManagerTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        rendertest::resetRenderGlobals();
+        gameDevice = device.get();
+        shaderVariantMap().clear();
+    }
+    void TearDown() override {
+        shaderVariantMap().clear();
+        rendertest::resetRenderGlobals();
+    }
+    test::NullDevice device;
+    ShaderManager manager;
+};
+
+TEST_F(ShaderManagerTest, WithoutShadersTheDriverFallsBackToFixedFunctionMaterials) {
+    EffectHandler handler(device.get(), core::dimension2du(0, 0));
+    effectHandler = &handler;
+    handler.hardwareSkinning = handler.instancing = true;
+    shaderManager = &manager;
+    manager.init();
+    EXPECT_EQ(manager.shaderLevel, 0);
+    EXPECT_EQ(manager.graphicsQuality, 2);
+    EXPECT_TRUE(manager.variantsBuilt);
+    EXPECT_FALSE(manager.areShadersEnabled());
+    EXPECT_FALSE(handler.hardwareSkinning);
+    EXPECT_FALSE(handler.instancing);
+    EXPECT_FALSE(manager.usePrecompiledShaders);
+    // Every named shader failed; only the lit water takes the plain water's value.
+    EXPECT_EQ(manager.meterMaterial, -1);
+    EXPECT_EQ(manager.particleAddMaterial, -1);
+    EXPECT_EQ(manager.waterMaterialSM3, manager.waterMaterial);
+    EXPECT_EQ(manager.getMaterialType(0x201), video::EMT_TRANSPARENT_ALPHA_CHANNEL);
+    EXPECT_EQ(manager.getMaterialType(0x200), video::EMT_LIGHTMAP);
+    EXPECT_EQ(manager.getMaterialType(0x0), video::EMT_SOLID);
+    // Depth writes on transparent surfaces keep the value of the stored quality (0).
+    EXPECT_FALSE(device->getSceneManager()->getParameters()->getAttributeAsBool(scene::ALLOW_ZWRITE_ON_TRANSPARENT));
+}
+
+TEST(ShaderManagerFiles, MissingShaderFilesAreLoggedAndTheirMaterialsFail) {
+    rendertest::resetRenderGlobals();
+    shaderVariantMap().clear();
+    test::LogCapture log;
+    test::NullDevice device(&log);
+    test::TempDir empty;
+    test::ScopedWorkingDir inEmpty(empty.path());
+    gameDevice = device.get();
+    {
+        ShaderManager manager;
+        manager.init();
+        // The null driver runs no shaders of this build: it looks for no file and logs nothing.
+        EXPECT_FALSE(log.contains("ERROR: "));
+        EXPECT_FALSE(manager.reportMissingShaderFile("Content/Shaders/glsl/ShaderPhong.vert"));
+        EXPECT_TRUE(log.contains("ERROR: Could not open shader file: Content/Shaders/glsl/ShaderPhong.vert"));
+        EXPECT_EQ(manager.meterMaterial, -1);
+        EXPECT_EQ(manager.shaderLevel, 0);
+        EXPECT_EQ(manager.getMaterialType(0x1), video::EMT_TRANSPARENT_ALPHA_CHANNEL);
+    }
+    shaderVariantMap().clear();
+    rendertest::resetRenderGlobals();
+}
+
+struct MaterialCase {
+    s32 flags;
+    s32 withShaders;    // variant map {0: 40, 0x9: 41, 0x4: -1, 0x200: 42}
+    s32 fixedFunction;  // quality 2
+};
+const MaterialCase materialCases[] = {
+    {0x000, 40, video::EMT_SOLID},
+    {0x009, 41, video::EMT_TRANSPARENT_ALPHA_CHANNEL},
+    {0x020, 40, video::EMT_SOLID},                      // caustics alone: the plain variant
+    {0x004, 40, video::EMT_SOLID},                      // failed variant: the plain one
+    {0x100, 40, video::EMT_SOLID},                      // never built: the plain one
+    {0x200, 42, video::EMT_LIGHTMAP},
+    {0x201, 40, video::EMT_TRANSPARENT_ALPHA_CHANNEL},
+    {0x001, 40, video::EMT_TRANSPARENT_ALPHA_CHANNEL},
+};
+
+TEST_F(ShaderManagerTest, MaterialTypeFollowsTheFlagsWithTheSpecifiedFallbacks) {
+    shaderVariantMap() = {{0, 40}, {0x9, 41}, {0x4, -1}, {0x200, 42}};
+    manager.shaderLevel = 3;
+    for (const MaterialCase& c : materialCases) {
+        manager.graphicsQuality = 0;
+        EXPECT_EQ(manager.getMaterialType(c.flags), c.withShaders) << std::hex << c.flags;
+        manager.graphicsQuality = 2;
+        EXPECT_EQ(manager.getMaterialType(c.flags), c.fixedFunction) << std::hex << c.flags;
+    }
+    manager.graphicsQuality = 0;
+    manager.shaderLevel = 0; // the plain variant failed: no shaders at all
+    EXPECT_EQ(manager.getMaterialType(0x8), video::EMT_SOLID);
+    manager.shaderLevel = 3;
+    shaderVariantMap()[0] = -1;
+    EXPECT_EQ(manager.getMaterialType(0x4), 0);
+    EXPECT_EQ(manager.findVariantMaterial(0x777), 0);
+    EXPECT_EQ(manager.findVariantMaterial(0x9), 41);
+}
+
+TEST_F(ShaderManagerTest, VariantTextsCarryVersionFeatureDefinesAndLightCountInOrder) {
+    RecordingGpu gpu;
+    EffectHandler handler(device.get(), core::dimension2du(0, 0));
+    effectHandler = &handler;
+    manager.driverType = video::EDT_OPENGL;
+    handler.hardwareSkinning = true;
+    const s32 all = 0x2 | 0x100 | 0x4 | 0x8 | 0x20 | 0x200 | 0x80 | 0x40 | 0x10;
+    manager.buildShaderVariant(all, "#define MAX_LIGHTS_PER_OBJECT 4\nVS", "#define MAX_LIGHTS_PER_OBJECT 4\nPS", &gpu);
+    ASSERT_EQ(gpu.calls.size(), 1u);
+    const std::string defines = "#version 120\n#define USE_REFLECTION \n#define USE_INSTANCING \n"
+                                "#define USE_HIGHLIGHT \n#define USE_SKINNING \n#define USE_CAUSTICS \n"
+                                "#define USE_LIGHTMAP \n#define USE_TENTARO \n#define USE_TENTTRANS \n";
+    EXPECT_EQ(gpu.calls[0].vertex, defines + "#define MAX_LIGHTS_PER_OBJECT 4\nVS");
+    EXPECT_EQ(gpu.calls[0].pixel, defines + "#define MAX_LIGHTS_PER_OBJECT 4\nPS");
+    EXPECT_EQ(gpu.calls[0].vertexEntry, "BasicVS");
+    EXPECT_EQ(gpu.calls[0].pixelEntry, "IxionPS");
+    EXPECT_EQ(gpu.calls[0].vertexTarget, video::EVST_VS_3_0);
+    EXPECT_EQ(gpu.calls[0].pixelTarget, video::EPST_PS_3_0);
+    EXPECT_EQ(gpu.calls[0].base, video::EMT_TRANSPARENT_ALPHA_CHANNEL); // 0x40
+    EXPECT_EQ(gpu.calls[0].userData, all);
+    // A player variant is not an alpha-tested shadow caster.
+    EXPECT_TRUE(manager.transparentVariantMaterials.empty());
+
+    // Skinning off: no skinning define; 0x9 is alpha-blended and counts as transparent.
+    handler.hardwareSkinning = false;
+    const s32 material = manager.buildShaderVariant(0x9, "V", "P", &gpu);
+    EXPECT_EQ(gpu.calls[1].vertex, "#version 120\nV");
+    EXPECT_EQ(gpu.calls[1].base, video::EMT_TRANSPARENT_ALPHA_CHANNEL);
+    EXPECT_EQ(manager.transparentVariantMaterials, std::vector<s32>{material});
+    EXPECT_EQ(manager.findVariantMaterial(0x9), material);
+    manager.buildShaderVariant(0x0, "V", "P", &gpu);
+    EXPECT_EQ(gpu.calls[2].base, video::EMT_SOLID);
+    EXPECT_EQ(manager.phongCallbacks.size(), 3u);
+
+    // A failed compile stores -1 and the plain variant then serves those flags.
+    gpu.failing = true;
+    manager.buildShaderVariant(0x5, "V", "P", &gpu);
+    EXPECT_EQ(manager.findVariantMaterial(0x5), -1);
+    manager.shaderLevel = 3;
+    EXPECT_EQ(manager.getMaterialType(0x5), manager.findVariantMaterial(0x0));
+}
+
+TEST_F(ShaderManagerTest, ShaderFilesAreNamedByDriver) {
+    core::stringc vertex, pixel, folder;
+    manager.driverType = video::EDT_OPENGL;
+    manager.getShaderFileName(vertex, pixel, folder);
+    EXPECT_EQ(vertex, ".vert");
+    EXPECT_EQ(pixel, ".frag");
+    EXPECT_EQ(folder, "glsl/");
+    manager.driverType = video::EDT_DIRECT3D9;
+    manager.getShaderFileName(vertex, pixel, folder);
+    EXPECT_EQ(vertex, ".hlsl");
+    EXPECT_EQ(folder, "hlsl/");
+}
+
+// Stands in for the engine's constant setter: answers the driver and accepts everything.
+class AcceptingServices : public video::IMaterialRendererServices {
+public:
+    explicit AcceptingServices(video::IVideoDriver* driver) : driver(driver) {}
+    void setBasicRenderStates(const video::SMaterial&, const video::SMaterial&, bool) override {}
+    bool setVertexShaderConstant(const c8*, const f32*, int) override { return true; }
+    bool setVertexShaderConstant(const c8*, const bool*, int) override { return true; }
+    bool setVertexShaderConstant(const c8*, const s32*, int) override { return true; }
+    void setVertexShaderConstant(const f32*, s32, s32) override {}
+    bool setPixelShaderConstant(const c8*, const f32*, int) override { return true; }
+    bool setPixelShaderConstant(const c8*, const bool*, int) override { return true; }
+    bool setPixelShaderConstant(const c8*, const s32*, int) override { return true; }
+    void setPixelShaderConstant(const f32*, s32, s32) override {}
+    video::IVideoDriver* getVideoDriver() override { return driver; }
+    video::IVideoDriver* driver;
+};
+
+TEST_F(ShaderManagerTest, ChosenLightsFillTheRecordsDirectionalThenPointThenSpot) {
+    scene::ISceneManager* scene = device->getSceneManager();
+    auto* lights = new LightManager(scene);
+    lightManager = lights;
+    shaderManager = &manager;
+    auto addLight = [&](video::E_LIGHT_TYPE type, f32 x) {
+        auto* light = new LightObject(scene->getRootSceneNode(), scene, -1, core::vector3df(x, 0, 0));
+        light->drop();
+        light->setLightType(type);
+        light->getLightData().Position = core::vector3df(x, 0, 0);
+        lights->candidateLights.push_back(SortPair{static_cast<scene::ILightSceneNode*>(light), x});
+    };
+    addLight(video::ELT_POINT, 1);       // A
+    addLight(video::ELT_DIRECTIONAL, 2); // B
+    addLight(video::ELT_SPOT, 3);        // C
+    addLight(video::ELT_POINT, 4);       // D
+    addLight(video::ELT_POINT, 5);       // a fifth light is not considered
+    AcceptingServices services(device->getVideoDriver());
+    LightRecord records[maxLightRecords];
+    PhongShaderCallback::setLights(&services, records);
+    const f32 expectedX[4] = {2, 1, 4, 3}; // B, A, D, C
+    for (int i = 0; i < 4; ++i)
+        EXPECT_FLOAT_EQ(records[i].rows[4], expectedX[i]) << "slot " << i;
+    EXPECT_FLOAT_EQ(records[0].rows[7], 0.0f);
+    EXPECT_FLOAT_EQ(records[3].rows[7], -1.0f);
+
+    // Quality 1 takes one light whatever the level asks.
+    manager.graphicsQuality = 1;
+    for (LightRecord& record : records)
+        record = defaultLightRecord();
+    PhongShaderCallback::setLights(&services, records);
+    EXPECT_FLOAT_EQ(records[0].rows[4], 1.0f); // A, the first chosen
+    scene->setLightManager(nullptr);
+    lights->drop();
+}
+
+TEST_F(ShaderManagerTest, LightRecordsFollowTheLightData) {
+    video::SLight spot;
+    spot.Type = video::ELT_SPOT;
+    spot.InnerCone = 30.0f;
+    spot.OuterCone = 60.0f;
+    spot.Falloff = 3.0f;
+    spot.Radius = 10.0f;
+    spot.DiffuseColor = video::SColorf(0.5f, 0.25f, 1.0f, 1.0f);
+    LightRecord record = defaultLightRecord();
+    buildLightRecord(spot, record);
+    EXPECT_FLOAT_EQ(record.rows[0], 0.5f);
+    EXPECT_FLOAT_EQ(record.rows[7], -1.0f);
+    EXPECT_NEAR(record.rows[16], std::cos(15.0 * core::DEGTORAD64), 1e-6);
+    EXPECT_NEAR(record.rows[17], std::cos(30.0 * core::DEGTORAD64), 1e-6);
+    EXPECT_FLOAT_EQ(record.rows[18], 3.0f);
+    EXPECT_FLOAT_EQ(record.rows[19], 15.0f);
+    video::SLight point;
+    point.Type = video::ELT_POINT;
+    LightRecord pointRecord = defaultLightRecord();
+    buildLightRecord(point, pointRecord);
+    EXPECT_FLOAT_EQ(pointRecord.rows[7], 1.0f);
+    EXPECT_FLOAT_EQ(pointRecord.rows[16], 0.0f); // cone values kept for other types
+}
+
+} // namespace
