@@ -5,6 +5,7 @@
 #include "characters/SuspicionRules.h"
 #include "core/ShellHooks.h"
 #include "level/LevelHooks.h"
+#include "physics/world/PhysicsHooks.h"
 
 void registerCharacters() {
     CharacterHooks& shell = shellHooks().characters;
@@ -18,4 +19,15 @@ void registerCharacters() {
     level.finishProfile = [](CharacterProfile& profile) { profile.finishLoad(); };
     level.updateSuspicion = updateSuspicion;
     level.reduceSuspicion = reduceSuspicion;
+
+    // Physics objects raise suspicion by speed, rest and floor hits through these.
+    PhysicsHookTable::Characters& physics = physicsHooks().characters;
+    physics.addSuspicion = [](SuspicionMeter* meter, irr::f32 amount, irr::s32 kind, const irr::core::vector3df& at) {
+        return meter && addSuspicion(at, *meter, amount, static_cast<SuspicionType>(kind));
+    };
+    physics.getSuspicionValues = [](irr::s32 characterType, irr::s32 kind, irr::f32& amount, irr::f32& threshold) {
+        const SuspicionRule rule = getSuspicionValues(characterType, kind);
+        amount = rule.amount;
+        threshold = rule.speedThreshold;
+    };
 }

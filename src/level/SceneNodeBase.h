@@ -182,6 +182,9 @@ protected:
         return levelAnimateFrame != 0 && lastAnimateFrame == levelAnimateFrame;
     }
 
+    // For a derived OnAnimate that animates its members itself.
+    void markAnimatedThisFrame() { lastAnimateFrame = levelAnimateFrame; }
+
     // The engine's animate step, safe against children that leave the node meanwhile.
     void animateMembers(irr::u32 timeMs) {
         if (!this->IsVisible)

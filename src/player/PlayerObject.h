@@ -64,6 +64,19 @@ constexpr irr::s32 Arms = 0;
 constexpr irr::s32 Legs = 1;
 } // namespace ControlMode
 
+// The per-step record of the body that the physics code writes and reads.
+struct PlayerStepRecord {
+    irr::s32 stepContact = 0;
+    irr::scene::ISceneNode* steppingLeg = nullptr;
+    irr::core::vector3df legMotion;
+};
+
+// The two limb objects under control and whether their grab is active.
+struct PlayerControllerRecord {
+    irr::scene::ISceneNode* limbs[2] = {nullptr, nullptr};
+    bool grabActive = false;
+};
+
 // The notification a throw sends.
 constexpr irr::s32 playerNotifyThrow = 11;
 
@@ -126,4 +139,20 @@ public:
     // Null when the body keeps none (then the level's record is used).
     virtual SuspicionMeter* getSuspicionRecord() = 0;
     virtual PlayerStatsRecord* getStatsRecord() = 0;
+
+    // What the physics code asks of the body. The defaults stand for a body without limbs.
+    // The contact dispatch writes stepContact: 1 a dynamic object was touched, 2 a static one
+    // (0 before every step); the legs read the stepping leg and its motion.
+    virtual PlayerStepRecord* getStepRecord() { return nullptr; }
+    virtual PlayerControllerRecord* getControllerRecord() { return nullptr; }
+    // Lets go of the object if a hand holds it (code 4: both hands).
+    virtual void releaseObject(irr::scene::ISceneNode* object, irr::s32 code, bool flag) {
+        releaseGrabbed(object, code, flag);
+    }
+    virtual bool isImpactReactionBlocked() { return false; }
+    // 13 a hard knock, 14 a knock while blocked.
+    virtual void playImpactReaction(irr::s32 code) { (void)code; }
+    virtual void endTieDisplay() {}
+    // The physics actor of a body segment when the body is used as a joint body.
+    virtual void* getSegmentActor(irr::s32 segment) { (void)segment; return nullptr; }
 };

@@ -143,4 +143,34 @@ TEST_F(WholeGameTest, SpeechBubblesTypeOutTheirTextAsFramesPass) {
     EXPECT_EQ(shownAt60, 21); // every letter of both lines, spaces included
 }
 
+// The demonstration level in the running game: its physics objects fall onto the floor and
+// rest there; unloading it mid-fall and loading it again leaves nothing behind.
+TEST_F(WholeGameTest, PhysicsObjectsFallAndRestInTheRunningGame) {
+    writeSettings([] { setSettingInt("Game_PhysicsThreads", 2); });
+    constexpr const char* demo = "Content/Levels/PhysicsDemo.irr";
+    // Play it: no screen in front, so the level updates.
+    steps[2] = [] {
+        screenManager->closeAllScreens();
+        EXPECT_TRUE(levelManager->loadLevel(demo));
+    };
+    steps[40] = [] {
+        levelManager->unloadLevel();
+        EXPECT_EQ(physicsManager->getScene()->getNbActors(), 0u);
+        EXPECT_TRUE(levelManager->loadLevel(demo));
+    };
+    float crateHeight = 100.0f;
+    steps[400] = [&crateHeight] {
+        irr::scene::ISceneNode* crate = gameDevice->getSceneManager()->getSceneNodeFromName("Crate");
+        ASSERT_NE(crate, nullptr);
+        crateHeight = crate->getAbsolutePosition().Y;
+    };
+    quitAt(401);
+
+    GameApplication game;
+    EXPECT_EQ(game.run(), gameStatusNormal);
+    EXPECT_NEAR(crateHeight, 1.0f, 0.1f) << "the 2 x 2 x 2 crate rests on the floor";
+    for (const std::string& line : logLines())
+        EXPECT_EQ(line.rfind("ERROR: ", 0), std::string::npos) << line;
+}
+
 } // namespace

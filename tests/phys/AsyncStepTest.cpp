@@ -147,6 +147,31 @@ TEST_F(ThreadedScene, VelocityWrittenDuringAStepIsReadAtOnceAndWinsOverTheStep) 
     EXPECT_NEAR(box->getGlobalPose().p.x - x, 5.0f * StepTime, 1e-4f);
 }
 
+TEST_F(ThreadedScene, ACentreOfMassSetDuringAStepLeavesTheActorWhereItIs) {
+    RigidDynamic* box = s.addBox(Vec3(0, 10, 0), Vec3(0.5f), 1.0f);
+    s.step(3);
+    s.scene->simulate(StepTime);
+    box->setCMassLocalPose(Transform(Vec3(0.3f, 0, 0)));
+    s.scene->fetchResults(true);
+    EXPECT_NEAR(box->getGlobalPose().p.x, 0.0f, 1e-4f) << "the pose comes back with the centre it was stepped with";
+    s.step(5);
+    EXPECT_NEAR(box->getGlobalPose().p.x, 0.0f, 1e-4f) << "a falling box does not drift";
+}
+
+TEST_F(ThreadedScene, AKinematicSwitchDuringAStepReadsNoOldVelocity) {
+    RigidDynamic* box = s.addBox(Vec3(0, 20, 0), Vec3(0.5f), 1.0f);
+    s.step(10);
+    ASSERT_LT(box->getLinearVelocity().y, -1.0f);
+    s.scene->simulate(StepTime);
+    box->setRigidDynamicFlag(RigidDynamicFlag::Kinematic, true);
+    s.scene->fetchResults(true);
+    EXPECT_EQ(box->getLinearVelocity(), Vec3()) << "a held body does not move";
+    const float y = box->getGlobalPose().p.y;
+    s.step(3);
+    EXPECT_EQ(box->getLinearVelocity(), Vec3());
+    EXPECT_NEAR(box->getGlobalPose().p.y, y, 1e-5f);
+}
+
 TEST_F(ThreadedScene, RaycastDuringAStepSeesATeleportMadeDuringIt) {
     RigidDynamic* box = s.addBox(Vec3(0, 5, 0), Vec3(0.5f), 1.0f);
     s.step();

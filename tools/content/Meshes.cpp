@@ -1,11 +1,13 @@
 #include "Meshes.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -71,6 +73,116 @@ std::string crateObj() {
 std::string crateMtl() {
     return "# Crate material.\nnewmtl Crate\nKa 0.2 0.2 0.2\nKd 0.72 0.55 0.33\nKs 0.1 0.1 0.1\n"
            "Ns 8\nd 1\nmap_Kd Content/Models/Editor/White.png\n";
+}
+
+// The demonstration props: one material file for all of them, a plain colour each.
+std::string propsMtl() {
+    std::ostringstream out;
+    out << "# Props of the demonstration level.\n";
+    const struct {
+        const char* name;
+        const char* colour;
+    } rows[] = {{"Ball", "0.85 0.25 0.2"}, {"Pill", "0.25 0.45 0.85"}, {"Rock", "0.55 0.55 0.5"},
+                {"Barrel", "0.3 0.7 0.35"}, {"Floor", "0.8 0.78 0.7"}};
+    for (const auto& row : rows)
+        out << "newmtl " << row.name << "\nKa 0.2 0.2 0.2\nKd " << row.colour
+            << "\nKs 0.1 0.1 0.1\nNs 8\nd 1\nmap_Kd Content/Models/Editor/White.png\n";
+    return out.str();
+}
+
+void objHeader(std::ostringstream& out, const char* comment, const char* material) {
+    out << "# " << comment << "\nmtllib Props.mtl\no " << material << "\nusemtl " << material << "\n";
+    out.setf(std::ios::fixed);
+    out.precision(6);
+}
+
+// A ring-and-segment surface around the Y axis: rings from bottom to top at the heights and
+// radii given, poles where the radius is 0. Counter-clockwise seen from outside.
+std::string latheObj(const char* comment, const char* material, const std::vector<std::pair<double, double>>& rings,
+                     int segments) {
+    std::ostringstream out;
+    objHeader(out, comment, material);
+    for (const auto& [y, r] : rings)
+        for (int i = 0; i < segments; ++i) {
+            const double a = 2.0 * M_PI * i / segments;
+            out << "v " << r * std::cos(a) << ' ' << y << ' ' << r * std::sin(a) << '\n';
+        }
+    for (std::size_t ring = 0; ring + 1 < rings.size(); ++ring)
+        for (int i = 0; i < segments; ++i) {
+            const int a = static_cast<int>(ring) * segments + i + 1;
+            const int b = static_cast<int>(ring) * segments + (i + 1) % segments + 1;
+            out << "f " << a << ' ' << a + segments << ' ' << b + segments << ' ' << b << '\n';
+        }
+    // Flat caps where the end rings have a radius.
+    if (rings.front().second > 0.0) {
+        out << 'f';
+        for (int i = 1; i <= segments; ++i)
+            out << ' ' << i;
+        out << '\n';
+    }
+    if (rings.back().second > 0.0) {
+        const int base = static_cast<int>(rings.size() - 1) * segments;
+        out << 'f';
+        for (int i = segments; i >= 1; --i)
+            out << ' ' << base + i;
+        out << '\n';
+    }
+    return out.str();
+}
+
+// Radius 1 about the origin.
+std::string ballObj() {
+    std::vector<std::pair<double, double>> rings;
+    constexpr int stacks = 12;
+    for (int i = 0; i <= stacks; ++i) {
+        const double phi = -M_PI / 2 + M_PI * i / stacks;
+        rings.emplace_back(std::sin(phi), std::max(0.0, std::cos(phi)));
+    }
+    return latheObj("Ball: radius 1, centred on the origin.", "Ball", rings, 16);
+}
+
+// A capsule standing on Y: radius 0.5, 2 high overall, centred on the origin.
+std::string pillObj() {
+    std::vector<std::pair<double, double>> rings;
+    constexpr int cap = 6;
+    for (int i = 0; i <= cap; ++i) {
+        const double phi = -M_PI / 2 + (M_PI / 2) * i / cap;
+        rings.emplace_back(-0.5 + 0.5 * std::sin(phi), 0.5 * std::cos(phi));
+    }
+    for (int i = 0; i <= cap; ++i) {
+        const double phi = (M_PI / 2) * i / cap;
+        rings.emplace_back(0.5 + 0.5 * std::sin(phi), 0.5 * std::cos(phi));
+    }
+    return latheObj("Pill: a capsule of radius 0.5, 2 high, centred on the origin.", "Pill", rings, 16);
+}
+
+// A barrel: radius 0.5, 1.5 high, centred on the origin.
+std::string barrelObj() {
+    return latheObj("Barrel: radius 0.5, 1.5 high, centred on the origin.", "Barrel",
+                    {{-0.75, 0.5}, {-0.25, 0.56}, {0.25, 0.56}, {0.75, 0.5}}, 16);
+}
+
+// A lumpy rock about 1.6 across: a ball of 6 x 8 facets with its rings pushed in and out.
+std::string rockObj() {
+    std::vector<std::pair<double, double>> rings = {{-0.6, 0.0}, {-0.45, 0.55}, {0.0, 0.8}, {0.4, 0.6}, {0.65, 0.0}};
+    return latheObj("Rock: a lumpy boulder about 1.6 across, centred on the origin.", "Rock", rings, 7);
+}
+
+// The ground: 40 x 40, 1 thick, its top face at y = 0.
+std::string floorObj() {
+    std::ostringstream out;
+    objHeader(out, "Floor: 40 x 1 x 40, its top face at y = 0.", "Floor");
+    for (int i = 0; i < 8; ++i)
+        out << "v " << ((i & 1) ? 20 : -20) << ' ' << ((i & 2) ? 0 : -1) << ' ' << ((i & 4) ? 20 : -20) << '\n';
+    out << "vt 0 0\nvt 8 0\nvt 8 8\nvt 0 8\n";
+    const int faces[6][4] = {{1, 5, 7, 3}, {2, 4, 8, 6}, {1, 2, 6, 5}, {3, 7, 8, 4}, {1, 3, 4, 2}, {5, 6, 8, 7}};
+    for (const auto& face : faces) {
+        out << 'f';
+        for (int corner = 0; corner < 4; ++corner)
+            out << ' ' << face[corner] << '/' << corner + 1;
+        out << '\n';
+    }
+    return out.str();
 }
 
 // B3D: little-endian chunks, each a tag and the length of what follows.
@@ -418,6 +530,12 @@ bool writeContentMeshes(const std::string& root) {
     ok = writeText(root + "Content/Models/Props/Crate.obj", crateObj()) && ok;
     ok = writeText(root + "Content/Models/Props/Crate.mtl", crateMtl()) && ok;
     ok = writeBytes(root + "Content/Models/Characters/Mannequin.b3d", mannequinB3d()) && ok;
+    ok = writeText(root + "Content/Models/Props/Props.mtl", propsMtl()) && ok;
+    ok = writeText(root + "Content/Models/Props/Ball.obj", ballObj()) && ok;
+    ok = writeText(root + "Content/Models/Props/Pill.obj", pillObj()) && ok;
+    ok = writeText(root + "Content/Models/Props/Barrel.obj", barrelObj()) && ok;
+    ok = writeText(root + "Content/Models/Props/Rock.obj", rockObj()) && ok;
+    ok = writeText(root + "Content/Models/Props/Floor.obj", floorObj()) && ok;
     // The character's mesh, and the animation source its profiles name (the same figure).
     const std::vector<char> character = characterB3d();
     ok = writeBytes(root + "Content/Models/Characters/Everyman1.b3d", character) && ok;

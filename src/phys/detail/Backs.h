@@ -85,6 +85,9 @@ struct RigidBack {
     float angularDamping = 0.0f;
     float maxAngularVelocity = 7.0f;
     const Controller* controller = nullptr; // the character controller the actor follows, if any
+    // The centre-of-mass pose the Bullet body was last placed with; poses pulled back from
+    // Bullet use it, not one set since (a step in flight still ran with this one).
+    Transform appliedCMass;
 };
 
 struct ConvexMeshData {

@@ -169,7 +169,8 @@ void SceneCore::createBody(RigidActor& actor) {
     rb.setCollisionFlags(rb.getCollisionFlags() | btCollisionObject::CF_CUSTOM_MATERIAL_CALLBACK);
     if (body)
         applyBodyKind(*body, rb);
-    const btTransform t = toBt(body ? actor.pose * body->getCMassLocalPose() : actor.pose);
+    back.appliedCMass = body ? body->getCMassLocalPose() : Transform();
+    const btTransform t = toBt(actor.pose * back.appliedCMass);
     rb.setWorldTransform(t);
     rb.setInterpolationWorldTransform(t);
     rb.updateInertiaTensor();
@@ -284,7 +285,8 @@ void SceneCore::applyGravity(RigidActor& actor) {
 void SceneCore::applyPose(RigidActor& actor) {
     RigidBack& back = actor.back();
     RigidBody* body = bodyOf(actor);
-    const btTransform t = toBt(body ? actor.pose * body->getCMassLocalPose() : actor.pose);
+    back.appliedCMass = body ? body->getCMassLocalPose() : Transform();
+    const btTransform t = toBt(actor.pose * back.appliedCMass);
     back.body->setWorldTransform(t);
     back.body->setInterpolationWorldTransform(t);
     back.body->updateInertiaTensor();
@@ -357,15 +359,18 @@ void SceneCore::pull() {
         back.pulledActive = active;
         RigidDynamic& body = *actor->asRigidDynamic();
         if (!(actor->dirty & DirtyPose)) {
-            const Transform pose = fromBt(rb.getWorldTransform()) * body.getCMassLocalPose().getInverse();
+            const Transform pose = fromBt(rb.getWorldTransform()) * back.appliedCMass.getInverse();
             if (pose != actor->pose) {
                 actor->pose = pose;
                 queries->actorMoved(*actor);
             }
         }
-        if (!(actor->dirty & DirtyLinearVelocity))
+        // A switch made while the step ran stands: its velocities are the body's own until
+        // the switch reaches Bullet.
+        const bool switchPending = (actor->dirty & DirtyKinematic) != 0;
+        if (!(actor->dirty & DirtyLinearVelocity) && !switchPending)
             body.linearVelocity = fromBt(rb.getLinearVelocity());
-        if (!(actor->dirty & DirtyAngularVelocity))
+        if (!(actor->dirty & DirtyAngularVelocity) && !switchPending)
             body.angularVelocity = fromBt(rb.getAngularVelocity());
         if (!(actor->dirty & (DirtyWake | DirtySleep)))
             body.sleeping = !active;

@@ -10,6 +10,10 @@
 
 class PhysicsManager;
 class Stopwatch;
+struct PhysicsUserData;
+namespace irr::scene {
+class ISceneNode;
+}
 
 // 16-byte aligned blocks; the type name, file and line are not used.
 class PhysicsAllocator : public phys::Allocator {
@@ -45,11 +49,25 @@ private:
 void tickPhysicsStopwatch(Stopwatch* watch);
 void resumePhysicsStopwatch(Stopwatch* watch);
 
-// The simulation events of the scene, delivered on the main thread inside fetchResults.
-// While the manager resets its scene every report is dropped.
-class PhysicsCallbacks : public phys::SimulationEventCallback {
+// The simulation events of the scene, delivered on the main thread inside fetchResults and
+// handed at once to the objects concerned: trigger volumes (through the trigger slots),
+// physics objects (their contact reaction). While the manager resets its scene every
+// report is dropped.
+class PhysicsCallbacks : public phys::SimulationEventCallback,
+                         public phys::ControllerHitReport,
+                         public phys::ControllerBehaviorCallback {
 public:
     explicit PhysicsCallbacks(PhysicsManager& manager) : manager(manager) {}
+
+    // Character controllers: what they touched (characters push objects and wake one
+    // another once the characters exist), and how they treat what they stand on: they ride
+    // kinematic physics objects.
+    void onShapeHit(const phys::ControllerShapeHit& hit) override;
+    void onControllerHit(const phys::ControllersHit& hit) override;
+    void onObstacleHit(const phys::ControllerObstacleHit&) override {}
+    uint32_t getBehaviorFlags(const phys::Shape& shape) override;
+    uint32_t getBehaviorFlags(const phys::Controller&) override { return phys::BehaviorUserDefinedRide; }
+    uint32_t getBehaviorFlags(const phys::Obstacle&) override { return phys::BehaviorUserDefinedRide; }
 
     void onConstraintBreak(phys::ConstraintInfo* constraints, uint32_t count) override;
     void onWake(phys::Actor** actors, uint32_t count) override;
@@ -64,6 +82,9 @@ public:
 
 private:
     bool accept(uint32_t count);
+    void dispatchTriggerContact(PhysicsUserData* trigger, phys::RigidActor* triggerActor, phys::RigidActor* otherActor,
+                                irr::scene::ISceneNode* otherNode, phys::Shape* touchedShape,
+                                const phys::ContactPair& pair);
 
     PhysicsManager& manager;
     unsigned accepted = 0;

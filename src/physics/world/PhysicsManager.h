@@ -23,6 +23,7 @@
 
 class Stopwatch;
 class PhysicsCallbacks;
+class PhysicsObject;
 class PhysicsAllocator;
 class PhysicsErrorCallback;
 class StepTimerTask;
@@ -98,6 +99,9 @@ public:
                                      const irr::core::vector3df& boxExtents, const phys::Transform& pose,
                                      float mass, float restitution, float friction, bool isStatic,
                                      bool isKinematic);
+    // The box of a physics object from its "BoxExtents", mesh node and transformation.
+    phys::RigidActor* createBoxActor(PhysicsObject* object, const phys::Transform& pose, float mass,
+                                     float restitution, float friction, bool isStatic, bool isKinematic);
     phys::RigidActor* createCapsuleActor(const phys::Transform& pose, float radius, float height, float mass,
                                          float friction, float restitution, bool isStatic, bool isKinematic);
     // One convex shape per mesh buffer, cooked with the vertex scale.
@@ -108,6 +112,20 @@ public:
     phys::RigidActor* createTriangleMeshActor(irr::scene::IMesh* mesh, const phys::Transform& pose,
                                               const irr::core::vector3df& vertexScale, float mass,
                                               float friction, float restitution, bool isStatic);
+    // The kinematic actor of a trigger volume: kind 0 box (size: half extents), 1 sphere
+    // (radius size.X), 3 capsule (radius size.X, half-height size.Y), 2 and 4 convex hulls of
+    // the mesh's buffers (size: vertex scale). Trigger shapes when isTrigger, else colliding
+    // shapes. Null for other kinds, a missing or empty mesh, or without a world.
+    phys::RigidDynamic* createTriggerActor(irr::s32 kind, const irr::core::vector3df& position,
+                                           const irr::core::vector3df& size, irr::scene::IMesh* mesh,
+                                           bool isTrigger);
+    // A capsule controller for a character (radius and height at least 0.01, no step offset).
+    phys::Controller* createCharacterController(const irr::core::vector3df& position, void* userData, float height,
+                                                float radius);
+    // The particles behind a particle node: a fluid when viscosity or stiffness is above 0,
+    // else a plain particle system (16,250 particles), sized from the particle size.
+    phys::ParticleBase* createParticleSystem(float particleSize, float damping, float restitution, float friction,
+                                             float particleMass, float viscosity, float stiffness);
     // A box standing on the actor origin (doors).
     phys::RigidDynamic* createStandingBoxActor(const irr::core::vector3df& position,
                                                const irr::core::vector3df& halfExtents, float density);

@@ -1,5 +1,6 @@
 #include "physics/world/PhysicsRegistration.h"
 
+#include "physics/objects/PhysicsObject.h"
 #include "physics/world/PhysicsManager.h"
 #include "physics/world/PhysicsUserData.h"
 
@@ -10,6 +11,7 @@
 #include "player/PlayerHooks.h"
 
 void registerPhysicsSubsystem() {
+    registerPhysicsObjectTypes();
     PhysicsHooks& shell = shellHooks().physics;
     shell.create = [] { return new PhysicsManager(); };
     shell.init = [] { return physicsManager->init(); };

@@ -64,3 +64,12 @@ PhysicsUserData* userDataRecord(void* userData) {
 PhysicsUserData* userDataOf(const phys::Actor* actor) { return actor ? userDataRecord(actor->userData) : nullptr; }
 
 PhysicsUserData* userDataOf(const phys::Shape* shape) { return shape ? userDataRecord(shape->userData) : nullptr; }
+
+#include "physics/world/PhysicsHooks.h"
+
+PhysicsHookTable& physicsHooks() {
+    static PhysicsHookTable table;
+    return table;
+}
+
+void resetPhysicsHooks() { physicsHooks() = PhysicsHookTable(); }

@@ -1,0 +1,255 @@
+// The physics object: construction, destruction, the scene-node operations it overrides,
+// its mesh child and cloning.
+#include "physics/objects/PhysicsObject.h"
+
+#include "physics/world/PhysicsManager.h"
+
+#include "core/GameSettings.h"
+#include "core/Log.h"
+#include "core/Globals.h"
+#include "core/SoundManager.h"
+#include "core/Stopwatch.h"
+#include "level/LevelManager.h"
+#include "level/MeshGate.h"
+#include "level/NodeHelpers.h"
+#include "level/TransformNode.h"
+#include "platform/audio/EventSystem.h"
+
+#include <cmath>
+
+using namespace irr;
+
+const char* const boundTypeNames[] = {"Box", "Sphere", "Cylinder", "Capsule", "Convex", "Mesh", "Cloth", "None", nullptr};
+const char* const physicsStateNames[] = {"Static", "Kinematic", "Dynamic", nullptr};
+const char* const resetModeNames[] = {"No", "Respawn", "Jump to Position", nullptr};
+const char* const collisionGroupNames[] = {"", "Custom1", "Custom2", "Custom3", "Custom4", nullptr};
+const char* const suspTouchModeNames[] = {"Arms", "Legs", "Default", nullptr};
+const char* const detailModeNames[] = {"Default", "High", "Low", nullptr};
+
+f32 objectFrameSeconds() { return frameStopwatch ? frameStopwatch->delta() : 0.0f; }
+
+bool isPoseValid(const phys::Quat& q) {
+    if (!std::isfinite(q.x) || !std::isfinite(q.y) || !std::isfinite(q.z) || !std::isfinite(q.w))
+        return false;
+    return std::fabs(std::sqrt(q.x * q.x + q.y * q.y + q.z * q.z + q.w * q.w) - 1.0f) < 0.01f;
+}
+
+phys::Quat eulerDegreesToQuat(const core::vector3df& degrees) {
+    core::quaternion q;
+    q.set(degrees.X * 0.01745f, degrees.Y * 0.01745f, degrees.Z * 0.01745f);
+    return {q.X, q.Y, q.Z, q.W};
+}
+
+PhysicsObject* asPhysicsObject(scene::ISceneNode* node) {
+    return static_cast<PhysicsObject*>(asType(node, typeId("phsx")));
+}
+
+bool setMeshVertexAlpha(scene::IMesh* mesh, u32 alpha) {
+    if (!mesh)
+        return true;
+    for (u32 b = 0; b < mesh->getMeshBufferCount(); ++b) {
+        scene::IMeshBuffer* buffer = mesh->getMeshBuffer(b);
+        if (!buffer)
+            continue;
+        u8* vertices = static_cast<u8*>(buffer->getVertices());
+        const u32 stride = video::getVertexPitchFromType(buffer->getVertexType());
+        // The colour follows position and normal in every engine layout.
+        for (u32 v = 0; v < buffer->getVertexCount(); ++v) {
+            video::SColor* colour = reinterpret_cast<video::SColor*>(vertices + v * stride + 24);
+            colour->setAlpha(alpha & 0xFFu);
+        }
+        buffer->setDirty(scene::EBT_VERTEX);
+    }
+    return true;
+}
+
+PhysicsObject::PhysicsObject(scene::ISceneNode* parent, scene::ISceneManager* manager, s32 id)
+    : PhysicsObjectBase(parent, manager, id), userData(std::make_unique<PhysicsUserData>(this)),
+      bodySettings(std::make_unique<PhysicsBodySettings>()), resetRules(std::make_unique<PhysicsResetRules>()),
+      reflection(std::make_unique<PhysicsReflection>()),
+      suspicionSettings(std::make_unique<PhysicsSuspicionSettings>()),
+      meshSettings(std::make_unique<PhysicsMeshSettings>()) {
+    ignoreNode = new TransformNode(this, manager, -1);
+    ignoreNode->setName("IgnoreNode");
+    ignoreNode->setIsDebugObject(true);
+    ignoreNode->drop();
+}
+
+PhysicsObject::~PhysicsObject() {
+    if (actor && !userData->sharedBody && physicsManager)
+        physicsManager->releaseActor(actor, false);
+    actor = nullptr;
+    if (bodySettings->cloth && physicsManager)
+        physicsManager->releaseActor(reinterpret_cast<phys::Actor*>(bodySettings->cloth), false);
+    bodySettings->cloth = nullptr;
+    // The events belong to the sound manager's event system; without it they are gone.
+    if (soundManager && soundManager->getEventSystem())
+        for (audio::Event* event : {bodySettings->collisionEvent, bodySettings->dragEvent, bodySettings->grabEvent,
+                                    bodySettings->onDynamicEvent}) {
+            if (!event)
+                continue;
+            event->stop(true);
+            soundManager->releaseEvent(event);
+        }
+    delete[] meshSettings->jointTransforms;
+    meshSettings->jointTransforms = nullptr;
+    // The compound links of the records that pointed at this one.
+    if (userData->parent) {
+        auto& siblings = userData->parent->children;
+        siblings.erase(std::remove(siblings.begin(), siblings.end(), userData.get()), siblings.end());
+    }
+    for (PhysicsUserData* child : userData->children)
+        if (child->parent == userData.get())
+            child->parent = nullptr;
+}
+
+void PhysicsObject::OnRegisterSceneNode() {
+    bool inRange = true;
+    if (meshSettings->DetailDistanceLimit != 0.0f && SceneManager && SceneManager->getActiveCamera()) {
+        const f32 distanceSq =
+            SceneManager->getActiveCamera()->getAbsolutePosition().getDistanceFromSQ(getAbsolutePosition());
+        if (distanceSq > meshSettings->DetailDistanceLimit * meshSettings->DetailDistanceLimit)
+            inRange = false;
+    }
+    for (scene::ISceneNode* child : Children) {
+        bool pass;
+        if (instancedMeshNode)
+            pass = child != meshNode || meshSettings->highlightMode != 0;
+        else if (isInstance)
+            pass = IsVisible && !plainShading;
+        else
+            pass = IsVisible && inRange;
+        if (pass)
+            child->OnRegisterSceneNode();
+    }
+}
+
+void PhysicsObject::OnAnimate(u32 timeMs) {
+    if (animatedThisFrame())
+        return;
+    markAnimatedThisFrame();
+    updatePhysics();
+    if (IsVisible || instancedMeshNode)
+        syncBodyWithNode(timeMs);
+    if (lifetime < 2.0f) {
+        updateAnimation(true);
+        lifetime += objectFrameSeconds();
+    }
+}
+
+void PhysicsObject::updateAnimation(bool) {
+    animationUpdatedEvent.invoke();
+}
+
+phys::RigidStatic* PhysicsObject::getStaticActor() {
+    return actor && actor->getType() == phys::ActorType::RigidStatic ? actor->asRigidStatic() : nullptr;
+}
+
+bool PhysicsObject::isTrulyVisible() const { return alwaysVisible || isVisibleInHierarchy(const_cast<PhysicsObject*>(this)); }
+
+void PhysicsObject::setVisible(bool visible) {
+    ISceneNode::setVisible(visible);
+    if (meshNode)
+        meshNode->setVisible(visible);
+}
+
+video::SMaterial& PhysicsObject::getMaterial(u32 index) {
+    if (meshNode)
+        return meshNode->getMaterial(index);
+    return video::IdentityMaterial;
+}
+
+u32 PhysicsObject::getMaterialCount() const { return meshNode ? meshNode->getMaterialCount() : 0; }
+
+scene::ISceneNode* PhysicsObject::clone(scene::ISceneNode* newParent, scene::ISceneManager* newManager) {
+    if (!newParent)
+        newParent = Parent;
+    if (!newManager)
+        newManager = SceneManager;
+    auto* copy = new PhysicsObject(newParent, newManager, ID);
+    const s32 newID = assignUniqueObjectID(copy);
+    LevelObject::cloneMembers(copy, this, newManager);
+    copy->copyPhysicsSettings(*this);
+    copy->replaceMeshNode("");
+    copy->loadMesh();
+    copy->setID(newID);
+    copy->drop();
+    return copy;
+}
+
+bool PhysicsObject::checkPhysicsDetail() const {
+    if (!physicsManager || !physicsManager->isSimulationActive())
+        return true;
+    s32 detail = 2;
+    if (gameSettings && gameSettings->getAttributes() &&
+        gameSettings->getAttributes()->existsAttribute("Game_PhysicsDetail"))
+        detail = getSettingInt("Game_PhysicsDetail");
+    if (detail == 0 || detail == 1)
+        return meshSettings->DetailMode != 1;
+    if (detail == 2)
+        return meshSettings->DetailMode != 2;
+    return true;
+}
+
+void PhysicsObject::replaceMeshNode(const core::stringc& previous) {
+    auto removeMeshNode = [this] {
+        if (!meshNode)
+            return;
+        meshNode->setVisible(false);
+        meshNode->remove();
+        meshNode = nullptr;
+    };
+    const core::stringc& file = meshSettings->MeshFileName;
+    if (file.size() < 2) {
+        if (meshNode) {
+            removeMeshNode();
+            hardwareJointCount = 0;
+        }
+        return;
+    }
+    scene::IAnimatedMesh* mesh = SceneManager ? getGameMesh(SceneManager, file) : nullptr;
+    if (!mesh) {
+        // A missing or refused mesh shows as nothing; the object keeps its bound.
+        logMessage(std::string("ERROR: Could not load the mesh \"") + file.c_str() + "\" of " +
+                   getNodeDisplayName(this).c_str() + "; it has no visible mesh.");
+        return;
+    }
+    if (meshNode && file.equals_ignore_case(previous))
+        return;
+    removeMeshNode();
+    if (checkPhysicsDetail()) {
+        meshNode = SceneManager->addAnimatedMeshSceneNode(mesh, this, -1);
+        if (meshNode)
+            meshNode->setIsDebugObject(true);
+    }
+    hardwareJointCount = meshNode ? std::min<u32>(meshNode->getJointCount(), 75) : 0;
+}
+
+void PhysicsObject::loadMesh() {
+    if (!meshNode)
+        return;
+    meshNode->setName("MeshNode");
+    meshNode->setAnimationSpeed(meshSettings->AnimFPS);
+    if (meshNode->getMesh() && meshNode->getMesh()->getFrameCount() > 1) {
+        meshNode->setFrameLoop(meshSettings->StartFrame, meshSettings->EndFrame);
+        meshNode->setCurrentFrame(static_cast<f32>(meshSettings->SpawnFrame));
+    }
+    meshNode->setVisible(IsVisible);
+}
+
+void PhysicsObject::updateLocalBounds() {
+    if (meshNode) {
+        meshSettings->localBounds = meshNode->getBoundingBox();
+        if (bodySettings->boundType == BoundType::Box) {
+            const core::vector3df half = (meshSettings->localBounds.MaxEdge - meshSettings->localBounds.MinEdge) * 0.5f;
+            meshSettings->localBounds = core::aabbox3df(-half, half);
+        }
+    } else if (meshSettings->debugShapeNode && bodySettings->boundType != BoundType::None) {
+        meshSettings->localBounds = meshSettings->debugShapeNode->getBoundingBox();
+    }
+}
+
+void PhysicsObject::applySpawnFrameCorrection() {
+    if (meshSettings->SpawnFrame < meshSettings->StartFrame || meshSettings->SpawnFrame > meshSettings->EndFrame)
+        meshSettings->SpawnFrame = meshSettings->StartFrame;
+}

@@ -1,0 +1,191 @@
+#pragma once
+
+#include "physics/objects/PhysicsObjectSettings.h"
+#include "physics/world/PhysicsUserData.h"
+
+#include "core/Delegate.h"
+#include "level/LevelObject.h"
+#include "phys/Phys.h"
+
+#include <memory>
+
+class TransformNode;
+
+// The base of every object with a physical body: two listener lists (the mesh child has
+// been drawn; the animation was updated).
+class PhysicsObjectBase : public LevelObject {
+public:
+    using LevelObject::LevelObject;
+    DelegateList meshRenderedEvent;
+    DelegateList animationUpdatedEvent;
+};
+
+// A level object with a body (type 'phsx', "PhysicsObject"): a visible mesh child
+// ("MeshNode"), a body built from its bound and physics state, the rules and sounds of its
+// contacts. Reading its attributes builds the body; each frame it keeps node and body in
+// step. Advanced physics objects, ties and characters derive from it.
+class PhysicsObject : public PhysicsObjectBase {
+public:
+    PhysicsObject(irr::scene::ISceneNode* parent, irr::scene::ISceneManager* manager, irr::s32 id = -1);
+    ~PhysicsObject() override;
+
+    // Scene-node operations.
+    void OnRegisterSceneNode() override;
+    void OnAnimate(irr::u32 timeMs) override;
+    void render() override {}
+    const irr::core::aabbox3df& getBoundingBox() const override { return meshSettings->localBounds; }
+    virtual bool isTrulyVisible() const;
+    void setVisible(bool visible) override;
+    irr::video::SMaterial& getMaterial(irr::u32 index) override;
+    irr::u32 getMaterialCount() const override;
+    void updateAbsolutePosition() override;
+    irr::core::matrix4 getParentAbsoluteTransformation() const override;
+    irr::scene::ESCENE_NODE_TYPE getType() const override { return typeId("phsx"); }
+    irr::scene::ISceneNode* clone(irr::scene::ISceneNode* newParent = nullptr,
+                                  irr::scene::ISceneManager* newManager = nullptr) override;
+    void serializeAttributes(irr::io::IAttributes* out,
+                             irr::io::SAttributeReadWriteOptions* options = nullptr) const override;
+    void deserializeAttributes(irr::io::IAttributes* in,
+                               irr::io::SAttributeReadWriteOptions* options = nullptr) override;
+
+    // The physics object's own operations.
+    virtual irr::f32 getEffectiveAlpha() const { return meshSettings->fadeAlpha * meshSettings->AlphaOverride; }
+    virtual irr::f32* getJointTransforms() { return meshSettings->jointTransforms; }
+    virtual irr::u32 getHardwareJointCount() const { return hardwareJointCount; }
+    virtual void updateAnimation(bool fromAnimate);
+    virtual phys::RigidActor* getActor(irr::s32 index = 0) { (void)index; return actor; }
+    virtual phys::RigidActor* getBodyActor() { return actor; }
+    virtual phys::RigidStatic* getStaticActor();
+    virtual irr::scene::IAnimatedMeshSceneNode* getMeshNode() const { return meshNode; }
+    virtual PhysicsUserData* getUserData() const { return userData.get(); }
+    virtual void setIgnoreParentTransform(bool ignore) { IgnoreParentTransform = ignore; }
+    virtual bool getIgnoreParentTransform() const { return IgnoreParentTransform; }
+    virtual void setKinematic(bool kinematic);
+    virtual void setCompoundKinematic(bool kinematic);
+    virtual void updatePhysics();
+    virtual void updateCollisionFilter(phys::RigidActor* body);
+    virtual void checkParenting(BoundType boundType);
+    virtual void createCollisionBody(BoundType boundType, const phys::Quat& rotation);
+    virtual void setShapeUserData(PhysicsUserData* data);
+    virtual void centerMeshNode();
+    virtual bool checkPhysicsDetail() const;
+
+    // Body and parenting helpers.
+    void copyPhysicsSettings(const PhysicsObject& source);
+    PhysicsObject* findPhysicsParent();
+    void mergeShapesIntoActor(phys::RigidActor* source, phys::RigidActor* target);
+    void recordRespawnPose();
+    // True when the object's exclusion list names the ID.
+    bool excludesObject(irr::s32 otherID) const;
+
+    // Per-frame update and synchronisation.
+    void syncNodeFromActor(phys::RigidActor* body, PhysicsObject* node);
+    void applyKinematicChange(bool kinematic);
+    void syncBodyWithNode(irr::u32 timeMs);
+
+    // Contact response.
+    void handleContact(PhysicsObject* other, irr::f32 speedSquared, bool begin, irr::f32 impulse);
+    void playCollisionSound(PhysicsObject* other, irr::f32 speedSquared, irr::f32 impulse);
+    void stopDragSound(PhysicsObject* other);
+    bool isGrabbableNow() const;
+    bool isTripHazardArmed() const { return IsTripHazard && holdCount == 0; }
+    void recordTouch(PhysicsObject* other);
+    phys::Shape* getFirstShape();
+    // Raises suspicion by the amount at the centre of the node's bounds; whether it rose.
+    bool raiseSuspicion(irr::f32 amount);
+
+    // Mesh.
+    void replaceMeshNode(const irr::core::stringc& previous);
+    void loadMesh();
+    void updateLocalBounds();
+    void setReflective(bool on) { IsReflective = on; }
+
+    PhysicsState getPhysicsState() const { return userData->state; }
+    void setPhysicsState(PhysicsState state) { userData->state = state; }
+    BoundType getBoundType() const { return bodySettings->boundType; }
+    void setBoundType(BoundType type) { bodySettings->boundType = type; }
+
+    PhysicsBodySettings& body() { return *bodySettings; }
+    const PhysicsBodySettings& body() const { return *bodySettings; }
+    PhysicsResetRules& reset() { return *resetRules; }
+    const PhysicsResetRules& reset() const { return *resetRules; }
+    PhysicsSuspicionSettings& suspicion() { return *suspicionSettings; }
+    const PhysicsSuspicionSettings& suspicion() const { return *suspicionSettings; }
+    PhysicsMeshSettings& mesh() { return *meshSettings; }
+    const PhysicsMeshSettings& mesh() const { return *meshSettings; }
+    TransformNode* getIgnoreNode() const { return ignoreNode; }
+
+    irr::f32 TargetBias = 1.0f;
+    irr::f32 respawnEffectTimer = -1.0f;
+    irr::s32 holdCount = 0;
+    irr::s32 limbTouchCounts[2] = {0, 0};
+    irr::u32 activeInstanceCount = 0;
+    irr::u32 hardwareJointCount = 0;
+    irr::f32 lifetime = 0.0f;
+    bool IsGrabbable = false;
+    bool ReduceWeightOnGrab = true;
+    bool TurnDynamicOnGrab = false;
+    bool TurnDynamicOnTouch = false;
+    bool TouchByTentaroOnly = false;
+    bool CanHangFrom = false;
+    bool IsButton = false;
+    bool IsTripHazard = false;
+    bool thrown = false;
+    bool IsGold = false;
+    bool alwaysVisible = false;
+    bool HasTransparency = false;
+    bool DisableAntialiasing = false;
+    bool IsReflective = false;
+    bool CastShadow = true;
+    bool ReceiveShadow = true;
+    bool caustics = false;
+    bool UseLightMap = false;
+    bool UseRimShading = true;
+    bool ClipObject = true;
+    bool ClipTransparent = true;
+    bool VisibleInSublevelOnly = false;
+    bool meshNodeInShadowPasses = false;
+    bool linkUpPending = true;
+    bool HasMotionAnimators = false;
+    bool IgnoreParentTransform = false;
+    bool touchTracking = false;
+    bool pendingKinematic = false;
+    bool ChangeBlocksVision = false;
+    bool BlocksVision = true;
+    bool RecalculateBounds = false;
+    bool plainShading = true;
+    bool isInstance = false;
+
+protected:
+    TransformNode* ignoreNode = nullptr;
+    irr::scene::IAnimatedMeshSceneNode* meshNode = nullptr;
+    irr::scene::ISceneNode* instancedMeshNode = nullptr;
+    PhysicsObject* instanceSource = nullptr;
+    phys::RigidActor* actor = nullptr;
+    std::unique_ptr<PhysicsUserData> userData;
+    std::unique_ptr<PhysicsBodySettings> bodySettings;
+    std::unique_ptr<PhysicsResetRules> resetRules;
+    std::unique_ptr<PhysicsReflection> reflection;
+    std::unique_ptr<PhysicsSuspicionSettings> suspicionSettings;
+    std::unique_ptr<PhysicsMeshSettings> meshSettings;
+
+private:
+    void applySpawnFrameCorrection();
+    bool isCharacter() const { return getType() == typeId("crct"); }
+};
+
+// A rotation goes to the physics library only when its four components are finite and its
+// length is within 0.01 of 1.
+bool isPoseValid(const phys::Quat& rotation);
+// Sets the alpha byte of every vertex colour of the mesh; true, also for a null mesh.
+bool setMeshVertexAlpha(irr::scene::IMesh* mesh, irr::u32 alpha);
+// Euler angles in degrees to a quaternion through the engine's conversion (factor 0.01745).
+phys::Quat eulerDegreesToQuat(const irr::core::vector3df& degrees);
+// The physics object behind a node (its type is a physics kind), or null.
+PhysicsObject* asPhysicsObject(irr::scene::ISceneNode* node);
+
+// The frame stopwatch's delta in seconds (0 without it).
+irr::f32 objectFrameSeconds();
+
+// Registers the "PhysicsObject" row and the physics slots of the level subsystem.
+void registerPhysicsObjectTypes();

@@ -1,0 +1,317 @@
+// Contacts and triggers reach the objects concerned inside the fetch: collision sounds with
+// their "Velocity", touches that turn objects dynamic, trigger volumes entered and left;
+// the trigger-actor and controller builders; and a whole level of physics objects falling
+// onto a static mesh floor.
+#include "PhysicsObjectFixture.h"
+
+#include "physics/world/PhysicsFiltering.h"
+#include "physics/world/PhysicsHooks.h"
+#include "physics/world/PhysicsLibraryCallbacks.h"
+
+#include "core/Globals.h"
+#include "core/SoundManager.h"
+#include "level/LevelFile.h"
+#include "platform/audio/EventSystem.h"
+
+using namespace irr;
+
+namespace {
+
+using Attributes = io::IAttributes;
+
+// A trigger volume's owner as the trigger subsystem will make it.
+class TriggerStandIn : public LevelObject {
+public:
+    using LevelObject::LevelObject;
+    scene::ESCENE_NODE_TYPE getType() const override { return typeId("trgr"); }
+};
+
+std::function<void(Attributes*)> body(const char* bound, const char* state, core::vector3df position,
+                                      core::vector3df extents = {1, 1, 1}) {
+    return [=](Attributes* a) {
+        a->addVector3d("Position", position);
+        a->addEnum("BoundType", bound, boundTypeNames);
+        a->addVector3d("BoxExtents", extents);
+        a->addFloat("Radius", 0.5f);
+        a->addEnum("PhysicsState", state, physicsStateNames);
+    };
+}
+
+class PhysicsContactTest : public PhysicsObjectFixture {
+protected:
+    void SetUp() override {
+        PhysicsObjectFixture::SetUp();
+        sound = std::make_unique<SoundManager>();
+        sound->init();
+        soundManager = sound.get();
+    }
+    void TearDown() override {
+        smgr()->clear();
+        soundManager = nullptr;
+        sound.reset();
+        PhysicsObjectFixture::TearDown();
+    }
+    std::unique_ptr<SoundManager> sound;
+};
+
+TEST_F(PhysicsContactTest, ALandingPlaysTheCollisionSoundWithItsVelocityOnce) {
+    makeObject(body("Box", "Static", {0, -0.5f, 0}, {20, 1, 20}));
+    PhysicsObject* box = makeObject(body("Box", "Dynamic", {0, 3, 0}));
+    ASSERT_NE(box->body().collisionEvent, nullptr) << "the default collision event";
+    int starts = 0;
+    float parameter = -1.0f;
+    for (int i = 0; i < 120; ++i) {
+        const f32 cooldownBefore = box->body().collisionSoundCooldown;
+        frame();
+        if (box->body().collisionSoundCooldown > cooldownBefore + 0.1f) {
+            ++starts;
+            audio::EventParameter* velocity = nullptr;
+            ASSERT_EQ(box->body().collisionEvent->getParameter("Velocity", &velocity), audio::Result::Ok);
+            velocity->getValue(&parameter);
+        }
+    }
+    EXPECT_EQ(starts, 1) << "one landing, one sound";
+    EXPECT_GT(parameter, 0.0f);
+    EXPECT_NEAR(box->getAbsolutePosition().Y, 0.5f, 0.05f);
+}
+
+TEST_F(PhysicsContactTest, CollisionSoundsFollowTheirThresholdAndCooldown) {
+    PhysicsObject* box = makeObject(body("Box", "Dynamic", {0, 3, 0}));
+    box->body().collisionSoundCooldown = 0.0f;
+    box->playCollisionSound(nullptr, 0.0f, 1990000.0f); // force 19.9
+    EXPECT_EQ(box->body().collisionSoundCooldown, 0.0f) << "too soft";
+    box->playCollisionSound(nullptr, 0.0f, 2050000.0f); // force 20.5
+    EXPECT_GE(box->body().collisionSoundCooldown, 0.2f);
+    EXPECT_LE(box->body().collisionSoundCooldown, 0.3f);
+    audio::EventParameter* velocity = nullptr;
+    ASSERT_EQ(box->body().collisionEvent->getParameter("Velocity", &velocity), audio::Result::Ok);
+    float value = 0.0f;
+    velocity->getValue(&value);
+    EXPECT_NEAR(value, 0.5f * 0.3076923f, 1e-5f);
+    const f32 cooldown = box->body().collisionSoundCooldown;
+    box->playCollisionSound(nullptr, 0.0f, 500000000.0f);
+    EXPECT_EQ(box->body().collisionSoundCooldown, cooldown) << "a second hit within the cooldown plays nothing";
+}
+
+TEST_F(PhysicsContactTest, ATouchHardEnoughTurnsAKinematicObjectDynamic) {
+    PhysicsObject* shelf = makeObject([](Attributes* a) {
+        body("Box", "Kinematic", {0, 0, 0}, {4, 0.5f, 4})(a);
+        a->addBool("TurnDynamicOnTouch", true);
+        a->addFloat("TouchForceRequired", 0.0f);
+    });
+    makeObject(body("Box", "Dynamic", {0, 3, 0}));
+    frames(90);
+    EXPECT_EQ(shelf->getPhysicsState(), PhysicsState::Dynamic);
+    EXPECT_FALSE(shelf->getActor()->asRigidDynamic()->isKinematic());
+    EXPECT_LT(shelf->getAbsolutePosition().Y, -1.0f) << "and falls";
+}
+
+TEST_F(PhysicsContactTest, TheHeavierOfTwoMovingBodiesReactsAndTheSecondOnATie) {
+    struct Row {
+        f32 firstMass, secondMass;
+        bool firstReacts;
+    } rows[] = {{10.0f, 10.0f, false}, {20.0f, 10.0f, true}, {5.0f, 10.0f, false}};
+    for (const Row& row : rows) {
+        PhysicsObject* first = makeObject(body("Box", "Dynamic", {0, 20, 0}));
+        PhysicsObject* second = makeObject(body("Box", "Dynamic", {5, 20, 0}));
+        first->getActor()->asRigidDynamic()->setMass(row.firstMass);
+        second->getActor()->asRigidDynamic()->setMass(row.secondMass);
+        first->getActor()->asRigidDynamic()->setLinearVelocity(phys::Vec3(6, 0, 0));
+        first->body().collisionSoundCooldown = second->body().collisionSoundCooldown = 0.0f;
+        phys::ContactPairHeader header;
+        header.actors[0] = first->getActor();
+        header.actors[1] = second->getActor();
+        phys::ContactPair pair;
+        pair.shapes[0] = first->getFirstShape();
+        pair.shapes[1] = second->getFirstShape();
+        pair.events = phys::PairNotifyTouchFound;
+        physics->getCallbacks()->onContact(header, &pair, 1);
+        EXPECT_EQ(first->body().collisionSoundCooldown > 0.0f, row.firstReacts) << row.firstMass;
+        EXPECT_EQ(second->body().collisionSoundCooldown > 0.0f, !row.firstReacts) << row.firstMass;
+        first->remove();
+        second->remove();
+    }
+}
+
+TEST_F(PhysicsContactTest, ATriggerTouchedByACompoundChildReportsTheChild) {
+    auto* owner = new TriggerStandIn(root(), smgr(), -1);
+    owner->drop();
+    PhysicsUserData record(owner);
+    phys::RigidDynamic* volume = physics->createTriggerActor(0, {0, 2, 0}, {2, 0.5f, 2}, nullptr, true);
+    volume->userData = &record;
+    PhysicsObject* parent = makeObject(body("Box", "Dynamic", {0, 20, 0}));
+    PhysicsObject* child = makeObject(body("Sphere", "Dynamic", {0, 1.5f, 0}), parent);
+    phys::Shape* shapes[2] = {};
+    ASSERT_EQ(parent->getActor()->getShapes(shapes, 2), 2u);
+    std::vector<scene::ISceneNode*> entered;
+    physicsHooks().triggers.onObjectEnter = [&](scene::ISceneNode*, scene::ISceneNode* other, const core::vector3df&,
+                                                phys::RigidActor*, phys::RigidDynamic*, phys::Shape*) {
+        entered.push_back(other);
+        return static_cast<core::vector3df*>(nullptr);
+    };
+    phys::Shape* triggerShape = nullptr;
+    volume->getShapes(&triggerShape, 1);
+    phys::TriggerPair pairs[2];
+    pairs[0].triggerShape = pairs[1].triggerShape = triggerShape;
+    pairs[0].otherShape = shapes[1];
+    pairs[1].otherShape = shapes[0];
+    pairs[0].status = pairs[1].status = phys::PairNotifyTouchFound;
+    physics->getCallbacks()->onTrigger(pairs, 2);
+    ASSERT_EQ(entered.size(), 2u);
+    EXPECT_EQ(entered[0], child);
+    EXPECT_EQ(entered[1], parent);
+    physics->releaseActor(volume, true);
+}
+
+TEST_F(PhysicsContactTest, ABoxDroppedThroughATriggerVolumeEntersAndLeavesOnce) {
+    auto* owner = new TriggerStandIn(root(), smgr(), -1);
+    owner->drop();
+    PhysicsUserData record(owner);
+    phys::RigidDynamic* volume = physics->createTriggerActor(0, {0, 2, 0}, {2, 0.5f, 2}, nullptr, true);
+    ASSERT_NE(volume, nullptr);
+    volume->userData = &record;
+    setActorFilterData(volume, collisionCategory::TriggerVolume, 0x0FFFFF87);
+    PhysicsObject* box = makeObject(body("Box", "Dynamic", {0, 6, 0}));
+    int enters = 0, leaves = 0;
+    physicsHooks().triggers.onObjectEnter = [&](scene::ISceneNode* trigger, scene::ISceneNode* other,
+                                                const core::vector3df&, phys::RigidActor* actor, phys::RigidDynamic*,
+                                                phys::Shape*) -> core::vector3df* {
+        EXPECT_EQ(trigger, owner);
+        EXPECT_EQ(other, box);
+        EXPECT_EQ(actor, volume);
+        ++enters;
+        return nullptr;
+    };
+    physicsHooks().triggers.onObjectLeave = [&](scene::ISceneNode* trigger, scene::ISceneNode* other,
+                                                phys::RigidActor*, phys::RigidDynamic*, phys::Shape*) {
+        EXPECT_EQ(trigger, owner);
+        EXPECT_EQ(other, box);
+        ++leaves;
+    };
+    frames(120);
+    EXPECT_LT(box->getAbsolutePosition().Y, -2.0f) << "fell through";
+    EXPECT_EQ(enters, 1);
+    EXPECT_EQ(leaves, 1);
+    physics->releaseActor(volume, true);
+}
+
+TEST_F(PhysicsContactTest, TriggerActorsAndControllersTakeTheirSizes) {
+    phys::RigidDynamic* box = physics->createTriggerActor(0, {1, 1, 1}, {1, 2, 3}, nullptr, true);
+    ASSERT_NE(box, nullptr);
+    const phys::Bounds3 bounds = box->getWorldBounds();
+    EXPECT_NEAR(bounds.maximum.x - bounds.minimum.x, 2.0f, 1e-4f);
+    EXPECT_NEAR(bounds.maximum.y - bounds.minimum.y, 4.0f, 1e-4f);
+    EXPECT_NEAR(bounds.maximum.z - bounds.minimum.z, 6.0f, 1e-4f);
+    EXPECT_TRUE(box->isKinematic());
+    phys::Shape* shape = nullptr;
+    box->getShapes(&shape, 1);
+    EXPECT_TRUE(shape->getFlags() & phys::ShapeTrigger);
+    EXPECT_FALSE(shape->getFlags() & phys::ShapeSimulation);
+    phys::RigidDynamic* solid = physics->createTriggerActor(1, {}, {0.5f, 0, 0}, nullptr, false);
+    solid->getShapes(&shape, 1);
+    EXPECT_TRUE(shape->getFlags() & phys::ShapeSimulation);
+    EXPECT_FALSE(shape->getFlags() & phys::ShapeTrigger);
+    EXPECT_EQ(physics->createTriggerActor(5, {}, {1, 1, 1}, nullptr, true), nullptr) << "no mesh kind";
+    EXPECT_EQ(physics->createTriggerActor(4, {}, {1, 1, 1}, nullptr, true), nullptr) << "convex without a mesh";
+    phys::Controller* controller = physics->createCharacterController({0, 5, 0}, nullptr, 0.005f, 0.0f);
+    ASSERT_NE(controller, nullptr);
+    EXPECT_FLOAT_EQ(controller->getRadius(), 0.01f);
+    EXPECT_FLOAT_EQ(controller->getHeight(), 0.01f);
+    physics->releaseActor(box, true);
+    physics->releaseActor(solid, true);
+}
+
+TEST_F(PhysicsContactTest, ParticleSystemsAndFluidsAreSizedFromTheParticleSize) {
+    struct Row {
+        f32 viscosity, stiffness;
+        bool fluid;
+        f32 grid, rest, contact, motion;
+    } rows[] = {{0.0f, 0.0f, false, 10.0f, 0.05f, 0.1f, 0.43f},
+                {0.5f, 0.0f, true, 16.6667f, 0.015f, 0.03f, 0.3f},
+                {-1.0f, -2.0f, false, 10.0f, 0.05f, 0.1f, 0.43f}};
+    for (const Row& row : rows) {
+        phys::ParticleBase* particles = physics->createParticleSystem(0.1f, 0.2f, 0.3f, 0.4f, 1.0f, row.viscosity,
+                                                                      row.stiffness);
+        ASSERT_NE(particles, nullptr);
+        EXPECT_EQ(particles->getType() == phys::ActorType::ParticleFluid, row.fluid) << row.viscosity;
+        EXPECT_NEAR(particles->getGridSize(), row.grid, 1e-3f);
+        EXPECT_NEAR(particles->getRestOffset(), row.rest, 1e-6f);
+        EXPECT_NEAR(particles->getContactOffset(), row.contact, 1e-6f);
+        EXPECT_NEAR(particles->getMaxMotionDistance(), row.motion, 1e-6f);
+        physics->releaseActor(particles, true);
+    }
+}
+
+TEST_F(PhysicsContactTest, ControllersRideOnlyOnKinematicPhysicsObjects) {
+    PhysicsObject* lift = makeObject(body("Box", "Kinematic", {0, 0, 0}));
+    PhysicsObject* crate = makeObject(body("Box", "Dynamic", {5, 0, 0}));
+    PhysicsCallbacks& callbacks = *physics->getCallbacks();
+    EXPECT_EQ(callbacks.getBehaviorFlags(*lift->getFirstShape()), phys::BehaviorCanRideOnObject);
+    EXPECT_EQ(callbacks.getBehaviorFlags(*crate->getFirstShape()), phys::BehaviorUserDefinedRide);
+    crate->getFirstShape()->userData = reinterpret_cast<void*>(static_cast<uintptr_t>(controllerShapeMarker));
+    EXPECT_EQ(callbacks.getBehaviorFlags(*crate->getFirstShape()), phys::BehaviorUserDefinedRide) << "the marker";
+    crate->getFirstShape()->userData = crate->getUserData();
+}
+
+TEST_F(PhysicsContactTest, TheDemonstrationLevelComesToRestOnItsFloor) {
+    SceneLoader loader(smgr());
+    ASSERT_TRUE(loader.load("Content/Levels/PhysicsDemo.irr"));
+    for (const std::string& line : log.lines)
+        EXPECT_EQ(line.rfind("ERROR", 0), std::string::npos) << line;
+    frames(400);
+    const char* names[] = {"Crate", "Ball", "Barrel", "Pill", "Rock", "StackedCrate"};
+    for (const char* name : names) {
+        PhysicsObject* object = findObject(name);
+        ASSERT_NE(object, nullptr) << name;
+        ASSERT_NE(object->getActor(), nullptr) << name;
+        phys::RigidDynamic* dynamic = object->getActor()->asRigidDynamic();
+        ASSERT_NE(dynamic, nullptr) << name;
+        const phys::Vec3 v = dynamic->getLinearVelocity();
+        EXPECT_LT(v.x * v.x + v.y * v.y + v.z * v.z, 0.01f) << name << " at rest";
+        // The node follows its body.
+        EXPECT_NEAR(object->getAbsolutePosition().Y, dynamic->getGlobalPose().p.y, 1e-3f) << name;
+        // Its mesh stands on the floor.
+        ASSERT_NE(object->getMeshNode(), nullptr) << name;
+        const core::aabbox3df box = object->getMeshNode()->getTransformedBoundingBox();
+        EXPECT_NEAR(box.MinEdge.Y, 0.0f, 0.2f) << name;
+    }
+    // The ball on the stacked crate merged into the crate's body and rides on it.
+    PhysicsObject* crate = findObject("StackedCrate");
+    PhysicsObject* top = findObject("CrateTopBall");
+    ASSERT_NE(top, nullptr);
+    EXPECT_EQ(top->getActor(), crate->getActor());
+    EXPECT_EQ(crate->getActor()->getNbShapes(), 2u);
+    EXPECT_GT(top->getAbsolutePosition().Y, crate->getAbsolutePosition().Y + 1.0f);
+    PhysicsObject* floor = findObject("Floor");
+    ASSERT_NE(floor, nullptr);
+    EXPECT_NE(floor->getStaticActor(), nullptr);
+}
+
+TEST_F(PhysicsContactTest, ALevelWrittenAndReadBackGivesTheSameObjects) {
+    SceneLoader loader(smgr());
+    ASSERT_TRUE(loader.load("Content/Levels/PhysicsDemo.irr"));
+    const std::string written = temp.file("demo.irr");
+    ASSERT_TRUE(saveLevelFile(smgr(), written.c_str()));
+    auto keysOf = [this](const char* name) {
+        Attributes* a = newAttributes();
+        findObject(name)->serializeAttributes(a);
+        std::vector<std::pair<std::string, std::string>> keys;
+        for (u32 i = 0; i < a->getAttributeCount(); ++i)
+            keys.emplace_back(a->getAttributeName(i), a->getAttributeAsString(i).c_str());
+        a->drop();
+        return keys;
+    };
+    const char* names[] = {"Floor", "Crate", "Ball", "Barrel", "Pill", "Rock", "StackedCrate", "CrateTopBall"};
+    std::vector<std::vector<std::pair<std::string, std::string>>> before;
+    for (const char* name : names)
+        before.push_back(keysOf(name));
+    smgr()->clear();
+    physics->resetScene();
+    ASSERT_TRUE(loader.load(written.c_str()));
+    for (size_t i = 0; i < std::size(names); ++i) {
+        ASSERT_NE(findObject(names[i]), nullptr) << names[i];
+        EXPECT_EQ(keysOf(names[i]), before[i]) << names[i];
+    }
+}
+
+} // namespace

@@ -1,0 +1,611 @@
+// Physics objects: their attributes (defaults left out, old keys, fallbacks), the bodies
+// their bounds build, the filter words of their shapes, compound bodies, and how node and
+// body follow each other frame by frame.
+#include "PhysicsObjectFixture.h"
+
+#include "physics/world/PhysicsFiltering.h"
+
+#include "core/Globals.h"
+#include "core/ShellHooks.h"
+#include "level/LevelManager.h"
+#include "physics/world/PhysicsHooks.h"
+#include "level/NodeHelpers.h"
+
+#include <cmath>
+
+using namespace irr;
+
+namespace {
+
+using Attributes = io::IAttributes;
+
+// A unit box at (0, 5, 0) in the state.
+std::function<void(Attributes*)> boxIn(const char* state) {
+    return [state](Attributes* a) {
+        a->addString("Name", "Box");
+        a->addVector3d("Position", core::vector3df(0, 5, 0));
+        a->addEnum("BoundType", "Box", boundTypeNames);
+        a->addVector3d("BoxExtents", core::vector3df(1, 1, 1));
+        a->addEnum("PhysicsState", state, physicsStateNames);
+    };
+}
+
+void dynamicBox(Attributes* a) { boxIn("Dynamic")(a); }
+
+phys::FilterData firstShapeFilter(PhysicsObject* object) {
+    phys::Shape* shape = object->getFirstShape();
+    return shape ? shape->getSimulationFilterData() : phys::FilterData();
+}
+
+using PhysicsObjectAttributeTest = PhysicsObjectFixture;
+
+TEST_F(PhysicsObjectAttributeTest, AbsentKeysKeepTheirFieldsButTheAlwaysReadOnesReset) {
+    PhysicsObject* object = makeObject([](Attributes* a) {
+        boxIn("Static")(a);
+        a->addFloat("DetailDistanceLimit", 50.0f);
+        a->addBool("IgnoreParentTransform", true);
+        a->addFloat("Restitution", 0.4f);
+    });
+    EXPECT_FLOAT_EQ(object->mesh().DetailDistanceLimit, 50.0f);
+    Attributes* again = newAttributes();
+    again->addFloat("Friction", 0.9f);
+    object->deserializeAttributes(again);
+    again->drop();
+    EXPECT_FLOAT_EQ(object->mesh().DetailDistanceLimit, 0.0f) << "always read";
+    EXPECT_FALSE(object->IgnoreParentTransform) << "always read";
+    EXPECT_FLOAT_EQ(object->body().Restitution, 0.4f) << "absent: kept";
+    EXPECT_FLOAT_EQ(object->body().Friction, 0.9f);
+}
+
+TEST_F(PhysicsObjectAttributeTest, OldKeysAreReadAndTheNewOnesWin) {
+    struct Row {
+        const char* isStatic;
+        const char* state;
+        PhysicsState expected;
+    } rows[] = {{"true", "Dynamic", PhysicsState::Dynamic},
+                {"true", nullptr, PhysicsState::Static},
+                {"false", nullptr, PhysicsState::Dynamic}};
+    for (const Row& row : rows) {
+        PhysicsObject* object = makeObject([&](Attributes* a) {
+            a->addEnum("BoundType", "Sphere", boundTypeNames);
+            a->addBool("IsStatic", std::string(row.isStatic) == "true");
+            if (row.state)
+                a->addEnum("PhysicsState", row.state, physicsStateNames);
+        });
+        EXPECT_EQ(object->getPhysicsState(), row.expected) << row.isStatic;
+    }
+    PhysicsObject* grabbed = makeObject([](Attributes* a) {
+        a->addBool("IsGrabbable", true);
+        a->addFloat("SuspiciousAmount", 5.0f);
+        a->addInt("LeftArmGrabID", 12);
+    });
+    EXPECT_FLOAT_EQ(grabbed->suspicion().SuspGrabAmount, 5.0f);
+    EXPECT_EQ(grabbed->body().LeftArmGrabID, 12);
+    PhysicsObject* newer = makeObject([](Attributes* a) {
+        a->addBool("IsGrabbable", true);
+        a->addFloat("SuspiciousAmount", 5.0f);
+        a->addFloat("SuspGrabAmount", 2.0f);
+    });
+    EXPECT_FLOAT_EQ(newer->suspicion().SuspGrabAmount, 2.0f);
+    PhysicsObject* oldSpelling = makeObject([](Attributes* a) {
+        a->addBool("IsGrabable", true);
+        a->addInt("LeftArmGrabID", 12);
+    });
+    EXPECT_TRUE(oldSpelling->IsGrabbable);
+    EXPECT_EQ(oldSpelling->body().LeftArmGrabID, 0) << "read only beside \"IsGrabbable\"";
+}
+
+TEST_F(PhysicsObjectAttributeTest, ANonPositiveMassBecomesOne) {
+    for (f32 mass : {0.0f, -3.0f, NAN}) {
+        PhysicsObject* object = makeObject([&](Attributes* a) { a->addFloat("Mass", mass); });
+        EXPECT_FLOAT_EQ(object->body().Mass, 1.0f) << mass;
+    }
+}
+
+TEST_F(PhysicsObjectAttributeTest, CollisionSoundDefaultsToWickerAndStaticObjectsWriteNoSoundNames) {
+    PhysicsObject* object = makeObject(dynamicBox);
+    EXPECT_EQ(object->body().SoundColEvent, defaultCollisionEvent);
+    Attributes* out = newAttributes();
+    object->serializeAttributes(out);
+    EXPECT_STREQ(out->getAttributeAsString("SoundColEvent").c_str(), defaultCollisionEvent);
+    out->clear();
+    object->setPhysicsState(PhysicsState::Static);
+    object->serializeAttributes(out);
+    EXPECT_FALSE(out->existsAttribute("SoundColEvent"));
+    out->drop();
+}
+
+TEST_F(PhysicsObjectAttributeTest, AtMostOneOfThePlayerCollisionKeysIsWritten) {
+    PhysicsObject* object = makeObject([](Attributes* a) {
+        dynamicBox(a);
+        a->addBool("CollideOnlyTentaro", true);
+        a->addBool("IgnoreTentaroCollision", true);
+    });
+    io::SAttributeReadWriteOptions editor;
+    editor.Flags = io::EARWF_FOR_EDITOR;
+    for (io::SAttributeReadWriteOptions* options : {static_cast<io::SAttributeReadWriteOptions*>(nullptr), &editor}) {
+        Attributes* out = newAttributes();
+        object->serializeAttributes(out, options);
+        EXPECT_FALSE(out->existsAttribute("CollideOnlyTentaro"));
+        EXPECT_FALSE(out->existsAttribute("IgnoreTentaroCollision"));
+        out->drop();
+    }
+}
+
+TEST_F(PhysicsObjectAttributeTest, UnknownNamesAndMeshBoundsOnMovingObjectsAreLogged) {
+    PhysicsObject* object = makeObject([](Attributes* a) {
+        a->addString("Name", "Odd");
+        a->addString("BoundType", "Pyramid");
+        a->addString("PhysicsState", "Floating");
+    });
+    EXPECT_EQ(object->getBoundType(), BoundType::Box) << "kept";
+    EXPECT_EQ(object->getPhysicsState(), PhysicsState::Static);
+    EXPECT_TRUE(log.contains("Warning: Unknown BoundType \"Pyramid\" in Odd; it stays \"Box\"."));
+    EXPECT_TRUE(log.contains("Warning: Unknown PhysicsState \"Floating\" in Odd; it stays \"Static\"."));
+    makeObject([](Attributes* a) {
+        a->addString("Name", "Slab");
+        a->addEnum("BoundType", "Mesh", boundTypeNames);
+        a->addEnum("PhysicsState", "Dynamic", physicsStateNames);
+    });
+    EXPECT_TRUE(log.contains(
+        "ERROR: Collision type mesh can only be used with static physics state. Attempted with: Slab"));
+}
+
+TEST_F(PhysicsObjectAttributeTest, AMissingMeshIsLoggedAndTheObjectKeepsAUnitBox) {
+    PhysicsObject* object = makeObject([](Attributes* a) {
+        dynamicBox(a);
+        a->addString("MeshFileName", "Content/Models/Props/NoSuchThing.obj");
+        a->addVector3d("BoxExtents", core::vector3df());
+    });
+    EXPECT_EQ(object->getMeshNode(), nullptr);
+    ASSERT_NE(object->getActor(), nullptr);
+    phys::BoxGeometry box;
+    ASSERT_TRUE(object->getFirstShape()->getBoxGeometry(box));
+    EXPECT_FLOAT_EQ(box.halfExtents.x, 0.5f);
+    EXPECT_TRUE(log.contains("ERROR: Could not load the mesh \"Content/Models/Props/NoSuchThing.obj\" of Box; it "
+                             "has no visible mesh."));
+}
+
+TEST_F(PhysicsObjectAttributeTest, EveryKeyRoundTrips) {
+    auto fill = [](Attributes* a) {
+        a->addString("Name", "Everything");
+        a->addInt("Id", 41);
+        a->addVector3d("Position", core::vector3df(1, 2, 3));
+        a->addVector3d("Rotation", core::vector3df(0, 30, 0));
+        a->addVector3d("Scale", core::vector3df(1, 1, 1));
+        a->addBool("Visible", true);
+        a->addEnum("DetailMode", "Low", detailModeNames);
+        a->addFloat("DetailDistanceLimit", 80.0f);
+        a->addString("MeshFileName", "Content/Models/Props/Crate.obj");
+        a->addEnum("BoundType", "Box", boundTypeNames);
+        a->addVector3d("BoxExtents", core::vector3df(2, 1, 2));
+        a->addEnum("PhysicsState", "Kinematic", physicsStateNames);
+        a->addFloat("Mass", 4.0f);
+        a->addFloat("Friction", 0.25f);
+        a->addFloat("Restitution", 0.5f);
+        a->addFloat("LinearDamping", 0.1f);
+        a->addFloat("AngularDamping", 0.2f);
+        a->addVector3d("InertiaTensor", core::vector3df(1, 2, 3));
+        a->addInt("CenterMassObjectID", 7);
+        a->addEnum("OverrideCollisionGroup", "Custom3", collisionGroupNames);
+        a->addString("CollideWithCollisionGroups", "12");
+        a->addString("NoCollideIDs", "5 | 6");
+        a->addBool("DisableGravity", true);
+        a->addBool("IgnoreTentaroCollision", true);
+        a->addBool("RaycastOnlyCollision", true);
+        a->addString("SoundColEvent", "GameAudio/Audio/Collisions/Wicker");
+        a->addString("SoundDragEvent", "Drag");
+        a->addBool("IsGrabbable", true);
+        a->addInt("LeftArmGrabID", 9);
+        a->addBool("ReduceWeightOnGrab", false);
+        a->addBool("TurnDynamicOnGrab", true);
+        a->addBool("IsButton", true);
+        a->addBool("CanHangFrom", true);
+        a->addInt("GlowParentID", 3);
+        a->addBool("TurnDynamicOnTouch", true);
+        a->addFloat("TouchForceRequired", 100.0f);
+        a->addBool("TouchByTentaroOnly", true);
+        a->addBool("IsGold", true);
+        a->addBool("IsTripHazard", true);
+        a->addFloat("TargetBias", 2.0f);
+        a->addFloat("SuspTouchAmount", 1.0f);
+        a->addFloat("SuspTouchForceRequired", 3.0f);
+        a->addEnum("SuspTouchMode", "Legs", suspTouchModeNames);
+        a->addInt("SuspTouchLimit", 4);
+        a->addFloat("SuspHitFloorAmount", 2.0f);
+        a->addFloat("SuspHitFloorForce", 6.0f);
+        a->addInt("SuspHitFloorLimit", 2);
+        a->addBool("SuspHitFloorUseCeiling", true);
+        a->addFloat("SuspHitFloorCeiling", 1.5f);
+        a->addFloat("SuspVelocityAmount", 3.0f);
+        a->addFloat("SuspVelocityInterval", 0.5f);
+        a->addInt("SuspVelocityLimit", 1);
+        a->addBool("ChangeBlocksVision", true);
+        a->addBool("BlocksVision", false);
+        a->addEnum("ResetIfHeight", "Respawn", resetModeNames);
+        a->addFloat("ResetHeight", -20.0f);
+        a->addEnum("ResetIfDistFromPlayer", "Jump to Position", resetModeNames);
+        a->addFloat("DistanceFromPlayer", 30.0f);
+        a->addFloat("SecondsAwayFromPlayer", 4.0f);
+        a->addBool("ResetAsKinematic", true);
+        a->addInt("RespawnOverridePosID", 11);
+        a->addFloat("AlphaOverride", 0.5f);
+        a->addBool("HasTransparency", true);
+        a->addBool("CastShadow", false);
+        a->addBool("ClipObject", false);
+        a->addBool("ClipTransparent", false);
+    };
+    PhysicsObject* first = makeObject(fill);
+    Attributes* written = newAttributes();
+    first->serializeAttributes(written);
+    auto* reread = new PhysicsObject(root(), smgr(), -1);
+    reread->drop();
+    reread->deserializeAttributes(written);
+    Attributes* again = newAttributes();
+    reread->serializeAttributes(again);
+    ASSERT_EQ(again->getAttributeCount(), written->getAttributeCount());
+    for (u32 i = 0; i < written->getAttributeCount(); ++i) {
+        EXPECT_STREQ(again->getAttributeName(i), written->getAttributeName(i));
+        EXPECT_EQ(again->getAttributeAsString(i), written->getAttributeAsString(i)) << written->getAttributeName(i);
+    }
+    // Every key given (the node keys aside) came back.
+    Attributes* given = newAttributes();
+    fill(given);
+    for (u32 i = 0; i < given->getAttributeCount(); ++i)
+        EXPECT_TRUE(written->existsAttribute(given->getAttributeName(i))) << given->getAttributeName(i);
+    given->drop();
+    again->drop();
+    written->drop();
+}
+
+TEST_F(PhysicsObjectAttributeTest, APlainWriteStoresTheSpawnPoseOfAFallenObject) {
+    PhysicsObject* object = makeObject(dynamicBox);
+    frames(60);
+    ASSERT_LT(object->getPosition().Y, 4.0f) << "it fell";
+    Attributes* out = newAttributes();
+    object->serializeAttributes(out);
+    EXPECT_EQ(out->getAttributeAsVector3d("Position"), core::vector3df(0, 5, 0));
+    EXPECT_EQ(out->getAttributeAsVector3d("RespawnOverridePosition"), core::vector3df(0, 5, 0));
+    out->clear();
+    io::SAttributeReadWriteOptions editor;
+    editor.Flags = io::EARWF_FOR_EDITOR;
+    object->serializeAttributes(out, &editor);
+    EXPECT_LT(out->getAttributeAsVector3d("Position").Y, 4.0f) << "the editor gets the pose as it is";
+    out->drop();
+}
+
+using PhysicsObjectBodyTest = PhysicsObjectFixture;
+
+TEST_F(PhysicsObjectBodyTest, SmallBodiesAreMarkedByTheirSize) {
+    struct Row {
+        const char* bound;
+        core::vector3df extents;
+        f32 radius;
+        bool small;
+    } rows[] = {{"Box", {0, 0, 0}, 1.0f, false},      {"Box", {1, 0.2f, 1}, 1.0f, true},
+                {"Sphere", {}, 0.0f, false},          {"Sphere", {}, 0.1f, true},
+                {"Sphere", {}, 0.15f, false},         {"Capsule", {}, 0.1f, true}};
+    for (const Row& row : rows) {
+        PhysicsObject* object = makeObject([&](Attributes* a) {
+            a->addEnum("BoundType", row.bound, boundTypeNames);
+            a->addVector3d("BoxExtents", row.extents);
+            a->addFloat("Radius", row.radius);
+            a->addEnum("PhysicsState", "Dynamic", physicsStateNames);
+        });
+        EXPECT_EQ(object->body().smallBody, row.small) << row.bound << " " << row.radius;
+    }
+}
+
+TEST_F(PhysicsObjectBodyTest, ACapsuleStandsUpAlongY) {
+    PhysicsObject* object = makeObject([](Attributes* a) {
+        a->addEnum("BoundType", "Capsule", boundTypeNames);
+        a->addFloat("Radius", 0.5f);
+        a->addFloat("Height", 2.0f);
+    });
+    const phys::Transform local = object->getFirstShape()->getLocalPose();
+    EXPECT_EQ(local.p, phys::Vec3());
+    EXPECT_NEAR(local.q.z, std::sin(0.7853982f), 1e-6f);
+    EXPECT_NEAR(local.q.w, std::cos(0.7853982f), 1e-6f);
+    const phys::Bounds3 bounds = object->getActor()->getWorldBounds();
+    EXPECT_NEAR(bounds.maximum.y - bounds.minimum.y, 2.0f, 1e-3f) << "half-height Height / 4 plus the radius";
+}
+
+TEST_F(PhysicsObjectBodyTest, BoundNoneBuildsNothingAndRecordsNoRespawnPose) {
+    PhysicsObject* object = makeObject([](Attributes* a) {
+        a->addVector3d("Position", core::vector3df(4, 4, 4));
+        a->addEnum("BoundType", "None", boundTypeNames);
+    });
+    EXPECT_EQ(object->getActor(), nullptr);
+    EXPECT_EQ(object->reset().respawnPosition, core::vector3df());
+}
+
+TEST_F(PhysicsObjectBodyTest, FilterWordsFollowTheCollisionKeys) {
+    struct Row {
+        const char* state;
+        std::function<void(Attributes*)> keys;
+        u32 word0, word1;
+    } rows[] = {
+        {"Dynamic", [](Attributes*) {}, 0x1, 0x0FFFFF8F},
+        {"Kinematic", [](Attributes*) {}, 0x1, 0x0FFFFF8F},
+        {"Static", [](Attributes*) {}, 0x2, 0x0FFFFF8D},
+        {"Dynamic", [](Attributes* a) { a->addBool("IgnoreTentaroCollision", true); }, 0x1, 0x0FFFC08F},
+        {"Static", [](Attributes* a) { a->addBool("IgnoreTentaroCollision", true); }, 0x2, 0x0FFFC08D},
+        {"Dynamic",
+         [](Attributes* a) {
+             a->addBool("CollideOnlyTentaro", true);
+             a->addBool("IgnoreTentaroCollision", true);
+         },
+         0x10, 0x3F08},
+        {"Dynamic",
+         [](Attributes* a) {
+             a->addEnum("OverrideCollisionGroup", "Custom2", collisionGroupNames);
+             a->addString("CollideWithCollisionGroups", "13");
+         },
+         0x20000000, 0x50000000},
+        {"Dynamic", [](Attributes* a) { a->addString("CollideWithCollisionGroups", "x"); }, 0x1, 0x0FFFFF8F},
+        {"Dynamic", [](Attributes* a) { a->addString("NoCollideIDs", "4"); }, 0x1, 0x0FFFFFCF},
+    };
+    for (const Row& row : rows) {
+        PhysicsObject* object = makeObject([&](Attributes* a) {
+            a->addEnum("BoundType", "Sphere", boundTypeNames);
+            a->addEnum("PhysicsState", row.state, physicsStateNames);
+            a->addFloat("LinearDamping", 0.7f);
+            row.keys(a);
+        });
+        const phys::FilterData data = firstShapeFilter(object);
+        EXPECT_EQ(data.word0, row.word0) << row.state;
+        EXPECT_EQ(data.word1, row.word1) << row.state;
+        EXPECT_EQ(object->getFirstShape()->getQueryFilterData().word1, row.word1);
+        EXPECT_EQ(object->getActor()->userData, object->getUserData());
+        if (phys::RigidDynamic* dynamic = object->getActor()->asRigidDynamic()) {
+            EXPECT_FLOAT_EQ(dynamic->getLinearDamping(), 0.7f);
+        }
+    }
+}
+
+TEST_F(PhysicsObjectBodyTest, AnExclusionListKeepsTwoObjectsApart) {
+    PhysicsObject* floor = makeObject([](Attributes* a) {
+        a->addInt("Id", 50);
+        a->addEnum("BoundType", "Box", boundTypeNames);
+        a->addVector3d("BoxExtents", core::vector3df(20, 1, 20));
+        a->addString("NoCollideIDs", "51");
+    });
+    PhysicsObject* ghost = makeObject([](Attributes* a) {
+        a->addInt("Id", 51);
+        dynamicBox(a);
+        a->addString("NoCollideIDs", "50");
+    });
+    PhysicsObject* solid = makeObject([](Attributes* a) {
+        dynamicBox(a);
+        a->addVector3d("Position", core::vector3df(4, 5, 0));
+    });
+    (void)floor;
+    frames(120);
+    EXPECT_LT(ghost->getAbsolutePosition().Y, -1.0f) << "falls through the floor it names";
+    EXPECT_NEAR(solid->getAbsolutePosition().Y, 1.0f, 0.1f) << "rests on it";
+}
+
+TEST_F(PhysicsObjectBodyTest, ADynamicObjectWithItsOwnBodyIgnoresItsParentsTransform) {
+    auto* group = smgr()->addEmptySceneNode(root());
+    group->setPosition(core::vector3df(10, 0, 0));
+    group->setScale(core::vector3df(2, 2, 2));
+    group->updateAbsolutePosition();
+    PhysicsObject* object = makeObject(dynamicBox, group);
+    EXPECT_TRUE(object->IgnoreParentTransform);
+    EXPECT_EQ(object->getScale(), core::vector3df(2, 2, 2));
+}
+
+TEST_F(PhysicsObjectBodyTest, AChildOfABodyMergesIntoItsParentsActor) {
+    PhysicsObject* parent = makeObject(dynamicBox);
+    PhysicsObject* child = makeObject(
+        [](Attributes* a) {
+            a->addString("Name", "Handle");
+            a->addVector3d("Position", core::vector3df(0, 1.5f, 0));
+            a->addEnum("BoundType", "Sphere", boundTypeNames);
+            a->addFloat("Radius", 0.5f);
+            a->addEnum("PhysicsState", "Dynamic", physicsStateNames);
+            a->addBool("CollideOnlyTentaro", true);
+        },
+        parent);
+    ASSERT_NE(parent->getActor(), nullptr);
+    EXPECT_EQ(child->getActor(), parent->getActor());
+    EXPECT_EQ(parent->getActor()->getNbShapes(), 2u);
+    phys::Shape* shapes[2] = {};
+    parent->getActor()->getShapes(shapes, 2);
+    EXPECT_EQ(shapes[1]->userData, child->getUserData());
+    EXPECT_EQ(shapes[1]->getLocalPose().p, phys::Vec3(0, 1.5f, 0));
+    EXPECT_EQ(shapes[1]->getSimulationFilterData().word1, 0x3F00u) << "merged player-only shapes";
+    EXPECT_TRUE(child->getUserData()->sharedBody);
+    EXPECT_TRUE(parent->getUserData()->compound);
+    frames(90);
+    EXPECT_NEAR(child->getAbsolutePosition().Y - parent->getAbsolutePosition().Y, 1.5f, 1e-3f) << "moves as one";
+
+    PhysicsObject* staticParent = makeObject([](Attributes* a) {
+        a->addEnum("BoundType", "Box", boundTypeNames);
+        a->addVector3d("Position", core::vector3df(20, 0, 0));
+    });
+    PhysicsObject* riding = makeObject(dynamicBox, staticParent);
+    EXPECT_EQ(riding->getPhysicsState(), PhysicsState::Static) << "takes the parent's state";
+}
+
+TEST_F(PhysicsObjectBodyTest, AMovingChildOfABodilessParentIsTold) {
+    PhysicsObject* holder = makeObject([](Attributes* a) {
+        a->addString("Name", "Holder");
+        a->addEnum("BoundType", "None", boundTypeNames);
+    });
+    PhysicsObject* child = makeObject(
+        [](Attributes* a) {
+            a->addString("Name", "Loose");
+            dynamicBox(a);
+        },
+        holder);
+    EXPECT_EQ(child->body().physicsParent, holder);
+    EXPECT_TRUE(log.contains("ERROR: PhysicsObject (Loose) with collision body parented to PhysicsObject (Holder) "
+                             "without a collision body MUST be set to kinematic!"));
+}
+
+TEST_F(PhysicsObjectBodyTest, PoseValidityAllowsOnePercentOfLength) {
+    EXPECT_FALSE(isPoseValid(phys::Quat(0, 0, 0, 0.98f)));
+    EXPECT_TRUE(isPoseValid(phys::Quat(0, 0, 0, 1.009f)));
+    EXPECT_FALSE(isPoseValid(phys::Quat(NAN, 0, 0, 1)));
+    EXPECT_FALSE(isPoseValid(phys::Quat(0, INFINITY, 0, 1)));
+}
+
+TEST_F(PhysicsObjectBodyTest, ACloneGetsTheAnsweredIDAndNoSecondIgnoreNode) {
+    shellHooks().physics.isSimulationActive = [] { return true; };
+    PhysicsObject* source = makeObject([](Attributes* a) {
+        dynamicBox(a);
+        a->addInt("Id", 30);
+        a->addString("MeshFileName", "Content/Models/Props/Crate.obj");
+    });
+    auto* copy = static_cast<PhysicsObject*>(source->clone());
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(copy->getID(), 0);
+    int ignoreNodes = 0;
+    for (scene::ISceneNode* child : copy->getChildren())
+        ignoreNodes += std::string(child->getName()) == "IgnoreNode";
+    EXPECT_EQ(ignoreNodes, 1);
+    EXPECT_NE(copy->getMeshNode(), nullptr);
+    EXPECT_EQ(copy->getBoundType(), BoundType::Box);
+}
+
+using PhysicsObjectMotionTest = PhysicsObjectFixture;
+
+TEST_F(PhysicsObjectMotionTest, AKinematicBodyFollowsItsNodeOnlyWhenItMoves) {
+    PhysicsObject* object = makeObject(boxIn("Kinematic"));
+    frames(3);
+    phys::RigidDynamic* body = object->getActor()->asRigidDynamic();
+    EXPECT_NEAR(body->getGlobalPose().p.y, 5.0f, 1e-4f) << "kinematic: gravity does not pull it";
+    object->setPosition(core::vector3df(2, 5, 0));
+    frames(2);
+    EXPECT_NEAR(body->getGlobalPose().p.x, 2.0f, 1e-4f);
+    object->setPosition(core::vector3df(2.0000005f, 5, 0));
+    object->updateAbsolutePosition();
+    object->syncBodyWithNode(timeMs);
+    phys::Transform target;
+    EXPECT_FALSE(body->getKinematicTarget(target)) << "5e-7 is no move";
+    object->setPosition(core::vector3df(2.000002f, 5, 0));
+    object->updateAbsolutePosition();
+    object->syncBodyWithNode(timeMs);
+    EXPECT_TRUE(body->getKinematicTarget(target)) << "2e-6 is";
+}
+
+TEST_F(PhysicsObjectMotionTest, SwitchingBetweenKinematicAndDynamicKeepsThePose) {
+    PhysicsObject* object = makeObject([](Attributes* a) {
+        a->addVector3d("Rotation", core::vector3df(0, 45, 0));
+        boxIn("Kinematic")(a);
+    });
+    frames(3);
+    object->setKinematic(false);
+    object->setKinematic(false);
+    EXPECT_TRUE(object->pendingKinematic);
+    frame();
+    EXPECT_FALSE(object->pendingKinematic);
+    phys::RigidDynamic* body = object->getActor()->asRigidDynamic();
+    EXPECT_FALSE(body->isKinematic());
+    EXPECT_NEAR(object->getAbsolutePosition().Y, 5.0f, 0.05f);
+    EXPECT_NEAR(object->getRotation().Y, 45.0f, 0.5f);
+    frames(120);
+    EXPECT_NEAR(object->getAbsolutePosition().Y, -100.0f, 100.0f) << "falls (no floor)";
+    EXPECT_LT(object->getAbsolutePosition().Y, 0.0f);
+    object->setKinematic(true);
+    frame();
+    const f32 held = body->getGlobalPose().p.y;
+    frames(5);
+    EXPECT_TRUE(body->isKinematic());
+    EXPECT_NEAR(body->getGlobalPose().p.y, held, 1e-3f);
+    EXPECT_NEAR(object->getAbsolutePosition().Y, held, 1e-3f);
+}
+
+TEST_F(PhysicsObjectMotionTest, SmallBodiesAreHeldBelowTheSpeedLimit) {
+    struct Row {
+        f32 radius;
+        f32 speed;
+        f32 expected;
+    } rows[] = {{0.1f, 20.0f, 17.721f}, {0.1f, 17.9f, 17.9f}, {0.5f, 20.0f, 20.0f}};
+    for (const Row& row : rows) {
+        PhysicsObject* object = makeObject([&](Attributes* a) {
+            a->addEnum("BoundType", "Sphere", boundTypeNames);
+            a->addFloat("Radius", row.radius);
+            a->addEnum("PhysicsState", "Dynamic", physicsStateNames);
+            a->addBool("DisableGravity", true);
+        });
+        phys::RigidDynamic* body = object->getActor()->asRigidDynamic();
+        body->setLinearVelocity(phys::Vec3(row.speed, 0, 0));
+        object->syncBodyWithNode(timeMs);
+        EXPECT_NEAR(body->getLinearVelocity().x, row.expected, 1e-3f) << row.radius << " " << row.speed;
+    }
+}
+
+TEST_F(PhysicsObjectMotionTest, TheNodeTransformIgnoresAnIdentityParentOrOneItIsToldToIgnore) {
+    auto* group = smgr()->addEmptySceneNode(root());
+    PhysicsObject* object = makeObject([](Attributes* a) {
+        a->addEnum("BoundType", "None", boundTypeNames);
+        a->addVector3d("Position", core::vector3df(1, 2, 3));
+    }, group);
+    object->updateAbsolutePosition();
+    EXPECT_EQ(object->getAbsolutePosition(), core::vector3df(1, 2, 3));
+    group->setPosition(core::vector3df(10, 0, 0));
+    group->updateAbsolutePosition();
+    object->updateAbsolutePosition();
+    EXPECT_EQ(object->getAbsolutePosition(), core::vector3df(11, 2, 3));
+    object->setIgnoreParentTransform(true);
+    object->updateAbsolutePosition();
+    EXPECT_EQ(object->getAbsolutePosition(), core::vector3df(1, 2, 3));
+    EXPECT_TRUE(isExactlyIdentity(object->getParentAbsoluteTransformation()));
+}
+
+TEST_F(PhysicsObjectMotionTest, TheCollisionSoundCooldownRunsOutToZero) {
+    PhysicsObject* object = makeObject(dynamicBox);
+    object->body().collisionSoundCooldown = 0.05f;
+    advanceFixtureClock(0.1f);
+    stopwatch->tick();
+    object->updatePhysics();
+    EXPECT_NEAR(object->body().collisionSoundCooldown, -0.05f, 1e-4f);
+    object->updatePhysics();
+    EXPECT_EQ(object->body().collisionSoundCooldown, 0.0f);
+}
+
+TEST_F(PhysicsObjectMotionTest, FastOrRestingObjectsRaiseSuspicionThroughTheCharactersSlot) {
+    std::vector<std::pair<f32, s32>> raised;
+    physicsHooks().characters.addSuspicion = [&](SuspicionMeter* record, f32 amount, s32 kind,
+                                                 const core::vector3df&) {
+        EXPECT_EQ(record, &levelManager->suspicionMeter) << "no player: the level's own record";
+        raised.emplace_back(amount, kind);
+        return true;
+    };
+    gameDifficulty = 1;
+    PhysicsObject* object = makeObject([](Attributes* a) {
+        dynamicBox(a);
+        a->addBool("DisableGravity", true);
+        a->addFloat("SuspVelocityAmount", 3.0f);
+        a->addFloat("SuspVelocityInterval", 0.5f);
+        a->addInt("SuspVelocityLimit", 1);
+    });
+    phys::RigidDynamic* body = object->getActor()->asRigidDynamic();
+    auto update = [&](f32 seconds) {
+        advanceFixtureClock(seconds);
+        stopwatch->tick();
+        object->updatePhysics();
+    };
+    body->setLinearVelocity(phys::Vec3(3, 0, 0));
+    update(0.1f);
+    EXPECT_TRUE(raised.empty()) << "exactly the amount is not faster";
+    body->setLinearVelocity(phys::Vec3(4, 0, 0));
+    update(0.1f);
+    EXPECT_TRUE(raised.empty()) << "the interval runs first";
+    update(0.6f);
+    ASSERT_EQ(raised.size(), 1u);
+    EXPECT_EQ(raised[0], std::make_pair(3.0f, 0));
+    EXPECT_EQ(object->suspicion().SuspVelocityLimit, 0);
+    EXPECT_FLOAT_EQ(object->suspicion().displayTimer, 2.0f);
+    update(0.6f);
+    EXPECT_EQ(raised.size(), 1u) << "the limit is spent";
+
+    gameDifficulty = 0;
+    object->suspicion().SuspVelocityLimit = -1;
+    update(0.6f);
+    EXPECT_EQ(raised.size(), 1u) << "difficulty 0 raises nothing";
+}
+
+} // namespace
