@@ -1,5 +1,6 @@
 #include "core/SubsystemRegistration.h"
 
+#include "camera/CameraRegistration.h"
 #include "characters/CharacterRegistration.h"
 #include "level/LevelShellHooks.h"
 #include "physics/world/PhysicsRegistration.h"
@@ -14,4 +15,5 @@ void registerGameSubsystems() {
     registerPhysicsSubsystem();
     registerRenderSubsystem();
     registerCharacters();
+    registerCameraSubsystem();
 }
