@@ -64,6 +64,23 @@ PlayerControls* gameCameraControls(const CameraManager* owner) {
 } // namespace
 
 void GameCamera::update(f32 dt) {
+    HeldActions held;
+    // While a screen takes the input, the camera keeps following but ignores the actions.
+    PlayerControls* controls = camera::isGameInputAllowed() ? gameCameraControls(owner) : nullptr;
+    if (controls) {
+        // An action counts when its value is not 0; its strength is not used.
+        auto counts = [controls](int action) { return controls->getActionValue(action) != 0.0f; };
+        held.up = counts(GameAction::CameraUp);
+        held.down = counts(GameAction::CameraDown);
+        held.left = counts(GameAction::CameraLeft);
+        held.right = counts(GameAction::CameraRight);
+        held.zoomIn = counts(GameAction::CameraZoomIn);
+        held.zoomOut = counts(GameAction::CameraZoomOut);
+    }
+    step(dt, held);
+}
+
+void GameCamera::step(f32 dt, const HeldActions& held) {
     if (!owner || !owner->mainCamera)
         return;
     ensureCameraNode();
@@ -71,19 +88,16 @@ void GameCamera::update(f32 dt) {
         return;
     if (!followedNode)
         followedNode = owner->followedNode;
-    const bool allowed = camera::isGameInputAllowed();
-    PlayerControls* controls = allowed ? gameCameraControls(owner) : nullptr;
-    auto counts = [controls](int action) { return controls && controls->getActionValue(action) != 0.0f; };
 
     f32 zoom = 0.0f;
-    if (counts(GameAction::CameraZoomIn)) {
+    if (held.zoomIn) {
         if (pulledIn) {
             smoothedPosition = cameraNode->getPosition();
             distance = pulledInDistance;
         }
         zoom = -dt;
     }
-    if (counts(GameAction::CameraZoomOut))
+    if (held.zoomOut)
         zoom = dt;
     if (distance > 25.0f)
         distance = 25.0f;
@@ -99,14 +113,14 @@ void GameCamera::update(f32 dt) {
     }
 
     f32 yawStep = 0.0f;
-    if (counts(GameAction::CameraLeft))
+    if (held.left)
         yawStep = turnSpeed * dt;
-    else if (counts(GameAction::CameraRight))
+    else if (held.right)
         yawStep = -turnSpeed * dt;
     f32 pitchStep = 0.0f;
-    if (counts(GameAction::CameraUp))
+    if (held.up)
         pitchStep = turnSpeed * dt;
-    else if (counts(GameAction::CameraDown))
+    else if (held.down)
         pitchStep = -turnSpeed * dt;
     yaw += yawStep;
     pitch = core::clamp(pitch + pitchStep, 10.0f, 45.0f);

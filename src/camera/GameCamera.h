@@ -24,8 +24,14 @@ public:
     irr::f32 getDistance() const { return distance; }
     void setDistance(irr::f32 value) { distance = value; }
 
-    // The follow step.
+    // The follow step with the camera actions of the owner's player.
     void update(irr::f32 dt);
+    // The six camera actions that count this frame.
+    struct HeldActions {
+        bool up = false, down = false, left = false, right = false, zoomIn = false, zoomOut = false;
+    };
+    // The follow step with the given actions (update reads them from the controls).
+    void step(irr::f32 dt, const HeldActions& held);
 
     CameraManager* owner;
     PlayerObject* followedNode = nullptr;
