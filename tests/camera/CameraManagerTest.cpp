@@ -388,4 +388,27 @@ TEST_F(CameraManagerTest, ALoadUnloadLoadCycleLeavesNoCameraBehind) {
     }
 }
 
+TEST_F(CameraManagerTest, ASavedLevelKeepsItsCamerasAndNoneOfTheEngineCameras) {
+    useTestData();
+    std::filesystem::copy_file(test::sourceDir() / "tests/camera/data/TwoCameras.irr", temp.path() / "TwoCameras.irr");
+    ASSERT_TRUE(levelManager->loadLevel("TwoCameras.irr"));
+    cameras->update(0.0167f);
+    ASSERT_TRUE(levelManager->saveLevel("Saved.irrblvl"));
+    levelManager->unloadLevel();
+    ASSERT_TRUE(levelManager->loadLevel("Saved.irrblvl"));
+    core::array<scene::ISceneNode*> found;
+    smgr()->getSceneNodesFromType(scene::ESNT_ANY, found);
+    int levelCameras = 0, engineCameras = 0;
+    for (u32 i = 0; i < found.size(); ++i) {
+        levelCameras += found[i]->getType() == typeId("cmro") ? 1 : 0;
+        engineCameras += found[i]->getType() == scene::ESNT_CAMERA ? 1 : 0;
+    }
+    EXPECT_EQ(levelCameras, 2);
+    EXPECT_EQ(engineCameras, 4); // "MainCamera" and one for each camera object and the game camera
+    auto* side = static_cast<CameraObject*>(levelManager->getSceneNodeFromID(12));
+    ASSERT_NE(side, nullptr);
+    EXPECT_EQ(side->PriorityLevel, 2);
+    EXPECT_NEAR(side->cameraNode->getFOV(), 45.0f * camera::degreesToRadians, 1e-5f);
+}
+
 } // namespace
