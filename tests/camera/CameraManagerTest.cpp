@@ -249,6 +249,26 @@ TEST_F(CameraManagerTest, AChangeDuringABlendChainsFromTheRunningBlend) {
     test::expectNear(cameras->mainCamera->getPosition(), {10, 0, 10}, 1e-3f);
 }
 
+TEST_F(CameraManagerTest, ALongFrameCountsAsOneNormalFrame) {
+    cameras->snapNextActivation = false;
+    cameras->mainCamera->setPosition({0, 0, 0});
+    cameras->mainCamera->updateAbsolutePosition();
+    CameraObject* goal = camera({10, 0, 0});
+    cameras->pushCamera(goal, nullptr, 1.0f, false); // 2 s
+    cameras->update(5.0f);
+    EXPECT_NEAR(cameras->transition->elapsed, 0.0167f, 1e-6f);
+    EXPECT_NEAR(cameras->transition->positionBlend, camera::smoothstepBlend(0.0167f, 2.0f), 1e-6f);
+}
+
+TEST_F(CameraManagerTest, TheFlatViewDirectionPointsBackFromTheTargetOnTheGround) {
+    cameras->mainCamera->setPosition({3, 10, 4});
+    cameras->mainCamera->updateAbsolutePosition();
+    cameras->mainCamera->setTarget({0, 0, 0});
+    test::expectNear(cameras->getFlatViewDirection(), {0.6f, 0, 0.8f});
+    cameras->mainCamera->setTarget({3, 0, 4}); // looking straight down
+    test::expectNear(cameras->getFlatViewDirection(), {0, 0, 0});
+}
+
 TEST_F(CameraManagerTest, AgreeingTargetsAreNotBlended) {
     settle();
     cameras->mainCamera->setPosition({0, 0, 0});
