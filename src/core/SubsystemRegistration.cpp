@@ -1,5 +1,6 @@
 #include "core/SubsystemRegistration.h"
 
+#include "camera/CameraRegistration.h"
 #include "characters/CharacterRegistration.h"
 #include "level/LevelShellHooks.h"
 #include "physics/world/PhysicsRegistration.h"
@@ -17,4 +18,5 @@ void registerGameSubsystems() {
     registerCharacters();
     // Before the level manager starts: its stand-in checkpoint yields to the trigger one.
     registerTriggerSubsystem();
+    registerCameraSubsystem();
 }

@@ -155,4 +155,26 @@ public:
     virtual void endTieDisplay() {}
     // The physics actor of a body segment when the body is used as a joint body.
     virtual void* getSegmentActor(irr::s32 segment) { (void)segment; return nullptr; }
+
+    // What the cameras ask of the body they follow; a body that does not answer stands at
+    // its own position, still and in its first mode.
+    // The point the game camera looks at from that camera distance.
+    virtual irr::core::vector3df getCameraFocusPoint(irr::f32 distance) {
+        (void)distance;
+        return getAbsolutePosition();
+    }
+    // Takes control from the player (true) or gives it back (false).
+    virtual void setControlsDisabled(bool disabled) { (void)disabled; }
+    virtual irr::core::vector3df getLinearVelocity() { return {}; }
+    // The point ahead of the body that a camera this far away follows.
+    virtual irr::core::vector3df getLookAheadPoint(irr::f32 distance) {
+        (void)distance;
+        return getAbsolutePosition();
+    }
+    // Non-zero switches the camera's side rays on and its field-of-view narrowing off.
+    virtual irr::s32 getBodyMode() { return 0; }
+    // Slows the field-of-view narrowing.
+    virtual bool hasZoomDamping() { return false; }
+    // The world position of the last link of the first limb.
+    virtual irr::core::vector3df getLimbTipPosition() { return getAbsolutePosition(); }
 };

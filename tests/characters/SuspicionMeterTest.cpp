@@ -8,6 +8,7 @@
 #include "level/LevelHooks.h"
 #include "level/LevelManager.h"
 #include "player/PlayerObject.h"
+#include "support/StubPlayer.h"
 
 #include <gtest/gtest.h>
 
@@ -138,47 +139,11 @@ TEST_F(SuspicionMeterTest, RaisesPassTheirGates) {
 }
 
 // A player body that records its notices; everything else does nothing.
-class NoticedPlayer : public PlayerObject {
+class NoticedPlayer : public test::StubPlayer {
 public:
-    using PlayerObject::PlayerObject;
-    scene::IAnimatedMeshSceneNode* getMeshNode() override { return nullptr; }
-    void setPlayerMesh(const char*) override {}
-    void setLegsModeEnabled(bool) override {}
-    void setArmsModeEnabled(bool) override {}
-    void setWalkingEnabled(bool, s32) override {}
-    void setGrabbingEnabled(bool) override {}
-    void setMoveArmsEnabled(bool) override {}
-    bool isModeSwitchAvailable() override { return false; }
-    bool isModeSwitchAvailableAlt() override { return false; }
-    void setVerticalLegMovementOnly(bool) override {}
-    void setHorizontalLegMovementOnly(bool) override {}
-    void setStuckLimbCorrectEnabled(bool) override {}
-    s32 getPlayerIndex() override { return 0; }
-    bool isModeSwitchBusy() override { return false; }
-    bool isModeSettled() override { return true; }
-    bool isMoving() override { return false; }
-    s32 getControlMode() override { return 0; }
-    void releaseGrabbed(scene::ISceneNode*, s32, bool) override {}
-    void switchToLegsMode() override {}
-    void switchToArmsMode() override {}
-    void setLimpAmount(f32) override {}
-    void addHeadForce(const core::vector3df&, s32, bool) override {}
-    void addChestForce(const core::vector3df&, s32, bool) override {}
-    void setPose(const f32[7]) override {}
-    void matchAnimatedPose(s32) override {}
-    void setKinematic(bool) override {}
-    void setAnimationBlend(f32, f32, s32) override {}
-    void setPlayerTexture(video::ITexture*) override {}
+    using StubPlayer::StubPlayer;
     void notify(s32 code) override { notices.emplace_back(code, 0.0f); }
     void notify(s32 code, f32 value) override { notices.emplace_back(code, value); }
-    void setOpaqueRenderingOnly(bool) override {}
-    void setAnimationFrameRange(s32, s32) override {}
-    s32 getWeightMode() override { return 0; }
-    s32 getWeightModeAux() override { return 0; }
-    LimbSet getLegs() override { return {}; }
-    LimbSet getArms() override { return {}; }
-    SuspicionMeter* getSuspicionRecord() override { return nullptr; }
-    PlayerStatsRecord* getStatsRecord() override { return nullptr; }
 
     std::vector<std::pair<s32, f32>> notices;
 };

@@ -1,5 +1,6 @@
 #include "GameFixture.h"
 
+#include "camera/CameraServices.h"
 #include "core/Globals.h"
 #include "gui/GUIScrollList.h"
 #include "core/ShellHooks.h"
@@ -55,6 +56,7 @@ void GameFixture::resetAllHooks() {
     resetLevelHooks();
     resetPlayerHooks();
     resetGuiHooks();
+    resetCameraServices();
 }
 
 void GameFixture::postKey(irr::EKEY_CODE key, bool down) {

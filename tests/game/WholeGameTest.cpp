@@ -3,8 +3,13 @@
 // game, instead of testing their slots by hand.
 #include "GameFixture.h"
 
+#include "camera/CameraManager.h"
+#include "camera/GameCamera.h"
+#include "render/RenderServices.h"
+
 #include "core/GameApplication.h"
 #include "core/Globals.h"
+#include "core/ShellHooks.h"
 #include "core/GameSettings.h"
 #include "core/ProgramQueries.h"
 #include "level/LevelManager.h"
@@ -171,6 +176,39 @@ TEST_F(WholeGameTest, PhysicsObjectsFallAndRestInTheRunningGame) {
     EXPECT_NEAR(crateHeight, 1.0f, 0.1f) << "the 2 x 2 x 2 crate rests on the floor";
     for (const std::string& line : logLines())
         EXPECT_EQ(line.rfind("ERROR: ", 0), std::string::npos) << line;
+}
+
+TEST_F(WholeGameTest, TheCameraManagerPlacesTheMainCameraEveryFrameAndFollowsTheLevels) {
+    irr::scene::ICameraSceneNode* firstMain = nullptr;
+    auto expectGameCameraShows = [] {
+        CameraManager* cameras = cameraManagers[0];
+        ASSERT_NE(cameras, nullptr);
+        ASSERT_NE(cameras->mainCamera, nullptr);
+        EXPECT_EQ(std::string(cameras->mainCamera->getName()), "MainCamera");
+        EXPECT_EQ(gameDevice->getSceneManager()->getActiveCamera(), cameras->mainCamera);
+        EXPECT_EQ(renderServices().cameras.viewportCamera(0), cameras->mainCamera);
+        // Without a player the game camera orbits the origin 12 units away.
+        EXPECT_EQ(cameras->getOverrideCamera(), static_cast<CameraObject*>(cameras->gameCamera));
+        EXPECT_NEAR(cameras->mainCamera->getAbsolutePosition().getLength(), 12.0f, 0.5f);
+        EXPECT_LT(cameras->mainCamera->getTarget().getLength(), 0.5f);
+    };
+    // The title screen keeps the background level (and its cameras) running behind it.
+    steps[1] = [this] { titleMenu->setKeepTimerRunning(true); };
+    steps[40] = [&] {
+        expectGameCameraShows();
+        firstMain = cameraManagers[0]->mainCamera;
+        levelManager->unloadLevel();
+        EXPECT_EQ(cameraManagers[0]->mainCamera, nullptr);
+        EXPECT_TRUE(levelManager->loadLevel("Content/Levels/MainScreen_Background.irr"));
+        EXPECT_NE(cameraManagers[0]->mainCamera, nullptr);
+    };
+    steps[80] = expectGameCameraShows;
+    quitAt(81);
+    GameApplication game;
+    EXPECT_EQ(game.run(), gameStatusNormal);
+    EXPECT_EQ(frame, 81);
+    EXPECT_NE(firstMain, nullptr);
+    EXPECT_EQ(cameraManagers[0], nullptr) << "shutdown destroyed the camera managers";
 }
 
 } // namespace

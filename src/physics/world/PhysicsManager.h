@@ -152,6 +152,10 @@ public:
     bool isStepInFlight() const { return stepInFlight; }
     bool isResetting() const { return resetting; }
     bool isDebugVisualizationOn() const { return debugVisualization; }
+    // The level is being played (not edited): set from construction, never cleared by the
+    // game; the cameras and editor-only behaviour read it.
+    bool isRunning() const { return running; }
+    void setRunning(bool value) { running = value; }
     const phys::Tolerances& getTolerances() const { return tolerances; }
     size_t queuedActorReleases() const { return actorReleaseQueue.size(); }
     size_t queuedJointReleases() const { return jointReleaseQueue.size(); }
@@ -193,6 +197,7 @@ private:
     bool simulationActive = true;
     bool debugVisualization = false;
     bool resetting = false;
+    bool running = true;
 
     // Queued forces.
     std::vector<QueuedForce> continuousForces;

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <irrlicht.h>
+
+#include <climits>
+
+// Values and small helpers every camera class shares.
+
+class CameraObject;
+
+namespace camera {
+constexpr irr::f32 degreesToRadians = 0.0174532924f;
+constexpr irr::f32 radiansToDegrees = 57.2957764f;
+constexpr irr::f32 defaultFov = 1.0471976f; // pi / 3
+constexpr irr::f32 defaultNearValue = 0.1f;
+constexpr irr::f32 defaultFarValue = 100.0f;
+// A frame longer than this is a hitch (loading, a debugger): it counts as one normal frame.
+constexpr irr::f32 longFrameSeconds = 1.0f;
+constexpr irr::f32 longFrameReplacement = 0.0167f;
+constexpr irr::s32 lowestPriority = INT_MIN;
+constexpr irr::s32 highestPriority = INT_MAX;
+
+inline irr::f32 clampFrameTime(irr::f32 dt) { return dt > longFrameSeconds ? longFrameReplacement : dt; }
+
+// The per-frame easing factor dt x rate x damping, held in [0, 1].
+inline irr::f32 easingFactor(irr::f32 dt, irr::f32 rate, irr::f32 damping = 1.0f) {
+    return irr::core::clamp(dt * rate * damping, 0.0f, 1.0f);
+}
+
+// Smoothstep progress of a blend of the duration after `elapsed` seconds; a zero duration is
+// already complete.
+inline irr::f32 smoothstepBlend(irr::f32 elapsed, irr::f32 duration) {
+    if (duration == 0.0f)
+        return 1.0f;
+    const irr::f32 t = irr::core::clamp(elapsed / duration, 0.0f, 1.0f);
+    return 3.0f * t * t - 2.0f * t * t * t;
+}
+
+// The frame stopwatch's delta in seconds (0 without a stopwatch).
+irr::f32 frameSeconds();
+// The physics manager exists and the level is being played.
+bool isLevelRunning();
+// The first camera manager's default far value (100 without one).
+irr::f32 firstManagerFarValue();
+// The first camera manager's smoothed field-of-view reduction (0 without one).
+irr::f32 firstManagerFovNarrowing();
+// Input reaches the game: no screen manager, or it allows input.
+bool isGameInputAllowed();
+// The cutscene overlay covers the view (blocks activations and manual input).
+bool cutsceneBarsShown();
+} // namespace camera
+
+// The record with which a camera manager activates a camera.
+struct CameraActivation {
+    CameraObject* camera = nullptr;
+    irr::scene::ISceneNode* source = nullptr;
+    irr::f32 speed = 1.0f;
+    bool crossfade = false;
+    bool fallback = false;
+    bool snap = false;
+};

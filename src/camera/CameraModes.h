@@ -1,0 +1,79 @@
+#pragma once
+
+#include <irrlicht.h>
+
+class CameraObject;
+
+// Where a camera object stands (position modes) and what it looks at (target modes). The
+// camera object owns one of each and calls them in a fixed order every frame.
+
+namespace CameraModeId {
+constexpr irr::s32 Stationary = 0;
+constexpr irr::s32 FixedAngle = 1;
+constexpr irr::s32 Spline = 2;
+constexpr irr::s32 ObjectLock = 3;
+constexpr irr::s32 CircleTrack = 4;
+constexpr irr::s32 BlendVolume = 5;
+} // namespace CameraModeId
+
+namespace CameraTargetId {
+constexpr irr::s32 Default = 0;
+constexpr irr::s32 Tentaro = 1;
+constexpr irr::s32 ObjectID = 2;
+} // namespace CameraTargetId
+
+// The attribute names of the two enumerations, null-terminated as the engine's enum
+// attributes want them.
+extern const char* const cameraModeNames[];
+extern const char* const cameraTargetNames[];
+
+class CameraMode {
+public:
+    explicit CameraMode(CameraObject* owner) : owner(owner) {}
+    virtual ~CameraMode() = default;
+    virtual void preUpdate() {}
+    virtual void update(CameraObject* camera) = 0;
+    virtual void drawDebug() {}
+    virtual void snapToGoal() {}
+    virtual void onFirstFrame() {}
+    virtual void serializeAttributes(irr::io::IAttributes*, irr::io::SAttributeReadWriteOptions*) const {}
+    virtual void deserializeAttributes(irr::io::IAttributes*, irr::io::SAttributeReadWriteOptions*) {}
+
+    CameraObject* const owner;
+};
+
+// Stands where the camera object is placed.
+class StationaryCameraMode : public CameraMode {
+public:
+    using CameraMode::CameraMode;
+    void update(CameraObject* camera) override;
+};
+
+class CameraTarget {
+public:
+    explicit CameraTarget(CameraObject* owner) : owner(owner) {}
+    virtual ~CameraTarget() = default;
+    virtual void preUpdate() {}
+    virtual void update() = 0;
+    virtual void serializeAttributes(irr::io::IAttributes*, irr::io::SAttributeReadWriteOptions*) const {}
+    virtual void deserializeAttributes(irr::io::IAttributes* in, irr::io::SAttributeReadWriteOptions*);
+
+    CameraObject* const owner;
+    irr::core::vector3df currentTarget;
+    irr::core::vector3df goalTarget;
+    irr::s32 objectID = 0;
+    irr::scene::ISceneNode* followedNode = nullptr;
+    irr::f32 TargetRatio = 1.0f;
+};
+
+// Looks 20 units straight ahead of the camera object's placed orientation.
+class DefaultCameraTarget : public CameraTarget {
+public:
+    using CameraTarget::CameraTarget;
+    void update() override;
+};
+
+// Makes the mode of the value; a value this build has no mode for gives the Stationary mode
+// (or the Default target) and sets the value back to 0.
+CameraMode* createCameraMode(CameraObject* owner, irr::s32& mode);
+CameraTarget* createCameraTarget(CameraObject* owner, irr::s32& target);

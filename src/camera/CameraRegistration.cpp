@@ -1,0 +1,110 @@
+#include "camera/CameraRegistration.h"
+
+#include "camera/CameraManager.h"
+#include "camera/CameraObject.h"
+#include "camera/CameraServices.h"
+#include "camera/CameraTransition.h"
+
+#include "core/Globals.h"
+#include "core/Log.h"
+#include "core/ShellHooks.h"
+#include "core/Stopwatch.h"
+#include "gui/GuiHooks.h"
+#include "level/LevelHooks.h"
+#include "level/LevelManager.h"
+#include "level/SceneNodeTypes.h"
+#include "physics/world/PhysicsManager.h"
+#include "render/RenderServices.h"
+#include "screens/ScreenManager.h"
+
+using namespace irr;
+
+bool cutsceneRunning = false;
+
+namespace {
+CameraServices cameraServiceTable;
+} // namespace
+
+CameraServices& cameraServices() { return cameraServiceTable; }
+void resetCameraServices() { cameraServiceTable = CameraServices{}; }
+
+namespace camera {
+f32 frameSeconds() { return frameStopwatch ? frameStopwatch->delta() : 0.0f; }
+bool isLevelRunning() { return physicsManager && physicsManager->isRunning(); }
+f32 firstManagerFarValue() { return cameraManagers[0] ? cameraManagers[0]->defaultFarValue : defaultFarValue; }
+f32 firstManagerFovNarrowing() { return cameraManagers[0] ? cameraManagers[0]->fovNarrowing : 0.0f; }
+bool isGameInputAllowed() { return !screenManager || screenManager->isInputAllowed(); }
+bool cutsceneBarsShown() { return screenManager && screenManager->getOverlayBlend() != 0.0f; }
+} // namespace camera
+
+namespace {
+void fillCameraShellSlots(CameraHooks& hooks) {
+    hooks.create = [](int viewport) {
+        logMessage("Creating CameraManager.");
+        auto* manager = new CameraManager(u32(viewport));
+        // The level manager exists before the cameras: their level events bind here.
+        if (levelManager) {
+            levelManager->onLevelLoadStarted.addMember(manager, &CameraManager::onLevelLoaded);
+            levelManager->onLevelUnloaded.addMember(manager, &CameraManager::resetLevelCameras);
+        }
+        return manager;
+    };
+    hooks.subscribeLeaveFreeCamera = [](CameraManager* manager) {
+        if (screenManager && manager)
+            screenManager->PauseOpened.addMember(manager, &CameraManager::leaveFreeCamera);
+    };
+    hooks.update = [](CameraManager* manager) {
+        if (manager)
+            manager->update(camera::frameSeconds());
+    };
+    hooks.destroy = [](CameraManager* manager) {
+        if (!manager)
+            return;
+        if (levelManager) {
+            levelManager->onLevelLoadStarted.removeMember(manager, &CameraManager::onLevelLoaded);
+            levelManager->onLevelUnloaded.removeMember(manager, &CameraManager::resetLevelCameras);
+        }
+        if (screenManager)
+            screenManager->PauseOpened.removeMember(manager, &CameraManager::leaveFreeCamera);
+        delete manager;
+    };
+}
+
+void fillCameraLevelSlots(LevelHookTable::Camera& hooks) {
+    hooks.setDefaultFarValue = [](f32 farValue) {
+        if (cameraManagers[0])
+            cameraManagers[0]->defaultFarValue = farValue;
+    };
+    hooks.setInitialCamera = [](s32 cameraID) {
+        CameraManager* manager = cameraManagers[0];
+        scene::ISceneNode* node = levelManager ? levelManager->getSceneNodeFromID(cameraID) : nullptr;
+        if (!manager || !node || !isTypeOf(node->getType(), typeId("cmro")))
+            return;
+        CameraActivation activation;
+        activation.camera = static_cast<CameraObject*>(node);
+        manager->setActiveCamera(activation);
+    };
+}
+
+void fillCameraGuiSlots(GuiCameraHooks& hooks) {
+    hooks.menuCamera = []() -> scene::ISceneNode* {
+        CameraManager* manager = cameraManagers[0];
+        return manager ? manager->getOverrideCamera() : nullptr;
+    };
+    hooks.setCameraOffset = [](scene::ISceneNode* node, const core::vector3df& offset) {
+        if (node && isTypeOf(node->getType(), typeId("cmro")))
+            static_cast<CameraObject*>(node)->positionOffset = offset;
+    };
+}
+} // namespace
+
+void registerCameraSubsystem() {
+    fillCameraShellSlots(shellHooks().cameras);
+    fillCameraLevelSlots(levelHooks().camera);
+    fillCameraGuiSlots(guiHooks().camera);
+    renderServices().cameras.viewportCamera = [](s32 viewport) -> scene::ICameraSceneNode* {
+        CameraManager* manager = getCameraManager(viewport);
+        return manager ? manager->getViewportCamera() : nullptr;
+    };
+    registerCameraObjectType();
+}

@@ -1,0 +1,434 @@
+// Camera managers: the main camera, the override list, activation, transitions, the game
+// camera and the field-of-view narrowing.
+#include "CameraFixture.h"
+
+#include "camera/CameraServices.h"
+#include "camera/CameraTransition.h"
+#include "camera/GameCamera.h"
+
+#include "core/Globals.h"
+#include "support/StubPlayer.h"
+
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <filesystem>
+#include <cmath>
+#include <map>
+#include <string>
+#include <vector>
+
+using namespace irr;
+
+namespace {
+
+class CameraManagerTest : public test::CameraFixture {
+protected:
+    // A camera at the position that looks along +Z.
+    CameraObject* camera(const core::vector3df& position, s32 priority = 0) { return addCamera(position, priority); }
+    // Leaves the snapped first activation behind: the game camera is active and arrived.
+    void settle() {
+        cameras->update(0.0167f);
+        cameras->update(0.0167f);
+    }
+};
+
+TEST_F(CameraManagerTest, ALevelLoadArmsTheMainCameraAndTheGameCamera) {
+    ASSERT_NE(cameras->mainCamera, nullptr);
+    EXPECT_EQ(std::string(cameras->mainCamera->getName()), "MainCamera");
+    EXPECT_TRUE(cameras->mainCamera->isDebugObject());
+    EXPECT_EQ(cameras->mainCamera->getPosition(), core::vector3df(0, 40, 0));
+    EXPECT_EQ(cameras->mainCamera->getNearValue(), 0.1f);
+    EXPECT_EQ(cameras->mainCamera->getFarValue(), 100.0f);
+    EXPECT_NEAR(cameras->mainCamera->getFOV(), 1.0471976f, 1e-7f);
+    EXPECT_EQ(smgr()->getActiveCamera(), cameras->mainCamera);
+    ASSERT_NE(cameras->gameCamera, nullptr);
+    EXPECT_EQ(std::string(cameras->gameCamera->getName()), "OverrideManualCam");
+    EXPECT_EQ(cameras->gameCamera->getType(), typeId("mcmr"));
+    EXPECT_TRUE(cameras->gameCamera->isDebugObject());
+    EXPECT_EQ(cameras->gameCamera->PriorityLevel, INT_MIN);
+    EXPECT_TRUE(cameras->snapNextActivation);
+    EXPECT_EQ(cameras->transition, nullptr);
+}
+
+TEST_F(CameraManagerTest, NothingMovesWhileTheLevelIsNotRunning) {
+    physics->setRunning(false);
+    cameras->update(0.0167f);
+    EXPECT_EQ(cameras->transition, nullptr);
+    physics->setRunning(true);
+    cameras->update(0.0167f);
+    ASSERT_NE(cameras->transition, nullptr);
+    EXPECT_EQ(cameras->getOverrideCamera(), cameras->gameCamera);
+}
+
+TEST_F(CameraManagerTest, TheFirstActivationAfterALoadJumps) {
+    CameraObject* a = camera({10, 0, 0});
+    cameras->pushCamera(a, nullptr, 1.0f, false);
+    ASSERT_NE(cameras->transition, nullptr);
+    EXPECT_EQ(cameras->transition->positionDuration, 0.0f);
+    EXPECT_EQ(cameras->transition->targetDuration, 0.0f);
+    cameras->update(0.0167f);
+    test::expectNear(cameras->mainCamera->getPosition(), {10, 0, 0});
+    test::expectNear(cameras->mainCamera->getTarget(), {10, 0, 20});
+    EXPECT_FALSE(cameras->snapNextActivation);
+}
+
+// Each step pushes (+) or removes (-) a camera by name; after it the active camera.
+TEST_F(CameraManagerTest, ThePriorityListDecidesTheActiveCamera) {
+    struct Step {
+        char op;
+        const char* name;
+        const char* active; // "game": the game camera (after the next frame)
+    };
+    struct Scenario {
+        const char* title;
+        std::vector<Step> steps;
+    };
+    const Scenario scenarios[] = {
+        {"higher wins", {{'+', "low", "low"}, {'+', "high", "high"}, {'-', "high", "low"}, {'-', "low", "game"}}},
+        {"lower waits", {{'+', "high", "high"}, {'+', "low", "high"}, {'-', "low", "high"}, {'-', "high", "game"}}},
+        {"ties to the newest", {{'+', "mid", "mid"}, {'+', "mid2", "mid2"}, {'-', "mid2", "mid"}}},
+        {"removing the head of three", {{'+', "low", "low"}, {'+', "mid", "mid"}, {'+', "high", "high"},
+                                        {'-', "high", "mid"}, {'-', "low", "mid"}, {'-', "mid", "game"}}},
+        {"unknown removal", {{'+', "low", "low"}, {'-', "high", "low"}}},
+    };
+    for (const Scenario& scenario : scenarios) {
+        cameras->onLevelLoaded();
+        std::map<std::string, CameraObject*> named = {
+            {"low", camera({0, 0, 0}, 1)}, {"mid", camera({5, 0, 0}, 5)}, {"mid2", camera({6, 0, 0}, 5)},
+            {"high", camera({9, 0, 0}, 9)}};
+        settle();
+        for (const Step& step : scenario.steps) {
+            if (step.op == '+')
+                cameras->pushCamera(named[step.name], nullptr, 1.0f, false);
+            else
+                cameras->removeCamera(named[step.name]);
+            cameras->update(0.0167f);
+            CameraObject* expected = std::string(step.active) == "game" ? cameras->gameCamera : named[step.active];
+            EXPECT_EQ(cameras->getOverrideCamera(), expected)
+                << scenario.title << ": after " << step.op << step.name;
+        }
+    }
+}
+
+TEST_F(CameraManagerTest, RemovingTheActiveCameraReturnsWithItsSpeed) {
+    settle();
+    CameraObject* first = camera({0, 0, 30});
+    CameraObject* second = camera({0, 0, 60});
+    cameras->pushCamera(first, nullptr, 1.0f, false);
+    cameras->pushCamera(second, nullptr, 2.5f, false);
+    EXPECT_EQ(cameras->getOverrideCamera(), second);
+    cameras->removeCamera(second);
+    EXPECT_EQ(cameras->getOverrideCamera(), first);
+    EXPECT_EQ(first->transitionSpeed, 2.5f);
+}
+
+TEST_F(CameraManagerTest, AVolumesPredecessorSettingsReplaceTheSpeed) {
+    settle();
+    scene::ISceneNode* volumeA = smgr()->addEmptySceneNode();
+    scene::ISceneNode* volumeB = smgr()->addEmptySceneNode();
+    int crossfades = 0;
+    cameraServices().volumes.transitionSpeedFrom = [&](scene::ISceneNode* volume, scene::ISceneNode* from) {
+        return volume == volumeB && from == volumeA ? 0.0f : -1.0f;
+    };
+    cameraServices().volumes.crossfadeFrom = [&](scene::ISceneNode* volume, scene::ISceneNode*) {
+        return volume == volumeB;
+    };
+    cameraServices().screens.startCrossfade = [&] { ++crossfades; };
+    CameraObject* a = camera({0, 0, 30});
+    CameraObject* b = camera({0, 0, 60});
+    cameras->pushCamera(a, volumeA, 1.0f, false);
+    EXPECT_EQ(cameras->currentSource, volumeA);
+    EXPECT_EQ(a->transitionSpeed, 1.0f); // no predecessor: the speed stays
+    cameras->pushCamera(b, volumeB, 1.0f, false);
+    EXPECT_EQ(b->transitionSpeed, 0.0f);
+    EXPECT_EQ(crossfades, 1); // speed 0 with crossfade: a cut behind a crossfade
+    EXPECT_EQ(cameras->transition->positionDuration, 0.0f);
+    EXPECT_EQ(cameras->currentSource, volumeB);
+}
+
+TEST_F(CameraManagerTest, RemovingTheLastCameraDuringACutsceneActivatesNothing) {
+    settle();
+    CameraObject* a = camera({0, 0, 30});
+    cameras->pushCamera(a, nullptr, 1.0f, false);
+    cutsceneRunning = true;
+    cameras->removeCamera(a);
+    EXPECT_EQ(cameras->getOverrideCamera(), a);
+    EXPECT_TRUE(cameras->overrideCameras.empty());
+}
+
+TEST_F(CameraManagerTest, DurationsFollowTheDistanceAndTheSpeed) {
+    settle();
+    const core::vector3df from = cameras->mainCamera->getAbsolutePosition();
+    CameraObject* far = camera(from + core::vector3df(0, 0, 50));
+    cameras->pushCamera(far, nullptr, 2.0f, false);
+    EXPECT_NEAR(cameras->transition->positionDuration, 50.0f * 0.2f * 2.0f, 1e-3f);
+    EXPECT_GT(cameras->transition->targetDuration, 0.0f);
+
+    // A camera standing where the main camera stands still blends over distance 1.
+    cameras->removeCamera(far);
+    settle();
+    settle();
+    CameraObject* here = camera(cameras->mainCamera->getAbsolutePosition());
+    cameras->pushCamera(here, nullptr, 3.0f, false);
+    EXPECT_NEAR(cameras->transition->positionDuration, 0.2f * 3.0f, 1e-6f);
+}
+
+TEST(CameraTransitionTest, BlendsFollowSmoothstepAtChosenTimes) {
+    struct Row {
+        f32 time;
+        f32 blend;
+    };
+    // Duration 2: t = time / 2, blend = 3t^2 - 2t^3.
+    const Row rows[] = {{0.0f, 0.0f}, {0.5f, 0.15625f}, {1.0f, 0.5f}, {1.5f, 0.84375f}, {2.0f, 1.0f}, {3.0f, 1.0f}};
+    for (const Row& row : rows) {
+        EXPECT_NEAR(camera::smoothstepBlend(row.time, 2.0f), row.blend, 1e-6f) << row.time;
+    }
+    EXPECT_EQ(camera::smoothstepBlend(0.0f, 0.0f), 1.0f);
+}
+
+TEST_F(CameraManagerTest, PositionTargetAndFieldOfViewBlendAlongTheCurve) {
+    // No earlier camera: the blend starts from the main camera, at the origin looking along +Z.
+    cameras->snapNextActivation = false;
+    cameras->mainCamera->setPosition({0, 0, 0});
+    cameras->mainCamera->updateAbsolutePosition();
+    cameras->mainCamera->setTarget({0, 0, 10});
+    CameraObject* goal = camera({10, 0, 0}); // looks along +Z too, target (10, 0, 20)
+    goal->cameraNode->setFOV(0.5f);
+    cameras->pushCamera(goal, nullptr, 1.0f, false);
+    CameraTransition* link = cameras->transition;
+    ASSERT_NE(link, nullptr);
+    ASSERT_NEAR(link->positionDuration, 2.0f, 1e-5f); // distance 10 x 0.2
+    // The look points (5 ahead of each) are 10 apart: the target blends over 2 s as well.
+    ASSERT_NEAR(link->targetDuration, 2.0f, 1e-5f);
+    const f32 startFov = cameras->mainCamera->getFOV();
+    struct Row {
+        f32 time;
+        f32 blend;
+    };
+    const Row rows[] = {{0.5f, 0.15625f}, {1.0f, 0.5f}, {2.0f, 1.0f}};
+    f32 elapsed = 0.0f;
+    for (const Row& row : rows) {
+        cameras->update(row.time - elapsed);
+        elapsed = row.time;
+        test::expectNear(cameras->mainCamera->getPosition(), {10.0f * row.blend, 0, 0}, 1e-3f);
+        // The old look point is carried to the new camera's look distance (20) along the
+        // old direction before it blends.
+        test::expectNear(cameras->mainCamera->getTarget(), core::vector3df(0, 0, 20) * (1.0f - row.blend) +
+                                                               core::vector3df(10, 0, 20) * row.blend, 1e-3f);
+        EXPECT_NEAR(cameras->mainCamera->getFOV(), startFov * (1.0f - row.blend) + 0.5f * row.blend, 1e-4f);
+    }
+}
+
+TEST_F(CameraManagerTest, AChangeDuringABlendChainsFromTheRunningBlend) {
+    cameras->snapNextActivation = false;
+    cameras->mainCamera->setPosition({0, 0, 0});
+    cameras->mainCamera->updateAbsolutePosition();
+    cameras->mainCamera->setTarget({0, 0, 10});
+    CameraObject* a = camera({10, 0, 0}, 1);
+    CameraObject* b = camera({10, 0, 10}, 2);
+    cameras->pushCamera(a, nullptr, 1.0f, false); // 2 s
+    cameras->update(1.0f);                        // A halfway: main camera at (5, 0, 0)
+    test::expectNear(cameras->mainCamera->getPosition(), {5, 0, 0}, 1e-3f);
+    cameras->pushCamera(b, nullptr, 1.0f, false);
+    CameraTransition* newest = cameras->transition;
+    ASSERT_NE(newest->previous, nullptr);
+    EXPECT_EQ(newest->speedFactor, 1.0f);
+    EXPECT_EQ(newest->previous->speedFactor, 2.0f);
+    const f32 duration = newest->positionDuration; // |(5,0,0)-(10,0,10)| x 0.2
+    EXPECT_NEAR(duration, std::sqrt(125.0f) * 0.2f, 1e-4f);
+    // After 0.5 s, A has run 1 s more at double speed: it has arrived at (10, 0, 0).
+    cameras->update(0.5f);
+    const f32 blend = camera::smoothstepBlend(0.5f, duration);
+    test::expectNear(cameras->mainCamera->getPosition(),
+                     core::vector3df(10, 0, 0) * (1.0f - blend) + core::vector3df(10, 0, 10) * blend, 1e-3f);
+    // Once B arrives, the older links are freed.
+    for (int second = 0; second < 5; ++second)
+        cameras->update(1.0f);
+    EXPECT_EQ(cameras->transition->previous, nullptr);
+    test::expectNear(cameras->mainCamera->getPosition(), {10, 0, 10}, 1e-3f);
+}
+
+TEST_F(CameraManagerTest, ALongFrameCountsAsOneNormalFrame) {
+    cameras->snapNextActivation = false;
+    cameras->mainCamera->setPosition({0, 0, 0});
+    cameras->mainCamera->updateAbsolutePosition();
+    CameraObject* goal = camera({10, 0, 0});
+    cameras->pushCamera(goal, nullptr, 1.0f, false); // 2 s
+    cameras->update(5.0f);
+    EXPECT_NEAR(cameras->transition->elapsed, 0.0167f, 1e-6f);
+    EXPECT_NEAR(cameras->transition->positionBlend, camera::smoothstepBlend(0.0167f, 2.0f), 1e-6f);
+}
+
+TEST_F(CameraManagerTest, TheFlatViewDirectionPointsBackFromTheTargetOnTheGround) {
+    cameras->mainCamera->setPosition({3, 10, 4});
+    cameras->mainCamera->updateAbsolutePosition();
+    cameras->mainCamera->setTarget({0, 0, 0});
+    test::expectNear(cameras->getFlatViewDirection(), {0.6f, 0, 0.8f});
+    cameras->mainCamera->setTarget({3, 0, 4}); // looking straight down
+    test::expectNear(cameras->getFlatViewDirection(), {0, 0, 0});
+}
+
+TEST_F(CameraManagerTest, AgreeingTargetsAreNotBlended) {
+    settle();
+    cameras->mainCamera->setPosition({0, 0, 0});
+    cameras->mainCamera->updateAbsolutePosition();
+    cameras->mainCamera->setTarget({10.05f, 0, 20});
+    CameraObject* goal = camera({10, 0, 0}); // target (10, 0, 20)
+    cameras->pushCamera(goal, nullptr, 1.0f, false);
+    EXPECT_FALSE(cameras->transition->targetMoves);
+    cameras->update(0.5f);
+    test::expectNear(cameras->mainCamera->getTarget(), {10, 0, 20}, 1e-4f);
+}
+
+// A body standing still at a point, far from the cameras.
+class StandingBody : public test::StubPlayer {
+public:
+    using StubPlayer::StubPlayer;
+    s32 bodyMode = 0;
+    s32 getBodyMode() override { return bodyMode; }
+};
+
+TEST_F(CameraManagerTest, TheFieldOfViewNarrowsWithTheBodysDistance) {
+    auto* body = new StandingBody(root(), smgr(), -1);
+    body->drop();
+    body->setPosition({0, 0, 0});
+    body->updateAbsolutePosition();
+    struct Row {
+        f32 distance;
+        s32 bodyMode;
+        bool blockZoom;
+        f32 goal;
+    };
+    const Row rows[] = {{3, 0, false, 0.0f},  {5, 0, false, 0.0f},   {17.5f, 0, false, 0.25f},
+                        {30, 0, false, 0.5f}, {60, 0, false, 0.5f},  {30, 1, false, 0.0f},
+                        {30, 0, true, 0.0f}};
+    for (const Row& row : rows) {
+        cameras->onLevelLoaded();
+        cameras->followedNode = body;
+        CameraObject* viewer = camera({0, 0, -row.distance});
+        viewer->BlockArmsModeZoom = row.blockZoom;
+        body->bodyMode = row.bodyMode;
+        cameras->pushCamera(viewer, nullptr, 1.0f, false);
+        for (int frame = 0; frame < 60; ++frame)
+            cameras->update(0.0167f);
+        EXPECT_NEAR(cameras->fovNarrowingGoal, row.goal, 1e-4f) << row.distance;
+        EXPECT_NEAR(cameras->fovNarrowing, row.goal, 1e-3f) << row.distance;
+        EXPECT_NEAR(cameras->mainCamera->getFOV(), viewer->cameraNode->getFOV() - row.goal, 1e-3f);
+    }
+}
+
+TEST_F(CameraManagerTest, TheGameCameraOrbitsTheOriginWithoutAPlayer) {
+    settle();
+    GameCamera* game = cameras->gameCamera;
+    EXPECT_EQ(cameras->getOverrideCamera(), game);
+    for (int frame = 0; frame < 200; ++frame) {
+        ++levelAnimateFrame;
+        game->update(0.0167f);
+        cameras->update(0.0167f);
+    }
+    // Distance 12, yaw 90, pitch 25 about the origin: (12 cos25 cos90, 12 sin25, -12 cos25 sin90).
+    const f32 p = 25.0f * camera::degreesToRadians;
+    const core::vector3df expected(0.0f, 12.0f * std::sin(p), -12.0f * std::cos(p));
+    test::expectNear(game->cameraNode->getPosition(), expected, 1e-2f);
+    test::expectNear(cameras->mainCamera->getPosition(), expected, 1e-2f);
+    test::expectNear(cameras->mainCamera->getTarget(), {0, 0, 0}, 1e-3f);
+}
+
+TEST_F(CameraManagerTest, TheCameraActionsTurnAndZoomTheGameCamera) {
+    settle();
+    GameCamera* game = cameras->gameCamera;
+    using Held = GameCamera::HeldActions;
+    struct Row {
+        const char* name;
+        Held held;
+        f32 yaw, pitch, distance;
+    };
+    Held left, right, up, down, zoomIn, zoomOut, both, leftAndRight;
+    left.left = true;
+    right.right = true;
+    up.up = true;
+    down.down = true;
+    zoomIn.zoomIn = true;
+    zoomOut.zoomOut = true;
+    both.zoomIn = both.zoomOut = true;
+    leftAndRight.left = leftAndRight.right = true;
+    // One second of input at -150 degrees and 20 units a second, from yaw 90, pitch 25, 12 units.
+    const Row rows[] = {{"left", left, 90 - 150, 25, 12},        {"right", right, 90 + 150, 25, 12},
+                        {"up", up, 90, 10, 12},                  {"down", down, 90, 45, 12},
+                        {"zoom in", zoomIn, 90, 25, 3},          {"zoom out", zoomOut, 90, 25, 25},
+                        {"both zooms", both, 90, 25, 25},        {"left wins", leftAndRight, 90 - 150, 25, 12}};
+    for (const Row& row : rows) {
+        game->yaw = 90;
+        game->pitch = 25;
+        game->distance = 12;
+        for (int frame = 0; frame < 10; ++frame)
+            game->step(0.1f, row.held);
+        EXPECT_NEAR(game->yaw, row.yaw, 1e-3f) << row.name;
+        EXPECT_NEAR(game->pitch, row.pitch, 1e-3f) << row.name;
+        EXPECT_NEAR(game->distance, row.distance, 1e-3f) << row.name;
+    }
+    game->setDistance(40);
+    game->step(0.1f, Held{});
+    EXPECT_EQ(game->distance, 25.0f);
+    // A frame of no time moves nothing.
+    const core::vector3df before = game->smoothedPosition;
+    game->step(0.0f, Held{});
+    EXPECT_EQ(game->smoothedPosition, before);
+}
+
+TEST_F(CameraManagerTest, ALevelUnloadForgetsEveryNodeOfTheLevel) {
+    settle();
+    cameras->pushCamera(camera({0, 0, 30}), nullptr, 1.0f, false);
+    cameras->resetLevelCameras();
+    EXPECT_EQ(cameras->mainCamera, nullptr);
+    EXPECT_EQ(cameras->gameCamera, nullptr);
+    EXPECT_EQ(cameras->transition, nullptr);
+    EXPECT_TRUE(cameras->overrideCameras.empty());
+    EXPECT_EQ(cameras->getViewportCamera(), nullptr);
+    cameras->update(0.0167f); // without a main camera nothing happens
+}
+
+TEST_F(CameraManagerTest, ALoadUnloadLoadCycleLeavesNoCameraBehind) {
+    useTestData();
+    std::filesystem::copy_file(test::sourceDir() / "tests/camera/data/TwoCameras.irr", temp.path() / "TwoCameras.irr");
+    for (int cycle = 0; cycle < 2; ++cycle) {
+        ASSERT_TRUE(levelManager->loadLevel("TwoCameras.irr"));
+        ASSERT_NE(cameras->mainCamera, nullptr);
+        auto* second = static_cast<CameraObject*>(levelManager->getSceneNodeFromID(12));
+        ASSERT_NE(second, nullptr);
+        cameras->update(0.0167f);
+        cameras->pushCamera(second, nullptr, 1.0f, false);
+        cameras->update(0.0167f);
+        EXPECT_EQ(cameras->getOverrideCamera(), second);
+        levelManager->unloadLevel();
+        EXPECT_EQ(cameras->mainCamera, nullptr);
+        EXPECT_EQ(cameras->transition, nullptr);
+        EXPECT_EQ(root()->getChildren().size(), 0u);
+    }
+}
+
+TEST_F(CameraManagerTest, ASavedLevelKeepsItsCamerasAndNoneOfTheEngineCameras) {
+    useTestData();
+    std::filesystem::copy_file(test::sourceDir() / "tests/camera/data/TwoCameras.irr", temp.path() / "TwoCameras.irr");
+    ASSERT_TRUE(levelManager->loadLevel("TwoCameras.irr"));
+    cameras->update(0.0167f);
+    ASSERT_TRUE(levelManager->saveLevel("Saved.irrblvl"));
+    levelManager->unloadLevel();
+    ASSERT_TRUE(levelManager->loadLevel("Saved.irrblvl"));
+    core::array<scene::ISceneNode*> found;
+    smgr()->getSceneNodesFromType(scene::ESNT_ANY, found);
+    int levelCameras = 0, engineCameras = 0;
+    for (u32 i = 0; i < found.size(); ++i) {
+        levelCameras += found[i]->getType() == typeId("cmro") ? 1 : 0;
+        engineCameras += found[i]->getType() == scene::ESNT_CAMERA ? 1 : 0;
+    }
+    EXPECT_EQ(levelCameras, 2);
+    EXPECT_EQ(engineCameras, 4); // "MainCamera" and one for each camera object and the game camera
+    auto* side = static_cast<CameraObject*>(levelManager->getSceneNodeFromID(12));
+    ASSERT_NE(side, nullptr);
+    EXPECT_EQ(side->PriorityLevel, 2);
+    EXPECT_NEAR(side->cameraNode->getFOV(), 45.0f * camera::degreesToRadians, 1e-5f);
+}
+
+} // namespace

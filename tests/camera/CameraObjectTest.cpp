@@ -1,0 +1,244 @@
+// Camera objects: their attributes, the mode fallbacks, the look-at point, the clamp box and
+// clones.
+#include "CameraFixture.h"
+
+#include "camera/CameraCommon.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+using namespace irr;
+
+namespace {
+
+struct AttributesDeleter {
+    void operator()(io::IAttributes* a) const { a->drop(); }
+};
+using Attributes = std::unique_ptr<io::IAttributes, AttributesDeleter>;
+
+class CameraObjectTest : public test::CameraFixture {
+protected:
+    Attributes attributes() { return Attributes(gameDevice->getFileSystem()->createEmptyAttributes()); }
+    Attributes written(const CameraObject* camera) {
+        Attributes out = attributes();
+        camera->serializeAttributes(out.get());
+        return out;
+    }
+    std::vector<std::string> keys(io::IAttributes* a) {
+        std::vector<std::string> names;
+        for (u32 i = 0; i < a->getAttributeCount(); ++i)
+            names.emplace_back(a->getAttributeName(s32(i)));
+        return names;
+    }
+    bool has(io::IAttributes* a, const char* key) { return a->existsAttribute(key); }
+};
+
+TEST_F(CameraObjectTest, ANewCameraHasTheDocumentedDefaults) {
+    CameraObject* camera = addCamera({});
+    EXPECT_EQ(camera->getType(), typeId("cmro"));
+    EXPECT_EQ(camera->CameraMode, 0);
+    EXPECT_EQ(camera->CameraTargetMode, 0);
+    EXPECT_EQ(camera->getBoundingBox(), core::aabbox3df(-1, -1, -1, 1, 1, 1));
+    EXPECT_EQ(camera->ClampMin, core::vector3df(-100.0f));
+    EXPECT_EQ(camera->ClampMax, core::vector3df(100.0f));
+    EXPECT_EQ(camera->Distance, 10.0f);
+    EXPECT_EQ(camera->NearValue, 0.1f); // the first frame takes the default near plane
+    EXPECT_EQ(camera->FarValue, 100.0f);
+    EXPECT_TRUE(camera->ClipObjects);
+    EXPECT_TRUE(camera->UseDefaultFarValue);
+    EXPECT_TRUE(camera->UseDefaultNearValue);
+    ASSERT_NE(camera->cameraNode, nullptr);
+    EXPECT_TRUE(camera->cameraNode->isDebugObject());
+    EXPECT_NEAR(camera->cameraNode->getAspectRatio(), 1.7777778f, 1e-6f);
+    EXPECT_FALSE(camera->clipsObjects());
+}
+
+TEST_F(CameraObjectTest, EveryAttributeSurvivesAWriteAndARead) {
+    CameraObject* source = addCamera({1, 2, 3}, 7);
+    source->CameraMode = CameraModeId::FixedAngle;
+    source->Distance = 14.5f;
+    source->ClipObjects = false;
+    source->FocalOffset = {0.5f, 1.0f, -2.0f};
+    source->TargetTentaroIfOffscreen = true;
+    source->cameraNode->setFOV(45.0f * camera::degreesToRadians);
+    source->UseDefaultFarValue = false;
+    source->FarValue = 250.0f;
+    source->UseDefaultNearValue = false;
+    source->NearValue = 0.5f;
+    source->ShadowMapMultiplier = 2.0f;
+    source->DisableDamping = true;
+    source->BlockArmsModeZoom = true;
+    source->DisablePlayerControl = true;
+    source->ClampBounds = true;
+    source->ClampMin = {-5, -6, -7};
+    source->ClampMax = {5, 6, 7};
+    Attributes out = written(source);
+    EXPECT_EQ(std::string(out->getAttributeAsString("CameraMode").c_str()), "FixedAngle");
+    EXPECT_NEAR(out->getAttributeAsFloat("FOV"), 45.0f, 1e-3f);
+
+    CameraObject* copy = addCamera({});
+    copy->deserializeAttributes(out.get());
+    EXPECT_EQ(copy->PriorityLevel, 7);
+    EXPECT_EQ(copy->CameraMode, CameraModeId::FixedAngle);
+    EXPECT_EQ(copy->Distance, 14.5f);
+    EXPECT_FALSE(copy->ClipObjects);
+    EXPECT_EQ(copy->FocalOffset, core::vector3df(0.5f, 1.0f, -2.0f));
+    EXPECT_TRUE(copy->TargetTentaroIfOffscreen);
+    EXPECT_NEAR(copy->cameraNode->getFOV(), 45.0f * camera::degreesToRadians, 1e-5f);
+    EXPECT_EQ(copy->FarValue, 250.0f);
+    EXPECT_EQ(copy->cameraNode->getFarValue(), 250.0f);
+    EXPECT_EQ(copy->NearValue, 0.5f);
+    EXPECT_EQ(copy->cameraNode->getNearValue(), 0.5f);
+    EXPECT_EQ(copy->ShadowMapMultiplier, 2.0f);
+    EXPECT_TRUE(copy->DisableDamping);
+    EXPECT_TRUE(copy->BlockArmsModeZoom);
+    EXPECT_TRUE(copy->DisablePlayerControl);
+    EXPECT_TRUE(copy->ClampBounds);
+    EXPECT_EQ(copy->ClampMin, core::vector3df(-5, -6, -7));
+    EXPECT_EQ(copy->ClampMax, core::vector3df(5, 6, 7));
+}
+
+TEST_F(CameraObjectTest, KeysAreWrittenOnlyWhereTheirModeUsesThem) {
+    struct Row {
+        s32 mode;
+        s32 target;
+        std::vector<const char*> present;
+        std::vector<const char*> absent;
+    };
+    const Row rows[] = {
+        {CameraModeId::Stationary, CameraTargetId::Default,
+         {"PriorityLevel", "CameraMode", "FocalOffset", "CameraTargetMode", "TargetTentaroIfOffscreen", "FOV",
+          "UseDefaultFarValue", "UseDefaultNearValue", "ShadowMapMultiplier", "DisableDamping",
+          "BlockArmsModeZoom", "DisablePlayerControl", "ClampBounds"},
+         {"Distance", "ClipObjects", "ShoulderOffset", "TargetRatio", "FarValue", "NearValue", "BlendWeight",
+          "ClampMin", "ClampMax"}},
+        {CameraModeId::FixedAngle, CameraTargetId::Tentaro, {"Distance", "ClipObjects", "CameraTargetMode"},
+         {"TargetRatio", "TargetTentaroIfOffscreen", "ShoulderOffset"}},
+        {CameraModeId::Stationary, CameraTargetId::Tentaro, {"TargetRatio"}, {"TargetTentaroIfOffscreen"}},
+        {CameraModeId::ObjectLock, CameraTargetId::ObjectID, {"ShoulderOffset"}, {"CameraTargetMode", "Distance"}},
+    };
+    for (const Row& row : rows) {
+        CameraObject* camera = addCamera({});
+        camera->CameraMode = row.mode;
+        camera->CameraTargetMode = row.target;
+        Attributes out = written(camera);
+        for (const char* key : row.present)
+            EXPECT_TRUE(has(out.get(), key)) << key << " in mode " << row.mode;
+        for (const char* key : row.absent)
+            EXPECT_FALSE(has(out.get(), key)) << key << " in mode " << row.mode;
+    }
+}
+
+TEST_F(CameraObjectTest, ReadingAppliesTheModeRules) {
+    struct Row {
+        const char* mode;
+        const char* target; // null: key absent
+        s32 expectedMode;
+        s32 expectedTarget;
+    };
+    const Row rows[] = {
+        {"Stationary", "Default", CameraModeId::Stationary, CameraTargetId::Default},
+        {"Circle Track", "Tentaro", CameraModeId::CircleTrack, CameraTargetId::Tentaro},
+        {"Object Lock", nullptr, CameraModeId::ObjectLock, CameraTargetId::ObjectID},
+        {"Dolly Zoom", "Nowhere", CameraModeId::Stationary, CameraTargetId::Default},
+    };
+    for (const Row& row : rows) {
+        Attributes in = attributes();
+        in->addString("CameraMode", row.mode);
+        if (row.target)
+            in->addString("CameraTargetMode", row.target);
+        in->addFloat("TargetRatio", 0.25f);
+        CameraObject* camera = addCamera({});
+        camera->deserializeAttributes(in.get());
+        EXPECT_EQ(camera->CameraMode, row.expectedMode) << row.mode;
+        EXPECT_EQ(camera->CameraTargetMode, row.expectedTarget) << row.mode;
+        ASSERT_NE(camera->positionMode, nullptr);
+        ASSERT_NE(camera->targetMode, nullptr);
+        EXPECT_EQ(camera->targetMode->TargetRatio, row.expectedMode == CameraModeId::ObjectLock ? 1.0f : 0.25f);
+    }
+}
+
+TEST_F(CameraObjectTest, DefaultsOfTheManagerAndTheModeWinOverTheFile) {
+    cameras->defaultFarValue = 321.0f;
+    Attributes in = attributes();
+    in->addBool("UseDefaultFarValue", true);
+    in->addFloat("FarValue", 50.0f);
+    in->addBool("ClipObjects", false); // ignored on a Stationary camera
+    in->addFloat("Distance", 3.0f);    // likewise
+    in->addFloat("FOV", 90.0f);
+    CameraObject* camera = addCamera({});
+    camera->deserializeAttributes(in.get());
+    EXPECT_EQ(camera->FarValue, 321.0f);
+    EXPECT_EQ(camera->cameraNode->getFarValue(), 321.0f);
+    EXPECT_EQ(camera->NearValue, 0.1f);
+    EXPECT_TRUE(camera->ClipObjects);
+    EXPECT_EQ(camera->Distance, 10.0f);
+    EXPECT_NEAR(camera->cameraNode->getFOV(), 90.0f * 0.0174532924f, 1e-6f);
+
+    // A file without "FOV" keeps the angle (a zero angle would have no projection).
+    Attributes noFov = attributes();
+    camera->deserializeAttributes(noFov.get());
+    EXPECT_NEAR(camera->cameraNode->getFOV(), 90.0f * 0.0174532924f, 1e-6f);
+}
+
+TEST_F(CameraObjectTest, ADefaultTargetLooksTwentyUnitsAheadAndTheLookPointEases) {
+    CameraObject* camera = addCamera({0, 5, 0}, 0, {0, 90, 0});
+    test::expectNear(camera->cameraNode->getAbsolutePosition(), {0, 5, 0});
+    test::expectNear(camera->cameraNode->getTarget(), {20, 5, 0}); // the first frame snaps
+    test::expectNear(camera->lookTarget, {20, 5, 0});
+
+    // Turned to look along +Z: without a frame time the look point stays; DisableDamping snaps.
+    camera->setRotation({0, 0, 0});
+    ++levelAnimateFrame;
+    animate(camera);
+    test::expectNear(camera->lookTarget, {20, 5, 0});
+    camera->DisableDamping = true;
+    ++levelAnimateFrame;
+    animate(camera);
+    test::expectNear(camera->lookTarget, {0, 5, 20});
+}
+
+TEST_F(CameraObjectTest, TheClampBoxHoldsTheCameraUnlessTheViewNarrows) {
+    struct Row {
+        f32 narrowing;
+        core::vector3df expected;
+    };
+    const Row rows[] = {{0.0f, {10, 5, 0}}, {0.5f, {30, 5, 0}}, {0.375f, {20, 5, 0}}};
+    for (const Row& row : rows) {
+        cameras->fovNarrowing = row.narrowing;
+        CameraObject* camera = addCamera({30, 5, 0});
+        camera->ClampBounds = true;
+        camera->ClampMin = {-10, -10, -10};
+        camera->ClampMax = {10, 10, 10};
+        ++levelAnimateFrame;
+        animate(camera);
+        test::expectNear(camera->cameraNode->getPosition(), row.expected, 1e-3f);
+    }
+}
+
+TEST_F(CameraObjectTest, AClonedCameraCopiesItsSettingsUnderANewID) {
+    CameraObject* camera = addCamera({1, 2, 3}, 4);
+    camera->setID(40);
+    levelManager->registerNodeIDs(camera);
+    camera->CameraMode = CameraModeId::FixedAngle;
+    camera->Distance = 8.0f;
+    camera->ClipObjects = false;
+    camera->BlockArmsModeZoom = true;
+    camera->ClampMax = {1, 2, 3};
+    auto* copy = static_cast<CameraObject*>(camera->clone());
+    ASSERT_NE(copy, nullptr);
+    EXPECT_NE(copy->getID(), 40);
+    EXPECT_EQ(copy->PriorityLevel, 4);
+    EXPECT_EQ(copy->CameraMode, CameraModeId::FixedAngle);
+    EXPECT_EQ(copy->Distance, 8.0f);
+    EXPECT_FALSE(copy->ClipObjects);
+    EXPECT_TRUE(copy->BlockArmsModeZoom);
+    EXPECT_EQ(copy->ClampMax, core::vector3df(1, 2, 3));
+    EXPECT_NE(copy->positionMode, camera->positionMode);
+    EXPECT_EQ(copy->getParent(), camera->getParent());
+}
+
+} // namespace
