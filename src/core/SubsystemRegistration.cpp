@@ -18,5 +18,6 @@ void registerGameSubsystems() {
     registerCharacters();
     // Before the level manager starts: its stand-in checkpoint yields to the trigger one.
     registerTriggerSubsystem();
+    connectTriggersToPhysics();
     registerCameraSubsystem();
 }

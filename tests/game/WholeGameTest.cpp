@@ -19,6 +19,7 @@
 #include "render/TextBubbleObject.h"
 #include "render/TextObject.h"
 #include "screens/ScreenManager.h"
+#include "triggers/TriggerObject.h"
 
 
 namespace {
@@ -209,6 +210,41 @@ TEST_F(WholeGameTest, TheCameraManagerPlacesTheMainCameraEveryFrameAndFollowsThe
     EXPECT_EQ(frame, 81);
     EXPECT_NE(firstMain, nullptr);
     EXPECT_EQ(cameraManagers[0], nullptr) << "shutdown destroyed the camera managers";
+}
+
+// Triggers and physics meet in the running game: the pill of the demonstration level falls
+// through a volume in mid-air ("On Object Inside"), which goes off once on the way in and
+// lets go once when the pill has left it for the floor.
+TEST_F(WholeGameTest, AFallingObjectSetsATriggerVolumeOffOnceAndLetsItGo) {
+    TriggerObject* trigger = nullptr;
+    int rises = 0, falls = 0;
+    bool wasMet = false;
+    steps[2] = [&] {
+        screenManager->closeAllScreens();
+        ASSERT_TRUE(levelManager->loadLevel("Content/Levels/PhysicsDemo.irr"));
+        irr::scene::ISceneManager* scene = gameDevice->getSceneManager();
+        trigger = static_cast<TriggerObject*>(scene->addSceneNode("TriggerObject", scene->getRootSceneNode()));
+        ASSERT_NE(trigger, nullptr);
+        trigger->TriggerConditionIndex = static_cast<irr::s32>(TriggerCondition::OnObjectInside);
+        trigger->setPosition({3.0f, 3.5f, -1.0f}); // under the pill, above the floor
+        trigger->setScale({2.0f, 1.0f, 2.0f});
+        trigger->updateAbsolutePosition();
+        trigger->rebuildVolume();
+    };
+    for (int f = 3; f < 300; ++f)
+        steps[f] = [&] {
+            if (!trigger)
+                return;
+            rises += trigger->ConditionMet && !wasMet ? 1 : 0;
+            falls += !trigger->ConditionMet && wasMet ? 1 : 0;
+            wasMet = trigger->ConditionMet;
+        };
+    quitAt(300);
+
+    GameApplication game;
+    EXPECT_EQ(game.run(), gameStatusNormal);
+    EXPECT_EQ(rises, 1);
+    EXPECT_EQ(falls, 1);
 }
 
 } // namespace

@@ -1,7 +1,7 @@
 #include "TriggerTestSupport.h"
 
 #include "core/ShellHooks.h"
-#include "core/TriggerContactSlots.h"
+#include "physics/world/PhysicsHooks.h"
 #include "level/LevelHooks.h"
 #include "level/LevelInfo.h"
 #include "level/LevelManager.h"
@@ -13,17 +13,22 @@ using namespace irr;
 namespace {
 
 phys::Shape* shapeNumber(int n) { return reinterpret_cast<phys::Shape*>(static_cast<std::uintptr_t>(0x100 * n)); }
-phys::Actor* actorNumber(int n) { return reinterpret_cast<phys::Actor*>(static_cast<std::uintptr_t>(0x10000 * n)); }
+// Stand-ins the trigger keeps and compares but never reads through.
+phys::RigidDynamic* dynamicNumber(int n) {
+    return reinterpret_cast<phys::RigidDynamic*>(static_cast<std::uintptr_t>(0x10000 * n));
+}
+phys::RigidActor* rigid(phys::Actor* actor) { return reinterpret_cast<phys::RigidActor*>(actor); }
 
 class TriggerFiringTest : public test::TriggerFixture {
 protected:
     // The physics dispatch's calls, through the slots it reaches.
     bool enter(TriggerObject* trigger, scene::ISceneNode* node, int shape, const core::vector3df& at = {},
                phys::Actor* triggerActor = nullptr) {
-        return triggerContactSlots().objectEnter(trigger, node, at, triggerActor, actorNumber(shape), shapeNumber(shape));
+        return physicsHooks().triggers.onObjectEnter(trigger, node, at, rigid(triggerActor), dynamicNumber(shape),
+                                                     shapeNumber(shape)) != nullptr;
     }
     void leave(TriggerObject* trigger, scene::ISceneNode* node, int shape, phys::Actor* triggerActor = nullptr) {
-        triggerContactSlots().objectLeave(trigger, node, triggerActor, actorNumber(shape), shapeNumber(shape));
+        physicsHooks().triggers.onObjectLeave(trigger, node, rigid(triggerActor), dynamicNumber(shape), shapeNumber(shape));
     }
 };
 
@@ -115,7 +120,7 @@ TEST_F(TriggerFiringTest, OccupancyKeepsOneRecordPerShapeAndLimitsEntries) {
     EXPECT_TRUE(enter(trigger, crate, 1));
     EXPECT_FALSE(enter(trigger, crate, 1)); // the same shape again
     EXPECT_EQ(trigger->mainContacts.size(), 1u);
-    EXPECT_FALSE(triggerContactSlots().objectEnter(trigger, nullptr, {}, nullptr, nullptr, shapeNumber(9)));
+    EXPECT_EQ(physicsHooks().triggers.onObjectEnter(trigger, nullptr, {}, nullptr, nullptr, shapeNumber(9)), nullptr);
     leave(trigger, crate, 5); // no record: nothing changes
     EXPECT_EQ(trigger->mainContacts.size(), 1u);
     leave(trigger, crate, 1);
@@ -134,7 +139,7 @@ TEST_F(TriggerFiringTest, SkinContactsCountOnlyWhileMetAndPreviousListsNeverShri
     trigger->CreateSkin = true;
     test::FakeObject* crate = addObject(7);
     // The trigger's own actors are the physics code's; this one stands for the skin.
-    trigger->onObjectEnter(crate, {}, nullptr, actorNumber(1), shapeNumber(1));
+    trigger->onObjectEnter(crate, {}, nullptr, dynamicNumber(1), shapeNumber(1));
     EXPECT_EQ(trigger->mainContacts.size(), 1u);
     EXPECT_EQ(&trigger->getActiveContactList(), &trigger->mainContacts);
     trigger->ConditionMet = true;
@@ -142,7 +147,7 @@ TEST_F(TriggerFiringTest, SkinContactsCountOnlyWhileMetAndPreviousListsNeverShri
 
     TriggerObject* counting = addTrigger(101, TriggerCondition::OnObjectInside);
     for (int i = 1; i <= 3; ++i)
-        counting->onObjectEnter(addObject(10 + i), {}, nullptr, actorNumber(i), shapeNumber(i));
+        counting->onObjectEnter(addObject(10 + i), {}, nullptr, dynamicNumber(i), shapeNumber(i));
     counting->snapshotContacts();
     leave(counting, manager->getSceneNodeFromID(11), 1);
     leave(counting, manager->getSceneNodeFromID(12), 2);

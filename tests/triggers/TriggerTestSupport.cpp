@@ -1,7 +1,7 @@
 #include "TriggerTestSupport.h"
 
 #include "core/Globals.h"
-#include "core/TriggerContactSlots.h"
+#include "physics/world/PhysicsHooks.h"
 #include "triggers/TriggerRegistration.h"
 #include "triggers/TriggerServices.h"
 
@@ -33,7 +33,7 @@ void TriggerFixture::TearDown() {
     stopwatch.reset();
     resetTriggerServices();
     resetExpressionContext();
-    triggerContactSlots() = TriggerContactSlots();
+    resetPhysicsHooks();
     LevelFixture::TearDown();
 }
 
