@@ -1,10 +1,14 @@
 #include "render/RenderRegistration.h"
 
+#include "render/BillboardObject.h"
 #include "render/EffectHandler.h"
 #include "render/LightManager.h"
 #include "render/LightObject.h"
+#include "render/ParticleObject.h"
 #include "render/RenderServices.h"
 #include "render/ShaderManager.h"
+#include "render/SpriteAnimation.h"
+#include "render/WaterObject.h"
 
 #include "level/LevelHooks.h"
 #include "level/LevelManager.h"
@@ -98,6 +102,9 @@ void fillRenderLevelSlots(LevelHookTable::Render& level) {
         if (effectHandler)
             effectHandler->editorRefreshRequested = true;
     };
+    level.loadSpriteAnimation = [](SpriteAnimation& animation, const io::path& file) {
+        return loadTextureAnimation(animation, file);
+    };
 }
 } // namespace
 
@@ -108,4 +115,7 @@ void registerRenderSubsystem() {
     fillRenderShellSlots(shellHooks().render);
     fillRenderLevelSlots(levelHooks().render);
     registerLightObjectType();
+    registerParticleObjectType();
+    registerBillboardObjectType();
+    registerWaterObjectType();
 }
