@@ -76,6 +76,8 @@ void fillRenderShellSlots(RenderHooks& render) {
         if (levelManager)
             levelManager->onLevelUnloaded.removeMember(effectHandler, &EffectHandler::resetLevelState);
         delete effectHandler;
+        // Level objects that outlive it (the scene closes with the device) must not reach it.
+        effectHandler = nullptr;
     };
     render.destroyLightManager = [] {
         if (levelManager)
