@@ -36,6 +36,35 @@ core::plane3df unitPlane(core::plane3df plane) {
     return plane;
 }
 
+// The projection with its near plane replaced by the view-space plane (points with
+// N . v + D >= 0 are kept) and its far plane kept through the far corner on the plane's
+// side. The Phong shaders do not clip against user planes, so a water pass cuts the scene
+// with its projection instead.
+core::matrix4 obliqueProjection(const core::matrix4& projection, const core::plane3df& viewPlane) {
+    core::matrix4 inverse;
+    if (!projection.getInverse(inverse))
+        return projection;
+    const f32 plane[4] = {viewPlane.Normal.X, viewPlane.Normal.Y, viewPlane.Normal.Z, viewPlane.D};
+    const f32 corner[4] = {plane[0] > 0.0f ? 1.0f : (plane[0] < 0.0f ? -1.0f : 0.0f),
+                           plane[1] > 0.0f ? 1.0f : (plane[1] < 0.0f ? -1.0f : 0.0f), 1.0f, 1.0f};
+    double q[4];
+    for (s32 j = 0; j < 4; ++j) {
+        q[j] = 0.0;
+        for (s32 i = 0; i < 4; ++i)
+            q[j] += static_cast<double>(corner[i]) * inverse(i, j);
+    }
+    double along = 0.0;
+    for (s32 i = 0; i < 4; ++i)
+        along += plane[i] * q[i];
+    if (along <= 0.0)
+        return projection;
+    core::matrix4 result = projection;
+    const double scale = 2.0 / along;
+    for (s32 i = 0; i < 4; ++i)
+        result(i, 2) = static_cast<f32>(plane[i] * scale - projection(i, 3));
+    return result;
+}
+
 } // namespace
 
 WaterObject::WaterObject(f32 width, f32 height, video::ITexture* bump, scene::ISceneNode* parent,
@@ -242,11 +271,15 @@ core::plane3df WaterObject::worldPlane(const core::vector3df& normal) const {
     return plane;
 }
 
-void WaterObject::computeClipPlane(const core::vector3df& normal, scene::ICameraSceneNode* camera,
-                                   core::plane3df& out) const {
+core::plane3df WaterObject::viewPlane(const core::vector3df& normal, scene::ICameraSceneNode* camera) const {
     core::plane3df plane = unitPlane(worldPlane(normal));
     camera->getViewMatrix().transformPlane(plane);
-    plane = unitPlane(plane);
+    return unitPlane(plane);
+}
+
+void WaterObject::computeClipPlane(const core::vector3df& normal, scene::ICameraSceneNode* camera,
+                                   core::plane3df& out) const {
+    const core::plane3df plane = viewPlane(normal, camera);
     core::matrix4 inverse;
     if (!camera->getProjectionMatrix().getInverse(inverse))
         inverse.makeIdentity();
@@ -298,8 +331,12 @@ void WaterObject::renderReflectionRefraction() {
         computeClipPlane(core::vector3df(0, -1, 0), camera, refractionClipPlane);
         videoDriver->setClipPlane(0, worldClipPlanes ? unitPlane(worldPlane(core::vector3df(0, -1, 0))) : refractionClipPlane,
                                   true);
+        const core::matrix4 projection = camera->getProjectionMatrix();
+        camera->setProjectionMatrix(obliqueProjection(projection, viewPlane(core::vector3df(0, -1, 0), camera)),
+                                    camera->isOrthogonal());
         if (effectHandler)
             effectHandler->renderScene();
+        camera->setProjectionMatrix(projection, camera->isOrthogonal());
     }
 
     if (!DisableReflection && reflectionTarget && camera) {
@@ -324,6 +361,7 @@ void WaterObject::renderReflectionRefraction() {
         computeClipPlane(core::vector3df(0, 1, 0), camera, reflectionClipPlane);
         videoDriver->setClipPlane(0, worldClipPlanes ? unitPlane(worldPlane(core::vector3df(0, 1, 0))) : reflectionClipPlane,
                                   true);
+        camera->setProjectionMatrix(obliqueProjection(projection, viewPlane(core::vector3df(0, 1, 0), camera)), false);
         if (effectHandler)
             effectHandler->renderScene();
 

@@ -40,6 +40,8 @@ public:
     void mirrorView(const irr::core::vector3df& position, const irr::core::vector3df& target,
                     irr::core::vector3df& mirroredPosition, irr::core::vector3df& mirroredTarget,
                     irr::core::vector3df& mirroredUp) const;
+    // The same plane in the camera's view space, normalised.
+    irr::core::plane3df viewPlane(const irr::core::vector3df& normal, irr::scene::ICameraSceneNode* camera) const;
     // The object-space water plane through the origin with that normal, in world space.
     irr::core::plane3df worldPlane(const irr::core::vector3df& normal) const;
 
