@@ -292,7 +292,7 @@ TEST_F(SpriteAnimationTest, BrokenAnimationFilesLogAndStop) {
     EXPECT_TRUE(shortSheet.frameList.empty());
 
     // A cut-off file reads what it can and never crashes.
-    const std::string cut = write("Cut.xml", "<SpriteAnimation file=\"\"><Sprite width=\"8");
+    const std::string cut = write("Cut.xml", "<SpriteAnimation file=\"Missing.png\"><Sprite width=\"8");
     SpriteAnimation partial;
     loadTextureAnimation(partial, cut.c_str());
     EXPECT_EQ(partial.texture, nullptr);
