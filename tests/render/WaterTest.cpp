@@ -1,6 +1,7 @@
 // The water object on the null driver: its level keys and their defaults, the size-named
 // plane meshes, the mirrored camera and the clip planes of its passes, and its render
-// callback on the effect handler; and the instanced mesh buffer.
+// callback on the effect handler; the plane-reflection pool and caustics frames; and the
+// instanced mesh buffer.
 #include "render/EffectHandler.h"
 #include "render/InstancedMeshBuffer.h"
 #include "render/ShaderCallbacks.h"
@@ -10,6 +11,7 @@
 
 #include "core/Globals.h"
 #include "support/NullDevice.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -239,6 +241,41 @@ TEST(InstancedMeshBufferTest, AppendingABufferRebasesItsIndices) {
     merged.setDirty(scene::EBT_INDEX);
     EXPECT_EQ(merged.getChangedID_Vertex(), 1u);
     EXPECT_EQ(merged.getChangedID_Index(), 2u);
+}
+
+} // namespace
+
+namespace {
+
+// The effect handler's plane-reflection pool and caustics frames.
+using PlaneReflectionTest = WaterTest;
+
+TEST_F(PlaneReflectionTest, PoolHandsOutTheTargetReturnedLast) {
+    // The null driver makes no render targets.
+    EXPECT_EQ(effectHandler->getPlaneReflectionTexture(), nullptr);
+    EXPECT_TRUE(effectHandler->planeReflectionPool.empty());
+    video::IImage* image = device->getVideoDriver()->createImage(video::ECF_A8R8G8B8, core::dimension2du(4, 4));
+    video::ITexture* first = device->getVideoDriver()->addTexture("first", image);
+    video::ITexture* second = device->getVideoDriver()->addTexture("second", image);
+    image->drop();
+    effectHandler->planeReflectionPool = {first, second};
+    EXPECT_EQ(effectHandler->getPlaneReflectionTexture(), second);
+    EXPECT_EQ(effectHandler->getPlaneReflectionTexture(), first);
+    EXPECT_TRUE(effectHandler->planeReflectionPool.empty());
+}
+
+TEST_F(PlaneReflectionTest, CausticsFramesFollowThePhase) {
+    test::ScopedWorkingDir atRoot(test::sourceDir());
+    EXPECT_EQ(effectHandler->getCausticsFrame(), nullptr);
+    effectHandler->loadCausticsTextures();
+    EXPECT_TRUE(effectHandler->causticsLoaded);
+    ASSERT_EQ(effectHandler->causticsFrames.size(), 32u);
+    EXPECT_NE(effectHandler->causticsFrames[0], nullptr);
+    effectHandler->causticsPhase = 0.0f;
+    EXPECT_EQ(effectHandler->getCausticsFrame(), effectHandler->causticsFrames[0]);
+    effectHandler->causticsPhase = 0.999f;
+    EXPECT_EQ(effectHandler->getCausticsFrame(), effectHandler->causticsFrames[31]);
+    EXPECT_NE(effectHandler->causticsFrames[31]->getName().getPath().find("test_032.jpg"), -1);
 }
 
 } // namespace

@@ -69,6 +69,26 @@ video::IImage* makeZeroAlpha(video::IVideoDriver* driver) {
     return image;
 }
 
+// One of the 32 caustics frames: bright wavy light lines on dark blue-grey that drift with
+// the frame, so that the set loops.
+video::IImage* makeCausticsFrame(video::IVideoDriver* driver, u32 frame) {
+    const u32 size = 64;
+    video::IImage* image = driver->createImage(video::ECF_R8G8B8, core::dimension2du(size, size));
+    const f32 tau = 6.2831853f;
+    const f32 phase = tau * static_cast<f32>(frame) / 32.0f;
+    for (u32 y = 0; y < size; ++y)
+        for (u32 x = 0; x < size; ++x) {
+            const f32 u = tau * static_cast<f32>(x) / size;
+            const f32 v = tau * static_cast<f32>(y) / size;
+            const f32 a = std::sin(2.0f * u + std::sin(v + phase) * 1.5f + phase);
+            const f32 b = std::sin(2.0f * v + std::sin(u - phase) * 1.5f - phase);
+            const f32 line = std::pow(core::clamp(1.0f - std::fabs(a + b) * 0.5f, 0.0f, 1.0f), 6.0f);
+            const u32 level = static_cast<u32>(40.0f + 215.0f * line);
+            image->setPixel(x, y, video::SColor(255, level, level, static_cast<u32>(core::clamp(level + 20.0f, 0.0f, 255.0f))));
+        }
+    return image;
+}
+
 // Writes PNG bytes under a name the engine has no writer for (it loads them by content).
 bool writePngBytesAs(video::IVideoDriver* driver, video::IImage* image, const std::string& path) {
     const std::string png = path + ".png";
@@ -85,5 +105,10 @@ bool writeEffectImages(video::IVideoDriver* driver, const std::string& root) {
     ok = writeContentImage(driver, makePulseSheet(driver), folder + "TestAtlas.png") && ok;
     ok = writeContentImage(driver, makeWaterBump(driver), folder + "WaterBump.png") && ok;
     ok = writePngBytesAs(driver, makeZeroAlpha(driver), folder + "ZeroAlpha.dds") && ok;
+    for (u32 frame = 0; frame < 32; ++frame) {
+        char name[32];
+        std::snprintf(name, sizeof(name), "Caustics/test_%03u.jpg", frame + 1);
+        ok = writeContentImage(driver, makeCausticsFrame(driver, frame), folder + name) && ok;
+    }
     return ok;
 }
