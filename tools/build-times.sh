@@ -26,6 +26,7 @@ cpus="0-$((cores - 1))"
 test_dir=build/times-test
 release_dir=build/times-release
 rm -rf "$test_dir" "$release_dir"
+mkdir -p build
 
 export CCACHE_DISABLE=1
 

@@ -6,6 +6,7 @@
 #include "player/InputRegistration.h"
 #include "render/RenderRegistration.h"
 #include "screens/ScreenRegistration.h"
+#include "triggers/TriggerRegistration.h"
 
 void registerGameSubsystems() {
     registerLevelShellHooks();
@@ -14,4 +15,6 @@ void registerGameSubsystems() {
     registerPhysicsSubsystem();
     registerRenderSubsystem();
     registerCharacters();
+    // Before the level manager starts: its stand-in checkpoint yields to the trigger one.
+    registerTriggerSubsystem();
 }

@@ -4,6 +4,7 @@
 #include "level/LevelHooks.h"
 #include "level/LevelManager.h"
 #include "triggers/CheckpointObject.h"
+#include "triggers/TriggerObject.h"
 
 #include "core/Globals.h"
 
@@ -57,9 +58,12 @@ void applyLevelSettings(const LevelSettings& settings, LevelInfo* owner) {
 }
 
 LevelInfo::LevelInfo(scene::ISceneNode* parent, scene::ISceneManager* manager, s32 id)
-    : LevelObject(parent, manager, id) {}
+    : LevelObject(parent, manager, id), trigger(new TriggerObject(nullptr, manager, -1)) {
+    trigger->setName("LevelInfoTrigger");
+}
 
 LevelInfo::~LevelInfo() {
+    trigger->drop();
     if (levelManager && levelManager->currentLevelInfo == this)
         levelManager->currentLevelInfo = nullptr;
 }

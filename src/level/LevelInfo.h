@@ -37,6 +37,8 @@ struct LevelSettings {
 // `owner` is the level's information object, or null.
 void applyLevelSettings(const LevelSettings& settings, class LevelInfo* owner);
 
+class TriggerObject;
+
 // The level-information object ('lvli'): the level's settings. The level manager keeps the
 // first one of a loaded level as its currentLevelInfo; a marker below it stands for the
 // first local player.
@@ -58,8 +60,15 @@ public:
     // Applies this level's settings (the level manager calls it while the level loads).
     void applyLevelSettings() { ::applyLevelSettings(settings, this); }
 
+    // The embedded trigger ("LevelInfoTrigger", not in the scene) that stands in as the
+    // trigger of the event objects under the level information.
+    TriggerObject* getTrigger() const { return trigger; }
+
     LevelSettings settings;
     // The animated-mesh node the level information holds (set by the subsystem that makes
     // it; a parent choice of the attach animator).
     irr::scene::IAnimatedMeshSceneNode* meshNode = nullptr;
+
+private:
+    TriggerObject* trigger = nullptr; // owned (one reference)
 };

@@ -2,6 +2,7 @@
 
 #include "render/BillboardObject.h"
 #include "render/EffectHandler.h"
+#include "render/HmdRenderer.h"
 #include "render/LightManager.h"
 #include "render/LightObject.h"
 #include "render/ParticleObject.h"
@@ -9,6 +10,7 @@
 #include "render/ShaderManager.h"
 #include "render/SpriteAnimation.h"
 #include "render/WaterObject.h"
+#include "render/WorldObjectTypes.h"
 
 #include "level/LevelHooks.h"
 #include "level/LevelManager.h"
@@ -46,6 +48,7 @@ void fillRenderShellSlots(RenderHooks& render) {
         handler->renderCallbacksEnabled = setup.renderCallbacksEnabled;
         handler->ssaoEnabled = setup.ssaoEnabled;
         effectHandler = handler;
+        createHmdOutput(device);
         handler->initPostProcessing();
         return handler;
     };
@@ -75,6 +78,7 @@ void fillRenderShellSlots(RenderHooks& render) {
     render.destroyEffectHandler = [] {
         if (levelManager)
             levelManager->onLevelUnloaded.removeMember(effectHandler, &EffectHandler::resetLevelState);
+        destroyHmdOutput();
         delete effectHandler;
         // Level objects that outlive it (the scene closes with the device) must not reach it.
         effectHandler = nullptr;
@@ -120,4 +124,5 @@ void registerRenderSubsystem() {
     registerParticleObjectType();
     registerBillboardObjectType();
     registerWaterObjectType();
+    registerWorldObjectTypes();
 }

@@ -22,6 +22,9 @@ void CheckpointObject::deserializeAttributes(io::IAttributes* in, io::SAttribute
     if (UseCheckpointAsSpawn)
         readIfPresent(in, "SpawnCameraID", SpawnCameraID);
     readIfPresent(in, "CheckpointSaved", CheckpointSaved);
+    // A reached checkpoint reads as met in expressions of a level restored from a save.
+    if (CheckpointSaved)
+        ConditionMet = true;
     readIfPresent(in, "IsActiveCheckpoint", IsActiveCheckpoint);
     if (IsActiveCheckpoint && levelManager && saveManager &&
         saveManager->getAutoSaveExists(levelManager->isStoryRun()))
@@ -38,6 +41,8 @@ scene::ISceneNode* CheckpointObject::clone(scene::ISceneNode* newParent, scene::
     if (copy) {
         copy->CheckpointSaved = false;
         copy->IsActiveCheckpoint = false;
+        copy->ConditionMet = false;
+        copy->PrevConditionMet = false;
     }
     return copy;
 }

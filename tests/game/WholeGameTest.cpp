@@ -11,7 +11,10 @@
 #include "level/ResourceCaches.h"
 #include "physics/world/PhysicsManager.h"
 #include "player/InputManager.h"
+#include "render/RenderServices.h"
 #include "render/SpriteAnimation.h"
+#include "render/TextBubbleObject.h"
+#include "render/TextObject.h"
 #include "screens/ScreenManager.h"
 
 
@@ -134,6 +137,37 @@ TEST_F(WholeGameTest, WorldEffectsLoadInTheRunningGame) {
     GameApplication game;
     EXPECT_EQ(game.run(), gameStatusNormal);
     EXPECT_TRUE(checked);
+// Text in the world runs with the game: the level factory makes text objects, speech
+// bubbles and volume lights, a bubble types its letters out frame by frame, and without a
+// head-mounted display the frame keeps its plain scene pass.
+TEST_F(WholeGameTest, SpeechBubblesTypeOutTheirTextAsFramesPass) {
+    TextBubbleObject* bubble = nullptr;
+    int shownAt30 = -1, shownAt60 = -1;
+    bool hmdPass = true;
+    steps[20] = [&] {
+        irr::scene::ISceneManager* scene = gameDevice->getSceneManager();
+        for (const char* type : {"TextObject", "VolumeLightObject"})
+            EXPECT_NE(scene->addSceneNode(type, nullptr), nullptr) << type;
+        bubble = static_cast<TextBubbleObject*>(scene->addSceneNode("TextBubbleObject", nullptr));
+        ASSERT_NE(bubble, nullptr);
+        irr::io::IAttributes* in = gameDevice->getFileSystem()->createEmptyAttributes();
+        in->addString("FontPath", "Content/Font/NoMove.ttf");
+        in->addString("Text", "Well hello\\there, you!");
+        in->addFloat("TextSpeed", 1000.0f);
+        bubble->deserializeAttributes(in);
+        in->drop();
+        hmdPass = renderServices().effects.renderHmdEyes();
+    };
+    steps[30] = [&] { shownAt30 = bubble ? bubble->countRevealedGlyphs() : -1; };
+    steps[60] = [&] { shownAt60 = bubble ? bubble->countRevealedGlyphs() : -1; };
+    quitAt(70);
+
+    GameApplication game;
+    EXPECT_EQ(game.run(), gameStatusNormal);
+    EXPECT_FALSE(hmdPass);
+    EXPECT_GT(shownAt30, 0);
+    EXPECT_LE(shownAt30, shownAt60);
+    EXPECT_EQ(shownAt60, 21); // every letter of both lines, spaces included
 }
 
 } // namespace

@@ -109,6 +109,29 @@ private:
     std::vector<std::size_t> open;
 };
 
+// Opens the file chunk and writes its one texture (the white editor texture) and its one
+// brush of the given colour.
+void writeFileHeader(B3dWriter& w, const char* brush, float red, float green, float blue) {
+    w.begin("BB3D");
+    w.integer(1);
+    w.begin("TEXS");
+    w.text("Content/Models/Editor/White.png");
+    w.integer(1);
+    w.integer(2);
+    for (float value : {0.0f, 0.0f, 1.0f, 1.0f, 0.0f})
+        w.number(value);
+    w.end();
+    w.begin("BRUS");
+    w.integer(1);
+    w.text(brush);
+    for (float value : {red, green, blue, 1.0f, 0.0f})
+        w.number(value);
+    w.integer(1);
+    w.integer(0);
+    w.integer(0);
+    w.end();
+}
+
 void writeNodeHeader(B3dWriter& w, const std::string& name, float y) {
     w.text(name);
     w.number(0);
@@ -149,24 +172,7 @@ void writeSwingingBone(B3dWriter& w, const std::string& name, float y, int first
 // A mannequin of two stacked blocks (legs and chest), each moved by its own bone.
 std::vector<char> mannequinB3d() {
     B3dWriter w;
-    w.begin("BB3D");
-    w.integer(1);
-    w.begin("TEXS");
-    w.text("Content/Models/Editor/White.png");
-    w.integer(1);
-    w.integer(2);
-    for (float value : {0.0f, 0.0f, 1.0f, 1.0f, 0.0f})
-        w.number(value);
-    w.end();
-    w.begin("BRUS");
-    w.integer(1);
-    w.text("Skin");
-    for (float value : {0.9f, 0.75f, 0.6f, 1.0f, 0.0f})
-        w.number(value);
-    w.integer(1);
-    w.integer(0);
-    w.integer(0);
-    w.end();
+    writeFileHeader(w, "Skin", 0.9f, 0.75f, 0.6f);
 
     w.begin("NODE");
     writeNodeHeader(w, "Mannequin", 0);
@@ -353,24 +359,7 @@ void writeCharacterJoint(B3dWriter& w, int joint) {
 
 std::vector<char> characterB3d() {
     B3dWriter w;
-    w.begin("BB3D");
-    w.integer(1);
-    w.begin("TEXS");
-    w.text("Content/Models/Editor/White.png");
-    w.integer(1);
-    w.integer(2);
-    for (float value : {0.0f, 0.0f, 1.0f, 1.0f, 0.0f})
-        w.number(value);
-    w.end();
-    w.begin("BRUS");
-    w.integer(1);
-    w.text("Clothes");
-    for (float value : {0.55f, 0.62f, 0.78f, 1.0f, 0.0f})
-        w.number(value);
-    w.integer(1);
-    w.integer(0);
-    w.integer(0);
-    w.end();
+    writeFileHeader(w, "Clothes", 0.55f, 0.62f, 0.78f);
 
     w.begin("NODE");
     writeNodeHeader(w, "Everyman", 0);

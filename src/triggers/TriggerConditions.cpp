@@ -1,0 +1,459 @@
+// The sixteen trigger conditions: each sets ConditionMet from the trigger's keys.
+#include "triggers/TriggerObject.h"
+#include "triggers/TriggerServices.h"
+
+#include "characters/SuspicionMeter.h"
+#include "core/Globals.h"
+#include "core/SoundManager.h"
+#include "level/LevelManager.h"
+#include "level/NodeHelpers.h"
+#include "level/SaveManager.h"
+#include "level/SoundObject.h"
+#include "level/VariableObject.h"
+#include "player/InputDevice.h"
+#include "player/InputManager.h"
+#include "player/PlayerControls.h"
+#include "player/PlayerObject.h"
+
+#include <algorithm>
+
+using namespace irr;
+
+namespace {
+
+bool nodeInContacts(const TriggerContactList& list, scene::ISceneNode* node) {
+    for (const TriggerContact& contact : list)
+        if (contact.node == node)
+            return true;
+    return false;
+}
+
+// Player 0's first controls, or the default controls.
+PlayerControls* conditionControls() { return inputManager ? inputManager->getActiveControls() : nullptr; }
+
+// The PlayerIndex filter: 0 any player, n the player with index n-1.
+bool passesPlayerFilter(s32 playerIndex, scene::ISceneNode* playerNode) {
+    if (playerIndex == 0)
+        return true;
+    if (!playerNode || playerNode->getType() != typeId("plr1"))
+        return false;
+    return static_cast<PlayerObject*>(playerNode)->getPlayerIndex() == playerIndex - 1;
+}
+
+scene::ISceneNode* limbOwnerOf(scene::ISceneNode* limb) {
+    const auto& owner = triggerServices().players.limbOwner;
+    return owner ? owner(limb) : nullptr;
+}
+
+// Whether the actor is a segment actor of player 0's limb on that side.
+bool isSideLimbActor(bool arms, s32 side, phys::Actor* actor) {
+    PlayerObject* player = getPlayer(0);
+    const auto& hasActor = triggerServices().players.limbHasActor;
+    if (!player || !actor || !hasActor || side < 0 || side > 1)
+        return false;
+    const LimbSet limbs = arms ? player->getArms() : player->getLegs();
+    return limbs.sides[side] && hasActor(limbs.sides[side], actor);
+}
+
+} // namespace
+
+void TriggerObject::collectWatchedNodes() {
+    if (watchedNodes.empty())
+        collectExpressionNodes(objectsTree.get(), watchedNodes);
+}
+
+void TriggerObject::collectExcludedNodes() {
+    if (excludedNodes.empty())
+        collectExpressionNodes(excludedTree.get(), excludedNodes);
+}
+
+bool TriggerObject::isExcluded(scene::ISceneNode* node) const {
+    return std::find(excludedNodes.begin(), excludedNodes.end(), node) != excludedNodes.end();
+}
+
+bool TriggerObject::objectsTreeValue(const TriggerContactList* contacts, bool outside, s32 playerIndex) {
+    if (!objectsTree)
+        return false;
+    ExpressionContext& context = expressionContext();
+    context.contacts = contacts;
+    context.outside = outside;
+    context.playerIndex = playerIndex;
+    const bool value = objectsTree->evaluate();
+    context.contacts = nullptr;
+    context.outside = false;
+    context.playerIndex = 0;
+    return value;
+}
+
+void TriggerObject::evaluateObjectsTree(const TriggerContactList* contacts, bool outside, s32 playerIndex) {
+    ConditionMet = objectsTreeValue(contacts, outside, playerIndex);
+}
+
+bool TriggerObject::isTriggerTargetObject(const TriggerContact& contact, bool body, s32 armsSide, s32 legsSide) const {
+    scene::ISceneNode* node = contact.node;
+    if (!node)
+        return false;
+    if (isHoldableKind(node))
+        return true;
+    const scene::ESCENE_NODE_TYPE type = node->getType();
+    if (type == typeId("plr1"))
+        return body && passesPlayerFilter(PlayerIndex, node);
+    if (type == typeId("arms")) {
+        if (armsSide == TriggerSide::Either)
+            return true;
+        if (armsSide == TriggerSide::Right || armsSide == TriggerSide::Left)
+            return isSideLimbActor(true, armsSide, contact.otherActor) &&
+                   passesPlayerFilter(PlayerIndex, limbOwnerOf(node));
+        return false;
+    }
+    if (type == typeId("legs")) {
+        if (legsSide == TriggerSide::Either)
+            return passesPlayerFilter(PlayerIndex, limbOwnerOf(node));
+        if (legsSide == TriggerSide::Right || legsSide == TriggerSide::Left)
+            return isSideLimbActor(false, legsSide, contact.otherActor) &&
+                   passesPlayerFilter(PlayerIndex, limbOwnerOf(node));
+    }
+    return false;
+}
+
+// 2 and 3: a player part (or any physics object) inside the volume.
+void TriggerObject::checkPlayerCollision() {
+    bool found = false;
+    bool leftLeg = false, rightLeg = false, leftArm = false, rightArm = false;
+    collidingPlayer = nullptr;
+    for (const TriggerContact& contact : getActiveContactList()) {
+        if (!contact.node)
+            continue;
+        bool counts = isTriggerTargetObject(contact, OnBodyCollision, OnArmsCollision, OnLegsCollision);
+        if (OnLegsCollision == TriggerSide::Both) {
+            leftLeg = leftLeg || isTriggerTargetObject(contact, OnBodyCollision, OnArmsCollision, TriggerSide::Left);
+            rightLeg = rightLeg || isTriggerTargetObject(contact, OnBodyCollision, OnArmsCollision, TriggerSide::Right);
+        }
+        if (OnArmsCollision == TriggerSide::Both) {
+            leftArm = leftArm || isTriggerTargetObject(contact, OnBodyCollision, TriggerSide::Left, OnLegsCollision);
+            rightArm = rightArm || isTriggerTargetObject(contact, OnBodyCollision, TriggerSide::Right, OnLegsCollision);
+        }
+        counts = counts || (leftLeg && rightLeg) || (leftArm && rightArm);
+        if (counts) {
+            const scene::ESCENE_NODE_TYPE type = contact.node->getType();
+            if (type == typeId("arms") || type == typeId("legs"))
+                collidingPlayer = limbOwnerOf(contact.node);
+            else if (type == typeId("plr1"))
+                collidingPlayer = contact.node;
+            found = true;
+            break;
+        }
+    }
+    ConditionMet = getCondition() == TriggerCondition::OnPlayerCollide ? found : !found;
+    snapshotContacts();
+}
+
+bool TriggerObject::countsAsAnyObject(const TriggerContact& contact) const {
+    return !objectsTree && isPhysicalNode(contact.node);
+}
+
+// 4: objects inside the volume, as a whole or one by one.
+void TriggerObject::checkObjectInside() {
+    collectExcludedNodes();
+    bool met = false;
+    if (!objectsTree) {
+        PlayerObject* player0 = getPlayer(0);
+        const bool playerExcluded = player0 && isExcluded(player0);
+        for (const TriggerContact& contact : mainContacts) {
+            if (!contact.node || !contact.node->isVisible() || isExcluded(contact.node))
+                continue;
+            if (isPlayerBodyPart(contact.node)) {
+                if (!playerExcluded && isTriggerTargetObject(contact, OnBodyCollision, OnArmsCollision, OnLegsCollision))
+                    met = true;
+            } else if (isPhysicalNode(contact.node)) {
+                met = true;
+            }
+        }
+    } else {
+        met = objectsTreeValue(&getActiveContactList(), false, 0);
+    }
+
+    if (ApplyEventPerObject && !(ConditionMet && OnceCondMetAlwaysMet)) {
+        const TriggerContactList current = getActiveContactList();
+        const TriggerContactList previous = getActivePreviousList();
+        auto named = [&](const TriggerContact& contact) {
+            return countsAsAnyObject(contact) || expressionContainsID(objectsTree.get(), contact.node->getID());
+        };
+        bool stop = false;
+        for (const TriggerContact& contact : current) {
+            if (!contact.node || !contact.node->isVisible() || isExcluded(contact.node) ||
+                nodeInContacts(previous, contact.node) || !named(contact))
+                continue;
+            TriggerEventInfo event = makeTriggerEventInfo(contact.node, contact.entryPosition);
+            event.secondVector = contact.secondVector;
+            fireEvent(event);
+            if (OnceCondMetAlwaysMet) {
+                PrevConditionMet = met = true;
+                stop = true;
+                break;
+            }
+        }
+        for (const TriggerContact& contact : previous) {
+            if (stop)
+                break;
+            if (!contact.node || !contact.node->isVisible() || isExcluded(contact.node) ||
+                nodeInContacts(current, contact.node) || !named(contact))
+                continue;
+            TriggerEventInfo event = makeEmptyTriggerEventInfo(contact.node);
+            if (action && action->UndoOnTriggerRevert)
+                action->revert(event);
+            revertChildEvents(this, event);
+            if (OnceCondMetAlwaysMet) {
+                PrevConditionMet = met = true;
+                break;
+            }
+        }
+    }
+    ConditionMet = met;
+    snapshotContacts();
+}
+
+// 5: named objects outside the volume.
+void TriggerObject::checkObjectOutside() {
+    bool met = objectsTree ? objectsTreeValue(&getActiveContactList(), true, 0) : false;
+    if (ApplyEventPerObject && !(ConditionMet && OnceCondMetAlwaysMet)) {
+        const TriggerContactList current = getActiveContactList();
+        const TriggerContactList previous = getActivePreviousList();
+        for (const TriggerContact& contact : previous) {
+            if (!contact.node || nodeInContacts(current, contact.node) ||
+                !expressionContainsID(objectsTree.get(), contact.node->getID()))
+                continue;
+            TriggerEventInfo event = makeEmptyTriggerEventInfo(contact.node);
+            fireEvent(event);
+            if (OnceCondMetAlwaysMet) {
+                PrevConditionMet = met = true;
+                break;
+            }
+        }
+    }
+    ConditionMet = met;
+    snapshotContacts();
+}
+
+// 6: a named object is held.
+void TriggerObject::checkObjectGrabbed() { evaluateObjectsTree(nullptr, false, PlayerIndex); }
+
+// 7: met for one evaluation after the last held object is let go.
+void TriggerObject::checkObjectReleased() {
+    const bool held = objectsTreeValue(nullptr, false, PlayerIndex);
+    if (held && !releasedObject)
+        releasedObject = expressionContext().lastMatched;
+    if (ConditionMet)
+        releasedObject = nullptr;
+    ConditionMet = !held && releasedObject != nullptr;
+}
+
+// 8: a watched object moves faster or slower than the thresholds.
+void TriggerObject::checkObjectVelocity() {
+    collectWatchedNodes();
+    bool met = false;
+    const auto& bodyState = triggerServices().physics.bodyState;
+    for (scene::ISceneNode* node : watchedNodes) {
+        if (!node || !(isHoldableKind(node) || node->getType() == typeId("plr1")))
+            continue;
+        TriggerBodyState state;
+        if (!bodyState || !bodyState(node, state))
+            continue;
+        if (LinearVelocity >= 0.0f) {
+            const f32 v2 = state.linearVelocity.getLengthSQ();
+            const f32 t2 = LinearVelocity * LinearVelocity;
+            met = met || (LinearCompareMode == TriggerCompare::GreaterThan ? v2 > t2 : v2 < t2);
+        }
+        if (AngularVelocity >= 0.0f) {
+            const f32 w2 = state.angularVelocity.getLengthSQ();
+            const f32 t2 = AngularVelocity * AngularVelocity;
+            met = met || (AngularCompareMode == TriggerCompare::GreaterThan ? w2 > t2 : w2 < t2);
+        }
+    }
+    ConditionMet = met;
+    snapshotContacts();
+}
+
+// 9: the collision object touched something (named, not excluded, thrown).
+void TriggerObject::checkObjectCollision() {
+    if (!collisionObject) {
+        ConditionMet = false;
+        return;
+    }
+    const TriggerServiceTable::Physics& physics = triggerServices().physics;
+    const std::vector<scene::ISceneNode*> touched =
+        physics.touchedNodes ? physics.touchedNodes(collisionObject) : std::vector<scene::ISceneNode*>();
+    auto isThrown = [&](scene::ISceneNode* node) { return node && physics.isThrown && physics.isThrown(node); };
+    auto clearThrown = [&](scene::ISceneNode* node) {
+        if (node && physics.clearThrown)
+            physics.clearThrown(node);
+    };
+    auto touchedNode = [&](scene::ISceneNode* node) {
+        return std::find(touched.begin(), touched.end(), node) != touched.end();
+    };
+    collectExcludedNodes();
+    bool met = false;
+    if (!objectsTree && !excludedTree) {
+        if (HasToBeThrown) {
+            for (scene::ISceneNode* node : touched)
+                if (isThrown(node)) {
+                    clearThrown(node);
+                    met = true;
+                    break;
+                }
+        } else {
+            met = !touched.empty();
+        }
+    } else if (!objectsTree) {
+        // Something other than the excluded nodes; a null entry stands for player 0.
+        if (excludedNodes.empty()) {
+            met = !touched.empty();
+        } else {
+            for (scene::ISceneNode* node : touched) {
+                scene::ISceneNode* who = node ? node : static_cast<scene::ISceneNode*>(getPlayer(0));
+                if (!isExcluded(who))
+                    met = true;
+            }
+        }
+    } else {
+        collectWatchedNodes();
+        for (scene::ISceneNode* node : watchedNodes) {
+            if (HasToBeThrown && !isThrown(node))
+                continue;
+            if (!touchedNode(node))
+                continue;
+            if (met && isExcluded(node))
+                continue;
+            met = true;
+            if (HasToBeThrown)
+                clearThrown(node);
+        }
+    }
+    ConditionMet = met;
+    snapshotContacts();
+}
+
+// 10: a watched object is in the wanted physics state.
+void TriggerObject::checkObjectPhysicsState() {
+    collectWatchedNodes();
+    bool met = false;
+    const auto& bodyState = triggerServices().physics.bodyState;
+    const bool wantKinematic = PhysicsState == 1;
+    for (scene::ISceneNode* node : watchedNodes) {
+        TriggerBodyState state;
+        if (!node || !isHoldableKind(node) || !bodyState || !bodyState(node, state))
+            continue;
+        const bool kinematic = state.userDataState == 1;
+        if (kinematic == wantKinematic) {
+            met = true;
+            lastContactPosition = state.position;
+        }
+        if (ApplyEventPerObject) {
+            const s32 wanted = wantKinematic ? 1 : 2;
+            if (state.currentState == wanted && state.previousState != wanted) {
+                TriggerEventInfo event = makeTriggerEventInfo(node, state.position);
+                fireEvent(event);
+            }
+        }
+    }
+    ConditionMet = met;
+    snapshotContacts();
+}
+
+// 11: a variable compared with a value or another variable.
+void TriggerObject::checkVariableCondition() {
+    if (!variable) {
+        ConditionMet = false;
+        return;
+    }
+    const f32 reference = compareVariable ? compareVariable->Value : CompareValue;
+    ConditionMet = compareTriggerValue(variable->Value, reference, VariableComparison);
+}
+
+// 12, Seen by Character: a named character sees the player.
+void TriggerObject::checkSeenByCharacter() {
+    collectExcludedNodes();
+    bool met = false;
+    const auto& seesPlayer = triggerServices().characters.seesPlayer;
+    for (scene::ISceneNode* node : excludedNodes)
+        if (node && node->getType() == typeId("crct") && seesPlayer && seesPlayer(node))
+            met = true;
+    ConditionMet = met;
+}
+
+// 12, Suspicion Gained: the suspicion record gained in the frame before (the meter's update,
+// which runs before the level update, moves the raise flag there).
+void TriggerObject::checkSuspicionGained() {
+    const SuspicionMeter* record = levelManager ? levelManager->getPlayerSuspicion(0) : nullptr;
+    ConditionMet = record && record->gainedLastFrame;
+}
+
+// 13: an attribute of the save compared by its stored type.
+void TriggerObject::checkGameSaveAttribute() {
+    io::IAttributes* group = nullptr;
+    if (saveManager) {
+        const bool story = !AttributeOnlyStoryMode || (levelManager && levelManager->isStoryRun());
+        group = saveManager->getModeGroup(story);
+    }
+    const s32 index = group ? group->findAttribute(GameAttributeName.c_str()) : -1;
+    if (index < 0) {
+        ConditionMet = false;
+        return;
+    }
+    const io::E_ATTRIBUTE_TYPE type = group->getAttributeType(index);
+    if (type == io::EAT_STRING) {
+        ConditionMet = GameAttributeValue == group->getAttributeAsString(index);
+        return;
+    }
+    f32 value = 0.0f;
+    if (type == io::EAT_INT)
+        value = static_cast<f32>(group->getAttributeAsInt(index));
+    else if (type == io::EAT_FLOAT)
+        value = group->getAttributeAsFloat(index);
+    ConditionMet = compareTriggerValue(value, CompareValue, VariableComparison);
+}
+
+// 14: the player's input.
+void TriggerObject::checkPlayerInput() {
+    PlayerObject* player = getPlayer(0);
+    switch (PlayerInput) {
+    case TriggerPlayerInput::TentaroMovement:
+        ConditionMet = player && player->isMoving();
+        break;
+    case TriggerPlayerInput::DesiredGrabbing: {
+        PlayerControls* controls = conditionControls();
+        ConditionMet = controls && controls->isGrabHeld(true);
+        break;
+    }
+    case TriggerPlayerInput::SwitchModes:
+        ConditionMet = player && (player->getControlMode() != latchedMode || !player->isModeSettled());
+        break;
+    case TriggerPlayerInput::DesiredSwitchModes: {
+        PlayerControls* controls = conditionControls();
+        ConditionMet = controls && controls->isModeSwitchPressed();
+        break;
+    }
+    case TriggerPlayerInput::DeviceInput: {
+        if (!inputDevice) {
+            ConditionMet = false;
+            break;
+        }
+        ButtonMapping mapping;
+        mapping.device = inputDevice;
+        mapping.instance = 0;
+        mapping.buttonIndex = InputButton;
+        ConditionMet = InputCondition == 1 ? inputDevice->isDown(mapping) : inputDevice->wasPressed(mapping);
+        break;
+    }
+    default:
+        break;
+    }
+    if (player)
+        latchedMode = player->getControlMode();
+}
+
+// 15: a named voice track plays (or has a line following it).
+void TriggerObject::checkActiveVoice() {
+    SoundObject* sound = soundManager ? soundManager->getNamedEntry(VoiceTrackID.c_str()) : nullptr;
+    ConditionMet = sound && (sound->isPlaying() || sound->nextInConversation != nullptr);
+}

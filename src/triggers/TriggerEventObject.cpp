@@ -1,0 +1,182 @@
+#include "triggers/TriggerEventObject.h"
+
+#include "core/Globals.h"
+#include "core/ProgramQueries.h"
+#include "core/Stopwatch.h"
+#include "level/AttributeExtras.h"
+#include "level/LevelInfo.h"
+#include "level/NodeHelpers.h"
+#include "triggers/TriggerObject.h"
+
+using namespace irr;
+
+namespace {
+
+// The nearest node from `node` up whose type is a trigger kind or which is (or derives
+// from) the level information, a cutscene or a waypoint.
+scene::ISceneNode* findEventOwner(scene::ISceneNode* node) {
+    scene::ISceneNode* root = node && node->getSceneManager() ? node->getSceneManager()->getRootSceneNode() : nullptr;
+    for (scene::ISceneNode* n = node; n && n != root; n = n->getParent()) {
+        if (isTriggerKind(n) || asType(n, typeId("lvli")) || asType(n, typeId("cuts")) || asType(n, typeId("wayp")))
+            return n;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+TriggerEventObject::TriggerEventObject(scene::ISceneNode* parent, scene::ISceneManager* manager, s32 id)
+    : LevelObject(parent, manager, id) {
+    ensureAction();
+}
+
+TriggerEventObject::~TriggerEventObject() = default;
+
+const core::aabbox3df& TriggerEventObject::getBoundingBox() const {
+    static const core::aabbox3df zeroBox(0, 0, 0, 0, 0, 0);
+    return zeroBox;
+}
+
+scene::ISceneNode* TriggerEventObject::findOwner() {
+    if (!ownerSearched) {
+        owner = findEventOwner(this);
+        ownerSearched = true;
+    }
+    return owner;
+}
+
+bool TriggerEventObject::ownerHoldsActions() {
+    scene::ISceneNode* found = findOwner();
+    if (!found)
+        return false;
+    return isTriggerKind(found) || found->getType() == typeId("lvli") || found->getType() == typeId("cuts") ||
+           found->getType() == typeId("wayp");
+}
+
+TriggerObject* TriggerEventObject::ownerTrigger() {
+    scene::ISceneNode* found = findOwner();
+    if (!found)
+        return nullptr;
+    if (TriggerObject* trigger = asTrigger(found))
+        return trigger;
+    if (found->getType() == typeId("lvli"))
+        return static_cast<LevelInfo*>(found)->getTrigger();
+    return nullptr;
+}
+
+bool TriggerEventObject::ensureAction() {
+    if (action)
+        return true;
+    if (!ownerHoldsActions())
+        return false;
+    action.reset(new TriggerAction(0, ownerTrigger()));
+    action->event = this;
+    return true;
+}
+
+void TriggerEventObject::setAction(TriggerAction* newAction) {
+    action.reset(newAction);
+    if (action)
+        action->event = this;
+}
+
+void TriggerEventObject::startEvent(const TriggerEventInfo& event) {
+    if (!action)
+        return;
+    if (EventDelay == 0.0f) {
+        TriggerEventInfo copy = event;
+        action->execute(copy);
+        return;
+    }
+    pending = event;
+    pending.time = 0.0f;
+    pending.flag = false;
+}
+
+void TriggerEventObject::startRevert(const TriggerEventInfo& event) {
+    if (!action)
+        return;
+    if (EventDelay == 0.0f) {
+        TriggerEventInfo copy = event;
+        action->revert(copy);
+        return;
+    }
+    pending = event;
+    pending.time = 0.0f;
+    pending.flag = true;
+}
+
+void TriggerEventObject::OnAnimate(u32) {
+    // Only the delay and the action: children and animators of an event object stay still.
+    findOwner();
+    if (!ensureAction())
+        return;
+    const bool running = pending.time >= 0.0f;
+    const TriggerObject* trigger = asTrigger(owner);
+    if (!(trigger && trigger->pauseCount > 0) && running)
+        pending.time += frameStopwatch ? frameStopwatch->delta() : 0.0f;
+    const bool counting = EventDelay != 0.0f && pending.time >= 0.0f && pending.time < EventDelay;
+    if (!counting)
+        action->update();
+    if (pending.time >= EventDelay) {
+        pending.time = -1.0f;
+        if (pending.flag)
+            action->revert(pending);
+        else
+            action->execute(pending);
+    }
+}
+
+void TriggerEventObject::serializeAttributes(io::IAttributes* out, io::SAttributeReadWriteOptions* options) const {
+    LevelObject::serializeAttributes(out, options);
+    if (!action)
+        return;
+    if (EventDelay != 0.0f || isEditorWrite(options))
+        out->addFloat("EventDelay", EventDelay);
+    const s32 index = action->getType();
+    out->addEnum("OnTriggerEvent", triggerActionNames[index >= 0 && index < triggerActionCount ? index : 0],
+                 triggerActionNames);
+    if (isSimulationActive() && pending.time >= 0.0f)
+        out->addFloat("Timer", pending.time);
+    action->serializeAttributes(out, options);
+}
+
+void TriggerEventObject::deserializeAttributes(io::IAttributes* in, io::SAttributeReadWriteOptions* options) {
+    LevelObject::deserializeAttributes(in, options);
+    // The owner may have changed since the constructor looked (the loader reads the
+    // attributes after the node is placed).
+    ownerSearched = false;
+    findOwner();
+    ensureAction();
+    if (ownerHoldsActions()) {
+        readIfPresent(in, "EventDelay", EventDelay);
+        s32 index = OnTriggerEvent;
+        if (readEnumIfPresent(in, "OnTriggerEvent", triggerActionNames, index))
+            OnTriggerEvent = index;
+        readIfPresent(in, "Timer", pending.time);
+        if (index != 0 && action && action->getType() != index)
+            setAction(createTriggerAction(index, ownerTrigger()));
+    }
+    if (action)
+        action->deserializeAttributes(in, options);
+}
+
+scene::ISceneNode* TriggerEventObject::clone(scene::ISceneNode* newParent, scene::ISceneManager* newManager) {
+    if (!newParent)
+        newParent = Parent;
+    if (!newManager)
+        newManager = SceneManager;
+    auto* copy = new TriggerEventObject(newParent, newManager, ID);
+    LevelObject::cloneMembers(copy, this, newManager);
+    copy->OnTriggerEvent = OnTriggerEvent;
+    copy->EventDelay = EventDelay;
+    if (action && ownerHoldsActions()) {
+        copy->action.reset(action->clone(action->trigger));
+        // The copy's action belongs to no event object until its owner sets it.
+        copy->action->event = nullptr;
+    }
+    copy->setID(assignUniqueObjectID(copy));
+    if (newParent)
+        copy->drop();
+    return copy;
+}

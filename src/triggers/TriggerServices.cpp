@@ -1,0 +1,9 @@
+#include "triggers/TriggerServices.h"
+
+namespace {
+TriggerServiceTable serviceTable;
+} // namespace
+
+TriggerServiceTable& triggerServices() { return serviceTable; }
+
+void resetTriggerServices() { serviceTable = TriggerServiceTable(); }

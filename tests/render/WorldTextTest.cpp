@@ -1,0 +1,517 @@
+// Text objects (font choice by path, bitmap strip layout, TrueType glyph nodes, attributes,
+// colours, clone), text bubbles (lines, layout, the typewriter reveal and its clicks,
+// the card) and volume lights (clamps, rebuilds, material carry-over, clone) on the null
+// driver.
+#include "render/TextBubbleObject.h"
+#include "render/TextObject.h"
+#include "render/VolumeLightObject.h"
+
+#include "core/Globals.h"
+#include "core/ShellHooks.h"
+#include "gui/fonts/CGUITTFont.h"
+#include "gui/fonts/FontCache.h"
+#include "level/SoundObject.h"
+#include "support/NullDevice.h"
+#include "support/TempDir.h"
+
+#include "RenderFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <string>
+
+using namespace irr;
+
+namespace {
+
+const char* const gameFontPath = "Content/Font/NoMove.ttf";
+
+class WorldTextTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        rendertest::resetRenderGlobals();
+        workingDir = std::make_unique<test::ScopedWorkingDir>(test::sourceDir());
+        gameDevice = device.get();
+        scene = device->getSceneManager();
+        camera = scene->addCameraSceneNode(nullptr, core::vector3df(0, 0, -50), core::vector3df(0, 0, 0));
+    }
+    void TearDown() override {
+        scene->clear();
+        clearFontCache();
+        physicsManager = nullptr;
+        rendertest::resetRenderGlobals();
+        workingDir.reset();
+    }
+    TextObject* addText() {
+        auto* text = new TextObject(scene->getRootSceneNode(), scene, -1);
+        text->drop();
+        return text;
+    }
+    io::IAttributes* attributes() {
+        io::IAttributes* a = device->getFileSystem()->createEmptyAttributes(device->getVideoDriver());
+        held.push_back(a);
+        return a;
+    }
+    // A bitmap font of two letters, "A" 10 and "B" 30 pixels wide, in the temporary folder.
+    std::string writeTwoLetterFont() {
+        video::IVideoDriver* driver = device->getVideoDriver();
+        video::IImage* image = driver->createImage(video::ECF_A8R8G8B8, core::dimension2du(64, 32));
+        image->fill(video::SColor(255, 255, 255, 255));
+        EXPECT_TRUE(driver->writeImageToFile(image, dir.file("Two.png").c_str()));
+        image->drop();
+        std::ofstream(dir.file("Two.xml")) << "<?xml version=\"1.0\"?>\n<font type=\"bitmap\">\n"
+                                              "<Texture index=\"0\" filename=\"Two.png\" hasAlpha=\"true\" />\n"
+                                              "<c c=\"A\" r=\"0, 0, 10, 20\" />\n<c c=\"B\" r=\"10, 0, 40, 20\" />\n"
+                                              "<c c=\" \" r=\"40, 0, 44, 20\" />\n</font>\n";
+        return dir.file("Two.xml");
+    }
+    void simulateRunningPhysics() {
+        physicsManager = reinterpret_cast<PhysicsManager*>(0x10);
+        shellHooks().physics.isSimulationActive = [] { return true; };
+    }
+    ~WorldTextTest() override {
+        for (io::IAttributes* a : held)
+            a->drop();
+    }
+
+    test::TempDir dir;
+    std::unique_ptr<test::ScopedWorkingDir> workingDir;
+    test::NullDevice device;
+    scene::ISceneManager* scene = nullptr;
+    scene::ICameraSceneNode* camera = nullptr;
+    std::vector<io::IAttributes*> held;
+};
+
+// --- text object -----------------------------------------------------------------------
+
+TEST_F(WorldTextTest, FontPathExtensionChoosesTheTrueTypePath) {
+    const struct {
+        const char* path;
+        bool trueType;
+    } rows[] = {{"Content/Font/NoMove.ttf", true}, {"FONT.TTF", true},  {"a.TtF", true},
+                {"Content/Font/Debug.xml", false}, {"ttf", false},      {"font.ttf.png", false},
+                {"", false},                       {"dir.ttf/font", false}};
+    for (const auto& row : rows)
+        EXPECT_EQ(TextObject::isTrueTypePath(row.path), row.trueType) << row.path;
+}
+
+TEST_F(WorldTextTest, NewTextHasTheBuiltInFontAndNoGlyphs) {
+    TextObject* text = addText();
+    EXPECT_EQ(text->getType(), typeId("text"));
+    EXPECT_NE(text->getFont(), nullptr);
+    ASSERT_NE(text->getMesh(), nullptr);
+    EXPECT_EQ(text->getMaterialCount(), text->getMesh()->getMeshBufferCount());
+    EXPECT_TRUE(text->getGlyphRecords().empty());
+    EXPECT_EQ(text->getGlyphNodes().size(), 0u);
+    EXPECT_FLOAT_EQ(text->getSize().X, 1.0f);
+    EXPECT_TRUE(text->getTextRoot()->isDebugObject());
+    EXPECT_EQ(text->getTextRoot()->getScale(), core::vector3df(0.1f, 0.1f, 0.1f));
+    EXPECT_EQ(text->getFontSize(), 72);
+    EXPECT_EQ(text->getAutomaticCulling(), scene::EAC_BOX);
+    const video::SMaterial& material = text->getMaterial(0);
+    EXPECT_EQ(material.MaterialType, video::EMT_TRANSPARENT_ALPHA_CHANNEL);
+    EXPECT_FALSE(material.ZWriteEnable);
+    EXPECT_FALSE(material.Lighting);
+    EXPECT_FALSE(material.BackfaceCulling);
+}
+
+TEST_F(WorldTextTest, BitmapStripSharesItsWidthByGlyphWidth) {
+    TextObject* text = addText();
+    io::IAttributes* in = attributes();
+    in->addString("FontPath", writeTwoLetterFont().c_str());
+    in->addString("Text", "AB");
+    text->deserializeAttributes(in);
+    ASSERT_NE(text->getFont(), nullptr);
+    ASSERT_EQ(text->getGlyphRecords().size(), 2u);
+    EXPECT_FLOAT_EQ(text->getGlyphRecords()[0].width, 10.0f);
+    EXPECT_FLOAT_EQ(text->getGlyphRecords()[1].width, 30.0f);
+    EXPECT_EQ(text->getTextPixelSize().Width, 40u);
+    text->updateAbsolutePosition();
+    text->OnRegisterSceneNode();
+    EXPECT_FLOAT_EQ(text->getSize().X, 4.0f);
+    EXPECT_FLOAT_EQ(text->getSize().Y, 2.0f);
+
+    scene::IMeshBuffer* buffer = text->getMesh()->getMeshBuffer(0);
+    const auto* v = static_cast<const video::S3DVertex*>(buffer->getVertices());
+    // Quad 0 spans -2 to -1, quad 1 -1 to 2, in the node's X-Y plane facing -Z.
+    EXPECT_FLOAT_EQ(v[0].Pos.X, -1.0f);
+    EXPECT_FLOAT_EQ(v[2].Pos.X, -2.0f);
+    EXPECT_FLOAT_EQ(v[4].Pos.X, 2.0f);
+    EXPECT_FLOAT_EQ(v[6].Pos.X, -1.0f);
+    for (u32 i = 0; i < 8; ++i) {
+        EXPECT_FLOAT_EQ(v[i].Pos.Z, 0.0f);
+        EXPECT_EQ(v[i].Normal, core::vector3df(0, 0, -1));
+        EXPECT_FLOAT_EQ(std::abs(v[i].Pos.Y), 1.0f);
+    }
+    // Indices 0, 2, 1, 0, 3, 2 per quad; colours bottom, top, top, bottom.
+    const u16* indices = buffer->getIndices();
+    const u16 expected[12] = {0, 2, 1, 0, 3, 2, 4, 6, 5, 4, 7, 6};
+    for (u32 i = 0; i < 12; ++i)
+        EXPECT_EQ(indices[i], expected[i]);
+}
+
+TEST_F(WorldTextTest, CameraMovesDoNotTurnAStripThatIgnoresTheCamera) {
+    TextObject* text = addText();
+    io::IAttributes* in = attributes();
+    in->addString("FontPath", writeTwoLetterFont().c_str());
+    in->addString("Text", "AB");
+    text->deserializeAttributes(in);
+    camera->setPosition(core::vector3df(40, 30, 10));
+    camera->updateAbsolutePosition();
+    text->updateAbsolutePosition();
+    text->OnRegisterSceneNode();
+    const auto* v = static_cast<const video::S3DVertex*>(text->getMesh()->getMeshBuffer(0)->getVertices());
+    for (u32 i = 0; i < 8; ++i) {
+        EXPECT_FLOAT_EQ(v[i].Pos.Z, 0.0f);
+        EXPECT_EQ(v[i].Normal, core::vector3df(0, 0, -1));
+    }
+    // Facing the camera instead: the strip's normal points back at it.
+    in->setAttribute("FaceCamera", true);
+    text->deserializeAttributes(in);
+    text->OnRegisterSceneNode();
+    core::vector3df toCamera = camera->getAbsolutePosition() - camera->getTarget();
+    toCamera.normalize();
+    EXPECT_TRUE(v[0].Normal.equals(toCamera, 1e-4f));
+}
+
+TEST_F(WorldTextTest, ColoursAreStoredOpaqueAndOneColourIsTemporary) {
+    TextObject* text = addText();
+    io::IAttributes* in = attributes();
+    in->addString("FontPath", writeTwoLetterFont().c_str());
+    in->addString("Text", "AB");
+    in->addColor("ColorTop", video::SColor(0, 10, 20, 30));
+    in->addColor("ColorBottom", video::SColor(17, 40, 50, 60));
+    text->deserializeAttributes(in);
+    video::SColor top, bottom;
+    text->getColor(top, bottom);
+    EXPECT_EQ(top, video::SColor(255, 10, 20, 30));
+    EXPECT_EQ(bottom, video::SColor(255, 40, 50, 60));
+    const auto* v = static_cast<const video::S3DVertex*>(text->getMesh()->getMeshBuffer(0)->getVertices());
+    EXPECT_EQ(v[0].Color, bottom);
+    EXPECT_EQ(v[1].Color, top);
+    text->setColor(video::SColor(255, 1, 2, 3));
+    v = static_cast<const video::S3DVertex*>(text->getMesh()->getMeshBuffer(0)->getVertices());
+    EXPECT_EQ(v[1].Color, video::SColor(255, 1, 2, 3));
+    text->getColor(top, bottom);
+    EXPECT_EQ(top, video::SColor(255, 10, 20, 30));
+    text->rebuildMesh(L"AB");
+    v = static_cast<const video::S3DVertex*>(text->getMesh()->getMeshBuffer(0)->getVertices());
+    EXPECT_EQ(v[1].Color, top);
+    EXPECT_EQ(v[0].Color, bottom);
+}
+
+TEST_F(WorldTextTest, AttributesRoundTripForBothFontKinds) {
+    const struct {
+        const char* path;
+        bool writesSize;
+    } rows[] = {{"", false}, {"Content/Font/NoMove.ttf", true}};
+    for (const auto& row : rows) {
+        TextObject* source = addText();
+        io::IAttributes* in = attributes();
+        in->addString("Name", "Sign");
+        in->addString("FontPath", row.path);
+        in->addInt("FontSize", 30);
+        in->addString("Text", L"Caf\u00e9 \u2192 2");
+        in->addBool("FaceCamera", true);
+        in->addColor("ColorTop", video::SColor(255, 200, 10, 10));
+        in->addColor("ColorBottom", video::SColor(255, 10, 10, 200));
+        source->deserializeAttributes(in);
+        io::IAttributes* out = attributes();
+        source->serializeAttributes(out);
+        EXPECT_EQ(out->existsAttribute("FontSize"), row.writesSize) << row.path;
+        // Text beyond ASCII survives the round trip.
+        EXPECT_EQ(core::stringw(out->getAttributeAsStringW("Text")), core::stringw(L"Caf\u00e9 \u2192 2"));
+
+        TextObject* copy = addText();
+        copy->deserializeAttributes(out);
+        EXPECT_EQ(copy->getText(), source->getText());
+        EXPECT_EQ(copy->getFontPath(), source->getFontPath());
+        EXPECT_EQ(copy->getFontSize(), row.writesSize ? 30 : 72);
+        EXPECT_TRUE(copy->getFaceCamera());
+        video::SColor top, bottom;
+        copy->getColor(top, bottom);
+        EXPECT_EQ(top, video::SColor(255, 200, 10, 10));
+        EXPECT_EQ(bottom, video::SColor(255, 10, 10, 200));
+        EXPECT_STREQ(copy->getName(), "Sign");
+    }
+}
+
+TEST_F(WorldTextTest, TrueTypeTextMakesOneGlyphNodePerLetterWithAPixelBox) {
+    TextObject* text = addText();
+    io::IAttributes* in = attributes();
+    in->addString("FontPath", gameFontPath);
+    in->addInt("FontSize", 24);
+    in->addString("Text", "Hi!");
+    text->deserializeAttributes(in);
+    ASSERT_EQ(text->getGlyphNodes().size(), 3u);
+    EXPECT_TRUE(text->getGlyphRecords().empty());
+    const core::array<scene::ISceneNode*>& glyphs = text->getGlyphNodes();
+    for (u32 g = 0; g < glyphs.size(); ++g) {
+        EXPECT_EQ(glyphs[g]->getParent(), text->getTextRoot());
+        EXPECT_TRUE(glyphs[g]->getMaterial(0).ZWriteEnable); // until the next animate
+    }
+    CGUITTFont* font = getCachedFont(gameFontPath, 24);
+    ASSERT_NE(font, nullptr);
+    const core::dimension2du size = font->getDimension(L"Hi!");
+    EXPECT_EQ(text->getBoundingBox().MinEdge, core::vector3df(-1, -1, -1));
+    EXPECT_EQ(text->getBoundingBox().MaxEdge,
+              core::vector3df(static_cast<f32>(size.Width), static_cast<f32>(size.Height), 1));
+    text->OnAnimate(0);
+    for (u32 g = 0; g < glyphs.size(); ++g)
+        EXPECT_FALSE(glyphs[g]->getMaterial(0).ZWriteEnable);
+    EXPECT_FALSE(text->isFontRefreshPending());
+
+    // A new text replaces the glyph nodes.
+    text->rebuildMesh(L"");
+    EXPECT_EQ(text->getGlyphNodes().size(), 0u);
+    EXPECT_TRUE(text->getTextRoot()->getChildren().empty());
+}
+
+TEST_F(WorldTextTest, MissingTrueTypeFileFallsBackToTheGameFont) {
+    TextObject* text = addText();
+    io::IAttributes* in = attributes();
+    in->addString("FontPath", "Content/Font/NotShipped.ttf");
+    in->addString("Text", "ok");
+    text->deserializeAttributes(in);
+    EXPECT_EQ(text->getGlyphNodes().size(), 2u);
+}
+
+TEST_F(WorldTextTest, CloneCopiesTheSettingsButBuildsNoGlyphs) {
+    TextObject* text = addText();
+    io::IAttributes* in = attributes();
+    in->addString("FontPath", writeTwoLetterFont().c_str());
+    in->addString("Text", "BA");
+    in->addBool("FaceCamera", true);
+    text->deserializeAttributes(in);
+    auto* copy = static_cast<TextObject*>(text->clone());
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(copy->getText(), core::stringw(L"BA"));
+    EXPECT_EQ(copy->getFontPath(), text->getFontPath());
+    EXPECT_TRUE(copy->getFaceCamera());
+    EXPECT_TRUE(copy->getGlyphRecords().empty());
+    // Only the copy's own text root, not a clone of the original's.
+    u32 roots = 0;
+    for (scene::ISceneNode* child : copy->getChildren())
+        roots += child->isDebugObject() ? 1 : 0;
+    EXPECT_EQ(roots, 1u);
+}
+
+// --- text bubble ---------------------------------------------------------------------
+
+class TextBubbleTest : public WorldTextTest {
+protected:
+    TextBubbleObject* addBubble(const wchar_t* text, f32 speed = 15.0f) {
+        auto* bubble = new TextBubbleObject(scene->getRootSceneNode(), scene, -1);
+        bubble->drop();
+        io::IAttributes* in = attributes();
+        in->addString("FontPath", gameFontPath);
+        in->addInt("FontSize", 24);
+        in->addString("Text", text);
+        in->addFloat("TextSpeed", speed);
+        bubble->deserializeAttributes(in);
+        return bubble;
+    }
+};
+
+TEST_F(TextBubbleTest, BackslashesSplitLinesThatStackDownward) {
+    TextBubbleObject* bubble = addBubble(L"Hello\\ there\\ ");
+    ASSERT_EQ(bubble->getLines().size(), 3u);
+    const std::vector<TextObject*>& lines = bubble->getLineObjects();
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0]->getText(), core::stringw(L"Hello"));
+    EXPECT_EQ(lines[1]->getText(), core::stringw(L"there")); // the leading space goes
+    EXPECT_EQ(lines[2]->getText(), core::stringw(L" "));     // a lone space stays
+    EXPECT_FLOAT_EQ(lines[1]->getPosition().Y, -24.0f * 0.1f * 1.15f);
+    EXPECT_FLOAT_EQ(lines[2]->getPosition().Y, -24.0f * 2.0f * 0.1f * 1.15f);
+    for (TextObject* line : lines) {
+        EXPECT_EQ(line->getFontPath(), core::stringc(gameFontPath));
+        EXPECT_EQ(line->getFontSize(), 24);
+        EXPECT_EQ(line->getID(), 0);
+        EXPECT_TRUE(line->isDebugObject());
+        EXPECT_EQ(line->getParent(), bubble->getTextHolder());
+    }
+    EXPECT_EQ(bubble->getGlyphCount(), 11);
+    ASSERT_NE(bubble->getBubbleCard(), nullptr);
+    EXPECT_TRUE(bubble->getBubbleCard()->isDebugObject());
+    EXPECT_EQ(bubble->getClickSound()->EventName, std::string(TextBubbleObject::clickEventName));
+
+    // A shorter text hides the extra line object and keeps it for later.
+    io::IAttributes* in = attributes();
+    bubble->serializeAttributes(in);
+    in->setAttribute("Text", L"One");
+    bubble->deserializeAttributes(in);
+    EXPECT_EQ(bubble->getLineObjects().size(), 3u);
+    EXPECT_TRUE(lines[0]->isVisible());
+    EXPECT_FALSE(lines[1]->isVisible());
+    EXPECT_FALSE(lines[2]->isVisible());
+    EXPECT_EQ(bubble->getGlyphCount(), 3);
+}
+
+TEST_F(TextBubbleTest, RevealsFifteenCharactersASecondSpacesIncluded) {
+    TextBubbleObject* bubble = addBubble(L"Hi you\\ok");
+    ASSERT_EQ(bubble->getGlyphCount(), 8);
+    EXPECT_EQ(bubble->countRevealedGlyphs(), 0);
+    // Elapsed seconds -> characters shown (a character shows once progress passes its index).
+    const struct {
+        f32 step;
+        s32 shown;
+    } rows[] = {{0.0f, 0}, {0.01f, 1}, {0.05f, 1}, {0.01f, 2}, {0.1f, 3}, {0.2f, 6}, {0.1f, 8}, {1.0f, 8}};
+    f32 elapsed = 0.0f;
+    for (const auto& row : rows) {
+        bubble->advanceReveal(row.step);
+        elapsed += row.step;
+        EXPECT_EQ(bubble->countRevealedGlyphs(), row.shown) << "after " << elapsed << " s";
+    }
+    // No clicks while the simulation is not running.
+    EXPECT_EQ(bubble->getClickCount(), 0u);
+}
+
+TEST_F(TextBubbleTest, ClicksForEveryRevealedLetterButNotForSpaces) {
+    simulateRunningPhysics();
+    TextBubbleObject* bubble = addBubble(L"a b c");
+    bubble->advanceReveal(2.0f / 15.0f - 0.001f); // "a" and the space
+    EXPECT_EQ(bubble->getClickCount(), 1u);
+    bubble->advanceReveal(10.0f);
+    EXPECT_EQ(bubble->getClickCount(), 3u);
+}
+
+TEST_F(TextBubbleTest, HidingTheBubbleRestartsTheReveal) {
+    TextBubbleObject* bubble = addBubble(L"Again");
+    bubble->advanceReveal(1.0f);
+    EXPECT_EQ(bubble->countRevealedGlyphs(), 5);
+    bubble->setVisible(false);
+    bubble->OnAnimate(0);
+    EXPECT_FLOAT_EQ(bubble->getRevealProgress(), 0.0f);
+    bubble->setVisible(true);
+    bubble->advanceReveal(0.1f);
+    EXPECT_EQ(bubble->countRevealedGlyphs(), 2);
+}
+
+TEST_F(TextBubbleTest, ReadingAttributesTwiceKeepsOneCard) {
+    TextBubbleObject* bubble = addBubble(L"One");
+    scene::ISceneNode* first = bubble->getBubbleCard();
+    io::IAttributes* in = attributes();
+    bubble->serializeAttributes(in);
+    bubble->deserializeAttributes(in);
+    EXPECT_NE(bubble->getBubbleCard(), first);
+    scene->drawAll(); // empties the deletion queue
+    u32 cards = 0;
+    for (scene::ISceneNode* child : bubble->getTextHolder()->getChildren())
+        cards += child->getType() == scene::ESNT_MESH ? 1 : 0;
+    EXPECT_EQ(cards, 1u);
+}
+
+TEST_F(TextBubbleTest, SizeAndSpacingAreWrittenOnlyForTrueTypeFonts) {
+    TextBubbleObject* bubble = addBubble(L"x");
+    io::IAttributes* out = attributes();
+    bubble->serializeAttributes(out);
+    EXPECT_TRUE(out->existsAttribute("FontSize"));
+    EXPECT_TRUE(out->existsAttribute("LineSpacing"));
+    EXPECT_FLOAT_EQ(out->getAttributeAsFloat("TextSpeed"), 15.0f);
+    bubble->FontPath = "Content/Font/NoMoveBitmap.xml";
+    io::IAttributes* bitmap = attributes();
+    bubble->serializeAttributes(bitmap);
+    EXPECT_FALSE(bitmap->existsAttribute("FontSize"));
+    EXPECT_FALSE(bitmap->existsAttribute("LineSpacing"));
+    // A new bubble's defaults.
+    auto* fresh = new TextBubbleObject(scene->getRootSceneNode(), scene, -1);
+    EXPECT_EQ(fresh->FontSize, 24);
+    EXPECT_FLOAT_EQ(fresh->TextSpeed, 15.0f);
+    EXPECT_FLOAT_EQ(fresh->LineSpacing, 1.15f);
+    EXPECT_EQ(fresh->getType(), typeId("txtb"));
+    fresh->drop();
+}
+
+// --- volume light ----------------------------------------------------------------------
+
+class VolumeLightTest : public WorldTextTest {
+protected:
+    VolumeLightObject* addVolumeLight() {
+        auto* light = new VolumeLightObject(scene->getRootSceneNode(), scene, -1);
+        light->drop();
+        return light;
+    }
+};
+
+TEST_F(VolumeLightTest, FactoryDefaults) {
+    VolumeLightObject* light = addVolumeLight();
+    EXPECT_EQ(light->getType(), typeId("vmlt"));
+    EXPECT_EQ(light->getSubDivideU(), 32u);
+    EXPECT_EQ(light->getSubDivideV(), 32u);
+    EXPECT_EQ(light->getFootColor().color, 0x3300E6B4u);
+    EXPECT_EQ(light->getTailColor().color, 0u);
+    EXPECT_FLOAT_EQ(light->getDistance(), 8.0f);
+    EXPECT_EQ(light->getLightDimension(), core::vector3df(1.0f, 1.2f, 1.0f));
+    EXPECT_EQ(light->getMaterialCount(), 1u);
+    EXPECT_NE(light->getMesh(), nullptr);
+}
+
+TEST_F(VolumeLightTest, AttributeReadsClampAndAlwaysRebuild) {
+    VolumeLightObject* light = addVolumeLight();
+    const struct {
+        f32 distance;
+        s32 subdivisions;
+        f32 expectedDistance;
+        u32 expectedSubdivisions;
+    } rows[] = {{3.5f, 0, 8.0f, 1}, {12.0f, 7, 12.0f, 7}, {8.0f, -5, 8.0f, 2730}, {20.0f, 100000, 20.0f, 2730}};
+    for (const auto& row : rows) {
+        io::IAttributes* in = attributes();
+        in->addFloat("lpDistance", row.distance);
+        in->addInt("subDivideU", row.subdivisions);
+        in->addInt("subDivideV", row.subdivisions);
+        in->addColor("footColor", video::SColor(255, 1, 2, 3));
+        in->addColor("tailColor", video::SColor(0, 4, 5, 6));
+        in->addVector3d("lightDimension", core::vector3df(2, 3, 4));
+        in->addString("Name", "Beam");
+        scene::IMesh* before = light->getMesh();
+        light->getMaterial(0).Wireframe = true;
+        light->deserializeAttributes(in);
+        EXPECT_NE(light->getMesh(), before); // rebuilt even when nothing changed
+        EXPECT_TRUE(light->getMaterial(0).Wireframe);
+        EXPECT_FLOAT_EQ(light->getDistance(), row.expectedDistance);
+        EXPECT_EQ(light->getSubDivideU(), row.expectedSubdivisions);
+        EXPECT_EQ(light->getSubDivideV(), row.expectedSubdivisions);
+        EXPECT_EQ(light->getLightDimension(), core::vector3df(2, 3, 4));
+        EXPECT_STREQ(light->getName(), "Beam");
+    }
+    io::IAttributes* out = attributes();
+    light->serializeAttributes(out);
+    for (const char* key : {"Name", "Position", "Visible", "lpDistance", "subDivideU", "subDivideV", "footColor",
+                            "tailColor", "lightDimension"})
+        EXPECT_TRUE(out->existsAttribute(key)) << key;
+}
+
+TEST_F(VolumeLightTest, SettersRebuildOnlyOnChangeAndKeepTheMaterial) {
+    VolumeLightObject* light = addVolumeLight();
+    scene::IMesh* mesh = light->getMesh();
+    light->setFootColor(light->getFootColor());
+    light->setSubDivideU(32);
+    EXPECT_EQ(light->getMesh(), mesh);
+    light->getMaterial(0).MaterialType = video::EMT_TRANSPARENT_ADD_COLOR;
+    light->setTailColor(video::SColor(255, 9, 9, 9));
+    EXPECT_NE(light->getMesh(), mesh);
+    EXPECT_EQ(light->getMaterial(0).MaterialType, video::EMT_TRANSPARENT_ADD_COLOR);
+    light->setSubDivideU(0); // the setter takes any value
+    EXPECT_EQ(light->getSubDivideU(), 0u);
+}
+
+TEST_F(VolumeLightTest, CloneTakesTheConstructorDistance) {
+    VolumeLightObject* light = addVolumeLight();
+    io::IAttributes* in = attributes();
+    in->addFloat("lpDistance", 20.0f);
+    in->addInt("subDivideU", 4);
+    in->addInt("subDivideV", 5);
+    in->addVector3d("Position", core::vector3df(1, 2, 3));
+    light->deserializeAttributes(in);
+    light->getMaterial(0).MaterialType = video::EMT_TRANSPARENT_ADD_COLOR;
+    auto* copy = static_cast<VolumeLightObject*>(light->clone());
+    ASSERT_NE(copy, nullptr);
+    EXPECT_FLOAT_EQ(copy->getDistance(), 8.0f);
+    EXPECT_EQ(copy->getSubDivideU(), 4u);
+    EXPECT_EQ(copy->getSubDivideV(), 5u);
+    EXPECT_EQ(copy->getPosition(), core::vector3df(1, 2, 3));
+    EXPECT_EQ(copy->getMaterial(0).MaterialType, video::EMT_TRANSPARENT_ADD_COLOR);
+}
+
+} // namespace

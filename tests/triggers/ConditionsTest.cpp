@@ -1,0 +1,417 @@
+// One test per trigger condition. The physics objects, characters and players are not
+// part of the program yet: their answers come from fakes in the trigger service slots.
+#include "TriggerTestSupport.h"
+
+#include "core/Globals.h"
+#include "core/SoundManager.h"
+#include "level/SaveManager.h"
+#include "level/SoundObject.h"
+#include "level/VariableObject.h"
+#include "triggers/TriggerServices.h"
+
+#include <algorithm>
+#include <map>
+#include <set>
+
+using namespace irr;
+
+namespace {
+
+phys::Shape* conditionShape(int n) { return reinterpret_cast<phys::Shape*>(static_cast<std::uintptr_t>(0x100 * n)); }
+
+class ConditionsTest : public test::TriggerFixture {
+protected:
+    TriggerObject* triggerFor(TriggerCondition condition) {
+        TriggerObject* trigger = addTrigger(100, condition);
+        action = record(trigger);
+        frames(3); // nothing is evaluated in a trigger's first three frames
+        return trigger;
+    }
+    void put(TriggerObject* trigger, scene::ISceneNode* node, int shape) {
+        trigger->onObjectEnter(node, {}, nullptr, nullptr, conditionShape(shape));
+    }
+    // Physics objects with a dynamic body: those in `bodies`.
+    void serveBodies() {
+        triggerServices().physics.bodyState = [this](scene::ISceneNode* node, TriggerBodyState& state) {
+            auto it = bodies.find(node);
+            if (it == bodies.end())
+                return false;
+            state = it->second;
+            return true;
+        };
+    }
+    test::RecordingAction* action = nullptr;
+    std::map<scene::ISceneNode*, TriggerBodyState> bodies;
+};
+
+TEST_F(ConditionsTest, ManualActivationOnlyChangesOnlyThroughOthers) {
+    TriggerObject* trigger = triggerFor(TriggerCondition::ManualActivationOnly);
+    frames(3);
+    EXPECT_FALSE(trigger->ConditionMet);
+    trigger->ConditionMet = true; // an action or a loaded level sets it
+    frame();
+    EXPECT_TRUE(trigger->ConditionMet);
+    trigger->ConditionMet = false;
+    frames(2);
+    EXPECT_FALSE(trigger->ConditionMet);
+}
+
+TEST_F(ConditionsTest, ImmediatelyIsMetOnItsFirstEvaluation) {
+    TriggerObject* trigger = triggerFor(TriggerCondition::Immediately);
+    EXPECT_FALSE(trigger->ConditionMet);
+    frame();
+    EXPECT_TRUE(trigger->ConditionMet);
+}
+
+TEST_F(ConditionsTest, PlayerCollideCountsPlayerPartsBySideAndAnyPhysicsObject) {
+    TriggerObject* trigger = triggerFor(TriggerCondition::OnPlayerCollide);
+    test::FakeObject* arm = addObject(1, "arms");
+    frame();
+    EXPECT_FALSE(trigger->ConditionMet);
+    put(trigger, arm, 1); // OnArmsCollision None: an arm does not count
+    frame();
+    EXPECT_FALSE(trigger->ConditionMet);
+    trigger->OnArmsCollision = TriggerSide::Either;
+    frame();
+    EXPECT_TRUE(trigger->ConditionMet);
+
+    TriggerObject* body = addTrigger(101, TriggerCondition::OnPlayerCollide);
+    test::RecordingAction* bodyAction = record(body);
+    test::FakeObject* player = addObject(2, "plr1");
+    test::FakeObject* crate = addObject(3, "ties");
+    frames(3);
+    put(body, player, 2);
+    frame();
+    EXPECT_TRUE(body->ConditionMet);
+    EXPECT_EQ(bodyAction->lastEvent.secondObject, player); // the colliding player object
+    body->onObjectLeave(player, nullptr, nullptr, conditionShape(2));
+    body->OnBodyCollision = false;
+    put(body, player, 2);
+    frame();
+    EXPECT_FALSE(body->ConditionMet); // the body no longer counts
+    put(body, crate, 3);
+    frame();
+    EXPECT_TRUE(body->ConditionMet); // a tie inside counts as well
+}
+
+TEST_F(ConditionsTest, PlayerOutsideIsMetWhileNoPlayerPartIsInside) {
+    TriggerObject* trigger = triggerFor(TriggerCondition::OnPlayerOutside);
+    frame();
+    EXPECT_TRUE(trigger->ConditionMet);
+    put(trigger, addObject(1, "plr1"), 1);
+    frame();
+    EXPECT_FALSE(trigger->ConditionMet);
+}
+
+TEST_F(ConditionsTest, ObjectInsideCountsVisiblePhysicalObjectsNotExcludedOrTheNamedOnes) {
+    TriggerObject* trigger = triggerFor(TriggerCondition::OnObjectInside);
+    trigger->ExcludedObjectIDs = "8";
+    trigger->needsResolve = true;
+    test::FakeObject* group = addObject(6, "emty");
+    test::FakeObject* excluded = addObject(8);
+    test::FakeObject* crate = addObject(7);
+    put(trigger, group, 1);
+    put(trigger, excluded, 2);
+    frame();
+    EXPECT_FALSE(trigger->ConditionMet);
+    crate->setVisible(false);
+    put(trigger, crate, 3);
+    frame();
+    EXPECT_FALSE(trigger->ConditionMet);
+    crate->setVisible(true);
+    frame();
+    EXPECT_TRUE(trigger->ConditionMet);
+
+    TriggerObject* named = addTrigger(101, TriggerCondition::OnObjectInside);
+    named->PhysicsObjectIDs = "7 & 9";
+    test::FakeObject* other = addObject(9, "apsx");
+    frames(3);
+    put(named, crate, 3);
+    frame();
+    EXPECT_FALSE(named->ConditionMet);
+    put(named, other, 4);
+    frame();
+    EXPECT_TRUE(named->ConditionMet);
+}
+
+TEST_F(ConditionsTest, ObjectOutsideIsMetWhileTheNamedObjectsAreOut) {
+    TriggerObject* trigger = triggerFor(TriggerCondition::OnObjectOutside);
+    frame();
+    EXPECT_FALSE(trigger->ConditionMet); // nothing named: never met
+    TriggerObject* named = addTrigger(101, TriggerCondition::OnObjectOutside);
+    named->PhysicsObjectIDs = "7";
+    test::FakeObject* crate = addObject(7);
+    frames(4);
+    EXPECT_TRUE(named->ConditionMet);
+    put(named, crate, 1);
+    frame();
+    EXPECT_FALSE(named->ConditionMet);
+}
+
+TEST_F(ConditionsTest, ObjectGrabbedFollowsTheGrabCount) {
+    std::set<scene::ISceneNode*> held;
+    triggerServices().physics.grabCount = [&](scene::ISceneNode* node) { return held.count(node) ? 1 : 0; };
+    TriggerObject* trigger = triggerFor(TriggerCondition::OnObjectGrabbed);
+    trigger->PhysicsObjectIDs = "7";
+    trigger->needsResolve = true;
+    test::FakeObject* crate = addObject(7);
+    frame();
+    EXPECT_FALSE(trigger->ConditionMet);
+    held.insert(crate);
+    frame();
+    EXPECT_TRUE(trigger->ConditionMet);
+    trigger->PlayerIndex = 1; // player 1 does not exist
+    frame();
+    EXPECT_FALSE(trigger->ConditionMet);
+    EXPECT_EQ(expressionContext().playerIndex, 0); // put back after the evaluation
+}
+
+TEST_F(ConditionsTest, ObjectReleasedIsMetForOneEvaluationAfterTheLetGo) {
+    std::set<scene::ISceneNode*> held;
+    triggerServices().physics.grabCount = [&](scene::ISceneNode* node) { return held.count(node) ? 1 : 0; };
+    TriggerObject* trigger = triggerFor(TriggerCondition::OnObjectReleased);
+    trigger->PhysicsObjectIDs = "7";
+    trigger->ApplyEventPerObject = true;
+    trigger->needsResolve = true;
+    test::FakeObject* crate = addObject(7);
+    held.insert(crate);
+    frames(2);
+    EXPECT_FALSE(trigger->ConditionMet);
+    held.clear();
+    frame();
+    EXPECT_TRUE(trigger->ConditionMet);
+    EXPECT_EQ(action->lastEvent.object, crate); // the remembered released object
+    frame();
+    EXPECT_FALSE(trigger->ConditionMet);
+    frames(3);
+    EXPECT_EQ(action->executes, 1);
+}
+
+TEST_F(ConditionsTest, ObjectVelocityComparesSquaredSpeedsAndNegativeThresholdsSwitchOff) {
+    serveBodies();
+    TriggerObject* trigger = triggerFor(TriggerCondition::OnObjectVelocity);
+    trigger->PhysicsObjectIDs = "7|8";
+    trigger->needsResolve = true;
+    test::FakeObject* crate = addObject(7);
+    addObject(8); // no dynamic body: skipped
+    bodies[crate].linearVelocity = {3, 4, 0}; // speed 5
+    bodies[crate].angularVelocity = {0, 1, 0};
+    frame();
+    EXPECT_FALSE(trigger->ConditionMet); // both thresholds negative
+    trigger->LinearVelocity = 4.9f;
+    frame();
+    EXPECT_TRUE(trigger->ConditionMet);
+    trigger->LinearVelocity = 5.1f;
+    frame();
+    EXPECT_FALSE(trigger->ConditionMet);
+    trigger->LinearCompareMode = TriggerCompare::LessThan;
+    frame();
+    EXPECT_TRUE(trigger->ConditionMet);
+    trigger->LinearVelocity = -1.0f;
+    trigger->AngularVelocity = 0.5f;
+    frame();
+    EXPECT_TRUE(trigger->ConditionMet);
+}
+
+TEST_F(ConditionsTest, ObjectCollisionReadsTheTouchedSetAndCountsAThrownObjectOnce) {
+    std::vector<scene::ISceneNode*> touched;
+    std::set<scene::ISceneNode*> thrown;
+    f32 threshold = 0.0f;
+    auto& physics = triggerServices().physics;
+    physics.touchedNodes = [&](scene::ISceneNode*) { return touched; };
+    physics.isThrown = [&](scene::ISceneNode* node) { return thrown.count(node) != 0; };
+    physics.clearThrown = [&](scene::ISceneNode* node) { thrown.erase(node); };
+    physics.enableCollisionReport = [&](scene::ISceneNode*, f32 value) { threshold = value; };
+    TriggerObject* missing = triggerFor(TriggerCondition::OnObjectCollision);
+    missing->ConditionMet = true;
+    frame();
+    EXPECT_FALSE(missing->ConditionMet); // no collision object
+
+    addObject(20); // the watched object
+    test::FakeObject* ball = addObject(7);
+    test::FakeObject* wall = addObject(8);
+    TriggerObject* trigger = addTrigger(101, TriggerCondition::OnObjectCollision);
+    trigger->CollisionObjectID = 20;
+    trigger->CollisionThreshold = 33.0f;
+    trigger->HasToBeThrown = true;
+    frames(4);
+    EXPECT_FLOAT_EQ(threshold, 33.0f);
+    touched = {wall};
+    frame();
+    EXPECT_FALSE(trigger->ConditionMet);
+    thrown.insert(ball);
+    touched = {wall, ball};
+    frame();
+    EXPECT_TRUE(trigger->ConditionMet);
+    EXPECT_EQ(thrown.count(ball), 0u); // counted once
+    frame();
+    EXPECT_FALSE(trigger->ConditionMet);
+
+    TriggerObject* other = addTrigger(102, TriggerCondition::OnObjectCollision);
+    other->CollisionObjectID = 20;
+    other->ExcludedObjectIDs = "8";
+    frames(4);
+    touched = {wall};
+    frame();
+    EXPECT_FALSE(other->ConditionMet); // only the excluded wall
+    touched = {wall, ball};
+    frame();
+    EXPECT_TRUE(other->ConditionMet);
+}
+
+TEST_F(ConditionsTest, ObjectPhysicsStateMatchesKinematicOrElseDynamic) {
+    serveBodies();
+    TriggerObject* trigger = triggerFor(TriggerCondition::OnObjectPhysicsState);
+    trigger->PhysicsObjectIDs = "7";
+    trigger->PhysicsState = 1; // Kinematic
+    trigger->ApplyEventPerObject = true;
+    trigger->needsResolve = true;
+    test::FakeObject* crate = addObject(7);
+    bodies[crate].userDataState = 2;
+    frame();
+    EXPECT_FALSE(trigger->ConditionMet);
+    bodies[crate].userDataState = 1;
+    bodies[crate].currentState = 1;
+    bodies[crate].previousState = 2;
+    bodies[crate].position = {4, 5, 6};
+    frame();
+    EXPECT_TRUE(trigger->ConditionMet);
+    EXPECT_EQ(action->executes, 2); // the per-object change of state, then the rising edge
+    test::expectNear(action->lastEvent.position, {4, 5, 6});
+    test::expectNear(trigger->lastContactPosition, {4, 5, 6});
+}
+
+TEST_F(ConditionsTest, VariableConditionComparesWithAValueOrAnotherVariable) {
+    auto* value = new VariableObject(root(), smgr(), 5);
+    value->drop();
+    auto* reference = new VariableObject(root(), smgr(), 6);
+    reference->drop();
+    manager->registerNodeIDs(value);
+    manager->registerNodeIDs(reference);
+    TriggerObject* trigger = triggerFor(TriggerCondition::OnVariableCondition);
+    frame();
+    EXPECT_FALSE(trigger->ConditionMet); // no variable
+    trigger->VariableID = 5;
+    trigger->CompareValue = 2.0f;
+    trigger->needsResolve = true;
+    value->Value = 3.0f;
+    frame();
+    EXPECT_TRUE(trigger->ConditionMet);
+    trigger->VariableComparison = TriggerCompare::EqualTo;
+    frame();
+    EXPECT_FALSE(trigger->ConditionMet);
+    trigger->CompareVariableID = 6;
+    trigger->needsResolve = true;
+    reference->Value = 3.0f;
+    frame();
+    EXPECT_TRUE(trigger->ConditionMet);
+}
+
+TEST_F(ConditionsTest, TentaroEventsReadCharacterVisionAndTheGainedFlag) {
+    std::set<scene::ISceneNode*> seeing;
+    triggerServices().characters.seesPlayer = [&](scene::ISceneNode* node) { return seeing.count(node) != 0; };
+    TriggerObject* seen = triggerFor(TriggerCondition::OnTentaroEvent);
+    seen->ExcludedObjectIDs = "30|31";
+    seen->needsResolve = true;
+    test::FakeObject* guard = addObject(30, "crct");
+    frame();
+    EXPECT_FALSE(seen->ConditionMet);
+    seeing.insert(guard);
+    frame();
+    EXPECT_TRUE(seen->ConditionMet);
+
+    TriggerObject* gained = addTrigger(101, TriggerCondition::OnTentaroEvent);
+    gained->TentaroEvent = 1;
+    frames(4);
+    EXPECT_FALSE(gained->ConditionMet);
+    manager->getPlayerSuspicion(0)->gainedLastFrame = true;
+    frame();
+    EXPECT_TRUE(gained->ConditionMet);
+}
+
+TEST_F(ConditionsTest, GameSaveAttributeComparesByTheStoredType) {
+    SaveManager save(device->get()->getFileSystem(), temp.file("save"));
+    save.automaticWriting = false;
+    saveManager = &save;
+    manager->PlayMode = 2;
+    ASSERT_NE(save.getModeGroup(false), nullptr);
+    save.getModeGroup(false)->addInt("Crates", 3);
+    save.getModeGroup(true)->addString("Door", "Open");
+    TriggerObject* trigger = triggerFor(TriggerCondition::OnGameSaveAttribute);
+    trigger->GameAttributeName = "Crates";
+    trigger->GameAttributeType = TriggerAttributeType::Float;
+    trigger->CompareValue = 2.5f;
+    frame();
+    EXPECT_TRUE(trigger->ConditionMet); // free play reads its own group: the integer 3 > 2.5
+    trigger->AttributeOnlyStoryMode = false; // the story group, which has no "Crates"
+    frame();
+    EXPECT_FALSE(trigger->ConditionMet);
+    trigger->GameAttributeName = "Door";
+    trigger->GameAttributeValue = "Open";
+    frame();
+    EXPECT_TRUE(trigger->ConditionMet);
+    trigger->GameAttributeName = "Missing";
+    frame();
+    EXPECT_FALSE(trigger->ConditionMet);
+    saveManager = nullptr;
+}
+
+TEST_F(ConditionsTest, PlayerInputWithoutPlayersOrDevicesIsNeverMet) {
+    TriggerObject* trigger = triggerFor(TriggerCondition::OnPlayerInput);
+    for (s32 input : {TriggerPlayerInput::TentaroMovement, TriggerPlayerInput::DesiredGrabbing,
+                      TriggerPlayerInput::SwitchModes, TriggerPlayerInput::DesiredSwitchModes,
+                      TriggerPlayerInput::DeviceInput}) {
+        trigger->PlayerInput = input;
+        trigger->ConditionMet = true;
+        frame();
+        EXPECT_FALSE(trigger->ConditionMet) << input;
+    }
+    io::IAttributes* in = device->get()->getFileSystem()->createEmptyAttributes();
+    in->addEnum("TriggerCondition", "On Player Input", triggerNames::conditions);
+    in->addEnum("PlayerInput", "Device Input", triggerNames::playerInputs);
+    in->addString("InputDevice", "NoSuchDevice");
+    trigger->deserializeAttributes(in);
+    in->drop();
+    EXPECT_EQ(trigger->inputDevice, nullptr);
+    frame();
+    EXPECT_FALSE(trigger->ConditionMet);
+}
+
+TEST_F(ConditionsTest, ActiveVoiceIsMetWhileTheTrackPlaysOrALineFollows) {
+    SoundManager sounds;
+    sounds.init();
+    soundManager = &sounds;
+    auto* voice = new SoundObject(root(), smgr(), -1);
+    voice->drop();
+    voice->setOwnerName("Intro_01");
+    auto* reply = new SoundObject(root(), smgr(), -1);
+    reply->drop();
+    TriggerObject* trigger = triggerFor(TriggerCondition::OnActiveVoice);
+    trigger->VoiceTrackID = "Intro_01";
+    frame();
+    EXPECT_FALSE(trigger->ConditionMet); // registered, silent, nothing follows
+    voice->nextInConversation = reply;
+    frame();
+    EXPECT_TRUE(trigger->ConditionMet);
+    trigger->VoiceTrackID = "Nobody";
+    frame();
+    EXPECT_FALSE(trigger->ConditionMet);
+    voice->nextInConversation = nullptr;
+    smgr()->clear();
+    soundManager = nullptr;
+}
+
+TEST_F(ConditionsTest, ModeAndDeviceConditionsOnlyClearAndNeedTheirSubjects) {
+    TriggerObject* trigger = triggerFor(TriggerCondition::Immediately);
+    trigger->ModeCondition = TriggerMode::Arms; // no player: the mode test is skipped
+    frame();
+    EXPECT_TRUE(trigger->ConditionMet);
+    trigger->DeviceCondition = "K"; // one character: not tested
+    frame();
+    EXPECT_TRUE(trigger->ConditionMet);
+    trigger->DeviceCondition = "Keyboard"; // no input manager: no device in use
+    frame();
+    EXPECT_FALSE(trigger->ConditionMet);
+}
+
+} // namespace

@@ -1,0 +1,233 @@
+// The conditions' player rules, with a stand-in player body (the program has none: the
+// player list stays empty in the game, and the other tests check the fallbacks).
+#include "TriggerTestSupport.h"
+
+#include "core/Globals.h"
+#include "level/LevelHooks.h"
+#include "player/PlayerObject.h"
+#include "triggers/TriggerServices.h"
+
+using namespace irr;
+
+namespace {
+
+class FakeLimb : public PlayerLimb {
+public:
+    FakeLimb(scene::ISceneNode* parent, scene::ISceneManager* manager, const char (&kind)[5])
+        : PlayerLimb(parent, manager, -1), kind(typeId(kind)) {}
+    scene::ESCENE_NODE_TYPE getType() const override { return kind; }
+    LimbChain* getChain() override { return nullptr; }
+    scene::ESCENE_NODE_TYPE kind;
+    phys::Actor* segment = nullptr;
+    scene::ISceneNode* held = nullptr;
+};
+
+class FakePlayer : public PlayerObject {
+public:
+    FakePlayer(scene::ISceneNode* parent, scene::ISceneManager* manager, s32 id) : PlayerObject(parent, manager, id) {}
+    scene::ESCENE_NODE_TYPE getType() const override { return typeId("plr1"); }
+    scene::IAnimatedMeshSceneNode* getMeshNode() override { return nullptr; }
+    void setPlayerMesh(const char*) override {}
+    void setLegsModeEnabled(bool) override {}
+    void setArmsModeEnabled(bool) override {}
+    void setWalkingEnabled(bool, s32) override {}
+    void setGrabbingEnabled(bool) override {}
+    void setMoveArmsEnabled(bool) override {}
+    bool isModeSwitchAvailable() override { return true; }
+    bool isModeSwitchAvailableAlt() override { return true; }
+    void setVerticalLegMovementOnly(bool) override {}
+    void setHorizontalLegMovementOnly(bool) override {}
+    void setStuckLimbCorrectEnabled(bool) override {}
+    s32 getPlayerIndex() override { return index; }
+    bool isModeSwitchBusy() override { return false; }
+    bool isModeSettled() override { return settled; }
+    bool isMoving() override { return moving; }
+    s32 getControlMode() override { return mode; }
+    void releaseGrabbed(scene::ISceneNode*, s32, bool) override {}
+    void switchToLegsMode() override { mode = ControlMode::Legs; }
+    void switchToArmsMode() override { mode = ControlMode::Arms; }
+    void setLimpAmount(f32) override {}
+    void addHeadForce(const core::vector3df&, s32, bool) override {}
+    void addChestForce(const core::vector3df&, s32, bool) override {}
+    void setPose(const f32[7]) override {}
+    void matchAnimatedPose(s32) override {}
+    void setKinematic(bool) override {}
+    void setAnimationBlend(f32, f32, s32) override {}
+    void setPlayerTexture(video::ITexture*) override {}
+    void notify(s32) override {}
+    void notify(s32, f32) override {}
+    void setOpaqueRenderingOnly(bool) override {}
+    void setAnimationFrameRange(s32, s32) override {}
+    s32 getWeightMode() override { return 0; }
+    s32 getWeightModeAux() override { return 0; }
+    LimbSet getLegs() override { return legs; }
+    LimbSet getArms() override { return arms; }
+    SuspicionMeter* getSuspicionRecord() override { return &suspicion; }
+    PlayerStatsRecord* getStatsRecord() override { return &stats; }
+
+    s32 index = 0;
+    s32 mode = ControlMode::Arms;
+    bool settled = true;
+    bool moving = false;
+    LimbSet arms;
+    LimbSet legs;
+    SuspicionMeter suspicion;
+    PlayerStatsRecord stats;
+};
+
+phys::Actor* segmentActor(int n) { return reinterpret_cast<phys::Actor*>(static_cast<std::uintptr_t>(0x1000 * n)); }
+phys::Shape* segmentShape(int n) { return reinterpret_cast<phys::Shape*>(static_cast<std::uintptr_t>(0x10 * n)); }
+
+class PlayerConditionsTest : public test::TriggerFixture {
+protected:
+    void SetUp() override {
+        TriggerFixture::SetUp();
+        player = new FakePlayer(root(), smgr(), 1);
+        player->drop();
+        manager->registerNodeIDs(player);
+        for (int side = 0; side < 2; ++side) {
+            auto* arm = new FakeLimb(player, smgr(), "arms");
+            arm->drop();
+            arm->segment = segmentActor(1 + side);
+            player->arms.sides[side] = arm;
+            auto* leg = new FakeLimb(player, smgr(), "legs");
+            leg->drop();
+            leg->segment = segmentActor(3 + side);
+            player->legs.sides[side] = leg;
+        }
+        setPlayer(0, player);
+        TriggerServiceTable::Players& players = triggerServices().players;
+        players.limbHasActor = [](PlayerLimb* limb, phys::Actor* actor) {
+            return static_cast<FakeLimb*>(limb)->segment == actor;
+        };
+        players.limbOwner = [](scene::ISceneNode* limb) { return limb->getParent(); };
+        players.heldObject = [](PlayerLimb* limb) { return static_cast<FakeLimb*>(limb)->held; };
+        levelHooks().players.getSuspicionRecord = [](PlayerObject* p) { return p->getSuspicionRecord(); };
+    }
+    void TearDown() override {
+        clearPlayers();
+        TriggerFixture::TearDown();
+    }
+    // A limb touching the volume with its segment actor.
+    void touch(TriggerObject* trigger, FakeLimb* limb, int n) {
+        trigger->onObjectEnter(limb, {}, nullptr, limb->segment, segmentShape(n));
+    }
+    FakeLimb* arm(int side) { return static_cast<FakeLimb*>(player->arms.sides[side]); }
+    FakeLimb* leg(int side) { return static_cast<FakeLimb*>(player->legs.sides[side]); }
+
+    FakePlayer* player = nullptr;
+};
+
+TEST_F(PlayerConditionsTest, BothArmsMustTouchWithinOneEvaluationAndSidesNameTheirArm) {
+    TriggerObject* trigger = addTrigger(100, TriggerCondition::OnPlayerCollide);
+    trigger->OnBodyCollision = false;
+    trigger->OnArmsCollision = TriggerSide::Both;
+    test::RecordingAction* action = record(trigger);
+    frames(3);
+    touch(trigger, arm(0), 1);
+    frame();
+    EXPECT_FALSE(trigger->ConditionMet);
+    touch(trigger, arm(1), 2);
+    frame();
+    EXPECT_TRUE(trigger->ConditionMet);
+    EXPECT_EQ(action->lastEvent.secondObject, player); // the arms' owner
+
+    TriggerObject* left = addTrigger(101, TriggerCondition::OnPlayerCollide);
+    left->OnBodyCollision = false;
+    left->OnLegsCollision = TriggerSide::Left;
+    frames(3);
+    touch(left, leg(0), 3); // the right leg
+    frame();
+    EXPECT_FALSE(left->ConditionMet);
+    touch(left, leg(1), 4);
+    frame();
+    EXPECT_TRUE(left->ConditionMet);
+}
+
+TEST_F(PlayerConditionsTest, PlayerIndexChoosesWhichPlayersBodyCounts) {
+    TriggerObject* trigger = addTrigger(100, TriggerCondition::OnPlayerCollide);
+    trigger->PlayerIndex = 2; // the second player: not this one
+    frames(3);
+    trigger->onObjectEnter(player, {}, nullptr, nullptr, segmentShape(9));
+    frame();
+    EXPECT_FALSE(trigger->ConditionMet);
+    trigger->PlayerIndex = 1;
+    frame();
+    EXPECT_TRUE(trigger->ConditionMet);
+}
+
+TEST_F(PlayerConditionsTest, ObjectInsideIgnoresThePlayerWhenPlayerZeroIsExcluded) {
+    TriggerObject* trigger = addTrigger(100, TriggerCondition::OnObjectInside);
+    trigger->OnLegsCollision = TriggerSide::Either;
+    frames(3);
+    touch(trigger, leg(0), 1);
+    frame();
+    EXPECT_TRUE(trigger->ConditionMet);
+    trigger->ExcludedObjectIDs = "1";
+    trigger->needsResolve = true;
+    frame();
+    EXPECT_FALSE(trigger->ConditionMet);
+}
+
+TEST_F(PlayerConditionsTest, GrabbedByANamedPlayerReadsTheHeldObjectsOfItsArms) {
+    test::FakeObject* crate = addObject(7);
+    triggerServices().physics.grabCount = [crate](scene::ISceneNode* node) { return node == crate ? 1 : 0; };
+    TriggerObject* trigger = addTrigger(100, TriggerCondition::OnObjectGrabbed);
+    trigger->PhysicsObjectIDs = "7";
+    trigger->PlayerIndex = 1;
+    frames(4);
+    EXPECT_FALSE(trigger->ConditionMet); // held, but not by this player's arms
+    arm(1)->held = crate;
+    frame();
+    EXPECT_TRUE(trigger->ConditionMet);
+}
+
+TEST_F(PlayerConditionsTest, InputConditionsReadThePlayersMovementAndModes) {
+    TriggerObject* trigger = addTrigger(100, TriggerCondition::OnPlayerInput);
+    frames(4);
+    EXPECT_FALSE(trigger->ConditionMet);
+    player->moving = true;
+    frame();
+    EXPECT_TRUE(trigger->ConditionMet);
+
+    trigger->PlayerInput = TriggerPlayerInput::SwitchModes;
+    frame();
+    EXPECT_FALSE(trigger->ConditionMet);
+    player->mode = ControlMode::Legs; // differs from the mode latched last evaluation
+    frame();
+    EXPECT_TRUE(trigger->ConditionMet);
+    frame();
+    EXPECT_FALSE(trigger->ConditionMet);
+    player->settled = false;
+    frame();
+    EXPECT_TRUE(trigger->ConditionMet);
+}
+
+TEST_F(PlayerConditionsTest, ModeConditionAndSuspicionReadPlayerZero) {
+    TriggerObject* trigger = addTrigger(100);
+    trigger->ModeCondition = TriggerMode::Legs;
+    frames(4);
+    EXPECT_FALSE(trigger->ConditionMet); // in arms mode
+    player->mode = ControlMode::Legs;
+    frame();
+    EXPECT_TRUE(trigger->ConditionMet);
+
+    TriggerObject* suspicious = addTrigger(101);
+    suspicious->TriggerStartOnSuspicionLevel = true;
+    suspicious->SuspicionAmount = 50.0f;
+    player->suspicion.value = 60.0f;
+    frame();
+    EXPECT_TRUE(suspicious->IsActive);
+    player->suspicion.value = 40.0f;
+    manager->getPlayerSuspicion(0);
+    frame();
+    EXPECT_FALSE(suspicious->IsActive);
+
+    TriggerObject* gained = addTrigger(102, TriggerCondition::OnTentaroEvent);
+    gained->TentaroEvent = 1;
+    player->suspicion.gainedLastFrame = true;
+    frames(4);
+    EXPECT_TRUE(gained->ConditionMet);
+}
+
+} // namespace

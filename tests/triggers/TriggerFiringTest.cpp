@@ -1,0 +1,323 @@
+#include "TriggerTestSupport.h"
+
+#include "core/ShellHooks.h"
+#include "core/TriggerContactSlots.h"
+#include "level/LevelHooks.h"
+#include "level/LevelInfo.h"
+#include "level/LevelManager.h"
+#include "level/SceneNodeFactory.h"
+#include "triggers/TriggerRegistration.h"
+
+using namespace irr;
+
+namespace {
+
+phys::Shape* shapeNumber(int n) { return reinterpret_cast<phys::Shape*>(static_cast<std::uintptr_t>(0x100 * n)); }
+phys::Actor* actorNumber(int n) { return reinterpret_cast<phys::Actor*>(static_cast<std::uintptr_t>(0x10000 * n)); }
+
+class TriggerFiringTest : public test::TriggerFixture {
+protected:
+    // The physics dispatch's calls, through the slots it reaches.
+    bool enter(TriggerObject* trigger, scene::ISceneNode* node, int shape, const core::vector3df& at = {},
+               phys::Actor* triggerActor = nullptr) {
+        return triggerContactSlots().objectEnter(trigger, node, at, triggerActor, actorNumber(shape), shapeNumber(shape));
+    }
+    void leave(TriggerObject* trigger, scene::ISceneNode* node, int shape, phys::Actor* triggerActor = nullptr) {
+        triggerContactSlots().objectLeave(trigger, node, triggerActor, actorNumber(shape), shapeNumber(shape));
+    }
+};
+
+TEST_F(TriggerFiringTest, ImmediateTriggerFiresOnItsFourthSimulatedFrameOnce) {
+    TriggerObject* trigger = addTrigger();
+    test::RecordingAction* action = record(trigger);
+    frames(3);
+    EXPECT_EQ(action->executes, 0);
+    EXPECT_EQ(action->updates, 3);
+    frame();
+    EXPECT_EQ(action->executes, 1);
+    frames(5);
+    EXPECT_EQ(action->executes, 1);
+    EXPECT_EQ(action->reverts, 0);
+}
+
+TEST_F(TriggerFiringTest, NothingIsEvaluatedWithoutTheSimulation) {
+    shellHooks().physics.isSimulationActive = nullptr;
+    TriggerObject* trigger = addTrigger();
+    test::RecordingAction* action = record(trigger);
+    frames(10);
+    EXPECT_EQ(action->executes, 0);
+    EXPECT_EQ(action->updates, 10); // the action's own step runs regardless
+}
+
+// A physics object falls into an "On Object Inside" volume and later leaves it.
+TEST_F(TriggerFiringTest, ObjectEnteringFiresOnTheRisingEdgeAndLeavingReverts) {
+    TriggerObject* trigger = addTrigger(100, TriggerCondition::OnObjectInside);
+    test::RecordingAction* action = record(trigger);
+    TriggerEventObject* soon = addEvent(trigger, 0.0f, "soon");
+    TriggerEventObject* later = addEvent(trigger, 1.0f, "later");
+    test::FakeObject* crate = addObject(7);
+    frames(5, 0.25f);
+    EXPECT_TRUE(journal.empty());
+
+    EXPECT_TRUE(enter(trigger, crate, 1, {1, 2, 3}));
+    frame(0.25f);
+    EXPECT_EQ(journal, (std::vector<std::string>{"trigger execute", "soon execute"}));
+    test::expectNear(action->lastEvent.position, {1, 2, 3});
+    EXPECT_TRUE(later->isPending());
+    frames(2, 0.25f); // timer 0.5, 0.75 after the start frame's 0.25
+    EXPECT_EQ(journal.size(), 2u);
+    frame(0.25f);
+    EXPECT_EQ(journal.back(), "later execute");
+    frames(4, 0.25f); // stays met: nothing more
+    EXPECT_EQ(journal.size(), 3u);
+
+    leave(trigger, crate, 1);
+    frame(0.25f);
+    EXPECT_EQ(journal, (std::vector<std::string>{"trigger execute", "soon execute", "later execute", "trigger revert",
+                                                 "soon revert"}));
+    frames(4, 0.25f);
+    EXPECT_EQ(journal.back(), "later revert");
+    EXPECT_EQ(action->executes, 1);
+    EXPECT_EQ(action->reverts, 1);
+    EXPECT_FALSE(soon->isPending());
+}
+
+TEST_F(TriggerFiringTest, PerObjectTriggersFireForEachArrivalAndRevertEachDeparture) {
+    TriggerObject* trigger = addTrigger(100, TriggerCondition::OnObjectInside);
+    trigger->ApplyEventPerObject = true;
+    test::RecordingAction* action = record(trigger);
+    test::FakeObject* first = addObject(7);
+    test::FakeObject* second = addObject(8, "ties");
+    frames(3);
+    enter(trigger, first, 1, {1, 0, 0});
+    frame();
+    EXPECT_EQ(action->executes, 1);
+    EXPECT_EQ(action->lastEvent.object, first);
+    test::expectNear(action->lastEvent.position, {1, 0, 0});
+    enter(trigger, second, 2, {2, 0, 0});
+    enter(trigger, first, 3); // a second shape of the first object: no new arrival
+    frame();
+    EXPECT_EQ(action->executes, 2);
+    EXPECT_EQ(action->lastEvent.object, second);
+    leave(trigger, first, 1);
+    frame();
+    EXPECT_EQ(action->reverts, 0); // its other shape is still inside
+    leave(trigger, first, 3);
+    frame();
+    EXPECT_EQ(action->reverts, 1);
+    EXPECT_EQ(action->lastEvent.object, first);
+    EXPECT_TRUE(trigger->ConditionMet);
+}
+
+TEST_F(TriggerFiringTest, OccupancyKeepsOneRecordPerShapeAndLimitsEntries) {
+    TriggerObject* trigger = addTrigger(100, TriggerCondition::OnObjectInside);
+    test::FakeObject* crate = addObject(7);
+    EXPECT_TRUE(enter(trigger, crate, 1));
+    EXPECT_FALSE(enter(trigger, crate, 1)); // the same shape again
+    EXPECT_EQ(trigger->mainContacts.size(), 1u);
+    EXPECT_FALSE(triggerContactSlots().objectEnter(trigger, nullptr, {}, nullptr, nullptr, shapeNumber(9)));
+    leave(trigger, crate, 5); // no record: nothing changes
+    EXPECT_EQ(trigger->mainContacts.size(), 1u);
+    leave(trigger, crate, 1);
+    EXPECT_TRUE(trigger->mainContacts.empty());
+
+    trigger->LimitPerObject = true;
+    trigger->LimitPerObjectCount = 1;
+    EXPECT_TRUE(enter(trigger, crate, 2));
+    leave(trigger, crate, 2);
+    EXPECT_FALSE(enter(trigger, crate, 2)); // left and came back: over its limit
+    EXPECT_TRUE(trigger->mainContacts.empty());
+}
+
+TEST_F(TriggerFiringTest, SkinContactsCountOnlyWhileMetAndPreviousListsNeverShrink) {
+    TriggerObject* trigger = addTrigger(100, TriggerCondition::OnObjectInside);
+    trigger->CreateSkin = true;
+    test::FakeObject* crate = addObject(7);
+    // The trigger's own actors are the physics code's; this one stands for the skin.
+    trigger->onObjectEnter(crate, {}, nullptr, actorNumber(1), shapeNumber(1));
+    EXPECT_EQ(trigger->mainContacts.size(), 1u);
+    EXPECT_EQ(&trigger->getActiveContactList(), &trigger->mainContacts);
+    trigger->ConditionMet = true;
+    EXPECT_EQ(&trigger->getActiveContactList(), &trigger->skinContacts);
+
+    TriggerObject* counting = addTrigger(101, TriggerCondition::OnObjectInside);
+    for (int i = 1; i <= 3; ++i)
+        counting->onObjectEnter(addObject(10 + i), {}, nullptr, actorNumber(i), shapeNumber(i));
+    counting->snapshotContacts();
+    leave(counting, manager->getSceneNodeFromID(11), 1);
+    leave(counting, manager->getSceneNodeFromID(12), 2);
+    counting->snapshotContacts();
+    ASSERT_EQ(counting->mainPrevious.size(), 3u);
+    EXPECT_NE(counting->mainPrevious[0].node, nullptr);
+    EXPECT_EQ(counting->mainPrevious[1].node, nullptr);
+    EXPECT_EQ(counting->mainPrevious[2].node, nullptr);
+}
+
+TEST_F(TriggerFiringTest, MinimumTimeHoldsTheConditionBackForConsecutiveFrames) {
+    TriggerObject* trigger = addTrigger();
+    trigger->MinimumTimeUntilMet = 0.5f;
+    test::RecordingAction* action = record(trigger);
+    frames(33);
+    EXPECT_EQ(action->executes, 0); // raw condition met from frame 4: 30 frames so far
+    frame();
+    EXPECT_EQ(action->executes, 1); // the 31st frame of the raw condition
+}
+
+TEST_F(TriggerFiringTest, StartExpressionGatesActivationAndRevertsWhenItFalls) {
+    TriggerObject* gate = addTrigger(50, TriggerCondition::ManualActivationOnly);
+    TriggerObject* trigger = addTrigger(100);
+    trigger->TriggerStartExpression = "50";
+    test::RecordingAction* action = record(trigger);
+    frames(6);
+    EXPECT_FALSE(trigger->IsActive);
+    EXPECT_EQ(action->executes, 0);
+    gate->ConditionMet = true;
+    frame();
+    frame();
+    EXPECT_EQ(action->executes, 1);
+    gate->ConditionMet = false;
+    frame();
+    EXPECT_EQ(action->reverts, 1);
+    EXPECT_FALSE(trigger->ConditionMet);
+}
+
+TEST_F(TriggerFiringTest, LatchedConditionStaysMetWhenInactiveAndLatchedActivationStaysActive) {
+    TriggerObject* gate = addTrigger(50, TriggerCondition::ManualActivationOnly);
+    TriggerObject* trigger = addTrigger(100);
+    trigger->TriggerStartExpression = "50";
+    trigger->OnceCondMetAlwaysMet = true;
+    trigger->OnceActiveAlwaysActive = true;
+    test::RecordingAction* action = record(trigger);
+    gate->ConditionMet = true;
+    frames(5);
+    EXPECT_EQ(action->executes, 1);
+    gate->ConditionMet = false;
+    frames(3);
+    EXPECT_TRUE(trigger->IsActive); // activation no longer re-evaluated
+    EXPECT_TRUE(trigger->ConditionMet);
+    EXPECT_EQ(action->reverts, 0);
+}
+
+TEST_F(TriggerFiringTest, SuspicionStartComparesWithTheLevelsRecordWithoutPlayers) {
+    TriggerObject* trigger = addTrigger();
+    trigger->TriggerStartOnSuspicionLevel = true;
+    trigger->ComparisonType = TriggerCompare::EqualTo;
+    trigger->SuspicionAmount = 5.0f;
+    SuspicionMeter* record = manager->getPlayerSuspicion(0);
+    ASSERT_NE(record, nullptr);
+    record->value = 5.0f;
+    frame();
+    EXPECT_TRUE(trigger->IsActive);
+    record->value = 5.01f;
+    frame();
+    EXPECT_FALSE(trigger->IsActive);
+    trigger->ComparisonType = TriggerCompare::GreaterThan;
+    frame();
+    EXPECT_TRUE(trigger->IsActive);
+    trigger->ComparisonType = TriggerCompare::LessThan;
+    frame();
+    EXPECT_FALSE(trigger->IsActive);
+    trigger->ComparisonType = TriggerCompare::GreaterThan;
+    trigger->ActiveInEditorOnly = true;
+    frame();
+    EXPECT_FALSE(trigger->IsActive);
+}
+
+// An action that cancels its trigger's walk over the children.
+class CancellingAction : public TriggerAction {
+public:
+    explicit CancellingAction(TriggerObject* trigger) : TriggerAction(13, trigger) {}
+    void execute(TriggerEventInfo&) override {
+        trigger->cancelled = true;
+        TriggerObject::stopPendingEvents(trigger);
+    }
+};
+
+TEST_F(TriggerFiringTest, CancelByTheFirstChildStopsTheWalkBeforeTheSecond) {
+    TriggerObject* trigger = addTrigger();
+    TriggerEventObject* delayed = addEvent(trigger, 5.0f, "delayed");
+    LevelObject* group = new LevelObject(trigger, smgr(), -1);
+    group->drop();
+    TriggerEventObject* cancel = addEvent(group, 0.0f, "cancel");
+    cancel->setAction(new CancellingAction(trigger));
+    addEvent(trigger, 0.0f, "after");
+    frames(4);
+    EXPECT_TRUE(journal.empty()); // "after" never started
+    EXPECT_FALSE(delayed->isPending()); // stopped by the cancel
+    frames(400);
+    EXPECT_TRUE(journal.empty());
+}
+
+TEST_F(TriggerFiringTest, ReweightGivesIdleVisibleConditionalsOneOverTheRemainingCount) {
+    TriggerObject* trigger = addTrigger(100, TriggerCondition::ManualActivationOnly);
+    trigger->ReweightConditionals = true;
+    ConditionalTrigger* a = addConditional(trigger, 101);
+    ConditionalTrigger* met = addConditional(trigger, 102);
+    ConditionalTrigger* hidden = addConditional(trigger, 103);
+    ConditionalTrigger* b = addConditional(trigger, 104);
+    ConditionalTrigger* c = addConditional(trigger, 105);
+    met->ConditionMet = true;
+    hidden->setVisible(false);
+    frame();
+    EXPECT_FLOAT_EQ(a->Randomness, 1.0f / 3.0f);
+    EXPECT_FLOAT_EQ(b->Randomness, 0.5f);
+    EXPECT_FLOAT_EQ(c->Randomness, 1.0f);
+    EXPECT_FLOAT_EQ(met->Randomness, 1.0f);
+    EXPECT_FLOAT_EQ(hidden->Randomness, 1.0f);
+}
+
+TEST_F(TriggerFiringTest, LevelInformationStartsItsEventsWithItsOwnTrigger) {
+    LevelInfo* info = new LevelInfo(root(), smgr(), 1);
+    info->drop();
+    TriggerEventObject* event = addEvent(info, 0.0f, "level start");
+    ASSERT_NE(info->getTrigger(), nullptr);
+    EXPECT_EQ(info->getTrigger()->getName(), core::stringc("LevelInfoTrigger"));
+    EXPECT_EQ(event->ownerTrigger(), info->getTrigger());
+    EXPECT_EQ(event->getAction()->trigger, info->getTrigger());
+    ASSERT_TRUE(static_cast<bool>(levelHooks().triggers.startLevelInfoEvents));
+    info->applyLevelSettings();
+    EXPECT_EQ(journal, std::vector<std::string>{"level start execute"});
+}
+
+int levelStartRuns = 0;
+
+// Counts its runs (stands for an action class registered by index).
+class LevelStartAction : public TriggerAction {
+public:
+    explicit LevelStartAction(TriggerObject* trigger) : TriggerAction(28, trigger) {}
+    void execute(TriggerEventInfo&) override { ++levelStartRuns; }
+};
+
+TEST_F(TriggerFiringTest, ALoadedLevelsInformationStartsItsEventsOnce) {
+    workingDir = std::make_unique<test::ScopedWorkingDir>(temp.path());
+    registerTriggerActionClass(28, [](TriggerObject* trigger) -> TriggerAction* { return new LevelStartAction(trigger); });
+    LevelInfo* info = new LevelInfo(root(), smgr(), 1);
+    info->drop();
+    auto* event = new TriggerEventObject(info, smgr(), 2);
+    event->drop();
+    io::IAttributes* in = attributes();
+    in->addEnum("OnTriggerEvent", "Unlock Achievement", triggerActionNames);
+    event->deserializeAttributes(in);
+    ASSERT_TRUE(manager->saveLevel("Start.irr"));
+    manager->unloadLevel();
+    levelStartRuns = 0;
+    ASSERT_TRUE(manager->loadLevel("Start.irr"));
+    EXPECT_EQ(levelStartRuns, 1);
+    auto* loaded = static_cast<TriggerEventObject*>(manager->getSceneNodeFromID(2));
+    ASSERT_NE(loaded, nullptr);
+    ASSERT_NE(manager->currentLevelInfo, nullptr);
+    EXPECT_EQ(loaded->getAction()->trigger, manager->currentLevelInfo->getTrigger());
+    frames(5);
+    EXPECT_EQ(levelStartRuns, 1);
+    registerTriggerActionClass(28, nullptr);
+}
+
+TEST_F(TriggerFiringTest, TheLevelSubsystemKeepsTheTriggerCheckpointRegisteredFirst) {
+    registerTriggerTypes();
+    registerLevelObjectTypes(); // the level manager's init, after the program's entry
+    scene::ISceneNode* checkpoint = smgr()->addSceneNode("CheckpointObject", root());
+    ASSERT_NE(checkpoint, nullptr);
+    EXPECT_NE(asTrigger(checkpoint), nullptr);
+}
+
+} // namespace

@@ -1,0 +1,331 @@
+#include "TriggerTestSupport.h"
+
+#include "core/ShellHooks.h"
+#include "physics/world/PhysicsUserData.h"
+#include "triggers/CheckpointObject.h"
+#include "triggers/TriggerServices.h"
+
+#include <fstream>
+#include <map>
+#include <sstream>
+
+using namespace irr;
+
+namespace {
+
+using KeyValues = std::map<std::string, std::string>;
+
+class TriggerObjectTest : public test::TriggerFixture {
+protected:
+    void SetUp() override {
+        TriggerFixture::SetUp();
+        workingDir = std::make_unique<test::ScopedWorkingDir>(temp.path());
+    }
+    KeyValues keysOf(scene::ISceneNode* node, bool editor = false) {
+        io::IAttributes* set = attributes();
+        io::SAttributeReadWriteOptions options;
+        options.Flags = editor ? io::EARWF_FOR_EDITOR : 0;
+        node->serializeAttributes(set, &options);
+        KeyValues keys;
+        for (u32 i = 0; i < set->getAttributeCount(); ++i)
+            keys[set->getAttributeName(i)] = set->getAttributeAsString(i).c_str();
+        return keys;
+    }
+    // Every setting away from its default.
+    void configure(TriggerObject* t, s32 condition) {
+        t->TriggerConditionIndex = condition;
+        t->TriggerStartExpression = "3 & (4|5)";
+        t->TriggerStartOnSuspicionLevel = true;
+        t->ComparisonType = TriggerCompare::EqualTo;
+        t->SuspicionAmount = 42.5f;
+        t->ActiveInEditorOnly = true;
+        t->OnceActiveAlwaysActive = true;
+        t->OnBodyCollision = false;
+        t->OnArmsCollision = TriggerSide::Both;
+        t->OnLegsCollision = TriggerSide::Left;
+        t->PlayerIndex = 2;
+        t->PhysicsObjectIDs = condition == 4 ? "" : "7-9";
+        t->ExcludedObjectIDs = "!11";
+        // Written only where the condition reads it (and with it the entry limit).
+        t->ApplyEventPerObject = condition == 5 || condition == 6 || condition == 7 || condition == 10;
+        t->LinearCompareMode = TriggerCompare::LessThan;
+        t->AngularCompareMode = TriggerCompare::LessThan;
+        t->LinearVelocity = 3.25f;
+        t->AngularVelocity = 1.5f;
+        t->CollisionObjectID = 77;
+        t->CollisionThreshold = 12.0f;
+        t->HasToBeThrown = true;
+        t->PhysicsState = 1;
+        t->VariableID = 5;
+        t->CompareVariableID = 6;
+        t->VariableComparison = TriggerCompare::LessThan;
+        t->CompareValue = 2.5f;
+        t->TentaroEvent = 0;
+        t->GameAttributeType = TriggerAttributeType::Float;
+        t->GameAttributeName = "Keyboard";
+        t->AttributeOnlyStoryMode = false;
+        t->PlayerInput = TriggerPlayerInput::DeviceInput;
+        t->InputButton = 4;
+        t->InputCondition = 0;
+        t->VoiceTrackID = "Intro_01";
+        t->ModeCondition = TriggerMode::Legs;
+        t->DeviceCondition = "Gamepad";
+        t->MinimumTimeUntilMet = 0.75f;
+        t->ResetTimerIfUnmet = true;
+        t->OnceCondMetAlwaysMet = true;
+        t->CreateSkin = false;
+        t->GetAccurateContacts = true;
+        t->ReweightConditionals = true;
+        t->LimitPerObject = true;
+        t->LimitPerObjectCount = 3;
+        t->BoundType = TriggerBound::Capsule;
+        t->Radius = 2.0f;
+        t->Height = 7.0f;
+        t->setAction(createTriggerAction(6, t));
+    }
+
+};
+
+TEST_F(TriggerObjectTest, EveryConditionsKeysRoundTripThroughLevelFilesByName) {
+    shellHooks().physics.isSimulationActive = nullptr; // an editor-made level: no run-time keys
+    for (const char* file : {"Triggers.irr", "Triggers.irrblvl"}) {
+        std::vector<KeyValues> written;
+        for (s32 condition = 0; condition < 16; ++condition) {
+            TriggerObject* trigger = addTrigger(200 + condition);
+            trigger->setName(triggerNames::conditions[condition]);
+            configure(trigger, condition);
+            written.push_back(keysOf(trigger));
+        }
+        ASSERT_TRUE(manager->saveLevel(file));
+        manager->unloadLevel();
+        ASSERT_TRUE(manager->loadLevel(file));
+        for (s32 condition = 0; condition < 16; ++condition) {
+            scene::ISceneNode* node = manager->getSceneNodeFromID(200 + condition);
+            ASSERT_NE(node, nullptr);
+            ASSERT_EQ(node->getType(), typeId("trgr"));
+            EXPECT_EQ(keysOf(node), written[condition]) << file << " " << triggerNames::conditions[condition];
+            EXPECT_EQ(static_cast<TriggerObject*>(node)->getAction()->getType(), 6);
+        }
+        manager->unloadLevel();
+    }
+    // The text file carries enumerations by their names.
+    std::ifstream in(temp.file("Triggers.irr"));
+    std::stringstream text;
+    text << in.rdbuf();
+    for (const char* name : {"On Object Inside", "Capsule", "Play Sound", "Equal To", "Legs", "Both", "Device Input",
+                             "On Pressed", "FLOAT", "Kinematic", "Less Than", "Seen by Character"})
+        EXPECT_NE(text.str().find(std::string("value=\"") + name + "\""), std::string::npos) << name;
+}
+
+TEST_F(TriggerObjectTest, KeysWrittenFollowTheCondition) {
+    shellHooks().physics.isSimulationActive = nullptr;
+    TriggerObject* trigger = addTrigger();
+    KeyValues keys = keysOf(trigger);
+    EXPECT_EQ(keys.count("BoundType"), 0u); // Immediately: no volume
+    EXPECT_EQ(keys.count("ActiveInEditorOnly"), 0u);
+    EXPECT_EQ(keys.count("DeviceCondition"), 0u);
+    EXPECT_EQ(keys.count("ResetTimerIfUnmet"), 0u);
+    EXPECT_EQ(keys.count("ConditionMet"), 0u);
+    EXPECT_EQ(keys["TriggerCondition"], "Immediately");
+    EXPECT_EQ(keys["OnTriggerEvent"], "Nothing");
+    EXPECT_EQ(keys.count("ReweightConditionals"), 1u);
+    EXPECT_EQ(keysOf(trigger, true).count("ActiveInEditorOnly"), 1u);
+
+    trigger->DeviceCondition = "K"; // one character: neither written nor tested
+    EXPECT_EQ(keysOf(trigger).count("DeviceCondition"), 0u);
+    trigger->TriggerConditionIndex = static_cast<s32>(TriggerCondition::OnObjectInside);
+    trigger->BoundType = TriggerBound::Sphere;
+    keys = keysOf(trigger);
+    EXPECT_EQ(keys["BoundType"], "Sphere");
+    EXPECT_EQ(keys.count("Radius"), 1u);
+    EXPECT_EQ(keys.count("Height"), 0u);
+    EXPECT_EQ(keys.count("OnLegsCollision"), 1u); // no PhysicsObjectIDs: the sides count
+
+    ConditionalTrigger* conditional = addConditional(root(), 300);
+    EXPECT_EQ(keysOf(conditional).count("ReweightConditionals"), 0u);
+}
+
+TEST_F(TriggerObjectTest, OlderAndSharedKeysAreReadAsBefore) {
+    TriggerObject* trigger = addTrigger();
+    io::IAttributes* in = attributes();
+    in->addEnum("TriggerCondition", "On Object Inside", triggerNames::conditions);
+    in->addBool("OnArmCollision", true);
+    in->addBool("OnFootCollision", false);
+    in->addFloat("VelocityValue", 9.0f);
+    in->addFloat("DelayTimerSeconds", 1.5f);
+    in->addString("ExcludedObjectIDs", "1");
+    in->addString("CharacterObjectIDs", "2");
+    trigger->deserializeAttributes(in);
+    EXPECT_EQ(trigger->OnArmsCollision, TriggerSide::Either);
+    EXPECT_EQ(trigger->OnLegsCollision, TriggerSide::Either); // absent key under On Object Inside
+    EXPECT_FLOAT_EQ(trigger->LinearVelocity, 9.0f);
+    EXPECT_FLOAT_EQ(trigger->MinimumTimeUntilMet, 1.5f);
+    EXPECT_EQ(trigger->ExcludedObjectIDs, "2");
+
+    in->addEnum("OnArmsCollision", "Right", triggerNames::sides);
+    in->addEnum("OnLegsCollision", "None", triggerNames::sides);
+    in->addFloat("LinearVelocity", 4.0f);
+    trigger->deserializeAttributes(in);
+    EXPECT_EQ(trigger->OnArmsCollision, TriggerSide::Right); // the current key wins
+    EXPECT_EQ(trigger->OnLegsCollision, TriggerSide::None);
+    EXPECT_FLOAT_EQ(trigger->LinearVelocity, 4.0f);
+
+    io::IAttributes* save = attributes();
+    save->addEnum("TriggerCondition", "On Game Save Attribute", triggerNames::conditions);
+    save->addEnum("VariableComparison", "Greater Than", triggerNames::comparisons);
+    TriggerObject* saveTrigger = addTrigger(2);
+    saveTrigger->deserializeAttributes(save);
+    EXPECT_EQ(saveTrigger->VariableComparison, TriggerCompare::EqualTo); // STRING compares equal
+}
+
+TEST_F(TriggerObjectTest, ReadingAnotherActionReplacesItAndTheSameKeepsIt) {
+    TriggerObject* trigger = addTrigger();
+    io::IAttributes* in = attributes();
+    in->addEnum("OnTriggerEvent", "End Level", triggerActionNames);
+    trigger->deserializeAttributes(in);
+    TriggerAction* first = trigger->getAction();
+    EXPECT_EQ(first->getType(), 27);
+    trigger->deserializeAttributes(in);
+    EXPECT_EQ(trigger->getAction(), first);
+    io::IAttributes* none = attributes();
+    none->addEnum("OnTriggerEvent", "Nothing", triggerActionNames);
+    trigger->deserializeAttributes(none);
+    EXPECT_EQ(trigger->getAction()->getType(), 0);
+}
+
+TEST_F(TriggerObjectTest, RunTimeStateIsWrittenOnlyInPlayAndAMetImmediateTriggerRefires) {
+    TriggerObject* trigger = addTrigger();
+    trigger->ConditionMet = true;
+    trigger->PreCondTimer = 0.25f;
+    trigger->IsActive = false;
+    KeyValues keys = keysOf(trigger);
+    EXPECT_EQ(keys["ConditionMet"], "false");
+    EXPECT_EQ(keys["IsActive"], "false");
+    EXPECT_EQ(keys["ValidObjectCount"], "0");
+    EXPECT_EQ(keys.count("PreCondTimer"), 1u);
+    trigger->OnceCondMetAlwaysMet = true;
+    EXPECT_EQ(keysOf(trigger)["ConditionMet"], "true");
+    shellHooks().physics.isSimulationActive = nullptr;
+    EXPECT_EQ(keysOf(trigger).count("ConditionMet"), 0u);
+}
+
+TEST_F(TriggerObjectTest, CloneCopiesSettingsAndActionButNotRunTimeState) {
+    shellHooks().physics.isSimulationActive = nullptr; // editor copies get fresh IDs
+    TriggerObject* source = addTrigger(40);
+    configure(source, static_cast<s32>(TriggerCondition::OnObjectVelocity));
+    source->ConditionMet = true;
+    scene::ISceneNode* copyNode = source->clone();
+    ASSERT_NE(copyNode, nullptr);
+    auto* copy = static_cast<TriggerObject*>(copyNode);
+    EXPECT_NE(copy->getID(), 40);
+    EXPECT_EQ(copy->getParent(), root());
+    EXPECT_EQ(copy->PhysicsObjectIDs, "7-9");
+    EXPECT_FLOAT_EQ(copy->Height, 7.0f);
+    EXPECT_FALSE(copy->HasToBeThrown);     // keeps its own
+    EXPECT_FALSE(copy->ActiveInEditorOnly); // keeps its own
+    EXPECT_FALSE(copy->ConditionMet);
+    ASSERT_NE(copy->getAction(), nullptr);
+    EXPECT_EQ(copy->getAction()->getType(), 6);
+    EXPECT_EQ(copy->getAction()->trigger, source); // bound to the trigger it was copied from
+}
+
+TEST_F(TriggerObjectTest, CheckpointIsATriggerKindWithoutTriggerKeys) {
+    CheckpointObject* checkpoint = new CheckpointObject(root(), smgr(), 60);
+    checkpoint->drop();
+    manager->registerNodeIDs(checkpoint);
+    KeyValues keys = keysOf(checkpoint);
+    EXPECT_EQ(keys.count("TriggerCondition"), 0u);
+    EXPECT_EQ(keys.count("ConditionMet"), 0u);
+    EXPECT_EQ(asTrigger(checkpoint), checkpoint);
+    EXPECT_FALSE(parseObjectIDExpression(std::string("60"))->evaluate());
+
+    io::IAttributes* in = attributes();
+    in->addBool("CheckpointSaved", false);
+    checkpoint->deserializeAttributes(in);
+    EXPECT_FALSE(checkpoint->ConditionMet);
+    in->setAttribute("CheckpointSaved", true);
+    checkpoint->deserializeAttributes(in);
+    EXPECT_TRUE(checkpoint->ConditionMet);
+    EXPECT_TRUE(parseObjectIDExpression(std::string("60"))->evaluate());
+    frames(6);
+    EXPECT_TRUE(checkpoint->ConditionMet); // never evaluates
+    EXPECT_EQ(checkpoint->getBoundingBox().MaxEdge, core::vector3df(1, 1, 1));
+}
+
+TEST_F(TriggerObjectTest, TriggerTypesComeFromTheFactoryAndTheCheckpointIsTheTriggerOne) {
+    for (const char* name : {"TriggerObject", "TriggerEventObject", "ConditionalTrigger", "CheckpointObject"}) {
+        scene::ISceneNode* node = smgr()->addSceneNode(name, root());
+        ASSERT_NE(node, nullptr) << name;
+    }
+    scene::ISceneNode* checkpoint = smgr()->addSceneNode("CheckpointObject", root());
+    EXPECT_NE(asTrigger(checkpoint), nullptr);
+}
+
+TEST_F(TriggerObjectTest, VolumeIsBuiltThroughThePhysicsSlotsOnlyForVolumeConditions) {
+    std::vector<core::vector3df> halves;
+    std::vector<bool> simple;
+    int released = 0;
+    auto& physics = triggerServices().physics;
+    physics.createTriggerActor = [&](TriggerObject*, s32, const core::vector3df& half, scene::IMesh*, bool isSimple) {
+        halves.push_back(half);
+        simple.push_back(isSimple);
+        return reinterpret_cast<phys::Actor*>(0x1000 + halves.size());
+    };
+    physics.releaseActor = [&](phys::Actor*) { ++released; };
+    TriggerObject* trigger = addTrigger();
+    ASSERT_NE(trigger->getPhysicsUserData(), nullptr);
+    EXPECT_EQ(trigger->getPhysicsUserData()->trigger, trigger); // what its actors will carry
+    trigger->setScale({4, 2, 6});
+    io::IAttributes* in = attributes();
+    in->addEnum("TriggerCondition", "Immediately", triggerNames::conditions);
+    trigger->deserializeAttributes(in);
+    EXPECT_TRUE(halves.empty());
+
+    in->setAttribute("TriggerCondition", "On Object Inside");
+    in->addBool("CreateSkin", true);
+    trigger->deserializeAttributes(in);
+    ASSERT_EQ(halves.size(), 2u);
+    test::expectNear(halves[0], {2, 1, 3});
+    test::expectNear(halves[1], {4.5f, 3.5f, 5.5f});
+    EXPECT_TRUE(simple[0]);
+    EXPECT_NE(trigger->getSkinActor(), nullptr);
+
+    scene::IMesh* handed = nullptr;
+    physics.createTriggerActor = [&](TriggerObject*, s32, const core::vector3df& half, scene::IMesh* mesh, bool isSimple) {
+        halves.push_back(half);
+        simple.push_back(isSimple);
+        handed = mesh;
+        return reinterpret_cast<phys::Actor*>(0x1000 + halves.size());
+    };
+    in->addEnum("BoundType", "Capsule", triggerNames::boundTypes);
+    in->addFloat("Radius", 1.0f);
+    in->addFloat("Height", 8.0f);
+    trigger->deserializeAttributes(in);
+    EXPECT_EQ(released, 2);
+    test::expectNear(halves[2], {1, 4, 1});
+
+    // A convex volume from a mesh handed in (a vision cone's): a copy, not a shape primitive.
+    scene::IMesh* cube = smgr()->getGeometryCreator()->createCubeMesh();
+    trigger->setConvexMeshBound(cube);
+    trigger->rebuildVolume();
+    cube->drop();
+    EXPECT_EQ(trigger->BoundType, TriggerBound::Convex);
+    EXPECT_NE(handed, nullptr);
+    EXPECT_NE(handed, cube);
+    EXPECT_FALSE(simple.back());
+}
+
+TEST_F(TriggerObjectTest, ATriggerWithoutVolumeKeepsItsPlaceFromBeforeItsFirstFrame) {
+    TriggerObject* trigger = addTrigger();
+    trigger->setPosition({1, 0, 0});
+    trigger->updateAbsolutePosition(); // as the level load does
+    frame();
+    trigger->setPosition({5, 0, 0});
+    frames(2);
+    test::expectNear(trigger->getAbsolutePosition(), {1, 0, 0});
+    trigger->keepUpdatingTransform = true; // an action reads its transformation
+    frame();
+    test::expectNear(trigger->getAbsolutePosition(), {5, 0, 0});
+}
+
+} // namespace

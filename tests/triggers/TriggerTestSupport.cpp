@@ -1,0 +1,95 @@
+#include "TriggerTestSupport.h"
+
+#include "core/Globals.h"
+#include "core/TriggerContactSlots.h"
+#include "triggers/TriggerRegistration.h"
+#include "triggers/TriggerServices.h"
+
+namespace test {
+
+namespace {
+
+std::int64_t triggerClockCount = 0;
+std::int64_t readTriggerClock() { return triggerClockCount; }
+constexpr std::int64_t triggerClockFrequency = 1000000;
+
+} // namespace
+
+void TriggerFixture::SetUp() {
+    LevelFixture::SetUp();
+    registerTriggerSubsystem();
+    simulateRunningPhysics();
+    triggerClockCount = 0;
+    stopwatch = std::make_unique<Stopwatch>(L"frame", 0.0f, StopwatchClock{&readTriggerClock, triggerClockFrequency});
+    frameStopwatch = stopwatch.get();
+}
+
+void TriggerFixture::TearDown() {
+    for (irr::io::IAttributes* set : attributeSets)
+        set->drop();
+    attributeSets.clear();
+    smgr()->clear();
+    frameStopwatch = nullptr;
+    stopwatch.reset();
+    resetTriggerServices();
+    resetExpressionContext();
+    triggerContactSlots() = TriggerContactSlots();
+    LevelFixture::TearDown();
+}
+
+irr::io::IAttributes* TriggerFixture::attributes() {
+    irr::io::IAttributes* set = device->get()->getFileSystem()->createEmptyAttributes();
+    attributeSets.push_back(set);
+    return set;
+}
+
+void TriggerFixture::frame(irr::f32 seconds) {
+    triggerClockCount += static_cast<std::int64_t>(seconds * triggerClockFrequency + 0.5);
+    stopwatch->tick();
+    manager->update();
+}
+
+void TriggerFixture::frames(int count, irr::f32 seconds) {
+    for (int i = 0; i < count; ++i)
+        frame(seconds);
+}
+
+TriggerObject* TriggerFixture::addTrigger(irr::s32 id, TriggerCondition condition, irr::scene::ISceneNode* parent) {
+    auto* trigger = new TriggerObject(parent ? parent : root(), smgr(), id);
+    trigger->drop();
+    trigger->TriggerConditionIndex = static_cast<irr::s32>(condition);
+    manager->registerNodeIDs(trigger);
+    return trigger;
+}
+
+RecordingAction* TriggerFixture::record(TriggerObject* trigger, const std::string& name) {
+    auto* action = new RecordingAction(trigger, &journal, name);
+    trigger->setAction(action);
+    return action;
+}
+
+TriggerEventObject* TriggerFixture::addEvent(irr::scene::ISceneNode* parent, irr::f32 delay, const std::string& name) {
+    auto* event = new TriggerEventObject(parent, smgr(), -1);
+    event->drop();
+    event->EventDelay = delay;
+    event->setAction(new RecordingAction(event->ownerTrigger(), &journal, name));
+    return event;
+}
+
+ConditionalTrigger* TriggerFixture::addConditional(irr::scene::ISceneNode* parent, irr::s32 id,
+                                                   TriggerCondition condition) {
+    auto* conditional = new ConditionalTrigger(parent, smgr(), id);
+    conditional->drop();
+    conditional->TriggerConditionIndex = static_cast<irr::s32>(condition);
+    manager->registerNodeIDs(conditional);
+    return conditional;
+}
+
+FakeObject* TriggerFixture::addObject(irr::s32 id, const char (&type)[5]) {
+    auto* object = new FakeObject(root(), smgr(), id, typeId(type));
+    object->drop();
+    manager->registerNodeIDs(object);
+    return object;
+}
+
+} // namespace test
