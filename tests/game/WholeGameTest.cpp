@@ -137,6 +137,8 @@ TEST_F(WholeGameTest, WorldEffectsLoadInTheRunningGame) {
     GameApplication game;
     EXPECT_EQ(game.run(), gameStatusNormal);
     EXPECT_TRUE(checked);
+}
+
 // Text in the world runs with the game: the level factory makes text objects, speech
 // bubbles and volume lights, a bubble types its letters out frame by frame, and without a
 // head-mounted display the frame keeps its plain scene pass.
