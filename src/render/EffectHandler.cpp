@@ -9,6 +9,7 @@
 #include "core/ProgramQueries.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <string>
 
 using namespace irr;
@@ -369,4 +370,29 @@ video::ITexture* EffectHandler::getShadowAtlasTexture(u32 resolution) {
     if (video::ITexture* found = driver->findTexture(name))
         return found;
     return makeRenderTarget(driver, core::dimension2du(resolution * 3, resolution), name.c_str(), depthFormat());
+}
+
+video::ITexture* EffectHandler::getPlaneReflectionTexture() {
+    if (!planeReflectionPool.empty()) {
+        video::ITexture* reused = planeReflectionPool.back();
+        planeReflectionPool.pop_back();
+        return reused;
+    }
+    return device->getSceneManager()->getVideoDriver()->addRenderTargetTexture(core::dimension2du(1024, 1024),
+                                                                               "planeReflection", video::ECF_UNKNOWN);
+}
+
+void EffectHandler::loadCausticsTextures() {
+    video::IVideoDriver* videoDriver = device->getSceneManager()->getVideoDriver();
+    for (int n = 1; n <= 32; ++n) {
+        char path[64];
+        std::snprintf(path, sizeof(path), "Content/Models/Editor/Caustics/test_%03d.jpg", n);
+        causticsFrames.push_back(videoDriver->getTexture(path));
+    }
+    causticsLoaded = true;
+}
+
+video::ITexture* EffectHandler::getCausticsFrame() const {
+    const std::size_t index = static_cast<std::size_t>(causticsPhase * 32.0f);
+    return index < causticsFrames.size() ? causticsFrames[index] : nullptr;
 }

@@ -112,6 +112,14 @@ public:
     // The shadow atlas of the three cascades side by side ("XEFFECTS_SM_ATLAS_<resolution>",
     // three times as wide as high), made on first use; bound in texture layer 2.
     irr::video::ITexture* getShadowAtlasTexture(irr::u32 resolution);
+    // A 1024 x 1024 mirror-image target for a reflective object: the one returned last to
+    // the pool, else a new one (null when the driver cannot make it). Users return theirs
+    // to planeReflectionPool when they go.
+    irr::video::ITexture* getPlaneReflectionTexture();
+    // Loads the 32 caustics frames once (a missing file leaves a null frame).
+    void loadCausticsTextures();
+    // The caustics frame of the current phase (null before loading or for a missing file).
+    irr::video::ITexture* getCausticsFrame() const;
     irr::video::ECOLOR_FORMAT depthFormat() const;
     bool areShaderEffectsSupported() const { return !shaderEffectsUnsupported; }
 

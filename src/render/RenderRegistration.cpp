@@ -1,11 +1,15 @@
 #include "render/RenderRegistration.h"
 
+#include "render/BillboardObject.h"
 #include "render/EffectHandler.h"
 #include "render/HmdRenderer.h"
 #include "render/LightManager.h"
 #include "render/LightObject.h"
+#include "render/ParticleObject.h"
 #include "render/RenderServices.h"
 #include "render/ShaderManager.h"
+#include "render/SpriteAnimation.h"
+#include "render/WaterObject.h"
 #include "render/WorldObjectTypes.h"
 
 #include "level/LevelHooks.h"
@@ -76,6 +80,8 @@ void fillRenderShellSlots(RenderHooks& render) {
             levelManager->onLevelUnloaded.removeMember(effectHandler, &EffectHandler::resetLevelState);
         destroyHmdOutput();
         delete effectHandler;
+        // Level objects that outlive it (the scene closes with the device) must not reach it.
+        effectHandler = nullptr;
     };
     render.destroyLightManager = [] {
         if (levelManager)
@@ -102,6 +108,9 @@ void fillRenderLevelSlots(LevelHookTable::Render& level) {
         if (effectHandler)
             effectHandler->editorRefreshRequested = true;
     };
+    level.loadSpriteAnimation = [](SpriteAnimation& animation, const io::path& file) {
+        return loadTextureAnimation(animation, file);
+    };
 }
 } // namespace
 
@@ -112,5 +121,8 @@ void registerRenderSubsystem() {
     fillRenderShellSlots(shellHooks().render);
     fillRenderLevelSlots(levelHooks().render);
     registerLightObjectType();
+    registerParticleObjectType();
+    registerBillboardObjectType();
+    registerWaterObjectType();
     registerWorldObjectTypes();
 }

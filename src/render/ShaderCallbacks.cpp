@@ -3,6 +3,7 @@
 #include "render/LightManager.h"
 #include "render/ShaderManager.h"
 #include "render/TextureLayers.h"
+#include "render/WaterObject.h"
 
 #include "core/Globals.h"
 
@@ -232,13 +233,58 @@ void AdditiveShaderCallback::OnSetConstants(video::IMaterialRendererServices* se
         sendInt(services, "diffuseSampler", 0);
 }
 
+namespace {
+
+// The water object whose mesh node is being drawn, or null.
+WaterObject* waterOfDrawnNode() {
+    scene::ISceneNode* node = lightManager ? lightManager->currentNode : nullptr;
+    scene::ISceneNode* parent = node ? node->getParent() : nullptr;
+    if (!parent || parent->getType() != typeId("wtr1") || !extrasOf(parent))
+        return nullptr;
+    return static_cast<WaterObject*>(parent);
+}
+
+} // namespace
+
 void WaterShaderCallback::OnSetConstants(video::IMaterialRendererServices* services, s32 userData) {
     (void)userData;
     sendTransforms(services, true);
     sendClipPlane(services);
-    if (isOpenGL(services->getVideoDriver())) {
+    video::IVideoDriver* driver = services->getVideoDriver();
+    if (isOpenGL(driver)) {
         sendInt(services, "WaterBump", 0);
         sendInt(services, "RefractionMap", 1);
         sendInt(services, "ReflectionMap", 2);
+    }
+    WaterObject* water = waterOfDrawnNode();
+    if (!water)
+        return;
+    const core::matrix4 reflected =
+        driver->getTransform(video::ETS_PROJECTION) * water->reflectionViewMatrix * driver->getTransform(video::ETS_WORLD);
+    services->setVertexShaderConstant("WorldViewProj", worldViewProjection(driver).pointer(), 16);
+    services->setVertexShaderConstant("WorldReflectionViewProj", reflected.pointer(), 16);
+    const f32 waveLength = 0.1f;
+    const f32 time = static_cast<f32>(water->getSceneTime()) / 100000.0f;
+    services->setVertexShaderConstant("WaveLength", &waveLength, 1);
+    services->setVertexShaderConstant("Time", &time, 1);
+    services->setVertexShaderConstant("WindForce", &water->WindForce, 1);
+    services->setVertexShaderConstant("WindDirection", &water->WindDirection.X, 2);
+    core::vector3df cameraPosition;
+    if (scene::ICameraSceneNode* camera = water->getSceneManager()->getActiveCamera())
+        cameraPosition = camera->getAbsolutePosition();
+    services->setPixelShaderConstant("CameraPosition", &cameraPosition.X, 3);
+    services->setPixelShaderConstant("WaveHeight", &water->WaveHeight, 1);
+    const f32 colour[4] = {water->WaterColor.r, water->WaterColor.g, water->WaterColor.b, water->WaterColor.a};
+    services->setPixelShaderConstant("WaterColor", colour, 4);
+    services->setPixelShaderConstant("ColorBlendFactor", &water->ColorBlendFactor, 1);
+    const f32 reflection = water->DisableReflection ? 0.0f : 1.0f;
+    const f32 refraction = water->DisableRefraction ? 0.0f : 1.0f;
+    services->setPixelShaderConstant("ReflectionEnabled", &reflection, 1);
+    services->setPixelShaderConstant("RefractionEnabled", &refraction, 1);
+    services->setPixelShaderConstant("FresnelStrength", &water->FresnelStrength, 1);
+    services->setVertexShaderConstant("TextureScale", &water->TextureScale.X, 2);
+    if (water->UseLighting) {
+        services->setVertexShaderConstant("World", driver->getTransform(video::ETS_WORLD).pointer(), 16);
+        PhongShaderCallback::setLights(services, workingLightRecords);
     }
 }

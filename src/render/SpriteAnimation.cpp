@@ -1,29 +1,101 @@
 #include "render/SpriteAnimation.h"
 
+#include "core/Globals.h"
+#include "core/Log.h"
+#include "core/XmlFile.h"
+
+#include <IVideoDriver.h>
+#include <IXMLReader.h>
+#include <IrrlichtDevice.h>
 #include <ITexture.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+
+using namespace irr;
+
+namespace {
+
+constexpr f32 spriteZeroFrameTime = 1e-7f;
+constexpr u32 atlasItemReadLimit = 10000;
+const char* const spriteFallbackAtlas = "Content/Models/Editor/TestAtlas.xml";
+
+// Reads forward until an element of that name; false at the end of the file.
+bool readToSpriteElement(io::IXMLReader* reader, const wchar_t* element) {
+    while (reader->read())
+        if (reader->getNodeType() == io::EXN_ELEMENT && core::stringw(element) == reader->getNodeName())
+            return true;
+    return false;
+}
+
+core::stringc spriteAttribute(io::IXMLReader* reader, const wchar_t* attribute) {
+    const wchar_t* value = reader->getAttributeValue(attribute);
+    return value ? core::stringc(value) : core::stringc();
+}
+
+s32 spriteIntAttribute(io::IXMLReader* reader, const wchar_t* attribute) {
+    return reader->getAttributeValue(attribute) ? reader->getAttributeValueAsInt(attribute) : 0;
+}
+
+io::IXMLReader* openSpriteFile(const io::path& path) {
+    if (!gameDevice || path.empty())
+        return nullptr;
+    return createGuardedXMLReader(gameDevice->getFileSystem(), path.c_str());
+}
+
+video::ITexture* fetchSpriteTexture(const io::path& file) {
+    if (!gameDevice || file.empty())
+        return nullptr;
+    return gameDevice->getVideoDriver()->getTexture(file);
+}
+
+} // namespace
+
+core::recti TextureAtlas::findSprite(const core::stringc& name) const {
+    for (u32 i = 0; i < items.size(); ++i)
+        if (items[i].name == name)
+            return core::recti(items[i].x, items[i].y, items[i].width, items[i].height);
+    return core::recti(0, 0, 0, 0);
+}
 
 SpriteAnimation::SpriteAnimation(const SpriteAnimation& other) { *this = other; }
 
 SpriteAnimation& SpriteAnimation::operator=(const SpriteAnimation& other) {
     if (this == &other)
         return *this;
-    setTexture(other.texture);
-    frameSize = other.frameSize;
+    video::ITexture* source = other.texture;
+    if (gameDevice && !other.textureFile.empty())
+        source = fetchSpriteTexture(other.textureFile);
+    setTexture(source);
+    frameList = other.frameList;
+    name = other.name;
+    textureFile = other.textureFile;
     time = other.time;
-    length = other.length;
+    duration = other.duration;
     frameTime = other.frameTime;
-    firstFrame = other.firstFrame;
-    lastFrame = other.lastFrame;
-    fileName = other.fileName;
+    x = other.x;
+    y = other.y;
+    itemX = other.itemX;
+    itemY = other.itemY;
+    width = other.width;
+    height = other.height;
+    overallWidth = other.overallWidth;
+    overallHeight = other.overallHeight;
+    frameCount = other.frameCount;
+    first = other.first;
+    last = other.last;
+    columns = other.columns;
+    rows = other.rows;
+    playing = other.playing;
+    reversed = other.reversed;
+    looping = other.looping;
     return *this;
 }
 
 SpriteAnimation::~SpriteAnimation() { setTexture(nullptr); }
 
-void SpriteAnimation::setTexture(irr::video::ITexture* newTexture) {
+void SpriteAnimation::setTexture(video::ITexture* newTexture) {
     if (newTexture == texture)
         return;
     if (newTexture)
@@ -33,36 +105,199 @@ void SpriteAnimation::setTexture(irr::video::ITexture* newTexture) {
     texture = newTexture;
 }
 
-void SpriteAnimation::updateLength() {
-    length = static_cast<irr::f32>(std::max(lastFrame - firstFrame + 1, 1)) * frameTime;
-}
-
-void SpriteAnimation::update(irr::f32 seconds) {
-    updateLength();
-    time += seconds;
-    if (length > 0.0f && time >= length) {
-        time = std::fmod(time, length);
-        finished.invoke();
+void SpriteAnimation::update(f32 seconds) {
+    if (duration == 0.0f || !playing)
+        return;
+    const f32 step = reversed ? -seconds : seconds;
+    if (looping) {
+        time += step;
+        if (!reversed && time > duration) {
+            while (time > duration) {
+                time -= duration;
+                if (time < 0.0f)
+                    time = 0.0f;
+            }
+            finished.invoke();
+        } else if (reversed && time < 0.0f) {
+            while (time < 0.0f) {
+                time += duration;
+                if (time > duration)
+                    time = duration;
+            }
+            finished.invoke();
+        }
+        return;
     }
+    const f32 old = time;
+    time += step;
+    if ((time <= 0.0f || time >= duration) && old != 0.0f && old != duration)
+        finished.invoke();
+    time = std::clamp(time, 0.0f, duration);
 }
 
-irr::core::recti SpriteAnimation::getFrameRect() const {
-    if (!texture || frameSize.Width == 0 || frameSize.Height == 0)
-        return irr::core::recti(0, 0, 0, 0);
-    const irr::u32 columns = std::max(texture->getOriginalSize().Width / frameSize.Width, 1u);
-    const irr::s32 frame = firstFrame + static_cast<irr::s32>(frameTime > 0.0f ? time / frameTime : 0.0f);
-    const irr::u32 index = static_cast<irr::u32>(std::clamp(frame, firstFrame, std::max(firstFrame, lastFrame)));
-    const irr::s32 x = static_cast<irr::s32>((index % columns) * frameSize.Width);
-    const irr::s32 y = static_cast<irr::s32>((index / columns) * frameSize.Height);
-    return irr::core::recti(x, y, x + static_cast<irr::s32>(frameSize.Width),
-                            y + static_cast<irr::s32>(frameSize.Height));
+void SpriteAnimation::setFrameTime(f32 seconds) {
+    const f32 frames = static_cast<f32>(last - first + 1);
+    if (seconds != 0.0f) {
+        f32 ratio = 1.0f;
+        if (duration != 0.0f)
+            ratio = std::clamp(time / duration, 0.0f, 1.0f);
+        frameTime = seconds;
+        duration = frames * seconds;
+        time = duration * ratio;
+        return;
+    }
+    duration = frames * (frameTime == 0.0f ? spriteZeroFrameTime : frameTime);
+    time = 0.0f;
 }
 
-void SpriteAnimation::setFrameTime(irr::f32 seconds) {
-    if (seconds == 0.0f)
-        seconds = 1e-7f;
-    const irr::f32 relative = length > 0.0f ? time / length : 0.0f;
-    frameTime = seconds;
-    updateLength();
-    time = relative * length;
+s32 SpriteAnimation::getCurrentCell() const {
+    if (duration == 0.0f)
+        return 0;
+    const s32 position = static_cast<s32>(((time - 0.0001f) / duration) * static_cast<f32>(last - first + 1) +
+                                          static_cast<f32>(first));
+    if (position >= 0 && position < static_cast<s32>(frameList.size()))
+        return frameList[static_cast<u32>(position)] - 1;
+    return position;
+}
+
+core::vector2di SpriteAnimation::cellOffset() const {
+    if (columns == 0)
+        return core::vector2di(0, 0);
+    const s32 cell = getCurrentCell();
+    const s32 row = cell / columns;
+    const s32 column = cell - row * columns;
+    return core::vector2di(width * column, height * row);
+}
+
+core::rectf SpriteAnimation::getFrameUVRect() const {
+    if (!texture)
+        return core::rectf(0.0f, 0.0f, 0.0f, 0.0f);
+    const core::dimension2du size = texture->getOriginalSize();
+    const f32 tw = static_cast<f32>(size.Width);
+    const f32 th = static_cast<f32>(size.Height);
+    const core::vector2di offset = cellOffset();
+    return core::rectf(static_cast<f32>(x + offset.X) / tw, static_cast<f32>(y + offset.Y) / th,
+                       static_cast<f32>(x + offset.X + width) / tw, static_cast<f32>(y + offset.Y + height) / th);
+}
+
+core::recti SpriteAnimation::getFrameRect() const {
+    const core::vector2di offset = cellOffset();
+    const s32 left = offset.X + (itemX < 1 ? 0 : itemX);
+    const s32 top = offset.Y + (itemY < 1 ? 0 : itemY);
+    return core::recti(left, top, left + width, top + height);
+}
+
+bool loadTextureAtlas(TextureAtlas& atlas, const io::path& path) {
+    io::IXMLReader* reader = openSpriteFile(path);
+    if (!reader) {
+        logMessagePair("Could not load texture atlas: ", path.c_str());
+        return false;
+    }
+    if (readToSpriteElement(reader, L"TextureAtlas")) {
+        atlas.texturePath = spriteAttribute(reader, L"file");
+        atlas.texture = fetchSpriteTexture(atlas.texturePath);
+        if (!atlas.texture)
+            logMessagePair("ERROR: Could not load texture atlas texture at: ", atlas.texturePath.c_str());
+    }
+    if (readToSpriteElement(reader, L"SpriteItem")) {
+        u32 nodesLeft = atlasItemReadLimit;
+        do {
+            if (reader->getNodeType() == io::EXN_ELEMENT && core::stringw(L"SpriteItem") == reader->getNodeName()) {
+                SpriteItem item;
+                item.name = spriteAttribute(reader, L"name");
+                item.x = spriteIntAttribute(reader, L"x");
+                item.y = spriteIntAttribute(reader, L"y");
+                item.width = spriteIntAttribute(reader, L"width");
+                item.height = spriteIntAttribute(reader, L"height");
+                atlas.items.push_back(item);
+            }
+        } while (nodesLeft-- > 0 && reader->read());
+    }
+    reader->drop();
+    logMessagePair("Loaded texture atlas: ", path.c_str());
+    return true;
+}
+
+bool loadTextureAnimation(SpriteAnimation& animation, const io::path& path) {
+    io::IXMLReader* reader = openSpriteFile(path);
+    if (!reader) {
+        logMessagePair("Could not load texture animation: ", path.c_str());
+        return false;
+    }
+    core::stringc atlasPath;
+    core::stringc itemName;
+    core::stringc file;
+    if (readToSpriteElement(reader, L"SpriteAnimation")) {
+        atlasPath = spriteAttribute(reader, L"atlas");
+        itemName = spriteAttribute(reader, L"name");
+        file = spriteAttribute(reader, L"file");
+    }
+    animation.name = itemName;
+    TextureAtlas atlas;
+    if (atlasPath.size() >= 2) {
+        loadTextureAtlas(atlas, io::path(atlasPath.c_str()));
+        animation.setTexture(atlas.texture);
+        animation.textureFile = atlas.texturePath;
+    }
+    core::stringc frameListText;
+    if (readToSpriteElement(reader, L"Sprite")) {
+        animation.x = spriteIntAttribute(reader, L"x");
+        animation.y = spriteIntAttribute(reader, L"y");
+        animation.width = spriteIntAttribute(reader, L"width");
+        animation.height = spriteIntAttribute(reader, L"height");
+        animation.overallWidth = spriteIntAttribute(reader, L"overallWidth");
+        animation.overallHeight = spriteIntAttribute(reader, L"overallHeight");
+        animation.frameCount = spriteIntAttribute(reader, L"frameCount");
+        frameListText = spriteAttribute(reader, L"frameList");
+    }
+    reader->drop();
+
+    const core::recti item = atlas.findSprite(itemName);
+    animation.x += item.UpperLeftCorner.X;
+    animation.y += item.UpperLeftCorner.Y;
+    animation.itemX = item.UpperLeftCorner.X;
+    animation.itemY = item.UpperLeftCorner.Y;
+    if (animation.overallWidth == 0)
+        animation.overallWidth = item.LowerRightCorner.X;
+    if (animation.overallHeight == 0)
+        animation.overallHeight = item.LowerRightCorner.Y;
+    if (animation.width != 0)
+        animation.columns = animation.overallWidth / animation.width;
+    if (animation.height != 0)
+        animation.rows = animation.overallHeight / animation.height;
+    if (animation.rows * animation.columns < animation.frameCount) {
+        logMessagePair("Texture animation frame count incorrect:", path.c_str());
+        return false;
+    }
+
+    if (!file.empty()) {
+        animation.setTexture(fetchSpriteTexture(io::path(file.c_str())));
+        animation.textureFile = file.c_str();
+    } else {
+        TextureAtlas fallback;
+        loadTextureAtlas(fallback, spriteFallbackAtlas);
+        animation.setTexture(fallback.texture);
+        const core::recti again = fallback.findSprite(itemName);
+        animation.x += again.UpperLeftCorner.X;
+        animation.y += again.UpperLeftCorner.Y;
+    }
+
+    animation.frameList.clear();
+    if (!frameListText.empty()) {
+        core::array<core::stringc> parts;
+        frameListText.split(parts, ",");
+        for (u32 i = 0; i < parts.size(); ++i)
+            animation.frameList.push_back(std::atoi(parts[i].c_str()));
+    } else {
+        for (s32 cell = 1; cell <= animation.frameCount; ++cell)
+            animation.frameList.push_back(cell);
+    }
+    if (!animation.frameList.empty()) {
+        animation.first = 0;
+        animation.last = static_cast<s32>(animation.frameList.size()) - 1;
+    }
+    const f32 frameTime = animation.frameTime == 0.0f ? spriteZeroFrameTime : animation.frameTime;
+    animation.duration = static_cast<f32>(animation.last - animation.first + 1) * frameTime;
+    logMessagePair("Loaded texture animation: ", path.c_str());
+    return true;
 }

@@ -2,7 +2,7 @@
 
 #include "core/Delegate.h"
 
-#include <dimension2d.h>
+#include <irrArray.h>
 #include <irrString.h>
 #include <irrTypes.h>
 #include <path.h>
@@ -12,36 +12,81 @@ namespace irr::video {
 class ITexture;
 }
 
-// Stand-in for the sprite animation of the rendering subsystem, to be completed there (the
-// animation file format, playback modes and the animation cache). It holds what the GUI
-// reads: a texture atlas of equal frames in rows, the current time, the frame time, the
-// first and last frame, and the finished list; it loops over its frames.
+// One named rectangle of a texture atlas.
+struct SpriteItem {
+    irr::core::stringc name;
+    irr::s32 x = 0;
+    irr::s32 y = 0;
+    irr::s32 width = 0;
+    irr::s32 height = 0;
+};
+
+// A texture with named rectangles, read from a "TextureAtlas" file.
+struct TextureAtlas {
+    irr::io::path texturePath;
+    irr::video::ITexture* texture = nullptr; // owned by the driver's texture cache
+    irr::core::array<SpriteItem> items;
+
+    // (x, y, width, height) of the item of exactly that name; all zeros when there is none.
+    irr::core::recti findSprite(const irr::core::stringc& name) const;
+};
+
+// A flip-book animation whose frames are cells of a grid inside one texture, optionally
+// inside a named item of an atlas. GUI images and level objects own copies, advance them
+// each frame and draw the current frame's rectangle.
 class SpriteAnimation {
 public:
     SpriteAnimation() = default;
     SpriteAnimation(const SpriteAnimation& other);
+    // Copies everything but the finished listeners; the texture is fetched again by its file
+    // so that a copy outlives a texture the driver replaced.
     SpriteAnimation& operator=(const SpriteAnimation& other);
     ~SpriteAnimation();
 
-    // Advances the time; at the end it loops and invokes the finished list.
+    // Advances the time (backwards when reversed); wraps or clamps at the ends and fires the
+    // finished list on reaching an end.
     void update(irr::f32 seconds);
-    // The pixel rectangle of the current frame within the texture.
-    irr::core::recti getFrameRect() const;
-    // Seconds per frame, keeping the relative position; 0 gives 1e-7.
+    // Seconds per frame, keeping the relative position; 0 keeps the frame time and rewinds.
     void setFrameTime(irr::f32 seconds);
+    // The grid cell (0-based) shown at the current time.
+    irr::s32 getCurrentCell() const;
+    // Texture coordinates of the current frame; all zeros without a texture.
+    irr::core::rectf getFrameUVRect() const;
+    // Pixel rectangle of the current frame, placed by the atlas item's position.
+    irr::core::recti getFrameRect() const;
     void setTexture(irr::video::ITexture* newTexture);
 
-    irr::video::ITexture* texture = nullptr;
-    irr::core::dimension2du frameSize;
-    irr::f32 time = 0.0f;
-    irr::f32 length = 0.0f;
-    irr::f32 frameTime = 1.0f / 30.0f;
-    irr::s32 firstFrame = 0;
-    irr::s32 lastFrame = 0;
-    irr::io::path fileName;
     // Not copied: the listeners belong to the animation they subscribed to.
     DelegateList finished;
+    irr::video::ITexture* texture = nullptr; // grabbed
+    irr::core::array<irr::s32> frameList;    // 1-based cells, played in order
+    irr::core::stringc name;
+    irr::io::path textureFile;
+    irr::f32 time = 0.0f;
+    irr::f32 duration = 0.0f;
+    irr::f32 frameTime = 0.0167f;
+    irr::s32 x = 0;
+    irr::s32 y = 0;
+    irr::s32 itemX = 0;
+    irr::s32 itemY = 0;
+    irr::s32 width = 0;
+    irr::s32 height = 0;
+    irr::s32 overallWidth = 0;
+    irr::s32 overallHeight = 0;
+    irr::s32 frameCount = 0;
+    irr::s32 first = 0;
+    irr::s32 last = 1;
+    irr::s32 columns = 0;
+    irr::s32 rows = 0;
+    bool playing = true;
+    bool reversed = false;
+    bool looping = true;
 
 private:
-    void updateLength();
+    irr::core::vector2di cellOffset() const;
 };
+
+// Fills the animation from a "SpriteAnimation" file; true when it loaded completely.
+bool loadTextureAnimation(SpriteAnimation& animation, const irr::io::path& path);
+// Fills the atlas from a "TextureAtlas" file; true when the file could be read.
+bool loadTextureAtlas(TextureAtlas& atlas, const irr::io::path& path);

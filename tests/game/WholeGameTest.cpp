@@ -13,9 +13,11 @@
 #include "core/GameSettings.h"
 #include "core/ProgramQueries.h"
 #include "level/LevelManager.h"
+#include "level/ResourceCaches.h"
 #include "physics/world/PhysicsManager.h"
 #include "player/InputManager.h"
 #include "render/RenderServices.h"
+#include "render/SpriteAnimation.h"
 #include "render/TextBubbleObject.h"
 #include "render/TextObject.h"
 #include "screens/ScreenManager.h"
@@ -114,6 +116,33 @@ TEST_F(WholeGameTest, ThePhysicsWorldStepsEveryFrameAndFollowsTheLevels) {
         for (const std::string& line : lines)
             EXPECT_EQ(line.rfind("ERROR: ", 0), std::string::npos) << line;
     }
+}
+
+// The world effects in the running game: sprite animations load through the cache from
+// their files, and levels can make particle objects, billboards and water surfaces.
+TEST_F(WholeGameTest, WorldEffectsLoadInTheRunningGame) {
+    bool checked = false;
+    steps[10] = [&checked] {
+        SpriteAnimation pulse;
+        EXPECT_TRUE(getSpriteAnimation(pulse, "Content/Screens/Animations/Pulse.xml"));
+        EXPECT_EQ(pulse.columns, 4);
+        EXPECT_EQ(pulse.frameList.size(), 4u);
+        EXPECT_NE(pulse.texture, nullptr);
+        SpriteAnimation broken;
+        EXPECT_FALSE(getSpriteAnimation(broken, "Content/Screens/Animations/Missing.xml"));
+        irr::scene::ISceneManager* scene = gameDevice->getSceneManager();
+        for (const char* type : {"ParticleObject", "BillboardObject", "wtr1"}) {
+            irr::scene::ISceneNode* node = scene->addSceneNode(type, scene->getRootSceneNode());
+            EXPECT_NE(node, nullptr) << type;
+            if (node)
+                node->remove();
+        }
+        checked = true;
+    };
+    quitAt(20);
+    GameApplication game;
+    EXPECT_EQ(game.run(), gameStatusNormal);
+    EXPECT_TRUE(checked);
 }
 
 // Text in the world runs with the game: the level factory makes text objects, speech

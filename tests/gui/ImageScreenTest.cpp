@@ -68,11 +68,13 @@ protected:
     void useAnimationFiles() {
         guiHooks().render.getSpriteAnimation = [this](SpriteAnimation& animation, const io::path& path) {
             ++animationLoads;
-            animation.fileName = path;
-            animation.frameSize = core::dimension2du(8, 8);
-            animation.firstFrame = 0;
-            animation.lastFrame = 3;
+            animation.name = path;
+            animation.width = 8;
+            animation.height = 8;
+            animation.first = 0;
+            animation.last = 3;
             animation.frameTime = 0.1f;
+            animation.duration = 0.4f;
             animation.time = 0.0f;
         };
     }

@@ -147,13 +147,13 @@ TEST_F(LevelShellHooksTest, GuiQueuesLevelEventsAndTakesSpriteAnimationsFromTheC
     EXPECT_EQ(events[2]->getType(), LET_ReturnToMainMenu);
 
     levelHooks().render.loadSpriteAnimation = [](SpriteAnimation& animation, const io::path& file) {
-        animation.fileName = file;
-        animation.lastFrame = 5;
+        animation.name = file;
+        animation.last = 5;
         return true;
     };
     SpriteAnimation icons;
     gui.render.getSpriteAnimation(icons, "Content/Screens/HUD/TaskIcons.xml");
-    EXPECT_EQ(icons.lastFrame, 5);
+    EXPECT_EQ(icons.last, 5);
     resetGuiHooks();
     clearSpriteAnimationCache();
 }

@@ -68,10 +68,10 @@ TEST_F(ResourceCachesTest, SpriteAnimationIsReadOnceAndCopiedToEveryCaller) {
         ++reads;
         if (file == "Broken.xml")
             return false;
-        animation.fileName = file;
-        animation.firstFrame = 2;
-        animation.lastFrame = 9;
-        animation.length = 1.5f;
+        animation.name = file;
+        animation.first = 2;
+        animation.last = 9;
+        animation.duration = 1.5f;
         return true;
     };
     SpriteAnimation first;
@@ -81,18 +81,18 @@ TEST_F(ResourceCachesTest, SpriteAnimationIsReadOnceAndCopiedToEveryCaller) {
     second.time = 0.7f;
     ASSERT_TRUE(getSpriteAnimation(second, "Content/Screens/HUD/TaskIcons.xml"));
     EXPECT_EQ(reads, 1);
-    EXPECT_EQ(second.lastFrame, 9);
+    EXPECT_EQ(second.last, 9);
     EXPECT_FLOAT_EQ(second.time, 0.0f);
-    EXPECT_EQ(second.fileName, irr::io::path("Content/Screens/HUD/TaskIcons.xml"));
+    EXPECT_EQ(second.name, irr::core::stringc("Content/Screens/HUD/TaskIcons.xml"));
     // The caller's finished list stays its own.
     EXPECT_EQ(first.finished.size(), 1u);
     EXPECT_EQ(second.finished.size(), 0u);
 
     SpriteAnimation untouched;
-    untouched.firstFrame = 4;
+    untouched.first = 4;
     EXPECT_FALSE(getSpriteAnimation(untouched, "Broken.xml"));
     EXPECT_FALSE(getSpriteAnimation(untouched, "Broken.xml"));
-    EXPECT_EQ(untouched.firstFrame, 4);
+    EXPECT_EQ(untouched.first, 4);
     EXPECT_EQ(reads, 3);
     EXPECT_EQ(spriteAnimationCacheSize(), 1u);
 }

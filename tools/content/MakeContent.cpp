@@ -1,7 +1,9 @@
 // Writes the game's generated images into Content/: the plain white editor texture, the
 // picture shown while the game starts, the pictures of the menu screens, the editor
-// textures of the materials, the bitmap font and the speech bubble, and its meshes. Run from the repository root (or give the root
+// textures of the materials, the particle sprite, test sprite sheet, water and caustics textures,
+// the bitmap font and the speech bubble, and its meshes. Run from the repository root (or give the root
 // as the first argument); the output is committed, so the game never needs this tool to run.
+#include "EffectImages.h"
 #include "MenuImages.h"
 #include "Meshes.h"
 #include "RenderImages.h"
@@ -73,6 +75,7 @@ int main(int argc, char** argv) {
     ok = writeMenuImages(driver, root) && ok;
     ok = writeContentMeshes(root) && ok;
     ok = writeRenderImages(driver, root) && ok;
+    ok = writeEffectImages(driver, root) && ok;
     ok = writeTextImages(driver, root) && ok;
     device->drop();
     return ok ? 0 : 1;

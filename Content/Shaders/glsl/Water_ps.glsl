@@ -1,17 +1,31 @@
-// Water surface: the refraction and reflection targets disturbed by the bump map.
+// Water surface: the refraction and reflection images disturbed by the bump map, blended by
+// a Fresnel term and tinted by the water colour.
 uniform sampler2D WaterBump;
 uniform sampler2D RefractionMap;
 uniform sampler2D ReflectionMap;
 uniform vec4 mClipPlane;
-varying vec4 screenPosition;
+uniform vec3 CameraPosition;
+uniform float WaveHeight;
+uniform vec4 WaterColor;
+uniform float ColorBlendFactor;
+uniform float ReflectionEnabled;
+uniform float RefractionEnabled;
+uniform float FresnelStrength;
+varying vec4 refractionPosition;
+varying vec4 reflectionPosition;
+varying vec3 worldPosition;
 varying float clipDistance;
 void main()
 {
     if (mClipPlane != vec4(0.0) && clipDistance < 0.0)
         discard;
-    vec2 bump = (texture2D(WaterBump, gl_TexCoord[0].xy).rg - 0.5) * 0.05;
-    vec2 screen = screenPosition.xy / screenPosition.w * 0.5 + 0.5;
-    vec4 refraction = texture2D(RefractionMap, screen + bump);
-    vec4 reflection = texture2D(ReflectionMap, vec2(screen.x, 1.0 - screen.y) + bump);
-    gl_FragColor = vec4(mix(refraction.rgb, reflection.rgb, 0.5), 0.8);
+    vec2 bump = (texture2D(WaterBump, gl_TexCoord[0].xy).rg - 0.5) * WaveHeight * 0.1;
+    vec2 refractionUV = refractionPosition.xy / refractionPosition.w * 0.5 + 0.5 + bump;
+    vec2 reflectionUV = reflectionPosition.xy / reflectionPosition.w * 0.5 + 0.5 + bump;
+    vec3 refraction = mix(WaterColor.rgb, texture2D(RefractionMap, refractionUV).rgb, RefractionEnabled);
+    vec3 reflection = mix(WaterColor.rgb, texture2D(ReflectionMap, reflectionUV).rgb, ReflectionEnabled);
+    vec3 toEye = normalize(CameraPosition - worldPosition);
+    float fresnel = clamp(pow(1.0 - abs(toEye.y), 2.0) * FresnelStrength, 0.15, 0.85);
+    vec3 colour = mix(refraction, reflection, fresnel);
+    gl_FragColor = vec4(mix(colour, WaterColor.rgb, ColorBlendFactor), 1.0);
 }

@@ -1,13 +1,23 @@
-// Water surface: bump coordinates, refraction and reflection positions.
+// Water surface: wind-driven bump coordinates, the refraction position (the camera's own
+// projection) and the reflection position (the mirrored camera's projection).
 uniform mat4 mWorldViewProj;
+uniform mat4 WorldReflectionViewProj;
 uniform mat4 mWorld;
 uniform vec4 mClipPlane;
-varying vec4 screenPosition;
+uniform float Time;
+uniform float WindForce;
+uniform vec2 WindDirection;
+uniform vec2 TextureScale;
+varying vec4 refractionPosition;
+varying vec4 reflectionPosition;
+varying vec3 worldPosition;
 varying float clipDistance;
 void main()
 {
     gl_Position = mWorldViewProj * gl_Vertex;
-    screenPosition = gl_Position;
-    clipDistance = dot(mClipPlane, mWorld * gl_Vertex);
-    gl_TexCoord[0] = gl_MultiTexCoord0;
+    refractionPosition = gl_Position;
+    reflectionPosition = WorldReflectionViewProj * gl_Vertex;
+    worldPosition = (mWorld * gl_Vertex).xyz;
+    clipDistance = dot(mClipPlane, gl_Position);
+    gl_TexCoord[0].xy = gl_MultiTexCoord0.xy * TextureScale + WindDirection * Time * WindForce;
 }

@@ -1,0 +1,301 @@
+#include "render/ParticleSystemNode.h"
+
+#include "core/Globals.h"
+#include "core/Log.h"
+
+#include <ICameraSceneNode.h>
+#include <ITimer.h>
+#include <IRandomizer.h>
+#include <IrrlichtDevice.h>
+#include <IParticleAffector.h>
+#include <IParticleEmitter.h>
+#include <ISceneManager.h>
+#include <IVideoDriver.h>
+#include <SViewFrustum.h>
+
+#include <algorithm>
+#include <cmath>
+
+using namespace irr;
+
+namespace {
+
+const c8* const particleEmitterNames[] = {"Point", "AnimatedMesh", "Box", "Cylinder", "Mesh", "Ring", "Sphere", nullptr};
+const c8* const particleAffectorNames[] = {"None", "Attract", "FadeOut", "Gravity", "Rotate", "Scale", nullptr};
+constexpr s32 noParticleEmitter = 7;
+bool loggedNoPhysicsParticles = false;
+
+// Turns v about the unit axis by the angle (the quaternion's rotation matrix).
+core::vector3df turnAboutViewAxis(const core::vector3df& v, const core::vector3df& axis, f32 angle) {
+    const double half = static_cast<double>(angle) * 0.5;
+    const double s = std::sin(half);
+    const double x = axis.X * s, y = axis.Y * s, z = axis.Z * s, w = std::cos(half);
+    const f32 m0 = static_cast<f32>(1 - 2 * y * y - 2 * z * z), m1 = static_cast<f32>(2 * x * y - 2 * w * z),
+              m2 = static_cast<f32>(2 * x * z + 2 * w * y), m4 = static_cast<f32>(2 * x * y + 2 * w * z),
+              m5 = static_cast<f32>(1 - 2 * x * x - 2 * z * z), m6 = static_cast<f32>(2 * y * z - 2 * w * x),
+              m8 = static_cast<f32>(2 * x * z - 2 * w * y), m9 = static_cast<f32>(2 * y * z + 2 * w * x),
+              m10 = static_cast<f32>(1 - 2 * x * x - 2 * y * y);
+    return core::vector3df(m0 * v.X + m4 * v.Y + m8 * v.Z, m1 * v.X + m5 * v.Y + m9 * v.Z,
+                           m2 * v.X + m6 * v.Y + m10 * v.Z);
+}
+
+} // namespace
+
+ParticleSystemNode::ParticleSystemNode(scene::ISceneNode* parent, scene::ISceneManager* manager,
+                                       const core::vector3df& position, const core::vector3df& rotation,
+                                       const core::vector3df& scale)
+    : SceneNodeBase<scene::IParticleSystemSceneNode>(parent, manager, -1, position, rotation, scale),
+      Buffer(new scene::SMeshBuffer()) {}
+
+ParticleSystemNode::~ParticleSystemNode() {
+    if (Emitter)
+        Emitter->drop();
+    Buffer->drop();
+    removeAllAffectors();
+}
+
+void ParticleSystemNode::clearParticles() {
+    Particles.set_used(0);
+    Extras.set_used(0);
+}
+
+void ParticleSystemNode::setEmitter(scene::IParticleEmitter* emitter) {
+    if (emitter == Emitter)
+        return;
+    if (Emitter)
+        Emitter->drop();
+    Emitter = emitter;
+    if (!Emitter)
+        return;
+    Emitter->grab();
+    const double expected = std::floor(static_cast<double>(Emitter->getMaxParticlesPerSecond()) *
+                                       static_cast<double>(Emitter->getMaxLifeTime()) / 1000.0);
+    const u32 reserve = static_cast<u32>(std::min(expected, static_cast<double>(maxParticles)));
+    if (reserve > Particles.allocated_size()) {
+        Particles.reallocate(reserve);
+        Extras.reallocate(reserve);
+    }
+}
+
+void ParticleSystemNode::addAffector(scene::IParticleAffector* affector) {
+    if (!affector)
+        return;
+    affector->grab();
+    Affectors.push_back(affector);
+}
+
+void ParticleSystemNode::removeAllAffectors() {
+    for (scene::IParticleAffector* affector : Affectors)
+        affector->drop();
+    Affectors.clear();
+}
+
+void ParticleSystemNode::appendEmitted(const scene::SParticle* emitted, s32 count) {
+    const u32 room = maxParticles - std::min(Particles.size(), maxParticles);
+    const u32 added = std::min(static_cast<u32>(count), room);
+    const core::matrix4& absolute = getAbsoluteTransformation();
+    for (u32 k = 0; k < added; ++k) {
+        scene::SParticle particle = emitted[k];
+        absolute.rotateVect(particle.startVector);
+        if (ParticlesAreGlobal)
+            absolute.transformVect(particle.pos);
+        Particles.push_back(particle);
+        ParticleExtra extra;
+        if (startRotation.X != 0.0f || startRotation.Y != 0.0f) {
+            const f32 t = gameDevice ? gameDevice->getRandomizer()->frand() : 0.0f;
+            extra.rotation = startRotation.X + (startRotation.Y - startRotation.X) * t;
+        }
+        Extras.push_back(extra);
+    }
+}
+
+void ParticleSystemNode::removeParticle(u32 index) {
+    const u32 last = Particles.size() - 1;
+    if (index != last) {
+        Particles[index] = Particles[last];
+        Extras[index] = Extras[last];
+    }
+    Particles.set_used(last);
+    Extras.set_used(last);
+}
+
+void ParticleSystemNode::doParticleSystem(u32 now) {
+    if (LastEmitTime == 0) {
+        LastEmitTime = now;
+        return;
+    }
+    s32 dt = static_cast<s32>(now - LastEmitTime);
+    if (dt <= 0)
+        dt = 0;
+    LastEmitTime = now;
+
+    if (Emitter && IsVisible && Emitter->getMaxParticlesPerSecond() != 0) {
+        scene::SParticle* emitted = nullptr;
+        const s32 count = Emitter->emitt(now, static_cast<u32>(dt), emitted);
+        if (count > 0 && emitted)
+            appendEmitted(emitted, count);
+    }
+
+    for (scene::IParticleAffector* affector : Affectors) {
+        if (auto* own = dynamic_cast<ParticleExtraAffector*>(affector))
+            own->affectExtras(now, Particles.pointer(), Extras.pointer(), Particles.size());
+        else
+            affector->affect(now, Particles.pointer(), Particles.size());
+    }
+
+    if (ParticlesAreGlobal)
+        Buffer->BoundingBox.reset(AbsoluteTransformation.getTranslation());
+    else
+        Buffer->BoundingBox.reset(core::vector3df(0, 0, 0));
+
+    const f32 step = static_cast<f32>(dt);
+    for (u32 i = 0; i < Particles.size();) {
+        scene::SParticle& particle = Particles[i];
+        if (particle.endTime < now || now < particle.startTime) {
+            removeParticle(i);
+            continue;
+        }
+        particle.pos += particle.vector * step;
+        Buffer->BoundingBox.addInternalPoint(particle.pos);
+        ++i;
+    }
+    finishBox();
+}
+
+void ParticleSystemNode::finishBox() {
+    const f32 pad = std::max(ParticleSize.Width, ParticleSize.Height) * 0.5f;
+    core::aabbox3df& box = Buffer->BoundingBox;
+    box.MinEdge -= core::vector3df(pad, pad, pad);
+    box.MaxEdge += core::vector3df(pad, pad, pad);
+    if (ParticlesAreGlobal) {
+        core::matrix4 inverse;
+        if (!AbsoluteTransformation.getInverse(inverse))
+            for (u32 k = 0; k < 16; ++k)
+                inverse[k] = 0.0f;
+        inverse.transformBoxEx(box);
+    }
+}
+
+void ParticleSystemNode::createPhysicsParticleSystem(f32, f32, f32, f32, f32, f32, f32, bool) {
+    if (!loggedNoPhysicsParticles) {
+        logMessage("Physics particles are not available; particle effects move on their own.");
+        loggedNoPhysicsParticles = true;
+    }
+}
+
+void ParticleSystemNode::OnAnimate(u32 timeMs) { SceneNodeBase<scene::IParticleSystemSceneNode>::OnAnimate(timeMs); }
+
+void ParticleSystemNode::OnRegisterSceneNode() {
+    doParticleSystem(gameDevice ? gameDevice->getTimer()->getTime() : 0);
+    if (IsVisible && Particles.size() != 0) {
+        SceneManager->registerNodeForRendering(this, scene::ESNRP_AUTOMATIC);
+        scene::ISceneNode::OnRegisterSceneNode();
+    }
+}
+
+void ParticleSystemNode::resizeQuadBuffers(u32 count) {
+    const u32 oldVertices = Buffer->Vertices.size();
+    if (oldVertices < count * 4 || Buffer->Indices.size() < count * 6) {
+        Buffer->Vertices.set_used(count * 4);
+        for (u32 i = oldVertices; i < count * 4; i += 4) {
+            Buffer->Vertices[i + 0].TCoords.set(TextureRect.LowerRightCorner.X, TextureRect.LowerRightCorner.Y);
+            Buffer->Vertices[i + 1].TCoords.set(TextureRect.LowerRightCorner.X, TextureRect.UpperLeftCorner.Y);
+            Buffer->Vertices[i + 2].TCoords.set(TextureRect.UpperLeftCorner.X, TextureRect.UpperLeftCorner.Y);
+            Buffer->Vertices[i + 3].TCoords.set(TextureRect.UpperLeftCorner.X, TextureRect.LowerRightCorner.Y);
+        }
+        const u32 oldIndices = Buffer->Indices.size();
+        Buffer->Indices.set_used(count * 6);
+        for (u32 i = oldIndices / 6; i < count; ++i) {
+            const u16 b = static_cast<u16>(i * 4);
+            u16* quad = &Buffer->Indices[i * 6];
+            quad[0] = b;
+            quad[1] = static_cast<u16>(b + 2);
+            quad[2] = static_cast<u16>(b + 1);
+            quad[3] = b;
+            quad[4] = static_cast<u16>(b + 3);
+            quad[5] = static_cast<u16>(b + 2);
+        }
+    }
+}
+
+void ParticleSystemNode::render() {
+    video::IVideoDriver* driver = SceneManager->getVideoDriver();
+    scene::ICameraSceneNode* camera = SceneManager->getActiveCamera();
+    if (!driver || !camera)
+        return;
+    const core::matrix4& m = camera->getViewFrustum()->getTransform(video::ETS_VIEW);
+    const core::vector3df view(-m[2], -m[6], -m[10]);
+    const u32 count = Particles.size();
+    resizeQuadBuffers(count);
+
+    const f32 left = TextureRect.UpperLeftCorner.X, top = TextureRect.UpperLeftCorner.Y;
+    const f32 right = TextureRect.LowerRightCorner.X, bottom = TextureRect.LowerRightCorner.Y;
+    for (u32 i = 0; i < count; ++i) {
+        const scene::SParticle& particle = Particles[i];
+        core::vector3df horizontal = core::vector3df(m[0], m[4], m[8]) * (0.5f * particle.size.Width);
+        core::vector3df vertical = core::vector3df(m[1], m[5], m[9]) * (-0.5f * particle.size.Height);
+        const f32 rotation = Extras[i].rotation;
+        if (rotation != 0.0f) {
+            horizontal = turnAboutViewAxis(horizontal, view, rotation);
+            vertical = turnAboutViewAxis(vertical, view, rotation);
+        }
+        video::S3DVertex* quad = &Buffer->Vertices[i * 4];
+        quad[0].Pos = particle.pos + horizontal + vertical;
+        quad[1].Pos = particle.pos + horizontal - vertical;
+        quad[2].Pos = particle.pos - horizontal - vertical;
+        quad[3].Pos = particle.pos - horizontal + vertical;
+        quad[0].TCoords.set(right, bottom);
+        quad[1].TCoords.set(right, top);
+        quad[2].TCoords.set(left, top);
+        quad[3].TCoords.set(left, bottom);
+        for (u32 k = 0; k < 4; ++k) {
+            quad[k].Color = particle.color;
+            quad[k].Normal = view;
+        }
+    }
+
+    core::matrix4 world;
+    if (!ParticlesAreGlobal)
+        world.setTranslation(AbsoluteTransformation.getTranslation());
+    driver->setTransform(video::ETS_WORLD, world);
+    driver->setMaterial(Buffer->Material);
+    driver->drawVertexPrimitiveList(Buffer->Vertices.const_pointer(), count * 4, Buffer->Indices.const_pointer(),
+                                    count * 2, video::EVT_STANDARD, scene::EPT_TRIANGLES, video::EIT_16BIT);
+
+    if (DebugDataVisible & scene::EDS_BBOX) {
+        driver->setTransform(video::ETS_WORLD, AbsoluteTransformation);
+        video::SMaterial debug;
+        debug.Lighting = false;
+        driver->setMaterial(debug);
+        driver->draw3DBox(Buffer->BoundingBox, video::SColor(0x00FFFFFF));
+    }
+}
+
+void ParticleSystemNode::serializeAttributes(io::IAttributes* out, io::SAttributeReadWriteOptions* options) const {
+    SceneNodeBase<scene::IParticleSystemSceneNode>::serializeAttributes(out, options);
+    out->addBool("GlobalParticles", ParticlesAreGlobal);
+    out->addFloat("ParticleWidth", ParticleSize.Width);
+    out->addFloat("ParticleHeight", ParticleSize.Height);
+    const s32 emitterType = Emitter ? static_cast<s32>(Emitter->getType()) : noParticleEmitter;
+    out->addEnum("Emitter", emitterType, particleEmitterNames);
+    if (Emitter)
+        Emitter->serializeAttributes(out, options);
+    for (scene::IParticleAffector* affector : Affectors) {
+        const s32 type = static_cast<s32>(affector->getType());
+        out->addEnum("Affector", type >= 0 && type < 6 ? type : 0, particleAffectorNames);
+        affector->serializeAttributes(out, options);
+    }
+    if (options && (options->Flags & io::EARWF_FOR_EDITOR))
+        out->addEnum("Affector", 0, particleAffectorNames);
+}
+
+void ParticleSystemNode::deserializeAttributes(io::IAttributes* in, io::SAttributeReadWriteOptions* options) {
+    SceneNodeBase<scene::IParticleSystemSceneNode>::deserializeAttributes(in, options);
+    ParticlesAreGlobal = in->getAttributeAsBool("GlobalParticles");
+    ParticleSize.Width = in->getAttributeAsFloat("ParticleWidth");
+    ParticleSize.Height = in->getAttributeAsFloat("ParticleHeight");
+    if (in->existsAttribute("Emitter")) {
+        setEmitter(nullptr);
+        removeAllAffectors();
+    }
+}

@@ -1,0 +1,397 @@
+#include "render/WaterObject.h"
+
+#include "render/EffectHandler.h"
+#include "render/ShaderCallbacks.h"
+#include "render/ShaderManager.h"
+
+#include "level/NodeHelpers.h"
+#include "level/SceneNodeTypes.h"
+
+#include "core/Globals.h"
+#include "core/Stopwatch.h"
+
+#include <cmath>
+#include <cstdio>
+
+using namespace irr;
+
+namespace {
+
+constexpr video::ECOLOR_FORMAT waterTargetFormat = video::ECF_A8R8G8B8;
+
+// A physics manager exists while the level is played (it never stops running).
+bool waterLevelRunning() { return physicsManager != nullptr; }
+
+u32 waterFrameMilliseconds() {
+    return static_cast<u32>(frameStopwatch ? frameStopwatch->delta() * 1000.0f : 0.0f);
+}
+
+// The plane with its normal scaled to unit length (D with it).
+core::plane3df unitPlane(core::plane3df plane) {
+    const f32 length = plane.Normal.getLength();
+    if (length != 0.0f) {
+        plane.Normal /= length;
+        plane.D /= length;
+    }
+    return plane;
+}
+
+// The projection with its near plane replaced by the view-space plane (points with
+// N . v + D >= 0 are kept) and its far plane kept through the far corner on the plane's
+// side. The Phong shaders do not clip against user planes, so a water pass cuts the scene
+// with its projection instead.
+core::matrix4 obliqueProjection(const core::matrix4& projection, const core::plane3df& viewPlane) {
+    core::matrix4 inverse;
+    if (!projection.getInverse(inverse))
+        return projection;
+    const f32 plane[4] = {viewPlane.Normal.X, viewPlane.Normal.Y, viewPlane.Normal.Z, viewPlane.D};
+    const f32 corner[4] = {plane[0] > 0.0f ? 1.0f : (plane[0] < 0.0f ? -1.0f : 0.0f),
+                           plane[1] > 0.0f ? 1.0f : (plane[1] < 0.0f ? -1.0f : 0.0f), 1.0f, 1.0f};
+    double q[4];
+    for (s32 j = 0; j < 4; ++j) {
+        q[j] = 0.0;
+        for (s32 i = 0; i < 4; ++i)
+            q[j] += static_cast<double>(corner[i]) * inverse(i, j);
+    }
+    double along = 0.0;
+    for (s32 i = 0; i < 4; ++i)
+        along += plane[i] * q[i];
+    if (along <= 0.0)
+        return projection;
+    core::matrix4 result = projection;
+    const double scale = 2.0 / along;
+    for (s32 i = 0; i < 4; ++i)
+        result(i, 2) = static_cast<f32>(plane[i] * scale - projection(i, 3));
+    return result;
+}
+
+} // namespace
+
+WaterObject::WaterObject(f32 width, f32 height, video::ITexture* bump, scene::ISceneNode* parent,
+                         scene::ISceneManager* manager)
+    : LevelObject(parent, manager, -1), WaterSize(width, height), bumpTexture(bump) {
+    videoDriver = manager->getVideoDriver();
+    sceneManager = manager;
+    createWaterMesh();
+    if (effectHandler)
+        effectHandler->renderCallbacks.addMember(this, &WaterObject::renderReflectionRefraction);
+    if (shaderManager) {
+        waterMaterialType = shaderManager->waterMaterial;
+        litWaterMaterialType = shaderManager->waterMaterialSM3;
+    }
+    if (waterMeshNode)
+        for (u32 i = 0; i < waterMeshNode->getMaterialCount(); ++i) {
+            video::SMaterial& material = waterMeshNode->getMaterial(i);
+            material.MaterialType = static_cast<video::E_MATERIAL_TYPE>(waterMaterialType);
+            material.setTexture(0, bumpTexture);
+        }
+    if (videoDriver)
+        zeroAlphaTexture = videoDriver->getTexture("Content/Models/Editor/ZeroAlpha.dds");
+}
+
+WaterObject::~WaterObject() {
+    if (effectHandler)
+        effectHandler->renderCallbacks.removeMember(this, &WaterObject::renderReflectionRefraction);
+}
+
+void WaterObject::createWaterMesh() {
+    waterMesh = SceneManager->addHillPlaneMesh("RealisticWater", WaterSize, core::dimension2du(1, 1), nullptr, 0.0f,
+                                               core::dimension2df(0, 0), core::dimension2df(1, 1));
+    waterMeshNode = nullptr;
+    if (!waterMesh)
+        return;
+    waterMeshNode = SceneManager->addMeshSceneNode(waterMesh->getMesh(0, 255, -1, -1), this, -1);
+    if (waterMeshNode)
+        waterMeshNode->setIsDebugObject(true);
+}
+
+const core::aabbox3df& WaterObject::getBoundingBox() const {
+    return waterMeshNode ? waterMeshNode->getBoundingBox() : Box;
+}
+
+void WaterObject::OnAnimate(u32 now) {
+    LevelObject::OnAnimate(now);
+    timeMs = now;
+}
+
+void WaterObject::OnRegisterSceneNode() {
+    if (!IsVisible)
+        return;
+    for (scene::ISceneNode* child : Children)
+        child->OnRegisterSceneNode();
+    if (waterMeshNode) {
+        const bool images = effectHandler && effectHandler->renderCallbacksEnabled;
+        for (u32 i = 0; i < waterMeshNode->getMaterialCount(); ++i) {
+            video::SMaterial& material = waterMeshNode->getMaterial(i);
+            material.setTexture(1, images ? refractionTarget : zeroAlphaTexture);
+            material.setTexture(2, images ? reflectionTarget : zeroAlphaTexture);
+        }
+    }
+    SceneManager->registerNodeForRendering(this, scene::ESNRP_AUTOMATIC);
+}
+
+void WaterObject::removeDebugChildren() {
+    LevelObject::removeDebugChildren();
+    waterMeshNode = nullptr;
+}
+
+void WaterObject::setUpMaterials() {
+    if (!waterMeshNode)
+        return;
+    for (u32 i = 0; i < waterMeshNode->getMaterialCount(); ++i) {
+        video::SMaterial& material = waterMeshNode->getMaterial(i);
+        material.MaterialType = static_cast<video::E_MATERIAL_TYPE>(UseLighting ? litWaterMaterialType : waterMaterialType);
+        material.setTexture(0, bumpTexture);
+        material.setTexture(1, DisableRefraction ? nullptr : refractionTarget);
+        material.setTexture(2, DisableReflection ? nullptr : reflectionTarget);
+        material.ZWriteEnable = DepthWriteEnable;
+    }
+}
+
+void WaterObject::serializeAttributes(io::IAttributes* out, io::SAttributeReadWriteOptions* options) const {
+    if (!out)
+        return;
+    LevelObject::serializeAttributes(out, options);
+    out->addDimension2d("RenderTargetSize", RenderTargetSize);
+    out->addVector2d("WaterSize", core::vector2df(WaterSize.Width, WaterSize.Height));
+    out->addVector2d("TextureScale", TextureScale);
+    out->addString("OverrideMeshFileName", OverrideMeshFileName.c_str());
+    out->addFloat("WindForce", WindForce);
+    out->addVector2d("WindDirection", WindDirection);
+    out->addFloat("WaveHeight", WaveHeight);
+    out->addColorf("WaterColor", WaterColor);
+    out->addFloat("ColorBlendFactor", ColorBlendFactor);
+    out->addFloat("FresnelStrength", FresnelStrength);
+    out->addBool("DisableReflection", DisableReflection);
+    out->addBool("DisableRefraction", DisableRefraction);
+    out->addBool("UseLighting", UseLighting);
+    out->addBool("DepthWriteEnable", DepthWriteEnable);
+}
+
+void WaterObject::deserializeAttributes(io::IAttributes* in, io::SAttributeReadWriteOptions* options) {
+    if (!in)
+        return;
+    LevelObject::deserializeAttributes(in, options);
+    const core::stringc previousMesh = OverrideMeshFileName;
+    if (in->existsAttribute("WaterSize")) {
+        const core::vector2df size = in->getAttributeAsVector2d("WaterSize");
+        WaterSize.set(size.X, size.Y);
+    }
+    if (in->existsAttribute("OverrideMeshFileName"))
+        OverrideMeshFileName = in->getAttributeAsString("OverrideMeshFileName");
+    if (in->existsAttribute("RenderTargetSize"))
+        RenderTargetSize = in->getAttributeAsDimension2d("RenderTargetSize");
+    WindForce = in->getAttributeAsFloat("WindForce");
+    WindDirection = in->getAttributeAsVector2d("WindDirection");
+    WaveHeight = in->getAttributeAsFloat("WaveHeight");
+    WaterColor = in->getAttributeAsColorf("WaterColor");
+    ColorBlendFactor = in->getAttributeAsFloat("ColorBlendFactor");
+    DisableReflection = in->getAttributeAsBool("DisableReflection");
+    DisableRefraction = in->getAttributeAsBool("DisableRefraction");
+    UseLighting = in->getAttributeAsBool("UseLighting");
+    if (in->existsAttribute("DepthWriteEnable"))
+        DepthWriteEnable = in->getAttributeAsBool("DepthWriteEnable");
+    if (in->existsAttribute("FresnelStrength"))
+        FresnelStrength = in->getAttributeAsFloat("FresnelStrength");
+    if (in->existsAttribute("TextureScale"))
+        TextureScale = in->getAttributeAsVector2d("TextureScale");
+
+    const f32 lengthSq = WindDirection.X * WindDirection.X + WindDirection.Y * WindDirection.Y;
+    if (lengthSq != 0.0f)
+        WindDirection *= 1.0f / std::sqrt(lengthSq);
+
+    if (waterMeshNode && waterMeshNode->getMesh())
+        SceneManager->getMeshCache()->removeMesh(waterMeshNode->getMesh());
+    scene::IMesh* mesh = nullptr;
+    if (OverrideMeshFileName.empty()) {
+        const long long key = static_cast<long long>(static_cast<double>(WaterSize.Width) * 1000.0 +
+                                                     static_cast<double>(WaterSize.Height));
+        char name[64];
+        std::snprintf(name, sizeof(name), "RealisticWater%lld", key);
+        scene::IAnimatedMesh* plane = SceneManager->addHillPlaneMesh(name, WaterSize, core::dimension2du(1, 1),
+                                                                     nullptr, 0.0f, core::dimension2df(0, 0),
+                                                                     core::dimension2df(1, 1));
+        mesh = plane ? plane->getMesh(0) : nullptr;
+    } else if (OverrideMeshFileName != previousMesh) {
+        scene::IAnimatedMesh* loaded = SceneManager->getMesh(OverrideMeshFileName.c_str());
+        mesh = loaded ? loaded->getMesh(0) : nullptr;
+    }
+    if (mesh)
+        mesh->setHardwareMappingHint(scene::EHM_STATIC, scene::EBT_VERTEX_AND_INDEX);
+    if (videoDriver) {
+        if (!DisableRefraction)
+            refractionTarget = videoDriver->addRenderTargetTexture(RenderTargetSize, "Content/refraction", waterTargetFormat);
+        if (!DisableReflection)
+            reflectionTarget = videoDriver->addRenderTargetTexture(RenderTargetSize, "Content/reflection", waterTargetFormat);
+    }
+    if (mesh && waterMeshNode)
+        waterMeshNode->setMesh(mesh);
+    setUpMaterials();
+}
+
+scene::ISceneNode* WaterObject::clone(scene::ISceneNode* newParent, scene::ISceneManager* newManager) {
+    if (!newParent)
+        newParent = Parent;
+    if (!newManager)
+        newManager = SceneManager;
+    auto* copy = new WaterObject(WaterSize.Width, WaterSize.Height, bumpTexture, newParent, newManager);
+    const s32 newId = assignUniqueObjectID(copy);
+    if (!waterLevelRunning()) {
+        // Through the attributes; the copy keeps the mesh node of its own.
+        io::IAttributes* attributes = gameDevice ? gameDevice->getFileSystem()->createEmptyAttributes() : nullptr;
+        if (attributes) {
+            serializeAttributes(attributes);
+            copy->deserializeAttributes(attributes);
+            attributes->drop();
+        }
+        for (scene::ISceneNode* child : Children) {
+            if (child == waterMeshNode)
+                continue;
+            if (scene::ISceneNode* cloned = child->clone(copy, newManager)) {
+                cloned->setDebugDataVisible(0);
+                cloned->drop();
+            }
+        }
+        for (scene::ISceneNodeAnimator* animator : Animators)
+            if (scene::ISceneNodeAnimator* cloned = animator->createClone(copy, newManager)) {
+                copy->addAnimator(cloned);
+                cloned->drop();
+            }
+    } else {
+        cloneMembers(copy, this, newManager);
+    }
+    copy->setID(newId);
+    copy->drop();
+    return copy;
+}
+
+core::plane3df WaterObject::worldPlane(const core::vector3df& normal) const {
+    core::plane3df plane(normal, -0.0f);
+    AbsoluteTransformation.transformPlane(plane);
+    return plane;
+}
+
+core::plane3df WaterObject::viewPlane(const core::vector3df& normal, scene::ICameraSceneNode* camera) const {
+    core::plane3df plane = unitPlane(worldPlane(normal));
+    camera->getViewMatrix().transformPlane(plane);
+    return unitPlane(plane);
+}
+
+void WaterObject::computeClipPlane(const core::vector3df& normal, scene::ICameraSceneNode* camera,
+                                   core::plane3df& out) const {
+    const core::plane3df plane = viewPlane(normal, camera);
+    core::matrix4 inverse;
+    if (!camera->getProjectionMatrix().getInverse(inverse))
+        inverse.makeIdentity();
+    const double in[4] = {plane.Normal.X, plane.Normal.Y, plane.Normal.Z, plane.D};
+    f32 result[4];
+    for (s32 i = 0; i < 4; ++i) {
+        double sum = 0.0;
+        for (s32 j = 0; j < 4; ++j)
+            sum += in[j] * static_cast<double>(inverse(i, j));
+        result[i] = static_cast<f32>(sum);
+    }
+    for (s32 i = 0; i < 4; ++i)
+        currentClipPlane[i] = result[i];
+    out.Normal.set(result[0], result[1], result[2]);
+    out.D = result[3];
+}
+
+void WaterObject::mirrorView(const core::vector3df& position, const core::vector3df& target,
+                             core::vector3df& mirroredPosition, core::vector3df& mirroredTarget,
+                             core::vector3df& mirroredUp) const {
+    const core::plane3df plane = worldPlane(core::vector3df(0, 1, 0));
+    const core::vector3df n = plane.Normal;
+    core::vector3df foot(0, 0, 0);
+    if (!plane.getIntersectionWithLine(position, -n, foot))
+        foot.set(0, 0, 0);
+    mirroredPosition = position + (foot - position) * 2.0f;
+    if (!plane.getIntersectionWithLine(position, (target - position) * 20000.0f, mirroredTarget))
+        mirroredTarget = foot;
+    mirroredUp = n;
+    if (mirroredUp.getLength() != 0.0f)
+        mirroredUp.normalize();
+}
+
+void WaterObject::renderReflectionRefraction() {
+    if (!isTrulyVisible())
+        return;
+    setVisible(false);
+    if (effectHandler)
+        effectHandler->renderStage = 2;
+    sceneManager = SceneManager;
+    videoDriver = sceneManager->getVideoDriver();
+    scene::ICameraSceneNode* camera = sceneManager->getActiveCamera();
+    // The engine's OpenGL driver takes user clip planes in world space (it applies the view
+    // matrix itself); the other drivers take the clip-space plane.
+    const bool worldClipPlanes = videoDriver->getDriverType() == video::EDT_OPENGL;
+
+    if (!DisableRefraction && refractionTarget && camera) {
+        videoDriver->setRenderTarget(refractionTarget, true, true, video::SColor(0));
+        computeClipPlane(core::vector3df(0, -1, 0), camera, refractionClipPlane);
+        videoDriver->setClipPlane(0, worldClipPlanes ? unitPlane(worldPlane(core::vector3df(0, -1, 0))) : refractionClipPlane,
+                                  true);
+        const core::matrix4 projection = camera->getProjectionMatrix();
+        camera->setProjectionMatrix(obliqueProjection(projection, viewPlane(core::vector3df(0, -1, 0), camera)),
+                                    camera->isOrthogonal());
+        if (effectHandler)
+            effectHandler->renderScene();
+        camera->setProjectionMatrix(projection, camera->isOrthogonal());
+    }
+
+    if (!DisableReflection && reflectionTarget && camera) {
+        videoDriver->setRenderTarget(reflectionTarget, true, true, video::SColor(0));
+        const core::vector3df target = camera->getTarget();
+        const f32 farValue = camera->getFarValue();
+        const core::vector3df position = camera->getPosition();
+        const core::vector3df up = camera->getUpVector();
+        const core::matrix4 projection = camera->getProjectionMatrix();
+        const bool wasVisible = isVisible();
+        const bool receivedInput = camera->isInputReceiverEnabled();
+        camera->setInputReceiverEnabled(false);
+
+        core::vector3df mirroredPosition, mirroredTarget, mirroredUp;
+        mirrorView(position, target, mirroredPosition, mirroredTarget, mirroredUp);
+        camera->setPosition(mirroredPosition);
+        camera->setTarget(mirroredTarget);
+        camera->setUpVector(mirroredUp);
+        camera->OnAnimate(waterFrameMilliseconds());
+        camera->render();
+        reflectionViewMatrix = camera->getViewMatrix();
+        computeClipPlane(core::vector3df(0, 1, 0), camera, reflectionClipPlane);
+        videoDriver->setClipPlane(0, worldClipPlanes ? unitPlane(worldPlane(core::vector3df(0, 1, 0))) : reflectionClipPlane,
+                                  true);
+        camera->setProjectionMatrix(obliqueProjection(projection, viewPlane(core::vector3df(0, 1, 0), camera)), false);
+        if (effectHandler)
+            effectHandler->renderScene();
+
+        camera->setFarValue(farValue);
+        camera->setUpVector(up);
+        camera->setPosition(position);
+        camera->setTarget(target);
+        camera->setProjectionMatrix(projection, false);
+        camera->OnAnimate(waterFrameMilliseconds());
+        camera->setInputReceiverEnabled(receivedInput);
+        setVisible(wasVisible);
+    }
+
+    videoDriver->enableClipPlane(0, false);
+    for (f32& value : currentClipPlane)
+        value = 0.0f;
+    videoDriver->setRenderTarget(nullptr, false, true, video::SColor(0));
+    setVisible(true);
+}
+
+void registerWaterObjectType() {
+    SceneNodeTypeRow row;
+    row.type = typeId("wtr1");
+    row.typeName = "wtr1";
+    row.create = [](scene::ISceneNode* parent, scene::ISceneManager* manager) -> scene::ISceneNode* {
+        video::IVideoDriver* driver = manager->getVideoDriver();
+        auto* water = new WaterObject(64.0f, 64.0f, driver ? driver->getTexture(WaterObject::defaultBumpTexture) : nullptr,
+                                      parent, manager);
+        water->drop();
+        return water;
+    };
+    registerSceneNodeType(row);
+}

@@ -1,0 +1,89 @@
+#pragma once
+
+#include "level/LevelObject.h"
+
+#include <irrlicht.h>
+
+// A water surface of the level (type 'wtr1'): a plane mesh (or a mesh file the level names)
+// drawn with the water material, which blends a refraction image (the scene below the
+// surface) and a reflection image (the scene above it, seen by a mirrored camera). Both
+// images are drawn each frame into the object's own targets by its render callback on the
+// effect handler, before the main render. Wind, waves, Fresnel and colour are level keys.
+class WaterObject : public LevelObject {
+public:
+    static constexpr const char* defaultBumpTexture = "Content/Models/Editor/WaterBump.png";
+
+    WaterObject(irr::f32 width, irr::f32 height, irr::video::ITexture* bump, irr::scene::ISceneNode* parent,
+                irr::scene::ISceneManager* manager);
+    ~WaterObject() override;
+
+    irr::scene::ESCENE_NODE_TYPE getType() const override { return typeId("wtr1"); }
+    void OnRegisterSceneNode() override;
+    void OnAnimate(irr::u32 timeMs) override;
+    const irr::core::aabbox3df& getBoundingBox() const override;
+    irr::scene::ISceneNode* clone(irr::scene::ISceneNode* newParent = nullptr,
+                                  irr::scene::ISceneManager* newManager = nullptr) override;
+    void removeDebugChildren() override;
+    void serializeAttributes(irr::io::IAttributes* out,
+                             irr::io::SAttributeReadWriteOptions* options = nullptr) const override;
+    void deserializeAttributes(irr::io::IAttributes* in,
+                               irr::io::SAttributeReadWriteOptions* options = nullptr) override;
+
+    // The render callback: the refraction and reflection passes.
+    void renderReflectionRefraction();
+    // The clip-space plane of the object-space plane through the origin with that normal, as
+    // the camera sees it; also the water shaders' current clip-plane constant.
+    void computeClipPlane(const irr::core::vector3df& normal, irr::scene::ICameraSceneNode* camera,
+                          irr::core::plane3df& out) const;
+    // The view of a camera at the position looking at the target, mirrored in the water
+    // plane: position, target and up vector of the mirrored camera.
+    void mirrorView(const irr::core::vector3df& position, const irr::core::vector3df& target,
+                    irr::core::vector3df& mirroredPosition, irr::core::vector3df& mirroredTarget,
+                    irr::core::vector3df& mirroredUp) const;
+    // The same plane in the camera's view space, normalised.
+    irr::core::plane3df viewPlane(const irr::core::vector3df& normal, irr::scene::ICameraSceneNode* camera) const;
+    // The object-space water plane through the origin with that normal, in world space.
+    irr::core::plane3df worldPlane(const irr::core::vector3df& normal) const;
+
+    irr::scene::IMeshSceneNode* getWaterMeshNode() const { return waterMeshNode; }
+    irr::video::ITexture* getRefractionTarget() const { return refractionTarget; }
+    irr::video::ITexture* getReflectionTarget() const { return reflectionTarget; }
+    irr::u32 getSceneTime() const { return timeMs; }
+
+    irr::core::matrix4 reflectionViewMatrix;
+    irr::core::stringc OverrideMeshFileName;
+    irr::core::plane3df refractionClipPlane{irr::core::vector3df(0, 1, 0), -0.0f};
+    irr::core::plane3df reflectionClipPlane{irr::core::vector3df(0, 1, 0), -0.0f};
+    irr::core::dimension2du RenderTargetSize{512, 512};
+    irr::core::dimension2df WaterSize;
+    irr::core::vector2df TextureScale{1.0f, 1.0f};
+    irr::f32 WindForce = 20.0f;
+    irr::core::vector2df WindDirection{0.0f, 1.0f};
+    irr::f32 WaveHeight = 0.3f;
+    irr::video::SColorf WaterColor{0.1f, 0.1f, 0.6f, 1.0f};
+    irr::f32 ColorBlendFactor = 0.2f;
+    irr::f32 FresnelStrength = 1.0f;
+    bool DisableReflection = false;
+    bool DisableRefraction = false;
+    bool UseLighting = false;
+    bool DepthWriteEnable = true;
+
+private:
+    void createWaterMesh();
+    void setUpMaterials();
+
+    irr::scene::IMeshSceneNode* waterMeshNode = nullptr;
+    irr::video::IVideoDriver* videoDriver = nullptr;
+    irr::scene::ISceneManager* sceneManager = nullptr;
+    irr::s32 waterMaterialType = irr::video::EMT_TRANSPARENT_ALPHA_CHANNEL;
+    irr::s32 litWaterMaterialType = irr::video::EMT_TRANSPARENT_ALPHA_CHANNEL;
+    irr::scene::IAnimatedMesh* waterMesh = nullptr;
+    irr::video::ITexture* refractionTarget = nullptr;
+    irr::video::ITexture* reflectionTarget = nullptr;
+    irr::video::ITexture* bumpTexture = nullptr;
+    irr::video::ITexture* zeroAlphaTexture = nullptr;
+    irr::u32 timeMs = 0;
+};
+
+// The factory row: 'wtr1' makes a 64 x 64 water surface with the default bump texture.
+void registerWaterObjectType();

@@ -1,0 +1,281 @@
+// The water object on the null driver: its level keys and their defaults, the size-named
+// plane meshes, the mirrored camera and the clip planes of its passes, and its render
+// callback on the effect handler; the plane-reflection pool and caustics frames; and the
+// instanced mesh buffer.
+#include "render/EffectHandler.h"
+#include "render/InstancedMeshBuffer.h"
+#include "render/ShaderCallbacks.h"
+#include "render/WaterObject.h"
+
+#include "RenderFixture.h"
+
+#include "core/Globals.h"
+#include "support/NullDevice.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace irr;
+
+namespace {
+
+class WaterTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        rendertest::resetRenderGlobals();
+        gameDevice = device.get();
+        handler = std::make_unique<EffectHandler>(device.get(), core::dimension2du(0, 0));
+        effectHandler = handler.get();
+        attributes = device->getFileSystem()->createEmptyAttributes();
+    }
+    void TearDown() override {
+        attributes->drop();
+        device->getSceneManager()->clear();
+        handler.reset();
+        rendertest::resetRenderGlobals();
+    }
+    scene::ISceneManager* scene() { return device->getSceneManager(); }
+    WaterObject* makeWater(scene::ISceneNode* parent = nullptr) {
+        auto* water = new WaterObject(64.0f, 64.0f, nullptr, parent ? parent : scene()->getRootSceneNode(), scene());
+        water->drop();
+        return water;
+    }
+    bool meshCached(const char* name) { return scene()->getMeshCache()->getMeshByName(name) != nullptr; }
+
+    test::NullDevice device;
+    std::unique_ptr<EffectHandler> handler;
+    io::IAttributes* attributes = nullptr;
+};
+
+TEST_F(WaterTest, ConstructionAndDefaults) {
+    WaterObject* water = makeWater();
+    EXPECT_EQ(water->getType(), typeId("wtr1"));
+    ASSERT_NE(water->getWaterMeshNode(), nullptr);
+    EXPECT_TRUE(water->getWaterMeshNode()->isDebugObject());
+    EXPECT_EQ(water->getWaterMeshNode()->getParent(), water);
+    EXPECT_TRUE(meshCached("RealisticWater"));
+    EXPECT_EQ(effectHandler->renderCallbacks.size(), 1u);
+    EXPECT_EQ(water->RenderTargetSize, core::dimension2du(512, 512));
+    EXPECT_FLOAT_EQ(water->WindForce, 20.0f);
+    EXPECT_EQ(water->WindDirection, core::vector2df(0, 1));
+    EXPECT_FLOAT_EQ(water->WaveHeight, 0.3f);
+    EXPECT_FLOAT_EQ(water->WaterColor.b, 0.6f);
+    EXPECT_FLOAT_EQ(water->ColorBlendFactor, 0.2f);
+    EXPECT_FLOAT_EQ(water->FresnelStrength, 1.0f);
+    EXPECT_TRUE(water->DepthWriteEnable);
+
+    water->remove();
+    EXPECT_EQ(effectHandler->renderCallbacks.size(), 0u);
+}
+
+TEST_F(WaterTest, WrittenKeysReadBackAndSizeNamesThePlane) {
+    WaterObject* water = makeWater();
+    water->serializeAttributes(attributes);
+    water->deserializeAttributes(attributes);
+    EXPECT_TRUE(meshCached("RealisticWater64064"));
+    EXPECT_FLOAT_EQ(water->WindForce, 20.0f);
+    EXPECT_EQ(water->WindDirection, core::vector2df(0, 1));
+
+    attributes->setAttribute("WaterSize", core::vector2df(10.5f, 3.0f));
+    attributes->setAttribute("WindDirection", core::vector2df(3, 4));
+    attributes->setAttribute("UseLighting", true);
+    WaterObject* other = makeWater();
+    other->deserializeAttributes(attributes);
+    EXPECT_TRUE(meshCached("RealisticWater10503"));
+    EXPECT_NEAR(other->WindDirection.X, 0.6f, 1e-6f);
+    EXPECT_NEAR(other->WindDirection.Y, 0.8f, 1e-6f);
+    EXPECT_TRUE(other->UseLighting);
+    // Equal sizes share one cached plane.
+    WaterObject* third = makeWater();
+    third->deserializeAttributes(attributes);
+    EXPECT_EQ(third->getWaterMeshNode()->getMesh(), other->getWaterMeshNode()->getMesh());
+}
+
+TEST_F(WaterTest, MissingKeysReadAlwaysBecomeZero) {
+    WaterObject* water = makeWater();
+    attributes->addVector2d("WindDirection", core::vector2df(0, 0));
+    water->deserializeAttributes(attributes);
+    EXPECT_FLOAT_EQ(water->WindForce, 0.0f);
+    EXPECT_EQ(water->WindDirection, core::vector2df(0, 0));
+    EXPECT_FLOAT_EQ(water->FresnelStrength, 1.0f); // only when present
+    EXPECT_TRUE(water->DepthWriteEnable);
+    EXPECT_EQ(water->getWaterMeshNode()->getMaterial(0).getTexture(2), nullptr);
+}
+
+struct MirrorCase {
+    f32 waterHeight;
+    core::vector3df camera, target;
+    core::vector3df position, mirroredTarget;
+};
+
+TEST_F(WaterTest, MirroredCameraStandsBelowTheSurface) {
+    WaterObject* water = makeWater();
+    const MirrorCase cases[] = {
+        {0.0f, {0, 10, -20}, {0, 0, 0}, {0, -10, -20}, {0, 0, 0}},
+        {2.0f, {5, 12, -20}, {5, 7, -10}, {5, -8, -20}, {5, 2, 0}},
+        // Looking parallel to the surface: the foot of the perpendicular.
+        {2.0f, {5, 12, -20}, {5, 12, 40}, {5, -8, -20}, {5, 2, -20}},
+    };
+    for (const MirrorCase& c : cases) {
+        water->setPosition(core::vector3df(0, c.waterHeight, 0));
+        water->updateAbsolutePosition();
+        core::vector3df position, target, up;
+        water->mirrorView(c.camera, c.target, position, target, up);
+        EXPECT_TRUE(position.equals(c.position, 1e-4f)) << position.X << "," << position.Y << "," << position.Z;
+        EXPECT_TRUE(target.equals(c.mirroredTarget, 1e-3f)) << target.X << "," << target.Y << "," << target.Z;
+        EXPECT_TRUE(up.equals(core::vector3df(0, 1, 0), 1e-6f));
+    }
+}
+
+TEST_F(WaterTest, ClipPlaneKeepsTheWantedSide) {
+    WaterObject* water = makeWater();
+    water->setPosition(core::vector3df(0, 3, 0));
+    water->updateAbsolutePosition();
+    const core::plane3df below = water->worldPlane(core::vector3df(0, -1, 0));
+    EXPECT_GT(below.Normal.dotProduct(core::vector3df(0, 0, 0)) + below.D, 0.0f);
+    EXPECT_LT(below.Normal.dotProduct(core::vector3df(0, 5, 0)) + below.D, 0.0f);
+
+    // The clip-space plane: positive for points above the surface as the camera sees them.
+    scene::ICameraSceneNode* camera = scene()->addCameraSceneNode(nullptr, core::vector3df(0, 10, -30));
+    camera->setTarget(core::vector3df(0, 0, 0));
+    camera->OnAnimate(0);
+    camera->render();
+    core::plane3df clip;
+    water->computeClipPlane(core::vector3df(0, 1, 0), camera, clip);
+    EXPECT_FLOAT_EQ(currentClipPlane[0], clip.Normal.X);
+    EXPECT_FLOAT_EQ(currentClipPlane[3], clip.D);
+    const core::matrix4 viewProjection = camera->getProjectionMatrix() * camera->getViewMatrix();
+    for (const core::vector3df& point : {core::vector3df(0, 6, 0), core::vector3df(4, 1, 5)}) {
+        f32 h[4];
+        viewProjection.transformVect(h, point);
+        const f32 side = clip.Normal.X * h[0] + clip.Normal.Y * h[1] + clip.Normal.Z * h[2] + clip.D * h[3];
+        EXPECT_EQ(side > 0.0f, point.Y > 3.0f) << point.Y;
+    }
+    for (f32& value : currentClipPlane)
+        value = 0.0f;
+}
+
+TEST_F(WaterTest, CallbackWithoutTargetsStillResetsTheClipPlaneAndShowsTheObject) {
+    WaterObject* water = makeWater();
+    attributes->addBool("DisableReflection", true);
+    attributes->addBool("DisableRefraction", true);
+    water->deserializeAttributes(attributes);
+    scene()->addCameraSceneNode();
+    currentClipPlane[1] = 1.0f;
+    effectHandler->runRenderCallbacks();
+    EXPECT_EQ(effectHandler->renderStage, 2);
+    EXPECT_TRUE(water->isVisible());
+    EXPECT_FLOAT_EQ(currentClipPlane[1], 0.0f);
+
+    // A hidden parent: nothing happens.
+    scene::ISceneNode* hidden = scene()->addEmptySceneNode();
+    hidden->setVisible(false);
+    WaterObject* inside = makeWater(hidden);
+    currentClipPlane[1] = 1.0f;
+    inside->renderReflectionRefraction();
+    EXPECT_FLOAT_EQ(currentClipPlane[1], 1.0f);
+    EXPECT_TRUE(inside->isVisible());
+    currentClipPlane[1] = 0.0f;
+}
+
+TEST_F(WaterTest, ImagesStandInWhenRenderCallbacksAreOff) {
+    WaterObject* water = makeWater();
+    effectHandler->renderCallbacksEnabled = false;
+    water->OnRegisterSceneNode();
+    const video::SMaterial& material = water->getWaterMeshNode()->getMaterial(0);
+    EXPECT_EQ(material.getTexture(1), material.getTexture(2));
+}
+
+TEST_F(WaterTest, CloneHasItsOwnCallbackAndId) {
+    WaterObject* water = makeWater();
+    water->setID(7);
+    water->WindForce = 3.0f;
+    auto* copy = static_cast<WaterObject*>(water->clone());
+    ASSERT_NE(copy, nullptr);
+    EXPECT_NE(copy->getID(), 7);
+    EXPECT_FLOAT_EQ(copy->WindForce, 3.0f);
+    EXPECT_EQ(effectHandler->renderCallbacks.size(), 2u);
+    // One mesh node of its own.
+    int meshNodes = 0;
+    for (scene::ISceneNode* child : copy->getChildren())
+        meshNodes += child->getType() == scene::ESNT_MESH ? 1 : 0;
+    EXPECT_EQ(meshNodes, 1);
+}
+
+} // namespace
+
+namespace {
+
+// The instanced mesh buffer (merged geometry of instanced meshes).
+TEST(InstancedMeshBufferTest, AppendingABufferRebasesItsIndices) {
+    InstancedMeshBuffer merged;
+    EXPECT_EQ(merged.getVertexType(), video::EVT_2TCOORDS);
+    EXPECT_EQ(merged.MappingHintVertex, scene::EHM_NEVER);
+    scene::SMeshBuffer quad; // standard vertices
+    for (int i = 0; i < 4; ++i)
+        quad.Vertices.push_back(video::S3DVertex(static_cast<f32>(i), static_cast<f32>(i % 2), 0, 0, 0, 1,
+                                                 video::SColor(255, 255, 255, 255), 0, 0));
+    for (u16 index : {0, 1, 2, 2, 3, 0})
+        quad.Indices.push_back(index);
+    quad.recalculateBoundingBox();
+    merged.append(&quad);
+    merged.append(&quad);
+    ASSERT_EQ(merged.getVertexCount(), 8u);
+    ASSERT_EQ(merged.getIndexCount(), 12u);
+    const u16 expected[6] = {4, 5, 6, 6, 7, 4};
+    for (u32 i = 0; i < 6; ++i)
+        EXPECT_EQ(merged.getIndices()[6 + i], expected[i]);
+    EXPECT_EQ(merged.getPosition(7), core::vector3df(3, 1, 0));
+    EXPECT_FLOAT_EQ(merged.getBoundingBox().MaxEdge.X, 3.0f);
+
+    // Itself: nothing changes; raw vertices of its own array neither.
+    merged.append(&merged);
+    merged.append(merged.getVertices(), 8, merged.getIndices(), 12);
+    EXPECT_EQ(merged.getVertexCount(), 8u);
+
+    merged.Vertices.clear();
+    merged.recalculateBoundingBox();
+    EXPECT_EQ(merged.getBoundingBox(), core::aabbox3df(0, 0, 0, 0, 0, 0));
+    merged.setDirty(scene::EBT_INDEX);
+    EXPECT_EQ(merged.getChangedID_Vertex(), 1u);
+    EXPECT_EQ(merged.getChangedID_Index(), 2u);
+}
+
+} // namespace
+
+namespace {
+
+// The effect handler's plane-reflection pool and caustics frames.
+using PlaneReflectionTest = WaterTest;
+
+TEST_F(PlaneReflectionTest, PoolHandsOutTheTargetReturnedLast) {
+    // The null driver makes no render targets.
+    EXPECT_EQ(effectHandler->getPlaneReflectionTexture(), nullptr);
+    EXPECT_TRUE(effectHandler->planeReflectionPool.empty());
+    video::IImage* image = device->getVideoDriver()->createImage(video::ECF_A8R8G8B8, core::dimension2du(4, 4));
+    video::ITexture* first = device->getVideoDriver()->addTexture("first", image);
+    video::ITexture* second = device->getVideoDriver()->addTexture("second", image);
+    image->drop();
+    effectHandler->planeReflectionPool = {first, second};
+    EXPECT_EQ(effectHandler->getPlaneReflectionTexture(), second);
+    EXPECT_EQ(effectHandler->getPlaneReflectionTexture(), first);
+    EXPECT_TRUE(effectHandler->planeReflectionPool.empty());
+}
+
+TEST_F(PlaneReflectionTest, CausticsFramesFollowThePhase) {
+    test::ScopedWorkingDir atRoot(test::sourceDir());
+    EXPECT_EQ(effectHandler->getCausticsFrame(), nullptr);
+    effectHandler->loadCausticsTextures();
+    EXPECT_TRUE(effectHandler->causticsLoaded);
+    ASSERT_EQ(effectHandler->causticsFrames.size(), 32u);
+    EXPECT_NE(effectHandler->causticsFrames[0], nullptr);
+    effectHandler->causticsPhase = 0.0f;
+    EXPECT_EQ(effectHandler->getCausticsFrame(), effectHandler->causticsFrames[0]);
+    effectHandler->causticsPhase = 0.999f;
+    EXPECT_EQ(effectHandler->getCausticsFrame(), effectHandler->causticsFrames[31]);
+    EXPECT_NE(effectHandler->causticsFrames[31]->getName().getPath().find("test_032.jpg"), -1);
+}
+
+} // namespace

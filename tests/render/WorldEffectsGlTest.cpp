@@ -1,0 +1,242 @@
+// World effects on the OpenGL driver under Xvfb: a particle fountain drawn through the frame
+// shows its sprites, a billboard faces the camera from the front and from the side, and a
+// water surface shows the reflection of a block above it and the floor below it.
+// PADDLESTONE_KEEP_SCREENSHOT=/path/effects.png keeps the pictures (effects-fountain.png,
+// effects-billboard-front.png, effects-billboard-side.png, effects-water.png).
+#include "render/BillboardObject.h"
+#include "render/EffectHandler.h"
+#include "render/LightManager.h"
+#include "render/ParticleObject.h"
+#include "render/ParticleSystemNode.h"
+#include "render/RenderRegistration.h"
+#include "render/RenderServices.h"
+#include "render/ShaderManager.h"
+#include "render/WaterObject.h"
+
+#include "core/GameSettings.h"
+#include "core/Globals.h"
+#include "core/ShellHooks.h"
+#include "support/GraphicsDriver.h"
+#include "support/TempDir.h"
+
+#include "RenderFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+using namespace irr;
+
+namespace {
+
+const bool effectsRasterizerOnTestThread = [] { return setenv("LP_NUM_THREADS", "0", 0) == 0; }();
+
+class WorldEffectsGlTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(effectsRasterizerOnTestThread);
+        rendertest::resetRenderGlobals();
+        shaderVariantMap().clear();
+        workingDir = std::make_unique<test::ScopedWorkingDir>(test::sourceDir());
+        device = test::createOpenGLTestDevice(core::dimension2du(640, 480));
+        ASSERT_NE(device, nullptr) << "no OpenGL device (run under Xvfb)";
+        gameDevice = device;
+        screenWidth = 640;
+        screenHeight = 480;
+        settings = std::make_unique<GameSettings>(dir.file("PaddlestoneConfig.xml"));
+        settings->load(true);
+        gameSettings = settings.get();
+        registerRenderSubsystem();
+        RenderHooks& render = shellHooks().render;
+        EffectHandlerSetup setup;
+        setup.renderCallbacksEnabled = true;
+        effectHandler = render.createEffectHandler(device, setup);
+        lightManager = render.createLightManager(device->getSceneManager());
+        shaderManager = render.createShaderManager(device);
+        ASSERT_NE(shaderManager, nullptr);
+    }
+    void TearDown() override {
+        RenderHooks& render = shellHooks().render;
+        if (effectHandler)
+            render.destroyEffectHandler();
+        if (lightManager)
+            render.destroyLightManager();
+        if (device)
+            device->drop();
+        if (shaderManager)
+            render.destroyShaderManager();
+        gameSettings = nullptr;
+        shaderVariantMap().clear();
+        rendertest::resetRenderGlobals();
+        workingDir.reset();
+    }
+    scene::ISceneManager* scene() { return device->getSceneManager(); }
+
+    // Draws one frame at the virtual time through the game's frame; the picture, kept when
+    // asked for under the suffix.
+    video::IImage* drawFrame(u32 timeMs, const char* suffix) {
+        device->getTimer()->setTime(timeMs);
+        device->run();
+        device->getTimer()->setTime(timeMs);
+        scene()->getRootSceneNode()->OnAnimate(timeMs);
+        video::IVideoDriver* driver = device->getVideoDriver();
+        driver->beginScene(true, true, video::SColor(255, 0, 0, 0));
+        effectHandler->runRenderCallbacks();
+        effectHandler->update(nullptr);
+        driver->endScene();
+        video::IImage* shot = driver->createScreenShot();
+        if (shot && suffix)
+            if (const char* keep = std::getenv("PADDLESTONE_KEEP_SCREENSHOT")) {
+                std::string path = keep;
+                const std::size_t dot = path.rfind('.');
+                path.insert(dot == std::string::npos ? path.size() : dot, suffix);
+                driver->writeImageToFile(shot, path.c_str());
+            }
+        return shot;
+    }
+
+    test::TempDir dir;
+    std::unique_ptr<test::ScopedWorkingDir> workingDir;
+    std::unique_ptr<GameSettings> settings;
+    IrrlichtDevice* device = nullptr;
+};
+
+TEST_F(WorldEffectsGlTest, FountainShowsItsSprites) {
+    auto* fountain = new ParticleObject(scene()->getRootSceneNode(), scene());
+    fountain->drop();
+    // A small round nozzle (the engine's point emitter gives one particle per update at most)
+    // spraying up and out, pulled back down by gravity.
+    ParticleSettings& s = fountain->settings;
+    fountain->EmitterType = ParticleObject::SphereEmitter;
+    s.radius = 0.5f;
+    s.direction.set(0, 0.045f, 0);
+    s.maxAngleDegrees = 25;
+    s.gravity.set(0, -0.04f, 0);
+    s.gravityFullEffectMS = 1400;
+    s.particlesPerSecond.set(120, 150);
+    s.minLifeTime = 1600;
+    s.maxLifeTime = 2000;
+    s.minStartSize.set(2.5f, 2.5f);
+    s.maxStartSize.set(3.5f, 3.5f);
+    s.minStartColor = video::SColor(255, 255, 255, 255);
+    s.maxStartColor = video::SColor(255, 255, 255, 255);
+    s.rotationSpeed = 1.0f;
+    fountain->BlendType = ParticleObject::AlphaBlend;
+    fountain->createParticleSystem();
+    scene::ICameraSceneNode* camera = scene()->addCameraSceneNode(nullptr, core::vector3df(0, 12, -60));
+    camera->setTarget(core::vector3df(0, 12, 0));
+
+    video::IImage* shot = nullptr;
+    for (u32 t = 1000; t <= 2600; t += 20) {
+        if (shot)
+            shot->drop();
+        shot = drawFrame(t, t == 2600 ? "-fountain" : nullptr);
+    }
+    ASSERT_NE(shot, nullptr);
+    ParticleSystemNode* node = fountain->getParticleNode();
+    EXPECT_GT(node->getParticleCount(), 150u);
+    // The sprites are the light blue disc: bluish pixels above the fountain's foot, none far
+    // to the side.
+    const auto bluish = [](const video::SColor& c) {
+        return c.getBlue() > 120 && c.getBlue() > c.getRed() + 30;
+    };
+    const int above = test::countPixels(shot, core::recti(220, 80, 420, 300), bluish);
+    const int aside = test::countPixels(shot, core::recti(0, 0, 80, 480), bluish);
+    EXPECT_GT(above, 1500) << "fountain sprites";
+    EXPECT_EQ(aside, 0);
+    shot->drop();
+}
+
+TEST_F(WorldEffectsGlTest, BillboardFacesTheCameraFromTwoSides) {
+    auto* billboard = new BillboardObject(scene()->getRootSceneNode(), scene(), -1, core::vector3df(0, 0, 0),
+                                          core::dimension2df(20, 20), video::SColor(255, 255, 40, 40),
+                                          video::SColor(255, 40, 40, 255));
+    billboard->drop();
+    billboard->getMaterial(0).setTexture(0, device->getVideoDriver()->getTexture("Content/Models/Editor/White.png"));
+    scene::ICameraSceneNode* camera = scene()->addCameraSceneNode(nullptr, core::vector3df(0, 0, -50));
+    camera->setTarget(core::vector3df(0, 0, 0));
+
+    struct View {
+        core::vector3df position;
+        const char* suffix;
+    };
+    const View views[] = {{core::vector3df(0, 0, -50), "-billboard-front"},
+                          {core::vector3df(50, 0, 0), "-billboard-side"}};
+    for (const View& view : views) {
+        camera->setPosition(view.position);
+        camera->setTarget(core::vector3df(0, 0, 0));
+        video::IImage* shot = drawFrame(1000, view.suffix);
+        ASSERT_NE(shot, nullptr);
+        // Red on the upper half of the quad, blue on the lower, both wide on screen.
+        const int red = test::countPixels(shot, core::recti(0, 0, 640, 240), [](const video::SColor& c) {
+            return c.getRed() > 120 && c.getBlue() < c.getRed();
+        });
+        const int blue = test::countPixels(shot, core::recti(0, 240, 640, 480), [](const video::SColor& c) {
+            return c.getBlue() > 120 && c.getRed() < c.getBlue();
+        });
+        EXPECT_GT(red, 8000) << view.suffix;
+        EXPECT_GT(blue, 8000) << view.suffix;
+        shot->drop();
+    }
+}
+
+// A solid, unlit node in one colour (fixed-function, so the driver's clip plane cuts it).
+void paintSolid(scene::ISceneManager* scene, scene::IMeshSceneNode* node, const video::SColor& colour) {
+    scene->getMeshManipulator()->setVertexColors(node->getMesh(), colour);
+    node->setMaterialFlag(video::EMF_LIGHTING, false);
+    node->setMaterialType(video::EMT_SOLID);
+}
+
+TEST_F(WorldEffectsGlTest, WaterShowsTheReflectionAboveAndTheFloorBelow) {
+    // A green floor 6 below the surface, a red block standing out of the water above it.
+    scene::IAnimatedMesh* floorMesh = scene()->addHillPlaneMesh("TestFloor", core::dimension2df(200, 200),
+                                                               core::dimension2du(1, 1));
+    scene::IMeshSceneNode* floor = scene()->addMeshSceneNode(floorMesh->getMesh(0), nullptr, -1,
+                                                            core::vector3df(0, -6, 0));
+    paintSolid(scene(), floor, video::SColor(255, 40, 200, 60));
+    scene::IMeshSceneNode* block = scene()->addCubeSceneNode(10.0f, nullptr, -1, core::vector3df(0, 8, 20));
+    paintSolid(scene(), block, video::SColor(255, 230, 40, 40));
+
+    auto* water = new WaterObject(64.0f, 64.0f, device->getVideoDriver()->getTexture(WaterObject::defaultBumpTexture),
+                                  scene()->getRootSceneNode(), scene());
+    water->drop();
+    io::IAttributes* attributes = device->getFileSystem()->createEmptyAttributes();
+    water->serializeAttributes(attributes);
+    attributes->setAttribute("WaterSize", core::vector2df(200, 200));
+    attributes->setAttribute("WaveHeight", 0.0f);
+    attributes->setAttribute("ColorBlendFactor", 0.0f);
+    water->deserializeAttributes(attributes);
+    attributes->drop();
+    ASSERT_NE(water->getRefractionTarget(), nullptr);
+    ASSERT_NE(water->getReflectionTarget(), nullptr);
+
+    scene::ICameraSceneNode* camera = scene()->addCameraSceneNode(nullptr, core::vector3df(0, 10, -40));
+    camera->setTarget(core::vector3df(0, 0, 20));
+    video::IImage* shot = drawFrame(1000, nullptr);
+    if (shot)
+        shot->drop();
+    shot = drawFrame(1016, "-water");
+    ASSERT_NE(shot, nullptr);
+    EXPECT_EQ(camera->getPosition(), core::vector3df(0, 10, -40)); // restored after the passes
+
+    scene::ISceneCollisionManager* collision = scene()->getSceneCollisionManager();
+    // Where the block's mirror image lies on the water: straight below its foot on screen.
+    const core::position2di foot = collision->getScreenCoordinatesFrom3DPosition(core::vector3df(0, 0, 20), camera);
+    const core::position2di mirrorTop =
+        collision->getScreenCoordinatesFrom3DPosition(core::vector3df(0, -12, 20), camera);
+    const auto reddish = [](const video::SColor& c) { return c.getRed() > 90 && c.getRed() > c.getGreen() + 40; };
+    const auto greenish = [](const video::SColor& c) { return c.getGreen() > 70 && c.getGreen() > c.getRed() + 30; };
+    const int reflected = test::countPixels(
+        shot, core::recti(foot.X - 20, foot.Y + 4, foot.X + 20, std::min(mirrorTop.Y, foot.Y + 60)), reddish);
+    // The floor seen through the water, off to the side of the block's mirror image.
+    const core::position2di side = collision->getScreenCoordinatesFrom3DPosition(core::vector3df(-15, 0, -10), camera);
+    const int floorSeen = test::countPixels(shot, core::recti(side.X - 15, side.Y - 15, side.X + 15, side.Y + 15), greenish);
+    EXPECT_GT(reflected, 200) << "the block's reflection in the water";
+    EXPECT_GT(floorSeen, 300) << "the floor below the surface";
+    shot->drop();
+}
+
+} // namespace

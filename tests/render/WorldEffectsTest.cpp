@@ -1,0 +1,298 @@
+// The particle object (emitter kinds, blend modes, affectors from its settings, stopping and
+// restarting, its level keys) and the billboard object (size, shading, facing).
+#include "render/BillboardObject.h"
+#include "render/ParticleAffectors.h"
+#include "render/ParticleObject.h"
+#include "render/ParticleSystemNode.h"
+#include "render/ShaderManager.h"
+
+#include "RenderFixture.h"
+
+#include "core/Globals.h"
+#include "support/NullDevice.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+using namespace irr;
+
+namespace {
+
+class WorldEffectsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        rendertest::resetRenderGlobals();
+        gameDevice = device.get();
+        attributes = device->getFileSystem()->createEmptyAttributes();
+    }
+    void TearDown() override {
+        attributes->drop();
+        rendertest::resetRenderGlobals();
+    }
+    scene::ISceneManager* scene() { return device->getSceneManager(); }
+    ParticleObject* makeParticles() {
+        auto* object = new ParticleObject(scene()->getRootSceneNode(), scene());
+        object->drop();
+        return object;
+    }
+    std::vector<s32> affectorTypes(ParticleObject* object) {
+        std::vector<s32> types;
+        for (scene::IParticleAffector* affector : object->getParticleNode()->getAffectors())
+            types.push_back(static_cast<s32>(affector->getType()));
+        return types;
+    }
+
+    test::NullDevice device;
+    io::IAttributes* attributes = nullptr;
+};
+
+TEST_F(WorldEffectsTest, ParticleObjectDefaults) {
+    ParticleObject* object = makeParticles();
+    EXPECT_EQ(object->getType(), typeId("ptc1"));
+    ASSERT_NE(object->getParticleNode(), nullptr);
+    ParticleSystemNode* node = object->getParticleNode();
+    EXPECT_TRUE(node->isDebugObject());
+    EXPECT_EQ(node->getParent(), object);
+    EXPECT_FALSE(node->getMaterial(0).Lighting);
+    EXPECT_FALSE(node->getMaterial(0).ZWriteEnable);
+    ASSERT_NE(node->getEmitter(), nullptr);
+    EXPECT_EQ(node->getEmitter()->getType(), scene::EPET_POINT);
+    EXPECT_EQ(node->getEmitter()->getMaxParticlesPerSecond(), 50u);
+    // The sizes reach the emitter negated.
+    EXPECT_FLOAT_EQ(node->getEmitter()->getMaxStartSize().Width, -5.0f);
+    EXPECT_EQ(node->ParticleSize, core::dimension2df(5, 5));
+    EXPECT_EQ(node->getAutomaticCulling(), scene::EAC_FRUSTUM_BOX);
+    EXPECT_TRUE(object->getParticleNode()->getAffectors().empty());
+    EXPECT_EQ(object->BlendType, ParticleObject::AlphaBlend);
+}
+
+struct EmitterKindCase {
+    s32 kind;
+    scene::E_PARTICLE_EMITTER_TYPE engineType;
+};
+
+TEST_F(WorldEffectsTest, EveryEmitterKindComesFromTheEngineFactory) {
+    ParticleObject* object = makeParticles();
+    const EmitterKindCase cases[] = {{ParticleObject::PointEmitter, scene::EPET_POINT},
+                                     {ParticleObject::RingEmitter, scene::EPET_RING},
+                                     {ParticleObject::BoxEmitter, scene::EPET_BOX},
+                                     {ParticleObject::CylinderEmitter, scene::EPET_CYLINDER},
+                                     {ParticleObject::SphereEmitter, scene::EPET_SPHERE}};
+    for (const EmitterKindCase& c : cases) {
+        object->EmitterType = c.kind;
+        object->createParticleSystem();
+        ASSERT_NE(object->getParticleNode()->getEmitter(), nullptr) << c.kind;
+        EXPECT_EQ(object->getParticleNode()->getEmitter()->getType(), c.engineType) << c.kind;
+    }
+    // A mesh that cannot be loaded leaves no emitter; Animated Mesh keeps what there is.
+    object->EmitterType = ParticleObject::MeshEmitter;
+    object->settings.meshFilePath = "Content/Models/Missing.obj";
+    object->createParticleSystem();
+    EXPECT_EQ(object->getParticleNode()->getEmitter(), nullptr);
+    object->EmitterType = ParticleObject::SphereEmitter;
+    object->createParticleSystem();
+    scene::IParticleEmitter* sphere = object->getParticleNode()->getEmitter();
+    object->EmitterType = ParticleObject::AnimatedMeshEmitter;
+    object->createParticleSystem();
+    EXPECT_EQ(object->getParticleNode()->getEmitter(), sphere);
+}
+
+TEST_F(WorldEffectsTest, AffectorsFollowTheSettings) {
+    ParticleObject* object = makeParticles();
+    ParticleSettings& s = object->settings;
+    s.gravity.set(0, -0.01f, 0);
+    s.scaleOverTime = true;
+    s.maxEndSize.set(30, 2);
+    s.pivotRotationSpeed.set(0, 10, 0);
+    s.hasAttractPoint = true;
+    s.fadeOut = true;
+    s.minLifeTime = 2000;
+    s.rotationSpeed = 3.0f;
+    object->createParticleSystem();
+    const std::vector<s32> expected = {scene::EPAT_GRAVITY, scene::EPAT_SCALE, scene::EPAT_ROTATE,
+                                       scene::EPAT_ATTRACT, scene::EPAT_FADE_OUT, -1};
+    EXPECT_EQ(affectorTypes(object), expected);
+    EXPECT_EQ(object->getParticleNode()->ParticleSize, core::dimension2df(30, 5));
+    ParticleFadeInOutAffector* fade = nullptr;
+    for (scene::IParticleAffector* affector : object->getParticleNode()->getAffectors())
+        if (auto* found = dynamic_cast<ParticleFadeInOutAffector*>(affector))
+            fade = found;
+    ASSERT_NE(fade, nullptr);
+    EXPECT_FLOAT_EQ(fade->getStoredFadeOutTime(), 500.0f);
+
+    // Zero gravity, or a zero full-effect time, adds none; fade off and fade-in 0 adds none.
+    s = ParticleSettings();
+    s.gravity.set(0, -1, 0);
+    s.gravityFullEffectMS = 0;
+    object->createParticleSystem();
+    EXPECT_TRUE(affectorTypes(object).empty());
+}
+
+struct BlendCase {
+    s32 blend;
+    s32 material;
+};
+
+TEST_F(WorldEffectsTest, BlendModesTakeTheShaderManagersParticleMaterials) {
+    ShaderManager shaders;
+    shaders.particleSolidMaterial = 101;
+    shaders.particleAlphaMaterial = 102;
+    shaders.particleAlphaRefMaterial = 103;
+    shaders.particleAddMaterial = 104;
+    shaderManager = &shaders;
+    ParticleObject* object = makeParticles();
+    const BlendCase cases[] = {{ParticleObject::Opaque, 101},
+                               {ParticleObject::AlphaBlend, 102},
+                               {ParticleObject::NonPremultiplied, 103},
+                               {ParticleObject::Additive, 104},
+                               {ParticleObject::Modulate, video::EMT_TRANSPARENT_VERTEX_ALPHA}};
+    u32 frame = 0;
+    for (const BlendCase& c : cases) {
+        object->BlendType = c.blend;
+        object->OnAnimate(++frame);
+        EXPECT_EQ(object->getMaterial(0).MaterialType, c.material) << c.blend;
+    }
+    shaderManager = nullptr;
+}
+
+TEST_F(WorldEffectsTest, HidingStopsEmissionAndShowingRestartsIt) {
+    ParticleObject* object = makeParticles();
+    scene::IParticleEmitter* emitter = object->getParticleNode()->getEmitter();
+    object->setVisible(false);
+    EXPECT_FALSE(object->DesiredVisible);
+    EXPECT_EQ(emitter->getMaxParticlesPerSecond(), 0u);
+    EXPECT_TRUE(object->isVisible()); // the object's own flag is untouched
+    object->setVisible(true);
+    EXPECT_TRUE(object->DesiredVisible);
+    EXPECT_EQ(emitter->getMinParticlesPerSecond(), 5u);
+    EXPECT_EQ(emitter->getMaxParticlesPerSecond(), 50u);
+    // Already emitting: nothing changes.
+    object->CurrentTimer = 0.5f;
+    object->setVisible(true);
+    EXPECT_FLOAT_EQ(object->CurrentTimer, 0.5f);
+}
+
+TEST_F(WorldEffectsTest, ParticleKeysOldAndNew) {
+    ParticleObject* object = makeParticles();
+    const c8* const kinds[] = {"Point", "Ring", "Box", "Cylinder", "Sphere", "Mesh", "Animated Mesh", nullptr};
+    attributes->addEnum("EmitterType", 2, kinds);
+    attributes->addFloat("MinStartSizeX", 2.0f);
+    attributes->addFloat("MinStartSizeY", 3.0f);
+    attributes->addVector2d("StartRotation", core::vector2df(30, 30));
+    attributes->addInt("MinParticlesPerSecond", 7);
+    attributes->addInt("MaxParticlesPerSecond", 9);
+    attributes->addInt("MinLifeTime", 2000);
+    attributes->addInt("MaxLifeTime", 2500);
+    attributes->addBool("FadeOut", true);
+    object->deserializeAttributes(attributes);
+    EXPECT_EQ(object->EmitterType, ParticleObject::BoxEmitter);
+    EXPECT_EQ(object->BlendType, ParticleObject::AlphaBlend);
+    EXPECT_EQ(object->settings.minStartSize, core::dimension2df(2, 3));
+    EXPECT_EQ(object->settings.startRotation, core::vector2df(30, 31));
+    EXPECT_EQ(object->settings.box, core::vector3df(3, 3, 3));
+    EXPECT_EQ(object->getParticleNode()->getEmitter()->getMaxParticlesPerSecond(), 9u);
+
+    // The pair keys win over the older ones, and a written object reads back the same.
+    attributes->addVector2d("MinStartSize", core::vector2df(4, 6));
+    object->deserializeAttributes(attributes);
+    EXPECT_EQ(object->settings.minStartSize, core::dimension2df(4, 6));
+    io::IAttributes* written = device->getFileSystem()->createEmptyAttributes();
+    object->serializeAttributes(written);
+    EXPECT_STREQ(written->getAttributeAsEnumeration("EmitterType"), "Box");
+    EXPECT_TRUE(written->existsAttribute("Box"));
+    EXPECT_FALSE(written->existsAttribute("Radius"));
+    EXPECT_FALSE(written->existsAttribute("MaxEndSize"));
+    EXPECT_FALSE(written->existsAttribute("UsePhysics"));
+    ParticleObject* copy = makeParticles();
+    copy->deserializeAttributes(written);
+    EXPECT_EQ(copy->settings.minStartSize, core::dimension2df(4, 6));
+    EXPECT_EQ(copy->settings.particlesPerSecond, core::vector2di(7, 9));
+    EXPECT_EQ(copy->settings.minLifeTime, 2000u);
+    EXPECT_TRUE(copy->settings.fadeOut);
+    written->drop();
+}
+
+TEST_F(WorldEffectsTest, TimedEmissionEndsInGame) {
+    ParticleObject* object = makeParticles();
+    object->DurationTimer = 2.0f;
+    object->CurrentTimer = 2.5f;
+    // The particle object only asks whether a physics manager exists.
+    static char playedLevel = 0;
+    physicsManager = reinterpret_cast<PhysicsManager*>(&playedLevel);
+    object->OnAnimate(1);
+    EXPECT_FLOAT_EQ(object->CurrentTimer, -1.0f);
+    EXPECT_EQ(object->getParticleNode()->getEmitter()->getMaxParticlesPerSecond(), 0u);
+    physicsManager = nullptr;
+}
+
+TEST_F(WorldEffectsTest, ClonedParticlesKeepTheirSettings) {
+    ParticleObject* object = makeParticles();
+    object->EmitterType = ParticleObject::SphereEmitter;
+    object->settings.radius = 9.0f;
+    object->BlendType = ParticleObject::Additive;
+    object->createParticleSystem();
+    auto* copy = static_cast<ParticleObject*>(object->clone());
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(copy->EmitterType, ParticleObject::SphereEmitter);
+    EXPECT_EQ(copy->BlendType, ParticleObject::Additive);
+    EXPECT_FLOAT_EQ(copy->settings.radius, 9.0f);
+    EXPECT_EQ(copy->getParticleNode()->getEmitter()->getType(), scene::EPET_SPHERE);
+    EXPECT_NE(copy->getParticleNode(), object->getParticleNode());
+}
+
+TEST_F(WorldEffectsTest, BillboardSizeColoursAndKeys) {
+    auto* billboard = new BillboardObject(scene()->getRootSceneNode(), scene(), -1);
+    billboard->drop();
+    EXPECT_EQ(billboard->getType(), typeId("bill"));
+    EXPECT_EQ(billboard->getSize(), core::dimension2df(6, 6));
+    EXPECT_TRUE(billboard->isFacingCamera());
+    billboard->setSize(core::dimension2df(0, 5));
+    EXPECT_EQ(billboard->getSize(), core::dimension2df(1, 5));
+    EXPECT_FLOAT_EQ(billboard->getBoundingBox().MaxEdge.X, 1.0f);
+
+    attributes->addFloat("Width", 4.0f);
+    attributes->addFloat("Height", 2.0f);
+    attributes->addColor("Shade_Top", video::SColor(255, 255, 0, 0));
+    attributes->addColor("Shade_Down", video::SColor(255, 0, 0, 255));
+    billboard->setFaceCamera(false);
+    billboard->deserializeAttributes(attributes);
+    EXPECT_FALSE(billboard->isFacingCamera()); // kept without the key
+    video::SColor top, bottom;
+    billboard->getColor(top, bottom);
+    EXPECT_EQ(top, video::SColor(255, 255, 0, 0));
+    EXPECT_EQ(bottom, video::SColor(255, 0, 0, 255));
+    // The top colour sits on the vertices with texture v = 0.
+    EXPECT_EQ(billboard->getVertices()[1].TCoords.Y, 0.0f);
+    EXPECT_EQ(billboard->getVertices()[1].Color, top);
+    EXPECT_EQ(billboard->getVertices()[3].TCoords.Y, 1.0f);
+    EXPECT_EQ(billboard->getVertices()[3].Color, bottom);
+}
+
+TEST_F(WorldEffectsTest, BillboardFacesTheCamera) {
+    auto* billboard = new BillboardObject(scene()->getRootSceneNode(), scene(), -1, core::vector3df(0, 0, 0),
+                                          core::dimension2df(4, 2));
+    billboard->drop();
+    billboard->updateAbsolutePosition();
+    scene::ICameraSceneNode* camera = scene()->addCameraSceneNode(nullptr, core::vector3df(0, 0, -10));
+    const struct {
+        core::vector3df cameraPos;
+    } views[] = {{core::vector3df(0, 0, -10)}, {core::vector3df(10, 0, 0)}, {core::vector3df(0, 10, 0)}};
+    for (const auto& v : views) {
+        camera->setPosition(v.cameraPos);
+        camera->setTarget(core::vector3df(0, 0, 0));
+        camera->updateAbsolutePosition();
+        billboard->render();
+        const video::S3DVertex* q = billboard->getVertices();
+        const core::vector3df toCamera = core::vector3df(v.cameraPos).normalize();
+        // The quad is perpendicular to the view and spans the size.
+        EXPECT_NEAR((q[0].Pos - q[3].Pos).dotProduct(toCamera), 0.0f, 1e-4f);
+        EXPECT_NEAR((q[0].Pos - q[1].Pos).dotProduct(toCamera), 0.0f, 1e-4f);
+        EXPECT_NEAR((q[0].Pos - q[3].Pos).getLength(), 4.0f, 1e-4f);
+        EXPECT_NEAR((q[0].Pos - q[1].Pos).getLength(), 2.0f, 1e-4f);
+        EXPECT_TRUE(q[0].Normal.equals(toCamera, 1e-4f));
+    }
+}
+
+} // namespace
