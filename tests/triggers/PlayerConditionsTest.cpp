@@ -1,6 +1,7 @@
 // The conditions' player rules, with a stand-in player body (the program has none: the
 // player list stays empty in the game, and the other tests check the fallbacks).
 #include "TriggerTestSupport.h"
+#include "support/StubPlayer.h"
 
 #include "core/Globals.h"
 #include "level/LevelHooks.h"
@@ -22,44 +23,18 @@ public:
     scene::ISceneNode* held = nullptr;
 };
 
-class FakePlayer : public PlayerObject {
+class FakePlayer : public test::StubPlayer {
 public:
-    FakePlayer(scene::ISceneNode* parent, scene::ISceneManager* manager, s32 id) : PlayerObject(parent, manager, id) {}
+    FakePlayer(scene::ISceneNode* parent, scene::ISceneManager* manager, s32 id) : StubPlayer(parent, manager, id) {}
     scene::ESCENE_NODE_TYPE getType() const override { return typeId("plr1"); }
-    scene::IAnimatedMeshSceneNode* getMeshNode() override { return nullptr; }
-    void setPlayerMesh(const char*) override {}
-    void setLegsModeEnabled(bool) override {}
-    void setArmsModeEnabled(bool) override {}
-    void setWalkingEnabled(bool, s32) override {}
-    void setGrabbingEnabled(bool) override {}
-    void setMoveArmsEnabled(bool) override {}
     bool isModeSwitchAvailable() override { return true; }
     bool isModeSwitchAvailableAlt() override { return true; }
-    void setVerticalLegMovementOnly(bool) override {}
-    void setHorizontalLegMovementOnly(bool) override {}
-    void setStuckLimbCorrectEnabled(bool) override {}
     s32 getPlayerIndex() override { return index; }
-    bool isModeSwitchBusy() override { return false; }
     bool isModeSettled() override { return settled; }
     bool isMoving() override { return moving; }
     s32 getControlMode() override { return mode; }
-    void releaseGrabbed(scene::ISceneNode*, s32, bool) override {}
     void switchToLegsMode() override { mode = ControlMode::Legs; }
     void switchToArmsMode() override { mode = ControlMode::Arms; }
-    void setLimpAmount(f32) override {}
-    void addHeadForce(const core::vector3df&, s32, bool) override {}
-    void addChestForce(const core::vector3df&, s32, bool) override {}
-    void setPose(const f32[7]) override {}
-    void matchAnimatedPose(s32) override {}
-    void setKinematic(bool) override {}
-    void setAnimationBlend(f32, f32, s32) override {}
-    void setPlayerTexture(video::ITexture*) override {}
-    void notify(s32) override {}
-    void notify(s32, f32) override {}
-    void setOpaqueRenderingOnly(bool) override {}
-    void setAnimationFrameRange(s32, s32) override {}
-    s32 getWeightMode() override { return 0; }
-    s32 getWeightModeAux() override { return 0; }
     LimbSet getLegs() override { return legs; }
     LimbSet getArms() override { return arms; }
     SuspicionMeter* getSuspicionRecord() override { return &suspicion; }
