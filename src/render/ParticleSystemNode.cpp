@@ -2,6 +2,9 @@
 
 #include "core/Globals.h"
 #include "core/Log.h"
+#include "core/ProgramQueries.h"
+#include "phys/Particles.h"
+#include "physics/world/PhysicsManager.h"
 
 #include <ICameraSceneNode.h>
 #include <ITimer.h>
@@ -23,7 +26,7 @@ namespace {
 const c8* const particleEmitterNames[] = {"Point", "AnimatedMesh", "Box", "Cylinder", "Mesh", "Ring", "Sphere", nullptr};
 const c8* const particleAffectorNames[] = {"None", "Attract", "FadeOut", "Gravity", "Rotate", "Scale", nullptr};
 constexpr s32 noParticleEmitter = 7;
-bool loggedNoPhysicsParticles = false;
+constexpr u32 particleLimit = 16250;
 
 // Turns v about the unit axis by the angle (the quaternion's rotation matrix).
 core::vector3df turnAboutViewAxis(const core::vector3df& v, const core::vector3df& axis, f32 angle) {
@@ -48,6 +51,10 @@ ParticleSystemNode::ParticleSystemNode(scene::ISceneNode* parent, scene::ISceneM
       Buffer(new scene::SMeshBuffer()) {}
 
 ParticleSystemNode::~ParticleSystemNode() {
+    // The physics particles go with the node (a level unload would otherwise leave them in
+    // the scene until it is destroyed).
+    if (physicsSystem && physicsManager)
+        physicsManager->releaseActor(physicsSystem, false);
     if (Emitter)
         Emitter->drop();
     Buffer->drop();
@@ -57,6 +64,8 @@ ParticleSystemNode::~ParticleSystemNode() {
 void ParticleSystemNode::clearParticles() {
     Particles.set_used(0);
     Extras.set_used(0);
+    if (physicsSystem && onPhysicsPath())
+        physicsSystem->releaseParticles();
 }
 
 void ParticleSystemNode::setEmitter(scene::IParticleEmitter* emitter) {
@@ -80,6 +89,12 @@ void ParticleSystemNode::setEmitter(scene::IParticleEmitter* emitter) {
 void ParticleSystemNode::addAffector(scene::IParticleAffector* affector) {
     if (!affector)
         return;
+    // The physics world's own gravity stands for a gravity affector.
+    if (onPhysicsPath() && affector->getType() == scene::EPAT_GRAVITY) {
+        if (physicsSystem)
+            physicsSystem->setActorFlag(phys::ActorFlag::DisableGravity, false);
+        return;
+    }
     affector->grab();
     Affectors.push_back(affector);
 }
@@ -176,17 +191,128 @@ void ParticleSystemNode::finishBox() {
     }
 }
 
-void ParticleSystemNode::createPhysicsParticleSystem(f32, f32, f32, f32, f32, f32, f32, bool) {
-    if (!loggedNoPhysicsParticles) {
-        logMessage("Physics particles are not available; particle effects move on their own.");
-        loggedNoPhysicsParticles = true;
-    }
+void ParticleSystemNode::createPhysicsParticleSystem(f32 collisionRadius, f32 damping, f32 restitution,
+                                                     f32 friction, f32 mass, f32 viscosity, f32 stiffness,
+                                                     bool isFluid) {
+    if (physicsSystem || !physicsManager || !isSimulationActive())
+        return;
+    if (!isFluid)
+        viscosity = stiffness = -1.0f;
+    physicsSystem = physicsManager->createParticleSystem(collisionRadius, damping, restitution, friction, mass,
+                                                         viscosity, stiffness);
+    if (physicsSystem)
+        physicsSystem->setActorFlag(phys::ActorFlag::DisableGravity, true);
+    PhysicsParticles = true;
 }
 
-void ParticleSystemNode::OnAnimate(u32 timeMs) { SceneNodeBase<scene::IParticleSystemSceneNode>::OnAnimate(timeMs); }
+bool ParticleSystemNode::onPhysicsPath() const {
+    return PhysicsParticles && physicsManager && isSimulationActive();
+}
+
+void ParticleSystemNode::updateParticles(u32 now) {
+    if (LastEmitTime == 0) {
+        LastEmitTime = now;
+        return;
+    }
+    const u32 dt = now - LastEmitTime;
+    LastEmitTime = now;
+
+    if (Emitter && IsVisible) {
+        scene::SParticle* emitted = nullptr;
+        const s32 count = Emitter->emitt(now, dt, emitted);
+        const u32 room = particleLimit - std::min(particleLimit, Particles.size());
+        const u32 added = count > 0 && emitted ? std::min(static_cast<u32>(count), room) : 0;
+        if (added > 0) {
+            const core::matrix4& absolute = getAbsoluteTransformation();
+            std::vector<u32> indices;
+            indices.reserve(added);
+            for (u32 k = 0; k < added; ++k) {
+                scene::SParticle particle = emitted[k];
+                absolute.rotateVect(particle.startVector);
+                absolute.rotateVect(particle.vector);
+                if (ParticlesAreGlobal)
+                    absolute.transformVect(particle.pos);
+                // Per millisecond to per second, in the two roundings the effects were tuned with.
+                particle.vector = particle.vector * 59.88024139404297f;
+                particle.vector = particle.vector * 16.700000762939453f;
+                indices.push_back(Particles.size());
+                Particles.push_back(particle);
+                Extras.push_back(ParticleExtra());
+            }
+            if (physicsSystem) {
+                phys::ParticleCreationData creation;
+                creation.numParticles = added;
+                creation.indexBuffer = phys::StridedData<u32>(indices.data());
+                const u32 stride = sizeof(scene::SParticle);
+                const scene::SParticle& first = Particles[indices.front()];
+                creation.positionBuffer = phys::StridedData<phys::Vec3>(
+                    reinterpret_cast<const phys::Vec3*>(&first.pos), stride);
+                creation.velocityBuffer = phys::StridedData<phys::Vec3>(
+                    reinterpret_cast<const phys::Vec3*>(&first.vector), stride);
+                physicsSystem->createParticles(creation);
+            }
+        }
+    }
+
+    for (scene::IParticleAffector* affector : Affectors) {
+        if (auto* own = dynamic_cast<ParticleExtraAffector*>(affector))
+            own->affectExtras(now, Particles.pointer(), Extras.pointer(), Particles.size());
+        else
+            affector->affect(now, Particles.pointer(), Particles.size());
+    }
+
+    if (ParticlesAreGlobal)
+        Buffer->BoundingBox.reset(AbsoluteTransformation.getTranslation());
+    else
+        Buffer->BoundingBox.reset(core::vector3df(0, 0, 0));
+
+    // Removal keeps physics index i equal to record index i: the last record moves into the
+    // hole on both sides and the last physics particle goes.
+    for (u32 i = 0; i < Particles.size();) {
+        const scene::SParticle& particle = Particles[i];
+        if (!(particle.endTime < now || now < particle.startTime)) {
+            ++i;
+            continue;
+        }
+        const u32 last = Particles.size() - 1;
+        removeParticle(i);
+        if (physicsSystem) {
+            if (i < last) {
+                const phys::StridedData<u32> index(&i);
+                physicsSystem->setPositions(1, index,
+                                            phys::StridedData<phys::Vec3>(reinterpret_cast<const phys::Vec3*>(&Particles[i].pos)));
+                physicsSystem->setVelocities(
+                    1, index, phys::StridedData<phys::Vec3>(reinterpret_cast<const phys::Vec3*>(&Particles[i].vector)));
+            }
+            physicsSystem->releaseParticles(1, phys::StridedData<u32>(&last));
+        }
+    }
+
+    if (physicsSystem) {
+        if (phys::ParticleReadData* read = physicsSystem->lockParticleReadData()) {
+            const u32 range = std::min(read->validParticleRange, Particles.size());
+            for (u32 i = 0; i < range; ++i) {
+                if (!(read->flagsBuffer.at(i) & phys::ParticleValid))
+                    continue;
+                const phys::Vec3 p = read->positionBuffer.at(i);
+                Particles[i].pos.set(p.x, p.y, p.z);
+                Buffer->BoundingBox.addInternalPoint(Particles[i].pos);
+            }
+            read->unlock();
+        }
+    }
+    finishBox();
+}
+
+void ParticleSystemNode::OnAnimate(u32 timeMs) {
+    SceneNodeBase<scene::IParticleSystemSceneNode>::OnAnimate(timeMs);
+    if (onPhysicsPath())
+        updateParticles(gameDevice ? gameDevice->getTimer()->getTime() : timeMs);
+}
 
 void ParticleSystemNode::OnRegisterSceneNode() {
-    doParticleSystem(gameDevice ? gameDevice->getTimer()->getTime() : 0);
+    if (!onPhysicsPath())
+        doParticleSystem(gameDevice ? gameDevice->getTimer()->getTime() : 0);
     if (IsVisible && Particles.size() != 0) {
         SceneManager->registerNodeForRendering(this, scene::ESNRP_AUTOMATIC);
         scene::ISceneNode::OnRegisterSceneNode();

@@ -7,6 +7,10 @@
 #include <SParticle.h>
 #include <irrArray.h>
 
+namespace phys {
+class ParticleBase;
+}
+
 // The game's own particle-system node: its own particle records with a per-particle
 // rotation, quads turned about the view axis, texture coordinates from a rectangle that
 // sprite-sheet animation rewrites, and no factories (the owner supplies emitter and
@@ -121,8 +125,8 @@ public:
         return nullptr;
     }
 
-    // The physics set-up of a particle effect. This build has no physics particle systems,
-    // so the node keeps moving its particles itself.
+    // The physics set-up of a particle effect: once the physics world runs, the node's
+    // particles are moved by a particle system (or fluid) of the physics world.
     void createPhysicsParticleSystem(irr::f32 collisionRadius, irr::f32 damping, irr::f32 restitution,
                                      irr::f32 friction, irr::f32 mass, irr::f32 viscosity, irr::f32 stiffness,
                                      bool isFluid);
@@ -144,6 +148,11 @@ public:
     irr::u32 LastEmitTime = 0;
     bool ParticlesAreGlobal = true;
 
+    // The physics path's update (OnAnimate, while the physics world runs).
+    void updateParticles(irr::u32 now);
+    bool onPhysicsPath() const;
+    phys::ParticleBase* getPhysicsSystem() const { return physicsSystem; }
+
 private:
     void appendEmitted(const irr::scene::SParticle* emitted, irr::s32 count);
     void removeParticle(irr::u32 index);
@@ -155,6 +164,7 @@ private:
     irr::core::array<irr::scene::SParticle> Particles;
     irr::core::array<ParticleExtra> Extras;
     irr::scene::SMeshBuffer* Buffer = nullptr;
+    phys::ParticleBase* physicsSystem = nullptr;
 };
 
 // The system's own affectors also see the rotation and extra values of every particle.

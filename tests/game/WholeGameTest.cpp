@@ -22,6 +22,8 @@
 #include "render/TextObject.h"
 #include "screens/ScreenManager.h"
 #include "triggers/TriggerObject.h"
+#include "render/ParticleSystemNode.h"
+#include "phys/Particles.h"
 
 
 namespace {
@@ -274,6 +276,56 @@ TEST_F(WholeGameTest, AFallingObjectSetsATriggerVolumeOffOnceAndLetsItGo) {
     EXPECT_EQ(game.run(), gameStatusNormal);
     EXPECT_EQ(rises, 1);
     EXPECT_EQ(falls, 1);
+}
+
+// Physics particles in the running game: a fountain over the demonstration level's floor
+// hands its particles to the physics world, whose gravity (standing for the effect's gravity
+// affector) brings them down onto the floor, where they stay.
+TEST_F(WholeGameTest, PhysicsParticlesFallOntoTheFloor) {
+    ParticleSystemNode* fountain = nullptr;
+    irr::f32 lowest = 1e9f, highest = -1e9f;
+    irr::u32 count = 0;
+    steps[2] = [&] {
+        screenManager->closeAllScreens();
+        ASSERT_TRUE(levelManager->loadLevel("Content/Levels/PhysicsDemo.irr"));
+        irr::scene::ISceneManager* scene = gameDevice->getSceneManager();
+        fountain = new ParticleSystemNode(scene->getRootSceneNode(), scene, {9.0f, 6.0f, 6.0f});
+        fountain->drop();
+        fountain->createPhysicsParticleSystem(0.1f, 0.0f, 0.0f, 0.5f, 1.0f, 0.0f, 0.0f, false);
+        ASSERT_NE(fountain->getPhysicsSystem(), nullptr);
+        // Sideways and slow (per millisecond), so that only gravity brings them down.
+        irr::scene::IParticleSystemSceneNode* maker = scene->addParticleSystemSceneNode(false);
+        irr::scene::IParticleEmitter* emitter = maker->createPointEmitter(
+            {0.002f, 0.0f, 0.0f}, 500, 500, irr::video::SColor(255, 255, 255, 255), irr::video::SColor(255, 255, 255, 255),
+            60000, 60000, 0);
+        fountain->setEmitter(emitter);
+        emitter->drop();
+        // On the physics path a gravity affector switches the physics world's gravity on.
+        irr::scene::IParticleAffector* gravity = maker->createGravityAffector();
+        fountain->addAffector(gravity);
+        gravity->drop();
+        maker->remove();
+    };
+    irr::u32 emitted = 0;
+    steps[30] = [&] {
+        emitted = fountain->getParticleCount();
+        fountain->setEmitter(nullptr);
+    };
+    steps[150] = [&] {
+        count = fountain->getParticleCount();
+        for (irr::u32 i = 0; i < count; ++i) {
+            lowest = std::min(lowest, fountain->getParticle(i).pos.Y);
+            highest = std::max(highest, fountain->getParticle(i).pos.Y);
+        }
+    };
+    quitAt(151);
+
+    GameApplication game;
+    EXPECT_EQ(game.run(), gameStatusNormal);
+    ASSERT_GT(emitted, 0u);
+    EXPECT_EQ(count, emitted) << "they live for a minute";
+    EXPECT_LT(highest, 1.0f) << "gravity brought every particle down from 6 units";
+    EXPECT_GT(lowest, -0.2f) << "the floor holds them";
 }
 
 } // namespace
