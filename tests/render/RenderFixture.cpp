@@ -1,6 +1,14 @@
 #include "RenderFixture.h"
 
+#include "render/EffectHandler.h"
+#include "render/LightManager.h"
+#include "render/RenderRegistration.h"
 #include "render/RenderServices.h"
+#include "render/ShaderManager.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
 
 #include "support/GraphicsDriver.h"
 
@@ -33,6 +41,68 @@ double meanLuminance(video::IImage* image, const core::recti& area) {
         return true;
     });
     return count ? sum / count : 0.0;
+}
+
+bool rasterizeOnTestThread() {
+    static const bool set =
+        setenv("LP_NUM_THREADS", "0", 0) == 0 && setenv("MESA_SHADER_CACHE_DISABLE", "true", 0) == 0;
+    return set;
+}
+
+void keepScreenshot(video::IVideoDriver* driver, video::IImage* shot, const char* suffix) {
+    const char* keep = std::getenv("PADDLESTONE_KEEP_SCREENSHOT");
+    if (!keep || !shot || !driver)
+        return;
+    std::string path = keep;
+    const std::size_t dot = path.rfind('.');
+    path.insert(dot == std::string::npos ? path.size() : dot, suffix ? suffix : "");
+    driver->writeImageToFile(shot, path.c_str());
+}
+
+bool RenderGlFixture::openRendering(const core::dimension2du& size) {
+    EXPECT_TRUE(rasterizeOnTestThread());
+    resetRenderGlobals();
+    shaderVariantMap().clear();
+    workingDir = std::make_unique<test::ScopedWorkingDir>(test::sourceDir());
+    device = test::createOpenGLTestDevice(size);
+    EXPECT_NE(device, nullptr) << "no OpenGL device (run under Xvfb)";
+    if (!device)
+        return false;
+    gameDevice = device;
+    screenWidth = static_cast<s32>(size.Width);
+    screenHeight = static_cast<s32>(size.Height);
+    settings = std::make_unique<GameSettings>(dir.file("PaddlestoneConfig.xml"));
+    settings->load(true);
+    gameSettings = settings.get();
+    registerRenderSubsystem();
+    return true;
+}
+
+void RenderGlFixture::startRendering(const EffectHandlerSetup& setup) {
+    RenderHooks& render = shellHooks().render;
+    effectHandler = render.createEffectHandler(device, setup);
+    lightManager = render.createLightManager(device->getSceneManager());
+    shaderManager = render.createShaderManager(device);
+    EXPECT_NE(effectHandler, nullptr);
+    EXPECT_NE(lightManager, nullptr);
+    EXPECT_NE(shaderManager, nullptr);
+}
+
+void RenderGlFixture::closeRendering() {
+    RenderHooks& render = shellHooks().render;
+    if (effectHandler)
+        render.destroyEffectHandler();
+    if (lightManager)
+        render.destroyLightManager();
+    if (device)
+        device->drop();
+    device = nullptr;
+    if (shaderManager)
+        render.destroyShaderManager();
+    gameSettings = nullptr;
+    shaderVariantMap().clear();
+    resetRenderGlobals();
+    workingDir.reset();
 }
 
 } // namespace rendertest

@@ -1,9 +1,15 @@
 #pragma once
 
+#include "core/GameSettings.h"
+#include "support/TempDir.h"
+
 #include <irrlicht.h>
 
+#include <memory>
 #include <string>
 #include <vector>
+
+struct EffectHandlerSetup;
 
 namespace rendertest {
 
@@ -12,5 +18,29 @@ void resetRenderGlobals();
 
 // Mean luminance of an area.
 double meanLuminance(irr::video::IImage* image, const irr::core::recti& area);
+
+// The software rasterizer draws on the test's own thread, and its shader cache writes no
+// files from a thread of its own: threads still ending when the process exits can crash the
+// leak checker's thread stop. True once the environment says so.
+bool rasterizeOnTestThread();
+
+// Keeps a screenshot under PADDLESTONE_KEEP_SCREENSHOT, the suffix put before its extension.
+void keepScreenshot(irr::video::IVideoDriver* driver, irr::video::IImage* shot, const char* suffix);
+
+// The rendering of the game on an OpenGL device under Xvfb: the device, the settings in a
+// temporary folder, the render registration, and the render managers as start-up makes them.
+class RenderGlFixture {
+protected:
+    // False (with a failure) when no OpenGL device opens.
+    bool openRendering(const irr::core::dimension2du& size);
+    // Start-up's order: the effect handler, the light manager, the shader manager.
+    void startRendering(const EffectHandlerSetup& setup);
+    void closeRendering();
+
+    test::TempDir dir;
+    std::unique_ptr<test::ScopedWorkingDir> workingDir;
+    std::unique_ptr<GameSettings> settings;
+    irr::IrrlichtDevice* device = nullptr;
+};
 
 } // namespace rendertest

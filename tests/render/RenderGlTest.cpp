@@ -27,61 +27,19 @@ using namespace irr;
 
 namespace {
 
-// The software rasterizer draws on the test's own thread: its worker threads, still ending
-// when the process exits, can crash the leak checker's thread stop.
-const bool rasterizerOnTestThread = [] { return setenv("LP_NUM_THREADS", "0", 0) == 0; }();
-
-class RenderGlTest : public ::testing::TestWithParam<int> {
+class RenderGlTest : public ::testing::TestWithParam<int>, protected rendertest::RenderGlFixture {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(rasterizerOnTestThread);
-        rendertest::resetRenderGlobals();
-        shaderVariantMap().clear();
-        workingDir = std::make_unique<test::ScopedWorkingDir>(test::sourceDir());
-        device = test::createOpenGLTestDevice(core::dimension2du(1280, 720));
-        ASSERT_NE(device, nullptr) << "no OpenGL device (run under Xvfb)";
-        gameDevice = device;
-        screenWidth = 1280;
-        screenHeight = 720;
-        settings = std::make_unique<GameSettings>(dir.file("PaddlestoneConfig.xml"));
-        settings->load(true);
-        gameSettings = settings.get();
-        registerRenderSubsystem();
-    }
-    void TearDown() override {
-        RenderHooks& render = shellHooks().render;
-        if (effectHandler)
-            render.destroyEffectHandler();
-        if (lightManager)
-            render.destroyLightManager();
-        if (device)
-            device->drop();
-        if (shaderManager)
-            render.destroyShaderManager();
-        gameSettings = nullptr;
-        shaderVariantMap().clear();
-        rendertest::resetRenderGlobals();
-        workingDir.reset();
-    }
+    void SetUp() override { ASSERT_TRUE(openRendering(core::dimension2du(1280, 720))); }
+    void TearDown() override { closeRendering(); }
     // Start-up's order: the effect handler, the light manager, the shader manager.
     void startRendering(int quality) {
         setSettingInt("Graphics_Quality", quality);
-        RenderHooks& render = shellHooks().render;
         EffectHandlerSetup setup;
         setup.shadowsEnabled = true;
         setup.renderCallbacksEnabled = true;
-        effectHandler = render.createEffectHandler(device, setup);
-        lightManager = render.createLightManager(device->getSceneManager());
-        shaderManager = render.createShaderManager(device);
-        ASSERT_NE(effectHandler, nullptr);
-        ASSERT_NE(lightManager, nullptr);
-        ASSERT_NE(shaderManager, nullptr);
+        RenderGlFixture::startRendering(setup);
     }
 
-    test::TempDir dir;
-    std::unique_ptr<test::ScopedWorkingDir> workingDir;
-    std::unique_ptr<GameSettings> settings;
-    IrrlichtDevice* device = nullptr;
 };
 
 using ShaderQualityGlTest = RenderGlTest;
@@ -206,12 +164,7 @@ protected:
         video::IImage* shot = driver->createScreenShot();
         if (!shot)
             return result;
-        if (const char* keep = std::getenv("PADDLESTONE_KEEP_SCREENSHOT")) {
-            std::string path = keep;
-            const std::size_t dot = path.rfind('.');
-            path.insert(dot == std::string::npos ? path.size() : dot, pictureSuffix);
-            driver->writeImageToFile(shot, path.c_str());
-        }
+        rendertest::keepScreenshot(driver, shot, pictureSuffix);
         scene::ISceneCollisionManager* collision = scene->getSceneCollisionManager();
         auto areaAround = [&](const core::vector3df& point) {
             const core::position2di at = collision->getScreenCoordinatesFrom3DPosition(point, camera);

@@ -32,47 +32,15 @@ using namespace irr;
 
 namespace {
 
-const bool effectsRasterizerOnTestThread = [] { return setenv("LP_NUM_THREADS", "0", 0) == 0; }();
-
-class WorldEffectsGlTest : public ::testing::Test {
+class WorldEffectsGlTest : public ::testing::Test, protected rendertest::RenderGlFixture {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(effectsRasterizerOnTestThread);
-        rendertest::resetRenderGlobals();
-        shaderVariantMap().clear();
-        workingDir = std::make_unique<test::ScopedWorkingDir>(test::sourceDir());
-        device = test::createOpenGLTestDevice(core::dimension2du(640, 480));
-        ASSERT_NE(device, nullptr) << "no OpenGL device (run under Xvfb)";
-        gameDevice = device;
-        screenWidth = 640;
-        screenHeight = 480;
-        settings = std::make_unique<GameSettings>(dir.file("PaddlestoneConfig.xml"));
-        settings->load(true);
-        gameSettings = settings.get();
-        registerRenderSubsystem();
-        RenderHooks& render = shellHooks().render;
+        ASSERT_TRUE(openRendering(core::dimension2du(640, 480)));
         EffectHandlerSetup setup;
         setup.renderCallbacksEnabled = true;
-        effectHandler = render.createEffectHandler(device, setup);
-        lightManager = render.createLightManager(device->getSceneManager());
-        shaderManager = render.createShaderManager(device);
-        ASSERT_NE(shaderManager, nullptr);
+        startRendering(setup);
     }
-    void TearDown() override {
-        RenderHooks& render = shellHooks().render;
-        if (effectHandler)
-            render.destroyEffectHandler();
-        if (lightManager)
-            render.destroyLightManager();
-        if (device)
-            device->drop();
-        if (shaderManager)
-            render.destroyShaderManager();
-        gameSettings = nullptr;
-        shaderVariantMap().clear();
-        rendertest::resetRenderGlobals();
-        workingDir.reset();
-    }
+    void TearDown() override { closeRendering(); }
     scene::ISceneManager* scene() { return device->getSceneManager(); }
 
     // Draws one frame at the virtual time through the game's frame; the picture, kept when
@@ -88,20 +56,10 @@ protected:
         effectHandler->update(nullptr);
         driver->endScene();
         video::IImage* shot = driver->createScreenShot();
-        if (shot && suffix)
-            if (const char* keep = std::getenv("PADDLESTONE_KEEP_SCREENSHOT")) {
-                std::string path = keep;
-                const std::size_t dot = path.rfind('.');
-                path.insert(dot == std::string::npos ? path.size() : dot, suffix);
-                driver->writeImageToFile(shot, path.c_str());
-            }
+        rendertest::keepScreenshot(driver, shot, suffix);
         return shot;
     }
 
-    test::TempDir dir;
-    std::unique_ptr<test::ScopedWorkingDir> workingDir;
-    std::unique_ptr<GameSettings> settings;
-    IrrlichtDevice* device = nullptr;
 };
 
 TEST_F(WorldEffectsGlTest, FountainShowsItsSprites) {

@@ -24,17 +24,10 @@ using namespace irr;
 
 namespace {
 
-// The software rasterizer draws on the test's own thread, and its shader cache writes no
-// files from a thread of its own: threads still ending when the process exits can crash the
-// leak checker's thread stop.
-const bool worldTextRasterizerOnTestThread = [] {
-    return setenv("LP_NUM_THREADS", "0", 0) == 0 && setenv("MESA_SHADER_CACHE_DISABLE", "true", 0) == 0;
-}();
-
 class WorldTextGlTest : public ::testing::Test {
 protected:
     void open(const core::dimension2du& size) {
-        ASSERT_TRUE(worldTextRasterizerOnTestThread);
+        ASSERT_TRUE(rendertest::rasterizeOnTestThread());
         rendertest::resetRenderGlobals();
         workingDir = std::make_unique<test::ScopedWorkingDir>(test::sourceDir());
         device = test::createOpenGLTestDevice(size);
@@ -66,12 +59,7 @@ protected:
             driver->endScene();
         }
         video::IImage* shot = driver->createScreenShot();
-        if (const char* keep = std::getenv("PADDLESTONE_KEEP_SCREENSHOT"); keep && shot) {
-            std::string path = keep;
-            const std::size_t dot = path.rfind('.');
-            path.insert(dot == std::string::npos ? path.size() : dot, suffix);
-            driver->writeImageToFile(shot, path.c_str());
-        }
+        rendertest::keepScreenshot(driver, shot, suffix);
         return shot;
     }
     TextObject* addText(const char* fontPath, s32 fontSize, const wchar_t* text, const core::vector3df& at,
