@@ -3,11 +3,13 @@
 #include "characters/CharacterProfile.h"
 #include "characters/SuspicionMeter.h"
 #include "characters/SuspicionRules.h"
+#include "characters/WaypointObject.h"
 #include "core/ShellHooks.h"
 #include "level/LevelHooks.h"
 #include "physics/world/PhysicsHooks.h"
 
 void registerCharacters() {
+    registerWaypointType();
     CharacterHooks& shell = shellHooks().characters;
     shell.loadSuspicionConfig = [] { return loadSuspicionConfig(); };
     shell.unloadSuspicionConfig = unloadSuspicionConfig;

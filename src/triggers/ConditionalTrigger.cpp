@@ -1,4 +1,5 @@
 #include "triggers/ConditionalTrigger.h"
+#include "triggers/TriggerServices.h"
 
 #include "core/Globals.h"
 #include "core/ProgramQueries.h"
@@ -43,9 +44,10 @@ void ConditionalTrigger::checkBreak() {
         return;
     }
     if (scene::ISceneNode* waypoint = findAncestorOfType(this, typeId("wayp"))) {
-        // The waypoint's cancelled flag and its own stop belong to the waypoint object;
-        // its child events are stopped the same way as a trigger's.
-        TriggerObject::stopPendingEvents(waypoint);
+        if (const auto& breakWaypoint = triggerServices().characters.breakWaypoint)
+            breakWaypoint(waypoint);
+        else
+            TriggerObject::stopPendingEvents(waypoint);
         Timer = -1.0f;
     }
 }

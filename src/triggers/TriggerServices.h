@@ -59,6 +59,10 @@ struct TriggerServiceTable {
     } physics;
 
     struct Characters {
+        // A conditional trigger below a waypoint broke: the waypoint starts none of the rest
+        // of that arrival and cancels its pending child events (empty: the events are
+        // cancelled alone).
+        std::function<void(irr::scene::ISceneNode* waypoint)> breakWaypoint;
         // A character's vision record exists and reports the player seen (empty: false).
         std::function<bool(irr::scene::ISceneNode* character)> seesPlayer;
     } characters;

@@ -1,0 +1,128 @@
+// Waypoints: the path navigation, the end points' times, the keys a point writes, and an
+// arrival starting the child events until a break.
+#include "CharacterFixture.h"
+
+#include "characters/CharacterRegistration.h"
+#include "characters/WaypointObject.h"
+#include "triggers/TriggerEventObject.h"
+#include "triggers/TriggerServices.h"
+
+using namespace irr;
+
+namespace {
+
+class WaypointTest : public test::CharacterFixture {
+protected:
+    WaypointObject* add(scene::ISceneNode* parent) {
+        auto* waypoint = new WaypointObject(parent, smgr());
+        waypoint->drop();
+        return waypoint;
+    }
+    scene::ISceneNode* addOther(scene::ISceneNode* parent) { return smgr()->addEmptySceneNode(parent); }
+};
+
+// Start S with the points A, (other), B, C; B has a child G that no walk reaches.
+TEST_F(WaypointTest, NextAndPreviousWalkThePointsInChildOrder) {
+    WaypointObject* start = add(smgr()->getRootSceneNode());
+    WaypointObject* a = add(start);
+    addOther(start);
+    WaypointObject* b = add(start);
+    WaypointObject* c = add(start);
+    WaypointObject* g = add(b);
+    (void)g;
+
+    struct Row {
+        const char* what;
+        WaypointObject* got;
+        WaypointObject* expected;
+    } rows[] = {
+        {"next of the start", WaypointObject::getNextWaypoint(start), a},
+        {"next of A skips the other child", WaypointObject::getNextWaypoint(a), b},
+        {"next of B stays on its level", WaypointObject::getNextWaypoint(b), c},
+        {"next of the last", WaypointObject::getNextWaypoint(c), nullptr},
+        {"previous of the first point", WaypointObject::getPreviousWaypoint(a), nullptr},
+        {"previous of C", WaypointObject::getPreviousWaypoint(c), b},
+        {"previous of B, which has a waypoint child", WaypointObject::getPreviousWaypoint(b), nullptr},
+        {"previous of the start", WaypointObject::getPreviousWaypoint(start), nullptr},
+        {"last from the start", WaypointObject::getLastWaypoint(start), c},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(row.got, row.expected) << row.what;
+}
+
+TEST_F(WaypointTest, TheLastPointTakesTimeOneAndTheOthersZero) {
+    WaypointObject* start = add(smgr()->getRootSceneNode());
+    WaypointObject* a = add(start);
+    WaypointObject* b = add(start);
+    WaypointObject* c = add(start);
+    b->Time = 0.4f;
+    smgr()->getRootSceneNode()->OnAnimate(0);
+    EXPECT_FLOAT_EQ(start->Time, 0.0f);
+    EXPECT_FLOAT_EQ(a->Time, 0.0f);
+    EXPECT_FLOAT_EQ(c->Time, 1.0f);
+    EXPECT_GT(b->Time, 0.0f) << "a middle point keeps a time between the ends";
+    EXPECT_LT(b->Time, 1.0f);
+}
+
+TEST_F(WaypointTest, PointsWriteTheSplineKeysOfTheirPlaceOnly) {
+    WaypointObject* start = add(smgr()->getRootSceneNode());
+    WaypointObject* first = add(start);
+    WaypointObject* middle = add(start);
+    WaypointObject* last = add(start);
+    struct Row {
+        const char* what;
+        WaypointObject* point;
+        bool divisions, endpoint, tension;
+    } rows[] = {
+        {"path start", start, false, false, false},
+        {"first point", first, true, true, true},
+        {"middle point", middle, false, false, true},
+        {"last point", last, false, true, true},
+    };
+    io::IFileSystem* fs = device->get()->getFileSystem();
+    for (const Row& row : rows) {
+        io::IAttributes* out = fs->createEmptyAttributes();
+        row.point->serializeAttributes(out);
+        EXPECT_EQ(out->existsAttribute("DivisionCount"), row.divisions) << row.what;
+        EXPECT_EQ(out->existsAttribute("UseLinearInterpolation"), row.divisions) << row.what;
+        EXPECT_EQ(out->existsAttribute("EndpointEval"), row.endpoint) << row.what;
+        EXPECT_EQ(out->existsAttribute("Tension"), row.tension) << row.what;
+        EXPECT_FALSE(out->existsAttribute("Time")) << row.what;
+        out->drop();
+    }
+}
+
+// An action that counts its runs and, when asked, breaks its waypoint's arrival as a
+// conditional trigger does.
+class ArrivalAction : public TriggerAction {
+public:
+    ArrivalAction(int& runs, scene::ISceneNode* breaks) : TriggerAction(0, nullptr), runs(runs), breaks(breaks) {}
+    void execute(TriggerEventInfo&) override {
+        ++runs;
+        if (breaks)
+            triggerServices().characters.breakWaypoint(breaks);
+    }
+    int& runs;
+    scene::ISceneNode* breaks;
+};
+
+TEST_F(WaypointTest, AnArrivalStartsTheChildEventsUntilABreak) {
+    registerCharacters();
+    WaypointObject* start = add(smgr()->getRootSceneNode());
+    WaypointObject* point = add(start);
+    int before = 0, breaking = 0, after = 0;
+    for (auto [runs, breaks] : {std::pair<int*, scene::ISceneNode*>{&before, nullptr}, {&breaking, point},
+                                {&after, nullptr}}) {
+        auto* event = new TriggerEventObject(point, smgr());
+        event->drop();
+        event->setAction(new ArrivalAction(*runs, breaks));
+    }
+    point->runWaypointEvents();
+    EXPECT_EQ(before, 1);
+    EXPECT_EQ(breaking, 1);
+    EXPECT_EQ(after, 0) << "the break keeps the later children of this arrival from starting";
+    EXPECT_TRUE(point->eventsStopped);
+    resetTriggerServices();
+}
+
+} // namespace
