@@ -34,6 +34,8 @@ struct ButtonMapping;
 struct GuiSoundHooks {
     // SoundManager::playEffect (id): 24 menu hover, 25 click.
     std::function<void(irr::s32)> playEffect;
+    // SoundManager::setAllPaused (paused).
+    std::function<void(bool)> setAllPaused;
 };
 
 // Language manager.
@@ -82,6 +84,22 @@ struct GuiLevelHooks {
     std::function<void()> queueClearMenus;
     // LevelManager::queueReturnToMainMenu.
     std::function<void()> queueReturnToMainMenu;
+    // LevelManager::queueTransition (intro, overlay mode, speed per second, hold, kind).
+    std::function<void(bool, irr::s32, irr::f32, irr::f32, irr::s32)> queueFadeTransition;
+    // LevelManager::queueRestartFromCheckpoint, queueRestartLevel, queueClearCheckpoint.
+    std::function<void()> queueRestartFromCheckpoint;
+    std::function<void()> queueRestartLevel;
+    std::function<void()> queueClearCheckpoint;
+    // The level manager's checkpoint list is not empty. Empty: false.
+    std::function<bool()> hasCheckpoints;
+    // The level manager's play mode is the story run. Empty: false.
+    std::function<bool()> isStoryRun;
+    // Empties the save's free-play group.
+    std::function<void()> clearFreeplaySave;
+    // Stops every level sound of the scene.
+    std::function<void()> stopLevelSounds;
+    // Demo mode's quit: the level manager's quit list runs and its checkpoint list empties.
+    std::function<void()> demoQuit;
 };
 
 // Camera managers.

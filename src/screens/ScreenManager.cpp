@@ -7,6 +7,7 @@
 #include "gui/GuiCommon.h"
 #include "gui/GuiHooks.h"
 #include "gui/fonts/FontCache.h"
+#include "screens/menus/GUIPauseScreen.h"
 
 #include <IGUIEnvironment.h>
 #include <ITimer.h>
@@ -61,6 +62,7 @@ ScreenManager::~ScreenManager() {
 }
 
 void ScreenManager::init() {
+    createScreens();
     if (!levelOnCommandLine)
         openMainScreen(0);
     EnablePopups = getSettingBool("Mod_EnablePopups");
@@ -69,6 +71,23 @@ void ScreenManager::init() {
     Subtitles = getSettingBool("Audio_Subtitles");
     BlackBoxSubtitles = getSettingBool("Audio_BlackBoxSubtitles");
     Initialised = true;
+}
+
+void ScreenManager::createScreens() {
+    PauseScreen = nullptr;
+    ScreenStack.clear();
+    RemovalList.clear();
+    StackActive = false;
+    if (!Environment)
+        return;
+    Environment->clear();
+    Overscan = getSettingBool("Graphics_Overscan");
+    Subtitles = getSettingBool("Audio_Subtitles");
+    BlackBoxSubtitles = getSettingBool("Audio_BlackBoxSubtitles");
+
+    PauseScreen = new GUIPauseScreen(nullptr, Environment, core::recti(0, 0, screenWidth, screenHeight));
+    PauseScreen->setSubElement(true);
+    PauseScreen->drop();
 }
 
 // --- gates ------------------------------------------------------------------------------------
@@ -225,7 +244,8 @@ void ScreenManager::openMainScreen(s32 playMode) {
             play->refreshFocus();
         }
     }
-    StackActive = true;
+    // Without a title screen or menu nothing is open: the game is not held behind menus.
+    StackActive = !ScreenStack.empty();
 }
 
 core::position2di ScreenManager::getOverscanMargin() const {

@@ -13,6 +13,7 @@ class IGUIEnvironment;
 } // namespace irr::gui
 
 class GUIButton;
+class GUIPauseScreen;
 class GUIScreen;
 struct ButtonMapping;
 
@@ -43,6 +44,8 @@ public:
     // Reads the settings that switch GUI behaviour, opens the main menu unless a level was
     // named on the command line, and marks the manager initialised.
     void init();
+    // Makes the standing screens (the pause menu) over an emptied GUI tree.
+    void createScreens();
     // Once per frame: pause toggle, input capture, removal of closed screens.
     void update();
     // Once per drawn frame, last inside the scene: the GUI tree.
@@ -89,6 +92,7 @@ public:
     bool topScreenKeepsTimerRunning() const;
     bool isStackActive() const { return StackActive; }
     bool isPauseScreenVisible() const;
+    GUIPauseScreen* getPauseScreen() const { return PauseScreen; }
     // The cutscene overlay's cover amount (0 while there is none).
     irr::f32 getOverlayBlend() const { return 0.0f; }
     irr::gui::IGUIEnvironment* getEnvironment() const { return Environment; }
@@ -111,6 +115,8 @@ private:
     void togglePause();
 
     irr::gui::IGUIEnvironment* Environment;
+    // Standing screens, owned by the GUI tree.
+    GUIPauseScreen* PauseScreen = nullptr;
     std::vector<GUIScreen*> ScreenStack;
     std::vector<GUIScreen*> RemovalList;
     bool StackActive = false;

@@ -76,6 +76,10 @@ void fillGuiSlots(GuiHooks& hooks) {
         if (soundManager)
             soundManager->playEffect(id);
     };
+    hooks.sound.setAllPaused = [](bool paused) {
+        if (soundManager)
+            soundManager->setAllPaused(paused);
+    };
     hooks.language.getText = [](s32 id) {
         if (languageManager)
             return languageManager->getText(id);

@@ -10,6 +10,7 @@
 #include "gui/GuiHooks.h"
 #include "gui/fonts/FontCache.h"
 #include "screens/ScreenManager.h"
+#include "screens/menus/GUIPauseScreen.h"
 
 using namespace irr;
 
@@ -527,6 +528,30 @@ TEST_F(ScreenManagerTest, TeardownRemovesStackedScreensAndEmptiesTheFontCache) {
     screenManager = nullptr;
     EXPECT_FALSE(inTree(menu));
     EXPECT_EQ(cachedFontCount(), 0u);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ScreenManagerTest, WithoutMenuScreensTheMainMenuLeavesNothingOpen) {
+    manager().openMainScreen(0);
+    EXPECT_TRUE(manager().getScreenStack().empty());
+    EXPECT_FALSE(manager().isStackActive());
+    EXPECT_TRUE(manager().isInputAllowed());
+}
+
+TEST_F(ScreenManagerTest, InitMakesTheStandingPauseScreenOnce) {
+    makeScreen();
+    manager().init();
+    GUIScreen* pause = manager().findPauseScreen();
+    ASSERT_NE(pause, nullptr);
+    EXPECT_EQ(pause, static_cast<GUIScreen*>(manager().getPauseScreen()));
+    EXPECT_FALSE(pause->isVisible());
+    EXPECT_TRUE(pause->isSubElement());
+    // The tree was emptied first: only the standing screens are left.
+    EXPECT_EQ(root()->getChildren().size(), 1u);
+    EXPECT_TRUE(manager().isInputAllowed());
 }
 
 } // namespace

@@ -104,6 +104,8 @@ bool writeMenuImages(video::IVideoDriver* driver, const std::string& root) {
     ok = writeContentImage(driver, paint(driver, 46, 38, backArrow(video::SColor(255, 196, 84, 44), 46, 38)), buttons + "BackButton1.png") && ok;
     ok = writeContentImage(driver, paint(driver, 46, 38, backArrow(video::SColor(255, 60, 60, 60), 46, 38)), buttons + "BackButton2.png") && ok;
     ok = writeContentImage(driver, paint(driver, 40, 40, plus(40)), buttons + "RemapAdd.png") && ok;
+    // The pause menu's tint over the game; the screen sets how strong it is.
+    ok = writeContentImage(driver, paint(driver, 16, 16, flat(video::SColor(255, 12, 14, 30))), objects + "PauseColor.png") && ok;
     ok = writeContentImage(driver, paint(driver, 16, 16, flat(video::SColor(255, 0, 0, 0))), root + "Content/Models/Editor/Black.png") && ok;
     return ok;
 }
