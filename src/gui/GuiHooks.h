@@ -29,6 +29,7 @@ class DelegateList;
 class GUIScreen;
 class SpriteAnimation;
 struct ButtonMapping;
+struct SuspicionMeter;
 
 // Sound manager.
 struct GuiSoundHooks {
@@ -100,6 +101,10 @@ struct GuiLevelHooks {
     std::function<void()> stopLevelSounds;
     // Demo mode's quit: the level manager's quit list runs and its checkpoint list empties.
     std::function<void()> demoQuit;
+    // The suspicion record the HUD shows: player 0's, else the level manager's. Empty: null.
+    std::function<SuspicionMeter*()> currentSuspicion;
+    // Stores the meter's value after a splat landed as the level run's last suspicion.
+    std::function<void(irr::f32)> setLastSuspicion;
 };
 
 // Camera managers.

@@ -104,6 +104,13 @@ void registerLevelShellHooks() {
         levelManager->onQuit.invoke();
         levelManager->checkpointList.clear();
     };
+    gui.level.currentSuspicion = []() -> SuspicionMeter* {
+        return levelManager ? levelManager->getPlayerSuspicion(0) : nullptr;
+    };
+    gui.level.setLastSuspicion = [](irr::f32 value) {
+        if (levelManager)
+            levelManager->levelRun.lastSuspicion = value;
+    };
     gui.render.getSpriteAnimation = [](SpriteAnimation& animation, const irr::io::path& file) {
         getSpriteAnimation(animation, file);
     };

@@ -7,7 +7,9 @@
 #include "gui/GuiCommon.h"
 #include "gui/GuiHooks.h"
 #include "gui/fonts/FontCache.h"
+#include "gui/hud/GUIHud.h"
 #include "screens/menus/GUIPauseScreen.h"
+#include "core/ProgramQueries.h"
 
 #include <IGUIEnvironment.h>
 #include <ITimer.h>
@@ -74,6 +76,7 @@ void ScreenManager::init() {
 }
 
 void ScreenManager::createScreens() {
+    Hud = nullptr;
     PauseScreen = nullptr;
     ScreenStack.clear();
     RemovalList.clear();
@@ -84,6 +87,10 @@ void ScreenManager::createScreens() {
     Overscan = getSettingBool("Graphics_Overscan");
     Subtitles = getSettingBool("Audio_Subtitles");
     BlackBoxSubtitles = getSettingBool("Audio_BlackBoxSubtitles");
+
+    Hud = new GUIHud(Environment, Environment->getRootGUIElement());
+    Hud->setSubElement(true);
+    Hud->drop();
 
     PauseScreen = new GUIPauseScreen(nullptr, Environment, core::recti(0, 0, screenWidth, screenHeight));
     PauseScreen->setSubElement(true);
@@ -288,6 +295,11 @@ void ScreenManager::update() {
 }
 
 void ScreenManager::draw() {
+    if (Hud) {
+        const bool show = isSimulationActive() && !askHook(guiHooks().level.isLevelLoading, false);
+        if (show != Hud->isVisible())
+            Hud->setVisible(show);
+    }
     if (DrawGUI && Environment)
         Environment->drawAll();
 }

@@ -1,5 +1,6 @@
 #include "screens/ScreenRegistration.h"
 
+#include "characters/SuspicionHooks.h"
 #include "core/Globals.h"
 #include "core/LanguageManager.h"
 #include "core/ProgramQueries.h"
@@ -10,6 +11,7 @@
 #include "gui/GuiHooks.h"
 #include "gui/fonts/CGUITTFont.h"
 #include "gui/fonts/FontCache.h"
+#include "gui/hud/GUIHud.h"
 #include "level/LevelHooks.h"
 #include "level/LevelManager.h"
 #include "player/InputDevice.h"
@@ -154,9 +156,21 @@ void fillLevelSlots(LevelHookTable::Screens& level) {
     };
 }
 
+// Suspicion gains fly to the meter as paint splats.
+void fillSuspicionSlots(SuspicionHookTable& suspicion) {
+    suspicion.addSplat = [](f32 amount, const core::vector3df& position) {
+        GUIHud* hud = screenManager ? screenManager->getHud() : nullptr;
+        if (!hud)
+            return false;
+        hud->addSplat(amount, position);
+        return true;
+    };
+}
+
 void registerScreens() {
     fillShellSlots(shellHooks().screens);
     fillGuiSlots(guiHooks());
     fillInputSlots(guiHooks().input);
     fillLevelSlots(levelHooks().screens);
+    fillSuspicionSlots(suspicionHooks());
 }

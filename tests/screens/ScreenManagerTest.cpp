@@ -10,6 +10,7 @@
 #include "gui/GuiHooks.h"
 #include "gui/fonts/FontCache.h"
 #include "screens/ScreenManager.h"
+#include "gui/hud/GUIHud.h"
 #include "screens/menus/GUIPauseScreen.h"
 
 using namespace irr;
@@ -541,7 +542,7 @@ TEST_F(ScreenManagerTest, WithoutMenuScreensTheMainMenuLeavesNothingOpen) {
     EXPECT_TRUE(manager().isInputAllowed());
 }
 
-TEST_F(ScreenManagerTest, InitMakesTheStandingPauseScreenOnce) {
+TEST_F(ScreenManagerTest, InitMakesTheStandingHudAndPauseScreenOnce) {
     makeScreen();
     manager().init();
     GUIScreen* pause = manager().findPauseScreen();
@@ -549,8 +550,10 @@ TEST_F(ScreenManagerTest, InitMakesTheStandingPauseScreenOnce) {
     EXPECT_EQ(pause, static_cast<GUIScreen*>(manager().getPauseScreen()));
     EXPECT_FALSE(pause->isVisible());
     EXPECT_TRUE(pause->isSubElement());
+    ASSERT_NE(manager().getHud(), nullptr);
+    EXPECT_EQ(manager().getHud()->getID(), ScreenManager::hudId);
     // The tree was emptied first: only the standing screens are left.
-    EXPECT_EQ(root()->getChildren().size(), 1u);
+    EXPECT_EQ(root()->getChildren().size(), 2u);
     EXPECT_TRUE(manager().isInputAllowed());
 }
 
