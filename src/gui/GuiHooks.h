@@ -105,6 +105,8 @@ struct GuiLevelHooks {
     std::function<SuspicionMeter*()> currentSuspicion;
     // Stores the meter's value after a splat landed as the level run's last suspicion.
     std::function<void(irr::f32)> setLastSuspicion;
+    // Sets the loading overlay's fade value to 0 (it stops covering the screen).
+    std::function<void()> uncoverLoadingOverlay;
 };
 
 // Camera managers.

@@ -111,6 +111,10 @@ void registerLevelShellHooks() {
         if (levelManager)
             levelManager->levelRun.lastSuspicion = value;
     };
+    gui.level.uncoverLoadingOverlay = [] {
+        if (levelManager)
+            levelManager->loadingOverlay.fadeValue = 0.0f;
+    };
     gui.render.getSpriteAnimation = [](SpriteAnimation& animation, const irr::io::path& file) {
         getSpriteAnimation(animation, file);
     };

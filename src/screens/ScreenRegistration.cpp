@@ -21,6 +21,7 @@
 #include "player/devices/KeyboardDevice.h"
 #include "player/devices/MouseDevice.h"
 #include "screens/ScreenManager.h"
+#include "screens/menus/GUISplashScreen.h"
 
 #include <IrrlichtDevice.h>
 
@@ -153,6 +154,14 @@ void fillLevelSlots(LevelHookTable::Screens& level) {
     level.openMainScreen = [](s32 playMode) {
         if (screenManager)
             screenManager->openMainScreen(playMode);
+    };
+    level.showSplash = [] {
+        if (!screenManager)
+            return;
+        gui::IGUIEnvironment* environment = screenManager->getEnvironment();
+        auto* splash = new GUISplashScreen(environment, environment->getRootGUIElement(), core::recti(0, 0, 100, 100));
+        screenManager->pushScreen(splash);
+        splash->drop();
     };
 }
 

@@ -189,6 +189,22 @@ bool writeHudImages(video::IVideoDriver* driver, const std::string& root) {
     ok = writeContentImage(driver, paint(driver, w, h, meterBar(video::SColor(160, 255, 30, 30), w, h)), hud + "SuspicionWarning.png") && ok;
     ok = writeContentImage(driver, paint(driver, w, h, meterOverlay(w, h)), hud + "SuspicionOverlay.png") && ok;
     ok = writeContentImage(driver, paint(driver, w, h, meterEye(w, h)), hud + "SuspicionEye.png") && ok;
+    // The closing picture of the demo: a warm gradient with a paint blot and three drops.
+    ok = writeContentImage(driver, paint(driver, 1280, 720, [](u32 x, u32 y) {
+        const f32 fy = static_cast<f32>(y) / 720.0f;
+        video::SColor c = video::SColor(255, 246, 232, 206).getInterpolated(video::SColor(255, 214, 120, 80), 1.0f - fy);
+        const f32 dx = static_cast<f32>(x) - 640.0f, dy = static_cast<f32>(y) - 330.0f;
+        const f32 angle = std::atan2(dy, dx);
+        const f32 blot = 170.0f + 22.0f * std::sin(angle * 7.0f) + 10.0f * std::sin(angle * 13.0f);
+        if (dx * dx + dy * dy < blot * blot)
+            c = video::SColor(255, 196, 60, 44);
+        for (const f32 drop : {440.0f, 640.0f, 840.0f}) {
+            const f32 ddx = static_cast<f32>(x) - drop, ddy = static_cast<f32>(y) - 600.0f;
+            if (ddx * ddx + ddy * ddy < 24.0f * 24.0f)
+                c = video::SColor(255, 70, 80, 130);
+        }
+        return c;
+    }), root + "Content/Screens/Backgrounds/ThanksForPlaying.png") && ok;
     // The engine reads this ".dds" name by its PNG content.
     const std::string backgrounds = root + "Content/Screens/Backgrounds/";
     const std::string vignettePng = backgrounds + "Vignette.tmp.png";
