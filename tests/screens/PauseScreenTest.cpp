@@ -97,6 +97,16 @@ TEST_F(PauseScreenTest, StandsHiddenWithItsRows) {
     EXPECT_EQ(pause->getBackButton(), nullptr);
     EXPECT_EQ(pause->getDimAmount(), 0.0f);
     EXPECT_TRUE(screenManager->isInputAllowed());
+    // Shown, its rows stand on its panel, one under the other.
+    pressPause();
+    runFrames(40);
+    s32 previousY = -1;
+    for (GUIButton* item : pause->getItems()) {
+        const core::recti rect = item->getAbsolutePosition();
+        EXPECT_GE(rect.UpperLeftCorner.X, screenWidth - pause->getPanelWidth());
+        EXPECT_GT(rect.UpperLeftCorner.Y, previousY);
+        previousY = rect.UpperLeftCorner.Y;
+    }
 }
 
 TEST_F(PauseScreenTest, PauseClosesTheGatesAndResumeReopensThem) {
