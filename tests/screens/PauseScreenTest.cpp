@@ -256,3 +256,29 @@ TEST_F(PauseScreenTest, ResumeDuringATransitionKeepsTheStack) {
 }
 
 } // namespace
+
+namespace {
+
+// In demo mode the menu has no Options row and Quit also empties the checkpoints.
+TEST_F(PauseScreenTest, DemoModeLeavesOutOptionsAndForgetsCheckpointsOnQuit) {
+    demoMode = true;
+    auto* demo = new GUIPauseScreen(nullptr, environment, core::recti(0, 0, screenWidth, screenHeight));
+    EXPECT_EQ(demo->getItems().size(), 3u);
+    demo->setVisible(true);
+    for (int i = 0; i < 12; ++i) {
+        setFrameDelta(0.05f);
+        postRenderAll();
+    }
+    s32 yes = 1;
+    demo->onQuitAnswer(yes);
+    for (int i = 0; i < 12; ++i) {
+        setFrameDelta(0.05f);
+        postRenderAll();
+    }
+    EXPECT_EQ(eventText(), "stopSounds, intro 3 20 0 2, clearMenus, returnToMainMenu, demoQuit");
+    demo->remove();
+    demo->drop();
+    demoMode = false;
+}
+
+} // namespace
