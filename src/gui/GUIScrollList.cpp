@@ -51,9 +51,8 @@ GUIOptionsList* GUIScrollList::getOwningList() const {
     if (!screenManager)
         return nullptr;
     GUIScreen* screen = screenManager->findScreenOf(this);
-    if (!screen || static_cast<s32>(screen->getType()) != GuiType::OptionsList)
-        return nullptr;
-    return static_cast<GUIOptionsList*>(screen);
+    // Any menu screen built on the options list (the pause menu reports its own type).
+    return dynamic_cast<GUIOptionsList*>(screen);
 }
 
 bool GUIScrollList::OnEvent(const SEvent& event) {

@@ -29,11 +29,14 @@ class DelegateList;
 class GUIScreen;
 class SpriteAnimation;
 struct ButtonMapping;
+struct SuspicionMeter;
 
 // Sound manager.
 struct GuiSoundHooks {
     // SoundManager::playEffect (id): 24 menu hover, 25 click.
     std::function<void(irr::s32)> playEffect;
+    // SoundManager::setAllPaused (paused).
+    std::function<void(bool)> setAllPaused;
 };
 
 // Language manager.
@@ -82,6 +85,28 @@ struct GuiLevelHooks {
     std::function<void()> queueClearMenus;
     // LevelManager::queueReturnToMainMenu.
     std::function<void()> queueReturnToMainMenu;
+    // LevelManager::queueTransition (intro, overlay mode, speed per second, hold, kind).
+    std::function<void(bool, irr::s32, irr::f32, irr::f32, irr::s32)> queueFadeTransition;
+    // LevelManager::queueRestartFromCheckpoint, queueRestartLevel, queueClearCheckpoint.
+    std::function<void()> queueRestartFromCheckpoint;
+    std::function<void()> queueRestartLevel;
+    std::function<void()> queueClearCheckpoint;
+    // The level manager's checkpoint list is not empty. Empty: false.
+    std::function<bool()> hasCheckpoints;
+    // The level manager's play mode is the story run. Empty: false.
+    std::function<bool()> isStoryRun;
+    // Empties the save's free-play group.
+    std::function<void()> clearFreeplaySave;
+    // Stops every level sound of the scene.
+    std::function<void()> stopLevelSounds;
+    // Demo mode's quit: the level manager's quit list runs and its checkpoint list empties.
+    std::function<void()> demoQuit;
+    // The suspicion record the HUD shows: player 0's, else the level manager's. Empty: null.
+    std::function<SuspicionMeter*()> currentSuspicion;
+    // Stores the meter's value after a splat landed as the level run's last suspicion.
+    std::function<void(irr::f32)> setLastSuspicion;
+    // Sets the loading overlay's fade value to 0 (it stops covering the screen).
+    std::function<void()> uncoverLoadingOverlay;
 };
 
 // Camera managers.

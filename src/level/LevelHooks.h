@@ -128,8 +128,6 @@ struct LevelHookTable {
         std::function<void()> renderLoadingFrame;
         // Debug key: ScreenManager::dismissAllNotifications.
         std::function<void()> dismissAllNotifications;
-        // ScreenManager::isInputAllowed (empty: true).
-        std::function<bool()> isInputAllowed;
         // Level events: ScreenManager::closeAllScreens, ScreenManager::openMainScreen with
         // the play mode, and a GUISplashScreen (GUI root, (0,0)-(100,100)) pushed on the
         // screen stack.

@@ -12,6 +12,7 @@
 #include "level/SubLevelObject.h"
 
 #include "core/Globals.h"
+#include "core/ShellHooks.h"
 #include "core/LanguageManager.h"
 #include "core/LogManager.h"
 #include "core/Stopwatch.h"
@@ -229,7 +230,7 @@ void LevelManager::updateDebugKeys() {
     if (pressed(debugKeyToggleDebugMode))
         debugMode = !debugMode;
     if (pressed(debugKeyPhysicsDrawing)) {
-        const bool inputAllowed = !hooks.screens.isInputAllowed || hooks.screens.isInputAllowed();
+        const bool inputAllowed = askHook(shellHooks().screens.isInputAllowed, true);
         if (inputAllowed && hooks.physics.toggleDebugVisualization)
             hooks.physics.toggleDebugVisualization();
     }

@@ -7,6 +7,9 @@
 #include "gui/GuiCommon.h"
 #include "gui/GuiHooks.h"
 #include "gui/fonts/FontCache.h"
+#include "gui/hud/GUIHud.h"
+#include "screens/menus/GUIPauseScreen.h"
+#include "core/ProgramQueries.h"
 
 #include <IGUIEnvironment.h>
 #include <ITimer.h>
@@ -61,6 +64,7 @@ ScreenManager::~ScreenManager() {
 }
 
 void ScreenManager::init() {
+    createScreens();
     if (!levelOnCommandLine)
         openMainScreen(0);
     EnablePopups = getSettingBool("Mod_EnablePopups");
@@ -69,6 +73,28 @@ void ScreenManager::init() {
     Subtitles = getSettingBool("Audio_Subtitles");
     BlackBoxSubtitles = getSettingBool("Audio_BlackBoxSubtitles");
     Initialised = true;
+}
+
+void ScreenManager::createScreens() {
+    Hud = nullptr;
+    PauseScreen = nullptr;
+    ScreenStack.clear();
+    RemovalList.clear();
+    StackActive = false;
+    if (!Environment)
+        return;
+    Environment->clear();
+    Overscan = getSettingBool("Graphics_Overscan");
+    Subtitles = getSettingBool("Audio_Subtitles");
+    BlackBoxSubtitles = getSettingBool("Audio_BlackBoxSubtitles");
+
+    Hud = new GUIHud(Environment, Environment->getRootGUIElement());
+    Hud->setSubElement(true);
+    Hud->drop();
+
+    PauseScreen = new GUIPauseScreen(nullptr, Environment, core::recti(0, 0, screenWidth, screenHeight));
+    PauseScreen->setSubElement(true);
+    PauseScreen->drop();
 }
 
 // --- gates ------------------------------------------------------------------------------------
@@ -225,7 +251,8 @@ void ScreenManager::openMainScreen(s32 playMode) {
             play->refreshFocus();
         }
     }
-    StackActive = true;
+    // Without a title screen or menu nothing is open: the game is not held behind menus.
+    StackActive = !ScreenStack.empty();
 }
 
 core::position2di ScreenManager::getOverscanMargin() const {
@@ -268,6 +295,11 @@ void ScreenManager::update() {
 }
 
 void ScreenManager::draw() {
+    if (Hud) {
+        const bool show = isSimulationActive() && !askHook(guiHooks().level.isLevelLoading, false);
+        if (show != Hud->isVisible())
+            Hud->setVisible(show);
+    }
     if (DrawGUI && Environment)
         Environment->drawAll();
 }

@@ -13,6 +13,8 @@ class IGUIEnvironment;
 } // namespace irr::gui
 
 class GUIButton;
+class GUIHud;
+class GUIPauseScreen;
 class GUIScreen;
 struct ButtonMapping;
 
@@ -43,9 +45,12 @@ public:
     // Reads the settings that switch GUI behaviour, opens the main menu unless a level was
     // named on the command line, and marks the manager initialised.
     void init();
+    // Makes the standing screens (the HUD, the pause menu) over an emptied GUI tree.
+    void createScreens();
     // Once per frame: pause toggle, input capture, removal of closed screens.
     void update();
-    // Once per drawn frame, last inside the scene: the GUI tree.
+    // Once per drawn frame, last inside the scene: the HUD shows only in a running game
+    // that is not loading, then the GUI tree.
     void draw();
     // When a frame is not drawn: the GUI root's post-render, so elements still advance.
     void postRenderGUI(irr::f32 runningSeconds);
@@ -89,6 +94,8 @@ public:
     bool topScreenKeepsTimerRunning() const;
     bool isStackActive() const { return StackActive; }
     bool isPauseScreenVisible() const;
+    GUIPauseScreen* getPauseScreen() const { return PauseScreen; }
+    GUIHud* getHud() const { return Hud; }
     // The cutscene overlay's cover amount (0 while there is none).
     irr::f32 getOverlayBlend() const { return 0.0f; }
     irr::gui::IGUIEnvironment* getEnvironment() const { return Environment; }
@@ -111,6 +118,9 @@ private:
     void togglePause();
 
     irr::gui::IGUIEnvironment* Environment;
+    // Standing screens, owned by the GUI tree.
+    GUIHud* Hud = nullptr;
+    GUIPauseScreen* PauseScreen = nullptr;
     std::vector<GUIScreen*> ScreenStack;
     std::vector<GUIScreen*> RemovalList;
     bool StackActive = false;

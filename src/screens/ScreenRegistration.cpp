@@ -1,5 +1,6 @@
 #include "screens/ScreenRegistration.h"
 
+#include "characters/SuspicionHooks.h"
 #include "core/Globals.h"
 #include "core/LanguageManager.h"
 #include "core/ProgramQueries.h"
@@ -10,6 +11,7 @@
 #include "gui/GuiHooks.h"
 #include "gui/fonts/CGUITTFont.h"
 #include "gui/fonts/FontCache.h"
+#include "gui/hud/GUIHud.h"
 #include "level/LevelHooks.h"
 #include "level/LevelManager.h"
 #include "player/InputDevice.h"
@@ -19,6 +21,7 @@
 #include "player/devices/KeyboardDevice.h"
 #include "player/devices/MouseDevice.h"
 #include "screens/ScreenManager.h"
+#include "screens/menus/GUISplashScreen.h"
 
 #include <IrrlichtDevice.h>
 
@@ -75,6 +78,10 @@ void fillGuiSlots(GuiHooks& hooks) {
     hooks.sound.playEffect = [](s32 id) {
         if (soundManager)
             soundManager->playEffect(id);
+    };
+    hooks.sound.setAllPaused = [](bool paused) {
+        if (soundManager)
+            soundManager->setAllPaused(paused);
     };
     hooks.language.getText = [](s32 id) {
         if (languageManager)
@@ -148,6 +155,25 @@ void fillLevelSlots(LevelHookTable::Screens& level) {
         if (screenManager)
             screenManager->openMainScreen(playMode);
     };
+    level.showSplash = [] {
+        if (!screenManager)
+            return;
+        gui::IGUIEnvironment* environment = screenManager->getEnvironment();
+        auto* splash = new GUISplashScreen(environment, environment->getRootGUIElement(), core::recti(0, 0, 100, 100));
+        screenManager->pushScreen(splash);
+        splash->drop();
+    };
+}
+
+// Suspicion gains fly to the meter as paint splats.
+void fillSuspicionSlots(SuspicionHookTable& suspicion) {
+    suspicion.addSplat = [](f32 amount, const core::vector3df& position) {
+        GUIHud* hud = screenManager ? screenManager->getHud() : nullptr;
+        if (!hud)
+            return false;
+        hud->addSplat(amount, position);
+        return true;
+    };
 }
 
 void registerScreens() {
@@ -155,4 +181,5 @@ void registerScreens() {
     fillGuiSlots(guiHooks());
     fillInputSlots(guiHooks().input);
     fillLevelSlots(levelHooks().screens);
+    fillSuspicionSlots(suspicionHooks());
 }

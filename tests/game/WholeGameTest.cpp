@@ -329,3 +329,53 @@ TEST_F(WholeGameTest, PhysicsParticlesFallOntoTheFloor) {
 }
 
 } // namespace
+
+namespace {
+
+// Escape during a level opens the pause menu: the input gate closes, the engine timer and
+// the physics step stop; Escape again resumes them.
+TEST_F(WholeGameTest, EscapeDuringALevelPausesTheGameAndAgainResumesIt) {
+    // The physics steps started by the frame update.
+    int stepsBegun = 0, stepsAtPause = 0;
+    PhysicsHooks& physics = shellHooks().physics;
+    physics.beginStep = [begin = physics.beginStep, &stepsBegun] {
+        ++stepsBegun;
+        begin();
+    };
+    steps[20] = [&] {
+        // Into play: the title menu closes over the running level.
+        screenManager->closeAllScreens();
+    };
+    steps[25] = [&] {
+        EXPECT_TRUE(screenManager->isInputAllowed());
+        EXPECT_FALSE(screenManager->isPauseScreenVisible());
+        postKey(irr::KEY_ESCAPE, true);
+    };
+    steps[26] = [&] {
+        postKey(irr::KEY_ESCAPE, false);
+        EXPECT_TRUE(screenManager->isPauseScreenVisible());
+        EXPECT_FALSE(screenManager->isInputAllowed());
+        EXPECT_FALSE(screenManager->isGameUpdateAllowed());
+        stepsAtPause = stepsBegun;
+    };
+    steps[40] = [&] {
+        EXPECT_TRUE(screenManager->isPauseScreenVisible());
+        EXPECT_EQ(stepsBegun, stepsAtPause) << "no physics step behind the pause menu";
+        EXPECT_TRUE(gameDevice->getTimer()->isStopped());
+        postKey(irr::KEY_ESCAPE, true);
+    };
+    steps[41] = [&] { postKey(irr::KEY_ESCAPE, false); };
+    steps[90] = [&] {
+        EXPECT_FALSE(screenManager->isPauseScreenVisible());
+        EXPECT_TRUE(screenManager->isInputAllowed());
+        EXPECT_FALSE(gameDevice->getTimer()->isStopped());
+        EXPECT_GT(stepsBegun, stepsAtPause);
+    };
+    quitAt(91);
+
+    GameApplication game;
+    EXPECT_EQ(game.run(), gameStatusNormal);
+    EXPECT_EQ(frame, 91);
+}
+
+} // namespace

@@ -13,6 +13,7 @@
 #include "gui/fonts/FontCache.h"
 #include "screens/ScreenManager.h"
 #include "screens/ScreenRegistration.h"
+#include "screens/menus/GUIPauseScreen.h"
 #include "support/GraphicsDriver.h"
 #include "support/TempDir.h"
 
@@ -193,6 +194,43 @@ TEST_F(MenuGlTest, MissingFontDrawsNothing) {
     text->setFont("Content/Font/Missing.ttf", 30);
     video::IImage* shot = drawFrame([this] { environment->drawAll(); });
     EXPECT_EQ(inkBounds(shot).getWidth(), -1 - 1280);
+    shot->drop();
+}
+
+} // namespace
+
+namespace {
+
+// The pause menu over the game: the tint darkens the picture and the menu's panel stands
+// light at the right edge with its rows.
+TEST_F(MenuGlTest, PauseMenuDimsTheGameBehindItsPanel) {
+    screenManager->createScreens();
+    screenManager->setPauseScreenVisible(true);
+    GUIPauseScreen* pause = screenManager->getPauseScreen();
+    ASSERT_NE(pause, nullptr);
+    pause->startFadeIn(0.0f);
+    // The frame clock stands still here: the rows' slide-in is put at its end.
+    if (pause->getScrollList())
+        pause->getScrollList()->setAppear(1.0f);
+    for (int i = 0; i < 3; ++i)
+        environment->getRootGUIElement()->OnPostRender(0);
+    ASSERT_EQ(pause->getDimAmount(), 1.0f);
+    video::IImage* shot = drawFrame([this] { environment->drawAll(); });
+    ASSERT_NE(shot, nullptr);
+    if (const char* keep = std::getenv("PADDLESTONE_KEEP_SCREENSHOT"))
+        driver->writeImageToFile(shot, keep);
+    // Left of the panel the background is darkened.
+    const core::recti gameArea(20, 20, 600, 700);
+    const video::SColor sample = shot->getPixel(300, 360);
+    EXPECT_LT(sample.getLuminance(), background.getLuminance());
+    EXPECT_EQ(countPixels(shot, gameArea, [this](const video::SColor& c) { return c == background; }), 0);
+    // The panel is light paper at the right edge.
+    const s32 panelX = 1280 - pause->getPanelWidth();
+    EXPECT_GT(countPixels(shot, core::recti(panelX + 20, 100, 1270, 700),
+                          [](const video::SColor& c) { return c.getLuminance() > 190; }),
+              100000);
+    // Its rows' text: white on the highlighted first row, dark on the others.
+    EXPECT_GT(countPixels(shot, core::recti(panelX, 320, 1280, 700), isDark), 500);
     shot->drop();
 }
 

@@ -10,6 +10,7 @@
 #include "level/VariableObject.h"
 
 #include "core/Globals.h"
+#include "core/ShellHooks.h"
 
 #include <filesystem>
 #include <fstream>
@@ -284,7 +285,9 @@ TEST_F(LevelManagerTest, DebugKeysSwitchDebugModeAndCallTheirHooks) {
     levelHooks().render.skipNextScenePass = [&] { ++skips; };
     levelHooks().render.requestEditorRefresh = [&] { ++refreshes; };
     levelHooks().screens.dismissAllNotifications = [&] { ++dismissals; };
-    levelHooks().screens.isInputAllowed = [&] { return inputAllowed; };
+    // The one input gate is the shell's.
+    const auto savedGate = shellHooks().screens.isInputAllowed;
+    shellHooks().screens.isInputAllowed = [&] { return inputAllowed; };
 
     down = {LevelManager::debugKeyToggleDebugMode};
     manager->updateDebugKeys();
@@ -306,6 +309,7 @@ TEST_F(LevelManagerTest, DebugKeysSwitchDebugModeAndCallTheirHooks) {
     EXPECT_EQ(refreshes, 1);
     EXPECT_EQ(dismissals, 1);
     EXPECT_FALSE(debugMode);
+    shellHooks().screens.isInputAllowed = savedGate;
 }
 
 TEST_F(LevelManagerTest, LevelsSaveAndReloadInBothFormats) {

@@ -10,6 +10,8 @@
 #include "gui/GuiHooks.h"
 #include "gui/fonts/FontCache.h"
 #include "screens/ScreenManager.h"
+#include "gui/hud/GUIHud.h"
+#include "screens/menus/GUIPauseScreen.h"
 
 using namespace irr;
 
@@ -527,6 +529,32 @@ TEST_F(ScreenManagerTest, TeardownRemovesStackedScreensAndEmptiesTheFontCache) {
     screenManager = nullptr;
     EXPECT_FALSE(inTree(menu));
     EXPECT_EQ(cachedFontCount(), 0u);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(ScreenManagerTest, WithoutMenuScreensTheMainMenuLeavesNothingOpen) {
+    manager().openMainScreen(0);
+    EXPECT_TRUE(manager().getScreenStack().empty());
+    EXPECT_FALSE(manager().isStackActive());
+    EXPECT_TRUE(manager().isInputAllowed());
+}
+
+TEST_F(ScreenManagerTest, InitMakesTheStandingHudAndPauseScreenOnce) {
+    makeScreen();
+    manager().init();
+    GUIScreen* pause = manager().findPauseScreen();
+    ASSERT_NE(pause, nullptr);
+    EXPECT_EQ(pause, static_cast<GUIScreen*>(manager().getPauseScreen()));
+    EXPECT_FALSE(pause->isVisible());
+    EXPECT_TRUE(pause->isSubElement());
+    ASSERT_NE(manager().getHud(), nullptr);
+    EXPECT_EQ(manager().getHud()->getID(), ScreenManager::hudId);
+    // The tree was emptied first: only the standing screens are left.
+    EXPECT_EQ(root()->getChildren().size(), 2u);
+    EXPECT_TRUE(manager().isInputAllowed());
 }
 
 } // namespace

@@ -73,6 +73,7 @@ int main(int argc, char** argv) {
     bool ok = writeContentImage(driver, makeWhite(driver), root + "Content/Models/Editor/White.png");
     ok = writeContentImage(driver, makeLoading(driver), root + "Content/Screens/Backgrounds/Loading.png") && ok;
     ok = writeMenuImages(driver, root) && ok;
+    ok = writeHudImages(driver, root) && ok;
     ok = writeContentMeshes(root) && ok;
     ok = writeRenderImages(driver, root) && ok;
     ok = writeEffectImages(driver, root) && ok;

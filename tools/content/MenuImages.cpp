@@ -2,8 +2,10 @@
 
 #include <irrlicht.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 
 using namespace irr;
@@ -75,6 +77,70 @@ Shade plus(u32 size) {
     };
 }
 
+// The meter's bar: a rounded band inside the picture (fills, mask), empty around it.
+bool insideMeterBar(u32 x, u32 y, u32 width, u32 height) {
+    const f32 left = 0.04f * static_cast<f32>(width), right = 0.96f * static_cast<f32>(width);
+    const f32 top = 0.3f * static_cast<f32>(height), bottom = 0.7f * static_cast<f32>(height);
+    const f32 radius = (bottom - top) * 0.5f;
+    const f32 fx = static_cast<f32>(x) + 0.5f, fy = static_cast<f32>(y) + 0.5f;
+    if (fy < top || fy > bottom)
+        return false;
+    const f32 cy = (top + bottom) * 0.5f;
+    const f32 cx = std::clamp(fx, left + radius, right - radius);
+    return (fx - cx) * (fx - cx) + (fy - cy) * (fy - cy) <= radius * radius;
+}
+
+Shade meterBar(const video::SColor& colour, u32 width, u32 height) {
+    return [=](u32 x, u32 y) {
+        return insideMeterBar(x, y, width, height) ? colour : video::SColor(0, colour.getRed(), colour.getGreen(), colour.getBlue());
+    };
+}
+
+// The frame around the bar: a dark band a little larger than it.
+Shade meterBase(u32 width, u32 height) {
+    return [=](u32 x, u32 y) {
+        const bool bar = insideMeterBar(x, y, width, height);
+        const bool frame = !bar && std::fabs(static_cast<f32>(y) + 0.5f - 0.5f * static_cast<f32>(height)) < 0.28f * static_cast<f32>(height) &&
+                           x > width / 40 && x < width - width / 40;
+        if (bar)
+            return video::SColor(200, 30, 28, 40);
+        return frame ? video::SColor(230, 240, 236, 226) : video::SColor(0, 0, 0, 0);
+    };
+}
+
+// A shine along the upper half of the bar.
+Shade meterOverlay(u32 width, u32 height) {
+    return [=](u32 x, u32 y) {
+        const bool shine = insideMeterBar(x, y, width, height) && y < height / 2;
+        return shine ? video::SColor(60, 255, 255, 255) : video::SColor(0, 255, 255, 255);
+    };
+}
+
+// An open eye at the bar's right end: white almond, dark pupil.
+Shade meterEye(u32 width, u32 height) {
+    return [=](u32 x, u32 y) {
+        const f32 cx = 0.9f * static_cast<f32>(width), cy = 0.5f * static_cast<f32>(height);
+        const f32 dx = (static_cast<f32>(x) + 0.5f - cx) / (0.07f * static_cast<f32>(width));
+        const f32 dy = (static_cast<f32>(y) + 0.5f - cy) / (0.18f * static_cast<f32>(height));
+        const bool almond = std::fabs(dy) < 1.0f - dx * dx && std::fabs(dx) < 1.0f;
+        const bool pupil = dx * dx * 9.0f + dy * dy * 2.0f < 1.0f;
+        if (pupil)
+            return video::SColor(255, 20, 20, 30);
+        return almond ? video::SColor(255, 250, 250, 245) : video::SColor(0, 0, 0, 0);
+    };
+}
+
+// Black at the edges fading to clear in the middle.
+Shade vignette(u32 width, u32 height) {
+    return [=](u32 x, u32 y) {
+        const f32 dx = (static_cast<f32>(x) + 0.5f) / static_cast<f32>(width) * 2.0f - 1.0f;
+        const f32 dy = (static_cast<f32>(y) + 0.5f) / static_cast<f32>(height) * 2.0f - 1.0f;
+        const f32 d = std::sqrt(dx * dx + dy * dy) / std::sqrt(2.0f);
+        const f32 a = std::clamp((d - 0.45f) / 0.55f, 0.0f, 1.0f);
+        return video::SColor(static_cast<u32>(a * a * 255.0f), 0, 0, 0);
+    };
+}
+
 } // namespace
 
 bool writeContentImage(video::IVideoDriver* driver, video::IImage* image, const std::string& path) {
@@ -104,6 +170,50 @@ bool writeMenuImages(video::IVideoDriver* driver, const std::string& root) {
     ok = writeContentImage(driver, paint(driver, 46, 38, backArrow(video::SColor(255, 196, 84, 44), 46, 38)), buttons + "BackButton1.png") && ok;
     ok = writeContentImage(driver, paint(driver, 46, 38, backArrow(video::SColor(255, 60, 60, 60), 46, 38)), buttons + "BackButton2.png") && ok;
     ok = writeContentImage(driver, paint(driver, 40, 40, plus(40)), buttons + "RemapAdd.png") && ok;
+    // The pause menu's tint over the game; the screen sets how strong it is.
+    ok = writeContentImage(driver, paint(driver, 16, 16, flat(video::SColor(255, 12, 14, 30))), objects + "PauseColor.png") && ok;
     ok = writeContentImage(driver, paint(driver, 16, 16, flat(video::SColor(255, 0, 0, 0))), root + "Content/Models/Editor/Black.png") && ok;
+    return ok;
+}
+
+bool writeHudImages(video::IVideoDriver* driver, const std::string& root) {
+    const std::string hud = root + "Content/Screens/HUD/";
+    std::filesystem::create_directories(hud);
+    const u32 w = 400, h = 52;
+    bool ok = true;
+    ok = writeContentImage(driver, paint(driver, w, h, meterBase(w, h)), hud + "SuspicionBase.png") && ok;
+    ok = writeContentImage(driver, paint(driver, w, h, meterBar(video::SColor(255, 214, 60, 44), w, h)), hud + "SuspicionMeter.png") && ok;
+    ok = writeContentImage(driver, paint(driver, w, h, meterBar(video::SColor(255, 246, 176, 60), w, h)), hud + "SuspicionMeterB.png") && ok;
+    ok = writeContentImage(driver, paint(driver, w, h, meterBar(video::SColor(180, 255, 255, 255), w, h)), hud + "SuspicionMeterC.png") && ok;
+    ok = writeContentImage(driver, paint(driver, w, h, meterBar(video::SColor(255, 255, 255, 255), w, h)), hud + "SuspicionMeterMask.png") && ok;
+    ok = writeContentImage(driver, paint(driver, w, h, meterBar(video::SColor(160, 255, 30, 30), w, h)), hud + "SuspicionWarning.png") && ok;
+    ok = writeContentImage(driver, paint(driver, w, h, meterOverlay(w, h)), hud + "SuspicionOverlay.png") && ok;
+    ok = writeContentImage(driver, paint(driver, w, h, meterEye(w, h)), hud + "SuspicionEye.png") && ok;
+    // The closing picture of the demo: a warm gradient with a paint blot and three drops.
+    ok = writeContentImage(driver, paint(driver, 1280, 720, [](u32 x, u32 y) {
+        const f32 fy = static_cast<f32>(y) / 720.0f;
+        video::SColor c = video::SColor(255, 246, 232, 206).getInterpolated(video::SColor(255, 214, 120, 80), 1.0f - fy);
+        const f32 dx = static_cast<f32>(x) - 640.0f, dy = static_cast<f32>(y) - 330.0f;
+        const f32 angle = std::atan2(dy, dx);
+        const f32 blot = 170.0f + 22.0f * std::sin(angle * 7.0f) + 10.0f * std::sin(angle * 13.0f);
+        if (dx * dx + dy * dy < blot * blot)
+            c = video::SColor(255, 196, 60, 44);
+        for (const f32 drop : {440.0f, 640.0f, 840.0f}) {
+            const f32 ddx = static_cast<f32>(x) - drop, ddy = static_cast<f32>(y) - 600.0f;
+            if (ddx * ddx + ddy * ddy < 24.0f * 24.0f)
+                c = video::SColor(255, 70, 80, 130);
+        }
+        return c;
+    }), root + "Content/Screens/Backgrounds/ThanksForPlaying.png") && ok;
+    // The engine reads this ".dds" name by its PNG content.
+    const std::string backgrounds = root + "Content/Screens/Backgrounds/";
+    const std::string vignettePng = backgrounds + "Vignette.tmp.png";
+    if (writeContentImage(driver, paint(driver, 512, 288, vignette(512, 288)), vignettePng)) {
+        std::error_code error;
+        std::filesystem::rename(vignettePng, backgrounds + "Vignette.dds", error);
+        ok = !error && ok;
+    } else {
+        ok = false;
+    }
     return ok;
 }

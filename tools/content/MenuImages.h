@@ -14,3 +14,6 @@ bool writeContentImage(irr::video::IVideoDriver* driver, irr::video::IImage* ima
 // the title, highlight and tooltip bars, the list arrows, the back arrow and the binding
 // row's pieces. False when one of them could not be written.
 bool writeMenuImages(irr::video::IVideoDriver* driver, const std::string& root);
+
+// Writes the HUD's suspicion meter layers and the vignette (PNG bytes under its ".dds" name).
+bool writeHudImages(irr::video::IVideoDriver* driver, const std::string& root);

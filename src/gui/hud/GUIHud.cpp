@@ -1,0 +1,227 @@
+#include "gui/hud/GUIHud.h"
+
+#include "characters/SuspicionMeter.h"
+#include "core/Globals.h"
+#include "core/Stopwatch.h"
+#include "core/ProgramQueries.h"
+#include "gui/GUIImage.h"
+#include "gui/GuiCommon.h"
+#include "gui/GuiHooks.h"
+#include "gui/hud/GUISplat.h"
+#include "screens/ScreenManager.h"
+#include "screens/menus/GUIPauseScreen.h"
+
+#include <IGUIEnvironment.h>
+#include <ITimer.h>
+#include <IVideoDriver.h>
+#include <IrrlichtDevice.h>
+
+#include <algorithm>
+
+using namespace irr;
+
+namespace {
+
+constexpr const char* hudTexturePaths[] = {
+    "Content/Screens/HUD/SuspicionBase.png",     "Content/Screens/HUD/SuspicionMeter.png",
+    "Content/Screens/HUD/SuspicionMeterB.png",   "Content/Screens/HUD/SuspicionMeterC.png",
+    "Content/Screens/HUD/SuspicionMeterMask.png", "Content/Screens/HUD/SuspicionWarning.png",
+    "Content/Screens/HUD/SuspicionOverlay.png",  "Content/Screens/HUD/SuspicionEye.png"};
+constexpr f32 hudAnimationFrameTime = 0.0333f;
+// The strongest vignette, of 255.
+constexpr f32 hudVignetteAlpha = 128.0f;
+// Alpha moves toward its target by this much a second.
+constexpr f32 hudAlphaRate = 2.0f;
+
+f32 hudSmoothstep(f32 x) { return 3.0f * x * x - 2.0f * x * x * x; }
+
+SuspicionMeter* hudSuspicion() { return askHook(guiHooks().level.currentSuspicion, nullptr); }
+
+// The animation at frame time t, keeping its relative position.
+void retimeAnimation(SpriteAnimation& animation, f32 frameTime) {
+    const f32 oldLength = animation.length;
+    const f32 relative = oldLength > 0.0f ? std::clamp(animation.time / oldLength, 0.0f, 1.0f) : 0.0f;
+    animation.setFrameTime(frameTime);
+    animation.time = relative * animation.length;
+}
+
+} // namespace
+
+GUIHud::GUIHud(gui::IGUIEnvironment* environment, gui::IGUIElement* parent)
+    : GUIScreen(environment, parent, ScreenManager::hudId, core::recti(0, 0, screenWidth, screenHeight)) {
+    Type = toElementType(GuiType::Hud);
+    video::IVideoDriver* driver = environment->getVideoDriver();
+    for (int i = 0; i < LayerCount; ++i) {
+        Textures[i] = driver->getTexture(hudTexturePaths[i]);
+        if (Textures[i])
+            Textures[i]->grab();
+    }
+
+    video::ITexture* vignette = driver->getTexture(vignettePath);
+    for (GUIImage** image : {&Vignette1, &Vignette2}) {
+        *image = new GUIImage(environment, this, -1, core::recti(0, 0, screenWidth, screenHeight));
+        (*image)->setImage(vignette);
+        (*image)->setScaleImage(true);
+        (*image)->setUseAlphaChannel(true);
+        (*image)->setColor(video::SColor(0x00ffffff));
+    }
+
+    Layers = {{BaseLayer, true}, {ValueFill, true}, {Overlay, true}, {Eye, true}};
+
+    callHook(guiHooks().render.getSpriteAnimation, SplatTemplate, io::path(splatAnimationPath));
+    callHook(guiHooks().render.getSpriteAnimation, PaintDropTemplate, io::path(paintDropAnimationPath));
+    // The cache fills in no file name when it has none; the splat recognises its animation by it.
+    SplatTemplate.fileName = splatAnimationPath;
+    PaintDropTemplate.fileName = paintDropAnimationPath;
+    retimeAnimation(SplatTemplate, hudAnimationFrameTime);
+    retimeAnimation(PaintDropTemplate, hudAnimationFrameTime);
+
+    OnPostRender(gameDevice && gameDevice->getTimer() ? gameDevice->getTimer()->getTime() : 0);
+}
+
+GUIHud::~GUIHud() {
+    for (GUIImage* image : {Vignette1, Vignette2})
+        if (image)
+            image->drop();
+    for (video::ITexture* texture : Textures)
+        if (texture)
+            texture->drop();
+}
+
+s32 GUIHud::getElementTypeId() const { return GuiType::Hud; }
+
+void GUIHud::serializeAttributes(io::IAttributes* out, io::SAttributeReadWriteOptions* options) const {
+    gui::IGUIElement::serializeAttributes(out, options);
+}
+
+void GUIHud::deserializeAttributes(io::IAttributes* in, io::SAttributeReadWriteOptions* options) {
+    gui::IGUIElement::deserializeAttributes(in, options);
+}
+
+// --- frames -----------------------------------------------------------------------------------------
+
+void GUIHud::OnPostRender(u32 timeMs) {
+    // Behind a menu or a dialog everything stands still.
+    if (screenManager && !screenManager->isInputAllowed())
+        return;
+    GUIScreen::OnPostRender(timeMs);
+
+    const f32 step = hudAlphaRate * (frameStopwatch ? frameStopwatch->delta() : 0.0f);
+    if (Alpha < TargetAlpha)
+        Alpha = std::min(Alpha + step, TargetAlpha);
+    else if (Alpha > TargetAlpha)
+        Alpha = std::max(Alpha - step, TargetAlpha);
+    Alpha = std::clamp(Alpha, 0.0f, 1.0f);
+
+    // The objective panel's own visibility flag (not the one it raises only while drawing).
+    const f32 a = ObjectivePanel && !ObjectivePanel->isVisible() ? 0.0f : Alpha;
+    if (!Vignette1)
+        return;
+    const SuspicionMeter* meter = hudSuspicion();
+    const f32 s = std::clamp((meter ? meter->value : 0.0f) * 0.01f, 0.0f, 1.0f);
+    const u32 first = static_cast<u32>(a * hudVignetteAlpha);
+    const u32 second = static_cast<u32>(s * a * hudVignetteAlpha);
+    Vignette1->setColor(video::SColor((first << 24) | 0xffffffu));
+    Vignette1->setVisible(first != 0);
+    Vignette2->setColor(video::SColor((second << 24) | 0xffffffu));
+    Vignette2->setVisible(second != 0);
+}
+
+void GUIHud::draw() {
+    if (!IsVisible)
+        return;
+    if (screenManager) {
+        const auto& stack = screenManager->getScreenStack();
+        if (!stack.empty() && stack.front()->getKeepTimerRunning() && isMenuOpen())
+            return;
+    }
+    if (!isSimulationActive() || askHook(guiHooks().level.isLevelLoading, false))
+        return;
+    gui::IGUIElement::draw();
+}
+
+// --- the meter --------------------------------------------------------------------------------------
+
+void GUIHud::drawMeterIfShown() {
+    if (screenManager && screenManager->getOverlayBlend() != 0.0f)
+        return;
+    if (isMenuOpen() || !ObjectivePanel || !ObjectivePanel->isVisible())
+        return;
+    updateAbsolutePosition();
+    drawSuspicionMeter();
+}
+
+void GUIHud::updateMeterRect() {
+    const f32 f = static_cast<f32>(screenHeight) / 720.0f * 0.6f;
+    const s32 w = static_cast<s32>(f * 800.0f);
+    const s32 h = static_cast<s32>(f * 104.0f);
+    const s32 lift = static_cast<s32>(f * 204.0f) - static_cast<s32>((1.0f - hudSmoothstep(Alpha)) * static_cast<f32>(h));
+    s32 x = -1000;
+    s32 bottom = -1000;
+    if (ObjectivePanel) {
+        bottom = ObjectivePanel->getAbsolutePosition().LowerRightCorner.Y;
+        x = (screenWidth - w) / 2;
+        if (GUIPauseScreen* pause = screenManager ? screenManager->getPauseScreen() : nullptr) {
+            const f32 slide = hudSmoothstep(pause->getDimAmount()) * static_cast<f32>(w - pause->getPanelWidth());
+            x -= std::max(0, static_cast<s32>(slide));
+        }
+    }
+    MeterRect = core::recti(x, bottom - lift, x + w, bottom - lift + h);
+}
+
+void GUIHud::drawFill(video::ITexture* texture, f32 fill) {
+    // The fill shows from the left up to its value (the mask's bar shape is the meter art's).
+    if (!texture)
+        return;
+    const core::dimension2du size = texture->getOriginalSize();
+    const f32 part = std::clamp(fill, 0.0f, 1.0f);
+    const core::recti source(0, 0, static_cast<s32>(static_cast<f32>(size.Width) * part), static_cast<s32>(size.Height));
+    const core::recti target(MeterRect.UpperLeftCorner.X, MeterRect.UpperLeftCorner.Y,
+                             MeterRect.UpperLeftCorner.X + static_cast<s32>(static_cast<f32>(MeterRect.getWidth()) * part),
+                             MeterRect.LowerRightCorner.Y);
+    if (source.getWidth() > 0 && target.getWidth() > 0)
+        Environment->getVideoDriver()->draw2DImage(texture, target, source, nullptr, nullptr, true);
+}
+
+void GUIHud::drawSuspicionMeter() {
+    const SuspicionMeter* meter = hudSuspicion();
+    const f32 fv = meter ? meter->value * 0.01f : 0.0f;
+    const f32 fp = meter ? meter->pendingValue * 0.01f : 0.0f;
+    const f32 ft = meter ? meter->drainValue * 0.01f : 0.0f;
+    updateMeterRect();
+    video::IVideoDriver* driver = Environment->getVideoDriver();
+    for (const auto& [layer, enabled] : Layers) {
+        video::ITexture* texture = Textures[layer];
+        if (!enabled || !texture)
+            continue;
+        if (layer == ValueFill) {
+            if (fp < ft)
+                drawFill(Textures[TrailingFill], ft);
+            drawFill(Textures[PreviousFill], fp);
+            drawFill(texture, fv);
+            continue;
+        }
+        if (layer == Eye && !(meter && getPlayer(0) && meter->watcherCount > 0))
+            continue;
+        const core::dimension2du size = texture->getOriginalSize();
+        driver->draw2DImage(texture, MeterRect, core::recti(0, 0, static_cast<s32>(size.Width), static_cast<s32>(size.Height)),
+                            nullptr, nullptr, true);
+    }
+}
+
+// --- splats --------------------------------------------------------------------------------------------
+
+void GUIHud::addSplat(f32 amount, const core::vector3df& position) {
+    GUISplat* splat = nullptr;
+    for (GUISplat* candidate : Splats)
+        if (!candidate->isVisible()) {
+            splat = candidate;
+            break;
+        }
+    if (!splat) {
+        splat = new GUISplat(amount, SplatTemplate, PaintDropTemplate, Environment, this, core::recti());
+        splat->drop();
+        Splats.push_back(splat);
+    }
+    splat->start(amount, position);
+}

@@ -1,0 +1,177 @@
+// The HUD's suspicion meter and its paint splats: the value rises only when a splat lands,
+// stays within 0..100, sets the vignettes' strength, stands still behind menus, and the HUD
+// hides while a level loads.
+#include "GuiFixture.h"
+
+#include "characters/SuspicionMeter.h"
+#include "core/Globals.h"
+#include "core/ShellHooks.h"
+#include "gui/GUIImage.h"
+#include "gui/GuiHooks.h"
+#include "gui/hud/GUIHud.h"
+#include "gui/hud/GUISplat.h"
+#include "screens/ScreenManager.h"
+#include "screens/menus/GUIPauseScreen.h"
+
+using namespace irr;
+
+namespace {
+
+class HudTest : public guitest::GuiFixture {
+protected:
+    void SetUp() override {
+        guitest::GuiFixture::SetUp();
+        guiHooks().level.currentSuspicion = [this] { return &meter; };
+        guiHooks().level.setLastSuspicion = [this](f32 value) { lastSuspicion = value; };
+        guiHooks().level.isLevelLoading = [this] { return loading; };
+        screenManager->createScreens();
+        hud = screenManager->getHud();
+    }
+    void runFrames(int frames) {
+        for (int i = 0; i < frames; ++i) {
+            setFrameDelta(0.05f);
+            postRenderAll();
+        }
+    }
+    // A menu in front holds the input.
+    GUIScreen* openMenu() {
+        auto* menu = new GUIScreen(environment, root(), ScreenManager::menuScreenId, core::recti());
+        screenManager->pushScreen(menu);
+        menu->drop();
+        return menu;
+    }
+
+    SuspicionMeter meter;
+    f32 lastSuspicion = -1.0f;
+    bool loading = false;
+    GUIHud* hud = nullptr;
+};
+
+TEST_F(HudTest, StandsAsTheHudOfTheScreenManager) {
+    ASSERT_NE(hud, nullptr);
+    EXPECT_EQ(hud->getID(), ScreenManager::hudId);
+    EXPECT_EQ(hud->getType(), toElementType(GuiType::Hud));
+    EXPECT_EQ(hud->getElementTypeId(), 1009);
+    EXPECT_STREQ(hud->getTypeName(), "GUIHud");
+    // The HUD never holds the game's input.
+    EXPECT_TRUE(screenManager->isInputAllowed());
+}
+
+TEST_F(HudTest, SplatsAddTheirAmountWhenTheyLand) {
+    struct Case {
+        f32 before;
+        f32 amount;
+        f32 after;
+    };
+    for (const Case& c : {Case{50, 30, 80}, Case{90, 30, 100}, Case{10, -30, 0}, Case{0, 0, 0}}) {
+        SCOPED_TRACE(c.amount);
+        meter.value = c.before;
+        sounds.clear();
+        hud->addSplat(c.amount, core::vector3df(0, 0, 0));
+        GUISplat* splat = hud->getSplats().back();
+        EXPECT_TRUE(splat->isVisible());
+        EXPECT_EQ(splat->halfSize(), static_cast<s32>(c.amount * 0.64f + 64.0f));
+        runFrames(2);
+        EXPECT_TRUE(splat->isFlying());
+        EXPECT_EQ(meter.value, c.before) << "nothing is added during the flight";
+        runFrames(16);
+        EXPECT_FALSE(splat->isVisible());
+        EXPECT_EQ(meter.value, c.after);
+        EXPECT_EQ(lastSuspicion, c.after);
+        EXPECT_EQ(soundCount(GUISplat::meterFillSound), 1);
+    }
+    // One splat served every gain in turn.
+    EXPECT_EQ(hud->getSplats().size(), 1u);
+}
+
+TEST_F(HudTest, SplatsInFlightTogetherEachHaveTheirOwn) {
+    hud->addSplat(5, core::vector3df());
+    hud->addSplat(5, core::vector3df());
+    runFrames(2);
+    hud->addSplat(5, core::vector3df());
+    EXPECT_EQ(hud->getSplats().size(), 3u);
+    runFrames(20);
+    EXPECT_EQ(meter.value, 15.0f);
+    hud->addSplat(5, core::vector3df());
+    EXPECT_EQ(hud->getSplats().size(), 3u);
+}
+
+TEST_F(HudTest, VignettesFollowTheValue) {
+    struct Case {
+        f32 value;
+        u32 second;
+    };
+    for (const Case& c : {Case{0, 0}, Case{50, 64}, Case{100, 128}, Case{150, 128}, Case{-10, 0}}) {
+        SCOPED_TRACE(c.value);
+        meter.value = c.value;
+        runFrames(1);
+        EXPECT_EQ(hud->getVignette(0)->getColor().getAlpha(), 128u);
+        EXPECT_EQ(hud->getVignette(1)->getColor().getAlpha(), c.second);
+        EXPECT_EQ(hud->getVignette(1)->isVisible(), c.second != 0);
+    }
+}
+
+TEST_F(HudTest, EverythingStandsStillBehindAMenu) {
+    meter.value = 20;
+    runFrames(1);
+    hud->addSplat(40, core::vector3df());
+    runFrames(3);
+    GUISplat* splat = hud->getSplats().back();
+    ASSERT_TRUE(splat->isFlying());
+    const f32 flight = splat->getFlight().value;
+    GUIScreen* menu = openMenu();
+    meter.value = 80;
+    runFrames(30);
+    EXPECT_EQ(splat->getFlight().value, flight);
+    EXPECT_TRUE(splat->isVisible());
+    EXPECT_EQ(hud->getVignette(1)->getColor().getAlpha(), 25u) << "the vignette keeps its last strength";
+    screenManager->popScreen(menu, true);
+    screenManager->flushScreenRemovals();
+    meter.value = 20;
+    runFrames(30);
+    EXPECT_FALSE(splat->isVisible());
+    EXPECT_EQ(meter.value, 60.0f);
+}
+
+TEST_F(HudTest, TheMeterRisesWithThePanelAndSlidesLeftUnderThePause) {
+    // Without an objective panel the meter is off screen.
+    hud->updateMeterRect();
+    EXPECT_EQ(hud->getMeterRect().UpperLeftCorner.X, -1000);
+    auto* panel = new GUIImage(environment, root(), 0, core::recti(0, 600, screenWidth, 700));
+    panel->drop();
+    hud->ObjectivePanel = panel;
+    hud->updateMeterRect();
+    const core::recti rect = hud->getMeterRect();
+    // At a height of 720 the meter is 480 x 62 and its top 122 above the panel's bottom.
+    ASSERT_EQ(screenHeight, 720);
+    EXPECT_EQ(rect.getWidth(), 480);
+    EXPECT_EQ(rect.getHeight(), 62);
+    EXPECT_EQ(rect.UpperLeftCorner.Y, 700 - 122);
+    EXPECT_EQ(rect.UpperLeftCorner.X, (screenWidth - 480) / 2);
+    screenManager->setPauseScreenVisible(true);
+    runFrames(10);
+    hud->updateMeterRect();
+    EXPECT_EQ(hud->getMeterRect().UpperLeftCorner.X,
+              (screenWidth - 480) / 2 - std::max(0, 480 - screenManager->getPauseScreen()->getPanelWidth()));
+}
+
+TEST_F(HudTest, ShowsOnlyInARunningGameThatIsNotLoading) {
+    // The game runs while the physics world exists and says so; the pointer is only tested.
+    shellHooks().physics.isSimulationActive = [] { return true; };
+    physicsManager = reinterpret_cast<PhysicsManager*>(this);
+    struct Case {
+        bool loading;
+        bool shown;
+    };
+    for (const Case& c : {Case{false, true}, Case{true, false}, Case{false, true}}) {
+        loading = c.loading;
+        screenManager->draw();
+        EXPECT_EQ(hud->isVisible(), c.shown);
+    }
+    physicsManager = nullptr;
+    screenManager->draw();
+    EXPECT_FALSE(hud->isVisible());
+    shellHooks().physics.isSimulationActive = nullptr;
+}
+
+} // namespace
