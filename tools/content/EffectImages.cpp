@@ -46,6 +46,46 @@ video::IImage* makePulseSheet(video::IVideoDriver* driver) {
     return image;
 }
 
+// A paint splat bursting open over eight 64 x 64 frames: a blob whose lobes grow, in the
+// suspicion meter's red.
+video::IImage* makeSplatSheet(video::IVideoDriver* driver) {
+    const u32 cell = 64, frames = 8;
+    video::IImage* image = driver->createImage(video::ECF_A8R8G8B8, core::dimension2du(cell * frames, cell));
+    image->fill(video::SColor(0, 0, 0, 0));
+    for (u32 frame = 0; frame < frames; ++frame) {
+        const f32 grow = static_cast<f32>(frame + 1) / static_cast<f32>(frames);
+        for (u32 y = 0; y < cell; ++y)
+            for (u32 x = 0; x < cell; ++x) {
+                const f32 dx = static_cast<f32>(x) - 31.5f;
+                const f32 dy = static_cast<f32>(y) - 31.5f;
+                const f32 angle = std::atan2(dy, dx);
+                // Six lobes around a round middle.
+                const f32 radius = (14.0f + 8.0f * std::fabs(std::sin(3.0f * angle))) * grow + 4.0f;
+                if (dx * dx + dy * dy <= radius * radius)
+                    image->setPixel(frame * cell + x, y, video::SColor(255, 214, 40, 70));
+            }
+    }
+    return image;
+}
+
+// A falling paint drop in four 32 x 32 frames, stretching as it speeds up.
+video::IImage* makePaintDropSheet(video::IVideoDriver* driver) {
+    const u32 cell = 32, frames = 4;
+    video::IImage* image = driver->createImage(video::ECF_A8R8G8B8, core::dimension2du(cell * frames, cell));
+    image->fill(video::SColor(0, 0, 0, 0));
+    for (u32 frame = 0; frame < frames; ++frame) {
+        const f32 stretch = 1.0f + 0.25f * static_cast<f32>(frame);
+        for (u32 y = 0; y < cell; ++y)
+            for (u32 x = 0; x < cell; ++x) {
+                const f32 dx = (static_cast<f32>(x) - 15.5f) / 7.0f;
+                const f32 dy = (static_cast<f32>(y) - 15.5f) / (7.0f * stretch);
+                if (dx * dx + dy * dy <= 1.0f)
+                    image->setPixel(frame * cell + x, y, video::SColor(255, 214, 40, 70));
+            }
+    }
+    return image;
+}
+
 // Gentle ripples: red and green around the middle grey carry the bump offsets.
 video::IImage* makeWaterBump(video::IVideoDriver* driver) {
     const u32 size = 128;
@@ -104,6 +144,8 @@ bool writeEffectImages(video::IVideoDriver* driver, const std::string& root) {
     bool ok = writeContentImage(driver, makeSoftDisc(driver, 32, video::SColor(255, 120, 180, 255)), folder + "Blue.png");
     ok = writeContentImage(driver, makePulseSheet(driver), folder + "TestAtlas.png") && ok;
     ok = writeContentImage(driver, makeWaterBump(driver), folder + "WaterBump.png") && ok;
+    ok = writeContentImage(driver, makeSplatSheet(driver), root + "Content/Billboards/Splat.png") && ok;
+    ok = writeContentImage(driver, makePaintDropSheet(driver), root + "Content/Billboards/PaintDrop.png") && ok;
     ok = writePngBytesAs(driver, makeZeroAlpha(driver), folder + "ZeroAlpha.dds") && ok;
     for (u32 frame = 0; frame < 32; ++frame) {
         char name[32];

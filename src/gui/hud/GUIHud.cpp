@@ -37,14 +37,6 @@ f32 hudSmoothstep(f32 x) { return 3.0f * x * x - 2.0f * x * x * x; }
 
 SuspicionMeter* hudSuspicion() { return askHook(guiHooks().level.currentSuspicion, nullptr); }
 
-// The animation at frame time t, keeping its relative position.
-void retimeAnimation(SpriteAnimation& animation, f32 frameTime) {
-    const f32 oldLength = animation.length;
-    const f32 relative = oldLength > 0.0f ? std::clamp(animation.time / oldLength, 0.0f, 1.0f) : 0.0f;
-    animation.setFrameTime(frameTime);
-    animation.time = relative * animation.length;
-}
-
 } // namespace
 
 GUIHud::GUIHud(gui::IGUIEnvironment* environment, gui::IGUIElement* parent)
@@ -70,11 +62,12 @@ GUIHud::GUIHud(gui::IGUIEnvironment* environment, gui::IGUIElement* parent)
 
     callHook(guiHooks().render.getSpriteAnimation, SplatTemplate, io::path(splatAnimationPath));
     callHook(guiHooks().render.getSpriteAnimation, PaintDropTemplate, io::path(paintDropAnimationPath));
-    // The cache fills in no file name when it has none; the splat recognises its animation by it.
-    SplatTemplate.fileName = splatAnimationPath;
-    PaintDropTemplate.fileName = paintDropAnimationPath;
-    retimeAnimation(SplatTemplate, hudAnimationFrameTime);
-    retimeAnimation(PaintDropTemplate, hudAnimationFrameTime);
+    // The splat recognises its animations by these names.
+    SplatTemplate.name = splatAnimationPath;
+    PaintDropTemplate.name = paintDropAnimationPath;
+    // The frame time changes keeping each animation's relative position.
+    SplatTemplate.setFrameTime(hudAnimationFrameTime);
+    PaintDropTemplate.setFrameTime(hudAnimationFrameTime);
 
     OnPostRender(gameDevice && gameDevice->getTimer() ? gameDevice->getTimer()->getTime() : 0);
 }

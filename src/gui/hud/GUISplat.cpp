@@ -98,7 +98,7 @@ void GUISplat::land() {
 
 void GUISplat::onAnimationFinished() {
     SpriteAnimation* current = getSpriteAnimation();
-    if (!current || current->fileName != GUIHud::splatAnimationPath)
+    if (!current || current->name != GUIHud::splatAnimationPath)
         return;
     setSpriteAnimation(PaintDrop);
     Flying = true;
