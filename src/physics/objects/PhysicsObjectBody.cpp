@@ -274,31 +274,20 @@ void PhysicsObject::mergeShapesIntoActor(phys::RigidActor* source, phys::RigidAc
         const core::vector3df parentScale = parent->getScale();
         const phys::Transform local(toPhys(relativePosition * parentScale), eulerDegreesToQuat(relativeRotation));
         phys::Shape* copy = nullptr;
+        // The shape's geometry, read by its kind, placed again on the target.
+        auto copyAs = [&](auto geometry, bool (phys::Shape::*read)(decltype(geometry)&) const) {
+            (shape->*read)(geometry);
+            return target->createShape(geometry, &material, 1, local * shape->getLocalPose());
+        };
         switch (shape->getGeometryType()) {
-        case phys::GeometryType::Box: {
-            phys::BoxGeometry g;
-            shape->getBoxGeometry(g);
-            copy = target->createShape(g, &material, 1, local * shape->getLocalPose());
+        case phys::GeometryType::Box: copy = copyAs(phys::BoxGeometry(), &phys::Shape::getBoxGeometry); break;
+        case phys::GeometryType::Sphere: copy = copyAs(phys::SphereGeometry(), &phys::Shape::getSphereGeometry); break;
+        case phys::GeometryType::Capsule:
+            copy = copyAs(phys::CapsuleGeometry(), &phys::Shape::getCapsuleGeometry);
             break;
-        }
-        case phys::GeometryType::Sphere: {
-            phys::SphereGeometry g;
-            shape->getSphereGeometry(g);
-            copy = target->createShape(g, &material, 1, local * shape->getLocalPose());
+        case phys::GeometryType::ConvexMesh:
+            copy = copyAs(phys::ConvexMeshGeometry(), &phys::Shape::getConvexMeshGeometry);
             break;
-        }
-        case phys::GeometryType::Capsule: {
-            phys::CapsuleGeometry g;
-            shape->getCapsuleGeometry(g);
-            copy = target->createShape(g, &material, 1, local * shape->getLocalPose());
-            break;
-        }
-        case phys::GeometryType::ConvexMesh: {
-            phys::ConvexMeshGeometry g;
-            shape->getConvexMeshGeometry(g);
-            copy = target->createShape(g, &material, 1, local * shape->getLocalPose());
-            break;
-        }
         default: break;
         }
         if (!copy)
