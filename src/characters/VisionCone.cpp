@@ -122,6 +122,7 @@ VisionCone::VisionCone(VisionConeOwner* coneOwner, scene::ISceneNode* parent, sc
     const f32 radius = std::sin(60.0f * core::DEGTORAD) * distance;
 
     jointParent = SceneManager->addEmptySceneNode(parent);
+    jointParent->grab(); // kept until the cone has taken it out of the scene
     jointParent->setName("CharacterSupsicionEmptyParent");
     boneAnimator = new AttachToMeshBoneAnimator(SceneManager);
     if (io::IFileSystem* files = SceneManager->getFileSystem()) {
@@ -207,8 +208,11 @@ VisionCone::~VisionCone() {
         sightAffector->drop();
     }
     // The joint parent holds the eye, the trigger and the particles.
-    if (jointParent)
-        jointParent->remove();
+    if (jointParent) {
+        if (jointParent->getParent())
+            jointParent->remove();
+        jointParent->drop();
+    }
 }
 
 void VisionCone::setVisible(bool visible) { ISceneNode::setVisible(visible); }
