@@ -7,6 +7,8 @@
 #include "characters/SuspicionRules.h"
 #include "characters/VisionCone.h"
 #include "core/Globals.h"
+#include "render/ParticleObject.h"
+#include "render/ParticleSystemNode.h"
 #include "triggers/TriggerObject.h"
 
 #include "support/StubPlayer.h"
@@ -112,6 +114,10 @@ TEST_F(VisionConeTest, NoticesAfterItsDelayAndRaisesSuspicionByTheRules) {
     EXPECT_FALSE(c->hasNoticed());
     run(0.05f, 30);
     EXPECT_FALSE(c->hasNoticed());
+    EXPECT_FLOAT_EQ(c->getIntensity(), 1.0f) << "the sight line shows";
+    ParticleSystemNode* dots = c->getSightParticles()->getParticleNode();
+    ASSERT_NE(dots, nullptr);
+    EXPECT_GT(dots->getEmitter()->getMaxParticlesPerSecond(), 0u) << "and emits its dots";
     run(0.05f, 12);
     EXPECT_TRUE(c->hasNoticed()) << "after 2 s in sight";
     ASSERT_EQ(splats.size(), 1u);
@@ -128,6 +134,10 @@ TEST_F(VisionConeTest, NoticesAfterItsDelayAndRaisesSuspicionByTheRules) {
     EXPECT_EQ(seer->states.back(), CharacterStateId::Stopped);
     EXPECT_FALSE(c->isWatcherRegistered());
     EXPECT_EQ(manager->suspicionMeter.watcherCount, 0);
+    run(0.05f, 4);
+    EXPECT_FLOAT_EQ(c->getIntensity(), 0.0f) << "the sight line fades in 0.2 s";
+    EXPECT_EQ(dots->getEmitter()->getMaxParticlesPerSecond(), 0u);
+    EXPECT_EQ(dots->getParticleCount(), 0u);
 }
 
 TEST_F(VisionConeTest, AZeroDelayNoticesWithTheFirstRay) {
