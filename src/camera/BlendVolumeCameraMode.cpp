@@ -99,15 +99,11 @@ void BlendVolumeCameraMode::blend(CameraObject* camera) {
 
 void BlendVolumeCameraMode::drawDebug() {
     collectMembers();
-    scene::ISceneManager* scene = owner->getSceneManager();
-    video::IVideoDriver* driver = scene ? scene->getVideoDriver() : nullptr;
-    if (!driver || memberCameras.size() != memberPoints.size())
+    if (memberCameras.size() != memberPoints.size())
         return;
-    driver->setTransform(video::ETS_WORLD, core::IdentityMatrix);
-    video::SMaterial material;
-    material.Lighting = false;
-    material.Thickness = 3.0f;
-    driver->setMaterial(material);
+    video::IVideoDriver* driver = camera::beginDebugLines(owner);
+    if (!driver)
+        return;
     for (u32 i = 0; i < memberPoints.size(); ++i)
         if (memberPoints[i])
             driver->draw3DLine(memberCameras[i]->getAbsolutePosition(), memberPoints[i]->getAbsolutePosition(),

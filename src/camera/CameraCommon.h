@@ -66,6 +66,9 @@ irr::f32 displayAspect();
 bool splitScreenOn();
 // The level object of the ID through the level manager, or null (0 and -1 name nothing).
 irr::scene::ISceneNode* levelNode(irr::s32 id);
+// The node's video driver set up for the modes' debug lines (world transformation identity,
+// unlit, 3 pixels thick), or null without one.
+irr::video::IVideoDriver* beginDebugLines(const irr::scene::ISceneNode* node);
 } // namespace camera
 
 // The record with which a camera manager activates a camera.

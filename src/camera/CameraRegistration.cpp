@@ -60,6 +60,19 @@ f32 displayAspect() {
 bool splitScreenOn() { return effectHandler && effectHandler->splitScreen; }
 
 scene::ISceneNode* levelNode(s32 id) { return levelManager ? levelManager->getSceneNodeFromID(id) : nullptr; }
+
+video::IVideoDriver* beginDebugLines(const scene::ISceneNode* node) {
+    scene::ISceneManager* scene = node ? node->getSceneManager() : nullptr;
+    video::IVideoDriver* driver = scene ? scene->getVideoDriver() : nullptr;
+    if (!driver)
+        return nullptr;
+    driver->setTransform(video::ETS_WORLD, core::IdentityMatrix);
+    video::SMaterial material;
+    material.Lighting = false;
+    material.Thickness = 3.0f;
+    driver->setMaterial(material);
+    return driver;
+}
 } // namespace camera
 
 namespace {

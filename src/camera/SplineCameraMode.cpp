@@ -88,10 +88,6 @@ bool timesValid(const core::array<CameraPointObject*>& points) {
     return true;
 }
 
-void drawSplineLine(video::IVideoDriver* driver, const core::vector3df& a, const core::vector3df& b,
-                    video::SColor colour) {
-    driver->draw3DLine(a, b, colour);
-}
 } // namespace
 
 void SplineCameraMode::collectPoints(core::array<CameraPointObject*>& out, scene::ESCENE_NODE_TYPE type) const {
@@ -348,26 +344,20 @@ void SplineCameraMode::resamplePath() {
 void SplineCameraMode::drawDebug() {
     if (!validatePoints())
         return;
-    scene::ISceneManager* scene = owner->getSceneManager();
-    video::IVideoDriver* driver = scene ? scene->getVideoDriver() : nullptr;
+    video::IVideoDriver* driver = camera::beginDebugLines(owner);
     if (!driver)
         return;
-    driver->setTransform(video::ETS_WORLD, core::IdentityMatrix);
-    video::SMaterial material;
-    material.Lighting = false;
-    material.Thickness = 3.0f;
-    driver->setMaterial(material);
     for (int i = 0; i < 100; ++i) {
         const f32 s = f32(i) * 0.01f;
-        drawSplineLine(driver, cameraPositionAt(s), cameraPositionAt(s + 0.01f), video::SColor(255, 255, 255, 255));
+        driver->draw3DLine(cameraPositionAt(s), cameraPositionAt(s + 0.01f), video::SColor(255, 255, 255, 255));
     }
     for (int i = 0; i < 100; ++i) {
         const f32 s = f32(i) * 0.01f;
-        drawSplineLine(driver, subjectPositionAt(s), subjectPositionAt(s + 0.01f), video::SColor(255, 255, 255, 0));
+        driver->draw3DLine(subjectPositionAt(s), subjectPositionAt(s + 0.01f), video::SColor(255, 255, 255, 0));
     }
     collectPoints(splinePoints, typeId("cmrs"));
     for (u32 i = 0; i < splinePoints.size(); ++i)
-        drawSplineLine(driver, splinePoints[i]->getAbsolutePosition(), subjectPositionAt(splinePoints[i]->Time),
+        driver->draw3DLine(splinePoints[i]->getAbsolutePosition(), subjectPositionAt(splinePoints[i]->Time),
                        video::SColor(255, 0, 255, 255));
 }
 

@@ -185,7 +185,7 @@ TEST_F(CameraGameTest, ThePlayerLooksAroundALevelCameraAndTakesTheCameraBack) {
 
 // F1 switches the debug mode on; F9 flies the free camera (arrow keys move it), F9 again
 // freezes it, a third F9 returns to the main camera; F11 switches the override cameras off
-// and on.
+// and on; the pause menu ends free flight.
 TEST_F(CameraGameTest, TheDebugKeysFlyTheFreeCameraAndSwitchOverridesOff) {
     loadAt(2, "Content/Levels/PhysicsDemo.irr");
     tapAt(5, KEY_F1);
@@ -225,7 +225,17 @@ TEST_F(CameraGameTest, TheDebugKeysFlyTheFreeCameraAndSwitchOverridesOff) {
     };
     tapAt(110, KEY_F11);
     steps[115] = [&] { EXPECT_FALSE(cameraManagers[0]->overridesDisabled); };
-    quitAt(116);
+    // Opening the pause menu during free flight returns to the main camera.
+    tapAt(120, KEY_F9);
+    steps[125] = [&] { EXPECT_TRUE(cameraManagers[0]->freeCamera); };
+    tapAt(126, KEY_ESCAPE);
+    steps[131] = [&] {
+        EXPECT_TRUE(screenManager->isPauseScreenVisible());
+        EXPECT_FALSE(cameraManagers[0]->freeCamera);
+        EXPECT_EQ(gameDevice->getSceneManager()->getActiveCamera(), cameraManagers[0]->mainCamera);
+    };
+    tapAt(132, KEY_ESCAPE);
+    quitAt(140);
 
     GameApplication game;
     EXPECT_EQ(game.run(), gameStatusNormal);
