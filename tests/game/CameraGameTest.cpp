@@ -128,8 +128,8 @@ TEST_F(CameraGameTest, ATriggeredCutsceneHoldsTheGameUntilItIsSkipped) {
 }
 
 // Holding Camera Left (numpad 4) on a level camera swings the view up to 22.5 degrees and it
-// springs back on release; where the activating volume allows it, the first camera input
-// hands the view back to the game camera.
+// springs back on release (a camera that disables player control ignores it); where the
+// activating volume allows it, the first camera input hands the view back to the game camera.
 TEST_F(CameraGameTest, ThePlayerLooksAroundALevelCameraAndTakesTheCameraBack) {
     loadAt(2, "Content/Levels/PhysicsDemo.irr");
     CameraObject* level = nullptr;
@@ -155,6 +155,16 @@ TEST_F(CameraGameTest, ThePlayerLooksAroundALevelCameraAndTakesTheCameraBack) {
         // Looking left: the view turned toward -X.
         EXPECT_LT((cameraManagers[0]->mainCamera->getTarget() - cameraManagers[0]->mainCamera->getAbsolutePosition()).X, 0.0f);
         postKey(KEY_NUMPAD4, false);
+    };
+    // A camera that disables player control takes no camera input.
+    steps[130] = [&] {
+        level->DisablePlayerControl = true;
+        postKey(KEY_NUMPAD4, true);
+    };
+    steps[135] = [&] {
+        EXPECT_EQ(cameraManagers[0]->manualYawGoal, 0.0f);
+        postKey(KEY_NUMPAD4, false);
+        level->DisablePlayerControl = false;
     };
     steps[240] = [&] {
         settled = turned();
