@@ -108,8 +108,14 @@ TEST_F(CameraGameTest, ATriggeredCutsceneHoldsTheGameUntilItIsSkipped) {
             postKey(KEY_RETURN, false);
             released = true;
         }
-        if (frame < 400)
+        if (frame < 400) {
             steps[frame + 1] = watch;
+            return;
+        }
+        // Long after the end: the bars are out and the game camera shows again.
+        EXPECT_EQ(screenManager->getOverlayBlend(), 0.0f);
+        EXPECT_FALSE(isGameplaySuspended());
+        EXPECT_EQ(cameraManagers[0]->getOverrideCamera(), static_cast<CameraObject*>(cameraManagers[0]->gameCamera));
     };
     steps[3] = watch;
     quitAt(401);
