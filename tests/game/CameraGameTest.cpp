@@ -14,6 +14,7 @@
 #include "core/ProgramQueries.h"
 #include "level/LevelManager.h"
 #include "screens/ScreenManager.h"
+#include "screens/cutscene/GUICutscene.h"
 #include "triggers/TriggerAction.h"
 
 #include <algorithm>
@@ -131,6 +132,42 @@ TEST_F(CameraGameTest, ATriggeredCutsceneHoldsTheGameUntilItIsSkipped) {
     EXPECT_LT(skippedAt, 3.0f) << "accepted after the first second and before the end transition";
     EXPECT_TRUE(released) << "the skip ended the cutscene early";
     EXPECT_LT(runningFrames, 4 * 60) << "shorter than its four seconds";
+}
+
+// A cutscene that refuses skipping shows the refusal on the prompt while the skip key is held
+// and runs its full four seconds.
+TEST_F(CameraGameTest, ACutsceneThatRefusesSkippingShowsTheRefusal) {
+    useCutsceneRunnerUnlessBuilt();
+    loadAt(2, cutsceneLevel);
+    CutsceneObject* cutscene = nullptr;
+    f32 lowestShown = 0.0f, longest = 0.0f;
+    bool held = false, skipped = false;
+    steps[3] = [&] {
+        cutscene = static_cast<CutsceneObject*>(levelManager->getSceneNodeFromID(200));
+        ASSERT_NE(cutscene, nullptr);
+        cutscene->AllowSkipCutscene = false;
+    };
+    std::function<void()> watch = [&] {
+        longest = std::max(longest, cutscene->elapsed);
+        skipped = skipped || cutscene->skipCarriedOut;
+        lowestShown = std::min(lowestShown, screenManager->getCutsceneScreen()->getSkipProgress());
+        if (!held && cutscene->elapsed > 1.2f) {
+            postKey(KEY_RETURN, true);
+            held = true;
+        }
+        if (frame < 330)
+            steps[frame + 1] = watch;
+        else
+            postKey(KEY_RETURN, false);
+    };
+    steps[4] = watch;
+    quitAt(332);
+
+    GameApplication game;
+    EXPECT_EQ(game.run(), gameStatusNormal);
+    EXPECT_LT(lowestShown, -0.9f) << "the refusal indicator showed";
+    EXPECT_GT(longest, 3.9f) << "the cutscene ran to its end";
+    EXPECT_FALSE(skipped);
 }
 
 // Holding Camera Left (numpad 4) on a level camera swings the view up to 22.5 degrees and it
