@@ -85,6 +85,8 @@ struct GuiLevelHooks {
     std::function<void()> queueClearMenus;
     // LevelManager::queueReturnToMainMenu.
     std::function<void()> queueReturnToMainMenu;
+    // LevelManager::queueLoadLevelEvent (path, no menu-load flag).
+    std::function<void(const irr::core::stringw&)> queueLoadLevel;
     // LevelManager::queueTransition (intro, overlay mode, speed per second, hold, kind).
     std::function<void(bool, irr::s32, irr::f32, irr::f32, irr::s32)> queueFadeTransition;
     // LevelManager::queueRestartFromCheckpoint, queueRestartLevel, queueClearCheckpoint.
@@ -133,6 +135,14 @@ struct GuiMenuHooks {
     // Shows the calibration preview scene as the only visible menu preview (a menu opened
     // over the main menu comes up).
     std::function<void()> showCalibrationPreview;
+    // The title screen's fade target (its logo and notes fade toward it).
+    std::function<void(irr::f32)> setTitleFadeTarget;
+    // A new GUIPlayScreen after the options menu closed: fading in, its Options entry
+    // focused; the caller pushes it and drops the creation reference. Empty: null.
+    std::function<GUIScreen*()> createPlayScreenAfterOptions;
+    // A new control options page (opened from the main menu or not); the caller pushes it
+    // and drops the creation reference. Empty: null.
+    std::function<GUIScreen*(bool)> createControlOptionsScreen;
 };
 
 struct GuiHooks {

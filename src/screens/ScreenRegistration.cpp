@@ -12,6 +12,9 @@
 #include "gui/fonts/CGUITTFont.h"
 #include "gui/fonts/FontCache.h"
 #include "gui/hud/GUIHud.h"
+#include "gui/hud/GUINotification.h"
+#include "gui/hud/GUIObjectiveCenter.h"
+#include "gui/hud/GUISubtitleManager.h"
 #include "level/LevelHooks.h"
 #include "level/LevelManager.h"
 #include "player/InputDevice.h"
@@ -51,6 +54,13 @@ void fillShellSlots(ScreenHooks& screens) {
             screenManager->postRenderGUI(runningSeconds);
     };
     screens.destroy = [] { delete screenManager; };
+    // A level unload takes the notifications along; a level load starts without subtitles.
+    screens.subscribeLevelHandlers = [] {
+        if (!screenManager || !levelManager)
+            return;
+        levelManager->onLevelUnloaded.addMember(screenManager, &ScreenManager::resetNotifications);
+        levelManager->onLevelLoadStarted.addMember(screenManager, &ScreenManager::resetSubtitlesAndCutscene);
+    };
 
     screens.isInputAllowed = [] { return !screenManager || screenManager->isInputAllowed(); };
     screens.isGameUpdateAllowed = [] { return !screenManager || screenManager->isGameUpdateAllowed(); };
@@ -106,6 +116,10 @@ void fillGuiSlots(GuiHooks& hooks) {
     hooks.level.currentLevelPath = [] {
         return levelManager ? levelManager->getCurrentLevelPath() : core::stringw();
     };
+    hooks.level.queueLoadLevel = [](const core::stringw& path) {
+        if (levelManager)
+            levelManager->queueLoadLevelEvent(io::path(path), false);
+    };
 }
 
 // Every player-controls object of the input manager, each asked (no stop at the first).
@@ -145,8 +159,32 @@ void fillInputSlots(GuiInputHooks& input) {
 
 } // namespace
 
+// The level's settings and sounds reach the objective panel and the subtitles.
+void fillLevelGuiSlots(LevelHookTable::Gui& gui) {
+    gui.setTaskIconAnimation = [](const io::path& file) {
+        if (GUIObjectiveCenter* panel = screenManager ? screenManager->getObjectiveCenter() : nullptr)
+            panel->setTaskIconAnimation(file);
+    };
+    gui.playSubtitle = [](s32 id) {
+        if (GUISubtitleManager* subtitles = screenManager ? screenManager->getSubtitleManager() : nullptr)
+            subtitles->playSubtitle(id);
+    };
+}
+
 // The level events close every screen and open the main screen.
 void fillLevelSlots(LevelHookTable::Screens& level) {
+    level.loadSubtitles = [](const io::path& name) {
+        if (screenManager)
+            screenManager->loadSubtitles(name);
+    };
+    level.clearSubtitles = [] {
+        if (screenManager)
+            screenManager->clearSubtitles();
+    };
+    level.dismissAllNotifications = [] {
+        if (screenManager)
+            screenManager->dismissAllNotifications();
+    };
     level.closeAllScreens = [] {
         if (screenManager)
             screenManager->closeAllScreens();
@@ -181,5 +219,6 @@ void registerScreens() {
     fillGuiSlots(guiHooks());
     fillInputSlots(guiHooks().input);
     fillLevelSlots(levelHooks().screens);
+    fillLevelGuiSlots(levelHooks().gui);
     fillSuspicionSlots(suspicionHooks());
 }

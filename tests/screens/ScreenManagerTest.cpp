@@ -13,6 +13,8 @@
 #include "gui/hud/GUIHud.h"
 #include "screens/menus/GUIPauseScreen.h"
 
+#include <vector>
+
 using namespace irr;
 
 namespace {
@@ -552,8 +554,13 @@ TEST_F(ScreenManagerTest, InitMakesTheStandingHudAndPauseScreenOnce) {
     EXPECT_TRUE(pause->isSubElement());
     ASSERT_NE(manager().getHud(), nullptr);
     EXPECT_EQ(manager().getHud()->getID(), ScreenManager::hudId);
-    // The tree was emptied first: only the standing screens are left.
-    EXPECT_EQ(root()->getChildren().size(), 2u);
+    // The tree was emptied first: only the standing screens are left, in their drawing order
+    // (HUD, notification layer, subtitles, pause menu, objective panel).
+    std::vector<s32> ids;
+    for (gui::IGUIElement* child : root()->getChildren())
+        ids.push_back(child->getID());
+    EXPECT_EQ(ids, (std::vector<s32>{ScreenManager::hudId, -1, ScreenManager::subtitleScreenId,
+                                     ScreenManager::pauseScreenId, 0}));
     EXPECT_TRUE(manager().isInputAllowed());
 }
 
