@@ -3,6 +3,7 @@
 #include "core/GameSettings.h"
 #include "core/Log.h"
 #include "platform/Kernel.h"
+#include "platform/Window.h"
 
 #include <irrlicht.h>
 
@@ -11,19 +12,6 @@
 #include <vector>
 
 namespace {
-
-// The desktop's size, asked of a device without a window.
-irr::core::dimension2du desktopSize(const irr::core::dimension2du& fallback) {
-    irr::SIrrlichtCreationParameters params;
-    params.DriverType = irr::video::EDT_NULL;
-    params.LoggingLevel = irr::ELL_NONE;
-    irr::IrrlichtDevice* probe = irr::createDeviceEx(params);
-    if (!probe)
-        return fallback;
-    irr::core::dimension2du size = probe->getVideoModeList()->getDesktopResolution();
-    probe->drop();
-    return size.Width && size.Height ? size : fallback;
-}
 
 // What the display offers: its desktop size and its full-screen modes (empty without one).
 struct DisplayOffer {
@@ -44,21 +32,40 @@ DisplayOffer askDisplay() {
     for (irr::s32 i = 0; i < list->getVideoModeCount(); ++i)
         offer.modes.push_back(list->getVideoModeResolution(i));
     probe->drop();
+    // The engine knows the desktop only through display extensions a server may lack.
+    if (offer.desktop.Width == 0 || offer.desktop.Height == 0)
+        platform::getDisplaySize(offer.desktop);
     return offer;
 }
 
-// The windowed sizes the graphics options offer, largest last.
-constexpr irr::u32 windowSizesByArea[][2] = {{800, 600},  {1024, 600},  {1024, 768},  {1280, 720},  {1280, 800},
-                                              {1440, 900}, {1280, 1024}, {1600, 1200}, {1680, 1050}, {1920, 1080}};
+// The desktop's size, or the fallback when the display does not say.
+irr::core::dimension2du desktopSize(const irr::core::dimension2du& fallback) {
+    const irr::core::dimension2du size = askDisplay().desktop;
+    return size.Width && size.Height ? size : fallback;
+}
 
 } // namespace
+
+const std::vector<irr::core::dimension2du>& standardWindowSizes() {
+    static const std::vector<irr::core::dimension2du> sizes = {
+        {800, 600},   {1024, 600},  {1024, 768},  {1280, 720},  {1280, 800}, {1440, 900},
+        {1280, 1024}, {1600, 1200}, {1680, 1050}, {1920, 1080}, {1920, 1200}};
+    return sizes;
+}
 
 bool fitResolutionToDisplay(irr::core::dimension2du& size, bool fullscreen, const irr::core::dimension2du& desktop,
                             const std::vector<irr::core::dimension2du>& modes) {
     if (desktop.Width == 0 || desktop.Height == 0)
         return true; // nothing known of the display
-    if (fullscreen) {
+    if (fullscreen && !modes.empty()) {
         if (std::find(modes.begin(), modes.end(), size) != modes.end())
+            return true;
+        size = desktop;
+        return false;
+    }
+    if (fullscreen) {
+        // No list of modes: a size beyond the desktop is refused.
+        if (size.Width <= desktop.Width && size.Height <= desktop.Height)
             return true;
         size = desktop;
         return false;
@@ -66,10 +73,10 @@ bool fitResolutionToDisplay(irr::core::dimension2du& size, bool fullscreen, cons
     if (size.Width <= desktop.Width && size.Height <= desktop.Height)
         return true;
     irr::core::dimension2du best(0, 0);
-    for (const auto& candidate : windowSizesByArea)
-        if (candidate[0] <= desktop.Width && candidate[1] <= desktop.Height &&
-            candidate[0] * candidate[1] >= best.Width * best.Height)
-            best = irr::core::dimension2du(candidate[0], candidate[1]);
+    for (const irr::core::dimension2du& candidate : standardWindowSizes())
+        if (candidate.Width <= desktop.Width && candidate.Height <= desktop.Height &&
+            candidate.Width * candidate.Height >= best.Width * best.Height)
+            best = candidate;
     size = best.Width ? best : desktop;
     return false;
 }

@@ -16,8 +16,12 @@ bool parseVideoDriver(const std::string& name, irr::video::E_DRIVER_TYPE& driver
 // screenshots from the front buffer, which a double-buffered window leaves empty.
 constexpr const char* singleBufferVariable = "PADDLESTONE_SINGLE_BUFFER";
 
+// The window sizes offered whatever the display reports (the graphics options list them
+// first), from 800 x 600 to 1920 x 1200.
+const std::vector<irr::core::dimension2du>& standardWindowSizes();
+
 // Whether the display can show the size: a window must fit the desktop, a full-screen size
-// must be one of the display's modes. Otherwise the size becomes what it can show (a window:
+// must be one of the display's modes (without a list of modes, fit the desktop). Otherwise the size becomes what it can show (a window:
 // the largest of the usual window sizes that fits, else the desktop size; full screen: the
 // desktop size) and the answer is false. A display of unknown size accepts everything.
 bool fitResolutionToDisplay(irr::core::dimension2du& size, bool fullscreen, const irr::core::dimension2du& desktop,

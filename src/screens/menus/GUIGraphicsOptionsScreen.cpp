@@ -1,5 +1,6 @@
 #include "screens/menus/GUIGraphicsOptionsScreen.h"
 
+#include "core/DeviceSettings.h"
 #include "core/GameSettings.h"
 #include "core/Globals.h"
 #include "gui/GUIOptionCycle.h"
@@ -21,11 +22,6 @@
 using namespace irr;
 
 namespace {
-
-// Windowed sizes offered whatever the display reports.
-constexpr u32 fixedWindowSizes[][2] = {{800, 600},   {1024, 600},  {1024, 768},  {1280, 720},
-                                       {1280, 800},  {1440, 900},  {1280, 1024}, {1600, 1200},
-                                       {1680, 1050}, {1920, 1080}, {1920, 1200}};
 
 // The language texts of the page.
 namespace GraphicsText {
@@ -78,8 +74,7 @@ GUIGraphicsOptionsScreen::GUIGraphicsOptionsScreen(gui::IGUIEnvironment* environ
 void GUIGraphicsOptionsScreen::buildResolutionList() {
     Resolutions.clear();
     if (getSettingInt("Graphics_FullscreenMode") != 1)
-        for (const auto& size : fixedWindowSizes)
-            Resolutions.emplace_back(size[0], size[1]);
+        Resolutions = standardWindowSizes();
     video::IVideoModeList* modes = gameDevice ? gameDevice->getVideoModeList() : nullptr;
     const s32 count = modes ? modes->getVideoModeCount() : 0;
     for (s32 i = 0; i < count; ++i) {
