@@ -7,9 +7,15 @@
 #include "core/GameSettings.h"
 #include "core/Globals.h"
 #include "gui/GUIOptionCycle.h"
+#include "gui/hud/GUINotification.h"
+#include "gui/hud/GUIObjectiveCenter.h"
+#include "gui/hud/GUISubtitleManager.h"
+#include "level/LevelHooks.h"
+#include "level/LevelManager.h"
 #include "screens/ScreenManager.h"
 #include "screens/menus/GUIGraphicsOptionsScreen.h"
 #include "screens/menus/GUIOptionsScreen.h"
+#include "screens/menus/GUIPauseScreen.h"
 
 #include "support/GraphicsDriver.h"
 
@@ -119,6 +125,57 @@ TEST_F(OptionsGlTest, ASizeTheDisplayCannotShowFallsBackWithALogLine) {
         logged = logged || line.find("The display cannot show 3000 x 2000") != std::string::npos;
     EXPECT_TRUE(logged);
     EXPECT_EQ(savedSize(), irr::core::dimension2di(1280, 720)) << "the settings keep the fallback";
+}
+
+// In play: a notification at the left, a subtitle near the top and an objective with the
+// meter at the bottom; then the graphics page over the pause menu with its option rows.
+TEST_F(OptionsGlTest, NotificationsSubtitlesTheObjectivePanelAndTheOptionPagesDraw) {
+    test::keepGraphicsDriverLoaded();
+    setenv("PADDLESTONE_SINGLE_BUFFER", "1", 1);
+    writeSettings([] { useOpenGLWindow(1280, 720); });
+    auto shoot = [](const char* name) {
+        irr::video::IImage* shot = gameDevice->getVideoDriver()->createScreenShot();
+        if (const char* keep = std::getenv("PADDLESTONE_KEEP_SCREENSHOT"))
+            gameDevice->getVideoDriver()->writeImageToFile(shot, (std::string(keep) + "." + name + ".png").c_str());
+        return shot;
+    };
+    auto count = [](irr::video::IImage* shot, const irr::core::recti& area, bool light) {
+        return test::countPixels(shot, area, [light](const irr::video::SColor& c) {
+            return light ? c.getLuminance() > 200 : c.getLuminance() < 80;
+        });
+    };
+    steps[10] = [] {
+        screenManager->closeAllScreens();
+        screenManager->showNotification(screenManager->getNotificationByName("Objective"), 10.0f);
+        levelHooks().screens.loadSubtitles("Content/Language/English/Subtitles/PhysicsDemo.xml");
+        levelHooks().gui.playSubtitle(100);
+        levelHooks().gui.setTaskIconAnimation("Content/Screens/HUD/TaskIcons.xml");
+        levelManager->objectives.add(ObjectiveEntry{7, L"Knock the tower over", 0, true, false});
+    };
+    steps[90] = [&] {
+        irr::video::IImage* shot = shoot("play");
+        // The notification's panel (dark) at the left, its title (light) in it.
+        EXPECT_GT(count(shot, irr::core::recti(0, 0, 300, 120), false), 5000);
+        EXPECT_GT(count(shot, irr::core::recti(20, 10, 300, 60), true), 100);
+        // The subtitle's light letters near the top middle.
+        EXPECT_GT(count(shot, irr::core::recti(340, 60, 940, 110), true), 300);
+        shot->drop();
+        screenManager->setPauseScreenVisible(true);
+    };
+    steps[110] = [] { screenManager->getPauseScreen()->openOptions(nullptr); };
+    steps[130] = [] {
+        static_cast<GUIOptionsScreen*>(screenManager->getScreenStack().front())->onGraphics(nullptr);
+    };
+    steps[160] = [&] {
+        irr::video::IImage* shot = shoot("graphics");
+        // The rows' dark labels on the light sub panel at the right.
+        EXPECT_GT(count(shot, irr::core::recti(1280 - 300, 300, 1280, 560), false), 1500);
+        shot->drop();
+    };
+    quitAt(161);
+    GameApplication game;
+    EXPECT_EQ(game.run(), gameStatusNormal);
+    unsetenv("PADDLESTONE_SINGLE_BUFFER");
 }
 
 } // namespace

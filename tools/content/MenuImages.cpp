@@ -166,11 +166,13 @@ Shade meterOutline(u32 width, u32 height) {
     };
 }
 
-// The notification's panel: dark blue-grey, a little lighter at the top, mostly opaque.
+// The notification's panel, which runs down to the screen's bottom edge: dark blue-grey,
+// nearly opaque behind the texts at the top and fading out below them.
 Shade notificationPanel(u32 height) {
     return [=](u32, u32 y) {
         const f32 fy = static_cast<f32>(y) / static_cast<f32>(height);
-        return video::SColor(210, 34, 40, 52).getInterpolated(video::SColor(225, 52, 62, 78), fy);
+        const f32 fade = std::clamp((fy - 0.2f) / 0.5f, 0.0f, 1.0f);
+        return video::SColor(static_cast<u32>(225.0f * (1.0f - fade)), 40, 48, 62);
     };
 }
 

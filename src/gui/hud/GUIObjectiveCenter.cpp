@@ -117,8 +117,10 @@ void GUIObjectiveCenter::setIconFrame(Row& row, s32 frame) {
     if (!animation)
         return;
     const s32 span = std::max(animation->last - animation->first + 1, 1);
-    animation->time = static_cast<f32>(frame - animation->first) / static_cast<f32>(span) * animation->duration;
-    animation->update(0.0f);
+    // The middle of the frame: its start would read as the frame before it. The icon holds
+    // its frame (it does not play on).
+    animation->time = (static_cast<f32>(frame - animation->first) + 0.5f) / static_cast<f32>(span) * animation->duration;
+    animation->playing = false;
 }
 
 void GUIObjectiveCenter::setRowText(int index, const wchar_t* text) {

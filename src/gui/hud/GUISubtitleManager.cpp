@@ -131,7 +131,10 @@ void GUISubtitleManager::playSubtitle(s32 id) {
         const s32 half = std::min(textWidth / 2 + 10, W / 2 - static_cast<s32>(0.05f * static_cast<f32>(W)));
         const s32 cx = W / 2;
         const s32 top = subtitleUnits(70);
-        const core::recti rect(cx - half, top, cx + half, top + textHeight);
+        core::recti rect(cx - half, top, cx + half, top + textHeight);
+        Text->setRelativePosition(rect);
+        // Narrowed to the line, the text may wrap once more: its box grows to hold it.
+        rect.LowerRightCorner.Y = top + std::max(textHeight, Text->getTextHeight());
         Text->setRelativePosition(rect);
         const s32 offset = subtitleUnits(2);
         Shadow->setRelativePosition(rect + core::position2di(offset, offset));
