@@ -48,6 +48,17 @@ protected:
     Row* row(GUIOptionsList* screen, std::size_t index) {
         return static_cast<Row*>(screen->getItems().at(index));
     }
+    // The options and their graphics page, a new resolution chosen, then back out of the page.
+    void changeResolutionAndLeave(bool fromMainMenu) {
+        openOptionsScreen(fromMainMenu);
+        auto* graphics = new GUIGraphicsOptionsScreen(environment, fromMainMenu);
+        screenManager->pushScreen(graphics);
+        graphics->drop();
+        runFrames(10);
+        graphics->getResolutionRow()->selectNext();
+        graphics->onBack(nullptr);
+        runFrames(10);
+    }
     bool fileWritten() const { return std::filesystem::exists(dir.path() / "PaddlestoneConfig.xml"); }
 
     test::TempDir dir;
@@ -134,28 +145,14 @@ TEST_F(OptionsScreenTest, OnlyChangesNeedingANewDeviceAskForARestart) {
 }
 
 TEST_F(OptionsScreenTest, LeavingAfterAResolutionChangeRestartsFromTheMainMenu) {
-    openOptionsScreen(true);
-    auto* graphics = new GUIGraphicsOptionsScreen(environment, true);
-    screenManager->pushScreen(graphics);
-    graphics->drop();
-    runFrames(10);
-    graphics->getResolutionRow()->selectNext();
-    graphics->onBack(nullptr);
-    runFrames(10);
+    changeResolutionAndLeave(true);
     EXPECT_TRUE(RestartRequested);
     EXPECT_TRUE(ReopenOptionsRequested);
     EXPECT_TRUE(fileWritten());
 }
 
 TEST_F(OptionsScreenTest, FromThePauseMenuARestartWaitsBehindANotice) {
-    openOptionsScreen(false);
-    auto* graphics = new GUIGraphicsOptionsScreen(environment, false);
-    screenManager->pushScreen(graphics);
-    graphics->drop();
-    runFrames(10);
-    graphics->getResolutionRow()->selectNext();
-    graphics->onBack(nullptr);
-    runFrames(10);
+    changeResolutionAndLeave(false);
     EXPECT_FALSE(RestartRequested);
     ASSERT_FALSE(screenManager->getScreenStack().empty());
     auto* notice = dynamic_cast<GUIDialogScreen*>(screenManager->getScreenStack().front());

@@ -3,6 +3,7 @@
 #include "core/GameSettings.h"
 #include "core/Globals.h"
 #include "core/Log.h"
+#include "core/TextUtils.h"
 #include "gui/GUIMenuItem.h"
 #include "gui/GUITextButton.h"
 #include "gui/GuiCommon.h"
@@ -12,7 +13,7 @@
 #include "screens/menus/GUIDialogScreen.h"
 #include "screens/menus/GUIGraphicsOptionsScreen.h"
 
-#include <cwchar>
+#include <string_view>
 
 using namespace irr;
 
@@ -31,23 +32,6 @@ constexpr s32 ResetQuestion = 404;
 
 constexpr f32 optionsFadeSeconds = 0.2f;
 
-// Path comparison of the menus: equal lengths, A-Z in either case.
-bool sameMenuPath(const core::stringw& a, const wchar_t* b) {
-    if (a.size() != std::wcslen(b))
-        return false;
-    for (u32 i = 0; i < a.size(); ++i) {
-        wchar_t x = a[i];
-        wchar_t y = b[i];
-        if (x >= L'A' && x <= L'Z')
-            x = static_cast<wchar_t>(x - L'A' + L'a');
-        if (y >= L'A' && y <= L'Z')
-            y = static_cast<wchar_t>(y - L'A' + L'a');
-        if (x != y)
-            return false;
-    }
-    return true;
-}
-
 } // namespace
 
 GUIOptionsScreen* openOptionsScreen(bool openedFromMainMenu) {
@@ -64,13 +48,7 @@ GUIOptionsScreen::GUIOptionsScreen(gui::IGUIEnvironment* environment, bool opene
     PassUpdate = openedFromMainMenu;
     KeepTimerRunning = openedFromMainMenu;
     PassInput = true;
-    FadeInTween.value = 0.0f;
-    FadeInTween.start = 0.0f;
-    FadeInTween.end = 1.0f;
-    FadeInTween.duration = optionsFadeSeconds;
-    FadeInTween.elapsed = 0.0f;
-    FadeInTween.kind = FloatTween::Smoothstep;
-    FadeState = FadingIn;
+    startFadeIn(optionsFadeSeconds);
     buildScreen();
 }
 
@@ -176,7 +154,7 @@ void GUIOptionsScreen::onFadeOutDone() {
     if (screenManager)
         screenManager->popScreen(this, true);
     GuiLevelHooks& level = guiHooks().level;
-    if (!sameMenuPath(askHook(level.currentLevelPath, core::stringw()), backgroundLevel))
+    if (!equalsIgnoringAsciiCase(std::wstring_view(askHook(level.currentLevelPath, core::stringw()).c_str()), backgroundLevel))
         callHook(level.queueLoadLevel, core::stringw(backgroundLevel));
     // The main menu's list comes back, Options focused.
     if (GUIScreen* menu = askHook(guiHooks().menus.createPlayScreenAfterOptions, nullptr)) {

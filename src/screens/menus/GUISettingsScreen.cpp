@@ -18,13 +18,7 @@ GUISettingsScreen::GUISettingsScreen(gui::IGUIEnvironment* environment, bool ope
     PassInput = true;
     PassUpdate = openedFromMainMenu;
     KeepTimerRunning = openedFromMainMenu;
-    FadeInTween.value = 0.0f;
-    FadeInTween.start = 0.0f;
-    FadeInTween.end = 1.0f;
-    FadeInTween.duration = fadeSeconds;
-    FadeInTween.elapsed = 0.0f;
-    FadeInTween.kind = FloatTween::Smoothstep;
-    FadeState = FadingIn;
+    startFadeIn(fadeSeconds);
 }
 
 void GUISettingsScreen::buildPage(s32 titleText) {
