@@ -27,6 +27,7 @@ class ISceneNode;
 
 class DelegateList;
 class GUIScreen;
+class ObjectiveDisplay;
 class SpriteAnimation;
 struct ButtonMapping;
 struct SuspicionMeter;
@@ -87,6 +88,14 @@ struct GuiLevelHooks {
     std::function<void()> queueReturnToMainMenu;
     // LevelManager::queueLoadLevelEvent (path, no menu-load flag).
     std::function<void(const irr::core::stringw&)> queueLoadLevel;
+    // Queues an unload-level event and a load-level event of the path (the level comes again).
+    std::function<void(const irr::core::stringw&)> queueReloadLevel;
+    // The level manager's objective list shows on the display (null: on none).
+    std::function<void(ObjectiveDisplay*)> setObjectiveDisplay;
+    // The objective list's display, when there is one. Empty: null.
+    std::function<ObjectiveDisplay*()> objectiveDisplay;
+    // The objective texts of the current language are read again and the rows refreshed.
+    std::function<void()> reloadObjectiveTexts;
     // LevelManager::queueTransition (intro, overlay mode, speed per second, hold, kind).
     std::function<void(bool, irr::s32, irr::f32, irr::f32, irr::s32)> queueFadeTransition;
     // LevelManager::queueRestartFromCheckpoint, queueRestartLevel, queueClearCheckpoint.

@@ -15,6 +15,7 @@
 #include "gui/hud/GUINotification.h"
 #include "gui/hud/GUIObjectiveCenter.h"
 #include "gui/hud/GUISubtitleManager.h"
+#include "level/LevelEvents.h"
 #include "level/LevelHooks.h"
 #include "level/LevelManager.h"
 #include "player/InputDevice.h"
@@ -119,6 +120,28 @@ void fillGuiSlots(GuiHooks& hooks) {
     hooks.level.queueLoadLevel = [](const core::stringw& path) {
         if (levelManager)
             levelManager->queueLoadLevelEvent(io::path(path), false);
+    };
+    hooks.level.queueReloadLevel = [](const core::stringw& path) {
+        if (!levelManager)
+            return;
+        levelManager->queueEvent(new UnloadLevelEvent(true));
+        levelManager->queueEvent(new LoadLevelEvent(io::path(path)));
+    };
+    hooks.level.setObjectiveDisplay = [](ObjectiveDisplay* display) {
+        if (levelManager)
+            levelManager->objectives.setDisplay(display);
+    };
+    hooks.level.objectiveDisplay = []() -> ObjectiveDisplay* {
+        return levelManager ? levelManager->objectives.getDisplay() : nullptr;
+    };
+    hooks.level.reloadObjectiveTexts = [] {
+        if (!levelManager || !gameDevice)
+            return;
+        ObjectiveList& list = levelManager->objectives;
+        if (languageManager)
+            list.setCollectionFile(languageManager->getLocalizedPath(ObjectiveList::defaultCollectionFile).c_str());
+        list.loadCollection(gameDevice->getFileSystem());
+        list.refreshRequested = true;
     };
 }
 

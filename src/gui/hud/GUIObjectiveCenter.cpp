@@ -1,7 +1,6 @@
 #include "gui/hud/GUIObjectiveCenter.h"
 
 #include "core/Globals.h"
-#include "core/LanguageManager.h"
 #include "core/ProgramQueries.h"
 #include "core/Stopwatch.h"
 #include "gui/GUIFreeTypeText.h"
@@ -9,7 +8,6 @@
 #include "gui/GuiCommon.h"
 #include "gui/GuiHooks.h"
 #include "gui/hud/GUIHud.h"
-#include "level/LevelManager.h"
 #include "screens/ScreenManager.h"
 #include "screens/menus/GUIPauseScreen.h"
 
@@ -60,15 +58,14 @@ GUIObjectiveCenter::GUIObjectiveCenter(gui::IGUIEnvironment* environment, gui::I
     DrawnByOwner = true;
     Header = addRowImage(environment, this, barTexture, 0xFFFFFFFF);
     EmptyList = addRowImage(environment, this, nullptr, 0xFFFFFFFF);
-    if (levelManager)
-        levelManager->objectives.setDisplay(this);
+    callHook(guiHooks().level.setObjectiveDisplay, this);
     if (DelegateList* list = askHook(guiHooks().language.languageChanged, nullptr))
         bindCallback(*list, this, &GUIObjectiveCenter::onLanguageChanged);
 }
 
 GUIObjectiveCenter::~GUIObjectiveCenter() {
-    if (levelManager && levelManager->objectives.getDisplay() == this)
-        levelManager->objectives.setDisplay(nullptr);
+    if (askHook(guiHooks().level.objectiveDisplay, nullptr) == this)
+        callHook(guiHooks().level.setObjectiveDisplay, nullptr);
     if (DelegateList* list = askHook(guiHooks().language.languageChanged, nullptr))
         unbindCallback(*list, this, &GUIObjectiveCenter::onLanguageChanged);
 }
@@ -214,13 +211,7 @@ void GUIObjectiveCenter::setTaskIconAnimation(const io::path& path) {
 }
 
 void GUIObjectiveCenter::onLanguageChanged() {
-    if (levelManager && gameDevice) {
-        ObjectiveList& list = levelManager->objectives;
-        if (languageManager)
-            list.setCollectionFile(languageManager->getLocalizedPath(ObjectiveList::defaultCollectionFile).c_str());
-        list.loadCollection(gameDevice->getFileSystem());
-        list.refreshRequested = true;
-    }
+    callHook(guiHooks().level.reloadObjectiveTexts);
     for (Row& row : Rows) {
         applyFont(row.title);
         applyFont(row.shadow);

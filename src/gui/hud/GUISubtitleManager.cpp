@@ -8,7 +8,6 @@
 #include "gui/GuiCommon.h"
 #include "gui/GuiHooks.h"
 #include "level/ContentXml.h"
-#include "level/LevelManager.h"
 #include "screens/ScreenManager.h"
 
 #include <IFileSystem.h>
@@ -50,17 +49,20 @@ GUISubtitleManager::GUISubtitleManager(gui::IGUIEnvironment* environment, gui::I
     Shadow->setRelativePosition(wideRect());
     Text->setRelativePosition(wideRect());
 
-    // The current level's own collection, named after its file.
-    io::path levelFile = folder;
-    if (levelManager) {
-        core::stringw name = levelManager->getLevelName();
-        const s32 dot = name.findLast(L'.');
-        if (dot > 0)
-            name = name.subString(0, static_cast<u32>(dot));
+    // The current level's own collection, named after its file without the extension.
+    core::stringw name = askHook(guiHooks().level.currentLevelPath, core::stringw());
+    const s32 slash = std::max(name.findLast(L'/'), name.findLast(L'\\'));
+    name = name.subString(static_cast<u32>(slash + 1), name.size());
+    const s32 dot = name.findLast(L'.');
+    if (dot > 0)
+        name = name.subString(0, static_cast<u32>(dot));
+    io::path levelFile;
+    if (!name.empty()) {
+        levelFile = folder;
         levelFile += io::path(name);
         levelFile += ".xml";
     }
-    loadPersistentSubtitles(levelManager ? levelFile : io::path());
+    loadPersistentSubtitles(levelFile);
     OnPostRender(gameDevice && gameDevice->getTimer() ? gameDevice->getTimer()->getTime() : 0);
 }
 

@@ -5,8 +5,6 @@
 #include "core/Globals.h"
 #include "gui/GUIOptionCycle.h"
 #include "gui/GuiHooks.h"
-#include "level/LevelEvents.h"
-#include "level/LevelManager.h"
 #include "render/EffectHandler.h"
 #include "render/ShaderManager.h"
 #include "screens/ScreenManager.h"
@@ -189,12 +187,10 @@ void GUIGraphicsOptionsScreen::onQuality(s32 id) {
     if (mode != 2) {
         if (shaderManager)
             shaderManager->rebuildShaders();
-        if (levelManager)
-            levelManager->queueRestartLevel();
-    } else if (levelManager) {
+        callHook(guiHooks().level.queueRestartLevel);
+    } else {
         // The calibration scene comes again with the simplest renderer.
-        levelManager->queueEvent(new UnloadLevelEvent(true));
-        levelManager->queueEvent(new LoadLevelEvent(calibrationLevel));
+        callHook(guiHooks().level.queueReloadLevel, core::stringw(calibrationLevel));
     }
 }
 
