@@ -41,6 +41,9 @@ GUIOptionCycle::GUIOptionCycle(gui::IGUIEnvironment* environment, gui::IGUIEleme
     NextArrow = addOptionPart(environment, this, arrowRect, nextTexture);
     PrevHitArea = addOptionPart(environment, this, arrowRect, nullptr);
     NextHitArea = addOptionPart(environment, this, arrowRect, nullptr);
+    // A click on the row clicks audibly, as the side keys do.
+    PrevHitArea->setClickSound(true);
+    NextHitArea->setClickSound(true);
     bindCallback(PrevHitArea->OnClick, this, &GUIOptionCycle::selectPrevious);
     bindCallback(NextHitArea->OnClick, this, &GUIOptionCycle::selectNext);
     PrevArrow->setStateSource(PrevHitArea);

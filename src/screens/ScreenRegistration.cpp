@@ -18,6 +18,7 @@
 #include "level/LevelEvents.h"
 #include "level/LevelHooks.h"
 #include "level/LevelManager.h"
+#include "level/SoundObject.h"
 #include "player/InputDevice.h"
 #include "player/InputManager.h"
 #include "player/PlayerControls.h"
@@ -203,6 +204,12 @@ void fillLevelSlots(LevelHookTable::Screens& level) {
     level.clearSubtitles = [] {
         if (screenManager)
             screenManager->clearSubtitles();
+    };
+    // The voice line whose subtitle is on screen.
+    level.isShownVoiceLine = [](SoundObject* sound) {
+        GUISubtitleManager* subtitles = screenManager ? screenManager->getSubtitleManager() : nullptr;
+        return subtitles && sound && sound->HasSubtitle && subtitles->getCurrentId() != 0 &&
+               sound->SubtitleID == subtitles->getCurrentId();
     };
     level.dismissAllNotifications = [] {
         if (screenManager)

@@ -17,6 +17,7 @@
 #include "gui/hud/GUISubtitleManager.h"
 #include "level/LevelHooks.h"
 #include "level/LevelManager.h"
+#include "level/SoundObject.h"
 #include "player/InputManager.h"
 #include "player/PlayerControls.h"
 #include "player/devices/GamepadDevice.h"
@@ -94,6 +95,14 @@ TEST_F(GameScreensTest, ALevelsSubtitlesShowAtTheirTimes) {
         levelHooks().screens.loadSubtitles("Content/Language/English/Subtitles/PhysicsDemo.xml");
         levelHooks().gui.playSubtitle(100);
         start = Clock::now();
+        // A voice line paused while its subtitle shows takes the subtitle away.
+        auto* voice = new SoundObject(nullptr, gameDevice->getSceneManager());
+        voice->HasSubtitle = true;
+        for (const auto& [id, shownNow] : {std::pair{100, true}, {101, false}}) {
+            voice->SubtitleID = id;
+            EXPECT_EQ(levelHooks().screens.isShownVoiceLine(voice), shownNow) << id;
+        }
+        voice->drop();
     };
     for (int at = 21; at < 2000; ++at)
         steps[at] = [&] {
