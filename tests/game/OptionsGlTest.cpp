@@ -171,8 +171,18 @@ TEST_F(OptionsGlTest, NotificationsSubtitlesTheObjectivePanelAndTheOptionPagesDr
         // The rows' dark labels on the light sub panel at the right.
         EXPECT_GT(count(shot, irr::core::recti(1280 - 300, 300, 1280, 560), false), 1500);
         shot->drop();
+        static_cast<GUIOptionsScreen*>(screenManager->getScreenStack().at(1))->onAudio(nullptr);
     };
-    quitAt(161);
+    steps[190] = [&] {
+        irr::video::IImage* shot = shoot("audio");
+        // The volume meters' orange fills.
+        const int orange = test::countPixels(shot, irr::core::recti(1280 - 300, 300, 1280, 400), [](const irr::video::SColor& c) {
+            return c.getRed() > 170 && c.getGreen() < 120 && c.getBlue() < 80;
+        });
+        EXPECT_GT(orange, 300);
+        shot->drop();
+    };
+    quitAt(191);
     GameApplication game;
     EXPECT_EQ(game.run(), gameStatusNormal);
     unsetenv("PADDLESTONE_SINGLE_BUFFER");
