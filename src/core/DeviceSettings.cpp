@@ -3,28 +3,83 @@
 #include "core/GameSettings.h"
 #include "core/Log.h"
 #include "platform/Kernel.h"
+#include "platform/Window.h"
 
 #include <irrlicht.h>
 
 #include <algorithm>
 #include <cctype>
+#include <vector>
 
 namespace {
 
-// The desktop's size, asked of a device without a window.
-irr::core::dimension2du desktopSize(const irr::core::dimension2du& fallback) {
+// What the display offers: its desktop size and its full-screen modes (empty without one).
+struct DisplayOffer {
+    irr::core::dimension2du desktop;
+    std::vector<irr::core::dimension2du> modes;
+};
+
+DisplayOffer askDisplay() {
+    DisplayOffer offer;
     irr::SIrrlichtCreationParameters params;
     params.DriverType = irr::video::EDT_NULL;
     params.LoggingLevel = irr::ELL_NONE;
     irr::IrrlichtDevice* probe = irr::createDeviceEx(params);
     if (!probe)
-        return fallback;
-    irr::core::dimension2du size = probe->getVideoModeList()->getDesktopResolution();
+        return offer;
+    irr::video::IVideoModeList* list = probe->getVideoModeList();
+    offer.desktop = list->getDesktopResolution();
+    for (irr::s32 i = 0; i < list->getVideoModeCount(); ++i)
+        offer.modes.push_back(list->getVideoModeResolution(i));
     probe->drop();
+    // The engine knows the desktop only through display extensions a server may lack.
+    if (offer.desktop.Width == 0 || offer.desktop.Height == 0)
+        platform::getDisplaySize(offer.desktop);
+    return offer;
+}
+
+// The desktop's size, or the fallback when the display does not say.
+irr::core::dimension2du desktopSize(const irr::core::dimension2du& fallback) {
+    const irr::core::dimension2du size = askDisplay().desktop;
     return size.Width && size.Height ? size : fallback;
 }
 
 } // namespace
+
+const std::vector<irr::core::dimension2du>& standardWindowSizes() {
+    static const std::vector<irr::core::dimension2du> sizes = {
+        {800, 600},   {1024, 600},  {1024, 768},  {1280, 720},  {1280, 800}, {1440, 900},
+        {1280, 1024}, {1600, 1200}, {1680, 1050}, {1920, 1080}, {1920, 1200}};
+    return sizes;
+}
+
+bool fitResolutionToDisplay(irr::core::dimension2du& size, bool fullscreen, const irr::core::dimension2du& desktop,
+                            const std::vector<irr::core::dimension2du>& modes) {
+    if (desktop.Width == 0 || desktop.Height == 0)
+        return true; // nothing known of the display
+    if (fullscreen && !modes.empty()) {
+        if (std::find(modes.begin(), modes.end(), size) != modes.end())
+            return true;
+        size = desktop;
+        return false;
+    }
+    if (fullscreen) {
+        // No list of modes: a size beyond the desktop is refused.
+        if (size.Width <= desktop.Width && size.Height <= desktop.Height)
+            return true;
+        size = desktop;
+        return false;
+    }
+    if (size.Width <= desktop.Width && size.Height <= desktop.Height)
+        return true;
+    irr::core::dimension2du best(0, 0);
+    for (const irr::core::dimension2du& candidate : standardWindowSizes())
+        if (candidate.Width <= desktop.Width && candidate.Height <= desktop.Height &&
+            candidate.Width * candidate.Height >= best.Width * best.Height)
+            best = candidate;
+    size = best.Width ? best : desktop;
+    return false;
+}
 
 bool parseVideoDriver(const std::string& name, irr::video::E_DRIVER_TYPE& driver) {
     std::string lower = name;
@@ -57,8 +112,19 @@ irr::SIrrlichtCreationParameters deviceParametersFromSettings() {
                                                 height > 0 ? static_cast<irr::u32>(height) : 720);
     const int fullscreenMode = getSettingInt("Graphics_FullscreenMode");
     params.Fullscreen = fullscreenMode == 1;
-    if (fullscreenMode == 2)
+    if (fullscreenMode == 2) {
         params.WindowSize = desktopSize(params.WindowSize);
+    } else if (params.DriverType != irr::video::EDT_NULL) {
+        // A size the display cannot show falls back, and the settings keep the fallback.
+        const DisplayOffer display = askDisplay();
+        const irr::core::dimension2du asked = params.WindowSize;
+        if (!fitResolutionToDisplay(params.WindowSize, params.Fullscreen, display.desktop, display.modes)) {
+            logMessagef("Warning: The display cannot show %u x %u%s; using %u x %u.", asked.Width, asked.Height,
+                        params.Fullscreen ? " in full screen" : "", params.WindowSize.Width, params.WindowSize.Height);
+            setSettingInt("Graphics_ScreenWidth", static_cast<int>(params.WindowSize.Width));
+            setSettingInt("Graphics_ScreenHeight", static_cast<int>(params.WindowSize.Height));
+        }
+    }
     params.Vsync = getSettingBool("Graphics_Vsync");
     params.AntiAlias = static_cast<irr::u8>(std::clamp(getSettingInt("Graphics_Antialiasing"), 0, 16));
     params.Bits = 32;

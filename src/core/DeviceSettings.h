@@ -4,6 +4,7 @@
 #include <SIrrCreationParameters.h>
 
 #include <string>
+#include <vector>
 
 // How the engine device is made from the graphics settings.
 
@@ -15,9 +16,21 @@ bool parseVideoDriver(const std::string& name, irr::video::E_DRIVER_TYPE& driver
 // screenshots from the front buffer, which a double-buffered window leaves empty.
 constexpr const char* singleBufferVariable = "PADDLESTONE_SINGLE_BUFFER";
 
+// The window sizes offered whatever the display reports (the graphics options list them
+// first), from 800 x 600 to 1920 x 1200.
+const std::vector<irr::core::dimension2du>& standardWindowSizes();
+
+// Whether the display can show the size: a window must fit the desktop, a full-screen size
+// must be one of the display's modes (without a list of modes, fit the desktop). Otherwise the size becomes what it can show (a window:
+// the largest of the usual window sizes that fits, else the desktop size; full screen: the
+// desktop size) and the answer is false. A display of unknown size accepts everything.
+bool fitResolutionToDisplay(irr::core::dimension2du& size, bool fullscreen, const irr::core::dimension2du& desktop,
+                            const std::vector<irr::core::dimension2du>& modes);
+
 // The creation parameters from the settings: "Graphics_Driver" (an unknown name is logged
 // and OpenGL is used), "Graphics_ScreenWidth" and "Graphics_ScreenHeight", "Graphics_Vsync",
 // "Graphics_Antialiasing" and "Graphics_FullscreenMode": 0 a window at the settings size,
-// 1 full screen at the settings size, 2 a borderless window at the desktop size (the
+// 1 full screen at the settings size (a size the display cannot show falls back, logged, and
+// the settings keep the fallback), 2 a borderless window at the desktop size (the
 // effect handler scales the scene rendered at the settings size onto it).
 irr::SIrrlichtCreationParameters deviceParametersFromSettings();

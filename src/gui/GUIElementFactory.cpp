@@ -7,6 +7,9 @@
 #include "gui/GUIStaticText.h"
 #include "gui/GUISubElement.h"
 #include "gui/GuiCommon.h"
+#include "gui/hud/GUINotification.h"
+#include "gui/hud/GUIObjectiveCenter.h"
+#include "gui/hud/GUISubtitleManager.h"
 
 #include <IGUIEnvironment.h>
 
@@ -43,18 +46,24 @@ const TypeEntry typeTable[GUIElementFactory::namedTypeCount] = {
     {"GUIFreeTypeText", [](gui::IGUIEnvironment* env, gui::IGUIElement* parent) -> gui::IGUIElement* {
          return new GUIFreeTypeText(env, parent, -1, defaultRect);
      }},
-    {"GUINotification", nullptr},
+    {"GUINotification", [](gui::IGUIEnvironment* env, gui::IGUIElement* parent) -> gui::IGUIElement* {
+         return new GUINotification(env, parent);
+     }},
     {"GUIScreen", [](gui::IGUIEnvironment* env, gui::IGUIElement* parent) -> gui::IGUIElement* {
          return new GUIScreen(env, parent, -1, defaultRect);
      }},
-    {"GUIObjectiveCenter", nullptr},
+    {"GUIObjectiveCenter", [](gui::IGUIEnvironment* env, gui::IGUIElement* parent) -> gui::IGUIElement* {
+         return new GUIObjectiveCenter(env, parent, -1, defaultRect);
+     }},
     {"GUIHud", nullptr},
     {"GUIButton", [](gui::IGUIEnvironment* env, gui::IGUIElement* parent) -> gui::IGUIElement* {
          return new GUIButton(env, parent, -1, defaultRect);
      }},
     {"GUIPauseScreen", nullptr},
     {"GUIMainScreen", nullptr},
-    {"GUISubtitleManager", nullptr},
+    {"GUISubtitleManager", [](gui::IGUIEnvironment* env, gui::IGUIElement* parent) -> gui::IGUIElement* {
+         return new GUISubtitleManager(env, parent);
+     }},
     {"GUICutscene", nullptr},
     {"GUIOptionCycle", nullptr},
     {"GUIOptionMeter", nullptr},

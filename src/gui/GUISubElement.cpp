@@ -41,17 +41,20 @@ void GUISubElement::loadGUIFile(const core::stringc& path) {
         removeChild(*Children.begin());
     loadGuiLayout(Environment, io::path(path.c_str()), this);
 
+    const core::dimension2di size = measureLayout();
+    const core::position2di corner = RelativeRect.UpperLeftCorner;
+    setRelativePosition(core::recti(corner.X, corner.Y, corner.X + size.Width, corner.Y + size.Height));
+    setVisible(true);
+}
+
+core::dimension2di GUISubElement::measureLayout() {
     s32 width = 0;
     s32 height = 0;
     bool hasScreen = false;
     markAndMeasure(this, width, height, hasScreen);
-    if (hasScreen) {
-        width = screenWidth;
-        height = screenHeight;
-    }
-    const core::position2di corner = RelativeRect.UpperLeftCorner;
-    setRelativePosition(core::recti(corner.X, corner.Y, corner.X + width, corner.Y + height));
-    setVisible(true);
+    if (hasScreen)
+        return core::dimension2di(screenWidth, screenHeight);
+    return core::dimension2di(width, height);
 }
 
 void GUISubElement::serializeAttributes(io::IAttributes* out, io::SAttributeReadWriteOptions* options) const {

@@ -21,6 +21,13 @@ public:
     virtual void loadGUIFile(const irr::core::stringc& path);
 
     const irr::core::stringc& getGUIPath() const { return GUIPath; }
+    void setGUIPath(const irr::core::stringc& path) { GUIPath = path; }
+
+protected:
+    // Marks every element below this one as a sub-element and measures the layout: the
+    // largest width and height among this element and its descendants, or the screen's size
+    // when one of them is a screen.
+    irr::core::dimension2di measureLayout();
 
 private:
     irr::core::stringc GUIPath;

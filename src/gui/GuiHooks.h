@@ -27,6 +27,7 @@ class ISceneNode;
 
 class DelegateList;
 class GUIScreen;
+class ObjectiveDisplay;
 class SpriteAnimation;
 struct ButtonMapping;
 struct SuspicionMeter;
@@ -85,6 +86,16 @@ struct GuiLevelHooks {
     std::function<void()> queueClearMenus;
     // LevelManager::queueReturnToMainMenu.
     std::function<void()> queueReturnToMainMenu;
+    // LevelManager::queueLoadLevelEvent (path, no menu-load flag).
+    std::function<void(const irr::core::stringw&)> queueLoadLevel;
+    // Queues an unload-level event and a load-level event of the path (the level comes again).
+    std::function<void(const irr::core::stringw&)> queueReloadLevel;
+    // The level manager's objective list shows on the display (null: on none).
+    std::function<void(ObjectiveDisplay*)> setObjectiveDisplay;
+    // The objective list's display, when there is one. Empty: null.
+    std::function<ObjectiveDisplay*()> objectiveDisplay;
+    // The objective texts of the current language are read again and the rows refreshed.
+    std::function<void()> reloadObjectiveTexts;
     // LevelManager::queueTransition (intro, overlay mode, speed per second, hold, kind).
     std::function<void(bool, irr::s32, irr::f32, irr::f32, irr::s32)> queueFadeTransition;
     // LevelManager::queueRestartFromCheckpoint, queueRestartLevel, queueClearCheckpoint.
@@ -133,6 +144,14 @@ struct GuiMenuHooks {
     // Shows the calibration preview scene as the only visible menu preview (a menu opened
     // over the main menu comes up).
     std::function<void()> showCalibrationPreview;
+    // The title screen's fade target (its logo and notes fade toward it).
+    std::function<void(irr::f32)> setTitleFadeTarget;
+    // A new GUIPlayScreen after the options menu closed: fading in, its Options entry
+    // focused; the caller pushes it and drops the creation reference. Empty: null.
+    std::function<GUIScreen*()> createPlayScreenAfterOptions;
+    // A new control options page (opened from the main menu or not); the caller pushes it
+    // and drops the creation reference. Empty: null.
+    std::function<GUIScreen*(bool)> createControlOptionsScreen;
 };
 
 struct GuiHooks {

@@ -124,4 +124,15 @@ bool giveWindowFocus(irr::IrrlichtDevice* device) {
     return true;
 }
 
+bool getDisplaySize(irr::core::dimension2du& size) {
+    Display* display = XOpenDisplay(nullptr);
+    if (!display)
+        return false;
+    const int screen = DefaultScreen(display);
+    size = irr::core::dimension2du(static_cast<irr::u32>(DisplayWidth(display, screen)),
+                                   static_cast<irr::u32>(DisplayHeight(display, screen)));
+    XCloseDisplay(display);
+    return size.Width > 0 && size.Height > 0;
+}
+
 } // namespace platform

@@ -2,6 +2,8 @@
 
 #include <rect.h>
 
+#include <dimension2d.h>
+
 namespace irr {
 class IrrlichtDevice;
 }
@@ -26,5 +28,9 @@ bool removeWindowDecorations(irr::IrrlichtDevice* device);
 // Gives the window the input focus. A display without a window manager never focuses a
 // window by itself; the tests under Xvfb use this.
 bool giveWindowFocus(irr::IrrlichtDevice* device);
+
+// The size of the display's default screen, asked of the window system without a window.
+// False (and the size untouched) without a display.
+bool getDisplaySize(irr::core::dimension2du& size);
 
 } // namespace platform

@@ -9,6 +9,11 @@
 #include "gui/fonts/FontCache.h"
 #include "gui/hud/GUIHud.h"
 #include "screens/cutscene/GUICutscene.h"
+#include "gui/hud/GUINotification.h"
+#include "gui/hud/GUISplat.h"
+#include "gui/hud/GUIObjectiveCenter.h"
+#include "gui/hud/GUISubtitleManager.h"
+#include "core/LanguageManager.h"
 #include "screens/menus/GUIPauseScreen.h"
 #include "core/ProgramQueries.h"
 
@@ -60,11 +65,14 @@ ScreenManager::~ScreenManager() {
     ScreenStack.clear();
     flushScreenRemovals();
     PauseOpened.clear();
+    ActiveNotifications.clear();
+    PendingDismissals.clear();
     // Fonts hold page textures of the driver: they go before the device does.
     clearFontCache();
 }
 
 void ScreenManager::init() {
+    GUINotification::loadNotificationTable();
     createScreens();
     if (!levelOnCommandLine)
         openMainScreen(0);
@@ -80,6 +88,10 @@ void ScreenManager::createScreens() {
     Hud = nullptr;
     Cutscene = nullptr;
     PauseScreen = nullptr;
+    ObjectiveCenter = nullptr;
+    SubtitleManager = nullptr;
+    NotificationLayer = nullptr;
+    ActiveNotifications.clear();
     ScreenStack.clear();
     RemovalList.clear();
     StackActive = false;
@@ -98,9 +110,186 @@ void ScreenManager::createScreens() {
     Cutscene = new GUICutscene(Environment, Environment->getRootGUIElement(), overlayId);
     Cutscene->drop();
 
+    gui::IGUIElement* root = Environment->getRootGUIElement();
+    NotificationLayer = Environment->addStaticText(L"", core::recti(0, 0, screenWidth, screenHeight), false, true, root, -1, false);
+    NotificationLayer->setSubElement(true);
+    PendingDismissals.clear();
+
+    SubtitleManager = new GUISubtitleManager(Environment, root);
+    SubtitleManager->setSubElement(true);
+    SubtitleManager->drop();
+    SubtitleManager->SubtitlesOn = Subtitles;
+    SubtitleManager->setBlackBox(BlackBoxSubtitles);
+
     PauseScreen = new GUIPauseScreen(nullptr, Environment, core::recti(0, 0, screenWidth, screenHeight));
     PauseScreen->setSubElement(true);
     PauseScreen->drop();
+
+    ObjectiveCenter = new GUIObjectiveCenter(Environment, root, 0, core::recti(0, 0, screenWidth, screenHeight));
+    ObjectiveCenter->setSubElement(true);
+    ObjectiveCenter->drop();
+    Hud->ObjectivePanel = ObjectiveCenter;
+}
+
+// --- subtitles --------------------------------------------------------------------------------------
+
+void ScreenManager::loadSubtitles(const io::path& name) {
+    if (SubtitleManager)
+        SubtitleManager->loadPersistentSubtitles(name);
+}
+
+void ScreenManager::clearSubtitles() {
+    if (SubtitleManager)
+        SubtitleManager->clear();
+}
+
+void ScreenManager::resetSubtitlesAndCutscene() {
+    clearSubtitles();
+    ActiveNotifications.clear();
+    PendingDismissals.clear();
+}
+
+// --- notifications -----------------------------------------------------------------------------------
+
+GUINotification* ScreenManager::addHiddenNotification() {
+    auto* notification = new GUINotification(Environment, NotificationLayer);
+    notification->drop();
+    return notification;
+}
+
+namespace {
+
+// Hidden and off screen until it is shown.
+void parkNotification(GUINotification* notification) {
+    notification->setDuration(-1.0f);
+    const core::dimension2di size = notification->getRelativePosition().getSize();
+    notification->setRelativePosition(core::recti(core::position2di(-10000, -10000), size));
+    notification->updateAbsolutePosition();
+    notification->setVisible(false);
+}
+
+template <class Match>
+GUINotification* findNotificationChild(gui::IGUIElement* layer, Match&& match) {
+    if (!layer)
+        return nullptr;
+    for (gui::IGUIElement* child : layer->getChildren())
+        if (static_cast<s32>(child->getType()) == GuiType::Notification && match(static_cast<GUINotification*>(child)))
+            return static_cast<GUINotification*>(child);
+    return nullptr;
+}
+
+} // namespace
+
+GUINotification* ScreenManager::getNotificationByPath(const core::stringc& path) {
+    if (!NotificationLayer)
+        return nullptr;
+    if (GUINotification* found = findNotificationChild(NotificationLayer, [&](GUINotification* n) { return n->getGUIPath() == path; }))
+        return found;
+    GUINotification* notification = addHiddenNotification();
+    const io::path file = languageManager ? languageManager->getLocalizedPath(io::path(path.c_str())) : io::path(path.c_str());
+    notification->loadGUIFile(core::stringc(file.c_str()));
+    notification->setGUIPath(path);
+    parkNotification(notification);
+    return notification;
+}
+
+GUINotification* ScreenManager::getNotificationByName(const char* name) {
+    if (!NotificationLayer || !name)
+        return nullptr;
+    if (GUINotification* found = findNotificationChild(NotificationLayer, [&](GUINotification* n) { return n->getNotificationName() == name; }))
+        return found;
+    GUINotification* notification = addHiddenNotification();
+    notification->setNotification(name);
+    parkNotification(notification);
+    return notification;
+}
+
+void ScreenManager::showNotification(GUINotification* notification, f32 durationSeconds) {
+    if (!notification || !EnablePopups || notification->isDismissed())
+        return;
+    if (std::find(ActiveNotifications.begin(), ActiveNotifications.end(), notification) != ActiveNotifications.end())
+        return;
+    notification->setVisible(true);
+    notification->setDuration(durationSeconds);
+    notification->OnPostRender(0);
+    ActiveNotifications.push_back(notification);
+}
+
+void ScreenManager::addPendingDismissal(const std::string& name) {
+    if (std::find(PendingDismissals.begin(), PendingDismissals.end(), name) == PendingDismissals.end())
+        PendingDismissals.push_back(name);
+}
+
+void ScreenManager::dismissNotification(const char* name, bool immediately) {
+    if (!NotificationLayer || !name)
+        return;
+    bool found = false;
+    for (gui::IGUIElement* child : NotificationLayer->getChildren()) {
+        if (static_cast<s32>(child->getType()) != GuiType::Notification)
+            continue;
+        auto* notification = static_cast<GUINotification*>(child);
+        if (notification->getNotificationName() != name)
+            continue;
+        notification->dismiss(immediately);
+        found = true;
+    }
+    if (!found)
+        addPendingDismissal(name);
+}
+
+void ScreenManager::dismissAllNotifications() {
+    if (!NotificationLayer)
+        return;
+    for (gui::IGUIElement* child : NotificationLayer->getChildren()) {
+        if (!child->isVisible() || static_cast<s32>(child->getType()) != GuiType::Notification)
+            continue;
+        auto* notification = static_cast<GUINotification*>(child);
+        notification->dismiss(true);
+        addPendingDismissal(notification->getNotificationName());
+    }
+}
+
+void ScreenManager::updateNotifications() {
+    if (!isSimulationActive() || !NotificationLayer)
+        return;
+    for (gui::IGUIElement* child : NotificationLayer->getChildren()) {
+        if (static_cast<s32>(child->getType()) != GuiType::Notification)
+            continue;
+        auto* notification = static_cast<GUINotification*>(child);
+        const f32 duration = notification->getDuration();
+        if (duration > 0.0f && notification->getElapsed() > duration + 1.0f && notification->isVisible()) {
+            // At most one notification finishes per frame.
+            const core::dimension2di size = notification->getRelativePosition().getSize();
+            notification->setRelativePosition(core::recti(core::position2di(-10000, -10000), size));
+            notification->updateAbsolutePosition();
+            notification->setVisible(false);
+            auto queued = std::find(ActiveNotifications.begin(), ActiveNotifications.end(), notification);
+            if (queued != ActiveNotifications.end())
+                ActiveNotifications.erase(queued);
+            return;
+        }
+        for (std::size_t i = 0; i < PendingDismissals.size();) {
+            if (notification->isVisible() && notification->getNotificationName() == PendingDismissals[i]) {
+                notification->dismiss(false);
+                PendingDismissals.erase(PendingDismissals.begin() + static_cast<std::ptrdiff_t>(i));
+            } else {
+                ++i;
+            }
+        }
+    }
+}
+
+void ScreenManager::resetNotifications() {
+    // The elements go: the queue must not reach them any more.
+    ActiveNotifications.clear();
+    if (NotificationLayer)
+        while (!NotificationLayer->getChildren().empty())
+            NotificationLayer->removeChild(*NotificationLayer->getChildren().begin());
+    if (ObjectiveCenter)
+        ObjectiveCenter->resetForLevel();
+    if (Hud)
+        for (GUISplat* splat : Hud->getSplats())
+            splat->setVisible(false);
 }
 
 // --- gates ------------------------------------------------------------------------------------
@@ -299,6 +488,7 @@ void ScreenManager::update() {
             InputCaptured = true;
         }
     }
+    updateNotifications();
     flushScreenRemovals();
 }
 

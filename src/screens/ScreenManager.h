@@ -3,8 +3,10 @@
 #include "core/Delegate.h"
 
 #include <irrTypes.h>
+#include <path.h>
 #include <position2d.h>
 
+#include <string>
 #include <vector>
 
 namespace irr::gui {
@@ -15,7 +17,10 @@ class IGUIEnvironment;
 class GUIButton;
 class GUICutscene;
 class GUIHud;
+class GUINotification;
+class GUIObjectiveCenter;
 class GUIPauseScreen;
+class GUISubtitleManager;
 class GUIScreen;
 struct ButtonMapping;
 
@@ -46,9 +51,11 @@ public:
     // Reads the settings that switch GUI behaviour, opens the main menu unless a level was
     // named on the command line, and marks the manager initialised.
     void init();
-    // Makes the standing screens (the HUD, the pause menu) over an emptied GUI tree.
+    // Makes the standing screens (the HUD, the notification layer, the subtitle layer, the
+    // pause menu, the objective panel) over an emptied GUI tree.
     void createScreens();
-    // Once per frame: pause toggle, input capture, removal of closed screens.
+    // Once per frame: pause toggle, input capture, notification timing, removal of closed
+    // screens.
     void update();
     // Once per drawn frame, last inside the scene: the HUD shows only in a running game
     // that is not loading, then the GUI tree.
@@ -100,6 +107,36 @@ public:
     // The cutscene overlay's bar amount (0 while there is none).
     irr::f32 getOverlayBlend() const;
     GUICutscene* getCutsceneScreen() const { return Cutscene; }
+    GUIObjectiveCenter* getObjectiveCenter() const { return ObjectiveCenter; }
+    GUISubtitleManager* getSubtitleManager() const { return SubtitleManager; }
+
+    // --- subtitles ---
+    // The level's subtitle collection (after the shared one) replaces the lines.
+    void loadSubtitles(const irr::io::path& name);
+    // Hides the line on screen and forgets the chained one.
+    void clearSubtitles();
+    // A level starts loading: no subtitle, cross-fade or notification carries over.
+    void resetSubtitlesAndCutscene();
+
+    // --- notifications ---
+    // The notification of that layout path or table name, made (hidden, off screen) when the
+    // layer has none yet; it lives until the next level unload.
+    GUINotification* getNotificationByPath(const irr::core::stringc& path);
+    GUINotification* getNotificationByName(const char* name);
+    // Queues the notification for the seconds (0: until dismissed); nothing with pop-ups
+    // off, for a dismissed or an already queued one.
+    void showNotification(GUINotification* notification, irr::f32 durationSeconds);
+    // Dismisses every notification of the name; a name nobody has yet waits for one.
+    void dismissNotification(const char* name, bool immediately);
+    void dismissAllNotifications();
+    // Each frame while the game runs: ends at most one finished notification and applies
+    // the waiting dismissals.
+    void updateNotifications();
+    // The level unloaded: every notification goes (and leaves the queue).
+    void resetNotifications();
+    const std::vector<GUINotification*>& getActiveNotifications() const { return ActiveNotifications; }
+    const std::vector<std::string>& getPendingDismissals() const { return PendingDismissals; }
+    irr::gui::IGUIElement* getNotificationLayer() const { return NotificationLayer; }
     irr::gui::IGUIEnvironment* getEnvironment() const { return Environment; }
 
     // Invoked each time the pause screen opens.
@@ -118,12 +155,19 @@ public:
 
 private:
     void togglePause();
+    GUINotification* addHiddenNotification();
+    void addPendingDismissal(const std::string& name);
 
     irr::gui::IGUIEnvironment* Environment;
     // Standing screens, owned by the GUI tree.
     GUIHud* Hud = nullptr;
     GUICutscene* Cutscene = nullptr;
     GUIPauseScreen* PauseScreen = nullptr;
+    GUIObjectiveCenter* ObjectiveCenter = nullptr;
+    GUISubtitleManager* SubtitleManager = nullptr;
+    irr::gui::IGUIElement* NotificationLayer = nullptr;
+    std::vector<std::string> PendingDismissals;
+    std::vector<GUINotification*> ActiveNotifications;
     std::vector<GUIScreen*> ScreenStack;
     std::vector<GUIScreen*> RemovalList;
     bool StackActive = false;

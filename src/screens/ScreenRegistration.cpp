@@ -12,8 +12,13 @@
 #include "gui/fonts/CGUITTFont.h"
 #include "gui/fonts/FontCache.h"
 #include "gui/hud/GUIHud.h"
+#include "gui/hud/GUINotification.h"
+#include "gui/hud/GUIObjectiveCenter.h"
+#include "gui/hud/GUISubtitleManager.h"
+#include "level/LevelEvents.h"
 #include "level/LevelHooks.h"
 #include "level/LevelManager.h"
+#include "level/SoundObject.h"
 #include "player/InputDevice.h"
 #include "player/InputManager.h"
 #include "player/PlayerControls.h"
@@ -51,6 +56,13 @@ void fillShellSlots(ScreenHooks& screens) {
             screenManager->postRenderGUI(runningSeconds);
     };
     screens.destroy = [] { delete screenManager; };
+    // A level unload takes the notifications along; a level load starts without subtitles.
+    screens.subscribeLevelHandlers = [] {
+        if (!screenManager || !levelManager)
+            return;
+        levelManager->onLevelUnloaded.addMember(screenManager, &ScreenManager::resetNotifications);
+        levelManager->onLevelLoadStarted.addMember(screenManager, &ScreenManager::resetSubtitlesAndCutscene);
+    };
 
     screens.isInputAllowed = [] { return !screenManager || screenManager->isInputAllowed(); };
     screens.isGameUpdateAllowed = [] { return !screenManager || screenManager->isGameUpdateAllowed(); };
@@ -106,6 +118,32 @@ void fillGuiSlots(GuiHooks& hooks) {
     hooks.level.currentLevelPath = [] {
         return levelManager ? levelManager->getCurrentLevelPath() : core::stringw();
     };
+    hooks.level.queueLoadLevel = [](const core::stringw& path) {
+        if (levelManager)
+            levelManager->queueLoadLevelEvent(io::path(path), false);
+    };
+    hooks.level.queueReloadLevel = [](const core::stringw& path) {
+        if (!levelManager)
+            return;
+        levelManager->queueEvent(new UnloadLevelEvent(true));
+        levelManager->queueEvent(new LoadLevelEvent(io::path(path)));
+    };
+    hooks.level.setObjectiveDisplay = [](ObjectiveDisplay* display) {
+        if (levelManager)
+            levelManager->objectives.setDisplay(display);
+    };
+    hooks.level.objectiveDisplay = []() -> ObjectiveDisplay* {
+        return levelManager ? levelManager->objectives.getDisplay() : nullptr;
+    };
+    hooks.level.reloadObjectiveTexts = [] {
+        if (!levelManager || !gameDevice)
+            return;
+        ObjectiveList& list = levelManager->objectives;
+        if (languageManager)
+            list.setCollectionFile(languageManager->getLocalizedPath(ObjectiveList::defaultCollectionFile).c_str());
+        list.loadCollection(gameDevice->getFileSystem());
+        list.refreshRequested = true;
+    };
 }
 
 // Every player-controls object of the input manager, each asked (no stop at the first).
@@ -145,8 +183,38 @@ void fillInputSlots(GuiInputHooks& input) {
 
 } // namespace
 
+// The level's settings and sounds reach the objective panel and the subtitles.
+void fillLevelGuiSlots(LevelHookTable::Gui& gui) {
+    gui.setTaskIconAnimation = [](const io::path& file) {
+        if (GUIObjectiveCenter* panel = screenManager ? screenManager->getObjectiveCenter() : nullptr)
+            panel->setTaskIconAnimation(file);
+    };
+    gui.playSubtitle = [](s32 id) {
+        if (GUISubtitleManager* subtitles = screenManager ? screenManager->getSubtitleManager() : nullptr)
+            subtitles->playSubtitle(id);
+    };
+}
+
 // The level events close every screen and open the main screen.
 void fillLevelSlots(LevelHookTable::Screens& level) {
+    level.loadSubtitles = [](const io::path& name) {
+        if (screenManager)
+            screenManager->loadSubtitles(name);
+    };
+    level.clearSubtitles = [] {
+        if (screenManager)
+            screenManager->clearSubtitles();
+    };
+    // The voice line whose subtitle is on screen.
+    level.isShownVoiceLine = [](SoundObject* sound) {
+        GUISubtitleManager* subtitles = screenManager ? screenManager->getSubtitleManager() : nullptr;
+        return subtitles && sound && sound->HasSubtitle && subtitles->getCurrentId() != 0 &&
+               sound->SubtitleID == subtitles->getCurrentId();
+    };
+    level.dismissAllNotifications = [] {
+        if (screenManager)
+            screenManager->dismissAllNotifications();
+    };
     level.closeAllScreens = [] {
         if (screenManager)
             screenManager->closeAllScreens();
@@ -181,5 +249,6 @@ void registerScreens() {
     fillGuiSlots(guiHooks());
     fillInputSlots(guiHooks().input);
     fillLevelSlots(levelHooks().screens);
+    fillLevelGuiSlots(levelHooks().gui);
     fillSuspicionSlots(suspicionHooks());
 }

@@ -135,6 +135,7 @@ TEST_F(HudTest, EverythingStandsStillBehindAMenu) {
 
 TEST_F(HudTest, TheMeterRisesWithThePanelAndSlidesLeftUnderThePause) {
     // Without an objective panel the meter is off screen.
+    hud->ObjectivePanel = nullptr;
     hud->updateMeterRect();
     EXPECT_EQ(hud->getMeterRect().UpperLeftCorner.X, -1000);
     auto* panel = new GUIImage(environment, root(), 0, core::recti(0, 600, screenWidth, 700));

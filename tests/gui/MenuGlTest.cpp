@@ -51,8 +51,12 @@ protected:
         registerScreens();
         languageManager = new LanguageManager(device);
         screenManager = new ScreenManager(environment);
-        // A level manager whose loading overlay covers nothing.
+        // A level manager whose loading overlay covers nothing, without a level or objectives.
         levelManager = reinterpret_cast<LevelManager*>(&levelStandIn);
+        GuiLevelHooks& level = guiHooks().level;
+        level.currentLevelPath = [] { return core::stringw(); };
+        level.setObjectiveDisplay = [](ObjectiveDisplay*) {};
+        level.objectiveDisplay = []() -> ObjectiveDisplay* { return nullptr; };
     }
     void TearDown() override {
         levelManager = nullptr;

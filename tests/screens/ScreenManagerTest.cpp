@@ -14,6 +14,8 @@
 #include "gui/hud/GUIHud.h"
 #include "screens/menus/GUIPauseScreen.h"
 
+#include <vector>
+
 using namespace irr;
 
 namespace {
@@ -554,9 +556,13 @@ TEST_F(ScreenManagerTest, InitMakesTheStandingHudAndPauseScreenOnce) {
     ASSERT_NE(manager().getHud(), nullptr);
     EXPECT_EQ(manager().getHud()->getID(), ScreenManager::hudId);
     ASSERT_NE(manager().getCutsceneScreen(), nullptr);
-    EXPECT_EQ(manager().getCutsceneScreen()->getID(), ScreenManager::overlayId);
-    // The tree was emptied first: only the standing screens are left.
-    EXPECT_EQ(root()->getChildren().size(), 3u);
+    // The tree was emptied first: only the standing screens are left, in their drawing order
+    // (HUD, cutscene overlay, notification layer, subtitles, pause menu, objective panel).
+    std::vector<s32> ids;
+    for (gui::IGUIElement* child : root()->getChildren())
+        ids.push_back(child->getID());
+    EXPECT_EQ(ids, (std::vector<s32>{ScreenManager::hudId, ScreenManager::overlayId, -1,
+                                     ScreenManager::subtitleScreenId, ScreenManager::pauseScreenId, 0}));
     EXPECT_TRUE(manager().isInputAllowed());
 }
 

@@ -141,6 +141,72 @@ Shade vignette(u32 width, u32 height) {
     };
 }
 
+// A sheet of 2 x 2 states (normal, focused / pressed, disabled) of a side arrow pointing
+// left or right; each cell is size x size.
+Shade sideArrowSheet(bool right, u32 size) {
+    const video::SColor tints[4] = {video::SColor(255, 140, 140, 140), video::SColor(255, 196, 84, 44),
+                                    video::SColor(255, 50, 50, 150), video::SColor(120, 140, 140, 140)};
+    return [=](u32 x, u32 y) {
+        const u32 cell = (y / size) * 2 + x / size;
+        f32 fx = (static_cast<f32>(x % size) + 0.5f) / static_cast<f32>(size);
+        const f32 fy = (static_cast<f32>(y % size) + 0.5f) / static_cast<f32>(size);
+        if (!right)
+            fx = 1.0f - fx;
+        const bool inside = fx > 0.25f && fx < 0.8f && std::fabs(fy - 0.5f) < (0.8f - fx) * 0.75f;
+        const video::SColor c = tints[cell];
+        return inside ? c : video::SColor(0, c.getRed(), c.getGreen(), c.getBlue());
+    };
+}
+
+// The option meter's outline: a thin dark frame around a clear inside.
+Shade meterOutline(u32 width, u32 height) {
+    return [=](u32 x, u32 y) {
+        const bool edge = x < 2 || y < 2 || x + 2 >= width || y + 2 >= height;
+        return edge ? video::SColor(255, 60, 60, 70) : video::SColor(0, 0, 0, 0);
+    };
+}
+
+// The notification's panel, which runs down to the screen's bottom edge: dark blue-grey,
+// nearly opaque behind the texts at the top and fading out below them.
+Shade notificationPanel(u32 height) {
+    return [=](u32, u32 y) {
+        const f32 fy = static_cast<f32>(y) / static_cast<f32>(height);
+        const f32 fade = std::clamp((fy - 0.2f) / 0.5f, 0.0f, 1.0f);
+        return video::SColor(static_cast<u32>(225.0f * (1.0f - fade)), 40, 48, 62);
+    };
+}
+
+// The objective icons, one 32 x 32 frame each: an open ring, a filled tick, a star, a cross.
+Shade taskIcons() {
+    return [](u32 x, u32 y) {
+        const u32 frame = x / 32;
+        const f32 fx = (static_cast<f32>(x % 32) + 0.5f) / 32.0f - 0.5f;
+        const f32 fy = (static_cast<f32>(y) + 0.5f) / 32.0f - 0.5f;
+        const f32 r = std::sqrt(fx * fx + fy * fy);
+        const video::SColor clear(0, 255, 255, 255);
+        switch (frame) {
+        case 0:
+            return r > 0.3f && r < 0.42f ? video::SColor(255, 245, 240, 228) : clear;
+        case 1: {
+            const bool tick = (std::fabs(fy - (fx + 0.1f)) < 0.08f && fx > -0.3f && fx < 0.0f) ||
+                              (std::fabs(fy + 2.0f * fx - 0.1f) < 0.12f && fx >= -0.05f && fx < 0.32f);
+            if (tick)
+                return video::SColor(255, 255, 255, 255);
+            return r < 0.44f ? video::SColor(255, 70, 160, 80) : clear;
+        }
+        case 2: {
+            const f32 angle = std::atan2(fy, fx);
+            const f32 edge = 0.28f + 0.14f * std::cos(angle * 5.0f);
+            return r < edge ? video::SColor(255, 240, 200, 70) : clear;
+        }
+        default: {
+            const bool cross = (std::fabs(fx - fy) < 0.08f || std::fabs(fx + fy) < 0.08f) && r < 0.38f;
+            return cross ? video::SColor(255, 214, 60, 44) : clear;
+        }
+        }
+    };
+}
+
 } // namespace
 
 bool writeContentImage(video::IVideoDriver* driver, video::IImage* image, const std::string& path) {
@@ -173,6 +239,22 @@ bool writeMenuImages(video::IVideoDriver* driver, const std::string& root) {
     // The pause menu's tint over the game; the screen sets how strong it is.
     ok = writeContentImage(driver, paint(driver, 16, 16, flat(video::SColor(255, 12, 14, 30))), objects + "PauseColor.png") && ok;
     ok = writeContentImage(driver, paint(driver, 16, 16, flat(video::SColor(255, 0, 0, 0))), root + "Content/Models/Editor/Black.png") && ok;
+    ok = writeOptionImages(driver, root) && ok;
+    return ok;
+}
+
+bool writeOptionImages(video::IVideoDriver* driver, const std::string& root) {
+    const std::string objects = root + "Content/Screens/Objects/";
+    const std::string buttons = root + "Content/Screens/Buttons/";
+    bool ok = true;
+    // The bar behind a focused option row (lighter than the menu rows' highlight).
+    ok = writeContentImage(driver, paint(driver, 64, 16, flat(video::SColor(200, 226, 140, 96))), objects + "OptionColor2.png") && ok;
+    ok = writeContentImage(driver, paint(driver, 64, 64, sideArrowSheet(false, 32)), buttons + "SettingPrevious.png") && ok;
+    ok = writeContentImage(driver, paint(driver, 64, 64, sideArrowSheet(true, 32)), buttons + "SettingNext.png") && ok;
+    ok = writeContentImage(driver, paint(driver, 80, 14, flat(video::SColor(255, 196, 84, 44))), buttons + "SettingMeter.png") && ok;
+    ok = writeContentImage(driver, paint(driver, 80, 14, meterOutline(80, 14)), buttons + "SettingMeterOutline.png") && ok;
+    ok = writeContentImage(driver, paint(driver, 64, 256, notificationPanel(256)), objects + "NotificationPanel.png") && ok;
+    ok = writeContentImage(driver, paint(driver, 128, 32, taskIcons()), root + "Content/Screens/HUD/TaskIcons.png") && ok;
     return ok;
 }
 

@@ -15,5 +15,9 @@ bool writeContentImage(irr::video::IVideoDriver* driver, irr::video::IImage* ima
 // row's pieces. False when one of them could not be written.
 bool writeMenuImages(irr::video::IVideoDriver* driver, const std::string& root);
 
+// Writes the option rows' arrows, meter and highlight, the notification panel and the
+// objective icons.
+bool writeOptionImages(irr::video::IVideoDriver* driver, const std::string& root);
+
 // Writes the HUD's suspicion meter layers and the vignette (PNG bytes under its ".dds" name).
 bool writeHudImages(irr::video::IVideoDriver* driver, const std::string& root);

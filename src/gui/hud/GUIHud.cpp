@@ -7,6 +7,7 @@
 #include "gui/GUIImage.h"
 #include "gui/GuiCommon.h"
 #include "gui/GuiHooks.h"
+#include "gui/hud/GUIObjectiveCenter.h"
 #include "gui/hud/GUISplat.h"
 #include "screens/ScreenManager.h"
 #include "screens/menus/GUIPauseScreen.h"
@@ -21,6 +22,14 @@
 using namespace irr;
 
 namespace {
+
+// The objective panel raises its drawn flag only while it draws: the vignettes follow the
+// flag its owner keeps.
+bool objectivePanelShown(const gui::IGUIElement* panel) {
+    if (static_cast<s32>(panel->getType()) == GuiType::ObjectiveCenter)
+        return static_cast<const GUIObjectiveCenter*>(panel)->isShownByOwner();
+    return panel->isVisible();
+}
 
 constexpr const char* hudTexturePaths[] = {
     "Content/Screens/HUD/SuspicionBase.png",     "Content/Screens/HUD/SuspicionMeter.png",
@@ -107,7 +116,7 @@ void GUIHud::OnPostRender(u32 timeMs) {
     Alpha = std::clamp(Alpha, 0.0f, 1.0f);
 
     // The objective panel's own visibility flag (not the one it raises only while drawing).
-    const f32 a = ObjectivePanel && !ObjectivePanel->isVisible() ? 0.0f : Alpha;
+    const f32 a = ObjectivePanel && !objectivePanelShown(ObjectivePanel) ? 0.0f : Alpha;
     if (!Vignette1)
         return;
     const SuspicionMeter* meter = hudSuspicion();

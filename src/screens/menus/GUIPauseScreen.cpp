@@ -9,6 +9,7 @@
 #include "gui/GuiHooks.h"
 #include "screens/ScreenManager.h"
 #include "screens/menus/GUIDialogScreen.h"
+#include "screens/menus/GUIOptionsScreen.h"
 
 #include <IGUIEnvironment.h>
 #include <IVideoDriver.h>
@@ -203,13 +204,7 @@ void GUIPauseScreen::openQuitDialog(GUIButton*) {
     openDialog(PauseText::QuitQuestion, {PauseText::No, PauseText::Yes}, &GUIPauseScreen::onQuitAnswer);
 }
 
-void GUIPauseScreen::openOptions(GUIButton*) {
-    // The options menu is not part of the game yet: its row opens nothing.
-    static bool reported = false;
-    if (!reported)
-        logMessage("The options menu is not available yet.");
-    reported = true;
-}
+void GUIPauseScreen::openOptions(GUIButton*) { openOptionsScreen(false); }
 
 void GUIPauseScreen::onRestartAnswer(s32& answer) {
     if (answer == 0) {

@@ -1,0 +1,168 @@
+// The screens the whole game makes once and what reaches them while it runs: the
+// notification queue (worded for the device in use, gone with the level), a level's
+// subtitles at their times, and the audio options' volumes in the sound categories, kept
+// across a restart.
+#include "GameFixture.h"
+
+#include "core/GameApplication.h"
+#include "core/GameSettings.h"
+#include "core/Globals.h"
+#include "core/SoundManager.h"
+#include "core/Stopwatch.h"
+#include "gui/GUIFreeTypeText.h"
+#include "gui/GUIOptionMeter.h"
+#include "gui/hud/GUIHud.h"
+#include "gui/hud/GUINotification.h"
+#include "gui/hud/GUIObjectiveCenter.h"
+#include "gui/hud/GUISubtitleManager.h"
+#include "level/LevelHooks.h"
+#include "level/LevelManager.h"
+#include "level/SoundObject.h"
+#include "player/InputManager.h"
+#include "player/PlayerControls.h"
+#include "player/devices/GamepadDevice.h"
+#include "screens/ScreenManager.h"
+#include "screens/menus/GUIAudioOptionsScreen.h"
+#include "screens/menus/GUIOptionsScreen.h"
+
+#include <chrono>
+
+namespace {
+
+using GameScreensTest = GameFixture;
+
+std::string bodyText(GUINotification* notification) {
+    irr::gui::IGUIElement* body = notification->getElementFromId(GUINotification::textId, true);
+    return body ? std::string(irr::core::stringc(body->getText()).c_str()) : std::string();
+}
+
+TEST_F(GameScreensTest, TheStandingScreensAreMadeOnceAtStartUp) {
+    steps[5] = [] {
+        ASSERT_NE(screenManager->getSubtitleManager(), nullptr);
+        ASSERT_NE(screenManager->getObjectiveCenter(), nullptr);
+        ASSERT_NE(screenManager->getNotificationLayer(), nullptr);
+        EXPECT_EQ(levelManager->objectives.getDisplay(), screenManager->getObjectiveCenter());
+        EXPECT_EQ(screenManager->getHud()->ObjectivePanel, screenManager->getObjectiveCenter());
+        EXPECT_EQ(screenManager->getSubtitleManager()->SubtitlesOn, getSettingBool("Audio_Subtitles"));
+    };
+    quitAt(6);
+    GameApplication game;
+    EXPECT_EQ(game.run(), gameStatusNormal);
+}
+
+TEST_F(GameScreensTest, NotificationsQueueSpeakOfTheDeviceInUseAndGoWithTheLevel) {
+    GUINotification* pause = nullptr;
+    GUINotification* camera = nullptr;
+    steps[20] = [&] {
+        screenManager->closeAllScreens();
+        pause = screenManager->getNotificationByName("Pause");
+        camera = screenManager->getNotificationByName("Camera");
+        EXPECT_EQ(bodyText(pause), "Press P to pause the game.");
+        screenManager->showNotification(pause, 3.0f);
+        screenManager->showNotification(camera, 3.0f);
+    };
+    steps[50] = [&] {
+        EXPECT_GT(pause->getElapsed(), 0.0f);
+        EXPECT_EQ(camera->getElapsed(), 0.0f) << "the second waits for the first";
+        // The pad takes over: the wording follows at once.
+        inputManager->getDefaultControls()->lastDevice = inputManager->getGamepad();
+        inputManager->deviceChanged.invoke();
+        EXPECT_EQ(bodyText(pause), "Press Start to pause the game.");
+        screenManager->dismissNotification("Pause", true);
+    };
+    steps[140] = [&] {
+        EXPECT_EQ(screenManager->getActiveNotifications(), std::vector<GUINotification*>{camera});
+        EXPECT_GT(camera->getElapsed(), 0.0f);
+        levelManager->unloadLevel();
+        EXPECT_TRUE(screenManager->getActiveNotifications().empty());
+        EXPECT_TRUE(screenManager->getNotificationLayer()->getChildren().empty());
+        screenManager->dismissNotification("Grab", false);
+        EXPECT_TRUE(levelManager->loadLevel("Content/Levels/PhysicsDemo.irr"));
+        EXPECT_TRUE(screenManager->getPendingDismissals().empty()) << "a level load forgets waiting dismissals";
+    };
+    quitAt(141);
+    GameApplication game;
+    EXPECT_EQ(game.run(), gameStatusNormal);
+}
+
+TEST_F(GameScreensTest, ALevelsSubtitlesShowAtTheirTimes) {
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point start;
+    std::vector<std::pair<double, irr::s32>> shown; // seconds since the line started, id on screen
+    steps[20] = [&] {
+        screenManager->closeAllScreens();
+        // As the level's settings and a voice line do it.
+        levelHooks().screens.loadSubtitles("Content/Language/English/Subtitles/PhysicsDemo.xml");
+        levelHooks().gui.playSubtitle(100);
+        start = Clock::now();
+        // A voice line paused while its subtitle shows takes the subtitle away.
+        auto* voice = new SoundObject(nullptr, gameDevice->getSceneManager());
+        voice->HasSubtitle = true;
+        for (const auto& [id, shownNow] : {std::pair{100, true}, {101, false}}) {
+            voice->SubtitleID = id;
+            EXPECT_EQ(levelHooks().screens.isShownVoiceLine(voice), shownNow) << id;
+        }
+        voice->drop();
+    };
+    for (int at = 21; at < 2000; ++at)
+        steps[at] = [&] {
+            GUISubtitleManager* subtitles = screenManager->getSubtitleManager();
+            const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
+            shown.emplace_back(seconds, subtitles->getTextLine()->isVisible() ? subtitles->getCurrentId() : 0);
+            if (seconds > 6.0)
+                QuitRequested = true;
+        };
+    GameApplication game;
+    EXPECT_EQ(game.run(), gameStatusNormal);
+    // Line 100 for 3 s, then line 101 for 2 s, then nothing (frames may run late: 0.5 s slack).
+    for (const auto& [seconds, id] : shown) {
+        if (seconds < 2.5) {
+            EXPECT_EQ(id, 100) << seconds;
+        } else if (seconds > 3.5 && seconds < 4.5) {
+            EXPECT_EQ(id, 101) << seconds;
+        } else if (seconds > 5.8) {
+            EXPECT_EQ(id, 0) << seconds;
+        }
+    }
+}
+
+TEST_F(GameScreensTest, AudioVolumesReachTheCategoriesAtOnceAndSurviveARestart) {
+    auto categoryVolume = [](const char* name) {
+        audio::EventCategory* category = nullptr;
+        soundManager->getEventSystem()->getCategory(name, &category);
+        float volume = -1.0f;
+        if (category)
+            category->getVolume(&volume);
+        return volume;
+    };
+    GUIAudioOptionsScreen* audio = nullptr;
+    steps[20] = [&] {
+        GUIOptionsScreen* options = openOptionsScreen(true);
+        ASSERT_NE(options, nullptr);
+        options->onAudio(nullptr);
+        audio = static_cast<GUIAudioOptionsScreen*>(screenManager->getScreenStack().front());
+    };
+    steps[40] = [&] {
+        static_cast<GUIOptionMeter*>(audio->getItems().at(0))->setValue(40);
+        static_cast<GUIOptionMeter*>(audio->getItems().at(2))->setValue(25);
+        EXPECT_FLOAT_EQ(categoryVolume("sounds"), 0.4f);
+        EXPECT_FLOAT_EQ(categoryVolume("music"), 0.25f * soundManager->musicFadeValue);
+        audio->onBack(nullptr);
+    };
+    steps[70] = [] { RestartRequested = true; };
+    GameApplication first;
+    EXPECT_EQ(first.run(), gameStatusRestart);
+
+    frame = 0;
+    steps.clear();
+    steps[10] = [&] {
+        EXPECT_FLOAT_EQ(soundManager->sfxVolume, 0.4f);
+        EXPECT_FLOAT_EQ(categoryVolume("sounds"), 0.4f);
+        EXPECT_FLOAT_EQ(soundManager->musicVolume, 0.25f);
+    };
+    quitAt(11);
+    GameApplication second;
+    EXPECT_EQ(second.run(), gameStatusNormal);
+}
+
+} // namespace

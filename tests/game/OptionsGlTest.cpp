@@ -1,0 +1,191 @@
+// A resolution change in the graphics options on the OpenGL driver under Xvfb: the game
+// restarts in its process at the new size, the options menu opens again, and the settings
+// file keeps the new size; a size the display cannot show falls back with a log line.
+#include "GameFixture.h"
+
+#include "core/GameApplication.h"
+#include "core/GameSettings.h"
+#include "core/Globals.h"
+#include "gui/GUIOptionCycle.h"
+#include "gui/hud/GUINotification.h"
+#include "gui/hud/GUIObjectiveCenter.h"
+#include "gui/hud/GUISubtitleManager.h"
+#include "level/LevelHooks.h"
+#include "level/LevelManager.h"
+#include "screens/ScreenManager.h"
+#include "screens/menus/GUIGraphicsOptionsScreen.h"
+#include "screens/menus/GUIOptionsScreen.h"
+#include "screens/menus/GUIPauseScreen.h"
+
+#include "support/GraphicsDriver.h"
+
+#include <IAttributes.h>
+
+#include <cstdlib>
+
+namespace {
+
+using OptionsGlTest = GameFixture;
+
+void useOpenGLWindow(int width, int height) {
+    setSettingString("Graphics_Driver", "OpenGL");
+    setSettingBool("Graphics_Vsync", false);
+    setSettingInt("Graphics_Antialiasing", 0);
+    setSettingInt("Graphics_FullscreenMode", 0);
+    setSettingInt("Graphics_ScreenWidth", width);
+    setSettingInt("Graphics_ScreenHeight", height);
+}
+
+// The size the settings file holds.
+irr::core::dimension2di savedSize() {
+    GameSettings saved;
+    saved.load();
+    irr::io::IAttributes* attributes = saved.getAttributes();
+    if (!attributes)
+        return {};
+    return {attributes->getAttributeAsInt("Graphics_ScreenWidth"), attributes->getAttributeAsInt("Graphics_ScreenHeight")};
+}
+
+TEST_F(OptionsGlTest, AResolutionChangeRestartsTheGameAtTheNewSizeAndReopensTheOptions) {
+    test::keepGraphicsDriverLoaded();
+    setenv("PADDLESTONE_SINGLE_BUFFER", "1", 1);
+    writeSettings([] { useOpenGLWindow(800, 600); });
+
+    // The first run: the options from the main menu, the graphics page, 1024 x 600, back.
+    GUIGraphicsOptionsScreen* graphics = nullptr;
+    steps[10] = [&] {
+        EXPECT_EQ(screenWidth, 800);
+        screenManager->closeAllScreens();
+        GUIOptionsScreen* options = openOptionsScreen(true);
+        ASSERT_NE(options, nullptr);
+        options->onGraphics(nullptr);
+        graphics = static_cast<GUIGraphicsOptionsScreen*>(screenManager->getScreenStack().front());
+    };
+    steps[30] = [&] {
+        GUIOptionCycle* row = graphics->getResolutionRow();
+        for (std::size_t i = 0; i < graphics->getResolutions().size(); ++i)
+            if (graphics->getResolutions()[static_cast<std::size_t>(row->getIndex())] != irr::core::dimension2du(1024, 600))
+                row->selectNext();
+        EXPECT_TRUE(graphics->needsRestart());
+        graphics->onBack(nullptr);
+    };
+    for (int at = 31; at < 200; ++at)
+        steps[at] = [] {};
+    GameApplication first;
+    ASSERT_EQ(first.run(), gameStatusRestart);
+    EXPECT_TRUE(ReopenOptionsRequested);
+
+    // The second run: the new size; the main menu opens the options again, as asked.
+    frame = 0;
+    steps.clear();
+    bool reopened = false;
+    steps[5] = [&] {
+        EXPECT_EQ(screenWidth, 1024);
+        EXPECT_EQ(screenHeight, 600);
+        EXPECT_EQ(gameDevice->getVideoDriver()->getScreenSize(), irr::core::dimension2du(1024, 600));
+        screenManager->closeAllScreens();
+        if (ReopenOptionsRequested) {
+            reopened = openOptionsScreen(true) != nullptr;
+            ReopenOptionsRequested = false;
+        }
+    };
+    steps[40] = [&] {
+        irr::video::IImage* shot = gameDevice->getVideoDriver()->createScreenShot();
+        ASSERT_NE(shot, nullptr);
+        EXPECT_EQ(shot->getDimension(), irr::core::dimension2du(1024, 600));
+        if (const char* keep = std::getenv("PADDLESTONE_KEEP_SCREENSHOT"))
+            gameDevice->getVideoDriver()->writeImageToFile(shot, keep);
+        // The options panel stands at the right edge: its paper is light.
+        const int light = test::countPixels(shot, irr::core::recti(1024 - 200, 100, 1024, 500),
+                                            [](const irr::video::SColor& c) { return c.getLuminance() > 180; });
+        EXPECT_GT(light, 20000);
+        shot->drop();
+    };
+    quitAt(41);
+    GameApplication second;
+    EXPECT_EQ(second.run(), gameStatusNormal);
+    EXPECT_TRUE(reopened);
+    EXPECT_EQ(savedSize(), irr::core::dimension2di(1024, 600));
+    unsetenv("PADDLESTONE_SINGLE_BUFFER");
+}
+
+TEST_F(OptionsGlTest, ASizeTheDisplayCannotShowFallsBackWithALogLine) {
+    test::keepGraphicsDriverLoaded();
+    // The X server of the tests is 1280 x 720.
+    writeSettings([] { useOpenGLWindow(3000, 2000); });
+    steps[5] = [] {
+        EXPECT_EQ(screenWidth, 1280);
+        EXPECT_EQ(screenHeight, 720);
+    };
+    quitAt(6);
+    GameApplication game;
+    EXPECT_EQ(game.run(), gameStatusNormal);
+    bool logged = false;
+    for (const std::string& line : logLines())
+        logged = logged || line.find("The display cannot show 3000 x 2000") != std::string::npos;
+    EXPECT_TRUE(logged);
+    EXPECT_EQ(savedSize(), irr::core::dimension2di(1280, 720)) << "the settings keep the fallback";
+}
+
+// In play: a notification at the left, a subtitle near the top and an objective with the
+// meter at the bottom; then the graphics page over the pause menu with its option rows.
+TEST_F(OptionsGlTest, NotificationsSubtitlesTheObjectivePanelAndTheOptionPagesDraw) {
+    test::keepGraphicsDriverLoaded();
+    setenv("PADDLESTONE_SINGLE_BUFFER", "1", 1);
+    writeSettings([] { useOpenGLWindow(1280, 720); });
+    auto shoot = [](const char* name) {
+        irr::video::IImage* shot = gameDevice->getVideoDriver()->createScreenShot();
+        if (const char* keep = std::getenv("PADDLESTONE_KEEP_SCREENSHOT"))
+            gameDevice->getVideoDriver()->writeImageToFile(shot, (std::string(keep) + "." + name + ".png").c_str());
+        return shot;
+    };
+    auto count = [](irr::video::IImage* shot, const irr::core::recti& area, bool light) {
+        return test::countPixels(shot, area, [light](const irr::video::SColor& c) {
+            return light ? c.getLuminance() > 200 : c.getLuminance() < 80;
+        });
+    };
+    steps[10] = [] {
+        screenManager->closeAllScreens();
+        screenManager->showNotification(screenManager->getNotificationByName("Objective"), 10.0f);
+        levelHooks().screens.loadSubtitles("Content/Language/English/Subtitles/PhysicsDemo.xml");
+        levelHooks().gui.playSubtitle(100);
+        levelHooks().gui.setTaskIconAnimation("Content/Screens/HUD/TaskIcons.xml");
+        levelManager->objectives.add(ObjectiveEntry{7, L"Knock the tower over", 0, true, false});
+    };
+    steps[90] = [&] {
+        irr::video::IImage* shot = shoot("play");
+        // The notification's panel (dark) at the left, its title (light) in it.
+        EXPECT_GT(count(shot, irr::core::recti(0, 0, 300, 120), false), 5000);
+        EXPECT_GT(count(shot, irr::core::recti(20, 10, 300, 60), true), 100);
+        // The subtitle's light letters near the top middle.
+        EXPECT_GT(count(shot, irr::core::recti(340, 60, 940, 110), true), 300);
+        shot->drop();
+        screenManager->setPauseScreenVisible(true);
+    };
+    steps[110] = [] { screenManager->getPauseScreen()->openOptions(nullptr); };
+    steps[130] = [] {
+        static_cast<GUIOptionsScreen*>(screenManager->getScreenStack().front())->onGraphics(nullptr);
+    };
+    steps[160] = [&] {
+        irr::video::IImage* shot = shoot("graphics");
+        // The rows' dark labels on the light sub panel at the right.
+        EXPECT_GT(count(shot, irr::core::recti(1280 - 300, 300, 1280, 560), false), 1500);
+        shot->drop();
+        static_cast<GUIOptionsScreen*>(screenManager->getScreenStack().at(1))->onAudio(nullptr);
+    };
+    steps[190] = [&] {
+        irr::video::IImage* shot = shoot("audio");
+        // The volume meters' orange fills.
+        const int orange = test::countPixels(shot, irr::core::recti(1280 - 300, 300, 1280, 400), [](const irr::video::SColor& c) {
+            return c.getRed() > 170 && c.getGreen() < 120 && c.getBlue() < 80;
+        });
+        EXPECT_GT(orange, 300);
+        shot->drop();
+    };
+    quitAt(191);
+    GameApplication game;
+    EXPECT_EQ(game.run(), gameStatusNormal);
+    unsetenv("PADDLESTONE_SINGLE_BUFFER");
+}
+
+} // namespace

@@ -1,0 +1,168 @@
+// Notifications: the table's lookup by name, device and scheme, the element built from a
+// record, its duration and dismissal rules, and the screen manager's queue (one moves at a
+// time, pending dismissals, pop-ups off).
+#include "GuiFixture.h"
+
+#include "core/Globals.h"
+#include "core/ShellHooks.h"
+#include "gui/GUIElementFactory.h"
+#include "gui/GUIFreeTypeText.h"
+#include "gui/GuiCommon.h"
+#include "gui/hud/GUINotification.h"
+#include "screens/ScreenManager.h"
+
+using namespace irr;
+
+namespace {
+
+class NotificationTest : public guitest::GuiFixture {
+protected:
+    void SetUp() override {
+        guitest::GuiFixture::SetUp();
+        // Layouts name the game's element classes.
+        (new GUIElementFactory(environment))->drop();
+        GUINotification::loadNotificationTable();
+        screenManager->createScreens();
+    }
+    void TearDown() override {
+        physicsManager = nullptr;
+        shellHooks().physics.isSimulationActive = nullptr;
+        guitest::GuiFixture::TearDown();
+    }
+    // The game runs: notifications move and time out.
+    void runGame() {
+        shellHooks().physics.isSimulationActive = [] { return true; };
+        physicsManager = reinterpret_cast<PhysicsManager*>(this);
+    }
+    void runFrames(int frames, f32 seconds = 0.1f) {
+        for (int i = 0; i < frames; ++i) {
+            setFrameDelta(seconds);
+            postRenderAll();
+            screenManager->update();
+        }
+    }
+    static std::string text(GUINotification* notification, s32 id) {
+        auto* element = notification->getElementFromId(id, true);
+        return element ? std::string(core::stringc(element->getText()).c_str()) : std::string("(none)");
+    }
+};
+
+TEST_F(NotificationTest, TheRecordOfDeviceAndSchemeWinsWhereverItStands) {
+    struct Case {
+        const char* name;
+        const char* device;
+        s32 scheme;
+        const char* expectedText;
+    };
+    const Case cases[] = {
+        {"Grab", "Gamepad", 1, "Hold the left trigger to grab what is in reach."},
+        {"Grab", "Gamepad", 0, "Hold the right trigger to grab what is in reach."},
+        {"Grab", "Gamepad", 2, "Hold the left trigger to grab what is in reach."},
+        {"Grab", "Mouse", 0, "Hold the left mouse button (or E) to grab what is in reach."},
+        {"Grab", "Joystick", 0, "Hold the left mouse button (or E) to grab what is in reach."},
+        {"NoSuchName", "Mouse", 0, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.device) + " " + std::to_string(c.scheme));
+        const NotificationRecord& record = GUINotification::findNotification(c.name, c.device, c.scheme);
+        EXPECT_EQ(core::stringc(record.text).c_str(), std::string(c.expectedText));
+    }
+    EXPECT_TRUE(GUINotification::getTable().front().name.empty()) << "record 0 is the blank record";
+}
+
+TEST_F(NotificationTest, ARecordBuildsTheBlankLayoutWithItsTexts) {
+    GUINotification* notification = screenManager->getNotificationByName("Pause");
+    ASSERT_NE(notification, nullptr);
+    EXPECT_FALSE(notification->isBuiltFromFile());
+    EXPECT_EQ(text(notification, GUINotification::titleId), "Pause");
+    EXPECT_EQ(text(notification, GUINotification::textId), "Press P to pause the game.");
+    EXPECT_FALSE(notification->isVisible());
+    EXPECT_EQ(notification->getAbsolutePosition().UpperLeftCorner, core::position2di(-10000, -10000));
+    EXPECT_EQ(notification->getDuration(), -1.0f);
+    // Looked up again, the same element answers.
+    EXPECT_EQ(screenManager->getNotificationByName("Pause"), notification);
+    EXPECT_EQ(screenManager->getNotificationLayer()->getChildren().size(), 1u);
+}
+
+TEST_F(NotificationTest, DurationsBelowThreeSecondsBecomeThree) {
+    GUINotification* notification = screenManager->getNotificationByName("Pause");
+    for (const auto& [asked, kept] : {std::pair{2.5f, 3.0f}, {0.0f, 0.0f}, {3.0f, 3.0f}, {7.0f, 7.0f}}) {
+        log.lines.clear();
+        notification->setDuration(asked);
+        EXPECT_EQ(notification->getDuration(), kept);
+        EXPECT_EQ(log.contains("ERROR: Notification duration less than minimum, setting to 3."), asked != kept);
+    }
+}
+
+TEST_F(NotificationTest, DismissalsEndAsTheirMomentAllows) {
+    struct Case {
+        f32 elapsed, duration;
+        bool immediately;
+        f32 newElapsed, newDuration;
+    };
+    for (const Case& c : {Case{0, 5, false, 101, 100}, Case{1, 5, false, 1, 4}, Case{5, 10, false, 10, 11},
+                          Case{1, 5, true, 1, 1}, Case{1, 0, false, 1, 4}}) {
+        SCOPED_TRACE(c.elapsed);
+        GUINotification notification(environment, nullptr);
+        notification.setTiming(c.duration, c.elapsed);
+        notification.dismiss(c.immediately);
+        EXPECT_EQ(notification.getElapsed(), c.newElapsed);
+        EXPECT_EQ(notification.getDuration(), c.newDuration);
+        EXPECT_TRUE(notification.isDismissed());
+        notification.setTiming(5, 1);
+        notification.dismiss(false);
+        EXPECT_EQ(notification.getDuration(), 5.0f) << "only the first dismissal counts";
+    }
+}
+
+TEST_F(NotificationTest, TheQueueMovesOneAtATimeAndDropsFinishedOnes) {
+    runGame();
+    GUINotification* first = screenManager->getNotificationByName("Pause");
+    GUINotification* second = screenManager->getNotificationByName("Camera");
+    screenManager->showNotification(first, 3.0f);
+    screenManager->showNotification(second, 3.0f);
+    screenManager->showNotification(first, 3.0f);
+    ASSERT_EQ(screenManager->getActiveNotifications(), (std::vector<GUINotification*>{first, second}));
+    runFrames(10);
+    EXPECT_EQ(first->getAbsolutePosition().UpperLeftCorner.X, 0) << "slid in";
+    EXPECT_EQ(second->getElapsed(), 0.0f) << "the second waits";
+    EXPECT_EQ(soundCount(28), 1);
+    runFrames(32);
+    EXPECT_FALSE(first->isVisible());
+    EXPECT_EQ(screenManager->getActiveNotifications(), (std::vector<GUINotification*>{second}));
+    EXPECT_GT(second->getElapsed(), 0.0f);
+}
+
+TEST_F(NotificationTest, ADismissalBeforeTheNotificationWaitsForIt) {
+    runGame();
+    screenManager->dismissNotification("Grab", false);
+    EXPECT_EQ(screenManager->getPendingDismissals(), (std::vector<std::string>{"Grab"}));
+    GUINotification* grab = screenManager->getNotificationByName("Grab");
+    screenManager->showNotification(grab, 0.0f);
+    runFrames(15);
+    EXPECT_TRUE(grab->isDismissed());
+    EXPECT_TRUE(screenManager->getPendingDismissals().empty());
+    runFrames(40);
+    EXPECT_TRUE(screenManager->getActiveNotifications().empty()) << "a notification until dismissed ends once dismissed";
+    // A dismissed notification is not shown again.
+    screenManager->showNotification(grab, 5.0f);
+    EXPECT_TRUE(screenManager->getActiveNotifications().empty());
+}
+
+TEST_F(NotificationTest, WithPopUpsOffNothingQueuesButLookupsWork) {
+    screenManager->EnablePopups = false;
+    GUINotification* notification = screenManager->getNotificationByName("Pause");
+    ASSERT_NE(notification, nullptr);
+    screenManager->showNotification(notification, 5.0f);
+    EXPECT_TRUE(screenManager->getActiveNotifications().empty());
+}
+
+TEST_F(NotificationTest, ALevelUnloadTakesEveryNotificationAlong) {
+    screenManager->showNotification(screenManager->getNotificationByName("Pause"), 5.0f);
+    screenManager->resetNotifications();
+    EXPECT_TRUE(screenManager->getNotificationLayer()->getChildren().empty());
+    EXPECT_TRUE(screenManager->getActiveNotifications().empty());
+    EXPECT_NE(screenManager->getNotificationByName("Pause"), nullptr) << "the next lookup makes a fresh one";
+}
+
+} // namespace

@@ -1,0 +1,81 @@
+// The objective panel: its place at the bottom of the screen, its rows' open and completed
+// looks, the flag it raises only while drawing, and the meter drawn only from it.
+#include "GuiFixture.h"
+
+#include "core/Globals.h"
+#include "gui/GUIFreeTypeText.h"
+#include "gui/GuiCommon.h"
+#include "gui/hud/GUIObjectiveCenter.h"
+#include "screens/ScreenManager.h"
+
+using namespace irr;
+
+namespace {
+
+class ObjectivePanelTest : public guitest::GuiFixture {
+protected:
+    void SetUp() override {
+        guitest::GuiFixture::SetUp();
+        screenManager->createScreens();
+        panel = screenManager->getObjectiveCenter();
+    }
+    GUIObjectiveCenter* panel = nullptr;
+};
+
+TEST_F(ObjectivePanelTest, StandsWithIdZeroAndNeverCountsAsVisible) {
+    ASSERT_NE(panel, nullptr);
+    EXPECT_EQ(panel->getID(), 0);
+    EXPECT_STREQ(panel->getTypeName(), "GUIObjectiveCenter");
+    panel->setRowText(0, L"Get inside");
+    panel->setRowOpenLook(0, 0, true);
+    panel->draw();
+    EXPECT_FALSE(panel->isVisible()) << "raised only while it draws";
+    EXPECT_TRUE(panel->isShownByOwner());
+    EXPECT_TRUE(screenManager->isInputAllowed());
+}
+
+TEST_F(ObjectivePanelTest, SitsCentredAtTheBottomReachingBelowTheScreen) {
+    ASSERT_EQ(screenHeight, 720);
+    panel->setRowText(0, L"Get inside");
+    panel->setRowOpenLook(0, 0, true);
+    panel->draw();
+    const core::recti rect = panel->getRelativePosition();
+    EXPECT_EQ(rect.getWidth(), 768);
+    EXPECT_EQ(rect.getHeight(), 432);
+    EXPECT_EQ(rect.UpperLeftCorner.X, (screenWidth - 768) / 2);
+    EXPECT_EQ(rect.LowerRightCorner.Y, 720 + 24);
+}
+
+TEST_F(ObjectivePanelTest, WithoutRowsNothingIsLaidOut) {
+    const core::recti before = panel->getRelativePosition();
+    panel->draw();
+    EXPECT_EQ(panel->getRelativePosition(), before);
+    EXPECT_EQ(panel->countVisibleRows(), 0);
+}
+
+TEST_F(ObjectivePanelTest, OpenAndCompletedRowsLookTheirPart) {
+    panel->setRowText(0, L"Find the key");
+    panel->setRowOpenLook(0, 0, true);
+    const GUIObjectiveCenter::Row& row = panel->getRows().front();
+    EXPECT_EQ(row.title->getOverrideColor(), video::SColor(0xFFFFFFFF));
+    EXPECT_EQ(row.shadow->getOverrideColor(), video::SColor(0xFF000000));
+    EXPECT_FALSE(row.decorations[0]->isVisible());
+    EXPECT_TRUE(row.openMarker->isVisible());
+    panel->showCompletionHighlight(0);
+    EXPECT_TRUE(row.highlighted);
+    EXPECT_EQ(row.highlightTimer, 2.0f);
+    panel->setRowCompletedLook(0, 1);
+    EXPECT_EQ(row.title->getOverrideColor(), video::SColor(0xFFC8C8C8));
+    EXPECT_TRUE(row.decorations[0]->isVisible()) << "struck through";
+    EXPECT_FALSE(row.openMarker->isVisible());
+    EXPECT_FALSE(row.highlighted);
+    // The strike line lies over the title's middle, 7 pixels wider on each side.
+    const core::recti title = row.title->getRelativePosition();
+    const core::recti strike = row.decorations[0]->getRelativePosition();
+    EXPECT_EQ(strike.getWidth(), row.title->getTextWidth() / 2 * 2 + 14);
+    EXPECT_EQ(strike.UpperLeftCorner.Y, title.getCenter().Y);
+    panel->hideAll();
+    EXPECT_EQ(panel->countVisibleRows(), 0);
+}
+
+} // namespace

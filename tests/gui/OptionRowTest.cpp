@@ -1,0 +1,138 @@
+// The option rows: the cycle steps and wraps through its values and tells the new id; the
+// meter steps by one within its range, follows the pointer over its bar, and tells its row.
+#include "GuiFixture.h"
+
+#include "core/Globals.h"
+#include "gui/GUIFreeTypeText.h"
+#include "gui/GUIOptionCycle.h"
+#include "gui/GUIOptionMeter.h"
+#include "gui/GuiCommon.h"
+#include "gui/GuiHooks.h"
+
+#include <vector>
+
+using namespace irr;
+
+namespace {
+
+struct ValueCalls {
+    std::vector<s32> ids;
+    std::vector<s32> values;
+    void id(s32 value) { ids.push_back(value); }
+    void row(GUIOptionMeter* meter) { values.push_back(meter->getValue()); }
+};
+
+class OptionRowTest : public guitest::GuiFixture {
+protected:
+    GUIOptionCycle* makeCycle(std::initializer_list<const wchar_t*> texts) {
+        auto* row = new GUIOptionCycle(environment, root(), true, core::recti(0, 0, 100, guiUnits(24)));
+        row->drop();
+        s32 id = 10;
+        for (const wchar_t* text : texts)
+            row->addValue(text, id++);
+        bindCallback(row->OnValueChanged, &calls, &ValueCalls::id);
+        return row;
+    }
+    GUIOptionMeter* makeMeter() {
+        auto* row = new GUIOptionMeter(environment, root(), core::recti(0, 0, 100, guiUnits(24)));
+        row->drop();
+        bindCallback(row->OnValueChanged, &calls, &ValueCalls::row);
+        return row;
+    }
+    ValueCalls calls;
+};
+
+TEST_F(OptionRowTest, TheCycleWrapsBothWaysAndTellsTheNewId) {
+    GUIOptionCycle* row = makeCycle({L"Low", L"Medium", L"High"});
+    EXPECT_EQ(row->getType(), toElementType(GuiType::OptionCycle));
+    EXPECT_STREQ(row->getTypeName(), "GUIOptionCycle");
+    row->setIndex(2);
+    row->selectNext();
+    EXPECT_EQ(row->getIndex(), 0);
+    row->selectPrevious();
+    EXPECT_EQ(row->getIndex(), 2);
+    EXPECT_EQ(calls.ids, (std::vector<s32>{10, 12}));
+    EXPECT_STREQ(row->getValueText()->getText(), L"High");
+    // Quiet selections wrap too and tell nobody.
+    row->setIndex(-1);
+    EXPECT_EQ(row->getIndex(), 2);
+    row->setIndex(3);
+    EXPECT_EQ(row->getIndex(), 0);
+    row->selectValueById(11);
+    EXPECT_EQ(row->getSelectedId(), 11);
+    row->selectValueById(99);
+    EXPECT_EQ(row->getSelectedId(), 11);
+    EXPECT_EQ(calls.ids.size(), 2u);
+}
+
+TEST_F(OptionRowTest, TheSideKeysClickTheHitAreasEvenWithOneValue) {
+    GUIOptionCycle* row = makeCycle({L"Only"});
+    row->onNavigationKey(MenuKey::Right);
+    row->onNavigationKey(MenuKey::Left);
+    row->onNavigationKey(MenuKey::Accept);
+    EXPECT_EQ(soundCount(soundClick), 2);
+    EXPECT_EQ(calls.ids, (std::vector<s32>{10, 10}));
+    EXPECT_EQ(row->getIndex(), 0);
+}
+
+TEST_F(OptionRowTest, AnEmptyCycleShowsItsPlaceholderAndAnswersMinusOne) {
+    GUIOptionCycle* row = makeCycle({});
+    EXPECT_STREQ(row->getValueText()->getText(), L"This is  text");
+    row->selectNext();
+    EXPECT_EQ(row->getSelectedId(), -1);
+    EXPECT_TRUE(calls.ids.empty());
+}
+
+TEST_F(OptionRowTest, TheSplitLiesNearTheValueText) {
+    for (const wchar_t* text : {L"x", L"A very long value text that is wide"}) {
+        SCOPED_TRACE(text);
+        GUIOptionCycle* row = makeCycle({text});
+        const s32 w = row->getValueText()->getTextWidth();
+        const s32 nextRight = row->getNextArrow()->getRelativePosition().LowerRightCorner.X;
+        EXPECT_EQ(row->getPrevHitArea()->getRelativePosition().LowerRightCorner.X,
+                  nextRight - std::min(w / 2, guiUnits(30)));
+        EXPECT_EQ(row->getNextHitArea()->getRelativePosition().UpperLeftCorner.X,
+                  row->getPrevHitArea()->getRelativePosition().LowerRightCorner.X);
+    }
+}
+
+TEST_F(OptionRowTest, TheMeterStepsByOneAndStopsAtItsEndsWithoutSound) {
+    GUIOptionMeter* row = makeMeter();
+    EXPECT_STREQ(row->getTypeName(), "GUIOptionCycle");
+    EXPECT_EQ(row->getOptionType(), GuiType::OptionMeter);
+    row->onNavigationKey(MenuKey::Left);
+    EXPECT_EQ(row->getValue(), 0);
+    EXPECT_EQ(soundCount(soundMenuHover), 0);
+    row->onNavigationKey(MenuKey::Right);
+    EXPECT_EQ(row->getValue(), 1);
+    EXPECT_EQ(soundCount(soundMenuHover), 1);
+    row->setValue(250);
+    EXPECT_EQ(row->getValue(), 100);
+    row->onNavigationKey(MenuKey::Right);
+    EXPECT_EQ(soundCount(soundMenuHover), 1);
+    EXPECT_EQ(calls.values, (std::vector<s32>{1, 100}));
+    // The bar shows the value's share of the range.
+    EXPECT_EQ(row->getMeter()->getRelativePosition().getWidth(), guiUnits(80));
+    EXPECT_STREQ(row->getValueText()->getText(), L"100");
+}
+
+TEST_F(OptionRowTest, ThePointerGivesValuesAlongTheBar) {
+    GUIOptionMeter* row = makeMeter();
+    row->updateAbsolutePosition();
+    const s32 left = row->getMeterOutline()->getAbsolutePosition().UpperLeftCorner.X;
+    EXPECT_EQ(row->valueAtPointer(left), 1) << "a press at the left end gives Min + 1";
+    EXPECT_EQ(row->valueAtPointer(left - 50), 0);
+    EXPECT_EQ(row->valueAtPointer(left + guiUnits(80) + 50), 100);
+    EXPECT_EQ(row->valueAtPointer(left + guiUnits(40)), 51);
+}
+
+TEST_F(OptionRowTest, ARangeChangeKeepsTheValueUntilItsNextChange) {
+    GUIOptionMeter* row = makeMeter();
+    row->setValue(80);
+    row->setRange(0, 50);
+    EXPECT_EQ(row->getValue(), 80);
+    row->onNavigationKey(MenuKey::Left);
+    EXPECT_EQ(row->getValue(), 50);
+}
+
+} // namespace

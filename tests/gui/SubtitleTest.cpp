@@ -1,0 +1,107 @@
+// Subtitles: the shared and the level's collections, a line shown for its duration and the
+// chained line after it, waiting behind menus, and files that cannot be read.
+#include "GuiFixture.h"
+
+#include "core/Globals.h"
+#include "gui/GUIFreeTypeText.h"
+#include "gui/hud/GUISubtitleManager.h"
+#include "screens/ScreenManager.h"
+#include "support/TempDir.h"
+
+#include <algorithm>
+
+using namespace irr;
+
+namespace {
+
+class SubtitleTest : public guitest::GuiFixture {
+protected:
+    void SetUp() override {
+        guitest::GuiFixture::SetUp();
+        screenManager->createScreens();
+        subtitles = screenManager->getSubtitleManager();
+        subtitles->loadPersistentSubtitles("Content/Language/English/Subtitles/PhysicsDemo.xml");
+    }
+    // Frames of 0.1 s; the ids shown after each.
+    std::vector<s32> runFrames(int frames) {
+        std::vector<s32> shown;
+        for (int i = 0; i < frames; ++i) {
+            setFrameDelta(0.1f);
+            postRenderAll();
+            shown.push_back(subtitles->getTextLine()->isVisible() ? subtitles->getCurrentId() : 0);
+        }
+        return shown;
+    }
+    std::string shownText() const { return core::stringc(subtitles->getTextLine()->getText()).c_str(); }
+
+    GUISubtitleManager* subtitles = nullptr;
+    test::TempDir dir;
+};
+
+TEST_F(SubtitleTest, StandsAsTheSubtitleLayerThatNeverHoldsInput) {
+    EXPECT_EQ(subtitles->getID(), ScreenManager::subtitleScreenId);
+    EXPECT_EQ(static_cast<s32>(subtitles->getType()), ScreenManager::passingType);
+    EXPECT_STREQ(subtitles->getTypeName(), "GUIHud");
+    EXPECT_EQ(subtitles->getElementTypeId(), 1013);
+    EXPECT_TRUE(screenManager->isInputAllowed());
+}
+
+TEST_F(SubtitleTest, TheLevelsLineReplacesASharedLineOfItsId) {
+    ASSERT_EQ(subtitles->getRecords().size(), 6u);
+    subtitles->playSubtitle(2);
+    EXPECT_EQ(shownText(), "Just the draught from the window.");
+    subtitles->playSubtitle(1);
+    EXPECT_EQ(shownText(), "Hey! Who is there?");
+    subtitles->playSubtitle(999);
+    EXPECT_EQ(subtitles->getCurrentId(), 1) << "an unknown id changes nothing";
+}
+
+TEST_F(SubtitleTest, AChainShowsEachLineForItsDurationThenHides) {
+    subtitles->playSubtitle(100);
+    const std::vector<s32> shown = runFrames(60);
+    // 3 s of line 100, 2 s of line 101, then nothing.
+    EXPECT_NEAR(std::count(shown.begin(), shown.end(), 100), 30, 1);
+    EXPECT_NEAR(std::count(shown.begin(), shown.end(), 101), 20, 1);
+    EXPECT_EQ(shown.back(), 0);
+    EXPECT_EQ(subtitles->getNextId(), 0);
+}
+
+TEST_F(SubtitleTest, LinesWaitBehindAMenuAndTimeOutWhenSwitchedOff) {
+    subtitles->playSubtitle(1);
+    auto* menu = new GUIScreen(environment, root(), ScreenManager::menuScreenId, core::recti());
+    screenManager->pushScreen(menu);
+    menu->drop();
+    runFrames(40);
+    EXPECT_EQ(subtitles->getCurrentId(), 1);
+    screenManager->popScreen(menu, true);
+    screenManager->flushScreenRemovals();
+    subtitles->SubtitlesOn = false;
+    runFrames(30);
+    EXPECT_EQ(subtitles->getCurrentId(), 0);
+}
+
+TEST_F(SubtitleTest, TheBlackBoxSpansTheLineWithinTheMargins) {
+    subtitles->setBlackBox(true);
+    subtitles->playSubtitle(1);
+    const core::recti rect = subtitles->getTextLine()->getRelativePosition();
+    const s32 width = subtitles->getTextLine()->getTextWidth();
+    EXPECT_EQ(rect.getWidth(), 2 * (width / 2 + 10));
+    EXPECT_EQ(subtitles->getShadowLine()->getRelativePosition(), rect + core::position2di(2, 2));
+    EXPECT_EQ(rect.UpperLeftCorner.Y, 70);
+}
+
+TEST_F(SubtitleTest, AFileThatCannotBeReadIsLoggedAndAddsNothing) {
+    const std::string broken = (dir.path() / "Broken.xml").string();
+    ASSERT_TRUE(test::writeFileBytes(broken, "this is no subtitle collection"));
+    const std::size_t before = subtitles->getRecords().size();
+    EXPECT_FALSE(subtitles->loadSubtitleCollection(broken.c_str()));
+    EXPECT_EQ(subtitles->getRecords().size(), before);
+    EXPECT_TRUE(log.contains("Broken.xml"));
+    // A level without its own file only has the shared lines, and no error.
+    log.lines.clear();
+    subtitles->loadPersistentSubtitles("Content/Language/English/Subtitles/NoSuchLevel.xml");
+    EXPECT_EQ(subtitles->getRecords().size(), 3u);
+    EXPECT_FALSE(log.contains("ERROR"));
+}
+
+} // namespace

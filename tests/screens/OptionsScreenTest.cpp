@@ -1,0 +1,185 @@
+// The options menu and its audio and graphics pages: the rows each offers from the main
+// menu and from the pause menu, the settings each change writes, and what closing asks for
+// (a saved file, an in-process restart, a notice).
+#include "../gui/GuiFixture.h"
+
+#include "core/GameSettings.h"
+#include "core/Globals.h"
+#include "gui/GUIOptionCycle.h"
+#include "gui/GUIOptionMeter.h"
+#include "gui/GuiCommon.h"
+#include "gui/GuiHooks.h"
+#include "gui/hud/GUISubtitleManager.h"
+#include "screens/ScreenManager.h"
+#include "screens/menus/GUIAudioOptionsScreen.h"
+#include "screens/menus/GUIDialogScreen.h"
+#include "screens/menus/GUIGraphicsOptionsScreen.h"
+#include "screens/menus/GUIOptionsScreen.h"
+#include "support/TempDir.h"
+
+#include <filesystem>
+
+using namespace irr;
+
+namespace {
+
+class OptionsScreenTest : public guitest::GuiFixture {
+protected:
+    void SetUp() override {
+        guitest::GuiFixture::SetUp();
+        settings = std::make_unique<GameSettings>((dir.path() / "PaddlestoneConfig.xml").string());
+        settings->load(true);
+        gameSettings = settings.get();
+        screenManager->createScreens();
+    }
+    void TearDown() override {
+        gameSettings = nullptr;
+        settings.reset();
+        guitest::GuiFixture::TearDown();
+    }
+    void runFrames(int frames) {
+        for (int i = 0; i < frames; ++i) {
+            setFrameDelta(0.05f);
+            postRenderAll();
+            screenManager->update();
+        }
+    }
+    template <class Row>
+    Row* row(GUIOptionsList* screen, std::size_t index) {
+        return static_cast<Row*>(screen->getItems().at(index));
+    }
+    // The options and their graphics page, a new resolution chosen, then back out of the page.
+    void changeResolutionAndLeave(bool fromMainMenu) {
+        openOptionsScreen(fromMainMenu);
+        auto* graphics = new GUIGraphicsOptionsScreen(environment, fromMainMenu);
+        screenManager->pushScreen(graphics);
+        graphics->drop();
+        runFrames(10);
+        graphics->getResolutionRow()->selectNext();
+        graphics->onBack(nullptr);
+        runFrames(10);
+    }
+    bool fileWritten() const { return std::filesystem::exists(dir.path() / "PaddlestoneConfig.xml"); }
+
+    test::TempDir dir;
+    std::unique_ptr<GameSettings> settings;
+};
+
+TEST_F(OptionsScreenTest, ThePagesOfferTheirRowsByWhereTheyWereOpened) {
+    struct Case {
+        bool fromMainMenu;
+        std::size_t options, audio, graphics;
+    };
+    for (const Case& c : {Case{true, 4, 7, 10}, Case{false, 3, 6, 9}}) {
+        SCOPED_TRACE(c.fromMainMenu);
+        GUIOptionsScreen* options = openOptionsScreen(c.fromMainMenu);
+        ASSERT_NE(options, nullptr);
+        EXPECT_EQ(options->getItems().size(), c.options);
+        EXPECT_EQ(options->getPassUpdate(), c.fromMainMenu);
+        GUIAudioOptionsScreen audio(environment, c.fromMainMenu);
+        EXPECT_EQ(audio.getItems().size(), c.audio);
+        GUIGraphicsOptionsScreen graphics(environment, c.fromMainMenu);
+        EXPECT_EQ(graphics.getItems().size(), c.graphics);
+        // Rows lie one row height apart.
+        EXPECT_EQ(audio.getItems()[1]->getRelativePosition().UpperLeftCorner.Y -
+                      audio.getItems()[0]->getRelativePosition().UpperLeftCorner.Y,
+                  guiUnits(24));
+        screenManager->closeAllScreens();
+        screenManager->flushScreenRemovals();
+        audio.remove();
+        graphics.remove();
+    }
+}
+
+TEST_F(OptionsScreenTest, VolumesShowTruncatedPercentsAndStoreHundredths) {
+    setSettingFloat("Audio_SFXVolume", 0.555f);
+    GUIAudioOptionsScreen audio(environment, true);
+    auto* effects = row<GUIOptionMeter>(&audio, 0);
+    EXPECT_EQ(effects->getValue(), 55);
+    effects->setValue(56);
+    EXPECT_FLOAT_EQ(getSettingFloat("Audio_SFXVolume"), 0.56f);
+    audio.remove();
+}
+
+TEST_F(OptionsScreenTest, TheSubtitleSwitchesReachTheSubtitleLayerAtOnce) {
+    GUIAudioOptionsScreen audio(environment, false);
+    GUISubtitleManager* subtitles = screenManager->getSubtitleManager();
+    row<GUIOptionCycle>(&audio, 3)->selectNext();
+    EXPECT_TRUE(getSettingBool("Audio_Subtitles") == subtitles->SubtitlesOn);
+    EXPECT_EQ(screenManager->Subtitles, subtitles->SubtitlesOn);
+    const bool box = getSettingBool("Audio_BlackBoxSubtitles");
+    row<GUIOptionCycle>(&audio, 4)->selectNext();
+    EXPECT_NE(getSettingBool("Audio_BlackBoxSubtitles"), box);
+    EXPECT_EQ(subtitles->isBlackBox(), !box);
+    audio.remove();
+}
+
+TEST_F(OptionsScreenTest, TheResolutionListHasTheFixedSizesOnceEach) {
+    GUIGraphicsOptionsScreen graphics(environment, true);
+    const auto& sizes = graphics.getResolutions();
+    ASSERT_GE(sizes.size(), 11u);
+    EXPECT_EQ(sizes.front(), core::dimension2du(800, 600));
+    for (std::size_t i = 0; i < sizes.size(); ++i)
+        for (std::size_t j = i + 1; j < sizes.size(); ++j)
+            EXPECT_NE(sizes[i], sizes[j]);
+    graphics.remove();
+}
+
+TEST_F(OptionsScreenTest, OnlyChangesNeedingANewDeviceAskForARestart) {
+    setSettingInt("Graphics_ScreenWidth", 1280);
+    setSettingInt("Graphics_ScreenHeight", 720);
+    deviceVsync = getSettingBool("Graphics_Vsync");
+    deviceFullscreenMode = getSettingInt("Graphics_FullscreenMode");
+    GUIGraphicsOptionsScreen graphics(environment, true);
+    EXPECT_FALSE(graphics.needsRestart());
+    // Shadows, reflections and the overscan apply at once.
+    for (std::size_t index : {2u, 6u, 9u})
+        row<GUIOptionCycle>(&graphics, index)->selectNext();
+    EXPECT_FALSE(graphics.needsRestart());
+    EXPECT_TRUE(screenManager->Overscan);
+    graphics.getResolutionRow()->selectPrevious();
+    EXPECT_TRUE(graphics.needsRestart());
+    EXPECT_EQ(getSettingInt("Graphics_ScreenWidth"), 1024);
+    EXPECT_EQ(getSettingInt("Graphics_ScreenHeight"), 768);
+    graphics.remove();
+}
+
+TEST_F(OptionsScreenTest, LeavingAfterAResolutionChangeRestartsFromTheMainMenu) {
+    changeResolutionAndLeave(true);
+    EXPECT_TRUE(RestartRequested);
+    EXPECT_TRUE(ReopenOptionsRequested);
+    EXPECT_TRUE(fileWritten());
+}
+
+TEST_F(OptionsScreenTest, FromThePauseMenuARestartWaitsBehindANotice) {
+    changeResolutionAndLeave(false);
+    EXPECT_FALSE(RestartRequested);
+    ASSERT_FALSE(screenManager->getScreenStack().empty());
+    auto* notice = dynamic_cast<GUIDialogScreen*>(screenManager->getScreenStack().front());
+    ASSERT_NE(notice, nullptr);
+    notice->onBack(nullptr);
+    runFrames(10);
+    EXPECT_EQ(screenManager->getScreenStack().size(), 1u) << "the notice and the page went; the options stay";
+}
+
+TEST_F(OptionsScreenTest, AConfirmedResetRestartsWithTheDefaults) {
+    setSettingFloat("Audio_MusicVolume", 0.2f);
+    GUIOptionsScreen* options = openOptionsScreen(true);
+    runFrames(10);
+    s32 yes = 1;
+    options->onResetAnswer(yes);
+    EXPECT_FLOAT_EQ(getSettingFloat("Audio_MusicVolume"), 1.0f);
+    options->refreshFocus();
+    EXPECT_TRUE(RestartRequested);
+}
+
+TEST_F(OptionsScreenTest, ClosingOverThePauseMenuSavesAndGoes) {
+    GUIOptionsScreen* options = openOptionsScreen(false);
+    runFrames(10);
+    options->onBack(nullptr);
+    runFrames(10);
+    EXPECT_TRUE(fileWritten());
+    EXPECT_TRUE(screenManager->getScreenStack().empty());
+}
+
+} // namespace
