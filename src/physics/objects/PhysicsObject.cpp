@@ -34,6 +34,10 @@ bool isPoseValid(const phys::Quat& q) {
     return std::fabs(std::sqrt(q.x * q.x + q.y * q.y + q.z * q.z + q.w * q.w) - 1.0f) < 0.01f;
 }
 
+bool isVectorSet(const core::vector3df& v) {
+    return std::fabs(v.X) > 1e-6f || std::fabs(v.Y) > 1e-6f || std::fabs(v.Z) > 1e-6f;
+}
+
 phys::Quat eulerDegreesToQuat(const core::vector3df& degrees) {
     core::quaternion q;
     q.set(degrees.X * 0.01745f, degrees.Y * 0.01745f, degrees.Z * 0.01745f);

@@ -70,6 +70,28 @@ public:
     virtual void centerMeshNode();
     virtual bool checkPhysicsDetail() const;
 
+    // Body operations: the one way the rest of the game moves, turns, switches, pushes and
+    // reweighs the body. A dynamic body is moved through the physics library, a kinematic
+    // one through its node (the synchronisation carries the pose to the body), a static one
+    // not at all. Each is a no-op without an actor, except for a None bound, which moves
+    // its node.
+    virtual void teleport(const irr::core::vector3df& position);
+    // The same rotation twice: as a quaternion for a dynamic body, as Euler degrees for the
+    // node. An invalid quaternion keeps a dynamic body's rotation.
+    virtual void setBodyRotation(const phys::Quat& rotation, const irr::core::vector3df& eulerDegrees);
+    // Simulation and query flags of every shape; wakes (true) or sleeps (false) a free body.
+    // While collisionForcedOff is set the flags stay off.
+    virtual void setCollisionEnabled(bool enable);
+    virtual bool isCollisionEnabled();
+    // Queued through the physics manager for the next step.
+    void addForceAndTorque(const irr::core::vector3df& force, const irr::core::vector3df& torque,
+                           phys::ForceMode forceMode, phys::ForceMode torqueMode, bool continuous);
+    void scaleLinearVelocity(irr::f32 factor);
+    // Stores "Mass" and applies it; a set "InertiaTensor" replaces the computed inertia.
+    void setMass(irr::f32 mass);
+    // "Friction" and "Restitution" onto the object's own shapes (the caller ensures an actor).
+    void updatePhysicsMaterial();
+
     // Body and parenting helpers.
     void copyPhysicsSettings(const PhysicsObject& source);
     PhysicsObject* findPhysicsParent();
@@ -177,6 +199,8 @@ private:
 // A rotation goes to the physics library only when its four components are finite and its
 // length is within 0.01 of 1.
 bool isPoseValid(const phys::Quat& rotation);
+// A vector counts as set when a component differs from 0 by more than 1e-6.
+bool isVectorSet(const irr::core::vector3df& v);
 // Sets the alpha byte of every vertex colour of the mesh; true, also for a null mesh.
 bool setMeshVertexAlpha(irr::scene::IMesh* mesh, irr::u32 alpha);
 // Euler angles in degrees to a quaternion through the engine's conversion (factor 0.01745).

@@ -100,6 +100,8 @@ struct PhysicsBodySettings {
     bool DisableGravity = false, CollideOnlyTentaro = false, IgnoreTentaroCollision = false,
          RaycastOnlyCollision = false;
     bool smallBody = false;
+    // Set by the object-spawn action: collision cannot be switched on while it is.
+    bool collisionForcedOff = false;
     irr::core::stringc CollideWithCollisionGroups;
     irr::s32 OverrideCollisionGroup = 0;
     irr::core::stringc NoCollideIDs;
