@@ -8,6 +8,7 @@
 #include "render/RenderRegistration.h"
 #include "screens/ScreenRegistration.h"
 #include "triggers/TriggerRegistration.h"
+#include "triggers/actions/TriggerActionRegistration.h"
 
 void registerGameSubsystems() {
     registerLevelShellHooks();
@@ -19,5 +20,6 @@ void registerGameSubsystems() {
     // Before the level manager starts: its stand-in checkpoint yields to the trigger one.
     registerTriggerSubsystem();
     connectTriggersToPhysics();
+    registerTriggerActions();
     registerCameraSubsystem();
 }

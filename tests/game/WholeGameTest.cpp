@@ -22,6 +22,9 @@
 #include "render/TextObject.h"
 #include "screens/ScreenManager.h"
 #include "triggers/TriggerObject.h"
+#include "triggers/actions/SpawnObjectAction.h"
+#include "level/SoundObject.h"
+#include "camera/CameraObject.h"
 #include "render/ParticleSystemNode.h"
 #include "phys/Particles.h"
 
@@ -376,6 +379,52 @@ TEST_F(WholeGameTest, EscapeDuringALevelPausesTheGameAndAgainResumesIt) {
     GameApplication game;
     EXPECT_EQ(game.run(), gameStatusNormal);
     EXPECT_EQ(frame, 91);
+}
+
+// The trigger actions in the running game: the registrations make every built action and
+// both volume kinds, and the demonstration level's "Immediately" trigger switches to its
+// camera and runs its timed events (sound, lift, spawn, hide, kick) while its force volume
+// floats a crate.
+TEST_F(WholeGameTest, TheTriggerActionsDemoLevelRunsEachActionOnItsTimer) {
+    bool soundHeard = false;
+    irr::f32 liftStart = 0.0f, kickedStart = 0.0f, kickedHighest = 0.0f;
+    auto find = [](irr::s32 id) { return levelManager->getSceneNodeFromID(id); };
+    steps[2] = [&] {
+        for (irr::s32 type : {1, 6, 8, 9, 10, 22})
+            EXPECT_TRUE(isTriggerActionClassRegistered(type)) << triggerActionNames[type];
+        screenManager->closeAllScreens();
+        ASSERT_TRUE(levelManager->loadLevel("Content/Levels/TriggerActionsDemo.irr"));
+        ASSERT_NE(find(60), nullptr);
+        EXPECT_EQ(find(60)->getType(), typeId("frce"));
+        EXPECT_EQ(find(61)->getType(), typeId("cmrv"));
+        liftStart = find(2)->getAbsolutePosition().Y;
+        kickedStart = find(3)->getAbsolutePosition().Y;
+    };
+    for (int f = 3; f < 330; ++f)
+        steps[f] = [&] {
+            if (auto* sound = static_cast<SoundObject*>(find(40)))
+                soundHeard = soundHeard || sound->isPlaying();
+            kickedHighest = std::max(kickedHighest, find(3)->getAbsolutePosition().Y);
+        };
+    steps[330] = [&] {
+        CameraManager* cameras = cameraManagers[0];
+        EXPECT_EQ(cameras->getOverrideCamera(), static_cast<CameraObject*>(find(20)));
+        EXPECT_TRUE(soundHeard);
+        EXPECT_GT(kickedHighest, kickedStart + 1.0f) << "the crate was kicked into the air";
+        EXPECT_NEAR(liftStart, 1.0f, 1e-3f);
+        EXPECT_NEAR(find(2)->getAbsolutePosition().Y, 5.0f, 1e-3f) << "the lift was raised";
+        EXPECT_FALSE(find(4)->isVisible()) << "the barrel was hidden";
+        irr::scene::ISceneNode* ball = find(100);
+        ASSERT_NE(ball, nullptr) << "the pool's copies carry their IDs";
+        EXPECT_TRUE(ball->isVisible());
+        EXPECT_FALSE(find(101)->isVisible()) << "one firing places one copy";
+        EXPECT_LT(ball->getAbsolutePosition().Y, 6.0f) << "the spawned ball fell";
+        EXPECT_NEAR(find(5)->getAbsolutePosition().Y, 3.8f, 0.2f) << "the crate floats on the pool";
+    };
+    quitAt(331);
+    GameApplication game;
+    EXPECT_EQ(game.run(), gameStatusNormal);
+    EXPECT_EQ(frame, 331);
 }
 
 } // namespace
