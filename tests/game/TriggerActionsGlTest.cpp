@@ -60,6 +60,7 @@ TEST_F(TriggerActionsGlTest, TheDemonstrationLevelsActionsShowFrameByFrame) {
     std::chrono::steady_clock::time_point loaded;
     steps[2] = [&] {
         screenManager->closeAllScreens();
+        levelManager->unloadLevel(); // the title's background level goes
         ASSERT_TRUE(levelManager->loadLevel("Content/Levels/TriggerActionsDemo.irr"));
         loaded = std::chrono::steady_clock::now();
     };

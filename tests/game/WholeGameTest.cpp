@@ -393,6 +393,7 @@ TEST_F(WholeGameTest, TheTriggerActionsDemoLevelRunsEachActionOnItsTimer) {
         for (irr::s32 type : {1, 6, 8, 9, 10, 22})
             EXPECT_TRUE(isTriggerActionClassRegistered(type)) << triggerActionNames[type];
         screenManager->closeAllScreens();
+        levelManager->unloadLevel(); // the title's background level goes
         ASSERT_TRUE(levelManager->loadLevel("Content/Levels/TriggerActionsDemo.irr"));
         ASSERT_NE(find(60), nullptr);
         EXPECT_EQ(find(60)->getType(), typeId("frce"));

@@ -188,8 +188,11 @@ TEST_F(CameraSoundActionsTest, VolumesSaveTheirReducedKeysAndReadThemBack) {
 TEST_F(CameraSoundActionsTest, PlaySoundPlaysStopsAndPausesAndRevertsEachOnce) {
     SoundObject* sound = addSound(40);
     TriggerObject* trigger = addTrigger(50, TriggerCondition::ManualActivationOnly);
+    trigger->setName("Door1");
     PlaySoundAction* play = playSound(trigger, "Play");
+    logTriggers = true;
     play->execute(event);
+    EXPECT_TRUE(log.contains("[Trigger] Door1_50 - Play Sound - Play Sound"));
     step();
     EXPECT_TRUE(sound->isPlaying());
     play->revert(event);

@@ -60,6 +60,27 @@ TEST_F(MoveForceActionsTest, AManualMoveFollowsItsSmoothstepPathAndEndsOnTheTarg
     EXPECT_EQ(move->getMoves().size(), 1u) << "a free record is reused";
 }
 
+TEST_F(MoveForceActionsTest, ASecondMoveRunsBesideTheFirstAndACancelLetsBothFinish) {
+    PhysicsObject* crate = addCrate(2, {0, 1, 0}, "Kinematic");
+    MoveObjectAction* move = mover([](io::IAttributes* k) {
+        k->addInt("ObjectID", 2);
+        k->addString("MoveMode", "Manual");
+        k->addVector3d("TargetPosition", {0, 1, 6});
+        k->addFloat("MoveDuration", 1.0f);
+    });
+    step();
+    move->execute(event);
+    steps(10);
+    move->execute(event);
+    ASSERT_EQ(move->getMoves().size(), 2u);
+    move->cancel();
+    EXPECT_EQ(move->getMoves().size(), 2u) << "without StopOnTriggerCancelled the moves go on";
+    steps(80);
+    for (const MoveObjectAction::MoveRecord& record : move->getMoves())
+        EXPECT_LT(record.remaining, 0.0f);
+    test::expectNear(crate->getAbsolutePosition(), {0, 1, 6}, 1e-3f);
+}
+
 TEST_F(MoveForceActionsTest, AnInstantMoveOfADynamicBodyPlacesItAtRestAndMayMakeItsRespawnPoint) {
     PhysicsObject* crate = addCrate(2, {0, 5, 0});
     steps(10);
@@ -118,6 +139,23 @@ TEST_F(MoveForceActionsTest, AReferenceMoveFollowsItsReferenceAndCancelStopsOnly
     step();
     move->cancel();
     EXPECT_TRUE(move->getMoves().empty()) << "cancelled moves stop where they stand";
+
+    PhysicsObject* crate = addCrate(5, {0, 1, 0}, "Kinematic");
+    MoveObjectAction* ghostly = mover([](io::IAttributes* k) {
+        k->addInt("ObjectID", 5);
+        k->addString("MoveMode", "Manual");
+        k->addVector3d("TargetPosition", {0, 1, 6});
+        k->addFloat("MoveDuration", 1.0f);
+        k->addBool("DisableColWhileMoving", true);
+        k->addBool("StopOnTriggerCancelled", true);
+    });
+    ghostly->execute(event);
+    step();
+    EXPECT_FALSE(crate->isCollisionEnabled());
+    ghostly->cancel();
+    EXPECT_TRUE(crate->isCollisionEnabled()) << "a stopped move gives the object its collision back";
+    EXPECT_GT(crate->getAbsolutePosition().Z, 0.0f);
+    EXPECT_LT(crate->getAbsolutePosition().Z, 1.0f) << "it stays where it stood";
 
     MoveObjectAction* reset = mover([](io::IAttributes* k) {
         k->addInt("ObjectID", 3);

@@ -42,9 +42,20 @@ void MoveObjectAction::update() {
 
 void MoveObjectAction::cancel() {
     update();
-    // Moves stop where they stand: no end-of-move steps run for them.
-    if (StopOnTriggerCancelled)
-        moves.clear();
+    if (!StopOnTriggerCancelled)
+        return;
+    // Moves stop where they stand. An object must not be left without collision, though
+    // (it would fall through the level and could never be touched again): what the move
+    // switched off comes back as at the move's end.
+    for (MoveRecord& record : moves)
+        if (record.remaining >= 0.0f && DisableColWhileMoving)
+            if (PhysicsObject* physics = triggerActions::physicsKind(record.object))
+                restoreCollision(physics, record);
+    moves.clear();
+}
+
+void MoveObjectAction::restoreCollision(PhysicsObject* physics, const MoveRecord& record) {
+    physics->setCollisionEnabled(physics->isVisible() ? true : record.savedCollision);
 }
 
 void MoveObjectAction::resetObjects(scene::ISceneNode* node) {
@@ -203,7 +214,7 @@ void MoveObjectAction::finishMove(MoveRecord& record) {
         physics->updateAbsolutePosition();
     }
     if (DisableColWhileMoving)
-        physics->setCollisionEnabled(physics->isVisible() ? true : record.savedCollision);
+        restoreCollision(physics, record);
     phys::RigidDynamic* body = movedDynamicActor(physics);
     if (body && physics->getPhysicsState() == PhysicsState::Dynamic) {
         body->setLinearVelocity(phys::Vec3(0.0f, 0.0f, 0.0f));

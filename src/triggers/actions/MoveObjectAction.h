@@ -6,6 +6,7 @@
 #include <vector>
 
 struct ExpressionNode;
+class PhysicsObject;
 class PlayerObject;
 
 // "Move Object": moves one level object (or the player) to the pose of a reference node, a
@@ -70,6 +71,8 @@ private:
     void resetObjects(irr::scene::ISceneNode* node);
     // The end of a move: collision back on, the body at rest, a new respawn point.
     void finishMove(MoveRecord& record);
+    // Collision as it was before the move (on for a visible object).
+    static void restoreCollision(PhysicsObject* physics, const MoveRecord& record);
 
     std::vector<MoveRecord> moves;
     std::vector<irr::scene::ISceneNode*> resetTargets;
