@@ -10,6 +10,7 @@
 #include <memory>
 
 class TransformNode;
+class InstancedObject;
 
 // The base of every object with a physical body: two listener lists (the mesh child has
 // been drawn; the animation was updated).
@@ -111,7 +112,81 @@ public:
     void stopDragSound(PhysicsObject* other);
     bool isGrabbableNow() const;
     bool isTripHazardArmed() const { return IsTripHazard && holdCount == 0; }
+
+    // Reset rules and respawn: the rules run each frame; a reset shrinks the object for a
+    // second, then respawn puts it back at its respawn pose and grows it in again.
+    void applyResetRules();
+    void requestReset();
+    void respawn();
+    bool checkResetHeight();
+    bool checkResetDistFromSpawn(bool result);
+    bool checkResetDistFromPlayer(bool result);
+    bool checkResetAtRest(bool result);
+    bool checkResetOffscreen(bool result);
+    void createRespawnEffect();
+    void beginRespawnScale();
+
+    // Touches, holds and joint links.
+    void setGrabEnabled(bool value);
+    // Counts a limb in (add) or out on this object and up its glow chain.
+    void changeGrabCount(bool kindOne, bool add);
+    // Records hits from now on (faster than the threshold, squared speed); the list is
+    // emptied at the end of every update.
+    void enableTouchTracking(irr::f32 speedThreshold);
     void recordTouch(PhysicsObject* other);
+    bool wasTouchedBy(PhysicsObject* object);
+    // Whether a hit came from something not in the list (any hit for an empty list); a null
+    // entry is a hit by the first player.
+    bool wasTouchedByOther(const std::vector<irr::scene::ISceneNode*>& list);
+    void clearTouchList();
+    void addJointLink(irr::scene::ISceneNode* other, irr::scene::ISceneNode* joint);
+    void removeJointLink(irr::scene::ISceneNode* other, irr::scene::ISceneNode* joint);
+    static void collectJointedGroup(PhysicsObject* object, std::vector<PhysicsObject*>& found,
+                                    std::vector<PhysicsObject*>& visited);
+    bool canCollideWith(irr::s32 id) const;
+    void linkUserData();
+    void copyVelocities(PhysicsObject* other);
+
+    // Grab notification, highlight and the per-frame visual update.
+    virtual void notifyGrab(bool grabbed, irr::core::vector3df grabPoint);
+    void updateHighlightMode();
+    void setHighlightTexture(irr::s32 mode);
+    void inheritHighlightMode();
+    void updateVisualState();
+    virtual void updateMaterials(bool force);
+
+    // Mesh, visibility and skinning.
+    void updateMesh();
+    bool hasMotionAnimators() const;
+    void updateCollisionDebugNode();
+    void updateJointTransforms();
+    void updateHardwareJointCount();
+    void allocateJointTransforms();
+    irr::core::aabbox3df computeAnimatedBounds();
+    void applyCustomBounds();
+    void startPendingAnimator();
+    static void findHelperNodes(PhysicsObject* source, PhysicsObject* copy);
+    // Swaps the mesh at run time, keeping the mesh node's position and frame loop.
+    virtual void reloadMesh(const irr::core::stringc& fileName);
+    void updateShadowLayers();
+    void setLighting(bool on);
+    // The point on the mesh's surface nearest a hand at the point, when within 0.8.
+    bool findSurfacePoint(const irr::core::vector3df& point, irr::core::vector3df& hit, irr::f32& distance);
+    void removeDebugChildren() override;
+    phys::RigidDynamic* getDynamicActor();
+
+    // Instanced drawing.
+    void registerInstance(InstancedObject* instance);
+    void unregisterInstance(InstancedObject* instance);
+    void buildInstancedMesh();
+    void updateInstancedBounds();
+    void updateInstanceCentroid();
+    void removeMeshNodeFromShadowPasses();
+    // The mesh node's transform, then one per listed copy (zero for a hidden one), while
+    // the object draws merged.
+    bool getInstanceTransforms(std::vector<irr::core::matrix4>& out) const;
+    irr::scene::ISceneNode* getInstancedMeshNode() const { return instancedMeshNode; }
+    PhysicsObject* getInstanceSource() const { return instanceSource; }
     phys::Shape* getFirstShape();
     // Raises suspicion by the amount at the centre of the node's bounds; whether it rose.
     bool raiseSuspicion(irr::f32 amount);
@@ -120,7 +195,7 @@ public:
     void replaceMeshNode(const irr::core::stringc& previous);
     void loadMesh();
     void updateLocalBounds();
-    void setReflective(bool on) { IsReflective = on; }
+    void setReflective(bool on);
 
     PhysicsState getPhysicsState() const { return userData->state; }
     void setPhysicsState(PhysicsState state) { userData->state = state; }
@@ -177,12 +252,15 @@ public:
     bool RecalculateBounds = false;
     bool plainShading = true;
     bool isInstance = false;
+    bool instanceBuildPending = false;
+    irr::u32 lastAnimateMs = 0;
 
 protected:
     TransformNode* ignoreNode = nullptr;
     irr::scene::IAnimatedMeshSceneNode* meshNode = nullptr;
     irr::scene::ISceneNode* instancedMeshNode = nullptr;
     PhysicsObject* instanceSource = nullptr;
+    irr::scene::IAnimatedMesh* instancedMesh = nullptr;
     phys::RigidActor* actor = nullptr;
     std::unique_ptr<PhysicsUserData> userData;
     std::unique_ptr<PhysicsBodySettings> bodySettings;

@@ -51,45 +51,6 @@ void appendExpressionTargets(const core::stringc& expression, std::vector<scene:
         collectExpressionNodes(tree.get(), targets);
 }
 
-// The reset rules and the respawn effect belong to the physics objects; while a physics
-// object does not offer them, the body goes back to its spawn pose at once, without the
-// effect. (Templates: a member the object lacks is only looked for when used.)
-template <class Object> void resetObjectToSpawn(Object* object) {
-    if constexpr (requires { object->requestReset(); }) {
-        object->requestReset();
-    } else {
-        const PhysicsResetRules& reset = object->reset();
-        object->teleport(reset.spawnPosition);
-        object->setBodyRotation(eulerDegreesToQuat(reset.spawnRotation), reset.spawnRotation);
-    }
-}
-
-template <class Object> void startRespawnScale(Object* object) {
-    if constexpr (requires { object->beginRespawnScale(); })
-        object->beginRespawnScale();
-}
-
-template <class Object> void holdCollisionOff(Object* object) {
-    if constexpr (requires { object->body().collisionForcedOff; })
-        object->body().collisionForcedOff = true;
-    object->setCollisionEnabled(false);
-}
-
-void requestObjectReset(PhysicsObject* object) {
-    if (object)
-        resetObjectToSpawn(object);
-}
-
-void beginObjectRespawnScale(PhysicsObject* object) {
-    if (object)
-        startRespawnScale(object);
-}
-
-void forceObjectCollisionOff(PhysicsObject* object) {
-    if (object)
-        holdCollisionOff(object);
-}
-
 core::vector3df quaternionToDegrees(const core::quaternion& rotation, f32 factor) {
     core::vector3df euler;
     rotation.toEuler(euler);

@@ -30,16 +30,6 @@ bool readEnumByName(irr::io::IAttributes* in, const char* key, const char* const
 // Appends the objects an object-ID expression names (nothing for an empty text).
 void appendExpressionTargets(const irr::core::stringc& expression, std::vector<irr::scene::ISceneNode*>& targets);
 
-// The physics object's reset to its spawn pose (PhysicsObject::requestReset: a held object
-// is dropped, the object shrinks and comes back at its spawn pose).
-void requestObjectReset(PhysicsObject* object);
-// The physics object's respawn effect (PhysicsObject::beginRespawnScale: from scale 0.001
-// growing back to full size).
-void beginObjectRespawnScale(PhysicsObject* object);
-// Collision of the object held off whatever later switches it on (the leftover copy of a
-// spawn pool).
-void forceObjectCollisionOff(PhysicsObject* object);
-
 // Euler angles in degrees of a rotation quaternion (the engine's conversion).
 irr::core::vector3df quaternionToDegrees(const irr::core::quaternion& rotation, irr::f32 factor);
 

@@ -66,7 +66,7 @@ void MoveObjectAction::resetObjects(scene::ISceneNode* node) {
     }
     if (PhysicsObject* object = triggerActions::physicsKind(node)) {
         if (!isHeldInPlace(object, DropIfGrabbed))
-            triggerActions::requestObjectReset(object);
+            object->requestReset();
         return;
     }
     if (resetTargets.empty()) {
@@ -78,7 +78,7 @@ void MoveObjectAction::resetObjects(scene::ISceneNode* node) {
     for (scene::ISceneNode* target : resetTargets)
         if (PhysicsObject* object = triggerActions::physicsKind(target))
             if (!isHeldInPlace(object, DropIfGrabbed))
-                triggerActions::requestObjectReset(object);
+                object->requestReset();
 }
 
 void MoveObjectAction::execute(TriggerEventInfo& event) {

@@ -35,11 +35,6 @@ scene::ISceneNode* linkedPhysicsObject(scene::ISceneNode* node) {
     return node;
 }
 
-void setMeshLighting(PhysicsObject* object, bool on) {
-    if (scene::IAnimatedMeshSceneNode* mesh = object->getMeshNode())
-        mesh->setMaterialFlag(video::EMF_LIGHTING, on);
-}
-
 // The velocities of one rigid dynamic body onto another's.
 void copyBodyVelocity(PhysicsObject* target, PhysicsObject* source) {
     phys::RigidActor* to = target->getBodyActor();
@@ -166,7 +161,7 @@ void SetObjectPropertyAction::setPhysicsProperty(PhysicsObject* object, bool und
         object->setReflective(value);
         break;
     case PropLighting:
-        setMeshLighting(object, value);
+        object->setLighting(value);
         break;
     default:
         break;
@@ -193,7 +188,7 @@ void SetObjectPropertyAction::setPhysicsQuantity(PhysicsObject* object, bool und
         break;
     }
     case QuantityCanHangFrom:
-        object->CanHangFrom = value;
+        object->setGrabEnabled(value);
         break;
     case QuantityDynamicOnTouch:
         object->TurnDynamicOnTouch = value;

@@ -151,7 +151,7 @@ void SpawnObjectAction::execute(TriggerEventInfo& event) {
                 parent->getParent()->setVisible(true);
         physics->teleport(position);
         physics->setBodyRotation(eulerDegreesToQuat(rotation), rotation);
-        triggerActions::beginObjectRespawnScale(physics);
+        physics->beginRespawnScale();
         setNodeWorldPosition(chosen, position);
         setNodeWorldRotation(chosen, rotation);
         updateTransformsRecursive(chosen);
@@ -170,7 +170,7 @@ void SpawnObjectAction::placeLeftover(scene::ISceneNode* chosen) {
     if (!ghost)
         return;
     // The copy's old place keeps a ghost of it that cannot be touched and shrinks away.
-    triggerActions::forceObjectCollisionOff(ghost);
+    ghost->body().collisionForcedOff = true;
     ghost->setVisible(true);
     const core::vector3df position = chosen->getAbsolutePosition();
     const core::vector3df rotation = chosen->getAbsoluteTransformation().getRotationDegrees();
@@ -179,7 +179,7 @@ void SpawnObjectAction::placeLeftover(scene::ISceneNode* chosen) {
     setNodeWorldPosition(ghost, position);
     setNodeWorldRotation(ghost, rotation);
     updateTransformsRecursive(ghost);
-    triggerActions::requestObjectReset(ghost);
+    ghost->requestReset();
 }
 
 void SpawnObjectAction::serializeAttributes(io::IAttributes* out, io::SAttributeReadWriteOptions* options) const {
