@@ -455,7 +455,8 @@ TEST_F(WholeGameTest, TheTriggerActionsDemoLevelRunsEachActionOnItsTimer) {
         EXPECT_TRUE(ball->isVisible());
         EXPECT_FALSE(find(101)->isVisible()) << "one firing places one copy";
         EXPECT_LT(ball->getAbsolutePosition().Y, 6.0f) << "the spawned ball fell";
-        EXPECT_NEAR(find(5)->getAbsolutePosition().Y, 3.8f, 0.2f) << "the crate floats on the pool";
+        // It bobs about its float height (3.8), far above the floor it would rest on (1).
+        EXPECT_NEAR(find(5)->getAbsolutePosition().Y, 3.8f, 0.45f) << "the crate floats on the pool";
     };
     quitAt(331);
     GameApplication game;
