@@ -9,6 +9,7 @@
 #include "render/RenderRegistration.h"
 #include "screens/ScreenRegistration.h"
 #include "triggers/TriggerRegistration.h"
+#include "triggers/actions/TriggerActionRegistration.h"
 
 void registerGameSubsystems() {
     registerLevelShellHooks();
@@ -21,5 +22,6 @@ void registerGameSubsystems() {
     // Before the level manager starts: its stand-in checkpoint yields to the trigger one.
     registerTriggerSubsystem();
     connectTriggersToPhysics();
+    registerTriggerActions();
     registerCameraSubsystem();
 }

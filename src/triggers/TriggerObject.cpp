@@ -125,17 +125,8 @@ void TriggerObject::serializeAttributes(io::IAttributes* out, io::SAttributeRead
 
 void TriggerObject::writeTriggerKeys(io::IAttributes* out, io::SAttributeReadWriteOptions* options) const {
     const bool editor = isEditorWrite(options);
-    if (usesVolume()) {
-        addTriggerEnum(out, "BoundType", BoundType, triggerNames::boundTypes, 5);
-        if (BoundType == TriggerBound::Sphere) {
-            out->addFloat("Radius", Radius);
-        } else if (BoundType == TriggerBound::Cylinder || BoundType == TriggerBound::Capsule) {
-            out->addFloat("Radius", Radius);
-            out->addFloat("Height", Height);
-        } else if (BoundType == TriggerBound::Convex) {
-            addFilePath(out, "ColMeshFileName", ColMeshFileName.c_str());
-        }
-    }
+    if (usesVolume())
+        writeBoundKeys(out);
     addObjectIDList(out, "TriggerStartExpression", TriggerStartExpression.c_str());
     out->addBool("TriggerStartOnSuspicionLevel", TriggerStartOnSuspicionLevel);
     if (TriggerStartOnSuspicionLevel) {
@@ -264,6 +255,18 @@ void TriggerObject::writeTriggerKeys(io::IAttributes* out, io::SAttributeReadWri
         out->addBool("IsActive", IsActive);
         out->addFloat("PreCondTimer", PreCondTimer);
         out->addInt("ValidObjectCount", 0);
+    }
+}
+
+void TriggerObject::writeBoundKeys(io::IAttributes* out) const {
+    addTriggerEnum(out, "BoundType", BoundType, triggerNames::boundTypes, 5);
+    if (BoundType == TriggerBound::Sphere) {
+        out->addFloat("Radius", Radius);
+    } else if (BoundType == TriggerBound::Cylinder || BoundType == TriggerBound::Capsule) {
+        out->addFloat("Radius", Radius);
+        out->addFloat("Height", Height);
+    } else if (BoundType == TriggerBound::Convex) {
+        addFilePath(out, "ColMeshFileName", ColMeshFileName.c_str());
     }
 }
 

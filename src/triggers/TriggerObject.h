@@ -281,6 +281,8 @@ protected:
     // keys after them).
     void writeTriggerKeys(irr::io::IAttributes* out, irr::io::SAttributeReadWriteOptions* options) const;
     void readTriggerKeys(irr::io::IAttributes* in, irr::io::SAttributeReadWriteOptions* options);
+    // "BoundType" and the keys of that bound ("Radius", "Height", "ColMeshFileName").
+    void writeBoundKeys(irr::io::IAttributes* out) const;
     // The clone's own action becomes a clone of this one's, bound to `actionTrigger`.
     void finishTriggerClone(TriggerObject* copy, TriggerObject* actionTrigger) const;
 

@@ -14,6 +14,7 @@
 #include "core/ProgramQueries.h"
 #include "level/LevelManager.h"
 #include "level/ResourceCaches.h"
+#include "physics/objects/PhysicsObject.h"
 #include "physics/world/PhysicsManager.h"
 #include "player/InputManager.h"
 #include "render/RenderServices.h"
@@ -22,6 +23,9 @@
 #include "render/TextObject.h"
 #include "screens/ScreenManager.h"
 #include "triggers/TriggerObject.h"
+#include "triggers/actions/SpawnObjectAction.h"
+#include "level/SoundObject.h"
+#include "camera/CameraObject.h"
 #include "render/ParticleSystemNode.h"
 #include "phys/Particles.h"
 
@@ -407,6 +411,88 @@ TEST_F(WholeGameTest, TheLevelsAnimatorsMoveTheirObjectsInTheRunningGame) {
     EXPECT_NE(yawAt20, yawAt50) << "the crate spins";
     EXPECT_GT(riderAt20.getDistanceFrom(riderAt50), 1.0f) << "the ball rides its path";
     EXPECT_EQ(animatorFactory, nullptr) << "released at shutdown";
+}
+
+// Reset rules in the running game: the crate of the reset level falls below its reset
+// height, shrinks away, comes back at its spawn point and grows back; the level's update
+// clears the touch lists, and the frame draws the physics debug lines.
+TEST_F(WholeGameTest, AFallingObjectShrinksAndRespawnsAtItsSpawnPoint) {
+    EXPECT_TRUE(static_cast<bool>(shellHooks().physics.drawDebug));
+    steps[2] = [] {
+        screenManager->closeAllScreens();
+        EXPECT_TRUE(levelManager->loadLevel("Content/Levels/ResetDemo.irr"));
+    };
+    float smallest = 10.0f, highestAfterShrink = -10.0f;
+    bool shrunk = false;
+    size_t touches = 99;
+    for (int at = 4; at < 200; ++at)
+        steps[at] = [&] {
+            auto* faller = asPhysicsObject(gameDevice->getSceneManager()->getSceneNodeFromName("Faller"));
+            ASSERT_NE(faller, nullptr);
+            faller->enableTouchTracking(0.0f);
+            smallest = std::min(smallest, faller->getScale().X);
+            shrunk = shrunk || faller->getScale().X < 0.01f;
+            if (shrunk)
+                highestAfterShrink = std::max(highestAfterShrink, faller->getAbsolutePosition().Y);
+            touches = faller->body().touchList.size();
+        };
+    quitAt(200);
+
+    GameApplication game;
+    EXPECT_EQ(game.run(), gameStatusNormal);
+    EXPECT_LT(smallest, 0.01f) << "shrank away";
+    EXPECT_NEAR(highestAfterShrink, 6.0f, 0.1f) << "back at its spawn point";
+    EXPECT_EQ(touches, 0u) << "the end of each update empties the touch list";
+    for (const std::string& line : logLines())
+        EXPECT_EQ(line.rfind("ERROR: ", 0), std::string::npos) << line;
+}
+
+// The trigger actions in the running game: the registrations make every built action and
+// both volume kinds, and the demonstration level's "Immediately" trigger switches to its
+// camera and runs its timed events (sound, lift, spawn, hide, kick) while its force volume
+// floats a crate.
+TEST_F(WholeGameTest, TheTriggerActionsDemoLevelRunsEachActionOnItsTimer) {
+    bool soundHeard = false;
+    irr::f32 liftStart = 0.0f, kickedStart = 0.0f, kickedHighest = 0.0f;
+    auto find = [](irr::s32 id) { return levelManager->getSceneNodeFromID(id); };
+    steps[2] = [&] {
+        for (irr::s32 type : {1, 6, 8, 9, 10, 22})
+            EXPECT_TRUE(isTriggerActionClassRegistered(type)) << triggerActionNames[type];
+        screenManager->closeAllScreens();
+        levelManager->unloadLevel(); // the title's background level goes
+        ASSERT_TRUE(levelManager->loadLevel("Content/Levels/TriggerActionsDemo.irr"));
+        ASSERT_NE(find(60), nullptr);
+        EXPECT_EQ(find(60)->getType(), typeId("frce"));
+        EXPECT_EQ(find(61)->getType(), typeId("cmrv"));
+        liftStart = find(2)->getAbsolutePosition().Y;
+        kickedStart = find(3)->getAbsolutePosition().Y;
+    };
+    for (int f = 3; f < 330; ++f)
+        steps[f] = [&] {
+            if (auto* sound = static_cast<SoundObject*>(find(40)))
+                soundHeard = soundHeard || sound->isPlaying();
+            kickedHighest = std::max(kickedHighest, find(3)->getAbsolutePosition().Y);
+        };
+    steps[330] = [&] {
+        CameraManager* cameras = cameraManagers[0];
+        EXPECT_EQ(cameras->getOverrideCamera(), static_cast<CameraObject*>(find(20)));
+        EXPECT_TRUE(soundHeard);
+        EXPECT_GT(kickedHighest, kickedStart + 1.0f) << "the crate was kicked into the air";
+        EXPECT_NEAR(liftStart, 1.0f, 1e-3f);
+        EXPECT_NEAR(find(2)->getAbsolutePosition().Y, 5.0f, 1e-3f) << "the lift was raised";
+        EXPECT_FALSE(find(4)->isVisible()) << "the barrel was hidden";
+        irr::scene::ISceneNode* ball = find(100);
+        ASSERT_NE(ball, nullptr) << "the pool's copies carry their IDs";
+        EXPECT_TRUE(ball->isVisible());
+        EXPECT_FALSE(find(101)->isVisible()) << "one firing places one copy";
+        EXPECT_LT(ball->getAbsolutePosition().Y, 6.0f) << "the spawned ball fell";
+        // It bobs about its float height (3.8), far above the floor it would rest on (1).
+        EXPECT_NEAR(find(5)->getAbsolutePosition().Y, 3.8f, 0.45f) << "the crate floats on the pool";
+    };
+    quitAt(331);
+    GameApplication game;
+    EXPECT_EQ(game.run(), gameStatusNormal);
+    EXPECT_EQ(frame, 331);
 }
 
 } // namespace

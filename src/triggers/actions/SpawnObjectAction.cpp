@@ -1,0 +1,222 @@
+#include "triggers/actions/SpawnObjectAction.h"
+
+#include "core/Globals.h"
+#include "core/ProgramQueries.h"
+#include "level/AttributeExtras.h"
+#include "level/LevelManager.h"
+#include "level/NodeHelpers.h"
+#include "level/WorldTransform.h"
+#include "physics/objects/PhysicsObject.h"
+#include "triggers/actions/ActionSupport.h"
+
+using namespace irr;
+
+const char* const SpawnObjectAction::spawnModeNames[4] = {"Reference Node", "Manual", "Contact Point", nullptr};
+
+namespace {
+// Where unused copies wait, out of sight below the level.
+const core::vector3df spawnParkingPlace(0.0f, -200.0f, 0.0f);
+
+bool isCopyVisible(scene::ISceneNode* node) {
+    if (PhysicsObject* object = triggerActions::physicsKind(node))
+        return object->isTrulyVisible();
+    return node->isVisible();
+}
+
+// Rotation in degrees through a quaternion and back, so that equal rotations compare equal.
+core::vector3df normalisedRotation(const core::vector3df& degrees) {
+    const core::quaternion q(degrees * core::DEGTORAD);
+    return triggerActions::quaternionToDegrees(q, 57.295776f);
+}
+} // namespace
+
+SpawnObjectAction::SpawnObjectAction(TriggerObject* trigger) : TriggerAction(actionType, trigger) {
+    if (isSimulationActive() && levelManager) {
+        levelManager->onLevelLoaded.addMember(this, &SpawnObjectAction::buildPool);
+        joinedLevelLoaded = true;
+    }
+}
+
+SpawnObjectAction::~SpawnObjectAction() {
+    if (joinedLevelLoaded && levelManager)
+        levelManager->onLevelLoaded.removeMember(this, &SpawnObjectAction::buildPool);
+}
+
+scene::ISceneNode* SpawnObjectAction::makeCopy(io::IAttributes* templateKeys) {
+    scene::ISceneManager* scene = templateNode->getSceneManager();
+    scene::ISceneNode* copy = templateNode->clone(scene->getRootSceneNode(), scene);
+    if (!copy)
+        return nullptr;
+    copy->deserializeAttributes(templateKeys);
+    copy->setIsDebugObject(true); // kept out of level files
+    copy->setVisible(false);
+    return copy;
+}
+
+void SpawnObjectAction::buildPool() {
+    if (!poolPending || !isSimulationActive() || !levelManager)
+        return;
+    templateNode = triggerActions::findObjectByID(ObjectID);
+    if (!templateNode) {
+        ObjectID = 0;
+        return;
+    }
+    pool.clear();
+    io::IAttributes* keys = gameDevice->getFileSystem()->createEmptyAttributes();
+    templateNode->serializeAttributes(keys);
+    keys->setAttribute("Id", 0);
+    // Copies made from the template must not take its ID.
+    const s32 templateID = templateNode->getID();
+    templateNode->setID(0);
+    levelManager->rebuildNodeIDs();
+
+    for (s32 i = 0; i < PoolSize; ++i) {
+        scene::ISceneNode* copy = nullptr;
+        if (FindExistingNodes && BaseID > 0)
+            copy = levelManager->getSceneNodeFromID(BaseID + i);
+        if (!copy)
+            copy = makeCopy(keys);
+        if (!copy)
+            continue;
+        if (BaseID > 0) {
+            copy->setID(BaseID + i);
+            copy->setIsDebugObject(false); // level saves keep it
+        } else {
+            copy->setID(0);
+        }
+        // Hidden copies found in a saved level are used first.
+        if (FindExistingNodes && !isCopyVisible(copy))
+            pool.push_front(copy);
+        else
+            pool.push_back(copy);
+    }
+
+    if (triggerActions::physicsKind(templateNode)) {
+        leftover = makeCopy(keys);
+        if (PhysicsObject* ghost = triggerActions::physicsKind(leftover)) {
+            if (ghost->getMeshNode())
+                ghost->getMeshNode()->setVisible(false);
+            ghost->teleport(spawnParkingPlace);
+            ghost->setVisible(false);
+            ghost->setKinematic(true);
+        }
+    }
+    keys->drop();
+    templateNode->setID(templateID);
+    levelManager->rebuildNodeIDs();
+    poolPending = false;
+}
+
+void SpawnObjectAction::execute(TriggerEventInfo& event) {
+    logStep();
+    if (!templateNode)
+        return;
+    core::vector3df position = TargetPosition;
+    core::vector3df rotation = TargetRotation;
+    if (SpawnMode == ReferenceNode) {
+        scene::ISceneNode* reference = triggerActions::findObjectByID(TargetID);
+        if (!reference)
+            return;
+        position = reference->getAbsolutePosition();
+        rotation = reference->getAbsoluteTransformation().getRotationDegrees();
+        referenceRotation = rotation;
+    } else if (SpawnMode == ContactPoint) {
+        if (!event.object && event.position.equals(core::vector3df(), 1e-6f))
+            return;
+        position = event.position;
+    }
+    rotation = normalisedRotation(rotation);
+
+    if (pool.empty())
+        return;
+    auto chosenAt = pool.begin();
+    PhysicsObject* first = triggerActions::physicsKind(*chosenAt);
+    if (first && first->holdCount > 0) {
+        // The copy in the player's hand stays where it is.
+        if (pool.size() == 1)
+            return;
+        ++chosenAt;
+    }
+    scene::ISceneNode* chosen = *chosenAt;
+    pool.erase(chosenAt);
+    pool.push_back(chosen);
+
+    if (leftover && chosen->isVisible())
+        placeLeftover(chosen);
+    chosen->setVisible(true);
+    PhysicsObject* physics = triggerActions::physicsKind(chosen);
+    if (physics && physics->getBodyActor()) {
+        if (scene::ISceneNode* parent = chosen->getParent())
+            if (parent->getParent() && parent->getParent()->getType() == typeId("inst"))
+                parent->getParent()->setVisible(true);
+        physics->teleport(position);
+        physics->setBodyRotation(eulerDegreesToQuat(rotation), rotation);
+        physics->beginRespawnScale();
+        setNodeWorldPosition(chosen, position);
+        setNodeWorldRotation(chosen, rotation);
+        updateTransformsRecursive(chosen);
+    } else {
+        chosen->setPosition(position);
+        chosen->setRotation(rotation);
+    }
+    if (physics) {
+        physics->reset().RespawnOverridePosition = position;
+        physics->reset().respawnPosition = position;
+    }
+}
+
+void SpawnObjectAction::placeLeftover(scene::ISceneNode* chosen) {
+    PhysicsObject* ghost = triggerActions::physicsKind(leftover);
+    if (!ghost)
+        return;
+    // The copy's old place keeps a ghost of it that cannot be touched and shrinks away.
+    ghost->body().collisionForcedOff = true;
+    ghost->setVisible(true);
+    const core::vector3df position = chosen->getAbsolutePosition();
+    const core::vector3df rotation = chosen->getAbsoluteTransformation().getRotationDegrees();
+    ghost->teleport(position);
+    ghost->setBodyRotation(eulerDegreesToQuat(rotation), rotation);
+    setNodeWorldPosition(ghost, position);
+    setNodeWorldRotation(ghost, rotation);
+    updateTransformsRecursive(ghost);
+    ghost->requestReset();
+}
+
+void SpawnObjectAction::serializeAttributes(io::IAttributes* out, io::SAttributeReadWriteOptions* options) const {
+    TriggerAction::serializeAttributes(out, options);
+    out->addInt("PoolSize", PoolSize);
+    out->addInt("BaseID", BaseID);
+    triggerActions::addEnumByIndex(out, "SpawnMode", SpawnMode, spawnModeNames);
+    addObjectReference(out, "ObjectID", ObjectID);
+    if (SpawnMode == ReferenceNode) {
+        addObjectReference(out, "TargetID", TargetID);
+    } else if (SpawnMode == Manual) {
+        out->addVector3d("TargetPosition", TargetPosition);
+        out->addVector3d("TargetRotation", TargetRotation);
+    }
+    // A save made in play holds the copies: its reload finds them.
+    if (isSimulationActive())
+        out->addBool("FindExistingNodes", true);
+}
+
+void SpawnObjectAction::deserializeAttributes(io::IAttributes* in, io::SAttributeReadWriteOptions* options) {
+    TriggerAction::deserializeAttributes(in, options);
+    PoolSize = in->getAttributeAsInt("PoolSize");
+    ObjectID = in->getAttributeAsInt("ObjectID");
+    BaseID = in->getAttributeAsInt("BaseID");
+    triggerActions::readEnumByName(in, "SpawnMode", spawnModeNames, SpawnMode);
+    if (SpawnMode == ReferenceNode) {
+        TargetID = in->getAttributeAsInt("TargetID");
+    } else if (SpawnMode == Manual) {
+        TargetPosition = in->getAttributeAsVector3d("TargetPosition");
+        TargetRotation = in->getAttributeAsVector3d("TargetRotation");
+    }
+    if (isSimulationActive())
+        FindExistingNodes = in->existsAttribute("FindExistingNodes") && in->getAttributeAsBool("FindExistingNodes");
+}
+
+TriggerAction* SpawnObjectAction::clone(TriggerObject* newTrigger) const {
+    auto* copy = new SpawnObjectAction(newTrigger);
+    copyAttributes(this, copy);
+    return copy;
+}

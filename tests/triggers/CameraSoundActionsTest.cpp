@@ -1,0 +1,277 @@
+// Set Camera, the camera volume, the force volume's files and Play Sound.
+#include "ActionTestSupport.h"
+
+#include "camera/CameraServices.h"
+#include "camera/CameraTransition.h"
+#include "core/Globals.h"
+#include "level/SoundObject.h"
+#include "triggers/CameraTriggerVolume.h"
+#include "triggers/ForceVolume.h"
+#include "triggers/actions/PlaySoundAction.h"
+#include "triggers/actions/SetCameraAction.h"
+
+using namespace irr;
+
+namespace {
+
+class CameraSoundActionsTest : public test::ActionFixture {
+protected:
+    SetCameraAction* setCamera(s32 cameraID, bool undo) {
+        TriggerObject* trigger = addActionTrigger(50, SetCameraAction::actionType, [&](io::IAttributes* keys) {
+            keys->addInt("CameraID", cameraID);
+            keys->addBool("UndoOnTriggerRevert", undo);
+            keys->addFloat("CamTransitionSpeed", 2.0f);
+        });
+        return static_cast<SetCameraAction*>(trigger->getAction());
+    }
+    SoundObject* addSound(s32 id, const char* eventName = "GameAudio/Audio/Collisions/Drag") {
+        auto* object = new SoundObject(root(), smgr(), id);
+        object->drop();
+        object->EventName = eventName;
+        manager->registerNodeIDs(object);
+        return object;
+    }
+    PlaySoundAction* playSound(TriggerObject* trigger, const char* what, s32 soundID = 40) {
+        io::IAttributes* keys = attributes();
+        keys->addEnum("OnTriggerEvent", "Play Sound", triggerActionNames);
+        keys->addInt("ObjectID", soundID);
+        keys->addString("SoundAction", what);
+        keys->addBool("PauseTriggerWhilePlaying", true);
+        keys->addBool("UndoOnTriggerRevert", true);
+        trigger->deserializeAttributes(keys);
+        return static_cast<PlaySoundAction*>(trigger->getAction());
+    }
+    TriggerEventInfo event;
+};
+
+TEST_F(CameraSoundActionsTest, AnUndoableCameraIsPushedAndTakenBackAOneOffSwitchIsNot) {
+    CameraObject* camera = addCameraObject(20, {0, 5, -10});
+    SetCameraAction* pushed = setCamera(20, true);
+    pushed->execute(event);
+    ASSERT_FALSE(cameras->overrideCameras.empty());
+    EXPECT_EQ(cameras->overrideCameras.begin()->camera, camera);
+    EXPECT_FLOAT_EQ(camera->transitionSpeed, 2.0f);
+    pushed->revert(event);
+    EXPECT_TRUE(cameras->overrideCameras.empty());
+
+    SetCameraAction* oneOff = setCamera(20, false);
+    oneOff->execute(event);
+    EXPECT_TRUE(cameras->overrideCameras.empty());
+    ASSERT_NE(cameras->transition, nullptr);
+    EXPECT_EQ(cameras->transition->camera, camera);
+    CameraTransition* chain = cameras->transition;
+    oneOff->revert(event);
+    EXPECT_EQ(cameras->transition, chain) << "a one-off switch is not undone";
+}
+
+TEST_F(CameraSoundActionsTest, WithoutACameraExecuteDropsTheTransitionAndAMissingIDIsForgotten) {
+    addCameraObject(20, {0, 5, -10});
+    setCamera(20, false)->execute(event);
+    ASSERT_NE(cameras->transition, nullptr);
+    SetCameraAction* none = setCamera(0, false);
+    none->update();
+    none->execute(event);
+    EXPECT_EQ(cameras->transition, nullptr);
+    EXPECT_EQ(log.countStartingWith("ERROR: Could not find SceneNode ID"), 0u);
+
+    SetCameraAction* missing = setCamera(77, true);
+    missing->update();
+    EXPECT_EQ(missing->CameraID, 0) << "in play an ID that names no camera is dropped";
+    EXPECT_EQ(log.countStartingWith("ERROR: Could not find SceneNode ID: 77"), 1u);
+    missing->update();
+    missing->revert(event);
+    EXPECT_EQ(log.countStartingWith("ERROR: Could not find SceneNode ID: 77"), 1u);
+}
+
+TEST_F(CameraSoundActionsTest, TheOlderUndoKeyWinsAndIsSavedUnderTheNewName) {
+    TriggerObject* trigger = addActionTrigger(50, SetCameraAction::actionType, [](io::IAttributes* keys) {
+        keys->addBool("UndoOnTriggerRevert", false);
+        keys->addBool("DisableOnTriggerUnmet", true);
+        keys->addInt("CameraID", 20);
+        keys->addBool("ForceCrossfade", true);
+    });
+    EXPECT_TRUE(trigger->getAction()->UndoOnTriggerRevert);
+    EXPECT_EQ(keysOf(*trigger->getAction()),
+              "UndoOnTriggerRevert=true;CameraID=20;CamTransitionSpeed=1.000000;ForceCrossfade=true;");
+    std::unique_ptr<TriggerAction> copy(trigger->getAction()->clone(trigger));
+    EXPECT_EQ(keysOf(*copy), keysOf(*trigger->getAction()));
+}
+
+TEST_F(CameraSoundActionsTest, ACameraVolumeReadsItsTableUpToTheFirstMissingRow) {
+    struct Case {
+        std::vector<std::pair<int, s32>> rows; // row number, volume ID
+        std::vector<s32> kept;
+    };
+    const Case cases[] = {{{{1, 7}, {2, 0}, {3, 9}}, {7, 9}}, {{{2, 7}, {3, 9}}, {}}, {{{1, 7}, {100, 9}}, {7}}};
+    for (const Case& c : cases) {
+        auto* volume = new CameraTriggerVolume(root(), smgr(), 60);
+        volume->drop();
+        io::IAttributes* keys = attributes();
+        for (const auto& [row, id] : c.rows) {
+            keys->addInt(("PrevCamVolume" + std::to_string(row)).c_str(), id);
+            keys->addFloat(("TransitionSpeed" + std::to_string(row)).c_str(), 0.5f * float(row));
+            keys->addBool(("UseCrossfade" + std::to_string(row)).c_str(), row == 3);
+        }
+        volume->deserializeAttributes(keys);
+        EXPECT_EQ(volume->previousVolumes, c.kept);
+        EXPECT_EQ(volume->transitionSpeeds.size(), c.kept.size());
+        volume->remove();
+    }
+}
+
+TEST_F(CameraSoundActionsTest, ACameraVolumeAnswersTheCameraManagersQuestions) {
+    auto* volume = static_cast<CameraTriggerVolume*>(smgr()->addSceneNode("CameraTriggerVolume", root()));
+    ASSERT_NE(volume, nullptr);
+    EXPECT_EQ(volume->getCondition(), TriggerCondition::OnPlayerCollide);
+    EXPECT_TRUE(volume->CreateSkin);
+    EXPECT_EQ(volume->getScale(), core::vector3df(10, 10, 10));
+    ASSERT_EQ(volume->getAction()->getType(), SetCameraAction::actionType);
+    EXPECT_FALSE(volume->getAction()->UndoOnTriggerRevert);
+    test::FakeObject* from = addObject(7, "emty");
+    test::FakeObject* stranger = addObject(8, "emty");
+    volume->previousVolumes = {7};
+    volume->transitionSpeeds = {0.25f};
+    volume->crossfades = {true};
+    volume->AllowManualCamera = true;
+
+    auto& ask = cameraServices().volumes;
+    EXPECT_FLOAT_EQ(ask.transitionSpeedFrom(volume, from), 0.25f);
+    EXPECT_TRUE(ask.crossfadeFrom(volume, from));
+    EXPECT_FLOAT_EQ(ask.transitionSpeedFrom(volume, stranger), 1.0f) << "the Set Camera action's speed";
+    EXPECT_FALSE(ask.crossfadeFrom(volume, stranger));
+    EXPECT_FALSE(ask.crossfadeFrom(volume, nullptr));
+    EXPECT_TRUE(ask.allowManualCamera(volume));
+    EXPECT_FLOAT_EQ(ask.transitionSpeedFrom(stranger, from), -1.0f) << "not a camera volume";
+    volume->setAction(new TriggerAction(0, volume));
+    EXPECT_FLOAT_EQ(volume->getTransitionSpeedFrom(stranger), -1.0f);
+}
+
+TEST_F(CameraSoundActionsTest, VolumesSaveTheirReducedKeysAndReadThemBack) {
+    auto* volume = new CameraTriggerVolume(root(), smgr(), 60);
+    volume->drop();
+    volume->previousVolumes = {7};
+    volume->transitionSpeeds = {0.25f};
+    volume->crossfades = {true};
+    io::SAttributeReadWriteOptions editor;
+    editor.Flags = io::EARWF_FOR_EDITOR;
+    io::IAttributes* saved = attributes();
+    volume->serializeAttributes(saved, &editor);
+    EXPECT_TRUE(saved->getAttributeAsBool("UndoOnTriggerRevert")) << "a camera volume always takes its camera back";
+    EXPECT_EQ(saved->getAttributeAsInt("PrevCamVolume2"), 0) << "the editor's empty row";
+    EXPECT_FALSE(saved->existsAttribute("TriggerCondition"));
+    EXPECT_FALSE(saved->existsAttribute("PrevCamVolume3"));
+    auto* copy = new CameraTriggerVolume(root(), smgr(), 61);
+    copy->drop();
+    copy->deserializeAttributes(saved);
+    EXPECT_EQ(copy->previousVolumes, std::vector<s32>{7});
+    EXPECT_TRUE(copy->getAction()->UndoOnTriggerRevert);
+    auto* clone = static_cast<CameraTriggerVolume*>(copy->clone());
+    EXPECT_EQ(clone->crossfades, std::vector<bool>{true});
+    EXPECT_EQ(clone->getAction()->trigger, copy) << "the clone's action names the volume it was cloned from";
+
+    auto* force = static_cast<ForceVolume*>(smgr()->addSceneNode("ForceVolume", root()));
+    ASSERT_NE(force, nullptr);
+    force->TriggerConditionIndex = static_cast<s32>(TriggerCondition::Immediately);
+    force->DeviceCondition = "K";
+    io::IAttributes* forceKeys = attributes();
+    force->serializeAttributes(forceKeys);
+    EXPECT_FALSE(forceKeys->existsAttribute("DeviceCondition"));
+    EXPECT_FALSE(forceKeys->existsAttribute("TriggerCondition"));
+    EXPECT_TRUE(forceKeys->getAttributeAsBool("AddContinuously"));
+    auto* reloaded = new ForceVolume(root(), smgr(), 62);
+    reloaded->drop();
+    reloaded->deserializeAttributes(forceKeys);
+    EXPECT_EQ(reloaded->getCondition(), TriggerCondition::OnObjectInside);
+    EXPECT_EQ(reloaded->OnLegsCollision, TriggerSide::Either);
+}
+
+TEST_F(CameraSoundActionsTest, PlaySoundPlaysStopsAndPausesAndRevertsEachOnce) {
+    SoundObject* sound = addSound(40);
+    TriggerObject* trigger = addTrigger(50, TriggerCondition::ManualActivationOnly);
+    trigger->setName("Door1");
+    PlaySoundAction* play = playSound(trigger, "Play");
+    logTriggers = true;
+    play->execute(event);
+    EXPECT_TRUE(log.contains("[Trigger] Door1_50 - Play Sound - Play Sound"));
+    step();
+    EXPECT_TRUE(sound->isPlaying());
+    play->revert(event);
+    EXPECT_EQ(sound->pauseCount, 1) << "reverting a play pauses";
+
+    PlaySoundAction* stop = playSound(addTrigger(51, TriggerCondition::ManualActivationOnly), "Stop");
+    sound->resume();
+    step();
+    ASSERT_TRUE(sound->isPlaying());
+    stop->execute(event);
+    EXPECT_FALSE(sound->isPlaying());
+    stop->cancel();
+    stop->revert(event);
+    step();
+    EXPECT_TRUE(sound->isPlaying()) << "reverting a stop plays";
+    play->cancel();
+    EXPECT_FALSE(sound->isPlaying()) << "cancelling a play stops";
+}
+
+TEST_F(CameraSoundActionsTest, PlaySoundReadsItsKeysByTheRulesOfItsFile) {
+    struct Case {
+        std::function<void(io::IAttributes*)> keys;
+        s32 action;
+        f32 fade;
+    };
+    const Case cases[] = {
+        {[](io::IAttributes* k) { k->addString("SoundAction", "Fade Out"); }, PlaySoundAction::FadeOut, 0.0f},
+        {[](io::IAttributes* k) { k->addString("PlaySound", "Stop"); }, PlaySoundAction::Stop, 1.0f},
+        {[](io::IAttributes* k) {
+             k->addString("PlaySound", "Stop");
+             k->addString("SoundAction", "Pause");
+         },
+         PlaySoundAction::Pause, 1.0f},
+        {[](io::IAttributes* k) { k->addString("SoundAction", "Shout"); }, -1, 1.0f},
+    };
+    for (const Case& c : cases) {
+        PlaySoundAction action(nullptr);
+        io::IAttributes* keys = attributes();
+        c.keys(keys);
+        action.deserializeAttributes(keys);
+        EXPECT_EQ(action.SoundAction, c.action);
+        EXPECT_FLOAT_EQ(action.FadeOutDuration, c.fade);
+    }
+    PlaySoundAction plain(addTrigger(51));
+    EXPECT_EQ(keysOf(plain), "UndoOnTriggerRevert=false;ObjectID=0;SoundAction=Play;");
+}
+
+TEST_F(CameraSoundActionsTest, SoundsHoldTheirConditionalTriggerWhileTheyPlay) {
+    SoundObject* first = addSound(40);
+    SoundObject* second = addSound(41);
+    ConditionalTrigger* conditional = addConditional(root(), 70, TriggerCondition::ManualActivationOnly);
+    PlaySoundAction* a = playSound(conditional, "Play", 40);
+    PlaySoundAction other(conditional);
+    io::IAttributes* keys = attributes();
+    a->serializeAttributes(keys);
+    EXPECT_TRUE(keys->existsAttribute("PauseTriggerWhilePlaying"));
+    keys->setAttribute("ObjectID", 41);
+    other.deserializeAttributes(keys);
+    a->update();
+    EXPECT_EQ(conditional->pauseCount, 0) << "the hold starts with the first execute";
+    a->execute(event);
+    other.execute(event);
+    step();
+    a->update();
+    other.update();
+    EXPECT_EQ(conditional->pauseCount, 2);
+    first->stop();
+    a->update();
+    other.update();
+    EXPECT_EQ(conditional->pauseCount, 1);
+    second->stop();
+    other.update();
+    EXPECT_EQ(conditional->pauseCount, 0);
+
+    PlaySoundAction plain(addTrigger(52));
+    plain.PauseTriggerWhilePlaying = true;
+    io::IAttributes* plainKeys = attributes();
+    plain.serializeAttributes(plainKeys);
+    EXPECT_FALSE(plainKeys->existsAttribute("PauseTriggerWhilePlaying"));
+}
+
+} // namespace

@@ -1,0 +1,259 @@
+// Move Object, Add Force and the force volume on simulated bodies.
+#include "ActionTestSupport.h"
+
+#include "core/Globals.h"
+#include "phys/RigidBody.h"
+
+#include <algorithm>
+#include "triggers/ForceVolume.h"
+#include "triggers/actions/AddForceAction.h"
+#include "triggers/actions/MoveObjectAction.h"
+
+using namespace irr;
+
+namespace {
+
+class MoveForceActionsTest : public test::ActionFixture {
+protected:
+    MoveObjectAction* mover(const std::function<void(io::IAttributes*)>& keys) {
+        TriggerObject* trigger = addActionTrigger(50 + triggers++, MoveObjectAction::actionType, keys);
+        return static_cast<MoveObjectAction*>(trigger->getAction());
+    }
+    AddForceAction* pusher(const std::function<void(io::IAttributes*)>& keys,
+                           TriggerCondition condition = TriggerCondition::ManualActivationOnly) {
+        TriggerObject* trigger = addActionTrigger(70 + triggers++, AddForceAction::actionType, keys, condition);
+        return static_cast<AddForceAction*>(trigger->getAction());
+    }
+    static phys::RigidDynamic* bodyOf(PhysicsObject* object) {
+        return object->getBodyActor() ? object->getBodyActor()->asRigidDynamic() : nullptr;
+    }
+    static f32 smoothstep(f32 t) { return (3.0f * t - 2.0f * t * t) * t; }
+    TriggerEventInfo event;
+    int triggers = 0;
+};
+
+TEST_F(MoveForceActionsTest, AManualMoveFollowsItsSmoothstepPathAndEndsOnTheTarget) {
+    PhysicsObject* crate = addCrate(2, {0, 1, 0}, "Kinematic");
+    MoveObjectAction* move = mover([](io::IAttributes* k) {
+        k->addInt("ObjectID", 2);
+        k->addString("MoveMode", "Manual");
+        k->addVector3d("TargetPosition", {4, 1, 0});
+        k->addVector3d("TargetRotation", {0, 90, 0});
+        k->addFloat("MoveDuration", 1.0f);
+    });
+    step();
+    move->execute(event);
+    const f32 dt = PhysicsManager::fixedStepSize;
+    int frames = 1; // execute already took one frame's time
+    for (int sample : {15, 30, 45}) {
+        for (; frames < sample; ++frames)
+            step();
+        const f32 t = smoothstep(f32(frames) * dt);
+        test::expectNear(crate->getAbsolutePosition(), {4.0f * t, 1, 0}, 2e-3f);
+        EXPECT_NEAR(crate->getRotation().Y, 90.0f * t, 0.5f) << frames;
+    }
+    steps(20);
+    test::expectNear(crate->getAbsolutePosition(), {4, 1, 0}, 1e-3f);
+    ASSERT_EQ(move->getMoves().size(), 1u);
+    EXPECT_LT(move->getMoves()[0].remaining, 0.0f) << "the finished record is free";
+    move->execute(event);
+    EXPECT_EQ(move->getMoves().size(), 1u) << "a free record is reused";
+}
+
+TEST_F(MoveForceActionsTest, ASecondMoveRunsBesideTheFirstAndACancelLetsBothFinish) {
+    PhysicsObject* crate = addCrate(2, {0, 1, 0}, "Kinematic");
+    MoveObjectAction* move = mover([](io::IAttributes* k) {
+        k->addInt("ObjectID", 2);
+        k->addString("MoveMode", "Manual");
+        k->addVector3d("TargetPosition", {0, 1, 6});
+        k->addFloat("MoveDuration", 1.0f);
+    });
+    step();
+    move->execute(event);
+    steps(10);
+    move->execute(event);
+    ASSERT_EQ(move->getMoves().size(), 2u);
+    move->cancel();
+    EXPECT_EQ(move->getMoves().size(), 2u) << "without StopOnTriggerCancelled the moves go on";
+    steps(80);
+    for (const MoveObjectAction::MoveRecord& record : move->getMoves())
+        EXPECT_LT(record.remaining, 0.0f);
+    test::expectNear(crate->getAbsolutePosition(), {0, 1, 6}, 1e-3f);
+}
+
+TEST_F(MoveForceActionsTest, AnInstantMoveOfADynamicBodyPlacesItAtRestAndMayMakeItsRespawnPoint) {
+    PhysicsObject* crate = addCrate(2, {0, 5, 0});
+    steps(10);
+    ASSERT_LT(bodyOf(crate)->getLinearVelocity().y, -0.5f) << "falling";
+    MoveObjectAction* move = mover([](io::IAttributes* k) {
+        k->addInt("ObjectID", 2);
+        k->addString("MoveMode", "Manual");
+        k->addVector3d("TargetPosition", {-3, 8, 2});
+        k->addFloat("MoveDuration", 0.0f);
+        k->addBool("StopOnTriggerCancelled", true);
+        k->addBool("SetAsNewRespawnPoint", true);
+        k->addBool("DisableColWhileMoving", true);
+    });
+    move->execute(event);
+    const phys::Transform pose = bodyOf(crate)->getGlobalPose();
+    test::expectNear({pose.p.x, pose.p.y, pose.p.z}, {-3, 8, 2}, 1e-4f);
+    EXPECT_NEAR(bodyOf(crate)->getLinearVelocity().magnitude(), 0.0f, 1e-5f);
+    EXPECT_TRUE(crate->isCollisionEnabled()) << "a visible object gets its collision back";
+    test::expectNear(crate->reset().spawnPosition, {-3, 8, 2}, 1e-3f);
+    EXPECT_FALSE(move->StopOnTriggerCancelled) << "not read for an instant move";
+    io::IAttributes* keys = attributes();
+    move->serializeAttributes(keys);
+    EXPECT_FALSE(keys->existsAttribute("StopOnTriggerCancelled"));
+    EXPECT_FALSE(keys->existsAttribute("UndoOnTriggerRevert"));
+}
+
+TEST_F(MoveForceActionsTest, AReferenceMoveFollowsItsReferenceAndCancelStopsOnlyWhenAsked) {
+    test::FakeObject* parent = addObject(9, "emty");
+    parent->setPosition({10, 0, 0});
+    parent->setScale({2, 2, 2});
+    parent->setRotation({0, 90, 0});
+    parent->updateAbsolutePosition();
+    auto* plain = new test::FakeObject(parent, smgr(), 3, typeId("emty"));
+    plain->drop();
+    manager->registerNodeIDs(plain);
+    test::FakeObject* reference = addObject(4, "emty");
+    MoveObjectAction* move = mover([](io::IAttributes* k) {
+        k->addInt("ObjectID", 3);
+        k->addInt("TargetID", 4);
+        k->addFloat("MoveDuration", 0.5f);
+        k->addBool("StopOnTriggerCancelled", true);
+        k->addBool("IgnoreRotation", true);
+    });
+    step();
+    move->execute(event);
+    // The reference moves during the first two thirds of the move.
+    for (int i = 0; i < 40; ++i) {
+        reference->setPosition({1.0f + 0.1f * f32(std::min(i, 20)), 2, 3});
+        reference->updateAbsolutePosition();
+        step();
+    }
+    plain->updateAbsolutePosition();
+    test::expectNear(plain->getAbsolutePosition(), reference->getAbsolutePosition(), 1e-3f);
+
+    move->execute(event);
+    step();
+    move->cancel();
+    EXPECT_TRUE(move->getMoves().empty()) << "cancelled moves stop where they stand";
+
+    PhysicsObject* crate = addCrate(5, {0, 1, 0}, "Kinematic");
+    MoveObjectAction* ghostly = mover([](io::IAttributes* k) {
+        k->addInt("ObjectID", 5);
+        k->addString("MoveMode", "Manual");
+        k->addVector3d("TargetPosition", {0, 1, 6});
+        k->addFloat("MoveDuration", 1.0f);
+        k->addBool("DisableColWhileMoving", true);
+        k->addBool("StopOnTriggerCancelled", true);
+    });
+    ghostly->execute(event);
+    step();
+    EXPECT_FALSE(crate->isCollisionEnabled());
+    ghostly->cancel();
+    EXPECT_TRUE(crate->isCollisionEnabled()) << "a stopped move gives the object its collision back";
+    EXPECT_GT(crate->getAbsolutePosition().Z, 0.0f);
+    EXPECT_LT(crate->getAbsolutePosition().Z, 1.0f) << "it stays where it stood";
+
+    MoveObjectAction* reset = mover([](io::IAttributes* k) {
+        k->addInt("ObjectID", 3);
+        k->addString("MoveMode", "Reset");
+    });
+    reset->execute(event);
+    EXPECT_EQ(log.countStartingWith("ERROR: Attempting to reset non-PhysicsObject to original spawn position: "), 1u);
+}
+
+TEST_F(MoveForceActionsTest, AnImpulsePushesOnceAndTheMultipliersScaleTheLinearVelocity) {
+    PhysicsObject* crate = addCrate(2, {0, 5, 0});
+    AddForceAction* push = pusher([](io::IAttributes* k) {
+        k->addString("ForceMode", "Objects");
+        k->addInt("ObjectID", 2);
+        k->addString("LinearForceMode", "Impulse");
+        k->addVector3d("LinearForce", {0, 100, 0});
+    });
+    step(); // resolves the targets
+    ASSERT_EQ(push->getTargets().size(), 1u);
+    const f32 before = bodyOf(crate)->getLinearVelocity().y;
+    step(PhysicsManager::fixedStepSize, [&] { push->execute(event); });
+    step();
+    EXPECT_GT(bodyOf(crate)->getLinearVelocity().y, before + 8.0f) << "100 N s on 10 kg";
+
+    AddForceAction* damp = pusher([](io::IAttributes* k) {
+        k->addString("ForceMode", "Objects");
+        k->addInt("ObjectID", 2);
+        k->addFloat("AngVelocityMultiplier", 0.5f);
+    });
+    step();
+    bodyOf(crate)->setLinearVelocity(phys::Vec3(8, 0, 0));
+    damp->execute(event);
+    EXPECT_NEAR(bodyOf(crate)->getLinearVelocity().x, 4.0f, 1e-4f);
+
+    AddForceAction older(nullptr);
+    io::IAttributes* keys = attributes();
+    keys->addVector3d("LinearVelocity", {10, 0, 0});
+    keys->addBool("ApplyToTentaro", true);
+    older.deserializeAttributes(keys);
+    EXPECT_EQ(older.LinearForceMode, 2);
+    EXPECT_EQ(older.LinearForce, core::vector3df(10, 0, 0));
+    EXPECT_EQ(older.ForceMode, AddForceAction::Tentaro);
+}
+
+TEST_F(MoveForceActionsTest, AContinuousForceActsEveryFrameItsTriggerIsMetAndNotOnExecute) {
+    PhysicsObject* crate = addCrate(2, {0, 5, 0});
+    phys::Vec3 gravity;
+    physics->getGravity(gravity);
+    AddForceAction* lift = pusher(
+        [&](io::IAttributes* k) {
+            k->addString("ForceMode", "Objects");
+            k->addInt("ObjectID", 2);
+            k->addString("LinearForceMode", "Acceleration");
+            k->addVector3d("LinearForce", {-gravity.x, -gravity.y, -gravity.z});
+            k->addBool("AddContinuously", true);
+        },
+        TriggerCondition::Immediately);
+    step();
+    step(PhysicsManager::fixedStepSize, [&] { lift->execute(event); });
+    steps(5); // the crate falls until the trigger's first frame
+    const f32 speed = bodyOf(crate)->getLinearVelocity().y;
+    const f32 height = crate->getAbsolutePosition().Y;
+    steps(60);
+    EXPECT_NEAR(bodyOf(crate)->getLinearVelocity().y, speed, 0.05f) << "the lift cancels gravity";
+    EXPECT_NEAR(crate->getAbsolutePosition().Y, height + speed * 60.0f * PhysicsManager::fixedStepSize, 0.05f);
+    lift->trigger->setVisible(false);
+    steps(30);
+    EXPECT_LT(bodyOf(crate)->getLinearVelocity().y, 0.25f * gravity.y) << "a hidden trigger pushes nothing";
+}
+
+TEST_F(MoveForceActionsTest, BuoyancyHoldsABoxAtItsFloatHeight) {
+    auto* liquid = static_cast<ForceVolume*>(smgr()->addSceneNode("ForceVolume", root()));
+    ASSERT_NE(liquid, nullptr);
+    io::IAttributes* keys = attributes();
+    liquid->serializeAttributes(keys);
+    keys->setAttribute("ApplyBuoyancy", true);
+    keys->addFloat("ObjectDensity", 500.0f);
+    keys->setAttribute("LinearForce", core::vector3df());
+    liquid->deserializeAttributes(keys);
+    liquid->updateAbsolutePosition();
+    liquid->rebuildVolume();
+    // Dropped in a little above its float height, it bobs about it: lift balances weight
+    // where the bottom is 0.2 below the surface (y 5), a centre of 5.8 whatever the gravity.
+    PhysicsObject* crate = addCrate(2, {0, 5.65f, 0});
+    steps(360);
+    f32 sum = 0.0f, lowest = 1e9f, highest = -1e9f;
+    const int samples = 240;
+    for (int i = 0; i < samples; ++i) {
+        step();
+        const f32 y = crate->getAbsolutePosition().Y;
+        sum += y;
+        lowest = std::min(lowest, y);
+        highest = std::max(highest, y);
+    }
+    EXPECT_NEAR(sum / f32(samples), 5.8f, 0.1f);
+    EXPECT_GT(lowest, 5.2f) << "it never sinks";
+    EXPECT_LT(highest, 6.4f) << "it never flies off";
+    EXPECT_EQ(liquid->getCondition(), TriggerCondition::OnObjectInside);
+}
+
+} // namespace

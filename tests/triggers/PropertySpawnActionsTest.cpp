@@ -1,0 +1,282 @@
+// Set Object Property and Spawn Object.
+#include "ActionTestSupport.h"
+
+#include "core/Globals.h"
+#include "triggers/CameraTriggerVolume.h"
+#include "triggers/TriggerEventObject.h"
+#include "level/LevelManager.h"
+#include "triggers/actions/SetCameraAction.h"
+#include "triggers/actions/SetObjectPropertyAction.h"
+#include "triggers/actions/SpawnObjectAction.h"
+
+using namespace irr;
+
+namespace {
+
+class PropertySpawnActionsTest : public test::ActionFixture {
+protected:
+    SetObjectPropertyAction* setProperty(const std::function<void(io::IAttributes*)>& keys) {
+        TriggerObject* trigger = addActionTrigger(50 + triggers++, SetObjectPropertyAction::actionType, keys);
+        return static_cast<SetObjectPropertyAction*>(trigger->getAction());
+    }
+    SpawnObjectAction* spawner(const std::function<void(io::IAttributes*)>& keys) {
+        TriggerObject* trigger = addActionTrigger(80, SpawnObjectAction::actionType, keys);
+        return static_cast<SpawnObjectAction*>(trigger->getAction());
+    }
+    TriggerEventInfo event;
+    int triggers = 0;
+};
+
+TEST_F(PropertySpawnActionsTest, VisibleGoesToTheCausingObjectAndEveryTargetAndRevertsOnce) {
+    PhysicsObject* named = addCrate(2, {0, 1, 0});
+    PhysicsObject* causing = addCrate(3, {2, 1, 0});
+    PhysicsObject* listed = addCrate(4, {4, 1, 0});
+    SetObjectPropertyAction* hide = setProperty([](io::IAttributes* k) {
+        k->addInt("ObjectID", 2);
+        k->addString("ObjectIDs", "4");
+        k->addString("PropertyName", "Visible");
+        k->addBool("PropertyValue", false);
+        k->addBool("UndoOnTriggerRevert", true);
+    });
+    event = makeEmptyTriggerEventInfo(causing);
+    hide->execute(event);
+    EXPECT_TRUE(named->isVisible()) << "the causing object takes precedence over ObjectID";
+    EXPECT_FALSE(causing->isVisible());
+    EXPECT_FALSE(listed->isVisible());
+    hide->revert(event);
+    EXPECT_TRUE(causing->isVisible());
+    EXPECT_TRUE(listed->isVisible());
+    TriggerEventInfo none;
+    hide->execute(none);
+    EXPECT_FALSE(named->isVisible()) << "without a causing object ObjectID is looked up";
+}
+
+TEST_F(PropertySpawnActionsTest, QuantitiesRevertToTheValueTheLastTargetHad) {
+    std::vector<PhysicsObject*> crates = {addCrate(2, {0, 1, 0}), addCrate(3, {2, 1, 0}), addCrate(4, {4, 1, 0})};
+    for (size_t i = 0; i < crates.size(); ++i)
+        crates[i]->body().Mass = 10.0f + float(i);
+    SetObjectPropertyAction* weigh = setProperty([](io::IAttributes* k) {
+        k->addString("ObjectIDs", "2-4");
+        k->addString("PropertyName", "Physics Property");
+        k->addString("PhysicsPropertyName", "Mass");
+        k->addFloat("PropertyValue", 3.0f);
+        k->addBool("UndoOnTriggerRevert", true);
+    });
+    weigh->execute(event);
+    for (PhysicsObject* crate : crates)
+        EXPECT_FLOAT_EQ(crate->body().Mass, 3.0f);
+    weigh->revert(event);
+    for (PhysicsObject* crate : crates)
+        EXPECT_FLOAT_EQ(crate->body().Mass, 12.0f) << "one saved value per action";
+
+    struct Case {
+        const char* property;
+        bool PhysicsObject::*flag;
+    };
+    const Case flags[] = {{"Gold", &PhysicsObject::IsGold},
+                          {"Grabbable", &PhysicsObject::IsGrabbable},
+                          {"Button", &PhysicsObject::IsButton}};
+    for (const Case& c : flags) {
+        SetObjectPropertyAction* flag = setProperty([&](io::IAttributes* k) {
+            k->addInt("ObjectID", 2);
+            k->addString("PropertyName", c.property);
+            k->addBool("PropertyValue", true);
+        });
+        crates[0]->*c.flag = false;
+        flag->execute(event);
+        EXPECT_TRUE(crates[0]->*c.flag) << c.property;
+        flag->revert(event);
+        EXPECT_FALSE(crates[0]->*c.flag) << c.property;
+    }
+    SetObjectPropertyAction* suspicious = setProperty([](io::IAttributes* k) {
+        k->addInt("ObjectID", 3);
+        k->addString("PropertyName", "Suspicious");
+        k->addFloat("PropertyValue", 7.0f);
+    });
+    suspicious->execute(event);
+    EXPECT_FLOAT_EQ(crates[1]->suspicion().SuspTouchAmount, 7.0f);
+    suspicious->revert(event);
+    EXPECT_FLOAT_EQ(crates[1]->suspicion().SuspTouchAmount, 0.0f);
+}
+
+TEST_F(PropertySpawnActionsTest, SettingsThatCannotBeUndoneClearTheUndoFlagAndKeepTheirKeys) {
+    struct Case {
+        std::function<void(io::IAttributes*)> keys;
+        bool canUndo;
+        const char* written;
+    };
+    const Case cases[] = {
+        {[](io::IAttributes* k) { k->addString("PropertyName", "Gold"); }, true,
+         "UndoOnTriggerRevert=false;ObjectID=0;ObjectIDs=;PropertyName=Gold;PropertyValue=true;"},
+        {[](io::IAttributes* k) {
+             k->addString("PropertyName", "Camera Object");
+             k->addInt("CameraID", 20);
+             k->addInt("CameraTarget", 5);
+         },
+         false, "ObjectID=5;ObjectIDs=;PropertyName=Camera Object;CameraID=20;CameraTarget=5;"},
+        {[](io::IAttributes* k) { k->addString("PropertyName", "Physics Property"); }, true,
+         ""},
+        {[](io::IAttributes* k) { k->addString("PropertyName", "TextObject"); }, false,
+         "ObjectID=0;ObjectIDs=;PropertyName=TextObject;TextValue=;"},
+    };
+    for (const Case& c : cases) {
+        SetObjectPropertyAction action(nullptr);
+        io::IAttributes* keys = attributes();
+        c.keys(keys);
+        action.deserializeAttributes(keys);
+        EXPECT_EQ(action.canUndo, c.canUndo);
+        if (action.PropertyName == SetObjectPropertyAction::PropPhysics) {
+            EXPECT_EQ(action.PhysicsPropertyName, -1);
+            EXPECT_EQ(action.SourceObjectID, 0);
+            continue; // a name outside the table is written as the first name
+        }
+        EXPECT_EQ(keysOf(action), c.written);
+    }
+}
+
+TEST_F(PropertySpawnActionsTest, CameraPropertiesRetargetACameraAndACameraVolume) {
+    CameraObject* camera = addCameraObject(20, {0, 5, -10});
+    addCameraObject(21, {5, 5, -10});
+    auto* volume = new CameraTriggerVolume(root(), smgr(), 60);
+    volume->drop();
+    manager->registerNodeIDs(volume);
+    SetObjectPropertyAction* retarget = setProperty([](io::IAttributes* k) {
+        k->addInt("ObjectID", 60);
+        k->addString("PropertyName", "Camera Volume");
+        k->addInt("CameraID", 21);
+        k->addFloat("CamTransitionSpeed", 0.5f);
+    });
+    retarget->execute(event);
+    auto* action = asSetCameraAction(volume->getAction());
+    ASSERT_NE(action, nullptr);
+    EXPECT_EQ(action->CameraID, 21);
+    ASSERT_NE(action->getCamera(), nullptr);
+    EXPECT_EQ(action->getCamera()->getID(), 21);
+    EXPECT_FLOAT_EQ(action->CamTransitionSpeed, 0.5f);
+    EXPECT_FLOAT_EQ(action->getCamera()->transitionSpeed, 0.5f);
+
+    addObject(5); // the camera's new target, also the single target
+    SetObjectPropertyAction* look = setProperty([](io::IAttributes* k) {
+        k->addString("PropertyName", "Camera Object");
+        k->addInt("CameraID", 20);
+        k->addInt("CameraTarget", 5);
+    });
+    look->execute(event);
+    ASSERT_NE(camera->targetMode, nullptr);
+    EXPECT_EQ(camera->targetMode->objectID, 5);
+}
+
+TEST_F(PropertySpawnActionsTest, ThePoolIsUsedInTurnAndNeverGrows) {
+    PhysicsObject* ball = addCrate(30, {0, 50, 0}, "Kinematic");
+    test::FakeObject* spot = addObject(31, "emty");
+    spot->setPosition({3, 2, 1});
+    spot->updateAbsolutePosition();
+    SpawnObjectAction* spawn = spawner([](io::IAttributes* k) {
+        k->addInt("PoolSize", 3);
+        k->addInt("BaseID", 100);
+        k->addInt("ObjectID", 30);
+        k->addInt("TargetID", 31);
+    });
+    ASSERT_TRUE(spawn->isPoolPending());
+    step();
+    ASSERT_FALSE(spawn->isPoolPending());
+    ASSERT_EQ(spawn->getPool().size(), 3u);
+    EXPECT_EQ(ball->getID(), 30) << "the template keeps its ID";
+    std::vector<scene::ISceneNode*> copies(spawn->getPool().begin(), spawn->getPool().end());
+    for (size_t i = 0; i < copies.size(); ++i) {
+        EXPECT_EQ(copies[i]->getID(), 100 + s32(i));
+        EXPECT_EQ(manager->getSceneNodeFromID(100 + s32(i)), copies[i]);
+        EXPECT_FALSE(copies[i]->isVisible());
+        EXPECT_FALSE(copies[i]->isDebugObject()) << "level saves keep copies with IDs";
+    }
+    ASSERT_NE(spawn->getLeftoverCopy(), nullptr);
+    const u32 nodesBefore = countNodes(root());
+    for (int firing = 0; firing < 4; ++firing) {
+        spawn->execute(event);
+        EXPECT_EQ(spawn->getPool().back(), copies[size_t(firing % 3)]) << firing;
+        step();
+    }
+    EXPECT_EQ(countNodes(root()), nodesBefore) << "firing makes no new objects";
+    EXPECT_EQ(spawn->getPool().size(), 3u);
+    for (scene::ISceneNode* copy : copies) {
+        EXPECT_TRUE(copy->isVisible());
+        test::expectNear(copy->getAbsolutePosition(), {3, 2, 1}, 1e-3f);
+    }
+    io::IAttributes* saved = attributes();
+    spawn->serializeAttributes(saved);
+    EXPECT_TRUE(saved->getAttributeAsBool("FindExistingNodes")) << "a save made in play holds the copies";
+}
+
+TEST_F(PropertySpawnActionsTest, AHeldCopyStaysAndASavedPoolIsFoundAgain) {
+    addCrate(30, {0, 50, 0}, "Kinematic");
+    PhysicsObject* saved[3] = {addCrate(100, {0, 1, 0}), addCrate(101, {2, 1, 0}), addCrate(102, {4, 1, 0})};
+    saved[1]->setVisible(false);
+    const u32 nodesBefore = root()->getChildren().size();
+    SpawnObjectAction* spawn = spawner([](io::IAttributes* k) {
+        k->addInt("PoolSize", 3);
+        k->addInt("BaseID", 100);
+        k->addInt("ObjectID", 30);
+        k->addString("SpawnMode", "Manual");
+        k->addVector3d("TargetPosition", {0, 3, 5});
+        k->addBool("FindExistingNodes", true);
+    });
+    step();
+    EXPECT_EQ(root()->getChildren().size(), nodesBefore + 2) << "only the trigger and the leftover copy are new";
+    ASSERT_EQ(spawn->getPool().size(), 3u);
+    EXPECT_EQ(spawn->getPool().front(), saved[1]) << "hidden copies are used first";
+    saved[1]->holdCount = 1;
+    spawn->execute(event);
+    EXPECT_EQ(spawn->getPool().front(), saved[1]) << "the held copy stays first";
+    EXPECT_EQ(spawn->getPool().back(), saved[0]);
+    saved[1]->holdCount = 0;
+
+    SpawnObjectAction* contact = static_cast<SpawnObjectAction*>(
+        addActionTrigger(81, SpawnObjectAction::actionType, [](io::IAttributes* k) {
+            k->addInt("PoolSize", 1);
+            k->addInt("ObjectID", 30);
+            k->addString("SpawnMode", "Contact Point");
+        })->getAction());
+    step();
+    ASSERT_EQ(contact->getPool().size(), 1u);
+    EXPECT_EQ(contact->getPool().front()->getID(), 0) << "without a BaseID copies have no ID";
+    TriggerEventInfo nowhere;
+    contact->execute(nowhere);
+    EXPECT_FALSE(contact->getPool().front()->isVisible()) << "a contact at the origin without an object spawns nothing";
+}
+
+// Every action of the demonstration level writes the keys it read: saved in play and loaded
+// again, each trigger's and event's action has the same keys.
+TEST_F(PropertySpawnActionsTest, TheDemonstrationLevelsActionsKeepTheirKeysThroughALevelFile) {
+    auto collect = [this] {
+        std::map<std::string, std::string> keys;
+        std::function<void(scene::ISceneNode*)> walk = [&](scene::ISceneNode* node) {
+            TriggerAction* action = nullptr;
+            if (TriggerObject* trigger = asTrigger(node))
+                action = trigger->getAction();
+            else if (node->getType() == typeId("trge"))
+                action = static_cast<TriggerEventObject*>(node)->getAction();
+            if (action)
+                keys[node->getName()] = std::string(action->getName()) + ": " + keysOf(*action);
+            for (scene::ISceneNode* child : node->getChildren())
+                walk(child);
+        };
+        walk(root());
+        return keys;
+    };
+    ASSERT_TRUE(manager->loadLevel("Content/Levels/TriggerActionsDemo.irr"));
+    step();
+    const std::map<std::string, std::string> loaded = collect();
+    for (const char* name : {"Start", "PlayFanfare", "RaiseLift", "DropBall", "HideBarrel", "KickCrate", "Pool",
+                             "LiftView"})
+        EXPECT_EQ(loaded.count(name), 1u) << name;
+    EXPECT_EQ(loaded.at("Pool").rfind("Add Force: ", 0), 0u);
+    EXPECT_EQ(loaded.at("LiftView").rfind("Set Camera: ", 0), 0u);
+    const std::string saved = temp.file("Saved.irr");
+    ASSERT_TRUE(manager->saveLevel(saved.c_str()));
+    ASSERT_TRUE(manager->loadLevel(saved.c_str()));
+    EXPECT_EQ(collect(), loaded);
+    EXPECT_EQ(log.countStartingWith("ERROR"), 0u);
+    EXPECT_EQ(log.countStartingWith("Warning"), 0u);
+}
+
+} // namespace
