@@ -1,15 +1,21 @@
 #include "characters/CharacterRegistration.h"
 
+#include "characters/CharacterContacts.h"
+#include "characters/CharacterObject.h"
 #include "characters/CharacterProfile.h"
+#include "characters/CharacterStates.h"
+#include "characters/SuspicionHooks.h"
 #include "characters/SuspicionMeter.h"
 #include "characters/SuspicionRules.h"
 #include "characters/WaypointObject.h"
 #include "core/ShellHooks.h"
 #include "level/LevelHooks.h"
+#include "level/SceneNodeTypes.h"
 #include "physics/world/PhysicsHooks.h"
 
 void registerCharacters() {
     registerWaypointType();
+    registerSceneNodeType(levelObjectRow<CharacterObject>(typeId("crct"), "CharacterObject"));
     CharacterHooks& shell = shellHooks().characters;
     shell.loadSuspicionConfig = [] { return loadSuspicionConfig(); };
     shell.unloadSuspicionConfig = unloadSuspicionConfig;
@@ -31,5 +37,19 @@ void registerCharacters() {
         const SuspicionRule rule = getSuspicionValues(characterType, kind);
         amount = rule.amount;
         threshold = rule.speedThreshold;
+    };
+    physics.onCharacterStruck = onCharacterStruck;
+
+    // The suspicion rules move the watching characters.
+    SuspicionHookTable& suspicion = suspicionHooks();
+    suspicion.hasDefaultAnimations = [](CharacterObject* character) {
+        return character && character->hasDefaultAnimations();
+    };
+    suspicion.suspicionType = [](CharacterObject* character) {
+        return character ? character->CharacterSuspicionType : static_cast<irr::s32>(SCT_None);
+    };
+    suspicion.changeState = [](CharacterObject* character, irr::s32 state) {
+        if (character)
+            character->stateMachine().changeState(characterState(state));
     };
 }

@@ -7,6 +7,7 @@
 #include <functional>
 
 struct SuspicionMeter;
+class PhysicsObject;
 
 // Calls from the physics subsystem into subsystems that arrive later (triggers, characters).
 // Each slot is tested for emptiness where it is called: an empty slot does nothing or
@@ -38,6 +39,11 @@ struct PhysicsHookTable {
         // (empty: zeros).
         std::function<void(irr::s32 characterType, irr::s32 kind, irr::f32& amount, irr::f32& speedThreshold)>
             getSuspicionValues;
+        // A physics object struck a character: its suspicion raise and the character's
+        // reaction (empty: nothing happens).
+        std::function<bool(PhysicsObject* object, irr::scene::ISceneNode* character, phys::RigidActor* objectActor,
+                           const phys::ContactPair& pair)>
+            onCharacterStruck;
     } characters;
 };
 

@@ -255,7 +255,8 @@ void PhysicsCallbacks::onContact(const phys::ContactPairHeader& header, const ph
 
     if (!firstIsPlayerPart || !second->character) {
         if (first->physicsObject && second->character && !lost) {
-            // Characters react once their subsystem lands (onCharacterStruck).
+            if (const auto& struck = physicsHooks().characters.onCharacterStruck)
+                struck(asPhysicsObject(first->physicsObject), second->character, firstActor, *pair);
             return;
         }
         if (first->physicsObject && second->physicsObject && node0 != node1 && !persists) {
