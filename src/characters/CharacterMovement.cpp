@@ -488,10 +488,7 @@ void CharacterObject::setStateAnimationName(s32 state, const std::string& name) 
             machine->current->enter(*this);
     } else if (state == CharacterStateId::Reacting) {
         ReactingAnimName = name;
-        reactingBackwardName = name;
-        for (std::size_t at = reactingBackwardName.find("Forward"); at != std::string::npos;
-             at = reactingBackwardName.find("Forward", at + 8))
-            reactingBackwardName.replace(at, 7, "Backward");
+        rebuildReactingBackwardName();
     }
 }
 
@@ -614,8 +611,9 @@ void CharacterObject::turnHead(f32 frameSeconds) {
             tracking = true;
         }
     }
-    (void)coneTracking;
-    headTarget.set(target * core::DEGTORAD);
+    // Out of reach while the cone still tracks: the head holds its last target.
+    if (tracking || !coneTracking)
+        headTarget.set(target * core::DEGTORAD);
     headTracking = tracking;
     if (!tracking && std::fabs(headCurrent.X - headTarget.X) < 0.001f && std::fabs(headCurrent.Y - headTarget.Y) < 0.001f &&
         std::fabs(headCurrent.Z - headTarget.Z) < 0.001f && std::fabs(headCurrent.W - headTarget.W) < 0.001f)

@@ -113,6 +113,14 @@ CharacterObject::~CharacterObject() {
 
 void CharacterObject::OnRegisterSceneNode() { PhysicsObject::OnRegisterSceneNode(); }
 
+void CharacterObject::rebuildReactingBackwardName() {
+    // A reaction named "...Forward..." has its mirror "...Backward...".
+    reactingBackwardName = ReactingAnimName;
+    for (std::size_t at = reactingBackwardName.find("Forward"); at != std::string::npos;
+         at = reactingBackwardName.find("Forward", at + 8))
+        reactingBackwardName.replace(at, 7, "Backward");
+}
+
 void CharacterObject::takeJointControl() {
     // The character animates the joints itself each frame (blends, head turning, lip sync).
     if (meshNode && hardwareJointCount > 1)
@@ -294,10 +302,7 @@ void CharacterObject::deserializeAttributes(io::IAttributes* in, io::SAttributeR
     readAnimationName("WalkingAnimName", WalkingAnimName);
     readAnimationName("StoppedAnimName", StoppedAnimName);
     readAnimationName("ReactingAnimName", ReactingAnimName);
-    reactingBackwardName = ReactingAnimName;
-    for (std::size_t at = reactingBackwardName.find("Forward"); at != std::string::npos;
-         at = reactingBackwardName.find("Forward", at + 8))
-        reactingBackwardName.replace(at, 7, "Backward");
+    rebuildReactingBackwardName();
 
     if (in->existsAttribute("ConeBoneName"))
         ConeBoneName = in->getAttributeAsString("ConeBoneName").c_str();

@@ -175,6 +175,7 @@ public:
 private:
     void setUpLipLoopNode();
     void takeJointControl();
+    void rebuildReactingBackwardName();
     void makeVisionCone(irr::f32 distance);
     void applyVisionSettings();
     void fillStateAnimationLists();
