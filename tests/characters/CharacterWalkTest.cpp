@@ -4,9 +4,12 @@
 #include "CharacterWorldFixture.h"
 
 #include "characters/CharacterStates.h"
+#include "characters/VisionConeHooks.h"
 #include "core/Globals.h"
 #include "triggers/TriggerAction.h"
 #include "triggers/TriggerEventObject.h"
+
+#include <cmath>
 
 using namespace irr;
 
@@ -182,6 +185,44 @@ TEST_F(CharacterWalkTest, AProtectingCharacterWalksToTheGuardPointAndStopsThere)
     EXPECT_EQ(stateOf(c), CharacterStateId::Stopped) << "at the guard point it stops";
     EXPECT_NEAR(c->getControllerPosition().X, 5.0f, 0.75f);
     EXPECT_TRUE(c->isLookingAtPlayer()) << "and watches the player";
+}
+
+// A character whose cone sees the player turns its head toward it within its limits (40
+// degrees of yaw); beyond them the head keeps its animated pose.
+TEST_F(CharacterWalkTest, AWatchingCharacterTurnsItsHeadTowardThePlayerWithinItsLimits) {
+    visionConeHooks().create = [this](CharacterObject*, scene::ISceneNode* parent, scene::ISceneManager*, f32) {
+        scene::ISceneNode* cone = smgr()->addEmptySceneNode(parent);
+        cone->setIsDebugObject(true);
+        return cone;
+    };
+    visionConeHooks().seesPlayer = [](scene::ISceneNode*) { return true; };
+    CharacterObject* watcher = addCharacter(0, 0, 0);
+    CharacterObject* other = addCharacter(40, 0, 0);
+    ASSERT_NE(watcher->getVisionCone(), nullptr);
+    test::StubPlayer* player = addPlayer({-3.0f, 6.0f, -10.0f}); // ahead, a little to its side
+    run(2.0f);
+    const auto headYaw = [](CharacterObject* c) {
+        return c->getMeshNode()->getJointNode("headBaseJt")->getRotation().Y;
+    };
+    const f32 turned = headYaw(watcher);
+    EXPECT_GT(std::fabs(turned - headYaw(other)), 5.0f) << "the head follows the player";
+    player->setPosition({-20.0f, 6.0f, 0.0f}); // far beyond 40 degrees to its side
+    player->updateAbsolutePosition();
+    run(3.0f);
+    EXPECT_NEAR(headYaw(watcher), headYaw(other), 1.0f) << "out of reach the head goes back to its pose";
+}
+
+// While a character talks its lip-loop node plays and moves the head joints of its figure.
+TEST_F(CharacterWalkTest, ATalkingCharacterShowsItsLipLoop) {
+    CharacterObject* c = addCharacter(0, 0, 0);
+    ASSERT_NE(c->getLipLoopNode(), nullptr) << "the talking loop mesh loads";
+    run(0.1f);
+    EXPECT_FALSE(c->getLipLoopNode()->isVisible());
+    c->talkingCount = 1;
+    run(0.3f);
+    EXPECT_TRUE(c->getLipLoopNode()->isVisible());
+    const core::vector3df lip = c->getLipLoopNode()->getJointNode("headBaseJt")->getPosition();
+    EXPECT_EQ(c->getMeshNode()->getJointNode("headBaseJt")->getPosition(), lip);
 }
 
 } // namespace
