@@ -30,7 +30,7 @@ using namespace irr;
 namespace {
 
 constexpr f32 fixedCharacterStep = 0.0167f;
-constexpr f32 radiansToDegrees = 57.29578f;
+constexpr f32 characterRadiansToDegrees = 57.29578f;
 
 PlayerObject* firstPlayer() { return playerCount() > 0 ? getPlayer(0) : nullptr; }
 
@@ -361,7 +361,7 @@ f32 CharacterObject::turnTowards(scene::ISceneNode* node, const core::vector3df&
     blend.normalize();
     core::vector3df euler;
     blend.toEuler(euler);
-    setNodeWorldRotation(node, euler * radiansToDegrees);
+    setNodeWorldRotation(node, euler * characterRadiansToDegrees);
     node->updateAbsolutePosition();
     return cosineNow();
 }
