@@ -6,6 +6,7 @@
 #include "characters/CharacterStates.h"
 #include "characters/SuspicionRules.h"
 #include "physics/world/PhysicsManager.h"
+#include "physics/world/PhysicsUserData.h"
 
 #include "core/Globals.h"
 #include "level/LevelManager.h"
@@ -53,21 +54,46 @@ f32 impactSpeed(phys::RigidDynamic& body, const phys::ContactPair& pair, const c
     return velocity.getLength();
 }
 
-// The rule of the kind, the speed test, and the raise; the character reacts when it went
-// through.
+// The rule of the kind, the speed test, and the raise at the point; the character reacts
+// when it went through.
 bool raiseStruckSuspicion(CharacterObject& character, SuspicionMeter& meter, SuspicionType kind, f32 speed,
-                          bool strictlyAbove, const phys::ContactPair& pair) {
+                          bool strictlyAbove, const core::vector3df* point) {
     const SuspicionRule rule = getSuspicionValues(character.CharacterSuspicionType, kind);
     const bool fastEnough = strictlyAbove ? speed > rule.speedThreshold : speed >= rule.speedThreshold;
     if (!fastEnough || character.stateMachine().current == reactingState())
         return false;
-    core::vector3df point;
-    if (!averageContactPointOn(pair, point) || gameDifficulty == 0)
+    if (!point || gameDifficulty == 0)
         return false;
-    if (!addSuspicion(point, meter, rule.amount, kind))
+    if (!addSuspicion(*point, meter, rule.amount, kind))
         return false;
-    character.updateHitSide(point);
+    character.updateHitSide(*point);
     character.stateMachine().changeState(reactingState());
+    return true;
+}
+
+// The reaction to an object that struck the character at the speed (the point: where, or
+// null when the contact gave none).
+bool reactToStrike(PhysicsObject& object, CharacterObject& character, f32 speed, const core::vector3df* point) {
+    // Suspicion is the player's: without player 0 nothing is raised.
+    if (playerCount() == 0 || !getPlayer(0) || !levelManager)
+        return false;
+    SuspicionMeter* meter = levelManager->getPlayerSuspicion(0);
+    if (!meter)
+        return false;
+    if (object.getPhysicsState() == PhysicsState::Kinematic) {
+        if (object.TurnDynamicOnTouch)
+            object.setCompoundKinematic(false);
+        return true;
+    }
+    if (object.thrown) {
+        if (raiseStruckSuspicion(character, *meter, ST_HitByThrown, speed, false, point)) {
+            object.thrown = false;
+            object.suspicion().displayTimer = 2.0f;
+        }
+        return true;
+    }
+    if (object.holdCount > 0)
+        raiseStruckSuspicion(character, *meter, ST_HitByGrabbed, speed, true, point);
     return true;
 }
 
@@ -81,25 +107,24 @@ bool onCharacterStruck(PhysicsObject* object, scene::ISceneNode* characterNode, 
     f32 speed = 0.0f;
     if (phys::RigidDynamic* dynamic = objectActor ? objectActor->asRigidDynamic() : nullptr)
         speed = impactSpeed(*dynamic, pair, character->getControllerPosition());
-    // Suspicion is the player's: without player 0 nothing is raised.
-    if (playerCount() == 0 || !getPlayer(0) || !levelManager)
-        return false;
-    SuspicionMeter* meter = levelManager->getPlayerSuspicion(0);
-    if (!meter)
-        return false;
-    if (object->getPhysicsState() == PhysicsState::Kinematic) {
-        if (object->TurnDynamicOnTouch)
-            object->setCompoundKinematic(false);
-        return true;
-    }
-    if (object->thrown) {
-        if (raiseStruckSuspicion(*character, *meter, ST_HitByThrown, speed, false, pair)) {
-            object->thrown = false;
-            object->suspicion().displayTimer = 2.0f;
-        }
-        return true;
-    }
-    if (object->holdCount > 0)
-        raiseStruckSuspicion(*character, *meter, ST_HitByGrabbed, speed, true, pair);
-    return true;
+    core::vector3df point;
+    const bool touched = averageContactPointOn(pair, point);
+    return reactToStrike(*object, *character, speed, touched ? &point : nullptr);
+}
+
+void onCharacterRanInto(CharacterObject* character, phys::Shape* shape, phys::RigidActor* actor,
+                        const core::vector3df& position) {
+    PhysicsUserData* record = shape ? userDataOf(shape) : nullptr;
+    if (!record && actor)
+        record = userDataOf(actor);
+    if (!character || !record || record->character || !record->physicsObject)
+        return;
+    PhysicsObject* object = asPhysicsObject(record->physicsObject);
+    phys::RigidDynamic* dynamic = actor ? actor->asRigidDynamic() : nullptr;
+    if (!object || !dynamic)
+        return;
+    // The controller meets the object before the step solves the contact: its speed is the
+    // speed it came in with.
+    const phys::Vec3 v = dynamic->getLinearVelocity();
+    reactToStrike(*object, *character, std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z), &position);
 }

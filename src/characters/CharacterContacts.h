@@ -4,6 +4,7 @@
 
 #include <irrlicht.h>
 
+class CharacterObject;
 class PhysicsObject;
 
 // A physics object struck a character (the contact dispatch calls it through its slot).
@@ -15,3 +16,9 @@ class PhysicsObject;
 // touch turns dynamic. Whether it handled the contact (false without player 0).
 bool onCharacterStruck(PhysicsObject* object, irr::scene::ISceneNode* character, phys::RigidActor* objectActor,
                        const phys::ContactPair& pair);
+
+// The character's controller ran into a shape while it moved (its hit report): a thrown or
+// held physics object it met counts as striking it at the object's speed, at the point
+// where they met.
+void onCharacterRanInto(CharacterObject* character, phys::Shape* shape, phys::RigidActor* actor,
+                        const irr::core::vector3df& position);

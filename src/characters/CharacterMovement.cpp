@@ -24,6 +24,7 @@
 #include "triggers/ObjectIDExpression.h"
 
 #include <cmath>
+#include <utility>
 
 using namespace irr;
 
@@ -112,7 +113,7 @@ void CharacterObject::OnAnimate(u32 timeMs) {
             setPathStart();
             if (turnBlend < 1.0f)
                 turnBlend = std::min(1.0f, turnBlend + turnBlendRate * seconds);
-            if (lookAtPlayer)
+            if (lookingAtPlayer)
                 setLookTargetID(LookTargetID);
             machine->update();
             if (meshNode)
@@ -288,7 +289,7 @@ void CharacterObject::updatePlayerProximity() {
         machine->changeState(stoppedState());
         if (LookTargetID != lookTargetPlayerID)
             previousLookTargetID = LookTargetID;
-        lookAtPlayer = false;
+        lookingAtPlayer = false;
         LookTargetID = 0;
         lookTarget = nullptr;
         setLookTarget(player);
@@ -394,7 +395,7 @@ void CharacterObject::setLookTargetID(s32 id) {
         return;
     if (LookTargetID != lookTargetPlayerID)
         previousLookTargetID = LookTargetID;
-    lookAtPlayer = false;
+    lookingAtPlayer = false;
     LookTargetID = 0;
     lookTarget = nullptr;
     if (id == lookTargetPlayerID)
@@ -408,10 +409,27 @@ void CharacterObject::setLookTarget(scene::ISceneNode* node) {
         previousLookTargetID = lookTarget->getID();
     const bool player = node && node == firstPlayer();
     LookTargetID = player ? lookTargetPlayerID : (node ? node->getID() : 0);
-    lookAtPlayer = LookTargetID == lookTargetPlayerID;
+    lookingAtPlayer = LookTargetID == lookTargetPlayerID;
     lookTarget = node;
-    if (!node && !lookAtPlayer)
+    if (!node && !lookingAtPlayer)
         LookTargetID = 0;
+}
+
+void CharacterObject::lookAtPlayer() {
+    setLookTarget(firstPlayer());
+    previousUseNeckAnimation = useNeckAnimation;
+    useNeckAnimation = false;
+}
+
+void CharacterObject::restoreLookTarget() {
+    setLookTargetID(previousLookTargetID);
+    std::swap(useNeckAnimation, previousUseNeckAnimation);
+}
+
+void CharacterObject::changeVisionState(s32 state) { machine->changeState(characterState(state)); }
+
+s32 CharacterObject::getVisionGlobalState() {
+    return machine->global ? machine->globalID() : static_cast<s32>(CharacterStateId::Stopped);
 }
 
 void CharacterObject::setParentWaypointID(s32 id) {

@@ -211,7 +211,8 @@ void CharacterObject::serializeAttributes(io::IAttributes* out, io::SAttributeRe
     addObjectReference(out, "ParentWaypointID", ParentWaypointID);
     out->addEnum("PathBehavior", static_cast<s32>(pathBehavior), characterPathBehaviorNames);
     if (visionCone)
-        out->addInt("VisionConeID", visionCone->getID());
+        out->addInt("VisionConeID",
+                    visionConeHooks().getID ? visionConeHooks().getID(visionCone) : visionCone->getID());
     out->addVector3d("MeshOffset", MeshOffset);
     addFilePath(out, "ProfileName", ProfileName.c_str());
     static const char* const noNames[] = {nullptr};

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "characters/VisionCone.h"
 #include "physics/objects/PhysicsObject.h"
 
 #include <memory>
@@ -37,7 +38,7 @@ enum class PathBehavior : irr::s32 { OneWay = 0, Loop = 1, BackForth = 2, Protec
 // Object ID 999 in a look-target ID stands for the first local player.
 constexpr irr::s32 lookTargetPlayerID = 999;
 
-class CharacterObject : public PhysicsObject {
+class CharacterObject : public PhysicsObject, public VisionConeOwner {
 public:
     static constexpr const char* defaultMeshFile = "Content/Models/Characters/Everyman1.b3d";
     static constexpr const char* defaultAnimationFile = "Content/Models/Characters/AniEveryBody.b3d";
@@ -60,6 +61,17 @@ public:
                              irr::io::SAttributeReadWriteOptions* options = nullptr) const override;
     void deserializeAttributes(irr::io::IAttributes* in,
                                irr::io::SAttributeReadWriteOptions* options = nullptr) override;
+
+    // What the vision cone asks of the character that sees through it.
+    irr::scene::ISceneNode* getVisionNode() override { return this; }
+    CharacterObject* getVisionWatcher() override { return this; }
+    irr::core::stringc getConeBoneName() override { return ConeBoneName.c_str(); }
+    irr::s32 getVisionSuspicionType() override { return CharacterSuspicionType; }
+    // Looks at player 0, saving and clearing the neck flag; and back.
+    void lookAtPlayer() override;
+    void restoreLookTarget() override;
+    void changeVisionState(irr::s32 state) override;
+    irr::s32 getVisionGlobalState() override;
 
     // The body. With a controller: teleport moves it, setBodyPosition only turns the node,
     // and the collision switch also switches it; without one, the node and the actor.
@@ -125,7 +137,7 @@ public:
     const std::vector<const CharacterAnimation*>& stateAnimations(irr::s32 state) const;
     bool isPathStarted() const { return pathStarted; }
     bool isHitFromBehind() const { return hitFromBehind; }
-    bool isLookingAtPlayer() const { return lookAtPlayer; }
+    bool isLookingAtPlayer() const { return lookingAtPlayer; }
     const ExpressionNode* getNoCollideExpression() const { return noCollideExpression.get(); }
 
     // Attributes and run state (names as the level files store them).
@@ -204,7 +216,7 @@ private:
     CharacterProfile* profile = nullptr;
     SoundObject* voice = nullptr;
     bool hitFromBehind = true;
-    bool lookAtPlayer = true;
+    bool lookingAtPlayer = true;
     std::unique_ptr<ExpressionNode> noCollideExpression;
     bool noCollideChanged = false;
     irr::scene::IAnimatedMeshSceneNode* lipLoopNode = nullptr;

@@ -6,10 +6,11 @@
 
 class CharacterObject;
 
-// The character's way to its vision cone, which is built beside it: the cone's code fills
-// these slots when it registers. Every slot is tested for emptiness where it is used; until
-// the cone lands no cone is made, and a character without a cone is blind, never blocked
-// by the player it has not noticed, and keeps its head on its animation. Tests fill the
+// The character's way to its vision cone (characters/VisionCone.h): the character
+// subsystem's registration fills these slots. Every slot is tested for emptiness where it
+// is used: with an empty create slot no cone is made, and a character without a cone is
+// blind, never blocked by the player it has not noticed, and keeps its head on its
+// animation. Tests fill the
 // slots with fakes and call resetVisionConeHooks() afterwards.
 struct VisionConeHookTable {
     // VisionCone(owner, parent, scene manager, distance): a new cone under the parent (the
@@ -21,6 +22,8 @@ struct VisionConeHookTable {
     // VisionCone::setVisionConeID: the cone's ID and its trigger's object ID (empty: the
     // node's ID only).
     std::function<void(irr::scene::ISceneNode* cone, irr::s32 id)> setID;
+    // The cone's ID as level files store it ("VisionConeID"; empty: the node's ID).
+    std::function<irr::s32(irr::scene::ISceneNode* cone)> getID;
     // The owner's vision-cone enabled flag and notice delay (seconds), copied into the cone.
     std::function<void(irr::scene::ISceneNode* cone, bool enabled, irr::f32 noticeDelay)> setEnabled;
     // The cone has noticed the player (its sees-player flag; empty: false). Head turning

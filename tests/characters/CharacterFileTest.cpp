@@ -118,7 +118,7 @@ TEST_F(CharacterFileTest, CharactersRoundTripThroughALevelFileAndClones) {
 
     auto* clone = asCharacter(loaded->clone());
     ASSERT_NE(clone, nullptr);
-    expectSameKeys(keysOf(clone), keysOf(loaded), {"Position", "Id", "SpawnFrame"}, "clone");
+    expectSameKeys(keysOf(clone), keysOf(loaded), {"Position", "Id", "SpawnFrame", "VisionConeID"}, "clone");
     EXPECT_NE(clone->getController(), loaded->getController());
 }
 
@@ -182,11 +182,7 @@ TEST_F(CharacterFileTest, ReadingFillsTheNamesStatesAndTypeFromTheProfile) {
     std::ofstream(profile) << "<CharacterProfile><Suspicion characterType=\"Scientist\"/></CharacterProfile>";
     bool enabled = false;
     f32 delay = -1.0f;
-    visionConeHooks().create = [this](CharacterObject*, scene::ISceneNode* parent, scene::ISceneManager*, f32) {
-        scene::ISceneNode* cone = smgr()->addEmptySceneNode(parent);
-        cone->setIsDebugObject(true);
-        return cone;
-    };
+    useStandInCones(false);
     visionConeHooks().setEnabled = [&](scene::ISceneNode*, bool on, f32 seconds) {
         enabled = on;
         delay = seconds;

@@ -76,8 +76,24 @@ PhysicsObject* CharacterWorldFixture::addWall(f32 x, f32 z, const core::vector3d
     });
 }
 
+void CharacterWorldFixture::useStandInCones(bool seesPlayer) {
+    VisionConeHookTable& cones = visionConeHooks();
+    cones = VisionConeHookTable();
+    cones.create = [this](CharacterObject*, scene::ISceneNode* parent, scene::ISceneManager*, f32) {
+        scene::ISceneNode* cone = smgr()->addEmptySceneNode(parent);
+        cone->setIsDebugObject(true);
+        return cone;
+    };
+    cones.seesPlayer = [seesPlayer](scene::ISceneNode*) { return seesPlayer; };
+    cones.isTracking = [seesPlayer](scene::ISceneNode*) { return seesPlayer; };
+}
+
 void CharacterWorldFixture::run(f32 seconds) {
-    frames(static_cast<int>(seconds / PhysicsManager::fixedStepSize + 0.5f));
+    // The device timer moves with the frames (head turning steps by it).
+    for (int i = static_cast<int>(seconds / PhysicsManager::fixedStepSize + 0.5f); i > 0; --i) {
+        frame();
+        device->get()->getTimer()->setTime(timeMs);
+    }
 }
 
 test::StubPlayer* CharacterWorldFixture::addPlayer(const core::vector3df& position) {

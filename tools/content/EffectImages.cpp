@@ -147,6 +147,9 @@ bool writeEffectImages(video::IVideoDriver* driver, const std::string& root) {
     ok = writeContentImage(driver, makeSplatSheet(driver), root + "Content/Billboards/Splat.png") && ok;
     ok = writeContentImage(driver, makePaintDropSheet(driver), root + "Content/Billboards/PaintDrop.png") && ok;
     ok = writePngBytesAs(driver, makeZeroAlpha(driver), folder + "ZeroAlpha.dds") && ok;
+    // The dots of a vision cone's sight line (tinted by the particles' colours).
+    ok = writeContentImage(driver, makeSoftDisc(driver, 32, video::SColor(255, 255, 255, 255)),
+                           root + "Content/Particles/Vision.png") && ok;
     for (u32 frame = 0; frame < 32; ++frame) {
         char name[32];
         std::snprintf(name, sizeof(name), "Caustics/test_%03u.jpg", frame + 1);

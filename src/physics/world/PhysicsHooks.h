@@ -44,6 +44,11 @@ struct PhysicsHookTable {
         std::function<bool(PhysicsObject* object, irr::scene::ISceneNode* character, phys::RigidActor* objectActor,
                            const phys::ContactPair& pair)>
             onCharacterStruck;
+        // A character's controller ran into a shape while it moved (the controller's user
+        // data is the character): the same reaction to what it met (empty: nothing).
+        std::function<void(void* character, phys::Shape* shape, phys::RigidActor* actor,
+                           const irr::core::vector3df& position)>
+            onControllerShapeHit;
     } characters;
 };
 
