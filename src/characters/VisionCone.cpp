@@ -1,5 +1,7 @@
 #include "characters/VisionCone.h"
 
+#include "characters/CharacterQueryFilters.h"
+
 #include "characters/SuspicionHooks.h"
 #include "characters/SuspicionMeter.h"
 #include "characters/SuspicionRules.h"
@@ -34,20 +36,6 @@ SuspicionRule taroSeenRule(VisionConeOwner* owner) {
     return owner ? getSuspicionValues(owner->getVisionSuspicionType(), ST_TaroSeen) : SuspicionRule();
 }
 
-// The shared vision query: shapes of physics objects (advanced objects, ties and
-// characters among them) that block vision stop the sight ray; nothing else does.
-class VisionQueryFilter : public phys::QueryFilterCallback {
-public:
-    phys::QueryHitType preFilter(const phys::FilterData&, phys::Shape* shape, phys::RigidActor*,
-                                 uint32_t&) override {
-        PhysicsUserData* record = userDataOf(shape);
-        PhysicsObject* object = record ? asPhysicsObject(record->physicsObject) : nullptr;
-        return object && object->BlocksVision ? phys::QueryHitType::Block : phys::QueryHitType::None;
-    }
-    phys::QueryHitType postFilter(const phys::FilterData&, const phys::QueryHit&) override {
-        return phys::QueryHitType::Block;
-    }
-};
 
 } // namespace
 
@@ -251,7 +239,8 @@ bool VisionCone::castSightRay() {
     if (!scene || length <= 0.0f)
         return true;
     const core::vector3df unit = core::vector3df(line).normalize();
-    VisionQueryFilter filter;
+    // The one vision filter of every cone (characters/CharacterQueryFilters.h).
+    VisionQueryFilter& filter = visionQueryFilter();
     phys::RaycastHit hit;
     const phys::QueryFilterData query(phys::QueryStatic | phys::QueryDynamic | phys::QueryPrefilter);
     const bool blocked = scene->raycastSingle(phys::Vec3(eyePoint.X, eyePoint.Y, eyePoint.Z),

@@ -1,5 +1,7 @@
 #include "characters/WaypointObject.h"
 
+#include "core/ProgramQueries.h"
+#include "level/MeshGate.h"
 #include "level/NodeHelpers.h"
 #include "level/SceneNodeTypes.h"
 #include "triggers/ConditionalTrigger.h"
@@ -12,6 +14,9 @@ using namespace irr;
 namespace {
 
 bool isWaypoint(const scene::ISceneNode* node) { return node && node->getType() == typeId("wayp"); }
+
+// The path's colour: opaque orange.
+const video::SColor waypointPathColour(255, 255, 192, 0);
 
 // The waypoint siblings of a point, in its parent's child order.
 std::vector<WaypointObject*> waypointSiblings(const scene::ISceneNode* waypoint) {
@@ -30,6 +35,7 @@ WaypointObject::WaypointObject(scene::ISceneNode* parent, scene::ISceneManager* 
     Time = 0.1f;
     UseLinearInterpolation = true;
     RebalanceFlag = true;
+    pathMaterial.Lighting = false;
 }
 
 WaypointObject* WaypointObject::getFirstChildWaypoint(const scene::ISceneNode* waypoint) {
@@ -81,6 +87,15 @@ void WaypointObject::setUp() {
     if (!setUpPending)
         return;
     setUpPending = false;
+    if (!isSimulationRunning() && SceneManager)
+        if (scene::IAnimatedMesh* mesh = getGameMesh(SceneManager, waypointMarkerMesh)) {
+            marker = SceneManager->addMeshSceneNode(mesh->getMesh(0), this, -1);
+            if (marker) {
+                marker->setIsDebugObject(true);
+                marker->setMaterialFlag(video::EMF_LIGHTING, false);
+                marker->setMaterialFlag(video::EMF_WIREFRAME, true);
+            }
+        }
     scene::ISceneNode* top = Parent && Parent->getParent() ? Parent->getParent() : Parent;
     if (top)
         top->updateAbsolutePosition();
@@ -94,7 +109,36 @@ void WaypointObject::OnAnimate(u32 timeMs) {
     setUp();
     if (isWaypoint(Parent) && !getPreviousWaypoint(this))
         update();
+    if (marker)
+        marker->setVisible(IsVisible && !getFirstChildWaypoint(this) && !isSimulationRunning());
     LevelObject::OnAnimate(timeMs);
+}
+
+void WaypointObject::OnRegisterSceneNode() {
+    if (!IsVisible)
+        return;
+    if (!isSimulationRunning() && isWaypoint(Parent) && !getPreviousWaypoint(this))
+        SceneManager->registerNodeForRendering(this, scene::ESNRP_TRANSPARENT_EFFECT);
+    for (scene::ISceneNode* child : Children)
+        child->OnRegisterSceneNode();
+}
+
+void WaypointObject::render() {
+    video::IVideoDriver* driver = SceneManager ? SceneManager->getVideoDriver() : nullptr;
+    if (!driver)
+        return;
+    driver->setTransform(video::ETS_WORLD, core::IdentityMatrix);
+    driver->setMaterial(pathMaterial);
+    if (!UseLinearInterpolation) {
+        for (int i = 0; i < 100; ++i)
+            driver->draw3DLine(getPosition(static_cast<f32>(i) * 0.01f), getPosition(static_cast<f32>(i + 1) * 0.01f),
+                               waypointPathColour);
+        return;
+    }
+    // Straight segments through the points, from this first point along the path.
+    const WaypointObject* from = this;
+    for (const WaypointObject* to = getNextWaypoint(from); to; from = to, to = getNextWaypoint(to))
+        driver->draw3DLine(from->getAbsolutePosition(), to->getAbsolutePosition(), waypointPathColour);
 }
 
 void WaypointObject::serializeAttributes(io::IAttributes* out, io::SAttributeReadWriteOptions* options) const {

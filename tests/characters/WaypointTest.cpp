@@ -92,6 +92,24 @@ TEST_F(WaypointTest, PointsWriteTheSplineKeysOfTheirPlaceOnly) {
     }
 }
 
+// Outside play every waypoint without points below it shows the wireframe marker; the
+// first point of a path draws the path in the transparent-effect pass.
+TEST_F(WaypointTest, OutsidePlayTheEndPointsShowTheirMarker) {
+    WaypointObject* start = add(smgr()->getRootSceneNode());
+    WaypointObject* a = add(start);
+    WaypointObject* b = add(start);
+    b->setPosition(core::vector3df(5.0f, 0.0f, 0.0f));
+    smgr()->getRootSceneNode()->OnAnimate(0);
+    ASSERT_NE(a->getMarker(), nullptr);
+    EXPECT_TRUE(a->getMarker()->isVisible());
+    EXPECT_TRUE(a->getMarker()->getMaterial(0).Wireframe);
+    EXPECT_FALSE(a->getMarker()->getMaterial(0).Lighting);
+    EXPECT_TRUE(a->getMarker()->isDebugObject()) << "never saved or cloned";
+    ASSERT_NE(start->getMarker(), nullptr);
+    EXPECT_FALSE(start->getMarker()->isVisible()) << "a path start has points below it";
+    EXPECT_EQ(log.countStartingWith("ERROR: "), 0u);
+}
+
 // An action that counts its runs and, when asked, breaks its waypoint's arrival as a
 // conditional trigger does.
 class ArrivalAction : public TriggerAction {

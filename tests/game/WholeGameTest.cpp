@@ -4,6 +4,9 @@
 #include "GameFixture.h"
 
 #include "camera/CameraManager.h"
+#include "characters/CharacterObject.h"
+#include "characters/CharacterStates.h"
+#include "characters/SuspicionHooks.h"
 #include "camera/GameCamera.h"
 #include "render/RenderServices.h"
 
@@ -15,6 +18,7 @@
 #include "level/LevelManager.h"
 #include "level/ResourceCaches.h"
 #include "physics/objects/PhysicsObject.h"
+#include "physics/world/PhysicsHooks.h"
 #include "physics/world/PhysicsManager.h"
 #include "player/InputManager.h"
 #include "render/RenderServices.h"
@@ -380,6 +384,55 @@ TEST_F(WholeGameTest, EscapeDuringALevelPausesTheGameAndAgainResumesIt) {
     GameApplication game;
     EXPECT_EQ(game.run(), gameStatusNormal);
     EXPECT_EQ(frame, 91);
+}
+
+// Characters in the running game: the demonstration level's walker follows its square path
+// through its controller; a checkpoint saved on the way brings it back at the same place on
+// the path, still walking; the suspicion rules reach it through their slots.
+TEST_F(WholeGameTest, ACharacterWalksItsPathAndComesBackFromACheckpoint) {
+    constexpr const char* level = "Content/Levels/CharacterDemo.irr";
+    const auto walker = [] {
+        return asCharacter(gameDevice->getSceneManager()->getSceneNodeFromName("Walker"));
+    };
+    irr::core::vector3df start, saved, later;
+    irr::s32 savedIndex = -1;
+    steps[2] = [&] {
+        screenManager->closeAllScreens();
+        ASSERT_TRUE(levelManager->loadLevel(level));
+        ASSERT_NE(walker(), nullptr);
+        start = walker()->getControllerPosition();
+    };
+    steps[200] = [&] {
+        ASSERT_NE(walker(), nullptr);
+        EXPECT_EQ(walker()->stateMachine().currentID(), CharacterStateId::Walking);
+        saved = walker()->getControllerPosition();
+        savedIndex = walker()->WaypointIndex;
+        EXPECT_TRUE(levelManager->saveCheckpoint());
+    };
+    steps[320] = [&] { later = walker()->getControllerPosition(); };
+    steps[321] = [&] {
+        levelManager->unloadLevel();
+        ASSERT_TRUE(levelManager->loadLevel(levelManager->getCheckpointPath(levelManager->isStoryRun())));
+        ASSERT_NE(walker(), nullptr);
+        const irr::core::vector3df restored = walker()->getControllerPosition();
+        EXPECT_NEAR(restored.X, saved.X, 0.05f);
+        EXPECT_NEAR(restored.Z, saved.Z, 0.05f);
+        EXPECT_NEAR(restored.Y, saved.Y + 0.5f, 0.05f) << "written half a unit up, clear of the floor";
+        EXPECT_EQ(walker()->WaypointIndex, savedIndex);
+        EXPECT_EQ(walker()->stateMachine().currentID(), CharacterStateId::Walking);
+        // The rules' slot moves a watcher; the contact dispatch's slot is filled.
+        suspicionHooks().changeState(walker(), CharacterStateId::Noticing);
+        EXPECT_EQ(walker()->stateMachine().currentID(), CharacterStateId::Noticing);
+        EXPECT_TRUE(static_cast<bool>(physicsHooks().characters.onCharacterStruck));
+    };
+    quitAt(322);
+
+    GameApplication game;
+    EXPECT_EQ(game.run(), gameStatusNormal);
+    EXPECT_GT(saved.getDistanceFrom(start), 4.0f) << "walked along the path";
+    EXPECT_GT(later.getDistanceFrom(saved), 3.0f) << "and on after the checkpoint";
+    for (const std::string& line : logLines())
+        EXPECT_EQ(line.rfind("ERROR: ", 0), std::string::npos) << line;
 }
 
 // The animator factory fills its slot at start-up: the animators a level file names come

@@ -435,7 +435,22 @@ void eulerToQuaternion(const float angles[3], float q[4]) {
     q[3] = cx * cy * sz - sx * sy * cz;
 }
 
-void writeCharacterJoint(B3dWriter& w, int joint) {
+// The talking loop: 31 frames in which the head nods (its joint also carries position keys,
+// which is what the lip-sync overlay copies onto a talking character).
+constexpr int lipLoopFrameCount = 32;
+bool lipLoopPose(int joint, int frame, float angles[3], float position[3]) {
+    constexpr float pi = 3.14159265f;
+    angles[0] = angles[1] = angles[2] = 0.0f;
+    angles[1] = (frame % 2 == 0) ? 0.0f : 0.002f;
+    if (std::string(characterJoints[joint].name) != "headBaseJt")
+        return false;
+    const float t = static_cast<float>(std::min(frame, 30)) / 30.0f;
+    angles[0] = 0.25f * std::sin(4.0f * pi * t);
+    position[1] = 0.03f * std::sin(4.0f * pi * t);
+    return true;
+}
+
+void writeCharacterJoint(B3dWriter& w, int joint, bool lipLoop = false) {
     const CharacterJoint& j = characterJoints[joint];
     const int parent = j.parent;
     const float px = parent < 0 ? 0.0f : characterJoints[parent].x;
@@ -451,25 +466,34 @@ void writeCharacterJoint(B3dWriter& w, int joint) {
         w.number(1.0f);
     }
     w.end();
+    float rest[3] = {0.0f, 0.0f, 0.0f};
+    const bool moves = lipLoop && lipLoopPose(joint, 0, rest, rest);
     w.begin("KEYS");
-    w.integer(4); // rotation
-    for (int frame = 0; frame < characterFrameCount; ++frame) {
+    w.integer(moves ? 5 : 4); // rotation, and position for a joint the loop moves
+    for (int frame = 0; frame < (lipLoop ? lipLoopFrameCount : characterFrameCount); ++frame) {
         float angles[3];
+        float offset[3] = {0.0f, 0.0f, 0.0f};
         float q[4];
-        characterPose(joint, frame, angles);
+        if (lipLoop)
+            lipLoopPose(joint, frame, angles, offset);
+        else
+            characterPose(joint, frame, angles);
         eulerToQuaternion(angles, q);
         w.integer(frame + 1); // the file counts frames from 1
+        if (moves)
+            for (float value : {j.x - px + offset[0], j.y - py + offset[1], j.z - pz + offset[2]})
+                w.number(value);
         for (float value : q)
             w.number(value);
     }
     w.end();
     for (int child = 0; child < characterJointCount; ++child)
         if (characterJoints[child].parent == joint)
-            writeCharacterJoint(w, child);
+            writeCharacterJoint(w, child, lipLoop);
     w.end(); // NODE
 }
 
-std::vector<char> characterB3d() {
+std::vector<char> characterB3d(bool lipLoop = false) {
     B3dWriter w;
     writeFileHeader(w, "Clothes", 0.55f, 0.62f, 0.78f);
 
@@ -506,15 +530,25 @@ std::vector<char> characterB3d() {
     w.end(); // MESH
     w.begin("ANIM");
     w.integer(0);
-    w.integer(characterFrameCount);
+    w.integer(lipLoop ? lipLoopFrameCount : characterFrameCount);
     w.number(30.0f);
     w.end();
     for (int joint = 0; joint < characterJointCount; ++joint)
         if (characterJoints[joint].parent < 0)
-            writeCharacterJoint(w, joint);
+            writeCharacterJoint(w, joint, lipLoop);
     w.end(); // NODE
     w.end(); // BB3D
     return w.bytes;
+}
+
+// The editor marker of a waypoint: a diamond (octahedron) half a unit across, drawn in
+// wireframe over the point.
+std::string pathWaypointObj() {
+    std::ostringstream out;
+    out << "# Waypoint marker: an octahedron around the point.\n";
+    out << "v 0 0.5 0\nv 0.25 0 0\nv 0 0 0.25\nv -0.25 0 0\nv 0 0 -0.25\nv 0 -0.5 0\n";
+    out << "f 1 3 2\nf 1 4 3\nf 1 5 4\nf 1 2 5\nf 6 2 3\nf 6 3 4\nf 6 4 5\nf 6 5 2\n";
+    return out.str();
 }
 
 bool writeBytes(const std::string& path, const std::vector<char>& bytes) {
@@ -540,5 +574,8 @@ bool writeContentMeshes(const std::string& root) {
     const std::vector<char> character = characterB3d();
     ok = writeBytes(root + "Content/Models/Characters/Everyman1.b3d", character) && ok;
     ok = writeBytes(root + "Content/Models/Characters/AniEveryBody.b3d", character) && ok;
+    // The talking loop of the lip-sync overlay, and the waypoint's editor marker.
+    ok = writeBytes(root + "Content/Models/Characters/AniEveryBodyLipLoop.b3d", characterB3d(true)) && ok;
+    ok = writeText(root + "Content/Models/Editor/PathWaypoint.obj", pathWaypointObj()) && ok;
     return ok;
 }

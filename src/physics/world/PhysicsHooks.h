@@ -7,6 +7,7 @@
 #include <functional>
 
 struct SuspicionMeter;
+class PhysicsObject;
 
 // Calls from the physics subsystem into subsystems that arrive later (triggers, characters).
 // Each slot is tested for emptiness where it is called: an empty slot does nothing or
@@ -38,6 +39,16 @@ struct PhysicsHookTable {
         // (empty: zeros).
         std::function<void(irr::s32 characterType, irr::s32 kind, irr::f32& amount, irr::f32& speedThreshold)>
             getSuspicionValues;
+        // A physics object struck a character: its suspicion raise and the character's
+        // reaction (empty: nothing happens).
+        std::function<bool(PhysicsObject* object, irr::scene::ISceneNode* character, phys::RigidActor* objectActor,
+                           const phys::ContactPair& pair)>
+            onCharacterStruck;
+        // A character's controller ran into a shape while it moved (the controller's user
+        // data is the character): the same reaction to what it met (empty: nothing).
+        std::function<void(void* character, phys::Shape* shape, phys::RigidActor* actor,
+                           const irr::core::vector3df& position)>
+            onControllerShapeHit;
     } characters;
 
     struct Render {

@@ -255,7 +255,8 @@ void PhysicsCallbacks::onContact(const phys::ContactPairHeader& header, const ph
 
     if (!firstIsPlayerPart || !second->character) {
         if (first->physicsObject && second->character && !lost) {
-            // Characters react once their subsystem lands (onCharacterStruck).
+            if (const auto& struck = physicsHooks().characters.onCharacterStruck)
+                struck(asPhysicsObject(first->physicsObject), second->character, firstActor, *pair);
             return;
         }
         if (first->physicsObject && second->physicsObject && node0 != node1 && !persists) {
@@ -335,9 +336,13 @@ void PhysicsCallbacks::onTrigger(phys::TriggerPair* pairs, uint32_t count) {
     }
 }
 
-void PhysicsCallbacks::onShapeHit(const phys::ControllerShapeHit&) {
-    // Pushing objects needs the character behind the controller and the player's
-    // suspicion record; neither exists yet, and without player 0 nothing happens.
+void PhysicsCallbacks::onShapeHit(const phys::ControllerShapeHit& hit) {
+    // Pushing objects needs the player's suspicion record; without player 0 nothing is
+    // pushed. What strikes the character is its subsystem's to judge.
+    if (const auto& struck = physicsHooks().characters.onControllerShapeHit; struck && hit.controller)
+        struck(hit.controller->getUserData(), hit.shape, hit.actor,
+               {static_cast<irr::f32>(hit.worldPos.x), static_cast<irr::f32>(hit.worldPos.y),
+                static_cast<irr::f32>(hit.worldPos.z)});
 }
 
 void PhysicsCallbacks::onControllerHit(const phys::ControllersHit&) {

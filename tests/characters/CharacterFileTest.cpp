@@ -1,0 +1,218 @@
+// Characters in level files: the keys they write and read, round trips through a level file
+// and through clones, missing content, the controller's and the sight test's filters.
+#include "CharacterWorldFixture.h"
+
+#include "characters/CharacterProfile.h"
+#include "characters/CharacterQueryFilters.h"
+#include "characters/CharacterStates.h"
+#include "characters/SuspicionRules.h"
+#include "characters/VisionConeHooks.h"
+#include "level/LevelFile.h"
+#include "level/LevelManager.h"
+
+#include <fstream>
+#include <map>
+#include <string>
+
+using namespace irr;
+
+namespace {
+
+class CharacterFileTest : public CharacterWorldFixture {
+protected:
+    // Every key of the character's attributes as text.
+    std::map<std::string, std::string> keysOf(scene::ISceneNode* node) {
+        io::IAttributes* out = newAttributes();
+        node->serializeAttributes(out);
+        std::map<std::string, std::string> keys;
+        for (u32 i = 0; i < out->getAttributeCount(); ++i)
+            keys[out->getAttributeName(static_cast<s32>(i))] = out->getAttributeAsString(static_cast<s32>(i)).c_str();
+        out->drop();
+        return keys;
+    }
+    // Both key sets hold the same keys with the same values, but for those ignored.
+    static void expectSameKeys(const std::map<std::string, std::string>& actual,
+                               const std::map<std::string, std::string>& expected,
+                               std::initializer_list<const char*> ignored, const char* what) {
+        auto drop = [&](std::map<std::string, std::string> keys) {
+            for (const char* key : ignored)
+                keys.erase(key);
+            return keys;
+        };
+        const auto a = drop(actual), e = drop(expected);
+        for (const auto& [key, value] : e)
+            EXPECT_EQ(a.count(key) ? a.at(key) : std::string("<missing>"), value) << what << ": " << key;
+        for (const auto& [key, value] : a)
+            EXPECT_TRUE(e.count(key)) << what << ": extra key " << key;
+    }
+    // A character configured away from every default.
+    CharacterObject* configured(f32 x) {
+        return addCharacter(x, 0, 10, [](io::IAttributes* a) {
+            a->addString("Name", "Guard");
+            a->addEnum("PathBehavior", "Back Forth", characterPathBehaviorNames);
+            a->addFloat("WalkSpeed", 2.5f);
+            a->addFloat("RotateSpeed", 2.0f);
+            a->addVector3d("MeshOffset", core::vector3df(0, 0.25f, 0));
+            a->addString("StoppedAnimName", "TurnAround");
+            a->addString("ConeBoneName", "neckJt");
+            a->addFloat("ConeDistance", 25.0f);
+            a->addString("NoCollideKinematicIDs", "40-42");
+            a->addBool("StopForTentaro", false);
+            a->addEnum("CharacterSuspicionType", "Chef", suspicionCharacterTypeNames);
+        });
+    }
+};
+
+TEST_F(CharacterFileTest, ACharacterWritesItsKeysAndReadsThemBack) {
+    addPath(10, {{0, 0, 0}, {0, 0, -8}});
+    CharacterObject* c = configured(0);
+    const auto keys = keysOf(c);
+    const std::map<std::string, std::string> expected = {
+        {"StartState", "Walking"},      {"PathBehavior", "Back Forth"},   {"WalkSpeed", "2.500000"},
+        {"RotateSpeed", "2.000000"},    {"ParentWaypointID", "10"},       {"StoppedAnimName", "TurnAround"},
+        {"WalkingAnimName", "WalkingDefault"}, {"ReactingAnimName", "ReactingDefault"},
+        {"ConeBoneName", "neckJt"},     {"ConeDistance", "25.000000"},    {"NoCollideKinematicIDs", "40-42"},
+        {"StopForTentaro", "false"},    {"UseWaypoints", "true"},         {"CharacterSuspicionType", "Chef"},
+        {"ProfileName", "Content/Models/Characters/EverymanProfile.xml"}, {"CurrentState", "Walking"},
+        {"GlobalState", "Walking"},     {"LookTargetID", "0"},            {"IsGoingBack", "false"},
+    };
+    for (const auto& [key, value] : expected) {
+        ASSERT_TRUE(keys.count(key)) << key;
+        EXPECT_EQ(keys.at(key), value) << key;
+    }
+    // A second character read from those keys writes the same keys.
+    auto* copy = new CharacterObject(root(), smgr(), -1);
+    copy->drop();
+    io::IAttributes* attributes = newAttributes();
+    c->serializeAttributes(attributes);
+    copy->deserializeAttributes(attributes);
+    attributes->drop();
+    // The position is raised by the controller's lift at each write.
+    expectSameKeys(keysOf(copy), keys, {"Position"}, "read back");
+    EXPECT_EQ(copy->getReactingBackwardName(), "ReactingDefault");
+}
+
+TEST_F(CharacterFileTest, CharactersRoundTripThroughALevelFileAndClones) {
+    addPath(10, {{0, 0, 0}, {0, 0, -8}});
+    CharacterObject* c = configured(0);
+    run(1.0f);
+    const f32 standingY = c->getPosition().Y;
+    const auto before = keysOf(c);
+    const std::string file = temp.file("characters.irr");
+    ASSERT_TRUE(saveLevelFile(smgr(), file.c_str()));
+    smgr()->clear();
+    manager->clearNodeIDs();
+    ASSERT_TRUE(SceneLoader(smgr()).load(file.c_str()));
+    manager->rebuildNodeIDs();
+    auto* loaded = asCharacter(smgr()->getSceneNodeFromName("Guard"));
+    ASSERT_NE(loaded, nullptr);
+    // Saving lifts the position by what the controller could rise (half a unit here), so
+    // that a loaded character never starts inside the floor; it settles again.
+    auto after = keysOf(loaded);
+    const core::vector3df savedAt = loaded->getPosition();
+    EXPECT_NEAR(savedAt.Y, standingY + 0.5f, 0.05f);
+    expectSameKeys(after, before, {"Position", "SpawnFrame"}, "loaded");
+    ASSERT_NE(loaded->getController(), nullptr);
+    run(0.5f);
+    EXPECT_EQ(stateOf(loaded), CharacterStateId::Walking) << "the saved run state walks on";
+
+    auto* clone = asCharacter(loaded->clone());
+    ASSERT_NE(clone, nullptr);
+    expectSameKeys(keysOf(clone), keysOf(loaded), {"Position", "Id", "SpawnFrame", "VisionConeID"}, "clone");
+    EXPECT_NE(clone->getController(), loaded->getController());
+}
+
+TEST_F(CharacterFileTest, MissingMeshAndProfileAreLoggedAndTheCharacterStillStands) {
+    CharacterObject* c = addCharacter(0, 0, 0, [](io::IAttributes* a) {
+        a->addString("MeshFileName", "Content/Models/Characters/Nobody.b3d");
+        a->addString("ProfileName", "Content/Models/Characters/NobodyProfile.xml");
+    });
+    EXPECT_EQ(log.countStartingWith("ERROR: Could not load the mesh \"Content/Models/Characters/Nobody.b3d\""), 1u);
+    EXPECT_EQ(log.countStartingWith("Warning: Could not read the character profile"), 1u);
+    ASSERT_NE(c->getProfile(), nullptr) << "the cache's default stands in";
+    ASSERT_NE(c->getController(), nullptr);
+    run(1.0f);
+    EXPECT_EQ(stateOf(c), CharacterStateId::Stopped);
+    EXPECT_NEAR(c->getControllerPosition().Y, 3.1f, 0.15f) << "standing on the floor";
+}
+
+TEST_F(CharacterFileTest, TheBoundAndTheRunStateAreWrittenAsTheRulesSay) {
+    CharacterObject* free = addCharacter(0, 0, 0, [](io::IAttributes* a) { a->addBool("UseWaypoints", false); });
+    auto keys = keysOf(free);
+    EXPECT_EQ(keys["UseWaypoints"], "false");
+    EXPECT_EQ(keys["DisableGravity"], "true");
+    EXPECT_EQ(free->getController(), nullptr);
+
+    CharacterObject* boxed = addCharacter(10, 0, 0);
+    boxed->setBoundType(BoundType::Box);
+    keys = keysOf(boxed);
+    EXPECT_EQ(keys["BoundType"], "Capsule");
+    EXPECT_EQ(keys["Radius"], "1.500000");
+    EXPECT_EQ(keys["Height"], "3.000000");
+
+    // Outside play LookTargetID is written for a Stopped start only, and no run state.
+    simulating = false;
+    CharacterObject* stopped = addCharacter(20, 0, 0, [](io::IAttributes* a) { a->addInt("LookTargetID", 7); });
+    CharacterObject* walking = addCharacter(30, 0, 12);
+    keys = keysOf(stopped);
+    EXPECT_EQ(keys["LookTargetID"], "7");
+    EXPECT_EQ(keys.count("CurrentState"), 0u);
+    EXPECT_EQ(keysOf(walking).count("LookTargetID"), 0u);
+}
+
+TEST_F(CharacterFileTest, ReadingFillsTheNamesStatesAndTypeFromTheProfile) {
+    struct Row {
+        const char* reacting;
+        const char* expectedName;
+        const char* expectedBackward;
+    } rows[] = {
+        {"HitForwardSpin", "HitForwardSpin", "HitBackwardSpin"},
+        {"Flinch", "Flinch", "Flinch"},
+        {"", "ReactingDefault", "ReactingDefault"},
+    };
+    for (const Row& row : rows) {
+        CharacterObject* c = addCharacter(0, 0, 0, [&](io::IAttributes* a) { a->addString("ReactingAnimName", row.reacting); });
+        EXPECT_EQ(c->ReactingAnimName, row.expectedName);
+        EXPECT_EQ(c->getReactingBackwardName(), row.expectedBackward);
+        c->remove();
+    }
+    // A profile of scientists makes a character of no type a Scientist, and its cone
+    // watches with the Scientist's TaroSeen delay.
+    const std::string profile = temp.file("Scientist.xml");
+    std::ofstream(profile) << "<CharacterProfile><Suspicion characterType=\"Scientist\"/></CharacterProfile>";
+    bool enabled = false;
+    f32 delay = -1.0f;
+    useStandInCones(false);
+    visionConeHooks().setEnabled = [&](scene::ISceneNode*, bool on, f32 seconds) {
+        enabled = on;
+        delay = seconds;
+    };
+    CharacterObject* scientist = addCharacter(0, 0, 0, [&](io::IAttributes* a) {
+        a->addString("ProfileName", profile.c_str());
+        a->addFloat("ConeDistance", 30.0f);
+    });
+    EXPECT_EQ(scientist->CharacterSuspicionType, SCT_Scientist);
+    EXPECT_NE(scientist->getVisionCone(), nullptr);
+    EXPECT_TRUE(enabled);
+    EXPECT_FLOAT_EQ(delay, getSuspicionValues(SCT_Scientist, ST_TaroSeen).speedThreshold);
+}
+
+TEST_F(CharacterFileTest, ControllerShapesNeverBlockSightAndAlwaysBlockAController) {
+    phys::RigidActor* body = physicsManager->createSphereActor(phys::Transform(phys::Vec3(50, 5, 0), phys::Quat()), 1.0f,
+                                                               1.0f, 0.5f, 0.0f, false, false);
+    ASSERT_NE(body, nullptr);
+    phys::Shape* shape = nullptr;
+    ASSERT_EQ(body->getShapes(&shape, 1), 1u);
+    shape->userData = reinterpret_cast<void*>(static_cast<uintptr_t>(controllerShapeMarker));
+    CharacterQueryFilter controllerFilter(nullptr);
+    phys::QueryHit hit;
+    hit.shape = shape;
+    u32 flags = 0;
+    EXPECT_EQ(visionQueryFilter().preFilter({}, shape, body, flags), phys::QueryHitType::None);
+    EXPECT_EQ(controllerFilter.preFilter({}, shape, body, flags), phys::QueryHitType::Block);
+    EXPECT_EQ(controllerFilter.postFilter({}, hit), phys::QueryHitType::Block);
+    shape->userData = nullptr;
+    physicsManager->releaseActor(body, true);
+}
+
+} // namespace

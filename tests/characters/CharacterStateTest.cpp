@@ -1,0 +1,196 @@
+// The behaviour states: each transition of the state table, the animations the states
+// play, and a thrown object striking a character.
+#include "CharacterWorldFixture.h"
+
+#include "characters/CharacterProfile.h"
+#include "characters/CharacterStates.h"
+#include "characters/SuspicionHooks.h"
+#include "characters/SuspicionRules.h"
+#include "core/Globals.h"
+#include "level/LevelManager.h"
+
+#include <fstream>
+
+using namespace irr;
+
+namespace {
+
+class CharacterStateTest : public CharacterWorldFixture {
+protected:
+    // A Stopped character without a path, standing at the origin.
+    CharacterObject* standing() { return addCharacter(0, 0, 0); }
+    void endAnimation(CharacterObject* c) {
+        ASSERT_NE(c->stateMachine().current, nullptr);
+        c->stateMachine().current->OnAnimationEnd(c->getMeshNode());
+    }
+};
+
+TEST_F(CharacterStateTest, ChangingStateLeavesTheOldAndEntersTheNew) {
+    CharacterObject* c = standing();
+    CharacterStateMachine& machine = c->stateMachine();
+    EXPECT_EQ(machine.currentID(), CharacterStateId::Stopped) << "StartState Walking without a path starts Stopped";
+    machine.changeState(noticingState());
+    EXPECT_EQ(machine.previousID(), CharacterStateId::Stopped);
+    EXPECT_EQ(c->playingAnimation, "NoticingDefault");
+    // Noticing again runs its exit and enter again: the animation starts over.
+    c->getMeshNode()->setCurrentFrame(140.0f);
+    machine.changeState(noticingState());
+    EXPECT_EQ(machine.previousID(), CharacterStateId::Noticing);
+    EXPECT_FLOAT_EQ(c->getMeshNode()->getFrameNr(), 131.0f);
+}
+
+TEST_F(CharacterStateTest, AStuckWalkerStopsAndWalksOnWhenTheWayIsFree) {
+    addPath(10, {{0, 0, 0}, {0, 0, -30}});
+    PhysicsObject* wall = addWall(0, -10, {6, 8, 1});
+    CharacterObject* c = addCharacter(0, 0, 10);
+    run(2.0f);
+    EXPECT_EQ(stateOf(c), CharacterStateId::Walking) << "walking toward the wall";
+    run(1.5f);
+    EXPECT_EQ(stateOf(c), CharacterStateId::Stopped) << "stuck at the wall for more than half a second";
+    EXPECT_EQ(c->stateMachine().globalID(), CharacterStateId::Walking);
+    const f32 stoppedAt = c->getControllerPosition().Z;
+    EXPECT_GT(stoppedAt, -10.0f);
+    EXPECT_LT(stoppedAt, -7.0f);
+    wall->getActor()->setGlobalPose(phys::Transform(phys::Vec3(100.0f, 4.0f, 0.0f), phys::Quat()));
+    run(1.0f);
+    EXPECT_EQ(stateOf(c), CharacterStateId::Stopped) << "a stopped walker waits two seconds";
+    run(1.5f);
+    EXPECT_EQ(stateOf(c), CharacterStateId::Walking) << "then a probe step moves and it walks on";
+    run(1.0f);
+    EXPECT_LT(c->getControllerPosition().Z, stoppedAt - 1.0f);
+}
+
+TEST_F(CharacterStateTest, AStoppedCharacterIdlesAfterItsDelayOnlyWithTheDefaultAnimations) {
+    CharacterObject* plain = standing();
+    CharacterObject* scripted = addCharacter(20, 0, 0, [](io::IAttributes* a) {
+        a->addString("StoppedAnimName", "IdleLookAround");
+    });
+    EXPECT_GE(plain->idleDelay, 10.0f);
+    EXPECT_LT(plain->idleDelay, 20.0f);
+    plain->idleDelay = scripted->idleDelay = 1.0f;
+    run(1.5f);
+    EXPECT_EQ(stateOf(plain), CharacterStateId::Idle);
+    EXPECT_EQ(plain->playingAnimation, "IdleLookAround");
+    EXPECT_EQ(stateOf(scripted), CharacterStateId::Stopped) << "custom stopped animations never idle";
+    // The idle animation's end returns to Stopped.
+    endAnimation(plain);
+    EXPECT_EQ(stateOf(plain), CharacterStateId::Stopped);
+}
+
+TEST_F(CharacterStateTest, AReactionPlaysItsFollowUpThenReturnsToTheGlobalState) {
+    CharacterObject* c = standing();
+    c->stateMachine().global = walkingState();
+    c->stateMachine().changeState(reactingState());
+    EXPECT_EQ(c->playingAnimation, "ReactingDefault");
+    EXPECT_FALSE(c->getMeshNode()->getLoopMode()) << "a reaction plays once";
+    endAnimation(c);
+    EXPECT_EQ(stateOf(c), CharacterStateId::Reacting);
+    EXPECT_EQ(c->playingAnimation, "StoppedDefault") << "the follow-up plays";
+    endAnimation(c);
+    EXPECT_EQ(stateOf(c), CharacterStateId::Walking) << "then the global state";
+}
+
+TEST_F(CharacterStateTest, NoticingWithoutAnAnimationReturnsAtOnceAndLeavingRestoresTheLookTarget) {
+    const std::string profile = temp.file("Plain.xml");
+    std::ofstream(profile) << "<CharacterProfile><Animation name=\"WalkingDefault\" state=\"Walking\" "
+                              "startFrame=\"0\" endFrame=\"30\"/><Animation name=\"StoppedDefault\" "
+                              "state=\"Stopped\" startFrame=\"31\" endFrame=\"60\"/></CharacterProfile>";
+    CharacterObject* plain = addCharacter(0, 0, 0, [&](io::IAttributes* a) { a->addString("ProfileName", profile.c_str()); });
+    plain->stateMachine().changeState(noticingState());
+    EXPECT_EQ(stateOf(plain), CharacterStateId::Stopped) << "no Noticing animation: back to the global state";
+
+    CharacterObject* c = addCharacter(20, 0, 0);
+    PhysicsObject* wall = addWall(25, 0, {1, 1, 1});
+    wall->setID(60);
+    manager->rebuildNodeIDs();
+    c->setLookTargetID(60);
+    addPlayer({20, 0, 10});
+    c->stateMachine().changeState(noticingState());
+    EXPECT_TRUE(c->isLookingAtPlayer()) << "noticing looks at the player";
+    endAnimation(c);
+    EXPECT_EQ(stateOf(c), CharacterStateId::Stopped);
+    EXPECT_EQ(c->getLookTarget(), wall) << "leaving Noticing looks back at the old target";
+}
+
+TEST_F(CharacterStateTest, SuspicionMakesWatchersNoticeAndAFullMeterDiscovered) {
+    // A Scientist's sight does not repeat its raises, so every raise makes it notice.
+    CharacterObject* c = addCharacter(0, 0, 0, [](io::IAttributes* a) {
+        a->addEnum("CharacterSuspicionType", "Scientist", suspicionCharacterTypeNames);
+    });
+    SuspicionMeter& meter = *manager->getPlayerSuspicion(0);
+    meter.age = 3.0f;
+    suspicionHooks().addSplat = [](f32, const core::vector3df&) { return true; };
+    addSuspicionWatcher(meter, c);
+    ASSERT_TRUE(addSuspicion(c->getAbsolutePosition(), meter, 10.0f, ST_Default));
+    EXPECT_EQ(stateOf(c), CharacterStateId::Noticing);
+    addSuspicion(c->getAbsolutePosition(), meter, 100.0f, ST_Default);
+    EXPECT_EQ(stateOf(c), CharacterStateId::Discovered);
+    EXPECT_EQ(c->playingAnimation, "DiscoveredDefault");
+}
+
+// A ball thrown at a walking Stranger (HitByThrown: 20 points from 5 units a second).
+class CharacterHitTest : public CharacterStateTest {
+protected:
+    void SetUp() override {
+        CharacterStateTest::SetUp();
+        const std::string rules = temp.file("Rules.xml");
+        std::ofstream(rules) << "<Rules><CharacterSuspicion characterType=\"Stranger\" suspicionType=\"HitByThrown\" "
+                                "amount=\"20\" speedThreshold=\"5\" repeatInterval=\"0\"/></Rules>";
+        ASSERT_EQ(loadSuspicionConfig(rules), 0);
+        suspicionHooks().addSplat = [](f32, const core::vector3df&) { return true; };
+        addPlayer({0, 0, 2});
+        SuspicionMeter& meter = *manager->getPlayerSuspicion(0);
+        meter.age = 3.0f;
+        meter.repeatTimer = 1.0f;
+        addSuspicionWatcher(meter, nullptr); // a hit raise needs someone watching
+    }
+    // The ball flies at the character's chest from 4 units in front of it.
+    PhysicsObject* throwBall(CharacterObject* c, f32 speed) {
+        const core::vector3df chest = c->getControllerPosition();
+        PhysicsObject* ball = makeObject([&](io::IAttributes* a) {
+            a->addVector3d("Position", chest + core::vector3df(0.0f, 0.0f, -4.0f));
+            a->addEnum("BoundType", "Sphere", boundTypeNames);
+            a->addFloat("Radius", 0.4f);
+            a->addEnum("PhysicsState", "Dynamic", physicsStateNames);
+            a->addFloat("Mass", 1.0f);
+            a->addBool("DisableGravity", true);
+        });
+        ball->thrown = true;
+        ball->getActor()->asRigidDynamic()->setLinearVelocity(phys::Vec3(0.0f, 0.0f, speed));
+        return ball;
+    }
+};
+
+TEST_F(CharacterHitTest, AFastThrownObjectRaisesSuspicionAndTheCharacterReacts) {
+    addPath(10, {{0, 0, 0}, {0, 0, -30}});
+    CharacterObject* c = addCharacter(0, 0, 10);
+    frames(2);
+    PhysicsObject* ball = throwBall(c, 12.0f);
+    run(1.0f);
+    EXPECT_FLOAT_EQ((*manager->getPlayerSuspicion(0)).pendingValue, 20.0f) << "the Stranger's HitByThrown amount";
+    EXPECT_EQ(stateOf(c), CharacterStateId::Reacting);
+    EXPECT_FALSE(ball->thrown);
+    EXPECT_FALSE(c->isHitFromBehind()) << "the ball came from the front";
+}
+
+TEST_F(CharacterHitTest, ASlowThrowOrDifficultyZeroRaisesNothing) {
+    addPath(10, {{0, 0, 0}, {0, 0, -30}});
+    CharacterObject* c = addCharacter(0, 0, 10);
+    frames(2);
+    throwBall(c, 3.0f);
+    run(1.5f);
+    EXPECT_FLOAT_EQ((*manager->getPlayerSuspicion(0)).pendingValue, 0.0f) << "below the speed threshold";
+    EXPECT_EQ(stateOf(c), CharacterStateId::Walking);
+
+    gameDifficulty = 0;
+    addPath(20, {{20, 0, 0}, {20, 0, -30}});
+    CharacterObject* d = addCharacter(20, 0, 20);
+    frames(2);
+    throwBall(d, 12.0f);
+    run(1.0f);
+    EXPECT_FLOAT_EQ((*manager->getPlayerSuspicion(0)).pendingValue, 0.0f);
+    EXPECT_EQ(stateOf(d), CharacterStateId::Walking);
+    gameDifficulty = 1;
+}
+
+} // namespace

@@ -1,0 +1,233 @@
+// Characters on their paths: walking through the controller, arriving (and starting the
+// waypoints' events), turning at corners, stopping at the end, and the movement rules
+// (walk-animation rate, spline progress, looking, guarding, the player in the way).
+#include "CharacterWorldFixture.h"
+
+#include "characters/CharacterStates.h"
+#include "characters/VisionConeHooks.h"
+#include "core/Globals.h"
+#include "triggers/TriggerAction.h"
+#include "triggers/TriggerEventObject.h"
+
+#include <algorithm>
+#include <cmath>
+
+using namespace irr;
+
+namespace {
+
+class CharacterWalkTest : public CharacterWorldFixture {};
+
+// Counts the runs of the trigger event it belongs to.
+class CountingAction : public TriggerAction {
+public:
+    explicit CountingAction(int& runs) : TriggerAction(0, nullptr), runs(runs) {}
+    void execute(TriggerEventInfo&) override { ++runs; }
+    int& runs;
+};
+
+// Start at the origin, 12 units along -Z, then 12 along +X; One Way at 3 units a second.
+TEST_F(CharacterWalkTest, ACharacterWalksItsPathTurnsAtTheCornerAndStopsAtTheEnd) {
+    WaypointObject* start = addPath(10, {{0, 0, 0}, {0, 0, -12}, {12, 0, -12}});
+    int cornerRuns = 0;
+    WaypointObject* corner = WaypointObject::getNextWaypoint(WaypointObject::getNextWaypoint(start));
+    ASSERT_NE(corner, nullptr);
+    auto* event = new TriggerEventObject(corner, smgr());
+    event->drop();
+    event->setAction(new CountingAction(cornerRuns));
+    CharacterObject* c = addCharacter(0, 0, 10, [](io::IAttributes* a) {
+        a->addEnum("PathBehavior", "One Way", characterPathBehaviorNames);
+    });
+    ASSERT_NE(c->getController(), nullptr);
+    EXPECT_EQ(stateOf(c), CharacterStateId::Walking);
+
+    run(2.0f);
+    core::vector3df at = c->getControllerPosition();
+    EXPECT_NEAR(at.X, 0.0f, 0.05f);
+    EXPECT_NEAR(at.Z, -6.0f, 0.4f) << "3 units a second along the first leg";
+    EXPECT_NEAR(at.Y, 3.1f, 0.15f) << "the capsule stands on the floor";
+    EXPECT_EQ(cornerRuns, 0);
+
+    run(2.5f); // reaches the corner at about 3.75 s and turns toward +X
+    EXPECT_EQ(cornerRuns, 1) << "arriving at the corner starts its trigger event";
+    run(2.5f);
+    EXPECT_GT(facing(c).X, 0.95f) << "turned to face the second leg";
+    at = c->getControllerPosition();
+    EXPECT_NEAR(at.Z, -12.0f, 0.8f);
+    EXPECT_GT(at.X, 2.0f);
+    EXPECT_LT(at.X, 9.0f);
+
+    run(4.0f);
+    at = c->getControllerPosition();
+    EXPECT_NEAR(at.X, 12.0f, 0.8f);
+    EXPECT_NEAR(at.Z, -12.0f, 0.8f);
+    EXPECT_EQ(stateOf(c), CharacterStateId::Stopped) << "One Way ends the walk";
+    EXPECT_EQ(c->stateMachine().globalID(), CharacterStateId::Stopped);
+    EXPECT_EQ(cornerRuns, 1);
+    // The node follows the controller.
+    EXPECT_NEAR(c->getAbsolutePosition().X, at.X, 0.01f);
+}
+
+TEST_F(CharacterWalkTest, ALoopComesBackToItsFirstPointAndABackForthPathTurnsRound) {
+    addPath(10, {{0, 0, 0}, {0, 0, -6}});
+    CharacterObject* loop = addCharacter(0, 0, 10);
+    addPath(20, {{20, 0, 0}, {20, 0, -6}});
+    CharacterObject* back = addCharacter(20, 0, 20, [](io::IAttributes* a) {
+        a->addEnum("PathBehavior", "Back Forth", characterPathBehaviorNames);
+    });
+    run(2.2f);
+    EXPECT_EQ(loop->getLastWaypoint()->getID(), 12) << "reached the far point";
+    EXPECT_TRUE(back->IsGoingBack) << "at the end of a Back Forth path it goes back";
+    run(2.5f); // back at its first point about 4.6 s after the start
+    EXPECT_NE(loop->getTargetWaypoint(), nullptr);
+    EXPECT_EQ(stateOf(loop), CharacterStateId::Walking) << "a loop never ends";
+    EXPECT_FALSE(back->IsGoingBack) << "back at the start it goes forward again";
+}
+
+TEST_F(CharacterWalkTest, TheWalkAnimationRunsWithTheWalkingSpeed) {
+    addPath(10, {{0, 0, 0}, {0, 0, -20}});
+    CharacterObject* c = addCharacter(0, 0, 10);
+    ASSERT_NE(c->getMeshNode(), nullptr);
+    struct Row {
+        f32 speed, expected;
+    } rows[] = {{2.0f, 13.0f}, {8.0f, 36.0f}, {3.0f, 18.0f}};
+    for (const Row& row : rows) {
+        c->setWalkSpeed(row.speed);
+        EXPECT_FLOAT_EQ(c->getMeshNode()->getAnimationSpeed(), row.expected) << row.speed;
+    }
+    c->stateMachine().changeState(stoppedState());
+    c->updateWalkAnimationSpeed(30.0f);
+    EXPECT_FLOAT_EQ(c->getMeshNode()->getAnimationSpeed(), 30.0f) << "other states take the given rate";
+}
+
+TEST_F(CharacterWalkTest, SplineProgressWrapsOnALoopAndStopsAtTheEndOtherwise) {
+    WaypointObject* start = addPath(10, {{0, 0, 0}, {0, 0, -10}, {10, 0, -10}}, false);
+    struct Row {
+        const char* behaviour;
+        f32 from;
+        bool goingBack;
+        f32 expected; // -1: from + delta - 1
+    } rows[] = {
+        {"Loop", 0.99f, false, -1.0f},
+        {"One Way", 0.99f, false, 1.0f},
+        {"Back Forth", 0.99f, false, 1.0f},
+        {"Back Forth", 0.001f, true, 0.0f},
+    };
+    frames(2); // the spline is built
+    for (const Row& row : rows) {
+        CharacterObject* c = addCharacter(0, 0, 10, [&](io::IAttributes* a) {
+            a->addEnum("PathBehavior", row.behaviour, characterPathBehaviorNames);
+        });
+        c->setPathStart();
+        ASSERT_NE(c->getFirstWaypoint(), nullptr);
+        const f32 length = c->getFirstWaypoint()->getLength();
+        ASSERT_GT(length, 0.0f);
+        c->WalkSpeed = 0.05f * length / 0.0167f; // a step of 0.05
+        c->IsGoingBack = row.goingBack;
+        c->TargetSplineTime = row.from;
+        c->advanceSplineTime();
+        const f32 expected = row.expected < 0.0f ? row.from + 0.05f - 1.0f : row.expected;
+        EXPECT_NEAR(c->TargetSplineTime, expected, 1e-4f) << row.behaviour << " from " << row.from;
+        c->remove();
+    }
+    (void)start;
+}
+
+TEST_F(CharacterWalkTest, LookTargetsFollowTheirIDs) {
+    CharacterObject* c = addCharacter(0, 0, 0);
+    PhysicsObject* wall = addWall(5, 5, {1, 1, 1});
+    wall->setID(50);
+    manager->rebuildNodeIDs();
+    c->setLookTargetID(50);
+    EXPECT_EQ(c->getLookTarget(), wall);
+    EXPECT_EQ(c->LookTargetID, 50);
+    c->setLookTargetID(-1);
+    EXPECT_EQ(c->getLookTarget(), wall) << "-1 is ignored";
+    c->setLookTargetID(0);
+    EXPECT_EQ(c->getLookTarget(), nullptr) << "0 clears the look target";
+    EXPECT_EQ(c->getPreviousLookTargetID(), 50);
+    test::StubPlayer* player = addPlayer({3, 0, 3});
+    c->setLookTargetID(lookTargetPlayerID);
+    EXPECT_EQ(c->getLookTarget(), player);
+    EXPECT_TRUE(c->isLookingAtPlayer());
+    EXPECT_EQ(c->LookTargetID, lookTargetPlayerID);
+}
+
+// The player straight ahead blocks the way closer than 7 units, once the character's cone
+// has noticed it.
+TEST_F(CharacterWalkTest, ThePlayerAheadBlocksTheWayWithinSevenUnits) {
+    useStandInCones(true);
+    CharacterObject* c = addCharacter(0, 0, 0);
+    frames(1);
+    const f32 y = c->getControllerPosition().Y;
+    test::StubPlayer* player = addPlayer({0, y, -6.9f});
+    EXPECT_TRUE(c->isBlockedByPlayer());
+    useStandInCones(false);
+    EXPECT_FALSE(c->isBlockedByPlayer()) << "a player its cone has not noticed blocks nothing";
+    useStandInCones(true);
+    player->setPosition({0, y, -7.0f});
+    player->updateAbsolutePosition();
+    EXPECT_FALSE(c->isBlockedByPlayer());
+    player->setPosition({0, y, 5.0f});
+    player->updateAbsolutePosition();
+    EXPECT_FALSE(c->isBlockedByPlayer()) << "behind it the player blocks nothing";
+    c->StopForTentaro = false;
+    player->setPosition({0, y, -3.0f});
+    player->updateAbsolutePosition();
+    EXPECT_FALSE(c->isBlockedByPlayer());
+}
+
+// A guard on a Protect path stands between its two points where the player is.
+TEST_F(CharacterWalkTest, AProtectingCharacterWalksToTheGuardPointAndStopsThere) {
+    addPath(10, {{0, 0, 0}, {10, 0, 0}});
+    addPlayer({5, 0, 8});
+    CharacterObject* c = addCharacter(0, 0, 10, [](io::IAttributes* a) {
+        a->addEnum("PathBehavior", "Protect", characterPathBehaviorNames);
+    });
+    run(0.2f);
+    EXPECT_EQ(stateOf(c), CharacterStateId::Walking) << "farther than one unit from the guard point";
+    EXPECT_NEAR(c->targetPosition.X, 5.0f, 0.01f);
+    run(5.0f);
+    EXPECT_EQ(stateOf(c), CharacterStateId::Stopped) << "at the guard point it stops";
+    EXPECT_NEAR(c->getControllerPosition().X, 5.0f, 0.75f);
+    EXPECT_TRUE(c->isLookingAtPlayer()) << "and watches the player";
+}
+
+// A character whose cone sees the player turns its head toward it within its limits (40
+// degrees of yaw); beyond them the head keeps its animated pose.
+TEST_F(CharacterWalkTest, AWatchingCharacterTurnsItsHeadTowardThePlayerWithinItsLimits) {
+    useStandInCones(true);
+    CharacterObject* watcher = addCharacter(0, 0, 0);
+    CharacterObject* other = addCharacter(40, 0, 0);
+    ASSERT_NE(watcher->getVisionCone(), nullptr);
+    test::StubPlayer* player = addPlayer({-3.0f, 6.0f, -10.0f}); // ahead, a little to its side
+    run(2.0f);
+    const auto headYaw = [](CharacterObject* c) {
+        return c->getMeshNode()->getJointNode("headBaseJt")->getRotation().Y;
+    };
+    // Angles in degrees apart, the short way round.
+    const auto apart = [](f32 a, f32 b) {
+        const f32 d = std::fmod(std::fabs(a - b), 360.0f);
+        return std::min(d, 360.0f - d);
+    };
+    EXPECT_GT(apart(headYaw(watcher), headYaw(other)), 5.0f) << "the head follows the player";
+    player->setPosition({-20.0f, 6.0f, 0.0f}); // far beyond 40 degrees to its side
+    player->updateAbsolutePosition();
+    run(3.0f);
+    EXPECT_LT(apart(headYaw(watcher), headYaw(other)), 1.0f) << "out of reach the head goes back to its pose";
+}
+
+// While a character talks its lip-loop node plays and moves the head joints of its figure.
+TEST_F(CharacterWalkTest, ATalkingCharacterShowsItsLipLoop) {
+    CharacterObject* c = addCharacter(0, 0, 0);
+    ASSERT_NE(c->getLipLoopNode(), nullptr) << "the talking loop mesh loads";
+    run(0.1f);
+    EXPECT_FALSE(c->getLipLoopNode()->isVisible());
+    c->talkingCount = 1;
+    run(0.3f);
+    EXPECT_TRUE(c->getLipLoopNode()->isVisible());
+    const core::vector3df lip = c->getLipLoopNode()->getJointNode("headBaseJt")->getPosition();
+    EXPECT_EQ(c->getMeshNode()->getJointNode("headBaseJt")->getPosition(), lip);
+}
+
+} // namespace
