@@ -7,6 +7,7 @@
 #include "gui/GUIStaticText.h"
 #include "gui/GUISubElement.h"
 #include "gui/GuiCommon.h"
+#include "screens/menus/GUIMainScreen.h"
 
 #include <IGUIEnvironment.h>
 
@@ -53,7 +54,9 @@ const TypeEntry typeTable[GUIElementFactory::namedTypeCount] = {
          return new GUIButton(env, parent, -1, defaultRect);
      }},
     {"GUIPauseScreen", nullptr},
-    {"GUIMainScreen", nullptr},
+    {"GUIMainScreen", [](gui::IGUIEnvironment* env, gui::IGUIElement* parent) -> gui::IGUIElement* {
+         return new GUIMainScreen(env, parent, -1, defaultRect);
+     }},
     {"GUISubtitleManager", nullptr},
     {"GUICutscene", nullptr},
     {"GUIOptionCycle", nullptr},

@@ -8,10 +8,13 @@
 #include "gui/GuiHooks.h"
 #include "gui/fonts/FontCache.h"
 #include "gui/hud/GUIHud.h"
+#include "screens/levels/GUILevelElement.h"
 #include "screens/menus/GUIPauseScreen.h"
 #include "core/ProgramQueries.h"
 
 #include <IGUIEnvironment.h>
+#include <IGUISkin.h>
+#include <IVideoDriver.h>
 #include <ITimer.h>
 #include <IrrlichtDevice.h>
 #include <Keycodes.h>
@@ -64,9 +67,21 @@ ScreenManager::~ScreenManager() {
 }
 
 void ScreenManager::init() {
+    if (Environment) {
+        if (gui::IGUIFont* debugFont = Environment->getFont(debugFontPath))
+            Environment->getSkin()->setFont(debugFont);
+    }
     createScreens();
     if (!levelOnCommandLine)
         openMainScreen(0);
+    if (Environment) {
+        video::IVideoDriver* driver = Environment->getVideoDriver();
+        if (driver->queryFeature(video::EVDF_RENDER_TO_TARGET))
+            CrossfadeTarget = driver->addRenderTargetTexture(core::dimension2du(512, 512), "menuCrossfade",
+                                                             video::ECF_A8R8G8B8);
+        WhiteTexture = driver->getTexture("Content/Models/Editor/White.png");
+        GradientTexture = driver->getTexture("Content/Models/Editor/Gradient.png");
+    }
     EnablePopups = getSettingBool("Mod_EnablePopups");
     ShowLevelTimer = getSettingBool("Mod_ShowLevelTimer");
     Overscan = getSettingBool("Graphics_Overscan");
@@ -78,6 +93,10 @@ void ScreenManager::init() {
 void ScreenManager::createScreens() {
     Hud = nullptr;
     PauseScreen = nullptr;
+    CheckpointIcon = LoadingIcon = LoadingBarBack = LoadingBarFill = nullptr;
+    OverlayView1 = OverlayView2 = nullptr;
+    TimerBox = LevelRow = TotalRow = nullptr;
+    LevelTimeText = LevelBestText = LevelBestLabel = TotalTimeText = TotalBestText = TotalBestLabel = nullptr;
     ScreenStack.clear();
     RemovalList.clear();
     StackActive = false;
@@ -92,9 +111,14 @@ void ScreenManager::createScreens() {
     Hud->setSubElement(true);
     Hud->drop();
 
+    createLevelTimer();
+
     PauseScreen = new GUIPauseScreen(nullptr, Environment, core::recti(0, 0, screenWidth, screenHeight));
     PauseScreen->setSubElement(true);
     PauseScreen->drop();
+
+    createLoadingBillboards();
+    CrossfadeAlpha = 0.0f;
 }
 
 // --- gates ------------------------------------------------------------------------------------
@@ -300,6 +324,12 @@ void ScreenManager::draw() {
         if (show != Hud->isVisible())
             Hud->setVisible(show);
     }
+    layoutOverlays();
+    drawCrossfade();
+    drawLevelTimer();
+    for (gui::IGUIElement* front : {static_cast<gui::IGUIElement*>(OverlayView2), static_cast<gui::IGUIElement*>(LoadingIcon)})
+        if (front && front->getParent())
+            front->getParent()->bringToFront(front);
     if (DrawGUI && Environment)
         Environment->drawAll();
 }

@@ -21,7 +21,12 @@
 #include "player/devices/KeyboardDevice.h"
 #include "player/devices/MouseDevice.h"
 #include "screens/ScreenManager.h"
+#include "screens/levels/LevelCatalogue.h"
+#include "screens/menus/GUIMainScreen.h"
+#include "screens/menus/GUIPlayScreen.h"
 #include "screens/menus/GUISplashScreen.h"
+#include "camera/CameraServices.h"
+#include "render/RenderServices.h"
 
 #include <IrrlichtDevice.h>
 
@@ -31,6 +36,14 @@ namespace {
 
 // The factory the GUI environment reads layout files through; the environment holds it too.
 GUIElementFactory* elementFactory = nullptr;
+
+// A level that starts loading ends the cross-fade; an unloaded level takes the preview
+// scenes with it.
+void previewsLevelUnloaded() { forgetMenuPreviews(); }
+void screensLevelLoadStarted() {
+    if (screenManager)
+        screenManager->resetSubtitlesAndCutscene();
+}
 
 void fillShellSlots(ScreenHooks& screens) {
     screens.create = [](IrrlichtDevice* device) { return new ScreenManager(device->getGUIEnvironment()); };
@@ -51,6 +64,12 @@ void fillShellSlots(ScreenHooks& screens) {
             screenManager->postRenderGUI(runningSeconds);
     };
     screens.destroy = [] { delete screenManager; };
+    screens.subscribeLevelHandlers = [] {
+        if (!levelManager)
+            return;
+        levelManager->onLevelUnloaded.addFunction(&previewsLevelUnloaded);
+        levelManager->onLevelLoadStarted.addFunction(&screensLevelLoadStarted);
+    };
 
     screens.isInputAllowed = [] { return !screenManager || screenManager->isInputAllowed(); };
     screens.isGameUpdateAllowed = [] { return !screenManager || screenManager->isGameUpdateAllowed(); };
@@ -165,6 +184,53 @@ void fillLevelSlots(LevelHookTable::Screens& level) {
     };
 }
 
+namespace {
+
+// The level list and its preview scenes, the loading frames and the loading overlay's
+// drawing, for the level manager, the shader builds and the cameras.
+void fillLoadingSlots() {
+    LevelHookTable& level = levelHooks();
+    level.screens.loadLevelList = loadLevelList;
+    level.screens.loadMenuPreviewScenes = loadMenuPreviewScenes;
+    level.screens.showAutoSaveLevelPreview = showAutoSaveLevelPreview;
+    level.screens.renderLoadingFrame = [] {
+        if (screenManager)
+            screenManager->renderLoadingFrame();
+    };
+    level.gui.drawLoadingOverlay = ScreenManager::drawLoadingOverlay;
+    renderServices().screens.renderLoadingFrame = level.screens.renderLoadingFrame;
+    cameraServices().screens.startCrossfade = [] {
+        if (screenManager)
+            screenManager->captureCrossfade();
+    };
+}
+
+// The title screen and the main menu's entries, and the backdrop of the menus opened over them.
+void fillMenuSlots(GuiMenuHooks& menus) {
+    menus.createMainScreen = []() -> GUIScreen* {
+        if (!screenManager)
+            return nullptr;
+        gui::IGUIEnvironment* environment = screenManager->getEnvironment();
+        return new GUIMainScreen(environment, environment->getRootGUIElement(), ScreenManager::mainScreenId,
+                                 core::recti(0, 0, 100, 100));
+    };
+    menus.createPlayScreen = [](s32 playMode) -> GUIScreen* {
+        if (!screenManager)
+            return nullptr;
+        auto* play = new GUIPlayScreen(screenManager->getEnvironment(), true);
+        play->MenuRequest = playMode;
+        return play;
+    };
+    menus.showCalibrationPreview = [] {
+        if (!CalibrationPreview)
+            return;
+        CalibrationPreview->setVisible(true);
+        setMenuPreviewsVisible(CalibrationPreview);
+    };
+}
+
+} // namespace
+
 // Suspicion gains fly to the meter as paint splats.
 void fillSuspicionSlots(SuspicionHookTable& suspicion) {
     suspicion.addSplat = [](f32 amount, const core::vector3df& position) {
@@ -182,4 +248,6 @@ void registerScreens() {
     fillInputSlots(guiHooks().input);
     fillLevelSlots(levelHooks().screens);
     fillSuspicionSlots(suspicionHooks());
+    fillLoadingSlots();
+    fillMenuSlots(guiHooks().menus);
 }

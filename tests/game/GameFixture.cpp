@@ -22,6 +22,7 @@ GameFixture::GameFixture() {
     setenv("XDG_DATA_HOME", (dir.path() / "data").c_str(), 1);
     resetAllHooks();
     registerGameSubsystems();
+    gameMainScreen = guiHooks().menus.createMainScreen;
     guiHooks().menus.createMainScreen = [this]() -> GUIScreen* {
         titleMenu = new guitest::TestMenu(gameDevice->getGUIEnvironment(), true, L"Title",
                                           guitest::TestMenu::numberedRows(3));
@@ -72,6 +73,8 @@ bool GameFixture::menuDownPressed() {
     PlayerControls* controls = inputManager->getActiveControls();
     return controls && controls->wasActionPressed(GameAction::MenuDown);
 }
+
+void GameFixture::useGameMenus() { guiHooks().menus.createMainScreen = gameMainScreen; }
 
 void GameFixture::quitAt(int at) {
     steps[at] = [] { QuitRequested = true; };

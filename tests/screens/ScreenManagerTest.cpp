@@ -552,8 +552,9 @@ TEST_F(ScreenManagerTest, InitMakesTheStandingHudAndPauseScreenOnce) {
     EXPECT_TRUE(pause->isSubElement());
     ASSERT_NE(manager().getHud(), nullptr);
     EXPECT_EQ(manager().getHud()->getID(), ScreenManager::hudId);
-    // The tree was emptied first: only the standing screens are left.
-    EXPECT_EQ(root()->getChildren().size(), 2u);
+    // The tree was emptied first: only the standing screens are left (the HUD, the level
+    // timer box, the pause menu, the two overlay views and the two billboards).
+    EXPECT_EQ(root()->getChildren().size(), 7u);
     EXPECT_TRUE(manager().isInputAllowed());
 }
 
