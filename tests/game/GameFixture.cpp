@@ -23,6 +23,8 @@ GameFixture::GameFixture() {
     resetAllHooks();
     registerGameSubsystems();
     gameMainScreen = guiHooks().menus.createMainScreen;
+    gamePlayScreen = guiHooks().menus.createPlayScreen;
+    guiHooks().menus.createPlayScreen = nullptr;
     guiHooks().menus.createMainScreen = [this]() -> GUIScreen* {
         titleMenu = new guitest::TestMenu(gameDevice->getGUIEnvironment(), true, L"Title",
                                           guitest::TestMenu::numberedRows(3));
@@ -74,7 +76,10 @@ bool GameFixture::menuDownPressed() {
     return controls && controls->wasActionPressed(GameAction::MenuDown);
 }
 
-void GameFixture::useGameMenus() { guiHooks().menus.createMainScreen = gameMainScreen; }
+void GameFixture::useGameMenus() {
+    guiHooks().menus.createMainScreen = gameMainScreen;
+    guiHooks().menus.createPlayScreen = gamePlayScreen;
+}
 
 void GameFixture::quitAt(int at) {
     steps[at] = [] { QuitRequested = true; };

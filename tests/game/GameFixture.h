@@ -34,4 +34,5 @@ protected:
     guitest::TestMenu* titleMenu = nullptr;
     std::vector<irr::SEvent> pendingEvents;
     std::function<GUIScreen*()> gameMainScreen;
+    std::function<GUIScreen*(irr::s32)> gamePlayScreen;
 };

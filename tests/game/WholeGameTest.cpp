@@ -227,7 +227,9 @@ TEST_F(WholeGameTest, TheCameraManagerPlacesTheMainCameraEveryFrameAndFollowsThe
         EXPECT_NEAR(cameras->mainCamera->getAbsolutePosition().getLength(), 12.0f, 0.5f);
         EXPECT_LT(cameras->mainCamera->getTarget().getLength(), 0.5f);
     };
-    // The title screen keeps the background level (and its cameras) running behind it.
+    // The title screen keeps the background level (and its cameras) running behind it. The
+    // level previews of the main menu stay out: the background level's own camera is checked.
+    levelHooks().screens.showAutoSaveLevelPreview = nullptr;
     steps[1] = [this] { titleMenu->setKeepTimerRunning(true); };
     steps[40] = [&] {
         expectGameCameraShows();

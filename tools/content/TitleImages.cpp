@@ -192,14 +192,11 @@ s32 textWidth(const std::string& fontPath, const char* text, u32 pixelSize) {
     return width;
 }
 
-// The title picture: clear, with a soft dark band across the upper third, the game's name in
-// large letters with a shadow, and a row of stepping stones under it.
+// The title picture: clear, the game's name in large letters with a shadow across the upper
+// third, and a row of stepping stones under it.
 video::IImage* makeLogoBackground(video::IVideoDriver* driver, const std::string& fontPath) {
     const u32 w = 1280, h = 720;
-    video::IImage* image = paintUnit(driver, w, h, [](f32 x, f32 y) {
-        const f32 band = std::exp(-std::pow((y - 0.27f) / 0.13f, 2.0f)) * (1.0f - std::pow(std::fabs(x - 0.5f) * 1.6f, 4.0f));
-        return video::SColor(static_cast<u32>(std::clamp(band, 0.0f, 1.0f) * 150.0f), 10, 14, 30);
-    });
+    video::IImage* image = paintUnit(driver, w, h, [](f32, f32) { return video::SColor(0, 10, 14, 30); });
     const char* title = "Paddlestone";
     const u32 size = 120;
     const s32 x = (static_cast<s32>(w) - textWidth(fontPath, title, size)) / 2;

@@ -114,6 +114,12 @@ void GUIMainScreen::OnPostRender(u32 timeMs) {
         return;
     const s32 offset = getMenuPanelOffset();
     setRelativePosition(core::recti(offset, 0, screenWidth, screenHeight));
+    // The build notes stay in the screen's lower left corner while the screen moves with the
+    // panels (moved with it they would leave the screen).
+    if (BuildNotesText && BuildNotesShadow) {
+        moveElementTo(BuildNotesText, guiUnits(10) - offset, BuildNotesText->getRelativePosition().UpperLeftCorner.Y);
+        moveElementTo(BuildNotesShadow, guiUnits(11) - offset, BuildNotesShadow->getRelativePosition().UpperLeftCorner.Y);
+    }
     const f32 d = frameStopwatch ? frameStopwatch->delta() : 0.0f;
     MainScreenFade += MainScreenFadeTarget == 1.0f ? 5.0f * d : -5.0f * d;
     MainScreenFade = std::clamp(MainScreenFade, 0.0f, 1.0f);
