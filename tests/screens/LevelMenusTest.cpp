@@ -4,6 +4,7 @@
 
 #include "core/Globals.h"
 #include "core/TextUtils.h"
+#include "gui/GUIElementFactory.h"
 #include "gui/GUIFreeTypeText.h"
 #include "gui/GUIMenuItem.h"
 #include "gui/GUITextButton.h"
@@ -111,6 +112,29 @@ TEST_F(LevelMenusTest, TheLogoFadesWithItsTargetAndTheNotesShowOnlyUnderTheMainM
     title->draw();
     driver->endScene();
     EXPECT_FALSE(title->getBuildNotesText()->isVisible()) << "another menu is on top";
+}
+
+TEST_F(LevelMenusTest, TheElementFactoryMakesTheTitleScreen) {
+    auto* factory = new GUIElementFactory(environment);
+    gui::IGUIElement* title = environment->addGUIElement("GUIMainScreen", root());
+    ASSERT_NE(title, nullptr);
+    EXPECT_STREQ(title->getTypeName(), "GUIMainScreen");
+    EXPECT_EQ(static_cast<s32>(title->getType()), GuiType::Screen);
+    title->remove();
+    factory->drop();
+}
+
+// The screen follows the main menu's panel to the left; its build notes stay in the lower
+// left corner of the screen (moved with it they would leave the screen).
+TEST_F(LevelMenusTest, TheTitleMovesWithThePanelAndKeepsItsNotesOnScreen) {
+    screenManager->openMainScreen(0);
+    auto* title = static_cast<GUIMainScreen*>(screenManager->getScreenStack()[1]);
+    runFrames(3);
+    const s32 offset = title->getMenuPanelOffset();
+    EXPECT_EQ(offset, -guiUnits(324));
+    EXPECT_EQ(title->getRelativePosition().UpperLeftCorner.X, offset);
+    EXPECT_EQ(title->getBuildNotesText()->getAbsolutePosition().UpperLeftCorner.X, guiUnits(10));
+    EXPECT_EQ(title->getBuildNotesShadow()->getAbsolutePosition().UpperLeftCorner.X, guiUnits(11));
 }
 
 // --- the main menu ----------------------------------------------------------------------------------
