@@ -11,6 +11,7 @@
 #include "gui/GuiHooks.h"
 #include "gui/fonts/CGUITTFont.h"
 #include "gui/fonts/FontCache.h"
+#include "level/LevelManager.h"
 #include "screens/ScreenManager.h"
 #include "screens/ScreenRegistration.h"
 #include "screens/menus/GUIPauseScreen.h"
@@ -52,10 +53,12 @@ protected:
         languageManager = new LanguageManager(device);
         screenManager = new ScreenManager(environment);
         // A level manager whose loading overlay covers nothing.
-        levelManager = reinterpret_cast<LevelManager*>(&levelStandIn);
+        levelStandIn = std::make_unique<LevelManager>(device);
+        levelManager = levelStandIn.get();
     }
     void TearDown() override {
         levelManager = nullptr;
+        levelStandIn.reset();
         delete screenManager;
         screenManager = nullptr;
         delete languageManager;
@@ -104,7 +107,7 @@ protected:
     IrrlichtDevice* device = nullptr;
     video::IVideoDriver* driver = nullptr;
     gui::IGUIEnvironment* environment = nullptr;
-    int levelStandIn = 0;
+    std::unique_ptr<LevelManager> levelStandIn;
 };
 
 TEST_F(MenuGlTest, MenuShowsTitleRowsAndTooltipInTheGameFont) {
