@@ -76,9 +76,6 @@ void ScreenManager::init() {
         openMainScreen(0);
     if (Environment) {
         video::IVideoDriver* driver = Environment->getVideoDriver();
-        if (driver->queryFeature(video::EVDF_RENDER_TO_TARGET))
-            CrossfadeTarget = driver->addRenderTargetTexture(core::dimension2du(512, 512), "menuCrossfade",
-                                                             video::ECF_A8R8G8B8);
         WhiteTexture = driver->getTexture("Content/Models/Editor/White.png");
         GradientTexture = driver->getTexture("Content/Models/Editor/Gradient.png");
     }

@@ -98,8 +98,8 @@ public:
     // the window and, at most every 0.1 s (0.3 s with vsync), draws a GUI-only frame so the
     // loading billboard keeps moving. Nothing before init has finished.
     void renderLoadingFrame();
-    // A camera cut asked for a cross-fade: the scene as it is now is kept and fades out over
-    // the next frames (only with the game's shaders on).
+    // A camera cut asked for a cross-fade: the last frame shown is kept and fades out over
+    // the next half second (only with the game's shaders on).
     void captureCrossfade();
     // The level manager's loading overlay, drawn for its mode by the overlay view it names.
     static void drawLoadingOverlay(const LoadingOverlay& overlay);

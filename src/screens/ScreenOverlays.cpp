@@ -42,6 +42,7 @@ constexpr f32 billboardFrameSeconds = 0.0833333f;
 constexpr f32 loadingFrameInterval = 0.1f;
 constexpr f32 loadingFrameIntervalVsync = 0.3f;
 constexpr u32 loadingFrameClear = 0xFF64658C;
+constexpr const char* crossfadeTextureName = "menuCrossfade";
 
 void placeAt(gui::IGUIElement* element, s32 x, s32 y) {
     element->setRelativePosition(core::recti(core::position2di(x, y), element->getRelativePosition().getSize()));
@@ -235,15 +236,18 @@ bool ScreenManager::crossfadeAllowed() const {
 }
 
 void ScreenManager::captureCrossfade() {
-    if (!crossfadeAllowed() || !CrossfadeTarget || !gameDevice)
+    if (!crossfadeAllowed() || !gameDevice)
         return;
-    // The scene as the camera still shows it goes into the target, which then fades out over
-    // the new view.
+    // The last frame shown, as the old camera left it, fades out over the new view. (Drawing
+    // the scene again here would animate it a second time in this frame.)
     video::IVideoDriver* driver = gameDevice->getVideoDriver();
-    if (driver->setRenderTarget(CrossfadeTarget, true, true, video::SColor(0xFF000000))) {
-        gameDevice->getSceneManager()->drawAll();
-        driver->setRenderTarget(nullptr, false, false);
-    }
+    video::IImage* shot = driver->createScreenShot();
+    if (!shot)
+        return;
+    if (CrossfadeTarget)
+        driver->removeTexture(CrossfadeTarget);
+    CrossfadeTarget = driver->addTexture(crossfadeTextureName, shot);
+    shot->drop();
     CrossfadeAlpha = 0.5f;
 }
 

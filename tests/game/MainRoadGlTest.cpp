@@ -121,6 +121,17 @@ TEST_F(MainRoadGlTest, FromTheTitleScreenIntoTheFirstLevelAndBack) {
              EXPECT_EQ(levelManager->getCurrentLevelPath(), core::stringw(titleBackgroundLevel));
              levelManager->onLevelLoaded.addFunction(&countMainRoadLoad);
              shoot("1-title");
+             // A camera cut with a cross-fade: the scene as it was fades out over the next frames.
+             screenManager->captureCrossfade();
+             EXPECT_EQ(screenManager->CrossfadeAlpha, 0.5f) << "the game's shaders run: the scene was kept";
+         }},
+        {"cross-fade",
+         [&] { return stableFor(true, 1); },
+         [&] {
+             EXPECT_LT(screenManager->CrossfadeAlpha, 0.5f) << "it fades";
+             video::IImage* shot = gameDevice->getVideoDriver()->createScreenShot();
+             gameDevice->getVideoDriver()->writeImageToFile(shot, (std::string(PADDLESTONE_SHOT_DIR) + "/main-road-1b-crossfade.png").c_str());
+             shot->drop();
              press(KEY_RETURN); // New Game has the focus
          }},
         {"level",
