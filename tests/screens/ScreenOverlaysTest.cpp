@@ -5,7 +5,9 @@
 #include "core/Globals.h"
 
 #include <algorithm>
+#include <vector>
 #include "core/ShellHooks.h"
+#include "level/LevelHooks.h"
 #include "gui/GUIFreeTypeText.h"
 #include "gui/GUIImage.h"
 #include "level/LevelInfo.h"
@@ -94,6 +96,25 @@ TEST_F(ScreenOverlaysTest, TheLoadingBillboardShowsWhileALevelLoads) {
     levels->currentLevelInfo = nullptr;
     levels->checkpointSaving = false;
     info->drop();
+}
+
+// The loading overlay draws in the view it names; a transition of level flow names none and
+// draws in view 2, above every screen.
+TEST_F(ScreenOverlaysTest, TheLoadingOverlayDrawsInTheViewItNames) {
+    std::vector<s32> drawnIn;
+    s32 drawing = 0;
+    levelHooks().gui.drawLoadingOverlay = [&](const LoadingOverlay&) { drawnIn.push_back(drawing); };
+    for (s32 named : {0, 1, 2}) {
+        SCOPED_TRACE(named);
+        levels->loadingOverlay.viewId = named;
+        drawnIn.clear();
+        for (s32 view : {1, 2}) {
+            drawing = view;
+            screenManager->getOverlayView(view)->draw();
+        }
+        EXPECT_EQ(drawnIn, std::vector<s32>{named == 1 ? 1 : 2});
+    }
+    levelHooks().gui.drawLoadingOverlay = nullptr;
 }
 
 TEST_F(ScreenOverlaysTest, TheLevelTimerShowsOnlyInPlayWhenAskedFor) {
