@@ -10,6 +10,7 @@
 #include "gui/hud/GUINotification.h"
 #include "gui/hud/GUIObjectiveCenter.h"
 #include "gui/hud/GUISubtitleManager.h"
+#include "screens/menus/GUIMainScreen.h"
 
 #include <IGUIEnvironment.h>
 
@@ -60,7 +61,9 @@ const TypeEntry typeTable[GUIElementFactory::namedTypeCount] = {
          return new GUIButton(env, parent, -1, defaultRect);
      }},
     {"GUIPauseScreen", nullptr},
-    {"GUIMainScreen", nullptr},
+    {"GUIMainScreen", [](gui::IGUIEnvironment* env, gui::IGUIElement* parent) -> gui::IGUIElement* {
+         return new GUIMainScreen(env, parent, -1, defaultRect);
+     }},
     {"GUISubtitleManager", [](gui::IGUIEnvironment* env, gui::IGUIElement* parent) -> gui::IGUIElement* {
          return new GUISubtitleManager(env, parent);
      }},

@@ -60,6 +60,7 @@ public:
     // Hides the screen without the reaction of setVisible (the pause screen's).
     void clearVisibleFlag() { IsVisible = false; }
 
+    irr::gui::IGUIEnvironment* getGuiEnvironment() const { return Environment; }
     irr::s32 getFadeState() const { return FadeState; }
     const FloatTween& getFadeInTween() const { return FadeInTween; }
     const FloatTween& getFadeOutTween() const { return FadeOutTween; }

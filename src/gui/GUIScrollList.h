@@ -36,6 +36,8 @@ public:
     irr::s32 getFocusedIndex() const { return FocusedIndex; }
     irr::f32 getAppear() const { return Appear; }
     void setAppear(irr::f32 appear) { Appear = appear; }
+    void setVisibleCount(irr::s32 count) { VisibleCount = count; }
+    irr::s32 getVisibleCount() const { return VisibleCount; }
 
 private:
     GUIButton* createArrowButton(const char* texturePath);

@@ -14,10 +14,13 @@
 #include "gui/hud/GUIObjectiveCenter.h"
 #include "gui/hud/GUISubtitleManager.h"
 #include "core/LanguageManager.h"
+#include "screens/levels/GUILevelElement.h"
 #include "screens/menus/GUIPauseScreen.h"
 #include "core/ProgramQueries.h"
 
 #include <IGUIEnvironment.h>
+#include <IGUISkin.h>
+#include <IVideoDriver.h>
 #include <ITimer.h>
 #include <IrrlichtDevice.h>
 #include <Keycodes.h>
@@ -73,9 +76,18 @@ ScreenManager::~ScreenManager() {
 
 void ScreenManager::init() {
     GUINotification::loadNotificationTable();
+    if (Environment) {
+        if (gui::IGUIFont* debugFont = Environment->getFont(debugFontPath))
+            Environment->getSkin()->setFont(debugFont);
+    }
     createScreens();
     if (!levelOnCommandLine)
         openMainScreen(0);
+    if (Environment) {
+        video::IVideoDriver* driver = Environment->getVideoDriver();
+        WhiteTexture = driver->getTexture("Content/Models/Editor/White.png");
+        GradientTexture = driver->getTexture("Content/Models/Editor/Gradient.png");
+    }
     EnablePopups = getSettingBool("Mod_EnablePopups");
     ShowLevelTimer = getSettingBool("Mod_ShowLevelTimer");
     Overscan = getSettingBool("Graphics_Overscan");
@@ -92,6 +104,10 @@ void ScreenManager::createScreens() {
     SubtitleManager = nullptr;
     NotificationLayer = nullptr;
     ActiveNotifications.clear();
+    CheckpointIcon = LoadingIcon = LoadingBarBack = LoadingBarFill = nullptr;
+    OverlayView1 = OverlayView2 = nullptr;
+    TimerBox = LevelRow = TotalRow = nullptr;
+    LevelTimeText = LevelBestText = LevelBestLabel = TotalTimeText = TotalBestText = TotalBestLabel = nullptr;
     ScreenStack.clear();
     RemovalList.clear();
     StackActive = false;
@@ -115,6 +131,8 @@ void ScreenManager::createScreens() {
     NotificationLayer->setSubElement(true);
     PendingDismissals.clear();
 
+    createLevelTimer();
+
     SubtitleManager = new GUISubtitleManager(Environment, root);
     SubtitleManager->setSubElement(true);
     SubtitleManager->drop();
@@ -129,6 +147,8 @@ void ScreenManager::createScreens() {
     ObjectiveCenter->setSubElement(true);
     ObjectiveCenter->drop();
     Hud->ObjectivePanel = ObjectiveCenter;
+    createLoadingBillboards();
+    CrossfadeAlpha = 0.0f;
 }
 
 // --- subtitles --------------------------------------------------------------------------------------
@@ -144,6 +164,7 @@ void ScreenManager::clearSubtitles() {
 }
 
 void ScreenManager::resetSubtitlesAndCutscene() {
+    CrossfadeAlpha = 0.0f;
     clearSubtitles();
     ActiveNotifications.clear();
     PendingDismissals.clear();
@@ -498,6 +519,12 @@ void ScreenManager::draw() {
         if (show != Hud->isVisible())
             Hud->setVisible(show);
     }
+    layoutOverlays();
+    drawCrossfade();
+    drawLevelTimer();
+    for (gui::IGUIElement* front : {static_cast<gui::IGUIElement*>(OverlayView2), static_cast<gui::IGUIElement*>(LoadingIcon)})
+        if (front && front->getParent())
+            front->getParent()->bringToFront(front);
     if (DrawGUI && Environment)
         Environment->drawAll();
 }

@@ -5,6 +5,7 @@
 #include <irrTypes.h>
 #include <path.h>
 #include <position2d.h>
+#include <rect.h>
 
 #include <string>
 #include <vector>
@@ -13,12 +14,19 @@ namespace irr::gui {
 class IGUIElement;
 class IGUIEnvironment;
 } // namespace irr::gui
+namespace irr::video {
+class ITexture;
+} // namespace irr::video
 
 class GUIButton;
 class GUICutscene;
-class GUIHud;
 class GUINotification;
 class GUIObjectiveCenter;
+class GUIFreeTypeText;
+class GUIHud;
+class GUIImage;
+class GUILevelElement;
+class LoadingOverlay;
 class GUIPauseScreen;
 class GUISubtitleManager;
 class GUIScreen;
@@ -42,6 +50,7 @@ public:
     // Screens with this type never block input (the HUD and the subtitle layer).
     static constexpr irr::s32 passingType = 1009;
     static constexpr const wchar_t* endingCreditsLevel = L"Content/Levels/EndingCredits_Screen.irr";
+    static constexpr const char* debugFontPath = "Content/Font/Debug.xml";
 
     explicit ScreenManager(irr::gui::IGUIEnvironment* environment);
     ~ScreenManager();
@@ -90,6 +99,35 @@ public:
     void openMainScreen(irr::s32 playMode);
     // (x, y) margins of 5 % of the screen while overscan is on, else (0, 0).
     irr::core::position2di getOverscanMargin() const;
+
+    // --- loading frames, billboards, the level timer and the camera cross-fade -------------
+    // (ScreenOverlays.cpp)
+    // During a level load or shader build, while the loading overlay covers the screen: pumps
+    // the window and, at most every 0.1 s (0.3 s with vsync), draws a GUI-only frame so the
+    // loading billboard keeps moving. Nothing before init has finished.
+    void renderLoadingFrame();
+    // A camera cut asked for a cross-fade: the last frame shown is kept and fades out over
+    // the next half second (only with the game's shaders on).
+    void captureCrossfade();
+    // The level manager's loading overlay, drawn for its mode by the overlay view it names.
+    static void drawLoadingOverlay(const LoadingOverlay& overlay);
+    GUIImage* getLoadingIcon() const { return LoadingIcon; }
+    GUIImage* getCheckpointIcon() const { return CheckpointIcon; }
+    GUIImage* getLoadingBarFill() const { return LoadingBarFill; }
+    GUIImage* getLoadingBarBack() const { return LoadingBarBack; }
+    const irr::core::recti& getLoadingBarRect() const { return LoadingBarRect; }
+    GUIImage* getTimerBox() const { return TimerBox; }
+    GUIImage* getTotalRow() const { return TotalRow; }
+    GUIFreeTypeText* getLevelTimeText() const { return LevelTimeText; }
+    GUIFreeTypeText* getLevelBestText() const { return LevelBestText; }
+    GUIFreeTypeText* getTotalTimeText() const { return TotalTimeText; }
+    GUIFreeTypeText* getTotalBestText() const { return TotalBestText; }
+    GUILevelElement* getOverlayView(irr::s32 view) const { return view == 1 ? OverlayView1 : OverlayView2; }
+    irr::video::ITexture* getCrossfadeTarget() const { return CrossfadeTarget; }
+    irr::f32 CrossfadeAlpha = 0.0f;
+    // Textures other parts draw with.
+    irr::video::ITexture* WhiteTexture = nullptr;
+    irr::video::ITexture* GradientTexture = nullptr;
 
     // Switches the input capture of the remapping widgets on or off.
     void setCaptureInput(bool capture);
@@ -157,6 +195,12 @@ private:
     void togglePause();
     GUINotification* addHiddenNotification();
     void addPendingDismissal(const std::string& name);
+    void createLevelTimer();
+    void createLoadingBillboards();
+    void layoutOverlays();
+    void drawCrossfade();
+    void drawLevelTimer();
+    bool crossfadeAllowed() const;
 
     irr::gui::IGUIEnvironment* Environment;
     // Standing screens, owned by the GUI tree.
@@ -171,4 +215,23 @@ private:
     std::vector<GUIScreen*> ScreenStack;
     std::vector<GUIScreen*> RemovalList;
     bool StackActive = false;
+    // Loading billboards and bar, overlay views, level timer (ScreenOverlays.cpp).
+    GUIImage* CheckpointIcon = nullptr;
+    GUIImage* LoadingIcon = nullptr;
+    GUIImage* LoadingBarBack = nullptr;
+    GUIImage* LoadingBarFill = nullptr;
+    irr::core::recti LoadingBarRect;
+    GUILevelElement* OverlayView1 = nullptr;
+    GUILevelElement* OverlayView2 = nullptr;
+    GUIImage* TimerBox = nullptr;
+    GUIImage* LevelRow = nullptr;
+    GUIImage* TotalRow = nullptr;
+    GUIFreeTypeText* LevelTimeText = nullptr;
+    GUIFreeTypeText* LevelBestText = nullptr;
+    GUIFreeTypeText* LevelBestLabel = nullptr;
+    GUIFreeTypeText* TotalTimeText = nullptr;
+    GUIFreeTypeText* TotalBestText = nullptr;
+    GUIFreeTypeText* TotalBestLabel = nullptr;
+    irr::video::ITexture* CrossfadeTarget = nullptr;
+    irr::f32 LoadingFrameSeconds = 0.0f;
 };

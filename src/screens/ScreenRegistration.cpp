@@ -8,6 +8,7 @@
 #include "core/SoundManager.h"
 #include "gui/GUIButton.h"
 #include "gui/GUIElementFactory.h"
+#include "gui/GUIMenuItem.h"
 #include "gui/GuiHooks.h"
 #include "gui/fonts/CGUITTFont.h"
 #include "gui/fonts/FontCache.h"
@@ -26,7 +27,12 @@
 #include "player/devices/KeyboardDevice.h"
 #include "player/devices/MouseDevice.h"
 #include "screens/ScreenManager.h"
+#include "screens/levels/LevelCatalogue.h"
+#include "screens/menus/GUIMainScreen.h"
+#include "screens/menus/GUIPlayScreen.h"
 #include "screens/menus/GUISplashScreen.h"
+#include "camera/CameraServices.h"
+#include "render/RenderServices.h"
 
 #include <IrrlichtDevice.h>
 
@@ -36,6 +42,14 @@ namespace {
 
 // The factory the GUI environment reads layout files through; the environment holds it too.
 GUIElementFactory* elementFactory = nullptr;
+
+// A level that starts loading ends the cross-fade; an unloaded level takes the preview
+// scenes with it.
+void previewsLevelUnloaded() { forgetMenuPreviews(); }
+void screensLevelLoadStarted() {
+    if (screenManager)
+        screenManager->resetSubtitlesAndCutscene();
+}
 
 void fillShellSlots(ScreenHooks& screens) {
     screens.create = [](IrrlichtDevice* device) { return new ScreenManager(device->getGUIEnvironment()); };
@@ -56,12 +70,14 @@ void fillShellSlots(ScreenHooks& screens) {
             screenManager->postRenderGUI(runningSeconds);
     };
     screens.destroy = [] { delete screenManager; };
-    // A level unload takes the notifications along; a level load starts without subtitles.
+    // A level unload takes the notifications and the menu previews along; a level load starts
+    // without subtitles or a cross-fade.
     screens.subscribeLevelHandlers = [] {
         if (!screenManager || !levelManager)
             return;
         levelManager->onLevelUnloaded.addMember(screenManager, &ScreenManager::resetNotifications);
-        levelManager->onLevelLoadStarted.addMember(screenManager, &ScreenManager::resetSubtitlesAndCutscene);
+        levelManager->onLevelUnloaded.addFunction(&previewsLevelUnloaded);
+        levelManager->onLevelLoadStarted.addFunction(&screensLevelLoadStarted);
     };
 
     screens.isInputAllowed = [] { return !screenManager || screenManager->isInputAllowed(); };
@@ -233,6 +249,63 @@ void fillLevelSlots(LevelHookTable::Screens& level) {
     };
 }
 
+namespace {
+
+// The level list and its preview scenes, the loading frames and the loading overlay's
+// drawing, for the level manager, the shader builds and the cameras.
+void fillLoadingSlots() {
+    LevelHookTable& level = levelHooks();
+    level.screens.loadLevelList = loadLevelList;
+    level.screens.loadMenuPreviewScenes = loadMenuPreviewScenes;
+    level.screens.showAutoSaveLevelPreview = showAutoSaveLevelPreview;
+    level.screens.renderLoadingFrame = [] {
+        if (screenManager)
+            screenManager->renderLoadingFrame();
+    };
+    level.gui.drawLoadingOverlay = ScreenManager::drawLoadingOverlay;
+    renderServices().screens.renderLoadingFrame = level.screens.renderLoadingFrame;
+    cameraServices().screens.startCrossfade = [] {
+        if (screenManager)
+            screenManager->captureCrossfade();
+    };
+}
+
+// The title screen and the main menu's entries, and the backdrop of the menus opened over them.
+void fillMenuSlots(GuiMenuHooks& menus) {
+    menus.createMainScreen = []() -> GUIScreen* {
+        if (!screenManager)
+            return nullptr;
+        gui::IGUIEnvironment* environment = screenManager->getEnvironment();
+        return new GUIMainScreen(environment, environment->getRootGUIElement(), ScreenManager::mainScreenId,
+                                 core::recti(0, 0, 100, 100));
+    };
+    menus.createPlayScreen = [](s32 playMode) -> GUIScreen* {
+        if (!screenManager)
+            return nullptr;
+        auto* play = new GUIPlayScreen(screenManager->getEnvironment(), true);
+        play->MenuRequest = playMode;
+        return play;
+    };
+    menus.setTitleFadeTarget = [](f32 target) { MainScreenFadeTarget = target; };
+    // The options menu closes over the title: the main menu's list comes back, Options focused.
+    menus.createPlayScreenAfterOptions = []() -> GUIScreen* {
+        if (!screenManager)
+            return nullptr;
+        auto* play = new GUIPlayScreen(screenManager->getEnvironment(), false);
+        if (GUIMenuItem* options = play->getOptionsItem())
+            play->setFocusedElement(options);
+        return play;
+    };
+    menus.showCalibrationPreview = [] {
+        if (!CalibrationPreview)
+            return;
+        CalibrationPreview->setVisible(true);
+        setMenuPreviewsVisible(CalibrationPreview);
+    };
+}
+
+} // namespace
+
 // Suspicion gains fly to the meter as paint splats.
 void fillSuspicionSlots(SuspicionHookTable& suspicion) {
     suspicion.addSplat = [](f32 amount, const core::vector3df& position) {
@@ -251,4 +324,6 @@ void registerScreens() {
     fillLevelSlots(levelHooks().screens);
     fillLevelGuiSlots(levelHooks().gui);
     fillSuspicionSlots(suspicionHooks());
+    fillLoadingSlots();
+    fillMenuSlots(guiHooks().menus);
 }

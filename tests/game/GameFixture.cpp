@@ -22,6 +22,9 @@ GameFixture::GameFixture() {
     setenv("XDG_DATA_HOME", (dir.path() / "data").c_str(), 1);
     resetAllHooks();
     registerGameSubsystems();
+    gameMainScreen = guiHooks().menus.createMainScreen;
+    gamePlayScreen = guiHooks().menus.createPlayScreen;
+    guiHooks().menus.createPlayScreen = nullptr;
     guiHooks().menus.createMainScreen = [this]() -> GUIScreen* {
         titleMenu = new guitest::TestMenu(gameDevice->getGUIEnvironment(), true, L"Title",
                                           guitest::TestMenu::numberedRows(3));
@@ -71,6 +74,11 @@ void GameFixture::postKey(irr::EKEY_CODE key, bool down) {
 bool GameFixture::menuDownPressed() {
     PlayerControls* controls = inputManager->getActiveControls();
     return controls && controls->wasActionPressed(GameAction::MenuDown);
+}
+
+void GameFixture::useGameMenus() {
+    guiHooks().menus.createMainScreen = gameMainScreen;
+    guiHooks().menus.createPlayScreen = gamePlayScreen;
 }
 
 void GameFixture::quitAt(int at) {

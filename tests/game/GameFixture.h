@@ -7,11 +7,13 @@
 
 #include <functional>
 #include <map>
+
+class GUIScreen;
 #include <vector>
 
-// The whole game: the real program's registrations (as main() makes them), a title menu
-// standing in for the game's own title screen until its screens land, and a per-frame step
-// of the test's own, run after the screens have updated in that frame.
+// The whole game: the real program's registrations (as main() makes them), a plain title
+// menu standing in for the game's own title screen (useGameMenus brings the game's own), and
+// a per-frame step of the test's own, run after the screens have updated in that frame.
 class GameFixture : public ShellFixture {
 protected:
     GameFixture();
@@ -24,9 +26,13 @@ protected:
     // The "Menu Down" action went down this frame on the active controls.
     static bool menuDownPressed();
     void quitAt(int at);
+    // The game's own title screen and main menu instead of the stand-in title menu.
+    void useGameMenus();
 
     int frame = 0;
     std::map<int, std::function<void()>> steps;
     guitest::TestMenu* titleMenu = nullptr;
     std::vector<irr::SEvent> pendingEvents;
+    std::function<GUIScreen*()> gameMainScreen;
+    std::function<GUIScreen*(irr::s32)> gamePlayScreen;
 };

@@ -26,6 +26,9 @@
 #include "render/TextBubbleObject.h"
 #include "render/TextObject.h"
 #include "screens/ScreenManager.h"
+#include "screens/levels/LevelCatalogue.h"
+#include "level/LevelHooks.h"
+#include "level/SaveManager.h"
 #include "triggers/TriggerObject.h"
 #include "triggers/actions/SpawnObjectAction.h"
 #include "level/SoundObject.h"
@@ -232,7 +235,9 @@ TEST_F(WholeGameTest, TheCameraManagerPlacesTheMainCameraEveryFrameAndFollowsThe
         EXPECT_NEAR(cameras->mainCamera->getAbsolutePosition().getLength(), 12.0f, 0.5f);
         EXPECT_LT(cameras->mainCamera->getTarget().getLength(), 0.5f);
     };
-    // The title screen keeps the background level (and its cameras) running behind it.
+    // The title screen keeps the background level (and its cameras) running behind it. The
+    // level previews of the main menu stay out: the background level's own camera is checked.
+    levelHooks().screens.showAutoSaveLevelPreview = nullptr;
     steps[1] = [this] { titleMenu->setKeepTimerRunning(true); };
     steps[40] = [&] {
         expectGameCameraShows();
@@ -546,6 +551,73 @@ TEST_F(WholeGameTest, TheTriggerActionsDemoLevelRunsEachActionOnItsTimer) {
     GameApplication game;
     EXPECT_EQ(game.run(), gameStatusNormal);
     EXPECT_EQ(frame, 331);
+}
+
+} // namespace
+
+namespace {
+
+// The game's own main road: the title screen and the main menu over the background level
+// with the story list and its previews loaded; Enter on New Game loads the first story level
+// behind the loading overlay (the loading frames and billboard run while it reads) and
+// closes the menus; Escape then pauses it.
+TEST_F(WholeGameTest, NewGameFromTheMainMenuLoadsTheFirstStoryLevel) {
+    useGameMenus();
+    constexpr const wchar_t* firstLevel = L"Content/Levels/Story_Garden.irr";
+    int loadingFrames = 0, arrivedAt = -1;
+    LevelHookTable::Screens& levelScreens = levelHooks().screens;
+    steps[3] = [&] {
+        levelScreens.renderLoadingFrame = [render = levelScreens.renderLoadingFrame, &loadingFrames] {
+            if (levelManager->loadingOverlay.isOpaque())
+                ++loadingFrames;
+            render();
+        };
+    };
+    steps[5] = [&] {
+        const auto& stack = screenManager->getScreenStack();
+        ASSERT_EQ(stack.size(), 2u);
+        EXPECT_STREQ(stack[0]->getTypeName(), "GUIPlayScreen");
+        EXPECT_STREQ(stack[1]->getTypeName(), "GUIMainScreen");
+        EXPECT_EQ(levelManager->getCurrentLevelPath(), irr::core::stringw(titleBackgroundLevel));
+        ASSERT_FALSE(MenuLevels.empty());
+        EXPECT_EQ(MenuLevels.front().path, "Content/Levels/Story_Garden.irr");
+        ASSERT_FALSE(MenuPreviewNodes.empty());
+        ASSERT_NE(MenuPreviewNodes.front(), nullptr);
+        EXPECT_TRUE(MenuPreviewNodes.front()->isVisible()) << "the autosave's (first) level shows behind the menu";
+        ASSERT_NE(CalibrationPreview, nullptr);
+        EXPECT_FALSE(screenManager->isInputAllowed());
+        EXPECT_TRUE(screenManager->isGameUpdateAllowed()) << "the background level runs behind the menu";
+        postKey(irr::KEY_RETURN, true);
+    };
+    steps[6] = [&] { postKey(irr::KEY_RETURN, false); };
+    for (int f = 7; f < 400; ++f)
+        steps[f] = [&, f] {
+            if (arrivedAt < 0 && levelManager->getCurrentLevelPath() == irr::core::stringw(firstLevel))
+                arrivedAt = f;
+        };
+    steps[400] = [&] {
+        EXPECT_EQ(levelManager->getCurrentLevelPath(), irr::core::stringw(firstLevel));
+        EXPECT_TRUE(screenManager->getScreenStack().empty());
+        EXPECT_FALSE(screenManager->isStackActive());
+        EXPECT_FALSE(levelManager->loadingOverlay.isBusy());
+        EXPECT_TRUE(screenManager->isInputAllowed());
+        EXPECT_EQ(levelManager->PlayMode, LevelManager::playModeStory);
+        EXPECT_EQ(saveManager->getAutoSavePath(true), std::wstring(firstLevel));
+        postKey(irr::KEY_ESCAPE, true);
+    };
+    steps[401] = [&] { postKey(irr::KEY_ESCAPE, false); };
+    steps[420] = [&] {
+        EXPECT_TRUE(screenManager->isPauseScreenVisible());
+        EXPECT_FALSE(screenManager->isInputAllowed());
+    };
+    quitAt(421);
+
+    GameApplication game;
+    EXPECT_EQ(game.run(), gameStatusNormal);
+    EXPECT_GT(arrivedAt, 7);
+    EXPECT_GT(loadingFrames, 0) << "the level was read behind the covering overlay";
+    for (const std::string& line : logLines())
+        EXPECT_EQ(line.rfind("ERROR: ", 0), std::string::npos) << line;
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 #include "gui/GuiHooks.h"
 #include "gui/fonts/CGUITTFont.h"
 #include "gui/fonts/FontCache.h"
+#include "level/LevelManager.h"
 #include "screens/ScreenManager.h"
 #include "screens/ScreenRegistration.h"
 #include "screens/menus/GUIPauseScreen.h"
@@ -51,8 +52,9 @@ protected:
         registerScreens();
         languageManager = new LanguageManager(device);
         screenManager = new ScreenManager(environment);
-        // A level manager whose loading overlay covers nothing, without a level or objectives.
-        levelManager = reinterpret_cast<LevelManager*>(&levelStandIn);
+        // A level manager whose loading overlay covers nothing.
+        levelStandIn = std::make_unique<LevelManager>(device);
+        levelManager = levelStandIn.get();
         GuiLevelHooks& level = guiHooks().level;
         level.currentLevelPath = [] { return core::stringw(); };
         level.setObjectiveDisplay = [](ObjectiveDisplay*) {};
@@ -60,6 +62,7 @@ protected:
     }
     void TearDown() override {
         levelManager = nullptr;
+        levelStandIn.reset();
         delete screenManager;
         screenManager = nullptr;
         delete languageManager;
@@ -108,7 +111,7 @@ protected:
     IrrlichtDevice* device = nullptr;
     video::IVideoDriver* driver = nullptr;
     gui::IGUIEnvironment* environment = nullptr;
-    int levelStandIn = 0;
+    std::unique_ptr<LevelManager> levelStandIn;
 };
 
 TEST_F(MenuGlTest, MenuShowsTitleRowsAndTooltipInTheGameFont) {

@@ -557,12 +557,14 @@ TEST_F(ScreenManagerTest, InitMakesTheStandingHudAndPauseScreenOnce) {
     EXPECT_EQ(manager().getHud()->getID(), ScreenManager::hudId);
     ASSERT_NE(manager().getCutsceneScreen(), nullptr);
     // The tree was emptied first: only the standing screens are left, in their drawing order
-    // (HUD, cutscene overlay, notification layer, subtitles, pause menu, objective panel).
+    // (HUD, cutscene overlay, notification layer, level timer box, subtitles, pause menu,
+    // objective panel, the two overlay views and the two billboards).
     std::vector<s32> ids;
     for (gui::IGUIElement* child : root()->getChildren())
         ids.push_back(child->getID());
-    EXPECT_EQ(ids, (std::vector<s32>{ScreenManager::hudId, ScreenManager::overlayId, -1,
-                                     ScreenManager::subtitleScreenId, ScreenManager::pauseScreenId, 0}));
+    constexpr s32 overlay = ScreenManager::overlayId;
+    EXPECT_EQ(ids, (std::vector<s32>{ScreenManager::hudId, overlay, -1, overlay, ScreenManager::subtitleScreenId,
+                                     ScreenManager::pauseScreenId, 0, overlay, overlay, overlay, overlay}));
     EXPECT_TRUE(manager().isInputAllowed());
 }
 

@@ -1,13 +1,15 @@
 // Writes the game's generated images into Content/: the plain white editor texture, the
 // picture shown while the game starts, the pictures of the menu screens, the editor
 // textures of the materials, the particle sprite, test sprite sheet, water and caustics textures,
-// the bitmap font and the speech bubble, and its meshes. Run from the repository root (or give the root
+// the bitmap font and the speech bubble, the title screen, level menu and billboard
+// pictures, and its meshes. Run from the repository root (or give the root
 // as the first argument); the output is committed, so the game never needs this tool to run.
 #include "EffectImages.h"
 #include "MenuImages.h"
 #include "Meshes.h"
 #include "RenderImages.h"
 #include "TextImages.h"
+#include "TitleImages.h"
 
 #include <irrlicht.h>
 
@@ -78,6 +80,7 @@ int main(int argc, char** argv) {
     ok = writeRenderImages(driver, root) && ok;
     ok = writeEffectImages(driver, root) && ok;
     ok = writeTextImages(driver, root) && ok;
+    ok = writeTitleImages(driver, root) && ok;
     device->drop();
     return ok ? 0 : 1;
 }

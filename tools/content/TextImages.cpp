@@ -96,7 +96,13 @@ bool writeBitmapFont(video::IVideoDriver* driver, const std::string& root) {
     out << xml;
     out.close();
     std::printf("%s %s\n", out ? "wrote" : "could not write", xmlPath.c_str());
-    return ok && static_cast<bool>(out);
+    // The same font serves as the GUI skin's font.
+    const std::string debugPath = root + "Content/Font/Debug.xml";
+    std::ofstream debug(debugPath, std::ios::binary);
+    debug << xml;
+    debug.close();
+    std::printf("%s %s\n", debug ? "wrote" : "could not write", debugPath.c_str());
+    return ok && static_cast<bool>(out) && static_cast<bool>(debug);
 }
 
 // A rounded white card with a dark rim and a tail at its lower left, on transparency.

@@ -1,0 +1,326 @@
+// The screen manager's standing overlays: the checkpoint and level-loading billboards with
+// the loading bar, the two places where the level manager's loading overlay draws, the level
+// timer box, the camera cross-fade and the GUI-only frames drawn during long loads.
+#include "screens/ScreenManager.h"
+
+#include "core/Globals.h"
+#include "core/ProgramQueries.h"
+#include "core/Stopwatch.h"
+#include "core/TextUtils.h"
+#include "core/Utf8.h"
+#include "gui/GUIFreeTypeText.h"
+#include "gui/GUIImage.h"
+#include "gui/GUIScreen.h"
+#include "gui/GuiCommon.h"
+#include "gui/fonts/FontCache.h"
+#include "level/LevelInfo.h"
+#include "level/LevelManager.h"
+#include "level/LoadingOverlay.h"
+#include "level/SaveManager.h"
+#include "render/ShaderManager.h"
+#include "render/SpriteAnimation.h"
+#include "screens/levels/GUILevelElement.h"
+
+#include <IGUIEnvironment.h>
+#include <ISceneManager.h>
+#include <IVideoDriver.h>
+#include <IrrlichtDevice.h>
+
+#include <algorithm>
+#include <cmath>
+
+using namespace irr;
+
+namespace {
+
+constexpr const char* checkpointBillboard = "Content/Billboards/CheckpointSaving.xml";
+constexpr const char* loadingBillboard = "Content/Billboards/LevelLoading.xml";
+constexpr const char* loadingPicture = "Content/Screens/Backgrounds/Loading.png";
+constexpr const char* timerFontPath = "Content/Font/NoMove.ttf";
+constexpr f32 billboardFrameSeconds = 0.0833333f;
+// GUI frames during a load: at most one per interval (longer with vsync, which waits).
+constexpr f32 loadingFrameInterval = 0.1f;
+constexpr f32 loadingFrameIntervalVsync = 0.3f;
+constexpr u32 loadingFrameClear = 0xFF64658C;
+constexpr const char* crossfadeTextureName = "menuCrossfade";
+
+void placeAt(gui::IGUIElement* element, s32 x, s32 y) {
+    element->setRelativePosition(core::recti(core::position2di(x, y), element->getRelativePosition().getSize()));
+}
+
+GUIImage* addOverlayImage(gui::IGUIEnvironment* environment, gui::IGUIElement* parent, const core::recti& rect) {
+    auto* image = new GUIImage(environment, parent, ScreenManager::overlayId, rect);
+    image->setSubElement(true);
+    image->drop();
+    return image;
+}
+
+GUIImage* addBillboard(gui::IGUIEnvironment* environment, const core::recti& rect, const char* animation) {
+    GUIImage* icon = addOverlayImage(environment, environment->getRootGUIElement(), rect);
+    icon->setScaleImage(true);
+    icon->setTextureAnimPath(animation);
+    icon->setUseAlphaChannel(true);
+    if (SpriteAnimation* frames = icon->getSpriteAnimation())
+        frames->setFrameTime(billboardFrameSeconds);
+    icon->setVisible(false);
+    return icon;
+}
+
+GUIImage* addBarImage(gui::IGUIEnvironment* environment, gui::IGUIElement* parent, const core::recti& rect,
+                      const char* texture) {
+    GUIImage* bar = addOverlayImage(environment, parent, rect);
+    bar->setImage(environment->getVideoDriver()->getTexture(texture));
+    bar->setScaleImage(true);
+    bar->setUseAlphaChannel(true);
+    bar->setNotClipped(true);
+    return bar;
+}
+
+GUIFreeTypeText* addTimerText(gui::IGUIEnvironment* environment, gui::IGUIElement* parent, const core::recti& rect,
+                              s32 x, s32 y, const wchar_t* text, gui::IGUIFont* font, u32 colour) {
+    auto* label = new GUIFreeTypeText(text, environment, parent, ScreenManager::overlayId, rect);
+    placeAt(label, x, y);
+    label->setOverrideFont(font);
+    label->setOverrideColor(video::SColor(colour));
+    label->setTextAlignment(gui::EGUIA_UPPERLEFT, gui::EGUIA_CENTER);
+    label->setSubElement(true);
+    label->drop();
+    return label;
+}
+
+void rewind(GUIImage* icon) {
+    if (SpriteAnimation* frames = icon->getSpriteAnimation()) {
+        frames->time = 0.0f;
+        frames->update(0.0f);
+    }
+}
+
+f32 loaderProgress() {
+    const SceneLoader& loader = levelManager->getLoader();
+    if (loader.objectsTotal == 0)
+        return 0.0f;
+    const f32 p = static_cast<f32>(loader.objectsRead) / static_cast<f32>(loader.objectsTotal);
+    return std::clamp(p, 0.0f, 1.0f);
+}
+
+std::wstring wideTime(f32 seconds, bool naForZero) { return formatTimeW(seconds, true, naForZero, false); }
+
+} // namespace
+
+// --- creation -------------------------------------------------------------------------------------------
+
+void ScreenManager::createLoadingBillboards() {
+    gui::IGUIElement* root = Environment->getRootGUIElement();
+    OverlayView1 = new GUILevelElement(1, Environment, root);
+    OverlayView1->setSubElement(true);
+    OverlayView1->drop();
+    OverlayView2 = new GUILevelElement(2, Environment, root);
+    OverlayView2->setSubElement(true);
+    OverlayView2->drop();
+
+    const core::position2di m = getOverscanMargin();
+    const s32 W = screenWidth, H = screenHeight;
+    CheckpointIcon = addBillboard(Environment,
+                                  core::recti(W - m.X - guiUnits(16) - guiUnits(64), m.Y + guiUnits(16),
+                                              W - m.X - guiUnits(16), m.Y + guiUnits(16) + guiUnits(64)),
+                                  checkpointBillboard);
+    LoadingIcon = addBillboard(Environment,
+                               core::recti(W - m.X - guiUnits(64), H - m.Y - guiUnits(64), W - m.X - 16, H - m.Y - 16),
+                               loadingBillboard);
+    LoadingIcon->setNotClipped(true);
+    LoadingBarBack = addBarImage(Environment, LoadingIcon,
+                                 core::recti(guiUnits(-72), guiUnits(22), guiUnits(-10), guiUnits(34)),
+                                 "Content/Models/Editor/Gray.png");
+    LoadingBarRect = core::recti(guiUnits(-70), guiUnits(24), guiUnits(-12), guiUnits(32));
+    LoadingBarFill = addBarImage(Environment, LoadingIcon, LoadingBarRect, "Content/Models/Editor/White.png");
+}
+
+void ScreenManager::createLevelTimer() {
+    gui::IGUIFont* large = getCachedFont(timerFontPath, guiUnits(18));
+    gui::IGUIFont* small = getCachedFont(timerFontPath, guiUnits(12));
+    video::IVideoDriver* driver = Environment->getVideoDriver();
+    TimerBox = addOverlayImage(Environment, Environment->getRootGUIElement(), core::recti(0, 0, guiUnits(360), guiUnits(90)));
+    placeAt(TimerBox, screenWidthPart(0.05f), screenHeightPart(0.05f));
+    const core::recti rowRect(0, 0, guiUnits(307), guiUnits(38));
+    TotalRow = addOverlayImage(Environment, TimerBox, rowRect);
+    placeAt(TotalRow, guiUnits(10), guiUnits(29));
+    LevelRow = addOverlayImage(Environment, TimerBox, rowRect);
+    for (GUIImage* row : {TotalRow, LevelRow}) {
+        row->setImage(driver->getTexture(row == TotalRow ? "Content/Screens/HUD/TimerBoxGlobal.png"
+                                                         : "Content/Screens/HUD/TimerBoxLevel.png"));
+        row->setScaleImage(true);
+        row->setUseAlphaChannel(true);
+    }
+    const core::recti timeRect(guiUnits(15), 0, guiUnits(153), guiUnits(38));
+    const core::recti labelRect(guiUnits(15), 0, guiUnits(307), guiUnits(38));
+    LevelTimeText = addTimerText(Environment, LevelRow, timeRect, guiUnits(35), 0, L"", large, 0xFFFFFFFF);
+    TotalTimeText = addTimerText(Environment, TotalRow, timeRect, guiUnits(35), 0, L"0:00:00.000", large, 0xFFFFFFFF);
+    LevelBestLabel = addTimerText(Environment, LevelRow, labelRect, guiUnits(137), guiUnits(-7), L"Best", small, 0xCCFFFFFF);
+    TotalBestLabel = addTimerText(Environment, TotalRow, labelRect, guiUnits(137), guiUnits(-7), L"Best", small, 0xCCFFFFFF);
+    LevelBestText = addTimerText(Environment, LevelRow, labelRect, guiUnits(137), guiUnits(6), L"", small, 0x99FFFFFF);
+    TotalBestText = addTimerText(Environment, TotalRow, labelRect, guiUnits(137), guiUnits(6), L"", small, 0x99FFFFFF);
+    TimerBox->setVisible(false);
+}
+
+// --- per drawn frame -----------------------------------------------------------------------------------
+
+void ScreenManager::layoutOverlays() {
+    const core::position2di m = getOverscanMargin();
+    const s32 W = screenWidth, H = screenHeight;
+    if (CheckpointIcon) {
+        if (!levelManager || !levelManager->checkpointSaving) {
+            CheckpointIcon->setVisible(false);
+        } else if (!CheckpointIcon->isVisible()) {
+            CheckpointIcon->setRelativePosition(core::recti(W - m.X - guiUnits(16) - guiUnits(64), m.Y + guiUnits(16),
+                                                            W - m.X - guiUnits(16), m.Y + guiUnits(16) + guiUnits(64)));
+            rewind(CheckpointIcon);
+            CheckpointIcon->setVisible(true);
+        }
+    }
+    if (!LoadingIcon)
+        return;
+    const bool loading = levelManager && levelManager->levelLoading;
+    if (!StartingUp && !loading) {
+        LoadingIcon->setVisible(false);
+        return;
+    }
+    if (levelManager) {
+        const LevelInfo* info = levelManager->currentLevelInfo;
+        const bool bar = info && info->settings.TotalObjects != 0;
+        if (bar) {
+            const s32 width = LoadingBarRect.getWidth();
+            LoadingBarFill->setRelativePosition(
+                core::recti(LoadingBarRect.UpperLeftCorner.X, LoadingBarRect.UpperLeftCorner.Y,
+                            LoadingBarRect.UpperLeftCorner.X + static_cast<s32>(static_cast<f32>(width) * loaderProgress()),
+                            LoadingBarRect.LowerRightCorner.Y));
+        }
+        LoadingBarFill->setVisible(bar);
+        LoadingBarBack->setVisible(bar);
+    }
+    if (!LoadingIcon->isVisible()) {
+        LoadingIcon->setRelativePosition(
+            core::recti(W - m.X - guiUnits(64), H - m.Y - guiUnits(64), W - m.X - 16, H - m.Y - 16));
+        rewind(LoadingIcon);
+        LoadingIcon->setVisible(true);
+        LoadingIcon->setClampAnimationStep(true);
+    }
+}
+
+void ScreenManager::drawLevelTimer() {
+    if (!TimerBox)
+        return;
+    const LevelInfo* info = levelManager ? levelManager->currentLevelInfo : nullptr;
+    bool shown = ShowLevelTimer || (info && info->settings.ForceLevelTimer);
+    if ((StackActive && !isPauseScreenVisible()) || !isSimulationActive() || !levelManager)
+        shown = false;
+    TimerBox->setVisible(shown);
+    if (!shown)
+        return;
+    const LevelRunRecord& run = levelManager->levelRun;
+    LevelTimeText->setText(levelManager->hasValidTime() ? wideTime(run.levelTime, false).c_str() : L"         N/A");
+    placeAt(TimerBox, screenWidthPart(0.05f), screenHeightPart(0.05f));
+    const std::wstring path = levelManager->getCurrentLevelPath().c_str();
+    LevelBestText->setText(wideTime(saveManager ? saveManager->getBestLevelTime(path.c_str()) : 0.0f, true).c_str());
+    const bool story = levelManager->countsStoryTime() && levelManager->PlayMode == LevelManager::playModeStory;
+    TotalRow->setVisible(story);
+    if (story) {
+        TotalTimeText->setText(wideTime(run.storyTime, false).c_str());
+        TotalBestText->setText(wideTime(saveManager ? saveManager->getBestStoryTime() : 0.0f, true).c_str());
+    }
+}
+
+// --- the camera cross-fade ----------------------------------------------------------------------------------
+
+bool ScreenManager::crossfadeAllowed() const {
+    return shaderManager && shaderManager->shaderLevel > 1 && shaderManager->graphicsQuality != 2;
+}
+
+void ScreenManager::captureCrossfade() {
+    if (!crossfadeAllowed() || !gameDevice)
+        return;
+    // The last frame shown, as the old camera left it, fades out over the new view. (Drawing
+    // the scene again here would animate it a second time in this frame.)
+    video::IVideoDriver* driver = gameDevice->getVideoDriver();
+    video::IImage* shot = driver->createScreenShot();
+    if (!shot)
+        return;
+    if (CrossfadeTarget)
+        driver->removeTexture(CrossfadeTarget);
+    CrossfadeTarget = driver->addTexture(crossfadeTextureName, shot);
+    shot->drop();
+    CrossfadeAlpha = 0.5f;
+}
+
+void ScreenManager::drawCrossfade() {
+    if (!crossfadeAllowed() || !CrossfadeTarget || CrossfadeAlpha <= 0.0f)
+        return;
+    CrossfadeAlpha = std::max(0.0f, CrossfadeAlpha - (frameStopwatch ? frameStopwatch->delta() : 0.0f));
+    const u32 alpha = static_cast<u32>(CrossfadeAlpha * 255.0f);
+    const video::SColor tint((alpha << 24) | 0xFFFFFFu);
+    const video::SColor corners[4] = {tint, tint, tint, tint};
+    const core::dimension2du size = CrossfadeTarget->getSize();
+    Environment->getVideoDriver()->draw2DImage(CrossfadeTarget, core::recti(0, 0, screenWidth, screenHeight),
+                                               core::recti(0, 0, size.Width, size.Height), nullptr, corners, true);
+}
+
+// --- loads ----------------------------------------------------------------------------------------------------
+
+void ScreenManager::renderLoadingFrame() {
+    if (!levelManager || std::fabs(levelManager->loadingOverlay.fadeValue - 1.0f) > 1e-6f || !gameDevice)
+        return;
+    gameDevice->run();
+    if (frameStopwatch) {
+        frameStopwatch->tick();
+        LoadingFrameSeconds += frameStopwatch->delta();
+    }
+    const f32 interval = deviceVsync ? loadingFrameIntervalVsync : loadingFrameInterval;
+    if (LoadingFrameSeconds <= interval || !Initialised)
+        return;
+    video::IVideoDriver* driver = gameDevice->getVideoDriver();
+    if (!driver->beginScene(true, true, video::SColor(loadingFrameClear)))
+        return;
+    draw();
+    driver->endScene();
+    LoadingFrameSeconds = 0.0f;
+}
+
+void ScreenManager::drawLoadingOverlay(const LoadingOverlay& overlay) {
+    if (!gameDevice)
+        return;
+    const f32 fade = std::clamp(overlay.fadeValue, 0.0f, 1.0f);
+    if (fade <= 0.0f || overlay.mode == LoadingOverlay::NoTransition)
+        return;
+    video::IVideoDriver* driver = gameDevice->getVideoDriver();
+    const u32 alpha = static_cast<u32>(fade * 255.0f);
+    const core::recti screen(0, 0, screenWidth, screenHeight);
+    if (overlay.mode == LoadingOverlay::FadeToWhite) {
+        if (video::ITexture* white = driver->getTexture("Content/Models/Editor/White.png")) {
+            const video::SColor tint((alpha << 24) | 0xFFFFFFu);
+            const video::SColor corners[4] = {tint, tint, tint, tint};
+            const core::dimension2du size = white->getOriginalSize();
+            driver->draw2DImage(white, screen, core::recti(0, 0, size.Width, size.Height), nullptr, corners, true);
+        } else {
+            driver->draw2DRectangle(video::SColor((alpha << 24) | 0xFFFFFFu), screen);
+        }
+        return;
+    }
+    driver->draw2DRectangle(video::SColor(alpha << 24), screen);
+    if (overlay.mode != LoadingOverlay::FadeToBlack)
+        return;
+    // The loading picture over the black, and the loading bar while the level reads.
+    if (video::ITexture* picture = driver->getTexture(loadingPicture)) {
+        const video::SColor tint((alpha << 24) | 0xFFFFFFu);
+        const video::SColor corners[4] = {tint, tint, tint, tint};
+        const core::dimension2du size = picture->getOriginalSize();
+        driver->draw2DImage(picture, GUIScreen::backgroundRect(size, screenWidth, screenHeight),
+                            core::recti(0, 0, size.Width, size.Height), nullptr, corners, true);
+    }
+    const f32 progress = overlay.getProgress();
+    if (progress > 0.0f) {
+        const s32 left = screenWidthPart(0.3f), right = screenWidth - screenWidthPart(0.3f);
+        const s32 top = screenHeight - guiUnits(60), bottom = top + guiUnits(8);
+        driver->draw2DRectangle(video::SColor((alpha / 2) << 24), core::recti(left, top, right, bottom));
+        driver->draw2DRectangle(video::SColor((alpha << 24) | 0xFFFFFFu),
+                                core::recti(left, top, left + static_cast<s32>(static_cast<f32>(right - left) * progress), bottom));
+    }
+}

@@ -1,0 +1,66 @@
+#pragma once
+
+#include "gui/GUIScreen.h"
+
+class GUIFreeTypeText;
+class GUIImage;
+
+// The opacity of the title screen's logo picture and build notes (0..1), and where it is
+// heading: 1.0 shows them, any other value hides them. The level menus and the options
+// menu write the target when they take over and when they return; both outlive the screen.
+extern irr::f32 MainScreenFade;
+extern irr::f32 MainScreenFadeTarget;
+
+// The title screen under the main menu. It owns no entries: it shows the background level
+// behind the GUI (queueing it when another level is loaded), starts the menu song, draws a
+// darkening cover and the logo picture, the build notes in the lower left corner, a strip
+// of logos in demo mode, and a warning when the graphics cannot run the game's shaders.
+// While menu panels slide in it moves with them so that its pictures stay centred in the
+// free part of the screen.
+class GUIMainScreen : public GUIScreen {
+public:
+    static constexpr const char* vignettePath = "Content/Screens/Backgrounds/Vignette2.dds";
+    static constexpr const char* logoBackgroundPath = "Content/Screens/Backgrounds/LogoBackground.dds";
+    static constexpr const char* logoStripPath = "Content/Screens/Objects/Logos.png";
+    static constexpr const char* buildNotesPath = "Content/Language/English/BuildNotes.txt";
+    static constexpr const char* menuSong = "Zivoraroz/tentaro2/levels/MainMenu/SongMainMenu";
+
+    GUIMainScreen(irr::gui::IGUIEnvironment* environment, irr::gui::IGUIElement* parent, irr::s32 id,
+                  const irr::core::recti& rectangle);
+
+    void draw() override;
+    void OnPostRender(irr::u32 timeMs) override;
+    const irr::c8* getTypeName() const override { return "GUIMainScreen"; }
+    void onShow() override;
+    // The element factory's id of the class.
+    virtual irr::s32 getFactoryTypeId() const;
+
+    // The pixels by which the main menu panels stacked above have slid in (negative for a
+    // right-hand panel).
+    irr::s32 getMenuPanelOffset() const;
+    // Where the cover and the logo picture go for the current screen size.
+    static irr::core::recti coverRect(irr::s32 width, irr::s32 height);
+    static irr::core::recti logoRect(irr::s32 width, irr::s32 height, irr::s32 x);
+
+    GUIFreeTypeText* getBuildNotesText() const { return BuildNotesText; }
+    GUIFreeTypeText* getBuildNotesShadow() const { return BuildNotesShadow; }
+    GUIImage* getLogoStrip() const { return LogoStrip; }
+    irr::gui::IGUIElement* getShaderWarning() const { return ShaderWarning; }
+    bool wasShown() const { return ShownOnce; }
+
+private:
+    void drawCoverImage(irr::video::ITexture* texture);
+    void drawLogoBackground(irr::video::ITexture* texture, irr::s32 x);
+    void placeLogoStrip();
+    void loadBuildNotes();
+    void placeBuildNotes();
+    void showShaderModelWarning();
+
+    GUIFreeTypeText* BuildNotesText = nullptr;
+    GUIFreeTypeText* BuildNotesShadow = nullptr;
+    GUIImage* LogoStrip = nullptr;
+    irr::video::ITexture* VignetteTexture = nullptr;
+    irr::video::ITexture* LogoBackgroundTexture = nullptr;
+    irr::gui::IGUIElement* ShaderWarning = nullptr;
+    bool ShownOnce = false;
+};

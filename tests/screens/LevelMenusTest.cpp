@@ -1,0 +1,310 @@
+// The title screen, the main menu's entries, the story select screen and its rows' progress
+// marks.
+#include "LevelMenuFixture.h"
+
+#include "core/Globals.h"
+#include "core/TextUtils.h"
+#include "gui/GUIElementFactory.h"
+#include "gui/GUIFreeTypeText.h"
+#include "gui/GUIMenuItem.h"
+#include "gui/GUITextButton.h"
+#include "gui/GuiCommon.h"
+#include "gui/GuiHooks.h"
+#include "level/LevelManager.h"
+#include "level/SaveManager.h"
+#include "screens/ScreenManager.h"
+#include "screens/levels/GUIStoryLevelSelectScreen.h"
+#include "screens/levels/LevelCatalogue.h"
+#include "screens/menus/GUIMainScreen.h"
+#include "screens/menus/GUIOptionsScreen.h"
+#include "screens/menus/GUIPlayScreen.h"
+
+#include <algorithm>
+#include <string>
+
+using namespace irr;
+
+namespace {
+
+class LevelMenusTest : public screenstest::LevelMenuFixture {
+protected:
+    void SetUp() override {
+        screenstest::LevelMenuFixture::SetUp();
+        StartingUp = false;
+        guiHooks().language.getText = [](s32 id) { return core::stringw(L"T") + core::stringw(id); };
+        // The main menu's screens, as the screen registration makes them.
+        guiHooks().menus.createMainScreen = [this]() -> GUIScreen* {
+            return new GUIMainScreen(environment, root(), ScreenManager::mainScreenId, core::recti(0, 0, 100, 100));
+        };
+        guiHooks().menus.createPlayScreen = [this](s32) -> GUIScreen* { return new GUIPlayScreen(environment, true); };
+    }
+    // Frames of the GUI until the fades have run.
+    void runFrames(int frames = 20) {
+        for (int i = 0; i < frames; ++i) {
+            setFrameDelta(0.05f);
+            postRenderAll();
+            screenManager->update();
+        }
+    }
+    // The texture's path from "Content/" on (the engine names it by the full path).
+    static std::string textureName(gui::IGUIElement* element) {
+        video::ITexture* texture = static_cast<GUIImage*>(element)->getImage();
+        const std::string name = texture ? texture->getName().getPath().c_str() : "";
+        const std::size_t at = name.rfind("Content/");
+        return at == std::string::npos ? name : name.substr(at);
+    }
+    static std::wstring caption(GUIButton* row) {
+        return static_cast<GUIMenuItem*>(row)->getCaptionText()->getText();
+    }
+    GUIStoryLevelSelectScreen* openStorySelect() {
+        auto* select = new GUIStoryLevelSelectScreen(nullptr, environment, LevelKindStory);
+        screenManager->pushScreen(select);
+        select->drop();
+        return select;
+    }
+};
+
+// --- the title screen ----------------------------------------------------------------------------
+
+TEST_F(LevelMenusTest, TheTitlePicturesFitTheScreen) {
+    struct Case {
+        s32 w, h;
+        core::recti cover, logo;
+    };
+    // 16:9: the cover fits exactly, the logo picture is 1.0667 times the screen and hangs
+    // from the top; 4:3 crops the sides; a wider screen crops top and bottom.
+    for (const Case& c : {Case{1280, 720, {0, 0, 1280, 721}, {-42, 0, 1322, 767}},
+                          Case{1024, 768, {-170, 0, 1194, 769}, {-34, 0, 1058, 614}},
+                          Case{2560, 720, {0, -360, 2560, 1080}, {0, -360, 2560, 1080}}}) {
+        SCOPED_TRACE(std::to_string(c.w) + "x" + std::to_string(c.h));
+        EXPECT_EQ(GUIMainScreen::coverRect(c.w, c.h), c.cover);
+        EXPECT_EQ(GUIMainScreen::logoRect(c.w, c.h, 0), c.logo);
+    }
+}
+
+TEST_F(LevelMenusTest, TheLogoFadesWithItsTargetAndTheNotesShowOnlyUnderTheMainMenu) {
+    screenManager->openMainScreen(0);
+    const auto& stack = screenManager->getScreenStack();
+    ASSERT_EQ(stack.size(), 2u);
+    EXPECT_STREQ(stack[0]->getTypeName(), "GUIPlayScreen");
+    auto* title = static_cast<GUIMainScreen*>(stack[1]);
+    EXPECT_EQ(title->getID(), ScreenManager::mainScreenId);
+    EXPECT_TRUE(screenManager->isStackActive());
+    EXPECT_TRUE(title->getKeepTimerRunning());
+    EXPECT_EQ(title->getFactoryTypeId(), GuiType::MainScreen);
+
+    MainScreenFadeTarget = 0.0f;
+    setFrameDelta(0.1f);
+    postRenderAll();
+    EXPECT_NEAR(MainScreenFade, 0.5f, 1e-4f);
+    setFrameDelta(0.2f);
+    postRenderAll();
+    EXPECT_EQ(MainScreenFade, 0.0f);
+    MainScreenFadeTarget = 1.0f;
+    runFrames(5);
+    EXPECT_EQ(MainScreenFade, 1.0f);
+
+    driver->beginScene();
+    title->draw();
+    driver->endScene();
+    EXPECT_TRUE(title->getBuildNotesText()->isVisible());
+    EXPECT_EQ(std::wstring(title->getBuildNotesText()->getText()).substr(0, 3), L"Pad") << "the build notes file";
+    openStorySelect();
+    driver->beginScene();
+    title->draw();
+    driver->endScene();
+    EXPECT_FALSE(title->getBuildNotesText()->isVisible()) << "another menu is on top";
+}
+
+TEST_F(LevelMenusTest, TheElementFactoryMakesTheTitleScreen) {
+    auto* factory = new GUIElementFactory(environment);
+    gui::IGUIElement* title = environment->addGUIElement("GUIMainScreen", root());
+    ASSERT_NE(title, nullptr);
+    EXPECT_STREQ(title->getTypeName(), "GUIMainScreen");
+    EXPECT_EQ(static_cast<s32>(title->getType()), GuiType::Screen);
+    title->remove();
+    factory->drop();
+}
+
+// The screen follows the main menu's panel to the left; its build notes stay in the lower
+// left corner of the screen (moved with it they would leave the screen).
+TEST_F(LevelMenusTest, TheTitleMovesWithThePanelAndKeepsItsNotesOnScreen) {
+    screenManager->openMainScreen(0);
+    auto* title = static_cast<GUIMainScreen*>(screenManager->getScreenStack()[1]);
+    runFrames(3);
+    const s32 offset = title->getMenuPanelOffset();
+    EXPECT_EQ(offset, -guiUnits(324));
+    EXPECT_EQ(title->getRelativePosition().UpperLeftCorner.X, offset);
+    EXPECT_EQ(title->getBuildNotesText()->getAbsolutePosition().UpperLeftCorner.X, guiUnits(10));
+    EXPECT_EQ(title->getBuildNotesShadow()->getAbsolutePosition().UpperLeftCorner.X, guiUnits(11));
+}
+
+// --- the main menu ----------------------------------------------------------------------------------
+
+TEST_F(LevelMenusTest, TheMainMenuOffersNewGameOptionsAndQuit) {
+    for (bool demo : {false, true}) {
+        SCOPED_TRACE(demo);
+        demoMode = demo;
+        auto* play = new GUIPlayScreen(environment, true);
+        std::vector<std::wstring> rows;
+        for (GUIButton* row : play->getItems())
+            rows.push_back(caption(row));
+        const std::vector<std::wstring> expected =
+            demo ? std::vector<std::wstring>{L"T0"} : std::vector<std::wstring>{L"T7", L"T4", L"T6"};
+        EXPECT_EQ(rows, expected);
+        EXPECT_EQ(play->getFocusedElement(), play->getItems().front());
+        EXPECT_TRUE(play->getPassUpdate());
+        EXPECT_FALSE(play->PassInput);
+        play->remove();
+        play->drop();
+    }
+    demoMode = false;
+}
+
+TEST_F(LevelMenusTest, NewGameResetsTheStoryAndQueuesTheFirstLevelBehindAWhiteFade) {
+    save->getGroup(SaveManager::Story)->addString("Leftover", "x");
+    screenManager->openMainScreen(0);
+    auto* play = static_cast<GUIPlayScreen*>(screenManager->getScreenStack()[0]);
+    runFrames(2);
+    play->getItems()[0]->click();
+    EXPECT_EQ(play->PlayCommand, "NewGame");
+    runFrames();
+    EXPECT_EQ(save->getAutoSavePath(true), L"Content/Levels/A.irr");
+    EXPECT_FALSE(save->getGroup(SaveManager::Story)->existsAttribute("Leftover"));
+    EXPECT_EQ(levels->PlayMode, LevelManager::playModeStory);
+    EXPECT_EQ(levels->loadingOverlay.mode, LoadingOverlay::FadeToWhite);
+    EXPECT_FLOAT_EQ(levels->loadingOverlay.hold, 0.5f);
+    EXPECT_TRUE(levels->isEventQueued(LET_LoadLevel));
+    EXPECT_TRUE(levels->isEventQueued(LET_ClearMenus));
+    ASSERT_EQ(screenManager->getScreenStack().size(), 1u) << "the entry list closed, the title stays";
+    EXPECT_STREQ(screenManager->getScreenStack()[0]->getTypeName(), "GUIMainScreen");
+}
+
+TEST_F(LevelMenusTest, TheBackKeyIsIgnoredQuitEndsAndOptionsReplacesTheMenu) {
+    screenManager->openMainScreen(0);
+    auto* play = static_cast<GUIPlayScreen*>(screenManager->getScreenStack()[0]);
+    ASSERT_NE(play->getOptionsItem(), nullptr);
+    runFrames(2);
+    sendKey(play, MenuKey::Back);
+    runFrames();
+    EXPECT_EQ(screenManager->getScreenStack().size(), 2u);
+    play->getItems()[2]->click();
+    EXPECT_TRUE(QuitRequested);
+    QuitRequested = false;
+
+    // Options stacks the options menu and the main menu's list fades out beneath it.
+    play->getOptionsItem()->click();
+    ASSERT_EQ(screenManager->getScreenStack().size(), 3u);
+    EXPECT_NE(dynamic_cast<GUIOptionsScreen*>(screenManager->getScreenStack()[0]), nullptr);
+    runFrames(30);
+    const auto& stack = screenManager->getScreenStack();
+    EXPECT_EQ(std::find(stack.begin(), stack.end(), play), stack.end()) << "the faded main menu is closed";
+}
+
+// --- the story select screen ------------------------------------------------------------------------------
+
+TEST_F(LevelMenusTest, StoryRowsShowOpenAndLockedLevelsWithTheirTexts) {
+    GUIStoryLevelSelectScreen* select = openStorySelect();
+    const auto& rows = select->getRows();
+    ASSERT_EQ(rows.size(), 3u) << "A, the locked B before the open E, and E";
+    EXPECT_EQ(caption(rows[0]), L"Alpha Title");
+    EXPECT_EQ(caption(rows[1]), L"? ? ?");
+    EXPECT_EQ(caption(rows[2]), L"E2");
+    EXPECT_EQ(std::wstring(rows[0]->getToolTipText().c_str()), L"Alpha Text  T128: [01:00]");
+    EXPECT_EQ(std::wstring(rows[1]->getToolTipText().c_str()), L"");
+    EXPECT_EQ(std::wstring(rows[2]->getUserText().c_str()), L"Content/Levels/E.irr");
+    EXPECT_EQ(MenuLevels[0].MenuItem, rows[0]);
+    EXPECT_STREQ(select->getTypeName(), "GUILevelSelectScreen");
+    EXPECT_EQ(MainScreenFadeTarget, 0.0f) << "the logo gives way";
+}
+
+TEST_F(LevelMenusTest, StoryRowsCarryStarsBestTimesAndTiesFromTheSave) {
+    save->saveLevelLength(L"Content/Levels/A.irr", 50.0f); // under the developers' 60
+    save->saveLevelLength(L"Content/Levels/E.irr", 45.0f); // equal to theirs
+    for (s32 id = 1; id <= 5; ++id)
+        levels->tieTable.add({id, "Content/Models/Ties/Tie.png", L"Content/Levels/E.irr"});
+    save->saveTieCollected(2);
+    GUIStoryLevelSelectScreen* select = openStorySelect();
+    const auto& rows = select->getRows();
+    ASSERT_EQ(rows.size(), 3u);
+    auto children = [](GUIButton* row) {
+        std::vector<gui::IGUIElement*> out;
+        for (gui::IGUIElement* child : row->getChildren())
+            if (child->getID() == 0 && static_cast<GUIButton*>(child)->getForwardFocusTarget() == row)
+                out.push_back(child);
+        return out;
+    };
+    // A: star 3, time, no tie. Locked B: outline star, time 0, no tie. E: filled star, time, three ties.
+    const auto a = children(rows[0]);
+    ASSERT_EQ(a.size(), 3u);
+    EXPECT_EQ(textureName(a[0]), "Content/Screens/Buttons/StarFilled3.png");
+    EXPECT_EQ(std::wstring(static_cast<GUITextButton*>(a[1])->getCaption()->getText()), L"00:50");
+    EXPECT_EQ(textureName(a[2]), "Content/Screens/Buttons/NoTieIcon1.png");
+    EXPECT_EQ(textureName(children(rows[1])[0]), "Content/Screens/Buttons/StarOutline1.png");
+    const auto e = children(rows[2]);
+    ASSERT_EQ(e.size(), 5u);
+    EXPECT_EQ(textureName(e[0]), "Content/Screens/Buttons/StarFilled1.png");
+    for (int t = 0; t < 3; ++t) {
+        EXPECT_EQ(textureName(e[2 + t]), "Content/Screens/Buttons/TieIcon1.png");
+        EXPECT_EQ(static_cast<GUIImage*>(e[2 + t])->getColor().getAlpha(), t == 1 ? 255u : 128u) << t;
+    }
+    EXPECT_EQ(e[2]->getRelativePosition(), core::recti(60, 3, 68, 28));
+    EXPECT_EQ(e[0]->getRelativePosition(), core::recti(-9, 6, 9, 24));
+}
+
+TEST_F(LevelMenusTest, DemoModeRowsCarryNoMarks) {
+    demoMode = true;
+    GUIStoryLevelSelectScreen* select = openStorySelect();
+    ASSERT_EQ(select->getRows().size(), 4u);
+    for (GUIButton* row : select->getRows())
+        for (gui::IGUIElement* child : row->getChildren())
+            EXPECT_FALSE(child->getID() == 0 && static_cast<GUIButton*>(child)->getForwardFocusTarget() == row);
+    demoMode = false;
+}
+
+TEST_F(LevelMenusTest, ChoosingALevelStartsItAndALockedOneDoesNothing) {
+    GUIStoryLevelSelectScreen* select = openStorySelect();
+    select->onLevelClicked(select->getRows()[1]);
+    EXPECT_EQ(select->PendingCommand, "");
+    select->onLevelClicked(select->getRows()[2]);
+    EXPECT_EQ(select->PendingCommand, "Level");
+    EXPECT_EQ(levels->PlayMode, LevelManager::playModeStoryMenu);
+    runFrames();
+    EXPECT_TRUE(levels->isEventQueued(LET_LoadLevel));
+    EXPECT_EQ(levels->loadingOverlay.mode, LoadingOverlay::FadeToBlack);
+    EXPECT_EQ(levels->loadingOverlay.subState, 3);
+}
+
+TEST_F(LevelMenusTest, TheFreePlayAutosaveOfTheChosenLevelResumesItsCheckpoint) {
+    for (bool sameLevel : {true, false}) {
+        SCOPED_TRACE(sameLevel);
+        save->setAutoSaveExists(true, false);
+        save->setAutoSavePath(sameLevel ? L"content/levels/a.irr" : L"Content/Levels/E.irr", false);
+        GUIStoryLevelSelectScreen* select = openStorySelect();
+        select->onLevelClicked(select->getRows()[0]);
+        runFrames();
+        const LevelEvent* load = nullptr;
+        for (const auto& event : levels->getLevelEvents())
+            if (event->getType() == LET_LoadLevel)
+                load = event.get();
+        ASSERT_NE(load, nullptr);
+        const std::string path = static_cast<const LoadLevelEvent*>(load)->path.c_str();
+        EXPECT_EQ(path, sameLevel ? std::string(levels->getCheckpointPath(false).c_str()) : "Content/Levels/A.irr");
+        EXPECT_EQ(save->getAutoSaveExists(false), sameLevel) << "another level drops the free-play autosave";
+        for (int i = 0; i < 100 && !levels->getLevelEvents().empty(); ++i)
+            levels->processLevelEvents(1.0f);
+        screenManager->closeAllScreens();
+        screenManager->update();
+    }
+}
+
+TEST_F(LevelMenusTest, BackReturnsToTheMainMenuAndBringsTheLogoBack) {
+    GUIStoryLevelSelectScreen* select = openStorySelect();
+    sendKey(select, MenuKey::Back);
+    EXPECT_EQ(select->PendingCommand, "MainMenu");
+    runFrames();
+    EXPECT_TRUE(screenManager->getScreenStack().empty());
+    EXPECT_EQ(MainScreenFadeTarget, 1.0f);
+}
+
+} // namespace

@@ -1,0 +1,148 @@
+// The screen manager's standing overlays: the loading billboards and bar, the level timer
+// box, and the loading frames.
+#include "LevelMenuFixture.h"
+
+#include "core/Globals.h"
+
+#include <algorithm>
+#include <vector>
+#include "core/ShellHooks.h"
+#include "level/LevelHooks.h"
+#include "gui/GUIFreeTypeText.h"
+#include "gui/GUIImage.h"
+#include "level/LevelInfo.h"
+#include "level/LevelManager.h"
+#include "screens/ScreenManager.h"
+#include "screens/levels/GUILevelElement.h"
+#include "screens/menus/GUIPlayScreen.h"
+
+using namespace irr;
+
+namespace {
+
+class ScreenOverlaysTest : public screenstest::LevelMenuFixture {
+protected:
+    void SetUp() override {
+        screenstest::LevelMenuFixture::SetUp();
+        StartingUp = false;
+        screenManager->createScreens();
+    }
+    void drawFrame() {
+        driver->beginScene();
+        screenManager->draw();
+        driver->endScene();
+    }
+};
+
+TEST_F(ScreenOverlaysTest, BillboardsAndTheLoadingBarSitInTheCorners) {
+    struct Case {
+        s32 height;
+        s32 loadingSide, checkpointSide;
+    };
+    for (const Case& c : {Case{720, 48, 64}, Case{1440, 112, 128}}) {
+        SCOPED_TRACE(c.height);
+        const s32 savedWidth = screenWidth, savedHeight = screenHeight;
+        screenWidth = c.height * 16 / 9;
+        screenHeight = c.height;
+        screenManager->createScreens();
+        EXPECT_EQ(screenManager->getLoadingIcon()->getRelativePosition().getWidth(), c.loadingSide);
+        EXPECT_EQ(screenManager->getCheckpointIcon()->getRelativePosition().getWidth(), c.checkpointSide);
+        EXPECT_EQ(screenManager->getLoadingIcon()->getRelativePosition().LowerRightCorner,
+                  core::position2di(screenWidth - 16, screenHeight - 16));
+        EXPECT_EQ(screenManager->getLoadingIcon()->getID(), ScreenManager::overlayId);
+        screenWidth = savedWidth;
+        screenHeight = savedHeight;
+    }
+    screenManager->createScreens();
+    EXPECT_EQ(screenManager->getLoadingBarBack()->getRelativePosition(), core::recti(-71, 22, -9, 34));
+    EXPECT_EQ(screenManager->getLoadingBarRect(), core::recti(-69, 24, -11, 32));
+    EXPECT_EQ(screenManager->getOverlayView(1)->getViewId(), 1);
+    EXPECT_EQ(screenManager->getOverlayView(2)->getViewId(), 2);
+    EXPECT_TRUE(screenManager->isInputAllowed()) << "the overlays never hold input";
+}
+
+// While a level loads the loading billboard shows; its bar follows the loader, empty at a
+// total of 0 and full when more was read than the total.
+TEST_F(ScreenOverlaysTest, TheLoadingBillboardShowsWhileALevelLoads) {
+    drawFrame();
+    EXPECT_FALSE(screenManager->getLoadingIcon()->isVisible());
+    auto* info = new LevelInfo(nullptr, device->getSceneManager());
+    info->settings.TotalObjects = 10;
+    levels->currentLevelInfo = info;
+    levels->levelLoading = true;
+    auto& loader = const_cast<SceneLoader&>(levels->getLoader());
+    struct Case {
+        u32 read, total;
+        s32 width;
+    };
+    const s32 full = screenManager->getLoadingBarRect().getWidth();
+    for (const Case& c : {Case{0, 0, 0}, Case{5, 10, full / 2}, Case{12, 10, full}}) {
+        loader.objectsRead = c.read;
+        loader.objectsTotal = c.total;
+        drawFrame();
+        EXPECT_TRUE(screenManager->getLoadingIcon()->isVisible());
+        EXPECT_TRUE(screenManager->getLoadingBarFill()->isVisible());
+        // (an element is at least a pixel wide)
+        EXPECT_EQ(screenManager->getLoadingBarFill()->getRelativePosition().getWidth(), std::max(c.width, 1));
+    }
+    info->settings.TotalObjects = 0;
+    drawFrame();
+    EXPECT_FALSE(screenManager->getLoadingBarFill()->isVisible()) << "no total: no bar";
+    levels->levelLoading = false;
+    levels->checkpointSaving = true;
+    drawFrame();
+    EXPECT_FALSE(screenManager->getLoadingIcon()->isVisible());
+    EXPECT_TRUE(screenManager->getCheckpointIcon()->isVisible());
+    levels->currentLevelInfo = nullptr;
+    levels->checkpointSaving = false;
+    info->drop();
+}
+
+// The loading overlay draws in the view it names; a transition of level flow names none and
+// draws in view 2, above every screen.
+TEST_F(ScreenOverlaysTest, TheLoadingOverlayDrawsInTheViewItNames) {
+    std::vector<s32> drawnIn;
+    s32 drawing = 0;
+    levelHooks().gui.drawLoadingOverlay = [&](const LoadingOverlay&) { drawnIn.push_back(drawing); };
+    for (s32 named : {0, 1, 2}) {
+        SCOPED_TRACE(named);
+        levels->loadingOverlay.viewId = named;
+        drawnIn.clear();
+        for (s32 view : {1, 2}) {
+            drawing = view;
+            screenManager->getOverlayView(view)->draw();
+        }
+        EXPECT_EQ(drawnIn, std::vector<s32>{named == 1 ? 1 : 2});
+    }
+    levelHooks().gui.drawLoadingOverlay = nullptr;
+}
+
+TEST_F(ScreenOverlaysTest, TheLevelTimerShowsOnlyInPlayWhenAskedFor) {
+    physicsManager = reinterpret_cast<PhysicsManager*>(0x10);
+    shellHooks().physics.isSimulationActive = [] { return true; };
+    drawFrame();
+    EXPECT_FALSE(screenManager->getTimerBox()->isVisible()) << "neither the setting nor the level asks";
+    screenManager->ShowLevelTimer = true;
+    levels->levelRun.levelTime = 65.25f;
+    drawFrame();
+    EXPECT_TRUE(screenManager->getTimerBox()->isVisible());
+    EXPECT_EQ(std::wstring(screenManager->getLevelTimeText()->getText()), L"0:01:05.250");
+    EXPECT_EQ(std::wstring(screenManager->getLevelBestText()->getText()), L"N/A");
+    EXPECT_FALSE(screenManager->getTotalRow()->isVisible());
+    levels->levelRun.validTime = false;
+    drawFrame();
+    EXPECT_EQ(std::wstring(screenManager->getLevelTimeText()->getText()), L"         N/A");
+    screenManager->setPauseScreenVisible(true);
+    drawFrame();
+    EXPECT_TRUE(screenManager->getTimerBox()->isVisible()) << "under the pause menu";
+    screenManager->closeAllScreens();
+    auto* menu = new GUIPlayScreen(environment, true);
+    screenManager->pushScreen(menu);
+    menu->drop();
+    drawFrame();
+    EXPECT_FALSE(screenManager->getTimerBox()->isVisible()) << "a menu is open";
+    shellHooks().physics.isSimulationActive = nullptr;
+    physicsManager = nullptr;
+}
+
+} // namespace
