@@ -50,6 +50,15 @@ protected:
             instance->drop();
         }
     }
+    // Copies of instances that are not bound to the source (they draw themselves).
+    int countUnboundCopies() {
+        int count = 0;
+        for (scene::ISceneNode* node : root()->getChildren())
+            if (node->getType() == typeId("inst"))
+                if (PhysicsObject* copy = asPhysicsObject(static_cast<InstancedObject*>(node)->getCopy()))
+                    count += copy->isInstance ? 0 : 1;
+        return count;
+    }
     // Frames until the copies are made, registered and merged.
     void settle() { frames(3); }
 };
@@ -82,11 +91,13 @@ TEST_F(PhysicsInstancesTest, FiveInstancesDrawThemselvesAndSixMergeIntoOneNode) 
     EXPECT_NEAR(transforms[1].getTranslation().X, 3.0f, 1e-4f);
 }
 
-TEST_F(PhysicsInstancesTest, EightyInstancesAreCutToSeventyFiveWithOneLine) {
+TEST_F(PhysicsInstancesTest, EightyInstancesAreCutToSeventyFiveCopiesWithOneLine) {
     PhysicsObject* source = makeSource();
     addInstances(80);
     settle();
-    EXPECT_EQ(source->mesh().instances.size(), 75u);
+    // 75 copies: the source and 74 instances; the others draw themselves.
+    EXPECT_EQ(source->mesh().instances.size(), 74u);
+    EXPECT_EQ(countUnboundCopies(), 6);
     ASSERT_NE(source->getInstancedMeshNode(), nullptr);
     EXPECT_EQ(log.countStartingWith("ERROR: Attempting to go over max instances."), 1u);
     scene::IMeshBuffer* buffer = static_cast<scene::IAnimatedMeshSceneNode*>(source->getInstancedMeshNode())
