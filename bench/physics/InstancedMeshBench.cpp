@@ -1,8 +1,8 @@
-// 200 instances of one physics object (a crate) on the OpenGL driver, drawn
+// 75 and 200 instances of one physics object (a crate) on the OpenGL driver, drawn
 //   BM_SeparateNodes  each copy as its own node (instancing off),
-//   BM_MergedNode     through the merged "InstancedMeshNode" (instancing on): the first 75
-//                     copies draw as one node, the rest as their own nodes (a merge holds at
-//                     most 75 copies, the size of the shaders' transform array).
+//   BM_MergedNode     through the merged "InstancedMeshNode" (instancing on): 75 copies draw
+//                     as one node, the rest of 200 as their own nodes (a merge holds at most
+//                     75 copies, the size of the shaders' transform array).
 // One iteration is one frame: the level's animate pass and the scene drawn. Needs an X
 // display (Xvfb); run from anywhere (it works from the source folder).
 #include "physics/objects/PhysicsObject.h"
@@ -33,10 +33,8 @@ namespace {
 std::int64_t instanceBenchClock = 0;
 std::int64_t readInstanceBenchClock() { return instanceBenchClock; }
 
-constexpr int instanceCount = 200;
-
 struct InstanceLevel {
-    explicit InstanceLevel(bool merged) {
+    InstanceLevel(bool merged, int instanceCount) {
         std::filesystem::current_path(PADDLESTONE_SOURCE_DIR);
         device = bench::createBenchOpenGLDevice();
         if (!device) // a display server that has just started may refuse the first window
@@ -121,7 +119,7 @@ struct InstanceLevel {
 };
 
 void runInstanceFrames(benchmark::State& state, bool merged) {
-    InstanceLevel level(merged);
+    InstanceLevel level(merged, static_cast<int>(state.range(0)));
     if (!level.device) {
         state.SkipWithError("no OpenGL device (run under Xvfb)");
         return;
@@ -138,7 +136,7 @@ void runInstanceFrames(benchmark::State& state, bool merged) {
 void BM_SeparateNodes(benchmark::State& state) { runInstanceFrames(state, false); }
 void BM_MergedNode(benchmark::State& state) { runInstanceFrames(state, true); }
 
-BENCHMARK(BM_SeparateNodes)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_MergedNode)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_SeparateNodes)->Arg(75)->Arg(200)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_MergedNode)->Arg(75)->Arg(200)->Unit(benchmark::kMicrosecond);
 
 } // namespace

@@ -1,6 +1,6 @@
 // Instanced drawing of physics objects: the merge threshold, the copy limits and their
-// messages, the copy index in the second texture coordinate, and the centroid; mesh reload
-// and the debug lines.
+// messages, the copy index in the second texture coordinate, and the centroid; mesh reload,
+// highlight textures, skinned joints and the debug lines.
 #include "PhysicsObjectFixture.h"
 
 #include "physics/world/PhysicsHooks.h"
@@ -50,6 +50,15 @@ protected:
             instance->drop();
         }
     }
+    // Copies of instances that are not bound to the source (they draw themselves).
+    int countUnboundCopies() {
+        int count = 0;
+        for (scene::ISceneNode* node : root()->getChildren())
+            if (node->getType() == typeId("inst"))
+                if (PhysicsObject* copy = asPhysicsObject(static_cast<InstancedObject*>(node)->getCopy()))
+                    count += copy->isInstance ? 0 : 1;
+        return count;
+    }
     // Frames until the copies are made, registered and merged.
     void settle() { frames(3); }
 };
@@ -82,11 +91,13 @@ TEST_F(PhysicsInstancesTest, FiveInstancesDrawThemselvesAndSixMergeIntoOneNode) 
     EXPECT_NEAR(transforms[1].getTranslation().X, 3.0f, 1e-4f);
 }
 
-TEST_F(PhysicsInstancesTest, EightyInstancesAreCutToSeventyFiveWithOneLine) {
+TEST_F(PhysicsInstancesTest, EightyInstancesAreCutToSeventyFiveCopiesWithOneLine) {
     PhysicsObject* source = makeSource();
     addInstances(80);
     settle();
-    EXPECT_EQ(source->mesh().instances.size(), 75u);
+    // 75 copies: the source and 74 instances; the others draw themselves.
+    EXPECT_EQ(source->mesh().instances.size(), 74u);
+    EXPECT_EQ(countUnboundCopies(), 6);
     ASSERT_NE(source->getInstancedMeshNode(), nullptr);
     EXPECT_EQ(log.countStartingWith("ERROR: Attempting to go over max instances."), 1u);
     scene::IMeshBuffer* buffer = static_cast<scene::IAnimatedMeshSceneNode*>(source->getInstancedMeshNode())
@@ -129,12 +140,72 @@ TEST_F(PhysicsInstancesTest, ReloadingAMeshKeepsTheNodePlaceAndFrameLoopWithoutL
     EXPECT_NE(object->getMeshNode(), nullptr) << "a missing mesh keeps the node";
 }
 
-TEST_F(PhysicsInstancesTest, DebugLinesAreCapturedInBlocksOfThirtyThousand) {
+TEST_F(PhysicsInstancesTest, DebugLinesAreCapturedWhenAStepStartsOnlyWithACameraManager) {
     makeSource();
     physics->toggleDebugVisualization();
     physics->beginStep();
     physics->endStep();
     EXPECT_EQ(physics->getDebugLineCount(), 0u) << "no camera manager: nothing captured";
+    cameraManagers[0] = reinterpret_cast<CameraManager*>(0x10); // only tested for presence
+    physics->beginStep();
+    physics->endStep();
+    physics->beginStep();
+    physics->endStep();
+    cameraManagers[0] = nullptr;
+    EXPECT_GT(physics->getDebugLineCount(), 0u) << "the box's wireframe";
+    ASSERT_EQ(physics->getDebugBlockCount(), 1u);
+    EXPECT_EQ(physics->getDebugVertices(0).size(), 60000u) << "a whole block of 30,000 lines";
+    physics->toggleDebugVisualization();
+    physics->drawDebug(); // off: draws nothing, and nothing fails without a device
+}
+
+using PhysicsRenderServicesTest = PhysicsInstancesTest;
+
+TEST_F(PhysicsRenderServicesTest, FixedFunctionHighlightTexturesFollowTheModeAndChildrenInheritTheParents) {
+    PhysicsObject* object = makeSource();
+    scene::IAnimatedMeshSceneNode* node = object->getMeshNode();
+    node->getMaterial(0).MaterialType = video::EMT_SOLID_2_LAYER;
+    struct Row {
+        s32 mode;
+        const char* texture;
+    } rows[] = {{1, "Content/Models/Editor/PhongInRange.png"}, {3, "Content/Models/Editor/PhongGrabbed.png"},
+                {4, "Content/Models/Editor/PhongSuspicious.png"}, {6, "Content/Models/Editor/PhongImportant.png"},
+                {5, nullptr}};
+    for (const Row& row : rows) {
+        object->setHighlightTexture(row.mode);
+        video::ITexture* texture = node->getMaterial(0).getTexture(1);
+        if (row.texture)
+            EXPECT_EQ(texture, smgr()->getVideoDriver()->getTexture(row.texture)) << row.mode;
+        else
+            EXPECT_EQ(texture, nullptr) << row.mode;
+    }
+
+    PhysicsObject* holder = makeObject([](Attributes* a) { a->addEnum("BoundType", "None", boundTypeNames); });
+    PhysicsObject* handle = makeObject([](Attributes* a) { a->addEnum("BoundType", "None", boundTypeNames); }, holder);
+    holder->mesh().highlightMode = 3;
+    handle->inheritHighlightMode();
+    EXPECT_EQ(handle->mesh().highlightMode, 3);
+}
+
+TEST_F(PhysicsRenderServicesTest, ASkinnedMeshCountsItsJointsAndAnimatesForItsListeners) {
+    PhysicsObject* figure = makeObject([](Attributes* a) {
+        a->addString("MeshFileName", "Content/Models/Characters/Everyman1.b3d");
+        a->addEnum("BoundType", "None", boundTypeNames);
+    });
+    ASSERT_NE(figure->getMeshNode(), nullptr);
+    EXPECT_EQ(figure->getHardwareJointCount(), 9u) << "the root and its eight named joints";
+    int calls = 0;
+    struct Counter {
+        int* calls;
+        void count() { ++*calls; }
+    } counter{&calls};
+    figure->animationUpdatedEvent.addMember(&counter, &Counter::count);
+    figure->updateAnimation(true);
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(figure->getJointTransforms(), nullptr) << "no hardware skinning without the renderer";
+    figure->removeDebugChildren();
+    EXPECT_EQ(figure->getMeshNode(), nullptr);
+    EXPECT_EQ(figure->getHardwareJointCount(), 0u);
 }
 
 } // namespace

@@ -348,4 +348,40 @@ TEST_F(PhysicsTouchTest, TheFadeReachesExactlyOne) {
     EXPECT_EQ(object->mesh().fadeAlpha, 1.0f);
 }
 
+TEST_F(PhysicsTouchTest, HidingAHeldObjectReleasesItAndSwitchesItsCollisionOffAndBackOn) {
+    HoldingPlayer* player = addPlayer({20, 0, 0});
+    PhysicsObject* object = makeObject(resetBox([](Attributes* a) {
+        a->addString("MeshFileName", "Content/Models/Props/Crate.obj");
+    }));
+    object->holdCount = 1;
+    object->setVisible(false);
+    EXPECT_EQ(player->releases, 1);
+    EXPECT_FALSE(object->isCollisionEnabled());
+    EXPECT_FALSE(object->getMeshNode()->isVisible());
+    object->setVisible(true);
+    EXPECT_TRUE(object->isCollisionEnabled());
+    EXPECT_TRUE(object->getMeshNode()->isVisible());
+}
+
+TEST_F(PhysicsTouchTest, TheLinkUpGivesUntexturedMaterialsTheWhiteTextureAndFindsItsNodes) {
+    PhysicsObject* marker = makeObject([](Attributes* a) {
+        a->addInt("Id", 77);
+        a->addEnum("BoundType", "None", boundTypeNames);
+        a->addVector3d("Position", core::vector3df(9, 9, 9));
+    });
+    PhysicsObject* object = makeObject(resetBox([](Attributes* a) {
+        a->addString("MeshFileName", "Content/Models/Props/Crate.obj");
+        a->addInt("RespawnOverridePosID", 77);
+        a->addInt("GlowParentID", 77);
+    }));
+    manager->rebuildNodeIDs();
+    object->getMeshNode()->getMaterial(0).setTexture(0, nullptr);
+    frame();
+    EXPECT_FALSE(object->linkUpPending);
+    EXPECT_EQ(object->getMeshNode()->getMaterial(0).getTexture(0),
+              smgr()->getVideoDriver()->getTexture("Content/Models/Editor/White.png"));
+    EXPECT_EQ(object->reset().positionNode, marker);
+    EXPECT_EQ(object->mesh().glowParent, marker);
+}
+
 } // namespace

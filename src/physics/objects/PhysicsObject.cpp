@@ -99,6 +99,8 @@ PhysicsObject::~PhysicsObject() {
             event->stop(true);
             soundManager->releaseEvent(event);
         }
+    if (ignoreNodeDetached && ignoreNode)
+        ignoreNode->drop();
     delete[] meshSettings->jointTransforms;
     meshSettings->jointTransforms = nullptr;
     // The compound links of the records that pointed at this one.
@@ -125,11 +127,13 @@ PhysicsObject::~PhysicsObject() {
     // The copies bound to this source forget it.
     while (!meshSettings->instances.empty())
         unregisterInstance(meshSettings->instances.front().instance);
+    // A copy goes with its instance (or before the instance makes a new one): its entry goes
+    // from the source's list, which would otherwise point at both.
     if (instanceSource) {
         auto& list = instanceSource->mesh().instances;
-        for (PhysicsInstance& entry : list)
-            if (entry.clone == this)
-                entry.clone = nullptr;
+        list.erase(std::remove_if(list.begin(), list.end(), [this](const PhysicsInstance& entry) { return entry.clone == this; }),
+                   list.end());
+        instanceSource->activeInstanceCount = list.size() >= 6 ? static_cast<u32>(list.size()) : 0;
     }
 }
 

@@ -254,6 +254,7 @@ public:
     bool isInstance = false;
     bool instanceBuildPending = false;
     irr::u32 lastAnimateMs = 0;
+    bool ignoreNodeDetached = false;
 
 protected:
     TransformNode* ignoreNode = nullptr;

@@ -123,6 +123,9 @@ void PhysicsObject::buildInstancedMesh() {
         logMessagePair("ERROR: Too many vertices for instanced object", getNodeDisplayName(this).c_str());
         copies = 65535 / vertexCount;
     }
+    // An instance left without a copy in the merge draws itself: it is unbound, not hidden.
+    while (copies > 0 && list.size() > copies - 1)
+        unregisterInstance(list.back().instance);
     auto* merged = new InstancedMeshBuffer();
     merged->setHardwareMappingHint(scene::EHM_STATIC, scene::EBT_VERTEX_AND_INDEX);
     auto* vertices = static_cast<video::S3DVertex2TCoords*>(sourceBuffer->getVertices());

@@ -337,7 +337,14 @@ bool PhysicsObject::findSurfacePoint(const core::vector3df& point, core::vector3
 }
 
 void PhysicsObject::removeDebugChildren() {
+    removeMeshNodeFromShadowPasses();
     LevelObject::removeDebugChildren();
+    // The detached children's list references passed to this object: the mesh node is
+    // forgotten here, the helper node stays known until the object goes.
+    if (meshNode && !meshNode->getParent())
+        meshNode->drop();
+    if (ignoreNode && !ignoreNode->getParent())
+        ignoreNodeDetached = true;
     if (scene::ISceneNode* debugNode = meshSettings->debugShapeNode) {
         debugNode->setVisible(false);
         if (SceneManager)

@@ -9,6 +9,7 @@
 #include "level/NodeHelpers.h"
 #include "level/SceneNodeTypes.h"
 #include "render/RenderServices.h"
+#include "render/ShaderCallbacks.h"
 
 void registerPhysicsObjectTypes() {
     registerSceneNodeType(levelObjectRow<PhysicsObject>(typeId("phsx"), "PhysicsObject"));
@@ -63,7 +64,8 @@ void registerPhysicsObjectTypes() {
         PhysicsObject* owner = asPhysicsObject(findAncestorOfKindUp(drawn, typeId("phsx")));
         if (!owner || owner->getHardwareJointCount() <= 1 || !owner->getJointTransforms())
             return false;
-        services->setVertexShaderConstant("mJointTransform", owner->getJointTransforms(),
+        services->setVertexShaderConstant(arrayConstantName("mJointTransform", "mJointTransform[0]"),
+                                          owner->getJointTransforms(),
                                           static_cast<irr::s32>(owner->getHardwareJointCount() * 12));
         return true;
     };
