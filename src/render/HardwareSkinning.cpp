@@ -104,11 +104,14 @@ void updateHardwareSkinning(scene::ISkinnedMesh* mesh) {
     if (!mesh)
         return;
     const bool onCard = isHardwareSkinningActive() && fitsTheShaders(mesh);
+    const bool wasOnCard = shaderSkinnedMeshes().erase(mesh) != 0;
     mesh->setHardwareSkinning(onCard);
     if (onCard)
         shaderSkinnedMeshes().insert(mesh);
-    else
-        shaderSkinnedMeshes().erase(mesh);
+    else if (wasOnCard)
+        // The vertices hold the bind pose: animating to a frame no node shows makes the
+        // engine skin them again at the next draw, whatever frame that shows.
+        mesh->animateMesh(-1.0f, 1.0f);
 }
 
 bool isMeshSkinnedByShaders(const scene::ISkinnedMesh* mesh) { return mesh && shaderSkinnedMeshes().count(mesh) != 0; }

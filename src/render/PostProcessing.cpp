@@ -20,6 +20,9 @@ void SSAORenderCallback::OnPreRender(EffectHandler* handler) {
 }
 
 void EffectHandler::initPostProcessing() {
+    for (PostProcessingEffectRecord& record : postEffects)
+        if (record.callback)
+            record.callback->drop();
     postEffects.clear();
     postEffects.shrink_to_fit();
     postEffectsSorted = true;
