@@ -73,6 +73,7 @@ void EffectHandler::updateCharacterTextures(f32 frameSeconds) {
     drawLimbOverlays(character, tentaroLimbs);
     composeCharacterTexture(character);
     drawLimbOverlays(character, tentaroTexture);
+    driver->setRenderTarget(nullptr, false, false);
 }
 
 void EffectHandler::composeBodyTexture(CharacterTextureSource* character) {

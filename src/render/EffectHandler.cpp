@@ -182,8 +182,7 @@ EffectHandler::~EffectHandler() {
         layer.Texture = nullptr;
 }
 
-void EffectHandler::setPostProcessingRenderCallback(s32 materialType, PostProcessingRenderCallback* callback) {
-    std::unique_ptr<PostProcessingRenderCallback> owned(callback);
+PostProcessingEffectRecord* EffectHandler::findPostEffect(s32 materialType) {
     if (!postEffectsSorted && postEffects.size() > 1) {
         std::stable_sort(postEffects.begin(), postEffects.end(),
                          [](const auto& a, const auto& b) { return a.materialType < b.materialType; });
@@ -191,12 +190,13 @@ void EffectHandler::setPostProcessingRenderCallback(s32 materialType, PostProces
     }
     const auto it = std::lower_bound(postEffects.begin(), postEffects.end(), materialType,
                                      [](const auto& record, s32 type) { return record.materialType < type; });
-    if (it == postEffects.end() || it->materialType != materialType) {
-        // No record takes the callback: it stays its caller's.
-        (void)owned.release();
-        return;
-    }
-    it->renderCallback = std::move(owned);
+    return it == postEffects.end() || it->materialType != materialType ? nullptr : &*it;
+}
+
+void EffectHandler::setPostProcessingRenderCallback(s32 materialType, PostProcessingRenderCallback* callback) {
+    // No record takes the callback: it stays its caller's.
+    if (PostProcessingEffectRecord* record = findPostEffect(materialType))
+        record->renderCallback.reset(callback);
 }
 
 // --- the frame -------------------------------------------------------------------------------

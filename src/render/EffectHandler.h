@@ -281,6 +281,8 @@ public:
     bool skipNextScenePass = false;
 
 private:
+    // The record of a material type (the records sorted first when they need it), or null.
+    PostProcessingEffectRecord* findPostEffect(irr::s32 materialType);
     irr::s32 compileEffect(ShaderPreprocessor& preprocessor, int vertexRole, int pixelRole,
                            irr::video::E_VERTEX_SHADER_TYPE vertexTarget,
                            irr::video::E_PIXEL_SHADER_TYPE pixelTarget,

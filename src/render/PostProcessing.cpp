@@ -84,16 +84,9 @@ bool EffectHandler::addPostProcessingEffectFromFile(const io::path& file) {
 }
 
 void EffectHandler::setPostProcessingEffectConstant(s32 materialType, const core::stringc& name, const f32* data) {
-    if (!postEffectsSorted && postEffects.size() > 1) {
-        std::stable_sort(postEffects.begin(), postEffects.end(),
-                         [](const auto& a, const auto& b) { return a.materialType < b.materialType; });
-        postEffectsSorted = true;
-    }
-    const auto it = std::lower_bound(postEffects.begin(), postEffects.end(), materialType,
-                                     [](const auto& record, s32 type) { return record.materialType < type; });
-    if (it == postEffects.end() || it->materialType != materialType || !it->callback)
-        return;
-    it->callback->uniforms[name] = ScreenQuadShaderCallback::Uniform{data, 16};
+    PostProcessingEffectRecord* record = findPostEffect(materialType);
+    if (record && record->callback)
+        record->callback->uniforms[name] = ScreenQuadShaderCallback::Uniform{data, 16};
 }
 
 video::ITexture* EffectHandler::createRandomVectorTexture(const core::dimension2du& size, const io::path& name) {

@@ -280,6 +280,11 @@ void EffectHandler::updateShadowCascades() {
             shadowMaps[k] = target;
         }
     }
+    // Back to the screen, whole: the render callbacks that follow draw with their own
+    // targets and must not inherit a cascade's viewport.
+    driver->setRenderTarget(nullptr, false, false);
+    const core::dimension2du screen = driver->getScreenSize();
+    driver->setViewPort(core::recti(0, 0, static_cast<s32>(screen.Width), static_cast<s32>(screen.Height)));
     scene->setActiveCamera(viewer);
 }
 

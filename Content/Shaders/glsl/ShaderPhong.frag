@@ -20,6 +20,9 @@ uniform float mLightingEnabled;
 uniform float mShadowsEnabled;
 uniform vec3 mSplitDistance; // far ends of cascades 0, 1, 2 (-1: no such cascade)
 uniform float mMAPRES;       // 1 / shadow map resolution
+uniform mat4 mWorldViewProj2;       // shadow cascade 0 light view-projection x world
+uniform mat4 mShadowWorldViewProj2; // cascade 1
+uniform mat4 mShadowWorldViewProj3; // cascade 2
 uniform vec4 mHighlightColor;
 uniform vec4 mFogColor;
 uniform float mFogStart;
@@ -38,10 +41,7 @@ varying vec4 reflectionPosition;
 varying vec3 worldPosition;
 varying vec3 worldNormal;
 varying vec4 vertexColour;
-varying vec4 shadowPosition0;
-varying vec4 shadowPosition1;
-varying vec4 shadowPosition2;
-varying float viewDepth;
+varying vec3 shadowSpacePosition;
 
 // A point or spot light's share: its attenuation, faded out towards the edge of its box.
 float pointFade(int i, float dist)
@@ -89,13 +89,15 @@ float shadowLight()
 {
     if (mShadowsEnabled < 0.5)
         return 1.0;
+    vec4 position = vec4(shadowSpacePosition, 1.0);
+    float viewDepth = 1.0 / gl_FragCoord.w;
     float lit = -1.0;
     if (mSplitDistance.x > 0.0 && viewDepth < mSplitDistance.x)
-        lit = cascadeLight(shadowPosition0, 0.0);
+        lit = cascadeLight(mWorldViewProj2 * position, 0.0);
     if (lit < 0.0 && mSplitDistance.y > 0.0 && viewDepth < mSplitDistance.y)
-        lit = cascadeLight(shadowPosition1, 1.0);
+        lit = cascadeLight(mShadowWorldViewProj2 * position, 1.0);
     if (lit < 0.0 && mSplitDistance.z > 0.0 && viewDepth < mSplitDistance.z)
-        lit = cascadeLight(shadowPosition2, 2.0);
+        lit = cascadeLight(mShadowWorldViewProj3 * position, 2.0);
     return lit < 0.0 ? 1.0 : lit;
 }
 
@@ -158,8 +160,10 @@ void main()
 #ifdef USE_HIGHLIGHT
     colour = mix(colour, mHighlightColor.rgb, mHighlightColor.a * 0.5);
 #endif
-    float fogDistance = length(cinfo.mCameraPosition - worldPosition);
-    float fog = clamp((mFogEnd - fogDistance) / max(mFogEnd - mFogStart, 0.0001), 0.0, 1.0);
-    colour = mix(mFogColor.rgb, colour, fog);
+    if (mFogEnd > mFogStart && mFogStart < 999999.0) {
+        float fogDistance = length(cinfo.mCameraPosition - worldPosition);
+        float fog = clamp((mFogEnd - fogDistance) / max(mFogEnd - mFogStart, 0.0001), 0.0, 1.0);
+        colour = mix(mFogColor.rgb, colour, fog);
+    }
     gl_FragColor = vec4(colour, base.a * cinfo.mAlphaOverride);
 }

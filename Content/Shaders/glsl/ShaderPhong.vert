@@ -7,9 +7,6 @@
 // near plane of its projection instead.
 uniform mat4 mWorldViewProj;          // camera view-projection x world (instancing: without world)
 uniform mat4 mWorld;
-uniform mat4 mWorldViewProj2;         // shadow cascade 0 light view-projection x world
-uniform mat4 mShadowWorldViewProj2;   // cascade 1
-uniform mat4 mShadowWorldViewProj3;   // cascade 2
 uniform vec2 mTextureScale;
 uniform vec2 mTextureTranslation;
 uniform vec2 mTextureRotate;          // cosine, sine
@@ -37,10 +34,9 @@ uniform mat4 mCausticMatrix;
 varying vec3 worldPosition;
 varying vec3 worldNormal;
 varying vec4 vertexColour;
-varying vec4 shadowPosition0;
-varying vec4 shadowPosition1;
-varying vec4 shadowPosition2;
-varying float viewDepth;
+// The position the shadow matrices take (object space; world space when instanced): the
+// pixel stage transforms it only for the cascade it looks up, and only with shadows on.
+varying vec3 shadowSpacePosition;
 
 void main()
 {
@@ -86,10 +82,7 @@ void main()
     vec4 lightSpace = position;
 #endif
     worldPosition = world.xyz;
-    shadowPosition0 = mWorldViewProj2 * lightSpace;
-    shadowPosition1 = mShadowWorldViewProj2 * lightSpace;
-    shadowPosition2 = mShadowWorldViewProj3 * lightSpace;
-    viewDepth = gl_Position.w;
+    shadowSpacePosition = lightSpace.xyz;
 #ifdef USE_REFLECTION
     reflectionPosition = mReflectionView * position;
 #endif
