@@ -85,19 +85,27 @@ float cascadeLight(vec4 position, float cascade)
     return lit;
 }
 
+// The cascade is chosen by the pixel's view depth against the split distances, and only its
+// map is read (a software rasterizer runs every branch, so one lookup is what it pays).
 float shadowLight()
 {
     if (mShadowsEnabled < 0.5)
         return 1.0;
-    vec4 position = vec4(shadowSpacePosition, 1.0);
     float viewDepth = 1.0 / gl_FragCoord.w;
-    float lit = -1.0;
-    if (mSplitDistance.x > 0.0 && viewDepth < mSplitDistance.x)
-        lit = cascadeLight(mWorldViewProj2 * position, 0.0);
-    if (lit < 0.0 && mSplitDistance.y > 0.0 && viewDepth < mSplitDistance.y)
-        lit = cascadeLight(mShadowWorldViewProj2 * position, 1.0);
-    if (lit < 0.0 && mSplitDistance.z > 0.0 && viewDepth < mSplitDistance.z)
-        lit = cascadeLight(mShadowWorldViewProj3 * position, 2.0);
+    mat4 cascadeMatrix = mWorldViewProj2;
+    float cascade = 0.0;
+    if (viewDepth >= mSplitDistance.x) {
+        cascadeMatrix = mShadowWorldViewProj2;
+        cascade = 1.0;
+    }
+    if (viewDepth >= mSplitDistance.y && cascade > 0.5) {
+        cascadeMatrix = mShadowWorldViewProj3;
+        cascade = 2.0;
+    }
+    float far = cascade < 0.5 ? mSplitDistance.x : (cascade < 1.5 ? mSplitDistance.y : mSplitDistance.z);
+    if (far <= 0.0 || viewDepth >= far)
+        return 1.0;
+    float lit = cascadeLight(cascadeMatrix * vec4(shadowSpacePosition, 1.0), cascade);
     return lit < 0.0 ? 1.0 : lit;
 }
 
