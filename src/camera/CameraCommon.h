@@ -7,6 +7,7 @@
 // Values and small helpers every camera class shares.
 
 class CameraObject;
+class PlayerObject;
 
 namespace camera {
 constexpr irr::f32 degreesToRadians = 0.0174532924f;
@@ -48,6 +49,26 @@ irr::f32 firstManagerFovNarrowing();
 bool isGameInputAllowed();
 // The cutscene overlay covers the view (blocks activations and manual input).
 bool cutsceneBarsShown();
+
+// Entry 0 of the player list when present and not null.
+PlayerObject* firstPlayer();
+// (0, 0, 1) turned by Euler angles in degrees, as matrix4::setRotationDegrees builds them.
+irr::core::vector3df forwardFromDegrees(const irr::core::vector3df& degrees);
+// The forward direction of a node's absolute transformation.
+irr::core::vector3df forwardOf(const irr::scene::ISceneNode* node);
+// Moves the value toward the goal by the easing factor of the rate (per component).
+inline void approach(irr::core::vector3df& value, const irr::core::vector3df& goal, irr::f32 t) {
+    value += (goal - value) * t;
+}
+// Display width over height (16:9 without a display size).
+irr::f32 displayAspect();
+// The frame renderer draws one viewport per player.
+bool splitScreenOn();
+// The level object of the ID through the level manager, or null (0 and -1 name nothing).
+irr::scene::ISceneNode* levelNode(irr::s32 id);
+// The node's video driver set up for the modes' debug lines (world transformation identity,
+// unlit, 3 pixels thick), or null without one.
+irr::video::IVideoDriver* beginDebugLines(const irr::scene::ISceneNode* node);
 } // namespace camera
 
 // The record with which a camera manager activates a camera.

@@ -83,8 +83,6 @@ void CameraManager::resetLevelCameras() {
     currentSource = nullptr;
 }
 
-void CameraManager::leaveFreeCamera() { freeCamera = false; }
-
 CameraObject* CameraManager::headCamera() const { return transition ? transition->camera : nullptr; }
 
 CameraObject* CameraManager::getOverrideCamera() const { return overridesDisabled ? nullptr : headCamera(); }
@@ -122,8 +120,10 @@ void CameraManager::update(f32 dt) {
     cameraSpeed = dt > 0.0f ? cameraVelocity.getLength() / dt : 0.0f;
     smoothFollowPoint(dt);
 
+    if (debugMode)
+        handleDebugKeys();
     if (freeCamera) {
-        // The free debug camera moves by its own animator.
+        updateFreeCamera();
     } else if (transition && !overridesDisabled && transition->camera) {
         updateOverrideCamera(dt);
     } else if (!gameCameraSuppressed && gameCamera) {
@@ -175,6 +175,7 @@ void CameraManager::updateOverrideCamera(f32 dt) {
         fov = transition->getFOV();
     }
     castBodyRays(position);
+    updateManualControl(dt, position, target);
     mainCamera->setPosition(position);
     mainCamera->updateAbsolutePosition();
     mainCamera->setTarget(target);

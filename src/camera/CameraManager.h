@@ -31,8 +31,18 @@ public:
     // Level events: a level starts loading; a level was unloaded.
     void onLevelLoaded();
     void resetLevelCameras();
-    // The pause screen opened.
+    // The pause screen opened: back from the free debug camera to the main camera.
     void leaveFreeCamera();
+    // Debug keys: F11 switches the override cameras off and on, F9 cycles the free debug
+    // camera (flying, frozen, off), End leaves it.
+    void handleDebugKeys();
+    // Makes "DebugCamera" with its free-fly animator once per level.
+    void createDebugCamera();
+    // Hands the view to the debug camera where the main camera stands.
+    void updateFreeCamera();
+    // The player's look-around and zoom on a level camera, or the hand-back to the game
+    // camera; adjusts this frame's position and target in place.
+    void updateManualControl(irr::f32 dt, irr::core::vector3df& position, irr::core::vector3df& target);
 
     void update(irr::f32 dt);
     void setActiveCamera(CameraActivation activation);

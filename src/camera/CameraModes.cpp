@@ -1,6 +1,8 @@
 #include "camera/CameraModes.h"
 
+#include "camera/BlendVolumeCameraMode.h"
 #include "camera/CameraObject.h"
+#include "camera/SplineCameraMode.h"
 
 #include <iterator>
 
@@ -22,26 +24,28 @@ void CameraTarget::deserializeAttributes(io::IAttributes* in, io::SAttributeRead
     objectID = in && in->existsAttribute("ObjectID") ? in->getAttributeAsInt("ObjectID") : 0;
 }
 
-void DefaultCameraTarget::update() {
-    if (!owner->cameraNode)
-        return;
-    core::matrix4 rotation;
-    rotation.setRotationDegrees(owner->getAbsoluteTransformation().getRotationDegrees());
-    core::vector3df forward(0.0f, 0.0f, 1.0f);
-    rotation.rotateVect(forward);
-    goalTarget = owner->cameraNode->getAbsolutePosition() + forward * 20.0f;
-    currentTarget = goalTarget;
-}
-
 namespace {
+template <class Mode>
+CameraMode* makePositionMode(CameraObject* owner) {
+    return new Mode(owner);
+}
+template <class Target>
+CameraTarget* makeTargetMode(CameraObject* owner) {
+    return new Target(owner);
+}
 CameraMode* makeStationaryMode(CameraObject* owner) { return new StationaryCameraMode(owner); }
 CameraTarget* makeDefaultTarget(CameraObject* owner) { return new DefaultCameraTarget(owner); }
 
-// One creator per enumeration value; the other camera kinds fill their rows as they come,
-// and until then a camera naming one of them stands and looks as the defaults do.
+// One creator per enumeration value, in the order of the name tables.
 CameraMode* (*const positionModeCreators[])(CameraObject*) = {
-    makeStationaryMode, nullptr, nullptr, nullptr, nullptr, nullptr};
-CameraTarget* (*const targetModeCreators[])(CameraObject*) = {makeDefaultTarget, nullptr, nullptr};
+    makeStationaryMode,
+    makePositionMode<FixedAngleCameraMode>,
+    makePositionMode<SplineCameraMode>,
+    makePositionMode<ObjectLockCameraMode>,
+    makePositionMode<CircleTrackCameraMode>,
+    makePositionMode<BlendVolumeCameraMode>};
+CameraTarget* (*const targetModeCreators[])(CameraObject*) = {
+    makeDefaultTarget, makeTargetMode<TentaroCameraTarget>, makeTargetMode<ObjectIDCameraTarget>};
 } // namespace
 
 CameraMode* createCameraMode(CameraObject* owner, s32& mode) {

@@ -2,7 +2,9 @@
 
 #include <irrlicht.h>
 
+class BlendVolumeCameraMode;
 class CameraObject;
+class SplineCameraMode;
 
 // Where a camera object stands (position modes) and what it looks at (target modes). The
 // camera object owns one of each and calls them in a fixed order every frame.
@@ -38,12 +40,47 @@ public:
     virtual void onFirstFrame() {}
     virtual void serializeAttributes(irr::io::IAttributes*, irr::io::SAttributeReadWriteOptions*) const {}
     virtual void deserializeAttributes(irr::io::IAttributes*, irr::io::SAttributeReadWriteOptions*) {}
+    // The mode as its own kind, or null (the game's classes carry no run-time type data).
+    virtual SplineCameraMode* asSpline() { return nullptr; }
+    virtual BlendVolumeCameraMode* asBlendVolume() { return nullptr; }
 
     CameraObject* const owner;
 };
 
 // Stands where the camera object is placed.
 class StationaryCameraMode : public CameraMode {
+public:
+    using CameraMode::CameraMode;
+    void update(CameraObject* camera) override;
+};
+
+// Stands `Distance` behind the look target along the camera's own forward direction; with
+// several players it backs out until all of them fit the picture.
+class FixedAngleCameraMode : public CameraMode {
+public:
+    using CameraMode::CameraMode;
+    void update(CameraObject* camera) override;
+
+    irr::f32 requiredDistance = 0.0f;
+    irr::f32 currentDistance = 0.0f;
+};
+
+// Stands behind the player on the line from a locked object through the player.
+class ObjectLockCameraMode : public CameraMode {
+public:
+    using CameraMode::CameraMode;
+    void update(CameraObject* camera) override;
+    void serializeAttributes(irr::io::IAttributes* out, irr::io::SAttributeReadWriteOptions* options) const override;
+    void deserializeAttributes(irr::io::IAttributes* in, irr::io::SAttributeReadWriteOptions* options) override;
+
+    irr::f32 ObjectLockHeight = 4.0f;
+    bool FollowTentaroY = false;
+    irr::s32 ObjectLockID = 0;
+};
+
+// Keeps a fixed distance from the player on the side facing the placed centre, so it
+// circles the centre as the player walks around it.
+class CircleTrackCameraMode : public CameraMode {
 public:
     using CameraMode::CameraMode;
     void update(CameraObject* camera) override;
@@ -66,11 +103,31 @@ public:
     irr::f32 TargetRatio = 1.0f;
 };
 
-// Looks 20 units straight ahead of the camera object's placed orientation.
+// Looks 20 units straight ahead of the camera object's placed orientation (along the rail
+// for a spline camera, at the blended target for a blend-volume camera).
 class DefaultCameraTarget : public CameraTarget {
 public:
     using CameraTarget::CameraTarget;
     void update() override;
+};
+
+// Follows the first player (the middle of all players without split screen).
+class TentaroCameraTarget : public CameraTarget {
+public:
+    using CameraTarget::CameraTarget;
+    void update() override;
+};
+
+// Follows the level object named by `objectID`.
+class ObjectIDCameraTarget : public CameraTarget {
+public:
+    using CameraTarget::CameraTarget;
+    void preUpdate() override { followedNode = nullptr; }
+    void update() override;
+    void serializeAttributes(irr::io::IAttributes* out, irr::io::SAttributeReadWriteOptions* options) const override;
+    void deserializeAttributes(irr::io::IAttributes* in, irr::io::SAttributeReadWriteOptions* options) override;
+
+    bool FollowTentaroY = false;
 };
 
 // Makes the mode of the value; a value this build has no mode for gives the Stationary mode

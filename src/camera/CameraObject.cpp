@@ -1,5 +1,7 @@
 #include "camera/CameraObject.h"
 
+#include "camera/SplineCameraMode.h"
+
 #include "level/NodeHelpers.h"
 #include "level/SceneNodeTypes.h"
 
@@ -72,15 +74,18 @@ void CameraObject::deleteBehaviours() {
 }
 
 bool CameraObject::clipsObjects() const {
-    // The spline mode's fixed-angle option comes with the spline mode.
-    return ClipObjects && CameraMode == CameraModeId::FixedAngle;
+    if (!ClipObjects)
+        return false;
+    if (CameraMode == CameraModeId::FixedAngle)
+        return true;
+    SplineCameraMode* spline = CameraMode == CameraModeId::Spline && positionMode ? positionMode->asSpline() : nullptr;
+    return spline && spline->UseAsFixedAngle;
 }
 
 core::vector3df CameraObject::getLookVector() const {
-    core::matrix4 rotation;
-    rotation.setRotationDegrees(getAbsoluteTransformation().getRotationDegrees());
-    core::vector3df forward(0.0f, 0.0f, 1.0f);
-    rotation.rotateVect(forward);
+    SplineCameraMode* spline = CameraMode == CameraModeId::Spline && positionMode ? positionMode->asSpline() : nullptr;
+    core::vector3df forward = spline ? camera::forwardFromDegrees(spline->cameraRotationAt(spline->currentRatio + spline->ratioLag))
+                                     : camera::forwardOf(this);
     return forward.normalize() * 20.0f;
 }
 
@@ -231,7 +236,9 @@ void CameraObject::serializeAttributes(io::IAttributes* out, io::SAttributeReadW
     out->addEnum("CameraMode", cameraEnumName(CameraMode, cameraModeNames), cameraModeNames);
     if (CameraMode == CameraModeId::FixedAngle)
         out->addFloat("Distance", Distance);
-    if (CameraMode == CameraModeId::FixedAngle)
+    if (CameraMode == CameraModeId::FixedAngle ||
+        (CameraMode == CameraModeId::Spline && positionMode && positionMode->asSpline() &&
+         positionMode->asSpline()->UseAsFixedAngle))
         out->addBool("ClipObjects", ClipObjects);
     out->addVector3d("FocalOffset", FocalOffset);
     if (CameraMode == CameraModeId::ObjectLock)

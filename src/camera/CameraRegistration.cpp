@@ -2,7 +2,9 @@
 
 #include "camera/CameraManager.h"
 #include "camera/CameraObject.h"
+#include "camera/CameraPoints.h"
 #include "camera/CameraServices.h"
+#include "camera/CutsceneObject.h"
 #include "camera/CameraTransition.h"
 
 #include "core/Globals.h"
@@ -14,6 +16,7 @@
 #include "level/LevelManager.h"
 #include "level/SceneNodeTypes.h"
 #include "physics/world/PhysicsManager.h"
+#include "render/EffectHandler.h"
 #include "render/RenderServices.h"
 #include "screens/ScreenManager.h"
 
@@ -35,6 +38,41 @@ f32 firstManagerFarValue() { return cameraManagers[0] ? cameraManagers[0]->defau
 f32 firstManagerFovNarrowing() { return cameraManagers[0] ? cameraManagers[0]->fovNarrowing : 0.0f; }
 bool isGameInputAllowed() { return !screenManager || screenManager->isInputAllowed(); }
 bool cutsceneBarsShown() { return screenManager && screenManager->getOverlayBlend() != 0.0f; }
+
+PlayerObject* firstPlayer() { return playerCount() > 0 ? getPlayer(0) : nullptr; }
+
+core::vector3df forwardFromDegrees(const core::vector3df& degrees) {
+    core::matrix4 rotation;
+    rotation.setRotationDegrees(degrees);
+    core::vector3df forward(0.0f, 0.0f, 1.0f);
+    rotation.rotateVect(forward);
+    return forward;
+}
+
+core::vector3df forwardOf(const scene::ISceneNode* node) {
+    return node ? forwardFromDegrees(node->getAbsoluteTransformation().getRotationDegrees()) : core::vector3df(0.0f, 0.0f, 1.0f);
+}
+
+f32 displayAspect() {
+    return displayWidth > 0 && displayHeight > 0 ? f32(displayWidth) / f32(displayHeight) : 16.0f / 9.0f;
+}
+
+bool splitScreenOn() { return effectHandler && effectHandler->splitScreen; }
+
+scene::ISceneNode* levelNode(s32 id) { return levelManager ? levelManager->getSceneNodeFromID(id) : nullptr; }
+
+video::IVideoDriver* beginDebugLines(const scene::ISceneNode* node) {
+    scene::ISceneManager* scene = node ? node->getSceneManager() : nullptr;
+    video::IVideoDriver* driver = scene ? scene->getVideoDriver() : nullptr;
+    if (!driver)
+        return nullptr;
+    driver->setTransform(video::ETS_WORLD, core::IdentityMatrix);
+    video::SMaterial material;
+    material.Lighting = false;
+    material.Thickness = 3.0f;
+    driver->setMaterial(material);
+    return driver;
+}
 } // namespace camera
 
 namespace {
@@ -107,4 +145,6 @@ void registerCameraSubsystem() {
         return manager ? manager->getViewportCamera() : nullptr;
     };
     registerCameraObjectType();
+    registerCameraPointTypes();
+    registerCutsceneObjectType();
 }

@@ -2,6 +2,7 @@
 
 #include "camera/CameraRegistration.h"
 #include "characters/CharacterRegistration.h"
+#include "characters/animators/AnimatorFactory.h"
 #include "level/LevelShellHooks.h"
 #include "physics/world/PhysicsRegistration.h"
 #include "player/InputRegistration.h"
@@ -16,6 +17,7 @@ void registerGameSubsystems() {
     registerPhysicsSubsystem();
     registerRenderSubsystem();
     registerCharacters();
+    registerAnimators();
     // Before the level manager starts: its stand-in checkpoint yields to the trigger one.
     registerTriggerSubsystem();
     connectTriggersToPhysics();

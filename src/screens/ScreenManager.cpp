@@ -8,6 +8,7 @@
 #include "gui/GuiHooks.h"
 #include "gui/fonts/FontCache.h"
 #include "gui/hud/GUIHud.h"
+#include "screens/cutscene/GUICutscene.h"
 #include "screens/menus/GUIPauseScreen.h"
 #include "core/ProgramQueries.h"
 
@@ -77,6 +78,7 @@ void ScreenManager::init() {
 
 void ScreenManager::createScreens() {
     Hud = nullptr;
+    Cutscene = nullptr;
     PauseScreen = nullptr;
     ScreenStack.clear();
     RemovalList.clear();
@@ -91,6 +93,10 @@ void ScreenManager::createScreens() {
     Hud = new GUIHud(Environment, Environment->getRootGUIElement());
     Hud->setSubElement(true);
     Hud->drop();
+
+    // The cutscene overlay stands over the HUD and under the menus.
+    Cutscene = new GUICutscene(Environment, Environment->getRootGUIElement(), overlayId);
+    Cutscene->drop();
 
     PauseScreen = new GUIPauseScreen(nullptr, Environment, core::recti(0, 0, screenWidth, screenHeight));
     PauseScreen->setSubElement(true);
@@ -133,6 +139,8 @@ bool ScreenManager::isGameUpdateAllowed() const {
 bool ScreenManager::topScreenKeepsTimerRunning() const {
     return !ScreenStack.empty() && ScreenStack.front()->getKeepTimerRunning();
 }
+
+f32 ScreenManager::getOverlayBlend() const { return Cutscene ? Cutscene->getBarAmount() : 0.0f; }
 
 bool ScreenManager::isPauseScreenVisible() const {
     GUIScreen* pause = findPauseScreen();

@@ -13,6 +13,7 @@ class IGUIEnvironment;
 } // namespace irr::gui
 
 class GUIButton;
+class GUICutscene;
 class GUIHud;
 class GUIPauseScreen;
 class GUIScreen;
@@ -96,8 +97,9 @@ public:
     bool isPauseScreenVisible() const;
     GUIPauseScreen* getPauseScreen() const { return PauseScreen; }
     GUIHud* getHud() const { return Hud; }
-    // The cutscene overlay's cover amount (0 while there is none).
-    irr::f32 getOverlayBlend() const { return 0.0f; }
+    // The cutscene overlay's bar amount (0 while there is none).
+    irr::f32 getOverlayBlend() const;
+    GUICutscene* getCutsceneScreen() const { return Cutscene; }
     irr::gui::IGUIEnvironment* getEnvironment() const { return Environment; }
 
     // Invoked each time the pause screen opens.
@@ -120,6 +122,7 @@ private:
     irr::gui::IGUIEnvironment* Environment;
     // Standing screens, owned by the GUI tree.
     GUIHud* Hud = nullptr;
+    GUICutscene* Cutscene = nullptr;
     GUIPauseScreen* PauseScreen = nullptr;
     std::vector<GUIScreen*> ScreenStack;
     std::vector<GUIScreen*> RemovalList;

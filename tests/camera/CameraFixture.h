@@ -2,6 +2,7 @@
 
 #include "camera/CameraManager.h"
 #include "camera/CameraObject.h"
+#include "core/GameSettings.h"
 #include "physics/world/PhysicsManager.h"
 
 #include "../level/LevelTestSupport.h"

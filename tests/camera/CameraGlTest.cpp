@@ -1,8 +1,10 @@
 // Camera blends on the OpenGL driver under Xvfb: a level with two camera objects, the second
 // pushed over the first; the pictures show the view swinging from one to the other.
 // PADDLESTONE_KEEP_SCREENSHOT=/path/camera.png keeps them (camera-first.png, camera-mid.png,
-// camera-second.png).
+// camera-second.png). A cutscene over the same level slides its black bars in and out
+// (camera-before.png, camera-half.png, camera-in.png, camera-out.png).
 #include "camera/CameraManager.h"
+#include "camera/CutsceneObject.h"
 #include "camera/CameraObject.h"
 #include "camera/CameraRegistration.h"
 #include "camera/CameraServices.h"
@@ -19,6 +21,7 @@
 #include "physics/world/PhysicsManager.h"
 #include "player/ConfigTentMovementObject.h"
 #include "render/RenderServices.h"
+#include "screens/ScreenManager.h"
 #include "support/GraphicsDriver.h"
 #include "support/TempDir.h"
 
@@ -69,6 +72,8 @@ protected:
         cameraManagers[0] = cameras;
     }
     void TearDown() override {
+        delete screenManager;
+        screenManager = nullptr;
         if (cameras)
             shellHooks().cameras.destroy(cameras);
         cameraManagers[0] = nullptr;
@@ -115,11 +120,14 @@ protected:
         driver->beginScene(true, true, video::SColor(255, 40, 40, 40));
         scene->setActiveCamera(cameras->getViewportCamera());
         scene->drawAll();
+        device->getGUIEnvironment()->drawAll();
         driver->endScene();
     }
 
     // The colour at the picture's centre, kept on disk when asked.
-    video::SColor centreColour(const char* name) {
+    video::SColor centreColour(const char* name) { return colourAt(name, 0.5f, 0.5f); }
+    // The colour at the fractions of the picture's width and height.
+    video::SColor colourAt(const char* name, f32 x, f32 y) {
         video::IVideoDriver* driver = device->getVideoDriver();
         video::IImage* shot = driver->createScreenShot();
         if (!shot)
@@ -131,7 +139,7 @@ protected:
             driver->writeImageToFile(shot, path.c_str());
         }
         const core::dimension2du size = shot->getDimension();
-        const video::SColor colour = shot->getPixel(size.Width / 2, size.Height / 2);
+        const video::SColor colour = shot->getPixel(u32(f32(size.Width) * x), u32(f32(size.Height - 1) * y));
         shot->drop();
         return colour;
     }
@@ -183,6 +191,57 @@ TEST_F(CameraGlTest, PushingTheSecondCameraBlendsTheViewAcross) {
     EXPECT_LT(atSecond.getRed(), 100u);
     EXPECT_NEAR(cameras->mainCamera->getAbsolutePosition().getDistanceFrom(second->getAbsolutePosition()), 0.0f, 0.01f);
     EXPECT_NEAR(cameras->mainCamera->getFOV(), 45.0f * camera::degreesToRadians, 1e-4f);
+}
+
+// A cutscene slides its black bars in over a second (32 pixels each on a 360-line screen),
+// shows its camera between them, and slides them out again when it ends, back at the first
+// camera.
+TEST_F(CameraGlTest, ACutsceneSlidesItsBarsInAndOut) {
+    for (const char* content : {"Content/Models/Editor/Black.png", "Content/Screens/Backgrounds/Vignette.dds"}) {
+        std::filesystem::create_directories((dir.path() / content).parent_path());
+        std::filesystem::copy_file(test::sourceDir() / content, dir.path() / content);
+    }
+    screenManager = new ScreenManager(device->getGUIEnvironment());
+    screenManager->createScreens();
+    ASSERT_TRUE(levelManager->loadLevel("TwoCameras.irr"));
+    addBlock({0, 1, 0}, video::SColor(255, 220, 30, 30));
+    addBlock({0, 4, 30}, video::SColor(255, 30, 200, 30));
+    auto* first = static_cast<CameraObject*>(levelManager->getSceneNodeFromID(11));
+    ASSERT_NE(first, nullptr);
+    scene::ISceneManager* scene = device->getSceneManager();
+    auto* cutscene = new CutsceneObject(scene->getRootSceneNode(), scene, -1);
+    cutscene->drop();
+    cutscene->CutsceneDuration = 2.5f;
+    cutscene->CameraID = 12;
+    cutscene->ReturnToPreviousCam = true;
+
+    frame();
+    cameras->pushCamera(first, nullptr, 1.0f, false);
+    for (int i = 0; i < 5; ++i)
+        frame();
+    auto isBlack = [](video::SColor c) { return c.getRed() < 12 && c.getGreen() < 12 && c.getBlue() < 12; };
+    EXPECT_FALSE(isBlack(colourAt("before", 0.5f, 0.01f)));
+    EXPECT_GT(centreColour("before-centre").getRed(), 150u);
+
+    cutscene->startCutscene();
+    for (int i = 0; i < 5; ++i)
+        frame();
+    // Half-way: the top 16 rows are covered, row 24 not yet.
+    EXPECT_TRUE(isBlack(colourAt("half", 0.5f, 0.01f)));
+    EXPECT_FALSE(isBlack(colourAt("half-row24", 0.5f, 24.0f / 359.0f)));
+    for (int i = 0; i < 8; ++i)
+        frame();
+    EXPECT_TRUE(isBlack(colourAt("in", 0.5f, 24.0f / 359.0f)));
+    EXPECT_TRUE(isBlack(colourAt("in-bottom", 0.5f, 0.99f)));
+    EXPECT_GT(centreColour("in-centre").getGreen(), 150u) << "the cutscene's camera shows";
+
+    while (cutscene->isRunning())
+        frame();
+    for (int i = 0; i < 12; ++i)
+        frame();
+    EXPECT_FALSE(isBlack(colourAt("out", 0.5f, 0.01f)));
+    EXPECT_FALSE(isBlack(colourAt("out-bottom", 0.5f, 0.99f)));
+    EXPECT_GT(centreColour("out-centre").getRed(), 150u) << "back at the first camera";
 }
 
 } // namespace

@@ -410,4 +410,35 @@ TEST_F(WholeGameTest, EscapeDuringALevelPausesTheGameAndAgainResumesIt) {
     EXPECT_EQ(frame, 91);
 }
 
+// The animator factory fills its slot at start-up: the animators a level file names come
+// from it and move their objects frame by frame.
+TEST_F(WholeGameTest, TheLevelsAnimatorsMoveTheirObjectsInTheRunningGame) {
+    irr::f32 yawAt20 = 0.0f, yawAt50 = 0.0f;
+    irr::core::vector3df riderAt20, riderAt50;
+    steps[2] = [] {
+        EXPECT_NE(animatorFactory, nullptr);
+        screenManager->closeAllScreens();
+        EXPECT_TRUE(levelManager->loadLevel("Content/Levels/AnimatorDemo.irr"));
+    };
+    auto look = [](irr::f32& yaw, irr::core::vector3df& rider) {
+        irr::scene::ISceneManager* scene = gameDevice->getSceneManager();
+        irr::scene::ISceneNode* spinner = scene->getSceneNodeFromName("Spinner");
+        irr::scene::ISceneNode* ball = scene->getSceneNodeFromName("Rider");
+        ASSERT_TRUE(spinner && ball);
+        ASSERT_EQ(spinner->getAnimators().size(), 1u);
+        EXPECT_EQ(static_cast<int>((*spinner->getAnimators().begin())->getType()), 1012);
+        yaw = spinner->getRotation().Y;
+        rider = ball->getAbsolutePosition();
+    };
+    steps[20] = [&] { look(yawAt20, riderAt20); };
+    steps[50] = [&] { look(yawAt50, riderAt50); };
+    quitAt(51);
+
+    GameApplication game;
+    EXPECT_EQ(game.run(), gameStatusNormal);
+    EXPECT_NE(yawAt20, yawAt50) << "the crate spins";
+    EXPECT_GT(riderAt20.getDistanceFrom(riderAt50), 1.0f) << "the ball rides its path";
+    EXPECT_EQ(animatorFactory, nullptr) << "released at shutdown";
+}
+
 } // namespace

@@ -10,6 +10,7 @@
 #include "gui/GuiHooks.h"
 #include "gui/fonts/FontCache.h"
 #include "screens/ScreenManager.h"
+#include "screens/cutscene/GUICutscene.h"
 #include "gui/hud/GUIHud.h"
 #include "screens/menus/GUIPauseScreen.h"
 
@@ -552,8 +553,10 @@ TEST_F(ScreenManagerTest, InitMakesTheStandingHudAndPauseScreenOnce) {
     EXPECT_TRUE(pause->isSubElement());
     ASSERT_NE(manager().getHud(), nullptr);
     EXPECT_EQ(manager().getHud()->getID(), ScreenManager::hudId);
+    ASSERT_NE(manager().getCutsceneScreen(), nullptr);
+    EXPECT_EQ(manager().getCutsceneScreen()->getID(), ScreenManager::overlayId);
     // The tree was emptied first: only the standing screens are left.
-    EXPECT_EQ(root()->getChildren().size(), 2u);
+    EXPECT_EQ(root()->getChildren().size(), 3u);
     EXPECT_TRUE(manager().isInputAllowed());
 }
 

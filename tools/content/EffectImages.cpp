@@ -86,6 +86,36 @@ video::IImage* makePaintDropSheet(video::IVideoDriver* driver) {
     return image;
 }
 
+// The cutscene skip prompt in eleven 64 x 64 frames: a white ring that fills clockwise from
+// the top over cells 0..8, a red cross in cell 9 (a refused skip) and the full ring in cell 10.
+video::IImage* makeSkipPromptSheet(video::IVideoDriver* driver) {
+    const u32 cell = 64, frames = 11;
+    video::IImage* image = driver->createImage(video::ECF_A8R8G8B8, core::dimension2du(cell * frames, cell));
+    image->fill(video::SColor(0, 0, 0, 0));
+    const f32 tau = 6.2831853f;
+    for (u32 frame = 0; frame < frames; ++frame) {
+        const f32 fill = frame == 9 ? 0.0f : (frame == 10 ? 1.0f : static_cast<f32>(frame + 1) / 9.0f);
+        for (u32 y = 0; y < cell; ++y)
+            for (u32 x = 0; x < cell; ++x) {
+                const f32 dx = static_cast<f32>(x) - 31.5f;
+                const f32 dy = static_cast<f32>(y) - 31.5f;
+                const f32 radius = std::sqrt(dx * dx + dy * dy);
+                video::SColor colour(0, 0, 0, 0);
+                if (radius >= 20.0f && radius <= 28.0f) {
+                    // Angle from the top, clockwise, 0..1.
+                    f32 turn = std::atan2(dx, -dy) / tau;
+                    if (turn < 0.0f)
+                        turn += 1.0f;
+                    colour = turn <= fill ? video::SColor(255, 255, 255, 255) : video::SColor(110, 40, 40, 40);
+                }
+                if (frame == 9 && (std::fabs(dx - dy) < 4.0f || std::fabs(dx + dy) < 4.0f) && radius < 24.0f)
+                    colour = video::SColor(255, 220, 50, 50);
+                image->setPixel(frame * cell + x, y, colour);
+            }
+    }
+    return image;
+}
+
 // Gentle ripples: red and green around the middle grey carry the bump offsets.
 video::IImage* makeWaterBump(video::IVideoDriver* driver) {
     const u32 size = 128;
@@ -146,7 +176,11 @@ bool writeEffectImages(video::IVideoDriver* driver, const std::string& root) {
     ok = writeContentImage(driver, makeWaterBump(driver), folder + "WaterBump.png") && ok;
     ok = writeContentImage(driver, makeSplatSheet(driver), root + "Content/Billboards/Splat.png") && ok;
     ok = writeContentImage(driver, makePaintDropSheet(driver), root + "Content/Billboards/PaintDrop.png") && ok;
+    ok = writeContentImage(driver, makeSkipPromptSheet(driver), root + "Content/Billboards/SkipCutscene.png") && ok;
     ok = writePngBytesAs(driver, makeZeroAlpha(driver), folder + "ZeroAlpha.dds") && ok;
+    // The dots of a vision cone's sight line (tinted by the particles' colours).
+    ok = writeContentImage(driver, makeSoftDisc(driver, 32, video::SColor(255, 255, 255, 255)),
+                           root + "Content/Particles/Vision.png") && ok;
     for (u32 frame = 0; frame < 32; ++frame) {
         char name[32];
         std::snprintf(name, sizeof(name), "Caustics/test_%03u.jpg", frame + 1);

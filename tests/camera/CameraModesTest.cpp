@@ -1,0 +1,426 @@
+// Where the position modes put a camera and where the target modes make it look, frame by
+// frame (0.1 s frames), with their damping; the spline rail and the blend volume.
+#include "CameraTimeFixture.h"
+
+#include "camera/BlendVolumeCameraMode.h"
+#include "camera/CameraPoints.h"
+#include "camera/CameraTransition.h"
+#include "camera/SplineCameraMode.h"
+
+#include "core/Globals.h"
+#include "physics/world/PhysicsManager.h"
+
+#include <gtest/gtest.h>
+
+using namespace irr;
+
+namespace {
+
+class CameraModesTest : public test::CameraTimeFixture {
+protected:
+    // A marker point of the kind below the parent.
+    template <class Point>
+    Point* addPoint(scene::ISceneNode* parent, const core::vector3df& at, f32 time,
+                    const core::vector3df& rotation = {}) {
+        auto* point = new Point(parent, smgr(), -1);
+        point->drop();
+        point->setPosition(at);
+        point->setRotation(rotation);
+        point->Time = time;
+        point->updateAbsolutePosition();
+        return point;
+    }
+    // A level object to look at or lock onto, known to the level manager by its ID.
+    scene::ISceneNode* addMarker(s32 id, const core::vector3df& at) {
+        scene::ISceneNode* node = smgr()->addEmptySceneNode(root(), id);
+        node->setPosition(at);
+        node->updateAbsolutePosition();
+        registerIDs();
+        return node;
+    }
+    // The position mode's step on its own after a frame of the seconds.
+    void place(CameraObject* camera, f32 seconds = 0.1f) {
+        tick(seconds);
+        camera->updateAbsolutePosition();
+        camera->positionMode->update(camera);
+    }
+    void aim(CameraObject* camera, f32 seconds = 0.1f) {
+        tick(seconds);
+        camera->targetMode->preUpdate();
+        camera->targetMode->update();
+    }
+    SplineCameraMode* splineOf(CameraObject* camera) { return camera->positionMode->asSpline(); }
+};
+
+// Each compact mode's goal, and the damped position after one and two 0.1 s frames (rate 5:
+// half the way, then three quarters).
+TEST_F(CameraModesTest, PositionModesReachTheirGoalsWithTheirDamping) {
+    struct Row {
+        const char* name;
+        s32 mode;
+        core::vector3df cameraAt, playerAt;
+        core::vector3df afterOne, afterTwo; // from a camera standing at the origin
+    };
+    const Row rows[] = {
+        // Stands where it is placed, at once.
+        {"stationary", CameraModeId::Stationary, {3, 4, 5}, {0, 0, 0}, {3, 4, 5}, {3, 4, 5}},
+        // Behind the player on the line from the locked object (0, 2, 10): goal (0, 6, -10).
+        {"object lock", CameraModeId::ObjectLock, {0, 0, 0}, {0, 0, 0}, {0, 3, -5}, {0, 4.5f, -7.5f}},
+        // On the centre's side of the player, 10 away, look height + 4: goal (10, 5, 0).
+        {"circle track", CameraModeId::CircleTrack, {30, 0, 0}, {0, 0, 0}, {5, 2.5f, 0}, {7.5f, 3.75f, 0}},
+    };
+    addMarker(50, {0, 2, 10});
+    for (const Row& row : rows) {
+        addPlayer(row.playerAt);
+        CameraObject* camera = addModeCamera(row.mode, row.cameraAt);
+        if (row.mode == CameraModeId::ObjectLock)
+            static_cast<ObjectLockCameraMode*>(camera->positionMode)->ObjectLockID = 50;
+        camera->lookTarget = {0, 1, 0};
+        place(camera);
+        test::expectNear(camera->cameraNode->getAbsolutePosition(), row.afterOne, 1e-3f);
+        place(camera);
+        test::expectNear(camera->cameraNode->getAbsolutePosition(), row.afterTwo, 1e-3f);
+    }
+}
+
+TEST_F(CameraModesTest, WithoutAPlayerTheFollowingModesStandStill) {
+    for (s32 mode : {CameraModeId::ObjectLock, CameraModeId::CircleTrack, CameraModeId::BlendVolume}) {
+        CameraObject* camera = addModeCamera(mode, {3, 3, 3});
+        camera->cameraNode->setPosition({7, 7, 7});
+        place(camera);
+        test::expectNear(camera->cameraNode->getPosition(), {7, 7, 7});
+    }
+}
+
+TEST_F(CameraModesTest, ObjectLockWithoutAnObjectLocksOntoTheOriginAndReadsOldLevels) {
+    addPlayer({0, 0, 10});
+    CameraObject* camera = addModeCamera(CameraModeId::ObjectLock, {});
+    place(camera, 1.0f); // t = 1: straight to the goal
+    // Away from the origin through the player: (0, 0, 20), height 4.
+    test::expectNear(camera->cameraNode->getAbsolutePosition(), {0, 4, 20});
+
+    io::IAttributes* in = gameDevice->getFileSystem()->createEmptyAttributes();
+    in->addString("CameraMode", "Object Lock");
+    in->addInt("ObjectID", 77);
+    camera->deserializeAttributes(in);
+    in->drop();
+    ASSERT_EQ(camera->CameraMode, CameraModeId::ObjectLock);
+    EXPECT_EQ(static_cast<ObjectLockCameraMode*>(camera->positionMode)->ObjectLockID, 77);
+    EXPECT_EQ(camera->targetMode->objectID, 77);
+}
+
+TEST_F(CameraModesTest, FixedAngleStandsBehindTheLookTargetAndBacksOutToFrameTwoPlayers) {
+    addPlayer({0, 0, 0});
+    CameraObject* camera = addModeCamera(CameraModeId::FixedAngle, {50, 50, 50});
+    camera->lookTarget = {1, 2, 3};
+    place(camera);
+    // One player: Distance behind the look target along the camera's forward (+Z), no lag.
+    test::expectNear(camera->cameraNode->getAbsolutePosition(), {1, 2, -7});
+    EXPECT_EQ(camera->CameraTargetMode, CameraTargetId::Tentaro) << "a fixed-angle camera follows the player";
+
+    // Not running (editing): at its placed position.
+    physics->setRunning(false);
+    place(camera);
+    test::expectNear(camera->cameraNode->getAbsolutePosition(), {50, 50, 50});
+    physics->setRunning(true);
+
+    // Two players 40 apart sideways: the distance grows until both fit, then shrinks ten
+    // times slower when they come together.
+    cameras->mainCamera->setPosition({0, 0, -10});
+    cameras->mainCamera->updateAbsolutePosition();
+    cameras->mainCamera->setTarget({0, 0, 0});
+    camera->lookTarget = {};
+    camera->targetMode->goalTarget = {};
+    test::PlacedBody* left = addPlayer({-20, 0, 0}, 0);
+    test::PlacedBody* right = addPlayer({20, 0, 0}, 1);
+    auto* mode = static_cast<FixedAngleCameraMode*>(camera->positionMode);
+    for (int i = 0; i < 30; ++i)
+        place(camera);
+    EXPECT_GT(mode->requiredDistance, 30.0f);
+    EXPECT_NEAR(mode->currentDistance, mode->requiredDistance, 0.5f);
+    const f32 wide = mode->currentDistance;
+    left->place({-1, 0, 0});
+    right->place({1, 0, 0});
+    place(camera);
+    EXPECT_NEAR(mode->requiredDistance, 10.0f, 1e-4f);
+    EXPECT_NEAR(wide - mode->currentDistance, (wide - 10.0f) * 0.05f, 1e-3f) << "rate 5 x 0.1 x 0.1";
+}
+
+// Each target mode's goal and its damped look point after one 0.1 s frame.
+TEST_F(CameraModesTest, TargetModesAimWhereTheyShouldWithTheirDamping) {
+    addPlayer({0, 0, 0});
+    addMarker(60, {5, 0, 0});
+    struct Row {
+        const char* name;
+        s32 target;
+        f32 ratio;
+        core::vector3df followPoint;
+        core::vector3df goal, afterOne;
+    };
+    const Row rows[] = {
+        // 20 units straight ahead (the camera turned to +X), no lag.
+        {"default", CameraTargetId::Default, 1.0f, {}, {20, 0, 0}, {20, 0, 0}},
+        // The smoothed follow point, rate 5: half the way.
+        {"tentaro", CameraTargetId::Tentaro, 1.0f, {0, 0, 10}, {0, 0, 10}, {0, 0, 5}},
+        // Halfway between the follow point and the forward point (20, 0, 0).
+        {"tentaro half", CameraTargetId::Tentaro, 0.5f, {0, 0, 10}, {10, 0, 5}, {5, 0, 2.5f}},
+        // The object 60 at (5, 0, 0), rate 6.
+        {"object", CameraTargetId::ObjectID, 1.0f, {}, {5, 0, 0}, {3, 0, 0}},
+    };
+    for (const Row& row : rows) {
+        CameraObject* camera = addModeCamera(CameraModeId::Stationary, {});
+        camera->setRotation({0, 90, 0});
+        camera->updateAbsolutePosition();
+        camera->CameraTargetMode = row.target;
+        camera->deleteBehaviours();
+        camera->createBehaviours();
+        camera->targetMode->TargetRatio = row.ratio;
+        camera->targetMode->objectID = 60;
+        place(camera);
+        cameras->followPoint = row.followPoint;
+        aim(camera);
+        test::expectNear(camera->targetMode->goalTarget, row.goal, 1e-3f);
+        test::expectNear(camera->targetMode->currentTarget, row.afterOne, 1e-3f);
+    }
+}
+
+TEST_F(CameraModesTest, SmallHeightChangesAreFollowedAtATenthOfTheSpeed) {
+    test::PlacedBody* body = addPlayer({});
+    CameraObject* camera = addModeCamera(CameraModeId::Stationary, {});
+    camera->CameraTargetMode = CameraTargetId::Tentaro;
+    camera->deleteBehaviours();
+    camera->createBehaviours();
+    place(camera);
+    for (f32 rise : {1.5f, 3.0f}) {
+        camera->targetMode->currentTarget = {};
+        cameras->followPoint = {0, rise, 0};
+        aim(camera);
+        EXPECT_NEAR(camera->targetMode->currentTarget.Y, rise < 2.0f ? rise * 0.1f * 0.5f : rise * 0.5f, 1e-4f);
+    }
+    // A body in control mode 1 is followed without lag.
+    body->controlMode = 1;
+    aim(camera);
+    test::expectNear(camera->targetMode->currentTarget, {0, 3, 0});
+}
+
+TEST_F(CameraModesTest, TwoPlayersWithoutSplitScreenAreAimedAtTogether) {
+    addPlayer({-4, 0, 0}, 0);
+    addPlayer({6, 2, 10}, 1);
+    CameraObject* camera = addModeCamera(CameraModeId::Stationary, {});
+    camera->CameraTargetMode = CameraTargetId::Tentaro;
+    camera->deleteBehaviours();
+    camera->createBehaviours();
+    place(camera);
+    aim(camera);
+    test::expectNear(camera->targetMode->goalTarget, {1, 1, 5});
+}
+
+TEST_F(CameraModesTest, AnObjectTargetWhoseObjectDisappearsKeepsItsAim) {
+    scene::ISceneNode* marker = addMarker(61, {0, 0, 8});
+    CameraObject* camera = addModeCamera(CameraModeId::Stationary, {});
+    camera->CameraTargetMode = CameraTargetId::ObjectID;
+    camera->deleteBehaviours();
+    camera->createBehaviours();
+    camera->targetMode->objectID = 61;
+    place(camera);
+    aim(camera, 1.0f);
+    test::expectNear(camera->targetMode->currentTarget, {0, 0, 8});
+    marker->remove();
+    registerIDs();
+    aim(camera);
+    test::expectNear(camera->targetMode->currentTarget, {0, 0, 8});
+    EXPECT_EQ(camera->targetMode->followedNode, nullptr);
+}
+
+// --- the spline camera -------------------------------------------------------------------------
+
+TEST_F(CameraModesTest, TheNearestRatioOnThePathFollowsTheSubject) {
+    CameraObject* camera = addModeCamera(CameraModeId::Spline, {});
+    addPoint<CameraPathObject>(camera, {0, 0, 0}, 0.0f);
+    addPoint<CameraPathObject>(camera, {10, 0, 0}, 1.0f);
+    addPoint<CameraSplineObject>(camera, {0, 5, -10}, 0.0f);
+    addPoint<CameraSplineObject>(camera, {10, 5, -10}, 1.0f);
+    SplineCameraMode* spline = splineOf(camera);
+    spline->onFirstFrame();
+    // Two points: the clamped projection onto the segment.
+    EXPECT_NEAR(spline->nearestRatio({5, 0, 3}), 0.5f, 1e-5f);
+    EXPECT_EQ(spline->nearestRatio({-2, 0, 0}), 0.0f) << "behind the first point";
+    EXPECT_EQ(spline->nearestRatio({15, 0, 0}), 1.0f);
+    // Two rail points: a straight line between them.
+    test::expectNear(spline->cameraPositionAt(0.25f), {2.5f, 5, -10});
+}
+
+TEST_F(CameraModesTest, ASplineCameraRidesItsRailAtTheSubjectsRatio) {
+    test::PlacedBody* body = addPlayer({15, 0, 2});
+    CameraObject* camera = addModeCamera(CameraModeId::Spline, {});
+    for (f32 x : {0.0f, 10.0f, 20.0f})
+        addPoint<CameraPathObject>(camera, {x, 0, 0}, x / 20.0f);
+    addPoint<CameraSplineObject>(camera, {0, 5, -10}, 0.0f);
+    addPoint<CameraSplineObject>(camera, {20, 5, -10}, 1.0f);
+    SplineCameraMode* spline = splineOf(camera);
+    spline->onFirstFrame();
+    ASSERT_TRUE(spline->splineValid);
+    EXPECT_NEAR(spline->pathLength, 20.0f, 0.01f);
+    EXPECT_EQ(spline->nearestRatio({-5, 0, 0}), 0.0f);
+    EXPECT_EQ(spline->nearestRatio({25, 0, 0}), 1.0f);
+    EXPECT_NEAR(spline->nearestRatio({10, 0, 4}), 0.5f, 0.02f);
+    EXPECT_FLOAT_EQ(spline->standOffDistanceAt(0.5f), 10.0f) << "three path points against two rail points";
+
+    // Undamped: the camera stands on the rail at the subject's ratio.
+    camera->DisableDamping = true;
+    spline->preUpdate();
+    place(camera);
+    // The path's point at that ratio is the one nearest the subject (x = 15), and the camera
+    // stands on the rail at the same ratio.
+    EXPECT_EQ(spline->currentRatio, spline->goalRatio);
+    test::expectNear(spline->subjectPositionAt(spline->currentRatio), {15, 0, 0}, 0.2f);
+    test::expectNear(camera->cameraNode->getAbsolutePosition(), spline->cameraPositionAt(spline->currentRatio));
+    EXPECT_NEAR(camera->cameraNode->getAbsolutePosition().Y, 5.0f, 1e-4f);
+
+    // Damped: the ratio moves toward the goal frame by frame; going back leaves a lag of at
+    // most 3 path units behind the current ratio, which going forward again removes.
+    camera->DisableDamping = false;
+    body->place({5, 0, 0});
+    f32 previous = spline->currentRatio;
+    for (int i = 0; i < 5; ++i) {
+        tick(0.1f);
+        spline->preUpdate();
+        EXPECT_LE(spline->currentRatio, previous);
+        EXPECT_LE(spline->ratioLag, 0.0f);
+        EXPECT_GE(spline->ratioLag, -3.0f / spline->pathLength - 1e-6f);
+        previous = spline->currentRatio;
+    }
+    EXPECT_NEAR(spline->currentRatio, spline->goalRatio, 1e-4f);
+    EXPECT_LT(spline->ratioLag, 0.0f) << "the curves are evaluated behind the current ratio";
+    body->place({20, 0, 0});
+    for (int i = 0; i < 60; ++i) {
+        tick(0.1f);
+        spline->preUpdate();
+    }
+    EXPECT_NEAR(spline->currentRatio, 1.0f, 0.01f);
+    EXPECT_NEAR(spline->ratioLag, 0.0f, 1e-4f);
+}
+
+TEST_F(CameraModesTest, ASplineCameraHoldsItsRatioWhileTheTransitionBlendsWhenAsked) {
+    addPlayer({20, 0, 0});
+    CameraObject* camera = addModeCamera(CameraModeId::Spline, {});
+    addPoint<CameraPathObject>(camera, {0, 0, 0}, 0.0f);
+    addPoint<CameraPathObject>(camera, {20, 0, 0}, 1.0f);
+    addPoint<CameraSplineObject>(camera, {0, 5, 0}, 0.0f);
+    addPoint<CameraSplineObject>(camera, {20, 5, 0}, 1.0f);
+    SplineCameraMode* spline = splineOf(camera);
+    spline->onFirstFrame();
+    spline->TransitionUseEndpoints = true;
+    auto* link = new CameraTransition();
+    link->camera = camera;
+    link->positionBlend = 0.5f;
+    link->targetBlend = 1.0f;
+    cameras->transition = link;
+    tick(0.1f);
+    spline->preUpdate();
+    EXPECT_EQ(spline->currentRatio, 0.0f);
+    EXPECT_EQ(spline->goalRatio, 1.0f);
+    link->positionBlend = 1.0f;
+    tick(0.1f);
+    spline->preUpdate();
+    EXPECT_GT(spline->currentRatio, 0.0f);
+}
+
+TEST_F(CameraModesTest, SplineAndPointAttributesRoundTrip) {
+    CameraObject* camera = addModeCamera(CameraModeId::Spline, {});
+    camera->CameraTargetMode = CameraTargetId::Tentaro;
+    SplineCameraMode* spline = splineOf(camera);
+    spline->SplineDamping = 7.0f;
+    spline->SplineEvaluation = SplineCameraMode::TentaroObjectMax;
+    spline->SplineEvalObjectID = 12;
+    spline->SplineEvalRatio = 0.25f;
+    spline->SplineEvalOffset = 0.1f;
+    spline->UseAsFixedAngle = true;
+    spline->TransitionUseEndpoints = true;
+    io::IAttributes* out = gameDevice->getFileSystem()->createEmptyAttributes();
+    camera->serializeAttributes(out);
+    EXPECT_STREQ(out->getAttributeAsString("SplineEvaluation").c_str(), "Tentaro, Object Max");
+    EXPECT_TRUE(out->existsAttribute("ClipObjects")) << "a fixed-angle spline camera clips";
+    CameraObject* copy = addModeCamera(CameraModeId::Stationary, {});
+    copy->deserializeAttributes(out);
+    out->drop();
+    SplineCameraMode* read = splineOf(copy);
+    ASSERT_NE(read, nullptr);
+    EXPECT_EQ(read->SplineDamping, 7.0f);
+    EXPECT_EQ(read->SplineEvaluation, SplineCameraMode::TentaroObjectMax);
+    EXPECT_EQ(read->SplineEvalObjectID, 12);
+    EXPECT_EQ(read->SplineEvalRatio, 0.25f);
+    EXPECT_EQ(read->SplineEvalOffset, 0.1f);
+    EXPECT_TRUE(read->UseAsFixedAngle);
+    EXPECT_TRUE(read->TransitionUseEndpoints);
+    EXPECT_TRUE(copy->clipsObjects());
+
+    // Points: "Time" is read (0 when absent); a copied path point starts at 0, a copied
+    // spline point keeps its time.
+    auto* path = addPoint<CameraPathObject>(root(), {}, 0.4f);
+    auto* rail = addPoint<CameraSplineObject>(root(), {}, 0.6f);
+    EXPECT_EQ(path->getType(), typeId("cmp1"));
+    EXPECT_EQ(rail->getType(), typeId("cmrs"));
+    EXPECT_TRUE(path->previewCamera && path->previewCamera->isDebugObject());
+    EXPECT_EQ(static_cast<CameraPointObject*>(path->clone())->Time, 0.0f);
+    EXPECT_EQ(static_cast<CameraPointObject*>(rail->clone())->Time, 0.6f);
+    io::IAttributes* empty = gameDevice->getFileSystem()->createEmptyAttributes();
+    rail->deserializeAttributes(empty);
+    empty->drop();
+    EXPECT_EQ(rail->Time, 0.0f);
+}
+
+// --- the blend volume -------------------------------------------------------------------------
+
+class BlendVolumeTest : public CameraModesTest {
+protected:
+    // A blend camera at the origin with members at (0, 10, 0) and (10, 10, 0) whose points
+    // lie at (0, 0, 0) and (30, 0, 0).
+    void SetUp() override {
+        CameraModesTest::SetUp();
+        blendCamera = addModeCamera(CameraModeId::BlendVolume, {});
+        first = addModeCamera(CameraModeId::Stationary, {0, 10, 0}, blendCamera);
+        second = addModeCamera(CameraModeId::Stationary, {10, 10, 0}, blendCamera);
+        addPoint<CameraPathObject>(blendCamera, {0, 0, 0}, 0.0f);
+        addPoint<CameraPathObject>(blendCamera, {30, 0, 0}, 0.0f);
+        for (CameraObject* member : {first, second})
+            place(member);
+    }
+    BlendVolumeCameraMode* blendOf() { return blendCamera->positionMode->asBlendVolume(); }
+
+    CameraObject* blendCamera = nullptr;
+    CameraObject* first = nullptr;
+    CameraObject* second = nullptr;
+};
+
+TEST_F(BlendVolumeTest, MembersCountByTheInverseSquareOfTheirDistance) {
+    // Twice as far from the second point: weights 0.8 and 0.2.
+    addPlayer({10, 0, 0});
+    place(blendCamera, 1.0f);
+    test::expectNear(blendCamera->goalPosition, {2, 10, 0});
+    test::expectNear(blendCamera->cameraNode->getAbsolutePosition(), {2, 10, 0});
+    // A member of weight 0 never pulls, however near the player is to its point.
+    first->BlendWeight = 0.0f;
+    place(blendCamera, 1.0f);
+    test::expectNear(blendCamera->goalPosition, {10, 10, 0});
+    // Standing on a point gives that member the whole weight.
+    first->BlendWeight = 1.0f;
+    getPlayer(0)->setPosition({30, 0, 0});
+    getPlayer(0)->updateAbsolutePosition();
+    place(blendCamera, 1.0f);
+    test::expectNear(blendCamera->goalPosition, {10, 10, 0});
+}
+
+TEST_F(BlendVolumeTest, AMemberWithoutAPointStopsTheBlend) {
+    addPlayer({10, 0, 0});
+    place(blendCamera, 1.0f);
+    addModeCamera(CameraModeId::Stationary, {50, 50, 50}, blendCamera);
+    getPlayer(0)->setPosition({30, 0, 0});
+    getPlayer(0)->updateAbsolutePosition();
+    place(blendCamera, 1.0f);
+    test::expectNear(blendCamera->cameraNode->getAbsolutePosition(), {2, 10, 0});
+    EXPECT_EQ(blendOf()->memberCameras.size(), 3u);
+    EXPECT_EQ(blendOf()->memberPoints.size(), 2u);
+}
+
+} // namespace

@@ -1,0 +1,320 @@
+// The cutscene overlay (its bars, vignette and skip prompt) and the cutscene object (start,
+// end transition, finish, cancel, attributes), with the free debug camera's animator.
+#include "CameraTimeFixture.h"
+
+#include "camera/CameraTransition.h"
+#include "camera/CutsceneObject.h"
+#include "camera/FreeFlyCameraAnimator.h"
+
+#include "core/Globals.h"
+#include "core/ShellHooks.h"
+#include "gui/GUIImage.h"
+#include "level/LevelManager.h"
+#include "render/EffectHandler.h"
+#include "screens/ScreenManager.h"
+#include "screens/cutscene/GUICutscene.h"
+#include "triggers/TriggerEventObject.h"
+#include "triggers/TriggerRegistration.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+using namespace irr;
+
+namespace {
+
+class CutsceneTest : public test::CameraTimeFixture {
+protected:
+    void SetUp() override {
+        CameraTimeFixture::SetUp();
+        screenWidth = 1280;
+        screenHeight = 720;
+        registerTriggerTypes();
+        screenManager = new ScreenManager(device->get()->getGUIEnvironment());
+        screenManager->createScreens();
+        shellHooks().screens.overlayBlend = [] { return screenManager->getOverlayBlend(); };
+        overlay = screenManager->getCutsceneScreen();
+    }
+    void TearDown() override {
+        shellHooks().screens.overlayBlend = nullptr;
+        delete screenManager;
+        screenManager = nullptr;
+        CameraTimeFixture::TearDown();
+    }
+    // One frame of the seconds for the overlay.
+    void overlayFrame(f32 seconds) {
+        tick(seconds);
+        overlay->OnPostRender(0);
+    }
+    // One frame of the seconds for the level's objects, the cameras and the overlay.
+    void gameFrame(f32 seconds = 0.1f) {
+        tick(seconds);
+        ++levelAnimateFrame;
+        root()->OnAnimate(0);
+        cameras->update(seconds);
+        overlay->OnPostRender(0);
+    }
+    CutsceneObject* addCutscene(f32 duration, s32 cameraID = 0) {
+        auto* cutscene = new CutsceneObject(root(), smgr(), -1);
+        cutscene->drop();
+        cutscene->CutsceneDuration = duration;
+        cutscene->CameraID = cameraID;
+        return cutscene;
+    }
+    TriggerEventObject* addEvent(CutsceneObject* cutscene, f32 delay) {
+        auto* event = new TriggerEventObject(cutscene, smgr(), -1);
+        event->drop();
+        event->EventDelay = delay;
+        return event;
+    }
+    std::size_t queuedEvents() const { return manager->getLevelEvents().size(); }
+
+    GUICutscene* overlay = nullptr;
+};
+
+TEST_F(CutsceneTest, TheOverlayIsAPassingStandingScreenSizedForTheScreen) {
+    ASSERT_NE(overlay, nullptr);
+    EXPECT_EQ(overlay->getID(), ScreenManager::overlayId);
+    EXPECT_EQ(s32(overlay->getType()), 1009);
+    EXPECT_STREQ(overlay->getTypeName(), "GUICutscene");
+    EXPECT_EQ(overlay->getBarHeight(), 64);
+    EXPECT_EQ(overlay->getSkipPrompt()->getRelativePosition(), core::recti(1228, 668, 1264, 704));
+    EXPECT_EQ(overlay->getBarAmount(), 0.0f);
+    EXPECT_FALSE(overlay->getTopBar()->isVisible());
+    overlay->setVisible(true);
+    EXPECT_TRUE(screenManager->isInputAllowed()) << "the overlay never holds the game's input";
+}
+
+// The bars slide in over a second along a smoothstep (top bar from -64 to 0, bottom bar from
+// below the screen to 658), the vignette fading in between them; then out again.
+TEST_F(CutsceneTest, TheBarsSlideInAndOutOverASecond) {
+    struct Row {
+        f32 amount;
+        s32 topY, bottomY;
+        u32 alpha;
+    };
+    const Row in[] = {{0.251f, -53, 711, 40}, {0.501f, -31, 689, 127}, {0.751f, -9, 667, 215}, {1.0f, 0, 658, 255}};
+    overlay->setVisible(true);
+    EXPECT_EQ(overlay->getBarAmount(), 0.001f) << "counts as showing at once";
+    EXPECT_NE(screenManager->getOverlayBlend(), 0.0f);
+    for (const Row& row : in) {
+        overlayFrame(0.25f);
+        EXPECT_NEAR(overlay->getBarAmount(), row.amount, 1e-4f);
+        EXPECT_EQ(overlay->getTopBar()->getRelativePosition().UpperLeftCorner.Y, row.topY) << row.amount;
+        EXPECT_EQ(overlay->getBottomBar()->getRelativePosition().UpperLeftCorner.Y, row.bottomY) << row.amount;
+        EXPECT_EQ(overlay->getVignette()->getColor().getAlpha(), row.alpha) << row.amount;
+        EXPECT_EQ(overlay->getVignette()->getRelativePosition().UpperLeftCorner.Y, row.topY + 64);
+        EXPECT_TRUE(overlay->getTopBar()->isVisible());
+    }
+    // Hiding half-way out and showing again reverses from where the bars are.
+    overlay->setVisible(false);
+    overlayFrame(0.5f);
+    EXPECT_NEAR(overlay->getBarAmount(), 0.5f, 1e-4f);
+    overlay->setVisible(true);
+    overlayFrame(0.25f);
+    EXPECT_NEAR(overlay->getBarAmount(), 0.75f, 1e-4f);
+    overlay->setVisible(false);
+    for (int i = 0; i < 4; ++i)
+        overlayFrame(0.25f);
+    EXPECT_EQ(overlay->getBarAmount(), 0.0f);
+    EXPECT_FALSE(overlay->getTopBar()->isVisible());
+    EXPECT_FALSE(overlay->getBottomBar()->isVisible());
+    EXPECT_FALSE(overlay->getVignette()->isVisible());
+    EXPECT_EQ(overlay->getTopBar()->getRelativePosition().UpperLeftCorner.Y, -64);
+}
+
+TEST_F(CutsceneTest, SnapsAndTheLevelUnloadJumpToTheEnds) {
+    overlay->snapBarsIn();
+    EXPECT_EQ(overlay->getBarAmount(), 1.0f);
+    EXPECT_EQ(overlay->getTopBar()->getRelativePosition().UpperLeftCorner.Y, 0);
+    overlay->setVisible(false);
+    overlayFrame(0.3f);
+    manager->onLevelUnloaded.invoke();
+    EXPECT_EQ(overlay->getBarAmount(), 0.0f) << "mid-slide, the bars are gone at once";
+    EXPECT_FALSE(overlay->getVignette()->isVisible());
+}
+
+TEST_F(CutsceneTest, TheOverlayStandsStillWhileAMenuHoldsTheInput) {
+    overlay->setVisible(true);
+    screenManager->setPauseScreenVisible(true);
+    ASSERT_FALSE(screenManager->isInputAllowed());
+    overlayFrame(0.5f);
+    EXPECT_EQ(overlay->getBarAmount(), 0.001f);
+}
+
+// The prompt shows the held time in frames 0..9, frame 10 for a refused skip, and nothing
+// while gameplay is not suspended.
+TEST_F(CutsceneTest, TheSkipPromptShowsTheHeldTimeOrTheRefusal) {
+    struct Row {
+        bool barsIn;
+        f32 progress;
+        s32 frame;
+        bool shown;
+    };
+    const Row rows[] = {{true, 0.0f, 0, false}, {true, 0.5f, 4, true},  {true, 1.5f, 9, true},
+                        {true, -1.0f, 10, true}, {false, 0.5f, 0, false}, {false, -0.5f, 10, false}};
+    for (const Row& row : rows) {
+        if (row.barsIn)
+            overlay->snapBarsIn();
+        else
+            overlay->snapBarsOut();
+        overlay->setSkipProgress(row.progress);
+        overlayFrame(0.0f);
+        EXPECT_EQ(overlay->getPromptFrame(), row.frame) << row.progress;
+        EXPECT_EQ(overlay->getSkipPrompt()->isVisible(), row.shown) << row.progress;
+    }
+}
+
+// A started cutscene shows the bars, takes control, switches to its camera and starts its
+// child events; at its end (after its end transition was queued a second before) it gives
+// everything back and returns to the camera that was active before.
+TEST_F(CutsceneTest, ACutsceneRunsAndReturnsTheCamera) {
+    test::PlacedBody* body = addPlayer({});
+    CameraObject* before = addModeCamera(CameraModeId::Stationary, {0, 5, -20}, nullptr, 30);
+    CameraObject* shot = addModeCamera(CameraModeId::Stationary, {10, 5, 0}, nullptr, 31);
+    registerIDs();
+    cameras->pushCamera(before, nullptr, 0.0f, false);
+    CutsceneObject* cutscene = addCutscene(3.0f, 31);
+    cutscene->ReturnToPreviousCam = true;
+    cutscene->EndTransitionType = 3; // "Fade to White"
+    TriggerEventObject* event = addEvent(cutscene, 0.5f);
+    int started = 0, finished = 0;
+    struct Counter {
+        int* count;
+        void bump() { ++*count; }
+    } startCounter{&started}, finishCounter{&finished};
+    cutscene->startedListeners.addMember(&startCounter, &Counter::bump);
+    cutscene->finishedListeners.addMember(&finishCounter, &Counter::bump);
+
+    cutscene->startCutscene();
+    EXPECT_TRUE(cutscene->isRunning());
+    EXPECT_TRUE(cutsceneRunning);
+    EXPECT_EQ(started, 1);
+    EXPECT_EQ(overlay->getBarGoal(), 1.0f);
+    EXPECT_TRUE(body->controlsDisabled);
+    EXPECT_EQ(cameras->getOverrideCamera(), shot);
+    EXPECT_EQ(cutscene->previousCamera, before);
+    EXPECT_TRUE(event->isPending());
+    cutscene->startCutscene(); // a second start is ignored
+    EXPECT_EQ(started, 1);
+
+    const std::size_t queued = queuedEvents();
+    while (cutscene->elapsed < 1.7f) {
+        gameFrame(0.25f);
+        EXPECT_FALSE(cutscene->ending);
+    }
+    gameFrame(0.25f); // reaches 2.0 = duration - 1
+    EXPECT_TRUE(cutscene->ending);
+    EXPECT_EQ(queuedEvents(), queued + 2) << "the end transition's intro and outro";
+    while (cutscene->isRunning())
+        gameFrame();
+    EXPECT_EQ(finished, 1);
+    EXPECT_FALSE(cutsceneRunning);
+    EXPECT_FALSE(body->controlsDisabled);
+    EXPECT_EQ(cutscene->elapsed, -1.0f);
+    EXPECT_EQ(overlay->getBarGoal(), 0.0f);
+    EXPECT_EQ(cameras->getOverrideCamera(), before);
+}
+
+TEST_F(CutsceneTest, AShortCutsceneStartsNoEndTransitionByTime) {
+    CutsceneObject* cutscene = addCutscene(1.0f);
+    cutscene->EndTransitionType = 2;
+    cutscene->startCutscene();
+    const std::size_t queued = queuedEvents();
+    while (cutscene->isRunning())
+        gameFrame();
+    EXPECT_EQ(queuedEvents(), queued);
+}
+
+TEST_F(CutsceneTest, CancellingKeepsOnlyTheEventsDueAfterTheCutscene) {
+    CutsceneObject* cutscene = addCutscene(4.0f);
+    TriggerEventObject* soon = addEvent(cutscene, 2.0f);
+    TriggerEventObject* late = addEvent(cutscene, 6.0f);
+    cutscene->startCutscene();
+    gameFrame();
+    gameFrame();
+    overlay->snapBarsIn();
+    cutscene->cancelCutscene();
+    EXPECT_FALSE(soon->isPending());
+    ASSERT_TRUE(late->isPending());
+    EXPECT_EQ(late->pending.time, 4.0f) << "still due 6 s after the start";
+    EXPECT_EQ(overlay->getBarAmount(), 0.0f) << "the bars go at once";
+    gameFrame();
+    EXPECT_FALSE(cutscene->isRunning());
+}
+
+TEST_F(CutsceneTest, AttributesFollowTheirConditions) {
+    CutsceneObject* cutscene = addCutscene(5.0f, 8);
+    cutscene->ReturnToPreviousCam = true;
+    cutscene->EndCameraID = 9;
+    cutscene->PauseActiveConversations = true;
+    cutscene->EndTransitionType = 1;
+    cutscene->EndCamTransitionSpeed = 0.5f;
+    cutscene->AllowSkipCutscene = true;
+    io::IAttributes* out = gameDevice->getFileSystem()->createEmptyAttributes();
+    cutscene->serializeAttributes(out);
+    EXPECT_FALSE(out->existsAttribute("EndCameraID"));
+    EXPECT_FALSE(out->existsAttribute("InterruptActiveConversations"));
+    EXPECT_STREQ(out->getAttributeAsString("EndTransitionType").c_str(), "Circle Wipe Black");
+    CutsceneObject* read = addCutscene(1.0f);
+    read->deserializeAttributes(out);
+    out->drop();
+    EXPECT_EQ(read->CutsceneDuration, 5.0f);
+    EXPECT_EQ(read->CameraID, 8);
+    EXPECT_TRUE(read->ReturnToPreviousCam);
+    EXPECT_TRUE(read->PauseActiveConversations);
+    EXPECT_EQ(read->EndTransitionType, 1);
+    EXPECT_TRUE(read->AllowSkipCutscene);
+
+    // Without "AllowSkipCutscene", skipping is allowed exactly when an end camera is named.
+    for (s32 endCamera : {0, 4}) {
+        io::IAttributes* in = gameDevice->getFileSystem()->createEmptyAttributes();
+        in->addInt("EndCameraID", endCamera);
+        read->deserializeAttributes(in);
+        in->drop();
+        EXPECT_EQ(read->AllowSkipCutscene, endCamera > 0);
+    }
+    // A copy keeps the settings but not the end camera's speed and the skip permission.
+    auto* copy = static_cast<CutsceneObject*>(cutscene->clone());
+    EXPECT_EQ(copy->CutsceneDuration, 5.0f);
+    EXPECT_EQ(copy->EndTransitionType, 1);
+    EXPECT_EQ(copy->EndCamTransitionSpeed, 0.0f);
+    EXPECT_FALSE(copy->AllowSkipCutscene);
+}
+
+// The free-fly animator moves by the frame stopwatch, not the millisecond timer, and only in
+// render stage 1 on a camera.
+TEST_F(CutsceneTest, TheFreeFlyAnimatorMovesByTheFrameTime) {
+    EffectHandler handler(device->get(), core::dimension2du(0, 0));
+    effectHandler = &handler;
+    scene::ICameraSceneNode* camera = smgr()->addCameraSceneNode(nullptr, {0, 0, 0}, {0, 0, 100});
+    smgr()->setActiveCamera(camera);
+    camera->setInputReceiverEnabled(true);
+    auto* animator = new FreeFlyCameraAnimator(nullptr, 180.0f, 10.0f, 0.0f, nullptr, 0, false);
+    SEvent key;
+    std::memset(static_cast<void*>(&key), 0, sizeof(key));
+    key.EventType = EET_KEY_INPUT_EVENT;
+    key.KeyInput.Key = KEY_UP;
+    key.KeyInput.PressedDown = true;
+    handler.renderStage = 1;
+    animator->animateNode(camera, 0); // the first run clears the keys
+    EXPECT_TRUE(animator->OnEvent(key));
+    EXPECT_TRUE(animator->isKeyHeld(FreeFlyCameraAnimator::MoveForward));
+    tick(0.1f);
+    animator->animateNode(camera, 5000);
+    test::expectNear(camera->getPosition(), {0, 0, 1});
+    handler.renderStage = 0;
+    animator->animateNode(camera, 6000);
+    test::expectNear(camera->getPosition(), {0, 0, 1});
+    // Not a camera: nothing.
+    handler.renderStage = 1;
+    scene::ISceneNode* plain = smgr()->addEmptySceneNode();
+    animator->animateNode(plain, 7000);
+    test::expectNear(plain->getPosition(), {});
+    EXPECT_EQ(animator->getKeyMap().size(), 5u) << "the default five keys";
+    animator->drop();
+    effectHandler = nullptr;
+}
+
+} // namespace

@@ -1,0 +1,87 @@
+#include "AnimatorFixture.h"
+
+#include "characters/animators/AnimatorFactory.h"
+#include "physics/objects/PhysicsObjectSettings.h"
+#include "core/ShellHooks.h"
+#include "level/LevelHooks.h"
+#include "level/ResourceCaches.h"
+#include "render/BillboardObject.h"
+#include "render/SpriteAnimation.h"
+#include "triggers/TriggerRegistration.h"
+#include "triggers/TriggerServices.h"
+
+using namespace irr;
+
+void AnimatorFixture::SetUp() {
+    PhysicsObjectFixture::SetUp();
+    factory = new AnimatorFactory(smgr());
+    connectTriggersToPhysics();
+    resetAnimatorServices();
+    registerBillboardObjectType();
+    // The level is being played: the physics world's simulation flag is set.
+    shellHooks().physics.isSimulationActive = [] { return physicsManager && physicsManager->isSimulationActive(); };
+    levelHooks().render.loadSpriteAnimation = [](SpriteAnimation& animation, const io::path& file) {
+        return loadTextureAnimation(animation, file);
+    };
+}
+
+void AnimatorFixture::TearDown() {
+    smgr()->clear();
+    factory->drop();
+    factory = nullptr;
+    resetTriggerServices();
+    resetAnimatorServices();
+    clearSpriteAnimationCache();
+    resetLevelHooks();
+    resetShellHooks();
+    PhysicsObjectFixture::TearDown();
+}
+
+AnimatorBase* AnimatorFixture::makeAnimator(const char* type, scene::ISceneNode* node,
+                                            const std::function<void(io::IAttributes*)>& fill) {
+    scene::ISceneNodeAnimator* animator = factory->createSceneNodeAnimator(type, node);
+    if (!animator)
+        return nullptr;
+    io::IAttributes* in = newAttributes();
+    in->addBool("Enabled", true);
+    fill(in);
+    animator->deserializeAttributes(in);
+    in->drop();
+    animator->drop();
+    return asGameAnimator(animator);
+}
+
+std::vector<std::string> AnimatorFixture::written(scene::ISceneNodeAnimator* animator,
+                                                  io::SAttributeReadWriteOptions* options) const {
+    io::IAttributes* out = newAttributes();
+    animator->serializeAttributes(out, options);
+    std::vector<std::string> lines;
+    for (u32 i = 0; i < out->getAttributeCount(); ++i)
+        lines.push_back(std::string(out->getAttributeName(static_cast<s32>(i))) + "=" +
+                        out->getAttributeAsString(static_cast<s32>(i)).c_str());
+    out->drop();
+    return lines;
+}
+
+scene::ISceneNode* AnimatorFixture::addNode(const core::vector3df& position, s32 id) {
+    scene::ISceneNode* node = smgr()->addEmptySceneNode(root(), id);
+    node->setPosition(position);
+    node->updateAbsolutePosition();
+    if (id != -1)
+        manager->registerNodeIDs(node);
+    return node;
+}
+
+PhysicsObject* AnimatorFixture::addBox(const char* state, const core::vector3df& position, s32 id) {
+    PhysicsObject* box = makeObject([&](io::IAttributes* a) {
+        a->addVector3d("Position", position);
+        a->addEnum("BoundType", "Box", boundTypeNames);
+        a->addVector3d("BoxExtents", core::vector3df(2, 2, 2));
+        a->addEnum("PhysicsState", state, physicsStateNames);
+    });
+    if (id != -1) {
+        box->setID(id);
+        manager->registerNodeIDs(box);
+    }
+    return box;
+}

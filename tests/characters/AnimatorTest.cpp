@@ -1,0 +1,418 @@
+// The animators: the factory's table, the shared attributes, each type's round trip, and
+// each type's motion at chosen times.
+#include "AnimatorFixture.h"
+
+#include "characters/animators/AnimatorFactory.h"
+#include "characters/animators/AppearanceAnimators.h"
+#include "characters/animators/BoneAnimators.h"
+#include "characters/animators/MovementAnimators.h"
+#include "characters/animators/ObjectAnimators.h"
+#include "characters/animators/SwimSplineAnimator.h"
+#include "core/Globals.h"
+#include "level/SplineObject.h"
+#include "level/VariableObject.h"
+#include "physics/objects/PhysicsObjectSettings.h"
+#include "render/BillboardObject.h"
+
+#include <cmath>
+
+using namespace irr;
+using Attributes = io::IAttributes;
+using test::expectNear;
+
+namespace {
+
+class AnimatorTest : public AnimatorFixture {};
+
+// A node with a spinner, for the table's per-type round trip.
+const std::pair<const char*, std::function<void(Attributes*)>> typeSettings[] = {
+    {"moveStraight", [](Attributes* a) { a->addVector3d("End", {1, 2, 3}); a->addInt("TimeForWay", 1500); a->addBool("PingPong", true); }},
+    {"moveSpline", [](Attributes* a) { a->addFloat("Speed", 0.5f); a->addVector3d("Point1", {1, 0, 0}); a->addVector3d("Point2", {4, 0, 0}); a->addVector3d("Rotation2", {0, 90, 0}); a->addBool("AnimateScale", true); }},
+    {"animateFrame", [](Attributes* a) { a->addInt("StartFrame", 4); a->addInt("EndFrame", 9); a->addBool("ChangeFPS", true); a->addFloat("NewFPS", 12); }},
+    {"animateTexture", [](Attributes* a) { a->addFloat("FramesPerSecond", 8); a->addBool("Loop", false); }},
+    {"animateUVs", [](Attributes* a) { a->addVector2d("TranslationSpeed", {0.25f, 0}); a->addBool("ApplyToAllMaterials", false); a->addInt("MaterialIndex", 2); }},
+    {"animateColor", [](Attributes* a) { a->addFloat("TimeToFade", 2); a->addColor("OriginalColor", video::SColor(255, 10, 20, 30)); a->addBool("PingPong", true); }},
+    {"animateSpline", [](Attributes* a) { a->addInt("SplineObjectID", 77); a->addFloat("TimeToComplete", 4); a->addBool("CapToFramerate", true); }},
+    {"parentToObject", [](Attributes* a) { a->addInt("ParentObjectID", 5); a->addBool("UseParentPosition", true); a->addString("ExcludePositionAxes", "xz"); }},
+    {"attachToMeshBone", [](Attributes* a) { a->addInt("ParentID", 9); a->addString("JointName", "hipsJt"); a->addBool("UseCurrentJoint", true); }},
+    {"controlMeshBone", [](Attributes* a) { a->addString("ControlType", "Multiple Nodes"); a->addInt("JointCount", 2); a->addInt("JointPhysicsObjectID1", 31); }},
+    {"physicsForce", [](Attributes* a) { a->addVector3d("Force", {0, 50, 0}); a->addString("ForceMode", "Velocity Change"); }},
+    {"moveFlyCircle", [](Attributes* a) { a->addFloat("Radius", 4); a->addFloat("RadiusEllipsoid", 2); a->addVector3d("Direction", {0, 0, 2}); }},
+    {"moveRotation", [](Attributes* a) { a->addVector3d("Rotation", {0, 1, 0}); a->addInt("SpeedVariableID", 12); }},
+    {"rotateTowards", [](Attributes* a) { a->addInt("TargetObjectID", 3); }},
+    {"swimSpline", [](Attributes* a) { a->addFloat("MaxChargeAmount", 3); a->addFloat("WindDownRate", 1.5f); a->addInt("MeshObjectID", 8); }},
+};
+
+} // namespace
+
+TEST_F(AnimatorTest, TheFactoryKnowsFifteenTypesByExactName) {
+    struct Row {
+        const char* name;
+        s32 type;
+    } rows[] = {{"moveStraight", 1000}, {"animateColor", 1005}, {"attachToMeshBone", 1008},
+                {"swimSpline", 1014},   {"MoveStraight", 10},   {"", 10}, {"flyCircle", 10}};
+    for (const Row& row : rows) {
+        EXPECT_EQ(findAnimatorType(row.name), row.type) << row.name;
+        scene::ISceneNodeAnimator* made = factory->createSceneNodeAnimator(row.name, nullptr);
+        EXPECT_EQ(made != nullptr, row.type != 10) << row.name;
+        if (made) {
+            EXPECT_EQ(static_cast<s32>(made->getType()), row.type);
+            made->drop();
+        }
+    }
+    EXPECT_EQ(factory->getCreatableSceneNodeAnimatorTypeCount(), 15u);
+    EXPECT_EQ(static_cast<s32>(factory->getCreateableSceneNodeAnimatorType(14)), 1014);
+    EXPECT_STREQ(factory->getCreateableSceneNodeAnimatorTypeName(static_cast<scene::ESCENE_NODE_ANIMATOR_TYPE>(1009)),
+                 "controlMeshBone");
+    EXPECT_EQ(factory->getCreateableSceneNodeAnimatorTypeName(static_cast<scene::ESCENE_NODE_ANIMATOR_TYPE>(1015)), nullptr);
+    EXPECT_STREQ(factory->getCreateableSceneNodeAnimatorTypeName(scene::ESNAT_FLY_CIRCLE), "flyCircle")
+        << "types below 1000 are the engine's";
+
+    scene::ISceneNodeAnimator* loose = factory->createSceneNodeAnimator(AnimatorType::AttachToMeshBone, nullptr);
+    ASSERT_NE(loose, nullptr);
+    loose->drop();
+    scene::ISceneNode* target = addNode({0, 0, 0});
+    scene::ISceneNodeAnimator* colour = factory->createSceneNodeAnimator(AnimatorType::AnimateColor, target);
+    EXPECT_EQ(target->getAnimators().size(), 1u);
+    colour->drop();
+    // The scene manager asks this factory before its own.
+    scene::ISceneNodeAnimator* viaScene = smgr()->createSceneNodeAnimator("moveRotation", target);
+    ASSERT_NE(viaScene, nullptr);
+    EXPECT_EQ(static_cast<s32>(viaScene->getType()), AnimatorType::MoveRotation);
+    viaScene->drop();
+}
+
+TEST_F(AnimatorTest, EveryTypeWritesTheBaseKeysFirstAndRoundTripsAndClones) {
+    scene::ISceneNode* node = addNode({1, 2, 3});
+    for (const auto& [type, fill] : typeSettings) {
+        SCOPED_TRACE(type);
+        AnimatorBase* animator = makeAnimator(type, node, [&](Attributes* a) {
+            a->addInt("ID", 42);
+            a->addBool("Reversed", true);
+            fill(a);
+        });
+        ASSERT_NE(animator, nullptr);
+        const std::vector<std::string> lines = written(animator);
+        ASSERT_GE(lines.size(), 4u);
+        EXPECT_EQ(lines[0], "ID=42");
+        EXPECT_EQ(lines[1], "Enabled=true");
+        EXPECT_EQ(lines[2], "Reversed=true");
+        EXPECT_EQ(lines[3] == "EnabledInEditor=true", std::string(type) != "animateTexture");
+
+        scene::ISceneNodeAnimator* fresh = factory->createSceneNodeAnimator(type, nullptr);
+        Attributes* store = newAttributes();
+        animator->serializeAttributes(store);
+        fresh->deserializeAttributes(store);
+        store->drop();
+        EXPECT_EQ(written(fresh), lines) << "read back";
+        fresh->drop();
+        scene::ISceneNodeAnimator* clone = animator->createClone(node, smgr());
+        EXPECT_EQ(written(clone), lines) << "clone";
+        clone->drop();
+
+        // "Reversed" is kept when missing, "Enabled" reads false when missing.
+        Attributes* bare = newAttributes();
+        bare->addInt("ID", 1);
+        animator->deserializeAttributes(bare);
+        bare->drop();
+        EXPECT_TRUE(animator->isReversed());
+        EXPECT_FALSE(animator->isEnabled());
+    }
+}
+
+TEST_F(AnimatorTest, TheStraightMoverSlidesLoopsAndBouncesByItsFlags) {
+    struct Row {
+        const char* what;
+        bool loop, pingPong;
+        f32 seconds;
+        f32 expectedY;
+    } rows[] = {
+        {"halfway after 1 s", false, false, 1.0f, 5.0f},
+        {"rests at the end", false, false, 3.0f, 10.0f},
+        {"ping-pong comes back once and rests at the start", false, true, 6.0f, 0.0f},
+        // A wrap or turn drops the step that passed the end: 0.025 of progress here.
+        {"loop jumps back to the start", true, false, 2.5f, 2.25f},
+        {"ping-pong with loop bounces on", true, true, 2.5f, 7.75f},
+    };
+    for (const Row& row : rows) {
+        scene::ISceneNode* node = addNode({0, 0, 0});
+        makeAnimator("moveStraight", node, [&](Attributes* a) {
+            a->addVector3d("End", {0, 10, 0});
+            a->addInt("TimeForWay", 2000);
+            a->addBool("Loop", row.loop);
+            a->addBool("PingPong", row.pingPong);
+        });
+        run(0.05f, static_cast<int>(row.seconds / 0.05f + 0.5f));
+        EXPECT_NEAR(node->getPosition().Y, row.expectedY, 0.05f) << row.what;
+        node->remove();
+    }
+}
+
+TEST_F(AnimatorTest, TheSplineMoverFollowsItsKeysAndTheCircleItsAxes) {
+    scene::ISceneNode* node = addNode({0, 0, 0});
+    auto* spline = static_cast<MoveSplineAnimator*>(makeAnimator("moveSpline", node, [](Attributes* a) {
+        a->addFloat("Speed", 0.5f);
+        a->addBool("Loop", false);
+        a->addBool("LinearMovement", true);
+        a->addBool("AnimateRotation", true);
+        a->addVector3d("Point1", {0, 0, 0});
+        a->addVector3d("Point2", {10, 0, 0});
+        a->addVector3d("Point3", {10, 0, 10});
+        a->addVector3d("Rotation3", {0, 90, 0});
+    }));
+    run(0.05f, 10); // progress 0.25: half of the first segment
+    expectNear(node->getPosition(), {5, 0, 0}, 0.01f);
+    run(0.05f, 30); // the end: just before the last point
+    expectNear(node->getPosition(), {10, 0, 10}, 0.01f);
+    EXPECT_NEAR(node->getRotation().Y, 90.0f, 0.1f);
+    EXPECT_EQ(written(spline, nullptr).size(), written(spline).size());
+    io::SAttributeReadWriteOptions editor;
+    editor.Flags = io::EARWF_FOR_EDITOR;
+    EXPECT_EQ(written(spline, &editor).size(), written(spline).size() + 2) << "one zero point and rotation more";
+
+    scene::ISceneNode* flyer = addNode({0, 0, 0});
+    auto* circle = static_cast<FlyCircleAnimator*>(makeAnimator("moveFlyCircle", flyer, [](Attributes* a) {
+        a->addFloat("Radius", 10);
+        a->addFloat("Speed", 0.001f);
+        a->addVector3d("Direction", {0, 0, 0});
+    }));
+    expectNear(circle->direction, {0, 1, 0});
+    circle->startTime = circle->lastTime = 1000;
+    circle->animateNode(flyer, 1000 + 1571);
+    expectNear(flyer->getPosition(), {0, 0, 10}, 0.01f);
+    circle->setReversed(true);
+    circle->animateNode(flyer, 1000 + 1571 + 500);
+    circle->setReversed(false);
+    circle->animateNode(flyer, 1000 + 1571 + 500);
+    // Reversed for 0.5 s: where it stood 0.5 s before the reversal began (angle 1.071).
+    expectNear(flyer->getPosition(), {-10.0f * std::cos(1.071f), 0, 10.0f * std::sin(1.071f)}, 0.01f);
+}
+
+TEST_F(AnimatorTest, TheSpinnerTurnsByItsRateAndVariableAndTheTurnerFacesItsTarget) {
+    auto* speed = new VariableObject(root(), smgr(), 12);
+    speed->drop();
+    manager->registerNodeIDs(speed);
+    speed->Value = 0.5f;
+    scene::ISceneNode* plain = addNode({0, 0, 0});
+    scene::ISceneNode* scaled = addNode({0, 0, 0});
+    makeAnimator("moveRotation", plain, [](Attributes* a) { a->addVector3d("Rotation", {0, 1, 0}); });
+    makeAnimator("moveRotation", scaled, [](Attributes* a) {
+        a->addVector3d("Rotation", {0, 1, 0});
+        a->addInt("SpeedVariableID", 12);
+    });
+    run(1.0f / 60.0f, 60);
+    EXPECT_NEAR(plain->getRotation().Y, 100.0f, 0.2f);
+    EXPECT_NEAR(scaled->getRotation().Y, 50.0f, 0.2f);
+
+    addNode({3, 20, 4}, 3);
+    scene::ISceneNode* turner = addNode({3, 0, 4});
+    makeAnimator("rotateTowards", turner, [](Attributes* a) { a->addInt("TargetObjectID", 3); });
+    frame();
+    core::vector3df forward(0, 0, 1);
+    core::matrix4 turn;
+    turn.setRotationDegrees(turner->getRotation());
+    turn.rotateVect(forward);
+    expectNear(forward, {0, 1, 0}, 0.001f);
+}
+
+TEST_F(AnimatorTest, TheColourFadesAlongASmoothstepOnMaterialsAndLights) {
+    scene::ISceneNode* box = smgr()->addCubeSceneNode(1.0f, root());
+    makeAnimator("animateColor", box, [](Attributes* a) {
+        a->addFloat("TimeToFade", 2);
+        a->addColor("OriginalColor", video::SColor(255, 0, 0, 0));
+        a->addColor("TargetColor", video::SColor(255, 200, 100, 0));
+        a->addBool("Loop", false);
+    });
+    scene::ILightSceneNode* light = smgr()->addLightSceneNode(root());
+    makeAnimator("animateColor", light, [](Attributes* a) {
+        a->addFloat("TimeToFade", 1);
+        a->addColor("OriginalColor", video::SColor(255, 0, 0, 0));
+        a->addColor("TargetColor", video::SColor(255, 255, 255, 255));
+        a->addBool("PingPong", true);
+    });
+    run(0.1f, 10);
+    EXPECT_EQ(box->getMaterial(0).DiffuseColor, video::SColor(255, 100, 50, 0)) << "halfway: smoothstep 0.5";
+    EXPECT_NEAR(light->getLightData().DiffuseColor.r, 1.0f, 0.01f) << "the light reached its target";
+    run(0.1f, 20);
+    EXPECT_EQ(box->getMaterial(0).DiffuseColor, video::SColor(255, 200, 100, 0)) << "no loop: stays at the target";
+    EXPECT_NEAR(light->getLightData().DiffuseColor.r, 0.0f, 0.01f) << "ping-pong: back at the start, and stays";
+}
+
+TEST_F(AnimatorTest, TextureCoordinatesScrollAndSpriteFramesReachBillboards) {
+    scene::ISceneNode* box = smgr()->addCubeSceneNode(1.0f, root());
+    makeAnimator("animateUVs", box, [](Attributes* a) { a->addVector2d("TranslationSpeed", {0.5f, -0.25f}); });
+    run(0.1f, 5);
+    const core::vector2df half = getTextureTranslation(box->getMaterial(0));
+    EXPECT_NEAR(half.X, 0.25f, 0.001f);
+    EXPECT_NEAR(half.Y, 0.875f, 0.001f) << "wrapped into 0..1";
+
+    auto* billboard = static_cast<BillboardObject*>(smgr()->addSceneNode("BillboardObject", root()));
+    ASSERT_NE(billboard, nullptr);
+    auto* sprite = static_cast<AnimateTextureAnimator*>(makeAnimator("animateTexture", billboard, [](Attributes* a) {
+        a->addString("AnimFilePath", "Content/Screens/Animations/Pulse.xml");
+        a->addFloat("FramesPerSecond", 10);
+        a->addBool("Loop", true);
+    }));
+    ASSERT_NE(sprite->sprite.texture, nullptr);
+    run(0.15f, 1); // the second frame
+    const core::rectf frame = sprite->sprite.getFrameUVRect();
+    EXPECT_GT(frame.UpperLeftCorner.X, 0.0f);
+    EXPECT_EQ(billboard->getMaterial(0).getTexture(0), sprite->sprite.texture);
+    const video::S3DVertex* corners = billboard->getVertices();
+    EXPECT_FLOAT_EQ(corners[0].TCoords.X, frame.LowerRightCorner.X);
+    EXPECT_FLOAT_EQ(corners[0].TCoords.Y, frame.LowerRightCorner.Y);
+    EXPECT_FLOAT_EQ(corners[2].TCoords.X, frame.UpperLeftCorner.X);
+}
+
+TEST_F(AnimatorTest, TheFrameAnimatorSetsTheRangeOnceAndBonesCarryAttachedNodes) {
+    PhysicsObject* figure = makeObject([](Attributes* a) {
+        a->addString("MeshFileName", "Content/Models/Characters/Everyman1.b3d");
+        a->addEnum("BoundType", "None", boundTypeNames);
+    });
+    figure->setID(40);
+    manager->registerNodeIDs(figure);
+    ASSERT_NE(figure->getMeshNode(), nullptr);
+    AnimatorBase* frames = makeAnimator("animateFrame", figure, [](Attributes* a) {
+        a->addInt("StartFrame", 31);
+        a->addInt("EndFrame", 60);
+        a->addInt("NextAnimatorID", 7);
+    });
+    frame();
+    EXPECT_EQ(figure->getMeshNode()->getStartFrame(), 31);
+    EXPECT_EQ(figure->getMeshNode()->getEndFrame(), 60);
+    EXPECT_EQ(figure->mesh().pendingAnimatorID, 7);
+    EXPECT_FALSE(frames->isEnabled()) << "in play it switches itself off after applying";
+
+    device->get()->getTimer()->setTime(5000);
+    scene::ISceneNode* hat = addNode({0, 0, 0});
+    makeAnimator("attachToMeshBone", hat, [](Attributes* a) {
+        a->addInt("ParentID", 40);
+        a->addString("JointName", "headBaseJt");
+    });
+    // The figure reads its joints back from the mesh, so the joint nodes move with it.
+    figure->getMeshNode()->setJointMode(scene::EJUOR_READ);
+    figure->setPosition({10, 0, 0});
+    for (int i = 0; i < 2; ++i) { // the joints follow their mesh one frame later
+        frame();
+        manager->onEndOfUpdate.invoke();
+    }
+    scene::IBoneSceneNode* head = figure->getMeshNode()->getJointNode("headBaseJt");
+    ASSERT_NE(head, nullptr);
+    expectNear(hat->getAbsolutePosition(), head->getAbsolutePosition(), 0.01f);
+    EXPECT_GT(hat->getAbsolutePosition().X, 5.0f) << "moving the figure moved the hat";
+
+    scene::ISceneNode* lost = addNode({0, 0, 0});
+    AnimatorBase* wrong = makeAnimator("attachToMeshBone", lost, [](Attributes* a) {
+        a->addInt("ParentID", 40);
+        a->addString("JointName", "tailJt");
+    });
+    for (int i = 0; i < 3; ++i) {
+        frame();
+        manager->onEndOfUpdate.invoke();
+    }
+    EXPECT_EQ(log.countStartingWith("ERROR: Joint name does not exist: tailJt"), 1u);
+    EXPECT_EQ(written(wrong)[4], "ParentID=-1") << "in play the animator lets go of its parent";
+}
+
+TEST_F(AnimatorTest, ObjectsFollowOtherObjectsSplinesAndForces) {
+    addNode({7, 8, 9}, 5);
+    scene::ISceneNode* follower = addNode({1, 2, 3});
+    makeAnimator("parentToObject", follower, [](Attributes* a) {
+        a->addInt("ParentObjectID", 5);
+        a->addBool("UseParentPosition", true);
+        a->addString("ExcludePositionAxes", "Z, then X");
+    });
+    frame();
+    expectNear(follower->getAbsolutePosition(), {1, 8, 3});
+
+    auto* path = new SplineObject(root(), smgr(), 77);
+    path->drop();
+    for (f32 x : {0.0f, 20.0f}) {
+        auto* point = new SplineObject(path, smgr(), -1);
+        point->drop();
+        point->setPosition({x, 0, 0});
+        point->Time = x / 20.0f;
+    }
+    manager->registerNodeIDs(path);
+    scene::ISceneNode* rider = addNode({0, 0, 0});
+    AnimatorBase* ride = makeAnimator("animateSpline", rider, [](Attributes* a) {
+        a->addInt("SplineObjectID", 77);
+        a->addFloat("TimeToComplete", 2);
+        a->addBool("Loop", false);
+    });
+    run(0.05f, 20);
+    EXPECT_NEAR(rider->getAbsolutePosition().X, 10.0f, 0.1f);
+    EXPECT_FALSE(ride->hasFinished());
+    run(0.05f, 30);
+    EXPECT_NEAR(rider->getAbsolutePosition().X, 20.0f, 0.01f);
+    EXPECT_TRUE(ride->hasFinished());
+    auto* capped = static_cast<AnimateSplineAnimator*>(makeAnimator("animateSpline", addNode({0, 0, 0}), [](Attributes* a) {
+        a->addInt("SplineObjectID", 77);
+        a->addFloat("TimeToComplete", 2);
+        a->addBool("CapToFramerate", true);
+    }));
+    frame(0.1f);
+    EXPECT_NEAR(capped->progress, 0.0167f / 2.0f, 1e-5f);
+
+    PhysicsObject* pushed = addBox("Dynamic", {0, 5, 0});
+    PhysicsObject* held = addBox("Kinematic", {10, 5, 0});
+    for (PhysicsObject* box : {pushed, held})
+        makeAnimator("physicsForce", box, [](Attributes* a) {
+            a->addVector3d("Force", {0, 200, 0});
+            a->addString("ForceMode", "Acceleration");
+        });
+    run(PhysicsManager::fixedStepSize, 30);
+    EXPECT_GT(pushed->getAbsolutePosition().Y, 6.0f) << "pushed up against gravity";
+    EXPECT_NEAR(held->getAbsolutePosition().Y, 5.0f, 1e-4f) << "a kinematic object takes no force";
+}
+
+namespace {
+bool swimHeld = false;
+bool swimChargeInput() { return swimHeld; }
+} // namespace
+
+TEST_F(AnimatorTest, TheSwimmerChargesBlastsCoastsAndFlinches) {
+    auto* path = new SplineObject(root(), smgr(), 78);
+    path->drop();
+    for (f32 x : {0.0f, 100.0f}) {
+        auto* point = new SplineObject(path, smgr(), -1);
+        point->drop();
+        point->setPosition({x, 0, 0});
+        point->Time = x / 100.0f;
+    }
+    manager->registerNodeIDs(path);
+    scene::ISceneNode* swimmer = addNode({0, 0, 0});
+    bool (*const playerInput)() = SwimSplineAnimator::chargeInput;
+    SwimSplineAnimator::chargeInput = swimChargeInput;
+    makeAnimator("swimSpline", swimmer, [](Attributes* a) {
+        a->addInt("SplineObjectID", 78);
+        a->addFloat("SplineSpeed", 20);
+    });
+    SwimSplineAnimator::SwimState& swim = SwimSplineAnimator::shared;
+    run(0.05f, 4);
+    EXPECT_NEAR(swimmer->getAbsolutePosition().X, 0.0f, 1e-4f) << "idle: no speed, no motion";
+    swimHeld = true;
+    run(0.05f, 40);
+    EXPECT_EQ(swim.state, SwimSplineAnimator::IdleToCharge);
+    EXPECT_FLOAT_EQ(swim.charge, 2.0f) << "held for the max charge time";
+    swimHeld = false;
+    frame(0.05f);
+    EXPECT_EQ(swim.state, SwimSplineAnimator::Blast);
+    run(0.05f, 10);
+    const f32 coasted = swimmer->getAbsolutePosition().X;
+    EXPECT_GT(coasted, 5.0f);
+    run(0.05f, 40);
+    EXPECT_LT(swim.speed, 0.1f) << "the wind-down stops it";
+    EXPECT_EQ(swim.state, SwimSplineAnimator::Blast) << "without a mesh its blast animation never ends";
+
+    AnimatorBase* animator = asGameAnimator(*swimmer->getAnimators().begin());
+    swim.speed = 2.0f;
+    animator->setReversed(true);
+    const f32 before = swimmer->getAbsolutePosition().X;
+    run(0.05f, 10);
+    EXPECT_LT(swimmer->getAbsolutePosition().X, before) << "a flinch swims backwards";
+    run(0.05f, 20);
+    EXPECT_FALSE(animator->isReversed()) << "and ends after its duration";
+    EXPECT_EQ(swim.state, SwimSplineAnimator::Idle);
+    SwimSplineAnimator::chargeInput = playerInput;
+}

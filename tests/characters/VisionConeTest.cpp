@@ -1,0 +1,178 @@
+// The vision cone with a stand-in seeing object and a stand-in player: blind without a
+// player, in sight after its first ray, noticing after the notice delay with the raise of
+// the rules, and blocked by objects that block vision.
+#include "AnimatorFixture.h"
+
+#include "characters/SuspicionHooks.h"
+#include "characters/SuspicionRules.h"
+#include "characters/VisionCone.h"
+#include "core/Globals.h"
+#include "render/ParticleObject.h"
+#include "render/ParticleSystemNode.h"
+#include "triggers/TriggerObject.h"
+
+#include "support/StubPlayer.h"
+#include "support/TempDir.h"
+
+#include <fstream>
+
+using namespace irr;
+
+namespace {
+
+class WatchedPlayer : public test::StubPlayer {
+public:
+    using StubPlayer::StubPlayer;
+    scene::ESCENE_NODE_TYPE getType() const override { return typeId("plr1"); }
+    void notify(s32 code) override { notices.push_back(code); }
+    std::vector<s32> notices;
+};
+
+class SeeingObject : public VisionConeOwner {
+public:
+    explicit SeeingObject(scene::ISceneNode* n, s32 type) : node(n), suspicionType(type) {}
+    scene::ISceneNode* getVisionNode() override { return node; }
+    CharacterObject* getVisionWatcher() override { return reinterpret_cast<CharacterObject*>(this); }
+    core::stringc getConeBoneName() override { return "headBaseJt"; }
+    s32 getVisionSuspicionType() override { return suspicionType; }
+    void changeVisionState(s32 state) override { states.push_back(state); }
+    scene::ISceneNode* node;
+    s32 suspicionType;
+    std::vector<s32> states;
+};
+
+class VisionConeTest : public AnimatorFixture {
+protected:
+    void SetUp() override {
+        AnimatorFixture::SetUp();
+        const std::string rules = temp.file("Suspicion.xml");
+        std::ofstream(rules) << "<Rules>\n"
+                                "<CharacterSuspicion characterType=\"Scientist\" suspicionType=\"TaroSeen\" "
+                                "amount=\"10\" speedThreshold=\"2\"/>\n"
+                                "<CharacterSuspicion characterType=\"Chef\" suspicionType=\"TaroSeen\" "
+                                "amount=\"5\" speedThreshold=\"0\"/>\n"
+                                "</Rules>\n";
+        ASSERT_EQ(loadSuspicionConfig(rules), 0);
+        suspicionHooks().addSplat = [this](f32 amount, const core::vector3df&) {
+            splats.push_back(amount);
+            return true;
+        };
+        manager->suspicionMeter.age = 3.0f;
+    }
+    void TearDown() override {
+        clearPlayers();
+        unloadSuspicionConfig();
+        resetSuspicionHooks();
+        AnimatorFixture::TearDown();
+    }
+    // A seeing object of the type at the origin with its cone of distance 20 (looking
+    // along -Z), and optionally the player 10 units in front of it, inside the cone.
+    VisionCone* build(s32 type, bool withPlayer) {
+        seer = std::make_unique<SeeingObject>(addNode({0, 0, 0}, 50), type);
+        cone = new VisionCone(seer.get(), root(), smgr(), 20.0f);
+        cone->drop(); // the scene holds it
+        cone->configureForType(type);
+        if (withPlayer) {
+            player = new WatchedPlayer(root(), smgr(), 60);
+            player->drop();
+            player->setPosition({0.5f, 0, -10});
+            player->updateAbsolutePosition();
+            setPlayer(0, player);
+            cone->getConeTrigger()->onObjectEnter(player, player->getAbsolutePosition(), nullptr, nullptr, nullptr);
+        }
+        return cone;
+    }
+    std::unique_ptr<SeeingObject> seer;
+    VisionCone* cone = nullptr;
+    WatchedPlayer* player = nullptr;
+    std::vector<f32> splats;
+};
+
+} // namespace
+
+TEST_F(VisionConeTest, BuildsItsNodesAndStaysBlindWithoutAPlayer) {
+    VisionCone* c = build(SCT_Scientist, false);
+    EXPECT_STREQ(c->getJointParent()->getName(), "CharacterSupsicionEmptyParent");
+    EXPECT_STREQ(c->getEye()->getName(), "CharacterSupsicionConeEyeOffset");
+    EXPECT_STREQ(c->getConeTrigger()->getName(), "CharacterSupsicionCone");
+    EXPECT_EQ(c->getConeTrigger()->getCondition(), TriggerCondition::OnPlayerCollide);
+    EXPECT_TRUE(c->enabled) << "a scientist's dots are coloured";
+    EXPECT_FLOAT_EQ(c->noticeDelay, 2.0f);
+    run(0.05f, 60);
+    EXPECT_FALSE(c->isInSight());
+    EXPECT_FALSE(c->isWatcherRegistered());
+    EXPECT_EQ(manager->suspicionMeter.watcherCount, 0);
+    EXPECT_TRUE(splats.empty());
+}
+
+TEST_F(VisionConeTest, NoticesAfterItsDelayAndRaisesSuspicionByTheRules) {
+    VisionCone* c = build(SCT_Scientist, true);
+    run(0.05f, 12); // the first ray after 0.5 s
+    EXPECT_TRUE(c->isInSight());
+    EXPECT_TRUE(c->isWatcherRegistered());
+    EXPECT_EQ(manager->suspicionMeter.watcherCount, 1);
+    EXPECT_FALSE(c->hasNoticed());
+    run(0.05f, 30);
+    EXPECT_FALSE(c->hasNoticed());
+    EXPECT_FLOAT_EQ(c->getIntensity(), 1.0f) << "the sight line shows";
+    ParticleSystemNode* dots = c->getSightParticles()->getParticleNode();
+    ASSERT_NE(dots, nullptr);
+    EXPECT_GT(dots->getEmitter()->getMaxParticlesPerSecond(), 0u) << "and emits its dots";
+    run(0.05f, 12);
+    EXPECT_TRUE(c->hasNoticed()) << "after 2 s in sight";
+    ASSERT_EQ(splats.size(), 1u);
+    EXPECT_FLOAT_EQ(splats[0], 10.0f);
+    EXPECT_FLOAT_EQ(manager->suspicionMeter.pendingValue, 10.0f);
+    ASSERT_FALSE(seer->states.empty());
+    EXPECT_EQ(seer->states.back(), CharacterStateId::Noticing);
+
+    // The player leaves the cone: blind again, back to Stopped, unwatched the frame after.
+    cone->getConeTrigger()->onObjectLeave(player, nullptr, nullptr, nullptr);
+    run(0.05f, 3);
+    EXPECT_FALSE(c->isInSight());
+    EXPECT_FALSE(c->hasNoticed());
+    EXPECT_EQ(seer->states.back(), CharacterStateId::Stopped);
+    EXPECT_FALSE(c->isWatcherRegistered());
+    EXPECT_EQ(manager->suspicionMeter.watcherCount, 0);
+    run(0.05f, 4);
+    EXPECT_FLOAT_EQ(c->getIntensity(), 0.0f) << "the sight line fades in 0.2 s";
+    EXPECT_EQ(dots->getEmitter()->getMaxParticlesPerSecond(), 0u);
+    EXPECT_EQ(dots->getParticleCount(), 0u);
+}
+
+TEST_F(VisionConeTest, AZeroDelayNoticesWithTheFirstRay) {
+    VisionCone* c = build(SCT_Chef, true);
+    run(0.05f, 9);
+    EXPECT_FALSE(c->isInSight()) << "no ray before 0.5 s";
+    int frames = 0;
+    while (!c->isInSight() && frames++ < 3)
+        frame(0.05f);
+    EXPECT_TRUE(c->isInSight());
+    EXPECT_TRUE(c->hasNoticed()) << "in the frame of the first ray";
+    EXPECT_EQ(splats, std::vector<f32>{5.0f});
+}
+
+TEST_F(VisionConeTest, ABlockingObjectOrASuspiciousZoneKeepsItBlind) {
+    VisionCone* c = build(SCT_Chef, true);
+    PhysicsObject* wall = addBox("Static", {0.5f, 0, -5});
+    run(0.05f, 40);
+    EXPECT_FALSE(c->isInSight()) << "the wall stops the ray";
+    wall->BlocksVision = false;
+    run(0.05f, 14);
+    EXPECT_TRUE(c->isInSight()) << "an object that does not block vision lets it through";
+
+    manager->suspicionMeter.zoneCount = 1;
+    run(0.05f, 1);
+    EXPECT_FALSE(c->isInSight());
+}
+
+TEST_F(VisionConeTest, ATakenConeIDMovesToTheNextFreeOne) {
+    addNode({0, 0, 0}, 300);
+    VisionCone* c = build(SCT_Scientist, false);
+    c->setVisionConeID(300);
+    EXPECT_EQ(c->getVisionConeID(), 301);
+    EXPECT_EQ(c->getConeTrigger()->getID(), 301);
+    EXPECT_EQ(log.countStartingWith("ERROR: Requested VisionConeID taken, incrementing to next available ID: 301"), 1u);
+    c->setVisionConeID(500);
+    EXPECT_EQ(c->getVisionConeID(), 500);
+}
