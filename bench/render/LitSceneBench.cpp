@@ -4,12 +4,16 @@
 //    nearest lights per object) and quality 2 (fixed-function lighting switched per object
 //    by the light manager).
 // Prints the two ratios against the plain drawAll at the end; the goal at quality 0 is at
-// most 1.5. Needs an X display (Xvfb) for the OpenGL driver; run from the repository root.
+// most 1.5. Then the same quality-0 frame with the shadow pass (one cascade, three cascades;
+// every cube casts and receives, 2048-pixel maps), with the bloom chain, and with both, each
+// as a ratio against the frame without them. Needs an X display (Xvfb) for the OpenGL
+// driver; run from the repository root.
 #include "render/EffectHandler.h"
 #include "render/LightManager.h"
 #include "render/LightObject.h"
 #include "render/RenderRegistration.h"
 #include "render/ShaderManager.h"
+#include "render/ShadowCascades.h"
 
 #include "core/Globals.h"
 #include "core/ShellHooks.h"
@@ -93,6 +97,13 @@ void frames(benchmark::State& state, const std::function<void()>& draw) {
         return;
     }
     video::IVideoDriver* driver = s.device->getVideoDriver();
+    // Untimed frames first: the driver compiles a program on its first draw.
+    for (int warmUp = 0; warmUp < 3; ++warmUp) {
+        s.device->run();
+        driver->beginScene(true, true, video::SColor(255, 0, 0, 0));
+        draw();
+        driver->endScene();
+    }
     for (auto _ : state) {
         s.device->run();
         driver->beginScene(true, true, video::SColor(255, 0, 0, 0));
@@ -129,9 +140,56 @@ void BM_FrameQuality2(benchmark::State& state) {
     frames(state, [] { effectHandler->update(nullptr); });
 }
 
+// The quality-0 frame with the shadow pass of `cascades` cascades and/or the bloom chain.
+void shadedFrames(benchmark::State& state, s32 cascades, bool bloom) {
+    Stage& s = stage();
+    if (s.device) {
+        shaderManager->graphicsQuality = 0;
+        useMaterial(shaderManager->getMaterialType(0));
+        // The shaders' shadow switch asks for a running physics world.
+        physicsManager = reinterpret_cast<PhysicsManager*>(&s);
+        shellHooks().physics.isSimulationActive = [] { return true; };
+        EffectHandler& handler = *effectHandler;
+        handler.shadowsEnabled = cascades > 0;
+        handler.shadowDistanceMode = cascades == 3 ? 2 : 1;
+        handler.setShadowQuality(core::vector3df(40, 80, -40), core::vector3df(0, 0, 0));
+        handler.shadowLights[0].resolution = 2048;
+        handler.shadowNodes.clear();
+        if (cascades > 0)
+            for (scene::ISceneNode* node : s.objects) {
+                handler.shadowNodes.push_back({node, 2, 0});
+                handler.bindShadowMaps(node);
+            }
+        handler.bloomEnabled = bloom;
+        handler.initPostProcessing();
+    }
+    frames(state, [cascades] {
+        if (cascades > 0)
+            effectHandler->updateShadowCascades();
+        effectHandler->update(nullptr);
+    });
+    if (s.device) {
+        effectHandler->bloomEnabled = false;
+        effectHandler->initPostProcessing();
+        effectHandler->shadowNodes.clear();
+        physicsManager = nullptr;
+    }
+}
+
+void BM_FrameShadowsOff(benchmark::State& state) { shadedFrames(state, 0, false); }
+void BM_FrameShadowOneCascade(benchmark::State& state) { shadedFrames(state, 1, false); }
+void BM_FrameShadowCascades(benchmark::State& state) { shadedFrames(state, 3, false); }
+void BM_FrameBloom(benchmark::State& state) { shadedFrames(state, 0, true); }
+void BM_FrameShadowCascadesAndBloom(benchmark::State& state) { shadedFrames(state, 3, true); }
+
 BENCHMARK(BM_PlainDrawAll)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_FrameQuality0)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 BENCHMARK(BM_FrameQuality2)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_FrameShadowsOff)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_FrameShadowOneCascade)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_FrameShadowCascades)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_FrameBloom)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+BENCHMARK(BM_FrameShadowCascadesAndBloom)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 } // namespace
 
@@ -145,6 +203,14 @@ int main(int argc, char** argv) {
         std::printf("Quality 0 frame / plain drawAll: %.2f (goal: at most 1.5)\n", q0);
     if (const double q2 = reporter.ratio("BM_FrameQuality2", "BM_PlainDrawAll"); q2 > 0.0)
         std::printf("Quality 2 frame / plain drawAll: %.2f\n", q2);
+    const char* shaded[4][2] = {{"BM_FrameShadowOneCascade", "one shadow cascade"},
+                                {"BM_FrameShadowCascades", "three shadow cascades"},
+                                {"BM_FrameBloom", "bloom chain"},
+                                {"BM_FrameShadowCascadesAndBloom", "three cascades and bloom"}};
+    for (const auto& row : shaded)
+        if (const double ratio = reporter.ratio(row[0], "BM_FrameShadowsOff"); ratio > 0.0)
+            std::printf("Frame with %s / without: %.2f\n", row[1], ratio);
+    std::fflush(stdout);
     RenderHooks& render = shellHooks().render;
     if (effectHandler)
         render.destroyEffectHandler();

@@ -2,6 +2,7 @@
 
 #include "render/RenderServices.h"
 #include "render/ShaderPreprocessor.h"
+#include "render/ShadowCascades.h"
 
 #include "core/GameSettings.h"
 #include "core/Globals.h"
@@ -181,10 +182,7 @@ EffectHandler::~EffectHandler() {
         layer.Texture = nullptr;
 }
 
-void EffectHandler::initPostProcessing() { callHook(renderServices().effects.initPostProcessing); }
-
-void EffectHandler::setPostProcessingRenderCallback(s32 materialType, PostProcessingRenderCallback* callback) {
-    std::unique_ptr<PostProcessingRenderCallback> owned(callback);
+PostProcessingEffectRecord* EffectHandler::findPostEffect(s32 materialType) {
     if (!postEffectsSorted && postEffects.size() > 1) {
         std::stable_sort(postEffects.begin(), postEffects.end(),
                          [](const auto& a, const auto& b) { return a.materialType < b.materialType; });
@@ -192,12 +190,13 @@ void EffectHandler::setPostProcessingRenderCallback(s32 materialType, PostProces
     }
     const auto it = std::lower_bound(postEffects.begin(), postEffects.end(), materialType,
                                      [](const auto& record, s32 type) { return record.materialType < type; });
-    if (it == postEffects.end() || it->materialType != materialType) {
-        // No record takes the callback: it stays its caller's.
-        (void)owned.release();
-        return;
-    }
-    it->renderCallback = std::move(owned);
+    return it == postEffects.end() || it->materialType != materialType ? nullptr : &*it;
+}
+
+void EffectHandler::setPostProcessingRenderCallback(s32 materialType, PostProcessingRenderCallback* callback) {
+    // No record takes the callback: it stays its caller's.
+    if (PostProcessingEffectRecord* record = findPostEffect(materialType))
+        record->renderCallback.reset(callback);
 }
 
 // --- the frame -------------------------------------------------------------------------------
@@ -358,11 +357,20 @@ video::ITexture* EffectHandler::getDepthTexture() {
     return depthRTT;
 }
 
-video::ITexture* EffectHandler::getShadowMapTexture(u32 resolution) {
-    const core::stringc name = core::stringc("XEFFECTS_SM_") + core::stringc(resolution);
+video::ITexture* EffectHandler::getShadowMapTexture(u32 resolution, s32 cascade) {
+    core::stringc name = core::stringc("XEFFECTS_SM_") + core::stringc(resolution);
+    if (cascade != 0)
+        name += core::stringc(cascade);
     if (video::ITexture* found = driver->findTexture(name))
         return found;
-    return makeRenderTarget(driver, core::dimension2du(resolution, resolution), name.c_str(), depthFormat());
+    ILogger* logger = device->getLogger();
+    const ELOG_LEVEL level = logger->getLogLevel();
+    logger->setLogLevel(ELL_NONE);
+    logger->log("XEffects: Please ignore previous warning, it is harmless.", ELL_INFORMATION);
+    video::ITexture* target =
+        makeRenderTarget(driver, core::dimension2du(resolution, resolution), name.c_str(), depthFormat());
+    logger->setLogLevel(level);
+    return target;
 }
 
 video::ITexture* EffectHandler::getShadowAtlasTexture(u32 resolution) {

@@ -10,6 +10,8 @@
 #include <vector>
 
 class ShaderPreprocessor;
+class ShadowCascades;
+class CharacterTextureSource;
 
 // An object with a pre-render and a post-render step around one post effect's draw.
 class PostProcessingRenderCallback {
@@ -17,6 +19,16 @@ public:
     virtual ~PostProcessingRenderCallback() = default;
     virtual void OnPreRender(class EffectHandler* handler) = 0;
     virtual void OnPostRender(class EffectHandler* handler) = 0;
+};
+
+// The SSAO effect's matrix: the driver's projection x view before each draw of the effect.
+class SSAORenderCallback : public PostProcessingRenderCallback {
+public:
+    explicit SSAORenderCallback(irr::s32 materialType) : materialType(materialType) {}
+    void OnPreRender(class EffectHandler* handler) override;
+    void OnPostRender(class EffectHandler*) override {}
+    irr::core::matrix4 mViewProj;
+    irr::s32 materialType;
 };
 
 // One post effect of the chain; records are kept sorted by material type.
@@ -83,13 +95,66 @@ public:
     // A screen render-target size of zero area means the driver's screen size.
     EffectHandler(irr::IrrlichtDevice* device, const irr::core::dimension2du& screenRTTSize);
     ~EffectHandler();
+    // The node a depth material is drawing: the shadow or depth pass's caster, else the one
+    // the light manager records.
+    irr::scene::ISceneNode* nodeForDepthMaterial() const;
     EffectHandler(const EffectHandler&) = delete;
     EffectHandler& operator=(const EffectHandler&) = delete;
 
-    // Start-up's post-processing set-up (bloom and SSAO stay off in this game).
+    // Start-up's post-processing set-up: the bloom effects, then the SSAO effects, from
+    // "Content/Shaders/glsl/<name>.glsl" (bloom and SSAO stay off in this game).
     void initPostProcessing();
+    // Compiles one post effect (its pixel stage from the file, the built-in screen-quad
+    // vertex stage) and appends its record; a missing file or a failed compile is logged in
+    // one line and adds nothing (answers false).
+    bool addPostProcessingEffectFromFile(const irr::io::path& file);
     // Keeps the render callback for the record of that material type (none: dropped).
     void setPostProcessingRenderCallback(irr::s32 materialType, PostProcessingRenderCallback* callback);
+    // Points the effect's uniform `name` at 16 floats that stay the caller's; nothing when no
+    // record has the material type.
+    void setPostProcessingEffectConstant(irr::s32 materialType, const irr::core::stringc& name, const irr::f32* data);
+    // An image of random vectors in the positive octant of the unit ball, as a texture.
+    irr::video::ITexture* createRandomVectorTexture(const irr::core::dimension2du& size, const irr::io::path& name);
+    // The chain: effect 0 reads colorRTT, each effect writes the next ping-pong target, the
+    // last one the output (null: the back buffer).
+    void renderPostProcessChain(irr::u32 count, irr::video::ITexture* output);
+
+    // --- depth pass ----------------------------------------------------------------------
+    // Draws the depth-pass nodes into depthRTT with the depth material (the camera's far
+    // value as MaxD), each node's material types restored afterwards.
+    void renderDepthPass();
+
+    // --- shadows -------------------------------------------------------------------------
+    // One directional shadow light from the level's light position and target, a new shadow
+    // camera and cascade record (one cascade, or three with shadow distance 2).
+    void setShadowQuality(const irr::core::vector3df& position, const irr::core::vector3df& target);
+    // The frame's shadow pass: the cascades follow the active camera and every caster of the
+    // shadow-node list is drawn into the shadow atlas, cascade k in its third.
+    void updateShadowCascades();
+    // Draws one entry of the shadow-node list with the depth material its materials need.
+    void renderShadowCaster(irr::u32 entry, irr::scene::ICameraSceneNode* lightCamera, bool skipNonStatic);
+    // The shadow atlas of the current shadow light's resolution (null without a light or
+    // when it cannot be made): what receiving materials put into their shadow layer.
+    irr::video::ITexture* getShadowReceiverTexture();
+    // Puts the shadow atlas into the shadow layer of every material of the node (point
+    // sampled, clamped).
+    void bindShadowMaps(irr::scene::ISceneNode* node);
+
+    // --- character textures and thumbnail --------------------------------------------------
+    // Per frame: the caustics phase, then the first player's composed textures.
+    void updateCharacterTextures(irr::f32 frameSeconds);
+    // The highlight layers, weighted, into tentaroLimbs (layer 3 of the character's
+    // material 0).
+    void composeBodyTexture(CharacterTextureSource* character);
+    // The base body texture and its overlay into tentaroTexture (layer 0 of material 0).
+    void composeCharacterTexture(CharacterTextureSource* character);
+    // The limb masks tinted with their controls' colours over the target.
+    void drawLimbOverlays(CharacterTextureSource* character, irr::video::ITexture* target);
+    // Draws the texture upside down (the scene is rendered into a screen texture).
+    bool flipsCharacterTextures() const;
+    // One scene pass into the "thumbnail" target (height 360, the screen's aspect), written
+    // to folder + name + ".jpg".
+    void saveThumbnail(const irr::io::path& folder, const irr::io::path& name);
 
     // --- the frame ---------------------------------------------------------------------
     void runRenderCallbacks();
@@ -107,8 +172,9 @@ public:
     void removeNodeFromDepthPass(irr::scene::ISceneNode* node);
     bool isInDepthPass(irr::scene::ISceneNode* node) const;
     irr::video::ITexture* getDepthTexture();
-    // The square shadow map "XEFFECTS_SM_<resolution>", made on first use.
-    irr::video::ITexture* getShadowMapTexture(irr::u32 resolution);
+    // The square shadow map "XEFFECTS_SM_<resolution>" (cascade 0) or
+    // "XEFFECTS_SM_<resolution><cascade>", made on first use.
+    irr::video::ITexture* getShadowMapTexture(irr::u32 resolution, irr::s32 cascade = 0);
     // The shadow atlas of the three cascades side by side ("XEFFECTS_SM_ATLAS_<resolution>",
     // three times as wide as high), made on first use; bound in texture layer 2.
     irr::video::ITexture* getShadowAtlasTexture(irr::u32 resolution);
@@ -181,6 +247,15 @@ public:
     irr::video::SColor clearColor{0};
     ScreenQuad screenQuad;
     irr::scene::ICameraSceneNode* shadowCamera = nullptr;
+    std::unique_ptr<ShadowCascades> shadowCascades;
+    irr::f32 maxDepth = 1.0f;       // the current shadow light's depth range
+    irr::f32 depthFarValue = 0.0f;  // the camera far value of the last depth pass
+    std::vector<irr::s32> savedMaterialTypes;
+    std::vector<bool> savedDepthWrites;
+    std::vector<irr::video::ITexture*> savedShadowTextures;
+    irr::video::ITexture* thumbnailTarget = nullptr;
+    irr::video::ITexture* randomVectorTexture = nullptr;
+    irr::scene::ISceneNode* casterBeingDrawn = nullptr; // the node the depth materials draw
     irr::s32 renderStage = 0; // 0 viewports, 1 frame done, 2 render callbacks
     irr::video::E_DRIVER_TYPE driverType;
     irr::f32 causticsPhase = 0.0f;
@@ -206,6 +281,8 @@ public:
     bool skipNextScenePass = false;
 
 private:
+    // The record of a material type (the records sorted first when they need it), or null.
+    PostProcessingEffectRecord* findPostEffect(irr::s32 materialType);
     irr::s32 compileEffect(ShaderPreprocessor& preprocessor, int vertexRole, int pixelRole,
                            irr::video::E_VERTEX_SHADER_TYPE vertexTarget,
                            irr::video::E_PIXEL_SHADER_TYPE pixelTarget,

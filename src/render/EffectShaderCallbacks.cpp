@@ -24,7 +24,11 @@ void matrixToJointRows(const core::matrix4& m, f32 rows[12]) {
 }
 
 namespace {
-scene::ISceneNode* nodeBeingDrawn() { return lightManager ? lightManager->currentNode : nullptr; }
+scene::ISceneNode* nodeBeingDrawn() {
+    if (effectHandler)
+        return effectHandler->nodeForDepthMaterial();
+    return lightManager ? lightManager->currentNode : nullptr;
+}
 
 // The absolute value of the determinant of the upper 3 x 3 part times the w row.
 f64 determinantOf(const core::matrix4& m) {
@@ -50,9 +54,12 @@ void DepthShaderCallback::OnSetConstants(video::IMaterialRendererServices* servi
     services->setVertexShaderConstant("mWorldViewProj", worldViewProj.pointer(), 16);
     services->setVertexShaderConstant("MaxD", &farValue, 1);
     if (skinning && effectHandler && effectHandler->hardwareSkinning) {
-        const auto& send = renderServices().physics.sendJointTransforms;
-        const bool sent = send && send(services, nodeBeingDrawn());
-        const f32 skinned = sent ? 1.0f : 0.0f;
+        u32 count = 0;
+        const f32* rows = jointRowsForDrawnNode(effectHandler->nodeForDepthMaterial(), count, jointRows);
+        if (rows)
+            services->setVertexShaderConstant(arrayConstantName("mJointTransform", "mJointTransform[0]"), rows,
+                                              static_cast<int>(count * 12));
+        const f32 skinned = rows ? 1.0f : 0.0f;
         services->setVertexShaderConstant("skinned", &skinned, 1);
     }
     if (instancing)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "render/HardwareSkinning.h"
+
 #include <irrlicht.h>
 
 #include <map>
@@ -28,6 +30,7 @@ public:
     irr::core::matrix4 viewProj;
     const irr::video::SMaterial* currentMaterial = nullptr;
     std::vector<irr::f32> instanceBuffer; // 75 transforms of three float4 rows
+    JointRowBuffer jointRows;             // a drawn node's own joints
     const bool skinning;
     const bool instancing;
 

@@ -71,16 +71,17 @@ void main()
     vec4 position = gl_Vertex;
     if (skinned > 0.5) {
         // Joint numbers are 1-based in the vertex colour (0: no joint); the weights ride in
-        // the binormal and the fourth texture set.
+        // the binormal, the fourth being what the first three leave of 1.
         vec4 joints = floor(gl_Color * 255.9);
-        vec4 weights = vec4(gl_MultiTexCoord2.xyz, gl_MultiTexCoord3.x);
+        vec3 w3 = gl_MultiTexCoord2.xyz;
+        vec4 weights = vec4(w3, max(1.0 - w3.x - w3.y - w3.z, 0.0));
         vec3 blended = vec3(0.0);
         float total = 0.0;
         for (int i = 0; i < 4; ++i) {
             float joint = joints[i];
-            if (i > 0 && joint < 0.5)
+            if (joint < 0.5)
                 continue;
-            int first = int(max(joint - 1.0, 0.0)) * RowCount;
+            int first = int(joint - 1.0) * RowCount;
             blended += applyRows(first, gl_Vertex) * weights[i];
             total += weights[i];
         }

@@ -7,6 +7,7 @@
 #include "render/LightObject.h"
 #include "render/ParticleObject.h"
 #include "render/RenderServices.h"
+#include "render/ShaderCallbacks.h"
 #include "render/ShaderManager.h"
 #include "render/SpriteAnimation.h"
 #include "render/WaterObject.h"
@@ -17,6 +18,7 @@
 
 #include "core/Globals.h"
 #include "core/Log.h"
+#include "core/Stopwatch.h"
 #include "core/ShellHooks.h"
 
 using namespace irr;
@@ -67,6 +69,14 @@ void fillRenderShellSlots(RenderHooks& render) {
         if (lightManager)
             levelManager->onLevelUnloaded.addMember(lightManager, &LightManager::resetLights);
     };
+    render.updateCharacterTextures = [] {
+        if (effectHandler)
+            effectHandler->updateCharacterTextures(frameStopwatch ? frameStopwatch->delta() : 0.0f);
+    };
+    render.updateShadowCascades = [] {
+        if (effectHandler)
+            effectHandler->updateShadowCascades();
+    };
     render.runRenderCallbacks = [] {
         if (effectHandler)
             effectHandler->runRenderCallbacks();
@@ -95,6 +105,10 @@ void fillRenderShellSlots(RenderHooks& render) {
 
 void fillRenderLevelSlots(LevelHookTable::Render& level) {
     level.setLightsPerNode = applyLevelLightsPerNode;
+    level.setShadowLight = [](const core::vector3df& position, const core::vector3df& target) {
+        if (effectHandler)
+            effectHandler->setShadowQuality(position, target);
+    };
     level.setLevelShadowsEnabled = [](bool enabled) {
         if (effectHandler)
             effectHandler->levelShadowsEnabled = enabled;
@@ -112,6 +126,24 @@ void fillRenderLevelSlots(LevelHookTable::Render& level) {
         return loadTextureAnimation(animation, file);
     };
 }
+
+// The frame's later passes, reached through the render services so that tests can record
+// them.
+void fillRenderEffectSlots(RenderServices::Effects& effects) {
+    effects.renderDepthPass = [] {
+        if (effectHandler)
+            effectHandler->renderDepthPass();
+    };
+    effects.renderPostProcessChain = [](u32 count, video::ITexture* output) {
+        if (effectHandler)
+            effectHandler->renderPostProcessChain(count, output);
+    };
+    effects.writeThumbnail = [](const io::path& folder, const io::path& name) {
+        if (effectHandler)
+            effectHandler->saveThumbnail(folder, name);
+    };
+    effects.updateShadowConstants = updateShadowConstants;
+}
 } // namespace
 
 RenderServices& renderServices() { return renderServiceTable; }
@@ -119,6 +151,7 @@ void resetRenderServices() { renderServiceTable = RenderServices{}; }
 
 void registerRenderSubsystem() {
     fillRenderShellSlots(shellHooks().render);
+    fillRenderEffectSlots(renderServices().effects);
     fillRenderLevelSlots(levelHooks().render);
     registerLightObjectType();
     registerParticleObjectType();

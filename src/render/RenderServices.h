@@ -7,6 +7,21 @@
 #include <functional>
 #include <vector>
 
+class CharacterTextureSource;
+
+// What the shader constants read of the physics object (or player object) behind a drawn
+// node; the defaults are those of a node without such an object.
+struct ShadedObjectState {
+    irr::f32 alpha = 1.0f;              // AlphaOverride x run-time fade
+    irr::f32 pulsePhase = 0.0f;         // 0..1, run down and wrapped by the object
+    irr::s32 highlightMode = 0;         // 0 none, 1..6
+    irr::f32 highlightFlashTime = 0.0f; // seconds left (mode 5)
+    bool receiveShadow = true;
+    bool rimShading = false;
+    bool hasReflectionView = false; // reflective objects only
+    irr::core::matrix4 reflectionView;
+};
+
 // Calls from the rendering subsystem into subsystems that are built after it (cameras,
 // physics objects, the screen manager) and into the later shares of rendering itself. Each
 // one fills its slots in its registration function at start-up; an empty slot does nothing
@@ -37,11 +52,26 @@ struct RenderServices {
         // Answers false when the node has no owning object or the object no instance.
         std::function<bool(irr::scene::ISceneNode* drawn, std::vector<irr::core::matrix4>& out)>
             instanceTransforms;
-        // The skinning constants of the object owning the drawn node (joint rows sent under
-        // "mJointTransform"); answers whether it sent them. Empty: false.
-        std::function<bool(irr::video::IMaterialRendererServices* services, irr::scene::ISceneNode* drawn)>
-            sendJointTransforms;
+        // The joint rows (75 slots of three float4 rows) of a physics or player object after
+        // its forced animation update, and its hardware joint count; null when it keeps none.
+        // Empty: null (the drawn node's own mesh is asked instead).
+        std::function<const irr::f32*(irr::scene::ISceneNode* object, irr::u32& hardwareJoints)> jointRows;
+        // What the shader constants read of a physics or player object. Empty: false (the
+        // defaults of ShadedObjectState).
+        std::function<bool(irr::scene::ISceneNode* object, ShadedObjectState& state)> shadingState;
+        // The object is drawn as an instance of another physics object (its own mesh node is
+        // drawn by the other's instanced node). Empty: false.
+        std::function<bool(irr::scene::ISceneNode* object)> isDrawnAsInstance;
     } physics;
+
+    struct Players {
+        // The textures of the first local player's character for the compositing. Empty (the
+        // player list is never filled here): null, nothing is composed.
+        std::function<CharacterTextureSource*()> firstPlayer;
+        // The colour of the controls steering a limb (0 right arm, 1 left leg, 2 right leg,
+        // 3 left arm); false when no controls steer it. Empty: false.
+        std::function<bool(irr::s32 limb, irr::video::SColor& colour)> limbControlsColour;
+    } players;
 
     struct Screens {
         // The screen manager redraws its loading overlay when one is showing.
@@ -60,8 +90,6 @@ struct RenderServices {
         // The head-mounted-display pass draws both eyes with the active camera when its output
         // exists; answers whether it did. Empty: false (the scene pass draws).
         std::function<bool()> renderHmdEyes;
-        // The post-processing set-up run once after start-up (initPostProcessing).
-        std::function<void()> initPostProcessing;
     } effects;
 };
 

@@ -1,20 +1,36 @@
 #pragma once
 
+#include "render/HardwareSkinning.h"
+#include "render/RenderServices.h"
+
 #include <irrlicht.h>
 
 // The constant callbacks of the shader manager's materials: the Phong family, the glow,
 // circle, meter, particle and water shaders. Each sends what its GLSL source under
 // "Content/Shaders/glsl/" reads: the transforms, the sampler units (OpenGL only) and its
 // own values. Array constants go by their first element ("lights[0]") while the shader
-// manager's useIndexedArrayNames is set.
+// manager's useIndexedArrayNames is set. The node being drawn is the one the light manager
+// records around each node's render (this engine's materials do not carry their node).
 
 // Process-wide values read by the callbacks; whoever draws sets them just before the draw.
 extern irr::f32 currentMeterValue;  // 0 at start
 extern irr::f32 currentMeterAlpha;  // 1 at start
 extern irr::f32 currentClipPlane[4]; // the reflection passes' clip plane; all 0 = none
 
+// The camera and shadow-cascade matrices of the current scene pass (updateShadowConstants).
+struct ShadowConstants {
+    irr::core::matrix4 cameraViewProj;     // the active camera's projection x view
+    irr::core::matrix4 cascadeViewProj[3]; // each cascade's light projection x light view
+};
+ShadowConstants& shadowConstants();
+// Run by the scene pass after the camera set its transforms, before the scene is drawn.
+void updateShadowConstants();
+
 // Four floats r, g, b, a, each channel / 255.
 void colorToFloat4(irr::video::SColor colour, irr::f32 out[4]);
+// The highlight colour of a highlight mode (1..6; mode 5 scaled by half the flash time
+// left); false for other modes.
+bool highlightModeColour(irr::s32 mode, irr::f32 flashTime, irr::f32 out[4]);
 
 // One light for the shaders: five float4 rows (colour; position and type code; direction;
 // attenuation; cone cosines, falloff and radius x 1.5).
@@ -31,7 +47,7 @@ irr::core::matrix4 worldViewProjection(irr::video::IVideoDriver* driver);
 // The name of a constant array: "name" or "name[0]" by the shader manager's switch.
 const char* arrayConstantName(const char* bare, const char* indexed);
 
-// Common part: the driver type and the material last given by the engine.
+// Common part: the material last given by the engine.
 class GameShaderCallback : public irr::video::IShaderConstantSetCallBack {
 public:
     void OnSetMaterial(const irr::video::SMaterial& material) override { currentMaterial = &material; }
@@ -40,41 +56,49 @@ protected:
     const irr::video::SMaterial* currentMaterial = nullptr;
 };
 
-// Phong family: transforms, samplers, material flags and the lights the light manager chose
-// for the node being drawn.
+// Phong family: transforms, shadow cascades, lights, skinning and instancing rows, material
+// information, highlight, fog and clip plane. The variant's feature flags come as user data.
 class PhongShaderCallback : public GameShaderCallback {
 public:
+    PhongShaderCallback();
     void OnSetConstants(irr::video::IMaterialRendererServices* services, irr::s32 userData) override;
-    // Sends the chosen lights ("iLight*" counts and starts, "lights") and copies the records.
+    // Sends the lights the light manager chose for the node being drawn ("iLight*" counts
+    // and starts, "lights") and copies the records into `records`.
     static void setLights(irr::video::IMaterialRendererServices* services, LightRecord records[maxLightRecords]);
 
-    // Counts and starts of the directional, point and spot lights ("iLightDirIni",
-    // "iLightDirNum", ...), and the number of records the shaders hold.
-    struct LightChoice {
-        irr::s32 counts[6] = {0, 0, 0, 0, 0, 0};
-        irr::u32 perObject = 0;
-    };
+    LightRecord lightRecords[maxLightRecords];
+    JointRowBuffer jointRows;
 
 private:
-    // What this callback last sent to its program.
-    struct SentConstants {
-        irr::f32 lighting = 0.0f;
-        irr::f32 material[4] = {0, 0, 0, 0};
-        irr::f32 ambient[4] = {0, 0, 0, 0};
-        LightChoice lights;
-        LightRecord records[maxLightRecords] = {};
-    };
-    SentConstants sent;
-    bool sentOnce = false;
+    void sendShadowMapConstants(irr::video::IMaterialRendererServices* services);
+    void sendSwitches(irr::video::IMaterialRendererServices* services, bool openGL);
+    void sendJointTransforms(irr::video::IMaterialRendererServices* services);
+    bool sendInstanceTransforms(irr::video::IMaterialRendererServices* services, irr::s32 flags);
+    void sendMaterialFlags(irr::video::IMaterialRendererServices* services, bool openGL);
+    void sendMatrices(irr::video::IMaterialRendererServices* services, irr::s32 flags, bool instanced);
+    void sendMaterialInformation(irr::video::IMaterialRendererServices* services);
+    void setFog(irr::video::IMaterialRendererServices* services);
+
+    irr::scene::ISceneNode* drawnNode = nullptr;
+    irr::scene::ISceneNode* drawnObject = nullptr;
+    irr::scene::ISceneNode* meshNode = nullptr;
+    ShadedObjectState objectState;
+    irr::s32 level = 0;
 };
 
-// Glow (and the skinned glow): transforms and the diffuse sampler.
+// Glow (and the skinned glow): pulsing alpha, highlight colour, camera, transforms and, for
+// skinned objects, the joint rows.
 class SkinningShaderCallback : public GameShaderCallback {
 public:
     void OnSetConstants(irr::video::IMaterialRendererServices* services, irr::s32 userData) override;
+    irr::scene::ISceneNode* owner = nullptr;
+    irr::core::matrix4 viewProjection;
+
+private:
+    JointRowBuffer jointRows;
 };
 
-// Circular wipe of the screen transitions: its radius from the overlay's transition value.
+// Circular wipe of the screen transitions: its radius from the loading overlay's transition.
 class CircleShaderCallback : public GameShaderCallback {
 public:
     void OnSetConstants(irr::video::IMaterialRendererServices* services, irr::s32 userData) override;
@@ -86,14 +110,16 @@ public:
     void OnSetConstants(irr::video::IMaterialRendererServices* services, irr::s32 userData) override;
 };
 
-// Particles: transform, clip plane and the additive flag.
+// Particles: transform, clip plane and the additive flag of a particle node.
 class AdditiveShaderCallback : public GameShaderCallback {
 public:
     void OnSetConstants(irr::video::IMaterialRendererServices* services, irr::s32 userData) override;
 };
 
-// Water: transforms and its three samplers.
+// Water: transforms with the mirrored view, wave and wind values, colours, switches and,
+// for lit water, the lights.
 class WaterShaderCallback : public GameShaderCallback {
 public:
     void OnSetConstants(irr::video::IMaterialRendererServices* services, irr::s32 userData) override;
+    LightRecord lightRecords[maxLightRecords];
 };

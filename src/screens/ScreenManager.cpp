@@ -5,6 +5,7 @@
 #include "gui/GUIButton.h"
 #include "gui/GUIScreen.h"
 #include "gui/GuiCommon.h"
+#include "core/TextUtils.h"
 #include "gui/GuiHooks.h"
 #include "gui/fonts/FontCache.h"
 #include "gui/hud/GUIHud.h"
@@ -38,24 +39,6 @@ constexpr s32 captureDelayFrames = 5;
 
 u32 currentTime() {
     return gameDevice && gameDevice->getTimer() ? gameDevice->getTimer()->getTime() : 0;
-}
-
-// Equal when the lengths match and the texts differ only in the case of A-Z.
-bool equalsIgnoringAsciiCase(const core::stringw& a, const wchar_t* b) {
-    const std::size_t length = std::wcslen(b);
-    if (a.size() != length)
-        return false;
-    for (std::size_t i = 0; i < length; ++i) {
-        wchar_t x = a[static_cast<u32>(i)];
-        wchar_t y = b[i];
-        if (x >= L'A' && x <= L'Z')
-            x = static_cast<wchar_t>(x - L'A' + L'a');
-        if (y >= L'A' && y <= L'Z')
-            y = static_cast<wchar_t>(y - L'A' + L'a');
-        if (x != y)
-            return false;
-    }
-    return true;
 }
 
 } // namespace
@@ -488,7 +471,7 @@ void ScreenManager::togglePause() {
         return;
     GuiLevelHooks& level = guiHooks().level;
     const core::stringw path = askHook(level.currentLevelPath, core::stringw());
-    if (equalsIgnoringAsciiCase(path, endingCreditsLevel)) {
+    if (equalsIgnoringAsciiCase(std::wstring_view(path.c_str()), endingCreditsLevel)) {
         // The credits leave to the main menu behind a covering transition.
         callHook(level.queueTransition, true, 3, 2, 2.0f, 0);
         callHook(level.queueClearMenus);

@@ -34,6 +34,9 @@
 #include "level/SoundObject.h"
 #include "camera/CameraObject.h"
 #include "render/ParticleSystemNode.h"
+#include "render/EffectHandler.h"
+#include "render/ShadowCascades.h"
+#include "level/LevelHooks.h"
 #include "phys/Particles.h"
 
 
@@ -189,6 +192,35 @@ TEST_F(WholeGameTest, SpeechBubblesTypeOutTheirTextAsFramesPass) {
     EXPECT_GT(shownAt30, 0);
     EXPECT_LE(shownAt30, shownAt60);
     EXPECT_EQ(shownAt60, 21); // every letter of both lines, spaces included
+}
+
+// Shading runs with the game: the frame reaches the character textures and the shadow pass
+// through their slots, a level's shadow light gives the effect handler its light, camera and
+// cascade record, and on the null driver no post effect is looked for.
+TEST_F(WholeGameTest, ALevelsShadowLightReachesTheShadowPass) {
+    bool checked = false;
+    steps[10] = [] {
+        ASSERT_TRUE(levelHooks().render.setShadowLight);
+        levelHooks().render.setShadowLight(irr::core::vector3df(40, 80, -40), irr::core::vector3df(0, 0, 0));
+    };
+    steps[20] = [&checked] {
+        EXPECT_TRUE(shellHooks().render.updateShadowCascades);
+        EXPECT_TRUE(shellHooks().render.updateCharacterTextures);
+        ASSERT_NE(effectHandler, nullptr);
+        EXPECT_EQ(effectHandler->shadowLights.size(), 1u);
+        ASSERT_NE(effectHandler->shadowCascades, nullptr);
+        EXPECT_NE(effectHandler->shadowCamera, nullptr);
+        // The pass has followed the camera: the split distances exist.
+        EXPECT_EQ(effectHandler->shadowCascades->splitDistances.size(),
+                  static_cast<std::size_t>(effectHandler->shadowCascades->splitCount + 1));
+        EXPECT_TRUE(effectHandler->postEffects.empty());
+        EXPECT_EQ(effectHandler->renderStage, 1);
+        checked = true;
+    };
+    quitAt(30);
+    GameApplication game;
+    EXPECT_EQ(game.run(), gameStatusNormal);
+    EXPECT_TRUE(checked);
 }
 
 // The demonstration level in the running game: its physics objects fall onto the floor and

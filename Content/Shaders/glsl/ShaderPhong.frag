@@ -1,14 +1,32 @@
 // Phong material, pixel stage. Lights come as records of five vec4 rows: colour;
 // position and type (1 point, -1 spot, 0 directional); direction; attenuation; cone
-// cosines, falloff and range. Texture layers: 0 diffuse, 1 light map, 2 shadow atlas,
-// 3 highlight or reflection.
+// cosines, falloff and range. Texture layers: 0 diffuse, 1 light map, 2 the shadow atlas
+// (the three cascades side by side), 3 highlight, reflection or caustics.
 uniform sampler2D diffuseSampler;
 uniform sampler2D LightMapSampler;
+uniform sampler2D ShadowMapSampler;
 uniform sampler2D ReflectionMapSampler;
 uniform float material[4]; // layers 0, 1, 2 present; rim shading
-uniform vec4 mAmbientColor;
+struct MaterialInfo {
+    vec4 mAmbientLightColor;
+    vec4 mDiffuseBaseColor;
+    vec3 mCameraPosition;
+    float mAlphaOverride;
+    float mSpecularPower;
+    float mSpecularIntensity;
+};
+uniform MaterialInfo cinfo;
 uniform float mLightingEnabled;
+uniform float mShadowsEnabled;
+uniform vec3 mSplitDistance; // far ends of cascades 0, 1, 2 (-1: no such cascade)
+uniform float mMAPRES;       // 1 / shadow map resolution
+uniform mat4 mWorldViewProj2;       // shadow cascade 0 light view-projection x world
+uniform mat4 mShadowWorldViewProj2; // cascade 1
+uniform mat4 mShadowWorldViewProj3; // cascade 2
 uniform vec4 mHighlightColor;
+uniform vec4 mFogColor;
+uniform float mFogStart;
+uniform float mFogEnd;
 uniform int iLightDirIni;
 uniform int iLightDirNum;
 uniform int iLightPointIni;
@@ -23,6 +41,7 @@ varying vec4 reflectionPosition;
 varying vec3 worldPosition;
 varying vec3 worldNormal;
 varying vec4 vertexColour;
+varying vec3 shadowSpacePosition;
 
 // A point or spot light's share: its attenuation, faded out towards the edge of its box.
 float pointFade(int i, float dist)
@@ -33,54 +52,102 @@ float pointFade(int i, float dist)
     return min(fade * clamp((range - dist) / (0.25 * range), 0.0, 1.0), 1.0);
 }
 
-vec3 directionalLight(int i, vec3 normal)
+float specularTerm(vec3 normal, vec3 l)
 {
-    return lights[i * 5].rgb * max(dot(normal, -normalize(lights[i * 5 + 2].xyz)), 0.0);
+    if (cinfo.mSpecularIntensity <= 0.0)
+        return 0.0;
+    vec3 halfway = normalize(l + normalize(cinfo.mCameraPosition - worldPosition));
+    return pow(max(dot(normal, halfway), 0.0), max(cinfo.mSpecularPower, 1.0)) * cinfo.mSpecularIntensity;
 }
 
-vec3 pointLight(int i, vec3 normal)
+vec3 lightShare(int i, vec3 normal, vec3 l, float amount)
 {
-    vec3 toLight = lights[i * 5 + 1].xyz - worldPosition;
-    float dist = length(toLight);
-    vec3 l = toLight / max(dist, 0.0001);
-    return lights[i * 5].rgb * max(dot(normal, l), 0.0) * pointFade(i, dist);
+    float diffuse = max(dot(normal, l), 0.0);
+    return lights[i * 5].rgb * (diffuse + specularTerm(normal, l) * step(0.0001, diffuse)) * amount;
 }
 
-vec3 spotLight(int i, vec3 normal)
+// Lit fraction of one cascade: 1 lit, 0 in shadow, -1 outside the cascade's map.
+float cascadeLight(vec4 position, float cascade)
 {
-    vec3 toLight = lights[i * 5 + 1].xyz - worldPosition;
-    float dist = length(toLight);
-    vec3 l = toLight / max(dist, 0.0001);
-    vec4 cone = lights[i * 5 + 4];
-    float angle = dot(-l, normalize(lights[i * 5 + 2].xyz));
-    float spot = pow(clamp((angle - cone.y) / max(cone.x - cone.y, 0.0001), 0.0, 1.0), cone.z);
-    return lights[i * 5].rgb * max(dot(normal, l), 0.0) * pointFade(i, dist) * spot;
+    vec3 coords = position.xyz / position.w;
+    vec2 uv = coords.xy * 0.5 + 0.5;
+    if (uv.x < 0.0 || uv.x > 1.0 || uv.y < 0.0 || uv.y > 1.0 || coords.z > 1.0)
+        return -1.0;
+    float texel = max(mMAPRES, 0.0001);
+    float depth = coords.z - 0.0004;
+    float lit = 0.0;
+    for (int x = -1; x <= 1; x += 2)
+        for (int y = -1; y <= 1; y += 2) {
+            vec2 tap = clamp(uv + vec2(float(x), float(y)) * 0.5 * texel, vec2(0.5 * texel), vec2(1.0 - 0.5 * texel));
+            float stored = texture2D(ShadowMapSampler, vec2((tap.x + cascade) / 3.0, tap.y)).r;
+            lit += stored < depth ? 0.0 : 0.25;
+        }
+    return lit;
+}
+
+// The cascade is chosen by the pixel's view depth against the split distances, and only its
+// map is read (a software rasterizer runs every branch, so one lookup is what it pays).
+float shadowLight()
+{
+    if (mShadowsEnabled < 0.5)
+        return 1.0;
+    float viewDepth = 1.0 / gl_FragCoord.w;
+    mat4 cascadeMatrix = mWorldViewProj2;
+    float cascade = 0.0;
+    if (viewDepth >= mSplitDistance.x) {
+        cascadeMatrix = mShadowWorldViewProj2;
+        cascade = 1.0;
+    }
+    if (viewDepth >= mSplitDistance.y && cascade > 0.5) {
+        cascadeMatrix = mShadowWorldViewProj3;
+        cascade = 2.0;
+    }
+    float far = cascade < 0.5 ? mSplitDistance.x : (cascade < 1.5 ? mSplitDistance.y : mSplitDistance.z);
+    if (far <= 0.0 || viewDepth >= far)
+        return 1.0;
+    float lit = cascadeLight(cascadeMatrix * vec4(shadowSpacePosition, 1.0), cascade);
+    return lit < 0.0 ? 1.0 : lit;
 }
 
 void main()
 {
-    vec4 base = vertexColour;
+    vec4 base = vertexColour * vec4(cinfo.mDiffuseBaseColor.rgb, 1.0);
     if (material[0] > 0.5)
         base *= texture2D(diffuseSampler, gl_TexCoord[0].xy);
     vec3 lit = vec3(1.0);
+    vec3 normal = normalize(worldNormal);
     if (mLightingEnabled > 0.5) {
-        vec3 normal = normalize(worldNormal);
-        lit = mAmbientColor.rgb;
+        lit = cinfo.mAmbientLightColor.rgb;
+        // The sun (the first directional light) is the one the shadow maps are drawn for.
+        float sun = shadowLight();
         // One loop per light type: a type without lights costs nothing.
         for (int i = 0; i < MAX_LIGHTS_PER_OBJECT; ++i) {
             if (i >= iLightDirNum)
                 break;
-            lit += directionalLight(iLightDirIni + i, normal);
+            int k = iLightDirIni + i;
+            lit += lightShare(k, normal, -normalize(lights[k * 5 + 2].xyz), i == 0 ? sun : 1.0);
         }
+        if (iLightDirNum == 0)
+            lit *= mix(0.6, 1.0, sun);
         for (int i = 0; i < MAX_LIGHTS_PER_OBJECT; ++i) {
             if (i >= iLightPointNum)
                 break;
-            lit += pointLight(iLightPointIni + i, normal);
+            int k = iLightPointIni + i;
+            vec3 toLight = lights[k * 5 + 1].xyz - worldPosition;
+            float dist = length(toLight);
+            lit += lightShare(k, normal, toLight / max(dist, 0.0001), pointFade(k, dist));
         }
         for (int i = 0; i < MAX_LIGHTS_PER_OBJECT; ++i) {
             if (i >= iLightSpotNum)
                 break;
-            lit += spotLight(iLightSpotIni + i, normal);
+            int k = iLightSpotIni + i;
+            vec3 toLight = lights[k * 5 + 1].xyz - worldPosition;
+            float dist = length(toLight);
+            vec3 l = toLight / max(dist, 0.0001);
+            vec4 cone = lights[k * 5 + 4];
+            float angle = dot(-l, normalize(lights[k * 5 + 2].xyz));
+            float spot = pow(clamp((angle - cone.y) / max(cone.x - cone.y, 0.0001), 0.0, 1.0), cone.z);
+            lit += lightShare(k, normal, l, pointFade(k, dist) * spot);
         }
     }
     vec3 colour = base.rgb * lit;
@@ -91,8 +158,20 @@ void main()
     vec2 mirror = reflectionPosition.xy / reflectionPosition.w * 0.5 + 0.5;
     colour = mix(colour, texture2D(ReflectionMapSampler, mirror).rgb, 0.3);
 #endif
+#ifdef USE_CAUSTICS
+    colour += texture2D(ReflectionMapSampler, gl_TexCoord[2].xy).rgb * 0.25;
+#endif
+    if (material[3] > 0.5) {
+        float rim = 1.0 - max(dot(normal, normalize(cinfo.mCameraPosition - worldPosition)), 0.0);
+        colour += vec3(pow(rim, 3.0) * 0.4);
+    }
 #ifdef USE_HIGHLIGHT
     colour = mix(colour, mHighlightColor.rgb, mHighlightColor.a * 0.5);
 #endif
-    gl_FragColor = vec4(colour, base.a);
+    if (mFogEnd > mFogStart && mFogStart < 999999.0) {
+        float fogDistance = length(cinfo.mCameraPosition - worldPosition);
+        float fog = clamp((mFogEnd - fogDistance) / max(mFogEnd - mFogStart, 0.0001), 0.0, 1.0);
+        colour = mix(mFogColor.rgb, colour, fog);
+    }
+    gl_FragColor = vec4(colour, base.a * cinfo.mAlphaOverride);
 }

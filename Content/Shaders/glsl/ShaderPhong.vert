@@ -5,8 +5,11 @@
 // No clip plane here: a discard or a clip vertex costs a software rasterizer up to half the
 // frame on every draw. A pass that must clip (a reflection) puts its clip plane into the
 // near plane of its projection instead.
-uniform mat4 mWorldViewProj;
+uniform mat4 mWorldViewProj;          // camera view-projection x world (instancing: without world)
 uniform mat4 mWorld;
+uniform vec2 mTextureScale;
+uniform vec2 mTextureTranslation;
+uniform vec2 mTextureRotate;          // cosine, sine
 #if defined(USE_SKINNING) || defined(USE_INSTANCING)
 #define MaxBones 75
 #define RowCount 3
@@ -17,30 +20,42 @@ vec3 applyRows(int first, vec4 p)
                 dot(mJointTransform[first + 2], p));
 }
 #endif
+#ifdef USE_SKINNING
+uniform float mSkinned;
+#endif
 #ifdef USE_REFLECTION
 uniform mat4 mReflectionView;
 varying vec4 reflectionPosition;
+#endif
+#ifdef USE_CAUSTICS
+uniform mat4 mCausticMatrix;
 #endif
 
 varying vec3 worldPosition;
 varying vec3 worldNormal;
 varying vec4 vertexColour;
+// The position the shadow matrices take (object space; world space when instanced): the
+// pixel stage transforms it only for the cascade it looks up, and only with shadows on.
+varying vec3 shadowSpacePosition;
 
 void main()
 {
     vec4 position = gl_Vertex;
     vec3 normal = gl_Normal;
+    vertexColour = gl_Color;
 #ifdef USE_SKINNING
-    // Joint numbers are 1-based in the vertex colour; the weights ride in the binormal and
-    // the fourth texture set.
-    vec4 joints = floor(gl_Color * 255.9);
-    vec4 weights = vec4(gl_MultiTexCoord2.xyz, gl_MultiTexCoord3.x);
-    if (joints.x > 0.5) {
+    // Joint numbers + 1 in the vertex colour (0: none); the weights in the binormal (the
+    // second texture set's xyz); the fourth weight is what the others leave of 1.
+    vertexColour = vec4(1.0);
+    if (mSkinned > 0.5) {
+        vec4 joints = floor(gl_Color * 255.9);
+        vec3 w3 = gl_MultiTexCoord2.xyz;
+        vec4 weights = vec4(w3, max(1.0 - w3.x - w3.y - w3.z, 0.0));
         vec3 blended = vec3(0.0);
         vec3 blendedNormal = vec3(0.0);
         float total = 0.0;
         for (int i = 0; i < 4; ++i) {
-            if (i > 0 && joints[i] < 0.5)
+            if (joints[i] < 0.5)
                 continue;
             int first = int(joints[i] - 1.0) * RowCount;
             blended += applyRows(first, gl_Vertex) * weights[i];
@@ -54,23 +69,28 @@ void main()
     }
 #endif
 #ifdef USE_INSTANCING
-    // The instance's world transform replaces mWorld; mWorldViewProj then holds view x
-    // projection only.
+    // The instance's world transform replaces mWorld; the matrices then hold no world part.
     int first = int(gl_MultiTexCoord1.x + 0.5) * RowCount;
     vec4 world = vec4(applyRows(first, position), 1.0);
     worldNormal = normalize(applyRows(first, vec4(normal, 0.0)));
-    worldPosition = world.xyz;
     gl_Position = mWorldViewProj * world;
+    vec4 lightSpace = world;
 #else
     vec4 world = mWorld * position;
-    worldPosition = world.xyz;
     worldNormal = normalize((mWorld * vec4(normal, 0.0)).xyz);
     gl_Position = mWorldViewProj * position;
+    vec4 lightSpace = position;
 #endif
+    worldPosition = world.xyz;
+    shadowSpacePosition = lightSpace.xyz;
 #ifdef USE_REFLECTION
     reflectionPosition = mReflectionView * position;
 #endif
-    vertexColour = gl_Color;
-    gl_TexCoord[0] = gl_MultiTexCoord0;
+    vec2 uv = gl_MultiTexCoord0.xy;
+    uv = vec2(uv.x * mTextureRotate.x - uv.y * mTextureRotate.y, uv.x * mTextureRotate.y + uv.y * mTextureRotate.x);
+    gl_TexCoord[0] = vec4(uv * mTextureScale + mTextureTranslation, 0.0, 1.0);
     gl_TexCoord[1] = gl_MultiTexCoord1;
+#ifdef USE_CAUSTICS
+    gl_TexCoord[2] = mCausticMatrix * vec4(worldPosition * 0.05, 1.0);
+#endif
 }

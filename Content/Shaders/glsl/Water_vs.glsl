@@ -1,6 +1,6 @@
 // Water surface: wind-driven bump coordinates, the refraction position (the camera's own
 // projection) and the reflection position (the mirrored camera's projection).
-uniform mat4 mWorldViewProj;
+uniform mat4 WorldViewProj;
 uniform mat4 WorldReflectionViewProj;
 uniform mat4 mWorld;
 uniform vec4 mClipPlane;
@@ -14,7 +14,7 @@ varying vec3 worldPosition;
 varying float clipDistance;
 void main()
 {
-    gl_Position = mWorldViewProj * gl_Vertex;
+    gl_Position = WorldViewProj * gl_Vertex;
     refractionPosition = gl_Position;
     reflectionPosition = WorldReflectionViewProj * gl_Vertex;
     worldPosition = (mWorld * gl_Vertex).xyz;

@@ -17,6 +17,7 @@
 #include "player/PlayerObject.h"
 #include "render/EffectHandler.h"
 #include "render/EffectShaderCallbacks.h"
+#include "render/HardwareSkinning.h"
 #include "render/ShaderManager.h"
 #include "render/TextureLayers.h"
 
@@ -27,7 +28,6 @@ using namespace irr;
 
 namespace {
 
-constexpr u32 maxHardwareJoints = 75;
 constexpr const char* whiteTextureFile = "Content/Models/Editor/White.png";
 
 bool meshShadersOn() { return shaderManager && shaderManager->areShadersEnabled(); }

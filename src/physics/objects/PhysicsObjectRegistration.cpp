@@ -1,6 +1,7 @@
 // The physics object's row in the scene-node factory and the slots of the level subsystem
 // and of the filter callback that it fills.
 #include "physics/objects/PhysicsObject.h"
+#include "render/HardwareSkinning.h"
 
 #include "physics/world/PhysicsFiltering.h"
 
@@ -60,13 +61,29 @@ void registerPhysicsObjectTypes() {
         PhysicsObject* owner = asPhysicsObject(findAncestorOfKindUp(drawn, typeId("phsx")));
         return owner && owner->getInstancedMeshNode() == drawn && owner->getInstanceTransforms(out);
     };
-    render.sendJointTransforms = [](irr::video::IMaterialRendererServices* services, irr::scene::ISceneNode* drawn) {
-        PhysicsObject* owner = asPhysicsObject(findAncestorOfKindUp(drawn, typeId("phsx")));
-        if (!owner || owner->getHardwareJointCount() <= 1 || !owner->getJointTransforms())
+    render.jointRows = [](irr::scene::ISceneNode* node, irr::u32& hardwareJoints) -> const irr::f32* {
+        PhysicsObject* object = asPhysicsObject(node);
+        hardwareJoints = object ? object->getHardwareJointCount() : 0;
+        // Rows are kept only while the object animates its own mesh; otherwise (a character
+        // moving its joints itself) the drawn mesh's joints are read instead.
+        if (!object || hardwareJoints <= 1 || object->mesh().AnimFPS <= 0.0f)
+            return nullptr;
+        return object->getJointTransforms();
+    };
+    render.isDrawnAsInstance = [](irr::scene::ISceneNode* node) {
+        PhysicsObject* object = asPhysicsObject(node);
+        return object && object->isInstance && object->getInstanceSource();
+    };
+    render.shadingState = [](irr::scene::ISceneNode* node, ShadedObjectState& state) {
+        PhysicsObject* object = asPhysicsObject(node);
+        if (!object)
             return false;
-        services->setVertexShaderConstant(arrayConstantName("mJointTransform", "mJointTransform[0]"),
-                                          owner->getJointTransforms(),
-                                          static_cast<irr::s32>(owner->getHardwareJointCount() * 12));
+        state.alpha = object->getEffectiveAlpha();
+        state.receiveShadow = object->ReceiveShadow;
         return true;
+    };
+    // Meshes with joints go to the card's skinning once their shader variant exists.
+    physicsHooks().render.prepareSkinnedMesh = [](irr::scene::IAnimatedMeshSceneNode* node) {
+        prepareNodeForHardwareSkinning(node);
     };
 }

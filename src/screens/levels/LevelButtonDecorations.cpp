@@ -7,6 +7,7 @@
 #include "gui/GUIOptionsList.h"
 #include "gui/GUITextButton.h"
 #include "gui/GuiCommon.h"
+#include "gui/fonts/CGUITTFont.h"
 #include "gui/fonts/FontCache.h"
 #include "level/LevelManager.h"
 #include "level/SaveManager.h"

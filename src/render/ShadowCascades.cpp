@@ -1,0 +1,355 @@
+// The cascade record and the effect handler's shadow pass: the shadow light, the shadow
+// camera, one depth map per cascade drawn into the shadow atlas, and each caster's draw.
+#include "render/ShadowCascades.h"
+
+#include "render/EffectHandler.h"
+#include "render/HardwareSkinning.h"
+#include "render/LightManager.h"
+#include "render/RenderServices.h"
+#include "render/ShaderManager.h"
+#include "render/TextureLayers.h"
+
+#include "core/GameSettings.h"
+#include "core/Globals.h"
+#include "core/Log.h"
+#include "core/ProgramQueries.h"
+#include "level/NodeHelpers.h"
+#include "level/SceneNodeTypes.h"
+
+#include <algorithm>
+#include <cfloat>
+#include <cmath>
+
+using namespace irr;
+
+namespace {
+
+core::matrix4 zeroMatrix() {
+    core::matrix4 m(core::matrix4::EM4CONST_NOTHING);
+    for (int i = 0; i < 16; ++i)
+        m[i] = 0.0f;
+    return m;
+}
+
+core::matrix4 orthoProjection(f32 size, f32 nearValue, f32 farValue) {
+    core::matrix4 m;
+    m.buildProjectionMatrixOrthoLH(size, size, nearValue, farValue);
+    return m;
+}
+
+} // namespace
+
+ShadowCascades::ShadowCascades(scene::ICameraSceneNode* camera, s32 splits, f32 weight)
+    : lightCamera(camera), splitCount(core::clamp(splits, 1, maxSplits)), splitWeight(weight) {
+    for (core::vector3df& corner : corners)
+        corner = core::vector3df(0, 0, 0);
+    for (int k = 0; k < maxSplits; ++k) {
+        lightProjections[k] = zeroMatrix();
+        lightViews[k] = zeroMatrix();
+    }
+    if (lightCamera) {
+        lightNear = lightCamera->getNearValue();
+        lightFar = lightCamera->getFarValue();
+    }
+}
+
+void ShadowCascades::computeSplitDistances(scene::ICameraSceneNode* viewer) {
+    const s32 n = splitCount;
+    splitDistances.assign(static_cast<std::size_t>(n + 1), 0.0f);
+    const f32 nearValue = viewer->getNearValue();
+    const f32 farValue = core::clamp(viewer->getFarValue(), 0.0f, 200.0f);
+    splitWeight = core::clamp(splitWeight, 0.0f, 1.0f);
+    const f32 lambda = splitWeight;
+    for (s32 i = 0; i < n; ++i) {
+        const f32 t = static_cast<f32>(i) / static_cast<f32>(n);
+        const f32 logarithmic = nearValue > 0.0f ? nearValue * std::pow(farValue / nearValue, t) : 0.0f;
+        splitDistances[i] = lambda * logarithmic + (1.0f - lambda) * (nearValue + t * (farValue - nearValue));
+    }
+    splitDistances[0] = nearValue;
+    splitDistances[n] = farValue;
+}
+
+void ShadowCascades::computeSliceCorners(scene::ICameraSceneNode* viewer, s32 index, f32 scale) {
+    currentIndex = core::clamp(index, 0, maxSplits - 1);
+    if (splitDistances.size() < static_cast<std::size_t>(splitCount + 1))
+        computeSplitDistances(viewer);
+    const s32 k = core::min_(currentIndex, splitCount - 1);
+    const core::vector3df p = viewer->getPosition();
+    core::vector3df d = viewer->getTarget() - p;
+    d.normalize();
+    core::vector3df r = viewer->getUpVector().crossProduct(d);
+    r.normalize();
+    const core::vector3df u = d.crossProduct(r);
+    const f32 tanHalf = std::tan(viewer->getFOV() * 0.5f);
+    const f32 aspect = viewer->getAspectRatio();
+    const f32 distances[2] = {splitDistances[k], splitDistances[k + 1]};
+    for (int end = 0; end < 2; ++end) {
+        const f32 z = distances[end];
+        const f32 h = tanHalf * z;
+        const f32 w = h * aspect;
+        const core::vector3df c = p + d * z;
+        core::vector3df* out = corners + end * 4;
+        out[0] = c - r * w - u * h;
+        out[1] = c - r * w + u * h;
+        out[2] = c + r * w + u * h;
+        out[3] = c + r * w - u * h;
+    }
+    core::vector3df centre(0, 0, 0);
+    for (const core::vector3df& corner : corners)
+        centre += corner;
+    centre /= 8.0f;
+    for (core::vector3df& corner : corners)
+        corner += (corner - centre) * (scale - 1.0f);
+}
+
+bool ShadowCascades::computeCropMatrices(s32 index) {
+    currentIndex = core::clamp(index, 0, maxSplits - 1);
+    const s32 k = currentIndex;
+    scene::ICameraSceneNode* light = lightCamera;
+    light->setNearValue(lightNear);
+    light->setFarValue(lightFar);
+    light->render();
+    const f32 size = light->getFOV();
+    lightProjections[k] = orthoProjection(size, light->getNearValue(), light->getFarValue());
+    lightViews[k] = light->getViewMatrix();
+    const core::matrix4 m = lightProjections[k] * lightViews[k];
+    f32 minX = 3.4028235e38f, maxX = -3.4028235e38f, minY = 3.4028235e38f, maxY = -3.4028235e38f, maxZ = 0.0f;
+    for (const core::vector3df& corner : corners) {
+        f32 out[4];
+        m.transformVect(out, corner); // x, y, z, w of the point (w = 1)
+        const f32 x = out[3] != 0.0f ? out[0] / out[3] : out[0];
+        const f32 y = out[3] != 0.0f ? out[1] / out[3] : out[1];
+        minX = core::min_(minX, x);
+        maxX = core::max_(maxX, x);
+        minY = core::min_(minY, y);
+        maxY = core::max_(maxY, y);
+        maxZ = core::max_(maxZ, out[2]);
+    }
+    minX = core::clamp(minX, -1.0f, 1.0f);
+    maxX = core::clamp(maxX, -1.0f, 1.0f);
+    minY = core::clamp(minY, -1.0f, 1.0f);
+    maxY = core::clamp(maxY, -1.0f, 1.0f);
+    const f32 zf = lightNear + maxZ + 1.5f;
+    lightProjections[k] = orthoProjection(size, light->getNearValue(), light->getFarValue());
+    lightViews[k] = light->getViewMatrix();
+    // All corners beyond one side of the light's box: the crop would be unbounded, so the
+    // slice keeps the whole box.
+    const bool empty = maxX - minX <= 1e-6f || maxY - minY <= 1e-6f;
+    if (!empty) {
+        const f32 sx = 2.0f / (maxX - minX);
+        const f32 sy = 2.0f / (maxY - minY);
+        const f32 ox = -0.5f * (maxX + minX) * sx;
+        const f32 oy = -0.5f * (maxY + minY) * sy;
+        core::matrix4 crop;
+        crop[0] = sx;
+        crop[5] = sy;
+        crop[12] = ox;
+        crop[13] = oy;
+        lightProjections[k] = crop * lightProjections[k];
+    }
+    lightProjections[k][10] /= zf;
+    lightProjections[k][14] /= zf;
+    // The light camera takes the cropped box, so that casters are culled against it.
+    light->setProjectionMatrix(lightProjections[k], true);
+    light->render();
+    return !empty;
+}
+
+// --- the effect handler's shadows ---------------------------------------------------------------
+
+void EffectHandler::setShadowQuality(const core::vector3df& position, const core::vector3df& target) {
+    shadowDistance = baseShadowDistance;
+    s32 splits = 1;
+    if (shadowDistanceMode == 2) {
+        shadowDistance = baseShadowDistance * 2.5f;
+        splits = 3;
+    }
+    const u32 resolution = gameSettings ? static_cast<u32>(std::max(0, getSettingInt("Graphics_ShadowQuality"))) : 0;
+    shadowLights.clear();
+    shadowLights.emplace_back(resolution, position, target, video::SColorf(1, 1, 1, 0), 1.0f, 300.0f, shadowDistance);
+    shadowCascades.reset();
+    scene::ISceneManager* scene = device->getSceneManager();
+    scene::ICameraSceneNode* previousActive = scene->getActiveCamera();
+    scene::ICameraSceneNode* camera =
+        scene->addCameraSceneNode(nullptr, core::vector3df(0, 0, 0), core::vector3df(0, 10, 0), -1, false);
+    if (scene->getActiveCamera() != previousActive)
+        scene->setActiveCamera(previousActive);
+    camera->setIsDebugObject(true);
+    camera->setName("EffectHandler_ShadowCamera");
+    camera->setNearValue(1.0f);
+    camera->setFarValue(300.0f);
+    camera->setFOV(shadowDistance);
+    camera->setPosition(position);
+    camera->setTarget(target);
+    shadowCamera = camera;
+    shadowCascades = std::make_unique<ShadowCascades>(shadowCamera, splits, 0.7f);
+    lightDirection = position - target;
+}
+
+video::ITexture* EffectHandler::getShadowReceiverTexture() {
+    if (shadowLights.empty() || shadowLights[0].resolution == 0)
+        return nullptr;
+    return getShadowAtlasTexture(shadowLights[0].resolution);
+}
+
+void EffectHandler::bindShadowMaps(scene::ISceneNode* node) {
+    video::ITexture* atlas = getShadowReceiverTexture();
+    if (!node || !atlas)
+        return;
+    for (u32 i = 0; i < node->getMaterialCount(); ++i) {
+        video::SMaterialLayer& layer = node->getMaterial(i).TextureLayer[textureLayer::shadowAtlas];
+        layer.Texture = atlas;
+        layer.BilinearFilter = false;
+        layer.TrilinearFilter = false;
+        layer.AnisotropicFilter = 0;
+        layer.TextureWrapU = video::ETC_CLAMP_TO_EDGE;
+        layer.TextureWrapV = video::ETC_CLAMP_TO_EDGE;
+    }
+}
+
+void EffectHandler::updateShadowCascades() {
+    scene::ISceneManager* scene = device->getSceneManager();
+    scene::ICameraSceneNode* viewer = scene->getActiveCamera();
+    if (!shadowCamera || !viewer || !shadowCascades)
+        return;
+    const u32 now = device->getTimer()->getTime();
+    viewer->OnRegisterSceneNode();
+    viewer->OnAnimate(now);
+    viewer->render();
+
+    core::vector3df focus = viewer->getTarget();
+    if (!isSimulationRunning()) {
+        const core::vector3df eye = viewer->getAbsolutePosition();
+        core::vector3df toTarget = viewer->getTarget() - eye;
+        const f32 distance = toTarget.getLength();
+        const core::vector3df direction = distance > 0.0f ? toTarget / distance : core::vector3df(0, 0, 0);
+        focus = eye + direction * core::min_(distance, 100.0f);
+    }
+    core::vector3df towardsLight = lightDirection;
+    towardsLight.normalize();
+    shadowCamera->setPosition(focus + towardsLight * 200.0f);
+    shadowCamera->setTarget(focus);
+    shadowCamera->OnAnimate(now);
+    shadowCamera->updateAbsolutePosition();
+    shadowCamera->render();
+
+    ShadowCascades& cascades = *shadowCascades;
+    cascades.computeSplitDistances(viewer);
+    renderStage = 1;
+    if (shadowLights.empty() || shadowNodes.empty()) {
+        driver->setRenderTarget(screenQuad.renderTargets[0], true, true, video::SColor(255, 255, 255, 255));
+        scene->setActiveCamera(viewer);
+        return;
+    }
+    const bool drawCasters = shadowsEnabled && levelShadowsEnabled && !shaderEffectsUnsupported;
+    for (s32 k = 0; k < cascades.splitCount; ++k) {
+        cascades.computeSliceCorners(viewer, k, 1.1f);
+        cascades.computeCropMatrices(k);
+        for (ShadowLight& light : shadowLights) {
+            maxDepth = light.farPlaneScale;
+            for (DepthShaderCallback* callback : {depthCallback, skinnedDepthCallback, instancedDepthCallback})
+                if (callback)
+                    callback->farValue = maxDepth;
+            light.viewMatrix = cascades.lightViews[k];
+            core::matrix4 inverse;
+            const core::matrix4& view = light.viewMatrix;
+            const f64 determinant =
+                view[0] * (static_cast<f64>(view[5]) * view[10] - static_cast<f64>(view[6]) * view[9]) -
+                view[4] * (static_cast<f64>(view[1]) * view[10] - static_cast<f64>(view[2]) * view[9]) +
+                view[8] * (static_cast<f64>(view[1]) * view[6] - static_cast<f64>(view[2]) * view[5]);
+            light.position = std::fabs(determinant) > FLT_MIN && view.getInverse(inverse) ? inverse.getTranslation()
+                                                                                          : core::vector3df(0, 0, 0);
+            light.projectionMatrix = cascades.lightProjections[k];
+            driver->setTransform(video::ETS_VIEW, light.viewMatrix);
+            driver->setTransform(video::ETS_PROJECTION, light.projectionMatrix);
+            // The cascades share one atlas, cascade k in its third: cleared once, then each
+            // cascade draws through its own viewport.
+            video::ITexture* target = light.resolution ? getShadowAtlasTexture(light.resolution) : nullptr;
+            if (k == 0 || !target)
+                driver->setRenderTarget(target, true, true, video::SColor(255, 255, 255, 255));
+            if (target) {
+                const s32 side = static_cast<s32>(light.resolution);
+                driver->setViewPort(core::recti(side * k, 0, side * (k + 1), side));
+            }
+            if (drawCasters) {
+                const u32 count = static_cast<u32>(shadowNodes.size());
+                for (u32 entry = 0; entry < count; ++entry)
+                    if (shadowNodes[entry].mode == 1 || shadowNodes[entry].mode == 2)
+                        renderShadowCaster(entry, shadowCamera, shadowDistanceMode == 2 && k > 1);
+            }
+            shadowMaps[k] = target;
+        }
+    }
+    // Back to the screen, whole: the render callbacks that follow draw with their own
+    // targets and must not inherit a cascade's viewport.
+    driver->setRenderTarget(nullptr, false, false);
+    const core::dimension2du screen = driver->getScreenSize();
+    driver->setViewPort(core::recti(0, 0, static_cast<s32>(screen.Width), static_cast<s32>(screen.Height)));
+    scene->setActiveCamera(viewer);
+}
+
+void EffectHandler::renderShadowCaster(u32 entry, scene::ICameraSceneNode* lightCamera, bool skipNonStatic) {
+    if (entry >= shadowNodes.size())
+        return;
+    scene::ISceneNode* node = shadowNodes[entry].node;
+    if (!node)
+        return;
+    scene::ISceneNode* owner = nullptr;
+    if (node->getType() == scene::ESNT_ANIMATED_MESH) {
+        scene::ISceneNode* parent = node->getParent();
+        owner = parent && parent->getType() == typeId("phsx") ? parent : findAncestorOfKindUp(node, typeId("phsx"));
+    }
+    RenderServices::Physics& physics = renderServices().physics;
+    bool instanced = false;
+    if (owner) {
+        if (askHook(physics.isDrawnAsInstance, false, owner))
+            return;
+        static std::vector<core::matrix4> transforms;
+        transforms.clear();
+        instanced = physics.instanceTransforms && physics.instanceTransforms(node, transforms) && transforms.size() > 1;
+    }
+    if (skipNonStatic && owner && askHook(physics.isMoving, false, owner))
+        return;
+    scene::ISceneManager* scene = device->getSceneManager();
+    scene->setActiveCamera(lightCamera);
+    if ((!instanced && !node->isTrulyVisible()) || scene->isCulled(node))
+        return;
+
+    const u32 materials = node->getMaterialCount();
+    if (savedMaterialTypes.size() < materials) {
+        savedMaterialTypes.resize(materials);
+        savedDepthWrites.resize(materials);
+        savedShadowTextures.resize(materials);
+    }
+    const bool skinned = node->getType() == scene::ESNT_ANIMATED_MESH &&
+                         static_cast<scene::IAnimatedMeshSceneNode*>(node)->getJointCount() > 0 && hardwareSkinning &&
+                         isMeshSkinnedByShaders(skinnedMeshOf(node));
+    const std::vector<s32>* transparent = shaderManager ? &shaderManager->transparentVariantMaterials : nullptr;
+    for (u32 i = 0; i < materials; ++i) {
+        video::SMaterial& material = node->getMaterial(i);
+        savedMaterialTypes[i] = material.MaterialType;
+        savedDepthWrites[i] = material.ZWriteEnable;
+        const s32 type = material.MaterialType;
+        const bool alphaTested = type == video::EMT_TRANSPARENT_ALPHA_CHANNEL_REF ||
+                                 (transparent && std::find(transparent->begin(), transparent->end(), type) != transparent->end());
+        s32 depthType = alphaTested ? depthAlphaMaterial : depthMaterial;
+        if (instanced)
+            depthType = alphaTested ? instancedDepthAlphaMaterial : instancedDepthMaterial;
+        else if (skinned)
+            depthType = alphaTested ? skinnedDepthAlphaMaterial : skinnedDepthMaterial;
+        material.MaterialType = static_cast<video::E_MATERIAL_TYPE>(depthType);
+        material.ZWriteEnable = true;
+        // The caster must not read the atlas it draws into; its binding comes back after.
+        savedShadowTextures[i] = material.TextureLayer[textureLayer::shadowAtlas].Texture;
+        material.TextureLayer[textureLayer::shadowAtlas].Texture = nullptr;
+    }
+    casterBeingDrawn = node;
+    node->render();
+    casterBeingDrawn = nullptr;
+    for (u32 i = 0; i < materials; ++i) {
+        video::SMaterial& material = node->getMaterial(i);
+        material.MaterialType = static_cast<video::E_MATERIAL_TYPE>(savedMaterialTypes[i]);
+        material.ZWriteEnable = savedDepthWrites[i];
+        material.TextureLayer[textureLayer::shadowAtlas].Texture = savedShadowTextures[i];
+    }
+}

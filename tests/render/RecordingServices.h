@@ -1,0 +1,78 @@
+#pragma once
+
+#include <irrlicht.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace rendertest {
+
+// Renderer services that keep every constant a callback hands them, by name, instead of
+// sending it to a program. `accepted` decides which names "exist" (all by default).
+class RecordingServices : public irr::video::IMaterialRendererServices {
+public:
+    explicit RecordingServices(irr::video::IVideoDriver* driver) : driver(driver) {}
+
+    void setBasicRenderStates(const irr::video::SMaterial&, const irr::video::SMaterial&, bool) override {}
+    bool setVertexShaderConstant(const irr::c8* name, const irr::f32* floats, int count) override {
+        return keepFloats(name, floats, count, true);
+    }
+    bool setVertexShaderConstant(const irr::c8* name, const bool*, int) override { return accepts(name); }
+    bool setVertexShaderConstant(const irr::c8* name, const irr::s32* ints, int count) override {
+        return keepInts(name, ints, count);
+    }
+    void setVertexShaderConstant(const irr::f32*, irr::s32, irr::s32) override {}
+    bool setPixelShaderConstant(const irr::c8* name, const irr::f32* floats, int count) override {
+        return keepFloats(name, floats, count, false);
+    }
+    bool setPixelShaderConstant(const irr::c8* name, const bool*, int) override { return accepts(name); }
+    bool setPixelShaderConstant(const irr::c8* name, const irr::s32* ints, int count) override {
+        return keepInts(name, ints, count);
+    }
+    void setPixelShaderConstant(const irr::f32*, irr::s32, irr::s32) override {}
+    irr::video::IVideoDriver* getVideoDriver() override { return driver; }
+
+    bool has(const std::string& name) const { return floats.count(name) != 0 || ints.count(name) != 0; }
+    const std::vector<irr::f32>& f(const std::string& name) { return floats[name]; }
+    irr::f32 f1(const std::string& name) { return floats[name].empty() ? -12345.0f : floats[name][0]; }
+    irr::s32 i1(const std::string& name) { return ints[name].empty() ? -12345 : ints[name][0]; }
+    void clear() {
+        floats.clear();
+        ints.clear();
+        vertexNames.clear();
+        order.clear();
+    }
+
+    irr::video::IVideoDriver* driver;
+    std::map<std::string, std::vector<irr::f32>> floats;
+    std::map<std::string, std::vector<irr::s32>> ints;
+    std::map<std::string, bool> vertexNames; // true for vertex constants
+    std::vector<std::string> order;
+    std::vector<std::string> refused; // names that "do not exist" in the program
+
+private:
+    bool accepts(const char* name) const {
+        for (const std::string& r : refused)
+            if (r == name)
+                return false;
+        return true;
+    }
+    bool keepFloats(const char* name, const irr::f32* values, int count, bool vertex) {
+        order.push_back(name);
+        if (!accepts(name))
+            return false;
+        floats[name].assign(values, values + count);
+        vertexNames[name] = vertex;
+        return true;
+    }
+    bool keepInts(const char* name, const irr::s32* values, int count) {
+        order.push_back(name);
+        if (!accepts(name))
+            return false;
+        ints[name].assign(values, values + count);
+        return true;
+    }
+};
+
+} // namespace rendertest

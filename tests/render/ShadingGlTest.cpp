@@ -1,0 +1,416 @@
+// Shading on the OpenGL driver under Xvfb: a box's shadow on a floor with one cascade, three
+// cascades and shadows off; a figure skinned on the graphics card against the same pose
+// skinned by the engine; the Phong constants with the driver's real transforms; the post
+// chain (bloom and SSAO) and a failing effect; the depth pass; the character compositing and
+// the thumbnail. PADDLESTONE_KEEP_SCREENSHOT=/path/shading.png keeps the pictures.
+#include "render/CharacterTextures.h"
+#include "render/EffectHandler.h"
+#include "render/HardwareSkinning.h"
+#include "render/LightManager.h"
+#include "render/RenderServices.h"
+#include "render/ShaderCallbacks.h"
+#include "render/ShaderManager.h"
+#include "render/ShadowCascades.h"
+
+#include "core/GameSettings.h"
+#include "core/Globals.h"
+#include "core/ShellHooks.h"
+#include "level/MeshGate.h"
+#include "support/GraphicsDriver.h"
+
+#include "RecordingServices.h"
+#include "RenderFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+
+using namespace irr;
+
+namespace {
+
+class ShadingGlTest : public ::testing::Test, protected rendertest::RenderGlFixture {
+protected:
+    void SetUp() override { ASSERT_TRUE(openRendering(core::dimension2du(1280, 720))); }
+    void TearDown() override {
+        physicsManager = nullptr;
+        closeRendering();
+    }
+    void start(bool shadows = true) {
+        setSettingInt("Graphics_Quality", 0);
+        setSettingInt("Graphics_ShadowQuality", 1024);
+        EffectHandlerSetup setup;
+        setup.shadowsEnabled = shadows;
+        setup.renderCallbacksEnabled = true;
+        startRendering(setup);
+        // The shaders' shadow switch asks for a running physics world.
+        physicsManager = reinterpret_cast<PhysicsManager*>(0x10);
+        shellHooks().physics.isSimulationActive = [] { return true; };
+    }
+    scene::ISceneManager* scene() { return device->getSceneManager(); }
+    video::IVideoDriver* driver() { return device->getVideoDriver(); }
+    // One frame as the game draws it: shadow pass, render callbacks, the frame.
+    void drawFrame() {
+        device->run();
+        scene()->getRootSceneNode()->OnAnimate(device->getTimer()->getTime());
+        ASSERT_TRUE(driver()->beginScene(true, true, video::SColor(255, 0, 0, 0)));
+        effectHandler->updateShadowCascades();
+        effectHandler->runRenderCallbacks();
+        effectHandler->update(nullptr);
+        driver()->endScene();
+    }
+    video::IImage* shoot(const char* suffix) {
+        video::IImage* shot = driver()->createScreenShot();
+        rendertest::keepScreenshot(driver(), shot, suffix);
+        return shot;
+    }
+    double luminanceAt(video::IImage* shot, scene::ICameraSceneNode* camera, const core::vector3df& point, int half = 6) {
+        const core::position2di at = scene()->getSceneCollisionManager()->getScreenCoordinatesFrom3DPosition(point, camera);
+        return rendertest::meanLuminance(shot, core::recti(at.X - half, at.Y - half, at.X + half, at.Y + half));
+    }
+    scene::IMeshSceneNode* addLitCube(f32 size, const core::vector3df& position, const core::vector3df& scale) {
+        scene::IMeshSceneNode* cube = scene()->addCubeSceneNode(size, nullptr, -1, position, core::vector3df(), scale);
+        cube->setMaterialType(static_cast<video::E_MATERIAL_TYPE>(shaderManager->getMaterialType(0)));
+        cube->getMaterial(0).Lighting = true;
+        return cube;
+    }
+};
+
+// --- shadows -------------------------------------------------------------------------------------
+
+struct ShadowCase {
+    bool shadows;
+    s32 distanceMode;
+    const char* suffix;
+};
+
+class ShadowGlTest : public ShadingGlTest, public ::testing::WithParamInterface<ShadowCase> {};
+
+TEST_P(ShadowGlTest, BoxShadowFallsWhereTheLightDirectionPutsIt) {
+    const ShadowCase param = GetParam();
+    setSettingInt("Graphics_ShadowDistance", param.distanceMode);
+    start(param.shadows);
+    effectHandler->shadowDistanceMode = param.distanceMode;
+    scene()->setAmbientLight(video::SColorf(0.35f, 0.35f, 0.35f, 1.0f));
+    scene::ILightSceneNode* lamp =
+        scene()->addLightSceneNode(nullptr, core::vector3df(0, 60, -20), video::SColorf(0.8f, 0.8f, 0.8f), 400.0f);
+    lamp->getLightData().Attenuation = core::vector3df(1, 0, 0);
+    scene::IMeshSceneNode* floor = addLitCube(1.0f, core::vector3df(0, -0.5f, 0), core::vector3df(120, 1, 120));
+    scene::IMeshSceneNode* box = addLitCube(10.0f, core::vector3df(0, 10, 0), core::vector3df(1, 1, 1));
+    // The light shines from +x and above: the box's shadow falls towards -x.
+    effectHandler->setShadowQuality(core::vector3df(60, 80, 0), core::vector3df(0, 0, 0));
+    for (scene::ISceneNode* node : {static_cast<scene::ISceneNode*>(floor), static_cast<scene::ISceneNode*>(box)}) {
+        effectHandler->shadowNodes.push_back({node, 2, 0});
+        effectHandler->bindShadowMaps(node);
+    }
+    scene::ICameraSceneNode* camera = scene()->addCameraSceneNode(nullptr, core::vector3df(0, 40, -60));
+    camera->setTarget(core::vector3df(0, 0, 0));
+    camera->setFarValue(500.0f);
+    drawFrame();
+    drawFrame();
+    EXPECT_EQ(effectHandler->shadowMaps[0], effectHandler->getShadowAtlasTexture(1024));
+    EXPECT_EQ(effectHandler->shadowCascades->splitCount, param.distanceMode == 2 ? 3 : 1);
+    video::IImage* shot = shoot(param.suffix);
+    ASSERT_NE(shot, nullptr);
+    // The box (x -5..5, y 5..15) casts along (-0.6, -0.8, 0): onto the floor from x -16 to 1.
+    const double shadowed = luminanceAt(shot, camera, core::vector3df(-10, 0, 0));
+    const double lit = luminanceAt(shot, camera, core::vector3df(12, 0, 0));
+    const double beside = luminanceAt(shot, camera, core::vector3df(-10, 0, 12));
+    shot->drop();
+    EXPECT_GT(lit, 40.0) << "the floor is lit";
+    if (param.shadows) {
+        EXPECT_LT(shadowed, lit - 25.0) << "shadow " << shadowed << ", lit floor " << lit;
+        EXPECT_LT(shadowed, beside - 25.0) << "shadow " << shadowed << ", floor beside it " << beside;
+    } else {
+        EXPECT_NEAR(shadowed, lit, 12.0) << "no shadow: " << shadowed << " against " << lit;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Settings, ShadowGlTest,
+                         ::testing::Values(ShadowCase{true, 1, "-shadow-near"}, ShadowCase{true, 2, "-shadow-cascades"},
+                                           ShadowCase{false, 2, "-shadow-off"}));
+
+// --- skinning on the card ------------------------------------------------------------------------
+
+// The figure's silhouette: pixels unlike the frame's clear colour.
+std::vector<bool> silhouette(video::IImage* shot) {
+    const core::dimension2du size = shot->getDimension();
+    const video::SColor clear(effectHandler->clearColor);
+    std::vector<bool> mask(size.Width * size.Height);
+    for (u32 y = 0; y < size.Height; ++y)
+        for (u32 x = 0; x < size.Width; ++x) {
+            const video::SColor c = shot->getPixel(x, y);
+            mask[y * size.Width + x] = std::abs(static_cast<int>(c.getGreen()) - static_cast<int>(clear.getGreen())) > 20;
+        }
+    return mask;
+}
+
+TEST_F(ShadingGlTest, FigureSkinnedOnTheCardMatchesTheEngineSkinnedPose) {
+    start();
+    scene::IAnimatedMesh* mesh = getGameMesh(scene(), "Content/Models/Characters/Everyman1.b3d");
+    ASSERT_NE(mesh, nullptr);
+    ASSERT_EQ(mesh->getMeshType(), scene::EAMT_SKINNED);
+    scene::IAnimatedMeshSceneNode* figure = scene()->addAnimatedMeshSceneNode(mesh);
+    figure->setAnimationSpeed(0.0f);
+    figure->setCurrentFrame(12.0f); // mid-swing: the limbs away from the bind pose
+    figure->setMaterialFlag(video::EMF_LIGHTING, true);
+    figure->setAutomaticCulling(scene::EAC_OFF);
+    scene()->setAmbientLight(video::SColorf(0.8f, 0.8f, 0.8f, 1.0f));
+    scene::ICameraSceneNode* camera = scene()->addCameraSceneNode(nullptr, core::vector3df(6, 4, -8));
+    camera->setTarget(core::vector3df(0, 2.5f, 0));
+
+    ASSERT_TRUE(prepareNodeForHardwareSkinning(figure));
+    EXPECT_GT(hardwareJointCount(figure), 1u);
+    figure->setMaterialType(static_cast<video::E_MATERIAL_TYPE>(shaderManager->getMaterialType(shaderFlag::skinning)));
+    drawFrame();
+    drawFrame();
+    video::IImage* onCard = shoot("-skin-card");
+    ASSERT_NE(onCard, nullptr);
+
+    // The same pose skinned by the engine, drawn with the plain variant.
+    effectHandler->hardwareSkinning = false;
+    updateHardwareSkinning(static_cast<scene::ISkinnedMesh*>(mesh));
+    EXPECT_FALSE(isMeshSkinnedByShaders(static_cast<scene::ISkinnedMesh*>(mesh)));
+    figure->setMaterialType(static_cast<video::E_MATERIAL_TYPE>(shaderManager->getMaterialType(0)));
+    drawFrame();
+    drawFrame();
+    video::IImage* engine = shoot("-skin-engine");
+    // Another frame, for scale: the card really moves the limbs.
+    figure->setCurrentFrame(45.0f);
+    drawFrame();
+    video::IImage* bind = shoot("-skin-other-frame");
+    ASSERT_NE(bind, nullptr);
+    const std::vector<bool> bindMask = silhouette(bind);
+    bind->drop();
+    ASSERT_NE(engine, nullptr);
+
+    const std::vector<bool> a = silhouette(onCard);
+    const std::vector<bool> b = silhouette(engine);
+    int figurePixels = 0, differing = 0, fromBind = 0;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        figurePixels += b[i] ? 1 : 0;
+        differing += a[i] != b[i] ? 1 : 0;
+        fromBind += a[i] != bindMask[i] ? 1 : 0;
+    }
+    onCard->drop();
+    engine->drop();
+    EXPECT_GT(figurePixels, 5000) << "the figure is drawn";
+    // Edges may differ by a pixel: at most a thin outline of the figure.
+    EXPECT_LT(differing, figurePixels / 20) << differing << " of " << figurePixels << " pixels differ";
+    EXPECT_GT(fromBind, differing * 4) << "another frame differs by " << fromBind << " pixels";
+    forgetSkinnedMesh(static_cast<scene::ISkinnedMesh*>(mesh));
+}
+
+// --- Phong constants with the driver's transforms --------------------------------------------------
+
+TEST_F(ShadingGlTest, PhongSendsSamplersLightsAndTheCameraTransformsOnOpenGl) {
+    start();
+    scene::ICameraSceneNode* camera = scene()->addCameraSceneNode(nullptr, core::vector3df(0, 5, -20));
+    camera->setTarget(core::vector3df(0, 0, 0));
+    camera->render();
+    updateShadowConstants();
+    core::matrix4 world;
+    world.setTranslation(core::vector3df(1, 2, 3));
+    driver()->setTransform(video::ETS_WORLD, world);
+    scene::ILightSceneNode* spot = scene()->addLightSceneNode(nullptr, core::vector3df(0, 10, 0));
+    spot->getLightData().Type = video::ELT_SPOT;
+    spot->getLightData().InnerCone = 30.0f;
+    spot->getLightData().OuterCone = 60.0f;
+    lightManager->candidateLights.clear();
+    lightManager->candidateLights.push_back(SortPair{spot, 1.0f});
+    rendertest::RecordingServices services(driver());
+    PhongShaderCallback phong;
+    const video::SMaterial material;
+    phong.OnSetMaterial(material);
+    phong.OnSetConstants(&services, 0);
+    const core::matrix4 expected =
+        driver()->getTransform(video::ETS_PROJECTION) * driver()->getTransform(video::ETS_VIEW) * world;
+    for (int i = 0; i < 16; ++i)
+        EXPECT_NEAR(services.f("mWorldViewProj")[i], expected[i], 1e-4f);
+    const struct {
+        const char* name;
+        s32 unit;
+    } samplers[] = {{"diffuseSampler", 0},       {"NormalMapSampler", 1}, {"LightMapSampler", 1},
+                    {"ShadowMapSampler", 2},     {"ReflectionMapSampler", 3}, {"ShadowMapSampler2", 2},
+                    {"ShadowMapSampler3", 2}};
+    for (const auto& sampler : samplers)
+        EXPECT_EQ(services.i1(sampler.name), sampler.unit) << sampler.name;
+    EXPECT_FALSE(services.has("SpecularMapSampler"));
+    // One spot light: counts (dir 0, 0, point 0, 0, spot 0, 1) and four records sent.
+    EXPECT_EQ(services.i1("iLightSpotNum"), 1);
+    EXPECT_EQ(services.i1("iLightSpotIni"), 0);
+    EXPECT_EQ(services.i1("iLightDirNum"), 0);
+    ASSERT_EQ(services.f("lights[0]").size(), 4u * 20u);
+    EXPECT_NEAR(services.f("lights[0]")[16], std::cos(15.0f * core::DEGTORAD), 1e-5f);
+    EXPECT_NEAR(services.f("lights[0]")[17], std::cos(30.0f * core::DEGTORAD), 1e-5f);
+    EXPECT_EQ(services.f("mClipPlane"), std::vector<f32>(4, 0.0f));
+    lightManager->candidateLights.clear();
+}
+
+// --- post-processing and depth pass ----------------------------------------------------------------
+
+// Notes which picture each effect reads.
+class InputRecorder : public PostProcessingRenderCallback {
+public:
+    explicit InputRecorder(std::vector<video::ITexture*>& inputs) : inputs(inputs) {}
+    void OnPreRender(EffectHandler* handler) override { inputs.push_back(handler->screenQuad.material.TextureLayer[0].Texture); }
+    void OnPostRender(EffectHandler*) override {}
+    std::vector<video::ITexture*>& inputs;
+};
+
+TEST_F(ShadingGlTest, BloomChainPingPongsAndAFailingEffectIsLeftOut) {
+    shellHooks().render.createEffectHandler = [create = shellHooks().render.createEffectHandler](
+                                                  IrrlichtDevice* d, const EffectHandlerSetup& setup) {
+        EffectHandlerSetup withSsao = setup;
+        withSsao.ssaoEnabled = true;
+        return create(d, withSsao);
+    };
+    start();
+    EffectHandler& handler = *effectHandler;
+    // SSAO: its four effects, the depth pass and the random vectors.
+    ASSERT_EQ(handler.postEffects.size(), 4u);
+    EXPECT_TRUE(handler.depthPassEnabled);
+    ASSERT_NE(handler.depthRTT, nullptr);
+    ASSERT_NE(handler.randomVectorTexture, nullptr);
+    EXPECT_EQ(handler.randomVectorTexture->getSize(), core::dimension2du(512, 512));
+    EXPECT_EQ(handler.screenQuad.material.TextureLayer[3].Texture, handler.randomVectorTexture);
+    for (const PostProcessingEffectRecord& record : handler.postEffects)
+        EXPECT_GT(record.materialType, 0);
+
+    // Bloom in front: seven effects in all.
+    handler.bloomEnabled = true;
+    handler.initPostProcessing();
+    ASSERT_EQ(handler.postEffects.size(), 7u);
+    std::vector<video::ITexture*> inputs;
+    for (u32 i = 0; i < 3; ++i)
+        handler.setPostProcessingRenderCallback(handler.postEffects[i].materialType, new InputRecorder(inputs));
+
+    scene()->setAmbientLight(video::SColorf(0.5f, 0.5f, 0.5f, 1.0f));
+    scene::IMeshSceneNode* cube = addLitCube(10.0f, core::vector3df(0, 0, 0), core::vector3df(1, 1, 1));
+    handler.addNodeToDepthPass(cube);
+    const s32 cubeMaterial = cube->getMaterial(0).MaterialType;
+    scene::ICameraSceneNode* camera = scene()->addCameraSceneNode(nullptr, core::vector3df(0, 10, -30));
+    camera->setTarget(core::vector3df(0, 0, 0));
+    drawFrame();
+    EXPECT_EQ(cube->getMaterial(0).MaterialType, cubeMaterial); // the depth pass gives it back
+    // Effect 0 reads the scene, effect 1 what effect 0 wrote, effect 2 what effect 1 wrote.
+    ASSERT_EQ(inputs.size(), 3u);
+    EXPECT_EQ(inputs[0], handler.colorRTT);
+    EXPECT_EQ(inputs[1], handler.screenQuad.renderTargets[1]);
+    EXPECT_EQ(inputs[2], handler.screenQuad.renderTargets[0]);
+    video::IImage* shot = shoot("-post");
+    ASSERT_NE(shot, nullptr);
+    const double centre = rendertest::meanLuminance(shot, core::recti(620, 340, 660, 380));
+    shot->drop();
+    EXPECT_GT(centre, 20.0) << "the chain's last effect reaches the screen";
+
+    // A missing file and one that does not compile are each logged and left out.
+    const std::filesystem::path broken = dir.file("Broken.glsl");
+    {
+        std::FILE* file = std::fopen(broken.c_str(), "w");
+        ASSERT_NE(file, nullptr);
+        std::fputs("void main() { this is not glsl }\n", file);
+        std::fclose(file);
+    }
+    EXPECT_FALSE(handler.addPostProcessingEffectFromFile("Content/Shaders/glsl/NoSuchEffect.glsl"));
+    EXPECT_FALSE(handler.addPostProcessingEffectFromFile(broken.c_str()));
+    EXPECT_EQ(handler.postEffects.size(), 7u);
+    // A constant for a material no effect has changes nothing: only SSAO's matrix is kept.
+    static const f32 matrix[16] = {};
+    handler.setPostProcessingEffectConstant(-7, "mViewProj", matrix);
+    std::size_t withMatrix = 0;
+    for (const PostProcessingEffectRecord& record : handler.postEffects)
+        withMatrix += record.callback->uniforms.count("mViewProj");
+    EXPECT_EQ(withMatrix, 1u);
+}
+
+// --- character textures and thumbnail --------------------------------------------------------------
+
+// The composer reads the textures at their authored sizes (1024, the highlights 512).
+video::ITexture* flatTexture(video::IVideoDriver* driver, const char* name, video::SColor colour, bool leftHalfOnly,
+                             u32 side = 1024) {
+    video::IImage* image = driver->createImage(video::ECF_A8R8G8B8, core::dimension2du(side, side));
+    image->fill(colour);
+    if (leftHalfOnly)
+        for (u32 y = 0; y < side; ++y)
+            for (u32 x = side / 2; x < side; ++x)
+                image->setPixel(x, y, video::SColor(0, 0, 0, 0));
+    video::ITexture* texture = driver->addTexture(name, image);
+    image->drop();
+    return texture;
+}
+
+TEST_F(ShadingGlTest, CharacterTexturesAreComposedOntoTheFiguresMaterial) {
+    start();
+    EffectHandler& handler = *effectHandler;
+    scene::IAnimatedMeshSceneNode* figure =
+        scene()->addAnimatedMeshSceneNode(getGameMesh(scene(), "Content/Models/Characters/Everyman1.b3d"));
+    ASSERT_NE(figure, nullptr);
+    scene()->addCameraSceneNode(nullptr, core::vector3df(0, 3, -10));
+    MeshNodeCharacterTextures textures(figure);
+    textures.bodyTexture = flatTexture(driver(), "body", video::SColor(255, 0, 0, 255), false);
+    textures.limbTint = true;
+    textures.highlightWeights[0] = 1.0f;
+    handler.limbTextures[0] = flatTexture(driver(), "highlight", video::SColor(255, 0, 255, 0), false, 512);
+    handler.limbTextures[4] = flatTexture(driver(), "rightArm", video::SColor(255, 255, 255, 255), true);
+    renderServices().players.firstPlayer = [&] { return static_cast<CharacterTextureSource*>(&textures); };
+    renderServices().players.limbControlsColour = [](s32 limb, video::SColor& colour) {
+        colour = video::SColor(255, 255, 0, 0);
+        return limb == characterLimb::rightArm;
+    };
+    ASSERT_TRUE(driver()->beginScene(true, true, video::SColor(255, 0, 0, 0)));
+    handler.updateCharacterTextures(0.016f);
+    driver()->setRenderTarget(nullptr, true, true, video::SColor(255, 0, 0, 0));
+    driver()->draw2DImage(handler.tentaroTexture, core::recti(0, 0, 512, 512), core::recti(0, 0, 1024, 1024));
+    driver()->draw2DImage(handler.tentaroLimbs, core::recti(640, 0, 1152, 512), core::recti(0, 0, 512, 512));
+    driver()->endScene();
+    EXPECT_EQ(figure->getMaterial(0).getTexture(0), handler.tentaroTexture);
+    EXPECT_EQ(figure->getMaterial(0).getTexture(3), handler.tentaroLimbs);
+    video::IImage* shot = shoot("-composed");
+    ASSERT_NE(shot, nullptr);
+    // Body blue, the right arm's mask (left half) tinted red over it; the highlight green.
+    const video::SColor tinted = shot->getPixel(100, 256);
+    const video::SColor body = shot->getPixel(400, 256);
+    const video::SColor highlight = shot->getPixel(900, 256);
+    shot->drop();
+    EXPECT_GT(tinted.getRed(), 200u);
+    EXPECT_LT(tinted.getBlue(), 60u);
+    EXPECT_GT(body.getBlue(), 200u);
+    EXPECT_LT(body.getRed(), 60u);
+    EXPECT_GT(highlight.getGreen(), 200u);
+    // A flash time with an odd whole part draws the limbs white.
+    textures.flashTime = 3.5f;
+    ASSERT_TRUE(driver()->beginScene(true, true, video::SColor(255, 0, 0, 0)));
+    handler.updateCharacterTextures(0.016f);
+    driver()->setRenderTarget(nullptr, true, true, video::SColor(255, 0, 0, 0));
+    driver()->draw2DImage(handler.tentaroTexture, core::recti(0, 0, 512, 512), core::recti(0, 0, 1024, 1024));
+    driver()->endScene();
+    video::IImage* flashed = shoot("-composed-flash");
+    ASSERT_NE(flashed, nullptr);
+    const video::SColor white = flashed->getPixel(100, 256);
+    flashed->drop();
+    EXPECT_GT(white.getGreen(), 200u);
+    EXPECT_GT(white.getRed(), 200u);
+}
+
+TEST_F(ShadingGlTest, ThumbnailHasTheScreensAspectAtHeight360) {
+    start();
+    addLitCube(10.0f, core::vector3df(0, 0, 0), core::vector3df(1, 1, 1));
+    scene::ICameraSceneNode* camera = scene()->addCameraSceneNode(nullptr, core::vector3df(0, 10, -30));
+    camera->setTarget(core::vector3df(0, 0, 0));
+    effectHandler->thumbnailRequested = true;
+    effectHandler->thumbnailFolder = (dir.path() / "thumbs" / "").c_str();
+    effectHandler->thumbnailName = "Level1";
+    drawFrame();
+    EXPECT_FALSE(effectHandler->thumbnailRequested);
+    const std::filesystem::path written = dir.path() / "thumbs" / "Level1.jpg";
+    ASSERT_TRUE(std::filesystem::exists(written));
+    video::IImage* image = driver()->createImageFromFile(written.c_str());
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(image->getDimension(), core::dimension2du(640, 360));
+    image->drop();
+}
+
+} // namespace

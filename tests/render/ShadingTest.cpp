@@ -1,0 +1,500 @@
+// The shader constants on the null driver, read back from what the callbacks hand the
+// renderer services: the Phong family (matrices, cascades, material information, fog,
+// switches), the glow, circle, meter, particle and water callbacks; the skinning vertex
+// encoding and joint rows; the shadow light and its cascade record; the character texture
+// timers.
+#include "render/CharacterTextures.h"
+#include "render/EffectHandler.h"
+#include "render/HardwareSkinning.h"
+#include "render/LightManager.h"
+#include "render/RenderServices.h"
+#include "render/ShaderCallbacks.h"
+#include "render/ShaderManager.h"
+#include "render/ShadowCascades.h"
+
+#include "core/GameSettings.h"
+#include "core/Globals.h"
+#include "core/Log.h"
+#include "level/LevelManager.h"
+#include "level/SceneNodeTypes.h"
+
+#include "../level/LevelTestSupport.h"
+#include "RecordingServices.h"
+#include "RenderFixture.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace irr;
+
+namespace {
+
+// A bare scene node of a given four-letter type (a physics object as the callbacks see it).
+class TypedNode : public scene::ISceneNode {
+public:
+    TypedNode(scene::ISceneNode* parent, scene::ISceneManager* manager, scene::ESCENE_NODE_TYPE type)
+        : scene::ISceneNode(parent, manager, -1), type(type) {}
+    void render() override {}
+    const core::aabbox3df& getBoundingBox() const override { return box; }
+    scene::ESCENE_NODE_TYPE getType() const override { return type; }
+    scene::ESCENE_NODE_TYPE type;
+    core::aabbox3df box{-1, -1, -1, 1, 1, 1};
+};
+
+class ShadingTest : public test::LevelFixture {
+protected:
+    void SetUp() override {
+        LevelFixture::SetUp();
+        settings = std::make_unique<GameSettings>(temp.file("PaddlestoneConfig.xml"));
+        settings->load(true);
+        gameSettings = settings.get();
+        handler = std::make_unique<EffectHandler>(device->get(), core::dimension2du(0, 0));
+        effectHandler = handler.get();
+        shaders = std::make_unique<ShaderManager>();
+        shaders->shaderLevel = 3;
+        shaders->graphicsQuality = 0;
+        shaders->useIndexedArrayNames = true;
+        shaderManager = shaders.get();
+        lights = new LightManager(smgr());
+        lightManager = lights;
+        services = std::make_unique<rendertest::RecordingServices>(device->get()->getVideoDriver());
+    }
+    void TearDown() override {
+        resetRenderServices();
+        smgr()->setLightManager(nullptr);
+        lights->drop();
+        lightManager = nullptr;
+        shaderManager = nullptr;
+        shaders.reset();
+        effectHandler = nullptr;
+        handler.reset();
+        gameSettings = nullptr;
+        settings.reset();
+        shadowConstants() = ShadowConstants{};
+        LevelFixture::TearDown();
+    }
+    video::IVideoDriver* driver() { return device->get()->getVideoDriver(); }
+    // Draws `node` with the callback as the light manager would record it.
+    void draw(video::IShaderConstantSetCallBack& callback, scene::ISceneNode* node, s32 flags,
+              const video::SMaterial& material = video::SMaterial()) {
+        lights->currentNode = node;
+        services->clear();
+        callback.OnSetMaterial(material);
+        callback.OnSetConstants(services.get(), flags);
+    }
+    TypedNode* addObject(const char (&type)[5]) {
+        auto* node = new TypedNode(root(), smgr(), typeId(type));
+        node->drop();
+        return node;
+    }
+    static void expectFloats(const std::vector<f32>& actual, std::initializer_list<f32> expected, f32 tolerance = 1e-4f) {
+        ASSERT_EQ(actual.size(), expected.size());
+        std::size_t i = 0;
+        for (f32 value : expected)
+            EXPECT_NEAR(actual[i++], value, tolerance) << "element " << i - 1;
+    }
+
+    std::unique_ptr<GameSettings> settings;
+    std::unique_ptr<EffectHandler> handler;
+    std::unique_ptr<ShaderManager> shaders;
+    LightManager* lights = nullptr;
+    std::unique_ptr<rendertest::RecordingServices> services;
+};
+
+// --- shadow light and cascades ----------------------------------------------------------------
+
+TEST_F(ShadingTest, SplitDistancesBlendLogarithmicAndLinearWithinTheFarLimit) {
+    scene::ICameraSceneNode* viewer = smgr()->addCameraSceneNode();
+    viewer->setNearValue(1.0f);
+    struct Row {
+        f32 farValue;
+        s32 splits;
+        std::vector<f32> expected;
+    } rows[] = {{200.0f, 3, {1.0f, 24.29f, 64.04f, 200.0f}},
+                {1000.0f, 3, {1.0f, 24.29f, 64.04f, 200.0f}},
+                {200.0f, 1, {1.0f, 200.0f}},
+                {200.0f, 5, {1.0f, 17.86f, 40.05f, 82.30f, 200.0f}}, // kept at four
+                {-5.0f, 0, {1.0f, 0.0f}}};                          // kept at one
+    for (const Row& row : rows) {
+        viewer->setFarValue(row.farValue);
+        ShadowCascades cascades(viewer, row.splits, 0.7f);
+        cascades.computeSplitDistances(viewer);
+        ASSERT_EQ(cascades.splitDistances.size(), row.expected.size()) << "far " << row.farValue;
+        for (std::size_t i = 0; i < row.expected.size(); ++i)
+            EXPECT_NEAR(cascades.splitDistances[i], row.expected[i], 0.01f) << "far " << row.farValue << " split " << i;
+    }
+}
+
+TEST_F(ShadingTest, ShadowQualityMakesOneLightACameraAndTheCascadesOfTheDistanceMode) {
+    setSettingInt("Graphics_ShadowQuality", 1024);
+    const core::vector3df position(40, 80, -40), target(0, 0, 0);
+    for (s32 mode : {1, 2}) {
+        handler->shadowDistanceMode = mode;
+        handler->setShadowQuality(position, target);
+        ASSERT_EQ(handler->shadowLights.size(), 1u);
+        const ShadowLight& light = handler->shadowLights[0];
+        EXPECT_EQ(light.resolution, 1024u);
+        EXPECT_FLOAT_EQ(light.nearValue, 1.0f);
+        EXPECT_FLOAT_EQ(light.farValue, 300.0f);
+        EXPECT_FLOAT_EQ(light.farPlaneScale, 1.0f);
+        EXPECT_FLOAT_EQ(light.colour.a, 0.0f);
+        const f32 distance = mode == 2 ? 196.34955f : 78.539818f;
+        EXPECT_NEAR(handler->shadowDistance, distance, 1e-3f);
+        ASSERT_NE(handler->shadowCamera, nullptr);
+        EXPECT_STREQ(handler->shadowCamera->getName(), "EffectHandler_ShadowCamera");
+        EXPECT_TRUE(handler->shadowCamera->isDebugObject());
+        EXPECT_NEAR(handler->shadowCamera->getFOV(), distance, 1e-3f);
+        EXPECT_NE(smgr()->getActiveCamera(), handler->shadowCamera);
+        ASSERT_NE(handler->shadowCascades, nullptr);
+        EXPECT_EQ(handler->shadowCascades->splitCount, mode == 2 ? 3 : 1);
+        EXPECT_FLOAT_EQ(handler->shadowCascades->lightNear, 1.0f);
+        EXPECT_FLOAT_EQ(handler->shadowCascades->lightFar, 300.0f);
+        EXPECT_EQ(handler->lightDirection, position - target);
+    }
+    // Each rebuild adds a camera; only the newest is used.
+    core::array<scene::ISceneNode*> cameras;
+    smgr()->getSceneNodesFromType(scene::ESNT_CAMERA, cameras);
+    EXPECT_EQ(cameras.size(), 2u);
+    // Without settings the map has no size.
+    gameSettings = nullptr;
+    handler->setShadowQuality(position, target);
+    EXPECT_EQ(handler->shadowLights[0].resolution, 0u);
+    EXPECT_EQ(handler->getShadowReceiverTexture(), nullptr);
+}
+
+TEST_F(ShadingTest, CropFitsTheLightBoxOntoTheSliceAndTheConstantsFollowTheCascades) {
+    simulateRunningPhysics();
+    handler->shadowDistanceMode = 2;
+    setSettingInt("Graphics_ShadowDistance", 2);
+    handler->setShadowQuality(core::vector3df(40, 80, -40), core::vector3df(0, 0, 0));
+    scene::ICameraSceneNode* viewer = smgr()->addCameraSceneNode(nullptr, core::vector3df(0, 10, -30));
+    viewer->setTarget(core::vector3df(0, 0, 0));
+    viewer->setNearValue(1.0f);
+    viewer->setFarValue(200.0f);
+    handler->shadowNodes.push_back({addObject("phsx"), 2, 0});
+    handler->shadowsEnabled = true;
+    handler->updateShadowCascades();
+    EXPECT_EQ(handler->renderStage, 1);
+    EXPECT_EQ(smgr()->getActiveCamera(), viewer);
+    ShadowCascades& cascades = *handler->shadowCascades;
+    // Every corner of the nearest slice lands inside its cropped light box.
+    cascades.computeSliceCorners(viewer, 0, 1.1f);
+    cascades.computeCropMatrices(0);
+    const core::matrix4 m = cascades.lightProjections[0] * cascades.lightViews[0];
+    for (const core::vector3df& corner : cascades.corners) {
+        f32 out[4];
+        m.transformVect(out, corner);
+        EXPECT_LE(std::fabs(out[0] / out[3]), 1.001f);
+        EXPECT_LE(std::fabs(out[1] / out[3]), 1.001f);
+        EXPECT_GE(out[2], 0.0f);
+        EXPECT_LE(out[2], 1.0f);
+    }
+    // The scene pass's constants take the cascades, the Phong variant the split distances
+    // (the null driver keeps no transforms: world is the identity here).
+    updateShadowConstants();
+    const ShadowConstants& constants = shadowConstants();
+    for (int k = 0; k < 3; ++k)
+        EXPECT_EQ(constants.cascadeViewProj[k], cascades.lightProjections[k] * cascades.lightViews[k]);
+    PhongShaderCallback phong;
+    draw(phong, nullptr, 0);
+    const std::vector<f32>& s = cascades.splitDistances;
+    expectFloats(services->f("mSplitDistance"), {s[1] * 1.5f, s[2] * 1.5f, s[3]});
+    const core::matrix4& shadow1 = constants.cascadeViewProj[1];
+    expectFloats(services->f("mShadowWorldViewProj2"), {shadow1[0], shadow1[1], shadow1[2], shadow1[3], shadow1[4],
+                                                        shadow1[5], shadow1[6], shadow1[7], shadow1[8], shadow1[9],
+                                                        shadow1[10], shadow1[11], shadow1[12], shadow1[13], shadow1[14],
+                                                        shadow1[15]});
+    EXPECT_FLOAT_EQ(services->f1("mMaxD"), 1.0f);
+    EXPECT_FLOAT_EQ(services->f1("mShadowsEnabled"), 1.0f);
+    expectFloats(services->f("sun.mSunPosition"),
+                 {handler->shadowLights[0].position.X, handler->shadowLights[0].position.Y,
+                  handler->shadowLights[0].position.Z});
+    // One cascade: only the first distance is a split.
+    handler->shadowDistanceMode = 1;
+    draw(phong, nullptr, 0);
+    expectFloats(services->f("mSplitDistance"), {s[1] * 1.5f, -1.0f, -1.0f});
+}
+
+// --- Phong constants ---------------------------------------------------------------------------
+
+TEST_F(ShadingTest, PhongSendsTheMaterialInformationFogAndSwitchesOfTheDraw) {
+    smgr()->setAmbientLight(video::SColorf(0.2f, 0.5f, 0.9f, 1.0f));
+    scene::ICameraSceneNode* camera = smgr()->addCameraSceneNode(nullptr, core::vector3df(1, 2, 3));
+    camera->updateAbsolutePosition();
+    core::matrix4 projection, view, world;
+    projection.buildProjectionMatrixPerspectiveFovLH(1.0f, 1.5f, 1.0f, 100.0f);
+    view.setTranslation(core::vector3df(0, 0, 10));
+    world.setScale(2.0f);
+    driver()->setTransform(video::ETS_PROJECTION, projection);
+    driver()->setTransform(video::ETS_VIEW, view);
+    driver()->setTransform(video::ETS_WORLD, world);
+    updateShadowConstants();
+    driver()->setFog(video::SColor(255, 255, 128, 0), video::EFT_FOG_LINEAR, 10.0f, 50.0f, 0.1f, true, false);
+
+    video::SMaterial material;
+    material.EmissiveColor = video::SColor(255, 51, 153, 255);
+    material.DiffuseColor = video::SColor(128, 255, 0, 51);
+    material.Shininess = 0.0f;
+    material.SpecularColor = video::SColor(255, 128, 0, 0);
+    PhongShaderCallback phong;
+    draw(phong, nullptr, 0, material);
+    EXPECT_EQ(services->f("mWorldViewProj").size(), 16u);
+    EXPECT_EQ(services->f("mWorld").size(), 16u);
+    expectFloats(services->f("cinfo.mAmbientLightColor"), {0.4f, 1.0f, 1.0f, 1.0f}); // clamped
+    expectFloats(services->f("cinfo.mDiffuseBaseColor"), {1.0f, 0.0f, 0.2f, 0.5019608f});
+    expectFloats(services->f("cinfo.mCameraPosition"), {1, 2, 3});
+    EXPECT_FLOAT_EQ(services->f1("cinfo.mAlphaOverride"), 1.0f); // no object behind the node
+    EXPECT_FLOAT_EQ(services->f1("cinfo.mSpecularIntensity"), 0.0f); // no shininess
+    expectFloats(services->f("mFogColor"), {1.0f, 0.5019608f, 0.0f, 1.0f});
+    EXPECT_FLOAT_EQ(services->f1("mFogStart"), 1000000.0f); // range fog off
+    EXPECT_FLOAT_EQ(services->f1("mFogEnd"), 1000000.0f);
+    expectFloats(services->f("mTextureRotate"), {1.0f, 0.0f});
+    expectFloats(services->f("mTextureScale"), {1.0f, 1.0f});
+    EXPECT_FLOAT_EQ(services->f1("mLightingEnabled"), 1.0f);
+    // Without a running physics world the shadows are off; no highlight without an object.
+    EXPECT_FLOAT_EQ(services->f1("mShadowsEnabled"), 0.0f);
+    EXPECT_FALSE(services->has("mHighlightColor"));
+    EXPECT_TRUE(services->has("material[0]"));
+
+    material.Shininess = 20.0f;
+    driver()->setFog(video::SColor(255, 0, 0, 0), video::EFT_FOG_LINEAR, 10.0f, 50.0f, 0.1f, true, true);
+    draw(phong, nullptr, 0, material);
+    EXPECT_FLOAT_EQ(services->f1("cinfo.mSpecularPower"), 20.0f);
+    EXPECT_NEAR(services->f1("cinfo.mSpecularIntensity"), 128.0f / 255.0f, 1e-6f);
+    EXPECT_FLOAT_EQ(services->f1("mFogStart"), 10.0f);
+    EXPECT_FLOAT_EQ(services->f1("mFogEnd"), 50.0f);
+
+    // Quality other than 0: no fog and no shadow switch.
+    shaders->graphicsQuality = 1;
+    draw(phong, nullptr, 0, material);
+    EXPECT_FALSE(services->has("mFogColor"));
+    EXPECT_FALSE(services->has("mShadowsEnabled"));
+    // Shader level below 2: nothing at all.
+    shaders->shaderLevel = 0;
+    draw(phong, nullptr, 0, material);
+    EXPECT_TRUE(services->order.empty());
+}
+
+TEST_F(ShadingTest, PhongReadsThePhysicsObjectBehindTheNode) {
+    simulateRunningPhysics();
+    TypedNode* object = addObject("phsx");
+    scene::ISkinnedMesh* skinned = smgr()->createSkinnedMesh();
+    skinned->addMeshBuffer();
+    skinned->finalize();
+    scene::IAnimatedMeshSceneNode* mesh = smgr()->addAnimatedMeshSceneNode(skinned, object);
+    skinned->drop();
+    ASSERT_NE(mesh, nullptr);
+    ShadedObjectState state;
+    state.alpha = 0.25f;
+    state.highlightMode = 5;
+    state.highlightFlashTime = 1.0f;
+    state.receiveShadow = false;
+    state.rimShading = true;
+    renderServices().physics.shadingState = [&](scene::ISceneNode* asked, ShadedObjectState& out) {
+        EXPECT_EQ(asked, object);
+        out = state;
+        return true;
+    };
+    PhongShaderCallback phong;
+    draw(phong, mesh, shaderFlag::highlight);
+    EXPECT_FLOAT_EQ(services->f1("cinfo.mAlphaOverride"), 0.25f);
+    expectFloats(services->f("mHighlightColor"), {0.25f, 0.0f, 0.5f, 0.5f});
+    EXPECT_FLOAT_EQ(services->f1("mShadowsEnabled"), 0.0f); // the object receives none
+    EXPECT_FLOAT_EQ(services->f("material[0]")[3], 1.0f);   // rim shading
+    // A mode outside the table sends black; mode 0 sends nothing.
+    state.highlightMode = 9;
+    draw(phong, mesh, shaderFlag::highlight);
+    expectFloats(services->f("mHighlightColor"), {0, 0, 0, 1});
+    state.highlightMode = 0;
+    draw(phong, mesh, shaderFlag::highlight);
+    EXPECT_FALSE(services->has("mHighlightColor"));
+    // A program without "material[0]" makes the next draws try the bare name.
+    services->refused = {"material[0]"};
+    draw(phong, mesh, 0);
+    EXPECT_FALSE(shaders->useIndexedArrayNames);
+}
+
+// --- the small callbacks -----------------------------------------------------------------------
+
+TEST_F(ShadingTest, GlowPulsesHighlightsAndSkinsOnlyObjects) {
+    SkinningShaderCallback glow;
+    draw(glow, nullptr, 0);
+    EXPECT_FLOAT_EQ(services->f1("mAlphaOverride"), 1.0f);
+    EXPECT_FALSE(services->has("mHighlightColor"));
+    EXPECT_FLOAT_EQ(services->f1("mSkinned"), 0.0f);
+    EXPECT_TRUE(services->has("mWorldViewProj"));
+    EXPECT_TRUE(services->has("mCameraPosition"));
+
+    TypedNode* object = addObject("apsx");
+    ShadedObjectState state;
+    renderServices().physics.shadingState = [&](scene::ISceneNode*, ShadedObjectState& out) {
+        out = state;
+        return true;
+    };
+    const struct {
+        f32 phase;
+        s32 mode;
+        f32 flash;
+        f32 alpha;
+        std::vector<f32> colour;
+    } rows[] = {{0.8f, 1, 0.0f, 0.2f, {0.3f, 1.0f, 0.3f, 1.0f}},
+                {0.3f, 5, 1.0f, 0.3f, {0.25f, 0.0f, 0.5f, 0.5f}},
+                {0.5f, 6, 0.0f, 0.5f, {0.75f, 0.75f, 0.2f, 1.0f}},
+                {0.1f, 0, 0.0f, 0.1f, {}}};
+    for (const auto& row : rows) {
+        state.pulsePhase = row.phase;
+        state.highlightMode = row.mode;
+        state.highlightFlashTime = row.flash;
+        draw(glow, object, 0);
+        EXPECT_NEAR(services->f1("mAlphaOverride"), row.alpha, 1e-6f) << "phase " << row.phase;
+        if (row.colour.empty())
+            EXPECT_FALSE(services->has("mHighlightColor"));
+        else
+            EXPECT_EQ(services->f("mHighlightColor").size(), 4u);
+        for (std::size_t i = 0; i < row.colour.size(); ++i)
+            EXPECT_NEAR(services->f("mHighlightColor")[i], row.colour[i], 1e-6f);
+    }
+    // An object keeping joint rows sends only its used slots.
+    static const f32 rowsOfTwo[24] = {1};
+    renderServices().physics.jointRows = [](scene::ISceneNode*, u32& count) -> const f32* {
+        count = 2;
+        return rowsOfTwo;
+    };
+    effectHandler->hardwareSkinning = true;
+    draw(glow, object, 0);
+    EXPECT_EQ(services->f("mJointTransform[0]").size(), 24u);
+    EXPECT_FLOAT_EQ(services->f1("mSkinned"), 1.0f);
+}
+
+TEST_F(ShadingTest, CircleRadiusShrinksWithTheLoadingTransition) {
+    screenWidth = 1280;
+    screenHeight = 720;
+    CircleShaderCallback circle;
+    const struct {
+        f32 transition;
+        f32 size;
+    } rows[] = {{0.0f, 2.0778f}, {0.85f, 0.1154f}, {0.86f, 0.0f}, {0.9f, 0.0f}, {1.0f, 0.0f}};
+    for (const auto& row : rows) {
+        levelManager->loadingOverlay.fadeValue = row.transition;
+        draw(circle, nullptr, 0);
+        EXPECT_NEAR(services->f1("aspect"), 1.7778f, 1e-4f);
+        EXPECT_NEAR(services->f1("circleSize"), row.size, 1e-4f) << "transition " << row.transition;
+    }
+}
+
+TEST_F(ShadingTest, MeterAndParticleCallbacksSendTheirValues) {
+    currentMeterValue = 0.4f;
+    currentMeterAlpha = 0.7f;
+    MeterShaderCallback meter;
+    draw(meter, nullptr, 0);
+    EXPECT_FLOAT_EQ(services->f1("meterValue"), 0.4f);
+    EXPECT_FLOAT_EQ(services->f1("meterAlpha"), 0.7f);
+    currentMeterValue = 0.0f;
+    currentMeterAlpha = 1.0f;
+
+    shaders->particleAddMaterial = 40;
+    AdditiveShaderCallback additive;
+    TypedNode* particles = addObject("psys");
+    draw(additive, particles, 0);
+    EXPECT_FLOAT_EQ(services->f1("additive"), 0.0f);
+    // A node that is no particle node sends no "additive" at all.
+    draw(additive, addObject("phsx"), 0);
+    EXPECT_FALSE(services->has("additive"));
+    EXPECT_TRUE(services->has("mWorldViewProj"));
+}
+
+TEST_F(ShadingTest, ColourConversionAndJointRowPacking) {
+    f32 colour[4];
+    colorToFloat4(video::SColor(128, 255, 64, 0), colour);
+    EXPECT_FLOAT_EQ(colour[0], 1.0f);
+    EXPECT_NEAR(colour[1], 0.2509804f, 1e-6f);
+    EXPECT_FLOAT_EQ(colour[2], 0.0f);
+    EXPECT_NEAR(colour[3], 0.5019608f, 1e-6f);
+    f32 rows[12];
+    matrixToJointRows(core::matrix4(), rows);
+    const f32 identity[12] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0};
+    for (int i = 0; i < 12; ++i)
+        EXPECT_FLOAT_EQ(rows[i], identity[i]);
+    core::matrix4 moved;
+    moved.setTranslation(core::vector3df(4, 5, 6));
+    matrixToJointRows(moved, rows);
+    EXPECT_FLOAT_EQ(rows[3], 4.0f);
+    EXPECT_FLOAT_EQ(rows[7], 5.0f);
+    EXPECT_FLOAT_EQ(rows[11], 6.0f);
+}
+
+// --- skinning on the card -------------------------------------------------------------------------
+
+TEST_F(ShadingTest, SkinnedVerticesCarryTheirFirstFourJointsAndWeights) {
+    shaderVariantMap()[shaderFlag::skinning] = 30; // the skinning variant compiled
+    scene::ISkinnedMesh* mesh = smgr()->createSkinnedMesh();
+    scene::SSkinMeshBuffer* buffer = mesh->addMeshBuffer();
+    buffer->Vertices_Standard.push_back(video::S3DVertex(0, 0, 0, 0, 1, 0, video::SColor(255, 9, 9, 9), 0, 0));
+    buffer->Vertices_Standard.push_back(video::S3DVertex(1, 0, 0, 0, 1, 0, video::SColor(255, 9, 9, 9), 0, 0));
+    for (int j = 0; j < 14; ++j)
+        mesh->addJoint(nullptr)->Name = core::stringc("joint") + core::stringc(j);
+    auto addWeight = [&](u32 joint, u32 vertex, f32 strength) {
+        scene::ISkinnedMesh::SWeight* weight = mesh->addWeight(mesh->getAllJoints()[joint]);
+        weight->buffer_id = 0;
+        weight->vertex_id = vertex;
+        weight->strength = strength;
+    };
+    addWeight(3, 0, 0.5f);
+    addWeight(7, 0, 0.3f);
+    addWeight(12, 0, 0.2f);
+    for (u32 j : {1u, 2u, 4u, 5u, 6u})
+        addWeight(j, 1, 0.2f);
+    prepareSkinnedMeshForShader(mesh);
+    ASSERT_EQ(buffer->getVertexType(), video::EVT_TANGENTS);
+    const auto* v0 = static_cast<video::S3DVertexTangents*>(buffer->getVertex(0));
+    EXPECT_EQ(v0->Color, video::SColor(0, 4, 8, 13));
+    EXPECT_FLOAT_EQ(v0->Binormal.X, 0.5f);
+    EXPECT_FLOAT_EQ(v0->Binormal.Y, 0.3f);
+    EXPECT_FLOAT_EQ(v0->Binormal.Z, 0.2f);
+    // Five influences: the first four in joint order stay.
+    const auto* v1 = static_cast<video::S3DVertexTangents*>(buffer->getVertex(1));
+    EXPECT_EQ(v1->Color, video::SColor(6, 2, 3, 5));
+
+    updateHardwareSkinning(mesh);
+    EXPECT_TRUE(isMeshSkinnedByShaders(mesh));
+    // Rows are the joints' skinning matrices.
+    mesh->getAllJoints()[1]->GlobalAnimatedMatrix.setTranslation(core::vector3df(0, 2, 0));
+    JointRowBuffer rows;
+    writeJointRows(mesh, 2, rows.rows);
+    EXPECT_FLOAT_EQ(rows.rows[12 + 7], 2.0f);
+    // Shaders off: the engine skins it again.
+    shaders->graphicsQuality = 2;
+    updateHardwareSkinning(mesh);
+    EXPECT_FALSE(isMeshSkinnedByShaders(mesh));
+    forgetSkinnedMesh(mesh);
+    mesh->drop();
+    shaderVariantMap().clear();
+}
+
+TEST_F(ShadingTest, MeshesWithMoreJointsThanTheShadersHoldAreSkinnedByTheEngine) {
+    shaderVariantMap()[shaderFlag::skinning] = 30;
+    scene::ISkinnedMesh* mesh = smgr()->createSkinnedMesh();
+    mesh->addMeshBuffer();
+    for (int j = 0; j < 80; ++j)
+        mesh->addJoint(nullptr);
+    updateHardwareSkinning(mesh);
+    updateHardwareSkinning(mesh);
+    EXPECT_FALSE(isMeshSkinnedByShaders(mesh));
+    EXPECT_EQ(hardwareJointCount(nullptr), 0u);
+    forgetSkinnedMesh(mesh);
+    mesh->drop();
+    shaderVariantMap().clear();
+}
+
+// --- character textures --------------------------------------------------------------------------
+
+TEST_F(ShadingTest, CausticsPhaseWrapsToZero) {
+    handler->causticsPhase = 0.9f;
+    handler->updateCharacterTextures(0.2f);
+    EXPECT_FLOAT_EQ(handler->causticsPhase, 0.0f);
+    handler->updateCharacterTextures(0.5f);
+    EXPECT_FLOAT_EQ(handler->causticsPhase, 0.25f);
+}
+
+} // namespace
