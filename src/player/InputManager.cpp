@@ -6,6 +6,7 @@
 #include "player/GameActions.h"
 #include "player/PlayerControls.h"
 #include "player/PlayerHooks.h"
+#include "player/devices/EvdevMouseDriver.h"
 #include "player/devices/GamepadDevice.h"
 #include "player/devices/JoystickDevice.h"
 #include "player/devices/KeyboardDevice.h"
@@ -43,6 +44,7 @@ void InputManager::init(irr::IrrlichtDevice* engineDevice) {
     noSwitchMode = getSettingBool("Game_NoSwitchMode");
     joystickIgnoreInput = getSettingBool("Joystick_IgnoreInput");
 
+    evdevMice::installDrivers();
     mouse = std::make_unique<MouseDevice>(device, this);
     mouse->registerButtonNames();
     keyboard = std::make_unique<KeyboardDevice>();
