@@ -107,9 +107,9 @@ void connectTriggersToPhysics() {
         if (PhysicsObject* object = physicsObjectOf(node))
             object->thrown = false;
     };
-    physics.enableCollisionReport = [](scene::ISceneNode* node, f32) {
+    physics.enableCollisionReport = [](scene::ISceneNode* node, f32 threshold) {
         if (PhysicsObject* object = physicsObjectOf(node))
-            object->touchTracking = true;
+            object->enableTouchTracking(threshold);
     };
     physics.touchedNodes = [](scene::ISceneNode* node) {
         std::vector<scene::ISceneNode*> touched;

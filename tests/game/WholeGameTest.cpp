@@ -14,6 +14,7 @@
 #include "core/ProgramQueries.h"
 #include "level/LevelManager.h"
 #include "level/ResourceCaches.h"
+#include "physics/objects/PhysicsObject.h"
 #include "physics/world/PhysicsManager.h"
 #include "player/InputManager.h"
 #include "render/RenderServices.h"
@@ -407,6 +408,40 @@ TEST_F(WholeGameTest, TheLevelsAnimatorsMoveTheirObjectsInTheRunningGame) {
     EXPECT_NE(yawAt20, yawAt50) << "the crate spins";
     EXPECT_GT(riderAt20.getDistanceFrom(riderAt50), 1.0f) << "the ball rides its path";
     EXPECT_EQ(animatorFactory, nullptr) << "released at shutdown";
+}
+
+// Reset rules in the running game: the crate of the reset level falls below its reset
+// height, shrinks away, comes back at its spawn point and grows back; the level's update
+// clears the touch lists, and the frame draws the physics debug lines.
+TEST_F(WholeGameTest, AFallingObjectShrinksAndRespawnsAtItsSpawnPoint) {
+    EXPECT_TRUE(static_cast<bool>(shellHooks().physics.drawDebug));
+    steps[2] = [] {
+        screenManager->closeAllScreens();
+        EXPECT_TRUE(levelManager->loadLevel("Content/Levels/ResetDemo.irr"));
+    };
+    float smallest = 10.0f, highestAfterShrink = -10.0f;
+    bool shrunk = false;
+    size_t touches = 99;
+    for (int at = 4; at < 200; ++at)
+        steps[at] = [&] {
+            auto* faller = asPhysicsObject(gameDevice->getSceneManager()->getSceneNodeFromName("Faller"));
+            ASSERT_NE(faller, nullptr);
+            faller->enableTouchTracking(0.0f);
+            smallest = std::min(smallest, faller->getScale().X);
+            shrunk = shrunk || faller->getScale().X < 0.01f;
+            if (shrunk)
+                highestAfterShrink = std::max(highestAfterShrink, faller->getAbsolutePosition().Y);
+            touches = faller->body().touchList.size();
+        };
+    quitAt(200);
+
+    GameApplication game;
+    EXPECT_EQ(game.run(), gameStatusNormal);
+    EXPECT_LT(smallest, 0.01f) << "shrank away";
+    EXPECT_NEAR(highestAfterShrink, 6.0f, 0.1f) << "back at its spawn point";
+    EXPECT_EQ(touches, 0u) << "the end of each update empties the touch list";
+    for (const std::string& line : logLines())
+        EXPECT_EQ(line.rfind("ERROR: ", 0), std::string::npos) << line;
 }
 
 } // namespace

@@ -4,6 +4,8 @@
 
 #include "physics/world/PhysicsManager.h"
 
+#include "physics/world/PhysicsHooks.h"
+
 #include "core/GameSettings.h"
 #include "core/Log.h"
 #include "core/Globals.h"
@@ -14,6 +16,8 @@
 #include "level/NodeHelpers.h"
 #include "level/TransformNode.h"
 #include "platform/audio/EventSystem.h"
+#include "render/EffectHandler.h"
+#include "render/ShaderManager.h"
 
 #include <cmath>
 
@@ -32,6 +36,10 @@ bool isPoseValid(const phys::Quat& q) {
     if (!std::isfinite(q.x) || !std::isfinite(q.y) || !std::isfinite(q.z) || !std::isfinite(q.w))
         return false;
     return std::fabs(std::sqrt(q.x * q.x + q.y * q.y + q.z * q.z + q.w * q.w) - 1.0f) < 0.01f;
+}
+
+bool isVectorSet(const core::vector3df& v) {
+    return std::fabs(v.X) > 1e-6f || std::fabs(v.Y) > 1e-6f || std::fabs(v.Z) > 1e-6f;
 }
 
 phys::Quat eulerDegreesToQuat(const core::vector3df& degrees) {
@@ -91,6 +99,8 @@ PhysicsObject::~PhysicsObject() {
             event->stop(true);
             soundManager->releaseEvent(event);
         }
+    if (ignoreNodeDetached && ignoreNode)
+        ignoreNode->drop();
     delete[] meshSettings->jointTransforms;
     meshSettings->jointTransforms = nullptr;
     // The compound links of the records that pointed at this one.
@@ -101,9 +111,34 @@ PhysicsObject::~PhysicsObject() {
     for (PhysicsUserData* child : userData->children)
         if (child->parent == userData.get())
             child->parent = nullptr;
+    // The end-of-update list outlives the object: its touch-list delegate must go with it.
+    if (touchTracking && levelManager)
+        levelManager->onEndOfUpdate.removeMember(this, &PhysicsObject::clearTouchList);
+    // Unhook from the effect handler's lists, which outlive the level's nodes.
+    removeMeshNodeFromShadowPasses();
+    if (instancedMeshNode && effectHandler) {
+        auto& list = effectHandler->shadowNodes;
+        list.erase(std::remove_if(list.begin(), list.end(),
+                                  [this](const ShadowNode& entry) { return entry.node == instancedMeshNode; }),
+                   list.end());
+        effectHandler->removeNodeFromDepthPass(instancedMeshNode);
+    }
+    setReflective(false);
+    // The copies bound to this source forget it.
+    while (!meshSettings->instances.empty())
+        unregisterInstance(meshSettings->instances.front().instance);
+    // A copy goes with its instance (or before the instance makes a new one): its entry goes
+    // from the source's list, which would otherwise point at both.
+    if (instanceSource) {
+        auto& list = instanceSource->mesh().instances;
+        list.erase(std::remove_if(list.begin(), list.end(), [this](const PhysicsInstance& entry) { return entry.clone == this; }),
+                   list.end());
+        instanceSource->activeInstanceCount = list.size() >= 6 ? static_cast<u32>(list.size()) : 0;
+    }
 }
 
 void PhysicsObject::OnRegisterSceneNode() {
+    updateShadowLayers();
     bool inRange = true;
     if (meshSettings->DetailDistanceLimit != 0.0f && SceneManager && SceneManager->getActiveCamera()) {
         const f32 distanceSq =
@@ -128,7 +163,15 @@ void PhysicsObject::OnAnimate(u32 timeMs) {
     if (animatedThisFrame())
         return;
     markAnimatedThisFrame();
+    lastAnimateMs = timeMs;
+    if (linkUpPending)
+        updateMesh();
+    else if (instanceBuildPending)
+        buildInstancedMesh();
+    applyResetRules();
     updatePhysics();
+    updateVisualState();
+    updateCollisionDebugNode();
     if (IsVisible || instancedMeshNode)
         syncBodyWithNode(timeMs);
     if (lifetime < 2.0f) {
@@ -137,21 +180,11 @@ void PhysicsObject::OnAnimate(u32 timeMs) {
     }
 }
 
-void PhysicsObject::updateAnimation(bool) {
-    animationUpdatedEvent.invoke();
-}
-
 phys::RigidStatic* PhysicsObject::getStaticActor() {
     return actor && actor->getType() == phys::ActorType::RigidStatic ? actor->asRigidStatic() : nullptr;
 }
 
 bool PhysicsObject::isTrulyVisible() const { return alwaysVisible || isVisibleInHierarchy(const_cast<PhysicsObject*>(this)); }
-
-void PhysicsObject::setVisible(bool visible) {
-    ISceneNode::setVisible(visible);
-    if (meshNode)
-        meshNode->setVisible(visible);
-}
 
 video::SMaterial& PhysicsObject::getMaterial(u32 index) {
     if (meshNode)
@@ -184,7 +217,8 @@ bool PhysicsObject::checkPhysicsDetail() const {
     if (gameSettings && gameSettings->getAttributes() &&
         gameSettings->getAttributes()->existsAttribute("Game_PhysicsDetail"))
         detail = getSettingInt("Game_PhysicsDetail");
-    if (detail == 0 || detail == 1)
+    const bool lowShaders = shaderManager && (shaderManager->shaderLevel < 2 || shaderManager->graphicsQuality == 2);
+    if (detail == 0 || detail == 1 || lowShaders)
         return meshSettings->DetailMode != 1;
     if (detail == 2)
         return meshSettings->DetailMode != 2;
@@ -195,6 +229,7 @@ void PhysicsObject::replaceMeshNode(const core::stringc& previous) {
     auto removeMeshNode = [this] {
         if (!meshNode)
             return;
+        removeMeshNodeFromShadowPasses();
         meshNode->setVisible(false);
         meshNode->remove();
         meshNode = nullptr;
@@ -203,7 +238,7 @@ void PhysicsObject::replaceMeshNode(const core::stringc& previous) {
     if (file.size() < 2) {
         if (meshNode) {
             removeMeshNode();
-            hardwareJointCount = 0;
+            updateHardwareJointCount();
         }
         return;
     }
@@ -222,18 +257,62 @@ void PhysicsObject::replaceMeshNode(const core::stringc& previous) {
         if (meshNode)
             meshNode->setIsDebugObject(true);
     }
-    hardwareJointCount = meshNode ? std::min<u32>(meshNode->getJointCount(), 75) : 0;
+    updateHardwareJointCount();
+    if (meshNode && hardwareJointCount > 1)
+        if (const auto& prepare = physicsHooks().render.prepareSkinnedMesh)
+            prepare(meshNode);
 }
 
 void PhysicsObject::loadMesh() {
     if (!meshNode)
         return;
+    removeMeshNodeFromShadowPasses();
+    if (effectHandler) {
+        const s32 mode = CastShadow && ReceiveShadow ? 2 : CastShadow ? 1 : ReceiveShadow ? 0 : 3;
+        effectHandler->shadowNodes.push_back({meshNode, mode, 1});
+        effectHandler->addNodeToDepthPass(meshNode);
+        meshNodeInShadowPasses = true;
+    }
     meshNode->setName("MeshNode");
+    meshNode->setAutomaticCulling(scene::EAC_BOX);
+    if (hardwareJointCount > 1) {
+        const core::stringc& source = meshSettings->UseAnimationFrom.size() > 1 ? meshSettings->UseAnimationFrom
+                                                                               : meshSettings->MeshFileName;
+        scene::IAnimatedMesh* animation = SceneManager ? getGameMesh(SceneManager, source) : nullptr;
+        if (!animation) {
+            logMessagePair("ERROR: Could not find animated mesh for: ", getNodeDisplayName(this).c_str());
+        } else {
+            if (animation != meshNode->getMesh() && animation->getMeshType() == scene::EAMT_SKINNED &&
+                meshNode->getMesh()->getMeshType() == scene::EAMT_SKINNED)
+                static_cast<scene::ISkinnedMesh*>(meshNode->getMesh())
+                    ->useAnimationFrom(static_cast<scene::ISkinnedMesh*>(animation));
+            if (const auto& prepare = physicsHooks().render.prepareSkinnedMesh)
+                prepare(meshNode);
+            if (effectHandler && effectHandler->hardwareSkinning)
+                allocateJointTransforms();
+            meshNode->setAutomaticCulling(scene::EAC_OFF);
+            meshSettings->cullingDelay = 0;
+            if (RecalculateBounds) {
+                meshSettings->CustomBounds = computeAnimatedBounds();
+                RecalculateBounds = false;
+            }
+        }
+    }
+    meshNode->setIsDebugObject(true);
+    if (meshNode->getMesh())
+        meshNode->getMesh()->setHardwareMappingHint(scene::EHM_STATIC, scene::EBT_VERTEX_AND_INDEX);
     meshNode->setAnimationSpeed(meshSettings->AnimFPS);
     if (meshNode->getMesh() && meshNode->getMesh()->getFrameCount() > 1) {
         meshNode->setFrameLoop(meshSettings->StartFrame, meshSettings->EndFrame);
         meshNode->setCurrentFrame(static_cast<f32>(meshSettings->SpawnFrame));
     }
+    for (u32 i = 0; i < meshNode->getMaterialCount(); ++i) {
+        video::SMaterial& material = meshNode->getMaterial(i);
+        for (u32 layer = 0; layer < video::MATERIAL_MAX_TEXTURES; ++layer)
+            material.TextureLayer[layer].AnisotropicFilter = DisableAntialiasing ? 0 : 255;
+        material.AntiAliasing = DisableAntialiasing ? video::EAAM_OFF : video::EAAM_SIMPLE;
+    }
+    applyCustomBounds();
     meshNode->setVisible(IsVisible);
 }
 

@@ -10,6 +10,7 @@
 #include <memory>
 
 class TransformNode;
+class InstancedObject;
 
 // The base of every object with a physical body: two listener lists (the mesh child has
 // been drawn; the animation was updated).
@@ -70,6 +71,28 @@ public:
     virtual void centerMeshNode();
     virtual bool checkPhysicsDetail() const;
 
+    // Body operations: the one way the rest of the game moves, turns, switches, pushes and
+    // reweighs the body. A dynamic body is moved through the physics library, a kinematic
+    // one through its node (the synchronisation carries the pose to the body), a static one
+    // not at all. Each is a no-op without an actor, except for a None bound, which moves
+    // its node.
+    virtual void teleport(const irr::core::vector3df& position);
+    // The same rotation twice: as a quaternion for a dynamic body, as Euler degrees for the
+    // node. An invalid quaternion keeps a dynamic body's rotation.
+    virtual void setBodyRotation(const phys::Quat& rotation, const irr::core::vector3df& eulerDegrees);
+    // Simulation and query flags of every shape; wakes (true) or sleeps (false) a free body.
+    // While collisionForcedOff is set the flags stay off.
+    virtual void setCollisionEnabled(bool enable);
+    virtual bool isCollisionEnabled();
+    // Queued through the physics manager for the next step.
+    void addForceAndTorque(const irr::core::vector3df& force, const irr::core::vector3df& torque,
+                           phys::ForceMode forceMode, phys::ForceMode torqueMode, bool continuous);
+    void scaleLinearVelocity(irr::f32 factor);
+    // Stores "Mass" and applies it; a set "InertiaTensor" replaces the computed inertia.
+    void setMass(irr::f32 mass);
+    // "Friction" and "Restitution" onto the object's own shapes (the caller ensures an actor).
+    void updatePhysicsMaterial();
+
     // Body and parenting helpers.
     void copyPhysicsSettings(const PhysicsObject& source);
     PhysicsObject* findPhysicsParent();
@@ -89,7 +112,81 @@ public:
     void stopDragSound(PhysicsObject* other);
     bool isGrabbableNow() const;
     bool isTripHazardArmed() const { return IsTripHazard && holdCount == 0; }
+
+    // Reset rules and respawn: the rules run each frame; a reset shrinks the object for a
+    // second, then respawn puts it back at its respawn pose and grows it in again.
+    void applyResetRules();
+    void requestReset();
+    void respawn();
+    bool checkResetHeight();
+    bool checkResetDistFromSpawn(bool result);
+    bool checkResetDistFromPlayer(bool result);
+    bool checkResetAtRest(bool result);
+    bool checkResetOffscreen(bool result);
+    void createRespawnEffect();
+    void beginRespawnScale();
+
+    // Touches, holds and joint links.
+    void setGrabEnabled(bool value);
+    // Counts a limb in (add) or out on this object and up its glow chain.
+    void changeGrabCount(bool kindOne, bool add);
+    // Records hits from now on (faster than the threshold, squared speed); the list is
+    // emptied at the end of every update.
+    void enableTouchTracking(irr::f32 speedThreshold);
     void recordTouch(PhysicsObject* other);
+    bool wasTouchedBy(PhysicsObject* object);
+    // Whether a hit came from something not in the list (any hit for an empty list); a null
+    // entry is a hit by the first player.
+    bool wasTouchedByOther(const std::vector<irr::scene::ISceneNode*>& list);
+    void clearTouchList();
+    void addJointLink(irr::scene::ISceneNode* other, irr::scene::ISceneNode* joint);
+    void removeJointLink(irr::scene::ISceneNode* other, irr::scene::ISceneNode* joint);
+    static void collectJointedGroup(PhysicsObject* object, std::vector<PhysicsObject*>& found,
+                                    std::vector<PhysicsObject*>& visited);
+    bool canCollideWith(irr::s32 id) const;
+    void linkUserData();
+    void copyVelocities(PhysicsObject* other);
+
+    // Grab notification, highlight and the per-frame visual update.
+    virtual void notifyGrab(bool grabbed, irr::core::vector3df grabPoint);
+    void updateHighlightMode();
+    void setHighlightTexture(irr::s32 mode);
+    void inheritHighlightMode();
+    void updateVisualState();
+    virtual void updateMaterials(bool force);
+
+    // Mesh, visibility and skinning.
+    void updateMesh();
+    bool hasMotionAnimators() const;
+    void updateCollisionDebugNode();
+    void updateJointTransforms();
+    void updateHardwareJointCount();
+    void allocateJointTransforms();
+    irr::core::aabbox3df computeAnimatedBounds();
+    void applyCustomBounds();
+    void startPendingAnimator();
+    static void findHelperNodes(PhysicsObject* source, PhysicsObject* copy);
+    // Swaps the mesh at run time, keeping the mesh node's position and frame loop.
+    virtual void reloadMesh(const irr::core::stringc& fileName);
+    void updateShadowLayers();
+    void setLighting(bool on);
+    // The point on the mesh's surface nearest a hand at the point, when within 0.8.
+    bool findSurfacePoint(const irr::core::vector3df& point, irr::core::vector3df& hit, irr::f32& distance);
+    void removeDebugChildren() override;
+    phys::RigidDynamic* getDynamicActor();
+
+    // Instanced drawing.
+    void registerInstance(InstancedObject* instance);
+    void unregisterInstance(InstancedObject* instance);
+    void buildInstancedMesh();
+    void updateInstancedBounds();
+    void updateInstanceCentroid();
+    void removeMeshNodeFromShadowPasses();
+    // The mesh node's transform, then one per listed copy (zero for a hidden one), while
+    // the object draws merged.
+    bool getInstanceTransforms(std::vector<irr::core::matrix4>& out) const;
+    irr::scene::ISceneNode* getInstancedMeshNode() const { return instancedMeshNode; }
+    PhysicsObject* getInstanceSource() const { return instanceSource; }
     phys::Shape* getFirstShape();
     // Raises suspicion by the amount at the centre of the node's bounds; whether it rose.
     bool raiseSuspicion(irr::f32 amount);
@@ -98,7 +195,7 @@ public:
     void replaceMeshNode(const irr::core::stringc& previous);
     void loadMesh();
     void updateLocalBounds();
-    void setReflective(bool on) { IsReflective = on; }
+    void setReflective(bool on);
 
     PhysicsState getPhysicsState() const { return userData->state; }
     void setPhysicsState(PhysicsState state) { userData->state = state; }
@@ -155,12 +252,16 @@ public:
     bool RecalculateBounds = false;
     bool plainShading = true;
     bool isInstance = false;
+    bool instanceBuildPending = false;
+    irr::u32 lastAnimateMs = 0;
+    bool ignoreNodeDetached = false;
 
 protected:
     TransformNode* ignoreNode = nullptr;
     irr::scene::IAnimatedMeshSceneNode* meshNode = nullptr;
     irr::scene::ISceneNode* instancedMeshNode = nullptr;
     PhysicsObject* instanceSource = nullptr;
+    irr::scene::IAnimatedMesh* instancedMesh = nullptr;
     phys::RigidActor* actor = nullptr;
     std::unique_ptr<PhysicsUserData> userData;
     std::unique_ptr<PhysicsBodySettings> bodySettings;
@@ -177,6 +278,8 @@ private:
 // A rotation goes to the physics library only when its four components are finite and its
 // length is within 0.01 of 1.
 bool isPoseValid(const phys::Quat& rotation);
+// A vector counts as set when a component differs from 0 by more than 1e-6.
+bool isVectorSet(const irr::core::vector3df& v);
 // Sets the alpha byte of every vertex colour of the mesh; true, also for a null mesh.
 bool setMeshVertexAlpha(irr::scene::IMesh* mesh, irr::u32 alpha);
 // Euler angles in degrees to a quaternion through the engine's conversion (factor 0.01745).

@@ -19,10 +19,6 @@ namespace {
 
 constexpr const char* cylinderMeshFile = "Content/Models/Editor/Cylinder.obj";
 
-bool bodyVectorSet(const core::vector3df& v) {
-    return std::fabs(v.X) > 1e-6f || std::fabs(v.Y) > 1e-6f || std::fabs(v.Z) > 1e-6f;
-}
-
 // The Custom group bits named by the digits 1 to 4 of a group list.
 u32 collisionGroupBits(const core::stringc& groups) {
     u32 bits = 0;
@@ -126,7 +122,7 @@ void PhysicsObject::createCollisionBody(BoundType boundType, const phys::Quat& r
     case BoundType::Box:
         actor = physicsManager->createBoxActor(this, pose, b.Mass, b.Restitution, b.Friction, isStatic, isKinematic);
         centerMeshNode();
-        if (bodyVectorSet(b.BoxExtents) && (b.BoxExtents.X < 0.3f || b.BoxExtents.Y < 0.3f || b.BoxExtents.Z < 0.3f))
+        if (isVectorSet(b.BoxExtents) && (b.BoxExtents.X < 0.3f || b.BoxExtents.Y < 0.3f || b.BoxExtents.Z < 0.3f))
             b.smallBody = true;
         break;
     case BoundType::Sphere:
@@ -216,20 +212,6 @@ phys::Shape* PhysicsObject::getFirstShape() {
     return first;
 }
 
-void PhysicsObject::centerMeshNode() {
-    if (bodySettings->boundType == BoundType::Box) {
-        if (meshNode && meshNode->getMesh()) {
-            const core::aabbox3df& box = meshNode->getMesh()->getBoundingBox();
-            meshNode->setPosition(-(box.MinEdge + box.MaxEdge) * 0.5f);
-        }
-        return;
-    }
-    if (meshNode)
-        meshNode->setPosition(core::vector3df());
-    if (meshSettings->debugShapeNode)
-        meshSettings->debugShapeNode->setPosition(core::vector3df());
-}
-
 PhysicsObject* PhysicsObject::findPhysicsParent() {
     PhysicsObject* ancestor = asPhysicsObject(findAncestorOfKind(Parent, typeId("dyno")));
     if (!ancestor || bodySettings->boundType == BoundType::None)
@@ -312,13 +294,13 @@ void PhysicsObject::mergeShapesIntoActor(phys::RigidActor* source, phys::RigidAc
 void PhysicsObject::recordRespawnPose() {
     PhysicsResetRules& r = *resetRules;
     r.respawnRotation = actor ? getAbsoluteTransformation().getRotationDegrees() : getRotation();
-    if (bodyVectorSet(r.RespawnOverridePosition))
+    if (isVectorSet(r.RespawnOverridePosition))
         r.respawnPosition = r.RespawnOverridePosition;
     else if (userData->state == PhysicsState::Dynamic && actor)
         r.respawnPosition = toEngine(actor->getGlobalPose().p);
     else
         r.respawnPosition = getAbsolutePosition();
-    if (bodyVectorSet(r.RespawnOverrideRotation))
+    if (isVectorSet(r.RespawnOverrideRotation))
         r.respawnRotation = r.RespawnOverrideRotation;
 }
 

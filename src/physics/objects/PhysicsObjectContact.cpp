@@ -33,11 +33,6 @@ f32 bodySpeedSquared(phys::RigidActor* actor) {
 
 bool PhysicsObject::isGrabbableNow() const { return IsGrabbable && IsVisible && respawnEffectTimer < 0.0f; }
 
-void PhysicsObject::recordTouch(PhysicsObject* other) {
-    if (touchTracking && other)
-        bodySettings->touchList.insert(other);
-}
-
 bool PhysicsObject::raiseSuspicion(f32 amount) {
     const auto& add = physicsHooks().characters.addSuspicion;
     if (!add)

@@ -275,5 +275,9 @@ void PhysicsObject::syncBodyWithNode(u32 timeMs) {
         if (thrown && speed < 1.0f)
             thrown = false;
     }
+    if (instancedMeshNode) {
+        updateInstancedBounds();
+        updateInstanceCentroid();
+    }
     suspicionSettings->ageTimer += objectFrameSeconds();
 }

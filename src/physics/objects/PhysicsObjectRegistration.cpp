@@ -6,7 +6,10 @@
 
 #include "level/InstancedObject.h"
 #include "level/LevelHooks.h"
+#include "level/NodeHelpers.h"
 #include "level/SceneNodeTypes.h"
+#include "render/RenderServices.h"
+#include "render/ShaderCallbacks.h"
 
 void registerPhysicsObjectTypes() {
     registerSceneNodeType(levelObjectRow<PhysicsObject>(typeId("phsx"), "PhysicsObject"));
@@ -33,8 +36,37 @@ void registerPhysicsObjectTypes() {
         if (!object || !instance)
             return;
         ++object->mesh().instanceBindCount;
-        auto& instances = object->mesh().instances;
-        if (std::find(instances.begin(), instances.end(), instance) == instances.end())
-            instances.push_back(instance);
+        object->registerInstance(instance);
+    };
+
+    // What the renderer asks of physics objects while it draws them.
+    RenderServices::Physics& render = renderServices().physics;
+    render.isMoving = [](irr::scene::ISceneNode* node) {
+        PhysicsObject* object = asPhysicsObject(node);
+        return object && object->getPhysicsState() != PhysicsState::Static;
+    };
+    render.instancePoint = [](irr::scene::ISceneNode* node, irr::core::vector3df& point) {
+        PhysicsObject* object = asPhysicsObject(node);
+        if (!object || object->activeInstanceCount == 0)
+            return false;
+        point = object->mesh().instanceCentroid;
+        return true;
+    };
+    render.meshRendered = [](irr::scene::ISceneNode* node) {
+        if (PhysicsObject* object = asPhysicsObject(node))
+            object->meshRenderedEvent.invoke();
+    };
+    render.instanceTransforms = [](irr::scene::ISceneNode* drawn, std::vector<irr::core::matrix4>& out) {
+        PhysicsObject* owner = asPhysicsObject(findAncestorOfKindUp(drawn, typeId("phsx")));
+        return owner && owner->getInstancedMeshNode() == drawn && owner->getInstanceTransforms(out);
+    };
+    render.sendJointTransforms = [](irr::video::IMaterialRendererServices* services, irr::scene::ISceneNode* drawn) {
+        PhysicsObject* owner = asPhysicsObject(findAncestorOfKindUp(drawn, typeId("phsx")));
+        if (!owner || owner->getHardwareJointCount() <= 1 || !owner->getJointTransforms())
+            return false;
+        services->setVertexShaderConstant(arrayConstantName("mJointTransform", "mJointTransform[0]"),
+                                          owner->getJointTransforms(),
+                                          static_cast<irr::s32>(owner->getHardwareJointCount() * 12));
+        return true;
     };
 }

@@ -15,6 +15,13 @@ namespace audio {
 class Event;
 }
 class PhysicsObject;
+class InstancedObject;
+
+// An instance bound to a source object, with the copy it made.
+struct PhysicsInstance {
+    InstancedObject* instance = nullptr;
+    PhysicsObject* clone = nullptr;
+};
 
 enum class BoundType : irr::s32 { Box = 0, Sphere = 1, Cylinder = 2, Capsule = 3, Convex = 4, Mesh = 5, Cloth = 6, None = 7 };
 
@@ -76,6 +83,7 @@ struct PhysicsBodySettings {
     irr::f32 buttonTimer = 0.0f;
     irr::f32 collisionSoundCooldown = 0.3f;
     irr::f32 TouchForceRequired = 0.0f;
+    irr::f32 touchSpeedThreshold = 0.0f;
     irr::s32 LeftArmGrabID = 0;
     audio::Event* collisionEvent = nullptr;
     audio::Event* dragEvent = nullptr;
@@ -100,6 +108,8 @@ struct PhysicsBodySettings {
     bool DisableGravity = false, CollideOnlyTentaro = false, IgnoreTentaroCollision = false,
          RaycastOnlyCollision = false;
     bool smallBody = false;
+    // Set by the object-spawn action: collision cannot be switched on while it is.
+    bool collisionForcedOff = false;
     irr::core::stringc CollideWithCollisionGroups;
     irr::s32 OverrideCollisionGroup = 0;
     irr::core::stringc NoCollideIDs;
@@ -166,7 +176,10 @@ struct PhysicsMeshSettings {
     PhysicsObject* glowParent = nullptr;
     irr::u32 instanceBindCount = 0;
     bool isSublevelOutlier = false;
-    std::vector<irr::scene::ISceneNode*> instances;
+    std::vector<PhysicsInstance> instances;
+    irr::core::vector3df instanceCentroid;
+    irr::f32 instanceCentroidTimer = 0.0f;
+    irr::f32 instanceBoundsPadding = 0.0f;
     irr::f32* jointTransforms = nullptr; // 75 transforms of 12 floats
     irr::s32 materialType = 0;
     irr::u32 materialFlags = 0xFFFFFFFFu;

@@ -39,6 +39,13 @@ struct PhysicsHookTable {
         std::function<void(irr::s32 characterType, irr::s32 kind, irr::f32& amount, irr::f32& speedThreshold)>
             getSuspicionValues;
     } characters;
+
+    struct Render {
+        // Prepares a skinned mesh node for the renderer's skinning shader and switches its
+        // hardware skinning as the shader settings allow (empty: the engine skins the mesh
+        // on the processor, which every driver can draw).
+        std::function<void(irr::scene::IAnimatedMeshSceneNode* node)> prepareSkinnedMesh;
+    } render;
 };
 
 PhysicsHookTable& physicsHooks();

@@ -72,7 +72,14 @@ public:
     void beginStep();
     void endStep();
     void stepDuringRender();
-    void toggleDebugVisualization() { debugVisualization = !debugVisualization; }
+    // Debug drawing: the library's shape wireframes (around the first player), captured at
+    // each step start and drawn over the scene while debug mode is on.
+    void toggleDebugVisualization();
+    void captureDebugLines();
+    void drawDebug();
+    irr::u32 getDebugLineCount() const { return debugLineCount; }
+    size_t getDebugBlockCount() const { return debugBlocks.size(); }
+    const std::vector<irr::video::S3DVertex>& getDebugVertices(size_t block) const { return debugBlocks[block].vertices; }
 
     // Forces and torques, applied before the next step (refused while the game may not
     // update, and for null or kinematic actors).
@@ -176,6 +183,16 @@ private:
     // Picks a free completion task and starts one asynchronous step.
     void startAsyncStep();
     Stopwatch* physicsStopwatch() const;
+    void addDebugLineBlock();
+
+    // Debug lines: blocks of 30,000 lines, each drawn whole; never shrunk while the
+    // manager lives.
+    struct DebugLineBlock {
+        std::vector<irr::video::S3DVertex> vertices;
+        std::vector<irr::u32> indices;
+    };
+    std::vector<DebugLineBlock> debugBlocks;
+    irr::u32 debugLineCount = 0;
 
     // World handles.
     phys::Physics* physics = nullptr;

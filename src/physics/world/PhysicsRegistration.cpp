@@ -25,6 +25,7 @@ void registerPhysicsSubsystem() {
     shell.setFrameSimulatedTime = [](irr::f32 seconds) { physicsManager->setFrameSimulatedTime(seconds); };
     shell.stepDuringRender = [] { physicsManager->stepDuringRender(); };
     shell.isSimulationActive = [] { return physicsManager->isSimulationActive(); };
+    shell.drawDebug = [] { physicsManager->drawDebug(); };
     shell.destroy = [] {
         // The level manager is gone by now; nothing of it keeps the manager.
         delete physicsManager;

@@ -101,6 +101,7 @@ void PhysicsManager::startAsyncStep() {
 void PhysicsManager::beginStep() {
     if (!simulationActive || stepInFlight || !scene)
         return;
+    captureDebugLines();
     if (screenManager)
         screenManager->handleDebugKeys();
     applyQueuedForces(true);

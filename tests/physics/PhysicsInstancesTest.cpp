@@ -1,0 +1,211 @@
+// Instanced drawing of physics objects: the merge threshold, the copy limits and their
+// messages, the copy index in the second texture coordinate, and the centroid; mesh reload,
+// highlight textures, skinned joints and the debug lines.
+#include "PhysicsObjectFixture.h"
+
+#include "physics/world/PhysicsHooks.h"
+
+#include "core/Globals.h"
+#include "core/ShellHooks.h"
+#include "level/InstancedObject.h"
+#include "level/LevelHooks.h"
+#include "render/RenderServices.h"
+
+using namespace irr;
+
+namespace {
+
+using Attributes = io::IAttributes;
+
+class PhysicsInstancesTest : public PhysicsObjectFixture {
+protected:
+    void SetUp() override {
+        PhysicsObjectFixture::SetUp();
+        levelHooks().render.isInstancingEnabled = [] { return true; };
+        shellHooks().physics.isSimulationActive = [] { return true; };
+    }
+    void TearDown() override {
+        levelHooks().render.isInstancingEnabled = nullptr;
+        PhysicsObjectFixture::TearDown();
+    }
+    PhysicsObject* makeSource(bool transparent = false) {
+        PhysicsObject* source = makeObject([transparent](Attributes* a) {
+            a->addString("Name", "Source");
+            a->addInt("Id", 500);
+            a->addVector3d("Position", core::vector3df(0, 1, 0));
+            a->addString("MeshFileName", "Content/Models/Props/Crate.obj");
+            a->addEnum("BoundType", "Box", boundTypeNames);
+            a->addEnum("PhysicsState", "Static", physicsStateNames);
+            a->addBool("HasTransparency", transparent);
+        });
+        manager->rebuildNodeIDs();
+        return source;
+    }
+    void addInstances(int count) {
+        for (int i = 0; i < count; ++i) {
+            auto* instance = new InstancedObject(root(), smgr(), -1);
+            instance->ObjectID = 500;
+            instance->setPosition(core::vector3df(3.0f * static_cast<f32>(i + 1), 0, 0));
+            instance->TexturePan = core::vector2df(0.5f, 0);
+            instance->drop();
+        }
+    }
+    // Copies of instances that are not bound to the source (they draw themselves).
+    int countUnboundCopies() {
+        int count = 0;
+        for (scene::ISceneNode* node : root()->getChildren())
+            if (node->getType() == typeId("inst"))
+                if (PhysicsObject* copy = asPhysicsObject(static_cast<InstancedObject*>(node)->getCopy()))
+                    count += copy->isInstance ? 0 : 1;
+        return count;
+    }
+    // Frames until the copies are made, registered and merged.
+    void settle() { frames(3); }
+};
+
+TEST_F(PhysicsInstancesTest, FiveInstancesDrawThemselvesAndSixMergeIntoOneNode) {
+    PhysicsObject* source = makeSource();
+    addInstances(5);
+    settle();
+    EXPECT_EQ(source->getInstancedMeshNode(), nullptr);
+    EXPECT_TRUE(source->mesh().instances.empty()) << "declined: the list is emptied";
+
+    smgr()->clear();
+    source = makeSource();
+    addInstances(6);
+    settle();
+    scene::ISceneNode* merged = source->getInstancedMeshNode();
+    ASSERT_NE(merged, nullptr);
+    EXPECT_STREQ(merged->getName(), "InstancedMeshNode");
+    EXPECT_EQ(source->activeInstanceCount, 6u);
+    scene::IMeshBuffer* buffer = static_cast<scene::IAnimatedMeshSceneNode*>(merged)->getMesh()->getMesh(0)->getMeshBuffer(0);
+    const u32 perCopy = buffer->getVertexCount() / 7;
+    ASSERT_EQ(buffer->getVertexCount(), perCopy * 7) << "7 copies";
+    auto* vertices = static_cast<video::S3DVertex2TCoords*>(buffer->getVertices());
+    for (u32 k = 0; k < 7; ++k)
+        EXPECT_EQ(vertices[k * perCopy].TCoords2.X, static_cast<f32>(k));
+    EXPECT_TRUE(source->mesh().instances.front().clone->isInstance);
+    std::vector<core::matrix4> transforms;
+    ASSERT_TRUE(renderServices().physics.instanceTransforms(merged, transforms));
+    EXPECT_EQ(transforms.size(), 7u);
+    EXPECT_NEAR(transforms[1].getTranslation().X, 3.0f, 1e-4f);
+}
+
+TEST_F(PhysicsInstancesTest, EightyInstancesAreCutToSeventyFiveCopiesWithOneLine) {
+    PhysicsObject* source = makeSource();
+    addInstances(80);
+    settle();
+    // 75 copies: the source and 74 instances; the others draw themselves.
+    EXPECT_EQ(source->mesh().instances.size(), 74u);
+    EXPECT_EQ(countUnboundCopies(), 6);
+    ASSERT_NE(source->getInstancedMeshNode(), nullptr);
+    EXPECT_EQ(log.countStartingWith("ERROR: Attempting to go over max instances."), 1u);
+    scene::IMeshBuffer* buffer = static_cast<scene::IAnimatedMeshSceneNode*>(source->getInstancedMeshNode())
+                                     ->getMesh()->getMesh(0)->getMeshBuffer(0);
+    auto* vertices = static_cast<video::S3DVertex2TCoords*>(buffer->getVertices());
+    EXPECT_EQ(vertices[buffer->getVertexCount() - 1].TCoords2.X, 74.0f) << "indices stay below 75";
+}
+
+TEST_F(PhysicsInstancesTest, ATransparentSourceNeverMergesAndTheCentroidFollowsTheInstances) {
+    PhysicsObject* glass = makeSource(true);
+    addInstances(10);
+    settle();
+    EXPECT_EQ(glass->getInstancedMeshNode(), nullptr);
+
+    smgr()->clear();
+    PhysicsObject* source = makeSource();
+    addInstances(6);
+    settle();
+    frame();
+    EXPECT_NEAR(source->mesh().instanceCentroid.X, 10.5f, 1e-3f) << "mean of 3, 6, ..., 18";
+    core::vector3df point;
+    EXPECT_TRUE(renderServices().physics.instancePoint(source, point));
+}
+
+TEST_F(PhysicsInstancesTest, ReloadingAMeshKeepsTheNodePlaceAndFrameLoopWithoutLeaking) {
+    PhysicsObject* object = makeSource();
+    scene::IAnimatedMeshSceneNode* node = object->getMeshNode();
+    ASSERT_NE(node, nullptr);
+    node->setPosition(core::vector3df(0.5f, 0, 0));
+    for (const char* file : {"Content/Models/Props/Barrel.obj", "Content/Models/Props/Rock.obj",
+                             "Content/Models/Props/Crate.obj"}) {
+        object->reloadMesh(file);
+        EXPECT_EQ(object->getMeshNode(), node) << "the same node";
+        EXPECT_EQ(node->getPosition(), core::vector3df(0.5f, 0, 0));
+        EXPECT_STREQ(object->mesh().MeshFileName.c_str(), file);
+        frame();
+    }
+    EXPECT_EQ(node->getMesh(), smgr()->getMesh("Content/Models/Props/Crate.obj"));
+    object->reloadMesh("Content/Models/Props/NoSuchMesh.obj");
+    EXPECT_NE(object->getMeshNode(), nullptr) << "a missing mesh keeps the node";
+}
+
+TEST_F(PhysicsInstancesTest, DebugLinesAreCapturedWhenAStepStartsOnlyWithACameraManager) {
+    makeSource();
+    physics->toggleDebugVisualization();
+    physics->beginStep();
+    physics->endStep();
+    EXPECT_EQ(physics->getDebugLineCount(), 0u) << "no camera manager: nothing captured";
+    cameraManagers[0] = reinterpret_cast<CameraManager*>(0x10); // only tested for presence
+    physics->beginStep();
+    physics->endStep();
+    physics->beginStep();
+    physics->endStep();
+    cameraManagers[0] = nullptr;
+    EXPECT_GT(physics->getDebugLineCount(), 0u) << "the box's wireframe";
+    ASSERT_EQ(physics->getDebugBlockCount(), 1u);
+    EXPECT_EQ(physics->getDebugVertices(0).size(), 60000u) << "a whole block of 30,000 lines";
+    physics->toggleDebugVisualization();
+    physics->drawDebug(); // off: draws nothing, and nothing fails without a device
+}
+
+using PhysicsRenderServicesTest = PhysicsInstancesTest;
+
+TEST_F(PhysicsRenderServicesTest, FixedFunctionHighlightTexturesFollowTheModeAndChildrenInheritTheParents) {
+    PhysicsObject* object = makeSource();
+    scene::IAnimatedMeshSceneNode* node = object->getMeshNode();
+    node->getMaterial(0).MaterialType = video::EMT_SOLID_2_LAYER;
+    struct Row {
+        s32 mode;
+        const char* texture;
+    } rows[] = {{1, "Content/Models/Editor/PhongInRange.png"}, {3, "Content/Models/Editor/PhongGrabbed.png"},
+                {4, "Content/Models/Editor/PhongSuspicious.png"}, {6, "Content/Models/Editor/PhongImportant.png"},
+                {5, nullptr}};
+    for (const Row& row : rows) {
+        object->setHighlightTexture(row.mode);
+        video::ITexture* texture = node->getMaterial(0).getTexture(1);
+        if (row.texture)
+            EXPECT_EQ(texture, smgr()->getVideoDriver()->getTexture(row.texture)) << row.mode;
+        else
+            EXPECT_EQ(texture, nullptr) << row.mode;
+    }
+
+    PhysicsObject* holder = makeObject([](Attributes* a) { a->addEnum("BoundType", "None", boundTypeNames); });
+    PhysicsObject* handle = makeObject([](Attributes* a) { a->addEnum("BoundType", "None", boundTypeNames); }, holder);
+    holder->mesh().highlightMode = 3;
+    handle->inheritHighlightMode();
+    EXPECT_EQ(handle->mesh().highlightMode, 3);
+}
+
+TEST_F(PhysicsRenderServicesTest, ASkinnedMeshCountsItsJointsAndAnimatesForItsListeners) {
+    PhysicsObject* figure = makeObject([](Attributes* a) {
+        a->addString("MeshFileName", "Content/Models/Characters/Everyman1.b3d");
+        a->addEnum("BoundType", "None", boundTypeNames);
+    });
+    ASSERT_NE(figure->getMeshNode(), nullptr);
+    EXPECT_EQ(figure->getHardwareJointCount(), 9u) << "the root and its eight named joints";
+    int calls = 0;
+    struct Counter {
+        int* calls;
+        void count() { ++*calls; }
+    } counter{&calls};
+    figure->animationUpdatedEvent.addMember(&counter, &Counter::count);
+    figure->updateAnimation(true);
+    EXPECT_EQ(calls, 1);
+    EXPECT_EQ(figure->getJointTransforms(), nullptr) << "no hardware skinning without the renderer";
+    figure->removeDebugChildren();
+    EXPECT_EQ(figure->getMeshNode(), nullptr);
+    EXPECT_EQ(figure->getHardwareJointCount(), 0u);
+}
+
+} // namespace

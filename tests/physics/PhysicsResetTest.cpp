@@ -1,0 +1,387 @@
+// Reset rules, respawn and the scale effect; touch tracking, joint links and the grab
+// notification of physics objects.
+#include "PhysicsObjectFixture.h"
+
+#include "physics/objects/RespawnScaleAnimator.h"
+#include "physics/world/PhysicsFiltering.h"
+#include "physics/world/PhysicsHooks.h"
+
+#include "core/Globals.h"
+#include "level/LevelInfo.h"
+#include "level/LevelManager.h"
+
+#include "support/StubPlayer.h"
+
+using namespace irr;
+
+namespace {
+
+using Attributes = io::IAttributes;
+
+// A dynamic unit box at (0, 5, 0) that never sleeps through the test.
+std::function<void(Attributes*)> resetBox(const std::function<void(Attributes*)>& extra = {}) {
+    return [extra](Attributes* a) {
+        a->addString("Name", "Resetting");
+        a->addVector3d("Position", core::vector3df(0, 5, 0));
+        a->addEnum("BoundType", "Box", boundTypeNames);
+        a->addVector3d("BoxExtents", core::vector3df(1, 1, 1));
+        a->addEnum("PhysicsState", "Dynamic", physicsStateNames);
+        a->addBool("DisableGravity", true);
+        if (extra)
+            extra(a);
+    };
+}
+
+class HoldingPlayer : public test::StubPlayer {
+public:
+    using StubPlayer::StubPlayer;
+    void releaseObject(scene::ISceneNode* object, s32, bool) override {
+        ++releases;
+        if (auto* physics = asPhysicsObject(object))
+            physics->holdCount = 0;
+    }
+    bool isModeSettled() override { return true; }
+    int releases = 0;
+};
+
+class PhysicsResetTest : public PhysicsObjectFixture {
+protected:
+    void TearDown() override {
+        clearPlayers();
+        levelFloorHeight = defaultLevelFloorHeight;
+        PhysicsObjectFixture::TearDown();
+    }
+    // Moves the body (and its node) without a reset, velocity zero.
+    void place(PhysicsObject* object, const core::vector3df& at) {
+        object->getActor()->setGlobalPose(phys::Transform(toPhys(at), phys::Quat()));
+        object->getActor()->asRigidDynamic()->setLinearVelocity(phys::Vec3());
+        frame();
+    }
+    HoldingPlayer* addPlayer(const core::vector3df& at) {
+        auto* player = new HoldingPlayer(root(), smgr(), -1);
+        player->setPosition(at);
+        player->updateAbsolutePosition();
+        player->drop();
+        setPlayer(0, player);
+        return player;
+    }
+};
+
+TEST_F(PhysicsResetTest, EachRuleStartsTheShrinkOnlyWhenItsConditionHolds) {
+    struct Row {
+        const char* name;
+        std::function<void(Attributes*)> rules;
+        core::vector3df at;
+        bool resets;
+    } rows[] = {
+        {"height below", [](Attributes* a) { a->addEnum("ResetIfHeight", "Respawn", resetModeNames); a->addFloat("ResetHeight", 0.0f); },
+         {0, -1, 0}, true},
+        {"height above", [](Attributes* a) { a->addEnum("ResetIfHeight", "Respawn", resetModeNames); a->addFloat("ResetHeight", 0.0f); },
+         {0, 1, 0}, false},
+        // The spawn rule fires near the respawn point, here put 20 units away.
+        {"near spawn", [](Attributes* a) { a->addEnum("ResetIfDistFromSpawn", "Respawn", resetModeNames); a->addFloat("DistanceFromSpawn", 5.0f);
+                                           a->addVector3d("RespawnOverridePosition", core::vector3df(20, 5, 0)); },
+         {16, 5, 0}, true},
+        {"far from spawn", [](Attributes* a) { a->addEnum("ResetIfDistFromSpawn", "Jump to Position", resetModeNames); a->addFloat("DistanceFromSpawn", 5.0f);
+                                               a->addVector3d("RespawnOverridePosition", core::vector3df(20, 5, 0)); },
+         {14, 5, 0}, false},
+        {"no rule", [](Attributes*) {}, {0, -50, 0}, false},
+    };
+    for (const Row& row : rows) {
+        PhysicsObject* object = makeObject(resetBox(row.rules));
+        place(object, row.at);
+        frame();
+        EXPECT_EQ(object->respawnEffectTimer >= 0.0f, row.resets) << row.name;
+        object->remove();
+    }
+}
+
+TEST_F(PhysicsResetTest, TheLevelFloorResetsEveryObjectButTheDefaultFloorNever) {
+    PhysicsObject* object = makeObject(resetBox());
+    place(object, {0, -500, 0});
+    EXPECT_LT(object->respawnEffectTimer, 0.0f) << "floor -100000";
+    levelFloorHeight = -400.0f;
+    frame();
+    EXPECT_GE(object->respawnEffectTimer, 0.0f);
+}
+
+TEST_F(PhysicsResetTest, AResetShrinksForASecondThenRespawnsAtTheSpawnPoseAndGrowsBack) {
+    PhysicsObject* object = makeObject(resetBox([](Attributes* a) {
+        a->addEnum("ResetIfHeight", "Respawn", resetModeNames);
+        a->addFloat("ResetHeight", 0.0f);
+    }));
+    object->getActor()->asRigidDynamic()->setLinearVelocity(phys::Vec3(0, -20, 0));
+    int frameCount = 0;
+    while (object->respawnEffectTimer < 0.0f && frameCount++ < 100)
+        frame();
+    ASSERT_GE(object->respawnEffectTimer, 0.0f);
+    frames(50);
+    EXPECT_LT(object->getScale().X, 0.1f) << "shrunk away";
+    EXPECT_GE(object->respawnEffectTimer, 0.0f) << "still within the second";
+    frames(12);
+    EXPECT_LT(object->respawnEffectTimer, 0.0f) << "respawned after a second";
+    EXPECT_NEAR(object->getAbsolutePosition().Y, 5.0f, 0.05f);
+    EXPECT_EQ(object->getActor()->asRigidDynamic()->getLinearVelocity(), phys::Vec3());
+    frames(40);
+    EXPECT_NEAR(object->getScale().X, 1.0f, 1e-4f) << "grown back";
+    EXPECT_NEAR(object->getAbsolutePosition().Y, 5.0f, 0.05f);
+}
+
+TEST_F(PhysicsResetTest, TheScaleEffectIsMadeOnceAndStartsAtATinyScale) {
+    PhysicsObject* object = makeObject(resetBox());
+    object->createRespawnEffect();
+    object->createRespawnEffect();
+    EXPECT_EQ(object->getAnimators().size(), 1u);
+    object->beginRespawnScale();
+    EXPECT_EQ(object->getScale(), core::vector3df(0.001f, 0.001f, 0.001f));
+    auto* effect = static_cast<RespawnScaleAnimator*>(object->reset().respawnEffect);
+    EXPECT_EQ(effect->id, RespawnScaleAnimator::effectID);
+    EXPECT_EQ(effect->scaleAt(0.0f), core::vector3df(0.001f, 0.001f, 0.001f));
+    EXPECT_EQ(effect->scaleAt(1.0f), core::vector3df(1, 1, 1));
+    Attributes* out = newAttributes();
+    effect->serializeAttributes(out);
+    EXPECT_FALSE(out->getAttributeAsBool("Enabled")) << "saved disabled";
+    out->drop();
+}
+
+TEST_F(PhysicsResetTest, RestingAwayFromSpawnResetsAfterItsSecondsButNotNearSpawn) {
+    for (f32 distance : {1.5f, 2.0f}) {
+        PhysicsObject* object = makeObject(resetBox([](Attributes* a) {
+            a->addEnum("ResetIfAtRest", "Respawn", resetModeNames);
+            a->addFloat("SecondsAtRest", 2.0f);
+        }));
+        place(object, {distance, 5, 0});
+        int frameCount = 0;
+        while (object->respawnEffectTimer < 0.0f && frameCount < 200) {
+            frame();
+            ++frameCount;
+        }
+        if (distance < 1.7f)
+            EXPECT_EQ(frameCount, 200) << "never";
+        else
+            EXPECT_NEAR(frameCount * PhysicsManager::fixedStepSize, 2.0f, 0.1f);
+        object->remove();
+    }
+}
+
+TEST_F(PhysicsResetTest, NearThePlayerForItsSecondsAndOffScreenRulesFire) {
+    addPlayer({3, 5, 0});
+    PhysicsObject* near = makeObject(resetBox([](Attributes* a) {
+        a->addEnum("ResetIfDistFromPlayer", "Respawn", resetModeNames);
+        a->addFloat("DistanceFromPlayer", 5.0f);
+        a->addFloat("SecondsAwayFromPlayer", 0.5f);
+    }));
+    frames(20);
+    EXPECT_LT(near->respawnEffectTimer, 0.0f) << "not yet 0.5 s";
+    frames(15);
+    EXPECT_GE(near->respawnEffectTimer, 0.0f);
+
+    PhysicsObject* offscreen = makeObject(resetBox([](Attributes* a) {
+        a->addString("MeshFileName", "Content/Models/Props/Crate.obj");
+        a->addEnum("ResetIfOffscreen", "Respawn", resetModeNames);
+        a->addFloat("SecondsOffscreen", 0.2f);
+    }));
+    smgr()->setActiveCamera(smgr()->addCameraSceneNode(nullptr, core::vector3df(0, 5, -10), core::vector3df(0, 5, -20)));
+    for (int i = 0; i < 20; ++i) {
+        frame();
+        smgr()->drawAll(); // the camera's frustum
+    }
+    EXPECT_GE(offscreen->respawnEffectTimer, 0.0f) << "behind the camera";
+}
+
+TEST_F(PhysicsResetTest, HeldAndKinematicObjectsAreNotResetByRulesButARequestStillRuns) {
+    HoldingPlayer* player = addPlayer({50, 0, 0});
+    auto lowRule = [](Attributes* a) {
+        a->addEnum("ResetIfHeight", "Respawn", resetModeNames);
+        a->addFloat("ResetHeight", 10.0f);
+    };
+    PhysicsObject* held = makeObject(resetBox(lowRule));
+    held->holdCount = 1;
+    frames(2);
+    EXPECT_LT(held->respawnEffectTimer, 0.0f) << "held";
+    held->requestReset();
+    EXPECT_EQ(player->releases, 1) << "let go before the shrink";
+    EXPECT_GE(held->respawnEffectTimer, 0.0f);
+
+    PhysicsObject* kinematic = makeObject([&](Attributes* a) {
+        resetBox(lowRule)(a);
+        a->setAttribute("PhysicsState", "Kinematic", physicsStateNames);
+        a->addBool("ResetAsKinematic", true);
+    });
+    frames(2);
+    EXPECT_LT(kinematic->respawnEffectTimer, 0.0f);
+    kinematic->requestReset();
+    frames(70);
+    EXPECT_LT(kinematic->respawnEffectTimer, 0.0f) << "respawned";
+    EXPECT_EQ(kinematic->getPhysicsState(), PhysicsState::Kinematic);
+}
+
+TEST_F(PhysicsResetTest, OnlyTheFirstRuleDrivenResetsRaiseSuspicionUpToTheLimit) {
+    int raised = 0;
+    physicsHooks().characters.addSuspicion = [&](SuspicionMeter*, f32, s32, const core::vector3df&) {
+        ++raised;
+        return true;
+    };
+    gameDifficulty = 1;
+    PhysicsObject* object = makeObject(resetBox([](Attributes* a) {
+        a->addEnum("ResetIfHeight", "Respawn", resetModeNames);
+        a->addFloat("ResetHeight", 10.0f);
+        a->addFloat("SuspResetAmount", 3.0f);
+        a->addInt("SuspResetLimit", 1);
+    }));
+    frames(150);
+    EXPECT_EQ(raised, 1);
+    EXPECT_EQ(object->suspicion().SuspResetLimit, 0);
+}
+
+TEST_F(PhysicsResetTest, AJointedGroupRespawnsTogetherAndEveryMemberIsVisitedOnce) {
+    PhysicsObject* a = makeObject(resetBox());
+    PhysicsObject* b = makeObject(resetBox([](Attributes* at) { at->addVector3d("Position", core::vector3df(3, 5, 0)); }));
+    PhysicsObject* c = makeObject(resetBox([](Attributes* at) { at->addVector3d("Position", core::vector3df(6, 5, 0)); }));
+    scene::ISceneNode* joints[3] = {b, c, a}; // any distinct nodes stand for the joints
+    a->addJointLink(b, joints[0]);
+    b->addJointLink(a, joints[0]);
+    b->addJointLink(c, joints[1]);
+    c->addJointLink(b, joints[1]);
+    c->addJointLink(a, joints[2]);
+    a->addJointLink(c, joints[2]);
+    std::vector<PhysicsObject*> found, visited;
+    PhysicsObject::collectJointedGroup(a, found, visited);
+    EXPECT_EQ(found.size(), 3u);
+    EXPECT_EQ(visited.size(), 3u);
+    for (PhysicsObject* member : {a, b, c})
+        place(member, member->getAbsolutePosition() + core::vector3df(0, -20, 0));
+    a->requestReset();
+    EXPECT_NEAR(c->getActor()->getGlobalPose().p.y, 5.0f, 1e-3f) << "at once, all members";
+    EXPECT_NEAR(c->getPosition().Y, 5.0f, 1e-3f) << "the node follows";
+    a->removeJointLink(b, joints[0]);
+    a->removeJointLink(c, joints[2]);
+    EXPECT_EQ(a->body().jointedObjects.size(), 0u);
+    EXPECT_EQ(a->body().joints.size(), 0u);
+}
+
+using PhysicsTouchTest = PhysicsResetTest;
+
+TEST_F(PhysicsTouchTest, TrackedHitsAreRecordedOnceAndClearedAtTheEndOfTheUpdate) {
+    PhysicsObject* tracked = makeObject(resetBox());
+    PhysicsObject* other = makeObject(resetBox([](Attributes* a) { a->addVector3d("Position", core::vector3df(5, 5, 0)); }));
+    tracked->enableTouchTracking(0.0f);
+    tracked->recordTouch(other);
+    tracked->recordTouch(other);
+    tracked->recordTouch(nullptr);
+    EXPECT_EQ(tracked->body().touchList.size(), 2u);
+    EXPECT_TRUE(tracked->wasTouchedBy(other));
+    HoldingPlayer* player = addPlayer({});
+    EXPECT_TRUE(tracked->wasTouchedByOther({}));
+    EXPECT_FALSE(tracked->wasTouchedByOther({other, player})) << "null entry stands for the player";
+    EXPECT_TRUE(tracked->wasTouchedByOther({other}));
+    levelManager->onEndOfUpdate.invoke();
+    EXPECT_EQ(tracked->body().touchList.size(), 0u);
+
+    tracked->changeGrabCount(false, true);
+    tracked->recordTouch(other);
+    EXPECT_EQ(tracked->body().touchList.size(), 0u) << "limbs only touch it";
+    tracked->holdCount = 1;
+    tracked->recordTouch(nullptr);
+    EXPECT_EQ(tracked->body().touchList.size(), 0u) << "held: physics objects only";
+    tracked->recordTouch(other);
+    EXPECT_EQ(tracked->body().touchList.size(), 1u);
+    tracked->remove();
+    levelManager->onEndOfUpdate.invoke(); // the delegate went with the object
+}
+
+TEST_F(PhysicsTouchTest, LimbCountsRunUpTheGlowChainEvenWhenItLoops) {
+    PhysicsObject* child = makeObject(resetBox());
+    PhysicsObject* parent = makeObject(resetBox());
+    child->mesh().glowParent = parent;
+    child->changeGrabCount(true, true);
+    EXPECT_EQ(child->limbTouchCounts[1], 1);
+    EXPECT_EQ(parent->limbTouchCounts[1], 1);
+    parent->mesh().glowParent = child;
+    child->changeGrabCount(false, true);
+    EXPECT_EQ(child->limbTouchCounts[0], 1);
+    EXPECT_EQ(parent->limbTouchCounts[0], 1);
+}
+
+TEST_F(PhysicsTouchTest, TheFirstGrabRaisesSuspicionPlaysOnceAndTurnsDynamicAndReleasesAreThrows) {
+    int raised = 0;
+    physicsHooks().characters.addSuspicion = [&](SuspicionMeter*, f32, s32, const core::vector3df&) {
+        ++raised;
+        return true;
+    };
+    gameDifficulty = 1;
+    PhysicsObject* object = makeObject([](Attributes* a) {
+        resetBox()(a);
+        a->setAttribute("PhysicsState", "Kinematic", physicsStateNames);
+        a->addBool("IsGrabbable", true);
+        a->addBool("TurnDynamicOnGrab", true);
+        a->addFloat("SuspGrabAmount", 4.0f);
+        a->addInt("SuspGrabLimit", 5);
+    });
+    object->notifyGrab(true, core::vector3df(0, 5, 0));
+    object->notifyGrab(true, core::vector3df(0, 5, 0));
+    EXPECT_EQ(raised, 1);
+    EXPECT_EQ(object->holdCount, 2);
+    EXPECT_EQ(object->getPhysicsState(), PhysicsState::Dynamic);
+    EXPECT_FLOAT_EQ(object->suspicion().displayTimer, 2.0f);
+    object->notifyGrab(false, core::vector3df());
+    EXPECT_TRUE(object->thrown);
+    EXPECT_EQ(object->holdCount, 1);
+    frame();
+    EXPECT_EQ(object->mesh().highlightMode, 5) << "suspicious flash wins while held";
+    object->suspicion().displayTimer = 0.0f;
+    frame();
+    EXPECT_EQ(object->mesh().highlightMode, 3);
+    gameDifficulty = 0;
+    object->notifyGrab(false, core::vector3df());
+    object->notifyGrab(true, core::vector3df());
+    EXPECT_EQ(raised, 1) << "difficulty 0";
+}
+
+TEST_F(PhysicsTouchTest, TheFadeReachesExactlyOne) {
+    PhysicsObject* object = makeObject(resetBox([](Attributes* a) {
+        a->addString("MeshFileName", "Content/Models/Props/Crate.obj");
+    }));
+    object->mesh().fadeAlpha = 0.5f;
+    object->mesh().fadeAlphaTarget = 1.0f;
+    frames(200);
+    EXPECT_EQ(object->mesh().fadeAlpha, 1.0f);
+}
+
+TEST_F(PhysicsTouchTest, HidingAHeldObjectReleasesItAndSwitchesItsCollisionOffAndBackOn) {
+    HoldingPlayer* player = addPlayer({20, 0, 0});
+    PhysicsObject* object = makeObject(resetBox([](Attributes* a) {
+        a->addString("MeshFileName", "Content/Models/Props/Crate.obj");
+    }));
+    object->holdCount = 1;
+    object->setVisible(false);
+    EXPECT_EQ(player->releases, 1);
+    EXPECT_FALSE(object->isCollisionEnabled());
+    EXPECT_FALSE(object->getMeshNode()->isVisible());
+    object->setVisible(true);
+    EXPECT_TRUE(object->isCollisionEnabled());
+    EXPECT_TRUE(object->getMeshNode()->isVisible());
+}
+
+TEST_F(PhysicsTouchTest, TheLinkUpGivesUntexturedMaterialsTheWhiteTextureAndFindsItsNodes) {
+    PhysicsObject* marker = makeObject([](Attributes* a) {
+        a->addInt("Id", 77);
+        a->addEnum("BoundType", "None", boundTypeNames);
+        a->addVector3d("Position", core::vector3df(9, 9, 9));
+    });
+    PhysicsObject* object = makeObject(resetBox([](Attributes* a) {
+        a->addString("MeshFileName", "Content/Models/Props/Crate.obj");
+        a->addInt("RespawnOverridePosID", 77);
+        a->addInt("GlowParentID", 77);
+    }));
+    manager->rebuildNodeIDs();
+    object->getMeshNode()->getMaterial(0).setTexture(0, nullptr);
+    frame();
+    EXPECT_FALSE(object->linkUpPending);
+    EXPECT_EQ(object->getMeshNode()->getMaterial(0).getTexture(0),
+              smgr()->getVideoDriver()->getTexture("Content/Models/Editor/White.png"));
+    EXPECT_EQ(object->reset().positionNode, marker);
+    EXPECT_EQ(object->mesh().glowParent, marker);
+}
+
+} // namespace
