@@ -117,26 +117,20 @@ const TouchPoint* TouchDevice::findLeftTouch(irr::f32 fraction) const {
     return found;
 }
 
-bool TouchDevice::isSwitchTouch() const {
+bool TouchDevice::touchBeganInCorner(irr::f32 size, bool bottom) const {
     irr::s32 width, height;
     screenSize(width, height);
-    const irr::s32 margin = touchScaled(touchScale(height), 100.0f);
+    const irr::s32 margin = touchScaled(touchScale(height), size);
     for (const auto& record : touches)
-        if (record->active && record->heldTime == 0.0f && record->startY > height - margin &&
-            record->startX > width - margin)
+        if (record->active && record->heldTime == 0.0f && record->startX > width - margin &&
+            (bottom ? record->startY > height - margin : record->startY < margin))
             return true;
     return false;
 }
 
-bool TouchDevice::isPauseTouch() const {
-    irr::s32 width, height;
-    screenSize(width, height);
-    const irr::s32 margin = touchScaled(touchScale(height), 80.0f);
-    for (const auto& record : touches)
-        if (record->active && record->heldTime == 0.0f && record->startY < margin && record->startX > width - margin)
-            return true;
-    return false;
-}
+bool TouchDevice::isSwitchTouch() const { return touchBeganInCorner(100.0f, true); }
+
+bool TouchDevice::isPauseTouch() const { return touchBeganInCorner(80.0f, false); }
 
 int TouchDevice::countPressedTouches() const {
     int count = 0;

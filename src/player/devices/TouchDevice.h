@@ -84,6 +84,9 @@ public:
 
 private:
     void screenSize(irr::s32& width, irr::s32& height) const;
+    // A touch began this frame in the right-hand square of that size (720-line units) at the
+    // top or the bottom of the screen.
+    bool touchBeganInCorner(irr::f32 size, bool bottom) const;
     void drawButton(irr::video::ITexture* texture, const Rect& rect);
 
     irr::IrrlichtDevice* device;
