@@ -49,6 +49,10 @@ struct LimbState {
     irr::f32 preGrabMass = 0.0f;
     irr::core::vector3df grabPoint;
     bool rebuildPending = false;
+    // Legs: the link from which the mass and material are recomputed, and whether they must be.
+    irr::s32 currentLink = 0;
+    bool linkMassDirty = false;
+    bool light = false;
 };
 
 // The legs' slip when they touch a trip hazard.

@@ -4,6 +4,11 @@
 
 #include "core/Globals.h"
 #include "player/LimbControl.h"
+#include "player/LimbQueries.h"
+#include "physics/world/PhysicsUserData.h"
+#include "support/TempDir.h"
+
+#include <fstream>
 #include "support/StubPlayer.h"
 
 #include <gtest/gtest.h>
@@ -214,6 +219,75 @@ TEST_F(LimbControlTest, DriveModesSetTheLinkJoints) {
             }
         }
     }
+}
+
+TEST_F(LimbControlTest, SelfQueriesHitOnlyTheTargetObject) {
+    phys::RaycastHit hit;
+    // From beside the other box, through it, towards the crate: only the crate is hit.
+    ASSERT_TRUE(isPointTouchingObject(vector3df(-6, 2, 0), crate, hit));
+    ASSERT_NE(userDataOf(hit.shape), nullptr);
+    EXPECT_EQ(userDataOf(hit.shape)->node, crate);
+    EXPECT_LT(hit.position.x, 3.0f);
+    EXPECT_GT(hit.position.x, 2.0f);
+    EXPECT_EQ(PlayerSelfQueryFilter::target, nullptr) << "the target holds only during the query";
+    // The layer filter: bits 0x3f00 of the query data's second word.
+    phys::Shape* shape = nullptr;
+    crate->getDynamicActor()->getShapes(&shape, 1);
+    std::uint32_t flags = 0;
+    phys::FilterData query = shape->getQueryFilterData();
+    query.word1 = 0x0100;
+    shape->setQueryFilterData(query);
+    EXPECT_EQ(PlayerLayerQueryFilter::instance().preFilter({}, shape, nullptr, flags), phys::QueryHitType::Block);
+    query.word1 = 0x4000;
+    shape->setQueryFilterData(query);
+    EXPECT_EQ(PlayerLayerQueryFilter::instance().preFilter({}, shape, nullptr, flags), phys::QueryHitType::None);
+    EXPECT_EQ(PlayerLayerQueryFilter::instance().preFilter({}, nullptr, nullptr, flags), phys::QueryHitType::None);
+}
+
+TEST_F(LimbControlTest, TheTipsTouchPointSoftensTheLinks) {
+    setLimbTouchedObject(arm, crate);
+    updateLimbTouchPoint(arm);
+    EXPECT_TRUE(arm.touching);
+    EXPECT_EQ(arm.links[1].joint->getLinearLimit().spring, limbSoftSpring);
+    setLimbTouchedObject(arm, nullptr);
+    updateLimbTouchPoint(arm);
+    EXPECT_FALSE(arm.touching);
+    EXPECT_EQ(arm.touchPoint, vector3df());
+}
+
+class LightPlayer : public LimbTestPlayer {
+public:
+    using LimbTestPlayer::LimbTestPlayer;
+    irr::s32 getWeightMode() override { return 1; }
+};
+
+TEST_F(LimbControlTest, LegLinkMassFollowsWeightAndLightness) {
+    arm.currentLink = 1;
+    updateLimbLinkMass(arm);
+    EXPECT_FLOAT_EQ(arm.links[1].body->getMass(), 84.0f);
+    auto* light = new LightPlayer(root(), smgr(), 2);
+    light->drop();
+    arm.owner = light;
+    arm.light = true;
+    arm.linkMassDirty = true;
+    updateLimbLinkMass(arm);
+    EXPECT_FLOAT_EQ(arm.links[1].body->getMass(), 30.0f);
+    EXPECT_FALSE(arm.linkMassDirty);
+}
+
+TEST(LimbHighlightTest, AMeshsOwnSetNeedsItsFirstHighlight) {
+    test::TempDir dir;
+    const std::string folder = dir.path().string() + "/";
+    std::ofstream(folder + "HeroRArm.dds") << "x";
+    std::array<std::string, 8> paths = limbHighlightTexturePaths(folder + "Hero.b3d");
+    EXPECT_EQ(paths[0], "Content/Models/Characters/TentaroHighlight1.dds");
+    EXPECT_EQ(paths[4], "Content/Models/Characters/TentaroRArm.dds");
+    EXPECT_EQ(paths[7], "Content/Models/Characters/TentaroLArm.dds");
+    std::ofstream(folder + "HeroHighlight1.dds") << "x";
+    paths = limbHighlightTexturePaths(folder + "Hero.b3d");
+    EXPECT_EQ(paths[0], folder + "HeroHighlight1.dds");
+    EXPECT_EQ(paths[5], folder + "HeroLLeg.dds");
+    EXPECT_EQ(paths[6], folder + "HeroRLeg.dds");
 }
 
 } // namespace
