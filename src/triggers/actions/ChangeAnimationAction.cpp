@@ -17,7 +17,6 @@
 
 #include <string>
 
-#include <iterator>
 
 using namespace irr;
 
@@ -26,17 +25,23 @@ const char* const ChangeAnimationAction::animationTypeNames[4] = {"Animator", "F
 
 namespace {
 
-// One body part's own blend: its flag and value keys.
+// One body part's own blend: its flag and value (fields and keys) and its part number.
 struct SeparateBlend {
+    bool ChangeAnimationAction::*flag;
+    f32 ChangeAnimationAction::*blend;
     const char* flagKey;
     const char* blendKey;
     s32 part;
 };
 // Moustache first: the order of the file and of the player's blends.
+using AnimationChange = ChangeAnimationAction;
 constexpr SeparateBlend separateBlends[] = {
-    {"IsStacheSeparate", "StacheBlend", BodyPart::Stache},       {"IsTorsoSeparate", "TorsoBlend", BodyPart::Torso},
-    {"IsLeftArmSeparate", "LeftArmBlend", BodyPart::LeftArm},    {"IsRightArmSeparate", "RightArmBlend", BodyPart::RightArm},
-    {"IsLeftLegSeparate", "LeftLegBlend", BodyPart::LeftLeg},    {"IsRightLegSeparate", "RightLegBlend", BodyPart::RightLeg},
+    {&AnimationChange::IsStacheSeparate, &AnimationChange::StacheBlend, "IsStacheSeparate", "StacheBlend", BodyPart::Stache},
+    {&AnimationChange::IsTorsoSeparate, &AnimationChange::TorsoBlend, "IsTorsoSeparate", "TorsoBlend", BodyPart::Torso},
+    {&AnimationChange::IsLeftArmSeparate, &AnimationChange::LeftArmBlend, "IsLeftArmSeparate", "LeftArmBlend", BodyPart::LeftArm},
+    {&AnimationChange::IsRightArmSeparate, &AnimationChange::RightArmBlend, "IsRightArmSeparate", "RightArmBlend", BodyPart::RightArm},
+    {&AnimationChange::IsLeftLegSeparate, &AnimationChange::LeftLegBlend, "IsLeftLegSeparate", "LeftLegBlend", BodyPart::LeftLeg},
+    {&AnimationChange::IsRightLegSeparate, &AnimationChange::RightLegBlend, "IsRightLegSeparate", "RightLegBlend", BodyPart::RightLeg},
 };
 
 // The animated mesh node a target shows: an engine animated-mesh node itself, a physics
@@ -160,12 +165,9 @@ void ChangeAnimationAction::applyPlayerBlends() const {
     if (!player)
         return;
     player->setAnimationBlend(BodyBlend, PhysicsBlendTime, BodyPart::WholeBody);
-    const bool separate[] = {IsStacheSeparate, IsTorsoSeparate, IsLeftArmSeparate,
-                             IsRightArmSeparate, IsLeftLegSeparate, IsRightLegSeparate};
-    const f32 blends[] = {StacheBlend, TorsoBlend, LeftArmBlend, RightArmBlend, LeftLegBlend, RightLegBlend};
-    for (std::size_t i = 0; i < std::size(separateBlends); ++i)
-        if (separate[i])
-            player->setAnimationBlend(blends[i], PhysicsBlendTime, separateBlends[i].part);
+    for (const SeparateBlend& part : separateBlends)
+        if (this->*part.flag)
+            player->setAnimationBlend(this->*part.blend, PhysicsBlendTime, part.part);
 }
 
 void ChangeAnimationAction::serializeAttributes(io::IAttributes* out, io::SAttributeReadWriteOptions*) const {
@@ -185,13 +187,10 @@ void ChangeAnimationAction::serializeAttributes(io::IAttributes* out, io::SAttri
         if (IsTentaro) {
             out->addFloat("PhysicsBlendTime", PhysicsBlendTime);
             out->addFloat("BodyBlend", BodyBlend);
-            const bool separate[] = {IsStacheSeparate, IsTorsoSeparate, IsLeftArmSeparate,
-                                     IsRightArmSeparate, IsLeftLegSeparate, IsRightLegSeparate};
-            const f32 blends[] = {StacheBlend, TorsoBlend, LeftArmBlend, RightArmBlend, LeftLegBlend, RightLegBlend};
-            for (std::size_t i = 0; i < std::size(separateBlends); ++i) {
-                out->addBool(separateBlends[i].flagKey, separate[i]);
-                if (separate[i])
-                    out->addFloat(separateBlends[i].blendKey, blends[i]);
+            for (const SeparateBlend& part : separateBlends) {
+                out->addBool(part.flagKey, this->*part.flag);
+                if (this->*part.flag)
+                    out->addFloat(part.blendKey, this->*part.blend);
             }
         }
     } else if (AnimationType == typeAnimator) {
@@ -227,13 +226,10 @@ void ChangeAnimationAction::deserializeAttributes(io::IAttributes* in, io::SAttr
         if (IsTentaro) {
             readIfPresent(in, "BodyBlend", BodyBlend);
             readIfPresent(in, "PhysicsBlendTime", PhysicsBlendTime);
-            bool* separate[] = {&IsStacheSeparate, &IsTorsoSeparate, &IsLeftArmSeparate,
-                                &IsRightArmSeparate, &IsLeftLegSeparate, &IsRightLegSeparate};
-            f32* blends[] = {&StacheBlend, &TorsoBlend, &LeftArmBlend, &RightArmBlend, &LeftLegBlend, &RightLegBlend};
-            for (std::size_t i = 0; i < std::size(separateBlends); ++i) {
-                readIfPresent(in, separateBlends[i].flagKey, *separate[i]);
-                if (*separate[i])
-                    readIfPresent(in, separateBlends[i].blendKey, *blends[i]);
+            for (const SeparateBlend& part : separateBlends) {
+                readIfPresent(in, part.flagKey, this->*part.flag);
+                if (this->*part.flag)
+                    readIfPresent(in, part.blendKey, this->*part.blend);
             }
         }
     } else if (AnimationType == typeAnimator) {

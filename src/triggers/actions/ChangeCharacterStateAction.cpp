@@ -24,7 +24,8 @@ CharacterObject* findCharacterInScene(s32 id) {
 
 // An animation name offered as the choices of the character's profile (no choices without
 // one); a plain text in the file.
-void addStateAnimationKey(io::IAttributes* out, const char* key, const std::string& name, const CharacterObject* character) {
+void addStateAnimationKey(io::IAttributes* out, const char* key, const std::string& name,
+                          const CharacterObject* character) {
     static const char* const noChoices[] = {nullptr};
     const CharacterProfile* profile = character ? character->getProfile() : nullptr;
     out->addEnum(key, name.c_str(), profile ? profile->getNameList() : noChoices);
