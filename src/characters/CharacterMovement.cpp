@@ -455,6 +455,15 @@ void CharacterObject::setWaypoint(s32 id) {
         targetPosition = firstWaypoint->getPosition(TargetSplineTime);
 }
 
+void CharacterObject::resumePathFromLastWaypoint() {
+    if (targetWaypoint)
+        return;
+    targetWaypoint = lastWaypoint;
+    updateWaypointTarget();
+    targetWaypoint = nextTarget;
+    updateWaypointTarget();
+}
+
 void CharacterObject::setSuspicionType(s32 type) {
     if (type == SCT_None)
         return;

@@ -109,6 +109,9 @@ public:
     void setLookTarget(irr::scene::ISceneNode* node);
     void setParentWaypointID(irr::s32 id);
     void setWaypoint(irr::s32 id);
+    // Without a target waypoint: the path goes on from the waypoint last reached (it becomes
+    // the target, the next is picked and becomes the target, and the one after is picked).
+    void resumePathFromLastWaypoint();
     void setSuspicionType(irr::s32 type);
     void updateHitSide(const irr::core::vector3df& hitPosition);
 

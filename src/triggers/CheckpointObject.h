@@ -16,6 +16,8 @@ public:
     // Only the scene node's own step (animators and children).
     void OnAnimate(irr::u32 timeMs) override { LevelObject::OnAnimate(timeMs); }
     const irr::core::aabbox3df& getBoundingBox() const override { return checkpointBox; }
+    // It draws nothing: every index answers the engine's identity material.
+    irr::video::SMaterial& getMaterial(irr::u32) override { return irr::video::IdentityMaterial; }
 
     // "UseCheckpointAsSpawn"; "SpawnCameraID" only with it; "CheckpointSaved";
     // "IsActiveCheckpoint".

@@ -10,6 +10,7 @@ class Actor;
 } // namespace phys
 
 class PlayerLimb;
+struct LimbSet;
 class TriggerObject;
 
 // What triggers ask of subsystems that are built after them (the physics objects, the
@@ -74,6 +75,15 @@ struct TriggerServiceTable {
         std::function<bool(PlayerLimb* limb, phys::Actor* actor)> limbHasActor;
         // The player object that owns a limb (empty: null).
         std::function<irr::scene::ISceneNode*(irr::scene::ISceneNode* limb)> limbOwner;
+        // The limb helpers the "Tentaro Controls" action calls (empty: nothing, false).
+        // Manual control of a limb set's controlled limbs on or off.
+        std::function<void(const LimbSet& limbs, bool enabled)> setLimbsControlEnabled;
+        std::function<void(PlayerLimb* limb, irr::f32 height)> setLimbTipHeight;
+        // Whether the set's first (0), second (1) or either (other) controlled limb holds.
+        std::function<bool(const LimbSet& limbs, irr::s32 side)> isLimbHolding;
+        // Makes the limb grab the object at once: it becomes the touched object, the limb's
+        // grab starts in full, its touch point is updated and its grab rebound to the object.
+        std::function<void(const LimbSet& limbs, PlayerLimb* limb, irr::scene::ISceneNode* object)> forceLimbGrab;
     } players;
 };
 

@@ -5,11 +5,19 @@
 #include "triggers/CameraTriggerVolume.h"
 #include "triggers/ForceVolume.h"
 #include "triggers/actions/AddForceAction.h"
+#include "triggers/actions/ChangeAnimationAction.h"
+#include "triggers/actions/ChangeCharacterStateAction.h"
+#include "triggers/actions/LevelFlowActions.h"
 #include "triggers/actions/MoveObjectAction.h"
 #include "triggers/actions/PlaySoundAction.h"
 #include "triggers/actions/SetCameraAction.h"
 #include "triggers/actions/SetObjectPropertyAction.h"
 #include "triggers/actions/SpawnObjectAction.h"
+#include "triggers/actions/SuspicionCancelActions.h"
+#include "triggers/actions/TentaroControlActions.h"
+#include "triggers/actions/TriggerControlActions.h"
+
+#include <utility>
 
 using namespace irr;
 
@@ -21,6 +29,17 @@ template <class Action> void registerActionClass() {
     registerTriggerActionClass(Action::actionType, &makeTriggerAction<Action>);
 }
 
+// Triggers, suspicion, the player, characters, animation and the level flow.
+template <class Action> constexpr std::pair<s32, TriggerActionCreator> actionRow() {
+    return {Action::actionType, &makeTriggerAction<Action>};
+}
+const std::pair<s32, TriggerActionCreator> triggerFlowActionRows[] = {
+    actionRow<RunTriggerAction>(),      actionRow<ResetTriggerAction>(),         actionRow<RunFakeTransitionAction>(),
+    actionRow<AddSuspicionAction>(),    actionRow<CancelTriggerAction>(),        actionRow<TentaroControlsAction>(),
+    actionRow<TentaroLimpAction>(),     actionRow<ChangeAnimationAction>(),      actionRow<ChangeCharacterStateAction>(),
+    actionRow<EndLevelAction>(),        actionRow<LevelCheckPointAction>(),
+};
+
 } // namespace
 
 void registerTriggerActions() {
@@ -30,6 +49,8 @@ void registerTriggerActions() {
     registerActionClass<SpawnObjectAction>();
     registerActionClass<AddForceAction>();
     registerActionClass<SetCameraAction>();
+    for (const auto& [type, create] : triggerFlowActionRows)
+        registerTriggerActionClass(type, create);
     registerSceneNodeType(levelObjectRow<CameraTriggerVolume>(typeId("cmrv"), "CameraTriggerVolume"));
     registerSceneNodeType(levelObjectRow<ForceVolume>(typeId("frce"), "ForceVolume"));
 
@@ -52,4 +73,6 @@ void unregisterTriggerActions() {
     for (s32 type : {SetObjectPropertyAction::actionType, PlaySoundAction::actionType, MoveObjectAction::actionType,
                      SpawnObjectAction::actionType, AddForceAction::actionType, SetCameraAction::actionType})
         registerTriggerActionClass(type, nullptr);
+    for (const auto& row : triggerFlowActionRows)
+        registerTriggerActionClass(row.first, nullptr);
 }

@@ -1,0 +1,326 @@
+// Tentaro Controls and Tentaro Limp against a recording player body (the game's player list
+// stays empty), and Change Animation on animators, animated meshes and texture animations.
+#include "ActionTestSupport.h"
+#include "support/StubPlayer.h"
+
+#include "characters/animators/AppearanceAnimators.h"
+#include "characters/animators/MovementAnimators.h"
+#include "core/Globals.h"
+#include "level/MeshGate.h"
+#include "triggers/TriggerServices.h"
+#include "triggers/actions/ChangeAnimationAction.h"
+#include "triggers/actions/TentaroControlActions.h"
+
+#include <sstream>
+
+#include <utility>
+
+using namespace irr;
+
+namespace {
+
+class JournalLimb : public PlayerLimb {
+public:
+    JournalLimb(scene::ISceneNode* parent, scene::ISceneManager* manager) : PlayerLimb(parent, manager, -1) {}
+    scene::ESCENE_NODE_TYPE getType() const override { return typeId("arms"); }
+    LimbChain* getChain() override { return nullptr; }
+};
+
+// Writes every call the actions make into one journal.
+class JournalPlayer : public test::StubPlayer {
+public:
+    JournalPlayer(scene::ISceneNode* parent, scene::ISceneManager* manager) : StubPlayer(parent, manager, 1) {}
+    scene::ESCENE_NODE_TYPE getType() const override { return typeId("plr1"); }
+    void note(const std::string& call) { calls.push_back(call); }
+    static std::string on(bool value) { return value ? "1" : "0"; }
+    void setArmsModeEnabled(bool v) override { note("arms " + on(v)); }
+    void setLegsModeEnabled(bool v) override { note("legs " + on(v)); }
+    void setGrabbingEnabled(bool v) override { note("grab " + on(v)); }
+    void setWalkingEnabled(bool v, s32 sides) override { note("walk " + on(v) + " " + std::to_string(sides)); }
+    void setMoveArmsEnabled(bool v) override { note("moveArms " + on(v)); }
+    void setVerticalLegMovementOnly(bool v) override { note("vertical " + on(v)); }
+    void setHorizontalLegMovementOnly(bool v) override { note("horizontal " + on(v)); }
+    void setStuckLimbCorrectEnabled(bool v) override { note("stuck " + on(v)); }
+    void setOpaqueRenderingOnly(bool v) override { note("opaque " + on(v)); }
+    bool isModeSwitchBusy() override { return busy; }
+    void switchToArmsMode() override { note("toArms"); }
+    void switchToLegsMode() override { note("toLegs"); }
+    void releaseGrabbed(scene::ISceneNode* object, s32 side, bool) override {
+        note(std::string("release ") + (object ? std::to_string(object->getID()) : "all") + " " + std::to_string(side));
+    }
+    void setLimpAmount(f32 amount) override { limp.push_back(amount); }
+    void setAnimationBlend(f32 blend, f32 time, s32 part) override {
+        std::ostringstream text;
+        text << "blend " << blend << " " << time << " " << part;
+        note(text.str());
+    }
+    void setAnimationFrameRange(s32 start, s32 end) override {
+        note("range " + std::to_string(start) + " " + std::to_string(end));
+    }
+    scene::IAnimatedMeshSceneNode* getMeshNode() override { return meshNode; }
+    LimbSet getArms() override { return arms; }
+
+    std::vector<std::string> calls;
+    std::vector<f32> limp;
+    bool busy = false;
+    LimbSet arms;
+    scene::IAnimatedMeshSceneNode* meshNode = nullptr;
+};
+
+class PlayerAnimationActionsTest : public test::ActionFixture {
+protected:
+    void SetUp() override {
+        ActionFixture::SetUp();
+        player = new JournalPlayer(root(), smgr());
+        player->drop();
+        limb = new JournalLimb(player, smgr());
+        limb->drop();
+        player->arms.sides[0] = player->arms.controlled[0] = limb;
+        setPlayer(0, player);
+        auto& limbs = triggerServices().players;
+        limbs.setLimbsControlEnabled = [this](const LimbSet&, bool on) { player->note("limbControl " + JournalPlayer::on(on)); };
+        limbs.setLimbTipHeight = [this](PlayerLimb*, f32 height) { player->note("tip " + std::to_string(int(height))); };
+        limbs.isLimbHolding = [this](const LimbSet&, s32) { return holding; };
+        limbs.forceLimbGrab = [this](const LimbSet&, PlayerLimb* grabbing, scene::ISceneNode* object) {
+            player->note(std::string("forceGrab ") + (grabbing == limb ? "limb" : "?") + " " + std::to_string(object->getID()));
+        };
+    }
+    void TearDown() override {
+        clearPlayers();
+        resetTriggerServices();
+        ActionFixture::TearDown();
+    }
+    TentaroControlsAction* controls(const std::function<void(io::IAttributes*)>& keys) {
+        TriggerObject* trigger = addActionTrigger(50, TentaroControlsAction::actionType, keys);
+        return static_cast<TentaroControlsAction*>(trigger->getAction());
+    }
+    ChangeAnimationAction* changeAnimation(const std::function<void(io::IAttributes*)>& keys, s32 id = 51) {
+        TriggerObject* trigger = addActionTrigger(id, ChangeAnimationAction::actionType, keys);
+        return static_cast<ChangeAnimationAction*>(trigger->getAction());
+    }
+    // A node with a rotation animator of the animator ID, switched off.
+    MoveRotationAnimator* addAnimated(s32 id, s32 animatorID) {
+        test::FakeObject* node = addObject(id, "emty");
+        auto* animator = new MoveRotationAnimator(core::vector3df(0, 90, 0));
+        animator->setID(animatorID);
+        animator->setEnabled(false);
+        node->addAnimator(animator);
+        animator->drop();
+        return animator;
+    }
+    std::vector<std::string> takeCalls() { return std::exchange(player->calls, {}); }
+
+    JournalPlayer* player = nullptr;
+    JournalLimb* limb = nullptr;
+    bool holding = false;
+    TriggerEventInfo event;
+};
+
+using Calls = std::vector<std::string>;
+
+// --- Tentaro Controls ------------------------------------------------------------------------------
+
+TEST_F(PlayerAnimationActionsTest, ControlsSwitchTheirOptionsInOrderAndRevertTheOpposite) {
+    TentaroControlsAction* action = controls([](io::IAttributes* k) {
+        k->addBool("UndoOnTriggerRevert", true);
+        k->addString("ArmsModeEnabled", "True");
+        k->addString("LegsModeEnabled", "False");
+        k->addBool("ForceIntoArmsMode", true);
+        k->addString("WalkingEnabled", "False");
+        k->addString("WalkingSides", "Left");
+        k->addString("OpaqueRenderingOnly", "True");
+        k->addBool("ReleaseGrabbedObject", true);
+    });
+    EXPECT_TRUE(action->canRevert());
+    action->execute(event);
+    EXPECT_EQ(takeCalls(), (Calls{"arms 1", "legs 0", "toArms", "walk 0 1", "opaque 1", "release all 4"}));
+    action->revert(event);
+    EXPECT_EQ(takeCalls(), (Calls{"arms 0", "legs 1", "walk 1 1", "opaque 0", "toLegs"}))
+        << "the release has no revert; the forced mode switches back";
+    player->busy = true;
+    action->execute(event);
+    EXPECT_EQ(takeCalls(), (Calls{"arms 1", "legs 0", "walk 0 1", "opaque 1", "release all 4"}))
+        << "no forced switch while one is busy";
+}
+
+TEST_F(PlayerAnimationActionsTest, ControlsAddressThePlayerByIndexAndDoNothingWhenUnchanged) {
+    for (s32 index : {0, 1, 3}) {
+        TentaroControlsAction* action = controls([&](io::IAttributes* k) {
+            k->addInt("TentaroIndex", index);
+            k->addString("GrabbingEnabled", "True");
+        });
+        action->execute(event);
+        EXPECT_EQ(takeCalls(), index == 3 ? Calls{} : Calls{"grab 1"}) << index;
+    }
+    TentaroControlsAction* idle = controls({});
+    idle->execute(event);
+    idle->revert(event);
+    EXPECT_TRUE(takeCalls().empty());
+    EXPECT_EQ(keysOf(*idle), "UndoOnTriggerRevert=false;");
+    io::SAttributeReadWriteOptions editor;
+    editor.Flags = io::EARWF_FOR_EDITOR;
+    io::IAttributes* all = attributes();
+    idle->serializeAttributes(all, &editor);
+    EXPECT_TRUE(all->existsAttribute("ManualTipHeight"));
+    EXPECT_FALSE(all->existsAttribute("WalkingSides")) << "only with a walking switch";
+}
+
+TEST_F(PlayerAnimationActionsTest, ControlsSetTheArmsTipHeightAndReadTheOlderKey) {
+    TentaroControlsAction* off = controls([](io::IAttributes* k) { k->addString("ForceTipHeight", "False"); });
+    off->execute(event);
+    EXPECT_EQ(takeCalls(), Calls{"limbControl 0"}) << "the tip height stays";
+    off->revert(event);
+    EXPECT_EQ(takeCalls(), Calls{"limbControl 1"});
+    TentaroControlsAction* older = controls([](io::IAttributes* k) {
+        k->addString("CanSetTipHeightManually", "True");
+        k->addFloat("ManualTipHeight", 3.0f);
+    });
+    EXPECT_EQ(older->ForceTipHeight, TriState::True);
+    older->execute(event);
+    EXPECT_EQ(takeCalls(), (Calls{"limbControl 1", "tip 3"}));
+    EXPECT_EQ(keysOf(*older), "UndoOnTriggerRevert=false;ForceTipHeight=True;ManualTipHeight=3.000000;");
+    std::unique_ptr<TriggerAction> copy(older->clone(older->trigger));
+    EXPECT_EQ(keysOf(*copy), keysOf(*older));
+}
+
+TEST_F(PlayerAnimationActionsTest, ControlsForceAGrabAfterDroppingWhatTheSideHolds) {
+    addCrate(70, {0, 1, 0});
+    TentaroControlsAction* action = controls([](io::IAttributes* k) {
+        k->addInt("ForceGrabObjectID", 70);
+        k->addString("ForceGrabSide", "Left");
+    });
+    holding = true;
+    action->execute(event);
+    EXPECT_EQ(takeCalls(), (Calls{"release all 1", "forceGrab limb 70"}));
+    action->revert(event);
+    EXPECT_EQ(takeCalls(), Calls{"release 70 1"});
+    EXPECT_EQ(keysOf(*action), "UndoOnTriggerRevert=false;ForceGrabObjectID=70;ForceGrabSide=Left;");
+}
+
+TEST_F(PlayerAnimationActionsTest, LimpLogsOnTheRisingEdgeAndLimpsEveryMetFrame) {
+    // Met from the fourth frame on, like every "Immediately" trigger.
+    TriggerObject* trigger = addActionTrigger(52, TentaroLimpAction::actionType,
+                                              [](io::IAttributes* k) { k->addFloat("LimpAmount", 0.25f); },
+                                              TriggerCondition::Immediately);
+    TriggerAction* limp = trigger->getAction();
+    EXPECT_FALSE(limp->canRevert());
+    EXPECT_EQ(keysOf(*limp), "LimpAmount=0.250000;");
+    logTriggers = true;
+    frames(3);
+    EXPECT_TRUE(player->limp.empty());
+    frames(3);
+    EXPECT_EQ(player->limp, (std::vector<f32>{0.25f, 0.25f, 0.25f}));
+    EXPECT_EQ(log.countStartingWith("[Trigger] "), 1u) << "one line per rising edge";
+    limp->execute(event);
+    limp->revert(event);
+    EXPECT_EQ(player->limp.size(), 3u) << "execute and revert do nothing";
+}
+
+// --- Change Animation ---------------------------------------------------------------------------------
+
+TEST_F(PlayerAnimationActionsTest, AnAnimatorIsSwitchedAndTurnedOnTheCauseWhenThereIsOne) {
+    MoveRotationAnimator* named = addAnimated(30, 4);
+    MoveRotationAnimator* cause = addAnimated(31, 4);
+    ChangeAnimationAction* action = changeAnimation([](io::IAttributes* k) {
+        k->addString("AnimationType", "Animator");
+        k->addString("AnimatedObjectIDs", "30");
+        k->addInt("AnimatorID", 4);
+        k->addBool("AnimatorEnabled", true);
+        k->addString("ReverseAnimation", "True");
+    });
+    EXPECT_EQ(keysOf(*action),
+              "AnimationType=Animator;AnimatedObjectIDs=30;AnimatorID=4;AnimatorEnabled=true;ReverseAnimation=True;");
+    action->execute(event);
+    EXPECT_TRUE(named->isEnabled());
+    EXPECT_TRUE(named->isReversed());
+    event.object = smgr()->getSceneNodeFromId(31);
+    action->AnimatorEnabled = false;
+    action->execute(event);
+    EXPECT_FALSE(cause->isEnabled()) << "the causing object takes the target's place";
+    EXPECT_TRUE(named->isEnabled());
+
+    action->AnimatorID = 9;
+    event.object = nullptr;
+    action->execute(event);
+    EXPECT_EQ(log.countStartingWith("Could not find animator ID: 9 in "), 1u);
+}
+
+TEST_F(PlayerAnimationActionsTest, AFrameChangeSetsRangeBlendLoopAndSpeed) {
+    scene::IAnimatedMesh* mesh = getGameMesh(smgr(), "Content/Models/Characters/AniEveryBody.b3d");
+    ASSERT_NE(mesh, nullptr);
+    scene::IAnimatedMeshSceneNode* node = smgr()->addAnimatedMeshSceneNode(mesh, root(), 32);
+    manager->registerNodeIDs(node);
+    ChangeAnimationAction* action = changeAnimation([](io::IAttributes* k) {
+        k->addString("AnimationType", "Frame Change");
+        k->addInt("AnimatedObjectID", 32); // the older key
+        k->addInt("StartFrame", 31);
+        k->addInt("EndFrame", 60);
+        k->addFloat("BlendTime", 0.0f);
+        k->addString("LoopFrames", "False");
+        k->addBool("ChangeFPS", true);
+        k->addFloat("NewFPS", 12.0f);
+        k->addString("UseAnimationFrom", "a");
+    });
+    EXPECT_EQ(action->AnimatedObjectIDs, "32");
+    action->execute(event);
+    EXPECT_EQ(node->getStartFrame(), 31);
+    EXPECT_EQ(node->getEndFrame(), 60);
+    EXPECT_FALSE(node->getLoopMode());
+    EXPECT_FLOAT_EQ(node->getAnimationSpeed(), 12.0f);
+    action->EndFrame = 0;
+    action->StartFrame = 0;
+    action->LoopFrames = TriState::True;
+    action->execute(event);
+    EXPECT_EQ(node->getStartFrame(), 31) << "end frame 0 keeps the range";
+    EXPECT_TRUE(node->getLoopMode());
+    EXPECT_TRUE(takeCalls().empty()) << "no player blends without IsTentaro";
+}
+
+TEST_F(PlayerAnimationActionsTest, ATextureAnimatorTakesTheNewRangeAtItsFrameTime) {
+    test::FakeObject* node = addObject(33, "emty");
+    auto* animator = new AnimateTextureAnimator(node);
+    animator->setID(5);
+    animator->sprite.frameTime = 0.1f;
+    node->addAnimator(animator);
+    animator->drop();
+    ChangeAnimationAction* action = changeAnimation([](io::IAttributes* k) {
+        k->addString("AnimationType", "Texture Animator");
+        k->addString("AnimatedObjectIDs", "33");
+        k->addInt("AnimatorID", 5);
+        k->addInt("StartFrame", 2);
+        k->addInt("EndFrame", 5);
+    });
+    action->execute(event);
+    EXPECT_EQ(animator->sprite.first, 2);
+    EXPECT_EQ(animator->sprite.last, 5);
+    EXPECT_NEAR(animator->sprite.duration, 0.4f, 1e-6f);
+}
+
+TEST_F(PlayerAnimationActionsTest, ThePlayerTakesTheFrameRangeAndItsBodyPartBlends) {
+    ChangeAnimationAction* action = changeAnimation([](io::IAttributes* k) {
+        k->addString("AnimationType", "Frame Change");
+        k->addInt("StartFrame", 1);
+        k->addInt("EndFrame", 9);
+        k->addBool("IsTentaro", true);
+        k->addFloat("BodyBlend", 0.5f);
+        k->addFloat("PhysicsBlendTime", 2.0f);
+        k->addBool("IsLeftLegSeparate", true);
+        k->addFloat("LeftLegBlend", 0.25f);
+    });
+    scene::IAnimatedMesh* mesh = getGameMesh(smgr(), "Content/Models/Characters/AniEveryBody.b3d");
+    player->meshNode = smgr()->addAnimatedMeshSceneNode(mesh, root());
+    action->execute(event);
+    EXPECT_EQ(takeCalls(), (Calls{"range 1 9", "blend 0.5 2 6", "blend 0.7 2 1", "blend 0.25 2 4"}));
+    EXPECT_EQ(player->meshNode->getEndFrame(), 9);
+    const std::string saved = keysOf(*action);
+    EXPECT_NE(saved.find("IsStacheSeparate=true;StacheBlend=0.700000;IsTorsoSeparate=false;IsLeftArmSeparate"),
+              std::string::npos);
+    EXPECT_EQ(saved.find("TorsoBlend"), std::string::npos) << "a blend only with its flag";
+
+    clearPlayers(); // without a player: the targets, no blends
+    action->AnimatedObjectIDs = "";
+    action->execute(event);
+    EXPECT_TRUE(takeCalls().empty());
+}
+
+} // namespace
