@@ -15,7 +15,6 @@
 #include "level/LevelManager.h"
 #include "screens/ScreenManager.h"
 #include "screens/cutscene/GUICutscene.h"
-#include "triggers/TriggerAction.h"
 
 #include <algorithm>
 #include <cmath>
@@ -26,30 +25,6 @@ using namespace irr;
 namespace {
 
 constexpr const char* cutsceneLevel = "Content/Levels/CutsceneDemo.irr";
-constexpr s32 runTriggerAction = 11;
-
-// Stands in for the "Run Trigger" action until the trigger-control actions are built: it
-// starts the cutscene its "ObjectID" names. The real action replaces it once registered.
-class CutsceneRunner : public TriggerAction {
-public:
-    explicit CutsceneRunner(TriggerObject* trigger) : TriggerAction(runTriggerAction, trigger) {}
-    void execute(TriggerEventInfo&) override {
-        scene::ISceneNode* node = levelManager ? levelManager->getSceneNodeFromID(objectID) : nullptr;
-        if (node && node->getType() == typeId("cuts"))
-            static_cast<CutsceneObject*>(node)->startCutscene();
-    }
-    void deserializeAttributes(io::IAttributes* in, io::SAttributeReadWriteOptions*) override {
-        objectID = in ? in->getAttributeAsInt("ObjectID") : 0;
-    }
-    s32 objectID = 0;
-};
-
-void useCutsceneRunnerUnlessBuilt() {
-    if (!isTriggerActionClassRegistered(runTriggerAction))
-        registerTriggerActionClass(runTriggerAction,
-                                   [](TriggerObject* trigger) -> TriggerAction* { return new CutsceneRunner(trigger); });
-}
-
 CameraObject* levelCamera(s32 id) { return static_cast<CameraObject*>(levelManager->getSceneNodeFromID(id)); }
 
 // Degrees between two directions.
@@ -83,7 +58,6 @@ protected:
 // suspended and the crate camera shows; holding the skip key (Enter) for over a second ends
 // it early with a fade, and the game camera comes back as the bars slide out.
 TEST_F(CameraGameTest, ATriggeredCutsceneHoldsTheGameUntilItIsSkipped) {
-    useCutsceneRunnerUnlessBuilt();
     loadAt(2, cutsceneLevel);
     CutsceneObject* cutscene = nullptr;
     int runningFrames = 0, suspendedFrames = 0, crateCamFrames = 0;
@@ -137,7 +111,6 @@ TEST_F(CameraGameTest, ATriggeredCutsceneHoldsTheGameUntilItIsSkipped) {
 // A cutscene that refuses skipping shows the refusal on the prompt while the skip key is held
 // and runs its full four seconds.
 TEST_F(CameraGameTest, ACutsceneThatRefusesSkippingShowsTheRefusal) {
-    useCutsceneRunnerUnlessBuilt();
     loadAt(2, cutsceneLevel);
     CutsceneObject* cutscene = nullptr;
     f32 lowestShown = 0.0f, longest = 0.0f;
