@@ -79,7 +79,7 @@ TEST_F(LookPopupActionsTest, ChangeMaterialSetsOneOrAllMaterialsOfItsObjectAndIt
     for (u32 i = 0; i < 3; ++i)
         EXPECT_EQ(listed->getMaterial(i).EmissiveColor, video::SColor(255, 10, 20, 30));
     EXPECT_EQ(keysOf(*change), "ObjectID=20;ObjectIDs=21;ApplyToAllMaterials=true;MaterialAction=Set Emissive Color;"
-                               "NewColor=ff0a141e;");
+                               "NewColor=10, 20, 30, 255;");
     std::unique_ptr<TriggerAction> copy(change->clone(nullptr));
     EXPECT_EQ(keysOf(*copy), keysOf(*change));
 }
@@ -139,7 +139,7 @@ TEST_F(LookPopupActionsTest, ChangeMeshGivesAPhysicsObjectItsNewMeshAndLeavesOth
 
 TEST_F(LookPopupActionsTest, ChangeMusicSwitchesTheSongAndSetsAParameterOfTheMusicPlaying) {
     auto* song = action<ChangeMusicParamAction>([](io::IAttributes* keys) {
-        keys->addString("MusicEventName", "GameAudio/Audio/Collisions/Drag");
+        keys->addString("MusicEventName", "GameAudio/Audio/Collisions/Wicker");
         keys->addFloat("TransitionTime", 2.0f);
     });
     auto* parameter = action<ChangeMusicParamAction>([](io::IAttributes* keys) {
@@ -149,7 +149,7 @@ TEST_F(LookPopupActionsTest, ChangeMusicSwitchesTheSongAndSetsAParameterOfTheMus
     EXPECT_EQ(parameter->MusicAction, ChangeMusicParamAction::SetParameter) << "a name without an action";
     parameter->execute(event); // no music: nothing
     song->execute(event);
-    EXPECT_EQ(sound->getCurrentSong(), "GameAudio/Audio/Collisions/Drag");
+    EXPECT_EQ(sound->getCurrentSong(), "GameAudio/Audio/Collisions/Wicker");
     ASSERT_NE(sound->getCurrentMusic(), nullptr);
     parameter->execute(event);
     audio::EventParameter* velocity = nullptr;
@@ -163,9 +163,9 @@ TEST_F(LookPopupActionsTest, ChangeMusicSwitchesTheSongAndSetsAParameterOfTheMus
 
     auto* one = action<ChangeMusicParamAction>([](io::IAttributes* keys) { keys->addString("MusicEventName", "X"); });
     one->execute(event);
-    EXPECT_EQ(sound->getCurrentSong(), "GameAudio/Audio/Collisions/Drag") << "a one-letter name is no name";
+    EXPECT_EQ(sound->getCurrentSong(), "GameAudio/Audio/Collisions/Wicker") << "a one-letter name is no name";
 
-    EXPECT_EQ(keysOf(*song), "MusicAction=Change Music;MusicEventName=GameAudio/Audio/Collisions/Drag;"
+    EXPECT_EQ(keysOf(*song), "MusicAction=Change Music;MusicEventName=GameAudio/Audio/Collisions/Wicker;"
                              "TransitionTime=2.000000;IsOneShot=false;");
     EXPECT_EQ(keysOf(*parameter), "MusicAction=Set Parameter;MusicParameterName=Tempo;MusicParameterValue=42.000000;");
     std::unique_ptr<TriggerAction> copy(parameter->clone(nullptr));

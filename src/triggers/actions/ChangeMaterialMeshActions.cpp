@@ -105,7 +105,7 @@ void ChangeMaterialAction::deserializeAttributes(io::IAttributes* in, io::SAttri
     s32 index = static_cast<s32>(MaterialIndex);
     if (readIfPresent(in, "MaterialIndex", index))
         MaterialIndex = index < 0 ? 0u : static_cast<u32>(index);
-    readEnumIfPresent(in, "MaterialAction", materialActionNames, MaterialAction);
+    triggerActions::readKnownEnum(in, "MaterialAction", materialActionNames, MaterialAction);
     readIfPresent(in, "NewValue", NewValue);
     if (in->existsAttribute("NewColor"))
         NewColor = in->getAttributeAsColor("NewColor");

@@ -43,7 +43,7 @@ void ChangeMusicParamAction::deserializeAttributes(io::IAttributes* in, io::SAtt
     readIfPresent(in, "MusicEventName", MusicEventName);
     readIfPresent(in, "MusicParameterName", MusicParameterName);
     readIfPresent(in, "MusicParameterValue", MusicParameterValue);
-    readEnumIfPresent(in, "MusicAction", musicActionNames, MusicAction);
+    triggerActions::readKnownEnum(in, "MusicAction", musicActionNames, MusicAction);
     readIfPresent(in, "TransitionTime", TransitionTime);
     // "SetAsFallback" is the older, inverted key; "IsOneShot" wins when both are there.
     bool fallback = false;

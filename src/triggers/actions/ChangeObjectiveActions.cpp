@@ -68,7 +68,7 @@ void ChangeObjectiveAction::serializeAttributes(io::IAttributes* out, io::SAttri
 void ChangeObjectiveAction::deserializeAttributes(io::IAttributes* in, io::SAttributeReadWriteOptions*) {
     readIfPresent(in, "ObjectiveObjectID", ObjectiveObjectID);
     readIfPresent(in, "SourceObjectiveID", SourceObjectiveID);
-    readEnumIfPresent(in, "ObjectiveAction", objectiveActionNames, ObjectiveAction);
+    triggerActions::readKnownEnum(in, "ObjectiveAction", objectiveActionNames, ObjectiveAction);
 }
 
 TriggerAction* ChangeObjectiveAction::clone(TriggerObject* newTrigger) const {
@@ -146,7 +146,7 @@ void ChangeSuspicionZoneAction::serializeAttributes(io::IAttributes* out,
 
 void ChangeSuspicionZoneAction::deserializeAttributes(io::IAttributes* in, io::SAttributeReadWriteOptions* options) {
     TriggerAction::deserializeAttributes(in, options);
-    readEnumIfPresent(in, "SuspicionSafeZone", safeZoneNames, SuspicionSafeZone);
+    triggerActions::readKnownEnum(in, "SuspicionSafeZone", safeZoneNames, SuspicionSafeZone);
     // A zone always ends with its trigger's condition, whatever the file says.
     canUndo = true;
     UndoOnTriggerRevert = true;
@@ -198,7 +198,7 @@ void ChangeUIAction::serializeAttributes(io::IAttributes* out, io::SAttributeRea
 
 void ChangeUIAction::deserializeAttributes(io::IAttributes* in, io::SAttributeReadWriteOptions* options) {
     TriggerAction::deserializeAttributes(in, options);
-    readEnumIfPresent(in, "UIElement", uiElementNames, UIElement);
+    triggerActions::readKnownEnum(in, "UIElement", uiElementNames, UIElement);
     if (triggerActions::readEnumByName(
             in, "UIAction", UIElement == LevelTimer ? levelTimerActionNames : objectiveCenterActionNames, UIAction) &&
         UIAction < 0)

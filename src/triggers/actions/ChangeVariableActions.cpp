@@ -120,8 +120,8 @@ void ChangeGameAttributeAction::serializeAttributes(io::IAttributes* out, io::SA
 }
 
 void ChangeGameAttributeAction::deserializeAttributes(io::IAttributes* in, io::SAttributeReadWriteOptions*) {
-    readEnumIfPresent(in, "AttributeType", attributeTypeNames, AttributeType);
-    readEnumIfPresent(in, "AttributeAction", valueOperationNames, AttributeAction);
+    triggerActions::readKnownEnum(in, "AttributeType", attributeTypeNames, AttributeType);
+    triggerActions::readKnownEnum(in, "AttributeAction", valueOperationNames, AttributeAction);
     // A text can only be set.
     if (AttributeType == String)
         AttributeAction = static_cast<s32>(ValueOperation::SetValue);

@@ -103,10 +103,10 @@ void PopupScreenAction::serializeAttributes(io::IAttributes* out, io::SAttribute
 void PopupScreenAction::deserializeAttributes(io::IAttributes* in, io::SAttributeReadWriteOptions*) {
     readPopupNames(in, NotificationName, NotificationPath);
     readIfPresent(in, "NotificationDuration", NotificationDuration);
-    readEnumIfPresent(in, "StartHorizAlign", horizontalAlignNames, StartHorizAlign);
-    readEnumIfPresent(in, "StartVertAlign", verticalAlignNames, StartVertAlign);
-    readEnumIfPresent(in, "EndHorizAlign", horizontalAlignNames, EndHorizAlign);
-    readEnumIfPresent(in, "EndVertAlign", verticalAlignNames, EndVertAlign);
+    triggerActions::readKnownEnum(in, "StartHorizAlign", horizontalAlignNames, StartHorizAlign);
+    triggerActions::readKnownEnum(in, "StartVertAlign", verticalAlignNames, StartVertAlign);
+    triggerActions::readKnownEnum(in, "EndHorizAlign", horizontalAlignNames, EndHorizAlign);
+    triggerActions::readKnownEnum(in, "EndVertAlign", verticalAlignNames, EndVertAlign);
     prepareNotification();
 }
 
