@@ -43,11 +43,11 @@ TEST_F(ProgressGameTest, TheObjectivesDemoLevelDrivesItsObjectivesAndProgressByA
         EXPECT_EQ(entries[2].textID, L"Escape") << "the gate took the escape objective's text";
         EXPECT_FLOAT_EQ(static_cast<VariableObject*>(find(20))->Value, 5.0f);
         ASSERT_NE(saveManager, nullptr);
-        EXPECT_EQ(saveManager->getModeGroup(true)->getAttributeAsInt("ObjectivesDemoVisits"), 1);
+        EXPECT_EQ(saveManager->getModeGroup(true)->getAttributeAsInt("ObjectivesDemoVisits"), 1) << "a new count starts at 0";
         ASSERT_EQ(screenManager->getActiveNotifications().size(), 1u);
         EXPECT_EQ(screenManager->getActiveNotifications().front()->getNotificationName(), "Grab");
-        auto* glowing = static_cast<PhysicsObject*>(find(2));
-        EXPECT_EQ(glowing->getMaterial(0).EmissiveColor, irr::video::SColor(0xff804000));
+        auto* tinted = static_cast<PhysicsObject*>(find(2));
+        EXPECT_EQ(tinted->getMaterial(0).DiffuseColor, irr::video::SColor(0xff804000));
         auto* changed = static_cast<PhysicsObject*>(find(3));
         ASSERT_NE(changed->getMeshNode(), nullptr);
         EXPECT_EQ(changed->getMeshNode()->getMesh(),

@@ -202,11 +202,13 @@ TEST_F(ProgressActionsTest, ChangeGameAttributeChoosesItsGroupAndCreatesWhatIsMi
         keys->addFloat("AttributeValue", 2.75f);
     });
     change->execute(event);
-    EXPECT_EQ(data.getModeGroup(false)->getAttributeAsInt("Crates"), 4) << "made with 2, then 2 added";
+    EXPECT_EQ(data.getModeGroup(false)->getAttributeAsInt("Crates"), 2) << "made with 0, then 2.75 added";
     EXPECT_FALSE(data.getModeGroup(true)->existsAttribute("Crates")) << "only the story run writes the story";
     change->OnlyStoryMode = false;
     change->execute(event);
+    change->execute(event);
     EXPECT_EQ(data.getModeGroup(true)->getAttributeAsInt("Crates"), 4);
+    EXPECT_EQ(data.getModeGroup(false)->getAttributeAsInt("Crates"), 2);
 
     auto* text = action<ChangeGameAttributeAction>([](io::IAttributes* keys) {
         keys->addString("AttributeAction", "Multiply");
@@ -227,13 +229,13 @@ TEST_F(ProgressActionsTest, ChangeGameAttributeChoosesItsGroupAndCreatesWhatIsMi
 TEST_F(ProgressActionsTest, ChangeGameAttributeWritesTheSaveAndHoldsIntegersInRange) {
     SaveManager& data = useSave(true);
     manager->PlayMode = LevelManager::playModeStory;
+    data.getModeGroup(true)->addInt("Score", 5000);
     auto* change = action<ChangeGameAttributeAction>([](io::IAttributes* keys) {
         keys->addString("AttributeType", "INT");
         keys->addString("AttributeAction", "Multiply");
         keys->addString("AttributeName", "Score");
         keys->addFloat("AttributeValue", 1.0e6f);
     });
-    change->execute(event);
     change->execute(event);
     EXPECT_EQ(data.getModeGroup(true)->getAttributeAsInt("Score"), 2147483647) << "held at the largest integer";
     EXPECT_FALSE(data.listBackups().empty()) << "each write leaves a backup";

@@ -83,11 +83,13 @@ void ChangeGameAttributeAction::execute(TriggerEventInfo&) {
         text += AttributeString;
     } else if (group) {
         const bool integer = AttributeType == Int;
+        // A number the save does not hold yet starts at 0, so a count made by Add counts from
+        // nothing.
         if (!group->existsAttribute(name)) {
             if (integer)
-                group->addInt(name, toStoredInteger(AttributeValue));
+                group->addInt(name, 0);
             else
-                group->addFloat(name, AttributeValue);
+                group->addFloat(name, 0.0f);
         }
         const f32 current =
             integer ? static_cast<f32>(group->getAttributeAsInt(name)) : group->getAttributeAsFloat(name);
