@@ -6,6 +6,7 @@
 #include "player/GameActions.h"
 #include "player/PlayerControls.h"
 #include "player/PlayerHooks.h"
+#include "player/devices/EvdevMouseDriver.h"
 #include "player/devices/GamepadDevice.h"
 #include "player/devices/JoystickDevice.h"
 #include "player/devices/KeyboardDevice.h"
@@ -43,6 +44,7 @@ void InputManager::init(irr::IrrlichtDevice* engineDevice) {
     noSwitchMode = getSettingBool("Game_NoSwitchMode");
     joystickIgnoreInput = getSettingBool("Joystick_IgnoreInput");
 
+    evdevMice::installDrivers();
     mouse = std::make_unique<MouseDevice>(device, this);
     mouse->registerButtonNames();
     keyboard = std::make_unique<KeyboardDevice>();
@@ -50,17 +52,17 @@ void InputManager::init(irr::IrrlichtDevice* engineDevice) {
     keyboard->setPairedDevice(mouse.get());
     mouse->setPairedDevice(keyboard.get());
 
-    touch = std::make_unique<TouchDevice>();
+    touch = std::make_unique<TouchDevice>(device);
     touch->registerButtonNames();
     gamepad = std::make_unique<GamepadDevice>();
     gamepad->registerButtonNames();
     // A pad plugged in or pulled out is the device change that joysticks rescan on.
     gamepad->onDeviceChange = [this]() { injectSystemMessage(deviceChangeMessage); };
-    joystick = std::make_unique<JoystickDevice>();
+    joystick = std::make_unique<JoystickDevice>(device, createSdlJoystickSource());
     joystick->registerButtonNames();
     multitouch = std::make_unique<MultitouchDevice>(noSwitchMode);
     multitouch->registerButtonNames();
-    move = std::make_unique<MoveDevice>();
+    move = std::make_unique<MoveDevice>(device ? device->getVideoDriver() : nullptr);
     move->registerButtonNames();
     leap = std::make_unique<LeapDevice>();
     leap->registerButtonNames();
@@ -158,6 +160,9 @@ void InputManager::update() {
     vibration->updateVibration(inputQueries::fixedStep());
     mouse->update();
     keyboard->closeEvents();
+    // A joystick plugged in or pulled out is a device change too.
+    if (joystick->pollSource())
+        injectSystemMessage(deviceChangeMessage);
     joystick->setUpdatedThisFrame();
 
     if (joystick->rescanTimer > 1.0f) {

@@ -4,6 +4,8 @@
 #include "core/ShellHooks.h"
 #include "player/ConfigTentMovementObject.h"
 #include "level/LevelHooks.h"
+#include "level/LevelManager.h"
+#include "player/PlayerHooks.h"
 #include "level/SceneNodeTypes.h"
 #include "player/InputManager.h"
 #include "player/devices/KeyboardDevice.h"
@@ -46,6 +48,8 @@ void registerInputSubsystem() {
             movementObject->drop();
         movementObject = nullptr;
     };
+
+    playerHooks().level.touchInstanceFlag = []() { return levelManager && levelManager->touchInstanceFlag; };
 
     registerSceneNodeType(
         levelObjectRow<ConfigTentMovementObject>(typeId("move"), "ConfigTentMovementObject"));

@@ -17,7 +17,16 @@ struct PlayerHooks {
         // ScreenManager::getTopScreenFocus: the focused element of the top screen, the
         // receiver of the menu key events. Empty: null (nothing is sent).
         std::function<irr::gui::IGUIElement*()> getTopScreenFocus;
+        // The active screen's float state; the multitouch device counts itself present only
+        // while it is 0.0. Empty: 0.0 (no active screen).
+        std::function<float()> activeScreenState;
     } screens;
+
+    struct Level {
+        // The level manager's state flag that, with the active screen's state, hides the
+        // multitouch device. Empty: false.
+        std::function<bool()> touchInstanceFlag;
+    } level;
 
     struct Physics {
         // The physics manager's fixed step in seconds, the input's time step. Empty: 0.0167.

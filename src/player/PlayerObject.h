@@ -99,6 +99,8 @@ public:
     // The touch overlay shows its switch button only while both are true.
     virtual bool isModeSwitchAvailable() = 0;
     virtual bool isModeSwitchAvailableAlt() = 0;
+    // The touch overlay shows its grab strip (in arms mode) only while true.
+    virtual bool isGrabAvailable() { return false; }
     virtual void setVerticalLegMovementOnly(bool enabled) = 0;
     virtual void setHorizontalLegMovementOnly(bool enabled) = 0;
     virtual void setStuckLimbCorrectEnabled(bool enabled) = 0;

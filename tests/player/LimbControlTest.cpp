@@ -1,0 +1,293 @@
+// Limb control and grabbing against a stand-in player body whose limbs are physics objects
+// joined by joints, in a stepping physics world.
+#include "../physics/PhysicsObjectFixture.h"
+
+#include "core/Globals.h"
+#include "player/LimbControl.h"
+#include "player/LimbQueries.h"
+#include "physics/world/PhysicsUserData.h"
+#include "support/TempDir.h"
+
+#include <fstream>
+#include "support/StubPlayer.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using irr::core::vector3df;
+
+class LimbTestPlayer : public test::StubPlayer {
+public:
+    using StubPlayer::StubPlayer;
+    void notify(irr::s32 code) override { notices.push_back(code); }
+    PlayerStatsRecord* getStatsRecord() override { return &stats; }
+    std::vector<irr::s32> notices;
+    PlayerStatsRecord stats;
+};
+
+std::function<void(irr::io::IAttributes*)> limbBox(const char* name, vector3df position, irr::f32 mass) {
+    return [=](irr::io::IAttributes* a) {
+        a->addString("Name", name);
+        a->addVector3d("Position", position);
+        a->addEnum("BoundType", "Box", boundTypeNames);
+        a->addVector3d("BoxExtents", vector3df(0.5f, 0.5f, 0.5f));
+        a->addEnum("PhysicsState", "Dynamic", physicsStateNames);
+        a->addBool("IsGrabbable", true);
+        a->addFloat("Mass", mass);
+    };
+}
+
+// An arm of three links (the last one the tip) beside a crate of mass 4.
+class LimbControlTest : public PhysicsObjectFixture {
+protected:
+    void SetUp() override {
+        PhysicsObjectFixture::SetUp();
+        player = new LimbTestPlayer(root(), smgr(), 1);
+        player->drop();
+        arm.owner = player;
+        for (int n = 0; n < 3; ++n) {
+            PhysicsObject* link = makeObject(limbBox("Link", vector3df(irr::f32(n), 2, 0), 1.0f));
+            LimbLink entry;
+            entry.body = link->getDynamicActor();
+            ASSERT_NE(entry.body, nullptr);
+            if (!arm.links.empty()) {
+                phys::RigidDynamic* previous = arm.links.back().body;
+                entry.joint = phys::createD6Joint(*physics->getPhysics(), previous, phys::Transform(phys::Vec3(0.5f, 0, 0)),
+                                                  entry.body, phys::Transform(phys::Vec3(-0.5f, 0, 0)));
+            }
+            arm.links.push_back(entry);
+        }
+        arm.tipBody = arm.links.back().body;
+        crate = makeObject(limbBox("Crate", vector3df(3, 2, 0), 4.0f));
+        other = makeObject(limbBox("Other", vector3df(-3, 2, 0), 4.0f));
+        arm.grabAmount = 1.0f;
+        arm.grabPoint = vector3df(2.5f, 2, 0);
+        arm.throwThreshold = 5.0f;
+        arm.throwForce = 100.0f;
+        arm.maxThrowForce = 10000.0f;
+        arms.sides[0] = arms.controlled[0] = &arm;
+    }
+    void TearDown() override {
+        limbHooks() = LimbHooks();
+        PhysicsObjectFixture::TearDown();
+    }
+    // The limb touches the crate with its tip and arms its grab.
+    void touchCrate() {
+        setLimbTouchedObject(arm, crate);
+        addLimbContact(arm, arm.tipBody);
+        addLimbContact(arm, arm.tipBody);
+        updateHeldObjectMass(crate, arm);
+        setLimbGrabState(arm, false, false); // arms the grab
+    }
+
+    LimbTestPlayer* player = nullptr;
+    LimbState arm;
+    LimbStateSet arms;
+    PhysicsObject* crate = nullptr;
+    PhysicsObject* other = nullptr;
+};
+
+TEST_F(LimbControlTest, GrabJoinsTheTouchingLinksToTheObject) {
+    std::vector<bool> soundCalls;
+    limbHooks().updateSoundPosition = [&](PhysicsObject*, bool grabbed, const vector3df&) { soundCalls.push_back(grabbed); };
+    touchCrate();
+    EXPECT_TRUE(arm.grabArmed);
+    EXPECT_EQ(arm.contactBodies.size(), 1u) << "a contact body is added once";
+    EXPECT_EQ(arm.preGrabMass, 4.0f);
+    EXPECT_TRUE(updateLimbGrabJoints(arm));
+    EXPECT_EQ(arm.grabJoints.size(), 1u);
+    EXPECT_EQ(arm.heldObject, crate);
+    EXPECT_TRUE(isLimbHolding(arms, 0));
+    EXPECT_FALSE(isLimbHolding(arms, 1));
+    EXPECT_EQ(player->stats.grabCount, 1);
+    EXPECT_EQ(crate->getDynamicActor()->getMass(), 0.5f) << "a light grab makes the object light";
+    irr::f32 breakForce = 0.0f, breakTorque = 0.0f;
+    arm.grabJoints[0]->getBreakForce(breakForce, breakTorque);
+    EXPECT_EQ(breakForce, 13500.0f) << "the right hand's grab breaks under 13500";
+    EXPECT_EQ(breakTorque, 13500.0f);
+    frames(5);
+    // The crate hangs on the tip: it stays near it.
+    EXPECT_LT(crate->getAbsolutePosition().getDistanceFrom(getLimbTipPosition(arms)), 2.0f);
+
+    // Release without a throw: joints gone, shapes simulate again, links stiff.
+    EXPECT_TRUE(setLimbGrabState(arm, false, true));
+    EXPECT_TRUE(arm.grabJoints.empty());
+    EXPECT_FALSE(arm.holding);
+    EXPECT_EQ(arm.heldObject, nullptr);
+    EXPECT_EQ(arm.grabAmount, 0.5f);
+    EXPECT_TRUE(arm.contactBodies.empty());
+    EXPECT_TRUE(player->notices.empty());
+    EXPECT_EQ(soundCalls, (std::vector<bool>{true, false}));
+    EXPECT_EQ(arm.links[1].joint->getMotion(phys::D6Axis::X), phys::D6Motion::Limited);
+}
+
+TEST_F(LimbControlTest, AtMostFiveContactsAreJoined) {
+    setLimbTouchedObject(arm, crate);
+    for (int n = 0; n < 6; ++n)
+        addLimbContact(arm, makeObject(limbBox("Finger", vector3df(2.5f, 2, irr::f32(n) * 0.1f), 1.0f))->getDynamicActor());
+    updateLimbGrabJoints(arm);
+    EXPECT_EQ(arm.joinedContacts, 5);
+    EXPECT_EQ(arm.grabJoints.size(), 5u);
+    updateLimbGrabJoints(arm);
+    EXPECT_EQ(arm.grabJoints.size(), 5u) << "the sixth is never joined in the same grab";
+}
+
+TEST_F(LimbControlTest, AHardReleaseThrowsTheObject) {
+    touchCrate();
+    updateLimbGrabJoints(arm);
+    for (int n = 0; n < 10; ++n)
+        arm.velocitySamples.push_back(vector3df(20, 0, 0));
+    phys::Shape* shape = nullptr;
+    ASSERT_EQ(crate->getDynamicActor()->getShapes(&shape, 1), 1u);
+    phys::FilterData filter = shape->getSimulationFilterData();
+    filter.word0 |= 2u;
+    shape->setSimulationFilterData(filter);
+    const irr::f32 heightBefore = crate->getAbsolutePosition().Y;
+    EXPECT_TRUE(setLimbGrabState(arm, true, true));
+    EXPECT_EQ(player->notices, (std::vector<irr::s32>{playerNotifyThrow}));
+    EXPECT_EQ(crate->getDynamicActor()->getMass(), 4.0f) << "the pre-grab mass comes back";
+    EXPECT_EQ(arm.touchedObject, nullptr);
+    EXPECT_EQ(crate->limbTouchCounts[0], 0);
+    frames(3);
+    EXPECT_GT(crate->getAbsolutePosition().Y, heightBefore) << "thrown upward";
+}
+
+TEST_F(LimbControlTest, ThrowForceFollowsTheHandSpeed) {
+    // t = (20 - 5) / (30 - 5) = 0.6: (0, 20 t, 0) x 100 x t = (0, 720, 0), plus 6000 t up,
+    // then a light object (mass 4) gets 0.4 of it.
+    EXPECT_TRUE(computeThrowForce(arm, 20.0f, vector3df(), 4.0f).equals(vector3df(0, 1728.0f, 0), 0.01f));
+    // Capped at 0.6 of the maximum before the lift is added.
+    arm.throwForce = 1000.0f;
+    const vector3df capped = computeThrowForce(arm, 30.0f, vector3df(10, 0, 0), 20.0f);
+    EXPECT_NEAR(vector3df(capped.X, capped.Y - 6000.0f, capped.Z).getLength(), 6000.0f, 0.5f);
+    // Without samples nothing is thrown: only a release.
+    touchCrate();
+    updateLimbGrabJoints(arm);
+    setLimbGrabState(arm, true, true);
+    EXPECT_TRUE(player->notices.empty());
+    EXPECT_EQ(arm.touchedObject, crate);
+}
+
+TEST_F(LimbControlTest, LegsSlipOnATripHazardOnce) {
+    LimbStateSet legs;
+    int a = 0, b = 0;
+    startSlip(legs, &a, &b, vector3df(3, 5, 4));
+    EXPECT_TRUE(legs.slip.slipping);
+    EXPECT_TRUE(legs.slip.started);
+    EXPECT_EQ(legs.slip.phase, 1);
+    EXPECT_EQ(legs.slip.phaseB, 1);
+    EXPECT_FLOAT_EQ(legs.slip.timer, 0.2f);
+    EXPECT_TRUE(legs.slip.direction.equals(vector3df(0.6f, 0, 0.8f)));
+    startSlip(legs, nullptr, nullptr, vector3df(1, 0, 0)); // already slipping
+    EXPECT_EQ(legs.slip.refA, &a);
+    EXPECT_TRUE(legs.slip.direction.equals(vector3df(0.6f, 0, 0.8f)));
+}
+
+TEST_F(LimbControlTest, TouchedObjectsCountTheirLimbsPerSide) {
+    setLimbTouchedObject(arm, crate);
+    setLimbTouchedObject(arm, crate);
+    EXPECT_EQ(crate->limbTouchCounts[0], 1) << "touching again changes nothing";
+    LimbState left;
+    left.side = 1;
+    setLimbTouchedObject(left, crate);
+    EXPECT_EQ(crate->limbTouchCounts[1], 1);
+    setLimbTouchedObject(arm, other);
+    EXPECT_EQ(crate->limbTouchCounts[0], 0);
+    EXPECT_EQ(other->limbTouchCounts[0], 1);
+    setLimbTouchedObject(left, nullptr);
+    EXPECT_EQ(crate->limbTouchCounts[1], 0);
+}
+
+TEST_F(LimbControlTest, DriveModesSetTheLinkJoints) {
+    const struct {
+        irr::s32 mode;
+        phys::D6Motion motion;
+        irr::f32 spring;
+    } modes[] = {{0, phys::D6Motion::Locked, 0.0f},
+                 {1, phys::D6Motion::Limited, limbStiffSpring},
+                 {2, phys::D6Motion::Limited, limbSoftSpring},
+                 {3, phys::D6Motion::Limited, limbStiffSpring}};
+    for (const auto& entry : modes) {
+        setLimbDriveMode(arm, entry.mode);
+        for (std::size_t n = 1; n < arm.links.size(); ++n) {
+            EXPECT_EQ(arm.links[n].joint->getMotion(phys::D6Axis::X), entry.motion) << entry.mode;
+            if (entry.mode != 0) {
+                EXPECT_EQ(arm.links[n].joint->getLinearLimit().spring, entry.spring);
+                EXPECT_FLOAT_EQ(arm.links[n].joint->getLinearLimit().value, 0.005f);
+                EXPECT_EQ(arm.links[n].joint->getLinearLimit().damping, 1.0f);
+            }
+        }
+    }
+}
+
+TEST_F(LimbControlTest, SelfQueriesHitOnlyTheTargetObject) {
+    phys::RaycastHit hit;
+    // From beside the other box, through it, towards the crate: only the crate is hit.
+    ASSERT_TRUE(isPointTouchingObject(vector3df(-6, 2, 0), crate, hit));
+    ASSERT_NE(userDataOf(hit.shape), nullptr);
+    EXPECT_EQ(userDataOf(hit.shape)->node, crate);
+    EXPECT_LT(hit.position.x, 3.0f);
+    EXPECT_GT(hit.position.x, 2.0f);
+    EXPECT_EQ(PlayerSelfQueryFilter::target, nullptr) << "the target holds only during the query";
+    // The layer filter: bits 0x3f00 of the query data's second word.
+    phys::Shape* shape = nullptr;
+    crate->getDynamicActor()->getShapes(&shape, 1);
+    std::uint32_t flags = 0;
+    phys::FilterData query = shape->getQueryFilterData();
+    query.word1 = 0x0100;
+    shape->setQueryFilterData(query);
+    EXPECT_EQ(PlayerLayerQueryFilter::instance().preFilter({}, shape, nullptr, flags), phys::QueryHitType::Block);
+    query.word1 = 0x4000;
+    shape->setQueryFilterData(query);
+    EXPECT_EQ(PlayerLayerQueryFilter::instance().preFilter({}, shape, nullptr, flags), phys::QueryHitType::None);
+    EXPECT_EQ(PlayerLayerQueryFilter::instance().preFilter({}, nullptr, nullptr, flags), phys::QueryHitType::None);
+}
+
+TEST_F(LimbControlTest, TheTipsTouchPointSoftensTheLinks) {
+    setLimbTouchedObject(arm, crate);
+    updateLimbTouchPoint(arm);
+    EXPECT_TRUE(arm.touching);
+    EXPECT_EQ(arm.links[1].joint->getLinearLimit().spring, limbSoftSpring);
+    setLimbTouchedObject(arm, nullptr);
+    updateLimbTouchPoint(arm);
+    EXPECT_FALSE(arm.touching);
+    EXPECT_EQ(arm.touchPoint, vector3df());
+}
+
+class LightPlayer : public LimbTestPlayer {
+public:
+    using LimbTestPlayer::LimbTestPlayer;
+    irr::s32 getWeightMode() override { return 1; }
+};
+
+TEST_F(LimbControlTest, LegLinkMassFollowsWeightAndLightness) {
+    arm.currentLink = 1;
+    updateLimbLinkMass(arm);
+    EXPECT_FLOAT_EQ(arm.links[1].body->getMass(), 84.0f);
+    auto* light = new LightPlayer(root(), smgr(), 2);
+    light->drop();
+    arm.owner = light;
+    arm.light = true;
+    arm.linkMassDirty = true;
+    updateLimbLinkMass(arm);
+    EXPECT_FLOAT_EQ(arm.links[1].body->getMass(), 30.0f);
+    EXPECT_FALSE(arm.linkMassDirty);
+}
+
+TEST(LimbHighlightTest, AMeshsOwnSetNeedsItsFirstHighlight) {
+    test::TempDir dir;
+    const std::string folder = dir.path().string() + "/";
+    std::ofstream(folder + "HeroRArm.dds") << "x";
+    std::array<std::string, 8> paths = limbHighlightTexturePaths(folder + "Hero.b3d");
+    EXPECT_EQ(paths[0], "Content/Models/Characters/TentaroHighlight1.dds");
+    EXPECT_EQ(paths[4], "Content/Models/Characters/TentaroRArm.dds");
+    EXPECT_EQ(paths[7], "Content/Models/Characters/TentaroLArm.dds");
+    std::ofstream(folder + "HeroHighlight1.dds") << "x";
+    paths = limbHighlightTexturePaths(folder + "Hero.b3d");
+    EXPECT_EQ(paths[0], folder + "HeroHighlight1.dds");
+    EXPECT_EQ(paths[5], folder + "HeroLLeg.dds");
+    EXPECT_EQ(paths[6], folder + "HeroRLeg.dds");
+}
+
+} // namespace
