@@ -74,9 +74,6 @@ struct TriggerServiceTable {
         std::function<bool(PlayerLimb* limb, phys::Actor* actor)> limbHasActor;
         // The player object that owns a limb (empty: null).
         std::function<irr::scene::ISceneNode*(irr::scene::ISceneNode* limb)> limbOwner;
-        // The player's mesh changes to the file: its limbs' highlight textures follow
-        // (empty: nothing).
-        std::function<void(const char* meshFile)> applyLimbHighlightTextures;
     } players;
 };
 

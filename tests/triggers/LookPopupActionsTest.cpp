@@ -5,7 +5,6 @@
 #include "gui/GUIElementFactory.h"
 #include "gui/hud/GUINotification.h"
 #include "screens/ScreenManager.h"
-#include "triggers/TriggerServices.h"
 #include "triggers/actions/ChangeMaterialMeshActions.h"
 #include "triggers/actions/ChangeMusicParamAction.h"
 #include "triggers/actions/PopupActions.h"
@@ -21,7 +20,6 @@ protected:
             delete screenManager;
             screenManager = nullptr;
         }
-        resetTriggerServices();
         test::ActionFixture::TearDown();
     }
     template <class Action> Action* action(const std::function<void(io::IAttributes*)>& keys, s32 id = 50) {
@@ -117,15 +115,12 @@ TEST_F(LookPopupActionsTest, ACausingObjectTakesTheObjectsPlaceAndAMissingTextur
 TEST_F(LookPopupActionsTest, ChangeMeshGivesAPhysicsObjectItsNewMeshAndLeavesOtherKindsAlone) {
     PhysicsObject* crate = addCrate(20, {0, 1, 0});
     test::FakeObject* marker = addObject(21, "emty");
-    std::vector<std::string> prepared;
-    triggerServices().players.applyLimbHighlightTextures = [&](const char* file) { prepared.push_back(file); };
     auto* change = action<ChangeMeshAction>([](io::IAttributes* keys) {
         keys->addInt("ObjectID", 20);
         keys->addString("NewMeshFileName", "Content/Models/Props/Barrel.obj");
     });
     EXPECT_NE(smgr()->getMeshCache()->getMeshByName("Content/Models/Props/Barrel.obj"), nullptr)
         << "loaded when read";
-    EXPECT_TRUE(prepared.empty()) << "the level information does not have the ID";
     change->execute(event);
     ASSERT_NE(crate->getMeshNode(), nullptr);
     EXPECT_EQ(crate->getMeshNode()->getMesh(), smgr()->getMeshCache()->getMeshByName("Content/Models/Props/Barrel.obj"));

@@ -7,8 +7,8 @@
 #include "level/LevelObject.h"
 #include "level/MeshGate.h"
 #include "physics/objects/PhysicsObject.h"
+#include "player/LimbQueries.h"
 #include "player/PlayerObject.h"
-#include "triggers/TriggerServices.h"
 #include "triggers/actions/ActionSupport.h"
 
 using namespace irr;
@@ -146,9 +146,8 @@ void ChangeMeshAction::deserializeAttributes(io::IAttributes* in, io::SAttribute
         getGameMesh(gameDevice->getSceneManager(), NewMeshFileName.c_str());
     // The level information stands for the player: its limbs' highlight textures follow.
     const LevelInfo* info = levelManager ? levelManager->currentLevelInfo : nullptr;
-    const auto& prepareLimbs = triggerServices().players.applyLimbHighlightTextures;
-    if (info && info->getID() == ObjectID && prepareLimbs)
-        prepareLimbs(NewMeshFileName.c_str());
+    if (info && info->getID() == ObjectID)
+        applyLimbHighlightTextures(NewMeshFileName.c_str());
 }
 
 TriggerAction* ChangeMeshAction::clone(TriggerObject* newTrigger) const {
