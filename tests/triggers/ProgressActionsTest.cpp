@@ -81,6 +81,22 @@ const OperationCase operationCases[] = {
     {"Divide", 6, 4, 1.5f}, {"Divide", 6, 0, 6}, // a zero operand divides by 1
 };
 
+TEST_F(ProgressActionsTest, TheActionsThatCannotUndoNeitherWriteNorReadTheUndoKey) {
+    for (s32 type : {3, 4, 7, 14, 18, 19, 25, 26, 28}) {
+        SCOPED_TRACE(triggerActionNames[type]);
+        TriggerObject* trigger = addActionTrigger(50, type, [](io::IAttributes* keys) {
+            keys->addBool("UndoOnTriggerRevert", true);
+        });
+        TriggerAction* made = trigger->getAction();
+        ASSERT_EQ(made->getType(), type);
+        EXPECT_FALSE(made->canRevert());
+        EXPECT_FALSE(made->UndoOnTriggerRevert);
+        EXPECT_EQ(keysOf(*made).find("UndoOnTriggerRevert"), std::string::npos);
+        made->revert(event); // nothing to undo, nothing to stop
+        made->cancel();
+    }
+}
+
 TEST_F(ProgressActionsTest, ChangeVariableAppliesTheFiveOperationsByAValueOrASecondVariable) {
     for (const OperationCase& c : operationCases) {
         SCOPED_TRACE(std::string(c.operation) + " " + std::to_string(c.operand));
