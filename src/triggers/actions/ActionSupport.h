@@ -26,6 +26,14 @@ void addEnumByIndex(irr::io::IAttributes* out, const char* key, irr::s32 value, 
 // An enumeration read by its name when present: the index of the name, -1 for a name
 // outside the table. False (value unchanged) when the key is absent.
 bool readEnumByName(irr::io::IAttributes* in, const char* key, const char* const* names, irr::s32& value);
+// The same, but a name outside the table leaves the value as it is; true when it was read.
+inline bool readKnownEnum(irr::io::IAttributes* in, const char* key, const char* const* names, irr::s32& value) {
+    irr::s32 read = -1;
+    if (!in || !readEnumByName(in, key, names, read) || read < 0)
+        return false;
+    value = read;
+    return true;
+}
 
 // Appends the objects an object-ID expression names (nothing for an empty text).
 void appendExpressionTargets(const irr::core::stringc& expression, std::vector<irr::scene::ISceneNode*>& targets);

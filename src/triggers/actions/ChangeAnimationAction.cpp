@@ -205,7 +205,7 @@ void ChangeAnimationAction::serializeAttributes(io::IAttributes* out, io::SAttri
 }
 
 void ChangeAnimationAction::deserializeAttributes(io::IAttributes* in, io::SAttributeReadWriteOptions*) {
-    readActionEnum(in, "AnimationType", animationTypeNames, AnimationType);
+    triggerActions::readKnownEnum(in, "AnimationType", animationTypeNames, AnimationType);
     s32 olderID = 0;
     if (readIfPresent(in, "AnimatedObjectID", olderID))
         AnimatedObjectIDs = core::stringc(olderID);
@@ -219,7 +219,7 @@ void ChangeAnimationAction::deserializeAttributes(io::IAttributes* in, io::SAttr
         readIfPresent(in, "StartFrame", StartFrame);
         readIfPresent(in, "EndFrame", EndFrame);
         readIfPresent(in, "BlendTime", BlendTime);
-        readActionEnum(in, "LoopFrames", actionTriStateNames, LoopFrames);
+        triggerActions::readKnownEnum(in, "LoopFrames", actionTriStateNames, LoopFrames);
         readIfPresent(in, "ChangeFPS", ChangeFPS);
         readIfPresent(in, "NewFPS", NewFPS);
         readIfPresent(in, "IsTentaro", IsTentaro);
@@ -235,7 +235,7 @@ void ChangeAnimationAction::deserializeAttributes(io::IAttributes* in, io::SAttr
     } else if (AnimationType == typeAnimator) {
         readIfPresent(in, "AnimatorID", AnimatorID);
         readIfPresent(in, "AnimatorEnabled", AnimatorEnabled);
-        readActionEnum(in, "ReverseAnimation", actionTriStateNames, ReverseAnimation);
+        triggerActions::readKnownEnum(in, "ReverseAnimation", actionTriStateNames, ReverseAnimation);
     } else if (AnimationType == typeTextureAnimator) {
         readIfPresent(in, "AnimatorID", AnimatorID);
         readIfPresent(in, "StartFrame", StartFrame);

@@ -108,7 +108,7 @@ void ChangeCharacterStateAction::serializeAttributes(io::IAttributes* out, io::S
 }
 
 void ChangeCharacterStateAction::deserializeAttributes(io::IAttributes* in, io::SAttributeReadWriteOptions*) {
-    readActionEnum(in, "CharacterState", characterStateNames, CharacterState);
+    triggerActions::readKnownEnum(in, "CharacterState", characterStateNames, CharacterState);
     if (readIfPresent(in, "CharacterID", CharacterID))
         if (CharacterObject* character = findCharacterInScene(CharacterID)) {
             CharacterSpeed = character->WalkSpeed;
@@ -121,12 +121,12 @@ void ChangeCharacterStateAction::deserializeAttributes(io::IAttributes* in, io::
     readIfPresent(in, "TargetWaypointID", TargetWaypointID);
     readIfPresent(in, "ParentWaypointID", ParentWaypointID);
     readIfPresent(in, "ChangePathBehavior", ChangePathBehavior);
-    readActionEnum(in, "PathBehavior", characterPathBehaviorNames, PathBehavior);
+    triggerActions::readKnownEnum(in, "PathBehavior", characterPathBehaviorNames, PathBehavior);
     readStateAnimationKey(in, "WalkingAnimName", WalkingAnimName);
     readStateAnimationKey(in, "StoppedAnimName", StoppedAnimName);
     readStateAnimationKey(in, "ReactingAnimName", ReactingAnimName);
     readStateAnimationKey(in, "NoticingAnimName", NoticingAnimName);
-    readActionEnum(in, "CharacterSuspicionType", suspicionCharacterTypeNames, CharacterSuspicionType);
+    triggerActions::readKnownEnum(in, "CharacterSuspicionType", suspicionCharacterTypeNames, CharacterSuspicionType);
     readIfPresent(in, "StopForTentaro", StopForTentaro);
 }
 

@@ -115,7 +115,7 @@ void EndLevelAction::serializeAttributes(io::IAttributes* out, io::SAttributeRea
 void EndLevelAction::deserializeAttributes(io::IAttributes* in, io::SAttributeReadWriteOptions*) {
     if (in->existsAttribute("NextLevel"))
         NextLevel = in->getAttributeAsStringW("NextLevel");
-    readActionEnum(in, "TransitionType", levelTransitionNames, TransitionType);
+    triggerActions::readKnownEnum(in, "TransitionType", levelTransitionNames, TransitionType);
     readIfPresent(in, "HoldLength", HoldLength);
     readIfPresent(in, "SaveLevelLength", SaveLevelLength);
     readIfPresent(in, "SetSaveLevelPath", SetSaveLevelPath);

@@ -26,7 +26,7 @@ bool editorWrite(const io::SAttributeReadWriteOptions* options) {
 }
 
 void readTriState(io::IAttributes* in, const char* key, s32& value) {
-    readActionEnum(in, key, actionTriStateNames, value);
+    triggerActions::readKnownEnum(in, key, actionTriStateNames, value);
 }
 
 } // namespace
@@ -158,7 +158,7 @@ void TentaroControlsAction::deserializeAttributes(io::IAttributes* in, io::SAttr
     readTriState(in, "MoveArmsEnabled", MoveArmsEnabled);
     readTriState(in, "VerticalLegMovementOnly", VerticalLegMovementOnly);
     readTriState(in, "HorizontalLegMovementOnly", HorizontalLegMovementOnly);
-    readActionEnum(in, "WalkingSides", walkingSideNames, WalkingSides);
+    triggerActions::readKnownEnum(in, "WalkingSides", walkingSideNames, WalkingSides);
     readIfPresent(in, "ReleaseGrabbedObject", ReleaseGrabbedObject);
     // The older name of the tip-height switch; the current one wins.
     readTriState(in, "CanSetTipHeightManually", ForceTipHeight);
@@ -166,7 +166,7 @@ void TentaroControlsAction::deserializeAttributes(io::IAttributes* in, io::SAttr
     readIfPresent(in, "ManualTipHeight", ManualTipHeight);
     readTriState(in, "StuckLimbCorrectEnabled", StuckLimbCorrectEnabled);
     readTriState(in, "OpaqueRenderingOnly", OpaqueRenderingOnly);
-    readActionEnum(in, "ForceGrabSide", grabSideNames, ForceGrabSide);
+    triggerActions::readKnownEnum(in, "ForceGrabSide", grabSideNames, ForceGrabSide);
 }
 
 TriggerAction* TentaroControlsAction::clone(TriggerObject* newTrigger) const {

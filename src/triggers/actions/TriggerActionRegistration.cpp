@@ -7,15 +7,21 @@
 #include "triggers/actions/AddForceAction.h"
 #include "triggers/actions/ChangeAnimationAction.h"
 #include "triggers/actions/ChangeCharacterStateAction.h"
+#include "triggers/actions/ChangeMaterialMeshActions.h"
+#include "triggers/actions/ChangeMusicParamAction.h"
+#include "triggers/actions/ChangeObjectiveActions.h"
+#include "triggers/actions/ChangeVariableActions.h"
 #include "triggers/actions/LevelFlowActions.h"
 #include "triggers/actions/MoveObjectAction.h"
 #include "triggers/actions/PlaySoundAction.h"
 #include "triggers/actions/SetCameraAction.h"
 #include "triggers/actions/SetObjectPropertyAction.h"
 #include "triggers/actions/SpawnObjectAction.h"
+#include "triggers/actions/PopupActions.h"
 #include "triggers/actions/SuspicionCancelActions.h"
 #include "triggers/actions/TentaroControlActions.h"
 #include "triggers/actions/TriggerControlActions.h"
+#include "triggers/actions/UnlockAchievementAction.h"
 
 #include <utility>
 
@@ -29,7 +35,9 @@ template <class Action> void registerActionClass() {
     registerTriggerActionClass(Action::actionType, &makeTriggerAction<Action>);
 }
 
-// Triggers, suspicion, the player, characters, animation and the level flow.
+// Triggers, suspicion, the player, characters, animation, the level flow; materials and
+// meshes, music, objectives, suspicion zones, the HUD, pop-ups, variables, the save's
+// attributes and achievements.
 template <class Action> constexpr std::pair<s32, TriggerActionCreator> actionRow() {
     return {Action::actionType, &makeTriggerAction<Action>};
 }
@@ -38,6 +46,10 @@ const std::pair<s32, TriggerActionCreator> triggerFlowActionRows[] = {
     actionRow<AddSuspicionAction>(),    actionRow<CancelTriggerAction>(),        actionRow<TentaroControlsAction>(),
     actionRow<TentaroLimpAction>(),     actionRow<ChangeAnimationAction>(),      actionRow<ChangeCharacterStateAction>(),
     actionRow<EndLevelAction>(),        actionRow<LevelCheckPointAction>(),
+    actionRow<ChangeMaterialAction>(),  actionRow<ChangeMeshAction>(),           actionRow<ChangeMusicParamAction>(),
+    actionRow<ChangeObjectiveAction>(), actionRow<ChangeSuspicionZoneAction>(),  actionRow<ChangeVariableAction>(),
+    actionRow<ChangeGameAttributeAction>(), actionRow<ChangeUIAction>(),         actionRow<PopupScreenAction>(),
+    actionRow<RemovePopupAction>(),     actionRow<UnlockAchievementAction>(),
 };
 
 } // namespace

@@ -13,14 +13,6 @@ using namespace irr;
 const char* const levelTransitionNames[6] = {"Circle Wipe Image", "Circle Wipe Black", "Fade to Black",
                                              "Fade to White", "None", nullptr};
 
-bool readActionEnum(io::IAttributes* in, const char* key, const char* const* names, s32& value) {
-    s32 found = -1;
-    if (!in || !triggerActions::readEnumByName(in, key, names, found) || found < 0)
-        return false;
-    value = found;
-    return true;
-}
-
 namespace {
 
 bool writesEditorKeys(const io::SAttributeReadWriteOptions* options) {
@@ -130,7 +122,7 @@ void RunFakeTransitionAction::serializeAttributes(io::IAttributes* out, io::SAtt
 }
 
 void RunFakeTransitionAction::deserializeAttributes(io::IAttributes* in, io::SAttributeReadWriteOptions*) {
-    readActionEnum(in, "TransitionType", levelTransitionNames, TransitionType);
+    triggerActions::readKnownEnum(in, "TransitionType", levelTransitionNames, TransitionType);
     readIfPresent(in, "HoldLength", HoldLength);
 }
 

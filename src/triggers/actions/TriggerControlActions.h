@@ -8,10 +8,6 @@
 // The level transitions' names by LoadingOverlay::TransitionType, ending with a null entry
 // ("TransitionType" of Run Fake Transition and End Level).
 extern const char* const levelTransitionNames[6];
-// An enumeration key read by its name, as an enumeration or a plain text (level files and
-// editors give either): the index of a name in the table. A name outside the table, or a
-// missing key, leaves the value and answers false.
-bool readActionEnum(irr::io::IAttributes* in, const char* key, const char* const* names, irr::s32& value);
 
 // "Run Trigger": fires another trigger at once, as if its condition had just been met (its
 // action, then its child events), or starts a cutscene.
