@@ -1,6 +1,7 @@
 // The physics object: construction, destruction, the scene-node operations it overrides,
 // its mesh child and cloning.
 #include "physics/objects/PhysicsObject.h"
+#include "physics/joints/JointObject.h"
 
 #include "physics/world/PhysicsManager.h"
 
@@ -84,6 +85,13 @@ PhysicsObject::PhysicsObject(scene::ISceneNode* parent, scene::ISceneManager* ma
 }
 
 PhysicsObject::~PhysicsObject() {
+    // Joints holding this body forget it (and the joined body forgets this one).
+    const std::vector<scene::ISceneNode*> attached = bodySettings->jointHolders.all();
+    for (scene::ISceneNode* node : attached)
+        if (node && node->getType() == typeId("jont"))
+            static_cast<JointObject*>(node)->forgetBody(this);
+    for (PhysicsObject* joined : bodySettings->jointedObjects.all())
+        joined->body().jointedObjects.erase(this);
     if (actor && !userData->sharedBody && physicsManager)
         physicsManager->releaseActor(actor, false);
     actor = nullptr;
@@ -139,6 +147,7 @@ PhysicsObject::~PhysicsObject() {
 
 void PhysicsObject::OnRegisterSceneNode() {
     updateShadowLayers();
+    updateReflectionLayer();
     bool inRange = true;
     if (meshSettings->DetailDistanceLimit != 0.0f && SceneManager && SceneManager->getActiveCamera()) {
         const f32 distanceSq =
