@@ -234,6 +234,10 @@ void JointObject::resolveBodies() {
 void JointObject::forgetBody(scene::ISceneNode* body) {
     if (!body)
         return;
+    // The body that stays is no longer joined to the one that goes.
+    PhysicsObject* other = asPhysicsObject(body == body1 ? body2 : body1);
+    if (other && other != body)
+        other->removeJointLink(body, this);
     if (body == body1) {
         body1 = nullptr;
         marker1 = nullptr;

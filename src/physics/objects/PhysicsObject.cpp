@@ -85,13 +85,11 @@ PhysicsObject::PhysicsObject(scene::ISceneNode* parent, scene::ISceneManager* ma
 }
 
 PhysicsObject::~PhysicsObject() {
-    // Joints holding this body forget it (and the joined body forgets this one).
+    // Joints holding this body forget it (and unlink it from the body it was joined to).
     const std::vector<scene::ISceneNode*> attached = bodySettings->jointHolders.all();
     for (scene::ISceneNode* node : attached)
         if (node && node->getType() == typeId("jont"))
             static_cast<JointObject*>(node)->forgetBody(this);
-    for (PhysicsObject* joined : bodySettings->jointedObjects.all())
-        joined->body().jointedObjects.erase(this);
     if (actor && !userData->sharedBody && physicsManager)
         physicsManager->releaseActor(actor, false);
     actor = nullptr;
