@@ -1,4 +1,5 @@
 #include "render/WaterObject.h"
+#include "render/PlanarMirror.h"
 
 #include "render/EffectHandler.h"
 #include "render/ShaderCallbacks.h"
@@ -24,45 +25,6 @@ bool waterLevelRunning() { return physicsManager != nullptr; }
 
 u32 waterFrameMilliseconds() {
     return static_cast<u32>(frameStopwatch ? frameStopwatch->delta() * 1000.0f : 0.0f);
-}
-
-// The plane with its normal scaled to unit length (D with it).
-core::plane3df unitPlane(core::plane3df plane) {
-    const f32 length = plane.Normal.getLength();
-    if (length != 0.0f) {
-        plane.Normal /= length;
-        plane.D /= length;
-    }
-    return plane;
-}
-
-// The projection with its near plane replaced by the view-space plane (points with
-// N . v + D >= 0 are kept) and its far plane kept through the far corner on the plane's
-// side. The Phong shaders do not clip against user planes, so a water pass cuts the scene
-// with its projection instead.
-core::matrix4 obliqueProjection(const core::matrix4& projection, const core::plane3df& viewPlane) {
-    core::matrix4 inverse;
-    if (!projection.getInverse(inverse))
-        return projection;
-    const f32 plane[4] = {viewPlane.Normal.X, viewPlane.Normal.Y, viewPlane.Normal.Z, viewPlane.D};
-    const f32 corner[4] = {plane[0] > 0.0f ? 1.0f : (plane[0] < 0.0f ? -1.0f : 0.0f),
-                           plane[1] > 0.0f ? 1.0f : (plane[1] < 0.0f ? -1.0f : 0.0f), 1.0f, 1.0f};
-    double q[4];
-    for (s32 j = 0; j < 4; ++j) {
-        q[j] = 0.0;
-        for (s32 i = 0; i < 4; ++i)
-            q[j] += static_cast<double>(corner[i]) * inverse(i, j);
-    }
-    double along = 0.0;
-    for (s32 i = 0; i < 4; ++i)
-        along += plane[i] * q[i];
-    if (along <= 0.0)
-        return projection;
-    core::matrix4 result = projection;
-    const double scale = 2.0 / along;
-    for (s32 i = 0; i < 4; ++i)
-        result(i, 2) = static_cast<f32>(plane[i] * scale - projection(i, 3));
-    return result;
 }
 
 } // namespace
@@ -279,22 +241,11 @@ core::plane3df WaterObject::viewPlane(const core::vector3df& normal, scene::ICam
 
 void WaterObject::computeClipPlane(const core::vector3df& normal, scene::ICameraSceneNode* camera,
                                    core::plane3df& out) const {
-    const core::plane3df plane = viewPlane(normal, camera);
-    core::matrix4 inverse;
-    if (!camera->getProjectionMatrix().getInverse(inverse))
-        inverse.makeIdentity();
-    const double in[4] = {plane.Normal.X, plane.Normal.Y, plane.Normal.Z, plane.D};
-    f32 result[4];
-    for (s32 i = 0; i < 4; ++i) {
-        double sum = 0.0;
-        for (s32 j = 0; j < 4; ++j)
-            sum += in[j] * static_cast<double>(inverse(i, j));
-        result[i] = static_cast<f32>(sum);
-    }
-    for (s32 i = 0; i < 4; ++i)
-        currentClipPlane[i] = result[i];
-    out.Normal.set(result[0], result[1], result[2]);
-    out.D = result[3];
+    out = clipSpacePlane(viewPlane(normal, camera), camera->getProjectionMatrix());
+    currentClipPlane[0] = out.Normal.X;
+    currentClipPlane[1] = out.Normal.Y;
+    currentClipPlane[2] = out.Normal.Z;
+    currentClipPlane[3] = out.D;
 }
 
 void WaterObject::mirrorView(const core::vector3df& position, const core::vector3df& target,

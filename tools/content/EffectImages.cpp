@@ -159,6 +159,24 @@ video::IImage* makeCausticsFrame(video::IVideoDriver* driver, u32 frame) {
     return image;
 }
 
+// A tie's design: diagonal stripes of two colours in a tie's outline (a narrow knot at the
+// top widening to a point at the bottom), transparent around it.
+video::IImage* makeTieImage(video::IVideoDriver* driver, const video::SColor& first, const video::SColor& second) {
+    const u32 width = 32, height = 64;
+    video::IImage* image = driver->createImage(video::ECF_A8R8G8B8, core::dimension2du(width, height));
+    image->fill(video::SColor(0, 0, 0, 0));
+    for (u32 y = 0; y < height; ++y) {
+        const f32 t = static_cast<f32>(y) / height;
+        const f32 half = t < 0.15f ? 5.0f : (t < 0.85f ? 5.0f + (t - 0.15f) * 14.0f : (1.0f - t) * 100.0f);
+        for (u32 x = 0; x < width; ++x) {
+            if (std::fabs(static_cast<f32>(x) + 0.5f - width * 0.5f) > half)
+                continue;
+            image->setPixel(x, y, ((x + y) / 6) % 2 ? first : second);
+        }
+    }
+    return image;
+}
+
 // Writes PNG bytes under a name the engine has no writer for (it loads them by content).
 bool writePngBytesAs(video::IVideoDriver* driver, video::IImage* image, const std::string& path) {
     const std::string png = path + ".png";
@@ -181,6 +199,14 @@ bool writeEffectImages(video::IVideoDriver* driver, const std::string& root) {
     // The dots of a vision cone's sight line (tinted by the particles' colours).
     ok = writeContentImage(driver, makeSoftDisc(driver, 32, video::SColor(255, 255, 255, 255)),
                            root + "Content/Particles/Vision.png") && ok;
+    // The collectible ties: every tie in a level wears the translucent ghost, the display
+    // shows its own design, and a burst of sparks marks its going.
+    ok = writePngBytesAs(driver, makeTieImage(driver, video::SColor(140, 200, 220, 255), video::SColor(110, 160, 190, 240)),
+                         root + "Content/Models/Ties/GhostTie.dds") && ok;
+    ok = writeContentImage(driver, makeTieImage(driver, video::SColor(255, 200, 40, 60), video::SColor(255, 250, 230, 120)),
+                           root + "Content/Models/Ties/Tie_Stripes.png") && ok;
+    ok = writeContentImage(driver, makeSoftDisc(driver, 32, video::SColor(255, 255, 240, 160)),
+                           root + "Content/Particles/Tie.png") && ok;
     for (u32 frame = 0; frame < 32; ++frame) {
         char name[32];
         std::snprintf(name, sizeof(name), "Caustics/test_%03u.jpg", frame + 1);

@@ -83,7 +83,7 @@ std::string propsMtl() {
         const char* name;
         const char* colour;
     } rows[] = {{"Ball", "0.85 0.25 0.2"}, {"Pill", "0.25 0.45 0.85"}, {"Rock", "0.55 0.55 0.5"},
-                {"Barrel", "0.3 0.7 0.35"}, {"Floor", "0.8 0.78 0.7"}};
+                {"Barrel", "0.3 0.7 0.35"}, {"Floor", "0.8 0.78 0.7"}, {"Cloth", "0.75 0.3 0.55"}};
     for (const auto& row : rows)
         out << "newmtl " << row.name << "\nKa 0.2 0.2 0.2\nKd " << row.colour
             << "\nKs 0.1 0.1 0.1\nNs 8\nd 1\nmap_Kd Content/Models/Editor/White.png\n";
@@ -182,6 +182,27 @@ std::string floorObj() {
             out << ' ' << face[corner] << '/' << corner + 1;
         out << '\n';
     }
+    return out.str();
+}
+
+// Cloth: a banner 4 wide and 4 high hanging from its top edge (y = 0), a grid of 9 x 9
+// shared vertices (one cloth particle each) in the XY plane, facing -Z.
+std::string clothObj() {
+    std::ostringstream out;
+    objHeader(out, "Cloth: a 4 x 4 banner of 9 x 9 shared vertices, its top edge at y = 0.", "Cloth");
+    constexpr int side = 9;
+    for (int row = 0; row < side; ++row)
+        for (int column = 0; column < side; ++column)
+            out << "v " << -2.0 + 4.0 * column / (side - 1) << ' ' << -4.0 * row / (side - 1) << " 0\n";
+    for (int row = 0; row < side; ++row)
+        for (int column = 0; column < side; ++column)
+            out << "vt " << static_cast<double>(column) / (side - 1) << ' ' << static_cast<double>(row) / (side - 1)
+                << '\n';
+    for (int row = 0; row + 1 < side; ++row)
+        for (int column = 0; column + 1 < side; ++column) {
+            const int a = row * side + column + 1, b = a + 1, c = a + side + 1, d = a + side;
+            out << "f " << a << '/' << a << ' ' << d << '/' << d << ' ' << c << '/' << c << ' ' << b << '/' << b << '\n';
+        }
     return out.str();
 }
 
@@ -570,6 +591,7 @@ bool writeContentMeshes(const std::string& root) {
     ok = writeText(root + "Content/Models/Props/Barrel.obj", barrelObj()) && ok;
     ok = writeText(root + "Content/Models/Props/Rock.obj", rockObj()) && ok;
     ok = writeText(root + "Content/Models/Props/Floor.obj", floorObj()) && ok;
+    ok = writeText(root + "Content/Models/Props/Cloth.obj", clothObj()) && ok;
     // The character's mesh, and the animation source its profiles name (the same figure).
     const std::vector<char> character = characterB3d();
     ok = writeBytes(root + "Content/Models/Characters/Everyman1.b3d", character) && ok;

@@ -1,6 +1,7 @@
 // The physics object: construction, destruction, the scene-node operations it overrides,
 // its mesh child and cloning.
 #include "physics/objects/PhysicsObject.h"
+#include "physics/joints/JointObject.h"
 
 #include "physics/world/PhysicsManager.h"
 
@@ -84,6 +85,11 @@ PhysicsObject::PhysicsObject(scene::ISceneNode* parent, scene::ISceneManager* ma
 }
 
 PhysicsObject::~PhysicsObject() {
+    // Joints holding this body forget it (and unlink it from the body it was joined to).
+    const std::vector<scene::ISceneNode*> attached = bodySettings->jointHolders.all();
+    for (scene::ISceneNode* node : attached)
+        if (node && node->getType() == typeId("jont"))
+            static_cast<JointObject*>(node)->forgetBody(this);
     if (actor && !userData->sharedBody && physicsManager)
         physicsManager->releaseActor(actor, false);
     actor = nullptr;
@@ -139,6 +145,7 @@ PhysicsObject::~PhysicsObject() {
 
 void PhysicsObject::OnRegisterSceneNode() {
     updateShadowLayers();
+    updateReflectionLayer();
     bool inRange = true;
     if (meshSettings->DetailDistanceLimit != 0.0f && SceneManager && SceneManager->getActiveCamera()) {
         const f32 distanceSq =

@@ -195,7 +195,22 @@ public:
     void replaceMeshNode(const irr::core::stringc& previous);
     void loadMesh();
     void updateLocalBounds();
+    // Reflection: switching it on registers the mirror pass with the effect handler.
+    // Cloth: pins the particles inside the parent's shapes to its body; rebuilds the render
+    // mesh from the particles (smooth normals).
+    void attachClothColliders(PhysicsObject* parent);
+    void updateClothMesh();
+    void pinClothToParent();
+    void buildCloth(irr::scene::IMesh* mesh, const phys::Transform& pose, const irr::core::vector3df& scale);
+    phys::Cloth* getCloth() const { return bodySettings->cloth; }
     void setReflective(bool on);
+    void renderReflection();
+    void updateReflectionLayer();
+    void clearReflectionLayer();
+    // The mirror's plane (the local XZ plane in world space) and a point mirrored across it.
+    irr::core::plane3df mirrorPlane() const;
+    irr::core::vector3df mirrorPoint(const irr::core::vector3df& point) const;
+    const PhysicsReflection& getReflection() const { return *reflection; }
 
     PhysicsState getPhysicsState() const { return userData->state; }
     void setPhysicsState(PhysicsState state) { userData->state = state; }

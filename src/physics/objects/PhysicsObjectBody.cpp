@@ -63,6 +63,8 @@ void PhysicsObject::checkParenting(BoundType boundType) {
     if (parent)
         rotation = eulerDegreesToQuat(getRotation());
     createCollisionBody(bodySettings->boundType, rotation);
+    if (bodySettings->cloth)
+        attachClothColliders(parent);
 
     if (actor) {
         setShapeUserData(userData.get());
@@ -161,9 +163,11 @@ void PhysicsObject::createCollisionBody(BoundType boundType, const phys::Quat& r
         actor = physicsManager->createTriangleMeshActor(collisionMesh, pose, absoluteScale, b.Mass, b.Friction,
                                                         b.Restitution, isStatic);
         break;
+    case BoundType::Cloth:
+        buildCloth(collisionMesh, pose, absoluteScale);
+        break;
     default:
-        // Cloth bodies are not built here (the layer's cloth collides with nothing); None
-        // and unknown bounds build nothing.
+        // None and unknown bounds build nothing.
         break;
     }
 }

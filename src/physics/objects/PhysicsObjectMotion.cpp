@@ -3,6 +3,7 @@
 // node-to-body synchronisation (animators, kinematic targets, the speed clamp of small
 // bodies) and the node's own transform rule.
 #include "physics/objects/PhysicsObject.h"
+#include "physics/joints/JointObject.h"
 
 #include "physics/world/PhysicsManager.h"
 
@@ -181,8 +182,16 @@ void PhysicsObject::applyKinematicChange(bool kinematic) {
         updateAbsolutePosition();
     }
     const phys::Vec3 angular = dynamic->getAngularVelocity();
-    // Joints are rebuilt by the joint objects once they exist (none are kept yet).
+    // The joints on this body are released around the switch and built again after it.
+    std::vector<JointObject*> attached;
+    for (scene::ISceneNode* node : bodySettings->joints.all())
+        if (node && node->getType() == typeId("jont"))
+            attached.push_back(static_cast<JointObject*>(node));
+    for (JointObject* joint : attached)
+        joint->releaseJoint();
     dynamic->setRigidDynamicFlag(phys::RigidDynamicFlag::Kinematic, kinematic);
+    for (JointObject* joint : attached)
+        joint->createJoint();
     if (kinematic)
         return;
     // The motion animators would pull the body back; the engine's animators have no
@@ -274,6 +283,8 @@ void PhysicsObject::syncBodyWithNode(u32 timeMs) {
         }
         if (thrown && speed < 1.0f)
             thrown = false;
+    } else {
+        pinClothToParent();
     }
     if (instancedMeshNode) {
         updateInstancedBounds();

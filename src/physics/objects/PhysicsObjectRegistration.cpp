@@ -1,9 +1,13 @@
 // The physics object's row in the scene-node factory and the slots of the level subsystem
 // and of the filter callback that it fills.
 #include "physics/objects/PhysicsObject.h"
+#include "physics/joints/JointObject.h"
+#include "physics/special/AdvancedPhysicsObject.h"
+#include "physics/special/TieObject.h"
 #include "render/HardwareSkinning.h"
 
 #include "physics/world/PhysicsFiltering.h"
+#include "physics/world/PhysicsHooks.h"
 
 #include "level/InstancedObject.h"
 #include "level/LevelHooks.h"
@@ -14,6 +18,9 @@
 
 void registerPhysicsObjectTypes() {
     registerSceneNodeType(levelObjectRow<PhysicsObject>(typeId("phsx"), "PhysicsObject"));
+    registerJointObjectType();
+    registerAdvancedPhysicsObjectType();
+    registerTieObjectType();
 
     setExclusionTest([](irr::scene::ISceneNode* node, irr::s32 otherID) {
         PhysicsObject* object = asPhysicsObject(node);
@@ -80,6 +87,8 @@ void registerPhysicsObjectTypes() {
             return false;
         state.alpha = object->getEffectiveAlpha();
         state.receiveShadow = object->ReceiveShadow;
+        state.hasReflectionView = object->IsReflective && object->getReflection().reflectionReady;
+        state.reflectionView = object->getReflection().reflectionViewMatrix;
         return true;
     };
     // Meshes with joints go to the card's skinning once their shader variant exists.

@@ -77,6 +77,8 @@ struct PhysicsBodySettings {
     SortedPointerArray<PhysicsObject> touchList;
     SortedPointerArray<PhysicsObject> jointedObjects;
     SortedPointerArray<irr::scene::ISceneNode> joints;
+    // Every joint object that holds this body (built or not): told when the body goes.
+    SortedPointerArray<irr::scene::ISceneNode> jointHolders;
     irr::core::vector3df BoxExtents;
     irr::core::vector3df lastTargetPosition, lastTargetRotation, lastBodyPosition;
     irr::core::stringc SoundColEvent, SoundDragEvent, SoundGrabEvent, SoundOnDynamicEvent;
@@ -92,9 +94,11 @@ struct PhysicsBodySettings {
     irr::core::stringc ColMeshFileName;
     PhysicsObject* physicsParent = nullptr;
     phys::Cloth* cloth = nullptr;
+    // Per particle: its position in the physics parent's body frame (pinned particles), and
+    // the positions and smooth normals of the last render-mesh update.
     std::vector<irr::core::vector3df> clothAttachments;
-    std::vector<irr::u32> clothPinnedParticles;
-    std::vector<irr::core::vector3df> clothRestPositions;
+    std::vector<irr::core::vector3df> clothPositions;
+    std::vector<irr::core::vector3df> clothNormals;
     irr::s32 currentPhysicsState = 0, lastPhysicsState = 0;
     BoundType boundType = BoundType::Box; // "BoundType"
     irr::core::vector3df InertiaTensor;

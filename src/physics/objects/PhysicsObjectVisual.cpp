@@ -160,6 +160,10 @@ void PhysicsObject::updateVisualState() {
     }
     if (!(effectHandler && effectHandler->hardwareSkinning))
         updateAnimation(true);
+    if (physicsManager && physicsManager->isSimulationActive() && bodySettings->cloth) {
+        updateClothMesh();
+        return;
+    }
     if (physicsManager && physicsManager->isSimulationActive() && IsReflective && !reflection->reflectionTexture) {
         reflection->reflectionTexture = effectHandler ? effectHandler->getPlaneReflectionTexture() : nullptr;
         if (!reflection->reflectionTexture) {
@@ -217,11 +221,3 @@ void PhysicsObject::updateMaterials(bool force) {
         }
 }
 
-void PhysicsObject::setReflective(bool on) {
-    if (!on && IsReflective) {
-        if (reflection->reflectionTexture && effectHandler)
-            effectHandler->planeReflectionPool.push_back(reflection->reflectionTexture);
-        reflection->reflectionTexture = nullptr;
-    }
-    IsReflective = on;
-}

@@ -133,6 +133,13 @@ public:
     // else a plain particle system (16,250 particles), sized from the particle size.
     phys::ParticleBase* createParticleSystem(float particleSize, float damping, float restitution, float friction,
                                              float particleMass, float viscosity, float stiffness);
+    // A cloth of the mesh's first buffer (one particle per vertex, positions scaled), every
+    // particle free; null without a world, a buffer of 16-bit indices or a fabric.
+    phys::Cloth* createClothFromMesh(irr::scene::IMesh* mesh, const phys::Transform& pose,
+                                     const irr::core::vector3df& vertexScale,
+                                     const phys::ClothCollisionData* collision = nullptr);
+    phys::Cloth* createClothActor(const phys::ClothMeshDesc& desc, const phys::Transform& pose,
+                                  const phys::ClothCollisionData* collision, const phys::Vec3& gravityDirection);
     // A box standing on the actor origin (doors).
     phys::RigidDynamic* createStandingBoxActor(const irr::core::vector3df& position,
                                                const irr::core::vector3df& halfExtents, float density);

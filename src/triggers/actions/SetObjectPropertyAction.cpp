@@ -5,6 +5,7 @@
 #include "core/Globals.h"
 #include "level/AttributeExtras.h"
 #include "level/NodeHelpers.h"
+#include "physics/joints/JointObject.h"
 #include "physics/objects/PhysicsObject.h"
 #include "phys/RigidBody.h"
 #include "player/PlayerObject.h"
@@ -51,6 +52,14 @@ void copyBodyVelocity(PhysicsObject* target, PhysicsObject* source) {
 // amount (the split the object's own older "SuspiciousAmount" key makes).
 f32& suspicionValueOf(PhysicsObject* object) {
     return object->IsGrabbable ? object->suspicion().SuspGrabAmount : object->suspicion().SuspTouchAmount;
+}
+
+// A joint object builds its joint (true) or releases it (false).
+void switchJoint(scene::ISceneNode* object, bool on) {
+    if (!object || object->getType() != typeId("jont"))
+        return;
+    auto* joint = static_cast<JointObject*>(object);
+    on ? joint->createJoint() : joint->releaseJoint();
 }
 
 } // namespace
@@ -117,7 +126,8 @@ void SetObjectPropertyAction::apply(scene::ISceneNode* object) {
     }
     if (PropertyName == PropCameraVolume)
         setCameraVolume(object);
-    // Joint objects are not part of this build: "Physics Joint" finds none to switch.
+    if (PropertyName == PropPhysicsJoint)
+        switchJoint(object, boolValue);
 }
 
 void SetObjectPropertyAction::restore(scene::ISceneNode* object) {
@@ -128,6 +138,8 @@ void SetObjectPropertyAction::restore(scene::ISceneNode* object) {
         player->setKinematic(!boolValue);
     if (PhysicsObject* physics = triggerActions::physicsKind(object))
         setPhysicsProperty(physics, true);
+    if (PropertyName == PropPhysicsJoint)
+        switchJoint(object, !boolValue);
 }
 
 void SetObjectPropertyAction::setPhysicsProperty(PhysicsObject* object, bool undo) {

@@ -1,0 +1,331 @@
+// Joint objects: their attributes, the chain of the demonstration level, the limits of each
+// kind, break limits, the body checks, and their life beside their bodies.
+#include "PhysicsObjectFixture.h"
+
+#include "physics/joints/JointObject.h"
+
+#include "core/Globals.h"
+#include "level/LevelManager.h"
+#include "level/MarkerObject.h"
+
+#include <cmath>
+
+using namespace irr;
+
+namespace {
+
+using Attributes = io::IAttributes;
+using Fill = std::function<void(Attributes*)>;
+
+class JointObjectTest : public PhysicsObjectFixture {
+public: // the table rows' checks read the bob
+    // A unit box (edges 2) at the position.
+    PhysicsObject* box(const char* name, const core::vector3df& at, const char* state, f32 mass = 10.0f) {
+        PhysicsObject* object = makeObject([&](Attributes* a) {
+            a->addString("Name", name);
+            a->addVector3d("Position", at);
+            a->addEnum("BoundType", "Box", boundTypeNames);
+            a->addVector3d("BoxExtents", core::vector3df(2, 2, 2));
+            a->addEnum("PhysicsState", state, physicsStateNames);
+            a->addFloat("Mass", mass);
+        });
+        return object;
+    }
+    MarkerObject* marker(scene::ISceneNode* body, s32 id, const core::vector3df& at,
+                         const core::vector3df& rotation = {}) {
+        auto* m = new MarkerObject(body, smgr(), id);
+        m->setPosition(at);
+        m->setRotation(rotation);
+        m->drop();
+        return m;
+    }
+    JointObject* joint(s32 m1, s32 m2, const char* kind, const Fill& extra = {}) {
+        auto* j = new JointObject(root(), smgr(), -1);
+        j->drop();
+        Attributes* a = newAttributes();
+        a->addString("Name", "TestJoint");
+        a->addInt("ObjectID1", m1);
+        a->addInt("ObjectID2", m2);
+        if (kind)
+            a->addEnum("JointType", kind, JointObject::jointTypeNames);
+        a->addBool("CollideJointedObjects", false);
+        if (extra)
+            extra(a);
+        j->deserializeAttributes(a);
+        a->drop();
+        return j;
+    }
+    // A static anchor at (0, 10, 0) and a dynamic box below it, joined at the anchor's
+    // bottom face by a joint of the kind.
+    JointObject* hanging(const char* kind, const Fill& extra = {}, const core::vector3df& markerRotation = {}) {
+        anchor = box("Anchor", core::vector3df(0, 10, 0), "Static");
+        bob = box("Bob", core::vector3df(0, 8, 0), "Dynamic");
+        marker(anchor, 501, core::vector3df(0, -1, 0), markerRotation);
+        marker(bob, 502, core::vector3df(0, 1, 0), markerRotation);
+        JointObject* j = joint(501, 502, kind, extra);
+        manager->rebuildNodeIDs();
+        return j;
+    }
+    phys::RigidDynamic* bobBody() const { return bob->getActor()->asRigidDynamic(); }
+    core::vector3df bobPosition() const { return toEngine(bob->getActor()->getGlobalPose().p); }
+    bool logged(const char* text) const {
+        for (const std::string& line : log.lines)
+            if (line.find(text) != std::string::npos)
+                return true;
+        return false;
+    }
+
+    PhysicsObject* anchor = nullptr;
+    PhysicsObject* bob = nullptr;
+};
+
+// Angle in degrees between the bob's local axis and the world axis it started along.
+f32 turnedDegrees(const phys::Quat& q, const phys::Vec3& axis) {
+    const phys::Vec3 now = q.rotate(axis);
+    const f32 dot = core::clamp(now.x * axis.x + now.y * axis.y + now.z * axis.z, -1.0f, 1.0f);
+    return std::acos(dot) * 57.2957795f;
+}
+
+TEST_F(JointObjectTest, ReaderRepairsDistancesAndReadsOlderKeys) {
+    struct Row {
+        const char* what;
+        Fill fill;
+        std::function<void(const JointObject&)> check;
+    } rows[] = {
+        {"no JointType", [](Attributes*) {}, [](const JointObject& j) { EXPECT_EQ(j.JointType, -1); }},
+        {"pair without distance",
+         [](Attributes* a) { a->addVector2d("PrismaticLimitPair", core::vector2df(2, 4)); },
+         [](const JointObject& j) {
+             EXPECT_EQ(j.PrismaticLimitPair, core::vector2df(2, 4));
+             EXPECT_FLOAT_EQ(j.PrismaticLimitDistance, 0.05f);
+         }},
+        {"pair with distance",
+         [](Attributes* a) {
+             a->addVector2d("PrismaticLimitPair", core::vector2df(2, 4));
+             a->addFloat("PrismaticLimitDistance", 0.2f);
+         },
+         [](const JointObject& j) { EXPECT_FLOAT_EQ(j.PrismaticLimitDistance, 0.2f); }},
+        {"older twist key",
+         [](Attributes* a) { a->addVector3d("TwistLimit", core::vector3df(-30, 30, 0)); },
+         [](const JointObject& j) {
+             EXPECT_EQ(j.TwistLimitPair, core::vector2df(-30, 30));
+             EXPECT_FLOAT_EQ(j.TwistLimitDistance, 0.05f);
+         }},
+        {"newer twist key wins",
+         [](Attributes* a) {
+             a->addVector3d("TwistLimit", core::vector3df(-30, 30, 0.3f));
+             a->addVector2d("TwistLimitPair", core::vector2df(-10, 10));
+         },
+         [](const JointObject& j) {
+             EXPECT_EQ(j.TwistLimitPair, core::vector2df(-10, 10));
+             EXPECT_FLOAT_EQ(j.TwistLimitDistance, 0.05f);
+         }},
+        {"linear limit zero",
+         [](Attributes* a) { a->addFloat("LinearLimit", 0); a->addFloat("LinearLimitDistance", 0); },
+         [](const JointObject& j) { EXPECT_EQ(j.LinearLimitDistance, 0.0f); }},
+        {"linear limit set",
+         [](Attributes* a) { a->addFloat("LinearLimit", 2); a->addFloat("LinearLimitDistance", 0); },
+         [](const JointObject& j) { EXPECT_FLOAT_EQ(j.LinearLimitDistance, 0.05f); }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        JointObject* j = joint(0, 0, nullptr, row.fill);
+        row.check(*j);
+    }
+}
+
+TEST_F(JointObjectTest, WriterWritesTheKeysOfItsKind) {
+    struct Row {
+        const char* kind;
+        Fill extra;
+        std::vector<const char*> present, absent;
+    } rows[] = {
+        {"Fixed", {}, {"JointEnabled", "ObjectID1", "BreakTorque", "JointType"},
+         {"RevoluteLimitPair", "SphereLimitCone", "XDrive", "MinMaxDistance", "X"}},
+        {"D6",
+         [](Attributes* a) {
+             for (const char* axis : {"X", "Y", "Z", "Twist", "Swing1", "Swing2"})
+                 a->addEnum(axis, "Locked", JointObject::motionNames);
+         },
+         {"X", "Swing2", "LinearDriveVelocity", "AngularDriveVelocity", "DrivePositionMarkerID"},
+         {"XDrive", "SlerpAccel", "JointSpring", "LinearLimit", "TwistLimitPair", "SwingLimitPair"}},
+        {"Revolute", {}, {"RevoluteLimitPair", "RevoluteLimitDistance"}, {"PrismaticLimitPair"}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.kind);
+        JointObject* j = joint(0, 0, row.kind, row.extra);
+        Attributes* out = newAttributes();
+        j->serializeAttributes(out);
+        for (const char* key : row.present)
+            EXPECT_TRUE(out->existsAttribute(key)) << key;
+        for (const char* key : row.absent)
+            EXPECT_FALSE(out->existsAttribute(key)) << key;
+        EXPECT_FALSE(out->getAttributeAsBool("JointEnabled")); // no joint is live
+        out->drop();
+    }
+}
+
+TEST_F(JointObjectTest, TheDemonstrationChainHangsAndSwings) {
+    ASSERT_TRUE(manager->loadLevel("Content/Levels/JointDemo.irr"));
+    frames(3);
+    PhysicsObject* link2 = findObject("Link2");
+    ASSERT_NE(link2, nullptr);
+    auto* joint1 = static_cast<JointObject*>(smgr()->getSceneNodeFromName("ChainJoint1"));
+    auto* joint2 = static_cast<JointObject*>(smgr()->getSceneNodeFromName("ChainJoint2"));
+    ASSERT_TRUE(joint1 && joint2);
+    ASSERT_TRUE(joint1->isJointLive());
+    ASSERT_TRUE(joint2->isJointLive());
+    f32 lowest = 100.0f, leftmost = 100.0f;
+    for (int i = 0; i < 120; ++i) {
+        frame();
+        const core::vector3df at = toEngine(link2->getActor()->getGlobalPose().p);
+        lowest = std::min(lowest, at.Y);
+        leftmost = std::min(leftmost, at.X);
+        // The pin stays where it was: the link's far end never leaves the chain's reach.
+        EXPECT_LT(at.getDistanceFrom(core::vector3df(1, 11, 0)), 4.3f);
+    }
+    EXPECT_LT(lowest, 8.5f);   // it fell below the pin
+    EXPECT_LT(leftmost, 1.0f); // and swung through to the other side
+    EXPECT_GT(toEngine(link2->getActor()->getGlobalPose().p).Y, 5.0f); // never reached the floor
+}
+
+TEST_F(JointObjectTest, EachKindKeepsItsLimits) {
+    struct Row {
+        const char* kind;
+        Fill extra;
+        core::vector3df push;   // torque (or force for the linear kinds) applied every frame
+        bool linear;
+        std::function<void(JointObjectTest&)> check;
+    } rows[] = {
+        {"Revolute", [](Attributes* a) { a->addVector2d("RevoluteLimitPair", core::vector2df(-30, 30)); },
+         {0, 400, 0}, false,
+         [](JointObjectTest& t) {
+             EXPECT_LT(turnedDegrees(t.bob->getActor()->getGlobalPose().q, phys::Vec3(0, 0, 1)), 30.0f + 4.0f);
+             EXPECT_GT(turnedDegrees(t.bob->getActor()->getGlobalPose().q, phys::Vec3(0, 0, 1)), 20.0f);
+         }},
+        {"Spherical", [](Attributes* a) { a->addVector2d("SphereLimitCone", core::vector2df(20, 20)); },
+         {0, 0, 400}, false,
+         [](JointObjectTest& t) {
+             EXPECT_LT(turnedDegrees(t.bob->getActor()->getGlobalPose().q, phys::Vec3(0, 1, 0)), 20.0f + 4.0f);
+         }},
+        {"Prismatic", [](Attributes* a) { a->addVector2d("PrismaticLimitPair", core::vector2df(-1, 1)); },
+         {0, -300, 0}, true,
+         [](JointObjectTest& t) {
+             // The frames' X axis points down (marker rotation), so the bob slides down by at most 1.
+             EXPECT_NEAR(t.bobPosition().Y, 7.0f, 0.15f);
+             EXPECT_NEAR(t.bobPosition().X, 0.0f, 0.05f);
+         }},
+        {"Distance", [](Attributes* a) { a->addVector2d("MinMaxDistance", core::vector2df(0, 3)); },
+         {0, 0, 0}, true,
+         [](JointObjectTest& t) { EXPECT_NEAR(t.bobPosition().Y, 10.0f - 1.0f - 3.0f - 1.0f, 0.15f); }},
+        {"Fixed", {}, {0, 0, 300}, true,
+         [](JointObjectTest& t) {
+             EXPECT_NEAR(t.bobPosition().Y, 8.0f, 0.1f);
+             EXPECT_LT(turnedDegrees(t.bob->getActor()->getGlobalPose().q, phys::Vec3(0, 1, 0)), 2.0f);
+         }},
+        {"D6",
+         [](Attributes* a) {
+             for (const char* axis : {"X", "Y", "Z", "Swing1", "Swing2"})
+                 a->addEnum(axis, "Locked", JointObject::motionNames);
+             a->addEnum("Twist", "Limited", JointObject::motionNames);
+             a->addVector2d("TwistLimitPair", core::vector2df(-25, 25));
+         },
+         {0, 400, 0}, false,
+         [](JointObjectTest& t) {
+             const f32 turned = turnedDegrees(t.bob->getActor()->getGlobalPose().q, phys::Vec3(0, 0, 1));
+             EXPECT_LT(turned, 25.0f + 4.0f);
+             EXPECT_GT(turned, 15.0f);
+             EXPECT_NEAR(t.bobPosition().Y, 8.0f, 0.1f);
+         }},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.kind);
+        // The frames' X axis along the world's Y: revolute, twist and prismatic act about or
+        // along the vertical.
+        JointObject* j = hanging(row.kind, row.extra, core::vector3df(0, 0, -90));
+        frames(2);
+        ASSERT_NE(j->getJoint(), nullptr);
+        for (int i = 0; i < 90; ++i) {
+            if (row.linear && isVectorSet(row.push))
+                bobBody()->addForce(toPhys(row.push));
+            else if (isVectorSet(row.push))
+                bobBody()->addTorque(toPhys(row.push));
+            frame();
+        }
+        row.check(*this);
+        smgr()->clear();
+        manager->rebuildNodeIDs();
+    }
+}
+
+TEST_F(JointObjectTest, ABreakForceBreaksUnderALoadAfterOneSecond) {
+    JointObject* j = hanging("Fixed", [](Attributes* a) { a->addFloat("BreakForce", 500.0f); });
+    frames(2);
+    ASSERT_TRUE(j->isJointLive());
+    for (int i = 0; i < 50; ++i) { // under a second: no limits yet
+        bobBody()->addForce(phys::Vec3(0, -2000, 0));
+        frame();
+    }
+    EXPECT_TRUE(j->isJointLive());
+    for (int i = 0; i < 30; ++i) {
+        bobBody()->addForce(phys::Vec3(0, -20000, 0));
+        frame();
+    }
+    EXPECT_FALSE(j->isJointLive());
+    EXPECT_NE(j->getJoint(), nullptr); // kept until released
+    Attributes* out = newAttributes();
+    j->serializeAttributes(out);
+    EXPECT_FALSE(out->getAttributeAsBool("JointEnabled"));
+    out->drop();
+}
+
+TEST_F(JointObjectTest, BodyChecksAndLimitTestsAreLogged) {
+    // Two static bodies.
+    anchor = box("A", core::vector3df(0, 10, 0), "Static");
+    PhysicsObject* other = box("B", core::vector3df(3, 10, 0), "Static");
+    marker(anchor, 601, {});
+    marker(other, 602, {});
+    JointObject* both = joint(601, 602, "Fixed");
+    manager->rebuildNodeIDs();
+    frame();
+    EXPECT_TRUE(logged("ERROR: JointObject cannot joint 2 static bodies: "));
+    EXPECT_EQ(both->getJoint(), nullptr);
+    // The default revolute pair (45, 45) fails its test: logged, the joint turns freely.
+    log.lines.clear();
+    JointObject* free = hanging("Revolute");
+    frame();
+    EXPECT_TRUE(logged("ERROR: Joint limit invalid for JointObject: "));
+    ASSERT_NE(free->getJoint(), nullptr);
+    EXPECT_EQ(static_cast<phys::RevoluteJoint*>(free->getJoint())->getRevoluteJointFlags() & phys::RevoluteLimitEnabled,
+              0u);
+}
+
+TEST_F(JointObjectTest, ReleaseRebuildAndBodiesGoingFirst) {
+    JointObject* j = hanging("Spherical");
+    frames(2);
+    ASSERT_NE(j->getJoint(), nullptr);
+    EXPECT_EQ(bob->body().joints.size(), 1u);
+    j->createJoint(); // a rebuild leaves one joint
+    ASSERT_NE(j->getJoint(), nullptr);
+    EXPECT_EQ(bob->body().joints.size(), 1u);
+    // The body's switch to kinematic and back rebuilds the joint.
+    bob->applyKinematicChange(true);
+    EXPECT_TRUE(j->isJointLive());
+    bob->applyKinematicChange(false);
+    EXPECT_TRUE(j->isJointLive());
+    j->releaseJoint();
+    EXPECT_EQ(j->getJoint(), nullptr);
+    EXPECT_FALSE(j->JointEnabled);
+    EXPECT_EQ(bob->body().joints.size(), 0u);
+    j->createJoint();
+    EXPECT_TRUE(j->JointEnabled);
+    // The body goes first: the joint forgets it, the rebuild does nothing, and the joint
+    // object goes later without harm.
+    bob->remove();
+    frames(2);
+    j->createJoint();
+    j->remove();
+    frames(2);
+}
+
+} // namespace

@@ -1,0 +1,151 @@
+// Cloth bodies: the cloth made from a mesh, the services on its particles, and a cloth
+// object pinned to a moving physics parent.
+#include "PhysicsObjectFixture.h"
+
+#include "physics/bodies/ClothBodies.h"
+
+#include <cmath>
+
+using namespace irr;
+
+namespace {
+
+using Attributes = io::IAttributes;
+
+class PhysicsClothTest : public PhysicsObjectFixture {
+protected:
+    // A unit square of four vertices and two triangles in the XZ plane (a second buffer
+    // beside it when asked).
+    scene::SMesh* square(bool twoBuffers = false) {
+        auto* mesh = new scene::SMesh();
+        for (int b = 0; b < (twoBuffers ? 2 : 1); ++b) {
+            auto* buffer = new scene::SMeshBuffer();
+            for (const core::vector3df& p : {core::vector3df(0, 0, 0), core::vector3df(1, 0, 0),
+                                             core::vector3df(1, 0, 1), core::vector3df(0, 0, 1)})
+                buffer->Vertices.push_back(video::S3DVertex(p, core::vector3df(0, 1, 0), video::SColor(0xFFFFFFFF),
+                                                            core::vector2df()));
+            for (u16 i : {0, 1, 2, 0, 2, 3})
+                buffer->Indices.push_back(i);
+            mesh->addMeshBuffer(buffer);
+            buffer->drop();
+        }
+        return mesh;
+    }
+    std::vector<phys::ClothParticle> particles(phys::Cloth& cloth) {
+        phys::ClothReadData* data = cloth.lockParticleData();
+        std::vector<phys::ClothParticle> out(data->particles, data->particles + cloth.getNbParticles());
+        data->unlock();
+        return out;
+    }
+    phys::RigidActor* staticBox(const phys::Vec3& at, const phys::Vec3& half) {
+        return physics->createTriggerActor(0, toEngine(at), toEngine(half), nullptr, false);
+    }
+};
+
+TEST_F(PhysicsClothTest, AMeshBecomesAClothOfFreeParticles) {
+    scene::SMesh* mesh = square(true);
+    phys::Cloth* cloth = physics->createClothFromMesh(mesh, phys::Transform(), core::vector3df(2, 2, 2));
+    mesh->drop();
+    ASSERT_NE(cloth, nullptr);
+    const std::vector<phys::ClothParticle> all = particles(*cloth);
+    ASSERT_EQ(all.size(), 4u); // only the first buffer
+    for (const phys::ClothParticle& p : all)
+        EXPECT_EQ(p.invWeight, 1.0f);
+    EXPECT_EQ(all[2].pos, phys::Vec3(2, 0, 2)); // scaled
+    // A quarter turn about Y and a lift: (1, 0, 0) goes to (0, 1, -1).
+    ASSERT_TRUE(transformClothParticles(*cloth, phys::Transform(phys::Vec3(0, 1, 0),
+                                                                phys::Quat(0, std::sin(0.7853982f), 0, std::cos(0.7853982f)))));
+    const phys::Vec3 moved = particles(*cloth)[1].pos;
+    EXPECT_NEAR(moved.x, 0.0f, 1e-5f);
+    EXPECT_NEAR(moved.y, 1.0f, 1e-5f);
+    EXPECT_NEAR(moved.z, -2.0f, 1e-5f); // (2, 0, 0) scaled
+    physics->releaseActor(cloth, true);
+}
+
+TEST_F(PhysicsClothTest, PinningTakesTheParticlesNearTheLastShape) {
+    scene::SMesh* mesh = square();
+    phys::Cloth* cloth = physics->createClothFromMesh(mesh, phys::Transform(), core::vector3df(10, 10, 10));
+    mesh->drop();
+    ASSERT_NE(cloth, nullptr);
+    // Particles at (0,0,0), (10,0,0), (10,0,10), (0,0,10). A box whose surface lies 0.9
+    // from the first and one 1.1 from the second.
+    phys::RigidActor* near = staticBox(phys::Vec3(-1.9f, 0, 0), phys::Vec3(1, 1, 1));
+    phys::RigidActor* far = staticBox(phys::Vec3(12.1f, 0, 0), phys::Vec3(1, 1, 1));
+    phys::Shape* nearShape = nullptr;
+    phys::Shape* farShape = nullptr;
+    near->getShapes(&nearShape, 1, 0);
+    far->getShapes(&farShape, 1, 0);
+    pinClothParticlesInShape(*cloth, *nearShape, 1.0f);
+    std::vector<phys::ClothParticle> now = particles(*cloth);
+    EXPECT_EQ(now[0].invWeight, 0.0f);
+    EXPECT_EQ(now[1].invWeight, 1.0f);
+    // The second call frees the first pin: nothing lies near the far box.
+    pinClothParticlesInShape(*cloth, *farShape, 1.0f);
+    now = particles(*cloth);
+    EXPECT_EQ(now[0].invWeight, 1.0f);
+    EXPECT_EQ(now[1].invWeight, 1.0f);
+    // Only pinned particles move with the update; a wrong count changes nothing.
+    pinClothParticlesInShape(*cloth, *nearShape, 1.0f);
+    std::vector<core::vector3df> targets(4, core::vector3df(5, 5, 5));
+    ASSERT_TRUE(updatePinnedClothParticles(*cloth, targets));
+    now = particles(*cloth);
+    EXPECT_EQ(now[0].pos, phys::Vec3(5, 5, 5));
+    EXPECT_EQ(now[1].pos, phys::Vec3(10, 0, 0));
+    targets.pop_back();
+    EXPECT_FALSE(updatePinnedClothParticles(*cloth, targets));
+    physics->releaseActor(cloth, true);
+}
+
+TEST_F(PhysicsClothTest, AClothPinnedToAMovingParentFollowsItAndDrapes) {
+    PhysicsObject* bar = makeObject([](Attributes* a) {
+        a->addString("Name", "Bar");
+        a->addVector3d("Position", core::vector3df(0, 6, 0));
+        a->addEnum("BoundType", "Box", boundTypeNames);
+        a->addVector3d("BoxExtents", core::vector3df(5, 0.4f, 0.4f));
+        a->addEnum("PhysicsState", "Kinematic", physicsStateNames);
+    });
+    // The banner hangs from its top edge, laid out a little in front so that it swings in.
+    PhysicsObject* banner = makeObject(
+        [](Attributes* a) {
+            a->addString("Name", "Banner");
+            a->addVector3d("Rotation", core::vector3df(-60, 0, 0));
+            a->addString("MeshFileName", "Content/Models/Props/Cloth.obj");
+            a->addEnum("BoundType", "Cloth", boundTypeNames);
+            a->addEnum("PhysicsState", "Kinematic", physicsStateNames);
+        },
+        bar);
+    phys::Cloth* cloth = banner->getCloth();
+    ASSERT_NE(cloth, nullptr);
+    ASSERT_EQ(cloth->getNbParticles(), 81u);
+    std::vector<size_t> pinned;
+    for (size_t i = 0; i < 81; ++i)
+        if (particles(*cloth)[i].invWeight == 0.0f)
+            pinned.push_back(i);
+    ASSERT_FALSE(pinned.empty());
+    ASSERT_LT(pinned.size(), 81u);
+    // The bar moves 2 along X over a second.
+    for (int i = 0; i < 60; ++i) {
+        bar->setPosition(core::vector3df(2.0f * static_cast<f32>(i + 1) / 60.0f, 6, 0));
+        frame();
+    }
+    frames(5);
+    const std::vector<phys::ClothParticle> now = particles(*cloth);
+    f32 lowest = 100.0f, pinLow = 100.0f;
+    for (const phys::ClothParticle& p : now)
+        lowest = std::min(lowest, p.pos.y);
+    for (size_t i : pinned) {
+        EXPECT_NEAR(now[i].pos.x, banner->body().clothAttachments[i].X + 2.0f, 0.05f) << i;
+        pinLow = std::min(pinLow, now[i].pos.y);
+    }
+    EXPECT_LT(lowest, pinLow - 1.0f);
+    // The render mesh follows the particles.
+    scene::IMeshBuffer* buffer = banner->getMeshNode()->getMesh()->getMeshBuffer(0);
+    ASSERT_EQ(buffer->getVertexCount(), 81u);
+    for (u32 i : {0u, 40u, 80u}) {
+        core::vector3df drawn = static_cast<video::S3DVertex*>(buffer->getVertices())[i].Pos;
+        banner->getMeshNode()->getAbsoluteTransformation().transformVect(drawn);
+        EXPECT_TRUE(drawn.equals(banner->body().clothPositions[i], 1e-3f)) << i;
+    }
+}
+
+} // namespace

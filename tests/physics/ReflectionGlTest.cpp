@@ -1,0 +1,100 @@
+// A reflective physics object on the OpenGL driver under Xvfb: a mirror floor shows the
+// image of a red block standing above it, and the camera comes back unchanged from the pass.
+// PADDLESTONE_KEEP_SCREENSHOT=/path/shot.png keeps the picture (shot-reflection.png).
+#include "physics/objects/PhysicsObject.h"
+#include "physics/world/PhysicsManager.h"
+
+#include "core/Globals.h"
+#include "level/MeshGate.h"
+#include "render/EffectHandler.h"
+#include "render/RenderServices.h"
+
+#include "../render/RenderFixture.h"
+#include "support/GraphicsDriver.h"
+
+#include <gtest/gtest.h>
+
+using namespace irr;
+
+namespace {
+
+class ReflectionGlTest : public ::testing::Test, protected rendertest::RenderGlFixture {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(openRendering(core::dimension2du(640, 480)));
+        EffectHandlerSetup setup;
+        setup.renderCallbacksEnabled = true;
+        startRendering(setup);
+        registerMeshGate(device->getSceneManager());
+        registerPhysicsObjectTypes();
+        physics = std::make_unique<PhysicsManager>();
+        physicsManager = physics.get();
+        ASSERT_TRUE(physics->init());
+    }
+    void TearDown() override {
+        device->getSceneManager()->clear();
+        physics.reset();
+        physicsManager = nullptr;
+        resetRenderServices();
+        closeRendering();
+    }
+    video::IImage* drawFrame(u32 timeMs, const char* suffix) {
+        device->getTimer()->setTime(timeMs);
+        device->run();
+        device->getSceneManager()->getRootSceneNode()->OnAnimate(timeMs);
+        video::IVideoDriver* driver = device->getVideoDriver();
+        driver->beginScene(true, true, video::SColor(255, 0, 0, 0));
+        effectHandler->runRenderCallbacks();
+        effectHandler->update(nullptr);
+        driver->endScene();
+        video::IImage* shot = driver->createScreenShot();
+        rendertest::keepScreenshot(driver, shot, suffix);
+        return shot;
+    }
+    std::unique_ptr<PhysicsManager> physics;
+};
+
+TEST_F(ReflectionGlTest, AMirrorFloorShowsTheBlockAboveIt) {
+    scene::ISceneManager* scene = device->getSceneManager();
+    auto* floor = new PhysicsObject(scene->getRootSceneNode(), scene, -1);
+    floor->drop();
+    io::IAttributes* a = device->getFileSystem()->createEmptyAttributes();
+    a->addString("Name", "Mirror");
+    a->addString("MeshFileName", "Content/Models/Props/Floor.obj");
+    a->addEnum("BoundType", "Mesh", boundTypeNames);
+    a->addEnum("PhysicsState", "Static", physicsStateNames);
+    a->addBool("IsReflective", true);
+    floor->deserializeAttributes(a);
+    a->drop();
+    ASSERT_TRUE(floor->IsReflective);
+
+    scene::IMeshSceneNode* block = scene->addCubeSceneNode(3.0f, nullptr, -1, core::vector3df(0, 4, 6));
+    scene->getMeshManipulator()->setVertexColors(block->getMesh(), video::SColor(255, 230, 30, 30));
+    block->setMaterialFlag(video::EMF_LIGHTING, false);
+    scene::ICameraSceneNode* camera = scene->addCameraSceneNode(nullptr, core::vector3df(0, 7, -10));
+    camera->setTarget(core::vector3df(0, 0, 6));
+
+    video::IImage* shot = drawFrame(1000, nullptr);
+    if (shot)
+        shot->drop();
+    ASSERT_TRUE(floor->getReflection().reflectionReady);
+    shot = drawFrame(1017, "-reflection");
+    ASSERT_NE(shot, nullptr);
+    EXPECT_EQ(camera->getPosition(), core::vector3df(0, 7, -10)); // restored after the pass
+    EXPECT_EQ(camera->getTarget(), core::vector3df(0, 0, 6));
+    EXPECT_FLOAT_EQ(floor->mirrorPoint(core::vector3df(2, 3, 1)).Y, -3.0f);
+
+    // The block's mirror image lies on the floor where (0, -4, 6) projects; beside it the
+    // floor shows no red.
+    scene::ISceneCollisionManager* collision = scene->getSceneCollisionManager();
+    const core::position2di image = collision->getScreenCoordinatesFrom3DPosition(core::vector3df(0, -4, 6), camera);
+    const core::position2di beside = collision->getScreenCoordinatesFrom3DPosition(core::vector3df(9, -4, 6), camera);
+    const auto reddish = [](const video::SColor& c) { return c.getRed() > c.getGreen() + 25 && c.getRed() > c.getBlue() + 25; };
+    const int mirrored = test::countPixels(shot, core::recti(image.X - 10, image.Y - 10, image.X + 10, image.Y + 10), reddish);
+    const int elsewhere = test::countPixels(shot, core::recti(beside.X - 10, beside.Y - 10, beside.X + 10, beside.Y + 10), reddish);
+    EXPECT_GT(mirrored, 150) << "the block's image in the mirror";
+    EXPECT_LT(elsewhere, 20);
+    shot->drop();
+}
+
+} // namespace
