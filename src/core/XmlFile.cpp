@@ -154,6 +154,30 @@ void utf8ToUtf32(std::vector<char>& data) {
 
 } // namespace
 
+namespace {
+
+// The bytes of a file as the guarded reader hands them to the engine.
+irr::io::IReadFile* guardedMemoryFile(irr::io::IFileSystem* fileSystem, std::vector<char> data,
+                                      const irr::io::path& name) {
+    if (detectEncoding(data) == Encoding::Bytes && isNonAsciiUtf8(data))
+        utf8ToUtf32(data);
+    const Encoding encoding = detectEncoding(data);
+    // A cut character is lost (erased, not resized: the vector only shrinks here).
+    data.erase(data.end() - static_cast<std::ptrdiff_t>(data.size() % unitSize(encoding)), data.end());
+    appendTail(data, encoding);
+
+    // The memory file owns the copy and frees it with delete[].
+    auto* memory = new char[data.size()];
+    std::memcpy(memory, data.data(), data.size());
+    irr::io::IReadFile* file =
+        fileSystem->createMemoryReadFile(memory, static_cast<irr::s32>(data.size()), name, true);
+    if (!file)
+        delete[] memory;
+    return file;
+}
+
+} // namespace
+
 irr::io::IReadFile* createGuardedReadFile(irr::io::IFileSystem* fileSystem, const std::string& path,
                                           std::size_t maxBytes) {
     if (!fileSystem)
@@ -167,22 +191,19 @@ irr::io::IReadFile* createGuardedReadFile(irr::io::IFileSystem* fileSystem, cons
     std::vector<char> data(static_cast<size_t>(info.st_size));
     if (!data.empty() && !in.read(data.data(), static_cast<std::streamsize>(data.size())))
         return nullptr;
+    return guardedMemoryFile(fileSystem, std::move(data), irr::io::path(path.c_str()));
+}
 
-    if (detectEncoding(data) == Encoding::Bytes && isNonAsciiUtf8(data))
-        utf8ToUtf32(data);
-    const Encoding encoding = detectEncoding(data);
-    // A cut character is lost (erased, not resized: the vector only shrinks here).
-    data.erase(data.end() - static_cast<std::ptrdiff_t>(data.size() % unitSize(encoding)), data.end());
-    appendTail(data, encoding);
-
-    // The memory file owns the copy and frees it with delete[].
-    auto* memory = new char[data.size()];
-    std::memcpy(memory, data.data(), data.size());
-    irr::io::IReadFile* file = fileSystem->createMemoryReadFile(
-        memory, static_cast<irr::s32>(data.size()), irr::io::path(path.c_str()), true);
-    if (!file)
-        delete[] memory;
-    return file;
+irr::io::IReadFile* createGuardedReadFile(irr::io::IFileSystem* fileSystem, irr::io::IReadFile* source,
+                                          std::size_t maxBytes) {
+    if (!fileSystem || !source || source->getSize() < 0 || static_cast<std::size_t>(source->getSize()) > maxBytes)
+        return nullptr;
+    std::vector<char> data(static_cast<size_t>(source->getSize()));
+    source->seek(0);
+    if (!data.empty() && source->read(data.data(), static_cast<irr::u32>(data.size())) !=
+                             static_cast<irr::s32>(data.size()))
+        return nullptr;
+    return guardedMemoryFile(fileSystem, std::move(data), source->getFileName());
 }
 
 irr::io::IXMLReader* createGuardedXMLReader(irr::io::IFileSystem* fileSystem,

@@ -26,3 +26,6 @@ irr::io::IXMLReader* createGuardedXMLReader(irr::io::IFileSystem* fileSystem,
 // environment's layout loader). Null in the same cases.
 irr::io::IReadFile* createGuardedReadFile(irr::io::IFileSystem* fileSystem, const std::string& path,
                                           std::size_t maxBytes = 16 * 1024 * 1024);
+// The same for a file already open (a file inside an archive); the source is read whole.
+irr::io::IReadFile* createGuardedReadFile(irr::io::IFileSystem* fileSystem, irr::io::IReadFile* source,
+                                          std::size_t maxBytes = 16 * 1024 * 1024);

@@ -7,6 +7,8 @@
 #include "gui/GUIStaticText.h"
 #include "gui/GUISubElement.h"
 #include "gui/GuiCommon.h"
+#include "gui/editor/GUIEditWindow.h"
+#include "gui/editor/GUIEditor.h"
 #include "gui/hud/GUINotification.h"
 #include "gui/hud/GUIObjectiveCenter.h"
 #include "gui/hud/GUISubtitleManager.h"
@@ -33,8 +35,12 @@ struct TypeEntry {
 
 // The name table; the index is the type id - 1000.
 const TypeEntry typeTable[GUIElementFactory::namedTypeCount] = {
-    {"GUIEditor", nullptr},
-    {"GUIEditWindow", nullptr},
+    {"GUIEditor", [](gui::IGUIEnvironment* env, gui::IGUIElement* parent) -> gui::IGUIElement* {
+         return new GUIEditor(env, parent);
+     }},
+    {"GUIEditWindow", [](gui::IGUIEnvironment* env, gui::IGUIElement* parent) -> gui::IGUIElement* {
+         return new GUIEditWindow(env, parent, defaultRect);
+     }},
     {"GUIImage", [](gui::IGUIEnvironment* env, gui::IGUIElement* parent) -> gui::IGUIElement* {
          return new GUIImage(env, parent, -1, defaultRect);
      }},

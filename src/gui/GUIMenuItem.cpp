@@ -70,6 +70,14 @@ GUIMenuItem::GUIMenuItem(const wchar_t* text, gui::IGUIFont* font, s32 panelType
     ValueText->setRelativePosition(core::recti(caption.UpperLeftCorner.X - guiUnits(40), caption.UpperLeftCorner.Y,
                                                caption.LowerRightCorner.X - guiUnits(40),
                                                caption.LowerRightCorner.Y));
+    Highlight->setRelativePosition(menuRowHighlightRect(caption, panelType, panelOnRight, 9));
+
+    Highlight->setStateSource(this);
+    ForwardFocusTarget = CaptionButton;
+    GUIButton::OnPostRender(deviceTime());
+}
+
+core::recti menuRowHighlightRect(const core::recti& caption, s32 panelType, bool panelOnRight, s32 extraUnits) {
     core::recti bar = caption;
     if (panelOnRight) {
         bar.UpperLeftCorner.X = caption.UpperLeftCorner.X - guiUnits(33) + (panelType == 1 ? guiUnits(7) : 0);
@@ -78,12 +86,8 @@ GUIMenuItem::GUIMenuItem(const wchar_t* text, gui::IGUIFont* font, s32 panelType
         bar.UpperLeftCorner.X = caption.UpperLeftCorner.X - guiUnits(20) - screenWidthPart(0.1f);
         bar.LowerRightCorner.X = caption.LowerRightCorner.X - (panelType == 1 ? guiUnits(6) : 0);
     }
-    bar.LowerRightCorner.X += guiUnits(9);
-    Highlight->setRelativePosition(bar);
-
-    Highlight->setStateSource(this);
-    ForwardFocusTarget = CaptionButton;
-    GUIButton::OnPostRender(deviceTime());
+    bar.LowerRightCorner.X += guiUnits(static_cast<f32>(extraUnits));
+    return bar;
 }
 
 GUIFreeTypeText* GUIMenuItem::getCaptionText() const { return CaptionButton ? CaptionButton->getCaption() : nullptr; }

@@ -40,6 +40,11 @@ private:
     GUIFreeTypeText* ValueText = nullptr;
 };
 
+// The highlight bar of a row whose caption has that rectangle: from left of the caption to
+// past the screen edge on the panel's side, then extraUnits longer.
+irr::core::recti menuRowHighlightRect(const irr::core::recti& caption, irr::s32 panelType, bool panelOnRight,
+                                      irr::s32 extraUnits);
+
 // The heading row of one input action on the controls remapping screen: the action's name,
 // a thin leader line and an "add" button that asks for a new binding.
 class GUIRemapButton : public GUIMenuItem {

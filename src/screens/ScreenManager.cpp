@@ -2,6 +2,7 @@
 
 #include "core/GameSettings.h"
 #include "core/Globals.h"
+#include "gui/GUIDebugStats.h"
 #include "gui/GUIButton.h"
 #include "gui/GUIScreen.h"
 #include "gui/GuiCommon.h"
@@ -89,6 +90,7 @@ void ScreenManager::createScreens() {
     ActiveNotifications.clear();
     CheckpointIcon = LoadingIcon = LoadingBarBack = LoadingBarFill = nullptr;
     OverlayView1 = OverlayView2 = nullptr;
+    DebugStats = nullptr;
     TimerBox = LevelRow = TotalRow = nullptr;
     LevelTimeText = LevelBestText = LevelBestLabel = TotalTimeText = TotalBestText = TotalBestLabel = nullptr;
     ScreenStack.clear();
@@ -131,6 +133,8 @@ void ScreenManager::createScreens() {
     ObjectiveCenter->drop();
     Hud->ObjectivePanel = ObjectiveCenter;
     createLoadingBillboards();
+    DebugStats = new GUIDebugStats(Environment);
+    DebugStats->drop();
     CrossfadeAlpha = 0.0f;
 }
 
@@ -521,6 +525,8 @@ void ScreenManager::handleDebugKeys() {
     if (!debugMode || !inputManager)
         return;
     const auto& keyState = guiHooks().input.keyState;
+    if (DebugStats)
+        DebugStats->toggleOnKey();
     if (askHook(keyState, 0, static_cast<s32>(KEY_F7)) == keyPressedThisFrame)
         DrawGUI = !DrawGUI;
     if (askHook(keyState, 0, static_cast<s32>(KEY_ESCAPE)) == keyPressedThisFrame ||

@@ -20,6 +20,7 @@ class ITexture;
 
 class GUIButton;
 class GUICutscene;
+class GUIDebugStats;
 class GUINotification;
 class GUIObjectiveCenter;
 class GUIFreeTypeText;
@@ -145,6 +146,8 @@ public:
     // The cutscene overlay's bar amount (0 while there is none).
     irr::f32 getOverlayBlend() const;
     GUICutscene* getCutsceneScreen() const { return Cutscene; }
+    // The debug statistics overlay (hidden until F6 in debug mode).
+    GUIDebugStats* getDebugStats() const { return DebugStats; }
     GUIObjectiveCenter* getObjectiveCenter() const { return ObjectiveCenter; }
     GUISubtitleManager* getSubtitleManager() const { return SubtitleManager; }
 
@@ -223,6 +226,7 @@ private:
     irr::core::recti LoadingBarRect;
     GUILevelElement* OverlayView1 = nullptr;
     GUILevelElement* OverlayView2 = nullptr;
+    GUIDebugStats* DebugStats = nullptr;
     GUIImage* TimerBox = nullptr;
     GUIImage* LevelRow = nullptr;
     GUIImage* TotalRow = nullptr;

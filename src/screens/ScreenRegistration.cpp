@@ -7,6 +7,7 @@
 #include "core/ShellHooks.h"
 #include "core/SoundManager.h"
 #include "gui/GUIButton.h"
+#include "gui/GUIDebugStats.h"
 #include "gui/GUIElementFactory.h"
 #include "gui/GUIMenuItem.h"
 #include "gui/GuiHooks.h"
@@ -28,6 +29,9 @@
 #include "player/devices/MouseDevice.h"
 #include "screens/ScreenManager.h"
 #include "screens/levels/LevelCatalogue.h"
+#include "core/Utf8.h"
+#include "screens/levels/WorkshopLevels.h"
+#include "screens/menus/GUIControlOptionsScreen.h"
 #include "screens/menus/GUIMainScreen.h"
 #include "screens/menus/GUIPlayScreen.h"
 #include "screens/menus/GUISplashScreen.h"
@@ -60,6 +64,13 @@ void fillShellSlots(ScreenHooks& screens) {
     screens.update = [] {
         if (screenManager)
             screenManager->update();
+    };
+    screens.updateDebugStats = [] {
+        GUIDebugStats* stats = screenManager ? screenManager->getDebugStats() : nullptr;
+        if (!stats || !stats->isVisible())
+            return;
+        stats->update();
+        stats->beginFrameTiming();
     };
     screens.draw = [] {
         if (screenManager)
@@ -255,6 +266,10 @@ namespace {
 // drawing, for the level manager, the shader builds and the cameras.
 void fillLoadingSlots() {
     LevelHookTable& level = levelHooks();
+    level.screens.maintainWorkshopZip = [](const io::path& path) {
+        maintainWorkshopZip(core::stringw(fromUtf8(path.c_str()).c_str()));
+    };
+    level.screens.unmountWorkshopArchives = unmountWorkshopArchives;
     level.screens.loadLevelList = loadLevelList;
     level.screens.loadMenuPreviewScenes = loadMenuPreviewScenes;
     level.screens.showAutoSaveLevelPreview = showAutoSaveLevelPreview;
@@ -295,6 +310,11 @@ void fillMenuSlots(GuiMenuHooks& menus) {
         if (GUIMenuItem* options = play->getOptionsItem())
             play->setFocusedElement(options);
         return play;
+    };
+    menus.createControlOptionsScreen = [](bool openedFromMainMenu) -> GUIScreen* {
+        if (!screenManager)
+            return nullptr;
+        return new GUIControlOptionsScreen(screenManager->getEnvironment(), openedFromMainMenu);
     };
     menus.showCalibrationPreview = [] {
         if (!CalibrationPreview)

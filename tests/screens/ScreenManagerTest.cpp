@@ -9,6 +9,7 @@
 #include "gui/GuiCommon.h"
 #include "gui/GuiHooks.h"
 #include "gui/fonts/FontCache.h"
+#include "gui/GUIDebugStats.h"
 #include "screens/ScreenManager.h"
 #include "screens/cutscene/GUICutscene.h"
 #include "gui/hud/GUIHud.h"
@@ -558,13 +559,15 @@ TEST_F(ScreenManagerTest, InitMakesTheStandingHudAndPauseScreenOnce) {
     ASSERT_NE(manager().getCutsceneScreen(), nullptr);
     // The tree was emptied first: only the standing screens are left, in their drawing order
     // (HUD, cutscene overlay, notification layer, level timer box, subtitles, pause menu,
-    // objective panel, the two overlay views and the two billboards).
+    // objective panel, the two overlay views, the two billboards and the debug overlay).
     std::vector<s32> ids;
     for (gui::IGUIElement* child : root()->getChildren())
         ids.push_back(child->getID());
     constexpr s32 overlay = ScreenManager::overlayId;
     EXPECT_EQ(ids, (std::vector<s32>{ScreenManager::hudId, overlay, -1, overlay, ScreenManager::subtitleScreenId,
-                                     ScreenManager::pauseScreenId, 0, overlay, overlay, overlay, overlay}));
+                                     ScreenManager::pauseScreenId, 0, overlay, overlay, overlay, overlay,
+                                     GUIDebugStats::elementId}));
+    EXPECT_FALSE(manager().getDebugStats()->isVisible());
     EXPECT_TRUE(manager().isInputAllowed());
 }
 

@@ -65,15 +65,36 @@ Shade backArrow(const video::SColor& colour, u32 width, u32 height) {
     };
 }
 
-Shade plus(u32 size) {
+// A state sheet (normal, focused / released, pressed, disabled; 2 x 2 cells of the size) of a
+// disc with a white plus (add) or a white bar (delete) on it.
+Shade discButtonSheet(bool add, u32 size) {
+    const video::SColor add4[4] = {video::SColor(255, 200, 80, 40), video::SColor(255, 236, 130, 60),
+                                   video::SColor(255, 50, 50, 150), video::SColor(120, 140, 140, 140)};
+    const video::SColor delete4[4] = {video::SColor(255, 150, 40, 40), video::SColor(255, 210, 60, 50),
+                                      video::SColor(255, 50, 50, 150), video::SColor(120, 140, 140, 140)};
     return [=](u32 x, u32 y) {
-        const f32 fx = (static_cast<f32>(x) + 0.5f) / static_cast<f32>(size) - 0.5f;
-        const f32 fy = (static_cast<f32>(y) + 0.5f) / static_cast<f32>(size) - 0.5f;
-        const bool ring = fx * fx + fy * fy < 0.25f;
-        const bool bar = (std::fabs(fx) < 0.08f && std::fabs(fy) < 0.3f) || (std::fabs(fy) < 0.08f && std::fabs(fx) < 0.3f);
-        if (bar)
+        const u32 cell = (y / size) * 2 + x / size;
+        const f32 fx = (static_cast<f32>(x % size) + 0.5f) / static_cast<f32>(size) - 0.5f;
+        const f32 fy = (static_cast<f32>(y % size) + 0.5f) / static_cast<f32>(size) - 0.5f;
+        const bool ring = fx * fx + fy * fy < 0.2f;
+        const bool across = std::fabs(fy) < 0.08f && std::fabs(fx) < 0.3f;
+        const bool down = add && std::fabs(fx) < 0.08f && std::fabs(fy) < 0.3f;
+        if (across || down)
             return video::SColor(255, 255, 255, 255);
-        return ring ? video::SColor(255, 200, 80, 40) : video::SColor(0, 0, 0, 0);
+        return ring ? (add ? add4 : delete4)[cell] : video::SColor(0, 0, 0, 0);
+    };
+}
+
+// The bar behind a focused binding row, as a state sheet: clear while the row is normal or
+// disabled, lit while it is focused or pressed.
+Shade rowHighlightSheet(u32 width, u32 height) {
+    return [=](u32 x, u32 y) {
+        const u32 cell = (y / height) * 2 + x / width;
+        if (cell == 1)
+            return video::SColor(160, 226, 140, 96);
+        if (cell == 2)
+            return video::SColor(160, 180, 110, 80);
+        return video::SColor(0, 0, 0, 0);
     };
 }
 
@@ -235,7 +256,7 @@ bool writeMenuImages(video::IVideoDriver* driver, const std::string& root) {
     ok = writeContentImage(driver, paint(driver, 32, 32, arrow(false, 32)), objects + "ListDownButton.png") && ok;
     ok = writeContentImage(driver, paint(driver, 46, 38, backArrow(video::SColor(255, 196, 84, 44), 46, 38)), buttons + "BackButton1.png") && ok;
     ok = writeContentImage(driver, paint(driver, 46, 38, backArrow(video::SColor(255, 60, 60, 60), 46, 38)), buttons + "BackButton2.png") && ok;
-    ok = writeContentImage(driver, paint(driver, 40, 40, plus(40)), buttons + "RemapAdd.png") && ok;
+    ok = writeContentImage(driver, paint(driver, 80, 80, discButtonSheet(true, 40)), buttons + "RemapAdd.png") && ok;
     // The pause menu's tint over the game; the screen sets how strong it is.
     ok = writeContentImage(driver, paint(driver, 16, 16, flat(video::SColor(255, 12, 14, 30))), objects + "PauseColor.png") && ok;
     ok = writeContentImage(driver, paint(driver, 16, 16, flat(video::SColor(255, 0, 0, 0))), root + "Content/Models/Editor/Black.png") && ok;
@@ -249,6 +270,11 @@ bool writeOptionImages(video::IVideoDriver* driver, const std::string& root) {
     bool ok = true;
     // The bar behind a focused option row (lighter than the menu rows' highlight).
     ok = writeContentImage(driver, paint(driver, 64, 16, flat(video::SColor(200, 226, 140, 96))), objects + "OptionColor2.png") && ok;
+    // Binding rows: the bar behind a focused row, the bar while a row waits for an input, and
+    // the delete button.
+    ok = writeContentImage(driver, paint(driver, 128, 32, rowHighlightSheet(64, 16)), buttons + "OptionCycleHighlight.png") && ok;
+    ok = writeContentImage(driver, paint(driver, 64, 16, flat(video::SColor(220, 90, 130, 200))), objects + "OptionColor3.png") && ok;
+    ok = writeContentImage(driver, paint(driver, 80, 80, discButtonSheet(false, 40)), buttons + "RemapDelete.png") && ok;
     ok = writeContentImage(driver, paint(driver, 64, 64, sideArrowSheet(false, 32)), buttons + "SettingPrevious.png") && ok;
     ok = writeContentImage(driver, paint(driver, 64, 64, sideArrowSheet(true, 32)), buttons + "SettingNext.png") && ok;
     ok = writeContentImage(driver, paint(driver, 80, 14, flat(video::SColor(255, 196, 84, 44))), buttons + "SettingMeter.png") && ok;

@@ -167,11 +167,12 @@ CGUITTFont::~CGUITTFont() {
             faceMap.erase(it);
         faceRecord->drop();
         faceRecord = nullptr;
-        if (faceMap.empty() && libraryExists) {
-            FT_Done_FreeType(library);
-            library = nullptr;
-            libraryExists = false;
-        }
+    }
+    // Also after a file that held no face: FreeType goes with the last face.
+    if (faceMap.empty() && libraryExists) {
+        FT_Done_FreeType(library);
+        library = nullptr;
+        libraryExists = false;
     }
     if (driver)
         driver->drop();

@@ -12,6 +12,7 @@
 #include "level/SaveManager.h"
 #include "player/InputManager.h"
 #include "screens/ScreenManager.h"
+#include "screens/levels/GUILevelSelectScreen.h"
 #include "screens/levels/GUIStoryLevelSelectScreen.h"
 #include "screens/levels/LevelCatalogue.h"
 #include "screens/menus/GUIMainScreen.h"
@@ -152,6 +153,14 @@ void GUIPlayScreen::openOptions(GUIButton*) {
 
 void GUIPlayScreen::openStorySelect(GUIButton*) {
     auto* select = new GUIStoryLevelSelectScreen(this, Environment, LevelKindStory);
+    if (screenManager)
+        screenManager->pushScreen(select);
+    select->drop();
+}
+
+// No entry of this menu opens the user levels' menu.
+void GUIPlayScreen::openLevelSelect(GUIButton*) {
+    auto* select = new GUILevelSelectScreen(Environment);
     if (screenManager)
         screenManager->pushScreen(select);
     select->drop();

@@ -29,6 +29,7 @@ public:
     void onNewGame(GUIButton* row);
     void openOptions(GUIButton* row);
     void openStorySelect(GUIButton* row);
+    void openLevelSelect(GUIButton* row);
     void quitGame(GUIButton* row);
 
     // The play mode handed over when the main menu opened.

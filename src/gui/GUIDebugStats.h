@@ -1,0 +1,53 @@
+#pragma once
+
+#include <IGUIElement.h>
+
+#include <memory>
+#include <vector>
+
+namespace irr::gui {
+class IGUIListBox;
+class IGUIStaticText;
+} // namespace irr::gui
+
+class Stopwatch;
+
+// The debug statistics overlay: a column of lines at the right edge of the screen with the
+// video driver, the frame rates, the triangles drawn, the mouse, the physics scene's
+// statistics and the profiler's stopwatches. Hidden at creation; in debug mode F6 shows and
+// hides it. While it shows it is rebuilt every frame and the profiler runs.
+class GUIDebugStats : public irr::gui::IGUIElement {
+public:
+    static constexpr irr::s32 elementId = -11;
+    static constexpr irr::s32 lineHeight = 20;
+    static constexpr irr::s32 columnWidth = 400;
+
+    explicit GUIDebugStats(irr::gui::IGUIEnvironment* environment);
+    ~GUIDebugStats() override;
+
+    void OnPostRender(irr::u32 timeMs) override;
+    const irr::c8* getTypeName() const override { return "GUIDebugStats"; }
+
+    // Rewrites every line (each frame while the overlay shows).
+    void update();
+    // Restarts the stopwatch of the whole frame.
+    void beginFrameTiming();
+    // F6 in debug mode shows or hides the overlay and restarts the averages.
+    void toggleOnKey();
+
+    const std::vector<irr::gui::IGUIStaticText*>& getLines() const { return Lines; }
+    Stopwatch& getTotalStopwatch() { return *TotalStopwatch; }
+
+private:
+    void addLine(const wchar_t* label);
+
+    irr::s32 LeftX;
+    irr::s32 RightX;
+    irr::u32 BestFps = 0;
+    irr::u32 FpsSum = 0;
+    irr::u32 FrameCount = 0;
+    std::vector<irr::gui::IGUIStaticText*> Lines;
+    std::vector<Stopwatch*> Stopwatches;
+    std::unique_ptr<Stopwatch> TotalStopwatch;
+    irr::gui::IGUIListBox* ListBox = nullptr;
+};

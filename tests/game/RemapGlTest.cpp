@@ -1,0 +1,61 @@
+// Remapping on the OpenGL driver under Xvfb: the remapping screen draws its rows, a key
+// bound there drives its action, the binding survives a restart, and the reset takes it
+// away (picture kept as remap-screen.png).
+#include "GameFixture.h"
+#include "RemapSteps.h"
+
+#include "core/GameApplication.h"
+#include "core/GameSettings.h"
+#include "core/Globals.h"
+
+#include "support/GraphicsDriver.h"
+
+#include <IVideoDriver.h>
+#include <IrrlichtDevice.h>
+
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+using RemapGlTest = GameFixture;
+
+void useOpenGLForRemapping() {
+    setSettingString("Graphics_Driver", "OpenGL");
+    setSettingBool("Graphics_Vsync", false);
+    setSettingInt("Graphics_Antialiasing", 0);
+    setSettingInt("Graphics_ScreenWidth", 800);
+    setSettingInt("Graphics_ScreenHeight", 450);
+}
+
+TEST_F(RemapGlTest, AKeyBoundInTheRemappingScreenDrivesItsActionAfterARestart) {
+    test::keepGraphicsDriverLoaded();
+    setenv("PADDLESTONE_SINGLE_BUFFER", "1", 1);
+    writeSettings(useOpenGLForRemapping);
+    int shownRows = 0;
+    int lit = 0;
+    remaptest::RemapRun run;
+    remaptest::addRemapSteps(steps, 20, run, [this](irr::EKEY_CODE key, bool down) { postKey(key, down); }, [&] {
+        irr::video::IVideoDriver* driver = gameDevice->getVideoDriver();
+        irr::video::IImage* shot = driver->createScreenShot();
+        ASSERT_NE(shot, nullptr);
+        driver->writeImageToFile(shot, (std::string(PADDLESTONE_SHOT_DIR) + "/remap-screen.png").c_str());
+        const irr::core::dimension2du size = shot->getDimension();
+        lit = test::countPixels(shot, irr::core::recti(0, 0, size.Width, size.Height),
+                                [](const irr::video::SColor& c) { return c.getRed() + c.getGreen() + c.getBlue() > 30; });
+        shot->drop();
+        for (GUIButton* item : run.remap->getItems())
+            shownRows += item->isVisible() && item->getAbsolutePosition().UpperLeftCorner.Y >= 0 ? 1 : 0;
+    });
+    {
+        GameApplication game;
+        EXPECT_EQ(game.run(), gameStatusNormal);
+    }
+    EXPECT_TRUE(run.drivesAction);
+    EXPECT_GT(shownRows, 5);
+    EXPECT_GT(lit, 800 * 450 / 5) << "the screen is not black";
+
+    remaptest::checkSecondStart(steps, frame);
+}
+
+} // namespace

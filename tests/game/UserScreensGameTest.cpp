@@ -1,0 +1,130 @@
+// The controls, user-level and debug screens in the whole game: a key bound in the
+// remapping screen drives its action and is still bound after a restart until the bindings
+// are reset; a user level from the Workshop folder is chosen and played; the debug overlay
+// shows the physics scene's and the profiler's own figures.
+#include "GameFixture.h"
+#include "RemapSteps.h"
+#include "../screens/WorkshopZip.h"
+
+#include "core/GameApplication.h"
+#include "core/Globals.h"
+#include "core/ProfilerManager.h"
+#include "core/Stopwatch.h"
+#include "gui/GUIDebugStats.h"
+#include "gui/GUIMenuItem.h"
+#include "gui/GUIOptionRemap.h"
+#include "gui/GUIScreen.h"
+#include "level/LevelManager.h"
+#include "phys/Scene.h"
+#include "phys/Visualization.h"
+#include "physics/world/PhysicsManager.h"
+#include "player/GameActions.h"
+#include "player/InputManager.h"
+#include "player/PlayerControls.h"
+#include "player/devices/KeyboardDevice.h"
+#include "screens/ScreenManager.h"
+#include "screens/levels/GUILevelSelectScreen.h"
+#include "screens/levels/WorkshopLevels.h"
+#include "screens/menus/GUIControlOptionsScreen.h"
+#include "screens/menus/GUIControlsRemapScreen.h"
+#include "screens/menus/GUIOptionsScreen.h"
+
+#include <IFileSystem.h>
+#include <IGUIStaticText.h>
+#include <IrrlichtDevice.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+namespace {
+
+using UserScreensGameTest = GameFixture;
+
+TEST_F(UserScreensGameTest, ARemappedKeyDrivesItsActionAfterARestartUntilTheReset) {
+    remaptest::RemapRun run;
+    remaptest::addRemapSteps(steps, 20, run, [this](irr::EKEY_CODE key, bool down) { postKey(key, down); }, {});
+    {
+        GameApplication game;
+        EXPECT_EQ(game.run(), gameStatusNormal);
+    }
+    EXPECT_TRUE(run.drivesAction) << "the new key drives the action";
+
+    // The next start reads the binding back; the reset takes it away again.
+    remaptest::checkSecondStart(steps, frame);
+}
+
+TEST_F(UserScreensGameTest, AUserLevelIsListedChosenAndPlayed) {
+    using namespace workshoptest;
+    const std::filesystem::path folder = dir.path() / "data" / "Paddlestone" / "Workshop";
+    std::filesystem::create_directories(folder);
+    writeBytes((folder / "Meadow.zip").string(), makeZip({{"Meadow/Meadow_Main.irr", emptyLevel()}}));
+    writeBytes((folder / "Broken.zip").string(), "PK\x03\x04 not really");
+    GUILevelSelectScreen* select = nullptr;
+    std::wstring played;
+    steps[20] = [&] {
+        screenManager->closeAllScreens();
+        select = new GUILevelSelectScreen(gameDevice->getGUIEnvironment());
+        screenManager->pushScreen(select);
+        select->drop();
+        ASSERT_EQ(select->getRows().size(), 1u);
+    };
+    // A level put into the folder while the menu shows gets its row within a second or so.
+    steps[25] = [&] {
+        writeBytes((folder / "Alps.zip").string(), makeZip({{"Alps/Alps_Main.irr", emptyLevel()}}));
+    };
+    steps[140] = [&] {
+        EXPECT_EQ(select->getFadeState(), GUIScreen::Shown);
+        ASSERT_EQ(select->getRows().size(), 2u);
+        EXPECT_TRUE(gameDevice->getFileSystem()->existFile("Content/Workshop/Meadow/Meadow_Main.irr"));
+        for (GUIButton* row : select->getRows())
+            if (row->getUserText() == irr::core::stringw(L"Content/Workshop/Meadow/Meadow_Main.irr"))
+                select->onLevelClicked(row);
+    };
+    for (int at = 141; at < 700; ++at)
+        steps[at] = [&] {
+            played = levelManager->getCurrentLevelPath().c_str();
+            if (played == L"Content/Workshop/Meadow/Meadow_Main.irr")
+                QuitRequested = true;
+        };
+    GameApplication game;
+    EXPECT_EQ(game.run(), gameStatusNormal);
+    EXPECT_EQ(played, L"Content/Workshop/Meadow/Meadow_Main.irr");
+}
+
+TEST_F(UserScreensGameTest, TheDebugOverlayShowsThePhysicsAndProfilerFigures) {
+    std::vector<std::wstring> lines;
+    std::vector<std::wstring> expected;
+    steps[20] = [&] {
+        GUIDebugStats* stats = screenManager->getDebugStats();
+        ASSERT_NE(stats, nullptr);
+        EXPECT_FALSE(stats->isVisible());
+        stats->setVisible(true);
+    };
+    steps[40] = [&] {
+        for (irr::gui::IGUIStaticText* line : screenManager->getDebugStats()->getLines())
+            lines.emplace_back(line->getText());
+        phys::SimulationStatistics physics;
+        physicsManager->getScene()->getSimulationStatistics(physics);
+        expected.push_back(L"   Active Dynamic Bodies: " + std::to_wstring(physics.nbActiveDynamicBodies));
+        expected.push_back(L"   Static Bodies: " + std::to_wstring(physics.nbStaticBodies));
+        for (int i = 0; i < ProfilerManager::stopwatchCount; ++i) {
+            const Stopwatch& watch = *profilerManager->getStopwatch(i);
+            char text[96];
+            std::snprintf(text, sizeof(text), ": %.2f ms Avg: %.2f ms", watch.delta() * 1000.0,
+                          watch.averageSeconds() * 1000.0);
+            expected.push_back(L" " + watch.name() + std::wstring(text, text + std::strlen(text)));
+        }
+        EXPECT_TRUE(profilerManager->isEnabled());
+    };
+    quitAt(41);
+    GameApplication game;
+    EXPECT_EQ(game.run(), gameStatusNormal);
+    ASSERT_EQ(lines.size(), 18u);
+    EXPECT_EQ(lines[6], expected[0]);
+    EXPECT_EQ(lines[8], expected[1]);
+    for (std::size_t i = 0; i < 4; ++i)
+        EXPECT_EQ(lines[14 + i], expected[2 + i]);
+}
+
+} // namespace

@@ -1,0 +1,70 @@
+// The debug statistics overlay: its column of lines at the right edge, hidden until F6 in
+// debug mode, and the profiler running exactly while it shows.
+#include "GuiFixture.h"
+
+#include "core/Globals.h"
+#include "core/ProfilerManager.h"
+#include "gui/GUIDebugStats.h"
+#include "gui/GuiHooks.h"
+
+#include <IGUIStaticText.h>
+
+using namespace irr;
+
+namespace {
+
+class DebugStatsTest : public guitest::GuiFixture {
+protected:
+    void SetUp() override {
+        GuiFixture::SetUp();
+        profilerManager = &profiler;
+        guiHooks().input.keyState = [this](s32 key) { return key == 0x75 ? f6State : 0; };
+        stats = new GUIDebugStats(environment);
+        stats->drop();
+    }
+    void TearDown() override {
+        debugMode = false;
+        profilerManager = nullptr;
+        GuiFixture::TearDown();
+    }
+
+    ProfilerManager profiler;
+    GUIDebugStats* stats = nullptr;
+    s32 f6State = 0;
+};
+
+TEST_F(DebugStatsTest, LinesStandInAColumnAtTheRightEdge) {
+    const s32 width = static_cast<s32>(driver->getScreenSize().Width);
+    ASSERT_EQ(stats->getLines().size(), 18u);
+    EXPECT_EQ(stats->getLines()[4]->getRelativePosition(), core::recti(width - 400, 80, width, 100));
+    EXPECT_STREQ(stats->getTypeName(), "GUIDebugStats");
+    EXPECT_EQ(stats->getID(), -11);
+    EXPECT_EQ(core::stringc(stats->getLines()[13]->getText()), "Total");
+    EXPECT_EQ(core::stringc(stats->getLines()[14]->getText()), core::stringc(profiler.getStopwatch(0)->name().c_str()));
+    stats->update();
+    EXPECT_EQ(core::stringc(stats->getLines()[0]->getText()), core::stringc(L" Driver: ") + driver->getName());
+    EXPECT_EQ(core::stringc(stats->getLines()[4]->getText()), " Physics Stats:");
+    // Without a physics scene the physics lines keep their labels.
+    EXPECT_EQ(core::stringc(stats->getLines()[5]->getText()), "numActiveConstraints");
+}
+
+TEST_F(DebugStatsTest, F6ShowsAndHidesOnlyInDebugModeAndTheProfilerFollows) {
+    f6State = 2;
+    stats->toggleOnKey();
+    EXPECT_FALSE(stats->isVisible());
+    debugMode = true;
+    f6State = 1; // held, not pressed this frame
+    stats->toggleOnKey();
+    EXPECT_FALSE(stats->isVisible());
+    f6State = 2;
+    stats->toggleOnKey();
+    EXPECT_TRUE(stats->isVisible());
+    postRenderAll();
+    EXPECT_TRUE(profiler.isEnabled());
+    EXPECT_EQ(profiler.getStopwatch(0)->tickCount(), 0u) << "the averages restart at the toggle";
+    stats->toggleOnKey();
+    postRenderAll();
+    EXPECT_FALSE(profiler.isEnabled());
+}
+
+} // namespace

@@ -1,0 +1,292 @@
+// The controls page of the options menu and the remapping screen with the real input
+// manager: the settings rows and what they write, the reset question, the device selector,
+// and binding, rebinding and deleting inputs with keys pressed through the engine.
+#include "../gui/GuiFixture.h"
+
+#include "core/GameSettings.h"
+#include "core/Globals.h"
+#include "core/ShellHooks.h"
+#include "gui/GUIMenuItem.h"
+#include "gui/GUIOptionCycle.h"
+#include "gui/GUIOptionMeter.h"
+#include "gui/GUIOptionRemap.h"
+#include "gui/GuiCommon.h"
+#include "gui/GuiHooks.h"
+#include "gui/fonts/CGUITTFont.h"
+#include "gui/fonts/FontCache.h"
+#include "platform/FakePadBackend.h"
+#include "player/GameActions.h"
+#include "player/InputManager.h"
+#include "player/PlayerControls.h"
+#include "player/PlayerHooks.h"
+#include "player/devices/KeyboardDevice.h"
+#include "player/devices/MouseDevice.h"
+#include "player/devices/VibrationController.h"
+#include "screens/ScreenManager.h"
+#include "screens/ScreenRegistration.h"
+#include "screens/menus/GUIControlOptionsScreen.h"
+#include "screens/menus/GUIControlsRemapScreen.h"
+#include "screens/menus/GUIDialogScreen.h"
+
+#include <cstring>
+#include <filesystem>
+
+using namespace irr;
+
+namespace {
+
+class ControlsScreenTest : public guitest::GuiFixture {
+protected:
+    void SetUp() override {
+        GuiFixture::SetUp();
+        std::filesystem::create_directories(saves.path() / "save");
+        platform::setPadBackend(std::make_unique<platform::FakePadBackend>());
+        resetShellHooks();
+        resetPlayerHooks();
+        registerScreens();
+        playerHooks().saves.saveFolder = [this] { return (saves.path() / "save").string(); };
+        guiHooks().language.getFont = [](s32) -> gui::IGUIFont* { return getCachedFont(fontPath, 20); };
+        guiHooks().level.isLoadingOverlayOpaque = [] { return false; };
+        settings = std::make_unique<GameSettings>((saves.path() / "PaddlestoneConfig.xml").string());
+        settings->load(true);
+        gameSettings = settings.get();
+        inputManager = new InputManager();
+        inputManager->init(device);
+        inputManager->resetInputState();
+        screenManager->createScreens();
+    }
+    void TearDown() override {
+        device->setEventReceiver(nullptr);
+        delete inputManager;
+        inputManager = nullptr;
+        gameSettings = nullptr;
+        settings.reset();
+        platform::setPadBackend(nullptr);
+        resetPlayerHooks();
+        resetShellHooks();
+        GuiFixture::TearDown();
+    }
+    void frame() {
+        setFrameDelta(0.05f);
+        inputManager->update();
+        screenManager->update();
+        postRenderAll();
+        inputManager->endFrame();
+    }
+    void frames(int count) {
+        for (int i = 0; i < count; ++i)
+            frame();
+    }
+    void key(EKEY_CODE code) {
+        for (bool down : {true, false}) {
+            SEvent event;
+            std::memset(static_cast<void*>(&event), 0, sizeof(event));
+            event.EventType = EET_KEY_INPUT_EVENT;
+            event.KeyInput.Key = code;
+            event.KeyInput.PressedDown = down;
+            device->postEventFromUser(event);
+            frame();
+        }
+    }
+    GUIControlOptionsScreen* openControls() {
+        GUIScreen* screen = guiHooks().menus.createControlOptionsScreen(true);
+        screenManager->pushScreen(screen);
+        screen->drop();
+        frames(6);
+        return static_cast<GUIControlOptionsScreen*>(screen);
+    }
+    GUIControlsRemapScreen* openRemap() {
+        auto* screen = new GUIControlsRemapScreen(environment, true);
+        screenManager->pushScreen(screen);
+        screen->drop();
+        frames(6);
+        return screen;
+    }
+    PlayerControls& controls() { return *remapControls(); }
+    // The key bindings of an action on the keyboard, by key code.
+    std::vector<int> keyBindings(int action) {
+        std::vector<int> keys;
+        for (const auto& mapping : controls().mappings(action))
+            if (mapping->keep && mapping->device == inputManager->getKeyboard())
+                keys.push_back(mapping->buttonIndex);
+        return keys;
+    }
+    // Adds a binding to the action through its heading and presses the key for it.
+    GUIOptionRemap* bindKey(GUIControlsRemapScreen* remap, int action, EKEY_CODE code) {
+        remap->findHeading(action)->getAddButton()->click();
+        auto* row = static_cast<GUIOptionRemap*>(remap->getFocusedElement());
+        frames(8);
+        key(code);
+        frames(3);
+        return row;
+    }
+
+    test::TempDir saves;
+    std::unique_ptr<GameSettings> settings;
+};
+
+TEST_F(ControlsScreenTest, TheControlsPageOffersItsTwelveRowsAndTheSlotOpensIt) {
+    GUIControlOptionsScreen* page = openControls();
+    ASSERT_EQ(page->getItems().size(), 12u);
+    for (std::size_t heading : {2u, 6u, 9u}) {
+        auto* row = static_cast<GUIMenuItem*>(page->getItems()[heading]);
+        EXPECT_FALSE(row->isClickable());
+        EXPECT_EQ(row->getState(), ButtonState::Disabled);
+    }
+    // Opening the page writes the remapping file.
+    EXPECT_TRUE(std::filesystem::exists(saves.path() / "save" / PlayerControls::remappingFileName));
+}
+
+TEST_F(ControlsScreenTest, SensitivityMetersShowAndWriteTheSettingTimes25) {
+    struct Case {
+        float stored;
+        s32 shown;
+    };
+    for (const Case& c : {Case{1.0f, 25}, Case{0.039f, 0}, Case{-0.5f, -10}, Case{2.0f, 50}}) {
+        SCOPED_TRACE(c.stored);
+        setSettingFloat("KM_HorizontalSensitivity", c.stored);
+        auto* page = new GUIControlOptionsScreen(environment, true);
+        EXPECT_EQ(static_cast<GUIOptionMeter*>(page->getItems()[3])->getValue(), c.shown);
+        page->remove();
+        page->drop();
+    }
+    GUIControlOptionsScreen* page = openControls();
+    struct Row {
+        std::size_t index;
+        const char* key;
+        float PlayerControls::*field;
+    };
+    for (const Row& r : {Row{3, "KM_HorizontalSensitivity", &PlayerControls::horizontalSensitivity},
+                         Row{4, "KM_VerticalSensitivity", &PlayerControls::verticalSensitivity},
+                         Row{5, "KM_ScrollSensitivity", &PlayerControls::scrollSensitivity},
+                         Row{8, "Gamepad_StickSensitivity", &PlayerControls::gamepadStickSensitivity},
+                         Row{10, "Joystick_StickSensitivity", &PlayerControls::joystickStickSensitivity}}) {
+        SCOPED_TRACE(r.key);
+        static_cast<GUIOptionMeter*>(page->getItems()[r.index])->setValue(30);
+        EXPECT_FLOAT_EQ(getSettingFloat(r.key), 1.2f);
+        EXPECT_FLOAT_EQ(controls().*r.field, 1.2f);
+    }
+}
+
+TEST_F(ControlsScreenTest, SwitchesWriteVibrationAndTheJoystickFlag) {
+    GUIControlOptionsScreen* page = openControls();
+    page->onVibration(0);
+    EXPECT_FALSE(getSettingBool("Gamepad_Vibration"));
+    EXPECT_FALSE(inputManager->getVibration()->enabled);
+    page->onVibration(1);
+    EXPECT_TRUE(getSettingBool("Gamepad_Vibration"));
+    EXPECT_TRUE(inputManager->getVibration()->enabled);
+    page->onJoystickIgnoreInput(1);
+    EXPECT_TRUE(joystickIgnoreInput);
+    EXPECT_TRUE(getSettingBool("Joystick_IgnoreInput"));
+    page->onJoystickIgnoreInput(0);
+    EXPECT_FALSE(joystickIgnoreInput);
+}
+
+TEST_F(ControlsScreenTest, ResetAsksAndOnlyTheSecondAnswerRestoresTheDefaults) {
+    GUIControlOptionsScreen* page = openControls();
+    const std::vector<int> defaults = keyBindings(GameAction::GrabObject);
+    ButtonMapping extra;
+    extra.device = inputManager->getKeyboard();
+    extra.buttonIndex = KEY_KEY_Q;
+    controls().addMapping(GameAction::GrabObject, extra);
+    page->onResetControls(nullptr);
+    EXPECT_NE(dynamic_cast<GUIDialogScreen*>(screenManager->getTopScreen()), nullptr);
+    s32 answer = 0;
+    page->onResetConfirmed(answer);
+    EXPECT_EQ(keyBindings(GameAction::GrabObject).size(), defaults.size() + 1);
+    answer = 1;
+    page->onResetConfirmed(answer);
+    EXPECT_EQ(keyBindings(GameAction::GrabObject), defaults);
+}
+
+TEST_F(ControlsScreenTest, TheSelectorOffersTheDetectingDevicesAndListsTheFirst) {
+    GUIControlsRemapScreen* remap = openRemap();
+    GUIOptionCycle* selector = remap->getDeviceSelector();
+    ASSERT_NE(selector, nullptr);
+    std::size_t detecting = 0;
+    for (InputDevice* device : InputDevice::deviceList())
+        detecting += device->takesPartInDetection() ? 1 : 0;
+    EXPECT_EQ(selector->getValueCount(), detecting);
+    EXPECT_EQ(remap->getShownDevice(), selector->getSelectedId());
+    // Thirty headings, each followed by its bindings on the shown device.
+    std::size_t headings = 0;
+    for (GUIButton* item : remap->getItems())
+        headings += item->getType() == toElementType(GuiType::MenuItem) ? 1 : 0;
+    EXPECT_EQ(headings, 30u);
+    EXPECT_EQ(screenManager->getTopScreenFocus(), selector);
+}
+
+TEST_F(ControlsScreenTest, APressedKeyBecomesTheNewBindingAndBackWaitsForIt) {
+    GUIControlsRemapScreen* remap = openRemap();
+    remap->findHeading(GameAction::Limp)->getAddButton()->click();
+    auto* row = static_cast<GUIOptionRemap*>(remap->getFocusedElement());
+    ASSERT_NE(row, nullptr);
+    EXPECT_TRUE(row->isCapturing());
+    EXPECT_FALSE(remap->findHeading(GameAction::Limp)->isAddingAllowed());
+    // The new row stands right under its heading.
+    const auto& items = remap->getItems();
+    const auto heading = std::find(items.begin(), items.end(), remap->findHeading(GameAction::Limp));
+    EXPECT_EQ(*(heading + 1), row);
+    remap->onBack(nullptr);
+    EXPECT_EQ(remap->getFadeState(), GUIScreen::Shown);
+    frames(8);
+    key(KEY_KEY_J);
+    frames(3);
+    EXPECT_FALSE(row->isCapturing());
+    EXPECT_EQ(keyBindings(GameAction::Limp).back(), KEY_KEY_J);
+    frames(6);
+    EXPECT_TRUE(remap->findHeading(GameAction::Limp)->isAddingAllowed());
+    remap->onBack(nullptr);
+    EXPECT_EQ(remap->getFadeState(), GUIScreen::FadingOut);
+    // The file now carries the binding for the next start.
+    PlayerControls fresh(inputManager, 0, 0, 0, nullptr);
+    fresh.clearMappings();
+    ASSERT_TRUE(fresh.readMappings((saves.path() / "save" / PlayerControls::remappingFileName).string()));
+    bool found = false;
+    for (const auto& mapping : fresh.mappings(GameAction::Limp))
+        found = found || (mapping->device == inputManager->getKeyboard() && mapping->buttonIndex == KEY_KEY_J);
+    EXPECT_TRUE(found);
+}
+
+TEST_F(ControlsScreenTest, RebindingKeepsTheRowAndDeletingDropsItAtTheNextDeviceSwitch) {
+    GUIControlsRemapScreen* remap = openRemap();
+    GUIOptionRemap* row = bindKey(remap, GameAction::CameraUp, KEY_KEY_K);
+    int captured = 0;
+    struct Counter {
+        int* count;
+        void hit() { ++*count; }
+    } counter{&captured};
+    row->Captured.addMember(&counter, &Counter::hit);
+    frames(6);
+    row->click();
+    frames(8);
+    key(KEY_KEY_L);
+    frames(3);
+    EXPECT_EQ(captured, 0);
+    EXPECT_EQ(keyBindings(GameAction::CameraUp).back(), KEY_KEY_L);
+    const std::size_t before = controls().mappings(GameAction::CameraUp).size();
+    row->getDeleteButton()->click();
+    EXPECT_EQ(remap->findRow(row->getMapping()), nullptr);
+    EXPECT_EQ(controls().mappings(GameAction::CameraUp).size(), before);
+    remap->selectDevice(remap->getShownDevice());
+    EXPECT_EQ(controls().mappings(GameAction::CameraUp).size(), before - 1);
+}
+
+TEST_F(ControlsScreenTest, ARowWaitsWhileTheMouseButtonIsHeld) {
+    GUIControlsRemapScreen* remap = openRemap();
+    remap->findHeading(GameAction::GrabObject)->getAddButton()->click();
+    auto* row = static_cast<GUIOptionRemap*>(remap->getFocusedElement());
+    inputManager->getMouse()->systemMouse().left = 1;
+    for (int i = 0; i < 3; ++i) {
+        screenManager->update();
+        postRenderAll();
+    }
+    EXPECT_EQ(row->getSettleCounter(), 0);
+    inputManager->getMouse()->systemMouse().left = 0;
+    screenManager->update();
+    postRenderAll();
+    EXPECT_EQ(row->getSettleCounter(), 1);
+}
+
+} // namespace

@@ -1,0 +1,183 @@
+// User levels: records from archives with and without settings, their order, the refusal of
+// damaged and hostile archives, mounting for play, and the level select menu's rows,
+// deletion question and folder watch.
+#include "../gui/GuiFixture.h"
+#include "WorkshopZip.h"
+
+#include "core/Globals.h"
+#include "gui/GUIDeleteRow.h"
+#include "gui/GUIScreen.h"
+#include "gui/GuiHooks.h"
+#include "gui/fonts/CGUITTFont.h"
+#include "gui/fonts/FontCache.h"
+#include "screens/ScreenManager.h"
+#include "screens/levels/GUILevelSelectScreen.h"
+#include "screens/levels/WorkshopLevels.h"
+#include "screens/menus/GUIDialogScreen.h"
+
+#include <cstdlib>
+#include <filesystem>
+
+using namespace irr;
+using namespace workshoptest;
+
+namespace {
+
+class WorkshopTest : public guitest::GuiFixture {
+protected:
+    void SetUp() override {
+        GuiFixture::SetUp();
+        const char* previous = std::getenv("XDG_DATA_HOME");
+        keptDataHome = previous ? previous : "";
+        hadDataHome = previous != nullptr;
+        ::setenv("XDG_DATA_HOME", data.path().c_str(), 1);
+        folder = workshopFolder();
+        std::filesystem::create_directories(folder);
+        guiHooks().language.getFont = [](s32) -> gui::IGUIFont* { return getCachedFont(fontPath, 20); };
+        screenManager->createScreens();
+    }
+    void TearDown() override {
+        unmountWorkshopArchives();
+        clearWorkshopLevels();
+        if (hadDataHome)
+            ::setenv("XDG_DATA_HOME", keptDataHome.c_str(), 1);
+        else
+            ::unsetenv("XDG_DATA_HOME");
+        GuiFixture::TearDown();
+    }
+    // Good.zip with settings and a level, a cut archive, an escaping one, an absolute one
+    // and a text file.
+    void fillFolder() {
+        const std::string settings =
+            "<?xml version=\"1.0\"?>\n<WorkshopSettings>\n<ZipFilePath>Other.zip</ZipFilePath>\n"
+            "<WorkingDirectory>Content\\Workshop\\Good\\</WorkingDirectory>\n"
+            "<LevelFilePath>Content\\Workshop\\Good\\Good_Main.irr</LevelFilePath>\n"
+            "<Title>Good level</Title>\n</WorkshopSettings>\n";
+        writeBytes(folder + "Good.zip", makeZip({{"Good/WorkshopSettings.xml", settings},
+                                                 {"Good/Good_Main.irr", emptyLevel()}}));
+        const std::string whole = makeZip({{"Cut/Cut_Main.irr", emptyLevel()}});
+        writeBytes(folder + "Cut.zip", whole.substr(0, whole.size() / 2));
+        writeBytes(folder + "Escape.zip", makeZip({{"../../Escape_Main.irr", emptyLevel()}}));
+        writeBytes(folder + "Absolute.zip", makeZip({{"/tmp/Absolute_Main.irr", emptyLevel()}}));
+        writeBytes(folder + "Notes.txt", "not a level");
+    }
+
+    test::TempDir data;
+    std::string folder;
+    std::string keptDataHome;
+    bool hadDataHome = false;
+};
+
+TEST_F(WorkshopTest, AnArchiveWithoutSettingsIsNamedByItsFile) {
+    const WorkshopLevelRecord record = defaultWorkshopRecord("Castle.zip");
+    EXPECT_EQ(core::stringc(record.title), "Castle");
+    EXPECT_EQ(core::stringc(record.levelFilePath), "Content/Workshop/Castle/Castle_Main.irr");
+    EXPECT_EQ(core::stringc(record.imageFilePath), "Content/Workshop/Castle/WorkshopPreview.jpg");
+    EXPECT_EQ(core::stringc(record.workingDirectory), "Content/Workshop/Castle/");
+    EXPECT_EQ(core::stringc(record.zipPath), (folder + "Castle.zip").c_str());
+}
+
+TEST_F(WorkshopTest, RecordsSortByTheFirstLetterOfTheirTitles) {
+    clearWorkshopLevels();
+    for (const wchar_t* title : {L"beta", L"Alpha", L"alpine", L""}) {
+        WorkshopLevelRecord record;
+        record.title = title;
+        appendWorkshopLevel(record);
+    }
+    EXPECT_FALSE(WorkshopLevelsSorted);
+    sortWorkshopLevels();
+    EXPECT_EQ(WorkshopLevels[2].title, core::stringw(L"beta"));
+    EXPECT_NE(WorkshopLevels[0].title, core::stringw(L"beta"));
+    EXPECT_NE(WorkshopLevels[1].title, core::stringw(L"beta"));
+}
+
+TEST_F(WorkshopTest, OnlyTheSoundArchiveIsListedAndItsFilesAreFound) {
+    fillFolder();
+    loadWorkshopLevels();
+    ASSERT_EQ(WorkshopLevels.size(), 1u);
+    const WorkshopLevelRecord& good = WorkshopLevels[0];
+    EXPECT_EQ(core::stringc(good.title), "Good level");
+    EXPECT_EQ(core::stringc(good.levelFilePath), "Content/Workshop/Good/Good_Main.irr");
+    EXPECT_EQ(core::stringc(good.zipPath), (folder + "Good.zip").c_str());
+    EXPECT_EQ(core::stringc(good.zipName), "Good.zip");
+    ASSERT_NE(good.archive, nullptr);
+    EXPECT_TRUE(device->getFileSystem()->existFile("Content/Workshop/Good/Good_Main.irr"));
+    for (const char* refused : {"Cut.zip", "Escape.zip", "Absolute.zip"})
+        EXPECT_TRUE(log.contains(std::string("Refused the user level archive \"") + folder + refused)) << refused;
+    EXPECT_EQ(getWorkshopLevelTitle(L"content/workshop/good/GOOD_MAIN.IRR"), core::stringw(L"Good level"));
+    // Playing another level unmounts it; the menu's level keeps its archive and says so.
+    maintainWorkshopZip(L"Content/Workshop/Good/Good_Main.irr");
+    EXPECT_NE(WorkshopLevels[0].archive, nullptr);
+    EXPECT_TRUE(log.contains("Maintaining zip archive for level: Content/Workshop/Good/Good_Main.irr"));
+    maintainWorkshopZip(L"Content/Levels/Other.irr");
+    EXPECT_EQ(WorkshopLevels[0].archive, nullptr);
+    EXPECT_FALSE(device->getFileSystem()->existFile("Content/Workshop/Good/Good_Main.irr"));
+}
+
+TEST_F(WorkshopTest, HugeEntriesAndUnknownMethodsAreRefused) {
+    std::string huge = makeZip({{"Huge_Main.irr", "x"}});
+    // The declared unpacked size (offset 22) claims a gigabyte; the method (offset 8) is 12.
+    std::string packed = huge;
+    huge[22] = huge[23] = huge[24] = 0;
+    huge[25] = 0x40;
+    packed[8] = 12;
+    writeBytes(folder + "Huge.zip", huge);
+    writeBytes(folder + "Packed.zip", packed);
+    writeBytes(folder + "Noise.zip", std::string(200, 'x'));
+    EXPECT_FALSE(checkWorkshopArchive(folder + "Huge.zip"));
+    EXPECT_FALSE(checkWorkshopArchive(folder + "Packed.zip"));
+    EXPECT_FALSE(checkWorkshopArchive(folder + "Noise.zip"));
+    loadWorkshopLevels();
+    EXPECT_TRUE(WorkshopLevels.empty());
+}
+
+TEST_F(WorkshopTest, TheMenuDeletesOnlyAfterTheSecondAnswer) {
+    fillFolder();
+    writeBytes(folder + "Castle.zip", makeZip({{"Castle/Castle_Main.irr", emptyLevel()}}));
+    auto* menu = new GUILevelSelectScreen(environment);
+    screenManager->pushScreen(menu);
+    menu->drop();
+    for (int frame = 0; frame < 5; ++frame) {
+        setFrameDelta(0.1f);
+        postRenderAll();
+    }
+    ASSERT_EQ(menu->getFadeState(), GUIScreen::Shown);
+    ASSERT_EQ(menu->getRows().size(), 2u);
+    auto* castle = static_cast<GUIDeleteRow*>(menu->getRows()[0]);
+    EXPECT_EQ(castle->getUserText(), core::stringw(L"Content/Workshop/Castle/Castle_Main.irr"));
+    castle->getDeleteButton()->click();
+    EXPECT_NE(dynamic_cast<GUIDialogScreen*>(screenManager->getTopScreen()), nullptr);
+    s32 answer = 0;
+    menu->deleteWorkshopLevel(answer);
+    EXPECT_TRUE(std::filesystem::exists(folder + "Castle.zip"));
+    ASSERT_EQ(menu->getRows().size(), 2u);
+    static_cast<GUIDeleteRow*>(menu->getRows()[0])->getDeleteButton()->click();
+    answer = 1;
+    menu->deleteWorkshopLevel(answer);
+    EXPECT_FALSE(std::filesystem::exists(folder + "Castle.zip"));
+    EXPECT_TRUE(std::filesystem::exists(folder + "Good.zip"));
+    EXPECT_TRUE(std::filesystem::exists(folder + "Cut.zip"));
+    EXPECT_EQ(menu->getRows().size(), 1u);
+    EXPECT_EQ(menu->getPendingDeleteIndex(), -1);
+}
+
+TEST_F(WorkshopTest, ADeleteRowSendsRightToItsButtonAndKeepsItUsableWhenDisabled) {
+    auto* row = new GUIDeleteRow(L"Row", 1, false, environment, root(), core::recti(0, 0, 300, 24));
+    int deletes = 0;
+    struct Counter {
+        int* count;
+        void hit() { ++*count; }
+    } counter{&deletes};
+    row->DeleteRequested.addMember(&counter, &Counter::hit);
+    EXPECT_EQ(row->getNeighbour(MenuKey::Right), row->getDeleteButton());
+    EXPECT_EQ(row->getDeleteButton()->getNeighbour(MenuKey::Left), row);
+    row->setEnabled(false);
+    row->OnPostRender(0);
+    EXPECT_TRUE(row->getDeleteButton()->isEnabled());
+    row->getDeleteButton()->click();
+    EXPECT_EQ(deletes, 1);
+    row->remove();
+    row->drop();
+}
+
+} // namespace
