@@ -9,6 +9,7 @@
 #include "core/XmlFile.h"
 
 #include <algorithm>
+#include <cwchar>
 #include <filesystem>
 #include <fstream>
 
@@ -179,6 +180,26 @@ bool readXmlLevel(io::IFileSystem* fileSystem, video::IVideoDriver* driver, cons
 
 // --- writing ------------------------------------------------------------------------------
 
+namespace {
+
+// The engine writes a material's empty texture layer as the texture "0", which a later
+// read then tries to open as a file: a level keeps an empty layer empty.
+class LevelXmlWriter : public Utf8XmlWriter {
+public:
+    using Utf8XmlWriter::writeElement;
+    void writeElement(const wchar_t* name, bool empty, const wchar_t* attr1Name, const wchar_t* attr1Value,
+                      const wchar_t* attr2Name, const wchar_t* attr2Value, const wchar_t* attr3Name,
+                      const wchar_t* attr3Value, const wchar_t* attr4Name, const wchar_t* attr4Value,
+                      const wchar_t* attr5Name, const wchar_t* attr5Value) override {
+        if (name && attr2Value && std::wcscmp(name, L"texture") == 0 && std::wcscmp(attr2Value, L"0") == 0)
+            attr2Value = L"";
+        Utf8XmlWriter::writeElement(name, empty, attr1Name, attr1Value, attr2Name, attr2Value, attr3Name, attr3Value,
+                                    attr4Name, attr4Value, attr5Name, attr5Value);
+    }
+};
+
+} // namespace
+
 bool saveLevelFile(scene::ISceneManager* manager, const io::path& path, scene::ISceneNode* start) {
     if (!manager || !manager->getFileSystem())
         return false;
@@ -190,7 +211,7 @@ bool saveLevelFile(scene::ISceneManager* manager, const io::path& path, scene::I
         }
     } else {
         // Content paths are written as the loader reads them: relative to the working folder.
-        Utf8XmlWriter writer;
+        LevelXmlWriter writer;
         if (!manager->saveScene(&writer, levelPathBase(manager->getFileSystem()), nullptr, start)) {
             logMessagePair("ERROR: Could not write level file: ", path.c_str());
             return false;
