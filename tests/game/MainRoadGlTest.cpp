@@ -4,7 +4,9 @@
 // pauses; Restart from the beginning asks and reloads the level; Quit asks and returns to
 // the title screen. Each step is checked on the screen stack, the level and a screenshot
 // that is not black and differs from the step before; the pictures stay in the build folder
-// (main-road-1-title.png ...).
+// (main-road-1-title.png ...). The roads by keyboard and by gamepad then play the story
+// levels: New Game and the first level playing by itself, and in demo mode the other two
+// chosen in the story select (main-road-keyboard-1-title.png ...).
 #include "GameFixture.h"
 
 #include "camera/CameraManager.h"
@@ -124,7 +126,8 @@ protected:
         stableFrames = condition ? stableFrames + 1 : 0;
         return stableFrames >= frames;
     }
-    static bool onLevel(const wchar_t* path) { return levelManager->getCurrentLevelPath() == core::stringw(path); }
+    template <class Text>
+    static bool onLevel(const Text* path) { return levelManager->getCurrentLevelPath() == core::stringw(path); }
     static s32 overrideCameraID() {
         CameraObject* camera = cameraManagers[0] ? cameraManagers[0]->getOverrideCamera() : nullptr;
         return camera ? camera->getID() : -1;
@@ -180,11 +183,13 @@ protected:
         EXPECT_EQ(game.run(), gameStatusNormal);
         EXPECT_EQ(next, road.size());
     }
-    // The log of the road holds no error, no warning and no file the engine could not open.
+    // The log of the road holds no error, no warning and no file the engine could not open
+    // (but for the machine's own: a test machine without input devices to tell mice apart).
     void expectACleanLog() {
         for (const std::string& line : logLines())
-            EXPECT_TRUE(line.rfind("ERROR: ", 0) == std::string::npos && line.rfind("Warning: ", 0) == std::string::npos &&
-                        line.find("Could not open file") == std::string::npos)
+            EXPECT_TRUE(line.rfind("Warning: Several mice cannot be told apart", 0) == 0 ||
+                        (line.rfind("ERROR: ", 0) == std::string::npos && line.rfind("Warning: ", 0) == std::string::npos &&
+                        line.find("Could not open file") == std::string::npos))
                 << line;
     }
     // The pause menu's Quit row asks, and Yes returns to the title screen.
@@ -243,7 +248,8 @@ TEST_F(MainRoadGlTest, FromTheTitleScreenIntoTheFirstLevelAndBack) {
         {"level",
          [&] {
              return stableFor(levelManager->getCurrentLevelPath() == core::stringw(mainRoadLevel) && settled() &&
-                                  screenManager->getScreenStack().empty(),
+                                  screenManager->getScreenStack().empty() &&
+                                  saveManager->getAutoSaveCheckpoint(true) == std::wstring(mainRoadLevel),
                               30);
          },
          [&] {
@@ -265,6 +271,11 @@ TEST_F(MainRoadGlTest, FromTheTitleScreenIntoTheFirstLevelAndBack) {
          [&] { return stableFor(topType() == "GUIScreen" && screenManager->getScreenStack().size() == 1, 20); },
          [&] { press(KEY_DOWN); }}, // from the beginning
         {"from the beginning", [&] { return stableFor(true, 3); }, [&] { press(KEY_RETURN); }},
+        // The level saved a checkpoint: leaving it behind asks once more.
+        {"beginning question",
+         [&] { return stableFor(topType() == "GUIScreen" && screenManager->getScreenStack().size() == 1, 20); },
+         [&] { press(KEY_DOWN); }}, // Yes
+        {"yes, the beginning", [&] { return stableFor(true, 3); }, [&] { press(KEY_RETURN); }},
         {"restarted",
          [&] {
              return stableFor(mainRoadLoads == 2 && settled() && !screenManager->isPauseScreenVisible() &&
@@ -344,7 +355,7 @@ void MainRoadGlTest::playTheRoad(const char* device) {
              EXPECT_EQ(levelManager->PlayMode, LevelManager::playModeStory);
              gardenerStart = levelManager->getSceneNodeFromID(1600)->getAbsolutePosition();
          }},
-        {"the level plays", [&] { return stableFor(bedCameraSeen && checkpointSaved() && gardenerWalked(), 1); },
+        {"the level plays", [&] { return stableFor(bedCameraSeen && checkpointSaved() && gardenerWalked(), 20); },
          [&] {
              shoot((shot + "2-level").c_str());
              push(RoadInput::Pause);
