@@ -182,20 +182,31 @@ bool readXmlLevel(io::IFileSystem* fileSystem, video::IVideoDriver* driver, cons
 
 namespace {
 
-// The engine writes a material's empty texture layer as the texture "0", which a later
-// read then tries to open as a file: a level keeps an empty layer empty.
+// The engine writes a material's empty texture layer as the texture "0", and a render
+// target (the shadow atlas) by its name, which a later read then tries to open as files: a
+// level keeps such layers empty (the renderer binds its targets again when it draws).
 class LevelXmlWriter : public Utf8XmlWriter {
 public:
+    explicit LevelXmlWriter(video::IVideoDriver* driver) : driver(driver) {}
     using Utf8XmlWriter::writeElement;
     void writeElement(const wchar_t* name, bool empty, const wchar_t* attr1Name, const wchar_t* attr1Value,
                       const wchar_t* attr2Name, const wchar_t* attr2Value, const wchar_t* attr3Name,
                       const wchar_t* attr3Value, const wchar_t* attr4Name, const wchar_t* attr4Value,
                       const wchar_t* attr5Name, const wchar_t* attr5Value) override {
-        if (name && attr2Value && std::wcscmp(name, L"texture") == 0 && std::wcscmp(attr2Value, L"0") == 0)
+        if (name && attr2Value && std::wcscmp(name, L"texture") == 0 && !namesAFile(attr2Value))
             attr2Value = L"";
         Utf8XmlWriter::writeElement(name, empty, attr1Name, attr1Value, attr2Name, attr2Value, attr3Name, attr3Value,
                                     attr4Name, attr4Value, attr5Name, attr5Value);
     }
+
+private:
+    bool namesAFile(const wchar_t* texture) const {
+        if (std::wcscmp(texture, L"0") == 0)
+            return false;
+        video::ITexture* known = driver ? driver->findTexture(core::stringc(texture).c_str()) : nullptr;
+        return !(known && known->isRenderTarget());
+    }
+    video::IVideoDriver* driver;
 };
 
 } // namespace
@@ -211,7 +222,7 @@ bool saveLevelFile(scene::ISceneManager* manager, const io::path& path, scene::I
         }
     } else {
         // Content paths are written as the loader reads them: relative to the working folder.
-        LevelXmlWriter writer;
+        LevelXmlWriter writer(manager->getVideoDriver());
         if (!manager->saveScene(&writer, levelPathBase(manager->getFileSystem()), nullptr, start)) {
             logMessagePair("ERROR: Could not write level file: ", path.c_str());
             return false;
