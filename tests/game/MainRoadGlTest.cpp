@@ -397,7 +397,11 @@ void MainRoadGlTest::playTheStorySelect(const char* device) {
                         [&] { EXPECT_EQ(countUnlockedStoryLevels(), 3u); }});
         for (int i = 0; i < downs; ++i)
             road.push_back({"down to the level", [&] { return stableFor(true, 3); }, [&] { push(RoadInput::Down); }});
-        road.push_back({"choose", [&] { return stableFor(true, 3); }, [&] { push(RoadInput::Confirm); }});
+        road.push_back({"choose", [&] { return stableFor(true, 20); },
+                        [&, name] {
+                            shoot((shot + name + "-preview").c_str()); // the chosen row's preview behind the list
+                            push(RoadInput::Confirm);
+                        }});
         road.push_back({name,
                         [&, level, playing] {
                             return stableFor(onLevel(level) && settled() && screenManager->getScreenStack().empty() &&
