@@ -397,7 +397,7 @@ void MainRoadGlTest::playTheStorySelect(const char* device) {
                         [&] { EXPECT_EQ(countUnlockedStoryLevels(), 3u); }});
         for (int i = 0; i < downs; ++i)
             road.push_back({"down to the level", [&] { return stableFor(true, 3); }, [&] { push(RoadInput::Down); }});
-        road.push_back({"choose", [&] { return stableFor(true, 20); },
+        road.push_back({"choose", [&] { return stableFor(screenManager->CrossfadeAlpha <= 0.0f, 5); },
                         [&, name] {
                             shoot((shot + name + "-preview").c_str()); // the chosen row's preview behind the list
                             push(RoadInput::Confirm);
