@@ -189,21 +189,25 @@ class LevelXmlWriter : public Utf8XmlWriter {
 public:
     explicit LevelXmlWriter(video::IVideoDriver* driver) : driver(driver) {}
     using Utf8XmlWriter::writeElement;
-    void writeElement(const wchar_t* name, bool empty, const wchar_t* attr1Name, const wchar_t* attr1Value,
-                      const wchar_t* attr2Name, const wchar_t* attr2Value, const wchar_t* attr3Name,
-                      const wchar_t* attr3Value, const wchar_t* attr4Name, const wchar_t* attr4Value,
-                      const wchar_t* attr5Name, const wchar_t* attr5Value) override {
+    void writeElement(const wchar_t* name, bool empty, const wchar_t* attr1Name,
+                      const wchar_t* attr1Value, const wchar_t* attr2Name,
+                      const wchar_t* attr2Value, const wchar_t* attr3Name,
+                      const wchar_t* attr3Value, const wchar_t* attr4Name,
+                      const wchar_t* attr4Value, const wchar_t* attr5Name,
+                      const wchar_t* attr5Value) override {
         if (name && attr2Value && std::wcscmp(name, L"texture") == 0 && !namesAFile(attr2Value))
             attr2Value = L"";
-        Utf8XmlWriter::writeElement(name, empty, attr1Name, attr1Value, attr2Name, attr2Value, attr3Name, attr3Value,
-                                    attr4Name, attr4Value, attr5Name, attr5Value);
+        Utf8XmlWriter::writeElement(name, empty, attr1Name, attr1Value, attr2Name, attr2Value,
+                                    attr3Name, attr3Value, attr4Name, attr4Value, attr5Name,
+                                    attr5Value);
     }
 
 private:
     bool namesAFile(const wchar_t* texture) const {
         if (std::wcscmp(texture, L"0") == 0)
             return false;
-        video::ITexture* known = driver ? driver->findTexture(core::stringc(texture).c_str()) : nullptr;
+        video::ITexture* known =
+            driver ? driver->findTexture(core::stringc(texture).c_str()) : nullptr;
         return !(known && known->isRenderTarget());
     }
     video::IVideoDriver* driver;

@@ -127,8 +127,9 @@ protected:
         stableFrames = condition ? stableFrames + 1 : 0;
         return stableFrames >= frames;
     }
-    template <class Text>
-    static bool onLevel(const Text* path) { return levelManager->getCurrentLevelPath() == core::stringw(path); }
+    template <class Text> static bool onLevel(const Text* path) {
+        return levelManager->getCurrentLevelPath() == core::stringw(path);
+    }
     static s32 overrideCameraID() {
         CameraObject* camera = cameraManagers[0] ? cameraManagers[0]->getOverrideCamera() : nullptr;
         return camera ? camera->getID() : -1;
@@ -152,7 +153,9 @@ protected:
         static constexpr EKEY_CODE keys[] = {KEY_DOWN, KEY_RETURN, KEY_ESCAPE};
         press(keys[static_cast<int>(input)]);
     }
-    bool padReady() const { return !pad || (inputManager->getGamepad() && inputManager->getGamepad()->isConnected(0)); }
+    bool padReady() const {
+        return !pad || (inputManager->getGamepad() && inputManager->getGamepad()->isConnected(0));
+    }
 
     // Runs the game, taking one step of the road whenever its condition holds (checked every
     // frame after the screens' update); each step's inputs are let go in the next frame.
@@ -174,7 +177,8 @@ protected:
                 ++next;
             }
             if (frame >= frameLimit) {
-                ADD_FAILURE() << "the road stopped before: " << (next < road.size() ? road[next].name : "the end");
+                ADD_FAILURE() << "the road stopped before: "
+                              << (next < road.size() ? road[next].name : "the end");
                 QuitRequested = true;
             }
             steps[frame + 1] = tick;
@@ -189,22 +193,32 @@ protected:
     void expectACleanLog() {
         for (const std::string& line : logLines())
             EXPECT_TRUE(line.rfind("Warning: Several mice cannot be told apart", 0) == 0 ||
-                        (line.rfind("ERROR: ", 0) == std::string::npos && line.rfind("Warning: ", 0) == std::string::npos &&
-                        line.find("Could not open file") == std::string::npos))
+                        (line.rfind("ERROR: ", 0) == std::string::npos &&
+                         line.rfind("Warning: ", 0) == std::string::npos &&
+                         line.find("Could not open file") == std::string::npos))
                 << line;
     }
     // The pause menu's Quit row asks, and Yes returns to the title screen.
     void quitFromThePause(std::vector<Step>& road, int downs) {
         for (int i = 0; i < downs; ++i)
-            road.push_back({"down to quit", [this] { return stableFor(true, 3); }, [this] { push(RoadInput::Down); }});
-        road.push_back({"quit row", [this] { return stableFor(true, 3); }, [this] { push(RoadInput::Confirm); }});
+            road.push_back({"down to quit", [this] { return stableFor(true, 3); },
+                            [this] { push(RoadInput::Down); }});
+        road.push_back({"quit row", [this] { return stableFor(true, 3); },
+                        [this] { push(RoadInput::Confirm); }});
         road.push_back({"quit question",
-                        [this] { return stableFor(topType() == "GUIScreen" && screenManager->getScreenStack().size() == 1, 20); },
+                        [this] {
+                            return stableFor(topType() == "GUIScreen" &&
+                                                 screenManager->getScreenStack().size() == 1,
+                                             20);
+                        },
                         [this] { push(RoadInput::Down); }});
-        road.push_back({"yes", [this] { return stableFor(true, 3); }, [this] { push(RoadInput::Confirm); }});
+        road.push_back(
+            {"yes", [this] { return stableFor(true, 3); }, [this] { push(RoadInput::Confirm); }});
     }
     bool atTheTitle() {
-        return stableFor(topType() == "GUIPlayScreen" && settled() && onLevel(titleBackgroundLevel) && padReady(), 30);
+        return stableFor(topType() == "GUIPlayScreen" && settled() &&
+                             onLevel(titleBackgroundLevel) && padReady(),
+                         30);
     }
     void playTheRoad(const char* device);
     void playTheStorySelect(const char* device);
@@ -237,8 +251,7 @@ TEST_F(MainRoadGlTest, FromTheTitleScreenIntoTheFirstLevelAndBack) {
              screenManager->captureCrossfade();
              EXPECT_EQ(screenManager->CrossfadeAlpha, 0.5f) << "the game's shaders run: the scene was kept";
          }},
-        {"cross-fade",
-         [&] { return stableFor(true, 1); },
+        {"cross-fade", [&] { return stableFor(true, 1); },
          [&] {
              EXPECT_LT(screenManager->CrossfadeAlpha, 0.5f) << "it fades";
              video::IImage* shot = gameDevice->getVideoDriver()->createScreenShot();
@@ -248,9 +261,10 @@ TEST_F(MainRoadGlTest, FromTheTitleScreenIntoTheFirstLevelAndBack) {
          }},
         {"level",
          [&] {
-             return stableFor(levelManager->getCurrentLevelPath() == core::stringw(mainRoadLevel) && settled() &&
-                                  screenManager->getScreenStack().empty() &&
-                                  saveManager->getAutoSaveCheckpoint(true) == std::wstring(mainRoadLevel),
+             return stableFor(levelManager->getCurrentLevelPath() == core::stringw(mainRoadLevel) &&
+                                  settled() && screenManager->getScreenStack().empty() &&
+                                  saveManager->getAutoSaveCheckpoint(true) ==
+                                      std::wstring(mainRoadLevel),
                               30);
          },
          [&] {
@@ -260,7 +274,10 @@ TEST_F(MainRoadGlTest, FromTheTitleScreenIntoTheFirstLevelAndBack) {
              press(KEY_ESCAPE);
          }},
         {"pause",
-         [&] { return stableFor(screenManager->isPauseScreenVisible() && topType() == "GUIPauseScreen", 20); },
+         [&] {
+             return stableFor(
+                 screenManager->isPauseScreenVisible() && topType() == "GUIPauseScreen", 20);
+         },
          [&] {
              EXPECT_FALSE(screenManager->isInputAllowed());
              EXPECT_TRUE(gameDevice->getTimer()->isStopped());
@@ -269,20 +286,28 @@ TEST_F(MainRoadGlTest, FromTheTitleScreenIntoTheFirstLevelAndBack) {
          }},
         {"restart row", [&] { return stableFor(true, 3); }, [&] { press(KEY_RETURN); }},
         {"restart question",
-         [&] { return stableFor(topType() == "GUIScreen" && screenManager->getScreenStack().size() == 1, 20); },
+         [&] {
+             return stableFor(
+                 topType() == "GUIScreen" && screenManager->getScreenStack().size() == 1, 20);
+         },
          [&] { press(KEY_DOWN); }}, // from the beginning
         {"from the beginning", [&] { return stableFor(true, 3); }, [&] { press(KEY_RETURN); }},
         // The level saved a checkpoint: leaving it behind asks once more.
         {"beginning question",
-         [&] { return stableFor(topType() == "GUIScreen" && screenManager->getScreenStack().size() == 1, 20); },
+         [&] {
+             return stableFor(
+                 topType() == "GUIScreen" && screenManager->getScreenStack().size() == 1, 20);
+         },
          [&] { press(KEY_DOWN); }}, // Yes
         {"yes, the beginning", [&] { return stableFor(true, 3); }, [&] { press(KEY_RETURN); }},
         {"restarted",
          [&] {
-             // Once its checkpoint is saved again: it would otherwise be saved while the level is left.
-             return stableFor(mainRoadLoads == 2 && settled() && !screenManager->isPauseScreenVisible() &&
-                                  screenManager->getScreenStack().empty() && levelManager->activeCheckpoint,
-                              30);
+             // Once its checkpoint is saved again: it would otherwise be saved while the level is
+             // left.
+             return stableFor(
+                 mainRoadLoads == 2 && settled() && !screenManager->isPauseScreenVisible() &&
+                     screenManager->getScreenStack().empty() && levelManager->activeCheckpoint,
+                 30);
          },
          [&] {
              EXPECT_EQ(levelManager->getCurrentLevelPath(), core::stringw(mainRoadLevel));
@@ -296,7 +321,10 @@ TEST_F(MainRoadGlTest, FromTheTitleScreenIntoTheFirstLevelAndBack) {
         {"down 3", [&] { return stableFor(true, 3); }, [&] { press(KEY_DOWN); }},
         {"quit row", [&] { return stableFor(true, 3); }, [&] { press(KEY_RETURN); }},
         {"quit question",
-         [&] { return stableFor(topType() == "GUIScreen" && screenManager->getScreenStack().size() == 1, 20); },
+         [&] {
+             return stableFor(
+                 topType() == "GUIScreen" && screenManager->getScreenStack().size() == 1, 20);
+         },
          [&] { press(KEY_DOWN); }}, // Yes
         {"yes", [&] { return stableFor(true, 3); }, [&] { press(KEY_RETURN); }},
         {"title again",
@@ -352,17 +380,25 @@ void MainRoadGlTest::playTheRoad(const char* device) {
              push(RoadInput::Confirm); // New Game
          }},
         {"first level",
-         [&] { return stableFor(onLevel(mainRoadLevel) && settled() && screenManager->getScreenStack().empty(), 2); },
+         [&] {
+             return stableFor(
+                 onLevel(mainRoadLevel) && settled() && screenManager->getScreenStack().empty(), 2);
+         },
          [&] {
              EXPECT_EQ(levelManager->PlayMode, LevelManager::playModeStory);
              gardenerStart = levelManager->getSceneNodeFromID(1600)->getAbsolutePosition();
          }},
-        {"the level plays", [&] { return stableFor(bedCameraSeen && checkpointSaved() && gardenerWalked(), 20); },
+        {"the level plays",
+         [&] { return stableFor(bedCameraSeen && checkpointSaved() && gardenerWalked(), 20); },
          [&] {
              shoot((shot + "2-level").c_str());
              push(RoadInput::Pause);
          }},
-        {"pause", [&] { return stableFor(screenManager->isPauseScreenVisible() && topType() == "GUIPauseScreen", 20); },
+        {"pause",
+         [&] {
+             return stableFor(
+                 screenManager->isPauseScreenVisible() && topType() == "GUIPauseScreen", 20);
+         },
          [&] {
              EXPECT_FALSE(screenManager->isInputAllowed());
              shoot((shot + "3-pause").c_str());
@@ -393,20 +429,26 @@ void MainRoadGlTest::playTheStorySelect(const char* device) {
             cutsceneCameraSeen = true;
     };
     std::vector<Step> road;
-    const auto chooseLevel = [&](int downs, const wchar_t* level, const std::function<bool()>& playing, const char* name) {
+    const auto chooseLevel = [&](int downs, const wchar_t* level,
+                                 const std::function<bool()>& playing, const char* name) {
         road.push_back({"title", [&] { return atTheTitle(); }, [&] { push(RoadInput::Confirm); }});
-        road.push_back({"story select", [&] { return stableFor(topType() == "GUILevelSelectScreen", 20); },
+        road.push_back({"story select",
+                        [&] { return stableFor(topType() == "GUILevelSelectScreen", 20); },
                         [&] { EXPECT_EQ(countUnlockedStoryLevels(), 3u); }});
         for (int i = 0; i < downs; ++i)
-            road.push_back({"down to the level", [&] { return stableFor(true, 3); }, [&] { push(RoadInput::Down); }});
-        road.push_back({"choose", [&] { return stableFor(screenManager->CrossfadeAlpha <= 0.0f, 5); },
+            road.push_back({"down to the level", [&] { return stableFor(true, 3); },
+                            [&] { push(RoadInput::Down); }});
+        road.push_back({"choose",
+                        [&] { return stableFor(screenManager->CrossfadeAlpha <= 0.0f, 5); },
                         [&, name] {
-                            shoot((shot + name + "-preview").c_str()); // the chosen row's preview behind the list
+                            shoot((shot + name + "-preview")
+                                      .c_str()); // the chosen row's preview behind the list
                             push(RoadInput::Confirm);
                         }});
         road.push_back({name,
                         [&, level, playing] {
-                            return stableFor(onLevel(level) && settled() && screenManager->getScreenStack().empty() &&
+                            return stableFor(onLevel(level) && settled() &&
+                                                 screenManager->getScreenStack().empty() &&
                                                  playing(),
                                              2);
                         },
@@ -415,32 +457,39 @@ void MainRoadGlTest::playTheStorySelect(const char* device) {
                             shoot((shot + name).c_str());
                             push(RoadInput::Pause);
                         }});
-        road.push_back({"pause", [&] { return stableFor(screenManager->isPauseScreenVisible(), 20); }, [] {}});
+        road.push_back(
+            {"pause", [&] { return stableFor(screenManager->isPauseScreenVisible(), 20); }, [] {}});
         quitFromThePause(road, 2); // Resume, Restart, Quit
     };
     // The greenhouse's opening trigger has looked at the pots; the shed's cutscene is over and
     // its checkpoint saved (left before, its save would wait for a level already gone).
-    chooseLevel(1, secondStoryLevel, [] { return overrideCameraID() >= 2101; }, "greenhouse");
-    chooseLevel(2, thirdStoryLevel,
-                [&] {
-                    return cutsceneCameraSeen && levelManager->activeCheckpoint &&
-                           levelManager->activeCheckpoint->getID() == 3015;
-                },
-                "shed");
+    chooseLevel(
+        1, secondStoryLevel, [] { return overrideCameraID() >= 2101; }, "greenhouse");
+    chooseLevel(
+        2, thirdStoryLevel,
+        [&] {
+            return cutsceneCameraSeen && levelManager->activeCheckpoint &&
+                   levelManager->activeCheckpoint->getID() == 3015;
+        },
+        "shed");
     road.push_back({"title at last", [&] { return atTheTitle(); }, [] { QuitRequested = true; }});
     driveRoad(road, 2 * mainRoadFrameLimit);
     unsetenv("PADDLESTONE_SINGLE_BUFFER");
     expectACleanLog();
 }
 
-TEST_F(MainRoadGlTest, TheRoadByKeyboard) { playTheRoad("keyboard"); }
+TEST_F(MainRoadGlTest, TheRoadByKeyboard) {
+    playTheRoad("keyboard");
+}
 
 TEST_F(MainRoadGlTest, TheRoadByGamepad) {
     usePad();
     playTheRoad("gamepad");
 }
 
-TEST_F(MainRoadGlTest, TheStorySelectByKeyboard) { playTheStorySelect("keyboard"); }
+TEST_F(MainRoadGlTest, TheStorySelectByKeyboard) {
+    playTheStorySelect("keyboard");
+}
 
 TEST_F(MainRoadGlTest, TheStorySelectByGamepad) {
     usePad();
