@@ -508,7 +508,7 @@ TEST_F(WholeGameTest, ACharacterWalksItsPathAndComesBackFromACheckpoint) {
 }
 
 // The animator factory fills its slot at start-up: the animators a level file names come
-// from it and move their objects frame by frame.
+// from it and move their objects frame by frame, and a frame animator starts the next.
 TEST_F(WholeGameTest, TheLevelsAnimatorsMoveTheirObjectsInTheRunningGame) {
     irr::f32 yawAt20 = 0.0f, yawAt50 = 0.0f;
     irr::core::vector3df riderAt20, riderAt50;
@@ -527,14 +527,35 @@ TEST_F(WholeGameTest, TheLevelsAnimatorsMoveTheirObjectsInTheRunningGame) {
         yaw = spinner->getRotation().Y;
         rider = ball->getAbsolutePosition();
     };
-    steps[20] = [&] { look(yawAt20, riderAt20); };
+    // The figure turns around once (frame animator 1), then its looking around (animator 2,
+    // started by the end of the turn) loops.
+    struct Frames {
+        irr::s32 start = 0, pending = 0, current = 0;
+    } turning, looking;
+    auto frames = [](Frames& seen) {
+        PhysicsObject* dancer = asPhysicsObject(gameDevice->getSceneManager()->getSceneNodeFromName("Dancer"));
+        ASSERT_TRUE(dancer && dancer->getMeshNode());
+        seen = {dancer->getMeshNode()->getStartFrame(), dancer->mesh().pendingAnimatorID,
+                dancer->mesh().currentFrameAnimatorID};
+    };
+    steps[20] = [&] {
+        look(yawAt20, riderAt20);
+        frames(turning);
+    };
     steps[50] = [&] { look(yawAt50, riderAt50); };
-    quitAt(51);
+    steps[90] = [&] { frames(looking); };
+    quitAt(91);
 
     GameApplication game;
     EXPECT_EQ(game.run(), gameStatusNormal);
     EXPECT_NE(yawAt20, yawAt50) << "the crate spins";
     EXPECT_GT(riderAt20.getDistanceFrom(riderAt50), 1.0f) << "the ball rides its path";
+    EXPECT_EQ(turning.start, 91);
+    EXPECT_EQ(turning.pending, 2) << "the turn waits to start animator 2";
+    EXPECT_EQ(turning.current, 1);
+    EXPECT_EQ(looking.start, 61) << "the turn's end started animator 2";
+    EXPECT_EQ(looking.pending, -1);
+    EXPECT_EQ(looking.current, 2);
     EXPECT_EQ(animatorFactory, nullptr) << "released at shutdown";
 }
 

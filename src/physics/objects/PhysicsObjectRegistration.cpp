@@ -60,6 +60,10 @@ void registerPhysicsObjectTypes() {
         point = object->mesh().instanceCentroid;
         return true;
     };
+    render.tracksJoints = [](irr::scene::ISceneNode* node) {
+        PhysicsObject* object = asPhysicsObject(node);
+        return object && object->mesh().boneControlled && object->getHardwareJointCount() > 1;
+    };
     render.meshRendered = [](irr::scene::ISceneNode* node) {
         if (PhysicsObject* object = asPhysicsObject(node))
             object->meshRenderedEvent.invoke();
