@@ -119,7 +119,7 @@ TEST_F(PropertySpawnActionsTest, InstancedCopiesWaitInHiddenInstancesAndMergeInt
 // A level saved in play keeps the source and the instances but not their copies; loaded
 // again, the action finds them and makes only its leftover copy.
 TEST_F(PropertySpawnActionsTest, ASavedInstancedPoolIsFoundAgainWithoutDuplicates) {
-    crateSpawner(3);
+    crateSpawner(3)->execute(event);
     step();
     const std::string saved = temp.file("Spawned.irr");
     ASSERT_TRUE(manager->saveLevel(saved.c_str()));
@@ -129,7 +129,12 @@ TEST_F(PropertySpawnActionsTest, ASavedInstancedPoolIsFoundAgainWithoutDuplicate
     step();
     auto* spawn = static_cast<SpawnObjectAction*>(asTrigger(manager->getSceneNodeFromID(80))->getAction());
     ASSERT_EQ(spawn->getPool().size(), 3u);
-    EXPECT_EQ(spawn->getInstancingSource(), spawn->getPool().back()) << "each hidden copy found goes to the front";
+    EXPECT_EQ(spawn->getInstancingSource(), spawn->getPool().back()) << "the placed copy comes last";
+    for (s32 id : {101, 102}) {
+        scene::ISceneNode* copy = manager->getSceneNodeFromID(id);
+        EXPECT_FALSE(copy->isVisible()) << id;
+        test::expectNear(copy->getAbsolutePosition(), {0, -200, 0}, 1e-3f);
+    }
     std::map<s32, int> copiesByID;
     std::function<void(scene::ISceneNode*)> walk = [&](scene::ISceneNode* node) {
         if (node->getType() == typeId("phsx"))

@@ -113,12 +113,17 @@ void SpawnObjectAction::buildPool() {
             if (i == 0) {
                 instancingSource = asPhysicsObject(copy);
             } else if (copy->getType() == typeId("inst")) {
-                // A saved instance holds no copy: it makes one from the source.
+                // A saved instance holds no copy: it makes one from the source. In a hidden
+                // instance that copy waits like a new one, not as an unseen body where the
+                // source stands.
                 auto* instance = static_cast<InstancedObject*>(copy);
                 instance->rebuild();
                 copy = instance->getCopy();
                 if (!copy)
                     continue;
+                PhysicsObject* inner = asPhysicsObject(copy);
+                if (inner && !instance->isVisible())
+                    parkCopy(inner);
             }
         }
         if (!copy && instanced && i > 0 && instancingSource) {
