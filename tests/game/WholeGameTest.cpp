@@ -32,6 +32,7 @@
 #include "screens/levels/LevelCatalogue.h"
 #include "level/LevelHooks.h"
 #include "level/SaveManager.h"
+#include "triggers/TriggerEventObject.h"
 #include "triggers/TriggerObject.h"
 #include "triggers/actions/SpawnObjectAction.h"
 #include "level/SoundObject.h"
@@ -631,14 +632,24 @@ TEST_F(WholeGameTest, TheTriggerActionsDemoLevelRunsEachActionOnItsTimer) {
         ASSERT_NE(ball, nullptr) << "the pool's copies carry their IDs";
         EXPECT_TRUE(ball->isVisible());
         EXPECT_FALSE(find(101)->isVisible()) << "one firing places one copy";
+        EXPECT_EQ(find(101)->getParent()->getType(), typeId("inst")) << "the second copy waits in an instance of the first";
         EXPECT_LT(ball->getAbsolutePosition().Y, 6.0f) << "the spawned ball fell";
         // It bobs about its float height (3.8), far above the floor it would rest on (1).
         EXPECT_NEAR(find(5)->getAbsolutePosition().Y, 3.8f, 0.45f) << "the crate floats on the pool";
+        // A second firing places the pool's instanced copy.
+        auto* drop = static_cast<TriggerEventObject*>(gameDevice->getSceneManager()->getSceneNodeFromName("DropBall"));
+        TriggerEventInfo event;
+        drop->getAction()->execute(event);
     };
-    quitAt(331);
+    steps[380] = [&] {
+        EXPECT_TRUE(find(101)->isVisible());
+        EXPECT_TRUE(find(101)->getParent()->isVisible()) << "its instance is shown with it";
+        EXPECT_LT(find(101)->getAbsolutePosition().Y, 6.0f) << "the instanced ball fell too";
+    };
+    quitAt(381);
     GameApplication game;
     EXPECT_EQ(game.run(), gameStatusNormal);
-    EXPECT_EQ(frame, 331);
+    EXPECT_EQ(frame, 381);
 }
 
 } // namespace

@@ -37,7 +37,11 @@ void registerPhysicsObjectTypes() {
         PhysicsObject* object = asPhysicsObject(source);
         if (!object || !instance)
             return nullptr;
-        return object->clone(instance, instance->getSceneManager());
+        // Every copy is a body of its own; only the drawing is shared with the source.
+        PhysicsObject* copy = asPhysicsObject(object->clone(instance, instance->getSceneManager()));
+        if (copy)
+            copy->checkParenting(copy->getBoundType());
+        return copy;
     };
     level.registerInstance = [](irr::scene::ISceneNode* source, InstancedObject* instance) {
         PhysicsObject* object = asPhysicsObject(source);
