@@ -113,7 +113,7 @@ bool isComplaint(const std::string& line) {
     for (const char* start : {"error: ", "warning: ", "fmod error: "})
         if (text.rfind(start, 0) == 0)
             return true;
-    for (const char* part : {"could not", "cannot open", "not found"})
+    for (const char* part : {"could not", "cannot open", "not found", "failed to"})
         if (text.find(part) != std::string::npos)
             return true;
     return false;

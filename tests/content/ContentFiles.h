@@ -26,7 +26,8 @@ std::vector<std::string> namedFiles(irr::io::IFileSystem* fileSystem, const std:
 bool namedFileExists(const std::string& named, const std::string& namer);
 // Every part of the path exists with exactly this case, whatever the file system.
 bool existsWithCase(const std::filesystem::path& path);
-// An error, a warning or an engine line about a file it could not open or find.
+// An error, a warning, or an engine line about a file it could not open or find or a
+// shader that failed to compile.
 bool isComplaint(const std::string& line);
 
 } // namespace content
