@@ -146,8 +146,8 @@ int evdevInit() {
     // Most players may not read the input devices (and a container has none): that is no
     // fault, the system mouse serves them all, so the line informs rather than warns.
     if (!folder) {
-        logMessage("Several mice cannot be told apart: the input device folder \"" +
-                   state.folder + "\" cannot be read (" + std::strerror(errno) + "); the system mouse is used.");
+        logMessage("Several mice are not told apart: the input device folder \"" +
+                   state.folder + "\" is not readable (" + std::strerror(errno) + "); the system mouse is used.");
         return -1;
     }
     std::vector<std::string> names;
