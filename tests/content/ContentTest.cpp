@@ -199,8 +199,8 @@ protected:
     // The whole game on the null driver; the check runs once start-up has loaded the title.
     void duringTheGame(const std::function<void()>& check) {
         steps[3] = [check] {
+            QuitRequested = true; // also when the check stops at a fatal failure
             check();
-            QuitRequested = true;
         };
         GameApplication game;
         EXPECT_EQ(game.run(), gameStatusNormal);
