@@ -9,6 +9,7 @@
 #include "core/XmlFile.h"
 
 #include <algorithm>
+#include <cwchar>
 #include <filesystem>
 #include <fstream>
 
@@ -28,6 +29,13 @@ u32 SceneRecord::countDescendants() const {
     for (const auto& child : children)
         count += 1 + child->countDescendants();
     return count;
+}
+
+bool isNoTextureText(const wchar_t* text) { return !text || !*text || std::wcscmp(text, L"0") == 0; }
+
+core::stringw textureAttributeText(io::IAttributes* attributes, s32 index) {
+    const core::stringw text = attributes->getAttributeAsStringW(index);
+    return isNoTextureText(text.c_str()) ? core::stringw() : text;
 }
 
 bool isBinaryLevelPath(const io::path& path) {
@@ -59,6 +67,62 @@ bool isElementEnd(io::IXMLReader* reader, const wchar_t* name) {
     return reader->getNodeType() == io::EXN_ELEMENT_END &&
            core::stringw(name) == reader->getNodeName();
 }
+
+// The file as the engine's attribute reader sees it: the value of a "texture" element that
+// names no texture reads empty, so the engine loads none instead of a file named "0".
+class SceneXmlView : public io::IXMLReader {
+public:
+    explicit SceneXmlView(io::IXMLReader* source) : source(source) {}
+
+    bool read() override { return source->read(); }
+    io::EXML_NODE getNodeType() const override { return source->getNodeType(); }
+    unsigned int getAttributeCount() const override { return source->getAttributeCount(); }
+    const wchar_t* getAttributeName(int idx) const override { return source->getAttributeName(idx); }
+    const wchar_t* getAttributeValue(int idx) const override {
+        return view(source->getAttributeName(idx), source->getAttributeValue(idx));
+    }
+    const wchar_t* getAttributeValue(const wchar_t* name) const override {
+        return view(name, source->getAttributeValue(name));
+    }
+    const wchar_t* getAttributeValueSafe(const wchar_t* name) const override {
+        return view(name, source->getAttributeValueSafe(name));
+    }
+    int getAttributeValueAsInt(const wchar_t* name) const override { return source->getAttributeValueAsInt(name); }
+    int getAttributeValueAsInt(int idx) const override { return source->getAttributeValueAsInt(idx); }
+    float getAttributeValueAsFloat(const wchar_t* name) const override { return source->getAttributeValueAsFloat(name); }
+    float getAttributeValueAsFloat(int idx) const override { return source->getAttributeValueAsFloat(idx); }
+    const wchar_t* getNodeName() const override { return source->getNodeName(); }
+    const wchar_t* getNodeData() const override { return source->getNodeData(); }
+    bool isEmptyElement() const override { return source->isEmptyElement(); }
+    io::ETEXT_FORMAT getSourceFormat() const override { return source->getSourceFormat(); }
+    io::ETEXT_FORMAT getParserFormat() const override { return source->getParserFormat(); }
+
+private:
+    const wchar_t* view(const wchar_t* name, const wchar_t* value) const {
+        const wchar_t* element = source->getNodeName();
+        const bool textureValue = name && element && std::wcscmp(name, L"value") == 0 && std::wcscmp(element, L"texture") == 0;
+        return textureValue && value && isNoTextureText(value) ? L"" : value;
+    }
+
+    io::IXMLReader* source;
+};
+
+// The engine's scene writer through the game's UTF-8 writer: a texture attribute naming no
+// texture is written empty instead of the engine's "0".
+class LevelXmlWriter : public Utf8XmlWriter {
+public:
+    using Utf8XmlWriter::writeElement;
+    void writeElement(const wchar_t* name, bool empty, const wchar_t* attr1Name, const wchar_t* attr1Value,
+                      const wchar_t* attr2Name, const wchar_t* attr2Value, const wchar_t* attr3Name,
+                      const wchar_t* attr3Value, const wchar_t* attr4Name, const wchar_t* attr4Value,
+                      const wchar_t* attr5Name, const wchar_t* attr5Value) override {
+        if (name && std::wcscmp(name, L"texture") == 0 && attr2Name && std::wcscmp(attr2Name, L"value") == 0 &&
+            isNoTextureText(attr2Value))
+            attr2Value = L"";
+        Utf8XmlWriter::writeElement(name, empty, attr1Name, attr1Value, attr2Name, attr2Value, attr3Name, attr3Value,
+                                    attr4Name, attr4Value, attr5Name, attr5Value);
+    }
+};
 
 class XmlLevelReader {
 public:
@@ -102,8 +166,9 @@ public:
 private:
     io::IAttributes* readBlock() {
         io::IAttributes* block = fileSystem->createEmptyAttributes(driver);
+        SceneXmlView view(reader);
         if (!reader->isEmptyElement())
-            block->read(reader, true);
+            block->read(&view, true);
         return block;
     }
 
@@ -190,7 +255,7 @@ bool saveLevelFile(scene::ISceneManager* manager, const io::path& path, scene::I
         }
     } else {
         // Content paths are written as the loader reads them: relative to the working folder.
-        Utf8XmlWriter writer;
+        LevelXmlWriter writer;
         if (!manager->saveScene(&writer, levelPathBase(manager->getFileSystem()), nullptr, start)) {
             logMessagePair("ERROR: Could not write level file: ", path.c_str());
             return false;
