@@ -61,9 +61,8 @@ void chainStandingAnimation(CharacterObject& character, CharacterBehaviourState*
     const std::string name = character.getStateAnimationName(state->getStateID());
     const std::string next = profile ? profile->getNextAnimation(name) : std::string();
     if (next.empty()) {
-        // The animators the animation held wait on their own ID; letting them go is the
-        // animators' part (they watch the pending ID), here the hold ends.
-        character.mesh().pendingAnimatorID = -1;
+        // The animators the animation held move again.
+        character.startPendingAnimator();
         return;
     }
     character.StoppedAnimName = next;

@@ -392,9 +392,13 @@ void setValue(io::IAttributes* c, s32 index, const DecodedAttribute& a, const Na
     case io::EAT_TRIANGLE3D:
     case io::EAT_LINE3D:
         break;
+    case io::EAT_TEXTURE:
+        if (!isNoTextureText(a.text.c_str()))
+            c->setAttribute(index, a.text.c_str());
+        break;
     default:
         c->setAttribute(index, a.text.c_str());
-        break; // strings, binary data, textures
+        break; // strings, binary data
     }
 }
 

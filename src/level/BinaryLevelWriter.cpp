@@ -212,7 +212,10 @@ void writeAttribute(Writer& w, io::IAttributes* a, s32 i) {
     }
     case io::EAT_USER_POINTER:
         break; // a pointer means nothing in a file
-    default:   // strings, binary data and textures travel as their text
+    case io::EAT_TEXTURE:
+        w.wide(textureAttributeText(a, i).c_str());
+        break;
+    default:   // strings and binary data travel as their text
         w.wide(a->getAttributeAsStringW(i).c_str());
         break;
     }

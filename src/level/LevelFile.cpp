@@ -31,6 +31,13 @@ u32 SceneRecord::countDescendants() const {
     return count;
 }
 
+bool isNoTextureText(const wchar_t* text) { return !text || !*text || std::wcscmp(text, L"0") == 0; }
+
+core::stringw textureAttributeText(io::IAttributes* attributes, s32 index) {
+    const core::stringw text = attributes->getAttributeAsStringW(index);
+    return isNoTextureText(text.c_str()) ? core::stringw() : text;
+}
+
 bool isBinaryLevelPath(const io::path& path) {
     static const char extension[] = ".irrblvl";
     const u32 length = sizeof(extension) - 1;
@@ -60,6 +67,72 @@ bool isElementEnd(io::IXMLReader* reader, const wchar_t* name) {
     return reader->getNodeType() == io::EXN_ELEMENT_END &&
            core::stringw(name) == reader->getNodeName();
 }
+
+// The file as the engine's attribute reader sees it: the value of a "texture" element that
+// names no texture reads empty, so the engine loads none instead of a file named "0".
+class SceneXmlView : public io::IXMLReader {
+public:
+    explicit SceneXmlView(io::IXMLReader* source) : source(source) {}
+
+    bool read() override { return source->read(); }
+    io::EXML_NODE getNodeType() const override { return source->getNodeType(); }
+    unsigned int getAttributeCount() const override { return source->getAttributeCount(); }
+    const wchar_t* getAttributeName(int idx) const override { return source->getAttributeName(idx); }
+    const wchar_t* getAttributeValue(int idx) const override {
+        return view(source->getAttributeName(idx), source->getAttributeValue(idx));
+    }
+    const wchar_t* getAttributeValue(const wchar_t* name) const override {
+        return view(name, source->getAttributeValue(name));
+    }
+    const wchar_t* getAttributeValueSafe(const wchar_t* name) const override {
+        return view(name, source->getAttributeValueSafe(name));
+    }
+    int getAttributeValueAsInt(const wchar_t* name) const override { return source->getAttributeValueAsInt(name); }
+    int getAttributeValueAsInt(int idx) const override { return source->getAttributeValueAsInt(idx); }
+    float getAttributeValueAsFloat(const wchar_t* name) const override { return source->getAttributeValueAsFloat(name); }
+    float getAttributeValueAsFloat(int idx) const override { return source->getAttributeValueAsFloat(idx); }
+    const wchar_t* getNodeName() const override { return source->getNodeName(); }
+    const wchar_t* getNodeData() const override { return source->getNodeData(); }
+    bool isEmptyElement() const override { return source->isEmptyElement(); }
+    io::ETEXT_FORMAT getSourceFormat() const override { return source->getSourceFormat(); }
+    io::ETEXT_FORMAT getParserFormat() const override { return source->getParserFormat(); }
+
+private:
+    const wchar_t* view(const wchar_t* name, const wchar_t* value) const {
+        const wchar_t* element = source->getNodeName();
+        const bool textureValue = name && element && std::wcscmp(name, L"value") == 0 && std::wcscmp(element, L"texture") == 0;
+        return textureValue && value && isNoTextureText(value) ? L"" : value;
+    }
+
+    io::IXMLReader* source;
+};
+
+// The engine's scene writer through the game's UTF-8 writer: a texture attribute naming no
+// texture is written empty instead of the engine's "0", and so is one naming a render target
+// (the shadow atlas), which a later read would try to open as a file; the renderer binds its
+// targets again as the level draws.
+class LevelXmlWriter : public Utf8XmlWriter {
+public:
+    explicit LevelXmlWriter(video::IVideoDriver* driver) : driver(driver) {}
+    using Utf8XmlWriter::writeElement;
+    void writeElement(const wchar_t* name, bool empty, const wchar_t* attr1Name, const wchar_t* attr1Value,
+                      const wchar_t* attr2Name, const wchar_t* attr2Value, const wchar_t* attr3Name,
+                      const wchar_t* attr3Value, const wchar_t* attr4Name, const wchar_t* attr4Value,
+                      const wchar_t* attr5Name, const wchar_t* attr5Value) override {
+        if (name && std::wcscmp(name, L"texture") == 0 && attr2Name && std::wcscmp(attr2Name, L"value") == 0 &&
+            (isNoTextureText(attr2Value) || namesRenderTarget(attr2Value)))
+            attr2Value = L"";
+        Utf8XmlWriter::writeElement(name, empty, attr1Name, attr1Value, attr2Name, attr2Value, attr3Name, attr3Value,
+                                    attr4Name, attr4Value, attr5Name, attr5Value);
+    }
+
+private:
+    bool namesRenderTarget(const wchar_t* texture) const {
+        video::ITexture* known = driver ? driver->findTexture(core::stringc(texture).c_str()) : nullptr;
+        return known && known->isRenderTarget();
+    }
+    video::IVideoDriver* driver;
+};
 
 class XmlLevelReader {
 public:
@@ -103,8 +176,9 @@ public:
 private:
     io::IAttributes* readBlock() {
         io::IAttributes* block = fileSystem->createEmptyAttributes(driver);
+        SceneXmlView view(reader);
         if (!reader->isEmptyElement())
-            block->read(reader, true);
+            block->read(&view, true);
         return block;
     }
 
@@ -179,41 +253,6 @@ bool readXmlLevel(io::IFileSystem* fileSystem, video::IVideoDriver* driver, cons
 }
 
 // --- writing ------------------------------------------------------------------------------
-
-namespace {
-
-// The engine writes a material's empty texture layer as the texture "0", and a render
-// target (the shadow atlas) by its name, which a later read then tries to open as files: a
-// level keeps such layers empty (the renderer binds its targets again when it draws).
-class LevelXmlWriter : public Utf8XmlWriter {
-public:
-    explicit LevelXmlWriter(video::IVideoDriver* driver) : driver(driver) {}
-    using Utf8XmlWriter::writeElement;
-    void writeElement(const wchar_t* name, bool empty, const wchar_t* attr1Name,
-                      const wchar_t* attr1Value, const wchar_t* attr2Name,
-                      const wchar_t* attr2Value, const wchar_t* attr3Name,
-                      const wchar_t* attr3Value, const wchar_t* attr4Name,
-                      const wchar_t* attr4Value, const wchar_t* attr5Name,
-                      const wchar_t* attr5Value) override {
-        if (name && attr2Value && std::wcscmp(name, L"texture") == 0 && !namesAFile(attr2Value))
-            attr2Value = L"";
-        Utf8XmlWriter::writeElement(name, empty, attr1Name, attr1Value, attr2Name, attr2Value,
-                                    attr3Name, attr3Value, attr4Name, attr4Value, attr5Name,
-                                    attr5Value);
-    }
-
-private:
-    bool namesAFile(const wchar_t* texture) const {
-        if (std::wcscmp(texture, L"0") == 0)
-            return false;
-        video::ITexture* known =
-            driver ? driver->findTexture(core::stringc(texture).c_str()) : nullptr;
-        return !(known && known->isRenderTarget());
-    }
-    video::IVideoDriver* driver;
-};
-
-} // namespace
 
 bool saveLevelFile(scene::ISceneManager* manager, const io::path& path, scene::ISceneNode* start) {
     if (!manager || !manager->getFileSystem())

@@ -31,6 +31,13 @@ struct SceneRecord {
     irr::u32 countDescendants() const;
 };
 
+// The engine's text for a texture attribute without a texture is "0" (its scene writer and
+// attribute copies spell "none" so). Level files write such a layer empty and read either
+// spelling as no texture, so that no file named "0" is ever looked for.
+bool isNoTextureText(const wchar_t* text);
+// The text a level file stores for a texture attribute: empty when it names no texture.
+irr::core::stringw textureAttributeText(irr::io::IAttributes* attributes, irr::s32 index);
+
 // True for a path ending in ".irrblvl" (any letter case).
 bool isBinaryLevelPath(const irr::io::path& path);
 

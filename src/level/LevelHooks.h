@@ -122,6 +122,10 @@ struct LevelHookTable {
         std::function<void()> loadLevelList;
         std::function<void()> loadMenuPreviewScenes;
         std::function<void()> showAutoSaveLevelPreview;
+        // The level-title lookup: a user level's title (getWorkshopLevelTitle; empty when the
+        // path is no user level), else the level list's (loadLevelList, getLevelTitle).
+        std::function<irr::core::stringw(const irr::io::path& levelPath)> getWorkshopLevelTitle;
+        std::function<irr::core::stringw(const irr::io::path& levelPath)> getLevelTitle;
         // Level settings: ScreenManager::loadSubtitles(name).
         std::function<void(const irr::io::path& name)> loadSubtitles;
         // The scene loader, once per object read: ScreenManager::renderLoadingFrame.

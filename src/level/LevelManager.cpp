@@ -189,6 +189,18 @@ core::stringw LevelManager::getLevelName() const {
                                       currentLevelPath.size() - slash - 1);
 }
 
+core::stringw LevelManager::getLevelTitle(const io::path& levelPath) const {
+    LevelHookTable& hooks = levelHooks();
+    if (hooks.screens.getWorkshopLevelTitle) {
+        core::stringw title = hooks.screens.getWorkshopLevelTitle(levelPath);
+        if (!title.empty())
+            return title;
+    }
+    if (hooks.screens.loadLevelList)
+        hooks.screens.loadLevelList();
+    return hooks.screens.getLevelTitle ? hooks.screens.getLevelTitle(levelPath) : core::stringw();
+}
+
 bool LevelManager::saveLevel(const io::path& path, scene::ISceneNode* start) {
     return saveLevelFile(sceneManager, path, start);
 }

@@ -68,6 +68,9 @@ public:
     // The current level's path and its last "/"-separated part; empty without a level.
     irr::core::stringw getCurrentLevelPath() const { return currentLevelPath; }
     irr::core::stringw getLevelName() const;
+    // The title the menus show for a level path: a user level's own, else the level list's;
+    // empty when neither knows the path.
+    irr::core::stringw getLevelTitle(const irr::io::path& levelPath) const;
 
     // Writes the scene (or the subtree from `start`) to a level file (".irrblvl": binary).
     bool saveLevel(const irr::io::path& path, irr::scene::ISceneNode* start = nullptr);

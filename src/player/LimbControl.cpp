@@ -1,6 +1,7 @@
 #include "player/LimbControl.h"
 
 #include "core/Globals.h"
+#include "core/Log.h"
 #include "core/Stopwatch.h"
 #include "level/SceneNodeTypes.h"
 #include "physics/objects/PhysicsObject.h"
@@ -52,11 +53,38 @@ irr::f32 weightedLinkMass(const LimbState& limb, irr::f32 mass) {
 
 void stiffenLinks(LimbState& limb) { setLimbDriveMode(limb, 1); }
 
+std::vector<phys::Shape*> actorShapes(const phys::RigidActor* body) {
+    std::vector<phys::Shape*> shapes(body ? body->getNbShapes() : 0);
+    if (body)
+        body->getShapes(shapes.data(), std::uint32_t(shapes.size()));
+    return shapes;
+}
+
 void setShapeFlags(phys::RigidActor* body, phys::ShapeFlag flag, bool value) {
-    std::vector<phys::Shape*> shapes(body->getNbShapes());
-    body->getShapes(shapes.data(), std::uint32_t(shapes.size()));
-    for (phys::Shape* shape : shapes)
+    for (phys::Shape* shape : actorShapes(body))
         shape->setFlag(flag, value);
+}
+
+// Releases the grab joints and empties the list. Unless releaseNow, a step in flight keeps
+// them until its results are fetched.
+void releaseGrabJoints(LimbState& limb, bool releaseNow) {
+    for (phys::Joint* joint : limb.grabJoints) {
+        if (physicsManager)
+            physicsManager->releaseJoint(joint, releaseNow);
+        else
+            joint->release();
+    }
+    limb.grabJoints.clear();
+}
+
+// The shape of the same index on the other object's body; null when the shape is not one
+// of the first object's or the other body has fewer shapes.
+phys::Shape* matchingShape(PhysicsObject* from, phys::Shape* shape, PhysicsObject* to) {
+    const std::vector<phys::Shape*> fromShapes = actorShapes(from ? from->getBodyActor() : nullptr);
+    const auto found = std::find(fromShapes.begin(), fromShapes.end(), shape);
+    const std::vector<phys::Shape*> toShapes = actorShapes(to ? to->getBodyActor() : nullptr);
+    const std::size_t index = std::size_t(found - fromShapes.begin());
+    return found != fromShapes.end() && index < toShapes.size() ? toShapes[index] : nullptr;
 }
 
 } // namespace
@@ -249,13 +277,7 @@ bool setLimbGrabState(LimbState& limb, bool throwIt, bool reset) {
     } else {
         phys::RigidDynamic* body = touchedDynamicBody(limb);
         const bool throwing = throwIt && body;
-        for (phys::Joint* joint : limb.grabJoints) {
-            if (physicsManager)
-                physicsManager->releaseJoint(joint, true);
-            else
-                joint->release();
-        }
-        limb.grabJoints.clear();
+        releaseGrabJoints(limb, true);
         limb.firstGrabbedBody = nullptr;
         limb.secondGrabbedBody = nullptr;
         for (phys::RigidDynamic* contact : limb.contactBodies) {
@@ -266,6 +288,7 @@ bool setLimbGrabState(LimbState& limb, bool throwIt, bool reset) {
             limb.grabAmount = 0.5f;
             limb.joinedContacts = 0;
             limb.contactBodies.clear();
+            limb.touchedShape = nullptr;
         }
         bool thrown = false;
         if (throwing && !limb.velocitySamples.empty()) {
@@ -305,6 +328,18 @@ bool setLimbGrabState(LimbState& limb, bool throwIt, bool reset) {
     limb.holding = false;
     limb.heldObject = nullptr;
     return !limb.grabArmed;
+}
+
+void rebindLimbToArticulation(LimbState& limb, PhysicsObject* object) {
+    if (!limb.touchedShape)
+        return;
+    releaseGrabJoints(limb, false);
+    limb.joinedContacts = 0;
+    limb.touchedShape = matchingShape(limb.touchedObject, limb.touchedShape, object);
+    if (!limb.touchedShape && object)
+        logMessage("Warning: a limb's grab found no matching shape on the object it moved to.");
+    setLimbTouchedObject(limb, object);
+    updateLimbGrabJoints(limb);
 }
 
 void setLimbDriveMode(LimbState& limb, irr::s32 mode) {

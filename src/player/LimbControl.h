@@ -36,6 +36,7 @@ struct LimbState {
     phys::RigidActor* secondGrabbedBody = nullptr;
     std::vector<phys::RigidDynamic*> contactBodies; // own link bodies touching the touched object
     irr::s32 joinedContacts = 0;
+    phys::Shape* touchedShape = nullptr; // the touched object's shape the limb touches
     bool manualControl = false;
     bool automatic = false;
     irr::f32 tipHeight = 0.0f;
@@ -103,6 +104,9 @@ bool isHoldingGrabbable(const LimbState& limb);
 void grabObject(LimbState& limb, phys::Joint* joint, phys::RigidDynamic* contactBody);
 bool updateLimbGrabJoints(LimbState& limb);
 bool setLimbGrabState(LimbState& limb, bool throwIt, bool reset);
+// Moves a grab to another object: the joints are rebuilt on the new object's shape of the
+// same index as the touched shape (nothing happens without a touched shape).
+void rebindLimbToArticulation(LimbState& limb, PhysicsObject* object);
 void setLimbDriveMode(LimbState& limb, irr::s32 mode);
 void setLimbTouchedObject(LimbState& limb, PhysicsObject* object);
 irr::s32 findLimbPlayerControlsIndex(const LimbState& limb);

@@ -273,6 +273,12 @@ void fillLoadingSlots() {
     level.screens.loadLevelList = loadLevelList;
     level.screens.loadMenuPreviewScenes = loadMenuPreviewScenes;
     level.screens.showAutoSaveLevelPreview = showAutoSaveLevelPreview;
+    level.screens.getWorkshopLevelTitle = [](const io::path& path) {
+        return getWorkshopLevelTitle(core::stringw(fromUtf8(path.c_str()).c_str()));
+    };
+    level.screens.getLevelTitle = [](const io::path& path) {
+        return core::stringw(getLevelTitle(path.c_str()).c_str());
+    };
     level.screens.renderLoadingFrame = [] {
         if (screenManager)
             screenManager->renderLoadingFrame();

@@ -82,8 +82,10 @@ struct TriggerServiceTable {
         // Whether the set's first (0), second (1) or either (other) controlled limb holds.
         std::function<bool(const LimbSet& limbs, irr::s32 side)> isLimbHolding;
         // Makes the limb grab the object at once: it becomes the touched object, the limb's
-        // grab starts in full, its touch point is updated and its grab rebound to the object.
+        // grab starts in full, its touch point is updated and the set's grab is marked forced.
         std::function<void(const LimbSet& limbs, PlayerLimb* limb, irr::scene::ISceneNode* object)> forceLimbGrab;
+        // Moves the limb's grab joints onto the object (after forceLimbGrab).
+        std::function<void(PlayerLimb* limb, irr::scene::ISceneNode* object)> rebindLimbToArticulation;
     } players;
 };
 

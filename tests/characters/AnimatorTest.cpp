@@ -13,6 +13,7 @@
 #include "level/VariableObject.h"
 #include "physics/objects/PhysicsObjectSettings.h"
 #include "render/BillboardObject.h"
+#include "render/RenderServices.h"
 
 #include <cmath>
 
@@ -22,7 +23,18 @@ using test::expectNear;
 
 namespace {
 
-class AnimatorTest : public AnimatorFixture {};
+class AnimatorTest : public AnimatorFixture {
+protected:
+    // A skinned figure (30 frames a second) without a body.
+    PhysicsObject* addFigure() {
+        PhysicsObject* figure = makeObject([](Attributes* a) {
+            a->addString("MeshFileName", "Content/Models/Characters/Everyman1.b3d");
+            a->addEnum("BoundType", "None", boundTypeNames);
+        });
+        EXPECT_NE(figure->getMeshNode(), nullptr);
+        return figure;
+    }
+};
 
 // A node with a spinner, for the table's per-type round trip.
 const std::pair<const char*, std::function<void(Attributes*)>> typeSettings[] = {
@@ -265,13 +277,9 @@ TEST_F(AnimatorTest, TextureCoordinatesScrollAndSpriteFramesReachBillboards) {
 }
 
 TEST_F(AnimatorTest, TheFrameAnimatorSetsTheRangeOnceAndBonesCarryAttachedNodes) {
-    PhysicsObject* figure = makeObject([](Attributes* a) {
-        a->addString("MeshFileName", "Content/Models/Characters/Everyman1.b3d");
-        a->addEnum("BoundType", "None", boundTypeNames);
-    });
+    PhysicsObject* figure = addFigure();
     figure->setID(40);
     manager->registerNodeIDs(figure);
-    ASSERT_NE(figure->getMeshNode(), nullptr);
     AnimatorBase* frames = makeAnimator("animateFrame", figure, [](Attributes* a) {
         a->addInt("StartFrame", 31);
         a->addInt("EndFrame", 60);
@@ -312,6 +320,58 @@ TEST_F(AnimatorTest, TheFrameAnimatorSetsTheRangeOnceAndBonesCarryAttachedNodes)
     }
     EXPECT_EQ(log.countStartingWith("ERROR: Joint name does not exist: tailJt"), 1u);
     EXPECT_EQ(written(wrong)[4], "ParentID=-1") << "in play the animator lets go of its parent";
+}
+
+// A frame animator names the next by its ID: when the mesh animation it set ends, every
+// animator of the owner with that ID starts, and the next frame animator sets its frames.
+TEST_F(AnimatorTest, TheEndOfTheMeshAnimationStartsTheNextAnimators) {
+    struct Case {
+        const char* loop;
+        s32 firstID, recordedFirst;
+        bool chained;
+    };
+    const Case cases[] = {{"False", 5, 5, true}, {"True", 5, 5, false}, {"False", 0, -1, true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.loop) + " " + std::to_string(c.firstID));
+        PhysicsObject* figure = addFigure();
+        makeAnimator("animateFrame", figure, [&](Attributes* a) {
+            a->addInt("ID", c.firstID);
+            a->addEnum("LoopFrames", c.loop, AnimateFrameAnimator::loopModeNames);
+            a->addInt("StartFrame", 31);
+            a->addInt("EndFrame", 33);
+            a->addFloat("BlendTime", 0.0f);
+            a->addInt("NextAnimatorID", 6);
+        });
+        makeAnimator("animateFrame", figure, [](Attributes* a) {
+            a->addInt("ID", 6);
+            a->setAttribute("Enabled", false);
+            a->addInt("StartFrame", 40);
+            a->addInt("EndFrame", 60);
+        });
+        AnimatorBase* twin = makeAnimator("moveRotation", figure, [](Attributes* a) {
+            a->addInt("ID", 6);
+            a->setAttribute("Enabled", false);
+        });
+        frame();
+        EXPECT_EQ(figure->mesh().currentFrameAnimatorID, c.recordedFirst);
+        EXPECT_EQ(figure->mesh().pendingAnimatorID, 6);
+        run(1.0f / 60.0f, 10); // two frames at 30 a second, then the next one applies
+        EXPECT_EQ(twin->isEnabled(), c.chained) << "every animator with the ID starts";
+        EXPECT_EQ(figure->getMeshNode()->getStartFrame(), c.chained ? 40 : 31);
+        EXPECT_EQ(figure->mesh().currentFrameAnimatorID, c.chained ? 6 : c.recordedFirst);
+        EXPECT_EQ(figure->mesh().pendingAnimatorID, c.chained ? -1 : 6);
+    }
+}
+
+TEST_F(AnimatorTest, AnEnabledBoneControllerMarksItsObjectSoTheLightsFollowItsJoint) {
+    ASSERT_TRUE(static_cast<bool>(renderServices().physics.tracksJoints));
+    for (bool enabled : {false, true}) {
+        PhysicsObject* figure = addFigure();
+        makeAnimator("controlMeshBone", figure, [&](Attributes* a) { a->setAttribute("Enabled", enabled); });
+        frame();
+        EXPECT_EQ(figure->mesh().boneControlled, enabled);
+        EXPECT_EQ(renderServices().physics.tracksJoints(figure), enabled);
+    }
 }
 
 TEST_F(AnimatorTest, ObjectsFollowOtherObjectsSplinesAndForces) {

@@ -6,6 +6,7 @@
 #include "characters/CharacterStates.h"
 #include "characters/SuspicionHooks.h"
 #include "characters/SuspicionRules.h"
+#include "characters/animators/MovementAnimators.h"
 #include "core/Globals.h"
 #include "level/LevelManager.h"
 
@@ -75,6 +76,19 @@ TEST_F(CharacterStateTest, AStoppedCharacterIdlesAfterItsDelayOnlyWithTheDefault
     // The idle animation's end returns to Stopped.
     endAnimation(plain);
     EXPECT_EQ(stateOf(plain), CharacterStateId::Stopped);
+}
+
+TEST_F(CharacterStateTest, TheEndOfAStandingChainStartsTheAnimatorsItHeld) {
+    CharacterObject* c = standing();
+    auto* held = new MoveRotationAnimator(core::vector3df(0.0f, 1.0f, 0.0f));
+    held->setID(4);
+    held->setEnabled(false);
+    c->addAnimator(held);
+    held->drop();
+    c->mesh().pendingAnimatorID = 4;
+    endAnimation(c); // StoppedDefault has no follow-up
+    EXPECT_TRUE(held->isEnabled());
+    EXPECT_EQ(c->mesh().pendingAnimatorID, -1);
 }
 
 TEST_F(CharacterStateTest, AReactionPlaysItsFollowUpThenReturnsToTheGlobalState) {

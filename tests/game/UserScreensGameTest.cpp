@@ -24,6 +24,7 @@
 #include "player/devices/KeyboardDevice.h"
 #include "screens/ScreenManager.h"
 #include "screens/levels/GUILevelSelectScreen.h"
+#include "screens/levels/LevelCatalogue.h"
 #include "screens/levels/WorkshopLevels.h"
 #include "screens/menus/GUIControlOptionsScreen.h"
 #include "screens/menus/GUIControlsRemapScreen.h"
@@ -40,6 +41,7 @@
 namespace {
 
 using UserScreensGameTest = GameFixture;
+constexpr const char* storyLevelPath = "Content/Levels/Story_Garden.irr";
 
 TEST_F(UserScreensGameTest, ARemappedKeyDrivesItsActionAfterARestartUntilTheReset) {
     remaptest::RemapRun run;
@@ -77,6 +79,11 @@ TEST_F(UserScreensGameTest, AUserLevelIsListedChosenAndPlayed) {
         EXPECT_EQ(select->getFadeState(), GUIScreen::Shown);
         ASSERT_EQ(select->getRows().size(), 2u);
         EXPECT_TRUE(gameDevice->getFileSystem()->existFile("Content/Workshop/Meadow/Meadow_Main.irr"));
+        // The level manager's title lookup: the user level's own title, else the level list's.
+        EXPECT_EQ(levelManager->getLevelTitle("Content/Workshop/Meadow/Meadow_Main.irr"), irr::core::stringw(L"Meadow"));
+        EXPECT_EQ(levelManager->getLevelTitle(storyLevelPath), irr::core::stringw(getLevelTitle(storyLevelPath).c_str()));
+        EXPECT_FALSE(levelManager->getLevelTitle(storyLevelPath).empty());
+        EXPECT_TRUE(levelManager->getLevelTitle("Content/Levels/NoSuchLevel.irr").empty());
         for (GUIButton* row : select->getRows())
             if (row->getUserText() == irr::core::stringw(L"Content/Workshop/Meadow/Meadow_Main.irr"))
                 select->onLevelClicked(row);

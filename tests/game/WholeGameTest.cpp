@@ -32,6 +32,7 @@
 #include "screens/levels/LevelCatalogue.h"
 #include "level/LevelHooks.h"
 #include "level/SaveManager.h"
+#include "triggers/TriggerEventObject.h"
 #include "triggers/TriggerObject.h"
 #include "triggers/actions/SpawnObjectAction.h"
 #include "level/SoundObject.h"
@@ -508,7 +509,7 @@ TEST_F(WholeGameTest, ACharacterWalksItsPathAndComesBackFromACheckpoint) {
 }
 
 // The animator factory fills its slot at start-up: the animators a level file names come
-// from it and move their objects frame by frame.
+// from it and move their objects frame by frame, and a frame animator starts the next.
 TEST_F(WholeGameTest, TheLevelsAnimatorsMoveTheirObjectsInTheRunningGame) {
     irr::f32 yawAt20 = 0.0f, yawAt50 = 0.0f;
     irr::core::vector3df riderAt20, riderAt50;
@@ -527,14 +528,35 @@ TEST_F(WholeGameTest, TheLevelsAnimatorsMoveTheirObjectsInTheRunningGame) {
         yaw = spinner->getRotation().Y;
         rider = ball->getAbsolutePosition();
     };
-    steps[20] = [&] { look(yawAt20, riderAt20); };
+    // The figure turns around once (frame animator 1), then its looking around (animator 2,
+    // started by the end of the turn) loops.
+    struct Frames {
+        irr::s32 start = 0, pending = 0, current = 0;
+    } turning, looking;
+    auto frames = [](Frames& seen) {
+        PhysicsObject* dancer = asPhysicsObject(gameDevice->getSceneManager()->getSceneNodeFromName("Dancer"));
+        ASSERT_TRUE(dancer && dancer->getMeshNode());
+        seen = {dancer->getMeshNode()->getStartFrame(), dancer->mesh().pendingAnimatorID,
+                dancer->mesh().currentFrameAnimatorID};
+    };
+    steps[20] = [&] {
+        look(yawAt20, riderAt20);
+        frames(turning);
+    };
     steps[50] = [&] { look(yawAt50, riderAt50); };
-    quitAt(51);
+    steps[90] = [&] { frames(looking); };
+    quitAt(91);
 
     GameApplication game;
     EXPECT_EQ(game.run(), gameStatusNormal);
     EXPECT_NE(yawAt20, yawAt50) << "the crate spins";
     EXPECT_GT(riderAt20.getDistanceFrom(riderAt50), 1.0f) << "the ball rides its path";
+    EXPECT_EQ(turning.start, 91);
+    EXPECT_EQ(turning.pending, 2) << "the turn waits to start animator 2";
+    EXPECT_EQ(turning.current, 1);
+    EXPECT_EQ(looking.start, 61) << "the turn's end started animator 2";
+    EXPECT_EQ(looking.pending, -1);
+    EXPECT_EQ(looking.current, 2);
     EXPECT_EQ(animatorFactory, nullptr) << "released at shutdown";
 }
 
@@ -610,14 +632,24 @@ TEST_F(WholeGameTest, TheTriggerActionsDemoLevelRunsEachActionOnItsTimer) {
         ASSERT_NE(ball, nullptr) << "the pool's copies carry their IDs";
         EXPECT_TRUE(ball->isVisible());
         EXPECT_FALSE(find(101)->isVisible()) << "one firing places one copy";
+        EXPECT_EQ(find(101)->getParent()->getType(), typeId("inst")) << "the second copy waits in an instance of the first";
         EXPECT_LT(ball->getAbsolutePosition().Y, 6.0f) << "the spawned ball fell";
         // It bobs about its float height (3.8), far above the floor it would rest on (1).
         EXPECT_NEAR(find(5)->getAbsolutePosition().Y, 3.8f, 0.45f) << "the crate floats on the pool";
+        // A second firing places the pool's instanced copy.
+        auto* drop = static_cast<TriggerEventObject*>(gameDevice->getSceneManager()->getSceneNodeFromName("DropBall"));
+        TriggerEventInfo event;
+        drop->getAction()->execute(event);
     };
-    quitAt(331);
+    steps[380] = [&] {
+        EXPECT_TRUE(find(101)->isVisible());
+        EXPECT_TRUE(find(101)->getParent()->isVisible()) << "its instance is shown with it";
+        EXPECT_LT(find(101)->getAbsolutePosition().Y, 6.0f) << "the instanced ball fell too";
+    };
+    quitAt(381);
     GameApplication game;
     EXPECT_EQ(game.run(), gameStatusNormal);
-    EXPECT_EQ(frame, 331);
+    EXPECT_EQ(frame, 381);
 }
 
 } // namespace

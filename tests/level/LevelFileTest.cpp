@@ -176,6 +176,29 @@ TEST_F(LevelFileTest, EveryAttributeTypeRoundTrips) {
     original->drop();
 }
 
+// The engine spells a texture attribute without a texture "0": levels write it empty, and
+// read the engine's spelling as no texture instead of looking for a file named "0".
+TEST_F(LevelFileTest, AMaterialLayerWithoutATextureIsNoFileNamedZero) {
+    scene::ISceneNode* cube = smgr()->addCubeSceneNode(2.0f, root(), 5);
+    ASSERT_NE(cube, nullptr);
+    ASSERT_TRUE(smgr()->saveScene("Engine.irr"));
+    for (const char* file : {"Engine.irr", "Level.irr", "Level.irrblvl"}) {
+        SCOPED_TRACE(file);
+        if (std::strcmp(file, "Engine.irr") != 0) {
+            ASSERT_TRUE(manager->saveLevel(file));
+        }
+        manager->unloadLevel();
+        log.lines.clear();
+        ASSERT_TRUE(manager->loadLevel(file));
+        EXPECT_EQ(log.countStartingWith("Could not open file of texture"), 0u);
+        ASSERT_NE(smgr()->getSceneNodeFromId(5), nullptr);
+        EXPECT_EQ(smgr()->getSceneNodeFromId(5)->getMaterial(0).getTexture(0), nullptr);
+    }
+    const std::string written = test::readFileBytes("Level.irr");
+    EXPECT_NE(written.find("<texture name=\"Texture1\" value=\"\" />"), std::string::npos);
+    EXPECT_EQ(written.find("value=\"0\" />\n        <texture"), std::string::npos);
+}
+
 TEST_F(LevelFileTest, NodesOfTheSameLayoutEachGetTheirOwnValues) {
     registerSceneNodeType(levelObjectRow<AllTypesObject>(typeId("tall"), "AllTypesObject"));
     video::IVideoDriver* driver = device->get()->getVideoDriver();

@@ -169,6 +169,61 @@ TEST_F(LimbControlTest, ThrowForceFollowsTheHandSpeed) {
     EXPECT_EQ(arm.touchedObject, crate);
 }
 
+// The crate and the other box get a second shape; the tip holds the crate by its second.
+class LimbRebindTest : public LimbControlTest {
+protected:
+    void SetUp() override {
+        LimbControlTest::SetUp();
+        phys::Material* material = physics->createMaterial(0.5f, 0.5f, 0.1f);
+        for (PhysicsObject* object : {crate, other})
+            second.push_back(object->getBodyActor()->createShape(phys::SphereGeometry(0.2f), *material));
+        touchCrate();
+        arm.touchedShape = second[0];
+        updateLimbGrabJoints(arm);
+    }
+    // The one grab joint joins the tip to the object.
+    void expectJoinedTo(PhysicsObject* object) const {
+        ASSERT_EQ(arm.grabJoints.size(), 1u);
+        phys::RigidActor *a = nullptr, *b = nullptr;
+        arm.grabJoints[0]->getActors(a, b);
+        EXPECT_EQ(a, arm.tipBody);
+        EXPECT_EQ(b, object->getBodyActor());
+    }
+    std::vector<phys::Shape*> second;
+};
+
+TEST_F(LimbRebindTest, TheGrabMovesToTheSameShapeOfTheNewObject) {
+    rebindLimbToArticulation(arm, other);
+    EXPECT_EQ(arm.touchedShape, second[1]);
+    EXPECT_EQ(arm.heldObject, other);
+    EXPECT_EQ(crate->limbTouchCounts[0], 0);
+    EXPECT_EQ(other->limbTouchCounts[0], 1);
+    expectJoinedTo(other);
+}
+
+TEST_F(LimbRebindTest, ANewObjectWithoutThatShapeStillTakesTheGrab) {
+    PhysicsObject* single = makeObject(limbBox("Single", vector3df(3, 4, 0), 4.0f));
+    rebindLimbToArticulation(arm, single);
+    EXPECT_EQ(arm.touchedShape, nullptr);
+    EXPECT_EQ(log.countStartingWith("Warning: a limb's grab found no matching shape"), 1u);
+    expectJoinedTo(single);
+}
+
+TEST_F(LimbRebindTest, WithoutATouchedShapeNothingChanges) {
+    arm.touchedShape = nullptr;
+    rebindLimbToArticulation(arm, other);
+    expectJoinedTo(crate);
+    EXPECT_EQ(arm.touchedObject, crate);
+}
+
+TEST_F(LimbRebindTest, WhileSimulatingTheOldJointIsQueuedOnce) {
+    frame(); // leaves a step in flight
+    ASSERT_TRUE(physics->isStepInFlight());
+    rebindLimbToArticulation(arm, other);
+    EXPECT_EQ(physics->queuedJointReleases(), 1u);
+    expectJoinedTo(other);
+}
+
 TEST_F(LimbControlTest, LegsSlipOnATripHazardOnce) {
     LimbStateSet legs;
     int a = 0, b = 0;

@@ -84,6 +84,9 @@ protected:
         limbs.forceLimbGrab = [this](const LimbSet&, PlayerLimb* grabbing, scene::ISceneNode* object) {
             player->note(std::string("forceGrab ") + (grabbing == limb ? "limb" : "?") + " " + std::to_string(object->getID()));
         };
+        limbs.rebindLimbToArticulation = [this](PlayerLimb* grabbing, scene::ISceneNode* object) {
+            player->note(std::string("rebind ") + (grabbing == limb ? "limb" : "?") + " " + std::to_string(object->getID()));
+        };
     }
     void TearDown() override {
         clearPlayers();
@@ -191,7 +194,7 @@ TEST_F(PlayerAnimationActionsTest, ControlsForceAGrabAfterDroppingWhatTheSideHol
     });
     holding = true;
     action->execute(event);
-    EXPECT_EQ(takeCalls(), (Calls{"release all 1", "forceGrab limb 70"}));
+    EXPECT_EQ(takeCalls(), (Calls{"release all 1", "forceGrab limb 70", "rebind limb 70"}));
     action->revert(event);
     EXPECT_EQ(takeCalls(), Calls{"release 70 1"});
     EXPECT_EQ(keysOf(*action), "UndoOnTriggerRevert=false;ForceGrabObjectID=70;ForceGrabSide=Left;");

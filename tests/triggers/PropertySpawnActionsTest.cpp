@@ -4,6 +4,8 @@
 #include "core/Globals.h"
 #include "triggers/CameraTriggerVolume.h"
 #include "triggers/TriggerEventObject.h"
+#include "level/InstancedObject.h"
+#include "level/LevelHooks.h"
 #include "level/LevelManager.h"
 #include "triggers/actions/SetCameraAction.h"
 #include "triggers/actions/SetObjectPropertyAction.h"
@@ -23,9 +25,127 @@ protected:
         TriggerObject* trigger = addActionTrigger(80, SpawnObjectAction::actionType, keys);
         return static_cast<SpawnObjectAction*>(trigger->getAction());
     }
+    // A pool of `size` copies of a crate (ID 30) with BaseID 100, placed at (3, 2, 1).
+    SpawnObjectAction* crateSpawner(s32 size) {
+        addCrate(30, {0, 50, 0}, "Kinematic");
+        return spawner([size](io::IAttributes* k) {
+            k->addInt("PoolSize", size);
+            k->addInt("BaseID", 100);
+            k->addInt("ObjectID", 30);
+            k->addString("SpawnMode", "Manual");
+            k->addVector3d("TargetPosition", {3, 2, 1});
+        });
+    }
+    static InstancedObject* holderOf(scene::ISceneNode* copy) {
+        scene::ISceneNode* parent = copy ? copy->getParent() : nullptr;
+        return parent && parent->getType() == typeId("inst") ? static_cast<InstancedObject*>(parent) : nullptr;
+    }
     TriggerEventInfo event;
     int triggers = 0;
 };
+
+// A physics object of one material with a BaseID is copied by instancing; another template
+// (two materials, no BaseID) gets plain copies.
+TEST_F(PropertySpawnActionsTest, OnlyAPlainObjectOfOneMaterialWithIDsIsInstanced) {
+    const struct {
+        const char* name;
+        s32 baseID;
+        bool twoMaterials;
+        bool instanced;
+    } rows[] = {{"one material", 100, false, true}, {"no BaseID", 0, false, false}, {"two materials", 100, true, false}};
+    for (s32 r = 0; r < 3; ++r) {
+        const auto& row = rows[r];
+        PhysicsObject* crate = addCrate(30 + r, {0, 50, 0}, "Kinematic");
+        if (row.twoMaterials) {
+            auto* mesh = new scene::SMesh();
+            for (int b = 0; b < 2; ++b) {
+                auto* buffer = new scene::SMeshBuffer();
+                mesh->addMeshBuffer(buffer);
+                buffer->drop();
+            }
+            auto* animated = new scene::SAnimatedMesh(mesh);
+            mesh->drop();
+            crate->getMeshNode()->setMesh(animated);
+            animated->drop();
+        }
+        const s32 baseID = row.baseID ? row.baseID + 10 * r : 0;
+        TriggerObject* trigger = addActionTrigger(80 + r, SpawnObjectAction::actionType, [baseID, r](io::IAttributes* k) {
+            k->addInt("PoolSize", 2);
+            k->addInt("BaseID", baseID);
+            k->addInt("ObjectID", 30 + r);
+        });
+        auto* spawn = static_cast<SpawnObjectAction*>(trigger->getAction());
+        step();
+        ASSERT_EQ(spawn->getPool().size(), 2u) << row.name;
+        EXPECT_EQ(spawn->getInstancingSource() != nullptr, row.instanced) << row.name;
+        EXPECT_EQ(holderOf(spawn->getPool().back()) != nullptr, row.instanced) << row.name;
+        EXPECT_EQ(holderOf(spawn->getLeftoverCopy()) != nullptr, row.instanced) << row.name;
+    }
+}
+
+TEST_F(PropertySpawnActionsTest, InstancedCopiesWaitInHiddenInstancesAndMergeIntoTheSourcesMesh) {
+    levelHooks().render.isInstancingEnabled = [] { return true; };
+    SpawnObjectAction* spawn = crateSpawner(7);
+    step();
+    levelHooks().render.isInstancingEnabled = nullptr;
+    ASSERT_EQ(spawn->getPool().size(), 7u);
+    PhysicsObject* source = spawn->getInstancingSource();
+    ASSERT_EQ(source, spawn->getPool().front());
+    std::vector<scene::ISceneNode*> copies(spawn->getPool().begin(), spawn->getPool().end());
+    for (s32 i = 1; i < 7; ++i) {
+        PhysicsObject* copy = asPhysicsObject(copies[size_t(i)]);
+        InstancedObject* instance = holderOf(copy);
+        ASSERT_NE(instance, nullptr) << i;
+        EXPECT_EQ(instance->getID(), 100 + i);
+        EXPECT_EQ(instance->ObjectID, 100);
+        EXPECT_FALSE(instance->isVisible());
+        EXPECT_FALSE(instance->isDebugObject()) << "level saves keep the instance";
+        EXPECT_TRUE(copy->isDebugObject()) << "its copy is made again on load";
+        EXPECT_NE(copy->getBodyActor(), nullptr) << "each copy is a body of its own";
+        test::expectNear(copy->getAbsolutePosition(), {0, -200, 0}, 1e-3f);
+    }
+    PhysicsObject* ghost = asPhysicsObject(spawn->getLeftoverCopy());
+    ASSERT_NE(holderOf(ghost), nullptr);
+    EXPECT_TRUE(holderOf(ghost)->isDebugObject());
+    EXPECT_FALSE(ghost->isVisible());
+    EXPECT_NE(source->getInstancedMeshNode(), nullptr) << "six instances and the leftover merge";
+
+    spawn->execute(event);
+    spawn->execute(event);
+    EXPECT_TRUE(holderOf(copies[1])->isVisible()) << "placing a copy shows its instance";
+    EXPECT_FALSE(holderOf(copies[2])->isVisible());
+}
+
+// A level saved in play keeps the source and the instances but not their copies; loaded
+// again, the action finds them and makes only its leftover copy.
+TEST_F(PropertySpawnActionsTest, ASavedInstancedPoolIsFoundAgainWithoutDuplicates) {
+    crateSpawner(3)->execute(event);
+    step();
+    const std::string saved = temp.file("Spawned.irr");
+    ASSERT_TRUE(manager->saveLevel(saved.c_str()));
+    manager->unloadLevel();
+    ASSERT_TRUE(manager->loadLevel(saved.c_str()));
+    cameras->onLevelLoaded();
+    step();
+    auto* spawn = static_cast<SpawnObjectAction*>(asTrigger(manager->getSceneNodeFromID(80))->getAction());
+    ASSERT_EQ(spawn->getPool().size(), 3u);
+    EXPECT_EQ(spawn->getInstancingSource(), spawn->getPool().back()) << "the placed copy comes last";
+    for (s32 id : {101, 102}) {
+        scene::ISceneNode* copy = manager->getSceneNodeFromID(id);
+        EXPECT_FALSE(copy->isVisible()) << id;
+        test::expectNear(copy->getAbsolutePosition(), {0, -200, 0}, 1e-3f);
+    }
+    std::map<s32, int> copiesByID;
+    std::function<void(scene::ISceneNode*)> walk = [&](scene::ISceneNode* node) {
+        if (node->getType() == typeId("phsx"))
+            ++copiesByID[node->getID()];
+        for (scene::ISceneNode* child : node->getChildren())
+            walk(child);
+    };
+    walk(root());
+    EXPECT_EQ(copiesByID, (std::map<s32, int>{{0, 1}, {30, 1}, {100, 1}, {101, 1}, {102, 1}}));
+    EXPECT_EQ(log.countStartingWith("ERROR"), 0u);
+}
 
 TEST_F(PropertySpawnActionsTest, VisibleGoesToTheCausingObjectAndEveryTargetAndRevertsOnce) {
     PhysicsObject* named = addCrate(2, {0, 1, 0});
@@ -187,7 +307,8 @@ TEST_F(PropertySpawnActionsTest, ThePoolIsUsedInTurnAndNeverGrows) {
         EXPECT_EQ(copies[i]->getID(), 100 + s32(i));
         EXPECT_EQ(manager->getSceneNodeFromID(100 + s32(i)), copies[i]);
         EXPECT_FALSE(copies[i]->isVisible());
-        EXPECT_FALSE(copies[i]->isDebugObject()) << "level saves keep copies with IDs";
+        scene::ISceneNode* kept = copies[i]->getParent() == root() ? copies[i] : copies[i]->getParent();
+        EXPECT_FALSE(kept->isDebugObject()) << "level saves keep copies with IDs (or the instances that hold them)";
     }
     ASSERT_NE(spawn->getLeftoverCopy(), nullptr);
     const u32 nodesBefore = countNodes(root());

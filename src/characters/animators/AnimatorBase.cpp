@@ -70,6 +70,21 @@ AnimatorBase* asGameAnimator(scene::ISceneNodeAnimator* animator) {
     return static_cast<AnimatorBase*>(animator);
 }
 
+std::vector<AnimatorBase*> findAnimatorsByID(scene::ISceneNode* node, s32 id) {
+    std::vector<AnimatorBase*> found;
+    if (!node)
+        return found;
+    for (scene::ISceneNodeAnimator* engineAnimator : node->getAnimators())
+        if (AnimatorBase* animator = asGameAnimator(engineAnimator); animator && animator->getID() == id)
+            found.push_back(animator);
+    return found;
+}
+
+void enableAnimatorsByID(scene::ISceneNode* node, s32 id) {
+    for (AnimatorBase* animator : findAnimatorsByID(node, id))
+        animator->setEnabled(true);
+}
+
 f32 animatorFrameSeconds() { return frameStopwatch ? frameStopwatch->delta() : 0.0f; }
 
 scene::ISceneNode* findAnimatorObject(s32 id) {

@@ -3,6 +3,7 @@
 #include <irrlicht.h>
 
 #include <functional>
+#include <vector>
 
 // What every animator of the game shares: the engine's animator interface with six
 // operations of its own (ID, Enabled, Reversed), the three base attributes, the fifteen
@@ -91,6 +92,10 @@ protected:
 
 // The animator of the type, or null (the node keeps its animators by the engine's type).
 AnimatorBase* asGameAnimator(irr::scene::ISceneNodeAnimator* animator);
+// The node's game animators whose ID is id, in list order.
+std::vector<AnimatorBase*> findAnimatorsByID(irr::scene::ISceneNode* node, irr::s32 id);
+// Enables every game animator of the node whose ID is id (how a level chains animators).
+void enableAnimatorsByID(irr::scene::ISceneNode* node, irr::s32 id);
 
 // --- services of the frame ----------------------------------------------------------------
 // The frame stopwatch's delta seconds (0 without it): every animator but the circle mover

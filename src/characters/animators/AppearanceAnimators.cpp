@@ -41,7 +41,9 @@ void AnimateFrameAnimator::animateNode(scene::ISceneNode* node, u32) {
         return;
     if (isMeshOwner(node)) {
         PhysicsObject* owner = asPhysicsObject(node);
-        // The owner enables the animator with this ID when its mesh animation ends.
+        if (getID() != -1 && getID() != 0)
+            owner->mesh().currentFrameAnimatorID = getID();
+        // The owner enables the animators with this ID when its mesh animation ends.
         owner->mesh().pendingAnimatorID = nextAnimatorID;
         scene::IAnimatedMeshSceneNode* meshNode = owner->getMeshNode();
         if (meshNode) {

@@ -197,6 +197,8 @@ void ControlMeshBoneAnimator::animateNode(scene::ISceneNode* node, u32) {
             base->animationUpdatedEvent.addMember(this, &ControlMeshBoneAnimator::control);
             joinedOwner = owner;
         }
+        if (PhysicsObject* object = asPhysicsObject(owner))
+            object->mesh().boneControlled = true;
         joinedOwnerList = true;
     }
 }

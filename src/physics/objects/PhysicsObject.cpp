@@ -72,6 +72,26 @@ bool setMeshVertexAlpha(scene::IMesh* mesh, u32 alpha) {
     return true;
 }
 
+namespace {
+
+// One callback for every physics object's mesh node: the end of a non-looping animation
+// starts the animators its owner waits for.
+class PhysicsAnimationEndCallback : public scene::IAnimationEndCallBack {
+public:
+    void OnAnimationEnd(scene::IAnimatedMeshSceneNode* node) override {
+        if (PhysicsObject* owner = asPhysicsObject(findAncestorOfKindUp(node, typeId("phsx"))))
+            owner->startPendingAnimator();
+    }
+};
+
+// Never freed: the nodes grab and drop it, so it must outlive all of them.
+PhysicsAnimationEndCallback& physicsAnimationEnd() {
+    static PhysicsAnimationEndCallback* callback = new PhysicsAnimationEndCallback();
+    return *callback;
+}
+
+} // namespace
+
 PhysicsObject::PhysicsObject(scene::ISceneNode* parent, scene::ISceneManager* manager, s32 id)
     : PhysicsObjectBase(parent, manager, id), userData(std::make_unique<PhysicsUserData>(this)),
       bodySettings(std::make_unique<PhysicsBodySettings>()), resetRules(std::make_unique<PhysicsResetRules>()),
@@ -297,6 +317,7 @@ void PhysicsObject::loadMesh() {
                 prepare(meshNode);
             if (effectHandler && effectHandler->hardwareSkinning)
                 allocateJointTransforms();
+            meshNode->setAnimationEndCallback(&physicsAnimationEnd());
             meshNode->setAutomaticCulling(scene::EAC_OFF);
             meshSettings->cullingDelay = 0;
             if (RecalculateBounds) {

@@ -7,6 +7,7 @@
 #include "physics/world/PhysicsHooks.h"
 #include "physics/world/PhysicsManager.h"
 
+#include "characters/animators/AnimatorBase.h"
 #include "core/Globals.h"
 #include "core/Log.h"
 #include "level/LevelManager.h"
@@ -251,9 +252,12 @@ void PhysicsObject::applyCustomBounds() {
 }
 
 void PhysicsObject::startPendingAnimator() {
-    // Animators carry no identifiers in this engine; the level's own animators start
-    // themselves by their objects. The pending request is consumed either way.
+    const s32 id = meshSettings->pendingAnimatorID;
+    if (id == -1)
+        return;
+    // Cleared first: an animator started here names the next one when it applies.
     meshSettings->pendingAnimatorID = -1;
+    enableAnimatorsByID(this, id);
 }
 
 // --- mesh reload and small services -------------------------------------------------------

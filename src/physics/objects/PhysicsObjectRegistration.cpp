@@ -37,7 +37,11 @@ void registerPhysicsObjectTypes() {
         PhysicsObject* object = asPhysicsObject(source);
         if (!object || !instance)
             return nullptr;
-        return object->clone(instance, instance->getSceneManager());
+        // Every copy is a body of its own; only the drawing is shared with the source.
+        PhysicsObject* copy = asPhysicsObject(object->clone(instance, instance->getSceneManager()));
+        if (copy)
+            copy->checkParenting(copy->getBoundType());
+        return copy;
     };
     level.registerInstance = [](irr::scene::ISceneNode* source, InstancedObject* instance) {
         PhysicsObject* object = asPhysicsObject(source);
@@ -59,6 +63,10 @@ void registerPhysicsObjectTypes() {
             return false;
         point = object->mesh().instanceCentroid;
         return true;
+    };
+    render.tracksJoints = [](irr::scene::ISceneNode* node) {
+        PhysicsObject* object = asPhysicsObject(node);
+        return object && object->mesh().boneControlled && object->getHardwareJointCount() > 1;
     };
     render.meshRendered = [](irr::scene::ISceneNode* node) {
         if (PhysicsObject* object = asPhysicsObject(node))

@@ -200,7 +200,13 @@ struct PhysicsMeshSettings {
     irr::f32 DetailDistanceLimit = 0.0f;
     irr::f32 AnimFPS = 30.0f;
     irr::s32 SpawnFrame = 0, StartFrame = 0, EndFrame = 0;
+    // The animators with this ID start when the mesh animation ends (a frame animator's
+    // NextAnimatorID), or when a character's standing animation chain ends; -1 none.
     irr::s32 pendingAnimatorID = -1;
+    // The ID of the frame animator that last set the mesh's frames; -1 none.
+    irr::s32 currentFrameAnimatorID = -1;
+    // A bone-control animator drives the mesh's joints: the lights follow its joint 1.
+    bool boneControlled = false;
 };
 
 struct PhysicsReflection {

@@ -143,9 +143,11 @@ int evdevInit() {
         state.readIndex = state.writeIndex = 0;
     }
     DIR* folder = opendir(state.folder.c_str());
+    // Most players may not read the input devices (and a container has none): that is no
+    // fault, the system mouse serves them all, so the line informs rather than warns.
     if (!folder) {
-        logMessage(std::string(logWarningPrefix) + "Several mice cannot be told apart: the input device folder \"" +
-                   state.folder + "\" cannot be read (" + std::strerror(errno) + "); the system mouse is used.");
+        logMessage("Several mice are not told apart: the input device folder \"" +
+                   state.folder + "\" is not readable (" + std::strerror(errno) + "); the system mouse is used.");
         return -1;
     }
     std::vector<std::string> names;
@@ -178,7 +180,7 @@ int evdevInit() {
         state.mice.push_back(mouse);
     }
     if (state.mice.empty())
-        logMessage(std::string(logWarningPrefix) + "No mouse in \"" + state.folder + "\" can be read on its own (" +
+        logMessage("No mouse in \"" + state.folder + "\" can be read on its own (" +
                    std::to_string(refused) + " input device(s) refused by their permissions); the system mouse is used.");
     else
         logMessage("Mice read on their own: " + std::to_string(state.mice.size()));

@@ -99,15 +99,8 @@ void ChangeAnimationAction::applyToNode(TriggerEventInfo& event, scene::ISceneNo
 }
 
 void ChangeAnimationAction::changeAnimators(scene::ISceneNode* target) const {
-    bool matched = false;
-    for (scene::ISceneNodeAnimator* engineAnimator : target->getAnimators()) {
-        if (engineAnimator->getType() < AnimatorType::First ||
-            engineAnimator->getType() >= AnimatorType::First + AnimatorType::Count)
-            continue;
-        auto* animator = static_cast<AnimatorBase*>(engineAnimator);
-        if (animator->getID() != AnimatorID)
-            continue;
-        matched = true;
+    const std::vector<AnimatorBase*> matching = findAnimatorsByID(target, AnimatorID);
+    for (AnimatorBase* animator : matching) {
         if (AnimationType == typeAnimator) {
             if (animator->isEnabled() != AnimatorEnabled) {
                 animator->setEnabled(AnimatorEnabled);
@@ -123,7 +116,7 @@ void ChangeAnimationAction::changeAnimators(scene::ISceneNode* target) const {
             sprite.duration = static_cast<f32>(EndFrame - StartFrame + 1) * perFrame;
         }
     }
-    if (!matched)
+    if (matching.empty())
         logMessagePair(("Could not find animator ID: " + std::to_string(AnimatorID) + " in ").c_str(),
                        getNodeDisplayName(target).c_str());
 }

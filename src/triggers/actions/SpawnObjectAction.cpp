@@ -3,6 +3,7 @@
 #include "core/Globals.h"
 #include "core/ProgramQueries.h"
 #include "level/AttributeExtras.h"
+#include "level/InstancedObject.h"
 #include "level/LevelManager.h"
 #include "level/NodeHelpers.h"
 #include "level/WorldTransform.h"
@@ -27,6 +28,20 @@ bool isCopyVisible(scene::ISceneNode* node) {
 core::vector3df normalisedRotation(const core::vector3df& degrees) {
     const core::quaternion q(degrees * core::DEGTORAD);
     return triggerActions::quaternionToDegrees(q, 57.295776f);
+}
+
+// The instance whose copy the node is, or null.
+scene::ISceneNode* holdingInstance(scene::ISceneNode* node) {
+    scene::ISceneNode* parent = node ? node->getParent() : nullptr;
+    return parent && parent->getType() == typeId("inst") ? parent : nullptr;
+}
+
+// A copy waiting for its turn: hidden, out of sight below the level.
+void parkCopy(PhysicsObject* copy) {
+    if (copy->getMeshNode())
+        copy->getMeshNode()->setVisible(false);
+    copy->teleport(spawnParkingPlace);
+    copy->setVisible(false);
 }
 } // namespace
 
@@ -53,6 +68,20 @@ scene::ISceneNode* SpawnObjectAction::makeCopy(io::IAttributes* templateKeys) {
     return copy;
 }
 
+InstancedObject* SpawnObjectAction::makeInstance(s32 id) {
+    scene::ISceneManager* scene = templateNode->getSceneManager();
+    auto* instance = new InstancedObject(scene->getRootSceneNode(), scene, id);
+    instance->drop();
+    io::IAttributes* keys = gameDevice->getFileSystem()->createEmptyAttributes();
+    keys->addInt("Id", id);
+    keys->addInt("ObjectID", instancingSource->getID());
+    keys->addVector3d("Scale", core::vector3df(1.0f, 1.0f, 1.0f));
+    instance->deserializeAttributes(keys);
+    keys->drop();
+    instance->rebuild();
+    return instance;
+}
+
 void SpawnObjectAction::buildPool() {
     if (!poolPending || !isSimulationActive() || !levelManager)
         return;
@@ -61,6 +90,12 @@ void SpawnObjectAction::buildPool() {
         ObjectID = 0;
         return;
     }
+    // Instancing merges copies of one mesh buffer; a template already drawn merged keeps
+    // its own instances.
+    PhysicsObject* physicsTemplate = asPhysicsObject(templateNode);
+    const bool instanced = templateNode->getType() == typeId("phsx") && physicsTemplate && BaseID > 0 &&
+                           !physicsTemplate->getInstancedMeshNode() && physicsTemplate->getMaterialCount() <= 1;
+    instancingSource = nullptr;
     pool.clear();
     io::IAttributes* keys = gameDevice->getFileSystem()->createEmptyAttributes();
     templateNode->serializeAttributes(keys);
@@ -74,13 +109,47 @@ void SpawnObjectAction::buildPool() {
         scene::ISceneNode* copy = nullptr;
         if (FindExistingNodes && BaseID > 0)
             copy = levelManager->getSceneNodeFromID(BaseID + i);
-        if (!copy)
+        if (copy && instanced) {
+            if (i == 0) {
+                instancingSource = asPhysicsObject(copy);
+            } else if (copy->getType() == typeId("inst")) {
+                // A saved instance holds no copy: it makes one from the source. In a hidden
+                // instance that copy waits like a new one, not as an unseen body where the
+                // source stands.
+                auto* instance = static_cast<InstancedObject*>(copy);
+                instance->rebuild();
+                copy = instance->getCopy();
+                if (!copy)
+                    continue;
+                PhysicsObject* inner = asPhysicsObject(copy);
+                if (inner && !instance->isVisible())
+                    parkCopy(inner);
+            }
+        }
+        if (!copy && instanced && i > 0 && instancingSource) {
+            InstancedObject* instance = makeInstance(BaseID + i);
+            instance->setVisible(false); // shown with its copy's first placing
+            copy = instance->getCopy();
+            if (PhysicsObject* inner = asPhysicsObject(copy))
+                parkCopy(inner);
+        } else if (!copy) {
             copy = makeCopy(keys);
+            if (copy && instanced && i == 0) {
+                copy->setID(BaseID);
+                levelManager->registerNodeIDs(copy);
+                instancingSource = asPhysicsObject(copy);
+                if (instancingSource)
+                    instancingSource->updateMesh();
+            }
+        }
         if (!copy)
             continue;
         if (BaseID > 0) {
             copy->setID(BaseID + i);
-            copy->setIsDebugObject(false); // level saves keep it
+            // Level saves keep the copy; a copy inside an instance is kept by its instance,
+            // which makes it again on load (saved too, it would come back twice).
+            if (!holdingInstance(copy))
+                copy->setIsDebugObject(false);
         } else {
             copy->setID(0);
         }
@@ -91,20 +160,24 @@ void SpawnObjectAction::buildPool() {
             pool.push_back(copy);
     }
 
-    if (triggerActions::physicsKind(templateNode)) {
+    if (instancingSource) {
+        InstancedObject* instance = makeInstance(0);
+        instance->setIsDebugObject(true);
+        leftover = instance->getCopy();
+    } else if (triggerActions::physicsKind(templateNode)) {
         leftover = makeCopy(keys);
-        if (PhysicsObject* ghost = triggerActions::physicsKind(leftover)) {
-            if (ghost->getMeshNode())
-                ghost->getMeshNode()->setVisible(false);
-            ghost->teleport(spawnParkingPlace);
-            ghost->setVisible(false);
-            ghost->setKinematic(true);
-        }
+    }
+    if (PhysicsObject* ghost = triggerActions::physicsKind(leftover)) {
+        ghost->setIsDebugObject(true);
+        parkCopy(ghost);
+        ghost->setKinematic(true);
     }
     keys->drop();
     templateNode->setID(templateID);
     levelManager->rebuildNodeIDs();
     poolPending = false;
+    if (instancingSource)
+        instancingSource->buildInstancedMesh();
 }
 
 void SpawnObjectAction::execute(TriggerEventInfo& event) {
@@ -146,9 +219,8 @@ void SpawnObjectAction::execute(TriggerEventInfo& event) {
     chosen->setVisible(true);
     PhysicsObject* physics = triggerActions::physicsKind(chosen);
     if (physics && physics->getBodyActor()) {
-        if (scene::ISceneNode* parent = chosen->getParent())
-            if (parent->getParent() && parent->getParent()->getType() == typeId("inst"))
-                parent->getParent()->setVisible(true);
+        if (scene::ISceneNode* instance = holdingInstance(chosen))
+            instance->setVisible(true);
         physics->teleport(position);
         physics->setBodyRotation(eulerDegreesToQuat(rotation), rotation);
         physics->beginRespawnScale();

@@ -4,10 +4,16 @@
 
 #include <deque>
 
+class InstancedObject;
+class PhysicsObject;
+
 // "Spawn Object": keeps a pool of copies of one template object, made when the level has
 // loaded, and each time its trigger fires places the copy used longest ago at a reference
 // node, a fixed pose or the event's contact point, and shows it. Copies take consecutive
 // IDs from BaseID so that a checkpoint save stores them and a reload finds them again.
+// A plain physics object of one material is copied by instancing: the first copy is the
+// instancing source and every further copy lives in an instance of it, so that the pool
+// can be drawn as one merged mesh.
 class SpawnObjectAction : public TriggerAction {
 public:
     static constexpr irr::s32 actionType = 9;
@@ -30,6 +36,8 @@ public:
 
     const std::deque<irr::scene::ISceneNode*>& getPool() const { return pool; }
     irr::scene::ISceneNode* getLeftoverCopy() const { return leftover; }
+    // The first copy when the pool is instanced, else null.
+    PhysicsObject* getInstancingSource() const { return instancingSource; }
     bool isPoolPending() const { return poolPending; }
 
     irr::core::vector3df TargetPosition;
@@ -44,11 +52,15 @@ public:
 private:
     // A hidden copy of the template made from its attributes, under the scene root.
     irr::scene::ISceneNode* makeCopy(irr::io::IAttributes* templateKeys);
+    // An instance of the instancing source under the scene root, rebuilt so that it holds
+    // its copy.
+    InstancedObject* makeInstance(irr::s32 id);
     void placeLeftover(irr::scene::ISceneNode* chosen);
 
     std::deque<irr::scene::ISceneNode*> pool; // next copy first
     irr::scene::ISceneNode* leftover = nullptr;
     irr::scene::ISceneNode* templateNode = nullptr;
+    PhysicsObject* instancingSource = nullptr;
     irr::core::vector3df referenceRotation;
     bool poolPending = true;
     bool joinedLevelLoaded = false;

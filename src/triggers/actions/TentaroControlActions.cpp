@@ -90,8 +90,12 @@ void TentaroControlsAction::execute(TriggerEventInfo&) {
     if (players.isLimbHolding && players.isLimbHolding(arms, ForceGrabSide))
         player->releaseGrabbed(nullptr, ForceGrabSide, false);
     PhysicsObject* object = triggerActions::physicsKind(triggerActions::findObjectByID(ForceGrabObjectID));
-    if (object && object->isTrulyVisible() && arms.sides[0] && players.forceLimbGrab)
+    if (!object || !object->isTrulyVisible() || !arms.sides[0])
+        return;
+    if (players.forceLimbGrab)
         players.forceLimbGrab(arms, arms.sides[0], object);
+    if (players.rebindLimbToArticulation)
+        players.rebindLimbToArticulation(arms.sides[0], object);
 }
 
 void TentaroControlsAction::revert(TriggerEventInfo&) {
