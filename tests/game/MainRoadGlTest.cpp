@@ -122,6 +122,10 @@ protected:
         GUIScreen* top = screenManager->getTopScreen();
         return top ? top->getTypeName() : "";
     }
+    // A question dialog is the only screen on the stack.
+    static bool dialogShown() {
+        return topType() == "GUIScreen" && screenManager->getScreenStack().size() == 1;
+    }
     static bool settled() { return !levelManager->loadingOverlay.isBusy() && levelManager->getLevelEvents().empty(); }
     bool stableFor(bool condition, int frames) {
         stableFrames = condition ? stableFrames + 1 : 0;
@@ -202,12 +206,7 @@ protected:
                             [this] { push(RoadInput::Down); }});
         road.push_back({"quit row", [this] { return stableFor(true, 3); },
                         [this] { push(RoadInput::Confirm); }});
-        road.push_back({"quit question",
-                        [this] {
-                            return stableFor(topType() == "GUIScreen" &&
-                                                 screenManager->getScreenStack().size() == 1,
-                                             20);
-                        },
+        road.push_back({"quit question", [this] { return stableFor(dialogShown(), 20); },
                         [this] { push(RoadInput::Down); }});
         road.push_back(
             {"yes", [this] { return stableFor(true, 3); }, [this] { push(RoadInput::Confirm); }});
@@ -283,18 +282,12 @@ TEST_F(MainRoadGlTest, FromTheTitleScreenIntoTheFirstLevelAndBack) {
          }},
         {"restart row", [&] { return stableFor(true, 3); }, [&] { press(KEY_RETURN); }},
         {"restart question",
-         [&] {
-             return stableFor(
-                 topType() == "GUIScreen" && screenManager->getScreenStack().size() == 1, 20);
-         },
+         [&] { return stableFor(dialogShown(), 20); },
          [&] { press(KEY_DOWN); }}, // from the beginning
         {"from the beginning", [&] { return stableFor(true, 3); }, [&] { press(KEY_RETURN); }},
         // The level saved a checkpoint: leaving it behind asks once more.
         {"beginning question",
-         [&] {
-             return stableFor(
-                 topType() == "GUIScreen" && screenManager->getScreenStack().size() == 1, 20);
-         },
+         [&] { return stableFor(dialogShown(), 20); },
          [&] { press(KEY_DOWN); }}, // Yes
         {"yes, the beginning", [&] { return stableFor(true, 3); }, [&] { press(KEY_RETURN); }},
         {"restarted",
@@ -318,10 +311,7 @@ TEST_F(MainRoadGlTest, FromTheTitleScreenIntoTheFirstLevelAndBack) {
         {"down 3", [&] { return stableFor(true, 3); }, [&] { press(KEY_DOWN); }},
         {"quit row", [&] { return stableFor(true, 3); }, [&] { press(KEY_RETURN); }},
         {"quit question",
-         [&] {
-             return stableFor(
-                 topType() == "GUIScreen" && screenManager->getScreenStack().size() == 1, 20);
-         },
+         [&] { return stableFor(dialogShown(), 20); },
          [&] { press(KEY_DOWN); }}, // Yes
         {"yes", [&] { return stableFor(true, 3); }, [&] { press(KEY_RETURN); }},
         {"title again",
