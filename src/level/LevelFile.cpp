@@ -108,20 +108,30 @@ private:
 };
 
 // The engine's scene writer through the game's UTF-8 writer: a texture attribute naming no
-// texture is written empty instead of the engine's "0".
+// texture is written empty instead of the engine's "0", and so is one naming a render target
+// (the shadow atlas), which a later read would try to open as a file; the renderer binds its
+// targets again as the level draws.
 class LevelXmlWriter : public Utf8XmlWriter {
 public:
+    explicit LevelXmlWriter(video::IVideoDriver* driver) : driver(driver) {}
     using Utf8XmlWriter::writeElement;
     void writeElement(const wchar_t* name, bool empty, const wchar_t* attr1Name, const wchar_t* attr1Value,
                       const wchar_t* attr2Name, const wchar_t* attr2Value, const wchar_t* attr3Name,
                       const wchar_t* attr3Value, const wchar_t* attr4Name, const wchar_t* attr4Value,
                       const wchar_t* attr5Name, const wchar_t* attr5Value) override {
         if (name && std::wcscmp(name, L"texture") == 0 && attr2Name && std::wcscmp(attr2Name, L"value") == 0 &&
-            isNoTextureText(attr2Value))
+            (isNoTextureText(attr2Value) || namesRenderTarget(attr2Value)))
             attr2Value = L"";
         Utf8XmlWriter::writeElement(name, empty, attr1Name, attr1Value, attr2Name, attr2Value, attr3Name, attr3Value,
                                     attr4Name, attr4Value, attr5Name, attr5Value);
     }
+
+private:
+    bool namesRenderTarget(const wchar_t* texture) const {
+        video::ITexture* known = driver ? driver->findTexture(core::stringc(texture).c_str()) : nullptr;
+        return known && known->isRenderTarget();
+    }
+    video::IVideoDriver* driver;
 };
 
 class XmlLevelReader {
@@ -255,7 +265,7 @@ bool saveLevelFile(scene::ISceneManager* manager, const io::path& path, scene::I
         }
     } else {
         // Content paths are written as the loader reads them: relative to the working folder.
-        LevelXmlWriter writer;
+        LevelXmlWriter writer(manager->getVideoDriver());
         if (!manager->saveScene(&writer, levelPathBase(manager->getFileSystem()), nullptr, start)) {
             logMessagePair("ERROR: Could not write level file: ", path.c_str());
             return false;

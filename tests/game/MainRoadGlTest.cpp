@@ -4,19 +4,33 @@
 // pauses; Restart from the beginning asks and reloads the level; Quit asks and returns to
 // the title screen. Each step is checked on the screen stack, the level and a screenshot
 // that is not black and differs from the step before; the pictures stay in the build folder
-// (main-road-1-title.png ...).
+// (main-road-1-title.png ...). The roads by keyboard and by gamepad then play the story
+// levels: New Game and the first level playing by itself, and in demo mode the other two
+// chosen in the story select (main-road-keyboard-1-title.png ...).
 #include "GameFixture.h"
 
+#include "camera/CameraManager.h"
+#include "camera/CameraObject.h"
 #include "core/GameApplication.h"
 #include "core/GameSettings.h"
 #include "core/Globals.h"
 #include "gui/GUIScreen.h"
 #include "level/LevelManager.h"
+#include "level/SaveManager.h"
+#include "platform/FakePadBackend.h"
+#include "player/InputManager.h"
+#include "player/devices/GamepadDevice.h"
 #include "screens/ScreenManager.h"
+#include "screens/levels/LevelCatalogue.h"
+#include "triggers/CheckpointObject.h"
 
 #include "support/GraphicsDriver.h"
 
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <memory>
 #include <string>
 
 using namespace irr;
@@ -26,12 +40,22 @@ namespace {
 constexpr const wchar_t* mainRoadLevel = L"Content/Levels/Story_Garden.irr";
 constexpr int mainRoadFrameLimit = 4000;
 
+// The window is 800 x 450 unless PADDLESTONE_ROAD_SIZE (e.g. "1280x720") asks for another
+// size (the README's pictures).
 void useOpenGLOnTheMainRoad() {
+    int width = 800, height = 450;
+    if (const char* size = std::getenv("PADDLESTONE_ROAD_SIZE"))
+        std::sscanf(size, "%dx%d", &width, &height);
     setSettingString("Graphics_Driver", "OpenGL");
     setSettingBool("Graphics_Vsync", false);
     setSettingInt("Graphics_Antialiasing", 0);
-    setSettingInt("Graphics_ScreenWidth", 800);
-    setSettingInt("Graphics_ScreenHeight", 450);
+    setSettingInt("Graphics_ScreenWidth", width);
+    setSettingInt("Graphics_ScreenHeight", height);
+}
+
+void useDemoModeOnTheMainRoad() {
+    useOpenGLOnTheMainRoad();
+    setSettingBool("System_DemoMode", true);
 }
 
 int mainRoadLoads = 0;
@@ -61,11 +85,15 @@ double changedShare(video::IImage* a, video::IImage* b) {
     return static_cast<double>(changed) / (size.Width * size.Height);
 }
 
+// The menu inputs of the road, given by the keyboard or by pad 0.
+enum class RoadInput { Down, Confirm, Pause };
+
 class MainRoadGlTest : public GameFixture {
 protected:
     ~MainRoadGlTest() override {
         if (previous)
             previous->drop();
+        platform::setPadBackend(nullptr);
     }
     // One step of the road: runs when the condition holds (checked every frame), then the
     // action; the next step waits for the frame after.
@@ -94,10 +122,109 @@ protected:
         GUIScreen* top = screenManager->getTopScreen();
         return top ? top->getTypeName() : "";
     }
+    // A question dialog is the only screen on the stack.
+    static bool dialogShown() {
+        return topType() == "GUIScreen" && screenManager->getScreenStack().size() == 1;
+    }
     static bool settled() { return !levelManager->loadingOverlay.isBusy() && levelManager->getLevelEvents().empty(); }
+    bool stableFor(bool condition, int frames) {
+        stableFrames = condition ? stableFrames + 1 : 0;
+        return stableFrames >= frames;
+    }
+    template <class Text> static bool onLevel(const Text* path) {
+        return levelManager->getCurrentLevelPath() == core::stringw(path);
+    }
+    static s32 overrideCameraID() {
+        CameraObject* camera = cameraManagers[0] ? cameraManagers[0]->getOverrideCamera() : nullptr;
+        return camera ? camera->getID() : -1;
+    }
+
+    // Plays by pad 0 from now on (plugged in before the game starts).
+    void usePad() {
+        auto backend = std::make_unique<platform::FakePadBackend>();
+        pad = backend.get();
+        pad->setConnected(0, true);
+        platform::setPadBackend(std::move(backend));
+    }
+    void push(RoadInput input) {
+        if (pad) {
+            static constexpr u16 buttons[] = {platform::padButton::dpadDown, platform::padButton::a,
+                                              platform::padButton::start};
+            pad->setButtons(0, buttons[static_cast<int>(input)]);
+            padUp = true;
+            return;
+        }
+        static constexpr EKEY_CODE keys[] = {KEY_DOWN, KEY_RETURN, KEY_ESCAPE};
+        press(keys[static_cast<int>(input)]);
+    }
+    bool padReady() const {
+        return !pad || (inputManager->getGamepad() && inputManager->getGamepad()->isConnected(0));
+    }
+
+    // Runs the game, taking one step of the road whenever its condition holds (checked every
+    // frame after the screens' update); each step's inputs are let go in the next frame.
+    void driveRoad(const std::vector<Step>& road, int frameLimit) {
+        std::size_t next = 0;
+        std::function<void()> tick = [&] {
+            for (EKEY_CODE key : keyUps)
+                postKey(key, false);
+            keyUps.clear();
+            if (padUp)
+                pad->setButtons(0, 0);
+            padUp = false;
+            if (everyFrame)
+                everyFrame();
+            if (next < road.size() && road[next].ready()) {
+                SCOPED_TRACE(road[next].name);
+                road[next].act();
+                stableFrames = 0;
+                ++next;
+            }
+            if (frame >= frameLimit) {
+                ADD_FAILURE() << "the road stopped before: "
+                              << (next < road.size() ? road[next].name : "the end");
+                QuitRequested = true;
+            }
+            steps[frame + 1] = tick;
+        };
+        steps[1] = tick;
+        GameApplication game;
+        EXPECT_EQ(game.run(), gameStatusNormal);
+        EXPECT_EQ(next, road.size());
+    }
+    // The log of the road holds no error, no warning and no file the engine could not open.
+    void expectACleanLog() {
+        for (const std::string& line : logLines())
+            EXPECT_TRUE(line.rfind("ERROR: ", 0) == std::string::npos && line.rfind("Warning: ", 0) == std::string::npos &&
+                        line.find("Could not open file") == std::string::npos)
+                << line;
+    }
+    // The pause menu's Quit row asks, and Yes returns to the title screen.
+    void quitFromThePause(std::vector<Step>& road, int downs) {
+        for (int i = 0; i < downs; ++i)
+            road.push_back({"down to quit", [this] { return stableFor(true, 3); },
+                            [this] { push(RoadInput::Down); }});
+        road.push_back({"quit row", [this] { return stableFor(true, 3); },
+                        [this] { push(RoadInput::Confirm); }});
+        road.push_back({"quit question", [this] { return stableFor(dialogShown(), 20); },
+                        [this] { push(RoadInput::Down); }});
+        road.push_back(
+            {"yes", [this] { return stableFor(true, 3); }, [this] { push(RoadInput::Confirm); }});
+    }
+    bool atTheTitle() {
+        return stableFor(topType() == "GUIPlayScreen" && settled() &&
+                             onLevel(titleBackgroundLevel) && padReady(),
+                         30);
+    }
+    void playTheRoad(const char* device);
+    void playTheStorySelect(const char* device);
 
     video::IImage* previous = nullptr;
     std::vector<EKEY_CODE> keyUps;
+    platform::FakePadBackend* pad = nullptr;
+    bool padUp = false;
+    int stableFrames = 0;
+    std::function<void()> everyFrame;
 };
 
 TEST_F(MainRoadGlTest, FromTheTitleScreenIntoTheFirstLevelAndBack) {
@@ -106,11 +233,6 @@ TEST_F(MainRoadGlTest, FromTheTitleScreenIntoTheFirstLevelAndBack) {
     setenv("PADDLESTONE_SINGLE_BUFFER", "1", 1);
     useGameMenus();
     mainRoadLoads = 0;
-    int stableFrames = 0;
-    const auto stableFor = [&stableFrames](bool condition, int frames) {
-        stableFrames = condition ? stableFrames + 1 : 0;
-        return stableFrames >= frames;
-    };
     const std::vector<Step> road = {
         {"title",
          [&] { return stableFor(frame > 20 && topType() == "GUIPlayScreen" && settled(), 20); },
@@ -125,8 +247,7 @@ TEST_F(MainRoadGlTest, FromTheTitleScreenIntoTheFirstLevelAndBack) {
              screenManager->captureCrossfade();
              EXPECT_EQ(screenManager->CrossfadeAlpha, 0.5f) << "the game's shaders run: the scene was kept";
          }},
-        {"cross-fade",
-         [&] { return stableFor(true, 1); },
+        {"cross-fade", [&] { return stableFor(true, 1); },
          [&] {
              EXPECT_LT(screenManager->CrossfadeAlpha, 0.5f) << "it fades";
              video::IImage* shot = gameDevice->getVideoDriver()->createScreenShot();
@@ -136,8 +257,10 @@ TEST_F(MainRoadGlTest, FromTheTitleScreenIntoTheFirstLevelAndBack) {
          }},
         {"level",
          [&] {
-             return stableFor(levelManager->getCurrentLevelPath() == core::stringw(mainRoadLevel) && settled() &&
-                                  screenManager->getScreenStack().empty(),
+             return stableFor(levelManager->getCurrentLevelPath() == core::stringw(mainRoadLevel) &&
+                                  settled() && screenManager->getScreenStack().empty() &&
+                                  saveManager->getAutoSaveCheckpoint(true) ==
+                                      std::wstring(mainRoadLevel),
                               30);
          },
          [&] {
@@ -147,7 +270,10 @@ TEST_F(MainRoadGlTest, FromTheTitleScreenIntoTheFirstLevelAndBack) {
              press(KEY_ESCAPE);
          }},
         {"pause",
-         [&] { return stableFor(screenManager->isPauseScreenVisible() && topType() == "GUIPauseScreen", 20); },
+         [&] {
+             return stableFor(
+                 screenManager->isPauseScreenVisible() && topType() == "GUIPauseScreen", 20);
+         },
          [&] {
              EXPECT_FALSE(screenManager->isInputAllowed());
              EXPECT_TRUE(gameDevice->getTimer()->isStopped());
@@ -156,14 +282,22 @@ TEST_F(MainRoadGlTest, FromTheTitleScreenIntoTheFirstLevelAndBack) {
          }},
         {"restart row", [&] { return stableFor(true, 3); }, [&] { press(KEY_RETURN); }},
         {"restart question",
-         [&] { return stableFor(topType() == "GUIScreen" && screenManager->getScreenStack().size() == 1, 20); },
+         [&] { return stableFor(dialogShown(), 20); },
          [&] { press(KEY_DOWN); }}, // from the beginning
         {"from the beginning", [&] { return stableFor(true, 3); }, [&] { press(KEY_RETURN); }},
+        // The level saved a checkpoint: leaving it behind asks once more.
+        {"beginning question",
+         [&] { return stableFor(dialogShown(), 20); },
+         [&] { press(KEY_DOWN); }}, // Yes
+        {"yes, the beginning", [&] { return stableFor(true, 3); }, [&] { press(KEY_RETURN); }},
         {"restarted",
          [&] {
-             return stableFor(mainRoadLoads == 2 && settled() && !screenManager->isPauseScreenVisible() &&
-                                  screenManager->getScreenStack().empty(),
-                              30);
+             // Once its checkpoint is saved again: it would otherwise be saved while the level is
+             // left.
+             return stableFor(
+                 mainRoadLoads == 2 && settled() && !screenManager->isPauseScreenVisible() &&
+                     screenManager->getScreenStack().empty() && levelManager->activeCheckpoint,
+                 30);
          },
          [&] {
              EXPECT_EQ(levelManager->getCurrentLevelPath(), core::stringw(mainRoadLevel));
@@ -177,7 +311,7 @@ TEST_F(MainRoadGlTest, FromTheTitleScreenIntoTheFirstLevelAndBack) {
         {"down 3", [&] { return stableFor(true, 3); }, [&] { press(KEY_DOWN); }},
         {"quit row", [&] { return stableFor(true, 3); }, [&] { press(KEY_RETURN); }},
         {"quit question",
-         [&] { return stableFor(topType() == "GUIScreen" && screenManager->getScreenStack().size() == 1, 20); },
+         [&] { return stableFor(dialogShown(), 20); },
          [&] { press(KEY_DOWN); }}, // Yes
         {"yes", [&] { return stableFor(true, 3); }, [&] { press(KEY_RETURN); }},
         {"title again",
@@ -193,31 +327,160 @@ TEST_F(MainRoadGlTest, FromTheTitleScreenIntoTheFirstLevelAndBack) {
              QuitRequested = true;
          }},
     };
-    std::size_t next = 0;
-    std::function<void()> tick = [&] {
-        for (EKEY_CODE key : keyUps)
-            postKey(key, false);
-        keyUps.clear();
-        if (next < road.size() && road[next].ready()) {
-            SCOPED_TRACE(road[next].name);
-            road[next].act();
-            stableFrames = 0;
-            ++next;
-        }
-        if (frame >= mainRoadFrameLimit) {
-            ADD_FAILURE() << "the road stopped before: " << (next < road.size() ? road[next].name : "the end");
-            QuitRequested = true;
-        }
-        steps[frame + 1] = tick;
-    };
-    steps[1] = tick;
-
-    GameApplication game;
-    EXPECT_EQ(game.run(), gameStatusNormal);
-    EXPECT_EQ(next, road.size());
+    driveRoad(road, mainRoadFrameLimit);
     unsetenv("PADDLESTONE_SINGLE_BUFFER");
     for (const std::string& line : logLines())
         EXPECT_EQ(line.rfind("ERROR: ", 0), std::string::npos) << line;
+}
+
+constexpr const wchar_t* secondStoryLevel = L"Content/Levels/Story_Greenhouse.irr";
+constexpr const wchar_t* thirdStoryLevel = L"Content/Levels/Story_Shed.irr";
+
+// Title, New Game, the first story level playing by itself (its flower bed's trigger switched
+// to the bed camera, the checkpoint saved, the gardener walked), pause, quit to the title.
+void MainRoadGlTest::playTheRoad(const char* device) {
+    test::keepGraphicsDriverLoaded();
+    writeSettings(useOpenGLOnTheMainRoad);
+    setenv("PADDLESTONE_SINGLE_BUFFER", "1", 1);
+    useGameMenus();
+    const std::string shot = std::string(device) + "-";
+    bool bedCameraSeen = false;
+    core::vector3df gardenerStart;
+    everyFrame = [&] {
+        if (onLevel(mainRoadLevel) && overrideCameraID() == 1101)
+            bedCameraSeen = true;
+    };
+    const auto gardenerWalked = [&] {
+        scene::ISceneNode* gardener = levelManager->getSceneNodeFromID(1600);
+        return gardener && gardener->getAbsolutePosition().getDistanceFrom(gardenerStart) > 2.0f;
+    };
+    const auto checkpointSaved = [] {
+        return saveManager->getAutoSaveCheckpoint(true) == std::wstring(mainRoadLevel) &&
+               std::filesystem::exists(levelManager->getCheckpointPath(true).c_str());
+    };
+    std::vector<Step> road = {
+        {"title", [&] { return atTheTitle(); },
+         [&] {
+             ASSERT_EQ(screenManager->getScreenStack().size(), 2u);
+             EXPECT_STREQ(screenManager->getScreenStack()[1]->getTypeName(), "GUIMainScreen");
+             shoot((shot + "1-title").c_str());
+             push(RoadInput::Confirm); // New Game
+         }},
+        {"first level",
+         [&] {
+             return stableFor(
+                 onLevel(mainRoadLevel) && settled() && screenManager->getScreenStack().empty(), 2);
+         },
+         [&] {
+             EXPECT_EQ(levelManager->PlayMode, LevelManager::playModeStory);
+             gardenerStart = levelManager->getSceneNodeFromID(1600)->getAbsolutePosition();
+         }},
+        {"the level plays",
+         [&] { return stableFor(bedCameraSeen && checkpointSaved() && gardenerWalked(), 20); },
+         [&] {
+             shoot((shot + "2-level").c_str());
+             push(RoadInput::Pause);
+         }},
+        {"pause",
+         [&] {
+             return stableFor(
+                 screenManager->isPauseScreenVisible() && topType() == "GUIPauseScreen", 20);
+         },
+         [&] {
+             EXPECT_FALSE(screenManager->isInputAllowed());
+             shoot((shot + "3-pause").c_str());
+         }},
+    };
+    quitFromThePause(road, 3); // Resume, Restart, Options, Quit
+    road.push_back({"title again", [&] { return atTheTitle(); },
+                    [&] {
+                        shoot((shot + "4-title-again").c_str());
+                        QuitRequested = true;
+                    }});
+    driveRoad(road, mainRoadFrameLimit);
+    unsetenv("PADDLESTONE_SINGLE_BUFFER");
+    expectACleanLog();
+}
+
+// In demo mode the main menu's one entry opens the story select: the second and the third
+// story levels are chosen there, each played until its script runs, paused and left.
+void MainRoadGlTest::playTheStorySelect(const char* device) {
+    test::keepGraphicsDriverLoaded();
+    writeSettings(useDemoModeOnTheMainRoad);
+    setenv("PADDLESTONE_SINGLE_BUFFER", "1", 1);
+    useGameMenus();
+    const std::string shot = std::string(device) + "-select-";
+    bool cutsceneCameraSeen = false;
+    everyFrame = [&] {
+        if (onLevel(thirdStoryLevel) && overrideCameraID() == 3100)
+            cutsceneCameraSeen = true;
+    };
+    std::vector<Step> road;
+    const auto chooseLevel = [&](int downs, const wchar_t* level,
+                                 const std::function<bool()>& playing, const char* name) {
+        road.push_back({"title", [&] { return atTheTitle(); }, [&] { push(RoadInput::Confirm); }});
+        road.push_back({"story select",
+                        [&] { return stableFor(topType() == "GUILevelSelectScreen", 20); },
+                        [&] { EXPECT_EQ(countUnlockedStoryLevels(), 3u); }});
+        for (int i = 0; i < downs; ++i)
+            road.push_back({"down to the level", [&] { return stableFor(true, 3); },
+                            [&] { push(RoadInput::Down); }});
+        road.push_back({"choose",
+                        [&] { return stableFor(screenManager->CrossfadeAlpha <= 0.0f, 5); },
+                        [&, name] {
+                            shoot((shot + name + "-preview")
+                                      .c_str()); // the chosen row's preview behind the list
+                            push(RoadInput::Confirm);
+                        }});
+        road.push_back({name,
+                        [&, level, playing] {
+                            return stableFor(onLevel(level) && settled() &&
+                                                 screenManager->getScreenStack().empty() &&
+                                                 playing(),
+                                             2);
+                        },
+                        [&, name] {
+                            EXPECT_EQ(levelManager->PlayMode, 2) << "started from the story select";
+                            shoot((shot + name).c_str());
+                            push(RoadInput::Pause);
+                        }});
+        road.push_back(
+            {"pause", [&] { return stableFor(screenManager->isPauseScreenVisible(), 20); }, [] {}});
+        quitFromThePause(road, 2); // Resume, Restart, Quit
+    };
+    // The greenhouse's opening trigger has looked at the pots; the shed's cutscene is over and
+    // its checkpoint saved (left before, its save would wait for a level already gone).
+    chooseLevel(
+        1, secondStoryLevel, [] { return overrideCameraID() >= 2101; }, "greenhouse");
+    chooseLevel(
+        2, thirdStoryLevel,
+        [&] {
+            return cutsceneCameraSeen && levelManager->activeCheckpoint &&
+                   levelManager->activeCheckpoint->getID() == 3015;
+        },
+        "shed");
+    road.push_back({"title at last", [&] { return atTheTitle(); }, [] { QuitRequested = true; }});
+    driveRoad(road, 2 * mainRoadFrameLimit);
+    unsetenv("PADDLESTONE_SINGLE_BUFFER");
+    expectACleanLog();
+}
+
+TEST_F(MainRoadGlTest, TheRoadByKeyboard) {
+    playTheRoad("keyboard");
+}
+
+TEST_F(MainRoadGlTest, TheRoadByGamepad) {
+    usePad();
+    playTheRoad("gamepad");
+}
+
+TEST_F(MainRoadGlTest, TheStorySelectByKeyboard) {
+    playTheStorySelect("keyboard");
+}
+
+TEST_F(MainRoadGlTest, TheStorySelectByGamepad) {
+    usePad();
+    playTheStorySelect("gamepad");
 }
 
 } // namespace
