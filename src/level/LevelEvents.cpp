@@ -126,11 +126,12 @@ SaveCheckpointEvent::~SaveCheckpointEvent() {
 }
 
 bool SaveCheckpointEvent::run(LevelManager& manager, f32) {
-    // A checkpoint of a level unloaded meanwhile has no parent any more.
+    // A checkpoint of a level unloaded meanwhile (a quit while its save was queued) has no
+    // parent any more: the level left is not saved, which is what the player asked for.
     if (checkpoint && checkpoint->getParent())
         manager.saveCheckpointAt(checkpoint);
     else
-        logMessage(std::string(logErrorPrefix) + "The checkpoint to save is no longer in the level.");
+        logMessage("Skipped a checkpoint save: its level was unloaded.");
     return true;
 }
 

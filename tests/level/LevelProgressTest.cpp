@@ -120,9 +120,11 @@ TEST_F(LevelProgressTest, CheckpointOfAnUnloadedLevelIsNotSaved) {
     ASSERT_TRUE(manager->loadLevel(flowLevel));
     ASSERT_TRUE(manager->queueSaveCheckpoint(node<CheckpointObject>(50)));
     manager->unloadLevel();
+    log.lines.clear();
     runQueue();
     EXPECT_FALSE(std::filesystem::exists(manager->getCheckpointPath(false).c_str()));
     EXPECT_EQ(manager->activeCheckpoint, nullptr);
+    EXPECT_TRUE(log.contains("Skipped a checkpoint save: its level was unloaded.")) << "an information line, no error";
 }
 
 TEST_F(LevelProgressTest, RestartFromCheckpointRestoresTheSavedLevelAndItsActiveCheckpoint) {
