@@ -49,9 +49,8 @@ echo "tests took $((SECONDS - phase_start)) s"
 if [ -n "$(ctest --test-dir "$build" -N -L gl | grep -E '^ *Test +#')" ]; then
   phase_start=$SECONDS
   echo "Running the gl tests under Xvfb"
-  # LeakSanitizer's tracer now and then crashes at exit while the GL driver's own threads
-  # wind down ("Tracer caught signal 11") after every test passed; such a test runs once
-  # more, and a real failure fails both runs.
+  # A test whose game now and then cannot open the Xvfb display at start runs once more;
+  # a real failure fails both runs.
   xvfb-run -a -s '-screen 0 1280x720x24' \
     ctest --test-dir "$build" -L gl --output-on-failure --repeat until-pass:2 2>&1 | tee "$log" || status=1
   count_ctest "$log"

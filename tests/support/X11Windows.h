@@ -60,8 +60,8 @@ inline const char* gameBinary(const char* built) {
 class RealGame {
 public:
     // Starts the program with one optional argument. The software GL driver's own
-    // allocations outlive it at exit, so the child's leak check is off; the in-process gl
-    // tests check the game's own leaks with the same driver.
+    // allocations outlive it at exit, so the child's leak check is off, as in every gl
+    // test; the headless tests check the game's own leaks.
     RealGame(const char* binary, const char* argument = nullptr) {
         child = fork();
         if (child == 0) {
