@@ -49,8 +49,8 @@ echo "tests took $((SECONDS - phase_start)) s"
 if [ -n "$(ctest --test-dir "$build" -N -L gl | grep -E '^ *Test +#')" ]; then
   phase_start=$SECONDS
   echo "Running the gl tests under Xvfb"
-  # A test whose game now and then cannot open the Xvfb display at start runs once more;
-  # a real failure fails both runs.
+  # A test that fails runs once more, so that a one-off hiccup of the shared Xvfb server
+  # fails no run; a real failure fails both runs.
   xvfb-run -a -s '-screen 0 1280x720x24' \
     ctest --test-dir "$build" -L gl --output-on-failure --repeat until-pass:2 2>&1 | tee "$log" || status=1
   count_ctest "$log"

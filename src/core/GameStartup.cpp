@@ -5,6 +5,8 @@
 
 #include <filesystem>
 #include <system_error>
+#include <chrono>
+#include <thread>
 
 #include "core/DeviceSettings.h"
 #include "core/FileChecks.h"
@@ -109,6 +111,14 @@ bool GameApplication::createDevice() {
     irr::SIrrlichtCreationParameters params = deviceParametersFromSettings();
     params.EventReceiver = eventReceiver;
     gameDevice = irr::createDeviceEx(params);
+    // A busy X server refuses a connection now and then for a moment: the window is asked
+    // for again a little later before the start fails.
+    for (int attempt = 1; !gameDevice && params.DriverType != irr::video::EDT_NULL &&
+                          attempt < platform::displayConnectAttempts;
+         ++attempt) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        gameDevice = irr::createDeviceEx(params);
+    }
     if (!gameDevice) {
         logMessage("ERROR: Could not create the engine device.");
         return false;

@@ -4,6 +4,9 @@
 
 #include <X11/Xlib.h>
 
+#include <chrono>
+#include <thread>
+
 namespace platform {
 namespace {
 
@@ -124,8 +127,21 @@ bool giveWindowFocus(irr::IrrlichtDevice* device) {
     return true;
 }
 
+static Display* openDisplay() {
+    // A busy X server refuses a connection now and then ("Resource temporarily
+    // unavailable" while its queue of new connections is full); tries a little apart get
+    // through.
+    for (int attempt = 1;; ++attempt) {
+        if (Display* display = XOpenDisplay(nullptr))
+            return display;
+        if (attempt == displayConnectAttempts)
+            return nullptr;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
+
 bool getDisplaySize(irr::core::dimension2du& size) {
-    Display* display = XOpenDisplay(nullptr);
+    Display* display = openDisplay();
     if (!display)
         return false;
     const int screen = DefaultScreen(display);

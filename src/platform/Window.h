@@ -33,4 +33,8 @@ bool giveWindowFocus(irr::IrrlichtDevice* device);
 // False (and the size untouched) without a display.
 bool getDisplaySize(irr::core::dimension2du& size);
 
+// How often a connection to the window system is tried before it counts as failed: a busy
+// X server refuses one now and then for a moment.
+constexpr int displayConnectAttempts = 5;
+
 } // namespace platform

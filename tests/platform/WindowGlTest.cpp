@@ -54,3 +54,13 @@ TEST(WindowGlTest, FocusRectangleAndPointerConfinement) {
     EXPECT_EQ(cursor->getPosition(), irr::core::position2di(0, 0));
     device->drop();
 }
+
+// A busy X server refuses a connection now and then for a moment; asking the display's size
+// many times in a row still gets an answer every time.
+TEST(WindowGlTest, TheDisplaySizeIsAnsweredEvenWhenTheServerIsBusy) {
+    for (int i = 0; i < 300; ++i) {
+        irr::core::dimension2du size;
+        ASSERT_TRUE(platform::getDisplaySize(size)) << "connection " << i;
+        EXPECT_EQ(size, irr::core::dimension2du(1280, 720));
+    }
+}

@@ -4,6 +4,10 @@
 
 #include <algorithm>
 #include <string>
+#include <chrono>
+#include <thread>
+
+#include "platform/Window.h"
 
 namespace test {
 
@@ -28,7 +32,13 @@ irr::IrrlichtDevice* createOpenGLTestDevice(const irr::core::dimension2du& size)
     params.Doublebuffer = false;
     params.Vsync = false;
     params.LoggingLevel = irr::ELL_ERROR;
-    return irr::createDeviceEx(params);
+    // Xvfb refuses a connection now and then for a moment, as the game's own start knows.
+    irr::IrrlichtDevice* device = irr::createDeviceEx(params);
+    for (int attempt = 1; !device && attempt < platform::displayConnectAttempts; ++attempt) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        device = irr::createDeviceEx(params);
+    }
+    return device;
 }
 
 int countPixels(irr::video::IImage* image, const irr::core::recti& area,
