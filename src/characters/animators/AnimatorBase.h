@@ -83,6 +83,19 @@ protected:
         return fresh;
     }
     void copyAttributesInto(AnimatorBase* fresh, irr::scene::ISceneManager* manager) const;
+    // The last gates of a time-driven animator before it moves anything: a node to move and
+    // the switch on. wasEnabled keeps the switch for the next frame's restart test.
+    bool readyToRun(const irr::scene::ISceneNode* node, bool& wasEnabled) const {
+        if (!node) {
+            wasEnabled = Enabled;
+            return false;
+        }
+        if (!Enabled) {
+            wasEnabled = false;
+            return false;
+        }
+        return true;
+    }
 
     irr::s32 ID = 0;
     bool Enabled = true;

@@ -87,14 +87,8 @@ void MoveStraightAnimator::animateNode(scene::ISceneNode* node, u32) {
         wasEnabled = false;
         return;
     }
-    if (!node) {
-        wasEnabled = Enabled;
+    if (!readyToRun(node, wasEnabled))
         return;
-    }
-    if (!Enabled) {
-        wasEnabled = false;
-        return;
-    }
     if (timeForWay == 0)
         timeForWay = 1000;
     f32 step = animatorFrameSeconds() / (timeForWay * 0.001f) * directionFactor;

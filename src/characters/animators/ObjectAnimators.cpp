@@ -57,14 +57,8 @@ void AnimateSplineAnimator::animateNode(scene::ISceneNode* node, u32 timeMs) {
         wasEnabled = false;
         return;
     }
-    if (!node) {
-        wasEnabled = Enabled;
+    if (!readyToRun(node, wasEnabled))
         return;
-    }
-    if (!Enabled) {
-        wasEnabled = false;
-        return;
-    }
     if (timeToComplete == 0.0f)
         timeToComplete = 0.0001f;
     const f32 speed = speedVariable ? speedVariable->Value : 1.0f;

@@ -121,14 +121,8 @@ void SwimSplineAnimator::animateNode(scene::ISceneNode* node, u32 timeMs) {
         wasEnabled = false;
         return;
     }
-    if (!node) {
-        wasEnabled = Enabled;
+    if (!readyToRun(node, wasEnabled))
         return;
-    }
-    if (!Enabled) {
-        wasEnabled = false;
-        return;
-    }
     meshNode = ownerMeshNode(meshOwner);
     updateCharge(animatorFrameSeconds());
     updateAnimation();
