@@ -1,7 +1,7 @@
 // The controls page of the options menu and the remapping screen with the real input
 // manager: the settings rows and what they write, the reset question, the device selector,
 // and binding, rebinding and deleting inputs with keys pressed through the engine.
-#include "../gui/GuiFixture.h"
+#include "ScreenInputFixture.h"
 
 #include "core/GameSettings.h"
 #include "core/Globals.h"
@@ -35,36 +35,22 @@ using namespace irr;
 
 namespace {
 
-class ControlsScreenTest : public guitest::GuiFixture {
+class ControlsScreenTest : public screentest::ScreenInputFixture {
 protected:
+    s32 fontSize() const override { return 20; }
     void SetUp() override {
-        GuiFixture::SetUp();
-        std::filesystem::create_directories(saves.path() / "save");
-        platform::setPadBackend(std::make_unique<platform::FakePadBackend>());
-        resetShellHooks();
-        resetPlayerHooks();
-        registerScreens();
-        playerHooks().saves.saveFolder = [this] { return (saves.path() / "save").string(); };
-        guiHooks().language.getFont = [](s32) -> gui::IGUIFont* { return getCachedFont(fontPath, 20); };
-        guiHooks().level.isLoadingOverlayOpaque = [] { return false; };
+        ScreenInputFixture::SetUp();
         settings = std::make_unique<GameSettings>((saves.path() / "PaddlestoneConfig.xml").string());
         settings->load(true);
         gameSettings = settings.get();
-        inputManager = new InputManager();
-        inputManager->init(device);
-        inputManager->resetInputState();
+        startInput();
         screenManager->createScreens();
     }
     void TearDown() override {
-        device->setEventReceiver(nullptr);
-        delete inputManager;
-        inputManager = nullptr;
+        // The input manager goes before the settings it reads.
+        ScreenInputFixture::TearDown();
         gameSettings = nullptr;
         settings.reset();
-        platform::setPadBackend(nullptr);
-        resetPlayerHooks();
-        resetShellHooks();
-        GuiFixture::TearDown();
     }
     void frame() {
         setFrameDelta(0.05f);
@@ -121,7 +107,6 @@ protected:
         return row;
     }
 
-    test::TempDir saves;
     std::unique_ptr<GameSettings> settings;
 };
 

@@ -1,7 +1,7 @@
 // The input manager and the screens together: the menu actions of the keyboard reach the
 // focused element of the top screen as navigation codes, pause opens the pause screen, and
 // the wheel scrolls a menu.
-#include "../gui/GuiFixture.h"
+#include "ScreenInputFixture.h"
 #include "../gui/TestMenu.h"
 
 #include "core/Globals.h"
@@ -28,33 +28,17 @@ namespace {
 
 double physicsStandIn;
 
-class ScreenInputTest : public guitest::GuiFixture {
+class ScreenInputTest : public screentest::ScreenInputFixture {
 protected:
+    s32 fontSize() const override { return 28; }
     void SetUp() override {
-        GuiFixture::SetUp();
-        std::filesystem::create_directories(saves.path() / "save");
-        platform::setPadBackend(std::make_unique<platform::FakePadBackend>());
-        resetShellHooks();
-        resetPlayerHooks();
-        registerScreens();
-        playerHooks().saves.saveFolder = [this] { return (saves.path() / "save").string(); };
+        ScreenInputFixture::SetUp();
         guiHooks().sound.playEffect = [this](s32 id) { sounds.push_back(id); };
-        guiHooks().language.getFont = [](s32) -> gui::IGUIFont* { return getCachedFont(fontPath, 28); };
-        // The loading overlay covers nothing.
-        guiHooks().level.isLoadingOverlayOpaque = [] { return false; };
-        inputManager = new InputManager();
-        inputManager->init(device);
-        inputManager->resetInputState();
+        startInput();
     }
     void TearDown() override {
-        device->setEventReceiver(nullptr);
-        delete inputManager;
-        inputManager = nullptr;
         physicsManager = nullptr;
-        platform::setPadBackend(nullptr);
-        resetPlayerHooks();
-        resetShellHooks();
-        GuiFixture::TearDown();
+        ScreenInputFixture::TearDown();
     }
 
     void key(EKEY_CODE code) {
@@ -91,7 +75,6 @@ protected:
         return menu;
     }
 
-    test::TempDir saves;
 };
 
 TEST_F(ScreenInputTest, ArrowKeysMoveTheFocusThroughTheMenu) {
