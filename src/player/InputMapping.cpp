@@ -215,6 +215,11 @@ bool PlayerControls::readMappingFile(const std::string& path, const std::vector<
 bool PlayerControls::readMappings(const std::string& path) { return readMappingFile(path, nullptr, nullptr); }
 
 bool PlayerControls::writeMappings() {
+    if (fileMustNotBeReplaced) {
+        logMessage(std::string(logErrorPrefix) + "Input mapping file not written: \"" +
+                   remappingPath + "\" could not be read and is left as it is.");
+        return false;
+    }
     logMessage("Writing player controls XML: Player " + std::to_string(playerIndex));
     invoke(&GameSettings::onBeforeWrite);
     irr::io::IFileSystem* fileSystem = fileSystemOf(manager);
@@ -279,6 +284,7 @@ bool PlayerControls::writeMappings() {
 }
 
 void PlayerControls::loadMappings() {
+    fileMustNotBeReplaced = false;
     irr::io::IFileSystem* fileSystem = fileSystemOf(manager);
     if (!fileSystem) {
         clearMappings();
@@ -305,6 +311,7 @@ void PlayerControls::loadMappings() {
         } else {
             logMessage(std::string(logErrorPrefix) + "The input mapping file \"" + remappingPath + "\" " + reason +
                        "; the default bindings are used and the file is left as it is.");
+            fileMustNotBeReplaced = true;
             clearMappings();
             readMappings(defaultMappingPath);
         }

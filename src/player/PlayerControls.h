@@ -52,7 +52,8 @@ public:
     int mappingCount() const;
 
     // Mapping files (InputMapping.cpp). readMappings appends the file's mappings; it answers
-    // false when the file is missing, unreadable or not a whole mapping file.
+    // false when the file is missing, unreadable or not a whole mapping file. writeMappings
+    // answers false, writing nothing, while the player's file could be neither read nor kept aside.
     bool readMappings(const std::string& path);
     bool writeMappings();
     void loadMappings();
@@ -117,4 +118,6 @@ private:
     int playerIndex;
     int setIndex;
     std::map<const InputDevice*, int> deviceSchemes;
+    // The player's mapping file could not be read nor kept aside: it is never written over.
+    bool fileMustNotBeReplaced = false;
 };

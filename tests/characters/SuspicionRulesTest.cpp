@@ -3,6 +3,7 @@
 #include "characters/SuspicionRules.h"
 
 #include <gtest/gtest.h>
+#include <utility>
 
 namespace {
 
@@ -84,12 +85,22 @@ TEST_F(SuspicionRulesTest, AMissingOrCutFileLeavesNoRules) {
     EXPECT_TRUE(suspicionRuleTable().empty());
     EXPECT_EQ(log.countStartingWith("Warning: Could not read the suspicion rules"), 1u);
 
+    // A cut anywhere, even where every element read so far is whole, leaves nothing trusted.
     const std::string text = rulesText;
-    const std::string cut = text.substr(0, text.find("<CharacterSuspicion characterType=\"Scientist\"") + 30);
-    EXPECT_EQ(loadSuspicionConfig(writeTemp("Cut.xml", cut)), -1);
-    EXPECT_TRUE(suspicionRuleTable().empty());
-    EXPECT_EQ(log.countStartingWith("Warning: The suspicion rules"), 1u);
-    EXPECT_EQ(getSuspicionValues(SCT_Stranger, ST_HitByThrown).amount, 0.0f);
+    const std::string scientist = "<CharacterSuspicion characterType=\"Scientist\"";
+    const std::pair<const char*, std::size_t> cuts[] = {
+        {"through a rule", text.find(scientist) + 30},
+        {"between two whole rules", text.find(scientist)},
+        {"before the closing root", text.find("</Rules>")},
+    };
+    std::size_t warnings = 0;
+    for (const auto& [what, at] : cuts) {
+        ASSERT_EQ(loadSuspicionConfig(writeTemp("Suspicion.xml", rulesText)), 0);
+        EXPECT_EQ(loadSuspicionConfig(writeTemp("Cut.xml", text.substr(0, at))), -1) << what;
+        EXPECT_TRUE(suspicionRuleTable().empty()) << what;
+        EXPECT_EQ(log.countStartingWith("Warning: The suspicion rules"), ++warnings) << what;
+        EXPECT_EQ(getSuspicionValues(SCT_Stranger, ST_HitByThrown).amount, 0.0f) << what;
+    }
 
     EXPECT_EQ(loadSuspicionConfig(temp.path().string()), -1); // a folder
     EXPECT_TRUE(suspicionRuleTable().empty());

@@ -304,6 +304,24 @@ TEST_F(GameSettingsTest, ValuesOutsideTheirRangeAreClampedWithAWarning) {
     EXPECT_FALSE(std::filesystem::exists(badPath()));
 }
 
+TEST_F(GameSettingsTest, StoredDifficultyIsHeldToItsRangeAtBothEnds) {
+    struct Row {
+        const char* stored;
+        int read;
+        bool warned;
+    };
+    for (const Row& row :
+         {Row{"0", 0, false}, Row{"-1", 0, true}, Row{"2", 2, false}, Row{"3", 2, true}}) {
+        writeTextFile(std::string("<int name=\"Game_Difficulty\" value=\"") + row.stored +
+                      "\" />\n");
+        GameSettings settings;
+        const std::string log = loadCapturing(settings);
+        EXPECT_EQ(getSettingInt("Game_Difficulty"), row.read) << row.stored;
+        EXPECT_EQ(contains(log, "Warning: Setting \"Game_Difficulty\""), row.warned)
+            << row.stored << log;
+    }
+}
+
 TEST_F(GameSettingsTest, VideoDriverNamesAreMatchedWithoutCase) {
     writeTextFile("<string name=\"Graphics_Driver\" value=\"burnings\" />\n");
     GameSettings settings;

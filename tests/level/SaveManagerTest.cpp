@@ -511,6 +511,26 @@ TEST_F(SaveRobustnessTest, NoReadableSaveAtAllStartsANewOne) {
     EXPECT_TRUE(loadedManager()->isTieCollected(1));
 }
 
+TEST_F(SaveRobustnessTest, SaveThatCannotBeKeptAsideIsNeverWrittenOver) {
+    writeSaveWithTie(2, 0);
+    ASSERT_TRUE(test::writeFileBytes(savePath, "not a save"));
+    // A folder that is not empty under the kept-aside name makes the rename fail.
+    std::filesystem::create_directory(savePath + ".bad");
+    ASSERT_TRUE(test::writeFileBytes(savePath + ".bad/keep", "x"));
+
+    bool loaded = false;
+    auto save = loadedManager(&loaded);
+    EXPECT_TRUE(loaded);
+    EXPECT_TRUE(save->isTieCollected(2)) << "from its backup";
+    EXPECT_TRUE(contains(loadLog, "could not be kept aside")) << loadLog;
+    ::testing::internal::CaptureStdout();
+    save->saveTieCollected(9); // automatic writing saves at once
+    EXPECT_FALSE(save->save());
+    const std::string log = ::testing::internal::GetCapturedStdout();
+    EXPECT_TRUE(contains(log, "ERROR: Save not written")) << log;
+    EXPECT_EQ(test::readFileBytes(savePath), "not a save");
+}
+
 TEST_F(SaveRobustnessTest, NoFilesAtAllStartANewSave) {
     bool loaded = true;
     auto save = loadedManager(&loaded);

@@ -220,6 +220,22 @@ TEST(TriggerReports, BallFallingThroughIsFoundAndLostOnce) {
         EXPECT_NE(c.shapes[0] == t.triggerShape || c.shapes[1] == t.triggerShape, true);
 }
 
+TEST(TriggerReports, TwoTriggerVolumesNeverReportEachOther) {
+    TriggerScene t;
+    // The falling ball carries a small volume of its own through the trigger volume.
+    RigidDynamic* ball = t.s.addSphere(Vec3(0, 9, 0), 0.3f, 1.0f);
+    Shape* carried = ball->createShape(SphereGeometry(0.1f), *t.s.material);
+    carried->setFlag(ShapeSimulation, false);
+    carried->setFlag(ShapeTrigger, true);
+    t.s.step(2 * StepsPerSecond);
+    EXPECT_EQ(t.s.events.triggerCount(t.triggerShape, firstShape(*ball), PairNotifyTouchFound), 1);
+    for (const RecordedTrigger& r : t.s.events.triggers) {
+        const bool betweenVolumes = (r.triggerShape == carried && r.otherShape == t.triggerShape) ||
+                                    (r.triggerShape == t.triggerShape && r.otherShape == carried);
+        EXPECT_FALSE(betweenVolumes) << "status " << r.status;
+    }
+}
+
 TEST(TriggerReports, ReleasingTheBallInsideEndsItOnceWithTheDeletedFlag) {
     TriggerScene t;
     RigidDynamic* ball = t.ballInside();

@@ -177,20 +177,35 @@ TEST(Controllers, StopHeadOnAndReportTheWallOncePerMove) {
     EXPECT_EQ(s.hits.hitsOn(s.groundShape), 1) << "and the ground it stands on";
 }
 
-TEST(Controllers, ClimbStepsOnlyWithAStepOffset) {
-    for (float stepOffset : {0.0f, 0.5f}) {
+TEST(Controllers, ClimbStepsOnlyFromTheGroundWithAStepOffset) {
+    struct Row {
+        const char* what;
+        float stepOffset;
+        float stepHeight;
+        float lift; // of the feet above the ground: in the air the walk has no fall
+        bool climbs;
+    };
+    const Row rows[] = {
+        {"without a step offset the step blocks", 0.0f, 0.2f, 0.0f, false},
+        {"climbed onto the step", 0.5f, 0.3f, 0.0f, true},
+        {"in the air the step's edge blocks", 0.5f, 0.3f, 1.0f, false},
+    };
+    for (const Row& row : rows) {
         ControllerScene s;
-        const float stepHeight = stepOffset > 0.0f ? 0.3f : 0.2f;
-        s.addStaticBox(Vec3(4, stepHeight * 0.5f, 0), Vec3(2, stepHeight * 0.5f, 5));
-        Controller* c = s.add(Vec3(0, RestHeight, 0), stepOffset);
-        for (int i = 0; i < 60; ++i)
-            s.walk(c, Vec3(0.1f, 0, 0));
-        if (stepOffset > 0.0f) {
-            EXPECT_GT(at(c).x, 3.0f) << "climbed onto the step";
-            EXPECT_NEAR(y(c), RestHeight + stepHeight, 0.02f);
+        const float top = row.lift + row.stepHeight;
+        s.addStaticBox(Vec3(4, top * 0.5f, 0), Vec3(2, top * 0.5f, 5));
+        Controller* c = s.add(Vec3(0, RestHeight + row.lift, 0), row.stepOffset);
+        const Vec3 fall = row.lift > 0.0f ? Vec3() : Fall;
+        for (int i = 0; i < 60; ++i) {
+            c->move(Vec3(0.1f, 0, 0) + fall, 0.00001f, 1.0f, ControllerFilters());
+            s.step();
+        }
+        if (row.climbs) {
+            EXPECT_GT(at(c).x, 3.0f) << row.what;
+            EXPECT_NEAR(y(c), RestHeight + top, 0.02f) << row.what;
         } else {
-            EXPECT_LT(at(c).x, 2.0f) << "the step blocks";
-            EXPECT_NEAR(y(c), RestHeight, 0.02f);
+            EXPECT_LT(at(c).x, 2.0f) << row.what;
+            EXPECT_NEAR(y(c), RestHeight + row.lift, 0.02f) << row.what;
         }
     }
 }
@@ -261,6 +276,19 @@ TEST(Controllers, FiltersDecideWhatBlocks) {
     for (int i = 0; i < 100; ++i)
         s.walk(c, Vec3(0.1f, 0, 0));
     EXPECT_NEAR(at(c).x, 1.9f, 0.02f) << "without filters the wall blocks";
+}
+
+TEST(Controllers, WalkThroughTriggerVolumes) {
+    ControllerScene s;
+    Shape* volume = firstShape(*s.addStaticBox(Vec3(3, 2, 0), Vec3(0.5f, 2, 5)));
+    volume->setFlag(ShapeSimulation, false);
+    volume->setFlag(ShapeTrigger, true);
+    Controller* c = s.add(Vec3(0, RestHeight, 0), 0.5f);
+    for (int i = 0; i < 60; ++i)
+        s.walk(c, Vec3(0.1f, 0, 0));
+    EXPECT_GT(at(c).x, 5.0f) << "passed through the volume";
+    EXPECT_NEAR(y(c), RestHeight, 0.02f) << "and did not stand on it";
+    EXPECT_EQ(s.hits.hitsOn(volume), 0);
 }
 
 TEST(Controllers, TeleportThroughWalls) {

@@ -165,6 +165,8 @@ TEST_F(InputMappingTest, UnknownNamesAreLoggedAndTheActionKeepsItsDefaults) {
         "<ButtonMapping actionName=\"Drop Object\" deviceName=\"Keyboard\" buttonName=\"KEY_NOTHING\"/>\n"
         "<ButtonMapping actionName=\"Limp\" deviceName=\"Gamepad\" buttonIndex=\"99\"/>\n"
         "<ButtonMapping actionName=\"Limp\" deviceName=\"Gamepad\" buttonIndex=\"-4\"/>\n"
+        "<ButtonMapping actionName=\"Camera Down\" deviceName=\"Gamepad\" buttonIndex=\"28\"/>\n"
+        "<ButtonMapping actionName=\"Camera Down\" deviceName=\"Gamepad\" buttonIndex=\"27\"/>\n"
         "<ButtonMapping actionName=\"Mode Switch\" deviceName=\"Keyboard\" buttonName=\"KEY_KEY_M\"/>\n"
         "<ButtonMapping actionName=\"Mode Switch\" deviceName=\"Keyboard\" buttonName=\"KEY_NOPE\"/>\n"));
     const std::string before = test::readFileBytes(remappingFile());
@@ -174,6 +176,7 @@ TEST_F(InputMappingTest, UnknownNamesAreLoggedAndTheActionKeepsItsDefaults) {
     EXPECT_NE(log.find("no input named \"KEY_NOTHING\""), std::string::npos);
     EXPECT_NE(log.find("buttonIndex 99 is not an input of the Gamepad"), std::string::npos);
     EXPECT_NE(log.find("buttonIndex -4"), std::string::npos);
+    EXPECT_NE(log.find("buttonIndex 28 is not an input of the Gamepad"), std::string::npos) << "one past the last";
     EXPECT_NE(log.find("\"Grab Object\" keeps its default bindings"), std::string::npos);
     // Actions whose entries all failed keep their defaults; an action with one good entry
     // keeps only that; actions the file does not name have no bindings.
@@ -182,6 +185,8 @@ TEST_F(InputMappingTest, UnknownNamesAreLoggedAndTheActionKeepsItsDefaults) {
     EXPECT_EQ(controls()->mappings(GameAction::Limp).size(), 2u);
     ASSERT_EQ(controls()->mappings(GameAction::ModeSwitch).size(), 1u);
     EXPECT_EQ(controls()->mappings(GameAction::ModeSwitch)[0]->buttonIndex, irr::KEY_KEY_M);
+    ASSERT_EQ(controls()->mappings(GameAction::CameraDown).size(), 1u);
+    EXPECT_EQ(controls()->mappings(GameAction::CameraDown)[0]->buttonIndex, GamepadDevice::InputCount - 1);
     EXPECT_TRUE(controls()->mappings(GameAction::CameraUp).empty());
     // The player's file is left as it is.
     EXPECT_EQ(test::readFileBytes(remappingFile()), before);
@@ -214,6 +219,27 @@ TEST_F(InputMappingTest, BrokenUserFileIsKeptAsideAndTheDefaultsWritten) {
     EXPECT_GT(controls()->mappingCount(), 46);
     PlayerControls reread(input.get(), 0, 1, 0, nullptr);
     EXPECT_EQ(bindings(reread), bindings(*controls()));
+}
+
+TEST_F(InputMappingTest, BrokenUserFileThatCannotBeKeptAsideIsNeverWrittenOver) {
+    const std::string cut = "<?xml version=\"1.0\"?>\n<InputMapping>\n<ButtonMapping actionName=\"Limp\" devi";
+    writeUserFile(cut);
+    // A folder that is not empty under the kept-aside name makes the rename fail.
+    std::filesystem::create_directory(remappingFile() + ".bad");
+    ASSERT_TRUE(test::writeFileBytes(remappingFile() + ".bad/keep", "x"));
+    const std::string log = test::captureLog([&]() { startInput(); });
+    EXPECT_NE(log.find("the default bindings are used and the file is left as it is"), std::string::npos) << log;
+    EXPECT_GT(controls()->mappingCount(), 46);
+    // Neither a write (leaving the controls screens) nor a reset to the defaults replaces it.
+    bool written = true;
+    const std::string writeLog = test::captureLog([&]() {
+        written = controls()->writeMappings();
+        controls()->resetMappings();
+    });
+    EXPECT_FALSE(written);
+    EXPECT_NE(writeLog.find("ERROR: "), std::string::npos) << writeLog;
+    EXPECT_EQ(test::readFileBytes(remappingFile()), cut);
+    EXPECT_GT(controls()->mappingCount(), 46) << "the reset still gives the defaults";
 }
 
 TEST_F(InputMappingTest, GarbageAndHugeFilesAreHandled) {

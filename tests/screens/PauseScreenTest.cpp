@@ -221,6 +221,10 @@ TEST_F(PauseScreenTest, CommandsQueueTheirLevelEvents) {
             EXPECT_TRUE(pause->isVisible());
             EXPECT_FALSE(screenManager->isInputAllowed());
             runFrames();
+            // The pause key under the question leaves the question and the menu as they are.
+            pressPause();
+            EXPECT_EQ(pause->getFadeState(), GUIScreen::Shown);
+            EXPECT_EQ(topDialog(), dialog);
             dialog->onOptionChosen(a < 0 ? nullptr : dialog->getItems()[static_cast<std::size_t>(a)]);
             runFrames();
         }

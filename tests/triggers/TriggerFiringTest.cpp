@@ -114,6 +114,32 @@ TEST_F(TriggerFiringTest, PerObjectTriggersFireForEachArrivalAndRevertEachDepart
     EXPECT_TRUE(trigger->ConditionMet);
 }
 
+TEST_F(TriggerFiringTest, LeavingRevertsOnlyTheActionsThatUndoOnRevert) {
+    int id = 100;
+    for (bool perObject : {false, true}) {
+        for (bool undo : {true, false}) {
+            SCOPED_TRACE(std::string(perObject ? "per object" : "whole volume") +
+                         (undo ? ", undo" : ", keep"));
+            journal.clear();
+            TriggerObject* trigger = addTrigger(id, TriggerCondition::OnObjectInside);
+            trigger->ApplyEventPerObject = perObject;
+            record(trigger)->UndoOnTriggerRevert = undo;
+            addEvent(trigger, 0.0f)->getAction()->UndoOnTriggerRevert = undo;
+            test::FakeObject* crate = addObject(id + 50);
+            frames(3);
+            enter(trigger, crate, id);
+            frame();
+            leave(trigger, crate, id);
+            frame();
+            std::vector<std::string> expected{"trigger execute", "event execute"};
+            if (undo)
+                expected.insert(expected.end(), {"trigger revert", "event revert"});
+            EXPECT_EQ(journal, expected);
+            ++id;
+        }
+    }
+}
+
 TEST_F(TriggerFiringTest, OccupancyKeepsOneRecordPerShapeAndLimitsEntries) {
     TriggerObject* trigger = addTrigger(100, TriggerCondition::OnObjectInside);
     test::FakeObject* crate = addObject(7);
