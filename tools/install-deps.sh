@@ -12,11 +12,14 @@ packages=(
   xvfb xauth libgl1-mesa-dri fonts-dejavu-core
 )
 
+# One query for every package: a package dpkg does not know at all is missing too.
+declare -A installed=()
+while read -r name state; do
+  [ "$state" = "installed" ] && installed[${name%%:*}]=1
+done < <(dpkg-query -W -f='${Package} ${db:Status-Status}\n' "${packages[@]}" 2>/dev/null || true)
 missing=()
 for p in "${packages[@]}"; do
-  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
-    missing+=("$p")
-  fi
+  [ -n "${installed[$p]:-}" ] || missing+=("$p")
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
