@@ -50,9 +50,9 @@ echo "tests took $((SECONDS - phase_start)) s"
 if [ -n "$(ctest --test-dir "$build" -N -L gl | grep -E '^ *Test +#')" ]; then
   phase_start=$SECONDS
   echo "Running the gl tests, $jobs at a time, each on an Xvfb server of its own"
-  # Each gl test starts its own server (tests/support/with-own-xvfb.sh) and spends much of
-  # its time waiting for fades and loads, so they run side by side; one that hangs is
-  # stopped by its timeout (tests/CMakeLists.txt).
+  # Each gl test starts its own server (tests/support/with-own-xvfb.sh), so they run side by
+  # side, one per core: the software renderer keeps each busy, and more at a time only slows
+  # each. One that hangs is stopped by its timeout (tests/CMakeLists.txt).
   ctest --test-dir "$build" -L gl --output-on-failure -j "$jobs" 2>&1 | tee "$log" || status=1
   count_ctest "$log"
   echo "gl tests took $((SECONDS - phase_start)) s"
