@@ -59,9 +59,10 @@ inline const char* gameBinary(const char* built) {
 // The real program in a child process, its window, and its end as a player closes it.
 class RealGame {
 public:
-    // Starts the program with one optional argument. The software GL driver's own
-    // allocations outlive it at exit, so the child's leak check is off, as in every gl
-    // test; the headless tests check the game's own leaks.
+    // Starts the program with one optional argument. The child's leak check is off: the
+    // GL library unloads the software driver before the check runs, and the driver's own
+    // allocations can then no longer be named, nor suppressed. The in-process gl tests keep
+    // the driver loaded and check the same game code for leaks.
     RealGame(const char* binary, const char* argument = nullptr) {
         child = fork();
         if (child == 0) {
