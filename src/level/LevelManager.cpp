@@ -30,9 +30,14 @@ void forgetNodeID(scene::ISceneNode* node, s32 id) {
 
 LevelManager::LevelManager(IrrlichtDevice* device)
     : device(device), sceneManager(device ? device->getSceneManager() : nullptr),
-      loader(sceneManager) {}
+      loader(sceneManager) {
+    // No level update has run for this manager yet (a restart in the same process starts
+    // as the program does).
+    levelAnimateFrame = 0;
+}
 
 LevelManager::~LevelManager() {
+    levelAnimateFrame = 0;
     // The cached animations point at textures of the engine device, which closes after us.
     clearSpriteAnimationCache();
     if (logManager)

@@ -88,6 +88,7 @@ protected:
         movementObject = nullptr;
         frameStopwatch = nullptr;
         gameSettings = nullptr;
+        resetProgramFlags(); // the screen size of the test's device goes with it
         resetCameraServices();
         resetRenderServices();
         resetShellHooks();

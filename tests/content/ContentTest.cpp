@@ -196,14 +196,11 @@ const ContentReader* readerFor(io::IFileSystem* fileSystem, const std::string& p
 
 class ContentTest : public GameFixture {
 protected:
-    // The whole game on the null driver; the check runs once start-up has loaded the title.
+    // The whole game on the null driver; the check runs in its first frame, once start-up has
+    // loaded the title.
     void duringTheGame(const std::function<void()>& check) {
-        steps[3] = [check] {
-            QuitRequested = true; // also when the check stops at a fatal failure
-            check();
-        };
-        GameApplication game;
-        EXPECT_EQ(game.run(), gameStatusNormal);
+        nextFrame("the check", check);
+        ASSERT_NO_FATAL_FAILURE(playGame());
     }
     // The complaints logged while `action` runs.
     std::vector<std::string> complaintsDuring(const std::function<void()>& action) {

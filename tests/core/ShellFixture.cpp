@@ -19,6 +19,8 @@ ShellFixture::ShellFixture() {
 ShellFixture::~ShellFixture() {
     resetShellHooks();
     resetProgramFlags();
+    // A restart's request to reopen the options outlives the program flags' reset.
+    ReopenOptionsRequested = false;
     workingDir.reset();
 }
 

@@ -1,7 +1,7 @@
 // The sound manager heard through OpenAL Soft. The device is OpenAL Soft's wave-file writer
 // (named by an alsoft configuration through ALSOFT_CONF), so every test can measure what was
-// played on the written samples. OpenAL Soft reads its configuration once a process: each
-// test needs its own process, as CTest runs them.
+// played on the written samples. OpenAL Soft reads its configuration once a process: every
+// test of the process names the same configuration and file.
 #include "ServicesFixture.h"
 
 #include "core/AudioProject.h"
@@ -86,14 +86,16 @@ class SoundOutputTest : public ServicesFixture {
 protected:
     void SetUp() override {
         ServicesFixture::SetUp();
-        ::setenv("ALSOFT_CONF", (waveFolder() / "alsoft.conf").c_str(), 1);
-        ::setenv("PADDLESTONE_AUDIO_OUTPUT", "openal", 1);
+        configuration.set((waveFolder() / "alsoft.conf").string());
     }
     void TearDown() override {
         sound.reset();
         std::filesystem::remove_all(waveFolder());
         ServicesFixture::TearDown();
     }
+
+    test::ScopedEnv configuration{"ALSOFT_CONF", std::nullopt};
+    test::ScopedEnv output{"PADDLESTONE_AUDIO_OUTPUT", "openal"};
 
     void start() {
         sound = std::make_unique<SoundManager>();
@@ -246,12 +248,13 @@ TEST_F(SoundOutputTest, MissingEmptyAndDamagedFilesAreLoggedOnceAndPlaySilence) 
 }
 
 TEST_F(SoundOutputTest, WithoutAnAudioDeviceTheNullOutputRunsAndTheLogSaysSo) {
-    // No backend of that name: OpenAL Soft finds no device, as on a machine without sound.
-    ::setenv("ALSOFT_DRIVERS", "no-such-backend", 1);
-    ::setenv("PADDLESTONE_AUDIO_OUTPUT", "", 1);
+    // OpenAL Soft finds no device, as on a machine without sound: its one device, the wave
+    // writer, cannot open its file (a folder stands in its place). The configuration stays
+    // the one every test of the process reads.
+    std::filesystem::create_directory(waveFolder() / "out.wav");
+    output.set("");
     sound = std::make_unique<SoundManager>();
     EXPECT_TRUE(sound->init());
-    ::unsetenv("ALSOFT_DRIVERS");
     EXPECT_TRUE(sound->getEventSystem()->output()->isNull());
     EXPECT_TRUE(log.loggedStartingWith("Audio output: null (no audio device could be opened"));
     // Events behave as they would with sound.

@@ -1,7 +1,9 @@
 #include "GameFixture.h"
 
 #include "camera/CameraServices.h"
+#include "core/GameApplication.h"
 #include "core/Globals.h"
+#include "gui/GUIScreen.h"
 #include "gui/GUIScrollList.h"
 #include "core/ShellHooks.h"
 #include "core/SubsystemRegistration.h"
@@ -11,15 +13,24 @@
 #include "player/InputManager.h"
 #include "player/PlayerControls.h"
 #include "player/PlayerHooks.h"
+#include "screens/ScreenManager.h"
 
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 
+namespace {
+
+double secondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+}
+
+// A failure that stops the test (FAIL() returns from the function it is written in).
+void failRun(const std::string& why) { FAIL() << why; }
+
+} // namespace
+
 GameFixture::GameFixture() {
-    // The player's files go into the test's folder.
     std::filesystem::create_directories(dir.path() / "data");
-    setenv("XDG_DATA_HOME", (dir.path() / "data").c_str(), 1);
     resetAllHooks();
     registerGameSubsystems();
     gameMainScreen = guiHooks().menus.createMainScreen;
@@ -44,15 +55,11 @@ GameFixture::GameFixture() {
     screens.update = [update = screens.update, this] {
         update();
         ++frame;
-        if (const auto step = steps.find(frame); step != steps.end())
-            step->second();
+        advanceRoad();
     };
 }
 
-GameFixture::~GameFixture() {
-    resetAllHooks();
-    unsetenv("XDG_DATA_HOME");
-}
+GameFixture::~GameFixture() { resetAllHooks(); }
 
 void GameFixture::resetAllHooks() {
     resetShellHooks();
@@ -60,6 +67,94 @@ void GameFixture::resetAllHooks() {
     resetPlayerHooks();
     resetGuiHooks();
     resetCameraServices();
+}
+
+void GameFixture::waitFor(std::string name, std::function<bool()> ready, std::function<void()> act,
+                          double boundSeconds) {
+    road.push_back({std::move(name), std::move(ready), std::move(act), boundSeconds, false});
+}
+
+void GameFixture::nextFrame(std::string name, std::function<void()> act) {
+    road.push_back({std::move(name), nullptr, std::move(act), stepBoundSeconds, false});
+}
+
+void GameFixture::waitForTheEnd(std::string name, double boundSeconds) {
+    road.push_back({std::move(name), [] { return false; }, nullptr, boundSeconds, true});
+}
+
+void GameFixture::clearRoad() {
+    road.clear();
+    nextStep = 0;
+    stableFrames = 0;
+    roadStopped = false;
+    stepClockRunning = false;
+    everyFrame = nullptr;
+    frame = 0;
+}
+
+std::string GameFixture::waitingStep() const { return nextStep < road.size() ? road[nextStep].name : std::string(); }
+
+bool GameFixture::stableFor(bool condition, int frames) {
+    stableFrames = condition ? stableFrames + 1 : 0;
+    return stableFrames >= frames;
+}
+
+void GameFixture::stopRoad(const std::string& why) {
+    roadStopped = true;
+    QuitRequested = true;
+    if (!why.empty())
+        failRun(why);
+}
+
+void GameFixture::advanceRoad() {
+    if (roadStopped) {
+        QuitRequested = true;
+        return;
+    }
+    if (everyFrame) {
+        everyFrame();
+        if (HasFatalFailure())
+            return stopRoad("");
+    }
+    if (nextStep >= road.size())
+        return;
+    if (!stepClockRunning) {
+        stepSince = std::chrono::steady_clock::now();
+        stepClockRunning = true;
+    }
+    Step& step = road[nextStep];
+    if (step.ready && !step.ready()) {
+        if (secondsSince(stepSince) > step.boundSeconds)
+            stopRoad("the step \"" + step.name + "\" did not come within " + std::to_string(step.boundSeconds) +
+                     " s (frame " + std::to_string(frame) + ")");
+        return;
+    }
+    if (step.act) {
+        SCOPED_TRACE("the step \"" + step.name + "\"");
+        step.act();
+    }
+    ++nextStep;
+    stableFrames = 0;
+    stepSince = std::chrono::steady_clock::now();
+    if (HasFatalFailure())
+        return stopRoad("");
+    if (nextStep == road.size() && !RestartRequested)
+        QuitRequested = true;
+}
+
+void GameFixture::playGame(int expectedStatus) {
+    stepClockRunning = false;
+    int status = gameStatusFailure;
+    {
+        GameApplication game;
+        status = game.run();
+    }
+    if (roadStopped)
+        return;
+    EXPECT_EQ(status, expectedStatus);
+    const bool endReached = nextStep + 1 == road.size() && road[nextStep].endsTheRun;
+    if (nextStep < road.size() && !endReached)
+        failRun("the game ended before the step \"" + road[nextStep].name + "\"");
 }
 
 void GameFixture::postKey(irr::EKEY_CODE key, bool down) {
@@ -81,6 +176,14 @@ void GameFixture::useGameMenus() {
     guiHooks().menus.createPlayScreen = gamePlayScreen;
 }
 
-void GameFixture::quitAt(int at) {
-    steps[at] = [] { QuitRequested = true; };
+bool GameFixture::shownOnTop(const GUIScreen* screen) {
+    return screen && screenManager && screenManager->getTopScreen() == screen &&
+           screen->getFadeState() == GUIScreen::Shown;
+}
+
+bool GameFixture::titleShown() {
+    if (!screenManager || StartingUp)
+        return false;
+    GUIScreen* top = screenManager->getTopScreen();
+    return top && top->getFadeState() == GUIScreen::Shown;
 }

@@ -2,37 +2,99 @@
 
 #include "../core/ShellFixture.h"
 #include "../gui/TestMenu.h"
+#include "core/Globals.h"
+#include "support/TempDir.h"
 
 #include <irrlicht.h>
 
+#include <chrono>
 #include <functional>
-#include <map>
+#include <string>
+#include <vector>
 
 class GUIScreen;
-#include <vector>
 
 // The whole game: the real program's registrations (as main() makes them), a plain title
 // menu standing in for the game's own title screen (useGameMenus brings the game's own), and
-// a per-frame step of the test's own, run after the screens have updated in that frame.
+// the test's road through the running game.
+//
+// The road is a list of steps. Every frame, after the screens have updated, the current
+// step asks for its state; once the state holds, the step acts, and the next step asks from
+// the next frame on. A step whose state has not come within its bound (wall time: a slow
+// machine only runs fewer frames) fails the test with the step's name, and a fatal failure
+// inside a step (an ASSERT) ends the run there; either way no later step runs and the game
+// quits. Once the last step has acted the game quits, unless the step asked for a restart.
+// The screenshots of a step show the frame drawn before it.
+// Run the game with ASSERT_NO_FATAL_FAILURE(playGame()): a failed step stops the test.
 class GameFixture : public ShellFixture {
 protected:
     GameFixture();
     ~GameFixture() override;
     static void resetAllHooks();
 
+    // Long enough for a level to load under the sanitizers on a busy machine.
+    static constexpr double stepBoundSeconds = 60.0;
+
+    // A step that waits for its state, then acts.
+    void waitFor(std::string name, std::function<bool()> ready, std::function<void()> act = {},
+                 double boundSeconds = stepBoundSeconds);
+    // A step that acts in the frame after the step before (a key let go, what one frame did).
+    void nextFrame(std::string name, std::function<void()> act);
+    // The last step: the game ends by itself (a restart it asked for), within the bound.
+    void waitForTheEnd(std::string name, double boundSeconds = stepBoundSeconds);
+    // Runs the game (start-up, the frames, shutdown) and expects the status; fails with the
+    // name of the step the game ended before.
+    void playGame(int expectedStatus = gameStatusNormal);
+    // Empties the road for the next run of the game.
+    void clearRoad();
+    // The name of the step the road waits for; empty once it is done.
+    std::string waitingStep() const;
+    // True once the condition has held in that many frames in a row (a body at rest, a menu
+    // that stays); for a step's state. The count starts afresh with every step.
+    bool stableFor(bool condition, int frames);
+
     // A key goes down or up through the engine's event receiver, where the window delivers
     // it: after this frame's input frame has ended, before the next frame.
     void postKey(irr::EKEY_CODE key, bool down);
     // The "Menu Down" action went down this frame on the active controls.
     static bool menuDownPressed();
-    void quitAt(int at);
     // The game's own title screen and main menu instead of the stand-in title menu.
     void useGameMenus();
+    // The screen is on top of the stack and its fade-in has ended.
+    static bool shownOnTop(const GUIScreen* screen);
+    // Start-up has ended: the title screen is on top and has faded in.
+    static bool titleShown();
+    // The OpenGL window draws into its front buffer, where screenshots read (for this test).
+    void useSingleBuffer() { singleBuffer.set("1"); }
 
+    // Frames since the run began (the screens' updates).
     int frame = 0;
-    std::map<int, std::function<void()>> steps;
+    // Runs every frame before the road's step: what the test watches over the whole run.
+    std::function<void()> everyFrame;
     guitest::TestMenu* titleMenu = nullptr;
     std::vector<irr::SEvent> pendingEvents;
     std::function<GUIScreen*()> gameMainScreen;
     std::function<GUIScreen*(irr::s32)> gamePlayScreen;
+
+private:
+    // The player's files go into the test's folder.
+    test::ScopedEnv dataHome{"XDG_DATA_HOME", (dir.path() / "data").string()};
+    test::ScopedEnv singleBuffer{"PADDLESTONE_SINGLE_BUFFER", std::nullopt};
+
+    struct Step {
+        std::string name;
+        std::function<bool()> ready;
+        std::function<void()> act;
+        double boundSeconds;
+        bool endsTheRun = false;
+    };
+    void advanceRoad();
+    void stopRoad(const std::string& why);
+
+    std::vector<Step> road;
+    std::size_t nextStep = 0;
+    int stableFrames = 0;
+    bool roadStopped = false;
+    std::chrono::steady_clock::time_point stepSince;
+    bool stepClockRunning = false;
 };

@@ -25,6 +25,7 @@
 #include "screens/menus/GUIAudioOptionsScreen.h"
 #include "screens/menus/GUIOptionsScreen.h"
 
+#include <algorithm>
 #include <chrono>
 
 namespace {
@@ -37,64 +38,60 @@ std::string bodyText(GUINotification* notification) {
 }
 
 TEST_F(GameScreensTest, TheStandingScreensAreMadeOnceAtStartUp) {
-    steps[5] = [] {
+    nextFrame("the first frame", [] {
         ASSERT_NE(screenManager->getSubtitleManager(), nullptr);
         ASSERT_NE(screenManager->getObjectiveCenter(), nullptr);
         ASSERT_NE(screenManager->getNotificationLayer(), nullptr);
         EXPECT_EQ(levelManager->objectives.getDisplay(), screenManager->getObjectiveCenter());
         EXPECT_EQ(screenManager->getHud()->ObjectivePanel, screenManager->getObjectiveCenter());
         EXPECT_EQ(screenManager->getSubtitleManager()->SubtitlesOn, getSettingBool("Audio_Subtitles"));
-    };
-    quitAt(6);
-    GameApplication game;
-    EXPECT_EQ(game.run(), gameStatusNormal);
+    });
+    ASSERT_NO_FATAL_FAILURE(playGame());
 }
 
 TEST_F(GameScreensTest, NotificationsQueueSpeakOfTheDeviceInUseAndGoWithTheLevel) {
     GUINotification* pause = nullptr;
     GUINotification* camera = nullptr;
-    steps[20] = [&] {
+    nextFrame("two notifications", [&] {
         screenManager->closeAllScreens();
         pause = screenManager->getNotificationByName("Pause");
         camera = screenManager->getNotificationByName("Camera");
         EXPECT_EQ(bodyText(pause), "Press P to pause the game.");
         screenManager->showNotification(pause, 3.0f);
         screenManager->showNotification(camera, 3.0f);
-    };
-    steps[50] = [&] {
-        EXPECT_GT(pause->getElapsed(), 0.0f);
+    });
+    waitFor("the first notification shows", [&] { return pause->getElapsed() > 0.0f; }, [&] {
         EXPECT_EQ(camera->getElapsed(), 0.0f) << "the second waits for the first";
         // The pad takes over: the wording follows at once.
         inputManager->getDefaultControls()->lastDevice = inputManager->getGamepad();
         inputManager->deviceChanged.invoke();
         EXPECT_EQ(bodyText(pause), "Press Start to pause the game.");
         screenManager->dismissNotification("Pause", true);
-    };
-    steps[140] = [&] {
+    });
+    waitFor("the second notification shows", [&] { return camera->getElapsed() > 0.0f; }, [&] {
         EXPECT_EQ(screenManager->getActiveNotifications(), std::vector<GUINotification*>{camera});
-        EXPECT_GT(camera->getElapsed(), 0.0f);
         levelManager->unloadLevel();
         EXPECT_TRUE(screenManager->getActiveNotifications().empty());
         EXPECT_TRUE(screenManager->getNotificationLayer()->getChildren().empty());
         screenManager->dismissNotification("Grab", false);
         EXPECT_TRUE(levelManager->loadLevel("Content/Levels/PhysicsDemo.irr"));
         EXPECT_TRUE(screenManager->getPendingDismissals().empty()) << "a level load forgets waiting dismissals";
-    };
-    quitAt(141);
-    GameApplication game;
-    EXPECT_EQ(game.run(), gameStatusNormal);
+    });
+    ASSERT_NO_FATAL_FAILURE(playGame());
 }
 
 TEST_F(GameScreensTest, ALevelsSubtitlesShowAtTheirTimes) {
     using Clock = std::chrono::steady_clock;
     Clock::time_point start;
     std::vector<std::pair<double, irr::s32>> shown; // seconds since the line started, id on screen
-    steps[20] = [&] {
+    bool started = false;
+    nextFrame("a voice line", [&] {
         screenManager->closeAllScreens();
         // As the level's settings and a voice line do it.
         levelHooks().screens.loadSubtitles("Content/Language/English/Subtitles/PhysicsDemo.xml");
         levelHooks().gui.playSubtitle(100);
         start = Clock::now();
+        started = true;
         // A voice line paused while its subtitle shows takes the subtitle away.
         auto* voice = new SoundObject(nullptr, gameDevice->getSceneManager());
         voice->HasSubtitle = true;
@@ -103,17 +100,17 @@ TEST_F(GameScreensTest, ALevelsSubtitlesShowAtTheirTimes) {
             EXPECT_EQ(levelHooks().screens.isShownVoiceLine(voice), shownNow) << id;
         }
         voice->drop();
+    });
+    const auto seconds = [&] { return std::chrono::duration<double>(Clock::now() - start).count(); };
+    everyFrame = [&] {
+        if (!started)
+            return;
+        GUISubtitleManager* subtitles = screenManager->getSubtitleManager();
+        shown.emplace_back(seconds(), subtitles->getTextLine()->isVisible() ? subtitles->getCurrentId() : 0);
     };
-    for (int at = 21; at < 2000; ++at)
-        steps[at] = [&] {
-            GUISubtitleManager* subtitles = screenManager->getSubtitleManager();
-            const double seconds = std::chrono::duration<double>(Clock::now() - start).count();
-            shown.emplace_back(seconds, subtitles->getTextLine()->isVisible() ? subtitles->getCurrentId() : 0);
-            if (seconds > 6.0)
-                QuitRequested = true;
-        };
-    GameApplication game;
-    EXPECT_EQ(game.run(), gameStatusNormal);
+    // The lines are timed in seconds.
+    waitFor("six seconds of subtitles", [&] { return seconds() > 6.0; });
+    ASSERT_NO_FATAL_FAILURE(playGame());
     // Line 100 for 3 s, then line 101 for 2 s, then nothing (frames may run late: 0.5 s slack).
     for (const auto& [seconds, id] : shown) {
         if (seconds < 2.5) {
@@ -136,33 +133,33 @@ TEST_F(GameScreensTest, AudioVolumesReachTheCategoriesAtOnceAndSurviveARestart) 
         return volume;
     };
     GUIAudioOptionsScreen* audio = nullptr;
-    steps[20] = [&] {
+    waitFor("the title", titleShown, [&] {
         GUIOptionsScreen* options = openOptionsScreen(true);
         ASSERT_NE(options, nullptr);
         options->onAudio(nullptr);
-        audio = static_cast<GUIAudioOptionsScreen*>(screenManager->getScreenStack().front());
-    };
-    steps[40] = [&] {
+        audio = dynamic_cast<GUIAudioOptionsScreen*>(screenManager->getScreenStack().front());
+        ASSERT_NE(audio, nullptr);
+    });
+    waitFor("the audio page shown", [&] { return shownOnTop(audio); }, [&] {
         static_cast<GUIOptionMeter*>(audio->getItems().at(0))->setValue(40);
         static_cast<GUIOptionMeter*>(audio->getItems().at(2))->setValue(25);
         EXPECT_FLOAT_EQ(categoryVolume("sounds"), 0.4f);
         EXPECT_FLOAT_EQ(categoryVolume("music"), 0.25f * soundManager->musicFadeValue);
         audio->onBack(nullptr);
-    };
-    steps[70] = [] { RestartRequested = true; };
-    GameApplication first;
-    EXPECT_EQ(first.run(), gameStatusRestart);
+    });
+    waitFor("the audio page closed", [&] {
+        const std::vector<GUIScreen*>& stack = screenManager->getScreenStack();
+        return std::find(stack.begin(), stack.end(), audio) == stack.end();
+    }, [] { RestartRequested = true; });
+    ASSERT_NO_FATAL_FAILURE(playGame(gameStatusRestart));
 
-    frame = 0;
-    steps.clear();
-    steps[10] = [&] {
+    clearRoad();
+    nextFrame("the first frame after the restart", [&] {
         EXPECT_FLOAT_EQ(soundManager->sfxVolume, 0.4f);
         EXPECT_FLOAT_EQ(categoryVolume("sounds"), 0.4f);
         EXPECT_FLOAT_EQ(soundManager->musicVolume, 0.25f);
-    };
-    quitAt(11);
-    GameApplication second;
-    EXPECT_EQ(second.run(), gameStatusNormal);
+    });
+    ASSERT_NO_FATAL_FAILURE(playGame());
 }
 
 } // namespace

@@ -8,10 +8,15 @@
 #include "core/Globals.h"
 #include "level/LevelManager.h"
 #include "level/SaveManager.h"
+#include "level/LevelEvents.h"
 #include "screens/ScreenManager.h"
+#include "screens/menus/GUIPauseScreen.h"
 #include "triggers/TriggerAction.h"
+#include "triggers/TriggerEventObject.h"
 
+#include <algorithm>
 #include <fstream>
+#include <functional>
 
 using namespace irr;
 
@@ -49,11 +54,12 @@ void writeEndingLevel() {
 
 class LevelFlowGameTest : public GameFixture {
 protected:
-    // Plays the ending level in the play mode (demo mode as given) for 300 frames, then
-    // quits; what happened is read afterwards.
-    void playEndingLevel(s32 playMode, bool demo) {
+    // Plays the ending level in the play mode (demo mode as given) until the outcome the test
+    // waits for, then quits; what happened is read afterwards.
+    void playEndingLevel(s32 playMode, bool demo, const char* outcomeName, std::function<bool()> outcome) {
         writeEndingLevel();
-        steps[2] = [this, playMode, demo] {
+        bool loaded = false;
+        nextFrame("the ending level", [playMode, demo, &loaded] {
             for (s32 type : {11, 12, 13, 24, 2, 5, 15, 16, 20, 21, 27})
                 EXPECT_TRUE(isTriggerActionClassRegistered(type)) << triggerActionNames[type];
             screenManager->closeAllScreens();
@@ -61,23 +67,28 @@ protected:
             ASSERT_TRUE(levelManager->loadLevel(endingLevelFile));
             levelManager->PlayMode = playMode;
             demoMode = demo;
+            loaded = true;
+        });
+        everyFrame = [this, &loaded] {
+            if (!loaded)
+                return;
+            if (levelManager->getCurrentLevelPath() == core::stringw(nextStoryLevel))
+                reachedNext = true;
+            for (GUIScreen* screen : screenManager->getScreenStack())
+                splashShown = splashShown || std::string(screen->getTypeName()) == "GUISplashScreen";
+            levelTime = std::max(levelTime, saveManager->getBestLevelTime(L"EndLevelTest.irr"));
         };
-        for (int f = 3; f < 300; ++f)
-            steps[f] = [this] {
-                if (levelManager->getCurrentLevelPath() == core::stringw(nextStoryLevel))
-                    reachedNext = true;
-                for (GUIScreen* screen : screenManager->getScreenStack())
-                    splashShown = splashShown || std::string(screen->getTypeName()) == "GUISplashScreen";
-                levelTime = std::max(levelTime, saveManager->getBestLevelTime(L"EndLevelTest.irr"));
-            };
-        quitAt(300);
-        GameApplication game;
-        EXPECT_EQ(game.run(), gameStatusNormal);
+        waitFor(outcomeName, std::move(outcome));
+        ASSERT_NO_FATAL_FAILURE(playGame());
         for (const std::string& line : logLines()) {
             EXPECT_EQ(line.rfind("ERROR: ", 0), std::string::npos) << line;
             returnedToMenu = returnedToMenu || line == "Return to Main Menu.";
             ended = ended || line == std::string("Ending Level, transitioning to: ") + nextStoryLevel;
         }
+    }
+    bool loggedReturnToMenu() const {
+        const std::vector<std::string> lines = logLines();
+        return std::find(lines.begin(), lines.end(), "Return to Main Menu.") != lines.end();
     }
 
     bool reachedNext = false, returnedToMenu = false, splashShown = false, ended = false;
@@ -85,25 +96,71 @@ protected:
 };
 
 TEST_F(LevelFlowGameTest, AStoryRunGoesOnToTheNextStoryLevelAndKeepsTheLevelsTime) {
-    playEndingLevel(LevelManager::playModeStory, false);
+    ASSERT_NO_FATAL_FAILURE(
+        playEndingLevel(LevelManager::playModeStory, false, "the next story level", [this] { return reachedNext; }));
     EXPECT_TRUE(ended);
-    EXPECT_TRUE(reachedNext);
     EXPECT_FALSE(returnedToMenu);
     EXPECT_GT(levelTime, 0.9f) << "about the second before the action ran";
     EXPECT_LT(levelTime, 2.0f);
 }
 
 TEST_F(LevelFlowGameTest, FromTheStorySelectTheLevelReturnsToTheMainMenu) {
-    playEndingLevel(LevelManager::playModeStoryMenu, false);
+    ASSERT_NO_FATAL_FAILURE(playEndingLevel(LevelManager::playModeStoryMenu, false, "the return to the main menu",
+                                            [this] { return loggedReturnToMenu(); }));
     EXPECT_TRUE(ended);
-    EXPECT_TRUE(returnedToMenu);
     EXPECT_FALSE(reachedNext);
 }
 
 TEST_F(LevelFlowGameTest, InDemoModeTheThanksSplashShows) {
-    playEndingLevel(LevelManager::playModeStory, true);
-    EXPECT_TRUE(splashShown);
+    ASSERT_NO_FATAL_FAILURE(
+        playEndingLevel(LevelManager::playModeStory, true, "the thanks splash", [this] { return splashShown; }));
     EXPECT_FALSE(reachedNext);
+}
+
+// The player quits a level in the moment its script ends it: the level, already being left,
+// does not end a second time (in demo mode its thanks splash would return to the main menu
+// once more, over the title level, and leave the menu covered for good), and the game
+// arrives at the main menu.
+TEST_F(LevelFlowGameTest, ALevelBeingLeftDoesNotEndAgain) {
+    writeEndingLevel();
+    useGameMenus();
+    TriggerEventObject* endIt = nullptr;
+    const auto atTheMainMenu = [] {
+        const auto& stack = screenManager->getScreenStack();
+        return levelManager->getCurrentLevelPath() == core::stringw(titleBackgroundLevel) &&
+               levelManager->getLevelEvents().empty() && !levelManager->loadingOverlay.isBusy() && stack.size() == 2u &&
+               std::string(stack[1]->getTypeName()) == "GUIMainScreen" && stack[0]->getFadeState() == GUIScreen::Shown;
+    };
+    waitFor("the main menu", atTheMainMenu, [&] {
+        // Played from the story select, in demo mode.
+        screenManager->closeAllScreens();
+        levelManager->unloadLevel();
+        ASSERT_TRUE(levelManager->loadLevel(endingLevelFile));
+        levelManager->PlayMode = LevelManager::playModeStoryMenu;
+        demoMode = true;
+        endIt = dynamic_cast<TriggerEventObject*>(gameDevice->getSceneManager()->getSceneNodeFromName("EndIt"));
+        ASSERT_NE(endIt, nullptr);
+        endIt->EventDelay = 1000.0f; // it ends when the test says
+        screenManager->setPauseScreenVisible(true);
+    });
+    waitFor("the pause menu", [] { return shownOnTop(screenManager->getPauseScreen()); }, [] {
+        irr::s32 yes = 1;
+        screenManager->getPauseScreen()->onQuitAnswer(yes);
+    });
+    // The menus are cleared; the return to the main menu runs in the next frame.
+    waitFor("the quit's return waits", [] {
+        const auto& events = levelManager->getLevelEvents();
+        return !events.empty() && events.front()->getType() == LET_ReturnToMainMenu;
+    }, [&] {
+        endIt = dynamic_cast<TriggerEventObject*>(gameDevice->getSceneManager()->getSceneNodeFromName("EndIt"));
+        ASSERT_NE(endIt, nullptr) << "the level is still there";
+        TriggerEventInfo event;
+        endIt->getAction()->execute(event);
+    });
+    waitFor("the main menu again, uncovered", atTheMainMenu, {}, 20.0);
+    ASSERT_NO_FATAL_FAILURE(playGame());
+    for (const std::string& line : logLines())
+        EXPECT_EQ(line.rfind("ERROR: ", 0), std::string::npos) << line;
 }
 
 } // namespace

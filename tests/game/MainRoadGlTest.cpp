@@ -21,11 +21,13 @@
 #include "player/InputManager.h"
 #include "player/devices/GamepadDevice.h"
 #include "screens/ScreenManager.h"
+#include "screens/levels/GUIStoryLevelSelectScreen.h"
 #include "screens/levels/LevelCatalogue.h"
 #include "triggers/CheckpointObject.h"
 
 #include "support/GraphicsDriver.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -38,7 +40,6 @@ using namespace irr;
 namespace {
 
 constexpr const wchar_t* mainRoadLevel = L"Content/Levels/Story_Garden.irr";
-constexpr int mainRoadFrameLimit = 4000;
 
 // The window is 800 x 450 unless PADDLESTONE_ROAD_SIZE (e.g. "1280x720") asks for another
 // size (the README's pictures).
@@ -96,11 +97,15 @@ protected:
         platform::setPadBackend(nullptr);
     }
     // One step of the road: runs when the condition holds (checked every frame), then the
-    // action; the next step waits for the frame after.
+    // action; the next step waits for the frame after. A step that does not come within its
+    // bound fails the road with its name.
+    // A step that loads a level takes longer.
+    static constexpr double levelLoadSeconds = 120.0;
     struct Step {
         const char* name;
         std::function<bool()> ready;
         std::function<void()> act;
+        double boundSeconds = stepBoundSeconds;
     };
     void shoot(const char* name) {
         video::IVideoDriver* driver = gameDevice->getVideoDriver();
@@ -115,22 +120,38 @@ protected:
         previous = shot;
     }
     void press(EKEY_CODE key) {
+        focusBefore = screenManager->getTopScreenFocus();
         postKey(key, true);
         keyUps.push_back(key);
+    }
+    // The last input has been let go, and the game has seen it up: a button held on into the
+    // next press would make no new press.
+    bool inputLetGo() const { return frame > letGoAt && keyUps.empty() && !padUp; }
+    // The top screen's focus has moved since the last input, and the screen takes input.
+    bool focusMoved() const {
+        return inputLetGo() && topShown() && screenManager->getTopScreenFocus() != focusBefore;
+    }
+    // The top screen, and every screen under it, has faded in.
+    static bool topShown() {
+        GUIScreen* top = screenManager->getTopScreen();
+        return top && top->getFadeState() == GUIScreen::Shown;
+    }
+    static bool allShown() {
+        const auto& stack = screenManager->getScreenStack();
+        return !stack.empty() && std::all_of(stack.begin(), stack.end(), [](GUIScreen* screen) {
+                   return screen->getFadeState() == GUIScreen::Shown;
+               });
     }
     static std::string topType() {
         GUIScreen* top = screenManager->getTopScreen();
         return top ? top->getTypeName() : "";
     }
-    // A question dialog is the only screen on the stack.
+    // A question dialog is the only screen on the stack, faded in.
     static bool dialogShown() {
-        return topType() == "GUIScreen" && screenManager->getScreenStack().size() == 1;
+        return topType() == "GUIScreen" && screenManager->getScreenStack().size() == 1 && topShown();
     }
+    static bool pauseShown() { return topType() == "GUIPauseScreen" && topShown(); }
     static bool settled() { return !levelManager->loadingOverlay.isBusy() && levelManager->getLevelEvents().empty(); }
-    bool stableFor(bool condition, int frames) {
-        stableFrames = condition ? stableFrames + 1 : 0;
-        return stableFrames >= frames;
-    }
     template <class Text> static bool onLevel(const Text* path) {
         return levelManager->getCurrentLevelPath() == core::stringw(path);
     }
@@ -148,6 +169,7 @@ protected:
     }
     void push(RoadInput input) {
         if (pad) {
+            focusBefore = screenManager->getTopScreenFocus();
             static constexpr u16 buttons[] = {platform::padButton::dpadDown, platform::padButton::a,
                                               platform::padButton::start};
             pad->setButtons(0, buttons[static_cast<int>(input)]);
@@ -161,36 +183,25 @@ protected:
         return !pad || (inputManager->getGamepad() && inputManager->getGamepad()->isConnected(0));
     }
 
-    // Runs the game, taking one step of the road whenever its condition holds (checked every
-    // frame after the screens' update); each step's inputs are let go in the next frame.
-    void driveRoad(const std::vector<Step>& road, int frameLimit) {
-        std::size_t next = 0;
-        std::function<void()> tick = [&] {
+    // Runs the game along the road; each step's inputs are let go in the next frame, and
+    // `watch` looks at every frame.
+    void driveRoad(const std::vector<Step>& road, const std::function<void()>& watch = {}) {
+        everyFrame = [this, watch] {
+            if (!keyUps.empty() || padUp)
+                letGoAt = frame;
             for (EKEY_CODE key : keyUps)
                 postKey(key, false);
             keyUps.clear();
             if (padUp)
                 pad->setButtons(0, 0);
             padUp = false;
-            if (everyFrame)
-                everyFrame();
-            if (next < road.size() && road[next].ready()) {
-                SCOPED_TRACE(road[next].name);
-                road[next].act();
-                stableFrames = 0;
-                ++next;
-            }
-            if (frame >= frameLimit) {
-                ADD_FAILURE() << "the road stopped before: "
-                              << (next < road.size() ? road[next].name : "the end");
-                QuitRequested = true;
-            }
-            steps[frame + 1] = tick;
+            watchPlayedLevel();
+            if (watch)
+                watch();
         };
-        steps[1] = tick;
-        GameApplication game;
-        EXPECT_EQ(game.run(), gameStatusNormal);
-        EXPECT_EQ(next, road.size());
+        for (const Step& step : road)
+            waitFor(step.name, step.ready, step.act, step.boundSeconds);
+        playGame();
     }
     // The log of the road holds no error, no warning and no file the engine could not open.
     void expectACleanLog() {
@@ -200,27 +211,42 @@ protected:
                 << line;
     }
     // The pause menu's Quit row asks, and Yes returns to the title screen.
+    // A story level's script ends it by itself after a while: once the road has reached the
+    // level it plays, leaving it before the road has paused it fails the road at once (the
+    // step it waited for there can no longer come).
+    void playLevel(const wchar_t* level) {
+        playedLevel = level;
+        playedLevelReached = false;
+    }
+    void watchPlayedLevel() {
+        if (!playedLevel)
+            return;
+        if (onLevel(playedLevel))
+            playedLevelReached = true;
+        else if (playedLevelReached)
+            FAIL() << "the level " << core::stringc(playedLevel).c_str() << " ended before the step \""
+                   << waitingStep() << "\"";
+    }
+    // (From the pause menu shown.)
     void quitFromThePause(std::vector<Step>& road, int downs) {
         for (int i = 0; i < downs; ++i)
-            road.push_back({"down to quit", [this] { return stableFor(true, 3); },
+            road.push_back({"down to quit", [this, i] { return i == 0 || focusMoved(); },
                             [this] { push(RoadInput::Down); }});
-        road.push_back({"quit row", [this] { return stableFor(true, 3); },
-                        [this] { push(RoadInput::Confirm); }});
-        road.push_back({"quit question", [this] { return stableFor(dialogShown(), 20); },
-                        [this] { push(RoadInput::Down); }});
-        road.push_back(
-            {"yes", [this] { return stableFor(true, 3); }, [this] { push(RoadInput::Confirm); }});
+        road.push_back({"quit row", [this] { return focusMoved(); }, [this] { push(RoadInput::Confirm); }});
+        road.push_back({"quit question", [] { return dialogShown(); }, [this] { push(RoadInput::Down); }});
+        road.push_back({"yes", [this] { return focusMoved(); }, [this] { push(RoadInput::Confirm); }});
     }
+    // The title screen over its background level, every menu faded in.
     bool atTheTitle() {
-        return stableFor(topType() == "GUIPlayScreen" && settled() &&
-                             onLevel(titleBackgroundLevel) && padReady(),
-                         30);
+        return stableFor(topType() == "GUIPlayScreen" && allShown() && settled() && onLevel(titleBackgroundLevel) &&
+                             padReady(),
+                         2);
     }
     // The game's settings for the road, a single-buffered OpenGL window and the real menus.
     void startOnOpenGL(void (*settings)()) {
         test::keepGraphicsDriverLoaded();
         writeSettings(settings);
-        setenv("PADDLESTONE_SINGLE_BUFFER", "1", 1);
+        useSingleBuffer();
         useGameMenus();
     }
     void playTheRoad(const char* device);
@@ -228,10 +254,12 @@ protected:
 
     video::IImage* previous = nullptr;
     std::vector<EKEY_CODE> keyUps;
+    GUIButton* focusBefore = nullptr;
+    int letGoAt = 0;
+    const wchar_t* playedLevel = nullptr;
+    bool playedLevelReached = false;
     platform::FakePadBackend* pad = nullptr;
     bool padUp = false;
-    int stableFrames = 0;
-    std::function<void()> everyFrame;
 };
 
 TEST_F(MainRoadGlTest, FromTheTitleScreenIntoTheFirstLevelAndBack) {
@@ -239,7 +267,7 @@ TEST_F(MainRoadGlTest, FromTheTitleScreenIntoTheFirstLevelAndBack) {
     mainRoadLoads = 0;
     const std::vector<Step> road = {
         {"title",
-         [&] { return stableFor(frame > 20 && topType() == "GUIPlayScreen" && settled(), 20); },
+         [&] { return stableFor(topType() == "GUIPlayScreen" && allShown() && settled(), 2); },
          [&] {
              const auto& stack = screenManager->getScreenStack();
              ASSERT_EQ(stack.size(), 2u);
@@ -250,7 +278,8 @@ TEST_F(MainRoadGlTest, FromTheTitleScreenIntoTheFirstLevelAndBack) {
              // A camera cut with a cross-fade: the scene as it was fades out over the next frames.
              screenManager->captureCrossfade();
              EXPECT_EQ(screenManager->CrossfadeAlpha, 0.5f) << "the game's shaders run: the scene was kept";
-         }},
+         },
+         levelLoadSeconds},
         {"cross-fade", [&] { return stableFor(true, 1); },
          [&] {
              EXPECT_LT(screenManager->CrossfadeAlpha, 0.5f) << "it fades";
@@ -258,6 +287,7 @@ TEST_F(MainRoadGlTest, FromTheTitleScreenIntoTheFirstLevelAndBack) {
              gameDevice->getVideoDriver()->writeImageToFile(shot, (std::string(PADDLESTONE_SHOT_DIR) + "/main-road-1b-crossfade.png").c_str());
              shot->drop();
              press(KEY_RETURN); // New Game has the focus
+             playLevel(mainRoadLevel);
          }},
         {"level",
          [&] {
@@ -265,35 +295,29 @@ TEST_F(MainRoadGlTest, FromTheTitleScreenIntoTheFirstLevelAndBack) {
                                   settled() && screenManager->getScreenStack().empty() &&
                                   saveManager->getAutoSaveCheckpoint(true) ==
                                       std::wstring(mainRoadLevel),
-                              30);
+                              2);
          },
          [&] {
              EXPECT_EQ(mainRoadLoads, 1);
              EXPECT_TRUE(screenManager->isInputAllowed());
              shoot("2-level");
              press(KEY_ESCAPE);
-         }},
-        {"pause",
-         [&] {
-             return stableFor(
-                 screenManager->isPauseScreenVisible() && topType() == "GUIPauseScreen", 20);
          },
+         levelLoadSeconds},
+        {"pause", [&] { return screenManager->isPauseScreenVisible() && pauseShown(); },
          [&] {
              EXPECT_FALSE(screenManager->isInputAllowed());
              EXPECT_TRUE(gameDevice->getTimer()->isStopped());
              shoot("3-pause");
              press(KEY_DOWN); // Restart
+             playLevel(nullptr);
          }},
-        {"restart row", [&] { return stableFor(true, 3); }, [&] { press(KEY_RETURN); }},
-        {"restart question",
-         [&] { return stableFor(dialogShown(), 20); },
-         [&] { press(KEY_DOWN); }}, // from the beginning
-        {"from the beginning", [&] { return stableFor(true, 3); }, [&] { press(KEY_RETURN); }},
+        {"restart row", [&] { return focusMoved(); }, [&] { press(KEY_RETURN); }},
+        {"restart question", [&] { return dialogShown(); }, [&] { press(KEY_DOWN); }}, // from the beginning
+        {"from the beginning", [&] { return focusMoved(); }, [&] { press(KEY_RETURN); }},
         // The level saved a checkpoint: leaving it behind asks once more.
-        {"beginning question",
-         [&] { return stableFor(dialogShown(), 20); },
-         [&] { press(KEY_DOWN); }}, // Yes
-        {"yes, the beginning", [&] { return stableFor(true, 3); }, [&] { press(KEY_RETURN); }},
+        {"beginning question", [&] { return dialogShown(); }, [&] { press(KEY_DOWN); }}, // Yes
+        {"yes, the beginning", [&] { return focusMoved(); }, [&] { press(KEY_RETURN); }},
         {"restarted",
          [&] {
              // Once its checkpoint is saved again: it would otherwise be saved while the level is
@@ -301,38 +325,37 @@ TEST_F(MainRoadGlTest, FromTheTitleScreenIntoTheFirstLevelAndBack) {
              return stableFor(
                  mainRoadLoads == 2 && settled() && !screenManager->isPauseScreenVisible() &&
                      screenManager->getScreenStack().empty() && levelManager->activeCheckpoint,
-                 30);
+                 2);
          },
          [&] {
              EXPECT_EQ(levelManager->getCurrentLevelPath(), core::stringw(mainRoadLevel));
              EXPECT_TRUE(screenManager->isInputAllowed());
              shoot("4-restarted");
              press(KEY_ESCAPE);
-         }},
-        {"pause again", [&] { return stableFor(screenManager->isPauseScreenVisible(), 20); },
+         },
+         levelLoadSeconds},
+        {"pause again", [&] { return screenManager->isPauseScreenVisible() && pauseShown(); },
          [&] { press(KEY_DOWN); }}, // down from Resume to Quit
-        {"down 2", [&] { return stableFor(true, 3); }, [&] { press(KEY_DOWN); }},
-        {"down 3", [&] { return stableFor(true, 3); }, [&] { press(KEY_DOWN); }},
-        {"quit row", [&] { return stableFor(true, 3); }, [&] { press(KEY_RETURN); }},
-        {"quit question",
-         [&] { return stableFor(dialogShown(), 20); },
-         [&] { press(KEY_DOWN); }}, // Yes
-        {"yes", [&] { return stableFor(true, 3); }, [&] { press(KEY_RETURN); }},
+        {"down 2", [&] { return focusMoved(); }, [&] { press(KEY_DOWN); }},
+        {"down 3", [&] { return focusMoved(); }, [&] { press(KEY_DOWN); }},
+        {"quit row", [&] { return focusMoved(); }, [&] { press(KEY_RETURN); }},
+        {"quit question", [&] { return dialogShown(); }, [&] { press(KEY_DOWN); }}, // Yes
+        {"yes", [&] { return focusMoved(); }, [&] { press(KEY_RETURN); }},
         {"title again",
          [&] {
-             return stableFor(topType() == "GUIPlayScreen" && settled() &&
+             return stableFor(topType() == "GUIPlayScreen" && allShown() && settled() &&
                                   levelManager->getCurrentLevelPath() == core::stringw(titleBackgroundLevel),
-                              30);
+                              2);
          },
          [&] {
              ASSERT_EQ(screenManager->getScreenStack().size(), 2u);
              EXPECT_FALSE(screenManager->isPauseScreenVisible());
              shoot("5-title-again");
              QuitRequested = true;
-         }},
+         },
+         levelLoadSeconds},
     };
-    driveRoad(road, mainRoadFrameLimit);
-    unsetenv("PADDLESTONE_SINGLE_BUFFER");
+    ASSERT_NO_FATAL_FAILURE(driveRoad(road));
     expectACleanLog();
 }
 
@@ -346,7 +369,7 @@ void MainRoadGlTest::playTheRoad(const char* device) {
     const std::string shot = std::string(device) + "-";
     bool bedCameraSeen = false;
     core::vector3df gardenerStart;
-    everyFrame = [&] {
+    const auto watch = [&] {
         if (onLevel(mainRoadLevel) && overrideCameraID() == 1101)
             bedCameraSeen = true;
     };
@@ -365,7 +388,9 @@ void MainRoadGlTest::playTheRoad(const char* device) {
              EXPECT_STREQ(screenManager->getScreenStack()[1]->getTypeName(), "GUIMainScreen");
              shoot((shot + "1-title").c_str());
              push(RoadInput::Confirm); // New Game
-         }},
+             playLevel(mainRoadLevel);
+         },
+         levelLoadSeconds},
         {"first level",
          [&] {
              return stableFor(
@@ -374,21 +399,19 @@ void MainRoadGlTest::playTheRoad(const char* device) {
          [&] {
              EXPECT_EQ(levelManager->PlayMode, LevelManager::playModeStory);
              gardenerStart = levelManager->getSceneNodeFromID(1600)->getAbsolutePosition();
-         }},
+         },
+         levelLoadSeconds},
         {"the level plays",
-         [&] { return stableFor(bedCameraSeen && checkpointSaved() && gardenerWalked(), 20); },
+         [&] { return bedCameraSeen && checkpointSaved() && gardenerWalked(); },
          [&] {
              shoot((shot + "2-level").c_str());
              push(RoadInput::Pause);
          }},
-        {"pause",
-         [&] {
-             return stableFor(
-                 screenManager->isPauseScreenVisible() && topType() == "GUIPauseScreen", 20);
-         },
+        {"pause", [&] { return screenManager->isPauseScreenVisible() && pauseShown(); },
          [&] {
              EXPECT_FALSE(screenManager->isInputAllowed());
              shoot((shot + "3-pause").c_str());
+             playLevel(nullptr);
          }},
     };
     quitFromThePause(road, 3); // Resume, Restart, Options, Quit
@@ -396,9 +419,9 @@ void MainRoadGlTest::playTheRoad(const char* device) {
                     [&] {
                         shoot((shot + "4-title-again").c_str());
                         QuitRequested = true;
-                    }});
-    driveRoad(road, mainRoadFrameLimit);
-    unsetenv("PADDLESTONE_SINGLE_BUFFER");
+                    },
+                    levelLoadSeconds});
+    ASSERT_NO_FATAL_FAILURE(driveRoad(road, watch));
     expectACleanLog();
 }
 
@@ -408,31 +431,35 @@ void MainRoadGlTest::playTheStorySelect(const char* device) {
     startOnOpenGL(useDemoModeOnTheMainRoad);
     const std::string shot = std::string(device) + "-select-";
     bool cutsceneCameraSeen = false;
-    everyFrame = [&] {
+    const auto watch = [&] {
         if (onLevel(thirdStoryLevel) && overrideCameraID() == 3100)
             cutsceneCameraSeen = true;
     };
+    const auto focusOnRow = [](std::size_t row) {
+        auto* select = dynamic_cast<GUIStoryLevelSelectScreen*>(screenManager->getTopScreen());
+        return select && row < select->getRows().size() && screenManager->getTopScreenFocus() == select->getRows()[row];
+    };
     std::vector<Step> road;
-    const auto chooseLevel = [&](int downs, const wchar_t* level,
-                                 const std::function<bool()>& playing, const char* name) {
-        road.push_back({"title", [&] { return atTheTitle(); }, [&] { push(RoadInput::Confirm); }});
+    const auto chooseLevel = [&](std::size_t row, const wchar_t* level, const std::function<bool()>& playing,
+                                 const char* name) {
+        road.push_back({"title", [&] { return atTheTitle(); }, [&] { push(RoadInput::Confirm); }, levelLoadSeconds});
         road.push_back({"story select",
-                        [&] { return stableFor(topType() == "GUILevelSelectScreen", 20); },
+                        [&] { return topType() == "GUILevelSelectScreen" && topShown() && focusOnRow(0); },
                         [&] { EXPECT_EQ(countUnlockedStoryLevels(), 3u); }});
-        for (int i = 0; i < downs; ++i)
-            road.push_back({"down to the level", [&] { return stableFor(true, 3); },
+        for (std::size_t i = 1; i <= row; ++i)
+            road.push_back({"down to the level", [&, i] { return inputLetGo() && focusOnRow(i - 1); },
                             [&] { push(RoadInput::Down); }});
+        // The chosen row's preview has faded in behind the list.
         road.push_back({"choose",
-                        [&] { return stableFor(screenManager->CrossfadeAlpha <= 0.0f, 5); },
-                        [&, name] {
-                            shoot((shot + name + "-preview")
-                                      .c_str()); // the chosen row's preview behind the list
+                        [&, row] { return stableFor(focusOnRow(row) && screenManager->CrossfadeAlpha <= 0.0f, 2); },
+                        [&, level, name] {
+                            shoot((shot + name + "-preview").c_str());
                             push(RoadInput::Confirm);
+                            playLevel(level);
                         }});
         road.push_back({name,
                         [&, level, playing] {
-                            return stableFor(onLevel(level) && settled() &&
-                                                 screenManager->getScreenStack().empty() &&
+                            return stableFor(onLevel(level) && settled() && screenManager->getScreenStack().empty() &&
                                                  playing(),
                                              2);
                         },
@@ -440,15 +467,15 @@ void MainRoadGlTest::playTheStorySelect(const char* device) {
                             EXPECT_EQ(levelManager->PlayMode, 2) << "started from the story select";
                             shoot((shot + name).c_str());
                             push(RoadInput::Pause);
-                        }});
-        road.push_back(
-            {"pause", [&] { return stableFor(screenManager->isPauseScreenVisible(), 20); }, [] {}});
+                        },
+                        levelLoadSeconds});
+        road.push_back({"pause", [&] { return screenManager->isPauseScreenVisible() && pauseShown(); },
+                        [&] { playLevel(nullptr); }});
         quitFromThePause(road, 2); // Resume, Restart, Quit
     };
     // The greenhouse's opening trigger has looked at the pots; the shed's cutscene is over and
     // its checkpoint saved (left before, its save would wait for a level already gone).
-    chooseLevel(
-        1, secondStoryLevel, [] { return overrideCameraID() >= 2101; }, "greenhouse");
+    chooseLevel(1, secondStoryLevel, [] { return overrideCameraID() >= 2101; }, "greenhouse");
     chooseLevel(
         2, thirdStoryLevel,
         [&] {
@@ -456,9 +483,8 @@ void MainRoadGlTest::playTheStorySelect(const char* device) {
                    levelManager->activeCheckpoint->getID() == 3015;
         },
         "shed");
-    road.push_back({"title at last", [&] { return atTheTitle(); }, [] { QuitRequested = true; }});
-    driveRoad(road, 2 * mainRoadFrameLimit);
-    unsetenv("PADDLESTONE_SINGLE_BUFFER");
+    road.push_back({"title at last", [&] { return atTheTitle(); }, [] { QuitRequested = true; }, levelLoadSeconds});
+    ASSERT_NO_FATAL_FAILURE(driveRoad(road, watch));
     expectACleanLog();
 }
 

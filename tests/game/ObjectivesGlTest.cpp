@@ -5,22 +5,30 @@
 // (objectives-1.png, objectives-2.png).
 #include "GameFixture.h"
 
+#include "camera/CameraManager.h"
+#include "camera/CameraObject.h"
 #include "core/GameApplication.h"
 #include "core/GameSettings.h"
 #include "core/Globals.h"
 #include "gui/hud/GUIObjectiveCenter.h"
 #include "level/LevelManager.h"
+#include "physics/objects/PhysicsObject.h"
 #include "screens/ScreenManager.h"
+#include "triggers/TriggerObject.h"
 
 #include "support/GraphicsDriver.h"
 
-#include <chrono>
 #include <cstdlib>
 #include <string>
 
 namespace {
 
 using ObjectivesGlTest = GameFixture;
+
+irr::s32 overrideCameraID() {
+    CameraObject* camera = cameraManagers[0] ? cameraManagers[0]->getOverrideCamera() : nullptr;
+    return camera ? camera->getID() : -1;
+}
 
 // Pixels of the rectangle that differ between the two pictures.
 int objectivePanelChangedPixels(irr::video::IImage* before, irr::video::IImage* after, const irr::core::recti& area) {
@@ -33,7 +41,7 @@ int objectivePanelChangedPixels(irr::video::IImage* before, irr::video::IImage* 
 
 TEST_F(ObjectivesGlTest, ObjectivesChangedByActionsShowOnTheObjectivePanel) {
     test::keepGraphicsDriverLoaded();
-    setenv("PADDLESTONE_SINGLE_BUFFER", "1", 1);
+    useSingleBuffer();
     writeSettings([] {
         setSettingString("Graphics_Driver", "OpenGL");
         setSettingBool("Graphics_Vsync", false);
@@ -41,44 +49,59 @@ TEST_F(ObjectivesGlTest, ObjectivesChangedByActionsShowOnTheObjectivePanel) {
         setSettingInt("Graphics_ScreenWidth", 800);
         setSettingInt("Graphics_ScreenHeight", 450);
     });
-    const double times[] = {0.05, 3.4};
     irr::video::IImage* shots[2] = {};
     irr::core::recti panelRect;
     int visibleRows = 0;
-    size_t next = 0;
-    std::chrono::steady_clock::time_point loaded;
-    steps[2] = [&] {
+    TriggerObject* start = nullptr;
+    // The picture the last frame drew (single-buffered: the front buffer).
+    const auto shoot = [&](int index) {
+        irr::video::IImage* shot = gameDevice->getVideoDriver()->createScreenShot();
+        ASSERT_NE(shot, nullptr);
+        shots[index] = shot;
+        if (const char* keep = std::getenv("PADDLESTONE_KEEP_SCREENSHOT")) {
+            std::string path = keep;
+            const size_t dot = path.rfind('.') == std::string::npos ? path.size() : path.rfind('.');
+            path.insert(dot, "-" + std::to_string(index + 1));
+            gameDevice->getVideoDriver()->writeImageToFile(shot, path.c_str());
+        }
+        if (GUIObjectiveCenter* panel = screenManager->getObjectiveCenter()) {
+            panelRect = panel->getAbsolutePosition();
+            visibleRows = panel->countVisibleRows();
+        }
+    };
+    nextFrame("the demo level", [&] {
         screenManager->closeAllScreens();
         levelManager->unloadLevel(); // the title's background level goes
         ASSERT_TRUE(levelManager->loadLevel("Content/Levels/ObjectivesDemo.irr"));
-        loaded = std::chrono::steady_clock::now();
+        // Its timed events wait until the picture before them is taken.
+        start = dynamic_cast<TriggerObject*>(levelManager->getSceneNodeFromID(50));
+        ASSERT_NE(start, nullptr);
+        ++start->pauseCount;
+    });
+    // The trigger's camera (set at once, not timed) shows the level.
+    waitFor("the demo camera", [] { return overrideCameraID() == 30; });
+    nextFrame("the picture before the events", [&] {
+        shoot(0);
+        EXPECT_EQ(visibleRows, 0) << "before its events the panel is empty";
+        --start->pauseCount;
+    });
+    // The last event changes a crate's mesh; the completion highlights run out.
+    const auto settled = [] {
+        GUIObjectiveCenter* panel = screenManager->getObjectiveCenter();
+        if (!panel || panel->countVisibleRows() != 2)
+            return false;
+        for (const GUIObjectiveCenter::Row& row : panel->getRows())
+            if (row.highlighted)
+                return false;
+        auto* changed = static_cast<PhysicsObject*>(levelManager->getSceneNodeFromID(3));
+        return changed && changed->getMeshNode() &&
+               changed->getMeshNode()->getMesh() ==
+                   gameDevice->getSceneManager()->getMeshCache()->getMeshByName("Content/Models/Props/Barrel.obj");
     };
-    std::function<void()> watch = [&] {
-        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - loaded).count();
-        if (next < 2 && seconds >= times[next]) {
-            shots[next++] = gameDevice->getVideoDriver()->createScreenShot();
-            if (const char* keep = std::getenv("PADDLESTONE_KEEP_SCREENSHOT"); keep && shots[next - 1]) {
-                std::string path = keep;
-                const size_t dot = path.rfind('.') == std::string::npos ? path.size() : path.rfind('.');
-                path.insert(dot, "-" + std::to_string(next));
-                gameDevice->getVideoDriver()->writeImageToFile(shots[next - 1], path.c_str());
-            }
-            if (GUIObjectiveCenter* panel = screenManager->getObjectiveCenter()) {
-                panelRect = panel->getAbsolutePosition();
-                visibleRows = panel->countVisibleRows();
-            }
-        }
-        if (next == 2)
-            QuitRequested = true;
-        else
-            steps[frame + 1] = watch;
-    };
-    steps[3] = watch;
-    GameApplication game;
-    EXPECT_EQ(game.run(), gameStatusNormal);
-    unsetenv("PADDLESTONE_SINGLE_BUFFER");
-    ASSERT_NE(shots[0], nullptr);
-    ASSERT_NE(shots[1], nullptr);
+    waitFor("the objectives settled", settled);
+    nextFrame("the picture after the events", [&] { shoot(1); });
+    ASSERT_NO_FATAL_FAILURE(playGame());
+
     EXPECT_EQ(visibleRows, 2) << "the completed key and the gate; the swapped-out bell is hidden";
     panelRect.clipAgainst(irr::core::recti(0, 0, 800, 450));
     ASSERT_FALSE(panelRect.getArea() == 0);

@@ -6,13 +6,16 @@
 #include "core/GameApplication.h"
 #include "core/GameSettings.h"
 #include "core/Globals.h"
+#include "gui/GUIFreeTypeText.h"
 #include "gui/GUIOptionCycle.h"
+#include "gui/GUIScrollList.h"
 #include "gui/hud/GUINotification.h"
 #include "gui/hud/GUIObjectiveCenter.h"
 #include "gui/hud/GUISubtitleManager.h"
 #include "level/LevelHooks.h"
 #include "level/LevelManager.h"
 #include "screens/ScreenManager.h"
+#include "screens/menus/GUIAudioOptionsScreen.h"
 #include "screens/menus/GUIGraphicsOptionsScreen.h"
 #include "screens/menus/GUIOptionsScreen.h"
 #include "screens/menus/GUIPauseScreen.h"
@@ -26,6 +29,17 @@
 namespace {
 
 using OptionsGlTest = GameFixture;
+
+// The screen of that type on top of the stack, faded in with its rows in place; else null.
+template <class Screen>
+Screen* settledOnTop() {
+    auto* screen = dynamic_cast<Screen*>(screenManager->getTopScreen());
+    if (!screen || screen->getFadeState() != GUIScreen::Shown)
+        return nullptr;
+    if (GUIScrollList* rows = screen->getScrollList(); rows && rows->getAppear() < 1.0f)
+        return nullptr;
+    return screen;
+}
 
 void useOpenGLWindow(int width, int height) {
     setSettingString("Graphics_Driver", "OpenGL");
@@ -48,38 +62,34 @@ irr::core::dimension2di savedSize() {
 
 TEST_F(OptionsGlTest, AResolutionChangeRestartsTheGameAtTheNewSizeAndReopensTheOptions) {
     test::keepGraphicsDriverLoaded();
-    setenv("PADDLESTONE_SINGLE_BUFFER", "1", 1);
+    useSingleBuffer();
     writeSettings([] { useOpenGLWindow(800, 600); });
 
     // The first run: the options from the main menu, the graphics page, 1024 x 600, back.
-    GUIGraphicsOptionsScreen* graphics = nullptr;
-    steps[10] = [&] {
+    waitFor("the title", titleShown, [&] {
         EXPECT_EQ(screenWidth, 800);
         screenManager->closeAllScreens();
         GUIOptionsScreen* options = openOptionsScreen(true);
         ASSERT_NE(options, nullptr);
         options->onGraphics(nullptr);
-        graphics = static_cast<GUIGraphicsOptionsScreen*>(screenManager->getScreenStack().front());
-    };
-    steps[30] = [&] {
+    });
+    waitFor("the graphics page", [] { return settledOnTop<GUIGraphicsOptionsScreen>() != nullptr; }, [&] {
+        GUIGraphicsOptionsScreen* graphics = settledOnTop<GUIGraphicsOptionsScreen>();
         GUIOptionCycle* row = graphics->getResolutionRow();
         for (std::size_t i = 0; i < graphics->getResolutions().size(); ++i)
             if (graphics->getResolutions()[static_cast<std::size_t>(row->getIndex())] != irr::core::dimension2du(1024, 600))
                 row->selectNext();
         EXPECT_TRUE(graphics->needsRestart());
         graphics->onBack(nullptr);
-    };
-    for (int at = 31; at < 200; ++at)
-        steps[at] = [] {};
-    GameApplication first;
-    ASSERT_EQ(first.run(), gameStatusRestart);
+    });
+    waitForTheEnd("the restart for the new size");
+    ASSERT_NO_FATAL_FAILURE(playGame(gameStatusRestart));
     EXPECT_TRUE(ReopenOptionsRequested);
 
     // The second run: the new size; the main menu opens the options again, as asked.
-    frame = 0;
-    steps.clear();
+    clearRoad();
     bool reopened = false;
-    steps[5] = [&] {
+    nextFrame("the first frame at the new size", [&] {
         EXPECT_EQ(screenWidth, 1024);
         EXPECT_EQ(screenHeight, 600);
         EXPECT_EQ(gameDevice->getVideoDriver()->getScreenSize(), irr::core::dimension2du(1024, 600));
@@ -88,8 +98,10 @@ TEST_F(OptionsGlTest, AResolutionChangeRestartsTheGameAtTheNewSizeAndReopensTheO
             reopened = openOptionsScreen(true) != nullptr;
             ReopenOptionsRequested = false;
         }
-    };
-    steps[40] = [&] {
+    });
+    waitFor("the options", [] { return settledOnTop<GUIOptionsScreen>() != nullptr; });
+    // The picture the last frame drew (single-buffered: the front buffer).
+    nextFrame("the options drawn", [&] {
         irr::video::IImage* shot = gameDevice->getVideoDriver()->createScreenShot();
         ASSERT_NE(shot, nullptr);
         EXPECT_EQ(shot->getDimension(), irr::core::dimension2du(1024, 600));
@@ -100,26 +112,21 @@ TEST_F(OptionsGlTest, AResolutionChangeRestartsTheGameAtTheNewSizeAndReopensTheO
                                             [](const irr::video::SColor& c) { return c.getLuminance() > 180; });
         EXPECT_GT(light, 20000);
         shot->drop();
-    };
-    quitAt(41);
-    GameApplication second;
-    EXPECT_EQ(second.run(), gameStatusNormal);
+    });
+    ASSERT_NO_FATAL_FAILURE(playGame());
     EXPECT_TRUE(reopened);
     EXPECT_EQ(savedSize(), irr::core::dimension2di(1024, 600));
-    unsetenv("PADDLESTONE_SINGLE_BUFFER");
 }
 
 TEST_F(OptionsGlTest, ASizeTheDisplayCannotShowFallsBackWithALogLine) {
     test::keepGraphicsDriverLoaded();
     // The X server of the tests is 1280 x 720.
     writeSettings([] { useOpenGLWindow(3000, 2000); });
-    steps[5] = [] {
+    nextFrame("the first frame", [] {
         EXPECT_EQ(screenWidth, 1280);
         EXPECT_EQ(screenHeight, 720);
-    };
-    quitAt(6);
-    GameApplication game;
-    EXPECT_EQ(game.run(), gameStatusNormal);
+    });
+    ASSERT_NO_FATAL_FAILURE(playGame());
     bool logged = false;
     for (const std::string& line : logLines())
         logged = logged || line.find("The display cannot show 3000 x 2000") != std::string::npos;
@@ -131,7 +138,7 @@ TEST_F(OptionsGlTest, ASizeTheDisplayCannotShowFallsBackWithALogLine) {
 // meter at the bottom; then the graphics page over the pause menu with its option rows.
 TEST_F(OptionsGlTest, NotificationsSubtitlesTheObjectivePanelAndTheOptionPagesDraw) {
     test::keepGraphicsDriverLoaded();
-    setenv("PADDLESTONE_SINGLE_BUFFER", "1", 1);
+    useSingleBuffer();
     writeSettings([] { useOpenGLWindow(1280, 720); });
     auto shoot = [](const char* name) {
         irr::video::IImage* shot = gameDevice->getVideoDriver()->createScreenShot();
@@ -144,15 +151,21 @@ TEST_F(OptionsGlTest, NotificationsSubtitlesTheObjectivePanelAndTheOptionPagesDr
             return light ? c.getLuminance() > 200 : c.getLuminance() < 80;
         });
     };
-    steps[10] = [] {
+    GUINotification* notification = nullptr;
+    nextFrame("a notification, a subtitle and an objective", [&] {
         screenManager->closeAllScreens();
-        screenManager->showNotification(screenManager->getNotificationByName("Objective"), 10.0f);
+        notification = screenManager->getNotificationByName("Objective");
+        screenManager->showNotification(notification, 10.0f);
         levelHooks().screens.loadSubtitles("Content/Language/English/Subtitles/PhysicsDemo.xml");
         levelHooks().gui.playSubtitle(100);
         levelHooks().gui.setTaskIconAnimation("Content/Screens/HUD/TaskIcons.xml");
         levelManager->objectives.add(ObjectiveEntry{7, L"Knock the tower over", 0, true, false});
-    };
-    steps[90] = [&] {
+    });
+    waitFor("the notification slid in", [&] {
+        return notification->getSlide() >= 1.0f && screenManager->getSubtitleManager()->getTextLine()->isVisible();
+    });
+    // The picture the last frame drew (single-buffered: the front buffer).
+    nextFrame("the play drawn", [&] {
         irr::video::IImage* shot = shoot("play");
         // The notification's panel (dark) at the left, its title (light) in it.
         EXPECT_GT(count(shot, irr::core::recti(0, 0, 300, 120), false), 5000);
@@ -161,19 +174,23 @@ TEST_F(OptionsGlTest, NotificationsSubtitlesTheObjectivePanelAndTheOptionPagesDr
         EXPECT_GT(count(shot, irr::core::recti(340, 60, 940, 110), true), 300);
         shot->drop();
         screenManager->setPauseScreenVisible(true);
-    };
-    steps[110] = [] { screenManager->getPauseScreen()->openOptions(nullptr); };
-    steps[130] = [] {
-        static_cast<GUIOptionsScreen*>(screenManager->getScreenStack().front())->onGraphics(nullptr);
-    };
-    steps[160] = [&] {
+    });
+    waitFor("the pause menu", [] { return settledOnTop<GUIPauseScreen>() != nullptr; },
+            [] { screenManager->getPauseScreen()->openOptions(nullptr); });
+    waitFor("the options", [] { return settledOnTop<GUIOptionsScreen>() != nullptr; },
+            [] { settledOnTop<GUIOptionsScreen>()->onGraphics(nullptr); });
+    waitFor("the graphics page", [] { return settledOnTop<GUIGraphicsOptionsScreen>() != nullptr; });
+    nextFrame("the graphics page drawn", [&] {
         irr::video::IImage* shot = shoot("graphics");
         // The rows' dark labels on the light sub panel at the right.
         EXPECT_GT(count(shot, irr::core::recti(1280 - 300, 300, 1280, 560), false), 1500);
         shot->drop();
-        static_cast<GUIOptionsScreen*>(screenManager->getScreenStack().at(1))->onAudio(nullptr);
-    };
-    steps[190] = [&] {
+        auto* options = dynamic_cast<GUIOptionsScreen*>(screenManager->getScreenStack().at(1));
+        ASSERT_NE(options, nullptr);
+        options->onAudio(nullptr);
+    });
+    waitFor("the audio page", [] { return settledOnTop<GUIAudioOptionsScreen>() != nullptr; });
+    nextFrame("the audio page drawn", [&] {
         irr::video::IImage* shot = shoot("audio");
         // The volume meters' orange fills.
         const int orange = test::countPixels(shot, irr::core::recti(1280 - 300, 300, 1280, 400), [](const irr::video::SColor& c) {
@@ -181,11 +198,8 @@ TEST_F(OptionsGlTest, NotificationsSubtitlesTheObjectivePanelAndTheOptionPagesDr
         });
         EXPECT_GT(orange, 300);
         shot->drop();
-    };
-    quitAt(191);
-    GameApplication game;
-    EXPECT_EQ(game.run(), gameStatusNormal);
-    unsetenv("PADDLESTONE_SINGLE_BUFFER");
+    });
+    ASSERT_NO_FATAL_FAILURE(playGame());
 }
 
 } // namespace

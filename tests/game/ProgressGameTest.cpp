@@ -23,14 +23,21 @@ using ProgressGameTest = GameFixture;
 // another's mesh.
 TEST_F(ProgressGameTest, TheObjectivesDemoLevelDrivesItsObjectivesAndProgressByActions) {
     auto find = [](irr::s32 id) { return levelManager->getSceneNodeFromID(id); };
-    steps[2] = [&] {
+    nextFrame("the demo level", [&] {
         for (irr::s32 type : {3, 4, 7, 14, 17, 18, 19, 23, 25, 26, 28})
             EXPECT_TRUE(isTriggerActionClassRegistered(type)) << triggerActionNames[type];
         screenManager->closeAllScreens();
         levelManager->unloadLevel(); // the title's background level goes
         ASSERT_TRUE(levelManager->loadLevel("Content/Levels/ObjectivesDemo.irr"));
+    });
+    // The last timed event turns the second crate into a barrel.
+    const auto lastEventDone = [&] {
+        auto* changed = static_cast<PhysicsObject*>(find(3));
+        return changed && changed->getMeshNode() &&
+               changed->getMeshNode()->getMesh() ==
+                   gameDevice->getSceneManager()->getMeshCache()->getMeshByName("Content/Models/Props/Barrel.obj");
     };
-    steps[200] = [&] {
+    waitFor("the timed events acted", lastEventDone, [&] {
         std::vector<irr::s32> listed;
         for (const ObjectiveEntry& entry : levelManager->objectives.getEntries())
             listed.push_back(entry.id);
@@ -48,16 +55,9 @@ TEST_F(ProgressGameTest, TheObjectivesDemoLevelDrivesItsObjectivesAndProgressByA
         EXPECT_EQ(screenManager->getActiveNotifications().front()->getNotificationName(), "Grab");
         auto* tinted = static_cast<PhysicsObject*>(find(2));
         EXPECT_EQ(tinted->getMaterial(0).DiffuseColor, irr::video::SColor(0xff804000));
-        auto* changed = static_cast<PhysicsObject*>(find(3));
-        ASSERT_NE(changed->getMeshNode(), nullptr);
-        EXPECT_EQ(changed->getMeshNode()->getMesh(),
-                  gameDevice->getSceneManager()->getMeshCache()->getMeshByName("Content/Models/Props/Barrel.obj"));
         EXPECT_EQ(soundManager->getCurrentSong(), "Zivoraroz/tentaro2/levels/MainMenu/SongMainMenu");
-    };
-    quitAt(201);
-    GameApplication game;
-    EXPECT_EQ(game.run(), gameStatusNormal);
-    EXPECT_EQ(frame, 201);
+    });
+    ASSERT_NO_FATAL_FAILURE(playGame());
 }
 
 } // namespace

@@ -18,7 +18,7 @@
 
 namespace {
 
-using RemapGlTest = GameFixture;
+using RemapGlTest = remaptest::RemapFixture;
 
 void useOpenGLForRemapping() {
     setSettingString("Graphics_Driver", "OpenGL");
@@ -30,12 +30,12 @@ void useOpenGLForRemapping() {
 
 TEST_F(RemapGlTest, AKeyBoundInTheRemappingScreenDrivesItsActionAfterARestart) {
     test::keepGraphicsDriverLoaded();
-    setenv("PADDLESTONE_SINGLE_BUFFER", "1", 1);
+    useSingleBuffer();
     writeSettings(useOpenGLForRemapping);
     int shownRows = 0;
     int lit = 0;
     remaptest::RemapRun run;
-    remaptest::addRemapSteps(steps, 20, run, [this](irr::EKEY_CODE key, bool down) { postKey(key, down); }, [&] {
+    addRemapSteps(run, [&] {
         irr::video::IVideoDriver* driver = gameDevice->getVideoDriver();
         irr::video::IImage* shot = driver->createScreenShot();
         ASSERT_NE(shot, nullptr);
@@ -47,15 +47,12 @@ TEST_F(RemapGlTest, AKeyBoundInTheRemappingScreenDrivesItsActionAfterARestart) {
         for (GUIButton* item : run.remap->getItems())
             shownRows += item->isVisible() && item->getAbsolutePosition().UpperLeftCorner.Y >= 0 ? 1 : 0;
     });
-    {
-        GameApplication game;
-        EXPECT_EQ(game.run(), gameStatusNormal);
-    }
+    ASSERT_NO_FATAL_FAILURE(playGame());
     EXPECT_TRUE(run.drivesAction);
     EXPECT_GT(shownRows, 5);
     EXPECT_GT(lit, 800 * 450 / 5) << "the screen is not black";
 
-    remaptest::checkSecondStart(steps, frame);
+    checkSecondStart();
 }
 
 } // namespace

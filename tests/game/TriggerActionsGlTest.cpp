@@ -4,15 +4,18 @@
 // PADDLESTONE_KEEP_SCREENSHOT=/path/actions.png keeps the pictures (actions-1.png ...).
 #include "GameFixture.h"
 
+#include "camera/CameraManager.h"
+#include "camera/CameraObject.h"
 #include "core/GameApplication.h"
 #include "core/GameSettings.h"
 #include "core/Globals.h"
 #include "level/LevelManager.h"
 #include "screens/ScreenManager.h"
+#include "triggers/TriggerObject.h"
 
 #include "support/GraphicsDriver.h"
 
-#include <chrono>
+#include <cmath>
 #include <cstdlib>
 #include <string>
 #include <vector>
@@ -22,7 +25,6 @@ namespace {
 using TriggerActionsGlTest = GameFixture;
 
 struct ActionShot {
-    double at = 0.0; // seconds after the level loaded
     irr::video::IImage* image = nullptr;
     irr::core::position2di lift, barrel, kicked, floater;
 };
@@ -44,7 +46,7 @@ irr::u32 actionShotPixel(irr::video::IImage* image, const irr::core::position2di
 
 TEST_F(TriggerActionsGlTest, TheDemonstrationLevelsActionsShowFrameByFrame) {
     test::keepGraphicsDriverLoaded();
-    setenv("PADDLESTONE_SINGLE_BUFFER", "1", 1);
+    useSingleBuffer();
     writeSettings([] {
         setSettingString("Graphics_Driver", "OpenGL");
         setSettingBool("Graphics_Vsync", false);
@@ -52,44 +54,56 @@ TEST_F(TriggerActionsGlTest, TheDemonstrationLevelsActionsShowFrameByFrame) {
         setSettingInt("Graphics_ScreenWidth", 800);
         setSettingInt("Graphics_ScreenHeight", 450);
     });
-    std::vector<ActionShot> shots(4);
-    const double times[] = {0.4, 2.2, 3.6, 6.0};
-    for (size_t i = 0; i < shots.size(); ++i)
-        shots[i].at = times[i];
-    size_t next = 0;
-    std::chrono::steady_clock::time_point loaded;
-    steps[2] = [&] {
+    // Before the events, once the crate was kicked away, once every event has acted.
+    std::vector<ActionShot> shots(3);
+    auto find = [](irr::s32 id) { return levelManager->getSceneNodeFromID(id); };
+    // The picture the last frame drew (single-buffered: the front buffer).
+    const auto shoot = [&](std::size_t index) {
+        ActionShot& shot = shots[index];
+        shot.image = gameDevice->getVideoDriver()->createScreenShot();
+        ASSERT_NE(shot.image, nullptr);
+        if (const char* keep = std::getenv("PADDLESTONE_KEEP_SCREENSHOT")) {
+            std::string path = keep;
+            const size_t dot = path.rfind('.') == std::string::npos ? path.size() : path.rfind('.');
+            path.insert(dot, "-" + std::to_string(index + 1));
+            gameDevice->getVideoDriver()->writeImageToFile(shot.image, path.c_str());
+        }
+        shot.lift = actionShotPoint(2);
+        shot.barrel = actionShotPoint(4);
+        shot.kicked = actionShotPoint(3);
+        shot.floater = actionShotPoint(5);
+    };
+    TriggerObject* start = nullptr;
+    irr::core::vector3df kickedStart;
+    nextFrame("the demo level", [&] {
         screenManager->closeAllScreens();
         levelManager->unloadLevel(); // the title's background level goes
         ASSERT_TRUE(levelManager->loadLevel("Content/Levels/TriggerActionsDemo.irr"));
-        loaded = std::chrono::steady_clock::now();
-    };
-    std::function<void()> watch = [&] {
-        const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - loaded).count();
-        if (next < shots.size() && seconds >= shots[next].at) {
-            ActionShot& shot = shots[next++];
-            shot.image = gameDevice->getVideoDriver()->createScreenShot();
-            if (const char* keep = std::getenv("PADDLESTONE_KEEP_SCREENSHOT"); keep && shot.image) {
-                std::string path = keep;
-                const size_t dot = path.rfind('.') == std::string::npos ? path.size() : path.rfind('.');
-                path.insert(dot, "-" + std::to_string(next));
-                gameDevice->getVideoDriver()->writeImageToFile(shot.image, path.c_str());
-            }
-            shot.lift = actionShotPoint(2);
-            shot.barrel = actionShotPoint(4);
-            shot.kicked = actionShotPoint(3);
-            shot.floater = actionShotPoint(5);
-        }
-        if (next == shots.size())
-            QuitRequested = true;
-        else
-            steps[frame + 1] = watch;
-    };
-    steps[3] = watch;
-    GameApplication game;
-    EXPECT_EQ(game.run(), gameStatusNormal);
-    unsetenv("PADDLESTONE_SINGLE_BUFFER");
-    ASSERT_EQ(next, shots.size());
+        // Its timed events wait until the picture before them is taken.
+        start = dynamic_cast<TriggerObject*>(find(50));
+        ASSERT_NE(start, nullptr);
+        ++start->pauseCount;
+        kickedStart = find(3)->getAbsolutePosition();
+    });
+    // The trigger's camera (set at once, not timed) shows the level.
+    waitFor("the demo camera", [&] {
+        CameraObject* camera = cameraManagers[0] ? cameraManagers[0]->getOverrideCamera() : nullptr;
+        return camera && camera == find(20);
+    });
+    nextFrame("the picture before the events", [&] {
+        shoot(0);
+        --start->pauseCount;
+    });
+    waitFor("the crate kicked away", [&] { return find(3)->getAbsolutePosition().getDistanceFrom(kickedStart) > 2.0f; });
+    nextFrame("the picture of the kick", [&] { shoot(1); });
+    // The lift is up, the barrel gone and the spawned ball down.
+    waitFor("every event acted", [&] {
+        irr::scene::ISceneNode* ball = find(100);
+        return std::fabs(find(2)->getAbsolutePosition().Y - 5.0f) < 1e-3f && !find(4)->isVisible() && ball &&
+               ball->getAbsolutePosition().Y < 6.0f;
+    });
+    nextFrame("the picture after the events", [&] { shoot(2); });
+    ASSERT_NO_FATAL_FAILURE(playGame());
 
     const ActionShot& first = shots.front();
     const ActionShot& last = shots.back();
@@ -99,7 +113,7 @@ TEST_F(TriggerActionsGlTest, TheDemonstrationLevelsActionsShowFrameByFrame) {
     EXPECT_NE(actionShotPixel(first.image, {400, 400}), actionShotPixel(first.image, {400, 5})) << "floor and sky differ";
     EXPECT_NE(actionShotPixel(first.image, last.lift), actionShotPixel(last.image, last.lift)) << "the lift rose into its place";
     EXPECT_NE(actionShotPixel(first.image, first.barrel), actionShotPixel(last.image, first.barrel)) << "the barrel is gone";
-    EXPECT_NE(actionShotPixel(first.image, first.kicked), actionShotPixel(shots[2].image, first.kicked)) << "the crate left its place";
+    EXPECT_NE(actionShotPixel(first.image, first.kicked), actionShotPixel(shots[1].image, first.kicked)) << "the crate left its place";
     EXPECT_NE(actionShotPixel(last.image, last.floater), actionShotPixel(last.image, {last.floater.X, 5})) << "the floating crate is drawn";
     for (ActionShot& shot : shots)
         shot.image->drop();

@@ -40,20 +40,17 @@
 
 namespace {
 
-using UserScreensGameTest = GameFixture;
+using UserScreensGameTest = remaptest::RemapFixture;
 constexpr const char* storyLevelPath = "Content/Levels/Story_Garden.irr";
 
 TEST_F(UserScreensGameTest, ARemappedKeyDrivesItsActionAfterARestartUntilTheReset) {
     remaptest::RemapRun run;
-    remaptest::addRemapSteps(steps, 20, run, [this](irr::EKEY_CODE key, bool down) { postKey(key, down); }, {});
-    {
-        GameApplication game;
-        EXPECT_EQ(game.run(), gameStatusNormal);
-    }
+    addRemapSteps(run, {});
+    ASSERT_NO_FATAL_FAILURE(playGame());
     EXPECT_TRUE(run.drivesAction) << "the new key drives the action";
 
     // The next start reads the binding back; the reset takes it away again.
-    remaptest::checkSecondStart(steps, frame);
+    checkSecondStart();
 }
 
 TEST_F(UserScreensGameTest, AUserLevelIsListedChosenAndPlayed) {
@@ -63,21 +60,19 @@ TEST_F(UserScreensGameTest, AUserLevelIsListedChosenAndPlayed) {
     writeBytes((folder / "Meadow.zip").string(), makeZip({{"Meadow/Meadow_Main.irr", emptyLevel()}}));
     writeBytes((folder / "Broken.zip").string(), "PK\x03\x04 not really");
     GUILevelSelectScreen* select = nullptr;
-    std::wstring played;
-    steps[20] = [&] {
+    waitFor("the title", titleShown, [&] {
         screenManager->closeAllScreens();
         select = new GUILevelSelectScreen(gameDevice->getGUIEnvironment());
         screenManager->pushScreen(select);
         select->drop();
         ASSERT_EQ(select->getRows().size(), 1u);
-    };
+    });
     // A level put into the folder while the menu shows gets its row within a second or so.
-    steps[25] = [&] {
+    waitFor("the level select shown", [&] { return shownOnTop(select); }, [&] {
         writeBytes((folder / "Alps.zip").string(), makeZip({{"Alps/Alps_Main.irr", emptyLevel()}}));
-    };
-    steps[140] = [&] {
+    });
+    waitFor("the new level's row", [&] { return select->getRows().size() == 2u; }, [&] {
         EXPECT_EQ(select->getFadeState(), GUIScreen::Shown);
-        ASSERT_EQ(select->getRows().size(), 2u);
         EXPECT_TRUE(gameDevice->getFileSystem()->existFile("Content/Workshop/Meadow/Meadow_Main.irr"));
         // The level manager's title lookup: the user level's own title, else the level list's.
         EXPECT_EQ(levelManager->getLevelTitle("Content/Workshop/Meadow/Meadow_Main.irr"), irr::core::stringw(L"Meadow"));
@@ -87,28 +82,27 @@ TEST_F(UserScreensGameTest, AUserLevelIsListedChosenAndPlayed) {
         for (GUIButton* row : select->getRows())
             if (row->getUserText() == irr::core::stringw(L"Content/Workshop/Meadow/Meadow_Main.irr"))
                 select->onLevelClicked(row);
-    };
-    for (int at = 141; at < 700; ++at)
-        steps[at] = [&] {
-            played = levelManager->getCurrentLevelPath().c_str();
-            if (played == L"Content/Workshop/Meadow/Meadow_Main.irr")
-                QuitRequested = true;
-        };
-    GameApplication game;
-    EXPECT_EQ(game.run(), gameStatusNormal);
-    EXPECT_EQ(played, L"Content/Workshop/Meadow/Meadow_Main.irr");
+    }, 5.0);
+    waitFor("the user level plays", [] {
+        return levelManager->getCurrentLevelPath() == irr::core::stringw(L"Content/Workshop/Meadow/Meadow_Main.irr");
+    });
+    ASSERT_NO_FATAL_FAILURE(playGame());
 }
 
 TEST_F(UserScreensGameTest, TheDebugOverlayShowsThePhysicsAndProfilerFigures) {
     std::vector<std::wstring> lines;
     std::vector<std::wstring> expected;
-    steps[20] = [&] {
+    waitFor("the title", titleShown, [&] {
         GUIDebugStats* stats = screenManager->getDebugStats();
         ASSERT_NE(stats, nullptr);
         EXPECT_FALSE(stats->isVisible());
         stats->setVisible(true);
+    });
+    const auto physicsShown = [] {
+        const auto& shown = screenManager->getDebugStats()->getLines();
+        return shown.size() > 6 && std::wstring(shown[6]->getText()).rfind(L"   Active Dynamic Bodies: ", 0) == 0;
     };
-    steps[40] = [&] {
+    waitFor("the overlay's figures", physicsShown, [&] {
         for (irr::gui::IGUIStaticText* line : screenManager->getDebugStats()->getLines())
             lines.emplace_back(line->getText());
         phys::SimulationStatistics physics;
@@ -123,10 +117,8 @@ TEST_F(UserScreensGameTest, TheDebugOverlayShowsThePhysicsAndProfilerFigures) {
             expected.push_back(L" " + watch.name() + std::wstring(text, text + std::strlen(text)));
         }
         EXPECT_TRUE(profilerManager->isEnabled());
-    };
-    quitAt(41);
-    GameApplication game;
-    EXPECT_EQ(game.run(), gameStatusNormal);
+    });
+    ASSERT_NO_FATAL_FAILURE(playGame());
     ASSERT_EQ(lines.size(), 18u);
     EXPECT_EQ(lines[6], expected[0]);
     EXPECT_EQ(lines[8], expected[1]);

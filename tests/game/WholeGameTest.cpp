@@ -29,6 +29,7 @@
 #include "render/TextBubbleObject.h"
 #include "render/TextObject.h"
 #include "screens/ScreenManager.h"
+#include "screens/menus/GUIPauseScreen.h"
 #include "screens/levels/LevelCatalogue.h"
 #include "level/LevelHooks.h"
 #include "level/SaveManager.h"
@@ -36,6 +37,7 @@
 #include "triggers/TriggerObject.h"
 #include "triggers/actions/SpawnObjectAction.h"
 #include "level/SoundObject.h"
+#include "level/SceneNodeBase.h"
 #include "camera/CameraObject.h"
 #include "render/ParticleSystemNode.h"
 #include "render/EffectHandler.h"
@@ -43,10 +45,27 @@
 #include "level/LevelHooks.h"
 #include "phys/Particles.h"
 
+#include <algorithm>
+#include <cmath>
+#include <utility>
+
 
 namespace {
 
 using WholeGameTest = GameFixture;
+
+// Each run of the game counts its level frames from the start, as the program's first run
+// does: the count goes with the level manager.
+TEST_F(WholeGameTest, EachRunCountsItsLevelFramesAfresh) {
+    nextFrame("into play", [] { screenManager->closeAllScreens(); });
+    waitFor("level frames counted", [] { return levelAnimateFrame > 10u; });
+    ASSERT_NO_FATAL_FAILURE(playGame());
+    EXPECT_EQ(levelAnimateFrame, 0u);
+
+    clearRoad();
+    nextFrame("the first frame of the next run", [] { EXPECT_EQ(levelAnimateFrame, 0u) << "no level update yet"; });
+    ASSERT_NO_FATAL_FAILURE(playGame());
+}
 
 // A key pressed on the keyboard moves the title menu's focus and is seen as the "Menu Down"
 // action for exactly one frame, press after press (the input frame ends every frame).
@@ -62,23 +81,31 @@ TEST_F(WholeGameTest, KeyPressesReachTheTopScreenAndThePlayerControlsFrameByFram
                 row = i;
         focusSeen.push_back(row);
     };
-    for (int press : {20, 40}) {
-        steps[press] = [&] {
+    // Each press in a frame of its own, then the frames after it; the title menu takes keys
+    // once it has faded in.
+    int lastFrame = 0;
+    for (int press = 0; press < 2; ++press) {
+        const auto down = [&] {
             look();
             postKey(irr::KEY_DOWN, true);
         };
-        steps[press + 1] = [&] {
+        if (press == 0)
+            waitFor("the title", titleShown, down);
+        else
+            nextFrame("the second press", down);
+        nextFrame("the key let go", [&] {
             look();
             postKey(irr::KEY_DOWN, false);
-        };
-        steps[press + 2] = look;
-        steps[press + 3] = look;
+        });
+        nextFrame("a frame later", look);
+        nextFrame("two frames later", [&] {
+            look();
+            lastFrame = frame;
+        });
     }
-    quitAt(50);
 
-    GameApplication game;
-    EXPECT_EQ(game.run(), gameStatusNormal);
-    EXPECT_EQ(frame, 50);
+    ASSERT_NO_FATAL_FAILURE(playGame());
+    EXPECT_EQ(frame, lastFrame) << "the frame that asked to quit was the last";
     ASSERT_EQ(pressedSeen.size(), 8u);
     EXPECT_EQ(pressedSeen, (std::vector<bool>{false, true, false, false, false, true, false, false}));
     // The first press moves the focus once, the second once more.
@@ -95,8 +122,7 @@ TEST_F(WholeGameTest, ThePhysicsWorldStepsEveryFrameAndFollowsTheLevels) {
         SCOPED_TRACE(threads);
         resetProgramFlags();
         writeSettings([threads] { setSettingInt("Game_PhysicsThreads", threads); });
-        frame = 0;
-        steps.clear();
+        clearRoad();
         int framesDrawn = 0, drawnWhileStepping = 0;
         screens.draw = [&draw, &framesDrawn, &drawnWhileStepping] {
             ++framesDrawn;
@@ -106,10 +132,11 @@ TEST_F(WholeGameTest, ThePhysicsWorldStepsEveryFrameAndFollowsTheLevels) {
         };
         bool sceneRecreated = false;
         std::vector<phys::Material*> materialsBefore;
-        steps[30] = [&] {
+        const auto stepped = [] { return physicsManager->getFrameCounter() >= 30u; };
+        waitFor("thirty steps", stepped, [&] {
             EXPECT_EQ(physicsManager->getThreadCount(), threads);
             EXPECT_TRUE(isSimulationActive());
-            EXPECT_GE(physicsManager->getFrameCounter(), 29u);
+            EXPECT_GE(physicsManager->getFrameCounter() + 1u, static_cast<irr::u32>(frame)) << "a step every frame";
             materialsBefore = physicsManager->getMaterials();
             // A body of the old level vanishes with its scene when the level unloads.
             ASSERT_NE(physicsManager->createSphereActor(phys::Transform(), 1, 1, 0.5f, 0.1f, false, false), nullptr);
@@ -119,17 +146,15 @@ TEST_F(WholeGameTest, ThePhysicsWorldStepsEveryFrameAndFollowsTheLevels) {
             EXPECT_EQ(physicsManager->getMaterials(), materialsBefore);
             EXPECT_TRUE(levelManager->loadLevel("Content/Levels/MainScreen_Background.irr"));
             EXPECT_EQ(physicsManager->getFrameCounter(), 0u) << "a load starts the step count afresh";
-        };
-        quitAt(60);
+        });
+        waitFor("thirty steps in the new level", stepped);
 
-        GameApplication game;
-        EXPECT_EQ(game.run(), gameStatusNormal);
-        EXPECT_EQ(frame, 60);
+        ASSERT_NO_FATAL_FAILURE(playGame());
         EXPECT_EQ(physicsManager, nullptr) << "shutdown destroyed the world";
         EXPECT_TRUE(sceneRecreated);
         EXPECT_EQ(materialsBefore.size(), 3u);
         // Every update starts one step at its end, still running while its frame is drawn.
-        EXPECT_GE(framesDrawn, 59);
+        EXPECT_GE(framesDrawn, frame - 1);
         EXPECT_GE(drawnWhileStepping, framesDrawn - 1);
 
         const std::vector<std::string> lines = logLines();
@@ -141,8 +166,7 @@ TEST_F(WholeGameTest, ThePhysicsWorldStepsEveryFrameAndFollowsTheLevels) {
 // The world effects in the running game: sprite animations load through the cache from
 // their files, and levels can make particle objects, billboards and water surfaces.
 TEST_F(WholeGameTest, WorldEffectsLoadInTheRunningGame) {
-    bool checked = false;
-    steps[10] = [&checked] {
+    nextFrame("the first frame", [] {
         SpriteAnimation pulse;
         EXPECT_TRUE(getSpriteAnimation(pulse, "Content/Screens/Animations/Pulse.xml"));
         EXPECT_EQ(pulse.columns, 4);
@@ -157,12 +181,8 @@ TEST_F(WholeGameTest, WorldEffectsLoadInTheRunningGame) {
             if (node)
                 node->remove();
         }
-        checked = true;
-    };
-    quitAt(20);
-    GameApplication game;
-    EXPECT_EQ(game.run(), gameStatusNormal);
-    EXPECT_TRUE(checked);
+    });
+    ASSERT_NO_FATAL_FAILURE(playGame());
 }
 
 // Text in the world runs with the game: the level factory makes text objects, speech
@@ -170,9 +190,10 @@ TEST_F(WholeGameTest, WorldEffectsLoadInTheRunningGame) {
 // head-mounted display the frame keeps its plain scene pass.
 TEST_F(WholeGameTest, SpeechBubblesTypeOutTheirTextAsFramesPass) {
     TextBubbleObject* bubble = nullptr;
-    int shownAt30 = -1, shownAt60 = -1;
+    std::vector<int> shown; // letters shown, frame by frame
     bool hmdPass = true;
-    steps[20] = [&] {
+    nextFrame("the bubble", [&] {
+        screenManager->closeAllScreens(); // the level plays
         irr::scene::ISceneManager* scene = gameDevice->getSceneManager();
         for (const char* type : {"TextObject", "VolumeLightObject"})
             EXPECT_NE(scene->addSceneNode(type, nullptr), nullptr) << type;
@@ -181,50 +202,51 @@ TEST_F(WholeGameTest, SpeechBubblesTypeOutTheirTextAsFramesPass) {
         irr::io::IAttributes* in = gameDevice->getFileSystem()->createEmptyAttributes();
         in->addString("FontPath", "Content/Font/NoMove.ttf");
         in->addString("Text", "Well hello\\there, you!");
-        in->addFloat("TextSpeed", 1000.0f);
+        // About a second for the text: several frames on the slowest machine.
+        in->addFloat("TextSpeed", 20.0f);
         bubble->deserializeAttributes(in);
         in->drop();
         hmdPass = renderServices().effects.renderHmdEyes();
+    });
+    everyFrame = [&] {
+        if (bubble)
+            shown.push_back(bubble->countRevealedGlyphs());
     };
-    steps[30] = [&] { shownAt30 = bubble ? bubble->countRevealedGlyphs() : -1; };
-    steps[60] = [&] { shownAt60 = bubble ? bubble->countRevealedGlyphs() : -1; };
-    quitAt(70);
+    // Every letter of both lines, spaces included.
+    waitFor("the whole text typed", [&] { return !shown.empty() && shown.back() == 21; }, {}, 10.0);
 
-    GameApplication game;
-    EXPECT_EQ(game.run(), gameStatusNormal);
+    ASSERT_NO_FATAL_FAILURE(playGame());
     EXPECT_FALSE(hmdPass);
-    EXPECT_GT(shownAt30, 0);
-    EXPECT_LE(shownAt30, shownAt60);
-    EXPECT_EQ(shownAt60, 21); // every letter of both lines, spaces included
+    EXPECT_TRUE(std::is_sorted(shown.begin(), shown.end())) << "letters only come";
+    EXPECT_TRUE(std::any_of(shown.begin(), shown.end(), [](int letters) { return letters > 0 && letters < 21; }))
+        << "a part of the text showed first";
 }
 
 // Shading runs with the game: the frame reaches the character textures and the shadow pass
 // through their slots, a level's shadow light gives the effect handler its light, camera and
 // cascade record, and on the null driver no post effect is looked for.
 TEST_F(WholeGameTest, ALevelsShadowLightReachesTheShadowPass) {
-    bool checked = false;
-    steps[10] = [] {
+    nextFrame("the shadow light", [] {
         ASSERT_TRUE(levelHooks().render.setShadowLight);
         levelHooks().render.setShadowLight(irr::core::vector3df(40, 80, -40), irr::core::vector3df(0, 0, 0));
+    });
+    // The pass has followed the camera: the split distances exist.
+    const auto passRan = [] {
+        return effectHandler && effectHandler->shadowCascades && !effectHandler->shadowCascades->splitDistances.empty();
     };
-    steps[20] = [&checked] {
+    waitFor("the shadow pass", passRan, [] {
         EXPECT_TRUE(shellHooks().render.updateShadowCascades);
         EXPECT_TRUE(shellHooks().render.updateCharacterTextures);
         ASSERT_NE(effectHandler, nullptr);
         EXPECT_EQ(effectHandler->shadowLights.size(), 1u);
         ASSERT_NE(effectHandler->shadowCascades, nullptr);
         EXPECT_NE(effectHandler->shadowCamera, nullptr);
-        // The pass has followed the camera: the split distances exist.
         EXPECT_EQ(effectHandler->shadowCascades->splitDistances.size(),
                   static_cast<std::size_t>(effectHandler->shadowCascades->splitCount + 1));
         EXPECT_TRUE(effectHandler->postEffects.empty());
         EXPECT_EQ(effectHandler->renderStage, 1);
-        checked = true;
-    };
-    quitAt(30);
-    GameApplication game;
-    EXPECT_EQ(game.run(), gameStatusNormal);
-    EXPECT_TRUE(checked);
+    });
+    ASSERT_NO_FATAL_FAILURE(playGame());
 }
 
 // The demonstration level in the running game: its physics objects fall onto the floor and
@@ -232,27 +254,29 @@ TEST_F(WholeGameTest, ALevelsShadowLightReachesTheShadowPass) {
 TEST_F(WholeGameTest, PhysicsObjectsFallAndRestInTheRunningGame) {
     writeSettings([] { setSettingInt("Game_PhysicsThreads", 2); });
     constexpr const char* demo = "Content/Levels/PhysicsDemo.irr";
-    // Play it: no screen in front, so the level updates.
-    steps[2] = [] {
-        screenManager->closeAllScreens();
-        EXPECT_TRUE(levelManager->loadLevel(demo));
+    const auto crateHeight = [] {
+        irr::scene::ISceneNode* crate = gameDevice->getSceneManager()->getSceneNodeFromName("Crate");
+        return crate ? crate->getAbsolutePosition().Y : 100.0f;
     };
-    steps[40] = [] {
+    // Play it: no screen in front, so the level updates.
+    nextFrame("the demo level", [] {
+        screenManager->closeAllScreens();
+        ASSERT_TRUE(levelManager->loadLevel(demo));
+    });
+    // The crate starts 5 units up.
+    waitFor("the crate falls", [&] { return crateHeight() < 4.0f; }, [] {
         levelManager->unloadLevel();
         EXPECT_EQ(physicsManager->getScene()->getNbActors(), 0u);
-        EXPECT_TRUE(levelManager->loadLevel(demo));
-    };
-    float crateHeight = 100.0f;
-    steps[400] = [&crateHeight] {
-        irr::scene::ISceneNode* crate = gameDevice->getSceneManager()->getSceneNodeFromName("Crate");
-        ASSERT_NE(crate, nullptr);
-        crateHeight = crate->getAbsolutePosition().Y;
-    };
-    quitAt(401);
+        ASSERT_TRUE(levelManager->loadLevel(demo));
+    });
+    float lastHeight = 100.0f;
+    waitFor("the crate at rest", [&] {
+        const float height = crateHeight();
+        const bool still = std::fabs(height - std::exchange(lastHeight, height)) < 1e-4f;
+        return stableFor(height < 4.0f && still, 30);
+    }, [&] { EXPECT_NEAR(crateHeight(), 1.0f, 0.1f) << "the 2 x 2 x 2 crate rests on the floor"; });
 
-    GameApplication game;
-    EXPECT_EQ(game.run(), gameStatusNormal);
-    EXPECT_NEAR(crateHeight, 1.0f, 0.1f) << "the 2 x 2 x 2 crate rests on the floor";
+    ASSERT_NO_FATAL_FAILURE(playGame());
     for (const std::string& line : logLines())
         EXPECT_EQ(line.rfind("ERROR: ", 0), std::string::npos) << line;
 }
@@ -274,20 +298,24 @@ TEST_F(WholeGameTest, TheCameraManagerPlacesTheMainCameraEveryFrameAndFollowsThe
     // The title screen keeps the background level (and its cameras) running behind it. The
     // level previews of the main menu stay out: the background level's own camera is checked.
     levelHooks().screens.showAutoSaveLevelPreview = nullptr;
-    steps[1] = [this] { titleMenu->setKeepTimerRunning(true); };
-    steps[40] = [&] {
+    // The game camera has come round to its place.
+    const auto placed = [] {
+        CameraManager* cameras = cameraManagers[0];
+        return cameras && cameras->mainCamera &&
+               cameras->getOverrideCamera() == static_cast<CameraObject*>(cameras->gameCamera) &&
+               std::fabs(cameras->mainCamera->getAbsolutePosition().getLength() - 12.0f) < 0.5f;
+    };
+    nextFrame("the title keeps the timer running", [this] { titleMenu->setKeepTimerRunning(true); });
+    waitFor("the game camera placed", placed, [&] {
         expectGameCameraShows();
         firstMain = cameraManagers[0]->mainCamera;
         levelManager->unloadLevel();
         EXPECT_EQ(cameraManagers[0]->mainCamera, nullptr);
         EXPECT_TRUE(levelManager->loadLevel("Content/Levels/MainScreen_Background.irr"));
         EXPECT_NE(cameraManagers[0]->mainCamera, nullptr);
-    };
-    steps[80] = expectGameCameraShows;
-    quitAt(81);
-    GameApplication game;
-    EXPECT_EQ(game.run(), gameStatusNormal);
-    EXPECT_EQ(frame, 81);
+    });
+    waitFor("the game camera placed in the new level", placed, expectGameCameraShows);
+    ASSERT_NO_FATAL_FAILURE(playGame());
     EXPECT_NE(firstMain, nullptr);
     EXPECT_EQ(cameraManagers[0], nullptr) << "shutdown destroyed the camera managers";
 }
@@ -299,7 +327,7 @@ TEST_F(WholeGameTest, AFallingObjectSetsATriggerVolumeOffOnceAndLetsItGo) {
     TriggerObject* trigger = nullptr;
     int rises = 0, falls = 0;
     bool wasMet = false;
-    steps[2] = [&] {
+    nextFrame("the demo level", [&] {
         screenManager->closeAllScreens();
         ASSERT_TRUE(levelManager->loadLevel("Content/Levels/PhysicsDemo.irr"));
         irr::scene::ISceneManager* scene = gameDevice->getSceneManager();
@@ -310,19 +338,24 @@ TEST_F(WholeGameTest, AFallingObjectSetsATriggerVolumeOffOnceAndLetsItGo) {
         trigger->setScale({2.0f, 1.0f, 2.0f});
         trigger->updateAbsolutePosition();
         trigger->rebuildVolume();
+    });
+    everyFrame = [&] {
+        if (!trigger)
+            return;
+        rises += trigger->ConditionMet && !wasMet ? 1 : 0;
+        falls += !trigger->ConditionMet && wasMet ? 1 : 0;
+        wasMet = trigger->ConditionMet;
     };
-    for (int f = 3; f < 300; ++f)
-        steps[f] = [&] {
-            if (!trigger)
-                return;
-            rises += trigger->ConditionMet && !wasMet ? 1 : 0;
-            falls += !trigger->ConditionMet && wasMet ? 1 : 0;
-            wasMet = trigger->ConditionMet;
-        };
-    quitAt(300);
+    // Under the volume's floor the pill comes to rest on the level's floor.
+    float lastHeight = 100.0f;
+    waitFor("the pill at rest below the volume", [&] {
+        irr::scene::ISceneNode* pill = gameDevice->getSceneManager()->getSceneNodeFromName("Pill");
+        const float height = pill ? pill->getAbsolutePosition().Y : 100.0f;
+        const bool still = std::fabs(height - std::exchange(lastHeight, height)) < 1e-4f;
+        return stableFor(falls > 0 && still, 30);
+    });
 
-    GameApplication game;
-    EXPECT_EQ(game.run(), gameStatusNormal);
+    ASSERT_NO_FATAL_FAILURE(playGame());
     EXPECT_EQ(rises, 1);
     EXPECT_EQ(falls, 1);
 }
@@ -334,7 +367,7 @@ TEST_F(WholeGameTest, PhysicsParticlesFallOntoTheFloor) {
     ParticleSystemNode* fountain = nullptr;
     irr::f32 lowest = 1e9f, highest = -1e9f;
     irr::u32 count = 0;
-    steps[2] = [&] {
+    nextFrame("the fountain", [&] {
         screenManager->closeAllScreens();
         ASSERT_TRUE(levelManager->loadLevel("Content/Levels/PhysicsDemo.irr"));
         irr::scene::ISceneManager* scene = gameDevice->getSceneManager();
@@ -354,23 +387,28 @@ TEST_F(WholeGameTest, PhysicsParticlesFallOntoTheFloor) {
         fountain->addAffector(gravity);
         gravity->drop();
         maker->remove();
-    };
+    });
     irr::u32 emitted = 0;
-    steps[30] = [&] {
+    waitFor("a hundred particles", [&] { return fountain->getParticleCount() >= 100u; }, [&] {
         emitted = fountain->getParticleCount();
         fountain->setEmitter(nullptr);
-    };
-    steps[150] = [&] {
+    });
+    const auto measure = [&] {
         count = fountain->getParticleCount();
+        lowest = 1e9f;
+        highest = -1e9f;
         for (irr::u32 i = 0; i < count; ++i) {
             lowest = std::min(lowest, fountain->getParticle(i).pos.Y);
             highest = std::max(highest, fountain->getParticle(i).pos.Y);
         }
     };
-    quitAt(151);
+    // Down near the floor, and staying there.
+    waitFor("every particle down", [&] {
+        measure();
+        return stableFor(highest < 1.0f, 30);
+    }, measure);
 
-    GameApplication game;
-    EXPECT_EQ(game.run(), gameStatusNormal);
+    ASSERT_NO_FATAL_FAILURE(playGame());
     ASSERT_GT(emitted, 0u);
     EXPECT_EQ(count, emitted) << "they live for a minute";
     EXPECT_LT(highest, 1.0f) << "gravity brought every particle down from 6 units";
@@ -400,19 +438,14 @@ TEST_F(WholeGameTest, ATapOnThePauseButtonPausesTheGame) {
             inputManager->injectTouch(tap);
         }
     };
-    steps[20] = [] { screenManager->closeAllScreens(); };
-    steps[25] = [&] {
+    nextFrame("into play", [] { screenManager->closeAllScreens(); });
+    waitFor("play", [] { return screenManager->isInputAllowed(); }, [&] {
         EXPECT_FALSE(screenManager->isPauseScreenVisible());
         tapDue = true;
-    };
-    steps[27] = [] {
-        EXPECT_TRUE(screenManager->isPauseScreenVisible());
-        EXPECT_TRUE(inputManager->getTouch()->wasTouchSeen());
-    };
-    quitAt(28);
-
-    GameApplication game;
-    EXPECT_EQ(game.run(), gameStatusNormal);
+    });
+    waitFor("the pause menu", [] { return screenManager->isPauseScreenVisible(); },
+            [] { EXPECT_TRUE(inputManager->getTouch()->wasTouchSeen()); });
+    ASSERT_NO_FATAL_FAILURE(playGame());
 }
 
 TEST_F(WholeGameTest, EscapeDuringALevelPausesTheGameAndAgainResumesIt) {
@@ -423,40 +456,31 @@ TEST_F(WholeGameTest, EscapeDuringALevelPausesTheGameAndAgainResumesIt) {
         ++stepsBegun;
         begin();
     };
-    steps[20] = [&] {
-        // Into play: the title menu closes over the running level.
-        screenManager->closeAllScreens();
-    };
-    steps[25] = [&] {
-        EXPECT_TRUE(screenManager->isInputAllowed());
+    // Into play: the title menu closes over the running level.
+    nextFrame("into play", [] { screenManager->closeAllScreens(); });
+    waitFor("play", [] { return screenManager->isInputAllowed(); }, [&] {
         EXPECT_FALSE(screenManager->isPauseScreenVisible());
         postKey(irr::KEY_ESCAPE, true);
-    };
-    steps[26] = [&] {
+    });
+    nextFrame("Escape let go", [&] {
         postKey(irr::KEY_ESCAPE, false);
         EXPECT_TRUE(screenManager->isPauseScreenVisible());
         EXPECT_FALSE(screenManager->isInputAllowed());
         EXPECT_FALSE(screenManager->isGameUpdateAllowed());
         stepsAtPause = stepsBegun;
-    };
-    steps[40] = [&] {
+    });
+    waitFor("the pause menu shown", [] { return shownOnTop(screenManager->getPauseScreen()); }, [&] {
         EXPECT_TRUE(screenManager->isPauseScreenVisible());
         EXPECT_EQ(stepsBegun, stepsAtPause) << "no physics step behind the pause menu";
         EXPECT_TRUE(gameDevice->getTimer()->isStopped());
         postKey(irr::KEY_ESCAPE, true);
-    };
-    steps[41] = [&] { postKey(irr::KEY_ESCAPE, false); };
-    steps[90] = [&] {
-        EXPECT_FALSE(screenManager->isPauseScreenVisible());
-        EXPECT_TRUE(screenManager->isInputAllowed());
-        EXPECT_FALSE(gameDevice->getTimer()->isStopped());
-        EXPECT_GT(stepsBegun, stepsAtPause);
-    };
-    quitAt(91);
+    });
+    nextFrame("Escape let go again", [&] { postKey(irr::KEY_ESCAPE, false); });
+    waitFor("play again", [] { return !screenManager->isPauseScreenVisible() && screenManager->isInputAllowed(); });
+    waitFor("a physics step after the pause", [&] { return stepsBegun > stepsAtPause; },
+            [] { EXPECT_FALSE(gameDevice->getTimer()->isStopped()); });
 
-    GameApplication game;
-    EXPECT_EQ(game.run(), gameStatusNormal);
-    EXPECT_EQ(frame, 91);
+    ASSERT_NO_FATAL_FAILURE(playGame());
 }
 
 // Characters in the running game: the demonstration level's walker follows its square path
@@ -467,23 +491,22 @@ TEST_F(WholeGameTest, ACharacterWalksItsPathAndComesBackFromACheckpoint) {
     const auto walker = [] {
         return asCharacter(gameDevice->getSceneManager()->getSceneNodeFromName("Walker"));
     };
-    irr::core::vector3df start, saved, later;
+    irr::core::vector3df start, saved;
     irr::s32 savedIndex = -1;
-    steps[2] = [&] {
+    nextFrame("the demo level", [&] {
         screenManager->closeAllScreens();
         ASSERT_TRUE(levelManager->loadLevel(level));
         ASSERT_NE(walker(), nullptr);
         start = walker()->getControllerPosition();
-    };
-    steps[200] = [&] {
-        ASSERT_NE(walker(), nullptr);
+    });
+    waitFor("walked along the path", [&] { return walker()->getControllerPosition().getDistanceFrom(start) > 4.0f; }, [&] {
         EXPECT_EQ(walker()->stateMachine().currentID(), CharacterStateId::Walking);
         saved = walker()->getControllerPosition();
         savedIndex = walker()->WaypointIndex;
         EXPECT_TRUE(levelManager->saveCheckpoint());
-    };
-    steps[320] = [&] { later = walker()->getControllerPosition(); };
-    steps[321] = [&] {
+    });
+    waitFor("walked on after the checkpoint",
+            [&] { return walker()->getControllerPosition().getDistanceFrom(saved) > 3.0f; }, [&] {
         levelManager->unloadLevel();
         ASSERT_TRUE(levelManager->loadLevel(levelManager->getCheckpointPath(levelManager->isStoryRun())));
         ASSERT_NE(walker(), nullptr);
@@ -497,13 +520,9 @@ TEST_F(WholeGameTest, ACharacterWalksItsPathAndComesBackFromACheckpoint) {
         suspicionHooks().changeState(walker(), CharacterStateId::Noticing);
         EXPECT_EQ(walker()->stateMachine().currentID(), CharacterStateId::Noticing);
         EXPECT_TRUE(static_cast<bool>(physicsHooks().characters.onCharacterStruck));
-    };
-    quitAt(322);
+    });
 
-    GameApplication game;
-    EXPECT_EQ(game.run(), gameStatusNormal);
-    EXPECT_GT(saved.getDistanceFrom(start), 4.0f) << "walked along the path";
-    EXPECT_GT(later.getDistanceFrom(saved), 3.0f) << "and on after the checkpoint";
+    ASSERT_NO_FATAL_FAILURE(playGame());
     for (const std::string& line : logLines())
         EXPECT_EQ(line.rfind("ERROR: ", 0), std::string::npos) << line;
 }
@@ -511,13 +530,13 @@ TEST_F(WholeGameTest, ACharacterWalksItsPathAndComesBackFromACheckpoint) {
 // The animator factory fills its slot at start-up: the animators a level file names come
 // from it and move their objects frame by frame, and a frame animator starts the next.
 TEST_F(WholeGameTest, TheLevelsAnimatorsMoveTheirObjectsInTheRunningGame) {
-    irr::f32 yawAt20 = 0.0f, yawAt50 = 0.0f;
-    irr::core::vector3df riderAt20, riderAt50;
-    steps[2] = [] {
+    irr::f32 yawTurning = 0.0f, yawLooking = 0.0f;
+    irr::core::vector3df riderTurning, riderLooking;
+    nextFrame("the demo level", [] {
         EXPECT_NE(animatorFactory, nullptr);
         screenManager->closeAllScreens();
-        EXPECT_TRUE(levelManager->loadLevel("Content/Levels/AnimatorDemo.irr"));
-    };
+        ASSERT_TRUE(levelManager->loadLevel("Content/Levels/AnimatorDemo.irr"));
+    });
     auto look = [](irr::f32& yaw, irr::core::vector3df& rider) {
         irr::scene::ISceneManager* scene = gameDevice->getSceneManager();
         irr::scene::ISceneNode* spinner = scene->getSceneNodeFromName("Spinner");
@@ -539,18 +558,22 @@ TEST_F(WholeGameTest, TheLevelsAnimatorsMoveTheirObjectsInTheRunningGame) {
         seen = {dancer->getMeshNode()->getStartFrame(), dancer->mesh().pendingAnimatorID,
                 dancer->mesh().currentFrameAnimatorID};
     };
-    steps[20] = [&] {
-        look(yawAt20, riderAt20);
-        frames(turning);
+    const auto running = [](irr::s32 animator) {
+        PhysicsObject* dancer = asPhysicsObject(gameDevice->getSceneManager()->getSceneNodeFromName("Dancer"));
+        return dancer && dancer->getMeshNode() && dancer->mesh().currentFrameAnimatorID == animator;
     };
-    steps[50] = [&] { look(yawAt50, riderAt50); };
-    steps[90] = [&] { frames(looking); };
-    quitAt(91);
+    waitFor("the turn", [&] { return running(1); }, [&] {
+        look(yawTurning, riderTurning);
+        frames(turning);
+    });
+    waitFor("the looking around", [&] { return running(2); }, [&] {
+        look(yawLooking, riderLooking);
+        frames(looking);
+    });
 
-    GameApplication game;
-    EXPECT_EQ(game.run(), gameStatusNormal);
-    EXPECT_NE(yawAt20, yawAt50) << "the crate spins";
-    EXPECT_GT(riderAt20.getDistanceFrom(riderAt50), 1.0f) << "the ball rides its path";
+    ASSERT_NO_FATAL_FAILURE(playGame());
+    EXPECT_NE(yawTurning, yawLooking) << "the crate spins";
+    EXPECT_GT(riderTurning.getDistanceFrom(riderLooking), 1.0f) << "the ball rides its path";
     EXPECT_EQ(turning.start, 91);
     EXPECT_EQ(turning.pending, 2) << "the turn waits to start animator 2";
     EXPECT_EQ(turning.current, 1);
@@ -565,28 +588,31 @@ TEST_F(WholeGameTest, TheLevelsAnimatorsMoveTheirObjectsInTheRunningGame) {
 // clears the touch lists, and the frame draws the physics debug lines.
 TEST_F(WholeGameTest, AFallingObjectShrinksAndRespawnsAtItsSpawnPoint) {
     EXPECT_TRUE(static_cast<bool>(shellHooks().physics.drawDebug));
-    steps[2] = [] {
+    bool loaded = false;
+    nextFrame("the reset level", [&] {
         screenManager->closeAllScreens();
-        EXPECT_TRUE(levelManager->loadLevel("Content/Levels/ResetDemo.irr"));
-    };
-    float smallest = 10.0f, highestAfterShrink = -10.0f;
+        ASSERT_TRUE(levelManager->loadLevel("Content/Levels/ResetDemo.irr"));
+        loaded = true;
+    });
+    float smallest = 10.0f, highestAfterShrink = -10.0f, scale = 1.0f;
     bool shrunk = false;
     size_t touches = 99;
-    for (int at = 4; at < 200; ++at)
-        steps[at] = [&] {
-            auto* faller = asPhysicsObject(gameDevice->getSceneManager()->getSceneNodeFromName("Faller"));
-            ASSERT_NE(faller, nullptr);
-            faller->enableTouchTracking(0.0f);
-            smallest = std::min(smallest, faller->getScale().X);
-            shrunk = shrunk || faller->getScale().X < 0.01f;
-            if (shrunk)
-                highestAfterShrink = std::max(highestAfterShrink, faller->getAbsolutePosition().Y);
-            touches = faller->body().touchList.size();
-        };
-    quitAt(200);
+    everyFrame = [&] {
+        if (!loaded)
+            return;
+        auto* faller = asPhysicsObject(gameDevice->getSceneManager()->getSceneNodeFromName("Faller"));
+        ASSERT_NE(faller, nullptr);
+        faller->enableTouchTracking(0.0f);
+        scale = faller->getScale().X;
+        smallest = std::min(smallest, scale);
+        shrunk = shrunk || scale < 0.01f;
+        if (shrunk)
+            highestAfterShrink = std::max(highestAfterShrink, faller->getAbsolutePosition().Y);
+        touches = faller->body().touchList.size();
+    };
+    waitFor("shrunk away and grown back", [&] { return shrunk && scale > 0.99f; });
 
-    GameApplication game;
-    EXPECT_EQ(game.run(), gameStatusNormal);
+    ASSERT_NO_FATAL_FAILURE(playGame());
     EXPECT_LT(smallest, 0.01f) << "shrank away";
     EXPECT_NEAR(highestAfterShrink, 6.0f, 0.1f) << "back at its spawn point";
     EXPECT_EQ(touches, 0u) << "the end of each update empties the touch list";
@@ -602,7 +628,8 @@ TEST_F(WholeGameTest, TheTriggerActionsDemoLevelRunsEachActionOnItsTimer) {
     bool soundHeard = false;
     irr::f32 liftStart = 0.0f, kickedStart = 0.0f, kickedHighest = 0.0f;
     auto find = [](irr::s32 id) { return levelManager->getSceneNodeFromID(id); };
-    steps[2] = [&] {
+    bool loaded = false;
+    nextFrame("the demo level", [&] {
         for (irr::s32 type : {1, 6, 8, 9, 10, 22})
             EXPECT_TRUE(isTriggerActionClassRegistered(type)) << triggerActionNames[type];
         screenManager->closeAllScreens();
@@ -613,14 +640,25 @@ TEST_F(WholeGameTest, TheTriggerActionsDemoLevelRunsEachActionOnItsTimer) {
         EXPECT_EQ(find(61)->getType(), typeId("cmrv"));
         liftStart = find(2)->getAbsolutePosition().Y;
         kickedStart = find(3)->getAbsolutePosition().Y;
+        loaded = true;
+    });
+    everyFrame = [&] {
+        if (!loaded)
+            return;
+        if (auto* sound = static_cast<SoundObject*>(find(40)))
+            soundHeard = soundHeard || sound->isPlaying();
+        kickedHighest = std::max(kickedHighest, find(3)->getAbsolutePosition().Y);
     };
-    for (int f = 3; f < 330; ++f)
-        steps[f] = [&] {
-            if (auto* sound = static_cast<SoundObject*>(find(40)))
-                soundHeard = soundHeard || sound->isPlaying();
-            kickedHighest = std::max(kickedHighest, find(3)->getAbsolutePosition().Y);
-        };
-    steps[330] = [&] {
+    // The last timed event (the kick) has acted, the spawned ball has come down, and the crate
+    // on the pool bobs about its float height (3.8), far above the floor it would rest on (1).
+    const auto eventsDone = [&] {
+        irr::scene::ISceneNode* ball = find(100);
+        const bool floating = std::fabs(find(5)->getAbsolutePosition().Y - 3.8f) < 0.45f;
+        return stableFor(kickedHighest > kickedStart + 1.0f && ball && ball->getAbsolutePosition().Y < 6.0f &&
+                             std::fabs(find(2)->getAbsolutePosition().Y - 5.0f) < 1e-3f && floating,
+                         30);
+    };
+    waitFor("the timed events acted", eventsDone, [&] {
         CameraManager* cameras = cameraManagers[0];
         EXPECT_EQ(cameras->getOverrideCamera(), static_cast<CameraObject*>(find(20)));
         EXPECT_TRUE(soundHeard);
@@ -634,22 +672,17 @@ TEST_F(WholeGameTest, TheTriggerActionsDemoLevelRunsEachActionOnItsTimer) {
         EXPECT_FALSE(find(101)->isVisible()) << "one firing places one copy";
         EXPECT_EQ(find(101)->getParent()->getType(), typeId("inst")) << "the second copy waits in an instance of the first";
         EXPECT_LT(ball->getAbsolutePosition().Y, 6.0f) << "the spawned ball fell";
-        // It bobs about its float height (3.8), far above the floor it would rest on (1).
-        EXPECT_NEAR(find(5)->getAbsolutePosition().Y, 3.8f, 0.45f) << "the crate floats on the pool";
         // A second firing places the pool's instanced copy.
         auto* drop = static_cast<TriggerEventObject*>(gameDevice->getSceneManager()->getSceneNodeFromName("DropBall"));
+        ASSERT_NE(drop, nullptr);
         TriggerEventInfo event;
         drop->getAction()->execute(event);
-    };
-    steps[380] = [&] {
+    });
+    waitFor("the instanced ball fell", [&] { return find(101)->getAbsolutePosition().Y < 6.0f; }, [&] {
         EXPECT_TRUE(find(101)->isVisible());
         EXPECT_TRUE(find(101)->getParent()->isVisible()) << "its instance is shown with it";
-        EXPECT_LT(find(101)->getAbsolutePosition().Y, 6.0f) << "the instanced ball fell too";
-    };
-    quitAt(381);
-    GameApplication game;
-    EXPECT_EQ(game.run(), gameStatusNormal);
-    EXPECT_EQ(frame, 381);
+    });
+    ASSERT_NO_FATAL_FAILURE(playGame());
 }
 
 } // namespace
@@ -663,16 +696,15 @@ namespace {
 TEST_F(WholeGameTest, NewGameFromTheMainMenuLoadsTheFirstStoryLevel) {
     useGameMenus();
     constexpr const wchar_t* firstLevel = L"Content/Levels/Story_Garden.irr";
-    int loadingFrames = 0, arrivedAt = -1;
+    int loadingFrames = 0;
     LevelHookTable::Screens& levelScreens = levelHooks().screens;
-    steps[3] = [&] {
+    // The main menu takes keys once the title screen has faded in.
+    waitFor("the title", titleShown, [&] {
         levelScreens.renderLoadingFrame = [render = levelScreens.renderLoadingFrame, &loadingFrames] {
             if (levelManager->loadingOverlay.isOpaque())
                 ++loadingFrames;
             render();
         };
-    };
-    steps[5] = [&] {
         const auto& stack = screenManager->getScreenStack();
         ASSERT_EQ(stack.size(), 2u);
         EXPECT_STREQ(stack[0]->getTypeName(), "GUIPlayScreen");
@@ -687,33 +719,24 @@ TEST_F(WholeGameTest, NewGameFromTheMainMenuLoadsTheFirstStoryLevel) {
         EXPECT_FALSE(screenManager->isInputAllowed());
         EXPECT_TRUE(screenManager->isGameUpdateAllowed()) << "the background level runs behind the menu";
         postKey(irr::KEY_RETURN, true);
+    });
+    nextFrame("Enter let go", [&] { postKey(irr::KEY_RETURN, false); });
+    const auto playing = [&] {
+        return levelManager->getCurrentLevelPath() == irr::core::stringw(firstLevel) &&
+               !levelManager->loadingOverlay.isBusy() && screenManager->getScreenStack().empty();
     };
-    steps[6] = [&] { postKey(irr::KEY_RETURN, false); };
-    for (int f = 7; f < 400; ++f)
-        steps[f] = [&, f] {
-            if (arrivedAt < 0 && levelManager->getCurrentLevelPath() == irr::core::stringw(firstLevel))
-                arrivedAt = f;
-        };
-    steps[400] = [&] {
-        EXPECT_EQ(levelManager->getCurrentLevelPath(), irr::core::stringw(firstLevel));
-        EXPECT_TRUE(screenManager->getScreenStack().empty());
+    waitFor("the first level plays", playing, [&] {
         EXPECT_FALSE(screenManager->isStackActive());
-        EXPECT_FALSE(levelManager->loadingOverlay.isBusy());
         EXPECT_TRUE(screenManager->isInputAllowed());
         EXPECT_EQ(levelManager->PlayMode, LevelManager::playModeStory);
         EXPECT_EQ(saveManager->getAutoSavePath(true), std::wstring(firstLevel));
         postKey(irr::KEY_ESCAPE, true);
-    };
-    steps[401] = [&] { postKey(irr::KEY_ESCAPE, false); };
-    steps[420] = [&] {
-        EXPECT_TRUE(screenManager->isPauseScreenVisible());
-        EXPECT_FALSE(screenManager->isInputAllowed());
-    };
-    quitAt(421);
+    });
+    nextFrame("Escape let go", [&] { postKey(irr::KEY_ESCAPE, false); });
+    waitFor("the pause menu", [] { return screenManager->isPauseScreenVisible(); },
+            [] { EXPECT_FALSE(screenManager->isInputAllowed()); });
 
-    GameApplication game;
-    EXPECT_EQ(game.run(), gameStatusNormal);
-    EXPECT_GT(arrivedAt, 7);
+    ASSERT_NO_FATAL_FAILURE(playGame());
     EXPECT_GT(loadingFrames, 0) << "the level was read behind the covering overlay";
     for (const std::string& line : logLines())
         EXPECT_EQ(line.rfind("ERROR: ", 0), std::string::npos) << line;

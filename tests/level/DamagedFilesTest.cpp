@@ -461,11 +461,11 @@ TEST_F(DamagedLevelFilesTest, LevelsWrittenInOtherFoldersKeepTheirMeshesAndTextu
 
     for (const char* file : {"Levels/Deep/Out.irr", "Levels/Deep/Out.irrblvl"}) {
         std::filesystem::create_directories(temp.file("Levels/Deep"));
-        build();
+        ASSERT_NO_FATAL_FAILURE(build());
         ASSERT_TRUE(saveLevelFile(smgr(), file));
         smgr()->clear();
         ASSERT_TRUE(manager->loadLevel(file));
-        check(file);
+        ASSERT_NO_FATAL_FAILURE(check(file));
         if (std::string(file).find(".irrblvl") == std::string::npos) {
             const std::string text = test::readFileBytes(temp.file(file));
             EXPECT_NE(text.find("value=\"Assets/Meshes/Box.obj\""), std::string::npos);
@@ -478,12 +478,11 @@ TEST_F(DamagedLevelFilesTest, LevelsWrittenInOtherFoldersKeepTheirMeshesAndTextu
     SaveManager save(smgr()->getFileSystem(), temp.file("save"));
     save.automaticWriting = false;
     saveManager = &save;
-    build();
+    ASSERT_NO_FATAL_FAILURE(build());
     ASSERT_TRUE(manager->saveCheckpoint());
     smgr()->clear();
     ASSERT_TRUE(manager->loadLevel(manager->getCheckpointPath(false)));
-    check("checkpoint");
-    saveManager = nullptr;
+    ASSERT_NO_FATAL_FAILURE(check("checkpoint"));
 }
 
 } // namespace

@@ -64,6 +64,7 @@ void LevelFixture::TearDown() {
     resetLevelHooks();
     resetShellHooks();
     physicsManager = nullptr;
+    saveManager = nullptr; // a test's own save manager has gone with the test
     smgr()->clear();
     manager.reset();
     levelManager = nullptr;

@@ -102,6 +102,7 @@ void RenderGlFixture::closeRendering() {
     gameSettings = nullptr;
     shaderVariantMap().clear();
     resetRenderGlobals();
+    resetProgramFlags(); // the screen size of the test's device goes with it
     workingDir.reset();
 }
 

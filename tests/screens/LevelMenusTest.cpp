@@ -46,6 +46,12 @@ protected:
             screenManager->update();
         }
     }
+    // Frames of the GUI until the screen has faded in: from then on its rows take clicks.
+    void runFramesUntilShown(GUIScreen* screen) {
+        for (int i = 0; i < 40 && screen->getFadeState() != GUIScreen::Shown; ++i)
+            runFrames(1);
+        ASSERT_EQ(screen->getFadeState(), GUIScreen::Shown) << "the screen never faded in";
+    }
     // The texture's path from "Content/" on (the engine names it by the full path).
     static std::string textureName(gui::IGUIElement* element) {
         video::ITexture* texture = static_cast<GUIImage*>(element)->getImage();
@@ -165,7 +171,7 @@ TEST_F(LevelMenusTest, NewGameResetsTheStoryAndQueuesTheFirstLevelBehindAWhiteFa
     save->getGroup(SaveManager::Story)->addString("Leftover", "x");
     screenManager->openMainScreen(0);
     auto* play = static_cast<GUIPlayScreen*>(screenManager->getScreenStack()[0]);
-    runFrames(2);
+    ASSERT_NO_FATAL_FAILURE(runFramesUntilShown(play));
     play->getItems()[0]->click();
     EXPECT_EQ(play->PlayCommand, "NewGame");
     runFrames();
@@ -184,7 +190,7 @@ TEST_F(LevelMenusTest, TheBackKeyIsIgnoredQuitEndsAndOptionsReplacesTheMenu) {
     screenManager->openMainScreen(0);
     auto* play = static_cast<GUIPlayScreen*>(screenManager->getScreenStack()[0]);
     ASSERT_NE(play->getOptionsItem(), nullptr);
-    runFrames(2);
+    ASSERT_NO_FATAL_FAILURE(runFramesUntilShown(play));
     sendKey(play, MenuKey::Back);
     runFrames();
     EXPECT_EQ(screenManager->getScreenStack().size(), 2u);

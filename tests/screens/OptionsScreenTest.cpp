@@ -35,6 +35,8 @@ protected:
     void TearDown() override {
         gameSettings = nullptr;
         settings.reset();
+        // A restart's request to reopen the options outlives the program flags' reset.
+        ReopenOptionsRequested = false;
         guitest::GuiFixture::TearDown();
     }
     void runFrames(int frames) {

@@ -7,6 +7,7 @@
 #include <random>
 #include <sstream>
 #include <system_error>
+#include <utility>
 #include <unistd.h>
 
 namespace test {
@@ -33,6 +34,21 @@ ScopedWorkingDir::ScopedWorkingDir(const std::filesystem::path& dir)
 ScopedWorkingDir::~ScopedWorkingDir() {
     std::error_code ec;
     std::filesystem::current_path(previous, ec);
+}
+
+ScopedEnv::ScopedEnv(std::string variable, const std::optional<std::string>& value) : name(std::move(variable)) {
+    if (const char* old = std::getenv(name.c_str()))
+        previous = old;
+    set(value);
+}
+
+ScopedEnv::~ScopedEnv() { set(previous); }
+
+void ScopedEnv::set(const std::optional<std::string>& value) const {
+    if (value)
+        ::setenv(name.c_str(), value->c_str(), 1);
+    else
+        ::unsetenv(name.c_str());
 }
 
 std::string readFileBytes(const std::string& path) {

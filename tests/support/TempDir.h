@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
 namespace test {
@@ -31,6 +32,22 @@ public:
 
 private:
     std::filesystem::path previous;
+};
+
+// Sets (or, with no value, removes) an environment variable for the lifetime of the object;
+// the value it had before comes back afterwards, so a test leaves the process as it was.
+class ScopedEnv {
+public:
+    ScopedEnv(std::string name, const std::optional<std::string>& value);
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+    void set(const std::optional<std::string>& value) const;
+
+private:
+    std::string name;
+    std::optional<std::string> previous;
 };
 
 // Reads a whole file as bytes; empty when it cannot be read.

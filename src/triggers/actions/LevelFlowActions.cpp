@@ -5,6 +5,7 @@
 #include "core/LogManager.h"
 #include "core/TextUtils.h"
 #include "level/AttributeExtras.h"
+#include "level/LevelEvents.h"
 #include "level/LevelManager.h"
 #include "level/SaveManager.h"
 #include "screens/levels/LevelCatalogue.h"
@@ -20,6 +21,14 @@ bool sameLevelPath(const core::stringw& a, const char* b) {
 }
 
 core::stringc narrowPath(const core::stringw& path) { return core::stringc(path.c_str()); }
+
+// The player has left the level or restarts it (a quit, a load or a restart waits).
+bool levelBeingLeft() {
+    for (LevelEventType type : {LET_ReturnToMainMenu, LET_LoadLevel, LET_RestartLevel, LET_RestartFromCheckpoint})
+        if (levelManager->isEventQueued(type))
+            return true;
+    return false;
+}
 
 // A level file the engine's file system can open.
 bool isLoadableLevel(const core::stringw& path) {
@@ -48,6 +57,13 @@ void EndLevelAction::writeSave() {
 
 void EndLevelAction::execute(TriggerEventInfo&) {
     logStep();
+    // A level the player is leaving (its script ran on behind the quit's transition) ends no
+    // more: its covering transition and its return or splash would come after the menu it
+    // was left for, and leave that covered.
+    if (levelManager && levelBeingLeft()) {
+        logMessage("The level is being left: it does not end.");
+        return;
+    }
     logMessage(std::string("Ending Level, transitioning to: ") + narrowPath(NextLevel).c_str());
     if (!levelManager)
         return;
