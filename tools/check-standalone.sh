@@ -32,9 +32,10 @@ done
 dir=${1:-build/standalone}
 jobs=${PADDLESTONE_JOBS:-$(nproc 2>/dev/null || echo 2)}
 
-configure_build "$dir" -DCMAKE_BUILD_TYPE=Debug -DPADDLESTONE_UNITY=OFF -DPADDLESTONE_PCH=OFF \
-  -DPADDLESTONE_BIN_DIR="$root/$dir/bin"
+mkdir -p "$dir"
 dir=$(cd "$dir" && pwd -P)
+configure_build "$dir" -DCMAKE_BUILD_TYPE=Debug -DPADDLESTONE_UNITY=OFF -DPADDLESTONE_PCH=OFF \
+  -DPADDLESTONE_BIN_DIR="$dir/bin"
 work="$dir/standalone"
 rm -rf "$work"
 mkdir -p "$work/headers"
