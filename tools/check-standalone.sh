@@ -65,7 +65,7 @@ if [ "$scope" = changes ]; then
       echo "standalone check: nothing changed since $(git rev-parse --short "$base")"
       exit 0
     fi
-    echo "standalone check: no base to compare with, or the build changed: checking every file"
+    echo "standalone check: no base to compare with, or a CMake file or this check changed: checking every file"
   fi
 fi
 
