@@ -42,6 +42,11 @@ count_ctest() {
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
 
+# What the unity batches and precompiled headers would hide: each changed source alone.
+phase_start=$SECONDS
+tools/check-standalone.sh "$build-standalone" || { failed=$((failed + 1)); status=1; }
+echo "standalone check took $((SECONDS - phase_start)) s"
+
 phase_start=$SECONDS
 ctest --test-dir "$build" -LE gl --output-on-failure -j "$jobs" 2>&1 | tee "$log" || status=1
 count_ctest "$log"

@@ -22,6 +22,7 @@
 
 #include <IGUIEnvironment.h>
 #include <IGUISkin.h>
+#include <IGUIStaticText.h>
 #include <IVideoDriver.h>
 #include <ITimer.h>
 #include <IrrlichtDevice.h>

@@ -3,6 +3,8 @@
 #include "CameraFixture.h"
 
 #include "camera/CameraCommon.h"
+#include "core/Globals.h"
+#include "level/LevelManager.h"
 
 #include <gtest/gtest.h>
 

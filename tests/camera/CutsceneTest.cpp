@@ -2,6 +2,7 @@
 // end transition, finish, cancel, attributes), with the free debug camera's animator.
 #include "CameraTimeFixture.h"
 
+#include "camera/CameraServices.h"
 #include "camera/CameraTransition.h"
 #include "camera/CutsceneObject.h"
 #include "camera/FreeFlyCameraAnimator.h"

@@ -4,6 +4,7 @@
 #include "characters/CharacterObject.h"
 #include "characters/CharacterRegistration.h"
 
+#include "core/Globals.h"
 #include "core/ShellHooks.h"
 #include "level/LevelManager.h"
 

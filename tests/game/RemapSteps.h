@@ -19,6 +19,7 @@
 #include "screens/menus/GUIControlsRemapScreen.h"
 #include "screens/menus/GUIOptionsScreen.h"
 
+#include <IrrlichtDevice.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>

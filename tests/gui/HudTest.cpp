@@ -7,6 +7,7 @@
 #include "core/Globals.h"
 #include "core/ShellHooks.h"
 #include "gui/GUIImage.h"
+#include "gui/GuiCommon.h"
 #include "gui/GuiHooks.h"
 #include "gui/hud/GUIHud.h"
 #include "gui/hud/GUISplat.h"

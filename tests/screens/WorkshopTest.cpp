@@ -7,6 +7,7 @@
 #include "core/Globals.h"
 #include "gui/GUIDeleteRow.h"
 #include "gui/GUIScreen.h"
+#include "gui/GuiCommon.h"
 #include "gui/GuiHooks.h"
 #include "gui/fonts/CGUITTFont.h"
 #include "gui/fonts/FontCache.h"

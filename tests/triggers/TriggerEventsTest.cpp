@@ -1,5 +1,6 @@
 #include "TriggerTestSupport.h"
 
+#include "core/Globals.h"
 #include "core/Random.h"
 #include "level/SaveManager.h"
 

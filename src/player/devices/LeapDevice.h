@@ -2,6 +2,8 @@
 
 #include "player/InputDevice.h"
 
+#include <irrTypes.h>
+
 // A hand-tracking controller: each hand's velocity, whether one or each hand is closed, and
 // a hand-change gesture that swaps the controlled limb. No hand-tracking service feeds it in
 // this program: the hand state keeps its zeros, so it reports no hands.

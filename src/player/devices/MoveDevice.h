@@ -2,6 +2,8 @@
 
 #include "player/InputDevice.h"
 
+#include <irrTypes.h>
+
 namespace irr::video {
 class ITexture;
 class IVideoDriver;

@@ -5,6 +5,7 @@
 #include "gui/GUIMenuItem.h"
 #include "gui/GUIOptionCycle.h"
 #include "gui/GUIOptionMeter.h"
+#include "gui/GUIScrollList.h"
 #include "gui/GUITextButton.h"
 #include "gui/GuiCommon.h"
 #include "gui/GuiHooks.h"
