@@ -9,7 +9,7 @@
 //                  inline, without the frame around it
 // With threads, the step runs while the frame is drawn: the main thread waits for it in
 // endStep only when the render is shorter than the step.
-#include "core/GameApplication.h"
+#include "core/app/GameApplication.h"
 #include "core/GameSettings.h"
 #include "core/Globals.h"
 #include "core/ShellHooks.h"

@@ -7,7 +7,7 @@
 #include "ShellFixture.h"
 
 #include "core/FileChecks.h"
-#include "core/GameApplication.h"
+#include "core/app/GameApplication.h"
 #include "core/GameSettings.h"
 #include "core/ImageGate.h"
 #include "core/Log.h"

@@ -1,6 +1,6 @@
 #include "ShellFixture.h"
 
-#include "core/GameApplication.h"
+#include "core/app/GameApplication.h"
 #include "core/Globals.h"
 #include "core/Stopwatch.h"
 

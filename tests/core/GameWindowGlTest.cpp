@@ -3,7 +3,7 @@
 #include "ShellFixture.h"
 
 #include "core/DeviceSettings.h"
-#include "core/GameApplication.h"
+#include "core/app/GameApplication.h"
 #include "core/GameSettings.h"
 #include "core/Globals.h"
 

@@ -3,7 +3,7 @@
 // sanitizer), and as the real executable, closed through its window.
 #include "GameFixture.h"
 
-#include "core/GameApplication.h"
+#include "core/app/GameApplication.h"
 #include "core/GameSettings.h"
 #include "core/Globals.h"
 #include "level/LevelManager.h"

@@ -6,7 +6,7 @@
 #include "RemapSteps.h"
 #include "../screens/WorkshopZip.h"
 
-#include "core/GameApplication.h"
+#include "core/app/GameApplication.h"
 #include "core/Globals.h"
 #include "core/ProfilerManager.h"
 #include "core/Stopwatch.h"

@@ -10,7 +10,7 @@
 #include "camera/GameCamera.h"
 #include "render/RenderServices.h"
 
-#include "core/GameApplication.h"
+#include "core/app/GameApplication.h"
 #include "core/Globals.h"
 #include "core/ShellHooks.h"
 #include "core/GameSettings.h"

@@ -1,4 +1,4 @@
-#include "core/GameApplication.h"
+#include "core/app/GameApplication.h"
 
 #include "core/GameSettings.h"
 #include "core/Globals.h"

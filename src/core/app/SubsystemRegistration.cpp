@@ -1,4 +1,4 @@
-#include "core/SubsystemRegistration.h"
+#include "core/app/SubsystemRegistration.h"
 
 #include "camera/CameraRegistration.h"
 #include "characters/CharacterRegistration.h"

@@ -1,8 +1,8 @@
 // The game's entry point: display scaling first, then the game routine, run again in the
 // same process for every restart it asks for. The optional argument names a level to play
 // instead of the title screen.
-#include "core/GameApplication.h"
-#include "core/SubsystemRegistration.h"
+#include "core/app/GameApplication.h"
+#include "core/app/SubsystemRegistration.h"
 #include "platform/Dpi.h"
 
 int main(int argc, char** argv) {

@@ -1,7 +1,7 @@
 // Start-up of the game routine: the first phase (working folder, settings, input manager,
 // log, engine device, screen and level managers) and the second (every other manager, the
 // physics world, the screens and the initial level), each step in its fixed order.
-#include "core/GameApplication.h"
+#include "core/app/GameApplication.h"
 
 #include <filesystem>
 #include <system_error>

@@ -33,7 +33,7 @@
 //  11. the input devices' overlays
 //  12. endScene
 //  13. InputManager::endFrame, while the simulation runs
-#include "core/GameApplication.h"
+#include "core/app/GameApplication.h"
 
 #include "core/Globals.h"
 #include "core/ProfilerManager.h"
