@@ -5,7 +5,7 @@
 
 #include "../render/RenderFixture.h"
 
-#include "core/ShellHooks.h"
+#include "render/RenderManagers.h"
 #include "render/EffectHandler.h"
 #include "render/ShaderManager.h"
 

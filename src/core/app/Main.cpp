@@ -7,7 +7,7 @@
 
 int main(int argc, char** argv) {
     platform::enableDpiAwareness();
-    // Each subsystem that has landed fills its slots of the shell's hook table.
+    // The slot tables the lower layers call up through.
     registerGameSubsystems();
     return runGame(argc > 1 ? argv[1] : "");
 }
