@@ -9,7 +9,7 @@
 #include "physics/world/PhysicsManager.h"
 
 #include "core/Globals.h"
-#include "core/ShellHooks.h"
+#include "core/CoreSlots.h"
 #include "core/Stopwatch.h"
 #include "level/InstancedObject.h"
 #include "level/LevelHooks.h"
@@ -49,7 +49,7 @@ struct InstanceLevel {
         registerMeshGate(smgr);
         registerPhysicsObjectTypes();
         levelHooks().render.isInstancingEnabled = [merged] { return merged; };
-        shellHooks().physics.isSimulationActive = [] { return physicsManager && physicsManager->isSimulationActive(); };
+        coreSlots().physics.isSimulationActive = [] { return physicsManager && physicsManager->isSimulationActive(); };
         stopwatch = std::make_unique<Stopwatch>(L"frame", 0.0f, StopwatchClock{&readInstanceBenchClock, 1000});
         frameStopwatch = stopwatch.get();
         physics = std::make_unique<PhysicsManager>();
@@ -90,7 +90,7 @@ struct InstanceLevel {
         levels.reset();
         levelManager = nullptr;
         levelHooks().render.isInstancingEnabled = nullptr;
-        shellHooks().physics.isSimulationActive = nullptr;
+        coreSlots().physics.isSimulationActive = nullptr;
         device->closeDevice();
         device->run();
         device->drop();

@@ -4,21 +4,20 @@
 //
 // Reported per frame:
 //   in_physics_ms  the main thread's time inside endStep, beginStep and stepDuringRender
-//                  (each also on its own)
+//                  (each also on its own), each called by the bench where the frame calls it
 //   BM_StepCost    the step's own cost: the same pushes and one step through the manager,
 //                  inline, without the frame around it
 // With threads, the step runs while the frame is drawn: the main thread waits for it in
 // endStep only when the render is shorter than the step.
-#include "core/GameApplication.h"
+#include "core/app/GameApplication.h"
 #include "core/GameSettings.h"
 #include "core/Globals.h"
-#include "core/ShellHooks.h"
-#include "level/LevelShellHooks.h"
+#include "core/CoreSlots.h"
+#include "core/app/SubsystemRegistration.h"
+#include "level/LevelManager.h"
 #include "physics/world/PhysicsFiltering.h"
 #include "physics/world/PhysicsManager.h"
-#include "physics/world/PhysicsRegistration.h"
-#include "player/InputRegistration.h"
-#include "screens/ScreenRegistration.h"
+#include "screens/ScreenManager.h"
 
 #include <benchmark/benchmark.h>
 #include <irrlicht.h>
@@ -107,58 +106,79 @@ void pushBoxes(int frame) {
         physicsManager->addForce(push, phys::ForceMode::Force, box, true);
 }
 
+// What the bench does inside the running game's frame: the boxes are pushed, and the step
+// begun (timed), from the level manager's end-of-update list, the last step of the update
+// before the update would begin it; the render's own work is done in the GUI's draw.
+struct FrameWork {
+    double* inBeginStep = nullptr;
+    const bool* timing = nullptr;
+    int frame = 0;
+    void endOfUpdate() {
+        pushBoxes(frame);
+        if (!screenManager->isGameUpdateAllowed())
+            return;
+        const Clock::time_point start = Clock::now();
+        physicsManager->beginStep();
+        if (*timing)
+            *inBeginStep += secondsSince(start);
+    }
+};
+
+class RenderWork : public irr::gui::IGUIElement {
+public:
+    RenderWork(irr::gui::IGUIEnvironment* environment, double seconds)
+        : IGUIElement(irr::gui::EGUIET_ELEMENT, environment, environment->getRootGUIElement(), -1,
+                      irr::core::recti()),
+          seconds(seconds) {}
+    void draw() override { busyFor(seconds); }
+
+private:
+    double seconds;
+};
+
 void BM_GameFrame(benchmark::State& state) {
     const int threads = static_cast<int>(state.range(0));
     const double renderWork = static_cast<double>(state.range(1)) / 1000.0;
     GameFolder folder;
     writeSettings(threads);
-    resetShellHooks();
+    resetCoreSlots();
     resetProgramFlags();
-    registerLevelShellHooks();
-    registerInputSubsystem();
-    registerScreens();
-    registerPhysicsSubsystem();
+    registerGameSubsystems();
 
-    ShellHooks& hooks = shellHooks();
-    // Seconds inside each entry point: endStep, beginStep, stepDuringRender.
+    // Seconds inside each entry point: endStep, beginStep, stepDuringRender. The bench calls
+    // each itself, just before the frame would: the frame's own call then finds nothing left
+    // to do.
     double inPhysics[3] = {};
     bool timing = false;
-    auto timed = [&inPhysics, &timing](std::function<void()> entry, int which) {
-        return [entry, which, &inPhysics, &timing] {
-            const Clock::time_point start = Clock::now();
-            entry();
-            if (timing)
-                inPhysics[which] += secondsSince(start);
-        };
+    auto timed = [&inPhysics, &timing](void (PhysicsManager::*entry)(), int which) {
+        const Clock::time_point start = Clock::now();
+        (physicsManager->*entry)();
+        if (timing)
+            inPhysics[which] += secondsSince(start);
     };
-    hooks.physics.endStep = timed(hooks.physics.endStep, 0);
-    hooks.physics.beginStep = timed(hooks.physics.beginStep, 1);
-    hooks.physics.stepDuringRender = timed(hooks.physics.stepDuringRender, 2);
-    int frame = 0;
-    hooks.screens.update = [update = hooks.screens.update, &frame, &state, &timing] {
-        update();
-        if (++frame == 1) {
-            buildBoxes();
-            return;
-        }
-        timing = true;
-        if (!state.KeepRunning())
-            QuitRequested = true;
-    };
-    // The boxes are pushed around the floor every frame, so that they stay awake.
-    hooks.level.runEndOfUpdateList = [run = hooks.level.runEndOfUpdateList, &frame] {
-        run();
-        pushBoxes(frame);
-    };
-    // The render's own work: what runs while the step is in flight.
-    hooks.screens.draw = [draw = hooks.screens.draw, renderWork] {
-        busyFor(renderWork);
-        draw();
-    };
-
     GameApplication game;
-    game.run();
-    resetShellHooks();
+    if (game.startUp()) {
+        FrameWork work{&inPhysics[1], &timing};
+        levelManager->onEndOfUpdate.addMember(&work, &FrameWork::endOfUpdate);
+        (new RenderWork(gameDevice->getGUIEnvironment(), renderWork))->drop();
+        while (gameDevice->run() && !QuitRequested) {
+            timed(&PhysicsManager::endStep, 0);
+            game.updateGame();
+            if (!game.frameRan())
+                continue;
+            if (++work.frame == 1) {
+                buildBoxes();
+            } else {
+                timing = true;
+                if (!state.KeepRunning())
+                    QuitRequested = true;
+            }
+            timed(&PhysicsManager::stepDuringRender, 2);
+            game.renderGame();
+        }
+    }
+    game.shutdownGame();
+    resetCoreSlots();
     if (!timing) {
         std::ifstream log("PaddlestoneLog.txt");
         std::string line, last;

@@ -16,7 +16,8 @@
 #include "render/ShadowCascades.h"
 
 #include "core/Globals.h"
-#include "core/ShellHooks.h"
+#include "core/CoreSlots.h"
+#include "render/RenderManagers.h"
 
 #include "../support/BenchDevice.h"
 #include "../support/RatioReporter.h"
@@ -53,11 +54,11 @@ bool setUpStage() {
     if (!s.device)
         return false;
     registerRenderSubsystem();
-    RenderHooks& render = shellHooks().render;
     EffectHandlerSetup setup;
-    effectHandler = render.createEffectHandler(s.device, setup);
-    lightManager = render.createLightManager(s.device->getSceneManager());
-    shaderManager = render.createShaderManager(s.device);
+    effectHandler = createEffectHandler(s.device, setup);
+    lightManager = new LightManager(s.device->getSceneManager());
+    shaderManager = new ShaderManager();
+    shaderManager->init();
     s.lights = lightManager;
     lightManager->maxLightsPerNode = 4;
 
@@ -148,7 +149,7 @@ void shadedFrames(benchmark::State& state, s32 cascades, bool bloom) {
         useMaterial(shaderManager->getMaterialType(0));
         // The shaders' shadow switch asks for a running physics world.
         physicsManager = reinterpret_cast<PhysicsManager*>(&s);
-        shellHooks().physics.isSimulationActive = [] { return true; };
+        coreSlots().physics.isSimulationActive = [] { return true; };
         EffectHandler& handler = *effectHandler;
         handler.shadowsEnabled = cascades > 0;
         handler.shadowDistanceMode = cascades == 3 ? 2 : 1;
@@ -211,15 +212,12 @@ int main(int argc, char** argv) {
         if (const double ratio = reporter.ratio(row[0], "BM_FrameShadowsOff"); ratio > 0.0)
             std::printf("Frame with %s / without: %.2f\n", row[1], ratio);
     std::fflush(stdout);
-    RenderHooks& render = shellHooks().render;
-    if (effectHandler)
-        render.destroyEffectHandler();
-    if (lightManager)
-        render.destroyLightManager();
+    destroyEffectHandler();
+    destroyLightManager();
     if (stage().device)
         stage().device->drop();
-    if (shaderManager)
-        render.destroyShaderManager();
+    delete shaderManager;
+    shaderManager = nullptr;
     gameDevice = nullptr;
     return 0;
 }

@@ -6,7 +6,6 @@
 #include "camera/GameCamera.h"
 
 #include "core/Globals.h"
-#include "core/ShellHooks.h"
 #include "level/SceneNodeTypes.h"
 #include "phys/Scene.h"
 #include "phys/Shape.h"

@@ -9,7 +9,6 @@
 
 #include "core/Globals.h"
 #include "core/Log.h"
-#include "core/ShellHooks.h"
 #include "core/Stopwatch.h"
 #include "gui/GuiHooks.h"
 #include "level/LevelHooks.h"
@@ -75,39 +74,30 @@ video::IVideoDriver* beginDebugLines(const scene::ISceneNode* node) {
 }
 } // namespace camera
 
-namespace {
-void fillCameraShellSlots(CameraHooks& hooks) {
-    hooks.create = [](int viewport) {
-        logMessage("Creating CameraManager.");
-        auto* manager = new CameraManager(u32(viewport));
-        // The level manager exists before the cameras: their level events bind here.
-        if (levelManager) {
-            levelManager->onLevelLoadStarted.addMember(manager, &CameraManager::onLevelLoaded);
-            levelManager->onLevelUnloaded.addMember(manager, &CameraManager::resetLevelCameras);
-        }
-        return manager;
-    };
-    hooks.subscribeLeaveFreeCamera = [](CameraManager* manager) {
-        if (screenManager && manager)
-            screenManager->PauseOpened.addMember(manager, &CameraManager::leaveFreeCamera);
-    };
-    hooks.update = [](CameraManager* manager) {
-        if (manager)
-            manager->update(camera::frameSeconds());
-    };
-    hooks.destroy = [](CameraManager* manager) {
-        if (!manager)
-            return;
-        if (levelManager) {
-            levelManager->onLevelLoadStarted.removeMember(manager, &CameraManager::onLevelLoaded);
-            levelManager->onLevelUnloaded.removeMember(manager, &CameraManager::resetLevelCameras);
-        }
-        if (screenManager)
-            screenManager->PauseOpened.removeMember(manager, &CameraManager::leaveFreeCamera);
-        delete manager;
-    };
+CameraManager* createCameraManager(int viewport) {
+    logMessage("Creating CameraManager.");
+    auto* manager = new CameraManager(u32(viewport));
+    // The level manager exists before the cameras: their level events bind here.
+    if (levelManager) {
+        levelManager->onLevelLoadStarted.addMember(manager, &CameraManager::onLevelLoaded);
+        levelManager->onLevelUnloaded.addMember(manager, &CameraManager::resetLevelCameras);
+    }
+    return manager;
 }
 
+void destroyCameraManager(CameraManager* manager) {
+    if (!manager)
+        return;
+    if (levelManager) {
+        levelManager->onLevelLoadStarted.removeMember(manager, &CameraManager::onLevelLoaded);
+        levelManager->onLevelUnloaded.removeMember(manager, &CameraManager::resetLevelCameras);
+    }
+    if (screenManager)
+        screenManager->PauseOpened.removeMember(manager, &CameraManager::leaveFreeCamera);
+    delete manager;
+}
+
+namespace {
 void fillCameraLevelSlots(LevelHookTable::Camera& hooks) {
     hooks.setDefaultFarValue = [](f32 farValue) {
         if (cameraManagers[0])
@@ -137,7 +127,6 @@ void fillCameraGuiSlots(GuiCameraHooks& hooks) {
 } // namespace
 
 void registerCameraSubsystem() {
-    fillCameraShellSlots(shellHooks().cameras);
     fillCameraLevelSlots(levelHooks().camera);
     fillCameraGuiSlots(guiHooks().camera);
     renderServices().cameras.viewportCamera = [](s32 viewport) -> scene::ICameraSceneNode* {

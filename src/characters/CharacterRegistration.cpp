@@ -10,7 +10,6 @@
 #include "characters/VisionCone.h"
 #include "characters/VisionConeHooks.h"
 #include "characters/WaypointObject.h"
-#include "core/ShellHooks.h"
 #include "level/LevelHooks.h"
 #include "level/SceneNodeTypes.h"
 #include "triggers/TriggerServices.h"
@@ -19,9 +18,6 @@
 void registerCharacters() {
     registerWaypointType();
     registerSceneNodeType(levelObjectRow<CharacterObject>(typeId("crct"), "CharacterObject"));
-    CharacterHooks& shell = shellHooks().characters;
-    shell.loadSuspicionConfig = [] { return loadSuspicionConfig(); };
-    shell.unloadSuspicionConfig = unloadSuspicionConfig;
 
     LevelHookTable::Characters& level = levelHooks().characters;
     level.loadProfile = [](CharacterProfile& profile, const std::string& file) {

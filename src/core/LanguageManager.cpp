@@ -4,7 +4,8 @@
 #include "core/Globals.h"
 #include "core/Log.h"
 #include "core/Utf8.h"
-#include "core/ShellHooks.h"
+#include "core/CoreSlots.h"
+#include "core/SlotCalls.h"
 #include "core/XmlFile.h"
 
 #include <irrlicht.h>
@@ -177,7 +178,7 @@ irr::gui::IGUIFont* LanguageManager::getFont(int role) {
     extension.make_lower();
     if (extension == ".ttf") {
         const irr::s32 pixels = static_cast<irr::s32>(size * (screenHeight / referenceHeight) + 0.5f);
-        return askHook(shellHooks().screens.getCachedFont, nullptr, path, pixels);
+        return askHook(coreSlots().fonts.getCachedFont, nullptr, path, pixels);
     }
     if (!device || !device->getGUIEnvironment())
         return nullptr;

@@ -1,7 +1,8 @@
 #pragma once
 
 // Program-wide questions about the state of the game, asked all over the program. Each
-// answers from the managers that exist; the answer without a manager is given beside it.
+// answers from the managers that exist (through core/CoreSlots.h); the answer without a
+// manager is given beside it.
 
 // The physics manager's simulation flag (set by its constructor, never cleared); false
 // without a physics manager.
@@ -26,3 +27,7 @@ bool isGameInputBlocked();
 bool isLoadingOverlayOpaque();
 // The top stacked screen keeps the game running behind it; false without a screen manager.
 bool isGameRunningBehindScreen();
+// The screen manager's input gate; true without a screen manager.
+bool screensAllowInput();
+// The screen manager's game-update gate (the physics step); true without a screen manager.
+bool screensAllowGameUpdate();

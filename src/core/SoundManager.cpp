@@ -5,7 +5,8 @@
 #include "core/Globals.h"
 #include "core/Log.h"
 #include "core/ProgramQueries.h"
-#include "core/ShellHooks.h"
+#include "core/CoreSlots.h"
+#include "core/SlotCalls.h"
 
 #include <irrlicht.h>
 
@@ -82,7 +83,7 @@ void SoundManager::applySpeakerMode() {
 
 void SoundManager::clearEventReferences() {
     // The level's sound objects hold events and channels of the system too.
-    callHook(shellHooks().level.releaseSoundObjectAudio);
+    callHook(coreSlots().level.releaseSoundObjectAudio);
     currentMusic = nullptr;
     currentMusicName.clear();
     ramps.clear();
@@ -234,7 +235,7 @@ void SoundManager::restartSong() {
 }
 
 void SoundManager::setAllPaused(bool paused) {
-    if (const auto& pause = shellHooks().level.pauseSoundObject)
+    if (const auto& pause = coreSlots().level.pauseSoundObject)
         for (const auto& entry : soundObjects)
             pause(entry.second, paused);
     for (audio::Event* event : effectEvents)

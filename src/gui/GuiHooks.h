@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/ShellHooks.h"
+#include "core/SlotCalls.h"
 
 #include <irrString.h>
 #include <irrTypes.h>
@@ -14,7 +14,7 @@
 // services of the subsystems built after the GUI. Each service fills its slots in its
 // registration function at start-up (screens/ScreenRegistration.cpp fills those of the
 // application core); an empty slot does nothing or answers the default written beside it.
-// callHook and askHook (core/ShellHooks.h) call them.
+// callHook and askHook (core/SlotCalls.h) call them.
 
 namespace irr {
 namespace gui {

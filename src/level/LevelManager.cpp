@@ -12,7 +12,7 @@
 #include "level/SubLevelObject.h"
 
 #include "core/Globals.h"
-#include "core/ShellHooks.h"
+#include "core/ProgramQueries.h"
 #include "core/LanguageManager.h"
 #include "core/LogManager.h"
 #include "core/Stopwatch.h"
@@ -247,7 +247,7 @@ void LevelManager::updateDebugKeys() {
     if (pressed(debugKeyToggleDebugMode))
         debugMode = !debugMode;
     if (pressed(debugKeyPhysicsDrawing)) {
-        const bool inputAllowed = askHook(shellHooks().screens.isInputAllowed, true);
+        const bool inputAllowed = screensAllowInput();
         if (inputAllowed && hooks.physics.toggleDebugVisualization)
             hooks.physics.toggleDebugVisualization();
     }

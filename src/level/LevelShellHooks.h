@@ -1,9 +1,6 @@
 #pragma once
 
-// Fills the game shell's level slots (core/ShellHooks.h) with the level manager: its
-// creation and start-up, the initial level, the level update, the end-of-update list, the
-// debug keys, the level state the program-wide queries read, the scene-node factory, and
-// its unloading at shutdown; the level events and the loading overlay, the save manager and
-// the sound objects; the GUI's level-event and sprite-animation slots; and the save folder
-// the input code keeps its remapping file in. Called once, before the game routine runs.
+// Fills the GUI's level-event and sprite-animation slots with the level manager and the
+// caches, and the save folder the input code keeps its remapping file in. Called once,
+// before the game routine runs.
 void registerLevelShellHooks();

@@ -1,7 +1,6 @@
 #include "player/InputRegistration.h"
 
 #include "core/Globals.h"
-#include "core/ShellHooks.h"
 #include "player/ConfigTentMovementObject.h"
 #include "level/LevelHooks.h"
 #include "level/LevelManager.h"
@@ -11,44 +10,6 @@
 #include "player/devices/KeyboardDevice.h"
 
 void registerInputSubsystem() {
-    InputHooks& input = shellHooks().input;
-    input.create = []() -> irr::IEventReceiver* {
-        inputManager = new InputManager();
-        return inputManager;
-    };
-    input.init = [](irr::IrrlichtDevice* device) {
-        if (inputManager)
-            inputManager->init(device);
-    };
-    input.resetInputState = []() {
-        if (inputManager)
-            inputManager->resetInputState();
-    };
-    input.update = []() {
-        if (inputManager)
-            inputManager->update();
-    };
-    input.updateDeviceOverlays = []() {
-        if (inputManager)
-            inputManager->updateDeviceOverlays();
-    };
-    input.endFrame = []() {
-        if (inputManager)
-            inputManager->endFrame();
-    };
-    input.destroy = []() {
-        delete inputManager;
-        inputManager = nullptr;
-    };
-    input.createMovementObject = [](irr::scene::ISceneManager* scene) {
-        return new ConfigTentMovementObject(nullptr, scene, -1);
-    };
-    input.destroyMovementObject = []() {
-        if (movementObject)
-            movementObject->drop();
-        movementObject = nullptr;
-    };
-
     playerHooks().level.touchInstanceFlag = []() { return levelManager && levelManager->touchInstanceFlag; };
 
     registerSceneNodeType(

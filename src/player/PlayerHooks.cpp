@@ -2,7 +2,7 @@
 
 #include "core/Globals.h"
 #include "core/ProgramQueries.h"
-#include "core/ShellHooks.h"
+#include "core/SlotCalls.h"
 #include "core/SteamManager.h"
 
 namespace {
@@ -24,7 +24,7 @@ bool isSimulationActive() { return ::isSimulationActive(); }
 
 float fixedStep() { return askHook(hooks().physics.fixedStepLength, frameTargetInterval); }
 
-bool isInputAllowed() { return !screenManager || askHook(shellHooks().screens.isInputAllowed, true); }
+bool isInputAllowed() { return ::screensAllowInput(); }
 
 bool isGameplaySuspended() { return ::isGameplaySuspended(); }
 

@@ -8,8 +8,7 @@ class IGUIElement;
 }
 
 // Calls from the player and input code into subsystems that land after it, grouped by
-// callee, where the shell's hook table (core/ShellHooks.h) has no slot for them. Each slot is
-// tested for emptiness where it is called: an empty slot answers the default written beside
+// callee. Each slot is tested for emptiness where it is called: an empty slot answers the default written beside
 // it. The subsystem that lands fills its slots in its registration function at start-up;
 // tests fill them with recording lambdas and call resetPlayerHooks().
 struct PlayerHooks {

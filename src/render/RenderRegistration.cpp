@@ -19,7 +19,6 @@
 #include "core/Globals.h"
 #include "core/Log.h"
 #include "core/Stopwatch.h"
-#include "core/ShellHooks.h"
 
 using namespace irr;
 
@@ -39,68 +38,6 @@ void applyLevelLightsPerNode(s32 lights) {
         logMessage("Rebuilding shaders for new number of lights.");
         shaderManager->rebuildShaders();
     }
-}
-
-void fillRenderShellSlots(RenderHooks& render) {
-    render.createEffectHandler = [](IrrlichtDevice* device, const EffectHandlerSetup& setup) {
-        auto* handler = new EffectHandler(device, core::dimension2du(0, 0));
-        handler->clearColor = video::SColor(setup.clearColour);
-        handler->shadowsEnabled = setup.shadowsEnabled && !handler->shaderEffectsUnsupported;
-        handler->shadowDistanceMode = setup.shadowDistanceMode;
-        handler->renderCallbacksEnabled = setup.renderCallbacksEnabled;
-        handler->ssaoEnabled = setup.ssaoEnabled;
-        effectHandler = handler;
-        createHmdOutput(device);
-        handler->initPostProcessing();
-        return handler;
-    };
-    render.createLightManager = [](scene::ISceneManager* scene) { return new LightManager(scene); };
-    render.createShaderManager = [](IrrlichtDevice*) {
-        auto* manager = new ShaderManager();
-        shaderManager = manager;
-        manager->init();
-        return manager;
-    };
-    render.bindLevelResets = [] {
-        if (!levelManager)
-            return;
-        if (effectHandler)
-            levelManager->onLevelUnloaded.addMember(effectHandler, &EffectHandler::resetLevelState);
-        if (lightManager)
-            levelManager->onLevelUnloaded.addMember(lightManager, &LightManager::resetLights);
-    };
-    render.updateCharacterTextures = [] {
-        if (effectHandler)
-            effectHandler->updateCharacterTextures(frameStopwatch ? frameStopwatch->delta() : 0.0f);
-    };
-    render.updateShadowCascades = [] {
-        if (effectHandler)
-            effectHandler->updateShadowCascades();
-    };
-    render.runRenderCallbacks = [] {
-        if (effectHandler)
-            effectHandler->runRenderCallbacks();
-    };
-    render.drawScene = [] {
-        if (effectHandler)
-            effectHandler->update(nullptr);
-    };
-    render.destroyEffectHandler = [] {
-        if (levelManager)
-            levelManager->onLevelUnloaded.removeMember(effectHandler, &EffectHandler::resetLevelState);
-        destroyHmdOutput();
-        delete effectHandler;
-        // Level objects that outlive it (the scene closes with the device) must not reach it.
-        effectHandler = nullptr;
-    };
-    render.destroyLightManager = [] {
-        if (levelManager)
-            levelManager->onLevelUnloaded.removeMember(lightManager, &LightManager::resetLights);
-        if (lightManager->sceneManager)
-            lightManager->sceneManager->setLightManager(nullptr);
-        lightManager->drop();
-    };
-    render.destroyShaderManager = [] { delete shaderManager; };
 }
 
 void fillRenderLevelSlots(LevelHookTable::Render& level) {
@@ -150,7 +87,6 @@ RenderServices& renderServices() { return renderServiceTable; }
 void resetRenderServices() { renderServiceTable = RenderServices{}; }
 
 void registerRenderSubsystem() {
-    fillRenderShellSlots(shellHooks().render);
     fillRenderEffectSlots(renderServices().effects);
     fillRenderLevelSlots(levelHooks().render);
     registerLightObjectType();

@@ -1,8 +1,6 @@
 #pragma once
 
-// Fills the game shell's render slots (core/ShellHooks.h: the effect handler, the light
-// manager and the shader manager, the level resets and the frame's drawing) and the level
-// table's render slots (level/LevelHooks.h: lights per object, level shadows, instancing,
-// the debug keys), and registers the "light" level object. Called once, before the game
-// routine runs.
+// Fills the level table's render slots (level/LevelHooks.h: lights per object, level
+// shadows, instancing, the debug keys), and registers the "light" level object. Called once,
+// before the game routine runs.
 void registerRenderSubsystem();

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/ShellHooks.h"
+#include "core/SlotCalls.h"
 
 #include <irrlicht.h>
 

@@ -4,7 +4,6 @@
 #include "core/Globals.h"
 #include "core/LanguageManager.h"
 #include "core/ProgramQueries.h"
-#include "core/ShellHooks.h"
 #include "core/SoundManager.h"
 #include "gui/GUIButton.h"
 #include "gui/GUIDebugStats.h"
@@ -44,9 +43,6 @@ using namespace irr;
 
 namespace {
 
-// The factory the GUI environment reads layout files through; the environment holds it too.
-GUIElementFactory* elementFactory = nullptr;
-
 // A level that starts loading ends the cross-fade; an unloaded level takes the preview
 // scenes with it.
 void previewsLevelUnloaded() { forgetMenuPreviews(); }
@@ -55,63 +51,17 @@ void screensLevelLoadStarted() {
         screenManager->resetSubtitlesAndCutscene();
 }
 
-void fillShellSlots(ScreenHooks& screens) {
-    screens.create = [](IrrlichtDevice* device) { return new ScreenManager(device->getGUIEnvironment()); };
-    screens.init = [] {
-        if (screenManager)
-            screenManager->init();
-    };
-    screens.update = [] {
-        if (screenManager)
-            screenManager->update();
-    };
-    screens.updateDebugStats = [] {
-        GUIDebugStats* stats = screenManager ? screenManager->getDebugStats() : nullptr;
-        if (!stats || !stats->isVisible())
-            return;
-        stats->update();
-        stats->beginFrameTiming();
-    };
-    screens.draw = [] {
-        if (screenManager)
-            screenManager->draw();
-    };
-    screens.postRenderGUI = [](f32 runningSeconds) {
-        if (screenManager)
-            screenManager->postRenderGUI(runningSeconds);
-    };
-    screens.destroy = [] { delete screenManager; };
-    // A level unload takes the notifications and the menu previews along; a level load starts
-    // without subtitles or a cross-fade.
-    screens.subscribeLevelHandlers = [] {
-        if (!screenManager || !levelManager)
-            return;
-        levelManager->onLevelUnloaded.addMember(screenManager, &ScreenManager::resetNotifications);
-        levelManager->onLevelUnloaded.addFunction(&previewsLevelUnloaded);
-        levelManager->onLevelLoadStarted.addFunction(&screensLevelLoadStarted);
-    };
+} // namespace
 
-    screens.isInputAllowed = [] { return !screenManager || screenManager->isInputAllowed(); };
-    screens.isGameUpdateAllowed = [] { return !screenManager || screenManager->isGameUpdateAllowed(); };
-    screens.topScreenKeepsTimerRunning = [] { return screenManager && screenManager->topScreenKeepsTimerRunning(); };
-    screens.overlayBlend = [] { return screenManager ? screenManager->getOverlayBlend() : 0.0f; };
-    screens.isStackActive = [] { return screenManager && screenManager->isStackActive(); };
-    screens.isPauseScreenVisible = [] { return screenManager && screenManager->isPauseScreenVisible(); };
-
-    screens.registerElementFactory = [](gui::IGUIEnvironment* environment) {
-        if (elementFactory)
-            elementFactory->drop();
-        elementFactory = new GUIElementFactory(environment);
-    };
-    screens.releaseElementFactory = [] {
-        if (elementFactory)
-            elementFactory->drop();
-        elementFactory = nullptr;
-    };
-    screens.getCachedFont = [](const io::path& path, s32 size) -> gui::IGUIFont* {
-        return getCachedFont(path, size);
-    };
+void subscribeScreenLevelHandlers() {
+    if (!screenManager || !levelManager)
+        return;
+    levelManager->onLevelUnloaded.addMember(screenManager, &ScreenManager::resetNotifications);
+    levelManager->onLevelUnloaded.addFunction(&previewsLevelUnloaded);
+    levelManager->onLevelLoadStarted.addFunction(&screensLevelLoadStarted);
 }
+
+namespace {
 
 void fillGuiSlots(GuiHooks& hooks) {
     hooks.sound.playEffect = [](s32 id) {
@@ -135,11 +85,8 @@ void fillGuiSlots(GuiHooks& hooks) {
     hooks.language.languageChanged = []() -> DelegateList* {
         return languageManager ? &languageManager->languageChanged : nullptr;
     };
-    // The level subsystem answers these through the shell's level slots.
-    hooks.level.isLevelLoading = [] { return levelManager && askHook(shellHooks().level.isLevelLoading, false); };
-    hooks.level.isLoadingOverlayBusy = [] {
-        return levelManager && askHook(shellHooks().level.isLoadingOverlayBusy, false);
-    };
+    hooks.level.isLevelLoading = [] { return levelManager && levelManager->levelLoading; };
+    hooks.level.isLoadingOverlayBusy = [] { return levelManager && levelManager->loadingOverlay.isBusy(); };
     hooks.level.isLoadingOverlayOpaque = [] { return isLoadingOverlayOpaque(); };
     hooks.level.isGameplaySuspendedOrLoading = [] { return isGameplaySuspendedOrLoading(); };
     hooks.level.currentLevelPath = [] {
@@ -344,7 +291,6 @@ void fillSuspicionSlots(SuspicionHookTable& suspicion) {
 }
 
 void registerScreens() {
-    fillShellSlots(shellHooks().screens);
     fillGuiSlots(guiHooks());
     fillInputSlots(guiHooks().input);
     fillLevelSlots(levelHooks().screens);

@@ -6,7 +6,6 @@
 #include "core/GameSettings.h"
 #include "core/Globals.h"
 #include "level/SceneNodeBase.h"
-#include "core/ShellHooks.h"
 #include "gui/GuiHooks.h"
 #include "physics/world/PhysicsManager.h"
 #include "player/ConfigTentMovementObject.h"
@@ -27,13 +26,13 @@ void CameraFixture::SetUp() {
     physicsManager = physics;
     ASSERT_TRUE(physics->init());
     registerCameraSubsystem();
-    cameras = shellHooks().cameras.create(0);
+    cameras = createCameraManager(0);
     cameraManagers[0] = cameras;
     cameras->onLevelLoaded();
 }
 
 void CameraFixture::TearDown() {
-    shellHooks().cameras.destroy(cameras);
+    destroyCameraManager(cameras);
     cameraManagers[0] = nullptr;
     cutsceneRunning = false;
     resetCameraServices();

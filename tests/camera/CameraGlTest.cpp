@@ -11,7 +11,7 @@
 
 #include "core/GameSettings.h"
 #include "core/Globals.h"
-#include "core/ShellHooks.h"
+#include "core/CoreSlots.h"
 #include "core/Stopwatch.h"
 #include "gui/GuiHooks.h"
 #include "level/LevelHooks.h"
@@ -68,14 +68,14 @@ protected:
         physicsManager = physics.get();
         ASSERT_TRUE(physics->init());
         registerCameraSubsystem();
-        cameras = shellHooks().cameras.create(0);
+        cameras = createCameraManager(0);
         cameraManagers[0] = cameras;
     }
     void TearDown() override {
         delete screenManager;
         screenManager = nullptr;
         if (cameras)
-            shellHooks().cameras.destroy(cameras);
+            destroyCameraManager(cameras);
         cameraManagers[0] = nullptr;
         if (device)
             device->getSceneManager()->clear();
@@ -91,7 +91,7 @@ protected:
         resetProgramFlags(); // the screen size of the test's device goes with it
         resetCameraServices();
         resetRenderServices();
-        resetShellHooks();
+        resetCoreSlots();
         resetLevelHooks();
         resetGuiHooks();
         if (device)

@@ -8,7 +8,7 @@
 #include "camera/FreeFlyCameraAnimator.h"
 
 #include "core/Globals.h"
-#include "core/ShellHooks.h"
+#include "core/CoreSlots.h"
 #include "gui/GUIImage.h"
 #include "level/LevelManager.h"
 #include "render/EffectHandler.h"
@@ -34,11 +34,11 @@ protected:
         registerTriggerTypes();
         screenManager = new ScreenManager(device->get()->getGUIEnvironment());
         screenManager->createScreens();
-        shellHooks().screens.overlayBlend = [] { return screenManager->getOverlayBlend(); };
+        coreSlots().screens.overlayBlend = [] { return screenManager->getOverlayBlend(); };
         overlay = screenManager->getCutsceneScreen();
     }
     void TearDown() override {
-        shellHooks().screens.overlayBlend = nullptr;
+        coreSlots().screens.overlayBlend = nullptr;
         delete screenManager;
         screenManager = nullptr;
         CameraTimeFixture::TearDown();

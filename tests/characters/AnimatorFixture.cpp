@@ -2,7 +2,7 @@
 
 #include "characters/animators/AnimatorFactory.h"
 #include "physics/objects/PhysicsObjectSettings.h"
-#include "core/ShellHooks.h"
+#include "core/CoreSlots.h"
 #include "level/LevelHooks.h"
 #include "level/ResourceCaches.h"
 #include "render/BillboardObject.h"
@@ -19,7 +19,7 @@ void AnimatorFixture::SetUp() {
     resetAnimatorServices();
     registerBillboardObjectType();
     // The level is being played: the physics world's simulation flag is set.
-    shellHooks().physics.isSimulationActive = [] { return physicsManager && physicsManager->isSimulationActive(); };
+    coreSlots().physics.isSimulationActive = [] { return physicsManager && physicsManager->isSimulationActive(); };
     levelHooks().render.loadSpriteAnimation = [](SpriteAnimation& animation, const io::path& file) {
         return loadTextureAnimation(animation, file);
     };
@@ -33,7 +33,7 @@ void AnimatorFixture::TearDown() {
     resetAnimatorServices();
     clearSpriteAnimationCache();
     resetLevelHooks();
-    resetShellHooks();
+    resetCoreSlots();
     PhysicsObjectFixture::TearDown();
 }
 

@@ -3,7 +3,7 @@
 // PADDLESTONE_KEEP_SCREENSHOT=/path/animators keeps them as /path/animators-1.png ...
 #include "characters/animators/AnimatorFactory.h"
 #include "core/Globals.h"
-#include "core/ShellHooks.h"
+#include "core/CoreSlots.h"
 #include "core/Stopwatch.h"
 #include "level/LevelFile.h"
 #include "level/LevelManager.h"
@@ -66,7 +66,7 @@ TEST(AnimatorLevelGlTest, ObjectsSpinRideTheirPathAndTheLightFlickers) {
         auto physics = std::make_unique<PhysicsManager>();
         physicsManager = physics.get();
         ASSERT_TRUE(physics->init());
-        shellHooks().physics.isSimulationActive = [] { return physicsManager != nullptr; };
+        coreSlots().physics.isSimulationActive = [] { return physicsManager != nullptr; };
 
         ASSERT_TRUE(levels->loadLevel("Content/Levels/AnimatorDemo.irr"));
         scene::ICameraSceneNode* camera =
@@ -116,7 +116,7 @@ TEST(AnimatorLevelGlTest, ObjectsSpinRideTheirPathAndTheLightFlickers) {
         factory->drop();
         levels.reset();
         levelManager = nullptr;
-        resetShellHooks();
+        resetCoreSlots();
     }
     device->drop();
     gameDevice = nullptr;

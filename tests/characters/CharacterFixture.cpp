@@ -3,7 +3,7 @@
 #include "characters/SuspicionHooks.h"
 #include "characters/SuspicionRules.h"
 #include "core/Globals.h"
-#include "core/ShellHooks.h"
+#include "core/CoreSlots.h"
 #include "level/LevelHooks.h"
 #include "level/MeshGate.h"
 
@@ -44,7 +44,7 @@ void CharacterFixture::SetUp() {
     resetProgramFlags();
     resetSuspicionHooks();
     resetLevelHooks();
-    resetShellHooks();
+    resetCoreSlots();
     log.lines.clear();
 }
 
@@ -52,7 +52,7 @@ void CharacterFixture::TearDown() {
     unloadSuspicionConfig();
     resetSuspicionHooks();
     resetLevelHooks();
-    resetShellHooks();
+    resetCoreSlots();
     resetProgramFlags();
     soundManager = nullptr;
     sound.reset();

@@ -4,8 +4,8 @@
 #include "characters/CharacterObject.h"
 #include "characters/CharacterRegistration.h"
 
+#include "core/CoreSlots.h"
 #include "core/Globals.h"
-#include "core/ShellHooks.h"
 #include "level/LevelManager.h"
 
 #include "../physics/PhysicsGlStage.h"
@@ -25,7 +25,7 @@ TEST(CharacterGlTest, ACharacterIsDrawnWalkingAlongItsPath) {
     PhysicsGlStage stage(800, 450);
     ASSERT_TRUE(stage.ready()) << "no OpenGL device (run under Xvfb)";
     registerCharacters();
-    shellHooks().physics.isSimulationActive = [] { return true; };
+    coreSlots().physics.isSimulationActive = [] { return true; };
     ASSERT_TRUE(stage.load("Content/Levels/CharacterDemo.irr"));
     levelManager->rebuildNodeIDs();
     auto* walker = asCharacter(stage.smgr->getSceneNodeFromName("Walker"));
@@ -76,7 +76,7 @@ TEST(CharacterGlTest, ACharacterIsDrawnWalkingAlongItsPath) {
         shot1->drop();
         shot2->drop();
     }
-    resetShellHooks();
+    resetCoreSlots();
 }
 
 } // namespace

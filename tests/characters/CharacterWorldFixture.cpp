@@ -6,7 +6,7 @@
 #include "characters/SuspicionRules.h"
 #include "characters/VisionConeHooks.h"
 #include "core/Globals.h"
-#include "core/ShellHooks.h"
+#include "core/CoreSlots.h"
 #include "triggers/TriggerServices.h"
 
 using namespace irr;
@@ -15,7 +15,7 @@ void CharacterWorldFixture::SetUp() {
     PhysicsObjectFixture::SetUp();
     registerCharacters();
     loadSuspicionConfig();
-    shellHooks().physics.isSimulationActive = [this] { return simulating; };
+    coreSlots().physics.isSimulationActive = [this] { return simulating; };
     makeObject([](io::IAttributes* a) {
         a->addString("Name", "Floor");
         a->addVector3d("Position", core::vector3df(0.0f, -0.5f, 0.0f));

@@ -404,12 +404,11 @@ TEST_F(SuspicionLevelTest, ObjectivesReduceThroughTheRegisteredRules) {
     EXPECT_EQ(m.drainValue, 40.0f);
 }
 
-TEST_F(SuspicionLevelTest, RegistrationFillsTheSlots) {
-    EXPECT_TRUE(shellHooks().characters.loadSuspicionConfig);
-    EXPECT_TRUE(shellHooks().characters.unloadSuspicionConfig);
-    EXPECT_EQ(shellHooks().characters.loadSuspicionConfig(), 0);
+TEST_F(SuspicionLevelTest, TheRulesLoadAtStartUpAndEmptyAtShutdown) {
+    // What the shell's start-up and shutdown call.
+    EXPECT_EQ(loadSuspicionConfig(), 0);
     EXPECT_GT(getSuspicionValues(SCT_Stranger, ST_HitByThrown).amount, 0.0f);
-    shellHooks().characters.unloadSuspicionConfig();
+    unloadSuspicionConfig();
     EXPECT_TRUE(suspicionRuleTable().empty());
 }
 

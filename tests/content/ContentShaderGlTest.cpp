@@ -6,7 +6,7 @@
 #include "../render/RenderFixture.h"
 
 #include "core/Globals.h"
-#include "core/ShellHooks.h"
+#include "render/RenderManagers.h"
 #include "render/EffectHandler.h"
 #include "render/ShaderManager.h"
 

@@ -9,7 +9,7 @@
 #include "characters/CharacterProfile.h"
 #include "characters/SuspicionRules.h"
 #include "core/AudioProject.h"
-#include "core/GameApplication.h"
+#include "core/app/GameApplication.h"
 #include "core/Globals.h"
 #include "core/LanguageManager.h"
 #include "core/SoundManager.h"

@@ -4,10 +4,10 @@
 // control characters, temporary files of killed writes, the working folder's lock and the
 // quit signals.
 #include "ServicesFixture.h"
-#include "ShellFixture.h"
+#include "app/ShellFixture.h"
 
 #include "core/FileChecks.h"
-#include "core/GameApplication.h"
+#include "core/app/GameApplication.h"
 #include "core/GameSettings.h"
 #include "core/ImageGate.h"
 #include "core/Log.h"
@@ -362,27 +362,26 @@ class QuitSignalTest : public ShellFixture {};
 
 TEST_F(QuitSignalTest, SigtermAndSigintEndTheGameAsClosingTheWindowDoes) {
     for (int signal : {SIGTERM, SIGINT}) {
-        recordAllHooks();
         clearQuitSignal();
-        writeSettings();
-        int frames = 0;
-        shellHooks().level.update = [&] {
-            if (++frames == 3)
+        GameApplication game;
+        ASSERT_TRUE(game.startUp()) << signal;
+        ASSERT_NO_FATAL_FAILURE(attachProbe());
+        probe = FrameProbe();
+        probe.onUpdate = [this, signal] {
+            if (probe.updates == 3)
                 std::raise(signal);
         };
-        GameApplication game;
-        EXPECT_EQ(game.run(), gameStatusNormal) << signal;
-        EXPECT_EQ(frames, 3) << signal;
+        EXPECT_EQ(game.runFrames(), gameStatusNormal) << signal;
+        EXPECT_EQ(probe.updates, 3) << signal;
+        game.shutdownGame();
         // The orderly shutdown ran, as after the window closed.
-        EXPECT_FALSE(traceOf("level.unloadAndDestroy").empty()) << signal;
-        EXPECT_FALSE(traceOf("screens.destroy").empty()) << signal;
-        clearTrace();
+        EXPECT_EQ(levelManager, nullptr) << signal;
+        EXPECT_EQ(screenManager, nullptr) << signal;
     }
     clearQuitSignal();
 }
 
 TEST_F(QuitSignalTest, ASecondGameInTheSameFolderSaysSoAndEnds) {
-    recordAllHooks();
     ASSERT_TRUE(acquireInstanceLock());
     const pid_t child = fork();
     ASSERT_GE(child, 0);

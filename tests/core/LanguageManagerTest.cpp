@@ -3,7 +3,7 @@
 #include "core/GameSettings.h"
 #include "core/Globals.h"
 #include "core/LanguageManager.h"
-#include "core/ShellHooks.h"
+#include "core/CoreSlots.h"
 
 #include "support/NullDevice.h"
 #include "support/TempDir.h"
@@ -170,7 +170,7 @@ TEST_F(LanguageManagerTest, MissingOrBrokenFilesAreLoggedAndTheGameGoesOn) {
 TEST_F(LanguageManagerTest, TrueTypeFontsComeFromTheFontCacheAtTheScreensScale) {
     useOwnContent(twoLanguages, "");
     std::vector<std::pair<std::string, int>> asked;
-    shellHooks().screens.getCachedFont = [&](const irr::io::path& path, irr::s32 size) {
+    coreSlots().fonts.getCachedFont = [&](const irr::io::path& path, irr::s32 size) {
         asked.emplace_back(path.c_str(), size);
         return static_cast<irr::gui::IGUIFont*>(nullptr);
     };

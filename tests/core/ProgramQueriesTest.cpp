@@ -1,6 +1,6 @@
 #include "core/Globals.h"
 #include "core/ProgramQueries.h"
-#include "core/ShellHooks.h"
+#include "core/CoreSlots.h"
 
 #include <gtest/gtest.h>
 
@@ -12,12 +12,13 @@ double storage[3];
 class ProgramQueriesTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        resetShellHooks();
-        ShellHooks& h = shellHooks();
+        resetCoreSlots();
+        CoreSlots& h = coreSlots();
         h.screens.overlayBlend = [this] { return blend; };
         h.screens.isStackActive = [this] { return stackActive; };
         h.screens.isPauseScreenVisible = [this] { return pauseVisible; };
         h.screens.isInputAllowed = [this] { return inputAllowed; };
+        h.screens.isGameUpdateAllowed = [this] { return gameUpdateAllowed; };
         h.screens.topScreenKeepsTimerRunning = [this] { return keepsTimer; };
         h.level.isSuspended = [this] { return suspended; };
         h.level.isLoadingOverlayBusy = [this] { return overlayBusy; };
@@ -27,7 +28,7 @@ protected:
         h.physics.isSimulationActive = [] { return true; };
     }
     void TearDown() override {
-        resetShellHooks();
+        resetCoreSlots();
         screenManager = nullptr;
         levelManager = nullptr;
         physicsManager = nullptr;
@@ -42,6 +43,7 @@ protected:
     bool stackActive = false;
     bool pauseVisible = false;
     bool inputAllowed = true;
+    bool gameUpdateAllowed = true;
     bool keepsTimer = false;
     bool suspended = false;
     bool overlayBusy = false;
@@ -58,6 +60,10 @@ TEST_F(ProgramQueriesTest, WithoutManagersEachQueryGivesItsOwnAnswer) {
     suspended = true;
     keepsTimer = true;
     loading = true;
+    inputAllowed = false;
+    gameUpdateAllowed = false;
+    EXPECT_TRUE(screensAllowInput());
+    EXPECT_TRUE(screensAllowGameUpdate());
     EXPECT_FALSE(isSimulationActive());
     EXPECT_FALSE(isSimulationRunning());
     EXPECT_FALSE(isGameplaySuspended());
@@ -127,6 +133,21 @@ TEST_F(ProgramQueriesTest, InputBlockedWhileLoadingOrWhenScreensHoldInput) {
     EXPECT_TRUE(isGameInputBlocked());
 }
 
+TEST_F(ProgramQueriesTest, TheScreenGatesAreTheScreenManagersOwn) {
+    allManagers();
+    EXPECT_TRUE(screensAllowInput());
+    EXPECT_TRUE(screensAllowGameUpdate());
+    inputAllowed = false;
+    EXPECT_FALSE(screensAllowInput());
+    EXPECT_TRUE(screensAllowGameUpdate());
+    gameUpdateAllowed = false;
+    EXPECT_FALSE(screensAllowGameUpdate());
+    // Unfilled slots hold nothing back.
+    resetCoreSlots();
+    EXPECT_TRUE(screensAllowInput());
+    EXPECT_TRUE(screensAllowGameUpdate());
+}
+
 TEST_F(ProgramQueriesTest, SimulationAndScreenKeepingTheGameRunning) {
     allManagers();
     EXPECT_TRUE(isSimulationActive());
@@ -135,7 +156,7 @@ TEST_F(ProgramQueriesTest, SimulationAndScreenKeepingTheGameRunning) {
     keepsTimer = true;
     EXPECT_TRUE(isGameRunningBehindScreen());
     // Unfilled slots answer their defaults.
-    resetShellHooks();
+    resetCoreSlots();
     EXPECT_FALSE(isSimulationActive());
     EXPECT_FALSE(isGameplaySuspended());
     EXPECT_FALSE(isLoadingOverlayOpaque());

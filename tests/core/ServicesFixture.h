@@ -2,7 +2,7 @@
 
 #include "core/GameSettings.h"
 #include "core/Globals.h"
-#include "core/ShellHooks.h"
+#include "core/CoreSlots.h"
 
 #include "support/NullDevice.h"
 #include "support/TempDir.h"
@@ -32,17 +32,17 @@ public:
 
 // A test of one of the shell's own managers: the default settings (file in a temporary
 // folder) as the program's settings, a null engine device that records the log lines as the
-// program's device, and empty hook slots.
+// program's device, and empty core slots.
 class ServicesFixture : public ::testing::Test {
 protected:
     void SetUp() override {
         settings->load(true);
         gameSettings = settings.get();
         gameDevice = device.get();
-        resetShellHooks();
+        resetCoreSlots();
     }
     void TearDown() override {
-        resetShellHooks();
+        resetCoreSlots();
         gameDevice = nullptr;
         gameSettings = nullptr;
     }

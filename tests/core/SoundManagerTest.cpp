@@ -2,7 +2,7 @@
 
 #include "core/GameSettings.h"
 #include "core/Globals.h"
-#include "core/ShellHooks.h"
+#include "core/CoreSlots.h"
 #include "core/SoundManager.h"
 
 #include "support/NullDevice.h"
@@ -62,7 +62,7 @@ protected:
     void suspendGameplay(bool suspended) {
         screenManager = suspended ? reinterpret_cast<ScreenManager*>(&soundStorage[0]) : nullptr;
         levelManager = suspended ? reinterpret_cast<LevelManager*>(&soundStorage[1]) : nullptr;
-        shellHooks().level.isSuspended = [] { return true; };
+        coreSlots().level.isSuspended = [] { return true; };
     }
 
     test::ScopedWorkingDir content{test::sourceDir()};
@@ -239,7 +239,7 @@ TEST_F(SoundManagerTest, LosingFocusPausesEverythingOnlyWithMuteOnFocusLost) {
 
 TEST_F(SoundManagerTest, SetAllPausedReachesEffectsAndSoundObjects) {
     std::vector<std::pair<SoundObject*, bool>> paused;
-    shellHooks().level.pauseSoundObject = [&](SoundObject* object, bool on) { paused.emplace_back(object, on); };
+    coreSlots().level.pauseSoundObject = [&](SoundObject* object, bool on) { paused.emplace_back(object, on); };
     SoundObject* voice = reinterpret_cast<SoundObject*>(&soundStorage[0]);
     sound->registerSoundObject("Voice", voice);
     audio::Event* click = sound->playEffect(25);

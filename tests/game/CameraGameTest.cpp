@@ -9,7 +9,7 @@
 #include "camera/CutsceneObject.h"
 #include "camera/GameCamera.h"
 
-#include "core/GameApplication.h"
+#include "core/app/GameApplication.h"
 #include "core/Globals.h"
 #include "core/ProgramQueries.h"
 #include "player/InputManager.h"

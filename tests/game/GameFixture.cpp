@@ -1,12 +1,10 @@
 #include "GameFixture.h"
 
 #include "camera/CameraServices.h"
-#include "core/GameApplication.h"
+#include "core/app/GameApplication.h"
 #include "core/Globals.h"
 #include "gui/GUIScreen.h"
 #include "gui/GUIScrollList.h"
-#include "core/ShellHooks.h"
-#include "core/SubsystemRegistration.h"
 #include "gui/GuiHooks.h"
 #include "level/LevelHooks.h"
 #include "player/GameActions.h"
@@ -30,9 +28,6 @@ void failRun(const std::string& why) { FAIL() << why; }
 } // namespace
 
 GameFixture::GameFixture() {
-    std::filesystem::create_directories(dir.path() / "data");
-    resetAllHooks();
-    registerGameSubsystems();
     gameMainScreen = guiHooks().menus.createMainScreen;
     gamePlayScreen = guiHooks().menus.createPlayScreen;
     guiHooks().menus.createPlayScreen = nullptr;
@@ -44,30 +39,9 @@ GameFixture::GameFixture() {
         titleMenu->getScrollList()->setAppear(1.0f);
         return titleMenu;
     };
-    InputHooks& input = shellHooks().input;
-    input.endFrame = [endFrame = input.endFrame, this] {
-        endFrame();
-        for (irr::SEvent& event : pendingEvents)
-            gameDevice->postEventFromUser(event);
-        pendingEvents.clear();
-    };
-    ScreenHooks& screens = shellHooks().screens;
-    screens.update = [update = screens.update, this] {
-        update();
-        ++frame;
-        advanceRoad();
-    };
 }
 
-GameFixture::~GameFixture() { resetAllHooks(); }
-
-void GameFixture::resetAllHooks() {
-    resetShellHooks();
-    resetLevelHooks();
-    resetPlayerHooks();
-    resetGuiHooks();
-    resetCameraServices();
-}
+GameFixture::~GameFixture() = default;
 
 void GameFixture::waitFor(std::string name, std::function<bool()> ready, std::function<void()> act,
                           double boundSeconds) {
@@ -89,6 +63,8 @@ void GameFixture::clearRoad() {
     roadStopped = false;
     stepClockRunning = false;
     everyFrame = nullptr;
+    betweenFrames = nullptr;
+    probe = FrameProbe();
     frame = 0;
 }
 
@@ -146,8 +122,30 @@ void GameFixture::playGame(int expectedStatus) {
     stepClockRunning = false;
     int status = gameStatusFailure;
     {
+        // The game's own loop, with the road's step after every update that ran a frame and
+        // the window's events after the frame's render.
         GameApplication game;
-        status = game.run();
+        if (game.startUp()) {
+            attachProbe();
+            status = gameStatusNormal;
+            while (gameDevice->run() && !QuitRequested) {
+                if (game.updateGame() == gameStatusRestart) {
+                    status = gameStatusRestart;
+                    break;
+                }
+                if (!game.frameRan())
+                    continue;
+                ++frame;
+                advanceRoad();
+                game.renderGame();
+                if (betweenFrames)
+                    betweenFrames();
+                for (irr::SEvent& event : pendingEvents)
+                    gameDevice->postEventFromUser(event);
+                pendingEvents.clear();
+            }
+        }
+        game.shutdownGame();
     }
     if (roadStopped)
         return;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "../core/ShellFixture.h"
+#include "../core/app/ShellFixture.h"
 #include "../gui/TestMenu.h"
 #include "core/Globals.h"
 #include "support/TempDir.h"
@@ -18,8 +18,8 @@ class GUIScreen;
 // menu standing in for the game's own title screen (useGameMenus brings the game's own), and
 // the test's road through the running game.
 //
-// The road is a list of steps. Every frame, after the screens have updated, the current
-// step asks for its state; once the state holds, the step acts, and the next step asks from
+// The road is a list of steps. Every frame, after its update and before its render, the
+// current step asks for its state; once the state holds, the step acts, and the next step asks from
 // the next frame on. A step whose state has not come within its bound (wall time: a slow
 // machine only runs fewer frames) fails the test with the step's name, and a fatal failure
 // inside a step (an ASSERT) ends the run there; either way no later step runs and the game
@@ -30,7 +30,6 @@ class GameFixture : public ShellFixture {
 protected:
     GameFixture();
     ~GameFixture() override;
-    static void resetAllHooks();
 
     // Long enough for a level to load under the sanitizers on a busy machine.
     static constexpr double stepBoundSeconds = 60.0;
@@ -45,7 +44,7 @@ protected:
     // Runs the game (start-up, the frames, shutdown) and expects the status; fails with the
     // name of the step the game ended before.
     void playGame(int expectedStatus = gameStatusNormal);
-    // Empties the road for the next run of the game.
+    // Empties the road (and the frame watchers, the probe's too) for the next run of the game.
     void clearRoad();
     // The name of the step the road waits for; empty once it is done.
     std::string waitingStep() const;
@@ -67,18 +66,19 @@ protected:
     // The OpenGL window draws into its front buffer, where screenshots read (for this test).
     void useSingleBuffer() { singleBuffer.set("1"); }
 
-    // Frames since the run began (the screens' updates).
+    // Frames since the run began (the updates that got past the frame cap).
     int frame = 0;
     // Runs every frame before the road's step: what the test watches over the whole run.
     std::function<void()> everyFrame;
+    // Runs after every frame's render, before the window's events come in (a touch the test
+    // makes between frames).
+    std::function<void()> betweenFrames;
     guitest::TestMenu* titleMenu = nullptr;
     std::vector<irr::SEvent> pendingEvents;
     std::function<GUIScreen*()> gameMainScreen;
     std::function<GUIScreen*(irr::s32)> gamePlayScreen;
 
 private:
-    // The player's files go into the test's folder.
-    test::ScopedEnv dataHome{"XDG_DATA_HOME", (dir.path() / "data").string()};
     test::ScopedEnv singleBuffer{"PADDLESTONE_SINGLE_BUFFER", std::nullopt};
 
     struct Step {

@@ -4,7 +4,7 @@
 // across a restart.
 #include "GameFixture.h"
 
-#include "core/GameApplication.h"
+#include "core/app/GameApplication.h"
 #include "core/GameSettings.h"
 #include "core/Globals.h"
 #include "core/SoundManager.h"

@@ -4,7 +4,7 @@
 // level-flow actions are registered by the game's registration.
 #include "GameFixture.h"
 
-#include "core/GameApplication.h"
+#include "core/app/GameApplication.h"
 #include "core/Globals.h"
 #include "level/LevelManager.h"
 #include "level/SaveManager.h"

@@ -11,7 +11,7 @@
 
 #include "camera/CameraManager.h"
 #include "camera/CameraObject.h"
-#include "core/GameApplication.h"
+#include "core/app/GameApplication.h"
 #include "core/GameSettings.h"
 #include "core/Globals.h"
 #include "gui/GUIScreen.h"

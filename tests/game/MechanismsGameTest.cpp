@@ -6,7 +6,7 @@
 #include "GameFixture.h"
 
 #include "camera/CutsceneObject.h"
-#include "core/GameApplication.h"
+#include "core/app/GameApplication.h"
 #include "core/Globals.h"
 #include "level/LevelManager.h"
 #include "level/SaveManager.h"

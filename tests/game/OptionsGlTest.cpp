@@ -3,7 +3,7 @@
 // file keeps the new size; a size the display cannot show falls back with a log line.
 #include "GameFixture.h"
 
-#include "core/GameApplication.h"
+#include "core/app/GameApplication.h"
 #include "core/GameSettings.h"
 #include "core/Globals.h"
 #include "gui/GUIFreeTypeText.h"

@@ -1,7 +1,7 @@
 // Objectives and the level's progress in the whole game on the null driver.
 #include "GameFixture.h"
 
-#include "core/GameApplication.h"
+#include "core/app/GameApplication.h"
 #include "core/Globals.h"
 #include "core/SoundManager.h"
 #include "gui/hud/GUINotification.h"

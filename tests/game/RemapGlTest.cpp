@@ -4,7 +4,7 @@
 #include "GameFixture.h"
 #include "RemapSteps.h"
 
-#include "core/GameApplication.h"
+#include "core/app/GameApplication.h"
 #include "core/GameSettings.h"
 #include "core/Globals.h"
 

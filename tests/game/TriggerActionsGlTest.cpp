@@ -6,7 +6,7 @@
 
 #include "camera/CameraManager.h"
 #include "camera/CameraObject.h"
-#include "core/GameApplication.h"
+#include "core/app/GameApplication.h"
 #include "core/GameSettings.h"
 #include "core/Globals.h"
 #include "level/LevelManager.h"

@@ -6,7 +6,7 @@
 #include "RemapSteps.h"
 #include "../screens/WorkshopZip.h"
 
-#include "core/GameApplication.h"
+#include "core/app/GameApplication.h"
 #include "core/Globals.h"
 #include "core/ProfilerManager.h"
 #include "core/Stopwatch.h"
@@ -103,6 +103,10 @@ TEST_F(UserScreensGameTest, TheDebugOverlayShowsThePhysicsAndProfilerFigures) {
         return shown.size() > 6 && std::wstring(shown[6]->getText()).rfind(L"   Active Dynamic Bodies: ", 0) == 0;
     };
     waitFor("the overlay's figures", physicsShown, [&] {
+        // The frame has filled the overlay (its figures are there); filled once more now, its
+        // lines and the stopwatches are read at the same moment (the road's step comes after
+        // the frame's sound and physics have moved the stopwatches on).
+        screenManager->getDebugStats()->update();
         for (irr::gui::IGUIStaticText* line : screenManager->getDebugStats()->getLines())
             lines.emplace_back(line->getText());
         phys::SimulationStatistics physics;

@@ -10,9 +10,8 @@
 #include "camera/GameCamera.h"
 #include "render/RenderServices.h"
 
-#include "core/GameApplication.h"
+#include "core/app/GameApplication.h"
 #include "core/Globals.h"
-#include "core/ShellHooks.h"
 #include "core/GameSettings.h"
 #include "core/ProgramQueries.h"
 #include "level/LevelManager.h"
@@ -116,19 +115,15 @@ TEST_F(WholeGameTest, KeyPressesReachTheTopScreenAndThePlayerControlsFrameByFram
 // started at the end of every update and running while the frame is drawn, its scene
 // recreated when a level unloads, and torn down at shutdown.
 TEST_F(WholeGameTest, ThePhysicsWorldStepsEveryFrameAndFollowsTheLevels) {
-    ScreenHooks& screens = shellHooks().screens;
-    const std::function<void()> draw = screens.draw;
     for (int threads : {0, 2}) {
         SCOPED_TRACE(threads);
         resetProgramFlags();
         writeSettings([threads] { setSettingInt("Game_PhysicsThreads", threads); });
         clearRoad();
-        int framesDrawn = 0, drawnWhileStepping = 0;
-        screens.draw = [&draw, &framesDrawn, &drawnWhileStepping] {
-            ++framesDrawn;
+        int drawnWhileStepping = 0;
+        probe.onDraw = [&drawnWhileStepping] {
             if (physicsManager->isStepInFlight())
                 ++drawnWhileStepping;
-            draw();
         };
         bool sceneRecreated = false;
         std::vector<phys::Material*> materialsBefore;
@@ -154,8 +149,8 @@ TEST_F(WholeGameTest, ThePhysicsWorldStepsEveryFrameAndFollowsTheLevels) {
         EXPECT_TRUE(sceneRecreated);
         EXPECT_EQ(materialsBefore.size(), 3u);
         // Every update starts one step at its end, still running while its frame is drawn.
-        EXPECT_GE(framesDrawn, frame - 1);
-        EXPECT_GE(drawnWhileStepping, framesDrawn - 1);
+        EXPECT_GE(probe.draws, frame - 1);
+        EXPECT_GE(drawnWhileStepping, probe.draws - 1);
 
         const std::vector<std::string> lines = logLines();
         for (const std::string& line : lines)
@@ -235,8 +230,6 @@ TEST_F(WholeGameTest, ALevelsShadowLightReachesTheShadowPass) {
         return effectHandler && effectHandler->shadowCascades && !effectHandler->shadowCascades->splitDistances.empty();
     };
     waitFor("the shadow pass", passRan, [] {
-        EXPECT_TRUE(shellHooks().render.updateShadowCascades);
-        EXPECT_TRUE(shellHooks().render.updateCharacterTextures);
         ASSERT_NE(effectHandler, nullptr);
         EXPECT_EQ(effectHandler->shadowLights.size(), 1u);
         ASSERT_NE(effectHandler->shadowCascades, nullptr);
@@ -426,9 +419,7 @@ namespace {
 TEST_F(WholeGameTest, ATapOnThePauseButtonPausesTheGame) {
     // Touches come in between frames, as engine events do.
     bool tapDue = false;
-    InputHooks& input = shellHooks().input;
-    input.endFrame = [endFrame = input.endFrame, &tapDue] {
-        endFrame();
+    betweenFrames = [&tapDue] {
         if (std::exchange(tapDue, false)) {
             TouchData tap;
             tap.id = 1;
@@ -449,12 +440,11 @@ TEST_F(WholeGameTest, ATapOnThePauseButtonPausesTheGame) {
 }
 
 TEST_F(WholeGameTest, EscapeDuringALevelPausesTheGameAndAgainResumesIt) {
-    // The physics steps started by the frame update.
+    // The physics steps started by the frame update: one is in flight after the update.
     int stepsBegun = 0, stepsAtPause = 0;
-    PhysicsHooks& physics = shellHooks().physics;
-    physics.beginStep = [begin = physics.beginStep, &stepsBegun] {
-        ++stepsBegun;
-        begin();
+    everyFrame = [&stepsBegun] {
+        if (physicsManager->isStepInFlight())
+            ++stepsBegun;
     };
     // Into play: the title menu closes over the running level.
     nextFrame("into play", [] { screenManager->closeAllScreens(); });
@@ -587,7 +577,6 @@ TEST_F(WholeGameTest, TheLevelsAnimatorsMoveTheirObjectsInTheRunningGame) {
 // height, shrinks away, comes back at its spawn point and grows back; the level's update
 // clears the touch lists, and the frame draws the physics debug lines.
 TEST_F(WholeGameTest, AFallingObjectShrinksAndRespawnsAtItsSpawnPoint) {
-    EXPECT_TRUE(static_cast<bool>(shellHooks().physics.drawDebug));
     bool loaded = false;
     nextFrame("the reset level", [&] {
         screenManager->closeAllScreens();

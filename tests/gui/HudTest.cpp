@@ -5,7 +5,7 @@
 
 #include "characters/SuspicionMeter.h"
 #include "core/Globals.h"
-#include "core/ShellHooks.h"
+#include "core/CoreSlots.h"
 #include "gui/GUIImage.h"
 #include "gui/GuiCommon.h"
 #include "gui/GuiHooks.h"
@@ -159,7 +159,7 @@ TEST_F(HudTest, TheMeterRisesWithThePanelAndSlidesLeftUnderThePause) {
 
 TEST_F(HudTest, ShowsOnlyInARunningGameThatIsNotLoading) {
     // The game runs while the physics world exists and says so; the pointer is only tested.
-    shellHooks().physics.isSimulationActive = [] { return true; };
+    coreSlots().physics.isSimulationActive = [] { return true; };
     physicsManager = reinterpret_cast<PhysicsManager*>(this);
     struct Case {
         bool loading;
@@ -173,7 +173,7 @@ TEST_F(HudTest, ShowsOnlyInARunningGameThatIsNotLoading) {
     physicsManager = nullptr;
     screenManager->draw();
     EXPECT_FALSE(hud->isVisible());
-    shellHooks().physics.isSimulationActive = nullptr;
+    coreSlots().physics.isSimulationActive = nullptr;
 }
 
 } // namespace

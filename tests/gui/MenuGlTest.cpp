@@ -2,6 +2,7 @@
 // title, rows and a tooltip in the game's font, and text drawn centred and clipped. Each
 // test reads the picture back and looks for text pixels where the text belongs.
 // PADDLESTONE_KEEP_SCREENSHOT=/path/menu.png keeps the menu's picture.
+#include "core/CoreSlots.h"
 #include "core/Globals.h"
 #include "core/LanguageManager.h"
 #include "core/Stopwatch.h"
@@ -13,6 +14,7 @@
 #include "gui/fonts/FontCache.h"
 #include "level/LevelManager.h"
 #include "screens/ScreenManager.h"
+#include "core/app/SubsystemRegistration.h"
 #include "screens/ScreenRegistration.h"
 #include "screens/menus/GUIPauseScreen.h"
 #include "support/GraphicsDriver.h"
@@ -50,6 +52,7 @@ protected:
         stopwatch = std::make_unique<Stopwatch>(L"frame", 0.0f, StopwatchClock{&clockNow, 1000});
         frameStopwatch = stopwatch.get();
         registerScreens();
+        fillCoreSlots();
         languageManager = new LanguageManager(device);
         screenManager = new ScreenManager(environment);
         // A level manager whose loading overlay covers nothing.
@@ -68,7 +71,7 @@ protected:
         delete languageManager;
         languageManager = nullptr;
         resetGuiHooks();
-        resetShellHooks();
+        resetCoreSlots();
         if (device)
             device->drop();
         gameDevice = nullptr;

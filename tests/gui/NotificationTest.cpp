@@ -4,7 +4,7 @@
 #include "GuiFixture.h"
 
 #include "core/Globals.h"
-#include "core/ShellHooks.h"
+#include "core/CoreSlots.h"
 #include "gui/GUIElementFactory.h"
 #include "gui/GUIFreeTypeText.h"
 #include "gui/GuiCommon.h"
@@ -26,12 +26,12 @@ protected:
     }
     void TearDown() override {
         physicsManager = nullptr;
-        shellHooks().physics.isSimulationActive = nullptr;
+        coreSlots().physics.isSimulationActive = nullptr;
         guitest::GuiFixture::TearDown();
     }
     // The game runs: notifications move and time out.
     void runGame() {
-        shellHooks().physics.isSimulationActive = [] { return true; };
+        coreSlots().physics.isSimulationActive = [] { return true; };
         physicsManager = reinterpret_cast<PhysicsManager*>(this);
     }
     void runFrames(int frames, f32 seconds = 0.1f) {

@@ -10,7 +10,7 @@
 #include "level/VariableObject.h"
 
 #include "core/Globals.h"
-#include "core/ShellHooks.h"
+#include "core/CoreSlots.h"
 
 #include <filesystem>
 #include <fstream>
@@ -285,9 +285,11 @@ TEST_F(LevelManagerTest, DebugKeysSwitchDebugModeAndCallTheirHooks) {
     levelHooks().render.skipNextScenePass = [&] { ++skips; };
     levelHooks().render.requestEditorRefresh = [&] { ++refreshes; };
     levelHooks().screens.dismissAllNotifications = [&] { ++dismissals; };
-    // The one input gate is the shell's.
-    const auto savedGate = shellHooks().screens.isInputAllowed;
-    shellHooks().screens.isInputAllowed = [&] { return inputAllowed; };
+    // The one input gate is the screen manager's: a stand-in answers through core's slot.
+    int screensStandIn = 0;
+    screenManager = reinterpret_cast<ScreenManager*>(&screensStandIn);
+    const auto savedGate = coreSlots().screens.isInputAllowed;
+    coreSlots().screens.isInputAllowed = [&] { return inputAllowed; };
 
     down = {LevelManager::debugKeyToggleDebugMode};
     manager->updateDebugKeys();
@@ -309,7 +311,8 @@ TEST_F(LevelManagerTest, DebugKeysSwitchDebugModeAndCallTheirHooks) {
     EXPECT_EQ(refreshes, 1);
     EXPECT_EQ(dismissals, 1);
     EXPECT_FALSE(debugMode);
-    shellHooks().screens.isInputAllowed = savedGate;
+    coreSlots().screens.isInputAllowed = savedGate;
+    screenManager = nullptr;
 }
 
 TEST_F(LevelManagerTest, LevelsSaveAndReloadInBothFormats) {

@@ -9,8 +9,10 @@
 #include "player/PlayerHooks.h"
 #include "level/SceneNodeBase.h"
 
+#include "core/CoreSlots.h"
 #include "core/Globals.h"
-#include "core/ShellHooks.h"
+#include "core/ProgramQueries.h"
+#include "core/app/SubsystemRegistration.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -19,7 +21,8 @@ using namespace irr;
 
 namespace {
 
-// The shell reaches the level manager only through its hooks, as in the running game.
+// The level manager as the shell makes and drives it (the fixture's), answering the
+// program-wide queries through core's slots; the GUI's and the input's level slots.
 class LevelShellHooksTest : public test::LevelFixture {
 protected:
     void SetUp() override {
@@ -27,99 +30,70 @@ protected:
         useTestData();
         std::filesystem::create_directories("Content/Levels");
         std::filesystem::copy_file("PlainLevel.irr", titleBackgroundLevel);
-        manager.reset(); // the shell makes its own through the hooks
-        levelManager = nullptr;
         registerLevelShellHooks();
-        LevelHooks& level = shellHooks().level;
-        levelManager = level.create(device->get());
-        level.init();
-        level.registerSceneNodeFactory(smgr());
+        fillCoreSlots();
     }
     void TearDown() override {
-        if (levelManager)
-            shellHooks().level.unloadAndDestroy();
+        resetCoreSlots();
         LevelFixture::TearDown();
     }
 };
 
-TEST_F(LevelShellHooksTest, StartUpLoadsTheNamedLevelAndShutdownUnloadsIt) {
-    LevelHooks& level = shellHooks().level;
-    ASSERT_NE(levelManager, nullptr);
-    level.loadInitialLevel("TestLevel.irr");
+TEST_F(LevelShellHooksTest, TheNamedLevelLoadsAndTheQueriesFollowTheLevelManager) {
+    const CoreSlots::Level& level = coreSlots().level;
+    ASSERT_TRUE(manager->setCommandLineLevel("TestLevel.irr"));
+    ASSERT_TRUE(manager->loadInitialLevel());
     EXPECT_EQ(levelManager->getCurrentLevelPath(), L"TestLevel.irr");
     EXPECT_TRUE(levelOnCommandLine);
     EXPECT_FALSE(level.isLevelLoading());
     EXPECT_FALSE(level.isSuspended());
     levelManager->suspended = true;
     EXPECT_TRUE(level.isSuspended());
+    levelManager->levelLoading = true;
+    EXPECT_TRUE(level.isLevelLoading());
+    levelManager->levelLoading = false;
 
-    level.unloadAndDestroy();
-    EXPECT_EQ(levelManager, nullptr);
+    // Without the level manager every answer is its default.
+    manager->unloadLevel();
     EXPECT_EQ(countNodes(root()), 0u);
-}
-
-TEST_F(LevelShellHooksTest, AMissingNamedLevelBringsUpTheTitleBackground) {
-    levelOnCommandLine = true; // what the shell assumes from the argument
-    shellHooks().level.loadInitialLevel("Gone.irr");
-    EXPECT_FALSE(levelOnCommandLine);
-    EXPECT_EQ(levelManager->getCurrentLevelPath(), core::stringw(titleBackgroundLevel));
-    EXPECT_TRUE(
-        log.contains("ERROR: The level named on the command line does not exist: Gone.irr"));
-}
-
-TEST_F(LevelShellHooksTest, FrameStepsReachTheLevelManager) {
-    LevelHooks& level = shellHooks().level;
-    level.loadInitialLevel("");
-    EXPECT_EQ(levelManager->getCurrentLevelPath(), core::stringw(titleBackgroundLevel));
-
-    const u32 frame = levelAnimateFrame;
-    level.update();
-    EXPECT_EQ(levelAnimateFrame, frame + 1);
-
-    static int endOfUpdate = 0;
-    levelManager->onEndOfUpdate.addFunction(+[] { ++endOfUpdate; });
-    level.runEndOfUpdateList();
-    EXPECT_EQ(endOfUpdate, 1);
-
-    levelHooks().input.wasKeyPressed = [](EKEY_CODE key) {
-        return key == LevelManager::debugKeyToggleDebugMode;
-    };
-    level.processLevelEvents();
-    EXPECT_TRUE(debugMode);
+    manager.reset();
+    EXPECT_EQ(levelManager, nullptr);
+    EXPECT_FALSE(level.isSuspended());
+    EXPECT_FALSE(level.isLoadingOverlayBusy());
+    EXPECT_EQ(level.loadingOverlayTransitionKind(), 0);
 }
 
 } // namespace
 
 namespace {
 
-TEST_F(LevelShellHooksTest, LevelEventsRunInTheFrameStepAndTheOverlayAnswersTheQueries) {
-    LevelHooks& level = shellHooks().level;
+TEST_F(LevelShellHooksTest, TheOverlayAnswersTheQueriesOnceALevelEventRan) {
+    const CoreSlots::Level& level = coreSlots().level;
     EXPECT_FALSE(level.isLoadingOverlayBusy());
     levelManager->queueTransition(true, 2, 0.5f, 0.0f, 2);
-    level.processLevelEvents(); // without the frame stopwatch the frame takes no time
+    levelManager->processLevelEvents(0.0f);
     EXPECT_TRUE(level.isLoadingOverlayBusy());
     EXPECT_EQ(level.loadingOverlayTransitionKind(), 2);
     EXPECT_FLOAT_EQ(level.loadingOverlayFadeValue(), 0.0f);
     levelManager->loadingOverlay.fadeValue = 1.0f;
     EXPECT_FLOAT_EQ(level.loadingOverlayFadeValue(), 1.0f);
+    EXPECT_TRUE(isLoadingOverlayOpaque());
 }
 
 TEST_F(LevelShellHooksTest, SaveManagerIsMadeInTheSaveFolderAndLoaded) {
     const char* previous = std::getenv("XDG_DATA_HOME");
     const std::string kept = previous ? previous : "";
     ::setenv("XDG_DATA_HOME", temp.file("data").c_str(), 1);
-    LevelHooks& level = shellHooks().level;
-    level.createSaveManager();
+    createSaveManager(device->get()->getFileSystem());
     ASSERT_NE(saveManager, nullptr);
     EXPECT_EQ(saveManager->getFolder(), temp.file("data") + "/Paddlestone");
     EXPECT_EQ(playerHooks().saves.saveFolder(), saveManager->getFolder());
     saveManager->saveTieCollected(3);
-    level.destroySaveManager();
-    saveManager = nullptr;
-    level.createSaveManager();
+    destroySaveManager();
+    EXPECT_EQ(saveManager, nullptr);
+    createSaveManager(device->get()->getFileSystem());
     EXPECT_TRUE(saveManager->isTieCollected(3));
-    level.destroySaveManager();
-    saveManager = nullptr;
+    destroySaveManager();
     resetPlayerHooks();
     if (previous)
         ::setenv("XDG_DATA_HOME", kept.c_str(), 1);

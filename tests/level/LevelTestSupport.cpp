@@ -5,7 +5,7 @@
 #include "level/SceneNodeFactory.h"
 
 #include "core/Globals.h"
-#include "core/ShellHooks.h"
+#include "core/CoreSlots.h"
 
 #include <filesystem>
 
@@ -57,12 +57,12 @@ void LevelFixture::SetUp() {
 
 void LevelFixture::simulateRunningPhysics() {
     physicsManager = reinterpret_cast<PhysicsManager*>(0x10);
-    shellHooks().physics.isSimulationActive = [] { return true; };
+    coreSlots().physics.isSimulationActive = [] { return true; };
 }
 
 void LevelFixture::TearDown() {
     resetLevelHooks();
-    resetShellHooks();
+    resetCoreSlots();
     physicsManager = nullptr;
     saveManager = nullptr; // a test's own save manager has gone with the test
     smgr()->clear();

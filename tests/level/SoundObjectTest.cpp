@@ -1,10 +1,9 @@
 #include "LevelTestSupport.h"
 
 #include "core/Globals.h"
-#include "core/ShellHooks.h"
 #include "core/SoundManager.h"
 #include "level/LevelHooks.h"
-#include "level/LevelShellHooks.h"
+#include "core/app/SubsystemRegistration.h"
 #include "level/SoundObject.h"
 #include "platform/audio/EventSystem.h"
 
@@ -30,7 +29,7 @@ protected:
         project.events.push_back({"Test/Reply", "voiceovers", 1.0f, false, false, 16, {}});
         sound->getEventSystem()->load(project);
         sound->getEventSystem()->setClock([this] { return now; });
-        registerLevelShellHooks();
+        fillCoreSlots(); // the sound manager pauses the level's sound objects through them
     }
     void TearDown() override {
         smgr()->clear(); // the sound objects go before their sound manager

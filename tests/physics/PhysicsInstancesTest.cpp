@@ -6,7 +6,7 @@
 #include "physics/world/PhysicsHooks.h"
 
 #include "core/Globals.h"
-#include "core/ShellHooks.h"
+#include "core/CoreSlots.h"
 #include "level/InstancedObject.h"
 #include "level/LevelHooks.h"
 #include "render/RenderServices.h"
@@ -22,7 +22,7 @@ protected:
     void SetUp() override {
         PhysicsObjectFixture::SetUp();
         levelHooks().render.isInstancingEnabled = [] { return true; };
-        shellHooks().physics.isSimulationActive = [] { return true; };
+        coreSlots().physics.isSimulationActive = [] { return true; };
     }
     void TearDown() override {
         levelHooks().render.isInstancingEnabled = nullptr;

@@ -6,7 +6,7 @@
 #include "physics/world/PhysicsFiltering.h"
 
 #include "core/Globals.h"
-#include "core/ShellHooks.h"
+#include "core/CoreSlots.h"
 #include "level/LevelManager.h"
 #include "physics/world/PhysicsHooks.h"
 #include "level/NodeHelpers.h"
@@ -452,7 +452,7 @@ TEST_F(PhysicsObjectBodyTest, PoseValidityAllowsOnePercentOfLength) {
 }
 
 TEST_F(PhysicsObjectBodyTest, ACloneGetsTheAnsweredIDAndNoSecondIgnoreNode) {
-    shellHooks().physics.isSimulationActive = [] { return true; };
+    coreSlots().physics.isSimulationActive = [] { return true; };
     PhysicsObject* source = makeObject([](Attributes* a) {
         dynamicBox(a);
         a->addInt("Id", 30);

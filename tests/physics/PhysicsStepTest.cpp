@@ -5,14 +5,14 @@
 #include "physics/world/PhysicsFiltering.h"
 
 #include "core/Globals.h"
-#include "core/ShellHooks.h"
+#include "core/CoreSlots.h"
 
 namespace {
 
 class PhysicsStepTest : public PhysicsFixture {
 protected:
     void SetUp() override { makeManager(); }
-    void TearDown() override { resetShellHooks(); }
+    void TearDown() override { resetCoreSlots(); }
 
     // Past the two updates that count nothing.
     void warmUp() {
@@ -149,7 +149,7 @@ TEST_F(PhysicsStepTest, ForcesGoToTheirQueuesAndKinematicOrRefusedOnesAreDropped
 
     // While the screens hold the game back, nothing is queued.
     screenManager = reinterpret_cast<ScreenManager*>(&screenManager);
-    shellHooks().screens.isGameUpdateAllowed = [] { return false; };
+    coreSlots().screens.isGameUpdateAllowed = [] { return false; };
     manager->addForce(phys::Vec3(1, 0, 0), phys::ForceMode::Impulse, ball, false);
     manager->addTorque(phys::Vec3(1, 0, 0), phys::ForceMode::Impulse, ball, false);
     screenManager = nullptr;

@@ -3,11 +3,11 @@
 #include "core/Globals.h"
 
 #include <filesystem>
-#include "core/ShellHooks.h"
 #include "level/LevelHooks.h"
 #include "level/LevelInfo.h"
 #include "level/SceneNodeTypes.h"
 #include "player/ConfigTentMovementObject.h"
+#include "player/InputManager.h"
 #include "player/InputRegistration.h"
 #include "player/devices/KeyboardDevice.h"
 
@@ -20,33 +20,26 @@ protected:
     void TearDown() override {
         if (device)
             device->get()->setEventReceiver(nullptr);
-        if (inputManager)
-            callHook(shellHooks().input.destroy);
+        delete inputManager;
+        inputManager = nullptr;
         InputTest::TearDown();
     }
 };
 
-TEST_F(InputRegistrationTest, TheShellRunsTheInputManagerThroughItsSlots) {
-    registerInputSubsystem();
-    const InputHooks& hooks = shellHooks().input;
-    irr::IEventReceiver* receiver = askHook(hooks.create, nullptr);
-    ASSERT_NE(receiver, nullptr);
-    EXPECT_EQ(receiver, inputManager);
-    callHook(hooks.init, device->get());
-    callHook(hooks.resetInputState);
-    EXPECT_EQ(device->get()->getEventReceiver(), receiver);
+TEST_F(InputRegistrationTest, TheShellRunsTheInputManagerAsTheDevicesReceiver) {
+    // What the shell's start-up does with it.
+    inputManager = new InputManager();
+    inputManager->init(device->get());
+    inputManager->resetInputState();
+    EXPECT_EQ(device->get()->getEventReceiver(), inputManager);
 
     // One frame of the shell: events, update, overlays, end of frame.
     keyEvent(irr::KEY_ESCAPE, true);
-    callHook(hooks.update);
+    inputManager->update();
     EXPECT_EQ(focus->keys, std::vector<int>{1005});
-    callHook(hooks.updateDeviceOverlays);
-    callHook(hooks.endFrame);
+    inputManager->updateDeviceOverlays();
+    inputManager->endFrame();
     EXPECT_EQ(inputManager->getKeyboard()->keyState(irr::KEY_ESCAPE), InputState::Down);
-
-    device->get()->setEventReceiver(nullptr);
-    callHook(hooks.destroy);
-    EXPECT_EQ(inputManager, nullptr);
 }
 
 TEST_F(InputRegistrationTest, MovementObjectGravityAndKeysReachTheLevelSubsystem) {
@@ -55,9 +48,8 @@ TEST_F(InputRegistrationTest, MovementObjectGravityAndKeysReachTheLevelSubsystem
     std::filesystem::create_directories(dir.path() / "Content" / "Config");
     std::filesystem::copy_file(test::sourceDir() / "Content" / "Config" / "Movement.xml",
                                dir.path() / "Content" / "Config" / "Movement.xml");
-    const InputHooks& hooks = shellHooks().input;
-    movementObject = askHook(hooks.createMovementObject, nullptr, device->get()->getSceneManager());
-    ASSERT_NE(movementObject, nullptr);
+    // As the shell's start-up makes it.
+    movementObject = new ConfigTentMovementObject(nullptr, device->get()->getSceneManager(), -1);
     EXPECT_EQ(movementObject->getType(), typeId("move"));
 
     // The level settings take the movement gravity.
@@ -75,8 +67,8 @@ TEST_F(InputRegistrationTest, MovementObjectGravityAndKeysReachTheLevelSubsystem
     settings.UseDefaultGravity = false;
     applyLevelSettings(settings, nullptr);
     EXPECT_EQ(sceneGravity, irr::core::vector3df(0.0f, -10.0f, 0.0f));
-    callHook(hooks.destroyMovementObject);
-    EXPECT_EQ(movementObject, nullptr);
+    movementObject->drop();
+    movementObject = nullptr;
     EXPECT_FALSE(levelHooks().movement.getGravity(gravity));
 
     // Level files make it by its factory name.
@@ -85,8 +77,8 @@ TEST_F(InputRegistrationTest, MovementObjectGravityAndKeysReachTheLevelSubsystem
     EXPECT_EQ(row->type, typeId("move"));
 
     // The level's debug keys ask for keys pressed this frame.
-    askHook(hooks.create, nullptr);
-    callHook(hooks.init, device->get());
+    inputManager = new InputManager();
+    inputManager->init(device->get());
     keyEvent(irr::KEY_F5, true);
     EXPECT_TRUE(levelHooks().input.wasKeyPressed(irr::KEY_F5));
     EXPECT_FALSE(levelHooks().input.wasKeyPressed(irr::KEY_F6));

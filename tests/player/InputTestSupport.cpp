@@ -1,7 +1,7 @@
 #include "InputTestSupport.h"
 
 #include "core/Globals.h"
-#include "core/ShellHooks.h"
+#include "core/CoreSlots.h"
 #include "player/PlayerHooks.h"
 #include "player/PlayerControls.h"
 
@@ -26,12 +26,12 @@ void InputTest::SetUp() {
     hooks.saves.saveFolder = [this]() { return saveFolder(); };
     hooks.screens.getTopScreenFocus = [this]() -> irr::gui::IGUIElement* { return focus; };
     standInManagers(true);
-    ShellHooks& shell = shellHooks();
-    shell.physics.isSimulationActive = [this]() { return simulation; };
-    shell.screens.isInputAllowed = [this]() { return inputAllowed; };
-    shell.screens.isStackActive = [this]() { return menuOpen; };
-    shell.level.isSuspended = [this]() { return gameplaySuspended; };
-    shell.level.isLoadingOverlayBusy = [this]() { return loadingOverlayBusy; };
+    CoreSlots& slots = coreSlots();
+    slots.physics.isSimulationActive = [this]() { return simulation; };
+    slots.screens.isInputAllowed = [this]() { return inputAllowed; };
+    slots.screens.isStackActive = [this]() { return menuOpen; };
+    slots.level.isSuspended = [this]() { return gameplaySuspended; };
+    slots.level.isLoadingOverlayBusy = [this]() { return loadingOverlayBusy; };
 }
 
 namespace {
@@ -43,7 +43,7 @@ void standInManagers(bool present) {
     screenManager = present ? reinterpret_cast<ScreenManager*>(&managerStandIns[1]) : nullptr;
     levelManager = present ? reinterpret_cast<LevelManager*>(&managerStandIns[2]) : nullptr;
     if (!present)
-        resetShellHooks();
+        resetCoreSlots();
 }
 
 void InputTest::TearDown() {

@@ -8,7 +8,7 @@
 #include "render/ShaderManager.h"
 
 #include "core/Globals.h"
-#include "core/ShellHooks.h"
+#include "render/RenderManagers.h"
 
 #include "../level/LevelTestSupport.h"
 #include "RenderFixture.h"
@@ -83,23 +83,22 @@ protected:
     void SetUp() override {
         test::LevelFixture::SetUp();
         registerRenderSubsystem();
-        RenderHooks& render = shellHooks().render;
+        // As the shell's start-up makes them and binds them to the level's unloads.
         EffectHandlerSetup setup;
         setup.renderCallbacksEnabled = true;
-        effectHandler = render.createEffectHandler(gameDevice, setup);
-        lightManager = render.createLightManager(smgr());
-        shaderManager = render.createShaderManager(gameDevice);
-        render.bindLevelResets();
+        effectHandler = createEffectHandler(gameDevice, setup);
+        lightManager = new LightManager(smgr());
+        shaderManager = new ShaderManager();
+        shaderManager->init();
+        levelManager->onLevelUnloaded.addMember(effectHandler, &EffectHandler::resetLevelState);
+        levelManager->onLevelUnloaded.addMember(lightManager, &LightManager::resetLights);
     }
     void TearDown() override {
-        RenderHooks& render = shellHooks().render;
-        render.destroyEffectHandler();
-        render.destroyLightManager();
-        render.destroyShaderManager();
-        shaderVariantMap().clear();
-        effectHandler = nullptr;
-        lightManager = nullptr;
+        destroyEffectHandler();
+        destroyLightManager();
+        delete shaderManager;
         shaderManager = nullptr;
+        shaderVariantMap().clear();
         test::LevelFixture::TearDown();
         rendertest::resetRenderGlobals();
     }

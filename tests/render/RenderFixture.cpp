@@ -13,7 +13,8 @@
 #include "support/GraphicsDriver.h"
 
 #include "core/Globals.h"
-#include "core/ShellHooks.h"
+#include "core/CoreSlots.h"
+#include "render/RenderManagers.h"
 #include "level/LevelHooks.h"
 
 #include <algorithm>
@@ -24,7 +25,7 @@ namespace rendertest {
 
 void resetRenderGlobals() {
     resetRenderServices();
-    resetShellHooks();
+    resetCoreSlots();
     resetLevelHooks();
     effectHandler = nullptr;
     lightManager = nullptr;
@@ -78,27 +79,27 @@ bool RenderGlFixture::openRendering(const core::dimension2du& size) {
     return true;
 }
 
-void RenderGlFixture::startRendering(const EffectHandlerSetup& setup) {
-    RenderHooks& render = shellHooks().render;
-    effectHandler = render.createEffectHandler(device, setup);
-    lightManager = render.createLightManager(device->getSceneManager());
-    shaderManager = render.createShaderManager(device);
+void RenderGlFixture::startRendering(const EffectHandlerSetup& setup,
+                                     const std::function<void(EffectHandler&)>& adjust) {
+    effectHandler = createEffectHandler(device, setup);
+    if (adjust)
+        adjust(*effectHandler);
+    lightManager = new LightManager(device->getSceneManager());
+    shaderManager = new ShaderManager();
+    shaderManager->init();
     EXPECT_NE(effectHandler, nullptr);
     EXPECT_NE(lightManager, nullptr);
     EXPECT_NE(shaderManager, nullptr);
 }
 
 void RenderGlFixture::closeRendering() {
-    RenderHooks& render = shellHooks().render;
-    if (effectHandler)
-        render.destroyEffectHandler();
-    if (lightManager)
-        render.destroyLightManager();
+    destroyEffectHandler();
+    destroyLightManager();
     if (device)
         device->drop();
     device = nullptr;
-    if (shaderManager)
-        render.destroyShaderManager();
+    delete shaderManager;
+    shaderManager = nullptr;
     gameSettings = nullptr;
     shaderVariantMap().clear();
     resetRenderGlobals();

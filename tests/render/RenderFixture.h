@@ -5,15 +5,17 @@
 
 #include <irrlicht.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
+class EffectHandler;
 struct EffectHandlerSetup;
 
 namespace rendertest {
 
-// Empties every hook table and manager pointer the rendering code reads.
+// Empties every slot table and manager pointer the rendering code reads.
 void resetRenderGlobals();
 
 // Mean luminance of an area.
@@ -33,8 +35,9 @@ class RenderGlFixture {
 protected:
     // False (with a failure) when no OpenGL device opens.
     bool openRendering(const irr::core::dimension2du& size);
-    // Start-up's order: the effect handler, the light manager, the shader manager.
-    void startRendering(const EffectHandlerSetup& setup);
+    // Start-up's order: the effect handler (then `adjust` on it), the light manager, the
+    // shader manager.
+    void startRendering(const EffectHandlerSetup& setup, const std::function<void(EffectHandler&)>& adjust = {});
     void closeRendering();
 
     test::TempDir dir;

@@ -10,7 +10,7 @@
 
 #include "core/GameSettings.h"
 #include "core/Globals.h"
-#include "core/ShellHooks.h"
+#include "render/RenderManagers.h"
 #include "level/SceneNodeFactory.h"
 #include "support/GraphicsDriver.h"
 #include "support/TempDir.h"
@@ -37,8 +37,10 @@ protected:
         EffectHandlerSetup setup;
         setup.shadowsEnabled = true;
         setup.renderCallbacksEnabled = true;
-        RenderGlFixture::startRendering(setup);
+        RenderGlFixture::startRendering(setup, adjustHandler);
     }
+    // What the test changes on the effect handler right after its creation.
+    std::function<void(EffectHandler&)> adjustHandler;
 
 };
 
@@ -197,12 +199,7 @@ TEST_P(LitLevelGlTest, LitSideIsBrighterAndOnlyTheChosenLightShines) {
 
 TEST_F(LitLevelGlTest, ScaledOutputIsDrawnIntoTheScreenTargetAndCopiedToTheScreen) {
     // The frame goes through the screen target, as with a render size unlike the desktop's.
-    shellHooks().render.createEffectHandler = [create = shellHooks().render.createEffectHandler](
-                                                  IrrlichtDevice* d, const EffectHandlerSetup& setup) {
-        EffectHandler* handler = create(d, setup);
-        handler->renderToScreenTarget = true;
-        return handler;
-    };
+    adjustHandler = [](EffectHandler& handler) { handler.renderToScreenTarget = true; };
     const LitRoomShot shot = drawLitRoom(0, "-scaled");
     ASSERT_NE(effectHandler->screenRTT, nullptr);
     EXPECT_GT(shot.drawn, 20000) << "the copy covers the screen";

@@ -14,7 +14,8 @@
 
 #include "core/GameSettings.h"
 #include "core/Globals.h"
-#include "core/ShellHooks.h"
+#include "core/CoreSlots.h"
+#include "render/RenderManagers.h"
 #include "level/MeshGate.h"
 #include "support/GraphicsDriver.h"
 
@@ -38,16 +39,17 @@ protected:
         physicsManager = nullptr;
         closeRendering();
     }
-    void start(bool shadows = true) {
+    void start(bool shadows = true, bool ssao = false) {
         setSettingInt("Graphics_Quality", 0);
         setSettingInt("Graphics_ShadowQuality", 1024);
         EffectHandlerSetup setup;
         setup.shadowsEnabled = shadows;
+        setup.ssaoEnabled = ssao;
         setup.renderCallbacksEnabled = true;
         startRendering(setup);
         // The shaders' shadow switch asks for a running physics world.
         physicsManager = reinterpret_cast<PhysicsManager*>(0x10);
-        shellHooks().physics.isSimulationActive = [] { return true; };
+        coreSlots().physics.isSimulationActive = [] { return true; };
     }
     scene::ISceneManager* scene() { return device->getSceneManager(); }
     video::IVideoDriver* driver() { return device->getVideoDriver(); }
@@ -261,13 +263,7 @@ public:
 };
 
 TEST_F(ShadingGlTest, BloomChainPingPongsAndAFailingEffectIsLeftOut) {
-    shellHooks().render.createEffectHandler = [create = shellHooks().render.createEffectHandler](
-                                                  IrrlichtDevice* d, const EffectHandlerSetup& setup) {
-        EffectHandlerSetup withSsao = setup;
-        withSsao.ssaoEnabled = true;
-        return create(d, withSsao);
-    };
-    start();
+    start(true, true);
     EffectHandler& handler = *effectHandler;
     // SSAO: its four effects, the depth pass and the random vectors.
     ASSERT_EQ(handler.postEffects.size(), 4u);

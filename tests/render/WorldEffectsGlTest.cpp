@@ -15,7 +15,7 @@
 
 #include "core/GameSettings.h"
 #include "core/Globals.h"
-#include "core/ShellHooks.h"
+#include "render/RenderManagers.h"
 #include "support/GraphicsDriver.h"
 #include "support/TempDir.h"
 

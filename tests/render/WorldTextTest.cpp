@@ -7,7 +7,7 @@
 #include "render/VolumeLightObject.h"
 
 #include "core/Globals.h"
-#include "core/ShellHooks.h"
+#include "core/CoreSlots.h"
 #include "gui/fonts/CGUITTFont.h"
 #include "gui/fonts/FontCache.h"
 #include "level/SoundObject.h"
@@ -68,7 +68,7 @@ protected:
     }
     void simulateRunningPhysics() {
         physicsManager = reinterpret_cast<PhysicsManager*>(0x10);
-        shellHooks().physics.isSimulationActive = [] { return true; };
+        coreSlots().physics.isSimulationActive = [] { return true; };
     }
     ~WorldTextTest() override {
         for (io::IAttributes* a : held)

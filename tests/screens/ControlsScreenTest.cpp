@@ -5,7 +5,6 @@
 
 #include "core/GameSettings.h"
 #include "core/Globals.h"
-#include "core/ShellHooks.h"
 #include "gui/GUIMenuItem.h"
 #include "gui/GUIOptionCycle.h"
 #include "gui/GUIOptionMeter.h"

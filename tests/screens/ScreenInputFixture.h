@@ -6,13 +6,14 @@
 #include "../gui/GuiFixture.h"
 
 #include "core/Globals.h"
-#include "core/ShellHooks.h"
+#include "core/CoreSlots.h"
 #include "gui/GuiHooks.h"
 #include "gui/fonts/CGUITTFont.h"
 #include "gui/fonts/FontCache.h"
 #include "platform/FakePadBackend.h"
 #include "player/InputManager.h"
 #include "player/PlayerHooks.h"
+#include "core/app/SubsystemRegistration.h"
 #include "screens/ScreenRegistration.h"
 
 #include <filesystem>
@@ -29,9 +30,10 @@ protected:
         GuiFixture::SetUp();
         std::filesystem::create_directories(saves.path() / "save");
         platform::setPadBackend(std::make_unique<platform::FakePadBackend>());
-        resetShellHooks();
+        resetCoreSlots();
         resetPlayerHooks();
         registerScreens();
+        fillCoreSlots();
         playerHooks().saves.saveFolder = [this] { return (saves.path() / "save").string(); };
         const irr::s32 size = fontSize();
         guiHooks().language.getFont = [size](irr::s32) -> irr::gui::IGUIFont* { return getCachedFont(fontPath, size); };
@@ -49,7 +51,7 @@ protected:
         inputManager = nullptr;
         platform::setPadBackend(nullptr);
         resetPlayerHooks();
-        resetShellHooks();
+        resetCoreSlots();
         GuiFixture::TearDown();
     }
 

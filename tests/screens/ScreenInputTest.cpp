@@ -5,7 +5,7 @@
 #include "../gui/TestMenu.h"
 
 #include "core/Globals.h"
-#include "core/ShellHooks.h"
+#include "core/CoreSlots.h"
 #include "gui/GUIScreen.h"
 #include "gui/GUIScrollList.h"
 #include "gui/GuiCommon.h"
@@ -113,7 +113,7 @@ TEST_F(ScreenInputTest, PauseKeyOpensThePauseScreenInPlay) {
     pause->setVisible(false);
     // The game runs a level.
     physicsManager = reinterpret_cast<PhysicsManager*>(&physicsStandIn);
-    shellHooks().physics.isSimulationActive = [] { return true; };
+    coreSlots().physics.isSimulationActive = [] { return true; };
     key(KEY_ESCAPE);
     EXPECT_TRUE(pause->isVisible());
     EXPECT_FALSE(screenManager->isInputAllowed());

@@ -6,7 +6,7 @@
 
 #include <algorithm>
 #include <vector>
-#include "core/ShellHooks.h"
+#include "core/CoreSlots.h"
 #include "level/LevelHooks.h"
 #include "gui/GUIFreeTypeText.h"
 #include "gui/GUIImage.h"
@@ -119,7 +119,7 @@ TEST_F(ScreenOverlaysTest, TheLoadingOverlayDrawsInTheViewItNames) {
 
 TEST_F(ScreenOverlaysTest, TheLevelTimerShowsOnlyInPlayWhenAskedFor) {
     physicsManager = reinterpret_cast<PhysicsManager*>(0x10);
-    shellHooks().physics.isSimulationActive = [] { return true; };
+    coreSlots().physics.isSimulationActive = [] { return true; };
     drawFrame();
     EXPECT_FALSE(screenManager->getTimerBox()->isVisible()) << "neither the setting nor the level asks";
     screenManager->ShowLevelTimer = true;
@@ -141,7 +141,7 @@ TEST_F(ScreenOverlaysTest, TheLevelTimerShowsOnlyInPlayWhenAskedFor) {
     menu->drop();
     drawFrame();
     EXPECT_FALSE(screenManager->getTimerBox()->isVisible()) << "a menu is open";
-    shellHooks().physics.isSimulationActive = nullptr;
+    coreSlots().physics.isSimulationActive = nullptr;
     physicsManager = nullptr;
 }
 

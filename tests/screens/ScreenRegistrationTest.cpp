@@ -1,15 +1,16 @@
-// The screen manager and the GUI in the game shell's slots: the gates and program-wide
-// queries answer from the real screen manager, sounds play through the sound manager, and
-// texts and fonts come from the language manager.
+// The screen manager behind core's slots and the GUI's: the gates and program-wide queries
+// answer from the real screen manager, sounds play through the sound manager, and texts and
+// fonts come from the language manager.
 #include "../gui/GuiFixture.h"
 
 #include "core/GameSettings.h"
 #include "core/Globals.h"
 #include "core/LanguageManager.h"
 #include "core/ProgramQueries.h"
-#include "core/ShellHooks.h"
+#include "core/CoreSlots.h"
 #include "core/SoundManager.h"
 #include "gui/GUIButton.h"
+#include "gui/GUIElementFactory.h"
 #include "gui/GUIScreen.h"
 #include "gui/GuiCommon.h"
 #include "gui/GuiHooks.h"
@@ -17,8 +18,10 @@
 #include "gui/fonts/CGUITTFont.h"
 #include "gui/fonts/FontCache.h"
 #include "level/LevelHooks.h"
+#include "level/LevelManager.h"
 #include "screens/ScreenManager.h"
 #include "screens/ScreenRegistration.h"
+#include "core/app/SubsystemRegistration.h"
 
 using namespace irr;
 
@@ -28,20 +31,20 @@ class ScreenRegistrationTest : public guitest::GuiFixture {
 protected:
     void SetUp() override {
         GuiFixture::SetUp();
-        resetShellHooks();
+        resetCoreSlots();
         registerScreens();
-        // The shell makes the manager through its slot.
+        fillCoreSlots();
+        // The manager the shell makes.
         delete screenManager;
-        screenManager = shellHooks().screens.create(device);
+        screenManager = new ScreenManager(environment);
     }
     void TearDown() override {
         delete soundManager;
         soundManager = nullptr;
         delete languageManager;
         languageManager = nullptr;
-        callHook(shellHooks().screens.releaseElementFactory);
         GuiFixture::TearDown();
-        resetShellHooks();
+        resetCoreSlots();
     }
     GUIScreen* pushScreen(bool keepTimer) {
         auto* screen = new GUIScreen(environment, root(), ScreenManager::menuScreenId, core::recti());
@@ -50,15 +53,14 @@ protected:
         screenManager->pushScreen(screen);
         return screen;
     }
-    ScreenHooks& slots() { return shellHooks().screens; }
+    const CoreSlots::Screens& slots() { return coreSlots().screens; }
 };
 
 TEST_F(ScreenRegistrationTest, EverySlotOfTheScreensIsFilled) {
-    ScreenHooks& s = slots();
-    EXPECT_TRUE(s.create && s.init && s.update && s.draw && s.postRenderGUI && s.destroy);
+    const CoreSlots::Screens& s = slots();
     EXPECT_TRUE(s.isInputAllowed && s.isGameUpdateAllowed && s.topScreenKeepsTimerRunning && s.overlayBlend);
     EXPECT_TRUE(s.isStackActive && s.isPauseScreenVisible);
-    EXPECT_TRUE(s.registerElementFactory && s.releaseElementFactory && s.getCachedFont);
+    EXPECT_TRUE(coreSlots().fonts.getCachedFont);
     EXPECT_TRUE(guiHooks().sound.playEffect && guiHooks().language.getText && guiHooks().language.getFont);
 }
 
@@ -82,7 +84,7 @@ TEST_F(ScreenRegistrationTest, GatesAndQueriesAnswerFromTheScreenManager) {
     EXPECT_TRUE(isMenuOpen());
 
     screenManager->popScreen(menu, true);
-    slots().update();
+    screenManager->update();
     EXPECT_FALSE(isMenuOpen());
     EXPECT_FALSE(isGameRunningBehindScreen());
     EXPECT_TRUE(slots().isInputAllowed());
@@ -91,23 +93,21 @@ TEST_F(ScreenRegistrationTest, GatesAndQueriesAnswerFromTheScreenManager) {
 
 TEST_F(ScreenRegistrationTest, GameplaySuspendedFollowsTheLevelWhileNoOverlayCovers) {
     EXPECT_FALSE(isGameplaySuspended());
-    int standIn = 0;
-    levelManager = reinterpret_cast<LevelManager*>(&standIn);
-    bool suspended = false;
-    shellHooks().level.isSuspended = [&suspended] { return suspended; };
+    LevelManager level(device);
+    levelManager = &level;
     EXPECT_FALSE(isGameplaySuspended());
-    suspended = true;
+    level.suspended = true;
     EXPECT_TRUE(isGameplaySuspended());
     levelManager = nullptr;
 }
 
 TEST_F(ScreenRegistrationTest, LevelLoadingClosesTheInputGate) {
-    int standIn = 0;
-    levelManager = reinterpret_cast<LevelManager*>(&standIn);
-    bool loading = true;
-    shellHooks().level.isLevelLoading = [&loading] { return loading; };
+    LevelManager level(device);
+    levelManager = &level;
+    level.levelLoading = true;
     EXPECT_FALSE(slots().isInputAllowed());
-    loading = false;
+    EXPECT_TRUE(isGameInputBlocked());
+    level.levelLoading = false;
     EXPECT_TRUE(slots().isInputAllowed());
     levelManager = nullptr;
 }
@@ -135,8 +135,8 @@ TEST_F(ScreenRegistrationTest, MenuSoundsPlayThroughTheSoundManager) {
     // keep every event.
     EXPECT_TRUE(screenManager->getTopScreenFocus()->OnEvent(makeKeyEvent(MenuKey::Down, true)));
     EXPECT_EQ(screenManager->getTopScreenFocus(), a);
-    int standIn = 0;
-    levelManager = reinterpret_cast<LevelManager*>(&standIn);
+    LevelManager level(device);
+    levelManager = &level;
     // What the input manager sends for the menu actions.
     screenManager->getTopScreenFocus()->OnEvent(makeKeyEvent(MenuKey::Down, true));
     EXPECT_EQ(events->instanceCount(hover), 1u);
@@ -163,7 +163,7 @@ TEST_F(ScreenRegistrationTest, TextsAndFontsComeFromTheLanguage) {
 }
 
 TEST_F(ScreenRegistrationTest, LayoutsReadThroughTheRegisteredFactory) {
-    slots().registerElementFactory(environment);
+    (new GUIElementFactory(environment))->drop(); // as the shell registers it
     auto* screen = new GUIScreen(environment, root(), -1, core::recti());
     screen->drop();
     auto* button = new GUIButton(environment, screen, 9, core::recti(0, 0, 40, 20));
@@ -178,21 +178,16 @@ TEST_F(ScreenRegistrationTest, LayoutsReadThroughTheRegisteredFactory) {
     EXPECT_STREQ(loaded->getTypeName(), "GUIButton");
 }
 
-TEST_F(ScreenRegistrationTest, FrameSlotsRunTheManager) {
-    GUIScreen* menu = pushScreen(false);
-    screenManager->popScreen(menu, true);
-    menu->grab();
-    slots().update();
-    EXPECT_EQ(menu->getParent(), nullptr);
-    menu->drop();
-    slots().draw();
-    slots().postRenderGUI(1.0f);
-    slots().init();
-    EXPECT_TRUE(screenManager->Initialised);
-    slots().destroy();
+TEST_F(ScreenRegistrationTest, WithoutTheScreenManagerTheGatesStayOpen) {
+    pushScreen(false);
+    EXPECT_FALSE(slots().isInputAllowed());
+    delete screenManager;
     screenManager = nullptr;
     EXPECT_TRUE(slots().isInputAllowed());
+    EXPECT_TRUE(slots().isGameUpdateAllowed());
     EXPECT_FALSE(slots().isStackActive());
+    EXPECT_FALSE(slots().isPauseScreenVisible());
+    EXPECT_EQ(slots().overlayBlend(), 0.0f);
 }
 
 } // namespace

@@ -3,7 +3,6 @@
 #include "camera/CameraRegistration.h"
 #include "camera/CameraServices.h"
 #include "core/Globals.h"
-#include "core/ShellHooks.h"
 #include "gui/GuiHooks.h"
 #include "level/MeshGate.h"
 #include "level/SceneNodeBase.h"
@@ -29,14 +28,14 @@ void ActionFixture::SetUp() {
     soundManager = sound.get();
     registerCameraSubsystem();
     registerTriggerActions();
-    cameras = shellHooks().cameras.create(0);
+    cameras = createCameraManager(0);
     cameraManagers[0] = cameras;
     cameras->onLevelLoaded();
     log.lines.clear();
 }
 
 void ActionFixture::TearDown() {
-    shellHooks().cameras.destroy(cameras);
+    destroyCameraManager(cameras);
     cameraManagers[0] = nullptr;
     smgr()->clear(); // the objects release their bodies and sounds first
     unregisterTriggerActions();

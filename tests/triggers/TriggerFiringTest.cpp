@@ -1,6 +1,6 @@
 #include "TriggerTestSupport.h"
 
-#include "core/ShellHooks.h"
+#include "core/CoreSlots.h"
 #include "physics/world/PhysicsHooks.h"
 #include "level/LevelHooks.h"
 #include "level/LevelInfo.h"
@@ -46,7 +46,7 @@ TEST_F(TriggerFiringTest, ImmediateTriggerFiresOnItsFourthSimulatedFrameOnce) {
 }
 
 TEST_F(TriggerFiringTest, NothingIsEvaluatedWithoutTheSimulation) {
-    shellHooks().physics.isSimulationActive = nullptr;
+    coreSlots().physics.isSimulationActive = nullptr;
     TriggerObject* trigger = addTrigger();
     test::RecordingAction* action = record(trigger);
     frames(10);

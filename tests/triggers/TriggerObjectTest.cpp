@@ -1,6 +1,6 @@
 #include "TriggerTestSupport.h"
 
-#include "core/ShellHooks.h"
+#include "core/CoreSlots.h"
 #include "physics/world/PhysicsUserData.h"
 #include "triggers/CheckpointObject.h"
 #include "triggers/TriggerServices.h"
@@ -87,7 +87,7 @@ protected:
 };
 
 TEST_F(TriggerObjectTest, EveryConditionsKeysRoundTripThroughLevelFilesByName) {
-    shellHooks().physics.isSimulationActive = nullptr; // an editor-made level: no run-time keys
+    coreSlots().physics.isSimulationActive = nullptr; // an editor-made level: no run-time keys
     for (const char* file : {"Triggers.irr", "Triggers.irrblvl"}) {
         std::vector<KeyValues> written;
         for (s32 condition = 0; condition < 16; ++condition) {
@@ -118,7 +118,7 @@ TEST_F(TriggerObjectTest, EveryConditionsKeysRoundTripThroughLevelFilesByName) {
 }
 
 TEST_F(TriggerObjectTest, KeysWrittenFollowTheCondition) {
-    shellHooks().physics.isSimulationActive = nullptr;
+    coreSlots().physics.isSimulationActive = nullptr;
     TriggerObject* trigger = addTrigger();
     KeyValues keys = keysOf(trigger);
     EXPECT_EQ(keys.count("BoundType"), 0u); // Immediately: no volume
@@ -205,12 +205,12 @@ TEST_F(TriggerObjectTest, RunTimeStateIsWrittenOnlyInPlayAndAMetImmediateTrigger
     EXPECT_EQ(keys.count("PreCondTimer"), 1u);
     trigger->OnceCondMetAlwaysMet = true;
     EXPECT_EQ(keysOf(trigger)["ConditionMet"], "true");
-    shellHooks().physics.isSimulationActive = nullptr;
+    coreSlots().physics.isSimulationActive = nullptr;
     EXPECT_EQ(keysOf(trigger).count("ConditionMet"), 0u);
 }
 
 TEST_F(TriggerObjectTest, CloneCopiesSettingsAndActionButNotRunTimeState) {
-    shellHooks().physics.isSimulationActive = nullptr; // editor copies get fresh IDs
+    coreSlots().physics.isSimulationActive = nullptr; // editor copies get fresh IDs
     TriggerObject* source = addTrigger(40);
     configure(source, static_cast<s32>(TriggerCondition::OnObjectVelocity));
     source->ConditionMet = true;

@@ -6,7 +6,6 @@
 #include "characters/animators/ObjectAnimators.h"
 #include "characters/animators/SwimSplineAnimator.h"
 #include "core/Globals.h"
-#include "core/ShellHooks.h"
 
 using namespace irr;
 
@@ -97,17 +96,4 @@ const c8* AnimatorFactory::getCreateableSceneNodeAnimatorTypeName(scene::ESCENE_
         return id < AnimatorType::First + AnimatorType::Count ? animatorTypeNames[id - AnimatorType::First] : nullptr;
     scene::ISceneNodeAnimatorFactory* engine = manager ? manager->getDefaultSceneNodeAnimatorFactory() : nullptr;
     return engine ? engine->getCreateableSceneNodeAnimatorTypeName(type) : nullptr;
-}
-
-void registerAnimators() {
-    CharacterHooks& shell = shellHooks().characters;
-    shell.createAnimatorFactory = [](scene::ISceneManager* sceneManager) -> AnimatorFactory* {
-        AnimatorFactory* factory = new AnimatorFactory(sceneManager);
-        // The scene manager holds its own reference; the global keeps the one of creation.
-        return factory;
-    };
-    shell.destroyAnimatorFactory = [] {
-        if (animatorFactory)
-            animatorFactory->drop();
-    };
 }

@@ -31,7 +31,3 @@ public:
 private:
     irr::scene::ISceneManager* manager; // not held
 };
-
-// Fills the shell's animator-factory slots (create with the device's scene manager,
-// destroy at shutdown).
-void registerAnimators();

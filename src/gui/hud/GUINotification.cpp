@@ -10,6 +10,8 @@
 #include "gui/GuiCommon.h"
 #include "gui/GuiHooks.h"
 #include "gui/GuiLayout.h"
+#include "gui/fonts/CGUITTFont.h"
+#include "gui/fonts/FontCache.h"
 #include "level/ContentXml.h"
 #include "player/InputManager.h"
 #include "player/PlayerControls.h"
@@ -59,7 +61,7 @@ bool textureNameContains(gui::IGUIElement* element, const char* part) {
 gui::IGUIFont* notificationFont(const std::string& file, s32 sizeUnits) {
     if (file.empty())
         return nullptr;
-    return askHook(shellHooks().screens.getCachedFont, nullptr, io::path(file.c_str()), notificationUnits(static_cast<f32>(sizeUnits)));
+    return getCachedFont(io::path(file.c_str()), notificationUnits(static_cast<f32>(sizeUnits)));
 }
 
 // The layout's child of that id when it is of the type (a layout may hold anything).

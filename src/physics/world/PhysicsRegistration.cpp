@@ -5,31 +5,12 @@
 #include "physics/world/PhysicsUserData.h"
 
 #include "core/Globals.h"
-#include "core/ShellHooks.h"
 #include "level/LevelHooks.h"
 #include "level/LevelManager.h"
 #include "player/PlayerHooks.h"
 
 void registerPhysicsSubsystem() {
     registerPhysicsObjectTypes();
-    PhysicsHooks& shell = shellHooks().physics;
-    shell.create = [] { return new PhysicsManager(); };
-    shell.init = [] { return physicsManager->init(); };
-    shell.bindResetScene = [] {
-        if (levelManager && physicsManager)
-            levelManager->onLevelUnloaded.addMember(physicsManager, &PhysicsManager::resetScene);
-    };
-    shell.endStep = [] { physicsManager->endStep(); };
-    shell.updateStepCount = [] { physicsManager->updateStepCount(); };
-    shell.beginStep = [] { physicsManager->beginStep(); };
-    shell.setFrameSimulatedTime = [](irr::f32 seconds) { physicsManager->setFrameSimulatedTime(seconds); };
-    shell.stepDuringRender = [] { physicsManager->stepDuringRender(); };
-    shell.isSimulationActive = [] { return physicsManager->isSimulationActive(); };
-    shell.drawDebug = [] { physicsManager->drawDebug(); };
-    shell.destroy = [] {
-        // The level manager is gone by now; nothing of it keeps the manager.
-        delete physicsManager;
-    };
 
     LevelHookTable::Physics& level = levelHooks().physics;
     level.resetFrameCounter = [] {

@@ -1,8 +1,6 @@
 #pragma once
 
-// Fills the game shell's physics slots (core/ShellHooks.h) with the physics manager: its
-// creation, initialisation, the reset of its scene on every level unload, the steps of the
-// frame and the render, the simulation flag and its destruction; the level subsystem's
-// physics slots (frame counter, debug visualisation, gravity, object activity) and the
-// input's fixed step. Called once, before the game routine runs.
+// Registers the physics object types and fills the level subsystem's physics slots (frame
+// counter, debug visualisation, gravity, object activity) and the input's fixed step. Called
+// once, before the game routine runs.
 void registerPhysicsSubsystem();

@@ -7,16 +7,15 @@
 #include "physics/world/PhysicsLibraryCallbacks.h"
 
 #include "core/Globals.h"
-#include "core/ShellHooks.h"
+#include "core/ProgramQueries.h"
 #include "core/Stopwatch.h"
 #include "level/LevelManager.h"
+#include "player/InputManager.h"
 #include "screens/ScreenManager.h"
 
 #include <algorithm>
 
 namespace {
-
-bool gameMayUpdate() { return !screenManager || askHook(shellHooks().screens.isGameUpdateAllowed, true); }
 
 float frameDeltaSeconds() { return frameStopwatch ? frameStopwatch->delta() : 0.0f; }
 
@@ -152,10 +151,9 @@ void PhysicsManager::stepDuringRender() {
     if (stepsDue > 0) {
         // Input keeps flowing during a long catch-up.
         if (inputManager && gameDevice) {
-            ShellHooks& hooks = shellHooks();
-            callHook(hooks.input.endFrame);
+            inputManager->endFrame();
             gameDevice->run();
-            callHook(hooks.input.update);
+            inputManager->update();
         }
         runCatchUpUpdate();
         applyQueuedForces(false);
@@ -166,7 +164,7 @@ void PhysicsManager::stepDuringRender() {
 
 void PhysicsManager::runCatchUpUpdate() {
     if (screenManager) {
-        callHook(shellHooks().screens.update);
+        screenManager->update();
         screenManager->handleDebugKeys();
     }
     if (levelManager)
@@ -206,7 +204,7 @@ void PhysicsManager::applyQueuedForces(bool clearImpulses) {
 
 void PhysicsManager::addForce(const phys::Vec3& force, phys::ForceMode mode, phys::RigidDynamic* actor,
                               bool continuous, const phys::Vec3& position) {
-    if (!gameMayUpdate() || isKinematicActor(actor))
+    if (!screensAllowGameUpdate() || isKinematicActor(actor))
         return;
     const QueuedForce record{actor, force, static_cast<irr::s32>(mode), position};
     if (continuous && isForceOrAcceleration(mode))
@@ -217,7 +215,7 @@ void PhysicsManager::addForce(const phys::Vec3& force, phys::ForceMode mode, phy
 
 void PhysicsManager::addTorque(const phys::Vec3& torque, phys::ForceMode mode, phys::RigidDynamic* actor,
                                bool scaleByFrame) {
-    if (!gameMayUpdate() || isKinematicActor(actor))
+    if (!screensAllowGameUpdate() || isKinematicActor(actor))
         return;
     double factor = 1.0;
     if (scaleByFrame && isForceOrAcceleration(mode))

@@ -1,6 +1,6 @@
 // The mouse device's cursor confinement on the OpenGL device's window under Xvfb.
 #include "core/Globals.h"
-#include "core/ShellHooks.h"
+#include "core/CoreSlots.h"
 #include "platform/Window.h"
 #include "player/devices/MouseDevice.h"
 #include "support/GraphicsDriver.h"
@@ -25,7 +25,7 @@ TEST(MouseDeviceGlTest, CursorStaysInsideTheWindowWhilePlaying) {
     double standIn = 0.0;
     bool playing = true;
     physicsManager = reinterpret_cast<PhysicsManager*>(&standIn);
-    shellHooks().physics.isSimulationActive = [&]() { return playing; };
+    coreSlots().physics.isSimulationActive = [&]() { return playing; };
     {
         MouseDevice mouse(device, nullptr);
         mouse.resetCursor();
@@ -47,7 +47,7 @@ TEST(MouseDeviceGlTest, CursorStaysInsideTheWindowWhilePlaying) {
         device->run();
         EXPECT_EQ(cursor->getPosition(), irr::core::position2di(0, 0));
     }
-    resetShellHooks();
+    resetCoreSlots();
     physicsManager = nullptr;
     device->drop();
 }

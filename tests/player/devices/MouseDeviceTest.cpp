@@ -1,6 +1,6 @@
 #include "platform/MultiMouse.h"
 #include "core/Globals.h"
-#include "core/ShellHooks.h"
+#include "core/CoreSlots.h"
 #include "player/devices/MouseDevice.h"
 #include "support/NullDevice.h"
 
@@ -42,17 +42,17 @@ platform::MultiMouseEvent raw(std::uint32_t type, std::uint32_t device, std::uin
 class MouseDeviceTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        resetShellHooks();
+        resetCoreSlots();
         physicsManager = reinterpret_cast<PhysicsManager*>(&standIns[0]);
         screenManager = reinterpret_cast<ScreenManager*>(&standIns[1]);
-        shellHooks().physics.isSimulationActive = [this]() { return playing; };
-        shellHooks().screens.isInputAllowed = [this]() { return allowed; };
+        coreSlots().physics.isSimulationActive = [this]() { return playing; };
+        coreSlots().screens.isInputAllowed = [this]() { return allowed; };
     }
     void TearDown() override {
         mouse.reset();
         platform::setMultiMouseDrivers({});
         rawEvents.clear();
-        resetShellHooks();
+        resetCoreSlots();
         physicsManager = nullptr;
         screenManager = nullptr;
     }

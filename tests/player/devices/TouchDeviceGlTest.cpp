@@ -1,6 +1,6 @@
 // The touch buttons drawn over the game on the OpenGL device under Xvfb.
 #include "core/Globals.h"
-#include "core/ShellHooks.h"
+#include "core/CoreSlots.h"
 #include "player/devices/TouchDevice.h"
 #include "support/GraphicsDriver.h"
 #include "support/StubPlayer.h"
@@ -29,7 +29,7 @@ TEST(TouchDeviceGlTest, PauseSwitchAndGrabButtonsAreDrawnAfterATouch) {
     double standIns[2] = {};
     physicsManager = reinterpret_cast<PhysicsManager*>(&standIns[0]);
     levelManager = reinterpret_cast<LevelManager*>(&standIns[1]);
-    shellHooks().physics.isSimulationActive = [] { return true; };
+    coreSlots().physics.isSimulationActive = [] { return true; };
     auto* player = new TouchButtonsPlayer(device->getSceneManager()->getRootSceneNode(), device->getSceneManager(), 1);
     player->drop(); // the scene holds it
     setPlayer(0, player);
@@ -77,7 +77,7 @@ TEST(TouchDeviceGlTest, PauseSwitchAndGrabButtonsAreDrawnAfterATouch) {
         EXPECT_EQ(test::countPixels(shot, irr::core::recti(0, 0, 267, 720), differs), 0);
         shot->drop();
     }
-    resetShellHooks();
+    resetCoreSlots();
     physicsManager = nullptr;
     levelManager = nullptr;
     device->drop();

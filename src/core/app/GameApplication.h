@@ -3,16 +3,12 @@
 #include <irrString.h>
 #include <irrTypes.h>
 
-#include <memory>
 #include <string>
 
-namespace irr {
-class IEventReceiver;
-}
+class GUIElementFactory;
 
 // The game routine: start-up in two phases, the frame loop and shutdown, each in its fixed
-// order. Managers of later subsystems are created and called through the slots of
-// core/ShellHooks.h at their places in these orders.
+// order, calling every manager directly at its place in these orders.
 class GameApplication {
 public:
     // The texture that shows the working folder holds the game's content.
@@ -35,6 +31,9 @@ public:
 
     // The parts of run(), in their order (tests drive them one by one).
     bool startUp();
+    // Frames until the window closes, a quit (or a quit signal) or a restart is requested;
+    // answers gameStatusRestart for a restart, else gameStatusNormal.
+    int runFrames();
     // One pass of the frame update; gameStatusRestart when a restart was requested.
     int updateGame();
     // True when the last updateGame got past the frame cap and its gates (a frame ran).
@@ -53,12 +52,11 @@ private:
     void updateWindowCaption();
 
     std::string commandLineLevel;
-    std::unique_ptr<irr::IEventReceiver> standInReceiver;
-    irr::IEventReceiver* eventReceiver = nullptr;
+    // The factory the GUI environment reads layout files through; the environment holds it too.
+    GUIElementFactory* elementFactory = nullptr;
     // Steps of start-up that shutdown undoes, so that a second shutdown undoes nothing twice.
     bool saveManagerCreated = false;
     bool suspicionConfigLoaded = false;
-    bool elementFactoryRegistered = false;
     bool windowFocused = false;
     bool frameUpdated = false;
     irr::core::stringw caption;

@@ -5,16 +5,15 @@
 //   2. PhysicsManager::endStep (every pass, capped or not)
 //   3. audio categories paused or resumed on focus
 //   4. frame stopwatch tick; the pass ends here while the frame's 0.0167 s have not passed
-//      (after waiting out the rest), while there is no input manager, or while the store
-//      overlay is up
-//   5. debug statistics
+//      (after waiting out the rest), or while the store overlay is up
+//   5. debug statistics, while their overlay shows
 //   6. PhysicsManager::updateStepCount
 //   7. InputManager::update
 //   8. ScreenManager::update
-//   9. LevelManager::processLevelEvents
+//   9. LevelManager::updateDebugKeys, then LevelManager::processLevelEvents
 //  10. when input is allowed or a screen keeps the game running behind it: the engine timer
-//      runs, the level update, each viewport's camera manager, the end-of-update list;
-//      otherwise the engine timer stops
+//      runs, LevelManager::update, each viewport's CameraManager::update, the level
+//      manager's end-of-update list; otherwise the engine timer stops
 //  11. when the game may update: PhysicsManager::beginStep; then frameSimulatedTime = 0.0167
 //  12. the sound manager
 //  13. the restart status when a restart was requested
@@ -27,25 +26,29 @@
 //   5. catch-up physics steps
 //   6. EffectHandler::runRenderCallbacks
 //   7. catch-up physics steps
-//   8. EffectHandler::update: the scene
+//   8. EffectHandler::update: the scene (without an effect handler the scene manager draws it)
 //   9. PhysicsManager::drawDebug
 //  10. ScreenManager::draw: the GUI
-//  11. the input devices' overlays
+//  11. InputManager::updateDeviceOverlays
 //  12. endScene
 //  13. InputManager::endFrame, while the simulation runs
-#include "core/GameApplication.h"
+#include "core/app/GameApplication.h"
 
+#include "camera/CameraManager.h"
 #include "core/Globals.h"
 #include "core/ProfilerManager.h"
-#include "core/ProgramQueries.h"
-#include "core/ShellHooks.h"
 #include "core/SoundManager.h"
 #include "core/SteamManager.h"
 #include "core/Stopwatch.h"
+#include "gui/GUIDebugStats.h"
+#include "level/LevelManager.h"
+#include "physics/world/PhysicsManager.h"
 #include "platform/Wait.h"
+#include "player/InputManager.h"
+#include "render/EffectHandler.h"
+#include "screens/ScreenManager.h"
 
 #include <irrlicht.h>
-
 
 namespace {
 
@@ -58,82 +61,69 @@ Stopwatch* profilerWatch(ProfilerManager::Index index) {
 void GameApplication::handleWindowFocus() { windowFocused = gameDevice->isWindowActive(); }
 
 int GameApplication::updateGame() {
-    ShellHooks& hooks = shellHooks();
     frameUpdated = false;
 
     handleWindowFocus();
-    if (physicsManager)
-        callHook(hooks.physics.endStep);
-    if (soundManager)
-        soundManager->applyFocus(windowFocused);
+    physicsManager->endStep();
+    soundManager->applyFocus(windowFocused);
 
     frameStopwatch->tick();
     if (!frameStopwatch->intervalComplete()) {
         platform::waitSeconds(frameStopwatch->secondsUntilTarget());
         return gameStatusNormal;
     }
-    if (!eventReceiver || (steamManager && steamManager->isOverlayActive()))
+    if (steamManager->isOverlayActive())
         return gameStatusNormal;
     frameUpdated = true;
 
-    if (screenManager)
-        callHook(hooks.screens.updateDebugStats);
-    if (physicsManager)
-        callHook(hooks.physics.updateStepCount);
-    callHook(hooks.input.update);
-    if (screenManager)
-        callHook(hooks.screens.update);
-    if (levelManager)
-        callHook(hooks.level.processLevelEvents);
+    GUIDebugStats* stats = screenManager->getDebugStats();
+    if (stats && stats->isVisible()) {
+        stats->update();
+        stats->beginFrameTiming();
+    }
+    physicsManager->updateStepCount();
+    inputManager->update();
+    screenManager->update();
+    levelManager->updateDebugKeys();
+    levelManager->processLevelEvents(frameStopwatch->delta());
 
     irr::ITimer* timer = gameDevice->getTimer();
-    const bool inputAllowed = !screenManager || askHook(hooks.screens.isInputAllowed, true);
-    if (inputAllowed || isGameRunningBehindScreen()) {
+    if (screenManager->isInputAllowed() || screenManager->topScreenKeepsTimerRunning()) {
         if (timer->isStopped())
             timer->start();
-        if (levelManager) {
-            Stopwatch* objects = profilerWatch(ProfilerManager::Objects);
-            if (objects)
-                objects->reset();
-            callHook(hooks.level.update);
-            if (objects)
-                objects->tick();
-        }
+        Stopwatch* objects = profilerWatch(ProfilerManager::Objects);
+        if (objects)
+            objects->reset();
+        levelManager->update();
+        if (objects)
+            objects->tick();
         for (CameraManager* camera : cameraManagers)
             if (camera)
-                callHook(hooks.cameras.update, camera);
-        if (levelManager)
-            callHook(hooks.level.runEndOfUpdateList);
+                camera->update(frameStopwatch->delta());
+        levelManager->onEndOfUpdate.invoke();
     } else if (!timer->isStopped()) {
         timer->stop();
     }
 
-    if (physicsManager) {
-        const bool gameUpdateAllowed = !screenManager || askHook(hooks.screens.isGameUpdateAllowed, true);
-        if (gameUpdateAllowed)
-            callHook(hooks.physics.beginStep);
-        callHook(hooks.physics.setFrameSimulatedTime, frameTargetInterval);
-    }
+    if (screenManager->isGameUpdateAllowed())
+        physicsManager->beginStep();
+    physicsManager->setFrameSimulatedTime(frameTargetInterval);
 
-    if (soundManager) {
-        Stopwatch* sound = profilerWatch(ProfilerManager::Sound);
-        if (sound)
-            sound->reset();
-        soundManager->update(frameStopwatch->delta());
-        if (sound)
-            sound->tick();
-    }
+    Stopwatch* sound = profilerWatch(ProfilerManager::Sound);
+    if (sound)
+        sound->reset();
+    soundManager->update(frameStopwatch->delta());
+    if (sound)
+        sound->tick();
     return RestartRequested ? gameStatusRestart : gameStatusNormal;
 }
 
 // A catch-up step between the render's passes; its time is not the render's.
 void GameApplication::syncPhysics() {
-    if (!physicsManager || !shellHooks().physics.stepDuringRender)
-        return;
     Stopwatch* rendering = profilerWatch(ProfilerManager::Rendering);
     if (rendering)
         rendering->pause();
-    shellHooks().physics.stepDuringRender();
+    physicsManager->stepDuringRender();
     if (rendering)
         rendering->resume();
 }
@@ -151,7 +141,6 @@ void GameApplication::updateWindowCaption() {
 }
 
 void GameApplication::renderGame() {
-    ShellHooks& hooks = shellHooks();
     irr::video::IVideoDriver* driver = gameDevice->getVideoDriver();
     Stopwatch* rendering = profilerWatch(ProfilerManager::Rendering);
     if (rendering)
@@ -159,32 +148,27 @@ void GameApplication::renderGame() {
 
     updateWindowCaption();
     if (!driver->beginScene(true, true, irr::video::SColor(sceneClearColour))) {
-        if (screenManager)
-            callHook(hooks.screens.postRenderGUI, frameStopwatch->runningSum());
+        screenManager->postRenderGUI(frameStopwatch->runningSum());
     } else {
         if (effectHandler) {
-            callHook(hooks.render.updateCharacterTextures);
-            callHook(hooks.render.updateShadowCascades);
+            effectHandler->updateCharacterTextures(frameStopwatch->delta());
+            effectHandler->updateShadowCascades();
         }
         syncPhysics();
         if (effectHandler)
-            callHook(hooks.render.runRenderCallbacks);
+            effectHandler->runRenderCallbacks();
         syncPhysics();
-        if (effectHandler && hooks.render.drawScene)
-            hooks.render.drawScene();
+        if (effectHandler)
+            effectHandler->update(nullptr);
         else
             gameDevice->getSceneManager()->drawAll();
-        if (physicsManager)
-            callHook(hooks.physics.drawDebug);
-        if (screenManager && hooks.screens.draw)
-            hooks.screens.draw();
-        else
-            gameDevice->getGUIEnvironment()->drawAll();
-        callHook(hooks.input.updateDeviceOverlays);
+        physicsManager->drawDebug();
+        screenManager->draw();
+        inputManager->updateDeviceOverlays();
         driver->endScene();
     }
-    if (isSimulationActive())
-        callHook(hooks.input.endFrame);
+    if (physicsManager->isSimulationActive())
+        inputManager->endFrame();
     if (rendering)
         rendering->tick();
 }

@@ -1,7 +1,7 @@
 // Start-up of the game routine: the first phase (working folder, settings, input manager,
 // log, engine device, screen and level managers) and the second (every other manager, the
 // physics world, the screens and the initial level), each step in its fixed order.
-#include "core/GameApplication.h"
+#include "core/app/GameApplication.h"
 
 #include <filesystem>
 #include <system_error>
@@ -20,33 +20,33 @@
 #include "core/ProfilerManager.h"
 #include "core/ProcessGuards.h"
 #include "core/SafeWrite.h"
-#include "core/ShellHooks.h"
 #include "core/SoundManager.h"
 #include "core/SteamManager.h"
 #include "core/Stopwatch.h"
+#include "camera/CameraManager.h"
+#include "camera/CameraRegistration.h"
+#include "characters/SuspicionRules.h"
+#include "characters/animators/AnimatorFactory.h"
+#include "gui/GUIElementFactory.h"
+#include "level/LevelManager.h"
+#include "level/SaveManager.h"
+#include "level/SceneNodeFactory.h"
+#include "physics/world/PhysicsManager.h"
 #include "platform/Kernel.h"
 #include "platform/Power.h"
 #include "platform/Window.h"
+#include "player/ConfigTentMovementObject.h"
+#include "player/InputManager.h"
+#include "render/EffectHandler.h"
+#include "render/LightManager.h"
+#include "render/RenderManagers.h"
+#include "render/ShaderManager.h"
+#include "screens/ScreenManager.h"
+#include "screens/ScreenRegistration.h"
 
 #include <irrlicht.h>
 
-namespace {
-
-// Until the input manager exists, this receiver takes the device's events: it hands the
-// engine's log lines to the log file, as the input manager does.
-class LogForwardingReceiver : public irr::IEventReceiver {
-public:
-    bool OnEvent(const irr::SEvent& event) override {
-        if (event.EventType == irr::EET_LOG_TEXT_EVENT && logManager)
-            logManager->log(event.LogEvent.Text);
-        return false;
-    }
-};
-
-} // namespace
-
 bool GameApplication::startPhaseOne() {
-    ShellHooks& hooks = shellHooks();
     // The working-directory check may move the program to another folder: a level named
     // relative to the folder the player started in must still be found.
     if (!commandLineLevel.empty()) {
@@ -78,14 +78,11 @@ bool GameApplication::startPhaseOne() {
     }
     readStartupSettings();
 
-    // Logged before the device exists: this line reaches standard output only.
+    // Logged before the device exists: this line reaches standard output only. The input
+    // manager is the engine device's event receiver; it hands the engine's log lines to the
+    // log manager.
     logMessage("Creating InputManager.");
-    if (hooks.input.create) {
-        eventReceiver = hooks.input.create();
-    } else {
-        standInReceiver = std::make_unique<LogForwardingReceiver>();
-        eventReceiver = standInReceiver.get();
-    }
+    inputManager = new InputManager();
     logManager = new LogManager();
     steamManager = new SteamManager();
     if (!createDevice())
@@ -93,9 +90,9 @@ bool GameApplication::startPhaseOne() {
     gameDifficulty = getSettingInt("Game_Difficulty");
 
     logMessage("Creating ScreenManager.");
-    screenManager = askHook(hooks.screens.create, nullptr, gameDevice);
+    screenManager = new ScreenManager(gameDevice->getGUIEnvironment());
     logMessage("Creating LevelManager.");
-    levelManager = askHook(hooks.level.create, nullptr, gameDevice);
+    levelManager = new LevelManager(gameDevice);
     return true;
 }
 
@@ -109,7 +106,7 @@ void GameApplication::readStartupSettings() {
 
 bool GameApplication::createDevice() {
     irr::SIrrlichtCreationParameters params = deviceParametersFromSettings();
-    params.EventReceiver = eventReceiver;
+    params.EventReceiver = inputManager;
     gameDevice = irr::createDeviceEx(params);
     // A busy X server refuses a connection now and then for a moment: the window is asked
     // for again a little later before the start fails.
@@ -158,17 +155,16 @@ void GameApplication::showLoadingImage() {
 
 // The second phase (initGameManagers).
 bool GameApplication::initGameManagers() {
-    ShellHooks& hooks = shellHooks();
     irr::scene::ISceneManager* scene = gameDevice->getSceneManager();
     showLoadingImage();
 
-    callHook(hooks.input.init, gameDevice);
-    callHook(hooks.input.resetInputState);
+    inputManager->init(gameDevice);
+    inputManager->resetInputState();
 
     logMessage("Creating PhysicsManager.");
-    physicsManager = askHook(hooks.physics.create, nullptr);
-    callHook(hooks.level.init);
-    callHook(hooks.level.createSaveManager);
+    physicsManager = new PhysicsManager();
+    levelManager->init();
+    createSaveManager(gameDevice->getFileSystem());
     saveManagerCreated = true;
     languageManager = new LanguageManager(gameDevice);
     profilerManager = new ProfilerManager();
@@ -180,44 +176,48 @@ bool GameApplication::initGameManagers() {
     effects.shadowDistanceMode = getSettingInt("Graphics_ShadowDistance");
     effects.renderCallbacksEnabled = getSettingBool("Graphics_Reflection");
     effects.ssaoEnabled = false;
-    effectHandler = askHook(hooks.render.createEffectHandler, nullptr, gameDevice, effects);
+    effectHandler = createEffectHandler(gameDevice, effects);
     logMessage("Creating LightManager.");
-    lightManager = askHook(hooks.render.createLightManager, nullptr, scene);
+    lightManager = new LightManager(scene);
     logMessage("Creating ShaderManager.");
-    shaderManager = askHook(hooks.render.createShaderManager, nullptr, gameDevice);
+    // The manager is the program's shaderManager before it builds its shaders.
+    shaderManager = new ShaderManager();
+    shaderManager->init();
     logMessage("Creating ConfigTentMovement.");
-    movementObject = askHook(hooks.input.createMovementObject, nullptr, scene);
+    movementObject = new ConfigTentMovementObject(nullptr, scene, -1);
     // The suspicion rules' own result (0 read, -1 cannot open) does not stop the start-up.
-    askHook(hooks.characters.loadSuspicionConfig, 0);
+    loadSuspicionConfig();
     suspicionConfigLoaded = true;
 
-    callHook(hooks.level.registerSceneNodeFactory, scene);
-    callHook(hooks.screens.registerElementFactory, gameDevice->getGUIEnvironment());
-    elementFactoryRegistered = true;
-    animatorFactory = askHook(hooks.characters.createAnimatorFactory, nullptr, scene);
+    registerSceneNodeFactory(scene);
+    elementFactory = new GUIElementFactory(gameDevice->getGUIEnvironment());
+    animatorFactory = new AnimatorFactory(scene);
 
     const int cameraCount = multiTaroMode ? maxCameraManagers : 1;
     for (int viewport = 0; viewport < cameraCount; ++viewport)
-        cameraManagers[viewport] = askHook(hooks.cameras.create, nullptr, viewport);
+        cameraManagers[viewport] = createCameraManager(viewport);
 
     soundManager = new SoundManager();
     soundManager->init();
 
-    if (physicsManager && !askHook(hooks.physics.init, true)) {
+    if (!physicsManager->init()) {
         logMessage("ERROR: Could not create PhysicsManager");
         return false;
     }
 
     logMessage("Initializing ScreenManager.");
-    callHook(hooks.screens.subscribeLevelHandlers);
-    callHook(hooks.physics.bindResetScene);
+    subscribeScreenLevelHandlers();
+    levelManager->onLevelUnloaded.addMember(physicsManager, &PhysicsManager::resetScene);
     for (CameraManager* camera : cameraManagers)
         if (camera)
-            callHook(hooks.cameras.subscribeLeaveFreeCamera, camera);
-    callHook(hooks.render.bindLevelResets);
-    callHook(hooks.screens.init);
+            screenManager->PauseOpened.addMember(camera, &CameraManager::leaveFreeCamera);
+    levelManager->onLevelUnloaded.addMember(effectHandler, &EffectHandler::resetLevelState);
+    levelManager->onLevelUnloaded.addMember(lightManager, &LightManager::resetLights);
+    screenManager->init();
 
-    callHook(hooks.level.loadInitialLevel, irr::io::path(commandLineLevel.c_str()));
+    if (!commandLineLevel.empty())
+        levelManager->setCommandLineLevel(irr::io::path(commandLineLevel.c_str()));
+    levelManager->loadInitialLevel();
     StartingUp = false;
     return true;
 }

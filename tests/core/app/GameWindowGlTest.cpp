@@ -3,7 +3,7 @@
 #include "ShellFixture.h"
 
 #include "core/DeviceSettings.h"
-#include "core/GameApplication.h"
+#include "core/app/GameApplication.h"
 #include "core/GameSettings.h"
 #include "core/Globals.h"
 
@@ -65,26 +65,20 @@ TEST_F(GameWindowGlTest, TheGameDrawsAFewHundredFramesAndQuitsCleanly) {
     setenv(singleBufferVariable, "1", 1);
     writeSettings(useOpenGL);
 
-    // The level hooks do what the level manager will: load the title screen's background.
-    ShellHooks& hooks = shellHooks();
-    hooks.level.create = [](irr::IrrlichtDevice*) { return standIn<LevelManager>(2); };
-    hooks.level.loadInitialLevel = [](const irr::io::path& level) {
-        EXPECT_TRUE(level.empty());
-        irr::scene::ISceneManager* scene = gameDevice->getSceneManager();
-        EXPECT_TRUE(scene->loadScene("Content/Levels/MainScreen_Background.irr"));
-    };
     int frames = 0;
     irr::video::IImage* screenshot = nullptr;
-    hooks.level.update = [&] {
+    GameApplication game;
+    ASSERT_TRUE(game.startUp());
+    ASSERT_NO_FATAL_FAILURE(attachProbe());
+    probe.onUpdate = [&] {
         // The previous frame is complete on the single-buffered window.
         if (++frames == 240) {
             screenshot = gameDevice->getVideoDriver()->createScreenShot();
             QuitRequested = true;
         }
     };
-
-    GameApplication game;
-    EXPECT_EQ(game.run(), gameStatusNormal);
+    EXPECT_EQ(game.runFrames(), gameStatusNormal);
+    game.shutdownGame();
     unsetenv(singleBufferVariable);
     EXPECT_EQ(frames, 240);
     ASSERT_NE(screenshot, nullptr);

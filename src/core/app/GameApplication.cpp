@@ -1,5 +1,9 @@
-#include "core/GameApplication.h"
+#include "core/app/GameApplication.h"
 
+#include "camera/CameraManager.h"
+#include "camera/CameraRegistration.h"
+#include "characters/SuspicionRules.h"
+#include "characters/animators/AnimatorFactory.h"
 #include "core/GameSettings.h"
 #include "core/Globals.h"
 #include "core/LanguageManager.h"
@@ -7,18 +11,27 @@
 #include "core/LogManager.h"
 #include "core/ProfilerManager.h"
 #include "core/ProcessGuards.h"
-#include "core/ShellHooks.h"
 #include "core/SoundManager.h"
 #include "core/SteamManager.h"
 #include "core/Stopwatch.h"
+#include "gui/GUIElementFactory.h"
+#include "level/LevelManager.h"
+#include "level/SaveManager.h"
+#include "physics/world/PhysicsManager.h"
 #include "platform/Kernel.h"
 #include "platform/Window.h"
+#include "player/ConfigTentMovementObject.h"
+#include "player/InputManager.h"
+#include "render/RenderManagers.h"
+#include "render/ShaderManager.h"
+#include "screens/ScreenManager.h"
 
 #include <irrlicht.h>
 
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <utility>
 
 namespace {
 
@@ -29,24 +42,17 @@ bool contentReadable(const char* file) {
     return in.read(signature, sizeof(signature)) && std::memcmp(signature, "\x89PNG\r\n\x1a\n", 8) == 0;
 }
 
-// Calls the slot that destroys a manager when the manager exists, then forgets it.
-template <class T>
-void destroyWith(T*& manager, const std::function<void()>& slot) {
-    if (manager)
-        callHook(slot);
-    manager = nullptr;
-}
-
-// Undoes a start-up step that was taken.
-void undoWith(bool& done, const std::function<void()>& slot) {
-    if (done)
-        callHook(slot);
-    done = false;
-}
-
 template <class T>
 void deleteManager(T*& manager) {
     delete manager;
+    manager = nullptr;
+}
+
+// For the engine's reference-counted objects.
+template <class T>
+void dropManager(T*& manager) {
+    if (manager)
+        manager->drop();
     manager = nullptr;
 }
 
@@ -75,61 +81,66 @@ GameApplication::GameApplication(std::string levelPath) : commandLineLevel(std::
 GameApplication::~GameApplication() = default;
 
 int GameApplication::run() {
+    const int status = startUp() ? runFrames() : gameStatusFailure;
+    shutdownGame();
+    return status;
+}
+
+bool GameApplication::startUp() {
     // A restart runs this routine again; the flags of the run before must not carry over.
     RestartRequested = false;
     QuitRequested = false;
     StartingUp = true;
     installQuitSignalHandlers();
-
-    int status = gameStatusFailure;
-    if (startUp()) {
-        status = gameStatusNormal;
-        while (gameDevice->run() && !QuitRequested) {
-            if (quitSignalReceived()) {
-                logMessage("Quit signal received.");
-                break;
-            }
-            if (updateGame() == gameStatusRestart) {
-                status = gameStatusRestart;
-                break;
-            }
-            if (frameUpdated)
-                renderGame();
-        }
-    }
-    shutdownGame();
-    return status;
+    return startPhaseOne() && initGameManagers();
 }
 
-bool GameApplication::startUp() { return startPhaseOne() && initGameManagers(); }
+int GameApplication::runFrames() {
+    while (gameDevice->run() && !QuitRequested) {
+        if (quitSignalReceived()) {
+            logMessage("Quit signal received.");
+            break;
+        }
+        if (updateGame() == gameStatusRestart)
+            return gameStatusRestart;
+        if (frameUpdated)
+            renderGame();
+    }
+    return gameStatusNormal;
+}
 
 // Shutdown, in its fixed order. Every step is skipped for a manager that does not exist, so
 // a start-up that failed half-way shuts down through the same path.
 void GameApplication::shutdownGame() {
-    ShellHooks& hooks = shellHooks();
     // A physics step in flight finishes first.
     if (physicsManager)
-        callHook(hooks.physics.stepDuringRender);
+        physicsManager->stepDuringRender();
     clearPlayers();
 
-    destroyWith(levelManager, hooks.level.unloadAndDestroy);
-    destroyWith(screenManager, hooks.screens.destroy);
+    if (levelManager) {
+        levelManager->unloadLevel();
+        delete levelManager;
+    }
+    levelManager = nullptr;
+    deleteManager(screenManager);
 
     if (gameSettings)
         gameSettings->save();
     deleteManager(gameSettings);
-    destroyWith(movementObject, hooks.input.destroyMovementObject);
-    undoWith(suspicionConfigLoaded, hooks.characters.unloadSuspicionConfig);
-    destroyWith(physicsManager, hooks.physics.destroy);
+    dropManager(movementObject);
+    if (std::exchange(suspicionConfigLoaded, false))
+        unloadSuspicionConfig();
+    // The level manager is gone by now; nothing of it keeps the physics manager.
+    deleteManager(physicsManager);
 
     for (CameraManager*& camera : cameraManagers) {
-        if (camera)
-            callHook(hooks.cameras.destroy, camera);
+        destroyCameraManager(camera);
         camera = nullptr;
     }
     deleteManager(soundManager);
     deleteManager(logManager);
-    undoWith(saveManagerCreated, hooks.level.destroySaveManager);
+    if (std::exchange(saveManagerCreated, false))
+        destroySaveManager();
     saveManager = nullptr;
     deleteManager(languageManager);
     deleteManager(frameStopwatch);
@@ -137,10 +148,10 @@ void GameApplication::shutdownGame() {
     deleteManager(steamManager);
 
     // The managers that hold engine objects go before the device.
-    destroyWith(effectHandler, hooks.render.destroyEffectHandler);
-    destroyWith(lightManager, hooks.render.destroyLightManager);
-    destroyWith(animatorFactory, hooks.characters.destroyAnimatorFactory);
-    undoWith(elementFactoryRegistered, hooks.screens.releaseElementFactory);
+    destroyEffectHandler();
+    destroyLightManager();
+    dropManager(animatorFactory);
+    dropManager(elementFactory);
 
     if (gameDevice) {
         platform::clipCursor(gameDevice, nullptr);
@@ -150,8 +161,6 @@ void GameApplication::shutdownGame() {
         gameDevice = nullptr;
     }
     // The input manager goes after the device whose events it received; the shader manager last.
-    destroyWith(inputManager, hooks.input.destroy);
-    eventReceiver = nullptr;
-    standInReceiver.reset();
-    destroyWith(shaderManager, hooks.render.destroyShaderManager);
+    deleteManager(inputManager);
+    deleteManager(shaderManager);
 }

@@ -1,0 +1,80 @@
+#include "core/app/SubsystemRegistration.h"
+
+#include "camera/CameraRegistration.h"
+#include "characters/CharacterRegistration.h"
+#include "core/CoreSlots.h"
+#include "core/Globals.h"
+#include "gui/fonts/CGUITTFont.h"
+#include "gui/fonts/FontCache.h"
+#include "level/LevelManager.h"
+#include "level/LevelShellHooks.h"
+#include "level/SoundObject.h"
+#include "physics/world/PhysicsManager.h"
+#include "physics/world/PhysicsRegistration.h"
+#include "player/InputRegistration.h"
+#include "render/RenderRegistration.h"
+#include "screens/ScreenManager.h"
+#include "screens/ScreenRegistration.h"
+#include "triggers/TriggerRegistration.h"
+#include "triggers/actions/TriggerActionRegistration.h"
+
+void fillCoreSlots() {
+    CoreSlots& slots = coreSlots();
+    slots.physics.isSimulationActive = [] {
+        return physicsManager && physicsManager->isSimulationActive();
+    };
+
+    CoreSlots::Screens& screens = slots.screens;
+    screens.isInputAllowed = [] { return !screenManager || screenManager->isInputAllowed(); };
+    screens.isGameUpdateAllowed = [] {
+        return !screenManager || screenManager->isGameUpdateAllowed();
+    };
+    screens.topScreenKeepsTimerRunning = [] {
+        return screenManager && screenManager->topScreenKeepsTimerRunning();
+    };
+    screens.overlayBlend = [] { return screenManager ? screenManager->getOverlayBlend() : 0.0f; };
+    screens.isStackActive = [] { return screenManager && screenManager->isStackActive(); };
+    screens.isPauseScreenVisible = [] {
+        return screenManager && screenManager->isPauseScreenVisible();
+    };
+
+    CoreSlots::Level& level = slots.level;
+    level.isSuspended = [] { return levelManager && levelManager->suspended; };
+    level.isLevelLoading = [] { return levelManager && levelManager->levelLoading; };
+    level.isLoadingOverlayBusy = [] {
+        return levelManager && levelManager->loadingOverlay.isBusy();
+    };
+    level.loadingOverlayTransitionKind = [] {
+        return levelManager ? levelManager->loadingOverlay.kind : 0;
+    };
+    level.loadingOverlayFadeValue = [] {
+        return levelManager ? levelManager->loadingOverlay.fadeValue : 0.0f;
+    };
+    level.pauseSoundObject = [](SoundObject* sound, bool paused) {
+        if (paused)
+            sound->pause();
+        else
+            sound->resume();
+    };
+    level.releaseSoundObjectAudio = forgetAllSoundObjectAudio;
+
+    slots.fonts.getCachedFont = [](const irr::io::path& path,
+                                   irr::s32 size) -> irr::gui::IGUIFont* {
+        return getCachedFont(path, size);
+    };
+}
+
+void registerGameSubsystems() {
+    fillCoreSlots();
+    registerLevelShellHooks();
+    registerInputSubsystem();
+    registerScreens();
+    registerPhysicsSubsystem();
+    registerRenderSubsystem();
+    registerCharacters();
+    // Before the level manager starts: its stand-in checkpoint yields to the trigger one.
+    registerTriggerSubsystem();
+    connectTriggersToPhysics();
+    registerTriggerActions();
+    registerCameraSubsystem();
+}
