@@ -1,8 +1,11 @@
 #pragma once
 
 // Fills the shell's character slots (core/ShellHooks.h: the suspicion rules are read at
-// start-up and emptied at shutdown) and the level subsystem's (level/LevelHooks.h: the
-// profile cache loads and finishes CharacterProfiles, the level manager runs
-// updateSuspicion on its meter and completed objectives run reduceSuspicion). Called once
-// before the game starts.
+// start-up and emptied at shutdown) and the level subsystem's (registerCharacterLevelSlots).
+// Called once before the game starts.
 void registerCharacters();
+// The level table's character slots alone (level/LevelHooks.h): the profile cache
+// makes, loads and finishes CharacterProfiles; the level manager makes and resets its own
+// suspicion record, runs updateSuspicion on it and asks whether a record is full; completed
+// objectives run reduceSuspicion.
+void registerCharacterLevelSlots();

@@ -3,6 +3,6 @@
 // Fills the game shell's render slots (core/ShellHooks.h: the effect handler, the light
 // manager and the shader manager, the level resets and the frame's drawing) and the level
 // table's render slots (level/LevelHooks.h: lights per object, level shadows, instancing,
-// the debug keys), and registers the "light" level object. Called once, before the game
-// routine runs.
+// the debug keys, the sprite-animation loader, the text of 3D texts), and registers the
+// "light" level object. Called once, before the game routine runs.
 void registerRenderSubsystem();

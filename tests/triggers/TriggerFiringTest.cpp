@@ -1,5 +1,6 @@
 #include "TriggerTestSupport.h"
 
+#include "characters/SuspicionMeter.h"
 #include "core/ShellHooks.h"
 #include "physics/world/PhysicsHooks.h"
 #include "level/LevelHooks.h"

@@ -7,8 +7,30 @@
 #include "core/Globals.h"
 #include "core/ShellHooks.h"
 #include "level/LevelHooks.h"
+#include "level/LevelInfo.h"
 #include "level/LevelManager.h"
+#include "player/ConfigTentMovementObject.h"
 #include "player/PlayerHooks.h"
+
+void registerPhysicsLevelSlots() {
+    LevelHookTable::Physics& level = levelHooks().physics;
+    level.resetFrameCounter = [] {
+        if (physicsManager)
+            physicsManager->resetFrameCounter();
+    };
+    level.toggleDebugVisualization = [] {
+        if (physicsManager)
+            physicsManager->toggleDebugVisualization();
+    };
+    level.applyLevelSettings = [](const LevelSettings& settings) {
+        irr::core::vector3df gravity = settings.Gravity;
+        irr::core::vector3df movementGravity;
+        if (settings.UseDefaultGravity && getMovementGravity(movementGravity))
+            gravity = movementGravity;
+        if (physicsManager)
+            physicsManager->setGravity(toPhys(gravity));
+    };
+}
 
 void registerPhysicsSubsystem() {
     registerPhysicsObjectTypes();
@@ -31,23 +53,7 @@ void registerPhysicsSubsystem() {
         delete physicsManager;
     };
 
-    LevelHookTable::Physics& level = levelHooks().physics;
-    level.resetFrameCounter = [] {
-        if (physicsManager)
-            physicsManager->resetFrameCounter();
-    };
-    level.toggleDebugVisualization = [] {
-        if (physicsManager)
-            physicsManager->toggleDebugVisualization();
-    };
-    level.setGravity = [](const irr::core::vector3df& gravity) {
-        if (physicsManager)
-            physicsManager->setGravity(toPhys(gravity));
-    };
-    level.setObjectActive = [](irr::scene::ISceneNode* object, bool active) {
-        if (PhysicsUserData* record = findUserDataOfNode(object))
-            record->active = active;
-    };
+    registerPhysicsLevelSlots();
 
     playerHooks().physics.fixedStepLength = [] {
         return physicsManager ? physicsManager->getStepSize() : PhysicsManager::fixedStepSize;
