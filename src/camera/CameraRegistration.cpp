@@ -12,6 +12,7 @@
 #include "core/Stopwatch.h"
 #include "gui/GuiHooks.h"
 #include "level/LevelHooks.h"
+#include "level/LevelInfo.h"
 #include "level/LevelManager.h"
 #include "level/SceneNodeTypes.h"
 #include "physics/world/PhysicsManager.h"
@@ -98,19 +99,26 @@ void destroyCameraManager(CameraManager* manager) {
 }
 
 namespace {
+// The first camera manager activates the camera object of the ID, if it is one.
+void setInitialCamera(s32 cameraID) {
+    if (cameraID == 0 || cameraID == -1)
+        return;
+    CameraManager* manager = cameraManagers[0];
+    scene::ISceneNode* node = levelManager ? levelManager->getSceneNodeFromID(cameraID) : nullptr;
+    if (!manager || !node || !isTypeOf(node->getType(), typeId("cmro")))
+        return;
+    CameraActivation activation;
+    activation.camera = static_cast<CameraObject*>(node);
+    manager->setActiveCamera(activation);
+}
+
 void fillCameraLevelSlots(LevelHookTable::Camera& hooks) {
-    hooks.setDefaultFarValue = [](f32 farValue) {
+    hooks.applyLevelSettings = [](const LevelSettings& settings, s32 spawnCameraID) {
         if (cameraManagers[0])
-            cameraManagers[0]->defaultFarValue = farValue;
-    };
-    hooks.setInitialCamera = [](s32 cameraID) {
-        CameraManager* manager = cameraManagers[0];
-        scene::ISceneNode* node = levelManager ? levelManager->getSceneNodeFromID(cameraID) : nullptr;
-        if (!manager || !node || !isTypeOf(node->getType(), typeId("cmro")))
-            return;
-        CameraActivation activation;
-        activation.camera = static_cast<CameraObject*>(node);
-        manager->setActiveCamera(activation);
+            cameraManagers[0]->defaultFarValue = settings.DefaultFarValue;
+        setInitialCamera(settings.InitialCameraID);
+        // A level restored at a checkpoint used as the spawn starts with the checkpoint's camera.
+        setInitialCamera(spawnCameraID);
     };
 }
 

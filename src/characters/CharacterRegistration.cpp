@@ -15,17 +15,36 @@
 #include "triggers/TriggerServices.h"
 #include "physics/world/PhysicsHooks.h"
 
+void registerCharacterLevelSlots() {
+    LevelHookTable::Characters& level = levelHooks().characters;
+    level.makeProfile = [](const std::string& file) -> std::shared_ptr<CharacterProfile> {
+        auto profile = std::make_shared<CharacterProfile>();
+        profile->fileName = file;
+        if (file.empty())
+            return profile;
+        if (profile->load(file) != 0)
+            return nullptr;
+        profile->finishLoad();
+        return profile;
+    };
+    level.resetSuspicion = [](std::shared_ptr<SuspicionMeter>& record) {
+        if (record)
+            record->resetForLevel();
+        else
+            record = std::make_shared<SuspicionMeter>();
+    };
+    level.updateSuspicion = updateSuspicion;
+    level.reduceSuspicion = reduceSuspicion;
+    level.isSuspicionFull = [](const SuspicionMeter& meter, bool pending) {
+        return (pending ? meter.pendingValue : meter.value) >= 100.0f;
+    };
+}
+
 void registerCharacters() {
     registerWaypointType();
     registerSceneNodeType(levelObjectRow<CharacterObject>(typeId("crct"), "CharacterObject"));
 
-    LevelHookTable::Characters& level = levelHooks().characters;
-    level.loadProfile = [](CharacterProfile& profile, const std::string& file) {
-        return profile.load(file) == 0;
-    };
-    level.finishProfile = [](CharacterProfile& profile) { profile.finishLoad(); };
-    level.updateSuspicion = updateSuspicion;
-    level.reduceSuspicion = reduceSuspicion;
+    registerCharacterLevelSlots();
 
     // Physics objects raise suspicion by speed, rest and floor hits through these.
     PhysicsHookTable::Characters& physics = physicsHooks().characters;

@@ -5,7 +5,6 @@
 #include "core/SoundManager.h"
 #include "level/LevelHooks.h"
 #include "level/LevelManager.h"
-#include "triggers/CheckpointObject.h"
 
 #include <algorithm>
 
@@ -114,7 +113,7 @@ bool LevelCommandEvent::run(LevelManager& manager, f32) {
     return true;
 }
 
-SaveCheckpointEvent::SaveCheckpointEvent(CheckpointObject* checkpoint)
+SaveCheckpointEvent::SaveCheckpointEvent(scene::ISceneNode* checkpoint)
     : LevelEvent(LET_SaveCheckpoint), checkpoint(checkpoint) {
     if (checkpoint)
         checkpoint->grab();
@@ -215,12 +214,13 @@ void LevelManager::queueShowSplash() {
     queueEvent(new LevelCommandEvent(LET_ShowSplash));
 }
 
-bool LevelManager::queueSaveCheckpoint(CheckpointObject* checkpoint) {
+bool LevelManager::queueSaveCheckpoint(scene::ISceneNode* checkpoint) {
     if (!checkpoint)
         return false;
     // A full meter is a lost level: nothing to save.
     const SuspicionMeter* meter = getPlayerSuspicion(0);
-    if (meter && meter->pendingValue >= 100.0f)
+    const auto& isFull = levelHooks().characters.isSuspicionFull;
+    if (meter && isFull && isFull(*meter, true))
         return false;
     return queueUnlessQueued(new SaveCheckpointEvent(checkpoint));
 }
@@ -240,14 +240,15 @@ void LevelManager::processLevelEvents(f32 frameSeconds) {
 
 void LevelManager::updateSuspicionAndGameOver(f32 frameSeconds) {
     const LevelHookTable& hooks = levelHooks();
-    if (!getPlayer(0) && hooks.characters.updateSuspicion)
-        hooks.characters.updateSuspicion(suspicionMeter, frameSeconds);
+    if (!getPlayer(0) && suspicionMeter && hooks.characters.updateSuspicion)
+        hooks.characters.updateSuspicion(*suspicionMeter, frameSeconds);
 
     gameOverTimer += std::clamp(frameSeconds, 0.0f, maxGameOverStep);
     if (gameOverTimer <= gameOverDelay)
         return;
     const SuspicionMeter* meter = getPlayerSuspicion(0);
-    if (!meter || meter->value < 100.0f)
+    if (!meter || !hooks.characters.isSuspicionFull ||
+        !hooks.characters.isSuspicionFull(*meter, false))
         return;
     for (LevelEventType type : {LET_RestartLevel, LET_RestartFromCheckpoint, LET_LoadLevel, LET_ReturnToMainMenu})
         if (isEventQueued(type))
@@ -279,5 +280,6 @@ void LevelManager::returnToMainMenu() {
         hooks.screens.closeAllScreens();
     if (hooks.screens.openMainScreen)
         hooks.screens.openMainScreen(PlayMode);
-    suspicionMeter.resetForLevel();
+    if (suspicionMeter && hooks.characters.resetSuspicion)
+        hooks.characters.resetSuspicion(suspicionMeter);
 }

@@ -4,7 +4,9 @@
 #include <path.h>
 
 class LevelManager;
-class CheckpointObject;
+namespace irr::scene {
+class ISceneNode;
+}
 
 // The kinds of level event. Screens and trigger actions queue them on the level manager,
 // which runs them one at a time, front first, in its per-frame event processing.
@@ -105,9 +107,9 @@ public:
 // that has left the scene meanwhile is not saved).
 class SaveCheckpointEvent : public LevelEvent {
 public:
-    explicit SaveCheckpointEvent(CheckpointObject* checkpoint);
+    explicit SaveCheckpointEvent(irr::scene::ISceneNode* checkpoint);
     ~SaveCheckpointEvent() override;
     bool run(LevelManager& manager, irr::f32 seconds) override;
 
-    CheckpointObject* const checkpoint;
+    irr::scene::ISceneNode* const checkpoint;
 };

@@ -3,6 +3,7 @@
 #include <irrlicht.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 
 class InstancedObject;
@@ -11,26 +12,29 @@ class LoadingOverlay;
 class PlayerObject;
 class SoundObject;
 struct CharacterProfile;
+struct LevelSettings;
 class SpriteAnimation;
 struct SuspicionMeter;
 
-// Calls from the level subsystem into subsystems that arrive later, grouped by callee.
-// Each slot sits at its place in the level code and is tested for emptiness there: an
-// empty slot does nothing or answers the default written next to it. The subsystem that
-// lands fills its slots in its registration function at start-up; tests fill them with
-// recording lambdas and call resetLevelHooks() afterwards.
+// The level subsystem's one way up: the calls from the level model into the subsystems above
+// it (it creates and updates objects of every one of them), grouped by callee. Each slot sits
+// at its place in the level code and is tested for emptiness there: an empty slot does nothing
+// or answers the default written next to it. The registration of each subsystem fills its
+// slots at start-up; tests fill them with recording lambdas and call resetLevelHooks()
+// afterwards.
 struct LevelHookTable {
     struct Physics {
         // A level starts loading: the physics manager's frameCounter = 0.
         std::function<void()> resetFrameCounter;
         // Debug key: PhysicsManager::toggleDebugVisualization.
         std::function<void()> toggleDebugVisualization;
-        // Level settings: the physics scene's gravity.
-        std::function<void(const irr::core::vector3df& gravity)> setGravity;
-        // Sublevel activation: the `active` flag of a physics object's PhysicsUserData.
-        std::function<void(irr::scene::ISceneNode* physicsObject, bool active)> setObjectActive;
-        // Sublevel bounds: a physics object's `isSublevelOutlier`.
-        std::function<void(irr::scene::ISceneNode* physicsObject, bool outlier)> setSublevelOutlier;
+        // Level settings: the physics scene's gravity, the level's Gravity or, with
+        // UseDefaultGravity, the movement object's while there is one.
+        std::function<void(const LevelSettings& settings)> applyLevelSettings;
+        // Sublevel activation and bounds: the `active` flag of a physics object's
+        // PhysicsUserData and the object's `isSublevelOutlier`.
+        std::function<void(irr::scene::ISceneNode* physicsObject, bool active, bool outlier)>
+            setSublevelState;
         // InstancedObject::rebuild: a copy of the source physics object under the instance
         // (empty: null, no copy).
         std::function<irr::scene::ISceneNode*(irr::scene::ISceneNode* source,
@@ -42,31 +46,20 @@ struct LevelHookTable {
             registerInstance;
     } physics;
 
-    struct Movement {
-        // The movement object's Gravity; answers false when there is no movement object
-        // (empty: false).
-        std::function<bool(irr::core::vector3df& gravity)> getGravity;
-    } movement;
-
     struct Render {
-        // Level settings: "NumberOfLights" for the light manager's maxLightsPerNode; the
-        // rendering subsystem decides whether a change rebuilds the shaders.
-        std::function<void(irr::s32 lightsPerNode)> setLightsPerNode;
-        // Level settings: the effect handler's levelShadowsEnabled.
-        std::function<void(bool enabled)> setLevelShadowsEnabled;
-        // Level settings: EffectHandler::setShadowQuality with the level's shadow light.
-        std::function<void(const irr::core::vector3df& position,
-                           const irr::core::vector3df& target)>
-            setShadowLight;
+        // Level settings: "NumberOfLights" for the light manager's maxLightsPerNode (the
+        // rendering subsystem decides whether a change rebuilds the shaders), the effect
+        // handler's levelShadowsEnabled and its shadow light (setShadowQuality).
+        std::function<void(const LevelSettings& settings)> applyLevelSettings;
         // The effect handler's instancing flag (empty: false).
         std::function<bool()> isInstancingEnabled;
         // Debug keys: the effect handler's one-shot skipNextScenePass and its editor
         // refresh request.
         std::function<void()> skipNextScenePass;
         std::function<void()> requestEditorRefresh;
-        // The sprite-animation cache: reads an animation file into the animation (empty:
-        // false, nothing loads).
-        std::function<bool(SpriteAnimation& animation, const irr::io::path& file)>
+        // The sprite-animation cache: the animation read from the file, or null when it
+        // cannot be read (empty: null, nothing loads).
+        std::function<std::shared_ptr<const SpriteAnimation>(const irr::io::path& file)>
             loadSpriteAnimation;
         // Data binding: TextObject::rebuildMesh of a 3D text object ('text').
         std::function<void(irr::scene::ISceneNode* textObject, const wchar_t* text)>
@@ -74,27 +67,39 @@ struct LevelHookTable {
     } render;
 
     struct Camera {
-        // Level settings: the first camera manager's defaultFarValue and setActiveCamera.
-        std::function<void(irr::f32 farValue)> setDefaultFarValue;
-        std::function<void(irr::s32 cameraID)> setInitialCamera;
+        // Level settings: the first camera manager's defaultFarValue, then its active camera:
+        // the level's InitialCameraID, then the spawn checkpoint's camera (0 or -1: none).
+        std::function<void(const LevelSettings& settings, irr::s32 spawnCameraID)>
+            applyLevelSettings;
     } camera;
 
     struct Triggers {
-        // Level settings: the level information's embedded "LevelInfoTrigger" starts its
-        // child trigger events.
+        // Level settings: the level information's trigger starts its child trigger events.
         std::function<void(LevelInfo* levelInfo)> startLevelInfoEvents;
+        // A checkpoint save: the checkpoint's IsActiveCheckpoint.
+        std::function<void(irr::scene::ISceneNode* checkpoint, bool active)> setCheckpointActive;
+        // Whether the checkpoint is the player's spawn (UseCheckpointAsSpawn), with its
+        // SpawnCameraID (empty: false).
+        std::function<bool(irr::scene::ISceneNode* checkpoint, irr::s32& spawnCameraID)>
+            getCheckpointSpawn;
     } triggers;
 
     struct Characters {
-        // The profile cache: CharacterProfile::load of the file (empty: false, nothing
-        // loads), then CharacterProfile::finishLoad after a successful load.
-        std::function<bool(CharacterProfile& profile, const std::string& file)> loadProfile;
-        std::function<void(CharacterProfile& profile)> finishProfile;
+        // The profile cache: a new CharacterProfile read from the file and finished, or null
+        // when it cannot be read; an empty name makes the empty profile of last resort
+        // (empty slot: null, no profiles).
+        std::function<std::shared_ptr<CharacterProfile>(const std::string& file)> makeProfile;
+        // The level manager's own suspicion record: made when there is none, else reset for
+        // the next level (SuspicionMeter::resetForLevel; empty: the level runs without one).
+        std::function<void(std::shared_ptr<SuspicionMeter>& record)> resetSuspicion;
         // processLevelEvents without a local player: updateSuspicion on the level manager's
         // own record with the frame time.
         std::function<void(SuspicionMeter& meter, irr::f32 seconds)> updateSuspicion;
         // ObjectiveObject::complete of an objective that reduces suspicion: reduceSuspicion.
         std::function<void(SuspicionMeter& meter, irr::f32 amount)> reduceSuspicion;
+        // Whether the record is at 100: its value, or with `pending` its pendingValue (empty:
+        // false).
+        std::function<bool(const SuspicionMeter& meter, bool pending)> isSuspicionFull;
     } characters;
 
     struct Players {
@@ -104,8 +109,6 @@ struct LevelHookTable {
     } players;
 
     struct Gui {
-        // Level settings: GUIObjectiveCenter::setTaskIconAnimation.
-        std::function<void(const irr::io::path& spriteFile)> setTaskIconAnimation;
         // LoadingOverlay::draw: the cover for the overlay's mode, with its loading bar at the
         // overlay's progress (the meter material's currentMeterValue = the progress,
         // currentMeterAlpha = 1).
@@ -115,19 +118,18 @@ struct LevelHookTable {
     } gui;
 
     struct Screens {
+        // Level settings: GUIObjectiveCenter::setTaskIconAnimation with the level's task icons
+        // (the default ones when it names none) and ScreenManager::loadSubtitles(SubtitleFile).
+        std::function<void(const LevelSettings& settings)> applyLevelSettings;
         // loadLevel, before anything else: maintainWorkshopZip(path).
         std::function<void(const irr::io::path& levelPath)> maintainWorkshopZip;
-        // After the title screen's background level has loaded, in this order.
-        std::function<void()> unmountWorkshopArchives;
-        std::function<void()> loadLevelList;
-        std::function<void()> loadMenuPreviewScenes;
-        std::function<void()> showAutoSaveLevelPreview;
-        // The level-title lookup: a user level's title (getWorkshopLevelTitle; empty when the
-        // path is no user level), else the level list's (loadLevelList, getLevelTitle).
-        std::function<irr::core::stringw(const irr::io::path& levelPath)> getWorkshopLevelTitle;
+        // After the title screen's background level has loaded: the workshop archives are
+        // unmounted, the level list and the menus' preview scenes are loaded and the
+        // autosave's level preview is shown, in this order.
+        std::function<void()> titleLevelLoaded;
+        // The level-title lookup: a user level's title, else the level list's (read first);
+        // empty when neither knows the path.
         std::function<irr::core::stringw(const irr::io::path& levelPath)> getLevelTitle;
-        // Level settings: ScreenManager::loadSubtitles(name).
-        std::function<void(const irr::io::path& name)> loadSubtitles;
         // The scene loader, once per object read: ScreenManager::renderLoadingFrame.
         std::function<void()> renderLoadingFrame;
         // Debug key: ScreenManager::dismissAllNotifications.
@@ -138,10 +140,9 @@ struct LevelHookTable {
         std::function<void()> closeAllScreens;
         std::function<void(irr::s32 playMode)> openMainScreen;
         std::function<void()> showSplash;
-        // SoundObject::pause: whether the sound is the voice line whose subtitle the screens
-        // show (empty: false), and ScreenManager::clearSubtitles.
-        std::function<bool(SoundObject* sound)> isShownVoiceLine;
-        std::function<void()> clearSubtitles;
+        // SoundObject::pause: ScreenManager::clearSubtitles when the sound is the voice line
+        // whose subtitle the screens show.
+        std::function<void(SoundObject* sound)> clearSubtitleOf;
     } screens;
 
     struct Input {

@@ -3,8 +3,6 @@
 #include "level/AttributeExtras.h"
 #include "level/LevelHooks.h"
 #include "level/LevelManager.h"
-#include "triggers/CheckpointObject.h"
-#include "triggers/TriggerObject.h"
 
 #include "core/Globals.h"
 
@@ -15,55 +13,34 @@ f32 levelFloorHeight = defaultLevelFloorHeight;
 void applyLevelSettings(const LevelSettings& settings, LevelInfo* owner) {
     LevelHookTable& hooks = levelHooks();
     levelFloorHeight = settings.RespawnFloorHeight;
+    if (hooks.physics.applyLevelSettings)
+        hooks.physics.applyLevelSettings(settings);
+    if (hooks.render.applyLevelSettings)
+        hooks.render.applyLevelSettings(settings);
 
-    core::vector3df gravity = settings.Gravity;
-    if (settings.UseDefaultGravity && hooks.movement.getGravity) {
-        core::vector3df movementGravity;
-        if (hooks.movement.getGravity(movementGravity))
-            gravity = movementGravity;
-    }
-    if (hooks.physics.setGravity)
-        hooks.physics.setGravity(gravity);
-
-    if (hooks.render.setLightsPerNode)
-        hooks.render.setLightsPerNode(settings.NumberOfLights);
-    if (hooks.render.setLevelShadowsEnabled)
-        hooks.render.setLevelShadowsEnabled(!settings.DisableShadows);
-    if (hooks.render.setShadowLight)
-        hooks.render.setShadowLight(settings.ShadowLightPosition, settings.ShadowLightTarget);
-
-    if (hooks.camera.setDefaultFarValue)
-        hooks.camera.setDefaultFarValue(settings.DefaultFarValue);
-    if (settings.InitialCameraID != 0 && settings.InitialCameraID != -1 &&
-        hooks.camera.setInitialCamera)
-        hooks.camera.setInitialCamera(settings.InitialCameraID);
     // A level restored from a checkpoint used as the spawn starts with the checkpoint's
     // camera.
-    const CheckpointObject* checkpoint = levelManager ? levelManager->activeCheckpoint : nullptr;
-    if (checkpoint && checkpoint->UseCheckpointAsSpawn && hooks.camera.setInitialCamera) {
-        const scene::ISceneNode* camera = levelManager->getSceneNodeFromID(checkpoint->SpawnCameraID);
-        if (camera && isTypeOf(camera->getType(), typeId("cmro")))
-            hooks.camera.setInitialCamera(checkpoint->SpawnCameraID);
-    }
+    s32 spawnCameraID = 0;
+    scene::ISceneNode* checkpoint = levelManager ? levelManager->activeCheckpoint : nullptr;
+    s32 checkpointCamera = 0;
+    if (checkpoint && hooks.triggers.getCheckpointSpawn &&
+        hooks.triggers.getCheckpointSpawn(checkpoint, checkpointCamera))
+        spawnCameraID = checkpointCamera;
+    if (hooks.camera.applyLevelSettings)
+        hooks.camera.applyLevelSettings(settings, spawnCameraID);
 
-    if (hooks.gui.setTaskIconAnimation)
-        hooks.gui.setTaskIconAnimation(settings.TaskIconAnimation.empty()
-                                           ? io::path(defaultTaskIconAnimation)
-                                           : settings.TaskIconAnimation);
-    if (hooks.screens.loadSubtitles)
-        hooks.screens.loadSubtitles(settings.SubtitleFile);
-
+    if (hooks.screens.applyLevelSettings)
+        hooks.screens.applyLevelSettings(settings);
     if (owner && hooks.triggers.startLevelInfoEvents)
         hooks.triggers.startLevelInfoEvents(owner);
 }
 
 LevelInfo::LevelInfo(scene::ISceneNode* parent, scene::ISceneManager* manager, s32 id)
-    : LevelObject(parent, manager, id), trigger(new TriggerObject(nullptr, manager, -1)) {
-    trigger->setName("LevelInfoTrigger");
-}
+    : LevelObject(parent, manager, id) {}
 
 LevelInfo::~LevelInfo() {
-    trigger->drop();
+    if (trigger)
+        trigger->drop();
     if (levelManager && levelManager->currentLevelInfo == this)
         levelManager->currentLevelInfo = nullptr;
 }
@@ -111,6 +88,12 @@ void LevelInfo::deserializeAttributes(io::IAttributes* in,
     readIfPresent(in, "SubtitleFile", s.SubtitleFile);
     readIfPresent(in, "PlayerSpawnPosition", s.PlayerSpawnPosition);
     readIfPresent(in, "PlayerSpawnRotation", s.PlayerSpawnRotation);
+}
+
+void LevelInfo::setTrigger(scene::ISceneNode* newTrigger) {
+    if (trigger)
+        trigger->drop();
+    trigger = newTrigger;
 }
 
 scene::ISceneNode* LevelInfo::clone(scene::ISceneNode* newParent,

@@ -37,8 +37,6 @@ struct LevelSettings {
 // `owner` is the level's information object, or null.
 void applyLevelSettings(const LevelSettings& settings, class LevelInfo* owner);
 
-class TriggerObject;
-
 // The level-information object ('lvli'): the level's settings. The level manager keeps the
 // first one of a loaded level as its currentLevelInfo; a marker below it stands for the
 // first local player.
@@ -61,8 +59,11 @@ public:
     void applyLevelSettings() { ::applyLevelSettings(settings, this); }
 
     // The embedded trigger ("LevelInfoTrigger", not in the scene) that stands in as the
-    // trigger of the event objects under the level information.
-    TriggerObject* getTrigger() const { return trigger; }
+    // trigger of the event objects under the level information. The triggers subsystem
+    // makes it on first use (levelInfoTrigger); null until then.
+    irr::scene::ISceneNode* getTrigger() const { return trigger; }
+    // Takes over one reference of the trigger (the old one is dropped).
+    void setTrigger(irr::scene::ISceneNode* newTrigger);
 
     LevelSettings settings;
     // The animated-mesh node the level information holds (set by the subsystem that makes
@@ -70,5 +71,5 @@ public:
     irr::scene::IAnimatedMeshSceneNode* meshNode = nullptr;
 
 private:
-    TriggerObject* trigger = nullptr; // owned (one reference)
+    irr::scene::ISceneNode* trigger = nullptr; // owned (one reference)
 };

@@ -17,7 +17,6 @@
 #include "core/LogManager.h"
 #include "core/Stopwatch.h"
 #include "core/Utf8.h"
-#include "triggers/CheckpointObject.h"
 
 #include <climits>
 
@@ -34,6 +33,9 @@ LevelManager::LevelManager(IrrlichtDevice* device)
     // No level update has run for this manager yet (a restart in the same process starts
     // as the program does).
     levelAnimateFrame = 0;
+    // The own suspicion record is the characters subsystem's to make.
+    if (const auto& makeRecord = levelHooks().characters.resetSuspicion)
+        makeRecord(suspicionMeter);
 }
 
 LevelManager::~LevelManager() {
@@ -109,16 +111,8 @@ bool LevelManager::loadLevel(const io::path& path) {
     beginLevelRun(path);
     onLevelLoaded.invoke();
 
-    if (path.equals_ignore_case(titleBackgroundLevel)) {
-        if (hooks.screens.unmountWorkshopArchives)
-            hooks.screens.unmountWorkshopArchives();
-        if (hooks.screens.loadLevelList)
-            hooks.screens.loadLevelList();
-        if (hooks.screens.loadMenuPreviewScenes)
-            hooks.screens.loadMenuPreviewScenes();
-        if (hooks.screens.showAutoSaveLevelPreview)
-            hooks.screens.showAutoSaveLevelPreview();
-    }
+    if (path.equals_ignore_case(titleBackgroundLevel) && hooks.screens.titleLevelLoaded)
+        hooks.screens.titleLevelLoaded();
     levelLoading = false;
     return true;
 }
@@ -167,7 +161,8 @@ void LevelManager::unloadLevel() {
     objectives.clear();
     if (sceneManager)
         sceneManager->clear();
-    suspicionMeter.resetForLevel();
+    if (suspicionMeter && levelHooks().characters.resetSuspicion)
+        levelHooks().characters.resetSuspicion(suspicionMeter);
     levelFloorHeight = defaultLevelFloorHeight;
     currentLevelPath = L"";
     onLevelUnloaded.invoke();
@@ -195,15 +190,8 @@ core::stringw LevelManager::getLevelName() const {
 }
 
 core::stringw LevelManager::getLevelTitle(const io::path& levelPath) const {
-    LevelHookTable& hooks = levelHooks();
-    if (hooks.screens.getWorkshopLevelTitle) {
-        core::stringw title = hooks.screens.getWorkshopLevelTitle(levelPath);
-        if (!title.empty())
-            return title;
-    }
-    if (hooks.screens.loadLevelList)
-        hooks.screens.loadLevelList();
-    return hooks.screens.getLevelTitle ? hooks.screens.getLevelTitle(levelPath) : core::stringw();
+    const auto& lookUp = levelHooks().screens.getLevelTitle;
+    return lookUp ? lookUp(levelPath) : core::stringw();
 }
 
 bool LevelManager::saveLevel(const io::path& path, scene::ISceneNode* start) {

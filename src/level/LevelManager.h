@@ -1,6 +1,5 @@
 #pragma once
 
-#include "characters/SuspicionMeter.h"
 #include "core/Delegate.h"
 #include "level/Achievements.h"
 #include "level/LevelEvents.h"
@@ -18,10 +17,10 @@
 #include <unordered_map>
 #include <vector>
 
-class CheckpointObject;
 class LevelInfo;
 class ObjectiveObject;
 class SubLevelObject;
+struct SuspicionMeter;
 
 // The level the program shows behind the title screen.
 constexpr const char* titleBackgroundLevel = "Content/Levels/MainScreen_Background.irr";
@@ -104,9 +103,10 @@ public:
     // Always queued.
     void queueClearMenus();
     void queueShowSplash();
-    // Queues a checkpoint save at the checkpoint unless one is queued; refused while the
-    // current suspicion record's pendingValue is 100 or more (a lost level saves nothing).
-    bool queueSaveCheckpoint(CheckpointObject* checkpoint);
+    // Queues a checkpoint save at the checkpoint (a 'chck' node) unless one is queued; refused
+    // while the current suspicion record's pendingValue is 100 or more (a lost level saves
+    // nothing).
+    bool queueSaveCheckpoint(irr::scene::ISceneNode* checkpoint);
     // Whether an event of the type waits in the queue (the one given as `except` aside).
     bool isEventQueued(LevelEventType type, const LevelEvent* except = nullptr) const;
     const std::deque<std::unique_ptr<LevelEvent>>& getLevelEvents() const { return levelEvents; }
@@ -146,13 +146,14 @@ public:
     // The checkpoint save: the checkpoint becomes the active one (IsActiveCheckpoint moves to
     // it), joins the checkpoint list, moves the player spawn point onto itself when it is
     // used as the spawn, the level is written (saveCheckpoint), and the save records an
-    // autosave of this level for the current mode.
-    void saveCheckpointAt(CheckpointObject* checkpoint);
+    // autosave of this level for the current mode. The checkpoint's own settings are read and
+    // written through the triggers subsystem's level slots.
+    void saveCheckpointAt(irr::scene::ISceneNode* checkpoint);
     // Sets checkpointSaving, runs the checkpoint-save list, writes the checkpoint file of the
     // current mode, clears the flag. False when the file could not be written (the old one
     // is kept).
     bool saveCheckpoint();
-    CheckpointObject* activeCheckpoint = nullptr;
+    irr::scene::ISceneNode* activeCheckpoint = nullptr; // a 'chck' node
     // IDs of the checkpoints saved in this run of the level (the pause menu offers the
     // restart from a checkpoint while it is not empty).
     std::vector<irr::s32> checkpointList;
@@ -175,7 +176,8 @@ public:
     // The statistics hand-over (LogManager::submitLevelStats) to the save.
     void submitLevelStats(bool finishedGame);
 
-    // The suspicion record of a player: the player object's, else the level manager's own.
+    // The suspicion record of a player: the player object's, else the level manager's own
+    // (null when there is neither).
     SuspicionMeter* getPlayerSuspicion(int index);
 
     // --- the level's tables ------------------------------------------------------------------
@@ -251,8 +253,9 @@ public:
     irr::core::vector3df shadowLightPosition;
     irr::core::vector3df shadowLightTarget;
 
-    // The level manager's own suspicion record, in use while no player object exists.
-    SuspicionMeter suspicionMeter;
+    // The level manager's own suspicion record, in use while no player object exists: made
+    // with the manager by the characters subsystem (null without it).
+    std::shared_ptr<SuspicionMeter> suspicionMeter;
 
     // --- delegate lists ------------------------------------------------------------------------
     DelegateList onLevelLoadStarted; // a level starts loading, before its scene is read

@@ -14,7 +14,6 @@
 #include "level/LevelInfo.h"
 #include "level/ObjectiveObject.h"
 #include "level/SaveManager.h"
-#include "triggers/CheckpointObject.h"
 
 #include <algorithm>
 #include <sys/stat.h>
@@ -39,18 +38,24 @@ int LevelManager::checkpointModeOf(const io::path& path) const {
     return -1;
 }
 
-void LevelManager::saveCheckpointAt(CheckpointObject* checkpoint) {
+void LevelManager::saveCheckpointAt(scene::ISceneNode* checkpoint) {
     if (!checkpoint)
         return;
-    if (activeCheckpoint && activeCheckpoint != checkpoint)
-        activeCheckpoint->IsActiveCheckpoint = false;
-    checkpoint->IsActiveCheckpoint = true;
+    const LevelHookTable::Triggers& checkpoints = levelHooks().triggers;
+    if (checkpoints.setCheckpointActive) {
+        if (activeCheckpoint && activeCheckpoint != checkpoint)
+            checkpoints.setCheckpointActive(activeCheckpoint, false);
+        checkpoints.setCheckpointActive(checkpoint, true);
+    }
     activeCheckpoint = checkpoint;
     if (std::find(checkpointList.begin(), checkpointList.end(), checkpoint->getID()) == checkpointList.end())
         checkpointList.push_back(checkpoint->getID());
 
-    // The player starts a level restored from this save at the checkpoint.
-    if (checkpoint->UseCheckpointAsSpawn && currentLevelInfo) {
+    // The player starts a level restored from this save at the checkpoint (and with its
+    // camera: applyLevelSettings).
+    s32 spawnCameraID = 0;
+    if (currentLevelInfo && checkpoints.getCheckpointSpawn &&
+        checkpoints.getCheckpointSpawn(checkpoint, spawnCameraID)) {
         checkpoint->updateAbsolutePosition();
         currentLevelInfo->settings.PlayerSpawnPosition = checkpoint->getAbsolutePosition();
         currentLevelInfo->settings.PlayerSpawnRotation =
@@ -210,7 +215,7 @@ SuspicionMeter* LevelManager::getPlayerSuspicion(int index) {
     if (player && playerMeter)
         if (SuspicionMeter* meter = playerMeter(player))
             return meter;
-    return &suspicionMeter;
+    return suspicionMeter.get();
 }
 
 bool LevelManager::isCurrentObjective(const ObjectiveObject* objective) const {

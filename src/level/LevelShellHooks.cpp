@@ -2,7 +2,7 @@
 
 #include "gui/GuiHooks.h"
 #include "level/LevelManager.h"
-#include "level/ResourceCaches.h"
+#include "render/SpriteAnimation.h"
 #include "level/SaveManager.h"
 #include "level/SceneNodeFactory.h"
 #include "level/SceneNodeTypes.h"

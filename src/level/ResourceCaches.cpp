@@ -1,12 +1,10 @@
 #include "level/ResourceCaches.h"
 
-#include "characters/CharacterProfile.h"
 #include "level/LevelHooks.h"
-#include "render/SpriteAnimation.h"
 
 using namespace irr;
 
-CharacterProfileCache::CharacterProfileCache() : defaultProfile(std::make_unique<CharacterProfile>()) {}
+CharacterProfileCache::CharacterProfileCache() = default;
 
 CharacterProfileCache::~CharacterProfileCache() = default;
 
@@ -14,16 +12,18 @@ CharacterProfile* CharacterProfileCache::get(const std::string& fileName) {
     const std::string file = fileName.empty() ? std::string(defaultProfileFile) : fileName;
     if (const auto found = profiles.find(file); found != profiles.end())
         return found->second.get();
-    const auto& hooks = levelHooks().characters;
-    auto profile = std::make_unique<CharacterProfile>();
-    profile->fileName = file;
-    if (!hooks.loadProfile || !hooks.loadProfile(*profile, file))
-        return defaultProfile.get();
-    CharacterProfile* cached = profile.get();
-    profiles.emplace(file, std::move(profile));
-    if (hooks.finishProfile)
-        hooks.finishProfile(*cached);
-    return cached;
+    const auto& make = levelHooks().characters.makeProfile;
+    std::shared_ptr<CharacterProfile> profile = make ? make(file) : nullptr;
+    if (!profile)
+        return getDefault();
+    return profiles.emplace(file, std::move(profile)).first->second.get();
+}
+
+CharacterProfile* CharacterProfileCache::getDefault() const {
+    if (!defaultProfile)
+        if (const auto& make = levelHooks().characters.makeProfile)
+            defaultProfile = make(std::string());
+    return defaultProfile.get();
 }
 
 void CharacterProfileCache::clear() {
@@ -32,26 +32,23 @@ void CharacterProfileCache::clear() {
 
 namespace {
 
-std::map<std::string, std::unique_ptr<SpriteAnimation>>& spriteAnimations() {
-    static std::map<std::string, std::unique_ptr<SpriteAnimation>> cache;
+std::map<std::string, std::shared_ptr<const SpriteAnimation>>& spriteAnimations() {
+    static std::map<std::string, std::shared_ptr<const SpriteAnimation>> cache;
     return cache;
 }
 
 } // namespace
 
-bool getSpriteAnimation(SpriteAnimation& animation, const io::path& file) {
+std::shared_ptr<const SpriteAnimation> findSpriteAnimation(const io::path& file) {
     auto& cache = spriteAnimations();
     const std::string key = file.c_str();
-    auto found = cache.find(key);
-    if (found == cache.end()) {
-        const auto& load = levelHooks().render.loadSpriteAnimation;
-        auto loaded = std::make_unique<SpriteAnimation>();
-        if (!load || !load(*loaded, file))
-            return false;
-        found = cache.emplace(key, std::move(loaded)).first;
-    }
-    animation = *found->second;
-    return true;
+    if (const auto found = cache.find(key); found != cache.end())
+        return found->second;
+    const auto& load = levelHooks().render.loadSpriteAnimation;
+    std::shared_ptr<const SpriteAnimation> loaded = load ? load(file) : nullptr;
+    if (loaded)
+        cache.emplace(key, loaded);
+    return loaded;
 }
 
 void clearSpriteAnimationCache() {

@@ -11,7 +11,8 @@ class SpriteAnimation;
 
 // The character animation profiles of the current run, one per file name, shared by every
 // character and animator that names the file. The level manager holds the cache; the
-// profiles it hands out live as long as it does.
+// profiles it hands out live as long as it does. The characters subsystem makes the profiles
+// (levelHooks().characters.makeProfile); without it there are none.
 class CharacterProfileCache {
 public:
     // The profile an empty name stands for.
@@ -23,25 +24,27 @@ public:
     CharacterProfileCache(const CharacterProfileCache&) = delete;
     CharacterProfileCache& operator=(const CharacterProfileCache&) = delete;
 
-    // The profile cached under the file name; otherwise a new profile is loaded (through the
-    // characters subsystem's loader), and on success cached, finished and returned. A profile
-    // that cannot be loaded is not kept: the cache's default profile is returned instead.
-    // Never null. An empty name stands for defaultProfileFile.
+    // The profile cached under the file name; otherwise a new profile is loaded and finished
+    // (through the characters subsystem), and on success cached and returned. A profile that
+    // cannot be loaded is not kept: the cache's default profile is returned instead. An empty
+    // name stands for defaultProfileFile. Null only without the characters subsystem.
     CharacterProfile* get(const std::string& fileName);
-    // The profile of last resort: empty, owned by the cache.
-    CharacterProfile* getDefault() const { return defaultProfile.get(); }
+    // The profile of last resort: empty, owned by the cache (made on first use).
+    CharacterProfile* getDefault() const;
     std::size_t size() const { return profiles.size(); }
     void clear();
 
 private:
-    std::map<std::string, std::unique_ptr<CharacterProfile>> profiles;
-    std::unique_ptr<CharacterProfile> defaultProfile;
+    std::map<std::string, std::shared_ptr<CharacterProfile>> profiles;
+    mutable std::shared_ptr<CharacterProfile> defaultProfile;
 };
 
-// Fills the animation from the program-wide cache of sprite animations keyed by file name,
-// reading the file (through the rendering subsystem's loader) on first use. False, with
-// nothing copied, when the file cannot be read; a file that failed is tried again next time.
-bool getSpriteAnimation(SpriteAnimation& animation, const irr::io::path& file);
-// Empties the sprite-animation cache (shutdown and tests).
+// The program-wide cache of sprite animations keyed by file name: the animation read from the
+// file (through the rendering subsystem's loader) on first use, shared read-only; callers copy
+// it (getSpriteAnimation in render/SpriteAnimation.h). Null when the file cannot be read; a
+// file that failed is tried again next time.
+std::shared_ptr<const SpriteAnimation> findSpriteAnimation(const irr::io::path& file);
+// Empties the sprite-animation cache (the level manager's end, and tests): the cached
+// animations hold textures of the engine device.
 void clearSpriteAnimationCache();
 std::size_t spriteAnimationCacheSize();

@@ -10,7 +10,6 @@
 #include "level/SplineObject.h"
 #include "level/SubLevelObject.h"
 #include "level/VariableObject.h"
-#include "triggers/CheckpointObject.h"
 
 using namespace irr;
 
@@ -61,10 +60,6 @@ void registerLevelObjectTypes() {
     registerSceneNodeType(levelObjectRow<MarkerObject>(typeId("mrkr"), "MarkerObject"));
     registerSceneNodeType(levelObjectRow<SoundObject>(typeId("sond"), "SoundObject"));
     registerSceneNodeType(levelObjectRow<ObjectiveObject>(typeId("obji"), "ObjectiveObject"));
-    // Checkpoint files need checkpoints: until the triggers subsystem registers its own
-    // checkpoint object, a stand-in reads and writes their keys.
-    if (!findSceneNodeType(typeId("chck")))
-        registerSceneNodeType(levelObjectRow<CheckpointObject>(typeId("chck"), "CheckpointObject"));
     // The engine's empty node has the same type identifier as a plain level object: files
     // that name it get a level object, which reads only the keys a file holds.
     registerSceneNodeTypeAlias("empty", typeId("emty"));

@@ -166,10 +166,9 @@ void SoundObject::pause(bool clearShownSubtitle) {
         channel->setPaused(true);
         ++pauseCount;
     }
-    const LevelHookTable& hooks = levelHooks();
-    if (clearShownSubtitle && hooks.screens.isShownVoiceLine && hooks.screens.isShownVoiceLine(this) &&
-        hooks.screens.clearSubtitles)
-        hooks.screens.clearSubtitles();
+    const auto& clearSubtitle = levelHooks().screens.clearSubtitleOf;
+    if (clearShownSubtitle && clearSubtitle)
+        clearSubtitle(this);
 }
 
 void SoundObject::resume() {

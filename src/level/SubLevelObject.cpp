@@ -90,15 +90,13 @@ void SubLevelObject::setActive(bool active) {
 
 // Walks the live sub-scene, so that objects removed meanwhile are never touched.
 void SubLevelObject::applyActivation(scene::ISceneNode* node, bool active) {
-    LevelHookTable::Physics& physics = levelHooks().physics;
+    const auto& setState = levelHooks().physics.setSublevelState;
     for (scene::ISceneNode* child : node->getChildren()) {
         if (isTypeOf(child->getType(), typeId("phsx"))) {
             const bool outlier = containsOutlier(child) ||
                                  (hasBounds && !Bounds.isPointInside(child->getAbsolutePosition()));
-            if (physics.setSublevelOutlier)
-                physics.setSublevelOutlier(child, outlier);
-            if (physics.setObjectActive)
-                physics.setObjectActive(child, active || outlier);
+            if (setState)
+                setState(child, active || outlier, outlier);
         }
         applyActivation(child, active);
     }

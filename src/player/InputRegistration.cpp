@@ -7,6 +7,7 @@
 #include "player/PlayerHooks.h"
 #include "level/SceneNodeTypes.h"
 #include "player/InputManager.h"
+#include "player/PlayerObject.h"
 #include "player/devices/KeyboardDevice.h"
 
 void registerInputSubsystem() {
@@ -16,7 +17,10 @@ void registerInputSubsystem() {
         levelObjectRow<ConfigTentMovementObject>(typeId("move"), "ConfigTentMovementObject"));
 
     LevelHookTable& level = levelHooks();
-    level.movement.getGravity = getMovementGravity;
+    // A player body keeps its own suspicion record.
+    level.players.getSuspicionRecord = [](PlayerObject* player) {
+        return player ? player->getSuspicionRecord() : nullptr;
+    };
     level.input.wasKeyPressed = [](irr::EKEY_CODE key) {
         return inputManager && inputManager->getKeyboard() &&
                inputManager->getKeyboard()->keyState(key) == InputState::Pressed;

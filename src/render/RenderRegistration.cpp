@@ -10,10 +10,12 @@
 #include "render/ShaderCallbacks.h"
 #include "render/ShaderManager.h"
 #include "render/SpriteAnimation.h"
+#include "render/TextObject.h"
 #include "render/WaterObject.h"
 #include "render/WorldObjectTypes.h"
 
 #include "level/LevelHooks.h"
+#include "level/LevelInfo.h"
 #include "level/LevelManager.h"
 
 #include "core/Globals.h"
@@ -41,14 +43,12 @@ void applyLevelLightsPerNode(s32 lights) {
 }
 
 void fillRenderLevelSlots(LevelHookTable::Render& level) {
-    level.setLightsPerNode = applyLevelLightsPerNode;
-    level.setShadowLight = [](const core::vector3df& position, const core::vector3df& target) {
-        if (effectHandler)
-            effectHandler->setShadowQuality(position, target);
-    };
-    level.setLevelShadowsEnabled = [](bool enabled) {
-        if (effectHandler)
-            effectHandler->levelShadowsEnabled = enabled;
+    level.applyLevelSettings = [](const LevelSettings& settings) {
+        applyLevelLightsPerNode(settings.NumberOfLights);
+        if (!effectHandler)
+            return;
+        effectHandler->levelShadowsEnabled = !settings.DisableShadows;
+        effectHandler->setShadowQuality(settings.ShadowLightPosition, settings.ShadowLightTarget);
     };
     level.isInstancingEnabled = [] { return effectHandler && effectHandler->instancing; };
     level.skipNextScenePass = [] {
@@ -59,8 +59,15 @@ void fillRenderLevelSlots(LevelHookTable::Render& level) {
         if (effectHandler)
             effectHandler->editorRefreshRequested = true;
     };
-    level.loadSpriteAnimation = [](SpriteAnimation& animation, const io::path& file) {
-        return loadTextureAnimation(animation, file);
+    level.loadSpriteAnimation = [](const io::path& file) -> std::shared_ptr<const SpriteAnimation> {
+        auto animation = std::make_shared<SpriteAnimation>();
+        if (!loadTextureAnimation(*animation, file))
+            return nullptr;
+        return animation;
+    };
+    level.rebuildTextMesh = [](scene::ISceneNode* node, const wchar_t* text) {
+        if (node && node->getType() == typeId("text"))
+            static_cast<TextObject*>(node)->rebuildMesh(text);
     };
 }
 

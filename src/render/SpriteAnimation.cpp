@@ -3,6 +3,7 @@
 #include "core/Globals.h"
 #include "core/Log.h"
 #include "core/XmlFile.h"
+#include "level/ResourceCaches.h"
 
 #include <IVideoDriver.h>
 #include <IXMLReader.h>
@@ -299,5 +300,13 @@ bool loadTextureAnimation(SpriteAnimation& animation, const io::path& path) {
     const f32 frameTime = animation.frameTime == 0.0f ? spriteZeroFrameTime : animation.frameTime;
     animation.duration = static_cast<f32>(animation.last - animation.first + 1) * frameTime;
     logMessagePair("Loaded texture animation: ", path.c_str());
+    return true;
+}
+
+bool getSpriteAnimation(SpriteAnimation& animation, const io::path& file) {
+    const std::shared_ptr<const SpriteAnimation> cached = findSpriteAnimation(file);
+    if (!cached)
+        return false;
+    animation = *cached;
     return true;
 }

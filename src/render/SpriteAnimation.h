@@ -90,3 +90,7 @@ private:
 bool loadTextureAnimation(SpriteAnimation& animation, const irr::io::path& path);
 // Fills the atlas from a "TextureAtlas" file; true when the file could be read.
 bool loadTextureAtlas(TextureAtlas& atlas, const irr::io::path& path);
+// Fills the animation with a copy of the sprite-animation cache's animation of the file
+// (level/ResourceCaches.h; read on first use). False, with nothing copied, when the file
+// cannot be read.
+bool getSpriteAnimation(SpriteAnimation& animation, const irr::io::path& file);

@@ -18,6 +18,7 @@
 #include "gui/hud/GUISubtitleManager.h"
 #include "level/LevelEvents.h"
 #include "level/LevelHooks.h"
+#include "level/LevelInfo.h"
 #include "level/LevelManager.h"
 #include "level/SoundObject.h"
 #include "player/InputDevice.h"
@@ -157,33 +158,32 @@ void fillInputSlots(GuiInputHooks& input) {
 
 } // namespace
 
-// The level's settings and sounds reach the objective panel and the subtitles.
+// The level's sounds reach the subtitles.
 void fillLevelGuiSlots(LevelHookTable::Gui& gui) {
-    gui.setTaskIconAnimation = [](const io::path& file) {
-        if (GUIObjectiveCenter* panel = screenManager ? screenManager->getObjectiveCenter() : nullptr)
-            panel->setTaskIconAnimation(file);
-    };
     gui.playSubtitle = [](s32 id) {
         if (GUISubtitleManager* subtitles = screenManager ? screenManager->getSubtitleManager() : nullptr)
             subtitles->playSubtitle(id);
     };
 }
 
-// The level events close every screen and open the main screen.
+// The level's settings reach the objective panel and the subtitles; the level events close
+// every screen and open the main screen.
 void fillLevelSlots(LevelHookTable::Screens& level) {
-    level.loadSubtitles = [](const io::path& name) {
-        if (screenManager)
-            screenManager->loadSubtitles(name);
+    level.applyLevelSettings = [](const LevelSettings& settings) {
+        if (!screenManager)
+            return;
+        if (GUIObjectiveCenter* panel = screenManager->getObjectiveCenter())
+            panel->setTaskIconAnimation(settings.TaskIconAnimation.empty()
+                                            ? io::path(defaultTaskIconAnimation)
+                                            : settings.TaskIconAnimation);
+        screenManager->loadSubtitles(settings.SubtitleFile);
     };
-    level.clearSubtitles = [] {
-        if (screenManager)
-            screenManager->clearSubtitles();
-    };
-    // The voice line whose subtitle is on screen.
-    level.isShownVoiceLine = [](SoundObject* sound) {
+    // The voice line whose subtitle is on screen takes it with it.
+    level.clearSubtitleOf = [](SoundObject* sound) {
         GUISubtitleManager* subtitles = screenManager ? screenManager->getSubtitleManager() : nullptr;
-        return subtitles && sound && sound->HasSubtitle && subtitles->getCurrentId() != 0 &&
-               sound->SubtitleID == subtitles->getCurrentId();
+        if (subtitles && sound && sound->HasSubtitle && subtitles->getCurrentId() != 0 &&
+            sound->SubtitleID == subtitles->getCurrentId())
+            screenManager->clearSubtitles();
     };
     level.dismissAllNotifications = [] {
         if (screenManager)
@@ -216,14 +216,18 @@ void fillLoadingSlots() {
     level.screens.maintainWorkshopZip = [](const io::path& path) {
         maintainWorkshopZip(core::stringw(fromUtf8(path.c_str()).c_str()));
     };
-    level.screens.unmountWorkshopArchives = unmountWorkshopArchives;
-    level.screens.loadLevelList = loadLevelList;
-    level.screens.loadMenuPreviewScenes = loadMenuPreviewScenes;
-    level.screens.showAutoSaveLevelPreview = showAutoSaveLevelPreview;
-    level.screens.getWorkshopLevelTitle = [](const io::path& path) {
-        return getWorkshopLevelTitle(core::stringw(fromUtf8(path.c_str()).c_str()));
+    level.screens.titleLevelLoaded = [] {
+        unmountWorkshopArchives();
+        loadLevelList();
+        loadMenuPreviewScenes();
+        showAutoSaveLevelPreview();
     };
+    // A user level's own title first, else the level list's.
     level.screens.getLevelTitle = [](const io::path& path) {
+        core::stringw title = getWorkshopLevelTitle(core::stringw(fromUtf8(path.c_str()).c_str()));
+        if (!title.empty())
+            return title;
+        loadLevelList();
         return core::stringw(getLevelTitle(path.c_str()).c_str());
     };
     level.screens.renderLoadingFrame = [] {

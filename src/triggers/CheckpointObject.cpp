@@ -33,7 +33,7 @@ void CheckpointObject::deserializeAttributes(io::IAttributes* in, io::SAttribute
 
 scene::ISceneNode* CheckpointObject::clone(scene::ISceneNode* newParent, scene::ISceneManager* newManager) {
     // The copy reads this checkpoint's keys: it must not take over as the active one.
-    CheckpointObject* active = levelManager ? levelManager->activeCheckpoint : nullptr;
+    scene::ISceneNode* active = levelManager ? levelManager->activeCheckpoint : nullptr;
     auto* copy = static_cast<CheckpointObject*>(cloneAs<CheckpointObject>(newParent, newManager));
     if (levelManager)
         levelManager->activeCheckpoint = active;

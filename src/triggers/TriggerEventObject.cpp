@@ -25,6 +25,17 @@ scene::ISceneNode* findEventOwner(scene::ISceneNode* node) {
 
 } // namespace
 
+TriggerObject* levelInfoTrigger(LevelInfo* levelInfo) {
+    if (!levelInfo)
+        return nullptr;
+    if (!levelInfo->getTrigger()) {
+        auto* trigger = new TriggerObject(nullptr, levelInfo->getSceneManager(), -1);
+        trigger->setName("LevelInfoTrigger");
+        levelInfo->setTrigger(trigger); // takes our reference
+    }
+    return static_cast<TriggerObject*>(levelInfo->getTrigger());
+}
+
 TriggerEventObject::TriggerEventObject(scene::ISceneNode* parent, scene::ISceneManager* manager, s32 id)
     : LevelObject(parent, manager, id) {
     ensureAction();
@@ -60,7 +71,7 @@ TriggerObject* TriggerEventObject::ownerTrigger() {
     if (TriggerObject* trigger = asTrigger(found))
         return trigger;
     if (found->getType() == typeId("lvli"))
-        return static_cast<LevelInfo*>(found)->getTrigger();
+        return levelInfoTrigger(static_cast<LevelInfo*>(found));
     return nullptr;
 }
 

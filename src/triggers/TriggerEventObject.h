@@ -5,7 +5,13 @@
 
 #include <memory>
 
+class LevelInfo;
 class TriggerObject;
+
+// The level information's own trigger ("LevelInfoTrigger", not in the scene), the trigger of
+// the event objects under it: made on the first call and kept by the level information.
+// Null for null.
+TriggerObject* levelInfoTrigger(LevelInfo* levelInfo);
 
 // A level object ('trge') hung under a trigger kind, the level information, a cutscene or a
 // waypoint, that runs one more action when its owner starts it, after its own delay

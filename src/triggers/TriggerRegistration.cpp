@@ -120,14 +120,33 @@ void connectTriggersToPhysics() {
     };
 }
 
-void registerTriggerSubsystem() {
-    registerTriggerTypes();
-    levelHooks().triggers.startLevelInfoEvents = [](LevelInfo* levelInfo) {
-        if (TriggerObject* trigger = levelInfo ? levelInfo->getTrigger() : nullptr) {
+void registerTriggerLevelSlots() {
+    LevelHookTable::Triggers& level = levelHooks().triggers;
+    level.startLevelInfoEvents = [](LevelInfo* levelInfo) {
+        if (TriggerObject* trigger = levelInfoTrigger(levelInfo)) {
             TriggerEventInfo event = makeEmptyTriggerEventInfo(nullptr);
             trigger->fireChildEvents(levelInfo, event);
         }
     };
+    // Only checkpoints are handed to the level's checkpoint saves.
+    level.setCheckpointActive = [](scene::ISceneNode* checkpoint, bool active) {
+        if (checkpoint && checkpoint->getType() == typeId("chck"))
+            static_cast<CheckpointObject*>(checkpoint)->IsActiveCheckpoint = active;
+    };
+    level.getCheckpointSpawn = [](scene::ISceneNode* checkpoint, s32& spawnCameraID) {
+        if (!checkpoint || checkpoint->getType() != typeId("chck"))
+            return false;
+        const auto* spawn = static_cast<CheckpointObject*>(checkpoint);
+        if (!spawn->UseCheckpointAsSpawn)
+            return false;
+        spawnCameraID = spawn->SpawnCameraID;
+        return true;
+    };
+}
+
+void registerTriggerSubsystem() {
+    registerTriggerTypes();
+    registerTriggerLevelSlots();
     // The physics contact dispatch reports touches of trigger volumes here.
     PhysicsHookTable::Triggers& contacts = physicsHooks().triggers;
     contacts.onObjectEnter = [](scene::ISceneNode* trigger, scene::ISceneNode* node, const core::vector3df& position,

@@ -7,6 +7,8 @@
 #include "camera/GameCamera.h"
 
 #include "core/Globals.h"
+#include "level/LevelHooks.h"
+#include "level/LevelInfo.h"
 #include "support/StubPlayer.h"
 
 #include <gtest/gtest.h>
@@ -71,6 +73,32 @@ TEST_F(CameraManagerTest, TheFirstActivationAfterALoadJumps) {
     test::expectNear(cameras->mainCamera->getPosition(), {10, 0, 0});
     test::expectNear(cameras->mainCamera->getTarget(), {10, 0, 20});
     EXPECT_FALSE(cameras->snapNextActivation);
+}
+
+TEST_F(CameraManagerTest, ALevelsSettingsGiveTheFarValueThenItsCameraThenTheSpawnCamera) {
+    CameraObject* initial = camera({10, 0, 0});
+    initial->setID(71);
+    CameraObject* spawn = camera({20, 0, 0});
+    spawn->setID(72);
+    smgr()->addEmptySceneNode(root(), 73); // no camera
+    manager->rebuildNodeIDs();
+    const auto& apply = levelHooks().camera.applyLevelSettings;
+    ASSERT_TRUE(apply);
+    LevelSettings settings;
+    settings.DefaultFarValue = 250.0f;
+    settings.InitialCameraID = 71;
+    apply(settings, 0);
+    EXPECT_EQ(cameras->defaultFarValue, 250.0f);
+    ASSERT_NE(cameras->transition, nullptr);
+    EXPECT_EQ(cameras->transition->camera, initial);
+    apply(settings, 72);
+    EXPECT_EQ(cameras->transition->camera, spawn) << "a spawn checkpoint's camera comes last";
+    // IDs that name no camera object leave the active camera alone.
+    settings.InitialCameraID = 73;
+    for (s32 spawnID : {-1, 0, 73}) {
+        apply(settings, spawnID);
+        EXPECT_EQ(cameras->transition->camera, spawn) << spawnID;
+    }
 }
 
 // Each step pushes (+) or removes (-) a camera by name; after it the active camera.

@@ -20,8 +20,10 @@ void AnimatorFixture::SetUp() {
     registerBillboardObjectType();
     // The level is being played: the physics world's simulation flag is set.
     coreSlots().physics.isSimulationActive = [] { return physicsManager && physicsManager->isSimulationActive(); };
-    levelHooks().render.loadSpriteAnimation = [](SpriteAnimation& animation, const io::path& file) {
-        return loadTextureAnimation(animation, file);
+    levelHooks().render.loadSpriteAnimation =
+        [](const io::path& file) -> std::shared_ptr<const SpriteAnimation> {
+        auto animation = std::make_shared<SpriteAnimation>();
+        return loadTextureAnimation(*animation, file) ? animation : nullptr;
     };
 }
 

@@ -57,7 +57,7 @@ protected:
             splats.push_back(amount);
             return true;
         };
-        manager->suspicionMeter.age = 3.0f;
+        manager->suspicionMeter->age = 3.0f;
     }
     void TearDown() override {
         clearPlayers();
@@ -101,7 +101,7 @@ TEST_F(VisionConeTest, BuildsItsNodesAndStaysBlindWithoutAPlayer) {
     run(0.05f, 60);
     EXPECT_FALSE(c->isInSight());
     EXPECT_FALSE(c->isWatcherRegistered());
-    EXPECT_EQ(manager->suspicionMeter.watcherCount, 0);
+    EXPECT_EQ(manager->suspicionMeter->watcherCount, 0);
     EXPECT_TRUE(splats.empty());
 }
 
@@ -110,7 +110,7 @@ TEST_F(VisionConeTest, NoticesAfterItsDelayAndRaisesSuspicionByTheRules) {
     run(0.05f, 12); // the first ray after 0.5 s
     EXPECT_TRUE(c->isInSight());
     EXPECT_TRUE(c->isWatcherRegistered());
-    EXPECT_EQ(manager->suspicionMeter.watcherCount, 1);
+    EXPECT_EQ(manager->suspicionMeter->watcherCount, 1);
     EXPECT_FALSE(c->hasNoticed());
     run(0.05f, 30);
     EXPECT_FALSE(c->hasNoticed());
@@ -122,7 +122,7 @@ TEST_F(VisionConeTest, NoticesAfterItsDelayAndRaisesSuspicionByTheRules) {
     EXPECT_TRUE(c->hasNoticed()) << "after 2 s in sight";
     ASSERT_EQ(splats.size(), 1u);
     EXPECT_FLOAT_EQ(splats[0], 10.0f);
-    EXPECT_FLOAT_EQ(manager->suspicionMeter.pendingValue, 10.0f);
+    EXPECT_FLOAT_EQ(manager->suspicionMeter->pendingValue, 10.0f);
     ASSERT_FALSE(seer->states.empty());
     EXPECT_EQ(seer->states.back(), CharacterStateId::Noticing);
 
@@ -133,7 +133,7 @@ TEST_F(VisionConeTest, NoticesAfterItsDelayAndRaisesSuspicionByTheRules) {
     EXPECT_FALSE(c->hasNoticed());
     EXPECT_EQ(seer->states.back(), CharacterStateId::Stopped);
     EXPECT_FALSE(c->isWatcherRegistered());
-    EXPECT_EQ(manager->suspicionMeter.watcherCount, 0);
+    EXPECT_EQ(manager->suspicionMeter->watcherCount, 0);
     run(0.05f, 4);
     EXPECT_FLOAT_EQ(c->getIntensity(), 0.0f) << "the sight line fades in 0.2 s";
     EXPECT_EQ(dots->getEmitter()->getMaxParticlesPerSecond(), 0u);
@@ -161,7 +161,7 @@ TEST_F(VisionConeTest, ABlockingObjectOrASuspiciousZoneKeepsItBlind) {
     run(0.05f, 14);
     EXPECT_TRUE(c->isInSight()) << "an object that does not block vision lets it through";
 
-    manager->suspicionMeter.zoneCount = 1;
+    manager->suspicionMeter->zoneCount = 1;
     run(0.05f, 1);
     EXPECT_FALSE(c->isInSight());
 }

@@ -16,6 +16,7 @@
 #include "gui/hud/GUIObjectiveCenter.h"
 #include "gui/hud/GUISubtitleManager.h"
 #include "level/LevelHooks.h"
+#include "level/LevelInfo.h"
 #include "level/LevelManager.h"
 #include "level/SoundObject.h"
 #include "player/InputManager.h"
@@ -88,18 +89,19 @@ TEST_F(GameScreensTest, ALevelsSubtitlesShowAtTheirTimes) {
     nextFrame("a voice line", [&] {
         screenManager->closeAllScreens();
         // As the level's settings and a voice line do it.
-        levelHooks().screens.loadSubtitles("Content/Language/English/Subtitles/PhysicsDemo.xml");
+        LevelSettings settings;
+        settings.SubtitleFile = "Content/Language/English/Subtitles/PhysicsDemo.xml";
+        levelHooks().screens.applyLevelSettings(settings);
         levelHooks().gui.playSubtitle(100);
         start = Clock::now();
         started = true;
-        // A voice line paused while its subtitle shows takes the subtitle away.
+        // Another voice line's pause leaves the subtitle on screen.
         auto* voice = new SoundObject(nullptr, gameDevice->getSceneManager());
         voice->HasSubtitle = true;
-        for (const auto& [id, shownNow] : {std::pair{100, true}, {101, false}}) {
-            voice->SubtitleID = id;
-            EXPECT_EQ(levelHooks().screens.isShownVoiceLine(voice), shownNow) << id;
-        }
+        voice->SubtitleID = 101;
+        voice->pause(true);
         voice->drop();
+        EXPECT_EQ(screenManager->getSubtitleManager()->getCurrentId(), 100);
     });
     const auto seconds = [&] { return std::chrono::duration<double>(Clock::now() - start).count(); };
     everyFrame = [&] {
@@ -110,6 +112,22 @@ TEST_F(GameScreensTest, ALevelsSubtitlesShowAtTheirTimes) {
     };
     // The lines are timed in seconds.
     waitFor("six seconds of subtitles", [&] { return seconds() > 6.0; });
+    // A voice line paused while its subtitle shows takes the subtitle away, unless the pause
+    // keeps it.
+    nextFrame("a paused voice line", [&] {
+        started = false;
+        GUISubtitleManager* subtitles = screenManager->getSubtitleManager();
+        subtitles->playSubtitle(100);
+        auto* voice = new SoundObject(nullptr, gameDevice->getSceneManager());
+        voice->HasSubtitle = true;
+        voice->SubtitleID = 100;
+        voice->pause(false);
+        EXPECT_EQ(subtitles->getCurrentId(), 100);
+        voice->pause(true);
+        EXPECT_EQ(subtitles->getCurrentId(), 0);
+        EXPECT_FALSE(subtitles->getTextLine()->isVisible());
+        voice->drop();
+    });
     ASSERT_NO_FATAL_FAILURE(playGame());
     // Line 100 for 3 s, then line 101 for 2 s, then nothing (frames may run late: 0.5 s slack).
     for (const auto& [seconds, id] : shown) {

@@ -13,6 +13,7 @@
 #include "gui/hud/GUIObjectiveCenter.h"
 #include "gui/hud/GUISubtitleManager.h"
 #include "level/LevelHooks.h"
+#include "level/LevelInfo.h"
 #include "level/LevelManager.h"
 #include "screens/ScreenManager.h"
 #include "screens/menus/GUIAudioOptionsScreen.h"
@@ -156,9 +157,11 @@ TEST_F(OptionsGlTest, NotificationsSubtitlesTheObjectivePanelAndTheOptionPagesDr
         screenManager->closeAllScreens();
         notification = screenManager->getNotificationByName("Objective");
         screenManager->showNotification(notification, 10.0f);
-        levelHooks().screens.loadSubtitles("Content/Language/English/Subtitles/PhysicsDemo.xml");
+        LevelSettings settings;
+        settings.SubtitleFile = "Content/Language/English/Subtitles/PhysicsDemo.xml";
+        settings.TaskIconAnimation = "Content/Screens/HUD/TaskIcons.xml";
+        levelHooks().screens.applyLevelSettings(settings);
         levelHooks().gui.playSubtitle(100);
-        levelHooks().gui.setTaskIconAnimation("Content/Screens/HUD/TaskIcons.xml");
         levelManager->objectives.add(ObjectiveEntry{7, L"Knock the tower over", 0, true, false});
     });
     waitFor("the notification slid in", [&] {

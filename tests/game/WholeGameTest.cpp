@@ -14,6 +14,7 @@
 #include "core/Globals.h"
 #include "core/GameSettings.h"
 #include "core/ProgramQueries.h"
+#include "level/LevelInfo.h"
 #include "level/LevelManager.h"
 #include "level/ResourceCaches.h"
 #include "physics/objects/PhysicsObject.h"
@@ -30,6 +31,7 @@
 #include "screens/ScreenManager.h"
 #include "screens/menus/GUIPauseScreen.h"
 #include "screens/levels/LevelCatalogue.h"
+#include "screens/levels/WorkshopLevels.h"
 #include "level/LevelHooks.h"
 #include "level/SaveManager.h"
 #include "triggers/TriggerEventObject.h"
@@ -222,8 +224,14 @@ TEST_F(WholeGameTest, SpeechBubblesTypeOutTheirTextAsFramesPass) {
 // cascade record, and on the null driver no post effect is looked for.
 TEST_F(WholeGameTest, ALevelsShadowLightReachesTheShadowPass) {
     nextFrame("the shadow light", [] {
-        ASSERT_TRUE(levelHooks().render.setShadowLight);
-        levelHooks().render.setShadowLight(irr::core::vector3df(40, 80, -40), irr::core::vector3df(0, 0, 0));
+        ASSERT_TRUE(levelHooks().render.applyLevelSettings);
+        // The current level's settings with another shadow light.
+        LevelSettings settings = levelManager->currentLevelInfo
+                                     ? levelManager->currentLevelInfo->settings
+                                     : LevelSettings();
+        settings.ShadowLightPosition.set(40, 80, -40);
+        settings.ShadowLightTarget.set(0, 0, 0);
+        levelHooks().render.applyLevelSettings(settings);
     });
     // The pass has followed the camera: the split distances exist.
     const auto passRan = [] {
@@ -290,7 +298,11 @@ TEST_F(WholeGameTest, TheCameraManagerPlacesTheMainCameraEveryFrameAndFollowsThe
     };
     // The title screen keeps the background level (and its cameras) running behind it. The
     // level previews of the main menu stay out: the background level's own camera is checked.
-    levelHooks().screens.showAutoSaveLevelPreview = nullptr;
+    levelHooks().screens.titleLevelLoaded = [] {
+        unmountWorkshopArchives();
+        loadLevelList();
+        loadMenuPreviewScenes();
+    };
     // The game camera has come round to its place.
     const auto placed = [] {
         CameraManager* cameras = cameraManagers[0];

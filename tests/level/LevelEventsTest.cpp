@@ -1,5 +1,6 @@
 #include "LevelTestSupport.h"
 
+#include "characters/SuspicionMeter.h"
 #include "core/Globals.h"
 #include "level/LevelEvents.h"
 #include "level/LevelHooks.h"
@@ -200,14 +201,14 @@ TEST_F(LevelEventsTest, LoadEventReplacesTheLevelShownBefore) {
 
 TEST_F(LevelEventsTest, ReturnToMainMenuClosesOpensAndResetsTheMeter) {
     manager->PlayMode = 3;
-    manager->suspicionMeter.value = 70.0f;
-    manager->suspicionMeter.age = 12.0f;
+    manager->suspicionMeter->value = 70.0f;
+    manager->suspicionMeter->age = 12.0f;
     manager->queueReturnToMainMenu();
     runQueue(0.1f);
     EXPECT_TRUE(log.contains("Return to Main Menu."));
     EXPECT_EQ(calls, (std::vector<std::string>{"closeAllScreens", "openMainScreen 3"}));
-    EXPECT_FLOAT_EQ(manager->suspicionMeter.value, 0.0f);
-    EXPECT_FLOAT_EQ(manager->suspicionMeter.age, 12.0f);
+    EXPECT_FLOAT_EQ(manager->suspicionMeter->value, 0.0f);
+    EXPECT_FLOAT_EQ(manager->suspicionMeter->age, 12.0f);
 }
 
 TEST_F(LevelEventsTest, SplashAndClearMenusReachTheScreens) {
@@ -259,7 +260,7 @@ TEST_F(GameOverTest, TimerGrowsByTheFrameTimeClampedToATenth) {
 TEST_F(GameOverTest, FullMeterEndsTheLevelOnlyAfterTwoSeconds) {
     int rumbles = 0;
     levelHooks().input.gameOverRumble = [&] { ++rumbles; };
-    manager->suspicionMeter.value = 100.0f;
+    manager->suspicionMeter->value = 100.0f;
     manager->gameOverTimer = 1.95f;
     manager->processLevelEvents(0.05f); // exactly 2.0: not passed yet
     EXPECT_TRUE(manager->getLevelEvents().empty());
@@ -295,18 +296,18 @@ TEST_F(GameOverTest, AQueuedLoadRestartOrReturnHoldsTheGameOverBack) {
             manager->queueReturnToMainMenu();
             break;
         }
-        manager->suspicionMeter.value = 120.0f;
+        manager->suspicionMeter->value = 120.0f;
         manager->gameOverTimer = 3.0f;
         manager->processLevelEvents(0.01f);
         EXPECT_EQ(manager->levelRun.losses, 0) << kind;
         EXPECT_EQ(manager->getLevelEvents().size(), 2u) << kind;
-        manager->suspicionMeter.value = 0.0f;
+        manager->suspicionMeter->value = 0.0f;
         runQueue(2000.0f);
     }
 }
 
 TEST_F(GameOverTest, MeterBelowFullNeverEndsTheLevel) {
-    manager->suspicionMeter.value = 99.9f;
+    manager->suspicionMeter->value = 99.9f;
     manager->gameOverTimer = 10.0f;
     manager->processLevelEvents(0.1f);
     EXPECT_TRUE(manager->getLevelEvents().empty());
@@ -315,12 +316,27 @@ TEST_F(GameOverTest, MeterBelowFullNeverEndsTheLevel) {
 TEST_F(GameOverTest, OwnMeterIsUpdatedWhileNoPlayerExists) {
     std::vector<f32> updates;
     levelHooks().characters.updateSuspicion = [&](SuspicionMeter& meter, f32 seconds) {
-        EXPECT_EQ(&meter, &manager->suspicionMeter);
+        EXPECT_EQ(&meter, manager->suspicionMeter.get());
         updates.push_back(seconds);
     };
     manager->processLevelEvents(0.25f);
     EXPECT_EQ(updates, std::vector<f32>{0.25f});
-    EXPECT_EQ(manager->getPlayerSuspicion(0), &manager->suspicionMeter);
+    EXPECT_EQ(manager->getPlayerSuspicion(0), manager->suspicionMeter.get());
+}
+
+TEST_F(GameOverTest, WithoutTheCharactersSubsystemThereIsNoRecordAndNoGameOver) {
+    resetLevelHooks();
+    LevelManager bare(device->get());
+    EXPECT_EQ(bare.suspicionMeter, nullptr);
+    EXPECT_EQ(bare.getPlayerSuspicion(0), nullptr);
+    bare.gameOverTimer = 10.0f;
+    bare.processLevelEvents(0.1f);
+    EXPECT_TRUE(bare.getLevelEvents().empty());
+    EXPECT_EQ(bare.levelRun.losses, 0);
+    ASSERT_TRUE(bare.queueReturnToMainMenu());
+    bare.processLevelEvents(0.1f);
+    EXPECT_TRUE(bare.getLevelEvents().empty());
+    EXPECT_EQ(bare.suspicionMeter, nullptr);
 }
 
 } // namespace

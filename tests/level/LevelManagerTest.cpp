@@ -1,5 +1,6 @@
 #include "LevelTestSupport.h"
 
+#include "characters/SuspicionMeter.h"
 #include "core/Log.h"
 #include "level/InstancedObject.h"
 #include "level/LevelHooks.h"
@@ -11,6 +12,7 @@
 
 #include "core/Globals.h"
 #include "core/CoreSlots.h"
+#include "core/Utf8.h"
 
 #include <filesystem>
 #include <fstream>
@@ -119,18 +121,18 @@ TEST_F(LevelManagerTest, LoadAndUnloadListsFireInTheirPlaces) {
 
 TEST_F(LevelManagerTest, UnloadEmptiesThePlayersAndResetsTheMeterBeforeTheList) {
     setPlayer(0, reinterpret_cast<PlayerObject*>(0x10));
-    manager->suspicionMeter.value = 50;
-    manager->suspicionMeter.age = 2.5f;
-    manager->suspicionMeter.drainTimer = 0.5f;
+    manager->suspicionMeter->value = 50;
+    manager->suspicionMeter->age = 2.5f;
+    manager->suspicionMeter->drainTimer = 0.5f;
     manager->onLevelUnloaded.addFunction(+[] {
-        logMessage(playerCount() == 0 && levelManager->suspicionMeter.value == 0 ? "test: clean"
-                                                                                 : "test: dirty");
+        logMessage(playerCount() == 0 && levelManager->suspicionMeter->value == 0 ? "test: clean"
+                                                                                  : "test: dirty");
     });
     ASSERT_TRUE(manager->loadLevel("TestLevel.irr"));
     manager->unloadLevel();
     EXPECT_TRUE(log.contains("test: clean"));
-    EXPECT_EQ(manager->suspicionMeter.age, 2.5f);
-    EXPECT_EQ(manager->suspicionMeter.drainTimer, 0.5f);
+    EXPECT_EQ(manager->suspicionMeter->age, 2.5f);
+    EXPECT_EQ(manager->suspicionMeter->drainTimer, 0.5f);
 }
 
 TEST_F(LevelManagerTest, UnknownIDsAreLoggedExactlyAndZeroAndMinusOneAreSilent) {
@@ -178,43 +180,56 @@ TEST_F(LevelManagerTest, ALevelInfoThatGoesAwayIsNoLongerTheCurrentOne) {
     EXPECT_FALSE(manager->holdsID(1));
 }
 
-TEST_F(LevelManagerTest, LevelSettingsReachTheirSubsystems) {
+TEST_F(LevelManagerTest, LevelSettingsReachTheirSubsystemsInOrder) {
     LevelHookTable& hooks = levelHooks();
-    s32 lights = 0;
-    bool shadows = false;
-    f32 farValue = 0;
-    io::path taskIcons, subtitles = "unset";
-    core::vector3df gravity;
-    hooks.render.setLightsPerNode = [&](s32 n) { lights = n; };
-    hooks.render.setLevelShadowsEnabled = [&](bool on) { shadows = on; };
-    hooks.camera.setDefaultFarValue = [&](f32 value) { farValue = value; };
-    hooks.gui.setTaskIconAnimation = [&](const io::path& file) { taskIcons = file; };
-    hooks.screens.loadSubtitles = [&](const io::path& name) { subtitles = name; };
-    hooks.physics.setGravity = [&](const core::vector3df& g) { gravity = g; };
-    hooks.movement.getGravity = [](core::vector3df& g) {
-        g.set(0, -30, 0);
-        return true;
+    std::vector<std::string> calls;
+    std::vector<const LevelSettings*> handed;
+    auto recordAs = [&](const char* subsystem) {
+        return [&, subsystem](const LevelSettings& settings) {
+            calls.push_back(subsystem);
+            handed.push_back(&settings);
+        };
     };
+    hooks.physics.applyLevelSettings = recordAs("physics");
+    hooks.render.applyLevelSettings = recordAs("render");
+    s32 spawnCamera = -5;
+    hooks.camera.applyLevelSettings = [&](const LevelSettings& settings, s32 spawnCameraID) {
+        recordAs("camera")(settings);
+        spawnCamera = spawnCameraID;
+    };
+    hooks.screens.applyLevelSettings = recordAs("screens");
     LevelInfo* started = nullptr;
-    hooks.triggers.startLevelInfoEvents = [&](LevelInfo* info) { started = info; };
+    hooks.triggers.startLevelInfoEvents = [&](LevelInfo* info) {
+        calls.push_back("triggers");
+        started = info;
+    };
 
     ASSERT_TRUE(manager->loadLevel("TestLevel.irr"));
-    EXPECT_EQ(lights, 6);
-    EXPECT_TRUE(shadows);
-    EXPECT_EQ(farValue, 100.0f);
-    EXPECT_EQ(taskIcons, defaultTaskIconAnimation);
-    EXPECT_EQ(subtitles, "");
-    EXPECT_EQ(gravity, core::vector3df(0, -30, 0)); // the movement object's gravity by default
+    EXPECT_EQ(calls,
+              (std::vector<std::string>{"physics", "render", "camera", "screens", "triggers"}));
+    const LevelSettings& settings = manager->currentLevelInfo->settings;
+    EXPECT_EQ(handed, (std::vector<const LevelSettings*>(4, &settings)));
+    EXPECT_EQ(spawnCamera, 0) << "no checkpoint";
     EXPECT_EQ(started, manager->currentLevelInfo);
-    EXPECT_TRUE(manager->currentLevelInfo->settings.ForceLevelTimer);
-    EXPECT_EQ(manager->currentLevelInfo->settings.TotalObjects, 14);
-    EXPECT_EQ(manager->currentLevelInfo->settings.TentaroMeshPath, "Content/Models/Tentaro.x");
+    EXPECT_EQ(settings.NumberOfLights, 6);
+    EXPECT_FALSE(settings.DisableShadows);
+    EXPECT_EQ(settings.DefaultFarValue, 100.0f);
+    EXPECT_TRUE(settings.TaskIconAnimation.empty());
+    EXPECT_TRUE(settings.UseDefaultGravity);
+    EXPECT_TRUE(settings.ForceLevelTimer);
+    EXPECT_EQ(settings.TotalObjects, 14);
+    EXPECT_EQ(settings.TentaroMeshPath, "Content/Models/Tentaro.x");
 
-    // Without a movement object the level's own gravity holds.
-    hooks.movement.getGravity = nullptr;
+    // A level without information is applied with the defaults, and starts no events.
     manager->unloadLevel();
-    ASSERT_TRUE(manager->loadLevel("TestLevel.irr"));
-    EXPECT_EQ(gravity, core::vector3df(0, -55, 0));
+    calls.clear();
+    handed.clear();
+    started = nullptr;
+    ASSERT_TRUE(manager->loadLevel("PlainLevel.irr"));
+    EXPECT_EQ(calls, (std::vector<std::string>{"physics", "render", "camera", "screens"}));
+    ASSERT_EQ(handed.size(), 4u);
+    EXPECT_EQ(handed[0]->NumberOfLights, 4);
+    EXPECT_EQ(handed[0]->Gravity, core::vector3df(0, -55, 0));
 }
 
 TEST_F(LevelManagerTest, AFileThatCannotBeReadLeavesTheSceneAlone) {
@@ -258,11 +273,9 @@ TEST_F(LevelManagerTest, InitialLevelIsTheCommandLineLevel) {
 TEST_F(LevelManagerTest, AMissingCommandLineLevelFallsBackToTheTitleBackground) {
     writeBackgroundLevel();
     std::vector<std::string> calls;
-    LevelHookTable::Screens& screens = levelHooks().screens;
-    screens.unmountWorkshopArchives = [&] { calls.push_back("unmount"); };
-    screens.loadLevelList = [&] { calls.push_back("levelList"); };
-    screens.loadMenuPreviewScenes = [&] { calls.push_back("previews"); };
-    screens.showAutoSaveLevelPreview = [&] { calls.push_back("autosave"); };
+    levelHooks().screens.titleLevelLoaded = [&] {
+        calls.push_back("title level " + toUtf8(levelManager->getLevelName().c_str()));
+    };
 
     EXPECT_FALSE(manager->setCommandLineLevel("NoSuchLevel.irr"));
     EXPECT_FALSE(levelOnCommandLine);
@@ -271,7 +284,10 @@ TEST_F(LevelManagerTest, AMissingCommandLineLevelFallsBackToTheTitleBackground) 
     ASSERT_TRUE(manager->loadInitialLevel());
     EXPECT_EQ(manager->getCurrentLevelPath(), core::stringw(titleBackgroundLevel));
     EXPECT_EQ(manager->getLevelName(), L"MainScreen_Background.irr");
-    EXPECT_EQ(calls, (std::vector<std::string>{"unmount", "levelList", "previews", "autosave"}));
+    EXPECT_EQ(calls, std::vector<std::string>{"title level MainScreen_Background.irr"});
+    // Any other level is no title level.
+    ASSERT_TRUE(manager->loadLevel("PlainLevel.irr"));
+    EXPECT_EQ(calls.size(), 1u);
 }
 
 TEST_F(LevelManagerTest, DebugKeysSwitchDebugModeAndCallTheirHooks) {

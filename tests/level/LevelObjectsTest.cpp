@@ -229,10 +229,8 @@ TEST_F(LevelObjectsTest, SublevelActivationSwitchesItsPhysicsObjectsExceptOutlie
     SubLevelObject* sublevel = manager->setSubLevelActive("Bodies.irr", 60);
     ASSERT_NE(sublevel, nullptr);
     std::map<s32, bool> active, outlier;
-    levelHooks().physics.setObjectActive = [&](ISceneNode* node, bool on) {
+    levelHooks().physics.setSublevelState = [&](ISceneNode* node, bool on, bool out) {
         active[node->getID()] = on;
-    };
-    levelHooks().physics.setSublevelOutlier = [&](ISceneNode* node, bool out) {
         outlier[node->getID()] = out;
     };
 

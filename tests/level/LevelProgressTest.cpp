@@ -2,6 +2,7 @@
 
 #include "support/FileSizeLimit.h"
 
+#include "characters/SuspicionMeter.h"
 #include "core/Globals.h"
 #include "core/LogManager.h"
 #include "level/LevelHooks.h"
@@ -109,10 +110,10 @@ TEST_F(LevelProgressTest, SaveIsRefusedWhenOneIsQueuedOrTheMeterIsFull) {
     EXPECT_TRUE(log.contains("ERROR: Failed to queue additional level event: LET_SaveCheckpoint."));
     runQueue();
 
-    manager->suspicionMeter.pendingValue = 100.0f;
+    manager->suspicionMeter->pendingValue = 100.0f;
     EXPECT_FALSE(manager->queueSaveCheckpoint(node<CheckpointObject>(51)));
     EXPECT_TRUE(manager->getLevelEvents().empty());
-    manager->suspicionMeter.pendingValue = 99.0f;
+    manager->suspicionMeter->pendingValue = 99.0f;
     EXPECT_TRUE(manager->queueSaveCheckpoint(node<CheckpointObject>(51)));
 }
 
@@ -148,6 +149,23 @@ TEST_F(LevelProgressTest, RestartFromCheckpointRestoresTheSavedLevelAndItsActive
     EXPECT_FLOAT_EQ(manager->levelRun.levelTime, 30.0f);
     EXPECT_TRUE(manager->hasValidTime());
     EXPECT_EQ(manager->checkpointList, std::vector<s32>{51});
+}
+
+TEST_F(LevelProgressTest, ALevelRestoredAtASpawnCheckpointStartsWithItsCamera) {
+    std::vector<s32> spawnCameras;
+    levelHooks().camera.applyLevelSettings = [&](const LevelSettings&, s32 spawnCameraID) {
+        spawnCameras.push_back(spawnCameraID);
+    };
+    ASSERT_TRUE(manager->loadLevel(flowLevel));
+    saveAt(50); // no spawn
+    ASSERT_TRUE(manager->queueRestartFromCheckpoint());
+    runQueue();
+    ASSERT_EQ(manager->activeCheckpoint, node<CheckpointObject>(50));
+    saveAt(51); // the spawn, with camera 70
+    ASSERT_TRUE(manager->queueRestartFromCheckpoint());
+    runQueue();
+    ASSERT_EQ(manager->activeCheckpoint, node<CheckpointObject>(51));
+    EXPECT_EQ(spawnCameras, (std::vector<s32>{0, 0, 70}));
 }
 
 TEST_F(LevelProgressTest, RestartLevelGoesBackToTheLevelFile) {
@@ -302,7 +320,7 @@ TEST_F(LevelProgressTest, ObjectivesRevealActivateCompleteAndReplace) {
     manager->objectives.setDisplay(&display);
     std::vector<f32> reductions;
     levelHooks().characters.reduceSuspicion = [&](SuspicionMeter& meter, f32 amount) {
-        EXPECT_EQ(&meter, &manager->suspicionMeter);
+        EXPECT_EQ(&meter, manager->suspicionMeter.get());
         reductions.push_back(amount);
     };
     ASSERT_TRUE(manager->loadLevel(flowLevel));

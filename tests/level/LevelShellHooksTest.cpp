@@ -120,10 +120,11 @@ TEST_F(LevelShellHooksTest, GuiQueuesLevelEventsAndTakesSpriteAnimationsFromTheC
     EXPECT_EQ(events[1]->getType(), LET_ClearMenus);
     EXPECT_EQ(events[2]->getType(), LET_ReturnToMainMenu);
 
-    levelHooks().render.loadSpriteAnimation = [](SpriteAnimation& animation, const io::path& file) {
-        animation.name = file;
-        animation.last = 5;
-        return true;
+    levelHooks().render.loadSpriteAnimation = [](const io::path& file) {
+        auto animation = std::make_shared<SpriteAnimation>();
+        animation->name = file;
+        animation->last = 5;
+        return animation;
     };
     SpriteAnimation icons;
     gui.render.getSpriteAnimation(icons, "Content/Screens/HUD/TaskIcons.xml");

@@ -1,8 +1,12 @@
 #include "LevelTestSupport.h"
 
+#include "characters/CharacterRegistration.h"
 #include "level/LevelHooks.h"
 #include "level/SceneNodeBase.h"
 #include "level/SceneNodeFactory.h"
+#include "level/SceneNodeTypes.h"
+#include "triggers/CheckpointObject.h"
+#include "triggers/TriggerRegistration.h"
 
 #include "core/Globals.h"
 #include "core/CoreSlots.h"
@@ -48,6 +52,12 @@ void LevelFixture::SetUp() {
     device = std::make_unique<NullDevice>(&log);
     ASSERT_NE(device->get(), nullptr);
     gameDevice = device->get();
+    // The manager's own suspicion record and the checkpoints come from the subsystems above
+    // the level, as in the game.
+    registerCharacterLevelSlots();
+    registerTriggerLevelSlots();
+    if (!findSceneNodeType(typeId("chck")))
+        registerSceneNodeType(levelObjectRow<CheckpointObject>(typeId("chck"), "CheckpointObject"));
     manager = std::make_unique<LevelManager>(device->get());
     levelManager = manager.get();
     ASSERT_TRUE(manager->init());

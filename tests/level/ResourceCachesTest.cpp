@@ -20,29 +20,34 @@ protected:
     std::vector<std::string> calls;
 };
 
-TEST_F(ResourceCachesTest, ProfileIsLoadedOnceFinishedAndShared) {
-    auto& hooks = levelHooks().characters;
-    hooks.loadProfile = [this](CharacterProfile& profile, const std::string& file) {
-        calls.push_back("load " + file + " " + profile.fileName);
-        return file != "Missing.xml";
-    };
-    hooks.finishProfile = [this](CharacterProfile& profile) {
-        calls.push_back("finish " + profile.fileName);
+TEST_F(ResourceCachesTest, ProfileIsMadeOnceAndShared) {
+    levelHooks().characters.makeProfile =
+        [this](const std::string& file) -> std::shared_ptr<CharacterProfile> {
+        calls.push_back("make " + file);
+        if (file == "Missing.xml")
+            return nullptr;
+        auto profile = std::make_shared<CharacterProfile>();
+        profile->fileName = file;
+        return profile;
     };
     CharacterProfileCache cache;
     CharacterProfile* guard = cache.get("Guard.xml");
     ASSERT_NE(guard, nullptr);
-    EXPECT_NE(guard, cache.getDefault());
+    EXPECT_EQ(guard->fileName, "Guard.xml");
     EXPECT_EQ(cache.get("Guard.xml"), guard);
-    EXPECT_EQ(calls, (std::vector<std::string>{"load Guard.xml Guard.xml", "finish Guard.xml"}));
+    EXPECT_EQ(calls, std::vector<std::string>{"make Guard.xml"});
     EXPECT_EQ(cache.size(), 1u);
 
-    // A profile that cannot be loaded gives the default and is not kept.
+    // A profile that cannot be loaded gives the default (the empty profile, made once) and is
+    // not kept.
     calls.clear();
-    EXPECT_EQ(cache.get("Missing.xml"), cache.getDefault());
-    EXPECT_EQ(cache.get("Missing.xml"), cache.getDefault());
-    EXPECT_EQ(calls, (std::vector<std::string>{"load Missing.xml Missing.xml",
-                                               "load Missing.xml Missing.xml"}));
+    CharacterProfile* fallback = cache.get("Missing.xml");
+    ASSERT_NE(fallback, nullptr);
+    EXPECT_EQ(fallback, cache.getDefault());
+    EXPECT_NE(fallback, guard);
+    EXPECT_TRUE(fallback->fileName.empty());
+    EXPECT_EQ(cache.get("Missing.xml"), fallback);
+    EXPECT_EQ(calls, (std::vector<std::string>{"make Missing.xml", "make ", "make Missing.xml"}));
     EXPECT_EQ(cache.size(), 1u);
 
     // An empty name stands for the default profile file.
@@ -50,29 +55,31 @@ TEST_F(ResourceCachesTest, ProfileIsLoadedOnceFinishedAndShared) {
     CharacterProfile* standard = cache.get("");
     EXPECT_EQ(standard->fileName, CharacterProfileCache::defaultProfileFile);
     EXPECT_EQ(cache.get(CharacterProfileCache::defaultProfileFile), standard);
-    EXPECT_EQ(calls.size(), 2u);
+    EXPECT_EQ(calls, std::vector<std::string>{std::string("make ") +
+                                              CharacterProfileCache::defaultProfileFile});
 }
 
-TEST_F(ResourceCachesTest, WithoutTheLoaderEveryProfileIsTheDefault) {
+TEST_F(ResourceCachesTest, WithoutTheCharactersSubsystemThereAreNoProfiles) {
     CharacterProfileCache cache;
-    EXPECT_EQ(cache.get("Guard.xml"), cache.getDefault());
-    EXPECT_EQ(cache.get(""), cache.getDefault());
-    EXPECT_NE(cache.getDefault(), nullptr);
+    EXPECT_EQ(cache.get("Guard.xml"), nullptr);
+    EXPECT_EQ(cache.get(""), nullptr);
+    EXPECT_EQ(cache.getDefault(), nullptr);
     EXPECT_EQ(cache.size(), 0u);
 }
 
 TEST_F(ResourceCachesTest, SpriteAnimationIsReadOnceAndCopiedToEveryCaller) {
     int reads = 0;
-    levelHooks().render.loadSpriteAnimation = [&](SpriteAnimation& animation,
-                                                       const irr::io::path& file) {
+    levelHooks().render.loadSpriteAnimation =
+        [&](const irr::io::path& file) -> std::shared_ptr<const SpriteAnimation> {
         ++reads;
         if (file == "Broken.xml")
-            return false;
-        animation.name = file;
-        animation.first = 2;
-        animation.last = 9;
-        animation.duration = 1.5f;
-        return true;
+            return nullptr;
+        auto animation = std::make_shared<SpriteAnimation>();
+        animation->name = file;
+        animation->first = 2;
+        animation->last = 9;
+        animation->duration = 1.5f;
+        return animation;
     };
     SpriteAnimation first;
     first.finished.add(Delegate::function(+[] {}));
@@ -87,6 +94,7 @@ TEST_F(ResourceCachesTest, SpriteAnimationIsReadOnceAndCopiedToEveryCaller) {
     // The caller's finished list stays its own.
     EXPECT_EQ(first.finished.size(), 1u);
     EXPECT_EQ(second.finished.size(), 0u);
+    EXPECT_EQ(findSpriteAnimation("Content/Screens/HUD/TaskIcons.xml")->last, 9);
 
     SpriteAnimation untouched;
     untouched.first = 4;
@@ -95,6 +103,13 @@ TEST_F(ResourceCachesTest, SpriteAnimationIsReadOnceAndCopiedToEveryCaller) {
     EXPECT_EQ(untouched.first, 4);
     EXPECT_EQ(reads, 3);
     EXPECT_EQ(spriteAnimationCacheSize(), 1u);
+}
+
+TEST_F(ResourceCachesTest, WithoutTheLoaderNoSpriteAnimationIsFound) {
+    SpriteAnimation animation;
+    EXPECT_EQ(findSpriteAnimation("Content/Screens/HUD/TaskIcons.xml"), nullptr);
+    EXPECT_FALSE(getSpriteAnimation(animation, "Content/Screens/HUD/TaskIcons.xml"));
+    EXPECT_EQ(spriteAnimationCacheSize(), 0u);
 }
 
 } // namespace

@@ -106,20 +106,18 @@ TEST_F(SoundObjectTest, PauseCountsOnceUntilResumed) {
     EXPECT_EQ(voice->pauseCount, 0);
 }
 
-TEST_F(SoundObjectTest, PauseOfTheShownVoiceLineClearsTheSubtitles) {
+TEST_F(SoundObjectTest, APauseThatClearsTheShownSubtitleNamesItsSound) {
     SoundObject* voice = makeSound("Voice", "Test/Voice");
     SoundObject* other = makeSound("Other", "Test/Reply");
-    int clears = 0;
-    auto& screens = levelHooks().screens;
-    screens.isShownVoiceLine = [voice](SoundObject* sound) { return sound == voice; };
-    screens.clearSubtitles = [&] { ++clears; };
+    std::vector<SoundObject*> cleared;
+    levelHooks().screens.clearSubtitleOf = [&](SoundObject* sound) { cleared.push_back(sound); };
     voice->play();
     other->play();
     other->pause(true);
     voice->pause(false);
-    EXPECT_EQ(clears, 0);
+    EXPECT_EQ(cleared, std::vector<SoundObject*>{other});
     voice->pause(true);
-    EXPECT_EQ(clears, 1);
+    EXPECT_EQ(cleared, (std::vector<SoundObject*>{other, voice}));
 }
 
 TEST_F(SoundObjectTest, FadeOutGoesFromFullToSilentOverTheSeconds) {

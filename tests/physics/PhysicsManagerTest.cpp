@@ -4,9 +4,12 @@
 
 #include "physics/world/PhysicsFiltering.h"
 #include "physics/world/PhysicsLibraryCallbacks.h"
+#include "physics/world/PhysicsRegistration.h"
 #include "physics/world/PhysicsUserData.h"
 
 #include "core/Globals.h"
+#include "level/LevelHooks.h"
+#include "level/LevelInfo.h"
 
 namespace {
 
@@ -43,6 +46,31 @@ TEST_F(PhysicsManagerTest, ToleranceSpeedAndSceneGravityComeFromTheMovementGravi
     makeManager();
     EXPECT_FLOAT_EQ(manager->getTolerances().speed, 0.0f);
     EXPECT_NE(manager->getScene(), nullptr);
+}
+
+TEST_F(PhysicsManagerTest, ALevelsGravityIsTheMovementGravityUnlessTheLevelBringsItsOwn) {
+    setGravity({0.0f, -30.0f, 0.0f});
+    makeManager();
+    registerPhysicsLevelSlots();
+    const auto sceneGravity = [this] {
+        phys::Vec3 gravity(1, 2, 3);
+        manager->getGravity(gravity);
+        return gravity;
+    };
+    LevelSettings settings;
+    settings.Gravity.set(0.0f, -10.0f, 0.0f);
+    applyLevelSettings(settings, nullptr);
+    EXPECT_EQ(sceneGravity(), phys::Vec3(0, -30, 0));
+    settings.UseDefaultGravity = false;
+    applyLevelSettings(settings, nullptr);
+    EXPECT_EQ(sceneGravity(), phys::Vec3(0, -10, 0));
+    // Without a movement object the level's own gravity holds.
+    settings.UseDefaultGravity = true;
+    movementObject = nullptr;
+    applyLevelSettings(settings, nullptr);
+    movementObject = movement;
+    EXPECT_EQ(sceneGravity(), phys::Vec3(0, -10, 0));
+    resetLevelHooks();
 }
 
 TEST_F(PhysicsManagerTest, InitBuildsTheWorldWithThreeStandardMaterials) {

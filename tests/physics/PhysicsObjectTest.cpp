@@ -570,7 +570,8 @@ TEST_F(PhysicsObjectMotionTest, FastOrRestingObjectsRaiseSuspicionThroughTheChar
     std::vector<std::pair<f32, s32>> raised;
     physicsHooks().characters.addSuspicion = [&](SuspicionMeter* record, f32 amount, s32 kind,
                                                  const core::vector3df&) {
-        EXPECT_EQ(record, &levelManager->suspicionMeter) << "no player: the level's own record";
+        EXPECT_EQ(record, levelManager->suspicionMeter.get())
+            << "no player: the level's own record";
         raised.emplace_back(amount, kind);
         return true;
     };

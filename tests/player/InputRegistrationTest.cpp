@@ -1,10 +1,12 @@
 #include "InputTestSupport.h"
 
+#include "support/StubPlayer.h"
+
+#include "characters/SuspicionMeter.h"
 #include "core/Globals.h"
 
 #include <filesystem>
 #include "level/LevelHooks.h"
-#include "level/LevelInfo.h"
 #include "level/SceneNodeTypes.h"
 #include "player/ConfigTentMovementObject.h"
 #include "player/InputManager.h"
@@ -42,7 +44,15 @@ TEST_F(InputRegistrationTest, TheShellRunsTheInputManagerAsTheDevicesReceiver) {
     EXPECT_EQ(inputManager->getKeyboard()->keyState(irr::KEY_ESCAPE), InputState::Down);
 }
 
-TEST_F(InputRegistrationTest, MovementObjectGravityAndKeysReachTheLevelSubsystem) {
+// A body that keeps its own suspicion record.
+class RecordKeepingPlayer : public test::StubPlayer {
+public:
+    using StubPlayer::StubPlayer;
+    SuspicionMeter* getSuspicionRecord() override { return &record; }
+    SuspicionMeter record;
+};
+
+TEST_F(InputRegistrationTest, MovementObjectKeysAndPlayerRecordsReachTheLevelSubsystem) {
     levelManager = nullptr; // level objects tell a real level manager when they go
     registerInputSubsystem();
     std::filesystem::create_directories(dir.path() / "Content" / "Config");
@@ -52,24 +62,8 @@ TEST_F(InputRegistrationTest, MovementObjectGravityAndKeysReachTheLevelSubsystem
     movementObject = new ConfigTentMovementObject(nullptr, device->get()->getSceneManager(), -1);
     EXPECT_EQ(movementObject->getType(), typeId("move"));
 
-    // The level settings take the movement gravity.
-    irr::core::vector3df gravity;
-    ASSERT_TRUE(levelHooks().movement.getGravity);
-    EXPECT_TRUE(levelHooks().movement.getGravity(gravity));
-    EXPECT_EQ(gravity, irr::core::vector3df(0.0f, -55.0f, 0.0f));
-    // A level with default gravity gives the physics scene the movement gravity.
-    irr::core::vector3df sceneGravity;
-    levelHooks().physics.setGravity = [&](const irr::core::vector3df& value) { sceneGravity = value; };
-    LevelSettings settings;
-    settings.Gravity = irr::core::vector3df(0.0f, -10.0f, 0.0f);
-    applyLevelSettings(settings, nullptr);
-    EXPECT_EQ(sceneGravity, irr::core::vector3df(0.0f, -55.0f, 0.0f));
-    settings.UseDefaultGravity = false;
-    applyLevelSettings(settings, nullptr);
-    EXPECT_EQ(sceneGravity, irr::core::vector3df(0.0f, -10.0f, 0.0f));
     movementObject->drop();
     movementObject = nullptr;
-    EXPECT_FALSE(levelHooks().movement.getGravity(gravity));
 
     // Level files make it by its factory name.
     const SceneNodeTypeRow* row = findSceneNodeType("ConfigTentMovementObject");
@@ -82,6 +76,18 @@ TEST_F(InputRegistrationTest, MovementObjectGravityAndKeysReachTheLevelSubsystem
     keyEvent(irr::KEY_F5, true);
     EXPECT_TRUE(levelHooks().input.wasKeyPressed(irr::KEY_F5));
     EXPECT_FALSE(levelHooks().input.wasKeyPressed(irr::KEY_F6));
+
+    // A player's suspicion record is the one its body keeps; a body without one, or none,
+    // leaves the level's record to stand in.
+    const auto& recordOf = levelHooks().players.getSuspicionRecord;
+    ASSERT_TRUE(recordOf);
+    auto* keeper = new RecordKeepingPlayer(nullptr, device->get()->getSceneManager(), 1);
+    auto* plain = new test::StubPlayer(nullptr, device->get()->getSceneManager(), 2);
+    EXPECT_EQ(recordOf(keeper), &keeper->record);
+    EXPECT_EQ(recordOf(plain), nullptr);
+    EXPECT_EQ(recordOf(nullptr), nullptr);
+    keeper->drop();
+    plain->drop();
     resetLevelHooks();
 }
 

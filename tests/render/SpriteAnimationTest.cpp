@@ -5,11 +5,14 @@
 #include "RenderFixture.h"
 
 #include "core/Globals.h"
+#include "level/ResourceCaches.h"
+#include "render/RenderRegistration.h"
 #include "support/NullDevice.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -71,7 +74,10 @@ protected:
         rendertest::resetRenderGlobals();
         gameDevice = device.get();
     }
-    void TearDown() override { rendertest::resetRenderGlobals(); }
+    void TearDown() override {
+        clearSpriteAnimationCache();
+        rendertest::resetRenderGlobals();
+    }
     std::string write(const std::string& name, const std::string& text) {
         const std::string path = dir.file(name);
         test::writeFileBytes(path, text);
@@ -274,6 +280,24 @@ TEST_F(SpriteAnimationTest, FrameListTextIsSplitAtCommas) {
     EXPECT_EQ(animation.frameList[1], 0); // not a number
     EXPECT_EQ(animation.frameList[2], 2);
     EXPECT_EQ(animation.last, 2);
+}
+
+TEST_F(SpriteAnimationTest, TheCacheReadsEachFileOnceThroughTheRegisteredLoader) {
+    registerRenderSubsystem();
+    const std::string path =
+        write("List.xml", "<SpriteAnimation file=\"\"/><Sprite width=\"8\" height=\"8\" "
+                          "overallWidth=\"32\" overallHeight=\"8\" frameCount=\"4\"/>");
+    SpriteAnimation first;
+    ASSERT_TRUE(getSpriteAnimation(first, path.c_str()));
+    EXPECT_EQ(first.last, 3);
+    SpriteAnimation second;
+    ASSERT_TRUE(getSpriteAnimation(second, path.c_str()));
+    EXPECT_EQ(second.frameList.size(), 4u);
+    EXPECT_EQ(std::count(log.lines.begin(), log.lines.end(), "Loaded texture animation: " + path),
+              1);
+    SpriteAnimation missing;
+    EXPECT_FALSE(getSpriteAnimation(missing, dir.file("Gone.xml").c_str()));
+    EXPECT_EQ(spriteAnimationCacheSize(), 1u);
 }
 
 TEST_F(SpriteAnimationTest, BrokenAnimationFilesLogAndStop) {

@@ -10,7 +10,9 @@
 #include "core/CoreSlots.h"
 #include "gui/fonts/CGUITTFont.h"
 #include "gui/fonts/FontCache.h"
+#include "level/DataBinding.h"
 #include "level/SoundObject.h"
+#include "render/RenderRegistration.h"
 #include "support/NullDevice.h"
 #include "support/TempDir.h"
 
@@ -114,6 +116,17 @@ TEST_F(WorldTextTest, NewTextHasTheBuiltInFontAndNoGlyphs) {
     EXPECT_FALSE(material.ZWriteEnable);
     EXPECT_FALSE(material.Lighting);
     EXPECT_FALSE(material.BackfaceCulling);
+}
+
+TEST_F(WorldTextTest, ABoundTextReachesTheTextThroughTheRegisteredRebuild) {
+    registerRenderSubsystem();
+    TextObject* text = addText();
+    io::IAttributes* in = attributes();
+    in->addString("FontPath", writeTwoLetterFont().c_str());
+    text->deserializeAttributes(in);
+    EXPECT_TRUE(applyBoundValue(text, "Text", L"ABA"));
+    EXPECT_EQ(text->getGlyphRecords().size(), 3u);
+    EXPECT_FALSE(applyBoundValue(camera, "Text", L"AB")) << "no text object";
 }
 
 TEST_F(WorldTextTest, BitmapStripSharesItsWidthByGlyphWidth) {

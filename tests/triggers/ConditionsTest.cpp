@@ -2,6 +2,7 @@
 // part of the program yet: their answers come from fakes in the trigger service slots.
 #include "TriggerTestSupport.h"
 
+#include "characters/SuspicionMeter.h"
 #include "core/Globals.h"
 #include "core/SoundManager.h"
 #include "level/SaveManager.h"

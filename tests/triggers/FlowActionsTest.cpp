@@ -3,6 +3,7 @@
 #include "ActionTestSupport.h"
 
 #include "camera/CutsceneObject.h"
+#include "characters/SuspicionMeter.h"
 #include "core/Globals.h"
 #include "core/LogManager.h"
 #include "level/SaveManager.h"
@@ -276,7 +277,7 @@ TEST_F(FlowActionsTest, RunFakeTransitionQueuesTheTransitionInAndOutEvenForNone)
 // --- Add Suspicion ---------------------------------------------------------------------------------
 
 TEST_F(FlowActionsTest, AddSuspicionAddsOnFiringThenEveryIntervalWhileMetAndKeepsItsCoolDown) {
-    SuspicionMeter& meter = manager->suspicionMeter;
+    SuspicionMeter& meter = *manager->suspicionMeter;
     meter.age = 3.0f;
     meter.watcherCount = 1;
     AddSuspicionAction* add = makeAction<AddSuspicionAction>([](io::IAttributes* k) {
@@ -300,7 +301,7 @@ TEST_F(FlowActionsTest, AddSuspicionAddsOnFiringThenEveryIntervalWhileMetAndKeep
 }
 
 TEST_F(FlowActionsTest, AddSuspicionRespectsTheEasyModeTheContactPointAndTheStartOfTheLevel) {
-    SuspicionMeter& meter = manager->suspicionMeter;
+    SuspicionMeter& meter = *manager->suspicionMeter;
     meter.watcherCount = 1;
     meter.age = 3.0f;
     gameDifficulty = 0;

@@ -3,6 +3,7 @@
 #include "TriggerTestSupport.h"
 #include "support/StubPlayer.h"
 
+#include "characters/SuspicionMeter.h"
 #include "core/Globals.h"
 #include "level/LevelHooks.h"
 #include "player/PlayerObject.h"

@@ -2,6 +2,7 @@
 // and Unlock Achievement.
 #include "ActionTestSupport.h"
 
+#include "characters/SuspicionMeter.h"
 #include "core/Globals.h"
 #include "gui/GUIElementFactory.h"
 #include "gui/hud/GUIObjectiveCenter.h"
@@ -298,7 +299,7 @@ TEST_F(ProgressActionsTest, ChangeObjectiveRevealsActivatesCompletesHidesReplace
 }
 
 TEST_F(ProgressActionsTest, OverlappingSuspiciousZonesCountTheWatchersAndEndWithTheirConditions) {
-    SuspicionMeter& record = manager->suspicionMeter;
+    SuspicionMeter& record = *manager->suspicionMeter;
     auto zone = [&](s32 id, const char* kind) {
         return action<ChangeSuspicionZoneAction>(
             [&](io::IAttributes* keys) {

@@ -1,5 +1,6 @@
 #include "TriggerTestSupport.h"
 
+#include "characters/SuspicionMeter.h"
 #include "core/CoreSlots.h"
 #include "physics/world/PhysicsHooks.h"
 #include "level/LevelHooks.h"

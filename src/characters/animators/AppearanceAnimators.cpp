@@ -4,12 +4,12 @@
 #include "core/ProgramQueries.h"
 #include "level/AttributeExtras.h"
 #include "level/MeshGate.h"
-#include "level/ResourceCaches.h"
 #include "level/SceneNodeTypes.h"
 #include "physics/objects/PhysicsObject.h"
 #include "render/BillboardObject.h"
 #include "render/ParticleObject.h"
 #include "render/ParticleSystemNode.h"
+#include "render/SpriteAnimation.h"
 
 #include <cmath>
 #include <cstring>

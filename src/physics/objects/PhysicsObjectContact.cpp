@@ -39,7 +39,8 @@ bool PhysicsObject::raiseSuspicion(f32 amount) {
         return false;
     SuspicionMeter* record = nullptr;
     if (levelManager)
-        record = playerCount() > 0 && getPlayer(0) ? levelManager->getPlayerSuspicion(0) : &levelManager->suspicionMeter;
+        record = playerCount() > 0 && getPlayer(0) ? levelManager->getPlayerSuspicion(0)
+                                                   : levelManager->suspicionMeter.get();
     const core::aabbox3df box = getTransformedBoundingBox();
     return add(record, amount, 0, (box.MinEdge + box.MaxEdge) * 0.5f);
 }

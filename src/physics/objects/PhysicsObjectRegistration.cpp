@@ -8,6 +8,7 @@
 
 #include "physics/world/PhysicsFiltering.h"
 #include "physics/world/PhysicsHooks.h"
+#include "physics/world/PhysicsUserData.h"
 
 #include "level/InstancedObject.h"
 #include "level/LevelHooks.h"
@@ -28,9 +29,11 @@ void registerPhysicsObjectTypes() {
     });
 
     LevelHookTable::Physics& level = levelHooks().physics;
-    level.setSublevelOutlier = [](irr::scene::ISceneNode* node, bool outlier) {
+    level.setSublevelState = [](irr::scene::ISceneNode* node, bool active, bool outlier) {
         if (PhysicsObject* object = asPhysicsObject(node))
             object->mesh().isSublevelOutlier = outlier;
+        if (PhysicsUserData* record = findUserDataOfNode(node))
+            record->active = active;
     };
     level.cloneForInstance = [](irr::scene::ISceneNode* source,
                                 InstancedObject* instance) -> irr::scene::ISceneNode* {

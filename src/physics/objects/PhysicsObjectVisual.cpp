@@ -50,7 +50,7 @@ void PhysicsObject::notifyGrab(bool grabbed, core::vector3df grabPoint) {
             SuspicionMeter* record = nullptr;
             if (levelManager)
                 record = playerCount() > 0 && getPlayer(0) ? levelManager->getPlayerSuspicion(0)
-                                                           : &levelManager->suspicionMeter;
+                                                           : levelManager->suspicionMeter.get();
             if (add(record, s.SuspGrabAmount, 0, grabPoint)) {
                 s.displayTimer = 2.0f;
                 --s.SuspGrabLimit;

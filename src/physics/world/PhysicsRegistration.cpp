@@ -6,12 +6,12 @@
 
 #include "core/Globals.h"
 #include "level/LevelHooks.h"
+#include "level/LevelInfo.h"
 #include "level/LevelManager.h"
+#include "player/ConfigTentMovementObject.h"
 #include "player/PlayerHooks.h"
 
-void registerPhysicsSubsystem() {
-    registerPhysicsObjectTypes();
-
+void registerPhysicsLevelSlots() {
     LevelHookTable::Physics& level = levelHooks().physics;
     level.resetFrameCounter = [] {
         if (physicsManager)
@@ -21,14 +21,20 @@ void registerPhysicsSubsystem() {
         if (physicsManager)
             physicsManager->toggleDebugVisualization();
     };
-    level.setGravity = [](const irr::core::vector3df& gravity) {
+    level.applyLevelSettings = [](const LevelSettings& settings) {
+        irr::core::vector3df gravity = settings.Gravity;
+        irr::core::vector3df movementGravity;
+        if (settings.UseDefaultGravity && getMovementGravity(movementGravity))
+            gravity = movementGravity;
         if (physicsManager)
             physicsManager->setGravity(toPhys(gravity));
     };
-    level.setObjectActive = [](irr::scene::ISceneNode* object, bool active) {
-        if (PhysicsUserData* record = findUserDataOfNode(object))
-            record->active = active;
-    };
+}
+
+void registerPhysicsSubsystem() {
+    registerPhysicsObjectTypes();
+
+    registerPhysicsLevelSlots();
 
     playerHooks().physics.fixedStepLength = [] {
         return physicsManager ? physicsManager->getStepSize() : PhysicsManager::fixedStepSize;
