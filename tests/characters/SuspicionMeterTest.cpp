@@ -5,7 +5,6 @@
 #include "characters/SuspicionMeter.h"
 #include "characters/SuspicionRules.h"
 #include "core/Globals.h"
-#include "core/ShellHooks.h"
 #include "level/LevelHooks.h"
 #include "level/LevelManager.h"
 #include "player/PlayerObject.h"
