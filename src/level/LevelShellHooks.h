@@ -4,6 +4,6 @@
 // creation and start-up, the initial level, the level update, the end-of-update list, the
 // debug keys, the level state the program-wide queries read, the scene-node factory, and
 // its unloading at shutdown; the level events and the loading overlay, the save manager and
-// the sound objects; the GUI's level-event and sprite-animation slots; and the save folder
-// the input code keeps its remapping file in. Called once, before the game routine runs.
+// the sound objects; and the save folder the input code keeps its remapping file in.
+// Called once, before the game routine runs.
 void registerLevelShellHooks();

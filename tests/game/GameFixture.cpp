@@ -4,7 +4,6 @@
 #include "core/GameApplication.h"
 #include "core/Globals.h"
 #include "gui/GUIScreen.h"
-#include "gui/GUIScrollList.h"
 #include "core/ShellHooks.h"
 #include "core/SubsystemRegistration.h"
 #include "gui/GuiHooks.h"
@@ -14,6 +13,7 @@
 #include "player/PlayerControls.h"
 #include "player/PlayerHooks.h"
 #include "screens/ScreenManager.h"
+#include "screens/menus/GUIPlayScreen.h"
 
 #include <cstring>
 #include <filesystem>
@@ -33,17 +33,6 @@ GameFixture::GameFixture() {
     std::filesystem::create_directories(dir.path() / "data");
     resetAllHooks();
     registerGameSubsystems();
-    gameMainScreen = guiHooks().menus.createMainScreen;
-    gamePlayScreen = guiHooks().menus.createPlayScreen;
-    guiHooks().menus.createPlayScreen = nullptr;
-    guiHooks().menus.createMainScreen = [this]() -> GUIScreen* {
-        titleMenu = new guitest::TestMenu(gameDevice->getGUIEnvironment(), true, L"Title",
-                                          guitest::TestMenu::numberedRows(3));
-        // The title screen keeps the background level running.
-        titleMenu->PassUpdate = true;
-        titleMenu->getScrollList()->setAppear(1.0f);
-        return titleMenu;
-    };
     InputHooks& input = shellHooks().input;
     input.endFrame = [endFrame = input.endFrame, this] {
         endFrame();
@@ -171,9 +160,8 @@ bool GameFixture::menuDownPressed() {
     return controls && controls->wasActionPressed(GameAction::MenuDown);
 }
 
-void GameFixture::useGameMenus() {
-    guiHooks().menus.createMainScreen = gameMainScreen;
-    guiHooks().menus.createPlayScreen = gamePlayScreen;
+GUIPlayScreen* GameFixture::mainMenu() {
+    return screenManager ? dynamic_cast<GUIPlayScreen*>(screenManager->getTopScreen()) : nullptr;
 }
 
 bool GameFixture::shownOnTop(const GUIScreen* screen) {
