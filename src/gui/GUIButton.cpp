@@ -1,10 +1,10 @@
 #include "gui/GUIButton.h"
 
 #include "core/Globals.h"
+#include "core/ProgramQueries.h"
 #include "gui/GUIScreen.h"
 #include "gui/GuiCommon.h"
 #include "gui/GuiHooks.h"
-#include "screens/ScreenManager.h"
 
 #include <ICursorControl.h>
 #include <IGUIEnvironment.h>
@@ -88,7 +88,7 @@ std::optional<bool> GUIButton::answerBeforeHandling(const SEvent& event) {
 bool GUIButton::OnEvent(const SEvent& event) {
     if (const std::optional<bool> answer = answerBeforeHandling(event))
         return *answer;
-    if (askHook(guiHooks().level.isLoadingOverlayOpaque, false))
+    if (isLoadingOverlayOpaque())
         return true;
 
     switch (event.EventType) {
@@ -189,16 +189,15 @@ bool GUIButton::onKeyEvent(const SEvent& event) {
 // --- state -------------------------------------------------------------------------------------
 
 void GUIButton::setPressed(bool pressed) {
-    if (!levelManager || !screenManager ||
-        !askHook(guiHooks().level.isGameplaySuspendedOrLoading, false))
+    if (!isGameplaySuspendedOrLoading())
         Pressed = pressed;
 }
 
 void GUIButton::click() {
     if (!IsEnabled || !Clickable)
         return;
-    if (!OwningScreen && screenManager)
-        OwningScreen = screenManager->findScreenOf(this);
+    if (!OwningScreen)
+        OwningScreen = askHook(guiHooks().screens.findScreenOf, nullptr, this);
     if (OwningScreen && OwningScreen->getFadeState() != GUIScreen::Shown)
         return;
     setPressed(false);
@@ -254,7 +253,8 @@ void GUIButton::setFocusTarget(GUIButton* element) {
         FocusTarget = nullptr;
         return;
     }
-    if (screenManager && screenManager->findScreenOf(element) == screenManager->findScreenOf(this))
+    const auto& findScreenOf = guiHooks().screens.findScreenOf;
+    if (screenManager && askHook(findScreenOf, nullptr, element) == askHook(findScreenOf, nullptr, this))
         FocusTarget = element;
 }
 
@@ -266,7 +266,7 @@ void GUIButton::focus() {
     if (passFocusToPressed() || State == ButtonState::Focused)
         return;
     State = ButtonState::Focused;
-    if (screenManager && screenManager->getTopScreen()) {
+    if (askHook(guiHooks().screens.topScreen, nullptr)) {
         GUIScreen* screen = GUIScreen::findOwningScreen(this);
         if (screen && screen->getFocusedElement() != this) {
             playSoundEffect(soundMenuHover);
@@ -284,12 +284,10 @@ void GUIButton::unfocus() {
     State = ButtonState::Normal;
 }
 
-bool GUIButton::isFocused() const { return screenManager && screenManager->getTopScreenFocus() == this; }
+bool GUIButton::isFocused() const { return askHook(guiHooks().screens.topScreenFocus, nullptr) == this; }
 
 bool GUIButton::passFocusToPressed() {
-    if (!screenManager)
-        return false;
-    GUIButton* focused = screenManager->getTopScreenFocus();
+    GUIButton* focused = askHook(guiHooks().screens.topScreenFocus, nullptr);
     if (!focused || focused->getState() != ButtonState::Pressed)
         return false;
     focused->setHoverPartner(StateSource ? static_cast<gui::IGUIElement*>(StateSource) : this);
@@ -321,7 +319,7 @@ void GUIButton::OnPostRender(u32 timeMs) {
 
     const s32 shown = getState();
     if ((shown == ButtonState::Pressed || shown == ButtonState::Released) && HoverPartner && gameDevice &&
-        askHook(guiHooks().input.isPointerActive, true)) {
+        isMousePointerActive()) {
         gui::ICursorControl* cursor = gameDevice->getCursorControl();
         if (cursor) {
             const core::position2di point = cursor->getPosition();

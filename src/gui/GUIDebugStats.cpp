@@ -124,7 +124,7 @@ void GUIDebugStats::update() {
 void GUIDebugStats::beginFrameTiming() { TotalStopwatch->reset(); }
 
 void GUIDebugStats::toggleOnKey() {
-    if (!debugMode || askHook(guiHooks().input.keyState, 0, debugStatsKey) != debugStatsKeyPressed)
+    if (!debugMode || keyboardKeyState(debugStatsKey) != debugStatsKeyPressed)
         return;
     setVisible(!isVisible());
     for (Stopwatch* watch : Stopwatches) {

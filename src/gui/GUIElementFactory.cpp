@@ -7,12 +7,12 @@
 #include "gui/GUIStaticText.h"
 #include "gui/GUISubElement.h"
 #include "gui/GuiCommon.h"
+#include "gui/GuiHooks.h"
 #include "gui/editor/GUIEditWindow.h"
 #include "gui/editor/GUIEditor.h"
 #include "gui/hud/GUINotification.h"
 #include "gui/hud/GUIObjectiveCenter.h"
 #include "gui/hud/GUISubtitleManager.h"
-#include "screens/menus/GUIMainScreen.h"
 
 #include <IGUIEnvironment.h>
 
@@ -27,6 +27,11 @@ namespace {
 using Creator = gui::IGUIElement* (*)(gui::IGUIEnvironment*, gui::IGUIElement*);
 
 const core::recti defaultRect(0, 0, 100, 100);
+
+// The title screen belongs to the screens, which make it once they are registered.
+gui::IGUIElement* createMainScreen(gui::IGUIEnvironment* env, gui::IGUIElement* parent) {
+    return askHook(guiHooks().menus.createMainScreen, nullptr, env, parent);
+}
 
 struct TypeEntry {
     const char* name;
@@ -67,9 +72,7 @@ const TypeEntry typeTable[GUIElementFactory::namedTypeCount] = {
          return new GUIButton(env, parent, -1, defaultRect);
      }},
     {"GUIPauseScreen", nullptr},
-    {"GUIMainScreen", [](gui::IGUIEnvironment* env, gui::IGUIElement* parent) -> gui::IGUIElement* {
-         return new GUIMainScreen(env, parent, -1, defaultRect);
-     }},
+    {"GUIMainScreen", &createMainScreen},
     {"GUISubtitleManager", [](gui::IGUIEnvironment* env, gui::IGUIElement* parent) -> gui::IGUIElement* {
          return new GUISubtitleManager(env, parent);
      }},
@@ -114,6 +117,8 @@ GUIElementFactory::~GUIElementFactory() {
 
 bool GUIElementFactory::canCreate(const c8* typeName) {
     const TypeEntry* entry = findEntry(typeName);
+    if (entry && entry->create == &createMainScreen)
+        return static_cast<bool>(guiHooks().menus.createMainScreen);
     return entry && entry->create;
 }
 
@@ -129,6 +134,8 @@ gui::IGUIElement* GUIElementFactory::addGUIElement(const c8* typeName, gui::IGUI
     if (!parent)
         parent = Environment->getRootGUIElement();
     gui::IGUIElement* element = entry->create(Environment, parent);
+    if (!element)
+        return nullptr;
     // The parent holds the element; the factory gives up its own reference.
     element->drop();
     return element;

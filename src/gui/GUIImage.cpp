@@ -4,7 +4,7 @@
 #include "core/Stopwatch.h"
 #include "gui/GuiAttributes.h"
 #include "gui/GuiCommon.h"
-#include "gui/GuiHooks.h"
+#include "level/ResourceCaches.h"
 #include "render/SpriteAnimation.h"
 
 #include <IAttributes.h>
@@ -68,7 +68,7 @@ void GUIImage::setTextureAnimPath(const core::stringc& path) {
     if (path == TextureAnimPath)
         return;
     createSpriteAnimation();
-    callHook(guiHooks().render.getSpriteAnimation, *SpriteAnim, io::path(path.c_str()));
+    ::getSpriteAnimation(*SpriteAnim, io::path(path.c_str()));
     TextureAnimPath = path;
 }
 

@@ -5,12 +5,12 @@
 #include "gui/GUIScreen.h"
 #include "gui/GUITextButton.h"
 #include "gui/GuiCommon.h"
+#include "gui/GuiHooks.h"
 #include "gui/OptionRowParts.h"
 #include "player/InputDevice.h"
 #include "player/InputEvent.h"
 #include "player/InputManager.h"
 #include "player/devices/MouseDevice.h"
-#include "screens/ScreenManager.h"
 
 #include <IGUIEnvironment.h>
 #include <IVideoDriver.h>
@@ -104,8 +104,7 @@ void GUIOptionRemap::relayClick() { OnClick.invoke(reinterpret_cast<DelegateArg>
 
 void GUIOptionRemap::switchManagerCapture() {
     SettleCounter = 0;
-    if (screenManager)
-        screenManager->setCaptureInput(Capturing);
+    callHook(guiHooks().screens.setCaptureInput, Capturing);
 }
 
 void GUIOptionRemap::toggleCapture() {
@@ -160,13 +159,13 @@ void GUIOptionRemap::OnPostRender(u32 timeMs) {
         }
         return;
     }
-    if (SettleCounter <= settleFrames || !Mapping || !screenManager)
+    if (SettleCounter <= settleFrames || !Mapping)
         return;
     ButtonMapping captured;
     captured.normalise = true;
     captured.indexFromFile = false;
     captured.keep = true;
-    if (!screenManager->getCapturedControllerState(captured))
+    if (!askHook(guiHooks().screens.capturedInput, false, captured))
         return;
     const bool wasBound = Mapping->keep;
     *Mapping = captured;
@@ -176,7 +175,7 @@ void GUIOptionRemap::OnPostRender(u32 timeMs) {
         Captured.invoke(reinterpret_cast<DelegateArg>(static_cast<GUIButton*>(this)));
     }
     SettleCounter = 0;
-    if (GUIScreen* screen = screenManager->findScreenOf(this))
+    if (GUIScreen* screen = askHook(guiHooks().screens.findScreenOf, nullptr, this))
         screen->setFocusedElement(this);
     refreshCaption();
     setCapturing(false);

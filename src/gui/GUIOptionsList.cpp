@@ -2,6 +2,7 @@
 
 #include "core/Delegate.h"
 #include "core/Globals.h"
+#include "core/LanguageManager.h"
 #include "gui/GUIButton.h"
 #include "gui/GUIFreeTypeText.h"
 #include "gui/GUIImage.h"
@@ -10,7 +11,7 @@
 #include "gui/GUITextButton.h"
 #include "gui/GuiCommon.h"
 #include "gui/GuiHooks.h"
-#include "screens/ScreenManager.h"
+#include "level/LevelManager.h"
 
 #include <IGUIEnvironment.h>
 #include <ITimer.h>
@@ -39,7 +40,7 @@ void moveTo(gui::IGUIElement* element, s32 x, s32 y) {
 } // namespace
 
 GUIOptionsList::GUIOptionsList(gui::IGUIEnvironment* environment, bool openedFromMainMenu, bool panelOnRight)
-    : GUIScreen(environment, environment->getRootGUIElement(), ScreenManager::menuScreenId, core::recti(0, 0, 100, 100)),
+    : GUIScreen(environment, environment->getRootGUIElement(), ScreenId::Menu, core::recti(0, 0, 100, 100)),
       OpenedFromMainMenu(openedFromMainMenu), PanelOnRight(panelOnRight) {
     for (const char* name : {"MenuPanel.png", "MenuPanelLeft.png", "MenuSubPanel.png", "MenuSubPanelLeft.png"})
         objectTexture(environment, name);
@@ -52,13 +53,13 @@ GUIOptionsList::GUIOptionsList(gui::IGUIEnvironment* environment, bool openedFro
     PanelX = PanelOnRight ? screenWidth - PanelWidth : 0;
     ItemOffsetX = PanelOnRight ? guiUnits(4) : guiUnits(4) - guiUnits(25);
     ItemFont = getLanguageFont(4);
-    if (DelegateList* list = askHook(guiHooks().language.languageChanged, nullptr))
-        bindCallback(*list, this, &GUIOptionsList::onLanguageChanged);
+    if (languageManager)
+        bindCallback(languageManager->languageChanged, this, &GUIOptionsList::onLanguageChanged);
 }
 
 GUIOptionsList::~GUIOptionsList() {
-    if (DelegateList* list = askHook(guiHooks().language.languageChanged, nullptr))
-        unbindCallback(*list, this, &GUIOptionsList::onLanguageChanged);
+    if (languageManager)
+        unbindCallback(languageManager->languageChanged, this, &GUIOptionsList::onLanguageChanged);
 }
 
 // --- building -----------------------------------------------------------------------------------
@@ -301,7 +302,7 @@ void GUIOptionsList::OnPostRender(u32 timeMs) {
     GUIScreen::OnPostRender(timeMs);
 
     MenuCamera = nullptr;
-    if (OpenedFromMainMenu && !askHook(guiHooks().level.isLoadingOverlayBusy, false)) {
+    if (OpenedFromMainMenu && !(levelManager && levelManager->loadingOverlay.isBusy())) {
         MenuCamera = askHook(guiHooks().camera.menuCamera, nullptr);
         if (MenuCamera && getPlayer(0))
             callHook(guiHooks().camera.setCameraOffset, MenuCamera,
@@ -338,7 +339,7 @@ void GUIOptionsList::OnPostRender(u32 timeMs) {
 }
 
 void GUIOptionsList::updatePanelSlide() {
-    const s32 margin = screenManager && screenManager->Overscan ? screenWidthPart(0.05f) : 0;
+    const s32 margin = askHook(guiHooks().screens.overscanMargin, core::position2di(0, 0)).X;
     const f32 d = static_cast<f32>(PanelWidth + margin);
     const bool left = !PanelOnRight;
     s32 x = 0;

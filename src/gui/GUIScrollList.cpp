@@ -5,7 +5,6 @@
 #include "gui/GUIOptionsList.h"
 #include "gui/GuiCommon.h"
 #include "gui/GuiHooks.h"
-#include "screens/ScreenManager.h"
 
 #include <IGUIEnvironment.h>
 #include <ITexture.h>
@@ -48,9 +47,7 @@ GUIButton* GUIScrollList::createArrowButton(const char* texturePath) {
 }
 
 GUIOptionsList* GUIScrollList::getOwningList() const {
-    if (!screenManager)
-        return nullptr;
-    GUIScreen* screen = screenManager->findScreenOf(this);
+    GUIScreen* screen = askHook(guiHooks().screens.findScreenOf, nullptr, this);
     // Any menu screen built on the options list (the pause menu reports its own type).
     return dynamic_cast<GUIOptionsList*>(screen);
 }
@@ -107,7 +104,7 @@ void GUIScrollList::removeItem(GUIButton* row) {
 void GUIScrollList::OnPostRender(u32 timeMs) {
     GUIButton::OnPostRender(timeMs);
 
-    const s32 wheel = static_cast<s32>(askHook(guiHooks().input.mouseWheel, 0.0f));
+    const s32 wheel = static_cast<s32>(mouseWheelSteps());
     if (wheel != 0 && VisibleCount < ItemCount) {
         FirstVisible -= wheel;
         clampFirstVisible();
@@ -115,7 +112,7 @@ void GUIScrollList::OnPostRender(u32 timeMs) {
     if (!screenManager)
         return;
 
-    const GUIButton* focused = screenManager->getTopScreenFocus();
+    const GUIButton* focused = askHook(guiHooks().screens.topScreenFocus, nullptr);
     s32 index = 0;
     for (gui::IGUIElement* child : Children) {
         if (child == focused) {
@@ -138,7 +135,8 @@ void GUIScrollList::OnPostRender(u32 timeMs) {
         DownButton->setVisible(true);
     }
     const f32 s = Appear * Appear * (3.0f - 2.0f * Appear);
-    const f32 slide = static_cast<f32>(screenManager->getOverscanMargin().X + list->getPanelWidth());
+    const f32 slide = static_cast<f32>(askHook(guiHooks().screens.overscanMargin, core::position2di(0, 0)).X +
+                                       list->getPanelWidth());
     for (s32 i = 0; i < ItemCount; ++i) {
         GUIButton* row = items[static_cast<std::size_t>(i)];
         if (!row)

@@ -42,6 +42,13 @@ inline constexpr irr::s32 ScrollList = 1024;
 inline constexpr irr::s32 MenuItem = 1015;
 } // namespace GuiType
 
+// Element ids of the screens the toolkit makes itself; the screen manager finds them by these.
+namespace ScreenId {
+inline constexpr irr::s32 Menu = 11;
+inline constexpr irr::s32 Hud = 1235;
+inline constexpr irr::s32 Subtitles = 1236;
+} // namespace ScreenId
+
 inline irr::gui::EGUI_ELEMENT_TYPE toElementType(irr::s32 typeId) {
     return static_cast<irr::gui::EGUI_ELEMENT_TYPE>(typeId);
 }

@@ -16,8 +16,8 @@ struct PlayerHooks {
         // ScreenManager::getTopScreenFocus: the focused element of the top screen, the
         // receiver of the menu key events. Empty: null (nothing is sent).
         std::function<irr::gui::IGUIElement*()> getTopScreenFocus;
-        // The active screen's float state; the multitouch device counts itself present only
-        // while it is 0.0. Empty: 0.0 (no active screen).
+        // The active screen's float state (the cutscene overlay's bar amount); the multitouch
+        // device counts itself present only while it is 0.0. Empty: 0.0 (no active screen).
         std::function<float()> activeScreenState;
     } screens;
 

@@ -17,7 +17,14 @@
 #include "gui/hud/GUISubtitleManager.h"
 #include "core/LanguageManager.h"
 #include "screens/levels/GUILevelElement.h"
+#include "level/LevelEvents.h"
+#include "level/LevelManager.h"
+#include "player/InputDevice.h"
+#include "player/InputManager.h"
+#include "player/PlayerControls.h"
+#include "screens/menus/GUIMainScreen.h"
 #include "screens/menus/GUIPauseScreen.h"
+#include "screens/menus/GUIPlayScreen.h"
 #include "core/ProgramQueries.h"
 
 #include <IGUIEnvironment.h>
@@ -41,6 +48,19 @@ constexpr s32 captureDelayFrames = 5;
 
 u32 currentTime() {
     return gameDevice && gameDevice->getTimer() ? gameDevice->getTimer()->getTime() : 0;
+}
+
+// Every player-controls object of the input manager is asked (none is skipped once one
+// answered), so that each sees the press.
+bool anyPausePressed() {
+    if (!inputManager)
+        return false;
+    bool pressed = false;
+    for (int player = 0; player < maxPlayers; ++player)
+        for (int set = 0; set < inputManager->getPlayerControlsCount(player); ++set)
+            if (PlayerControls* controls = inputManager->getPlayerControls(player, set))
+                pressed = controls->isPausePressed() || pressed;
+    return pressed;
 }
 
 } // namespace
@@ -316,7 +336,7 @@ GUIButton* ScreenManager::getTopScreenFocus() const {
 }
 
 bool ScreenManager::isInputAllowed() const {
-    if (askHook(guiHooks().level.isLevelLoading, false))
+    if (levelManager && levelManager->levelLoading)
         return false;
     GUIScreen* top = getTopScreen();
     if (top && top->PassInput)
@@ -431,7 +451,7 @@ void ScreenManager::flushScreenRemovals() {
 }
 
 void ScreenManager::setPauseScreenVisible(bool show) {
-    if (askHook(guiHooks().level.isLoadingOverlayBusy, false))
+    if (levelManager && levelManager->loadingOverlay.isBusy())
         return;
     GUIScreen* pause = findPauseScreen();
     if (!pause)
@@ -442,22 +462,19 @@ void ScreenManager::setPauseScreenVisible(bool show) {
 }
 
 void ScreenManager::openMainScreen(s32 playMode) {
-    const GuiMenuHooks& menus = guiHooks().menus;
-    if (menus.createMainScreen) {
-        if (GUIScreen* main = menus.createMainScreen()) {
-            main->drop();
-            ScreenStack.insert(ScreenStack.begin(), main);
-            main->refreshFocus();
-        }
+    if (Environment) {
+        auto* main = new GUIMainScreen(Environment, Environment->getRootGUIElement(), mainScreenId,
+                                       core::recti(0, 0, 100, 100));
+        main->drop();
+        ScreenStack.insert(ScreenStack.begin(), main);
+        main->refreshFocus();
+        auto* play = new GUIPlayScreen(Environment, true);
+        play->MenuRequest = playMode;
+        play->drop();
+        ScreenStack.insert(ScreenStack.begin(), play);
+        play->refreshFocus();
     }
-    if (menus.createPlayScreen) {
-        if (GUIScreen* play = menus.createPlayScreen(playMode)) {
-            play->drop();
-            ScreenStack.insert(ScreenStack.begin(), play);
-            play->refreshFocus();
-        }
-    }
-    // Without a title screen or menu nothing is open: the game is not held behind menus.
+    // Without a GUI nothing is open: the game is not held behind menus.
     StackActive = !ScreenStack.empty();
 }
 
@@ -472,15 +489,14 @@ core::position2di ScreenManager::getOverscanMargin() const {
 void ScreenManager::togglePause() {
     if (!ScreenStack.empty() || !findPauseScreen())
         return;
-    if (!askHook(guiHooks().input.isPausePressed, false))
+    if (!anyPausePressed())
         return;
-    GuiLevelHooks& level = guiHooks().level;
-    const core::stringw path = askHook(level.currentLevelPath, core::stringw());
-    if (equalsIgnoringAsciiCase(std::wstring_view(path.c_str()), endingCreditsLevel)) {
+    const core::stringw path = levelManager ? levelManager->getCurrentLevelPath() : core::stringw();
+    if (levelManager && equalsIgnoringAsciiCase(std::wstring_view(path.c_str()), endingCreditsLevel)) {
         // The credits leave to the main menu behind a covering transition.
-        callHook(level.queueTransition, true, 3, 2, 2.0f, 0);
-        callHook(level.queueClearMenus);
-        callHook(level.queueReturnToMainMenu);
+        levelManager->queueEvent(TransitionEvent::overDuration(true, 3, 2, 2.0f, 0));
+        levelManager->queueClearMenus();
+        levelManager->queueReturnToMainMenu();
         return;
     }
     setPauseScreenVisible(isInputAllowed());
@@ -492,7 +508,7 @@ void ScreenManager::update() {
         if (CaptureFrames < captureDelayFrames)
             ++CaptureFrames;
         if (CaptureFrames == captureDelayFrames &&
-            askHook(guiHooks().input.detectAnyPressedInput, false)) {
+            inputManager && InputDevice::detectAnyPressedInput()) {
             CaptureFrames = 0;
             InputCaptured = true;
         }
@@ -503,7 +519,7 @@ void ScreenManager::update() {
 
 void ScreenManager::draw() {
     if (Hud) {
-        const bool show = isSimulationActive() && !askHook(guiHooks().level.isLevelLoading, false);
+        const bool show = isSimulationActive() && !(levelManager && levelManager->levelLoading);
         if (show != Hud->isVisible())
             Hud->setVisible(show);
     }
@@ -525,13 +541,11 @@ void ScreenManager::postRenderGUI(f32 runningSeconds) {
 void ScreenManager::handleDebugKeys() {
     if (!debugMode || !inputManager)
         return;
-    const auto& keyState = guiHooks().input.keyState;
     if (DebugStats)
         DebugStats->toggleOnKey();
-    if (askHook(keyState, 0, static_cast<s32>(KEY_F7)) == keyPressedThisFrame)
+    if (keyboardKeyState(KEY_F7) == keyPressedThisFrame)
         DrawGUI = !DrawGUI;
-    if (askHook(keyState, 0, static_cast<s32>(KEY_ESCAPE)) == keyPressedThisFrame ||
-        askHook(keyState, 0, static_cast<s32>(KEY_F8)) == keyPressedThisFrame)
+    if (keyboardKeyState(KEY_ESCAPE) == keyPressedThisFrame || keyboardKeyState(KEY_F8) == keyPressedThisFrame)
         DrawGUI = true;
 }
 
@@ -544,6 +558,6 @@ void ScreenManager::setCaptureInput(bool capture) {
 bool ScreenManager::getCapturedControllerState(ButtonMapping& out) const {
     if (!InputCaptured)
         return false;
-    callHook(guiHooks().input.copyCapturedInput, out);
+    out = InputDevice::foundMapping();
     return true;
 }

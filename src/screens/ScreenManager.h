@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Delegate.h"
+#include "gui/GuiCommon.h"
 
 #include <irrTypes.h>
 #include <path.h>
@@ -41,12 +42,12 @@ struct ButtonMapping;
 class ScreenManager {
 public:
     // Element ids of the screens.
-    static constexpr irr::s32 menuScreenId = 11;
+    static constexpr irr::s32 menuScreenId = ScreenId::Menu;
     static constexpr irr::s32 mainScreenId = 10;
     static constexpr irr::s32 splashScreenId = 19965;
     static constexpr irr::s32 pauseScreenId = 1234;
-    static constexpr irr::s32 hudId = 1235;
-    static constexpr irr::s32 subtitleScreenId = 1236;
+    static constexpr irr::s32 hudId = ScreenId::Hud;
+    static constexpr irr::s32 subtitleScreenId = ScreenId::Subtitles;
     static constexpr irr::s32 overlayId = -400;
     // Screens with this type never block input (the HUD and the subtitle layer).
     static constexpr irr::s32 passingType = 1009;

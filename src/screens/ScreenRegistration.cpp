@@ -1,14 +1,11 @@
 #include "screens/ScreenRegistration.h"
 
 #include "characters/SuspicionHooks.h"
+#include "characters/SuspicionMeter.h"
 #include "core/Globals.h"
-#include "core/LanguageManager.h"
-#include "core/ProgramQueries.h"
-#include "core/SoundManager.h"
 #include "gui/GUIButton.h"
 #include "gui/GUIDebugStats.h"
 #include "gui/GUIElementFactory.h"
-#include "gui/GUIMenuItem.h"
 #include "gui/GuiHooks.h"
 #include "gui/fonts/CGUITTFont.h"
 #include "gui/fonts/FontCache.h"
@@ -16,29 +13,25 @@
 #include "gui/hud/GUINotification.h"
 #include "gui/hud/GUIObjectiveCenter.h"
 #include "gui/hud/GUISubtitleManager.h"
-#include "level/LevelEvents.h"
 #include "level/LevelHooks.h"
 #include "level/LevelInfo.h"
 #include "level/LevelManager.h"
 #include "level/SoundObject.h"
-#include "player/InputDevice.h"
-#include "player/InputManager.h"
-#include "player/PlayerControls.h"
 #include "player/PlayerHooks.h"
-#include "player/devices/KeyboardDevice.h"
-#include "player/devices/MouseDevice.h"
 #include "screens/ScreenManager.h"
 #include "screens/levels/LevelCatalogue.h"
 #include "core/Utf8.h"
 #include "screens/levels/WorkshopLevels.h"
-#include "screens/menus/GUIControlOptionsScreen.h"
 #include "screens/menus/GUIMainScreen.h"
-#include "screens/menus/GUIPlayScreen.h"
+#include "screens/menus/GUIPauseScreen.h"
 #include "screens/menus/GUISplashScreen.h"
 #include "camera/CameraServices.h"
 #include "render/RenderServices.h"
 
 #include <IrrlichtDevice.h>
+
+#include <algorithm>
+#include <optional>
 
 using namespace irr;
 
@@ -64,96 +57,13 @@ void subscribeScreenLevelHandlers() {
 
 namespace {
 
-void fillGuiSlots(GuiHooks& hooks) {
-    hooks.sound.playEffect = [](s32 id) {
-        if (soundManager)
-            soundManager->playEffect(id);
-    };
-    hooks.sound.setAllPaused = [](bool paused) {
-        if (soundManager)
-            soundManager->setAllPaused(paused);
-    };
-    hooks.language.getText = [](s32 id) {
-        if (languageManager)
-            return languageManager->getText(id);
-        core::stringw placeholder(L"#");
-        placeholder += id;
-        return placeholder;
-    };
-    hooks.language.getFont = [](s32 role) -> gui::IGUIFont* {
-        return languageManager ? languageManager->getFont(role) : nullptr;
-    };
-    hooks.language.languageChanged = []() -> DelegateList* {
-        return languageManager ? &languageManager->languageChanged : nullptr;
-    };
-    hooks.level.isLevelLoading = [] { return levelManager && levelManager->levelLoading; };
-    hooks.level.isLoadingOverlayBusy = [] { return levelManager && levelManager->loadingOverlay.isBusy(); };
-    hooks.level.isLoadingOverlayOpaque = [] { return isLoadingOverlayOpaque(); };
-    hooks.level.isGameplaySuspendedOrLoading = [] { return isGameplaySuspendedOrLoading(); };
-    hooks.level.currentLevelPath = [] {
-        return levelManager ? levelManager->getCurrentLevelPath() : core::stringw();
-    };
-    hooks.level.queueLoadLevel = [](const core::stringw& path) {
-        if (levelManager)
-            levelManager->queueLoadLevelEvent(io::path(path), false);
-    };
-    hooks.level.queueReloadLevel = [](const core::stringw& path) {
-        if (!levelManager)
-            return;
-        levelManager->queueEvent(new UnloadLevelEvent(true));
-        levelManager->queueEvent(new LoadLevelEvent(io::path(path)));
-    };
-    hooks.level.setObjectiveDisplay = [](ObjectiveDisplay* display) {
-        if (levelManager)
-            levelManager->objectives.setDisplay(display);
-    };
-    hooks.level.objectiveDisplay = []() -> ObjectiveDisplay* {
-        return levelManager ? levelManager->objectives.getDisplay() : nullptr;
-    };
-    hooks.level.reloadObjectiveTexts = [] {
-        if (!levelManager || !gameDevice)
-            return;
-        ObjectiveList& list = levelManager->objectives;
-        if (languageManager)
-            list.setCollectionFile(languageManager->getLocalizedPath(ObjectiveList::defaultCollectionFile).c_str());
-        list.loadCollection(gameDevice->getFileSystem());
-        list.refreshRequested = true;
-    };
-}
-
-// Every player-controls object of the input manager, each asked (no stop at the first).
-bool anyPausePressed() {
-    if (!inputManager)
-        return false;
-    bool pressed = false;
-    for (int player = 0; player < maxPlayers; ++player)
-        for (int set = 0; set < inputManager->getPlayerControlsCount(player); ++set)
-            if (PlayerControls* controls = inputManager->getPlayerControls(player, set))
-                pressed = controls->isPausePressed() || pressed;
-    return pressed;
-}
-
-void fillInputSlots(GuiInputHooks& input) {
-    // The mouse is the pointer while the mouse mode is on (keys and clicks set it, touches
-    // clear it).
-    input.isPointerActive = [] {
-        return !inputManager || !inputManager->getMouse() || inputManager->getMouse()->mouseModeActive;
-    };
-    input.mouseWheel = [] {
-        return inputManager && inputManager->getMouse() ? inputManager->getMouse()->systemMouse().wheel : 0.0f;
-    };
-    input.isPausePressed = anyPausePressed;
-    input.detectAnyPressedInput = [] { return inputManager && InputDevice::detectAnyPressedInput(); };
-    input.copyCapturedInput = [](ButtonMapping& out) { out = InputDevice::foundMapping(); };
-    input.keyState = [](s32 key) -> s32 {
-        if (!inputManager || !inputManager->getKeyboard())
-            return 0;
-        return static_cast<s32>(inputManager->getKeyboard()->keyState(key));
-    };
-    // The input manager sends the menu actions to the focused element of the top screen.
-    playerHooks().screens.getTopScreenFocus = []() -> gui::IGUIElement* {
+// The focused element of the top screen receives the input manager's menu actions; the
+// multitouch device stands back while the cutscene overlay covers the game.
+void fillPlayerSlots(PlayerHooks::Screens& screens) {
+    screens.getTopScreenFocus = []() -> gui::IGUIElement* {
         return screenManager ? screenManager->getTopScreenFocus() : nullptr;
     };
+    screens.activeScreenState = [] { return screenManager ? screenManager->getOverlayBlend() : 0.0f; };
 }
 
 } // namespace
@@ -242,42 +152,64 @@ void fillLoadingSlots() {
     };
 }
 
-// The title screen and the main menu's entries, and the backdrop of the menus opened over them.
+// The title screen a layout names, and the backdrop of the menus opened over the main menu.
 void fillMenuSlots(GuiMenuHooks& menus) {
-    menus.createMainScreen = []() -> GUIScreen* {
-        if (!screenManager)
-            return nullptr;
-        gui::IGUIEnvironment* environment = screenManager->getEnvironment();
-        return new GUIMainScreen(environment, environment->getRootGUIElement(), ScreenManager::mainScreenId,
-                                 core::recti(0, 0, 100, 100));
-    };
-    menus.createPlayScreen = [](s32 playMode) -> GUIScreen* {
-        if (!screenManager)
-            return nullptr;
-        auto* play = new GUIPlayScreen(screenManager->getEnvironment(), true);
-        play->MenuRequest = playMode;
-        return play;
-    };
-    menus.setTitleFadeTarget = [](f32 target) { MainScreenFadeTarget = target; };
-    // The options menu closes over the title: the main menu's list comes back, Options focused.
-    menus.createPlayScreenAfterOptions = []() -> GUIScreen* {
-        if (!screenManager)
-            return nullptr;
-        auto* play = new GUIPlayScreen(screenManager->getEnvironment(), false);
-        if (GUIMenuItem* options = play->getOptionsItem())
-            play->setFocusedElement(options);
-        return play;
-    };
-    menus.createControlOptionsScreen = [](bool openedFromMainMenu) -> GUIScreen* {
-        if (!screenManager)
-            return nullptr;
-        return new GUIControlOptionsScreen(screenManager->getEnvironment(), openedFromMainMenu);
+    menus.createMainScreen = [](gui::IGUIEnvironment* environment, gui::IGUIElement* parent) -> gui::IGUIElement* {
+        return new GUIMainScreen(environment, parent, -1, core::recti(0, 0, 100, 100));
     };
     menus.showCalibrationPreview = [] {
         if (!CalibrationPreview)
             return;
         CalibrationPreview->setVisible(true);
         setMenuPreviewsVisible(CalibrationPreview);
+    };
+}
+
+// The HUD shows the current suspicion record and raises it when a splat lands.
+void fillGuiSuspicionSlots(GuiSuspicionHooks& suspicion) {
+    suspicion.shown = []() -> std::optional<ShownSuspicion> {
+        const SuspicionMeter* meter = levelManager ? levelManager->getPlayerSuspicion(0) : nullptr;
+        if (!meter)
+            return std::nullopt;
+        return ShownSuspicion{meter->value, meter->pendingValue, meter->drainValue, meter->watcherCount};
+    };
+    suspicion.addSplat = [](f32 amount) {
+        SuspicionMeter* meter = levelManager ? levelManager->getPlayerSuspicion(0) : nullptr;
+        if (!meter)
+            return;
+        meter->value = std::clamp(meter->value + amount, 0.0f, 100.0f);
+        levelManager->levelRun.lastSuspicion = meter->value;
+    };
+}
+
+// The widgets ask the screen stack they live on.
+void fillGuiScreenSlots(GuiScreenHooks& screens) {
+    screens.findScreenOf = [](const gui::IGUIElement* element) -> GUIScreen* {
+        return screenManager ? screenManager->findScreenOf(element) : nullptr;
+    };
+    screens.topScreen = []() -> GUIScreen* { return screenManager ? screenManager->getTopScreen() : nullptr; };
+    screens.topScreenFocus = []() -> GUIButton* { return screenManager ? screenManager->getTopScreenFocus() : nullptr; };
+    screens.isInputAllowed = [] { return !screenManager || screenManager->isInputAllowed(); };
+    screens.overscanMargin = [] { return screenManager ? screenManager->getOverscanMargin() : core::position2di(0, 0); };
+    screens.overlayBlend = [] { return screenManager ? screenManager->getOverlayBlend() : 0.0f; };
+    screens.hud = []() -> GUIHud* { return screenManager ? screenManager->getHud() : nullptr; };
+    screens.pausePanel = []() -> std::optional<PausePanelSlide> {
+        const GUIPauseScreen* pause = screenManager ? screenManager->getPauseScreen() : nullptr;
+        if (!pause)
+            return std::nullopt;
+        return PausePanelSlide{pause->getDimAmount(), pause->getPanelWidth()};
+    };
+    screens.notificationQueueHead = []() -> GUINotification* {
+        if (!screenManager || screenManager->getActiveNotifications().empty())
+            return nullptr;
+        return screenManager->getActiveNotifications().front();
+    };
+    screens.setCaptureInput = [](bool capture) {
+        if (screenManager)
+            screenManager->setCaptureInput(capture);
+    };
+    screens.capturedInput = [](ButtonMapping& out) {
+        return screenManager && screenManager->getCapturedControllerState(out);
     };
 }
 
@@ -294,12 +226,17 @@ void fillSuspicionSlots(SuspicionHookTable& suspicion) {
     };
 }
 
+void fillGuiSlots(GuiHooks& hooks) {
+    fillGuiScreenSlots(hooks.screens);
+    fillMenuSlots(hooks.menus);
+    fillGuiSuspicionSlots(hooks.suspicion);
+}
+
 void registerScreens() {
     fillGuiSlots(guiHooks());
-    fillInputSlots(guiHooks().input);
+    fillPlayerSlots(playerHooks().screens);
     fillLevelSlots(levelHooks().screens);
     fillLevelGuiSlots(levelHooks().gui);
     fillSuspicionSlots(suspicionHooks());
     fillLoadingSlots();
-    fillMenuSlots(guiHooks().menus);
 }

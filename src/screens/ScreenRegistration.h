@@ -1,11 +1,14 @@
 #pragma once
 
-// Fills the GUI's own slots for the services of the application core (sounds through the
-// sound manager, texts and fonts through the language manager, the loading overlay's
-// program-wide queries, the current level), the input manager's answers to the GUI
-// (pointer, wheel, pause, input capture, keys) and the input manager's way to the focused
-// element of the top screen. Called once before the game runs.
+struct GuiHooks;
+
+// Fills the GUI's slots (fillGuiSlots) and the input manager's way to the focused element of
+// the top screen. Called once before the game runs.
 void registerScreens();
+
+// The GUI's slots that the screens answer: the screen stack its widgets ask, the title screen
+// a layout names, the calibration preview, and the suspicion record the HUD shows.
+void fillGuiSlots(GuiHooks& hooks);
 
 // A level unload takes the notifications and the menu previews along; a level load starts
 // without subtitles or a cross-fade. The shell subscribes these once both the screen

@@ -39,9 +39,9 @@ f32 angleBetween(core::vector3df a, core::vector3df b) {
 
 class CameraGameTest : public GameFixture {
 protected:
-    // In the first frame: the level is loaded over the closed title screen.
+    // Once the title has shown: the level is loaded over the closed main menu.
     void loadFirst(const char* level, std::function<void()> then = {}) {
-        nextFrame(std::string("load ") + level, [level, then] {
+        waitFor(std::string("load ") + level, titleShown, [level, then] {
             screenManager->closeAllScreens();
             ASSERT_TRUE(levelManager->loadLevel(level));
             if (then)

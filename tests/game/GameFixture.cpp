@@ -4,7 +4,6 @@
 #include "core/app/GameApplication.h"
 #include "core/Globals.h"
 #include "gui/GUIScreen.h"
-#include "gui/GUIScrollList.h"
 #include "gui/GuiHooks.h"
 #include "level/LevelHooks.h"
 #include "player/GameActions.h"
@@ -12,6 +11,7 @@
 #include "player/PlayerControls.h"
 #include "player/PlayerHooks.h"
 #include "screens/ScreenManager.h"
+#include "screens/menus/GUIPlayScreen.h"
 
 #include <cstring>
 #include <filesystem>
@@ -27,19 +27,7 @@ void failRun(const std::string& why) { FAIL() << why; }
 
 } // namespace
 
-GameFixture::GameFixture() {
-    gameMainScreen = guiHooks().menus.createMainScreen;
-    gamePlayScreen = guiHooks().menus.createPlayScreen;
-    guiHooks().menus.createPlayScreen = nullptr;
-    guiHooks().menus.createMainScreen = [this]() -> GUIScreen* {
-        titleMenu = new guitest::TestMenu(gameDevice->getGUIEnvironment(), true, L"Title",
-                                          guitest::TestMenu::numberedRows(3));
-        // The title screen keeps the background level running.
-        titleMenu->PassUpdate = true;
-        titleMenu->getScrollList()->setAppear(1.0f);
-        return titleMenu;
-    };
-}
+GameFixture::GameFixture() = default;
 
 GameFixture::~GameFixture() = default;
 
@@ -169,9 +157,8 @@ bool GameFixture::menuDownPressed() {
     return controls && controls->wasActionPressed(GameAction::MenuDown);
 }
 
-void GameFixture::useGameMenus() {
-    guiHooks().menus.createMainScreen = gameMainScreen;
-    guiHooks().menus.createPlayScreen = gamePlayScreen;
+GUIPlayScreen* GameFixture::mainMenu() {
+    return screenManager ? dynamic_cast<GUIPlayScreen*>(screenManager->getTopScreen()) : nullptr;
 }
 
 bool GameFixture::shownOnTop(const GUIScreen* screen) {

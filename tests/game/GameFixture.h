@@ -1,7 +1,6 @@
 #pragma once
 
 #include "../core/app/ShellFixture.h"
-#include "../gui/TestMenu.h"
 #include "core/Globals.h"
 #include "support/TempDir.h"
 
@@ -12,11 +11,11 @@
 #include <string>
 #include <vector>
 
+class GUIPlayScreen;
 class GUIScreen;
 
-// The whole game: the real program's registrations (as main() makes them), a plain title
-// menu standing in for the game's own title screen (useGameMenus brings the game's own), and
-// the test's road through the running game.
+// The whole game: the real program's registrations (as main() makes them) and the test's
+// road through the running game.
 //
 // The road is a list of steps. Every frame, after its update and before its render, the
 // current step asks for its state; once the state holds, the step acts, and the next step asks from
@@ -57,8 +56,8 @@ protected:
     void postKey(irr::EKEY_CODE key, bool down);
     // The "Menu Down" action went down this frame on the active controls.
     static bool menuDownPressed();
-    // The game's own title screen and main menu instead of the stand-in title menu.
-    void useGameMenus();
+    // The main menu's entry list when it is the top screen (null otherwise).
+    static GUIPlayScreen* mainMenu();
     // The screen is on top of the stack and its fade-in has ended.
     static bool shownOnTop(const GUIScreen* screen);
     // Start-up has ended: the title screen is on top and has faded in.
@@ -73,10 +72,7 @@ protected:
     // Runs after every frame's render, before the window's events come in (a touch the test
     // makes between frames).
     std::function<void()> betweenFrames;
-    guitest::TestMenu* titleMenu = nullptr;
     std::vector<irr::SEvent> pendingEvents;
-    std::function<GUIScreen*()> gameMainScreen;
-    std::function<GUIScreen*(irr::s32)> gamePlayScreen;
 
 private:
     test::ScopedEnv singleBuffer{"PADDLESTONE_SINGLE_BUFFER", std::nullopt};

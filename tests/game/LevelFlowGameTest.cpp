@@ -59,7 +59,7 @@ protected:
     void playEndingLevel(s32 playMode, bool demo, const char* outcomeName, std::function<bool()> outcome) {
         writeEndingLevel();
         bool loaded = false;
-        nextFrame("the ending level", [playMode, demo, &loaded] {
+        waitFor("the ending level", titleShown, [playMode, demo, &loaded] {
             for (s32 type : {11, 12, 13, 24, 2, 5, 15, 16, 20, 21, 27})
                 EXPECT_TRUE(isTriggerActionClassRegistered(type)) << triggerActionNames[type];
             screenManager->closeAllScreens();
@@ -123,7 +123,6 @@ TEST_F(LevelFlowGameTest, InDemoModeTheThanksSplashShows) {
 // arrives at the main menu.
 TEST_F(LevelFlowGameTest, ALevelBeingLeftDoesNotEndAgain) {
     writeEndingLevel();
-    useGameMenus();
     TriggerEventObject* endIt = nullptr;
     const auto atTheMainMenu = [] {
         const auto& stack = screenManager->getScreenStack();

@@ -242,12 +242,11 @@ protected:
                              padReady(),
                          2);
     }
-    // The game's settings for the road, a single-buffered OpenGL window and the real menus.
+    // The game's settings for the road and a single-buffered OpenGL window.
     void startOnOpenGL(void (*settings)()) {
         test::keepGraphicsDriverLoaded();
         writeSettings(settings);
         useSingleBuffer();
-        useGameMenus();
     }
     void playTheRoad(const char* device);
     void playTheStorySelect(const char* device);

@@ -29,7 +29,7 @@ scene::ISceneNode* named(const char* name) { return gameDevice->getSceneManager(
 
 TEST_F(MechanismsGameTest, TheChainHangsFromItsAnchorInTheRunningGame) {
     bool loaded = false;
-    nextFrame("the joint level", [&] {
+    waitFor("the joint level", titleShown, [&] {
         screenManager->closeAllScreens();
         ASSERT_TRUE(levelManager->loadLevel("Content/Levels/JointDemo.irr"));
         loaded = true;
@@ -60,7 +60,7 @@ TEST_F(MechanismsGameTest, TheChainHangsFromItsAnchorInTheRunningGame) {
 TEST_F(MechanismsGameTest, ADoorSwingsATieIsCollectedAndABannerHangsInTheRunningGame) {
     constexpr const char* level = "Content/Levels/TieDemo.irr";
     bool loaded = false;
-    nextFrame("the tie level", [&] {
+    waitFor("the tie level", titleShown, [&] {
         screenManager->closeAllScreens();
         ASSERT_TRUE(levelManager->loadLevel(level));
         loaded = true;

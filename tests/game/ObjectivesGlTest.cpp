@@ -69,7 +69,7 @@ TEST_F(ObjectivesGlTest, ObjectivesChangedByActionsShowOnTheObjectivePanel) {
             visibleRows = panel->countVisibleRows();
         }
     };
-    nextFrame("the demo level", [&] {
+    waitFor("the demo level", titleShown, [&] {
         screenManager->closeAllScreens();
         levelManager->unloadLevel(); // the title's background level goes
         ASSERT_TRUE(levelManager->loadLevel("Content/Levels/ObjectivesDemo.irr"));

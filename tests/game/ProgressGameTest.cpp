@@ -23,7 +23,7 @@ using ProgressGameTest = GameFixture;
 // another's mesh.
 TEST_F(ProgressGameTest, TheObjectivesDemoLevelDrivesItsObjectivesAndProgressByActions) {
     auto find = [](irr::s32 id) { return levelManager->getSceneNodeFromID(id); };
-    nextFrame("the demo level", [&] {
+    waitFor("the demo level", titleShown, [&] {
         for (irr::s32 type : {3, 4, 7, 14, 17, 18, 19, 23, 25, 26, 28})
             EXPECT_TRUE(isTriggerActionClassRegistered(type)) << triggerActionNames[type];
         screenManager->closeAllScreens();

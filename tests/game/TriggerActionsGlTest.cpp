@@ -75,7 +75,7 @@ TEST_F(TriggerActionsGlTest, TheDemonstrationLevelsActionsShowFrameByFrame) {
     };
     TriggerObject* start = nullptr;
     irr::core::vector3df kickedStart;
-    nextFrame("the demo level", [&] {
+    waitFor("the demo level", titleShown, [&] {
         screenManager->closeAllScreens();
         levelManager->unloadLevel(); // the title's background level goes
         ASSERT_TRUE(levelManager->loadLevel("Content/Levels/TriggerActionsDemo.irr"));

@@ -30,6 +30,7 @@
 #include "render/TextObject.h"
 #include "screens/ScreenManager.h"
 #include "screens/menus/GUIPauseScreen.h"
+#include "screens/menus/GUIPlayScreen.h"
 #include "screens/levels/LevelCatalogue.h"
 #include "screens/levels/WorkshopLevels.h"
 #include "level/LevelHooks.h"
@@ -68,22 +69,23 @@ TEST_F(WholeGameTest, EachRunCountsItsLevelFramesAfresh) {
     ASSERT_NO_FATAL_FAILURE(playGame());
 }
 
-// A key pressed on the keyboard moves the title menu's focus and is seen as the "Menu Down"
+// A key pressed on the keyboard moves the main menu's focus and is seen as the "Menu Down"
 // action for exactly one frame, press after press (the input frame ends every frame).
 TEST_F(WholeGameTest, KeyPressesReachTheTopScreenAndThePlayerControlsFrameByFrame) {
     std::vector<bool> pressedSeen;
-    // The row of the title menu that has the focus (-1: none of them).
+    // The entry of the main menu that has the focus (-1: none of them).
     std::vector<int> focusSeen;
     auto look = [&] {
         pressedSeen.push_back(menuDownPressed());
         int row = -1;
-        for (int i = 0; i < 3; ++i)
-            if (titleMenu && screenManager->getTopScreenFocus() == titleMenu->row(i))
-                row = i;
+        if (GUIPlayScreen* menu = mainMenu())
+            for (std::size_t i = 0; i < menu->getItems().size(); ++i)
+                if (screenManager->getTopScreenFocus() == menu->getItems()[i])
+                    row = static_cast<int>(i);
         focusSeen.push_back(row);
     };
-    // Each press in a frame of its own, then the frames after it; the title menu takes keys
-    // once it has faded in.
+    // Each press in a frame of its own, then the frames after it; the main menu takes keys
+    // once the title has faded in.
     int lastFrame = 0;
     for (int press = 0; press < 2; ++press) {
         const auto down = [&] {
@@ -189,7 +191,7 @@ TEST_F(WholeGameTest, SpeechBubblesTypeOutTheirTextAsFramesPass) {
     TextBubbleObject* bubble = nullptr;
     std::vector<int> shown; // letters shown, frame by frame
     bool hmdPass = true;
-    nextFrame("the bubble", [&] {
+    waitFor("the bubble", titleShown, [&] {
         screenManager->closeAllScreens(); // the level plays
         irr::scene::ISceneManager* scene = gameDevice->getSceneManager();
         for (const char* type : {"TextObject", "VolumeLightObject"})
@@ -260,7 +262,7 @@ TEST_F(WholeGameTest, PhysicsObjectsFallAndRestInTheRunningGame) {
         return crate ? crate->getAbsolutePosition().Y : 100.0f;
     };
     // Play it: no screen in front, so the level updates.
-    nextFrame("the demo level", [] {
+    waitFor("the demo level", titleShown, [] {
         screenManager->closeAllScreens();
         ASSERT_TRUE(levelManager->loadLevel(demo));
     });
@@ -310,7 +312,10 @@ TEST_F(WholeGameTest, TheCameraManagerPlacesTheMainCameraEveryFrameAndFollowsThe
                cameras->getOverrideCamera() == static_cast<CameraObject*>(cameras->gameCamera) &&
                std::fabs(cameras->mainCamera->getAbsolutePosition().getLength() - 12.0f) < 0.5f;
     };
-    nextFrame("the title keeps the timer running", [this] { titleMenu->setKeepTimerRunning(true); });
+    nextFrame("the main menu keeps the timer running", [this] {
+        ASSERT_NE(mainMenu(), nullptr);
+        mainMenu()->setKeepTimerRunning(true);
+    });
     waitFor("the game camera placed", placed, [&] {
         expectGameCameraShows();
         firstMain = cameraManagers[0]->mainCamera;
@@ -332,7 +337,7 @@ TEST_F(WholeGameTest, AFallingObjectSetsATriggerVolumeOffOnceAndLetsItGo) {
     TriggerObject* trigger = nullptr;
     int rises = 0, falls = 0;
     bool wasMet = false;
-    nextFrame("the demo level", [&] {
+    waitFor("the demo level", titleShown, [&] {
         screenManager->closeAllScreens();
         ASSERT_TRUE(levelManager->loadLevel("Content/Levels/PhysicsDemo.irr"));
         irr::scene::ISceneManager* scene = gameDevice->getSceneManager();
@@ -372,7 +377,7 @@ TEST_F(WholeGameTest, PhysicsParticlesFallOntoTheFloor) {
     ParticleSystemNode* fountain = nullptr;
     irr::f32 lowest = 1e9f, highest = -1e9f;
     irr::u32 count = 0;
-    nextFrame("the fountain", [&] {
+    waitFor("the fountain", titleShown, [&] {
         screenManager->closeAllScreens();
         ASSERT_TRUE(levelManager->loadLevel("Content/Levels/PhysicsDemo.irr"));
         irr::scene::ISceneManager* scene = gameDevice->getSceneManager();
@@ -458,7 +463,7 @@ TEST_F(WholeGameTest, EscapeDuringALevelPausesTheGameAndAgainResumesIt) {
         if (physicsManager->isStepInFlight())
             ++stepsBegun;
     };
-    // Into play: the title menu closes over the running level.
+    // Into play: the main menu closes over the running level.
     nextFrame("into play", [] { screenManager->closeAllScreens(); });
     waitFor("play", [] { return screenManager->isInputAllowed(); }, [&] {
         EXPECT_FALSE(screenManager->isPauseScreenVisible());
@@ -495,7 +500,7 @@ TEST_F(WholeGameTest, ACharacterWalksItsPathAndComesBackFromACheckpoint) {
     };
     irr::core::vector3df start, saved;
     irr::s32 savedIndex = -1;
-    nextFrame("the demo level", [&] {
+    waitFor("the demo level", titleShown, [&] {
         screenManager->closeAllScreens();
         ASSERT_TRUE(levelManager->loadLevel(level));
         ASSERT_NE(walker(), nullptr);
@@ -534,7 +539,7 @@ TEST_F(WholeGameTest, ACharacterWalksItsPathAndComesBackFromACheckpoint) {
 TEST_F(WholeGameTest, TheLevelsAnimatorsMoveTheirObjectsInTheRunningGame) {
     irr::f32 yawTurning = 0.0f, yawLooking = 0.0f;
     irr::core::vector3df riderTurning, riderLooking;
-    nextFrame("the demo level", [] {
+    waitFor("the demo level", titleShown, [] {
         EXPECT_NE(animatorFactory, nullptr);
         screenManager->closeAllScreens();
         ASSERT_TRUE(levelManager->loadLevel("Content/Levels/AnimatorDemo.irr"));
@@ -590,7 +595,7 @@ TEST_F(WholeGameTest, TheLevelsAnimatorsMoveTheirObjectsInTheRunningGame) {
 // clears the touch lists, and the frame draws the physics debug lines.
 TEST_F(WholeGameTest, AFallingObjectShrinksAndRespawnsAtItsSpawnPoint) {
     bool loaded = false;
-    nextFrame("the reset level", [&] {
+    waitFor("the reset level", titleShown, [&] {
         screenManager->closeAllScreens();
         ASSERT_TRUE(levelManager->loadLevel("Content/Levels/ResetDemo.irr"));
         loaded = true;
@@ -630,7 +635,7 @@ TEST_F(WholeGameTest, TheTriggerActionsDemoLevelRunsEachActionOnItsTimer) {
     irr::f32 liftStart = 0.0f, kickedStart = 0.0f, kickedHighest = 0.0f;
     auto find = [](irr::s32 id) { return levelManager->getSceneNodeFromID(id); };
     bool loaded = false;
-    nextFrame("the demo level", [&] {
+    waitFor("the demo level", titleShown, [&] {
         for (irr::s32 type : {1, 6, 8, 9, 10, 22})
             EXPECT_TRUE(isTriggerActionClassRegistered(type)) << triggerActionNames[type];
         screenManager->closeAllScreens();
@@ -695,7 +700,6 @@ namespace {
 // behind the loading overlay (the loading frames and billboard run while it reads) and
 // closes the menus; Escape then pauses it.
 TEST_F(WholeGameTest, NewGameFromTheMainMenuLoadsTheFirstStoryLevel) {
-    useGameMenus();
     constexpr const wchar_t* firstLevel = L"Content/Levels/Story_Garden.irr";
     int loadingFrames = 0;
     LevelHookTable::Screens& levelScreens = levelHooks().screens;

@@ -5,7 +5,7 @@
 #include "core/Globals.h"
 #include "core/ProfilerManager.h"
 #include "gui/GUIDebugStats.h"
-#include "gui/GuiHooks.h"
+#include "player/InputManager.h"
 
 #include <IGUIStaticText.h>
 
@@ -18,7 +18,7 @@ protected:
     void SetUp() override {
         GuiFixture::SetUp();
         profilerManager = &profiler;
-        guiHooks().input.keyState = [this](s32 key) { return key == 0x75 ? f6State : 0; };
+        useInput();
         stats = new GUIDebugStats(environment);
         stats->drop();
     }
@@ -28,9 +28,16 @@ protected:
         GuiFixture::TearDown();
     }
 
+    // F6 goes down in a frame of its own (it counts as pressed until the frame ends).
+    void pressF6() {
+        inputKey(KEY_F6, true);
+        inputKey(KEY_F6, false);
+        inputManager->endFrame();
+        inputKey(KEY_F6, true);
+    }
+
     ProfilerManager profiler;
     GUIDebugStats* stats = nullptr;
-    s32 f6State = 0;
 };
 
 TEST_F(DebugStatsTest, LinesStandInAColumnAtTheRightEdge) {
@@ -49,14 +56,14 @@ TEST_F(DebugStatsTest, LinesStandInAColumnAtTheRightEdge) {
 }
 
 TEST_F(DebugStatsTest, F6ShowsAndHidesOnlyInDebugModeAndTheProfilerFollows) {
-    f6State = 2;
+    pressF6();
     stats->toggleOnKey();
     EXPECT_FALSE(stats->isVisible());
     debugMode = true;
-    f6State = 1; // held, not pressed this frame
+    inputManager->endFrame(); // held, not pressed this frame
     stats->toggleOnKey();
     EXPECT_FALSE(stats->isVisible());
-    f6State = 2;
+    pressF6();
     stats->toggleOnKey();
     EXPECT_TRUE(stats->isVisible());
     postRenderAll();

@@ -5,7 +5,7 @@
 #include "gui/GUIElementFactory.h"
 #include "gui/GUIImage.h"
 #include "gui/GUIScreen.h"
-#include "gui/GuiHooks.h"
+#include "player/InputManager.h"
 #include "gui/GuiLayout.h"
 #include "gui/editor/GUIEditWindow.h"
 #include "gui/editor/GUIEditor.h"
@@ -23,7 +23,8 @@ protected:
         factory = new GUIElementFactory(environment);
         factory->drop();
         // Tab held: the grid is in use.
-        guiHooks().input.keyState = [this](s32 key) { return key == 0x09 && tabHeld ? 1 : 0; };
+        useInput();
+        holdTab(true);
         image = new GUIImage(environment, root(), 7, core::recti(23, 47, 123, 147));
         image->drop();
         editor = static_cast<GUIEditor*>(environment->addGUIElement("GUIEditor", root()));
@@ -59,11 +60,16 @@ protected:
         mouse(EMIE_LMOUSE_LEFT_UP, 60 + dx, 90 + dy);
     }
 
+    // Tab goes down or up, and the frame ends (held, or up).
+    void holdTab(bool held) {
+        inputKey(KEY_TAB, held);
+        inputManager->endFrame();
+    }
+
     test::TempDir dir;
     GUIElementFactory* factory = nullptr;
     GUIImage* image = nullptr;
     GUIEditor* editor = nullptr;
-    bool tabHeld = true;
 };
 
 TEST_F(GuiEditorTest, TheEditorCoversItsParentAndHidesItsToolWindow) {
@@ -91,7 +97,7 @@ TEST_F(GuiEditorTest, DraggingSnapsTheCornerToTheGridWhileTabIsHeld) {
     EXPECT_EQ(image->getRelativePosition().getSize(), core::dimension2di(100, 100));
     EXPECT_EQ(editor->getEditMode(), GUIEditor::None);
     EXPECT_TRUE(editor->getToolWindow()->isVisible());
-    tabHeld = false;
+    holdTab(false);
     drag(7, 3);
     EXPECT_EQ(image->getRelativePosition().UpperLeftCorner, core::position2di(27, 43));
 }
@@ -104,7 +110,7 @@ TEST_F(GuiEditorTest, ArrowKeysNudgeOnReleaseAndHandlesResize) {
     EXPECT_TRUE(key(KEY_LEFT, false));
     EXPECT_EQ(image->getRelativePosition().UpperLeftCorner, start + core::position2di(-1, 0));
     // The bottom-right handle resizes.
-    tabHeld = false;
+    holdTab(false);
     const core::recti r = image->getAbsolutePosition();
     mouse(EMIE_MOUSE_MOVED, r.LowerRightCorner.X - 1, r.LowerRightCorner.Y - 1);
     editor->draw();

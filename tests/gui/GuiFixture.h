@@ -12,6 +12,10 @@
 #include <vector>
 
 class GUIButton;
+class InputManager;
+class LanguageManager;
+class LevelManager;
+class SoundManager;
 
 namespace guitest {
 
@@ -45,9 +49,13 @@ private:
 };
 
 // A GUI on the null driver with the game device, the frame stopwatch (moved by the test),
-// a screen manager and recorded menu sounds. Content/ paths resolve against the repository.
+// a screen manager that answers the GUI's questions through the screens' registration, a
+// level manager with nothing loaded, and a sound manager on the silent output whose effects
+// the test counts. Content/ paths resolve against the repository.
 class GuiFixture : public ::testing::Test {
 protected:
+    GuiFixture();
+    ~GuiFixture() override;
     void SetUp() override;
     void TearDown() override;
 
@@ -59,7 +67,26 @@ protected:
     bool sendKey(irr::gui::IGUIElement* element, irr::s32 code, bool pressedDown = true);
     bool sendMouse(irr::gui::IGUIElement* element, irr::EMOUSE_INPUT_EVENT type, irr::s32 x, irr::s32 y);
     irr::gui::IGUIElement* root() const { return environment->getRootGUIElement(); }
+    // How often the effect has played since the test began (or forgetSounds).
     irr::s32 soundCount(irr::s32 id) const;
+    // No effect has played since the test began (or forgetSounds).
+    bool noSoundPlayed() const;
+    // The counts start again from zero (a new sound manager).
+    void forgetSounds();
+    // The game's language manager (the language of the settings, English by default) with
+    // its fonts from the GUI's font cache, as the game registers it. Every element has let
+    // go of its language-changed list once the GUI has gone.
+    void useLanguages();
+    // The game's input manager on the engine's events, as the game starts it, with a fake pad
+    // and the player's files in the test's folder (saves/save); it reads the settings there
+    // are at the call.
+    void useInput();
+    // A key goes down or up at the input manager (not at the GUI's focused element).
+    void inputKey(irr::EKEY_CODE key, bool down);
+    // The level manager's queued events, front first, by name ("LET_ClearMenus"); a
+    // transition with its intro flag, mode, view, speed per second x 10, hold and kind
+    // ("LET_Transition 1 3 2 10 0 0").
+    std::vector<std::string> queuedLevelEvents() const;
     // An empty attribute set, dropped when the test ends.
     irr::io::IAttributes* attributes();
 
@@ -71,7 +98,11 @@ protected:
     irr::gui::IGUIEnvironment* environment = nullptr;
     irr::video::IVideoDriver* driver = nullptr;
     std::unique_ptr<Stopwatch> stopwatch;
-    std::vector<irr::s32> sounds;
+    std::unique_ptr<LevelManager> level;
+    std::unique_ptr<SoundManager> sound;
+    std::unique_ptr<LanguageManager> language;
+    std::unique_ptr<InputManager> input;
+    test::TempDir saves;
     std::vector<irr::io::IAttributes*> attributeSets;
 };
 

@@ -4,6 +4,7 @@
 #include "GuiFixture.h"
 
 #include "characters/SuspicionMeter.h"
+#include "level/LevelManager.h"
 #include "core/Globals.h"
 #include "core/CoreSlots.h"
 #include "gui/GUIImage.h"
@@ -22,9 +23,6 @@ class HudTest : public guitest::GuiFixture {
 protected:
     void SetUp() override {
         guitest::GuiFixture::SetUp();
-        guiHooks().level.currentSuspicion = [this] { return &meter; };
-        guiHooks().level.setLastSuspicion = [this](f32 value) { lastSuspicion = value; };
-        guiHooks().level.isLevelLoading = [this] { return loading; };
         screenManager->createScreens();
         hud = screenManager->getHud();
     }
@@ -42,9 +40,8 @@ protected:
         return menu;
     }
 
-    SuspicionMeter meter;
-    f32 lastSuspicion = -1.0f;
-    bool loading = false;
+    // Without a player the level manager's own record is the one the HUD shows.
+    SuspicionMeter& meter() { return level->suspicionMeter; }
     GUIHud* hud = nullptr;
 };
 
@@ -66,19 +63,20 @@ TEST_F(HudTest, SplatsAddTheirAmountWhenTheyLand) {
     };
     for (const Case& c : {Case{50, 30, 80}, Case{90, 30, 100}, Case{10, -30, 0}, Case{0, 0, 0}}) {
         SCOPED_TRACE(c.amount);
-        meter.value = c.before;
-        sounds.clear();
+        meter().value = c.before;
+        level->levelRun.lastSuspicion = -1.0f;
+        forgetSounds();
         hud->addSplat(c.amount, core::vector3df(0, 0, 0));
         GUISplat* splat = hud->getSplats().back();
         EXPECT_TRUE(splat->isVisible());
         EXPECT_EQ(splat->halfSize(), static_cast<s32>(c.amount * 0.64f + 64.0f));
         runFrames(2);
         EXPECT_TRUE(splat->isFlying());
-        EXPECT_EQ(meter.value, c.before) << "nothing is added during the flight";
+        EXPECT_EQ(meter().value, c.before) << "nothing is added during the flight";
         runFrames(16);
         EXPECT_FALSE(splat->isVisible());
-        EXPECT_EQ(meter.value, c.after);
-        EXPECT_EQ(lastSuspicion, c.after);
+        EXPECT_EQ(meter().value, c.after);
+        EXPECT_EQ(level->levelRun.lastSuspicion, c.after);
         EXPECT_EQ(soundCount(GUISplat::meterFillSound), 1);
     }
     // One splat served every gain in turn.
@@ -92,7 +90,7 @@ TEST_F(HudTest, SplatsInFlightTogetherEachHaveTheirOwn) {
     hud->addSplat(5, core::vector3df());
     EXPECT_EQ(hud->getSplats().size(), 3u);
     runFrames(20);
-    EXPECT_EQ(meter.value, 15.0f);
+    EXPECT_EQ(meter().value, 15.0f);
     hud->addSplat(5, core::vector3df());
     EXPECT_EQ(hud->getSplats().size(), 3u);
 }
@@ -104,7 +102,7 @@ TEST_F(HudTest, VignettesFollowTheValue) {
     };
     for (const Case& c : {Case{0, 0}, Case{50, 64}, Case{100, 128}, Case{150, 128}, Case{-10, 0}}) {
         SCOPED_TRACE(c.value);
-        meter.value = c.value;
+        meter().value = c.value;
         runFrames(1);
         EXPECT_EQ(hud->getVignette(0)->getColor().getAlpha(), 128u);
         EXPECT_EQ(hud->getVignette(1)->getColor().getAlpha(), c.second);
@@ -113,7 +111,7 @@ TEST_F(HudTest, VignettesFollowTheValue) {
 }
 
 TEST_F(HudTest, EverythingStandsStillBehindAMenu) {
-    meter.value = 20;
+    meter().value = 20;
     runFrames(1);
     hud->addSplat(40, core::vector3df());
     runFrames(3);
@@ -121,17 +119,17 @@ TEST_F(HudTest, EverythingStandsStillBehindAMenu) {
     ASSERT_TRUE(splat->isFlying());
     const f32 flight = splat->getFlight().value;
     GUIScreen* menu = openMenu();
-    meter.value = 80;
+    meter().value = 80;
     runFrames(30);
     EXPECT_EQ(splat->getFlight().value, flight);
     EXPECT_TRUE(splat->isVisible());
     EXPECT_EQ(hud->getVignette(1)->getColor().getAlpha(), 25u) << "the vignette keeps its last strength";
     screenManager->popScreen(menu, true);
     screenManager->flushScreenRemovals();
-    meter.value = 20;
+    meter().value = 20;
     runFrames(30);
     EXPECT_FALSE(splat->isVisible());
-    EXPECT_EQ(meter.value, 60.0f);
+    EXPECT_EQ(meter().value, 60.0f);
 }
 
 TEST_F(HudTest, TheMeterRisesWithThePanelAndSlidesLeftUnderThePause) {
@@ -166,7 +164,7 @@ TEST_F(HudTest, ShowsOnlyInARunningGameThatIsNotLoading) {
         bool shown;
     };
     for (const Case& c : {Case{false, true}, Case{true, false}, Case{false, true}}) {
-        loading = c.loading;
+        level->levelLoading = c.loading;
         screenManager->draw();
         EXPECT_EQ(hud->isVisible(), c.shown);
     }

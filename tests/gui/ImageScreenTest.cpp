@@ -6,7 +6,8 @@
 #include "gui/GUIImage.h"
 #include "gui/GUIScreen.h"
 #include "gui/GuiCommon.h"
-#include "gui/GuiHooks.h"
+#include "level/LevelHooks.h"
+#include "level/ResourceCaches.h"
 #include "render/SpriteAnimation.h"
 #include "screens/ScreenManager.h"
 
@@ -64,21 +65,25 @@ protected:
         screen->drop();
         return screen;
     }
-    // An animation of four 8 x 8 frames at 10 per second.
-    void useAnimationFiles() {
-        guiHooks().render.getSpriteAnimation = [this](SpriteAnimation& animation, const io::path& path) {
-            ++animationLoads;
-            animation.name = path;
-            animation.width = 8;
-            animation.height = 8;
-            animation.first = 0;
-            animation.last = 3;
-            animation.frameTime = 0.1f;
-            animation.duration = 0.4f;
-            animation.time = 0.0f;
-        };
+    void SetUp() override {
+        GuiFixture::SetUp();
+        // The level's cache reads animation files with the rendering code's loader.
+        levelHooks().render.loadSpriteAnimation = loadTextureAnimation;
     }
-    int animationLoads = 0;
+    void TearDown() override {
+        resetLevelHooks();
+        GuiFixture::TearDown();
+    }
+    // Its animation of four frames, played at 10 frames a second.
+    GUIImage* makeAnimatedImage() {
+        GUIImage* image = makeImage();
+        image->setTextureAnimPath(animationFile);
+        if (SpriteAnimation* animation = image->getSpriteAnimation())
+            animation->setFrameTime(0.1f);
+        return image;
+    }
+    // Four 32 x 32 frames.
+    static constexpr const char* animationFile = "Content/Screens/HUD/TaskIcons.xml";
 };
 
 TEST_F(ImageScreenTest, ImageTypeAndDefaults) {
@@ -107,7 +112,6 @@ TEST_F(ImageScreenTest, ImageHoldsItsTexture) {
 }
 
 TEST_F(ImageScreenTest, FrameRateKeysOnlyWithAnAnimation) {
-    useAnimationFiles();
     GUIImage* image = makeImage();
     io::IAttributes* plain = attributes();
     image->serializeAttributes(plain);
@@ -116,7 +120,8 @@ TEST_F(ImageScreenTest, FrameRateKeysOnlyWithAnAnimation) {
     EXPECT_FALSE(plain->existsAttribute("OverrideTextureFPS"));
     EXPECT_FALSE(plain->existsAttribute("TextureFPS"));
 
-    image->setTextureAnimPath("Content/Anim.xml");
+    image->setTextureAnimPath(animationFile);
+    ASSERT_NE(image->getSpriteAnimation(), nullptr);
     io::IAttributes* animated = attributes();
     image->serializeAttributes(animated);
     EXPECT_TRUE(animated->existsAttribute("OverrideTextureFPS"));
@@ -139,16 +144,17 @@ TEST_F(ImageScreenTest, ShortOrEmptyTexturePathKeepsTheTexture) {
 }
 
 TEST_F(ImageScreenTest, AnimationFrameRateFromTheLayout) {
-    useAnimationFiles();
+    SpriteAnimation fromFile;
+    ASSERT_TRUE(getSpriteAnimation(fromFile, animationFile));
     GUIImage* image = makeImage();
     io::IAttributes* in = attributes();
     image->serializeAttributes(in);
-    in->setAttribute("TextureAnimPath", "Content/Anim.xml");
+    in->setAttribute("TextureAnimPath", animationFile);
     in->addBool("OverrideTextureFPS", true);
     in->addFloat("TextureFPS", 0.0f);
     image->deserializeAttributes(in);
     ASSERT_NE(image->getSpriteAnimation(), nullptr);
-    EXPECT_FLOAT_EQ(image->getSpriteAnimation()->frameTime, 0.1f);
+    EXPECT_FLOAT_EQ(image->getSpriteAnimation()->frameTime, fromFile.frameTime) << "0 keeps the file's";
 
     GUIImage* other = makeImage();
     in->setAttribute("TextureFPS", 20.0f);
@@ -157,13 +163,13 @@ TEST_F(ImageScreenTest, AnimationFrameRateFromTheLayout) {
 }
 
 TEST_F(ImageScreenTest, SameAnimationPathIsNotLoadedAgain) {
-    useAnimationFiles();
-    GUIImage* image = makeImage();
-    image->setTextureAnimPath("Content/Anim.xml");
+    GUIImage* image = makeAnimatedImage();
+    ASSERT_NE(image->getSpriteAnimation(), nullptr);
     image->getSpriteAnimation()->time = 0.25f;
-    image->setTextureAnimPath("Content/Anim.xml");
-    EXPECT_EQ(animationLoads, 1);
+    image->setTextureAnimPath(animationFile);
+    // A new copy would start again from 0 at the file's frame rate.
     EXPECT_FLOAT_EQ(image->getSpriteAnimation()->time, 0.25f);
+    EXPECT_FLOAT_EQ(image->getSpriteAnimation()->frameTime, 0.1f);
 }
 
 TEST_F(ImageScreenTest, OwnerDrawnImageReportsHiddenYetDrawsForItsOwner) {
@@ -184,9 +190,8 @@ TEST_F(ImageScreenTest, OwnerDrawnImageReportsHiddenYetDrawsForItsOwner) {
 }
 
 TEST_F(ImageScreenTest, AnimationStepCanBeClamped) {
-    useAnimationFiles();
-    GUIImage* image = makeImage();
-    image->setTextureAnimPath("Content/Anim.xml");
+    GUIImage* image = makeAnimatedImage();
+    ASSERT_NE(image->getSpriteAnimation(), nullptr);
     image->setClampAnimationStep(true);
     setFrameDelta(0.5f);
     image->OnPostRender(0);
@@ -197,10 +202,11 @@ TEST_F(ImageScreenTest, AnimationStepCanBeClamped) {
 }
 
 TEST_F(ImageScreenTest, FinishedAnimationReachesTheOverride) {
-    useAnimationFiles();
     auto* image = new FinishingImage(environment, root(), -1, core::recti(0, 0, 8, 8));
     image->drop();
-    image->setTextureAnimPath("Content/Anim.xml");
+    image->setTextureAnimPath(animationFile);
+    ASSERT_NE(image->getSpriteAnimation(), nullptr);
+    image->getSpriteAnimation()->setFrameTime(0.1f);
     setFrameDelta(0.3f);
     image->OnPostRender(0);
     EXPECT_EQ(image->finished, 0);

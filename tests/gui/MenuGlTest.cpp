@@ -55,13 +55,9 @@ protected:
         fillCoreSlots();
         languageManager = new LanguageManager(device);
         screenManager = new ScreenManager(environment);
-        // A level manager whose loading overlay covers nothing.
+        // A level manager with no level, whose loading overlay covers nothing.
         levelStandIn = std::make_unique<LevelManager>(device);
         levelManager = levelStandIn.get();
-        GuiLevelHooks& level = guiHooks().level;
-        level.currentLevelPath = [] { return core::stringw(); };
-        level.setObjectiveDisplay = [](ObjectiveDisplay*) {};
-        level.objectiveDisplay = []() -> ObjectiveDisplay* { return nullptr; };
     }
     void TearDown() override {
         levelManager = nullptr;

@@ -3,6 +3,7 @@
 #include "TestMenu.h"
 
 #include "core/Globals.h"
+#include "core/LanguageManager.h"
 #include "gui/GUIFreeTypeText.h"
 #include "gui/GUIImage.h"
 #include "gui/GUIMenuItem.h"
@@ -36,17 +37,8 @@ class MenuTest : public guitest::GuiFixture {
 protected:
     void SetUp() override {
         GuiFixture::SetUp();
-        // Menu fonts as the language gives them: 3 titles, 4 rows, 5 back row and tooltips.
-        guiHooks().language.getFont = [](s32 role) -> gui::IGUIFont* {
-            const s32 sizes[] = {26, 22, 34, 44, 28, 22};
-            return getCachedFont(fontPath, guiUnits(static_cast<f32>(sizes[role])));
-        };
-        guiHooks().language.getText = [](s32 id) { return id == 105 ? core::stringw(L"Back") : core::stringw(L"?"); };
-        guiHooks().language.languageChanged = [this] { return &languageChanged; };
-    }
-    void TearDown() override {
-        GuiFixture::TearDown();
-        EXPECT_TRUE(languageChanged.empty());
+        // The menus' fonts and texts: 3 titles, 4 rows, 5 back row and tooltips.
+        useLanguages();
     }
     TestMenu* openMenu(int rows, bool panelOnRight = false) {
         auto* menu = new TestMenu(environment, panelOnRight, L"Options", TestMenu::numberedRows(rows));
@@ -66,7 +58,6 @@ protected:
         row->drop();
         return row;
     }
-    DelegateList languageChanged;
 };
 
 // --- menu rows ---------------------------------------------------------------------------------
@@ -349,9 +340,9 @@ TEST_F(MenuTest, InsertingAtTheEndsLeavesTheLinks) {
 
 TEST_F(MenuTest, LanguageChangeRebuildsTheRows) {
     TestMenu* menu = openMenu(2);
-    ASSERT_EQ(languageChanged.size(), 1u);
+    ASSERT_EQ(language->languageChanged.size(), 1u);
     GUIButton* old = menu->row(0);
-    languageChanged.invoke();
+    ASSERT_TRUE(language->setLanguage(language->getCurrentLanguage().name.c_str()));
     EXPECT_EQ(menu->builds, 2);
     ASSERT_EQ(menu->getItems().size(), 2u);
     EXPECT_NE(menu->row(0), old);
@@ -405,23 +396,16 @@ TEST_F(MenuTest, FocusBelowTheWindowScrollsOneRowAFrame) {
     EXPECT_FALSE(list->getDownButton()->isEnabled());
 }
 
-TEST_F(MenuTest, WheelAndArrowButtonsScroll) {
+// The wheel scrolls through the input manager (ScreenInputTest).
+TEST_F(MenuTest, ArrowButtonsScroll) {
     TestMenu* menu = openMenu(20);
     settle(menu);
     GUIScrollList* list = menu->getScrollList();
     // No row holds the focus (a focused row pulls the window back to itself).
     menu->setFocusedElement(nullptr);
-    f32 wheel = -3.0f;
-    guiHooks().input.mouseWheel = [&wheel] { return wheel; };
-    postRenderAll();
-    EXPECT_EQ(list->getFirstVisible(), 3);
-    wheel = -10.0f;
-    postRenderAll();
-    EXPECT_EQ(list->getFirstVisible(), 8);
-    wheel = 2.0f;
-    postRenderAll();
+    for (int i = 0; i < 6; ++i)
+        list->onScrollButton(list->getDownButton());
     EXPECT_EQ(list->getFirstVisible(), 6);
-    wheel = 0.0f;
     list->onScrollButton(list->getUpButton());
     EXPECT_EQ(list->getFirstVisible(), 5);
     list->onScrollButton(list->getDownButton());
@@ -429,7 +413,8 @@ TEST_F(MenuTest, WheelAndArrowButtonsScroll) {
     list->onScrollButton(list->getDownButton());
     list->onScrollButton(list->getDownButton());
     EXPECT_EQ(list->getFirstVisible(), 8);
-    // The arrows click like buttons.
+    // The arrows click like buttons (the up arrow takes clicks once the rows have moved).
+    postRenderAll();
     list->getUpButton()->click();
     EXPECT_EQ(list->getFirstVisible(), 7);
 }

@@ -2,7 +2,6 @@
 
 #include "level/LevelHooks.h"
 #include "level/LevelShellHooks.h"
-#include "gui/GuiHooks.h"
 #include "level/ResourceCaches.h"
 #include "level/SaveManager.h"
 #include "render/SpriteAnimation.h"
@@ -99,38 +98,6 @@ TEST_F(LevelShellHooksTest, SaveManagerIsMadeInTheSaveFolderAndLoaded) {
         ::setenv("XDG_DATA_HOME", kept.c_str(), 1);
     else
         ::unsetenv("XDG_DATA_HOME");
-}
-
-} // namespace
-
-namespace {
-
-TEST_F(LevelShellHooksTest, GuiQueuesLevelEventsAndTakesSpriteAnimationsFromTheCache) {
-    GuiHooks& gui = guiHooks();
-    gui.level.queueTransition(true, 3, 2, 2.0f, 0);
-    gui.level.queueClearMenus();
-    gui.level.queueReturnToMainMenu();
-    const auto& events = levelManager->getLevelEvents();
-    ASSERT_EQ(events.size(), 3u);
-    const auto* transition = static_cast<const TransitionEvent*>(events[0].get());
-    EXPECT_TRUE(transition->intro);
-    EXPECT_EQ(transition->mode, 3);
-    EXPECT_EQ(transition->viewId, 2);
-    EXPECT_FLOAT_EQ(transition->speed, 0.5f);
-    EXPECT_EQ(events[1]->getType(), LET_ClearMenus);
-    EXPECT_EQ(events[2]->getType(), LET_ReturnToMainMenu);
-
-    levelHooks().render.loadSpriteAnimation = [](const io::path& file) {
-        auto animation = std::make_shared<SpriteAnimation>();
-        animation->name = file;
-        animation->last = 5;
-        return animation;
-    };
-    SpriteAnimation icons;
-    gui.render.getSpriteAnimation(icons, "Content/Screens/HUD/TaskIcons.xml");
-    EXPECT_EQ(icons.last, 5);
-    resetGuiHooks();
-    clearSpriteAnimationCache();
 }
 
 } // namespace

@@ -26,6 +26,7 @@
 #include "screens/menus/GUIControlOptionsScreen.h"
 #include "screens/menus/GUIControlsRemapScreen.h"
 #include "screens/menus/GUIDialogScreen.h"
+#include "screens/menus/GUIOptionsScreen.h"
 
 #include <cstring>
 #include <filesystem>
@@ -36,7 +37,6 @@ namespace {
 
 class ControlsScreenTest : public screentest::ScreenInputFixture {
 protected:
-    s32 fontSize() const override { return 20; }
     void SetUp() override {
         ScreenInputFixture::SetUp();
         settings = std::make_unique<GameSettings>((saves.path() / "PaddlestoneConfig.xml").string());
@@ -73,12 +73,14 @@ protected:
             frame();
         }
     }
+    // The options menu's Controls entry opens the page over it.
     GUIControlOptionsScreen* openControls() {
-        GUIScreen* screen = guiHooks().menus.createControlOptionsScreen(true);
-        screenManager->pushScreen(screen);
-        screen->drop();
+        GUIOptionsScreen* options = openOptionsScreen(true);
+        if (!options)
+            return nullptr;
+        options->onControls(nullptr);
         frames(6);
-        return static_cast<GUIControlOptionsScreen*>(screen);
+        return dynamic_cast<GUIControlOptionsScreen*>(screenManager->getTopScreen());
     }
     GUIControlsRemapScreen* openRemap() {
         auto* screen = new GUIControlsRemapScreen(environment, true);
@@ -109,8 +111,9 @@ protected:
     std::unique_ptr<GameSettings> settings;
 };
 
-TEST_F(ControlsScreenTest, TheControlsPageOffersItsTwelveRowsAndTheSlotOpensIt) {
+TEST_F(ControlsScreenTest, TheOptionsMenuOpensTheControlsPageWithItsTwelveRows) {
     GUIControlOptionsScreen* page = openControls();
+    ASSERT_NE(page, nullptr);
     ASSERT_EQ(page->getItems().size(), 12u);
     for (std::size_t heading : {2u, 6u, 9u}) {
         auto* row = static_cast<GUIMenuItem*>(page->getItems()[heading]);
@@ -135,6 +138,7 @@ TEST_F(ControlsScreenTest, SensitivityMetersShowAndWriteTheSettingTimes25) {
         page->drop();
     }
     GUIControlOptionsScreen* page = openControls();
+    ASSERT_NE(page, nullptr);
     struct Row {
         std::size_t index;
         const char* key;
@@ -154,6 +158,7 @@ TEST_F(ControlsScreenTest, SensitivityMetersShowAndWriteTheSettingTimes25) {
 
 TEST_F(ControlsScreenTest, SwitchesWriteVibrationAndTheJoystickFlag) {
     GUIControlOptionsScreen* page = openControls();
+    ASSERT_NE(page, nullptr);
     page->onVibration(0);
     EXPECT_FALSE(getSettingBool("Gamepad_Vibration"));
     EXPECT_FALSE(inputManager->getVibration()->enabled);
@@ -169,6 +174,7 @@ TEST_F(ControlsScreenTest, SwitchesWriteVibrationAndTheJoystickFlag) {
 
 TEST_F(ControlsScreenTest, ResetAsksAndOnlyTheSecondAnswerRestoresTheDefaults) {
     GUIControlOptionsScreen* page = openControls();
+    ASSERT_NE(page, nullptr);
     const std::vector<int> defaults = keyBindings(GameAction::GrabObject);
     ButtonMapping extra;
     extra.device = inputManager->getKeyboard();

@@ -65,9 +65,7 @@ void LevelMenuFixture::SetUp() {
     guitest::GuiFixture::SetUp();
     writeContent(content.path());
     contentDir = std::make_unique<test::ScopedWorkingDir>(content.path());
-    levels = std::make_unique<LevelManager>(device);
-    levelManager = levels.get();
-    ASSERT_TRUE(levels->init());
+    ASSERT_TRUE(level->init());
     registerSceneNodeFactory(device->getSceneManager());
     save = std::make_unique<SaveManager>(device->getFileSystem(), content.file("save"));
     saveManager = save.get();
@@ -83,8 +81,6 @@ void LevelMenuFixture::TearDown() {
     LevelTexts.clear();
     LevelLockActive = true;
     device->getSceneManager()->clear();
-    levels.reset();
-    levelManager = nullptr;
     saveManager = nullptr;
     save.reset();
     contentDir.reset();

@@ -9,7 +9,7 @@
 
 namespace screenstest {
 
-// A GUI with a level manager and a save in a folder of the test's own: a level catalogue of
+// A GUI with a level manager (initialised) and a save in a folder of the test's own: a level catalogue of
 // five levels (A story, first; B story, hidden; C story; D shorts; E story, unlocked in the
 // save under another case), the language's texts for them, and small preview scenes.
 class LevelMenuFixture : public guitest::GuiFixture {
@@ -22,7 +22,6 @@ protected:
 
     test::TempDir content;
     std::unique_ptr<test::ScopedWorkingDir> contentDir;
-    std::unique_ptr<LevelManager> levels;
     std::unique_ptr<SaveManager> save;
 };
 

@@ -9,7 +9,6 @@
 #include "gui/GUIMenuItem.h"
 #include "gui/GUITextButton.h"
 #include "gui/GuiCommon.h"
-#include "gui/GuiHooks.h"
 #include "level/LevelManager.h"
 #include "level/SaveManager.h"
 #include "screens/ScreenManager.h"
@@ -31,12 +30,6 @@ protected:
     void SetUp() override {
         screenstest::LevelMenuFixture::SetUp();
         StartingUp = false;
-        guiHooks().language.getText = [](s32 id) { return core::stringw(L"T") + core::stringw(id); };
-        // The main menu's screens, as the screen registration makes them.
-        guiHooks().menus.createMainScreen = [this]() -> GUIScreen* {
-            return new GUIMainScreen(environment, root(), ScreenManager::mainScreenId, core::recti(0, 0, 100, 100));
-        };
-        guiHooks().menus.createPlayScreen = [this](s32) -> GUIScreen* { return new GUIPlayScreen(environment, true); };
     }
     // Frames of the GUI until the fades have run.
     void runFrames(int frames = 20) {
@@ -156,7 +149,7 @@ TEST_F(LevelMenusTest, TheMainMenuOffersNewGameOptionsAndQuit) {
         for (GUIButton* row : play->getItems())
             rows.push_back(caption(row));
         const std::vector<std::wstring> expected =
-            demo ? std::vector<std::wstring>{L"T0"} : std::vector<std::wstring>{L"T7", L"T4", L"T6"};
+            demo ? std::vector<std::wstring>{L"#0"} : std::vector<std::wstring>{L"#7", L"#4", L"#6"};
         EXPECT_EQ(rows, expected);
         EXPECT_EQ(play->getFocusedElement(), play->getItems().front());
         EXPECT_TRUE(play->getPassUpdate());
@@ -177,11 +170,11 @@ TEST_F(LevelMenusTest, NewGameResetsTheStoryAndQueuesTheFirstLevelBehindAWhiteFa
     runFrames();
     EXPECT_EQ(save->getAutoSavePath(true), L"Content/Levels/A.irr");
     EXPECT_FALSE(save->getGroup(SaveManager::Story)->existsAttribute("Leftover"));
-    EXPECT_EQ(levels->PlayMode, LevelManager::playModeStory);
-    EXPECT_EQ(levels->loadingOverlay.mode, LoadingOverlay::FadeToWhite);
-    EXPECT_FLOAT_EQ(levels->loadingOverlay.hold, 0.5f);
-    EXPECT_TRUE(levels->isEventQueued(LET_LoadLevel));
-    EXPECT_TRUE(levels->isEventQueued(LET_ClearMenus));
+    EXPECT_EQ(level->PlayMode, LevelManager::playModeStory);
+    EXPECT_EQ(level->loadingOverlay.mode, LoadingOverlay::FadeToWhite);
+    EXPECT_FLOAT_EQ(level->loadingOverlay.hold, 0.5f);
+    EXPECT_TRUE(level->isEventQueued(LET_LoadLevel));
+    EXPECT_TRUE(level->isEventQueued(LET_ClearMenus));
     ASSERT_EQ(screenManager->getScreenStack().size(), 1u) << "the entry list closed, the title stays";
     EXPECT_STREQ(screenManager->getScreenStack()[0]->getTypeName(), "GUIMainScreen");
 }
@@ -216,7 +209,7 @@ TEST_F(LevelMenusTest, StoryRowsShowOpenAndLockedLevelsWithTheirTexts) {
     EXPECT_EQ(caption(rows[0]), L"Alpha Title");
     EXPECT_EQ(caption(rows[1]), L"? ? ?");
     EXPECT_EQ(caption(rows[2]), L"E2");
-    EXPECT_EQ(std::wstring(rows[0]->getToolTipText().c_str()), L"Alpha Text  T128: [01:00]");
+    EXPECT_EQ(std::wstring(rows[0]->getToolTipText().c_str()), L"Alpha Text  #128: [01:00]");
     EXPECT_EQ(std::wstring(rows[1]->getToolTipText().c_str()), L"");
     EXPECT_EQ(std::wstring(rows[2]->getUserText().c_str()), L"Content/Levels/E.irr");
     EXPECT_EQ(MenuLevels[0].MenuItem, rows[0]);
@@ -228,7 +221,7 @@ TEST_F(LevelMenusTest, StoryRowsCarryStarsBestTimesAndTiesFromTheSave) {
     save->saveLevelLength(L"Content/Levels/A.irr", 50.0f); // under the developers' 60
     save->saveLevelLength(L"Content/Levels/E.irr", 45.0f); // equal to theirs
     for (s32 id = 1; id <= 5; ++id)
-        levels->tieTable.add({id, "Content/Models/Ties/Tie.png", L"Content/Levels/E.irr"});
+        level->tieTable.add({id, "Content/Models/Ties/Tie.png", L"Content/Levels/E.irr"});
     save->saveTieCollected(2);
     GUIStoryLevelSelectScreen* select = openStorySelect();
     const auto& rows = select->getRows();
@@ -274,11 +267,11 @@ TEST_F(LevelMenusTest, ChoosingALevelStartsItAndALockedOneDoesNothing) {
     EXPECT_EQ(select->PendingCommand, "");
     select->onLevelClicked(select->getRows()[2]);
     EXPECT_EQ(select->PendingCommand, "Level");
-    EXPECT_EQ(levels->PlayMode, LevelManager::playModeStoryMenu);
+    EXPECT_EQ(level->PlayMode, LevelManager::playModeStoryMenu);
     runFrames();
-    EXPECT_TRUE(levels->isEventQueued(LET_LoadLevel));
-    EXPECT_EQ(levels->loadingOverlay.mode, LoadingOverlay::FadeToBlack);
-    EXPECT_EQ(levels->loadingOverlay.subState, 3);
+    EXPECT_TRUE(level->isEventQueued(LET_LoadLevel));
+    EXPECT_EQ(level->loadingOverlay.mode, LoadingOverlay::FadeToBlack);
+    EXPECT_EQ(level->loadingOverlay.subState, 3);
 }
 
 TEST_F(LevelMenusTest, TheFreePlayAutosaveOfTheChosenLevelResumesItsCheckpoint) {
@@ -290,15 +283,15 @@ TEST_F(LevelMenusTest, TheFreePlayAutosaveOfTheChosenLevelResumesItsCheckpoint) 
         select->onLevelClicked(select->getRows()[0]);
         runFrames();
         const LevelEvent* load = nullptr;
-        for (const auto& event : levels->getLevelEvents())
+        for (const auto& event : level->getLevelEvents())
             if (event->getType() == LET_LoadLevel)
                 load = event.get();
         ASSERT_NE(load, nullptr);
         const std::string path = static_cast<const LoadLevelEvent*>(load)->path.c_str();
-        EXPECT_EQ(path, sameLevel ? std::string(levels->getCheckpointPath(false).c_str()) : "Content/Levels/A.irr");
+        EXPECT_EQ(path, sameLevel ? std::string(level->getCheckpointPath(false).c_str()) : "Content/Levels/A.irr");
         EXPECT_EQ(save->getAutoSaveExists(false), sameLevel) << "another level drops the free-play autosave";
-        for (int i = 0; i < 100 && !levels->getLevelEvents().empty(); ++i)
-            levels->processLevelEvents(1.0f);
+        for (int i = 0; i < 100 && !level->getLevelEvents().empty(); ++i)
+            level->processLevelEvents(1.0f);
         screenManager->closeAllScreens();
         screenManager->update();
     }

@@ -6,12 +6,21 @@
 #include "gui/GUIButton.h"
 #include "gui/GUIImage.h"
 #include "gui/GuiCommon.h"
+#include "core/CoreSlots.h"
+#include "core/SoundManager.h"
 #include "gui/GuiHooks.h"
+#include "level/LevelManager.h"
+#include "level/SaveManager.h"
+#include "level/SoundObject.h"
+#include "platform/audio/EventSystem.h"
+#include "player/InputManager.h"
 #include "screens/ScreenManager.h"
 #include "screens/menus/GUIDialogScreen.h"
 #include "screens/menus/GUIPauseScreen.h"
 
+#include <memory>
 #include <string>
+#include <vector>
 
 using namespace irr;
 
@@ -21,29 +30,21 @@ class PauseScreenTest : public guitest::GuiFixture {
 protected:
     void SetUp() override {
         guitest::GuiFixture::SetUp();
-        GuiLevelHooks& level = guiHooks().level;
-        level.queueFadeTransition = [this](bool intro, s32 mode, f32 speed, f32 hold, s32 kind) {
-            events.push_back(std::string(intro ? "intro " : "outro ") + std::to_string(mode) + " " +
-                             std::to_string(static_cast<int>(speed * 10)) + " " +
-                             std::to_string(static_cast<int>(hold)) + " " + std::to_string(kind));
-        };
-        level.queueRestartFromCheckpoint = [this] { events.push_back("restartFromCheckpoint"); };
-        level.queueRestartLevel = [this] { events.push_back("restartLevel"); };
-        level.queueClearCheckpoint = [this] { events.push_back("clearCheckpoint"); };
-        level.queueClearMenus = [this] { events.push_back("clearMenus"); };
-        level.queueReturnToMainMenu = [this] { events.push_back("returnToMainMenu"); };
-        level.clearFreeplaySave = [this] { events.push_back("clearFreeplay"); };
-        level.stopLevelSounds = [this] { events.push_back("stopSounds"); };
-        level.demoQuit = [this] { events.push_back("demoQuit"); };
-        level.hasCheckpoints = [this] { return checkpoints; };
-        level.isStoryRun = [this] { return storyRun; };
-        level.isLoadingOverlayBusy = [this] { return overlayBusy; };
-        level.isLevelLoading = [this] { return loading; };
-        guiHooks().sound.setAllPaused = [this](bool paused) { soundsPaused = paused; };
-        guiHooks().input.isPausePressed = [this] { return pausePressed; };
-
+        // The game runs a level (the physics manager is only tested for being there); the
+        // pause key is Escape at the input manager.
+        physicsManager = reinterpret_cast<PhysicsManager*>(this);
+        coreSlots().physics.isSimulationActive = [] { return true; };
+        useInput();
+        save = std::make_unique<SaveManager>(device->getFileSystem(), saves.file("save"));
+        saveManager = save.get();
         pause = new GUIPauseScreen(nullptr, environment, core::recti(0, 0, screenWidth, screenHeight));
         pause->drop();
+    }
+    void TearDown() override {
+        physicsManager = nullptr;
+        saveManager = nullptr;
+        save.reset();
+        GuiFixture::TearDown();
     }
     void runFrames(int frames = 12) {
         for (int i = 0; i < frames; ++i) {
@@ -54,9 +55,10 @@ protected:
     }
     // One press of the pause key, seen by the next update.
     void pressPause() {
-        pausePressed = true;
+        inputKey(KEY_ESCAPE, true);
         screenManager->update();
-        pausePressed = false;
+        inputKey(KEY_ESCAPE, false);
+        inputManager->endFrame();
     }
     GUIDialogScreen* topDialog() const {
         const auto& stack = screenManager->getScreenStack();
@@ -70,21 +72,27 @@ protected:
         dialog->onOptionChosen(dialog->getItems()[static_cast<std::size_t>(index)]);
         runFrames();
     }
-    std::string eventText() const {
-        std::string text;
-        for (const std::string& e : events)
-            text += (text.empty() ? "" : ", ") + e;
-        return text;
+    // A level manager with nothing queued in place of the one there is.
+    void renewLevelManager() {
+        auto fresh = std::make_unique<LevelManager>(device);
+        level.swap(fresh);
+        levelManager = level.get();
+    }
+    static bool isPaused(audio::Event* event) {
+        bool paused = false;
+        return event && event->getPaused(&paused) == audio::Result::Ok && paused;
+    }
+    // A level sound object playing in the scene.
+    SoundObject* playLevelSound() {
+        auto* object = new SoundObject(device->getSceneManager()->getRootSceneNode(), device->getSceneManager());
+        object->drop();
+        object->EventName = sound->getEffectName(soundMenuHover).c_str();
+        object->play();
+        return object;
     }
 
     GUIPauseScreen* pause = nullptr;
-    std::vector<std::string> events;
-    bool checkpoints = false;
-    bool storyRun = true;
-    bool overlayBusy = false;
-    bool loading = false;
-    bool soundsPaused = false;
-    bool pausePressed = false;
+    std::unique_ptr<SaveManager> save;
 };
 
 TEST_F(PauseScreenTest, StandsHiddenWithItsRows) {
@@ -110,9 +118,11 @@ TEST_F(PauseScreenTest, StandsHiddenWithItsRows) {
 }
 
 TEST_F(PauseScreenTest, PauseClosesTheGatesAndResumeReopensThem) {
+    audio::Event* playing = sound->playEffect(soundMenuHover);
+    ASSERT_NE(playing, nullptr);
     pressPause();
     EXPECT_TRUE(pause->isVisible());
-    EXPECT_TRUE(soundsPaused);
+    EXPECT_TRUE(isPaused(playing)) << "the game's sounds pause";
     EXPECT_EQ(soundCount(39), 1);
     EXPECT_FALSE(screenManager->isInputAllowed());
     EXPECT_FALSE(screenManager->isGameUpdateAllowed());
@@ -130,9 +140,9 @@ TEST_F(PauseScreenTest, PauseClosesTheGatesAndResumeReopensThem) {
     EXPECT_TRUE(pause->isVisible());
     runFrames();
     EXPECT_FALSE(pause->isVisible());
-    EXPECT_FALSE(soundsPaused);
+    EXPECT_FALSE(isPaused(playing));
     EXPECT_TRUE(screenManager->isInputAllowed());
-    EXPECT_TRUE(events.empty());
+    EXPECT_TRUE(queuedLevelEvents().empty());
 }
 
 TEST_F(PauseScreenTest, PressingPauseAgainOrBackResumes) {
@@ -169,14 +179,14 @@ TEST_F(PauseScreenTest, HidingDuringTheFadeInJumpsTheDimming) {
 }
 
 TEST_F(PauseScreenTest, NoPauseDuringALoadOrATransition) {
-    loading = true;
+    level->levelLoading = true;
     pressPause();
     EXPECT_FALSE(pause->isVisible());
-    loading = false;
-    overlayBusy = true;
+    level->levelLoading = false;
+    level->loadingOverlay.introRunning = true;
     pressPause();
     EXPECT_FALSE(pause->isVisible());
-    overlayBusy = false;
+    level->loadingOverlay.introRunning = false;
     pressPause();
     EXPECT_TRUE(pause->isVisible());
 }
@@ -188,28 +198,35 @@ TEST_F(PauseScreenTest, CommandsQueueTheirLevelEvents) {
         std::vector<int> answers;
         bool checkpoints;
         bool storyRun;
-        const char* expected;
+        std::vector<std::string> expected;
+        bool freePlayForgotten;
+        bool soundsStopped;
     };
+    const std::vector<std::string> restartFromCheckpoint = {"LET_Transition 1 3 -1 30 0 2", "LET_RestartFromCheckpoint",
+                                                            "LET_ClearMenus", "LET_Transition 0 3 -1 30 0 2"};
+    const std::vector<std::string> restartFromBeginning = {"LET_Transition 1 3 -1 30 0 2", "LET_ClearCheckpoint",
+                                                           "LET_RestartLevel", "LET_ClearMenus",
+                                                           "LET_Transition 0 3 -1 30 0 2"};
+    const std::vector<std::string> quit = {"LET_Transition 1 3 -1 20 0 2", "LET_ClearMenus", "LET_ReturnToMainMenu"};
     const Case cases[] = {
-        {"restart from checkpoint", 1, {0}, true, true,
-         "intro 3 30 0 2, restartFromCheckpoint, clearMenus, outro 3 30 0 2"},
-        {"restart from beginning, no checkpoint", 1, {1}, false, true,
-         "intro 3 30 0 2, clearCheckpoint, restartLevel, clearMenus, outro 3 30 0 2"},
-        {"restart from beginning asks again", 1, {1, 1}, true, true,
-         "intro 3 30 0 2, clearCheckpoint, restartLevel, clearMenus, outro 3 30 0 2"},
-        {"free play restart empties its save", 1, {1}, false, false,
-         "clearFreeplay, intro 3 30 0 2, clearCheckpoint, restartLevel, clearMenus, outro 3 30 0 2"},
-        {"second question declined", 1, {1, 0}, true, true, ""},
-        {"restart cancelled", 1, {2}, true, true, ""},
-        {"restart backed out", 1, {-1}, true, true, ""},
-        {"quit", 3, {1}, false, true, "stopSounds, intro 3 20 0 2, clearMenus, returnToMainMenu"},
-        {"quit declined", 3, {0}, false, true, ""},
+        {"restart from checkpoint", 1, {0}, true, true, restartFromCheckpoint, false, false},
+        {"restart from beginning, no checkpoint", 1, {1}, false, true, restartFromBeginning, false, false},
+        {"restart from beginning asks again", 1, {1, 1}, true, true, restartFromBeginning, false, false},
+        {"free play restart empties its save", 1, {1}, false, false, restartFromBeginning, true, false},
+        {"second question declined", 1, {1, 0}, true, true, {}, false, false},
+        {"restart cancelled", 1, {2}, true, true, {}, false, false},
+        {"restart backed out", 1, {-1}, true, true, {}, false, false},
+        {"quit", 3, {1}, false, true, quit, false, true},
+        {"quit declined", 3, {0}, false, true, {}, false, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        events.clear();
-        checkpoints = c.checkpoints;
-        storyRun = c.storyRun;
+        renewLevelManager();
+        if (c.checkpoints)
+            level->checkpointList.push_back(1);
+        level->PlayMode = c.storyRun ? LevelManager::playModeStory : 0;
+        save->getGroup(SaveManager::Freeplay)->setAttribute("Level", "Content/Levels/A.irr");
+        SoundObject* levelSound = playLevelSound();
         pressPause();
         runFrames();
         pause->getItems()[static_cast<std::size_t>(c.row)]->OnClick.invoke(
@@ -228,9 +245,12 @@ TEST_F(PauseScreenTest, CommandsQueueTheirLevelEvents) {
             dialog->onOptionChosen(a < 0 ? nullptr : dialog->getItems()[static_cast<std::size_t>(a)]);
             runFrames();
         }
-        EXPECT_EQ(eventText(), c.expected);
+        EXPECT_EQ(queuedLevelEvents(), c.expected);
+        EXPECT_EQ(save->getGroup(SaveManager::Freeplay)->getAttributeCount() == 0, c.freePlayForgotten);
+        EXPECT_EQ(levelSound->isPlaying(), !c.soundsStopped);
+        levelSound->remove();
         EXPECT_TRUE(screenManager->getScreenStack().empty());
-        if (std::string(c.expected).empty()) {
+        if (c.expected.empty()) {
             // Nothing chosen: the menu is still open, and leaves by resuming.
             EXPECT_TRUE(pause->isVisible());
             pause->onResume(nullptr);
@@ -249,7 +269,7 @@ TEST_F(PauseScreenTest, ResumeDuringATransitionKeepsTheStack) {
     auto* menu = new GUIDialogScreen(L"", {}, environment, false, true);
     screenManager->pushScreen(menu);
     menu->drop();
-    overlayBusy = true;
+    level->loadingOverlay.introRunning = true;
     pause->onResume(nullptr);
     for (int i = 0; i < 12; ++i) {
         setFrameDelta(0.05f);
@@ -266,6 +286,12 @@ namespace {
 // In demo mode the menu has no Options row and Quit also empties the checkpoints.
 TEST_F(PauseScreenTest, DemoModeLeavesOutOptionsAndForgetsCheckpointsOnQuit) {
     demoMode = true;
+    level->checkpointList = {1, 2};
+    struct Counter {
+        int calls = 0;
+        void hit() { ++calls; }
+    } quitList;
+    level->onQuit.addMember(&quitList, &Counter::hit);
     auto* demo = new GUIPauseScreen(nullptr, environment, core::recti(0, 0, screenWidth, screenHeight));
     EXPECT_EQ(demo->getItems().size(), 3u);
     demo->setVisible(true);
@@ -279,7 +305,11 @@ TEST_F(PauseScreenTest, DemoModeLeavesOutOptionsAndForgetsCheckpointsOnQuit) {
         setFrameDelta(0.05f);
         postRenderAll();
     }
-    EXPECT_EQ(eventText(), "stopSounds, intro 3 20 0 2, clearMenus, returnToMainMenu, demoQuit");
+    EXPECT_EQ(queuedLevelEvents(),
+              (std::vector<std::string>{"LET_Transition 1 3 -1 20 0 2", "LET_ClearMenus", "LET_ReturnToMainMenu"}));
+    EXPECT_EQ(quitList.calls, 1) << "the level's quit list ran";
+    EXPECT_TRUE(level->checkpointList.empty());
+    level->onQuit.removeMember(&quitList, &Counter::hit);
     demo->remove();
     demo->drop();
     demoMode = false;

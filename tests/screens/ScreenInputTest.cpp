@@ -30,10 +30,8 @@ double physicsStandIn;
 
 class ScreenInputTest : public screentest::ScreenInputFixture {
 protected:
-    s32 fontSize() const override { return 28; }
     void SetUp() override {
         ScreenInputFixture::SetUp();
-        guiHooks().sound.playEffect = [this](s32 id) { sounds.push_back(id); };
         startInput();
     }
     void TearDown() override {
@@ -122,14 +120,25 @@ TEST_F(ScreenInputTest, PauseKeyOpensThePauseScreenInPlay) {
     EXPECT_TRUE(screenManager->isInputAllowed());
 }
 
-TEST_F(ScreenInputTest, WheelScrollsALongMenu) {
+TEST_F(ScreenInputTest, WheelScrollsALongMenuWithinItsRows) {
     guitest::TestMenu* menu = openMenu(20);
     frame();
+    // No row holds the focus (a focused row pulls the window back to itself).
     menu->setFocusedElement(nullptr);
-    wheel(-2.0f);
+    struct Case {
+        f32 steps;
+        s32 firstVisible;
+    };
+    // Down the rows, to the end (8 of 20 rows are below the window), back up.
+    for (const Case& c : {Case{-2, 2}, Case{-1, 3}, Case{-10, 8}, Case{2, 6}}) {
+        SCOPED_TRACE(c.steps);
+        wheel(c.steps);
+        frame();
+        EXPECT_EQ(menu->getScrollList()->getFirstVisible(), c.firstVisible);
+    }
+    EXPECT_EQ(inputManager->getMouse()->systemMouse().wheel, 0.0f) << "the frame's steps are used up";
     frame();
-    EXPECT_EQ(inputManager->getMouse()->systemMouse().wheel, 0.0f);
-    EXPECT_EQ(menu->getScrollList()->getFirstVisible(), 2);
+    EXPECT_EQ(menu->getScrollList()->getFirstVisible(), 6);
 }
 
 } // namespace

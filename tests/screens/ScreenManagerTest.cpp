@@ -4,22 +4,35 @@
 
 #include "core/GameSettings.h"
 #include "core/Globals.h"
+#include "core/CoreSlots.h"
 #include "gui/GUIButton.h"
 #include "gui/GUIScreen.h"
 #include "gui/GuiCommon.h"
-#include "gui/GuiHooks.h"
+#include "level/LevelEvents.h"
+#include "level/LevelManager.h"
+#include "player/InputDevice.h"
+#include "player/InputManager.h"
+#include "player/devices/KeyboardDevice.h"
 #include "gui/fonts/FontCache.h"
 #include "gui/GUIDebugStats.h"
 #include "screens/ScreenManager.h"
 #include "screens/cutscene/GUICutscene.h"
 #include "gui/hud/GUIHud.h"
 #include "screens/menus/GUIPauseScreen.h"
+#include "screens/menus/GUIPlayScreen.h"
 
+#include <filesystem>
+#include <string>
 #include <vector>
 
 using namespace irr;
 
 namespace {
+
+constexpr const char* emptyScene = R"(<?xml version="1.0"?>
+<irr_scene>
+</irr_scene>
+)";
 
 class TestScreen : public GUIScreen {
 public:
@@ -64,6 +77,24 @@ protected:
         return element;
     }
     TestScreen* makePause() { return makeScreen(ScreenManager::pauseScreenId); }
+    void TearDown() override {
+        physicsManager = nullptr;
+        GuiFixture::TearDown();
+    }
+    // The game runs a level (the physics manager is only tested for being there), and the
+    // pause key (Escape) comes through the input manager.
+    void usePauseKey() {
+        physicsManager = reinterpret_cast<PhysicsManager*>(this);
+        coreSlots().physics.isSimulationActive = [] { return true; };
+        useInput();
+    }
+    // The pause key goes down (it counts as pressed until the frame ends) or up (and the
+    // frame ends).
+    void holdPause(bool down) {
+        inputKey(KEY_ESCAPE, down);
+        if (!down)
+            inputManager->endFrame();
+    }
     bool inTree(gui::IGUIElement* element) {
         for (gui::IGUIElement* child : root()->getChildren())
             if (child == element)
@@ -122,7 +153,7 @@ TEST_P(GateTest, GatesFollowTheScreens) {
         screen->setVisible(it->visible);
         manager().pushScreen(screen);
     }
-    guiHooks().level.isLevelLoading = [&c] { return c.loading; };
+    level->levelLoading = c.loading;
 
     EXPECT_EQ(manager().isInputAllowed(), c.input);
     EXPECT_EQ(manager().isGameUpdateAllowed(), c.update);
@@ -328,20 +359,20 @@ TEST_F(ScreenManagerTest, PauseOpensAndClosesThePauseScreen) {
         void hit() { ++*count; }
     } counter{&opened};
     bindCallback(manager().PauseOpened, &counter, &Counter::hit);
-    bool pressed = true;
-    guiHooks().input.isPausePressed = [&pressed] { return pressed; };
+    usePauseKey();
+    holdPause(true);
     manager().update();
     EXPECT_TRUE(pause->isVisible());
     EXPECT_EQ(opened, 1);
     manager().update();
     EXPECT_FALSE(pause->isVisible());
     EXPECT_EQ(opened, 1);
-    pressed = false;
+    holdPause(false);
     manager().update();
     EXPECT_FALSE(pause->isVisible());
 
     // While a menu is stacked, pause does nothing.
-    pressed = true;
+    holdPause(true);
     manager().pushScreen(makeScreen());
     manager().update();
     EXPECT_FALSE(pause->isVisible());
@@ -351,8 +382,9 @@ TEST_F(ScreenManagerTest, PauseOpensAndClosesThePauseScreen) {
 TEST_F(ScreenManagerTest, PauseWaitsForTheLoadingOverlay) {
     TestScreen* pause = makePause();
     pause->setVisible(false);
-    guiHooks().input.isPausePressed = [] { return true; };
-    guiHooks().level.isLoadingOverlayBusy = [] { return true; };
+    usePauseKey();
+    holdPause(true);
+    level->loadingOverlay.outroRunning = true;
     manager().update();
     EXPECT_FALSE(pause->isVisible());
     manager().setPauseScreenVisible(true);
@@ -360,33 +392,39 @@ TEST_F(ScreenManagerTest, PauseWaitsForTheLoadingOverlay) {
 }
 
 TEST_F(ScreenManagerTest, PauseWithoutAPauseScreenDoesNothing) {
-    int asked = 0;
-    guiHooks().input.isPausePressed = [&asked] {
-        ++asked;
-        return true;
-    };
+    int opened = 0;
+    struct Counter {
+        int* count;
+        void hit() { ++*count; }
+    } counter{&opened};
+    bindCallback(manager().PauseOpened, &counter, &Counter::hit);
+    usePauseKey();
+    holdPause(true);
     manager().update();
-    EXPECT_EQ(asked, 0);
+    EXPECT_EQ(opened, 0);
+    EXPECT_EQ(manager().getTopScreen(), nullptr);
+    EXPECT_TRUE(manager().isInputAllowed());
 }
 
 TEST_F(ScreenManagerTest, PauseInTheCreditsReturnsToTheMainMenu) {
     TestScreen* pause = makePause();
     pause->setVisible(false);
-    guiHooks().input.isPausePressed = [] { return true; };
-    core::stringw level = L"Content/Levels/endingCREDITS_Screen.irr";
-    guiHooks().level.currentLevelPath = [&level] { return level; };
-    std::vector<std::string> queued;
-    guiHooks().level.queueTransition = [&queued](bool cover, s32 mode, s32 view, f32 seconds, s32 extra) {
-        queued.push_back("transition " + std::to_string(cover) + " " + std::to_string(mode) + " " +
-                         std::to_string(view) + " " + std::to_string(seconds) + " " + std::to_string(extra));
-    };
-    guiHooks().level.queueClearMenus = [&queued] { queued.push_back("clear menus"); };
-    guiHooks().level.queueReturnToMainMenu = [&queued] { queued.push_back("main menu"); };
+    usePauseKey();
+    // The credits level under another letter case, and a level whose name only starts as it.
+    test::TempDir content;
+    std::filesystem::create_directories(content.path() / "Content/Levels");
+    for (const char* name : {"endingCREDITS_Screen.irr", "EndingCredits_Screen.irr2"})
+        ASSERT_TRUE(test::writeFileBytes((content.path() / "Content/Levels" / name).string(), emptyScene));
+    test::ScopedWorkingDir inContent(content.path());
+    ASSERT_TRUE(level->loadLevel("Content/Levels/endingCREDITS_Screen.irr"));
+    holdPause(true);
     manager().update();
     EXPECT_FALSE(pause->isVisible());
-    EXPECT_EQ(queued, (std::vector<std::string>{"transition 1 3 2 2.000000 0", "clear menus", "main menu"}));
+    // A two-second cover on view 2, then the menus close and the main menu comes.
+    EXPECT_EQ(queuedLevelEvents(),
+              (std::vector<std::string>{"LET_Transition 1 3 2 5 0 0", "LET_ClearMenus", "LET_ReturnToMainMenu"}));
     // Only that level: the comparison wants equal lengths.
-    level = L"Content/Levels/EndingCredits_Screen.irr2";
+    ASSERT_TRUE(level->loadLevel("Content/Levels/EndingCredits_Screen.irr2"));
     manager().update();
     EXPECT_TRUE(pause->isVisible());
 }
@@ -394,72 +432,65 @@ TEST_F(ScreenManagerTest, PauseInTheCreditsReturnsToTheMainMenu) {
 // --- input capture, debug keys and the rest ------------------------------------------------------------
 
 TEST_F(ScreenManagerTest, CaptureSkipsTheFirstFourUpdates) {
-    int asked = 0;
-    guiHooks().input.detectAnyPressedInput = [&asked] {
-        ++asked;
-        return true;
-    };
-    int copied = 0;
-    guiHooks().input.copyCapturedInput = [&copied](ButtonMapping& out) {
-        *reinterpret_cast<int*>(&out) = 44;
-        ++copied;
-    };
-    alignas(8) int record = 0;
-    ButtonMapping& out = *reinterpret_cast<ButtonMapping*>(&record);
+    useInput();
+    // A key held down all along: the capture takes it at its fifth update.
+    inputKey(KEY_KEY_G, true);
+    ButtonMapping out;
     manager().update();
-    EXPECT_EQ(asked, 0);
+    EXPECT_FALSE(manager().InputCaptured) << "no capture was asked for";
     manager().setCaptureInput(true);
     for (int i = 0; i < 4; ++i)
         manager().update();
-    EXPECT_EQ(asked, 0);
+    EXPECT_FALSE(manager().InputCaptured);
     EXPECT_FALSE(manager().getCapturedControllerState(out));
-    EXPECT_EQ(copied, 0);
+    EXPECT_EQ(out.device, nullptr) << "nothing copied";
     manager().update();
-    EXPECT_EQ(asked, 1);
     EXPECT_TRUE(manager().InputCaptured);
-    EXPECT_TRUE(manager().getCapturedControllerState(out));
-    EXPECT_EQ(record, 44);
+    ASSERT_TRUE(manager().getCapturedControllerState(out));
+    EXPECT_EQ(out.device, static_cast<InputDevice*>(inputManager->getKeyboard()));
+    EXPECT_EQ(out.buttonIndex, static_cast<int>(KEY_KEY_G));
+    // Captured, the manager keeps what it has (another key changes nothing).
+    inputKey(KEY_KEY_H, true);
     manager().update();
-    EXPECT_EQ(asked, 1);
+    ASSERT_TRUE(manager().getCapturedControllerState(out));
+    EXPECT_EQ(out.buttonIndex, static_cast<int>(KEY_KEY_G));
     manager().setCaptureInput(false);
     EXPECT_FALSE(manager().getCapturedControllerState(out));
 }
 
 TEST_F(ScreenManagerTest, CaptureKeepsAskingUntilSomethingIsPressed) {
-    bool pressed = false;
-    int asked = 0;
-    guiHooks().input.detectAnyPressedInput = [&] {
-        ++asked;
-        return pressed;
-    };
+    useInput();
     manager().setCaptureInput(true);
     for (int i = 0; i < 7; ++i)
         manager().update();
-    EXPECT_EQ(asked, 3);
-    pressed = true;
+    EXPECT_FALSE(manager().InputCaptured);
+    inputKey(KEY_KEY_G, true);
     manager().update();
     EXPECT_TRUE(manager().InputCaptured);
 }
 
 TEST_F(ScreenManagerTest, DebugKeysSwitchDrawingTheGui) {
-    s32 pressedKey = KEY_F7;
-    guiHooks().input.keyState = [&pressedKey](s32 key) { return key == pressedKey ? 2 : 0; };
+    debugMode = true;
+    manager().handleDebugKeys();
+    EXPECT_TRUE(manager().DrawGUI) << "no input manager";
+    useInput();
+    debugMode = false;
+    inputKey(KEY_F7, true);
     manager().handleDebugKeys();
     EXPECT_TRUE(manager().DrawGUI); // no debug mode
     debugMode = true;
-    int standIn = 0;
-    inputManager = reinterpret_cast<InputManager*>(&standIn);
     manager().handleDebugKeys();
     EXPECT_FALSE(manager().DrawGUI);
     StandingElement* element = makeStanding(GuiType::Image, -1);
     manager().draw();
     EXPECT_EQ(element->draws, 0);
-    pressedKey = KEY_F8;
+    inputKey(KEY_F7, false);
+    inputManager->endFrame();
+    inputKey(KEY_F8, true);
     manager().handleDebugKeys();
     EXPECT_TRUE(manager().DrawGUI);
     manager().draw();
     EXPECT_EQ(element->draws, 1);
-    inputManager = nullptr;
 }
 
 TEST_F(ScreenManagerTest, SkippedFrameStillAdvancesTheGui) {
@@ -476,26 +507,18 @@ TEST_F(ScreenManagerTest, OverscanMargin) {
 }
 
 TEST_F(ScreenManagerTest, MainMenuIsTheTitleScreenWithItsEntriesAbove) {
-    std::vector<s32> playModes;
-    TestScreen* title = nullptr;
-    TestScreen* entries = nullptr;
-    guiHooks().menus.createMainScreen = [&]() -> GUIScreen* {
-        title = new TestScreen(environment, ScreenManager::mainScreenId);
-        return title;
-    };
-    guiHooks().menus.createPlayScreen = [&](s32 mode) -> GUIScreen* {
-        playModes.push_back(mode);
-        entries = new TestScreen(environment, ScreenManager::menuScreenId);
-        return entries;
-    };
     manager().openMainScreen(3);
     ASSERT_EQ(manager().getScreenStack().size(), 2u);
-    EXPECT_EQ(manager().getScreenStack()[0], entries);
-    EXPECT_EQ(manager().getScreenStack()[1], title);
-    EXPECT_EQ(playModes, std::vector<s32>{3});
+    auto* entries = dynamic_cast<GUIPlayScreen*>(manager().getScreenStack()[0]);
+    GUIScreen* title = manager().getScreenStack()[1];
+    ASSERT_NE(entries, nullptr);
+    EXPECT_STREQ(title->getTypeName(), "GUIMainScreen");
+    EXPECT_EQ(title->getID(), ScreenManager::mainScreenId);
+    EXPECT_EQ(entries->MenuRequest, 3) << "the play mode";
     EXPECT_TRUE(manager().isStackActive());
-    EXPECT_EQ(entries->shows, 0);
+    // The GUI tree holds them.
     EXPECT_EQ(title->getReferenceCount(), 1);
+    EXPECT_EQ(entries->getReferenceCount(), 1);
 }
 
 TEST_F(ScreenManagerTest, InitReadsTheSettingsAndOpensTheMainMenu) {
@@ -507,21 +530,19 @@ TEST_F(ScreenManagerTest, InitReadsTheSettingsAndOpensTheMainMenu) {
     setSettingBool("Mod_ShowLevelTimer", true);
     setSettingBool("Graphics_Overscan", true);
     setSettingBool("Audio_Subtitles", true);
-    int opened = 0;
-    guiHooks().menus.createMainScreen = [&opened]() -> GUIScreen* {
-        ++opened;
-        return nullptr;
-    };
     manager().init();
     EXPECT_FALSE(manager().EnablePopups);
     EXPECT_TRUE(manager().ShowLevelTimer);
     EXPECT_TRUE(manager().Overscan);
     EXPECT_TRUE(manager().Subtitles);
     EXPECT_TRUE(manager().Initialised);
-    EXPECT_EQ(opened, 1);
+    ASSERT_EQ(manager().getScreenStack().size(), 2u) << "the main menu";
+    EXPECT_STREQ(manager().getScreenStack()[1]->getTypeName(), "GUIMainScreen");
+    // With a level named on the command line no menu opens.
     levelOnCommandLine = true;
     manager().init();
-    EXPECT_EQ(opened, 1);
+    EXPECT_TRUE(manager().getScreenStack().empty());
+    EXPECT_FALSE(manager().isStackActive());
     gameSettings = nullptr;
 }
 
@@ -539,15 +560,18 @@ TEST_F(ScreenManagerTest, TeardownRemovesStackedScreensAndEmptiesTheFontCache) {
 
 namespace {
 
-TEST_F(ScreenManagerTest, WithoutMenuScreensTheMainMenuLeavesNothingOpen) {
-    manager().openMainScreen(0);
-    EXPECT_TRUE(manager().getScreenStack().empty());
-    EXPECT_FALSE(manager().isStackActive());
-    EXPECT_TRUE(manager().isInputAllowed());
+TEST_F(ScreenManagerTest, WithoutAGuiTheMainMenuLeavesNothingOpen) {
+    ScreenManager bare(nullptr);
+    bare.openMainScreen(0);
+    EXPECT_TRUE(bare.getScreenStack().empty());
+    EXPECT_FALSE(bare.isStackActive());
+    EXPECT_TRUE(bare.isInputAllowed());
 }
 
 TEST_F(ScreenManagerTest, InitMakesTheStandingHudAndPauseScreenOnce) {
     makeScreen();
+    // A level named on the command line: no main menu opens over them.
+    levelOnCommandLine = true;
     manager().init();
     GUIScreen* pause = manager().findPauseScreen();
     ASSERT_NE(pause, nullptr);

@@ -68,9 +68,9 @@ TEST_F(ScreenOverlaysTest, TheLoadingBillboardShowsWhileALevelLoads) {
     EXPECT_FALSE(screenManager->getLoadingIcon()->isVisible());
     auto* info = new LevelInfo(nullptr, device->getSceneManager());
     info->settings.TotalObjects = 10;
-    levels->currentLevelInfo = info;
-    levels->levelLoading = true;
-    auto& loader = const_cast<SceneLoader&>(levels->getLoader());
+    level->currentLevelInfo = info;
+    level->levelLoading = true;
+    auto& loader = const_cast<SceneLoader&>(level->getLoader());
     struct Case {
         u32 read, total;
         s32 width;
@@ -88,13 +88,13 @@ TEST_F(ScreenOverlaysTest, TheLoadingBillboardShowsWhileALevelLoads) {
     info->settings.TotalObjects = 0;
     drawFrame();
     EXPECT_FALSE(screenManager->getLoadingBarFill()->isVisible()) << "no total: no bar";
-    levels->levelLoading = false;
-    levels->checkpointSaving = true;
+    level->levelLoading = false;
+    level->checkpointSaving = true;
     drawFrame();
     EXPECT_FALSE(screenManager->getLoadingIcon()->isVisible());
     EXPECT_TRUE(screenManager->getCheckpointIcon()->isVisible());
-    levels->currentLevelInfo = nullptr;
-    levels->checkpointSaving = false;
+    level->currentLevelInfo = nullptr;
+    level->checkpointSaving = false;
     info->drop();
 }
 
@@ -106,7 +106,7 @@ TEST_F(ScreenOverlaysTest, TheLoadingOverlayDrawsInTheViewItNames) {
     levelHooks().gui.drawLoadingOverlay = [&](const LoadingOverlay&) { drawnIn.push_back(drawing); };
     for (s32 named : {0, 1, 2}) {
         SCOPED_TRACE(named);
-        levels->loadingOverlay.viewId = named;
+        level->loadingOverlay.viewId = named;
         drawnIn.clear();
         for (s32 view : {1, 2}) {
             drawing = view;
@@ -123,13 +123,13 @@ TEST_F(ScreenOverlaysTest, TheLevelTimerShowsOnlyInPlayWhenAskedFor) {
     drawFrame();
     EXPECT_FALSE(screenManager->getTimerBox()->isVisible()) << "neither the setting nor the level asks";
     screenManager->ShowLevelTimer = true;
-    levels->levelRun.levelTime = 65.25f;
+    level->levelRun.levelTime = 65.25f;
     drawFrame();
     EXPECT_TRUE(screenManager->getTimerBox()->isVisible());
     EXPECT_EQ(std::wstring(screenManager->getLevelTimeText()->getText()), L"0:01:05.250");
     EXPECT_EQ(std::wstring(screenManager->getLevelBestText()->getText()), L"N/A");
     EXPECT_FALSE(screenManager->getTotalRow()->isVisible());
-    levels->levelRun.validTime = false;
+    level->levelRun.validTime = false;
     drawFrame();
     EXPECT_EQ(std::wstring(screenManager->getLevelTimeText()->getText()), L"         N/A");
     screenManager->setPauseScreenVisible(true);

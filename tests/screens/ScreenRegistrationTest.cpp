@@ -8,9 +8,10 @@
 #include "core/LanguageManager.h"
 #include "core/ProgramQueries.h"
 #include "core/CoreSlots.h"
+#include "core/app/SubsystemRegistration.h"
+#include "gui/GUIElementFactory.h"
 #include "core/SoundManager.h"
 #include "gui/GUIButton.h"
-#include "gui/GUIElementFactory.h"
 #include "gui/GUIScreen.h"
 #include "gui/GuiCommon.h"
 #include "gui/GuiHooks.h"
@@ -19,9 +20,10 @@
 #include "gui/fonts/FontCache.h"
 #include "level/LevelHooks.h"
 #include "level/LevelManager.h"
+#include "player/PlayerHooks.h"
 #include "screens/ScreenManager.h"
 #include "screens/ScreenRegistration.h"
-#include "core/app/SubsystemRegistration.h"
+#include "screens/cutscene/GUICutscene.h"
 
 using namespace irr;
 
@@ -39,8 +41,6 @@ protected:
         screenManager = new ScreenManager(environment);
     }
     void TearDown() override {
-        delete soundManager;
-        soundManager = nullptr;
         delete languageManager;
         languageManager = nullptr;
         GuiFixture::TearDown();
@@ -61,7 +61,35 @@ TEST_F(ScreenRegistrationTest, EverySlotOfTheScreensIsFilled) {
     EXPECT_TRUE(s.isInputAllowed && s.isGameUpdateAllowed && s.topScreenKeepsTimerRunning && s.overlayBlend);
     EXPECT_TRUE(s.isStackActive && s.isPauseScreenVisible);
     EXPECT_TRUE(coreSlots().fonts.getCachedFont);
-    EXPECT_TRUE(guiHooks().sound.playEffect && guiHooks().language.getText && guiHooks().language.getFont);
+}
+
+TEST_F(ScreenRegistrationTest, EveryCallUpFromTheGuiAndThePlayerIsAnswered) {
+    const GuiHooks& gui = guiHooks();
+    const GuiScreenHooks& s = gui.screens;
+    EXPECT_TRUE(s.findScreenOf && s.topScreen && s.topScreenFocus && s.isInputAllowed && s.overscanMargin);
+    EXPECT_TRUE(s.overlayBlend && s.hud && s.pausePanel && s.notificationQueueHead);
+    EXPECT_TRUE(s.setCaptureInput && s.capturedInput);
+    EXPECT_TRUE(gui.menus.createMainScreen && gui.menus.showCalibrationPreview);
+    EXPECT_TRUE(gui.suspicion.shown && gui.suspicion.addSplat);
+    EXPECT_TRUE(playerHooks().screens.getTopScreenFocus && playerHooks().screens.activeScreenState);
+}
+
+TEST_F(ScreenRegistrationTest, ThePlayerReachesTheTopScreenAndTheCutsceneOverlay) {
+    const PlayerHooks::Screens& player = playerHooks().screens;
+    EXPECT_EQ(player.getTopScreenFocus(), nullptr);
+    EXPECT_EQ(player.activeScreenState(), 0.0f);
+    GUIScreen* menu = pushScreen(false);
+    auto* row = new GUIButton(environment, menu, -1, core::recti(0, 0, 10, 10));
+    row->drop();
+    menu->setFocusedElement(row);
+    EXPECT_EQ(player.getTopScreenFocus(), row);
+    // The cutscene's bars cover the game: the multitouch device stands back.
+    screenManager->createScreens();
+    ASSERT_NE(screenManager->getCutsceneScreen(), nullptr);
+    EXPECT_EQ(player.activeScreenState(), 0.0f);
+    screenManager->getCutsceneScreen()->snapBarsIn();
+    EXPECT_NE(player.activeScreenState(), 0.0f);
+    EXPECT_EQ(player.activeScreenState(), screenManager->getOverlayBlend());
 }
 
 TEST_F(ScreenRegistrationTest, GatesAndQueriesAnswerFromTheScreenManager) {
@@ -92,24 +120,21 @@ TEST_F(ScreenRegistrationTest, GatesAndQueriesAnswerFromTheScreenManager) {
 }
 
 TEST_F(ScreenRegistrationTest, GameplaySuspendedFollowsTheLevelWhileNoOverlayCovers) {
-    EXPECT_FALSE(isGameplaySuspended());
-    LevelManager level(device);
-    levelManager = &level;
-    EXPECT_FALSE(isGameplaySuspended());
-    level.suspended = true;
-    EXPECT_TRUE(isGameplaySuspended());
     levelManager = nullptr;
+    EXPECT_FALSE(isGameplaySuspended());
+    levelManager = level.get();
+    EXPECT_FALSE(isGameplaySuspended());
+    level->suspended = true;
+    EXPECT_TRUE(isGameplaySuspended());
+    level->suspended = false;
 }
 
 TEST_F(ScreenRegistrationTest, LevelLoadingClosesTheInputGate) {
-    LevelManager level(device);
-    levelManager = &level;
-    level.levelLoading = true;
+    level->levelLoading = true;
     EXPECT_FALSE(slots().isInputAllowed());
     EXPECT_TRUE(isGameInputBlocked());
-    level.levelLoading = false;
+    level->levelLoading = false;
     EXPECT_TRUE(slots().isInputAllowed());
-    levelManager = nullptr;
 }
 
 TEST_F(ScreenRegistrationTest, MenuSoundsPlayThroughTheSoundManager) {
@@ -117,11 +142,7 @@ TEST_F(ScreenRegistrationTest, MenuSoundsPlayThroughTheSoundManager) {
     GameSettings settings(dir.file("PaddlestoneConfig.xml"));
     settings.load(true);
     gameSettings = &settings;
-    soundManager = new SoundManager();
-    ASSERT_TRUE(soundManager->init());
-    audio::EventSystem* events = soundManager->getEventSystem();
-    const char* hover = soundManager->getEffectName(soundMenuHover).c_str();
-    const char* click = soundManager->getEffectName(soundClick).c_str();
+    ASSERT_NO_FATAL_FAILURE(forgetSounds()); // made with the settings
 
     GUIScreen* menu = pushScreen(false);
     auto* a = new GUIButton(environment, menu, -1, core::recti(0, 0, 10, 10));
@@ -130,20 +151,19 @@ TEST_F(ScreenRegistrationTest, MenuSoundsPlayThroughTheSoundManager) {
     b->drop();
     a->setNeighbour(MenuKey::Down, b);
     menu->setFocusedElement(a);
-    EXPECT_EQ(events->instanceCount(hover), 0u);
+    EXPECT_EQ(soundCount(soundMenuHover), 0);
     // Without a level manager the loading overlay counts as covering the screen: buttons
     // keep every event.
+    levelManager = nullptr;
     EXPECT_TRUE(screenManager->getTopScreenFocus()->OnEvent(makeKeyEvent(MenuKey::Down, true)));
     EXPECT_EQ(screenManager->getTopScreenFocus(), a);
-    LevelManager level(device);
-    levelManager = &level;
+    levelManager = level.get();
     // What the input manager sends for the menu actions.
     screenManager->getTopScreenFocus()->OnEvent(makeKeyEvent(MenuKey::Down, true));
-    EXPECT_EQ(events->instanceCount(hover), 1u);
-    EXPECT_EQ(events->instanceCount(click), 0u);
+    EXPECT_EQ(soundCount(soundMenuHover), 1);
+    EXPECT_EQ(soundCount(soundClick), 0);
     screenManager->getTopScreenFocus()->OnEvent(makeKeyEvent(MenuKey::Accept, true));
-    EXPECT_EQ(events->instanceCount(click), 1u);
-    levelManager = nullptr;
+    EXPECT_EQ(soundCount(soundClick), 1);
     gameSettings = nullptr;
 }
 
@@ -155,7 +175,6 @@ TEST_F(ScreenRegistrationTest, TextsAndFontsComeFromTheLanguage) {
     ASSERT_NE(rows, nullptr);
     EXPECT_EQ(rows, static_cast<gui::IGUIFont*>(getCachedFont(io::path(language.fontMenuMedium.c_str()),
                                                              guiUnits(static_cast<f32>(language.fontSizeMenuMedium)))));
-    EXPECT_EQ(guiHooks().language.languageChanged(), &languageManager->languageChanged);
     delete languageManager;
     languageManager = nullptr;
     EXPECT_EQ(getLanguageFont(4), nullptr);

@@ -3,7 +3,7 @@
 #include "../gui/GuiFixture.h"
 
 #include "core/Globals.h"
-#include "gui/GuiHooks.h"
+#include "level/LevelManager.h"
 #include "screens/ScreenManager.h"
 #include "screens/menus/GUISplashScreen.h"
 
@@ -13,22 +13,7 @@ using namespace irr;
 
 namespace {
 
-class SplashScreenTest : public guitest::GuiFixture {
-protected:
-    void SetUp() override {
-        guitest::GuiFixture::SetUp();
-        GuiLevelHooks& level = guiHooks().level;
-        level.queueTransition = [this](bool cover, s32 mode, s32 view, f32 seconds, s32 extra) {
-            events.push_back("transition " + std::to_string(cover) + " " + std::to_string(mode) + " " +
-                             std::to_string(view) + " " + std::to_string(static_cast<int>(seconds * 10)) + " " +
-                             std::to_string(extra));
-        };
-        level.queueClearMenus = [this] { events.push_back("clearMenus"); };
-        level.queueReturnToMainMenu = [this] { events.push_back("returnToMainMenu"); };
-        level.uncoverLoadingOverlay = [this] { events.push_back("uncover"); };
-    }
-    std::vector<std::string> events;
-};
+using SplashScreenTest = guitest::GuiFixture;
 
 TEST_F(SplashScreenTest, PictureFillsTheScreenCroppedOnTheOverflowingSides) {
     const core::dimension2du picture(1280, 720);
@@ -41,26 +26,30 @@ TEST_F(SplashScreenTest, PictureFillsTheScreenCroppedOnTheOverflowingSides) {
 }
 
 TEST_F(SplashScreenTest, ReturnsToTheMainMenuOnceAfterTenSeconds) {
+    // The loading overlay covered the screen until the picture came.
+    level->loadingOverlay.fadeValue = 1.0f;
     auto* splash = new GUISplashScreen(environment, root(), core::recti(0, 0, 100, 100));
     screenManager->pushScreen(splash);
     splash->drop();
     EXPECT_EQ(splash->getID(), ScreenManager::splashScreenId);
     EXPECT_STREQ(splash->getTypeName(), "GUISplashScreen");
-    EXPECT_EQ(events, std::vector<std::string>{"uncover"});
+    EXPECT_EQ(level->loadingOverlay.fadeValue, 0.0f);
+    EXPECT_TRUE(queuedLevelEvents().empty());
     // Input is held, the level keeps running.
     EXPECT_FALSE(screenManager->isInputAllowed());
     EXPECT_TRUE(screenManager->topScreenKeepsTimerRunning());
-    events.clear();
     for (int i = 0; i < 99; ++i) {
         setFrameDelta(0.1f);
         postRenderAll();
     }
-    EXPECT_TRUE(events.empty());
+    EXPECT_TRUE(queuedLevelEvents().empty());
     for (int i = 0; i < 40; ++i) {
         setFrameDelta(0.1f);
         postRenderAll();
     }
-    EXPECT_EQ(events, (std::vector<std::string>{"transition 1 3 2 10 0", "clearMenus", "returnToMainMenu"}));
+    // A one-second cover on view 2, then the menus close and the main menu comes (once).
+    EXPECT_EQ(queuedLevelEvents(),
+              (std::vector<std::string>{"LET_Transition 1 3 2 10 0 0", "LET_ClearMenus", "LET_ReturnToMainMenu"}));
     EXPECT_EQ(splash->getShownSeconds(), -1.0f);
 }
 

@@ -34,7 +34,7 @@ protected:
         ::setenv("XDG_DATA_HOME", data.path().c_str(), 1);
         folder = workshopFolder();
         std::filesystem::create_directories(folder);
-        guiHooks().language.getFont = [](s32) -> gui::IGUIFont* { return getCachedFont(fontPath, 20); };
+        useLanguages();
         screenManager->createScreens();
     }
     void TearDown() override {

@@ -446,7 +446,7 @@ void GUIEditor::runCommand(s32 offset) {
 bool GUIEditor::OnEvent(const SEvent& event) {
     if (isEditorActive())
         return false;
-    const s32 tab = askHook(guiHooks().input.keyState, 0, editorTabKey);
+    const s32 tab = keyboardKeyState(editorTabKey);
     UseGrid = tab == 1 || tab == 2;
     switch (event.EventType) {
     case EET_GUI_EVENT:

@@ -1,6 +1,5 @@
 #include "gui/hud/GUIHud.h"
 
-#include "characters/SuspicionMeter.h"
 #include "core/Globals.h"
 #include "core/Stopwatch.h"
 #include "core/ProgramQueries.h"
@@ -9,8 +8,8 @@
 #include "gui/GuiHooks.h"
 #include "gui/hud/GUIObjectiveCenter.h"
 #include "gui/hud/GUISplat.h"
-#include "screens/ScreenManager.h"
-#include "screens/menus/GUIPauseScreen.h"
+#include "level/LevelManager.h"
+#include "level/ResourceCaches.h"
 
 #include <IGUIEnvironment.h>
 #include <ITimer.h>
@@ -44,12 +43,12 @@ constexpr f32 hudAlphaRate = 2.0f;
 
 f32 hudSmoothstep(f32 x) { return 3.0f * x * x - 2.0f * x * x * x; }
 
-SuspicionMeter* hudSuspicion() { return askHook(guiHooks().level.currentSuspicion, nullptr); }
+std::optional<ShownSuspicion> hudSuspicion() { return askHook(guiHooks().suspicion.shown, std::nullopt); }
 
 } // namespace
 
 GUIHud::GUIHud(gui::IGUIEnvironment* environment, gui::IGUIElement* parent)
-    : GUIScreen(environment, parent, ScreenManager::hudId, core::recti(0, 0, screenWidth, screenHeight)) {
+    : GUIScreen(environment, parent, ScreenId::Hud, core::recti(0, 0, screenWidth, screenHeight)) {
     Type = toElementType(GuiType::Hud);
     video::IVideoDriver* driver = environment->getVideoDriver();
     for (int i = 0; i < LayerCount; ++i) {
@@ -69,8 +68,8 @@ GUIHud::GUIHud(gui::IGUIEnvironment* environment, gui::IGUIElement* parent)
 
     Layers = {{BaseLayer, true}, {ValueFill, true}, {Overlay, true}, {Eye, true}};
 
-    callHook(guiHooks().render.getSpriteAnimation, SplatTemplate, io::path(splatAnimationPath));
-    callHook(guiHooks().render.getSpriteAnimation, PaintDropTemplate, io::path(paintDropAnimationPath));
+    getSpriteAnimation(SplatTemplate, io::path(splatAnimationPath));
+    getSpriteAnimation(PaintDropTemplate, io::path(paintDropAnimationPath));
     // The splat recognises its animations by these names.
     SplatTemplate.name = splatAnimationPath;
     PaintDropTemplate.name = paintDropAnimationPath;
@@ -104,7 +103,7 @@ void GUIHud::deserializeAttributes(io::IAttributes* in, io::SAttributeReadWriteO
 
 void GUIHud::OnPostRender(u32 timeMs) {
     // Behind a menu or a dialog everything stands still.
-    if (screenManager && !screenManager->isInputAllowed())
+    if (!askHook(guiHooks().screens.isInputAllowed, true))
         return;
     GUIScreen::OnPostRender(timeMs);
 
@@ -119,7 +118,7 @@ void GUIHud::OnPostRender(u32 timeMs) {
     const f32 a = ObjectivePanel && !objectivePanelShown(ObjectivePanel) ? 0.0f : Alpha;
     if (!Vignette1)
         return;
-    const SuspicionMeter* meter = hudSuspicion();
+    const std::optional<ShownSuspicion> meter = hudSuspicion();
     const f32 s = std::clamp((meter ? meter->value : 0.0f) * 0.01f, 0.0f, 1.0f);
     const u32 first = static_cast<u32>(a * hudVignetteAlpha);
     const u32 second = static_cast<u32>(s * a * hudVignetteAlpha);
@@ -132,12 +131,9 @@ void GUIHud::OnPostRender(u32 timeMs) {
 void GUIHud::draw() {
     if (!IsVisible)
         return;
-    if (screenManager) {
-        const auto& stack = screenManager->getScreenStack();
-        if (!stack.empty() && stack.front()->getKeepTimerRunning() && isMenuOpen())
-            return;
-    }
-    if (!isSimulationActive() || askHook(guiHooks().level.isLevelLoading, false))
+    if (isGameRunningBehindScreen() && isMenuOpen())
+        return;
+    if (!isSimulationActive() || (levelManager && levelManager->levelLoading))
         return;
     gui::IGUIElement::draw();
 }
@@ -145,7 +141,7 @@ void GUIHud::draw() {
 // --- the meter --------------------------------------------------------------------------------------
 
 void GUIHud::drawMeterIfShown() {
-    if (screenManager && screenManager->getOverlayBlend() != 0.0f)
+    if (askHook(guiHooks().screens.overlayBlend, 0.0f) != 0.0f)
         return;
     if (isMenuOpen() || !ObjectivePanel || !ObjectivePanel->isVisible())
         return;
@@ -163,8 +159,8 @@ void GUIHud::updateMeterRect() {
     if (ObjectivePanel) {
         bottom = ObjectivePanel->getAbsolutePosition().LowerRightCorner.Y;
         x = (screenWidth - w) / 2;
-        if (GUIPauseScreen* pause = screenManager ? screenManager->getPauseScreen() : nullptr) {
-            const f32 slide = hudSmoothstep(pause->getDimAmount()) * static_cast<f32>(w - pause->getPanelWidth());
+        if (const std::optional<PausePanelSlide> pause = askHook(guiHooks().screens.pausePanel, std::nullopt)) {
+            const f32 slide = hudSmoothstep(pause->dimAmount) * static_cast<f32>(w - pause->panelWidth);
             x -= std::max(0, static_cast<s32>(slide));
         }
     }
@@ -186,7 +182,7 @@ void GUIHud::drawFill(video::ITexture* texture, f32 fill) {
 }
 
 void GUIHud::drawSuspicionMeter() {
-    const SuspicionMeter* meter = hudSuspicion();
+    const std::optional<ShownSuspicion> meter = hudSuspicion();
     const f32 fv = meter ? meter->value * 0.01f : 0.0f;
     const f32 fp = meter ? meter->pendingValue * 0.01f : 0.0f;
     const f32 ft = meter ? meter->drainValue * 0.01f : 0.0f;

@@ -21,7 +21,6 @@
 #include "player/devices/MouseDevice.h"
 #include "player/devices/TouchDevice.h"
 #include "render/SpriteAnimation.h"
-#include "screens/ScreenManager.h"
 
 #include <IGUIEnvironment.h>
 #include <IFileSystem.h>
@@ -166,15 +165,15 @@ GUINotification::GUINotification(gui::IGUIEnvironment* environment, gui::IGUIEle
     : GUISubElement(environment, parent, core::recti(0, 0, 100, 100)) {
     Type = toElementType(GuiType::Notification);
     setID(id);
-    if (DelegateList* list = askHook(guiHooks().language.languageChanged, nullptr))
-        bindCallback(*list, this, &GUINotification::onInputChanged);
+    if (languageManager)
+        bindCallback(languageManager->languageChanged, this, &GUINotification::onInputChanged);
     if (inputManager)
         bindCallback(inputManager->deviceChanged, this, &GUINotification::onInputChanged);
 }
 
 GUINotification::~GUINotification() {
-    if (DelegateList* list = askHook(guiHooks().language.languageChanged, nullptr))
-        unbindCallback(*list, this, &GUINotification::onInputChanged);
+    if (languageManager)
+        unbindCallback(languageManager->languageChanged, this, &GUINotification::onInputChanged);
     if (inputManager)
         unbindCallback(inputManager->deviceChanged, this, &GUINotification::onInputChanged);
 }
@@ -299,10 +298,7 @@ void GUINotification::onInputChanged() {
 }
 
 bool GUINotification::isQueueHead() const {
-    if (!screenManager)
-        return false;
-    const auto& queue = screenManager->getActiveNotifications();
-    return !queue.empty() && queue.front() == this;
+    return askHook(guiHooks().screens.notificationQueueHead, nullptr) == this;
 }
 
 void GUINotification::setDuration(f32 seconds) {
@@ -346,7 +342,7 @@ void GUINotification::dismiss(bool immediately) {
 }
 
 void GUINotification::OnPostRender(u32 timeMs) {
-    const bool running = isSimulationActive() && (!screenManager || screenManager->isInputAllowed());
+    const bool running = isSimulationActive() && askHook(guiHooks().screens.isInputAllowed, true);
     if (running)
         IsVisible = Duration >= 0.0f;
     if (!isQueueHead())
@@ -373,7 +369,7 @@ void GUINotification::OnPostRender(u32 timeMs) {
         Slide = 3.0f * t * t - 2.0f * t * t * t;
     }
     const f32 start = static_cast<f32>(-RelativeRect.getWidth());
-    const f32 end = screenManager ? static_cast<f32>(screenManager->getOverscanMargin().X) : 0.0f;
+    const f32 end = static_cast<f32>(askHook(guiHooks().screens.overscanMargin, core::position2di(0, 0)).X);
     const s32 x = static_cast<s32>((end - start) * Slide + start);
     const core::dimension2di size = RelativeRect.getSize();
     setRelativePosition(core::recti(core::position2di(x, 0), size));

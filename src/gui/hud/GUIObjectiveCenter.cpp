@@ -1,6 +1,7 @@
 #include "gui/hud/GUIObjectiveCenter.h"
 
 #include "core/Globals.h"
+#include "core/LanguageManager.h"
 #include "core/ProgramQueries.h"
 #include "core/Stopwatch.h"
 #include "gui/GUIFreeTypeText.h"
@@ -8,8 +9,9 @@
 #include "gui/GuiCommon.h"
 #include "gui/GuiHooks.h"
 #include "gui/hud/GUIHud.h"
-#include "screens/ScreenManager.h"
-#include "screens/menus/GUIPauseScreen.h"
+#include "level/LevelManager.h"
+#include "level/ObjectiveList.h"
+#include "level/ResourceCaches.h"
 
 #include <IGUIEnvironment.h>
 #include <IVideoDriver.h>
@@ -49,6 +51,17 @@ GUIFreeTypeText* addRowText(gui::IGUIEnvironment* environment, gui::IGUIElement*
     return text;
 }
 
+// The objective texts of the current language are read again and the level's rows refreshed.
+void reloadObjectiveTexts() {
+    if (!levelManager || !gameDevice)
+        return;
+    ObjectiveList& list = levelManager->objectives;
+    if (languageManager)
+        list.setCollectionFile(languageManager->getLocalizedPath(ObjectiveList::defaultCollectionFile).c_str());
+    list.loadCollection(gameDevice->getFileSystem());
+    list.refreshRequested = true;
+}
+
 } // namespace
 
 GUIObjectiveCenter::GUIObjectiveCenter(gui::IGUIEnvironment* environment, gui::IGUIElement* parent, s32 id,
@@ -58,16 +71,17 @@ GUIObjectiveCenter::GUIObjectiveCenter(gui::IGUIEnvironment* environment, gui::I
     DrawnByOwner = true;
     Header = addRowImage(environment, this, barTexture, 0xFFFFFFFF);
     EmptyList = addRowImage(environment, this, nullptr, 0xFFFFFFFF);
-    callHook(guiHooks().level.setObjectiveDisplay, this);
-    if (DelegateList* list = askHook(guiHooks().language.languageChanged, nullptr))
-        bindCallback(*list, this, &GUIObjectiveCenter::onLanguageChanged);
+    if (levelManager)
+        levelManager->objectives.setDisplay(this);
+    if (languageManager)
+        bindCallback(languageManager->languageChanged, this, &GUIObjectiveCenter::onLanguageChanged);
 }
 
 GUIObjectiveCenter::~GUIObjectiveCenter() {
-    if (askHook(guiHooks().level.objectiveDisplay, nullptr) == this)
-        callHook(guiHooks().level.setObjectiveDisplay, nullptr);
-    if (DelegateList* list = askHook(guiHooks().language.languageChanged, nullptr))
-        unbindCallback(*list, this, &GUIObjectiveCenter::onLanguageChanged);
+    if (levelManager && levelManager->objectives.getDisplay() == this)
+        levelManager->objectives.setDisplay(nullptr);
+    if (languageManager)
+        unbindCallback(languageManager->languageChanged, this, &GUIObjectiveCenter::onLanguageChanged);
 }
 
 void GUIObjectiveCenter::serializeAttributes(io::IAttributes* out, io::SAttributeReadWriteOptions* options) const {
@@ -202,7 +216,7 @@ int GUIObjectiveCenter::countVisibleRows() const {
 
 void GUIObjectiveCenter::setTaskIconAnimation(const io::path& path) {
     IconTemplate = SpriteAnimation();
-    callHook(guiHooks().render.getSpriteAnimation, IconTemplate, path);
+    ::getSpriteAnimation(IconTemplate, path);
     IconTemplateLoaded = true;
     for (Row& row : Rows) {
         row.icon->setSpriteAnimation(IconTemplate);
@@ -211,7 +225,7 @@ void GUIObjectiveCenter::setTaskIconAnimation(const io::path& path) {
 }
 
 void GUIObjectiveCenter::onLanguageChanged() {
-    callHook(guiHooks().level.reloadObjectiveTexts);
+    reloadObjectiveTexts();
     for (Row& row : Rows) {
         applyFont(row.title);
         applyFont(row.shadow);
@@ -256,7 +270,7 @@ void GUIObjectiveCenter::layoutRows() {
 
 void GUIObjectiveCenter::draw() {
     IsVisible = StoredVisible;
-    const bool running = isSimulationActive() && !askHook(guiHooks().level.isLevelLoading, false);
+    const bool running = isSimulationActive() && !(levelManager && levelManager->levelLoading);
     if (IsVisible && !Rows.empty()) {
         const s32 W = screenWidth;
         const s32 H = screenHeight;
@@ -265,14 +279,14 @@ void GUIObjectiveCenter::draw() {
         const s32 h = static_cast<s32>(static_cast<f32>(H) * f);
         s32 lift = 0;
         s32 aside = 0;
-        if (GUIPauseScreen* pause = screenManager ? screenManager->getPauseScreen() : nullptr) {
-            const f32 d = pause->getDimAmount();
+        if (const std::optional<PausePanelSlide> pause = askHook(guiHooks().screens.pausePanel, std::nullopt)) {
+            const f32 d = pause->dimAmount;
             const f32 s = 3.0f * d * d - 2.0f * d * d * d;
             const f32 share = static_cast<f32>(countVisibleRows()) / static_cast<f32>(Rows.size());
             lift = static_cast<s32>(share * 800.0f * f * s);
-            aside = std::max(0, static_cast<s32>(static_cast<f32>(static_cast<s32>(800.0f * f) - pause->getPanelWidth()) * s));
+            aside = std::max(0, static_cast<s32>(static_cast<f32>(static_cast<s32>(800.0f * f) - pause->panelWidth) * s));
         }
-        const s32 marginY = screenManager ? screenManager->getOverscanMargin().Y : 0;
+        const s32 marginY = askHook(guiHooks().screens.overscanMargin, core::position2di(0, 0)).Y;
         lift += std::max(0, marginY - static_cast<s32>(40.0f * f));
         EmptyList->setVisible(false);
         const bool menuOpen = isMenuOpen();
@@ -286,12 +300,13 @@ void GUIObjectiveCenter::draw() {
             setRelativePosition(placed);
             layoutRows();
         }
-        const bool covered = screenManager && screenManager->getOverlayBlend() != 0.0f;
+        const bool covered = askHook(guiHooks().screens.overlayBlend, 0.0f) != 0.0f;
         if (!covered && !menuOpen) {
             updateAbsolutePosition();
-            if (running && screenManager && screenManager->getHud()) {
+            GUIHud* hud = askHook(guiHooks().screens.hud, nullptr);
+            if (running && hud) {
                 EmptyList->setVisible(countVisibleRows() == 0);
-                screenManager->getHud()->drawMeterIfShown();
+                hud->drawMeterIfShown();
             }
         }
     }

@@ -1,11 +1,9 @@
 #include "gui/hud/GUISplat.h"
 
-#include "characters/SuspicionMeter.h"
 #include "core/Globals.h"
 #include "core/Stopwatch.h"
 #include "gui/GuiHooks.h"
 #include "gui/hud/GUIHud.h"
-#include "screens/ScreenManager.h"
 
 #include <ICameraSceneNode.h>
 #include <ISceneManager.h>
@@ -19,7 +17,7 @@ using namespace irr;
 
 namespace {
 
-GUIHud* splatHud() { return screenManager ? screenManager->getHud() : nullptr; }
+GUIHud* splatHud() { return askHook(guiHooks().screens.hud, nullptr); }
 
 } // namespace
 
@@ -49,7 +47,7 @@ void GUISplat::start(f32 amount, const core::vector3df& position) {
 
 void GUISplat::draw() {
     // Hidden behind menus.
-    if (!screenManager || screenManager->isInputAllowed())
+    if (askHook(guiHooks().screens.isInputAllowed, true))
         GUIImage::draw();
 }
 
@@ -87,10 +85,7 @@ void GUISplat::land() {
     const core::dimension2di size = RelativeRect.getSize();
     setRelativePosition(core::recti(core::position2di(-1000, -1000), size));
     updateAbsolutePosition();
-    if (SuspicionMeter* meter = askHook(guiHooks().level.currentSuspicion, nullptr)) {
-        meter->value = std::clamp(meter->value + Amount, 0.0f, 100.0f);
-        callHook(guiHooks().level.setLastSuspicion, meter->value);
-    }
+    callHook(guiHooks().suspicion.addSplat, Amount);
     playSoundEffect(meterFillSound);
     Flying = false;
     setVisible(false);

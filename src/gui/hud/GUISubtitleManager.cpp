@@ -8,7 +8,7 @@
 #include "gui/GuiCommon.h"
 #include "gui/GuiHooks.h"
 #include "level/ContentXml.h"
-#include "screens/ScreenManager.h"
+#include "level/LevelManager.h"
 
 #include <IFileSystem.h>
 #include <IrrlichtDevice.h>
@@ -39,7 +39,7 @@ GUIFreeTypeText* addSubtitleLine(gui::IGUIEnvironment* environment, gui::IGUIEle
 } // namespace
 
 GUISubtitleManager::GUISubtitleManager(gui::IGUIEnvironment* environment, gui::IGUIElement* parent)
-    : GUIScreen(environment, parent, ScreenManager::subtitleScreenId, core::recti(0, 0, screenWidth, screenHeight)) {
+    : GUIScreen(environment, parent, ScreenId::Subtitles, core::recti(0, 0, screenWidth, screenHeight)) {
     Type = toElementType(GuiType::Hud);
     bindCallback(Timer.completed, this, &GUISubtitleManager::onSubtitleFinished);
     Shadow = addSubtitleLine(environment, this, 0xFF000000);
@@ -50,7 +50,7 @@ GUISubtitleManager::GUISubtitleManager(gui::IGUIEnvironment* environment, gui::I
     Text->setRelativePosition(wideRect());
 
     // The current level's own collection, named after its file without the extension.
-    core::stringw name = askHook(guiHooks().level.currentLevelPath, core::stringw());
+    core::stringw name = levelManager ? levelManager->getCurrentLevelPath() : core::stringw();
     const s32 slash = std::max(name.findLast(L'/'), name.findLast(L'\\'));
     name = name.subString(static_cast<u32>(slash + 1), name.size());
     const s32 dot = name.findLast(L'.');
@@ -174,7 +174,7 @@ void GUISubtitleManager::setBlackBox(bool on) {
 
 void GUISubtitleManager::OnPostRender(u32 timeMs) {
     // Behind a menu the lines wait with the game.
-    if (screenManager && !screenManager->isInputAllowed())
+    if (!askHook(guiHooks().screens.isInputAllowed, true))
         return;
     const f32 delta = frameStopwatch ? frameStopwatch->delta() : 0.0f;
     Timer.update(std::clamp(delta, 0.0f, 0.2f));

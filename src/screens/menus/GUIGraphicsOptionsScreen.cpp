@@ -5,6 +5,8 @@
 #include "core/Globals.h"
 #include "gui/GUIOptionCycle.h"
 #include "gui/GuiHooks.h"
+#include "level/LevelEvents.h"
+#include "level/LevelManager.h"
 #include "render/EffectHandler.h"
 #include "render/ShaderManager.h"
 #include "screens/ScreenManager.h"
@@ -187,10 +189,12 @@ void GUIGraphicsOptionsScreen::onQuality(s32 id) {
     if (mode != 2) {
         if (shaderManager)
             shaderManager->rebuildShaders();
-        callHook(guiHooks().level.queueRestartLevel);
-    } else {
+        if (levelManager)
+            levelManager->queueRestartLevel();
+    } else if (levelManager) {
         // The calibration scene comes again with the simplest renderer.
-        callHook(guiHooks().level.queueReloadLevel, core::stringw(calibrationLevel));
+        levelManager->queueEvent(new UnloadLevelEvent(true));
+        levelManager->queueEvent(new LoadLevelEvent(io::path(calibrationLevel)));
     }
 }
 

@@ -2,16 +2,19 @@
 
 #include "core/GameSettings.h"
 #include "core/Globals.h"
-#include "core/Log.h"
 #include "core/TextUtils.h"
 #include "gui/GUIMenuItem.h"
 #include "gui/GUITextButton.h"
 #include "gui/GuiCommon.h"
 #include "gui/GuiHooks.h"
+#include "level/LevelManager.h"
 #include "screens/ScreenManager.h"
 #include "screens/menus/GUIAudioOptionsScreen.h"
+#include "screens/menus/GUIControlOptionsScreen.h"
 #include "screens/menus/GUIDialogScreen.h"
 #include "screens/menus/GUIGraphicsOptionsScreen.h"
+#include "screens/menus/GUIMainScreen.h"
+#include "screens/menus/GUIPlayScreen.h"
 
 #include <string_view>
 
@@ -88,15 +91,8 @@ void GUIOptionsScreen::onGraphics(GUIButton*) { stack(new GUIGraphicsOptionsScre
 void GUIOptionsScreen::onAudio(GUIButton*) { stack(new GUIAudioOptionsScreen(Environment, OpenedFromMainMenu)); }
 
 void GUIOptionsScreen::onControls(GUIButton*) {
-    if (GuiMenuHooks& menus = guiHooks().menus; menus.createControlOptionsScreen) {
-        if (GUIScreen* controls = menus.createControlOptionsScreen(OpenedFromMainMenu))
-            stack(controls);
-        return;
-    }
-    static bool reported = false;
-    if (!reported)
-        logMessage("The control options are not available yet.");
-    reported = true;
+    if (screenManager)
+        stack(new GUIControlOptionsScreen(Environment, OpenedFromMainMenu));
 }
 
 void GUIOptionsScreen::onReset(GUIButton*) {
@@ -116,7 +112,7 @@ void GUIOptionsScreen::onResetAnswer(s32& answer) {
 }
 
 void GUIOptionsScreen::refreshFocus() {
-    callHook(guiHooks().menus.setTitleFadeTarget, 0.0f);
+    MainScreenFadeTarget = 0.0f;
     setFocusedElement(FocusedElement);
     if (OpenedFromMainMenu && ResetConfirmed)
         RestartRequested = true;
@@ -145,7 +141,7 @@ void GUIOptionsScreen::onFadeOutDone() {
             screenManager->popScreen(this, true);
         return;
     }
-    callHook(guiHooks().menus.setTitleFadeTarget, 1.0f);
+    MainScreenFadeTarget = 1.0f;
     if (ResetConfirmed) {
         // The restart rebuilds everything with the default settings.
         RestartRequested = true;
@@ -153,13 +149,15 @@ void GUIOptionsScreen::onFadeOutDone() {
     }
     if (screenManager)
         screenManager->popScreen(this, true);
-    GuiLevelHooks& level = guiHooks().level;
-    if (!equalsIgnoringAsciiCase(std::wstring_view(askHook(level.currentLevelPath, core::stringw()).c_str()), backgroundLevel))
-        callHook(level.queueLoadLevel, core::stringw(backgroundLevel));
-    // The main menu's list comes back, Options focused.
-    if (GUIScreen* menu = askHook(guiHooks().menus.createPlayScreenAfterOptions, nullptr)) {
-        if (screenManager)
-            screenManager->pushScreen(menu);
+    if (levelManager &&
+        !equalsIgnoringAsciiCase(std::wstring_view(levelManager->getCurrentLevelPath().c_str()), backgroundLevel))
+        levelManager->queueLoadLevelEvent(io::path(backgroundLevel), false);
+    // The main menu's list comes back, fading in, Options focused.
+    if (screenManager) {
+        auto* menu = new GUIPlayScreen(Environment, false);
+        if (GUIMenuItem* options = menu->getOptionsItem())
+            menu->setFocusedElement(options);
+        screenManager->pushScreen(menu);
         menu->drop();
     }
 }

@@ -3,16 +3,24 @@
 #include "core/Globals.h"
 #include "core/Log.h"
 #include "core/ProgramQueries.h"
+#include "core/SoundManager.h"
 #include "gui/GUIImage.h"
 #include "gui/GUIMenuItem.h"
 #include "gui/GuiCommon.h"
 #include "gui/GuiHooks.h"
+#include "level/LevelManager.h"
+#include "level/SaveManager.h"
+#include "level/SceneNodeTypes.h"
+#include "level/SoundObject.h"
 #include "screens/ScreenManager.h"
 #include "screens/menus/GUIDialogScreen.h"
 #include "screens/menus/GUIOptionsScreen.h"
 
+#include <IAttributes.h>
 #include <IGUIEnvironment.h>
+#include <ISceneManager.h>
 #include <IVideoDriver.h>
+#include <IrrlichtDevice.h>
 
 #include <cmath>
 
@@ -50,11 +58,34 @@ constexpr s32 Yes = 102;
 } // namespace PauseText
 
 bool pauseSoundsAudible() {
-    return !isGameplaySuspended() && !askHook(guiHooks().level.isLoadingOverlayOpaque, false);
+    return !isGameplaySuspended() && !isLoadingOverlayOpaque();
 }
 
 void queuePauseTransition(bool intro, f32 speed) {
-    callHook(guiHooks().level.queueFadeTransition, intro, pauseTransitionMode, speed, 0.0f, pauseTransitionKind);
+    if (levelManager)
+        levelManager->queueTransition(intro, pauseTransitionMode, speed, 0.0f, pauseTransitionKind);
+}
+
+void pauseAllSounds(bool paused) {
+    if (soundManager)
+        soundManager->setAllPaused(paused);
+}
+
+// A restart from the beginning outside the story forgets the free-play progress.
+void clearFreeplaySave() {
+    if (saveManager)
+        if (io::IAttributes* group = saveManager->getGroup(SaveManager::Freeplay))
+            group->clear();
+}
+
+// Quitting silences every sound object of the level at once.
+void stopLevelSounds() {
+    if (!gameDevice || !gameDevice->getSceneManager())
+        return;
+    core::array<scene::ISceneNode*> sounds;
+    gameDevice->getSceneManager()->getSceneNodesFromType(typeId("sond"), sounds);
+    for (u32 i = 0; i < sounds.size(); ++i)
+        static_cast<SoundObject*>(sounds[i])->stop();
 }
 
 } // namespace
@@ -121,7 +152,7 @@ void GUIPauseScreen::setVisible(bool visible) {
         updatePanelSlide();
         setItemsEnabled(true);
         FocusedElement = Items.empty() ? nullptr : Items.front();
-        callHook(guiHooks().sound.setAllPaused, true);
+        pauseAllSounds(true);
         if (pauseSoundsAudible())
             playSoundEffect(soundPauseOpen);
         return;
@@ -210,7 +241,7 @@ void GUIPauseScreen::onRestartAnswer(s32& answer) {
     if (answer == 0) {
         leaveWith("RestartFromCheckpoint");
     } else if (answer == 1) {
-        if (askHook(guiHooks().level.hasCheckpoints, false))
+        if (levelManager && !levelManager->checkpointList.empty())
             openDialog(PauseText::BeginningQuestion, {PauseText::No, PauseText::Yes},
                        &GUIPauseScreen::onRestartBeginningAnswer);
         else
@@ -231,7 +262,7 @@ void GUIPauseScreen::onQuitAnswer(s32& answer) {
 // --- commands ------------------------------------------------------------------------------------------
 
 void GUIPauseScreen::closeStack() {
-    if (!screenManager || askHook(guiHooks().level.isLoadingOverlayBusy, false))
+    if (!screenManager || (levelManager && levelManager->loadingOverlay.isBusy()))
         return;
     if (GUIScreen* pause = screenManager->findPauseScreen())
         pause->setVisible(false);
@@ -241,34 +272,42 @@ void GUIPauseScreen::closeStack() {
 
 void GUIPauseScreen::onFadeOutDone() {
     const core::stringc command = PendingCommand;
-    GuiLevelHooks& level = guiHooks().level;
     if (command == "Resume" || command == "RestartFromCheckpoint" || command == "RestartFromBeginning")
         IsVisible = false;
     if (command == "Resume") {
-        callHook(guiHooks().sound.setAllPaused, false);
+        pauseAllSounds(false);
         closeStack();
     } else if (command == "RestartFromCheckpoint") {
         closeStack();
         queuePauseTransition(true, 3.0f);
-        callHook(level.queueRestartFromCheckpoint);
-        callHook(level.queueClearMenus);
+        if (levelManager) {
+            levelManager->queueRestartFromCheckpoint();
+            levelManager->queueClearMenus();
+        }
         queuePauseTransition(false, 3.0f);
     } else if (command == "RestartFromBeginning") {
-        if (!askHook(level.isStoryRun, false))
-            callHook(level.clearFreeplaySave);
+        if (!(levelManager && levelManager->isStoryRun()))
+            clearFreeplaySave();
         closeStack();
         queuePauseTransition(true, 3.0f);
-        callHook(level.queueClearCheckpoint);
-        callHook(level.queueRestartLevel);
-        callHook(level.queueClearMenus);
+        if (levelManager) {
+            levelManager->queueClearCheckpoint();
+            levelManager->queueRestartLevel();
+            levelManager->queueClearMenus();
+        }
         queuePauseTransition(false, 3.0f);
     } else if (command == "Quit") {
-        callHook(level.stopLevelSounds);
+        stopLevelSounds();
         setItemsEnabled(false);
         queuePauseTransition(true, 2.0f);
-        callHook(level.queueClearMenus);
-        callHook(level.queueReturnToMainMenu);
-        if (demoMode)
-            callHook(level.demoQuit);
+        if (levelManager) {
+            levelManager->queueClearMenus();
+            levelManager->queueReturnToMainMenu();
+            // Demo mode's quit: the level's quit list runs and the checkpoints are forgotten.
+            if (demoMode) {
+                levelManager->onQuit.invoke();
+                levelManager->checkpointList.clear();
+            }
+        }
     }
 }

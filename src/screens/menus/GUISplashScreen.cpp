@@ -2,7 +2,8 @@
 
 #include "core/Globals.h"
 #include "core/Stopwatch.h"
-#include "gui/GuiHooks.h"
+#include "level/LevelEvents.h"
+#include "level/LevelManager.h"
 #include "screens/ScreenManager.h"
 
 #include <IGUIEnvironment.h>
@@ -18,7 +19,8 @@ GUISplashScreen::GUISplashScreen(gui::IGUIEnvironment* environment, gui::IGUIEle
     KeepTimerRunning = true;
     GUIScreen::OnPostRender(gameDevice && gameDevice->getTimer() ? gameDevice->getTimer()->getTime() : 0);
     // The loading overlay no longer covers the picture.
-    callHook(guiHooks().level.uncoverLoadingOverlay);
+    if (levelManager)
+        levelManager->loadingOverlay.fadeValue = 0.0f;
 }
 
 core::recti GUISplashScreen::pictureRect(const core::dimension2du& pictureSize, s32 width, s32 height) {
@@ -39,10 +41,11 @@ void GUISplashScreen::OnPostRender(u32 timeMs) {
         ShownSeconds += frameStopwatch ? frameStopwatch->delta() : 0.0f;
     if (ShownSeconds > shownLimitSeconds) {
         ShownSeconds = -1.0f;
-        GuiLevelHooks& level = guiHooks().level;
-        callHook(level.queueTransition, true, 3, 2, 1.0f, 0);
-        callHook(level.queueClearMenus);
-        callHook(level.queueReturnToMainMenu);
+        if (levelManager) {
+            levelManager->queueEvent(TransitionEvent::overDuration(true, 3, 2, 1.0f, 0));
+            levelManager->queueClearMenus();
+            levelManager->queueReturnToMainMenu();
+        }
     }
     GUIScreen::OnPostRender(timeMs);
 }
