@@ -10,7 +10,7 @@
 #include "gui/GuiCommon.h"
 #include "gui/GuiHooks.h"
 #include "level/LevelManager.h"
-#include "level/LevelShellHooks.h"
+#include "core/app/SubsystemRegistration.h"
 #include "screens/ScreenManager.h"
 
 using namespace irr;
@@ -279,7 +279,7 @@ TEST_F(ButtonTest, OpaqueLoadingOverlayConsumesEvents) {
     a->setNeighbour(MenuKey::Down, b);
     screen->setFocusedElement(a);
     // The program-wide query reads the level manager's overlay through its registration.
-    registerLevelShellHooks();
+    fillCoreSlots();
     level->loadingOverlay.kind = 2;
     level->loadingOverlay.fadeValue = 1.0f;
     EXPECT_TRUE(sendKey(a, MenuKey::Down));
@@ -292,7 +292,7 @@ TEST_F(ButtonTest, PressedFlagFollowsTheGameplayGate) {
     GUIButton* button = makeButton(0);
     // The program-wide query reads the level manager's overlay through its registration: a
     // transition under way holds the flag.
-    registerLevelShellHooks();
+    fillCoreSlots();
     level->loadingOverlay.introRunning = true;
     // Without a level manager the gate is open.
     levelManager = nullptr;

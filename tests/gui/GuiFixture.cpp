@@ -79,7 +79,7 @@ void GuiFixture::TearDown() {
     delete screenManager;
     screenManager = nullptr;
     resetPlayerHooks();
-    resetShellHooks();
+    resetCoreSlots();
     levelManager = nullptr;
     level.reset();
     soundManager = nullptr;

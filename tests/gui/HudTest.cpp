@@ -23,6 +23,8 @@ class HudTest : public guitest::GuiFixture {
 protected:
     void SetUp() override {
         guitest::GuiFixture::SetUp();
+        // The record the characters' registration makes for the level manager.
+        level->suspicionMeter = std::make_shared<SuspicionMeter>();
         screenManager->createScreens();
         hud = screenManager->getHud();
     }
@@ -41,7 +43,7 @@ protected:
     }
 
     // Without a player the level manager's own record is the one the HUD shows.
-    SuspicionMeter& meter() { return level->suspicionMeter; }
+    SuspicionMeter& meter() { return *level->suspicionMeter; }
     GUIHud* hud = nullptr;
 };
 

@@ -68,7 +68,11 @@ protected:
     void SetUp() override {
         GuiFixture::SetUp();
         // The level's cache reads animation files with the rendering code's loader.
-        levelHooks().render.loadSpriteAnimation = loadTextureAnimation;
+        levelHooks().render.loadSpriteAnimation =
+            [](const io::path& file) -> std::shared_ptr<const SpriteAnimation> {
+            auto animation = std::make_shared<SpriteAnimation>();
+            return loadTextureAnimation(*animation, file) ? animation : nullptr;
+        };
     }
     void TearDown() override {
         resetLevelHooks();
