@@ -6,6 +6,7 @@
 #include "camera/CameraServices.h"
 #include "camera/CutsceneObject.h"
 #include "camera/CameraTransition.h"
+#include "camera/GUICutscene.h"
 
 #include "core/Globals.h"
 #include "core/Log.h"
@@ -36,8 +37,18 @@ f32 frameSeconds() { return frameStopwatch ? frameStopwatch->delta() : 0.0f; }
 bool isLevelRunning() { return physicsManager && physicsManager->isRunning(); }
 f32 firstManagerFarValue() { return cameraManagers[0] ? cameraManagers[0]->defaultFarValue : defaultFarValue; }
 f32 firstManagerFovNarrowing() { return cameraManagers[0] ? cameraManagers[0]->fovNarrowing : 0.0f; }
-bool isGameInputAllowed() { return !screenManager || screenManager->isInputAllowed(); }
-bool cutsceneBarsShown() { return screenManager && screenManager->getOverlayBlend() != 0.0f; }
+bool isGameInputAllowed() {
+    const auto& allowed = cameraServices().screens.isInputAllowed;
+    return !allowed || allowed();
+}
+bool cutsceneBarsShown() {
+    const GUICutscene* screen = cutsceneScreen();
+    return screen && screen->getBarAmount() != 0.0f;
+}
+GUICutscene* cutsceneScreen() {
+    const auto& screen = cameraServices().screens.cutsceneScreen;
+    return screen ? screen() : nullptr;
+}
 
 PlayerObject* firstPlayer() { return playerCount() > 0 ? getPlayer(0) : nullptr; }
 

@@ -21,7 +21,6 @@ void registerGameSubsystems() {
     registerAnimators();
     // Before the level manager starts: its stand-in checkpoint yields to the trigger one.
     registerTriggerSubsystem();
-    connectTriggersToPhysics();
     registerTriggerActions();
     registerCameraSubsystem();
 }

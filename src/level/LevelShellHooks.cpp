@@ -7,7 +7,6 @@
 #include "level/SceneNodeFactory.h"
 #include "level/SceneNodeTypes.h"
 #include "level/SoundObject.h"
-#include "player/PlayerHooks.h"
 
 #include "core/FileUtils.h"
 #include "core/Globals.h"
@@ -117,10 +116,6 @@ void registerLevelShellHooks() {
     };
     gui.render.getSpriteAnimation = [](SpriteAnimation& animation, const irr::io::path& file) {
         getSpriteAnimation(animation, file);
-    };
-    // The input code keeps the remapping file in the save manager's folder.
-    playerHooks().saves.saveFolder = [] {
-        return saveManager ? saveManager->getFolder() : saveFolderPath();
     };
     level.registerSceneNodeFactory = [](irr::scene::ISceneManager* manager) {
         registerSceneNodeFactory(manager);

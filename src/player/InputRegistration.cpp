@@ -5,7 +5,6 @@
 #include "player/ConfigTentMovementObject.h"
 #include "level/LevelHooks.h"
 #include "level/LevelManager.h"
-#include "player/PlayerHooks.h"
 #include "level/SceneNodeTypes.h"
 #include "player/InputManager.h"
 #include "player/devices/KeyboardDevice.h"
@@ -48,8 +47,6 @@ void registerInputSubsystem() {
             movementObject->drop();
         movementObject = nullptr;
     };
-
-    playerHooks().level.touchInstanceFlag = []() { return levelManager && levelManager->touchInstanceFlag; };
 
     registerSceneNodeType(
         levelObjectRow<ConfigTentMovementObject>(typeId("move"), "ConfigTentMovementObject"));

@@ -126,24 +126,6 @@ void fillRenderLevelSlots(LevelHookTable::Render& level) {
         return loadTextureAnimation(animation, file);
     };
 }
-
-// The frame's later passes, reached through the render services so that tests can record
-// them.
-void fillRenderEffectSlots(RenderServices::Effects& effects) {
-    effects.renderDepthPass = [] {
-        if (effectHandler)
-            effectHandler->renderDepthPass();
-    };
-    effects.renderPostProcessChain = [](u32 count, video::ITexture* output) {
-        if (effectHandler)
-            effectHandler->renderPostProcessChain(count, output);
-    };
-    effects.writeThumbnail = [](const io::path& folder, const io::path& name) {
-        if (effectHandler)
-            effectHandler->saveThumbnail(folder, name);
-    };
-    effects.updateShadowConstants = updateShadowConstants;
-}
 } // namespace
 
 RenderServices& renderServices() { return renderServiceTable; }
@@ -151,7 +133,6 @@ void resetRenderServices() { renderServiceTable = RenderServices{}; }
 
 void registerRenderSubsystem() {
     fillRenderShellSlots(shellHooks().render);
-    fillRenderEffectSlots(renderServices().effects);
     fillRenderLevelSlots(levelHooks().render);
     registerLightObjectType();
     registerParticleObjectType();

@@ -8,3 +8,7 @@
 // manager's answers to the GUI (pointer, wheel, pause, input capture, keys) and the input
 // manager's way to the focused element of the top screen. Called once before the game runs.
 void registerScreens();
+// Fills the slots by which the game objects below the screens (cameras, characters,
+// triggers, physics and rendering) reach the screen manager, the HUD and the fonts. Part of
+// registerScreens; tests that make a screen manager call it alone.
+void connectGameObjectsToScreens();

@@ -7,8 +7,5 @@
 // leaving trigger volumes. Called once in the program's entry, before the level manager's
 // init (which registers its stand-in checkpoint only when nothing claimed 'chck').
 void registerTriggerSubsystem();
-// Fills the triggers' physics services from the physics world and its objects (the game's
-// registration calls it; trigger tests keep their fakes).
-void connectTriggersToPhysics();
 // The type rows alone (tests).
 void registerTriggerTypes();

@@ -12,7 +12,8 @@
 #include "level/LevelManager.h"
 #include "render/EffectHandler.h"
 #include "screens/ScreenManager.h"
-#include "screens/cutscene/GUICutscene.h"
+#include "camera/GUICutscene.h"
+#include "support/ScreenConnections.h"
 #include "triggers/TriggerEventObject.h"
 #include "triggers/TriggerRegistration.h"
 
@@ -34,10 +35,12 @@ protected:
         screenManager = new ScreenManager(device->get()->getGUIEnvironment());
         screenManager->createScreens();
         shellHooks().screens.overlayBlend = [] { return screenManager->getOverlayBlend(); };
+        connections = std::make_unique<test::ScreenConnections>();
         overlay = screenManager->getCutsceneScreen();
     }
     void TearDown() override {
         shellHooks().screens.overlayBlend = nullptr;
+        connections.reset();
         delete screenManager;
         screenManager = nullptr;
         CameraTimeFixture::TearDown();
@@ -71,6 +74,7 @@ protected:
     std::size_t queuedEvents() const { return manager->getLevelEvents().size(); }
 
     GUICutscene* overlay = nullptr;
+    std::unique_ptr<test::ScreenConnections> connections;
 };
 
 TEST_F(CutsceneTest, TheOverlayIsAPassingStandingScreenSizedForTheScreen) {

@@ -1,6 +1,7 @@
 #include "GameFixture.h"
 
 #include "camera/CameraServices.h"
+#include "characters/CharacterServices.h"
 #include "core/GameApplication.h"
 #include "core/Globals.h"
 #include "gui/GUIScreen.h"
@@ -9,11 +10,14 @@
 #include "core/SubsystemRegistration.h"
 #include "gui/GuiHooks.h"
 #include "level/LevelHooks.h"
+#include "physics/world/PhysicsHooks.h"
 #include "player/GameActions.h"
 #include "player/InputManager.h"
 #include "player/PlayerControls.h"
 #include "player/PlayerHooks.h"
+#include "render/RenderServices.h"
 #include "screens/ScreenManager.h"
+#include "triggers/TriggerServices.h"
 
 #include <cstring>
 #include <filesystem>
@@ -67,6 +71,10 @@ void GameFixture::resetAllHooks() {
     resetPlayerHooks();
     resetGuiHooks();
     resetCameraServices();
+    resetCharacterServices();
+    resetTriggerServices();
+    resetRenderServices();
+    resetPhysicsHooks();
 }
 
 void GameFixture::waitFor(std::string name, std::function<bool()> ready, std::function<void()> act,

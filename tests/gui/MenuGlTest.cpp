@@ -15,6 +15,7 @@
 #include "screens/ScreenManager.h"
 #include "screens/ScreenRegistration.h"
 #include "screens/menus/GUIPauseScreen.h"
+#include "support/ScreenConnections.h"
 #include "support/GraphicsDriver.h"
 #include "support/TempDir.h"
 
@@ -69,6 +70,7 @@ protected:
         languageManager = nullptr;
         resetGuiHooks();
         resetShellHooks();
+        test::disconnectGameObjectsFromScreens();
         if (device)
             device->drop();
         gameDevice = nullptr;

@@ -7,6 +7,7 @@
 #include "core/Globals.h"
 #include "level/MeshGate.h"
 #include "render/EffectHandler.h"
+#include "core/ShellHooks.h"
 #include "render/RenderServices.h"
 
 #include "../render/RenderFixture.h"

@@ -11,6 +11,7 @@
 #include "gui/fonts/CGUITTFont.h"
 #include "gui/fonts/FontCache.h"
 #include "level/SoundObject.h"
+#include "support/ScreenConnections.h"
 #include "support/NullDevice.h"
 #include "support/TempDir.h"
 
@@ -35,8 +36,10 @@ protected:
         gameDevice = device.get();
         scene = device->getSceneManager();
         camera = scene->addCameraSceneNode(nullptr, core::vector3df(0, 0, -50), core::vector3df(0, 0, 0));
+        connectGameObjectsToScreens(); // the world text's fonts
     }
     void TearDown() override {
+        test::disconnectGameObjectsFromScreens();
         scene->clear();
         clearFontCache();
         physicsManager = nullptr;

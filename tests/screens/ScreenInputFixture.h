@@ -1,8 +1,8 @@
 #pragma once
 
 // The screens with the real input manager in front of them: the screen registrations, a fake
-// pad, a save folder, a loading overlay that covers nothing, and the font at the size a test
-// reads its rows with.
+// pad, a save manager of a save folder (where the remapping file goes), a loading overlay
+// that covers nothing, and the font at the size a test reads its rows with.
 #include "../gui/GuiFixture.h"
 
 #include "core/Globals.h"
@@ -13,7 +13,9 @@
 #include "platform/FakePadBackend.h"
 #include "player/InputManager.h"
 #include "player/PlayerHooks.h"
+#include "level/SaveManager.h"
 #include "screens/ScreenRegistration.h"
+#include "support/ScreenConnections.h"
 
 #include <filesystem>
 #include <memory>
@@ -27,12 +29,12 @@ protected:
 
     void SetUp() override {
         GuiFixture::SetUp();
-        std::filesystem::create_directories(saves.path() / "save");
+        save = std::make_unique<SaveManager>(device->getFileSystem(), (saves.path() / "save").string());
+        saveManager = save.get();
         platform::setPadBackend(std::make_unique<platform::FakePadBackend>());
         resetShellHooks();
         resetPlayerHooks();
         registerScreens();
-        playerHooks().saves.saveFolder = [this] { return (saves.path() / "save").string(); };
         const irr::s32 size = fontSize();
         guiHooks().language.getFont = [size](irr::s32) -> irr::gui::IGUIFont* { return getCachedFont(fontPath, size); };
         guiHooks().level.isLoadingOverlayOpaque = [] { return false; };
@@ -50,10 +52,14 @@ protected:
         platform::setPadBackend(nullptr);
         resetPlayerHooks();
         resetShellHooks();
+        test::disconnectGameObjectsFromScreens();
+        saveManager = nullptr;
+        save.reset();
         GuiFixture::TearDown();
     }
 
     test::TempDir saves;
+    std::unique_ptr<SaveManager> save;
 };
 
 } // namespace screentest

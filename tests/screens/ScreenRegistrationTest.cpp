@@ -19,6 +19,7 @@
 #include "level/LevelHooks.h"
 #include "screens/ScreenManager.h"
 #include "screens/ScreenRegistration.h"
+#include "support/ScreenConnections.h"
 
 using namespace irr;
 
@@ -42,6 +43,7 @@ protected:
         callHook(shellHooks().screens.releaseElementFactory);
         GuiFixture::TearDown();
         resetShellHooks();
+        test::disconnectGameObjectsFromScreens();
     }
     GUIScreen* pushScreen(bool keepTimer) {
         auto* screen = new GUIScreen(environment, root(), ScreenManager::menuScreenId, core::recti());
@@ -60,6 +62,46 @@ TEST_F(ScreenRegistrationTest, EverySlotOfTheScreensIsFilled) {
     EXPECT_TRUE(s.isStackActive && s.isPauseScreenVisible);
     EXPECT_TRUE(s.registerElementFactory && s.releaseElementFactory && s.getCachedFont);
     EXPECT_TRUE(guiHooks().sound.playEffect && guiHooks().language.getText && guiHooks().language.getFont);
+}
+
+TEST_F(ScreenRegistrationTest, EveryWayUpOfTheGameObjectsIsFilled) {
+    const CameraServices::Screens& cameras = cameraServices().screens;
+    EXPECT_TRUE(cameras.startCrossfade && cameras.isInputAllowed && cameras.cutsceneScreen && cameras.overscan);
+    const CharacterServiceTable::Screens& characters = characterServices().screens;
+    EXPECT_TRUE(characters.addSplat && characters.drawsGui);
+    const TriggerServiceTable::Screens& triggers = triggerServices().screens;
+    EXPECT_TRUE(triggers.isGameHeld && triggers.objectiveCenter && triggers.setLevelTimerShown &&
+                triggers.notificationLayer && triggers.notificationByName && triggers.notificationByPath &&
+                triggers.showNotification && triggers.dismissNotification && triggers.isListedLevel);
+    EXPECT_TRUE(physicsHooks().screens.handleDebugKeys);
+    EXPECT_TRUE(renderServices().fonts.addTrueTypeText && renderServices().screens.renderLoadingFrame);
+}
+
+TEST_F(ScreenRegistrationTest, GameObjectsReachTheScreenManagerAndItsFonts) {
+    EXPECT_TRUE(cameraServices().screens.isInputAllowed());
+    EXPECT_EQ(cameraServices().screens.cutsceneScreen(), screenManager->getCutsceneScreen());
+    EXPECT_EQ(triggerServices().screens.objectiveCenter(), screenManager->getObjectiveCenter());
+    triggerServices().screens.setLevelTimerShown(true);
+    EXPECT_TRUE(screenManager->ShowLevelTimer);
+    EXPECT_FALSE(triggerServices().screens.isGameHeld());
+    GUIScreen* menu = pushScreen(false);
+    EXPECT_FALSE(cameraServices().screens.isInputAllowed());
+    EXPECT_TRUE(triggerServices().screens.isGameHeld()) << "a menu holds both the game's update and its input";
+    screenManager->popScreen(menu, true);
+    screenManager->DrawGUI = false;
+    EXPECT_FALSE(characterServices().screens.drawsGui());
+    screenManager->DrawGUI = true;
+
+    // The world text's glyphs come from the TrueType font of the file; a file that cannot be
+    // read gives none.
+    core::array<scene::ISceneNode*> glyphs;
+    core::dimension2du size;
+    scene::ISceneNode* parent = device->getSceneManager()->addEmptySceneNode();
+    const auto& addText = renderServices().fonts.addTrueTypeText;
+    ASSERT_TRUE(addText("Content/Font/NoMove.ttf", 20, L"ab", parent, video::SColor(0xFFFFFFFF), glyphs, size));
+    EXPECT_EQ(glyphs.size(), 2u);
+    EXPECT_GT(size.Width, 0u);
+    EXPECT_FALSE(addText("Content/Font/Missing.ttf", 20, L"ab", parent, video::SColor(0xFFFFFFFF), glyphs, size));
 }
 
 TEST_F(ScreenRegistrationTest, GatesAndQueriesAnswerFromTheScreenManager) {

@@ -8,7 +8,6 @@
 #include "core/ShellHooks.h"
 #include "level/LevelHooks.h"
 #include "level/LevelManager.h"
-#include "player/PlayerHooks.h"
 
 void registerPhysicsSubsystem() {
     registerPhysicsObjectTypes();
@@ -47,9 +46,5 @@ void registerPhysicsSubsystem() {
     level.setObjectActive = [](irr::scene::ISceneNode* object, bool active) {
         if (PhysicsUserData* record = findUserDataOfNode(object))
             record->active = active;
-    };
-
-    playerHooks().physics.fixedStepLength = [] {
-        return physicsManager ? physicsManager->getStepSize() : PhysicsManager::fixedStepSize;
     };
 }

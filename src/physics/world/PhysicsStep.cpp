@@ -10,7 +10,7 @@
 #include "core/ShellHooks.h"
 #include "core/Stopwatch.h"
 #include "level/LevelManager.h"
-#include "screens/ScreenManager.h"
+#include "physics/world/PhysicsHooks.h"
 
 #include <algorithm>
 
@@ -102,8 +102,8 @@ void PhysicsManager::beginStep() {
     if (!simulationActive || stepInFlight || !scene)
         return;
     captureDebugLines();
-    if (screenManager)
-        screenManager->handleDebugKeys();
+    if (screenManager && physicsHooks().screens.handleDebugKeys)
+        physicsHooks().screens.handleDebugKeys();
     applyQueuedForces(true);
     // The players' per-step updates would queue forces here; they are applied at once.
     applyImpulseForces();
@@ -167,7 +167,8 @@ void PhysicsManager::stepDuringRender() {
 void PhysicsManager::runCatchUpUpdate() {
     if (screenManager) {
         callHook(shellHooks().screens.update);
-        screenManager->handleDebugKeys();
+        if (physicsHooks().screens.handleDebugKeys)
+            physicsHooks().screens.handleDebugKeys();
     }
     if (levelManager)
         levelManager->updateDebugKeys();
