@@ -152,7 +152,7 @@ TEST_F(CharacterStateTest, RaisesMoveOnlyTheDefaultAnimatedWatchers) {
     };
     CharacterObject* stranger = addCharacter(0, 0, 0, ofType("Stranger"));   // its sight repeats every 2 s
     CharacterObject* scientist = addCharacter(10, 0, 0, ofType("Scientist")); // its sight does not repeat
-    CharacterObject* typeless = addCharacter(20, 0, 0, ofType("None"));       // no rule: no repeat
+    CharacterObject* typeless = addCharacter(20, 0, 0, ofType("Family"));     // no sight rule: no repeat
     CharacterObject* scripted = addCharacter(30, 0, 0, [](io::IAttributes* a) {
         a->addEnum("CharacterSuspicionType", "Scientist", suspicionCharacterTypeNames);
         a->addString("StoppedAnimName", "IdleLookAround");

@@ -4,6 +4,7 @@
 #include "CharacterWorldFixture.h"
 
 #include "characters/CharacterStates.h"
+#include "characters/SuspicionRules.h"
 #include "characters/VisionCone.h"
 #include "core/Globals.h"
 #include "triggers/TriggerAction.h"
@@ -235,7 +236,10 @@ TEST_F(CharacterWalkTest, AProtectingCharacterWalksToTheGuardPointAndStopsThere)
 // A character whose cone sees the player turns its head toward it within its limits (40
 // degrees of yaw); beyond them the head keeps its animated pose.
 TEST_F(CharacterWalkTest, AWatchingCharacterTurnsItsHeadTowardThePlayerWithinItsLimits) {
-    CharacterObject* watcher = addCharacter(0, 0, 0);
+    // A Scientist does not turn its body to a player it sees (its sight does not repeat).
+    CharacterObject* watcher = addCharacter(0, 0, 0, [](io::IAttributes* a) {
+        a->addEnum("CharacterSuspicionType", "Scientist", suspicionCharacterTypeNames);
+    });
     CharacterObject* other = addCharacter(40, 0, 0);
     ASSERT_NE(watcher->getVisionCone(), nullptr);
     auto* player = new SeenPlayer(root(), smgr(), 999);
@@ -248,10 +252,10 @@ TEST_F(CharacterWalkTest, AWatchingCharacterTurnsItsHeadTowardThePlayerWithinIts
     watcher->getVisionCone()->getConeTrigger()->onObjectEnter(player, player->getAbsolutePosition(), nullptr,
                                                                nullptr, nullptr);
     ASSERT_TRUE(runUntilNoticed(watcher, 5.0f));
-    run(2.0f);
     const auto headYaw = [](CharacterObject* c) {
         return c->getMeshNode()->getJointNode("headBaseJt")->getRotation().Y;
     };
+    run(2.0f);
     // Angles in degrees apart, the short way round.
     const auto apart = [](f32 a, f32 b) {
         const f32 d = std::fmod(std::fabs(a - b), 360.0f);

@@ -66,7 +66,9 @@ TEST_F(ConditionsTest, ImmediatelyIsMetOnItsFirstEvaluation) {
 
 TEST_F(ConditionsTest, PlayerCollideCountsPlayerPartsBySideAndAnyPhysicsObject) {
     TriggerObject* trigger = triggerFor(TriggerCondition::OnPlayerCollide);
-    test::FakeObject* arm = addObject(1, "arms");
+    auto* arm = new test::FakeLimb(root(), smgr(), "arms", 1); // of no player body
+    arm->drop();
+    manager->registerNodeIDs(arm);
     frame();
     EXPECT_FALSE(trigger->ConditionMet);
     put(trigger, arm, 1); // OnArmsCollision None: an arm does not count
@@ -231,7 +233,9 @@ TEST_F(ConditionsTest, ObjectCollisionReadsTheTouchedSetAndCountsAThrownObjectOn
     touches(watched, {wall});
     frame();
     EXPECT_FALSE(trigger->ConditionMet);
-    ball->thrown = true;
+    ball->thrown = true; // in flight: it stays thrown while faster than 1 m/s
+    ASSERT_NE(ball->getDynamicActor(), nullptr);
+    ball->getDynamicActor()->setLinearVelocity(phys::Vec3(8, 0, 0));
     touches(watched, {wall, ball});
     frame();
     EXPECT_TRUE(trigger->ConditionMet);

@@ -13,16 +13,7 @@ using namespace irr;
 
 namespace {
 
-class FakeLimb : public PlayerLimb {
-public:
-    FakeLimb(scene::ISceneNode* parent, scene::ISceneManager* manager, const char (&kind)[5])
-        : PlayerLimb(parent, manager, -1), kind(typeId(kind)) {}
-    scene::ESCENE_NODE_TYPE getType() const override { return kind; }
-    LimbChain* getChain() override { return nullptr; }
-    LimbState* getLimbState() override { return &state; }
-    scene::ESCENE_NODE_TYPE kind;
-    LimbState state;
-};
+using test::FakeLimb;
 
 class FakePlayer : public test::StubPlayer {
 public:

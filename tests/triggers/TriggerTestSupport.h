@@ -5,6 +5,8 @@
 #include "core/Stopwatch.h"
 #include "physics/objects/PhysicsObject.h"
 #include "physics/world/PhysicsManager.h"
+#include "player/LimbControl.h"
+#include "player/PlayerObject.h"
 #include "triggers/ConditionalTrigger.h"
 #include "triggers/TriggerEventObject.h"
 #include "triggers/TriggerObject.h"
@@ -54,6 +56,18 @@ public:
         : LevelObject(parent, manager, id), type(type) {}
     irr::scene::ESCENE_NODE_TYPE getType() const override { return type; }
     irr::scene::ESCENE_NODE_TYPE type;
+};
+
+// A limb of a stand-in player body ("arms" or "legs") with the limb helpers' record.
+class FakeLimb : public PlayerLimb {
+public:
+    FakeLimb(irr::scene::ISceneNode* parent, irr::scene::ISceneManager* manager, const char (&kind)[5], irr::s32 id = -1)
+        : PlayerLimb(parent, manager, id), kind(typeId(kind)) {}
+    irr::scene::ESCENE_NODE_TYPE getType() const override { return kind; }
+    LimbChain* getChain() override { return nullptr; }
+    LimbState* getLimbState() override { return &state; }
+    irr::scene::ESCENE_NODE_TYPE kind;
+    LimbState state;
 };
 
 // A level with the trigger types, a physics world (not stepped: volumes are built in it, and
