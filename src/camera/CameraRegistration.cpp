@@ -8,6 +8,7 @@
 #include "camera/CameraTransition.h"
 #include "camera/GUICutscene.h"
 
+#include "core/Delegate.h"
 #include "core/Globals.h"
 #include "core/Log.h"
 #include "core/ShellHooks.h"
@@ -19,7 +20,6 @@
 #include "physics/world/PhysicsManager.h"
 #include "render/EffectHandler.h"
 #include "render/RenderServices.h"
-#include "screens/ScreenManager.h"
 
 using namespace irr;
 
@@ -87,6 +87,12 @@ video::IVideoDriver* beginDebugLines(const scene::ISceneNode* node) {
 } // namespace camera
 
 namespace {
+// The screen manager's pause-opened listeners; null without a screen manager.
+DelegateList* pauseOpenedListeners() {
+    const auto& listeners = cameraServices().screens.pauseOpenedListeners;
+    return listeners ? listeners() : nullptr;
+}
+
 void fillCameraShellSlots(CameraHooks& hooks) {
     hooks.create = [](int viewport) {
         logMessage("Creating CameraManager.");
@@ -99,8 +105,8 @@ void fillCameraShellSlots(CameraHooks& hooks) {
         return manager;
     };
     hooks.subscribeLeaveFreeCamera = [](CameraManager* manager) {
-        if (screenManager && manager)
-            screenManager->PauseOpened.addMember(manager, &CameraManager::leaveFreeCamera);
+        if (DelegateList* pauseOpened = pauseOpenedListeners(); pauseOpened && manager)
+            pauseOpened->addMember(manager, &CameraManager::leaveFreeCamera);
     };
     hooks.update = [](CameraManager* manager) {
         if (manager)
@@ -113,8 +119,8 @@ void fillCameraShellSlots(CameraHooks& hooks) {
             levelManager->onLevelLoadStarted.removeMember(manager, &CameraManager::onLevelLoaded);
             levelManager->onLevelUnloaded.removeMember(manager, &CameraManager::resetLevelCameras);
         }
-        if (screenManager)
-            screenManager->PauseOpened.removeMember(manager, &CameraManager::leaveFreeCamera);
+        if (DelegateList* pauseOpened = pauseOpenedListeners())
+            pauseOpened->removeMember(manager, &CameraManager::leaveFreeCamera);
         delete manager;
     };
 }

@@ -4,6 +4,7 @@
 
 #include <functional>
 
+class DelegateList;
 class GUICutscene;
 
 // What the cameras and their cutscenes ask of the screens, which stand above them: the
@@ -22,6 +23,8 @@ struct CameraServices {
         std::function<GUICutscene*()> cutsceneScreen;
         // The screens keep to a television's safe area (empty: false).
         std::function<bool()> overscan;
+        // The listeners the screen manager calls when the pause screen opens (empty: null).
+        std::function<DelegateList*()> pauseOpenedListeners;
     } screens;
 };
 

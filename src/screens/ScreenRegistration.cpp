@@ -330,8 +330,8 @@ void fillMenuSlots(GuiMenuHooks& menus) {
 
 } // namespace
 
-// The screens answer the game objects below them: the cameras' crossfade, input gate and
-// cutscene overlay, the characters' paint splats and sight line, the triggers' pop-ups,
+// The screens answer the game objects below them: the cameras' crossfade, input gate,
+// cutscene overlay and pause, the characters' paint splats and sight line, the triggers' pop-ups,
 // objective panel, level timer and level list, the physics step's debug keys, and the world
 // text's fonts.
 void connectGameObjectsToScreens() {
@@ -343,6 +343,7 @@ void connectGameObjectsToScreens() {
     cameras.isInputAllowed = [] { return !screenManager || screenManager->isInputAllowed(); };
     cameras.cutsceneScreen = []() -> GUICutscene* { return screenManager ? screenManager->getCutsceneScreen() : nullptr; };
     cameras.overscan = [] { return screenManager && screenManager->Overscan; };
+    cameras.pauseOpenedListeners = []() -> DelegateList* { return screenManager ? &screenManager->PauseOpened : nullptr; };
 
     physicsHooks().screens.handleDebugKeys = [] {
         if (screenManager)

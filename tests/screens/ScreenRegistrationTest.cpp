@@ -66,7 +66,8 @@ TEST_F(ScreenRegistrationTest, EverySlotOfTheScreensIsFilled) {
 
 TEST_F(ScreenRegistrationTest, EveryWayUpOfTheGameObjectsIsFilled) {
     const CameraServices::Screens& cameras = cameraServices().screens;
-    EXPECT_TRUE(cameras.startCrossfade && cameras.isInputAllowed && cameras.cutsceneScreen && cameras.overscan);
+    EXPECT_TRUE(cameras.startCrossfade && cameras.isInputAllowed && cameras.cutsceneScreen && cameras.overscan &&
+                cameras.pauseOpenedListeners);
     const CharacterServiceTable::Screens& characters = characterServices().screens;
     EXPECT_TRUE(characters.addSplat && characters.drawsGui);
     const TriggerServiceTable::Screens& triggers = triggerServices().screens;
@@ -80,6 +81,7 @@ TEST_F(ScreenRegistrationTest, EveryWayUpOfTheGameObjectsIsFilled) {
 TEST_F(ScreenRegistrationTest, GameObjectsReachTheScreenManagerAndItsFonts) {
     EXPECT_TRUE(cameraServices().screens.isInputAllowed());
     EXPECT_EQ(cameraServices().screens.cutsceneScreen(), screenManager->getCutsceneScreen());
+    EXPECT_EQ(cameraServices().screens.pauseOpenedListeners(), &screenManager->PauseOpened);
     EXPECT_EQ(triggerServices().screens.objectiveCenter(), screenManager->getObjectiveCenter());
     triggerServices().screens.setLevelTimerShown(true);
     EXPECT_TRUE(screenManager->ShowLevelTimer);
