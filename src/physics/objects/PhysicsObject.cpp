@@ -5,7 +5,6 @@
 
 #include "physics/world/PhysicsManager.h"
 
-
 #include "core/GameSettings.h"
 #include "core/Log.h"
 #include "core/Globals.h"

@@ -37,8 +37,8 @@ scene::ISkinnedMesh* skinnedMeshOf(scene::IAnimatedMeshSceneNode* node) {
     return mesh && mesh->getMeshType() == scene::EAMT_SKINNED ? static_cast<scene::ISkinnedMesh*>(mesh) : nullptr;
 }
 
-// Lets the renderer prepare a skinned mesh for its skinning shader (empty: the engine
-// skins it on the processor).
+// Lets the renderer prepare a skinned mesh for its skinning shader (it switches the card's
+// skinning on only where the shader settings allow).
 void prepareSkinning(scene::IAnimatedMeshSceneNode* node) {
     prepareNodeForHardwareSkinning(node);
 }
