@@ -7,6 +7,7 @@
 // Values and small helpers every camera class shares.
 
 class CameraObject;
+class GUICutscene;
 class PlayerObject;
 
 namespace camera {
@@ -49,6 +50,8 @@ irr::f32 firstManagerFovNarrowing();
 bool isGameInputAllowed();
 // The cutscene overlay covers the view (blocks activations and manual input).
 bool cutsceneBarsShown();
+// The screen manager's cutscene screen, or null.
+GUICutscene* cutsceneScreen();
 
 // Entry 0 of the player list when present and not null.
 PlayerObject* firstPlayer();

@@ -9,14 +9,30 @@
 #include "level/SceneNodeTypes.h"
 #include "phys/Scene.h"
 #include "phys/Shape.h"
+#include "physics/objects/PhysicsObject.h"
 #include "physics/world/PhysicsManager.h"
 #include "physics/world/PhysicsUserData.h"
 #include "player/PlayerObject.h"
 #include "render/ShaderManager.h"
+#include "triggers/CameraTriggerVolume.h"
 
 #include <cmath>
 
 using namespace irr;
+
+namespace {
+// The camera fade of a physics object: the opacity its drawing moves toward (1 opaque, 0.5
+// while a camera ray passes it). Nodes of no physics kind stay opaque.
+void setCameraFade(scene::ISceneNode* node, f32 alpha) {
+    if (PhysicsObject* object = asPhysicsObject(node))
+        object->mesh().fadeAlphaTarget = alpha;
+}
+
+f32 getCameraFade(scene::ISceneNode* node) {
+    const PhysicsObject* object = asPhysicsObject(node);
+    return object ? object->mesh().fadeAlphaTarget : 1.0f;
+}
+} // namespace
 
 CameraManager* getCameraManager(int viewport) {
     return viewport >= 0 && viewport < maxCameraManagers ? cameraManagers[viewport] : nullptr;
@@ -108,10 +124,8 @@ void CameraManager::update(f32 dt) {
         return;
     if (!followedNode)
         followedNode = getPlayer(s32(playerIndex));
-    auto& occluders = cameraServices().occluders;
     for (u32 i = 0; i < fadedNodes.size(); ++i)
-        if (occluders.setFade)
-            occluders.setFade(fadedNodes[i], 1.0f);
+        setCameraFade(fadedNodes[i], 1.0f);
     dt = camera::clampFrameTime(dt);
     const core::vector3df position = mainCamera->getAbsolutePosition();
     cameraVelocity = position - lastCameraPosition;
@@ -204,8 +218,8 @@ void CameraManager::setActiveCamera(CameraActivation activation) {
     }
     if (transition && transition->camera == cameraObject)
         return;
-    auto& volumes = cameraServices().volumes;
-    manualCameraAllowed = activation.source && volumes.allowManualCamera && volumes.allowManualCamera(activation.source);
+    const CameraTriggerVolume* sourceVolume = asCameraVolume(activation.source);
+    manualCameraAllowed = sourceVolume && sourceVolume->AllowManualCamera;
     if (activation.source && !manualCameraAllowed && gameCamera && getOverrideCamera() == gameCamera)
         gameCamera->PriorityLevel = camera::lowestPriority;
     activation.snap = snapNextActivation;
@@ -282,11 +296,13 @@ namespace {
 // The volume's transition settings for coming from the predecessor replace the speed (when
 // it names one) and may ask for a crossfade.
 void applyVolumeTransition(scene::ISceneNode* source, scene::ISceneNode* predecessor, f32& speed, bool& crossfade) {
-    auto& volumes = cameraServices().volumes;
-    const f32 volumeSpeed = volumes.transitionSpeedFrom ? volumes.transitionSpeedFrom(source, predecessor) : -1.0f;
+    CameraTriggerVolume* volume = asCameraVolume(source);
+    if (!volume)
+        return;
+    const f32 volumeSpeed = volume->getTransitionSpeedFrom(predecessor);
     if (volumeSpeed >= 0.0f)
         speed = volumeSpeed;
-    if (volumes.crossfadeFrom && volumes.crossfadeFrom(source, predecessor))
+    if (volume->getUseCrossfadeFrom(predecessor))
         crossfade = true;
 }
 } // namespace
@@ -398,14 +414,13 @@ phys::QueryHitType CameraManager::preFilter(const phys::FilterData&, phys::Shape
         return phys::QueryHitType::None;
     if (data->state != PhysicsState::Static && !anchored)
         return phys::QueryHitType::None;
-    auto& occluders = cameraServices().occluders;
-    if (occluders.clipObject && occluders.clipObject(node))
+    PhysicsObject* object = asPhysicsObject(node);
+    if (object && object->ClipObject)
         return phys::QueryHitType::Block;
     if (fadedNodes.linear_search(node) < 0)
         fadedNodes.push_back(node);
-    if (occluders.clipTransparent && occluders.clipTransparent(node) && shaderManager &&
-        shaderManager->areShadersEnabled() && occluders.setFade)
-        occluders.setFade(node, 0.5f);
+    if (object && object->ClipTransparent && shaderManager && shaderManager->areShadersEnabled())
+        setCameraFade(node, 0.5f);
     return phys::QueryHitType::None;
 }
 
@@ -414,12 +429,10 @@ phys::QueryHitType CameraManager::postFilter(const phys::FilterData&, const phys
 }
 
 void CameraManager::pruneFadedNodes() {
-    auto& occluders = cameraServices().occluders;
     core::array<scene::ISceneNode*> kept;
     for (u32 i = 0; i < fadedNodes.size(); ++i) {
         scene::ISceneNode* node = fadedNodes[i];
-        const f32 alpha = occluders.getFade ? occluders.getFade(node) : 1.0f;
-        if (alpha != 1.0f)
+        if (getCameraFade(node) != 1.0f)
             kept.push_back(node);
     }
     fadedNodes = kept;

@@ -6,7 +6,9 @@
 #include "camera/CameraServices.h"
 #include "camera/CutsceneObject.h"
 #include "camera/CameraTransition.h"
+#include "camera/GUICutscene.h"
 
+#include "core/Delegate.h"
 #include "core/Globals.h"
 #include "core/Log.h"
 #include "core/Stopwatch.h"
@@ -18,7 +20,6 @@
 #include "physics/world/PhysicsManager.h"
 #include "render/EffectHandler.h"
 #include "render/RenderServices.h"
-#include "screens/ScreenManager.h"
 
 using namespace irr;
 
@@ -36,8 +37,18 @@ f32 frameSeconds() { return frameStopwatch ? frameStopwatch->delta() : 0.0f; }
 bool isLevelRunning() { return physicsManager && physicsManager->isRunning(); }
 f32 firstManagerFarValue() { return cameraManagers[0] ? cameraManagers[0]->defaultFarValue : defaultFarValue; }
 f32 firstManagerFovNarrowing() { return cameraManagers[0] ? cameraManagers[0]->fovNarrowing : 0.0f; }
-bool isGameInputAllowed() { return !screenManager || screenManager->isInputAllowed(); }
-bool cutsceneBarsShown() { return screenManager && screenManager->getOverlayBlend() != 0.0f; }
+bool isGameInputAllowed() {
+    const auto& allowed = cameraServices().screens.isInputAllowed;
+    return !allowed || allowed();
+}
+bool cutsceneBarsShown() {
+    const GUICutscene* screen = cutsceneScreen();
+    return screen && screen->getBarAmount() != 0.0f;
+}
+GUICutscene* cutsceneScreen() {
+    const auto& screen = cameraServices().screens.cutsceneScreen;
+    return screen ? screen() : nullptr;
+}
 
 PlayerObject* firstPlayer() { return playerCount() > 0 ? getPlayer(0) : nullptr; }
 
@@ -93,8 +104,6 @@ void destroyCameraManager(CameraManager* manager) {
         levelManager->onLevelLoadStarted.removeMember(manager, &CameraManager::onLevelLoaded);
         levelManager->onLevelUnloaded.removeMember(manager, &CameraManager::resetLevelCameras);
     }
-    if (screenManager)
-        screenManager->PauseOpened.removeMember(manager, &CameraManager::leaveFreeCamera);
     delete manager;
 }
 

@@ -4,6 +4,7 @@
 #include "camera/CameraObject.h"
 #include "camera/CameraServices.h"
 #include "camera/CameraTransition.h"
+#include "camera/GUICutscene.h"
 
 #include "core/Globals.h"
 #include "core/ProgramQueries.h"
@@ -12,13 +13,12 @@
 #include "level/NodeHelpers.h"
 #include "level/SceneNodeTypes.h"
 #include "level/SoundObject.h"
+#include "physics/world/PhysicsHooks.h"
 #include "player/InputEvent.h"
 #include "player/InputManager.h"
 #include "player/PlayerControls.h"
 #include "player/PlayerObject.h"
 #include "player/devices/KeyboardDevice.h"
-#include "screens/ScreenManager.h"
-#include "screens/cutscene/GUICutscene.h"
 #include "triggers/ConditionalTrigger.h"
 #include "triggers/TriggerEventObject.h"
 
@@ -30,7 +30,7 @@ const char* const CutsceneObject::transitionNames[] = {"Circle Wipe Image", "Cir
                                                        "Fade to White", "None", nullptr};
 
 namespace {
-GUICutscene* cutsceneScreen() { return screenManager ? screenManager->getCutsceneScreen() : nullptr; }
+GUICutscene* cutsceneScreen() { return camera::cutsceneScreen(); }
 
 PlayerObject* cutscenePlayer() { return playerCount() > 0 ? getPlayer(0) : nullptr; }
 
@@ -430,4 +430,14 @@ void CutsceneObject::deserializeAttributes(io::IAttributes* in, io::SAttributeRe
 
 void registerCutsceneObjectType() {
     registerSceneNodeType(levelObjectRow<CutsceneObject>(typeId("cuts"), "CutsceneObject"));
+    // The collectible tie starts its cutscene and hears when it ends.
+    PhysicsHookTable::Cameras& physics = physicsHooks().cameras;
+    physics.startCutscene = [](scene::ISceneNode* node) {
+        if (node && node->getType() == typeId("cuts"))
+            static_cast<CutsceneObject*>(node)->startCutscene();
+    };
+    physics.cutsceneFinishedListeners = [](scene::ISceneNode* node) -> DelegateList* {
+        return node && node->getType() == typeId("cuts") ? &static_cast<CutsceneObject*>(node)->finishedListeners
+                                                          : nullptr;
+    };
 }

@@ -8,7 +8,6 @@
 #include "player/InputManager.h"
 #include "player/PlayerControls.h"
 #include "player/PlayerObject.h"
-#include "screens/ScreenManager.h"
 
 #include <cmath>
 
@@ -68,7 +67,7 @@ void CameraManager::updateManualControl(f32 dt, core::vector3df& position, core:
     }
 
     const bool suspended = camera::cutsceneBarsShown() || (levelManager && levelManager->loadPending);
-    const bool open = (!screenManager || screenManager->isInputAllowed()) && !blocked && !suspended;
+    const bool open = camera::isGameInputAllowed() && !blocked && !suspended;
     easeManualAxis(manualYaw, manualYawGoal, controls, GameAction::CameraLeft, GameAction::CameraRight, open, dt);
     easeManualAxis(manualPitch, manualPitchGoal, controls, GameAction::CameraUp, GameAction::CameraDown, open, dt);
     easeManualAxis(manualZoom, manualZoomGoal, controls, GameAction::CameraZoomIn, GameAction::CameraZoomOut, open, dt);

@@ -6,7 +6,6 @@
 #include "characters/CharacterProfile.h"
 #include "characters/CharacterStates.h"
 #include "characters/SuspicionRules.h"
-#include "characters/VisionConeHooks.h"
 #include "characters/WaypointObject.h"
 #include "physics/world/PhysicsFiltering.h"
 #include "physics/world/PhysicsManager.h"
@@ -370,7 +369,7 @@ f32 CharacterObject::turnTowards(scene::ISceneNode* node, const core::vector3df&
 bool CharacterObject::isBlockedByPlayer() {
     PlayerObject* player = firstPlayer();
     const bool coneAllows =
-        !visionCone || (visionConeHooks().seesPlayer && visionConeHooks().seesPlayer(visionCone));
+        !visionCone || visionCone->hasNoticed();
     if (!StopForTentaro || !controller || !player || !coneAllows) {
         blockedByPlayer = false;
         return false;
@@ -615,12 +614,11 @@ void CharacterObject::turnHead(f32 frameSeconds) {
     scene::IBoneSceneNode* joint = meshNode->getJointNode("headBaseJt");
     if (!joint)
         return;
-    const VisionConeHookTable& hooks = visionConeHooks();
-    const bool coneTracking = hooks.isTracking && hooks.isTracking(visionCone);
+    const bool coneTracking = visionCone->isInSight();
     bool tracking = false;
     core::vector3df target = joint->getRotation();
     PlayerObject* player = firstPlayer();
-    if (player && hooks.seesPlayer && hooks.seesPlayer(visionCone) && joint->getParent()) {
+    if (player && visionCone->hasNoticed() && joint->getParent()) {
         core::matrix4 toParent;
         joint->getParent()->getAbsoluteTransformation().getInverse(toParent);
         core::vector3df local = player->getAbsolutePosition();

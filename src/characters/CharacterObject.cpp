@@ -6,7 +6,6 @@
 #include "characters/CharacterQueryFilters.h"
 #include "characters/CharacterStates.h"
 #include "characters/SuspicionRules.h"
-#include "characters/VisionConeHooks.h"
 #include "characters/WaypointObject.h"
 #include "physics/world/PhysicsFiltering.h"
 #include "physics/world/PhysicsManager.h"
@@ -140,13 +139,15 @@ void CharacterObject::setUpLipLoopNode() {
 }
 
 void CharacterObject::makeVisionCone(f32 distance) {
-    VisionConeHookTable& hooks = visionConeHooks();
-    visionCone = hooks.create ? hooks.create(this, transformChild, SceneManager, distance) : nullptr;
+    visionCone = new VisionCone(this, transformChild, SceneManager, distance);
+    visionCone->drop(); // the transform child holds it
 }
 
 void CharacterObject::applyVisionSettings() {
-    if (visionCone && visionConeHooks().setEnabled)
-        visionConeHooks().setEnabled(visionCone, visionConeEnabled, visionNoticeDelay);
+    if (!visionCone)
+        return;
+    visionCone->setEnabled(visionConeEnabled);
+    visionCone->setNoticeDelay(visionNoticeDelay);
 }
 
 const std::vector<const CharacterAnimation*>& CharacterObject::stateAnimations(s32 state) const {
@@ -211,8 +212,7 @@ void CharacterObject::serializeAttributes(io::IAttributes* out, io::SAttributeRe
     addObjectReference(out, "ParentWaypointID", ParentWaypointID);
     out->addEnum("PathBehavior", static_cast<s32>(pathBehavior), characterPathBehaviorNames);
     if (visionCone)
-        out->addInt("VisionConeID",
-                    visionConeHooks().getID ? visionConeHooks().getID(visionCone) : visionCone->getID());
+        out->addInt("VisionConeID", visionCone->getVisionConeID());
     out->addVector3d("MeshOffset", MeshOffset);
     addFilePath(out, "ProfileName", ProfileName.c_str());
     static const char* const noNames[] = {nullptr};
@@ -268,12 +268,8 @@ void CharacterObject::deserializeAttributes(io::IAttributes* in, io::SAttributeR
     readIfPresent(in, "WalkSpeed", WalkSpeed);
     for (const char* key : {"SuspicionConeID", "VisionConeID"}) {
         s32 coneID = 0;
-        if (visionCone && readIfPresent(in, key, coneID)) {
-            if (visionConeHooks().setID)
-                visionConeHooks().setID(visionCone, coneID);
-            else
-                visionCone->setID(coneID);
-        }
+        if (visionCone && readIfPresent(in, key, coneID))
+            visionCone->setVisionConeID(coneID);
     }
     readIfPresent(in, "MeshOffset", MeshOffset);
     readIfPresent(in, "WaypointIndex", WaypointIndex);

@@ -9,8 +9,8 @@
 
 // A non-player character ('crct', "CharacterObject"): a physics object whose body, while it
 // walks waypoints, is a capsule character controller. It owns an animated figure (the mesh
-// node), a hidden lip-loop node that plays while it talks, a vision cone (through
-// characters/VisionConeHooks.h), a voice sound object, a transform child and its behaviour
+// node), a hidden lip-loop node that plays while it talks, a vision cone, a voice sound
+// object, a transform child and its behaviour
 // state machine, and borrows an animation profile from the level manager's cache.
 //
 // Each frame (OnAnimate) it follows its waypoint path through its current behaviour state,
@@ -128,7 +128,7 @@ public:
 
     CharacterStateMachine& stateMachine() const { return *machine; }
     CharacterProfile* getProfile() const { return profile; }
-    irr::scene::ISceneNode* getVisionCone() const { return visionCone; }
+    VisionCone* getVisionCone() const { return visionCone; }
     irr::scene::IAnimatedMeshSceneNode* getLipLoopNode() const { return lipLoopNode; }
     SoundObject* getVoice() const { return voice; }
     WaypointObject* getFirstWaypoint() const { return firstWaypoint; }
@@ -214,7 +214,7 @@ private:
     irr::scene::ISceneNode* lookTarget = nullptr;
     irr::s32 previousLookTargetID = 0;
     phys::Controller* controller = nullptr;
-    irr::scene::ISceneNode* visionCone = nullptr;
+    VisionCone* visionCone = nullptr; // held by the transform child
     TransformNode* transformChild = nullptr;
     CharacterProfile* profile = nullptr;
     SoundObject* voice = nullptr;

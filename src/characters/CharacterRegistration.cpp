@@ -4,15 +4,12 @@
 #include "characters/CharacterObject.h"
 #include "characters/CharacterProfile.h"
 #include "characters/CharacterStates.h"
-#include "characters/SuspicionHooks.h"
 #include "characters/SuspicionMeter.h"
 #include "characters/SuspicionRules.h"
-#include "characters/VisionCone.h"
-#include "characters/VisionConeHooks.h"
 #include "characters/WaypointObject.h"
+#include "characters/animators/AnimatorBase.h"
 #include "level/LevelHooks.h"
 #include "level/SceneNodeTypes.h"
-#include "triggers/TriggerServices.h"
 #include "physics/world/PhysicsHooks.h"
 
 void registerCharacterLevelSlots() {
@@ -62,39 +59,6 @@ void registerCharacters() {
                                       const irr::core::vector3df& position) {
         onCharacterRanInto(static_cast<CharacterObject*>(character), shape, actor, position);
     };
-
-    // Characters see through their vision cones.
-    VisionConeHookTable& cones = visionConeHooks();
-    cones.create = [](CharacterObject* owner, irr::scene::ISceneNode* parent, irr::scene::ISceneManager* manager,
-                      irr::f32 distance) -> irr::scene::ISceneNode* {
-        auto* cone = new VisionCone(owner, parent, manager, distance);
-        cone->drop(); // the parent holds it
-        return cone;
-    };
-    cones.setID = [](irr::scene::ISceneNode* cone, irr::s32 id) { static_cast<VisionCone*>(cone)->setVisionConeID(id); };
-    cones.getID = [](irr::scene::ISceneNode* cone) { return static_cast<VisionCone*>(cone)->getVisionConeID(); };
-    cones.setEnabled = [](irr::scene::ISceneNode* cone, bool enabled, irr::f32 noticeDelay) {
-        static_cast<VisionCone*>(cone)->setEnabled(enabled);
-        static_cast<VisionCone*>(cone)->setNoticeDelay(noticeDelay);
-    };
-    cones.seesPlayer = [](irr::scene::ISceneNode* cone) { return static_cast<VisionCone*>(cone)->hasNoticed(); };
-    cones.isTracking = [](irr::scene::ISceneNode* cone) { return static_cast<VisionCone*>(cone)->isInSight(); };
-    triggerServices().characters.seesPlayer = [](irr::scene::ISceneNode* node) {
-        CharacterObject* character = asCharacter(node);
-        irr::scene::ISceneNode* cone = character ? character->getVisionCone() : nullptr;
-        return cone && static_cast<VisionCone*>(cone)->hasNoticed();
-    };
-
-    // The suspicion rules move the watching characters.
-    SuspicionHookTable& suspicion = suspicionHooks();
-    suspicion.hasDefaultAnimations = [](CharacterObject* character) {
-        return character && character->hasDefaultAnimations();
-    };
-    suspicion.suspicionType = [](CharacterObject* character) {
-        return character ? character->CharacterSuspicionType : static_cast<irr::s32>(SCT_None);
-    };
-    suspicion.changeState = [](CharacterObject* character, irr::s32 state) {
-        if (character)
-            character->stateMachine().changeState(characterState(state));
-    };
+    // A physics object's ended mesh animation starts the animators it names.
+    physics.enableAnimators = enableAnimatorsByID;
 }

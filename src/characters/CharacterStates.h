@@ -1,10 +1,18 @@
 #pragma once
 
-#include "characters/SuspicionHooks.h"
-
 #include <irrlicht.h>
 
 #include <string>
+
+// Behaviour states of a character, as the state machine numbers them.
+namespace CharacterStateId {
+constexpr irr::s32 Walking = 0;
+constexpr irr::s32 Stopped = 1;
+constexpr irr::s32 Idle = 2;
+constexpr irr::s32 Reacting = 3;
+constexpr irr::s32 Noticing = 4;
+constexpr irr::s32 Discovered = 5;
+} // namespace CharacterStateId
 
 // A character's behaviour: six shared states (Walking, Stopped, Idle, Reacting, Noticing,
 // Discovered) and a small machine per character that runs the current one. The states keep

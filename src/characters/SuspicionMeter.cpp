@@ -1,6 +1,8 @@
 #include "characters/SuspicionMeter.h"
 
-#include "characters/SuspicionHooks.h"
+#include "characters/CharacterObject.h"
+#include "characters/CharacterServices.h"
+#include "characters/CharacterStates.h"
 #include "characters/SuspicionRules.h"
 #include "core/Globals.h"
 #include "core/ProgramQueries.h"
@@ -35,11 +37,6 @@ constexpr f32 fullMeter = 100.0f;
 // Seconds the drain layer is shown after a reduction.
 constexpr f32 drainSeconds = 2.0f;
 
-SuspicionHookTable& hookTable() {
-    static SuspicionHookTable table;
-    return table;
-}
-
 void playMeterEffect(int index) {
     if (soundManager)
         soundManager->playEffect(index);
@@ -53,20 +50,20 @@ bool isHitKind(SuspicionType kind) {
 // keeps its own. Taken as a list first: a state change may move a watcher in or out.
 std::vector<CharacterObject*> defaultAnimatedWatchers(const SuspicionMeter& meter) {
     std::vector<CharacterObject*> found;
-    const auto& isDefault = hookTable().hasDefaultAnimations;
     for (const auto& entry : meter.watchers)
-        if (isDefault && isDefault(entry.first))
+        if (entry.first && entry.first->hasDefaultAnimations())
             found.push_back(entry.first);
     return found;
 }
 
+// A watcher already in the state leaves and enters it again.
 void changeWatcherState(CharacterObject* character, s32 state) {
-    if (hookTable().changeState)
-        hookTable().changeState(character, state);
+    if (character)
+        character->stateMachine().changeState(characterState(state));
 }
 
 s32 watcherSuspicionType(CharacterObject* character) {
-    return hookTable().suspicionType ? hookTable().suspicionType(character) : SCT_None;
+    return character ? character->CharacterSuspicionType : static_cast<s32>(SCT_None);
 }
 
 f32 clampMeterLevel(f32 level) {
@@ -74,14 +71,6 @@ f32 clampMeterLevel(f32 level) {
 }
 
 } // namespace
-
-SuspicionHookTable& suspicionHooks() {
-    return hookTable();
-}
-
-void resetSuspicionHooks() {
-    hookTable() = SuspicionHookTable();
-}
 
 bool addSuspicion(const core::vector3df& position, SuspicionMeter& meter, f32 amount, SuspicionType kind) {
     if (meter.age < minimumAge)
@@ -127,7 +116,7 @@ bool addSuspicion(const core::vector3df& position, SuspicionMeter& meter, f32 am
 
     bool result = false;
     meter.gainedThisFrame = true;
-    const auto& addSplat = hookTable().addSplat;
+    const auto& addSplat = characterServices().screens.addSplat;
     if (addSplat && addSplat(amount, position)) {
         result = true;
         for (CharacterObject* watcher : defaultAnimatedWatchers(meter))

@@ -2,7 +2,8 @@
 
 #include "characters/CharacterQueryFilters.h"
 
-#include "characters/SuspicionHooks.h"
+#include "characters/CharacterServices.h"
+#include "characters/CharacterStates.h"
 #include "characters/SuspicionMeter.h"
 #include "characters/SuspicionRules.h"
 #include "characters/animators/BoneAnimators.h"
@@ -19,7 +20,6 @@
 #include "player/PlayerObject.h"
 #include "render/ParticleObject.h"
 #include "render/ParticleSystemNode.h"
-#include "screens/ScreenManager.h"
 #include "triggers/TriggerObject.h"
 
 #include <cmath>
@@ -328,7 +328,8 @@ void VisionCone::updateSightLine() {
     intensity = core::clamp(intensity, 0.0f, 1.0f);
     if (!sightParticles)
         return;
-    const bool drawsGui = !screenManager || screenManager->DrawGUI;
+    const auto& drawsGuiQuery = characterServices().screens.drawsGui;
+    const bool drawsGui = !drawsGuiQuery || drawsGuiQuery();
     const bool shown = (inSight || intensity != 0.0f) && drawsGui && !isGameplaySuspended();
     sightParticles->setVisible(shown);
     ParticleSystemNode* node = sightParticles->getParticleNode();

@@ -7,7 +7,6 @@
 #include "triggers/ConditionalTrigger.h"
 #include "triggers/TriggerEventObject.h"
 #include "triggers/TriggerObject.h"
-#include "triggers/TriggerServices.h"
 
 using namespace irr;
 
@@ -200,8 +199,4 @@ void WaypointObject::breakEvents() {
 
 void registerWaypointType() {
     registerSceneNodeType(levelObjectRow<WaypointObject>(typeId("wayp"), "WaypointObject"));
-    triggerServices().characters.breakWaypoint = [](scene::ISceneNode* waypoint) {
-        if (isWaypoint(waypoint))
-            static_cast<WaypointObject*>(waypoint)->breakEvents();
-    };
 }

@@ -4,15 +4,12 @@
 #include "player/ConfigTentMovementObject.h"
 #include "level/LevelHooks.h"
 #include "level/LevelManager.h"
-#include "player/PlayerHooks.h"
 #include "level/SceneNodeTypes.h"
 #include "player/InputManager.h"
 #include "player/PlayerObject.h"
 #include "player/devices/KeyboardDevice.h"
 
 void registerInputSubsystem() {
-    playerHooks().level.touchInstanceFlag = []() { return levelManager && levelManager->touchInstanceFlag; };
-
     registerSceneNodeType(
         levelObjectRow<ConfigTentMovementObject>(typeId("move"), "ConfigTentMovementObject"));
 

@@ -2,11 +2,13 @@
 
 #include "core/Globals.h"
 #include "core/Log.h"
+#include "core/SoundManager.h"
 #include "core/Stopwatch.h"
 #include "level/SceneNodeTypes.h"
 #include "physics/objects/PhysicsObject.h"
 #include "physics/world/PhysicsManager.h"
 #include "player/InputManager.h"
+#include "player/LimbQueries.h"
 #include "player/PlayerControls.h"
 #include "player/PlayerObject.h"
 
@@ -18,6 +20,8 @@ using irr::core::vector3df;
 
 constexpr irr::f32 limbStep = 0.0167f;
 constexpr int limbMaxJoinedContacts = 5;
+// The game's sound effect of a throw.
+constexpr int throwSoundEffect = 4;
 
 
 // The touched object's body when it is a dynamic one.
@@ -318,8 +322,8 @@ bool setLimbGrabState(LimbState& limb, bool throwIt, bool reset) {
         stiffenLinks(limb);
         limb.released = true;
         limb.holding = false;
-        if (thrown && limbHooks().playSoundEffect)
-            limbHooks().playSoundEffect(4);
+        if (thrown && soundManager)
+            soundManager->playEffect(throwSoundEffect);
         if (PlayerControls* controls = getLimbPlayerControls(limb))
             controls->addRumble(limb.side == 1 ? 0.2f : 0.0f, limb.side == 1 ? 0.0f : 0.2f, 0.1f, 0.0f);
     }
@@ -393,4 +397,61 @@ PlayerControls* getLimbPlayerControls(const LimbState& limb) {
     if (inputManager->getTotalPlayerControlsCount() == 0 || index < 0 || index >= inputManager->getPlayerControlsCount(0))
         return inputManager->getDefaultControls();
     return inputManager->getPlayerControls(0, index);
+}
+
+// --- the limbs a player body hands out ---------------------------------------------------
+
+namespace {
+
+LimbState* stateOf(PlayerLimb* limb) { return limb ? limb->getLimbState() : nullptr; }
+
+} // namespace
+
+PhysicsObject* getLimbHeldObject(PlayerLimb* limb) {
+    LimbState* state = stateOf(limb);
+    return state ? state->heldObject : nullptr;
+}
+
+bool limbHasActor(PlayerLimb* limb, const phys::Actor* actor) {
+    LimbState* state = stateOf(limb);
+    if (!state || !actor)
+        return false;
+    return std::any_of(state->links.begin(), state->links.end(),
+                       [actor](const LimbLink& link) { return link.body && link.body == actor; });
+}
+
+PlayerObject* getLimbOwner(irr::scene::ISceneNode* limb) {
+    if (!limb || (limb->getType() != typeId("arms") && limb->getType() != typeId("legs")))
+        return nullptr;
+    LimbState* state = stateOf(static_cast<PlayerLimb*>(limb));
+    return state ? state->owner : nullptr;
+}
+
+void setLimbsControlEnabled(const LimbSet& limbs, bool enabled) {
+    if (limbs.states)
+        setLimbsControlEnabled(*limbs.states, enabled);
+}
+
+bool isLimbHolding(const LimbSet& limbs, irr::s32 side) { return limbs.states && isLimbHolding(*limbs.states, side); }
+
+void setLimbTipHeight(PlayerLimb* limb, irr::f32 height) {
+    if (LimbState* state = stateOf(limb))
+        state->tipHeight = height;
+}
+
+void forceLimbGrab(const LimbSet& limbs, PlayerLimb* limb, PhysicsObject* object) {
+    LimbState* state = stateOf(limb);
+    if (!state)
+        return;
+    setLimbTouchedObject(*state, object);
+    state->grabArmed = true;
+    state->grabAmount = 1.0f;
+    updateLimbTouchPoint(*state);
+    if (limbs.states)
+        limbs.states->grabForced = true;
+}
+
+void rebindLimbToArticulation(PlayerLimb* limb, PhysicsObject* object) {
+    if (LimbState* state = stateOf(limb))
+        rebindLimbToArticulation(*state, object);
 }

@@ -10,6 +10,8 @@
 class PhysicsObject;
 class PlayerObject;
 class PlayerControls;
+class PlayerLimb;
+struct LimbSet;
 
 // One link of a limb: its body and its joint to the previous link.
 struct LimbLink {
@@ -74,6 +76,8 @@ struct LimbStateSet {
     LimbState* sides[2] = {nullptr, nullptr};
     LimbState* controlled[2] = {nullptr, nullptr};
     LimbSlip slip;
+    // A grab was forced on the set's limb (the Tentaro Controls action).
+    bool grabForced = false;
 };
 
 // The physics object's services the limb helpers need that it does not offer yet. Each
@@ -83,8 +87,6 @@ struct LimbHooks {
     std::function<void(PhysicsObject*, bool, const irr::core::vector3df&)> updateSoundPosition;
     // The closest point of the object's shapes to the point; false when none is found.
     std::function<bool(PhysicsObject*, const irr::core::vector3df&, irr::core::vector3df&, irr::f32&)> findClosestPoint;
-    // A game sound effect by number (4: a throw).
-    std::function<void(irr::s32)> playSoundEffect;
 };
 LimbHooks& limbHooks();
 
@@ -115,3 +117,19 @@ PlayerControls* getLimbPlayerControls(const LimbState& limb);
 // mass (zero below the threshold).
 irr::core::vector3df computeThrowForce(const LimbState& limb, irr::f32 horizontalSpeed,
                                        const irr::core::vector3df& tipVelocity, irr::f32 mass);
+
+// The same helpers on what a player body hands out: its limbs (PlayerLimb::getLimbState) and
+// its limb sets (LimbSet::states). A limb or set without the helpers' record does nothing and
+// answers null or false.
+PhysicsObject* getLimbHeldObject(PlayerLimb* limb);
+// Whether the actor is one of the limb's link bodies.
+bool limbHasActor(PlayerLimb* limb, const phys::Actor* actor);
+// The body that owns a limb node (type 'arms' or 'legs'); null for any other node.
+PlayerObject* getLimbOwner(irr::scene::ISceneNode* limb);
+void setLimbsControlEnabled(const LimbSet& limbs, bool enabled);
+bool isLimbHolding(const LimbSet& limbs, irr::s32 side);
+void setLimbTipHeight(PlayerLimb* limb, irr::f32 height);
+// Makes the limb grab the object at once: it becomes the touched object, the limb's grab
+// starts in full, its touch point is updated and the set's grab is marked forced.
+void forceLimbGrab(const LimbSet& limbs, PlayerLimb* limb, PhysicsObject* object);
+void rebindLimbToArticulation(PlayerLimb* limb, PhysicsObject* object);

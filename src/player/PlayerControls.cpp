@@ -1,6 +1,9 @@
 #include "player/PlayerControls.h"
 
+#include "core/FileUtils.h"
 #include "core/GameSettings.h"
+#include "core/Globals.h"
+#include "level/SaveManager.h"
 #include "player/InputManager.h"
 #include "player/PlayerHooks.h"
 #include "player/devices/GamepadDevice.h"
@@ -22,10 +25,10 @@ namespace {
 constexpr float leftTouchFraction = 0.2f;
 constexpr float skipTouchHoldSeconds = 1.0f;
 
+// The remapping file lives in the save manager's folder, or in the save folder before the
+// save manager exists.
 std::string remappingFilePath() {
-    std::string folder;
-    if (const auto& saveFolder = playerHooks().saves.saveFolder)
-        folder = saveFolder();
+    std::string folder = saveManager ? saveManager->getFolder() : saveFolderPath();
     if (folder.empty())
         return PlayerControls::remappingFileName;
     if (folder.back() != '/')

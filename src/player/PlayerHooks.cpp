@@ -4,6 +4,7 @@
 #include "core/ProgramQueries.h"
 #include "core/SlotCalls.h"
 #include "core/SteamManager.h"
+#include "physics/world/PhysicsManager.h"
 
 namespace {
 
@@ -22,7 +23,7 @@ namespace inputQueries {
 
 bool isSimulationActive() { return ::isSimulationActive(); }
 
-float fixedStep() { return askHook(hooks().physics.fixedStepLength, frameTargetInterval); }
+float fixedStep() { return physicsManager ? physicsManager->getStepSize() : PhysicsManager::fixedStepSize; }
 
 bool isInputAllowed() { return ::screensAllowInput(); }
 

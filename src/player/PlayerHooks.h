@@ -7,10 +7,10 @@ namespace irr::gui {
 class IGUIElement;
 }
 
-// Calls from the player and input code into subsystems that land after it, grouped by
-// callee. Each slot is tested for emptiness where it is called: an empty slot answers the default written beside
-// it. The subsystem that lands fills its slots in its registration function at start-up;
-// tests fill them with recording lambdas and call resetPlayerHooks().
+// Calls from the player and input code up into the screens. Each slot is tested for
+// emptiness where it is called: an empty slot answers the default written beside it. The
+// screens fill their slots in their registration function at start-up; tests fill them with
+// recording lambdas and call resetPlayerHooks().
 struct PlayerHooks {
     struct Screens {
         // ScreenManager::getTopScreenFocus: the focused element of the top screen, the
@@ -20,23 +20,6 @@ struct PlayerHooks {
         // device counts itself present only while it is 0.0. Empty: 0.0 (no active screen).
         std::function<float()> activeScreenState;
     } screens;
-
-    struct Level {
-        // The level manager's state flag that, with the active screen's state, hides the
-        // multitouch device. Empty: false.
-        std::function<bool()> touchInstanceFlag;
-    } level;
-
-    struct Physics {
-        // The physics manager's fixed step in seconds, the input's time step. Empty: 0.0167.
-        std::function<float()> fixedStepLength;
-    } physics;
-
-    struct Saves {
-        // The folder of the player's files (the save manager's save folder), where the
-        // remapping file lives. Empty: the working folder.
-        std::function<std::string()> saveFolder;
-    } saves;
 };
 
 PlayerHooks& playerHooks();
@@ -46,6 +29,7 @@ void resetPlayerHooks();
 // and the hooks, each with its default when nothing answers.
 namespace inputQueries {
 bool isSimulationActive();
+// The physics manager's fixed step in seconds (0.0167 without one), the input's time step.
 float fixedStep();
 // No screen manager, or the screen manager lets game input through.
 bool isInputAllowed();

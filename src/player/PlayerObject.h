@@ -8,7 +8,10 @@
 // These interfaces fix every operation the callers use, so that they compile against them.
 
 struct SuspicionMeter;
+class CharacterTextureSource;
 class LimbChain;
+struct LimbState;
+struct LimbStateSet;
 
 // The counters of a player's run that gameplay raises.
 struct PlayerStatsRecord {
@@ -22,6 +25,9 @@ public:
     using LevelObject::LevelObject;
     // The chain of physics links the limb is built of; null when it has none.
     virtual LimbChain* getChain() = 0;
+    // The record the limb helpers (player/LimbControl.h) keep of this limb; null when the
+    // body keeps none.
+    virtual LimbState* getLimbState() { return nullptr; }
 };
 
 // The physics links of a limb.
@@ -38,6 +44,8 @@ public:
 struct LimbSet {
     PlayerLimb* sides[2] = {nullptr, nullptr};
     PlayerLimb* controlled[2] = {nullptr, nullptr};
+    // The limb helpers' record of the same set; null when the body keeps none.
+    LimbStateSet* states = nullptr;
 };
 
 // Release sides of releaseGrabbed.
@@ -179,4 +187,8 @@ public:
     virtual bool hasZoomDamping() { return false; }
     // The world position of the last link of the first limb.
     virtual irr::core::vector3df getLimbTipPosition() { return getAbsolutePosition(); }
+
+    // What the renderer composes the body's textures from (render/CharacterTextures.h); a
+    // body without composed textures answers null.
+    virtual CharacterTextureSource* getCharacterTextures() { return nullptr; }
 };

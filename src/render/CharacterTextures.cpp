@@ -3,7 +3,7 @@
 #include "render/CharacterTextures.h"
 
 #include "render/EffectHandler.h"
-#include "render/RenderServices.h"
+#include "player/PlayerObject.h"
 #include "render/ShaderManager.h"
 
 #include "core/FileUtils.h"
@@ -65,8 +65,8 @@ void EffectHandler::updateCharacterTextures(f32 frameSeconds) {
         causticsPhase = 0.0f;
     if (!device->getSceneManager()->getActiveCamera())
         return;
-    const auto& firstPlayer = renderServices().players.firstPlayer;
-    CharacterTextureSource* character = firstPlayer ? firstPlayer() : nullptr;
+    PlayerObject* player = playerCount() > 0 ? getPlayer(0) : nullptr;
+    CharacterTextureSource* character = player ? player->getCharacterTextures() : nullptr;
     if (!character)
         return;
     composeBodyTexture(character);
@@ -126,7 +126,6 @@ void EffectHandler::composeCharacterTexture(CharacterTextureSource* character) {
 void EffectHandler::drawLimbOverlays(CharacterTextureSource* character, video::ITexture* target) {
     if (!character || !target || !character->wantsLimbTint())
         return;
-    const auto& controls = renderServices().players.limbControlsColour;
     Material2DScope scope(driver, video::EMT_SOLID);
     driver->setRenderTarget(target, false, false);
     const f32 flash = character->getFlashTime();
@@ -136,7 +135,7 @@ void EffectHandler::drawLimbOverlays(CharacterTextureSource* character, video::I
     for (s32 limb = 0; limb < 4; ++limb) {
         video::SColor colour;
         video::ITexture* mask = limbMask(*this, limb);
-        if (!mask || !controls || !controls(limb, colour))
+        if (!mask || !character->getLimbControlsColour(limb, colour))
             continue;
         if (white)
             colour = video::SColor(255, 255, 255, 255);

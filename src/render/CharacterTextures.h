@@ -18,6 +18,9 @@ public:
     virtual irr::f32 getFlashTime() const = 0;
     virtual irr::u32 getMaterialCount() const = 0;
     virtual irr::video::SMaterial& getMaterial(irr::u32 index) = 0;
+    // The colour of the controls steering a limb (characterLimb below); false when no
+    // controls steer it.
+    virtual bool getLimbControlsColour(irr::s32 limb, irr::video::SColor& colour) const = 0;
 };
 
 // The compositing source of an animated mesh node: its settings are plain fields.
@@ -34,6 +37,12 @@ public:
     irr::f32 getFlashTime() const override { return flashTime; }
     irr::u32 getMaterialCount() const override { return node ? node->getMaterialCount() : 0; }
     irr::video::SMaterial& getMaterial(irr::u32 index) override { return node->getMaterial(index); }
+    bool getLimbControlsColour(irr::s32 limb, irr::video::SColor& colour) const override {
+        if (limb < 0 || limb > 3 || !limbSteered[limb])
+            return false;
+        colour = limbColours[limb];
+        return true;
+    }
 
     irr::scene::ISceneNode* node;
     irr::f32 highlightWeights[4] = {0, 0, 0, 0};
@@ -41,6 +50,8 @@ public:
     irr::video::ITexture* overlayTexture = nullptr;
     bool limbTint = false;
     irr::f32 flashTime = -1.0f;
+    bool limbSteered[4] = {false, false, false, false};
+    irr::video::SColor limbColours[4];
 };
 
 // The four limbs in the order their masks are drawn: right arm, left leg, right leg, left

@@ -1,6 +1,8 @@
 #include "render/EffectHandler.h"
 
+#include "render/HmdRenderer.h"
 #include "render/RenderServices.h"
+#include "render/ShaderCallbacks.h"
 #include "render/ShaderPreprocessor.h"
 #include "render/ShadowCascades.h"
 
@@ -217,7 +219,6 @@ void EffectHandler::update(video::ITexture* target) {
     if (renderToScreenTarget)
         target = screenRTT;
     renderStage = 0;
-    RenderServices::Effects& effects = renderServices().effects;
 
     if (skipNextScenePass) {
         skipNextScenePass = false;
@@ -225,7 +226,7 @@ void EffectHandler::update(video::ITexture* target) {
         if (thumbnailRequested) {
             const io::path folder = thumbnailFolder;
             const io::path name = thumbnailName;
-            callHook(effects.writeThumbnail, folder, name);
+            saveThumbnail(folder, name);
             thumbnailRequested = false;
         }
         s32 count = 1;
@@ -244,9 +245,9 @@ void EffectHandler::update(video::ITexture* target) {
     }
 
     if (depthPassEnabled)
-        callHook(effects.renderDepthPass);
+        renderDepthPass();
     if (!postEffects.empty())
-        callHook(effects.renderPostProcessChain, static_cast<u32>(postEffects.size()), target);
+        renderPostProcessChain(static_cast<u32>(postEffects.size()), target);
     if (target) {
         driver->setRenderTarget(nullptr, true, true, clearColor);
         const core::dimension2du size = target->getOriginalSize();
@@ -263,7 +264,10 @@ void EffectHandler::update(video::ITexture* target) {
 void EffectHandler::renderScene() {
     if (!device->getSceneManager()->getActiveCamera())
         return;
-    if (!askHook(renderServices().effects.renderHmdEyes, false))
+    // The head-mounted display's pass draws both eyes when its output exists.
+    if (hmdRenderer)
+        hmdRenderer->renderHmdEyes();
+    else
         renderScenePass();
 }
 
@@ -273,7 +277,7 @@ void EffectHandler::renderScenePass() {
     if (!camera)
         return;
     camera->render();
-    callHook(renderServices().effects.updateShadowConstants);
+    updateShadowConstants();
     scene->drawAll();
 }
 
@@ -314,8 +318,8 @@ core::recti EffectHandler::getPlayerViewport(s32 count, s32 index) const {
 void EffectHandler::setPlayerViewport(s32 count, s32 index) {
     const core::recti viewport = getPlayerViewport(count, index);
     driver->setViewPort(viewport);
-    scene::ICameraSceneNode* camera =
-        askHook(renderServices().cameras.viewportCamera, nullptr, splitScreen ? index : 0);
+    const auto& viewportCamera = renderServices().cameras.viewportCamera;
+    scene::ICameraSceneNode* camera = viewportCamera ? viewportCamera(splitScreen ? index : 0) : nullptr;
     if (!camera)
         return;
     device->getSceneManager()->setActiveCamera(camera);

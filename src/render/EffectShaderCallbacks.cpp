@@ -2,7 +2,7 @@
 
 #include "render/EffectHandler.h"
 #include "render/LightManager.h"
-#include "render/RenderServices.h"
+#include "render/DrawnObjects.h"
 #include "render/ShaderCallbacks.h"
 #include "render/ShaderManager.h"
 
@@ -71,9 +71,8 @@ void DepthShaderCallback::sendInstancingConstants(video::IMaterialRendererServic
         shaderManager->shaderLevel < 3)
         return;
     f32 instanced = 0.0f;
-    const auto& transforms = renderServices().physics.instanceTransforms;
     instanceTransforms.clear();
-    if ((userData == 0 || userData == 3) && transforms && transforms(nodeBeingDrawn(), instanceTransforms) &&
+    if ((userData == 0 || userData == 3) && readInstanceTransforms(nodeBeingDrawn(), instanceTransforms) &&
         instanceTransforms.size() > 1) {
         services->setVertexShaderConstant("mWorldViewProj", viewProj.pointer(), 16);
         std::fill(instanceBuffer.begin(), instanceBuffer.end(), 0.0f);

@@ -2,7 +2,7 @@
 
 #include "render/EffectHandler.h"
 #include "render/EffectShaderCallbacks.h"
-#include "render/RenderServices.h"
+#include "render/DrawnObjects.h"
 #include "render/ShaderManager.h"
 
 #include "core/Globals.h"
@@ -164,9 +164,8 @@ const f32* jointRowsForDrawnNode(scene::ISceneNode* drawn, u32& count, JointRowB
     scene::ISceneNode* meshNode = nullptr;
     isAnimatedMeshOwnerType(drawn, object, meshNode);
     if (object) {
-        const auto& ownerRows = renderServices().physics.jointRows;
         u32 ownerCount = 0;
-        const f32* rows = ownerRows ? ownerRows(object, ownerCount) : nullptr;
+        const f32* rows = readObjectJointRows(object, ownerCount);
         if (rows && ownerCount > 0) {
             count = core::min_(ownerCount, maxHardwareJoints);
             return rows;

@@ -1,7 +1,7 @@
 #include "render/LightManager.h"
 
 #include "render/LightObject.h"
-#include "render/RenderServices.h"
+#include "render/DrawnObjects.h"
 
 #include "level/NodeHelpers.h"
 #include "level/SceneNodeBase.h"
@@ -79,14 +79,13 @@ void LightManager::OnNodePostRender(scene::ISceneNode* node) {
     scene::ISceneNode* parent = node->getParent();
     const scene::ESCENE_NODE_TYPE type = parent->getType();
     if (type == typeId("dyno") || type == typeId("plr1") || isTypeOf(type, typeId("phsx")))
-        callHook(renderServices().physics.meshRendered, parent);
+        notifyMeshRendered(parent);
 }
 
 void LightManager::turnOnNearestLights(scene::ISceneNode* node) {
     core::aabbox3df box = node->getTransformedBoundingBox();
     core::vector3df centre = box.getCenter();
     bool alwaysLit = false;
-    RenderServices::Physics& physics = renderServices().physics;
     if (node->getType() == scene::ESNT_ANIMATED_MESH) {
         scene::ISceneNode* parent = node->getParent();
         scene::ISceneNode* owner = parent && parent->getType() == typeId("phsx")
@@ -94,11 +93,11 @@ void LightManager::turnOnNearestLights(scene::ISceneNode* node) {
                                        : findAncestorOfKindUp(node, typeId("phsx"));
         if (owner) {
             core::vector3df point;
-            if (physics.instancePoint && physics.instancePoint(owner, point)) {
+            if (readInstancePoint(owner, point)) {
                 centre = point;
                 alwaysLit = true;
             }
-            if (askHook(physics.tracksJoints, false, owner)) {
+            if (tracksSkinningJoints(owner)) {
                 scene::IBoneSceneNode* joint = static_cast<scene::IAnimatedMeshSceneNode*>(node)->getJointNode(1u);
                 if (joint) {
                     centre = joint->getAbsolutePosition();
@@ -163,7 +162,7 @@ scene::ISceneNode* LightManager::findZone(scene::ISceneNode* node) {
 scene::ISceneNode* LightManager::searchZone(scene::ISceneNode* start) {
     if (!start)
         return nullptr;
-    if (isPhysicsObjectType(start->getType()) && askHook(renderServices().physics.isMoving, false, start))
+    if (isPhysicsObjectType(start->getType()) && isMovingObject(start))
         return nullptr;
     scene::ISceneNode* root = sceneManager ? sceneManager->getRootSceneNode() : nullptr;
     for (scene::ISceneNode* current = start; current; current = current->getParent()) {

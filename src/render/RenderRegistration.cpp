@@ -70,31 +70,12 @@ void fillRenderLevelSlots(LevelHookTable::Render& level) {
             static_cast<TextObject*>(node)->rebuildMesh(text);
     };
 }
-
-// The frame's later passes, reached through the render services so that tests can record
-// them.
-void fillRenderEffectSlots(RenderServices::Effects& effects) {
-    effects.renderDepthPass = [] {
-        if (effectHandler)
-            effectHandler->renderDepthPass();
-    };
-    effects.renderPostProcessChain = [](u32 count, video::ITexture* output) {
-        if (effectHandler)
-            effectHandler->renderPostProcessChain(count, output);
-    };
-    effects.writeThumbnail = [](const io::path& folder, const io::path& name) {
-        if (effectHandler)
-            effectHandler->saveThumbnail(folder, name);
-    };
-    effects.updateShadowConstants = updateShadowConstants;
-}
 } // namespace
 
 RenderServices& renderServices() { return renderServiceTable; }
 void resetRenderServices() { renderServiceTable = RenderServices{}; }
 
 void registerRenderSubsystem() {
-    fillRenderEffectSlots(renderServices().effects);
     fillRenderLevelSlots(levelHooks().render);
     registerLightObjectType();
     registerParticleObjectType();

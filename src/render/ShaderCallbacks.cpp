@@ -206,11 +206,8 @@ void PhongShaderCallback::OnSetConstants(video::IMaterialRendererServices* servi
     meshNode = nullptr;
     isAnimatedMeshOwnerType(drawnNode, drawnObject, meshNode);
     objectState = ShadedObjectState{};
-    if (drawnObject) {
-        const auto& state = renderServices().physics.shadingState;
-        if (!state || !state(drawnObject, objectState))
-            objectState = ShadedObjectState{};
-    }
+    if (drawnObject && !readShadedObjectState(drawnObject, objectState))
+        objectState = ShadedObjectState{};
 
     if (level > 2)
         sendShadowMapConstants(services);
@@ -275,8 +272,7 @@ bool PhongShaderCallback::sendInstanceTransforms(video::IMaterialRendererService
         return false;
     static std::vector<core::matrix4> transforms;
     transforms.clear();
-    const auto& instances = renderServices().physics.instanceTransforms;
-    if (!instances || !instances(drawnNode, transforms) || transforms.size() < 2)
+    if (!readInstanceTransforms(drawnNode, transforms) || transforms.size() < 2)
         return false;
     sendVertex(services, "mWorldViewProj", shadowConstants().cameraViewProj.pointer(), 16);
     std::fill(std::begin(jointRows.rows), std::end(jointRows.rows), 0.0f);
@@ -423,11 +419,8 @@ void SkinningShaderCallback::OnSetConstants(video::IMaterialRendererServices* se
     scene::ISceneNode* drawn = drawnSceneNode();
     isAnimatedMeshOwnerType(drawn, owner, meshNode);
     ShadedObjectState state;
-    if (owner) {
-        const auto& query = renderServices().physics.shadingState;
-        if (!query || !query(owner, state))
-            state = ShadedObjectState{};
-    }
+    if (owner && !readShadedObjectState(owner, state))
+        state = ShadedObjectState{};
     const f32 p = state.pulsePhase;
     sendPixelFloat(services, "mAlphaOverride", owner ? (p <= 0.5f ? p : 1.0f - p) : 1.0f);
     f32 highlight[4];

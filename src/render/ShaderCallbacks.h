@@ -1,7 +1,7 @@
 #pragma once
 
 #include "render/HardwareSkinning.h"
-#include "render/RenderServices.h"
+#include "render/DrawnObjects.h"
 
 #include <irrlicht.h>
 

@@ -236,7 +236,8 @@ void ShaderManager::rebuildShaders() {
 
 s32 ShaderManager::buildShaderVariant(s32 flags, const std::string& vertexSource, const std::string& pixelSource,
                                       video::IGPUProgrammingServices* gpu) {
-    callHook(renderServices().screens.renderLoadingFrame);
+    if (const auto& renderLoadingFrame = renderServices().screens.renderLoadingFrame)
+        renderLoadingFrame();
     std::string defines = driverType == video::EDT_OPENGL ? "#version 120\n" : "";
     const bool sm2 = driverType != video::EDT_OPENGL && graphicsQuality == 1;
     const video::E_VERTEX_SHADER_TYPE vertexTarget = sm2 ? video::EVST_VS_2_0 : video::EVST_VS_3_0;

@@ -5,7 +5,7 @@
 #include "render/EffectHandler.h"
 #include "render/HardwareSkinning.h"
 #include "render/LightManager.h"
-#include "render/RenderServices.h"
+#include "render/DrawnObjects.h"
 #include "render/ShaderManager.h"
 #include "render/TextureLayers.h"
 
@@ -299,16 +299,15 @@ void EffectHandler::renderShadowCaster(u32 entry, scene::ICameraSceneNode* light
         scene::ISceneNode* parent = node->getParent();
         owner = parent && parent->getType() == typeId("phsx") ? parent : findAncestorOfKindUp(node, typeId("phsx"));
     }
-    RenderServices::Physics& physics = renderServices().physics;
     bool instanced = false;
     if (owner) {
-        if (askHook(physics.isDrawnAsInstance, false, owner))
+        if (isDrawnAsInstance(owner))
             return;
         static std::vector<core::matrix4> transforms;
         transforms.clear();
-        instanced = physics.instanceTransforms && physics.instanceTransforms(node, transforms) && transforms.size() > 1;
+        instanced = readInstanceTransforms(node, transforms) && transforms.size() > 1;
     }
-    if (skipNonStatic && owner && askHook(physics.isMoving, false, owner))
+    if (skipNonStatic && owner && isMovingObject(owner))
         return;
     scene::ISceneManager* scene = device->getSceneManager();
     scene->setActiveCamera(lightCamera);

@@ -1,7 +1,6 @@
 #include "render/TextObject.h"
 
-#include "gui/fonts/CGUITTFont.h"
-#include "gui/fonts/FontCache.h"
+#include "render/RenderServices.h"
 
 #include "core/Log.h"
 #include "level/AttributeExtras.h"
@@ -17,15 +16,21 @@ namespace {
 // level that names a font the game does not ship still shows its text.
 const char* const textStandInFont = "Content/Font/NoMove.ttf";
 
-CGUITTFont* trueTypeFontFor(const core::stringc& path, s32 size) {
-    if (CGUITTFont* font = getCachedFont(path, size))
-        return font;
+// The text's glyph nodes in the TrueType font of the path, or in the stand-in font when the
+// path cannot be read (told once per path); false when neither font can be had.
+bool addTrueTypeGlyphs(const core::stringc& path, s32 size, const wchar_t* text, scene::ISceneNode* parent,
+                       video::SColor colour, core::array<scene::ISceneNode*>& glyphs, core::dimension2du& textSize) {
+    const auto& addText = renderServices().fonts.addTrueTypeText;
+    if (!addText)
+        return false;
+    if (addText(path, size, text, parent, colour, glyphs, textSize))
+        return true;
     static std::set<std::string> reported;
     if (reported.insert(std::string(path.c_str())).second)
         logMessage(std::string("Warning: Could not load the text font \"") + path.c_str() + "\"; " +
                        textStandInFont + " stands in.",
                    ELL_WARNING);
-    return getCachedFont(textStandInFont, size);
+    return addText(textStandInFont, size, text, parent, colour, glyphs, textSize);
 }
 
 gui::IGUIFont* builtInBitmapFont(scene::ISceneManager* manager) {
@@ -125,15 +130,13 @@ void TextObject::rebuildMesh(const wchar_t* text) {
 void TextObject::rebuildTrueType() {
     textRoot->removeAll();
     glyphNodes.clear();
-    CGUITTFont* trueType = trueTypeFontFor(FontPath, FontSize);
     boundingBox.reset(core::vector3df(-1, -1, -1));
     boundingBox.addInternalPoint(1, 1, 1);
     boundingBox.addInternalPoint(0, 0, 0);
-    if (!trueType)
+    core::dimension2du size;
+    if (!addTrueTypeGlyphs(FontPath, FontSize, Text.c_str(), textRoot, ColorTop, glyphNodes, size))
         return;
-    glyphNodes = trueType->addTextSceneNode(Text.c_str(), SceneManager, textRoot, ColorTop, false);
     setGlyphDepthWrite(true);
-    const core::dimension2du size = trueType->getDimension(Text.c_str());
     boundingBox.addInternalPoint(static_cast<f32>(size.Width), static_cast<f32>(size.Height), 0.0f);
 }
 

@@ -6,7 +6,6 @@
 
 #include <vector>
 
-class CGUITTFont;
 
 // A text in the 3D scene ('text'). A bitmap font (an empty "FontPath" or any path not
 // ending in ".ttf") draws one quad per character out of one mesh with a buffer per font

@@ -1,7 +1,5 @@
 #include "render/WorldObjectTypes.h"
 
-#include "render/HmdRenderer.h"
-#include "render/RenderServices.h"
 #include "render/TextBubbleObject.h"
 #include "render/TextObject.h"
 #include "render/VolumeLightObject.h"
@@ -14,10 +12,4 @@ void registerWorldObjectTypes() {
     registerSceneNodeType(levelObjectRow<TextObject>(typeId("text"), "TextObject"));
     registerSceneNodeType(levelObjectRow<TextBubbleObject>(typeId("txtb"), "TextBubbleObject"));
     registerSceneNodeType(levelObjectRow<VolumeLightObject>(typeId("vmlt"), "VolumeLightObject"));
-    renderServices().effects.renderHmdEyes = [] {
-        if (!hmdRenderer)
-            return false;
-        hmdRenderer->renderHmdEyes();
-        return true;
-    };
 }

@@ -10,7 +10,7 @@
 #include "gui/GuiHooks.h"
 #include "gui/fonts/FontCache.h"
 #include "gui/hud/GUIHud.h"
-#include "screens/cutscene/GUICutscene.h"
+#include "camera/GUICutscene.h"
 #include "gui/hud/GUINotification.h"
 #include "gui/hud/GUISplat.h"
 #include "gui/hud/GUIObjectiveCenter.h"

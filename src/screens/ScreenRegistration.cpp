@@ -1,7 +1,6 @@
 #include "screens/ScreenRegistration.h"
 
-#include "characters/SuspicionHooks.h"
-#include "characters/SuspicionMeter.h"
+#include "characters/CharacterServices.h"
 #include "core/Globals.h"
 #include "gui/GUIButton.h"
 #include "gui/GUIDebugStats.h"
@@ -26,7 +25,9 @@
 #include "screens/menus/GUIPauseScreen.h"
 #include "screens/menus/GUISplashScreen.h"
 #include "camera/CameraServices.h"
+#include "physics/world/PhysicsHooks.h"
 #include "render/RenderServices.h"
+#include "triggers/TriggerServices.h"
 
 #include <IrrlichtDevice.h>
 
@@ -146,10 +147,6 @@ void fillLoadingSlots() {
     };
     level.gui.drawLoadingOverlay = ScreenManager::drawLoadingOverlay;
     renderServices().screens.renderLoadingFrame = level.screens.renderLoadingFrame;
-    cameraServices().screens.startCrossfade = [] {
-        if (screenManager)
-            screenManager->captureCrossfade();
-    };
 }
 
 // The title screen a layout names, and the backdrop of the menus opened over the main menu.
@@ -215,15 +212,84 @@ void fillGuiScreenSlots(GuiScreenHooks& screens) {
 
 } // namespace
 
-// Suspicion gains fly to the meter as paint splats.
-void fillSuspicionSlots(SuspicionHookTable& suspicion) {
-    suspicion.addSplat = [](f32 amount, const core::vector3df& position) {
+// The screens answer the game objects below them: the cameras' crossfade, input gate,
+// cutscene overlay and pause, the characters' paint splats and sight line, the triggers' pop-ups,
+// objective panel, level timer and level list, the physics step's debug keys, and the world
+// text's fonts.
+void connectGameObjectsToScreens() {
+    CameraServices::Screens& cameras = cameraServices().screens;
+    cameras.startCrossfade = [] {
+        if (screenManager)
+            screenManager->captureCrossfade();
+    };
+    cameras.isInputAllowed = [] { return !screenManager || screenManager->isInputAllowed(); };
+    cameras.cutsceneScreen = []() -> GUICutscene* { return screenManager ? screenManager->getCutsceneScreen() : nullptr; };
+    cameras.overscan = [] { return screenManager && screenManager->Overscan; };
+
+    physicsHooks().screens.handleDebugKeys = [] {
+        if (screenManager)
+            screenManager->handleDebugKeys();
+    };
+    physicsHooks().screens.catchUpUpdate = [] {
+        if (!screenManager)
+            return;
+        screenManager->update();
+        screenManager->handleDebugKeys();
+    };
+
+    // The world text builds its glyphs from the GUI's TrueType fonts.
+    renderServices().fonts.addTrueTypeText = [](const io::path& file, s32 size, const wchar_t* text,
+                                                scene::ISceneNode* parent, video::SColor colour,
+                                                core::array<scene::ISceneNode*>& glyphs, core::dimension2du& textSize) {
+        CGUITTFont* font = getCachedFont(file, size);
+        if (!font || !parent)
+            return false;
+        glyphs = font->addTextSceneNode(text, parent->getSceneManager(), parent, colour, false);
+        textSize = font->getDimension(text);
+        return true;
+    };
+
+    CharacterServiceTable::Screens& characters = characterServices().screens;
+    // Suspicion gains fly to the meter as paint splats.
+    characters.addSplat = [](f32 amount, const core::vector3df& position) {
         GUIHud* hud = screenManager ? screenManager->getHud() : nullptr;
         if (!hud)
             return false;
         hud->addSplat(amount, position);
         return true;
     };
+    characters.drawsGui = [] { return !screenManager || screenManager->DrawGUI; };
+    characters.cutsceneBarsShown = [] { return screenManager && screenManager->getOverlayBlend() != 0.0f; };
+
+    TriggerServiceTable::Screens& triggers = triggerServices().screens;
+    triggers.isGameHeld = [] {
+        return screenManager && !screenManager->isGameUpdateAllowed() && !screenManager->isInputAllowed();
+    };
+    triggers.objectiveCenter = []() -> GUIObjectiveCenter* {
+        return screenManager ? screenManager->getObjectiveCenter() : nullptr;
+    };
+    triggers.setLevelTimerShown = [](bool shown) {
+        if (screenManager)
+            screenManager->ShowLevelTimer = shown;
+    };
+    triggers.notificationLayer = []() -> gui::IGUIElement* {
+        return screenManager ? screenManager->getNotificationLayer() : nullptr;
+    };
+    triggers.notificationByName = [](const char* name) -> GUINotification* {
+        return screenManager ? screenManager->getNotificationByName(name) : nullptr;
+    };
+    triggers.notificationByPath = [](const core::stringc& path) -> GUINotification* {
+        return screenManager ? screenManager->getNotificationByPath(path) : nullptr;
+    };
+    triggers.showNotification = [](GUINotification* notification, f32 seconds) {
+        if (screenManager)
+            screenManager->showNotification(notification, seconds);
+    };
+    triggers.dismissNotification = [](const char* name, bool immediately) {
+        if (screenManager)
+            screenManager->dismissNotification(name, immediately);
+    };
+    triggers.isListedLevel = [](const core::stringc& path) { return isListedLevel(path); };
 }
 
 void fillGuiSlots(GuiHooks& hooks) {
@@ -237,6 +303,6 @@ void registerScreens() {
     fillPlayerSlots(playerHooks().screens);
     fillLevelSlots(levelHooks().screens);
     fillLevelGuiSlots(levelHooks().gui);
-    fillSuspicionSlots(suspicionHooks());
     fillLoadingSlots();
+    connectGameObjectsToScreens();
 }

@@ -14,3 +14,8 @@ void fillGuiSlots(GuiHooks& hooks);
 // without subtitles or a cross-fade. The shell subscribes these once both the screen
 // manager and the level manager exist.
 void subscribeScreenLevelHandlers();
+
+// Fills the slots by which the game objects below the screens (cameras, characters,
+// triggers, physics and rendering) reach the screen manager, the HUD and the fonts. Part of
+// registerScreens; tests that make a screen manager call it alone.
+void connectGameObjectsToScreens();

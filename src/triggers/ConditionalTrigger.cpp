@@ -1,5 +1,5 @@
 #include "triggers/ConditionalTrigger.h"
-#include "triggers/TriggerServices.h"
+#include "characters/WaypointObject.h"
 
 #include "core/Globals.h"
 #include "core/ProgramQueries.h"
@@ -44,10 +44,8 @@ void ConditionalTrigger::checkBreak() {
         return;
     }
     if (scene::ISceneNode* waypoint = findAncestorOfType(this, typeId("wayp"))) {
-        if (const auto& breakWaypoint = triggerServices().characters.breakWaypoint)
-            breakWaypoint(waypoint);
-        else
-            TriggerObject::stopPendingEvents(waypoint);
+        // The waypoint starts none of the rest of that arrival and cancels its pending events.
+        static_cast<WaypointObject*>(waypoint)->breakEvents();
         Timer = -1.0f;
     }
 }

@@ -3,9 +3,10 @@
 #include "core/Globals.h"
 #include "core/Log.h"
 #include "level/LevelManager.h"
+#include "physics/objects/PhysicsObject.h"
+#include "player/LimbControl.h"
 #include "player/PlayerObject.h"
 #include "triggers/TriggerObject.h"
-#include "triggers/TriggerServices.h"
 
 #include <cctype>
 #include <cmath>
@@ -296,16 +297,15 @@ bool ExpressionLeaf::evaluate() {
             if (contact.node == node && node->isVisible())
                 value = !context.outside;
     } else if (isHoldableKind) {
-        const TriggerServiceTable::Physics& physics = triggerServices().physics;
-        const s32 grabs = physics.grabCount ? physics.grabCount(node) : 0;
+        const PhysicsObject* object = findPhysicsObjectOfNode(node);
+        const s32 grabs = object ? object->holdCount : 0;
         if (grabs != 0) {
             if (context.playerIndex == 0) {
                 value = true;
             } else if (PlayerObject* player = getPlayer(context.playerIndex - 1)) {
                 const LimbSet arms = player->getArms();
-                const auto& held = triggerServices().players.heldObject;
                 for (PlayerLimb* limb : arms.sides)
-                    if (limb && held && held(limb) == node)
+                    if (limb && getLimbHeldObject(limb) == object)
                         value = true;
             }
             if (value)

@@ -1,8 +1,9 @@
 // The sixteen trigger conditions: each sets ConditionMet from the trigger's keys.
 #include "triggers/TriggerObject.h"
-#include "triggers/TriggerServices.h"
 
+#include "characters/CharacterObject.h"
 #include "characters/SuspicionMeter.h"
+#include "characters/VisionCone.h"
 #include "core/Globals.h"
 #include "core/SoundManager.h"
 #include "level/LevelManager.h"
@@ -11,7 +12,10 @@
 #include "level/SoundObject.h"
 #include "level/VariableObject.h"
 #include "player/InputDevice.h"
+#include "phys/RigidBody.h"
+#include "physics/objects/PhysicsObject.h"
 #include "player/InputManager.h"
+#include "player/LimbControl.h"
 #include "player/PlayerControls.h"
 #include "player/PlayerObject.h"
 
@@ -40,20 +44,24 @@ bool passesPlayerFilter(s32 playerIndex, scene::ISceneNode* playerNode) {
     return static_cast<PlayerObject*>(playerNode)->getPlayerIndex() == playerIndex - 1;
 }
 
-scene::ISceneNode* limbOwnerOf(scene::ISceneNode* limb) {
-    const auto& owner = triggerServices().players.limbOwner;
-    return owner ? owner(limb) : nullptr;
-}
+scene::ISceneNode* limbOwnerOf(scene::ISceneNode* limb) { return getLimbOwner(limb); }
 
 // Whether the actor is a segment actor of player 0's limb on that side.
 bool isSideLimbActor(bool arms, s32 side, phys::Actor* actor) {
     PlayerObject* player = getPlayer(0);
-    const auto& hasActor = triggerServices().players.limbHasActor;
-    if (!player || !actor || !hasActor || side < 0 || side > 1)
+    if (!player || !actor || side < 0 || side > 1)
         return false;
     const LimbSet limbs = arms ? player->getArms() : player->getLegs();
-    return limbs.sides[side] && hasActor(limbs.sides[side], actor);
+    return limbs.sides[side] && limbHasActor(limbs.sides[side], actor);
 }
+
+// The dynamic rigid body of the physics object behind a node, or null.
+phys::RigidDynamic* dynamicBodyOf(PhysicsObject* object) {
+    phys::RigidActor* actor = object ? object->getActor() : nullptr;
+    return actor ? actor->asRigidDynamic() : nullptr;
+}
+
+irr::core::vector3df toVector(const phys::Vec3& v) { return {v.x, v.y, v.z}; }
 
 } // namespace
 
@@ -252,20 +260,19 @@ void TriggerObject::checkObjectReleased() {
 void TriggerObject::checkObjectVelocity() {
     collectWatchedNodes();
     bool met = false;
-    const auto& bodyState = triggerServices().physics.bodyState;
     for (scene::ISceneNode* node : watchedNodes) {
         if (!node || !(isHoldableKind(node) || node->getType() == typeId("plr1")))
             continue;
-        TriggerBodyState state;
-        if (!bodyState || !bodyState(node, state))
+        phys::RigidDynamic* body = dynamicBodyOf(findPhysicsObjectOfNode(node));
+        if (!body)
             continue;
         if (LinearVelocity >= 0.0f) {
-            const f32 v2 = state.linearVelocity.getLengthSQ();
+            const f32 v2 = toVector(body->getLinearVelocity()).getLengthSQ();
             const f32 t2 = LinearVelocity * LinearVelocity;
             met = met || (LinearCompareMode == TriggerCompare::GreaterThan ? v2 > t2 : v2 < t2);
         }
         if (AngularVelocity >= 0.0f) {
-            const f32 w2 = state.angularVelocity.getLengthSQ();
+            const f32 w2 = toVector(body->getAngularVelocity()).getLengthSQ();
             const f32 t2 = AngularVelocity * AngularVelocity;
             met = met || (AngularCompareMode == TriggerCompare::GreaterThan ? w2 > t2 : w2 < t2);
         }
@@ -280,13 +287,18 @@ void TriggerObject::checkObjectCollision() {
         ConditionMet = false;
         return;
     }
-    const TriggerServiceTable::Physics& physics = triggerServices().physics;
-    const std::vector<scene::ISceneNode*> touched =
-        physics.touchedNodes ? physics.touchedNodes(collisionObject) : std::vector<scene::ISceneNode*>();
-    auto isThrown = [&](scene::ISceneNode* node) { return node && physics.isThrown && physics.isThrown(node); };
-    auto clearThrown = [&](scene::ISceneNode* node) {
-        if (node && physics.clearThrown)
-            physics.clearThrown(node);
+    // The nodes the object touched during the current frame; a null entry stands for player 0.
+    std::vector<scene::ISceneNode*> touched;
+    if (PhysicsObject* object = findPhysicsObjectOfNode(collisionObject))
+        for (PhysicsObject* other : object->body().touchList.all())
+            touched.push_back(other);
+    auto isThrown = [](scene::ISceneNode* node) {
+        PhysicsObject* object = findPhysicsObjectOfNode(node);
+        return object && object->thrown;
+    };
+    auto clearThrown = [](scene::ISceneNode* node) {
+        if (PhysicsObject* object = findPhysicsObjectOfNode(node))
+            object->thrown = false;
     };
     auto touchedNode = [&](scene::ISceneNode* node) {
         return std::find(touched.begin(), touched.end(), node) != touched.end();
@@ -337,21 +349,24 @@ void TriggerObject::checkObjectCollision() {
 void TriggerObject::checkObjectPhysicsState() {
     collectWatchedNodes();
     bool met = false;
-    const auto& bodyState = triggerServices().physics.bodyState;
     const bool wantKinematic = PhysicsState == 1;
     for (scene::ISceneNode* node : watchedNodes) {
-        TriggerBodyState state;
-        if (!node || !isHoldableKind(node) || !bodyState || !bodyState(node, state))
+        PhysicsObject* object = node && isHoldableKind(node) ? findPhysicsObjectOfNode(node) : nullptr;
+        phys::RigidDynamic* body = dynamicBodyOf(object);
+        if (!body)
             continue;
-        const bool kinematic = state.userDataState == 1;
+        const core::vector3df position = toVector(body->getGlobalPose().p);
+        const bool kinematic = object->getPhysicsState() == ::PhysicsState::Kinematic;
         if (kinematic == wantKinematic) {
             met = true;
-            lastContactPosition = state.position;
+            lastContactPosition = position;
         }
         if (ApplyEventPerObject) {
+            // This frame's and the previous frame's state, as the object's update keeps them.
             const s32 wanted = wantKinematic ? 1 : 2;
-            if (state.currentState == wanted && state.previousState != wanted) {
-                TriggerEventInfo event = makeTriggerEventInfo(node, state.position);
+            const PhysicsBodySettings& states = object->body();
+            if (states.currentPhysicsState == wanted && states.lastPhysicsState != wanted) {
+                TriggerEventInfo event = makeTriggerEventInfo(node, position);
                 fireEvent(event);
             }
         }
@@ -374,10 +389,12 @@ void TriggerObject::checkVariableCondition() {
 void TriggerObject::checkSeenByCharacter() {
     collectExcludedNodes();
     bool met = false;
-    const auto& seesPlayer = triggerServices().characters.seesPlayer;
-    for (scene::ISceneNode* node : excludedNodes)
-        if (node && node->getType() == typeId("crct") && seesPlayer && seesPlayer(node))
+    for (scene::ISceneNode* node : excludedNodes) {
+        CharacterObject* character = asCharacter(node);
+        auto* cone = character ? static_cast<VisionCone*>(character->getVisionCone()) : nullptr;
+        if (cone && cone->hasNoticed())
             met = true;
+    }
     ConditionMet = met;
 }
 

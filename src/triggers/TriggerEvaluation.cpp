@@ -3,7 +3,7 @@
 #include "triggers/ConditionalTrigger.h"
 #include "triggers/TriggerEventObject.h"
 #include "triggers/TriggerObject.h"
-#include "triggers/TriggerServices.h"
+#include "physics/objects/PhysicsObject.h"
 
 #include "characters/SuspicionMeter.h"
 #include "core/Globals.h"
@@ -74,8 +74,8 @@ void TriggerObject::resolveObjectIDs() {
     revertible = action && action->canRevert();
     node = lookupTriggerReference(CollisionObjectID);
     collisionObject = isHoldableKind(node) ? node : nullptr;
-    if (collisionObject && triggerServices().physics.enableCollisionReport)
-        triggerServices().physics.enableCollisionReport(collisionObject, CollisionThreshold);
+    if (PhysicsObject* object = findPhysicsObjectOfNode(collisionObject))
+        object->enableTouchTracking(CollisionThreshold);
     if (PlayerObject* player = getPlayer(0))
         latchedMode = player->getControlMode();
     markRevertibleFromChildren(this);

@@ -4,9 +4,13 @@
 #include "core/ProgramQueries.h"
 #include "level/AttributeExtras.h"
 #include "level/NodeHelpers.h"
+#include "phys/Actor.h"
+#include "phys/RigidBody.h"
+#include "physics/objects/PhysicsObject.h"
+#include "physics/world/PhysicsFiltering.h"
+#include "physics/world/PhysicsManager.h"
 #include "physics/world/PhysicsUserData.h"
 #include "player/InputDevice.h"
-#include "triggers/TriggerServices.h"
 
 #include <cmath>
 
@@ -431,13 +435,44 @@ scene::ISceneNode* TriggerObject::clone(scene::ISceneNode* newParent, scene::ISc
 
 // --- the volume ----------------------------------------------------------------------------
 
+namespace {
+
+// The actor's global pose (rotation in degrees); an invalid rotation leaves the actor.
+void setVolumePose(phys::Actor* actor, const core::vector3df& position, const core::vector3df& rotationDegrees) {
+    phys::RigidActor* rigid = actor ? actor->asRigidActor() : nullptr;
+    const phys::Quat rotation = eulerDegreesToQuat(rotationDegrees);
+    if (rigid && isPoseValid(rotation))
+        rigid->setGlobalPose(phys::Transform(toPhys(position), rotation));
+}
+
+// Volumes that only the player sets off accept the player's body parts alone.
+void setVolumeFilter(phys::Actor* actor, TriggerCondition condition) {
+    phys::RigidActor* rigid = actor ? actor->asRigidActor() : nullptr;
+    if (!rigid)
+        return;
+    const bool playerOnly =
+        condition == TriggerCondition::OnPlayerCollide || condition == TriggerCondition::OnPlayerOutside;
+    setActorFilterData(rigid, collisionCategory::TriggerVolume, playerOnly ? 0x3F00u : 0x0FFFFF87u);
+}
+
+} // namespace
+
 void TriggerObject::releaseVolume() {
-    const auto& release = triggerServices().physics.releaseActor;
     for (phys::Actor** actor : {&mainActor, &skinActor}) {
-        if (*actor && release)
-            release(*actor);
+        if (*actor && physicsManager)
+            physicsManager->releaseActor(*actor, false);
         *actor = nullptr;
     }
+}
+
+phys::Actor* TriggerObject::createVolumeActor(const core::vector3df& halfExtents, scene::IMesh* mesh, bool simpleShape) {
+    // Simple volumes report through trigger shapes; accurate ones collide and report their
+    // contact points.
+    phys::RigidDynamic* actor =
+        physicsManager->createTriggerActor(BoundType, core::vector3df(), halfExtents, mesh, simpleShape);
+    if (actor)
+        actor->userData = getPhysicsUserData();
+    return actor;
 }
 
 void TriggerObject::buildVolume() {
@@ -446,8 +481,7 @@ void TriggerObject::buildVolume() {
     releaseVolume();
     if (!usesVolume())
         return;
-    TriggerServiceTable::Physics& physics = triggerServices().physics;
-    if (!physics.createTriggerActor)
+    if (!physicsManager)
         return;
     LevelObject::updateAbsolutePosition();
     const core::matrix4& m = AbsoluteTransformation;
@@ -490,20 +524,16 @@ void TriggerObject::buildVolume() {
     const bool simple = BoundType != TriggerBound::Convex && !GetAccurateContacts;
     const core::vector3df position = getAbsolutePosition();
     const core::vector3df rotation = m.getRotationDegrees();
-    mainActor = physics.createTriggerActor(this, BoundType, half, mesh, simple);
-    if (mainActor && physics.setActorPose)
-        physics.setActorPose(mainActor, position, rotation);
+    mainActor = createVolumeActor(half, mesh, simple);
+    if (mainActor)
+        setVolumePose(mainActor, position, rotation);
     if (CreateSkin) {
-        skinActor = physics.createTriggerActor(this, BoundType, half + core::vector3df(2.5f), mesh, simple);
-        if (skinActor && physics.setActorPose)
-            physics.setActorPose(skinActor, position, rotation);
-    }
-    if (physics.setActorFilterData) {
-        if (mainActor)
-            physics.setActorFilterData(mainActor);
+        skinActor = createVolumeActor(half + core::vector3df(2.5f), mesh, simple);
         if (skinActor)
-            physics.setActorFilterData(skinActor);
+            setVolumePose(skinActor, position, rotation);
     }
+    setVolumeFilter(mainActor, getCondition());
+    setVolumeFilter(skinActor, getCondition());
     lastSyncedTransform = m;
     transformSynced = true;
 }
@@ -534,16 +564,15 @@ void TriggerObject::syncPose() {
         changed = std::fabs(m[i] - lastSyncedTransform[i]) > 1e-8f;
     if (!changed)
         return;
-    const auto& setPose = triggerServices().physics.setActorPose;
     const core::vector3df position = getAbsolutePosition();
     const core::vector3df rotation = m.getRotationDegrees();
     const bool finite = std::isfinite(position.X) && std::isfinite(position.Y) && std::isfinite(position.Z) &&
                         std::isfinite(rotation.X) && std::isfinite(rotation.Y) && std::isfinite(rotation.Z);
-    if (setPose && finite) {
+    if (finite) {
         if (mainActor)
-            setPose(mainActor, position, rotation);
+            setVolumePose(mainActor, position, rotation);
         if (skinActor)
-            setPose(skinActor, position, rotation);
+            setVolumePose(skinActor, position, rotation);
     }
     lastSyncedTransform = m;
     transformSynced = true;

@@ -303,6 +303,8 @@ private:
     void evaluateObjectsTree(const TriggerContactList* contacts, bool outside, irr::s32 playerIndex);
     bool objectsTreeValue(const TriggerContactList* contacts, bool outside, irr::s32 playerIndex);
     TriggerEventInfo buildEvent() const;
+    // A volume actor of the bound from the physics manager, carrying this trigger's user data.
+    phys::Actor* createVolumeActor(const irr::core::vector3df& halfExtents, irr::scene::IMesh* mesh, bool simpleShape);
 };
 
 // The comparison of a value with a reference by ComparisonType (Equal To within 1e-6,

@@ -9,8 +9,5 @@ void registerTriggerSubsystem();
 // The level table's trigger slots alone: the level information's child events start, and the
 // level's checkpoint saves mark checkpoints active and read their spawn settings.
 void registerTriggerLevelSlots();
-// Fills the triggers' physics services from the physics world and its objects (the game's
-// registration calls it; trigger tests keep their fakes).
-void connectTriggersToPhysics();
 // The type rows alone (tests).
 void registerTriggerTypes();

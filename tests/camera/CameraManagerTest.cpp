@@ -5,6 +5,7 @@
 #include "camera/CameraServices.h"
 #include "camera/CameraTransition.h"
 #include "camera/GameCamera.h"
+#include "triggers/CameraTriggerVolume.h"
 
 #include "core/Globals.h"
 #include "level/LevelHooks.h"
@@ -153,15 +154,15 @@ TEST_F(CameraManagerTest, RemovingTheActiveCameraReturnsWithItsSpeed) {
 
 TEST_F(CameraManagerTest, AVolumesPredecessorSettingsReplaceTheSpeed) {
     settle();
-    scene::ISceneNode* volumeA = smgr()->addEmptySceneNode();
-    scene::ISceneNode* volumeB = smgr()->addEmptySceneNode();
+    auto* volumeA = new CameraTriggerVolume(root(), smgr(), 71);
+    volumeA->drop();
+    auto* volumeB = new CameraTriggerVolume(root(), smgr(), 72);
+    volumeB->drop();
+    // Coming from A, B cuts (speed 0) behind a crossfade.
+    volumeB->previousVolumes = {71};
+    volumeB->transitionSpeeds = {0.0f};
+    volumeB->crossfades = {true};
     int crossfades = 0;
-    cameraServices().volumes.transitionSpeedFrom = [&](scene::ISceneNode* volume, scene::ISceneNode* from) {
-        return volume == volumeB && from == volumeA ? 0.0f : -1.0f;
-    };
-    cameraServices().volumes.crossfadeFrom = [&](scene::ISceneNode* volume, scene::ISceneNode*) {
-        return volume == volumeB;
-    };
     cameraServices().screens.startCrossfade = [&] { ++crossfades; };
     CameraObject* a = camera({0, 0, 30});
     CameraObject* b = camera({0, 0, 60});

@@ -2,13 +2,15 @@
 // cameras and the game camera are pulled in front of blocking objects.
 #include "CameraFixture.h"
 
-#include "camera/CameraServices.h"
 #include "camera/CameraTransition.h"
 #include "camera/GameCamera.h"
 
 #include "core/Globals.h"
 #include "phys/Actor.h"
 #include "phys/Shape.h"
+#include "physics/objects/PhysicsObject.h"
+#include "physics/special/AdvancedPhysicsObject.h"
+#include "physics/special/TieObject.h"
 #include "physics/world/PhysicsManager.h"
 #include "physics/world/PhysicsUserData.h"
 #include "render/ShaderManager.h"
@@ -25,10 +27,10 @@ using namespace irr;
 
 namespace {
 
-// A level object of any physics kind ('phsx', 'apsx', ...).
-class OccluderNode : public LevelObject {
+// A level object of a kind that is no physics object, carrying a body record of its own.
+class OtherNode : public LevelObject {
 public:
-    OccluderNode(scene::ISceneNode* parent, scene::ISceneManager* manager, scene::ESCENE_NODE_TYPE kind)
+    OtherNode(scene::ISceneNode* parent, scene::ISceneManager* manager, scene::ESCENE_NODE_TYPE kind)
         : LevelObject(parent, manager, -1), kind(kind) {}
     scene::ESCENE_NODE_TYPE getType() const override { return kind; }
     scene::ESCENE_NODE_TYPE kind;
@@ -37,18 +39,12 @@ public:
 struct OccluderFlags {
     bool clip = false;
     bool transparent = false;
-    f32 fade = 1.0f;
 };
 
 class CameraRaysTest : public test::CameraFixture {
 protected:
     void SetUp() override {
         CameraFixture::SetUp();
-        auto& occluders = cameraServices().occluders;
-        occluders.clipObject = [this](scene::ISceneNode* n) { return flags[n].clip; };
-        occluders.clipTransparent = [this](scene::ISceneNode* n) { return flags[n].transparent; };
-        occluders.getFade = [this](scene::ISceneNode* n) { return flags[n].fade; };
-        occluders.setFade = [this](scene::ISceneNode* n, f32 alpha) { flags[n].fade = alpha; };
         shaders = std::make_unique<ShaderManager>();
         shaders->shaderLevel = 2;
         shaderManager = shaders.get();
@@ -60,25 +56,54 @@ protected:
         CameraFixture::TearDown();
     }
 
-    // A static ball of radius 1 at the point, owned by a node of the kind.
+    // A ball of radius 1 at the point: a physics object of the kind ('phsx', 'apsx' or
+    // 'ties') with the camera flags, or for any other kind a node of that kind whose ball
+    // carries its record.
     scene::ISceneNode* addOccluder(const core::vector3df& at, OccluderFlags how, const char (&kind)[5] = "phsx",
-                                   PhysicsState state = PhysicsState::Static, void* marker = nullptr) {
-        auto* node = new OccluderNode(root(), smgr(), typeId(kind));
+                                   const char* state = "Static") {
+        const std::string type = kind;
+        if (type != "phsx" && type != "apsx" && type != "ties")
+            return addOtherNode(at, typeId(kind));
+        PhysicsObject* object = type == "apsx"   ? new AdvancedPhysicsObject(root(), smgr(), -1)
+                                : type == "ties" ? new TieObject(root(), smgr(), -1)
+                                                 : new PhysicsObject(root(), smgr(), -1);
+        object->drop();
+        io::IAttributes* keys = smgr()->getFileSystem()->createEmptyAttributes();
+        keys->addVector3d("Position", at);
+        keys->addEnum("BoundType", "Sphere", boundTypeNames);
+        keys->addFloat("Radius", 1.0f);
+        keys->addEnum("PhysicsState", state, physicsStateNames);
+        object->deserializeAttributes(keys);
+        keys->drop();
+        object->updateAbsolutePosition();
+        object->ClipObject = how.clip;
+        object->ClipTransparent = how.transparent;
+        EXPECT_NE(object->getActor(), nullptr) << kind;
+        return object;
+    }
+    scene::ISceneNode* addOtherNode(const core::vector3df& at, scene::ESCENE_NODE_TYPE kind) {
+        auto* node = new OtherNode(root(), smgr(), kind);
         node->drop();
-        flags[node] = how;
-        phys::RigidActor* actor =
-            physics->createSphereActor(phys::Transform(phys::Vec3(at.X, at.Y, at.Z)), 1.0f, 1.0f, 0.5f, 0.1f, true, false);
-        EXPECT_NE(actor, nullptr);
         auto record = std::make_unique<PhysicsUserData>(node);
-        record->state = state;
-        phys::Shape* shape = nullptr;
-        actor->getShapes(&shape, 1);
-        shape->userData = marker ? marker : record.get();
+        addBall(at, record.get());
         records.push_back(std::move(record));
         return node;
     }
+    // A static ball whose shape carries the user data.
+    void addBall(const core::vector3df& at, void* userData) {
+        phys::RigidActor* actor =
+            physics->createSphereActor(phys::Transform(phys::Vec3(at.X, at.Y, at.Z)), 1.0f, 1.0f, 0.5f, 0.1f, true, false);
+        ASSERT_NE(actor, nullptr);
+        phys::Shape* shape = nullptr;
+        actor->getShapes(&shape, 1);
+        shape->userData = userData;
+    }
+    // The camera fade of a physics object (1 for any other node).
+    static f32 fadeOf(scene::ISceneNode* node) {
+        PhysicsObject* object = asPhysicsObject(node);
+        return object ? object->mesh().fadeAlphaTarget : 1.0f;
+    }
 
-    std::map<scene::ISceneNode*, OccluderFlags> flags;
     std::vector<std::unique_ptr<PhysicsUserData>> records;
     std::unique_ptr<ShaderManager> shaders;
 };
@@ -87,21 +112,21 @@ TEST_F(CameraRaysTest, EachKindOfObjectBlocksFadesOrIsIgnored) {
     struct Row {
         const char* title;
         const char* kind;
-        PhysicsState state;
+        const char* state;
         OccluderFlags how;
         bool blocks;
         bool recorded;
         f32 fade;
     };
     const Row rows[] = {
-        {"clip object", "phsx", PhysicsState::Static, {true, false}, true, false, 1.0f},
-        {"transparent", "phsx", PhysicsState::Static, {false, true}, false, true, 0.5f},
-        {"plain static", "phsx", PhysicsState::Static, {false, false}, false, true, 1.0f},
-        {"dynamic", "phsx", PhysicsState::Dynamic, {true, true}, false, false, 1.0f},
-        {"kinematic", "phsx", PhysicsState::Kinematic, {true, true}, false, false, 1.0f},
-        {"anchored dynamic", "apsx", PhysicsState::Dynamic, {true, false}, true, false, 1.0f},
-        {"tie", "ties", PhysicsState::Static, {false, true}, false, true, 0.5f},
-        {"trigger", "trgr", PhysicsState::Static, {true, true}, false, false, 1.0f},
+        {"clip object", "phsx", "Static", {true, false}, true, false, 1.0f},
+        {"transparent", "phsx", "Static", {false, true}, false, true, 0.5f},
+        {"plain static", "phsx", "Static", {false, false}, false, true, 1.0f},
+        {"dynamic", "phsx", "Dynamic", {true, true}, false, false, 1.0f},
+        {"kinematic", "phsx", "Kinematic", {true, true}, false, false, 1.0f},
+        {"anchored dynamic", "apsx", "Dynamic", {true, false}, true, false, 1.0f},
+        {"tie", "ties", "Static", {false, true}, false, true, 0.5f},
+        {"trigger", "trgr", "Static", {true, true}, false, false, 1.0f},
     };
     f32 x = 0.0f;
     for (const Row& row : rows) {
@@ -114,14 +139,13 @@ TEST_F(CameraRaysTest, EachKindOfObjectBlocksFadesOrIsIgnored) {
         if (blocked)
             test::expectNear(hit, {x, 0, -1}, 1e-3f);
         EXPECT_EQ(cameras->fadedNodes.linear_search(node) >= 0, row.recorded) << row.title;
-        EXPECT_EQ(flags[node].fade, row.fade) << row.title;
+        EXPECT_EQ(fadeOf(node), row.fade) << row.title;
     }
 }
 
 TEST_F(CameraRaysTest, TheControllersOwnShapesNeverBlockOrFade) {
     // The controller's shapes carry the marker value in place of a record.
-    addOccluder({0, 0, 0}, {true, true}, "phsx", PhysicsState::Static,
-                reinterpret_cast<void*>(std::uintptr_t(controllerShapeMarker)));
+    addBall({0, 0, 0}, reinterpret_cast<void*>(std::uintptr_t(controllerShapeMarker)));
     core::vector3df hit;
     EXPECT_FALSE(cameras->raycast({0, 0, -10}, {0, 0, 10}, hit));
     EXPECT_EQ(cameras->fadedNodes.size(), 0u);
@@ -133,7 +157,7 @@ TEST_F(CameraRaysTest, WithoutShaderLightingPassedObjectsAreRecordedButNotFaded)
     core::vector3df hit;
     cameras->raycast({0, 0, -10}, {0, 0, 10}, hit);
     EXPECT_EQ(cameras->fadedNodes.size(), 1u);
-    EXPECT_EQ(flags[node].fade, 1.0f);
+    EXPECT_EQ(fadeOf(node), 1.0f);
 }
 
 TEST_F(CameraRaysTest, AFadeLastsExactlyWhileARayPasses) {
@@ -141,10 +165,10 @@ TEST_F(CameraRaysTest, AFadeLastsExactlyWhileARayPasses) {
     cameras->update(0.0167f);
     core::vector3df hit;
     cameras->raycast({0, 0, -10}, {0, 0, 10}, hit);
-    EXPECT_EQ(flags[node].fade, 0.5f);
+    EXPECT_EQ(fadeOf(node), 0.5f);
     // The next frame casts no ray through it: it is opaque again and forgotten.
     cameras->update(0.0167f);
-    EXPECT_EQ(flags[node].fade, 1.0f);
+    EXPECT_EQ(fadeOf(node), 1.0f);
     EXPECT_EQ(cameras->fadedNodes.size(), 0u);
 }
 
@@ -167,7 +191,7 @@ TEST_F(CameraRaysTest, BodyRaysPullAClippingCameraInAndFadeForOthers) {
     cameras->pushCamera(clipping, nullptr, 1.0f, false);
     cameras->update(0.0167f);
     test::expectNear(cameras->mainCamera->getPosition(), {0, 0, -9}, 1e-3f);
-    EXPECT_EQ(flags[glass].fade, 0.5f);
+    EXPECT_EQ(fadeOf(glass), 0.5f);
 
     // A camera that does not clip stays behind the wall; the rays still fade the glass.
     cameras->removeCamera(clipping);
@@ -177,8 +201,8 @@ TEST_F(CameraRaysTest, BodyRaysPullAClippingCameraInAndFadeForOthers) {
     cameras->pushCamera(plain, nullptr, 1.0f, false);
     cameras->update(0.0167f);
     test::expectNear(cameras->mainCamera->getPosition(), {0, 0, -20}, 1e-3f);
-    EXPECT_EQ(flags[glass].fade, 0.5f);
-    EXPECT_EQ(flags[wall].fade, 1.0f);
+    EXPECT_EQ(fadeOf(glass), 0.5f);
+    EXPECT_EQ(fadeOf(wall), 1.0f);
 }
 
 TEST_F(CameraRaysTest, TheGameCameraStopsInFrontOfABlockingObject) {

@@ -13,7 +13,8 @@
 #include "level/LevelManager.h"
 #include "render/EffectHandler.h"
 #include "screens/ScreenManager.h"
-#include "screens/cutscene/GUICutscene.h"
+#include "camera/GUICutscene.h"
+#include "support/ScreenConnections.h"
 #include "triggers/TriggerEventObject.h"
 #include "triggers/TriggerRegistration.h"
 
@@ -35,10 +36,12 @@ protected:
         screenManager = new ScreenManager(device->get()->getGUIEnvironment());
         screenManager->createScreens();
         coreSlots().screens.overlayBlend = [] { return screenManager->getOverlayBlend(); };
+        connections = std::make_unique<test::ScreenConnections>();
         overlay = screenManager->getCutsceneScreen();
     }
     void TearDown() override {
         coreSlots().screens.overlayBlend = nullptr;
+        connections.reset();
         delete screenManager;
         screenManager = nullptr;
         CameraTimeFixture::TearDown();
@@ -72,6 +75,7 @@ protected:
     std::size_t queuedEvents() const { return manager->getLevelEvents().size(); }
 
     GUICutscene* overlay = nullptr;
+    std::unique_ptr<test::ScreenConnections> connections;
 };
 
 TEST_F(CutsceneTest, TheOverlayIsAPassingStandingScreenSizedForTheScreen) {

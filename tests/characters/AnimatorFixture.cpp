@@ -7,16 +7,16 @@
 #include "level/ResourceCaches.h"
 #include "render/BillboardObject.h"
 #include "render/SpriteAnimation.h"
-#include "triggers/TriggerRegistration.h"
-#include "triggers/TriggerServices.h"
+#include "physics/world/PhysicsHooks.h"
 
 using namespace irr;
 
 void AnimatorFixture::SetUp() {
     PhysicsObjectFixture::SetUp();
     factory = new AnimatorFactory(smgr());
-    connectTriggersToPhysics();
-    resetAnimatorServices();
+    // An ended mesh animation starts the animators it names, as the characters' registration
+    // sets it up.
+    physicsHooks().characters.enableAnimators = enableAnimatorsByID;
     registerBillboardObjectType();
     // The level is being played: the physics world's simulation flag is set.
     coreSlots().physics.isSimulationActive = [] { return physicsManager && physicsManager->isSimulationActive(); };
@@ -31,8 +31,6 @@ void AnimatorFixture::TearDown() {
     smgr()->clear();
     factory->drop();
     factory = nullptr;
-    resetTriggerServices();
-    resetAnimatorServices();
     clearSpriteAnimationCache();
     resetLevelHooks();
     resetCoreSlots();

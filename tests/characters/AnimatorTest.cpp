@@ -13,7 +13,7 @@
 #include "level/VariableObject.h"
 #include "physics/objects/PhysicsObjectSettings.h"
 #include "render/BillboardObject.h"
-#include "render/RenderServices.h"
+#include "render/DrawnObjects.h"
 
 #include <cmath>
 
@@ -364,13 +364,12 @@ TEST_F(AnimatorTest, TheEndOfTheMeshAnimationStartsTheNextAnimators) {
 }
 
 TEST_F(AnimatorTest, AnEnabledBoneControllerMarksItsObjectSoTheLightsFollowItsJoint) {
-    ASSERT_TRUE(static_cast<bool>(renderServices().physics.tracksJoints));
     for (bool enabled : {false, true}) {
         PhysicsObject* figure = addFigure();
         makeAnimator("controlMeshBone", figure, [&](Attributes* a) { a->setAttribute("Enabled", enabled); });
         frame();
         EXPECT_EQ(figure->mesh().boneControlled, enabled);
-        EXPECT_EQ(renderServices().physics.tracksJoints(figure), enabled);
+        EXPECT_EQ(tracksSkinningJoints(figure), enabled);
     }
 }
 

@@ -6,7 +6,7 @@
 #include "characters/CharacterQueryFilters.h"
 #include "characters/CharacterStates.h"
 #include "characters/SuspicionRules.h"
-#include "characters/VisionConeHooks.h"
+#include "characters/VisionCone.h"
 #include "level/LevelFile.h"
 #include "level/LevelManager.h"
 
@@ -180,21 +180,15 @@ TEST_F(CharacterFileTest, ReadingFillsTheNamesStatesAndTypeFromTheProfile) {
     // watches with the Scientist's TaroSeen delay.
     const std::string profile = temp.file("Scientist.xml");
     std::ofstream(profile) << "<CharacterProfile><Suspicion characterType=\"Scientist\"/></CharacterProfile>";
-    bool enabled = false;
-    f32 delay = -1.0f;
-    useStandInCones(false);
-    visionConeHooks().setEnabled = [&](scene::ISceneNode*, bool on, f32 seconds) {
-        enabled = on;
-        delay = seconds;
-    };
     CharacterObject* scientist = addCharacter(0, 0, 0, [&](io::IAttributes* a) {
         a->addString("ProfileName", profile.c_str());
         a->addFloat("ConeDistance", 30.0f);
     });
     EXPECT_EQ(scientist->CharacterSuspicionType, SCT_Scientist);
-    EXPECT_NE(scientist->getVisionCone(), nullptr);
-    EXPECT_TRUE(enabled);
-    EXPECT_FLOAT_EQ(delay, getSuspicionValues(SCT_Scientist, ST_TaroSeen).speedThreshold);
+    const VisionCone* cone = scientist->getVisionCone();
+    ASSERT_NE(cone, nullptr);
+    EXPECT_TRUE(cone->enabled);
+    EXPECT_FLOAT_EQ(cone->noticeDelay, getSuspicionValues(SCT_Scientist, ST_TaroSeen).speedThreshold);
 }
 
 TEST_F(CharacterFileTest, ControllerShapesNeverBlockSightAndAlwaysBlockAController) {

@@ -1,6 +1,6 @@
 #include "CharacterFixture.h"
 
-#include "characters/SuspicionHooks.h"
+#include "characters/CharacterServices.h"
 #include "characters/SuspicionRules.h"
 #include "core/Globals.h"
 #include "core/CoreSlots.h"
@@ -42,7 +42,7 @@ void CharacterFixture::SetUp() {
     ASSERT_TRUE(sound->init());
     soundManager = sound.get();
     resetProgramFlags();
-    resetSuspicionHooks();
+    resetCharacterServices();
     resetLevelHooks();
     resetCoreSlots();
     log.lines.clear();
@@ -50,7 +50,7 @@ void CharacterFixture::SetUp() {
 
 void CharacterFixture::TearDown() {
     unloadSuspicionConfig();
-    resetSuspicionHooks();
+    resetCharacterServices();
     resetLevelHooks();
     resetCoreSlots();
     resetProgramFlags();

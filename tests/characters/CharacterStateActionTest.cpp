@@ -2,7 +2,7 @@
 #include "CharacterWorldFixture.h"
 
 #include "characters/CharacterStates.h"
-#include "characters/SuspicionHooks.h"
+#include "characters/CharacterStates.h"
 #include "characters/SuspicionRules.h"
 #include "core/Globals.h"
 #include "triggers/actions/ChangeCharacterStateAction.h"

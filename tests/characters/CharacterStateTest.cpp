@@ -4,7 +4,7 @@
 
 #include "characters/CharacterProfile.h"
 #include "characters/CharacterStates.h"
-#include "characters/SuspicionHooks.h"
+#include "characters/CharacterServices.h"
 #include "characters/SuspicionRules.h"
 #include "characters/animators/MovementAnimators.h"
 #include "core/Globals.h"
@@ -133,13 +133,50 @@ TEST_F(CharacterStateTest, SuspicionMakesWatchersNoticeAndAFullMeterDiscovered) 
     });
     SuspicionMeter& meter = *manager->getPlayerSuspicion(0);
     meter.age = 3.0f;
-    suspicionHooks().addSplat = [](f32, const core::vector3df&) { return true; };
+    characterServices().screens.addSplat = [](f32, const core::vector3df&) { return true; };
     addSuspicionWatcher(meter, c);
     ASSERT_TRUE(addSuspicion(c->getAbsolutePosition(), meter, 10.0f, ST_Default));
     EXPECT_EQ(stateOf(c), CharacterStateId::Noticing);
     addSuspicion(c->getAbsolutePosition(), meter, 100.0f, ST_Default);
     EXPECT_EQ(stateOf(c), CharacterStateId::Discovered);
     EXPECT_EQ(c->playingAnimation, "DiscoveredDefault");
+}
+
+// A raise moves the watchers that play the default animations and whose sight does not
+// repeat its raises to Noticing; a full meter moves every default-animated watcher to
+// Discovered. A scripted character (its own animations) keeps its state, and without a HUD
+// nobody is told.
+TEST_F(CharacterStateTest, RaisesMoveOnlyTheDefaultAnimatedWatchers) {
+    const auto ofType = [](const char* type) {
+        return [type](io::IAttributes* a) { a->addEnum("CharacterSuspicionType", type, suspicionCharacterTypeNames); };
+    };
+    CharacterObject* stranger = addCharacter(0, 0, 0, ofType("Stranger"));   // its sight repeats every 2 s
+    CharacterObject* scientist = addCharacter(10, 0, 0, ofType("Scientist")); // its sight does not repeat
+    CharacterObject* typeless = addCharacter(20, 0, 0, ofType("Family"));     // no sight rule: no repeat
+    CharacterObject* scripted = addCharacter(30, 0, 0, [](io::IAttributes* a) {
+        a->addEnum("CharacterSuspicionType", "Scientist", suspicionCharacterTypeNames);
+        a->addString("StoppedAnimName", "IdleLookAround");
+    });
+    SuspicionMeter& meter = *manager->getPlayerSuspicion(0);
+    meter.age = 3.0f;
+    for (CharacterObject* c : {stranger, scientist, typeless, scripted})
+        addSuspicionWatcher(meter, c);
+
+    ASSERT_FALSE(addSuspicion(stranger->getAbsolutePosition(), meter, 10.0f, ST_Default)) << "no HUD";
+    for (CharacterObject* c : {stranger, scientist, typeless, scripted})
+        EXPECT_EQ(stateOf(c), CharacterStateId::Stopped) << "without a HUD nobody is told";
+
+    characterServices().screens.addSplat = [](f32, const core::vector3df&) { return true; };
+    ASSERT_TRUE(addSuspicion(stranger->getAbsolutePosition(), meter, 10.0f, ST_Default));
+    EXPECT_EQ(stateOf(stranger), CharacterStateId::Stopped);
+    EXPECT_EQ(stateOf(scientist), CharacterStateId::Noticing);
+    EXPECT_EQ(stateOf(typeless), CharacterStateId::Noticing);
+    EXPECT_EQ(stateOf(scripted), CharacterStateId::Stopped);
+
+    addSuspicion(stranger->getAbsolutePosition(), meter, 100.0f, ST_Default);
+    for (CharacterObject* c : {stranger, scientist, typeless})
+        EXPECT_EQ(stateOf(c), CharacterStateId::Discovered);
+    EXPECT_EQ(stateOf(scripted), CharacterStateId::Stopped);
 }
 
 // A ball thrown at a walking Stranger (HitByThrown: 20 points from 5 units a second).
@@ -151,7 +188,7 @@ protected:
         std::ofstream(rules) << "<Rules><CharacterSuspicion characterType=\"Stranger\" suspicionType=\"HitByThrown\" "
                                 "amount=\"20\" speedThreshold=\"5\" repeatInterval=\"0\"/></Rules>";
         ASSERT_EQ(loadSuspicionConfig(rules), 0);
-        suspicionHooks().addSplat = [](f32, const core::vector3df&) { return true; };
+        characterServices().screens.addSplat = [](f32, const core::vector3df&) { return true; };
         addPlayer({0, 0, 2});
         SuspicionMeter& meter = *manager->getPlayerSuspicion(0);
         meter.age = 3.0f;

@@ -4,10 +4,12 @@
 #include "CharacterWorldFixture.h"
 
 #include "characters/CharacterStates.h"
-#include "characters/VisionConeHooks.h"
+#include "characters/SuspicionRules.h"
+#include "characters/VisionCone.h"
 #include "core/Globals.h"
 #include "triggers/TriggerAction.h"
 #include "triggers/TriggerEventObject.h"
+#include "triggers/TriggerObject.h"
 
 #include <algorithm>
 #include <cmath>
@@ -17,6 +19,13 @@ using namespace irr;
 namespace {
 
 class CharacterWalkTest : public CharacterWorldFixture {};
+
+// A player body the vision cones can see: its type is the player's.
+class SeenPlayer : public test::StubPlayer {
+public:
+    using StubPlayer::StubPlayer;
+    scene::ESCENE_NODE_TYPE getType() const override { return typeId("plr1"); }
+};
 
 // Counts the runs of the trigger event it belongs to.
 class CountingAction : public TriggerAction {
@@ -156,15 +165,15 @@ TEST_F(CharacterWalkTest, LookTargetsFollowTheirIDs) {
 // The player straight ahead blocks the way closer than 7 units, once the character's cone
 // has noticed it.
 TEST_F(CharacterWalkTest, ThePlayerAheadBlocksTheWayWithinSevenUnits) {
-    useStandInCones(true);
     CharacterObject* c = addCharacter(0, 0, 0);
     frames(1);
     const f32 y = c->getControllerPosition().Y;
     test::StubPlayer* player = addPlayer({0, y, -6.9f});
-    EXPECT_TRUE(c->isBlockedByPlayer());
-    useStandInCones(false);
+    VisionCone* cone = c->getVisionCone();
+    ASSERT_NE(cone, nullptr);
     EXPECT_FALSE(c->isBlockedByPlayer()) << "a player its cone has not noticed blocks nothing";
-    useStandInCones(true);
+    cone->setSeesPlayer(true);
+    EXPECT_TRUE(c->isBlockedByPlayer());
     player->setPosition({0, y, -7.0f});
     player->updateAbsolutePosition();
     EXPECT_FALSE(c->isBlockedByPlayer());
@@ -175,6 +184,37 @@ TEST_F(CharacterWalkTest, ThePlayerAheadBlocksTheWayWithinSevenUnits) {
     player->setPosition({0, y, -3.0f});
     player->updateAbsolutePosition();
     EXPECT_FALSE(c->isBlockedByPlayer());
+}
+
+// A trigger's "Seen by Character" event is met while one of its named characters' cones has
+// noticed the player.
+TEST_F(CharacterWalkTest, ATriggerSeesWhatTheNamedCharactersConeHasNoticed) {
+    CharacterObject* guard = addCharacter(0, 0, 0);
+    CharacterObject* other = addCharacter(20, 0, 0);
+    const auto seenBy = [&](s32 id, CharacterObject* character) {
+        auto* trigger = new TriggerObject(root(), smgr(), id);
+        trigger->drop();
+        trigger->TriggerConditionIndex = static_cast<s32>(TriggerCondition::OnTentaroEvent);
+        trigger->ExcludedObjectIDs = (std::to_string(character->getID()) + "|7777").c_str();
+        return trigger;
+    };
+    TriggerObject* seenByGuard = seenBy(500, guard);
+    TriggerObject* seenByOther = seenBy(501, other);
+    manager->rebuildNodeIDs();
+    auto* player = new SeenPlayer(root(), smgr(), 999);
+    player->drop();
+    player->setPosition({0.0f, 6.0f, -10.0f}); // in front of the guard
+    player->updateAbsolutePosition();
+    setPlayer(0, player);
+    manager->getPlayerSuspicion(0)->age = 3.0f;
+    frames(4);
+    EXPECT_FALSE(seenByGuard->ConditionMet);
+    guard->getVisionCone()->getConeTrigger()->onObjectEnter(player, player->getAbsolutePosition(), nullptr, nullptr,
+                                                             nullptr);
+    ASSERT_TRUE(runUntilNoticed(guard, 5.0f));
+    frame();
+    EXPECT_TRUE(seenByGuard->ConditionMet);
+    EXPECT_FALSE(seenByOther->ConditionMet) << "the other character has not noticed the player";
 }
 
 // A guard on a Protect path stands between its two points where the player is.
@@ -196,15 +236,26 @@ TEST_F(CharacterWalkTest, AProtectingCharacterWalksToTheGuardPointAndStopsThere)
 // A character whose cone sees the player turns its head toward it within its limits (40
 // degrees of yaw); beyond them the head keeps its animated pose.
 TEST_F(CharacterWalkTest, AWatchingCharacterTurnsItsHeadTowardThePlayerWithinItsLimits) {
-    useStandInCones(true);
-    CharacterObject* watcher = addCharacter(0, 0, 0);
+    // A Scientist does not turn its body to a player it sees (its sight does not repeat).
+    CharacterObject* watcher = addCharacter(0, 0, 0, [](io::IAttributes* a) {
+        a->addEnum("CharacterSuspicionType", "Scientist", suspicionCharacterTypeNames);
+    });
     CharacterObject* other = addCharacter(40, 0, 0);
     ASSERT_NE(watcher->getVisionCone(), nullptr);
-    test::StubPlayer* player = addPlayer({-3.0f, 6.0f, -10.0f}); // ahead, a little to its side
-    run(2.0f);
+    auto* player = new SeenPlayer(root(), smgr(), 999);
+    player->drop();
+    player->setPosition({-3.0f, 6.0f, -10.0f}); // ahead, a little to its side
+    player->updateAbsolutePosition();
+    setPlayer(0, player);
+    manager->getPlayerSuspicion(0)->age = 3.0f;
+    // The player stands in the watcher's cone: it looks, and notices.
+    watcher->getVisionCone()->getConeTrigger()->onObjectEnter(player, player->getAbsolutePosition(), nullptr,
+                                                               nullptr, nullptr);
+    ASSERT_TRUE(runUntilNoticed(watcher, 5.0f));
     const auto headYaw = [](CharacterObject* c) {
         return c->getMeshNode()->getJointNode("headBaseJt")->getRotation().Y;
     };
+    run(2.0f);
     // Angles in degrees apart, the short way round.
     const auto apart = [](f32 a, f32 b) {
         const f32 d = std::fmod(std::fabs(a - b), 360.0f);

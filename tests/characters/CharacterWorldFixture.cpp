@@ -2,9 +2,8 @@
 
 #include "characters/CharacterRegistration.h"
 #include "characters/CharacterStates.h"
-#include "characters/SuspicionHooks.h"
+#include "characters/CharacterServices.h"
 #include "characters/SuspicionRules.h"
-#include "characters/VisionConeHooks.h"
 #include "core/Globals.h"
 #include "core/CoreSlots.h"
 #include "triggers/TriggerServices.h"
@@ -30,9 +29,7 @@ void CharacterWorldFixture::TearDown() {
     clearPlayers();
     smgr()->clear();
     unloadSuspicionConfig();
-    resetSuspicionHooks();
-    resetVisionConeHooks();
-    resetTriggerServices();
+    resetCharacterServices();
     PhysicsObjectFixture::TearDown();
 }
 
@@ -76,16 +73,15 @@ PhysicsObject* CharacterWorldFixture::addWall(f32 x, f32 z, const core::vector3d
     });
 }
 
-void CharacterWorldFixture::useStandInCones(bool seesPlayer) {
-    VisionConeHookTable& cones = visionConeHooks();
-    cones = VisionConeHookTable();
-    cones.create = [this](CharacterObject*, scene::ISceneNode* parent, scene::ISceneManager*, f32) {
-        scene::ISceneNode* cone = smgr()->addEmptySceneNode(parent);
-        cone->setIsDebugObject(true);
-        return cone;
-    };
-    cones.seesPlayer = [seesPlayer](scene::ISceneNode*) { return seesPlayer; };
-    cones.isTracking = [seesPlayer](scene::ISceneNode*) { return seesPlayer; };
+bool CharacterWorldFixture::runUntilNoticed(CharacterObject* character, f32 seconds) {
+    VisionCone* cone = character->getVisionCone();
+    if (!cone)
+        return false;
+    for (int i = static_cast<int>(seconds / PhysicsManager::fixedStepSize + 0.5f); i > 0 && !cone->hasNoticed(); --i) {
+        frame();
+        device->get()->getTimer()->setTime(timeMs);
+    }
+    return cone->hasNoticed();
 }
 
 void CharacterWorldFixture::run(f32 seconds) {

@@ -27,9 +27,9 @@ protected:
                                   const std::function<void(irr::io::IAttributes*)>& fill = {});
     // A static box (full extents) standing on the floor, its centre at (x, z).
     PhysicsObject* addWall(irr::f32 x, irr::f32 z, const irr::core::vector3df& extents);
-    // Characters made from now on get a stand-in cone (an empty node) that has noticed the
-    // player or not, and reports tracking the same way.
-    void useStandInCones(bool seesPlayer);
+    // Runs frames until the character's vision cone has noticed the player, for at most the
+    // seconds given; whether it has.
+    bool runUntilNoticed(CharacterObject* character, irr::f32 seconds);
     // Runs frames of 0.0167 s for about the seconds given.
     void run(irr::f32 seconds);
     // A player 0 standing at the position (the list is emptied afterwards).

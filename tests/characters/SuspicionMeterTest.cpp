@@ -1,7 +1,7 @@
 #include "CharacterFixture.h"
 
 #include "characters/CharacterRegistration.h"
-#include "characters/SuspicionHooks.h"
+#include "characters/CharacterServices.h"
 #include "characters/SuspicionMeter.h"
 #include "characters/SuspicionRules.h"
 #include "core/Globals.h"
@@ -29,8 +29,8 @@ CharacterObject* fakeCharacter(std::uintptr_t n) {
     return reinterpret_cast<CharacterObject*>(0x1000 * n);
 }
 
-// A meter past its first two seconds, a HUD that takes every splat and characters that
-// answer from the test's tables.
+// A meter past its first two seconds and a HUD that takes every splat. (What a raise does to
+// the watching characters is tested on real characters, in CharacterStateTest.)
 class SuspicionMeterTest : public test::CharacterFixture {
 protected:
     void SetUp() override {
@@ -40,28 +40,15 @@ protected:
   <CharacterSuspicion characterType="Scientist" suspicionType="TaroSeen" amount="15" speedThreshold="1" repeatInterval="0"/>
 </Rules>)")), 0);
         meter.age = 2.0f;
-        SuspicionHookTable& hooks = suspicionHooks();
-        hooks.addSplat = [this](f32 amount, const core::vector3df& position) {
+        characterServices().screens.addSplat = [this](f32 amount, const core::vector3df& position) {
             splats.emplace_back(amount, position);
             return hudPresent;
         };
-        hooks.hasDefaultAnimations = [this](CharacterObject* c) { return defaultAnimated[c]; };
-        hooks.suspicionType = [this](CharacterObject* c) { return types[c]; };
-        hooks.changeState = [this](CharacterObject* c, s32 state) { stateChanges.emplace_back(c, state); };
-    }
-
-    void watch(CharacterObject* character, bool isDefault, s32 type) {
-        defaultAnimated[character] = isDefault;
-        types[character] = type;
-        addSuspicionWatcher(meter, character);
     }
 
     SuspicionMeter meter;
     bool hudPresent = true;
     std::vector<std::pair<f32, core::vector3df>> splats;
-    std::map<CharacterObject*, bool> defaultAnimated;
-    std::map<CharacterObject*, s32> types;
-    std::vector<std::pair<CharacterObject*, s32>> stateChanges;
     const core::vector3df where{1.0f, 2.0f, 3.0f};
 };
 
@@ -176,13 +163,14 @@ TEST_F(SuspicionMeterTest, WithAPlayerOnlyNearbyRaisesCountAndHitsAreNoticed) {
 
 TEST_F(SuspicionMeterTest, WithoutAHudARaiseCountsButAnswersFalse) {
     hudPresent = false;
-    watch(fakeCharacter(1), true, SCT_Scientist);
+    addSuspicionWatcher(meter, nullptr);
     EXPECT_FALSE(addSuspicion(where, meter, 10.0f, ST_Default));
     EXPECT_EQ(meter.pendingValue, 10.0f);
     EXPECT_TRUE(meter.gainedThisFrame);
     EXPECT_TRUE(played(splatEffect));
-    // Without a HUD no watcher is told.
-    EXPECT_TRUE(stateChanges.empty());
+    characterServices().screens.addSplat = nullptr;
+    EXPECT_FALSE(addSuspicion(where, meter, 10.0f, ST_Default)) << "no screens: no HUD";
+    EXPECT_EQ(meter.pendingValue, 20.0f);
 }
 
 TEST_F(SuspicionMeterTest, TwoHitsCloserThanTheGateCountOnce) {
@@ -198,33 +186,12 @@ TEST_F(SuspicionMeterTest, TwoHitsCloserThanTheGateCountOnce) {
     EXPECT_EQ(playCount(splatEffect), 2u);
 }
 
-TEST_F(SuspicionMeterTest, DefaultAnimatedWatchersWhoseSightDoesNotRepeatNotice) {
-    CharacterObject* stranger = fakeCharacter(1);  // TaroSeen repeats every 2 s
-    CharacterObject* scientist = fakeCharacter(2); // TaroSeen does not repeat
-    CharacterObject* scripted = fakeCharacter(3);  // plays its own animations
-    CharacterObject* typeless = fakeCharacter(4);  // None: no rule, repeatInterval 0
-    watch(stranger, true, SCT_Stranger);
-    watch(scientist, true, SCT_Scientist);
-    watch(scripted, false, SCT_Scientist);
-    watch(typeless, true, SCT_None);
-    EXPECT_TRUE(addSuspicion(where, meter, 10.0f, ST_Default));
-    const std::vector<std::pair<CharacterObject*, s32>> expected = {
-        {scientist, CharacterStateId::Noticing}, {typeless, CharacterStateId::Noticing}};
-    EXPECT_EQ(stateChanges, expected);
-    EXPECT_FALSE(played(loseEffect));
-}
-
-TEST_F(SuspicionMeterTest, AFullMeterDiscoversTheWatchersAndPlaysTheLosingSound) {
-    CharacterObject* stranger = fakeCharacter(1);
-    CharacterObject* scripted = fakeCharacter(2);
-    watch(stranger, true, SCT_Stranger);
-    watch(scripted, false, SCT_Stranger);
+TEST_F(SuspicionMeterTest, AFullMeterPlaysTheLosingSoundOnceAndTakesNoMore) {
+    addSuspicionWatcher(meter, nullptr);
     meter.pendingValue = 80.0f;
     EXPECT_TRUE(addSuspicion(where, meter, 30.0f, ST_Default));
     EXPECT_EQ(meter.pendingValue, 110.0f);
     EXPECT_TRUE(played(loseEffect));
-    const std::vector<std::pair<CharacterObject*, s32>> expected = {{stranger, CharacterStateId::Discovered}};
-    EXPECT_EQ(stateChanges, expected);
     // Full: nothing more is raised or reduced, and the next update clamps it.
     EXPECT_FALSE(addSuspicion(where, meter, 5.0f, ST_Debug));
     reduceSuspicion(meter, 50.0f);
@@ -354,7 +321,7 @@ protected:
         ASSERT_TRUE(manager->init());
         levelHooks().input.gameOverRumble = [this] { ++rumbles; };
         // The HUD's splat arrives at once.
-        suspicionHooks().addSplat = [this](f32 amount, const core::vector3df&) {
+        characterServices().screens.addSplat = [this](f32 amount, const core::vector3df&) {
             SuspicionMeter& m = *manager->getPlayerSuspicion(0);
             m.value = std::clamp(m.value + amount, 0.0f, 100.0f);
             return true;

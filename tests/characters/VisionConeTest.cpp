@@ -3,7 +3,9 @@
 // the rules, and blocked by objects that block vision.
 #include "AnimatorFixture.h"
 
-#include "characters/SuspicionHooks.h"
+#include "characters/CharacterObject.h"
+#include "characters/CharacterServices.h"
+#include "characters/CharacterStates.h"
 #include "characters/SuspicionRules.h"
 #include "characters/VisionCone.h"
 #include "core/Globals.h"
@@ -28,15 +30,22 @@ public:
     std::vector<s32> notices;
 };
 
+// Sees through its cone; it watches in the meter under a character of its own, which plays
+// scripted animations (the meter moves only default-animated watchers).
 class SeeingObject : public VisionConeOwner {
 public:
-    explicit SeeingObject(scene::ISceneNode* n, s32 type) : node(n), suspicionType(type) {}
+    SeeingObject(scene::ISceneNode* n, s32 type) : node(n), suspicionType(type) {
+        watcher = new CharacterObject(n->getParent(), n->getSceneManager(), -1);
+        watcher->drop();
+        watcher->StoppedAnimName = "Scripted";
+    }
     scene::ISceneNode* getVisionNode() override { return node; }
-    CharacterObject* getVisionWatcher() override { return reinterpret_cast<CharacterObject*>(this); }
+    CharacterObject* getVisionWatcher() override { return watcher; }
     core::stringc getConeBoneName() override { return "headBaseJt"; }
     s32 getVisionSuspicionType() override { return suspicionType; }
     void changeVisionState(s32 state) override { states.push_back(state); }
     scene::ISceneNode* node;
+    CharacterObject* watcher = nullptr;
     s32 suspicionType;
     std::vector<s32> states;
 };
@@ -53,7 +62,7 @@ protected:
                                 "amount=\"5\" speedThreshold=\"0\"/>\n"
                                 "</Rules>\n";
         ASSERT_EQ(loadSuspicionConfig(rules), 0);
-        suspicionHooks().addSplat = [this](f32 amount, const core::vector3df&) {
+        characterServices().screens.addSplat = [this](f32 amount, const core::vector3df&) {
             splats.push_back(amount);
             return true;
         };
@@ -62,7 +71,7 @@ protected:
     void TearDown() override {
         clearPlayers();
         unloadSuspicionConfig();
-        resetSuspicionHooks();
+        resetCharacterServices();
         AnimatorFixture::TearDown();
     }
     // A seeing object of the type at the origin with its cone of distance 20 (looking

@@ -2,10 +2,8 @@
 // arrival starting the child events until a break.
 #include "CharacterFixture.h"
 
-#include "characters/CharacterRegistration.h"
 #include "characters/WaypointObject.h"
 #include "triggers/TriggerEventObject.h"
-#include "triggers/TriggerServices.h"
 
 using namespace irr;
 
@@ -114,22 +112,21 @@ TEST_F(WaypointTest, OutsidePlayTheEndPointsShowTheirMarker) {
 // conditional trigger does.
 class ArrivalAction : public TriggerAction {
 public:
-    ArrivalAction(int& runs, scene::ISceneNode* breaks) : TriggerAction(0, nullptr), runs(runs), breaks(breaks) {}
+    ArrivalAction(int& runs, WaypointObject* breaks) : TriggerAction(0, nullptr), runs(runs), breaks(breaks) {}
     void execute(TriggerEventInfo&) override {
         ++runs;
         if (breaks)
-            triggerServices().characters.breakWaypoint(breaks);
+            breaks->breakEvents();
     }
     int& runs;
-    scene::ISceneNode* breaks;
+    WaypointObject* breaks;
 };
 
 TEST_F(WaypointTest, AnArrivalStartsTheChildEventsUntilABreak) {
-    registerCharacters();
     WaypointObject* start = add(smgr()->getRootSceneNode());
     WaypointObject* point = add(start);
     int before = 0, breaking = 0, after = 0;
-    for (auto [runs, breaks] : {std::pair<int*, scene::ISceneNode*>{&before, nullptr}, {&breaking, point},
+    for (auto [runs, breaks] : {std::pair<int*, WaypointObject*>{&before, nullptr}, {&breaking, point},
                                 {&after, nullptr}}) {
         auto* event = new TriggerEventObject(point, smgr());
         event->drop();
@@ -140,7 +137,6 @@ TEST_F(WaypointTest, AnArrivalStartsTheChildEventsUntilABreak) {
     EXPECT_EQ(breaking, 1);
     EXPECT_EQ(after, 0) << "the break keeps the later children of this arrival from starting";
     EXPECT_TRUE(point->eventsStopped);
-    resetTriggerServices();
 }
 
 } // namespace

@@ -16,7 +16,8 @@
 #include "player/devices/KeyboardDevice.h"
 #include "level/LevelManager.h"
 #include "screens/ScreenManager.h"
-#include "screens/cutscene/GUICutscene.h"
+#include "triggers/CameraTriggerVolume.h"
+#include "camera/GUICutscene.h"
 
 #include <algorithm>
 #include <cmath>
@@ -186,8 +187,11 @@ TEST_F(CameraGameTest, ThePlayerLooksAroundALevelCameraAndTakesTheCameraBack) {
     });
     waitFor("sprung back", [&] { return stableFor(turned() < 0.5f, 10); }, [&] {
         // A volume that allows the manual camera pushes the level camera again.
-        cameraServices().volumes.allowManualCamera = [&](scene::ISceneNode* node) { return node == volume; };
-        volume = gameDevice->getSceneManager()->addEmptySceneNode();
+        auto* manualVolume = new CameraTriggerVolume(gameDevice->getSceneManager()->getRootSceneNode(),
+                                                     gameDevice->getSceneManager(), -1);
+        manualVolume->drop();
+        manualVolume->AllowManualCamera = true;
+        volume = manualVolume;
         cameraManagers[0]->removeCamera(level);
         cameraManagers[0]->pushCamera(level, volume, 0.0f, false);
     });

@@ -1,17 +1,21 @@
 #include "GameFixture.h"
 
 #include "camera/CameraServices.h"
+#include "characters/CharacterServices.h"
 #include "core/app/GameApplication.h"
 #include "core/Globals.h"
 #include "gui/GUIScreen.h"
 #include "gui/GuiHooks.h"
 #include "level/LevelHooks.h"
+#include "physics/world/PhysicsHooks.h"
 #include "player/GameActions.h"
 #include "player/InputManager.h"
 #include "player/PlayerControls.h"
 #include "player/PlayerHooks.h"
+#include "render/RenderServices.h"
 #include "screens/ScreenManager.h"
 #include "screens/menus/GUIPlayScreen.h"
+#include "triggers/TriggerServices.h"
 
 #include <cstring>
 #include <filesystem>

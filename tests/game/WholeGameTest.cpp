@@ -6,8 +6,9 @@
 #include "camera/CameraManager.h"
 #include "characters/CharacterObject.h"
 #include "characters/CharacterStates.h"
-#include "characters/SuspicionHooks.h"
+#include "characters/CharacterServices.h"
 #include "camera/GameCamera.h"
+#include "render/HmdRenderer.h"
 #include "render/RenderServices.h"
 
 #include "core/app/GameApplication.h"
@@ -206,7 +207,7 @@ TEST_F(WholeGameTest, SpeechBubblesTypeOutTheirTextAsFramesPass) {
         in->addFloat("TextSpeed", 20.0f);
         bubble->deserializeAttributes(in);
         in->drop();
-        hmdPass = renderServices().effects.renderHmdEyes();
+        hmdPass = hmdRenderer != nullptr;
     });
     everyFrame = [&] {
         if (bubble)
@@ -524,9 +525,9 @@ TEST_F(WholeGameTest, ACharacterWalksItsPathAndComesBackFromACheckpoint) {
         EXPECT_NEAR(restored.Y, saved.Y + 0.5f, 0.05f) << "written half a unit up, clear of the floor";
         EXPECT_EQ(walker()->WaypointIndex, savedIndex);
         EXPECT_EQ(walker()->stateMachine().currentID(), CharacterStateId::Walking);
-        // The rules' slot moves a watcher; the contact dispatch's slot is filled.
-        suspicionHooks().changeState(walker(), CharacterStateId::Noticing);
-        EXPECT_EQ(walker()->stateMachine().currentID(), CharacterStateId::Noticing);
+        // The game's registration fills the characters' ways up: the suspicion splats to the
+        // HUD, and the contact dispatch's slot.
+        EXPECT_TRUE(static_cast<bool>(characterServices().screens.addSplat));
         EXPECT_TRUE(static_cast<bool>(physicsHooks().characters.onCharacterStruck));
     });
 

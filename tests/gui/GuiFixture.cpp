@@ -10,6 +10,7 @@
 #include "gui/fonts/FontCache.h"
 #include "level/LevelEvents.h"
 #include "level/LevelManager.h"
+#include "level/SaveManager.h"
 #include "platform/FakePadBackend.h"
 #include "player/InputManager.h"
 #include "player/PlayerHooks.h"
@@ -75,6 +76,8 @@ void GuiFixture::TearDown() {
         inputManager = nullptr;
         input.reset();
         platform::setPadBackend(nullptr);
+        saveManager = nullptr;
+        save.reset();
     }
     delete screenManager;
     screenManager = nullptr;
@@ -140,7 +143,8 @@ void GuiFixture::useLanguages() {
 void GuiFixture::useInput() {
     std::filesystem::create_directories(saves.path() / "save");
     platform::setPadBackend(std::make_unique<platform::FakePadBackend>());
-    playerHooks().saves.saveFolder = [this] { return (saves.path() / "save").string(); };
+    save = std::make_unique<SaveManager>(device->getFileSystem(), (saves.path() / "save").string());
+    saveManager = save.get();
     input = std::make_unique<InputManager>();
     input->init(device);
     input->resetInputState();

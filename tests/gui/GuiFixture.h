@@ -15,6 +15,7 @@ class GUIButton;
 class InputManager;
 class LanguageManager;
 class LevelManager;
+class SaveManager;
 class SoundManager;
 
 namespace guitest {
@@ -102,6 +103,7 @@ protected:
     std::unique_ptr<SoundManager> sound;
     std::unique_ptr<LanguageManager> language;
     std::unique_ptr<InputManager> input;
+    std::unique_ptr<SaveManager> save;
     test::TempDir saves;
     std::vector<irr::io::IAttributes*> attributeSets;
 };

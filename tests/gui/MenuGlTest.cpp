@@ -17,6 +17,7 @@
 #include "core/app/SubsystemRegistration.h"
 #include "screens/ScreenRegistration.h"
 #include "screens/menus/GUIPauseScreen.h"
+#include "support/ScreenConnections.h"
 #include "support/GraphicsDriver.h"
 #include "support/TempDir.h"
 
@@ -68,6 +69,7 @@ protected:
         languageManager = nullptr;
         resetGuiHooks();
         resetCoreSlots();
+        test::disconnectGameObjectsFromScreens();
         if (device)
             device->drop();
         gameDevice = nullptr;

@@ -9,7 +9,7 @@
 #include "core/CoreSlots.h"
 #include "level/InstancedObject.h"
 #include "level/LevelHooks.h"
-#include "render/RenderServices.h"
+#include "render/DrawnObjects.h"
 
 using namespace irr;
 
@@ -86,7 +86,7 @@ TEST_F(PhysicsInstancesTest, FiveInstancesDrawThemselvesAndSixMergeIntoOneNode) 
         EXPECT_EQ(vertices[k * perCopy].TCoords2.X, static_cast<f32>(k));
     EXPECT_TRUE(source->mesh().instances.front().clone->isInstance);
     std::vector<core::matrix4> transforms;
-    ASSERT_TRUE(renderServices().physics.instanceTransforms(merged, transforms));
+    ASSERT_TRUE(readInstanceTransforms(merged, transforms));
     EXPECT_EQ(transforms.size(), 7u);
     EXPECT_NEAR(transforms[1].getTranslation().X, 3.0f, 1e-4f);
 }
@@ -119,7 +119,7 @@ TEST_F(PhysicsInstancesTest, ATransparentSourceNeverMergesAndTheCentroidFollowsT
     frame();
     EXPECT_NEAR(source->mesh().instanceCentroid.X, 10.5f, 1e-3f) << "mean of 3, 6, ..., 18";
     core::vector3df point;
-    EXPECT_TRUE(renderServices().physics.instancePoint(source, point));
+    EXPECT_TRUE(readInstancePoint(source, point));
 }
 
 TEST_F(PhysicsInstancesTest, ReloadingAMeshKeepsTheNodePlaceAndFrameLoopWithoutLeaking) {

@@ -24,6 +24,8 @@ protected:
         save = std::make_unique<SaveManager>(device->get()->getFileSystem(), temp.file("save"));
         save->automaticWriting = false;
         saveManager = save.get();
+        // The cameras' registration lets the tie start its cutscene and hear it end.
+        registerCutsceneObjectType();
     }
     void TearDown() override {
         smgr()->clear();

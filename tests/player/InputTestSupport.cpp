@@ -2,6 +2,9 @@
 
 #include "core/Globals.h"
 #include "core/CoreSlots.h"
+#include "level/LevelManager.h"
+#include "level/SaveManager.h"
+#include "physics/world/PhysicsManager.h"
 #include "player/PlayerHooks.h"
 #include "player/PlayerControls.h"
 
@@ -21,9 +24,10 @@ void InputTest::SetUp() {
     device = std::make_unique<NullDevice>();
     focus = new RecordingElement();
 
+    saves = std::make_unique<SaveManager>(device->get()->getFileSystem(), saveFolder());
+    saveManager = saves.get();
     resetPlayerHooks();
     PlayerHooks& hooks = playerHooks();
-    hooks.saves.saveFolder = [this]() { return saveFolder(); };
     hooks.screens.getTopScreenFocus = [this]() -> irr::gui::IGUIElement* { return focus; };
     standInManagers(true);
     CoreSlots& slots = coreSlots();
@@ -35,21 +39,34 @@ void InputTest::SetUp() {
 }
 
 namespace {
-double managerStandIns[3];
-}
+// The screen manager is only tested for presence; the physics and level managers are asked
+// directly (the fixed step, the touch flag), so they are real, empty ones.
+double screenManagerStandIn;
+std::unique_ptr<PhysicsManager> physicsStandIn;
+std::unique_ptr<LevelManager> levelStandIn;
+} // namespace
 
 void standInManagers(bool present) {
-    physicsManager = present ? reinterpret_cast<PhysicsManager*>(&managerStandIns[0]) : nullptr;
-    screenManager = present ? reinterpret_cast<ScreenManager*>(&managerStandIns[1]) : nullptr;
-    levelManager = present ? reinterpret_cast<LevelManager*>(&managerStandIns[2]) : nullptr;
-    if (!present)
+    if (present) {
+        physicsStandIn = std::make_unique<PhysicsManager>();
+        levelStandIn = std::make_unique<LevelManager>(nullptr);
+    }
+    physicsManager = present ? physicsStandIn.get() : nullptr;
+    screenManager = present ? reinterpret_cast<ScreenManager*>(&screenManagerStandIn) : nullptr;
+    levelManager = present ? levelStandIn.get() : nullptr;
+    if (!present) {
+        levelStandIn.reset();
+        physicsStandIn.reset();
         resetCoreSlots();
+    }
 }
 
 void InputTest::TearDown() {
     stopInput();
     resetPlayerHooks();
     standInManagers(false);
+    saveManager = nullptr;
+    saves.reset();
     platform::setPadBackend(nullptr);
     device.reset();
     focus->drop();

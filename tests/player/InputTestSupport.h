@@ -1,5 +1,6 @@
 #pragma once
 
+#include "level/SaveManager.h"
 #include "platform/FakePadBackend.h"
 #include "player/InputManager.h"
 #include "support/NullDevice.h"
@@ -57,6 +58,8 @@ protected:
     std::unique_ptr<NullDevice> device;
     platform::FakePadBackend* pads = nullptr;
     std::unique_ptr<InputManager> input;
+    // The save manager of the save folder, where the remapping file lives.
+    std::unique_ptr<SaveManager> saves;
     // What the physics, screen and level managers answer (through the shell's hooks).
     bool simulation = false;
     bool inputAllowed = true;

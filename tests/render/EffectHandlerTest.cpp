@@ -3,6 +3,7 @@
 // the hand-over to the depth pass and the post chain, the level reset.
 #include "render/EffectHandler.h"
 #include "render/RenderServices.h"
+#include "render/ShaderCallbacks.h"
 
 #include "core/Globals.h"
 #include "support/NullDevice.h"
@@ -154,17 +155,34 @@ TEST_F(EffectHandlerTest, TheViewportTakesItsCameraManagersCameraAndAspectRatio)
     EXPECT_EQ(device->getSceneManager()->getActiveCamera(), managed);
 }
 
+// A node in front of the camera that notes each time it is drawn.
+class NotingNode : public scene::ISceneNode {
+public:
+    NotingNode(scene::ISceneManager* manager, std::vector<std::string>& journal)
+        : ISceneNode(manager->getRootSceneNode(), manager, -1), journal(journal) {}
+    void OnRegisterSceneNode() override {
+        if (IsVisible)
+            SceneManager->registerNodeForRendering(this);
+        ISceneNode::OnRegisterSceneNode();
+    }
+    void render() override { journal.push_back("scene"); }
+    const core::aabbox3df& getBoundingBox() const override { return box; }
+    std::vector<std::string>& journal;
+    core::aabbox3df box{-1000, -1000, -1000, 1000, 1000, 1000};
+};
+
+// A post effect's render callback that notes each run of its effect.
+struct NotingPostCallback : PostProcessingRenderCallback {
+    explicit NotingPostCallback(std::vector<std::string>& journal) : journal(journal) {}
+    void OnPreRender(EffectHandler*) override { journal.push_back("post chain"); }
+    void OnPostRender(EffectHandler*) override {}
+    std::vector<std::string>& journal;
+};
+
 TEST_F(EffectHandlerTest, FrameRunsItsStagesInOrder) {
     std::vector<std::string> order;
-    RenderServices& services = renderServices();
-    services.effects.updateShadowConstants = [&] { order.push_back("shadow constants"); };
-    services.effects.renderDepthPass = [&] { order.push_back("depth pass"); };
-    services.effects.renderPostProcessChain = [&](u32 effects, video::ITexture* output) {
-        order.push_back("post chain " + std::to_string(effects) + (output ? " target" : " back buffer"));
-    };
-    services.effects.writeThumbnail = [&](const io::path&, const io::path& name) {
-        order.push_back(std::string("thumbnail ") + name.c_str());
-    };
+    auto* node = new NotingNode(device->getSceneManager(), order);
+    node->drop();
 
     // No camera: nothing is drawn and the stage stays.
     handler->renderStage = 7;
@@ -173,26 +191,35 @@ TEST_F(EffectHandlerTest, FrameRunsItsStagesInOrder) {
     EXPECT_TRUE(order.empty());
     EXPECT_EQ(handler->renderStage, 7);
 
-    addCamera();
+    scene::ICameraSceneNode* camera = addCamera();
+    camera->setPosition({0, 0, -50});
+    camera->setTarget({0, 0, 0});
+    device->getSceneManager()->getRootSceneNode()->OnAnimate(0);
     handler->update(nullptr);
-    EXPECT_EQ(order, std::vector<std::string>{"shadow constants"});
+    EXPECT_EQ(order, std::vector<std::string>{"scene"});
     EXPECT_EQ(handler->renderStage, 1);
+    // The scene pass leaves the camera's view-projection for the shadow constants.
+    video::IVideoDriver* driver = device->getVideoDriver();
+    EXPECT_EQ(shadowConstants().cameraViewProj,
+              driver->getTransform(video::ETS_PROJECTION) * driver->getTransform(video::ETS_VIEW));
 
+    // The thumbnail comes first (no target on the null driver: nothing is drawn for it),
+    // then the scene; the depth pass (no depth target here) and the post chain follow.
     order.clear();
     handler->thumbnailRequested = true;
     handler->thumbnailName = "Level1";
     handler->depthPassEnabled = true;
     handler->postEffects.emplace_back();
+    handler->postEffects.back().renderCallback = std::make_unique<NotingPostCallback>(order);
     handler->update(nullptr);
-    EXPECT_EQ(order, (std::vector<std::string>{"thumbnail Level1", "shadow constants", "depth pass",
-                                               "post chain 1 back buffer"}));
+    EXPECT_EQ(order, (std::vector<std::string>{"scene", "post chain"}));
     EXPECT_FALSE(handler->thumbnailRequested);
 
     // The one-shot skip: no scene, the rest of the frame still runs.
     order.clear();
     handler->skipNextScenePass = true;
     handler->update(nullptr);
-    EXPECT_EQ(order, (std::vector<std::string>{"depth pass", "post chain 1 back buffer"}));
+    EXPECT_EQ(order, std::vector<std::string>{"post chain"});
     EXPECT_FALSE(handler->skipNextScenePass);
     EXPECT_EQ(handler->renderStage, 1);
 }

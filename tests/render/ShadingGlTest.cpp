@@ -18,6 +18,7 @@
 #include "render/RenderManagers.h"
 #include "level/MeshGate.h"
 #include "support/GraphicsDriver.h"
+#include "support/StubPlayer.h"
 
 #include "RecordingServices.h"
 #include "RenderFixture.h"
@@ -32,10 +33,20 @@ using namespace irr;
 
 namespace {
 
+// A player body whose textures the renderer composes.
+class TexturedPlayer : public test::StubPlayer {
+public:
+    TexturedPlayer(scene::ISceneNode* parent, scene::ISceneManager* manager, CharacterTextureSource* textures)
+        : StubPlayer(parent, manager, -1), textures(textures) {}
+    CharacterTextureSource* getCharacterTextures() override { return textures; }
+    CharacterTextureSource* textures;
+};
+
 class ShadingGlTest : public ::testing::Test, protected rendertest::RenderGlFixture {
 protected:
     void SetUp() override { ASSERT_TRUE(openRendering(core::dimension2du(1280, 720))); }
     void TearDown() override {
+        clearPlayers();
         physicsManager = nullptr;
         closeRendering();
     }
@@ -351,11 +362,12 @@ TEST_F(ShadingGlTest, CharacterTexturesAreComposedOntoTheFiguresMaterial) {
     textures.highlightWeights[0] = 1.0f;
     handler.limbTextures[0] = flatTexture(driver(), "highlight", video::SColor(255, 0, 255, 0), false, 512);
     handler.limbTextures[4] = flatTexture(driver(), "rightArm", video::SColor(255, 255, 255, 255), true);
-    renderServices().players.firstPlayer = [&] { return static_cast<CharacterTextureSource*>(&textures); };
-    renderServices().players.limbControlsColour = [](s32 limb, video::SColor& colour) {
-        colour = video::SColor(255, 255, 0, 0);
-        return limb == characterLimb::rightArm;
-    };
+    textures.limbSteered[characterLimb::rightArm] = true;
+    textures.limbColours[characterLimb::rightArm] = video::SColor(255, 255, 0, 0);
+    // The first player's body hands the renderer its textures.
+    auto* player = new TexturedPlayer(scene()->getRootSceneNode(), scene(), &textures);
+    player->drop();
+    setPlayer(0, player);
     ASSERT_TRUE(driver()->beginScene(true, true, video::SColor(255, 0, 0, 0)));
     handler.updateCharacterTextures(0.016f);
     driver()->setRenderTarget(nullptr, true, true, video::SColor(255, 0, 0, 0));

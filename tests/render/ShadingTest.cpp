@@ -7,7 +7,6 @@
 #include "render/EffectHandler.h"
 #include "render/HardwareSkinning.h"
 #include "render/LightManager.h"
-#include "render/RenderServices.h"
 #include "render/ShaderCallbacks.h"
 #include "render/ShaderManager.h"
 #include "render/ShadowCascades.h"
@@ -17,6 +16,8 @@
 #include "core/Log.h"
 #include "level/LevelManager.h"
 #include "level/SceneNodeTypes.h"
+#include "physics/objects/PhysicsObject.h"
+#include "physics/special/AdvancedPhysicsObject.h"
 
 #include "../level/LevelTestSupport.h"
 #include "RecordingServices.h"
@@ -61,7 +62,6 @@ protected:
         services = std::make_unique<rendertest::RecordingServices>(device->get()->getVideoDriver());
     }
     void TearDown() override {
-        resetRenderServices();
         smgr()->setLightManager(nullptr);
         lights->drop();
         lightManager = nullptr;
@@ -82,6 +82,12 @@ protected:
         services->clear();
         callback.OnSetMaterial(material);
         callback.OnSetConstants(services.get(), flags);
+    }
+    // A physics object as the renderer meets it: its node, no body.
+    PhysicsObject* addPhysicsObject() {
+        auto* object = new PhysicsObject(root(), smgr(), -1);
+        object->drop();
+        return object;
     }
     TypedNode* addObject(const char (&type)[5]) {
         auto* node = new TypedNode(root(), smgr(), typeId(type));
@@ -172,7 +178,7 @@ TEST_F(ShadingTest, CropFitsTheLightBoxOntoTheSliceAndTheConstantsFollowTheCasca
     viewer->setTarget(core::vector3df(0, 0, 0));
     viewer->setNearValue(1.0f);
     viewer->setFarValue(200.0f);
-    handler->shadowNodes.push_back({addObject("phsx"), 2, 0});
+    handler->shadowNodes.push_back({addPhysicsObject(), 2, 0});
     handler->shadowsEnabled = true;
     handler->updateShadowCascades();
     EXPECT_EQ(handler->renderStage, 1);
@@ -278,41 +284,53 @@ TEST_F(ShadingTest, PhongSendsTheMaterialInformationFogAndSwitchesOfTheDraw) {
 
 TEST_F(ShadingTest, PhongReadsThePhysicsObjectBehindTheNode) {
     simulateRunningPhysics();
-    TypedNode* object = addObject("phsx");
+    PhysicsObject* object = addPhysicsObject();
     scene::ISkinnedMesh* skinned = smgr()->createSkinnedMesh();
     skinned->addMeshBuffer();
     skinned->finalize();
     scene::IAnimatedMeshSceneNode* mesh = smgr()->addAnimatedMeshSceneNode(skinned, object);
     skinned->drop();
     ASSERT_NE(mesh, nullptr);
-    ShadedObjectState state;
-    state.alpha = 0.25f;
-    state.highlightMode = 5;
-    state.highlightFlashTime = 1.0f;
-    state.receiveShadow = false;
-    state.rimShading = true;
-    renderServices().physics.shadingState = [&](scene::ISceneNode* asked, ShadedObjectState& out) {
-        EXPECT_EQ(asked, object);
-        out = state;
-        return true;
-    };
+    object->mesh().AlphaOverride = 0.25f;
+    object->mesh().highlightMode = 4;
+    object->ReceiveShadow = false;
+    object->UseRimShading = true;
     PhongShaderCallback phong;
     draw(phong, mesh, shaderFlag::highlight);
     EXPECT_FLOAT_EQ(services->f1("cinfo.mAlphaOverride"), 0.25f);
-    expectFloats(services->f("mHighlightColor"), {0.25f, 0.0f, 0.5f, 0.5f});
+    expectFloats(services->f("mHighlightColor"), {1.0f, 0.3f, 0.3f, 1.0f});
     EXPECT_FLOAT_EQ(services->f1("mShadowsEnabled"), 0.0f); // the object receives none
     EXPECT_FLOAT_EQ(services->f("material[0]")[3], 1.0f);   // rim shading
+    object->UseRimShading = false;
+    draw(phong, mesh, shaderFlag::highlight);
+    EXPECT_FLOAT_EQ(services->f("material[0]")[3], 0.0f);
     // A mode outside the table sends black; mode 0 sends nothing.
-    state.highlightMode = 9;
+    object->mesh().highlightMode = 9;
     draw(phong, mesh, shaderFlag::highlight);
     expectFloats(services->f("mHighlightColor"), {0, 0, 0, 1});
-    state.highlightMode = 0;
+    object->mesh().highlightMode = 0;
     draw(phong, mesh, shaderFlag::highlight);
     EXPECT_FALSE(services->has("mHighlightColor"));
     // A program without "material[0]" makes the next draws try the bare name.
     services->refused = {"material[0]"};
     draw(phong, mesh, 0);
     EXPECT_FALSE(shaders->useIndexedArrayNames);
+}
+
+TEST_F(ShadingTest, HighlightColoursFollowTheTableAndModeFiveTheFlashTime) {
+    const struct {
+        s32 mode;
+        f32 flash;
+        std::vector<f32> colour;
+    } rows[] = {{1, 0.0f, {0.3f, 1.0f, 0.3f, 1.0f}},   {5, 1.0f, {0.25f, 0.0f, 0.5f, 0.5f}},
+                {5, 0.0f, {0.0f, 0.0f, 0.0f, 0.0f}},   {6, 3.0f, {0.75f, 0.75f, 0.2f, 1.0f}},
+                {0, 1.0f, {}},                         {7, 1.0f, {}}};
+    for (const auto& row : rows) {
+        f32 colour[4] = {-1, -1, -1, -1};
+        EXPECT_EQ(highlightModeColour(row.mode, row.flash, colour), !row.colour.empty()) << "mode " << row.mode;
+        for (std::size_t i = 0; i < row.colour.size(); ++i)
+            EXPECT_NEAR(colour[i], row.colour[i], 1e-6f) << "mode " << row.mode;
+    }
 }
 
 // --- the small callbacks -----------------------------------------------------------------------
@@ -326,26 +344,20 @@ TEST_F(ShadingTest, GlowPulsesHighlightsAndSkinsOnlyObjects) {
     EXPECT_TRUE(services->has("mWorldViewProj"));
     EXPECT_TRUE(services->has("mCameraPosition"));
 
-    TypedNode* object = addObject("apsx");
-    ShadedObjectState state;
-    renderServices().physics.shadingState = [&](scene::ISceneNode*, ShadedObjectState& out) {
-        out = state;
-        return true;
-    };
+    PhysicsObject* object = new AdvancedPhysicsObject(root(), smgr(), -1);
+    object->drop();
     const struct {
         f32 phase;
         s32 mode;
-        f32 flash;
         f32 alpha;
         std::vector<f32> colour;
-    } rows[] = {{0.8f, 1, 0.0f, 0.2f, {0.3f, 1.0f, 0.3f, 1.0f}},
-                {0.3f, 5, 1.0f, 0.3f, {0.25f, 0.0f, 0.5f, 0.5f}},
-                {0.5f, 6, 0.0f, 0.5f, {0.75f, 0.75f, 0.2f, 1.0f}},
-                {0.1f, 0, 0.0f, 0.1f, {}}};
+    } rows[] = {{0.8f, 1, 0.2f, {0.3f, 1.0f, 0.3f, 1.0f}},
+                {0.3f, 4, 0.3f, {1.0f, 0.3f, 0.3f, 1.0f}},
+                {0.5f, 6, 0.5f, {0.75f, 0.75f, 0.2f, 1.0f}},
+                {0.1f, 0, 0.1f, {}}};
     for (const auto& row : rows) {
-        state.pulsePhase = row.phase;
-        state.highlightMode = row.mode;
-        state.highlightFlashTime = row.flash;
+        object->mesh().highlightPulse = row.phase;
+        object->mesh().highlightMode = row.mode;
         draw(glow, object, 0);
         EXPECT_NEAR(services->f1("mAlphaOverride"), row.alpha, 1e-6f) << "phase " << row.phase;
         if (row.colour.empty())
@@ -356,15 +368,15 @@ TEST_F(ShadingTest, GlowPulsesHighlightsAndSkinsOnlyObjects) {
             EXPECT_NEAR(services->f("mHighlightColor")[i], row.colour[i], 1e-6f);
     }
     // An object keeping joint rows sends only its used slots.
-    static const f32 rowsOfTwo[24] = {1};
-    renderServices().physics.jointRows = [](scene::ISceneNode*, u32& count) -> const f32* {
-        count = 2;
-        return rowsOfTwo;
-    };
+    object->hardwareJointCount = 2;
+    object->allocateJointTransforms();
     effectHandler->hardwareSkinning = true;
     draw(glow, object, 0);
     EXPECT_EQ(services->f("mJointTransform[0]").size(), 24u);
     EXPECT_FLOAT_EQ(services->f1("mSkinned"), 1.0f);
+    object->mesh().AnimFPS = 0.0f; // a character moving its joints itself keeps no rows
+    draw(glow, object, 0);
+    EXPECT_FLOAT_EQ(services->f1("mSkinned"), 0.0f);
 }
 
 TEST_F(ShadingTest, CircleRadiusShrinksWithTheLoadingTransition) {
@@ -399,7 +411,7 @@ TEST_F(ShadingTest, MeterAndParticleCallbacksSendTheirValues) {
     draw(additive, particles, 0);
     EXPECT_FLOAT_EQ(services->f1("additive"), 0.0f);
     // A node that is no particle node sends no "additive" at all.
-    draw(additive, addObject("phsx"), 0);
+    draw(additive, addPhysicsObject(), 0);
     EXPECT_FALSE(services->has("additive"));
     EXPECT_TRUE(services->has("mWorldViewProj"));
 }

@@ -9,6 +9,7 @@
 
 #include "core/Globals.h"
 #include "gui/fonts/FontCache.h"
+#include "support/ScreenConnections.h"
 #include "support/GraphicsDriver.h"
 #include "support/TempDir.h"
 
@@ -35,8 +36,10 @@ protected:
         gameDevice = device;
         scene = device->getSceneManager();
         driver = device->getVideoDriver();
+        connectGameObjectsToScreens(); // the world text's fonts
     }
     void TearDown() override {
+        test::disconnectGameObjectsFromScreens();
         destroyHmdOutput();
         if (scene)
             scene->clear();

@@ -13,6 +13,7 @@
 #include "level/DataBinding.h"
 #include "level/SoundObject.h"
 #include "render/RenderRegistration.h"
+#include "support/ScreenConnections.h"
 #include "support/NullDevice.h"
 #include "support/TempDir.h"
 
@@ -37,8 +38,10 @@ protected:
         gameDevice = device.get();
         scene = device->getSceneManager();
         camera = scene->addCameraSceneNode(nullptr, core::vector3df(0, 0, -50), core::vector3df(0, 0, 0));
+        connectGameObjectsToScreens(); // the world text's fonts
     }
     void TearDown() override {
+        test::disconnectGameObjectsFromScreens();
         scene->clear();
         clearFontCache();
         physicsManager = nullptr;

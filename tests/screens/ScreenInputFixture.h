@@ -10,7 +10,9 @@
 #include "platform/FakePadBackend.h"
 #include "player/InputManager.h"
 #include "player/PlayerHooks.h"
+#include "level/SaveManager.h"
 #include "screens/ScreenRegistration.h"
+#include "support/ScreenConnections.h"
 
 #include <filesystem>
 #include <memory>

@@ -13,6 +13,7 @@
 #include "gui/fonts/CGUITTFont.h"
 #include "gui/fonts/FontCache.h"
 #include "platform/FakePadBackend.h"
+#include "physics/world/PhysicsManager.h"
 #include "player/InputManager.h"
 #include "player/devices/MouseDevice.h"
 #include "player/PlayerHooks.h"
@@ -26,8 +27,6 @@ using namespace irr;
 
 namespace {
 
-double physicsStandIn;
-
 class ScreenInputTest : public screentest::ScreenInputFixture {
 protected:
     void SetUp() override {
@@ -36,8 +35,11 @@ protected:
     }
     void TearDown() override {
         physicsManager = nullptr;
+        physics.reset();
         ScreenInputFixture::TearDown();
     }
+    // An empty physics manager: the input reads its fixed step.
+    std::unique_ptr<PhysicsManager> physics;
 
     void key(EKEY_CODE code) {
         for (bool down : {true, false}) {
@@ -110,7 +112,8 @@ TEST_F(ScreenInputTest, PauseKeyOpensThePauseScreenInPlay) {
     pause->drop();
     pause->setVisible(false);
     // The game runs a level.
-    physicsManager = reinterpret_cast<PhysicsManager*>(&physicsStandIn);
+    physics = std::make_unique<PhysicsManager>();
+    physicsManager = physics.get();
     coreSlots().physics.isSimulationActive = [] { return true; };
     key(KEY_ESCAPE);
     EXPECT_TRUE(pause->isVisible());

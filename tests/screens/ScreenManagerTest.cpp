@@ -16,7 +16,7 @@
 #include "gui/fonts/FontCache.h"
 #include "gui/GUIDebugStats.h"
 #include "screens/ScreenManager.h"
-#include "screens/cutscene/GUICutscene.h"
+#include "camera/GUICutscene.h"
 #include "gui/hud/GUIHud.h"
 #include "screens/menus/GUIPauseScreen.h"
 #include "screens/menus/GUIPlayScreen.h"

@@ -23,7 +23,8 @@
 #include "player/PlayerHooks.h"
 #include "screens/ScreenManager.h"
 #include "screens/ScreenRegistration.h"
-#include "screens/cutscene/GUICutscene.h"
+#include "camera/GUICutscene.h"
+#include "support/ScreenConnections.h"
 
 using namespace irr;
 
@@ -45,6 +46,7 @@ protected:
         languageManager = nullptr;
         GuiFixture::TearDown();
         resetCoreSlots();
+        test::disconnectGameObjectsFromScreens();
     }
     GUIScreen* pushScreen(bool keepTimer) {
         auto* screen = new GUIScreen(environment, root(), ScreenManager::menuScreenId, core::recti());
@@ -90,6 +92,46 @@ TEST_F(ScreenRegistrationTest, ThePlayerReachesTheTopScreenAndTheCutsceneOverlay
     screenManager->getCutsceneScreen()->snapBarsIn();
     EXPECT_NE(player.activeScreenState(), 0.0f);
     EXPECT_EQ(player.activeScreenState(), screenManager->getOverlayBlend());
+}
+
+TEST_F(ScreenRegistrationTest, EveryWayUpOfTheGameObjectsIsFilled) {
+    const CameraServices::Screens& cameras = cameraServices().screens;
+    EXPECT_TRUE(cameras.startCrossfade && cameras.isInputAllowed && cameras.cutsceneScreen && cameras.overscan);
+    const CharacterServiceTable::Screens& characters = characterServices().screens;
+    EXPECT_TRUE(characters.addSplat && characters.drawsGui);
+    const TriggerServiceTable::Screens& triggers = triggerServices().screens;
+    EXPECT_TRUE(triggers.isGameHeld && triggers.objectiveCenter && triggers.setLevelTimerShown &&
+                triggers.notificationLayer && triggers.notificationByName && triggers.notificationByPath &&
+                triggers.showNotification && triggers.dismissNotification && triggers.isListedLevel);
+    EXPECT_TRUE(physicsHooks().screens.handleDebugKeys && physicsHooks().screens.catchUpUpdate);
+    EXPECT_TRUE(renderServices().fonts.addTrueTypeText && renderServices().screens.renderLoadingFrame);
+}
+
+TEST_F(ScreenRegistrationTest, GameObjectsReachTheScreenManagerAndItsFonts) {
+    EXPECT_TRUE(cameraServices().screens.isInputAllowed());
+    EXPECT_EQ(cameraServices().screens.cutsceneScreen(), screenManager->getCutsceneScreen());
+    EXPECT_EQ(triggerServices().screens.objectiveCenter(), screenManager->getObjectiveCenter());
+    triggerServices().screens.setLevelTimerShown(true);
+    EXPECT_TRUE(screenManager->ShowLevelTimer);
+    EXPECT_FALSE(triggerServices().screens.isGameHeld());
+    GUIScreen* menu = pushScreen(false);
+    EXPECT_FALSE(cameraServices().screens.isInputAllowed());
+    EXPECT_TRUE(triggerServices().screens.isGameHeld()) << "a menu holds both the game's update and its input";
+    screenManager->popScreen(menu, true);
+    screenManager->DrawGUI = false;
+    EXPECT_FALSE(characterServices().screens.drawsGui());
+    screenManager->DrawGUI = true;
+
+    // The world text's glyphs come from the TrueType font of the file; a file that cannot be
+    // read gives none.
+    core::array<scene::ISceneNode*> glyphs;
+    core::dimension2du size;
+    scene::ISceneNode* parent = device->getSceneManager()->addEmptySceneNode();
+    const auto& addText = renderServices().fonts.addTrueTypeText;
+    ASSERT_TRUE(addText("Content/Font/NoMove.ttf", 20, L"ab", parent, video::SColor(0xFFFFFFFF), glyphs, size));
+    EXPECT_EQ(glyphs.size(), 2u);
+    EXPECT_GT(size.Width, 0u);
+    EXPECT_FALSE(addText("Content/Font/Missing.ttf", 20, L"ab", parent, video::SColor(0xFFFFFFFF), glyphs, size));
 }
 
 TEST_F(ScreenRegistrationTest, GatesAndQueriesAnswerFromTheScreenManager) {

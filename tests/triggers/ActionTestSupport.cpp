@@ -7,7 +7,6 @@
 #include "level/MeshGate.h"
 #include "level/SceneNodeBase.h"
 #include "render/RenderServices.h"
-#include "triggers/TriggerRegistration.h"
 #include "triggers/actions/TriggerActionRegistration.h"
 
 using namespace irr;
@@ -19,10 +18,6 @@ void ActionFixture::SetUp() {
     workingDir = std::make_unique<ScopedWorkingDir>(sourceDir());
     registerMeshGate(smgr());
     registerPhysicsObjectTypes();
-    physics = std::make_unique<PhysicsManager>();
-    physicsManager = physics.get();
-    ASSERT_TRUE(physics->init());
-    connectTriggersToPhysics();
     sound = std::make_unique<SoundManager>();
     sound->init();
     soundManager = sound.get();
@@ -44,8 +39,6 @@ void ActionFixture::TearDown() {
     resetGuiHooks();
     soundManager = nullptr;
     sound.reset();
-    physics.reset();
-    physicsManager = nullptr;
     TriggerFixture::TearDown();
 }
 

@@ -13,10 +13,10 @@
 
 namespace test {
 
-// The trigger fixture with what the actions act on: a running physics world with the
-// physics objects, the action classes and the two volume kinds registered, camera manager
-// 0, the sound manager with the game's audio project (null output), working from the
-// source folder so that the game's content loads.
+// The trigger fixture with what the actions act on: the physics world stepping, the physics
+// objects, the action classes and the two volume kinds registered, camera manager 0, the
+// sound manager with the game's audio project (null output), working from the source folder
+// so that the game's content loads.
 class ActionFixture : public TriggerFixture {
 protected:
     void SetUp() override;
@@ -38,7 +38,6 @@ protected:
     // The action's keys read into a fresh action of the same type (the level-file road).
     static std::string keysOf(const TriggerAction& action);
 
-    std::unique_ptr<PhysicsManager> physics;
     std::unique_ptr<SoundManager> sound;
     CameraManager* cameras = nullptr;
 };

@@ -134,14 +134,13 @@ TEST_F(CameraSoundActionsTest, ACameraVolumeAnswersTheCameraManagersQuestions) {
     volume->crossfades = {true};
     volume->AllowManualCamera = true;
 
-    auto& ask = cameraServices().volumes;
-    EXPECT_FLOAT_EQ(ask.transitionSpeedFrom(volume, from), 0.25f);
-    EXPECT_TRUE(ask.crossfadeFrom(volume, from));
-    EXPECT_FLOAT_EQ(ask.transitionSpeedFrom(volume, stranger), 1.0f) << "the Set Camera action's speed";
-    EXPECT_FALSE(ask.crossfadeFrom(volume, stranger));
-    EXPECT_FALSE(ask.crossfadeFrom(volume, nullptr));
-    EXPECT_TRUE(ask.allowManualCamera(volume));
-    EXPECT_FLOAT_EQ(ask.transitionSpeedFrom(stranger, from), -1.0f) << "not a camera volume";
+    EXPECT_EQ(asCameraVolume(volume), volume);
+    EXPECT_EQ(asCameraVolume(stranger), nullptr);
+    EXPECT_FLOAT_EQ(volume->getTransitionSpeedFrom(from), 0.25f);
+    EXPECT_TRUE(volume->getUseCrossfadeFrom(from));
+    EXPECT_FLOAT_EQ(volume->getTransitionSpeedFrom(stranger), 1.0f) << "the Set Camera action's speed";
+    EXPECT_FALSE(volume->getUseCrossfadeFrom(stranger));
+    EXPECT_FALSE(volume->getUseCrossfadeFrom(nullptr));
     volume->setAction(new TriggerAction(0, volume));
     EXPECT_FLOAT_EQ(volume->getTransitionSpeedFrom(stranger), -1.0f);
 }

@@ -1,5 +1,5 @@
-// One test per trigger condition. The physics objects, characters and players are not
-// part of the program yet: their answers come from fakes in the trigger service slots.
+// One test per trigger condition, on real physics objects (the world is not stepped: the
+// tests set the bodies' motion, holds, touches and states themselves).
 #include "TriggerTestSupport.h"
 
 #include "characters/SuspicionMeter.h"
@@ -8,7 +8,7 @@
 #include "level/SaveManager.h"
 #include "level/SoundObject.h"
 #include "level/VariableObject.h"
-#include "triggers/TriggerServices.h"
+#include "phys/RigidBody.h"
 
 #include <algorithm>
 #include <map>
@@ -31,18 +31,19 @@ protected:
     void put(TriggerObject* trigger, scene::ISceneNode* node, int shape) {
         trigger->onObjectEnter(node, {}, nullptr, nullptr, conditionShape(shape));
     }
-    // Physics objects with a dynamic body: those in `bodies`.
-    void serveBodies() {
-        triggerServices().physics.bodyState = [this](scene::ISceneNode* node, TriggerBodyState& state) {
-            auto it = bodies.find(node);
-            if (it == bodies.end())
-                return false;
-            state = it->second;
-            return true;
-        };
+    // What the contact dispatch recorded for the object in this frame.
+    static void touches(PhysicsObject* object, std::initializer_list<PhysicsObject*> others) {
+        object->clearTouchList();
+        for (PhysicsObject* other : others)
+            object->body().touchList.insert(other);
+    }
+    // Frames until the action has run that often; false when it has not within a second.
+    bool frameUntilExecuted(int count) {
+        for (int i = 0; i < 60 && action->executes < count; ++i)
+            frame();
+        return action->executes >= count;
     }
     test::RecordingAction* action = nullptr;
-    std::map<scene::ISceneNode*, TriggerBodyState> bodies;
 };
 
 TEST_F(ConditionsTest, ManualActivationOnlyChangesOnlyThroughOthers) {
@@ -66,7 +67,9 @@ TEST_F(ConditionsTest, ImmediatelyIsMetOnItsFirstEvaluation) {
 
 TEST_F(ConditionsTest, PlayerCollideCountsPlayerPartsBySideAndAnyPhysicsObject) {
     TriggerObject* trigger = triggerFor(TriggerCondition::OnPlayerCollide);
-    test::FakeObject* arm = addObject(1, "arms");
+    auto* arm = new test::FakeLimb(root(), smgr(), "arms", 1); // of no player body
+    arm->drop();
+    manager->registerNodeIDs(arm);
     frame();
     EXPECT_FALSE(trigger->ConditionMet);
     put(trigger, arm, 1); // OnArmsCollision None: an arm does not count
@@ -150,15 +153,13 @@ TEST_F(ConditionsTest, ObjectOutsideIsMetWhileTheNamedObjectsAreOut) {
 }
 
 TEST_F(ConditionsTest, ObjectGrabbedFollowsTheGrabCount) {
-    std::set<scene::ISceneNode*> held;
-    triggerServices().physics.grabCount = [&](scene::ISceneNode* node) { return held.count(node) ? 1 : 0; };
     TriggerObject* trigger = triggerFor(TriggerCondition::OnObjectGrabbed);
     trigger->PhysicsObjectIDs = "7";
     trigger->needsResolve = true;
-    test::FakeObject* crate = addObject(7);
+    PhysicsObject* crate = addBody(7);
     frame();
     EXPECT_FALSE(trigger->ConditionMet);
-    held.insert(crate);
+    crate->holdCount = 1;
     frame();
     EXPECT_TRUE(trigger->ConditionMet);
     trigger->PlayerIndex = 1; // player 1 does not exist
@@ -168,17 +169,15 @@ TEST_F(ConditionsTest, ObjectGrabbedFollowsTheGrabCount) {
 }
 
 TEST_F(ConditionsTest, ObjectReleasedIsMetForOneEvaluationAfterTheLetGo) {
-    std::set<scene::ISceneNode*> held;
-    triggerServices().physics.grabCount = [&](scene::ISceneNode* node) { return held.count(node) ? 1 : 0; };
     TriggerObject* trigger = triggerFor(TriggerCondition::OnObjectReleased);
     trigger->PhysicsObjectIDs = "7";
     trigger->ApplyEventPerObject = true;
     trigger->needsResolve = true;
-    test::FakeObject* crate = addObject(7);
-    held.insert(crate);
+    PhysicsObject* crate = addBody(7);
+    crate->holdCount = 1;
     frames(2);
     EXPECT_FALSE(trigger->ConditionMet);
-    held.clear();
+    crate->holdCount = 0;
     frame();
     EXPECT_TRUE(trigger->ConditionMet);
     EXPECT_EQ(action->lastEvent.object, crate); // the remembered released object
@@ -189,14 +188,16 @@ TEST_F(ConditionsTest, ObjectReleasedIsMetForOneEvaluationAfterTheLetGo) {
 }
 
 TEST_F(ConditionsTest, ObjectVelocityComparesSquaredSpeedsAndNegativeThresholdsSwitchOff) {
-    serveBodies();
     TriggerObject* trigger = triggerFor(TriggerCondition::OnObjectVelocity);
-    trigger->PhysicsObjectIDs = "7|8";
+    trigger->PhysicsObjectIDs = "7|8|9";
     trigger->needsResolve = true;
-    test::FakeObject* crate = addObject(7);
-    addObject(8); // no dynamic body: skipped
-    bodies[crate].linearVelocity = {3, 4, 0}; // speed 5
-    bodies[crate].angularVelocity = {0, 1, 0};
+    PhysicsObject* crate = addBody(7);
+    addBody(8, {0, 0, 5}, "Static"); // no dynamic body: skipped
+    addObject(9);                     // no body at all
+    phys::RigidDynamic* body = crate->getDynamicActor();
+    ASSERT_NE(body, nullptr);
+    body->setLinearVelocity(phys::Vec3(3, 4, 0)); // speed 5
+    body->setAngularVelocity(phys::Vec3(0, 1, 0));
     frame();
     EXPECT_FALSE(trigger->ConditionMet); // both thresholds negative
     trigger->LinearVelocity = 4.9f;
@@ -215,36 +216,31 @@ TEST_F(ConditionsTest, ObjectVelocityComparesSquaredSpeedsAndNegativeThresholdsS
 }
 
 TEST_F(ConditionsTest, ObjectCollisionReadsTheTouchedSetAndCountsAThrownObjectOnce) {
-    std::vector<scene::ISceneNode*> touched;
-    std::set<scene::ISceneNode*> thrown;
-    f32 threshold = 0.0f;
-    auto& physics = triggerServices().physics;
-    physics.touchedNodes = [&](scene::ISceneNode*) { return touched; };
-    physics.isThrown = [&](scene::ISceneNode* node) { return thrown.count(node) != 0; };
-    physics.clearThrown = [&](scene::ISceneNode* node) { thrown.erase(node); };
-    physics.enableCollisionReport = [&](scene::ISceneNode*, f32 value) { threshold = value; };
     TriggerObject* missing = triggerFor(TriggerCondition::OnObjectCollision);
     missing->ConditionMet = true;
     frame();
     EXPECT_FALSE(missing->ConditionMet); // no collision object
 
-    addObject(20); // the watched object
-    test::FakeObject* ball = addObject(7);
-    test::FakeObject* wall = addObject(8);
+    PhysicsObject* watched = addBody(20);
+    PhysicsObject* ball = addBody(7, {5, 0, 0});
+    PhysicsObject* wall = addBody(8, {0, 0, 5}, "Static");
     TriggerObject* trigger = addTrigger(101, TriggerCondition::OnObjectCollision);
     trigger->CollisionObjectID = 20;
     trigger->CollisionThreshold = 33.0f;
     trigger->HasToBeThrown = true;
     frames(4);
-    EXPECT_FLOAT_EQ(threshold, 33.0f);
-    touched = {wall};
+    EXPECT_TRUE(watched->touchTracking); // the trigger asked the object to record its hits
+    EXPECT_FLOAT_EQ(watched->body().touchSpeedThreshold, 33.0f);
+    touches(watched, {wall});
     frame();
     EXPECT_FALSE(trigger->ConditionMet);
-    thrown.insert(ball);
-    touched = {wall, ball};
+    ball->thrown = true; // in flight: it stays thrown while faster than 1 m/s
+    ASSERT_NE(ball->getDynamicActor(), nullptr);
+    ball->getDynamicActor()->setLinearVelocity(phys::Vec3(8, 0, 0));
+    touches(watched, {wall, ball});
     frame();
     EXPECT_TRUE(trigger->ConditionMet);
-    EXPECT_EQ(thrown.count(ball), 0u); // counted once
+    EXPECT_FALSE(ball->thrown); // counted once
     frame();
     EXPECT_FALSE(trigger->ConditionMet);
 
@@ -252,34 +248,44 @@ TEST_F(ConditionsTest, ObjectCollisionReadsTheTouchedSetAndCountsAThrownObjectOn
     other->CollisionObjectID = 20;
     other->ExcludedObjectIDs = "8";
     frames(4);
-    touched = {wall};
+    touches(watched, {wall});
     frame();
     EXPECT_FALSE(other->ConditionMet); // only the excluded wall
-    touched = {wall, ball};
+    touches(watched, {wall, ball});
     frame();
     EXPECT_TRUE(other->ConditionMet);
 }
 
 TEST_F(ConditionsTest, ObjectPhysicsStateMatchesKinematicOrElseDynamic) {
-    serveBodies();
     TriggerObject* trigger = triggerFor(TriggerCondition::OnObjectPhysicsState);
     trigger->PhysicsObjectIDs = "7";
     trigger->PhysicsState = 1; // Kinematic
     trigger->ApplyEventPerObject = true;
     trigger->needsResolve = true;
-    test::FakeObject* crate = addObject(7);
-    bodies[crate].userDataState = 2;
-    frame();
+    PhysicsObject* crate = addBody(7, {4, 5, 6});
+    frames(2);
     EXPECT_FALSE(trigger->ConditionMet);
-    bodies[crate].userDataState = 1;
-    bodies[crate].currentState = 1;
-    bodies[crate].previousState = 2;
-    bodies[crate].position = {4, 5, 6};
-    frame();
+    crate->setKinematic(true);
+    ASSERT_TRUE(frameUntilExecuted(2)); // the rising edge and the per-object change of state
     EXPECT_TRUE(trigger->ConditionMet);
-    EXPECT_EQ(action->executes, 2); // the per-object change of state, then the rising edge
     test::expectNear(action->lastEvent.position, {4, 5, 6});
     test::expectNear(trigger->lastContactPosition, {4, 5, 6});
+    frames(3);
+    EXPECT_EQ(action->executes, 2) << "the object stays kinematic: no new change of state";
+
+    crate->setKinematic(false);
+    frames(3);
+    EXPECT_FALSE(trigger->ConditionMet);
+    trigger->PhysicsState = 0; // Dynamic
+    crate->setKinematic(true);
+    frames(3);
+    EXPECT_FALSE(trigger->ConditionMet);
+    const int before = action->executes;
+    crate->setKinematic(false);
+    ASSERT_TRUE(frameUntilExecuted(before + 2)) << "back to dynamic: the rising edge and one per-object event";
+    frames(3);
+    EXPECT_EQ(action->executes, before + 2);
+    EXPECT_TRUE(trigger->ConditionMet);
 }
 
 TEST_F(ConditionsTest, VariableConditionComparesWithAValueOrAnotherVariable) {
@@ -308,19 +314,8 @@ TEST_F(ConditionsTest, VariableConditionComparesWithAValueOrAnotherVariable) {
     EXPECT_TRUE(trigger->ConditionMet);
 }
 
-TEST_F(ConditionsTest, TentaroEventsReadCharacterVisionAndTheGainedFlag) {
-    std::set<scene::ISceneNode*> seeing;
-    triggerServices().characters.seesPlayer = [&](scene::ISceneNode* node) { return seeing.count(node) != 0; };
-    TriggerObject* seen = triggerFor(TriggerCondition::OnTentaroEvent);
-    seen->ExcludedObjectIDs = "30|31";
-    seen->needsResolve = true;
-    test::FakeObject* guard = addObject(30, "crct");
-    frame();
-    EXPECT_FALSE(seen->ConditionMet);
-    seeing.insert(guard);
-    frame();
-    EXPECT_TRUE(seen->ConditionMet);
-
+// (Seen by Character reads a real character's cone: CharacterWalkTest.)
+TEST_F(ConditionsTest, TentaroEventsReadTheGainedFlag) {
     TriggerObject* gained = addTrigger(101, TriggerCondition::OnTentaroEvent);
     gained->TentaroEvent = 1;
     frames(4);

@@ -1,7 +1,6 @@
 #include "TriggerTestSupport.h"
 
 #include "triggers/ObjectIDExpression.h"
-#include "triggers/TriggerServices.h"
 
 #include <random>
 
@@ -156,7 +155,7 @@ TEST_F(ExpressionTest, CheckpointsCountAsTriggersAndOtherKindsAreFalse) {
 }
 
 TEST_F(ExpressionTest, HoldableLeavesReadTheContactListOrTheGrabCount) {
-    test::FakeObject* crate = addObject(30);
+    PhysicsObject* crate = addBody(30);
     TriggerContactList contacts;
     ExpressionContext& context = expressionContext();
     auto tree = parseObjectIDExpression(std::string("30"));
@@ -173,7 +172,7 @@ TEST_F(ExpressionTest, HoldableLeavesReadTheContactListOrTheGrabCount) {
 
     resetExpressionContext();
     EXPECT_FALSE(tree->evaluate()); // held mode, nobody holds it
-    triggerServices().physics.grabCount = [crate](scene::ISceneNode* node) { return node == crate ? 1 : 0; };
+    crate->holdCount = 1;
     EXPECT_TRUE(tree->evaluate());
     EXPECT_EQ(context.lastMatched, crate);
     context.playerIndex = 1; // player 1 does not exist

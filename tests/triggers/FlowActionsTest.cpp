@@ -8,6 +8,7 @@
 #include "core/LogManager.h"
 #include "level/SaveManager.h"
 #include "screens/levels/LevelCatalogue.h"
+#include "support/ScreenConnections.h"
 #include "triggers/CheckpointObject.h"
 #include "triggers/actions/LevelFlowActions.h"
 #include "triggers/actions/SuspicionCancelActions.h"
@@ -77,6 +78,8 @@ protected:
     // Save writes so far (each writes one dated backup beside the save).
     std::size_t saveWrites() const { return save->listBackups().size(); }
 
+    // End Level asks the screens' level catalogue whether the next level is listed.
+    test::ScreenConnections connections;
     std::unique_ptr<SaveManager> save;
     std::time_t clock = 1000000;
     std::vector<LevelRecord> savedLevels;

@@ -1,5 +1,6 @@
 // Change Material, Change Mesh, Change Music Param, Pop-up Screen and Remove Pop-up.
 #include "ActionTestSupport.h"
+#include "support/ScreenConnections.h"
 
 #include "core/Globals.h"
 #include "gui/GUIElementFactory.h"
@@ -16,6 +17,7 @@ namespace {
 class LookPopupActionsTest : public test::ActionFixture {
 protected:
     void TearDown() override {
+        connections.reset();
         if (screenManager) {
             delete screenManager;
             screenManager = nullptr;
@@ -42,7 +44,10 @@ protected:
         (new GUIElementFactory(device->get()->getGUIEnvironment()))->drop();
         screenManager = new ScreenManager(device->get()->getGUIEnvironment());
         screenManager->createScreens();
+        connections = std::make_unique<test::ScreenConnections>();
     }
+    // The actions reach the screens the game's way while the test uses them.
+    std::unique_ptr<test::ScreenConnections> connections;
     TriggerEventInfo event;
 };
 

@@ -1,5 +1,6 @@
-// Tentaro Controls and Tentaro Limp against a recording player body (the game's player list
-// stays empty), and Change Animation on animators, animated meshes and texture animations.
+// Tentaro Controls and Tentaro Limp against a recording player body whose arms keep the limb
+// helpers' records (the game's player list stays empty), and Change Animation on animators,
+// animated meshes and texture animations.
 #include "ActionTestSupport.h"
 #include "support/StubPlayer.h"
 
@@ -7,7 +8,8 @@
 #include "characters/animators/MovementAnimators.h"
 #include "core/Globals.h"
 #include "level/MeshGate.h"
-#include "triggers/TriggerServices.h"
+#include "phys/RigidBody.h"
+#include "player/LimbControl.h"
 #include "triggers/actions/ChangeAnimationAction.h"
 #include "triggers/actions/TentaroControlActions.h"
 
@@ -24,6 +26,8 @@ public:
     JournalLimb(scene::ISceneNode* parent, scene::ISceneManager* manager) : PlayerLimb(parent, manager, -1) {}
     scene::ESCENE_NODE_TYPE getType() const override { return typeId("arms"); }
     LimbChain* getChain() override { return nullptr; }
+    LimbState* getLimbState() override { return &state; }
+    LimbState state;
 };
 
 // Writes every call the actions make into one journal.
@@ -76,21 +80,19 @@ protected:
         limb = new JournalLimb(player, smgr());
         limb->drop();
         player->arms.sides[0] = player->arms.controlled[0] = limb;
+        limb->state.owner = player;
+        limb->state.manualControl = true;
+        // The second controlled arm is the left one.
+        leftArm.side = 1;
+        armStates.sides[0] = armStates.controlled[0] = &limb->state;
+        armStates.sides[1] = armStates.controlled[1] = &leftArm;
+        player->arms.states = &armStates;
         setPlayer(0, player);
-        auto& limbs = triggerServices().players;
-        limbs.setLimbsControlEnabled = [this](const LimbSet&, bool on) { player->note("limbControl " + JournalPlayer::on(on)); };
-        limbs.setLimbTipHeight = [this](PlayerLimb*, f32 height) { player->note("tip " + std::to_string(int(height))); };
-        limbs.isLimbHolding = [this](const LimbSet&, s32) { return holding; };
-        limbs.forceLimbGrab = [this](const LimbSet&, PlayerLimb* grabbing, scene::ISceneNode* object) {
-            player->note(std::string("forceGrab ") + (grabbing == limb ? "limb" : "?") + " " + std::to_string(object->getID()));
-        };
-        limbs.rebindLimbToArticulation = [this](PlayerLimb* grabbing, scene::ISceneNode* object) {
-            player->note(std::string("rebind ") + (grabbing == limb ? "limb" : "?") + " " + std::to_string(object->getID()));
-        };
     }
     void TearDown() override {
+        // The crates count the limbs touching them: the limbs let go first.
+        setLimbTouchedObject(limb->state, nullptr);
         clearPlayers();
-        resetTriggerServices();
         ActionFixture::TearDown();
     }
     TentaroControlsAction* controls(const std::function<void(io::IAttributes*)>& keys) {
@@ -115,7 +117,8 @@ protected:
 
     JournalPlayer* player = nullptr;
     JournalLimb* limb = nullptr;
-    bool holding = false;
+    LimbState leftArm;
+    LimbStateSet armStates;
     TriggerEventInfo event;
 };
 
@@ -171,30 +174,45 @@ TEST_F(PlayerAnimationActionsTest, ControlsAddressThePlayerByIndexAndDoNothingWh
 TEST_F(PlayerAnimationActionsTest, ControlsSetTheArmsTipHeightAndReadTheOlderKey) {
     TentaroControlsAction* off = controls([](io::IAttributes* k) { k->addString("ForceTipHeight", "False"); });
     off->execute(event);
-    EXPECT_EQ(takeCalls(), Calls{"limbControl 0"}) << "the tip height stays";
+    EXPECT_FALSE(limb->state.manualControl) << "manual control off: the arm moves by itself";
+    EXPECT_TRUE(limb->state.automatic);
+    EXPECT_FLOAT_EQ(limb->state.tipHeight, 0.0f) << "the tip height stays";
     off->revert(event);
-    EXPECT_EQ(takeCalls(), Calls{"limbControl 1"});
+    EXPECT_TRUE(limb->state.automatic) << "on again only for an arm that controls steer (none here)";
     TentaroControlsAction* older = controls([](io::IAttributes* k) {
         k->addString("CanSetTipHeightManually", "True");
         k->addFloat("ManualTipHeight", 3.0f);
     });
     EXPECT_EQ(older->ForceTipHeight, TriState::True);
     older->execute(event);
-    EXPECT_EQ(takeCalls(), (Calls{"limbControl 1", "tip 3"}));
+    EXPECT_FLOAT_EQ(limb->state.tipHeight, 3.0f);
+    EXPECT_TRUE(takeCalls().empty());
     EXPECT_EQ(keysOf(*older), "UndoOnTriggerRevert=false;ForceTipHeight=True;ManualTipHeight=3.000000;");
     std::unique_ptr<TriggerAction> copy(older->clone(older->trigger));
     EXPECT_EQ(keysOf(*copy), keysOf(*older));
 }
 
 TEST_F(PlayerAnimationActionsTest, ControlsForceAGrabAfterDroppingWhatTheSideHolds) {
-    addCrate(70, {0, 1, 0});
+    PhysicsObject* crate = addCrate(70, {0, 1, 0});
+    PhysicsObject* held = addCrate(71, {5, 1, 0});
+    // The arm's tip rests on the crate's top.
+    phys::RigidActor* tip = physics->createSphereActor(phys::Transform(phys::Vec3(0, 2.1f, 0)), 0.2f, 1.0f, 0.5f, 0.1f,
+                                                       false, false);
+    ASSERT_NE(tip, nullptr);
+    limb->state.links.push_back({tip->asRigidDynamic(), nullptr});
     TentaroControlsAction* action = controls([](io::IAttributes* k) {
         k->addInt("ForceGrabObjectID", 70);
         k->addString("ForceGrabSide", "Left");
     });
-    holding = true;
+    leftArm.heldObject = held; // the left arm holds something
     action->execute(event);
-    EXPECT_EQ(takeCalls(), (Calls{"release all 1", "forceGrab limb 70", "rebind limb 70"}));
+    EXPECT_EQ(takeCalls(), Calls{"release all 1"});
+    EXPECT_EQ(limb->state.touchedObject, crate) << "the first arm takes the crate";
+    EXPECT_TRUE(limb->state.grabArmed);
+    EXPECT_FLOAT_EQ(limb->state.grabAmount, 1.0f);
+    EXPECT_TRUE(limb->state.touching) << "its touch point on the crate is found";
+    EXPECT_TRUE(armStates.grabForced);
+    EXPECT_EQ(crate->limbTouchCounts[0], 1);
     action->revert(event);
     EXPECT_EQ(takeCalls(), Calls{"release 70 1"});
     EXPECT_EQ(keysOf(*action), "UndoOnTriggerRevert=false;ForceGrabObjectID=70;ForceGrabSide=Left;");

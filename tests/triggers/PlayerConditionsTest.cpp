@@ -1,28 +1,20 @@
-// The conditions' player rules, with a stand-in player body (the program has none: the
-// player list stays empty in the game, and the other tests check the fallbacks).
+// The conditions' player rules, with a stand-in player body whose limbs keep the limb helpers'
+// records (the program has none: the player list stays empty in the game, and the other
+// tests check the fallbacks).
 #include "TriggerTestSupport.h"
 #include "support/StubPlayer.h"
 
 #include "characters/SuspicionMeter.h"
 #include "core/Globals.h"
 #include "level/LevelHooks.h"
+#include "player/LimbControl.h"
 #include "player/PlayerObject.h"
-#include "triggers/TriggerServices.h"
 
 using namespace irr;
 
 namespace {
 
-class FakeLimb : public PlayerLimb {
-public:
-    FakeLimb(scene::ISceneNode* parent, scene::ISceneManager* manager, const char (&kind)[5])
-        : PlayerLimb(parent, manager, -1), kind(typeId(kind)) {}
-    scene::ESCENE_NODE_TYPE getType() const override { return kind; }
-    LimbChain* getChain() override { return nullptr; }
-    scene::ESCENE_NODE_TYPE kind;
-    phys::Actor* segment = nullptr;
-    scene::ISceneNode* held = nullptr;
-};
+using test::FakeLimb;
 
 class FakePlayer : public test::StubPlayer {
 public:
@@ -51,7 +43,10 @@ public:
     PlayerStatsRecord stats;
 };
 
-phys::Actor* segmentActor(int n) { return reinterpret_cast<phys::Actor*>(static_cast<std::uintptr_t>(0x1000 * n)); }
+// A link body that only stands for itself: the conditions compare it, never touch it.
+phys::RigidDynamic* segmentBody(int n) {
+    return reinterpret_cast<phys::RigidDynamic*>(static_cast<std::uintptr_t>(0x1000 * n));
+}
 phys::Shape* segmentShape(int n) { return reinterpret_cast<phys::Shape*>(static_cast<std::uintptr_t>(0x10 * n)); }
 
 class PlayerConditionsTest : public test::TriggerFixture {
@@ -62,31 +57,25 @@ protected:
         player->drop();
         manager->registerNodeIDs(player);
         for (int side = 0; side < 2; ++side) {
-            auto* arm = new FakeLimb(player, smgr(), "arms");
-            arm->drop();
-            arm->segment = segmentActor(1 + side);
-            player->arms.sides[side] = arm;
-            auto* leg = new FakeLimb(player, smgr(), "legs");
-            leg->drop();
-            leg->segment = segmentActor(3 + side);
-            player->legs.sides[side] = leg;
+            for (auto [kind, n] : {std::pair<const char*, int>{"arms", 1 + side}, {"legs", 3 + side}}) {
+                auto* limb = new FakeLimb(player, smgr(), *reinterpret_cast<const char(*)[5]>(kind));
+                limb->drop();
+                limb->state.owner = player;
+                limb->state.side = side;
+                limb->state.links.push_back({segmentBody(n), nullptr});
+                (std::string(kind) == "arms" ? player->arms : player->legs).sides[side] = limb;
+            }
         }
         setPlayer(0, player);
-        TriggerServiceTable::Players& players = triggerServices().players;
-        players.limbHasActor = [](PlayerLimb* limb, phys::Actor* actor) {
-            return static_cast<FakeLimb*>(limb)->segment == actor;
-        };
-        players.limbOwner = [](scene::ISceneNode* limb) { return limb->getParent(); };
-        players.heldObject = [](PlayerLimb* limb) { return static_cast<FakeLimb*>(limb)->held; };
         levelHooks().players.getSuspicionRecord = [](PlayerObject* p) { return p->getSuspicionRecord(); };
     }
     void TearDown() override {
         clearPlayers();
         TriggerFixture::TearDown();
     }
-    // A limb touching the volume with its segment actor.
+    // A limb touching the volume with its link body.
     void touch(TriggerObject* trigger, FakeLimb* limb, int n) {
-        trigger->onObjectEnter(limb, {}, nullptr, limb->segment, segmentShape(n));
+        trigger->onObjectEnter(limb, {}, nullptr, limb->state.links[0].body, segmentShape(n));
     }
     FakeLimb* arm(int side) { return static_cast<FakeLimb*>(player->arms.sides[side]); }
     FakeLimb* leg(int side) { return static_cast<FakeLimb*>(player->legs.sides[side]); }
@@ -146,14 +135,14 @@ TEST_F(PlayerConditionsTest, ObjectInsideIgnoresThePlayerWhenPlayerZeroIsExclude
 }
 
 TEST_F(PlayerConditionsTest, GrabbedByANamedPlayerReadsTheHeldObjectsOfItsArms) {
-    test::FakeObject* crate = addObject(7);
-    triggerServices().physics.grabCount = [crate](scene::ISceneNode* node) { return node == crate ? 1 : 0; };
+    PhysicsObject* crate = addBody(7);
+    crate->holdCount = 1;
     TriggerObject* trigger = addTrigger(100, TriggerCondition::OnObjectGrabbed);
     trigger->PhysicsObjectIDs = "7";
     trigger->PlayerIndex = 1;
     frames(4);
     EXPECT_FALSE(trigger->ConditionMet); // held, but not by this player's arms
-    arm(1)->held = crate;
+    arm(1)->state.heldObject = crate;
     frame();
     EXPECT_TRUE(trigger->ConditionMet);
 }

@@ -1,6 +1,7 @@
 // Change Variable, Change Game Attribute, Change Objective, Change Suspicion Zone, Change UI
 // and Unlock Achievement.
 #include "ActionTestSupport.h"
+#include "support/ScreenConnections.h"
 
 #include "characters/SuspicionMeter.h"
 #include "core/Globals.h"
@@ -26,6 +27,7 @@ protected:
     void TearDown() override {
         saveManager = nullptr;
         save.reset();
+        connections.reset();
         if (screenManager) {
             delete screenManager;
             screenManager = nullptr;
@@ -62,7 +64,10 @@ protected:
         (new GUIElementFactory(device->get()->getGUIEnvironment()))->drop();
         screenManager = new ScreenManager(device->get()->getGUIEnvironment());
         screenManager->createScreens();
+        connections = std::make_unique<test::ScreenConnections>();
     }
+    // The actions reach the screens the game's way while the test uses them.
+    std::unique_ptr<test::ScreenConnections> connections;
     std::vector<s32> listedIDs() const {
         std::vector<s32> ids;
         for (const ObjectiveEntry& entry : manager->objectives.getEntries())

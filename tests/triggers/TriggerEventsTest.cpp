@@ -1,9 +1,11 @@
 #include "TriggerTestSupport.h"
 
+#include "characters/WaypointObject.h"
 #include "core/Globals.h"
 #include "core/Random.h"
 #include "level/SaveManager.h"
 
+#include <algorithm>
 #include <cmath>
 
 using namespace irr;
@@ -224,6 +226,22 @@ TEST_F(ConditionalTest, AMetConditionalBreaksItsPlainTriggersSequence) {
     TriggerObject::stopPendingEvents(parent);
     frames(10, 0.5f);
     EXPECT_EQ(recorded[103]->executes, 0);
+}
+
+TEST_F(ConditionalTest, AMetConditionalBelowAWaypointBreaksItsArrival) {
+    auto* point = new WaypointObject(root(), smgr(), 200);
+    point->drop();
+    ConditionalTrigger* breaking = addConditional(point, 201);
+    breaking->TimeSpan = core::vector2df(0, 0);
+    test::RecordingAction* broke = record(breaking, "break");
+    TriggerEventObject* later = addEvent(point, 5.0f, "later");
+    frames(3);
+    point->runWaypointEvents();
+    EXPECT_EQ(broke->executes, 1);
+    EXPECT_TRUE(point->eventsStopped) << "the rest of this arrival does not start";
+    EXPECT_FALSE(later->isPending());
+    frames(10, 1.0f);
+    EXPECT_EQ(std::count(journal.begin(), journal.end(), "later execute"), 0);
 }
 
 TEST_F(ConditionalTest, ReweightedSiblingsRunExactlyOneEachWithEqualChance) {

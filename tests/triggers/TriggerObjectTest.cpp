@@ -3,7 +3,10 @@
 #include "core/CoreSlots.h"
 #include "physics/world/PhysicsUserData.h"
 #include "triggers/CheckpointObject.h"
-#include "triggers/TriggerServices.h"
+#include "phys/Actor.h"
+#include "phys/Scene.h"
+#include "phys/Shape.h"
+#include "physics/world/PhysicsFiltering.h"
 
 #include <fstream>
 #include <map>
@@ -261,17 +264,26 @@ TEST_F(TriggerObjectTest, TriggerTypesComeFromTheFactoryAndTheCheckpointIsTheTri
     EXPECT_NE(asTrigger(checkpoint), nullptr);
 }
 
-TEST_F(TriggerObjectTest, VolumeIsBuiltThroughThePhysicsSlotsOnlyForVolumeConditions) {
-    std::vector<core::vector3df> halves;
-    std::vector<bool> simple;
-    int released = 0;
-    auto& physics = triggerServices().physics;
-    physics.createTriggerActor = [&](TriggerObject*, s32, const core::vector3df& half, scene::IMesh*, bool isSimple) {
-        halves.push_back(half);
-        simple.push_back(isSimple);
-        return reinterpret_cast<phys::Actor*>(0x1000 + halves.size());
-    };
-    physics.releaseActor = [&](phys::Actor*) { ++released; };
+namespace {
+// The first shape of a volume actor.
+phys::Shape* shapeOf(phys::Actor* actor) {
+    phys::RigidActor* rigid = actor ? actor->asRigidActor() : nullptr;
+    phys::Shape* shape = nullptr;
+    if (rigid)
+        rigid->getShapes(&shape, 1);
+    return shape;
+}
+
+core::vector3df boxHalfOf(phys::Actor* actor) {
+    phys::BoxGeometry box;
+    phys::Shape* shape = shapeOf(actor);
+    if (!shape || !shape->getBoxGeometry(box))
+        return {};
+    return {box.halfExtents.x, box.halfExtents.y, box.halfExtents.z};
+}
+} // namespace
+
+TEST_F(TriggerObjectTest, VolumeIsBuiltInThePhysicsWorldOnlyForVolumeConditions) {
     TriggerObject* trigger = addTrigger();
     ASSERT_NE(trigger->getPhysicsUserData(), nullptr);
     EXPECT_EQ(trigger->getPhysicsUserData()->trigger, trigger); // what its actors will carry
@@ -279,40 +291,55 @@ TEST_F(TriggerObjectTest, VolumeIsBuiltThroughThePhysicsSlotsOnlyForVolumeCondit
     io::IAttributes* in = attributes();
     in->addEnum("TriggerCondition", "Immediately", triggerNames::conditions);
     trigger->deserializeAttributes(in);
-    EXPECT_TRUE(halves.empty());
+    EXPECT_EQ(trigger->getMainActor(), nullptr);
+    EXPECT_EQ(physics->getScene()->getNbActors(), 0u);
 
     in->setAttribute("TriggerCondition", "On Object Inside");
     in->addBool("CreateSkin", true);
     trigger->deserializeAttributes(in);
-    ASSERT_EQ(halves.size(), 2u);
-    test::expectNear(halves[0], {2, 1, 3});
-    test::expectNear(halves[1], {4.5f, 3.5f, 5.5f});
-    EXPECT_TRUE(simple[0]);
-    EXPECT_NE(trigger->getSkinActor(), nullptr);
+    phys::Actor* volume = trigger->getMainActor();
+    ASSERT_NE(volume, nullptr);
+    ASSERT_NE(trigger->getSkinActor(), nullptr);
+    EXPECT_EQ(volume->userData, trigger->getPhysicsUserData());
+    test::expectNear(boxHalfOf(volume), {2, 1, 3});
+    test::expectNear(boxHalfOf(trigger->getSkinActor()), {4.5f, 3.5f, 5.5f});
+    phys::Shape* shape = shapeOf(volume);
+    ASSERT_NE(shape, nullptr);
+    EXPECT_TRUE(shape->getFlags() & phys::ShapeTrigger) << "a simple volume reports through a trigger shape";
+    EXPECT_EQ(shape->getSimulationFilterData().word0, collisionCategory::TriggerVolume);
+    EXPECT_EQ(shape->getSimulationFilterData().word1, 0x0FFFFF87u) << "any object sets it off";
 
-    scene::IMesh* handed = nullptr;
-    physics.createTriggerActor = [&](TriggerObject*, s32, const core::vector3df& half, scene::IMesh* mesh, bool isSimple) {
-        halves.push_back(half);
-        simple.push_back(isSimple);
-        handed = mesh;
-        return reinterpret_cast<phys::Actor*>(0x1000 + halves.size());
-    };
     in->addEnum("BoundType", "Capsule", triggerNames::boundTypes);
     in->addFloat("Radius", 1.0f);
     in->addFloat("Height", 8.0f);
+    in->setAttribute("TriggerCondition", "On Player Collide");
     trigger->deserializeAttributes(in);
-    EXPECT_EQ(released, 2);
-    test::expectNear(halves[2], {1, 4, 1});
+    EXPECT_EQ(physics->getScene()->getNbActors(), 2u) << "the volumes before are released";
+    phys::CapsuleGeometry capsule;
+    ASSERT_TRUE(shapeOf(trigger->getMainActor())->getCapsuleGeometry(capsule));
+    EXPECT_FLOAT_EQ(capsule.radius, 1.0f);
+    EXPECT_FLOAT_EQ(capsule.halfHeight, 4.0f);
+    EXPECT_EQ(shapeOf(trigger->getMainActor())->getSimulationFilterData().word1, 0x3F00u)
+        << "only the player's body parts set it off";
 
-    // A convex volume from a mesh handed in (a vision cone's): a copy, not a shape primitive.
+    // A convex volume from a mesh handed in (a vision cone's): a copy, not a shape primitive,
+    // and it collides to report its contact points.
     scene::IMesh* cube = smgr()->getGeometryCreator()->createCubeMesh();
     trigger->setConvexMeshBound(cube);
     trigger->rebuildVolume();
     cube->drop();
     EXPECT_EQ(trigger->BoundType, TriggerBound::Convex);
-    EXPECT_NE(handed, nullptr);
-    EXPECT_NE(handed, cube);
-    EXPECT_FALSE(simple.back());
+    phys::Shape* convex = shapeOf(trigger->getMainActor());
+    ASSERT_NE(convex, nullptr);
+    EXPECT_EQ(convex->getGeometryType(), phys::GeometryType::ConvexMesh);
+    EXPECT_TRUE(convex->getFlags() & phys::ShapeSimulation);
+
+    // The volume follows the trigger's transformation.
+    trigger->setPosition({3, 4, 5});
+    trigger->updateAbsolutePosition();
+    trigger->syncPose();
+    const phys::Vec3 at = trigger->getMainActor()->asRigidActor()->getGlobalPose().p;
+    test::expectNear({at.x, at.y, at.z}, {3, 4, 5});
 }
 
 TEST_F(TriggerObjectTest, ATriggerWithoutVolumeKeepsItsPlaceFromBeforeItsFirstFrame) {

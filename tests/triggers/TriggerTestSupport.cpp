@@ -19,6 +19,9 @@ void TriggerFixture::SetUp() {
     LevelFixture::SetUp();
     registerTriggerSubsystem();
     simulateRunningPhysics();
+    physics = std::make_unique<PhysicsManager>();
+    physicsManager = physics.get();
+    ASSERT_TRUE(physics->init());
     triggerClockCount = 0;
     stopwatch = std::make_unique<Stopwatch>(L"frame", 0.0f, StopwatchClock{&readTriggerClock, triggerClockFrequency});
     frameStopwatch = stopwatch.get();
@@ -28,7 +31,9 @@ void TriggerFixture::TearDown() {
     for (irr::io::IAttributes* set : attributeSets)
         set->drop();
     attributeSets.clear();
-    smgr()->clear();
+    smgr()->clear(); // the triggers release their volumes first
+    physicsManager = nullptr;
+    physics.reset();
     frameStopwatch = nullptr;
     stopwatch.reset();
     resetTriggerServices();
@@ -88,6 +93,20 @@ ConditionalTrigger* TriggerFixture::addConditional(irr::scene::ISceneNode* paren
 FakeObject* TriggerFixture::addObject(irr::s32 id, const char (&type)[5]) {
     auto* object = new FakeObject(root(), smgr(), id, typeId(type));
     object->drop();
+    manager->registerNodeIDs(object);
+    return object;
+}
+
+PhysicsObject* TriggerFixture::addBody(irr::s32 id, const irr::core::vector3df& position, const char* state) {
+    auto* object = new PhysicsObject(root(), smgr(), id);
+    object->drop();
+    irr::io::IAttributes* keys = attributes();
+    keys->addInt("Id", id);
+    keys->addVector3d("Position", position);
+    keys->addEnum("BoundType", "Box", boundTypeNames);
+    keys->addEnum("PhysicsState", state, physicsStateNames);
+    object->deserializeAttributes(keys);
+    object->updateAbsolutePosition();
     manager->registerNodeIDs(object);
     return object;
 }

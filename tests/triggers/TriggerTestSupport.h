@@ -3,6 +3,10 @@
 #include "LevelTestSupport.h"
 
 #include "core/Stopwatch.h"
+#include "physics/objects/PhysicsObject.h"
+#include "physics/world/PhysicsManager.h"
+#include "player/LimbControl.h"
+#include "player/PlayerObject.h"
 #include "triggers/ConditionalTrigger.h"
 #include "triggers/TriggerEventObject.h"
 #include "triggers/TriggerObject.h"
@@ -54,7 +58,20 @@ public:
     irr::scene::ESCENE_NODE_TYPE type;
 };
 
-// A level with the trigger types, the simulation flag set and a frame clock the test moves.
+// A limb of a stand-in player body ("arms" or "legs") with the limb helpers' record.
+class FakeLimb : public PlayerLimb {
+public:
+    FakeLimb(irr::scene::ISceneNode* parent, irr::scene::ISceneManager* manager, const char (&kind)[5], irr::s32 id = -1)
+        : PlayerLimb(parent, manager, id), kind(typeId(kind)) {}
+    irr::scene::ESCENE_NODE_TYPE getType() const override { return kind; }
+    LimbChain* getChain() override { return nullptr; }
+    LimbState* getLimbState() override { return &state; }
+    irr::scene::ESCENE_NODE_TYPE kind;
+    LimbState state;
+};
+
+// A level with the trigger types, a physics world (not stepped: volumes are built in it, and
+// touches come from the test) with the simulation flag set, and a frame clock the test moves.
 class TriggerFixture : public LevelFixture {
 protected:
     void SetUp() override;
@@ -71,12 +88,16 @@ protected:
     ConditionalTrigger* addConditional(irr::scene::ISceneNode* parent, irr::s32 id,
                                        TriggerCondition condition = TriggerCondition::Immediately);
     FakeObject* addObject(irr::s32 id, const char (&type)[5] = "phsx");
+    // A physics object with a box body and no mesh at the position; "Dynamic", "Kinematic"
+    // or "Static".
+    PhysicsObject* addBody(irr::s32 id, const irr::core::vector3df& position = {}, const char* state = "Dynamic");
     // An empty attribute set, dropped when the test ends.
     irr::io::IAttributes* attributes();
 
     std::vector<std::string> journal;
     std::vector<irr::io::IAttributes*> attributeSets;
     std::unique_ptr<Stopwatch> stopwatch;
+    std::unique_ptr<PhysicsManager> physics;
 };
 
 } // namespace test

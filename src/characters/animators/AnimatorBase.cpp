@@ -121,10 +121,3 @@ scene::IAnimatedMeshSceneNode* ownerMeshNode(scene::ISceneNode* node) {
 }
 
 PlayerObject* firstPlayer() { return playerCount() > 0 ? getPlayer(0) : nullptr; }
-
-AnimatorServices& animatorServices() {
-    static AnimatorServices services;
-    return services;
-}
-
-void resetAnimatorServices() { animatorServices() = AnimatorServices(); }

@@ -126,12 +126,3 @@ bool isMeshOwner(irr::scene::ISceneNode* node);
 irr::scene::IAnimatedMeshSceneNode* ownerMeshNode(irr::scene::ISceneNode* node);
 // The first local player, or null (the list is never filled by this program).
 PlayerObject* firstPlayer();
-
-// What the animators ask of the character objects, which fill these slots when they
-// register (an empty slot answers as a character without a profile would).
-struct AnimatorServices {
-    // The animation profile a character ('crct') uses; empty or null: none.
-    std::function<const CharacterProfile*(irr::scene::ISceneNode* character)> characterProfile;
-};
-AnimatorServices& animatorServices();
-void resetAnimatorServices();

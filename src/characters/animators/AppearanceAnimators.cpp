@@ -1,5 +1,6 @@
 #include "characters/animators/AppearanceAnimators.h"
 
+#include "characters/CharacterObject.h"
 #include "characters/CharacterProfile.h"
 #include "core/ProgramQueries.h"
 #include "level/AttributeExtras.h"
@@ -64,9 +65,8 @@ void AnimateFrameAnimator::animateNode(scene::ISceneNode* node, u32) {
                 meshNode->setLoopMode(false);
             if (changeFPS)
                 meshNode->setAnimationSpeed(newFPS);
-            const CharacterProfile* profile = nullptr;
-            if (node->getType() == typeId("crct") && animatorServices().characterProfile)
-                profile = animatorServices().characterProfile(node);
+            const CharacterObject* character = asCharacter(node);
+            const CharacterProfile* profile = character ? character->getProfile() : nullptr;
             if (profile && charAnimationName.size() >= 2) {
                 const auto range = profile->findAnimation(charAnimationName.c_str());
                 if (range.second != 0)

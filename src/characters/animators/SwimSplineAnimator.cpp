@@ -16,7 +16,7 @@
 #include "player/InputManager.h"
 #include "player/PlayerControls.h"
 #include "render/EffectHandler.h"
-#include "screens/ScreenManager.h"
+#include "characters/CharacterServices.h"
 
 #include <cmath>
 
@@ -135,7 +135,8 @@ void SwimSplineAnimator::updateCharge(f32 dt) {
     if (!isSimulationRunning()) {
         step = dt / time;
     } else {
-        const bool overlay = screenManager && screenManager->getOverlayBlend() != 0.0f;
+        const auto& barsShown = characterServices().screens.cutsceneBarsShown;
+        const bool overlay = barsShown && barsShown();
         const bool input = chargeInput && chargeInput() && !overlay && !isGameInputBlocked();
         if (meshOwner && meshOwner->getMaterialCount() > 0) {
             video::SMaterial& material = meshOwner->getMaterial(0);

@@ -134,6 +134,8 @@ void GameApplication::shutdownGame() {
     deleteManager(physicsManager);
 
     for (CameraManager*& camera : cameraManagers) {
+        if (screenManager && camera)
+            screenManager->PauseOpened.removeMember(camera, &CameraManager::leaveFreeCamera);
         destroyCameraManager(camera);
         camera = nullptr;
     }

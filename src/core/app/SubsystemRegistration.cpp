@@ -7,7 +7,6 @@
 #include "gui/fonts/CGUITTFont.h"
 #include "gui/fonts/FontCache.h"
 #include "level/LevelManager.h"
-#include "level/LevelShellHooks.h"
 #include "level/SoundObject.h"
 #include "physics/world/PhysicsManager.h"
 #include "physics/world/PhysicsRegistration.h"
@@ -66,7 +65,6 @@ void fillCoreSlots() {
 
 void registerGameSubsystems() {
     fillCoreSlots();
-    registerLevelShellHooks();
     registerInputSubsystem();
     registerScreens();
     registerPhysicsSubsystem();
@@ -74,7 +72,6 @@ void registerGameSubsystems() {
     registerCharacters();
     // Before the level manager starts: its stand-in checkpoint yields to the trigger one.
     registerTriggerSubsystem();
-    connectTriggersToPhysics();
     registerTriggerActions();
     registerCameraSubsystem();
 }

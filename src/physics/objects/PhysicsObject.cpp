@@ -5,8 +5,6 @@
 
 #include "physics/world/PhysicsManager.h"
 
-#include "physics/world/PhysicsHooks.h"
-
 #include "core/GameSettings.h"
 #include "core/Log.h"
 #include "core/Globals.h"
@@ -18,6 +16,7 @@
 #include "level/TransformNode.h"
 #include "platform/audio/EventSystem.h"
 #include "render/EffectHandler.h"
+#include "render/HardwareSkinning.h"
 #include "render/ShaderManager.h"
 
 #include <cmath>
@@ -51,6 +50,11 @@ phys::Quat eulerDegreesToQuat(const core::vector3df& degrees) {
 
 PhysicsObject* asPhysicsObject(scene::ISceneNode* node) {
     return static_cast<PhysicsObject*>(asType(node, typeId("phsx")));
+}
+
+PhysicsObject* findPhysicsObjectOfNode(const scene::ISceneNode* node) {
+    const PhysicsUserData* record = node ? findUserDataOfNode(node) : nullptr;
+    return record && record->physicsObject ? static_cast<PhysicsObject*>(record->physicsObject) : nullptr;
 }
 
 bool setMeshVertexAlpha(scene::IMesh* mesh, u32 alpha) {
@@ -286,8 +290,7 @@ void PhysicsObject::replaceMeshNode(const core::stringc& previous) {
     }
     updateHardwareJointCount();
     if (meshNode && hardwareJointCount > 1)
-        if (const auto& prepare = physicsHooks().render.prepareSkinnedMesh)
-            prepare(meshNode);
+        prepareNodeForHardwareSkinning(meshNode);
 }
 
 void PhysicsObject::loadMesh() {
@@ -313,8 +316,7 @@ void PhysicsObject::loadMesh() {
                 meshNode->getMesh()->getMeshType() == scene::EAMT_SKINNED)
                 static_cast<scene::ISkinnedMesh*>(meshNode->getMesh())
                     ->useAnimationFrom(static_cast<scene::ISkinnedMesh*>(animation));
-            if (const auto& prepare = physicsHooks().render.prepareSkinnedMesh)
-                prepare(meshNode);
+            prepareNodeForHardwareSkinning(meshNode);
             if (effectHandler && effectHandler->hardwareSkinning)
                 allocateJointTransforms();
             meshNode->setAnimationEndCallback(&physicsAnimationEnd());

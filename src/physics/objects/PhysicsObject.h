@@ -301,6 +301,9 @@ bool setMeshVertexAlpha(irr::scene::IMesh* mesh, irr::u32 alpha);
 phys::Quat eulerDegreesToQuat(const irr::core::vector3df& degrees);
 // The physics object behind a node (its type is a physics kind), or null.
 PhysicsObject* asPhysicsObject(irr::scene::ISceneNode* node);
+// The physics object that owns the node's body record, or null: a node of any class without
+// such a record answers null, whatever its type says.
+PhysicsObject* findPhysicsObjectOfNode(const irr::scene::ISceneNode* node);
 
 // The frame stopwatch's delta in seconds (0 without it).
 irr::f32 objectFrameSeconds();

@@ -7,7 +7,6 @@
 #include "physics/world/PhysicsHooks.h"
 #include "physics/world/PhysicsManager.h"
 
-#include "characters/animators/AnimatorBase.h"
 #include "core/Globals.h"
 #include "core/Log.h"
 #include "level/LevelManager.h"
@@ -38,11 +37,10 @@ scene::ISkinnedMesh* skinnedMeshOf(scene::IAnimatedMeshSceneNode* node) {
     return mesh && mesh->getMeshType() == scene::EAMT_SKINNED ? static_cast<scene::ISkinnedMesh*>(mesh) : nullptr;
 }
 
-// Lets the renderer prepare a skinned mesh for its skinning shader (empty: the engine
-// skins it on the processor).
+// Lets the renderer prepare a skinned mesh for its skinning shader (it switches the card's
+// skinning on only where the shader settings allow).
 void prepareSkinning(scene::IAnimatedMeshSceneNode* node) {
-    if (const auto& prepare = physicsHooks().render.prepareSkinnedMesh)
-        prepare(node);
+    prepareNodeForHardwareSkinning(node);
 }
 
 f32 largestSide(const core::aabbox3df& box) {
@@ -257,7 +255,8 @@ void PhysicsObject::startPendingAnimator() {
         return;
     // Cleared first: an animator started here names the next one when it applies.
     meshSettings->pendingAnimatorID = -1;
-    enableAnimatorsByID(this, id);
+    if (const auto& enable = physicsHooks().characters.enableAnimators)
+        enable(this, id);
 }
 
 // --- mesh reload and small services -------------------------------------------------------

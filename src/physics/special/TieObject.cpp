@@ -2,9 +2,10 @@
 // sound, cutscene, display, counters) and the hide two seconds later.
 #include "physics/special/TieObject.h"
 
+#include "physics/world/PhysicsHooks.h"
 #include "physics/world/PhysicsManager.h"
 
-#include "camera/CutsceneObject.h"
+#include "core/Delegate.h"
 #include "core/Globals.h"
 #include "core/ProgramQueries.h"
 #include "core/SoundManager.h"
@@ -32,6 +33,12 @@ std::vector<TieObject*>& tieRegistry() {
 }
 
 scene::ISceneNode* reservedNode(s32 id) { return levelManager ? levelManager->getSceneNodeFromID(id) : nullptr; }
+
+// The listeners a cutscene object calls when it finishes; null for any other node.
+DelegateList* cutsceneListeners(scene::ISceneNode* cutscene) {
+    const auto& listeners = physicsHooks().cameras.cutsceneFinishedListeners;
+    return cutscene && cutscene->getType() == typeId("cuts") && listeners ? listeners(cutscene) : nullptr;
+}
 
 } // namespace
 
@@ -83,8 +90,8 @@ TieObject::~TieObject() {
         restorePlayerAnimation();
     // A cutscene that outlives the tie must not call it back.
     scene::ISceneNode* cutscene = levelManager && levelManager->holdsID(cutsceneID) ? reservedNode(cutsceneID) : nullptr;
-    if (cutscene && cutscene->getType() == typeId("cuts"))
-        static_cast<CutsceneObject*>(cutscene)->finishedListeners.removeMember(this, &TieObject::onCutsceneFinished);
+    if (DelegateList* listeners = cutsceneListeners(cutscene))
+        listeners->removeMember(this, &TieObject::onCutsceneFinished);
     auto& ties = tieRegistry();
     ties.erase(std::remove(ties.begin(), ties.end(), this), ties.end());
     if (particles)
@@ -173,7 +180,8 @@ void TieObject::notifyGrab(bool grabbed, core::vector3df grabPoint) {
             saveManager->saveTieCollected(TieIndex);
         scene::ISceneNode* cutscene = reservedNode(cutsceneID);
         if (cutscene && cutscene->getType() == typeId("cuts")) {
-            static_cast<CutsceneObject*>(cutscene)->startCutscene();
+            if (const auto& start = physicsHooks().cameras.startCutscene)
+                start(cutscene);
             IsCollected = true;
             u32 collected = 0;
             for (TieObject* tie : tieRegistry())
@@ -199,7 +207,8 @@ void TieObject::notifyGrab(bool grabbed, core::vector3df grabPoint) {
 }
 
 void TieObject::mirrorPlayerOnto(PhysicsObject* figure, scene::ISceneNode* cutscene) {
-    static_cast<CutsceneObject*>(cutscene)->finishedListeners.addMember(this, &TieObject::onCutsceneFinished);
+    if (DelegateList* listeners = cutsceneListeners(cutscene))
+        listeners->addMember(this, &TieObject::onCutsceneFinished);
     animationMirrored = true;
     PlayerObject* player = getPlayer(0);
     scene::IAnimatedMeshSceneNode* playerMesh = player->getMeshNode();

@@ -7,12 +7,14 @@
 #include <functional>
 
 struct SuspicionMeter;
+class DelegateList;
 class PhysicsObject;
 
-// Calls from the physics subsystem into subsystems that arrive later (triggers, characters).
-// Each slot is tested for emptiness where it is called: an empty slot does nothing or
-// answers the default written next to it. The subsystem that lands fills its slots in its
-// registration function; tests fill them with recorders and call resetPhysicsHooks().
+// Calls from the physics subsystem up into the subsystems that stand above it (triggers,
+// characters, cameras, screens). Each slot is tested for emptiness where it is called: an
+// empty slot does nothing or answers the default written next to it. Each of those fills its
+// slots in its registration function; tests fill them with recorders and call
+// resetPhysicsHooks().
 struct PhysicsHookTable {
     struct Triggers {
         // A shape touched a trigger volume: TriggerObject::onObjectEnter(other, position,
@@ -49,14 +51,25 @@ struct PhysicsHookTable {
         std::function<void(void* character, phys::Shape* shape, phys::RigidActor* actor,
                            const irr::core::vector3df& position)>
             onControllerShapeHit;
+        // The node's animators of the ID start: what an ended mesh animation names to follow
+        // it (empty: nothing starts).
+        std::function<void(irr::scene::ISceneNode* node, irr::s32 id)> enableAnimators;
     } characters;
 
-    struct Render {
-        // Prepares a skinned mesh node for the renderer's skinning shader and switches its
-        // hardware skinning as the shader settings allow (empty: the engine skins the mesh
-        // on the processor, which every driver can draw).
-        std::function<void(irr::scene::IAnimatedMeshSceneNode* node)> prepareSkinnedMesh;
-    } render;
+    struct Cameras {
+        // Starts the cutscene object (type 'cuts'; empty: nothing).
+        std::function<void(irr::scene::ISceneNode* cutscene)> startCutscene;
+        // The listeners the cutscene object calls when it finishes (empty: null).
+        std::function<DelegateList*(irr::scene::ISceneNode* cutscene)> cutsceneFinishedListeners;
+    } cameras;
+
+    struct Screens {
+        // The screen manager's debug keys, read once per step (empty: nothing).
+        std::function<void()> handleDebugKeys;
+        // A catch-up step's frame of the screen manager: its update, then its debug keys
+        // (empty: nothing).
+        std::function<void()> catchUpUpdate;
+    } screens;
 };
 
 PhysicsHookTable& physicsHooks();

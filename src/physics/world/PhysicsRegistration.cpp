@@ -9,7 +9,6 @@
 #include "level/LevelInfo.h"
 #include "level/LevelManager.h"
 #include "player/ConfigTentMovementObject.h"
-#include "player/PlayerHooks.h"
 
 void registerPhysicsLevelSlots() {
     LevelHookTable::Physics& level = levelHooks().physics;
@@ -35,8 +34,4 @@ void registerPhysicsSubsystem() {
     registerPhysicsObjectTypes();
 
     registerPhysicsLevelSlots();
-
-    playerHooks().physics.fixedStepLength = [] {
-        return physicsManager ? physicsManager->getStepSize() : PhysicsManager::fixedStepSize;
-    };
 }

@@ -10,8 +10,8 @@
 #include "core/ProgramQueries.h"
 #include "core/Stopwatch.h"
 #include "level/LevelManager.h"
+#include "physics/world/PhysicsHooks.h"
 #include "player/InputManager.h"
-#include "screens/ScreenManager.h"
 
 #include <algorithm>
 
@@ -101,8 +101,8 @@ void PhysicsManager::beginStep() {
     if (!simulationActive || stepInFlight || !scene)
         return;
     captureDebugLines();
-    if (screenManager)
-        screenManager->handleDebugKeys();
+    if (physicsHooks().screens.handleDebugKeys)
+        physicsHooks().screens.handleDebugKeys();
     applyQueuedForces(true);
     // The players' per-step updates would queue forces here; they are applied at once.
     applyImpulseForces();
@@ -163,10 +163,9 @@ void PhysicsManager::stepDuringRender() {
 }
 
 void PhysicsManager::runCatchUpUpdate() {
-    if (screenManager) {
-        screenManager->update();
-        screenManager->handleDebugKeys();
-    }
+    // The screens run a frame of their own while the physics catches up.
+    if (physicsHooks().screens.catchUpUpdate)
+        physicsHooks().screens.catchUpUpdate();
     if (levelManager)
         levelManager->updateDebugKeys();
 }

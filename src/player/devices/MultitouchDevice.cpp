@@ -2,6 +2,7 @@
 
 #include "core/Globals.h"
 #include "core/ProgramQueries.h"
+#include "level/LevelManager.h"
 #include "player/PlayerHooks.h"
 #include "player/PlayerObject.h"
 
@@ -74,7 +75,7 @@ int MultitouchDevice::getDeviceCount() const {
     const bool screenLetsThrough =
         !screenManager || !levelManager ||
         ((playerHooks().screens.activeScreenState ? playerHooks().screens.activeScreenState() == 0.0f : true) &&
-         !(playerHooks().level.touchInstanceFlag && playerHooks().level.touchInstanceFlag()));
+         !(levelManager && levelManager->touchInstanceFlag));
     return screenLetsThrough && !isMenuOpen() ? 1 : 0;
 }
 

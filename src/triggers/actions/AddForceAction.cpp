@@ -10,7 +10,7 @@
 #include "player/PlayerObject.h"
 #include "player/devices/MouseDevice.h"
 #include "core/Random.h"
-#include "screens/ScreenManager.h"
+#include "triggers/TriggerServices.h"
 #include "triggers/TriggerObject.h"
 #include "triggers/actions/ActionSupport.h"
 
@@ -224,7 +224,8 @@ void AddForceAction::applyBuoyancy(phys::Actor* actor) {
     const f32 lift = core::clamp(std::fabs(depth) + 0.3f, 0.0f, 1.0f);
     const f32 drag = -0.1f * mass * mass;
     const phys::Vec3 force(drag * v.x, lift * -gravity.y * 1000.0f * displaced + drag * v.y, drag * v.z);
-    if (screenManager && !screenManager->isGameUpdateAllowed() && !screenManager->isInputAllowed())
+    const auto& isGameHeld = triggerServices().screens.isGameHeld;
+    if (isGameHeld && isGameHeld())
         return;
     if (body->isKinematic())
         return;

@@ -3,7 +3,6 @@
 #include "characters/CharacterObject.h"
 #include "characters/CharacterProfile.h"
 #include "characters/CharacterStates.h"
-#include "characters/SuspicionHooks.h"
 #include "characters/SuspicionRules.h"
 #include "core/Globals.h"
 #include "level/AttributeExtras.h"

@@ -7,7 +7,7 @@
 #include "level/LevelManager.h"
 #include "level/NodeHelpers.h"
 #include "level/ObjectiveObject.h"
-#include "screens/ScreenManager.h"
+#include "triggers/TriggerServices.h"
 #include "triggers/TriggerObject.h"
 #include "triggers/actions/ActionSupport.h"
 
@@ -165,17 +165,13 @@ const char* const ChangeUIAction::objectiveCenterActionNames[3] = {"Show", "Hide
 const char* const ChangeUIAction::levelTimerActionNames[4] = {"Show", "Hide", "Record Time", nullptr};
 
 void ChangeUIAction::apply(bool forward) {
-    if (!screenManager)
-        return;
+    const TriggerServiceTable::Screens& screens = triggerServices().screens;
     if (UIElement == ObjectiveCenter) {
-        if (GUIObjectiveCenter* panel = screenManager->getObjectiveCenter())
+        if (GUIObjectiveCenter* panel = screens.objectiveCenter ? screens.objectiveCenter() : nullptr)
             panel->setVisible((UIAction == Show) == forward);
-    } else if (UIElement == LevelTimer) {
+    } else if (UIElement == LevelTimer && screens.setLevelTimerShown) {
         // Record Time stops showing the running time; Show and Hide switch the timer box.
-        if (UIAction == RecordTime)
-            screenManager->ShowLevelTimer = !forward;
-        else
-            screenManager->ShowLevelTimer = (UIAction == Show) == forward;
+        screens.setLevelTimerShown(UIAction == RecordTime ? !forward : (UIAction == Show) == forward);
     }
 }
 

@@ -8,8 +8,8 @@
 #include "level/LevelEvents.h"
 #include "level/LevelManager.h"
 #include "level/SaveManager.h"
-#include "screens/levels/LevelCatalogue.h"
 #include "triggers/CheckpointObject.h"
+#include "triggers/TriggerServices.h"
 #include "triggers/actions/ActionSupport.h"
 
 using namespace irr;
@@ -86,7 +86,8 @@ void EndLevelAction::execute(TriggerEventInfo&) {
             saveManager->setAutoSaveCheckpoint(path.c_str(), levelManager->isStoryRun());
         if (story) {
             const core::stringw savePath = SetSaveLevelPath ? SaveLevelPath : path;
-            if (!SetSaveLevelPath && !isListedLevel(narrowPath(savePath))) {
+            const auto& isListedLevel = triggerServices().screens.isListedLevel;
+            if (!SetSaveLevelPath && !(isListedLevel && isListedLevel(narrowPath(savePath)))) {
                 // Past the last listed level: the story is over.
                 queueReturn();
                 saveManager->setGameBeaten(true);

@@ -4,7 +4,7 @@
 #include "gui/GuiCommon.h"
 #include "gui/hud/GUINotification.h"
 #include "level/AttributeExtras.h"
-#include "screens/ScreenManager.h"
+#include "triggers/TriggerServices.h"
 #include "triggers/actions/ActionSupport.h"
 
 using namespace irr;
@@ -51,7 +51,8 @@ gui::EGUI_ALIGNMENT popupEdgeAlignment(s32 value) {
 
 gui::IGUIElement* PopupScreenAction::getNotification() const {
     // The layer drops its notifications when a level unloads: only one it still holds is used.
-    gui::IGUIElement* layer = screenManager && notification ? screenManager->getNotificationLayer() : nullptr;
+    const auto& notificationLayer = triggerServices().screens.notificationLayer;
+    gui::IGUIElement* layer = notification && notificationLayer ? notificationLayer() : nullptr;
     if (!layer)
         return nullptr;
     for (gui::IGUIElement* child : layer->getChildren())
@@ -61,11 +62,11 @@ gui::IGUIElement* PopupScreenAction::getNotification() const {
 }
 
 void PopupScreenAction::prepareNotification() {
-    notification = nullptr;
-    if (!screenManager)
-        return;
-    notification = NotificationPath.size() < 2 ? screenManager->getNotificationByName(NotificationName.c_str())
-                                               : screenManager->getNotificationByPath(NotificationPath.c_str());
+    const TriggerServiceTable::Screens& screens = triggerServices().screens;
+    if (NotificationPath.size() < 2)
+        notification = screens.notificationByName ? screens.notificationByName(NotificationName.c_str()) : nullptr;
+    else
+        notification = screens.notificationByPath ? screens.notificationByPath(NotificationPath.c_str()) : nullptr;
     if (!notification)
         return;
     notification->OnPostRender(gameDevice ? gameDevice->getTimer()->getTime() : 0);
@@ -82,12 +83,13 @@ void PopupScreenAction::execute(TriggerEventInfo&) {
     if (!element || static_cast<s32>(element->getType()) != GuiType::Notification)
         return;
     logStep(NotificationPath.c_str());
-    screenManager->showNotification(static_cast<GUINotification*>(element), NotificationDuration);
+    if (const auto& show = triggerServices().screens.showNotification)
+        show(static_cast<GUINotification*>(element), NotificationDuration);
 }
 
 void PopupScreenAction::cancel() {
-    if (screenManager)
-        screenManager->dismissNotification(NotificationName.c_str(), true);
+    if (const auto& dismiss = triggerServices().screens.dismissNotification)
+        dismiss(NotificationName.c_str(), true);
 }
 
 void PopupScreenAction::serializeAttributes(io::IAttributes* out, io::SAttributeReadWriteOptions*) const {
@@ -122,8 +124,8 @@ void RemovePopupAction::execute(TriggerEventInfo&) {
     if (NotificationName.empty())
         return;
     logStep(NotificationName.c_str());
-    if (screenManager)
-        screenManager->dismissNotification(NotificationName.c_str(), false);
+    if (const auto& dismiss = triggerServices().screens.dismissNotification)
+        dismiss(NotificationName.c_str(), false);
 }
 
 void RemovePopupAction::serializeAttributes(io::IAttributes* out, io::SAttributeReadWriteOptions*) const {

@@ -3,9 +3,9 @@
 #include "core/Globals.h"
 #include "level/AttributeExtras.h"
 #include "physics/objects/PhysicsObject.h"
+#include "player/LimbControl.h"
 #include "player/PlayerObject.h"
 #include "triggers/TriggerObject.h"
-#include "triggers/TriggerServices.h"
 #include "triggers/actions/ActionSupport.h"
 #include "triggers/actions/TriggerControlActions.h"
 
@@ -51,14 +51,12 @@ void TentaroControlsAction::applySwitches(PlayerObject& player, bool reverting) 
     apply(LegsModeEnabled, [&](bool on) { player.setLegsModeEnabled(on); });
     if (ForceTipHeight != TriState::Unchanged) {
         const LimbSet arms = player.getArms();
-        const auto& players = triggerServices().players;
-        if (players.setLimbsControlEnabled)
-            players.setLimbsControlEnabled(arms, triStateValue(ForceTipHeight, reverting));
+        setLimbsControlEnabled(arms, triStateValue(ForceTipHeight, reverting));
         // The tip height is set on execute only; a revert leaves it.
-        if (!reverting && ForceTipHeight == TriState::True && players.setLimbTipHeight)
+        if (!reverting && ForceTipHeight == TriState::True)
             for (PlayerLimb* limb : arms.controlled)
                 if (limb)
-                    players.setLimbTipHeight(limb, ManualTipHeight);
+                    setLimbTipHeight(limb, ManualTipHeight);
     }
     if (!reverting) {
         if (ForceIntoArmsMode && !player.isModeSwitchBusy())
@@ -86,16 +84,13 @@ void TentaroControlsAction::execute(TriggerEventInfo&) {
     if (ForceGrabObjectID == 0)
         return;
     const LimbSet arms = player->getArms();
-    const auto& players = triggerServices().players;
-    if (players.isLimbHolding && players.isLimbHolding(arms, ForceGrabSide))
+    if (isLimbHolding(arms, ForceGrabSide))
         player->releaseGrabbed(nullptr, ForceGrabSide, false);
     PhysicsObject* object = triggerActions::physicsKind(triggerActions::findObjectByID(ForceGrabObjectID));
     if (!object || !object->isTrulyVisible() || !arms.sides[0])
         return;
-    if (players.forceLimbGrab)
-        players.forceLimbGrab(arms, arms.sides[0], object);
-    if (players.rebindLimbToArticulation)
-        players.rebindLimbToArticulation(arms.sides[0], object);
+    forceLimbGrab(arms, arms.sides[0], object);
+    rebindLimbToArticulation(arms.sides[0], object);
 }
 
 void TentaroControlsAction::revert(TriggerEventInfo&) {

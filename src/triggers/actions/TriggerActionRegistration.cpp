@@ -1,6 +1,5 @@
 #include "triggers/actions/TriggerActionRegistration.h"
 
-#include "camera/CameraServices.h"
 #include "level/SceneNodeTypes.h"
 #include "triggers/CameraTriggerVolume.h"
 #include "triggers/ForceVolume.h"
@@ -65,20 +64,6 @@ void registerTriggerActions() {
         registerTriggerActionClass(type, create);
     registerSceneNodeType(levelObjectRow<CameraTriggerVolume>(typeId("cmrv"), "CameraTriggerVolume"));
     registerSceneNodeType(levelObjectRow<ForceVolume>(typeId("frce"), "ForceVolume"));
-
-    CameraServices::Volumes& volumes = cameraServices().volumes;
-    volumes.transitionSpeedFrom = [](scene::ISceneNode* volume, scene::ISceneNode* previous) {
-        CameraTriggerVolume* cameraVolume = asCameraVolume(volume);
-        return cameraVolume ? cameraVolume->getTransitionSpeedFrom(previous) : -1.0f;
-    };
-    volumes.crossfadeFrom = [](scene::ISceneNode* volume, scene::ISceneNode* previous) {
-        CameraTriggerVolume* cameraVolume = asCameraVolume(volume);
-        return cameraVolume && cameraVolume->getUseCrossfadeFrom(previous);
-    };
-    volumes.allowManualCamera = [](scene::ISceneNode* volume) {
-        CameraTriggerVolume* cameraVolume = asCameraVolume(volume);
-        return cameraVolume && cameraVolume->AllowManualCamera;
-    };
 }
 
 void unregisterTriggerActions() {

@@ -1,6 +1,7 @@
 #include "ShellFixture.h"
 
 #include "camera/CameraServices.h"
+#include "characters/CharacterServices.h"
 #include "core/CoreSlots.h"
 #include "core/GameSettings.h"
 #include "core/Globals.h"
@@ -8,7 +9,10 @@
 #include "gui/GuiHooks.h"
 #include "level/LevelHooks.h"
 #include "level/LevelManager.h"
+#include "physics/world/PhysicsHooks.h"
 #include "player/PlayerHooks.h"
+#include "render/RenderServices.h"
+#include "triggers/TriggerServices.h"
 
 #include <irrlicht.h>
 
@@ -58,6 +62,10 @@ void ShellFixture::resetAllSlots() {
     resetPlayerHooks();
     resetGuiHooks();
     resetCameraServices();
+    resetCharacterServices();
+    resetTriggerServices();
+    resetRenderServices();
+    resetPhysicsHooks();
 }
 
 void ShellFixture::writeSettings(const std::function<void()>& adjust) {

@@ -1,6 +1,7 @@
 // The mouse device's cursor confinement on the OpenGL device's window under Xvfb.
 #include "core/Globals.h"
 #include "core/CoreSlots.h"
+#include "physics/world/PhysicsManager.h"
 #include "platform/Window.h"
 #include "player/devices/MouseDevice.h"
 #include "support/GraphicsDriver.h"
@@ -22,9 +23,9 @@ TEST(MouseDeviceGlTest, CursorStaysInsideTheWindowWhilePlaying) {
     ASSERT_TRUE(platform::giveWindowFocus(device));
     device->run();
 
-    double standIn = 0.0;
+    PhysicsManager physics; // its fixed step is the input's time step
     bool playing = true;
-    physicsManager = reinterpret_cast<PhysicsManager*>(&standIn);
+    physicsManager = &physics;
     coreSlots().physics.isSimulationActive = [&]() { return playing; };
     {
         MouseDevice mouse(device, nullptr);

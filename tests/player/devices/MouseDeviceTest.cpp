@@ -1,6 +1,7 @@
 #include "platform/MultiMouse.h"
 #include "core/Globals.h"
 #include "core/CoreSlots.h"
+#include "physics/world/PhysicsManager.h"
 #include "player/devices/MouseDevice.h"
 #include "support/NullDevice.h"
 
@@ -43,8 +44,8 @@ class MouseDeviceTest : public ::testing::Test {
 protected:
     void SetUp() override {
         resetCoreSlots();
-        physicsManager = reinterpret_cast<PhysicsManager*>(&standIns[0]);
-        screenManager = reinterpret_cast<ScreenManager*>(&standIns[1]);
+        physicsManager = &physics; // its fixed step is the input's time step
+        screenManager = reinterpret_cast<ScreenManager*>(&screenStandIn);
         coreSlots().physics.isSimulationActive = [this]() { return playing; };
         coreSlots().screens.isInputAllowed = [this]() { return allowed; };
     }
@@ -97,7 +98,8 @@ protected:
     }
     irr::gui::ICursorControl* cursor() { return device->getCursorControl(); }
 
-    double standIns[2] = {};
+    PhysicsManager physics;
+    double screenStandIn = 0.0;
     test::NullDevice device;
     std::unique_ptr<MouseDevice> mouse;
     bool playing = false;

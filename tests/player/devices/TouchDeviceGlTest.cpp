@@ -1,6 +1,8 @@
 // The touch buttons drawn over the game on the OpenGL device under Xvfb.
 #include "core/Globals.h"
 #include "core/CoreSlots.h"
+#include "level/LevelManager.h"
+#include "physics/world/PhysicsManager.h"
 #include "player/devices/TouchDevice.h"
 #include "support/GraphicsDriver.h"
 #include "support/StubPlayer.h"
@@ -26,9 +28,11 @@ TEST(TouchDeviceGlTest, PauseSwitchAndGrabButtonsAreDrawnAfterATouch) {
     ASSERT_NE(device, nullptr) << "needs an X server (the gl tests run under Xvfb)";
     irr::video::IVideoDriver* driver = device->getVideoDriver();
 
-    double standIns[2] = {};
-    physicsManager = reinterpret_cast<PhysicsManager*>(&standIns[0]);
-    levelManager = reinterpret_cast<LevelManager*>(&standIns[1]);
+    // Empty managers: the input reads the fixed step and the level's touch flag of them.
+    PhysicsManager physics;
+    LevelManager level(nullptr);
+    physicsManager = &physics;
+    levelManager = &level;
     coreSlots().physics.isSimulationActive = [] { return true; };
     auto* player = new TouchButtonsPlayer(device->getSceneManager()->getRootSceneNode(), device->getSceneManager(), 1);
     player->drop(); // the scene holds it

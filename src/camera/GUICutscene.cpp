@@ -1,4 +1,7 @@
-#include "screens/cutscene/GUICutscene.h"
+#include "camera/GUICutscene.h"
+
+#include "camera/CameraCommon.h"
+#include "camera/CameraServices.h"
 
 #include "core/Globals.h"
 #include "core/ProgramQueries.h"
@@ -7,7 +10,6 @@
 #include "gui/GuiCommon.h"
 #include "level/LevelManager.h"
 #include "render/SpriteAnimation.h"
-#include "screens/ScreenManager.h"
 
 #include <IGUIEnvironment.h>
 #include <ITimer.h>
@@ -32,7 +34,8 @@ GUIImage* makeOverlayImage(gui::IGUIEnvironment* environment, gui::IGUIElement* 
 
 GUICutscene::GUICutscene(gui::IGUIEnvironment* environment, gui::IGUIElement* parent, s32 id)
     : GUIScreen(environment, parent, id, core::recti(0, 0, screenWidth, screenHeight)) {
-    Type = toElementType(ScreenManager::passingType);
+    // The HUD's type: the screen stack lets input pass screens of it.
+    Type = toElementType(GuiType::Hud);
     const s32 width = screenWidth;
     const s32 height = screenHeight;
     barHeight = static_cast<s32>(std::round(f32(height) / 720.0f * 64.0f));
@@ -48,7 +51,8 @@ GUICutscene::GUICutscene(gui::IGUIEnvironment* environment, gui::IGUIElement* pa
 
     const f32 r = f32(height) / 720.0f;
     const s32 s = static_cast<s32>(std::round(52.0f * r));
-    const bool safeArea = screenManager && screenManager->Overscan;
+    const auto& overscan = cameraServices().screens.overscan;
+    const bool safeArea = overscan && overscan();
     const s32 marginX = safeArea ? static_cast<s32>(0.05f * f32(width)) : 0;
     const s32 marginY = safeArea ? static_cast<s32>(0.05f * f32(height)) : 0;
     skipPrompt = makeOverlayImage(environment, this,
@@ -148,7 +152,7 @@ void GUICutscene::updateSkipPrompt() {
 
 void GUICutscene::OnPostRender(u32 timeMs) {
     // Frozen while a menu holds the game's input.
-    if (screenManager && !screenManager->isInputAllowed())
+    if (!camera::isGameInputAllowed())
         return;
     applyBarLayout(frameStopwatch ? frameStopwatch->delta() : 0.0f);
     updateSkipPrompt();

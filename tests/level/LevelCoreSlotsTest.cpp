@@ -1,7 +1,6 @@
 #include "LevelTestSupport.h"
 
 #include "level/LevelHooks.h"
-#include "level/LevelShellHooks.h"
 #include "level/ResourceCaches.h"
 #include "level/SaveManager.h"
 #include "render/SpriteAnimation.h"
@@ -22,14 +21,13 @@ namespace {
 
 // The level manager as the shell makes and drives it (the fixture's), answering the
 // program-wide queries through core's slots; the GUI's and the input's level slots.
-class LevelShellHooksTest : public test::LevelFixture {
+class LevelCoreSlotsTest : public test::LevelFixture {
 protected:
     void SetUp() override {
         LevelFixture::SetUp();
         useTestData();
         std::filesystem::create_directories("Content/Levels");
         std::filesystem::copy_file("PlainLevel.irr", titleBackgroundLevel);
-        registerLevelShellHooks();
         fillCoreSlots();
     }
     void TearDown() override {
@@ -38,7 +36,7 @@ protected:
     }
 };
 
-TEST_F(LevelShellHooksTest, TheNamedLevelLoadsAndTheQueriesFollowTheLevelManager) {
+TEST_F(LevelCoreSlotsTest, TheNamedLevelLoadsAndTheQueriesFollowTheLevelManager) {
     const CoreSlots::Level& level = coreSlots().level;
     ASSERT_TRUE(manager->setCommandLineLevel("TestLevel.irr"));
     ASSERT_TRUE(manager->loadInitialLevel());
@@ -66,7 +64,7 @@ TEST_F(LevelShellHooksTest, TheNamedLevelLoadsAndTheQueriesFollowTheLevelManager
 
 namespace {
 
-TEST_F(LevelShellHooksTest, TheOverlayAnswersTheQueriesOnceALevelEventRan) {
+TEST_F(LevelCoreSlotsTest, TheOverlayAnswersTheQueriesOnceALevelEventRan) {
     const CoreSlots::Level& level = coreSlots().level;
     EXPECT_FALSE(level.isLoadingOverlayBusy());
     levelManager->queueTransition(true, 2, 0.5f, 0.0f, 2);
@@ -79,14 +77,13 @@ TEST_F(LevelShellHooksTest, TheOverlayAnswersTheQueriesOnceALevelEventRan) {
     EXPECT_TRUE(isLoadingOverlayOpaque());
 }
 
-TEST_F(LevelShellHooksTest, SaveManagerIsMadeInTheSaveFolderAndLoaded) {
+TEST_F(LevelCoreSlotsTest, SaveManagerIsMadeInTheSaveFolderAndLoaded) {
     const char* previous = std::getenv("XDG_DATA_HOME");
     const std::string kept = previous ? previous : "";
     ::setenv("XDG_DATA_HOME", temp.file("data").c_str(), 1);
     createSaveManager(device->get()->getFileSystem());
     ASSERT_NE(saveManager, nullptr);
     EXPECT_EQ(saveManager->getFolder(), temp.file("data") + "/Paddlestone");
-    EXPECT_EQ(playerHooks().saves.saveFolder(), saveManager->getFolder());
     saveManager->saveTieCollected(3);
     destroySaveManager();
     EXPECT_EQ(saveManager, nullptr);
