@@ -1,6 +1,7 @@
 #include "screens/ScreenRegistration.h"
 
 #include "characters/CharacterServices.h"
+#include "characters/SuspicionMeter.h"
 #include "core/Globals.h"
 #include "gui/GUIButton.h"
 #include "gui/GUIDebugStats.h"

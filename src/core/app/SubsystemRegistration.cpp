@@ -1,20 +1,28 @@
 #include "core/app/SubsystemRegistration.h"
 
 #include "camera/CameraRegistration.h"
+#include "camera/CameraServices.h"
+#include "characters/CharacterServices.h"
 #include "characters/CharacterRegistration.h"
 #include "core/CoreSlots.h"
 #include "core/Globals.h"
+#include "gui/GuiHooks.h"
 #include "gui/fonts/CGUITTFont.h"
 #include "gui/fonts/FontCache.h"
+#include "level/LevelHooks.h"
 #include "level/LevelManager.h"
 #include "level/SoundObject.h"
+#include "physics/world/PhysicsHooks.h"
 #include "physics/world/PhysicsManager.h"
 #include "physics/world/PhysicsRegistration.h"
 #include "player/InputRegistration.h"
+#include "player/PlayerHooks.h"
 #include "render/RenderRegistration.h"
+#include "render/RenderServices.h"
 #include "screens/ScreenManager.h"
 #include "screens/ScreenRegistration.h"
 #include "triggers/TriggerRegistration.h"
+#include "triggers/TriggerServices.h"
 #include "triggers/actions/TriggerActionRegistration.h"
 
 void fillCoreSlots() {
@@ -74,4 +82,16 @@ void registerGameSubsystems() {
     registerTriggerSubsystem();
     registerTriggerActions();
     registerCameraSubsystem();
+}
+
+void resetGameSubsystemSlots() {
+    resetCoreSlots();
+    resetLevelHooks();
+    resetPlayerHooks();
+    resetGuiHooks();
+    resetRenderServices();
+    resetPhysicsHooks();
+    resetCameraServices();
+    resetCharacterServices();
+    resetTriggerServices();
 }

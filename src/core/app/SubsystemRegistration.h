@@ -11,3 +11,7 @@ void registerGameSubsystems();
 // TrueType fonts come from the GUI's font cache, and the sound manager reaches the level's
 // sound objects. Part of registerGameSubsystems; a test of one subsystem may call it alone.
 void fillCoreSlots();
+
+// Empties every slot table registerGameSubsystems fills (between runs of the game in one
+// process, and after tests).
+void resetGameSubsystemSlots();

@@ -1,18 +1,10 @@
 #include "ShellFixture.h"
 
-#include "camera/CameraServices.h"
-#include "characters/CharacterServices.h"
 #include "core/CoreSlots.h"
 #include "core/GameSettings.h"
 #include "core/Globals.h"
 #include "core/app/SubsystemRegistration.h"
-#include "gui/GuiHooks.h"
-#include "level/LevelHooks.h"
 #include "level/LevelManager.h"
-#include "physics/world/PhysicsHooks.h"
-#include "player/PlayerHooks.h"
-#include "render/RenderServices.h"
-#include "triggers/TriggerServices.h"
 
 #include <irrlicht.h>
 
@@ -56,17 +48,7 @@ ShellFixture::~ShellFixture() {
     workingDir.reset();
 }
 
-void ShellFixture::resetAllSlots() {
-    resetCoreSlots();
-    resetLevelHooks();
-    resetPlayerHooks();
-    resetGuiHooks();
-    resetCameraServices();
-    resetCharacterServices();
-    resetTriggerServices();
-    resetRenderServices();
-    resetPhysicsHooks();
-}
+void ShellFixture::resetAllSlots() { resetGameSubsystemSlots(); }
 
 void ShellFixture::writeSettings(const std::function<void()>& adjust) {
     GameSettings* previous = gameSettings;
