@@ -14,7 +14,8 @@
 #include "level/SoundObject.h"
 #include "platform/audio/EventSystem.h"
 #include "player/InputManager.h"
-#include "screens/ScreenManager.h"
+#include "physics/world/PhysicsManager.h"
+#include "screens//ScreenManager.h"
 #include "screens/menus/GUIDialogScreen.h"
 #include "screens/menus/GUIPauseScreen.h"
 
@@ -30,20 +31,18 @@ class PauseScreenTest : public guitest::GuiFixture {
 protected:
     void SetUp() override {
         guitest::GuiFixture::SetUp();
-        // The game runs a level (the physics manager is only tested for being there); the
-        // pause key is Escape at the input manager.
-        physicsManager = reinterpret_cast<PhysicsManager*>(this);
+        // The game runs a level (an empty physics manager: the input reads its fixed step);
+        // the pause key is Escape at the input manager.
+        physics = std::make_unique<PhysicsManager>();
+        physicsManager = physics.get();
         coreSlots().physics.isSimulationActive = [] { return true; };
         useInput();
-        save = std::make_unique<SaveManager>(device->getFileSystem(), saves.file("save"));
-        saveManager = save.get();
         pause = new GUIPauseScreen(nullptr, environment, core::recti(0, 0, screenWidth, screenHeight));
         pause->drop();
     }
     void TearDown() override {
         physicsManager = nullptr;
-        saveManager = nullptr;
-        save.reset();
+        physics.reset();
         GuiFixture::TearDown();
     }
     void runFrames(int frames = 12) {
@@ -92,7 +91,7 @@ protected:
     }
 
     GUIPauseScreen* pause = nullptr;
-    std::unique_ptr<SaveManager> save;
+    std::unique_ptr<PhysicsManager> physics;
 };
 
 TEST_F(PauseScreenTest, StandsHiddenWithItsRows) {

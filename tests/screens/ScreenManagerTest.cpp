@@ -15,7 +15,8 @@
 #include "player/devices/KeyboardDevice.h"
 #include "gui/fonts/FontCache.h"
 #include "gui/GUIDebugStats.h"
-#include "screens/ScreenManager.h"
+#include "physics/world/PhysicsManager.h"
+#include "screens//ScreenManager.h"
 #include "camera/GUICutscene.h"
 #include "gui/hud/GUIHud.h"
 #include "screens/menus/GUIPauseScreen.h"
@@ -79,12 +80,14 @@ protected:
     TestScreen* makePause() { return makeScreen(ScreenManager::pauseScreenId); }
     void TearDown() override {
         physicsManager = nullptr;
+        physics.reset();
         GuiFixture::TearDown();
     }
-    // The game runs a level (the physics manager is only tested for being there), and the
-    // pause key (Escape) comes through the input manager.
+    // The game runs a level (an empty physics manager: the input reads its fixed step), and
+    // the pause key (Escape) comes through the input manager.
     void usePauseKey() {
-        physicsManager = reinterpret_cast<PhysicsManager*>(this);
+        physics = std::make_unique<PhysicsManager>();
+        physicsManager = physics.get();
         coreSlots().physics.isSimulationActive = [] { return true; };
         useInput();
     }
@@ -95,6 +98,7 @@ protected:
         if (!down)
             inputManager->endFrame();
     }
+    std::unique_ptr<PhysicsManager> physics;
     bool inTree(gui::IGUIElement* element) {
         for (gui::IGUIElement* child : root()->getChildren())
             if (child == element)
