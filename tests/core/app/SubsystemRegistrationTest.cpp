@@ -1,0 +1,191 @@
+// The game's registration fills every slot by which a lower layer calls up: a slot left empty
+// fails silently in the running game, while a test that fills it itself would still pass.
+#include "camera/CameraServices.h"
+#include "characters/CharacterServices.h"
+#include "core/CoreSlots.h"
+#include "core/app/SubsystemRegistration.h"
+#include "gui/GuiHooks.h"
+#include "level/LevelHooks.h"
+#include "physics/world/PhysicsHooks.h"
+#include "player/LimbControl.h"
+#include "player/PlayerHooks.h"
+#include "render/RenderServices.h"
+#include "triggers/TriggerServices.h"
+
+#include <gtest/gtest.h>
+
+#include <set>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace {
+
+// Only a player body could answer these: the game places none in the player list.
+const std::set<std::string> playerBodySlots = {
+    "limb.updateSoundPosition",
+    "limb.findClosestPoint",
+};
+
+class SubsystemRegistrationTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        resetGameSubsystemSlots();
+        limbHooks() = LimbHooks{};
+        registerGameSubsystems();
+    }
+    void TearDown() override {
+        resetGameSubsystemSlots();
+        limbHooks() = LimbHooks{};
+    }
+};
+
+#define SLOT(expr) std::pair<std::string, bool>(#expr, static_cast<bool>(expr))
+
+TEST_F(SubsystemRegistrationTest, EverySlotIsFilledExceptThoseOnlyAPlayerBodyCouldFill) {
+    const CoreSlots& core = coreSlots();
+    const LevelHookTable& level = levelHooks();
+    const GuiHooks& gui = guiHooks();
+    const PhysicsHookTable& physics = physicsHooks();
+    const TriggerServiceTable& triggers = triggerServices();
+    const CameraServices& camera = cameraServices();
+    const RenderServices& render = renderServices();
+    const CharacterServiceTable& characters = characterServices();
+    const PlayerHooks& player = playerHooks();
+    const LimbHooks& limb = limbHooks();
+    const std::vector<std::pair<std::string, bool>> slots = {
+        SLOT(core.physics.isSimulationActive),
+        SLOT(core.screens.isInputAllowed),
+        SLOT(core.screens.isGameUpdateAllowed),
+        SLOT(core.screens.topScreenKeepsTimerRunning),
+        SLOT(core.screens.overlayBlend),
+        SLOT(core.screens.isStackActive),
+        SLOT(core.screens.isPauseScreenVisible),
+        SLOT(core.level.isSuspended),
+        SLOT(core.level.isLevelLoading),
+        SLOT(core.level.isLoadingOverlayBusy),
+        SLOT(core.level.loadingOverlayTransitionKind),
+        SLOT(core.level.loadingOverlayFadeValue),
+        SLOT(core.level.pauseSoundObject),
+        SLOT(core.level.releaseSoundObjectAudio),
+        SLOT(core.fonts.getCachedFont),
+
+        SLOT(level.physics.resetFrameCounter),
+        SLOT(level.physics.toggleDebugVisualization),
+        SLOT(level.physics.applyLevelSettings),
+        SLOT(level.physics.setSublevelState),
+        SLOT(level.physics.cloneForInstance),
+        SLOT(level.physics.registerInstance),
+        SLOT(level.render.applyLevelSettings),
+        SLOT(level.render.isInstancingEnabled),
+        SLOT(level.render.skipNextScenePass),
+        SLOT(level.render.requestEditorRefresh),
+        SLOT(level.render.loadSpriteAnimation),
+        SLOT(level.render.rebuildTextMesh),
+        SLOT(level.camera.applyLevelSettings),
+        SLOT(level.triggers.startLevelInfoEvents),
+        SLOT(level.triggers.setCheckpointActive),
+        SLOT(level.triggers.getCheckpointSpawn),
+        SLOT(level.characters.makeProfile),
+        SLOT(level.characters.resetSuspicion),
+        SLOT(level.characters.updateSuspicion),
+        SLOT(level.characters.reduceSuspicion),
+        SLOT(level.characters.isSuspicionFull),
+        SLOT(level.players.getSuspicionRecord),
+        SLOT(level.gui.drawLoadingOverlay),
+        SLOT(level.gui.playSubtitle),
+        SLOT(level.screens.applyLevelSettings),
+        SLOT(level.screens.maintainWorkshopZip),
+        SLOT(level.screens.titleLevelLoaded),
+        SLOT(level.screens.getLevelTitle),
+        SLOT(level.screens.renderLoadingFrame),
+        SLOT(level.screens.dismissAllNotifications),
+        SLOT(level.screens.closeAllScreens),
+        SLOT(level.screens.openMainScreen),
+        SLOT(level.screens.showSplash),
+        SLOT(level.screens.clearSubtitleOf),
+        SLOT(level.input.wasKeyPressed),
+        SLOT(level.input.gameOverRumble),
+
+        SLOT(gui.screens.findScreenOf),
+        SLOT(gui.screens.topScreen),
+        SLOT(gui.screens.topScreenFocus),
+        SLOT(gui.screens.isInputAllowed),
+        SLOT(gui.screens.overscanMargin),
+        SLOT(gui.screens.overlayBlend),
+        SLOT(gui.screens.hud),
+        SLOT(gui.screens.pausePanel),
+        SLOT(gui.screens.notificationQueueHead),
+        SLOT(gui.screens.setCaptureInput),
+        SLOT(gui.screens.capturedInput),
+        SLOT(gui.menus.createMainScreen),
+        SLOT(gui.menus.showCalibrationPreview),
+        SLOT(gui.camera.menuCamera),
+        SLOT(gui.camera.setCameraOffset),
+        SLOT(gui.suspicion.shown),
+        SLOT(gui.suspicion.addSplat),
+
+        SLOT(physics.triggers.onObjectEnter),
+        SLOT(physics.triggers.onObjectLeave),
+        SLOT(physics.characters.addSuspicion),
+        SLOT(physics.characters.getSuspicionValues),
+        SLOT(physics.characters.onCharacterStruck),
+        SLOT(physics.characters.onControllerShapeHit),
+        SLOT(physics.characters.enableAnimators),
+        SLOT(physics.cameras.startCutscene),
+        SLOT(physics.cameras.cutsceneFinishedListeners),
+        SLOT(physics.screens.handleDebugKeys),
+        SLOT(physics.screens.catchUpUpdate),
+
+        SLOT(triggers.screens.isGameHeld),
+        SLOT(triggers.screens.objectiveCenter),
+        SLOT(triggers.screens.setLevelTimerShown),
+        SLOT(triggers.screens.notificationLayer),
+        SLOT(triggers.screens.notificationByName),
+        SLOT(triggers.screens.notificationByPath),
+        SLOT(triggers.screens.showNotification),
+        SLOT(triggers.screens.dismissNotification),
+        SLOT(triggers.screens.isListedLevel),
+
+        SLOT(camera.screens.startCrossfade),
+        SLOT(camera.screens.isInputAllowed),
+        SLOT(camera.screens.cutsceneScreen),
+        SLOT(camera.screens.overscan),
+
+        SLOT(render.cameras.viewportCamera),
+        SLOT(render.screens.renderLoadingFrame),
+        SLOT(render.fonts.addTrueTypeText),
+
+        SLOT(characters.screens.addSplat),
+        SLOT(characters.screens.drawsGui),
+        SLOT(characters.screens.cutsceneBarsShown),
+
+        SLOT(player.screens.getTopScreenFocus),
+        SLOT(player.screens.activeScreenState),
+
+        SLOT(limb.updateSoundPosition),
+        SLOT(limb.findClosestPoint),
+    };
+    for (const auto& [name, filled] : slots) {
+        const bool bodyOnly = playerBodySlots.count(name) > 0;
+        EXPECT_EQ(filled, !bodyOnly) << name << (bodyOnly ? " is filled, yet listed as a player body's" : " is empty");
+    }
+}
+
+#undef SLOT
+
+// Emptied, every table answers its defaults again (the next run of the game registers afresh).
+TEST_F(SubsystemRegistrationTest, ResetEmptiesEveryTable) {
+    resetGameSubsystemSlots();
+    EXPECT_FALSE(coreSlots().screens.isInputAllowed);
+    EXPECT_FALSE(levelHooks().screens.closeAllScreens);
+    EXPECT_FALSE(guiHooks().screens.topScreen);
+    EXPECT_FALSE(physicsHooks().triggers.onObjectEnter);
+    EXPECT_FALSE(triggerServices().screens.isGameHeld);
+    EXPECT_FALSE(cameraServices().screens.cutsceneScreen);
+    EXPECT_FALSE(renderServices().fonts.addTrueTypeText);
+    EXPECT_FALSE(characterServices().screens.addSplat);
+    EXPECT_FALSE(playerHooks().screens.getTopScreenFocus);
+}
+
+} // namespace
