@@ -42,6 +42,9 @@ count_ctest() {
 log=$(mktemp)
 trap 'rm -f "$log"' EXIT
 
+# Every include runs down the layers (docs/architecture.md).
+tools/check-layers.sh || { failed=$((failed + 1)); status=1; }
+
 # What the unity batches and precompiled headers would hide: each changed source alone.
 phase_start=$SECONDS
 tools/check-standalone.sh "$build-standalone" || { failed=$((failed + 1)); status=1; }
