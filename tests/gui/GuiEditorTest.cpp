@@ -1,6 +1,7 @@
 // The GUI editor: picking, moving on the grid, resizing, nudging, grid and attribute rules,
 // saving a moved layout, and copy and paste of an element tree through the clipboard.
 #include "GuiFixture.h"
+#include "core/Globals.h"
 
 #include "gui/GUIElementFactory.h"
 #include "gui/GUIImage.h"
