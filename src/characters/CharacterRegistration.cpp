@@ -61,4 +61,10 @@ void registerCharacters() {
     };
     // A physics object's ended mesh animation starts the animators it names.
     physics.enableAnimators = enableAnimatorsByID;
+    physics.setAnimatorEnabled = [](irr::scene::ISceneNodeAnimator* animator, bool enabled) {
+        AnimatorBase* own = asGameAnimator(animator);
+        if (own)
+            own->setEnabled(enabled);
+        return own != nullptr;
+    };
 }

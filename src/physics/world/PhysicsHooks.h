@@ -54,6 +54,9 @@ struct PhysicsHookTable {
         // The node's animators of the ID start: what an ended mesh animation names to follow
         // it (empty: nothing starts).
         std::function<void(irr::scene::ISceneNode* node, irr::s32 id)> enableAnimators;
+        // Switches one of the game's own animators on or off; false when the animator has no
+        // switch, as the engine's have none (empty: false).
+        std::function<bool(irr::scene::ISceneNodeAnimator* animator, bool enabled)> setAnimatorEnabled;
     } characters;
 
     struct Cameras {
