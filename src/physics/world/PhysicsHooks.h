@@ -52,9 +52,9 @@ struct PhysicsHookTable {
         std::function<void(void* character, phys::Shape* shape, phys::RigidActor* actor,
                            const irr::core::vector3df& position)>
             onControllerShapeHit;
-        // A character's controller ran into a shape: whether the character walks, with the walk vector its walking keeps and
-        // its push value, by which it pushes a free object aside (empty: false, nothing is
-        // pushed).
+        // A character's controller ran into a shape: whether the character walks, with the
+        // walk vector its walking keeps and its push value, by which it pushes a free object
+        // aside (empty: false, nothing is pushed).
         std::function<bool(void* character, irr::core::vector3df& walkVector, irr::f32& pushValue)> walkingPush;
         // Two characters' controllers met (this controller's character, then the other's):
         // of two stopped characters, one that was walking walks on (empty: both stay).
