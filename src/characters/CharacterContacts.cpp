@@ -1,5 +1,6 @@
 // What happens when a physics object strikes a character: a thrown or held object that
-// hits hard enough raises suspicion by the character type's rule, and the character reacts.
+// hits hard enough raises suspicion by the character type's rule, and the character reacts;
+// a walking character pushes what its controller meets, and of two that stand, one walks on.
 #include "characters/CharacterContacts.h"
 
 #include "characters/CharacterObject.h"
@@ -121,10 +122,35 @@ void onCharacterRanInto(CharacterObject* character, phys::Shape* shape, phys::Ri
         return;
     PhysicsObject* object = asPhysicsObject(record->physicsObject);
     phys::RigidDynamic* dynamic = actor ? actor->asRigidDynamic() : nullptr;
-    if (!object || !dynamic)
+    // Only a thrown or held object strikes; whatever else the capsule touches is no strike
+    // (a free object is pushed aside by the physics dispatch).
+    if (!object || !dynamic || object->getPhysicsState() == PhysicsState::Kinematic ||
+        (!object->thrown && object->holdCount == 0))
         return;
     // The controller meets the object before the step solves the contact: its speed is the
     // speed it came in with.
     const phys::Vec3 v = dynamic->getLinearVelocity();
     reactToStrike(*object, *character, std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z), &position);
+}
+
+bool walkingPush(const CharacterObject* character, core::vector3df& walkVector, f32& pushValue) {
+    if (!character || character->stateMachine().current != walkingState())
+        return false;
+    walkVector = character->Direction;
+    pushValue = character->pushSpeed;
+    return true;
+}
+
+void onCharactersMet(CharacterObject* own, CharacterObject* other) {
+    if (!own || !other)
+        return;
+    CharacterStateMachine& mine = own->stateMachine();
+    CharacterStateMachine& theirs = other->stateMachine();
+    if (mine.current != stoppedState() || theirs.current != stoppedState())
+        return;
+    // Set directly, without the change procedure: the one that meant to walk just goes on.
+    if (mine.global != stoppedState())
+        mine.current = walkingState();
+    else if (theirs.global != stoppedState())
+        theirs.current = walkingState();
 }

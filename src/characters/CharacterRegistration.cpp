@@ -59,6 +59,18 @@ void registerCharacters() {
                                       const irr::core::vector3df& position) {
         onCharacterRanInto(static_cast<CharacterObject*>(character), shape, actor, position);
     };
+    physics.walkingPush = [](void* character, irr::core::vector3df& walkVector, irr::f32& pushValue) {
+        return walkingPush(static_cast<const CharacterObject*>(character), walkVector, pushValue);
+    };
+    physics.onControllersMet = [](void* character, void* other) {
+        onCharactersMet(static_cast<CharacterObject*>(character), static_cast<CharacterObject*>(other));
+    };
     // A physics object's ended mesh animation starts the animators it names.
     physics.enableAnimators = enableAnimatorsByID;
+    physics.setAnimatorEnabled = [](irr::scene::ISceneNodeAnimator* animator, bool enabled) {
+        AnimatorBase* own = asGameAnimator(animator);
+        if (own)
+            own->setEnabled(enabled);
+        return own != nullptr;
+    };
 }

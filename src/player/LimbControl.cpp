@@ -93,11 +93,6 @@ phys::Shape* matchingShape(PhysicsObject* from, phys::Shape* shape, PhysicsObjec
 
 } // namespace
 
-LimbHooks& limbHooks() {
-    static LimbHooks hooks;
-    return hooks;
-}
-
 void setLimbsControlEnabled(LimbStateSet& limbs, bool enabled) {
     LimbState* first = limbs.controlled[0];
     LimbState* second = limbs.controlled[1];
@@ -196,9 +191,12 @@ void grabObject(LimbState& limb, phys::Joint* joint, phys::RigidDynamic* contact
         limb.firstGrabbedBody = contactBody;
     PhysicsObject* touched = limb.touchedObject;
     if (isHoldableKind(touched)) {
-        limb.heldObject = touched;
-        if (limbHooks().updateSoundPosition)
-            limbHooks().updateSoundPosition(touched, true, limb.grabPoint);
+        // One hand is one hold however many of its links join the object: the object is
+        // told once here and once at the release.
+        if (limb.heldObject != touched) {
+            limb.heldObject = touched;
+            touched->notifyGrab(true, limb.grabPoint);
+        }
         if (!touched->CanHangFrom) {
             stiffenLinks(limb);
             if (limb.side == 0) {
@@ -230,8 +228,7 @@ bool updateLimbGrabJoints(LimbState& limb) {
         if (limb.touchedObject->getType() != typeId("apsx")) {
             vector3df closest;
             irr::f32 distance = 0.0f;
-            if (limbHooks().findClosestPoint &&
-                limbHooks().findClosestPoint(limb.touchedObject, limb.grabPoint, closest, distance)) {
+            if (limb.touchedObject->findSurfacePoint(limb.grabPoint, closest, distance)) {
                 if (distance > 0.2f && limb.tipBody) {
                     phys::Transform pose = limb.tipBody->getGlobalPose();
                     pose.p = toPhys(closest);
@@ -327,8 +324,8 @@ bool setLimbGrabState(LimbState& limb, bool throwIt, bool reset) {
         if (PlayerControls* controls = getLimbPlayerControls(limb))
             controls->addRumble(limb.side == 1 ? 0.2f : 0.0f, limb.side == 1 ? 0.0f : 0.2f, 0.1f, 0.0f);
     }
-    if (limb.heldObject && limbHooks().updateSoundPosition)
-        limbHooks().updateSoundPosition(limb.heldObject, false, vector3df());
+    if (limb.heldObject)
+        limb.heldObject->notifyGrab(false, vector3df());
     limb.holding = false;
     limb.heldObject = nullptr;
     return !limb.grabArmed;

@@ -2,7 +2,6 @@
 
 #include "phys/Phys.h"
 
-#include <functional>
 #include <irrlicht.h>
 #include <list>
 #include <vector>
@@ -79,16 +78,6 @@ struct LimbStateSet {
     // A grab was forced on the set's limb (the Tentaro Controls action).
     bool grabForced = false;
 };
-
-// The physics object's services the limb helpers need that it does not offer yet. Each
-// empty slot answers its default: no sound, no closest point.
-struct LimbHooks {
-    // updateSoundPosition: true with the grab point on a grab, false and (0, 0, 0) on a release.
-    std::function<void(PhysicsObject*, bool, const irr::core::vector3df&)> updateSoundPosition;
-    // The closest point of the object's shapes to the point; false when none is found.
-    std::function<bool(PhysicsObject*, const irr::core::vector3df&, irr::core::vector3df&, irr::f32&)> findClosestPoint;
-};
-LimbHooks& limbHooks();
 
 // Stiff and soft linear limits of the link joints.
 constexpr irr::f32 limbStiffSpring = 30000.0f;

@@ -2,6 +2,7 @@
 // each type's motion at chosen times.
 #include "AnimatorFixture.h"
 
+#include "characters/CharacterRegistration.h"
 #include "characters/animators/AnimatorFactory.h"
 #include "characters/animators/AppearanceAnimators.h"
 #include "characters/animators/BoneAnimators.h"
@@ -11,7 +12,10 @@
 #include "core/Globals.h"
 #include "level/SplineObject.h"
 #include "level/VariableObject.h"
+#include "phys/RigidBody.h"
 #include "physics/objects/PhysicsObjectSettings.h"
+#include "physics/world/PhysicsHooks.h"
+#include "physics/world/PhysicsManager.h"
 #include "render/BillboardObject.h"
 #include "render/DrawnObjects.h"
 
@@ -423,6 +427,42 @@ TEST_F(AnimatorTest, ObjectsFollowOtherObjectsSplinesAndForces) {
     run(PhysicsManager::fixedStepSize, 30);
     EXPECT_GT(pushed->getAbsolutePosition().Y, 6.0f) << "pushed up against gravity";
     EXPECT_NEAR(held->getAbsolutePosition().Y, 5.0f, 1e-4f) << "a kinematic object takes no force";
+}
+
+// A platform knocked loose: its motion animators are switched off, not dropped, so an enable
+// by ID finds them again; the engine's own, which have no switch, leave the node. The
+// characters' registration supplies both calls, as in the game.
+TEST_F(AnimatorTest, ABodyTurningDynamicSwitchesItsMotionAnimatorsOffAndKeepsThem) {
+    registerCharacters();
+    PhysicsObject* platform = addBox("Kinematic", {0, 5, 0});
+    AnimatorBase* mover = makeAnimator("moveStraight", platform, [](Attributes* a) {
+        a->addInt("ID", 4);
+        a->addVector3d("End", {10, 5, 0});
+        a->addInt("TimeForWay", 10000);
+    });
+    AnimatorBase* tint = makeAnimator("animateColor", platform, [](Attributes* a) { a->addInt("ID", 4); });
+    scene::ISceneNodeAnimator* engineMover = smgr()->createFlyCircleAnimator({0, 5, 0}, 3.0f);
+    platform->addAnimator(engineMover);
+    engineMover->drop();
+    run(PhysicsManager::fixedStepSize, 3);
+    ASSERT_TRUE(mover->isEnabled());
+
+    platform->setKinematic(false);
+    phys::RigidDynamic* body = platform->getDynamicActor();
+    ASSERT_NE(body, nullptr);
+    for (int i = 0; i < 60 && body->isKinematic(); ++i)
+        frame(PhysicsManager::fixedStepSize);
+    ASSERT_FALSE(body->isKinematic()) << "the body turned dynamic";
+    EXPECT_EQ(findAnimatorsByID(platform, 4).size(), 2u) << "both game animators stay";
+    EXPECT_FALSE(mover->isEnabled()) << "the motion animator is off";
+    EXPECT_TRUE(tint->isEnabled()) << "a colour animator moves nothing";
+    bool engineMoverStays = false;
+    for (scene::ISceneNodeAnimator* animator : platform->getAnimators())
+        engineMoverStays = engineMoverStays || animator == engineMover;
+    EXPECT_FALSE(engineMoverStays) << "the switchless one left";
+
+    physicsHooks().characters.enableAnimators(platform, 4);
+    EXPECT_TRUE(mover->isEnabled()) << "found again by its ID";
 }
 
 namespace {

@@ -1,10 +1,14 @@
 // Characters on their paths: walking through the controller, arriving (and starting the
 // waypoints' events), turning at corners, stopping at the end, and the movement rules
-// (walk-animation rate, spline progress, looking, guarding, the player in the way).
+// (walk-animation rate, spline progress, looking, guarding, the player in the way); what a
+// character's controller meets (another character, a free or a kinematic object); and the
+// profile's ranges that animateFrame plays.
 #include "CharacterWorldFixture.h"
 
 #include "characters/CharacterStates.h"
+#include "characters/CharacterProfile.h"
 #include "characters/SuspicionRules.h"
+#include "characters/animators/AppearanceAnimators.h"
 #include "characters/VisionCone.h"
 #include "core/Globals.h"
 #include "triggers/TriggerAction.h"
@@ -13,6 +17,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
+#include <vector>
 
 using namespace irr;
 
@@ -279,6 +285,164 @@ TEST_F(CharacterWalkTest, ATalkingCharacterShowsItsLipLoop) {
     EXPECT_TRUE(c->getLipLoopNode()->isVisible());
     const core::vector3df lip = c->getLipLoopNode()->getJointNode("headBaseJt")->getPosition();
     EXPECT_EQ(c->getMeshNode()->getJointNode("headBaseJt")->getPosition(), lip);
+}
+
+} // namespace
+
+namespace {
+
+// What a character's controller meets while it moves, as the physics dispatch reports it
+// through the characters' registration.
+class CharacterMeetingTest : public CharacterWorldFixture {
+protected:
+    // A box standing on the floor at (x, z) in the state; thrown when told.
+    PhysicsObject* addCrate(f32 x, f32 z, const char* state, bool turnsDynamicOnTouch = false) {
+        return makeObject([&](io::IAttributes* a) {
+            a->addVector3d("Position", core::vector3df(x, 1.0f, z));
+            a->addEnum("BoundType", "Box", boundTypeNames);
+            a->addVector3d("BoxExtents", core::vector3df(2.0f, 2.0f, 2.0f));
+            a->addEnum("PhysicsState", state, physicsStateNames);
+            a->addBool("TurnDynamicOnTouch", turnsDynamicOnTouch);
+        });
+    }
+    // The push on the body queued by the controller's move, or null.
+    const QueuedForce* pushedBy(CharacterObject* character, const core::vector3df& move, PhysicsObject* object) const {
+        const std::size_t before = physicsManager->getContinuousForces().size();
+        character->moveController(move);
+        const std::vector<QueuedForce>& forces = physicsManager->getContinuousForces();
+        for (std::size_t i = before; i < forces.size(); ++i)
+            if (forces[i].actor == object->getDynamicActor())
+                return &forces[i];
+        return nullptr;
+    }
+};
+
+TEST_F(CharacterMeetingTest, OfTwoStoppedCharactersWhoseCapsulesMeetTheOneMeaningToWalkWalksOn) {
+    addPath(10, {{0, 0, 0}, {0, 0, -30}});
+    struct Row {
+        CharacterBehaviourState* otherCurrent;
+        CharacterBehaviourState* ownGlobal;
+        CharacterBehaviourState* otherGlobal;
+        s32 ownAfter, otherAfter;
+        const char* what;
+    };
+    const Row rows[] = {
+        {stoppedState(), walkingState(), stoppedState(), CharacterStateId::Walking, CharacterStateId::Stopped,
+         "the mover meant to walk"},
+        {stoppedState(), stoppedState(), walkingState(), CharacterStateId::Stopped, CharacterStateId::Walking,
+         "the one met meant to walk"},
+        {stoppedState(), walkingState(), walkingState(), CharacterStateId::Walking, CharacterStateId::Stopped,
+         "both meant to: the mover goes first"},
+        {stoppedState(), stoppedState(), stoppedState(), CharacterStateId::Stopped, CharacterStateId::Stopped,
+         "neither meant to"},
+        {walkingState(), walkingState(), walkingState(), CharacterStateId::Stopped, CharacterStateId::Walking,
+         "the one met walks already"},
+    };
+    f32 x = 0.0f;
+    for (const Row& row : rows) {
+        CharacterObject* own = addCharacter(x, 0, 10);
+        CharacterObject* other = addCharacter(x + 5.0f, 0, 10);
+        x += 20.0f;
+        ASSERT_NE(own->getController(), nullptr);
+        ASSERT_NE(other->getController(), nullptr);
+        own->stateMachine().current = stoppedState();
+        own->stateMachine().global = row.ownGlobal;
+        other->stateMachine().current = row.otherCurrent;
+        other->stateMachine().global = row.otherGlobal;
+        const f32 startX = own->getControllerPosition().X;
+        own->moveController({4.0f, 0.0f, 0.0f});
+        EXPECT_GT(own->getControllerPosition().X, startX + 0.5f);
+        EXPECT_LT(own->getControllerPosition().X, other->getControllerPosition().X - 2.9f) << "the capsules met";
+        EXPECT_EQ(stateOf(own), row.ownAfter) << row.what;
+        EXPECT_EQ(stateOf(other), row.otherAfter) << row.what;
+    }
+}
+
+TEST_F(CharacterMeetingTest, AWalkingCharacterPushesAFreeObjectAsideAndReactsToNoTouch) {
+    addPlayer({0, 0, 40});
+    addPath(10, {{0, 0, 0}, {30, 0, 0}});
+    CharacterObject* c = addCharacter(0, 0, 10);
+    PhysicsObject* crate = addCrate(5.0f, 0.0f, "Dynamic");
+    for (int i = 0; i < 60 && c->Direction.getLengthSQ() == 0.0f; ++i)
+        frame(PhysicsManager::fixedStepSize);
+    ASSERT_EQ(stateOf(c), CharacterStateId::Walking);
+    ASSERT_GT(c->Direction.X, 0.99f) << "it walks toward +X";
+
+    const QueuedForce* push = pushedBy(c, {3.0f, 0.0f, 0.0f}, crate);
+    ASSERT_NE(push, nullptr) << "the crate is pushed";
+    EXPECT_NEAR(push->vector.x, 900.0f, 1.0f) << "push value 3 x 0.3 x 1000 along the walk";
+    EXPECT_NEAR(push->vector.z, 0.0f, 1.0f);
+    EXPECT_EQ(stateOf(c), CharacterStateId::Walking) << "a touch is no strike";
+
+    struct Case {
+        bool walking, thrown;
+        const char* what;
+    } const cases[] = {{false, false, "a standing character pushes nothing"},
+                       {true, true, "a thrown object is the contact dispatch's to judge"}};
+    for (const Case& each : cases) {
+        c->teleport({0.0f, 3.2f, 0.0f}, {});
+        crate->teleport({5.0f, 1.0f, 0.0f});
+        c->stateMachine().current = each.walking ? walkingState() : stoppedState();
+        crate->thrown = each.thrown;
+        EXPECT_EQ(pushedBy(c, {3.0f, 0.0f, 0.0f}, crate), nullptr) << each.what;
+    }
+    EXPECT_FLOAT_EQ(manager->getPlayerSuspicion(0)->pendingValue, 0.0f);
+}
+
+TEST_F(CharacterMeetingTest, AKinematicObjectMetByAController) {
+    addPlayer({0, 0, 40});
+    addPath(10, {{0, 0, 0}, {30, 0, 0}});
+    CharacterObject* c = addCharacter(0, 0, 10);
+    PhysicsObject* platform = addCrate(5.0f, 0.0f, "Kinematic", true);
+    c->stateMachine().current = walkingState();
+    c->Direction.set(1.0f, 0.0f, 0.0f);
+    EXPECT_EQ(pushedBy(c, {3.0f, 0.0f, 0.0f}, platform), nullptr) << "a kinematic object takes no push";
+    EXPECT_LT(c->getControllerPosition().X, 3.0f) << "the platform stopped the capsule";
+    frames(3);
+    EXPECT_EQ(platform->getPhysicsState(), PhysicsState::Kinematic) << "a controller's touch turns nothing dynamic";
+}
+
+} // namespace
+
+namespace {
+
+using CharacterAnimatorTest = CharacterWorldFixture;
+
+// animateFrame on a character takes the range of the named animation from the character's
+// profile, which the profile cache made through the characters' registration.
+TEST_F(CharacterAnimatorTest, AnimateFrameTakesANamedRangeFromTheCharactersProfile) {
+    CharacterObject* c = addCharacter(0, 0, 0);
+    ASSERT_NE(c->getProfile(), nullptr);
+    scene::IAnimatedMeshSceneNode* mesh = c->getMeshNode();
+    ASSERT_NE(mesh, nullptr);
+    const std::pair<s32, s32> walking = c->getProfile()->findAnimation("WalkingDefault");
+    ASSERT_NE(walking.second, 0);
+    struct Row {
+        const char* name;
+        s32 start, end;
+        s32 expectedStart, expectedEnd;
+        const char* what;
+    } const rows[] = {
+        {"WalkingDefault", 1, 5, walking.first, walking.second, "the profile's range, not the frames"},
+        {"NoSuchAnimation", 1, 5, 20, 30, "a name the profile lacks changes nothing"},
+        {"", 1, 5, 1, 5, "no name: the frames"},
+        {"W", 2, 6, 2, 6, "a one-letter name counts as none"},
+    };
+    for (const Row& row : rows) {
+        mesh->setFrameLoop(20, 30);
+        auto* animator = new AnimateFrameAnimator();
+        io::IAttributes* a = newAttributes();
+        a->addBool("Enabled", true);
+        a->addString("CharAnimationName", row.name);
+        a->addInt("StartFrame", row.start);
+        a->addInt("EndFrame", row.end);
+        animator->deserializeAttributes(a);
+        a->drop();
+        animator->animateNode(c, 0);
+        animator->drop();
+        EXPECT_EQ(mesh->getStartFrame(), row.expectedStart) << row.what;
+        EXPECT_EQ(mesh->getEndFrame(), row.expectedEnd) << row.what;
+    }
 }
 
 } // namespace

@@ -9,6 +9,7 @@
 #include "core/CoreSlots.h"
 #include "level/InstancedObject.h"
 #include "level/LevelHooks.h"
+#include "phys/Scene.h"
 #include "render/DrawnObjects.h"
 
 using namespace irr;
@@ -143,6 +144,10 @@ TEST_F(PhysicsInstancesTest, ReloadingAMeshKeepsTheNodePlaceAndFrameLoopWithoutL
 TEST_F(PhysicsInstancesTest, DebugLinesAreCapturedWhenAStepStartsOnlyWithACameraManager) {
     makeSource();
     physics->toggleDebugVisualization();
+    const phys::Scene* scene = physics->getScene();
+    EXPECT_FLOAT_EQ(scene->getVisualizationParameter(phys::VisualizationParameter::Scale), 5.0f)
+        << "the tolerance length itself";
+    EXPECT_FLOAT_EQ(scene->getVisualizationParameter(phys::VisualizationParameter::CollisionShapes), 1.0f);
     physics->beginStep();
     physics->endStep();
     EXPECT_EQ(physics->getDebugLineCount(), 0u) << "no camera manager: nothing captured";
@@ -156,6 +161,8 @@ TEST_F(PhysicsInstancesTest, DebugLinesAreCapturedWhenAStepStartsOnlyWithACamera
     ASSERT_EQ(physics->getDebugBlockCount(), 1u);
     EXPECT_EQ(physics->getDebugVertices(0).size(), 60000u) << "a whole block of 30,000 lines";
     physics->toggleDebugVisualization();
+    EXPECT_FLOAT_EQ(scene->getVisualizationParameter(phys::VisualizationParameter::CollisionShapes), 0.0f);
+    EXPECT_FLOAT_EQ(scene->getVisualizationParameter(phys::VisualizationParameter::Scale), 5.0f) << "the scale stays";
     physics->drawDebug(); // off: draws nothing, and nothing fails without a device
 }
 

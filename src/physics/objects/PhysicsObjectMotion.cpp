@@ -5,6 +5,7 @@
 #include "physics/objects/PhysicsObject.h"
 #include "physics/joints/JointObject.h"
 
+#include "physics/world/PhysicsHooks.h"
 #include "physics/world/PhysicsManager.h"
 
 #include "core/Globals.h"
@@ -194,13 +195,15 @@ void PhysicsObject::applyKinematicChange(bool kinematic) {
         joint->createJoint();
     if (kinematic)
         return;
-    // The motion animators would pull the body back; the engine's animators have no
-    // switch, so they leave the node (the program's own motion animators are not built yet).
-    std::vector<scene::ISceneNodeAnimator*> motion;
+    // The motion animators would pull the body back. The game's own are switched off and
+    // stay on the node, so a later enable by ID or a checkpoint finds them again; the
+    // engine's have no switch, so they leave the node.
+    const auto& setAnimatorEnabled = physicsHooks().characters.setAnimatorEnabled;
+    std::vector<scene::ISceneNodeAnimator*> switchless;
     for (scene::ISceneNodeAnimator* animator : Animators)
-        if (isMotionAnimator(animator->getType()))
-            motion.push_back(animator);
-    for (scene::ISceneNodeAnimator* animator : motion)
+        if (isMotionAnimator(animator->getType()) && !(setAnimatorEnabled && setAnimatorEnabled(animator, false)))
+            switchless.push_back(animator);
+    for (scene::ISceneNodeAnimator* animator : switchless)
         removeAnimator(animator);
     if (getType() == typeId("phsx") && Parent && !isExactlyIdentity(Parent->getAbsoluteTransformation())) {
         IgnoreParentTransform = true;

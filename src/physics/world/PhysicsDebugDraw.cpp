@@ -19,7 +19,7 @@ void PhysicsManager::toggleDebugVisualization() {
     if (!scene)
         return;
     if (debugVisualization) {
-        scene->setVisualizationParameter(phys::VisualizationParameter::Scale, tolerances.length * 5.0f);
+        scene->setVisualizationParameter(phys::VisualizationParameter::Scale, tolerances.length);
         scene->setVisualizationParameter(phys::VisualizationParameter::CollisionShapes, 1.0f);
         scene->setVisualizationParameter(phys::VisualizationParameter::CullBox, 1.0f);
     } else {

@@ -47,13 +47,24 @@ struct PhysicsHookTable {
                            const phys::ContactPair& pair)>
             onCharacterStruck;
         // A character's controller ran into a shape while it moved (the controller's user
-        // data is the character): the same reaction to what it met (empty: nothing).
+        // data is the character): a thrown or held object it met strikes it; a mere touch is
+        // nothing (empty: nothing).
         std::function<void(void* character, phys::Shape* shape, phys::RigidActor* actor,
                            const irr::core::vector3df& position)>
             onControllerShapeHit;
+        // A character's controller ran into a shape: whether the character walks, with the
+        // walk vector its walking keeps and its push value, by which it pushes a free object
+        // aside (empty: false, nothing is pushed).
+        std::function<bool(void* character, irr::core::vector3df& walkVector, irr::f32& pushValue)> walkingPush;
+        // Two characters' controllers met (this controller's character, then the other's):
+        // of two stopped characters, one that was walking walks on (empty: both stay).
+        std::function<void(void* character, void* other)> onControllersMet;
         // The node's animators of the ID start: what an ended mesh animation names to follow
         // it (empty: nothing starts).
         std::function<void(irr::scene::ISceneNode* node, irr::s32 id)> enableAnimators;
+        // Switches one of the game's own animators on or off; false when the animator has no
+        // switch, as the engine's have none (empty: false).
+        std::function<bool(irr::scene::ISceneNodeAnimator* animator, bool enabled)> setAnimatorEnabled;
     } characters;
 
     struct Cameras {

@@ -83,6 +83,7 @@ void PhysicsCallbacks::onSleep(phys::Actor**, uint32_t) {}
 #include "physics/objects/PhysicsObject.h"
 #include "physics/world/PhysicsHooks.h"
 #include "physics/world/PhysicsUserData.h"
+#include "core/Globals.h"
 
 namespace {
 
@@ -337,16 +338,44 @@ void PhysicsCallbacks::onTrigger(phys::TriggerPair* pairs, uint32_t count) {
 }
 
 void PhysicsCallbacks::onShapeHit(const phys::ControllerShapeHit& hit) {
-    // Pushing objects needs the player's suspicion record; without player 0 nothing is
-    // pushed. What strikes the character is its subsystem's to judge.
-    if (const auto& struck = physicsHooks().characters.onControllerShapeHit; struck && hit.controller)
+    // A thrown or held object the controller met strikes the character (its subsystem
+    // judges the strike); a free object is pushed out of a walking character's way.
+    if (playerCount() == 0 || !getPlayer(0) || !hit.controller || !hit.shape || !hit.actor)
+        return;
+    if (const auto& struck = physicsHooks().characters.onControllerShapeHit)
         struck(hit.controller->getUserData(), hit.shape, hit.actor,
                {static_cast<irr::f32>(hit.worldPos.x), static_cast<irr::f32>(hit.worldPos.y),
                 static_cast<irr::f32>(hit.worldPos.z)});
+    phys::RigidDynamic* body = hit.actor->asRigidDynamic();
+    PhysicsUserData* record = body ? userDataOf(body) : nullptr;
+    if (!record || (hit.shape->getSimulationFilterData().word0 & 0x5u) == 0)
+        return;
+    const PhysicsObject* object = asPhysicsObject(record->node);
+    if (!object || record->state != PhysicsState::Dynamic || object->thrown || object->holdCount != 0)
+        return;
+    const auto& walkingPush = physicsHooks().characters.walkingPush;
+    irr::core::vector3df walk;
+    irr::f32 push = 0.0f;
+    if (!walkingPush || !walkingPush(hit.controller->getUserData(), walk, push))
+        return;
+    irr::core::vector3df direction = (walk - toEngine(hit.worldNormal)) * 0.5f;
+    if (direction.getLengthSQ() > 0.0f)
+        direction.normalize();
+    // A heavily damped object needs a harder push to move at all.
+    const irr::f32 damping = std::max(body->getLinearDamping(), body->getAngularDamping());
+    if (damping > 1.0f)
+        direction *= damping + 1.0f;
+    const irr::core::vector3df force = direction * (push * 0.3f * 1000.0f);
+    manager.addForce(toPhys(force), phys::ForceMode::Force, body, true,
+                     phys::Vec3(static_cast<float>(hit.worldPos.x), static_cast<float>(hit.worldPos.y),
+                                static_cast<float>(hit.worldPos.z)));
 }
 
-void PhysicsCallbacks::onControllerHit(const phys::ControllersHit&) {
-    // Two characters wake each other through their state machines, which arrive with them.
+void PhysicsCallbacks::onControllerHit(const phys::ControllersHit& hit) {
+    if (!hit.controller || !hit.other)
+        return;
+    if (const auto& met = physicsHooks().characters.onControllersMet)
+        met(hit.controller->getUserData(), hit.other->getUserData());
 }
 
 uint32_t PhysicsCallbacks::getBehaviorFlags(const phys::Shape& shape) {
