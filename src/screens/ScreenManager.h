@@ -113,8 +113,6 @@ public:
     void captureCrossfade();
     // The level manager's loading overlay, drawn for its mode by the overlay view it names.
     static void drawLoadingOverlay(const LoadingOverlay& overlay);
-    // The overlay's loading bar at the progress (0..1], its back at half the overlay's alpha.
-    static void drawLoadingBar(irr::video::IVideoDriver* driver, irr::f32 progress, irr::u32 alpha);
     GUIImage* getLoadingIcon() const { return LoadingIcon; }
     GUIImage* getCheckpointIcon() const { return CheckpointIcon; }
     GUIImage* getLoadingBarFill() const { return LoadingBarFill; }

@@ -108,6 +108,31 @@ f32 loaderProgress() {
     return std::clamp(p, 0.0f, 1.0f);
 }
 
+// The overlay's loading bar at the progress (0..1], its back at half the overlay's alpha.
+void drawLoadingBar(video::IVideoDriver* driver, f32 progress, u32 alpha) {
+    video::ITexture* mask = driver->getTexture(loadingBarMask);
+    video::ITexture* white = driver->getTexture(whiteTexture);
+    const s32 left = screenWidthPart(0.3f), right = screenWidth - screenWidthPart(0.3f);
+    const s32 centreY = screenHeight - guiUnits(56);
+    if (mask && white && shaderManager && shaderManager->meterMaterial > 0) {
+        // The bar in the mask's shape: a dark back, then the white fill through the meter
+        // material up to the progress.
+        const core::dimension2du size = mask->getOriginalSize();
+        const s32 height = size.Width ? static_cast<s32>(static_cast<f32>(right - left) * size.Height / size.Width) : 0;
+        const core::recti bar(left, centreY - height / 2, right, centreY - height / 2 + height);
+        const video::SColor shade((alpha / 2) << 24);
+        const video::SColor corners[4] = {shade, shade, shade, shade};
+        driver->draw2DImage(mask, bar, core::recti(0, 0, size.Width, size.Height), nullptr, corners, true);
+        drawMeterFill(driver, white, mask, progress, bar);
+        return;
+    }
+    // Without the meter shader: plain rectangles.
+    const s32 top = centreY - guiUnits(4), bottom = top + guiUnits(8);
+    driver->draw2DRectangle(video::SColor((alpha / 2) << 24), core::recti(left, top, right, bottom));
+    driver->draw2DRectangle(video::SColor((alpha << 24) | 0xFFFFFFu),
+                            core::recti(left, top, left + static_cast<s32>(static_cast<f32>(right - left) * progress), bottom));
+}
+
 std::wstring wideTime(f32 seconds, bool naForZero) { return formatTimeW(seconds, true, naForZero, false); }
 
 } // namespace
@@ -333,28 +358,4 @@ void ScreenManager::drawLoadingOverlay(const LoadingOverlay& overlay) {
     const f32 progress = overlay.getProgress();
     if (progress > 0.0f)
         drawLoadingBar(driver, progress, alpha);
-}
-
-void ScreenManager::drawLoadingBar(video::IVideoDriver* driver, f32 progress, u32 alpha) {
-    video::ITexture* mask = driver->getTexture(loadingBarMask);
-    video::ITexture* white = driver->getTexture(whiteTexture);
-    const s32 left = screenWidthPart(0.3f), right = screenWidth - screenWidthPart(0.3f);
-    const s32 centreY = screenHeight - guiUnits(56);
-    if (mask && white && shaderManager && shaderManager->meterMaterial > 0) {
-        // The bar in the mask's shape: a dark back, then the white fill through the meter
-        // material up to the progress.
-        const core::dimension2du size = mask->getOriginalSize();
-        const s32 height = size.Width ? static_cast<s32>(static_cast<f32>(right - left) * size.Height / size.Width) : 0;
-        const core::recti bar(left, centreY - height / 2, right, centreY - height / 2 + height);
-        const video::SColor shade((alpha / 2) << 24);
-        const video::SColor corners[4] = {shade, shade, shade, shade};
-        driver->draw2DImage(mask, bar, core::recti(0, 0, size.Width, size.Height), nullptr, corners, true);
-        drawMeterFill(driver, white, mask, progress, bar);
-        return;
-    }
-    // Without the meter shader: plain rectangles.
-    const s32 top = centreY - guiUnits(4), bottom = top + guiUnits(8);
-    driver->draw2DRectangle(video::SColor((alpha / 2) << 24), core::recti(left, top, right, bottom));
-    driver->draw2DRectangle(video::SColor((alpha << 24) | 0xFFFFFFu),
-                            core::recti(left, top, left + static_cast<s32>(static_cast<f32>(right - left) * progress), bottom));
 }
