@@ -11,6 +11,7 @@ bool readShadedObjectState(irr::scene::ISceneNode* node, ShadedObjectState& stat
     state.alpha = object->getEffectiveAlpha();
     state.pulsePhase = object->mesh().highlightPulse;
     state.highlightMode = object->mesh().highlightMode;
+    state.highlightFlashTime = object->suspicion().displayTimer;
     state.receiveShadow = object->ReceiveShadow;
     state.rimShading = object->UseRimShading;
     state.hasReflectionView = object->IsReflective && object->getReflection().reflectionReady;

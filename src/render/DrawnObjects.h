@@ -14,7 +14,7 @@ struct ShadedObjectState {
     irr::f32 alpha = 1.0f;              // AlphaOverride x run-time fade
     irr::f32 pulsePhase = 0.0f;         // 0..1, run down and wrapped by the object
     irr::s32 highlightMode = 0;         // 0 none, 1..6
-    irr::f32 highlightFlashTime = 0.0f; // seconds left (mode 5; a physics object keeps none)
+    irr::f32 highlightFlashTime = 0.0f; // seconds left of the suspicion flash (mode 5)
     bool receiveShadow = true;
     bool rimShading = false;
     bool hasReflectionView = false; // reflective objects only

@@ -451,7 +451,7 @@ void CircleShaderCallback::OnSetConstants(video::IMaterialRendererServices* serv
     const f32 aspect = screenHeight > 0 ? static_cast<f32>(screenWidth) / static_cast<f32>(screenHeight) : 1.0f;
     sendPixelFloat(services, "aspect", aspect);
     const f32 r = core::max_(aspect, aspect > 0.0f ? 1.0f / aspect : 0.0f) + 0.3f;
-    const f32 transition = levelManager ? levelManager->loadingOverlay.fadeValue : 0.0f;
+    const f32 transition = levelManager ? levelManager->loadingOverlay.getTransitionValue() : 0.0f;
     const f32 t = core::clamp(transition / 0.9f, 0.0f, 1.0f);
     f32 circleSize = (1.0f - t) * r;
     if (circleSize < 0.1f)

@@ -17,6 +17,7 @@
 #include "level/LevelManager.h"
 #include "level/LoadingOverlay.h"
 #include "level/SaveManager.h"
+#include "render/ScreenQuads.h"
 #include "render/ShaderManager.h"
 #include "render/SpriteAnimation.h"
 #include "screens/levels/GUILevelElement.h"
@@ -36,6 +37,10 @@ namespace {
 constexpr const char* checkpointBillboard = "Content/Billboards/CheckpointSaving.xml";
 constexpr const char* loadingBillboard = "Content/Billboards/LevelLoading.xml";
 constexpr const char* loadingPicture = "Content/Screens/Backgrounds/Loading.png";
+constexpr const char* blackTexture = "Content/Models/Editor/Black.png";
+constexpr const char* whiteTexture = "Content/Models/Editor/White.png";
+// The loading bar's shape: the suspicion meter's mask, a long bar with rounded ends.
+constexpr const char* loadingBarMask = "Content/Screens/HUD/SuspicionMeterMask.png";
 constexpr const char* timerFontPath = "Content/Font/NoMove.ttf";
 constexpr f32 billboardFrameSeconds = 0.0833333f;
 // GUI frames during a load: at most one per interval (longer with vsync, which waits).
@@ -101,6 +106,31 @@ f32 loaderProgress() {
         return 0.0f;
     const f32 p = static_cast<f32>(loader.objectsRead) / static_cast<f32>(loader.objectsTotal);
     return std::clamp(p, 0.0f, 1.0f);
+}
+
+// The overlay's loading bar at the progress (0..1], its back at half the overlay's alpha.
+void drawLoadingBar(video::IVideoDriver* driver, f32 progress, u32 alpha) {
+    video::ITexture* mask = driver->getTexture(loadingBarMask);
+    video::ITexture* white = driver->getTexture(whiteTexture);
+    const s32 left = screenWidthPart(0.3f), right = screenWidth - screenWidthPart(0.3f);
+    const s32 centreY = screenHeight - guiUnits(56);
+    if (mask && white && shaderManager && shaderManager->meterMaterial > 0) {
+        // The bar in the mask's shape: a dark back, then the white fill through the meter
+        // material up to the progress.
+        const core::dimension2du size = mask->getOriginalSize();
+        const s32 height = size.Width ? static_cast<s32>(static_cast<f32>(right - left) * size.Height / size.Width) : 0;
+        const core::recti bar(left, centreY - height / 2, right, centreY - height / 2 + height);
+        const video::SColor shade((alpha / 2) << 24);
+        const video::SColor corners[4] = {shade, shade, shade, shade};
+        driver->draw2DImage(mask, bar, core::recti(0, 0, size.Width, size.Height), nullptr, corners, true);
+        drawMeterFill(driver, white, mask, progress, bar);
+        return;
+    }
+    // Without the meter shader: plain rectangles.
+    const s32 top = centreY - guiUnits(4), bottom = top + guiUnits(8);
+    driver->draw2DRectangle(video::SColor((alpha / 2) << 24), core::recti(left, top, right, bottom));
+    driver->draw2DRectangle(video::SColor((alpha << 24) | 0xFFFFFFu),
+                            core::recti(left, top, left + static_cast<s32>(static_cast<f32>(right - left) * progress), bottom));
 }
 
 std::wstring wideTime(f32 seconds, bool naForZero) { return formatTimeW(seconds, true, naForZero, false); }
@@ -304,6 +334,16 @@ void ScreenManager::drawLoadingOverlay(const LoadingOverlay& overlay) {
         }
         return;
     }
+    const bool circleWipe = overlay.mode == LoadingOverlay::CircleWipeImage || overlay.mode == LoadingOverlay::CircleWipeBlack;
+    if (circleWipe && shaderManager && shaderManager->circleMaterial > 0) {
+        // The cover closes in as a circle (its size follows the transition, see the circle
+        // shader's constants): the loading picture or black outside it.
+        video::ITexture* cover = driver->getTexture(overlay.mode == LoadingOverlay::CircleWipeImage ? loadingPicture : blackTexture);
+        if (cover) {
+            drawScreenQuad(driver, screenQuadMaterial(shaderManager->circleMaterial, cover), screen);
+            return;
+        }
+    }
     driver->draw2DRectangle(video::SColor(alpha << 24), screen);
     if (overlay.mode != LoadingOverlay::FadeToBlack)
         return;
@@ -316,11 +356,6 @@ void ScreenManager::drawLoadingOverlay(const LoadingOverlay& overlay) {
                             core::recti(0, 0, size.Width, size.Height), nullptr, corners, true);
     }
     const f32 progress = overlay.getProgress();
-    if (progress > 0.0f) {
-        const s32 left = screenWidthPart(0.3f), right = screenWidth - screenWidthPart(0.3f);
-        const s32 top = screenHeight - guiUnits(60), bottom = top + guiUnits(8);
-        driver->draw2DRectangle(video::SColor((alpha / 2) << 24), core::recti(left, top, right, bottom));
-        driver->draw2DRectangle(video::SColor((alpha << 24) | 0xFFFFFFu),
-                                core::recti(left, top, left + static_cast<s32>(static_cast<f32>(right - left) * progress), bottom));
-    }
+    if (progress > 0.0f)
+        drawLoadingBar(driver, progress, alpha);
 }

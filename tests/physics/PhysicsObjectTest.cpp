@@ -10,6 +10,7 @@
 #include "level/LevelManager.h"
 #include "physics/world/PhysicsHooks.h"
 #include "level/NodeHelpers.h"
+#include "render/EffectHandler.h"
 
 #include <cmath>
 
@@ -607,6 +608,44 @@ TEST_F(PhysicsObjectMotionTest, FastOrRestingObjectsRaiseSuspicionThroughTheChar
     object->suspicion().SuspVelocityLimit = -1;
     update(0.6f);
     EXPECT_EQ(raised.size(), 1u) << "difficulty 0 raises nothing";
+}
+
+// A child that counts the render registrations its parent passes on.
+class CountingNode : public scene::ISceneNode {
+public:
+    using scene::ISceneNode::ISceneNode;
+    void OnRegisterSceneNode() override { ++registrations; }
+    void render() override {}
+    const core::aabbox3df& getBoundingBox() const override { return box; }
+    int registrations = 0;
+    core::aabbox3df box;
+};
+
+TEST_F(PhysicsObjectMotionTest, TheDistanceLimitHidesFarObjectsFromTheMainPassOnly) {
+    PhysicsObject* object = makeObject([](Attributes* a) {
+        boxIn("Static")(a);
+        a->addFloat("DetailDistanceLimit", 10.0f);
+    });
+    auto* child = new CountingNode(object, smgr(), -1);
+    child->drop();
+    scene::ICameraSceneNode* camera = smgr()->addCameraSceneNode(nullptr, core::vector3df(0, 5, -10));
+    smgr()->setActiveCamera(camera);
+    auto handler = std::make_unique<EffectHandler>(device->get(), core::dimension2du(0, 0));
+    effectHandler = handler.get();
+    const struct {
+        f32 cameraZ;
+        s32 stage;
+        bool shown;
+    } rows[] = {{-10.0f, 0, true}, {-10.01f, 0, false}, {-10.01f, 1, true}, {-10.01f, 2, true}, {-100.0f, 1, true}};
+    for (const auto& row : rows) {
+        camera->setPosition(core::vector3df(0, 5, row.cameraZ));
+        camera->updateAbsolutePosition();
+        effectHandler->renderStage = row.stage;
+        child->registrations = 0;
+        object->OnRegisterSceneNode();
+        EXPECT_EQ(child->registrations, row.shown ? 1 : 0) << "camera at " << row.cameraZ << ", pass " << row.stage;
+    }
+    effectHandler = nullptr;
 }
 
 } // namespace

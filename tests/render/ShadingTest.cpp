@@ -354,7 +354,10 @@ TEST_F(ShadingTest, GlowPulsesHighlightsAndSkinsOnlyObjects) {
     } rows[] = {{0.8f, 1, 0.2f, {0.3f, 1.0f, 0.3f, 1.0f}},
                 {0.3f, 4, 0.3f, {1.0f, 0.3f, 0.3f, 1.0f}},
                 {0.5f, 6, 0.5f, {0.75f, 0.75f, 0.2f, 1.0f}},
-                {0.1f, 0, 0.1f, {}}};
+                {0.1f, 0, 0.1f, {}},
+                // The suspicion flash with 1.5 s left: its colour at three quarters.
+                {0.5f, 5, 0.5f, {0.375f, 0.0f, 0.75f, 0.75f}}};
+    object->suspicion().displayTimer = 1.5f;
     for (const auto& row : rows) {
         object->mesh().highlightPulse = row.phase;
         object->mesh().highlightMode = row.mode;
@@ -387,12 +390,19 @@ TEST_F(ShadingTest, CircleRadiusShrinksWithTheLoadingTransition) {
         f32 transition;
         f32 size;
     } rows[] = {{0.0f, 2.0778f}, {0.85f, 0.1154f}, {0.86f, 0.0f}, {0.9f, 0.0f}, {1.0f, 0.0f}};
+    LoadingOverlay& overlay = levelManager->loadingOverlay;
+    overlay.introRunning = true;
     for (const auto& row : rows) {
-        levelManager->loadingOverlay.fadeValue = row.transition;
+        overlay.fadeValue = row.transition;
         draw(circle, nullptr, 0);
         EXPECT_NEAR(services->f1("aspect"), 1.7778f, 1e-4f);
         EXPECT_NEAR(services->f1("circleSize"), row.size, 1e-4f) << "transition " << row.transition;
     }
+    // No transition under way: the circle is open whatever the fade says.
+    overlay.introRunning = false;
+    draw(circle, nullptr, 0);
+    EXPECT_NEAR(services->f1("circleSize"), 2.0778f, 1e-4f);
+    overlay = LoadingOverlay{};
 }
 
 TEST_F(ShadingTest, MeterAndParticleCallbacksSendTheirValues) {

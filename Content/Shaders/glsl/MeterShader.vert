@@ -1,7 +1,6 @@
-// HUD meter fill: the 2D draw passes its texture coordinates and colour through.
+// HUD meter fill: the quad comes in normalised device coordinates.
 void main()
 {
-    gl_Position = ftransform();
+    gl_Position = vec4(gl_Vertex.xy, 0.0, 1.0);
     gl_TexCoord[0] = gl_MultiTexCoord0;
-    gl_FrontColor = gl_Color;
 }

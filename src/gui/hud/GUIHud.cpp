@@ -10,6 +10,7 @@
 #include "gui/hud/GUISplat.h"
 #include "level/LevelManager.h"
 #include "level/ResourceCaches.h"
+#include "render/ScreenQuads.h"
 
 #include <IGUIEnvironment.h>
 #include <ITimer.h>
@@ -168,9 +169,12 @@ void GUIHud::updateMeterRect() {
 }
 
 void GUIHud::drawFill(video::ITexture* texture, f32 fill) {
-    // The fill shows from the left up to its value (the mask's bar shape is the meter art's).
+    // The fill shows from the left up to its value, within the mask's bar shape.
     if (!texture)
         return;
+    if (drawMeterFill(Environment->getVideoDriver(), texture, Textures[Mask], fill, MeterRect))
+        return;
+    // Without the meter shader the fill is cropped to its value instead.
     const core::dimension2du size = texture->getOriginalSize();
     const f32 part = std::clamp(fill, 0.0f, 1.0f);
     const core::recti source(0, 0, static_cast<s32>(static_cast<f32>(size.Width) * part), static_cast<s32>(size.Height));

@@ -170,8 +170,13 @@ PhysicsObject::~PhysicsObject() {
 void PhysicsObject::OnRegisterSceneNode() {
     updateShadowLayers();
     updateReflectionLayer();
+    if (meshSettings->highlightMode != 0 && SceneManager)
+        SceneManager->registerNodeForRendering(this, scene::ESNRP_TRANSPARENT);
+    // The distance limit thins out the main view only: far objects still cast their shadows
+    // and show in reflections.
+    const bool mainPass = !effectHandler || effectHandler->renderStage == 0;
     bool inRange = true;
-    if (meshSettings->DetailDistanceLimit != 0.0f && SceneManager && SceneManager->getActiveCamera()) {
+    if (meshSettings->DetailDistanceLimit != 0.0f && mainPass && SceneManager && SceneManager->getActiveCamera()) {
         const f32 distanceSq =
             SceneManager->getActiveCamera()->getAbsolutePosition().getDistanceFromSQ(getAbsolutePosition());
         if (distanceSq > meshSettings->DetailDistanceLimit * meshSettings->DetailDistanceLimit)

@@ -33,7 +33,9 @@ public:
     // Scene-node operations.
     void OnRegisterSceneNode() override;
     void OnAnimate(irr::u32 timeMs) override;
-    void render() override {}
+    // Draws the highlight: the mesh a second time, enlarged with the pulse, in the glow
+    // material (the object registers itself for the transparent pass while highlighted).
+    void render() override;
     const irr::core::aabbox3df& getBoundingBox() const override { return meshSettings->localBounds; }
     virtual bool isTrulyVisible() const;
     void setVisible(bool visible) override;

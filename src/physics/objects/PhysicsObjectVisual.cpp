@@ -1,7 +1,7 @@
 // How a physics object looks and answers being handled: the grab notification (suspicion,
 // grab sound, turning dynamic), the highlight mode and its fixed-function textures, the
-// per-frame visual update (fade, pulse, culling delay) and the shader variant of its
-// materials.
+// per-frame visual update (fade, pulse, culling delay), the highlight pass and the shader
+// variant of its materials.
 #include "physics/objects/PhysicsObject.h"
 
 #include "physics/world/PhysicsHooks.h"
@@ -13,6 +13,7 @@
 #include "core/Random.h"
 #include "core/SoundManager.h"
 #include "level/LevelManager.h"
+#include "level/WorldTransform.h"
 #include "platform/audio/EventSystem.h"
 #include "player/PlayerObject.h"
 #include "render/EffectHandler.h"
@@ -171,6 +172,37 @@ void PhysicsObject::updateVisualState() {
             setReflective(false);
         }
     }
+}
+
+void PhysicsObject::render() {
+    // Heavily jointed meshes (characters) are not outlined: their copy would not follow the pose.
+    if (!IsVisible || !meshNode || !meshNode->isVisible() || meshNode->getJointCount() >= 10)
+        return;
+    if (!shaderManager || shaderManager->glowMaterial <= 0)
+        return;
+    PhysicsMeshSettings& m = *meshSettings;
+    const core::vector3df scale = meshNode->getScale();
+    const core::vector3df position = meshNode->getPosition();
+    const f32 growth = 0.25f / m.highlightScaleDivisor;
+    const f32 s = 1.0f + growth - m.highlightPulse * growth;
+    const core::vector3df centre = meshNode->getTransformedBoundingBox().getCenter();
+    // The skinned glow exists only where the driver needs a separate skinned variant.
+    const bool skinned = hardwareJointCount != 0 && shaderManager->glowSkinnedMaterial > 0;
+    meshNode->setMaterialType(
+        static_cast<video::E_MATERIAL_TYPE>(skinned ? shaderManager->glowSkinnedMaterial : shaderManager->glowMaterial));
+    meshNode->setMaterialFlag(video::EMF_ZWRITE_ENABLE, false);
+    meshNode->setScale(core::vector3df(s, s, s));
+    meshNode->updateAbsolutePosition();
+    // Grown about the middle of its box, not about the mesh origin.
+    const core::vector3df grownCentre = meshNode->getTransformedBoundingBox().getCenter();
+    setNodeWorldPosition(meshNode, meshNode->getAbsolutePosition() + centre - grownCentre);
+    meshNode->updateAbsolutePosition();
+    meshNode->render();
+    meshNode->setPosition(position);
+    meshNode->setScale(scale);
+    meshNode->updateAbsolutePosition();
+    meshNode->setMaterialFlag(video::EMF_ZWRITE_ENABLE, true);
+    updateMaterials(true);
 }
 
 void PhysicsObject::updateMaterials(bool force) {

@@ -1,0 +1,25 @@
+#pragma once
+
+#include <irrlicht.h>
+
+// The 2D draws that go through a shader material rather than the engine's 2D material: the
+// HUD's suspicion meter and the loading bar (meter material, fill texture in layer 0, mask in
+// layer 1) and the circle wipe of the transitions (circle material).
+
+// The material for such a draw: the type, the textures of layers 0 and 1, and what a flat
+// overlay needs (no lighting, no depth test or write, both faces, clamped texture edges).
+irr::video::SMaterial screenQuadMaterial(irr::s32 materialType, irr::video::ITexture* layer0,
+                                         irr::video::ITexture* layer1 = nullptr);
+
+// Two triangles over the rectangle (screen pixels), given in normalised device coordinates
+// with an identity world transform; texture coordinates run 0..1 left to right, top to
+// bottom. The vertex shaders of these materials take the positions as they come. Nothing
+// happens without a driver or for an empty screen.
+void drawScreenQuad(irr::video::IVideoDriver* driver, const irr::video::SMaterial& material,
+                    const irr::core::recti& rect);
+
+// Draws the fill through the meter material: currentMeterValue = the fill (clamped to 0..1),
+// currentMeterAlpha = 1, then the quad. False (nothing drawn) without the meter material or
+// the fill texture.
+bool drawMeterFill(irr::video::IVideoDriver* driver, irr::video::ITexture* fill, irr::video::ITexture* mask,
+                   irr::f32 value, const irr::core::recti& rect);

@@ -1,0 +1,157 @@
+// The shader-drawn overlays on the OpenGL driver under Xvfb: the suspicion meter's fill
+// through its mask, the loading bar in the mask's shape, and the circle wipes half-way.
+// Each test keeps its picture in the folder it starts in (shot-meter.png,
+// shot-loading-bar.png, shot-wipe-*.png) and reads it back.
+#include "core/Globals.h"
+#include "gui/GuiHooks.h"
+#include "gui/hud/GUIHud.h"
+#include "level/LevelManager.h"
+#include "level/LoadingOverlay.h"
+#include "render/ShaderCallbacks.h"
+#include "render/ShaderManager.h"
+#include "screens/ScreenManager.h"
+
+#include "../render/RenderFixture.h"
+#include "render/RenderManagers.h"
+#include "support/GraphicsDriver.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+using namespace irr;
+
+namespace {
+
+class OverlayDrawGlTest : public ::testing::Test, protected rendertest::RenderGlFixture {
+protected:
+    void SetUp() override {
+        // The pictures go to the folder the test was started in (the build folder's), not
+        // to the source folder the rendering works from.
+        shotFolder = std::filesystem::current_path();
+        ASSERT_TRUE(openRendering(core::dimension2du(1280, 720)));
+        startRendering(EffectHandlerSetup{});
+        ASSERT_GT(shaderManager->meterMaterial, 0) << "meter shader compiled";
+        ASSERT_GT(shaderManager->circleMaterial, 0) << "circle shader compiled";
+        levels = std::make_unique<LevelManager>(device);
+        levelManager = levels.get();
+    }
+    void TearDown() override {
+        levelManager = nullptr;
+        levels.reset();
+        resetGuiHooks();
+        currentMeterValue = 0.0f;
+        currentMeterAlpha = 1.0f;
+        closeRendering();
+    }
+    // Draws one frame over the background and returns the picture, kept under the name.
+    video::IImage* drawFrame(const char* name, const std::function<void()>& draw) {
+        video::IVideoDriver* driver = device->getVideoDriver();
+        driver->beginScene(true, true, background);
+        draw();
+        driver->endScene();
+        video::IImage* shot = driver->createScreenShot();
+        if (shot && name)
+            driver->writeImageToFile(shot, (shotFolder / name).string().c_str());
+        return shot;
+    }
+    static bool reddish(const video::SColor& c) { return c.getRed() > c.getGreen() + 80 && c.getRed() > c.getBlue() + 80; }
+
+    const video::SColor background{255, 40, 52, 70};
+    std::unique_ptr<LevelManager> levels;
+    std::filesystem::path shotFolder;
+};
+
+TEST_F(OverlayDrawGlTest, TheMeterFillShowsThroughItsMaskUpToTheValue) {
+    guiHooks().suspicion.shown = [] { return std::optional<ShownSuspicion>(ShownSuspicion{50.0f, 50.0f, 50.0f, 0}); };
+    gui::IGUIEnvironment* environment = device->getGUIEnvironment();
+    auto* panel = new gui::IGUIElement(gui::EGUIET_ELEMENT, environment, environment->getRootGUIElement(), -1,
+                                       core::recti(0, 500, 1280, 700));
+    panel->drop();
+    auto* hud = new GUIHud(environment, environment->getRootGUIElement());
+    hud->drop();
+    hud->ObjectivePanel = panel;
+    video::IImage* shot = drawFrame("shot-meter.png", [&] { hud->drawSuspicionMeter(); });
+    ASSERT_NE(shot, nullptr);
+    const core::recti meter = hud->getMeterRect();
+    EXPECT_EQ(meter, core::recti(400, 578, 880, 640));
+    EXPECT_FLOAT_EQ(currentMeterValue, 0.5f) << "the last fill drawn is the value's";
+    // Along the bar's middle: red fill left of the half, none right of it.
+    const s32 w = meter.getWidth(), y = meter.getCenter().Y;
+    const core::recti filled(meter.UpperLeftCorner.X + w / 10, y - 3, meter.UpperLeftCorner.X + w * 45 / 100, y + 3);
+    const core::recti empty(meter.UpperLeftCorner.X + w * 55 / 100, y - 3, meter.UpperLeftCorner.X + w * 9 / 10, y + 3);
+    EXPECT_GT(test::countPixels(shot, filled, reddish), filled.getArea() * 8 / 10);
+    EXPECT_EQ(test::countPixels(shot, empty, reddish), 0);
+    // Above and below the mask's bar no fill shows.
+    const core::recti above(meter.UpperLeftCorner.X, meter.UpperLeftCorner.Y, meter.LowerRightCorner.X,
+                            meter.UpperLeftCorner.Y + meter.getHeight() / 4);
+    EXPECT_EQ(test::countPixels(shot, above, reddish), 0);
+    shot->drop();
+    hud->remove();
+    panel->remove();
+}
+
+TEST_F(OverlayDrawGlTest, TheLoadingBarFillsTheMaskShapeUpToTheProgress) {
+    LoadingOverlay& overlay = levelManager->loadingOverlay;
+    overlay.mode = LoadingOverlay::FadeToBlack;
+    overlay.fadeValue = 1.0f;
+    overlay.progress = 0.0f;
+    video::IImage* without = drawFrame(nullptr, [&] { ScreenManager::drawLoadingOverlay(overlay); });
+    overlay.progress = 0.5f;
+    video::IImage* with = drawFrame("shot-loading-bar.png", [&] { ScreenManager::drawLoadingOverlay(overlay); });
+    ASSERT_NE(without, nullptr);
+    ASSERT_NE(with, nullptr);
+    EXPECT_FLOAT_EQ(currentMeterValue, 0.5f);
+    // The pixels the bar's fill brightened: where they lie and how tall the bar is.
+    s32 left = 1280, right = -1, top = 720, bottom = -1;
+    for (u32 y = 0; y < 720; ++y)
+        for (u32 x = 0; x < 1280; ++x)
+            if (with->getPixel(x, y).getLuminance() > without->getPixel(x, y).getLuminance() + 60) {
+                left = std::min(left, s32(x));
+                right = std::max(right, s32(x));
+                top = std::min(top, s32(y));
+                bottom = std::max(bottom, s32(y));
+            }
+    ASSERT_GE(right, left) << "no fill drawn";
+    EXPECT_GE(left, 384);
+    EXPECT_NEAR(right, 640, 8) << "half of the bar, which runs from 30% to 70% of the width";
+    EXPECT_GE(bottom - top + 1, 14) << "the mask's bar, not a thin strip";
+    EXPECT_GT(top, 600);
+    without->drop();
+    with->drop();
+}
+
+TEST_F(OverlayDrawGlTest, CircleWipesCoverTheEdgesAndLeaveTheMiddleHalfWay) {
+    struct Case {
+        LoadingOverlay::TransitionType mode;
+        const char* shot;
+        bool blackEdges;
+    };
+    for (const Case& c : {Case{LoadingOverlay::CircleWipeBlack, "shot-wipe-black.png", true},
+                          Case{LoadingOverlay::CircleWipeImage, "shot-wipe-image.png", false}}) {
+        SCOPED_TRACE(c.shot);
+        LoadingOverlay& overlay = levelManager->loadingOverlay;
+        overlay = LoadingOverlay{};
+        overlay.mode = c.mode;
+        overlay.startIntro();
+        // Half-way through the wipe: the circle's radius half the screen height.
+        overlay.fadeValue = 0.684f;
+        video::IImage* shot = drawFrame(c.shot, [&] { ScreenManager::drawLoadingOverlay(overlay); });
+        ASSERT_NE(shot, nullptr);
+        EXPECT_EQ(shot->getPixel(640, 360), background) << "the middle is still open";
+        EXPECT_EQ(shot->getPixel(640, 150), background);
+        for (const core::vector2d<u32>& corner : {core::vector2d<u32>(4, 4), core::vector2d<u32>(1275, 715)}) {
+            const video::SColor edge = shot->getPixel(corner.X, corner.Y);
+            EXPECT_NE(edge, background) << "the edges are covered";
+            if (c.blackEdges) {
+                EXPECT_LT(edge.getLuminance(), 5.0f);
+            }
+        }
+        shot->drop();
+    }
+}
+
+} // namespace
