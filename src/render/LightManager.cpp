@@ -51,9 +51,39 @@ LightManager::LightManager(scene::ISceneManager* manager) : sceneManager(manager
 LightManager::~LightManager() {
     zoneMap.clear();
     candidateLights.clear();
+    nodeChoices.clear();
 }
 
-void LightManager::OnPreRender(core::array<scene::ISceneNode*>& lights) { lightList = &lights; }
+void LightManager::OnPreRender(core::array<scene::ISceneNode*>& lights) {
+    lightList = &lights;
+    readPassLights();
+}
+
+void LightManager::readPassLights() {
+    passLights.swap(previousPassLights);
+    passLights.clear();
+    if (!lightList)
+        return;
+    for (u32 i = 0; i < lightList->size(); ++i) {
+        scene::ISceneNode* lightNode = (*lightList)[i];
+        if (lightNode->getType() != scene::ESNT_LIGHT)
+            continue;
+        auto* light = static_cast<scene::ILightSceneNode*>(lightNode);
+        const core::vector3df p = light->getAbsolutePosition();
+        const f32 extent = light->getRadius() * 1.5f;
+        LightObject* object = asLightObject(light);
+        scene::ISceneNode* zone = object ? object->cachedZone : nullptr;
+        if (!zone) {
+            zone = findZone(light);
+            if (object)
+                object->cachedZone = zone;
+        }
+        passLights.push_back(PassLight{light, p, core::aabbox3df(p - core::vector3df(extent), p + core::vector3df(extent)),
+                                       zone});
+    }
+    if (passLights != previousPassLights)
+        ++lightsGeneration;
+}
 
 void LightManager::OnPostRender() {
     if (!lightList)
@@ -112,42 +142,45 @@ void LightManager::turnOnNearestLights(scene::ISceneNode* node) {
     }
 
     candidateLights.set_used(0);
-    scene::ISceneNode* nodeZone = findZone(node);
-    scene::ISceneNode* root = sceneManager ? sceneManager->getRootSceneNode() : nullptr;
     if (!lightList)
         return;
-    for (u32 i = 0; i < lightList->size(); ++i) {
-        scene::ISceneNode* lightNode = (*lightList)[i];
-        if (lightNode->getType() != scene::ESNT_LIGHT)
-            continue;
-        auto* light = static_cast<scene::ILightSceneNode*>(lightNode);
-        const core::vector3df p = light->getAbsolutePosition();
-        const f64 dx = static_cast<f64>(centre.X) - p.X;
-        const f64 dy = static_cast<f64>(centre.Y) - p.Y;
-        const f64 dz = static_cast<f64>(centre.Z) - p.Z;
-        const f32 distanceSq = static_cast<f32>(dx * dx + dy * dy + dz * dz);
-        const f32 extent = light->getRadius() * 1.5f;
-        const core::aabbox3df lightBox(p - core::vector3df(extent), p + core::vector3df(extent));
-
-        LightObject* object = asLightObject(light);
-        scene::ISceneNode* lightZone = object ? object->cachedZone : nullptr;
-        if (!lightZone) {
-            lightZone = findZone(light);
-            if (object)
-                object->cachedZone = lightZone;
-        }
-        const bool zoneMatches = !lightZone || nodeZone == root || lightZone == root || lightZone == nodeZone;
-        if (!zoneMatches)
-            continue;
-        if (!boxesTouch(box, lightBox) && !alwaysLit)
-            continue;
-        candidateLights.push_back(SortPair{light, distanceSq});
+    NodeChoice& choice = nodeChoices[node];
+    if (choice.lightsGeneration != lightsGeneration || choice.maxLights != maxLightsPerNode ||
+        choice.alwaysLit != alwaysLit || !(choice.box == box) || choice.centre != centre) {
+        choice.maxLights = maxLightsPerNode;
+        choice.box = box;
+        choice.centre = centre;
+        choice.alwaysLit = alwaysLit;
+        choice.lightsGeneration = lightsGeneration;
+        chooseLights(node, box, centre, alwaysLit, choice.chosen);
     }
-    const u32 count = candidateLights.size();
-    if (count > maxLightsPerNode)
-        quickSortPairs(std::span<SortPair>(candidateLights.pointer(), count), 0, static_cast<s32>(count) - 1);
+    const u32 count = static_cast<u32>(choice.chosen.size());
+    candidateLights.set_used(count);
+    for (u32 i = 0; i < count; ++i)
+        candidateLights[i] = choice.chosen[i];
     for (u32 i = 0; i < count; ++i)
         candidateLight(i)->setVisible(i < maxLightsPerNode);
+}
+
+void LightManager::chooseLights(scene::ISceneNode* node, const core::aabbox3df& box, const core::vector3df& centre,
+                                bool alwaysLit, std::vector<SortPair>& chosen) {
+    chosen.clear();
+    scene::ISceneNode* nodeZone = findZone(node);
+    scene::ISceneNode* root = sceneManager ? sceneManager->getRootSceneNode() : nullptr;
+    for (const PassLight& light : passLights) {
+        const bool zoneMatches = !light.zone || nodeZone == root || light.zone == root || light.zone == nodeZone;
+        if (!zoneMatches)
+            continue;
+        if (!boxesTouch(box, light.box) && !alwaysLit)
+            continue;
+        const f64 dx = static_cast<f64>(centre.X) - light.position.X;
+        const f64 dy = static_cast<f64>(centre.Y) - light.position.Y;
+        const f64 dz = static_cast<f64>(centre.Z) - light.position.Z;
+        chosen.push_back(SortPair{light.light, static_cast<f32>(dx * dx + dy * dy + dz * dz)});
+    }
+    const u32 count = static_cast<u32>(chosen.size());
+    if (count > maxLightsPerNode)
+        quickSortPairs(std::span<SortPair>(chosen.data(), count), 0, static_cast<s32>(count) - 1);
 }
 
 scene::ISceneNode* LightManager::findZone(scene::ISceneNode* node) {
@@ -181,4 +214,8 @@ void LightManager::resetLights() {
     currentNode = nullptr;
     candidateLights.set_used(0);
     zoneMap.clear();
+    passLights.clear();
+    previousPassLights.clear();
+    nodeChoices.clear();
+    ++lightsGeneration;
 }

@@ -4,12 +4,18 @@
 
 #include <irrlicht.h>
 
+#include <unordered_map>
+#include <vector>
+
 // Chooses, for every mesh-like node the scene manager draws, which of the scene's lights
 // shine on it: the lights whose boxes (1.5 x radius) touch the node's box and whose zone
 // (sub-level) matches the node's, the nearest first, at most maxLightsPerNode switched on.
 // Installed on the scene manager as its light manager; the scene manager calls it around
 // its passes and around each node's render. It records the node being drawn (currentNode)
 // and the chosen lights (candidateLights) for the shader constant callbacks.
+// The lights' boxes and zones are read once per pass (OnPreRender); each node's choice is
+// kept and used again while its box and the pass's lights stay as they were, so a still
+// level costs one look-up per drawn node however many lights it has.
 class LightManager : public irr::scene::ILightManager {
 public:
     // Installs itself on the scene manager (which then holds a reference).
@@ -44,6 +50,35 @@ public:
     irr::core::map<irr::scene::ISceneNode*, irr::scene::ISceneNode*> zoneMap;
 
 private:
+    // A light of the pass as the choice reads it.
+    struct PassLight {
+        irr::scene::ILightSceneNode* light;
+        irr::core::vector3df position;
+        irr::core::aabbox3df box;
+        irr::scene::ISceneNode* zone;
+        bool operator==(const PassLight& other) const {
+            return light == other.light && position == other.position && box == other.box && zone == other.zone;
+        }
+    };
+    // A node's last choice and what it was made from.
+    struct NodeChoice {
+        irr::core::aabbox3df box;
+        irr::core::vector3df centre;
+        bool alwaysLit = false;
+        irr::u32 lightsGeneration = 0;
+        irr::u32 maxLights = 0;
+        std::vector<SortPair> chosen;
+    };
+
+    void readPassLights();
     void turnOnNearestLights(irr::scene::ISceneNode* node);
+    void chooseLights(irr::scene::ISceneNode* node, const irr::core::aabbox3df& box,
+                      const irr::core::vector3df& centre, bool alwaysLit, std::vector<SortPair>& chosen);
     irr::scene::ISceneNode* searchZone(irr::scene::ISceneNode* start);
+
+    std::vector<PassLight> passLights;
+    std::vector<PassLight> previousPassLights;
+    // Raised whenever a pass's lights differ from the pass before.
+    irr::u32 lightsGeneration = 1;
+    std::unordered_map<irr::scene::ISceneNode*, NodeChoice> nodeChoices;
 };

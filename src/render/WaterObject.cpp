@@ -23,6 +23,24 @@ constexpr video::ECOLOR_FORMAT waterTargetFormat = video::ECF_A8R8G8B8;
 // A physics manager exists while the level is played (it never stops running).
 bool waterLevelRunning() { return physicsManager != nullptr; }
 
+// True when no corner of the box lies inside the frustum's half-space of one of its planes:
+// the box is wholly outside the view.
+bool outsideFrustum(const core::aabbox3df& box, const scene::SViewFrustum& frustum) {
+    core::vector3df corners[8];
+    box.getEdges(corners);
+    for (u32 p = 0; p < scene::SViewFrustum::VF_PLANE_COUNT; ++p) {
+        bool allOutside = true;
+        for (const core::vector3df& corner : corners)
+            if (frustum.planes[p].classifyPointRelation(corner) != core::ISREL3D_FRONT) {
+                allOutside = false;
+                break;
+            }
+        if (allOutside)
+            return true;
+    }
+    return false;
+}
+
 u32 waterFrameMilliseconds() {
     return static_cast<u32>(frameStopwatch ? frameStopwatch->delta() * 1000.0f : 0.0f);
 }
@@ -264,8 +282,24 @@ void WaterObject::mirrorView(const core::vector3df& position, const core::vector
         mirroredUp.normalize();
 }
 
+bool WaterObject::isInView(scene::ICameraSceneNode* camera) const {
+    if (!camera)
+        return false;
+    // The camera's frustum follows its placement for this frame only once it has rendered.
+    camera->render();
+    core::aabbox3df box = waterMeshNode ? waterMeshNode->getTransformedBoundingBox() : getTransformedBoundingBox();
+    // The waves lift and lower the surface in the shader.
+    const f32 waves = std::fabs(WaveHeight) + 0.01f;
+    box.MinEdge.Y -= waves;
+    box.MaxEdge.Y += waves;
+    return !outsideFrustum(box, *camera->getViewFrustum());
+}
+
 void WaterObject::renderReflectionRefraction() {
     if (!isTrulyVisible())
+        return;
+    // A surface out of view shows neither image: its passes would draw for nothing.
+    if (!isInView(SceneManager->getActiveCamera()))
         return;
     setVisible(false);
     if (effectHandler)

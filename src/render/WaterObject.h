@@ -29,7 +29,9 @@ public:
     void deserializeAttributes(irr::io::IAttributes* in,
                                irr::io::SAttributeReadWriteOptions* options = nullptr) override;
 
-    // The render callback: the refraction and reflection passes.
+    // The surface (its waves included) lies at least partly inside the camera's view.
+    bool isInView(irr::scene::ICameraSceneNode* camera) const;
+    // The render callback: the refraction and reflection passes, only while in view.
     void renderReflectionRefraction();
     // The clip-space plane of the object-space plane through the origin with that normal, as
     // the camera sees it; also the water shaders' current clip-plane constant.

@@ -14,6 +14,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -154,9 +156,10 @@ TEST_F(LightTest, NearestLightsUpToTheCountAreSwitchedOnPerNode) {
     EXPECT_EQ(manager->candidateLight(0), lights[1]);
     EXPECT_EQ(manager->currentNode, cube);
 
-    // Larger lights: three candidates, two switched on, nearest first.
+    // Larger lights (the next pass reads them): three candidates, two switched on, nearest first.
     for (u32 i = 0; i < 3; ++i)
         static_cast<LightObject*>(static_cast<scene::ILightSceneNode*>(lights[i]))->setRadius(10.0f);
+    manager->OnPreRender(lights);
     manager->OnNodePreRender(cube);
     ASSERT_EQ(manager->candidateLights.size(), 3u);
     EXPECT_EQ(manager->candidateLight(0), lights[1]);
@@ -179,6 +182,64 @@ TEST_F(LightTest, NearestLightsUpToTheCountAreSwitchedOnPerNode) {
     manager->resetLights();
     EXPECT_EQ(lights.size(), 0u);
     EXPECT_EQ(manager->currentNode, nullptr);
+    manager->drop();
+}
+
+// A light that counts how often its radius is read (once per light box).
+class CountingLight : public LightObject {
+public:
+    using LightObject::LightObject;
+    f32 getRadius() const override {
+        ++radiusReads;
+        return LightObject::getRadius();
+    }
+    mutable int radiusReads = 0;
+};
+
+TEST_F(LightTest, LightBoxesAreReadOncePerPassAndEachNodesChoiceFollowsWhatMoved) {
+    auto* manager = new LightManager(scene);
+    manager->maxLightsPerNode = 1;
+    core::array<scene::ISceneNode*> lights;
+    std::vector<CountingLight*> counting;
+    for (int i = 0; i < 8; ++i) {
+        auto* light = new CountingLight(scene->getRootSceneNode(), scene, -1, core::vector3df(i * 4.0f, 0, 0), 2.0f);
+        light->drop();
+        lights.push_back(light);
+        counting.push_back(light);
+    }
+    std::vector<scene::ISceneNode*> cubes;
+    for (int i = 0; i < 50; ++i)
+        cubes.push_back(addCube(core::vector3df((i % 8) * 4.0f, 0, 0)));
+    auto reads = [&] {
+        int total = 0;
+        for (CountingLight* light : counting)
+            total += std::exchange(light->radiusReads, 0);
+        return total;
+    };
+    auto chosenFor = [&](scene::ISceneNode* node) {
+        manager->OnNodePreRender(node);
+        return manager->candidateLights.size() ? manager->candidateLight(0) : nullptr;
+    };
+    for (int pass = 0; pass < 3; ++pass) {
+        manager->OnPreRender(lights);
+        for (std::size_t i = 0; i < cubes.size(); ++i)
+            ASSERT_EQ(chosenFor(cubes[i]), lights[static_cast<u32>(i % 8)]) << "pass " << pass << ", cube " << i;
+        EXPECT_EQ(reads(), 8) << "pass " << pass << ": one read per light, however many nodes";
+    }
+
+    // A moved node chooses afresh; so does every node once a light moved (from the next pass).
+    cubes[0]->setPosition(core::vector3df(8, 0, 0));
+    cubes[0]->updateAbsolutePosition();
+    EXPECT_EQ(chosenFor(cubes[0]), lights[2]);
+    lights[3]->setPosition(core::vector3df(100, 0, 0));
+    lights[3]->updateAbsolutePosition();
+    EXPECT_EQ(chosenFor(cubes[3]), lights[3]) << "within a pass the lights stay as read";
+    manager->OnPreRender(lights);
+    EXPECT_NE(chosenFor(cubes[3]), lights[3]);
+    // Fewer lights per node: a choice of more than one light is ordered afresh.
+    manager->maxLightsPerNode = 0;
+    manager->OnNodePreRender(cubes[1]);
+    EXPECT_FALSE(lights[1]->isVisible());
     manager->drop();
 }
 

@@ -197,4 +197,49 @@ TEST_F(WorldEffectsGlTest, WaterShowsTheReflectionAboveAndTheFloorBelow) {
     shot->drop();
 }
 
+// Counts the scene passes that reach it (each pass registers the scene anew).
+class PassCounter : public scene::ISceneNode {
+public:
+    using ISceneNode::ISceneNode;
+    void OnRegisterSceneNode() override {
+        ++passes;
+        ISceneNode::OnRegisterSceneNode();
+    }
+    void render() override {}
+    const core::aabbox3df& getBoundingBox() const override { return box; }
+    int passes = 0;
+    core::aabbox3df box{-1, -1, -1, 1, 1, 1};
+};
+
+TEST_F(WorldEffectsGlTest, WaterOutOfViewDrawsNoImagePass) {
+    auto* water = new WaterObject(64.0f, 64.0f, device->getVideoDriver()->getTexture(WaterObject::defaultBumpTexture),
+                                  scene()->getRootSceneNode(), scene());
+    water->drop();
+    io::IAttributes* attributes = device->getFileSystem()->createEmptyAttributes();
+    water->serializeAttributes(attributes);
+    water->deserializeAttributes(attributes); // both images, waves 0.3 high
+    attributes->drop();
+    auto* counter = new PassCounter(scene()->getRootSceneNode(), scene(), -1);
+    counter->drop();
+    scene::ICameraSceneNode* camera = scene()->addCameraSceneNode(nullptr, core::vector3df(0, 10, -40));
+    // The surface spans z -32..32: seen ahead, behind the camera when it looks the other way,
+    // below it when it looks up.
+    struct Row {
+        core::vector3df position, target;
+        int passes;
+    } rows[] = {{{0, 10, -40}, {0, 0, 20}, 3},   {{0, 10, -40}, {0, 10, -100}, 1}, {{0, 10, -40}, {0, 0, 20}, 3},
+                {{0, 40, 0}, {0, 500, 1}, 1}};
+    u32 time = 1000;
+    for (const Row& row : rows) {
+        camera->setPosition(row.position);
+        camera->setTarget(row.target);
+        counter->passes = 0;
+        video::IImage* shot = drawFrame(time += 16, nullptr);
+        if (shot)
+            shot->drop();
+        EXPECT_EQ(counter->passes, row.passes) << "camera looking at " << row.target.X << ", " << row.target.Y << ", "
+                                               << row.target.Z << " from height " << row.position.Y;
+    }
+}
+
 } // namespace

@@ -120,34 +120,32 @@ void main()
         lit = cinfo.mAmbientLightColor.rgb;
         // The sun (the first directional light) is the one the shadow maps are drawn for.
         float sun = shadowLight();
-        // One loop per light type: a type without lights costs nothing.
-        for (int i = 0; i < MAX_LIGHTS_PER_OBJECT; ++i) {
-            if (i >= iLightDirNum)
-                break;
-            int k = iLightDirIni + i;
-            lit += lightShare(k, normal, -normalize(lights[k * 5 + 2].xyz), i == 0 ? sun : 1.0);
-        }
+        // Without a directional light the shadow darkens the ambient term alone.
         if (iLightDirNum == 0)
             lit *= mix(0.6, 1.0, sun);
-        for (int i = 0; i < MAX_LIGHTS_PER_OBJECT; ++i) {
-            if (i >= iLightPointNum)
-                break;
-            int k = iLightPointIni + i;
-            vec3 toLight = lights[k * 5 + 1].xyz - worldPosition;
-            float dist = length(toLight);
-            lit += lightShare(k, normal, toLight / max(dist, 0.0001), pointFade(k, dist));
-        }
-        for (int i = 0; i < MAX_LIGHTS_PER_OBJECT; ++i) {
-            if (i >= iLightSpotNum)
-                break;
-            int k = iLightSpotIni + i;
-            vec3 toLight = lights[k * 5 + 1].xyz - worldPosition;
-            float dist = length(toLight);
-            vec3 l = toLight / max(dist, 0.0001);
-            vec4 cone = lights[k * 5 + 4];
-            float angle = dot(-l, normalize(lights[k * 5 + 2].xyz));
-            float spot = pow(clamp((angle - cone.y) / max(cone.x - cone.y, 0.0001), 0.0, 1.0), cone.z);
-            lit += lightShare(k, normal, l, pointFade(k, dist) * spot);
+        // One loop over the records, directional first, then point, then spot lights: a
+        // software rasterizer pays for every loop it enters, lit or not.
+        int count = iLightDirNum + iLightPointNum + iLightSpotNum;
+        if (count > MAX_LIGHTS_PER_OBJECT)
+            count = MAX_LIGHTS_PER_OBJECT;
+        for (int k = 0; k < count; ++k) {
+            vec3 l;
+            float amount;
+            if (k < iLightPointIni) {
+                l = -normalize(lights[k * 5 + 2].xyz);
+                amount = k == iLightDirIni ? sun : 1.0;
+            } else {
+                vec3 toLight = lights[k * 5 + 1].xyz - worldPosition;
+                float dist = length(toLight);
+                l = toLight / max(dist, 0.0001);
+                amount = pointFade(k, dist);
+                if (k >= iLightSpotIni) {
+                    vec4 cone = lights[k * 5 + 4];
+                    float angle = dot(-l, normalize(lights[k * 5 + 2].xyz));
+                    amount *= pow(clamp((angle - cone.y) / max(cone.x - cone.y, 0.0001), 0.0, 1.0), cone.z);
+                }
+            }
+            lit += lightShare(k, normal, l, amount);
         }
     }
     vec3 colour = base.rgb * lit;
