@@ -9,7 +9,9 @@ using namespace irr;
 
 namespace {
 
-const c8* const engineNodeTypesForLevels[] = {"cube", "sphere", "light", "camera"};
+// The content's primitives, lights and cameras, and the plain mesh node that levels (and user
+// levels) use for static decoration: its mesh passes the mesh gate like every other.
+const c8* const engineNodeTypesForLevels[] = {"cube", "sphere", "light", "camera", "mesh"};
 
 enum class BoundKind { Int, Position2d, Dimension2d };
 

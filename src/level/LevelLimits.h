@@ -7,8 +7,8 @@
 // particle rates, font sizes, pool and joint counts, render-target sizes). A value outside
 // its range would make the engine or the game work or allocate without bound.
 
-// True for the engine node types the game's content uses ("cube", "sphere", "light",
-// "camera"); every other engine type (terrain, particle system, mesh, ...) is refused.
+// True for the engine node types the game's levels use ("cube", "sphere", "light", "camera",
+// "mesh"); every other engine type (terrain, particle system, animated mesh, ...) is refused.
 bool isEngineNodeTypeForLevels(const irr::c8* typeName);
 
 // Clamps each bounded attribute of one node's (or animator's) attributes into its range,

@@ -48,10 +48,10 @@ std::string sceneXml(const std::string& nodes) {
 }
 
 TEST_F(HostileLevelsTest, OnlyTheEngineNodeTypesTheContentUsesAreMade) {
-    const std::vector<std::string> made = {"cube", "sphere", "light", "camera", "empty"};
-    const std::vector<std::string> refused = {"terrain", "particleSystem", "mesh",   "animatedMesh", "billboard",
-                                              "skyBox",  "skyDome",        "octTree", "waterSurface", "text",
-                                              "Cube",    "dummyTransformation"};
+    const std::vector<std::string> made = {"cube", "sphere", "light", "camera", "mesh", "empty"};
+    const std::vector<std::string> refused = {"terrain", "particleSystem", "animatedMesh", "billboard",
+                                              "skyBox",  "skyDome",        "octTree",      "waterSurface",
+                                              "text",    "Cube",           "dummyTransformation"};
     std::string nodes;
     s32 id = 100;
     for (const std::string& type : made)
