@@ -103,6 +103,11 @@ std::string escapeLogText(const char* text) {
     return out;
 }
 
+void writeLogLineToTerminal(const char* text) {
+    if (text)
+        writeLinesToStandardOutput({text});
+}
+
 std::vector<EarlyLogLine> takeEarlyLogLines() {
     std::lock_guard<std::mutex> lock(earlyLinesMutex);
     std::vector<EarlyLogLine> lines;

@@ -29,6 +29,10 @@ void logMessagePair(const wchar_t* text, const wchar_t* second);
 // cannot fake a log line: "\t", "\r", "\n" and "\xNN" for the others.
 std::string escapeLogText(const char* text);
 
+// Writes one line to standard output escaped as escapeLogText does (the engine's own logger
+// would print it raw: a file's escape sequences could clear the terminal or forge lines).
+void writeLogLineToTerminal(const char* text);
+
 // Lines logged while neither the engine device nor the log file exists: they reach
 // standard output at once and are kept (up to a few thousand) for the log file, which
 // writes them after its header when it opens. Each line comes with its time of day.

@@ -13,9 +13,22 @@ inline constexpr const char* instanceLockFileName = "Paddlestone.lock";
 bool acquireInstanceLock(const std::string& path = instanceLockFileName);
 void releaseInstanceLock();
 
-// SIGINT and SIGTERM end the game as closing its window does: the frame loop sees the
-// request and the game shuts down in order (settings and save written). A second signal
-// while it shuts down ends the process at once.
-void installQuitSignalHandlers();
+// SIGINT, SIGTERM, SIGHUP (the terminal closed) and SIGQUIT end the game as closing its window
+// does: the frame loop sees the request and the game shuts down in order (settings and save
+// written). A second signal while it shuts down ends the process at once.
+//
+// A frame that does not return never sees the request: a watch thread gives the orderly end
+// graceMilliseconds from the signal, then runs the deadline action (what can be saved from
+// outside the frame), logs one line and ends the process with status 128 + the signal.
+inline constexpr int quitGraceMilliseconds = 3000;
+void installQuitSignalHandlers(int graceMilliseconds = quitGraceMilliseconds);
 bool quitSignalReceived();
+// The signal that asked to quit, 0 when none did.
+int quitSignalNumber();
 void clearQuitSignal();
+// Runs on the watch thread when the orderly end is late; null: nothing.
+void setQuitDeadlineAction(void (*action)());
+// The orderly end is done: the watch lets the process end by itself.
+void markOrderlyEndDone();
+// Back to the default handlers, the watch disarmed and no deadline action.
+void removeQuitSignalHandlers();

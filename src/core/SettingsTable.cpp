@@ -35,6 +35,13 @@ constexpr SettingDefinition intSetting(const char* key, int value, int minimum, 
     return ranged(intSetting(key, value), minimum, maximum);
 }
 
+// A screen side: 0 or less is no size at all, so it takes the default rather than 1.
+constexpr SettingDefinition sizeSetting(const char* key, int value, int minimum, int maximum) {
+    SettingDefinition d = intSetting(key, value, minimum, maximum);
+    d.belowMinimumTakesDefault = true;
+    return d;
+}
+
 constexpr SettingDefinition floatSetting(const char* key, double value) {
     return setting(key, SettingType::Float, value);
 }
@@ -74,8 +81,8 @@ constexpr SettingDefinition table[] = {
     boolSetting("Joystick_IgnoreInput", false),
     floatSetting("Joystick_StickSensitivity", 1.0),
     textSetting("Graphics_Driver", "OpenGL", videoDrivers),
-    intSetting("Graphics_ScreenWidth", 1280, 1, 16384),
-    intSetting("Graphics_ScreenHeight", 720, 1, 16384),
+    sizeSetting("Graphics_ScreenWidth", 1280, 1, 16384),
+    sizeSetting("Graphics_ScreenHeight", 720, 1, 16384),
     intSetting("Graphics_FullscreenMode", 0, 0, 2),
     boolSetting("Graphics_Vsync", false),
     intSetting("Graphics_Antialiasing", 0, 0, 16),
@@ -195,7 +202,9 @@ SettingCheck parseSettingValue(const SettingDefinition& definition, const wchar_
             return SettingCheck::WrongType;
         value.number = number;
         if (definition.ranged && (number < definition.minimum || number > definition.maximum)) {
-            value.number = std::clamp(number, definition.minimum, definition.maximum);
+            value.number = definition.belowMinimumTakesDefault && number < definition.minimum
+                               ? definition.defaultNumber
+                               : std::clamp(number, definition.minimum, definition.maximum);
             return SettingCheck::Adjusted;
         }
         return SettingCheck::Accepted;

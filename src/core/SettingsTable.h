@@ -17,6 +17,7 @@ struct SettingDefinition {
     bool ranged = false;          // Int and Float: clamped to minimum..maximum
     double minimum = 0.0;
     double maximum = 0.0;
+    bool belowMinimumTakesDefault = false; // a value under the range is no value: the default
     std::span<const char* const> choices; // Text: the accepted values (any when empty)
 };
 

@@ -1,6 +1,8 @@
 #include "level/LevelFile.h"
 
 #include "level/LevelHooks.h"
+#include "level/LevelLimits.h"
+#include "level/SceneNodeTypes.h"
 
 #include "core/FileChecks.h"
 #include "core/Log.h"
@@ -397,14 +399,20 @@ void SceneLoader::applySceneAttributes(scene::ISceneNode* parent, io::IAttribute
 
 scene::ISceneNode* SceneLoader::beginNode(const c8* typeName, scene::ISceneNode* parent,
                                           io::IAttributes* attributes) {
-    scene::ISceneNode* node = manager->addSceneNode(typeName, parent);
+    // The game's own types, and of the engine's only those the content uses: any other name
+    // would fall through to every engine node type, whose values go in unchecked.
+    const SceneNodeTypeRow* row = findSceneNodeType(typeName);
+    const bool allowed = (row && row->create) || isEngineNodeTypeForLevels(typeName);
+    scene::ISceneNode* node = allowed ? manager->addSceneNode(typeName, parent) : nullptr;
     countRead(1);
     if (!node) {
         logMessagePair("Warning: Skipped a scene node of unknown type: ", typeName);
         return nullptr;
     }
-    if (attributes)
+    if (attributes) {
+        clampLevelAttributes(typeName, attributes);
         node->deserializeAttributes(attributes);
+    }
     return node;
 }
 
@@ -421,6 +429,7 @@ void SceneLoader::applyAnimator(scene::ISceneNode* node, io::IAttributes* attrib
         logMessagePair("Warning: Skipped an animator of unknown type: ", type.c_str());
         return;
     }
+    clampLevelAttributes(type.c_str(), attributes);
     animator->deserializeAttributes(attributes);
     animator->drop();
 }

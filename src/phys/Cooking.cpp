@@ -198,6 +198,11 @@ bool Cooking::cookClothFabric(const ClothMeshDesc& desc, const Vec3& gravityDire
                     "cloth cooking: points missing, badly laid out or not finite");
         return false;
     }
+    if (points.size() > MaxClothParticles) {
+        PHYS_REPORT(foundation, ErrorCode::InvalidParameter, "cloth cooking: %zu points, more than the %u a cloth may have",
+                    points.size(), MaxClothParticles);
+        return false;
+    }
     CookedClothFabric cooked;
     cooked.particleCount = static_cast<uint32_t>(points.size());
     cooked.gravityDirection = gravityDirection;
@@ -216,11 +221,25 @@ bool Cooking::cookClothFabric(const ClothMeshDesc& desc, const Vec3& gravityDire
     }
     std::sort(seen.begin(), seen.end());
     seen.erase(std::unique(seen.begin(), seen.end()), seen.end());
+    // Each particle with d neighbours makes up to d * d bending pairs of its neighbours.
+    std::vector<uint32_t> degree(points.size(), 0);
     for (uint64_t key : seen) {
         const uint32_t a = static_cast<uint32_t>(key >> 32), b = static_cast<uint32_t>(key);
+        ++degree[a];
+        ++degree[b];
         cooked.edges.push_back(a);
         cooked.edges.push_back(b);
         cooked.restLengths.push_back((points[a] - points[b]).magnitude());
+    }
+    uint64_t bendingWork = 0;
+    for (uint32_t d : degree)
+        bendingWork += static_cast<uint64_t>(d) * d;
+    const uint64_t bendingBudget = MaxClothBendingPairsPerParticle * std::max<uint64_t>(points.size(), 64);
+    if (bendingWork > bendingBudget) {
+        PHYS_REPORT(foundation, ErrorCode::InvalidParameter,
+                    "cloth cooking: vertices shared by too many triangles (%llu neighbour pairs, at most %llu)",
+                    static_cast<unsigned long long>(bendingWork), static_cast<unsigned long long>(bendingBudget));
+        return false;
     }
     out = std::move(cooked);
     return true;

@@ -75,6 +75,13 @@ struct CookedTriangleMesh {
 // also a point that no triangle uses.
 struct ClothMeshDesc : TriangleMeshDesc {};
 
+// The most particles a cloth may have (a 128 x 128 sheet); each costs every step.
+constexpr uint32_t MaxClothParticles = 16384;
+// A bound on the bending pairs, per particle, of the sum over the particles of the square of
+// their neighbour counts: a triangle grid gives about 36, the centre of a fan of triangles
+// the square of the fan's size.
+constexpr uint64_t MaxClothBendingPairsPerParticle = 128;
+
 // A cooked cloth fabric: the unique edges of the triangles with their rest lengths.
 struct CookedClothFabric {
     uint32_t particleCount = 0;
@@ -104,7 +111,9 @@ public:
     // Fails on no triangles, indices out of range, non-finite points or a bad stride, and
     // when every triangle is degenerate.
     bool cookTriangleMesh(const TriangleMeshDesc& desc, CookedTriangleMesh& out);
-    // Fails on no triangles, indices out of range, non-finite points or a bad stride.
+    // Fails on no triangles, indices out of range, non-finite points or a bad stride, more
+    // than MaxClothParticles points, or vertices so widely shared that the bending pairs
+    // would pass MaxClothBendingPairsPerParticle per particle.
     bool cookClothFabric(const ClothMeshDesc& desc, const Vec3& gravityDirection, CookedClothFabric& out);
 
 private:

@@ -2,6 +2,7 @@
 
 #include "core/GameSettings.h"
 #include "core/Globals.h"
+#include "core/Log.h"
 #include "core/LogManager.h"
 #include "player/GameActions.h"
 #include "player/PlayerControls.h"
@@ -149,6 +150,12 @@ bool InputManager::dispatch(const InputEvent& event) {
 
     if (event.kind == InputEventKind::LogText && event.engine && logManager && event.engine->LogEvent.Text)
         logManager->log(event.engine->LogEvent.Text);
+    // Handled here, so that the engine does not print the line raw: the terminal gets it
+    // escaped, as the log file does.
+    if (event.kind == InputEventKind::LogText && event.engine && event.engine->LogEvent.Text) {
+        writeLogLineToTerminal(event.engine->LogEvent.Text);
+        consumed = true;
+    }
     return consumed;
 }
 

@@ -42,6 +42,15 @@ core::vector3df turnAboutViewAxis(const core::vector3df& v, const core::vector3d
                            m2 * v.X + m6 * v.Y + m10 * v.Z);
 }
 
+// An emitter makes up to twice its rate in one call before the node's cap applies: a rate
+// above what the node can hold would make a frame build millions of particles to drop them.
+void capEmitterRate(scene::IParticleEmitter& emitter) {
+    if (emitter.getMaxParticlesPerSecond() > ParticleSystemNode::maxParticles)
+        emitter.setMaxParticlesPerSecond(ParticleSystemNode::maxParticles);
+    if (emitter.getMinParticlesPerSecond() > emitter.getMaxParticlesPerSecond())
+        emitter.setMinParticlesPerSecond(emitter.getMaxParticlesPerSecond());
+}
+
 } // namespace
 
 ParticleSystemNode::ParticleSystemNode(scene::ISceneNode* parent, scene::ISceneManager* manager,
@@ -77,6 +86,7 @@ void ParticleSystemNode::setEmitter(scene::IParticleEmitter* emitter) {
     if (!Emitter)
         return;
     Emitter->grab();
+    capEmitterRate(*Emitter);
     const double expected = std::floor(static_cast<double>(Emitter->getMaxParticlesPerSecond()) *
                                        static_cast<double>(Emitter->getMaxLifeTime()) / 1000.0);
     const u32 reserve = static_cast<u32>(std::min(expected, static_cast<double>(maxParticles)));
@@ -146,6 +156,7 @@ void ParticleSystemNode::doParticleSystem(u32 now) {
 
     if (Emitter && IsVisible && Emitter->getMaxParticlesPerSecond() != 0) {
         scene::SParticle* emitted = nullptr;
+        capEmitterRate(*Emitter); // the rate may have changed since it was set
         const s32 count = Emitter->emitt(now, static_cast<u32>(dt), emitted);
         if (count > 0 && emitted)
             appendEmitted(emitted, count);
@@ -219,6 +230,7 @@ void ParticleSystemNode::updateParticles(u32 now) {
 
     if (Emitter && IsVisible) {
         scene::SParticle* emitted = nullptr;
+        capEmitterRate(*Emitter); // the rate may have changed since it was set
         const s32 count = Emitter->emitt(now, dt, emitted);
         const u32 room = particleLimit - std::min(particleLimit, Particles.size());
         const u32 added = count > 0 && emitted ? std::min(static_cast<u32>(count), room) : 0;

@@ -23,6 +23,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 #include <filesystem>
 #include <fstream>
@@ -360,11 +361,12 @@ TEST(DamagedFilesProcessTest, ASecondGameCannotTakeTheWorkingFoldersLock) {
 
 class QuitSignalTest : public ShellFixture {};
 
-TEST_F(QuitSignalTest, SigtermAndSigintEndTheGameAsClosingTheWindowDoes) {
-    for (int signal : {SIGTERM, SIGINT}) {
+TEST_F(QuitSignalTest, EachQuitSignalEndsTheGameAsClosingTheWindowDoes) {
+    for (int signal : {SIGTERM, SIGINT, SIGHUP, SIGQUIT}) {
         clearQuitSignal();
         GameApplication game;
         ASSERT_TRUE(game.startUp()) << signal;
+        installQuitSignalHandlers(60000); // a slow machine's shutdown is no hung frame
         ASSERT_NO_FATAL_FAILURE(attachProbe());
         probe = FrameProbe();
         probe.onUpdate = [this, signal] {
@@ -377,8 +379,51 @@ TEST_F(QuitSignalTest, SigtermAndSigintEndTheGameAsClosingTheWindowDoes) {
         // The orderly shutdown ran, as after the window closed.
         EXPECT_EQ(levelManager, nullptr) << signal;
         EXPECT_EQ(screenManager, nullptr) << signal;
+        EXPECT_EQ(quitSignalNumber(), signal);
     }
     clearQuitSignal();
+    removeQuitSignalHandlers();
+}
+
+TEST_F(QuitSignalTest, AFrameThatNeverReturnsIsEndedSoonAfterTheSignalWithTheSettingsSaved) {
+    const std::string settingsFile = (dir.path() / "PaddlestoneConfig.xml").string();
+    for (int signal : {SIGTERM, SIGHUP}) {
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            clearQuitSignal();
+            GameApplication game;
+            if (!game.startUp())
+                _exit(3);
+            installQuitSignalHandlers(500);
+            attachProbe();
+            probe.onUpdate = [this, signal] {
+                if (probe.updates != 2)
+                    return;
+                // What the orderly end would write, changed in play.
+                setSettingInt("Graphics_Quality", 3);
+                std::filesystem::remove(dir.path() / "PaddlestoneConfig.xml");
+                std::raise(signal);
+                for (;;)
+                    pause(); // a frame that never returns
+            };
+            game.runFrames();
+            _exit(4);
+        }
+        const auto started = std::chrono::steady_clock::now();
+        int status = 0;
+        ASSERT_EQ(waitpid(child, &status, 0), child);
+        const auto took = std::chrono::steady_clock::now() - started;
+        ASSERT_TRUE(WIFEXITED(status)) << signal;
+        EXPECT_EQ(WEXITSTATUS(status), 128 + signal);
+        EXPECT_LT(took, std::chrono::seconds(20)) << "start-up, a few frames and half a second of grace";
+        ASSERT_TRUE(std::filesystem::exists(settingsFile)) << signal;
+        EXPECT_NE(test::readFileBytes(settingsFile).find("name=\"Graphics_Quality\" value=\"3\""), std::string::npos);
+        bool said = false;
+        for (const std::string& line : logLines())
+            said |= line.find("ERROR: The game did not end within 500 ms of signal " + std::to_string(signal)) == 0;
+        EXPECT_TRUE(said) << signal;
+    }
 }
 
 TEST_F(QuitSignalTest, ASecondGameInTheSameFolderSaysSoAndEnds) {

@@ -1,5 +1,7 @@
 #include "PhysTestScene.h"
 
+#include "phys/detail/ClothSet.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -98,6 +100,71 @@ TEST(ClothFabrics, CookingRefusesBrokenMeshes) {
     cooked.edges = {0, 5};
     cooked.restLengths = {1.0f};
     EXPECT_EQ(s.physics->createClothFabric(cooked), nullptr);
+}
+
+// A fan of triangles around point 0 with the given number of rim points.
+ClothMesh fan(int rim) {
+    ClothMesh m;
+    m.points.emplace_back(0, 0, 0);
+    for (int i = 0; i < rim; ++i)
+        m.points.emplace_back(std::cos(i * 0.1f), 0, std::sin(i * 0.1f));
+    for (int i = 1; i < rim; ++i)
+        m.indices.insert(m.indices.end(), {0, static_cast<uint16_t>(i), static_cast<uint16_t>(i + 1)});
+    return m;
+}
+
+// Bullet's own bending pairs (its table has one entry per pair of particles).
+std::vector<std::pair<int, int>> bulletBendingPairs(const ClothMesh& m, const CookedClothFabric& fabric) {
+    btSoftBodyWorldInfo info;
+    std::vector<btVector3> positions;
+    for (const Vec3& p : m.points)
+        positions.emplace_back(p.x, p.y, p.z);
+    std::vector<btScalar> masses(m.points.size(), 1.0f);
+    btSoftBody body(&info, static_cast<int>(positions.size()), positions.data(), masses.data());
+    for (size_t e = 0; e < fabric.restLengths.size(); ++e)
+        body.appendLink(static_cast<int>(fabric.edges[2 * e]), static_cast<int>(fabric.edges[2 * e + 1]));
+    body.generateBendingConstraints(2);
+    std::vector<std::pair<int, int>> pairs;
+    for (int l = 0; l < body.m_links.size(); ++l)
+        if (body.m_links[l].m_bbending)
+            pairs.emplace_back(static_cast<int>(body.m_links[l].m_n[0] - &body.m_nodes[0]),
+                               static_cast<int>(body.m_links[l].m_n[1] - &body.m_nodes[0]));
+    return pairs;
+}
+
+TEST(ClothFabrics, BendingPairsAreBulletsInItsOrder) {
+    PhysScene s;
+    ClothMesh loose = grid(3, 1.0f, 0.0f);
+    loose.points.emplace_back(9, 9, 9); // in no triangle
+    for (const ClothMesh& m : {grid(5, 1.0f, 0.0f), fan(7), loose}) {
+        CookedClothFabric cooked;
+        ASSERT_TRUE(s.cooking->cookClothFabric(describe(m), Vec3(0, -1, 0), cooked));
+        const auto pairs = detail::clothBendingPairs(static_cast<int>(cooked.particleCount), cooked.edges);
+        EXPECT_FALSE(pairs.empty());
+        EXPECT_EQ(pairs, bulletBendingPairs(m, cooked));
+    }
+}
+
+TEST(ClothFabrics, CookingBoundsTheParticlesAndTheirSharing) {
+    PhysScene s(SceneOptions{.ground = false});
+    ClothMesh largest = grid(128, 0.05f, 5.0f);
+    ASSERT_EQ(largest.points.size(), MaxClothParticles);
+    Cloth* cloth = makeCloth(s, largest);
+    ASSERT_NE(cloth, nullptr);
+    s.step(2);
+    EXPECT_LT(read(*cloth)[0].pos.y, 5.0f) << "the largest cloth allowed builds and falls";
+    EXPECT_TRUE(s.errors.errors.empty());
+
+    CookedClothFabric cooked;
+    largest.points.emplace_back(0, 0, 0);
+    EXPECT_FALSE(s.cooking->cookClothFabric(describe(largest), Vec3(0, -1, 0), cooked));
+    ASSERT_EQ(s.errors.errors.size(), 1u);
+    EXPECT_EQ(s.errors.errors[0].second, "cloth cooking: 16385 points, more than the 16384 a cloth may have");
+
+    EXPECT_TRUE(s.cooking->cookClothFabric(describe(fan(60)), Vec3(0, -1, 0), cooked));
+    EXPECT_FALSE(s.cooking->cookClothFabric(describe(fan(300)), Vec3(0, -1, 0), cooked))
+        << "a fan's centre would pair every two rim points";
+    EXPECT_EQ(s.errors.errors.size(), 2u);
 }
 
 TEST(Cloth, HangsFromItsPinnedParticlesWithoutStretching) {

@@ -113,16 +113,20 @@ TEST_F(InputManagerTest, DeviceChangeMessageStartsTheJoystickRescan) {
     EXPECT_GE(input->getJoystick()->rescanTimer, 0.0f);
 }
 
-TEST_F(InputManagerTest, LogTextGoesToTheLogFile) {
+TEST_F(InputManagerTest, LogTextGoesToTheLogFileAndEscapedToTheTerminal) {
     LogManager log(dir.file("log.txt"));
     logManager = &log;
     irr::SEvent event;
     event.EventType = irr::EET_LOG_TEXT_EVENT;
-    event.LogEvent.Text = "Engine says hello";
+    event.LogEvent.Text = "Engine says \x1b[2Jhello";
     event.LogEvent.Level = irr::ELL_INFORMATION;
-    EXPECT_FALSE(input->OnEvent(event));
+    testing::internal::CaptureStdout();
+    const bool handled = input->OnEvent(event);
+    const std::string printed = testing::internal::GetCapturedStdout();
     logManager = nullptr;
-    EXPECT_NE(test::readFileBytes(dir.file("log.txt")).find("Engine says hello"), std::string::npos);
+    EXPECT_TRUE(handled) << "the engine must not print it raw";
+    EXPECT_EQ(printed, "Engine says \\x1B[2Jhello\n");
+    EXPECT_NE(test::readFileBytes(dir.file("log.txt")).find("Engine says \\x1B[2Jhello"), std::string::npos);
 }
 
 TEST_F(InputManagerTest, DeviceChangedEventFollowsTheLastDevice) {

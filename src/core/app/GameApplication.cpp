@@ -56,6 +56,13 @@ void dropManager(T*& manager) {
     manager = nullptr;
 }
 
+// A quit signal whose frame never returned: the settings are what can be written from
+// outside the frame (a save mid-frame could hold half a level's state).
+void saveSettingsBeforeForcedEnd() {
+    if (gameSettings)
+        gameSettings->save();
+}
+
 } // namespace
 
 void checkWorkingDirectory(const std::string& executablePath) {
@@ -92,6 +99,7 @@ bool GameApplication::startUp() {
     QuitRequested = false;
     StartingUp = true;
     installQuitSignalHandlers();
+    setQuitDeadlineAction(saveSettingsBeforeForcedEnd);
     return startPhaseOne() && initGameManagers();
 }
 
@@ -126,6 +134,7 @@ void GameApplication::shutdownGame() {
 
     if (gameSettings)
         gameSettings->save();
+    setQuitDeadlineAction(nullptr); // the settings go now
     deleteManager(gameSettings);
     dropManager(movementObject);
     if (std::exchange(suspicionConfigLoaded, false))
@@ -165,4 +174,5 @@ void GameApplication::shutdownGame() {
     // The input manager goes after the device whose events it received; the shader manager last.
     deleteManager(inputManager);
     deleteManager(shaderManager);
+    markOrderlyEndDone();
 }

@@ -16,6 +16,58 @@ namespace {
 constexpr int MinPositionIterations = 10;
 } // namespace
 
+std::vector<std::pair<int, int>> clothBendingPairs(int particleCount, const std::vector<uint32_t>& edges) {
+    const size_t n = particleCount > 0 ? static_cast<size_t>(particleCount) : 0;
+    // Neighbour lists, sorted and without repeats, in one array indexed by first[].
+    std::vector<uint32_t> first(n + 1, 0);
+    for (size_t e = 0; e + 1 < edges.size(); e += 2) {
+        if (edges[e] >= n || edges[e + 1] >= n || edges[e] == edges[e + 1])
+            continue;
+        ++first[edges[e] + 1];
+        ++first[edges[e + 1] + 1];
+    }
+    for (size_t i = 0; i < n; ++i)
+        first[i + 1] += first[i];
+    std::vector<uint32_t> neighbours(first[n]);
+    std::vector<uint32_t> fill(first.begin(), first.end() - 1);
+    for (size_t e = 0; e + 1 < edges.size(); e += 2) {
+        const uint32_t a = edges[e], b = edges[e + 1];
+        if (a >= n || b >= n || a == b)
+            continue;
+        neighbours[fill[a]++] = b;
+        neighbours[fill[b]++] = a;
+    }
+    std::vector<uint32_t> count(n, 0);
+    for (size_t i = 0; i < n; ++i) {
+        auto begin = neighbours.begin() + first[i], end = neighbours.begin() + first[i + 1];
+        std::sort(begin, end);
+        count[i] = static_cast<uint32_t>(std::unique(begin, end) - begin);
+    }
+    const auto isNeighbour = [&](uint32_t a, uint32_t b) {
+        const auto begin = neighbours.begin() + first[a];
+        return std::binary_search(begin, begin + count[a], b);
+    };
+
+    std::vector<std::pair<int, int>> pairs;
+    std::vector<uint32_t> found;
+    for (uint32_t nearIndex = 0; nearIndex < n; ++nearIndex) {
+        found.clear();
+        for (uint32_t k = first[nearIndex]; k < first[nearIndex] + count[nearIndex]; ++k) {
+            const uint32_t middle = neighbours[k];
+            for (uint32_t m = first[middle]; m < first[middle] + count[middle]; ++m) {
+                const uint32_t farIndex = neighbours[m];
+                if (farIndex > nearIndex && !isNeighbour(nearIndex, farIndex))
+                    found.push_back(farIndex);
+            }
+        }
+        std::sort(found.begin(), found.end());
+        found.erase(std::unique(found.begin(), found.end()), found.end());
+        for (uint32_t farIndex : found)
+            pairs.emplace_back(static_cast<int>(farIndex), static_cast<int>(nearIndex));
+    }
+    return pairs;
+}
+
 ClothSet::ClothSet(SceneCore& core_) : core(core_) {}
 
 ClothSet::~ClothSet() { clear(); }
@@ -57,7 +109,11 @@ void ClothSet::build(Cloth& cloth) {
         if (a != b && b != c && a != c)
             body.appendFace(static_cast<int>(a), static_cast<int>(b), static_cast<int>(c), material);
     }
-    body.generateBendingConstraints(2, material);
+    // Not generateBendingConstraints: its table has one entry per pair of particles.
+    for (const auto& [farIndex, nearIndex] : clothBendingPairs(static_cast<int>(n), fabric.edges)) {
+        body.appendLink(farIndex, nearIndex, material, false);
+        body.m_links[body.m_links.size() - 1].m_bbending = 1;
+    }
     body.updateConstants();
     // The fabric's own rest lengths, whatever positions the particles were given; Bullet would
     // take the current lengths again at the next step.

@@ -4,6 +4,8 @@
 
 #include <BulletSoftBody/btSoftBody.h>
 
+#include <cstdint>
+#include <utility>
 #include <vector>
 
 // The cloths of one scene. Each is a Bullet soft body of its own (not in the dynamics world:
@@ -17,6 +19,12 @@ class Cloth;
 namespace phys::detail {
 
 class SceneCore;
+
+// The bending pairs of a fabric: every two particles two links apart and not linked, each
+// pair (far, near) with near < far, ordered by near and then far (the order Bullet's own
+// generator appends them in). Built from neighbour lists: space and time grow with the links
+// and the pairs, never with the square of the particle count.
+std::vector<std::pair<int, int>> clothBendingPairs(int particleCount, const std::vector<uint32_t>& edges);
 
 struct ClothBack {
     ClothBack() = default;
