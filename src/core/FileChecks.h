@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace irr::io {
 class IFileSystem;
@@ -35,3 +36,12 @@ void forgetFileRefusals();
 // (textures, meshes, fonts, GUI layouts, archives) is checked first, and a refused file
 // reaches the engine's readers as an empty file. Installing twice does nothing.
 void installFileGuard(irr::io::IFileSystem* fileSystem);
+
+// While a user level plays, files are read only from mounted archives (its own) and from
+// the given folders (the game's content, and its save folder for its own files): a level
+// that names "/etc/passwd" or "../../secret.txt" gets, through the engine or the game's own
+// reads, the refusal "ERROR: Refused to read ...: a user level reads only from its archive
+// and the game's content." once per path. An empty list lifts the confinement.
+void confineReadsToFolders(const std::vector<std::string>& folders);
+// Whether the path lies outside the folders reads are confined to (false without one).
+bool isOutsideConfinedFolders(const std::string& path);
