@@ -93,9 +93,8 @@ public:
             return nullptr;
         if (check == FileCheck::Readable) {
             // A mounted archive that holds the name answers before the disk is asked.
-            if (!isOutsideConfinedFolders(path) || heldByAnotherArchive(filename))
+            if (heldByAnotherArchive(filename) || !refuseReadOutsideConfinement(path))
                 return nullptr;
-            logRefusalOnce(path, confinementReason);
             return new RefusedReadFile(filename);
         }
         isReadableFile(path); // logs the refusal once
@@ -150,10 +149,6 @@ std::string describeFileCheck(FileCheck check, std::uint64_t maxBytes) {
 
 bool isReadableFile(const std::string& path, std::uint64_t maxBytes) {
     const FileCheck check = checkFileForReading(path, maxBytes);
-    if (check == FileCheck::Readable && isOutsideConfinedFolders(path)) {
-        logRefusalOnce(path, confinementReason);
-        return false;
-    }
     if (check == FileCheck::Readable)
         return true;
     if (check == FileCheck::Missing)
@@ -171,6 +166,13 @@ void confineReadsToFolders(const std::vector<std::string>& folders) {
     }
     std::lock_guard<std::mutex> lock(confinementMutex);
     confinedFolders() = std::move(canonical);
+}
+
+bool refuseReadOutsideConfinement(const std::string& path) {
+    if (checkFileForReading(path, UINT64_MAX) == FileCheck::Missing || !isOutsideConfinedFolders(path))
+        return false;
+    logRefusalOnce(path, confinementReason);
+    return true;
 }
 
 bool isOutsideConfinedFolders(const std::string& path) {

@@ -38,10 +38,14 @@ void forgetFileRefusals();
 void installFileGuard(irr::io::IFileSystem* fileSystem);
 
 // While a user level plays, files are read only from mounted archives (its own) and from
-// the given folders (the game's content, and its save folder for its own files): a level
-// that names "/etc/passwd" or "../../secret.txt" gets, through the engine or the game's own
-// reads, the refusal "ERROR: Refused to read ...: a user level reads only from its archive
-// and the game's content." once per path. An empty list lifts the confinement.
+// the given folders (the game's content): a level that names "/etc/passwd" or
+// "../../secret.txt" gets "ERROR: Refused to read ...: a user level reads only from its
+// archive and the game's content." once per path, for the engine's opens (meshes,
+// textures, fonts, binary levels) and for the game's own reads of files a level names
+// (sublevels, sounds). The game's own files (settings, saves) are read as ever. An empty
+// list lifts the confinement.
 void confineReadsToFolders(const std::vector<std::string>& folders);
 // Whether the path lies outside the folders reads are confined to (false without one).
 bool isOutsideConfinedFolders(const std::string& path);
+// True, with the refusal logged once, for a file on the disk outside the confinement.
+bool refuseReadOutsideConfinement(const std::string& path);

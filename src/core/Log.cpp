@@ -103,6 +103,16 @@ std::string escapeLogText(const char* text) {
     return out;
 }
 
+std::string prefixEngineLogLine(const char* text, irr::ELOG_LEVEL level) {
+    const std::string line = text ? text : "";
+    const char* prefix = level == irr::ELL_ERROR     ? logErrorPrefix
+                         : level == irr::ELL_WARNING ? logWarningPrefix
+                                                     : nullptr;
+    if (!prefix || line.rfind(logErrorPrefix, 0) == 0 || line.rfind(logWarningPrefix, 0) == 0)
+        return line;
+    return prefix + line;
+}
+
 std::vector<EarlyLogLine> takeEarlyLogLines() {
     std::lock_guard<std::mutex> lock(earlyLinesMutex);
     std::vector<EarlyLogLine> lines;

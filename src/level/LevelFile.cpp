@@ -382,6 +382,8 @@ bool SceneLoader::load(const io::path& path, scene::ISceneNode* parent,
         error = describeFileCheck(check, maxLevelFileBytes);
     } else if (!fileSystem->existFile(path)) {
         error = "the file does not exist";
+    } else if (check == FileCheck::Readable && refuseReadOutsideConfinement(path.c_str())) {
+        error = "a user level reads only from its archive and the game's content";
     } else if (isBinaryLevelPath(path)) {
         io::IReadFile* file = fileSystem->createAndOpenFile(path);
         std::string bytes(file ? static_cast<std::size_t>(file->getSize()) : 0, '\0');

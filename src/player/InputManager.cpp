@@ -2,6 +2,7 @@
 
 #include "core/GameSettings.h"
 #include "core/Globals.h"
+#include "core/Log.h"
 #include "core/LogManager.h"
 #include "player/GameActions.h"
 #include "player/PlayerControls.h"
@@ -148,7 +149,7 @@ bool InputManager::dispatch(const InputEvent& event) {
         consumed |= joystick->onEvent(event);
 
     if (event.kind == InputEventKind::LogText && event.engine && logManager && event.engine->LogEvent.Text)
-        logManager->log(event.engine->LogEvent.Text);
+        logManager->log(prefixEngineLogLine(event.engine->LogEvent.Text, event.engine->LogEvent.Level));
     return consumed;
 }
 

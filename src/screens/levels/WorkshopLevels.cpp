@@ -316,10 +316,9 @@ void maintainWorkshopZip(const core::stringw& levelPath) {
         logMessagePair(L"Maintaining zip archive for level: ", levelPath.c_str());
         userLevel = record.archive != nullptr;
     }
-    // A user level reads from its archive and the game's content; the game goes on reading
-    // its own files from the save folder.
+    // A user level reads from its archive and the game's content.
     if (userLevel)
-        confineReadsToFolders({"Content", saveFolderPath()});
+        confineReadsToFolders({"Content"});
     else
         confineReadsToFolders({});
 }
