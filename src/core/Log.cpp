@@ -7,6 +7,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <irrlicht.h>
 #include <mutex>
@@ -110,6 +111,11 @@ std::string prefixEngineLogLine(const char* text, irr::ELOG_LEVEL level) {
                                                      : nullptr;
     if (!prefix || line.rfind(logErrorPrefix, 0) == 0 || line.rfind(logWarningPrefix, 0) == 0)
         return line;
+    // Some engine lines name their kind themselves ("Error: Need running XServer ..."): the
+    // prefix takes that word's place.
+    for (const char* word : {"Error: ", "Warning: "})
+        if (line.rfind(word, 0) == 0)
+            return prefix + line.substr(std::strlen(word));
     return prefix + line;
 }
 

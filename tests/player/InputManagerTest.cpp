@@ -138,11 +138,13 @@ TEST_F(InputManagerTest, EngineLinesCarryThePrefixOfTheirLevel) {
     logger->log("Debug text", irr::ELL_DEBUG);
     logger->log("ERROR: Already marked", irr::ELL_ERROR);
     logger->log("Warning: Already marked", irr::ELL_ERROR);
+    logger->log("Error: Need running XServer", irr::ELL_ERROR);
     logger->setLogLevel(before);
     logManager = nullptr;
     const std::string text = test::readFileBytes(dir.file("log.txt"));
     for (const char* line : {" ERROR: Unable to load font\r", " Warning: Could not open file of texture: Missing.png\r",
-                             " Loaded mesh\r", " Debug text\r", " ERROR: Already marked\r", " Warning: Already marked\r"})
+                             " Loaded mesh\r", " Debug text\r", " ERROR: Already marked\r", " Warning: Already marked\r",
+                             "] ERROR: Need running XServer\r"})
         EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
 }
 
