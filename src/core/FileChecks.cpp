@@ -1,5 +1,6 @@
 #include "core/FileChecks.h"
 
+#include "core/FontGate.h"
 #include "core/Log.h"
 
 #include <IFileArchive.h>
@@ -33,6 +34,32 @@ std::string refusalKey(const std::string& path) {
     return error ? path : absolute.lexically_normal().string();
 }
 
+std::mutex confinementMutex;
+// Canonical folders, each ending in '/'; empty when reads are not confined.
+std::vector<std::string>& confinedFolders() {
+    static std::vector<std::string> folders;
+    return folders;
+}
+
+constexpr const char* confinementReason = "a user level reads only from its archive and the game's content";
+
+// One canonical spelling, links and ".." resolved, of a path that may not exist.
+std::string canonicalPath(const std::string& path) {
+    std::error_code error;
+    const std::filesystem::path canonical = std::filesystem::weakly_canonical(std::filesystem::absolute(path, error), error);
+    return error ? std::string() : canonical.string();
+}
+
+// Logs the refusal of a path once (until forgetFileRefusals).
+void logRefusalOnce(const std::string& path, const std::string& reason) {
+    {
+        std::lock_guard<std::mutex> lock(refusalMutex);
+        if (!refusedPaths().insert(refusalKey(path)).second)
+            return;
+    }
+    logMessage(std::string(logErrorPrefix) + "Refused to read \"" + path + "\": " + reason + ".");
+}
+
 // A file the guard refused: it reads as empty, so that the engine's readers fail at once.
 class RefusedReadFile : public io::IReadFile {
 public:
@@ -52,7 +79,7 @@ private:
 class FileGuardArchive : public io::IFileArchive {
 public:
     explicit FileGuardArchive(io::IFileSystem* fileSystem)
-        : emptyList(fileSystem->createEmptyFileList("", false, false)) {}
+        : fileSystem(fileSystem), emptyList(fileSystem->createEmptyFileList("", false, false)) {}
     ~FileGuardArchive() override {
         if (emptyList)
             emptyList->drop();
@@ -62,8 +89,14 @@ public:
         const std::string path = filename.c_str();
         const FileCheck check = checkFileForReading(path);
         // Missing files may live in a mounted archive: the engine goes on looking.
-        if (check == FileCheck::Readable || check == FileCheck::Missing)
+        if (check == FileCheck::Missing)
             return nullptr;
+        if (check == FileCheck::Readable) {
+            // A mounted archive that holds the name answers before the disk is asked.
+            if (heldByAnotherArchive(filename) || !refuseReadOutsideConfinement(path))
+                return nullptr;
+            return new RefusedReadFile(filename);
+        }
         isReadableFile(path); // logs the refusal once
         return new RefusedReadFile(filename);
     }
@@ -71,6 +104,16 @@ public:
     const io::IFileList* getFileList() const override { return emptyList; }
 
 private:
+    bool heldByAnotherArchive(const io::path& filename) const {
+        for (u32 i = 0; i < fileSystem->getFileArchiveCount(); ++i) {
+            const io::IFileArchive* archive = fileSystem->getFileArchive(i);
+            if (archive != this && archive->getFileList() && archive->getFileList()->findFile(filename) >= 0)
+                return true;
+        }
+        return false;
+    }
+
+    io::IFileSystem* fileSystem;
     io::IFileList* emptyList;
 };
 
@@ -110,14 +153,40 @@ bool isReadableFile(const std::string& path, std::uint64_t maxBytes) {
         return true;
     if (check == FileCheck::Missing)
         return false;
+    logRefusalOnce(path, describeFileCheck(check, maxBytes));
+    return false;
+}
+
+void confineReadsToFolders(const std::vector<std::string>& folders) {
+    std::vector<std::string> canonical;
+    for (const std::string& folder : folders) {
+        const std::string path = canonicalPath(folder);
+        if (!path.empty())
+            canonical.push_back(path.back() == '/' ? path : path + "/");
+    }
+    std::lock_guard<std::mutex> lock(confinementMutex);
+    confinedFolders() = std::move(canonical);
+}
+
+bool refuseReadOutsideConfinement(const std::string& path) {
+    if (checkFileForReading(path, UINT64_MAX) == FileCheck::Missing || !isOutsideConfinedFolders(path))
+        return false;
+    logRefusalOnce(path, confinementReason);
+    return true;
+}
+
+bool isOutsideConfinedFolders(const std::string& path) {
     {
-        std::lock_guard<std::mutex> lock(refusalMutex);
-        if (!refusedPaths().insert(refusalKey(path)).second)
+        std::lock_guard<std::mutex> lock(confinementMutex);
+        if (confinedFolders().empty())
             return false;
     }
-    logMessage(std::string(logErrorPrefix) + "Refused to read \"" + path + "\": " +
-               describeFileCheck(check, maxBytes) + ".");
-    return false;
+    const std::string canonical = canonicalPath(path);
+    std::lock_guard<std::mutex> lock(confinementMutex);
+    for (const std::string& folder : confinedFolders())
+        if (!canonical.empty() && canonical.compare(0, folder.size(), folder) == 0)
+            return false;
+    return true;
 }
 
 bool wasFileRefused(const std::string& path) {
@@ -126,8 +195,11 @@ bool wasFileRefused(const std::string& path) {
 }
 
 void forgetFileRefusals() {
-    std::lock_guard<std::mutex> lock(refusalMutex);
-    refusedPaths().clear();
+    {
+        std::lock_guard<std::mutex> lock(refusalMutex);
+        refusedPaths().clear();
+    }
+    forgetFontRefusals();
 }
 
 void installFileGuard(io::IFileSystem* fileSystem) {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace irr::io {
 class IFileSystem;
@@ -35,3 +36,16 @@ void forgetFileRefusals();
 // (textures, meshes, fonts, GUI layouts, archives) is checked first, and a refused file
 // reaches the engine's readers as an empty file. Installing twice does nothing.
 void installFileGuard(irr::io::IFileSystem* fileSystem);
+
+// While a user level plays, files are read only from mounted archives (its own) and from
+// the given folders (the game's content): a level that names "/etc/passwd" or
+// "../../secret.txt" gets "ERROR: Refused to read ...: a user level reads only from its
+// archive and the game's content." once per path, for the engine's opens (meshes,
+// textures, fonts, binary levels) and for the game's own reads of files a level names
+// (sublevels, sounds). The game's own files (settings, saves) are read as ever. An empty
+// list lifts the confinement.
+void confineReadsToFolders(const std::vector<std::string>& folders);
+// Whether the path lies outside the folders reads are confined to (false without one).
+bool isOutsideConfinedFolders(const std::string& path);
+// True, with the refusal logged once, for a file on the disk outside the confinement.
+bool refuseReadOutsideConfinement(const std::string& path);

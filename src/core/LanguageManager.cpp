@@ -1,4 +1,5 @@
 #include "core/LanguageManager.h"
+#include "core/FontGate.h"
 
 #include "core/GameSettings.h"
 #include "core/Globals.h"
@@ -182,7 +183,7 @@ irr::gui::IGUIFont* LanguageManager::getFont(int role) {
     }
     if (!device || !device->getGUIEnvironment())
         return nullptr;
-    return device->getGUIEnvironment()->getFont(path);
+    return getCheckedFont(device->getGUIEnvironment(), path);
 }
 
 irr::io::path LanguageManager::getLocalizedPath(const irr::io::path& path) const {

@@ -7,6 +7,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <ctime>
 #include <irrlicht.h>
 #include <mutex>
@@ -106,6 +107,21 @@ std::string escapeLogText(const char* text) {
 void writeLogLineToTerminal(const char* text) {
     if (text)
         writeLinesToStandardOutput({text});
+}
+
+std::string prefixEngineLogLine(const char* text, irr::ELOG_LEVEL level) {
+    const std::string line = text ? text : "";
+    const char* prefix = level == irr::ELL_ERROR     ? logErrorPrefix
+                         : level == irr::ELL_WARNING ? logWarningPrefix
+                                                     : nullptr;
+    if (!prefix || line.rfind(logErrorPrefix, 0) == 0 || line.rfind(logWarningPrefix, 0) == 0)
+        return line;
+    // Some engine lines name their kind themselves ("Error: Need running XServer ..."): the
+    // prefix takes that word's place.
+    for (const char* word : {"Error: ", "Warning: "})
+        if (line.rfind(word, 0) == 0)
+            return prefix + line.substr(std::strlen(word));
+    return prefix + line;
 }
 
 std::vector<EarlyLogLine> takeEarlyLogLines() {

@@ -33,6 +33,11 @@ std::string escapeLogText(const char* text);
 // would print it raw: a file's escape sequences could clear the terminal or forge lines).
 void writeLogLineToTerminal(const char* text);
 
+// The engine's own line as the log file shows it: an error or warning level gives it the
+// prefix the program's own lines of that kind carry (unless it has one), so that every
+// error and warning counts alike.
+std::string prefixEngineLogLine(const char* text, irr::ELOG_LEVEL level);
+
 // Lines logged while neither the engine device nor the log file exists: they reach
 // standard output at once and are kept (up to a few thousand) for the log file, which
 // writes them after its header when it opens. Each line comes with its time of day.

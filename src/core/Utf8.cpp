@@ -1,5 +1,7 @@
 #include "core/Utf8.h"
 
+#include <cstdint>
+
 namespace {
 
 constexpr char32_t replacement = 0xFFFD;
@@ -74,4 +76,32 @@ std::wstring fromUtf8(const char* text) {
         out += static_cast<wchar_t>(c);
     }
     return out;
+}
+
+std::string utf8FromAttributeText(const wchar_t* text) {
+    if (!text)
+        return {};
+    std::string bytes;
+    bool allBytes = true, nonAscii = false;
+    for (const wchar_t* c = text; *c; ++c) {
+        // The engine widens a narrow text's bytes as signed chars: 0xC3 becomes -61.
+        const bool signedByte = *c < 0 && *c >= -128;
+        if (!signedByte && static_cast<std::uint32_t>(*c) > 0xFF) {
+            allBytes = false;
+            break;
+        }
+        nonAscii |= signedByte || static_cast<std::uint32_t>(*c) >= 0x80;
+        bytes += static_cast<char>(*c & 0xFF);
+    }
+    if (allBytes && (!nonAscii || toUtf8(fromUtf8(bytes.c_str()).c_str()) == bytes))
+        return bytes;
+    return toUtf8(text);
+}
+
+std::wstring bytewiseWideFromUtf8(const std::string& text) {
+    std::wstring wide;
+    wide.reserve(text.size());
+    for (const char c : text)
+        wide += static_cast<wchar_t>(static_cast<unsigned char>(c));
+    return wide;
 }

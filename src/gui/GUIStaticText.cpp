@@ -1,4 +1,5 @@
 #include "gui/GUIStaticText.h"
+#include "core/FontGate.h"
 
 #include "gui/GuiAttributes.h"
 #include "gui/GuiCommon.h"
@@ -271,5 +272,5 @@ void GUIStaticText::deserializeAttributes(io::IAttributes* in, io::SAttributeRea
     Background = in->getAttributeAsBool("Background");
     setTextAlignment(readAlignment(in, "HTextAlign"), readAlignment(in, "VTextAlign"));
     if (FontPath.size())
-        setOverrideFont(Environment->getFont(io::path(FontPath.c_str())));
+        setOverrideFont(getCheckedFont(Environment, io::path(FontPath.c_str())));
 }

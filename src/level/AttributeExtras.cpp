@@ -1,5 +1,7 @@
 #include "level/AttributeExtras.h"
 
+#include "core/Utf8.h"
+
 using namespace irr;
 
 void addObjectReference(io::IAttributes* out, const char* name, s32 objectID) {
@@ -9,7 +11,7 @@ void addObjectReference(io::IAttributes* out, const char* name, s32 objectID) {
 
 void addFilePath(io::IAttributes* out, const char* name, const char* path) {
     if (out)
-        out->addString(name, path ? path : "");
+        out->addString(name, fromUtf8(path ? path : "").c_str());
 }
 
 void addFilePath(io::IAttributes* out, const char* name, const wchar_t* path) {
@@ -63,7 +65,9 @@ bool readIfPresent(io::IAttributes* in, const char* name, core::vector2df& value
 }
 
 bool readIfPresent(io::IAttributes* in, const char* name, core::stringc& value) {
-    return readFound(in, name, value, [in](s32 i) { return in->getAttributeAsString(i); });
+    return readFound(in, name, value, [in](s32 i) {
+        return core::stringc(utf8FromAttributeText(in->getAttributeAsStringW(i).c_str()).c_str());
+    });
 }
 
 bool readEnumIfPresent(io::IAttributes* in, const char* name, const char* const* literals,

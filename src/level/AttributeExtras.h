@@ -8,7 +8,7 @@
 
 // An object ID that names another level object ("ObjectID1", "TargetID", ...).
 void addObjectReference(irr::io::IAttributes* out, const char* name, irr::s32 objectID);
-// A path to a content file ("MeshFileName", "NextLevel", ...).
+// A path to a content file ("MeshFileName", "NextLevel", ...); a narrow path is UTF-8.
 void addFilePath(irr::io::IAttributes* out, const char* name, const char* path);
 void addFilePath(irr::io::IAttributes* out, const char* name, const wchar_t* path);
 // An object-ID expression naming several objects ("ObjectIDs", "PhysicsObjectIDs", ...).
@@ -16,7 +16,8 @@ void addObjectIDList(irr::io::IAttributes* out, const char* name, const char* ex
 void addObjectIDList(irr::io::IAttributes* out, const char* name, const wchar_t* expression);
 
 // Reads an attribute only when the container holds it, looking it up once; answers
-// whether it was there. Absent keys leave the value as it is.
+// whether it was there. Absent keys leave the value as it is. Texts are read as UTF-8 (paths
+// reach the file system so).
 bool readIfPresent(irr::io::IAttributes* in, const char* name, irr::s32& value);
 bool readIfPresent(irr::io::IAttributes* in, const char* name, irr::f32& value);
 bool readIfPresent(irr::io::IAttributes* in, const char* name, bool& value);

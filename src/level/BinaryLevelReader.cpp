@@ -20,9 +20,6 @@ using namespace binarylevel;
 
 namespace {
 
-// Deeper nesting than any level has; it keeps a hostile file from exhausting the stack.
-constexpr int maxDepth = 256;
-
 class Reader {
 public:
     Reader(const u8* data, std::size_t size) : data(data), size(size) {}
@@ -223,14 +220,12 @@ void decodeAttribute(Reader& r, const Names& names, DecodedAttribute& a) {
         }
         break;
     }
-    case io::EAT_USER_POINTER:
-        break;
     case io::EAT_STRING:
     case io::EAT_BINARY:
     case io::EAT_TEXTURE:
         r.wide(a.text);
         break;
-    default:
+    default: // also the user pointer, which the writer leaves out: it means nothing in a file
         r.fail("an attribute has an unknown type");
         break;
     }
@@ -320,9 +315,6 @@ void addPlaceholder(io::IAttributes* c, const DecodedAttribute& a, const Names& 
     case io::EAT_TEXTURE:
         c->addTexture(name, nullptr);
         break;
-    case io::EAT_USER_POINTER:
-        c->addUserPointer(name, nullptr);
-        break;
     default:
         c->addString(name, L"");
         break;
@@ -387,14 +379,13 @@ void setValue(io::IAttributes* c, s32 index, const DecodedAttribute& a, const Na
     case io::EAT_STRINGWARRAY:
         c->setAttribute(index, a.items);
         break;
-    case io::EAT_USER_POINTER:
     case io::EAT_BBOX:
     case io::EAT_TRIANGLE3D:
     case io::EAT_LINE3D:
         break;
     case io::EAT_TEXTURE:
         if (!isNoTextureText(a.text.c_str()))
-            c->setAttribute(index, a.text.c_str());
+            c->setAttribute(index, textureFileText(a.text.c_str()).c_str());
         break;
     default:
         c->setAttribute(index, a.text.c_str());
@@ -485,8 +476,8 @@ private:
 template <class Visitor>
 void walkRecord(Reader& r, Names& names, DecodedBlock& block, Visitor& v,
                 typename Visitor::Handle parent, bool isScene, int depth) {
-    if (depth > maxDepth) {
-        r.fail("the nodes are nested too deeply");
+    if (depth > maxLevelNodeDepth) {
+        r.fail(levelTooDeepReason);
         return;
     }
     const u32 typeName = isScene ? 0 : names.index(r);

@@ -210,8 +210,6 @@ void writeAttribute(Writer& w, io::IAttributes* a, s32 i) {
             w.wide(items[k].c_str());
         break;
     }
-    case io::EAT_USER_POINTER:
-        break; // a pointer means nothing in a file
     case io::EAT_TEXTURE:
         w.wide(textureAttributeText(a, i).c_str());
         break;
@@ -221,11 +219,16 @@ void writeAttribute(Writer& w, io::IAttributes* a, s32 i) {
     }
 }
 
+// A pointer means nothing in a file: user pointers are left out.
 void writeBlock(Writer& w, io::IAttributes* a) {
     const u32 count = a ? a->getAttributeCount() : 0;
-    w.u32v(count);
+    u32 written = 0;
     for (u32 i = 0; i < count; ++i)
-        writeAttribute(w, a, static_cast<s32>(i));
+        written += a->getAttributeType(static_cast<s32>(i)) != io::EAT_USER_POINTER ? 1 : 0;
+    w.u32v(written);
+    for (u32 i = 0; i < count; ++i)
+        if (a->getAttributeType(static_cast<s32>(i)) != io::EAT_USER_POINTER)
+            writeAttribute(w, a, static_cast<s32>(i));
 }
 
 struct EncodeContext {

@@ -7,6 +7,7 @@
 #include "core/FileChecks.h"
 #include "core/Log.h"
 #include "core/SafeWrite.h"
+#include "core/Utf8.h"
 #include "core/XmlWriter.h"
 #include "core/XmlFile.h"
 
@@ -37,8 +38,12 @@ bool isNoTextureText(const wchar_t* text) { return !text || !*text || std::wcscm
 
 core::stringw textureAttributeText(io::IAttributes* attributes, s32 index) {
     const core::stringw text = attributes->getAttributeAsStringW(index);
-    return isNoTextureText(text.c_str()) ? core::stringw() : text;
+    return isNoTextureText(text.c_str()) ? core::stringw() : core::stringw(readableTextureText(text.c_str()).c_str());
 }
+
+std::wstring textureFileText(const wchar_t* text) { return bytewiseWideFromUtf8(utf8FromAttributeText(text)); }
+
+std::wstring readableTextureText(const wchar_t* text) { return fromUtf8(utf8FromAttributeText(text).c_str()); }
 
 bool isBinaryLevelPath(const io::path& path) {
     static const char extension[] = ".irrblvl";
@@ -103,10 +108,17 @@ private:
     const wchar_t* view(const wchar_t* name, const wchar_t* value) const {
         const wchar_t* element = source->getNodeName();
         const bool textureValue = name && element && std::wcscmp(name, L"value") == 0 && std::wcscmp(element, L"texture") == 0;
-        return textureValue && value && isNoTextureText(value) ? L"" : value;
+        if (!textureValue || !value)
+            return value;
+        if (isNoTextureText(value))
+            return L"";
+        // The engine narrows the name one character to a byte on its way to the disk.
+        textureName = textureFileText(value);
+        return textureName.c_str();
     }
 
     io::IXMLReader* source;
+    mutable std::wstring textureName;
 };
 
 // The engine's scene writer through the game's UTF-8 writer: a texture attribute naming no
@@ -121,9 +133,12 @@ public:
                       const wchar_t* attr2Name, const wchar_t* attr2Value, const wchar_t* attr3Name,
                       const wchar_t* attr3Value, const wchar_t* attr4Name, const wchar_t* attr4Value,
                       const wchar_t* attr5Name, const wchar_t* attr5Value) override {
-        if (name && std::wcscmp(name, L"texture") == 0 && attr2Name && std::wcscmp(attr2Name, L"value") == 0 &&
-            (isNoTextureText(attr2Value) || namesRenderTarget(attr2Value)))
-            attr2Value = L"";
+        std::wstring readable;
+        if (name && std::wcscmp(name, L"texture") == 0 && attr2Name && std::wcscmp(attr2Name, L"value") == 0) {
+            readable = isNoTextureText(attr2Value) || namesRenderTarget(attr2Value) ? std::wstring()
+                                                                                    : readableTextureText(attr2Value);
+            attr2Value = readable.c_str();
+        }
         Utf8XmlWriter::writeElement(name, empty, attr1Name, attr1Value, attr2Name, attr2Value, attr3Name, attr3Value,
                                     attr4Name, attr4Value, attr5Name, attr5Value);
     }
@@ -142,8 +157,12 @@ public:
         : fileSystem(fileSystem), driver(driver), reader(reader) {}
 
     // Reads the body of the current element up to its end tag into the record; false when
-    // the file ends first.
-    bool readBody(SceneRecord& record, const wchar_t* endName) {
+    // the file ends first or nests its nodes too deeply (`tooDeep` tells).
+    bool readBody(SceneRecord& record, const wchar_t* endName, int depth = 0) {
+        if (depth > maxLevelNodeDepth) {
+            tooDeep = true;
+            return false;
+        }
         if (reader->isEmptyElement())
             return true;
         while (reader->read()) {
@@ -164,7 +183,7 @@ public:
             } else if (name == nodeElement) {
                 auto child = std::make_unique<SceneRecord>();
                 child->typeName = core::stringc(reader->getAttributeValueSafe(L"type"));
-                const bool complete = readBody(*child, nodeElement);
+                const bool complete = readBody(*child, nodeElement, depth + 1);
                 record.children.push_back(std::move(child));
                 if (!complete)
                     return false;
@@ -174,6 +193,8 @@ public:
         }
         return false;
     }
+
+    bool tooDeep = false;
 
 private:
     io::IAttributes* readBlock() {
@@ -249,6 +270,8 @@ bool readXmlLevel(io::IFileSystem* fileSystem, video::IVideoDriver* driver, cons
     reader->drop();
     if (!sawScene)
         error = "the file holds no scene";
+    else if (levelReader.tooDeep)
+        error = levelTooDeepReason;
     else if (!complete)
         error = "the file ends before its scene does";
     return sawScene && complete;
@@ -303,6 +326,12 @@ std::string levelFileIdentity(const io::path& path) {
     return error ? std::string(path.c_str()) : canonical.string();
 }
 
+// Sublevel files the outermost level being read has loaded so far.
+std::size_t& sublevelLoadsOfLevel() {
+    static std::size_t loads = 0;
+    return loads;
+}
+
 // Keeps the file on the chain while it is read.
 class LevelFileChainEntry {
 public:
@@ -337,6 +366,15 @@ bool SceneLoader::load(const io::path& path, scene::ISceneNode* parent,
                     static_cast<unsigned>(maxLevelNesting), path.c_str());
         return false;
     }
+    if (chain.empty()) {
+        sublevelLoadsOfLevel() = 0;
+    } else if (++sublevelLoadsOfLevel() > maxSublevelLoads) {
+        // One line for the level: the refusals that follow say nothing new.
+        if (sublevelLoadsOfLevel() == maxSublevelLoads + 1)
+            logMessagef("ERROR: Sublevels left out, the level loads more than %u sublevel files: %s",
+                        static_cast<unsigned>(maxSublevelLoads), path.c_str());
+        return false;
+    }
     LevelFileChainEntry onChain(identity);
 
     std::string error;
@@ -346,6 +384,8 @@ bool SceneLoader::load(const io::path& path, scene::ISceneNode* parent,
         error = describeFileCheck(check, maxLevelFileBytes);
     } else if (!fileSystem->existFile(path)) {
         error = "the file does not exist";
+    } else if (check == FileCheck::Readable && refuseReadOutsideConfinement(path.c_str())) {
+        error = "a user level reads only from its archive and the game's content";
     } else if (isBinaryLevelPath(path)) {
         io::IReadFile* file = fileSystem->createAndOpenFile(path);
         std::string bytes(file ? static_cast<std::size_t>(file->getSize()) : 0, '\0');

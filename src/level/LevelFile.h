@@ -37,6 +37,17 @@ struct SceneRecord {
 bool isNoTextureText(const wchar_t* text);
 // The text a level file stores for a texture attribute: empty when it names no texture.
 irr::core::stringw textureAttributeText(irr::io::IAttributes* attributes, irr::s32 index);
+// Texture names in level files are Unicode ("Flöor.png"); the engine narrows a texture
+// attribute's text one character to a byte to open the file, and widens its file name back
+// so. The text to hand the engine, whose bytes are the name in UTF-8, and the text a file
+// stores, made readable again.
+std::wstring textureFileText(const wchar_t* text);
+std::wstring readableTextureText(const wchar_t* text);
+
+// Deeper nesting of nodes than any level has, in either format: it keeps a hostile file from
+// exhausting the stack. A deeper file is refused whole with this reason.
+inline constexpr int maxLevelNodeDepth = 256;
+inline constexpr const char* levelTooDeepReason = "the nodes are nested too deeply";
 
 // True for a path ending in ".irrblvl" (any letter case).
 bool isBinaryLevelPath(const irr::io::path& path);
@@ -54,8 +65,8 @@ bool readXmlLevel(irr::io::IFileSystem* fileSystem, irr::video::IVideoDriver* dr
 //   record   [u32 type name] attribute block, u32 material count + blocks,
 //            u32 animator count + blocks, u32 child count + child records
 //            (the scene record has no type name)
-//   block    u32 count, then per attribute: u8 type (the engine's E_ATTRIBUTE_TYPE),
-//            u32 name, value
+//   block    u32 count, then per attribute: u8 type (the engine's E_ATTRIBUTE_TYPE, any
+//            but the array types and the user pointer), u32 name, value
 //   text     u32 byte length + bytes (wide texts as UTF-8)
 // Names are indices into the name table. The reader checks the checksum, then every
 // length, count, name and text against the bytes left and the nesting depth, before it
@@ -87,6 +98,10 @@ public:
     // A level and the sublevels inside one another; a deeper sublevel is left out (logged),
     // as is one that names a level already being loaded.
     static constexpr std::size_t maxLevelNesting = 8;
+    // Sublevel files one level loads in all, at every depth: files that each name the next
+    // several times would otherwise multiply into millions of loads. Further ones are left
+    // out with one log line.
+    static constexpr std::size_t maxSublevelLoads = 100;
 
     explicit SceneLoader(irr::scene::ISceneManager* manager) : manager(manager) {}
 

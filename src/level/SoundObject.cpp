@@ -122,7 +122,7 @@ void SoundObject::start() {
         audio::EventSystem* system = soundManager->getEventSystem();
         if (!system)
             return;
-        if (!sound && !isReadableFile(SoundFile.c_str()))
+        if (!sound && (!isReadableFile(SoundFile.c_str()) || refuseReadOutsideConfinement(SoundFile.c_str())))
             return;
         if (!sound && !checkFmodResult(system->createSound(SoundFile.c_str(), false, &sound)))
             return;

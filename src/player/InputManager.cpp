@@ -149,11 +149,12 @@ bool InputManager::dispatch(const InputEvent& event) {
         consumed |= joystick->onEvent(event);
 
     if (event.kind == InputEventKind::LogText && event.engine && logManager && event.engine->LogEvent.Text)
-        logManager->log(event.engine->LogEvent.Text);
+        logManager->log(prefixEngineLogLine(event.engine->LogEvent.Text, event.engine->LogEvent.Level));
     // Handled here, so that the engine does not print the line raw: the terminal gets it
     // escaped, as the log file does.
     if (event.kind == InputEventKind::LogText && event.engine && event.engine->LogEvent.Text) {
-        writeLogLineToTerminal(event.engine->LogEvent.Text);
+        writeLogLineToTerminal(
+            prefixEngineLogLine(event.engine->LogEvent.Text, event.engine->LogEvent.Level).c_str());
         consumed = true;
     }
     return consumed;

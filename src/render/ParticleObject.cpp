@@ -1,5 +1,6 @@
 #include "render/ParticleObject.h"
 
+#include "level/AttributeExtras.h"
 #include "render/ParticleAffectors.h"
 #include "render/ParticleSystemNode.h"
 #include "render/ShaderManager.h"
@@ -444,8 +445,7 @@ void ParticleObject::deserializeAttributes(io::IAttributes* in, io::SAttributeRe
         s.outlineOnly = has("OutlineOnly") && in->getAttributeAsBool("OutlineOnly");
     }
     if (EmitterType == MeshEmitter) {
-        if (has("MeshFilePath"))
-            s.meshFilePath = in->getAttributeAsString("MeshFilePath");
+        readIfPresent(in, "MeshFilePath", s.meshFilePath);
         if (has("MeshBufferIndex"))
             s.meshBufferIndex = in->getAttributeAsInt("MeshBufferIndex");
         if (has("NormalDirectionModifier"))

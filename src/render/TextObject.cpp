@@ -1,4 +1,5 @@
 #include "render/TextObject.h"
+#include "core/FontGate.h"
 
 #include "render/RenderServices.h"
 
@@ -45,7 +46,7 @@ gui::IGUIFont* bitmapFontFor(scene::ISceneManager* manager, const core::stringc&
     if (path.empty())
         return builtInBitmapFont(manager);
     gui::IGUIEnvironment* gui = manager ? manager->getGUIEnvironment() : nullptr;
-    gui::IGUIFont* loaded = gui ? gui->getFont(path) : nullptr;
+    gui::IGUIFont* loaded = getCheckedFont(gui, path);
     return loaded && loaded->getType() == gui::EGFT_BITMAP ? loaded : nullptr;
 }
 
@@ -370,7 +371,8 @@ void TextObject::deserializeAttributes(io::IAttributes* in, io::SAttributeReadWr
         return;
     LevelObject::deserializeAttributes(in, options);
     const core::stringc previousPath = FontPath;
-    FontPath = in->getAttributeAsString("FontPath");
+    if (!readIfPresent(in, "FontPath", FontPath))
+        FontPath = "";
     if (in->existsAttribute("FontSize"))
         FontSize = in->getAttributeAsInt("FontSize");
     // Read as wide text: every character of the file's text survives, where narrowing it

@@ -1,6 +1,7 @@
 #include "render/WaterObject.h"
 #include "render/PlanarMirror.h"
 
+#include "level/AttributeExtras.h"
 #include "render/EffectHandler.h"
 #include "render/ShaderCallbacks.h"
 #include "render/ShaderManager.h"
@@ -157,8 +158,7 @@ void WaterObject::deserializeAttributes(io::IAttributes* in, io::SAttributeReadW
         const core::vector2df size = in->getAttributeAsVector2d("WaterSize");
         WaterSize.set(size.X, size.Y);
     }
-    if (in->existsAttribute("OverrideMeshFileName"))
-        OverrideMeshFileName = in->getAttributeAsString("OverrideMeshFileName");
+    readIfPresent(in, "OverrideMeshFileName", OverrideMeshFileName);
     if (in->existsAttribute("RenderTargetSize"))
         RenderTargetSize = in->getAttributeAsDimension2d("RenderTargetSize");
     WindForce = in->getAttributeAsFloat("WindForce");

@@ -1,4 +1,5 @@
 #include "screens/ScreenManager.h"
+#include "core/FontGate.h"
 
 #include "core/GameSettings.h"
 #include "core/Globals.h"
@@ -82,7 +83,7 @@ ScreenManager::~ScreenManager() {
 void ScreenManager::init() {
     GUINotification::loadNotificationTable();
     if (Environment) {
-        if (gui::IGUIFont* debugFont = Environment->getFont(debugFontPath))
+        if (gui::IGUIFont* debugFont = getCheckedFont(Environment, debugFontPath))
             Environment->getSkin()->setFont(debugFont);
     }
     createScreens();

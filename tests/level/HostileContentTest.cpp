@@ -2,9 +2,10 @@
 // player can damage: each is checked before the engine reads it.
 #include "LevelTestSupport.h"
 
-#include "core/FileChecks.h"
 #include "core/Log.h"
 #include "core/SettingsTable.h"
+#include "core/FileChecks.h"
+#include "core/FontGate.h"
 
 #include <irrlicht.h>
 
@@ -33,6 +34,73 @@ protected:
         return count;
     }
 };
+
+} // namespace
+
+// --- bitmap fonts ----------------------------------------------------------------------------
+
+TEST_F(HostileContentTest, BitmapFontsAreCheckedBeforeTheEngineReadsThem) {
+    const std::string whole = test::readFileBytes((test::sourceDir() / "Content/Font/Debug.xml").string());
+    ASSERT_FALSE(whole.empty());
+    write("NoMoveBitmap.png", test::readFileBytes((test::sourceDir() / "Content/Font/NoMoveBitmap.png").string()));
+    const std::string head = "<?xml version=\"1.0\"?>\n<font type=\"bitmap\">\n"
+                             "<Texture index=\"0\" filename=\"NoMoveBitmap.png\" hasAlpha=\"true\" />\n";
+    const auto font = [&head](const std::string& characters) { return head + characters + "</font>\n"; };
+    const struct {
+        const char* name;
+        std::string text;
+        const char* reason; // null: the font loads
+    } cases[] = {
+        {"Whole.xml", whole, nullptr},
+        {"One.xml", font("<c c=\"A\" r=\"1, 1, 12, 41\" />"), nullptr},
+        {"NoC.xml", font("<c r=\"1, 1, 12, 41\" />"), "a character element has no character"},
+        {"EmptyC.xml", font("<c c=\"\" r=\"1, 1, 12, 41\" />"), "a character element has no character"},
+        {"Half.xml", whole.substr(0, whole.size() / 2), "the file ends before its font does"},
+        {"CutInElement.xml", head + "<c c=\"A\" r=\"1, 1", "the file ends before its font does"},
+        {"CutAfterFont.xml", font("<c c=\"A\" r=\"1, 1, 2, 2\" />") + "<c c=\"B", "the file ends before its font does"},
+        {"NoRect.xml", font("<c c=\"A\" />"), "a character's rectangle is not four numbers in order"},
+        {"BackwardsRect.xml", font("<c c=\"A\" r=\"12, 1, 1, 41\" />"), "a character's rectangle is not four numbers in order"},
+        {"HugeRect.xml", font("<c c=\"A\" r=\"1, 1, 99999999999, 41\" />"), "a character's rectangle is not four numbers in order"},
+        {"LastImage.xml", font("<c c=\"A\" r=\"1, 1, 2, 2\" i=\"15\" />"), "a character is drawn from an image the font does not name"},
+        {"PastImages.xml", font("<c c=\"A\" r=\"1, 1, 2, 2\" i=\"16\" />"), "a character's image index is not a number below 16"},
+        {"NoCharacters.xml", font(""), "it names no characters"},
+        {"Picture.png", test::readFileBytes((test::sourceDir() / "Content/Font/NoMoveBitmap.png").string()),
+         "it is no bitmap font"},
+        {"Vector.xml", "<font type=\"vector\"><c c=\"A\" r=\"1, 1, 2, 2\" /></font>", "it is no bitmap font"},
+        {"Large.xml", font(std::string(maxBitmapFontFileBytes, ' ')), "it is larger than 1024 KB"},
+        {"HugeIndex.xml",
+         "<font type=\"bitmap\"><Texture index=\"2147483647\" filename=\"NoMoveBitmap.png\" /></font>",
+         "an image index is not a number below 16"},
+        {"MissingImage.xml",
+         "<font type=\"bitmap\"><Texture filename=\"Gone.png\" /><c c=\"A\" r=\"1, 1, 2, 2\" /></font>",
+         "its image \"Gone.png\" is missing"},
+    };
+    gui::IGUIEnvironment* environment = smgr()->getGUIEnvironment();
+    for (const auto& c : cases) {
+        log.lines.clear();
+        write(c.name, c.text);
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            gui::IGUIFont* loaded = getCheckedFont(environment, c.name);
+            EXPECT_EQ(loaded != nullptr, c.reason == nullptr) << c.name;
+            if (loaded) {
+                EXPECT_EQ(loaded->getType(), gui::EGFT_BITMAP) << c.name;
+            }
+        }
+        // Logged once, however often it is asked for.
+        const std::size_t expectedLines = c.reason ? 1u : 0u;
+        EXPECT_EQ(linesContaining(std::string("Refused the font \"") + c.name + "\": " + (c.reason ? c.reason : "")),
+                  expectedLines)
+            << c.name;
+    }
+    // Every cut of the game's own font is refused, none taken down.
+    for (std::size_t length = 0; length < whole.size(); length += 97) {
+        write("Cut.xml", whole.substr(0, length));
+        forgetFileRefusals();
+        EXPECT_EQ(getCheckedFont(environment, "Cut.xml"), nullptr) << length;
+    }
+}
+
+namespace {
 
 // --- settings and the terminal ------------------------------------------------------------------
 

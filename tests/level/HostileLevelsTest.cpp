@@ -1,21 +1,80 @@
 // Level files a hostile user level can hand the game: each must load what it can, or be
 // refused with its log line, without a crash, a hang or work beyond a stated bound.
 #include "LevelTestSupport.h"
+#include "../screens/WorkshopZip.h"
 
-#include "core/FileChecks.h"
-#include "level/LevelFile.h"
 #include "level/LevelLimits.h"
 #include "render/ParticleSystemNode.h"
+#include "core/FileChecks.h"
+#include "core/Utf8.h"
+#include "level/LevelFile.h"
+#include "level/LevelHooks.h"
+#include "screens/levels/WorkshopLevels.h"
 
 #include <irrlicht.h>
 
+#include <cstdlib>
+#include <cstring>
+#include <algorithm>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
 using namespace irr;
 
 namespace {
+
+// A binary level of one node of `typeName` whose attribute block holds one attribute of the
+// given type byte and value bytes, as the format lays it out (level/LevelFile.h).
+std::string binaryLevelWithAttribute(const std::string& typeName, u8 type, const std::string& name,
+                                     const std::string& value) {
+    std::string payload;
+    const auto u32v = [&payload](u32 v) {
+        for (int k = 0; k < 4; ++k)
+            payload += static_cast<char>((v >> (8 * k)) & 0xFF);
+    };
+    const std::vector<std::string> names = {typeName, name};
+    u32v(static_cast<u32>(names.size()));
+    for (const std::string& text : names) {
+        u32v(static_cast<u32>(text.size()));
+        payload += text;
+    }
+    u32v(0);       // the scene's attributes
+    u32v(0);       // materials
+    u32v(0);       // animators
+    u32v(1);       // one child
+    u32v(0);       // its type name
+    u32v(1);       // one attribute
+    payload += static_cast<char>(type);
+    u32v(1);       // its name
+    payload += value;
+    u32v(0);       // materials
+    u32v(0);       // animators
+    u32v(0);       // children
+    std::string header("PSLV\x01\x00\x00\x00", 8);
+    const auto headerU32 = [&header](u32 v) {
+        for (int k = 0; k < 4; ++k)
+            header += static_cast<char>((v >> (8 * k)) & 0xFF);
+    };
+    headerU32(1);
+    headerU32(static_cast<u32>(payload.size()));
+    headerU32(binaryLevelChecksum(payload.data(), payload.size()));
+    return header + payload;
+}
+
+std::string xmlNode(const std::string& type, s32 id, const std::string& inner = {}) {
+    return "<node type=\"" + type + "\"><attributes><int name=\"Id\" value=\"" + std::to_string(id) +
+           "\" />" + inner + "</attributes></node>\n";
+}
+
+std::string xmlLevel(const std::string& nodes) {
+    return "<?xml version=\"1.0\"?>\n<irr_scene>\n" + nodes + "</irr_scene>\n";
+}
+
+std::string sublevelNode(s32 id, const std::string& file) {
+    return xmlNode("SubLevelObject", id, "<string name=\"SubLevelFileName\" value=\"" + file + "\" />");
+}
 
 class HostileLevelsTest : public test::LevelFixture {
 protected:
@@ -35,6 +94,331 @@ protected:
         return count;
     }
 };
+
+} // namespace
+
+// --- binary levels: only the attribute types the writer writes --------------------------------
+
+TEST_F(HostileLevelsTest, BinaryLevelsHoldOnlyTheAttributeTypesTheWriterWrites) {
+    const std::string intValue("\x07\x00\x00\x00", 4);
+    const struct {
+        u8 type;
+        std::string value;
+        bool loads;
+    } cases[] = {
+        {static_cast<u8>(io::EAT_INT), intValue, true},
+        {static_cast<u8>(io::EAT_USER_POINTER), "", false},
+        {static_cast<u8>(io::EAT_USER_POINTER), intValue, false},
+        {static_cast<u8>(io::EAT_FLOATARRAY), intValue, false},
+        {static_cast<u8>(io::EAT_INTARRAY), intValue, false},
+        {static_cast<u8>(io::EAT_COUNT), intValue, false},
+    };
+    for (const auto& c : cases) {
+        log.lines.clear();
+        manager->unloadLevel();
+        write("Typed.irrblvl", binaryLevelWithAttribute("LevelObject", c.type, "Id", c.value));
+        EXPECT_EQ(manager->loadLevel("Typed.irrblvl"), c.loads) << int(c.type);
+        EXPECT_EQ(manager->holdsID(7), c.loads) << int(c.type);
+        EXPECT_EQ(linesContaining("Typed.irrblvl: an attribute has an unknown type"), c.loads ? 0u : 1u)
+            << int(c.type);
+    }
+}
+
+// --- nesting -----------------------------------------------------------------------------------
+
+TEST_F(HostileLevelsTest, XmlLevelsNestAtMost256NodesDeepLikeBinaryOnes) {
+    const auto nested = [](int depth) {
+        std::string text = "<?xml version=\"1.0\"?>\n<irr_scene>\n";
+        for (int i = 0; i < depth; ++i)
+            text += "<node type=\"empty\">";
+        for (int i = 0; i < depth; ++i)
+            text += "</node>";
+        return text + "\n</irr_scene>\n";
+    };
+    const struct {
+        int depth;
+        bool loads;
+    } cases[] = {{maxLevelNodeDepth, true}, {maxLevelNodeDepth + 1, false}, {100000, false}};
+    for (const auto& c : cases) {
+        log.lines.clear();
+        manager->unloadLevel();
+        write("Deep.irr", nested(c.depth));
+        EXPECT_EQ(manager->loadLevel("Deep.irr"), c.loads) << c.depth;
+        EXPECT_EQ(linesContaining("Could not read level file Deep.irr: the nodes are nested too deeply"),
+                  c.loads ? 0u : 1u)
+            << c.depth;
+    }
+}
+
+// --- sublevel fan-out ----------------------------------------------------------------------------
+
+TEST_F(HostileLevelsTest, OneLevelLoadsAtMostAHundredSublevelFilesWithOneLine) {
+    // Eight files, each naming the next one five times: 5 + 25 + ... loads without the limit.
+    const int files = 8, fanOut = 5;
+    for (int i = 0; i < files; ++i) {
+        std::string nodes = xmlNode("LevelObject", 1000 * (i + 1));
+        for (int k = 0; k < fanOut && i + 1 < files; ++k)
+            nodes += sublevelNode(1000 * (i + 1) + 1 + k, "Fan" + std::to_string(i + 1) + ".irr");
+        write("Fan" + std::to_string(i) + ".irr", xmlLevel(nodes));
+    }
+    const auto sublevelsLoaded = [this] {
+        std::size_t count = 0;
+        std::vector<scene::ISceneNode*> open = {root()};
+        while (!open.empty()) {
+            scene::ISceneNode* node = open.back();
+            open.pop_back();
+            for (scene::ISceneNode* child : node->getChildren()) {
+                count += child->getID() % 1000 == 0 && child->getID() > 1000 ? 1 : 0;
+                open.push_back(child);
+            }
+        }
+        return count;
+    };
+    ASSERT_TRUE(manager->loadLevel("Fan0.irr"));
+    EXPECT_EQ(sublevelsLoaded(), SceneLoader::maxSublevelLoads);
+    EXPECT_EQ(linesContaining("the level loads more than 100 sublevel files"), 1u);
+
+    // The count starts afresh with the next level: a level on the bound loads whole.
+    log.lines.clear();
+    manager->unloadLevel();
+    std::string nodes;
+    for (std::size_t k = 0; k < SceneLoader::maxSublevelLoads; ++k)
+        nodes += sublevelNode(static_cast<s32>(10 + k), "Leaf.irr");
+    write("Leaf.irr", xmlLevel(xmlNode("LevelObject", 2000)));
+    write("Wide.irr", xmlLevel(nodes));
+    ASSERT_TRUE(manager->loadLevel("Wide.irr"));
+    EXPECT_EQ(sublevelsLoaded(), SceneLoader::maxSublevelLoads);
+    EXPECT_EQ(linesContaining("sublevel files"), 0u);
+}
+
+// --- paths are UTF-8 ---------------------------------------------------------------------------
+
+TEST_F(HostileLevelsTest, AttributeTextsBecomeTheirUtf8Bytes) {
+    const struct {
+        const wchar_t* text;
+        const char* bytes;
+    } cases[] = {
+        {L"Floor.obj", "Floor.obj"},
+        {L"Fl\u00F6or.obj", "Fl\xC3\xB6or.obj"},           // a Unicode text
+        {L"Fl\u00C3\u00B6or.obj", "Fl\xC3\xB6or.obj"},     // UTF-8 bytes widened one by one
+        {L"\u00FF", "\xC3\xBF"},                            // a lone high byte is no UTF-8
+        {L"Fl\xFFFFFFC3\xFFFFFFB6or.obj", "Fl\xC3\xB6or.obj"}, // the bytes widened as signed chars
+        {L"\u65E5\u672C.png", "\xE6\x97\xA5\xE6\x9C\xAC.png"},
+        {L"", ""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(utf8FromAttributeText(c.text), c.bytes) << c.bytes;
+    EXPECT_EQ(utf8FromAttributeText(nullptr), "");
+}
+
+TEST_F(HostileLevelsTest, NonAsciiFileNamesInLevelsReachTheFileSystemAsUtf8) {
+    const std::string floor = "Fl\xC3\xB6or";
+    write(floor + ".png", test::readFileBytes((test::sourceDir() / "Content/Font/NoMoveBitmap.png").string()));
+    write("Unter_" + floor + ".irr", xmlLevel(xmlNode("LevelObject", 7)));
+    const std::string cube = "<node type=\"cube\"><attributes><int name=\"Id\" value=\"3\" /></attributes>"
+                             "<materials><attributes><texture name=\"Texture1\" value=\"" + floor +
+                             ".png\" /></attributes></materials></node>\n";
+    write("Utf8.irr", xmlLevel(cube + sublevelNode(5, "Unter_" + floor + ".irr")));
+    const auto expectLoaded = [&](const char* file) {
+        SCOPED_TRACE(file);
+        EXPECT_TRUE(manager->holdsID(7));
+        scene::ISceneNode* node = smgr()->getSceneNodeFromId(3);
+        ASSERT_NE(node, nullptr);
+        video::ITexture* texture = node->getMaterial(0).getTexture(0);
+        ASSERT_NE(texture, nullptr);
+        const std::string name = texture->getName().getPath().c_str();
+        EXPECT_EQ(name.substr(name.size() - floor.size() - 4), floor + ".png");
+        EXPECT_EQ(linesContaining("Could not open file") + linesContaining("Could not read level"), 0u);
+    };
+    ASSERT_TRUE(manager->loadLevel("Utf8.irr"));
+    expectLoaded("Utf8.irr");
+
+    // Written back in either format, the names stay one name.
+    ASSERT_TRUE(saveLevelFile(smgr(), "Saved.irr"));
+    ASSERT_TRUE(saveLevelFile(smgr(), "Saved.irrblvl"));
+    const std::string saved = test::readFileBytes(temp.file("Saved.irr"));
+    EXPECT_NE(saved.find("value=\"" + floor + ".png\""), std::string::npos) << saved;
+    EXPECT_NE(saved.find("Unter_" + floor + ".irr"), std::string::npos) << saved;
+    for (const char* file : {"Saved.irr", "Saved.irrblvl"}) {
+        manager->unloadLevel();
+        ASSERT_TRUE(manager->loadLevel(file));
+        expectLoaded(file);
+    }
+}
+
+// --- user levels read only from their archive and the game's content ------------------------------
+
+class UserLevelReadsTest : public HostileLevelsTest {
+protected:
+    void SetUp() override {
+        HostileLevelsTest::SetUp();
+        const char* previous = std::getenv("XDG_DATA_HOME");
+        hadDataHome = previous != nullptr;
+        keptDataHome = previous ? previous : "";
+        ::setenv("XDG_DATA_HOME", temp.file("data").c_str(), 1);
+        levelHooks().screens.maintainWorkshopZip = [](const io::path& path) {
+            maintainWorkshopZip(core::stringw(fromUtf8(path.c_str()).c_str()));
+        };
+    }
+    void TearDown() override {
+        unmountWorkshopArchives();
+        clearWorkshopLevels();
+        if (hadDataHome)
+            ::setenv("XDG_DATA_HOME", keptDataHome.c_str(), 1);
+        else
+            ::unsetenv("XDG_DATA_HOME");
+        HostileLevelsTest::TearDown();
+    }
+    bool hadDataHome = false;
+    std::string keptDataHome;
+};
+
+TEST_F(UserLevelReadsTest, AUserLevelReadsOnlyFromItsArchiveAndContent) {
+    write("Secret.irr", xmlLevel(xmlNode("LevelObject", 66)));
+    write("Content/Inside.irr", xmlLevel(xmlNode("LevelObject", 77)));
+    const std::string secret = temp.file("Secret.irr");
+    const std::string evil = xmlLevel(sublevelNode(10, secret) + sublevelNode(11, "Content/../Secret.irr") +
+                                      sublevelNode(12, "Content/Inside.irr") + sublevelNode(13, "Evil/Own.irr"));
+    std::filesystem::create_directories(workshopFolder());
+    workshoptest::writeBytes(workshopFolder() + "Evil.zip",
+                             workshoptest::makeZip({{"Evil/Evil_Main.irr", evil},
+                                                    {"Evil/Own.irr", xmlLevel(xmlNode("LevelObject", 88))}}));
+    loadWorkshopLevels();
+    ASSERT_EQ(WorkshopLevels.size(), 1u);
+    log.lines.clear();
+
+    ASSERT_TRUE(manager->loadLevel("Content/Workshop/Evil/Evil_Main.irr"));
+    EXPECT_TRUE(manager->holdsID(77));  // the game's content
+    EXPECT_TRUE(manager->holdsID(88));  // its own archive
+    EXPECT_FALSE(manager->holdsID(66)); // neither by an absolute path nor by ".."
+    EXPECT_EQ(linesContaining("Secret.irr\": a user level reads only from its archive and the game's content."), 1u);
+
+    // The game's own levels read where they like.
+    write("Plain.irr", xmlLevel(sublevelNode(20, secret)));
+    log.lines.clear();
+    ASSERT_TRUE(manager->loadLevel("Plain.irr"));
+    EXPECT_TRUE(manager->holdsID(66));
+    EXPECT_EQ(linesContaining("Refused"), 0u);
+}
+
+// --- fuzzing -------------------------------------------------------------------------------------
+
+// Mutated copies of the story levels, in both formats, loaded under the sanitizers: none may
+// crash, hang or leak. PADDLESTONE_FUZZ_ITERATIONS sets the count per format
+// (tools/fuzz-levels.sh runs the long mode), PADDLESTONE_FUZZ_SEED changes the sequence.
+class LevelFuzzTest : public HostileLevelsTest {
+protected:
+    static int iterations() {
+        const char* text = std::getenv("PADDLESTONE_FUZZ_ITERATIONS");
+        const int count = text ? std::atoi(text) : 0;
+        return count > 0 ? count : 1000;
+    }
+    static unsigned seed() {
+        const char* text = std::getenv("PADDLESTONE_FUZZ_SEED");
+        return text ? static_cast<unsigned>(std::strtoul(text, nullptr, 10)) : 20150301u;
+    }
+
+    static std::string mutate(const std::string& seedBytes, std::size_t protectedPrefix, std::mt19937& random) {
+        std::string bytes = seedBytes;
+        const auto pick = [&](std::size_t limit) {
+            return limit == 0 ? std::size_t(0) : std::uniform_int_distribution<std::size_t>(0, limit - 1)(random);
+        };
+        const auto at = [&]() { return protectedPrefix + pick(bytes.size() - protectedPrefix); };
+        static const char* const words[] = {
+            "<", ">", "/>", "\"", "&", "&#0;", "-1", "0", "2147483647", "-2147483648", "nan", "inf", "1e39",
+            "</node>", "<node type=\"empty\">", "<node type=\"SubLevelObject\">", "<attributes>", "</attributes>",
+            "<materials>", "<animators>", "<int name=\"Id\" value=\"", "<texture name=\"Texture1\" value=\"",
+            "<string name=\"SubLevelFileName\" value=\"Fuzz.irr\" />", "<userPointer name=\"Id\" />",
+            "\xC3\xB6", "\xFF\xFE", "\x17", "\x00\x00\x00\x00", "\xFF\xFF\xFF\x7F", "\xFF\xFF\xFF\xFF"};
+        const int mutations = 1 + static_cast<int>(pick(4));
+        for (int m = 0; m < mutations && bytes.size() > protectedPrefix; ++m) {
+            switch (pick(5)) {
+            case 0: // flip bits
+                for (std::size_t k = 1 + pick(8); k > 0; --k)
+                    bytes[at()] ^= static_cast<char>(1u << pick(8));
+                break;
+            case 1: // cut short
+                bytes.resize(at());
+                break;
+            case 2: { // a slice repeated
+                const std::size_t from = at();
+                const std::size_t length = std::min<std::size_t>(1 + pick(256), bytes.size() - from);
+                bytes.insert(at(), bytes.substr(from, length));
+                break;
+            }
+            case 3: { // a slice removed
+                const std::size_t from = at();
+                bytes.erase(from, 1 + pick(64));
+                break;
+            }
+            default: { // a word of the format where there was another
+                const std::size_t from = at();
+                bytes.replace(from, std::min<std::size_t>(pick(4), bytes.size() - from), words[pick(std::size(words))]);
+                break;
+            }
+            }
+        }
+        return bytes;
+    }
+
+    // A binary level whose header is made to match its mutated payload (else the checksum
+    // refuses nearly every mutation before the reader sees it).
+    static void sealBinary(std::string& bytes) {
+        if (bytes.size() < 20)
+            return;
+        const u32 length = static_cast<u32>(bytes.size() - 20);
+        const u32 checksum = binaryLevelChecksum(bytes.data() + 20, length);
+        std::memcpy(bytes.data() + 12, &length, 4);
+        std::memcpy(bytes.data() + 16, &checksum, 4);
+    }
+
+    void fuzz(const std::vector<std::string>& seeds, const char* fileName, bool binary) {
+        std::mt19937 random(seed() + (binary ? 1u : 0u));
+        const int count = iterations();
+        int loaded = 0;
+        for (int i = 0; i < count; ++i) {
+            std::string bytes = mutate(seeds[static_cast<std::size_t>(i) % seeds.size()], binary ? 20 : 0, random);
+            if (binary && i % 8 != 0)
+                sealBinary(bytes);
+            write(fileName, bytes);
+            scene::ISceneNode* parent = smgr()->addEmptySceneNode();
+            SceneLoader loader(smgr());
+            loaded += loader.load(fileName, parent) ? 1 : 0;
+            parent->remove();
+            if (log.lines.size() > 1000)
+                log.lines.clear();
+        }
+        // Both ways are taken: some damage is harmless, some is refused.
+        EXPECT_GT(loaded, 0) << fileName;
+        EXPECT_LT(loaded, count) << fileName;
+    }
+
+    // The story levels as the game ships them, and as binary levels written from them.
+    void storyLevels(std::vector<std::string>& xml, std::vector<std::string>& binary) {
+        std::filesystem::create_symlink(test::sourceDir() / "Content", temp.file("Content"));
+        for (const char* level : {"Story_Garden.irr", "Story_Greenhouse.irr", "Story_Shed.irr"}) {
+            const std::string path = std::string("Content/Levels/") + level;
+            xml.push_back(test::readFileBytes(path));
+            ASSERT_FALSE(xml.back().empty()) << level;
+            scene::ISceneNode* parent = smgr()->addEmptySceneNode();
+            ASSERT_TRUE(SceneLoader(smgr()).load(path.c_str(), parent)) << level;
+            ASSERT_TRUE(saveLevelFile(smgr(), "Seed.irrblvl", parent)) << level;
+            parent->remove();
+            binary.push_back(test::readFileBytes(temp.file("Seed.irrblvl")));
+            ASSERT_GT(binary.back().size(), 20u) << level;
+        }
+        log.lines.clear();
+    }
+};
+
+TEST_F(LevelFuzzTest, MutatedStoryLevelsNeverTakeTheGameDown) {
+    std::vector<std::string> xml, binary;
+    ASSERT_NO_FATAL_FAILURE(storyLevels(xml, binary));
+    fuzz(xml, "Fuzz.irr", false);
+    fuzz(binary, "Fuzz.irrblvl", true);
+}
+
+namespace {
 
 // --- what a level may ask of the engine and the game ----------------------------------------
 

@@ -4,6 +4,7 @@
 #include "level/LevelObject.h"
 #include "level/SceneNodeTypes.h"
 
+#include <algorithm>
 #include <cstring>
 
 using namespace irr;
@@ -140,6 +141,15 @@ TEST_F(LevelFileTest, BinaryCopyOfALevelExportsTheSameScene) {
     EXPECT_TRUE(sawMaterial);
 }
 
+// The lines of an attribute description but those of user pointers, which files leave out.
+std::vector<std::string> withoutPointers(std::vector<std::string> lines) {
+    const std::string pointerType = " " + std::to_string(io::EAT_USER_POINTER) + " ";
+    lines.erase(std::remove_if(lines.begin(), lines.end(),
+                               [&](const std::string& line) { return line.find(pointerType) != std::string::npos; }),
+                lines.end());
+    return lines;
+}
+
 TEST_F(LevelFileTest, EveryAttributeTypeRoundTrips) {
     auto* object = new AllTypesObject(root(), smgr(), 77);
     object->drop();
@@ -156,7 +166,7 @@ TEST_F(LevelFileTest, EveryAttributeTypeRoundTrips) {
     EXPECT_EQ(scene.children[0]->typeName, ""); // no factory row: the engine has no name for it
     io::IAttributes* copy = scene.children[0]->attributes;
     ASSERT_NE(copy, nullptr);
-    EXPECT_EQ(AllTypesObject::describe(copy), AllTypesObject::describe(original));
+    EXPECT_EQ(AllTypesObject::describe(copy), withoutPointers(AllTypesObject::describe(original)));
     // Exact values, not just their text.
     EXPECT_TRUE(std::signbit(copy->getAttributeAsFloat("NegativeZero")));
     EXPECT_EQ(copy->getAttributeAsFloat("Float"), 1.1f);
@@ -171,8 +181,7 @@ TEST_F(LevelFileTest, EveryAttributeTypeRoundTrips) {
     copy->getAttributeAsBinaryData("Binary", bytes, 4);
     EXPECT_EQ(bytes[3], 0xF1);
     EXPECT_EQ(copy->getAttributeAsTexture("Texture"), object->texture);
-    EXPECT_EQ(copy->getAttributeAsUserPointer("Pointer"),
-              nullptr); // pointers mean nothing in a file
+    EXPECT_EQ(copy->findAttribute("Pointer"), -1); // pointers mean nothing in a file: left out
     original->drop();
 }
 
@@ -215,7 +224,7 @@ TEST_F(LevelFileTest, NodesOfTheSameLayoutEachGetTheirOwnValues) {
                                              ("Shared" + std::to_string(seed) + ".png").c_str());
         io::IAttributes* out = device->get()->getFileSystem()->createEmptyAttributes(driver);
         object->serializeAttributes(out, nullptr);
-        written.push_back(AllTypesObject::describe(out));
+        written.push_back(withoutPointers(AllTypesObject::describe(out)));
         out->drop();
     }
     ASSERT_TRUE(manager->saveLevel("Shared.irrblvl"));

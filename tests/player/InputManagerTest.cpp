@@ -129,6 +129,29 @@ TEST_F(InputManagerTest, LogTextGoesToTheLogFileAndEscapedToTheTerminal) {
     EXPECT_NE(test::readFileBytes(dir.file("log.txt")).find("Engine says \\x1B[2Jhello"), std::string::npos);
 }
 
+// The engine's own errors and warnings count among the log's error lines like the game's.
+TEST_F(InputManagerTest, EngineLinesCarryThePrefixOfTheirLevel) {
+    LogManager log(dir.file("log.txt"));
+    logManager = &log;
+    irr::ILogger* logger = device->get()->getLogger();
+    const irr::ELOG_LEVEL before = logger->getLogLevel();
+    logger->setLogLevel(irr::ELL_DEBUG);
+    logger->log("Unable to load font", irr::ELL_ERROR);
+    logger->log("Could not open file of texture", "Missing.png", irr::ELL_WARNING);
+    logger->log("Loaded mesh", irr::ELL_INFORMATION);
+    logger->log("Debug text", irr::ELL_DEBUG);
+    logger->log("ERROR: Already marked", irr::ELL_ERROR);
+    logger->log("Warning: Already marked", irr::ELL_ERROR);
+    logger->log("Error: Need running XServer", irr::ELL_ERROR);
+    logger->setLogLevel(before);
+    logManager = nullptr;
+    const std::string text = test::readFileBytes(dir.file("log.txt"));
+    for (const char* line : {" ERROR: Unable to load font\r", " Warning: Could not open file of texture: Missing.png\r",
+                             " Loaded mesh\r", " Debug text\r", " ERROR: Already marked\r", " Warning: Already marked\r",
+                             "] ERROR: Need running XServer\r"})
+        EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
+}
+
 TEST_F(InputManagerTest, DeviceChangedEventFollowsTheLastDevice) {
     int changes = 0;
     struct Counter {

@@ -213,7 +213,8 @@ void AnimateTextureAnimator::serializeAttributes(io::IAttributes* out, io::SAttr
 
 void AnimateTextureAnimator::deserializeAttributes(io::IAttributes* in, io::SAttributeReadWriteOptions* options) {
     AnimatorBase::deserializeAttributes(in, options);
-    animFilePath = in->getAttributeAsString("AnimFilePath");
+    if (!readIfPresent(in, "AnimFilePath", animFilePath))
+        animFilePath = "";
     framesPerSecond = in->getAttributeAsFloat("FramesPerSecond");
     loop = in->getAttributeAsBool("Loop");
     resetOnDisable = in->getAttributeAsBool("ResetOnDisable");

@@ -5,6 +5,7 @@
 #include "characters/CharacterServices.h"
 #include "characters/CharacterRegistration.h"
 #include "core/CoreSlots.h"
+#include "core/FileChecks.h"
 #include "core/Globals.h"
 #include "gui/GuiHooks.h"
 #include "gui/fonts/CGUITTFont.h"
@@ -85,6 +86,8 @@ void registerGameSubsystems() {
 }
 
 void resetGameSubsystemSlots() {
+    // A user level's confinement of reads ends with the game that played it.
+    confineReadsToFolders({});
     resetCoreSlots();
     resetLevelHooks();
     resetPlayerHooks();

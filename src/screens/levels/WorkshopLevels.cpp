@@ -307,18 +307,26 @@ core::stringw getWorkshopLevelTitle(const core::stringw& levelPath) {
 }
 
 void maintainWorkshopZip(const core::stringw& levelPath) {
+    bool userLevel = false;
     for (WorkshopLevelRecord& record : WorkshopLevels) {
         if (!record.levelFilePath.equals_ignore_case(levelPath)) {
             unmountRecord(record);
             continue;
         }
         logMessagePair(L"Maintaining zip archive for level: ", levelPath.c_str());
+        userLevel = record.archive != nullptr;
     }
+    // A user level reads from its archive and the game's content.
+    if (userLevel)
+        confineReadsToFolders({"Content"});
+    else
+        confineReadsToFolders({});
 }
 
 void unmountWorkshopArchives() {
     for (WorkshopLevelRecord& record : WorkshopLevels)
         unmountRecord(record);
+    confineReadsToFolders({});
 }
 
 void rescanWorkshopFolder(GUIOptionsList* screen) {

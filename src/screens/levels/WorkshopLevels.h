@@ -66,7 +66,9 @@ void clearWorkshopLevels();
 void appendWorkshopLevel(const WorkshopLevelRecord& record);
 // The title of the level file's record, empty when none.
 irr::core::stringw getWorkshopLevelTitle(const irr::core::stringw& levelPath);
-// Before a level loads: only its own archive stays mounted.
+// Before a level loads: only its own archive stays mounted. While a user level plays, files
+// a level names are read only from its archive and Content/ (core/FileChecks.h); any other
+// level lifts that.
 void maintainWorkshopZip(const irr::core::stringw& levelPath);
 void unmountWorkshopArchives();
 // Once a second while the level select shows: a changed folder rebuilds the screen.

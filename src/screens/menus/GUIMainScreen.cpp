@@ -1,4 +1,5 @@
 #include "screens/menus/GUIMainScreen.h"
+#include "core/FontGate.h"
 
 #include "core/Globals.h"
 #include "core/LanguageManager.h"
@@ -259,7 +260,7 @@ void GUIMainScreen::showShaderModelWarning() {
     const s32 w = screenWidth, h = screenHeight;
     gui::IGUIStaticText* warning = Environment->addStaticText(text.c_str(), core::recti(w / 2 - 400, h - 200, w / 2 + 400, h),
                                                               true, true, this, -1, true);
-    warning->setOverrideFont(Environment->getFont("Content/Font/Debug.xml"));
+    warning->setOverrideFont(getCheckedFont(Environment, "Content/Font/Debug.xml"));
     warning->setBackgroundColor(video::SColor(0xffffffff));
     ShaderWarning = warning;
 }
