@@ -338,6 +338,19 @@ void GUIOptionsList::OnPostRender(u32 timeMs) {
     }
 }
 
+bool GUIOptionsList::drawsChild(const gui::IGUIElement* child) const {
+    if (!CoveredByPanel)
+        return true;
+    const gui::IGUIElement* contents[] = {ScrollList, TitleText, TitleBar, BackButton, TooltipText, TooltipBar};
+    for (const gui::IGUIElement* part : contents)
+        if (part && child == part)
+            return false;
+    for (const GUIButton* item : Items)
+        if (static_cast<const gui::IGUIElement*>(item) == child)
+            return false;
+    return true;
+}
+
 void GUIOptionsList::updatePanelSlide() {
     const s32 margin = askHook(guiHooks().screens.overscanMargin, core::position2di(0, 0)).X;
     const f32 d = static_cast<f32>(PanelWidth + margin);

@@ -4,6 +4,7 @@
 #include "core/Globals.h"
 #include "gui/GUIDebugStats.h"
 #include "gui/GUIButton.h"
+#include "gui/GUIOptionsList.h"
 #include "gui/GUIScreen.h"
 #include "gui/GuiCommon.h"
 #include "core/TextUtils.h"
@@ -515,6 +516,20 @@ void ScreenManager::update() {
     }
     updateNotifications();
     flushScreenRemovals();
+    coverScreensUnderPanels();
+}
+
+void ScreenManager::coverScreensUnderPanels() {
+    bool panelAbove = false;
+    for (GUIScreen* screen : ScreenStack) {
+        auto* list = dynamic_cast<GUIOptionsList*>(screen);
+        if (!list)
+            continue;
+        list->setCoveredByPanel(panelAbove);
+        // While the upper panel slides in or out the one beneath shows beside it.
+        if (list->getPanel() && list->isVisible() && list->getFadeState() == GUIScreen::Shown)
+            panelAbove = true;
+    }
 }
 
 void ScreenManager::draw() {

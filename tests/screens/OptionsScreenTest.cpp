@@ -7,6 +7,8 @@
 #include "core/Globals.h"
 #include "gui/GUIOptionCycle.h"
 #include "gui/GUIFreeTypeText.h"
+#include "gui/GUIMenuItem.h"
+#include "gui/GUIScrollList.h"
 #include "gui/GUIOptionMeter.h"
 #include "gui/GuiCommon.h"
 #include "gui/GuiHooks.h"
@@ -129,6 +131,34 @@ TEST_F(OptionsScreenTest, TheResolutionListHasTheFixedSizesOnceEach) {
         for (std::size_t j = i + 1; j < sizes.size(); ++j)
             EXPECT_NE(sizes[i], sizes[j]);
     graphics.remove();
+}
+
+// The rows beneath a stacked page do not show through its panel; the menu stays open and
+// shows them again as the page slides away.
+TEST_F(OptionsScreenTest, AStackedPageCoversTheRowsBeneathUntilItLeaves) {
+    GUIOptionsScreen* options = openOptionsScreen(true);
+    ASSERT_NE(options, nullptr);
+    runFrames(10);
+    EXPECT_FALSE(options->isCoveredByPanel());
+    auto* graphics = new GUIGraphicsOptionsScreen(environment, true);
+    screenManager->pushScreen(graphics);
+    graphics->drop();
+    runFrames(1);
+    EXPECT_FALSE(options->isCoveredByPanel()) << "beside the page while it slides in";
+    runFrames(10);
+    ASSERT_EQ(graphics->getFadeState(), GUIScreen::Shown);
+    EXPECT_TRUE(options->isCoveredByPanel());
+    EXPECT_FALSE(graphics->isCoveredByPanel());
+    for (const gui::IGUIElement* part : {static_cast<const gui::IGUIElement*>(options->getTitleText()),
+                                         static_cast<const gui::IGUIElement*>(options->getScrollList()),
+                                         static_cast<const gui::IGUIElement*>(options->getBackButton())})
+        EXPECT_FALSE(options->drawsChild(part));
+    EXPECT_TRUE(options->drawsChild(options->getPanel()));
+    EXPECT_TRUE(graphics->drawsChild(graphics->getTitleText()));
+    graphics->onBack(nullptr);
+    runFrames(1);
+    EXPECT_FALSE(options->isCoveredByPanel()) << "shown again as the page slides away";
+    EXPECT_TRUE(options->drawsChild(options->getTitleText()));
 }
 
 TEST_F(OptionsScreenTest, NoOfferedSizeIsLargerThanTheDisplay) {
