@@ -187,8 +187,8 @@ void GUIOptionsList::createBackButton() {
     BackButton->drop();
     bindCallback(BackButton->OnClick, this, &GUIOptionsList::onBackClicked);
 
-    const s32 arrowX = captionRect.LowerRightCorner.X - caption->getTextWidth() - guiUnits(23) - guiUnits(6) +
-                       guiUnits(24);
+    // Left of the caption's first letter, a small gap between them.
+    const s32 arrowX = captionRect.LowerRightCorner.X - caption->getTextWidth() - guiUnits(23) - guiUnits(6);
     auto* arrow = new GUIButton(Environment, BackButton, -1, core::recti(0, 0, guiUnits(23), guiUnits(19)));
     moveTo(arrow, arrowX, guiUnits(2));
     arrow->setScaleImage(true);

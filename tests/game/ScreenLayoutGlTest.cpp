@@ -1,0 +1,308 @@
+// Every screen and dialog of the game on the OpenGL driver under Xvfb, at 1280 x 720 and at
+// 800 x 600: the title with its main menu, the options and their three pages, the remapping
+// screen, every dialog, the story select, the HUD in a level, the pause menu and its
+// dialogs. Once each has come in, the GUI tree says where every visible text of the top
+// screen is drawn: no two overlap, and none runs outside its element or the screen. The
+// pictures stay in the build folder (screen-layout-1280x720-options.png ...).
+#include "GameFixture.h"
+
+#include "core/GameSettings.h"
+#include "core/Globals.h"
+#include "gui/GUIFreeTypeText.h"
+#include "gui/GUIOptionsList.h"
+#include "gui/GUIScreen.h"
+#include "gui/GUIScrollList.h"
+#include "gui/GUIStaticText.h"
+#include "gui/hud/GUIHud.h"
+#include "level/LevelManager.h"
+#include "screens/ScreenManager.h"
+#include "screens/levels/GUIStoryLevelSelectScreen.h"
+#include "screens/menus/GUIAudioOptionsScreen.h"
+#include "screens/menus/GUIControlOptionsScreen.h"
+#include "screens/menus/GUIControlsRemapScreen.h"
+#include "screens/menus/GUIDialogScreen.h"
+#include "screens/menus/GUIGraphicsOptionsScreen.h"
+#include "screens/menus/GUIOptionsScreen.h"
+#include "screens/menus/GUIPauseScreen.h"
+#include "screens/menus/GUIPlayScreen.h"
+
+#include "support/GraphicsDriver.h"
+
+#include <IGUIFont.h>
+
+#include <algorithm>
+#include <sstream>
+#include <string>
+#include <vector>
+
+using namespace irr;
+
+namespace {
+
+// Where a visible text is drawn.
+struct DrawnText {
+    std::string text;
+    core::recti ink;     // the text's own rectangle, as its alignment places it
+    core::recti element; // the element it belongs to
+};
+
+std::string narrow(const core::stringw& text) {
+    std::string out;
+    for (u32 i = 0; i < text.size(); ++i)
+        out += text[i] < 128 ? static_cast<char>(text[i]) : '?';
+    return out;
+}
+
+bool blank(const core::stringw& text) {
+    for (u32 i = 0; i < text.size(); ++i)
+        if (text[i] != L' ' && text[i] != L'\n')
+            return false;
+    return true;
+}
+
+// The rectangle the text's lines fill inside its element, as its alignment places them.
+core::recti inkOf(GUIStaticText* text, gui::IGUIFont* font) {
+    const core::recti frame = text->getAbsolutePosition();
+    const s32 lineHeight = static_cast<s32>(font->getDimension(L"A").Height);
+    s32 width = 0;
+    s32 height = lineHeight;
+    if (text->isWordWrapEnabled()) {
+        text->breakText();
+        const auto& lines = text->getBrokenText();
+        for (u32 i = 0; i < lines.size(); ++i)
+            width = std::max(width, static_cast<s32>(font->getDimension(lines[i].c_str()).Width));
+        height = lineHeight * static_cast<s32>(std::max(1u, lines.size()));
+    } else {
+        width = text->getTextWidth();
+    }
+    s32 x = frame.UpperLeftCorner.X;
+    if (text->getHorizontalAlignment() == gui::EGUIA_CENTER)
+        x = frame.getCenter().X - width / 2;
+    else if (text->getHorizontalAlignment() == gui::EGUIA_LOWERRIGHT)
+        x = frame.LowerRightCorner.X - width;
+    s32 y = frame.UpperLeftCorner.Y;
+    if (text->getVerticalAlignment() == gui::EGUIA_CENTER)
+        y = frame.getCenter().Y - height / 2;
+    else if (text->getVerticalAlignment() == gui::EGUIA_LOWERRIGHT)
+        y = frame.LowerRightCorner.Y - height;
+    return core::recti(x, y, x + width, y + height);
+}
+
+// The visible texts under the element (what a covered screen leaves out is not drawn).
+void collectTexts(gui::IGUIElement* element, std::vector<DrawnText>& out) {
+    if (!element || !element->isVisible())
+        return;
+    if (auto* text = dynamic_cast<GUIStaticText*>(element)) {
+        gui::IGUIFont* font = text->getActiveFont();
+        auto* freeType = dynamic_cast<GUIFreeTypeText*>(text);
+        const bool drawn = font && !(freeType && freeType->hasMissingFont()) && !blank(text->getOwnText()) &&
+                           (text->getOverrideColor().getAlpha() > 0 || !text->isOverrideColorEnabled());
+        if (drawn) {
+            const core::recti ink = inkOf(text, font);
+            core::recti seen = ink;
+            seen.clipAgainst(text->getAbsoluteClippingRect());
+            // A row scrolled out of its list is clipped away whole: not drawn.
+            if (seen.getArea() > 0)
+                out.push_back({narrow(text->getOwnText()), ink, text->getAbsolutePosition()});
+        }
+    }
+    const auto* screen = dynamic_cast<GUIScreen*>(element);
+    for (gui::IGUIElement* child : element->getChildren())
+        if (!screen || screen->drawsChild(child))
+            collectTexts(child, out);
+}
+
+std::string describe(const core::recti& r) {
+    std::ostringstream s;
+    s << "(" << r.UpperLeftCorner.X << "," << r.UpperLeftCorner.Y << ")-(" << r.LowerRightCorner.X << ","
+      << r.LowerRightCorner.Y << ")";
+    return s.str();
+}
+
+// A pixel or two of a glyph's side bearing is not a fault.
+constexpr s32 slack = 2;
+
+bool within(const core::recti& inner, const core::recti& outer) {
+    return inner.UpperLeftCorner.X >= outer.UpperLeftCorner.X - slack &&
+           inner.UpperLeftCorner.Y >= outer.UpperLeftCorner.Y - slack &&
+           inner.LowerRightCorner.X <= outer.LowerRightCorner.X + slack &&
+           inner.LowerRightCorner.Y <= outer.LowerRightCorner.Y + slack;
+}
+
+bool overlap(const core::recti& a, const core::recti& b) {
+    core::recti both = a;
+    both.clipAgainst(b);
+    return both.getWidth() > slack && both.getHeight() > slack;
+}
+
+// Every fault of the layout under the elements, one line each.
+std::vector<std::string> layoutFaults(const std::vector<gui::IGUIElement*>& roots) {
+    std::vector<DrawnText> texts;
+    for (gui::IGUIElement* root : roots)
+        collectTexts(root, texts);
+    const core::recti screen(0, 0, screenWidth, screenHeight);
+    std::vector<std::string> faults;
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        const DrawnText& t = texts[i];
+        if (t.ink.getWidth() > t.element.getWidth() + slack || t.ink.getHeight() > t.element.getHeight() + 2 * slack ||
+            !within(core::recti(t.ink.UpperLeftCorner.X, t.element.UpperLeftCorner.Y, t.ink.LowerRightCorner.X,
+                                t.element.LowerRightCorner.Y),
+                    t.element))
+            faults.push_back("\"" + t.text + "\" " + describe(t.ink) + " runs outside its element " +
+                             describe(t.element));
+        if (!within(t.ink, screen))
+            faults.push_back("\"" + t.text + "\" " + describe(t.ink) + " runs off the screen");
+        for (std::size_t j = i + 1; j < texts.size(); ++j)
+            // A text's shadow is the same text drawn a little aside.
+            if (texts[j].text != t.text && overlap(t.ink, texts[j].ink))
+                faults.push_back("\"" + t.text + "\" " + describe(t.ink) + " overlaps \"" + texts[j].text + "\" " +
+                                 describe(texts[j].ink));
+    }
+    return faults;
+}
+
+struct ScreenSize {
+    int width;
+    int height;
+};
+
+class ScreenLayoutGlTest : public GameFixture, public ::testing::WithParamInterface<ScreenSize> {
+protected:
+    std::string sizeName() const { return std::to_string(GetParam().width) + "x" + std::to_string(GetParam().height); }
+
+    // The picture of the last frame, kept, and the layout of the screens checked.
+    void checkScreen(const std::string& name, const std::vector<gui::IGUIElement*>& roots) {
+        video::IVideoDriver* driver = gameDevice->getVideoDriver();
+        if (video::IImage* shot = driver->createScreenShot()) {
+            driver->writeImageToFile(shot, (std::string(PADDLESTONE_SHOT_DIR) + "/screen-layout-" + sizeName() + "-" +
+                                            name + ".png")
+                                               .c_str());
+            shot->drop();
+        }
+        checked.push_back(name);
+        for (const std::string& fault : layoutFaults(roots))
+            ADD_FAILURE() << sizeName() << " " << name << ": " << fault;
+    }
+    void checkTop(const std::string& name) { checkScreen(name, {screenManager->getTopScreen()}); }
+
+    // The screen of that type is on top, has come in and its rows stand still.
+    template <class Screen>
+    bool settled() {
+        auto* screen = dynamic_cast<Screen*>(screenManager->getTopScreen());
+        bool ready = screen && screen->getFadeState() == GUIScreen::Shown;
+        if (auto* list = dynamic_cast<GUIOptionsList*>(screen); ready && list && list->getScrollList())
+            ready = list->getScrollList()->getAppear() >= 1.0f;
+        return stableFor(ready, 3);
+    }
+    template <class Screen>
+    Screen* top() {
+        return dynamic_cast<Screen*>(screenManager->getTopScreen());
+    }
+    // A page of the options: checked, then back to the options.
+    template <class Page>
+    void visitPage(const std::string& name, void (GUIOptionsScreen::*open)(GUIButton*)) {
+        waitFor("the options for " + name, [this] { return settled<GUIOptionsScreen>(); },
+                [open, this] { (top<GUIOptionsScreen>()->*open)(nullptr); });
+        waitFor(name, [this] { return settled<Page>(); }, [name, this] {
+            checkTop(name);
+            top<Page>()->onBack(nullptr);
+        });
+    }
+    // A dialog: checked, then closed with its back action.
+    void visitDialog(const std::string& name) {
+        waitFor(name, [this] { return settled<GUIDialogScreen>(); }, [name, this] {
+            checkTop(name);
+            top<GUIDialogScreen>()->onBack(nullptr);
+        });
+    }
+
+    std::vector<std::string> checked;
+};
+
+TEST_P(ScreenLayoutGlTest, NoTextOverlapsAnotherOrRunsOutsideItsPlace) {
+    test::keepGraphicsDriverLoaded();
+    useSingleBuffer();
+    const ScreenSize size = GetParam();
+    writeSettings([size] {
+        setSettingString("Graphics_Driver", "OpenGL");
+        setSettingBool("Graphics_Vsync", false);
+        setSettingInt("Graphics_Antialiasing", 0);
+        setSettingInt("Graphics_FullscreenMode", 0);
+        setSettingInt("Graphics_ScreenWidth", size.width);
+        setSettingInt("Graphics_ScreenHeight", size.height);
+    });
+
+    // The title: the main screen and its menu show together.
+    waitFor("the title", [this] { return titleShown() && settled<GUIPlayScreen>(); }, [this] {
+        checkScreen("title", std::vector<gui::IGUIElement*>(screenManager->getScreenStack().begin(),
+                                                             screenManager->getScreenStack().end()));
+        top<GUIPlayScreen>()->openOptions(nullptr);
+    });
+    waitFor("the options", [this] { return settled<GUIOptionsScreen>(); }, [this] { checkTop("options"); });
+    visitPage<GUIGraphicsOptionsScreen>("graphics", &GUIOptionsScreen::onGraphics);
+    visitPage<GUIAudioOptionsScreen>("audio", &GUIOptionsScreen::onAudio);
+    waitFor("the options for the controls", [this] { return settled<GUIOptionsScreen>(); },
+            [this] { top<GUIOptionsScreen>()->onControls(nullptr); });
+    waitFor("controls", [this] { return settled<GUIControlOptionsScreen>(); }, [this] {
+        checkTop("controls");
+        top<GUIControlOptionsScreen>()->onRemapControls(nullptr);
+    });
+    waitFor("remapping", [this] { return settled<GUIControlsRemapScreen>(); }, [this] {
+        checkTop("remapping");
+        top<GUIControlsRemapScreen>()->onBack(nullptr);
+    });
+    waitFor("the controls again", [this] { return settled<GUIControlOptionsScreen>(); },
+            [this] { top<GUIControlOptionsScreen>()->onResetControls(nullptr); });
+    visitDialog("controls-reset-dialog");
+    waitFor("the controls for leaving", [this] { return settled<GUIControlOptionsScreen>(); },
+            [this] { top<GUIControlOptionsScreen>()->onBack(nullptr); });
+    waitFor("the options for the reset", [this] { return settled<GUIOptionsScreen>(); },
+            [this] { top<GUIOptionsScreen>()->onReset(nullptr); });
+    visitDialog("options-reset-dialog");
+    waitFor("the options for leaving", [this] { return settled<GUIOptionsScreen>(); },
+            [this] { top<GUIOptionsScreen>()->onBack(nullptr); });
+    waitFor("the main menu again", [this] { return settled<GUIPlayScreen>(); },
+            [this] { top<GUIPlayScreen>()->openStorySelect(nullptr); });
+    waitFor("story-select", [this] { return settled<GUIStoryLevelSelectScreen>(); }, [this] {
+        checkTop("story-select");
+        top<GUIStoryLevelSelectScreen>()->onBack(nullptr);
+    });
+    waitFor("the main menu for a new game", [this] { return settled<GUIPlayScreen>(); },
+            [this] { top<GUIPlayScreen>()->onNewGame(nullptr); });
+    // The first level plays with its HUD.
+    waitFor(
+        "hud",
+        [this] {
+            return stableFor(screenManager->getScreenStack().empty() && levelManager && !levelManager->levelLoading &&
+                                 !levelManager->loadingOverlay.isBusy() && screenManager->getHud() &&
+                                 screenManager->getHud()->isVisible(),
+                             30);
+        },
+        [this] {
+            checkScreen("hud", {screenManager->getHud()});
+            screenManager->setPauseScreenVisible(true);
+        },
+        120.0);
+    waitFor("pause", [this] { return settled<GUIPauseScreen>(); }, [this] {
+        checkTop("pause");
+        top<GUIPauseScreen>()->openRestartFromCheckpointDialog(nullptr);
+    });
+    visitDialog("restart-dialog");
+    waitFor("the pause for quitting", [this] { return settled<GUIPauseScreen>(); },
+            [this] { top<GUIPauseScreen>()->openQuitDialog(nullptr); });
+    visitDialog("quit-dialog");
+    waitFor("the pause for the options", [this] { return settled<GUIPauseScreen>(); },
+            [this] { top<GUIPauseScreen>()->openOptions(nullptr); });
+    waitFor("pause-options", [this] { return settled<GUIOptionsScreen>(); }, [this] { checkTop("pause-options"); });
+    visitPage<GUIGraphicsOptionsScreen>("pause-graphics", &GUIOptionsScreen::onGraphics);
+    ASSERT_NO_FATAL_FAILURE(playGame());
+
+    EXPECT_EQ(checked.size(), 15u) << "every screen was looked at";
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, ScreenLayoutGlTest, ::testing::Values(ScreenSize{1280, 720}, ScreenSize{800, 600}),
+                         [](const ::testing::TestParamInfo<ScreenSize>& info) {
+                             return std::to_string(info.param.width) + "x" + std::to_string(info.param.height);
+                         });
+
+} // namespace
