@@ -14,6 +14,7 @@
 #include "gui/GUIScrollList.h"
 #include "gui/GUIStaticText.h"
 #include "gui/hud/GUIHud.h"
+#include "gui/hud/GUIObjectiveCenter.h"
 #include "level/LevelManager.h"
 #include "screens/ScreenManager.h"
 #include "screens/levels/GUIStoryLevelSelectScreen.h"
@@ -304,5 +305,59 @@ INSTANTIATE_TEST_SUITE_P(Sizes, ScreenLayoutGlTest, ::testing::Values(ScreenSize
                          [](const ::testing::TestParamInfo<ScreenSize>& info) {
                              return std::to_string(info.param.width) + "x" + std::to_string(info.param.height);
                          });
+
+} // namespace
+
+namespace {
+
+using ShedObjectiveGlTest = GameFixture;
+
+// The Potting Shed's first objective reads once: its title over its own shadow, nothing
+// else drawn over it.
+TEST_F(ShedObjectiveGlTest, TheObjectiveReadsOnce) {
+    test::keepGraphicsDriverLoaded();
+    useSingleBuffer();
+    writeSettings([] {
+        setSettingString("Graphics_Driver", "OpenGL");
+        setSettingBool("Graphics_Vsync", false);
+        setSettingInt("Graphics_Antialiasing", 0);
+        setSettingInt("Graphics_ScreenWidth", 1280);
+        setSettingInt("Graphics_ScreenHeight", 720);
+    });
+    std::vector<DrawnText> texts;
+    waitFor("the title", titleShown, [] {
+        screenManager->closeAllScreens();
+        levelManager->unloadLevel();
+        ASSERT_TRUE(levelManager->loadLevel("Content/Levels/Story_Shed.irr"));
+    });
+    waitFor(
+        "the objective shown",
+        [this] {
+            GUIObjectiveCenter* panel = screenManager->getObjectiveCenter();
+            return stableFor(panel && panel->isVisible() && panel->countVisibleRows() > 0, 30);
+        },
+        [&texts] {
+            video::IVideoDriver* driver = gameDevice->getVideoDriver();
+            if (video::IImage* shot = driver->createScreenShot()) {
+                driver->writeImageToFile(shot, (std::string(PADDLESTONE_SHOT_DIR) + "/screen-layout-shed-objective.png").c_str());
+                shot->drop();
+            }
+            collectTexts(gameDevice->getGUIEnvironment()->getRootGUIElement(), texts);
+        },
+        120.0);
+    ASSERT_NO_FATAL_FAILURE(playGame());
+    std::vector<DrawnText> objective;
+    for (const DrawnText& text : texts)
+        if (text.text == "Water the seedlings")
+            objective.push_back(text);
+    ASSERT_FALSE(objective.empty());
+    EXPECT_LE(objective.size(), 2u) << "the title and its shadow, no second copy";
+    for (const DrawnText& text : texts)
+        for (const DrawnText& other : objective) {
+            if (text.text != other.text) {
+                EXPECT_FALSE(overlap(text.ink, other.ink)) << "\"" << text.text << "\" over the objective";
+            }
+        }
+}
 
 } // namespace

@@ -180,6 +180,7 @@ TEST_F(OptionsScreenTest, NoOfferedSizeIsLargerThanTheDisplay) {
 // Each value reads as what it gives: quality 2 is the plain fixed-function picture, and the
 // speaker set-up -1 is the driver's own.
 TEST_F(OptionsScreenTest, ValuesAreNamedForWhatTheyGive) {
+    useLanguages();
     GUIGraphicsOptionsScreen graphics(environment, true);
     auto* quality = row<GUIOptionCycle>(&graphics, 4);
     std::vector<std::pair<std::wstring, s32>> qualities;
