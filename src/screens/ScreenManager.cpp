@@ -530,6 +530,9 @@ void ScreenManager::coverScreensUnderPanels() {
         if (list->getPanel() && list->isVisible() && list->getFadeState() == GUIScreen::Shown)
             panelAbove = true;
     }
+    // The pause menu stands beneath every stacked screen without being on the stack.
+    if (auto* pause = dynamic_cast<GUIOptionsList*>(findPauseScreen()))
+        pause->setCoveredByPanel(panelAbove);
 }
 
 void ScreenManager::draw() {
