@@ -13,6 +13,8 @@
 #include "player/devices/MouseDevice.h"
 
 #include <IGUIEnvironment.h>
+#include <IGUIFont.h>
+#include <IGUISkin.h>
 #include <IGUIListBox.h>
 #include <IGUIStaticText.h>
 #include <IVideoDriver.h>
@@ -77,6 +79,28 @@ void GUIDebugStats::addLine(const wchar_t* label) {
     Lines.push_back(line);
 }
 
+void GUIDebugStats::layoutLines() {
+    // The skin's font decides the room a line needs: the column widens to its longest line
+    // and the lines stand one font height apart, so none runs off the screen or over another.
+    gui::IGUISkin* skin = Environment->getSkin();
+    gui::IGUIFont* font = skin ? skin->getFont() : nullptr;
+    const s32 screenW = static_cast<s32>(Environment->getVideoDriver()->getScreenSize().Width);
+    s32 height = lineHeight;
+    s32 width = columnWidth;
+    if (font) {
+        height = std::max(height, static_cast<s32>(font->getDimension(L"Ag").Height) + 2);
+        for (gui::IGUIStaticText* line : Lines)
+            width = std::max(width, static_cast<s32>(font->getDimension(line->getText()).Width) + textMargin);
+    }
+    width = std::min(width, screenW);
+    LeftX = screenW - width;
+    RightX = screenW;
+    for (std::size_t i = 0; i < Lines.size(); ++i) {
+        const s32 y = height * static_cast<s32>(i);
+        Lines[i]->setRelativePosition(core::recti(LeftX, y, RightX, y + height));
+    }
+}
+
 void GUIDebugStats::update() {
     video::IVideoDriver* driver = Environment->getVideoDriver();
     Lines[0]->setText((L" Driver: " + std::wstring(driver->getName())).c_str());
@@ -119,6 +143,7 @@ void GUIDebugStats::update() {
                                 statsFormat(" Avg: %.2f ms", watch.averageSeconds() * 1000.0))
                                    .c_str());
     }
+    layoutLines();
 }
 
 void GUIDebugStats::beginFrameTiming() { TotalStopwatch->reset(); }

@@ -21,6 +21,8 @@ public:
     static constexpr irr::s32 elementId = -11;
     static constexpr irr::s32 lineHeight = 20;
     static constexpr irr::s32 columnWidth = 400;
+    // Room left of a line's text inside its column.
+    static constexpr irr::s32 textMargin = 8;
 
     explicit GUIDebugStats(irr::gui::IGUIEnvironment* environment);
     ~GUIDebugStats() override;
@@ -40,6 +42,8 @@ public:
 
 private:
     void addLine(const wchar_t* label);
+    // Places the lines in a column at the right edge as wide as the longest line.
+    void layoutLines();
 
     irr::s32 LeftX;
     irr::s32 RightX;

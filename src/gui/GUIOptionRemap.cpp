@@ -1,5 +1,7 @@
 #include "gui/GUIOptionRemap.h"
 
+#include "gui/ButtonCaptions.h"
+
 #include "core/Globals.h"
 #include "gui/GUIMenuItem.h"
 #include "gui/GUIScreen.h"
@@ -134,8 +136,8 @@ void GUIOptionRemap::showCapturePrompt() { BindingButton->setText(L"[Press a but
 void GUIOptionRemap::refreshCaption() {
     if (!isBound() || !Mapping->device)
         return;
-    const std::string name = Mapping->device->getButtonName(Mapping->buttonIndex);
-    BindingButton->setText(core::stringw(name.c_str()).c_str());
+    const std::wstring name = readableButtonName(Mapping->device->getButtonName(Mapping->buttonIndex));
+    BindingButton->setText(name.c_str());
 }
 
 void GUIOptionRemap::OnPostRender(u32 timeMs) {

@@ -187,8 +187,8 @@ void GUIOptionsList::createBackButton() {
     BackButton->drop();
     bindCallback(BackButton->OnClick, this, &GUIOptionsList::onBackClicked);
 
-    const s32 arrowX = captionRect.LowerRightCorner.X - caption->getTextWidth() - guiUnits(23) - guiUnits(6) +
-                       guiUnits(24);
+    // Left of the caption's first letter, a small gap between them.
+    const s32 arrowX = captionRect.LowerRightCorner.X - caption->getTextWidth() - guiUnits(23) - guiUnits(6);
     auto* arrow = new GUIButton(Environment, BackButton, -1, core::recti(0, 0, guiUnits(23), guiUnits(19)));
     moveTo(arrow, arrowX, guiUnits(2));
     arrow->setScaleImage(true);
@@ -336,6 +336,19 @@ void GUIOptionsList::OnPostRender(u32 timeMs) {
         TooltipText->setVisible(true);
         TooltipBar->setVisible(true);
     }
+}
+
+bool GUIOptionsList::drawsChild(const gui::IGUIElement* child) const {
+    if (!CoveredByPanel)
+        return true;
+    const gui::IGUIElement* contents[] = {ScrollList, TitleText, TitleBar, BackButton, TooltipText, TooltipBar};
+    for (const gui::IGUIElement* part : contents)
+        if (part && child == part)
+            return false;
+    for (const GUIButton* item : Items)
+        if (static_cast<const gui::IGUIElement*>(item) == child)
+            return false;
+    return true;
 }
 
 void GUIOptionsList::updatePanelSlide() {

@@ -57,6 +57,12 @@ public:
     irr::core::position2di getItemPosition(irr::u32 index) const;
     void updatePanelSlide();
     void onLanguageChanged();
+    // A panel screen stacked over this one has come in: this screen's title, rows, back row
+    // and tooltip stop drawing (its panel stays), so they do not show through the upper
+    // panel; the screen stays open beneath and draws them again once uncovered.
+    void setCoveredByPanel(bool covered) { CoveredByPanel = covered; }
+    bool isCoveredByPanel() const { return CoveredByPanel; }
+    bool drawsChild(const irr::gui::IGUIElement* child) const override;
 
     const std::vector<GUIButton*>& getItems() const { return Items; }
     GUIScrollList* getScrollList() const { return ScrollList; }
@@ -100,4 +106,5 @@ protected:
     GUIImage* Panel = nullptr;
     bool OpenedFromMainMenu;
     bool PanelOnRight;
+    bool CoveredByPanel = false;
 };

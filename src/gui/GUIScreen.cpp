@@ -148,7 +148,8 @@ void GUIScreen::draw() {
     }
     if (isVisible())
         for (gui::IGUIElement* child : Children)
-            child->draw();
+            if (drawsChild(child))
+                child->draw();
 }
 
 void GUIScreen::serializeAttributes(io::IAttributes* out, io::SAttributeReadWriteOptions* options) const {

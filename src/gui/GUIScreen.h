@@ -57,6 +57,11 @@ public:
     // centred and cropped equally on both sides of it.
     static irr::core::recti backgroundRect(const irr::core::dimension2du& pictureSize, irr::s32 width,
                                            irr::s32 height);
+    // Whether draw draws that child (every child, unless a screen says otherwise).
+    virtual bool drawsChild(const irr::gui::IGUIElement* child) const {
+        (void)child;
+        return true;
+    }
     // Hides the screen without the reaction of setVisible (the pause screen's).
     void clearVisibleFlag() { IsVisible = false; }
 

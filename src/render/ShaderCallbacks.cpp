@@ -526,8 +526,10 @@ void WaterShaderCallback::OnSetConstants(video::IMaterialRendererServices* servi
     const f32 colour[4] = {water->WaterColor.r, water->WaterColor.g, water->WaterColor.b, water->WaterColor.a};
     sendPixel(services, "WaterColor", colour, 4);
     sendPixelFloat(services, "ColorBlendFactor", water->ColorBlendFactor);
-    sendPixelFloat(services, "ReflectionEnabled", water->DisableReflection ? 0.0f : 1.0f);
-    sendPixelFloat(services, "RefractionEnabled", water->DisableRefraction ? 0.0f : 1.0f);
+    // Without this frame's images (reflections switched off) the stand-in image is black:
+    // the water colour takes its place.
+    sendPixelFloat(services, "ReflectionEnabled", water->showsReflection() ? 1.0f : 0.0f);
+    sendPixelFloat(services, "RefractionEnabled", water->showsRefraction() ? 1.0f : 0.0f);
     sendPixelFloat(services, "FresnelStrength", water->FresnelStrength);
     sendVertex(services, "TextureScale", &water->TextureScale.X, 2);
     sendPixelFloat(services, "ColorBlendFactor", water->ColorBlendFactor);

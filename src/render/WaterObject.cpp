@@ -61,11 +61,8 @@ WaterObject::WaterObject(f32 width, f32 height, video::ITexture* bump, scene::IS
         litWaterMaterialType = shaderManager->waterMaterialSM3;
     }
     if (waterMeshNode)
-        for (u32 i = 0; i < waterMeshNode->getMaterialCount(); ++i) {
-            video::SMaterial& material = waterMeshNode->getMaterial(i);
-            material.MaterialType = static_cast<video::E_MATERIAL_TYPE>(waterMaterialType);
-            material.setTexture(0, bumpTexture);
-        }
+        for (u32 i = 0; i < waterMeshNode->getMaterialCount(); ++i)
+            applyMaterialType(waterMeshNode->getMaterial(i));
     if (videoDriver)
         zeroAlphaTexture = videoDriver->getTexture("Content/Models/Editor/ZeroAlpha.dds");
 }
@@ -100,7 +97,7 @@ void WaterObject::OnRegisterSceneNode() {
         return;
     for (scene::ISceneNode* child : Children)
         child->OnRegisterSceneNode();
-    if (waterMeshNode) {
+    if (waterMeshNode && usesWaterShader()) {
         const bool images = effectHandler && effectHandler->renderCallbacksEnabled;
         for (u32 i = 0; i < waterMeshNode->getMaterialCount(); ++i) {
             video::SMaterial& material = waterMeshNode->getMaterial(i);
@@ -116,13 +113,44 @@ void WaterObject::removeDebugChildren() {
     waterMeshNode = nullptr;
 }
 
+bool WaterObject::usesWaterShader() const { return (UseLighting ? litWaterMaterialType : waterMaterialType) >= 0; }
+
+bool WaterObject::showsRefraction() const {
+    return !DisableRefraction && refractionTarget && effectHandler && effectHandler->renderCallbacksEnabled;
+}
+
+bool WaterObject::showsReflection() const {
+    return !DisableReflection && reflectionTarget && effectHandler && effectHandler->renderCallbacksEnabled;
+}
+
+void WaterObject::applyMaterialType(video::SMaterial& material) const {
+    if (usesWaterShader()) {
+        material.MaterialType = static_cast<video::E_MATERIAL_TYPE>(UseLighting ? litWaterMaterialType : waterMaterialType);
+        material.setTexture(0, bumpTexture);
+        return;
+    }
+    // Lit by its own colour and shaded a little by the scene's lights: a bump map drawn as
+    // a picture, or a material type the driver does not have, looks like anything but water.
+    material.MaterialType = video::EMT_SOLID;
+    material.setTexture(0, nullptr);
+    material.Lighting = true;
+    const video::SColor colour = WaterColor.toSColor();
+    material.DiffuseColor = colour;
+    material.AmbientColor = colour;
+    material.EmissiveColor = video::SColorf(WaterColor.r * 0.6f, WaterColor.g * 0.6f, WaterColor.b * 0.6f, 1.0f).toSColor();
+    material.SpecularColor = video::SColor(255, 0, 0, 0);
+}
+
 void WaterObject::setUpMaterials() {
     if (!waterMeshNode)
         return;
     for (u32 i = 0; i < waterMeshNode->getMaterialCount(); ++i) {
         video::SMaterial& material = waterMeshNode->getMaterial(i);
-        material.MaterialType = static_cast<video::E_MATERIAL_TYPE>(UseLighting ? litWaterMaterialType : waterMaterialType);
-        material.setTexture(0, bumpTexture);
+        applyMaterialType(material);
+        if (!usesWaterShader()) {
+            material.ZWriteEnable = DepthWriteEnable;
+            continue;
+        }
         material.setTexture(1, DisableRefraction ? nullptr : refractionTarget);
         material.setTexture(2, DisableReflection ? nullptr : reflectionTarget);
         material.ZWriteEnable = DepthWriteEnable;

@@ -51,6 +51,13 @@ public:
     irr::video::ITexture* getRefractionTarget() const { return refractionTarget; }
     irr::video::ITexture* getReflectionTarget() const { return reflectionTarget; }
     irr::u32 getSceneTime() const { return timeMs; }
+    // Whether the water shader draws the surface; without it the surface is a plain surface
+    // of the water colour (the driver runs no shaders, or the water shader did not compile).
+    bool usesWaterShader() const;
+    // Whether this frame's refraction and reflection images exist to be sampled: a
+    // stand-in image shows nothing of the scene, so the shader takes the water colour.
+    bool showsRefraction() const;
+    bool showsReflection() const;
 
     irr::core::matrix4 reflectionViewMatrix;
     irr::core::stringc OverrideMeshFileName;
@@ -73,12 +80,15 @@ public:
 private:
     void createWaterMesh();
     void setUpMaterials();
+    // The water material, or the fixed-function stand-in when there is no water shader.
+    void applyMaterialType(irr::video::SMaterial& material) const;
 
     irr::scene::IMeshSceneNode* waterMeshNode = nullptr;
     irr::video::IVideoDriver* videoDriver = nullptr;
     irr::scene::ISceneManager* sceneManager = nullptr;
-    irr::s32 waterMaterialType = irr::video::EMT_TRANSPARENT_ALPHA_CHANNEL;
-    irr::s32 litWaterMaterialType = irr::video::EMT_TRANSPARENT_ALPHA_CHANNEL;
+    // Negative: no water shader.
+    irr::s32 waterMaterialType = -1;
+    irr::s32 litWaterMaterialType = -1;
     irr::scene::IAnimatedMesh* waterMesh = nullptr;
     irr::video::ITexture* refractionTarget = nullptr;
     irr::video::ITexture* reflectionTarget = nullptr;

@@ -5,6 +5,7 @@
 #include "core/Globals.h"
 #include "gui/GUIDebugStats.h"
 #include "gui/GUIButton.h"
+#include "gui/GUIOptionsList.h"
 #include "gui/GUIScreen.h"
 #include "gui/GuiCommon.h"
 #include "core/TextUtils.h"
@@ -516,6 +517,23 @@ void ScreenManager::update() {
     }
     updateNotifications();
     flushScreenRemovals();
+    coverScreensUnderPanels();
+}
+
+void ScreenManager::coverScreensUnderPanels() {
+    bool panelAbove = false;
+    for (GUIScreen* screen : ScreenStack) {
+        auto* list = dynamic_cast<GUIOptionsList*>(screen);
+        if (!list)
+            continue;
+        list->setCoveredByPanel(panelAbove);
+        // While the upper panel slides in or out the one beneath shows beside it.
+        if (list->getPanel() && list->isVisible() && list->getFadeState() == GUIScreen::Shown)
+            panelAbove = true;
+    }
+    // The pause menu stands beneath every stacked screen without being on the stack.
+    if (auto* pause = dynamic_cast<GUIOptionsList*>(findPauseScreen()))
+        pause->setCoveredByPanel(panelAbove);
 }
 
 void ScreenManager::draw() {

@@ -96,6 +96,9 @@ public:
     void queueScreenRemoval(GUIScreen* screen);
     void closeAllScreens();
     void flushScreenRemovals();
+    // Every stacked panel screen under a panel screen that has come in fully stops drawing
+    // its rows and title (they would show through the upper panel); the others draw them.
+    void coverScreensUnderPanels();
     void setPauseScreenVisible(bool show);
     // The title screen with the main menu's entry list above it.
     void openMainScreen(irr::s32 playMode);

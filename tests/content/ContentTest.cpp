@@ -36,7 +36,10 @@
 #include "support/NullDevice.h"
 
 #include <algorithm>
+#include <cmath>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <map>
 #include <set>
 #include <sstream>
@@ -298,6 +301,72 @@ TEST(ContentFilesTest, TitleBackgroundAndItsPreviewsKeepObjectIDsUniqueAndClearO
         for (const auto& [first, last] : reserved)
             EXPECT_FALSE(id >= first && id <= last) << "ID " << id << " in " << file << " is reserved";
     }
+}
+
+} // namespace
+
+namespace {
+
+// The first "x, y, z" (or "x, y") value of the named attribute in the text; empty without one.
+std::vector<float> attributeNumbers(const std::string& text, const std::string& name) {
+    const std::size_t at = text.find("name=\"" + name + "\" value=\"");
+    if (at == std::string::npos)
+        return {};
+    std::istringstream values(text.substr(at + name.size() + 15));
+    std::vector<float> numbers;
+    float number = 0.0f;
+    while (values >> number) {
+        numbers.push_back(number);
+        char comma = 0;
+        if (!(values >> comma) || comma != ',')
+            break;
+    }
+    return numbers;
+}
+
+// A water surface level with the top of a box it lies over flickers between the two (each
+// pixel is the nearer by chance): the surfaces of the levels stand clear of the box tops.
+TEST(ContentFilesTest, WaterSurfacesStandClearOfTheBoxTopsUnderThem) {
+    test::ScopedWorkingDir inSource(test::sourceDir());
+    int surfaces = 0;
+    for (const std::string& path : content::contentFiles()) {
+        if (content::extensionOf(path) != ".irr")
+            continue;
+        std::ifstream file(path);
+        const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        struct Box {
+            float x0, x1, z0, z1, top;
+        };
+        std::vector<Box> boxes, waters;
+        for (std::size_t at = text.find("<node type=\""); at != std::string::npos;) {
+            const std::size_t next = text.find("<node type=\"", at + 1);
+            const std::string node = text.substr(at, next == std::string::npos ? std::string::npos : next - at);
+            const std::vector<float> position = attributeNumbers(node, "Position");
+            at = next;
+            if (position.size() != 3)
+                continue;
+            if (node.rfind("<node type=\"cube\"", 0) == 0) {
+                std::vector<float> scale = attributeNumbers(node, "Scale");
+                if (scale.size() != 3)
+                    scale = {1.0f, 1.0f, 1.0f};
+                boxes.push_back({position[0] - scale[0] / 2, position[0] + scale[0] / 2, position[2] - scale[2] / 2,
+                                 position[2] + scale[2] / 2, position[1] + scale[1] / 2});
+            } else if (node.rfind("<node type=\"wtr1\"", 0) == 0) {
+                const std::vector<float> size = attributeNumbers(node, "WaterSize");
+                ASSERT_EQ(size.size(), 2u) << path;
+                waters.push_back({position[0] - size[0] / 2, position[0] + size[0] / 2, position[2] - size[1] / 2,
+                                  position[2] + size[1] / 2, position[1]});
+            }
+        }
+        surfaces += static_cast<int>(waters.size());
+        for (const Box& water : waters)
+            for (const Box& box : boxes) {
+                const bool under = box.x0 < water.x1 && water.x0 < box.x1 && box.z0 < water.z1 && water.z0 < box.z1;
+                EXPECT_FALSE(under && std::fabs(box.top - water.top) < 0.05f)
+                    << path << ": a box top at " << box.top << " under the water surface at " << water.top;
+            }
+    }
+    EXPECT_GT(surfaces, 0) << "the levels' water surfaces were found";
 }
 
 } // namespace

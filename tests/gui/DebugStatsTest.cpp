@@ -4,9 +4,12 @@
 
 #include "core/Globals.h"
 #include "core/ProfilerManager.h"
+#include "core/Stopwatch.h"
 #include "gui/GUIDebugStats.h"
 #include "player/InputManager.h"
 
+#include <IGUIFont.h>
+#include <IGUISkin.h>
 #include <IGUIStaticText.h>
 
 using namespace irr;
@@ -53,6 +56,25 @@ TEST_F(DebugStatsTest, LinesStandInAColumnAtTheRightEdge) {
     EXPECT_EQ(core::stringc(stats->getLines()[4]->getText()), " Physics Stats:");
     // Without a physics scene the physics lines keep their labels.
     EXPECT_EQ(core::stringc(stats->getLines()[5]->getText()), "numActiveConstraints");
+}
+
+// However long a line gets, it stays whole on the screen, below the one before.
+TEST_F(DebugStatsTest, EveryLineFitsItsPlaceOnTheScreen) {
+    profiler.stopwatch(ProfilerManager::Physics).setName(std::wstring(60, L'W'));
+    stats->update();
+    gui::IGUIFont* font = environment->getSkin()->getFont();
+    ASSERT_NE(font, nullptr);
+    const core::recti screen(core::position2di(0, 0), core::dimension2di(driver->getScreenSize()));
+    s32 previousBottom = 0;
+    for (gui::IGUIStaticText* line : stats->getLines()) {
+        const core::recti place = line->getAbsolutePosition();
+        SCOPED_TRACE(core::stringc(line->getText()).c_str());
+        EXPECT_TRUE(screen.isRectCollided(place) && place.UpperLeftCorner.X >= 0 && place.LowerRightCorner.X <= screen.LowerRightCorner.X);
+        EXPECT_LE(static_cast<s32>(font->getDimension(line->getText()).Width), place.getWidth());
+        EXPECT_LE(static_cast<s32>(font->getDimension(line->getText()).Height), place.getHeight());
+        EXPECT_GE(place.UpperLeftCorner.Y, previousBottom);
+        previousBottom = place.LowerRightCorner.Y;
+    }
 }
 
 TEST_F(DebugStatsTest, F6ShowsAndHidesOnlyInDebugModeAndTheProfilerFollows) {

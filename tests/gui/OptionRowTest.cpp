@@ -2,6 +2,8 @@
 // meter steps by one within its range, follows the pointer over its bar, and tells its row.
 #include "GuiFixture.h"
 
+#include "gui/ButtonCaptions.h"
+
 #include "core/Globals.h"
 #include "gui/GUIFreeTypeText.h"
 #include "gui/GUIOptionCycle.h"
@@ -9,6 +11,8 @@
 #include "gui/GuiCommon.h"
 #include "gui/GuiHooks.h"
 
+#include <string>
+#include <utility>
 #include <vector>
 
 using namespace irr;
@@ -133,6 +137,26 @@ TEST_F(OptionRowTest, ARangeChangeKeepsTheValueUntilItsNextChange) {
     EXPECT_EQ(row->getValue(), 80);
     row->onNavigationKey(MenuKey::Left);
     EXPECT_EQ(row->getValue(), 50);
+}
+
+} // namespace
+
+namespace {
+
+// Bindings read as a player says them; the stored names stay as the settings file keeps them.
+TEST(ButtonCaptionTest, StoredNamesReadAsAPlayerSaysThem) {
+    const std::pair<const char*, const wchar_t*> cases[] = {
+        {"KEY_KEY_E", L"E"},           {"KEY_KEY_0", L"0"},          {"KEY_SPACE", L"Space"},
+        {"KEY_RETURN", L"Enter"},      {"KEY_LSHIFT", L"Left Shift"}, {"KEY_UP", L"Up Arrow"},
+        {"KEY_F1", L"F1"},             {"KEY_F12", L"F12"},          {"KEY_NUMPAD7", L"Numpad 7"},
+        {"KEY_OEM_4", L"["},           {"KEY_TAB", L"Tab"},          {"KEY_HOME", L"Home"},
+        {"MOUSE_LEFT", L"Left Mouse"}, {"MOUSE_WHEEL", L"Mouse Wheel"}, {"GAMEPAD_A", L"Pad A"},
+        {"GAMEPAD_LEFT_SHOULDER", L"Pad Left Shoulder"}, {"GAMEPAD_DPAD_UP", L"Pad D-Pad Up"},
+        {"GAMEPAD_STICK_LX_POS", L"Pad Left Stick X+"}, {"GAMEPAD_STICK_RY", L"Pad Right Stick Y"},
+        {"JOYSTICK_AXIS_X_NEG", L"Joystick Axis X Neg"}, {"BUTTON_3", L"Button 3"}, {"", L""},
+    };
+    for (const auto& [stored, shown] : cases)
+        EXPECT_EQ(readableButtonName(stored), shown) << stored;
 }
 
 } // namespace

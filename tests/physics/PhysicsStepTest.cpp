@@ -6,13 +6,18 @@
 
 #include "core/Globals.h"
 #include "core/CoreSlots.h"
+#include "core/ProfilerManager.h"
+#include "core/Stopwatch.h"
 
 namespace {
 
 class PhysicsStepTest : public PhysicsFixture {
 protected:
     void SetUp() override { makeManager(); }
-    void TearDown() override { resetCoreSlots(); }
+    void TearDown() override {
+        resetCoreSlots();
+        profilerManager = nullptr;
+    }
 
     // Past the two updates that count nothing.
     void warmUp() {
@@ -81,6 +86,24 @@ TEST_F(PhysicsStepTest, AFrameRunsItsDueStepsAndNeverMoreThanTen) {
     frame(0.0167f);
     manager->endStep();
     EXPECT_NEAR(-ball->getLinearVelocity().y, 55.0f * 11 * 0.0167f, 0.05f);
+}
+
+// The profiler's physics time is the steps' time of a frame, not the run's: the counter
+// moves a long way between frames, and not at all while the physics runs.
+std::int64_t profilerCounter = 0;
+std::int64_t readProfilerCounter() { return profilerCounter; }
+
+TEST_F(PhysicsStepTest, ThePhysicsStopwatchMeasuresOneFramesSteps) {
+    ProfilerManager profiler(StopwatchClock{&readProfilerCounter, 1000});
+    profilerManager = &profiler;
+    addBall(10.0f);
+    warmUp();
+    for (int i = 0; i < 3; ++i) {
+        profilerCounter += 500000; // 500 s outside the physics
+        frame(0.0167f);
+        manager->endStep();
+        EXPECT_LT(profiler.stopwatch(ProfilerManager::Physics).delta(), 0.001f) << "frame " << i;
+    }
 }
 
 TEST_F(PhysicsStepTest, CatchUpStepsDuringTheRenderRunOnlyWhenTwoAreDue) {

@@ -188,6 +188,39 @@ TEST_F(WaterTest, ImagesStandInWhenRenderCallbacksAreOff) {
     EXPECT_EQ(material.getTexture(1), material.getTexture(2));
 }
 
+// No water shader (another driver, or it did not compile): a lit surface of the water colour,
+// not the bump map drawn as a picture or a material type the driver does not have.
+TEST_F(WaterTest, WithoutAWaterShaderTheSurfaceHasTheWaterColour) {
+    WaterObject* water = makeWater();
+    water->serializeAttributes(attributes);
+    attributes->setAttribute("WaterColor", video::SColorf(0.2f, 0.45f, 0.6f, 1.0f));
+    water->deserializeAttributes(attributes);
+    EXPECT_FALSE(water->usesWaterShader());
+    const video::SMaterial& material = water->getWaterMeshNode()->getMaterial(0);
+    EXPECT_EQ(material.MaterialType, video::EMT_SOLID);
+    EXPECT_EQ(material.getTexture(0), nullptr);
+    EXPECT_TRUE(material.Lighting);
+    EXPECT_EQ(material.DiffuseColor, video::SColorf(0.2f, 0.45f, 0.6f, 1.0f).toSColor());
+}
+
+// The shader samples an image only when this frame drew it; else it takes the water colour
+// (a stand-in image is black).
+TEST_F(WaterTest, ImagesAreSampledOnlyWhenDrawn) {
+    WaterObject* water = makeWater();
+    water->serializeAttributes(attributes);
+    water->deserializeAttributes(attributes);
+    const bool haveTargets = water->getRefractionTarget() && water->getReflectionTarget();
+    EXPECT_EQ(water->showsRefraction(), haveTargets);
+    EXPECT_EQ(water->showsReflection(), haveTargets);
+    effectHandler->renderCallbacksEnabled = false;
+    EXPECT_FALSE(water->showsRefraction());
+    EXPECT_FALSE(water->showsReflection());
+    effectHandler->renderCallbacksEnabled = true;
+    water->DisableRefraction = true;
+    EXPECT_FALSE(water->showsRefraction());
+    EXPECT_EQ(water->showsReflection(), haveTargets);
+}
+
 TEST_F(WaterTest, CloneHasItsOwnCallbackAndId) {
     WaterObject* water = makeWater();
     water->setID(7);

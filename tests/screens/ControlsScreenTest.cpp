@@ -9,6 +9,8 @@
 #include "gui/GUIOptionCycle.h"
 #include "gui/GUIOptionMeter.h"
 #include "gui/GUIOptionRemap.h"
+#include "gui/GUIFreeTypeText.h"
+#include "gui/GUITextButton.h"
 #include "gui/GuiCommon.h"
 #include "gui/GuiHooks.h"
 #include "gui/fonts/CGUITTFont.h"
@@ -255,6 +257,7 @@ TEST_F(ControlsScreenTest, RebindingKeepsTheRowAndDeletingDropsItAtTheNextDevice
     frames(3);
     EXPECT_EQ(captured, 0);
     EXPECT_EQ(keyBindings(GameAction::CameraUp).back(), KEY_KEY_L);
+    EXPECT_STREQ(row->getBindingButton()->getCaption()->getOwnText().c_str(), L"L") << "the binding reads as the key's letter";
     const std::size_t before = controls().mappings(GameAction::CameraUp).size();
     row->getDeleteButton()->click();
     EXPECT_EQ(remap->findRow(row->getMapping()), nullptr);

@@ -81,6 +81,24 @@ TEST_F(LevelMenusTest, TheTitlePicturesFitTheScreen) {
     }
 }
 
+// The title of the logo picture lies whole beside the menu panel at every screen shape.
+TEST_F(LevelMenusTest, TheLogoTitleStaysBesideThePanel) {
+    struct Case {
+        s32 w, h, panel;
+    };
+    for (const Case& c : {Case{1280, 720, 330}, Case{800, 600, 270}, Case{1024, 768, 346}, Case{800, 450, 203}}) {
+        SCOPED_TRACE(std::to_string(c.w) + "x" + std::to_string(c.h));
+        const core::recti placed = GUIMainScreen::keepTitleInside(GUIMainScreen::logoRect(c.w, c.h, -c.panel / 2), 0, c.w - c.panel);
+        const f32 width = static_cast<f32>(placed.getWidth());
+        EXPECT_GE(placed.UpperLeftCorner.X + width * GUIMainScreen::titleLeft, 0.0f);
+        EXPECT_LE(placed.UpperLeftCorner.X + width * GUIMainScreen::titleRight, static_cast<f32>(c.w - c.panel));
+        EXPECT_NEAR(placed.getWidth() * 9, placed.getHeight() * 16, 40) << "the picture keeps its shape";
+    }
+    // Where the title fits, the picture stays as it is.
+    const core::recti wide = GUIMainScreen::logoRect(1280, 720, -165);
+    EXPECT_EQ(GUIMainScreen::keepTitleInside(wide, 0, 950), wide);
+}
+
 TEST_F(LevelMenusTest, TheLogoFadesWithItsTargetAndTheNotesShowOnlyUnderTheMainMenu) {
     screenManager->openMainScreen(0);
     const auto& stack = screenManager->getScreenStack();

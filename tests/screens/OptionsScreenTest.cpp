@@ -6,6 +6,9 @@
 #include "core/GameSettings.h"
 #include "core/Globals.h"
 #include "gui/GUIOptionCycle.h"
+#include "gui/GUIFreeTypeText.h"
+#include "gui/GUIMenuItem.h"
+#include "gui/GUIScrollList.h"
 #include "gui/GUIOptionMeter.h"
 #include "gui/GuiCommon.h"
 #include "gui/GuiHooks.h"
@@ -18,6 +21,9 @@
 #include "support/TempDir.h"
 
 #include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
 
 using namespace irr;
 
@@ -125,6 +131,74 @@ TEST_F(OptionsScreenTest, TheResolutionListHasTheFixedSizesOnceEach) {
         for (std::size_t j = i + 1; j < sizes.size(); ++j)
             EXPECT_NE(sizes[i], sizes[j]);
     graphics.remove();
+}
+
+// The rows beneath a stacked page do not show through its panel; the menu stays open and
+// shows them again as the page slides away.
+TEST_F(OptionsScreenTest, AStackedPageCoversTheRowsBeneathUntilItLeaves) {
+    GUIOptionsScreen* options = openOptionsScreen(true);
+    ASSERT_NE(options, nullptr);
+    runFrames(10);
+    EXPECT_FALSE(options->isCoveredByPanel());
+    auto* graphics = new GUIGraphicsOptionsScreen(environment, true);
+    screenManager->pushScreen(graphics);
+    graphics->drop();
+    runFrames(1);
+    EXPECT_FALSE(options->isCoveredByPanel()) << "beside the page while it slides in";
+    runFrames(10);
+    ASSERT_EQ(graphics->getFadeState(), GUIScreen::Shown);
+    EXPECT_TRUE(options->isCoveredByPanel());
+    EXPECT_FALSE(graphics->isCoveredByPanel());
+    for (const gui::IGUIElement* part : {static_cast<const gui::IGUIElement*>(options->getTitleText()),
+                                         static_cast<const gui::IGUIElement*>(options->getScrollList()),
+                                         static_cast<const gui::IGUIElement*>(options->getBackButton())})
+        EXPECT_FALSE(options->drawsChild(part));
+    EXPECT_TRUE(options->drawsChild(options->getPanel()));
+    EXPECT_TRUE(graphics->drawsChild(graphics->getTitleText()));
+    graphics->onBack(nullptr);
+    runFrames(1);
+    EXPECT_FALSE(options->isCoveredByPanel()) << "shown again as the page slides away";
+    EXPECT_TRUE(options->drawsChild(options->getTitleText()));
+}
+
+TEST_F(OptionsScreenTest, NoOfferedSizeIsLargerThanTheDisplay) {
+    using Sizes = std::vector<core::dimension2du>;
+    const Sizes sizes{{800, 600}, {1280, 720}, {1280, 800}, {1920, 1080}};
+    struct Case {
+        core::dimension2du display;
+        Sizes offered;
+    };
+    for (const Case& c : {Case{{1280, 720}, {{800, 600}, {1280, 720}}},
+                          Case{{1279, 720}, {{800, 600}}},
+                          Case{{1280, 799}, {{800, 600}, {1280, 720}}},
+                          Case{{0, 0}, sizes}}) {
+        SCOPED_TRACE(testing::Message() << c.display.Width << "x" << c.display.Height);
+        EXPECT_EQ(GUIGraphicsOptionsScreen::sizesThatFit(sizes, c.display), c.offered);
+    }
+}
+
+// Each value reads as what it gives: quality 2 is the plain fixed-function picture, and the
+// speaker set-up -1 is the driver's own.
+TEST_F(OptionsScreenTest, ValuesAreNamedForWhatTheyGive) {
+    useLanguages();
+    GUIGraphicsOptionsScreen graphics(environment, true);
+    auto* quality = row<GUIOptionCycle>(&graphics, 4);
+    std::vector<std::pair<std::wstring, s32>> qualities;
+    for (std::size_t i = 0; i < quality->getValueCount(); ++i) {
+        quality->setIndex(static_cast<s32>(i));
+        qualities.emplace_back(quality->getValueText()->getOwnText().c_str(), quality->getSelectedId());
+    }
+    EXPECT_EQ(qualities, (std::vector<std::pair<std::wstring, s32>>{{L"High", 0}, {L"Basic", 2}}));
+    graphics.remove();
+
+    for (s32 output : {-1, 2}) {
+        setSettingInt("Audio_AudioOutput", output);
+        GUIAudioOptionsScreen audio(environment, true);
+        auto* speakers = row<GUIOptionCycle>(&audio, 3);
+        EXPECT_EQ(speakers->getSelectedId(), output);
+        EXPECT_STREQ(speakers->getValueText()->getOwnText().c_str(), output == -1 ? L"Automatic" : L"Stereo");
+        audio.remove();
+    }
 }
 
 TEST_F(OptionsScreenTest, OnlyChangesNeedingANewDeviceAskForARestart) {

@@ -3,6 +3,9 @@
 #include "../gui/GuiFixture.h"
 
 #include "core/Globals.h"
+#include "gui/GUIFreeTypeText.h"
+#include "gui/GuiCommon.h"
+#include "gui/GuiHooks.h"
 #include "level/LevelManager.h"
 #include "screens/ScreenManager.h"
 #include "screens/menus/GUISplashScreen.h"
@@ -32,6 +35,12 @@ TEST_F(SplashScreenTest, ReturnsToTheMainMenuOnceAfterTenSeconds) {
     screenManager->pushScreen(splash);
     splash->drop();
     EXPECT_EQ(splash->getID(), ScreenManager::splashScreenId);
+    // The picture has no words: the message stands over it, on the screen.
+    ASSERT_NE(splash->getMessage(), nullptr);
+    EXPECT_TRUE(splash->getMessage()->isVisible());
+    EXPECT_EQ(splash->getMessage()->getOwnText(), getLanguageText(GUISplashScreen::messageTextId));
+    EXPECT_FALSE(splash->getMessage()->getOwnText().empty());
+    EXPECT_TRUE(core::recti(0, 0, screenWidth, screenHeight).isRectCollided(splash->getMessage()->getAbsolutePosition()));
     EXPECT_STREQ(splash->getTypeName(), "GUISplashScreen");
     EXPECT_EQ(level->loadingOverlay.fadeValue, 0.0f);
     EXPECT_TRUE(queuedLevelEvents().empty());

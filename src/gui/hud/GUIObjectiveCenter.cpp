@@ -183,7 +183,8 @@ void GUIObjectiveCenter::setRowCompletedLook(int index, s32 iconFrame) {
         return;
     Row& row = rowAt(index);
     row.title->setVisible(true);
-    row.shadow->setVisible(true);
+    // Grey and struck through, without the open look's shadow.
+    row.shadow->setVisible(false);
     row.icon->setVisible(true);
     row.openMarker->setVisible(false);
     setIconFrame(row, iconFrame);

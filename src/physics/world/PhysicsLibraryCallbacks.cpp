@@ -62,7 +62,21 @@ void resumePhysicsStopwatch(Stopwatch* watch) {
     watch->resume();
 }
 
-void StepTimerTask::run() { tickPhysicsStopwatch(watch); }
+void resetPhysicsStopwatch(Stopwatch* watch) {
+    if (!watch)
+        return;
+    std::lock_guard<std::mutex> lock(physicsWatchMutex());
+    watch->reset();
+}
+
+void pausePhysicsStopwatch(Stopwatch* watch) {
+    if (!watch)
+        return;
+    std::lock_guard<std::mutex> lock(physicsWatchMutex());
+    watch->pause();
+}
+
+void StepTimerTask::run() { pausePhysicsStopwatch(watch); }
 
 bool PhysicsCallbacks::accept(uint32_t count) {
     if (manager.isResetting()) {

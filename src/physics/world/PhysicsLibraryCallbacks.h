@@ -48,6 +48,11 @@ private:
 // and the manager from the main thread, so both go through here, one at a time.
 void tickPhysicsStopwatch(Stopwatch* watch);
 void resumePhysicsStopwatch(Stopwatch* watch);
+// The stopwatch has no target: it measures from its reset, which each frame's first step
+// makes (else it would show the whole run's time). The step's completion pauses it, so the
+// time the frame spends elsewhere until the results are fetched is not the physics'.
+void resetPhysicsStopwatch(Stopwatch* watch);
+void pausePhysicsStopwatch(Stopwatch* watch);
 
 // The simulation events of the scene, delivered on the main thread inside fetchResults and
 // handed at once to the objects concerned: trigger volumes (through the trigger slots),

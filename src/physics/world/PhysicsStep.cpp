@@ -107,6 +107,7 @@ void PhysicsManager::beginStep() {
     // The players' per-step updates would queue forces here; they are applied at once.
     applyImpulseForces();
     frameSimulatedTime = stepSize;
+    resetPhysicsStopwatch(physicsStopwatch());
     startAsyncStep();
 }
 
@@ -145,6 +146,7 @@ void PhysicsManager::stepDuringRender() {
         impulseForces.clear();
         impulseTorques.clear();
     }
+    resumePhysicsStopwatch(physicsStopwatch());
     scene->fetchResults(true);
     --stepsDue;
     stepInFlight = false;

@@ -42,7 +42,11 @@ void GUIAudioOptionsScreen::buildItems() {
                  &GUIAudioOptionsScreen::onMusicVolume);
     if (OpenedFromMainMenu) {
         GUIOptionCycle* output = addCycleRow(
-            26, {{settingsText(260), 1}, {settingsText(261), 2}, {settingsText(262), 5}, {settingsText(263), 6}});
+            26, {{settingsText(264), -1},
+                 {settingsText(260), 1},
+                 {settingsText(261), 2},
+                 {settingsText(262), 5},
+                 {settingsText(263), 6}});
         output->selectValueById(getSettingInt("Audio_AudioOutput"));
         bindCallback(output->OnValueChanged, this, &GUIAudioOptionsScreen::onAudioOutput);
     }

@@ -93,6 +93,20 @@ void GUIGraphicsOptionsScreen::buildResolutionList() {
         if (!duplicate)
             Resolutions.push_back(mode);
     }
+    // A window larger than the display cannot be shown whole (and the device falls back).
+    if (modes)
+        Resolutions = sizesThatFit(Resolutions, modes->getDesktopResolution());
+}
+
+std::vector<core::dimension2du> GUIGraphicsOptionsScreen::sizesThatFit(const std::vector<core::dimension2du>& sizes,
+                                                                       const core::dimension2du& display) {
+    if (display.Width == 0 || display.Height == 0)
+        return sizes;
+    std::vector<core::dimension2du> fitting;
+    for (const core::dimension2du& size : sizes)
+        if (size.Width <= display.Width && size.Height <= display.Height)
+            fitting.push_back(size);
+    return fitting;
 }
 
 void GUIGraphicsOptionsScreen::fillResolutionRow() {

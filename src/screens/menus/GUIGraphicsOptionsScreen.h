@@ -26,8 +26,12 @@ public:
     // The change needs a new device.
     bool needsRestart() const;
     // The fixed windowed sizes (unless full-screen mode 1), then the device's modes of at
-    // least 800 x 600 that the list does not hold yet.
+    // least 800 x 600 that the list does not hold yet; none larger than the display.
     void buildResolutionList();
+    // The sizes that fit on a display of that size, in their order (all of them when the
+    // display size is unknown, 0 x 0).
+    static std::vector<irr::core::dimension2du> sizesThatFit(const std::vector<irr::core::dimension2du>& sizes,
+                                                           const irr::core::dimension2du& display);
     const std::vector<irr::core::dimension2du>& getResolutions() const { return Resolutions; }
     GUIOptionCycle* getResolutionRow() const { return ResolutionRow; }
 

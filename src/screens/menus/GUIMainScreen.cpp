@@ -167,6 +167,23 @@ core::recti GUIMainScreen::logoRect(s32 width, s32 height, s32 x) {
     return core::recti(x, -k, x + width, height + k);
 }
 
+core::recti GUIMainScreen::keepTitleInside(const core::recti& logo, s32 freeLeft, s32 freeRight) {
+    const f32 width = static_cast<f32>(logo.getWidth());
+    const f32 margin = static_cast<f32>(freeRight - freeLeft) * 0.02f;
+    const f32 left = static_cast<f32>(freeLeft) + margin;
+    const f32 right = static_cast<f32>(freeRight) - margin;
+    const f32 titleStart = static_cast<f32>(logo.UpperLeftCorner.X) + width * titleLeft;
+    const f32 titleEnd = static_cast<f32>(logo.UpperLeftCorner.X) + width * titleRight;
+    if (width <= 0.0f || right <= left || (titleStart >= left && titleEnd <= right))
+        return logo;
+    const f32 scale = std::min(1.0f, (right - left) / (width * (titleRight - titleLeft)));
+    const f32 scaledWidth = width * scale;
+    const f32 x = (left + right) * 0.5f - scaledWidth * (titleLeft + titleRight) * 0.5f;
+    const f32 y = static_cast<f32>(logo.UpperLeftCorner.Y) * scale;
+    return core::recti(static_cast<s32>(x), static_cast<s32>(y), static_cast<s32>(x + scaledWidth),
+                       static_cast<s32>(y + static_cast<f32>(logo.getHeight()) * scale));
+}
+
 void GUIMainScreen::draw() {
     if (!IsVisible || !ShownOnce)
         return;
@@ -200,7 +217,11 @@ void GUIMainScreen::drawLogoBackground(video::ITexture* texture, s32 x) {
         return;
     const core::dimension2du size = texture->getOriginalSize();
     const video::SColor corners[4] = {tint, tint, tint, tint};
-    Environment->getVideoDriver()->draw2DImage(texture, logoRect(screenWidth, screenHeight, x),
+    // The panel's side of the screen is not free for the title (x is half the panel's offset).
+    const s32 offset = 2 * x;
+    const core::recti logo = keepTitleInside(logoRect(screenWidth, screenHeight, x), std::max(offset, 0),
+                                             screenWidth + std::min(offset, 0));
+    Environment->getVideoDriver()->draw2DImage(texture, logo,
                                                core::recti(0, 0, size.Width, size.Height), nullptr, corners, true);
 }
 

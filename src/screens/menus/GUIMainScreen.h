@@ -41,6 +41,12 @@ public:
     // Where the cover and the logo picture go for the current screen size.
     static irr::core::recti coverRect(irr::s32 width, irr::s32 height);
     static irr::core::recti logoRect(irr::s32 width, irr::s32 height, irr::s32 x);
+    // Where the logo picture's title lies across the picture (fractions of its width).
+    static constexpr irr::f32 titleLeft = 0.17f;
+    static constexpr irr::f32 titleRight = 0.83f;
+    // The logo rectangle, made smaller and moved when need be, so that its title lies whole
+    // between the two edges of the free screen (left of a right panel, right of a left one).
+    static irr::core::recti keepTitleInside(const irr::core::recti& logo, irr::s32 freeLeft, irr::s32 freeRight);
 
     GUIFreeTypeText* getBuildNotesText() const { return BuildNotesText; }
     GUIFreeTypeText* getBuildNotesShadow() const { return BuildNotesShadow; }

@@ -2,6 +2,9 @@
 
 #include "core/Globals.h"
 #include "core/Stopwatch.h"
+#include "gui/GUIFreeTypeText.h"
+#include "gui/GuiCommon.h"
+#include "gui/GuiHooks.h"
 #include "level/LevelEvents.h"
 #include "level/LevelManager.h"
 #include "screens/ScreenManager.h"
@@ -16,6 +19,13 @@ using namespace irr;
 GUISplashScreen::GUISplashScreen(gui::IGUIEnvironment* environment, gui::IGUIElement* parent, const core::recti&)
     : GUIScreen(environment, parent, ScreenManager::splashScreenId, core::recti(0, 0, screenWidth, screenHeight)) {
     SplashTexture = environment->getVideoDriver()->getTexture(picturePath);
+    // Above the picture's emblem, in the menus' title font.
+    Message = new GUIFreeTypeText(getLanguageText(messageTextId).c_str(), environment, this, -1,
+                                  core::recti(0, screenHeightPart(0.04f), screenWidth, screenHeightPart(0.19f)));
+    Message->setOverrideFont(getLanguageFont(3));
+    Message->setOverrideColor(video::SColor(0xFF5A2A1A));
+    Message->setTextAlignment(gui::EGUIA_CENTER, gui::EGUIA_CENTER);
+    Message->drop();
     KeepTimerRunning = true;
     GUIScreen::OnPostRender(gameDevice && gameDevice->getTimer() ? gameDevice->getTimer()->getTime() : 0);
     // The loading overlay no longer covers the picture.
