@@ -51,7 +51,10 @@ inline phys::FilterFlags gameShader(phys::FilterObjectAttributes a0, phys::Filte
     }
     if (!(accept01 && accept10))
         return phys::FilterKill;
-    flags = (d0.word0 == 8 || d1.word0 == 8) ? 0x11C : 0x11D;
+    // As the game: touches found and lost with their points; persisting touches only with
+    // the player's body (0x3F00), which these scenes do not have.
+    const uint32_t persists = ((d0.word0 | d1.word0) & 0x3F00) ? 0x8 : 0x0;
+    flags = ((d0.word0 == 8 || d1.word0 == 8) ? 0x114 : 0x115) | persists;
     return phys::FilterDefault;
 }
 
