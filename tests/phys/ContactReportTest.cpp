@@ -68,8 +68,9 @@ TEST(ContactReports, WithoutPersistingReportsATouchIsHeardWhereItBeginsAndEnds) 
                 found += (c.events & PairNotifyTouchFound) != 0;
                 persists += (c.events & PairNotifyTouchPersists) != 0;
                 lost += (c.events & PairNotifyTouchLost) != 0;
-                if (c.events & PairNotifyTouchFound)
+                if (c.events & PairNotifyTouchFound) {
                     EXPECT_FALSE(c.points.empty()) << "compound " << compound;
+                }
             }
         }
         ASSERT_TRUE(box->isSleeping()) << "compound " << compound;

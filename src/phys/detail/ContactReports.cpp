@@ -73,20 +73,12 @@ void ContactReports::emit(std::vector<TouchEvent>& list, const PairRecord& recor
 
 uint32_t ContactReports::gather(PairRecord& record, btPersistentManifold* const* manifolds, uint32_t manifoldCount,
                                 bool responds) {
-    // The common case, one shape on each side already touching and nobody asking to hear
-    // that it persists: while it has points, there is nothing to report.
-    if (record.count0 == 1 && record.count1 == 1 && record.touches.size() == 1) {
-        const TouchState& touch = record.touches[0];
-        const ShapePairDecision* d = record.decision(0, 0);
-        const bool quiet = touch.trigger != NoTrigger || !(touch.pairFlags & PairNotifyTouchPersists);
-        if (quiet && d && d->pass && d->trigger == touch.trigger && touch.shape0 == record.first0 &&
-            touch.shape1 == record.first1) {
-            uint32_t pointCount = 0;
-            for (uint32_t m = 0; m < manifoldCount; ++m)
-                pointCount += static_cast<uint32_t>(manifolds[m]->getNumContacts());
-            if (pointCount > 0)
-                return responds ? 3u * pointCount : 0u;
-        }
+    if (record.quietWhileTouching()) {
+        uint32_t pointCount = 0;
+        for (uint32_t m = 0; m < manifoldCount; ++m)
+            pointCount += static_cast<uint32_t>(manifolds[m]->getNumContacts());
+        if (pointCount > 0)
+            return responds ? 3u * pointCount : 0u;
     }
     const btCollisionObject* body0 = record.body0;
     pointRefs.clear();
