@@ -112,6 +112,8 @@ Bounds3 Scene::getVisualizationCullingBox() const { return core_->cullingBox; }
 
 const RenderBuffer& Scene::getRenderBuffer() const { return core_->renderBuffer; }
 
-void Scene::getSimulationStatistics(SimulationStatistics& statistics) const { statistics = core_->statistics; }
+void Scene::getSimulationStatistics(SimulationStatistics& statistics) const {
+    statistics = core_->currentStatistics();
+}
 
 } // namespace phys

@@ -41,6 +41,51 @@ TEST(ContactReports, LandingBoxTouchesOncePersistsWhileAwakeAndLosesOnceWhenLift
     EXPECT_EQ(s.events.count(boxShape, s.groundShape, PairNotifyTouchLost), 1);
 }
 
+FilterFlags beginAndEndShader(FilterObjectAttributes, FilterData, FilterObjectAttributes, FilterData,
+                              PairFlags& pairFlags, const void*, uint32_t) {
+    pairFlags = PairSolveContact | PairNotifyTouchFound | PairNotifyTouchLost | PairNotifyContactPoints;
+    return FilterDefault;
+}
+
+// Without persisting reports a resting pair is quiet between the step its touch begins
+// (with points) and the step it ends, for a body of one shape and for a compound.
+TEST(ContactReports, WithoutPersistingReportsATouchIsHeardWhereItBeginsAndEnds) {
+    for (const bool compound : {false, true}) {
+        SceneOptions options;
+        options.shader = beginAndEndShader;
+        PhysScene s(options);
+        RigidDynamic* box = s.addBox(Vec3(0, 1.0f, 0), Vec3(0.5f), 10.0f);
+        if (compound)
+            box->createShape(BoxGeometry(0.5f, 0.5f, 0.5f), *s.material, Transform(Vec3(3, 0, 0)));
+        Shape* boxShape = firstShape(*box);
+        int found = 0, persists = 0, lost = 0, awakeSteps = 0;
+        for (int i = 0; i < 5 * StepsPerSecond && !box->isSleeping(); ++i, ++awakeSteps) {
+            s.events.clear();
+            s.step();
+            for (const RecordedContact& c : s.events.contacts) {
+                if (c.shapes[0] != boxShape && c.shapes[1] != boxShape)
+                    continue;
+                found += (c.events & PairNotifyTouchFound) != 0;
+                persists += (c.events & PairNotifyTouchPersists) != 0;
+                lost += (c.events & PairNotifyTouchLost) != 0;
+                if (c.events & PairNotifyTouchFound) {
+                    EXPECT_FALSE(c.points.empty()) << "compound " << compound;
+                }
+            }
+        }
+        ASSERT_TRUE(box->isSleeping()) << "compound " << compound;
+        EXPECT_GT(awakeSteps, 5);
+        EXPECT_EQ(found, 1) << "compound " << compound;
+        EXPECT_EQ(persists, 0) << "compound " << compound;
+        EXPECT_EQ(lost, 0) << "compound " << compound;
+
+        s.events.clear();
+        box->setGlobalPose(Transform(Vec3(0, 5, 0)));
+        s.step();
+        EXPECT_EQ(s.events.count(boxShape, s.groundShape, PairNotifyTouchLost), 1) << "compound " << compound;
+    }
+}
+
 TEST(ContactReports, RestingBoxImpulsesCarryItsWeightAndNormalsPointFromShapeOneToShapeZero) {
     PhysScene s;
     RigidDynamic* box = s.addBox(Vec3(0, 0.51f, 0), Vec3(0.5f), 10.0f);

@@ -30,13 +30,15 @@ Decision decide(phys::FilterData a, phys::FilterData b, bool libraryTrigger, phy
         *flagsOut = flags;
     if (result == phys::FilterKill)
         return Decision::Dropped;
+    // Touches that persist are asked for only with the player's body (a test below).
+    const phys::PairFlags withoutPersists = flags & ~phys::PairFlags{phys::PairNotifyTouchPersists};
     if (result == phys::FilterCallback)
-        return flags == 0x11D ? Decision::Callback : Decision::Dropped;
+        return withoutPersists == 0x115 ? Decision::Callback : Decision::Dropped;
     if (libraryTrigger)
         return flags == 0x1C ? Decision::TriggerPair : Decision::Dropped;
-    if (flags == 0x11D)
+    if (withoutPersists == 0x115)
         return Decision::Collide;
-    if (flags == 0x11C)
+    if (flags == 0x114)
         return Decision::ReportOnly;
     return Decision::Dropped;
 }
@@ -107,6 +109,32 @@ TEST(PhysicsFilterShaderTest, EveryCategoryPairGetsItsDecision) {
     for (const PairRow& row : pairRows) {
         const Decision got = decide(row.a, row.b, row.libraryTrigger);
         EXPECT_EQ(got, row.expected) << row.pair << ": " << decisionName(got) << ", expected " << decisionName(row.expected);
+    }
+}
+
+// Persisting touches (and their points every step) only where a handler reads them: the
+// player's limbs. Everything else hears where a touch begins, with points, and ends.
+TEST(PhysicsFilterShaderTest, OnlyPairsWithThePlayerBodyReportPersistingTouches) {
+    const phys::FilterData playerFoot(0x100, 0x0FFFFFFF, 0, 0), playerHand(0x2000, 0x0FFFFFFF, 0, 0);
+    const struct {
+        const char* pair;
+        phys::FilterData a, b;
+        phys::PairFlags expected;
+    } rows[] = {
+        {"dynamic / dynamic", dynamicObject, dynamicObject, 0x115},
+        {"dynamic / static", dynamicObject, staticObject, 0x115},
+        {"dynamic / character", dynamicObject, character, 0x115},
+        {"both ask for the exclusion lists", excludingDynamic, excludingDynamic, 0x115},
+        {"trigger volume / dynamic", triggerVolume, dynamicObject, 0x114},
+        {"player trigger volume / player body", playerTriggerVolume, playerBody, 0x114},
+        {"dynamic / player foot", dynamicObject, playerFoot, 0x11D},
+        {"player hand / static", playerHand, staticObject, 0x11D},
+        {"player-only / player body", playerOnly, playerBody, 0x11D},
+    };
+    for (const auto& row : rows) {
+        phys::PairFlags flags = 0;
+        decide(row.a, row.b, false, &flags);
+        EXPECT_EQ(flags, row.expected) << row.pair;
     }
 }
 

@@ -82,17 +82,19 @@ void SceneCore::markDirty(RigidActor& actor, uint32_t bits) {
 void SceneCore::push() {
     joints->removeStale();
     removeZombieBodies();
-    std::vector<RigidActor*> changed;
-    std::vector<RigidActor*> list;
-    list.swap(dirtyActors);
-    for (RigidActor* actor : list) {
+    // The lists trade buffers rather than letting them go: a steady step allocates nothing.
+    // What the walk marks dirty again waits in dirtyActors for the next push.
+    pushScratch.swap(dirtyActors);
+    pendingFilter.clear();
+    for (RigidActor* actor : pushScratch) {
         actor->inDirtyList = false;
         if (actor->released)
             continue;
         const uint32_t bits = actor->dirty;
         actor->dirty = 0;
-        syncActor(*actor, bits, changed);
+        syncActor(*actor, bits, pendingFilter);
     }
+    pushScratch.clear();
     if (gravityChanged) {
         gravityChanged = false;
         world->setGravity(toBt(gravity));
@@ -103,7 +105,6 @@ void SceneCore::push() {
     joints->apply(stepDt);
     cloths->push(stepDt);
     particles->push();
-    pendingFilter.swap(changed);
 }
 
 void SceneCore::removeZombieBodies() {
@@ -166,7 +167,6 @@ void SceneCore::createBody(RigidActor& actor) {
     rb.setUserPointer(&actor);
     rb.setUserIndex2(0); // no unresolved pairs yet
     rb.setFlags(0); // no gyroscopic term
-    rb.setCollisionFlags(rb.getCollisionFlags() | btCollisionObject::CF_CUSTOM_MATERIAL_CALLBACK);
     if (body)
         applyBodyKind(*body, rb);
     back.appliedCMass = body ? body->getCMassLocalPose() : Transform();
@@ -263,7 +263,19 @@ void SceneCore::applyParams(RigidActor& actor) {
     int flags = back.body->getCollisionFlags();
     flags = anySimulation ? flags & ~btCollisionObject::CF_NO_CONTACT_RESPONSE
                           : flags | btCollisionObject::CF_NO_CONTACT_RESPONSE;
+    // A compound or a mesh needs the per-point callback (which child, which triangle, its
+    // own material per child, smoothed mesh edges); one convex shape combines its material
+    // from the body, without it.
+    const bool perPoint = back.compound != nullptr || std::any_of(back.children.begin(), back.children.end(), [](Shape* s) {
+                              return s->getGeometryType() == GeometryType::TriangleMesh;
+                          });
+    flags = perPoint ? flags | btCollisionObject::CF_CUSTOM_MATERIAL_CALLBACK
+                     : flags & ~btCollisionObject::CF_CUSTOM_MATERIAL_CALLBACK;
     back.body->setCollisionFlags(flags);
+    if (!back.children.empty()) {
+        back.body->setFriction(back.children[0]->back().friction);
+        back.body->setRestitution(back.children[0]->back().restitution);
+    }
     if (actor.getType() == ActorType::RigidDynamic) {
         const RigidDynamic& dynamic = *actor.asRigidDynamic();
         back.linearDamping = dynamic.getLinearDamping();

@@ -73,6 +73,13 @@ void ContactReports::emit(std::vector<TouchEvent>& list, const PairRecord& recor
 
 uint32_t ContactReports::gather(PairRecord& record, btPersistentManifold* const* manifolds, uint32_t manifoldCount,
                                 bool responds) {
+    if (record.quietWhileTouching()) {
+        uint32_t pointCount = 0;
+        for (uint32_t m = 0; m < manifoldCount; ++m)
+            pointCount += static_cast<uint32_t>(manifolds[m]->getNumContacts());
+        if (pointCount > 0)
+            return responds ? 3u * pointCount : 0u;
+    }
     const btCollisionObject* body0 = record.body0;
     pointRefs.clear();
     for (uint32_t m = 0; m < manifoldCount; ++m) {
@@ -80,7 +87,9 @@ uint32_t ContactReports::gather(PairRecord& record, btPersistentManifold* const*
         const bool swapped = manifold->getBody0() != body0;
         for (int k = 0; k < manifold->getNumContacts(); ++k) {
             const btManifoldPoint& p = manifold->getContactPoint(k);
-            pointRefs.push_back({swapped ? p.m_index1 : p.m_index0, swapped ? p.m_index0 : p.m_index1, &p, swapped});
+            // A body of one convex shape leaves its child index unset (-1): it is child 0.
+            const int index0 = std::max(0, p.m_index0), index1 = std::max(0, p.m_index1);
+            pointRefs.push_back({swapped ? index1 : index0, swapped ? index0 : index1, &p, swapped});
         }
     }
     // Group the points by shape pair (a handful of points: insertion sort keeps their order).

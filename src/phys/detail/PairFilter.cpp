@@ -40,6 +40,16 @@ FilterObjectAttributes attributesOf(const RigidActor& actor, const Shape& shape)
     return a;
 }
 
+bool PairRecord::quietWhileTouching() const {
+    if (count0 != 1 || count1 != 1 || touches.size() != 1)
+        return false;
+    const TouchState& touch = touches[0];
+    const ShapePairDecision* d = decision(0, 0);
+    const bool persistsWanted = touch.trigger == NoTrigger && (touch.pairFlags & PairNotifyTouchPersists);
+    return !persistsWanted && d && d->pass && d->trigger == touch.trigger && touch.shape0 == first0 &&
+           touch.shape1 == first1;
+}
+
 Shape* PairRecord::shape0(int child) const { return count0 == 1 ? first0 : actor0->back().children[child]; }
 
 Shape* PairRecord::shape1(int child) const { return count1 == 1 ? first1 : actor1->back().children[child]; }

@@ -94,6 +94,9 @@ struct alignas(8) PairRecord {
     Shape* shape1(int child) const;
     // Decision for two Bullet child shapes in either order (worker).
     bool shapesPass(const ShapeBack& a, const ShapeBack& b) const;
+    // One shape on each side, already touching, and nobody asks to hear that the touch
+    // persists: while the pair has contact points there is nothing to report (worker).
+    bool quietWhileTouching() const;
 };
 
 // What the filter shader is told of a shape: its actor's type, kinematic and trigger bits.

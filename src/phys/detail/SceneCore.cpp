@@ -198,10 +198,10 @@ void SceneCore::simulate(float dt, CompletionTask* task) {
     stepDt = dt;
     push();
     world->prepareCollisionPairs();
-    std::vector<RigidActor*> changed;
-    changed.swap(pendingFilter);
-    pairs->filterPass(changed);
-    particles->filter(changed);
+    filterScratch.swap(pendingFilter);
+    pairs->filterPass(filterScratch);
+    particles->filter(filterScratch);
+    filterScratch.clear();
 
     ++stepIndex;
     completion = task;
@@ -245,7 +245,7 @@ void SceneCore::runStep() {
             reports->gather(*p.record, p.manifoldCount ? &manifolds[static_cast<int>(p.firstManifold)] : nullptr,
                             p.manifoldCount, p.responds);
     }
-    countSolverRows();
+    contactSolverRows = pairs->contactRows;
     if (completion) {
         completion->run();
         completion->pending.store(false, std::memory_order_release);
@@ -256,8 +256,8 @@ void SceneCore::runStep() {
     doneSignal.notify_all();
 }
 
-void SceneCore::countSolverRows() {
-    uint32_t rows = pairs->contactRows;
+uint32_t SceneCore::countSolverRows() const {
+    uint32_t rows = contactSolverRows;
     for (int i = 0; i < world->getNumConstraints(); ++i) {
         btTypedConstraint* c = world->getConstraint(i);
         if (!c->isEnabled())
@@ -266,7 +266,7 @@ void SceneCore::countSolverRows() {
         c->getInfo1(&info);
         rows += static_cast<uint32_t>(info.m_numConstraintRows);
     }
-    axisConstraints = rows;
+    return rows;
 }
 
 bool SceneCore::checkResults(bool block) {
@@ -289,7 +289,7 @@ bool SceneCore::fetchResults(bool block) {
     joints->pull();
     cloths->pull();
     particles->pull();
-    buildStatistics();
+    latchStatistics();
     buildDebugLines(actors, visualization, cullingBox, renderBuffer);
     delivering = true;
     joints->deliver(desc.eventCallback);
@@ -303,6 +303,21 @@ void SceneCore::freeZombies() {
     for (RigidActor* actor : removedZombies)
         destroyActor(*actor);
     removedZombies.clear();
+}
+
+void SceneCore::latchStatistics() {
+    stepBroadphaseAdds = pairs->broadphaseAdds;
+    stepBroadphaseRemoves = pairs->broadphaseRemoves;
+    pairs->broadphaseAdds = pairs->broadphaseRemoves = 0;
+    statisticsStale = true;
+}
+
+const SimulationStatistics& SceneCore::currentStatistics() {
+    if (statisticsStale && world && !inFlight) { // a running step owns the constraints
+        buildStatistics();
+        statisticsStale = false;
+    }
+    return statistics;
 }
 
 void SceneCore::buildStatistics() {
@@ -334,10 +349,9 @@ void SceneCore::buildStatistics() {
     for (int i = 0; i < world->getNumConstraints(); ++i)
         if (world->getConstraint(i)->isEnabled())
             ++s.nbActiveConstraints;
-    s.nbAxisSolverConstraints = axisConstraints;
-    s.nbBroadPhaseAdds = pairs->broadphaseAdds;
-    s.nbBroadPhaseRemoves = pairs->broadphaseRemoves;
-    pairs->broadphaseAdds = pairs->broadphaseRemoves = 0;
+    s.nbAxisSolverConstraints = countSolverRows();
+    s.nbBroadPhaseAdds = stepBroadphaseAdds;
+    s.nbBroadPhaseRemoves = stepBroadphaseRemoves;
     statistics = s;
 }
 

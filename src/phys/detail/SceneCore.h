@@ -102,8 +102,11 @@ public:
     float visualization[static_cast<int>(VisualizationParameter::Count)] = {};
     Bounds3 cullingBox;
     RenderBuffer renderBuffer;
-    SimulationStatistics statistics;
-    uint32_t axisConstraints = 0; // counted by the worker
+    uint32_t contactSolverRows = 0; // of the last step, counted by the worker
+
+    // The statistics as of the last fetch, counted at the first read after it: most steps
+    // nobody reads them.
+    const SimulationStatistics& currentStatistics();
 
     float stepDt = 0.0f;
     uint64_t stepIndex = 0;
@@ -138,13 +141,21 @@ private:
 
     // On the worker (or inline).
     void runStep();
-    void countSolverRows();
+    // The solver rows of the last step's contacts and of the enabled joints as they stand.
+    uint32_t countSolverRows() const;
 
     void freeZombies();
+    void latchStatistics();
     void buildStatistics();
     void destroyActor(RigidActor& actor);
 
+    SimulationStatistics statistics;
+    bool statisticsStale = true;
+    uint32_t stepBroadphaseAdds = 0, stepBroadphaseRemoves = 0; // of the last fetched step
+
     std::vector<RigidActor*> pendingFilter; // actors whose pairs the next filter pass looks at again
+    std::vector<RigidActor*> pushScratch;   // the dirty actors a push walks
+    std::vector<RigidActor*> filterScratch; // the actors a filter pass walks
     StepJob job{*this};
     CompletionTask* completion = nullptr;
     bool inFlight = false;

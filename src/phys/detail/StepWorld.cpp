@@ -74,8 +74,9 @@ void adjustInternalEdge(btManifoldPoint& cp, const btCollisionObjectWrapper* tri
     cp.m_localPointB = bodyTransform.invXform(cp.m_positionWorldOnB);
 }
 
-// Every new or replaced contact point of the layer's actors: average the two materials,
-// and record which shapes (child indices) and which triangles the point belongs to.
+// Every new or replaced contact point of a body that asked for it (a compound or a mesh):
+// average the two materials, and record which shapes (child indices) and which triangles
+// the point belongs to.
 bool contactAdded(btManifoldPoint& cp, const btCollisionObjectWrapper* w0, int, int, const btCollisionObjectWrapper* w1,
                   int partId1, int index1) {
     int face0 = -1, face1 = -1;
@@ -94,12 +95,29 @@ bool contactAdded(btManifoldPoint& cp, const btCollisionObjectWrapper* w0, int, 
     return true;
 }
 
+// Bodies of one convex shape and one material skip the per-point callback: Bullet combines
+// their materials from the bodies through these. Two of the layer's bodies average; any
+// other pair keeps Bullet's own rule (a product).
+btScalar combinedFriction(const btCollisionObject* a, const btCollisionObject* b) {
+    if (actorOf(a) && actorOf(b))
+        return 0.5f * (a->getFriction() + b->getFriction());
+    return std::clamp(a->getFriction() * b->getFriction(), btScalar(-10), btScalar(10));
+}
+
+btScalar combinedRestitution(const btCollisionObject* a, const btCollisionObject* b) {
+    if (actorOf(a) && actorOf(b))
+        return 0.5f * (a->getRestitution() + b->getRestitution());
+    return a->getRestitution() * b->getRestitution();
+}
+
 } // namespace
 
 void installBulletHooks() {
     static std::once_flag once;
     std::call_once(once, [] {
         gContactAddedCallback = contactAdded;
+        gCalculateCombinedFrictionCallback = combinedFriction;
+        gCalculateCombinedRestitutionCallback = combinedRestitution;
         gCompoundChildShapePairCallback = childShapesPass;
         gCompoundCompoundChildShapePairCallback = childShapesPass;
         // Seconds of rest before a body may sleep.

@@ -17,6 +17,7 @@
 #include "player/PlayerObject.h"
 
 #include <cmath>
+#include <vector>
 
 using namespace irr;
 
@@ -34,6 +35,12 @@ bool isMotionAnimator(scene::ESCENE_NODE_ANIMATOR_TYPE type) {
 bool targetComponentUnchanged(f32 last, f32 current) { return last - 1e-6f <= current && current <= last + 1e-6f; }
 
 PlayerObject* firstListedPlayer() { return playerCount() > 0 ? getPlayer(0) : nullptr; }
+
+// The children each animating physics object holds for the length of its pass (main thread).
+std::vector<scene::ISceneNode*>& heldChildrenStack() {
+    thread_local std::vector<scene::ISceneNode*> stack;
+    return stack;
+}
 
 } // namespace
 
@@ -249,17 +256,23 @@ void PhysicsObject::syncBodyWithNode(u32 timeMs) {
     }
     updateAbsolutePosition();
     if (!Children.empty()) {
-        std::vector<scene::ISceneNode*> children;
-        children.reserve(Children.size());
+        // A child's animation may remove children, so they are held and walked from a copy.
+        // The copies share one stack that only grows (a child physics object pushes its own
+        // above ours): a steady frame allocates nothing.
+        std::vector<scene::ISceneNode*>& held = heldChildrenStack();
+        const size_t first = held.size();
         for (scene::ISceneNode* child : Children) {
             child->grab();
-            children.push_back(child);
+            held.push_back(child);
         }
-        for (scene::ISceneNode* child : children) {
+        const size_t end = held.size();
+        for (size_t i = first; i < end; ++i) {
+            scene::ISceneNode* child = held[i];
             if (child->getParent() == this)
                 child->OnAnimate(timeMs);
             child->drop();
         }
+        held.resize(first);
     }
     phys::RigidDynamic* dynamic = actor ? actor->asRigidDynamic() : nullptr;
     if (dynamic && userData->state == PhysicsState::Kinematic) {

@@ -12,8 +12,14 @@ namespace {
 constexpr phys::PairFlags triggerPairFlags =
     phys::PairNotifyTouchFound | phys::PairNotifyTouchPersists | phys::PairNotifyTouchLost; // 0x1C
 constexpr phys::PairFlags contactPairFlags = phys::PairSolveContact | phys::PairNotifyContactPoints; // 0x101
-constexpr phys::PairFlags passingPairFlags = contactPairFlags | triggerPairFlags;                    // 0x11D
-constexpr phys::PairFlags reportOnlyPairFlags = passingPairFlags & ~phys::PairSolveContact;           // 0x11C
+// The contact handlers read a touch when it begins (its points give the force and place)
+// and when it ends. Only the player's limbs read touches that persist (a hand closing on
+// what it holds, a foot pushing off, the step record): every other resting pair would copy
+// its points every step for nobody.
+constexpr phys::PairFlags passingPairFlags =
+    contactPairFlags | phys::PairNotifyTouchFound | phys::PairNotifyTouchLost;          // 0x115
+constexpr phys::PairFlags playerBodyPairFlags = passingPairFlags | phys::PairNotifyTouchPersists; // 0x11D
+constexpr phys::PairFlags reportOnlyPairFlags = passingPairFlags & ~phys::PairSolveContact;          // 0x114
 constexpr irr::u32 anyCustomGroup = collisionCategory::Custom1;
 
 bool accepts(const phys::FilterData& a, const phys::FilterData& b) { return (a.word1 & b.word0) != 0; }
@@ -68,7 +74,7 @@ phys::FilterFlags simulationFilterShader(phys::FilterObjectAttributes attributes
     if (!passes)
         return phys::FilterKill;
 
-    pairFlags = passingPairFlags;
+    pairFlags = ((a.word0 | b.word0) & collisionCategory::PlayerBody) ? playerBodyPairFlags : passingPairFlags;
     if (a.word0 == collisionCategory::TriggerVolume || b.word0 == collisionCategory::TriggerVolume) {
         pairFlags = reportOnlyPairFlags;
         return phys::FilterDefault;

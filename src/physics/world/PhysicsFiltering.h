@@ -15,8 +15,10 @@ class ISceneNode;
 //          which suppresses pairs named in either object's "NoCollideIDs"
 //   word2  an exclusion tag (0 everywhere); word3 0.
 // A pair passes when each side accepts the other; when either is in a Custom group one
-// side's acceptance is enough. A pair with a trigger volume (word0 == 8) reports its
-// touches and is never resolved.
+// side's acceptance is enough. A passing pair reports where its touches begin (with their
+// contact points) and end; a pair with a player body part also every step its touch
+// persists. A pair with a trigger volume (word0 == 8) reports where its touches begin and
+// end and is never resolved.
 
 namespace collisionCategory {
 constexpr irr::u32 Dynamic = 0x1;          // dynamic or kinematic objects; particle systems

@@ -270,7 +270,8 @@ void PhysicsCallbacks::onContact(const phys::ContactPairHeader& header, const ph
 
     if (!firstIsPlayerPart || !second->character) {
         if (first->physicsObject && second->character && !lost) {
-            if (const auto& struck = physicsHooks().characters.onCharacterStruck)
+            // A strike is where the touch begins; a resting object does not strike again.
+            if (const auto& struck = physicsHooks().characters.onCharacterStruck; struck && !persists)
                 struck(asPhysicsObject(first->physicsObject), second->character, firstActor, *pair);
             return;
         }
