@@ -32,6 +32,7 @@
 #include "screens/ScreenManager.h"
 #include "screens/menus/GUIDialogScreen.h"
 #include "screens/menus/GUIPauseScreen.h"
+#include "gui/GUIButton.h"
 #include "gui/GuiCommon.h"
 #include "screens/menus/GUIPlayScreen.h"
 #include "screens/levels/LevelCatalogue.h"
