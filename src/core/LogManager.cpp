@@ -14,14 +14,15 @@ constexpr size_t minimumTextLength = 3;
 
 } // namespace
 
-LogManager::LogManager(const std::string& path) : filePath(path) {
-    file = std::fopen(filePath.c_str(), "wb");
+LogManager::LogManager(const std::string& path, Opening opening) : filePath(path) {
+    file = std::fopen(filePath.c_str(), opening == Opening::Continue ? "ab" : "wb");
     if (!file) {
         logMessage(std::string(logErrorPrefix) + "Could not open the log file \"" + filePath +
                    "\": " + std::strerror(errno));
         return;
     }
-    writeHeader();
+    if (opening == Opening::Replace)
+        writeHeader();
     // The lines logged before the file opened (settings problems, ...).
     std::lock_guard<std::mutex> lock(mutex);
     for (const EarlyLogLine& line : takeEarlyLogLines())

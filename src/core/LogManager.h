@@ -9,7 +9,8 @@
 #include <vector>
 
 // The log file of a run. Opening it replaces the previous run's log and writes the header:
-// the build stamp, the revision and the system facts. Every line after the header carries
+// the build stamp, the revision and the system facts; a game restarted in the same process
+// continues the file instead (no header: the run's own one is above). Every line after the header carries
 // the time of day and ends with CR LF, and reaches the disk's cache at once, so the log of
 // a crashed run survives. Lines may come from any thread (physics workers report through
 // logCallstack): writing takes a lock.
@@ -18,7 +19,8 @@ public:
     static constexpr const char* defaultFileName = "PaddlestoneLog.txt";
     static constexpr const char* buildStamp = "[2014/08/27 11:45:16]";
 
-    explicit LogManager(const std::string& path = defaultFileName);
+    enum class Opening { Replace, Continue };
+    explicit LogManager(const std::string& path = defaultFileName, Opening opening = Opening::Replace);
     ~LogManager();
     LogManager(const LogManager&) = delete;
     LogManager& operator=(const LogManager&) = delete;

@@ -66,6 +66,7 @@ bool SoundManager::init() {
         effectNames[index] = project.effectNames[static_cast<std::size_t>(index)];
     applyCategoryVolumes();
     focusPaused = false;
+    focusSeen = false;
     return read == audio::Result::Ok;
 }
 
@@ -314,7 +315,10 @@ void SoundManager::update(irr::f32 seconds) {
 }
 
 void SoundManager::applyFocus(bool windowFocused) {
-    const bool pause = muteOnFocusLost && !windowFocused;
+    // A window that has never had the focus (no window manager, or one that starts it in the
+    // background) has not lost it: only a loss mutes.
+    focusSeen = focusSeen || windowFocused;
+    const bool pause = muteOnFocusLost && focusSeen && !windowFocused;
     if (pause == focusPaused || !eventSystem)
         return;
     audio::EventCategory* master = nullptr;

@@ -83,7 +83,8 @@ public:
     // target at musicFadeRate).
     void update(irr::f32 seconds);
     // The per-frame focus check: with mute-on-focus-lost set, every category is paused while
-    // the window is not focused.
+    // the window is not focused, once it has had the focus (a window that never gets it
+    // stays audible).
     void applyFocus(bool windowFocused);
 
     // Sets each category's volume from the stored volumes (music times the music fade).
@@ -132,4 +133,5 @@ private:
     std::vector<audio::Event*> releasedEvents;
     std::map<std::string, SoundObject*> soundObjects;
     bool focusPaused = false;
+    bool focusSeen = false;
 };

@@ -145,6 +145,9 @@ GUIRemapButton::GUIRemapButton(s32 actionIndex, const wchar_t* text, gui::IGUIFo
     AddButton->setStateSource(this);
     bindCallback(AddButton->OnClick, this, &GUIRemapButton::onAddClicked);
     AddButton->drop();
+    // The add button hands its events to this row (its state source), so a click on it,
+    // like accept on the row, arrives as the row's own click.
+    bindCallback(OnClick, this, &GUIRemapButton::onAddClicked);
 
     const core::recti caption = getCaptionButton()->getRelativePosition();
     const s32 cy = caption.UpperLeftCorner.Y + caption.getHeight() / 2;

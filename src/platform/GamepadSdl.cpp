@@ -51,11 +51,12 @@ std::uint8_t triggerValue(Sint16 value) { return std::uint8_t(std::max<Sint16>(v
 class SdlPadBackend final : public PadBackend {
 public:
     SdlPadBackend() {
-        // Only the controllers' own state is read; their per-change events would pile up
-        // in a queue nobody empties.
-        for (Uint32 type : {SDL_CONTROLLERAXISMOTION, SDL_CONTROLLERBUTTONDOWN, SDL_CONTROLLERBUTTONUP,
-                            SDL_JOYAXISMOTION, SDL_JOYBALLMOTION, SDL_JOYHATMOTION, SDL_JOYBUTTONDOWN,
-                            SDL_JOYBUTTONUP, SDL_CONTROLLERTOUCHPADDOWN, SDL_CONTROLLERTOUCHPADMOTION,
+        // The controllers' state is read each refresh; of their per-change events only the
+        // button presses are taken (a press and release between two refreshes still counts
+        // as held for one), and the joystick events they are made from (every refresh
+        // empties the queue). The rest would pile up in a queue nobody empties.
+        for (Uint32 type : {SDL_CONTROLLERAXISMOTION, SDL_CONTROLLERBUTTONUP, SDL_JOYBALLMOTION,
+                            SDL_CONTROLLERTOUCHPADDOWN, SDL_CONTROLLERTOUCHPADMOTION,
                             SDL_CONTROLLERTOUCHPADUP, SDL_CONTROLLERSENSORUPDATE})
             SDL_EventState(type, SDL_IGNORE);
         for (int index = 0; index < SDL_NumJoysticks(); ++index)
@@ -72,6 +73,8 @@ public:
     const char* name() const override { return "SDL2 game controllers"; }
 
     bool refresh() override {
+        for (Pad& pad : pads)
+            pad.pressedSinceRefresh = 0;
         SDL_GameControllerUpdate();
         return drainEvents();
     }
@@ -84,6 +87,7 @@ public:
         for (const ButtonBit& entry : buttonBits)
             if (SDL_GameControllerGetButton(pad->controller, entry.button))
                 now.buttons |= entry.bit;
+        now.buttons |= pad->pressedSinceRefresh;
         now.leftTrigger = triggerValue(SDL_GameControllerGetAxis(pad->controller, SDL_CONTROLLER_AXIS_TRIGGERLEFT));
         now.rightTrigger = triggerValue(SDL_GameControllerGetAxis(pad->controller, SDL_CONTROLLER_AXIS_TRIGGERRIGHT));
         now.thumbLX = SDL_GameControllerGetAxis(pad->controller, SDL_CONTROLLER_AXIS_LEFTX);
@@ -124,6 +128,8 @@ private:
         SDL_GameController* controller = nullptr;
         SDL_JoystickID instance = -1;
         PadState last;
+        // Buttons that went down since the last refresh, whether or not still held.
+        std::uint16_t pressedSinceRefresh = 0;
         std::uint32_t packet = 0;
         std::uint16_t sentLeft = 0;
         std::uint16_t sentRight = 0;
@@ -171,7 +177,13 @@ private:
         bool changed = false;
         SDL_Event event;
         while (SDL_PollEvent(&event)) {
-            if (event.type == SDL_CONTROLLERDEVICEADDED) {
+            if (event.type == SDL_CONTROLLERBUTTONDOWN) {
+                for (Pad& pad : pads)
+                    if (pad.controller && pad.instance == event.cbutton.which)
+                        for (const ButtonBit& entry : buttonBits)
+                            if (entry.button == event.cbutton.button)
+                                pad.pressedSinceRefresh |= entry.bit;
+            } else if (event.type == SDL_CONTROLLERDEVICEADDED) {
                 changed |= openController(event.cdevice.which);
             } else if (event.type == SDL_CONTROLLERDEVICEREMOVED) {
                 for (Pad& pad : pads) {

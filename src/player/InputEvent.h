@@ -2,6 +2,8 @@
 
 #include <irrTypes.h>
 
+#include <utility>
+
 namespace irr {
 struct SEvent;
 }
@@ -43,6 +45,10 @@ struct InputEvent {
 
 // The per-frame state of a key, mouse button or touch point. Every state but Up counts as
 // held; the end of a frame turns Pressed into Down and Released into Up.
+//
+// A press and release between two frames (a short tap at a low frame rate) still counts as
+// one press: the key stays Pressed for that frame, and `releaseDue` (the key's flag kept
+// beside its state) makes the end of the frame turn it into Released instead of Down.
 namespace InputState {
 constexpr irr::u32 Up = 0;
 constexpr irr::u32 Down = 1;     // held since an earlier frame
@@ -50,19 +56,32 @@ constexpr irr::u32 Pressed = 2;  // went down this frame
 constexpr irr::u32 Released = 3; // went up this frame
 
 // A key going down: Down stays Down, anything else (a repeat of Pressed too) is Pressed.
-inline void keyGoesDown(irr::u32& state) { state = state == Down ? Down : Pressed; }
-// A mouse button going down: Up or Released becomes Pressed, anything else Down.
-inline void buttonGoesDown(irr::u32& state) { state = (state == Up || state == Released) ? Pressed : Down; }
-// Going up: anything held becomes Released; Up stays Up.
-inline void goesUp(irr::u32& state) {
-    if (state != Up)
+inline void keyGoesDown(irr::u32& state, bool& releaseDue) {
+    releaseDue = false;
+    state = state == Down ? Down : Pressed;
+}
+// A mouse button going down: Up or Released becomes Pressed, anything else Down; pressed
+// again after its release within the frame, it stays Pressed.
+inline void buttonGoesDown(irr::u32& state, bool& releaseDue) {
+    if (!std::exchange(releaseDue, false))
+        state = (state == Up || state == Released) ? Pressed : Down;
+}
+// Going up: anything held becomes Released; Up stays Up; a press of this frame keeps its
+// press and is released at the frame's end.
+inline void goesUp(irr::u32& state, bool& releaseDue) {
+    if (state == Pressed)
+        releaseDue = true;
+    else if (state != Up)
         state = Released;
 }
 // The end of a frame.
-inline void age(irr::u32& state) {
-    if (state == Released)
+inline void age(irr::u32& state, bool& releaseDue) {
+    if (releaseDue)
+        state = Released;
+    else if (state == Released)
         state = Up;
     else if (state == Pressed)
         state = Down;
+    releaseDue = false;
 }
 } // namespace InputState

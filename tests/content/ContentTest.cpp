@@ -178,7 +178,7 @@ const std::vector<ContentReader>& contentReaders() {
          [](const std::string& path) {
              audio::SoundDecoder decoder;
              std::string detail;
-             return decoder.open(path, false, detail) == audio::Result::Ok && decoder.frames() > 0;
+             return decoder.open(path, path, false, detail) == audio::Result::Ok && decoder.frames() > 0;
          }},
         {"material library", {".mtl"}, nullptr, nullptr},
         {"shader source", {".vert", ".frag", ".glsl"}, nullptr, nullptr},

@@ -221,20 +221,36 @@ TEST_F(SoundManagerTest, TheMusicFadeMovesHalfAUnitASecondOnlyWhileGameplayIsSus
     EXPECT_NEAR(sound->musicFadeValue, 0.4f, 1e-6f);
 }
 
-TEST_F(SoundManagerTest, LosingFocusPausesEverythingOnlyWithMuteOnFocusLost) {
-    audio::Event* song = (sound->playSong(menuSong, false, 0.0f), sound->getCurrentMusic());
-    sound->muteOnFocusLost = false;
-    sound->applyFocus(false);
-    step(1.0f);
-    EXPECT_NEAR(song->elapsed(), 1.0f, 1e-4f);
-
-    sound->muteOnFocusLost = true;
-    sound->applyFocus(false);
-    step(1.0f);
-    EXPECT_NEAR(song->elapsed(), 1.0f, 1e-4f);
-    sound->applyFocus(true);
-    step(1.0f);
-    EXPECT_NEAR(song->elapsed(), 2.0f, 1e-4f);
+TEST_F(SoundManagerTest, LosingTheFocusPausesEverythingOnlyWithMuteOnFocusLost) {
+    // Each step: the window's focus in that frame and whether the song plays on.
+    struct Step {
+        bool focused;
+        bool plays;
+    };
+    struct Case {
+        bool muteOnFocusLost;
+        std::vector<Step> steps;
+    };
+    const Case cases[] = {
+        // Never focused (no window manager): the song plays.
+        {true, {{false, true}, {false, true}}},
+        // Focused, then lost: muted until the focus comes back.
+        {true, {{false, true}, {true, true}, {false, false}, {true, true}}},
+        {false, {{true, true}, {false, true}, {true, true}}},
+    };
+    for (const Case& test : cases) {
+        ASSERT_NO_FATAL_FAILURE(makeManager());
+        audio::Event* song = (sound->playSong(menuSong, false, 0.0f), sound->getCurrentMusic());
+        ASSERT_NE(song, nullptr);
+        sound->muteOnFocusLost = test.muteOnFocusLost;
+        float expected = 0.0f;
+        for (std::size_t index = 0; index < test.steps.size(); ++index) {
+            sound->applyFocus(test.steps[index].focused);
+            step(1.0f);
+            expected += test.steps[index].plays ? 1.0f : 0.0f;
+            EXPECT_NEAR(song->elapsed(), expected, 1e-4f) << "mute " << test.muteOnFocusLost << ", step " << index;
+        }
+    }
 }
 
 TEST_F(SoundManagerTest, SetAllPausedReachesEffectsAndSoundObjects) {

@@ -6,6 +6,7 @@
 
 #include "core/AudioProject.h"
 #include "core/SoundManager.h"
+#include "platform/audio/OpenALOutput.h"
 
 #include <sndfile.h>
 
@@ -312,4 +313,48 @@ TEST_F(SoundOutputTest, AStreamedLoopRunsOnPastTheEndOfItsFile) {
     // Every tenth of a second after the start holds the tone: no gap at the wraps.
     for (double t = begin + 0.1; t + 0.1 < end; t += 0.1)
         EXPECT_GT(recording.rms(t, t + 0.1), 0.2) << t - begin;
+}
+
+TEST_F(SoundOutputTest, SoundsOpenedWhileTheMainThreadLoadsFontsAreAllFound) {
+    // The engine's font loader changes the working folder for a moment on the main thread;
+    // the audio thread opens sounds meanwhile and must find every one of them.
+    AudioProject project;
+    ASSERT_EQ(readAudioProject(device->getFileSystem(), SoundManager::projectFile, SoundManager::effectCount, project),
+              audio::Result::Ok);
+    std::vector<std::string> files;
+    for (const audio::EventDescription& event : project.events.events)
+        if (!event.stream)
+            files.insert(files.end(), event.sounds.begin(), event.sounds.end());
+    ASSERT_GE(files.size(), 10u);
+    files.resize(10);
+
+    std::string problem;
+    std::unique_ptr<audio::Output> output = audio::openOpenALOutput(audio::outputSpeakerMode, problem);
+    ASSERT_NE(output, nullptr) << problem;
+    irr::gui::IGUIEnvironment* gui = device->getGUIEnvironment();
+    std::vector<audio::SoundReport> reports;
+    std::size_t added = 0;
+    for (int round = 0; round < 60; ++round) {
+        for (const std::string& file : files)
+            output->addSound(file, false, false);
+        added += files.size();
+        output->commit();
+        for (int load = 0; load < 5; ++load) {
+            irr::gui::IGUIFont* font = gui->getFont("Content/Font/Debug.xml");
+            ASSERT_NE(font, nullptr);
+            gui->removeFont(font);
+        }
+        output->takeReports(reports);
+    }
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (reports.size() < added && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        output->takeReports(reports);
+    }
+    ASSERT_EQ(reports.size(), added);
+    std::vector<std::string> lost;
+    for (const audio::SoundReport& report : reports)
+        if (report.result != audio::Result::Ok)
+            lost.push_back(report.detail);
+    EXPECT_TRUE(lost.empty()) << lost.size() << " lost, first: " << lost.front();
 }

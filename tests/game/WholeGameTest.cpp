@@ -30,7 +30,10 @@
 #include "render/TextBubbleObject.h"
 #include "render/TextObject.h"
 #include "screens/ScreenManager.h"
+#include "screens/menus/GUIDialogScreen.h"
 #include "screens/menus/GUIPauseScreen.h"
+#include "gui/GUIButton.h"
+#include "gui/GuiCommon.h"
 #include "screens/menus/GUIPlayScreen.h"
 #include "screens/levels/LevelCatalogue.h"
 #include "screens/levels/WorkshopLevels.h"
@@ -49,7 +52,9 @@
 #include "phys/Particles.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
+#include <thread>
 #include <utility>
 
 
@@ -489,6 +494,48 @@ TEST_F(WholeGameTest, EscapeDuringALevelPausesTheGameAndAgainResumesIt) {
     waitFor("a physics step after the pause", [&] { return stepsBegun > stepsAtPause; },
             [] { EXPECT_FALSE(gameDevice->getTimer()->isStopped()); });
 
+    ASSERT_NO_FATAL_FAILURE(playGame());
+}
+
+// At 5 frames a second a player's 100 ms taps begin and end between two frames: each still
+// counts as one press. By taps alone the game pauses, the pause menu's Restart row opens its
+// question, whose focused row shows from its first frame, and the keys go on moving the
+// focus there and back in the pause menu.
+TEST_F(WholeGameTest, TapsWithinAFrameWorkThePauseMenuAndItsQuestionAtFiveFramesASecond) {
+    betweenFrames = [] { std::this_thread::sleep_for(std::chrono::milliseconds(200)); };
+    const auto tap = [this](irr::EKEY_CODE key) {
+        postKey(key, true);
+        postKey(key, false);
+    };
+    const auto focusIs = [](GUIOptionsList* screen, std::size_t row) {
+        return screen && row < screen->getItems().size() &&
+               screenManager->getTopScreenFocus() == screen->getItems()[row];
+    };
+    constexpr double bound = 15.0;
+    GUIDialogScreen* question = nullptr;
+    nextFrame("into play", [] { screenManager->closeAllScreens(); });
+    waitFor("play", [] { return screenManager->isInputAllowed(); }, [&] { tap(irr::KEY_ESCAPE); });
+    waitFor("the pause menu shown", [] { return shownOnTop(screenManager->getPauseScreen()); },
+            [&] { tap(irr::KEY_DOWN); }, bound);
+    waitFor("Restart focused", [&] { return focusIs(screenManager->getPauseScreen(), 1); },
+            [&] { tap(irr::KEY_RETURN); }, bound);
+    waitFor("the restart question", [&] {
+        question = dynamic_cast<GUIDialogScreen*>(screenManager->getTopScreen());
+        return question != nullptr;
+    }, [&] {
+        ASSERT_EQ(question->getItems().size(), 3u);
+        EXPECT_TRUE(focusIs(question, 0));
+        EXPECT_EQ(question->getItems()[0]->getState(), ButtonState::Focused);
+    }, bound);
+    waitFor("the question shown", [&] { return shownOnTop(question); }, [&] { tap(irr::KEY_DOWN); }, bound);
+    waitFor("the second answer focused", [&] { return focusIs(question, 1); }, [&] { tap(irr::KEY_DOWN); }, bound);
+    waitFor("Cancel focused", [&] { return focusIs(question, 2); }, [&] { tap(irr::KEY_RETURN); }, bound);
+    waitFor("back in the pause menu", [] { return shownOnTop(screenManager->getPauseScreen()); },
+            [&] { tap(irr::KEY_UP); }, bound);
+    waitFor("Resume focused", [&] { return focusIs(screenManager->getPauseScreen(), 0); },
+            [&] { tap(irr::KEY_RETURN); }, bound);
+    waitFor("play again", [] { return !screenManager->isPauseScreenVisible() && screenManager->isInputAllowed(); },
+            {}, bound);
     ASSERT_NO_FATAL_FAILURE(playGame());
 }
 

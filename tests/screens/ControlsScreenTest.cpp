@@ -283,3 +283,56 @@ TEST_F(ControlsScreenTest, ARowWaitsWhileTheMouseButtonIsHeld) {
 }
 
 } // namespace
+
+TEST_F(ControlsScreenTest, TheAddButtonClickedAndEnterOnAHeadingEachAddABindingThroughEngineEvents) {
+    GUIControlsRemapScreen* remap = openRemap();
+    GUIRemapButton* heading = nullptr;
+    for (GUIButton* item : remap->getItems())
+        if (!heading && item->getType() == toElementType(GuiType::MenuItem))
+            heading = static_cast<GUIRemapButton*>(item);
+    ASSERT_NE(heading, nullptr);
+    const int action = heading->getActionIndex();
+    auto rowsOfHeading = [&] {
+        std::size_t rows = 0;
+        const auto& items = remap->getItems();
+        for (auto it = std::find(items.begin(), items.end(), heading) + 1;
+             it != items.end() && (*it)->getType() != toElementType(GuiType::MenuItem); ++it)
+            ++rows;
+        return rows;
+    };
+    auto bindWaitingRow = [&](EKEY_CODE code) {
+        auto* row = dynamic_cast<GUIOptionRemap*>(remap->getFocusedElement());
+        ASSERT_NE(row, nullptr);
+        EXPECT_TRUE(row->isCapturing());
+        frames(8);
+        key(code);
+        frames(6);
+        EXPECT_FALSE(row->isCapturing());
+        EXPECT_EQ(keyBindings(action).back(), code);
+    };
+
+    // The mouse, pressed and let go on the add button as the window delivers it.
+    std::size_t before = rowsOfHeading();
+    const core::position2di plus = heading->getAddButton()->getAbsolutePosition().getCenter();
+    for (EMOUSE_INPUT_EVENT kind : {EMIE_MOUSE_MOVED, EMIE_LMOUSE_PRESSED_DOWN, EMIE_LMOUSE_LEFT_UP}) {
+        SEvent event;
+        std::memset(static_cast<void*>(&event), 0, sizeof(event));
+        event.EventType = EET_MOUSE_INPUT_EVENT;
+        event.MouseInput.Event = kind;
+        event.MouseInput.X = plus.X;
+        event.MouseInput.Y = plus.Y;
+        event.MouseInput.ButtonStates = kind == EMIE_LMOUSE_PRESSED_DOWN ? EMBSM_LEFT : 0;
+        device->postEventFromUser(event);
+        frame();
+    }
+    ASSERT_EQ(rowsOfHeading(), before + 1);
+    ASSERT_NO_FATAL_FAILURE(bindWaitingRow(KEY_KEY_J));
+
+    // Enter on the focused heading.
+    before = rowsOfHeading();
+    heading->focus();
+    ASSERT_EQ(screenManager->getTopScreenFocus(), heading);
+    key(KEY_RETURN);
+    ASSERT_EQ(rowsOfHeading(), before + 1);
+    ASSERT_NO_FATAL_FAILURE(bindWaitingRow(KEY_KEY_K));
+}

@@ -42,18 +42,26 @@ protected:
     AnswerLog log;
 };
 
-TEST_F(DialogScreenTest, RowsWaitForTheFadeInThenBlockInput) {
+TEST_F(DialogScreenTest, TheFirstRowShowsItsFocusFromTheFirstFrameAndChoicesWaitForTheFadeIn) {
     GUIDialogScreen* dialog = openDialog({L"No", L"Yes"});
     EXPECT_EQ(dialog->getID(), ScreenManager::menuScreenId);
     EXPECT_EQ(dialog->getType(), toElementType(GuiType::OptionsList));
     EXPECT_STREQ(dialog->getTypeName(), "GUIScreen");
     ASSERT_EQ(dialog->getItems().size(), 2u);
+    runFrames(1);
     EXPECT_EQ(dialog->getFadeState(), GUIScreen::FadingIn);
-    EXPECT_FALSE(dialog->getItems()[0]->isEnabled());
+    EXPECT_EQ(screenManager->getTopScreenFocus(), dialog->getItems()[0]);
+    EXPECT_EQ(dialog->getItems()[0]->getState(), ButtonState::Focused);
+    // Accept and back during the fade-in choose nothing.
+    sendKey(screenManager->getTopScreenFocus(), MenuKey::Accept);
+    sendKey(dialog, MenuKey::Back);
+    EXPECT_EQ(dialog->getFadeState(), GUIScreen::FadingIn);
     runFrames();
+    EXPECT_TRUE(log.answers.empty());
     EXPECT_EQ(dialog->getFadeState(), GUIScreen::Shown);
     EXPECT_TRUE(dialog->getItems()[1]->isEnabled());
     EXPECT_EQ(screenManager->getTopScreenFocus(), dialog->getItems()[0]);
+    EXPECT_EQ(dialog->getItems()[0]->getState(), ButtonState::Focused);
     EXPECT_FALSE(screenManager->isInputAllowed());
 }
 

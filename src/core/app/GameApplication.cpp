@@ -95,6 +95,7 @@ int GameApplication::run() {
 
 bool GameApplication::startUp() {
     // A restart runs this routine again; the flags of the run before must not carry over.
+    restartedRun = RestartRequested;
     RestartRequested = false;
     QuitRequested = false;
     StartingUp = true;
@@ -149,6 +150,9 @@ void GameApplication::shutdownGame() {
         camera = nullptr;
     }
     deleteManager(soundManager);
+    // The log's closing line; after a restart line the next run's lines follow in the same file.
+    if (logManager)
+        logManager->log(RestartRequested ? "Restarting the game." : "Shutting down.");
     deleteManager(logManager);
     if (std::exchange(saveManagerCreated, false))
         destroySaveManager();

@@ -58,6 +58,8 @@ private:
     bool saveManagerCreated = false;
     bool suspicionConfigLoaded = false;
     bool windowFocused = false;
+    // A restart in the same process: the log file goes on.
+    bool restartedRun = false;
     bool frameUpdated = false;
     irr::core::stringw caption;
 };

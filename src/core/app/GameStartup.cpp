@@ -83,7 +83,8 @@ bool GameApplication::startPhaseOne() {
     // log manager.
     logMessage("Creating InputManager.");
     inputManager = new InputManager();
-    logManager = new LogManager();
+    logManager = new LogManager(LogManager::defaultFileName,
+                                restartedRun ? LogManager::Opening::Continue : LogManager::Opening::Replace);
     steamManager = new SteamManager();
     if (!createDevice())
         return false;

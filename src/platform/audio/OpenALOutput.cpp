@@ -10,6 +10,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <deque>
+#include <filesystem>
 #include <mutex>
 #include <thread>
 #include <unordered_map>
@@ -40,11 +41,13 @@ struct Command {
     VoiceParams params;
     ListenerParams listener;
     std::string file;
+    std::string path;
 };
 
 struct LoadedSound {
     enum class State { Pending, Ready, Bad };
-    std::string file;
+    std::string file; // as the caller named it, for the reports
+    std::string path; // what the audio thread opens
     bool positional = false;
     bool streamed = false;
     State state = State::Pending;
@@ -75,6 +78,11 @@ class OpenALOutput final : public Output {
 public:
     OpenALOutput(ALCdevice* openDevice, ALCcontext* openContext, std::string text)
         : device(openDevice), context(openContext), text(std::move(text)) {
+        // The engine changes the working folder for a moment while it loads a font on the
+        // main thread: the audio thread opens files by absolute path, from the folder of
+        // the start.
+        std::error_code error;
+        startFolder = std::filesystem::current_path(error);
         setThreadContext = reinterpret_cast<SetThreadContext>(alcGetProcAddress(nullptr, "alcSetThreadContext"));
         if (alcIsExtensionPresent(device, "ALC_SOFT_device_clock"))
             getInteger64 = reinterpret_cast<GetInteger64>(alcGetProcAddress(device, "alcGetInteger64vSOFT"));
@@ -103,6 +111,8 @@ public:
         command.stream = stream;
         command.positional = positional;
         command.file = file;
+        const std::filesystem::path named(file);
+        command.path = named.is_absolute() || startFolder.empty() ? file : (startFolder / named).string();
         pending.push_back(std::move(command));
         return lastSound;
     }
@@ -241,6 +251,7 @@ private:
         case CommandType::AddSound: {
             LoadedSound& sound = sounds[command.sound];
             sound.file = std::move(command.file);
+            sound.path = std::move(command.path);
             sound.streamed = command.stream;
             sound.positional = command.positional;
             loadQueue.push_back(command.sound);
@@ -290,7 +301,7 @@ private:
     void load(SoundId id, LoadedSound& sound) {
         SoundDecoder decoder;
         std::string detail;
-        const Result opened = decoder.open(sound.file, sound.positional, detail);
+        const Result opened = decoder.open(sound.path, sound.file, sound.positional, detail);
         if (opened != Result::Ok) {
             sound.state = LoadedSound::State::Bad;
             report(id, opened, 0.0f, detail);
@@ -371,7 +382,7 @@ private:
         if (sound.streamed) {
             voice.decoder = std::make_unique<SoundDecoder>();
             std::string detail;
-            if (voice.decoder->open(sound.file, sound.positional, detail) != Result::Ok) {
+            if (voice.decoder->open(sound.path, sound.file, sound.positional, detail) != Result::Ok) {
                 freeSources.push_back(source);
                 return;
             }
@@ -497,6 +508,7 @@ private:
     GetInteger64 getInteger64 = nullptr;
 
     // Main thread.
+    std::filesystem::path startFolder;
     std::vector<Command> pending;
     SoundId lastSound = 0;
     VoiceId lastVoice = noVoice;

@@ -19,25 +19,25 @@ SoundDecoder::~SoundDecoder() {
         sf_close(file);
 }
 
-Result SoundDecoder::open(const std::string& path, bool mono, std::string& detail) {
+Result SoundDecoder::open(const std::string& path, const std::string& name, bool mono, std::string& detail) {
     struct stat status {};
     if (::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) {
-        detail = path;
+        detail = name;
         return Result::FileNotFound;
     }
     SF_INFO info{};
     file = sf_open(path.c_str(), SFM_READ, &info);
     if (!file) {
-        detail = path + ": " + sf_strerror(nullptr);
+        detail = name + ": " + sf_strerror(nullptr);
         return Result::FileBad;
     }
     if (info.channels < 1 || info.channels > decoderMaxChannels || info.samplerate < 1 ||
         info.samplerate > decoderMaxRate) {
-        detail = path + ": unusable format";
+        detail = name + ": unusable format";
         return Result::FileBad;
     }
     if (info.frames <= 0) {
-        detail = path + ": holds no sound";
+        detail = name + ": holds no sound";
         return Result::FileBad;
     }
     fileChannels = info.channels;

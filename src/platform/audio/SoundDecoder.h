@@ -21,8 +21,8 @@ public:
     SoundDecoder& operator=(const SoundDecoder&) = delete;
 
     // FileNotFound when there is no such file; FileBad, with what is wrong in `detail`, for
-    // a file that is no sound or holds none.
-    Result open(const std::string& file, bool mono, std::string& detail);
+    // a file that is no sound or holds none. `detail` calls the file by `name`.
+    Result open(const std::string& path, const std::string& name, bool mono, std::string& detail);
     // Up to `frames` frames into `out` (frames x channels() samples); the frames read.
     std::size_t read(std::int16_t* out, std::size_t frames);
     bool rewind();

@@ -125,9 +125,9 @@ void KeyboardDevice::onEvent(const InputEvent& event) {
         if (code < 0 || code >= keyCount)
             return;
         if (key.PressedDown)
-            InputState::keyGoesDown(keyStates[code]);
+            InputState::keyGoesDown(keyStates[code], keyReleaseDue[code]);
         else
-            InputState::goesUp(keyStates[code]);
+            InputState::goesUp(keyStates[code], keyReleaseDue[code]);
         return;
     }
     if (event.kind != InputEventKind::Mouse)
@@ -135,12 +135,12 @@ void KeyboardDevice::onEvent(const InputEvent& event) {
     const irr::SEvent::SMouseInput& mouse = event.engine->MouseInput;
     auto press = [this](int button) {
         irr::u32 state = mouseButtonStates[button];
-        InputState::buttonGoesDown(state);
+        InputState::buttonGoesDown(state, mouseButtonReleaseDue[button]);
         setMouseButton(button, state);
     };
     auto release = [this](int button) {
         irr::u32 state = mouseButtonStates[button];
-        InputState::goesUp(state);
+        InputState::goesUp(state, mouseButtonReleaseDue[button]);
         setMouseButton(button, state);
     };
     switch (mouse.Event) {
@@ -153,7 +153,7 @@ void KeyboardDevice::onEvent(const InputEvent& event) {
     default: break;
     }
     // The extra buttons come only as bits of every mouse event's button states: a press
-    // from Up, a release only from Down.
+    // from Up, a release from a held state.
     const struct {
         int button;
         irr::u32 bit;
@@ -161,20 +161,21 @@ void KeyboardDevice::onEvent(const InputEvent& event) {
     for (const auto& extra : extras) {
         const bool held = (mouse.ButtonStates & extra.bit) != 0;
         const irr::u32 state = mouseButtonStates[extra.button];
-        if (held && state == InputState::Up)
-            setMouseButton(extra.button, InputState::Pressed);
-        else if (!held && state == InputState::Down)
-            setMouseButton(extra.button, InputState::Released);
+        if (held && (state == InputState::Up || mouseButtonReleaseDue[extra.button]))
+            press(extra.button);
+        else if (!held && (state == InputState::Down || state == InputState::Pressed))
+            release(extra.button);
     }
 }
 
 void KeyboardDevice::endFrame() {
     eventsClosed = 0;
-    for (irr::u32& state : keyStates)
-        InputState::age(state);
+    for (int code = 0; code < keyCount; ++code)
+        InputState::age(keyStates[code], keyReleaseDue[code]);
+    // The buttons' key codes follow their buttons.
     for (int button = 0; button < mouseButtonCount; ++button) {
         irr::u32 state = mouseButtonStates[button];
-        InputState::age(state);
+        InputState::age(state, mouseButtonReleaseDue[button]);
         setMouseButton(button, state);
     }
 }
@@ -184,4 +185,8 @@ void KeyboardDevice::reset() {
         state = InputState::Up;
     for (irr::u32& state : mouseButtonStates)
         state = InputState::Up;
+    for (bool& due : keyReleaseDue)
+        due = false;
+    for (bool& due : mouseButtonReleaseDue)
+        due = false;
 }

@@ -40,5 +40,8 @@ private:
 
     irr::u32 keyStates[keyCount] = {};
     irr::u32 mouseButtonStates[mouseButtonCount] = {};
+    // Pressed this frame and already let go: released at the frame's end.
+    bool keyReleaseDue[keyCount] = {};
+    bool mouseButtonReleaseDue[mouseButtonCount] = {};
     irr::u32 eventsClosed = 0;
 };

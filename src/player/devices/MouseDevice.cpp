@@ -8,6 +8,7 @@
 #include "player/PlayerHooks.h"
 
 #include <cmath>
+#include <iterator>
 #include <irrlicht.h>
 
 namespace {
@@ -26,12 +27,12 @@ constexpr irr::f32 middleHoldSeconds = 1.0f;
 constexpr irr::f32 detectionMotion = 4.0f;
 
 void pressButton(MouseState& record, irr::u32 MouseState::*button, int code) {
-    InputState::buttonGoesDown(record.*button);
+    InputState::buttonGoesDown(record.*button, record.releaseDue[code]);
     record.codeStates[code] = record.*button;
 }
 
 void releaseButton(MouseState& record, irr::u32 MouseState::*button, int code) {
-    InputState::goesUp(record.*button);
+    InputState::goesUp(record.*button, record.releaseDue[code]);
     record.codeStates[code] = record.*button;
 }
 
@@ -182,6 +183,8 @@ void MouseDevice::resetRecord(MouseState& record) {
     record.left = record.middle = record.right = InputState::Up;
     for (irr::u32& code : record.codeStates)
         code = InputState::Up;
+    for (bool& due : record.releaseDue)
+        due = false;
     if (cursorControl) {
         const irr::core::position2di position = cursorControl->getPosition();
         record.x = record.refX = position.X;
@@ -371,11 +374,12 @@ void MouseDevice::endFrame() {
     micePerPlayer = severalMice && owner && owner->getTotalPlayerControlsCount() >= 2;
     for (auto& entry : states) {
         MouseState& record = *entry;
-        for (irr::u32& code : record.codeStates)
-            InputState::age(code);
-        InputState::age(record.left);
-        InputState::age(record.middle);
-        InputState::age(record.right);
+        for (std::size_t code = 0; code < std::size(record.codeStates); ++code)
+            InputState::age(record.codeStates[code], record.releaseDue[code]);
+        // The buttons follow their key codes.
+        record.left = record.codeStates[irr::KEY_LBUTTON];
+        record.middle = record.codeStates[irr::KEY_MBUTTON];
+        record.right = record.codeStates[irr::KEY_RBUTTON];
         record.wheel = 0.0f;
     }
 }

@@ -26,6 +26,7 @@ struct MouseState {
     irr::u32 middle = InputState::Up;
     irr::u32 right = InputState::Up;
     irr::u32 codeStates[255] = {}; // by key code: left 1, right 2, middle 4
+    bool releaseDue[255] = {};     // by key code: pressed this frame and already let go
     irr::s32 x = 0;                // pixels
     irr::s32 y = 0;
     irr::s32 refX = 0;             // this frame's delta is measured from here

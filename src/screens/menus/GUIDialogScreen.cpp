@@ -27,10 +27,9 @@ void GUIDialogScreen::buildScreen() {
     createTitle(Title.c_str(), getLanguageFont(dialogFontRole));
     buildItems();
     createBackButton();
+    // The first row has the focus and shows it from the first frame; the rows stay enabled
+    // (a disabled row shows no focus) and the choice waits for the end of the fade-in.
     linkItemNeighbours();
-    // The first row has the focus; the rows take choices once the fade-in has finished.
-    if (FadeState == FadingIn)
-        setItemsEnabled(false);
     updateAbsolutePosition();
 }
 
@@ -44,8 +43,9 @@ void GUIDialogScreen::buildItems() {
 }
 
 void GUIDialogScreen::onOptionChosen(GUIButton* element) {
-    // A second choice while fading out would overwrite the first answer.
-    if (FadeState == FadingOut || FadeState == FadedOut)
+    // A choice waits for the fade-in; a second choice while fading out would overwrite the
+    // first answer.
+    if (FadeState != Shown)
         return;
     Answer = -1;
     for (std::size_t i = 0; i < Items.size(); ++i)

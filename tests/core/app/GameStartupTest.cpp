@@ -273,6 +273,21 @@ TEST_F(GameStartupTest, ARestartAnswersItsStatusAndTheNextRunKeepsTheReopenFlag)
     EXPECT_TRUE(ReopenOptionsRequested);
     EXPECT_NE(levelManager, nullptr);
     second.shutdownGame();
+
+    // One log for the process: the first run's lines, the restart line, the second run's
+    // lines, the closing line.
+    std::vector<std::string> expected = startUpLines;
+    expected.push_back("Restarting the game.");
+    expected.insert(expected.end(), startUpLines.begin(), startUpLines.end());
+    expected.push_back("Shutting down.");
+    const std::vector<std::string> lines = logLines();
+    std::vector<std::string> found;
+    for (const std::string& line : lines)
+        if (line == "Restarting the game." || line == "Shutting down." ||
+            std::find(startUpLines.begin(), startUpLines.end(), line) != startUpLines.end())
+            found.push_back(line);
+    EXPECT_EQ(found, expected);
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), LogManager::buildStamp), 1);
 }
 
 TEST_F(GameStartupTest, QuitRequestedEndsTheLoopAfterTheFrame) {
@@ -288,6 +303,7 @@ TEST_F(GameStartupTest, QuitRequestedEndsTheLoopAfterTheFrame) {
     // The frame that asked to quit was still drawn.
     EXPECT_EQ(probe.draws, 3);
     game.shutdownGame();
+    EXPECT_EQ(logLines().back(), "Shutting down.");
 }
 
 // Started from another folder, the game finds its content next to its executable's folder.

@@ -109,15 +109,30 @@ protected:
     irr::core::recti clip;
 };
 
-TEST_F(MouseDeviceTest, ButtonPressedAndReleasedInOneFrame) {
+TEST_F(MouseDeviceTest, AButtonTappedWithinOneFrameIsAPressThenAReleaseInTheNext) {
     make();
-    event(irr::EMIE_LMOUSE_PRESSED_DOWN);
-    EXPECT_TRUE(mouse->wasPressed(mapping(mouse->getButtonIndex("MOUSE_LEFT"))));
-    event(irr::EMIE_LMOUSE_LEFT_UP);
-    EXPECT_EQ(mouse->getValue(mapping(irr::KEY_LBUTTON)), 1.0f);
-    EXPECT_FALSE(mouse->wasPressed(mapping(irr::KEY_LBUTTON)));
-    frame();
-    EXPECT_EQ(mouse->getValue(mapping(irr::KEY_LBUTTON)), 0.0f);
+    const struct {
+        irr::EMOUSE_INPUT_EVENT down, up;
+        int code;
+        irr::u32 MouseState::*button;
+    } buttons[] = {
+        {irr::EMIE_LMOUSE_PRESSED_DOWN, irr::EMIE_LMOUSE_LEFT_UP, irr::KEY_LBUTTON, &MouseState::left},
+        {irr::EMIE_MMOUSE_PRESSED_DOWN, irr::EMIE_MMOUSE_LEFT_UP, irr::KEY_MBUTTON, &MouseState::middle},
+        {irr::EMIE_RMOUSE_PRESSED_DOWN, irr::EMIE_RMOUSE_LEFT_UP, irr::KEY_RBUTTON, &MouseState::right},
+    };
+    for (const auto& button : buttons) {
+        event(button.down);
+        event(button.up);
+        EXPECT_TRUE(mouse->wasPressed(mapping(button.code))) << button.code;
+        EXPECT_EQ(mouse->getValue(mapping(button.code)), 1.0f) << button.code;
+        EXPECT_EQ(mouse->systemMouse().*button.button, InputState::Pressed) << button.code;
+        frame();
+        EXPECT_FALSE(mouse->wasPressed(mapping(button.code))) << button.code;
+        EXPECT_EQ(mouse->systemMouse().*button.button, InputState::Released) << button.code;
+        frame();
+        EXPECT_EQ(mouse->getValue(mapping(button.code)), 0.0f) << button.code;
+        EXPECT_EQ(mouse->systemMouse().*button.button, InputState::Up) << button.code;
+    }
     // Events between the update and the end of the frame are ignored.
     mouse->update();
     event(irr::EMIE_RMOUSE_PRESSED_DOWN);

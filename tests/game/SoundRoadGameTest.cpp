@@ -1,0 +1,113 @@
+// The sound of the running game, heard through OpenAL Soft's wave-file writer (named by an
+// alsoft configuration through ALSOFT_CONF): the menu music under the title screen, and
+// with the music muted, the effects of each story level, are in the written samples; no
+// sound file is missing.
+#include "GameFixture.h"
+
+#include "core/Globals.h"
+#include "core/SoundManager.h"
+#include "level/LevelManager.h"
+#include "platform/audio/EventSystem.h"
+#include "screens/ScreenManager.h"
+
+#include <sndfile.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Root mean square of a stereo 16-bit wave file's samples between two times (seconds).
+struct Recording {
+    std::vector<float> samples; // interleaved left, right
+    int rate = 0;
+    double rms(double from, double to) const {
+        const auto frames = static_cast<long long>(samples.size() / 2);
+        const long long a = std::clamp<long long>(static_cast<long long>(from * rate), 0, frames);
+        const long long b = std::clamp<long long>(static_cast<long long>(to * rate), 0, frames);
+        double sum = 0.0;
+        for (long long i = a * 2; i < b * 2; ++i)
+            sum += static_cast<double>(samples[static_cast<std::size_t>(i)]) * samples[static_cast<std::size_t>(i)];
+        return b > a ? std::sqrt(sum / static_cast<double>((b - a) * 2)) : 0.0;
+    }
+};
+
+Recording readRecording(const std::string& path) {
+    Recording recording;
+    SF_INFO info{};
+    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
+    if (!file)
+        return recording;
+    if (info.channels == 2) {
+        recording.rate = info.samplerate;
+        recording.samples.resize(static_cast<std::size_t>(info.frames) * 2);
+        recording.samples.resize(
+            static_cast<std::size_t>(sf_readf_float(file, recording.samples.data(), info.frames)) * 2);
+    }
+    sf_close(file);
+    return recording;
+}
+
+class SoundRoadGameTest : public GameFixture {
+protected:
+    SoundRoadGameTest() {
+        std::ofstream conf(dir.file("alsoft.conf"));
+        conf << "[general]\ndrivers = wave\nchannels = stereo\nsample-type = int16\nfrequency = 44100\n"
+             << "[wave]\nfile = " << dir.file("out.wav") << "\n";
+    }
+    static double played() { return soundManager->getEventSystem()->output()->playedSeconds(); }
+
+    // OpenAL Soft reads its configuration once a process: the first test that opens it names it.
+    test::ScopedEnv configuration{"ALSOFT_CONF", dir.file("alsoft.conf")};
+    test::ScopedEnv output{"PADDLESTONE_AUDIO_OUTPUT", "openal"};
+};
+
+TEST_F(SoundRoadGameTest, TheMenuMusicAndEveryStoryLevelsEffectsAreHeard) {
+    struct Window {
+        std::string what;
+        double from = 0.0, to = 0.0;
+    };
+    std::vector<Window> windows;
+    // Seconds heard of the menu and of each level (the potting shed's first thing falls
+    // about six seconds in).
+    double listenSeconds = 2.0;
+    auto listen = [&](std::string what) {
+        windows.push_back({std::move(what), played(), 0.0});
+    };
+    auto heardLongEnough = [&] { return played() >= windows.back().from + listenSeconds; };
+
+    waitFor("the title", titleShown, [&] {
+        ASSERT_FALSE(soundManager->getEventSystem()->output()->isNull());
+        listen("the menu music");
+    });
+    for (const char* level : {"Content/Levels/Story_Garden.irr", "Content/Levels/Story_Greenhouse.irr",
+                              "Content/Levels/Story_Shed.irr"}) {
+        waitFor(std::string("heard before ") + level, heardLongEnough, [&windows, &listenSeconds, level] {
+            windows.back().to = played();
+            listenSeconds = 8.0;
+            screenManager->closeAllScreens();
+            levelManager->unloadLevel();
+            ASSERT_TRUE(levelManager->loadLevel(level));
+            // Only the level's own sounds from here on.
+            soundManager->musicVolume = 0.0f;
+            soundManager->applyCategoryVolumes();
+        });
+        waitFor(std::string("playing ") + level, [] { return screenManager->isInputAllowed(); },
+                [&listen, level] { listen(level); });
+    }
+    waitFor("the last level heard", heardLongEnough, [&] { windows.back().to = played(); });
+    ASSERT_NO_FATAL_FAILURE(playGame());
+
+    const Recording recording = readRecording(dir.file("out.wav"));
+    ASSERT_GT(recording.rate, 0);
+    for (const Window& window : windows)
+        EXPECT_GT(recording.rms(window.from, window.to), 0.003) << window.what;
+    for (const std::string& line : logLines())
+        EXPECT_EQ(line.find("File not found"), std::string::npos) << line;
+}
+
+} // namespace
