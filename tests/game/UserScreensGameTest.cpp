@@ -37,6 +37,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <regex>
 
 namespace {
 
@@ -126,8 +127,15 @@ TEST_F(UserScreensGameTest, TheDebugOverlayShowsThePhysicsAndProfilerFigures) {
     ASSERT_EQ(lines.size(), 18u);
     EXPECT_EQ(lines[6], expected[0]);
     EXPECT_EQ(lines[8], expected[1]);
-    for (std::size_t i = 0; i < 4; ++i)
-        EXPECT_EQ(lines[14 + i], expected[2 + i]);
+    // The physics stopwatch runs on the step's thread while the road's step reads it: its
+    // figures move between the two reads, so only its line's form is checked.
+    const std::wregex runningFigures(L" Physics: [0-9]+\\.[0-9]{2} ms Avg: [0-9]+\\.[0-9]{2} ms");
+    for (std::size_t i = 0; i < 4; ++i) {
+        if (expected[2 + i].rfind(L" Physics: ", 0) == 0)
+            EXPECT_TRUE(std::regex_match(lines[14 + i], runningFigures)) << "line " << 14 + i;
+        else
+            EXPECT_EQ(lines[14 + i], expected[2 + i]);
+    }
 }
 
 } // namespace
