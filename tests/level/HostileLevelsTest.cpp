@@ -76,24 +76,7 @@ std::string sublevelNode(s32 id, const std::string& file) {
     return xmlNode("SubLevelObject", id, "<string name=\"SubLevelFileName\" value=\"" + file + "\" />");
 }
 
-class HostileLevelsTest : public test::LevelFixture {
-protected:
-    void SetUp() override {
-        LevelFixture::SetUp();
-        workingDir = std::make_unique<test::ScopedWorkingDir>(temp.path());
-        forgetFileRefusals();
-    }
-    void write(const std::string& name, const std::string& bytes) {
-        std::filesystem::create_directories(std::filesystem::path(temp.file(name)).parent_path());
-        ASSERT_TRUE(test::writeFileBytes(temp.file(name), bytes));
-    }
-    std::size_t linesContaining(const std::string& part) const {
-        std::size_t count = 0;
-        for (const std::string& line : log.lines)
-            count += line.find(part) != std::string::npos ? 1 : 0;
-        return count;
-    }
-};
+class HostileLevelsTest : public test::HostileFilesFixture {};
 
 } // namespace
 
@@ -422,13 +405,9 @@ namespace {
 
 // --- what a level may ask of the engine and the game ----------------------------------------
 
+// A node named "N<id>", as the clamp lines name it.
 std::string nodeXml(const std::string& type, s32 id, const std::string& extra = "") {
-    return "<node type=\"" + type + "\"><attributes><string name=\"Name\" value=\"N" + std::to_string(id) +
-           "\" /><int name=\"Id\" value=\"" + std::to_string(id) + "\" />" + extra + "</attributes></node>\n";
-}
-
-std::string sceneXml(const std::string& nodes) {
-    return "<?xml version=\"1.0\"?>\n<irr_scene>\n" + nodes + "</irr_scene>\n";
+    return xmlNode(type, id, "<string name=\"Name\" value=\"N" + std::to_string(id) + "\" />" + extra);
 }
 
 TEST_F(HostileLevelsTest, OnlyTheEngineNodeTypesTheContentUsesAreMade) {
@@ -442,7 +421,7 @@ TEST_F(HostileLevelsTest, OnlyTheEngineNodeTypesTheContentUsesAreMade) {
         nodes += nodeXml(type, id++);
     for (const std::string& type : refused)
         nodes += nodeXml(type, id++);
-    write("Types.irr", sceneXml(nodes));
+    write("Types.irr", xmlLevel(nodes));
     ASSERT_TRUE(manager->loadLevel("Types.irr"));
 
     id = 100;
@@ -466,7 +445,7 @@ TEST_F(HostileLevelsTest, SphereTessellationIsClampedOnItsBoundsWithOneLineEach)
         nodes += nodeXml("sphere", id++,
                          "<float name=\"Radius\" value=\"1\" /><int name=\"PolyCountX\" value=\"" +
                              std::to_string(row.given) + "\" /><int name=\"PolyCountY\" value=\"16\" />");
-    write("Spheres.irr", sceneXml(nodes));
+    write("Spheres.irr", xmlLevel(nodes));
     ASSERT_TRUE(manager->loadLevel("Spheres.irr"));
 
     id = 200;

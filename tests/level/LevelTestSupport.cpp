@@ -10,6 +10,7 @@
 
 #include "core/Globals.h"
 #include "core/CoreSlots.h"
+#include "core/FileChecks.h"
 
 #include <filesystem>
 
@@ -95,6 +96,24 @@ irr::u32 LevelFixture::countNodes(irr::scene::ISceneNode* node) {
     irr::u32 count = 0;
     for (irr::scene::ISceneNode* child : node->getChildren())
         count += 1 + countNodes(child);
+    return count;
+}
+
+void HostileFilesFixture::SetUp() {
+    LevelFixture::SetUp();
+    workingDir = std::make_unique<ScopedWorkingDir>(temp.path());
+    forgetFileRefusals();
+}
+
+void HostileFilesFixture::write(const std::string& name, const std::string& bytes) {
+    std::filesystem::create_directories(std::filesystem::path(temp.file(name)).parent_path());
+    ASSERT_TRUE(writeFileBytes(temp.file(name), bytes));
+}
+
+std::size_t HostileFilesFixture::linesContaining(const std::string& part) const {
+    std::size_t count = 0;
+    for (const std::string& line : log.lines)
+        count += line.find(part) != std::string::npos ? 1 : 0;
     return count;
 }
 

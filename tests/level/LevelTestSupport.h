@@ -53,4 +53,14 @@ protected:
     std::unique_ptr<ScopedWorkingDir> workingDir;
 };
 
+// Files a hostile level or player hands the game, written into the test's folder, which the
+// test works from; no refusal is remembered from an earlier test.
+class HostileFilesFixture : public LevelFixture {
+protected:
+    void SetUp() override;
+    void write(const std::string& name, const std::string& bytes);
+    // The captured log lines that contain the text.
+    std::size_t linesContaining(const std::string& part) const;
+};
+
 } // namespace test
