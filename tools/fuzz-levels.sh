@@ -2,21 +2,4 @@
 # Fuzzes the level formats (engine scene files and binary levels) for longer than ./test.sh
 # does: mutated copies of the story levels are loaded in the sanitizer build.
 #   tools/fuzz-levels.sh [iterations per format, default 100000] [seed]
-# Build the test build first (./test.sh, or cmake --build build/test --target level_tests).
-set -euo pipefail
-cd "$(dirname "$0")/.."
-iterations=${1:-100000}
-seed=${2:-$RANDOM}
-binary=build/test/tests/level/level_tests
-if [ ! -x "$binary" ]; then
-  echo "Build the test build first: $binary is missing." >&2
-  exit 1
-fi
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-echo "Fuzzing with $iterations mutations per format, seed $seed"
-cd "$work"
-PADDLESTONE_SOURCE_DIR="$OLDPWD" PADDLESTONE_FUZZ_ITERATIONS="$iterations" PADDLESTONE_FUZZ_SEED="$seed" \
-  ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  LSAN_OPTIONS="suppressions=$OLDPWD/tests/lsan.supp:print_suppressions=0" \
-  "$OLDPWD/$binary" --gtest_filter='LevelFuzzTest.*'
+exec "$(dirname "$0")/fuzz-campaign.sh" 'LevelFuzzTest.*' "${1:-100000}" "${2:-$RANDOM}"
