@@ -8,7 +8,7 @@
 #include "core/SoundManager.h"
 #include "platform/audio/OpenALOutput.h"
 
-#include <sndfile.h>
+#include "support/WaveRecording.h"
 
 #include <chrono>
 #include <cmath>
@@ -23,52 +23,8 @@ namespace {
 
 const char* menuSongEvent = "Zivoraroz/tentaro2/levels/MainMenu/SongMainMenu";
 
-// The samples of a stereo wave file, as floats.
-struct Recording {
-    std::vector<float> samples; // interleaved left, right
-    int rate = 0;
-
-    std::size_t frameAt(double seconds) const {
-        const auto frame = static_cast<long long>(seconds * rate);
-        return static_cast<std::size_t>(std::clamp<long long>(frame, 0, static_cast<long long>(samples.size() / 2)));
-    }
-    // Root mean square of one channel (0 left, 1 right, 2 both) between the two times.
-    double rms(double from, double to, int channel = 2) const {
-        const std::size_t a = frameAt(from), b = frameAt(to);
-        double sum = 0.0;
-        std::size_t count = 0;
-        for (std::size_t f = a; f < b; ++f)
-            for (int c = 0; c < 2; ++c)
-                if (channel == 2 || channel == c) {
-                    const double s = samples[f * 2 + static_cast<std::size_t>(c)];
-                    sum += s * s;
-                    ++count;
-                }
-        return count ? std::sqrt(sum / static_cast<double>(count)) : 0.0;
-    }
-    // Seconds of the first sample louder than the level after `from`; negative when none.
-    double onset(double from, float level) const {
-        for (std::size_t f = frameAt(from); f < samples.size() / 2; ++f)
-            if (std::fabs(samples[f * 2]) > level || std::fabs(samples[f * 2 + 1]) > level)
-                return static_cast<double>(f) / rate;
-        return -1.0;
-    }
-};
-
-Recording readRecording(const std::string& path) {
-    Recording recording;
-    SF_INFO info{};
-    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
-    if (!file)
-        return recording;
-    if (info.channels == 2) {
-        recording.rate = info.samplerate;
-        recording.samples.resize(static_cast<std::size_t>(info.frames) * 2);
-        recording.samples.resize(static_cast<std::size_t>(sf_readf_float(file, recording.samples.data(), info.frames)) * 2);
-    }
-    sf_close(file);
-    return recording;
-}
+using test::readRecording;
+using test::Recording;
 
 // One folder a process for the wave writer's configuration and file.
 std::filesystem::path waveFolder() {

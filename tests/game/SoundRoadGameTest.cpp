@@ -10,7 +10,7 @@
 #include "platform/audio/EventSystem.h"
 #include "screens/ScreenManager.h"
 
-#include <sndfile.h>
+#include "support/WaveRecording.h"
 
 #include <algorithm>
 #include <cmath>
@@ -21,36 +21,8 @@
 
 namespace {
 
-// Root mean square of a stereo 16-bit wave file's samples between two times (seconds).
-struct Recording {
-    std::vector<float> samples; // interleaved left, right
-    int rate = 0;
-    double rms(double from, double to) const {
-        const auto frames = static_cast<long long>(samples.size() / 2);
-        const long long a = std::clamp<long long>(static_cast<long long>(from * rate), 0, frames);
-        const long long b = std::clamp<long long>(static_cast<long long>(to * rate), 0, frames);
-        double sum = 0.0;
-        for (long long i = a * 2; i < b * 2; ++i)
-            sum += static_cast<double>(samples[static_cast<std::size_t>(i)]) * samples[static_cast<std::size_t>(i)];
-        return b > a ? std::sqrt(sum / static_cast<double>((b - a) * 2)) : 0.0;
-    }
-};
-
-Recording readRecording(const std::string& path) {
-    Recording recording;
-    SF_INFO info{};
-    SNDFILE* file = sf_open(path.c_str(), SFM_READ, &info);
-    if (!file)
-        return recording;
-    if (info.channels == 2) {
-        recording.rate = info.samplerate;
-        recording.samples.resize(static_cast<std::size_t>(info.frames) * 2);
-        recording.samples.resize(
-            static_cast<std::size_t>(sf_readf_float(file, recording.samples.data(), info.frames)) * 2);
-    }
-    sf_close(file);
-    return recording;
-}
+using test::readRecording;
+using test::Recording;
 
 class SoundRoadGameTest : public GameFixture {
 protected:
