@@ -6,53 +6,50 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <string>
 
 namespace fs = std::filesystem;
 
 namespace {
 
-TEST(CreateDirectoryPathTest, CreatesEveryMissingFolderParentsFirst) {
-    test::TempDir dir;
-    const std::string path = dir.file("Thumbnails/Workshop/Level One");
-    EXPECT_TRUE(createDirectoryPath(path));
-    EXPECT_TRUE(fs::is_directory(path));
-}
-
-TEST(CreateDirectoryPathTest, ExistingPathIsSuccess) {
-    test::TempDir dir;
-    EXPECT_TRUE(createDirectoryPath(dir.path().string()));
-    EXPECT_TRUE(createDirectoryPath(dir.file("a/b")));
-    EXPECT_TRUE(createDirectoryPath(dir.file("a/b")));
-    EXPECT_TRUE(createDirectoryPath(dir.file("a")));
-}
-
-TEST(CreateDirectoryPathTest, TrailingDoubledAndBackslashSeparators) {
-    test::TempDir dir;
-    EXPECT_TRUE(createDirectoryPath(dir.file("one/two/")));
-    EXPECT_TRUE(fs::is_directory(dir.path() / "one" / "two"));
-    EXPECT_TRUE(createDirectoryPath(dir.file("three//four")));
-    EXPECT_TRUE(fs::is_directory(dir.path() / "three" / "four"));
-    EXPECT_TRUE(createDirectoryPath(dir.path().string() + "/five\\six"));
-    EXPECT_TRUE(fs::is_directory(dir.path() / "five" / "six"));
-}
-
-TEST(CreateDirectoryPathTest, RelativePathsStartAtTheWorkingFolder) {
+// The rows run in order in one temporary folder, which is also the working folder: a row
+// may rely on what the rows before it made. A file named "blocker" stands in the folder.
+TEST(CreateDirectoryPathTest, CreatesEveryMissingFolderAndFailsWhereAFileStands) {
     test::TempDir dir;
     test::ScopedWorkingDir inside(dir.path());
-    EXPECT_TRUE(createDirectoryPath("Saves/Shots"));
-    EXPECT_TRUE(fs::is_directory(dir.path() / "Saves" / "Shots"));
-}
-
-TEST(CreateDirectoryPathTest, FileInTheWayFails) {
-    test::TempDir dir;
     ASSERT_TRUE(test::writeFileBytes(dir.file("blocker"), "x"));
-    EXPECT_FALSE(createDirectoryPath(dir.file("blocker/inner")));
-    EXPECT_FALSE(createDirectoryPath(dir.file("blocker")));
+    const struct {
+        const char* name;
+        const char* path;
+        bool underTheFolder; // else taken as it stands
+        bool created;
+        const char* folder; // checked under the folder after the call
+    } rows[] = {
+        {"every missing folder, parents first", "Thumbnails/Workshop/Level One", true, true,
+         "Thumbnails/Workshop/Level One"},
+        {"the folder itself exists", "", true, true, ""},
+        {"a new path", "a/b", true, true, "a/b"},
+        {"the same path again", "a/b", true, true, "a/b"},
+        {"an existing parent", "a", true, true, "a"},
+        {"trailing separator", "one/two/", true, true, "one/two"},
+        {"doubled separator", "three//four", true, true, "three/four"},
+        {"backslash separator", "five\\six", true, true, "five/six"},
+        {"relative paths start at the working folder", "Saves/Shots", false, true, "Saves/Shots"},
+        {"a file in the way", "blocker/inner", true, false, nullptr},
+        {"the file itself", "blocker", true, false, nullptr},
+        {"an empty path", "", false, false, nullptr},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::string path = row.path;
+        if (row.underTheFolder)
+            path = *row.path ? dir.file(row.path) : dir.path().string();
+        EXPECT_EQ(createDirectoryPath(path), row.created) << path;
+        if (row.folder) {
+            EXPECT_TRUE(fs::is_directory(dir.path() / row.folder)) << row.folder;
+        }
+    }
     EXPECT_TRUE(fs::is_regular_file(dir.file("blocker"))); // left as it was
-}
-
-TEST(CreateDirectoryPathTest, EmptyPathFails) {
-    EXPECT_FALSE(createDirectoryPath(""));
 }
 
 } // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <vector>
 
 namespace {
 
@@ -13,33 +14,33 @@ protected:
     void TearDown() override { clearPlayers(); }
 };
 
-TEST_F(PlayerListTest, EmptyListAnswersNullForEveryIndex) {
-    EXPECT_EQ(playerCount(), 0);
-    EXPECT_EQ(getPlayer(0), nullptr);
-    EXPECT_EQ(getPlayer(-1), nullptr);
-    EXPECT_EQ(getPlayer(3), nullptr);
-}
-
-TEST_F(PlayerListTest, SettingAnEntryGrowsTheListToHoldIt) {
-    setPlayer(1, fakePlayer(2));
-    EXPECT_EQ(playerCount(), 2);
-    EXPECT_EQ(getPlayer(0), nullptr);
-    EXPECT_EQ(getPlayer(1), fakePlayer(2));
-    EXPECT_EQ(getPlayer(2), nullptr);
-}
-
-TEST_F(PlayerListTest, StoringNullAtIndexZeroEmptiesTheList) {
-    setPlayer(0, fakePlayer(1));
-    setPlayer(1, fakePlayer(2));
-    setPlayer(0, nullptr);
-    EXPECT_EQ(playerCount(), 0);
-    EXPECT_EQ(getPlayer(1), nullptr);
-}
-
-TEST_F(PlayerListTest, IndicesOutsideTheTableAreIgnored) {
-    setPlayer(maxPlayers, fakePlayer(5));
-    setPlayer(-1, fakePlayer(5));
-    EXPECT_EQ(playerCount(), 0);
+// The list after a run of stores: its count and what chosen indices answer (0 for null).
+TEST_F(PlayerListTest, StoresGrowShrinkOrAreIgnored) {
+    struct Slot {
+        int index;
+        int player;
+    };
+    const struct {
+        const char* name;
+        std::vector<Slot> stores;
+        int count;
+        std::vector<Slot> reads;
+    } rows[] = {
+        {"an empty list answers null for every index", {}, 0, {{0, 0}, {-1, 0}, {3, 0}}},
+        {"setting an entry grows the list to hold it", {{1, 2}}, 2, {{0, 0}, {1, 2}, {2, 0}}},
+        {"storing null at index zero empties the list", {{0, 1}, {1, 2}, {0, 0}}, 0, {{1, 0}}},
+        {"indices outside the table are ignored", {{maxPlayers, 5}, {-1, 5}}, 0, {}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        clearPlayers();
+        for (const Slot& store : row.stores)
+            setPlayer(store.index, store.player ? fakePlayer(store.player) : nullptr);
+        EXPECT_EQ(playerCount(), row.count);
+        for (const Slot& read : row.reads)
+            EXPECT_EQ(getPlayer(read.index), read.player ? fakePlayer(read.player) : nullptr)
+                << "index " << read.index;
+    }
 }
 
 TEST(ProgramFlagsTest, StartValues) {

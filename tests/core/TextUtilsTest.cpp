@@ -74,34 +74,28 @@ TEST(FormatTimeTest, WideFormIsTheSameText) {
     EXPECT_EQ(formatTimeW(3725.5f, true, false, false), L"1:02:05.500");
 }
 
-TEST(SplitStringTest, SplitsAtEveryDelimiter) {
-    std::vector<std::wstring> parts;
-    EXPECT_EQ(splitString(L"first\\second\\third", L'\\', parts), 3u);
-    EXPECT_EQ(parts, (std::vector<std::wstring>{L"first", L"second", L"third"}));
-}
-
-TEST(SplitStringTest, TextWithoutDelimiterIsOnePart) {
-    std::vector<std::wstring> parts;
-    EXPECT_EQ(splitString(L"one line", L'\\', parts), 1u);
-    EXPECT_EQ(parts, std::vector<std::wstring>{L"one line"});
-}
-
-TEST(SplitStringTest, EmptyPartsAreKept) {
-    std::vector<std::wstring> parts;
-    EXPECT_EQ(splitString(L"a\\\\b", L'\\', parts), 3u);
-    EXPECT_EQ(parts, (std::vector<std::wstring>{L"a", L"", L"b"}));
-    EXPECT_EQ(splitString(L"\\a\\", L'\\', parts), 3u);
-    EXPECT_EQ(parts, (std::vector<std::wstring>{L"", L"a", L""}));
-    EXPECT_EQ(splitString(L"\\", L'\\', parts), 2u);
-}
-
-TEST(SplitStringTest, EmptyTextHasNoPartsAndTheListIsReplaced) {
-    std::vector<std::wstring> parts{L"old", L"entries"};
-    EXPECT_EQ(splitString(L"", L'\\', parts), 0u);
-    EXPECT_TRUE(parts.empty());
-    parts = {L"old"};
-    EXPECT_EQ(splitString(L"x,y", L',', parts), 2u);
-    EXPECT_EQ(parts, (std::vector<std::wstring>{L"x", L"y"}));
+// Every row starts from a list holding old entries: the parts replace them.
+TEST(SplitStringTest, SplitsAtEveryDelimiterKeepingEmptyParts) {
+    const struct {
+        const char* name;
+        const wchar_t* text;
+        wchar_t delimiter;
+        std::vector<std::wstring> parts;
+    } rows[] = {
+        {"every delimiter", L"first\\second\\third", L'\\', {L"first", L"second", L"third"}},
+        {"no delimiter", L"one line", L'\\', {L"one line"}},
+        {"empty part inside", L"a\\\\b", L'\\', {L"a", L"", L"b"}},
+        {"empty parts at both ends", L"\\a\\", L'\\', {L"", L"a", L""}},
+        {"only a delimiter", L"\\", L'\\', {L"", L""}},
+        {"empty text", L"", L'\\', {}},
+        {"another delimiter", L"x,y", L',', {L"x", L"y"}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::vector<std::wstring> parts{L"old", L"entries"};
+        EXPECT_EQ(splitString(row.text, row.delimiter, parts), row.parts.size());
+        EXPECT_EQ(parts, row.parts);
+    }
 }
 
 } // namespace

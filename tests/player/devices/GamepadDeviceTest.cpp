@@ -169,29 +169,30 @@ TEST_F(GamepadDeviceTest, FailedPollDisconnectsUntilTheNextEnumeration) {
     EXPECT_TRUE(gamepad->isButtonDown(0, GamepadDevice::B));
 }
 
-TEST_F(GamepadDeviceTest, VibrationIsScaledAndLastsOneUpdate) {
-    vibration->addAmounts(0, 1.0f, 0.5f);
-    update();
-    EXPECT_EQ(pads->leftMotor(0), 45874);
-    EXPECT_EQ(pads->rightMotor(0), 22937);
-    update();
-    EXPECT_EQ(pads->leftMotor(0), 0);
-    EXPECT_EQ(pads->rightMotor(0), 0);
-}
-
-TEST_F(GamepadDeviceTest, VibrationSwitchedOffKeepsTheMotorsStill) {
-    vibration->enabled = false;
-    vibration->addAmounts(0, 1.0f, 1.0f);
-    update();
-    EXPECT_EQ(pads->leftMotor(0), 0);
-    EXPECT_EQ(pads->rightMotor(0), 0);
-}
-
-TEST_F(GamepadDeviceTest, MotorSpeedsStayInTheMotorRange) {
-    vibration->addAmounts(0, 5.0f, -1.0f);
-    update();
-    EXPECT_EQ(pads->leftMotor(0), 65535);
-    EXPECT_EQ(pads->rightMotor(0), 0);
+// Amounts added for one update become motor speeds for that update only, scaled to 0.7 of
+// full speed and held to the motor range.
+TEST_F(GamepadDeviceTest, VibrationAmountsBecomeMotorSpeedsForOneUpdate) {
+    const struct {
+        const char* name;
+        bool enabled;
+        float left, right;
+        int leftSpeed, rightSpeed;
+    } rows[] = {
+        {"scaled", true, 1.0f, 0.5f, 45874, 22937},
+        {"switched off keeps the motors still", false, 1.0f, 1.0f, 0, 0},
+        {"held to the motor range", true, 5.0f, -1.0f, 65535, 0},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        vibration->enabled = row.enabled;
+        vibration->addAmounts(0, row.left, row.right);
+        update();
+        EXPECT_EQ(pads->leftMotor(0), row.leftSpeed);
+        EXPECT_EQ(pads->rightMotor(0), row.rightSpeed);
+        update();
+        EXPECT_EQ(pads->leftMotor(0), 0);
+        EXPECT_EQ(pads->rightMotor(0), 0);
+    }
     EXPECT_EQ(motorSpeed(0.5f), 32767);
 }
 
