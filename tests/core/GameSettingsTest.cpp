@@ -372,32 +372,38 @@ TEST_F(BrokenSettingsFileTest, TruncatedFileKeepsWhatWasReadBeforeTheCut) {
     expectGoodFileAfterSave(settings, original);
 }
 
-TEST_F(BrokenSettingsFileTest, CutThroughAValueDoesNotKeepThePartialValue) {
-    const std::string original = "<?xml version=\"1.0\"?>\n<Game>\n"
-                                 "<int name=\"Graphics_ScreenHeight\" value=\"1080\" />\n"
-                                 "<int name=\"Graphics_ScreenWidth\" value=\"19";
-    ASSERT_TRUE(test::writeFileBytes(configPath(), original));
-    GameSettings settings;
-    expectKeptAside(loadCapturing(settings), original);
-    EXPECT_EQ(getSettingInt("Graphics_ScreenHeight"), 1080);
-    EXPECT_EQ(getSettingInt("Graphics_ScreenWidth"), 1280);
-}
-
-TEST_F(BrokenSettingsFileTest, FileThatIsNotXmlGivesTheDefaults) {
-    const std::string original = "Graphics_ScreenWidth = 1920\nthis is not a settings file\n";
-    ASSERT_TRUE(test::writeFileBytes(configPath(), original));
-    GameSettings settings;
-    expectKeptAside(loadCapturing(settings), original);
-    EXPECT_EQ(getSettingInt("Graphics_ScreenWidth"), 1280);
-    EXPECT_EQ(getSettingInt("Game_PhysicsThreads"), 2);
-    expectGoodFileAfterSave(settings, original);
-}
-
-TEST_F(BrokenSettingsFileTest, EmptyFileGivesTheDefaults) {
-    ASSERT_TRUE(test::writeFileBytes(configPath(), ""));
-    GameSettings settings;
-    expectKeptAside(loadCapturing(settings), "");
-    EXPECT_EQ(getSettingInt("Game_Difficulty"), 1);
+// Files that are cut or not settings at all: the values read before the break are kept, the
+// rest take their defaults, and a save writes a good file beside the kept-aside one.
+TEST_F(BrokenSettingsFileTest, UnreadableFilesKeepWhatWasReadAndGiveTheDefaults) {
+    struct Setting {
+        const char* key;
+        int value;
+    };
+    const struct {
+        const char* name;
+        std::string original;
+        std::vector<Setting> settings;
+    } rows[] = {
+        {"a cut through a value does not keep the partial value",
+         "<?xml version=\"1.0\"?>\n<Game>\n"
+         "<int name=\"Graphics_ScreenHeight\" value=\"1080\" />\n"
+         "<int name=\"Graphics_ScreenWidth\" value=\"19",
+         {{"Graphics_ScreenHeight", 1080}, {"Graphics_ScreenWidth", 1280}}},
+        {"a file that is not XML gives the defaults",
+         "Graphics_ScreenWidth = 1920\nthis is not a settings file\n",
+         {{"Graphics_ScreenWidth", 1280}, {"Game_PhysicsThreads", 2}}},
+        {"an empty file gives the defaults", "", {{"Game_Difficulty", 1}}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::filesystem::remove(badPath());
+        ASSERT_TRUE(test::writeFileBytes(configPath(), row.original));
+        GameSettings settings;
+        ASSERT_NO_FATAL_FAILURE(expectKeptAside(loadCapturing(settings), row.original));
+        for (const Setting& setting : row.settings)
+            EXPECT_EQ(getSettingInt(setting.key), setting.value) << setting.key;
+        ASSERT_NO_FATAL_FAILURE(expectGoodFileAfterSave(settings, row.original));
+    }
 }
 
 TEST_F(BrokenSettingsFileTest, ValuesOfTheWrongTypeTakeTheirDefaults) {
