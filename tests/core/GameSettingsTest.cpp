@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 #include <irrlicht.h>
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace irr;
@@ -375,14 +376,10 @@ TEST_F(BrokenSettingsFileTest, TruncatedFileKeepsWhatWasReadBeforeTheCut) {
 // Files that are cut or not settings at all: the values read before the break are kept, the
 // rest take their defaults, and a save writes a good file beside the kept-aside one.
 TEST_F(BrokenSettingsFileTest, UnreadableFilesKeepWhatWasReadAndGiveTheDefaults) {
-    struct Setting {
-        const char* key;
-        int value;
-    };
     const struct {
         const char* name;
         std::string original;
-        std::vector<Setting> settings;
+        std::vector<std::pair<const char*, int>> settings;
     } rows[] = {
         {"a cut through a value does not keep the partial value",
          "<?xml version=\"1.0\"?>\n<Game>\n"
@@ -400,8 +397,8 @@ TEST_F(BrokenSettingsFileTest, UnreadableFilesKeepWhatWasReadAndGiveTheDefaults)
         ASSERT_TRUE(test::writeFileBytes(configPath(), row.original));
         GameSettings settings;
         ASSERT_NO_FATAL_FAILURE(expectKeptAside(loadCapturing(settings), row.original));
-        for (const Setting& setting : row.settings)
-            EXPECT_EQ(getSettingInt(setting.key), setting.value) << setting.key;
+        for (const auto& [key, value] : row.settings)
+            EXPECT_EQ(getSettingInt(key), value) << key;
         ASSERT_NO_FATAL_FAILURE(expectGoodFileAfterSave(settings, row.original));
     }
 }

@@ -14,7 +14,7 @@ protected:
     void TearDown() override { clearPlayers(); }
 };
 
-// The list after a run of stores: its count and what chosen indices answer (0 for null).
+// The list after a run of stores: its count and what chosen indices answer (player 0: null).
 TEST_F(PlayerListTest, StoresGrowShrinkOrAreIgnored) {
     struct Slot {
         int index;
@@ -35,11 +35,10 @@ TEST_F(PlayerListTest, StoresGrowShrinkOrAreIgnored) {
         SCOPED_TRACE(row.name);
         clearPlayers();
         for (const Slot& store : row.stores)
-            setPlayer(store.index, store.player ? fakePlayer(store.player) : nullptr);
+            setPlayer(store.index, fakePlayer(store.player));
         EXPECT_EQ(playerCount(), row.count);
         for (const Slot& read : row.reads)
-            EXPECT_EQ(getPlayer(read.index), read.player ? fakePlayer(read.player) : nullptr)
-                << "index " << read.index;
+            EXPECT_EQ(getPlayer(read.index), fakePlayer(read.player)) << "index " << read.index;
     }
 }
 
