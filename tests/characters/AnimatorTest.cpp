@@ -10,6 +10,7 @@
 #include "characters/animators/ObjectAnimators.h"
 #include "characters/animators/SwimSplineAnimator.h"
 #include "core/Globals.h"
+#include "level/SaveManager.h"
 #include "level/SplineObject.h"
 #include "level/VariableObject.h"
 #include "phys/RigidBody.h"
@@ -18,6 +19,7 @@
 #include "physics/world/PhysicsManager.h"
 #include "render/BillboardObject.h"
 #include "render/DrawnObjects.h"
+#include "triggers/CheckpointObject.h"
 
 #include <cmath>
 
@@ -463,6 +465,76 @@ TEST_F(AnimatorTest, ABodyTurningDynamicSwitchesItsMotionAnimatorsOffAndKeepsThe
 
     physicsHooks().characters.enableAnimators(platform, 4);
     EXPECT_TRUE(mover->isEnabled()) << "found again by its ID";
+}
+
+// A checkpoint restores what it saved: a platform knocked loose after the save comes back
+// kinematic with its motion animator on again and moving it; one knocked loose before the
+// save comes back loose with the animator kept and off. Either way the animator is there once.
+TEST_F(AnimatorTest, ACheckpointRestartRestoresTheMotionAnimatorsWithTheSavedState) {
+    registerCharacters();
+    SaveManager save(device->get()->getFileSystem(), temp.file("save"));
+    save.automaticWriting = false;
+    saveManager = &save;
+    const s32 platformID = 30, checkpointID = 50, moverID = 4;
+    const auto buildLevel = [&] {
+        PhysicsObject* platform = addBox("Kinematic", {0, 5, 0}, platformID);
+        makeAnimator("moveStraight", platform, [](Attributes* a) {
+            a->addInt("ID", 4);
+            a->addVector3d("End", {10, 5, 0});
+            a->addInt("TimeForWay", 10000);
+        });
+        scene::ISceneNodeAnimator* spinner = smgr()->createRotationAnimator({0, 1, 0});
+        platform->addAnimator(spinner);
+        spinner->drop();
+        auto* checkpoint = new CheckpointObject(root(), smgr(), checkpointID);
+        checkpoint->drop();
+        manager->registerNodeIDs(checkpoint);
+    };
+    const auto platform = [&] { return asPhysicsObject(manager->getSceneNodeFromID(platformID)); };
+    const auto knockLoose = [&] {
+        platform()->setKinematic(false);
+        for (int i = 0; i < 60 && platform()->getDynamicActor()->isKinematic(); ++i)
+            frame(PhysicsManager::fixedStepSize);
+        ASSERT_FALSE(platform()->getDynamicActor()->isKinematic());
+        ASSERT_FALSE(findAnimatorsByID(platform(), moverID).at(0)->isEnabled());
+    };
+
+    for (const bool looseAtSave : {false, true}) {
+        SCOPED_TRACE(looseAtSave ? "knocked loose before the save" : "knocked loose after the save");
+        manager->unloadLevel();
+        buildLevel();
+        run(PhysicsManager::fixedStepSize, 3);
+        if (looseAtSave) {
+            ASSERT_NO_FATAL_FAILURE(knockLoose());
+        }
+        manager->saveCheckpointAt(manager->getSceneNodeFromID(checkpointID));
+        if (!looseAtSave) {
+            ASSERT_NO_FATAL_FAILURE(knockLoose());
+        }
+
+        manager->restartFromCheckpoint();
+        ASSERT_NE(platform(), nullptr);
+        run(PhysicsManager::fixedStepSize, 3);
+        const std::vector<AnimatorBase*> movers = findAnimatorsByID(platform(), moverID);
+        ASSERT_EQ(movers.size(), 1u) << "kept, not lost or doubled";
+        phys::RigidDynamic* body = platform()->getDynamicActor();
+        ASSERT_NE(body, nullptr);
+        EXPECT_EQ(body->isKinematic(), !looseAtSave);
+        EXPECT_EQ(movers[0]->isEnabled(), !looseAtSave);
+        int spinners = 0;
+        for (scene::ISceneNodeAnimator* animator : platform()->getAnimators())
+            spinners += animator->getType() == scene::ESNAT_ROTATION ? 1 : 0;
+        EXPECT_EQ(spinners, looseAtSave ? 0 : 1)
+            << "the engine's spinner, which has no switch, was saved only while the platform was kinematic";
+        if (looseAtSave)
+            continue;
+        // The restored animator drives the restored body again.
+        const f32 before = platform()->getAbsolutePosition().X;
+        run(PhysicsManager::fixedStepSize, 30);
+        EXPECT_GT(platform()->getAbsolutePosition().X, before + 0.1f);
+    }
+    manager->unloadLevel();
+    saveManager = nullptr;
 }
 
 namespace {
