@@ -507,6 +507,12 @@ TEST_F(AnimatorTest, ACheckpointRestartRestoresTheMotionAnimatorsWithTheSavedSta
         if (looseAtSave) {
             ASSERT_NO_FATAL_FAILURE(knockLoose());
         }
+        // A kinematic platform's save says whether it has motion animators now; a loose one's says nothing.
+        io::IAttributes* written = newAttributes();
+        platform()->serializeAttributes(written);
+        EXPECT_EQ(written->existsAttribute("HasMotionAnimators"), !looseAtSave);
+        EXPECT_EQ(written->getAttributeAsBool("HasMotionAnimators"), !looseAtSave);
+        written->drop();
         manager->saveCheckpointAt(manager->getSceneNodeFromID(checkpointID));
         if (!looseAtSave) {
             ASSERT_NO_FATAL_FAILURE(knockLoose());
