@@ -87,32 +87,23 @@ public:
 
     io::IReadFile* createAndOpenFile(const io::path& filename) override {
         const std::string path = filename.c_str();
-        const FileCheck check = checkFileForReading(path);
-        // Missing files may live in a mounted archive: the engine goes on looking.
-        if (check == FileCheck::Missing)
+        // A mounted archive that holds the name answers before the disk is asked: its entry is
+        // checked, and a file of that name on the disk has no say.
+        const EngineFileCheck found = checkEngineFileForReading(fileSystem, path);
+        if (found.check == FileCheck::Missing)
             return nullptr;
-        if (check == FileCheck::Readable) {
-            // A mounted archive that holds the name answers before the disk is asked.
-            if (heldByAnotherArchive(filename) || !refuseReadOutsideConfinement(path))
+        if (found.check == FileCheck::Readable) {
+            if (found.inArchive || !refuseReadOutsideConfinement(path))
                 return nullptr;
             return new RefusedReadFile(filename);
         }
-        isReadableFile(path); // logs the refusal once
+        logRefusalOnce(path, describeFileCheck(found.check));
         return new RefusedReadFile(filename);
     }
     io::IReadFile* createAndOpenFile(u32) override { return nullptr; }
     const io::IFileList* getFileList() const override { return emptyList; }
 
 private:
-    bool heldByAnotherArchive(const io::path& filename) const {
-        for (u32 i = 0; i < fileSystem->getFileArchiveCount(); ++i) {
-            const io::IFileArchive* archive = fileSystem->getFileArchive(i);
-            if (archive != this && archive->getFileList() && archive->getFileList()->findFile(filename) >= 0)
-                return true;
-        }
-        return false;
-    }
-
     io::IFileSystem* fileSystem;
     io::IFileList* emptyList;
 };
@@ -130,6 +121,27 @@ FileCheck checkFileForReading(const std::string& path, std::uint64_t maxBytes) {
     if (static_cast<std::uint64_t>(info.st_size) > maxBytes)
         return FileCheck::TooLarge;
     return FileCheck::Readable;
+}
+
+ArchiveEntry findArchiveEntry(io::IFileSystem* fileSystem, const std::string& path) {
+    if (!fileSystem || path.empty())
+        return {};
+    for (u32 i = 0; i < fileSystem->getFileArchiveCount(); ++i) {
+        const io::IFileArchive* archive = fileSystem->getFileArchive(i);
+        const io::IFileList* list = archive ? archive->getFileList() : nullptr;
+        const s32 index = list ? list->findFile(path.c_str()) : -1;
+        if (index >= 0)
+            return {archive, list->getFileSize(static_cast<u32>(index))};
+    }
+    return {};
+}
+
+EngineFileCheck checkEngineFileForReading(io::IFileSystem* fileSystem, const std::string& path,
+                                          std::uint64_t maxBytes) {
+    const ArchiveEntry entry = findArchiveEntry(fileSystem, path);
+    if (entry.archive)
+        return {entry.size > maxBytes ? FileCheck::TooLarge : FileCheck::Readable, true};
+    return {checkFileForReading(path, maxBytes), false};
 }
 
 std::string describeFileCheck(FileCheck check, std::uint64_t maxBytes) {
@@ -154,6 +166,15 @@ bool isReadableFile(const std::string& path, std::uint64_t maxBytes) {
     if (check == FileCheck::Missing)
         return false;
     logRefusalOnce(path, describeFileCheck(check, maxBytes));
+    return false;
+}
+
+bool isReadableEngineFile(io::IFileSystem* fileSystem, const std::string& path, std::uint64_t maxBytes) {
+    const FileCheck check = checkEngineFileForReading(fileSystem, path, maxBytes).check;
+    if (check == FileCheck::Readable)
+        return true;
+    if (check != FileCheck::Missing)
+        logRefusalOnce(path, describeFileCheck(check, maxBytes));
     return false;
 }
 

@@ -5,8 +5,9 @@
 #include <vector>
 
 namespace irr::io {
+class IFileArchive;
 class IFileSystem;
-}
+} // namespace irr::io
 
 // Every file the game reads is first checked to be a regular file of sane size: a folder
 // hands the engine's readers a size of -1, a named pipe blocks `open` forever, and a huge
@@ -20,6 +21,27 @@ enum class FileCheck { Readable, Missing, Folder, NotRegular, TooLarge };
 
 // What the path names, without opening it (symbolic links are followed).
 FileCheck checkFileForReading(const std::string& path, std::uint64_t maxBytes = maxContentFileBytes);
+
+// The engine's file system asks its mounted archives, in order, before the disk: the entry of
+// the first archive whose list holds the path is what it reads, whatever the disk holds.
+struct ArchiveEntry {
+    const irr::io::IFileArchive* archive = nullptr; // null when no mounted archive holds the path
+    std::uint64_t size = 0;
+};
+ArchiveEntry findArchiveEntry(irr::io::IFileSystem* fileSystem, const std::string& path);
+
+// The check of what the engine's file system reads for the path: an archive's entry by its
+// size (an entry is a file, and the confinement allows archives), else the disk file as
+// checkFileForReading checks it.
+struct EngineFileCheck {
+    FileCheck check = FileCheck::Missing;
+    bool inArchive = false;
+};
+EngineFileCheck checkEngineFileForReading(irr::io::IFileSystem* fileSystem, const std::string& path,
+                                          std::uint64_t maxBytes = maxContentFileBytes);
+// isReadableFile for what the engine's file system reads: an archive's entry before the disk.
+bool isReadableEngineFile(irr::io::IFileSystem* fileSystem, const std::string& path,
+                          std::uint64_t maxBytes = maxContentFileBytes);
 
 // True for a readable file. A missing file answers false silently (its reader says what it
 // missed); a folder, pipe, device, socket or oversized file is logged once and refused.

@@ -239,18 +239,19 @@ private:
 
 bool readXmlLevel(io::IFileSystem* fileSystem, video::IVideoDriver* driver, const io::path& path,
                   SceneRecord& scene, std::string& error) {
-    const FileCheck check = checkFileForReading(path.c_str(), maxLevelFileBytes);
-    if (check != FileCheck::Readable && check != FileCheck::Missing) {
-        error = describeFileCheck(check, maxLevelFileBytes);
+    const EngineFileCheck found = checkEngineFileForReading(fileSystem, path.c_str(), maxLevelFileBytes);
+    if (found.check != FileCheck::Readable && found.check != FileCheck::Missing) {
+        error = describeFileCheck(found.check, maxLevelFileBytes);
         return false;
     }
     if (!fileSystem->existFile(path)) {
         error = "the file does not exist";
         return false;
     }
-    // A file on the disk may have been cut short; files inside archives come whole.
+    // A file on the disk may have been cut short; files inside archives come whole. An
+    // archive's entry is read before a disk file of the same name, as the engine reads it.
     io::IXMLReader* reader =
-        check == FileCheck::Readable
+        found.check == FileCheck::Readable && !found.inArchive
             ? createGuardedXMLReader(fileSystem, path.c_str(), maxLevelFileBytes)
             : fileSystem->createXMLReader(path);
     if (!reader) {
@@ -379,12 +380,14 @@ bool SceneLoader::load(const io::path& path, scene::ISceneNode* parent,
 
     std::string error;
     bool loaded = false;
-    const FileCheck check = checkFileForReading(path.c_str(), maxLevelFileBytes);
-    if (check != FileCheck::Readable && check != FileCheck::Missing) {
-        error = describeFileCheck(check, maxLevelFileBytes);
+    // What is checked is what will be read: a mounted archive's entry before the disk.
+    const EngineFileCheck found = checkEngineFileForReading(fileSystem, path.c_str(), maxLevelFileBytes);
+    if (found.check != FileCheck::Readable && found.check != FileCheck::Missing) {
+        error = describeFileCheck(found.check, maxLevelFileBytes);
     } else if (!fileSystem->existFile(path)) {
         error = "the file does not exist";
-    } else if (check == FileCheck::Readable && refuseReadOutsideConfinement(path.c_str())) {
+    } else if (found.check == FileCheck::Readable && !found.inArchive &&
+               refuseReadOutsideConfinement(path.c_str())) {
         error = "a user level reads only from its archive and the game's content";
     } else if (isBinaryLevelPath(path)) {
         io::IReadFile* file = fileSystem->createAndOpenFile(path);

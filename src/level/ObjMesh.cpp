@@ -278,7 +278,7 @@ private:
 
     // A material library that cannot be read leaves the materials plain.
     void readMaterialLibrary(const std::string& libraryPath) {
-        if (!fileSystem || !isReadableFile(libraryPath, maxObjMaterialBytes))
+        if (!fileSystem || !isReadableEngineFile(fileSystem, libraryPath, maxObjMaterialBytes))
             return;
         io::IReadFile* file = fileSystem->createAndOpenFile(libraryPath.c_str());
         if (!file)

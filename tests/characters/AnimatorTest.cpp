@@ -10,6 +10,7 @@
 #include "characters/animators/ObjectAnimators.h"
 #include "characters/animators/SwimSplineAnimator.h"
 #include "core/Globals.h"
+#include "level/SaveManager.h"
 #include "level/SplineObject.h"
 #include "level/VariableObject.h"
 #include "phys/RigidBody.h"
@@ -18,6 +19,7 @@
 #include "physics/world/PhysicsManager.h"
 #include "render/BillboardObject.h"
 #include "render/DrawnObjects.h"
+#include "triggers/CheckpointObject.h"
 
 #include <cmath>
 
@@ -463,6 +465,91 @@ TEST_F(AnimatorTest, ABodyTurningDynamicSwitchesItsMotionAnimatorsOffAndKeepsThe
 
     physicsHooks().characters.enableAnimators(platform, 4);
     EXPECT_TRUE(mover->isEnabled()) << "found again by its ID";
+}
+
+// A checkpoint restores what it saved: a platform knocked loose after the save comes back
+// kinematic with its motion animators on again, the game's moving it; one knocked loose
+// before the save, or in the frame of the save with its switch still waiting, comes back
+// loose with the game's animator kept and off. The game's animator is there once either way.
+TEST_F(AnimatorTest, ACheckpointRestartRestoresTheMotionAnimatorsWithTheSavedState) {
+    registerCharacters();
+    SaveManager save(device->get()->getFileSystem(), temp.file("save"));
+    save.automaticWriting = false;
+    saveManager = &save;
+    const s32 platformID = 30, checkpointID = 50, moverID = 4;
+    const auto buildLevel = [&] {
+        PhysicsObject* platform = addBox("Kinematic", {0, 5, 0}, platformID);
+        makeAnimator("moveStraight", platform, [](Attributes* a) {
+            a->addInt("ID", 4);
+            a->addVector3d("End", {10, 5, 0});
+            a->addInt("TimeForWay", 10000);
+        });
+        scene::ISceneNodeAnimator* spinner = smgr()->createRotationAnimator({0, 1, 0});
+        platform->addAnimator(spinner);
+        spinner->drop();
+        auto* checkpoint = new CheckpointObject(root(), smgr(), checkpointID);
+        checkpoint->drop();
+        manager->registerNodeIDs(checkpoint);
+    };
+    const auto platform = [&] { return asPhysicsObject(manager->getSceneNodeFromID(platformID)); };
+    const auto knockLoose = [&] {
+        platform()->setKinematic(false);
+        for (int i = 0; i < 60 && platform()->getDynamicActor()->isKinematic(); ++i)
+            frame(PhysicsManager::fixedStepSize);
+        ASSERT_FALSE(platform()->getDynamicActor()->isKinematic());
+        ASSERT_FALSE(findAnimatorsByID(platform(), moverID).at(0)->isEnabled());
+    };
+
+    enum class Loosened { AfterSave, BeforeSave, InTheFrameOfTheSave };
+    for (const Loosened loosened : {Loosened::AfterSave, Loosened::BeforeSave, Loosened::InTheFrameOfTheSave}) {
+        SCOPED_TRACE(static_cast<int>(loosened));
+        const bool kinematicAtSave = loosened == Loosened::AfterSave;
+        manager->unloadLevel();
+        buildLevel();
+        run(PhysicsManager::fixedStepSize, 3);
+        if (loosened == Loosened::BeforeSave) {
+            ASSERT_NO_FATAL_FAILURE(knockLoose());
+        } else if (loosened == Loosened::InTheFrameOfTheSave) {
+            platform()->setKinematic(false);
+        }
+        // A kinematic platform's save says whether it has motion animators now; a loose one's says nothing.
+        io::IAttributes* written = newAttributes();
+        platform()->serializeAttributes(written);
+        EXPECT_EQ(written->existsAttribute("HasMotionAnimators"), kinematicAtSave);
+        EXPECT_EQ(written->getAttributeAsBool("HasMotionAnimators"), kinematicAtSave);
+        written->drop();
+        manager->saveCheckpointAt(manager->getSceneNodeFromID(checkpointID));
+        if (loosened != Loosened::BeforeSave) {
+            ASSERT_NO_FATAL_FAILURE(knockLoose());
+        }
+
+        manager->restartFromCheckpoint();
+        ASSERT_NE(platform(), nullptr);
+        run(PhysicsManager::fixedStepSize, 3);
+        const std::vector<AnimatorBase*> movers = findAnimatorsByID(platform(), moverID);
+        ASSERT_EQ(movers.size(), 1u) << "kept, not lost or doubled";
+        phys::RigidDynamic* body = platform()->getDynamicActor();
+        ASSERT_NE(body, nullptr);
+        EXPECT_EQ(body->isKinematic(), kinematicAtSave);
+        EXPECT_EQ(movers[0]->isEnabled(), kinematicAtSave);
+        int spinners = 0;
+        for (scene::ISceneNodeAnimator* animator : platform()->getAnimators())
+            spinners += animator->getType() == scene::ESNAT_ROTATION ? 1 : 0;
+        EXPECT_EQ(spinners, kinematicAtSave ? 1 : 0)
+            << "the engine's spinner, which has no switch, was saved only while the platform was kinematic";
+        // The restored animator drives a restored kinematic body; a loose body falls.
+        const core::vector3df before = platform()->getAbsolutePosition();
+        run(PhysicsManager::fixedStepSize, 30);
+        const core::vector3df after = platform()->getAbsolutePosition();
+        if (kinematicAtSave) {
+            EXPECT_GT(after.X, before.X + 0.1f);
+        } else {
+            EXPECT_FLOAT_EQ(after.X, before.X);
+            EXPECT_LT(after.Y, before.Y - 0.1f);
+        }
+    }
+    manager->unloadLevel();
+    saveManager = nullptr;
 }
 
 namespace {

@@ -6,9 +6,11 @@
 #include "core/SettingsTable.h"
 #include "core/FileChecks.h"
 #include "core/FontGate.h"
+#include "level/ObjMesh.h"
 
 #include <irrlicht.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 
@@ -80,6 +82,70 @@ TEST_F(HostileContentTest, BitmapFontsAreCheckedBeforeTheEngineReadsThem) {
         write("Cut.xml", whole.substr(0, length));
         forgetFileRefusals();
         EXPECT_EQ(getCheckedFont(environment, "Cut.xml"), nullptr) << length;
+    }
+}
+
+// --- a mounted archive before the disk ----------------------------------------------------------
+
+// What the engine opens itself (textures, meshes, fonts) and the material library a mesh
+// names are checked where they are read: a mounted archive's entry before a disk file of the
+// same name.
+TEST_F(HostileContentTest, ContentIsCheckedWhereTheEngineReadsIt) {
+    enum class Entry { None, Good, TooLarge };
+    enum class Disk { Good, Folder };
+    const struct {
+        Entry entry;
+        Disk disk;
+        bool opens; // with the archive's bytes when it holds the name, else the disk's
+        const char* reason;
+    } cases[] = {
+        {Entry::Good, Disk::Folder, true, nullptr},
+        {Entry::Good, Disk::Good, true, nullptr},
+        {Entry::TooLarge, Disk::Good, false, "it is larger than "},
+        {Entry::None, Disk::Good, true, nullptr},
+        {Entry::None, Disk::Folder, false, "it is a folder, not a file"},
+    };
+    io::IFileSystem* fileSystem = smgr()->getFileSystem();
+    const std::string archived = "newmtl red\nKd 1 0 0\n", onDisk = "newmtl red\nKd 0 0 1\n";
+    const std::string obj = "mtllib Box.mtl\nusemtl red\nv 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n";
+    const video::SColor red(255, 255, 0, 0), blue(255, 0, 0, 255), plain = video::SMaterial().DiffuseColor;
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const auto& c = cases[i];
+        const std::string folder = "Case" + std::to_string(i) + "/";
+        SCOPED_TRACE(folder);
+        if (c.disk == Disk::Folder)
+            std::filesystem::create_directories(temp.file(folder + "Box.mtl"));
+        else
+            write(folder + "Box.mtl", onDisk);
+        io::IFileArchive* archive = nullptr;
+        if (c.entry != Entry::None) {
+            // Beyond any content file, and beyond the material library's own bound.
+            const u32 claimed = c.entry == Entry::TooLarge ? static_cast<u32>(maxContentFileBytes + 1) : 0u;
+            archive = mountZip("Case" + std::to_string(i) + ".zip", {{folder + "Box.mtl", archived, claimed}});
+            ASSERT_NE(archive, nullptr);
+        }
+        log.lines.clear();
+        forgetFileRefusals();
+        const std::string expected = c.entry == Entry::None ? onDisk : archived;
+
+        io::IReadFile* file = fileSystem->createAndOpenFile((folder + "Box.mtl").c_str());
+        ASSERT_NE(file, nullptr);
+        std::string bytes(static_cast<std::size_t>(std::max<long>(file->getSize(), 0)), '\0');
+        if (!bytes.empty())
+            bytes.resize(static_cast<std::size_t>(std::max<s32>(file->read(bytes.data(), static_cast<u32>(bytes.size())), 0)));
+        file->drop();
+        EXPECT_EQ(bytes, c.opens ? expected : std::string());
+
+        std::string error;
+        scene::SMesh* mesh = readObjMesh(obj.data(), obj.size(), folder + "Box.obj", fileSystem, nullptr, error);
+        ASSERT_NE(mesh, nullptr) << error;
+        EXPECT_EQ(mesh->getMeshBuffer(0)->getMaterial().DiffuseColor,
+                  !c.opens ? plain : c.entry == Entry::None ? blue : red);
+        mesh->drop();
+        if (archive)
+            fileSystem->removeFileArchive(archive);
+        EXPECT_EQ(linesContaining(std::string("Refused to read \"") + folder + "Box.mtl\": " + (c.reason ? c.reason : "")),
+                  c.reason ? 1u : 0u);
     }
 }
 

@@ -284,6 +284,76 @@ TEST_F(UserLevelReadsTest, AUserLevelReadsOnlyFromItsArchiveAndContent) {
     EXPECT_EQ(linesContaining("Refused"), 0u);
 }
 
+// --- a mounted archive before the disk ----------------------------------------------------------
+
+// The engine reads a mounted archive's entry before a disk file of the same name, so the
+// loader checks the entry: a bad disk file refuses no good entry, a small one lets no
+// oversized entry through, and without an entry the disk file is checked as ever.
+TEST_F(HostileLevelsTest, ALevelIsCheckedWhereTheEngineReadsIt) {
+    enum class Entry { None, Good, TooLarge };
+    enum class Disk { None, Good, Folder, TooLarge };
+    constexpr u32 tooLarge = 512u * 1024 * 1024 + 1;
+    const struct {
+        Entry entry;
+        Disk disk;
+        bool binary;
+        bool confined;  // reads confined to "Content", as while a user level plays
+        s32 loadedID;   // 0: refused
+        const char* reason;
+    } cases[] = {
+        {Entry::Good, Disk::Folder, false, false, 11, nullptr},
+        {Entry::Good, Disk::TooLarge, false, false, 11, nullptr},
+        {Entry::Good, Disk::Good, false, false, 11, nullptr},
+        {Entry::Good, Disk::None, false, false, 11, nullptr},
+        {Entry::Good, Disk::Folder, true, false, 11, nullptr},
+        {Entry::Good, Disk::Good, false, true, 11, nullptr},
+        {Entry::TooLarge, Disk::Good, false, false, 0, "it is larger than 512 MB"},
+        {Entry::TooLarge, Disk::Good, true, false, 0, "it is larger than 512 MB"},
+        {Entry::None, Disk::Good, false, false, 22, nullptr},
+        {Entry::None, Disk::Good, true, false, 22, nullptr},
+        {Entry::None, Disk::Folder, false, false, 0, "it is a folder, not a file"},
+        {Entry::None, Disk::TooLarge, false, false, 0, "it is larger than 512 MB"},
+        {Entry::None, Disk::Good, false, true, 0, "a user level reads only from its archive and the game's content"},
+    };
+    const auto levelBytes = [](bool binary, s32 id) {
+        const std::string idBytes(reinterpret_cast<const char*>(&id), 4);
+        return binary ? binaryLevelWithAttribute("LevelObject", static_cast<u8>(io::EAT_INT), "Id", idBytes)
+                      : xmlLevel(xmlNode("LevelObject", id));
+    };
+    io::IFileSystem* fileSystem = smgr()->getFileSystem();
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const auto& c = cases[i];
+        const std::string level = "Case" + std::to_string(i) + (c.binary ? "/A.irrblvl" : "/A.irr");
+        SCOPED_TRACE(level);
+        if (c.disk == Disk::Folder)
+            std::filesystem::create_directories(temp.file(level));
+        else if (c.disk != Disk::None)
+            write(level, levelBytes(c.binary, 22));
+        if (c.disk == Disk::TooLarge)
+            std::filesystem::resize_file(temp.file(level), 512u * 1024 * 1024 + 1); // sparse
+        io::IFileArchive* archive = nullptr;
+        if (c.entry != Entry::None) {
+            archive = mountZip("Case" + std::to_string(i) + ".zip",
+                               {{level, levelBytes(c.binary, 11), c.entry == Entry::TooLarge ? tooLarge : 0u}});
+            ASSERT_NE(archive, nullptr);
+        }
+        manager->unloadLevel();
+        log.lines.clear();
+        if (c.confined)
+            confineReadsToFolders({"Content"});
+        const bool loaded = manager->loadLevel(level.c_str());
+        confineReadsToFolders({});
+        if (archive)
+            fileSystem->removeFileArchive(archive);
+
+        EXPECT_EQ(loaded, c.loadedID != 0);
+        EXPECT_EQ(manager->holdsID(11), c.loadedID == 11);
+        EXPECT_EQ(manager->holdsID(22), c.loadedID == 22);
+        EXPECT_EQ(linesContaining("Could not read level file " + level + ": " + (c.reason ? c.reason : "")),
+                  c.reason ? 1u : 0u);
+    }
+}
+
 // --- fuzzing -------------------------------------------------------------------------------------
 
 // Mutated copies of the story levels, in both formats, loaded under the sanitizers: none may

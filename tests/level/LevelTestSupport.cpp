@@ -12,6 +12,8 @@
 #include "core/CoreSlots.h"
 #include "core/FileChecks.h"
 
+#include "../screens/WorkshopZip.h"
+
 #include <filesystem>
 
 namespace test {
@@ -115,6 +117,34 @@ std::size_t HostileFilesFixture::linesContaining(const std::string& part) const 
     for (const std::string& line : log.lines)
         count += line.find(part) != std::string::npos ? 1 : 0;
     return count;
+}
+
+irr::io::IFileArchive* HostileFilesFixture::mountZip(const std::string& name, const std::vector<ZipEntry>& entries) {
+    std::vector<std::pair<std::string, std::string>> contents;
+    for (const ZipEntry& entry : entries)
+        contents.emplace_back(entry.name, entry.bytes);
+    std::string zip = workshoptest::makeZip(contents);
+    // The uncompressed size sits 22 bytes into an entry's own header and 24 bytes into its
+    // directory record.
+    const auto claim = [&zip](std::size_t at, std::uint32_t size) {
+        for (int k = 0; k < 4; ++k)
+            zip[at + static_cast<std::size_t>(k)] = static_cast<char>((size >> (8 * k)) & 0xFF);
+    };
+    std::size_t header = 0;
+    std::size_t record = zip.find("PK\x01\x02");
+    for (const ZipEntry& entry : entries) {
+        if (entry.claimedSize) {
+            claim(header + 22, entry.claimedSize);
+            claim(record + 24, entry.claimedSize);
+        }
+        header += 30 + entry.name.size() + entry.bytes.size();
+        record += 46 + entry.name.size();
+    }
+    write(name, zip);
+    irr::io::IFileArchive* archive = nullptr;
+    device->get()->getFileSystem()->addFileArchive(temp.file(name).c_str(), true, false, irr::io::EFAT_ZIP, "",
+                                                   &archive);
+    return archive;
 }
 
 } // namespace test

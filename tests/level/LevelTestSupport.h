@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <irrlicht.h>
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -61,6 +62,15 @@ protected:
     void write(const std::string& name, const std::string& bytes);
     // The captured log lines that contain the text.
     std::size_t linesContaining(const std::string& part) const;
+
+    struct ZipEntry {
+        std::string name;
+        std::string bytes;
+        std::uint32_t claimedSize = 0; // the size its headers claim; 0: that of its bytes
+    };
+    // Writes a zip of stored entries into the test's folder and mounts it in the engine's file
+    // system (names kept with their folders, any case); null when the engine refuses it.
+    irr::io::IFileArchive* mountZip(const std::string& name, const std::vector<ZipEntry>& entries);
 };
 
 } // namespace test

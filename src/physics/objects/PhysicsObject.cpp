@@ -109,6 +109,7 @@ PhysicsObject::PhysicsObject(scene::ISceneNode* parent, scene::ISceneManager* ma
 }
 
 PhysicsObject::~PhysicsObject() {
+    leaveCheckpointSave();
     // Joints holding this body forget it (and unlink it from the body it was joined to).
     const std::vector<scene::ISceneNode*> attached = bodySettings->jointHolders.all();
     for (scene::ISceneNode* node : attached)

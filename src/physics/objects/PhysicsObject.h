@@ -11,6 +11,7 @@
 
 class TransformNode;
 class InstancedObject;
+class LevelManager;
 
 // The base of every object with a physical body: two listener lists (the mesh child has
 // been drawn; the animation was updated).
@@ -106,6 +107,12 @@ public:
     // Per-frame update and synchronisation.
     void syncNodeFromActor(phys::RigidActor* body, PhysicsObject* node);
     void applyKinematicChange(bool kinematic);
+    // Switches the motion animators off; the engine's, which have no switch, leave the node.
+    void switchOffMotionAnimators();
+    // While a switch waits for the next frame, the object is on the checkpoint-save list.
+    void joinCheckpointSave();
+    void leaveCheckpointSave();
+    void prepareCheckpointSave();
     void syncBodyWithNode(irr::u32 timeMs);
 
     // Contact response.
@@ -264,6 +271,7 @@ public:
     bool IgnoreParentTransform = false;
     bool touchTracking = false;
     bool pendingKinematic = false;
+    LevelManager* checkpointSaveManager = nullptr; // whose checkpoint-save list it joined
     bool ChangeBlocksVision = false;
     bool BlocksVision = true;
     bool RecalculateBounds = false;

@@ -289,8 +289,10 @@ void PhysicsObject::serializeAttributes(io::IAttributes* out, io::SAttributeRead
     whenFalse("ClipObject", ClipObject);
     if (!ClipObject)
         out->addBool("ClipTransparent", ClipTransparent);
+    // What the node carries now, not what the file it came from said: a save after animators
+    // were added or removed tells the truth.
     if (state == PhysicsState::Kinematic)
-        out->addBool("HasMotionAnimators", HasMotionAnimators);
+        out->addBool("HasMotionAnimators", hasMotionAnimators());
 }
 
 void PhysicsObject::deserializeAttributes(io::IAttributes* in, io::SAttributeReadWriteOptions* options) {

@@ -11,6 +11,7 @@
 #include "core/Globals.h"
 #include "core/Random.h"
 #include "core/SoundManager.h"
+#include "level/LevelManager.h"
 #include "level/WorldTransform.h"
 #include "platform/audio/EventSystem.h"
 #include "platform/audio/AudioTypes.h"
@@ -153,6 +154,30 @@ void PhysicsObject::setKinematic(bool kinematic) {
         if (PhysicsObject* member = asPhysicsObject(child->node))
             apply(member);
     pendingKinematic = true;
+    joinCheckpointSave();
+}
+
+void PhysicsObject::joinCheckpointSave() {
+    if (checkpointSaveManager || !levelManager)
+        return;
+    checkpointSaveManager = levelManager;
+    checkpointSaveManager->onCheckpointSave.addMember(this, &PhysicsObject::prepareCheckpointSave);
+}
+
+void PhysicsObject::leaveCheckpointSave() {
+    // Only the list it joined, and only while that manager still lives.
+    if (checkpointSaveManager && checkpointSaveManager == levelManager)
+        checkpointSaveManager->onCheckpointSave.removeMember(this, &PhysicsObject::prepareCheckpointSave);
+    checkpointSaveManager = nullptr;
+}
+
+// A checkpoint written while the switch to dynamic waits for the next frame records the
+// object as dynamic: its motion animators go off now, as the switch leaves them, or the
+// restored level would have them drive a loose body.
+void PhysicsObject::prepareCheckpointSave() {
+    phys::RigidDynamic* dynamic = getDynamicActor();
+    if (pendingKinematic && userData->state == PhysicsState::Dynamic && dynamic && dynamic->isKinematic())
+        switchOffMotionAnimators();
 }
 
 void PhysicsObject::setCompoundKinematic(bool kinematic) {
@@ -168,6 +193,7 @@ void PhysicsObject::setCompoundKinematic(bool kinematic) {
 
 void PhysicsObject::applyKinematicChange(bool kinematic) {
     pendingKinematic = false;
+    leaveCheckpointSave();
     phys::RigidDynamic* dynamic = actor ? actor->asRigidDynamic() : nullptr;
     if (!dynamic || dynamic->isKinematic() == kinematic)
         return;
@@ -202,16 +228,8 @@ void PhysicsObject::applyKinematicChange(bool kinematic) {
         joint->createJoint();
     if (kinematic)
         return;
-    // The motion animators would pull the body back. The game's own are switched off and
-    // stay on the node, so a later enable by ID or a checkpoint finds them again; the
-    // engine's have no switch, so they leave the node.
-    const auto& setAnimatorEnabled = physicsHooks().characters.setAnimatorEnabled;
-    std::vector<scene::ISceneNodeAnimator*> switchless;
-    for (scene::ISceneNodeAnimator* animator : Animators)
-        if (isMotionAnimator(animator->getType()) && !(setAnimatorEnabled && setAnimatorEnabled(animator, false)))
-            switchless.push_back(animator);
-    for (scene::ISceneNodeAnimator* animator : switchless)
-        removeAnimator(animator);
+    // The motion animators would pull the body back.
+    switchOffMotionAnimators();
     if (getType() == typeId("phsx") && Parent && !isExactlyIdentity(Parent->getAbsoluteTransformation())) {
         IgnoreParentTransform = true;
         actor->setGlobalPose(phys::Transform(toPhys(getAbsolutePosition()),
@@ -242,6 +260,18 @@ void PhysicsObject::applyKinematicChange(bool kinematic) {
         }
         b.collisionSoundCooldown = randomFloatRaw() * 0.1f + 0.1f;
     }
+}
+
+// The game's own motion animators are switched off and stay on the node, so a later enable
+// by ID or a checkpoint finds them again; the engine's have no switch, so they leave the node.
+void PhysicsObject::switchOffMotionAnimators() {
+    const auto& setAnimatorEnabled = physicsHooks().characters.setAnimatorEnabled;
+    std::vector<scene::ISceneNodeAnimator*> switchless;
+    for (scene::ISceneNodeAnimator* animator : Animators)
+        if (isMotionAnimator(animator->getType()) && !(setAnimatorEnabled && setAnimatorEnabled(animator, false)))
+            switchless.push_back(animator);
+    for (scene::ISceneNodeAnimator* animator : switchless)
+        removeAnimator(animator);
 }
 
 void PhysicsObject::syncBodyWithNode(u32 timeMs) {
