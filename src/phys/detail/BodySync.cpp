@@ -67,6 +67,7 @@ void applyBodyKind(RigidBody& body, btRigidBody& rb) {
     }
     rb.setCollisionFlags(flags);
     rb.updateInertiaTensor();
+    updateProxyGroup(rb);
 }
 
 } // namespace
@@ -143,7 +144,7 @@ void SceneCore::syncActor(RigidActor& actor, uint32_t bits, std::vector<RigidAct
         if (bits & DirtyForces)
             applyForces(*body);
         applySleepState(dynamic, bits);
-        back.pulledActive = true;
+        setPulledActive(back.body, true);
     }
     if (bits & (DirtyPairs | DirtyKinematic))
         pairs->updateActorPairs(actor);
@@ -166,15 +167,18 @@ void SceneCore::createBody(RigidActor& actor) {
     btRigidBody& rb = *back.body;
     rb.setUserPointer(&actor);
     rb.setUserIndex2(0); // no unresolved pairs yet
+    setPulledActive(&rb, false);
+    rb.setUserIndex3(-1); // no motion parameters yet
     rb.setFlags(0); // no gyroscopic term
     if (body)
         applyBodyKind(*body, rb);
     back.appliedCMass = body ? body->getCMassLocalPose() : Transform();
+    back.appliedCMassIsIdentity = back.appliedCMass.isIdentity();
     const btTransform t = toBt(actor.pose * back.appliedCMass);
     rb.setWorldTransform(t);
     rb.setInterpolationWorldTransform(t);
     rb.updateInertiaTensor();
-    world->addRigidBody(&rb, btBroadphaseProxy::DefaultFilter, btBroadphaseProxy::AllFilter);
+    world->addRigidBody(&rb, proxyGroupOf(rb), btBroadphaseProxy::AllFilter);
     back.inWorld = true;
     applyParams(actor);
     if (body) {
@@ -183,7 +187,7 @@ void SceneCore::createBody(RigidActor& actor) {
         applyVelocities(*body);
         applyForces(*body);
         applySleepState(dynamic, DirtyAll);
-        back.pulledActive = true;
+        setPulledActive(back.body, true);
     }
 }
 
@@ -192,6 +196,7 @@ void SceneCore::destroyBody(RigidActor& actor) {
     if (back.body) {
         if (back.inWorld)
             world->removeRigidBody(back.body);
+        world->releaseMotionParams(*back.body);
         delete back.body;
         back.body = nullptr;
     }
@@ -278,9 +283,8 @@ void SceneCore::applyParams(RigidActor& actor) {
     }
     if (actor.getType() == ActorType::RigidDynamic) {
         const RigidDynamic& dynamic = *actor.asRigidDynamic();
-        back.linearDamping = dynamic.getLinearDamping();
-        back.angularDamping = dynamic.getAngularDamping();
-        back.maxAngularVelocity = dynamic.getMaxAngularVelocity();
+        world->setMotionParams(*back.body, {dynamic.getLinearDamping(), dynamic.getAngularDamping(),
+                                            dynamic.getMaxAngularVelocity()});
         applyGravity(actor);
     }
 }
@@ -298,6 +302,7 @@ void SceneCore::applyPose(RigidActor& actor) {
     RigidBack& back = actor.back();
     RigidBody* body = bodyOf(actor);
     back.appliedCMass = body ? body->getCMassLocalPose() : Transform();
+    back.appliedCMassIsIdentity = back.appliedCMass.isIdentity();
     const btTransform t = toBt(actor.pose * back.appliedCMass);
     back.body->setWorldTransform(t);
     back.body->setInterpolationWorldTransform(t);
@@ -360,18 +365,23 @@ void SceneCore::applySleepState(RigidDynamic& body, uint32_t bits) {
 }
 
 void SceneCore::pull() {
-    for (RigidActor* actor : actors) {
-        RigidBack& back = actor->back();
-        if (back.isStatic || !back.body)
-            continue;
-        btRigidBody& rb = *back.body;
+    // Bullet's own list of movable bodies: only the awake ones (and those that fell asleep
+    // since the last pull) are read, without visiting their actors first.
+    btAlignedObjectArray<btRigidBody*>& bodies = world->nonStaticBodies();
+    for (int i = 0; i < bodies.size(); ++i) {
+        btRigidBody& rb = *bodies[i];
         const bool active = rb.isActive();
-        if (!active && !back.pulledActive)
+        if (!active && !pulledActiveOf(&rb))
             continue;
-        back.pulledActive = active;
+        RigidActor* actor = actorOf(&rb);
+        if (!actor || actor->released || actor->getType() != ActorType::RigidDynamic) // released: leaves at the next push
+            continue;
+        setPulledActive(&rb, active);
+        RigidBack& back = actor->back();
         RigidDynamic& body = *actor->asRigidDynamic();
         if (!(actor->dirty & DirtyPose)) {
-            const Transform pose = fromBt(rb.getWorldTransform()) * back.appliedCMass.getInverse();
+            const Transform centre = fromBt(rb.getWorldTransform());
+            const Transform pose = back.appliedCMassIsIdentity ? centre : centre * back.appliedCMass.getInverse();
             if (pose != actor->pose) {
                 actor->pose = pose;
                 queries->actorMoved(*actor);

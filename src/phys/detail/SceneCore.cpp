@@ -244,6 +244,7 @@ void SceneCore::runStep() {
         pairs->contactRows +=
             reports->gather(*p.record, p.manifoldCount ? &manifolds[static_cast<int>(p.firstManifold)] : nullptr,
                             p.manifoldCount, p.responds);
+        PairFilter::retag(*p.pair, *p.record);
     }
     contactSolverRows = pairs->contactRows;
     if (completion) {
