@@ -131,10 +131,12 @@ inline void updateProxyGroup(btCollisionObject& object) {
         proxy->m_collisionFilterGroup = proxyGroupOf(object);
 }
 
-// Whether a body was awake at the last pull or woken since, kept in the collision object
-// (its first user index) so that the pull's walk over the bodies reads only the bodies.
-inline bool pulledActiveOf(const btCollisionObject* object) { return object->getUserIndex() > 0; }
-inline void setPulledActive(btCollisionObject* object, bool active) { object->setUserIndex(active ? 1 : 0); }
+// Where a movable body stands for the pull, kept in the collision object (its first user
+// index) so that the pull reads only the bodies: in the scene's list of bodies awake at the
+// last pull (or woken since), or already visited by the pull under way.
+enum PullMark : int { NotPulled = 0, PulledActive = 1, PullVisited = 2 };
+inline int pullMarkOf(const btCollisionObject& object) { return object.getUserIndex(); }
+inline void setPullMark(btCollisionObject& object, PullMark mark) { object.setUserIndex(mark); }
 
 // The back of the shape behind a Bullet shape (null for shapes that are not ours).
 inline const ShapeBack* backOf(const btCollisionShape* shape) {

@@ -144,7 +144,7 @@ void SceneCore::syncActor(RigidActor& actor, uint32_t bits, std::vector<RigidAct
         if (bits & DirtyForces)
             applyForces(*body);
         applySleepState(dynamic, bits);
-        setPulledActive(back.body, true);
+        markPulledActive(*back.body);
     }
     if (bits & (DirtyPairs | DirtyKinematic))
         pairs->updateActorPairs(actor);
@@ -167,7 +167,7 @@ void SceneCore::createBody(RigidActor& actor) {
     btRigidBody& rb = *back.body;
     rb.setUserPointer(&actor);
     rb.setUserIndex2(0); // no unresolved pairs yet
-    setPulledActive(&rb, false);
+    setPullMark(rb, NotPulled);
     rb.setUserIndex3(-1); // no motion parameters yet
     rb.setFlags(0); // no gyroscopic term
     if (body)
@@ -187,7 +187,7 @@ void SceneCore::createBody(RigidActor& actor) {
         applyVelocities(*body);
         applyForces(*body);
         applySleepState(dynamic, DirtyAll);
-        setPulledActive(back.body, true);
+        markPulledActive(*back.body);
     }
 }
 
@@ -197,6 +197,11 @@ void SceneCore::destroyBody(RigidActor& actor) {
         if (back.inWorld)
             world->removeRigidBody(back.body);
         world->releaseMotionParams(*back.body);
+        if (pullMarkOf(*back.body) == PulledActive) {
+            const auto listed = std::find(pulledBodies.begin(), pulledBodies.end(), back.body);
+            if (listed != pulledBodies.end())
+                pulledBodies.erase(listed);
+        }
         delete back.body;
         back.body = nullptr;
     }
@@ -364,39 +369,64 @@ void SceneCore::applySleepState(RigidDynamic& body, uint32_t bits) {
     }
 }
 
-void SceneCore::pull() {
-    // Bullet's own list of movable bodies: only the awake ones (and those that fell asleep
-    // since the last pull) are read, without visiting their actors first.
-    btAlignedObjectArray<btRigidBody*>& bodies = world->nonStaticBodies();
-    for (int i = 0; i < bodies.size(); ++i) {
-        btRigidBody& rb = *bodies[i];
-        const bool active = rb.isActive();
-        if (!active && !pulledActiveOf(&rb))
-            continue;
-        RigidActor* actor = actorOf(&rb);
-        if (!actor || actor->released || actor->getType() != ActorType::RigidDynamic) // released: leaves at the next push
-            continue;
-        setPulledActive(&rb, active);
-        RigidBack& back = actor->back();
-        RigidDynamic& body = *actor->asRigidDynamic();
-        if (!(actor->dirty & DirtyPose)) {
-            const Transform centre = fromBt(rb.getWorldTransform());
-            const Transform pose = back.appliedCMassIsIdentity ? centre : centre * back.appliedCMass.getInverse();
-            if (pose != actor->pose) {
-                actor->pose = pose;
-                queries->actorMoved(*actor);
-            }
-        }
-        // A switch made while the step ran stands: its velocities are the body's own until
-        // the switch reaches Bullet.
-        const bool switchPending = (actor->dirty & DirtyKinematic) != 0;
-        if (!(actor->dirty & DirtyLinearVelocity) && !switchPending)
-            body.linearVelocity = fromBt(rb.getLinearVelocity());
-        if (!(actor->dirty & DirtyAngularVelocity) && !switchPending)
-            body.angularVelocity = fromBt(rb.getAngularVelocity());
-        if (!(actor->dirty & (DirtyWake | DirtySleep)))
-            body.sleeping = !active;
+void SceneCore::markPulledActive(btRigidBody& rb) {
+    if (pullMarkOf(rb) == NotPulled) {
+        setPullMark(rb, PulledActive);
+        pulledBodies.push_back(&rb);
     }
+}
+
+void SceneCore::pull() {
+    // As Bullet tells motion states only of awake bodies, only the bodies awake when the step
+    // integrated them and those awake at the last pull (or woken since: they may have fallen
+    // asleep) are read.
+    pullScratch.clear();
+    auto visit = [this](btRigidBody* rb) {
+        if (pullMarkOf(*rb) == PullVisited)
+            return;
+        setPullMark(*rb, PullVisited);
+        pullScratch.push_back(rb);
+        pullBody(*rb);
+    };
+    for (btRigidBody* rb : pulledBodies)
+        visit(rb);
+    for (btRigidBody* rb : world->awakeBodies)
+        visit(rb);
+    world->awakeBodies.clear();
+    pulledBodies.clear();
+    for (btRigidBody* rb : pullScratch) {
+        const RigidActor* actor = actorOf(rb);
+        const bool keep = rb->isActive() && actor && !actor->released;
+        setPullMark(*rb, keep ? PulledActive : NotPulled);
+        if (keep)
+            pulledBodies.push_back(rb);
+    }
+}
+
+void SceneCore::pullBody(btRigidBody& rb) {
+    RigidActor* actor = actorOf(&rb);
+    if (!actor || actor->released || actor->getType() != ActorType::RigidDynamic) // released: leaves at the next push
+        return;
+    const bool active = rb.isActive();
+    RigidBack& back = actor->back();
+    RigidDynamic& body = *actor->asRigidDynamic();
+    if (!(actor->dirty & DirtyPose)) {
+        const Transform centre = fromBt(rb.getWorldTransform());
+        const Transform pose = back.appliedCMassIsIdentity ? centre : centre * back.appliedCMass.getInverse();
+        if (pose != actor->pose) {
+            actor->pose = pose;
+            queries->actorMoved(*actor);
+        }
+    }
+    // A switch made while the step ran stands: its velocities are the body's own until the
+    // switch reaches Bullet.
+    const bool switchPending = (actor->dirty & DirtyKinematic) != 0;
+    if (!(actor->dirty & DirtyLinearVelocity) && !switchPending)
+        body.linearVelocity = fromBt(rb.getLinearVelocity());
+    if (!(actor->dirty & DirtyAngularVelocity) && !switchPending)
+        body.angularVelocity = fromBt(rb.getAngularVelocity());
+    if (!(actor->dirty & (DirtyWake | DirtySleep)))
+        body.sleeping = !active;
 }
 
 } // namespace phys::detail

@@ -76,6 +76,7 @@ void SceneCore::shutDown() {
     particles->clear();
     reports->clear();
     pairs->clear();
+    pulledBodies.clear(); // every body goes: no need to take them out one by one
     for (std::vector<RigidActor*>* list : {&actors, &pendingRemoval, &removedZombies}) {
         for (RigidActor* actor : *list) {
             destroyBody(*actor);

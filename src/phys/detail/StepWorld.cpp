@@ -189,13 +189,21 @@ void StepWorld::predictUnconstraintMotion(btScalar timeStep) {
 }
 
 void StepWorld::integrateTransforms(btScalar timeStep) {
-    forEachMovingBody([](btRigidBody& body, const MotionParams& params) {
-        const btScalar limit = params.maxAngularVelocity;
+    awakeBodies.clear();
+    for (int i = 0; i < m_nonStaticRigidBodies.size(); ++i) {
+        btRigidBody& body = *m_nonStaticRigidBodies[i];
+        if (!body.isActive())
+            continue;
+        awakeBodies.push_back(&body);
+        const int slot = body.getUserIndex3();
+        if (slot < 0 || body.isStaticOrKinematicObject())
+            continue;
+        const btScalar limit = motionParams[static_cast<size_t>(slot)].maxAngularVelocity;
         const btVector3 w = body.getAngularVelocity();
         const btScalar speed2 = w.length2();
         if (speed2 > limit * limit)
             body.setAngularVelocity(w * (limit / std::sqrt(speed2)));
-    });
+    }
     btSoftRigidDynamicsWorld::integrateTransforms(timeStep);
 }
 

@@ -40,6 +40,10 @@ public:
     void setMotionParams(btRigidBody& body, const MotionParams& params);
     void releaseMotionParams(btRigidBody& body);
 
+    // The movable bodies that were awake when the step integrated them (no body wakes later in
+    // a step): the ones the pull reads, with those awake at the last pull.
+    std::vector<btRigidBody*> awakeBodies;
+
 protected:
     void predictUnconstraintMotion(btScalar timeStep) override;
     void integrateTransforms(btScalar timeStep) override;
