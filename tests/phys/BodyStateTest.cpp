@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <vector>
+
 namespace phys::test {
 namespace {
 
@@ -40,6 +42,57 @@ TEST(BodyState, SleepingBodiesStayPutUntilWoken) {
     EXPECT_FALSE(box->isSleeping());
     s.step(30);
     EXPECT_LT(box->getGlobalPose().p.y, y - 1.0f);
+}
+
+// Steps until the body sleeps, at most seconds long; whether it does.
+bool stepUntilAsleep(PhysScene& s, const RigidDynamic& body, int seconds) {
+    for (int i = 0; i < seconds * StepsPerSecond && !body.isSleeping(); ++i)
+        s.step();
+    return body.isSleeping();
+}
+
+// A body the step wakes (struck by another) is read back from that step on, and read as
+// asleep once it settles again.
+TEST(BodyState, ASleepingBoxStruckAwakeMovesAndSleepsAgain) {
+    PhysScene s;
+    RigidDynamic* target = s.addBox(Vec3(0, 0.5f, 0), Vec3(0.5f), 1.0f);
+    ASSERT_TRUE(stepUntilAsleep(s, *target, 4));
+    const Vec3 before = target->getGlobalPose().p;
+    RigidDynamic* striker = s.addBox(Vec3(-3, 0.5f, 0), Vec3(0.5f), 5.0f);
+    striker->setLinearVelocity(Vec3(12, 0, 0));
+    bool moved = false;
+    for (int i = 0; i < StepsPerSecond && !moved; ++i) {
+        s.step();
+        moved = target->getGlobalPose().p.x > before.x + 0.05f;
+    }
+    ASSERT_TRUE(moved);
+    EXPECT_FALSE(target->isSleeping());
+    EXPECT_GT(target->getLinearVelocity().x, 0.0f);
+    ASSERT_TRUE(stepUntilAsleep(s, *target, 6));
+    EXPECT_EQ(target->getLinearVelocity(), Vec3()) << "read as it fell asleep";
+    EXPECT_NEAR(target->getGlobalPose().p.y, 0.5f, 0.02f);
+}
+
+// Releasing an awake body, between steps or while one runs, leaves the others read as before.
+TEST(BodyState, ReleasingAnAwakeBoxLeavesItsNeighboursRead) {
+    for (const bool duringStep : {false, true}) {
+        PhysScene s;
+        std::vector<RigidDynamic*> boxes;
+        for (int i = 0; i < 3; ++i)
+            boxes.push_back(s.addBox(Vec3(2.0f * i, 3.0f, 0), Vec3(0.5f), 1.0f));
+        s.step(3);
+        if (duringStep) {
+            s.scene->simulate(StepTime);
+            boxes[1]->release();
+            s.scene->fetchResults(true);
+        } else {
+            boxes[1]->release();
+        }
+        for (RigidDynamic* box : {boxes[0], boxes[2]}) {
+            ASSERT_TRUE(stepUntilAsleep(s, *box, 5)) << duringStep;
+            EXPECT_NEAR(box->getGlobalPose().p.y, 0.5f, 0.02f) << duringStep;
+        }
+    }
 }
 
 TEST(BodyState, WakeCounterKeepsARestingBodyAwakeThatLong) {

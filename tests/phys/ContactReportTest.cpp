@@ -86,6 +86,37 @@ TEST(ContactReports, WithoutPersistingReportsATouchIsHeardWhereItBeginsAndEnds) 
     }
 }
 
+// Persisting reports only for shapes whose word2 asks for them.
+FilterFlags persistsOnAskShader(FilterObjectAttributes, FilterData d0, FilterObjectAttributes, FilterData d1,
+                                PairFlags& pairFlags, const void*, uint32_t) {
+    pairFlags = PairSolveContact | PairNotifyTouchFound | PairNotifyTouchLost;
+    if ((d0.word2 | d1.word2) & 1)
+        pairFlags |= PairNotifyTouchPersists;
+    return FilterDefault;
+}
+
+// A resting touch that reports nothing while it lasts starts reporting that it persists
+// from the step after new filter data asks for it, and stops when they no longer do.
+TEST(ContactReports, PersistingReportsSwitchedOnAndOffDuringATouchFollowTheFilter) {
+    SceneOptions options;
+    options.shader = persistsOnAskShader;
+    PhysScene s(options);
+    RigidDynamic* box = s.addBox(Vec3(0, 0.52f, 0), Vec3(0.5f), 10.0f);
+    Shape* boxShape = firstShape(*box);
+    box->wakeUp(10.0f); // awake throughout: its pair is looked at every step
+    s.step(10);
+    ASSERT_EQ(s.events.count(boxShape, s.groundShape, PairNotifyTouchFound), 1);
+    for (const bool asked : {true, false, true}) {
+        boxShape->setSimulationFilterData(FilterData(0, 0, asked ? 1u : 0u, 0));
+        s.events.clear();
+        s.step(5);
+        ASSERT_FALSE(box->isSleeping());
+        EXPECT_EQ(s.events.count(boxShape, s.groundShape, PairNotifyTouchPersists), asked ? 5 : 0) << asked;
+        EXPECT_EQ(s.events.count(boxShape, s.groundShape, PairNotifyTouchFound), 0) << asked;
+        EXPECT_EQ(s.events.count(boxShape, s.groundShape, PairNotifyTouchLost), 0) << asked;
+    }
+}
+
 TEST(ContactReports, RestingBoxImpulsesCarryItsWeightAndNormalsPointFromShapeOneToShapeZero) {
     PhysScene s;
     RigidDynamic* box = s.addBox(Vec3(0, 0.51f, 0), Vec3(0.5f), 10.0f);

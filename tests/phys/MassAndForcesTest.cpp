@@ -211,6 +211,24 @@ TEST(Damping, ValuesAboveOneSlowFasterAndReadBack) {
     EXPECT_FLOAT_EQ(strong->getAngularDamping(), 7.5f);
 }
 
+// A body made after another was released gets its own damping and limit, not what the
+// released one left behind.
+TEST(Damping, ABodyMadeAfterAReleaseKeepsItsOwnDampingAndLimit) {
+    PhysScene s(weightless());
+    RigidDynamic* gone = s.addSphere(Vec3(0, 0, 0), 0.5f, 1.0f);
+    gone->setLinearDamping(20.0f);
+    gone->setMaxAngularVelocity(1.0f);
+    s.step();
+    gone->release();
+    s.step();
+    RigidDynamic* body = s.addSphere(Vec3(0, 0, 5), 0.5f, 1.0f);
+    body->setLinearVelocity(Vec3(10, 0, 0));
+    body->setAngularVelocity(Vec3(0, 5, 0));
+    s.step();
+    EXPECT_NEAR(body->getLinearVelocity().x, 10.0f, 1e-4f);
+    EXPECT_NEAR(body->getAngularVelocity().y, 5.0f * (1.0f - 0.05f * StepTime), 1e-4f);
+}
+
 TEST(Damping, SpinStaysWithinSevenRadiansPerSecondByDefault) {
     PhysScene s(weightless());
     RigidDynamic* body = s.addBox(Vec3(), Vec3(0.5f, 0.2f, 0.3f), 1.0f);

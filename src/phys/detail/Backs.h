@@ -78,16 +78,13 @@ struct RigidBack {
     bool isStatic = false;
     bool kinematic = false;
     bool inWorld = false;
-    bool pulledActive = false; // awake at the last pull or woken since
     size_t sceneIndex = 0;     // position in the scene's actor list
     bool queryMoved = false;   // its query objects wait for its new pose
-    float linearDamping = 0.0f;
-    float angularDamping = 0.0f;
-    float maxAngularVelocity = 7.0f;
     const Controller* controller = nullptr; // the character controller the actor follows, if any
     // The centre-of-mass pose the Bullet body was last placed with; poses pulled back from
     // Bullet use it, not one set since (a step in flight still ran with this one).
     Transform appliedCMass;
+    bool appliedCMassIsIdentity = true; // the pulled pose is the body's own
 };
 
 struct ConvexMeshData {
@@ -118,6 +115,28 @@ inline int unresolvedPairsOf(const btCollisionObject* object) { return object->g
 inline void addUnresolvedPairs(btCollisionObject* object, int delta) {
     object->setUserIndex2(object->getUserIndex2() + delta);
 }
+
+// The broadphase group of an actor's body: Bullet's default group, a mark that the body is
+// an actor's, and Bullet's static and kinematic bits as its collision flags say, so that the
+// pair filter can sort out pairs from the proxies alone.
+constexpr int ActorProxyGroup = 1 << 10;
+inline int proxyGroupOf(const btCollisionObject& object) {
+    return btBroadphaseProxy::DefaultFilter | ActorProxyGroup |
+           (object.isStaticObject() ? btBroadphaseProxy::StaticFilter : 0) |
+           (object.isKinematicObject() ? btBroadphaseProxy::KinematicFilter : 0);
+}
+// Brings the proxy's group in line after the body's kind changed.
+inline void updateProxyGroup(btCollisionObject& object) {
+    if (btBroadphaseProxy* proxy = object.getBroadphaseHandle())
+        proxy->m_collisionFilterGroup = proxyGroupOf(object);
+}
+
+// Where a movable body stands for the pull, kept in the collision object (its first user
+// index) so that the pull reads only the bodies: in the scene's list of bodies awake at the
+// last pull (or woken since), or already visited by the pull under way.
+enum PullMark : int { NotPulled = 0, PulledActive = 1, PullVisited = 2 };
+inline int pullMarkOf(const btCollisionObject& object) { return object.getUserIndex(); }
+inline void setPullMark(btCollisionObject& object, PullMark mark) { object.setUserIndex(mark); }
 
 // The back of the shape behind a Bullet shape (null for shapes that are not ours).
 inline const ShapeBack* backOf(const btCollisionShape* shape) {

@@ -67,6 +67,7 @@ void applyBodyKind(RigidBody& body, btRigidBody& rb) {
     }
     rb.setCollisionFlags(flags);
     rb.updateInertiaTensor();
+    updateProxyGroup(rb);
 }
 
 } // namespace
@@ -143,7 +144,7 @@ void SceneCore::syncActor(RigidActor& actor, uint32_t bits, std::vector<RigidAct
         if (bits & DirtyForces)
             applyForces(*body);
         applySleepState(dynamic, bits);
-        back.pulledActive = true;
+        markPulledActive(*back.body);
     }
     if (bits & (DirtyPairs | DirtyKinematic))
         pairs->updateActorPairs(actor);
@@ -166,15 +167,18 @@ void SceneCore::createBody(RigidActor& actor) {
     btRigidBody& rb = *back.body;
     rb.setUserPointer(&actor);
     rb.setUserIndex2(0); // no unresolved pairs yet
+    setPullMark(rb, NotPulled);
+    rb.setUserIndex3(-1); // no motion parameters yet
     rb.setFlags(0); // no gyroscopic term
     if (body)
         applyBodyKind(*body, rb);
     back.appliedCMass = body ? body->getCMassLocalPose() : Transform();
+    back.appliedCMassIsIdentity = back.appliedCMass.isIdentity();
     const btTransform t = toBt(actor.pose * back.appliedCMass);
     rb.setWorldTransform(t);
     rb.setInterpolationWorldTransform(t);
     rb.updateInertiaTensor();
-    world->addRigidBody(&rb, btBroadphaseProxy::DefaultFilter, btBroadphaseProxy::AllFilter);
+    world->addRigidBody(&rb, proxyGroupOf(rb), btBroadphaseProxy::AllFilter);
     back.inWorld = true;
     applyParams(actor);
     if (body) {
@@ -183,7 +187,7 @@ void SceneCore::createBody(RigidActor& actor) {
         applyVelocities(*body);
         applyForces(*body);
         applySleepState(dynamic, DirtyAll);
-        back.pulledActive = true;
+        markPulledActive(*back.body);
     }
 }
 
@@ -192,6 +196,12 @@ void SceneCore::destroyBody(RigidActor& actor) {
     if (back.body) {
         if (back.inWorld)
             world->removeRigidBody(back.body);
+        world->releaseMotionParams(*back.body);
+        if (pullMarkOf(*back.body) == PulledActive) {
+            const auto listed = std::find(pulledBodies.begin(), pulledBodies.end(), back.body);
+            if (listed != pulledBodies.end())
+                pulledBodies.erase(listed);
+        }
         delete back.body;
         back.body = nullptr;
     }
@@ -278,9 +288,8 @@ void SceneCore::applyParams(RigidActor& actor) {
     }
     if (actor.getType() == ActorType::RigidDynamic) {
         const RigidDynamic& dynamic = *actor.asRigidDynamic();
-        back.linearDamping = dynamic.getLinearDamping();
-        back.angularDamping = dynamic.getAngularDamping();
-        back.maxAngularVelocity = dynamic.getMaxAngularVelocity();
+        world->setMotionParams(*back.body, {dynamic.getLinearDamping(), dynamic.getAngularDamping(),
+                                            dynamic.getMaxAngularVelocity()});
         applyGravity(actor);
     }
 }
@@ -298,6 +307,7 @@ void SceneCore::applyPose(RigidActor& actor) {
     RigidBack& back = actor.back();
     RigidBody* body = bodyOf(actor);
     back.appliedCMass = body ? body->getCMassLocalPose() : Transform();
+    back.appliedCMassIsIdentity = back.appliedCMass.isIdentity();
     const btTransform t = toBt(actor.pose * back.appliedCMass);
     back.body->setWorldTransform(t);
     back.body->setInterpolationWorldTransform(t);
@@ -359,34 +369,64 @@ void SceneCore::applySleepState(RigidDynamic& body, uint32_t bits) {
     }
 }
 
-void SceneCore::pull() {
-    for (RigidActor* actor : actors) {
-        RigidBack& back = actor->back();
-        if (back.isStatic || !back.body)
-            continue;
-        btRigidBody& rb = *back.body;
-        const bool active = rb.isActive();
-        if (!active && !back.pulledActive)
-            continue;
-        back.pulledActive = active;
-        RigidDynamic& body = *actor->asRigidDynamic();
-        if (!(actor->dirty & DirtyPose)) {
-            const Transform pose = fromBt(rb.getWorldTransform()) * back.appliedCMass.getInverse();
-            if (pose != actor->pose) {
-                actor->pose = pose;
-                queries->actorMoved(*actor);
-            }
-        }
-        // A switch made while the step ran stands: its velocities are the body's own until
-        // the switch reaches Bullet.
-        const bool switchPending = (actor->dirty & DirtyKinematic) != 0;
-        if (!(actor->dirty & DirtyLinearVelocity) && !switchPending)
-            body.linearVelocity = fromBt(rb.getLinearVelocity());
-        if (!(actor->dirty & DirtyAngularVelocity) && !switchPending)
-            body.angularVelocity = fromBt(rb.getAngularVelocity());
-        if (!(actor->dirty & (DirtyWake | DirtySleep)))
-            body.sleeping = !active;
+void SceneCore::markPulledActive(btRigidBody& rb) {
+    if (pullMarkOf(rb) == NotPulled) {
+        setPullMark(rb, PulledActive);
+        pulledBodies.push_back(&rb);
     }
+}
+
+void SceneCore::pull() {
+    // As Bullet tells motion states only of awake bodies, only the bodies awake when the step
+    // integrated them and those awake at the last pull (or woken since: they may have fallen
+    // asleep) are read.
+    pullScratch.clear();
+    auto visit = [this](btRigidBody* rb) {
+        if (pullMarkOf(*rb) == PullVisited)
+            return;
+        setPullMark(*rb, PullVisited);
+        pullScratch.push_back(rb);
+        pullBody(*rb);
+    };
+    for (btRigidBody* rb : pulledBodies)
+        visit(rb);
+    for (btRigidBody* rb : world->awakeBodies)
+        visit(rb);
+    world->awakeBodies.clear();
+    pulledBodies.clear();
+    for (btRigidBody* rb : pullScratch) {
+        const RigidActor* actor = actorOf(rb);
+        const bool keep = rb->isActive() && actor && !actor->released;
+        setPullMark(*rb, keep ? PulledActive : NotPulled);
+        if (keep)
+            pulledBodies.push_back(rb);
+    }
+}
+
+void SceneCore::pullBody(btRigidBody& rb) {
+    RigidActor* actor = actorOf(&rb);
+    if (!actor || actor->released || actor->getType() != ActorType::RigidDynamic) // released: leaves at the next push
+        return;
+    const bool active = rb.isActive();
+    RigidBack& back = actor->back();
+    RigidDynamic& body = *actor->asRigidDynamic();
+    if (!(actor->dirty & DirtyPose)) {
+        const Transform centre = fromBt(rb.getWorldTransform());
+        const Transform pose = back.appliedCMassIsIdentity ? centre : centre * back.appliedCMass.getInverse();
+        if (pose != actor->pose) {
+            actor->pose = pose;
+            queries->actorMoved(*actor);
+        }
+    }
+    // A switch made while the step ran stands: its velocities are the body's own until the
+    // switch reaches Bullet.
+    const bool switchPending = (actor->dirty & DirtyKinematic) != 0;
+    if (!(actor->dirty & DirtyLinearVelocity) && !switchPending)
+        body.linearVelocity = fromBt(rb.getLinearVelocity());
+    if (!(actor->dirty & DirtyAngularVelocity) && !switchPending)
+        body.angularVelocity = fromBt(rb.getAngularVelocity());
+    if (!(actor->dirty & (DirtyWake | DirtySleep)))
+        body.sleeping = !active;
 }
 
 } // namespace phys::detail

@@ -86,17 +86,21 @@ bool PairFilter::actorsMayPair(const RigidActor& a, const RigidActor& b) const {
 }
 
 bool PairFilter::needBroadphaseCollision(btBroadphaseProxy* proxy0, btBroadphaseProxy* proxy1) const {
+    const int group0 = proxy0->m_collisionFilterGroup, group1 = proxy1->m_collisionFilterGroup;
+    if (!(group0 & group1 & ActorProxyGroup))
+        return (group0 & proxy1->m_collisionFilterMask) != 0 && (group1 & proxy0->m_collisionFilterMask) != 0;
+    // Read from the proxies (the broadphase has them at hand, the bodies it does not); their
+    // groups carry the same kinds as the actors' backs. Released actors have left Bullet
+    // before any pair is sought.
+    constexpr int fixed = btBroadphaseProxy::StaticFilter | btBroadphaseProxy::KinematicFilter;
+    if ((group0 & fixed) && (group1 & fixed) &&
+        (!core.desc.reportKinematicPairs || (group0 & group1 & btBroadphaseProxy::StaticFilter)))
+        return false;
+    if (excludedActorPairs.empty())
+        return true;
     const auto* o0 = static_cast<const btCollisionObject*>(proxy0->m_clientObject);
     const auto* o1 = static_cast<const btCollisionObject*>(proxy1->m_clientObject);
-    if (!actorOf(o0) || !actorOf(o1))
-        return (proxy0->m_collisionFilterGroup & proxy1->m_collisionFilterMask) != 0 &&
-               (proxy1->m_collisionFilterGroup & proxy0->m_collisionFilterMask) != 0;
-    // Read from the collision objects (the broadphase has them at hand); they carry the same
-    // kinds as the actors' backs. Released actors have left Bullet before any pair is sought.
-    if (o0->isStaticOrKinematicObject() && o1->isStaticOrKinematicObject() &&
-        (!core.desc.reportKinematicPairs || (o0->isStaticObject() && o1->isStaticObject())))
-        return false;
-    return excludedActorPairs.empty() || actorsMayPair(*actorOf(o0), *actorOf(o1));
+    return actorsMayPair(*actorOf(o0), *actorOf(o1));
 }
 
 btBroadphasePair* PairFilter::addOverlappingPair(btBroadphaseProxy* proxy0, btBroadphaseProxy* proxy1) {
@@ -253,6 +257,7 @@ void PairFilter::publish(PairRecord& record) {
         tag |= TagReports;
     if (record.resolve)
         tag |= TagResolves;
+    tag |= quietBitsOf(record);
     pair->m_internalInfo1 = reinterpret_cast<void*>(tag);
 }
 
@@ -276,6 +281,7 @@ void PairFilter::refilter(PairRecord& record) {
             ++i;
         }
     }
+    publish(record); // its touches changed after decide() published it
     if (count0 != record.count0 || count1 != record.count1 || !sameDecisions(before, record.decisions))
         cleanAlgorithm(record);
 }
@@ -343,6 +349,7 @@ void PairFilter::runStatusChanges() {
                     ++i;
                 }
             }
+            publish(*record);
             if (!sameDecisions(before, record->decisions))
                 cleanAlgorithm(*record);
             break;

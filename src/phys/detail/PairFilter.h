@@ -59,7 +59,8 @@ struct CallbackPair {
     FilterData data0, data1;
 };
 
-struct alignas(8) PairRecord {
+// Aligned to 32: the low five bits of its address carry the pair's tag (see PairTag).
+struct alignas(32) PairRecord {
     // Read by the worker every step: kept together.
     bool decided = false;
     bool anyPass = false;
@@ -128,13 +129,34 @@ public:
 
     // The record of a broadphase pair sits in the pair itself (its internal info), with the
     // pair's summary in the pointer's low bits, so the narrow phase need not read the record
-    // to skip or process the pair.
-    enum PairTag : uintptr_t { TagPasses = 1, TagReports = 2, TagResolves = 4, TagBits = 7 };
+    // to skip or process the pair. While a pair's touch state stays as it was, it has nothing
+    // to report and the narrow phase need not hand it on: TagQuietTouching, the record is
+    // quietWhileTouching() (so it stays quiet while it has contact points); TagApart, it had
+    // no touches (so it stays quiet while it has none).
+    enum PairTag : uintptr_t {
+        TagPasses = 1,
+        TagReports = 2,
+        TagResolves = 4,
+        TagQuietTouching = 8,
+        TagApart = 16,
+        TagBits = 31
+    };
+    static uintptr_t quietBitsOf(const PairRecord& record) {
+        if (record.touches.empty())
+            return TagApart;
+        return record.quietWhileTouching() ? uintptr_t(TagQuietTouching) : uintptr_t(0);
+    }
     static uintptr_t tagOf(const btBroadphasePair& pair) { return reinterpret_cast<uintptr_t>(pair.m_internalInfo1); }
     static PairRecord* recordOf(uintptr_t tag) { return reinterpret_cast<PairRecord*>(tag & ~uintptr_t(TagBits)); }
     PairRecord* recordFor(const btBroadphasePair& pair) const { return recordOf(tagOf(pair)); }
     // Either thread: the record of two collision objects, or null.
     PairRecord* find(const btCollisionObject* a, const btCollisionObject* b) const;
+
+    // Worker, after gathering a pair's reports: its quiet bit follows its new touches.
+    static void retag(btBroadphasePair& pair, const PairRecord& record) {
+        const uintptr_t tag = (tagOf(pair) & ~uintptr_t(TagQuietTouching | TagApart)) | quietBitsOf(record);
+        pair.m_internalInfo1 = reinterpret_cast<void*>(tag);
+    }
 
     // Removes pairs of an actor that may no longer pair, and adds the pairs it may now form.
     void updateActorPairs(RigidActor& actor);
@@ -149,6 +171,7 @@ public:
         uint32_t firstManifold;
         uint32_t manifoldCount;
         bool responds; // its contacts go to the solver (counted as solver rows)
+        btBroadphasePair* pair; // where the tag lives (the pair array holds still during a step)
     };
     std::vector<Processed> processed;
     btAlignedObjectArray<btPersistentManifold*> processedManifolds;

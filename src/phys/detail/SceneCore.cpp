@@ -76,6 +76,7 @@ void SceneCore::shutDown() {
     particles->clear();
     reports->clear();
     pairs->clear();
+    pulledBodies.clear(); // every body goes: no need to take them out one by one
     for (std::vector<RigidActor*>* list : {&actors, &pendingRemoval, &removedZombies}) {
         for (RigidActor* actor : *list) {
             destroyBody(*actor);
@@ -244,6 +245,7 @@ void SceneCore::runStep() {
         pairs->contactRows +=
             reports->gather(*p.record, p.manifoldCount ? &manifolds[static_cast<int>(p.firstManifold)] : nullptr,
                             p.manifoldCount, p.responds);
+        PairFilter::retag(*p.pair, *p.record);
     }
     contactSolverRows = pairs->contactRows;
     if (completion) {

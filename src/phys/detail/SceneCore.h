@@ -22,6 +22,7 @@
 
 class btBroadphaseInterface;
 class btCollisionConfiguration;
+class btRigidBody;
 class btSequentialImpulseConstraintSolver;
 
 namespace phys {
@@ -138,6 +139,9 @@ private:
     void applyGravity(RigidActor& actor);
     // Pull (BodySync.cpp).
     void pull();
+    void pullBody(btRigidBody& rb);
+    // The body was woken by the caller (or made): the next pull reads it.
+    void markPulledActive(btRigidBody& rb);
 
     // On the worker (or inline).
     void runStep();
@@ -156,6 +160,10 @@ private:
     std::vector<RigidActor*> pendingFilter; // actors whose pairs the next filter pass looks at again
     std::vector<RigidActor*> pushScratch;   // the dirty actors a push walks
     std::vector<RigidActor*> filterScratch; // the actors a filter pass walks
+    // Bodies awake at the last pull or woken by the caller since (marked PulledActive), and the
+    // bodies a pull visits.
+    std::vector<btRigidBody*> pulledBodies;
+    std::vector<btRigidBody*> pullScratch;
     StepJob job{*this};
     CompletionTask* completion = nullptr;
     bool inFlight = false;

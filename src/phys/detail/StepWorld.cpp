@@ -145,20 +145,43 @@ void StepWorld::performDiscreteCollisionDetection() {
                                               dispatcher);
 }
 
+void StepWorld::setMotionParams(btRigidBody& body, const MotionParams& params) {
+    int slot = body.getUserIndex3();
+    if (slot < 0) {
+        if (freeMotionSlots.empty()) {
+            slot = static_cast<int>(motionParams.size());
+            motionParams.emplace_back();
+        } else {
+            slot = freeMotionSlots.back();
+            freeMotionSlots.pop_back();
+        }
+        body.setUserIndex3(slot);
+    }
+    motionParams[static_cast<size_t>(slot)] = params;
+}
+
+void StepWorld::releaseMotionParams(btRigidBody& body) {
+    const int slot = body.getUserIndex3();
+    if (slot < 0)
+        return;
+    freeMotionSlots.push_back(slot);
+    body.setUserIndex3(-1);
+}
+
 template <class F>
 void StepWorld::forEachMovingBody(F visit) {
     for (int i = 0; i < m_nonStaticRigidBodies.size(); ++i) {
         btRigidBody* body = m_nonStaticRigidBodies[i];
-        const RigidActor* actor = actorOf(body);
-        if (actor && !body->isStaticOrKinematicObject() && body->isActive())
-            visit(*body, actor->back());
+        const int slot = body->getUserIndex3();
+        if (slot >= 0 && !body->isStaticOrKinematicObject() && body->isActive())
+            visit(*body, motionParams[static_cast<size_t>(slot)]);
     }
 }
 
 void StepWorld::predictUnconstraintMotion(btScalar timeStep) {
-    forEachMovingBody([timeStep](btRigidBody& body, const RigidBack& back) {
-        const btScalar linear = std::max(btScalar(0), btScalar(1) - back.linearDamping * timeStep);
-        const btScalar angular = std::max(btScalar(0), btScalar(1) - back.angularDamping * timeStep);
+    forEachMovingBody([timeStep](btRigidBody& body, const MotionParams& params) {
+        const btScalar linear = std::max(btScalar(0), btScalar(1) - params.linearDamping * timeStep);
+        const btScalar angular = std::max(btScalar(0), btScalar(1) - params.angularDamping * timeStep);
         body.setLinearVelocity(body.getLinearVelocity() * linear);
         body.setAngularVelocity(body.getAngularVelocity() * angular);
     });
@@ -166,13 +189,21 @@ void StepWorld::predictUnconstraintMotion(btScalar timeStep) {
 }
 
 void StepWorld::integrateTransforms(btScalar timeStep) {
-    forEachMovingBody([](btRigidBody& body, const RigidBack& back) {
-        const btScalar limit = back.maxAngularVelocity;
+    awakeBodies.clear();
+    for (int i = 0; i < m_nonStaticRigidBodies.size(); ++i) {
+        btRigidBody& body = *m_nonStaticRigidBodies[i];
+        if (!body.isActive())
+            continue;
+        awakeBodies.push_back(&body);
+        const int slot = body.getUserIndex3();
+        if (slot < 0 || body.isStaticOrKinematicObject())
+            continue;
+        const btScalar limit = motionParams[static_cast<size_t>(slot)].maxAngularVelocity;
         const btVector3 w = body.getAngularVelocity();
         const btScalar speed2 = w.length2();
         if (speed2 > limit * limit)
             body.setAngularVelocity(w * (limit / std::sqrt(speed2)));
-    });
+    }
     btSoftRigidDynamicsWorld::integrateTransforms(timeStep);
 }
 
@@ -233,12 +264,18 @@ void StepDispatcher::nearCallback(btBroadphasePair& pair, btCollisionDispatcher&
     const int first = manifolds.size();
     pair.m_algorithm->getAllContactManifolds(manifolds);
     const auto count = static_cast<uint32_t>(manifolds.size() - first);
-    if (reports) {
-        self.pairs.processed.push_back({record, static_cast<uint32_t>(first), count, responds});
+    uint32_t points = 0;
+    for (int i = first; i < manifolds.size(); ++i)
+        points += static_cast<uint32_t>(manifolds[i]->getNumContacts());
+    // A pair whose touch state stays as it was has nothing to report: it stays out of the
+    // list the step walks afterwards, which would only find that out again from its record.
+    const bool quiet = (tag & (points > 0 ? PairFilter::TagQuietTouching : PairFilter::TagApart)) != 0;
+    if (reports && !quiet) {
+        self.pairs.processed.push_back({record, static_cast<uint32_t>(first), count, responds, &pair});
         return;
     }
-    for (int i = first; i < manifolds.size(); ++i)
-        self.pairs.contactRows += 3u * static_cast<uint32_t>(manifolds[i]->getNumContacts());
+    if (responds)
+        self.pairs.contactRows += 3u * points;
     manifolds.resizeNoInitialize(first);
 }
 

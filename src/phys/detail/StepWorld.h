@@ -3,6 +3,8 @@
 #include <BulletCollision/CollisionDispatch/btCollisionDispatcher.h>
 #include <BulletSoftBody/btSoftRigidDynamicsWorld.h>
 
+#include <vector>
+
 // The Bullet world as the layer steps it.
 //
 // The broadphase runs on the main thread in simulate() (prepareCollisionPairs), so that the
@@ -27,14 +29,32 @@ public:
 
     btAlignedObjectArray<btRigidBody*>& nonStaticBodies() { return m_nonStaticRigidBodies; }
 
+    // The layer's own damping (unclamped) and angular velocity limit of a dynamic body.
+    struct MotionParams {
+        float linearDamping = 0.0f;
+        float angularDamping = 0.0f;
+        float maxAngularVelocity = 7.0f;
+    };
+    // Main thread, no step in flight. Kept in one dense array (the body's third user index is
+    // its slot), so the step's passes over the moving bodies read no actor.
+    void setMotionParams(btRigidBody& body, const MotionParams& params);
+    void releaseMotionParams(btRigidBody& body);
+
+    // The movable bodies that were awake when the step integrated them (no body wakes later in
+    // a step): the ones the pull reads, with those awake at the last pull.
+    std::vector<btRigidBody*> awakeBodies;
+
 protected:
     void predictUnconstraintMotion(btScalar timeStep) override;
     void integrateTransforms(btScalar timeStep) override;
 
 private:
-    // Dynamic bodies of the layer that are awake, with their backs.
+    // Dynamic bodies of the layer that are awake, with their motion parameters.
     template <class F>
     void forEachMovingBody(F visit);
+
+    std::vector<MotionParams> motionParams;
+    std::vector<int> freeMotionSlots;
 };
 
 class StepDispatcher : public btCollisionDispatcher {
