@@ -296,7 +296,6 @@ s32 ShaderManager::compilePhongVariant(s32 flags, const std::string& extraDefine
 
 void ShaderManager::forgetSpecializedMaterials() {
     specializedMaterials.clear();
-    specializedNode = nullptr;
     swappedMaterials.clear();
 }
 
@@ -329,8 +328,6 @@ std::size_t ShaderManager::specializedProgramCount() const {
 }
 
 void ShaderManager::specializeNodeMaterials(scene::ISceneNode* node) {
-    specializedNode = nullptr;
-    swappedMaterials.clear();
     // Only quality 0 on OpenGL runs the Phong programs with every switch sent per draw.
     if (!node || !specializeDraws || graphicsQuality != 0 || !areShadersEnabled() || variantFlagsOfMaterial.empty())
         return;
@@ -353,17 +350,20 @@ void ShaderManager::specializeNodeMaterials(scene::ISceneNode* node) {
         if (specialized <= 0)
             continue;
         material.MaterialType = static_cast<video::E_MATERIAL_TYPE>(specialized);
-        swappedMaterials.push_back(SwappedMaterial{i, general, specialized});
+        swappedMaterials.push_back(SwappedMaterial{node, i, general, specialized});
     }
-    if (!swappedMaterials.empty())
-        specializedNode = node;
 }
 
 void ShaderManager::restoreNodeMaterials(scene::ISceneNode* node) {
-    if (!node || node != specializedNode)
+    if (!node)
         return;
     const u32 materials = node->getMaterialCount();
+    std::size_t kept = 0;
     for (const SwappedMaterial& swapped : swappedMaterials) {
+        if (swapped.node != node) {
+            swappedMaterials[kept++] = swapped;
+            continue;
+        }
         if (swapped.index >= materials)
             continue;
         video::SMaterial& material = node->getMaterial(swapped.index);
@@ -371,8 +371,7 @@ void ShaderManager::restoreNodeMaterials(scene::ISceneNode* node) {
         if (material.MaterialType == swapped.specialized)
             material.MaterialType = static_cast<video::E_MATERIAL_TYPE>(swapped.general);
     }
-    swappedMaterials.clear();
-    specializedNode = nullptr;
+    swappedMaterials.resize(kept);
 }
 
 s32 ShaderManager::getMaterialType(s32 flags) const {

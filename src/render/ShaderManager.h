@@ -122,12 +122,14 @@ private:
     std::map<irr::s32, irr::s32> variantFlagsOfMaterial;
     // {general material, pixel features} to the specialised material (-1: failed).
     std::map<std::pair<irr::s32, irr::u32>, irr::s32> specializedMaterials;
+    // A material swapped for a draw; a draw may draw other nodes inside (an image pass), so
+    // the swaps of every node being drawn are kept until its draw ends.
     struct SwappedMaterial {
+        irr::scene::ISceneNode* node;
         irr::u32 index;
         irr::s32 general;
         irr::s32 specialized;
     };
-    irr::scene::ISceneNode* specializedNode = nullptr;
     std::vector<SwappedMaterial> swappedMaterials;
 
     std::string readShaderFile(const irr::io::path& file) const;
