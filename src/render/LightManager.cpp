@@ -2,6 +2,9 @@
 
 #include "render/LightObject.h"
 #include "render/DrawnObjects.h"
+#include "render/ShaderManager.h"
+
+#include "core/Globals.h"
 
 #include "level/NodeHelpers.h"
 #include "level/SceneNodeBase.h"
@@ -101,9 +104,14 @@ void LightManager::OnNodePreRender(scene::ISceneNode* node) {
     currentNode = node;
     if (node && isLitNodeType(node->getType()))
         turnOnNearestLights(node);
+    // The lights are chosen: the node's Phong materials can take their specialised programs.
+    if (shaderManager)
+        shaderManager->specializeNodeMaterials(node);
 }
 
 void LightManager::OnNodePostRender(scene::ISceneNode* node) {
+    if (shaderManager)
+        shaderManager->restoreNodeMaterials(node);
     if (!node || node->getType() != scene::ESNT_ANIMATED_MESH || !node->getParent())
         return;
     scene::ISceneNode* parent = node->getParent();

@@ -123,6 +123,49 @@ bool shaderShadowsSwitchedOn() {
            effectHandler->levelShadowsEnabled;
 }
 
+// The shadow switch of a draw; `object` is the drawn node's object or null.
+bool drawReceivesShadows(scene::ISceneNode* object, const ShadedObjectState& state) {
+    return shaderShadowsSwitchedOn() && !(object && !state.receiveShadow);
+}
+
+bool drawHasRim(scene::ISceneNode* object, const ShadedObjectState& state) { return object && state.rimShading; }
+
+f32 specularIntensity(const video::SMaterial& material) {
+    return material.Shininess != 0.0f ? static_cast<f32>(material.SpecularColor.getRed()) / 255.0f : 0.0f;
+}
+
+// The fog the pixel stage is sent: linear, from start to end (both far away when the
+// driver's range fog is off).
+struct PhongFog {
+    video::SColor colour;
+    f32 start = 0.0f;
+    f32 end = 0.0f;
+    // The shader's own test.
+    bool isOn() const { return end > start && start < 999999.0f; }
+};
+
+PhongFog readPhongFog(video::IVideoDriver* driver) {
+    PhongFog fog;
+    video::E_FOG_TYPE type = video::EFT_FOG_LINEAR;
+    f32 density = 0.0f;
+    bool pixelFog = false, rangeFog = false;
+    driver->getFog(fog.colour, type, fog.start, fog.end, density, pixelFog, rangeFog);
+    if (!rangeFog)
+        fog.start = fog.end = 1000000.0f;
+    return fog;
+}
+
+// How many light records a Phong draw is sent (`perObject`) and how many of them are chosen
+// lights.
+u32 chosenLightCount(u32& perObject) {
+    perObject = lightManager ? lightManager->maxLightsPerNode : 4;
+    if (shaderManager && shaderManager->graphicsQuality == 1)
+        perObject = 1;
+    // The shaders hold eight records at most; a level that asks for no lights sends none.
+    perObject = core::min_(perObject, maxLightRecords);
+    return lightManager ? core::min_(perObject, lightManager->candidateLights.size()) : 0;
+}
+
 } // namespace
 
 void updateShadowConstants() {
@@ -152,12 +195,8 @@ void updateShadowConstants() {
 
 void PhongShaderCallback::setLights(video::IMaterialRendererServices* services, LightRecord records[maxLightRecords]) {
     const bool openGL = isOpenGL(services->getVideoDriver());
-    u32 perObject = lightManager ? lightManager->maxLightsPerNode : 4;
-    if (shaderManager && shaderManager->graphicsQuality == 1)
-        perObject = 1;
-    // The shaders hold eight records at most; a level that asks for no lights sends none.
-    perObject = core::min_(perObject, maxLightRecords);
-    const u32 chosen = lightManager ? core::min_(perObject, lightManager->candidateLights.size()) : 0;
+    u32 perObject = 0;
+    const u32 chosen = chosenLightCount(perObject);
     if (openGL)
         for (u32 i = 0; i < perObject; ++i)
             workingLightRecords[i] = defaultLightRecord();
@@ -183,6 +222,48 @@ void PhongShaderCallback::setLights(video::IMaterialRendererServices* services, 
         sendInt(services, names[i], values[i]);
     if (perObject > 0)
         sendPixel(services, arrayConstantName("lights", "lights[0]"), records[0].rows, static_cast<int>(perObject * 20));
+}
+
+// --- specialised Phong programs -----------------------------------------------------------------
+
+u32 phongNodePixelFeatures(scene::ISceneNode* node) {
+    scene::ISceneNode* object = nullptr;
+    scene::ISceneNode* meshNode = nullptr;
+    isAnimatedMeshOwnerType(node, object, meshNode);
+    ShadedObjectState state;
+    if (object && !readShadedObjectState(object, state))
+        state = ShadedObjectState{};
+    u32 features = 0;
+    if (!drawReceivesShadows(object, state))
+        features |= phongPixelFeature::noShadows;
+    if (!drawHasRim(object, state))
+        features |= phongPixelFeature::noRim;
+    // The fog is sent at quality 0 only; elsewhere the general program keeps what it had.
+    if (gameDevice && shaderManager && shaderManager->graphicsQuality == 0 &&
+        !readPhongFog(gameDevice->getVideoDriver()).isOn())
+        features |= phongPixelFeature::noFog;
+    u32 perObject = 0;
+    const u32 chosen = chosenLightCount(perObject);
+    bool pointLightsOnly = true;
+    for (u32 i = 0; i < chosen && pointLightsOnly; ++i)
+        pointLightsOnly = lightManager->candidateLight(i)->getLightData().Type == video::ELT_POINT;
+    if (pointLightsOnly)
+        features |= phongPixelFeature::pointLightsOnly;
+    return features;
+}
+
+u32 phongMaterialPixelFeatures(const video::SMaterial& material) {
+    return specularIntensity(material) <= 0.0f ? phongPixelFeature::noSpecular : 0u;
+}
+
+std::string phongPixelFeatureDefines(u32 features) {
+    static const char* const lines[5] = {"#define NO_SHADOWS \n", "#define NO_FOG \n", "#define NO_RIM \n",
+                                         "#define NO_SPECULAR \n", "#define POINT_LIGHTS_ONLY \n"};
+    std::string defines;
+    for (u32 bit = 0; bit < 5; ++bit)
+        if (features & (1u << bit))
+            defines += lines[bit];
+    return defines;
 }
 
 // --- Phong --------------------------------------------------------------------------------------
@@ -243,9 +324,7 @@ void PhongShaderCallback::sendSwitches(video::IMaterialRendererServices* service
     (void)openGL;
     setLights(services, lightRecords);
     sendPixelFloat(services, "mLightingEnabled", currentMaterial && currentMaterial->Lighting ? 1.0f : 0.0f);
-    bool shadows = shaderShadowsSwitchedOn();
-    if (drawnObject && !objectState.receiveShadow)
-        shadows = false;
+    const bool shadows = drawReceivesShadows(drawnObject, objectState);
     if (shaderManager && shaderManager->graphicsQuality == 0)
         sendPixelFloat(services, "mShadowsEnabled", shadows ? 1.0f : 0.0f);
 }
@@ -301,10 +380,7 @@ void PhongShaderCallback::sendMaterialFlags(video::IMaterialRendererServices* se
             if (textureLayerFor(sampler.designLayer) != textureLayer::none)
                 sendInt(services, sampler.name, static_cast<s32>(textureLayerFor(sampler.designLayer)));
     }
-    f32 rim = 0.0f;
-    if (drawnObject && objectState.rimShading)
-        rim = 1.0f;
-    f32 flags[4] = {0, 0, 0, rim};
+    f32 flags[4] = {0, 0, 0, drawHasRim(drawnObject, objectState) ? 1.0f : 0.0f};
     if (currentMaterial) {
         flags[0] = currentMaterial->getTexture(textureLayer::diffuse) ? 1.0f : 0.0f;
         flags[1] = currentMaterial->getTexture(textureLayer::normalMap) ? 1.0f : 0.0f;
@@ -378,7 +454,7 @@ void PhongShaderCallback::sendMaterialInformation(video::IMaterialRendererServic
         colorToFloat4(currentMaterial->EmissiveColor, emissive);
         colorToFloat4(currentMaterial->DiffuseColor, diffuse);
         shininess = currentMaterial->Shininess;
-        intensity = shininess != 0.0f ? static_cast<f32>(currentMaterial->SpecularColor.getRed()) / 255.0f : 0.0f;
+        intensity = specularIntensity(*currentMaterial);
     }
     const f32 ambient[4] = {core::clamp(scene.r + emissive[0], 0.0f, 1.0f), core::clamp(scene.g + emissive[1], 0.0f, 1.0f),
                             core::clamp(scene.b + emissive[2], 0.0f, 1.0f), 1.0f};
@@ -394,19 +470,13 @@ void PhongShaderCallback::sendMaterialInformation(video::IMaterialRendererServic
 void PhongShaderCallback::setFog(video::IMaterialRendererServices* services) {
     if (!shaderManager || shaderManager->graphicsQuality != 0)
         return;
-    video::SColor colour;
-    video::E_FOG_TYPE type = video::EFT_FOG_LINEAR;
-    f32 start = 0.0f, end = 0.0f, density = 0.0f;
-    bool pixelFog = false, rangeFog = false;
-    services->getVideoDriver()->getFog(colour, type, start, end, density, pixelFog, rangeFog);
-    f32 fog[4];
-    colorToFloat4(colour, fog);
-    fog[3] = 1.0f;
-    if (!rangeFog)
-        start = end = 1000000.0f;
-    sendPixel(services, "mFogColor", fog, 4);
-    sendPixelFloat(services, "mFogStart", start);
-    sendPixelFloat(services, "mFogEnd", end);
+    const PhongFog fog = readPhongFog(services->getVideoDriver());
+    f32 colour[4];
+    colorToFloat4(fog.colour, colour);
+    colour[3] = 1.0f;
+    sendPixel(services, "mFogColor", colour, 4);
+    sendPixelFloat(services, "mFogStart", fog.start);
+    sendPixelFloat(services, "mFogEnd", fog.end);
 }
 
 // --- the small callbacks ------------------------------------------------------------------------

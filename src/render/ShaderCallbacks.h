@@ -5,6 +5,8 @@
 
 #include <irrlicht.h>
 
+#include <string>
+
 // The constant callbacks of the shader manager's materials: the Phong family, the glow,
 // circle, meter, particle and water shaders. Each sends what its GLSL source under
 // "Content/Shaders/glsl/" reads: the transforms, the sampler units (OpenGL only) and its
@@ -40,6 +42,25 @@ struct LightRecord {
 constexpr irr::u32 maxLightRecords = 8;
 LightRecord defaultLightRecord();
 void buildLightRecord(const irr::video::SLight& light, LightRecord& record);
+
+// Switches of the Phong pixel stage that a specialised program leaves out, as bits of its
+// key. A software rasterizer pays for both sides of a branch, so a draw whose switches are
+// off runs a program without their work; the values it shows are the same.
+namespace phongPixelFeature {
+constexpr irr::u32 noShadows = 0x01;
+constexpr irr::u32 noFog = 0x02;
+constexpr irr::u32 noRim = 0x04;
+constexpr irr::u32 noSpecular = 0x08;
+constexpr irr::u32 pointLightsOnly = 0x10; // every light sent for the draw is a point light
+constexpr irr::u32 all = 0x1F;
+} // namespace phongPixelFeature
+// The bits that hold for every material of `node` drawn now: its shadow and rim switches, the
+// scene's fog and the lights the light manager chose for it (run after that choice).
+irr::u32 phongNodePixelFeatures(irr::scene::ISceneNode* node);
+// noSpecular when the material's specular intensity is 0.
+irr::u32 phongMaterialPixelFeatures(const irr::video::SMaterial& material);
+// The "#define" lines of a feature key, in bit order.
+std::string phongPixelFeatureDefines(irr::u32 features);
 
 // Projection x view x world of the current draw.
 irr::core::matrix4 worldViewProjection(irr::video::IVideoDriver* driver);

@@ -73,6 +73,8 @@ void ShaderManager::init() {
     // A restart makes a new device: material types of the old one mean nothing any more.
     shaderVariantMap().clear();
     shaderVariantMap()[0] = -1;
+    variantFlagsOfMaterial.clear();
+    forgetSpecializedMaterials();
 
     skinningCallback = new SkinningShaderCallback();
     circleCallback = new CircleShaderCallback();
@@ -218,6 +220,9 @@ void ShaderManager::rebuildShaders() {
     const std::string prefix = "#define MAX_LIGHTS_PER_OBJECT " + std::to_string(lights) + "\n";
     const std::string vertexSource = prefix + readShaderFile(vertexFile);
     const std::string pixelSource = prefix + readShaderFile(pixelFile);
+    forgetSpecializedMaterials();
+    phongVertexSource = vertexSource;
+    phongPixelSource = pixelSource;
 
     if (graphicsQuality != 2) {
         for (s32 flags : phongVariantFlags)
@@ -238,6 +243,27 @@ s32 ShaderManager::buildShaderVariant(s32 flags, const std::string& vertexSource
                                       video::IGPUProgrammingServices* gpu) {
     if (const auto& renderLoadingFrame = renderServices().screens.renderLoadingFrame)
         renderLoadingFrame();
+    const s32 material = compilePhongVariant(flags, std::string(), vertexSource, pixelSource, gpu);
+    shaderVariantMap()[flags] = material;
+    if (material > 0)
+        variantFlagsOfMaterial[material] = flags;
+    if (writeShaderSources) {
+        std::string defines = driverType == video::EDT_OPENGL ? "#version 120\n" : "";
+        for (const FeatureDefineLine& define : featureDefineLines)
+            if ((flags & define.flag) && !(define.flag == shaderFlag::skinning && !hardwareSkinningOn()))
+                defines += define.line;
+        writeVariantSource(flags, defines + vertexSource);
+    }
+    const bool alphaBlended = (flags & (shaderFlag::transparent | shaderFlag::playerTranslucent)) != 0;
+    if (material > 1 && alphaBlended && !(flags & (shaderFlag::player | shaderFlag::playerTranslucent)))
+        transparentVariantMaterials.push_back(material);
+    return material;
+}
+
+// One program of the Phong family: the feature defines of `flags`, then `extraDefines`, then
+// the sources. Its callback's creation reference goes to phongCallbacks.
+s32 ShaderManager::compilePhongVariant(s32 flags, const std::string& extraDefines, const std::string& vertexSource,
+                                       const std::string& pixelSource, video::IGPUProgrammingServices* gpu) {
     std::string defines = driverType == video::EDT_OPENGL ? "#version 120\n" : "";
     const bool sm2 = driverType != video::EDT_OPENGL && graphicsQuality == 1;
     const video::E_VERTEX_SHADER_TYPE vertexTarget = sm2 ? video::EVST_VS_2_0 : video::EVST_VS_3_0;
@@ -251,6 +277,7 @@ s32 ShaderManager::buildShaderVariant(s32 flags, const std::string& vertexSource
             continue;
         defines += define.line;
     }
+    defines += extraDefines;
 
     auto* callback = new PhongShaderCallback();
     s32 material = -1;
@@ -262,15 +289,89 @@ s32 ShaderManager::buildShaderVariant(s32 flags, const std::string& vertexSource
                                                    scene::EPT_TRIANGLES, scene::EPT_TRIANGLE_STRIP, 0, callback,
                                                    base, flags, video::EGSL_DEFAULT);
     }
-    shaderVariantMap()[flags] = material;
-    if (writeShaderSources)
-        writeVariantSource(flags, defines + vertexSource);
-    if (material > 1 && base == video::EMT_TRANSPARENT_ALPHA_CHANNEL &&
-        !(flags & (shaderFlag::player | shaderFlag::playerTranslucent)))
-        transparentVariantMaterials.push_back(material);
     // The list holds the creation reference: the engine's material keeps its own.
     phongCallbacks.push_back(callback);
     return material;
+}
+
+void ShaderManager::forgetSpecializedMaterials() {
+    specializedMaterials.clear();
+    swappedMaterials.clear();
+}
+
+s32 ShaderManager::specializedMaterial(s32 material, u32 features) {
+    const auto general = variantFlagsOfMaterial.find(material);
+    if (general == variantFlagsOfMaterial.end() || !device)
+        return -1;
+    const auto key = std::make_pair(material, features & phongPixelFeature::all);
+    const auto known = specializedMaterials.find(key);
+    if (known != specializedMaterials.end())
+        return known->second;
+    video::IGPUProgrammingServices* gpu = device->getVideoDriver()->getGPUProgrammingServices();
+    s32 specialized = -1;
+    if (gpu && runsGameShaders() && !phongPixelSource.empty())
+        specialized = compilePhongVariant(general->second, phongPixelFeatureDefines(key.second), phongVertexSource,
+                                          phongPixelSource, gpu);
+    if (specialized <= 0) {
+        logMessage("A specialised Phong program did not compile; its draws keep the general one.");
+        specialized = -1;
+    }
+    specializedMaterials[key] = specialized;
+    return specialized;
+}
+
+std::size_t ShaderManager::specializedProgramCount() const {
+    std::size_t count = 0;
+    for (const auto& entry : specializedMaterials)
+        count += entry.second > 0 ? 1 : 0;
+    return count;
+}
+
+void ShaderManager::specializeNodeMaterials(scene::ISceneNode* node) {
+    // Only quality 0 on OpenGL runs the Phong programs with every switch sent per draw.
+    if (!node || !specializeDraws || graphicsQuality != 0 || !areShadersEnabled() || variantFlagsOfMaterial.empty())
+        return;
+    const u32 materials = node->getMaterialCount();
+    u32 nodeFeatures = 0;
+    bool nodeFeaturesRead = false;
+    for (u32 i = 0; i < materials; ++i) {
+        video::SMaterial& material = node->getMaterial(i);
+        const s32 general = material.MaterialType;
+        if (variantFlagsOfMaterial.find(general) == variantFlagsOfMaterial.end())
+            continue;
+        if (!nodeFeaturesRead) {
+            nodeFeatures = phongNodePixelFeatures(node);
+            nodeFeaturesRead = true;
+        }
+        const u32 features = nodeFeatures | phongMaterialPixelFeatures(material);
+        if (!features)
+            continue;
+        const s32 specialized = specializedMaterial(general, features);
+        if (specialized <= 0)
+            continue;
+        material.MaterialType = static_cast<video::E_MATERIAL_TYPE>(specialized);
+        swappedMaterials.push_back(SwappedMaterial{node, i, general, specialized});
+    }
+}
+
+void ShaderManager::restoreNodeMaterials(scene::ISceneNode* node) {
+    if (!node)
+        return;
+    const u32 materials = node->getMaterialCount();
+    std::size_t kept = 0;
+    for (const SwappedMaterial& swapped : swappedMaterials) {
+        if (swapped.node != node) {
+            swappedMaterials[kept++] = swapped;
+            continue;
+        }
+        if (swapped.index >= materials)
+            continue;
+        video::SMaterial& material = node->getMaterial(swapped.index);
+        // Whatever the draw set on purpose stays.
+        if (material.MaterialType == swapped.specialized)
+            material.MaterialType = static_cast<video::E_MATERIAL_TYPE>(swapped.general);
+    }
+    swappedMaterials.resize(kept);
 }
 
 s32 ShaderManager::getMaterialType(s32 flags) const {

@@ -4,6 +4,7 @@
 
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 class SkinningShaderCallback;
@@ -47,6 +48,18 @@ public:
     irr::s32 getMaterialType(irr::s32 flags) const;
     // The variant map's value, 0 when the key is absent.
     irr::s32 findVariantMaterial(irr::s32 flags) const;
+    // The Phong variant `material` specialised for the pixel features (phongPixelFeature bits),
+    // compiled on first use and kept; -1 when `material` is no Phong variant or the program
+    // failed (its users keep the general one).
+    irr::s32 specializedMaterial(irr::s32 material, irr::u32 features);
+    // Around a node's draw (the light manager's hooks): its Phong materials take the program
+    // specialised for what is off in this draw, and get their own back afterwards.
+    void specializeNodeMaterials(irr::scene::ISceneNode* node);
+    void restoreNodeMaterials(irr::scene::ISceneNode* node);
+    // Off: every draw runs the general variants.
+    bool specializeDraws = true;
+    // How many specialised programs compiled so far.
+    std::size_t specializedProgramCount() const;
     bool areShadersEnabled() const { return shaderLevel >= 2 && graphicsQuality != 2; }
     // The light objects' and the frame's test: the Phong shaders light the scene.
     bool isShaderLightingOn() const { return areShadersEnabled(); }
@@ -98,6 +111,27 @@ public:
     bool usePrecompiledShaders = true;
 
 private:
+    irr::s32 compilePhongVariant(irr::s32 flags, const std::string& extraDefines, const std::string& vertexSource,
+                                 const std::string& pixelSource, irr::video::IGPUProgrammingServices* gpu);
+    void forgetSpecializedMaterials();
+
+    // The sources of the Phong family as rebuildShaders read them (light count in front).
+    std::string phongVertexSource;
+    std::string phongPixelSource;
+    // General Phong variant material to its feature flags.
+    std::map<irr::s32, irr::s32> variantFlagsOfMaterial;
+    // {general material, pixel features} to the specialised material (-1: failed).
+    std::map<std::pair<irr::s32, irr::u32>, irr::s32> specializedMaterials;
+    // A material swapped for a draw; a draw may draw other nodes inside (an image pass), so
+    // the swaps of every node being drawn are kept until its draw ends.
+    struct SwappedMaterial {
+        irr::scene::ISceneNode* node;
+        irr::u32 index;
+        irr::s32 general;
+        irr::s32 specialized;
+    };
+    std::vector<SwappedMaterial> swappedMaterials;
+
     std::string readShaderFile(const irr::io::path& file) const;
     void writeVariantSource(irr::s32 flags, const std::string& text);
     irr::s32 compileNamedShader(const irr::io::path& vertexFile, const char* vertexEntry,

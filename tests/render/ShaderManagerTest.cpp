@@ -6,6 +6,7 @@
 #include "render/ShaderCallbacks.h"
 #include "render/ShaderManager.h"
 
+#include "core/CoreSlots.h"
 #include "core/Globals.h"
 #include "support/NullDevice.h"
 
@@ -273,6 +274,96 @@ TEST_F(ShaderManagerTest, ChosenLightsFillTheRecordsDirectionalThenPointThenSpot
     EXPECT_FLOAT_EQ(records[0].rows[4], 1.0f); // A, the first chosen
     scene->setLightManager(nullptr);
     lights->drop();
+}
+
+// --- specialised Phong programs ------------------------------------------------------------------
+
+TEST(PhongPixelFeatures, DefinesFollowTheBitsInOrder) {
+    EXPECT_EQ(phongPixelFeatureDefines(0), "");
+    EXPECT_EQ(phongPixelFeatureDefines(phongPixelFeature::noRim), "#define NO_RIM \n");
+    EXPECT_EQ(phongPixelFeatureDefines(phongPixelFeature::all),
+              "#define NO_SHADOWS \n#define NO_FOG \n#define NO_RIM \n#define NO_SPECULAR \n"
+              "#define POINT_LIGHTS_ONLY \n");
+    EXPECT_EQ(phongPixelFeatureDefines(0x20), ""); // no such feature
+}
+
+TEST(PhongPixelFeatures, SpecularIsLeftOutOnlyWhenItsIntensityIsZero) {
+    const struct {
+        f32 shininess;
+        u32 red;
+        bool leftOut;
+    } cases[] = {{0.0f, 255, true}, {20.0f, 0, true}, {20.0f, 1, false}, {0.001f, 255, false}};
+    for (const auto& c : cases) {
+        video::SMaterial material;
+        material.Shininess = c.shininess;
+        material.SpecularColor = video::SColor(255, c.red, 255, 255);
+        EXPECT_EQ(phongMaterialPixelFeatures(material), c.leftOut ? phongPixelFeature::noSpecular : 0u)
+            << c.shininess << " " << c.red;
+    }
+}
+
+TEST_F(ShaderManagerTest, NodeFeaturesFollowTheShadowSwitchTheFogAndTheSentLights) {
+    scene::ISceneManager* scene = device->getSceneManager();
+    auto* lights = new LightManager(scene);
+    lightManager = lights;
+    shaderManager = &manager;
+    manager.graphicsQuality = 0;
+    EffectHandler handler(device.get(), core::dimension2du(0, 0));
+    effectHandler = &handler;
+    scene::ISceneNode* cube = scene->addCubeSceneNode();
+    auto addLight = [&](video::E_LIGHT_TYPE type) {
+        auto* light = new LightObject(scene->getRootSceneNode(), scene, -1, core::vector3df());
+        light->drop();
+        light->setLightType(type);
+        lights->candidateLights.push_back(SortPair{static_cast<scene::ILightSceneNode*>(light), 1.0f});
+    };
+    video::IVideoDriver* driver = device->getVideoDriver();
+    using namespace phongPixelFeature;
+
+    // No lights, no shadows, the fog off (no range fog): everything but the specular term.
+    driver->setFog(video::SColor(255, 128, 128, 128), video::EFT_FOG_LINEAR, 10.0f, 50.0f, 0.0f, true, false);
+    EXPECT_EQ(phongNodePixelFeatures(cube), noShadows | noFog | noRim | pointLightsOnly);
+
+    // Range fog from 10 to 50 is drawn; from 50 to 50 it is not.
+    driver->setFog(video::SColor(255, 128, 128, 128), video::EFT_FOG_LINEAR, 10.0f, 50.0f, 0.0f, true, true);
+    EXPECT_EQ(phongNodePixelFeatures(cube) & noFog, 0u);
+    driver->setFog(video::SColor(255, 128, 128, 128), video::EFT_FOG_LINEAR, 50.0f, 50.0f, 0.0f, true, true);
+    EXPECT_EQ(phongNodePixelFeatures(cube) & noFog, noFog);
+
+    // Shadows switched on with a running world.
+    handler.shadowsEnabled = handler.levelShadowsEnabled = true;
+    physicsManager = reinterpret_cast<PhysicsManager*>(0x10);
+    coreSlots().physics.isSimulationActive = [] { return true; };
+    EXPECT_EQ(phongNodePixelFeatures(cube) & noShadows, 0u);
+    handler.levelShadowsEnabled = false;
+    EXPECT_EQ(phongNodePixelFeatures(cube) & noShadows, noShadows);
+
+    // Point lights only while every light sent is a point light; a fifth one is not sent.
+    for (int i = 0; i < 4; ++i)
+        addLight(video::ELT_POINT);
+    addLight(video::ELT_SPOT);
+    EXPECT_EQ(phongNodePixelFeatures(cube) & pointLightsOnly, pointLightsOnly);
+    lights->maxLightsPerNode = 5;
+    EXPECT_EQ(phongNodePixelFeatures(cube) & pointLightsOnly, 0u);
+    lights->maxLightsPerNode = 4;
+    lights->candidateLights.erase(0);
+    addLight(video::ELT_DIRECTIONAL);
+    EXPECT_EQ(phongNodePixelFeatures(cube) & pointLightsOnly, 0u);
+
+    physicsManager = nullptr;
+    scene->setLightManager(nullptr);
+    lights->drop();
+}
+
+TEST_F(ShaderManagerTest, NoSpecialisedProgramWithoutAGeneralVariantOrAShaderDriver) {
+    shaderManager = &manager;
+    manager.init(); // the null driver: no variant compiles
+    scene::ISceneNode* cube = device->getSceneManager()->addCubeSceneNode();
+    cube->setMaterialType(video::EMT_SOLID);
+    EXPECT_EQ(manager.specializedMaterial(video::EMT_SOLID, phongPixelFeature::all), -1);
+    manager.specializeNodeMaterials(cube);
+    manager.restoreNodeMaterials(cube);
+    EXPECT_EQ(cube->getMaterial(0).MaterialType, video::EMT_SOLID);
 }
 
 TEST_F(ShaderManagerTest, LightRecordsFollowTheLightData) {

@@ -28,6 +28,8 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 using namespace irr;
 
@@ -144,6 +146,98 @@ TEST_P(ShadowGlTest, BoxShadowFallsWhereTheLightDirectionPutsIt) {
 INSTANTIATE_TEST_SUITE_P(Settings, ShadowGlTest,
                          ::testing::Values(ShadowCase{true, 1, "-shadow-near"}, ShadowCase{true, 2, "-shadow-cascades"},
                                            ShadowCase{false, 2, "-shadow-off"}));
+
+// --- specialised Phong programs ------------------------------------------------------------------
+
+struct SpecialisedCase {
+    bool shadows;
+    bool fog;
+    const char* suffix;
+};
+
+class SpecialisedPhongGlTest : public ShadingGlTest, public ::testing::WithParamInterface<SpecialisedCase> {};
+
+// A lit scene (boxes lit by point lights alone, by a spot and a point light, by a directional
+// light; one shiny box) looks the same to the pixel on the programs specialised per draw as on
+// the general ones.
+TEST_P(SpecialisedPhongGlTest, SpecialisedProgramsDrawWhatTheGeneralOnesDraw) {
+    const SpecialisedCase param = GetParam();
+    setSettingInt("Graphics_ShadowDistance", 1);
+    start(param.shadows);
+    scene()->setAmbientLight(video::SColorf(0.2f, 0.2f, 0.2f, 1.0f));
+    driver()->setFog(video::SColor(255, 90, 100, 120), video::EFT_FOG_LINEAR, 30.0f, 110.0f, 0.0f, true, param.fog);
+    auto addLight = [&](video::E_LIGHT_TYPE type, const core::vector3df& position, const video::SColorf& colour) {
+        scene::ILightSceneNode* light = scene()->addLightSceneNode(nullptr, position, colour, 20.0f);
+        light->getLightData().Type = type;
+        light->getLightData().Direction = core::vector3df(0.3f, -1.0f, 0.2f).normalize();
+        light->getLightData().InnerCone = 30.0f;
+        light->getLightData().OuterCone = 70.0f;
+        light->getLightData().Falloff = 2.0f;
+        return light;
+    };
+    addLight(video::ELT_POINT, core::vector3df(-30, 12, 0), video::SColorf(1.0f, 0.6f, 0.4f));
+    addLight(video::ELT_POINT, core::vector3df(0, 12, 8), video::SColorf(0.4f, 0.9f, 0.5f));
+    addLight(video::ELT_SPOT, core::vector3df(4, 14, -4), video::SColorf(0.9f, 0.9f, 1.0f));
+    addLight(video::ELT_DIRECTIONAL, core::vector3df(32, 12, 0), video::SColorf(0.5f, 0.5f, 0.9f));
+    std::vector<scene::IMeshSceneNode*> boxes{addLitCube(1.0f, core::vector3df(0, -0.5f, 0), core::vector3df(110, 1, 40))};
+    for (int i = 0; i < 7; ++i)
+        boxes.push_back(addLitCube(6.0f, core::vector3df(i * 10.0f - 30.0f, 4, 0), core::vector3df(1, 1, 1)));
+    boxes[4]->getMaterial(0).Shininess = 20.0f;
+    boxes[4]->getMaterial(0).SpecularColor = video::SColor(255, 255, 255, 255);
+    effectHandler->setShadowQuality(core::vector3df(60, 80, 0), core::vector3df(0, 0, 0));
+    if (param.shadows)
+        for (scene::IMeshSceneNode* box : boxes) {
+            effectHandler->shadowNodes.push_back({box, 2, 0});
+            effectHandler->bindShadowMaps(box);
+        }
+    scene::ICameraSceneNode* camera = scene()->addCameraSceneNode(nullptr, core::vector3df(0, 35, -55));
+    camera->setTarget(core::vector3df(0, 0, 0));
+    camera->setFarValue(500.0f);
+
+    auto picture = [&](bool specialised, const char* kind) -> video::IImage* {
+        shaderManager->specializeDraws = specialised;
+        drawFrame();
+        drawFrame();
+        const std::string suffix = std::string(param.suffix) + kind;
+        return shoot(suffix.c_str());
+    };
+    video::IImage* general = picture(false, "-general");
+    EXPECT_EQ(shaderManager->specializedProgramCount(), 0u);
+    video::IImage* specialised = picture(true, "-specialised");
+    ASSERT_FALSE(HasFatalFailure());
+    ASSERT_NE(general, nullptr);
+    ASSERT_NE(specialised, nullptr);
+    // Point lights alone, point and spot, directional; the shiny box: several programs.
+    EXPECT_GE(shaderManager->specializedProgramCount(), 3u);
+    const core::dimension2du size = general->getDimension();
+    int differing = 0;
+    for (u32 y = 0; y < size.Height; ++y)
+        for (u32 x = 0; x < size.Width; ++x)
+            differing += general->getPixel(x, y) != specialised->getPixel(x, y) ? 1 : 0;
+    EXPECT_EQ(differing, 0);
+    EXPECT_GT(rendertest::meanLuminance(specialised, core::recti(0, 0, static_cast<s32>(size.Width),
+                                                                   static_cast<s32>(size.Height))),
+              5.0);
+    general->drop();
+    specialised->drop();
+    // Outside their draws the boxes keep the general program.
+    const s32 generalType = shaderManager->getMaterialType(0);
+    for (scene::IMeshSceneNode* box : boxes)
+        EXPECT_EQ(box->getMaterial(0).MaterialType, generalType);
+    // A draw inside a draw (an image pass) ends first and leaves the outer node's program.
+    shaderManager->specializeNodeMaterials(boxes[1]);
+    shaderManager->specializeNodeMaterials(boxes[2]);
+    EXPECT_NE(boxes[1]->getMaterial(0).MaterialType, generalType);
+    shaderManager->restoreNodeMaterials(boxes[2]);
+    EXPECT_EQ(boxes[2]->getMaterial(0).MaterialType, generalType);
+    EXPECT_NE(boxes[1]->getMaterial(0).MaterialType, generalType);
+    shaderManager->restoreNodeMaterials(boxes[1]);
+    EXPECT_EQ(boxes[1]->getMaterial(0).MaterialType, generalType);
+}
+
+INSTANTIATE_TEST_SUITE_P(Switches, SpecialisedPhongGlTest,
+                         ::testing::Values(SpecialisedCase{false, false, "-plain"}, SpecialisedCase{false, true, "-fog"},
+                                           SpecialisedCase{true, false, "-shadow"}, SpecialisedCase{true, true, "-shadow-fog"}));
 
 // --- skinning on the card ------------------------------------------------------------------------
 

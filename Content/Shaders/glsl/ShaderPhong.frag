@@ -2,6 +2,12 @@
 // position and type (1 point, -1 spot, 0 directional); direction; attenuation; cone
 // cosines, falloff and range. Texture layers: 0 diffuse, 1 light map, 2 the shadow atlas
 // (the three cascades side by side), 3 highlight, reflection or caustics.
+//
+// A software rasterizer runs both sides of every branch, so a switch that is off for a draw
+// still costs its work. The shader manager compiles specialised copies for the common draws
+// and picks one per draw: NO_SHADOWS, NO_FOG, NO_RIM and NO_SPECULAR leave out the work of a
+// switch that is off; POINT_LIGHTS_ONLY keeps only the point-light path of the light loop.
+// Each copy gives the same result as the general program with those switches off.
 uniform sampler2D diffuseSampler;
 uniform sampler2D LightMapSampler;
 uniform sampler2D ShadowMapSampler;
@@ -54,10 +60,14 @@ float pointFade(int i, float dist)
 
 float specularTerm(vec3 normal, vec3 l)
 {
+#ifdef NO_SPECULAR
+    return 0.0;
+#else
     if (cinfo.mSpecularIntensity <= 0.0)
         return 0.0;
     vec3 halfway = normalize(l + normalize(cinfo.mCameraPosition - worldPosition));
     return pow(max(dot(normal, halfway), 0.0), max(cinfo.mSpecularPower, 1.0)) * cinfo.mSpecularIntensity;
+#endif
 }
 
 vec3 lightShare(int i, vec3 normal, vec3 l, float amount)
@@ -89,6 +99,9 @@ float cascadeLight(vec4 position, float cascade)
 // map is read (a software rasterizer runs every branch, so one lookup is what it pays).
 float shadowLight()
 {
+#ifdef NO_SHADOWS
+    return 1.0;
+#else
     if (mShadowsEnabled < 0.5)
         return 1.0;
     float viewDepth = 1.0 / gl_FragCoord.w;
@@ -107,6 +120,7 @@ float shadowLight()
         return 1.0;
     float lit = cascadeLight(cascadeMatrix * vec4(shadowSpacePosition, 1.0), cascade);
     return lit < 0.0 ? 1.0 : lit;
+#endif
 }
 
 void main()
@@ -131,6 +145,14 @@ void main()
         for (int k = 0; k < count; ++k) {
             vec3 l;
             float amount;
+#ifdef POINT_LIGHTS_ONLY
+            {
+                vec3 toLight = lights[k * 5 + 1].xyz - worldPosition;
+                float dist = length(toLight);
+                l = toLight / max(dist, 0.0001);
+                amount = pointFade(k, dist);
+            }
+#else
             if (k < iLightPointIni) {
                 l = -normalize(lights[k * 5 + 2].xyz);
                 amount = k == iLightDirIni ? sun : 1.0;
@@ -145,6 +167,7 @@ void main()
                     amount *= pow(clamp((angle - cone.y) / max(cone.x - cone.y, 0.0001), 0.0, 1.0), cone.z);
                 }
             }
+#endif
             lit += lightShare(k, normal, l, amount);
         }
     }
@@ -159,17 +182,21 @@ void main()
 #ifdef USE_CAUSTICS
     colour += texture2D(ReflectionMapSampler, gl_TexCoord[2].xy).rgb * 0.25;
 #endif
+#ifndef NO_RIM
     if (material[3] > 0.5) {
         float rim = 1.0 - max(dot(normal, normalize(cinfo.mCameraPosition - worldPosition)), 0.0);
         colour += vec3(pow(rim, 3.0) * 0.4);
     }
+#endif
 #ifdef USE_HIGHLIGHT
     colour = mix(colour, mHighlightColor.rgb, mHighlightColor.a * 0.5);
 #endif
+#ifndef NO_FOG
     if (mFogEnd > mFogStart && mFogStart < 999999.0) {
         float fogDistance = length(cinfo.mCameraPosition - worldPosition);
         float fog = clamp((mFogEnd - fogDistance) / max(mFogEnd - mFogStart, 0.0001), 0.0, 1.0);
         colour = mix(mFogColor.rgb, colour, fog);
     }
+#endif
     gl_FragColor = vec4(colour, base.a * cinfo.mAlphaOverride);
 }
