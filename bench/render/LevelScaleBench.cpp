@@ -67,9 +67,16 @@ public:
     // The level of that many copies, made by the script; empty when it failed.
     std::string makeLevel(int copies) const {
         const std::filesystem::path level = folder / ("Greenhouse_x" + std::to_string(copies) + ".irr");
-        const std::string command = "'" + (root / "tools/multiply-level.sh").string() + "' '" +
-                                    (root / sourceLevel).string() + "' " + std::to_string(copies) + " '" +
-                                    level.string() + "' >/dev/null";
+        // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) on a literal + temporary string.
+        std::string command = "'";
+        command += (root / "tools/multiply-level.sh").string();
+        command += "' '";
+        command += (root / sourceLevel).string();
+        command += "' ";
+        command += std::to_string(copies);
+        command += " '";
+        command += level.string();
+        command += "' >/dev/null";
         return std::system(command.c_str()) == 0 ? level.string() : std::string();
     }
     void writeSettings() const {
