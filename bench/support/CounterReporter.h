@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ConsoleOutput.h"
+
 #include <benchmark/benchmark.h>
 
 #include <cstdio>
@@ -14,6 +16,7 @@ namespace bench {
 // the program can print a ratio line after the run.
 class CounterReporter : public benchmark::ConsoleReporter {
 public:
+    CounterReporter() : ConsoleReporter(consoleOutputOptions()) {}
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs)
             if (!run.error_occurred)

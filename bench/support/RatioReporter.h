@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ConsoleOutput.h"
+
 #include <benchmark/benchmark.h>
 
 #include <map>
@@ -12,6 +14,7 @@ namespace bench {
 // the program can print ratios of two benchmarks after the run.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
+    RatioReporter() : ConsoleReporter(consoleOutputOptions()) {}
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs)
             if (!run.error_occurred)
