@@ -17,14 +17,12 @@
 #include <irrlicht.h>
 
 #include "../support/CounterReporter.h"
+#include "support/CountingNew.h"
 
-#include <atomic>
 #include <ctime>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <memory>
-#include <new>
 
 using namespace irr;
 
@@ -36,38 +34,6 @@ double threadMilliseconds() {
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
     return static_cast<double>(now.tv_sec) * 1000.0 + static_cast<double>(now.tv_nsec) / 1e6;
 }
-
-std::atomic<bool> countingAllocations{false};
-std::atomic<long> allocationCount{0};
-
-void* allocate(std::size_t size) {
-    if (countingAllocations.load(std::memory_order_relaxed))
-        allocationCount.fetch_add(1, std::memory_order_relaxed);
-    return std::malloc(size == 0 ? 1 : size);
-}
-
-// Out of line, so that the compiler does not pair a free with a new it sees inlined.
-[[gnu::noinline]] void release(void* p) { std::free(p); }
-
-} // namespace
-
-// Every plain allocation of the program is counted while a benchmark asks for it.
-void* operator new(std::size_t size) {
-    if (void* p = allocate(size))
-        return p;
-    std::abort();
-}
-void* operator new[](std::size_t size) { return operator new(size); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return allocate(size); }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return allocate(size); }
-void operator delete(void* p) noexcept { release(p); }
-void operator delete[](void* p) noexcept { release(p); }
-void operator delete(void* p, std::size_t) noexcept { release(p); }
-void operator delete[](void* p, std::size_t) noexcept { release(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { release(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { release(p); }
-
-namespace {
 
 std::int64_t benchClock = 0;
 std::int64_t readBenchClock() { return benchClock; }
@@ -185,12 +151,12 @@ void BM_SteadyFrameAllocations(benchmark::State& state) {
     ObjectLevel& l = level();
     long counted = 0;
     for (auto _ : state) {
-        allocationCount = 0;
-        countingAllocations = true;
+        counting_new::count = 0;
+        counting_new::counting = true;
         for (int i = 0; i < 100; ++i)
             l.frame();
-        countingAllocations = false;
-        counted += allocationCount.load();
+        counting_new::counting = false;
+        counted += counting_new::count.load();
     }
     state.counters["allocations_per_100_frames"] =
         state.iterations() > 0 ? static_cast<double>(counted) / static_cast<double>(state.iterations()) : 0.0;

@@ -1,53 +1,23 @@
 // A resting level of physics objects allocates nothing in a frame: the whole frame (fetch,
-// animate pass, next step) is counted through the program's own operator new, which is why
-// this test is a program of its own.
+// animate pass, next step) is counted through the program's own operator new
+// (support/CountingNew), which is why this test is a program of its own.
 #include "PhysicsObjectFixture.h"
 
 #include "physics/objects/PhysicsObjectSettings.h"
+#include "support/CountingNew.h"
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
 #include <string>
 #include <vector>
 
-namespace {
-
-std::atomic<bool> countingAllocations{false};
-std::atomic<long> allocationCount{0};
-
-void* allocate(std::size_t size) {
-    if (countingAllocations.load(std::memory_order_relaxed))
-        allocationCount.fetch_add(1, std::memory_order_relaxed);
-    return std::malloc(size == 0 ? 1 : size);
-}
-
-// Out of line, so that the compiler does not pair a free with a new it sees inlined.
-[[gnu::noinline]] void release(void* p) { std::free(p); }
-
-} // namespace
-
-void* operator new(std::size_t size) {
-    if (void* p = allocate(size))
-        return p;
-    std::abort(); // the build has no exceptions to throw bad_alloc with
-}
-void* operator new[](std::size_t size) { return operator new(size); }
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept { return allocate(size); }
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept { return allocate(size); }
-void operator delete(void* p) noexcept { release(p); }
-void operator delete[](void* p) noexcept { release(p); }
-void operator delete(void* p, std::size_t) noexcept { release(p); }
-void operator delete[](void* p, std::size_t) noexcept { release(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { release(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { release(p); }
+using counting_new::count;
+using counting_new::counting;
 
 namespace {
 
 class SteadyFrameAllocationTest : public PhysicsObjectFixture {
 protected:
     void TearDown() override {
-        countingAllocations = false;
+        counting = false;
         PhysicsObjectFixture::TearDown();
     }
     // Objects of every bound with their meshes, in a grid on a static floor.
@@ -88,11 +58,11 @@ TEST_F(SteadyFrameAllocationTest, ARestingLevelAllocatesNothingInAHundredFrames)
         frame();
     ASSERT_TRUE(everyObjectAsleep()) << "the objects never came to rest";
     frames(10); // the frames after the last wake settle their scratch space
-    allocationCount = 0;
-    countingAllocations = true;
+    count = 0;
+    counting = true;
     frames(100);
-    countingAllocations = false;
-    EXPECT_EQ(allocationCount.load(), 0) << "heap allocations in 100 frames of a resting level";
+    counting = false;
+    EXPECT_EQ(count.load(), 0) << "heap allocations in 100 frames of a resting level";
 }
 
 } // namespace
