@@ -2,7 +2,7 @@
 
 #include "physics/objects/PhysicsObject.h"
 
-// A dynamic physics object of a special kind ('apsx', "AdvancedPhysicsObject"): a door that
+// A dynamic physics object of its own kind ('apsx', "AdvancedPhysicsObject"): a door that
 // swings on a hinge, or a target blocker. Its body is the physics object's own; a door adds
 // a kinematic post beside its hinge edge (box 1), for a one-way door a kinematic stop one
 // door thickness beyond the side it may not swing to (box 2), and a six-axis joint between
