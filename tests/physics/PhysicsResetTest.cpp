@@ -164,7 +164,7 @@ TEST_F(PhysicsResetTest, RestingAwayFromSpawnResetsAfterItsSecondsButNotNearSpaw
     }
 }
 
-TEST_F(PhysicsResetTest, NearThePlayerForItsSecondsAndOffScreenRulesFire) {
+TEST_F(PhysicsResetTest, NearThePlayerForItsSecondsTheRuleFires) {
     addPlayer({3, 5, 0});
     PhysicsObject* near = makeObject(resetBox([](Attributes* a) {
         a->addEnum("ResetIfDistFromPlayer", "Respawn", resetModeNames);
@@ -175,18 +175,49 @@ TEST_F(PhysicsResetTest, NearThePlayerForItsSecondsAndOffScreenRulesFire) {
     EXPECT_LT(near->respawnEffectTimer, 0.0f) << "not yet 0.5 s";
     frames(15);
     EXPECT_GE(near->respawnEffectTimer, 0.0f);
+}
 
-    PhysicsObject* offscreen = makeObject(resetBox([](Attributes* a) {
-        a->addString("MeshFileName", "Content/Models/Props/Crate.obj");
-        a->addEnum("ResetIfOffscreen", "Respawn", resetModeNames);
-        a->addFloat("SecondsOffscreen", 0.2f);
-    }));
-    smgr()->setActiveCamera(smgr()->addCameraSceneNode(nullptr, core::vector3df(0, 5, -10), core::vector3df(0, 5, -20)));
-    for (int i = 0; i < 20; ++i) {
-        frame();
-        smgr()->drawAll(); // the camera's frustum
+// The camera sees a 90 degree cone along +Z: at z 10 it spans x -10..10 at the crate's
+// centre and -11..11 at its near face. A crate's box (2 units) beside the cone but inside
+// the cone's bounding box counts as off screen.
+TEST_F(PhysicsResetTest, TheOffScreenRuleFiresBesideTheViewConeButNotJustInsideIt) {
+    scene::ICameraSceneNode* camera =
+        smgr()->addCameraSceneNode(nullptr, core::vector3df(0, 5, 0), core::vector3df(0, 5, 10));
+    camera->setFOV(core::PI / 2.0f);
+    camera->setAspectRatio(1.0f);
+    smgr()->setActiveCamera(camera);
+    const struct Row {
+        const char* name;
+        core::vector3df at;
+        bool shownAgain; // hidden and shown first: culling comes back after its delay
+        bool resets;
+    } rows[] = {
+        {"behind the camera", {0, 5, -10}, false, true},
+        {"just beside the cone", {12.2f, 5, 10}, false, true},
+        {"just inside the cone", {11.8f, 5, 10}, false, false},
+        {"beside, shown again", {12.2f, 5, 10}, true, true},
+        {"inside, shown again", {11.8f, 5, 10}, true, false},
+    };
+    for (const Row& row : rows) {
+        PhysicsObject* object = makeObject(resetBox([&](Attributes* a) {
+            a->addString("MeshFileName", "Content/Models/Props/Crate.obj");
+            a->setAttribute("Position", row.at);
+            a->addEnum("ResetIfOffscreen", "Respawn", resetModeNames);
+            a->addFloat("SecondsOffscreen", 0.2f);
+        }));
+        if (row.shownAgain) {
+            object->setVisible(false);
+            object->setVisible(true);
+        }
+        // 0.2 s off screen, after at most 31 frames of culling delay.
+        for (int frameCount = 0; object->respawnEffectTimer < 0.0f && frameCount < 70; ++frameCount) {
+            frame();
+            smgr()->drawAll(); // the camera's frustum
+        }
+        EXPECT_EQ(object->respawnEffectTimer >= 0.0f, row.resets) << row.name;
+        EXPECT_EQ(object->getMeshNode()->getAutomaticCulling(), scene::EAC_FRUSTUM_BOX) << row.name;
+        object->remove();
     }
-    EXPECT_GE(offscreen->respawnEffectTimer, 0.0f) << "behind the camera";
 }
 
 TEST_F(PhysicsResetTest, HeldAndKinematicObjectsAreNotResetByRulesButARequestStillRuns) {

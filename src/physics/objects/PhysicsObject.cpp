@@ -310,7 +310,7 @@ void PhysicsObject::loadMesh() {
         meshNodeInShadowPasses = true;
     }
     meshNode->setName("MeshNode");
-    meshNode->setAutomaticCulling(scene::EAC_BOX);
+    meshNode->setAutomaticCulling(scene::EAC_FRUSTUM_BOX);
     if (hardwareJointCount > 1) {
         const core::stringc& source = meshSettings->UseAnimationFrom.size() > 1 ? meshSettings->UseAnimationFrom
                                                                                : meshSettings->MeshFileName;

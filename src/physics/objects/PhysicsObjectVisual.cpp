@@ -137,9 +137,9 @@ void PhysicsObject::updateVisualState() {
     PhysicsMeshSettings& m = *meshSettings;
     if (m.cullingDelay >= 0 && ++m.cullingDelay > 30) {
         if (meshNode)
-            meshNode->setAutomaticCulling(scene::EAC_BOX);
+            meshNode->setAutomaticCulling(scene::EAC_FRUSTUM_BOX);
         if (instancedMeshNode)
-            instancedMeshNode->setAutomaticCulling(scene::EAC_BOX);
+            instancedMeshNode->setAutomaticCulling(scene::EAC_FRUSTUM_BOX);
         m.cullingDelay = -1;
     }
     if (!meshNode)
