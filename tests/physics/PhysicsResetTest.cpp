@@ -6,9 +6,12 @@
 #include "physics/world/PhysicsFiltering.h"
 #include "physics/world/PhysicsHooks.h"
 
+#include "characters/animators/AnimatorFactory.h"
 #include "core/Globals.h"
+#include "level/LevelFile.h"
 #include "level/LevelInfo.h"
 #include "level/LevelManager.h"
+#include "level/SaveManager.h"
 
 #include "support/StubPlayer.h"
 
@@ -142,6 +145,39 @@ TEST_F(PhysicsResetTest, TheScaleEffectIsMadeOnceAndStartsAtATinyScale) {
     effect->serializeAttributes(out);
     EXPECT_FALSE(out->getAttributeAsBool("Enabled")) << "saved disabled";
     out->drop();
+}
+
+TEST_F(PhysicsResetTest, ACheckpointWrittenDuringAResetReadsBackItsEffectForTheNextReset) {
+    auto* animators = new AnimatorFactory(smgr());
+    animators->drop(); // the scene manager holds it
+    SaveManager save(device->get()->getFileSystem(), temp.file("save"));
+    save.automaticWriting = false;
+    saveManager = &save;
+    PhysicsObject* object = makeObject(resetBox());
+    object->requestReset();
+    frames(10);
+    ASSERT_GE(object->respawnEffectTimer, 0.0f) << "shrinking";
+    const bool written = manager->saveCheckpoint();
+    const io::path checkpoint = manager->getCheckpointPath(false);
+    saveManager = nullptr;
+    ASSERT_TRUE(written);
+    ASSERT_EQ(std::string(checkpoint.c_str()).rfind(temp.path().string(), 0), 0u) << "in the test's own folder";
+    object->remove();
+    ASSERT_TRUE(SceneLoader(smgr()).load(checkpoint));
+    EXPECT_EQ(log.countStartingWith("Warning: "), 0u);
+    EXPECT_EQ(log.countStartingWith("ERROR: "), 0u);
+    PhysicsObject* loaded = findObject("Resetting");
+    ASSERT_NE(loaded, nullptr);
+    ASSERT_EQ(loaded->getAnimators().size(), 1u);
+    auto* effect = static_cast<RespawnScaleAnimator*>(*loaded->getAnimators().begin());
+    ASSERT_EQ(effect->getType(), RespawnScaleAnimator::typeCode());
+    EXPECT_EQ(effect->id, RespawnScaleAnimator::effectID);
+    EXPECT_FALSE(effect->isEnabled()) << "saved disabled";
+    EXPECT_EQ(loaded->getScale(), core::vector3df(1, 1, 1)) << "its spawn scale";
+    loaded->requestReset();
+    EXPECT_EQ(loaded->getAnimators().size(), 1u) << "the next reset takes the effect up";
+    EXPECT_EQ(loaded->reset().respawnEffect, effect);
+    EXPECT_TRUE(effect->isEnabled());
 }
 
 TEST_F(PhysicsResetTest, RestingAwayFromSpawnResetsAfterItsSecondsButNotNearSpawn) {

@@ -6,6 +6,9 @@
 #include "characters/animators/ObjectAnimators.h"
 #include "characters/animators/SwimSplineAnimator.h"
 #include "core/Globals.h"
+#include "physics/objects/RespawnScaleAnimator.h"
+
+#include <cstring>
 
 using namespace irr;
 
@@ -15,6 +18,8 @@ AnimatorFactory::AnimatorFactory(scene::ISceneManager* sceneManager) : manager(s
 }
 
 scene::ISceneNodeAnimator* AnimatorFactory::createSceneNodeAnimator(const c8* typeName, scene::ISceneNode* target) {
+    if (typeName && std::strcmp(typeName, RespawnScaleAnimator::typeName) == 0)
+        return createSceneNodeAnimator(RespawnScaleAnimator::typeCode(), target);
     return createSceneNodeAnimator(findAnimatorType(typeName), target);
 }
 
@@ -73,7 +78,12 @@ scene::ISceneNodeAnimator* AnimatorFactory::createSceneNodeAnimator(scene::ESCEN
         animator = new SwimSplineAnimator(target);
         break;
     default:
-        return nullptr;
+        if (type != RespawnScaleAnimator::typeCode())
+            return nullptr;
+        // A physics object's respawn effect as a written level holds it (the speed and
+        // tightness its object gives it).
+        animator = new RespawnScaleAnimator(3.0f, 0.5f);
+        break;
     }
     if (target)
         target->addAnimator(animator);
@@ -91,6 +101,8 @@ const c8* AnimatorFactory::getCreateableSceneNodeAnimatorTypeName(u32 index) con
 }
 
 const c8* AnimatorFactory::getCreateableSceneNodeAnimatorTypeName(scene::ESCENE_NODE_ANIMATOR_TYPE type) const {
+    if (type == RespawnScaleAnimator::typeCode())
+        return RespawnScaleAnimator::typeName;
     const s32 id = static_cast<s32>(type);
     if (id >= AnimatorType::First)
         return id < AnimatorType::First + AnimatorType::Count ? animatorTypeNames[id - AnimatorType::First] : nullptr;

@@ -50,3 +50,12 @@ void RespawnScaleAnimator::serializeAttributes(io::IAttributes* out, io::SAttrib
     out->addFloat("Speed", speed);
     out->addFloat("Tightness", tightness);
 }
+
+void RespawnScaleAnimator::deserializeAttributes(io::IAttributes* in, io::SAttributeReadWriteOptions*) {
+    id = in->getAttributeAsInt("ID");
+    enabled = in->getAttributeAsBool("Enabled");
+    if (in->existsAttribute("Speed"))
+        speed = in->getAttributeAsFloat("Speed");
+    if (in->existsAttribute("Tightness"))
+        tightness = in->getAttributeAsFloat("Tightness");
+}

@@ -7,12 +7,14 @@
 // disabled. Only the scale is animated. A disabled effect does nothing; disabling it while
 // running puts the node back to its last key when its reset-on-disable switch is on.
 //
-// The level's generic spline animator (with position and rotation keys) replaces this
-// class once it exists: the respawn code only needs what is declared here.
+// A level or checkpoint written while a reset runs holds the effect (always as disabled,
+// without its keys); the game's animator factory reads it back by its type name, and the
+// object's next reset takes it up again.
 class RespawnScaleAnimator : public irr::scene::ISceneNodeAnimator {
 public:
     // The identifier that marks the effect among a node's animators.
     static constexpr irr::s32 effectID = 99999999;
+    static constexpr const char* typeName = "respawnScale";
     static irr::scene::ESCENE_NODE_ANIMATOR_TYPE typeCode();
 
     RespawnScaleAnimator(irr::f32 speed, irr::f32 tightness) : speed(speed), tightness(tightness) {}
@@ -25,6 +27,8 @@ public:
     bool hasFinished() const override { return !enabled; }
     void serializeAttributes(irr::io::IAttributes* out,
                              irr::io::SAttributeReadWriteOptions* options = nullptr) const override;
+    void deserializeAttributes(irr::io::IAttributes* in,
+                               irr::io::SAttributeReadWriteOptions* options = nullptr) override;
 
     void clearKeys() { keys.clear(); }
     void addKey(const irr::core::vector3df& scale) { keys.push_back(scale); }
