@@ -6,6 +6,7 @@
 #include "core/Stopwatch.h"
 #include "level/SceneNodeTypes.h"
 #include "physics/objects/PhysicsObject.h"
+#include "physics/world/PhysicsFiltering.h"
 #include "physics/world/PhysicsManager.h"
 #include "player/InputManager.h"
 #include "player/LimbQueries.h"
@@ -299,8 +300,9 @@ bool setLimbGrabState(LimbState& limb, bool throwIt, bool reset) {
             if (getLimbAverageVelocity(limb, average)) {
                 const irr::f32 horizontal = vector3df(average.X, 0.0f, average.Z).getLength();
                 phys::Shape* shape = nullptr;
-                const bool throwable =
-                    body->getShapes(&shape, 1) == 1 && shape && (shape->getSimulationFilterData().word0 & 2u) != 0;
+                // Only what collides as a dynamic object flies.
+                const bool throwable = body->getShapes(&shape, 1) == 1 && shape &&
+                                       (shape->getSimulationFilterData().word0 & collisionCategory::Dynamic) != 0;
                 if (throwable && horizontal > limb.throwThreshold) {
                     if (limb.owner)
                         limb.owner->notify(playerNotifyThrow);

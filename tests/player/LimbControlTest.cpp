@@ -5,6 +5,7 @@
 #include "core/Globals.h"
 #include "player/LimbControl.h"
 #include "player/LimbQueries.h"
+#include "physics/world/PhysicsFiltering.h"
 #include "physics/world/PhysicsUserData.h"
 #include "support/TempDir.h"
 
@@ -132,24 +133,41 @@ TEST_F(LimbControlTest, AtMostFiveContactsAreJoined) {
     EXPECT_EQ(crate->holdCount, 0) << "one release lets it go";
 }
 
-TEST_F(LimbControlTest, AHardReleaseThrowsTheObject) {
-    touchCrate();
-    updateLimbGrabJoints(arm);
-    for (int n = 0; n < 10; ++n)
-        arm.velocitySamples.push_back(vector3df(20, 0, 0));
-    phys::Shape* shape = nullptr;
-    ASSERT_EQ(crate->getDynamicActor()->getShapes(&shape, 1), 1u);
-    phys::FilterData filter = shape->getSimulationFilterData();
-    filter.word0 |= 2u;
-    shape->setSimulationFilterData(filter);
-    const irr::f32 heightBefore = crate->getAbsolutePosition().Y;
-    EXPECT_TRUE(setLimbGrabState(arm, true, true));
-    EXPECT_EQ(player->notices, (std::vector<irr::s32>{playerNotifyThrow}));
-    EXPECT_EQ(crate->getDynamicActor()->getMass(), 4.0f) << "the pre-grab mass comes back";
-    EXPECT_EQ(arm.touchedObject, nullptr);
-    EXPECT_EQ(crate->limbTouchCounts[0], 0);
-    frames(3);
-    EXPECT_GT(crate->getAbsolutePosition().Y, heightBefore) << "thrown upward";
+TEST_F(LimbControlTest, AHardReleaseThrowsWhatCollidesAsADynamicObject) {
+    const struct Row {
+        const char* name;
+        irr::u32 word0; // 0: the filter words the crate got as a dynamic object
+        bool thrown;
+    } rows[] = {
+        {"a dynamic crate", 0u, true},
+        {"a crate in the static category only", collisionCategory::Static, false},
+    };
+    for (const Row& row : rows) {
+        crate->remove(); // each row has a crate of its own in the same place
+        crate = makeObject(limbBox("Crate", vector3df(3, 2, 0), 4.0f));
+        phys::Shape* shape = nullptr;
+        ASSERT_EQ(crate->getDynamicActor()->getShapes(&shape, 1), 1u);
+        phys::FilterData filter = shape->getSimulationFilterData();
+        ASSERT_NE(filter.word0 & collisionCategory::Dynamic, 0u) << row.name;
+        if (row.word0 != 0u) {
+            filter.word0 = row.word0;
+            shape->setSimulationFilterData(filter);
+        }
+        player->notices.clear();
+        arm.grabAmount = 1.0f;
+        touchCrate();
+        updateLimbGrabJoints(arm);
+        arm.velocitySamples.assign(10, vector3df(20, 0, 0));
+        const irr::f32 heightBefore = crate->getAbsolutePosition().Y;
+        EXPECT_TRUE(setLimbGrabState(arm, true, true)) << row.name;
+        EXPECT_EQ(crate->getDynamicActor()->getMass(), 4.0f) << row.name << ": the pre-grab mass comes back";
+        EXPECT_EQ(player->notices.size(), row.thrown ? 1u : 0u) << row.name;
+        EXPECT_EQ(arm.touchedObject, row.thrown ? nullptr : crate) << row.name;
+        EXPECT_EQ(crate->limbTouchCounts[0], row.thrown ? 0 : 1) << row.name;
+        frames(3);
+        EXPECT_EQ(crate->getAbsolutePosition().Y > heightBefore + 0.01f, row.thrown) << row.name << ": thrown upward";
+        setLimbTouchedObject(arm, nullptr);
+    }
 }
 
 TEST_F(LimbControlTest, ThrowForceFollowsTheHandSpeed) {
