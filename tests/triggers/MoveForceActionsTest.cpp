@@ -1,5 +1,6 @@
 // Move Object, Add Force and the force volume on simulated bodies.
 #include "ActionTestSupport.h"
+#include "support/StubPlayer.h"
 
 #include "core/Globals.h"
 #include "phys/RigidBody.h"
@@ -224,6 +225,47 @@ TEST_F(MoveForceActionsTest, AContinuousForceActsEveryFrameItsTriggerIsMetAndNot
     lift->trigger->setVisible(false);
     steps(30);
     EXPECT_LT(bodyOf(crate)->getLinearVelocity().y, 0.25f * gravity.y) << "a hidden trigger pushes nothing";
+}
+
+// A player body whose legs keep the limb helpers' records.
+class LeggedPlayer : public test::StubPlayer {
+public:
+    using StubPlayer::StubPlayer;
+    LimbSet getLegs() override { return legs; }
+    LimbSet legs;
+};
+
+TEST_F(MoveForceActionsTest, PushingThePlayerRefreshesBothLegsLinkMassesFirst) {
+    auto* player = new LeggedPlayer(root(), smgr(), 1);
+    player->drop();
+    test::FakeLimb* legs[2];
+    for (s32 side = 0; side < 2; ++side) {
+        legs[side] = new test::FakeLimb(player, smgr(), "legs");
+        legs[side]->drop();
+        legs[side]->state.owner = player;
+        legs[side]->state.side = side;
+        legs[side]->state.links.push_back({bodyOf(addCrate(10 + side, {f32(side) * 3.0f, 1, 20})), nullptr});
+        player->legs.sides[side] = legs[side];
+    }
+    setPlayer(0, player);
+    // 30, 24 more in the heavier weight mode (the stand-in's), 30 more for a leg not light.
+    const struct Row {
+        const char* forceMode;
+        f32 legMass;
+    } rows[] = {{"Tentaro", 84.0f}, {"Objects", 10.0f}};
+    for (const Row& row : rows) {
+        for (test::FakeLimb* leg : legs)
+            leg->state.links[0].body->setMass(10.0f);
+        AddForceAction* push = pusher([&](io::IAttributes* k) {
+            k->addString("ForceMode", row.forceMode);
+            k->addVector3d("WholeBodyForce", {0, 5, 0});
+        });
+        step();
+        push->execute(event);
+        for (test::FakeLimb* leg : legs)
+            EXPECT_FLOAT_EQ(leg->state.links[0].body->getMass(), row.legMass) << row.forceMode;
+    }
+    clearPlayers();
 }
 
 TEST_F(MoveForceActionsTest, BuoyancyHoldsABoxAtItsFloatHeight) {

@@ -7,6 +7,7 @@
 #include "physics/world/PhysicsManager.h"
 #include "phys/RigidBody.h"
 #include "player/InputManager.h"
+#include "player/LimbQueries.h"
 #include "player/PlayerObject.h"
 #include "player/devices/MouseDevice.h"
 #include "core/Random.h"
@@ -154,8 +155,10 @@ void AddForceAction::applyToPlayer() {
         return;
     const LimbSet legs = player->getLegs();
     const LimbSet arms = player->getArms();
-    // The legs' link masses are refreshed by the limb helpers, which are not part of this
-    // build yet; the forces below do not depend on them.
+    // The legs' link masses follow the weight mode the push may meet: left leg, then right.
+    for (PlayerLimb* leg : {legs.sides[1], legs.sides[0]})
+        if (LimbState* state = leg ? leg->getLimbState() : nullptr)
+            updateLimbLinkMass(*state);
     const bool whole = !isZeroForce(WholeBodyForce);
     auto partForce = [&](const core::vector3df& own, core::vector3df& out) {
         if (isZeroForce(own) && !whole)
