@@ -78,7 +78,7 @@ scene::ISceneNode* CameraTriggerVolume::clone(scene::ISceneNode* newParent, scen
     if (!newManager)
         newManager = SceneManager;
     auto* copy = new CameraTriggerVolume(newParent, newManager, ID);
-    finishTriggerClone(copy, this);
+    finishTriggerClone(copy);
     copy->previousVolumes = previousVolumes;
     copy->transitionSpeeds = transitionSpeeds;
     copy->crossfades = crossfades;

@@ -93,7 +93,7 @@ scene::ISceneNode* ConditionalTrigger::clone(scene::ISceneNode* newParent, scene
     if (!newManager)
         newManager = SceneManager;
     auto* copy = new ConditionalTrigger(newParent, newManager, ID);
-    finishTriggerClone(copy, this);
+    finishTriggerClone(copy);
     copy->Timer = Timer;
     copy->TimeSpan = TimeSpan;
     copy->BreakIfTrue = BreakIfTrue;

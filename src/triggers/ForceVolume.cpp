@@ -38,7 +38,7 @@ scene::ISceneNode* ForceVolume::clone(scene::ISceneNode* newParent, scene::IScen
     if (!newManager)
         newManager = SceneManager;
     auto* copy = new ForceVolume(newParent, newManager, ID);
-    finishTriggerClone(copy, this);
+    finishTriggerClone(copy);
     if (newParent)
         copy->drop();
     return copy;

@@ -182,7 +182,9 @@ scene::ISceneNode* TriggerEventObject::clone(scene::ISceneNode* newParent, scene
     copy->OnTriggerEvent = OnTriggerEvent;
     copy->EventDelay = EventDelay;
     if (action && ownerHoldsActions()) {
-        copy->action.reset(action->clone(action->trigger));
+        // The copy acts for the trigger it hangs under (a cloned trigger's own copy when the
+        // two are cloned together); outside every owner, for the one this action acts for.
+        copy->action.reset(action->clone(copy->ownerHoldsActions() ? copy->ownerTrigger() : action->trigger));
         // The copy's action belongs to no event object until its owner sets it.
         copy->action->event = nullptr;
     }

@@ -410,11 +410,11 @@ void TriggerObject::copyFrom(const TriggerObject& other) {
     inputDevice = other.inputDevice;
 }
 
-void TriggerObject::finishTriggerClone(TriggerObject* copy, TriggerObject* actionTrigger) const {
+void TriggerObject::finishTriggerClone(TriggerObject* copy) const {
     LevelObject::cloneMembers(copy, const_cast<TriggerObject*>(this), copy->getSceneManager());
     copy->copyFrom(*this);
     if (action)
-        copy->action.reset(action->clone(actionTrigger));
+        copy->action.reset(action->clone(copy));
     copy->removeDebugChildren();
     copy->buildVolume();
     copy->setID(assignUniqueObjectID(copy));
@@ -426,8 +426,7 @@ scene::ISceneNode* TriggerObject::clone(scene::ISceneNode* newParent, scene::ISc
     if (!newManager)
         newManager = SceneManager;
     auto* copy = new TriggerObject(newParent, newManager, ID);
-    // As in every trigger kind, the copied action names the trigger it was copied from.
-    finishTriggerClone(copy, this);
+    finishTriggerClone(copy);
     if (newParent)
         copy->drop();
     return copy;

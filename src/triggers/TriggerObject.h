@@ -283,8 +283,9 @@ protected:
     void readTriggerKeys(irr::io::IAttributes* in, irr::io::SAttributeReadWriteOptions* options);
     // "BoundType" and the keys of that bound ("Radius", "Height", "ColMeshFileName").
     void writeBoundKeys(irr::io::IAttributes* out) const;
-    // The clone's own action becomes a clone of this one's, bound to `actionTrigger`.
-    void finishTriggerClone(TriggerObject* copy, TriggerObject* actionTrigger) const;
+    // The clone's own action becomes a clone of this one's, bound to the clone: a spawned
+    // volume acts for itself, on what is inside it.
+    void finishTriggerClone(TriggerObject* copy) const;
 
     std::unique_ptr<TriggerAction> action;
     phys::Actor* mainActor = nullptr;

@@ -166,7 +166,7 @@ TEST_F(CameraSoundActionsTest, VolumesSaveTheirReducedKeysAndReadThemBack) {
     EXPECT_TRUE(copy->getAction()->UndoOnTriggerRevert);
     auto* clone = static_cast<CameraTriggerVolume*>(copy->clone());
     EXPECT_EQ(clone->crossfades, std::vector<bool>{true});
-    EXPECT_EQ(clone->getAction()->trigger, copy) << "the clone's action names the volume it was cloned from";
+    EXPECT_EQ(clone->getAction()->trigger, clone) << "a cloned volume takes its camera for itself";
 
     auto* force = static_cast<ForceVolume*>(smgr()->addSceneNode("ForceVolume", root()));
     ASSERT_NE(force, nullptr);

@@ -227,6 +227,33 @@ TEST_F(MoveForceActionsTest, AContinuousForceActsEveryFrameItsTriggerIsMetAndNot
     EXPECT_LT(bodyOf(crate)->getLinearVelocity().y, 0.25f * gravity.y) << "a hidden trigger pushes nothing";
 }
 
+TEST_F(MoveForceActionsTest, ASpawnedForceVolumePushesWhatIsInsideItAndNotWhatIsInsideItsSource) {
+    phys::Vec3 gravity;
+    physics->getGravity(gravity);
+    auto* source = static_cast<ForceVolume*>(smgr()->addSceneNode("ForceVolume", root()));
+    ASSERT_NE(source, nullptr);
+    io::IAttributes* keys = attributes();
+    source->serializeAttributes(keys);
+    keys->setAttribute("LinearForceMode", "Acceleration");
+    keys->setAttribute("LinearForce", core::vector3df(-2.0f * gravity.x, -2.0f * gravity.y, -2.0f * gravity.z));
+    source->deserializeAttributes(keys);
+    source->updateAbsolutePosition();
+    source->rebuildVolume();
+    auto* spawned = static_cast<ForceVolume*>(source->clone());
+    ASSERT_NE(spawned, nullptr);
+    EXPECT_EQ(spawned->getAction()->trigger, spawned);
+    spawned->setPosition({30, 0, 0});
+    spawned->updateAbsolutePosition();
+    spawned->rebuildVolume();
+    PhysicsObject* inSource = addCrate(2, {0, 0, 0});
+    PhysicsObject* inSpawned = addCrate(3, {30, 0, 0});
+    steps(30);
+    // Each volume lifts what is inside it once: twice gravity up, a net lift of one gravity.
+    const f32 lifted = bodyOf(inSpawned)->getLinearVelocity().y;
+    EXPECT_GT(lifted, 0.5f * -gravity.y * 20.0f * PhysicsManager::fixedStepSize) << "the spawned volume lifts its own";
+    EXPECT_NEAR(bodyOf(inSource)->getLinearVelocity().y, lifted, 0.1f * lifted) << "the source's is lifted once";
+}
+
 // A player body whose legs keep the limb helpers' records.
 class LeggedPlayer : public test::StubPlayer {
 public:

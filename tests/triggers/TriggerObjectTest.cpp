@@ -229,7 +229,26 @@ TEST_F(TriggerObjectTest, CloneCopiesSettingsAndActionButNotRunTimeState) {
     EXPECT_FALSE(copy->ConditionMet);
     ASSERT_NE(copy->getAction(), nullptr);
     EXPECT_EQ(copy->getAction()->getType(), 6);
-    EXPECT_EQ(copy->getAction()->trigger, source); // bound to the trigger it was copied from
+    EXPECT_EQ(copy->getAction()->trigger, copy) << "a copy acts for itself";
+}
+
+TEST_F(TriggerObjectTest, ACloneAndTheEventsClonedWithItActForTheClone) {
+    TriggerObject* sources[] = {addTrigger(41), addConditional(root(), 42)};
+    for (TriggerObject* source : sources) {
+        record(source);
+        TriggerEventObject* event = addEvent(source, 1.0f);
+        auto* copy = static_cast<TriggerObject*>(source->clone());
+        ASSERT_NE(copy, nullptr);
+        EXPECT_EQ(copy->getAction()->trigger, copy) << source->getID();
+        TriggerEventObject* copiedEvent = nullptr;
+        for (scene::ISceneNode* child : copy->getChildren())
+            if (child->getType() == typeId("trge"))
+                copiedEvent = static_cast<TriggerEventObject*>(child);
+        ASSERT_NE(copiedEvent, nullptr) << source->getID();
+        EXPECT_EQ(copiedEvent->getAction()->trigger, copy) << source->getID();
+        EXPECT_EQ(copiedEvent->getAction()->event, nullptr) << source->getID();
+        EXPECT_EQ(event->getAction()->trigger, source) << source->getID() << ": the source keeps its own";
+    }
 }
 
 TEST_F(TriggerObjectTest, CheckpointIsATriggerKindWithoutTriggerKeys) {
