@@ -399,8 +399,11 @@ void ParticleObject::deserializeAttributes(io::IAttributes* in, io::SAttributeRe
             Friction = in->getAttributeAsFloat("Friction");
         if (has("Restitution"))
             Restitution = in->getAttributeAsFloat("Restitution");
+        // The older key first, so that the written one ("Damping") wins.
         if (has("LinearDamping"))
             Damping = in->getAttributeAsFloat("LinearDamping");
+        if (has("Damping"))
+            Damping = in->getAttributeAsFloat("Damping");
         if (has("CollisionRadius"))
             CollisionRadius = in->getAttributeAsFloat("CollisionRadius");
         if (has("IsFluid"))

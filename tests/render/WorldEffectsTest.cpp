@@ -214,6 +214,34 @@ TEST_F(WorldEffectsTest, ParticleKeysOldAndNew) {
     written->drop();
 }
 
+TEST_F(WorldEffectsTest, PhysicsParticlesKeepTheirDampingThroughAWriteAndARead) {
+    ParticleObject* object = makeParticles();
+    object->UsePhysics = true;
+    object->Damping = 0.4f;
+    // What this object writes, an older file's key alone, and both (the written key wins).
+    const struct Row {
+        const char* name;
+        bool written, older;
+        f32 damping;
+    } rows[] = {{"written", true, false, 0.4f}, {"older", false, true, 0.2f}, {"both", true, true, 0.4f}};
+    for (const Row& row : rows) {
+        io::IAttributes* in = device->getFileSystem()->createEmptyAttributes();
+        if (row.written) {
+            object->serializeAttributes(in);
+        } else {
+            in->addString("EmitterType", "Point");
+            in->addBool("UsePhysics", true);
+        }
+        if (row.older)
+            in->addFloat("LinearDamping", 0.2f);
+        ParticleObject* copy = makeParticles();
+        copy->deserializeAttributes(in);
+        EXPECT_TRUE(copy->UsePhysics) << row.name;
+        EXPECT_FLOAT_EQ(copy->Damping, row.damping) << row.name;
+        in->drop();
+    }
+}
+
 TEST_F(WorldEffectsTest, TimedEmissionEndsInGame) {
     ParticleObject* object = makeParticles();
     object->DurationTimer = 2.0f;
