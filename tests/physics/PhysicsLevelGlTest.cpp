@@ -1,15 +1,21 @@
 // The demonstration level on the OpenGL driver: its physics objects fall onto the floor
-// and come to rest there, drawn where their bodies lie.
-// PADDLESTONE_KEEP_SCREENSHOT=/path/physics.png keeps the picture.
+// and come to rest there, drawn where their bodies lie. A crate drawn without shaders shows
+// its texture scaled and offset by its material's texture transform.
+// PADDLESTONE_KEEP_SCREENSHOT=/path/physics.png keeps the picture (physics-texture.png the
+// crate's).
 #include "PhysicsGlStage.h"
 
 #include "physics/objects/PhysicsObject.h"
+
+#include "core/Globals.h"
+#include "render/ShaderManager.h"
 
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <string>
 
 using namespace irr;
 
@@ -46,6 +52,79 @@ TEST(PhysicsLevelGlTest, TheDemonstrationLevelRestsOnItsFloor) {
     EXPECT_NE(shot->getPixel(400, 400).color & 0xFFFFFF, background.color & 0xFFFFFF);
     EXPECT_EQ(shot->getPixel(400, 5).color & 0xFFFFFF, background.color & 0xFFFFFF);
     shot->drop();
+}
+
+// The crate's near face carries a 2 x 2 checker; its material's transform is scale 2, offset
+// 0.25 and a turn of 45 degrees, which the fixed-function draw leaves out: the face shows
+// 4 x 4 cells, shifted by half a cell, square to its edges. The face is sampled at five
+// points a side, each inside one cell: neighbours differ, and cells of one parity match.
+TEST(PhysicsLevelGlTest, WithoutShadersACrateShowsItsTextureScaledAndOffsetButNotTurned) {
+    test::ScopedWorkingDir workingDir(test::sourceDir());
+    PhysicsGlStage stage(400, 400);
+    ASSERT_NE(stage.device, nullptr) << "no OpenGL device (run under Xvfb)";
+    ASSERT_TRUE(stage.ready());
+    ShaderManager shaders; // shader level 0: fixed function
+    struct Installed {
+        explicit Installed(ShaderManager* manager) { shaderManager = manager; }
+        ~Installed() { shaderManager = nullptr; }
+    } installed(&shaders);
+    auto* crate = new PhysicsObject(stage.smgr->getRootSceneNode(), stage.smgr, -1);
+    crate->drop();
+    io::IAttributes* keys = stage.device->getFileSystem()->createEmptyAttributes();
+    keys->addString("MeshFileName", "Content/Models/Props/Crate.obj");
+    keys->addEnum("BoundType", "Box", boundTypeNames);
+    keys->addEnum("PhysicsState", "Static", physicsStateNames);
+    keys->addBool("DisableAntialiasing", true);
+    crate->deserializeAttributes(keys);
+    keys->drop();
+    ASSERT_GT(crate->getMaterialCount(), 0u);
+
+    video::IImage* checker = stage.driver->createImage(video::ECF_A8R8G8B8, core::dimension2du(64, 64));
+    for (u32 y = 0; y < 64; ++y)
+        for (u32 x = 0; x < 64; ++x)
+            checker->setPixel(x, y, (x / 32 + y / 32) % 2 ? video::SColor(255, 240, 220, 40) : video::SColor(255, 160, 30, 30));
+    stage.driver->setTextureCreationFlag(video::ETCF_CREATE_MIP_MAPS, false);
+    video::ITexture* texture = stage.driver->addTexture("checker", checker);
+    checker->drop();
+    ASSERT_NE(texture, nullptr);
+    video::SMaterial& material = crate->getMaterial(0);
+    material.setTexture(0, texture);
+    material.Lighting = false;
+    material.setFlag(video::EMF_BILINEAR_FILTER, false);
+    core::matrix4 turned;
+    turned.buildTextureTransform(core::PI / 4.0f, core::vector2df(0, 0), core::vector2df(0.25f, 0.25f),
+                                 core::vector2df(2, 2));
+    material.setTextureMatrix(0, turned);
+
+    scene::ICameraSceneNode* camera =
+        stage.smgr->addCameraSceneNode(nullptr, core::vector3df(0, 0, -4), core::vector3df(0, 0, 0));
+    stage.play(1);
+    video::IImage* shot = stage.drawAndShoot(video::SColor(255, 90, 120, 160));
+    ASSERT_NE(shot, nullptr);
+    if (const char* keep = std::getenv("PADDLESTONE_KEEP_SCREENSHOT")) {
+        std::string path(keep);
+        stage.driver->writeImageToFile(shot, (path.substr(0, path.rfind('/') + 1) + "physics-texture.png").c_str());
+    }
+    // Texture coordinates 2 q + 0.25 put the cell edges at q = 1/8, 3/8, 5/8 and 7/8.
+    const f32 along[5] = {0.0625f, 0.25f, 0.5f, 0.75f, 0.9375f};
+    video::SColor cells[5][5];
+    scene::ISceneCollisionManager* collision = stage.smgr->getSceneCollisionManager();
+    for (int i = 0; i < 5; ++i)
+        for (int j = 0; j < 5; ++j) {
+            const core::vector3df point(-1.0f + 2.0f * along[i], -1.0f + 2.0f * along[j], -1.0f);
+            const core::position2di at = collision->getScreenCoordinatesFrom3DPosition(point, camera);
+            ASSERT_TRUE(at.X > 0 && at.Y > 0 && at.X < 400 && at.Y < 400);
+            cells[i][j] = shot->getPixel(static_cast<u32>(at.X), static_cast<u32>(at.Y));
+        }
+    shot->drop();
+    auto same = [](video::SColor a, video::SColor b) {
+        auto apart = [](u32 x, u32 y) { return x > y ? x - y : y - x; };
+        return apart(a.getRed(), b.getRed()) + apart(a.getGreen(), b.getGreen()) + apart(a.getBlue(), b.getBlue()) < 24;
+    };
+    EXPECT_FALSE(same(cells[0][0], cells[1][0])) << "two colours";
+    for (int i = 0; i < 5; ++i)
+        for (int j = 0; j < 5; ++j)
+            EXPECT_TRUE(same(cells[i][j], cells[(i + j) % 2][0])) << i << " " << j;
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 #include "physics/world/PhysicsHooks.h"
 #include "level/NodeHelpers.h"
 #include "render/EffectHandler.h"
+#include "render/ShaderManager.h"
 
 #include <cmath>
 
@@ -554,6 +555,38 @@ TEST_F(PhysicsObjectMotionTest, TheNodeTransformIgnoresAnIdentityParentOrOneItIs
     object->updateAbsolutePosition();
     EXPECT_EQ(object->getAbsolutePosition(), core::vector3df(1, 2, 3));
     EXPECT_TRUE(isExactlyIdentity(object->getParentAbsoluteTransformation()));
+}
+
+// Layer 0's texture matrix turned by 0.5 rad, scaled by 2 and offset by (0.25, 0.5): drawn
+// without shaders it keeps its scale and offset and loses the turn.
+TEST_F(PhysicsObjectMotionTest, DrawnWithoutShadersTheTextureMatrixIsScaleAndOffsetOnly) {
+    const struct Row {
+        s32 shaderLevel, quality;
+        bool rebuilt;
+    } rows[] = {{1, 0, true}, {2, 0, false}, {2, 2, true}, {3, 1, false}};
+    PhysicsObject* object = makeObject([](Attributes* a) {
+        boxIn("Static")(a);
+        a->addString("MeshFileName", "Content/Models/Props/Crate.obj");
+    });
+    ASSERT_GT(object->getMaterialCount(), 0u);
+    ShaderManager shaders;
+    shaderManager = &shaders;
+    core::matrix4 turned;
+    turned.buildTextureTransform(0.5f, core::vector2df(0, 0), core::vector2df(0.25f, 0.5f), core::vector2df(2, 2));
+    core::matrix4 plain(core::matrix4::EM4CONST_NOTHING);
+    plain.makeIdentity();
+    plain[0] = plain[5] = 2.0f;
+    plain[8] = 0.25f;
+    plain[9] = 0.5f;
+    for (const Row& row : rows) {
+        shaders.shaderLevel = row.shaderLevel;
+        shaders.graphicsQuality = row.quality;
+        object->getMaterial(0).setTextureMatrix(0, turned);
+        object->syncBodyWithNode(timeMs);
+        EXPECT_TRUE(object->getMaterial(0).getTextureMatrix(0).equals(row.rebuilt ? plain : turned, 1e-5f))
+            << row.shaderLevel << " " << row.quality;
+    }
+    shaderManager = nullptr;
 }
 
 TEST_F(PhysicsObjectMotionTest, TheCollisionSoundCooldownRunsOutToZero) {

@@ -1,7 +1,7 @@
 // Keeping node and body in step: the per-frame update (pose copy-back of free bodies, the
 // deferred kinematic switch, drag loudness, button timer, speed and rest suspicion), the
 // node-to-body synchronisation (animators, kinematic targets, the speed clamp of small
-// bodies) and the node's own transform rule.
+// bodies, the texture transform drawn without shaders) and the node's own transform rule.
 #include "physics/objects/PhysicsObject.h"
 #include "physics/joints/JointObject.h"
 
@@ -16,6 +16,7 @@
 #include "platform/audio/EventSystem.h"
 #include "platform/audio/AudioTypes.h"
 #include "player/PlayerObject.h"
+#include "render/ShaderManager.h"
 
 #include <cmath>
 #include <vector>
@@ -34,6 +35,17 @@ bool isMotionAnimator(scene::ESCENE_NODE_ANIMATOR_TYPE type) {
 }
 
 bool targetComponentUnchanged(f32 last, f32 current) { return last - 1e-6f <= current && current <= last + 1e-6f; }
+
+// Without shaders the driver applies layer 0's texture matrix itself; it becomes the plain
+// transform of the material's texture scale and offset (as the shaders read them from it),
+// turned by nothing. The matrix is made on first use.
+void setFixedFunctionTextureTransform(video::SMaterial& material) {
+    core::matrix4& matrix = material.getTextureMatrix(0);
+    const core::vector2df scale(std::sqrt(matrix[0] * matrix[0] + matrix[1] * matrix[1]),
+                                std::sqrt(matrix[4] * matrix[4] + matrix[5] * matrix[5]));
+    const core::vector2df offset(matrix[8], matrix[9]);
+    matrix.buildTextureTransform(0.0f, core::vector2df(0.0f, 0.0f), offset, scale);
+}
 
 PlayerObject* firstListedPlayer() { return playerCount() > 0 ? getPlayer(0) : nullptr; }
 
@@ -332,6 +344,9 @@ void PhysicsObject::syncBodyWithNode(u32 timeMs) {
     } else {
         pinClothToParent();
     }
+    if (shaderManager && !shaderManager->areShadersEnabled())
+        for (u32 i = 0; i < getMaterialCount(); ++i)
+            setFixedFunctionTextureTransform(getMaterial(i));
     if (instancedMeshNode) {
         updateInstancedBounds();
         updateInstanceCentroid();
