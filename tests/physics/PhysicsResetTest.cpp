@@ -88,6 +88,9 @@ TEST_F(PhysicsResetTest, EachRuleStartsTheShrinkOnlyWhenItsConditionHolds) {
         {"far from spawn", [](Attributes* a) { a->addEnum("ResetIfDistFromSpawn", "Jump to Position", resetModeNames); a->addFloat("DistanceFromSpawn", 5.0f);
                                                a->addVector3d("RespawnOverridePosition", core::vector3df(20, 5, 0)); },
          {14, 5, 0}, false},
+        {"on the spawn distance", [](Attributes* a) { a->addEnum("ResetIfDistFromSpawn", "Respawn", resetModeNames); a->addFloat("DistanceFromSpawn", 5.0f);
+                                                      a->addVector3d("RespawnOverridePosition", core::vector3df(20, 5, 0)); },
+         {15, 5, 0}, false},
         {"no rule", [](Attributes*) {}, {0, -50, 0}, false},
     };
     for (const Row& row : rows) {
