@@ -94,7 +94,7 @@ runStart() {
       local used kind
       used=$(( $(cpuTicks "$game") - cpuAtStill ))
       kind=waiting
-      [ "$used" -gt $((frozenSeconds * $(getconf CLK_TCK) / 2)) ] && kind=computing
+      [ "$used" -ge $((frozenSeconds * $(getconf CLK_TCK) / 5)) ] && kind=computing
       {
         echo "frozen frame $frozen at $((SECONDS - began)) s of the start, $kind" \
           "(process CPU ${used} ticks in ${frozenSeconds} s; main thread $(awk '{print $3}' "/proc/$game/task/$game/stat"))"
