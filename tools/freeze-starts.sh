@@ -6,7 +6,7 @@
 # once giving up the processor (every frame waits for the rasterizer and the X server). Each
 # such frame is a frozen frame: the tool takes a stack of every thread with gdb, says whether
 # the process was computing or waiting meanwhile, and keeps the log. A start whose frame stays
-# frozen for 40 s is ended with SIGKILL. Build first with ./play.sh --build-only.
+# frozen for 40 s is ended (SIGTERM, then SIGKILL). Build first with ./play.sh --build-only.
 #   tools/freeze-starts.sh [starts (50)] [levels a start (1: the Garden; 3: the whole story)]
 #                          [starts at once (1)]
 # Prints one line a start and the summary "N starts, K frozen frames"; exits 1 when K > 0.
@@ -50,6 +50,11 @@ runStart() {
     [ -n "$display" ] && break
     sleep 0.1
   done
+  # The server names its display a moment before it takes connections.
+  for _ in $(seq 1 50); do
+    [ -n "$display" ] && DISPLAY=":$display" xdotool getdisplaygeometry >/dev/null 2>&1 && break
+    sleep 0.1
+  done
   if [ -z "$display" ]; then
     kill "$xvfb" 2>/dev/null
     echo "start $start: no X server, 0 frozen frames" >"$work/result-$start"
@@ -58,7 +63,7 @@ runStart() {
   (cd "$out/run" && DISPLAY=":$display" XDG_DATA_HOME="$out/data" ALSOFT_DRIVERS=null \
     exec "$binary" >"$out/output.txt" 2>&1) &
   local game=$!
-  local log="$out/run/PaddlestoneLog.txt" frozen=0 state=running began=$SECONDS
+  local log="$out/run/PaddlestoneLog.txt" frozen=0 state="ended by itself" began=$SECONDS
   local lastSwitches=-1 still=0 cpuAtStill=0 reported=0 pressed=0
   while kill -0 "$game" 2>/dev/null; do
     sleep 0.5
@@ -97,7 +102,8 @@ runStart() {
       [ "$used" -ge $((frozenSeconds * $(getconf CLK_TCK) / 5)) ] && kind=computing
       {
         echo "frozen frame $frozen at $((SECONDS - began)) s of the start, $kind" \
-          "(process CPU ${used} ticks in ${frozenSeconds} s; main thread $(awk '{print $3}' "/proc/$game/task/$game/stat"))"
+          "(process CPU ${used} ticks in ${frozenSeconds} s; main thread $(awk '{print $3}' "/proc/$game/task/$game/stat"))," \
+          "in $(grep -o "Loading level: [^ ]*" "$log" | tail -n 1 | cut -d' ' -f3)"
         tail -n 3 "$log"
         timeout 60 gdb -p "$game" -batch -nx -ex "set pagination off" -ex "thread apply all bt 25" 2>&1 |
           grep -v "^\[New LWP\|^\[Thread debugging\|^Using host libthread_db"
