@@ -10,6 +10,7 @@
 #include "core/Utf8.h"
 #include "core/XmlWriter.h"
 #include "core/XmlFile.h"
+#include "platform/TextureFiltering.h"
 
 #include <algorithm>
 #include <cwchar>
@@ -461,8 +462,10 @@ scene::ISceneNode* SceneLoader::beginNode(const c8* typeName, scene::ISceneNode*
 
 void SceneLoader::applyMaterial(scene::ISceneNode* node, u32 index, io::IAttributes* attributes) {
     video::IVideoDriver* driver = manager->getVideoDriver();
-    if (driver && index < node->getMaterialCount())
+    if (driver && index < node->getMaterialCount()) {
         driver->fillMaterialStructureFromAttributes(node->getMaterial(index), attributes);
+        platform::limitAnisotropicFilter(node->getMaterial(index));
+    }
 }
 
 void SceneLoader::applyAnimator(scene::ISceneNode* node, io::IAttributes* attributes) {

@@ -8,6 +8,7 @@
 #include "core/GameSettings.h"
 #include "core/Globals.h"
 #include "core/Log.h"
+#include "platform/TextureFiltering.h"
 
 using namespace irr;
 
@@ -94,6 +95,10 @@ void ShaderManager::init() {
     highlightSuspiciousTexture = driver->getTexture("Content/Models/Editor/PhongSuspicious.png");
     highlightImportantTexture = driver->getTexture("Content/Models/Editor/PhongImportant.png");
     highlightGrabbedTexture = driver->getTexture("Content/Models/Editor/PhongGrabbed.png");
+
+    if (driverType == video::EDT_OPENGL && !platform::anisotropicFilterAllowed())
+        logMessagePair("Anisotropic texture filtering is off on this renderer: ",
+                       platform::currentRendererName().c_str());
 
     const core::stringc vendor = driver->getVendorInfo();
     useIndexedArrayNames = driverType == video::EDT_OPENGL && vendor.find("ATI") < 0;

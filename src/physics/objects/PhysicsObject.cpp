@@ -14,6 +14,7 @@
 #include "level/MeshGate.h"
 #include "level/NodeHelpers.h"
 #include "level/TransformNode.h"
+#include "platform/TextureFiltering.h"
 #include "platform/audio/EventSystem.h"
 #include "render/EffectHandler.h"
 #include "render/HardwareSkinning.h"
@@ -345,7 +346,7 @@ void PhysicsObject::loadMesh() {
     for (u32 i = 0; i < meshNode->getMaterialCount(); ++i) {
         video::SMaterial& material = meshNode->getMaterial(i);
         for (u32 layer = 0; layer < video::MATERIAL_MAX_TEXTURES; ++layer)
-            material.TextureLayer[layer].AnisotropicFilter = DisableAntialiasing ? 0 : 255;
+            material.TextureLayer[layer].AnisotropicFilter = platform::anisotropicFilterLevel(!DisableAntialiasing);
         material.AntiAliasing = DisableAntialiasing ? video::EAAM_OFF : video::EAAM_SIMPLE;
     }
     applyCustomBounds();

@@ -14,6 +14,7 @@
 #include "core/SoundManager.h"
 #include "level/LevelManager.h"
 #include "level/WorldTransform.h"
+#include "platform/TextureFiltering.h"
 #include "platform/audio/EventSystem.h"
 #include "player/PlayerObject.h"
 #include "render/EffectHandler.h"
@@ -237,7 +238,7 @@ void PhysicsObject::updateMaterials(bool force) {
         }
         instancedMeshNode->setMaterialType(static_cast<video::E_MATERIAL_TYPE>(type < 0 ? 0 : type));
     }
-    meshNode->setMaterialFlag(video::EMF_ANISOTROPIC_FILTER, !DisableAntialiasing);
+    meshNode->setMaterialFlag(video::EMF_ANISOTROPIC_FILTER, platform::anisotropicFilterLevel(!DisableAntialiasing) != 0);
     meshNode->setMaterialFlag(video::EMF_TRILINEAR_FILTER, !DisableAntialiasing);
     if (!shaders)
         for (u32 i = 0; i < meshNode->getMaterialCount(); ++i) {
