@@ -29,6 +29,8 @@ namespace {
 constexpr f32 remapFadeSeconds = 0.2f;
 constexpr s32 remapTitleText = 64;
 constexpr s32 remapDeviceText = 125;
+// The keyboard's "pressed this frame" key state.
+constexpr s32 deleteKeyPressed = 2;
 
 gui::IGUIFont* bindingRowFont() {
     return getCachedFont(GUIControlsRemapScreen::bindingFontPath, guiUnits(12));
@@ -156,8 +158,20 @@ void GUIControlsRemapScreen::OnPostRender(u32 timeMs) {
     if (ScrollList && ScrollList->getFocusedIndex() == 1 && ScrollList->getFirstVisible() == 1)
         ScrollList->setFirstVisible(0);
     updatePanelSlide();
+    if (FadeState == Shown && keyboardKeyState(KEY_DELETE) == deleteKeyPressed)
+        deleteFocusedBinding();
     if (ChosenDevice != ShownDevice)
         selectDevice(ChosenDevice);
+}
+
+bool GUIControlsRemapScreen::deleteFocusedBinding() {
+    gui::IGUIElement* focused = FocusedElement;
+    // The delete button of a row counts as its row.
+    if (focused && focused->getType() != toElementType(GuiType::OptionRemap))
+        focused = focused->getParent();
+    if (!focused || focused->getType() != toElementType(GuiType::OptionRemap))
+        return false;
+    return static_cast<GUIOptionRemap*>(focused)->deleteBinding();
 }
 
 void GUIControlsRemapScreen::onDeviceChosen(s32 deviceIndex) {
