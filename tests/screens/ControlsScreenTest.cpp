@@ -431,18 +431,7 @@ TEST_F(ControlsScreenTest, TheAddButtonClickedAndEnterOnAHeadingEachAddABindingT
 
     // The mouse, pressed and let go on the add button as the window delivers it.
     std::size_t before = rowsOfHeading();
-    const core::position2di plus = heading->getAddButton()->getAbsolutePosition().getCenter();
-    for (EMOUSE_INPUT_EVENT kind : {EMIE_MOUSE_MOVED, EMIE_LMOUSE_PRESSED_DOWN, EMIE_LMOUSE_LEFT_UP}) {
-        SEvent event;
-        std::memset(static_cast<void*>(&event), 0, sizeof(event));
-        event.EventType = EET_MOUSE_INPUT_EVENT;
-        event.MouseInput.Event = kind;
-        event.MouseInput.X = plus.X;
-        event.MouseInput.Y = plus.Y;
-        event.MouseInput.ButtonStates = kind == EMIE_LMOUSE_PRESSED_DOWN ? EMBSM_LEFT : 0;
-        device->postEventFromUser(event);
-        frame();
-    }
+    clickAt(heading->getAddButton()->getAbsolutePosition().getCenter());
     ASSERT_EQ(rowsOfHeading(), before + 1);
     ASSERT_NO_FATAL_FAILURE(bindWaitingRow(KEY_KEY_J));
 
