@@ -19,7 +19,6 @@
 #include "player/PlayerHooks.h"
 #include "screens/ScreenManager.h"
 #include "screens/ScreenRegistration.h"
-#include "screens/menus/GUIPauseScreen.h"
 
 #include <cstring>
 #include <filesystem>
@@ -122,39 +121,6 @@ TEST_F(ScreenInputTest, PauseKeyOpensThePauseScreenInPlay) {
     key(KEY_ESCAPE);
     EXPECT_FALSE(pause->isVisible());
     EXPECT_TRUE(screenManager->isInputAllowed());
-}
-
-// Down tapped while the pause panel slides in moves the focus once per tap: taps in frames of
-// their own, and several taps that fall into one long frame.
-TEST_F(ScreenInputTest, EveryTapDuringThePauseSlideInMovesTheFocus) {
-    auto* pause = new GUIPauseScreen(nullptr, environment, core::recti(0, 0, screenWidth, screenHeight));
-    pause->drop();
-    physics = std::make_unique<PhysicsManager>();
-    physicsManager = physics.get();
-    coreSlots().physics.isSimulationActive = [] { return true; };
-    setFrameDelta(0.02f);
-    for (const int tapsPerFrame : {1, 3}) {
-        SCOPED_TRACE(std::to_string(tapsPerFrame) + " taps a frame");
-        key(KEY_ESCAPE);
-        ASSERT_TRUE(pause->isVisible());
-        for (int tap = 0; tap < 3; tap += tapsPerFrame) {
-            for (int i = 0; i < tapsPerFrame; ++i)
-                for (bool down : {true, false})
-                    inputKey(KEY_DOWN, down);
-            frame();
-        }
-        EXPECT_EQ(pause->getFadeState(), GUIScreen::FadingIn);
-        EXPECT_EQ(screenManager->getTopScreenFocus(), pause->getItems()[3]);
-        for (int i = 0; i < 12; ++i)
-            frame();
-        EXPECT_EQ(pause->getFadeState(), GUIScreen::Shown);
-        EXPECT_EQ(screenManager->getTopScreenFocus(), pause->getItems()[3]) << "the end of the slide keeps it";
-        EXPECT_EQ(pause->getItems()[3]->getState(), ButtonState::Focused);
-        key(KEY_ESCAPE);
-        for (int i = 0; i < 12; ++i)
-            frame();
-        ASSERT_FALSE(pause->isVisible());
-    }
 }
 
 TEST_F(ScreenInputTest, WheelScrollsALongMenuWithinItsRows) {
