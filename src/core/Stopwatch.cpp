@@ -22,6 +22,13 @@ void Stopwatch::reset() {
     tickAt(now);
 }
 
+void Stopwatch::restart() {
+    paused = false;
+    deltaSeconds = 0.0f;
+    intervalDone = false;
+    startCount = clock.now();
+}
+
 void Stopwatch::pause() {
     if (paused)
         return;

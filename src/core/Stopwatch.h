@@ -38,6 +38,9 @@ public:
     // Clears the paused flag and the interval, takes a new start count and ticks once, so
     // the restart is counted.
     void reset();
+    // Starts a new interval from now without counting a tick: the next tick measures from
+    // here, and the average stays one of measured intervals.
+    void restart();
     // Counts the seconds so far into the interval, then stops counting.
     void pause();
     // Counts again from now on; the paused time is left out.

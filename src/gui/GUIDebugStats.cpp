@@ -5,6 +5,8 @@
 #include "core/Stopwatch.h"
 #include "gui/GuiCommon.h"
 #include "gui/GuiHooks.h"
+#include "gui/fonts/CGUITTFont.h"
+#include "gui/fonts/FontCache.h"
 #include "phys/Geometry.h"
 #include "phys/Scene.h"
 #include "phys/Visualization.h"
@@ -30,6 +32,9 @@ namespace {
 // The key code of F6 and the "pressed this frame" key state.
 constexpr s32 debugStatsKey = 0x75;
 constexpr s32 debugStatsKeyPressed = 2;
+// White on a dark, mostly opaque box: readable over any picture.
+const video::SColor lineText(0xFFFFFFFF);
+const video::SColor lineBox(0xD0141820);
 
 std::wstring statsFormat(const char* format, double value) {
     char text[64];
@@ -48,8 +53,8 @@ GUIDebugStats::GUIDebugStats(gui::IGUIEnvironment* environment)
     LeftX = width - columnWidth;
     RightX = width;
     setVisible(false);
-    setSubElement(true);
-    ListBox = environment->addListBox(core::recti(0, 0, width - columnWidth, 100), this, -1, true);
+    // The box stands behind the column of lines (moved there with them).
+    ListBox = environment->addListBox(core::recti(LeftX, 0, RightX, 100), this, -1, true);
     ListBox->setAutoScrollEnabled(true);
     ListBox->setSubElement(true);
 
@@ -67,6 +72,7 @@ GUIDebugStats::GUIDebugStats(gui::IGUIEnvironment* environment)
                 Stopwatches.push_back(watch);
                 addLine(watch->name().c_str());
             }
+    layoutLines();
 }
 
 GUIDebugStats::~GUIDebugStats() = default;
@@ -76,14 +82,17 @@ void GUIDebugStats::addLine(const wchar_t* label) {
     gui::IGUIStaticText* line =
         Environment->addStaticText(label, core::recti(LeftX, y, RightX, y + lineHeight), false, false, this, -1, true);
     line->setSubElement(true);
+    line->setOverrideColor(lineText);
+    line->setBackgroundColor(lineBox);
+    if (gui::IGUIFont* font = getCachedFont(fontPath, fontPixels))
+        line->setOverrideFont(font);
     Lines.push_back(line);
 }
 
 void GUIDebugStats::layoutLines() {
-    // The skin's font decides the room a line needs: the column widens to its longest line
+    // The lines' font decides the room a line needs: the column widens to its longest line
     // and the lines stand one font height apart, so none runs off the screen or over another.
-    gui::IGUISkin* skin = Environment->getSkin();
-    gui::IGUIFont* font = skin ? skin->getFont() : nullptr;
+    gui::IGUIFont* font = Lines.empty() ? nullptr : Lines.front()->getActiveFont();
     const s32 screenW = static_cast<s32>(Environment->getVideoDriver()->getScreenSize().Width);
     s32 height = lineHeight;
     s32 width = columnWidth;
@@ -99,9 +108,15 @@ void GUIDebugStats::layoutLines() {
         const s32 y = height * static_cast<s32>(i);
         Lines[i]->setRelativePosition(core::recti(LeftX, y, RightX, y + height));
     }
+    ListBox->setRelativePosition(core::recti(LeftX, 0, RightX, height * static_cast<s32>(Lines.size())));
 }
 
 void GUIDebugStats::update() {
+    // In front of every screen, also those opened after it was made.
+    if (Parent)
+        Parent->bringToFront(this);
+    // The frame since the last beginFrameTiming.
+    TotalStopwatch->tick();
     video::IVideoDriver* driver = Environment->getVideoDriver();
     Lines[0]->setText((L" Driver: " + std::wstring(driver->getName())).c_str());
 
@@ -146,7 +161,8 @@ void GUIDebugStats::update() {
     layoutLines();
 }
 
-void GUIDebugStats::beginFrameTiming() { TotalStopwatch->reset(); }
+// A restart that counts no tick of its own: the average stays one of whole frames.
+void GUIDebugStats::beginFrameTiming() { TotalStopwatch->restart(); }
 
 void GUIDebugStats::toggleOnKey() {
     if (!debugMode || keyboardKeyState(debugStatsKey) != debugStatsKeyPressed)

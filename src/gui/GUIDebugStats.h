@@ -15,7 +15,8 @@ class Stopwatch;
 // The debug statistics overlay: a column of lines at the right edge of the screen with the
 // video driver, the frame rates, the triangles drawn, the mouse, the physics scene's
 // statistics and the profiler's stopwatches. Hidden at creation; in debug mode F6 shows and
-// hides it. While it shows it is rebuilt every frame and the profiler runs.
+// hides it. While it shows it is rebuilt every frame, drawn in front of every screen, and
+// the profiler runs. Its lines are small white text on a dark box behind the column.
 class GUIDebugStats : public irr::gui::IGUIElement {
 public:
     static constexpr irr::s32 elementId = -11;
@@ -23,6 +24,9 @@ public:
     static constexpr irr::s32 columnWidth = 400;
     // Room left of a line's text inside its column.
     static constexpr irr::s32 textMargin = 8;
+    // The lines' own font and its size in pixels (the skin's font is the large debug font).
+    static constexpr const char* fontPath = "Content/Font/NoMove.ttf";
+    static constexpr irr::s32 fontPixels = 14;
 
     explicit GUIDebugStats(irr::gui::IGUIEnvironment* environment);
     ~GUIDebugStats() override;
@@ -32,12 +36,13 @@ public:
 
     // Rewrites every line (each frame while the overlay shows).
     void update();
-    // Restarts the stopwatch of the whole frame.
+    // Restarts the stopwatch of the whole frame; the next update counts the frame.
     void beginFrameTiming();
     // F6 in debug mode shows or hides the overlay and restarts the averages.
     void toggleOnKey();
 
     const std::vector<irr::gui::IGUIStaticText*>& getLines() const { return Lines; }
+    irr::gui::IGUIListBox* getListBox() const { return ListBox; }
     Stopwatch& getTotalStopwatch() { return *TotalStopwatch; }
 
 private:

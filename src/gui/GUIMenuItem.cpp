@@ -10,6 +10,8 @@
 #include <IVideoDriver.h>
 #include <IrrlichtDevice.h>
 
+#include <utility>
+
 using namespace irr;
 
 namespace {
@@ -100,6 +102,8 @@ void GUIMenuItem::relayClick() {
 void GUIMenuItem::relayFocus() { OnFocus.invoke(reinterpret_cast<DelegateArg>(static_cast<GUIButton*>(this))); }
 
 s32 GUIMenuItem::getState() const {
+    if (KeepsLitLook && State == ButtonState::Disabled)
+        return ButtonState::Focused;
     const s32 captionState = CaptionButton ? CaptionButton->getState() : 0;
     return captionState != ButtonState::Normal ? captionState : State;
 }
@@ -110,16 +114,25 @@ void GUIMenuItem::focus() {
 }
 
 void GUIMenuItem::unfocus() {
+    KeepsLitLook = false;
     State = ButtonState::Normal;
     if (CaptionButton)
         CaptionButton->unfocus();
 }
 
 void GUIMenuItem::setEnabled(bool enabled) {
-    if (!enabled)
+    if (!enabled) {
+        // The chosen row of a leaving menu stays lit: white on its bar, not on the panel.
+        const s32 shown = getState();
+        if (IsEnabled)
+            KeepsLitLook = shown >= ButtonState::Focused && shown <= ButtonState::Released;
         State = ButtonState::Disabled;
-    else if (State == ButtonState::Disabled)
+    } else if (State == ButtonState::Disabled) {
         State = ButtonState::Normal;
+        // The lit look ends with the disabling; the screen gives the focus again.
+        if (std::exchange(KeepsLitLook, false) && CaptionButton)
+            CaptionButton->unfocus();
+    }
     IsEnabled = enabled;
     if (CaptionButton)
         CaptionButton->setEnabled(enabled);

@@ -12,7 +12,8 @@ class IGUIFont;
 // The clickable row of every menu panel: a caption in the menu font, a highlight bar behind
 // the row while it is focused or pressed that runs off the screen edge on the panel's side,
 // and a right-aligned value text that starts empty. A caption that wraps makes the row as
-// many row heights high as it has lines.
+// many row heights high as it has lines. A row disabled while it is lit (its menu leaving
+// after it was chosen) keeps its lit look until it is enabled or unfocused again.
 class GUIMenuItem : public GUIButton {
 public:
     static constexpr const char* highlightTexture = "Content/Screens/Objects/OptionColor.png";
@@ -38,6 +39,7 @@ private:
     GUITextButton* CaptionButton = nullptr;
     GUIButton* Highlight = nullptr;
     GUIFreeTypeText* ValueText = nullptr;
+    bool KeepsLitLook = false;
 };
 
 // The highlight bar of a row whose caption has that rectangle: from left of the caption to

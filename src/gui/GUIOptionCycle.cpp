@@ -24,7 +24,7 @@ GUIOptionCycle::GUIOptionCycle(gui::IGUIEnvironment* environment, gui::IGUIEleme
 
     ValueText = new GUIFreeTypeText(L"Test Text", environment, this, -1, core::recti(100, 0, guiUnits(130) + 120, h));
     ValueText->setOverrideFont(getLanguageFont(5));
-    ValueText->setOverrideColor(video::SColor(0xFF8C8C8C));
+    ValueText->setOverrideColor(video::SColor(optionValueColour));
     ValueText->setTextAlignment(gui::EGUIA_LOWERRIGHT, gui::EGUIA_CENTER);
     ValueText->setNotClipped(true);
     ValueText->drop();

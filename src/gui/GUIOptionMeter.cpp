@@ -36,7 +36,7 @@ GUIOptionMeter::GUIOptionMeter(gui::IGUIEnvironment* environment, gui::IGUIEleme
 
     ValueText = new GUIFreeTypeText(L"Test Text", environment, this, -1, core::recti(0, 0, guiUnits(170), h));
     ValueText->setOverrideFont(getLanguageFont(5));
-    ValueText->setOverrideColor(video::SColor(0xFF8C8C8C));
+    ValueText->setOverrideColor(video::SColor(optionValueColour));
     ValueText->setTextAlignment(gui::EGUIA_LOWERRIGHT, gui::EGUIA_CENTER);
     ValueText->setNotClipped(true);
     ValueText->drop();

@@ -31,10 +31,13 @@ bool remapMouseButtonDown() {
 
 GUIButton* addRemapPart(gui::IGUIEnvironment* environment, GUIButton* row, s32 x, s32 y, const char* picture) {
     const s32 size = guiUnits(20);
-    GUIButton* part = addOptionPart(environment, row, core::recti(x, y, x + size, y + size), picture);
-    part->setStateSource(row);
-    return part;
+    return addOptionPart(environment, row, core::recti(x, y, x + size, y + size), picture);
 }
+
+// The key that, while a row waits for an input, cancels the wait instead of becoming the
+// binding: the fixed menu-back key of the keyboard, bound to none of the listed actions.
+constexpr s32 cancelCaptureKey = KEY_ESCAPE;
+constexpr s32 keyPressedThisFrame = 2;
 
 } // namespace
 
@@ -76,6 +79,9 @@ GUIOptionRemap::GUIOptionRemap(GUIRemapButton* heading, s32 actionIndex, ButtonM
 
     const s32 y0 = ((rectangle.LowerRightCorner.Y - guiUnits(20)) - rectangle.UpperLeftCorner.Y) / 2;
     AddButton = addRemapPart(environment, this, 0, y0, addTexture);
+    AddButton->setStateSource(this);
+    // The delete button takes its own clicks and focus (a click on it must not reach the
+    // row, where it would start a capture) and shows its own state when it has the focus.
     DeleteButton = addRemapPart(environment, this, guiUnits(250), y0, deleteTexture);
     bindCallback(DeleteButton->OnClick, this, &GUIOptionRemap::onDeleteClicked);
 
@@ -153,6 +159,10 @@ void GUIOptionRemap::OnPostRender(u32 timeMs) {
     // The click that started a capture must be over before the row listens again.
     if (SettleCounter <= settleFrames && !remapMouseButtonDown())
         ++SettleCounter;
+    if (Capturing && keyboardKeyState(cancelCaptureKey) == keyPressedThisFrame) {
+        cancelCapture();
+        return;
+    }
     if (!Capturing) {
         if (SettleCounter == settleFrames && Heading) {
             if (GUIButton* add = Heading->getAddButton())
@@ -189,11 +199,27 @@ bool GUIOptionRemap::OnEvent(const SEvent& event) {
     return GUIButton::OnEvent(event);
 }
 
+void GUIOptionRemap::cancelCapture() {
+    setCapturing(false);
+    refreshCaption();
+    // A binding that never had an input leaves with its row, as a deleted one does.
+    if (!isBound())
+        Deleted.invoke(reinterpret_cast<DelegateArg>(static_cast<GUIButton*>(this)));
+}
+
 void GUIOptionRemap::onDeleteClicked() {
     if (!Mapping)
         return;
+    setCapturing(false);
     Mapping->keep = false;
     Deleted.invoke(reinterpret_cast<DelegateArg>(static_cast<GUIButton*>(this)));
+}
+
+bool GUIOptionRemap::deleteBinding() {
+    if (Capturing || SettleCounter <= settleFrames || !isBound())
+        return false;
+    onDeleteClicked();
+    return true;
 }
 
 void GUIOptionRemap::onNavigationKey(s32 code) {

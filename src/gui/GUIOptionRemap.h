@@ -10,7 +10,8 @@ struct ButtonMapping;
 // a delete button, and, while the binding has no input yet, an add button. Clicking the row
 // (or accept) makes it wait for any input: the screen manager scans the devices each frame
 // and the row takes the captured input over in its next frame. While it waits, it swallows
-// every event, so the input that ends the wait never reaches the menu behind it.
+// every event, so the input that ends the wait never reaches the menu behind it; Escape
+// ends the wait without a new binding.
 class GUIOptionRemap : public GUIButton {
 public:
     static constexpr const char* highlightTexture = "Content/Screens/Buttons/OptionCycleHighlight.png";
@@ -33,6 +34,12 @@ public:
     void unfocus() override;
 
     void setCapturing(bool capturing);
+    // Ends a wait for an input without a new binding: the binding keeps its input, and a new
+    // one that never had an input leaves (its deleted delegates fire). Escape does this.
+    void cancelCapture();
+    // Removes the binding as its delete button does, when the row is settled, not waiting
+    // and bound; true when it did.
+    bool deleteBinding();
     bool isCapturing() const { return Capturing; }
     irr::s32 getActionIndex() const { return ActionIndex; }
     ButtonMapping* getMapping() const { return Mapping; }

@@ -11,6 +11,9 @@
 
 // Pieces the option rows (cycle and meter) share.
 
+// The colour of a row's value: dark grey, readable on the panel and on the lit bar.
+constexpr irr::u32 optionValueColour = 0xFF3C3C3C;
+
 // The engine timer's time, 0 without a device.
 inline irr::u32 optionRowTime() {
     return gameDevice && gameDevice->getTimer() ? gameDevice->getTimer()->getTime() : 0;

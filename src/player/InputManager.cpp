@@ -265,9 +265,13 @@ void InputManager::updateMenuNavigation(float dt) {
         if ((code == MenuCode::Down || code == MenuCode::Up) &&
             (isMenuKeyDown(MenuCode::Left) || isMenuKeyDown(MenuCode::Right)))
             continue;
-        sendMenuKey(code);
+        // Every tap of a direction key counts, also when several fall into one long frame.
+        const int steps = directional && pressed ? std::max(1, menuKeyTaps(code)) : 1;
+        for (int step = 0; step < steps; ++step)
+            sendMenuKey(code);
     }
 }
+
 
 void InputManager::sendMenuKey(int code) {
     const auto& getFocus = playerHooks().screens.getTopScreenFocus;
@@ -375,6 +379,13 @@ const FixedDirection* fixedDirection(int code) {
 }
 
 } // namespace
+
+int InputManager::menuKeyTaps(int code) const {
+    const FixedDirection* direction = fixedDirection(code);
+    if (!keyboard || !direction)
+        return 0;
+    return keyboard->keyTaps(direction->key1) + keyboard->keyTaps(direction->key2);
+}
 
 bool InputManager::isMenuKeyPressed(int code) {
     if (inputQueries::isStoreOverlayActive())

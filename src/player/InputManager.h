@@ -61,6 +61,8 @@ public:
 
     // The fixed menu inputs (keys, pad 0, joystick 0), not remappable.
     bool isMenuKeyPressed(int code);
+    // The taps of the keyboard's fixed keys for a menu direction this frame.
+    int menuKeyTaps(int code) const;
     bool isMenuKeyDown(int code);
 
     PlayerControls* getPlayerControls(int player, int set);

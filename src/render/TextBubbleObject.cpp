@@ -12,6 +12,8 @@
 #include "level/NodeHelpers.h"
 #include "level/SoundObject.h"
 
+#include <cmath>
+
 using namespace irr;
 
 namespace {
@@ -267,6 +269,54 @@ void TextBubbleObject::OnAnimate(u32 timeMs) {
     else
         advanceReveal(frameStopwatch ? frameStopwatch->delta() : 0.0f);
     LevelObject::OnAnimate(timeMs);
+    if (IsVisible)
+        keepInView();
+}
+
+void TextBubbleObject::keepInView() {
+    if (!textHolder || !bubble)
+        return;
+    textHolder->setPosition(textHolder->getPosition() - viewShift);
+    viewShift = core::vector3df();
+    updateAbsolutePosition();
+    updateTransformsRecursive(this);
+    scene::ICameraSceneNode* camera = SceneManager->getActiveCamera();
+    video::IVideoDriver* driver = SceneManager->getVideoDriver();
+    scene::ISceneCollisionManager* collisions = SceneManager->getSceneCollisionManager();
+    if (!camera || !driver || !collisions)
+        return;
+    const core::aabbox3df card = bubble->getTransformedBoundingBox();
+    const core::vector3df top(card.getCenter().X, card.MaxEdge.Y, card.getCenter().Z);
+    const core::vector3df eye = camera->getAbsolutePosition();
+    core::vector3df forward = camera->getTarget() - eye;
+    forward.normalize();
+    const f32 depth = (top - eye).dotProduct(forward);
+    const f32 viewHeight = static_cast<f32>(driver->getViewPort().getHeight());
+    if (depth <= camera->getNearValue() || viewHeight <= 0.0f)
+        return;
+    const f32 margin = viewHeight * viewTopMargin;
+    const core::position2di onScreen = collisions->getScreenCoordinatesFrom3DPosition(top, camera);
+    // The engine answers -10000 for a point it cannot place (behind the camera), and far
+    // off values before the camera has its matrices; the card stays as placed then.
+    const f32 topY = static_cast<f32>(onScreen.Y);
+    if (topY >= margin || topY <= -10.0f * viewHeight || onScreen.Y == -10000)
+        return;
+    // The view's own up direction, and the world length of one pixel at the card's depth.
+    core::vector3df up = camera->getUpVector();
+    up -= forward * up.dotProduct(forward);
+    if (up.getLengthSQ() < 1e-6f)
+        return;
+    up.normalize();
+    const f32 perPixel = 2.0f * depth * std::tan(camera->getFOV() * 0.5f) / viewHeight;
+    const core::vector3df worldDrop = up * (-(margin - topY) * perPixel);
+    // Into the bubble's own space (its rotation and scale), where the holder sits.
+    core::matrix4 toLocal;
+    if (!AbsoluteTransformation.getInverse(toLocal))
+        return;
+    viewShift = worldDrop;
+    toLocal.rotateVect(viewShift);
+    textHolder->setPosition(textHolder->getPosition() + viewShift);
+    updateTransformsRecursive(this);
 }
 
 scene::ISceneNode* TextBubbleObject::clone(scene::ISceneNode* newParent, scene::ISceneManager* newManager) {

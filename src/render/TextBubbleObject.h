@@ -15,6 +15,8 @@ class TextObject;
 // The letters appear one by one at "TextSpeed" characters a second, with a click for every
 // letter that is not a space, and start again from the first whenever the bubble is shown
 // again. It draws nothing itself: lines, card and sound are children it makes and keeps.
+// A card that would reach over the top edge of the view is lowered (toward the view's
+// bottom) until it stands just inside it, so the text is never cut off there.
 class TextBubbleObject : public LevelObject {
 public:
     static constexpr const char* bubbleTexturePath = "Content/Models/UI/TextBubble.png";
@@ -58,6 +60,12 @@ public:
     irr::f32 getRevealProgress() const { return revealProgress; }
     // Letters shown now, over the current lines.
     irr::s32 countRevealedGlyphs() const;
+    // Lowers the card and text under the view's top edge when the active camera would cut
+    // them off there (OnAnimate does this every frame); the lowering is undone first.
+    void keepInView();
+    // The room left between the card's top and the view's top edge, as a share of the
+    // view's height.
+    static constexpr irr::f32 viewTopMargin = 0.03f;
     // Clicks so far (none while the simulation is not running; heard only with a sound manager).
     irr::u32 getClickCount() const { return clickCount; }
 
@@ -87,6 +95,8 @@ private:
     irr::video::SColor ColorBottom{0xFF000000};
     irr::scene::SMesh* glyphMesh = nullptr;
     irr::s32 glyphCount = 0;
+    // How far keepInView lowered the text holder, in the bubble's own space.
+    irr::core::vector3df viewShift;
     irr::f32 revealProgress = 0.0f;
     irr::u32 clickCount = 0;
 };

@@ -521,19 +521,28 @@ void ScreenManager::update() {
 }
 
 void ScreenManager::coverScreensUnderPanels() {
+    // A panel that has come in covers every screen beneath it. One that is still sliding in
+    // or out covers those on its own side of the screen as well, where its translucent paper
+    // lies over their rows, unless they are leaving themselves (their rows slide out with
+    // their own panel).
     bool panelAbove = false;
-    for (GUIScreen* screen : ScreenStack) {
-        auto* list = dynamic_cast<GUIOptionsList*>(screen);
-        if (!list)
-            continue;
-        list->setCoveredByPanel(panelAbove);
-        // While the upper panel slides in or out the one beneath shows beside it.
-        if (list->getPanel() && list->isVisible() && list->getFadeState() == GUIScreen::Shown)
+    bool sideAbove[2] = {false, false};
+    const auto cover = [&](GUIOptionsList* list) {
+        const s32 state = list->getFadeState();
+        const bool leaving = state == GUIScreen::FadingOut || state == GUIScreen::FadedOut;
+        list->setCoveredByPanel(panelAbove || (sideAbove[list->isPanelOnRight()] && !leaving));
+        if (!list->getPanel() || !list->isVisible())
+            return;
+        sideAbove[list->isPanelOnRight()] = true;
+        if (state == GUIScreen::Shown)
             panelAbove = true;
-    }
+    };
+    for (GUIScreen* screen : ScreenStack)
+        if (auto* list = dynamic_cast<GUIOptionsList*>(screen))
+            cover(list);
     // The pause menu stands beneath every stacked screen without being on the stack.
     if (auto* pause = dynamic_cast<GUIOptionsList*>(findPauseScreen()))
-        pause->setCoveredByPanel(panelAbove);
+        cover(pause);
 }
 
 void ScreenManager::draw() {

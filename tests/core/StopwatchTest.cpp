@@ -124,21 +124,30 @@ TEST_F(StopwatchTest, TickingAPausedStopwatchRestartsItsInterval) {
     EXPECT_NEAR(watch.runningSum(), 0.006f, eps);
 }
 
-TEST_F(StopwatchTest, ResetClearsPauseAndIntervalAndCountsTheRestart) {
-    Stopwatch watch(L"Total", 0.0167f, fakeClock);
-    watch.reset();
-    at(0.010);
-    watch.tick();
-    watch.pause();
-    at(0.030);
-    const unsigned ticks = watch.tickCount();
-    watch.reset();
-    EXPECT_FALSE(watch.isPaused());
-    EXPECT_EQ(watch.delta(), 0.0f);
-    EXPECT_EQ(watch.tickCount(), ticks + 1);
-    at(0.035);
-    watch.tick();
-    EXPECT_NEAR(watch.delta(), 0.005f, eps); // measured from the reset
+// Reset and restart both clear the pause and the interval and measure from there; only the
+// reset counts a tick of its own.
+TEST_F(StopwatchTest, ResetAndRestartClearPauseAndIntervalAndOnlyTheResetCountsATick) {
+    for (const bool counted : {true, false}) {
+        SCOPED_TRACE(counted ? "reset" : "restart");
+        Stopwatch watch(L"Total", 0.0167f, fakeClock);
+        at(0.0);
+        watch.reset();
+        at(0.010);
+        watch.tick();
+        watch.pause();
+        at(0.030);
+        const unsigned ticks = watch.tickCount();
+        if (counted)
+            watch.reset();
+        else
+            watch.restart();
+        EXPECT_FALSE(watch.isPaused());
+        EXPECT_EQ(watch.delta(), 0.0f);
+        EXPECT_EQ(watch.tickCount(), ticks + (counted ? 1 : 0));
+        at(0.035);
+        watch.tick();
+        EXPECT_NEAR(watch.delta(), 0.005f, eps); // measured from the reset
+    }
 }
 
 TEST_F(StopwatchTest, CountersRestartAfterAThousandTicks) {

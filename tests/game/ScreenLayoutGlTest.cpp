@@ -38,6 +38,7 @@
 #include <IGUIFont.h>
 
 #include <algorithm>
+#include <cmath>
 #include <set>
 #include <sstream>
 #include <string>
@@ -224,6 +225,59 @@ std::vector<std::string> layoutFaults(const std::vector<gui::IGUIElement*>& root
     return faults;
 }
 
+// The relative luminance of a colour (sRGB), 0 to 1.
+double luminance(const video::SColor& c) {
+    const auto channel = [](u32 value) {
+        const double v = static_cast<double>(value) / 255.0;
+        return v <= 0.04045 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * channel(c.getRed()) + 0.7152 * channel(c.getGreen()) + 0.0722 * channel(c.getBlue());
+}
+
+// The contrast of a drawn text against its background, from the picture: the background is
+// the luminance most of the text's box shows, the text the luminance that stands out most
+// from it (a few pixels of the box, the glyphs' full strokes). 0 when the box shows no even
+// background to measure against (a text over the moving scene).
+double contrastOf(video::IImage* shot, core::recti box) {
+    const core::dimension2du size = shot->getDimension();
+    box.clipAgainst(core::recti(0, 0, static_cast<s32>(size.Width), static_cast<s32>(size.Height)));
+    std::vector<double> levels;
+    for (s32 y = box.UpperLeftCorner.Y; y < box.LowerRightCorner.Y; ++y)
+        for (s32 x = box.UpperLeftCorner.X; x < box.LowerRightCorner.X; ++x)
+            levels.push_back(luminance(shot->getPixel(static_cast<u32>(x), static_cast<u32>(y))));
+    if (levels.size() < 20)
+        return 0.0;
+    std::vector<double> sorted = levels;
+    std::nth_element(sorted.begin(), sorted.begin() + static_cast<std::ptrdiff_t>(sorted.size() / 2), sorted.end());
+    const double background = sorted[sorted.size() / 2];
+    std::size_t even = 0;
+    for (double level : levels)
+        even += std::fabs(level - background) < 0.02 ? 1 : 0;
+    if (even * 2 < levels.size())
+        return 0.0;
+    std::sort(levels.begin(), levels.end(), [background](double a, double b) {
+        return std::fabs(a - background) < std::fabs(b - background);
+    });
+    const double text = levels[levels.size() * 97 / 100];
+    return (std::max(text, background) + 0.05) / (std::min(text, background) + 0.05);
+}
+
+// Every text under the elements that reads below 4.5 : 1 against its background.
+std::vector<std::string> contrastFaults(video::IImage* shot, const std::vector<gui::IGUIElement*>& roots) {
+    std::vector<DrawnText> texts;
+    for (gui::IGUIElement* root : roots)
+        collectTexts(root, texts);
+    std::vector<std::string> faults;
+    for (const DrawnText& t : texts) {
+        core::recti seen = t.ink;
+        seen.clipAgainst(t.self->getAbsoluteClippingRect());
+        const double contrast = contrastOf(shot, seen);
+        if (contrast > 0.0 && contrast < 4.5)
+            faults.push_back("\"" + t.text + "\" " + describe(seen) + " reads at " + std::to_string(contrast) + " : 1");
+    }
+    return faults;
+}
+
 struct ScreenSize {
     int width;
     int height;
@@ -240,6 +294,8 @@ protected:
             driver->writeImageToFile(shot, (std::string(PADDLESTONE_SHOT_DIR) + "/screen-layout-" + sizeName() + "-" +
                                             name + ".png")
                                                .c_str());
+            for (const std::string& fault : contrastFaults(shot, roots))
+                ADD_FAILURE() << sizeName() << " " << name << ": " << fault;
             shot->drop();
         }
         checked.push_back(name);
@@ -308,6 +364,8 @@ protected:
     }
 
     std::vector<std::string> checked;
+    int dialogFadeFrames = 0;
+    std::set<std::string> textsBeneathDialog;
 };
 
 TEST_P(ScreenLayoutGlTest, NoTextOverlapsAnotherOrRunsOutsideItsPlace) {
@@ -340,6 +398,10 @@ TEST_P(ScreenLayoutGlTest, NoTextOverlapsAnotherOrRunsOutsideItsPlace) {
     });
     waitFor("remapping", [this] { return settled<GUIControlsRemapScreen>(); }, [this] {
         checkTop("remapping");
+        int shown = 0;
+        for (GUIButton* item : top<GUIControlsRemapScreen>()->getItems())
+            shown += item->isVisible() && item->getAbsolutePosition().UpperLeftCorner.Y >= 0 ? 1 : 0;
+        EXPECT_GE(shown, 20) << "the list fills the panel";
         top<GUIControlsRemapScreen>()->onBack(nullptr);
     });
     waitFor("the controls again", [this] { return settled<GUIControlOptionsScreen>(); },
@@ -371,16 +433,45 @@ TEST_P(ScreenLayoutGlTest, NoTextOverlapsAnotherOrRunsOutsideItsPlace) {
         },
         [this] {
             checkScreen("hud", {screenManager->getHud()});
-            screenManager->setPauseScreenVisible(true);
+            postKey(KEY_KEY_P, true);
         },
         120.0);
+    // Three quick taps of Down, all in one frame, while the pause panel slides in.
+    nextFrame("the pause sliding in", [this] {
+        GUIScreen* pause = screenManager->findPauseScreen();
+        ASSERT_TRUE(pause && pause->isVisible());
+        EXPECT_EQ(pause->getFadeState(), GUIScreen::FadingIn);
+        postKey(KEY_KEY_P, false);
+        for (int tap = 0; tap < 3; ++tap) {
+            postKey(KEY_DOWN, true);
+            postKey(KEY_DOWN, false);
+        }
+    });
     waitFor("pause", [this] { return settled<GUIPauseScreen>(); }, [this] {
+        EXPECT_EQ(screenManager->getTopScreenFocus(), top<GUIPauseScreen>()->getItems().back())
+            << "every tap moved the focus";
         checkTop("pause");
         top<GUIPauseScreen>()->openRestartFromCheckpointDialog(nullptr);
+        // Every frame while the dialog slides in and out: no text of the pause menu shows.
+        everyFrame = [this] {
+            auto* dialog = dynamic_cast<GUIDialogScreen*>(screenManager->getTopScreen());
+            if (!dialog || dialog->getFadeState() == GUIScreen::Shown)
+                return;
+            ++dialogFadeFrames;
+            std::vector<DrawnText> beneath;
+            collectTexts(screenManager->findPauseScreen(), beneath);
+            for (const DrawnText& text : beneath)
+                textsBeneathDialog.insert(text.text);
+        };
     });
     visitDialog("restart-dialog");
-    waitFor("the pause for quitting", [this] { return settled<GUIPauseScreen>(); },
-            [this] { top<GUIPauseScreen>()->openQuitDialog(nullptr); });
+    waitFor("the pause for quitting", [this] { return settled<GUIPauseScreen>(); }, [this] {
+        everyFrame = nullptr;
+        EXPECT_GT(dialogFadeFrames, 1) << "the dialog's fades were looked at";
+        for (const std::string& text : textsBeneathDialog)
+            ADD_FAILURE() << sizeName() << " \"" << text << "\" of the pause menu shows while its dialog slides";
+        top<GUIPauseScreen>()->openQuitDialog(nullptr);
+    });
     visitDialog("quit-dialog");
     waitFor("the pause for the options", [this] { return settled<GUIPauseScreen>(); },
             [this] { top<GUIPauseScreen>()->openOptions(nullptr); });

@@ -6,11 +6,16 @@
 #include "core/ProfilerManager.h"
 #include "core/Stopwatch.h"
 #include "gui/GUIDebugStats.h"
+#include "gui/GUIScreen.h"
 #include "player/InputManager.h"
 
 #include <IGUIFont.h>
 #include <IGUISkin.h>
+#include <IGUIListBox.h>
 #include <IGUIStaticText.h>
+
+#include <chrono>
+#include <thread>
 
 using namespace irr;
 
@@ -62,8 +67,9 @@ TEST_F(DebugStatsTest, LinesStandInAColumnAtTheRightEdge) {
 TEST_F(DebugStatsTest, EveryLineFitsItsPlaceOnTheScreen) {
     profiler.stopwatch(ProfilerManager::Physics).setName(std::wstring(60, L'W'));
     stats->update();
-    gui::IGUIFont* font = environment->getSkin()->getFont();
+    gui::IGUIFont* font = stats->getLines().front()->getActiveFont();
     ASSERT_NE(font, nullptr);
+    EXPECT_NE(font, environment->getSkin()->getFont()) << "small lines, not the large debug font";
     const core::recti screen(core::position2di(0, 0), core::dimension2di(driver->getScreenSize()));
     s32 previousBottom = 0;
     for (gui::IGUIStaticText* line : stats->getLines()) {
@@ -75,6 +81,26 @@ TEST_F(DebugStatsTest, EveryLineFitsItsPlaceOnTheScreen) {
         EXPECT_GE(place.UpperLeftCorner.Y, previousBottom);
         previousBottom = place.LowerRightCorner.Y;
     }
+}
+
+// Shown, the overlay draws in front of every screen (also one opened after it) with a box
+// behind its lines, and the whole frame's line counts the frame.
+TEST_F(DebugStatsTest, TheOverlayStandsInFrontWithItsBoxBehindTheLinesAndTimesTheFrame) {
+    EXPECT_FALSE(stats->isSubElement());
+    auto* later = new GUIScreen(environment, environment->getRootGUIElement(), 11, core::recti());
+    later->drop();
+    ASSERT_EQ(*environment->getRootGUIElement()->getChildren().getLast(), later);
+    stats->beginFrameTiming();
+    std::this_thread::sleep_for(std::chrono::milliseconds(3));
+    stats->update();
+    EXPECT_EQ(*environment->getRootGUIElement()->getChildren().getLast(), stats);
+    core::recti column = stats->getLines().front()->getAbsolutePosition();
+    for (gui::IGUIStaticText* line : stats->getLines())
+        column.addInternalPoint(line->getAbsolutePosition().LowerRightCorner);
+    EXPECT_EQ(stats->getListBox()->getAbsolutePosition(), column);
+    EXPECT_EQ(stats->getTotalStopwatch().tickCount(), 1u) << "one tick a frame";
+    EXPECT_GE(stats->getTotalStopwatch().delta(), 0.003f);
+    EXPECT_EQ(core::stringc(stats->getLines()[13]->getText()).find(" Total: 0.00 ms"), -1);
 }
 
 TEST_F(DebugStatsTest, F6ShowsAndHidesOnlyInDebugModeAndTheProfilerFollows) {

@@ -113,11 +113,19 @@ TEST_F(MenuTest, RowLightsUpWithItsState) {
     postRenderAll();
     EXPECT_EQ(row->getState(), ButtonState::Pressed);
     EXPECT_EQ(caption->getOverrideColor(), video::SColor(0xFF323296));
+    // Disabled as its menu leaves after the choice: the row keeps its lit look (white on its
+    // bar) until it is enabled again; a row that was not lit shows none.
     row->setEnabled(false);
+    static_cast<GUIMenuItem*>(menu->row(0))->setEnabled(false);
     postRenderAll();
-    EXPECT_EQ(row->getState(), ButtonState::Disabled);
-    EXPECT_EQ(row->getHighlight()->getState(), ButtonState::Disabled);
-    EXPECT_EQ(caption->getOverrideColor(), video::SColor(0xFF323296));
+    EXPECT_EQ(row->getState(), ButtonState::Focused);
+    EXPECT_EQ(row->getHighlight()->getState(), ButtonState::Focused);
+    EXPECT_EQ(caption->getOverrideColor(), video::SColor(0xFFFFFFFF));
+    EXPECT_EQ(static_cast<GUIMenuItem*>(menu->row(0))->getHighlight()->getState(), ButtonState::Disabled);
+    row->setEnabled(true);
+    postRenderAll();
+    EXPECT_EQ(row->getState(), ButtonState::Normal);
+    EXPECT_EQ(caption->getOverrideColor(), video::SColor(0xFF000000));
 }
 
 TEST_F(MenuTest, EnablingKeepsAFocusedRowFocused) {

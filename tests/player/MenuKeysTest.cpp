@@ -38,6 +38,30 @@ TEST_F(MenuKeysTest, FixedKeysReachTheFocusedElementAsMenuCodes) {
     }
 }
 
+// Quick taps that fall into one long frame each count for a direction; the engine's repeats
+// of a held key, and taps of accept, count once.
+TEST_F(MenuKeysTest, EveryTapOfADirectionInOneFrameIsSent) {
+    const struct {
+        irr::EKEY_CODE key;
+        bool letGo;
+        std::vector<int> expected;
+    } cases[] = {{irr::KEY_DOWN, true, {MenuCode::Down, MenuCode::Down, MenuCode::Down}},
+                 {irr::KEY_DOWN, false, {MenuCode::Down}},
+                 {irr::KEY_RETURN, true, {MenuCode::Confirm}}};
+    for (const auto& c : cases) {
+        sent().clear();
+        for (int tap = 0; tap < 3; ++tap) {
+            keyEvent(c.key, true);
+            if (c.letGo)
+                keyEvent(c.key, false);
+        }
+        frame();
+        keyEvent(c.key, false);
+        frame();
+        EXPECT_EQ(sent(), c.expected) << int(c.key) << (c.letGo ? " tapped" : " held");
+    }
+}
+
 TEST_F(MenuKeysTest, RightClickIsBack) {
     mouseEvent(irr::EMIE_RMOUSE_PRESSED_DOWN, irr::EMBSM_RIGHT);
     frame();

@@ -404,6 +404,34 @@ TEST_F(TextBubbleTest, HidingTheBubbleRestartsTheReveal) {
     EXPECT_EQ(bubble->countRevealedGlyphs(), 2);
 }
 
+// A card the camera would cut off at the top of the view comes down just inside it; one the
+// view shows whole stays where the level put it.
+TEST_F(TextBubbleTest, ACardOverTheTopOfTheViewComesDownIntoIt) {
+    TextBubbleObject* bubble = addBubble(L"Mind the pots!\\They swing.");
+    camera->render(); // its matrices, as the last frame's drawing leaves them
+    const auto cardTop = [&] {
+        const core::aabbox3df card = bubble->getBubbleCard()->getTransformedBoundingBox();
+        return scene->getSceneCollisionManager()
+            ->getScreenCoordinatesFrom3DPosition(core::vector3df(card.getCenter().X, card.MaxEdge.Y, card.getCenter().Z), camera)
+            .Y;
+    };
+    const f32 viewHeight = static_cast<f32>(device->getVideoDriver()->getViewPort().getHeight());
+    const core::vector3df placed = bubble->getTextHolder()->getPosition();
+    for (const f32 height : {0.0f, 40.0f}) {
+        SCOPED_TRACE(height);
+        bubble->setPosition(core::vector3df(0, height, 0));
+        bubble->OnAnimate(0);
+        bubble->OnAnimate(1); // a second frame: the lowering is not piled up
+        const s32 top = cardTop();
+        if (height == 0.0f) {
+            EXPECT_EQ(bubble->getTextHolder()->getPosition(), placed);
+            EXPECT_GT(static_cast<f32>(top), viewHeight * TextBubbleObject::viewTopMargin);
+        } else {
+            EXPECT_NEAR(static_cast<f32>(top), viewHeight * TextBubbleObject::viewTopMargin, 2.0f);
+        }
+    }
+}
+
 TEST_F(TextBubbleTest, ReadingAttributesTwiceKeepsOneCard) {
     TextBubbleObject* bubble = addBubble(L"One");
     scene::ISceneNode* first = bubble->getBubbleCard();

@@ -3,6 +3,7 @@
 // and binding, rebinding and deleting inputs with keys pressed through the engine.
 #include "ScreenInputFixture.h"
 
+#include "core/CoreSlots.h"
 #include "core/GameSettings.h"
 #include "core/Globals.h"
 #include "gui/GUIMenuItem.h"
@@ -15,11 +16,13 @@
 #include "gui/GuiHooks.h"
 #include "gui/fonts/CGUITTFont.h"
 #include "gui/fonts/FontCache.h"
+#include "physics/world/PhysicsManager.h"
 #include "platform/FakePadBackend.h"
 #include "player/GameActions.h"
 #include "player/InputManager.h"
 #include "player/PlayerControls.h"
 #include "player/PlayerHooks.h"
+#include "player/devices/GamepadDevice.h"
 #include "player/devices/KeyboardDevice.h"
 #include "player/devices/MouseDevice.h"
 #include "player/devices/VibrationController.h"
@@ -32,6 +35,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <functional>
 
 using namespace irr;
 
@@ -48,6 +52,8 @@ protected:
         screenManager->createScreens();
     }
     void TearDown() override {
+        physicsManager = nullptr;
+        physics.reset();
         // The input manager goes before the settings it reads.
         ScreenInputFixture::TearDown();
         gameSettings = nullptr;
@@ -110,7 +116,39 @@ protected:
         return row;
     }
 
+    // The engine delivers a mouse move, press and release at the point, one frame each.
+    void clickAt(const core::position2di& point) {
+        for (EMOUSE_INPUT_EVENT kind : {EMIE_MOUSE_MOVED, EMIE_LMOUSE_PRESSED_DOWN, EMIE_LMOUSE_LEFT_UP}) {
+            SEvent event;
+            std::memset(static_cast<void*>(&event), 0, sizeof(event));
+            event.EventType = EET_MOUSE_INPUT_EVENT;
+            event.MouseInput.Event = kind;
+            event.MouseInput.X = point.X;
+            event.MouseInput.Y = point.Y;
+            event.MouseInput.ButtonStates = kind == EMIE_LMOUSE_PRESSED_DOWN ? EMBSM_LEFT : 0;
+            device->postEventFromUser(event);
+            frame();
+        }
+    }
+    // A plugged pad's buttons pressed for a frame and let go. The pad's accept counts while a
+    // level's simulation runs, as it always does in the game.
+    void padPress(std::uint16_t buttons) {
+        auto& pads = static_cast<platform::FakePadBackend&>(platform::padBackend());
+        if (!physics) {
+            pads.setConnected(0, true);
+            inputManager->getGamepad()->enumerate();
+            physics = std::make_unique<PhysicsManager>();
+            physicsManager = physics.get();
+            coreSlots().physics.isSimulationActive = [] { return true; };
+        }
+        pads.setButtons(0, buttons);
+        frame();
+        pads.setButtons(0, 0);
+        frame();
+    }
+
     std::unique_ptr<GameSettings> settings;
+    std::unique_ptr<PhysicsManager> physics;
 };
 
 TEST_F(ControlsScreenTest, TheOptionsMenuOpensTheControlsPageWithItsTwelveRows) {
@@ -266,6 +304,86 @@ TEST_F(ControlsScreenTest, RebindingKeepsTheRowAndDeletingDropsItAtTheNextDevice
     EXPECT_EQ(controls().mappings(GameAction::CameraUp).size(), before - 1);
 }
 
+// The player's four ways to remove a binding; none of them starts a wait for an input.
+TEST_F(ControlsScreenTest, ABindingGoesByMouseKeysOrPadWithoutAWait) {
+    struct Way {
+        const char* name;
+        std::function<void(GUIOptionRemap*)> remove;
+    };
+    const Way ways[] = {
+        {"a click on its minus",
+         [this](GUIOptionRemap* row) {
+             clickAt(row->getDeleteButton()->getAbsolutePosition().getCenter());
+         }},
+        {"right, then Enter on the minus",
+         [this](GUIOptionRemap* row) {
+             row->focus();
+             key(KEY_RIGHT);
+             EXPECT_EQ(screenManager->getTopScreenFocus(), row->getDeleteButton());
+             key(KEY_RETURN);
+         }},
+        {"Delete on the row",
+         [this](GUIOptionRemap* row) {
+             row->focus();
+             key(KEY_DELETE);
+         }},
+        {"the pad's right, then A",
+         [this](GUIOptionRemap* row) {
+             row->focus();
+             padPress(platform::padButton::dpadRight);
+             EXPECT_EQ(screenManager->getTopScreenFocus(), row->getDeleteButton());
+             padPress(platform::padButton::a);
+         }},
+    };
+    GUIControlsRemapScreen* remap = openRemap();
+    for (const Way& way : ways) {
+        SCOPED_TRACE(way.name);
+        // The first action's rows stand in view, where the mouse reaches them.
+        GUIOptionRemap* row = bindKey(remap, GameAction::GrabObject, KEY_KEY_U);
+        frames(8);
+        ASSERT_EQ(remap->findRow(row->getMapping()), row);
+        way.remove(row);
+        frames(2);
+        EXPECT_EQ(remap->findRow(row->getMapping()), nullptr);
+        EXPECT_FALSE(row->getMapping()->keep);
+        EXPECT_FALSE(remap->isAnyRowCapturing());
+        EXPECT_NE(screenManager->getTopScreenFocus(), nullptr) << "the focus moves on";
+    }
+    const std::vector<int> left = keyBindings(GameAction::GrabObject);
+    EXPECT_EQ(std::count(left.begin(), left.end(), KEY_KEY_U), 0);
+    EXPECT_EQ(remap->getFadeState(), GUIScreen::Shown);
+}
+
+// Escape ends a wait without a binding: a rebound row keeps its key, a new row leaves. Back
+// (the same key) neither leaves the screen then.
+TEST_F(ControlsScreenTest, EscapeEndsAWaitAndKeepsTheBindingAsItWas) {
+    GUIControlsRemapScreen* remap = openRemap();
+    GUIOptionRemap* bound = bindKey(remap, GameAction::CameraLeft, KEY_KEY_H);
+    frames(8);
+    const std::size_t mappings = controls().mappings(GameAction::CameraLeft).size();
+    for (const bool fresh : {false, true}) {
+        SCOPED_TRACE(fresh ? "a new binding" : "a bound one");
+        GUIOptionRemap* row = bound;
+        frames(8);
+        if (fresh) {
+            remap->findHeading(GameAction::CameraLeft)->getAddButton()->click();
+            row = static_cast<GUIOptionRemap*>(remap->getFocusedElement());
+        } else {
+            row->click();
+        }
+        ASSERT_TRUE(row->isCapturing());
+        frames(8);
+        key(KEY_ESCAPE);
+        frames(3);
+        EXPECT_FALSE(row->isCapturing());
+        EXPECT_EQ(remap->findRow(row->getMapping()) != nullptr, !fresh);
+        EXPECT_EQ(keyBindings(GameAction::CameraLeft).back(), KEY_KEY_H);
+        EXPECT_EQ(remap->getFadeState(), GUIScreen::Shown);
+    }
+    EXPECT_STREQ(bound->getBindingButton()->getCaption()->getOwnText().c_str(), L"H");
+    EXPECT_EQ(controls().mappings(GameAction::CameraLeft).size(), mappings + 1) << "the new one stays unbound";
+}
+
 TEST_F(ControlsScreenTest, ARowWaitsWhileTheMouseButtonIsHeld) {
     GUIControlsRemapScreen* remap = openRemap();
     remap->findHeading(GameAction::GrabObject)->getAddButton()->click();
@@ -313,18 +431,7 @@ TEST_F(ControlsScreenTest, TheAddButtonClickedAndEnterOnAHeadingEachAddABindingT
 
     // The mouse, pressed and let go on the add button as the window delivers it.
     std::size_t before = rowsOfHeading();
-    const core::position2di plus = heading->getAddButton()->getAbsolutePosition().getCenter();
-    for (EMOUSE_INPUT_EVENT kind : {EMIE_MOUSE_MOVED, EMIE_LMOUSE_PRESSED_DOWN, EMIE_LMOUSE_LEFT_UP}) {
-        SEvent event;
-        std::memset(static_cast<void*>(&event), 0, sizeof(event));
-        event.EventType = EET_MOUSE_INPUT_EVENT;
-        event.MouseInput.Event = kind;
-        event.MouseInput.X = plus.X;
-        event.MouseInput.Y = plus.Y;
-        event.MouseInput.ButtonStates = kind == EMIE_LMOUSE_PRESSED_DOWN ? EMBSM_LEFT : 0;
-        device->postEventFromUser(event);
-        frame();
-    }
+    clickAt(heading->getAddButton()->getAbsolutePosition().getCenter());
     ASSERT_EQ(rowsOfHeading(), before + 1);
     ASSERT_NO_FATAL_FAILURE(bindWaitingRow(KEY_KEY_J));
 

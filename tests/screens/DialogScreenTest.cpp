@@ -97,6 +97,11 @@ TEST_F(DialogScreenTest, AnswersArriveAfterTheFadeOut) {
         EXPECT_TRUE(log.answers.empty());
         EXPECT_EQ(dialog->getFadeState(), GUIScreen::FadingOut);
         EXPECT_FALSE(second->isEnabled());
+        runFrames(1);
+        if (c.expected >= 0) {
+            GUIMenuItem* chosen = static_cast<GUIMenuItem*>(dialog->getItems()[static_cast<std::size_t>(c.expected)]);
+            EXPECT_EQ(chosen->getHighlight()->getState(), ButtonState::Focused) << "the answer stays lit as the dialog leaves";
+        }
         runFrames();
         ASSERT_EQ(log.answers.size(), 1u);
         EXPECT_EQ(log.answers[0], c.expected);

@@ -133,18 +133,20 @@ TEST_F(OptionsScreenTest, TheResolutionListHasTheFixedSizesOnceEach) {
     graphics.remove();
 }
 
-// The rows beneath a stacked page do not show through its panel; the menu stays open and
-// shows them again as the page slides away.
-TEST_F(OptionsScreenTest, AStackedPageCoversTheRowsBeneathUntilItLeaves) {
+// The rows beneath a stacked page do not show through its panel, from the moment it starts
+// to slide in until it has gone; the menu stays open and shows them again then.
+TEST_F(OptionsScreenTest, AStackedPageCoversTheRowsBeneathFromItsArrivalUntilItHasGone) {
     GUIOptionsScreen* options = openOptionsScreen(true);
     ASSERT_NE(options, nullptr);
     runFrames(10);
     EXPECT_FALSE(options->isCoveredByPanel());
     auto* graphics = new GUIGraphicsOptionsScreen(environment, true);
+    graphics->grab();
     screenManager->pushScreen(graphics);
     graphics->drop();
     runFrames(1);
-    EXPECT_FALSE(options->isCoveredByPanel()) << "beside the page while it slides in";
+    ASSERT_EQ(graphics->getFadeState(), GUIScreen::FadingIn);
+    EXPECT_TRUE(options->isCoveredByPanel()) << "while the page slides in";
     runFrames(10);
     ASSERT_EQ(graphics->getFadeState(), GUIScreen::Shown);
     EXPECT_TRUE(options->isCoveredByPanel());
@@ -157,8 +159,13 @@ TEST_F(OptionsScreenTest, AStackedPageCoversTheRowsBeneathUntilItLeaves) {
     EXPECT_TRUE(graphics->drawsChild(graphics->getTitleText()));
     graphics->onBack(nullptr);
     runFrames(1);
-    EXPECT_FALSE(options->isCoveredByPanel()) << "shown again as the page slides away";
+    ASSERT_EQ(graphics->getFadeState(), GUIScreen::FadingOut);
+    EXPECT_TRUE(options->isCoveredByPanel()) << "while the page slides away";
+    runFrames(10);
+    ASSERT_EQ(screenManager->getTopScreen(), options);
+    EXPECT_FALSE(options->isCoveredByPanel()) << "once the page has gone";
     EXPECT_TRUE(options->drawsChild(options->getTitleText()));
+    graphics->drop();
 }
 
 TEST_F(OptionsScreenTest, NoOfferedSizeIsLargerThanTheDisplay) {

@@ -41,7 +41,7 @@ Shade flat(const video::SColor& colour) {
     return [=](u32, u32) { return colour; };
 }
 
-// A filled triangle pointing up or down, white on clear.
+// A filled triangle pointing up or down, dark grey on clear (it stands on the light panel).
 Shade arrow(bool up, u32 size) {
     return [=](u32 x, u32 y) {
         const f32 fx = (static_cast<f32>(x) + 0.5f) / static_cast<f32>(size);
@@ -50,7 +50,7 @@ Shade arrow(bool up, u32 size) {
             fy = 1.0f - fy;
         const f32 halfWidth = (fy - 0.2f) * 0.6f;
         const bool inside = fy > 0.2f && fy < 0.8f && std::fabs(fx - 0.5f) < halfWidth;
-        return inside ? video::SColor(255, 255, 255, 255) : video::SColor(0, 255, 255, 255);
+        return inside ? video::SColor(255, 60, 60, 70) : video::SColor(0, 60, 60, 70);
     };
 }
 
@@ -66,7 +66,8 @@ Shade backArrow(const video::SColor& colour, u32 width, u32 height) {
 }
 
 // A state sheet (normal, focused / released, pressed, disabled; 2 x 2 cells of the size) of a
-// disc with a white plus (add) or a white bar (delete) on it.
+// disc with a white plus (add) or a white bar (delete) on it; the focused disc wears a dark
+// ring, so that the keyboard's focus on it shows.
 Shade discButtonSheet(bool add, u32 size) {
     const video::SColor add4[4] = {video::SColor(255, 200, 80, 40), video::SColor(255, 236, 130, 60),
                                    video::SColor(255, 50, 50, 150), video::SColor(120, 140, 140, 140)};
@@ -81,6 +82,9 @@ Shade discButtonSheet(bool add, u32 size) {
         const bool down = add && std::fabs(fx) < 0.08f && std::fabs(fy) < 0.3f;
         if (across || down)
             return video::SColor(255, 255, 255, 255);
+        const f32 r2 = fx * fx + fy * fy;
+        if (cell == 1 && !ring && r2 < 0.245f)
+            return video::SColor(255, 30, 30, 50);
         return ring ? (add ? add4 : delete4)[cell] : video::SColor(0, 0, 0, 0);
     };
 }
@@ -179,9 +183,12 @@ Shade sideArrowSheet(bool right, u32 size) {
     };
 }
 
-// The option meter's outline: a thin dark frame around a clear inside.
+// The option meter's outline as a state sheet (the button shows one of 2 x 2 cells): in each
+// cell a thin dark frame around a clear inside.
 Shade meterOutline(u32 width, u32 height) {
     return [=](u32 x, u32 y) {
+        x %= width;
+        y %= height;
         const bool edge = x < 2 || y < 2 || x + 2 >= width || y + 2 >= height;
         return edge ? video::SColor(255, 60, 60, 70) : video::SColor(0, 0, 0, 0);
     };
@@ -247,14 +254,15 @@ bool writeMenuImages(video::IVideoDriver* driver, const std::string& root) {
     ok = writeContentImage(driver, paint(driver, 128, 512, panel(false, paper, 128, 512)), objects + "MenuPanelLeft.png") && ok;
     ok = writeContentImage(driver, paint(driver, 128, 512, panel(true, subPaper, 128, 512)), objects + "MenuSubPanel.png") && ok;
     ok = writeContentImage(driver, paint(driver, 128, 512, panel(false, subPaper, 128, 512)), objects + "MenuSubPanelLeft.png") && ok;
-    // The highlight behind a focused row and the tooltip line: white text shows on it.
-    ok = writeContentImage(driver, paint(driver, 64, 16, flat(video::SColor(230, 196, 84, 44))), objects + "OptionColor.png") && ok;
+    // The highlight behind a focused row and the tooltip line: white text reads on it (5.6 : 1).
+    ok = writeContentImage(driver, paint(driver, 64, 16, flat(video::SColor(255, 176, 70, 36))), objects + "OptionColor.png") && ok;
     // Title bars of the main panel and of sub panels.
     ok = writeContentImage(driver, paint(driver, 64, 16, flat(video::SColor(255, 40, 110, 120))), objects + "NotificationColor.png") && ok;
     ok = writeContentImage(driver, paint(driver, 64, 16, flat(video::SColor(255, 70, 80, 130))), objects + "MenuColor.png") && ok;
     ok = writeContentImage(driver, paint(driver, 32, 32, arrow(true, 32)), objects + "ListUpButton.png") && ok;
     ok = writeContentImage(driver, paint(driver, 32, 32, arrow(false, 32)), objects + "ListDownButton.png") && ok;
-    ok = writeContentImage(driver, paint(driver, 46, 38, backArrow(video::SColor(255, 196, 84, 44), 46, 38)), buttons + "BackButton1.png") && ok;
+    // The back arrow of a lit back row stands white on the row's bar, as its caption does.
+    ok = writeContentImage(driver, paint(driver, 46, 38, backArrow(video::SColor(255, 255, 255, 255), 46, 38)), buttons + "BackButton1.png") && ok;
     ok = writeContentImage(driver, paint(driver, 46, 38, backArrow(video::SColor(255, 60, 60, 60), 46, 38)), buttons + "BackButton2.png") && ok;
     ok = writeContentImage(driver, paint(driver, 80, 80, discButtonSheet(true, 40)), buttons + "RemapAdd.png") && ok;
     // The pause menu's tint over the game; the screen sets how strong it is.
@@ -278,7 +286,7 @@ bool writeOptionImages(video::IVideoDriver* driver, const std::string& root) {
     ok = writeContentImage(driver, paint(driver, 64, 64, sideArrowSheet(false, 32)), buttons + "SettingPrevious.png") && ok;
     ok = writeContentImage(driver, paint(driver, 64, 64, sideArrowSheet(true, 32)), buttons + "SettingNext.png") && ok;
     ok = writeContentImage(driver, paint(driver, 80, 14, flat(video::SColor(255, 196, 84, 44))), buttons + "SettingMeter.png") && ok;
-    ok = writeContentImage(driver, paint(driver, 80, 14, meterOutline(80, 14)), buttons + "SettingMeterOutline.png") && ok;
+    ok = writeContentImage(driver, paint(driver, 160, 28, meterOutline(80, 14)), buttons + "SettingMeterOutline.png") && ok;
     ok = writeContentImage(driver, paint(driver, 64, 256, notificationPanel(256)), objects + "NotificationPanel.png") && ok;
     ok = writeContentImage(driver, paint(driver, 128, 32, taskIcons()), root + "Content/Screens/HUD/TaskIcons.png") && ok;
     return ok;

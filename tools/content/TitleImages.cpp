@@ -193,25 +193,28 @@ s32 textWidth(const std::string& fontPath, const char* text, u32 pixelSize) {
 }
 
 // The title picture: clear, the game's name in large letters with a shadow across the upper
-// third, and a row of stepping stones under it.
+// third, underlined by one warm brush stroke.
 video::IImage* makeLogoBackground(video::IVideoDriver* driver, const std::string& fontPath) {
     const u32 w = 1280, h = 720;
     video::IImage* image = paintUnit(driver, w, h, [](f32, f32) { return video::SColor(0, 10, 14, 30); });
     const char* title = "Paddlestone";
     const u32 size = 120;
-    const s32 x = (static_cast<s32>(w) - textWidth(fontPath, title, size)) / 2;
+    const s32 width = textWidth(fontPath, title, size);
+    const s32 x = (static_cast<s32>(w) - width) / 2;
     drawText(image, fontPath, title, size, x + 5, 245, video::SColor(200, 0, 0, 0));
     drawText(image, fontPath, title, size, x, 240, video::SColor(255, 250, 244, 226));
-    for (int i = 0; i < 5; ++i) {
-        const f32 cx = 520.0f + static_cast<f32>(i) * 60.0f, cy = 290.0f;
-        for (s32 py = static_cast<s32>(cy) - 10; py <= static_cast<s32>(cy) + 10; ++py)
-            for (s32 px = static_cast<s32>(cx) - 22; px <= static_cast<s32>(cx) + 22; ++px) {
-                const f32 dx = (static_cast<f32>(px) - cx) / 22.0f, dy = (static_cast<f32>(py) - cy) / 10.0f;
-                if (dx * dx + dy * dy <= 1.0f)
-                    image->setPixel(static_cast<u32>(px), static_cast<u32>(py),
-                                    i == 2 ? video::SColor(255, 236, 222, 170) : video::SColor(255, 150, 156, 150));
-            }
-    }
+    // The stroke: thickest in the middle, tapering to both ends, with the letters' shadow.
+    const f32 left = static_cast<f32>(x) + 20.0f, right = static_cast<f32>(x + width) - 20.0f;
+    for (const bool shadow : {true, false})
+        for (s32 px = static_cast<s32>(left); px <= static_cast<s32>(right); ++px) {
+            const f32 t = (static_cast<f32>(px) - left) / (right - left);
+            const f32 half = 1.5f + 5.5f * std::sin(t * 3.14159265f);
+            const f32 cy = 282.0f + 3.0f * std::sin(t * 6.2831853f) + (shadow ? 5.0f : 0.0f);
+            const s32 sx = px + (shadow ? 5 : 0);
+            for (s32 py = static_cast<s32>(cy - half); py <= static_cast<s32>(cy + half); ++py)
+                image->setPixel(static_cast<u32>(sx), static_cast<u32>(py),
+                                shadow ? video::SColor(200, 0, 0, 0) : video::SColor(255, 236, 200, 120));
+        }
     return image;
 }
 

@@ -260,7 +260,9 @@ void GUIObjectiveCenter::layoutRows() {
         row.openMarker->setRelativePosition(core::recti(textLeft - icon - 16, rowHeight / 2 - 2, textLeft - icon - 12, rowHeight / 2 + 2));
         row.decorations[1]->setRelativePosition(core::recti(title.getCenter().X - row.title->getTextWidth() / 2, rowHeight - 3,
                                                             title.getCenter().X + row.title->getTextWidth() / 2, rowHeight - 1));
-        row.decorations[2]->setRelativePosition(core::recti(textLeft - 14, rowHeight - 10, textLeft - 6, rowHeight - 2));
+        // The green part of the underline, under the icon: one line with the title's, not a
+        // mark of its own beside the icon.
+        row.decorations[2]->setRelativePosition(core::recti(textLeft - icon - 8, rowHeight - 3, textLeft - 8, rowHeight - 1));
     }
     const s32 headerTop = bottom - shown * rowHeight - 6;
     Header->setRelativePosition(core::recti(w / 4, headerTop, w - w / 4, headerTop + 3));

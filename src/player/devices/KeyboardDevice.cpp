@@ -4,6 +4,9 @@
 
 #include <IEventReceiver.h>
 
+#include <algorithm>
+#include <iterator>
+
 namespace {
 
 // The key names and codes in the order they are registered; the codes are the engine's
@@ -124,8 +127,12 @@ void KeyboardDevice::onEvent(const InputEvent& event) {
         const int code = int(key.Key);
         if (code < 0 || code >= keyCount)
             return;
-        if (key.PressedDown)
+        if (key.PressedDown) {
+            // A key repeat of a held key is no new tap.
+            if (keyStates[code] != InputState::Down && (keyStates[code] != InputState::Pressed || keyReleaseDue[code]))
+                ++keyTapCounts[code];
             InputState::keyGoesDown(keyStates[code], keyReleaseDue[code]);
+        }
         else
             InputState::goesUp(keyStates[code], keyReleaseDue[code]);
         return;
@@ -170,6 +177,7 @@ void KeyboardDevice::onEvent(const InputEvent& event) {
 
 void KeyboardDevice::endFrame() {
     eventsClosed = 0;
+    std::fill(std::begin(keyTapCounts), std::end(keyTapCounts), 0);
     for (int code = 0; code < keyCount; ++code)
         InputState::age(keyStates[code], keyReleaseDue[code]);
     // The buttons' key codes follow their buttons.
@@ -181,6 +189,7 @@ void KeyboardDevice::endFrame() {
 }
 
 void KeyboardDevice::reset() {
+    std::fill(std::begin(keyTapCounts), std::end(keyTapCounts), 0);
     for (irr::u32& state : keyStates)
         state = InputState::Up;
     for (irr::u32& state : mouseButtonStates)

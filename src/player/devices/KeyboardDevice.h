@@ -30,6 +30,8 @@ public:
     void reset();
 
     irr::u32 keyState(int code) const { return code >= 0 && code < keyCount ? keyStates[code] : InputState::Up; }
+    // How often the key went down this frame: several quick taps may fall into one frame.
+    int keyTaps(int code) const { return code >= 0 && code < keyCount ? keyTapCounts[code] : 0; }
     irr::u32 mouseButtonState(int button) const {
         return button >= 0 && button < mouseButtonCount ? mouseButtonStates[button] : InputState::Up;
     }
@@ -42,6 +44,7 @@ private:
     irr::u32 mouseButtonStates[mouseButtonCount] = {};
     // Pressed this frame and already let go: released at the frame's end.
     bool keyReleaseDue[keyCount] = {};
+    int keyTapCounts[keyCount] = {};
     bool mouseButtonReleaseDue[mouseButtonCount] = {};
     irr::u32 eventsClosed = 0;
 };

@@ -289,12 +289,14 @@ void MouseDevice::updateConfinement(bool playing, bool focused) {
     }
 }
 
-void MouseDevice::hideCursor(MouseState& record) {
+void MouseDevice::hideCursor(MouseState& record, bool keepPlace) {
     if (!cursorControl->isVisible())
         return;
     const irr::core::position2df relative = cursorControl->getRelativePosition();
-    record.savedRelX = relative.X;
-    record.savedRelY = relative.Y;
+    // A cursor hidden for idling keeps following the hand: it shows again where the
+    // pointer is now, not where it stood when it went idle (a first click must land there).
+    record.savedRelX = keepPlace ? relative.X : -0.5f;
+    record.savedRelY = keepPlace ? relative.Y : 0.5f;
     cursorControl->setVisible(false);
 }
 
@@ -316,8 +318,9 @@ void MouseDevice::update() {
     updateConfinement(playing, focused);
 
     const bool idle = !inUse && mouse.idleTime >= idleHideSeconds;
-    if ((allowed && focused && playing) || idle)
-        hideCursor(mouse);
+    const bool inPlay = allowed && focused && playing;
+    if (inPlay || idle)
+        hideCursor(mouse, inPlay);
 
     const bool outsideCentre = relative.X < 0.4f || relative.X > 0.6f || relative.Y < 0.4f || relative.Y > 0.6f;
     if (allowed && focused && playing && !micePerPlayer && outsideCentre && mouseModeActive) {

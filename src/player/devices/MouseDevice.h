@@ -119,7 +119,9 @@ private:
     void resetRecord(MouseState& record);
     void pollRawMice();
     void updateConfinement(bool playing, bool focused);
-    void hideCursor(MouseState& record);
+    // Hides the cursor; keepPlace remembers where it stood, to put it back there when a
+    // menu shows it again (play recentres it meanwhile).
+    void hideCursor(MouseState& record, bool keepPlace);
 
     irr::IrrlichtDevice* device;
     InputManager* owner;

@@ -89,8 +89,11 @@ void addBestTimeText(GUIOptionsList* screen, u32 index) {
     time->setCaptionFont(getCachedFont("Content/Font/NoMove.ttf", guiUnits(12)));
     time->setText(formatTimeW(bestLevelTime(index), false, true, true).c_str());
     time->setCaptionAlignment(gui::EGUIA_UPPERLEFT, gui::EGUIA_CENTER);
-    time->setStateColors(video::SColor(0xff808080), video::SColor(0xffffffff), video::SColor(0xffffffff),
+    // Lit with its row (white on the row's bar), dark grey on the panel otherwise.
+    time->setStateColors(video::SColor(0xff5a5a5a), video::SColor(0xffffffff), video::SColor(0xffffffff),
                          video::SColor(0xffffffff));
+    if (auto* rowButton = dynamic_cast<GUIButton*>(row))
+        time->setStateSource(rowButton);
 }
 
 void addTieIcon(GUIOptionsList* screen, u32 index, s32 tie) {

@@ -29,10 +29,17 @@ namespace {
 constexpr f32 remapFadeSeconds = 0.2f;
 constexpr s32 remapTitleText = 64;
 constexpr s32 remapDeviceText = 125;
+// The keyboard's "pressed this frame" key state.
+constexpr s32 deleteKeyPressed = 2;
 
+// The binding rows' text: large enough to read at a glance beside the action names.
 gui::IGUIFont* bindingRowFont() {
-    return getCachedFont(GUIControlsRemapScreen::bindingFontPath, guiUnits(12));
+    return getCachedFont(GUIControlsRemapScreen::bindingFontPath, guiUnits(16));
 }
+
+// The list fills the panel from just under the title to above the tooltip line, so that
+// about twenty rows show at once rather than a dozen in the lower half.
+constexpr f32 remapListUnits = 620.0f;
 
 } // namespace
 
@@ -48,7 +55,7 @@ GUIControlsRemapScreen::GUIControlsRemapScreen(gui::IGUIEnvironment* environment
 
 void GUIControlsRemapScreen::buildScreen() {
     ItemHeight = guiUnits(24);
-    ListHeight = guiUnits(410);
+    ListHeight = guiUnits(remapListUnits);
     createPanel(0);
     createTitle(getLanguageText(remapTitleText).c_str(), getLanguageFont(4));
     buildItems();
@@ -91,7 +98,11 @@ GUIOptionRemap* GUIControlsRemapScreen::addBindingRow(GUIRemapButton* heading, B
 
 void GUIControlsRemapScreen::buildItems() {
     createDeviceSelector();
-    ListHeight = guiUnits(410) - (3 * ItemHeight) / 2;
+    ListHeight = guiUnits(remapListUnits) - (3 * ItemHeight) / 2;
+    // As many rows as stand between the list's top and the tooltip line.
+    const s32 bottomReserve = static_cast<s32>(static_cast<f32>(screenHeight) * 0.05f) + Margin;
+    if (ScrollList && ItemHeight > 0)
+        ScrollList->setVisibleCount(std::max(1, (ListHeight - bottomReserve) / ItemHeight));
     PlayerControls* controls = remapControls();
     InputDevice* shown = shownDevicePointer();
     InputDevice* paired = shown ? shown->getPairedDevice() : nullptr;
@@ -156,8 +167,20 @@ void GUIControlsRemapScreen::OnPostRender(u32 timeMs) {
     if (ScrollList && ScrollList->getFocusedIndex() == 1 && ScrollList->getFirstVisible() == 1)
         ScrollList->setFirstVisible(0);
     updatePanelSlide();
+    if (FadeState == Shown && keyboardKeyState(KEY_DELETE) == deleteKeyPressed)
+        deleteFocusedBinding();
     if (ChosenDevice != ShownDevice)
         selectDevice(ChosenDevice);
+}
+
+bool GUIControlsRemapScreen::deleteFocusedBinding() {
+    gui::IGUIElement* focused = FocusedElement;
+    // The delete button of a row counts as its row.
+    if (focused && focused->getType() != toElementType(GuiType::OptionRemap))
+        focused = focused->getParent();
+    if (!focused || focused->getType() != toElementType(GuiType::OptionRemap))
+        return false;
+    return static_cast<GUIOptionRemap*>(focused)->deleteBinding();
 }
 
 void GUIControlsRemapScreen::onDeviceChosen(s32 deviceIndex) {

@@ -12,6 +12,7 @@ class InputDevice;
 // binding of that action on the shown device (the keyboard's list shows the mouse's bindings
 // too, and the other way round). Bindings are edited in player 0's controls; the remapping
 // file is written when the screen is left. Back does nothing while a row waits for an input.
+// Delete removes the focused binding, as its delete button does.
 class GUIControlsRemapScreen : public GUIOptionsList {
 public:
     static constexpr irr::s32 remappableActions = 30;
@@ -33,6 +34,8 @@ public:
     void onAddMapping(GUIButton* heading);
     void onMappingCaptured(GUIButton* row);
     void onMappingDeleted(GUIButton* row);
+    // Removes the binding whose row or delete button has the focus; true when one went.
+    bool deleteFocusedBinding();
     // Shows the bindings of the device at that index of the device list (rebuilds the list).
     void selectDevice(irr::s32 deviceIndex);
 

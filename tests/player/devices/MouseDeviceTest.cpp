@@ -229,6 +229,31 @@ TEST_F(MouseDeviceTest, CursorHiddenWhilePlayingAndShownInMenus) {
     EXPECT_TRUE(cursor()->isVisible());
 }
 
+// Shown again by a menu, a cursor hidden for play goes back where it stood; one hidden for
+// idling stays where the hand moved it meanwhile.
+TEST_F(MouseDeviceTest, ACursorShownAgainStandsWhereItsHidingLeftIt) {
+    for (const bool inPlay : {true, false}) {
+        SCOPED_TRACE(inPlay ? "hidden for play" : "hidden for idling");
+        make();
+        cursor()->setVisible(true);
+        cursor()->setPosition(0.3f, 0.7f);
+        playing = inPlay;
+        allowed = true;
+        mouse->inUse = inPlay;
+        mouse->systemMouse().idleTime = inPlay ? 0.0f : 10.0f;
+        mouse->update();
+        ASSERT_FALSE(cursor()->isVisible());
+        mouse->endFrame();
+        cursor()->setPosition(0.8f, 0.4f);
+        mouse->systemMouse().idleTime = 0.0f;
+        allowed = false;
+        mouse->update();
+        mouse->updateOverlay();
+        EXPECT_TRUE(cursor()->isVisible());
+        EXPECT_NEAR(cursor()->getRelativePosition().X, inPlay ? 0.3f : 0.8f, 0.01f);
+    }
+}
+
 TEST_F(MouseDeviceTest, CursorIsRecentredWhilePlayingAndMotionStillCounts) {
     make();
     playing = true;
