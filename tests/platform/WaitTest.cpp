@@ -18,8 +18,8 @@ TEST(WaitTest, NeverReturnsBeforeTheTime) {
         platform::waitSeconds(seconds);
         const double waited = secondsSince(start);
         EXPECT_GE(waited, seconds);
-        // Generous: a loaded machine may be late, but not by whole frames.
-        EXPECT_LT(waited, seconds + 0.05);
+        // A loaded machine may be late by a lot; a wait in the wrong unit is later still.
+        EXPECT_LT(waited, seconds + 0.5);
     }
 }
 
@@ -27,5 +27,6 @@ TEST(WaitTest, ZeroOrNegativeReturnsAtOnce) {
     const auto start = std::chrono::steady_clock::now();
     platform::waitSeconds(0.0);
     platform::waitSeconds(-1.0);
-    EXPECT_LT(secondsSince(start), 0.01);
+    // A negative time taken as its size would wait a whole second.
+    EXPECT_LT(secondsSince(start), 0.5);
 }
