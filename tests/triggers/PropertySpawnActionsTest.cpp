@@ -354,8 +354,7 @@ TEST_F(PropertySpawnActionsTest, TheLevelsPoolsMakeAtMostTwentyThousandNodes) {
     } cases[] = {
         {{100}, 100},
         {{101}, 100},
-        {{60, 40, 1}, 100},
-        {std::vector<s32>(40, 256), 100}, // 40 pools of 256 would clone two million nodes
+        {std::vector<s32>(40, 256), 100}, // 40 pools of 256 would clone two million nodes, one line
     };
     for (const auto& c : cases) {
         forgetFileRefusals(); // the allowance is the level's: a new level load starts afresh
