@@ -75,7 +75,7 @@ void CharacterProfile::clear() {
 int CharacterProfile::load(const std::string& file) {
     clear();
     const std::string path = file.empty() ? std::string(defaultFile) : file;
-    io::IXMLReader* reader = gameDevice ? createGuardedXMLReader(gameDevice->getFileSystem(), path) : nullptr;
+    io::IXMLReader* reader = gameDevice ? createGuardedContentXMLReader(gameDevice->getFileSystem(), path) : nullptr;
     if (!reader) {
         logMessage(std::string(logWarningPrefix) + "Could not read the character profile \"" + path + "\".");
         return -1;

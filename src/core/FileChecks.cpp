@@ -21,6 +21,7 @@ namespace {
 constexpr const char* guardMark = "paddlestone file guard";
 
 std::mutex refusalMutex;
+std::uint64_t refusalRound = 0;
 std::set<std::string>& refusedPaths() {
     static std::set<std::string> paths;
     return paths;
@@ -219,8 +220,14 @@ void forgetFileRefusals() {
     {
         std::lock_guard<std::mutex> lock(refusalMutex);
         refusedPaths().clear();
+        ++refusalRound;
     }
     forgetFontRefusals();
+}
+
+std::uint64_t fileRefusalRound() {
+    std::lock_guard<std::mutex> lock(refusalMutex);
+    return refusalRound;
 }
 
 void installFileGuard(io::IFileSystem* fileSystem) {

@@ -53,6 +53,9 @@ std::string describeFileCheck(FileCheck check, std::uint64_t maxBytes = maxConte
 // Whether a refusal of the path was logged since the last forgetFileRefusals().
 bool wasFileRefused(const std::string& path);
 void forgetFileRefusals();
+// Counts the calls of forgetFileRefusals (one per level load): a bound that is kept, or a
+// line that is logged, once per level load notes the round it belongs to.
+std::uint64_t fileRefusalRound();
 
 // Puts the check in front of the engine's file system: every file the engine opens itself
 // (textures, meshes, fonts, GUI layouts, archives) is checked first, and a refused file

@@ -39,7 +39,8 @@ constexpr FontField fontFields[] = {
 };
 constexpr int fontRoleCount = static_cast<int>(sizeof(fontFields) / sizeof(fontFields[0]));
 
-LanguageInfo readLanguage(irr::io::IXMLReader& xml) {
+// Counts the font sizes taken down to the bound.
+LanguageInfo readLanguage(irr::io::IXMLReader& xml, int& clamped) {
     LanguageInfo info;
     info.name = attribute(xml, L"name");
     const irr::core::stringw folder = attribute(xml, L"folder");
@@ -47,6 +48,10 @@ LanguageInfo readLanguage(irr::io::IXMLReader& xml) {
     for (const FontField& field : fontFields) {
         info.*field.file = attribute(xml, field.fileKey);
         info.*field.size = xml.getAttributeValueAsInt(field.sizeKey);
+        if (info.*field.size > LanguageManager::maxFontSize) {
+            info.*field.size = LanguageManager::maxFontSize;
+            ++clamped;
+        }
     }
     return info;
 }
@@ -82,6 +87,13 @@ bool readList(irr::IrrlichtDevice* device, const irr::io::path& file, const wcha
 
 } // namespace
 
+bool cutTableText(irr::core::stringw& text) {
+    if (text.size() <= LanguageManager::maxTextLength)
+        return false;
+    text = text.subString(0, LanguageManager::maxTextLength);
+    return true;
+}
+
 LanguageManager::LanguageManager(irr::IrrlichtDevice* gameDevice) : device(gameDevice) {
     readLanguages();
     const std::wstring wanted = getSettingStringW("Game_Language");
@@ -105,8 +117,9 @@ LanguageManager::LanguageManager(irr::IrrlichtDevice* gameDevice) : device(gameD
 void LanguageManager::readLanguages() {
     languages.clear();
     int skipped = 0;
+    int clamped = 0;
     readList(device, languagesFile, L"Languages", L"Language", "language list", [&](irr::io::IXMLReader& xml) {
-        LanguageInfo info = readLanguage(xml);
+        LanguageInfo info = readLanguage(xml, clamped);
         if (info.name.empty())
             ++skipped;
         else
@@ -114,6 +127,8 @@ void LanguageManager::readLanguages() {
     });
     if (skipped)
         logMessagef("Warning: Skipped %d languages without a name in %s", skipped, languagesFile);
+    if (clamped)
+        logMessagef("Warning: Clamped %d font sizes to %d in %s", clamped, maxFontSize, languagesFile);
     // Without a usable list the game still runs in English, with the engine's fonts.
     if (languages.empty()) {
         LanguageInfo english;
@@ -129,16 +144,23 @@ void LanguageManager::readTexts() {
     const irr::io::path file =
         irr::io::path("Content/Language/") + languages[current].folder + "/" + stringsFileName;
     int skipped = 0;
+    int cut = 0;
     readList(device, file, L"StringLiterals", L"String", "string table", [&](irr::io::IXMLReader& xml) {
         const wchar_t* id = xml.getAttributeValue(L"id");
         const wchar_t* text = xml.getAttributeValue(L"text");
-        if (!id || !text || !*id)
+        if (!id || !text || !*id) {
             ++skipped;
-        else
-            texts[xml.getAttributeValueAsInt(L"id")] = text;
+            return;
+        }
+        irr::core::stringw& kept = texts[xml.getAttributeValueAsInt(L"id")];
+        kept = text;
+        if (cutTableText(kept))
+            ++cut;
     });
     if (skipped)
         logMessagef("Warning: Skipped %d strings without an id or a text in %s", skipped, file.c_str());
+    if (cut)
+        logMessagef("Warning: Cut %d strings longer than %u characters in %s", cut, maxTextLength, file.c_str());
 }
 
 const irr::core::stringw& LanguageManager::getText(irr::s32 id) {

@@ -63,6 +63,11 @@ public:
     };
     // The size of a role whose language gives none.
     static constexpr irr::s32 defaultFontSize = 22;
+    // Bounds of what a language or notification table gives: a larger font size is taken as
+    // this one (glyphs thousands of pixels high never draw), a longer text is cut (the word
+    // wrap of a screen would work for seconds); one line per file says how many.
+    static constexpr irr::s32 maxFontSize = 168;
+    static constexpr irr::u32 maxTextLength = 2048;
 
     // Reads the languages and the texts of the "Game_Language" setting's language (English
     // when that language is not listed).
@@ -101,3 +106,6 @@ private:
     std::unordered_map<irr::s32, irr::core::stringw> texts;
     std::unordered_map<irr::s32, irr::core::stringw> placeholders;
 };
+
+// Cuts a table's text to LanguageManager::maxTextLength characters; true when it was longer.
+bool cutTableText(irr::core::stringw& text);

@@ -206,12 +206,41 @@ irr::io::IReadFile* createGuardedReadFile(irr::io::IFileSystem* fileSystem, irr:
     return guardedMemoryFile(fileSystem, std::move(data), source->getFileName());
 }
 
-irr::io::IXMLReader* createGuardedXMLReader(irr::io::IFileSystem* fileSystem,
-                                            const std::string& path, std::size_t maxBytes) {
-    irr::io::IReadFile* file = createGuardedReadFile(fileSystem, path, maxBytes);
+namespace {
+
+irr::io::IXMLReader* readerOf(irr::io::IFileSystem* fileSystem, irr::io::IReadFile* file) {
     if (!file)
         return nullptr;
     irr::io::IXMLReader* reader = fileSystem->createXMLReader(file);
     file->drop();
     return reader;
+}
+
+} // namespace
+
+irr::io::IXMLReader* createGuardedXMLReader(irr::io::IFileSystem* fileSystem,
+                                            const std::string& path, std::size_t maxBytes) {
+    return readerOf(fileSystem, createGuardedReadFile(fileSystem, path, maxBytes));
+}
+
+irr::io::IReadFile* createGuardedContentReadFile(irr::io::IFileSystem* fileSystem, const std::string& path,
+                                                 std::size_t maxBytes) {
+    if (!fileSystem)
+        return nullptr;
+    const EngineFileCheck found = checkEngineFileForReading(fileSystem, path, maxBytes);
+    if (!isReadableEngineFile(fileSystem, path, maxBytes))
+        return nullptr;
+    if (!found.inArchive && refuseReadOutsideConfinement(path))
+        return nullptr;
+    irr::io::IReadFile* source = fileSystem->createAndOpenFile(path.c_str());
+    if (!source)
+        return nullptr;
+    irr::io::IReadFile* file = createGuardedReadFile(fileSystem, source, maxBytes);
+    source->drop();
+    return file;
+}
+
+irr::io::IXMLReader* createGuardedContentXMLReader(irr::io::IFileSystem* fileSystem, const std::string& path,
+                                                   std::size_t maxBytes) {
+    return readerOf(fileSystem, createGuardedContentReadFile(fileSystem, path, maxBytes));
 }

@@ -29,3 +29,12 @@ irr::io::IReadFile* createGuardedReadFile(irr::io::IFileSystem* fileSystem, cons
 // The same for a file already open (a file inside an archive); the source is read whole.
 irr::io::IReadFile* createGuardedReadFile(irr::io::IFileSystem* fileSystem, irr::io::IReadFile* source,
                                           std::size_t maxBytes = 16 * 1024 * 1024);
+
+// A file that a level names (a GUI layout, a sprite animation, a character profile, a content
+// table), as the guarded reader hands it, read where the engine reads it: a mounted archive's
+// entry before the disk; and while a user level plays, only from its archive and the game's
+// content (FileChecks.h), with the refusal logged once. Null in the cases above too.
+irr::io::IReadFile* createGuardedContentReadFile(irr::io::IFileSystem* fileSystem, const std::string& path,
+                                                 std::size_t maxBytes = 16 * 1024 * 1024);
+irr::io::IXMLReader* createGuardedContentXMLReader(irr::io::IFileSystem* fileSystem, const std::string& path,
+                                                   std::size_t maxBytes = 16 * 1024 * 1024);

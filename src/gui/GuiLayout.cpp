@@ -12,6 +12,7 @@
 #include <IReadFile.h>
 #include <IXMLReader.h>
 
+#include <algorithm>
 #include <cstring>
 #include <map>
 #include <string>
@@ -24,6 +25,14 @@ namespace {
 // Layouts may embed layouts (sub-elements); a layout that embeds itself stops here.
 constexpr int maxLayoutNesting = 8;
 int layoutNesting = 0;
+// Layout files one load reads, its sub-layouts at every depth included: layouts that each
+// embed the next ten times would otherwise read millions of files.
+constexpr int maxLayoutFilesPerLoad = 100;
+int layoutFilesOfLoad = 0;
+// The engine reads nested elements by recursion: deeper layouts are refused before it reads
+// them, and no layout of the game comes near either bound.
+constexpr int maxLayoutElementDepth = 64;
+constexpr std::size_t maxLayoutFileBytes = 1024 * 1024;
 
 // Stands in for an element of an unknown type while a layout loads, so that the elements
 // inside it do not land at the root; removed with them afterwards.
@@ -81,6 +90,10 @@ private:
                     return true;
                 continue;
             }
+            // The engine's own elements read counts from the file unchecked (a combo box's
+            // "ItemCount", a table's rows): layouts hold only the game's.
+            if (factory == Environment->getDefaultGUIElementFactory())
+                continue;
             for (s32 t = 0; t < factory->getCreatableGUIElementTypeCount(); ++t) {
                 const c8* name = factory->getCreateableGUIElementTypeName(t);
                 if (name && std::strcmp(name, typeName) == 0)
@@ -121,14 +134,18 @@ UnknownTypeGuard* guardFor(gui::IGUIEnvironment* environment) {
 struct LayoutScan {
     bool isLayout = false;
     bool complete = false;
+    int elementDepth = 0; // the deepest nesting of GUI elements
 };
 
-LayoutScan scanLayout(io::IFileSystem* fileSystem, const std::string& path) {
+// Scans the file from its start and leaves it there for the engine.
+LayoutScan scanLayout(io::IFileSystem* fileSystem, io::IReadFile* file) {
     LayoutScan scan;
-    io::IXMLReader* reader = createGuardedXMLReader(fileSystem, path);
+    file->seek(0);
+    io::IXMLReader* reader = fileSystem->createXMLReader(file);
     if (!reader)
         return scan;
-    int depth = 0;
+    std::vector<bool> openIsElement; // per open XML element: whether it is a GUI element
+    int elements = 0;
     bool sawRoot = false;
     while (reader->read()) {
         if (reader->getNodeType() == io::EXN_ELEMENT) {
@@ -137,16 +154,41 @@ LayoutScan scanLayout(io::IFileSystem* fileSystem, const std::string& path) {
                 sawRoot = true;
                 scan.isLayout = name == L"irr_gui" || name == L"element";
             }
-            if (!reader->isEmptyElement())
-                ++depth;
-        } else if (reader->getNodeType() == io::EXN_ELEMENT_END) {
-            --depth;
-            if (depth == 0 && sawRoot)
+            const bool element = name == L"element";
+            scan.elementDepth = std::max(scan.elementDepth, elements + (element ? 1 : 0));
+            if (!reader->isEmptyElement()) {
+                openIsElement.push_back(element);
+                elements += element ? 1 : 0;
+            }
+        } else if (reader->getNodeType() == io::EXN_ELEMENT_END && !openIsElement.empty()) {
+            elements -= openIsElement.back() ? 1 : 0;
+            openIsElement.pop_back();
+            if (openIsElement.empty() && sawRoot)
                 scan.complete = true;
         }
     }
     reader->drop();
+    file->seek(0);
     return scan;
+}
+
+// One line per type name however often a layout names it.
+void reportLeftOut(const std::string& layout, const std::vector<std::string>& typeNames) {
+    std::map<std::string, int> counts;
+    std::vector<std::string> order;
+    for (const std::string& name : typeNames)
+        if (counts[name]++ == 0)
+            order.push_back(name);
+    for (const std::string& name : order) {
+        if (counts[name] == 1)
+            logMessagef("Warning: GUI layout \"%s\" names the unknown element type \"%s\"; it is left out "
+                        "with the elements inside it.",
+                        layout.c_str(), name.c_str());
+        else
+            logMessagef("Warning: GUI layout \"%s\" names the unknown element type \"%s\" %d times; each is "
+                        "left out with the elements inside it.",
+                        layout.c_str(), name.c_str(), counts[name]);
+    }
 }
 
 } // namespace
@@ -160,13 +202,28 @@ bool loadGuiLayout(gui::IGUIEnvironment* environment, const io::path& path, gui:
                     maxLayoutNesting);
         return false;
     }
+    if (layoutNesting == 0)
+        layoutFilesOfLoad = 0;
+    if (++layoutFilesOfLoad > maxLayoutFilesPerLoad) {
+        // One line for the load: the refusals that follow say nothing new.
+        if (layoutFilesOfLoad == maxLayoutFilesPerLoad + 1)
+            logMessagef("ERROR: GUI layout \"%s\" left out, the layout reads more than %d layout files.",
+                        name.c_str(), maxLayoutFilesPerLoad);
+        return false;
+    }
     io::IFileSystem* fileSystem = environment->getFileSystem();
-    io::IReadFile* file = createGuardedReadFile(fileSystem, name);
+    io::IReadFile* file = createGuardedContentReadFile(fileSystem, name, maxLayoutFileBytes);
     if (!file) {
         logMessagef("ERROR: Could not open GUI layout \"%s\".", name.c_str());
         return false;
     }
-    const LayoutScan scan = scanLayout(fileSystem, name);
+    const LayoutScan scan = scanLayout(fileSystem, file);
+    if (scan.elementDepth > maxLayoutElementDepth) {
+        logMessagef("ERROR: GUI layout \"%s\" nests elements deeper than %d; it is not read.", name.c_str(),
+                    maxLayoutElementDepth);
+        file->drop();
+        return false;
+    }
     if (!scan.isLayout)
         logMessagef("ERROR: \"%s\" is not a GUI layout.", name.c_str());
     else if (!scan.complete)
@@ -182,14 +239,14 @@ bool loadGuiLayout(gui::IGUIEnvironment* environment, const io::path& path, gui:
     file->drop();
 
     // Unknown elements leave with everything inside them.
+    std::vector<std::string> leftOut;
+    for (std::size_t i = firstPlaceholder; i < guard->placeholders.size(); ++i)
+        leftOut.push_back(guard->placeholders[i]->TypeName);
     while (guard->placeholders.size() > firstPlaceholder) {
-        UnknownLayoutElement* placeholder = guard->placeholders.back();
+        guard->placeholders.back()->remove();
         guard->placeholders.pop_back();
-        logMessagef("Warning: GUI layout \"%s\" names the unknown element type \"%s\"; it is left out "
-                    "with the elements inside it.",
-                    name.c_str(), placeholder->TypeName.c_str());
-        placeholder->remove();
     }
+    reportLeftOut(name, leftOut);
     return read && scan.isLayout;
 }
 

@@ -34,7 +34,7 @@ bool ContentElement::integer(const wchar_t* attribute, s32& value) const {
 bool readContentXml(io::IFileSystem* fileSystem, const std::string& path,
                     const wchar_t* rootElement,
                     const std::function<void(const ContentElement& element)>& visitElement) {
-    io::IXMLReader* reader = createGuardedXMLReader(fileSystem, path);
+    io::IXMLReader* reader = createGuardedContentXMLReader(fileSystem, path);
     if (!reader) {
         logMessage(std::string(logErrorPrefix) + "Could not open \"" + path + "\".");
         return false;

@@ -470,7 +470,16 @@ void SceneLoader::applyMaterial(scene::ISceneNode* node, u32 index, io::IAttribu
 
 void SceneLoader::applyAnimator(scene::ISceneNode* node, io::IAttributes* attributes) {
     const core::stringc type = attributes->getAttributeAsString("Type");
-    scene::ISceneNodeAnimator* animator = manager->createSceneNodeAnimator(type.c_str(), node);
+    // Only the game's own animator types: the engine's (a "deletion" animator that frees
+    // a node inside its own draw, a collision response, ...) are no level content.
+    scene::ISceneNodeAnimator* animator = nullptr;
+    scene::ISceneNodeAnimatorFactory* engineFactory = manager->getDefaultSceneNodeAnimatorFactory();
+    // The last registered first, as the engine asks them.
+    for (u32 i = manager->getRegisteredSceneNodeAnimatorFactoryCount(); i > 0 && !animator; --i) {
+        scene::ISceneNodeAnimatorFactory* factory = manager->getSceneNodeAnimatorFactory(i - 1);
+        if (factory && factory != engineFactory)
+            animator = factory->createSceneNodeAnimator(type.c_str(), node);
+    }
     if (!animator) {
         logMessagePair("Warning: Skipped an animator of unknown type: ", type.c_str());
         return;

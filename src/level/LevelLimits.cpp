@@ -39,6 +39,9 @@ const AttributeBound attributeBounds[] = {
     {"PoolSize", BoundKind::Int, 0, 256},
     // Joints a bone animator drives.
     {"JointCount", BoundKind::Int, 0, 64},
+    // Straight pieces per spline segment that its length is summed over, every frame a
+    // swim-spline animator follows it.
+    {"DivisionCount", BoundKind::Int, 0, 1000},
     // A water surface's reflection and refraction textures.
     {"RenderTargetSize", BoundKind::Dimension2d, 1, 4096},
 };
@@ -50,13 +53,18 @@ s64 clampTo(s64 value, const AttributeBound& bound) {
 void logClamp(const c8* typeName, io::IAttributes* attributes, const AttributeBound& bound, const std::string& was,
               const std::string& now) {
     const core::stringc objectName = attributes->getAttributeAsString("Name");
-    logMessage(std::string(logWarningPrefix) + "Level object \"" + escapeLogText(objectName.c_str()) + "\" (" +
-                   escapeLogText(typeName ? typeName : "") + "): " + bound.name + " " + was + " clamped to " + now +
-                   " (allowed " + std::to_string(bound.low) + " to " + std::to_string(bound.high) + ")",
-               ELL_WARNING);
+    logLevelClamp(typeName, objectName.c_str(), bound.name, was, now, bound.low, bound.high);
 }
 
 } // namespace
+
+void logLevelClamp(const c8* typeName, const c8* objectName, const c8* key, const std::string& was,
+                   const std::string& now, s64 low, s64 high) {
+    logMessage(std::string(logWarningPrefix) + "Level object \"" + escapeLogText(objectName ? objectName : "") +
+                   "\" (" + escapeLogText(typeName ? typeName : "") + "): " + key + " " + was + " clamped to " + now +
+                   " (allowed " + std::to_string(low) + " to " + std::to_string(high) + ")",
+               ELL_WARNING);
+}
 
 bool isEngineNodeTypeForLevels(const c8* typeName) {
     if (!typeName)

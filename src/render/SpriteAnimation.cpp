@@ -42,7 +42,7 @@ s32 spriteIntAttribute(io::IXMLReader* reader, const wchar_t* attribute) {
 io::IXMLReader* openSpriteFile(const io::path& path) {
     if (!gameDevice || path.empty())
         return nullptr;
-    return createGuardedXMLReader(gameDevice->getFileSystem(), path.c_str());
+    return createGuardedContentXMLReader(gameDevice->getFileSystem(), path.c_str());
 }
 
 video::ITexture* fetchSpriteTexture(const io::path& file) {

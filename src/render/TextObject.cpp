@@ -5,6 +5,7 @@
 
 #include "core/Log.h"
 #include "level/AttributeExtras.h"
+#include "level/LevelLimits.h"
 #include "level/NodeHelpers.h"
 
 #include <set>
@@ -115,6 +116,14 @@ void TextObject::setSize(const core::vector2df& size) {
 
 void TextObject::rebuildMesh(const wchar_t* text) {
     Text = text ? text : L"";
+    // Each glyph is a node (TrueType) or a quad: a million-character text would take gigabytes.
+    if (Text.size() > maxLevelTextLength) {
+        if (!textCutLogged)
+            logLevelClamp("text", getName(), "Text length", std::to_string(Text.size()),
+                          std::to_string(maxLevelTextLength), 0, maxLevelTextLength);
+        textCutLogged = true;
+        Text = Text.subString(0, maxLevelTextLength);
+    }
     glyphRecords.clear();
     if (mesh)
         for (u32 i = 0; i < mesh->getMeshBufferCount(); ++i) {

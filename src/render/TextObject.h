@@ -91,6 +91,7 @@ private:
     irr::s32 FontSize = 72;
     bool FaceCamera = false;
     bool fontRefreshPending = true;
+    bool textCutLogged = false; // a text too long is reported once per object
     irr::video::SColor ColorTop{0xFF000000};
     irr::video::SColor ColorBottom{0xFF000000};
     irr::video::SMaterial material;

@@ -329,6 +329,9 @@ void WaterObject::renderReflectionRefraction() {
     // A surface out of view shows neither image: its passes would draw for nothing.
     if (!isInView(SceneManager->getActiveCamera()))
         return;
+    // The scene draws inside this callback: the surface lives until the callback ends,
+    // whatever the draw does to it.
+    grab();
     setVisible(false);
     if (effectHandler)
         effectHandler->renderStage = 2;
@@ -393,6 +396,7 @@ void WaterObject::renderReflectionRefraction() {
         value = 0.0f;
     videoDriver->setRenderTarget(nullptr, false, true, video::SColor(0));
     setVisible(true);
+    drop();
 }
 
 void registerWaterObjectType() {

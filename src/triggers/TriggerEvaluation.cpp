@@ -3,6 +3,7 @@
 #include "triggers/ConditionalTrigger.h"
 #include "triggers/TriggerEventObject.h"
 #include "triggers/TriggerObject.h"
+#include "triggers/TriggerRunBudget.h"
 #include "physics/objects/PhysicsObject.h"
 
 #include "characters/SuspicionMeter.h"
@@ -267,6 +268,9 @@ void TriggerObject::updateMinimumTime() {
 // --- firing and the child walks ---------------------------------------------------------------
 
 void TriggerObject::fireEvent(TriggerEventInfo& event) {
+    const TriggerRun run;
+    if (!run.allowed())
+        return;
     if (action)
         action->execute(event);
     fireChildEvents(this, event);

@@ -7,6 +7,7 @@
 #include "level/LevelInfo.h"
 #include "level/NodeHelpers.h"
 #include "triggers/TriggerObject.h"
+#include "triggers/TriggerRunBudget.h"
 
 using namespace irr;
 
@@ -95,8 +96,10 @@ void TriggerEventObject::startEvent(const TriggerEventInfo& event) {
     if (!action)
         return;
     if (EventDelay == 0.0f) {
+        const TriggerRun run;
         TriggerEventInfo copy = event;
-        action->execute(copy);
+        if (run.allowed())
+            action->execute(copy);
         return;
     }
     pending = event;
@@ -108,8 +111,10 @@ void TriggerEventObject::startRevert(const TriggerEventInfo& event) {
     if (!action)
         return;
     if (EventDelay == 0.0f) {
+        const TriggerRun run;
         TriggerEventInfo copy = event;
-        action->revert(copy);
+        if (run.allowed())
+            action->revert(copy);
         return;
     }
     pending = event;
@@ -131,6 +136,9 @@ void TriggerEventObject::OnAnimate(u32) {
         action->update();
     if (pending.time >= EventDelay) {
         pending.time = -1.0f;
+        const TriggerRun run;
+        if (!run.allowed())
+            return;
         if (pending.flag)
             action->revert(pending);
         else

@@ -167,6 +167,28 @@ TEST_F(LanguageManagerTest, MissingOrBrokenFilesAreLoggedAndTheGameGoesOn) {
     }
 }
 
+// Glyphs 20,000 pixels high never draw, and a text of 100,000 characters freezes the word wrap
+// of the screen that shows it: the tables' sizes and texts are bounded, one line per file.
+TEST_F(LanguageManagerTest, FontSizesAndTextsOfTheTablesAreBounded) {
+    const std::string longText(100000, 'x');
+    useOwnContent(R"(<Languages><Language name="English" folder="English" fontSizeSubtitle="168"
+                     fontSizePause="169" fontSizeMenuLarge="20000" fontSizeMenuSmall="-3"/></Languages>)",
+                  "<StringLiterals><String id=\"1\" text=\"" + std::string(2048, 'a') + "\"/><String id=\"2\" text=\"" +
+                      std::string(2049, 'b') + "\"/><String id=\"3\" text=\"" + longText + "\"/></StringLiterals>");
+    LanguageManager languages(device.get());
+    const LanguageInfo& info = languages.getCurrentLanguage();
+    EXPECT_EQ(info.fontSizeSubtitle, 168);
+    EXPECT_EQ(info.fontSizePause, 168);
+    EXPECT_EQ(info.fontSizeMenuLarge, 168);
+    EXPECT_EQ(info.fontSizeMenuSmall, -3) << "no size: the role's default";
+    EXPECT_TRUE(log.loggedStartingWith("Warning: Clamped 2 font sizes to 168 in Content/Language/Languages.xml"));
+    EXPECT_EQ(languages.getText(1).size(), 2048u);
+    EXPECT_EQ(languages.getText(2).size(), 2048u);
+    EXPECT_EQ(languages.getText(3).size(), 2048u);
+    EXPECT_TRUE(log.loggedStartingWith(
+        "Warning: Cut 2 strings longer than 2048 characters in Content/Language/English/StringLiterals.xml"));
+}
+
 TEST_F(LanguageManagerTest, TrueTypeFontsComeFromTheFontCacheAtTheScreensScale) {
     useOwnContent(twoLanguages, "");
     std::vector<std::pair<std::string, int>> asked;

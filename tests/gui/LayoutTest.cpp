@@ -12,6 +12,7 @@
 #include "gui/GuiCommon.h"
 #include "gui/GuiLayout.h"
 
+#include <algorithm>
 #include <fstream>
 
 using namespace irr;
@@ -318,6 +319,104 @@ TEST_F(LayoutTest, LayoutThatEmbedsItselfStops) {
     holder->remove();
     loadGuiLayout(environment, path.c_str(), nullptr);
     EXPECT_TRUE(log.contains("nests layouts deeper"));
+}
+
+// --- what a layout may ask of the engine ---------------------------------------------------
+
+std::string layoutOf(const std::string& elements) {
+    return "<?xml version=\"1.0\"?>\n<irr_gui>" + elements + "</irr_gui>\n";
+}
+
+std::string imageElement(s32 id) {
+    return "<element type=\"GUIImage\"><attributes><int name=\"Id\" value=\"" + std::to_string(id) +
+           "\" /></attributes></element>";
+}
+
+std::string subLayoutElement(const std::string& path) {
+    return "<element type=\"GUISubElement\"><attributes><string name=\"GUIPath\" value=\"" + path +
+           "\" /></attributes></element>";
+}
+
+s32 countWithId(gui::IGUIElement* element, s32 id) {
+    s32 count = element->getID() == id ? 1 : 0;
+    for (gui::IGUIElement* child : element->getChildren())
+        count += countWithId(child, id);
+    return count;
+}
+
+TEST_F(LayoutTest, LayoutsNestElementsAtMostSixtyFourDeep) {
+    const struct {
+        int depth;
+        bool typed; // bare elements keep the deepest file small
+        bool loads;
+    } cases[] = {{64, true, true}, {65, true, false}, {40000, false, false}};
+    for (const auto& c : cases) {
+        log.lines.clear();
+        std::string nested;
+        for (int i = 0; i < c.depth; ++i)
+            nested += c.typed ? "<element type=\"GUIImage\"><attributes><int name=\"Id\" value=\"9\" /></attributes>"
+                              : "<element>";
+        for (int i = 0; i < c.depth; ++i)
+            nested += "</element>";
+        const std::string path = dir.file("deep" + std::to_string(c.depth) + ".xml");
+        writeText(path, layoutOf(nested));
+        EXPECT_EQ(loadGuiLayout(environment, path.c_str(), nullptr), c.loads) << c.depth;
+        EXPECT_EQ(countWithId(root(), 9), c.loads ? c.depth : 0) << c.depth;
+        EXPECT_EQ(log.contains("nests elements deeper than 64; it is not read."), !c.loads) << c.depth;
+        environment->clear();
+    }
+}
+
+TEST_F(LayoutTest, TheEnginesElementTypesAreLeftOutWithOneLinePerType) {
+    // Made, each would read its count from the file and loop on it.
+    const std::string combo =
+        "<element type=\"comboBox\"><attributes><int name=\"ItemCount\" value=\"2147483647\" /></attributes>" +
+        imageElement(6) + "</element>";
+    const std::string path = dir.file("engine.xml");
+    writeText(path, layoutOf(imageElement(5) + combo + combo + combo +
+                             "<element type=\"spinBox\"><attributes><int name=\"DecimalPlaces\" "
+                             "value=\"2147483647\" /></attributes></element>"));
+    const u32 before = root()->getChildren().size();
+    EXPECT_TRUE(loadGuiLayout(environment, path.c_str(), nullptr));
+    EXPECT_EQ(root()->getChildren().size(), before + 1);
+    EXPECT_EQ(countWithId(root(), 5), 1);
+    EXPECT_EQ(countWithId(root(), 6), 0) << "left out with the element around it";
+    EXPECT_TRUE(log.contains("names the unknown element type \"comboBox\" 3 times; each is left out"));
+    EXPECT_TRUE(log.contains("names the unknown element type \"spinBox\"; it is left out"));
+}
+
+TEST_F(LayoutTest, OneLoadReadsAtMostAHundredLayoutFiles) {
+    writeText(dir.file("leaf.xml"), layoutOf(imageElement(7)));
+    // One layout and its sub-layouts: 1 + subLayouts files.
+    const struct {
+        int subLayouts;
+        s32 leaves;
+    } cases[] = {{99, 99}, {100, 99}};
+    for (const auto& c : cases) {
+        log.lines.clear();
+        std::string subs;
+        for (int i = 0; i < c.subLayouts; ++i)
+            subs += subLayoutElement(dir.file("leaf.xml"));
+        const std::string path = dir.file("wide" + std::to_string(c.subLayouts) + ".xml");
+        writeText(path, layoutOf(subs));
+        EXPECT_TRUE(loadGuiLayout(environment, path.c_str(), nullptr));
+        EXPECT_EQ(countWithId(root(), 7), c.leaves) << c.subLayouts;
+        EXPECT_EQ(log.contains("the layout reads more than 100 layout files."), c.leaves < c.subLayouts)
+            << c.subLayouts;
+        environment->clear();
+    }
+    // Ten sub-layouts in each of eight files, each naming the next: 10^7 reads without the bound.
+    log.lines.clear();
+    for (int level = 0; level < 8; ++level) {
+        std::string subs;
+        for (int i = 0; i < 10; ++i)
+            subs += level < 7 ? subLayoutElement(dir.file("fan" + std::to_string(level + 1) + ".xml")) : imageElement(7);
+        writeText(dir.file("fan" + std::to_string(level) + ".xml"), layoutOf(subs));
+    }
+    EXPECT_TRUE(loadGuiLayout(environment, dir.file("fan0.xml").c_str(), nullptr));
+    EXPECT_EQ(std::count_if(log.lines.begin(), log.lines.end(),
+                            [](const std::string& line) { return line.find("more than 100 layout files") != std::string::npos; }),
+              1);
 }
 
 } // namespace

@@ -11,6 +11,8 @@
 #include "gui/hud/GUINotification.h"
 #include "screens/ScreenManager.h"
 
+#include <filesystem>
+
 using namespace irr;
 
 namespace {
@@ -46,6 +48,31 @@ protected:
         return element ? std::string(core::stringc(element->getText()).c_str()) : std::string("(none)");
     }
 };
+
+TEST_F(NotificationTest, FontSizesAndTextsOfTheTableAreBounded) {
+    test::TempDir own;
+    std::filesystem::create_directories(own.path() / "Content/Language/English");
+    test::writeFileBytes(own.file(GUINotification::tablePath),
+                         "<Notifications><Notification name=\"Edge\" titleFontSize=\"168\" textFontSize=\"169\" title=\"" +
+                             std::string(2048, 'a') + "\" text=\"" + std::string(2049, 'b') +
+                             "\"/><Notification name=\"Huge\" titleFontSize=\"20000\" text=\"" +
+                             std::string(100000, 'c') + "\"/></Notifications>");
+    {
+        test::ScopedWorkingDir there(own.path());
+        log.lines.clear();
+        GUINotification::loadNotificationTable();
+    }
+    const std::vector<NotificationRecord> table = GUINotification::getTable();
+    GUINotification::loadNotificationTable(); // the game's own table again
+    ASSERT_EQ(table.size(), 3u);
+    EXPECT_EQ(table[1].titleFontSize, 168);
+    EXPECT_EQ(table[1].textFontSize, 168);
+    EXPECT_EQ(table[1].title.size(), 2048u);
+    EXPECT_EQ(table[1].text.size(), 2048u);
+    EXPECT_EQ(table[2].titleFontSize, 168);
+    EXPECT_EQ(table[2].text.size(), 2048u);
+    EXPECT_TRUE(log.contains("Warning: Clamped 4 values (font sizes to 168, texts to 2048 characters) in"));
+}
 
 TEST_F(NotificationTest, TheRecordOfDeviceAndSchemeWinsWhereverItStands) {
     struct Case {

@@ -2,7 +2,13 @@
 // player can damage: each is checked before the engine reads it.
 #include "LevelTestSupport.h"
 
+#include "characters/CharacterProfile.h"
 #include "core/Log.h"
+#include "core/XmlFile.h"
+#include "gui/GUIElementFactory.h"
+#include "gui/GuiLayout.h"
+#include "level/ContentXml.h"
+#include "render/SpriteAnimation.h"
 #include "core/SettingsTable.h"
 #include "core/FileChecks.h"
 #include "core/FontGate.h"
@@ -12,6 +18,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <string>
 
 using namespace irr;
@@ -146,6 +153,118 @@ TEST_F(HostileContentTest, ContentIsCheckedWhereTheEngineReadsIt) {
             fileSystem->removeFileArchive(archive);
         EXPECT_EQ(linesContaining(std::string("Refused to read \"") + folder + "Box.mtl\": " + (c.reason ? c.reason : "")),
                   c.reason ? 1u : 0u);
+    }
+}
+
+// --- files a level names: layouts, sprite animations, character profiles, tables --------------
+
+// A level names these files by path: they are read where the engine reads (a mounted archive's
+// entry first, so that a user level's own layout is found) and, while a user level plays, only
+// from its archive and the game's content.
+TEST_F(HostileContentTest, FilesALevelNamesAreReadWhereTheEngineReadsThem) {
+    enum class Entry { None, Good, TooLarge };
+    enum class Disk { None, Good, Folder };
+    const struct {
+        Entry entry;
+        Disk disk;
+        bool confined;
+        const char* reads; // "archive", "disk" or null
+        const char* reason;
+    } cases[] = {
+        {Entry::Good, Disk::None, false, "archive", nullptr},
+        {Entry::Good, Disk::Good, false, "archive", nullptr},
+        {Entry::Good, Disk::Folder, true, "archive", nullptr},
+        {Entry::TooLarge, Disk::Good, false, nullptr, "it is larger than 1 MB"},
+        {Entry::None, Disk::Good, false, "disk", nullptr},
+        {Entry::None, Disk::Folder, false, nullptr, "it is a folder, not a file"},
+        {Entry::None, Disk::Good, true, nullptr, "a user level reads only from its archive and the game's content"},
+        {Entry::None, Disk::None, false, nullptr, nullptr},
+    };
+    io::IFileSystem* fileSystem = smgr()->getFileSystem();
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const auto& c = cases[i];
+        const std::string path = "Case" + std::to_string(i) + "/Table.xml";
+        SCOPED_TRACE(path);
+        if (c.disk == Disk::Folder)
+            std::filesystem::create_directories(temp.file(path));
+        else if (c.disk == Disk::Good)
+            write(path, "disk");
+        io::IFileArchive* archive = nullptr;
+        if (c.entry != Entry::None) {
+            archive = mountZip("Case" + std::to_string(i) + ".zip",
+                               {{path, "archive", c.entry == Entry::TooLarge ? 1024u * 1024 + 1 : 0u}});
+            ASSERT_NE(archive, nullptr);
+        }
+        log.lines.clear();
+        forgetFileRefusals();
+        if (c.confined)
+            confineReadsToFolders({"Content"});
+        io::IReadFile* file = createGuardedContentReadFile(fileSystem, path, 1024 * 1024);
+        confineReadsToFolders({});
+        if (archive)
+            fileSystem->removeFileArchive(archive);
+        std::string bytes(file ? static_cast<std::size_t>(file->getSize()) : 0, '\0');
+        if (file) {
+            file->read(bytes.data(), static_cast<u32>(bytes.size()));
+            file->drop();
+        }
+        EXPECT_EQ(file != nullptr, c.reads != nullptr);
+        if (c.reads) {
+            EXPECT_EQ(bytes.rfind(c.reads, 0), 0u) << bytes;
+        }
+        EXPECT_EQ(linesContaining(std::string("Refused to read \"") + path + "\": " + (c.reason ? c.reason : "")),
+                  c.reason ? 1u : 0u);
+    }
+}
+
+TEST_F(HostileContentTest, EveryReaderOfFilesALevelNamesTakesTheArchiveAndTheConfinement) {
+    (new GUIElementFactory(smgr()->getGUIEnvironment()))->drop();
+    io::IFileSystem* fileSystem = smgr()->getFileSystem();
+    const struct {
+        const char* name;
+        std::string bytes;
+        std::function<bool(const std::string& path)> read;
+    } readers[] = {
+        {"Layout.xml",
+         "<?xml version=\"1.0\"?><irr_gui><element type=\"GUIImage\"><attributes><int name=\"Id\" value=\"5\" />"
+         "</attributes></element></irr_gui>",
+         [this](const std::string& path) {
+             gui::IGUIEnvironment* environment = smgr()->getGUIEnvironment();
+             const bool read = loadGuiLayout(environment, path.c_str(), nullptr) &&
+                               environment->getRootGUIElement()->getElementFromId(5, true);
+             environment->clear();
+             return read;
+         }},
+        {"Sprite.xml", "<SpriteAnimation name=\"S\"><Sprite x=\"0\" width=\"4\" /></SpriteAnimation>",
+         [](const std::string& path) {
+             SpriteAnimation animation;
+             loadTextureAnimation(animation, path.c_str());
+             return animation.name == "S";
+         }},
+        {"Profile.xml", "<CharacterProfile><Suspicion characterType=\"Stranger\"/></CharacterProfile>",
+         [](const std::string& path) { return CharacterProfile().load(path) == 0; }},
+        {"Ties.xml", "<Ties><Tie name=\"a\"/></Ties>",
+         [fileSystem](const std::string& path) {
+             return readContentXml(fileSystem, path, L"Ties", [](const ContentElement&) {});
+         }},
+    };
+    for (const auto& reader : readers) {
+        SCOPED_TRACE(reader.name);
+        // Inside the user level's archive only: found, also while reads are confined.
+        const std::string own = std::string("Own/") + reader.name;
+        io::IFileArchive* archive = mountZip(std::string(reader.name) + ".zip", {{own, reader.bytes}});
+        ASSERT_NE(archive, nullptr);
+        confineReadsToFolders({"Content"});
+        EXPECT_TRUE(reader.read(own));
+        // On the disk outside the game's content: refused while confined, read otherwise.
+        const std::string outside = std::string("Outside/") + reader.name;
+        write(outside, reader.bytes);
+        log.lines.clear();
+        EXPECT_FALSE(reader.read(outside));
+        EXPECT_EQ(linesContaining("Refused to read \"" + outside + "\": a user level reads only"), 1u);
+        confineReadsToFolders({});
+        EXPECT_TRUE(reader.read(outside));
+        smgr()->getFileSystem()->removeFileArchive(archive);
     }
 }
 

@@ -9,6 +9,7 @@
 #include "core/Utf8.h"
 #include "level/LevelFile.h"
 #include "level/LevelHooks.h"
+#include "level/SplineObject.h"
 #include "screens/levels/WorkshopLevels.h"
 
 #include <irrlicht.h>
@@ -580,6 +581,60 @@ TEST_F(HostileLevelsTest, AParticleEmitterNeverRunsFasterThanItsSystemHolds) {
     system->remove();
     system->drop();
     factory->remove();
+}
+
+// --- animators and splines -----------------------------------------------------------------------
+
+TEST_F(HostileLevelsTest, LevelsNameOnlyTheGamesAnimatorTypes) {
+    // The engine's own animators (one that deletes its node, ...) are no level content.
+    const struct {
+        const char* type;
+        bool applied;
+    } cases[] = {{"moveRotation", true}, {"rotateTowards", true}, {"deletion", false},
+                 {"flyCircle", false},   {"rotation", false},      {"texture", false},
+                 {"collisionResponse", false}, {"followSpline", false}, {"MoveRotation", false}};
+    std::string nodes;
+    s32 id = 300;
+    for (const auto& c : cases)
+        nodes += "<node type=\"LevelObject\"><attributes><int name=\"Id\" value=\"" + std::to_string(id++) +
+                 "\" /></attributes><animators><attributes><string name=\"Type\" value=\"" + c.type +
+                 "\" /></attributes></animators></node>\n";
+    write("Animators.irr", xmlLevel(nodes));
+    ASSERT_TRUE(manager->loadLevel("Animators.irr"));
+    id = 300;
+    for (const auto& c : cases) {
+        scene::ISceneNode* node = smgr()->getSceneNodeFromId(id++);
+        ASSERT_NE(node, nullptr) << c.type;
+        EXPECT_EQ(node->getAnimators().size(), c.applied ? 1u : 0u) << c.type;
+        EXPECT_EQ(log.contains(std::string("Warning: Skipped an animator of unknown type: ") + c.type), !c.applied)
+            << c.type;
+    }
+}
+
+TEST_F(HostileLevelsTest, ASplinesDivisionsAreClampedOnTheirBounds) {
+    // A swim-spline animator sums the spline's length over its divisions every frame.
+    struct Row {
+        s64 given;
+        s32 kept;
+    };
+    const Row rows[] = {{1000, 1000}, {1001, 1000}, {2147483647, 1000}, {0, 0}, {-5, 0}};
+    std::string nodes;
+    s32 id = 400;
+    for (const Row& row : rows)
+        nodes += nodeXml("SplineObject", id++, "<int name=\"DivisionCount\" value=\"" + std::to_string(row.given) + "\" />");
+    write("Splines.irr", xmlLevel(nodes));
+    ASSERT_TRUE(manager->loadLevel("Splines.irr"));
+    id = 400;
+    for (const Row& row : rows) {
+        auto* spline = static_cast<SplineObject*>(smgr()->getSceneNodeFromId(id));
+        ASSERT_NE(spline, nullptr) << row.given;
+        EXPECT_EQ(spline->DivisionCount, row.kept) << row.given;
+        const std::string line = "Warning: Level object \"N" + std::to_string(id) + "\" (SplineObject): DivisionCount " +
+                                 std::to_string(row.given) + " clamped to " + std::to_string(row.kept) +
+                                 " (allowed 0 to 1000)";
+        EXPECT_EQ(log.contains(line), row.given != row.kept) << line;
+        ++id;
+    }
 }
 
 } // namespace

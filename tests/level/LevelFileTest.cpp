@@ -133,7 +133,7 @@ TEST_F(LevelFileTest, BinaryCopyOfALevelExportsTheSameScene) {
     bool sawRotation = false, sawMaterial = false;
     while (reader->read()) {
         const core::stringw value = reader->getAttributeValueSafe(L"value");
-        sawRotation = sawRotation || value == L"rotation";
+        sawRotation = sawRotation || value == L"moveRotation";
         sawMaterial = sawMaterial || core::stringw(reader->getNodeName()) == L"materials";
     }
     reader->drop();

@@ -1,6 +1,7 @@
 #include "LevelTestSupport.h"
 
 #include "characters/CharacterRegistration.h"
+#include "characters/animators/AnimatorFactory.h"
 #include "level/LevelHooks.h"
 #include "level/SceneNodeBase.h"
 #include "level/SceneNodeFactory.h"
@@ -65,6 +66,8 @@ void LevelFixture::SetUp() {
     levelManager = manager.get();
     ASSERT_TRUE(manager->init());
     registerSceneNodeFactory(smgr());
+    // The game's animators, which levels may name (the scene manager keeps the factory).
+    (new AnimatorFactory(smgr()))->drop();
     log.lines.clear();
 }
 

@@ -52,21 +52,27 @@ protected:
         rendertest::keepScreenshot(driver, shot, suffix);
         return shot;
     }
+    // A static mirror floor, held by the scene alone.
+    PhysicsObject* addMirrorFloor() {
+        scene::ISceneManager* scene = device->getSceneManager();
+        auto* floor = new PhysicsObject(scene->getRootSceneNode(), scene, -1);
+        floor->drop();
+        io::IAttributes* a = device->getFileSystem()->createEmptyAttributes();
+        a->addString("Name", "Mirror");
+        a->addString("MeshFileName", "Content/Models/Props/Floor.obj");
+        a->addEnum("BoundType", "Mesh", boundTypeNames);
+        a->addEnum("PhysicsState", "Static", physicsStateNames);
+        a->addBool("IsReflective", true);
+        floor->deserializeAttributes(a);
+        a->drop();
+        return floor;
+    }
     std::unique_ptr<PhysicsManager> physics;
 };
 
 TEST_F(ReflectionGlTest, AMirrorFloorShowsTheBlockAboveIt) {
     scene::ISceneManager* scene = device->getSceneManager();
-    auto* floor = new PhysicsObject(scene->getRootSceneNode(), scene, -1);
-    floor->drop();
-    io::IAttributes* a = device->getFileSystem()->createEmptyAttributes();
-    a->addString("Name", "Mirror");
-    a->addString("MeshFileName", "Content/Models/Props/Floor.obj");
-    a->addEnum("BoundType", "Mesh", boundTypeNames);
-    a->addEnum("PhysicsState", "Static", physicsStateNames);
-    a->addBool("IsReflective", true);
-    floor->deserializeAttributes(a);
-    a->drop();
+    PhysicsObject* floor = addMirrorFloor();
     ASSERT_TRUE(floor->IsReflective);
 
     scene::IMeshSceneNode* block = scene->addCubeSceneNode(3.0f, nullptr, -1, core::vector3df(0, 4, 6));
@@ -96,6 +102,26 @@ TEST_F(ReflectionGlTest, AMirrorFloorShowsTheBlockAboveIt) {
     EXPECT_GT(mirrored, 150) << "the block's image in the mirror";
     EXPECT_LT(elsewhere, 20);
     shot->drop();
+}
+
+TEST_F(ReflectionGlTest, AMirrorRemovedByItsOwnSceneDrawLivesUntilItsCallbackEnds) {
+    // The scene drawn for the image animates the scene: an animator that deletes the mirror
+    // frees it inside its own callback, unless the callback holds it (the sanitizers watch).
+    scene::ISceneManager* scene = device->getSceneManager();
+    PhysicsObject* floor = addMirrorFloor();
+    ASSERT_TRUE(floor->IsReflective);
+    scene::ISceneNodeAnimator* deletion = scene->createDeleteAnimator(0);
+    floor->addAnimator(deletion);
+    deletion->drop();
+    scene->addCameraSceneNode(nullptr, core::vector3df(0, 7, -10), core::vector3df(0, 0, 6));
+    ASSERT_EQ(effectHandler->renderCallbacks.size(), 1u);
+    // Past the animator's end, whatever time an earlier test left on the engine's clock.
+    video::IImage* shot = drawFrame(device->getTimer()->getTime() + 1000, nullptr);
+    if (shot)
+        shot->drop();
+    for (scene::ISceneNode* child : scene->getRootSceneNode()->getChildren())
+        EXPECT_NE(child, static_cast<scene::ISceneNode*>(floor));
+    EXPECT_EQ(effectHandler->renderCallbacks.size(), 0u) << "the mirror is gone with its callback";
 }
 
 } // namespace

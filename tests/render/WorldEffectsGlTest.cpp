@@ -242,4 +242,30 @@ TEST_F(WorldEffectsGlTest, WaterOutOfViewDrawsNoImagePass) {
     }
 }
 
+TEST_F(WorldEffectsGlTest, WaterRemovedByItsOwnSceneDrawLivesUntilItsCallbackEnds) {
+    // The scene drawn for the images animates the scene: an animator that deletes the surface
+    // frees it inside its own callback, unless the callback holds it (the sanitizers watch).
+    auto* water = new WaterObject(64.0f, 64.0f, device->getVideoDriver()->getTexture(WaterObject::defaultBumpTexture),
+                                  scene()->getRootSceneNode(), scene());
+    io::IAttributes* attributes = device->getFileSystem()->createEmptyAttributes();
+    water->serializeAttributes(attributes);
+    water->deserializeAttributes(attributes);
+    attributes->drop();
+    ASSERT_NE(water->getReflectionTarget(), nullptr);
+    scene::ISceneNodeAnimator* deletion = scene()->createDeleteAnimator(0);
+    water->addAnimator(deletion);
+    deletion->drop();
+    water->drop(); // the scene holds it alone, as a loaded level's node
+    scene::ICameraSceneNode* camera = scene()->addCameraSceneNode(nullptr, core::vector3df(0, 10, -40));
+    camera->setTarget(core::vector3df(0, 0, 20));
+    ASSERT_EQ(effectHandler->renderCallbacks.size(), 1u);
+    // Past the animator's end, whatever time an earlier test left on the engine's clock.
+    video::IImage* shot = drawFrame(device->getTimer()->getTime() + 1000, nullptr);
+    if (shot)
+        shot->drop();
+    for (scene::ISceneNode* child : scene()->getRootSceneNode()->getChildren())
+        EXPECT_NE(child, static_cast<scene::ISceneNode*>(water));
+    EXPECT_EQ(effectHandler->renderCallbacks.size(), 0u) << "the surface is gone with its callback";
+}
+
 } // namespace

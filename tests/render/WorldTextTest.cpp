@@ -18,6 +18,7 @@
 #include "support/TempDir.h"
 
 #include "RenderFixture.h"
+#include "../level/LevelTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -282,6 +283,32 @@ TEST_F(WorldTextTest, TrueTypeTextMakesOneGlyphNodePerLetterWithAPixelBox) {
     text->rebuildMesh(L"");
     EXPECT_EQ(text->getGlyphNodes().size(), 0u);
     EXPECT_TRUE(text->getTextRoot()->getChildren().empty());
+}
+
+TEST_F(WorldTextTest, ATextIsCutToTwoThousandFortyEightCharactersWithOneLinePerObject) {
+    test::LogCapture log;
+    device->setEventReceiver(&log);
+    device->getLogger()->setLogLevel(ELL_INFORMATION);
+    const struct {
+        std::size_t given;
+        u32 kept;
+    } cases[] = {{2048, 2048}, {2049, 2048}, {1000000, 2048}};
+    for (const auto& c : cases) {
+        log.lines.clear();
+        TextObject* text = addText();
+        text->setName("T");
+        const std::wstring letters(c.given, L'a');
+        for (int twice = 0; twice < 2; ++twice)
+            text->rebuildMesh(letters.c_str());
+        EXPECT_EQ(text->getText().size(), c.kept) << c.given;
+        EXPECT_EQ(text->getGlyphRecords().size(), c.kept) << c.given;
+        const std::string line = "Warning: Level object \"T\" (text): Text length " + std::to_string(c.given) +
+                                 " clamped to 2048 (allowed 0 to 2048)";
+        EXPECT_EQ(log.countStartingWith(line), c.given > c.kept ? 1u : 0u) << c.given;
+        text->remove();
+    }
+    device->getLogger()->setLogLevel(ELL_NONE);
+    device->setEventReceiver(nullptr);
 }
 
 TEST_F(WorldTextTest, MissingTrueTypeFileFallsBackToTheGameFont) {

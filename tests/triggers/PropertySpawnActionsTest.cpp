@@ -1,6 +1,7 @@
 // Set Object Property and Spawn Object.
 #include "ActionTestSupport.h"
 
+#include "core/FileChecks.h"
 #include "core/Globals.h"
 #include "triggers/CameraTriggerVolume.h"
 #include "triggers/TriggerEventObject.h"
@@ -10,6 +11,8 @@
 #include "triggers/actions/SetCameraAction.h"
 #include "triggers/actions/SetObjectPropertyAction.h"
 #include "triggers/actions/SpawnObjectAction.h"
+
+#include <numeric>
 
 using namespace irr;
 
@@ -326,6 +329,53 @@ TEST_F(PropertySpawnActionsTest, ThePoolIsUsedInTurnAndNeverGrows) {
     io::IAttributes* saved = attributes();
     spawn->serializeAttributes(saved);
     EXPECT_TRUE(saved->getAttributeAsBool("FindExistingNodes")) << "a save made in play holds the copies";
+}
+
+TEST_F(PropertySpawnActionsTest, TheLevelsPoolsMakeAtMostTwentyThousandNodes) {
+    // A template of 200 nodes: a hundred copies fill the level's allowance exactly.
+    test::FakeObject* group = addObject(30, "emty");
+    for (int i = 0; i < 199; ++i)
+        (new LevelObject(group, smgr(), -1))->drop();
+    const auto pools = [this](std::vector<s32> sizes) {
+        std::vector<SpawnObjectAction*> actions;
+        for (s32 size : sizes) {
+            TriggerObject* trigger = addActionTrigger(500 + triggers++, SpawnObjectAction::actionType, [size](io::IAttributes* k) {
+                k->addInt("PoolSize", size);
+                k->addInt("ObjectID", 30);
+                k->addString("SpawnMode", "Manual");
+            });
+            actions.push_back(static_cast<SpawnObjectAction*>(trigger->getAction()));
+        }
+        return actions;
+    };
+    const struct {
+        std::vector<s32> sizes;
+        std::size_t copies; // in all pools
+    } cases[] = {
+        {{100}, 100},
+        {{101}, 100},
+        {std::vector<s32>(40, 256), 100}, // 40 pools of 256 would clone two million nodes, one line
+    };
+    for (const auto& c : cases) {
+        forgetFileRefusals(); // the allowance is the level's: a new level load starts afresh
+        log.lines.clear();
+        const std::vector<SpawnObjectAction*> actions = pools(c.sizes);
+        step();
+        std::size_t copies = 0;
+        for (SpawnObjectAction* action : actions) {
+            EXPECT_FALSE(action->isPoolPending()) << "a pool cut short is not built again";
+            copies += action->getPool().size();
+        }
+        EXPECT_EQ(copies, c.copies) << c.sizes.size();
+        EXPECT_EQ(log.countStartingWith("ERROR: Spawn Object pools would make more than 20000 objects"),
+                  copies < static_cast<std::size_t>(std::accumulate(c.sizes.begin(), c.sizes.end(), 0)) ? 1u : 0u)
+            << c.sizes.size();
+        for (SpawnObjectAction* action : actions) {
+            for (scene::ISceneNode* copy : action->getPool())
+                copy->remove();
+            action->trigger->remove();
+        }
+    }
 }
 
 TEST_F(PropertySpawnActionsTest, AHeldCopyStaysAndASavedPoolIsFoundAgain) {

@@ -8,6 +8,10 @@
 #include "level/LevelManager.h"
 #include "level/SceneNodeFactory.h"
 #include "triggers/TriggerRegistration.h"
+#include "triggers/TriggerRunBudget.h"
+#include "triggers/actions/TriggerControlActions.h"
+
+#include "core/FileChecks.h"
 
 using namespace irr;
 
@@ -350,6 +354,100 @@ TEST_F(TriggerFiringTest, TheLevelSubsystemKeepsTheTriggerCheckpointRegisteredFi
     scene::ISceneNode* checkpoint = smgr()->addSceneNode("CheckpointObject", root());
     ASSERT_NE(checkpoint, nullptr);
     EXPECT_NE(asTrigger(checkpoint), nullptr);
+}
+
+// --- events that run one another ---------------------------------------------------------------
+
+class TriggerRunBoundTest : public TriggerFiringTest {
+protected:
+    // An event under `from` that runs the trigger `to` at once.
+    void runs(TriggerObject* from, s32 to) {
+        TriggerEventObject* event = addEvent(from, 0.0f);
+        auto* run = new RunTriggerAction(from);
+        run->ObjectID = to;
+        event->setAction(run);
+    }
+    std::size_t boundLines() const { return log.countStartingWith("ERROR: Trigger events run one another"); }
+};
+
+TEST_F(TriggerRunBoundTest, AChainOfRunsNestsAtMostSixtyFourDeep) {
+    // A firing and its event are two nested runs: 32 triggers reach depth 64, 33 one past it.
+    const struct {
+        int triggers;
+        bool lastRuns;
+    } cases[] = {{32, true}, {33, false}};
+    for (const auto& c : cases) {
+        forgetFileRefusals();
+        log.lines.clear();
+        std::vector<TriggerObject*> chain;
+        for (int i = 0; i < c.triggers; ++i)
+            chain.push_back(addTrigger(1000 * c.triggers + i, TriggerCondition::ManualActivationOnly));
+        for (int i = 0; i + 1 < c.triggers; ++i)
+            runs(chain[i], 1000 * c.triggers + i + 1);
+        test::RecordingAction* last = record(chain.back());
+        frame();
+        TriggerEventInfo event = makeEmptyTriggerEventInfo(nullptr);
+        chain.front()->fireEvent(event);
+        EXPECT_EQ(last->executes, c.lastRuns ? 1 : 0) << c.triggers;
+        EXPECT_EQ(boundLines(), c.lastRuns ? 0u : 1u) << c.triggers;
+    }
+}
+
+TEST_F(TriggerRunBoundTest, ATriggerThatRunsItselfStopsWithOneLinePerLevelLoad) {
+    TriggerObject* self = addTrigger(100, TriggerCondition::ManualActivationOnly);
+    runs(self, 100);
+    TriggerEventInfo event = makeEmptyTriggerEventInfo(nullptr);
+    for (int i = 0; i < 3; ++i) {
+        frame();
+        self->fireEvent(event);
+        EXPECT_EQ(TriggerRun::runsThisFrame(), TriggerRun::maxNesting);
+    }
+    EXPECT_EQ(boundLines(), 1u);
+    forgetFileRefusals();
+    self->fireEvent(event);
+    EXPECT_EQ(boundLines(), 2u);
+}
+
+TEST_F(TriggerRunBoundTest, OneFrameRunsAtMostTenThousandEvents) {
+    // A firing and its children at once: 1 + children runs.
+    const struct {
+        u32 children;
+        bool lastRuns;
+    } cases[] = {{TriggerRun::maxRunsPerFrame - 1, true}, {TriggerRun::maxRunsPerFrame, false}};
+    s32 id = 100;
+    for (const auto& c : cases) {
+        log.lines.clear();
+        forgetFileRefusals();
+        TriggerObject* trigger = addTrigger(id++, TriggerCondition::ManualActivationOnly);
+        for (u32 k = 0; k < c.children; ++k)
+            addEvent(trigger, 0.0f, k + 1 == c.children ? "last" : "");
+        frame();
+        journal.clear();
+        TriggerEventInfo event = makeEmptyTriggerEventInfo(nullptr);
+        trigger->fireEvent(event);
+        EXPECT_EQ(!journal.empty() && journal.back() == "last execute", c.lastRuns) << c.children;
+        EXPECT_EQ(TriggerRun::runsThisFrame(), std::min(c.children + 1, TriggerRun::maxRunsPerFrame));
+        EXPECT_EQ(boundLines(), c.lastRuns ? 0u : 1u) << c.children;
+        // The next frame has a budget of its own.
+        frame();
+        journal.clear();
+        trigger->fireEvent(event);
+        EXPECT_EQ(journal.size(), std::min(c.children, TriggerRun::maxRunsPerFrame - 1)) << c.children;
+        trigger->remove();
+    }
+
+    // Thirty triggers that each run the next twice: 2^30 runs without the bound.
+    std::vector<TriggerObject*> fan;
+    for (int i = 0; i < 30; ++i)
+        fan.push_back(addTrigger(500 + i, TriggerCondition::ManualActivationOnly));
+    for (int i = 0; i + 1 < 30; ++i) {
+        runs(fan[i], 500 + i + 1);
+        runs(fan[i], 500 + i + 1);
+    }
+    frame();
+    TriggerEventInfo event = makeEmptyTriggerEventInfo(nullptr);
+    fan.front()->fireEvent(event);
+    EXPECT_EQ(TriggerRun::runsThisFrame(), TriggerRun::maxRunsPerFrame);
 }
 
 } // namespace

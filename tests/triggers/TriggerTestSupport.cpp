@@ -1,5 +1,6 @@
 #include "TriggerTestSupport.h"
 
+#include "core/FileChecks.h"
 #include "core/Globals.h"
 #include "physics/world/PhysicsHooks.h"
 #include "triggers/TriggerRegistration.h"
@@ -17,6 +18,8 @@ constexpr std::int64_t triggerClockFrequency = 1000000;
 
 void TriggerFixture::SetUp() {
     LevelFixture::SetUp();
+    // Each test is a level of its own: the bounds kept per level load start afresh.
+    forgetFileRefusals();
     registerTriggerSubsystem();
     simulateRunningPhysics();
     physics = std::make_unique<PhysicsManager>();

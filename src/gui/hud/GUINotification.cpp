@@ -83,6 +83,14 @@ void GUINotification::loadNotificationTable() {
     if (!gameDevice)
         return;
     const io::path path = languageManager ? languageManager->getLocalizedPath(tablePath) : io::path(tablePath);
+    int clamped = 0;
+    const auto boundSize = [&clamped](s32& size) {
+        if (size > LanguageManager::maxFontSize) {
+            size = LanguageManager::maxFontSize;
+            ++clamped;
+        }
+    };
+    const auto boundText = [&clamped](core::stringw& text) { clamped += cutTableText(text) ? 1 : 0; };
     readContentXml(gameDevice->getFileSystem(), path.c_str(), L"Notifications", [&](const ContentElement& element) {
         if (element.name != L"Notification")
             return;
@@ -95,6 +103,10 @@ void GUINotification::loadNotificationTable() {
         record.textFont = narrowText(element.text(L"textFont"));
         element.integer(L"titleFontSize", record.titleFontSize);
         element.integer(L"textFontSize", record.textFontSize);
+        boundSize(record.titleFontSize);
+        boundSize(record.textFontSize);
+        boundText(record.title);
+        boundText(record.text);
         record.textureAnimPath = element.text(L"textureAnimPath").c_str();
         element.integer(L"textureFPS", record.textureFPS);
         element.integer(L"scheme", record.scheme);
@@ -106,6 +118,9 @@ void GUINotification::loadNotificationTable() {
         record.picture = core::recti(x, y, x + width, y + height);
         table.push_back(std::move(record));
     });
+    if (clamped)
+        logMessagef("Warning: Clamped %d values (font sizes to %d, texts to %u characters) in %s", clamped,
+                    LanguageManager::maxFontSize, LanguageManager::maxTextLength, path.c_str());
 }
 
 void GUINotification::currentDevice(std::string& device, s32& scheme) {

@@ -49,6 +49,9 @@ void PhysicsObject::renderReflection() {
     video::IVideoDriver* driver = SceneManager->getVideoDriver();
     if (!camera || !driver)
         return;
+    // The scene draws inside this callback: the object lives until the callback ends,
+    // whatever the draw does to it.
+    grab();
     const bool receivedInput = camera->isInputReceiverEnabled();
     camera->setInputReceiverEnabled(false);
     const core::vector3df target = camera->getTarget();
@@ -107,6 +110,7 @@ void PhysicsObject::renderReflection() {
     camera->setInputReceiverEnabled(receivedInput);
     if (meshNode)
         meshNode->setVisible(meshVisible);
+    drop();
 }
 
 void PhysicsObject::updateReflectionLayer() {

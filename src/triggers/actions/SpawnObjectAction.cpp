@@ -1,6 +1,8 @@
 #include "triggers/actions/SpawnObjectAction.h"
 
+#include "core/FileChecks.h"
 #include "core/Globals.h"
+#include "core/Log.h"
 #include "core/ProgramQueries.h"
 #include "level/AttributeExtras.h"
 #include "level/InstancedObject.h"
@@ -9,6 +11,9 @@
 #include "level/WorldTransform.h"
 #include "physics/objects/PhysicsObject.h"
 #include "triggers/actions/ActionSupport.h"
+
+#include <cstdint>
+#include <vector>
 
 using namespace irr;
 
@@ -34,6 +39,47 @@ core::vector3df normalisedRotation(const core::vector3df& degrees) {
 scene::ISceneNode* holdingInstance(scene::ISceneNode* node) {
     scene::ISceneNode* parent = node ? node->getParent() : nullptr;
     return parent && parent->getType() == typeId("inst") ? parent : nullptr;
+}
+
+// The node and everything below it.
+u32 subtreeSize(scene::ISceneNode* node) {
+    u32 count = 0;
+    std::vector<scene::ISceneNode*> open = {node};
+    while (!open.empty()) {
+        scene::ISceneNode* next = open.back();
+        open.pop_back();
+        ++count;
+        for (scene::ISceneNode* child : next->getChildren())
+            open.push_back(child);
+    }
+    return count;
+}
+
+// The nodes the pools of the level being played have made so far: copies of a large template
+// in many pools would otherwise make millions of nodes at load.
+struct SpawnedNodes {
+    std::uint64_t round = UINT64_MAX; // the level load they count for
+    u32 count = 0;
+    bool logged = false;
+};
+SpawnedNodes spawnedNodes;
+
+// Takes the nodes of one more copy from the level's allowance; false, with one line per
+// level, when they no longer fit.
+bool takeSpawnedNodes(u32 nodes) {
+    const std::uint64_t round = fileRefusalRound();
+    if (spawnedNodes.round != round)
+        spawnedNodes = SpawnedNodes{round, 0, false};
+    if (nodes > SpawnObjectAction::maxSpawnedNodesPerLevel - spawnedNodes.count) {
+        if (!spawnedNodes.logged)
+            logMessagef("ERROR: Spawn Object pools would make more than %u objects in this level; the pools are "
+                        "cut short.",
+                        SpawnObjectAction::maxSpawnedNodesPerLevel);
+        spawnedNodes.logged = true;
+        return false;
+    }
+    spawnedNodes.count += nodes;
+    return true;
 }
 
 // A copy waiting for its turn: hidden, out of sight below the level.
@@ -105,6 +151,7 @@ void SpawnObjectAction::buildPool() {
     templateNode->setID(0);
     levelManager->rebuildNodeIDs();
 
+    const u32 copyNodes = subtreeSize(templateNode);
     for (s32 i = 0; i < PoolSize; ++i) {
         scene::ISceneNode* copy = nullptr;
         if (FindExistingNodes && BaseID > 0)
@@ -126,6 +173,8 @@ void SpawnObjectAction::buildPool() {
                     parkCopy(inner);
             }
         }
+        if (!copy && !takeSpawnedNodes(instanced && i > 0 && instancingSource ? copyNodes + 1 : copyNodes))
+            break;
         if (!copy && instanced && i > 0 && instancingSource) {
             InstancedObject* instance = makeInstance(BaseID + i);
             instance->setVisible(false); // shown with its copy's first placing
@@ -161,10 +210,12 @@ void SpawnObjectAction::buildPool() {
     }
 
     if (instancingSource) {
-        InstancedObject* instance = makeInstance(0);
-        instance->setIsDebugObject(true);
-        leftover = instance->getCopy();
-    } else if (triggerActions::physicsKind(templateNode)) {
+        if (takeSpawnedNodes(copyNodes + 1)) {
+            InstancedObject* instance = makeInstance(0);
+            instance->setIsDebugObject(true);
+            leftover = instance->getCopy();
+        }
+    } else if (triggerActions::physicsKind(templateNode) && takeSpawnedNodes(copyNodes)) {
         leftover = makeCopy(keys);
     }
     if (PhysicsObject* ghost = triggerActions::physicsKind(leftover)) {

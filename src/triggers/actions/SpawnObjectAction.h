@@ -17,6 +17,9 @@ class PhysicsObject;
 class SpawnObjectAction : public TriggerAction {
 public:
     static constexpr irr::s32 actionType = 9;
+    // The nodes all pools of one level may make (each copy is the template with everything
+    // below it); further copies are left out with one line per level.
+    static constexpr irr::u32 maxSpawnedNodesPerLevel = 20000;
     enum Mode : irr::s32 { ReferenceNode = 0, Manual = 1, ContactPoint = 2 };
     static const char* const spawnModeNames[4];
 
