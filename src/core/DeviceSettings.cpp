@@ -13,12 +13,6 @@
 
 namespace {
 
-// What the display offers: its desktop size and its full-screen modes (empty without one).
-struct DisplayOffer {
-    irr::core::dimension2du desktop;
-    std::vector<irr::core::dimension2du> modes;
-};
-
 DisplayOffer askDisplay() {
     DisplayOffer offer;
     irr::SIrrlichtCreationParameters params;
@@ -36,12 +30,6 @@ DisplayOffer askDisplay() {
     if (offer.desktop.Width == 0 || offer.desktop.Height == 0)
         platform::getDisplaySize(offer.desktop);
     return offer;
-}
-
-// The desktop's size, or the fallback when the display does not say.
-irr::core::dimension2du desktopSize(const irr::core::dimension2du& fallback) {
-    const irr::core::dimension2du size = askDisplay().desktop;
-    return size.Width && size.Height ? size : fallback;
 }
 
 } // namespace
@@ -81,6 +69,15 @@ bool fitResolutionToDisplay(irr::core::dimension2du& size, bool fullscreen, cons
     return false;
 }
 
+bool fitDeviceSizes(int fullscreenMode, const irr::core::dimension2du& asked, const DisplayOffer& display,
+                    DeviceSizes& sizes) {
+    sizes.scene = asked;
+    const bool kept = fitResolutionToDisplay(sizes.scene, fullscreenMode == 1, display.desktop, display.modes);
+    const bool desktopKnown = display.desktop.Width > 0 && display.desktop.Height > 0;
+    sizes.window = fullscreenMode == 2 && desktopKnown ? display.desktop : sizes.scene;
+    return kept;
+}
+
 bool parseVideoDriver(const std::string& name, irr::video::E_DRIVER_TYPE& driver) {
     std::string lower = name;
     std::transform(lower.begin(), lower.end(), lower.begin(),
@@ -112,19 +109,22 @@ irr::SIrrlichtCreationParameters deviceParametersFromSettings() {
                                                 height > 0 ? static_cast<irr::u32>(height) : 720);
     const int fullscreenMode = getSettingInt("Graphics_FullscreenMode");
     params.Fullscreen = fullscreenMode == 1;
-    if (fullscreenMode == 2) {
-        params.WindowSize = desktopSize(params.WindowSize);
-    } else if (params.DriverType != irr::video::EDT_NULL) {
-        // A size the display cannot show falls back, and the settings keep the fallback.
-        const DisplayOffer display = askDisplay();
-        const irr::core::dimension2du asked = params.WindowSize;
-        if (!fitResolutionToDisplay(params.WindowSize, params.Fullscreen, display.desktop, display.modes)) {
-            logMessagef("Warning: The display cannot show %u x %u%s; using %u x %u.", asked.Width, asked.Height,
-                        params.Fullscreen ? " in full screen" : "", params.WindowSize.Width, params.WindowSize.Height);
-            setSettingInt("Graphics_ScreenWidth", static_cast<int>(params.WindowSize.Width));
-            setSettingInt("Graphics_ScreenHeight", static_cast<int>(params.WindowSize.Height));
-        }
+    // Without a window (the null driver) only the borderless mode asks the display.
+    const DisplayOffer display =
+        params.DriverType != irr::video::EDT_NULL || fullscreenMode == 2 ? askDisplay() : DisplayOffer{};
+    DeviceSizes sizes;
+    if (!fitDeviceSizes(fullscreenMode, params.WindowSize, display, sizes)) {
+        // The settings keep the fallback.
+        logMessagef("Warning: The display cannot show %u x %u%s; using %u x %u.", params.WindowSize.Width,
+                    params.WindowSize.Height,
+                    fullscreenMode == 1   ? " in full screen"
+                    : fullscreenMode == 2 ? " in its borderless window"
+                                          : "",
+                    sizes.scene.Width, sizes.scene.Height);
+        setSettingInt("Graphics_ScreenWidth", static_cast<int>(sizes.scene.Width));
+        setSettingInt("Graphics_ScreenHeight", static_cast<int>(sizes.scene.Height));
     }
+    params.WindowSize = sizes.window;
     params.Vsync = getSettingBool("Graphics_Vsync");
     params.AntiAlias = static_cast<irr::u8>(std::clamp(getSettingInt("Graphics_Antialiasing"), 0, 16));
     params.Bits = 32;

@@ -27,10 +27,31 @@ const std::vector<irr::core::dimension2du>& standardWindowSizes();
 bool fitResolutionToDisplay(irr::core::dimension2du& size, bool fullscreen, const irr::core::dimension2du& desktop,
                             const std::vector<irr::core::dimension2du>& modes);
 
+// What the display offers: its desktop size (0 x 0 when unknown) and its full-screen modes.
+struct DisplayOffer {
+    irr::core::dimension2du desktop;
+    std::vector<irr::core::dimension2du> modes;
+};
+
+// The device's sizes for a "Graphics_FullscreenMode": the window's, and the size the scene
+// is drawn at, which the settings keep.
+struct DeviceSizes {
+    irr::core::dimension2du window;
+    irr::core::dimension2du scene;
+};
+
+// Modes 0 and 1: window and scene at the asked size, fitted as fitResolutionToDisplay fits a
+// window (0) or a full screen (1). Mode 2: the scene at the asked size fitted as a window
+// would be (a larger picture than the desktop is never shown, only paid for), the
+// borderless window at the desktop size (the scene's size when the desktop is unknown).
+// False when the asked size could not be kept.
+bool fitDeviceSizes(int fullscreenMode, const irr::core::dimension2du& asked, const DisplayOffer& display,
+                    DeviceSizes& sizes);
+
 // The creation parameters from the settings: "Graphics_Driver" (an unknown name is logged
 // and OpenGL is used), "Graphics_ScreenWidth" and "Graphics_ScreenHeight", "Graphics_Vsync",
 // "Graphics_Antialiasing" and "Graphics_FullscreenMode": 0 a window at the settings size,
-// 1 full screen at the settings size (a size the display cannot show falls back, logged, and
-// the settings keep the fallback), 2 a borderless window at the desktop size (the
-// effect handler scales the scene rendered at the settings size onto it).
+// 1 full screen at the settings size, 2 a borderless window at the desktop size (the
+// effect handler scales the scene rendered at the settings size onto it). A size the display
+// cannot show falls back (fitDeviceSizes), logged, and the settings keep the fallback.
 irr::SIrrlichtCreationParameters deviceParametersFromSettings();

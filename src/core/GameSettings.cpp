@@ -3,6 +3,7 @@
 #include "core/FileChecks.h"
 #include "core/Globals.h"
 #include "core/Log.h"
+#include "core/ProcessGuards.h"
 #include "core/SafeWrite.h"
 #include "core/SettingsTable.h"
 #include "core/Utf8.h"
@@ -44,6 +45,21 @@ std::string narrow(const wchar_t* text) {
     return text ? core::stringc(text).c_str() : "";
 }
 
+// A value as a log line shows it: a long one is cut (the file may hold megabytes).
+std::string shownValue(const wchar_t* text) {
+    constexpr std::size_t shownBytes = 64;
+    std::string shown = toUtf8(text);
+    if (shown.size() <= shownBytes)
+        return shown;
+    shown.resize(shownBytes);
+    // Not in the middle of a character.
+    while (!shown.empty() && (static_cast<unsigned char>(shown.back()) & 0xC0) == 0x80)
+        shown.pop_back();
+    if (!shown.empty() && (static_cast<unsigned char>(shown.back()) & 0x80) != 0)
+        shown.pop_back();
+    return shown + "...";
+}
+
 void readEntry(io::IXMLReader* reader, FileContent& content) {
     const wchar_t* name = reader->getAttributeValue(L"name");
     const wchar_t* text = reader->getAttributeValue(L"value");
@@ -70,7 +86,7 @@ void readEntry(io::IXMLReader* reader, FileContent& content) {
         return;
     case SettingCheck::Adjusted:
         content.warnings.push_back(std::string(logWarningPrefix) + "Setting \"" + key +
-                                   "\" has the value \"" + toUtf8(text) +
+                                   "\" has the value \"" + shownValue(text) +
                                    "\", which it does not accept; using " +
                                    describeSettingValue(*definition, value) + ".");
         break;
@@ -188,6 +204,7 @@ GameSettings::GameSettings(const std::string& path) : filePath(path) {
 }
 
 GameSettings::~GameSettings() {
+    keepForcedEndCopy(false);
     if (attributes)
         attributes->drop();
     if (device)
@@ -230,8 +247,10 @@ void GameSettings::load(bool defaults) {
     for (const std::string& warning : content.warnings)
         logMessage(warning);
 
-    if (defaults || !fileExists || (content.problem.empty() && content.wrongTypeKeys.empty()))
+    if (defaults || !fileExists || (content.problem.empty() && content.wrongTypeKeys.empty())) {
+        attributesChanged();
         return;
+    }
     std::string reason = content.problem;
     if (!content.wrongTypeKeys.empty())
         reason += (reason.empty() ? "" : "; ") + std::string("values of the wrong type: ") +
@@ -249,6 +268,32 @@ void GameSettings::load(bool defaults) {
     }
     line += "; the settings it could not give take their defaults.";
     logMessage(line);
+    attributesChanged();
+}
+
+std::string GameSettings::fileText() const {
+    if (!attributes)
+        return {};
+    Utf8XmlWriter writer;
+    attributes->write(&writer, true, rootElement);
+    return std::string(writer.text());
+}
+
+void GameSettings::keepForcedEndCopy(bool on) {
+    if (!on && forcedEndCopy)
+        clearForcedEndFile();
+    forcedEndCopy = on;
+    attributesChanged();
+}
+
+void GameSettings::attributesChanged() {
+    if (!forcedEndCopy)
+        return;
+    // A file that could not be read is left as it is, by the watch too.
+    if (attributes && !fileMustNotBeReplaced)
+        setForcedEndFile(filePath, fileText());
+    else
+        clearForcedEndFile();
 }
 
 void GameSettings::save() {
@@ -265,9 +310,8 @@ void GameSettings::save() {
     SafeFileWrite file(filePath);
     if (file.isOpen()) {
         io::IFileSystem* fileSystem = device->getFileSystem();
-        Utf8XmlWriter writer;
-        attributes->write(&writer, true, rootElement);
-        if (file.write(writer.text().data(), writer.text().size())) {
+        const std::string text = fileText();
+        if (file.write(text.data(), text.size())) {
             // The file replaces the player's only after it has been read back whole.
             if (readSettingsFile(fileSystem, file.tempPath()).complete)
                 file.commit();
@@ -320,26 +364,36 @@ std::wstring getSettingStringW(const char* key) {
 }
 
 void setSettingInt(const char* key, int value) {
-    if (io::IAttributes* a = settingsAttributes(key))
+    if (io::IAttributes* a = settingsAttributes(key)) {
         a->setAttribute(key, static_cast<s32>(value));
+        gameSettings->attributesChanged();
+    }
 }
 
 void setSettingFloat(const char* key, float value) {
-    if (io::IAttributes* a = settingsAttributes(key))
+    if (io::IAttributes* a = settingsAttributes(key)) {
         a->setAttribute(key, static_cast<f32>(value));
+        gameSettings->attributesChanged();
+    }
 }
 
 void setSettingBool(const char* key, bool value) {
-    if (io::IAttributes* a = settingsAttributes(key))
+    if (io::IAttributes* a = settingsAttributes(key)) {
         a->setAttribute(key, value);
+        gameSettings->attributesChanged();
+    }
 }
 
 void setSettingString(const char* key, const char* value) {
-    if (io::IAttributes* a = settingsAttributes(key))
+    if (io::IAttributes* a = settingsAttributes(key)) {
         a->setAttribute(key, fromUtf8(value).c_str());
+        gameSettings->attributesChanged();
+    }
 }
 
 void setSettingString(const char* key, const wchar_t* value) {
-    if (io::IAttributes* a = settingsAttributes(key))
+    if (io::IAttributes* a = settingsAttributes(key)) {
         a->setAttribute(key, value ? value : L"");
+        gameSettings->attributesChanged();
+    }
 }

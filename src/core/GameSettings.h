@@ -42,6 +42,14 @@ public:
     // Writes every attribute to the settings file; reports its own failures.
     void save();
 
+    // While on, the quit watch holds a copy of the file as save() would write it, kept
+    // current by load and by every change, and writes it when a frame that does not return
+    // keeps the game from its shutdown (core/ProcessGuards.h). Off (and in the destructor):
+    // the copy is taken back.
+    void keepForcedEndCopy(bool on);
+    // The attribute set was changed (the setSetting* functions tell the program's settings).
+    void attributesChanged();
+
     // The attribute set; null before the first load or when the engine could not make one.
     irr::io::IAttributes* getAttributes() const { return attributes; }
     const std::string& path() const { return filePath; }
@@ -55,6 +63,8 @@ public:
 
 private:
     void readFile();
+    // The file's text as save() writes it; empty without an attribute set.
+    std::string fileText() const;
 
     std::string filePath;
     irr::IrrlichtDevice* device = nullptr;
@@ -62,6 +72,7 @@ private:
     // Set while the player's file could be read neither fully nor kept aside: saving would
     // destroy it, so save() refuses.
     bool fileMustNotBeReplaced = false;
+    bool forcedEndCopy = false;
 };
 
 // Reads of the program's settings (the global gameSettings) by key. Without a settings

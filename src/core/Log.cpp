@@ -11,6 +11,7 @@
 #include <ctime>
 #include <irrlicht.h>
 #include <mutex>
+#include <poll.h>
 #include <unistd.h>
 #include <vector>
 
@@ -107,6 +108,18 @@ std::string escapeLogText(const char* text) {
 void writeLogLineToTerminal(const char* text) {
     if (text)
         writeLinesToStandardOutput({text});
+}
+
+bool writeLogLineToTerminalWithoutWaiting(const char* text) {
+    std::unique_lock<std::mutex> lock(standardOutputMutex, std::try_to_lock);
+    if (!text || !lock.owns_lock())
+        return false;
+    pollfd output{STDOUT_FILENO, POLLOUT, 0};
+    if (::poll(&output, 1, 0) != 1 || (output.revents & POLLOUT) == 0)
+        return false;
+    // One write of the whole line: the stream's buffer is the other threads'.
+    const std::string line = escapeLogText(text) + "\n";
+    return ::write(STDOUT_FILENO, line.data(), line.size()) == static_cast<ssize_t>(line.size());
 }
 
 std::string prefixEngineLogLine(const char* text, irr::ELOG_LEVEL level) {

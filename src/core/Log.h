@@ -32,6 +32,9 @@ std::string escapeLogText(const char* text);
 // Writes one line to standard output escaped as escapeLogText does (the engine's own logger
 // would print it raw: a file's escape sequences could clear the terminal or forge lines).
 void writeLogLineToTerminal(const char* text);
+// The same for a thread that must not wait (the quit watch): the line is written only when no
+// other thread is writing to standard output and the write would not block. False when not.
+bool writeLogLineToTerminalWithoutWaiting(const char* text);
 
 // The engine's own line as the log file shows it: an error or warning level gives it the
 // prefix the program's own lines of that kind carry (unless it has one), so that every

@@ -14,6 +14,15 @@ constexpr size_t minimumTextLength = 3;
 
 } // namespace
 
+std::string logFileLine(const char* text, std::time_t when) {
+    std::tm local{};
+    localtime_r(&when, &local);
+    char stamp[32];
+    std::snprintf(stamp, sizeof(stamp), "[%i:%i:%i] ", local.tm_hour, local.tm_min, local.tm_sec);
+    // A tab or line break from a damaged file must not start a line of its own.
+    return stamp + escapeLogText(text) + "\r\n";
+}
+
 LogManager::LogManager(const std::string& path, Opening opening) : filePath(path) {
     file = std::fopen(filePath.c_str(), opening == Opening::Continue ? "ab" : "wb");
     if (!file) {
@@ -54,12 +63,8 @@ void LogManager::writeHeader() {
 void LogManager::writeLineLocked(const char* text, std::time_t when) {
     if (!file || !text || std::strlen(text) < minimumTextLength)
         return;
-    std::tm local{};
-    localtime_r(&when, &local);
-    std::fprintf(file, "[%i:%i:%i] ", local.tm_hour, local.tm_min, local.tm_sec);
-    // A tab or line break from a damaged file must not start a line of its own.
-    std::fputs(escapeLogText(text).c_str(), file);
-    std::fputs("\r\n", file);
+    const std::string line = logFileLine(text, when);
+    std::fwrite(line.data(), 1, line.size(), file);
 }
 
 void LogManager::writeLineLocked(const char* text) {

@@ -14,6 +14,10 @@
 // the time of day and ends with CR LF, and reaches the disk's cache at once, so the log of
 // a crashed run survives. Lines may come from any thread (physics workers report through
 // logCallstack): writing takes a lock.
+// One line as the log file holds it: "[h:m:s] " (the time of day, no zero padding), the text
+// with its control characters escaped (escapeLogText), CR LF.
+std::string logFileLine(const char* text, std::time_t when);
+
 class LogManager {
 public:
     static constexpr const char* defaultFileName = "PaddlestoneLog.txt";

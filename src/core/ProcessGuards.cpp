@@ -3,13 +3,16 @@
 #include "core/Globals.h"
 #include "core/Log.h"
 #include "core/LogManager.h"
+#include "core/SafeWrite.h"
 
 #include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <csignal>
 #include <fcntl.h>
+#include <ctime>
 #include <filesystem>
+#include <mutex>
 #include <sys/file.h>
 #include <thread>
 #include <unistd.h>
@@ -21,11 +24,26 @@ std::string lockedPath;
 
 volatile std::sig_atomic_t quitSignal = 0;
 std::atomic<int> graceMilliseconds{quitGraceMilliseconds};
-std::atomic<bool> orderlyEndDone{false};
-std::atomic<void (*)()> deadlineAction{nullptr};
+// How far the orderly end has come.
+enum EndStage : int { stageRunning, stagePlayerFilesWritten, stageDone };
+std::atomic<int> endStage{stageRunning};
 // The watch thread waits on this pipe: the handler writes the signal's number to it.
 int watchPipe[2] = {-1, -1};
 pid_t watchProcess = 0; // the process whose watch thread exists (a forked child needs its own)
+
+// What the watch writes at a forced end, copied here by the main thread. The main thread
+// holds the lock only to swap a text in; the watch waits for it no longer than a moment.
+struct ForcedEndCopies {
+    std::timed_mutex mutex;
+    std::string logPath;
+    std::string filePath;
+    std::string fileText;
+};
+ForcedEndCopies& forcedEndCopies() {
+    // Never destroyed: the watch may still read it while the process ends.
+    static ForcedEndCopies* copies = new ForcedEndCopies;
+    return *copies;
+}
 
 constexpr int quitSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
 
@@ -35,6 +53,41 @@ void onQuitSignal(int signal) {
         const unsigned char number = static_cast<unsigned char>(signal);
         [[maybe_unused]] const ssize_t written = ::write(watchPipe[1], &number, 1);
     }
+}
+
+void appendToFile(const std::string& path, const std::string& bytes) {
+    const int descriptor = ::open(path.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
+    if (descriptor < 0)
+        return;
+    [[maybe_unused]] const ssize_t written = ::write(descriptor, bytes.data(), bytes.size());
+    ::close(descriptor);
+}
+
+// The orderly end is late: writes the copies, says so in one line, ends the process.
+[[noreturn]] void endNow(int signal) {
+    ForcedEndCopies& copies = forcedEndCopies();
+    std::string logPath;
+    std::string filePath;
+    std::string fileText;
+    if (copies.mutex.try_lock_for(std::chrono::milliseconds(100))) {
+        logPath = copies.logPath;
+        filePath = copies.filePath;
+        fileText = copies.fileText;
+        copies.mutex.unlock();
+    }
+    std::string line = std::string(logErrorPrefix) + "The game did not end within " +
+                       std::to_string(graceMilliseconds.load()) + " ms of signal " + std::to_string(signal);
+    if (!filePath.empty()) {
+        std::string failure;
+        line += writeFileSafely(filePath, fileText, &failure)
+                    ? " (\"" + filePath + "\" saved)"
+                    : " (\"" + filePath + "\" not saved: " + failure + ")";
+    }
+    line += "; ending it now.";
+    if (!logPath.empty())
+        appendToFile(logPath, logFileLine(line.c_str(), std::time(nullptr)));
+    writeLogLineToTerminalWithoutWaiting(line.c_str());
+    ::_exit(128 + signal);
 }
 
 // Waits for a signal, then for the orderly end; when that is late, ends the process.
@@ -48,19 +101,14 @@ void watchForLateEnd() {
             return;
         const auto deadline =
             std::chrono::steady_clock::now() + std::chrono::milliseconds(graceMilliseconds.load());
-        while (!orderlyEndDone.load() && quitSignal != 0 && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(std::chrono::milliseconds(20));
-        if (orderlyEndDone.load() || quitSignal == 0)
+        while (endStage.load() != stageDone && quitSignal != 0 && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        if (endStage.load() == stageDone || quitSignal == 0)
             continue;
-        if (void (*action)() = deadlineAction.load())
-            action();
-        const std::string line = std::string(logErrorPrefix) + "The game did not end within " +
-                                 std::to_string(graceMilliseconds.load()) + " ms of signal " +
-                                 std::to_string(number) + "; ending it now.";
-        writeLogLineToTerminal(line.c_str());
-        if (logManager)
-            logManager->log(line.c_str());
-        ::_exit(128 + number);
+        // What is left of the shutdown lets go of the engine: nothing of the player's is lost.
+        if (endStage.load() == stagePlayerFilesWritten)
+            ::_exit(0);
+        endNow(number);
     }
 }
 
@@ -115,7 +163,7 @@ void releaseInstanceLock() {
 
 void installQuitSignalHandlers(int grace) {
     graceMilliseconds = grace;
-    orderlyEndDone = false;
+    endStage = stageRunning;
     startWatch();
     struct sigaction action {};
     action.sa_handler = onQuitSignal;
@@ -124,6 +172,10 @@ void installQuitSignalHandlers(int grace) {
     action.sa_flags = SA_RESETHAND;
     for (int signal : quitSignals)
         ::sigaction(signal, &action, nullptr);
+    // A write to a closed pipe answers EPIPE instead of ending the game.
+    action.sa_handler = SIG_IGN;
+    action.sa_flags = 0;
+    ::sigaction(SIGPIPE, &action, nullptr);
 }
 
 bool quitSignalReceived() {
@@ -138,12 +190,35 @@ void clearQuitSignal() {
     quitSignal = 0;
 }
 
-void setQuitDeadlineAction(void (*action)()) {
-    deadlineAction = action;
+bool gameQuitting() {
+    return quitSignal != 0 || QuitRequested;
+}
+
+void setForcedEndLogFile(const std::string& path) {
+    ForcedEndCopies& copies = forcedEndCopies();
+    const std::string absolute = path.empty() ? path : absolutePathOf(path);
+    std::lock_guard<std::timed_mutex> lock(copies.mutex);
+    copies.logPath = absolute;
+}
+
+void setForcedEndFile(const std::string& path, std::string text) {
+    ForcedEndCopies& copies = forcedEndCopies();
+    const std::string absolute = path.empty() ? path : absolutePathOf(path);
+    std::lock_guard<std::timed_mutex> lock(copies.mutex);
+    copies.filePath = absolute;
+    copies.fileText.swap(text);
+}
+
+void clearForcedEndFile() {
+    setForcedEndFile({}, {});
+}
+
+void markPlayerFilesWritten() {
+    endStage = stagePlayerFilesWritten;
 }
 
 void markOrderlyEndDone() {
-    orderlyEndDone = true;
+    endStage = stageDone;
 }
 
 void removeQuitSignalHandlers() {
@@ -152,7 +227,9 @@ void removeQuitSignalHandlers() {
     sigemptyset(&action.sa_mask);
     for (int signal : quitSignals)
         ::sigaction(signal, &action, nullptr);
-    orderlyEndDone = true;
-    deadlineAction = nullptr;
+    ::sigaction(SIGPIPE, &action, nullptr);
+    endStage = stageDone;
     graceMilliseconds = quitGraceMilliseconds;
+    clearForcedEndFile();
+    setForcedEndLogFile({});
 }

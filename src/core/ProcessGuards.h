@@ -14,21 +14,39 @@ bool acquireInstanceLock(const std::string& path = instanceLockFileName);
 void releaseInstanceLock();
 
 // SIGINT, SIGTERM, SIGHUP (the terminal closed) and SIGQUIT end the game as closing its window
-// does: the frame loop sees the request and the game shuts down in order (settings and save
-// written). A second signal while it shuts down ends the process at once.
+// does: the frame loop, and a level being loaded, see the request and the game shuts down in
+// order (settings and save written). A second signal while it shuts down ends the process at
+// once. SIGPIPE is ignored: what is written to a closed standard output (a launcher that has
+// gone, `| head`) is dropped, and the log file goes on.
 //
 // A frame that does not return never sees the request: a watch thread gives the orderly end
-// graceMilliseconds from the signal, then runs the deadline action (what can be saved from
-// outside the frame), logs one line and ends the process with status 128 + the signal.
-inline constexpr int quitGraceMilliseconds = 3000;
+// graceMilliseconds from the signal, so that the process ends within 3 s of it. When the
+// shutdown has written the player's files by then, the process ends with status 0 and the
+// log keeps its closing line. Otherwise the watch writes the copies it was handed (the
+// settings file's text, one line for the log file) and ends the process with status
+// 128 + the signal. It touches no object of the game and not the engine: the main thread
+// may be using or deleting them.
+inline constexpr int quitGraceMilliseconds = 2500;
 void installQuitSignalHandlers(int graceMilliseconds = quitGraceMilliseconds);
 bool quitSignalReceived();
 // The signal that asked to quit, 0 when none did.
 int quitSignalNumber();
 void clearQuitSignal();
-// Runs on the watch thread when the orderly end is late; null: nothing.
-void setQuitDeadlineAction(void (*action)());
+// The game should stop what it is doing: a quit signal came, or QuitRequested is set. Long
+// work (a level being loaded) asks between its steps.
+bool gameQuitting();
+
+// The log file the watch appends its one line to; empty: none.
+void setForcedEndLogFile(const std::string& path);
+// The file the watch writes (safely, core/SafeWrite.h) when the orderly end is late, and
+// its whole text. The owner keeps it current; clearForcedEndFile takes it back.
+void setForcedEndFile(const std::string& path, std::string text);
+void clearForcedEndFile();
+
+// The shutdown has written the player's files and the log's closing line: a watch that runs
+// out from now on ends the process with status 0 and writes nothing.
+void markPlayerFilesWritten();
 // The orderly end is done: the watch lets the process end by itself.
 void markOrderlyEndDone();
-// Back to the default handlers, the watch disarmed and no deadline action.
+// Back to the default handlers, the watch disarmed, its copies forgotten.
 void removeQuitSignalHandlers();

@@ -16,11 +16,6 @@
 
 namespace {
 
-void logWriteError(const std::string& path, const char* what, int error) {
-    logMessage(std::string(logErrorPrefix) + "Could not write \"" + path + "\" (" + what +
-               "): " + std::strerror(error));
-}
-
 std::string folderOf(const std::string& path) {
     const size_t slash = path.find_last_of('/');
     if (slash == std::string::npos)
@@ -43,11 +38,12 @@ int syncFolder(const std::string& folder) {
 
 } // namespace
 
-SafeFileWrite::SafeFileWrite(const std::string& path) : targetPath(path) {
+SafeFileWrite::SafeFileWrite(const std::string& path, std::string* failure)
+    : targetPath(path), failureText(failure) {
     std::string pattern = path + ".tmp.XXXXXX";
     descriptor = ::mkostemp(pattern.data(), O_CLOEXEC);
     if (descriptor < 0) {
-        logWriteError(targetPath, "temporary file", errno);
+        fail("temporary file", errno);
         return;
     }
     temporaryPath = pattern;
@@ -61,6 +57,14 @@ SafeFileWrite::~SafeFileWrite() {
     discard();
 }
 
+void SafeFileWrite::fail(const char* what, int error) {
+    if (failureText)
+        *failureText = std::string(what) + ": " + std::strerror(error);
+    else
+        logMessage(std::string(logErrorPrefix) + "Could not write \"" + targetPath + "\" (" + what +
+                   "): " + std::strerror(error));
+}
+
 bool SafeFileWrite::write(const void* data, std::size_t size) {
     if (descriptor < 0 || failed)
         return false;
@@ -70,7 +74,7 @@ bool SafeFileWrite::write(const void* data, std::size_t size) {
         if (written < 0) {
             if (errno == EINTR)
                 continue;
-            logWriteError(targetPath, "write", errno);
+            fail("write", errno);
             failed = true;
             return false;
         }
@@ -88,24 +92,25 @@ bool SafeFileWrite::commit() {
     // Another writer may have written through its own handle: syncing this descriptor
     // syncs the file's data all the same.
     if (::fsync(descriptor) != 0) {
-        logWriteError(targetPath, "sync", errno);
+        fail("sync", errno);
         discard();
         return false;
     }
     if (::close(descriptor) != 0) {
         descriptor = -1;
-        logWriteError(targetPath, "close", errno);
+        fail("close", errno);
         discard();
         return false;
     }
     descriptor = -1;
     if (::rename(temporaryPath.c_str(), targetPath.c_str()) != 0) {
-        logWriteError(targetPath, "rename", errno);
+        fail("rename", errno);
         discard();
         return false;
     }
     temporaryPath.clear();
-    if (const int error = syncFolder(folderOf(targetPath)))
+    const int error = syncFolder(folderOf(targetPath));
+    if (error && !failureText)
         logMessage(std::string(logWarningPrefix) + "Could not sync the folder of \"" + targetPath +
                    "\": " + std::strerror(error));
     return true;
@@ -122,8 +127,8 @@ void SafeFileWrite::discard() {
     }
 }
 
-bool writeFileSafely(const std::string& path, std::string_view bytes) {
-    SafeFileWrite file(path);
+bool writeFileSafely(const std::string& path, std::string_view bytes, std::string* failure) {
+    SafeFileWrite file(path, failure);
     if (!file.isOpen())
         return false;
     if (!file.write(bytes.data(), bytes.size()))

@@ -10,15 +10,17 @@
 // and only then renamed over the old file (and the folder synced). Until the rename the old
 // file stays untouched. Failures are logged and answered with false.
 
-// Writes the bytes as the new content of the file.
-bool writeFileSafely(const std::string& path, std::string_view bytes);
+// Writes the bytes as the new content of the file. With a failure text given, a failure is
+// described there instead of logged (for a thread that must not touch the log).
+bool writeFileSafely(const std::string& path, std::string_view bytes, std::string* failure = nullptr);
 
 // For content that another writer produces (the engine's XML and attribute writers): that
 // writer writes to tempPath(), then commit() puts the file in place. A SafeFileWrite that
 // is destroyed without a successful commit removes its temporary file.
 class SafeFileWrite {
 public:
-    explicit SafeFileWrite(const std::string& path);
+    // failure: where a failure is described instead of logged; null: the log.
+    explicit SafeFileWrite(const std::string& path, std::string* failure = nullptr);
     ~SafeFileWrite();
     SafeFileWrite(const SafeFileWrite&) = delete;
     SafeFileWrite& operator=(const SafeFileWrite&) = delete;
@@ -36,10 +38,13 @@ public:
     void discard();
 
 private:
+    void fail(const char* what, int error);
+
     std::string targetPath;
     std::string temporaryPath;
     int descriptor = -1;
     bool failed = false;
+    std::string* failureText = nullptr;
 };
 
 // The name a file that cannot be read is kept under: path + ".bad".

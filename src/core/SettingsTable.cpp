@@ -212,6 +212,10 @@ SettingCheck parseSettingValue(const SettingDefinition& definition, const wchar_
     case SettingType::Bool:
         return parseBool(text, value.number) ? SettingCheck::Accepted : SettingCheck::WrongType;
     case SettingType::Text:
+        if (std::wcslen(text) > maxSettingTextLength) {
+            value.text = widen(definition.defaultText);
+            return SettingCheck::Adjusted;
+        }
         value.text = text;
         if (definition.choices.empty())
             return SettingCheck::Accepted;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <span>
 #include <string>
 #include <string_view>
@@ -40,9 +41,13 @@ enum class SettingCheck {
 
 SettingValue defaultSettingValue(const SettingDefinition& definition);
 
+// The longest text value: a language's or a driver's name is far shorter.
+inline constexpr std::size_t maxSettingTextLength = 256;
+
 // Reads a value written in the settings file: integers in decimal, floats in decimal or
 // exponent form, bools as "true"/"false" (or "1"/"0"), texts as they stand; a text choice
-// is matched without regard to case and stored in the table's spelling.
+// is matched without regard to case and stored in the table's spelling. A text longer than
+// maxSettingTextLength is no value: the default (Adjusted).
 SettingCheck parseSettingValue(const SettingDefinition& definition, const wchar_t* text,
                                SettingValue& value);
 

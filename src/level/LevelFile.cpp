@@ -6,6 +6,7 @@
 
 #include "core/FileChecks.h"
 #include "core/Log.h"
+#include "core/ProcessGuards.h"
 #include "core/SafeWrite.h"
 #include "core/Utf8.h"
 #include "core/XmlWriter.h"
@@ -443,6 +444,12 @@ void SceneLoader::applySceneAttributes(scene::ISceneNode* parent, io::IAttribute
 
 scene::ISceneNode* SceneLoader::beginNode(const c8* typeName, scene::ISceneNode* parent,
                                           io::IAttributes* attributes) {
+    // A quit asked for while a level loads is honoured between its objects: the rest of the
+    // file is passed over.
+    if (gameQuitting()) {
+        countRead(1);
+        return nullptr;
+    }
     // The game's own types, and of the engine's only those the content uses: any other name
     // would fall through to every engine node type, whose values go in unchecked.
     const SceneNodeTypeRow* row = findSceneNodeType(typeName);

@@ -15,6 +15,7 @@
 #include "core/ProgramQueries.h"
 #include "core/LanguageManager.h"
 #include "core/LogManager.h"
+#include "core/ProcessGuards.h"
 #include "core/Stopwatch.h"
 #include "core/Utf8.h"
 
@@ -106,6 +107,12 @@ bool LevelManager::loadLevel(const io::path& path) {
         levelLoading = false;
         return false;
     }
+    if (gameQuitting()) {
+        // What was built goes with the shutdown's unload.
+        logMessagePair("Loading stopped, the game is quitting: ", path.c_str());
+        levelLoading = false;
+        return false;
+    }
     rebuildNodeIDs();
     applyCurrentLevelSettings();
     beginLevelRun(path);
@@ -145,7 +152,7 @@ bool LevelManager::loadInitialLevel() {
                            "title level: ",
                            commandLineLevel.c_str());
     }
-    if (!loaded)
+    if (!loaded && !gameQuitting())
         loaded = loadLevel(titleBackgroundLevel);
     initialLoad = false;
     return loaded;

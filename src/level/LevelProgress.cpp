@@ -6,6 +6,7 @@
 #include "core/FileUtils.h"
 #include "core/Globals.h"
 #include "core/Log.h"
+#include "core/ProcessGuards.h"
 #include "core/SafeWrite.h"
 #include "core/TextUtils.h"
 #include "core/Utf8.h"
@@ -138,7 +139,7 @@ void LevelManager::restartFromCheckpoint() {
     unloadLevel();
     const bool loaded = loadLevel(checkpoint);
     restoringCheckpoint = false;
-    if (!loaded)
+    if (!loaded && !gameQuitting())
         restartLevel();
 }
 

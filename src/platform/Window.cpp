@@ -4,7 +4,9 @@
 
 #include <X11/Xlib.h>
 
+#include <atomic>
 #include <chrono>
+#include <mutex>
 #include <thread>
 
 namespace platform {
@@ -43,7 +45,57 @@ void releaseConfinement() {
     confinement = Confinement{};
 }
 
+// The X errors caught (catchDisplayErrors), kept until taken.
+struct DisplayErrors {
+    std::mutex mutex;
+    std::vector<std::string> kept;
+    std::size_t dropped = 0;
+    std::atomic<bool> any{false};
+};
+DisplayErrors& displayErrors() {
+    static DisplayErrors errors;
+    return errors;
+}
+
+int keepDisplayError(Display* display, XErrorEvent* event) {
+    char text[128] = {};
+    XGetErrorText(display, event->error_code, text, sizeof(text));
+    DisplayErrors& errors = displayErrors();
+    std::lock_guard<std::mutex> lock(errors.mutex);
+    if (errors.kept.size() < maxKeptDisplayErrors)
+        errors.kept.push_back(std::string(text) + " (request " + std::to_string(event->request_code) + "." +
+                              std::to_string(event->minor_code) + ")");
+    else
+        ++errors.dropped;
+    errors.any = true;
+    return 0;
+}
+
 } // namespace
+
+void catchDisplayErrors() {
+    XSetErrorHandler(keepDisplayError);
+}
+
+void syncDisplay(irr::IrrlichtDevice* device) {
+    const NativeWindow native = nativeWindow(device);
+    if (native.display)
+        XSync(native.display, False);
+}
+
+std::vector<std::string> takeDisplayErrors() {
+    DisplayErrors& errors = displayErrors();
+    if (!errors.any.load())
+        return {};
+    std::lock_guard<std::mutex> lock(errors.mutex);
+    std::vector<std::string> taken;
+    taken.swap(errors.kept);
+    if (errors.dropped > 0)
+        taken.push_back("and " + std::to_string(errors.dropped) + " more");
+    errors.dropped = 0;
+    errors.any = false;
+    return taken;
+}
 
 bool getWindowRect(irr::IrrlichtDevice* device, irr::core::recti& rect) {
     const NativeWindow native = nativeWindow(device);

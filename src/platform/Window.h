@@ -4,6 +4,9 @@
 
 #include <dimension2d.h>
 
+#include <string>
+#include <vector>
+
 namespace irr {
 class IrrlichtDevice;
 }
@@ -32,6 +35,18 @@ bool giveWindowFocus(irr::IrrlichtDevice* device);
 // The size of the display's default screen, asked of the window system without a window.
 // False (and the size untouched) without a display.
 bool getDisplaySize(irr::core::dimension2du& size);
+
+// An X error (a request the display refuses, such as the swap interval of vertical sync on a
+// virtual X server) ends the process by default, with a line on standard error only. From
+// this call on such errors are kept for the caller to log instead; the refused request has
+// no effect and the program goes on. Calling it again changes nothing.
+void catchDisplayErrors();
+// Makes the display answer for the device's requests so far (its errors then are kept).
+void syncDisplay(irr::IrrlichtDevice* device);
+// The errors kept since the last call, in order, each described as "<error> (request
+// <major>.<minor>)"; at most maxKeptDisplayErrors, the later ones counted in a last entry.
+constexpr std::size_t maxKeptDisplayErrors = 8;
+std::vector<std::string> takeDisplayErrors();
 
 // How often a connection to the window system is tried before it counts as failed: a busy
 // X server refuses one now and then for a moment.

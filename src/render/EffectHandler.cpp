@@ -336,19 +336,15 @@ void EffectHandler::resetLevelState() {
 // --- targets and lists -----------------------------------------------------------------------
 
 void EffectHandler::addNodeToDepthPass(scene::ISceneNode* node) {
-    const auto it = std::lower_bound(depthPassNodes.begin(), depthPassNodes.end(), node);
-    if (it == depthPassNodes.end() || *it != node)
-        depthPassNodes.insert(it, node);
+    depthPassNodes.insert(node);
 }
 
 void EffectHandler::removeNodeFromDepthPass(scene::ISceneNode* node) {
-    const auto it = std::lower_bound(depthPassNodes.begin(), depthPassNodes.end(), node);
-    if (it != depthPassNodes.end() && *it == node)
-        depthPassNodes.erase(it);
+    depthPassNodes.erase(node);
 }
 
 bool EffectHandler::isInDepthPass(scene::ISceneNode* node) const {
-    return std::binary_search(depthPassNodes.begin(), depthPassNodes.end(), node);
+    return depthPassNodes.count(node) > 0;
 }
 
 video::ECOLOR_FORMAT EffectHandler::depthFormat() const {

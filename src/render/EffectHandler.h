@@ -7,6 +7,7 @@
 #include <irrlicht.h>
 
 #include <memory>
+#include <set>
 #include <vector>
 
 class ShaderPreprocessor;
@@ -234,7 +235,9 @@ public:
     bool postEffectsSorted = true;
     std::vector<ShadowLight> shadowLights;
     std::vector<ShadowNode> shadowNodes;
-    std::vector<irr::scene::ISceneNode*> depthPassNodes; // sorted by address
+    // Sorted by address. A set: an unload removes every node one at a time, and erasing each
+    // from a sorted array would move the rest each time.
+    std::set<irr::scene::ISceneNode*> depthPassNodes;
     std::vector<irr::video::ITexture*> planeReflectionPool;
     std::vector<irr::video::ITexture*> causticsFrames;
 

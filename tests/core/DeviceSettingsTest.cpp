@@ -75,3 +75,37 @@ TEST_F(DeviceParametersTest, TheTestSwitchMakesTheWindowSingleBuffered) {
     setenv(singleBufferVariable, "0", 1);
     EXPECT_TRUE(deviceParametersFromSettings().Doublebuffer);
 }
+
+// Every fullscreen mode fits the asked size to the display: at the desktop's size it stays,
+// one pixel past it falls back; the borderless mode's window is the desktop and its scene
+// is never drawn larger than a window could be.
+TEST(DeviceSettingsTest, EveryFullscreenModeFitsTheAskedSizeToTheDisplay) {
+    using Size = irr::core::dimension2du;
+    const DisplayOffer display{Size(1280, 720), {Size(1280, 720), Size(1024, 768), Size(800, 600)}};
+    const struct {
+        int mode;
+        Size asked;
+        Size window;
+        Size scene;
+        bool kept;
+    } cases[] = {
+        {0, Size(1280, 720), Size(1280, 720), Size(1280, 720), true},
+        {0, Size(1281, 720), Size(1280, 720), Size(1280, 720), false},
+        {1, Size(1024, 768), Size(1024, 768), Size(1024, 768), true},
+        {1, Size(1025, 768), Size(1280, 720), Size(1280, 720), false},
+        {2, Size(800, 600), Size(1280, 720), Size(800, 600), true},
+        {2, Size(1280, 720), Size(1280, 720), Size(1280, 720), true},
+        {2, Size(1280, 721), Size(1280, 720), Size(1280, 720), false},
+        {2, Size(16384, 16384), Size(1280, 720), Size(1280, 720), false},
+    };
+    for (const auto& c : cases) {
+        DeviceSizes sizes;
+        EXPECT_EQ(fitDeviceSizes(c.mode, c.asked, display, sizes), c.kept) << c.mode << " " << c.asked.Width;
+        EXPECT_EQ(sizes.window, c.window) << c.mode << " " << c.asked.Width;
+        EXPECT_EQ(sizes.scene, c.scene) << c.mode << " " << c.asked.Width;
+    }
+    // A display that says nothing of itself accepts every size.
+    DeviceSizes sizes;
+    EXPECT_TRUE(fitDeviceSizes(2, Size(16384, 16384), DisplayOffer{}, sizes));
+    EXPECT_EQ(sizes.window, Size(16384, 16384));
+}

@@ -511,6 +511,13 @@ TEST(SettingsTableTest, ValueTextsAreCheckedAgainstTheKeyType) {
     EXPECT_EQ(v.number, 0.0);
     EXPECT_EQ(parseSettingValue(vsync, L"yes", v), SettingCheck::WrongType);
     EXPECT_EQ(findSettingDefinition("Game_Unknown"), nullptr);
+    // A text at its length limit stands; one character more is no value.
+    const SettingDefinition& language = *findSettingDefinition("Game_Language");
+    const std::wstring longest(maxSettingTextLength, L'a');
+    EXPECT_EQ(parseSettingValue(language, longest.c_str(), v), SettingCheck::Accepted);
+    EXPECT_EQ(v.text, longest);
+    EXPECT_EQ(parseSettingValue(language, (longest + L"a").c_str(), v), SettingCheck::Adjusted);
+    EXPECT_EQ(v.text, L"English");
 }
 
 } // namespace

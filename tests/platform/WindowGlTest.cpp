@@ -7,6 +7,12 @@
 
 #include <gtest/gtest.h>
 
+#include <X11/Xlib.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
 namespace {
 
 irr::IrrlichtDevice* createWindow() {
@@ -63,4 +69,46 @@ TEST(WindowGlTest, TheDisplaySizeIsAnsweredEvenWhenTheServerIsBusy) {
         ASSERT_TRUE(platform::getDisplaySize(size)) << "connection " << i;
         EXPECT_EQ(size, irr::core::dimension2du(1280, 720));
     }
+}
+
+// A request the display refuses no longer ends the process: the errors are kept, described,
+// up to their limit (one past it is counted), and taken once. Vertical sync, which a virtual
+// X server refuses, leaves a working window.
+TEST(WindowGlTest, RefusedRequestsAreKeptInsteadOfEndingTheProcess) {
+    irr::IrrlichtDevice* device = createWindow();
+    ASSERT_NE(device, nullptr) << "needs an X server (the gl tests run under Xvfb)";
+    platform::catchDisplayErrors();
+    platform::takeDisplayErrors();
+    Display* display = static_cast<Display*>(device->getVideoDriver()->getExposedVideoData().OpenGLLinux.X11Display);
+    ASSERT_NE(display, nullptr);
+    const ::Window noWindow = 0x7FFFFFF; // no client holds such an id
+    for (std::size_t refused : {std::size_t(0), std::size_t(1), platform::maxKeptDisplayErrors,
+                                platform::maxKeptDisplayErrors + 1}) {
+        for (std::size_t i = 0; i < refused; ++i)
+            XMapWindow(display, noWindow);
+        platform::syncDisplay(device);
+        const std::vector<std::string> errors = platform::takeDisplayErrors();
+        const std::size_t kept = std::min(refused, platform::maxKeptDisplayErrors);
+        ASSERT_EQ(errors.size(), refused > kept ? kept + 1 : kept) << refused;
+        if (refused > 0) {
+            EXPECT_EQ(errors[0].rfind("BadWindow", 0), 0u) << errors[0];
+        }
+        if (refused > kept) {
+            EXPECT_EQ(errors.back(), "and 1 more");
+        }
+        EXPECT_TRUE(platform::takeDisplayErrors().empty());
+    }
+    device->drop();
+
+    irr::SIrrlichtCreationParameters params;
+    params.DriverType = irr::video::EDT_OPENGL;
+    params.WindowSize = irr::core::dimension2du(320, 240);
+    params.Vsync = true;
+    params.LoggingLevel = irr::ELL_NONE;
+    device = irr::createDeviceEx(params);
+    ASSERT_NE(device, nullptr);
+    platform::syncDisplay(device);
+    EXPECT_TRUE(device->run());
+    device->drop();
+    platform::takeDisplayErrors();
 }

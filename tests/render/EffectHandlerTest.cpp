@@ -308,7 +308,7 @@ TEST_F(EffectHandlerTest, DepthPassListIsSortedAndHoldsANodeOnce) {
     handler->addNodeToDepthPass(a);
     handler->addNodeToDepthPass(b);
     ASSERT_EQ(handler->depthPassNodes.size(), 2u);
-    EXPECT_LT(handler->depthPassNodes[0], handler->depthPassNodes[1]);
+    EXPECT_LT(*handler->depthPassNodes.begin(), *handler->depthPassNodes.rbegin());
     handler->removeNodeFromDepthPass(a);
     EXPECT_FALSE(handler->isInDepthPass(a));
     EXPECT_TRUE(handler->isInDepthPass(b));

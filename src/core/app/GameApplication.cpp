@@ -29,9 +29,13 @@
 #include <irrlicht.h>
 
 #include <cstring>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 #include <filesystem>
 #include <fstream>
 #include <utility>
+#include <vector>
 
 namespace {
 
@@ -56,11 +60,11 @@ void dropManager(T*& manager) {
     manager = nullptr;
 }
 
-// A quit signal whose frame never returned: the settings are what can be written from
-// outside the frame (a save mid-frame could hold half a level's state).
-void saveSettingsBeforeForcedEnd() {
-    if (gameSettings)
-        gameSettings->save();
+// Hands the pages the allocator holds free back to the system.
+void releaseFreedMemory() {
+#ifdef __GLIBC__
+    malloc_trim(0);
+#endif
 }
 
 } // namespace
@@ -79,7 +83,8 @@ int runGame(const std::string& levelPath) {
     do {
         GameApplication game(levelPath);
         status = game.run();
-    } while (status == gameStatusRestart);
+        // A quit signal during the run ends the game rather than starting it again.
+    } while (status == gameStatusRestart && !quitSignalReceived());
     return status;
 }
 
@@ -100,12 +105,26 @@ bool GameApplication::startUp() {
     QuitRequested = false;
     StartingUp = true;
     installQuitSignalHandlers();
-    setQuitDeadlineAction(saveSettingsBeforeForcedEnd);
     return startPhaseOne() && initGameManagers();
+}
+
+void GameApplication::logDisplayErrors(bool windowWithVsyncMade) {
+    const std::vector<std::string> errors = platform::takeDisplayErrors();
+    if (errors.empty())
+        return;
+    std::string described;
+    for (const std::string& error : errors)
+        described += (described.empty() ? "" : ", ") + error;
+    // The setting stays: another display may take it.
+    logMessage(std::string(logWarningPrefix) +
+               (windowWithVsyncMade ? "The display refused vertical sync (" + described +
+                                          "); the game runs without it."
+                                    : "The display refused a request (" + described + ")."));
 }
 
 int GameApplication::runFrames() {
     while (gameDevice->run() && !QuitRequested) {
+        logDisplayErrors();
         if (quitSignalReceived()) {
             logMessage("Quit signal received.");
             break;
@@ -135,7 +154,6 @@ void GameApplication::shutdownGame() {
 
     if (gameSettings)
         gameSettings->save();
-    setQuitDeadlineAction(nullptr); // the settings go now
     deleteManager(gameSettings);
     dropManager(movementObject);
     if (std::exchange(suspicionConfigLoaded, false))
@@ -154,6 +172,9 @@ void GameApplication::shutdownGame() {
     if (logManager)
         logManager->log(RestartRequested ? "Restarting the game." : "Shutting down.");
     deleteManager(logManager);
+    // What is left lets go of memory and the engine; a quit watch that runs out now keeps
+    // the log's closing line last.
+    markPlayerFilesWritten();
     if (std::exchange(saveManagerCreated, false))
         destroySaveManager();
     saveManager = nullptr;
@@ -178,5 +199,9 @@ void GameApplication::shutdownGame() {
     // The input manager goes after the device whose events it received; the shader manager last.
     deleteManager(inputManager);
     deleteManager(shaderManager);
+    // The run's freed memory goes back to the system before the next run: freed large blocks
+    // otherwise stay in the allocator's arenas, and each restart would hold more of them.
+    if (RestartRequested)
+        releaseFreedMemory();
     markOrderlyEndDone();
 }

@@ -50,6 +50,9 @@ private:
     void handleWindowFocus();
     void syncPhysics();
     void updateWindowCaption();
+    // The errors the display answered since the last look, as one warning line; a refusal
+    // while a window with vertical sync was made is the swap interval's.
+    void logDisplayErrors(bool windowWithVsyncMade = false);
 
     std::string commandLineLevel;
     // The factory the GUI environment reads layout files through; the environment holds it too.

@@ -69,6 +69,8 @@ bool GameApplication::startPhaseOne() {
 
     const bool firstRun = !platform::fileExists(GameSettings::defaultFileName);
     gameSettings = new GameSettings();
+    // The quit watch's copy: a frame that never returns still lets the settings be saved.
+    gameSettings->keepForcedEndCopy(true);
     gameSettings->load(false);
     // A portable machine usually draws with integrated graphics: its first run starts with
     // lighter shadows.
@@ -85,6 +87,8 @@ bool GameApplication::startPhaseOne() {
     inputManager = new InputManager();
     logManager = new LogManager(LogManager::defaultFileName,
                                 restartedRun ? LogManager::Opening::Continue : LogManager::Opening::Replace);
+    if (logManager->isOpen())
+        setForcedEndLogFile(logManager->path());
     steamManager = new SteamManager();
     if (!createDevice())
         return false;
@@ -108,6 +112,9 @@ void GameApplication::readStartupSettings() {
 bool GameApplication::createDevice() {
     irr::SIrrlichtCreationParameters params = deviceParametersFromSettings();
     params.EventReceiver = inputManager;
+    // A display that refuses a request (vertical sync under a virtual X server) would
+    // otherwise end the process before the log could say why.
+    platform::catchDisplayErrors();
     gameDevice = irr::createDeviceEx(params);
     // A busy X server refuses a connection now and then for a moment: the window is asked
     // for again a little later before the start fails.
@@ -121,6 +128,8 @@ bool GameApplication::createDevice() {
         logMessage("ERROR: Could not create the engine device.");
         return false;
     }
+    platform::syncDisplay(gameDevice);
+    logDisplayErrors(params.Vsync);
     // Every file the engine opens for the game is checked first (core/FileChecks.h).
     installFileGuard(gameDevice->getFileSystem());
     irr::video::IVideoDriver* driver = gameDevice->getVideoDriver();

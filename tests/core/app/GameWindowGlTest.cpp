@@ -6,6 +6,8 @@
 #include "core/app/GameApplication.h"
 #include "core/GameSettings.h"
 #include "core/Globals.h"
+#include "platform/Window.h"
+#include "render/EffectHandler.h"
 
 #include "support/GraphicsDriver.h"
 #include "support/X11Windows.h"
@@ -54,6 +56,11 @@ unsigned brightestPixel(Display* display, Window window) {
         }
     XDestroyImage(image);
     return brightest;
+}
+
+int countStartingWith(const std::vector<std::string>& lines, const std::string& start) {
+    return static_cast<int>(
+        std::count_if(lines.begin(), lines.end(), [&](const std::string& line) { return line.rfind(start, 0) == 0; }));
 }
 
 } // namespace
@@ -106,6 +113,52 @@ TEST_F(GameWindowGlTest, TheGameDrawsAFewHundredFramesAndQuitsCleanly) {
 
     const std::vector<std::string> lines = logLines();
     EXPECT_NE(std::find(lines.begin(), lines.end(), "Initializing ScreenManager."), lines.end());
+    // Without vertical sync the display has nothing to refuse.
+    EXPECT_EQ(countStartingWith(lines, "Warning: The display refused"), 0);
+}
+
+// Settings a display cannot take: vertical sync that the virtual X server refuses, and a
+// borderless window asked to draw its scene at 16384 x 16384. The game starts and runs, each
+// refusal is one log line, the scene is drawn at a size the desktop can show (the settings
+// keep it), and the vsync setting stays for a display that takes it.
+TEST_F(GameWindowGlTest, RefusedVsyncAndAnOversizedBorderlessSceneStillStartTheGame) {
+    test::keepGraphicsDriverLoaded();
+    writeSettings([] {
+        useOpenGL();
+        setSettingBool("Graphics_Vsync", true);
+        setSettingInt("Graphics_FullscreenMode", 2);
+        setSettingInt("Graphics_ScreenWidth", 16384);
+        setSettingInt("Graphics_ScreenHeight", 16384);
+    });
+    irr::core::dimension2du desktop;
+    ASSERT_TRUE(platform::getDisplaySize(desktop)) << "needs an X server (the gl tests run under Xvfb)";
+
+    GameApplication game;
+    ASSERT_TRUE(game.startUp());
+    ASSERT_NO_FATAL_FAILURE(attachProbe());
+    probe.onUpdate = [&] {
+        if (probe.updates == 30)
+            QuitRequested = true;
+    };
+    EXPECT_EQ(game.runFrames(), gameStatusNormal);
+    ASSERT_NE(effectHandler, nullptr);
+    const irr::core::dimension2du window = gameDevice->getVideoDriver()->getScreenSize();
+    const irr::core::dimension2du scene = effectHandler->renderSize;
+    game.shutdownGame();
+    EXPECT_EQ(probe.updates, 30);
+    EXPECT_EQ(window, desktop);
+    EXPECT_LE(scene.Width, desktop.Width);
+    EXPECT_LE(scene.Height, desktop.Height);
+
+    const std::vector<std::string> lines = logLines();
+    EXPECT_EQ(countStartingWith(lines, "Warning: The display refused vertical sync ("), 1);
+    EXPECT_EQ(countStartingWith(lines, "Warning: The display cannot show 16384 x 16384 in its borderless window; using " +
+                                           std::to_string(scene.Width) + " x " + std::to_string(scene.Height)),
+              1);
+    const std::string settings = test::readFileBytes("PaddlestoneConfig.xml");
+    EXPECT_NE(settings.find("name=\"Graphics_Vsync\" value=\"true\""), std::string::npos);
+    EXPECT_NE(settings.find("name=\"Graphics_ScreenWidth\" value=\"" + std::to_string(scene.Width) + "\""),
+              std::string::npos);
 }
 
 TEST_F(GameWindowGlTest, TheRealGameDrawsUntilItsWindowIsClosedAndExitsWithZero) {

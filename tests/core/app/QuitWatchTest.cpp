@@ -1,0 +1,295 @@
+// The quit signals as a process meets them, each case in a child process of its own: the
+// watch cutting a late end at the stage it reached, standard output closed or full, and a
+// SIGTERM at any moment of a large level's load, of a frame or of the shutdown.
+#include "ShellFixture.h"
+
+#include "core/Globals.h"
+#include "core/Log.h"
+#include "core/ProcessGuards.h"
+#include "core/app/GameApplication.h"
+#include "level/LevelHooks.h"
+#include "level/LevelManager.h"
+
+#include <irrlicht.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <thread>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// How a child ended, and how long after the moment it marked (-1: it never marked one).
+struct ChildEnd {
+    int status = -1; // the exit status; 128 + the signal when a signal ended it
+    double secondsAfterMark = -1.0;
+};
+
+// The child marks the moment the parent times from, then raises the signal.
+void markAndRaise(int markFd, int signal = SIGTERM) {
+    const char byte = 'M';
+    [[maybe_unused]] const ssize_t written = ::write(markFd, &byte, 1);
+    std::raise(signal);
+}
+
+// Runs `body` in a child process (it ends with _exit) and waits for it, at most boundSeconds
+// after the mark (then the child is killed and the answer has status -1).
+ChildEnd runChild(const std::function<void(int markFd)>& body, double boundSeconds = 60.0) {
+    int marks[2];
+    if (::pipe(marks) != 0)
+        return {};
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(marks[0]);
+        body(marks[1]);
+        ::_exit(99);
+    }
+    ::close(marks[1]);
+    ChildEnd end;
+    if (child < 0) {
+        ::close(marks[0]);
+        return end;
+    }
+    char byte = 0;
+    const bool marked = ::read(marks[0], &byte, 1) == 1;
+    const Clock::time_point mark = Clock::now();
+    ::close(marks[0]);
+    int status = 0;
+    for (;;) {
+        const pid_t done = ::waitpid(child, &status, WNOHANG);
+        if (done == child)
+            break;
+        if (std::chrono::duration<double>(Clock::now() - mark).count() > boundSeconds) {
+            ::kill(child, SIGKILL);
+            ::waitpid(child, &status, 0);
+            return end;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    if (marked)
+        end.secondsAfterMark = std::chrono::duration<double>(Clock::now() - mark).count();
+    end.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return end;
+}
+
+// Fills the pipe that standard output now writes to, so that the next write blocks.
+bool fillStandardOutput() {
+    int ends[2];
+    if (::pipe(ends) != 0 || ::dup2(ends[1], STDOUT_FILENO) < 0)
+        return false;
+    const int flags = ::fcntl(STDOUT_FILENO, F_GETFL);
+    ::fcntl(STDOUT_FILENO, F_SETFL, flags | O_NONBLOCK);
+    const std::string block(4096, 'x');
+    while (::write(STDOUT_FILENO, block.data(), block.size()) > 0) {
+    }
+    ::fcntl(STDOUT_FILENO, F_SETFL, flags);
+    return true;
+}
+
+class QuitWatchTest : public ShellFixture {};
+
+// The watch gives the orderly end its grace; then it writes the copies it holds and ends the
+// process, unless the shutdown has already written the player's files or finished.
+TEST_F(QuitWatchTest, ALateEndIsCutAtTheStageItReached) {
+    enum Stage { running, filesWritten, done };
+    const struct {
+        const char* name;
+        Stage stage;
+        bool standardOutputFull;
+        bool copyWritable;
+        int status;
+    } cases[] = {
+        {"a frame that does not return", running, false, true, 128 + SIGTERM},
+        {"a frame stuck writing to a full standard output", running, true, true, 128 + SIGTERM},
+        {"a copy that cannot be written", running, false, false, 128 + SIGTERM},
+        {"a shutdown past the player's files", filesWritten, false, true, 0},
+        {"an orderly end that is done", done, false, true, 7},
+    };
+    constexpr int grace = 300;
+    const std::string log = dir.file("PaddlestoneLog.txt");
+    const std::string settings = dir.file("Settings.xml");
+    for (const auto& c : cases) {
+        std::filesystem::remove(settings);
+        const std::string lastLine = c.stage == running ? "Playing." : "Shutting down.";
+        ASSERT_TRUE(test::writeFileBytes(log, "[1:2:3] " + lastLine + "\r\n"));
+        const ChildEnd end = runChild([&](int markFd) {
+            installQuitSignalHandlers(grace);
+            setForcedEndLogFile(log);
+            setForcedEndFile(c.copyWritable ? settings : dir.file("Missing/Settings.xml"), "<Game />");
+            if (c.stage == filesWritten)
+                markPlayerFilesWritten();
+            if (c.stage == done)
+                markOrderlyEndDone();
+            if (c.standardOutputFull && !fillStandardOutput())
+                ::_exit(98);
+            markAndRaise(markFd);
+            if (c.standardOutputFull)
+                writeLogLineToTerminal("A line that waits for the reader."); // blocks, holding the output
+            std::this_thread::sleep_for(std::chrono::milliseconds(3 * grace));
+            ::_exit(7);
+        });
+        ASSERT_EQ(end.status, c.status) << c.name;
+        // Not before the grace; soon after it (the process must end within 3 s of a signal).
+        EXPECT_GE(end.secondsAfterMark, grace / 1000.0 - 0.02) << c.name;
+        if (c.stage != done) {
+            EXPECT_LT(end.secondsAfterMark, grace / 1000.0 + 1.5) << c.name;
+        }
+
+        const std::string line = logLines().back();
+        if (c.stage != running) {
+            EXPECT_EQ(line, lastLine) << c.name;
+            EXPECT_FALSE(std::filesystem::exists(settings)) << c.name;
+            continue;
+        }
+        EXPECT_EQ(line.rfind("ERROR: The game did not end within 300 ms of signal 15 (\"", 0), 0u) << line;
+        EXPECT_NE(line.find(c.copyWritable ? "\" saved); ending it now." : "\" not saved: temporary file: "),
+                  std::string::npos)
+            << line;
+        EXPECT_EQ(test::readFileBytes(settings), c.copyWritable ? "<Game />" : "") << c.name;
+    }
+}
+
+// A launcher that has gone or `| head` closes standard output: the game goes on (without the
+// handlers installed, the first write ends it).
+TEST_F(QuitWatchTest, AClosedStandardOutputDoesNotEndTheGame) {
+    for (const bool installed : {true, false}) {
+        const ChildEnd end = runChild([installed](int) {
+            std::signal(SIGPIPE, SIG_DFL);
+            if (installed)
+                installQuitSignalHandlers(60000);
+            int ends[2];
+            if (::pipe(ends) != 0 || ::dup2(ends[1], STDOUT_FILENO) < 0)
+                ::_exit(98);
+            ::close(ends[0]);
+            for (int line = 0; line < 3; ++line)
+                writeLogLineToTerminal("A line nobody reads.");
+            ::_exit(0);
+        });
+        EXPECT_EQ(end.status, installed ? 0 : 128 + SIGPIPE) << installed;
+    }
+}
+
+// The watch's own line never waits for standard output: false at once while another thread
+// holds it or the pipe is full.
+TEST_F(QuitWatchTest, TheWatchLineNeverWaitsForStandardOutput) {
+    const ChildEnd end = runChild([](int) {
+        int ends[2];
+        if (::pipe(ends) != 0 || ::dup2(ends[1], STDOUT_FILENO) < 0)
+            ::_exit(98);
+        const bool freeWritten = writeLogLineToTerminalWithoutWaiting("Free.");
+        if (!fillStandardOutput())
+            ::_exit(98);
+        const bool fullWritten = writeLogLineToTerminalWithoutWaiting("Full.");
+        ::_exit(freeWritten && !fullWritten ? 0 : 3);
+    });
+    EXPECT_EQ(end.status, 0);
+}
+
+// A large level made of copies of a story level (tools/multiply-level.sh).
+class LargeLevelQuitTest : public ShellFixture {
+protected:
+    static constexpr int copies = 20; // 53 objects each
+
+    std::string makeLevel() {
+        const std::string level = dir.file("Large.irr");
+        const std::string command = "'" + (test::sourceDir() / "tools/multiply-level.sh").string() + "' '" +
+                                    (test::sourceDir() / "Content/Levels/Story_Greenhouse.irr").string() + "' " +
+                                    std::to_string(copies) + " '" + level + "' > /dev/null";
+        return std::system(command.c_str()) == 0 ? level : std::string();
+    }
+};
+
+int countNodes(irr::scene::ISceneNode* node) {
+    int count = 1;
+    for (irr::scene::ISceneNode* child : node->getChildren())
+        count += countNodes(child);
+    return count;
+}
+
+// Raises the signal when the level manager's list calls it.
+struct SignalOnCall {
+    int markFd = -1;
+    void now() { markAndRaise(markFd); }
+};
+
+// A SIGTERM while the level loads, while frames run or while the game shuts down: the game
+// ends in order within 3 s, "Shutting down." last in the log and the settings whole. A load
+// stops between its objects, and the title level does not load in its place.
+TEST_F(LargeLevelQuitTest, ASignalAtAnyMomentEndsTheGameInOrderWithinThreeSeconds) {
+    enum Moment { loading, playing, shuttingDown };
+    const struct {
+        const char* name;
+        Moment moment;
+        int object;          // loading: the object read when the signal comes
+        double builtAtMost;  // the scene's nodes against those of the whole level
+    } cases[] = {
+        {"while frames run", playing, 0, 1.0},
+        {"in the shutdown", shuttingDown, 0, 1.0},
+        {"at the load's first object", loading, 1, 0.01},
+        {"in the middle of the load", loading, copies * 53 / 2, 0.6},
+    };
+    int wholeLevel = 0;
+    const std::string level = makeLevel();
+    ASSERT_FALSE(level.empty()) << "tools/multiply-level.sh failed";
+    const std::string settings = dir.file("PaddlestoneConfig.xml");
+    for (const auto& c : cases) {
+        const ChildEnd end = runChild([&](int markFd) {
+            std::function<void()>& loadingFrame = levelHooks().screens.renderLoadingFrame;
+            int objects = 0;
+            loadingFrame = [&, draw = loadingFrame] {
+                if (draw)
+                    draw();
+                if (c.moment == loading && ++objects == c.object)
+                    markAndRaise(markFd);
+            };
+            GameApplication game(level);
+            const bool started = game.startUp();
+            if (started)
+                test::writeFileBytes("Built.txt", std::to_string(countNodes(gameDevice->getSceneManager()->getRootSceneNode())));
+            attachProbe();
+            SignalOnCall unloaded{markFd};
+            probe.onUpdate = [&] {
+                if (probe.updates != 3)
+                    return;
+                if (c.moment == playing)
+                    markAndRaise(markFd);
+                if (c.moment == shuttingDown) {
+                    QuitRequested = true;
+                    levelManager->onLevelUnloaded.addMember(&unloaded, &SignalOnCall::now);
+                }
+            };
+            if (started)
+                game.runFrames();
+            game.shutdownGame();
+            ::_exit(started ? 0 : 3);
+        });
+        ASSERT_EQ(end.status, 0) << c.name;
+        EXPECT_GE(end.secondsAfterMark, 0.0) << c.name << ": the moment never came";
+        EXPECT_LT(end.secondsAfterMark, 3.0) << c.name;
+        EXPECT_EQ(logLines().back(), "Shutting down.") << c.name;
+        EXPECT_NE(test::readFileBytes(settings).find("</Game>"), std::string::npos) << c.name;
+        const int built = std::atoi(test::readFileBytes(dir.file("Built.txt")).c_str());
+        wholeLevel = std::max(wholeLevel, built);
+        EXPECT_LE(built, c.builtAtMost * wholeLevel) << c.name;
+        if (c.moment != loading)
+            continue;
+        const std::vector<std::string> lines = logLines();
+        EXPECT_NE(std::find(lines.begin(), lines.end(), "Loading stopped, the game is quitting: " + level),
+                  lines.end())
+            << c.name;
+        for (const std::string& line : lines)
+            EXPECT_EQ(line.find("MainScreen_Background"), std::string::npos) << c.name << ": " << line;
+    }
+}
+
+} // namespace
