@@ -84,7 +84,8 @@ std::string propsMtl() {
         const char* name;
         const char* colour;
     } rows[] = {{"Ball", "0.85 0.25 0.2"}, {"Pill", "0.25 0.45 0.85"}, {"Rock", "0.55 0.55 0.5"},
-                {"Barrel", "0.3 0.7 0.35"}, {"Floor", "0.8 0.78 0.7"}, {"Cloth", "0.75 0.3 0.55"}};
+                {"Barrel", "0.3 0.7 0.35"}, {"Floor", "0.8 0.78 0.7"}, {"Cloth", "0.75 0.3 0.55"},
+                {"Pot", "0.75 0.45 0.25"}};
     for (const auto& row : rows)
         out << "newmtl " << row.name << "\nKa 0.2 0.2 0.2\nKd " << row.colour
             << "\nKs 0.1 0.1 0.1\nNs 8\nd 1\nmap_Kd Content/Models/Editor/White.png\n";
@@ -161,6 +162,13 @@ std::string pillObj() {
 std::string barrelObj() {
     return latheObj("Barrel: radius 0.5, 1.5 high, centred on the origin.", "Barrel",
                     {{-0.75, 0.5}, {-0.25, 0.56}, {0.25, 0.56}, {0.75, 0.5}}, 16);
+}
+
+// A flower pot of terracotta: narrow at its foot, a rim at the top, 1.5 high, centred on
+// the origin (its bounds fit a cylinder of radius 0.5 and height 1.5).
+std::string potObj() {
+    return latheObj("Pot: a flower pot 1.5 high, centred on the origin.", "Pot",
+                    {{-0.75, 0.36}, {0.45, 0.5}, {0.45, 0.58}, {0.75, 0.58}, {0.75, 0.5}, {0.2, 0.45}}, 16);
 }
 
 // A lumpy rock about 1.6 across: a ball of 6 x 8 facets with its rings pushed in and out.
@@ -811,6 +819,7 @@ bool writeContentMeshes(const std::string& root) {
     ok = writeText(root + "Content/Models/Props/Ball.obj", ballObj()) && ok;
     ok = writeText(root + "Content/Models/Props/Pill.obj", pillObj()) && ok;
     ok = writeText(root + "Content/Models/Props/Barrel.obj", barrelObj()) && ok;
+    ok = writeText(root + "Content/Models/Props/Pot.obj", potObj()) && ok;
     ok = writeText(root + "Content/Models/Props/Rock.obj", rockObj()) && ok;
     ok = writeText(root + "Content/Models/Props/Floor.obj", floorObj()) && ok;
     ok = writeText(root + "Content/Models/Props/Cloth.obj", clothObj()) && ok;
