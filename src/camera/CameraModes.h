@@ -65,8 +65,9 @@ public:
     irr::f32 currentDistance = 0.0f;
 };
 
-// The player-following modes start where the camera is placed: until a player comes they
-// stand there (the engine camera would otherwise sit at the world's origin).
+// The player-following modes (Object Lock, Circle Track, Blend Volume) start where the camera
+// is placed: until a player comes they stand there (the engine camera would otherwise sit at
+// the world's origin).
 class PlayerFollowingCameraMode : public CameraMode {
 public:
     using CameraMode::CameraMode;

@@ -102,6 +102,7 @@ TEST_F(CameraModesTest, TheFollowingModesStartWhereTheyArePlaced) {
     const Row rows[] = {
         {CameraModeId::CircleTrack, {0, 0, 0}, {10, 5, 0}}, // on the placed side, look height + 4
         {CameraModeId::ObjectLock, {0, 0, 10}, {0, 4, 20}}, // away from the origin through the player
+        {CameraModeId::BlendVolume, {0, 0, 0}, {30, 0, 0}}, // no member cameras: it keeps its place
     };
     for (const Row& row : rows) {
         CameraObject* camera = addModeCamera(row.mode, {30, 0, 0});
