@@ -7,7 +7,6 @@
 #include "level/InstancedObject.h"
 #include "level/LevelHooks.h"
 #include "level/LevelManager.h"
-#include "render/WaterObject.h"
 #include "triggers/actions/SetCameraAction.h"
 #include "triggers/actions/SetObjectPropertyAction.h"
 #include "triggers/actions/SpawnObjectAction.h"
@@ -385,7 +384,6 @@ TEST_F(PropertySpawnActionsTest, TheDemonstrationLevelsActionsKeepTheirKeysThrou
         walk(root());
         return keys;
     };
-    registerWaterObjectType(); // the level's tank holds water
     ASSERT_TRUE(manager->loadLevel("Content/Levels/TriggerActionsDemo.irr"));
     step();
     const std::map<std::string, std::string> loaded = collect();
