@@ -286,6 +286,20 @@ void writeNodeHeader(B3dWriter& w, const std::string& name, float y) {
         w.number(0);
 }
 
+// Opens a skinned figure: the file chunk with its brush of the colour, the root node of the
+// name, its mesh and the vertex chunk (normals and one set of texture coordinates).
+void beginSkinnedMesh(B3dWriter& w, const char* name, const char* brush, float red, float green, float blue) {
+    writeFileHeader(w, brush, red, green, blue);
+    w.begin("NODE");
+    writeNodeHeader(w, name, 0);
+    w.begin("MESH");
+    w.integer(0);
+    w.begin("VRTS");
+    w.integer(1); // normals
+    w.integer(1); // one set of
+    w.integer(2); // two texture coordinates
+}
+
 // A bone that swings about Z through frames 1..20 and back.
 void writeSwingingBone(B3dWriter& w, const std::string& name, float y, int firstVertex, float angle) {
     w.begin("NODE");
@@ -314,16 +328,7 @@ void writeSwingingBone(B3dWriter& w, const std::string& name, float y, int first
 // A mannequin of two stacked blocks (legs and chest), each moved by its own bone.
 std::vector<char> mannequinB3d() {
     B3dWriter w;
-    writeFileHeader(w, "Skin", 0.9f, 0.75f, 0.6f);
-
-    w.begin("NODE");
-    writeNodeHeader(w, "Mannequin", 0);
-    w.begin("MESH");
-    w.integer(0);
-    w.begin("VRTS");
-    w.integer(1); // normals
-    w.integer(1); // one set of
-    w.integer(2); // two texture coordinates
+    beginSkinnedMesh(w, "Mannequin", "Skin", 0.9f, 0.75f, 0.6f);
     for (int block = 0; block < 2; ++block)
         for (int i = 0; i < 8; ++i) {
             const float x = (i & 1) ? 0.5f : -0.5f;
@@ -525,16 +530,7 @@ void writeCharacterJoint(B3dWriter& w, int joint, bool lipLoop = false) {
 
 std::vector<char> characterB3d(bool lipLoop = false) {
     B3dWriter w;
-    writeFileHeader(w, "Clothes", 0.55f, 0.62f, 0.78f);
-
-    w.begin("NODE");
-    writeNodeHeader(w, "Everyman", 0);
-    w.begin("MESH");
-    w.integer(0);
-    w.begin("VRTS");
-    w.integer(1); // normals
-    w.integer(1); // one set of
-    w.integer(2); // two texture coordinates
+    beginSkinnedMesh(w, "Everyman", "Clothes", 0.55f, 0.62f, 0.78f);
     for (const CharacterJoint& j : characterJoints)
         for (int i = 0; i < 8; ++i) {
             const float x = (i & 1) ? j.maxX : j.minX;
@@ -758,15 +754,7 @@ void writeSwimmerPart(B3dWriter& w, const SwimmerMesh& mesh, int part) {
 std::vector<char> swimmerB3d() {
     const SwimmerMesh mesh = swimmerMesh();
     B3dWriter w;
-    writeFileHeader(w, "Scales", 0.95f, 0.55f, 0.15f);
-    w.begin("NODE");
-    writeNodeHeader(w, "Swimmer", 0);
-    w.begin("MESH");
-    w.integer(0);
-    w.begin("VRTS");
-    w.integer(1); // normals
-    w.integer(1); // one set of
-    w.integer(2); // two texture coordinates
+    beginSkinnedMesh(w, "Swimmer", "Scales", 0.95f, 0.55f, 0.15f);
     for (const auto& vertex : mesh.vertices) {
         for (float value : vertex)
             w.number(value);
