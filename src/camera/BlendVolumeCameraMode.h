@@ -7,9 +7,9 @@
 // Places the camera between its member cameras (camera objects directly below it, each
 // paired by index with a path point below it): the nearer the first player is to a member's
 // point, the more that member's engine camera counts, times its BlendWeight.
-class BlendVolumeCameraMode : public CameraMode {
+class BlendVolumeCameraMode : public PlayerFollowingCameraMode {
 public:
-    using CameraMode::CameraMode;
+    using PlayerFollowingCameraMode::PlayerFollowingCameraMode;
     ~BlendVolumeCameraMode() override;
 
     void update(CameraObject* camera) override;

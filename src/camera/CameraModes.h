@@ -65,10 +65,19 @@ public:
     irr::f32 currentDistance = 0.0f;
 };
 
-// Stands behind the player on the line from a locked object through the player.
-class ObjectLockCameraMode : public CameraMode {
+// The player-following modes (Object Lock, Circle Track, Blend Volume) start where the camera
+// is placed: until a player comes they stand there (the engine camera would otherwise sit at
+// the world's origin).
+class PlayerFollowingCameraMode : public CameraMode {
 public:
     using CameraMode::CameraMode;
+    void onFirstFrame() override;
+};
+
+// Stands behind the player on the line from a locked object through the player.
+class ObjectLockCameraMode : public PlayerFollowingCameraMode {
+public:
+    using PlayerFollowingCameraMode::PlayerFollowingCameraMode;
     void update(CameraObject* camera) override;
     void serializeAttributes(irr::io::IAttributes* out, irr::io::SAttributeReadWriteOptions* options) const override;
     void deserializeAttributes(irr::io::IAttributes* in, irr::io::SAttributeReadWriteOptions* options) override;
@@ -80,9 +89,9 @@ public:
 
 // Keeps a fixed distance from the player on the side facing the placed centre, so it
 // circles the centre as the player walks around it.
-class CircleTrackCameraMode : public CameraMode {
+class CircleTrackCameraMode : public PlayerFollowingCameraMode {
 public:
-    using CameraMode::CameraMode;
+    using PlayerFollowingCameraMode::PlayerFollowingCameraMode;
     void update(CameraObject* camera) override;
 };
 

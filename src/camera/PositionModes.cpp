@@ -69,6 +69,15 @@ void FixedAngleCameraMode::update(CameraObject* camera) {
         camera->CameraTargetMode = CameraTargetId::Tentaro;
 }
 
+void PlayerFollowingCameraMode::onFirstFrame() {
+    owner->updateAbsolutePosition();
+    owner->goalPosition = owner->currentPosition = owner->getAbsolutePosition();
+    if (owner->cameraNode) {
+        owner->cameraNode->setPosition(owner->currentPosition);
+        owner->cameraNode->updateAbsolutePosition();
+    }
+}
+
 void ObjectLockCameraMode::update(CameraObject* camera) {
     PlayerObject* player = camera::firstPlayer();
     if (!camera || !camera->cameraNode || !player)

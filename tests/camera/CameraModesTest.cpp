@@ -92,6 +92,32 @@ TEST_F(CameraModesTest, WithoutAPlayerTheFollowingModesStandStill) {
     }
 }
 
+// Their first frame puts them where they are placed, not at the world's origin; a player
+// coming later is followed from there.
+TEST_F(CameraModesTest, TheFollowingModesStartWhereTheyArePlaced) {
+    struct Row {
+        s32 mode;
+        core::vector3df playerAt, goal;
+    };
+    const Row rows[] = {
+        {CameraModeId::CircleTrack, {0, 0, 0}, {10, 5, 0}}, // on the placed side, look height + 4
+        {CameraModeId::ObjectLock, {0, 0, 10}, {0, 4, 20}}, // away from the origin through the player
+        {CameraModeId::BlendVolume, {0, 0, 0}, {30, 0, 0}}, // no member cameras: it keeps its place
+    };
+    for (const Row& row : rows) {
+        CameraObject* camera = addModeCamera(row.mode, {30, 0, 0});
+        camera->lookTarget = {0, 1, 0};
+        camera->positionMode->onFirstFrame();
+        test::expectNear(camera->cameraNode->getAbsolutePosition(), {30, 0, 0});
+        place(camera);
+        test::expectNear(camera->cameraNode->getAbsolutePosition(), {30, 0, 0});
+        addPlayer(row.playerAt);
+        place(camera); // half the way from the placed position
+        test::expectNear(camera->cameraNode->getAbsolutePosition(), (core::vector3df(30, 0, 0) + row.goal) * 0.5f, 1e-3f);
+        clearPlayers();
+    }
+}
+
 TEST_F(CameraModesTest, ObjectLockWithoutAnObjectLocksOntoTheOriginAndReadsOldLevels) {
     addPlayer({0, 0, 10});
     CameraObject* camera = addModeCamera(CameraModeId::ObjectLock, {});

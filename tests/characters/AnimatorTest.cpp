@@ -9,6 +9,7 @@
 #include "characters/animators/MovementAnimators.h"
 #include "characters/animators/ObjectAnimators.h"
 #include "characters/animators/SwimSplineAnimator.h"
+#include "level/MeshGate.h"
 #include "core/Globals.h"
 #include "level/SaveManager.h"
 #include "level/SplineObject.h"
@@ -603,4 +604,27 @@ TEST_F(AnimatorTest, TheSwimmerChargesBlastsCoastsAndFlinches) {
     EXPECT_FALSE(animator->isReversed()) << "and ends after its duration";
     EXPECT_EQ(swim.state, SwimSplineAnimator::Idle);
     SwimSplineAnimator::chargeInput = playerInput;
+}
+
+// The game's swimmer profile gives each of the nine animations its own frames of the
+// swimmer figure, in order and inside the figure's frames; the figure has the tail the
+// animator bends.
+TEST_F(AnimatorTest, TheSwimmerTakesItsNineAnimationsFromTheShippedProfile) {
+    scene::ISceneNode* swimmer = addNode({0, 0, 0});
+    auto* swim = static_cast<SwimSplineAnimator*>(makeAnimator("swimSpline", swimmer, [](io::IAttributes*) {}));
+    ASSERT_NE(swim, nullptr);
+    scene::IAnimatedMesh* figure = getGameMesh(smgr(), "Content/Models/Characters/Swimmer.b3d");
+    ASSERT_TRUE(figure && figure->getMeshType() == scene::EAMT_SKINNED);
+    const s32 frames = static_cast<s32>(figure->getFrameCount());
+    s32 previousEnd = -1;
+    for (s32 state = 0; state < SwimSplineAnimator::StateCount; ++state) {
+        const auto [first, last] = swim->animationRanges[state];
+        EXPECT_EQ(first, previousEnd + 1) << "state " << state << " follows the one before";
+        EXPECT_GT(last, first) << "state " << state;
+        EXPECT_LT(last, frames) << "state " << state;
+        previousEnd = last;
+    }
+    auto* skinned = static_cast<scene::ISkinnedMesh*>(figure);
+    for (const char* joint : {"Curve2", "Curve3", "Curve4", "Curve5", "Curve6"})
+        EXPECT_GE(skinned->getJointNumber(joint), 0) << joint;
 }

@@ -1,6 +1,7 @@
 // The end of a level in the running game: a level's End Level action loads the next story
-// level in a story run, returns to the main menu from the story select, shows the thanks
-// splash in demo mode, and records the level's time in the save; the trigger-control and
+// level in a story run behind a circle wipe over the loading picture, returns to the main
+// menu from the story select behind a black circle wipe, shows the thanks splash in demo
+// mode, and records the level's time in the save; the trigger-control and
 // level-flow actions are registered by the game's registration.
 #include "GameFixture.h"
 
@@ -9,6 +10,7 @@
 #include "level/LevelManager.h"
 #include "level/SaveManager.h"
 #include "level/LevelEvents.h"
+#include "level/LoadingOverlay.h"
 #include "screens/ScreenManager.h"
 #include "screens/menus/GUIPauseScreen.h"
 #include "triggers/TriggerAction.h"
@@ -25,8 +27,8 @@ namespace {
 constexpr const char* endingLevelFile = "EndLevelTest.irr";
 constexpr const char* nextStoryLevel = "Content/Levels/Story_Garden.irr";
 
-// A level whose "Immediately" trigger ends it a second after it starts.
-void writeEndingLevel() {
+// A level whose "Immediately" trigger ends it a second after it starts, with the transition.
+void writeEndingLevel(const char* transition = "Fade to Black") {
     std::ofstream(endingLevelFile) << R"(<?xml version="1.0"?>
 <irr_scene>
   <attributes><string name="Name" value="EndLevelTest" /></attributes>
@@ -42,7 +44,7 @@ void writeEndingLevel() {
         <float name="EventDelay" value="1.000000" />
         <enum name="OnTriggerEvent" value="End Level" />
         <string name="NextLevel" value="Content/Levels/Story_Garden.irr" />
-        <enum name="TransitionType" value="Fade to Black" />
+        <enum name="TransitionType" value=")" << transition << R"(" />
         <float name="HoldLength" value="0.000000" />
         <bool name="SaveLevelLength" value="true" />
       </attributes>
@@ -56,8 +58,9 @@ class LevelFlowGameTest : public GameFixture {
 protected:
     // Plays the ending level in the play mode (demo mode as given) until the outcome the test
     // waits for, then quits; what happened is read afterwards.
-    void playEndingLevel(s32 playMode, bool demo, const char* outcomeName, std::function<bool()> outcome) {
-        writeEndingLevel();
+    void playEndingLevel(s32 playMode, bool demo, const char* outcomeName, std::function<bool()> outcome,
+                         const char* transition = "Fade to Black") {
+        writeEndingLevel(transition);
         bool loaded = false;
         waitFor("the ending level", titleShown, [playMode, demo, &loaded] {
             for (s32 type : {11, 12, 13, 24, 2, 5, 15, 16, 20, 21, 27})
@@ -77,6 +80,10 @@ protected:
             for (GUIScreen* screen : screenManager->getScreenStack())
                 splashShown = splashShown || std::string(screen->getTypeName()) == "GUISplashScreen";
             levelTime = std::max(levelTime, saveManager->getBestLevelTime(L"EndLevelTest.irr"));
+            // The kind of cover that closed over the level.
+            const LoadingOverlay& overlay = levelManager->loadingOverlay;
+            if (overlay.fadeValue >= 0.99f)
+                coveredBy = overlay.mode;
         };
         waitFor(outcomeName, std::move(outcome));
         ASSERT_NO_FATAL_FAILURE(playGame());
@@ -92,13 +99,16 @@ protected:
     }
 
     bool reachedNext = false, returnedToMenu = false, splashShown = false, ended = false;
+    s32 coveredBy = -1;
     f32 levelTime = 0.0f;
 };
 
 TEST_F(LevelFlowGameTest, AStoryRunGoesOnToTheNextStoryLevelAndKeepsTheLevelsTime) {
     ASSERT_NO_FATAL_FAILURE(
-        playEndingLevel(LevelManager::playModeStory, false, "the next story level", [this] { return reachedNext; }));
+        playEndingLevel(LevelManager::playModeStory, false, "the next story level", [this] { return reachedNext; },
+                        "Circle Wipe Image"));
     EXPECT_TRUE(ended);
+    EXPECT_EQ(coveredBy, LoadingOverlay::CircleWipeImage);
     EXPECT_FALSE(returnedToMenu);
     EXPECT_GT(levelTime, 0.9f) << "about the second before the action ran";
     EXPECT_LT(levelTime, 2.0f);
@@ -106,8 +116,9 @@ TEST_F(LevelFlowGameTest, AStoryRunGoesOnToTheNextStoryLevelAndKeepsTheLevelsTim
 
 TEST_F(LevelFlowGameTest, FromTheStorySelectTheLevelReturnsToTheMainMenu) {
     ASSERT_NO_FATAL_FAILURE(playEndingLevel(LevelManager::playModeStoryMenu, false, "the return to the main menu",
-                                            [this] { return loggedReturnToMenu(); }));
+                                            [this] { return loggedReturnToMenu(); }, "Circle Wipe Black"));
     EXPECT_TRUE(ended);
+    EXPECT_EQ(coveredBy, LoadingOverlay::CircleWipeBlack);
     EXPECT_FALSE(reachedNext);
 }
 

@@ -52,7 +52,7 @@ TEST_F(ProgressGameTest, TheObjectivesDemoLevelDrivesItsObjectivesAndProgressByA
         ASSERT_NE(saveManager, nullptr);
         EXPECT_EQ(saveManager->getModeGroup(true)->getAttributeAsInt("ObjectivesDemoVisits"), 1) << "a new count starts at 0";
         ASSERT_EQ(screenManager->getActiveNotifications().size(), 1u);
-        EXPECT_EQ(screenManager->getActiveNotifications().front()->getNotificationName(), "Grab");
+        EXPECT_EQ(screenManager->getActiveNotifications().front()->getNotificationName(), "Objective");
         auto* tinted = static_cast<PhysicsObject*>(find(2));
         EXPECT_EQ(tinted->getMaterial(0).DiffuseColor, irr::video::SColor(0xff804000));
         EXPECT_EQ(soundManager->getCurrentSong(), "Zivoraroz/tentaro2/levels/MainMenu/SongMainMenu");

@@ -1,6 +1,6 @@
 // World effects on the OpenGL driver under Xvfb: a particle fountain drawn through the frame
-// shows its sprites, a billboard faces the camera from the front and from the side, and a
-// water surface shows the reflection of a block above it and the floor below it.
+// shows its sprites, a billboard faces the camera from the front and from the side, a water
+// surface shows the reflection of a block above it and the floor below it, and its waves move.
 // PADDLESTONE_KEEP_SCREENSHOT=/path/effects.png keeps the pictures (effects-fountain.png,
 // effects-billboard-front.png, effects-billboard-side.png, effects-water.png).
 #include "render/BillboardObject.h"
@@ -266,6 +266,47 @@ TEST_F(WorldEffectsGlTest, WaterRemovedByItsOwnSceneDrawLivesUntilItsCallbackEnd
     for (scene::ISceneNode* child : scene()->getRootSceneNode()->getChildren())
         EXPECT_NE(child, static_cast<scene::ISceneNode*>(water));
     EXPECT_EQ(effectHandler->renderCallbacks.size(), 0u) << "the surface is gone with its callback";
+}
+
+// Over an even floor (a trough: nothing in the images to ripple) the wind's waves still move
+// across the surface, a second apart; calm water stays as it was.
+TEST_F(WorldEffectsGlTest, WavesMoveOnTheSurfaceOnlyWhenTheyHaveHeight) {
+    scene::IAnimatedMesh* floorMesh = scene()->addHillPlaneMesh("EvenFloor", core::dimension2df(200, 200),
+                                                               core::dimension2du(1, 1));
+    scene::IMeshSceneNode* floor = scene()->addMeshSceneNode(floorMesh->getMesh(0), nullptr, -1,
+                                                            core::vector3df(0, -2, 0));
+    paintSolid(scene(), floor, video::SColor(255, 90, 110, 120));
+    auto* water = new WaterObject(64.0f, 64.0f, device->getVideoDriver()->getTexture(WaterObject::defaultBumpTexture),
+                                  scene()->getRootSceneNode(), scene());
+    water->drop();
+    scene::ICameraSceneNode* camera = scene()->addCameraSceneNode(nullptr, core::vector3df(0, 20, -30));
+    camera->setTarget(core::vector3df(0, 0, 0));
+    const core::recti middle(220, 240, 420, 360); // the surface fills the lower middle
+    for (const f32 height : {0.0f, 0.001f, 0.2f}) {
+        io::IAttributes* attributes = device->getFileSystem()->createEmptyAttributes();
+        water->serializeAttributes(attributes);
+        attributes->setAttribute("WaveHeight", height);
+        attributes->setAttribute("WindForce", 4.0f);
+        attributes->setAttribute("DisableReflection", true);
+        water->deserializeAttributes(attributes);
+        attributes->drop();
+        video::IImage* before = drawFrame(1000, nullptr);
+        video::IImage* after = drawFrame(2000, nullptr);
+        ASSERT_TRUE(before && after);
+        int changed = 0;
+        for (s32 y = middle.UpperLeftCorner.Y; y < middle.LowerRightCorner.Y; ++y)
+            for (s32 x = middle.UpperLeftCorner.X; x < middle.LowerRightCorner.X; ++x) {
+                const video::SColor a = before->getPixel(x, y), b = after->getPixel(x, y);
+                changed += std::abs(static_cast<int>(a.getAverage()) - static_cast<int>(b.getAverage())) > 6;
+            }
+        before->drop();
+        after->drop();
+        const int area = middle.getArea();
+        if (height >= 0.1f)
+            EXPECT_GT(changed, area / 5) << "waves " << height << " high move";
+        else
+            EXPECT_LT(changed, area / 100) << "waves " << height << " high are calm";
+    }
 }
 
 } // namespace

@@ -195,11 +195,12 @@ Shade meterOutline(u32 width, u32 height) {
 }
 
 // The notification's panel, which runs down to the screen's bottom edge: dark blue-grey,
-// nearly opaque behind the texts at the top and fading out below them.
+// nearly opaque behind the texts at the top (a notification's texts end about a fifth of the
+// way down) and gone soon below them, so no dark box hangs over the level.
 Shade notificationPanel(u32 height) {
     return [=](u32, u32 y) {
         const f32 fy = static_cast<f32>(y) / static_cast<f32>(height);
-        const f32 fade = std::clamp((fy - 0.2f) / 0.5f, 0.0f, 1.0f);
+        const f32 fade = std::clamp((fy - 0.2f) / 0.1f, 0.0f, 1.0f);
         return video::SColor(static_cast<u32>(225.0f * (1.0f - fade)), 40, 48, 62);
     };
 }

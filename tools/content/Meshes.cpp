@@ -1,6 +1,7 @@
 #include "Meshes.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -83,7 +84,8 @@ std::string propsMtl() {
         const char* name;
         const char* colour;
     } rows[] = {{"Ball", "0.85 0.25 0.2"}, {"Pill", "0.25 0.45 0.85"}, {"Rock", "0.55 0.55 0.5"},
-                {"Barrel", "0.3 0.7 0.35"}, {"Floor", "0.8 0.78 0.7"}, {"Cloth", "0.75 0.3 0.55"}};
+                {"Barrel", "0.3 0.7 0.35"}, {"Floor", "0.8 0.78 0.7"}, {"Cloth", "0.75 0.3 0.55"},
+                {"Pot", "0.75 0.45 0.25"}};
     for (const auto& row : rows)
         out << "newmtl " << row.name << "\nKa 0.2 0.2 0.2\nKd " << row.colour
             << "\nKs 0.1 0.1 0.1\nNs 8\nd 1\nmap_Kd Content/Models/Editor/White.png\n";
@@ -160,6 +162,13 @@ std::string pillObj() {
 std::string barrelObj() {
     return latheObj("Barrel: radius 0.5, 1.5 high, centred on the origin.", "Barrel",
                     {{-0.75, 0.5}, {-0.25, 0.56}, {0.25, 0.56}, {0.75, 0.5}}, 16);
+}
+
+// A flower pot of terracotta: narrow at its foot, a rim at the top, 1.5 high, centred on
+// the origin (its bounds fit a cylinder of radius 0.5 and height 1.5).
+std::string potObj() {
+    return latheObj("Pot: a flower pot 1.5 high, centred on the origin.", "Pot",
+                    {{-0.75, 0.36}, {0.45, 0.5}, {0.45, 0.58}, {0.75, 0.58}, {0.75, 0.5}, {0.2, 0.45}}, 16);
 }
 
 // A lumpy rock about 1.6 across: a ball of 6 x 8 facets with its rings pushed in and out.
@@ -277,6 +286,20 @@ void writeNodeHeader(B3dWriter& w, const std::string& name, float y) {
         w.number(0);
 }
 
+// Opens a skinned figure: the file chunk with its brush of the colour, the root node of the
+// name, its mesh and the vertex chunk (normals and one set of texture coordinates).
+void beginSkinnedMesh(B3dWriter& w, const char* name, const char* brush, float red, float green, float blue) {
+    writeFileHeader(w, brush, red, green, blue);
+    w.begin("NODE");
+    writeNodeHeader(w, name, 0);
+    w.begin("MESH");
+    w.integer(0);
+    w.begin("VRTS");
+    w.integer(1); // normals
+    w.integer(1); // one set of
+    w.integer(2); // two texture coordinates
+}
+
 // A bone that swings about Z through frames 1..20 and back.
 void writeSwingingBone(B3dWriter& w, const std::string& name, float y, int firstVertex, float angle) {
     w.begin("NODE");
@@ -305,16 +328,7 @@ void writeSwingingBone(B3dWriter& w, const std::string& name, float y, int first
 // A mannequin of two stacked blocks (legs and chest), each moved by its own bone.
 std::vector<char> mannequinB3d() {
     B3dWriter w;
-    writeFileHeader(w, "Skin", 0.9f, 0.75f, 0.6f);
-
-    w.begin("NODE");
-    writeNodeHeader(w, "Mannequin", 0);
-    w.begin("MESH");
-    w.integer(0);
-    w.begin("VRTS");
-    w.integer(1); // normals
-    w.integer(1); // one set of
-    w.integer(2); // two texture coordinates
+    beginSkinnedMesh(w, "Mannequin", "Skin", 0.9f, 0.75f, 0.6f);
     for (int block = 0; block < 2; ++block)
         for (int i = 0; i < 8; ++i) {
             const float x = (i & 1) ? 0.5f : -0.5f;
@@ -516,16 +530,7 @@ void writeCharacterJoint(B3dWriter& w, int joint, bool lipLoop = false) {
 
 std::vector<char> characterB3d(bool lipLoop = false) {
     B3dWriter w;
-    writeFileHeader(w, "Clothes", 0.55f, 0.62f, 0.78f);
-
-    w.begin("NODE");
-    writeNodeHeader(w, "Everyman", 0);
-    w.begin("MESH");
-    w.integer(0);
-    w.begin("VRTS");
-    w.integer(1); // normals
-    w.integer(1); // one set of
-    w.integer(2); // two texture coordinates
+    beginSkinnedMesh(w, "Everyman", "Clothes", 0.55f, 0.62f, 0.78f);
     for (const CharacterJoint& j : characterJoints)
         for (int i = 0; i < 8; ++i) {
             const float x = (i & 1) ? j.maxX : j.minX;
@@ -562,6 +567,219 @@ std::vector<char> characterB3d(bool lipLoop = false) {
     return w.bytes;
 }
 
+// The swimmer: a small fish about two units long, facing +Z: its body on the joint "Curve1"
+// (turned -90 degrees about X, the axes its tail joints are placed in: a point (x, y, z) of
+// the mesh is (x, -z, y) below it), a head and two side fins, and five round tail segments
+// "Curve2" to "Curve6" a quarter unit apart behind the body, each a direct child of "Curve1"
+// (the swim animator puts them on its spline one by one and may turn them about the fish's
+// long axis, which a round segment does not show). Its nine clips are the ones
+// "SwimmerProfile.xml" names.
+struct SwimmerPart {
+    const char* name;
+    float x, y, z; // joint position in mesh space
+    // A box (min, max), or, when round, an octagonal prism along Z: radii at its two ends.
+    bool round;
+    float minX, minY, minZ, maxX, maxY, maxZ;
+};
+
+const SwimmerPart swimmerParts[] = {
+    {"Curve1", 0.0f, 0.0f, 0.0f, false, -0.25f, -0.3f, -0.12f, 0.25f, 0.3f, 0.5f},
+    {"Head", 0.0f, 0.0f, 0.5f, false, -0.2f, -0.22f, 0.5f, 0.2f, 0.25f, 0.85f},
+    {"FinL", -0.25f, -0.05f, 0.3f, false, -0.6f, -0.08f, 0.1f, -0.25f, -0.02f, 0.4f},
+    {"FinR", 0.25f, -0.05f, 0.3f, false, 0.25f, -0.08f, 0.1f, 0.6f, -0.02f, 0.4f},
+    // Round: minX is the radius at the front end, maxX at the back end, minZ/maxZ the ends.
+    {"Curve2", 0.0f, 0.0f, -0.25f, true, 0.26f, 0.0f, -0.08f, 0.22f, 0.0f, -0.42f},
+    {"Curve3", 0.0f, 0.0f, -0.5f, true, 0.22f, 0.0f, -0.33f, 0.18f, 0.0f, -0.67f},
+    {"Curve4", 0.0f, 0.0f, -0.75f, true, 0.18f, 0.0f, -0.58f, 0.14f, 0.0f, -0.92f},
+    {"Curve5", 0.0f, 0.0f, -1.0f, true, 0.14f, 0.0f, -0.83f, 0.1f, 0.0f, -1.17f},
+    {"Curve6", 0.0f, 0.0f, -1.25f, true, 0.08f, 0.0f, -1.08f, 0.36f, 0.0f, -1.4f}, // the tail's fan
+};
+constexpr int swimmerPartCount = sizeof(swimmerParts) / sizeof(swimmerParts[0]);
+
+// A clip of the swimmer: its frames and how it moves (tail wave amplitude and cycles, the
+// tail's sideways curl at its first and last frame, the fins' flap and fold).
+struct SwimmerClip {
+    const char* name;
+    int first, last;
+    float wave, waveCycles, curlFrom, curlTo, flap, foldFrom, foldTo;
+};
+
+const SwimmerClip swimmerClips[] = {
+    {"SwimmerCoastToCharge", 0, 20, 0.02f, 0.5f, 0.0f, 0.3f, 0.0f, 0.4f, 1.0f},
+    {"SwimmerChargedIdle", 21, 50, 0.015f, 3.0f, 0.3f, 0.3f, 0.1f, 1.0f, 1.0f},
+    {"SwimmerMidBlast", 51, 70, 0.12f, 1.0f, 0.3f, 0.0f, 0.0f, 1.0f, 0.6f},
+    {"SwimmerBlast", 71, 95, 0.22f, 2.0f, 0.3f, 0.0f, 0.0f, 1.0f, 0.4f},
+    {"SwimmerCoastIdle", 96, 125, 0.03f, 1.0f, 0.0f, 0.0f, 0.1f, 0.4f, 0.4f},
+    {"SwimmerCoastToIdle", 126, 145, 0.04f, 0.5f, 0.0f, 0.0f, 0.2f, 0.4f, 0.0f},
+    {"SwimmerIdle", 146, 185, 0.05f, 1.0f, 0.0f, 0.0f, 0.45f, 0.0f, 0.0f},
+    {"SwimmerIdleToCharge", 186, 205, 0.02f, 0.5f, 0.0f, 0.3f, 0.2f, 0.0f, 1.0f},
+    {"SwimmerFlinch", 206, 225, 0.15f, 1.5f, -0.3f, 0.0f, 0.6f, 0.0f, 0.0f},
+};
+constexpr int swimmerFrameCount = 227;
+
+// The pose of a part at a frame: its rotation (radians about its parent's X, Y, Z; below
+// "Curve1" Y runs along the fish towards the tail and Z points up) and, for a tail segment,
+// its sideways shift.
+void swimmerPose(int part, int frame, float angles[3], float& shift) {
+    constexpr float pi = 3.14159265f;
+    angles[0] = angles[1] = angles[2] = 0.0f;
+    shift = 0.0f;
+    for (const SwimmerClip& clip : swimmerClips) {
+        if (frame < clip.first || frame > clip.last)
+            continue;
+        const float t = static_cast<float>(frame - clip.first) / static_cast<float>(clip.last - clip.first);
+        const std::string name = swimmerParts[part].name;
+        const float fold = clip.foldFrom + (clip.foldTo - clip.foldFrom) * t;
+        const float flap = clip.flap * std::sin(2.0f * pi * t * std::max(clip.waveCycles, 1.0f));
+        if (name == "Head")
+            angles[0] = 0.12f * std::sin(2.0f * pi * t) * (clip.wave > 0.1f ? 1.0f : 0.3f);
+        if (name == "FinL") {
+            angles[1] = -(0.2f + flap);
+            angles[2] = -0.9f * fold;
+        }
+        if (name == "FinR") {
+            angles[1] = 0.2f + flap;
+            angles[2] = 0.9f * fold;
+        }
+        if (name.rfind("Curve", 0) == 0 && name != "Curve1") {
+            const float k = static_cast<float>(name[5] - '1'); // 1 to 5 along the tail
+            const float curl = clip.curlFrom + (clip.curlTo - clip.curlFrom) * t;
+            const float phase = 2.0f * pi * clip.waveCycles * t - 0.8f * k;
+            shift = clip.wave * k * std::sin(phase) + curl * 0.06f * k * k;
+            // The segment turns with the slope of the wave it rides.
+            angles[2] = -(clip.wave * 2.0f * std::cos(phase) + curl * 0.5f * k / 5.0f);
+        }
+    }
+    angles[1] += (frame % 2 == 0) ? 0.0f : 0.002f; // keeps held poses from merging (see above)
+}
+
+// The swimmer's vertices (position, normal) and triangles, part by part: each face has its
+// own corners and normal, so boxes read as boxes and prisms as facets.
+struct SwimmerMesh {
+    std::vector<std::array<float, 6>> vertices;
+    std::vector<int> indices;
+    std::vector<int> firstVertex; // per part, and one past the last
+};
+
+void addQuad(SwimmerMesh& m, const std::array<std::array<float, 3>, 4>& corners, const std::array<float, 3>& normal) {
+    const int base = static_cast<int>(m.vertices.size());
+    for (const auto& c : corners)
+        m.vertices.push_back({c[0], c[1], c[2], normal[0], normal[1], normal[2]});
+    for (int t : {0, 1, 2, 0, 2, 3})
+        m.indices.push_back(base + t);
+}
+
+SwimmerMesh swimmerMesh() {
+    constexpr float pi = 3.14159265f;
+    SwimmerMesh m;
+    for (const SwimmerPart& p : swimmerParts) {
+        m.firstVertex.push_back(static_cast<int>(m.vertices.size()));
+        if (!p.round) {
+            const int faces[6][4] = {{0, 2, 3, 1}, {4, 5, 7, 6}, {0, 1, 5, 4}, {2, 6, 7, 3}, {0, 4, 6, 2}, {1, 3, 7, 5}};
+            const float normals[6][3] = {{0, 0, -1}, {0, 0, 1}, {0, -1, 0}, {0, 1, 0}, {-1, 0, 0}, {1, 0, 0}};
+            for (int f = 0; f < 6; ++f) {
+                std::array<std::array<float, 3>, 4> corners;
+                for (int c = 0; c < 4; ++c) {
+                    const int i = faces[f][c];
+                    corners[c] = {(i & 1) ? p.maxX : p.minX, (i & 2) ? p.maxY : p.minY, (i & 4) ? p.maxZ : p.minZ};
+                }
+                addQuad(m, corners, {normals[f][0], normals[f][1], normals[f][2]});
+            }
+            continue;
+        }
+        // Eight sides from the front end (radius minX at minZ) to the back (maxX at maxZ),
+        // and a cap at each end.
+        const float front = p.minX, back = p.maxX, z0 = p.minZ, z1 = p.maxZ;
+        const auto at = [&](float radius, int side, float z) {
+            const float a = 2.0f * pi * static_cast<float>(side) / 8.0f;
+            return std::array<float, 3>{radius * std::cos(a), radius * std::sin(a), z};
+        };
+        for (int side = 0; side < 8; ++side) {
+            const float a = 2.0f * pi * (static_cast<float>(side) + 0.5f) / 8.0f;
+            addQuad(m, {at(front, side, z0), at(back, side, z1), at(back, side + 1, z1), at(front, side + 1, z0)},
+                    {std::cos(a), std::sin(a), 0.0f});
+        }
+        for (int side = 0; side < 8; side += 2) {
+            addQuad(m, {at(front, side, z0), at(front, side + 1, z0), at(front, side + 2, z0), {0.0f, 0.0f, z0}},
+                    {0.0f, 0.0f, 1.0f});
+            addQuad(m, {at(back, side + 2, z1), at(back, side + 1, z1), at(back, side, z1), {0.0f, 0.0f, z1}},
+                    {0.0f, 0.0f, -1.0f});
+        }
+    }
+    m.firstVertex.push_back(static_cast<int>(m.vertices.size()));
+    return m;
+}
+
+void writeSwimmerPart(B3dWriter& w, const SwimmerMesh& mesh, int part) {
+    const SwimmerPart& p = swimmerParts[part];
+    const bool root = part == 0;
+    w.begin("NODE");
+    w.text(p.name);
+    // Below "Curve1" a mesh point (x, y, z) is (x, -z, y).
+    const float lx = root ? 0.0f : p.x, ly = root ? 0.0f : -p.z, lz = root ? 0.0f : p.y;
+    const float half = std::sqrt(0.5f);
+    for (float value : {lx, ly, lz, 1.0f, 1.0f, 1.0f})
+        w.number(value);
+    const float turned[4] = {half, -half, 0.0f, 0.0f}, none[4] = {1.0f, 0.0f, 0.0f, 0.0f};
+    for (float value : root ? turned : none)
+        w.number(value); // rotation w, x, y, z
+    w.begin("BONE");
+    for (int i = mesh.firstVertex[part]; i < mesh.firstVertex[part + 1]; ++i) {
+        w.integer(i);
+        w.number(1.0f);
+    }
+    w.end();
+    if (!root) {
+        w.begin("KEYS");
+        w.integer(5); // position and rotation
+        for (int frame = 0; frame < swimmerFrameCount; ++frame) {
+            float angles[3], q[4], shift = 0.0f;
+            swimmerPose(part, frame, angles, shift);
+            eulerToQuaternion(angles, q);
+            w.integer(frame + 1);
+            for (float value : {lx + shift, ly, lz})
+                w.number(value);
+            for (float value : q)
+                w.number(value);
+        }
+        w.end();
+        w.end(); // NODE
+        return;
+    }
+    for (int child = 1; child < swimmerPartCount; ++child)
+        writeSwimmerPart(w, mesh, child);
+    w.end(); // NODE
+}
+
+std::vector<char> swimmerB3d() {
+    const SwimmerMesh mesh = swimmerMesh();
+    B3dWriter w;
+    beginSkinnedMesh(w, "Swimmer", "Scales", 0.95f, 0.55f, 0.15f);
+    for (const auto& vertex : mesh.vertices) {
+        for (float value : vertex)
+            w.number(value);
+        // One texel of the plain white texture for the whole figure.
+        w.number(0.5f);
+        w.number(0.5f);
+    }
+    w.end();
+    w.begin("TRIS");
+    w.integer(0);
+    for (int index : mesh.indices)
+        w.integer(index);
+    w.end();
+    w.end(); // MESH
+    w.begin("ANIM");
+    w.integer(0);
+    w.integer(swimmerFrameCount);
+    w.number(30.0f);
+    w.end();
+    writeSwimmerPart(w, mesh, 0);
+    w.end(); // NODE
+    w.end(); // BB3D
+    return w.bytes;
+}
+
 // The editor marker of a waypoint: a diamond (octahedron) half a unit across, drawn in
 // wireframe over the point.
 std::string pathWaypointObj() {
@@ -589,6 +807,7 @@ bool writeContentMeshes(const std::string& root) {
     ok = writeText(root + "Content/Models/Props/Ball.obj", ballObj()) && ok;
     ok = writeText(root + "Content/Models/Props/Pill.obj", pillObj()) && ok;
     ok = writeText(root + "Content/Models/Props/Barrel.obj", barrelObj()) && ok;
+    ok = writeText(root + "Content/Models/Props/Pot.obj", potObj()) && ok;
     ok = writeText(root + "Content/Models/Props/Rock.obj", rockObj()) && ok;
     ok = writeText(root + "Content/Models/Props/Floor.obj", floorObj()) && ok;
     ok = writeText(root + "Content/Models/Props/Cloth.obj", clothObj()) && ok;
@@ -599,5 +818,6 @@ bool writeContentMeshes(const std::string& root) {
     // The talking loop of the lip-sync overlay, and the waypoint's editor marker.
     ok = writeBytes(root + "Content/Models/Characters/AniEveryBodyLipLoop.b3d", characterB3d(true)) && ok;
     ok = writeText(root + "Content/Models/Editor/PathWaypoint.obj", pathWaypointObj()) && ok;
+    ok = writeBytes(root + "Content/Models/Characters/Swimmer.b3d", swimmerB3d()) && ok;
     return ok;
 }

@@ -5,6 +5,8 @@ uniform vec4 mHighlightColor;
 varying float facing;
 void main()
 {
-    float rim = pow(1.0 - facing, 2.0);
-    gl_FragColor = vec4(mHighlightColor.rgb * rim * mAlphaOverride * mHighlightColor.a, 1.0);
+    // A broad rim, at full strength where the pulse peaks (the pulse alpha peaks at 0.5): the
+    // colour is added over the object, so it shows on any surface the object stands on.
+    float rim = clamp(1.5 * (1.0 - facing), 0.0, 1.0);
+    gl_FragColor = vec4(mHighlightColor.rgb * rim * mAlphaOverride * 2.0 * mHighlightColor.a, 1.0);
 }

@@ -19,7 +19,9 @@ void main()
 {
     if (mClipPlane != vec4(0.0) && clipDistance < 0.0)
         discard;
-    vec2 bump = (texture2D(WaterBump, gl_TexCoord[0].xy).rg - 0.5) * WaveHeight * 0.1;
+    // The wind drives the bump map across the surface (the vertex shader scrolls it).
+    vec2 wave = texture2D(WaterBump, gl_TexCoord[0].xy).rg - 0.5;
+    vec2 bump = wave * WaveHeight * 0.1;
     vec2 refractionUV = refractionPosition.xy / refractionPosition.w * 0.5 + 0.5 + bump;
     vec2 reflectionUV = reflectionPosition.xy / reflectionPosition.w * 0.5 + 0.5 + bump;
     vec3 refraction = mix(WaterColor.rgb, texture2D(RefractionMap, refractionUV).rgb, RefractionEnabled);
@@ -27,5 +29,13 @@ void main()
     vec3 toEye = normalize(CameraPosition - worldPosition);
     float fresnel = clamp(pow(1.0 - abs(toEye.y), 2.0) * FresnelStrength, 0.15, 0.85);
     vec3 colour = mix(refraction, reflection, fresnel);
+    // The waves show on the surface itself, also where the images behind it are even (a
+    // trough's floor): crests facing the light brighten, the far slopes darken, and the
+    // steepest crests glint. Calm water (no wave height) stays flat.
+    vec3 normal = normalize(vec3(-wave.x * WaveHeight * 6.0, 1.0, -wave.y * WaveHeight * 6.0));
+    vec3 sun = normalize(vec3(0.4, 1.0, 0.3));
+    float slope = dot(normal, sun) - dot(vec3(0.0, 1.0, 0.0), sun);
+    float glint = pow(max(dot(reflect(-toEye, normal), sun), 0.0), 24.0) * min(WaveHeight * 4.0, 1.0);
+    colour = colour * (1.0 + slope * 2.0) + vec3(glint * 0.5);
     gl_FragColor = vec4(mix(colour, WaterColor.rgb, ColorBlendFactor), 1.0);
 }
