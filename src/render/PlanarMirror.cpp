@@ -1,5 +1,7 @@
 #include "render/PlanarMirror.h"
 
+#include "render/DrawnObjects.h"
+
 using namespace irr;
 
 core::plane3df unitPlane(core::plane3df plane) {
@@ -53,4 +55,73 @@ core::plane3df clipSpacePlane(const core::plane3df& viewPlane, const core::matri
     out.Normal.set(result[0], result[1], result[2]);
     out.D = result[3];
     return out;
+}
+
+// --- culling of a mirror pass ------------------------------------------------------------------
+
+void MirrorPassCulling::setClipPlanes(const core::matrix4& projection, const core::matrix4& view) {
+    const core::matrix4 m = projection * view;
+    // Clip coordinate j of a world point p is p . column j (w = 1); the rasterizer keeps
+    // -w <= x, y, z <= w.
+    for (s32 axis = 0; axis < 3; ++axis)
+        for (s32 side = 0; side < 2; ++side) {
+            const f32 sign = side == 0 ? 1.0f : -1.0f;
+            for (s32 i = 0; i < 4; ++i)
+                planes[axis * 2 + side][i] = m[i * 4 + 3] + sign * m[i * 4 + axis];
+        }
+}
+
+bool MirrorPassCulling::isOutside(const core::aabbox3df& box) const {
+    for (const f32* plane : planes) {
+        // The box corner furthest along the plane's normal.
+        const f32 x = plane[0] >= 0.0f ? box.MaxEdge.X : box.MinEdge.X;
+        const f32 y = plane[1] >= 0.0f ? box.MaxEdge.Y : box.MinEdge.Y;
+        const f32 z = plane[2] >= 0.0f ? box.MaxEdge.Z : box.MinEdge.Z;
+        if (static_cast<f64>(plane[0]) * x + static_cast<f64>(plane[1]) * y + static_cast<f64>(plane[2]) * z +
+                plane[3] <
+            0.0)
+            return true;
+    }
+    return false;
+}
+
+void MirrorPassCulling::hideOutside(scene::ISceneNode* root, const core::matrix4& projection,
+                                    const core::matrix4& view) {
+    restore();
+    if (!root)
+        return;
+    setClipPlanes(projection, view);
+    for (scene::ISceneNode* child : root->getChildren())
+        hideSubtree(child);
+}
+
+void MirrorPassCulling::restore() {
+    for (auto it = hidden.rbegin(); it != hidden.rend(); ++it)
+        (*it)->setVisible(true);
+    hidden.clear();
+}
+
+bool MirrorPassCulling::hideSubtree(scene::ISceneNode* node) {
+    if (!node->isVisible())
+        return true;
+    bool childrenGone = true;
+    for (scene::ISceneNode* child : node->getChildren())
+        childrenGone = hideSubtree(child) && childrenGone;
+    const scene::ESCENE_NODE_TYPE type = node->getType();
+    const bool drawnByBox = (type == scene::ESNT_MESH || type == scene::ESNT_ANIMATED_MESH || type == scene::ESNT_CUBE ||
+                             type == scene::ESNT_SPHERE || type == scene::ESNT_OCTREE) &&
+                            node->getAutomaticCulling() != scene::EAC_OFF;
+    if (drawnByBox) {
+        // A node that draws instances of other objects: its own box does not hold them.
+        instanceScratch.clear();
+        if (type == scene::ESNT_ANIMATED_MESH && readInstanceTransforms(node, instanceScratch))
+            return false;
+        if (!childrenGone || !isOutside(node->getTransformedBoundingBox()))
+            return false;
+        node->setVisible(false);
+        hidden.push_back(node);
+        return true;
+    }
+    // Joint nodes and other nodes of no kind of their own draw nothing themselves.
+    return childrenGone && type == scene::ESNT_UNKNOWN && node->getMaterialCount() == 0;
 }

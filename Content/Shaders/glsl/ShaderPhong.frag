@@ -1,3 +1,5 @@
+// Texel reads by number where the driver has them (see storedDepth).
+#extension GL_EXT_gpu_shader4 : enable
 // Phong material, pixel stage. Lights come as records of five vec4 rows: colour;
 // position and type (1 point, -1 spot, 0 directional); direction; attenuation; cone
 // cosines, falloff and range. Texture layers: 0 diffuse, 1 light map, 2 the shadow atlas
@@ -76,24 +78,80 @@ vec3 lightShare(int i, vec3 normal, vec3 l, float amount)
     return lights[i * 5].rgb * (diffuse + specularTerm(normal, l) * step(0.0001, diffuse)) * amount;
 }
 
-// Lit fraction of one cascade: 1 lit, 0 in shadow, -1 outside the cascade's map.
-float cascadeLight(vec4 position, float cascade)
+#ifndef NO_SHADOWS
+#ifndef USE_INSTANCING
+uniform mat4 mWorld;
+#endif
+
+// How squarely the surface faces the shadow light: the cosine between the side of its
+// triangle the camera sees and the direction towards the light. The light's direction is the
+// one along which the cascade matrix keeps a point's map coordinates (the cross product of
+// its first two rows, in the space the matrix takes), turned to where the depth falls. The
+// triangle's own plane, not the shading normal: shading normals may be smoothed or scaled.
+float facingShadowLight(mat4 cascadeMatrix, vec3 worldAcross, vec3 worldDown)
 {
+    vec3 u = vec3(cascadeMatrix[0][0], cascadeMatrix[1][0], cascadeMatrix[2][0]);
+    vec3 v = vec3(cascadeMatrix[0][1], cascadeMatrix[1][1], cascadeMatrix[2][1]);
+    vec3 depth = vec3(cascadeMatrix[0][2], cascadeMatrix[1][2], cascadeMatrix[2][2]);
+    vec3 towards = cross(u, v);
+    if (dot(towards, depth) > 0.0)
+        towards = -towards;
+#ifndef USE_INSTANCING
+    towards = (mWorld * vec4(towards, 0.0)).xyz;
+#endif
+    vec3 face = cross(worldAcross, worldDown);
+    if (dot(face, cinfo.mCameraPosition - worldPosition) < 0.0)
+        face = -face;
+    float size = length(towards) * length(face);
+    return size > 0.0 ? dot(face, towards) / size : 1.0;
+}
+
+// The depth the map holds at a texel centre of a cascade. Read by texel number where the
+// driver can: a software rasterizer then skips the coordinate and wrap arithmetic of a
+// sampled read, most of what a shadow costs a pixel. Both read the same texel.
+float storedDepth(vec2 centre, float cascade, float texel)
+{
+#ifdef GL_EXT_gpu_shader4
+    return texelFetch2D(ShadowMapSampler, ivec2(floor(centre / texel) + vec2(cascade / texel, 0.0)), 0).r;
+#else
+    return texture2D(ShadowMapSampler, vec2((centre.x + cascade) / 3.0, centre.y)).r;
+#endif
+}
+
+// Lit fraction of one cascade: 1 lit, 0 in shadow, -1 outside the cascade's map. `dx` and
+// `dy` are the position's changes to the next pixel across and down.
+//
+// Each of the four taps compares with the depth this surface has at the centre of the texel
+// it reads (the receiver's plane, found from how its map position and depth change from
+// pixel to pixel), so a sloped surface does not shadow itself in stripes, whatever its slope.
+float cascadeLight(mat4 cascadeMatrix, float cascade, vec3 dx, vec3 dy)
+{
+    vec4 position = cascadeMatrix * vec4(shadowSpacePosition, 1.0);
     vec3 coords = position.xyz / position.w;
     vec2 uv = coords.xy * 0.5 + 0.5;
     if (uv.x < 0.0 || uv.x > 1.0 || uv.y < 0.0 || uv.y > 1.0 || coords.z > 1.0)
         return -1.0;
+    // The maps are orthographic (w is 1): the changes go through the matrix's linear part.
+    vec3 across = mat3(cascadeMatrix) * dx;
+    vec3 down = mat3(cascadeMatrix) * dy;
+    vec2 uvAcross = across.xy * 0.5;
+    vec2 uvDown = down.xy * 0.5;
+    float determinant = uvAcross.x * uvDown.y - uvDown.x * uvAcross.y;
+    vec2 depthSlope = abs(determinant) > 1e-14
+        ? vec2(across.z * uvDown.y - down.z * uvAcross.y, uvAcross.x * down.z - uvDown.x * across.z) / determinant
+        : vec2(0.0);
     float texel = max(mMAPRES, 0.0001);
-    float depth = coords.z - 0.0004;
     float lit = 0.0;
     for (int x = -1; x <= 1; x += 2)
         for (int y = -1; y <= 1; y += 2) {
             vec2 tap = clamp(uv + vec2(float(x), float(y)) * 0.5 * texel, vec2(0.5 * texel), vec2(1.0 - 0.5 * texel));
-            float stored = texture2D(ShadowMapSampler, vec2((tap.x + cascade) / 3.0, tap.y)).r;
-            lit += stored < depth ? 0.0 : 0.25;
+            vec2 centre = (floor(tap / texel) + 0.5) * texel;
+            float depth = coords.z + dot(depthSlope, centre - uv) - 0.00005;
+            lit += storedDepth(centre, cascade, texel) < depth ? 0.0 : 0.25;
         }
     return lit;
 }
+#endif
 
 // The cascade is chosen by the pixel's view depth against the split distances, and only its
 // map is read (a software rasterizer runs every branch, so one lookup is what it pays).
@@ -104,6 +162,11 @@ float shadowLight()
 #else
     if (mShadowsEnabled < 0.5)
         return 1.0;
+    // Taken before any branch that differs from pixel to pixel.
+    vec3 dx = dFdx(shadowSpacePosition);
+    vec3 dy = dFdy(shadowSpacePosition);
+    vec3 worldAcross = dFdx(worldPosition);
+    vec3 worldDown = dFdy(worldPosition);
     float viewDepth = 1.0 / gl_FragCoord.w;
     mat4 cascadeMatrix = mWorldViewProj2;
     float cascade = 0.0;
@@ -118,8 +181,12 @@ float shadowLight()
     float far = cascade < 0.5 ? mSplitDistance.x : (cascade < 1.5 ? mSplitDistance.y : mSplitDistance.z);
     if (far <= 0.0 || viewDepth >= far)
         return 1.0;
-    float lit = cascadeLight(cascadeMatrix * vec4(shadowSpacePosition, 1.0), cascade);
-    return lit < 0.0 ? 1.0 : lit;
+    float lit = cascadeLight(cascadeMatrix, cascade, dx, dy);
+    if (lit < 0.0)
+        return 1.0;
+    // A surface turned edge-on to the light or away from it gets no light from it: the
+    // shadow closes there instead of in stripes along the map's texels.
+    return lit * smoothstep(0.0, 0.1, facingShadowLight(cascadeMatrix, worldAcross, worldDown));
 #endif
 }
 
