@@ -2,6 +2,8 @@
 
 #include "render/DrawnObjects.h"
 
+#include <cmath>
+
 using namespace irr;
 
 core::plane3df unitPlane(core::plane3df plane) {
@@ -96,10 +98,31 @@ void MirrorPassCulling::hideOutside(scene::ISceneNode* root, const core::matrix4
 }
 
 void MirrorPassCulling::restore() {
+    // The engine's own flag: a node type that does more when hidden (a physics object's
+    // collisions) is never among them, and the pass leaves no trace.
     for (auto it = hidden.rbegin(); it != hidden.rend(); ++it)
-        (*it)->setVisible(true);
+        (*it)->ISceneNode::setVisible(true);
     hidden.clear();
 }
+
+namespace {
+
+// The node's box in world space (the box around its transformed box), from its centre and
+// half extents: cheaper than carrying eight corners.
+core::aabbox3df worldBox(const scene::ISceneNode* node) {
+    const core::aabbox3df& local = node->getBoundingBox();
+    const core::matrix4& m = node->getAbsoluteTransformation();
+    const core::vector3df centre = local.getCenter();
+    const core::vector3df half = local.getExtent() * 0.5f;
+    core::vector3df worldCentre;
+    m.transformVect(worldCentre, centre);
+    core::vector3df worldHalf;
+    for (s32 axis = 0; axis < 3; ++axis)
+        (&worldHalf.X)[axis] = std::fabs(m[axis]) * half.X + std::fabs(m[4 + axis]) * half.Y + std::fabs(m[8 + axis]) * half.Z;
+    return core::aabbox3df(worldCentre - worldHalf, worldCentre + worldHalf);
+}
+
+} // namespace
 
 bool MirrorPassCulling::hideSubtree(scene::ISceneNode* node) {
     if (!node->isVisible())
@@ -107,21 +130,36 @@ bool MirrorPassCulling::hideSubtree(scene::ISceneNode* node) {
     bool childrenGone = true;
     for (scene::ISceneNode* child : node->getChildren())
         childrenGone = hideSubtree(child) && childrenGone;
+    if (!childrenGone)
+        return false;
     const scene::ESCENE_NODE_TYPE type = node->getType();
-    const bool drawnByBox = (type == scene::ESNT_MESH || type == scene::ESNT_ANIMATED_MESH || type == scene::ESNT_CUBE ||
-                             type == scene::ESNT_SPHERE || type == scene::ESNT_OCTREE) &&
-                            node->getAutomaticCulling() != scene::EAC_OFF;
+    const bool drawnByBox = type == scene::ESNT_MESH || type == scene::ESNT_ANIMATED_MESH || type == scene::ESNT_CUBE ||
+                            type == scene::ESNT_SPHERE || type == scene::ESNT_OCTREE || type == scene::ESNT_BILLBOARD;
     if (drawnByBox) {
+        core::aabbox3df box = worldBox(node);
+        // A node the engine does not cull by its box (a mesh skinned on the card or moved by
+        // joint animators, a billboard) may draw somewhat beyond it: judged by its box grown
+        // by its own size each way.
+        if (node->getAutomaticCulling() == scene::EAC_OFF) {
+            const core::vector3df extent = box.getExtent();
+            box.MinEdge -= extent;
+            box.MaxEdge += extent;
+        }
+        if (!isOutside(box))
+            return false;
         // A node that draws instances of other objects: its own box does not hold them.
         instanceScratch.clear();
         if (type == scene::ESNT_ANIMATED_MESH && readInstanceTransforms(node, instanceScratch))
             return false;
-        if (!childrenGone || !isOutside(node->getTransformedBoundingBox()))
+    } else {
+        // Empty and joint nodes draw nothing themselves: gone with their children.
+        const bool drawsNothing = type == scene::ESNT_EMPTY || type == scene::ESNT_DUMMY_TRANSFORMATION ||
+                                  (type == scene::ESNT_UNKNOWN && node->getMaterialCount() == 0);
+        if (!drawsNothing)
             return false;
-        node->setVisible(false);
-        hidden.push_back(node);
-        return true;
     }
-    // Joint nodes and other nodes of no kind of their own draw nothing themselves.
-    return childrenGone && type == scene::ESNT_UNKNOWN && node->getMaterialCount() == 0;
+    // Hidden by the engine's own flag, so that the pass neither draws nor walks it.
+    node->ISceneNode::setVisible(false);
+    hidden.push_back(node);
+    return true;
 }

@@ -292,9 +292,8 @@ void EffectHandler::updateShadowCascades() {
     setup.maxDepth = firstLight.farPlaneScale;
     setup.drawCasters = drawCasters;
     setup.hardwareSkinning = hardwareSkinning;
-    static const std::vector<ShadowNode> noCasters;
-    const std::vector<ShadowNode>& casters = drawCasters ? shadowNodes : noCasters;
-    shadowCache->beginPass(setup, casters);
+    shadowCache->beginPass(setup, shadowNodes);
+    const u32 casterCount = drawCasters ? static_cast<u32>(shadowNodes.size()) : 0;
 
     // What each cascade must draw again: its matrices first, then the casters' footprints.
     ShadowMapCache::Area regions[ShadowCascades::maxSplits];
@@ -304,8 +303,8 @@ void EffectHandler::updateShadowCascades() {
         cascades.computeSliceCorners(viewer, k, 1.1f);
         cascades.computeCropMatrices(k);
         const bool skipNonStatic = shadowDistanceMode == 2 && k > 1;
-        shadowCasterDrawn.assign(casters.size(), false);
-        for (u32 entry = 0; entry < casters.size(); ++entry) {
+        shadowCasterDrawn.assign(casterCount, false);
+        for (u32 entry = 0; entry < casterCount; ++entry) {
             bool instanced = false;
             shadowCasterDrawn[entry] = castsIntoMap(entry, skipNonStatic, instanced);
         }
@@ -359,9 +358,7 @@ void EffectHandler::updateShadowCascades() {
             shadowCamera->render();
             driver->setTransform(video::ETS_VIEW, view);
             driver->setTransform(video::ETS_PROJECTION, regionProjection);
-            if (!drawCasters)
-                continue;
-            for (u32 entry = 0; entry < static_cast<u32>(casters.size()); ++entry)
+            for (u32 entry = 0; entry < casterCount; ++entry)
                 if (shadowCache->footprint(entry, k).overlaps(region))
                     renderShadowCaster(entry, shadowCamera, shadowDistanceMode == 2 && k > 1);
         }

@@ -115,8 +115,10 @@ void ShadowMapCache::beginPass(const Setup& passSetup, const std::vector<ShadowN
     valid = true;
     for (Caster& old : previousCasters)
         old.seen = false;
-    casters.resize(nodes.size());
-    for (std::size_t i = 0; i < nodes.size(); ++i) {
+    // Without casters the maps stay white: nothing of the list is looked at.
+    const std::size_t count = setup.drawCasters ? nodes.size() : 0;
+    casters.resize(count);
+    for (std::size_t i = 0; i < count; ++i) {
         Caster& caster = casters[i];
         caster = Caster();
         const ShadowNode& entry = nodes[i];
