@@ -79,31 +79,18 @@ vec3 lightShare(int i, vec3 normal, vec3 l, float amount)
 }
 
 #ifndef NO_SHADOWS
-#ifndef USE_INSTANCING
-uniform mat4 mWorld;
-#endif
+varying vec3 towardsShadowLight; // from the vertex stage
 
 // How squarely the surface faces the shadow light: the cosine between the side of its
-// triangle the camera sees and the direction towards the light. The light's direction is the
-// one along which the cascade matrix keeps a point's map coordinates (the cross product of
-// its first two rows, in the space the matrix takes), turned to where the depth falls. The
-// triangle's own plane, not the shading normal: shading normals may be smoothed or scaled.
-float facingShadowLight(mat4 cascadeMatrix, vec3 worldAcross, vec3 worldDown)
+// triangle the camera sees and the direction towards the light. The triangle's own plane,
+// not the shading normal: shading normals may be smoothed or scaled.
+float facingShadowLight(vec3 worldAcross, vec3 worldDown)
 {
-    vec3 u = vec3(cascadeMatrix[0][0], cascadeMatrix[1][0], cascadeMatrix[2][0]);
-    vec3 v = vec3(cascadeMatrix[0][1], cascadeMatrix[1][1], cascadeMatrix[2][1]);
-    vec3 depth = vec3(cascadeMatrix[0][2], cascadeMatrix[1][2], cascadeMatrix[2][2]);
-    vec3 towards = cross(u, v);
-    if (dot(towards, depth) > 0.0)
-        towards = -towards;
-#ifndef USE_INSTANCING
-    towards = (mWorld * vec4(towards, 0.0)).xyz;
-#endif
     vec3 face = cross(worldAcross, worldDown);
     if (dot(face, cinfo.mCameraPosition - worldPosition) < 0.0)
         face = -face;
-    float size = length(towards) * length(face);
-    return size > 0.0 ? dot(face, towards) / size : 1.0;
+    float sizes = dot(face, face) * dot(towardsShadowLight, towardsShadowLight);
+    return sizes > 0.0 ? dot(face, towardsShadowLight) * inversesqrt(sizes) : 1.0;
 }
 
 // The depth the map holds at a texel centre of a cascade. Read by texel number where the
@@ -186,7 +173,7 @@ float shadowLight()
         return 1.0;
     // A surface turned edge-on to the light or away from it gets no light from it: the
     // shadow closes there instead of in stripes along the map's texels.
-    return lit * smoothstep(0.0, 0.1, facingShadowLight(cascadeMatrix, worldAcross, worldDown));
+    return lit * smoothstep(0.0, 0.1, facingShadowLight(worldAcross, worldDown));
 #endif
 }
 

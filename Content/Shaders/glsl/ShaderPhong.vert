@@ -37,6 +37,13 @@ varying vec4 vertexColour;
 // The position the shadow matrices take (object space; world space when instanced): the
 // pixel stage transforms it only for the cascade it looks up, and only with shadows on.
 varying vec3 shadowSpacePosition;
+#ifndef NO_SHADOWS
+uniform mat4 mWorldViewProj2; // shadow cascade 0: every cascade looks along the same light
+// Towards the shadow light, in world space (not of unit length): the direction along which
+// the cascade matrix keeps a point's map coordinates (the cross product of its first two
+// rows, in the space the matrix takes), turned to where the depth falls. One value a draw.
+varying vec3 towardsShadowLight;
+#endif
 
 void main()
 {
@@ -83,6 +90,17 @@ void main()
 #endif
     worldPosition = world.xyz;
     shadowSpacePosition = lightSpace.xyz;
+#ifndef NO_SHADOWS
+    vec3 towards = cross(vec3(mWorldViewProj2[0][0], mWorldViewProj2[1][0], mWorldViewProj2[2][0]),
+                         vec3(mWorldViewProj2[0][1], mWorldViewProj2[1][1], mWorldViewProj2[2][1]));
+    if (dot(towards, vec3(mWorldViewProj2[0][2], mWorldViewProj2[1][2], mWorldViewProj2[2][2])) > 0.0)
+        towards = -towards;
+#ifdef USE_INSTANCING
+    towardsShadowLight = towards;
+#else
+    towardsShadowLight = (mWorld * vec4(towards, 0.0)).xyz;
+#endif
+#endif
 #ifdef USE_REFLECTION
     reflectionPosition = mReflectionView * position;
 #endif
