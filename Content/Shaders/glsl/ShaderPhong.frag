@@ -28,9 +28,6 @@ uniform float mLightingEnabled;
 uniform float mShadowsEnabled;
 uniform vec3 mSplitDistance; // far ends of cascades 0, 1, 2 (-1: no such cascade)
 uniform float mMAPRES;       // 1 / shadow map resolution
-uniform mat4 mWorldViewProj2;       // shadow cascade 0 light view-projection x world
-uniform mat4 mShadowWorldViewProj2; // cascade 1
-uniform mat4 mShadowWorldViewProj3; // cascade 2
 uniform vec4 mHighlightColor;
 uniform vec4 mFogColor;
 uniform float mFogStart;
@@ -49,7 +46,11 @@ varying vec4 reflectionPosition;
 varying vec3 worldPosition;
 varying vec3 worldNormal;
 varying vec4 vertexColour;
-varying vec3 shadowSpacePosition;
+#ifndef NO_SHADOWS
+varying vec3 cascadePosition0; // the position in each cascade's map, from the vertex stage
+varying vec3 cascadePosition1;
+varying vec3 cascadePosition2;
+#endif
 
 // A point or spot light's share: its attenuation, faded out towards the edge of its box.
 float pointFade(int i, float dist)
@@ -105,22 +106,18 @@ float storedDepth(vec2 centre, float cascade, float texel)
 #endif
 }
 
-// Lit fraction of one cascade: 1 lit, 0 in shadow, -1 outside the cascade's map. `dx` and
-// `dy` are the position's changes to the next pixel across and down.
+// Lit fraction of one cascade: 1 lit, 0 in shadow, -1 outside the cascade's map. `coords`
+// is the position in the cascade's map, `across` and `down` its changes to the next pixel
+// across and down.
 //
 // Each of the four taps compares with the depth this surface has at the centre of the texel
 // it reads (the receiver's plane, found from how its map position and depth change from
 // pixel to pixel), so a sloped surface does not shadow itself in stripes, whatever its slope.
-float cascadeLight(mat4 cascadeMatrix, float cascade, vec3 dx, vec3 dy)
+float cascadeLight(vec3 coords, float cascade, vec3 across, vec3 down)
 {
-    vec4 position = cascadeMatrix * vec4(shadowSpacePosition, 1.0);
-    vec3 coords = position.xyz / position.w;
     vec2 uv = coords.xy * 0.5 + 0.5;
     if (uv.x < 0.0 || uv.x > 1.0 || uv.y < 0.0 || uv.y > 1.0 || coords.z > 1.0)
         return -1.0;
-    // The maps are orthographic (w is 1): the changes go through the matrix's linear part.
-    vec3 across = mat3(cascadeMatrix) * dx;
-    vec3 down = mat3(cascadeMatrix) * dy;
     vec2 uvAcross = across.xy * 0.5;
     vec2 uvDown = down.xy * 0.5;
     float determinant = uvAcross.x * uvDown.y - uvDown.x * uvAcross.y;
@@ -150,25 +147,33 @@ float shadowLight()
     if (mShadowsEnabled < 0.5)
         return 1.0;
     // Taken before any branch that differs from pixel to pixel.
-    vec3 dx = dFdx(shadowSpacePosition);
-    vec3 dy = dFdy(shadowSpacePosition);
+    vec3 across = dFdx(cascadePosition0);
+    vec3 down = dFdy(cascadePosition0);
+    vec3 across1 = dFdx(cascadePosition1);
+    vec3 down1 = dFdy(cascadePosition1);
+    vec3 across2 = dFdx(cascadePosition2);
+    vec3 down2 = dFdy(cascadePosition2);
     vec3 worldAcross = dFdx(worldPosition);
     vec3 worldDown = dFdy(worldPosition);
     float viewDepth = 1.0 / gl_FragCoord.w;
-    mat4 cascadeMatrix = mWorldViewProj2;
+    vec3 coords = cascadePosition0;
     float cascade = 0.0;
     if (viewDepth >= mSplitDistance.x) {
-        cascadeMatrix = mShadowWorldViewProj2;
+        coords = cascadePosition1;
+        across = across1;
+        down = down1;
         cascade = 1.0;
     }
     if (viewDepth >= mSplitDistance.y && cascade > 0.5) {
-        cascadeMatrix = mShadowWorldViewProj3;
+        coords = cascadePosition2;
+        across = across2;
+        down = down2;
         cascade = 2.0;
     }
     float far = cascade < 0.5 ? mSplitDistance.x : (cascade < 1.5 ? mSplitDistance.y : mSplitDistance.z);
     if (far <= 0.0 || viewDepth >= far)
         return 1.0;
-    float lit = cascadeLight(cascadeMatrix, cascade, dx, dy);
+    float lit = cascadeLight(coords, cascade, across, down);
     if (lit < 0.0)
         return 1.0;
     // A surface turned edge-on to the light or away from it gets no light from it: the
