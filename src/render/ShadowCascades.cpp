@@ -317,7 +317,7 @@ void EffectHandler::updateShadowCascades() {
         everyCascadeWhole = everyCascadeWhole && regions[k].isWhole();
     }
 
-    bool drew = false;
+    bool targetSelected = false;
     for (s32 k = 0; k < splits; ++k) {
         const core::matrix4& projection = cascades.lightProjections[k];
         const core::matrix4& view = cascades.lightViews[k];
@@ -343,9 +343,9 @@ void EffectHandler::updateShadowCascades() {
             // The cascades share one atlas, cascade k in its third. A pass that draws every
             // cascade whole clears the atlas once; else each region is cleared by itself.
             const bool clearWhole = everyCascadeWhole && (k == 0 || !target);
-            if (!drew || clearWhole || !target)
+            if (!targetSelected || clearWhole || !target)
                 driver->setRenderTarget(target, clearWhole, clearWhole, video::SColor(255, 255, 255, 255));
-            drew = true;
+            targetSelected = true;
             core::matrix4 regionProjection = projection;
             if (target) {
                 driver->setViewPort(shadowRegionViewport(region, light.resolution, k, regionProjection));
@@ -364,16 +364,13 @@ void EffectHandler::updateShadowCascades() {
         }
     }
     shadowCache->endPass();
-    if (drew) {
-        // Back to the screen, whole: the render callbacks that follow draw with their own
-        // targets and must not inherit a cascade's viewport.
-        driver->setRenderTarget(nullptr, false, false);
-        const core::dimension2du screen = driver->getScreenSize();
-        driver->setViewPort(core::recti(0, 0, static_cast<s32>(screen.Width), static_cast<s32>(screen.Height)));
-    }
+    // Back to the screen, whole: the render callbacks that follow draw with their own
+    // targets and must not inherit a cascade's viewport.
+    driver->setRenderTarget(nullptr, false, false);
+    const core::dimension2du screen = driver->getScreenSize();
+    driver->setViewPort(core::recti(0, 0, static_cast<s32>(screen.Width), static_cast<s32>(screen.Height)));
     scene->setActiveCamera(viewer);
 }
-
 
 void EffectHandler::clearShadowViewport() {
     // A quad over the viewport at the far depth, written whatever lies there: what clearing

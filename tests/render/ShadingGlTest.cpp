@@ -87,6 +87,19 @@ protected:
         const core::position2di at = scene()->getSceneCollisionManager()->getScreenCoordinatesFrom3DPosition(point, camera);
         return rendertest::meanLuminance(shot, core::recti(at.X - half, at.Y - half, at.X + half, at.Y + half));
     }
+    // The nodes cast and receive shadows (mode 2) and bind the maps.
+    template <class Nodes> void castShadows(const Nodes& nodes) {
+        for (scene::ISceneNode* node : nodes) {
+            effectHandler->shadowNodes.push_back({node, 2, 0});
+            effectHandler->bindShadowMaps(node);
+        }
+    }
+    scene::ICameraSceneNode* addCamera(const core::vector3df& position, const core::vector3df& target) {
+        scene::ICameraSceneNode* camera = scene()->addCameraSceneNode(nullptr, position);
+        camera->setTarget(target);
+        camera->setFarValue(500.0f);
+        return camera;
+    }
     scene::IMeshSceneNode* addLitCube(f32 size, const core::vector3df& position, const core::vector3df& scale) {
         scene::IMeshSceneNode* cube = scene()->addCubeSceneNode(size, nullptr, -1, position, core::vector3df(), scale);
         cube->setMaterialType(static_cast<video::E_MATERIAL_TYPE>(shaderManager->getMaterialType(0)));
@@ -118,13 +131,8 @@ TEST_P(ShadowGlTest, BoxShadowFallsWhereTheLightDirectionPutsIt) {
     scene::IMeshSceneNode* box = addLitCube(10.0f, core::vector3df(0, 10, 0), core::vector3df(1, 1, 1));
     // The light shines from +x and above: the box's shadow falls towards -x.
     effectHandler->setShadowQuality(core::vector3df(60, 80, 0), core::vector3df(0, 0, 0));
-    for (scene::ISceneNode* node : {static_cast<scene::ISceneNode*>(floor), static_cast<scene::ISceneNode*>(box)}) {
-        effectHandler->shadowNodes.push_back({node, 2, 0});
-        effectHandler->bindShadowMaps(node);
-    }
-    scene::ICameraSceneNode* camera = scene()->addCameraSceneNode(nullptr, core::vector3df(0, 40, -60));
-    camera->setTarget(core::vector3df(0, 0, 0));
-    camera->setFarValue(500.0f);
+    castShadows(std::vector<scene::ISceneNode*>{floor, box});
+    scene::ICameraSceneNode* camera = addCamera(core::vector3df(0, 40, -60), core::vector3df(0, 0, 0));
     drawFrame();
     drawFrame();
     EXPECT_EQ(effectHandler->shadowMaps[0], effectHandler->getShadowAtlasTexture(1024));
@@ -171,13 +179,8 @@ TEST_F(ShadingGlTest, KeptShadowMapsShowWhatAFreshDrawShows) {
     for (int i = 0; i < 6; ++i)
         casters.push_back(addLitCube(6.0f, core::vector3df(i * 14.0f - 35.0f, 3, 10), core::vector3df(1, 1, 1)));
     effectHandler->setShadowQuality(core::vector3df(40, 80, -30), core::vector3df(0, 0, 0));
-    for (scene::ISceneNode* node : casters) {
-        effectHandler->shadowNodes.push_back({node, 2, 0});
-        effectHandler->bindShadowMaps(node);
-    }
-    scene::ICameraSceneNode* camera = scene()->addCameraSceneNode(nullptr, core::vector3df(0, 40, -50));
-    camera->setTarget(core::vector3df(0, 0, 10));
-    camera->setFarValue(500.0f);
+    castShadows(casters);
+    addCamera(core::vector3df(0, 40, -50), core::vector3df(0, 0, 10));
     auto freshPicture = [&](const char* suffix) {
         effectHandler->shadowCache->forget();
         drawFrame();
@@ -231,14 +234,9 @@ TEST_P(ShadowAcneGlTest, CrateFacesShowNoStripes) {
     crate->setRotation(core::vector3df(0, -15, 0));
     crate->getMaterial(0).DiffuseColor = video::SColor(255, 200, 120, 60);
     effectHandler->setShadowQuality(GetParam().lightPosition, core::vector3df(0, 0, 0));
-    for (scene::ISceneNode* node : {static_cast<scene::ISceneNode*>(floor), static_cast<scene::ISceneNode*>(crate)}) {
-        effectHandler->shadowNodes.push_back({node, 2, 0});
-        effectHandler->bindShadowMaps(node);
-    }
+    castShadows(std::vector<scene::ISceneNode*>{floor, crate});
     const core::vector3df eye(-10, 15, -17);
-    scene::ICameraSceneNode* camera = scene()->addCameraSceneNode(nullptr, eye);
-    camera->setTarget(core::vector3df(0, 5, 0));
-    camera->setFarValue(500.0f);
+    scene::ICameraSceneNode* camera = addCamera(eye, core::vector3df(0, 5, 0));
     drawFrame();
     drawFrame();
     video::IImage* shot = shoot(GetParam().suffix);
@@ -323,13 +321,8 @@ TEST_P(SpecialisedPhongGlTest, SpecialisedProgramsDrawWhatTheGeneralOnesDraw) {
     boxes[4]->getMaterial(0).SpecularColor = video::SColor(255, 255, 255, 255);
     effectHandler->setShadowQuality(core::vector3df(60, 80, 0), core::vector3df(0, 0, 0));
     if (param.shadows)
-        for (scene::IMeshSceneNode* box : boxes) {
-            effectHandler->shadowNodes.push_back({box, 2, 0});
-            effectHandler->bindShadowMaps(box);
-        }
-    scene::ICameraSceneNode* camera = scene()->addCameraSceneNode(nullptr, core::vector3df(0, 35, -55));
-    camera->setTarget(core::vector3df(0, 0, 0));
-    camera->setFarValue(500.0f);
+        castShadows(boxes);
+    addCamera(core::vector3df(0, 35, -55), core::vector3df(0, 0, 0));
 
     auto picture = [&](bool specialised, const char* kind) -> video::IImage* {
         shaderManager->specializeDraws = specialised;
