@@ -1,5 +1,6 @@
 #include "render/PlanarMirror.h"
 
+#include "render/DrawnBounds.h"
 #include "render/DrawnObjects.h"
 
 #include <cmath>
@@ -107,10 +108,10 @@ void MirrorPassCulling::restore() {
 
 namespace {
 
-// The node's box in world space (the box around its transformed box), from its centre and
-// half extents: cheaper than carrying eight corners.
+// The box around what the node draws, in world space, from its centre and half extents:
+// cheaper than carrying eight corners.
 core::aabbox3df worldBox(const scene::ISceneNode* node) {
-    const core::aabbox3df& local = node->getBoundingBox();
+    const core::aabbox3df local = drawnLocalBox(node);
     const core::matrix4& m = node->getAbsoluteTransformation();
     const core::vector3df centre = local.getCenter();
     const core::vector3df half = local.getExtent() * 0.5f;
@@ -136,16 +137,7 @@ bool MirrorPassCulling::hideSubtree(scene::ISceneNode* node) {
     const bool drawnByBox = type == scene::ESNT_MESH || type == scene::ESNT_ANIMATED_MESH || type == scene::ESNT_CUBE ||
                             type == scene::ESNT_SPHERE || type == scene::ESNT_OCTREE || type == scene::ESNT_BILLBOARD;
     if (drawnByBox) {
-        core::aabbox3df box = worldBox(node);
-        // A node the engine does not cull by its box (a mesh skinned on the card or moved by
-        // joint animators, a billboard) may draw somewhat beyond it: judged by its box grown
-        // by its own size each way.
-        if (node->getAutomaticCulling() == scene::EAC_OFF) {
-            const core::vector3df extent = box.getExtent();
-            box.MinEdge -= extent;
-            box.MaxEdge += extent;
-        }
-        if (!isOutside(box))
+        if (!isOutside(worldBox(node)))
             return false;
         // A node that draws instances of other objects: its own box does not hold them.
         instanceScratch.clear();

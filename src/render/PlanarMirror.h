@@ -23,10 +23,10 @@ irr::core::plane3df clipSpacePlane(const irr::core::plane3df& viewPlane, const i
 // Hides, for one mirror pass, the drawn nodes that lie wholly outside what the pass's camera
 // shows (its projection and view as the rasterizer clips them: an oblique projection's near
 // plane cuts at the mirror plane), so that the pass draws only what its image can show;
-// `restore` shows them again. Only mesh, animated mesh, cube, sphere and octree nodes that
-// the engine culls by their box are hidden, and a node only when its children are hidden
-// too (or draw nothing themselves); lights, level objects and nodes drawing instances
-// elsewhere stay.
+// `restore` shows them again. Meshes, cubes, spheres and billboards are judged by the box
+// around what they draw (drawnLocalBox), empty and joint nodes by what lies below them; a
+// node is hidden only with everything below it. Lights, level objects and nodes drawing
+// instances elsewhere stay.
 class MirrorPassCulling {
 public:
     void hideOutside(irr::scene::ISceneNode* root, const irr::core::matrix4& projection,

@@ -1,5 +1,6 @@
 #include "render/ShadowMapCache.h"
 
+#include "render/DrawnBounds.h"
 #include "render/DrawnObjects.h"
 #include "render/EffectHandler.h"
 
@@ -236,11 +237,9 @@ ShadowMapCache::Area ShadowMapCache::footprintOf(scene::ISceneNode* node, const 
     instanceScratch.clear();
     const bool instanced = shadowCasterOwner(node) && readInstanceTransforms(node, instanceScratch) &&
                            instanceScratch.size() > 1;
-    if (!instanced && node->getAutomaticCulling() == scene::EAC_OFF)
-        return Area::whole();
     if (!instanced)
         instanceScratch.assign(1, node->getAbsoluteTransformation());
-    const core::aabbox3df& box = node->getBoundingBox();
+    const core::aabbox3df box = drawnLocalBox(node);
     core::vector3df edges[8];
     box.getEdges(edges);
     f32 minX = 3.4e38f, minY = 3.4e38f, minZ = 3.4e38f, maxX = -3.4e38f, maxY = -3.4e38f, maxZ = -3.4e38f;

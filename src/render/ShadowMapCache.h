@@ -73,9 +73,9 @@ public:
     // What decides a caster's depth picture besides its footprint: transformation, box,
     // visibility, mesh and its vertices, animation frame and joints, instances, materials.
     irr::u64 signatureOf(irr::scene::ISceneNode* node);
-    // Where the node's box (or, for an instanced node, the boxes of its instances) lies in a
-    // cascade's map, clipped to it; empty when wholly outside (depth included); whole for a
-    // node the engine does not cull (its box is not to be trusted).
+    // Where the box around what the node draws (for an instanced node, around each of its
+    // instances) lies in a cascade's map, clipped to it; empty when wholly outside (depth
+    // included).
     Area footprintOf(irr::scene::ISceneNode* node, const irr::core::matrix4& viewProjection);
 
 private:
