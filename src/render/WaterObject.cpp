@@ -375,8 +375,11 @@ void WaterObject::renderReflectionRefraction() {
     for (WaterObject* other : liveWaterObjects())
         if (other != this && other->isTrulyVisible() && sharesImagesWith(*other))
             group.push_back(other);
-    for (WaterObject* other : group)
+    // Held while the images are drawn: the scene's draw runs animators, which may remove nodes.
+    for (WaterObject* other : group) {
+        other->grab();
         other->setVisible(false);
+    }
     setVisible(false);
     if (effectHandler)
         effectHandler->renderStage = 2;
@@ -395,6 +398,7 @@ void WaterObject::renderReflectionRefraction() {
         other->reflectionViewMatrix = reflectionViewMatrix;
         other->refractionClipPlane = refractionClipPlane;
         other->reflectionClipPlane = reflectionClipPlane;
+        other->drop();
     }
     group.clear();
 }
