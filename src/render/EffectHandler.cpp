@@ -5,6 +5,7 @@
 #include "render/ShaderCallbacks.h"
 #include "render/ShaderPreprocessor.h"
 #include "render/ShadowCascades.h"
+#include "render/ShadowMapCache.h"
 
 #include "core/GameSettings.h"
 #include "core/Globals.h"
@@ -48,6 +49,7 @@ ShadowLight::ShadowLight(u32 mapResolution, const core::vector3df& lightPosition
 EffectHandler::EffectHandler(IrrlichtDevice* engineDevice, const core::dimension2du& screenRTTSize)
     : device(engineDevice), driver(engineDevice->getVideoDriver()), driverType(driver->getDriverType()),
       shadowDistance(baseShadowDistance) {
+    shadowCache = std::make_unique<ShadowMapCache>();
     const core::dimension2du driverScreen = driver->getScreenSize();
     renderSize = screenRTTSize.getArea() != 0 ? screenRTTSize : driverScreen;
     screenSize = driverScreen;
@@ -209,6 +211,7 @@ void EffectHandler::runRenderCallbacks() {
     if (!renderCallbacksEnabled)
         return;
     renderStage = 2;
+    ++renderCallbackRound;
     renderCallbacks.invoke();
 }
 
@@ -329,6 +332,7 @@ void EffectHandler::setPlayerViewport(s32 count, s32 index) {
 
 void EffectHandler::resetLevelState() {
     shadowCamera = nullptr;
+    shadowCache->forget();
     shadowNodes.clear();
     renderCallbacks.clear();
 }

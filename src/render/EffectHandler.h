@@ -12,6 +12,7 @@
 
 class ShaderPreprocessor;
 class ShadowCascades;
+class ShadowMapCache;
 class CharacterTextureSource;
 
 // An object with a pre-render and a post-render step around one post effect's draw.
@@ -129,11 +130,20 @@ public:
     // One directional shadow light from the level's light position and target, a new shadow
     // camera and cascade record (one cascade, or three with shadow distance 2).
     void setShadowQuality(const irr::core::vector3df& position, const irr::core::vector3df& target);
-    // The frame's shadow pass: the cascades follow the active camera and every caster of the
-    // shadow-node list is drawn into the shadow atlas, cascade k in its third.
+    // The frame's shadow pass: the cascades follow the active camera and the casters of the
+    // shadow-node list are drawn into the shadow atlas, cascade k in its third. The atlas is
+    // kept between passes: a cascade is drawn again only where a caster in it changed, or
+    // whole when its light view moved; casters outside a cascade are not drawn into it.
     void updateShadowCascades();
     // Draws one entry of the shadow-node list with the depth material its materials need.
     void renderShadowCaster(irr::u32 entry, irr::scene::ICameraSceneNode* lightCamera, bool skipNonStatic);
+    // Whether an entry of the shadow-node list is drawn into the maps at all: it casts (mode 1
+    // or 2), is not drawn as an instance of another object, is static when the cascade takes
+    // only static objects, and is visible or draws instances (`instanced`).
+    bool castsIntoMap(irr::u32 entry, bool skipNonStatic, bool& instanced);
+    // Fills the current viewport of the current target with the cleared shadow map: white,
+    // at the far depth.
+    void clearShadowViewport();
     // The shadow atlas of the current shadow light's resolution (null without a light or
     // when it cannot be made): what receiving materials put into their shadow layer.
     irr::video::ITexture* getShadowReceiverTexture();
@@ -243,6 +253,7 @@ public:
 
     irr::core::vector3df lightDirection;
     irr::u32 shadowCasterCounters[2] = {0, 0};
+    irr::u32 shadowCastersDrawn = 0; // casters drawn into the maps by the last shadow pass
     irr::core::matrix4 fallbackShadowMatrix;
     irr::core::dimension2du renderSize;
     irr::core::dimension2du screenSize;
@@ -251,15 +262,19 @@ public:
     ScreenQuad screenQuad;
     irr::scene::ICameraSceneNode* shadowCamera = nullptr;
     std::unique_ptr<ShadowCascades> shadowCascades;
+    std::unique_ptr<ShadowMapCache> shadowCache; // what the atlas holds between passes
     irr::f32 maxDepth = 1.0f;       // the current shadow light's depth range
     irr::f32 depthFarValue = 0.0f;  // the camera far value of the last depth pass
     std::vector<irr::s32> savedMaterialTypes;
     std::vector<bool> savedDepthWrites;
     std::vector<irr::video::ITexture*> savedShadowTextures;
+    std::vector<bool> shadowCasterDrawn;            // per entry, for the cascade being prepared
+    std::vector<irr::core::matrix4> instanceTransforms; // scratch of castsIntoMap
     irr::video::ITexture* thumbnailTarget = nullptr;
     irr::video::ITexture* randomVectorTexture = nullptr;
     irr::scene::ISceneNode* casterBeingDrawn = nullptr; // the node the depth materials draw
     irr::s32 renderStage = 0; // 0 viewports, 1 frame done, 2 render callbacks
+    irr::u32 renderCallbackRound = 0; // counts the runs of the render callbacks
     irr::video::E_DRIVER_TYPE driverType;
     irr::f32 causticsPhase = 0.0f;
     irr::u32 thumbnailValues[3] = {0, 0, 0};

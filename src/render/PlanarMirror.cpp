@@ -1,5 +1,10 @@
 #include "render/PlanarMirror.h"
 
+#include "render/DrawnBounds.h"
+#include "render/DrawnObjects.h"
+
+#include <cmath>
+
 using namespace irr;
 
 core::plane3df unitPlane(core::plane3df plane) {
@@ -53,4 +58,100 @@ core::plane3df clipSpacePlane(const core::plane3df& viewPlane, const core::matri
     out.Normal.set(result[0], result[1], result[2]);
     out.D = result[3];
     return out;
+}
+
+// --- culling of a mirror pass ------------------------------------------------------------------
+
+void MirrorPassCulling::setClipPlanes(const core::matrix4& projection, const core::matrix4& view) {
+    const core::matrix4 m = projection * view;
+    // Clip coordinate j of a world point p is p . column j (w = 1); the rasterizer keeps
+    // -w <= x, y, z <= w.
+    for (s32 axis = 0; axis < 3; ++axis)
+        for (s32 side = 0; side < 2; ++side) {
+            const f32 sign = side == 0 ? 1.0f : -1.0f;
+            for (s32 i = 0; i < 4; ++i)
+                planes[axis * 2 + side][i] = m[i * 4 + 3] + sign * m[i * 4 + axis];
+        }
+}
+
+bool MirrorPassCulling::isOutside(const core::aabbox3df& box) const {
+    for (const f32* plane : planes) {
+        // The box corner furthest along the plane's normal.
+        const f32 x = plane[0] >= 0.0f ? box.MaxEdge.X : box.MinEdge.X;
+        const f32 y = plane[1] >= 0.0f ? box.MaxEdge.Y : box.MinEdge.Y;
+        const f32 z = plane[2] >= 0.0f ? box.MaxEdge.Z : box.MinEdge.Z;
+        if (static_cast<f64>(plane[0]) * x + static_cast<f64>(plane[1]) * y + static_cast<f64>(plane[2]) * z +
+                plane[3] <
+            0.0)
+            return true;
+    }
+    return false;
+}
+
+void MirrorPassCulling::hideOutside(scene::ISceneNode* root, const core::matrix4& projection,
+                                    const core::matrix4& view) {
+    restore();
+    if (!root)
+        return;
+    setClipPlanes(projection, view);
+    for (scene::ISceneNode* child : root->getChildren())
+        hideSubtree(child);
+}
+
+void MirrorPassCulling::restore() {
+    // The engine's own flag: a node type that does more when hidden (a physics object's
+    // collisions) is never among them, and the pass leaves no trace.
+    for (auto it = hidden.rbegin(); it != hidden.rend(); ++it)
+        (*it)->ISceneNode::setVisible(true);
+    hidden.clear();
+}
+
+namespace {
+
+// The box around what the node draws, in world space, from its centre and half extents:
+// cheaper than carrying eight corners.
+core::aabbox3df worldBox(const scene::ISceneNode* node) {
+    const core::aabbox3df local = drawnLocalBox(node);
+    const core::matrix4& m = node->getAbsoluteTransformation();
+    const core::vector3df centre = local.getCenter();
+    const core::vector3df half = local.getExtent() * 0.5f;
+    core::vector3df worldCentre;
+    m.transformVect(worldCentre, centre);
+    core::vector3df worldHalf;
+    for (s32 axis = 0; axis < 3; ++axis)
+        (&worldHalf.X)[axis] = std::fabs(m[axis]) * half.X + std::fabs(m[4 + axis]) * half.Y + std::fabs(m[8 + axis]) * half.Z;
+    return core::aabbox3df(worldCentre - worldHalf, worldCentre + worldHalf);
+}
+
+} // namespace
+
+bool MirrorPassCulling::hideSubtree(scene::ISceneNode* node) {
+    if (!node->isVisible())
+        return true;
+    bool childrenGone = true;
+    for (scene::ISceneNode* child : node->getChildren())
+        childrenGone = hideSubtree(child) && childrenGone;
+    if (!childrenGone)
+        return false;
+    const scene::ESCENE_NODE_TYPE type = node->getType();
+    const bool drawnByBox = type == scene::ESNT_MESH || type == scene::ESNT_ANIMATED_MESH || type == scene::ESNT_CUBE ||
+                            type == scene::ESNT_SPHERE || type == scene::ESNT_OCTREE || type == scene::ESNT_BILLBOARD;
+    if (drawnByBox) {
+        if (!isOutside(worldBox(node)))
+            return false;
+        // A node that draws instances of other objects: its own box does not hold them.
+        instanceScratch.clear();
+        if (type == scene::ESNT_ANIMATED_MESH && readInstanceTransforms(node, instanceScratch))
+            return false;
+    } else {
+        // Empty and joint nodes draw nothing themselves: gone with their children.
+        const bool drawsNothing = type == scene::ESNT_EMPTY || type == scene::ESNT_DUMMY_TRANSFORMATION ||
+                                  (type == scene::ESNT_UNKNOWN && node->getMaterialCount() == 0);
+        if (!drawsNothing)
+            return false;
+    }
+    // Hidden by the engine's own flag, so that the pass neither draws nor walks it.
+    node->ISceneNode::setVisible(false);
+    hidden.push_back(node);
+    return true;
 }

@@ -2,6 +2,8 @@
 
 #include <irrlicht.h>
 
+#include <vector>
+
 // The plane arithmetic of mirror passes (water and reflective objects): a pass draws the
 // scene from a camera mirrored across a plane and must cut away what lies behind it.
 
@@ -17,3 +19,31 @@ irr::core::matrix4 obliqueProjection(const irr::core::matrix4& projection, const
 // The view-space plane as a clip-space plane: the row vector (N, D) times the transpose of
 // the inverse projection (the identity stands in for a projection without an inverse).
 irr::core::plane3df clipSpacePlane(const irr::core::plane3df& viewPlane, const irr::core::matrix4& projection);
+
+// Hides, for one mirror pass, the drawn nodes that lie wholly outside what the pass's camera
+// shows (its projection and view as the rasterizer clips them: an oblique projection's near
+// plane cuts at the mirror plane), so that the pass draws only what its image can show;
+// `restore` shows them again. Meshes, cubes, spheres and billboards are judged by the box
+// around what they draw (drawnLocalBox), empty and joint nodes by what lies below them; a
+// node is hidden only with everything below it. Lights, level objects and nodes drawing
+// instances elsewhere stay.
+class MirrorPassCulling {
+public:
+    void hideOutside(irr::scene::ISceneNode* root, const irr::core::matrix4& projection,
+                     const irr::core::matrix4& view);
+    void restore();
+    // The box (world space) lies wholly on the outer side of one of the clip planes.
+    bool isOutside(const irr::core::aabbox3df& box) const;
+    // Sets the clip planes of projection x view (the view applies first).
+    void setClipPlanes(const irr::core::matrix4& projection, const irr::core::matrix4& view);
+    const std::vector<irr::scene::ISceneNode*>& hiddenNodes() const { return hidden; }
+
+private:
+    // True when nothing of the node's subtree reaches the picture once the nodes it hid stay
+    // hidden.
+    bool hideSubtree(irr::scene::ISceneNode* node);
+
+    irr::f32 planes[6][4] = {};
+    std::vector<irr::scene::ISceneNode*> hidden;
+    std::vector<irr::core::matrix4> instanceScratch;
+};

@@ -1,6 +1,7 @@
 // The cascade record and the effect handler's shadow pass: the shadow light, the shadow
 // camera, one depth map per cascade drawn into the shadow atlas, and each caster's draw.
 #include "render/ShadowCascades.h"
+#include "render/ShadowMapCache.h"
 
 #include "render/EffectHandler.h"
 #include "render/HardwareSkinning.h"
@@ -183,6 +184,7 @@ void EffectHandler::setShadowQuality(const core::vector3df& position, const core
     camera->setTarget(target);
     shadowCamera = camera;
     shadowCascades = std::make_unique<ShadowCascades>(shadowCamera, splits, 0.7f);
+    shadowCache->forget();
     lightDirection = position - target;
 }
 
@@ -206,6 +208,38 @@ void EffectHandler::bindShadowMaps(scene::ISceneNode* node) {
         layer.TextureWrapV = video::ETC_CLAMP_TO_EDGE;
     }
 }
+
+namespace {
+
+// The viewport of a region of cascade `cascade` in the atlas; the projection becomes the one
+// that puts that part of the cascade onto the viewport.
+core::recti shadowRegionViewport(const ShadowMapCache::Area& region, u32 resolution, s32 cascade,
+                                 core::matrix4& projection) {
+    const s32 side = static_cast<s32>(resolution);
+    const s32 left = side * cascade;
+    if (region.isWhole())
+        return core::recti(left, 0, left + side, side);
+    // Whole texels around the region and one more each side (edges the rasterizer reaches).
+    const f32 half = static_cast<f32>(side) * 0.5f;
+    const s32 x0 = core::clamp(static_cast<s32>(std::floor((region.minX + 1.0f) * half)) - 1, 0, side);
+    const s32 x1 = core::clamp(static_cast<s32>(std::ceil((region.maxX + 1.0f) * half)) + 1, 0, side);
+    const s32 top = core::clamp(static_cast<s32>(std::floor((1.0f - region.maxY) * half)) - 1, 0, side);
+    const s32 bottom = core::clamp(static_cast<s32>(std::ceil((1.0f - region.minY) * half)) + 1, 0, side);
+    if (x1 <= x0 || bottom <= top)
+        return core::recti(left, 0, left + side, side);
+    // The projection that puts those texels' part of the cascade onto the viewport.
+    const f32 nx0 = static_cast<f32>(x0) / half - 1.0f, nx1 = static_cast<f32>(x1) / half - 1.0f;
+    const f32 ny1 = 1.0f - static_cast<f32>(top) / half, ny0 = 1.0f - static_cast<f32>(bottom) / half;
+    core::matrix4 crop;
+    crop[0] = 2.0f / (nx1 - nx0);
+    crop[5] = 2.0f / (ny1 - ny0);
+    crop[12] = -(nx1 + nx0) / (nx1 - nx0);
+    crop[13] = -(ny1 + ny0) / (ny1 - ny0);
+    projection = crop * projection;
+    return core::recti(left + x0, top, left + x1, bottom);
+}
+
+} // namespace
 
 void EffectHandler::updateShadowCascades() {
     scene::ISceneManager* scene = device->getSceneManager();
@@ -236,50 +270,100 @@ void EffectHandler::updateShadowCascades() {
     ShadowCascades& cascades = *shadowCascades;
     cascades.computeSplitDistances(viewer);
     renderStage = 1;
+    shadowCastersDrawn = 0;
     if (shadowLights.empty() || shadowNodes.empty()) {
+        shadowCache->forget();
         driver->setRenderTarget(screenQuad.renderTargets[0], true, true, video::SColor(255, 255, 255, 255));
         scene->setActiveCamera(viewer);
         return;
     }
     const bool drawCasters = shadowsEnabled && levelShadowsEnabled && !shaderEffectsUnsupported;
-    for (s32 k = 0; k < cascades.splitCount; ++k) {
+    // The maps are kept between passes for the one light the game makes; with more (the
+    // last one drawn wins) every pass draws them afresh.
+    const ShadowLight& firstLight = shadowLights.front();
+    ShadowMapCache::Setup setup;
+    setup.resolution = firstLight.resolution;
+    setup.target = firstLight.resolution ? getShadowAtlasTexture(firstLight.resolution) : nullptr;
+    const bool keepMaps = shadowLights.size() == 1 && setup.target;
+    if (!keepMaps)
+        shadowCache->forget();
+    setup.splitCount = cascades.splitCount;
+    setup.distanceMode = shadowDistanceMode;
+    setup.maxDepth = firstLight.farPlaneScale;
+    setup.drawCasters = drawCasters;
+    setup.hardwareSkinning = hardwareSkinning;
+    shadowCache->beginPass(setup, shadowNodes);
+    const u32 casterCount = drawCasters ? static_cast<u32>(shadowNodes.size()) : 0;
+
+    // What each cascade must draw again: its matrices first, then the casters' footprints.
+    ShadowMapCache::Area regions[ShadowCascades::maxSplits];
+    bool everyCascadeWhole = true;
+    const s32 splits = cascades.splitCount;
+    for (s32 k = 0; k < splits; ++k) {
         cascades.computeSliceCorners(viewer, k, 1.1f);
         cascades.computeCropMatrices(k);
+        const bool skipNonStatic = shadowDistanceMode == 2 && k > 1;
+        shadowCasterDrawn.assign(casterCount, false);
+        for (u32 entry = 0; entry < casterCount; ++entry) {
+            bool instanced = false;
+            shadowCasterDrawn[entry] = castsIntoMap(entry, skipNonStatic, instanced);
+        }
+        regions[k] = shadowCache->beginCascade(k, cascades.lightProjections[k], cascades.lightViews[k],
+                                               shadowCasterDrawn);
+        // Drawing most of a cascade costs as much as drawing all of it, and keeps its pixels
+        // those of a whole draw.
+        if (!keepMaps || regions[k].share() > 0.5f)
+            regions[k] = ShadowMapCache::Area::whole();
+        everyCascadeWhole = everyCascadeWhole && regions[k].isWhole();
+    }
+
+    bool targetSelected = false;
+    for (s32 k = 0; k < splits; ++k) {
+        const core::matrix4& projection = cascades.lightProjections[k];
+        const core::matrix4& view = cascades.lightViews[k];
         for (ShadowLight& light : shadowLights) {
             maxDepth = light.farPlaneScale;
             for (DepthShaderCallback* callback : {depthCallback, skinnedDepthCallback, instancedDepthCallback})
                 if (callback)
                     callback->farValue = maxDepth;
-            light.viewMatrix = cascades.lightViews[k];
+            light.viewMatrix = view;
             core::matrix4 inverse;
-            const core::matrix4& view = light.viewMatrix;
             const f64 determinant =
                 view[0] * (static_cast<f64>(view[5]) * view[10] - static_cast<f64>(view[6]) * view[9]) -
                 view[4] * (static_cast<f64>(view[1]) * view[10] - static_cast<f64>(view[2]) * view[9]) +
                 view[8] * (static_cast<f64>(view[1]) * view[6] - static_cast<f64>(view[2]) * view[5]);
             light.position = std::fabs(determinant) > FLT_MIN && view.getInverse(inverse) ? inverse.getTranslation()
                                                                                           : core::vector3df(0, 0, 0);
-            light.projectionMatrix = cascades.lightProjections[k];
-            driver->setTransform(video::ETS_VIEW, light.viewMatrix);
-            driver->setTransform(video::ETS_PROJECTION, light.projectionMatrix);
-            // The cascades share one atlas, cascade k in its third: cleared once, then each
-            // cascade draws through its own viewport.
+            light.projectionMatrix = projection;
             video::ITexture* target = light.resolution ? getShadowAtlasTexture(light.resolution) : nullptr;
-            if (k == 0 || !target)
-                driver->setRenderTarget(target, true, true, video::SColor(255, 255, 255, 255));
-            if (target) {
-                const s32 side = static_cast<s32>(light.resolution);
-                driver->setViewPort(core::recti(side * k, 0, side * (k + 1), side));
-            }
-            if (drawCasters) {
-                const u32 count = static_cast<u32>(shadowNodes.size());
-                for (u32 entry = 0; entry < count; ++entry)
-                    if (shadowNodes[entry].mode == 1 || shadowNodes[entry].mode == 2)
-                        renderShadowCaster(entry, shadowCamera, shadowDistanceMode == 2 && k > 1);
-            }
             shadowMaps[k] = target;
+            const ShadowMapCache::Area& region = regions[k];
+            if (region.empty())
+                continue;
+            // The cascades share one atlas, cascade k in its third. A pass that draws every
+            // cascade whole clears the atlas once; else each region is cleared by itself.
+            const bool clearWhole = everyCascadeWhole && (k == 0 || !target);
+            if (!targetSelected || clearWhole || !target)
+                driver->setRenderTarget(target, clearWhole, clearWhole, video::SColor(255, 255, 255, 255));
+            targetSelected = true;
+            core::matrix4 regionProjection = projection;
+            if (target) {
+                driver->setViewPort(shadowRegionViewport(region, light.resolution, k, regionProjection));
+                if (!everyCascadeWhole)
+                    clearShadowViewport();
+            }
+            // The light camera takes the cascade's box, so that casters are culled against it;
+            // the driver draws the region.
+            shadowCamera->setProjectionMatrix(projection, true);
+            shadowCamera->render();
+            driver->setTransform(video::ETS_VIEW, view);
+            driver->setTransform(video::ETS_PROJECTION, regionProjection);
+            for (u32 entry = 0; entry < casterCount; ++entry)
+                if (shadowCache->footprint(entry, k).overlaps(region))
+                    renderShadowCaster(entry, shadowCamera, shadowDistanceMode == 2 && k > 1);
         }
     }
+    shadowCache->endPass();
     // Back to the screen, whole: the render callbacks that follow draw with their own
     // targets and must not inherit a cascade's viewport.
     driver->setRenderTarget(nullptr, false, false);
@@ -288,30 +372,55 @@ void EffectHandler::updateShadowCascades() {
     scene->setActiveCamera(viewer);
 }
 
-void EffectHandler::renderShadowCaster(u32 entry, scene::ICameraSceneNode* lightCamera, bool skipNonStatic) {
+void EffectHandler::clearShadowViewport() {
+    // A quad over the viewport at the far depth, written whatever lies there: what clearing
+    // the whole target to white does, for a part of it.
+    video::SMaterial material;
+    material.Lighting = false;
+    material.ZBuffer = video::ECFN_ALWAYS;
+    material.ZWriteEnable = true;
+    material.BackfaceCulling = false;
+    material.MaterialType = video::EMT_SOLID;
+    const video::SColor white(255, 255, 255, 255);
+    const video::S3DVertex corners[4] = {
+        video::S3DVertex(-1.0f, -1.0f, 1.0f, 0, 0, -1, white, 0, 1), video::S3DVertex(-1.0f, 1.0f, 1.0f, 0, 0, -1, white, 0, 0),
+        video::S3DVertex(1.0f, 1.0f, 1.0f, 0, 0, -1, white, 1, 0), video::S3DVertex(1.0f, -1.0f, 1.0f, 0, 0, -1, white, 1, 1)};
+    const u16 indices[6] = {0, 1, 2, 0, 2, 3};
+    const core::matrix4 identity;
+    driver->setTransform(video::ETS_WORLD, identity);
+    driver->setTransform(video::ETS_VIEW, identity);
+    driver->setTransform(video::ETS_PROJECTION, identity);
+    driver->setMaterial(material);
+    driver->drawVertexPrimitiveList(corners, 4, indices, 2, video::EVT_STANDARD, scene::EPT_TRIANGLES, video::EIT_16BIT);
+}
+
+bool EffectHandler::castsIntoMap(u32 entry, bool skipNonStatic, bool& instanced) {
+    instanced = false;
     if (entry >= shadowNodes.size())
+        return false;
+    const ShadowNode& caster = shadowNodes[entry];
+    if (!caster.node || (caster.mode != 1 && caster.mode != 2))
+        return false;
+    scene::ISceneNode* node = caster.node;
+    if (scene::ISceneNode* owner = shadowCasterOwner(node)) {
+        if (isDrawnAsInstance(owner))
+            return false;
+        instanceTransforms.clear();
+        instanced = readInstanceTransforms(node, instanceTransforms) && instanceTransforms.size() > 1;
+        if (skipNonStatic && isMovingObject(owner))
+            return false;
+    }
+    return instanced || node->isTrulyVisible();
+}
+
+void EffectHandler::renderShadowCaster(u32 entry, scene::ICameraSceneNode* lightCamera, bool skipNonStatic) {
+    bool instanced = false;
+    if (!castsIntoMap(entry, skipNonStatic, instanced))
         return;
     scene::ISceneNode* node = shadowNodes[entry].node;
-    if (!node)
-        return;
-    scene::ISceneNode* owner = nullptr;
-    if (node->getType() == scene::ESNT_ANIMATED_MESH) {
-        scene::ISceneNode* parent = node->getParent();
-        owner = parent && parent->getType() == typeId("phsx") ? parent : findAncestorOfKindUp(node, typeId("phsx"));
-    }
-    bool instanced = false;
-    if (owner) {
-        if (isDrawnAsInstance(owner))
-            return;
-        static std::vector<core::matrix4> transforms;
-        transforms.clear();
-        instanced = readInstanceTransforms(node, transforms) && transforms.size() > 1;
-    }
-    if (skipNonStatic && owner && isMovingObject(owner))
-        return;
     scene::ISceneManager* scene = device->getSceneManager();
     scene->setActiveCamera(lightCamera);
-    if ((!instanced && !node->isTrulyVisible()) || scene->isCulled(node))
+    if (scene->isCulled(node))
         return;
 
     const u32 materials = node->getMaterialCount();
@@ -345,6 +454,7 @@ void EffectHandler::renderShadowCaster(u32 entry, scene::ICameraSceneNode* light
     casterBeingDrawn = node;
     node->render();
     casterBeingDrawn = nullptr;
+    ++shadowCastersDrawn;
     for (u32 i = 0; i < materials; ++i) {
         video::SMaterial& material = node->getMaterial(i);
         material.MaterialType = static_cast<video::E_MATERIAL_TYPE>(savedMaterialTypes[i]);

@@ -4,6 +4,7 @@
 #include "level/AttributeExtras.h"
 #include "render/EffectHandler.h"
 #include "render/ShaderCallbacks.h"
+#include "render/HmdRenderer.h"
 #include "render/ShaderManager.h"
 
 #include "level/NodeHelpers.h"
@@ -12,8 +13,10 @@
 #include "core/Globals.h"
 #include "core/Stopwatch.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <vector>
 
 using namespace irr;
 
@@ -42,6 +45,19 @@ bool outsideFrustum(const core::aabbox3df& box, const scene::SViewFrustum& frust
     return false;
 }
 
+// Every water surface alive, in the order they were made: a surface that draws the images
+// of its plane finds the others there.
+std::vector<WaterObject*>& liveWaterObjects() {
+    static std::vector<WaterObject*> objects;
+    return objects;
+}
+
+// The surfaces that show the images being drawn (scratch of the render callback).
+std::vector<WaterObject*>& imageGroup() {
+    static std::vector<WaterObject*> group;
+    return group;
+}
+
 u32 waterFrameMilliseconds() {
     return static_cast<u32>(frameStopwatch ? frameStopwatch->delta() * 1000.0f : 0.0f);
 }
@@ -56,6 +72,7 @@ WaterObject::WaterObject(f32 width, f32 height, video::ITexture* bump, scene::IS
     createWaterMesh();
     if (effectHandler)
         effectHandler->renderCallbacks.addMember(this, &WaterObject::renderReflectionRefraction);
+    liveWaterObjects().push_back(this);
     if (shaderManager) {
         waterMaterialType = shaderManager->waterMaterial;
         litWaterMaterialType = shaderManager->waterMaterialSM3;
@@ -70,6 +87,12 @@ WaterObject::WaterObject(f32 width, f32 height, video::ITexture* bump, scene::IS
 WaterObject::~WaterObject() {
     if (effectHandler)
         effectHandler->renderCallbacks.removeMember(this, &WaterObject::renderReflectionRefraction);
+    std::vector<WaterObject*>& live = liveWaterObjects();
+    live.erase(std::remove(live.begin(), live.end(), this), live.end());
+    // The surfaces that showed this one's images show their own again.
+    for (WaterObject* other : live)
+        if (other->imagesFrom == this)
+            other->imagesFrom = nullptr;
 }
 
 void WaterObject::createWaterMesh() {
@@ -101,8 +124,8 @@ void WaterObject::OnRegisterSceneNode() {
         const bool images = effectHandler && effectHandler->renderCallbacksEnabled;
         for (u32 i = 0; i < waterMeshNode->getMaterialCount(); ++i) {
             video::SMaterial& material = waterMeshNode->getMaterial(i);
-            material.setTexture(1, images ? refractionTarget : zeroAlphaTexture);
-            material.setTexture(2, images ? reflectionTarget : zeroAlphaTexture);
+            material.setTexture(1, images ? shownRefractionTarget() : zeroAlphaTexture);
+            material.setTexture(2, images ? shownReflectionTarget() : zeroAlphaTexture);
         }
     }
     SceneManager->registerNodeForRendering(this, scene::ESNRP_AUTOMATIC);
@@ -323,39 +346,94 @@ bool WaterObject::isInView(scene::ICameraSceneNode* camera) const {
     return !outsideFrustum(box, *camera->getViewFrustum());
 }
 
+bool WaterObject::sharesImagesWith(const WaterObject& other) const {
+    if (other.SceneManager != SceneManager || other.RenderTargetSize != RenderTargetSize ||
+        other.DisableRefraction != DisableRefraction || other.DisableReflection != DisableReflection ||
+        !other.refractionTarget != !refractionTarget || !other.reflectionTarget != !reflectionTarget)
+        return false;
+    const core::plane3df mine = unitPlane(worldPlane(core::vector3df(0, 1, 0)));
+    const core::plane3df theirs = unitPlane(other.worldPlane(core::vector3df(0, 1, 0)));
+    return mine.Normal.dotProduct(theirs.Normal) > 0.99999f &&
+           std::fabs(mine.D - theirs.D) <= 0.001f * core::max_(1.0f, std::fabs(mine.D));
+}
+
 void WaterObject::renderReflectionRefraction() {
     if (!isTrulyVisible())
         return;
+    const u32 round = effectHandler ? effectHandler->renderCallbackRound : 0;
+    // A surface of the same plane drew this frame's images already.
+    if (imagesFrom && imagesRound == round)
+        return;
+    imagesFrom = nullptr;
     // A surface out of view shows neither image: its passes would draw for nothing.
     if (!isInView(SceneManager->getActiveCamera()))
         return;
-    // The scene draws inside this callback: the surface lives until the callback ends,
-    // whatever the draw does to it.
+    // The other visible surfaces of this plane show these images; hidden while they are
+    // drawn, as this one is.
+    std::vector<WaterObject*>& group = imageGroup();
+    group.clear();
+    for (WaterObject* other : liveWaterObjects())
+        if (other != this && other->isTrulyVisible() && sharesImagesWith(*other))
+            group.push_back(other);
+    // Held while the images are drawn: the scene's draw runs animators, which may remove nodes,
+    // this surface among them; it lives until the callback ends.
     grab();
+    for (WaterObject* other : group) {
+        other->grab();
+        other->setVisible(false);
+    }
     setVisible(false);
     if (effectHandler)
         effectHandler->renderStage = 2;
     sceneManager = SceneManager;
     videoDriver = sceneManager->getVideoDriver();
-    scene::ICameraSceneNode* camera = sceneManager->getActiveCamera();
+    renderImages(sceneManager->getActiveCamera());
+    videoDriver->enableClipPlane(0, false);
+    for (f32& value : currentClipPlane)
+        value = 0.0f;
+    videoDriver->setRenderTarget(nullptr, false, true, video::SColor(0));
+    setVisible(true);
+    for (WaterObject* other : group) {
+        other->setVisible(true);
+        other->imagesFrom = this;
+        other->imagesRound = round;
+        other->reflectionViewMatrix = reflectionViewMatrix;
+        other->refractionClipPlane = refractionClipPlane;
+        other->reflectionClipPlane = reflectionClipPlane;
+        other->drop();
+    }
+    group.clear();
+    drop();
+}
+
+void WaterObject::renderImages(scene::ICameraSceneNode* camera) {
+    if (!camera)
+        return;
     // The engine's OpenGL driver takes user clip planes in world space (it applies the view
     // matrix itself); the other drivers take the clip-space plane.
     const bool worldClipPlanes = videoDriver->getDriverType() == video::EDT_OPENGL;
+    // Each eye of a head-mounted display sees from its own place: only the one camera's view
+    // can be culled for.
+    const bool cull = !hmdRenderer;
+    scene::ISceneNode* root = sceneManager->getRootSceneNode();
 
-    if (!DisableRefraction && refractionTarget && camera) {
+    if (!DisableRefraction && refractionTarget) {
         videoDriver->setRenderTarget(refractionTarget, true, true, video::SColor(0));
         computeClipPlane(core::vector3df(0, -1, 0), camera, refractionClipPlane);
         videoDriver->setClipPlane(0, worldClipPlanes ? unitPlane(worldPlane(core::vector3df(0, -1, 0))) : refractionClipPlane,
                                   true);
         const core::matrix4 projection = camera->getProjectionMatrix();
-        camera->setProjectionMatrix(obliqueProjection(projection, viewPlane(core::vector3df(0, -1, 0), camera)),
-                                    camera->isOrthogonal());
+        const core::matrix4 oblique = obliqueProjection(projection, viewPlane(core::vector3df(0, -1, 0), camera));
+        camera->setProjectionMatrix(oblique, camera->isOrthogonal());
+        if (cull)
+            passCulling.hideOutside(root, oblique, camera->getViewMatrix());
         if (effectHandler)
             effectHandler->renderScene();
+        passCulling.restore();
         camera->setProjectionMatrix(projection, camera->isOrthogonal());
     }
 
-    if (!DisableReflection && reflectionTarget && camera) {
+    if (!DisableReflection && reflectionTarget) {
         videoDriver->setRenderTarget(reflectionTarget, true, true, video::SColor(0));
         const core::vector3df target = camera->getTarget();
         const f32 farValue = camera->getFarValue();
@@ -377,9 +455,13 @@ void WaterObject::renderReflectionRefraction() {
         computeClipPlane(core::vector3df(0, 1, 0), camera, reflectionClipPlane);
         videoDriver->setClipPlane(0, worldClipPlanes ? unitPlane(worldPlane(core::vector3df(0, 1, 0))) : reflectionClipPlane,
                                   true);
-        camera->setProjectionMatrix(obliqueProjection(projection, viewPlane(core::vector3df(0, 1, 0), camera)), false);
+        const core::matrix4 oblique = obliqueProjection(projection, viewPlane(core::vector3df(0, 1, 0), camera));
+        camera->setProjectionMatrix(oblique, false);
+        if (cull)
+            passCulling.hideOutside(root, oblique, camera->getViewMatrix());
         if (effectHandler)
             effectHandler->renderScene();
+        passCulling.restore();
 
         camera->setFarValue(farValue);
         camera->setUpVector(up);
@@ -390,13 +472,6 @@ void WaterObject::renderReflectionRefraction() {
         camera->setInputReceiverEnabled(receivedInput);
         setVisible(wasVisible);
     }
-
-    videoDriver->enableClipPlane(0, false);
-    for (f32& value : currentClipPlane)
-        value = 0.0f;
-    videoDriver->setRenderTarget(nullptr, false, true, video::SColor(0));
-    setVisible(true);
-    drop();
 }
 
 void registerWaterObjectType() {

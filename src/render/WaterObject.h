@@ -1,6 +1,7 @@
 #pragma once
 
 #include "level/LevelObject.h"
+#include "render/PlanarMirror.h"
 
 #include <irrlicht.h>
 
@@ -31,8 +32,18 @@ public:
 
     // The surface (its waves included) lies at least partly inside the camera's view.
     bool isInView(irr::scene::ICameraSceneNode* camera) const;
-    // The render callback: the refraction and reflection passes, only while in view.
+    // The render callback: the refraction and reflection passes, only while in view. Each
+    // pass draws only the nodes its image can show. The images serve every visible surface
+    // of the same plane, target size and switches: the first of them in view draws them once
+    // a frame with all of them hidden, and the others show them.
     void renderReflectionRefraction();
+    // The two surfaces lie in one plane and would draw the same images.
+    bool sharesImagesWith(const WaterObject& other) const;
+    // The surface whose images this one shows: itself, or the one that drew them for it.
+    const WaterObject* imageSource() const { return imagesFrom ? imagesFrom : this; }
+    // The images the water material samples: the image source's targets.
+    irr::video::ITexture* shownRefractionTarget() const { return imageSource()->refractionTarget; }
+    irr::video::ITexture* shownReflectionTarget() const { return imageSource()->reflectionTarget; }
     // The clip-space plane of the object-space plane through the origin with that normal, as
     // the camera sees it; also the water shaders' current clip-plane constant.
     void computeClipPlane(const irr::core::vector3df& normal, irr::scene::ICameraSceneNode* camera,
@@ -78,6 +89,8 @@ public:
     bool DepthWriteEnable = true;
 
 private:
+    // Draws the two images for this surface and the others of `group` (hidden meanwhile).
+    void renderImages(irr::scene::ICameraSceneNode* camera);
     void createWaterMesh();
     void setUpMaterials();
     // The water material, or the fixed-function stand-in when there is no water shader.
@@ -95,6 +108,9 @@ private:
     irr::video::ITexture* bumpTexture = nullptr;
     irr::video::ITexture* zeroAlphaTexture = nullptr;
     irr::u32 timeMs = 0;
+    const WaterObject* imagesFrom = nullptr; // another surface that draws this one's images
+    irr::u32 imagesRound = 0;                // the effect handler's callback round they were drawn in
+    MirrorPassCulling passCulling;
 };
 
 // The factory row: 'wtr1' makes a 64 x 64 water surface with the default bump texture.

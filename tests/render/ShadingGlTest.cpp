@@ -11,6 +11,7 @@
 #include "render/ShaderCallbacks.h"
 #include "render/ShaderManager.h"
 #include "render/ShadowCascades.h"
+#include "render/ShadowMapCache.h"
 
 #include "core/GameSettings.h"
 #include "core/Globals.h"
@@ -25,6 +26,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -85,6 +87,19 @@ protected:
         const core::position2di at = scene()->getSceneCollisionManager()->getScreenCoordinatesFrom3DPosition(point, camera);
         return rendertest::meanLuminance(shot, core::recti(at.X - half, at.Y - half, at.X + half, at.Y + half));
     }
+    // The nodes cast and receive shadows (mode 2) and bind the maps.
+    template <class Nodes> void castShadows(const Nodes& nodes) {
+        for (scene::ISceneNode* node : nodes) {
+            effectHandler->shadowNodes.push_back({node, 2, 0});
+            effectHandler->bindShadowMaps(node);
+        }
+    }
+    scene::ICameraSceneNode* addCamera(const core::vector3df& position, const core::vector3df& target) {
+        scene::ICameraSceneNode* camera = scene()->addCameraSceneNode(nullptr, position);
+        camera->setTarget(target);
+        camera->setFarValue(500.0f);
+        return camera;
+    }
     scene::IMeshSceneNode* addLitCube(f32 size, const core::vector3df& position, const core::vector3df& scale) {
         scene::IMeshSceneNode* cube = scene()->addCubeSceneNode(size, nullptr, -1, position, core::vector3df(), scale);
         cube->setMaterialType(static_cast<video::E_MATERIAL_TYPE>(shaderManager->getMaterialType(0)));
@@ -116,13 +131,8 @@ TEST_P(ShadowGlTest, BoxShadowFallsWhereTheLightDirectionPutsIt) {
     scene::IMeshSceneNode* box = addLitCube(10.0f, core::vector3df(0, 10, 0), core::vector3df(1, 1, 1));
     // The light shines from +x and above: the box's shadow falls towards -x.
     effectHandler->setShadowQuality(core::vector3df(60, 80, 0), core::vector3df(0, 0, 0));
-    for (scene::ISceneNode* node : {static_cast<scene::ISceneNode*>(floor), static_cast<scene::ISceneNode*>(box)}) {
-        effectHandler->shadowNodes.push_back({node, 2, 0});
-        effectHandler->bindShadowMaps(node);
-    }
-    scene::ICameraSceneNode* camera = scene()->addCameraSceneNode(nullptr, core::vector3df(0, 40, -60));
-    camera->setTarget(core::vector3df(0, 0, 0));
-    camera->setFarValue(500.0f);
+    castShadows(std::vector<scene::ISceneNode*>{floor, box});
+    scene::ICameraSceneNode* camera = addCamera(core::vector3df(0, 40, -60), core::vector3df(0, 0, 0));
     drawFrame();
     drawFrame();
     EXPECT_EQ(effectHandler->shadowMaps[0], effectHandler->getShadowAtlasTexture(1024));
@@ -146,6 +156,131 @@ TEST_P(ShadowGlTest, BoxShadowFallsWhereTheLightDirectionPutsIt) {
 INSTANTIATE_TEST_SUITE_P(Settings, ShadowGlTest,
                          ::testing::Values(ShadowCase{true, 1, "-shadow-near"}, ShadowCase{true, 2, "-shadow-cascades"},
                                            ShadowCase{false, 2, "-shadow-off"}));
+
+// The number of pixels two pictures of one size differ in.
+int differingPixels(video::IImage* a, video::IImage* b) {
+    const core::dimension2du size = a->getDimension();
+    int differing = 0;
+    for (u32 y = 0; y < size.Height; ++y)
+        for (u32 x = 0; x < size.Width; ++x)
+            differing += a->getPixel(x, y) != b->getPixel(x, y) ? 1 : 0;
+    return differing;
+}
+
+// The maps are kept between frames: a still scene draws no caster again and shows, to the
+// pixel, what a fresh draw of the maps shows; a box that moves draws again only the casters
+// around it, and the picture is the one a fresh draw of the moved scene gives.
+TEST_F(ShadingGlTest, KeptShadowMapsShowWhatAFreshDrawShows) {
+    setSettingInt("Graphics_ShadowDistance", 2);
+    start(true);
+    effectHandler->shadowDistanceMode = 2;
+    scene()->setAmbientLight(video::SColorf(0.6f, 0.6f, 0.6f, 1.0f));
+    std::vector<scene::ISceneNode*> casters{addLitCube(1.0f, core::vector3df(0, -0.5f, 0), core::vector3df(160, 1, 160))};
+    for (int i = 0; i < 6; ++i)
+        casters.push_back(addLitCube(6.0f, core::vector3df(i * 14.0f - 35.0f, 3, 10), core::vector3df(1, 1, 1)));
+    effectHandler->setShadowQuality(core::vector3df(40, 80, -30), core::vector3df(0, 0, 0));
+    castShadows(casters);
+    addCamera(core::vector3df(0, 40, -50), core::vector3df(0, 0, 10));
+    auto freshPicture = [&](const char* suffix) {
+        effectHandler->shadowCache->forget();
+        drawFrame();
+        return shoot(suffix);
+    };
+
+    drawFrame();
+    const u32 wholeDraw = effectHandler->shadowCastersDrawn;
+    EXPECT_GE(wholeDraw, static_cast<u32>(casters.size()));
+    drawFrame();
+    EXPECT_EQ(effectHandler->shadowCastersDrawn, 0u) << "a still scene draws no caster";
+    video::IImage* kept = shoot("-kept");
+    video::IImage* fresh = freshPicture("-kept-fresh");
+    ASSERT_NE(kept, nullptr);
+    ASSERT_NE(fresh, nullptr);
+    EXPECT_EQ(effectHandler->shadowCastersDrawn, wholeDraw);
+    EXPECT_EQ(differingPixels(kept, fresh), 0);
+    kept->drop();
+    fresh->drop();
+
+    casters[3]->setPosition(casters[3]->getPosition() + core::vector3df(2.0f, 0.0f, -3.0f));
+    casters[3]->updateAbsolutePosition();
+    drawFrame();
+    EXPECT_GT(effectHandler->shadowCastersDrawn, 0u);
+    EXPECT_LT(effectHandler->shadowCastersDrawn, wholeDraw) << "only the casters around the moved box";
+    video::IImage* moved = shoot("-moved");
+    video::IImage* movedFresh = freshPicture("-moved-fresh");
+    ASSERT_NE(moved, nullptr);
+    ASSERT_NE(movedFresh, nullptr);
+    EXPECT_LE(differingPixels(moved, movedFresh), 0);
+    moved->drop();
+    movedFresh->drop();
+}
+
+struct AcneCase {
+    core::vector3df lightPosition;
+    const char* suffix;
+};
+
+class ShadowAcneGlTest : public ShadingGlTest, public ::testing::WithParamInterface<AcneCase> {};
+
+// A crate lit by the ambient light, which the shadow darkens (no directional light): every
+// face the camera sees is one even colour, whether it faces the light, stands edge-on to it
+// or turns away, and the floor beside it is lit.
+TEST_P(ShadowAcneGlTest, CrateFacesShowNoStripes) {
+    setSettingInt("Graphics_ShadowDistance", 1);
+    start(true);
+    scene()->setAmbientLight(video::SColorf(0.8f, 0.8f, 0.8f, 1.0f));
+    scene::IMeshSceneNode* floor = addLitCube(1.0f, core::vector3df(0, -0.5f, 0), core::vector3df(120, 1, 120));
+    scene::IMeshSceneNode* crate = addLitCube(10.0f, core::vector3df(0, 5, 0), core::vector3df(1, 1, 1));
+    crate->setRotation(core::vector3df(0, -15, 0));
+    crate->getMaterial(0).DiffuseColor = video::SColor(255, 200, 120, 60);
+    effectHandler->setShadowQuality(GetParam().lightPosition, core::vector3df(0, 0, 0));
+    castShadows(std::vector<scene::ISceneNode*>{floor, crate});
+    const core::vector3df eye(-10, 15, -17);
+    scene::ICameraSceneNode* camera = addCamera(eye, core::vector3df(0, 5, 0));
+    drawFrame();
+    drawFrame();
+    video::IImage* shot = shoot(GetParam().suffix);
+    ASSERT_NE(shot, nullptr);
+
+    crate->updateAbsolutePosition();
+    const core::matrix4& placed = crate->getAbsoluteTransformation();
+    const core::vector3df normals[5] = {{0, 1, 0}, {1, 0, 0}, {-1, 0, 0}, {0, 0, 1}, {0, 0, -1}};
+    int facesSeen = 0;
+    for (core::vector3df normal : normals) {
+        // The face's inner part, sampled on a grid of points on the crate.
+        core::vector3df along = std::fabs(normal.Y) > 0.5f ? core::vector3df(1, 0, 0) : core::vector3df(0, 1, 0);
+        core::vector3df across = normal.crossProduct(along);
+        core::vector3df centre = normal * 5.0f;
+        placed.rotateVect(normal);
+        placed.rotateVect(along);
+        placed.rotateVect(across);
+        placed.transformVect(centre);
+        if (normal.dotProduct((eye - centre).normalize()) < 0.15f)
+            continue;
+        ++facesSeen;
+        double sum = 0.0, squares = 0.0;
+        int count = 0;
+        for (int i = -3; i <= 3; ++i)
+            for (int j = -3; j <= 3; ++j) {
+                const core::vector3df point = centre + along * (i * 1.1f) + across * (j * 1.1f);
+                const core::position2di at =
+                    scene()->getSceneCollisionManager()->getScreenCoordinatesFrom3DPosition(point, camera);
+                const double luminance = shot->getPixel(static_cast<u32>(at.X), static_cast<u32>(at.Y)).getLuminance();
+                sum += luminance;
+                squares += luminance * luminance;
+                ++count;
+            }
+        const double mean = sum / count;
+        const double spread = std::sqrt(std::max(0.0, squares / count - mean * mean));
+        EXPECT_LT(spread, 2.0) << "face (" << normal.X << ", " << normal.Y << ", " << normal.Z << "): mean " << mean;
+    }
+    EXPECT_EQ(facesSeen, 3) << "the top and two sides";
+    shot->drop();
+}
+
+INSTANTIATE_TEST_SUITE_P(Lights, ShadowAcneGlTest,
+                         ::testing::Values(AcneCase{{0, 1000, 0}, "-acne-overhead"},
+                                           AcneCase{{-40, 70, -50}, "-acne-slanted"}));
 
 // --- specialised Phong programs ------------------------------------------------------------------
 
@@ -186,13 +321,8 @@ TEST_P(SpecialisedPhongGlTest, SpecialisedProgramsDrawWhatTheGeneralOnesDraw) {
     boxes[4]->getMaterial(0).SpecularColor = video::SColor(255, 255, 255, 255);
     effectHandler->setShadowQuality(core::vector3df(60, 80, 0), core::vector3df(0, 0, 0));
     if (param.shadows)
-        for (scene::IMeshSceneNode* box : boxes) {
-            effectHandler->shadowNodes.push_back({box, 2, 0});
-            effectHandler->bindShadowMaps(box);
-        }
-    scene::ICameraSceneNode* camera = scene()->addCameraSceneNode(nullptr, core::vector3df(0, 35, -55));
-    camera->setTarget(core::vector3df(0, 0, 0));
-    camera->setFarValue(500.0f);
+        castShadows(boxes);
+    addCamera(core::vector3df(0, 35, -55), core::vector3df(0, 0, 0));
 
     auto picture = [&](bool specialised, const char* kind) -> video::IImage* {
         shaderManager->specializeDraws = specialised;

@@ -16,6 +16,7 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <vector>
 
 using namespace irr;
 
@@ -155,6 +156,82 @@ TEST_F(WaterTest, ClipPlaneKeepsTheWantedSide) {
     }
     for (f32& value : currentClipPlane)
         value = 0.0f;
+}
+
+// A box is outside a pass's clip volume only when it lies wholly beyond one of its planes; a
+// box touching a plane is inside. An orthographic box 2 wide, depth 0..8, straight ahead.
+TEST_F(WaterTest, MirrorPassClipVolumeHasItsEdgesInside) {
+    core::matrix4 projection;
+    projection.buildProjectionMatrixOrthoLH(2.0f, 2.0f, 0.0f, 8.0f);
+    MirrorPassCulling culling;
+    culling.setClipPlanes(projection, core::matrix4());
+    struct Row {
+        core::aabbox3df box;
+        bool outside;
+    } rows[] = {
+        {{-0.5f, -0.5f, 1.0f, 0.5f, 0.5f, 2.0f}, false},
+        {{-3.0f, -0.5f, 1.0f, -1.0f, 0.5f, 2.0f}, false}, // touches x = -1
+        {{-3.0f, -0.5f, 1.0f, -1.001f, 0.5f, 2.0f}, true},
+        {{-0.5f, 1.0f, 1.0f, 0.5f, 2.0f, 2.0f}, false},   // touches y = 1
+        {{-0.5f, 1.001f, 1.0f, 0.5f, 2.0f, 2.0f}, true},
+        {{-0.5f, -0.5f, 8.0f, 0.5f, 0.5f, 12.0f}, false}, // touches the far plane
+        {{-0.5f, -0.5f, 8.01f, 0.5f, 0.5f, 12.0f}, true},
+        {{-5.0f, -5.0f, 1.0f, 5.0f, 5.0f, 2.0f}, false},  // around the whole volume
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(culling.isOutside(row.box), row.outside)
+            << row.box.MinEdge.X << " " << row.box.MinEdge.Y << " " << row.box.MinEdge.Z << " .. " << row.box.MaxEdge.X
+            << " " << row.box.MaxEdge.Y << " " << row.box.MaxEdge.Z;
+}
+
+// What a pass's picture cannot show is hidden for the pass and shown again after: meshes by
+// their boxes (one the engine does not cull by its box grown by its size each way), empty
+// nodes with everything below them; a node with a child in view, a light and a level's own
+// node stay whatever their place.
+TEST_F(WaterTest, MirrorPassHidesOnlyWhatItsPictureCannotShow) {
+    core::matrix4 projection, view;
+    projection.buildProjectionMatrixPerspectiveFovLH(1.0f, 1.0f, 1.0f, 100.0f);
+    view.buildCameraLookAtMatrixLH(core::vector3df(0, 10, -30), core::vector3df(0, 0, 0), core::vector3df(0, 1, 0));
+    auto cube = [&](const core::vector3df& position, scene::ISceneNode* parent = nullptr) {
+        scene::IMeshSceneNode* node = scene()->addCubeSceneNode(2.0f, parent, -1, position);
+        node->updateAbsolutePosition();
+        return node;
+    };
+    scene::ISceneNode* ahead = cube({0, 0, 0});
+    scene::ISceneNode* behind = cube({0, 10, -40});
+    scene::ISceneNode* beyondFar = cube({0, 0, 200});
+    scene::ISceneNode* aside = cube({200, 0, 0});
+    scene::ISceneNode* parentBehind = cube({0, 10, -40});
+    scene::ISceneNode* childAhead = cube({0, -10, 40}, parentBehind);
+    // Its box ends 1 beyond the camera's plane (z -31); grown by its size it reaches into view.
+    scene::ISceneNode* unculledNear = cube({0, 10, -32});
+    unculledNear->setAutomaticCulling(scene::EAC_OFF);
+    scene::ISceneNode* unculledFar = cube({0, 10, -40});
+    unculledFar->setAutomaticCulling(scene::EAC_OFF);
+    scene::ISceneNode* emptyBehind = scene()->addEmptySceneNode();
+    emptyBehind->setPosition(core::vector3df(0, 10, -50));
+    emptyBehind->updateAbsolutePosition();
+    scene::ISceneNode* underEmpty = cube({0, 0, 0}, emptyBehind);
+    scene::ISceneNode* emptyWithChildAhead = scene()->addEmptySceneNode();
+    scene::ISceneNode* aheadUnderEmpty = cube({2, 0, 0}, emptyWithChildAhead);
+    scene::ISceneNode* light = scene()->addLightSceneNode(nullptr, core::vector3df(0, 10, -40));
+    WaterObject* levelObject = makeWater();
+    levelObject->setPosition(core::vector3df(0, 10, -60));
+    levelObject->updateAbsolutePosition();
+
+    MirrorPassCulling culling;
+    culling.hideOutside(scene()->getRootSceneNode(), projection, view);
+    for (scene::ISceneNode* shown : {ahead, parentBehind, childAhead, unculledNear, emptyWithChildAhead, aheadUnderEmpty,
+                                     light, static_cast<scene::ISceneNode*>(levelObject)})
+        EXPECT_TRUE(shown->isVisible()) << shown->getAbsolutePosition().Z;
+    const std::vector<scene::ISceneNode*> hidden{behind, beyondFar, aside, unculledFar, underEmpty, emptyBehind};
+    for (scene::ISceneNode* node : hidden)
+        EXPECT_FALSE(node->isVisible()) << node->getAbsolutePosition().Z;
+    EXPECT_EQ(culling.hiddenNodes().size(), hidden.size());
+    culling.restore();
+    for (scene::ISceneNode* node : hidden)
+        EXPECT_TRUE(node->isVisible());
+    EXPECT_TRUE(culling.hiddenNodes().empty());
 }
 
 TEST_F(WaterTest, CallbackWithoutTargetsStillResetsTheClipPlaneAndShowsTheObject) {

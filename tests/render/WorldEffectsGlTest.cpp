@@ -59,7 +59,23 @@ protected:
         rendertest::keepScreenshot(driver, shot, suffix);
         return shot;
     }
-
+    // A water surface at the position, still (no waves) and without colour of its own.
+    WaterObject* addWater(const core::vector3df& position, f32 size) {
+        auto* water = new WaterObject(64.0f, 64.0f,
+                                      device->getVideoDriver()->getTexture(WaterObject::defaultBumpTexture),
+                                      scene()->getRootSceneNode(), scene());
+        water->drop();
+        io::IAttributes* attributes = device->getFileSystem()->createEmptyAttributes();
+        water->serializeAttributes(attributes);
+        attributes->setAttribute("WaterSize", core::vector2df(size, size));
+        attributes->setAttribute("WaveHeight", 0.0f);
+        attributes->setAttribute("ColorBlendFactor", 0.0f);
+        water->deserializeAttributes(attributes);
+        attributes->drop();
+        water->setPosition(position);
+        water->updateAbsolutePosition();
+        return water;
+    }
 };
 
 TEST_F(WorldEffectsGlTest, FountainShowsItsSprites) {
@@ -158,16 +174,7 @@ TEST_F(WorldEffectsGlTest, WaterShowsTheReflectionAboveAndTheFloorBelow) {
     scene::IMeshSceneNode* block = scene()->addCubeSceneNode(10.0f, nullptr, -1, core::vector3df(0, 8, 20));
     paintSolid(scene(), block, video::SColor(255, 230, 40, 40));
 
-    auto* water = new WaterObject(64.0f, 64.0f, device->getVideoDriver()->getTexture(WaterObject::defaultBumpTexture),
-                                  scene()->getRootSceneNode(), scene());
-    water->drop();
-    io::IAttributes* attributes = device->getFileSystem()->createEmptyAttributes();
-    water->serializeAttributes(attributes);
-    attributes->setAttribute("WaterSize", core::vector2df(200, 200));
-    attributes->setAttribute("WaveHeight", 0.0f);
-    attributes->setAttribute("ColorBlendFactor", 0.0f);
-    water->deserializeAttributes(attributes);
-    attributes->drop();
+    WaterObject* water = addWater(core::vector3df(0, 0, 0), 200.0f);
     ASSERT_NE(water->getRefractionTarget(), nullptr);
     ASSERT_NE(water->getReflectionTarget(), nullptr);
 
@@ -307,6 +314,50 @@ TEST_F(WorldEffectsGlTest, WavesMoveOnTheSurfaceOnlyWhenTheyHaveHeight) {
         else
             EXPECT_LT(changed, area / 100) << "waves " << height << " high are calm";
     }
+}
+
+// Surfaces at one height draw their images once a frame, with all of them hidden: the first
+// in view draws them and the others show them; a surface at another height draws its own,
+// and one whose image surface goes draws its own again.
+TEST_F(WorldEffectsGlTest, SurfacesAtOneHeightShareTheirImages) {
+    scene::IMeshSceneNode* block = scene()->addCubeSceneNode(10.0f, nullptr, -1, core::vector3df(30, 8, 30));
+    paintSolid(scene(), block, video::SColor(255, 230, 40, 40));
+    WaterObject* left = addWater(core::vector3df(-30, 0, 30), 56.0f);
+    WaterObject* right = addWater(core::vector3df(30, 0, 30), 56.0f);
+    WaterObject* lower = addWater(core::vector3df(0, -4, -10), 20.0f);
+    auto* counter = new PassCounter(scene()->getRootSceneNode(), scene(), -1);
+    counter->drop();
+    scene::ICameraSceneNode* camera = scene()->addCameraSceneNode(nullptr, core::vector3df(0, 20, -40));
+    camera->setTarget(core::vector3df(0, 0, 30));
+
+    video::IImage* shot = drawFrame(1000, nullptr);
+    if (shot)
+        shot->drop();
+    counter->passes = 0;
+    shot = drawFrame(1016, "-water-shared");
+    ASSERT_NE(shot, nullptr);
+    EXPECT_EQ(counter->passes, 1 + 2 + 2) << "the frame, the shared images, the lower surface's images";
+    EXPECT_EQ(right->imageSource(), left);
+    EXPECT_EQ(right->shownReflectionTarget(), left->getReflectionTarget());
+    EXPECT_EQ(left->imageSource(), left);
+    EXPECT_EQ(lower->imageSource(), lower);
+    for (WaterObject* surface : {left, right, lower})
+        EXPECT_TRUE(surface->isVisible());
+    // The block's mirror image shows on the surface that did not draw it.
+    scene::ISceneCollisionManager* collision = scene()->getSceneCollisionManager();
+    const core::position2di foot = collision->getScreenCoordinatesFrom3DPosition(core::vector3df(30, 0, 30), camera);
+    const auto reddish = [](const video::SColor& c) { return c.getRed() > 90 && c.getRed() > c.getGreen() + 40; };
+    EXPECT_GT(test::countPixels(shot, core::recti(foot.X - 20, foot.Y + 4, foot.X + 20, foot.Y + 40), reddish), 150);
+    shot->drop();
+
+    left->remove();
+    EXPECT_EQ(right->imageSource(), right);
+    counter->passes = 0;
+    shot = drawFrame(1032, nullptr);
+    if (shot)
+        shot->drop();
+    EXPECT_EQ(counter->passes, 1 + 2 + 2);
+    EXPECT_EQ(right->imageSource(), right);
 }
 
 } // namespace

@@ -1,3 +1,5 @@
+// Texel reads by number where the driver has them (see storedDepth).
+#extension GL_EXT_gpu_shader4 : enable
 // Phong material, pixel stage. Lights come as records of five vec4 rows: colour;
 // position and type (1 point, -1 spot, 0 directional); direction; attenuation; cone
 // cosines, falloff and range. Texture layers: 0 diffuse, 1 light map, 2 the shadow atlas
@@ -26,9 +28,6 @@ uniform float mLightingEnabled;
 uniform float mShadowsEnabled;
 uniform vec3 mSplitDistance; // far ends of cascades 0, 1, 2 (-1: no such cascade)
 uniform float mMAPRES;       // 1 / shadow map resolution
-uniform mat4 mWorldViewProj2;       // shadow cascade 0 light view-projection x world
-uniform mat4 mShadowWorldViewProj2; // cascade 1
-uniform mat4 mShadowWorldViewProj3; // cascade 2
 uniform vec4 mHighlightColor;
 uniform vec4 mFogColor;
 uniform float mFogStart;
@@ -47,7 +46,11 @@ varying vec4 reflectionPosition;
 varying vec3 worldPosition;
 varying vec3 worldNormal;
 varying vec4 vertexColour;
-varying vec3 shadowSpacePosition;
+#ifndef NO_SHADOWS
+varying vec3 cascadePosition0; // the position in each cascade's map, from the vertex stage
+varying vec3 cascadePosition1;
+varying vec3 cascadePosition2;
+#endif
 
 // A point or spot light's share: its attenuation, faded out towards the edge of its box.
 float pointFade(int i, float dist)
@@ -76,24 +79,63 @@ vec3 lightShare(int i, vec3 normal, vec3 l, float amount)
     return lights[i * 5].rgb * (diffuse + specularTerm(normal, l) * step(0.0001, diffuse)) * amount;
 }
 
-// Lit fraction of one cascade: 1 lit, 0 in shadow, -1 outside the cascade's map.
-float cascadeLight(vec4 position, float cascade)
+#ifndef NO_SHADOWS
+varying vec3 towardsShadowLight; // from the vertex stage
+
+// How squarely the surface faces the shadow light: the cosine between the side of its
+// triangle the camera sees and the direction towards the light. The triangle's own plane,
+// not the shading normal: shading normals may be smoothed or scaled.
+float facingShadowLight(vec3 worldAcross, vec3 worldDown)
 {
-    vec3 coords = position.xyz / position.w;
+    vec3 face = cross(worldAcross, worldDown);
+    if (dot(face, cinfo.mCameraPosition - worldPosition) < 0.0)
+        face = -face;
+    float sizes = dot(face, face) * dot(towardsShadowLight, towardsShadowLight);
+    return sizes > 0.0 ? dot(face, towardsShadowLight) * inversesqrt(sizes) : 1.0;
+}
+
+// The depth the map holds at a texel centre of a cascade. Read by texel number where the
+// driver can: a software rasterizer then skips the coordinate and wrap arithmetic of a
+// sampled read, most of what a shadow costs a pixel. Both read the same texel.
+float storedDepth(vec2 centre, float cascade, float texel)
+{
+#ifdef GL_EXT_gpu_shader4
+    return texelFetch2D(ShadowMapSampler, ivec2(floor(centre / texel) + vec2(cascade / texel, 0.0)), 0).r;
+#else
+    return texture2D(ShadowMapSampler, vec2((centre.x + cascade) / 3.0, centre.y)).r;
+#endif
+}
+
+// Lit fraction of one cascade: 1 lit, 0 in shadow, -1 outside the cascade's map. `coords`
+// is the position in the cascade's map, `across` and `down` its changes to the next pixel
+// across and down.
+//
+// Each of the four taps compares with the depth this surface has at the centre of the texel
+// it reads (the receiver's plane, found from how its map position and depth change from
+// pixel to pixel), so a sloped surface does not shadow itself in stripes, whatever its slope.
+float cascadeLight(vec3 coords, float cascade, vec3 across, vec3 down)
+{
     vec2 uv = coords.xy * 0.5 + 0.5;
     if (uv.x < 0.0 || uv.x > 1.0 || uv.y < 0.0 || uv.y > 1.0 || coords.z > 1.0)
         return -1.0;
+    vec2 uvAcross = across.xy * 0.5;
+    vec2 uvDown = down.xy * 0.5;
+    float determinant = uvAcross.x * uvDown.y - uvDown.x * uvAcross.y;
+    vec2 depthSlope = abs(determinant) > 1e-14
+        ? vec2(across.z * uvDown.y - down.z * uvAcross.y, uvAcross.x * down.z - uvDown.x * across.z) / determinant
+        : vec2(0.0);
     float texel = max(mMAPRES, 0.0001);
-    float depth = coords.z - 0.0004;
     float lit = 0.0;
     for (int x = -1; x <= 1; x += 2)
         for (int y = -1; y <= 1; y += 2) {
             vec2 tap = clamp(uv + vec2(float(x), float(y)) * 0.5 * texel, vec2(0.5 * texel), vec2(1.0 - 0.5 * texel));
-            float stored = texture2D(ShadowMapSampler, vec2((tap.x + cascade) / 3.0, tap.y)).r;
-            lit += stored < depth ? 0.0 : 0.25;
+            vec2 centre = (floor(tap / texel) + 0.5) * texel;
+            float depth = coords.z + dot(depthSlope, centre - uv) - 0.00005;
+            lit += storedDepth(centre, cascade, texel) < depth ? 0.0 : 0.25;
         }
     return lit;
 }
+#endif
 
 // The cascade is chosen by the pixel's view depth against the split distances, and only its
 // map is read (a software rasterizer runs every branch, so one lookup is what it pays).
@@ -104,22 +146,39 @@ float shadowLight()
 #else
     if (mShadowsEnabled < 0.5)
         return 1.0;
+    // Taken before any branch that differs from pixel to pixel.
+    vec3 across = dFdx(cascadePosition0);
+    vec3 down = dFdy(cascadePosition0);
+    vec3 across1 = dFdx(cascadePosition1);
+    vec3 down1 = dFdy(cascadePosition1);
+    vec3 across2 = dFdx(cascadePosition2);
+    vec3 down2 = dFdy(cascadePosition2);
+    vec3 worldAcross = dFdx(worldPosition);
+    vec3 worldDown = dFdy(worldPosition);
     float viewDepth = 1.0 / gl_FragCoord.w;
-    mat4 cascadeMatrix = mWorldViewProj2;
+    vec3 coords = cascadePosition0;
     float cascade = 0.0;
     if (viewDepth >= mSplitDistance.x) {
-        cascadeMatrix = mShadowWorldViewProj2;
+        coords = cascadePosition1;
+        across = across1;
+        down = down1;
         cascade = 1.0;
     }
     if (viewDepth >= mSplitDistance.y && cascade > 0.5) {
-        cascadeMatrix = mShadowWorldViewProj3;
+        coords = cascadePosition2;
+        across = across2;
+        down = down2;
         cascade = 2.0;
     }
     float far = cascade < 0.5 ? mSplitDistance.x : (cascade < 1.5 ? mSplitDistance.y : mSplitDistance.z);
     if (far <= 0.0 || viewDepth >= far)
         return 1.0;
-    float lit = cascadeLight(cascadeMatrix * vec4(shadowSpacePosition, 1.0), cascade);
-    return lit < 0.0 ? 1.0 : lit;
+    float lit = cascadeLight(coords, cascade, across, down);
+    if (lit < 0.0)
+        return 1.0;
+    // A surface turned edge-on to the light or away from it gets no light from it: the
+    // shadow closes there instead of in stripes along the map's texels.
+    return lit * smoothstep(0.0, 0.1, facingShadowLight(worldAcross, worldDown));
 #endif
 }
 

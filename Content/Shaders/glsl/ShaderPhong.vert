@@ -34,9 +34,20 @@ uniform mat4 mCausticMatrix;
 varying vec3 worldPosition;
 varying vec3 worldNormal;
 varying vec4 vertexColour;
-// The position the shadow matrices take (object space; world space when instanced): the
-// pixel stage transforms it only for the cascade it looks up, and only with shadows on.
-varying vec3 shadowSpacePosition;
+#ifndef NO_SHADOWS
+uniform mat4 mWorldViewProj2;       // shadow cascade 0 light view-projection x world
+uniform mat4 mShadowWorldViewProj2; // cascade 1
+uniform mat4 mShadowWorldViewProj3; // cascade 2
+// The position in each cascade's map (x, y -1..1, depth): worked out here once a vertex, so
+// that the pixel stage only picks one (the maps are orthographic: no division).
+varying vec3 cascadePosition0;
+varying vec3 cascadePosition1;
+varying vec3 cascadePosition2;
+// Towards the shadow light, in world space (not of unit length): the direction along which
+// the cascade matrix keeps a point's map coordinates (the cross product of its first two
+// rows, in the space the matrix takes), turned to where the depth falls. One value a draw.
+varying vec3 towardsShadowLight;
+#endif
 
 void main()
 {
@@ -82,7 +93,21 @@ void main()
     vec4 lightSpace = position;
 #endif
     worldPosition = world.xyz;
-    shadowSpacePosition = lightSpace.xyz;
+#ifndef NO_SHADOWS
+    // The shadow matrices take the position in object space (world space when instanced).
+    cascadePosition0 = (mWorldViewProj2 * lightSpace).xyz;
+    cascadePosition1 = (mShadowWorldViewProj2 * lightSpace).xyz;
+    cascadePosition2 = (mShadowWorldViewProj3 * lightSpace).xyz;
+    vec3 towards = cross(vec3(mWorldViewProj2[0][0], mWorldViewProj2[1][0], mWorldViewProj2[2][0]),
+                         vec3(mWorldViewProj2[0][1], mWorldViewProj2[1][1], mWorldViewProj2[2][1]));
+    if (dot(towards, vec3(mWorldViewProj2[0][2], mWorldViewProj2[1][2], mWorldViewProj2[2][2])) > 0.0)
+        towards = -towards;
+#ifdef USE_INSTANCING
+    towardsShadowLight = towards;
+#else
+    towardsShadowLight = (mWorld * vec4(towards, 0.0)).xyz;
+#endif
+#endif
 #ifdef USE_REFLECTION
     reflectionPosition = mReflectionView * position;
 #endif

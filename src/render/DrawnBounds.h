@@ -1,0 +1,8 @@
+#pragma once
+
+#include <irrlicht.h>
+
+// The box, in the node's own space, that holds what the node draws: its bounding box, grown
+// by its own size each way for a node the engine does not cull by its box (a mesh skinned on
+// the card or bent by joint animators, a billboard), which may draw somewhat beyond it.
+irr::core::aabbox3df drawnLocalBox(const irr::scene::ISceneNode* node);
