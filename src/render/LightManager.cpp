@@ -105,13 +105,17 @@ void LightManager::OnNodePreRender(scene::ISceneNode* node) {
     if (node && isLitNodeType(node->getType()))
         turnOnNearestLights(node);
     // The lights are chosen: the node's Phong materials can take their specialised programs.
-    if (shaderManager)
+    if (shaderManager) {
         shaderManager->specializeNodeMaterials(node);
+        shaderManager->tintFixedFunctionMaterials(node);
+    }
 }
 
 void LightManager::OnNodePostRender(scene::ISceneNode* node) {
-    if (shaderManager)
+    if (shaderManager) {
         shaderManager->restoreNodeMaterials(node);
+        shaderManager->restoreFixedFunctionMaterials(node);
+    }
     if (!node || node->getType() != scene::ESNT_ANIMATED_MESH || !node->getParent())
         return;
     scene::ISceneNode* parent = node->getParent();

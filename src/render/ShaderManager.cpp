@@ -10,6 +10,8 @@
 #include "core/Log.h"
 #include "platform/TextureFiltering.h"
 
+#include <algorithm>
+
 using namespace irr;
 
 const s32 phongVariantFlags[15] = {0x0, 0x100, 0x1, 0x8, 0x9, 0xC8, 0x88, 0x4,
@@ -332,6 +334,25 @@ std::size_t ShaderManager::specializedProgramCount() const {
     return count;
 }
 
+namespace {
+// Takes the node's swaps out of the list (a draw may draw other nodes inside, whose swaps
+// stay), handing each whose material the node still has to `restore`.
+template <class Swap, class Restore>
+void takeBackSwaps(scene::ISceneNode* node, std::vector<Swap>& swaps, Restore restore) {
+    if (!node)
+        return;
+    const u32 materials = node->getMaterialCount();
+    std::size_t kept = 0;
+    for (const Swap& swap : swaps) {
+        if (swap.node != node)
+            swaps[kept++] = swap;
+        else if (swap.index < materials)
+            restore(node->getMaterial(swap.index), swap);
+    }
+    swaps.resize(kept);
+}
+} // namespace
+
 void ShaderManager::specializeNodeMaterials(scene::ISceneNode* node) {
     // Only quality 0 on OpenGL runs the Phong programs with every switch sent per draw.
     if (!node || !specializeDraws || graphicsQuality != 0 || !areShadersEnabled() || variantFlagsOfMaterial.empty())
@@ -360,23 +381,59 @@ void ShaderManager::specializeNodeMaterials(scene::ISceneNode* node) {
 }
 
 void ShaderManager::restoreNodeMaterials(scene::ISceneNode* node) {
-    if (!node)
+    takeBackSwaps(
+        node, swappedMaterials, [](video::SMaterial& material, const SwappedMaterial& swapped) {
+            // Whatever the draw set on purpose stays.
+            if (material.MaterialType == swapped.specialized)
+                material.MaterialType = static_cast<video::E_MATERIAL_TYPE>(swapped.general);
+        });
+}
+
+void ShaderManager::tintFixedFunctionMaterials(scene::ISceneNode* node) {
+    if (!node || areShadersEnabled() || node->getType() != scene::ESNT_ANIMATED_MESH)
         return;
-    const u32 materials = node->getMaterialCount();
-    std::size_t kept = 0;
-    for (const SwappedMaterial& swapped : swappedMaterials) {
-        if (swapped.node != node) {
-            swappedMaterials[kept++] = swapped;
+    // A skinned mesh keeps joint numbers in its vertex colours: the shader reads white there.
+    scene::IAnimatedMesh* animated = static_cast<scene::IAnimatedMeshSceneNode*>(node)->getMesh();
+    scene::IMesh* mesh =
+        animated && animated->getMeshType() != scene::EAMT_SKINNED ? animated->getMesh(0) : nullptr;
+    if (!mesh)
+        return;
+    const u32 count = std::min(node->getMaterialCount(), mesh->getMeshBufferCount());
+    for (u32 i = 0; i < count; ++i) {
+        video::SMaterial& material = node->getMaterial(i);
+        const scene::IMeshBuffer* buffer = mesh->getMeshBuffer(i);
+        // Only what the fixed-function setup lights by the material's own colours.
+        if (!material.Lighting || material.ColorMaterial != video::ECM_NONE || !buffer ||
+            buffer->getVertexCount() == 0)
             continue;
-        }
-        if (swapped.index >= materials)
+        // Every vertex type begins with the standard vertex; a mesh file's buffer has one colour.
+        const video::SColor vertex =
+            static_cast<const video::S3DVertex*>(buffer->getVertices())->Color;
+        if ((vertex.color & 0x00FFFFFFu) == 0x00FFFFFFu)
             continue;
-        video::SMaterial& material = node->getMaterial(swapped.index);
-        // Whatever the draw set on purpose stays.
-        if (material.MaterialType == swapped.specialized)
-            material.MaterialType = static_cast<video::E_MATERIAL_TYPE>(swapped.general);
+        const auto tint = [&vertex](video::SColor colour) {
+            colour.setRed(colour.getRed() * vertex.getRed() / 255u);
+            colour.setGreen(colour.getGreen() * vertex.getGreen() / 255u);
+            colour.setBlue(colour.getBlue() * vertex.getBlue() / 255u);
+            return colour;
+        };
+        TintedMaterial tinted{node, i, material.DiffuseColor, material.AmbientColor,
+                              tint(material.DiffuseColor)};
+        material.DiffuseColor = tinted.shown;
+        material.AmbientColor = tint(material.AmbientColor);
+        tintedMaterials.push_back(tinted);
     }
-    swappedMaterials.resize(kept);
+}
+
+void ShaderManager::restoreFixedFunctionMaterials(scene::ISceneNode* node) {
+    takeBackSwaps(node, tintedMaterials,
+                  [](video::SMaterial& material, const TintedMaterial& tinted) {
+                      // A colour the draw set on purpose stays.
+                      if (material.DiffuseColor == tinted.shown) {
+                          material.DiffuseColor = tinted.diffuse;
+                          material.AmbientColor = tinted.ambient;
+                      }
+                  });
 }
 
 s32 ShaderManager::getMaterialType(s32 flags) const {

@@ -56,6 +56,11 @@ public:
     // specialised for what is off in this draw, and get their own back afterwards.
     void specializeNodeMaterials(irr::scene::ISceneNode* node);
     void restoreNodeMaterials(irr::scene::ISceneNode* node);
+    // Around a node's draw without shaders (the same hooks): a mesh's lit fixed-function
+    // materials take the diffuse colour times the vertex colour, which is what the Phong
+    // vertex stage hands on, and get their own colours back afterwards.
+    void tintFixedFunctionMaterials(irr::scene::ISceneNode* node);
+    void restoreFixedFunctionMaterials(irr::scene::ISceneNode* node);
     // Off: every draw runs the general variants.
     bool specializeDraws = true;
     // How many specialised programs compiled so far.
@@ -131,6 +136,15 @@ private:
         irr::s32 specialized;
     };
     std::vector<SwappedMaterial> swappedMaterials;
+    // Colours tinted for a draw: the material's own, and what the draw was given.
+    struct TintedMaterial {
+        irr::scene::ISceneNode* node;
+        irr::u32 index;
+        irr::video::SColor diffuse;
+        irr::video::SColor ambient;
+        irr::video::SColor shown;
+    };
+    std::vector<TintedMaterial> tintedMaterials;
 
     std::string readShaderFile(const irr::io::path& file) const;
     void writeVariantSource(irr::s32 flags, const std::string& text);

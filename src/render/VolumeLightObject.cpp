@@ -4,6 +4,8 @@
 #include "level/LevelObject.h"
 #include "level/NodeHelpers.h"
 
+#include <algorithm>
+
 using namespace irr;
 
 namespace {
@@ -19,6 +21,37 @@ u32 readSubdivisions(io::IAttributes* in, const char* key) {
         return maxVolumeSubdivisions;
     }
     return stored == 0 ? 1u : static_cast<u32>(stored);
+}
+
+// The engine's own material for this mesh multiplies the colour by itself and takes the
+// alpha from a texture it does not give, so without a texture the volume covers what lies
+// behind it with its colour. Added in proportion to the vertex alpha, the colour brightens
+// the scene and fades out towards the tail.
+void glowByVertexAlpha(video::SMaterial& material) {
+    material.MaterialType = video::EMT_ONETEXTURE_BLEND;
+    material.MaterialTypeParam = video::pack_textureBlendFunc(
+        video::EBF_SRC_ALPHA, video::EBF_ONE, video::EMFN_MODULATE_1X, video::EAS_VERTEX_COLOR);
+    material.Lighting = false;
+    material.ZWriteEnable = false;
+}
+
+// The mesh is a stack of slices, and a look through its middle crosses about one slice per
+// subdivision: each slice takes its share of the colour's alpha, so that the whole volume
+// shows about as much of the light as its colours' alpha says. A colour with any alpha at
+// all keeps at least the smallest.
+void shareAlphaAmongSlices(scene::IMesh* mesh, u32 subDivideU, u32 subDivideV) {
+    if (!mesh || mesh->getMeshBufferCount() == 0)
+        return;
+    scene::IMeshBuffer* buffer = mesh->getMeshBuffer(0);
+    if (buffer->getVertexType() != video::EVT_STANDARD)
+        return;
+    const u32 slices = std::max(1u, (subDivideU + subDivideV) / 2 + 1);
+    auto* vertices = static_cast<video::S3DVertex*>(buffer->getVertices());
+    for (u32 i = 0; i < buffer->getVertexCount(); ++i) {
+        const u32 alpha = vertices[i].Color.getAlpha();
+        vertices[i].Color.setAlpha(alpha == 0 ? 0 : std::max(1u, (alpha + slices / 2) / slices));
+    }
+    buffer->setDirty(scene::EBT_VERTEX);
 }
 } // namespace
 
@@ -45,8 +78,12 @@ void VolumeLightObject::constructLight() {
     scene::IMesh* old = mesh;
     mesh = SceneManager->getGeometryCreator()->createVolumeLightMesh(subDivideU, subDivideV, footColor, tailColor,
                                                                       lpDistance, lightDimension);
-    if (!old)
+    shareAlphaAmongSlices(mesh, subDivideU, subDivideV);
+    if (!old) {
+        if (mesh && mesh->getMeshBufferCount() > 0)
+            glowByVertexAlpha(mesh->getMeshBuffer(0)->getMaterial());
         return;
+    }
     if (mesh && mesh->getMeshBufferCount() > 0 && old->getMeshBufferCount() > 0)
         mesh->getMeshBuffer(0)->getMaterial() = old->getMeshBuffer(0)->getMaterial();
     old->drop();

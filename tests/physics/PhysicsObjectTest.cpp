@@ -589,6 +589,47 @@ TEST_F(PhysicsObjectMotionTest, DrawnWithoutShadersTheTextureMatrixIsScaleAndOff
     shaderManager = nullptr;
 }
 
+// Without shaders a material is lit by its own diffuse colour (ambient taken from it) with
+// its emissive and specular colours kept and its normals made unit length again; with
+// shaders it is left as the mesh gave it.
+TEST_F(PhysicsObjectMotionTest, DrawnWithoutShadersAMaterialIsLitByItsOwnColours) {
+    const struct Row {
+        s32 shaderLevel, quality;
+        bool fixedFunction;
+    } rows[] = {{1, 0, true}, {2, 0, false}, {2, 2, true}, {3, 1, false}};
+    ShaderManager shaders;
+    shaderManager = &shaders;
+    for (const Row& row : rows) {
+        shaders.shaderLevel = row.shaderLevel;
+        shaders.graphicsQuality = row.quality;
+        PhysicsObject* object = makeObject([](Attributes* a) {
+            boxIn("Static")(a);
+            a->addString("MeshFileName", "Content/Models/Props/Crate.obj");
+        });
+        ASSERT_GT(object->getMaterialCount(), 0u);
+        video::SMaterial& material = object->getMaterial(0);
+        // As the mesh file gave it (loading the object already set it up).
+        const video::SMaterial& given =
+            object->getMeshNode()->getMesh()->getMesh(0)->getMeshBuffer(0)->getMaterial();
+        material.EmissiveColor = video::SColor(255, 10, 20, 30);
+        object->updateMaterials(true);
+        const std::string what =
+            std::to_string(row.shaderLevel) + " " + std::to_string(row.quality);
+        EXPECT_EQ(material.DiffuseColor, given.DiffuseColor) << what;
+        EXPECT_EQ(material.EmissiveColor, video::SColor(255, 10, 20, 30)) << what;
+        EXPECT_EQ(material.SpecularColor, given.SpecularColor) << what;
+        EXPECT_EQ(material.AmbientColor,
+                  row.fixedFunction ? given.DiffuseColor : given.AmbientColor)
+            << what;
+        EXPECT_EQ(material.ColorMaterial,
+                  row.fixedFunction ? static_cast<u8>(video::ECM_NONE) : given.ColorMaterial)
+            << what;
+        EXPECT_EQ(material.NormalizeNormals, row.fixedFunction || given.NormalizeNormals) << what;
+        object->remove();
+    }
+    shaderManager = nullptr;
+}
+
 TEST_F(PhysicsObjectMotionTest, TheCollisionSoundCooldownRunsOutToZero) {
     PhysicsObject* object = makeObject(dynamicBox);
     object->body().collisionSoundCooldown = 0.05f;

@@ -366,6 +366,75 @@ TEST_F(ShaderManagerTest, NoSpecialisedProgramWithoutAGeneralVariantOrAShaderDri
     EXPECT_EQ(cube->getMaterial(0).MaterialType, video::EMT_SOLID);
 }
 
+// A mesh node whose one buffer has the vertex colour, its material lit by its own colours
+// (as the fixed-function setup leaves it).
+scene::IAnimatedMeshSceneNode* addTintedNode(scene::ISceneManager* scene, video::SColor vertex,
+                                             bool skinned) {
+    const video::S3DVertex corner(0, 0, 0, 0, 1, 0, vertex, 0, 0);
+    scene::IAnimatedMesh* mesh = nullptr;
+    if (skinned) {
+        scene::ISkinnedMesh* joints = scene->createSkinnedMesh();
+        joints->addMeshBuffer()->Vertices_Standard.push_back(corner);
+        joints->finalize();
+        mesh = joints;
+    } else {
+        auto* plain = new scene::SMesh();
+        auto* buffer = new scene::SMeshBuffer();
+        buffer->Vertices.push_back(corner);
+        plain->addMeshBuffer(buffer);
+        buffer->drop();
+        mesh = new scene::SAnimatedMesh(plain);
+        plain->drop();
+    }
+    scene::IAnimatedMeshSceneNode* node = scene->addAnimatedMeshSceneNode(mesh);
+    mesh->drop();
+    video::SMaterial& material = node->getMaterial(0);
+    material.ColorMaterial = video::ECM_NONE;
+    material.DiffuseColor = material.AmbientColor = video::SColor(255, 200, 100, 50);
+    return node;
+}
+
+// Without shaders the draw shows diffuse times vertex colour, as the Phong vertex stage
+// does, and the material has its own colours back after the draw; with shaders, for a
+// material the engine colours by its vertices, for a skinned or white mesh, nothing changes.
+TEST_F(ShaderManagerTest, DrawnWithoutShadersAMeshIsTintedByItsVertexColourForTheDraw) {
+    scene::ISceneManager* scene = device->getSceneManager();
+    const video::SColor own(255, 200, 100, 50), tinted(255, 100, 25, 50);
+    const struct Row {
+        const char* what;
+        bool shaders, skinned, vertexColoured;
+        video::SColor vertex;
+        bool tints;
+    } rows[] = {
+        {"fixed function", false, false, false, video::SColor(255, 128, 64, 255), true},
+        {"shaders", true, false, false, video::SColor(255, 128, 64, 255), false},
+        {"skinned", false, true, false, video::SColor(255, 128, 64, 255), false},
+        {"coloured by the vertices", false, false, true, video::SColor(255, 128, 64, 255), false},
+        {"white vertices", false, false, false, video::SColor(255, 255, 255, 255), false}};
+    for (const Row& row : rows) {
+        manager.shaderLevel = row.shaders ? 3 : 0;
+        scene::IAnimatedMeshSceneNode* node = addTintedNode(scene, row.vertex, row.skinned);
+        video::SMaterial& material = node->getMaterial(0);
+        if (row.vertexColoured)
+            material.ColorMaterial = video::ECM_DIFFUSE;
+        manager.tintFixedFunctionMaterials(node);
+        EXPECT_EQ(material.DiffuseColor, row.tints ? tinted : own) << row.what;
+        EXPECT_EQ(material.AmbientColor, row.tints ? tinted : own) << row.what;
+        manager.restoreFixedFunctionMaterials(node);
+        EXPECT_EQ(material.DiffuseColor, own) << row.what;
+        EXPECT_EQ(material.AmbientColor, own) << row.what;
+        node->remove();
+    }
+    // A colour the draw set stays.
+    manager.shaderLevel = 0;
+    scene::IAnimatedMeshSceneNode* node =
+        addTintedNode(scene, video::SColor(255, 128, 64, 255), false);
+    manager.tintFixedFunctionMaterials(node);
+    node->getMaterial(0).DiffuseColor = video::SColor(255, 1, 2, 3);
+    manager.restoreFixedFunctionMaterials(node);
+    EXPECT_EQ(node->getMaterial(0).DiffuseColor, video::SColor(255, 1, 2, 3));
+}
+
 TEST_F(ShaderManagerTest, LightRecordsFollowTheLightData) {
     video::SLight spot;
     spot.Type = video::ELT_SPOT;

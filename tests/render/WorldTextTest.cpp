@@ -567,6 +567,38 @@ TEST_F(VolumeLightTest, SettersRebuildOnlyOnChangeAndKeepTheMaterial) {
     EXPECT_EQ(light->getSubDivideU(), 0u);
 }
 
+// Without a texture of its own the volume adds its colour by the vertex alpha, and each
+// slice takes its share of that alpha (at least 1 where there is any), so that a look
+// through the middle sees about the colour's alpha.
+TEST_F(VolumeLightTest, TheVolumeAddsItsColourSharedAmongItsSlices) {
+    VolumeLightObject* light = addVolumeLight();
+    const video::SMaterial& material = light->getMaterial(0);
+    EXPECT_EQ(material.MaterialType, video::EMT_ONETEXTURE_BLEND);
+    video::E_BLEND_FACTOR source, destination;
+    video::E_MODULATE_FUNC modulate;
+    u32 alphaSource;
+    video::unpack_textureBlendFunc(source, destination, modulate, alphaSource,
+                                   material.MaterialTypeParam);
+    EXPECT_EQ(source, video::EBF_SRC_ALPHA);
+    EXPECT_EQ(destination, video::EBF_ONE);
+    EXPECT_EQ(alphaSource, static_cast<u32>(video::EAS_VERTEX_COLOR));
+    EXPECT_FALSE(material.Lighting);
+    EXPECT_FALSE(material.ZWriteEnable);
+    const struct {
+        u32 subdivisions, footAlpha, sliceAlpha;
+    } rows[] = {{32, 64, 2}, {32, 51, 2}, {32, 1, 1}, {32, 0, 0}, {1, 51, 26}, {0, 51, 51}};
+    for (const auto& row : rows) {
+        light->setSubDivideU(row.subdivisions);
+        light->setSubDivideV(row.subdivisions);
+        light->setFootColor(video::SColor(row.footAlpha, 255, 242, 192));
+        const scene::IMeshBuffer* buffer = light->getMesh()->getMeshBuffer(0);
+        const auto* foot = static_cast<const video::S3DVertex*>(buffer->getVertices());
+        EXPECT_EQ(foot->Color.getAlpha(), row.sliceAlpha)
+            << row.subdivisions << " " << row.footAlpha;
+        EXPECT_EQ(foot->Color.color & 0xFFFFFFu, 0xFFF2C0u);
+    }
+}
+
 TEST_F(VolumeLightTest, CloneTakesTheConstructorDistance) {
     VolumeLightObject* light = addVolumeLight();
     io::IAttributes* in = attributes();

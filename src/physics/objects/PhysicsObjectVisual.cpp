@@ -41,6 +41,19 @@ const char* highlightTextureFile(s32 mode) {
 
 bool isHandHighlight(s32 mode) { return mode >= 1 && mode <= 3; }
 
+void showLikeThePhongVariant(video::SMaterial& material) {
+    // The fixed-function lights then give what the shader gives: the material's diffuse
+    // colour (which animators and trigger actions change) under the scene's ambient light and
+    // the lights, plus the material's own emissive and specular. The engine would otherwise
+    // take the vertex colour for the diffuse one (a skinned mesh keeps joint numbers there);
+    // the shader manager multiplies it in for each draw. A diffuse colour copied into the
+    // emissive one would light every surface twice and blow pale ones out to white.
+    material.ColorMaterial = video::ECM_NONE;
+    material.AmbientColor = material.DiffuseColor;
+    // A scaled object's normals are scaled with it; the shader makes them unit length again.
+    material.NormalizeNormals = true;
+}
+
 } // namespace
 
 void PhysicsObject::notifyGrab(bool grabbed, core::vector3df grabPoint) {
@@ -241,16 +254,7 @@ void PhysicsObject::updateMaterials(bool force) {
     meshNode->setMaterialFlag(video::EMF_ANISOTROPIC_FILTER, platform::anisotropicFilterLevel(!DisableAntialiasing) != 0);
     meshNode->setMaterialFlag(video::EMF_TRILINEAR_FILTER, !DisableAntialiasing);
     if (!shaders)
-        for (u32 i = 0; i < meshNode->getMaterialCount(); ++i) {
-            video::SMaterial& material = meshNode->getMaterial(i);
-            const video::SColor diffuse = material.DiffuseColor;
-            if (diffuse.getRed() == 255 && diffuse.getGreen() == 255 && diffuse.getBlue() == 255) {
-                material.EmissiveColor = video::SColor(0xFFC8C8C8);
-            } else {
-                material.EmissiveColor = diffuse;
-                material.AmbientColor = diffuse;
-                material.SpecularColor = diffuse;
-            }
-        }
+        for (u32 i = 0; i < meshNode->getMaterialCount(); ++i)
+            showLikeThePhongVariant(meshNode->getMaterial(i));
 }
 

@@ -198,8 +198,12 @@ void GUIGraphicsOptionsScreen::onQuality(s32 id) {
         shaderManager->graphicsQuality = mode;
     if (gameDevice)
         gameDevice->getSceneManager()->getParameters()->setAttribute(scene::ALLOW_ZWRITE_ON_TRANSPARENT, mode == 2);
-    if (effectHandler)
+    // Both are shader paths: without shaders a merged instanced mesh would draw every copy
+    // in one place.
+    if (effectHandler) {
         effectHandler->hardwareSkinning = mode != 2;
+        effectHandler->instancing = mode != 2;
+    }
     if (mode != 2) {
         if (shaderManager)
             shaderManager->rebuildShaders();
