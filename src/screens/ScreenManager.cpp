@@ -367,6 +367,11 @@ bool ScreenManager::isPauseScreenVisible() const {
     return pause && pause->isVisible();
 }
 
+bool ScreenManager::isGamePaused() const {
+    GUIScreen* pause = findPauseScreen();
+    return pause && pause->isVisible() && pause->getFadeState() != GUIScreen::FadedOut;
+}
+
 // --- finding screens ----------------------------------------------------------------------------
 
 GUIScreen* ScreenManager::findPauseScreen() const {

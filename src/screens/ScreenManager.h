@@ -145,6 +145,8 @@ public:
     bool topScreenKeepsTimerRunning() const;
     bool isStackActive() const { return StackActive; }
     bool isPauseScreenVisible() const;
+    // The pause menu holds the game: it is open and none of its commands has faded it out.
+    bool isGamePaused() const;
     GUIPauseScreen* getPauseScreen() const { return PauseScreen; }
     GUIHud* getHud() const { return Hud; }
     // The cutscene overlay's bar amount (0 while there is none).

@@ -109,6 +109,7 @@ void fillLevelSlots(LevelHookTable::Screens& level) {
         if (screenManager)
             screenManager->openMainScreen(playMode);
     };
+    level.isGamePaused = [] { return screenManager && screenManager->isGamePaused(); };
     level.showSplash = [] {
         if (!screenManager)
             return;

@@ -44,6 +44,7 @@ public:
         ++visibilityCalls;
         GUIScreen::setVisible(visible);
     }
+    void setFade(FadeStates state) { FadeState = state; }
     void setFlags(bool passInput, bool passUpdate, bool keepTimer) {
         PassInput = passInput;
         PassUpdate = passUpdate;
@@ -381,6 +382,25 @@ TEST_F(ScreenManagerTest, PauseOpensAndClosesThePauseScreen) {
     manager().update();
     EXPECT_FALSE(pause->isVisible());
     EXPECT_EQ(opened, 1);
+}
+
+// The pause menu holds the game while it is open, until one of its commands has faded it
+// out (a quit leaves it faded out and visible until the menus close).
+TEST_F(ScreenManagerTest, ThePauseHoldsTheGameUntilItHasFadedOut) {
+    EXPECT_FALSE(manager().isGamePaused());
+    TestScreen* pause = makePause();
+    struct Case {
+        bool visible;
+        GUIScreen::FadeStates state;
+        bool paused;
+    };
+    for (const Case& c : {Case{false, GUIScreen::Shown, false}, Case{true, GUIScreen::FadingIn, true},
+                          Case{true, GUIScreen::Shown, true}, Case{true, GUIScreen::FadingOut, true},
+                          Case{true, GUIScreen::FadedOut, false}}) {
+        pause->setVisible(c.visible);
+        pause->setFade(c.state);
+        EXPECT_EQ(manager().isGamePaused(), c.paused) << c.visible << " " << c.state;
+    }
 }
 
 TEST_F(ScreenManagerTest, PauseWaitsForTheLoadingOverlay) {
