@@ -6,6 +6,8 @@
 #include "core/Globals.h"
 #include "core/CoreSlots.h"
 #include "gui/GUIButton.h"
+#include "gui/GUIFreeTypeText.h"
+#include "gui/GUIImage.h"
 #include "gui/GUIScreen.h"
 #include "gui/GuiCommon.h"
 #include "level/LevelEvents.h"
@@ -607,16 +609,52 @@ TEST_F(ScreenManagerTest, InitMakesTheStandingHudAndPauseScreenOnce) {
     ASSERT_NE(manager().getCutsceneScreen(), nullptr);
     // The tree was emptied first: only the standing screens are left, in their drawing order
     // (HUD, cutscene overlay, notification layer, level timer box, subtitles, pause menu,
-    // objective panel, the two overlay views, the two billboards and the debug overlay).
+    // objective panel, the two overlay views, the two billboards, the debug overlay and the
+    // message layer).
     std::vector<s32> ids;
     for (gui::IGUIElement* child : root()->getChildren())
         ids.push_back(child->getID());
     constexpr s32 overlay = ScreenManager::overlayId;
     EXPECT_EQ(ids, (std::vector<s32>{ScreenManager::hudId, overlay, -1, overlay, ScreenManager::subtitleScreenId,
                                      ScreenManager::pauseScreenId, 0, overlay, overlay, overlay, overlay,
-                                     GUIDebugStats::elementId}));
+                                     GUIDebugStats::elementId, overlay}));
     EXPECT_FALSE(manager().getDebugStats()->isVisible());
+    EXPECT_EQ(manager().getCutsceneScreen()->getBarGoal(), 0.0f);
+    // The message layer: the whole screen, drawn by its owner, a white text over its black
+    // shadow (2 units down and right) in a band under the top edge, both empty.
+    GUIImage* layer = manager().getMessageLayer();
+    ASSERT_NE(layer, nullptr);
+    EXPECT_TRUE(layer->getDrawnByOwner());
+    EXPECT_EQ(layer->getRelativePosition(), core::recti(0, 0, screenWidth, screenHeight));
+    ASSERT_EQ(layer->getChildren().size(), 2u);
+    GUIFreeTypeText* text = manager().getMessageText();
+    GUIFreeTypeText* shadow = manager().getMessageShadow();
+    EXPECT_EQ(*layer->getChildren().begin(), shadow);
+    const s32 half = screenWidth / 2 - guiUnits(324) - screenWidthPart(0.1f);
+    const core::recti area(screenWidth / 2 - half, guiUnits(20) + screenHeightPart(0.1f), screenWidth / 2 + half,
+                           guiUnits(148) + screenHeightPart(0.1f));
+    EXPECT_EQ(text->getRelativePosition(), area);
+    EXPECT_EQ(shadow->getRelativePosition(), area + core::position2di(guiUnits(2), guiUnits(2)));
+    EXPECT_EQ(text->getOverrideColor(), video::SColor(0xFFFFFFFF));
+    EXPECT_EQ(shadow->getOverrideColor(), video::SColor(0xFF000000));
+    for (GUIFreeTypeText* line : {text, shadow}) {
+        EXPECT_TRUE(line->isWordWrapEnabled());
+        EXPECT_STREQ(line->getText(), L"");
+    }
     EXPECT_TRUE(manager().isInputAllowed());
+}
+
+// A level that starts loading takes no cutscene frame along.
+TEST_F(ScreenManagerTest, ALevelLoadHidesTheCutsceneFrame) {
+    levelOnCommandLine = true;
+    manager().init();
+    GUICutscene* cutscene = manager().getCutsceneScreen();
+    for (const bool loadStarts : {false, true}) {
+        cutscene->setVisible(true);
+        if (loadStarts)
+            manager().resetSubtitlesAndCutscene();
+        EXPECT_EQ(cutscene->getBarGoal(), loadStarts ? 0.0f : 1.0f) << loadStarts;
+    }
 }
 
 } // namespace
