@@ -9,11 +9,13 @@
 #include "camera/CameraTransition.h"
 #include "core/app/GameApplication.h"
 #include "core/GameSettings.h"
+#include "core/LanguageManager.h"
 #include "core/Globals.h"
 #include "core/SoundManager.h"
 #include "core/Stopwatch.h"
 #include "gui/GUIFreeTypeText.h"
 #include "gui/GUIOptionMeter.h"
+#include "camera/GUICutscene.h"
 #include "gui/hud/GUIHud.h"
 #include "gui/hud/GUINotification.h"
 #include "gui/hud/GUIObjectiveCenter.h"
@@ -51,6 +53,15 @@ TEST_F(GameScreensTest, TheStandingScreensAreMadeOnceAtStartUp) {
         EXPECT_EQ(levelManager->objectives.getDisplay(), screenManager->getObjectiveCenter());
         EXPECT_EQ(screenManager->getHud()->ObjectivePanel, screenManager->getObjectiveCenter());
         EXPECT_EQ(screenManager->getSubtitleManager()->SubtitlesOn, getSettingBool("Audio_Subtitles"));
+        // The message layer's texts, empty, in the language's objective font.
+        irr::gui::IGUIFont* objectiveFont = languageManager->getFont(LanguageManager::FontObjective);
+        ASSERT_NE(objectiveFont, nullptr);
+        for (GUIFreeTypeText* text : {screenManager->getMessageText(), screenManager->getMessageShadow()}) {
+            ASSERT_NE(text, nullptr);
+            EXPECT_EQ(text->getOverrideFont(), objectiveFont);
+            EXPECT_STREQ(text->getText(), L"");
+        }
+        EXPECT_EQ(screenManager->getCutsceneScreen()->getBarGoal(), 0.0f);
     });
     ASSERT_NO_FATAL_FAILURE(playGame());
 }
