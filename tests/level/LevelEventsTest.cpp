@@ -244,24 +244,20 @@ TEST_F(LevelEventsTest, TransitionKeepsTheViewWhenQueuedWithoutOne) {
     EXPECT_TRUE(manager->loadingOverlay.outroRunning);
 }
 
-// A second intro once the first one's cover is up changes nothing and says nothing; after an
-// outro the next intro covers from clear again.
+// An intro over the cover an intro left up changes nothing and says nothing; after an outro
+// the next intro covers from clear again.
 TEST_F(LevelEventsTest, AnIntroOverACoverAlreadyUpLeavesIt) {
     const LoadingOverlay& overlay = manager->loadingOverlay;
     manager->queueTransition(true, LoadingOverlay::FadeToBlack, 2.0f, 0.0f, 2);
-    runQueue(0.25f);
-    ASSERT_FLOAT_EQ(overlay.fadeValue, 1.0f);
+    runQueue(1.0f);
     manager->queueTransition(true, LoadingOverlay::FadeToWhite, 2.0f, 0.0f, 2);
     EXPECT_EQ(runQueue(0.25f), 1);
-    EXPECT_FLOAT_EQ(overlay.fadeValue, 1.0f);
-    EXPECT_EQ(overlay.mode, LoadingOverlay::FadeToBlack);
+    EXPECT_EQ(std::make_pair(overlay.fadeValue, overlay.mode), std::make_pair(1.0f, s32{LoadingOverlay::FadeToBlack}));
     EXPECT_EQ(log.countStartingWith("Transition Intro."), 1u);
-
     manager->queueTransition(false, LoadingOverlay::FadeToBlack, 2.0f, 0.0f, 2);
     manager->queueTransition(true, LoadingOverlay::FadeToWhite, 2.0f, 0.0f, 2);
-    runQueue(0.25f, 5); // the outro's start and two steps, the intro's start and first step
-    EXPECT_FLOAT_EQ(overlay.fadeValue, 0.5f);
-    EXPECT_EQ(overlay.mode, LoadingOverlay::FadeToWhite);
+    runQueue(0.25f, 4); // the outro's start and two steps, the intro's start
+    EXPECT_EQ(std::make_pair(overlay.fadeValue, overlay.mode), std::make_pair(0.0f, s32{LoadingOverlay::FadeToWhite}));
     EXPECT_EQ(log.countStartingWith("Transition Intro."), 2u);
 }
 

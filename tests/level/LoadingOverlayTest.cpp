@@ -109,19 +109,6 @@ TEST(LoadingOverlayTest, ProgressAndTransitionValueStayWithinZeroToOne) {
     EXPECT_FLOAT_EQ(overlay.getTransitionValue(), 1.0f);
 }
 
-// The bar a load filled stays full while its cover lifts; the next cover starts it empty.
-TEST(LoadingOverlayTest, OnlyAnIntroEmptiesTheLoadingBar) {
-    for (const bool intro : {true, false}) {
-        LoadingOverlay overlay;
-        overlay.progress = 1.0f;
-        if (intro)
-            overlay.startIntro();
-        else
-            overlay.startOutro();
-        EXPECT_FLOAT_EQ(overlay.getProgress(), intro ? 0.0f : 1.0f) << intro;
-    }
-}
-
 TEST(LoadingOverlayTest, DrawGoesToTheGuiWhenItIsThere) {
     LoadingOverlay overlay;
     overlay.draw(); // nothing to draw with
