@@ -53,6 +53,10 @@ bool TransitionEvent::run(LevelManager& manager, f32 seconds) {
     LoadingOverlay& overlay = manager.loadingOverlay;
     if (!started) {
         started = true;
+        // A cover already up stays as it is: fading it in again from clear would show for a
+        // moment what is behind it (the menu just opened over the level being left).
+        if (intro && overlay.introRunning && overlay.fadeValue >= 1.0f)
+            return true;
         logMessage(intro ? "Transition Intro." : "Transition Outro.");
         overlay.mode = mode;
         if (viewId != keepView)
@@ -139,6 +143,12 @@ bool SaveCheckpointEvent::run(LevelManager& manager, f32) {
 void LevelManager::queueEvent(LevelEvent* event) {
     if (event)
         levelEvents.emplace_back(event);
+}
+
+void LevelManager::dropQueuedEvents() {
+    levelEvents.clear();
+    loadPending = false;
+    menuLoad = false;
 }
 
 bool LevelManager::isEventQueued(LevelEventType type, const LevelEvent* except) const {
@@ -228,6 +238,10 @@ bool LevelManager::queueSaveCheckpoint(scene::ISceneNode* checkpoint) {
 // --- per frame ---------------------------------------------------------------------------------------
 
 void LevelManager::processLevelEvents(f32 frameSeconds) {
+    // A paused game stands still: a level end queued just before the pause waits for it to
+    // be left (by Resume; Restart and Quit drop it).
+    if (const auto& paused = levelHooks().screens.isGamePaused; paused && paused())
+        return;
     if (!levelEvents.empty()) {
         // The event stays owned by the queue while it runs; it may queue more behind it.
         LevelEvent* front = levelEvents.front().get();

@@ -47,7 +47,8 @@ private:
 // A transition of the loading overlay: an intro covers the screen from clear, an outro
 // clears it from covered after the hold. The first frame logs "Transition Intro." or
 // "Transition Outro." and hands the event's settings to the overlay; the following frames
-// fade until the overlay reaches its end.
+// fade until the overlay reaches its end. An intro while an earlier intro's cover is up is
+// done at once, without a line, and leaves the cover as it is.
 class TransitionEvent : public LevelEvent {
 public:
     // Keeps the overlay's view.

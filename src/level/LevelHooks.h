@@ -140,6 +140,9 @@ struct LevelHookTable {
         std::function<void()> closeAllScreens;
         std::function<void(irr::s32 playMode)> openMainScreen;
         std::function<void()> showSplash;
+        // The pause menu holds the game: it is open and not being left (empty: false). The
+        // level events queued before it wait, and so does the suspicion update.
+        std::function<bool()> isGamePaused;
         // SoundObject::pause: ScreenManager::clearSubtitles when the sound is the voice line
         // whose subtitle the screens show.
         std::function<void(SoundObject* sound)> clearSubtitleOf;

@@ -107,16 +107,19 @@ public:
     // while the current suspicion record's pendingValue is 100 or more (a lost level saves
     // nothing).
     bool queueSaveCheckpoint(irr::scene::ISceneNode* checkpoint);
+    // Empties the queue (none of its events may be running): the player leaves the level
+    // from the pause menu, and what the pause held back gives way to that.
+    void dropQueuedEvents();
     // Whether an event of the type waits in the queue (the one given as `except` aside).
     bool isEventQueued(LevelEventType type, const LevelEvent* except = nullptr) const;
     const std::deque<std::unique_ptr<LevelEvent>>& getLevelEvents() const { return levelEvents; }
 
-    // Per frame, before the input gate: the front event, then (without a local player) the
-    // suspicion update of the own record, and the game-over check: once the game-over timer
-    // (the frame time, clamped to 0..0.1 per frame, since the level started) has passed 2 s,
-    // a full meter with no restart, load or return to the menu queued counts a loss, plays
-    // the game-over effect, rumbles, and queues a covered restart from the last checkpoint
-    // (or of the level when there is none).
+    // Per frame, before the input gate (nothing while the pause menu holds the game): the
+    // front event, then (without a local player) the suspicion update of the own record, and
+    // the game-over check: once the game-over timer (the frame time, clamped to 0..0.1 per
+    // frame, since the level started) has passed 2 s, a full meter with no restart, load or
+    // return to the menu queued counts a loss, plays the game-over effect, rumbles, and
+    // queues a covered restart from the last checkpoint (or of the level when there is none).
     void processLevelEvents(irr::f32 frameSeconds);
 
     static constexpr irr::f32 gameOverDelay = 2.0f;

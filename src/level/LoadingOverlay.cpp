@@ -20,6 +20,8 @@ f32 clamp01(f32 value) {
 } // namespace
 
 void LoadingOverlay::startIntro() {
+    // The bar of the load this cover comes for starts empty, not where the last load left it.
+    progress = 0.0f;
     fadeValue = 0.0f;
     introRunning = true;
     outroRunning = false;

@@ -44,7 +44,7 @@ public:
     // The loading bar's fraction (the scene loader's objects read / objects in the file).
     irr::f32 progress = 0.0f;
 
-    // Starts a transition in: the fade goes from 0 towards 1.
+    // Starts a transition in: the fade goes from 0 towards 1, the loading bar from empty.
     void startIntro();
     // Starts a transition out: the fade goes from 1 towards 0 once the hold is used up.
     void startOutro();

@@ -5,6 +5,8 @@
 #include "core/Globals.h"
 #include "gui/GUIDebugStats.h"
 #include "gui/GUIButton.h"
+#include "gui/GUIFreeTypeText.h"
+#include "gui/GUIImage.h"
 #include "gui/GUIOptionsList.h"
 #include "gui/GUIScreen.h"
 #include "gui/GuiCommon.h"
@@ -114,6 +116,8 @@ void ScreenManager::createScreens() {
     CheckpointIcon = LoadingIcon = LoadingBarBack = LoadingBarFill = nullptr;
     OverlayView1 = OverlayView2 = nullptr;
     DebugStats = nullptr;
+    MessageLayer = nullptr;
+    MessageText = MessageShadow = nullptr;
     TimerBox = LevelRow = TotalRow = nullptr;
     LevelTimeText = LevelBestText = LevelBestLabel = TotalTimeText = TotalBestText = TotalBestLabel = nullptr;
     ScreenStack.clear();
@@ -133,6 +137,7 @@ void ScreenManager::createScreens() {
     // The cutscene overlay stands over the HUD and under the menus.
     Cutscene = new GUICutscene(Environment, Environment->getRootGUIElement(), overlayId);
     Cutscene->drop();
+    Cutscene->setVisible(false);
 
     gui::IGUIElement* root = Environment->getRootGUIElement();
     NotificationLayer = Environment->addStaticText(L"", core::recti(0, 0, screenWidth, screenHeight), false, true, root, -1, false);
@@ -158,7 +163,34 @@ void ScreenManager::createScreens() {
     createLoadingBillboards();
     DebugStats = new GUIDebugStats(Environment);
     DebugStats->drop();
+    createMessageLayer();
     CrossfadeAlpha = 0.0f;
+}
+
+void ScreenManager::createMessageLayer() {
+    MessageLayer = new GUIImage(Environment, Environment->getRootGUIElement(), overlayId,
+                                core::recti(0, 0, screenWidth, screenHeight));
+    MessageLayer->setSubElement(true);
+    MessageLayer->setDrawnByOwner(true);
+    MessageLayer->drop();
+    // A band under the top edge, as wide as the screen leaves beside two 324-unit margins.
+    const s32 halfWidth = screenWidth / 2 - guiUnits(324) - screenWidthPart(0.1f);
+    const s32 top = guiUnits(20) + screenHeightPart(0.1f);
+    const core::recti area(screenWidth / 2 - halfWidth, top, screenWidth / 2 + halfWidth, top + guiUnits(128));
+    gui::IGUIFont* font = languageManager ? languageManager->getFont(LanguageManager::FontObjective) : nullptr;
+    const auto addText = [&](const core::recti& rect, u32 colour) {
+        auto* text = new GUIFreeTypeText(L"", Environment, MessageLayer, overlayId, rect);
+        text->setWordWrap(true);
+        text->setOverrideColor(video::SColor(colour));
+        text->setTextAlignment(gui::EGUIA_CENTER, gui::EGUIA_UPPERLEFT);
+        if (font)
+            text->setOverrideFont(font);
+        text->setSubElement(true);
+        text->drop();
+        return text;
+    };
+    MessageShadow = addText(area + core::position2di(guiUnits(2), guiUnits(2)), 0xFF000000);
+    MessageText = addText(area, 0xFFFFFFFF);
 }
 
 // --- subtitles --------------------------------------------------------------------------------------
@@ -178,6 +210,8 @@ void ScreenManager::resetSubtitlesAndCutscene() {
     clearSubtitles();
     ActiveNotifications.clear();
     PendingDismissals.clear();
+    if (Cutscene)
+        Cutscene->setVisible(false);
 }
 
 // --- notifications -----------------------------------------------------------------------------------
@@ -367,6 +401,11 @@ bool ScreenManager::isPauseScreenVisible() const {
     return pause && pause->isVisible();
 }
 
+bool ScreenManager::isGamePaused() const {
+    GUIScreen* pause = findPauseScreen();
+    return pause && pause->isVisible() && pause->getFadeState() != GUIScreen::FadedOut;
+}
+
 // --- finding screens ----------------------------------------------------------------------------
 
 GUIScreen* ScreenManager::findPauseScreen() const {
@@ -554,7 +593,8 @@ void ScreenManager::draw() {
     layoutOverlays();
     drawCrossfade();
     drawLevelTimer();
-    for (gui::IGUIElement* front : {static_cast<gui::IGUIElement*>(OverlayView2), static_cast<gui::IGUIElement*>(LoadingIcon)})
+    for (gui::IGUIElement* front : {static_cast<gui::IGUIElement*>(MessageLayer), static_cast<gui::IGUIElement*>(OverlayView2),
+                                    static_cast<gui::IGUIElement*>(LoadingIcon)})
         if (front && front->getParent())
             front->getParent()->bringToFront(front);
     if (DrawGUI && Environment)

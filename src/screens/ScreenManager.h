@@ -62,8 +62,9 @@ public:
     // Reads the settings that switch GUI behaviour, opens the main menu unless a level was
     // named on the command line, and marks the manager initialised.
     void init();
-    // Makes the standing screens (the HUD, the notification layer, the subtitle layer, the
-    // pause menu, the objective panel) over an emptied GUI tree.
+    // Makes the standing screens (the HUD, the cutscene overlay, hidden, the notification
+    // layer, the level timer, the subtitle layer, the pause menu, the objective panel, the
+    // loading billboards, the debug overlay and the message layer) over an emptied GUI tree.
     void createScreens();
     // Once per frame: pause toggle, input capture, notification timing, removal of closed
     // screens.
@@ -128,6 +129,11 @@ public:
     GUIFreeTypeText* getTotalTimeText() const { return TotalTimeText; }
     GUIFreeTypeText* getTotalBestText() const { return TotalBestText; }
     GUILevelElement* getOverlayView(irr::s32 view) const { return view == 1 ? OverlayView1 : OverlayView2; }
+    // The message layer: a centred text with its shadow under the top edge, in the
+    // objective font. Nothing writes into it yet.
+    GUIImage* getMessageLayer() const { return MessageLayer; }
+    GUIFreeTypeText* getMessageText() const { return MessageText; }
+    GUIFreeTypeText* getMessageShadow() const { return MessageShadow; }
     irr::video::ITexture* getCrossfadeTarget() const { return CrossfadeTarget; }
     irr::f32 CrossfadeAlpha = 0.0f;
     // Textures other parts draw with.
@@ -145,6 +151,8 @@ public:
     bool topScreenKeepsTimerRunning() const;
     bool isStackActive() const { return StackActive; }
     bool isPauseScreenVisible() const;
+    // The pause menu holds the game: it is open and none of its commands has faded it out.
+    bool isGamePaused() const;
     GUIPauseScreen* getPauseScreen() const { return PauseScreen; }
     GUIHud* getHud() const { return Hud; }
     // The cutscene overlay's bar amount (0 while there is none).
@@ -160,7 +168,8 @@ public:
     void loadSubtitles(const irr::io::path& name);
     // Hides the line on screen and forgets the chained one.
     void clearSubtitles();
-    // A level starts loading: no subtitle, cross-fade or notification carries over.
+    // A level starts loading: no subtitle, cross-fade, notification or cutscene frame
+    // carries over.
     void resetSubtitlesAndCutscene();
 
     // --- notifications ---
@@ -204,6 +213,7 @@ private:
     void addPendingDismissal(const std::string& name);
     void createLevelTimer();
     void createLoadingBillboards();
+    void createMessageLayer();
     void layoutOverlays();
     void drawCrossfade();
     void drawLevelTimer();
@@ -231,6 +241,9 @@ private:
     GUILevelElement* OverlayView1 = nullptr;
     GUILevelElement* OverlayView2 = nullptr;
     GUIDebugStats* DebugStats = nullptr;
+    GUIImage* MessageLayer = nullptr;
+    GUIFreeTypeText* MessageText = nullptr;
+    GUIFreeTypeText* MessageShadow = nullptr;
     GUIImage* TimerBox = nullptr;
     GUIImage* LevelRow = nullptr;
     GUIImage* TotalRow = nullptr;

@@ -6,6 +6,7 @@
 #include "gui/GUIButton.h"
 #include "gui/GUIDebugStats.h"
 #include "gui/GUIElementFactory.h"
+#include "gui/GUIOptionsList.h"
 #include "gui/GuiHooks.h"
 #include "gui/fonts/CGUITTFont.h"
 #include "gui/fonts/FontCache.h"
@@ -47,6 +48,19 @@ void screensLevelLoadStarted() {
         screenManager->resetSubtitlesAndCutscene();
 }
 
+// The options are open over the main menu: the calibration scene is their backdrop.
+bool optionsBackdropWanted() {
+    const auto* list = screenManager ? dynamic_cast<const GUIOptionsList*>(screenManager->getTopScreen()) : nullptr;
+    return list && list->isOpenedFromMainMenu();
+}
+
+// A quality change loads the level behind the options again: their backdrop comes back
+// with it (the title's background level is handled once its previews exist).
+void optionsLevelLoaded() {
+    if (optionsBackdropWanted())
+        showCalibrationBackdrop();
+}
+
 } // namespace
 
 void subscribeScreenLevelHandlers() {
@@ -55,6 +69,7 @@ void subscribeScreenLevelHandlers() {
     levelManager->onLevelUnloaded.addMember(screenManager, &ScreenManager::resetNotifications);
     levelManager->onLevelUnloaded.addFunction(&previewsLevelUnloaded);
     levelManager->onLevelLoadStarted.addFunction(&screensLevelLoadStarted);
+    levelManager->onLevelLoaded.addFunction(&optionsLevelLoaded);
 }
 
 namespace {
@@ -109,6 +124,7 @@ void fillLevelSlots(LevelHookTable::Screens& level) {
         if (screenManager)
             screenManager->openMainScreen(playMode);
     };
+    level.isGamePaused = [] { return screenManager && screenManager->isGamePaused(); };
     level.showSplash = [] {
         if (!screenManager)
             return;
@@ -132,7 +148,10 @@ void fillLoadingSlots() {
         unmountWorkshopArchives();
         loadLevelList();
         loadMenuPreviewScenes();
-        showAutoSaveLevelPreview();
+        if (optionsBackdropWanted())
+            showCalibrationBackdrop();
+        else
+            showAutoSaveLevelPreview();
     };
     // A user level's own title first, else the level list's.
     level.screens.getLevelTitle = [](const io::path& path) {
@@ -155,12 +174,7 @@ void fillMenuSlots(GuiMenuHooks& menus) {
     menus.createMainScreen = [](gui::IGUIEnvironment* environment, gui::IGUIElement* parent) -> gui::IGUIElement* {
         return new GUIMainScreen(environment, parent, -1, core::recti(0, 0, 100, 100));
     };
-    menus.showCalibrationPreview = [] {
-        if (!CalibrationPreview)
-            return;
-        CalibrationPreview->setVisible(true);
-        setMenuPreviewsVisible(CalibrationPreview);
-    };
+    menus.showCalibrationPreview = showCalibrationBackdrop;
 }
 
 // The HUD shows the current suspicion record and raises it when a splat lands.

@@ -4,13 +4,18 @@
 // across a restart.
 #include "GameFixture.h"
 
+#include "camera/CameraManager.h"
+#include "camera/CameraObject.h"
+#include "camera/CameraTransition.h"
 #include "core/app/GameApplication.h"
 #include "core/GameSettings.h"
+#include "core/LanguageManager.h"
 #include "core/Globals.h"
 #include "core/SoundManager.h"
 #include "core/Stopwatch.h"
 #include "gui/GUIFreeTypeText.h"
 #include "gui/GUIOptionMeter.h"
+#include "camera/GUICutscene.h"
 #include "gui/hud/GUIHud.h"
 #include "gui/hud/GUINotification.h"
 #include "gui/hud/GUIObjectiveCenter.h"
@@ -23,7 +28,9 @@
 #include "player/PlayerControls.h"
 #include "player/devices/GamepadDevice.h"
 #include "screens/ScreenManager.h"
+#include "screens/levels/LevelCatalogue.h"
 #include "screens/menus/GUIAudioOptionsScreen.h"
+#include "screens/menus/GUIGraphicsOptionsScreen.h"
 #include "screens/menus/GUIOptionsScreen.h"
 
 #include <algorithm>
@@ -46,6 +53,70 @@ TEST_F(GameScreensTest, TheStandingScreensAreMadeOnceAtStartUp) {
         EXPECT_EQ(levelManager->objectives.getDisplay(), screenManager->getObjectiveCenter());
         EXPECT_EQ(screenManager->getHud()->ObjectivePanel, screenManager->getObjectiveCenter());
         EXPECT_EQ(screenManager->getSubtitleManager()->SubtitlesOn, getSettingBool("Audio_Subtitles"));
+        // The message layer's texts, empty, in the language's objective font.
+        irr::gui::IGUIFont* objectiveFont = languageManager->getFont(LanguageManager::FontObjective);
+        ASSERT_NE(objectiveFont, nullptr);
+        for (GUIFreeTypeText* text : {screenManager->getMessageText(), screenManager->getMessageShadow()}) {
+            ASSERT_NE(text, nullptr);
+            EXPECT_EQ(text->getOverrideFont(), objectiveFont);
+            EXPECT_STREQ(text->getText(), L"");
+        }
+        EXPECT_EQ(screenManager->getCutsceneScreen()->getBarGoal(), 0.0f);
+    });
+    ASSERT_NO_FATAL_FAILURE(playGame());
+}
+
+// The graphics page opened over the main menu: each quality change loads the scene behind it
+// again (the title level, or the calibration level for the plain renderer), and the
+// calibration scene stays the backdrop, seen through its own camera; back in the main menu
+// the title level's preview returns.
+TEST_F(GameScreensTest, TheOptionsBackdropStaysThroughQualityChanges) {
+    const auto settledOn = [](const wchar_t* level) {
+        return levelManager->getCurrentLevelPath() == irr::core::stringw(level) &&
+               levelManager->getLevelEvents().empty() && !levelManager->levelLoading;
+    };
+    // The main camera goes to the calibration scene's camera, which is shown.
+    const auto calibrationInView = [] {
+        const CameraTransition* view = cameraManagers[0] ? cameraManagers[0]->transition : nullptr;
+        if (!view || !view->camera || std::string(view->camera->getName()) != "CalibrationLevelCamera")
+            return false;
+        for (const irr::scene::ISceneNode* node = view->camera; node; node = node->getParent())
+            if (!node->isVisible())
+                return false;
+        return true;
+    };
+    GUIGraphicsOptionsScreen* graphics = nullptr;
+    waitFor("the title", titleShown, [] {
+        screenManager->closeAllScreens();
+        openOptionsScreen(true)->onGraphics(nullptr);
+    });
+    waitFor("the graphics page over the calibration scene", [&] {
+        graphics = dynamic_cast<GUIGraphicsOptionsScreen*>(screenManager->getTopScreen());
+        return graphics && graphics->getFadeState() == GUIScreen::Shown && calibrationInView();
+    });
+    struct Change {
+        irr::s32 quality;
+        const wchar_t* levelBehind;
+    };
+    for (const Change& change : {Change{0, L"Content/Levels/MainScreen_Background.irr"},
+                                 Change{2, L"Content/Levels/CalibrationLevel.irr"},
+                                 Change{0, L"Content/Levels/CalibrationLevel.irr"}}) {
+        nextFrame("quality " + std::to_string(change.quality), [&, change] {
+            graphics->onQuality(change.quality);
+            ASSERT_FALSE(levelManager->getLevelEvents().empty()) << "the scene behind loads again";
+        });
+        waitFor("the calibration scene again", [&, change] {
+            return settledOn(change.levelBehind) && stableFor(calibrationInView(), 3);
+        });
+    }
+    nextFrame("back", [&] { graphics->onBack(nullptr); });
+    waitFor("the options page", [] {
+        auto* options = dynamic_cast<GUIOptionsScreen*>(screenManager->getTopScreen());
+        return options && options->getFadeState() == GUIScreen::Shown;
+    }, [] { dynamic_cast<GUIOptionsScreen*>(screenManager->getTopScreen())->onBack(nullptr); });
+    waitFor("the main menu over the title level's preview", [&] {
+        return titleShown() && settledOn(L"Content/Levels/MainScreen_Background.irr") &&
+               stableFor(!calibrationInView() && CalibrationPreview && !CalibrationPreview->isVisible(), 3);
     });
     ASSERT_NO_FATAL_FAILURE(playGame());
 }

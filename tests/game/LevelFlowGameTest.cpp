@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <fstream>
 #include <functional>
+#include <vector>
 
 using namespace irr;
 
@@ -27,8 +28,9 @@ namespace {
 constexpr const char* endingLevelFile = "EndLevelTest.irr";
 constexpr const char* nextStoryLevel = "Content/Levels/Story_Garden.irr";
 
-// A level whose "Immediately" trigger ends it a second after it starts, with the transition.
-void writeEndingLevel(const char* transition = "Fade to Black") {
+// A level whose "Immediately" trigger ends it a second after it starts, with the transition,
+// for the next level.
+void writeEndingLevel(const char* transition = "Fade to Black", const char* next = nextStoryLevel) {
     std::ofstream(endingLevelFile) << R"(<?xml version="1.0"?>
 <irr_scene>
   <attributes><string name="Name" value="EndLevelTest" /></attributes>
@@ -43,7 +45,7 @@ void writeEndingLevel(const char* transition = "Fade to Black") {
         <string name="Name" value="EndIt" />
         <float name="EventDelay" value="1.000000" />
         <enum name="OnTriggerEvent" value="End Level" />
-        <string name="NextLevel" value="Content/Levels/Story_Garden.irr" />
+        <string name="NextLevel" value=")" << next << R"(" />
         <enum name="TransitionType" value=")" << transition << R"(" />
         <float name="HoldLength" value="0.000000" />
         <bool name="SaveLevelLength" value="true" />
@@ -59,8 +61,8 @@ protected:
     // Plays the ending level in the play mode (demo mode as given) until the outcome the test
     // waits for, then quits; what happened is read afterwards.
     void playEndingLevel(s32 playMode, bool demo, const char* outcomeName, std::function<bool()> outcome,
-                         const char* transition = "Fade to Black") {
-        writeEndingLevel(transition);
+                         const char* transition = "Fade to Black", const char* next = nextStoryLevel) {
+        writeEndingLevel(transition, next);
         bool loaded = false;
         waitFor("the ending level", titleShown, [playMode, demo, &loaded] {
             for (s32 type : {11, 12, 13, 24, 2, 5, 15, 16, 20, 21, 27})
@@ -96,6 +98,47 @@ protected:
     bool loggedReturnToMenu() const {
         const std::vector<std::string> lines = logLines();
         return std::find(lines.begin(), lines.end(), "Return to Main Menu.") != lines.end();
+    }
+
+    // The title level and the main menu over it, faded in and uncovered.
+    static bool atTheMainMenu() {
+        const auto& stack = screenManager->getScreenStack();
+        return levelManager->getCurrentLevelPath() == core::stringw(titleBackgroundLevel) &&
+               levelManager->getLevelEvents().empty() && !levelManager->loadingOverlay.isBusy() && stack.size() == 2u &&
+               std::string(stack[1]->getTypeName()) == "GUIMainScreen" && stack[0]->getFadeState() == GUIScreen::Shown;
+    }
+    static std::size_t countLines(const std::vector<std::string>& lines, const std::string& wanted) {
+        return static_cast<std::size_t>(std::count(lines.begin(), lines.end(), wanted));
+    }
+    // The ending level in a story run, its end already queued (its script's delay put off),
+    // and the pause menu opened over it.
+    void endThenPause() {
+        writeEndingLevel();
+        waitFor("the ending level, ended, paused", titleShown, [] {
+            screenManager->closeAllScreens();
+            levelManager->unloadLevel();
+            ASSERT_TRUE(levelManager->loadLevel(endingLevelFile));
+            levelManager->PlayMode = LevelManager::playModeStory;
+            auto* endIt =
+                dynamic_cast<TriggerEventObject*>(gameDevice->getSceneManager()->getSceneNodeFromName("EndIt"));
+            ASSERT_NE(endIt, nullptr);
+            endIt->EventDelay = 1000.0f;
+            TriggerEventInfo event;
+            endIt->getAction()->execute(event);
+            screenManager->setPauseScreenVisible(true);
+        });
+        everyFrame = [this] {
+            if (levelManager->getCurrentLevelPath() == core::stringw(nextStoryLevel))
+                reachedNext = true;
+        };
+        // Long enough for the level end to have run, had the pause not held it.
+        waitFor("the pause holds the level end", [this] {
+            const auto& events = levelManager->getLevelEvents();
+            return stableFor(shownOnTop(screenManager->getPauseScreen()) && !events.empty() &&
+                                 events.front()->getType() == LET_Transition && !levelManager->loadingOverlay.isBusy() &&
+                                 levelManager->getCurrentLevelPath() == core::stringw(endingLevelFile),
+                             60);
+        }, {}, 20.0);
     }
 
     bool reachedNext = false, returnedToMenu = false, splashShown = false, ended = false;
@@ -135,12 +178,6 @@ TEST_F(LevelFlowGameTest, InDemoModeTheThanksSplashShows) {
 TEST_F(LevelFlowGameTest, ALevelBeingLeftDoesNotEndAgain) {
     writeEndingLevel();
     TriggerEventObject* endIt = nullptr;
-    const auto atTheMainMenu = [] {
-        const auto& stack = screenManager->getScreenStack();
-        return levelManager->getCurrentLevelPath() == core::stringw(titleBackgroundLevel) &&
-               levelManager->getLevelEvents().empty() && !levelManager->loadingOverlay.isBusy() && stack.size() == 2u &&
-               std::string(stack[1]->getTypeName()) == "GUIMainScreen" && stack[0]->getFadeState() == GUIScreen::Shown;
-    };
     waitFor("the main menu", atTheMainMenu, [&] {
         // Played from the story select, in demo mode.
         screenManager->closeAllScreens();
@@ -171,6 +208,62 @@ TEST_F(LevelFlowGameTest, ALevelBeingLeftDoesNotEndAgain) {
     ASSERT_NO_FATAL_FAILURE(playGame());
     for (const std::string& line : logLines())
         EXPECT_EQ(line.rfind("ERROR: ", 0), std::string::npos) << line;
+}
+
+// A level end queued just before the pause waits for the pause to be left: Resume lets it
+// run, and the bar of the next level's load only fills on the way (it starts empty under the
+// cover, not full from the load before).
+TEST_F(LevelFlowGameTest, APauseHoldsALevelEndUntilResume) {
+    std::vector<f32> bar; // while the overlay covers or uncovers
+    ASSERT_NO_FATAL_FAILURE(endThenPause());
+    waitFor("resume", [] { return true; }, [] { screenManager->getPauseScreen()->onResume(nullptr); });
+    const auto watchPlay = everyFrame;
+    everyFrame = [&bar, watchPlay] {
+        watchPlay();
+        if (levelManager->loadingOverlay.isBusy())
+            bar.push_back(levelManager->loadingOverlay.getProgress());
+    };
+    waitFor("the next story level, uncovered", [this] {
+        return reachedNext && levelManager->getLevelEvents().empty() && !levelManager->loadingOverlay.isBusy();
+    });
+    ASSERT_NO_FATAL_FAILURE(playGame());
+    ASSERT_FALSE(bar.empty());
+    EXPECT_FLOAT_EQ(bar.front(), 0.0f);
+    EXPECT_TRUE(std::is_sorted(bar.begin(), bar.end()));
+    EXPECT_FLOAT_EQ(bar.back(), 1.0f);
+}
+
+// Quit from that pause: the level end the pause held gives way, and the game goes straight
+// to the main menu.
+TEST_F(LevelFlowGameTest, QuitFromThePauseDropsTheHeldLevelEnd) {
+    ASSERT_NO_FATAL_FAILURE(endThenPause());
+    waitFor("quit", [] { return true; }, [] {
+        irr::s32 yes = 1;
+        screenManager->getPauseScreen()->onQuitAnswer(yes);
+    });
+    waitFor("the main menu", atTheMainMenu);
+    ASSERT_NO_FATAL_FAILURE(playGame());
+    EXPECT_FALSE(reachedNext);
+    const std::vector<std::string> lines = logLines();
+    EXPECT_EQ(countLines(lines, std::string("Loading level: ") + nextStoryLevel), 0u);
+    EXPECT_EQ(countLines(lines, "Return to Main Menu."), 1u);
+}
+
+// The story's last level returns to the main menu under one cover: the main menu, opened
+// under it, asks for the title level with a cover of its own, which finds the screen covered
+// and leaves it so (no second fade from clear that would show the menu over the level).
+TEST_F(LevelFlowGameTest, TheStorysEndCoversTheScreenOnce) {
+    bool coverLifted = false;
+    f32 cover = 0.0f;
+    ASSERT_NO_FATAL_FAILURE(playEndingLevel(LevelManager::playModeStory, false, "the main menu", [&] {
+        const LoadingOverlay& overlay = levelManager->loadingOverlay;
+        coverLifted = coverLifted || (overlay.introRunning && overlay.fadeValue < cover);
+        cover = overlay.introRunning ? overlay.fadeValue : 0.0f;
+        return atTheMainMenu();
+    }, "Fade to Black", titleBackgroundLevel));
+    EXPECT_TRUE(returnedToMenu);
+    EXPECT_FALSE(coverLifted);
+    EXPECT_EQ(countLines(logLines(), "Transition Intro."), 1u);
 }
 
 } // namespace

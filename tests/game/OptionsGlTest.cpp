@@ -203,6 +203,10 @@ TEST_F(OptionsGlTest, NotificationsSubtitlesTheObjectivePanelAndTheOptionPagesDr
         shot->drop();
     });
     ASSERT_NO_FATAL_FAILURE(playGame());
+    // A display without the video-mode extensions is told of once, not warned of at every
+    // visit of the graphics page.
+    for (const std::string& line : logLines())
+        EXPECT_NE(line.rfind("Warning: ", 0), 0u) << line;
 }
 
 } // namespace

@@ -244,6 +244,48 @@ TEST_F(LevelEventsTest, TransitionKeepsTheViewWhenQueuedWithoutOne) {
     EXPECT_TRUE(manager->loadingOverlay.outroRunning);
 }
 
+// An intro over the cover an intro left up changes nothing and says nothing; after an outro
+// the next intro covers from clear again.
+TEST_F(LevelEventsTest, AnIntroOverACoverAlreadyUpLeavesIt) {
+    const LoadingOverlay& overlay = manager->loadingOverlay;
+    manager->queueTransition(true, LoadingOverlay::FadeToBlack, 2.0f, 0.0f, 2);
+    runQueue(1.0f);
+    manager->queueTransition(true, LoadingOverlay::FadeToWhite, 2.0f, 0.0f, 2);
+    EXPECT_EQ(runQueue(0.25f), 1);
+    EXPECT_EQ(std::make_pair(overlay.fadeValue, overlay.mode), std::make_pair(1.0f, s32{LoadingOverlay::FadeToBlack}));
+    EXPECT_EQ(log.countStartingWith("Transition Intro."), 1u);
+    manager->queueTransition(false, LoadingOverlay::FadeToBlack, 2.0f, 0.0f, 2);
+    manager->queueTransition(true, LoadingOverlay::FadeToWhite, 2.0f, 0.0f, 2);
+    runQueue(0.25f, 4); // the outro's start and two steps, the intro's start
+    EXPECT_EQ(std::make_pair(overlay.fadeValue, overlay.mode), std::make_pair(0.0f, s32{LoadingOverlay::FadeToWhite}));
+    EXPECT_EQ(log.countStartingWith("Transition Intro."), 2u);
+}
+
+// The pause menu holds the game: nothing queued runs and the suspicion stands still until
+// it is left; the pause's own way out of the level drops what waited.
+TEST_F(LevelEventsTest, ThePauseHoldsTheQueueUntilItIsLeft) {
+    bool paused = false;
+    int suspicionUpdates = 0;
+    levelHooks().screens.isGamePaused = [&] { return paused; };
+    levelHooks().characters.updateSuspicion = [&](SuspicionMeter&, f32) { ++suspicionUpdates; };
+    for (const bool held : {true, false}) {
+        paused = held;
+        calls.clear();
+        suspicionUpdates = 0;
+        manager->queueClearMenus();
+        manager->processLevelEvents(0.1f);
+        EXPECT_EQ(manager->getLevelEvents().size(), held ? 1u : 0u) << held;
+        EXPECT_EQ(calls.size(), held ? 0u : 1u) << held;
+        EXPECT_EQ(suspicionUpdates, held ? 0 : 1) << held;
+        manager->dropQueuedEvents();
+    }
+    ASSERT_TRUE(manager->queueLoadLevel("PlainLevel.irr", true));
+    manager->dropQueuedEvents();
+    EXPECT_TRUE(manager->getLevelEvents().empty());
+    EXPECT_FALSE(manager->loadPending);
+    EXPECT_TRUE(manager->queueLoadLevel("PlainLevel.irr", true)) << "nothing left to refuse it";
+}
+
 // --- suspicion and game over ---------------------------------------------------------------
 
 class GameOverTest : public LevelEventsTest {};
@@ -280,7 +322,9 @@ TEST_F(GameOverTest, FullMeterEndsTheLevelOnlyAfterTwoSeconds) {
 
 TEST_F(GameOverTest, AQueuedLoadRestartOrReturnHoldsTheGameOverBack) {
     for (int kind = 0; kind < 4; ++kind) {
-        // A slow transition in front keeps the event behind it queued for the frame.
+        // A slow transition in front keeps the event behind it queued for the frame (from
+        // clear: an intro over the cover the last round left up would be done at once).
+        manager->loadingOverlay = LoadingOverlay();
         manager->queueTransition(true, 0, 0.001f, 0.0f, 2);
         switch (kind) {
         case 0:

@@ -6,6 +6,8 @@
 #include "core/Globals.h"
 #include "core/CoreSlots.h"
 #include "gui/GUIButton.h"
+#include "gui/GUIFreeTypeText.h"
+#include "gui/GUIImage.h"
 #include "gui/GUIScreen.h"
 #include "gui/GuiCommon.h"
 #include "level/LevelEvents.h"
@@ -44,6 +46,7 @@ public:
         ++visibilityCalls;
         GUIScreen::setVisible(visible);
     }
+    void setFade(FadeStates state) { FadeState = state; }
     void setFlags(bool passInput, bool passUpdate, bool keepTimer) {
         PassInput = passInput;
         PassUpdate = passUpdate;
@@ -383,6 +386,25 @@ TEST_F(ScreenManagerTest, PauseOpensAndClosesThePauseScreen) {
     EXPECT_EQ(opened, 1);
 }
 
+// The pause menu holds the game while it is open, until one of its commands has faded it
+// out (a quit leaves it faded out and visible until the menus close).
+TEST_F(ScreenManagerTest, ThePauseHoldsTheGameUntilItHasFadedOut) {
+    EXPECT_FALSE(manager().isGamePaused());
+    TestScreen* pause = makePause();
+    struct Case {
+        bool visible;
+        GUIScreen::FadeStates state;
+        bool paused;
+    };
+    for (const Case& c : {Case{false, GUIScreen::Shown, false}, Case{true, GUIScreen::FadingIn, true},
+                          Case{true, GUIScreen::Shown, true}, Case{true, GUIScreen::FadingOut, true},
+                          Case{true, GUIScreen::FadedOut, false}}) {
+        pause->setVisible(c.visible);
+        pause->setFade(c.state);
+        EXPECT_EQ(manager().isGamePaused(), c.paused) << c.visible << " " << c.state;
+    }
+}
+
 TEST_F(ScreenManagerTest, PauseWaitsForTheLoadingOverlay) {
     TestScreen* pause = makePause();
     pause->setVisible(false);
@@ -587,16 +609,40 @@ TEST_F(ScreenManagerTest, InitMakesTheStandingHudAndPauseScreenOnce) {
     ASSERT_NE(manager().getCutsceneScreen(), nullptr);
     // The tree was emptied first: only the standing screens are left, in their drawing order
     // (HUD, cutscene overlay, notification layer, level timer box, subtitles, pause menu,
-    // objective panel, the two overlay views, the two billboards and the debug overlay).
+    // objective panel, the two overlay views, the two billboards, the debug overlay and the
+    // message layer).
     std::vector<s32> ids;
     for (gui::IGUIElement* child : root()->getChildren())
         ids.push_back(child->getID());
     constexpr s32 overlay = ScreenManager::overlayId;
     EXPECT_EQ(ids, (std::vector<s32>{ScreenManager::hudId, overlay, -1, overlay, ScreenManager::subtitleScreenId,
                                      ScreenManager::pauseScreenId, 0, overlay, overlay, overlay, overlay,
-                                     GUIDebugStats::elementId}));
+                                     GUIDebugStats::elementId, overlay}));
     EXPECT_FALSE(manager().getDebugStats()->isVisible());
+    EXPECT_EQ(manager().getCutsceneScreen()->getBarGoal(), 0.0f);
+    // The message layer: drawn by its owner, a text over its shadow, both empty.
+    GUIImage* layer = manager().getMessageLayer();
+    ASSERT_NE(layer, nullptr);
+    EXPECT_TRUE(layer->getDrawnByOwner());
+    std::vector<gui::IGUIElement*> texts;
+    for (gui::IGUIElement* child : layer->getChildren())
+        texts.push_back(child);
+    EXPECT_EQ(texts, (std::vector<gui::IGUIElement*>{manager().getMessageShadow(), manager().getMessageText()}));
+    EXPECT_STREQ(manager().getMessageText()->getText(), L"");
     EXPECT_TRUE(manager().isInputAllowed());
+}
+
+// A level that starts loading takes no cutscene frame along.
+TEST_F(ScreenManagerTest, ALevelLoadHidesTheCutsceneFrame) {
+    levelOnCommandLine = true;
+    manager().init();
+    GUICutscene* cutscene = manager().getCutsceneScreen();
+    for (const bool loadStarts : {false, true}) {
+        cutscene->setVisible(true);
+        if (loadStarts)
+            manager().resetSubtitlesAndCutscene();
+        EXPECT_EQ(cutscene->getBarGoal(), loadStarts ? 0.0f : 1.0f) << loadStarts;
+    }
 }
 
 } // namespace

@@ -3,9 +3,15 @@
 #include <irrString.h>
 #include <irrTypes.h>
 
+#include <functional>
 #include <string>
 
 class GUIElementFactory;
+namespace irr {
+class IEventReceiver;
+class IrrlichtDevice;
+struct SIrrlichtCreationParameters;
+} // namespace irr
 
 // The game routine: start-up in two phases, the frame loop and shutdown, each in its fixed
 // order, calling every manager directly at its place in these orders.
@@ -75,3 +81,13 @@ int runGame(const std::string& levelPath);
 // be read it logs "Could not load texture, changing working directory (must be running from
 // bin folder.)" and moves to the parent of the folder that holds the executable.
 void checkWorkingDirectory(const std::string& executablePath);
+
+// Makes an engine device (through `make`). A display that refuses the window for a moment
+// (a busy X server) is asked again, up to platform::displayConnectAttempts times. The
+// engine's lines of the attempt that counts reach the receiver, which the device then
+// keeps: after a refusal the window came through, so the refusal's error lines are left out
+// and one line of the game's own says how often it was refused; without a device, the
+// lines of the last attempt.
+using DeviceMaker = std::function<irr::IrrlichtDevice*(const irr::SIrrlichtCreationParameters&)>;
+irr::IrrlichtDevice* createDeviceWithRetries(const irr::SIrrlichtCreationParameters& params,
+                                             irr::IEventReceiver* receiver, const DeviceMaker& make);

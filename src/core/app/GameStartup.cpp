@@ -7,6 +7,8 @@
 #include <system_error>
 #include <chrono>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "core/DeviceSettings.h"
 #include "core/FileChecks.h"
@@ -109,21 +111,68 @@ void GameApplication::readStartupSettings() {
     baseShadowDistance = defaultBaseShadowDistance;
 }
 
+namespace {
+
+// The engine's lines of one attempt at making the device, held until it is known whether
+// the attempt counts.
+class HeldEngineLines : public irr::IEventReceiver {
+public:
+    bool OnEvent(const irr::SEvent& event) override {
+        if (event.EventType == irr::EET_LOG_TEXT_EVENT && event.LogEvent.Text)
+            lines.emplace_back(event.LogEvent.Text, event.LogEvent.Level);
+        return true;
+    }
+    void passTo(irr::IEventReceiver* receiver) const {
+        if (!receiver)
+            return;
+        for (const auto& [text, level] : lines) {
+            irr::SEvent event{};
+            event.EventType = irr::EET_LOG_TEXT_EVENT;
+            event.LogEvent.Text = text.c_str();
+            event.LogEvent.Level = level;
+            receiver->OnEvent(event);
+        }
+    }
+    std::vector<std::pair<std::string, irr::ELOG_LEVEL>> lines;
+};
+
+} // namespace
+
+irr::IrrlichtDevice* createDeviceWithRetries(const irr::SIrrlichtCreationParameters& wanted,
+                                             irr::IEventReceiver* receiver, const DeviceMaker& make) {
+    irr::SIrrlichtCreationParameters params = wanted;
+    HeldEngineLines held;
+    params.EventReceiver = &held;
+    const int attempts = params.DriverType == irr::video::EDT_NULL ? 1 : platform::displayConnectAttempts;
+    irr::IrrlichtDevice* device = nullptr;
+    int attempt = 0;
+    while (!device && attempt < attempts) {
+        if (attempt > 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        ++attempt;
+        held.lines.clear();
+        device = make(params);
+    }
+    if (device)
+        device->setEventReceiver(receiver);
+    held.passTo(receiver);
+    if (device && attempt > 1) {
+        const std::string line = "The display refused the window " + std::to_string(attempt - 1) +
+                                 (attempt == 2 ? " time" : " times") + "; the next attempt opened it.";
+        device->getLogger()->log(line.c_str(), irr::ELL_INFORMATION);
+    }
+    return device;
+}
+
 bool GameApplication::createDevice() {
-    irr::SIrrlichtCreationParameters params = deviceParametersFromSettings();
-    params.EventReceiver = inputManager;
+    const irr::SIrrlichtCreationParameters params = deviceParametersFromSettings();
     // A display that refuses a request (vertical sync under a virtual X server) would
     // otherwise end the process before the log could say why.
     platform::catchDisplayErrors();
-    gameDevice = irr::createDeviceEx(params);
-    // A busy X server refuses a connection now and then for a moment: the window is asked
-    // for again a little later before the start fails.
-    for (int attempt = 1; !gameDevice && params.DriverType != irr::video::EDT_NULL &&
-                          attempt < platform::displayConnectAttempts;
-         ++attempt) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        gameDevice = irr::createDeviceEx(params);
-    }
+    gameDevice = createDeviceWithRetries(params, inputManager,
+                                         [](const irr::SIrrlichtCreationParameters& params) {
+                                             return irr::createDeviceEx(params);
+                                         });
     if (!gameDevice) {
         logMessage("ERROR: Could not create the engine device.");
         return false;

@@ -230,6 +230,19 @@ void setMenuPreviewsVisible(scene::ISceneNode* backdrop) {
             other->setVisible(false);
 }
 
+void showCalibrationBackdrop() {
+    if (CalibrationPreview) {
+        CalibrationPreview->setVisible(true);
+        setMenuPreviewsVisible(CalibrationPreview);
+        return;
+    }
+    scene::ISceneManager* manager = previewSceneManager();
+    if (manager && levelManager &&
+        equalsIgnoringAsciiCase(std::wstring_view(levelManager->getCurrentLevelPath().c_str()),
+                                fromUtf8(calibrationPreviewScene)))
+        activateMenuCamera(manager->getRootSceneNode(), false);
+}
+
 void forgetMenuPreviews() {
     MenuPreviewNodes.clear();
     CalibrationPreview = nullptr;

@@ -85,5 +85,9 @@ void showAutoSaveLevelPreview();
 // Switches to a backdrop (CalibrationPreview or WorkshopPreview): its camera, and every
 // level preview and the other backdrop hidden.
 void setMenuPreviewsVisible(irr::scene::ISceneNode* backdrop);
+// The backdrop of the options opened over the main menu: the calibration scene of the
+// title's background level, or the calibration level itself (with its camera) while a
+// quality change has loaded it as the level.
+void showCalibrationBackdrop();
 // Forgets every preview node (the scene that held them is gone).
 void forgetMenuPreviews();

@@ -3,6 +3,7 @@
 #include "core/DeviceSettings.h"
 #include "core/GameSettings.h"
 #include "core/Globals.h"
+#include "core/Log.h"
 #include "gui/GUIOptionCycle.h"
 #include "gui/GuiHooks.h"
 #include "level/LevelEvents.h"
@@ -12,12 +13,14 @@
 #include "screens/ScreenManager.h"
 #include "screens/menus/GUIDialogScreen.h"
 
+#include <ILogger.h>
 #include <IrrlichtDevice.h>
 #include <ISceneManager.h>
 #include <IVideoModeList.h>
 #include <SceneParameters.h>
 
 #include <algorithm>
+#include <utility>
 
 using namespace irr;
 
@@ -64,6 +67,24 @@ void setSceneAntialiasing(scene::ISceneNode* node, u8 mode) {
         node->getMaterial(i).AntiAliasing = mode;
 }
 
+// The display's modes. A display without the video-mode extensions lists none, and the
+// engine warns of that at every question: the game says it once a run, in its own words.
+video::IVideoModeList* askVideoModes() {
+    if (!gameDevice)
+        return nullptr;
+    ILogger* logger = gameDevice->getLogger();
+    const ELOG_LEVEL level = logger ? logger->getLogLevel() : ELL_INFORMATION;
+    if (logger)
+        logger->setLogLevel(ELL_ERROR);
+    video::IVideoModeList* modes = gameDevice->getVideoModeList();
+    if (logger)
+        logger->setLogLevel(level);
+    static bool told = false;
+    if (modes && modes->getVideoModeCount() == 0 && !std::exchange(told, true))
+        logMessage("The display lists no video modes: the Graphics page offers the standard window sizes.");
+    return modes;
+}
+
 } // namespace
 
 GUIGraphicsOptionsScreen::GUIGraphicsOptionsScreen(gui::IGUIEnvironment* environment, bool openedFromMainMenu)
@@ -75,7 +96,7 @@ void GUIGraphicsOptionsScreen::buildResolutionList() {
     Resolutions.clear();
     if (getSettingInt("Graphics_FullscreenMode") != 1)
         Resolutions = standardWindowSizes();
-    video::IVideoModeList* modes = gameDevice ? gameDevice->getVideoModeList() : nullptr;
+    video::IVideoModeList* modes = askVideoModes();
     const s32 count = modes ? modes->getVideoModeCount() : 0;
     for (s32 i = 0; i < count; ++i) {
         const core::dimension2du mode = modes->getVideoModeResolution(i);

@@ -274,6 +274,10 @@ void GUIPauseScreen::onFadeOutDone() {
     const core::stringc command = PendingCommand;
     if (command == "Resume" || command == "RestartFromCheckpoint" || command == "RestartFromBeginning")
         IsVisible = false;
+    // Leaving the level from here: what the pause held back (a level end queued just before
+    // it) gives way.
+    if (levelManager && (command == "RestartFromCheckpoint" || command == "RestartFromBeginning" || command == "Quit"))
+        levelManager->dropQueuedEvents();
     if (command == "Resume") {
         pauseAllSounds(false);
         closeStack();

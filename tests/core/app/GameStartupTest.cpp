@@ -253,6 +253,52 @@ TEST_F(GameStartupTest, AStartUpThatFailsHalfWayEndsWithMinusOneAndShutsDown) {
     EXPECT_TRUE(std::filesystem::exists("PaddlestoneConfig.xml"));
 }
 
+// A display that refuses the window for a moment: once an attempt gets through, the
+// refusals' engine errors stay out of the log and one line of the game's says how often it
+// was refused; when none does, the last attempt's error is told, once. The device keeps the
+// receiver for its later lines.
+TEST(DeviceRetryTest, OnlyTheAttemptThatCountsIsTold) {
+    struct Heard : irr::IEventReceiver {
+        bool OnEvent(const irr::SEvent& event) override {
+            const std::string line = event.LogEvent.Text;
+            if (event.LogEvent.Level == irr::ELL_ERROR || line.rfind("The display", 0) == 0 || line == "later")
+                told.push_back(line);
+            return true;
+        }
+        std::vector<std::string> told;
+    };
+    using Lines = std::vector<std::string>;
+    const std::string refused = "The display refused the window ";
+    for (const auto& [refusals, told] : std::vector<std::pair<int, Lines>>{
+             {0, {"later"}},
+             {1, {refused + "1 time; the next attempt opened it.", "later"}},
+             {4, {refused + "4 times; the next attempt opened it.", "later"}},
+             {5, {"Could not open display"}}}) {
+        Heard heard;
+        int attempts = 0;
+        irr::SIrrlichtCreationParameters params;
+        params.DriverType = irr::video::EDT_OPENGL;
+        irr::IrrlichtDevice* device = createDeviceWithRetries(params, &heard, [&](irr::SIrrlichtCreationParameters asked) {
+            if (++attempts <= refusals) {
+                irr::SEvent event{};
+                event.EventType = irr::EET_LOG_TEXT_EVENT;
+                event.LogEvent.Text = "Could not open display"; // as the engine says it
+                event.LogEvent.Level = irr::ELL_ERROR;
+                asked.EventReceiver->OnEvent(event);
+                return static_cast<irr::IrrlichtDevice*>(nullptr);
+            }
+            asked.DriverType = irr::video::EDT_NULL;
+            return irr::createDeviceEx(asked);
+        });
+        if (device) {
+            device->getLogger()->log("later", irr::ELL_INFORMATION);
+            device->drop();
+        }
+        EXPECT_EQ(attempts, std::min(refusals + 1, 5)) << refusals;
+        EXPECT_EQ(heard.told, told) << refusals;
+    }
+}
+
 TEST_F(GameStartupTest, ARestartAnswersItsStatusAndTheNextRunKeepsTheReopenFlag) {
     {
         GameApplication first;

@@ -105,6 +105,7 @@ TEST_F(SubsystemRegistrationTest, EverySlotIsFilledExceptThoseOnlyAPlayerBodyCou
         SLOT(level.screens.closeAllScreens),
         SLOT(level.screens.openMainScreen),
         SLOT(level.screens.showSplash),
+        SLOT(level.screens.isGamePaused),
         SLOT(level.screens.clearSubtitleOf),
         SLOT(level.input.wasKeyPressed),
         SLOT(level.input.gameOverRumble),
