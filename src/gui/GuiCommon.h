@@ -4,6 +4,7 @@
 
 #include <EGUIElementTypes.h>
 #include <IEventReceiver.h>
+#include <IGUIElement.h>
 #include <irrTypes.h>
 
 #include <cstring>
@@ -64,6 +65,13 @@ inline irr::s32 screenWidthPart(irr::f32 fraction) {
 }
 inline irr::s32 screenHeightPart(irr::f32 fraction) {
     return static_cast<irr::s32>(static_cast<irr::f32>(screenHeight) * fraction);
+}
+
+// Moves the element to the rectangle (relative to its parent); the element and its children
+// are laid out again only when the rectangle is not the one it has.
+inline void placeElement(irr::gui::IGUIElement* element, const irr::core::recti& rect) {
+    if (element->getRelativePosition() != rect)
+        element->setRelativePosition(rect);
 }
 
 // Menu navigation codes: the input manager sends menu actions to the focused element of the
