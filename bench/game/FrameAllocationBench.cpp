@@ -13,15 +13,13 @@
 // (demangled where the program exports the name; the addresses serve addr2line otherwise).
 // Needs an X display (Xvfb, 1280 x 720); run from the repository root.
 #include "core/Globals.h"
-#include "core/app/GameApplication.h"
-#include "core/app/SubsystemRegistration.h"
 #include "gui/GUIScreen.h"
 #include "level/LevelEvents.h"
 #include "level/LevelManager.h"
 #include "screens/ScreenManager.h"
 #include "screens/levels/LevelCatalogue.h"
 
-#include "../support/GameBenchFolder.h"
+#include "../support/GameSession.h"
 #include "support/CountingNew.h"
 
 #include <irrlicht.h>
@@ -141,37 +139,31 @@ struct Place {
     long most() const { return frames.empty() ? 0 : *std::max_element(frames.begin(), frames.end()); }
 };
 
+// The session's frames, counted or not.
 class Run {
 public:
-    explicit Run(GameApplication& game) : game(game) {}
+    explicit Run(bench::GameSession& session) : session(session) {}
 
-    // One frame that ran (update and render); counted when asked. False when the game ended.
-    bool frame(bool counted) {
-        while (gameDevice->run() && !QuitRequested) {
-            if (counted) {
-                counting_new::count = 0;
-                counting_new::counting = true;
-            }
-            game.updateGame();
-            const bool ran = game.frameRan();
-            if (ran)
-                game.renderGame();
-            if (counted) {
-                counting_new::counting = false;
-                lastCount += counting_new::count.load();
-            }
-            if (ran)
-                return true;
+    // One frame that ran (update and render); false when the game ended.
+    bool frame(bool counted, long& allocations) {
+        if (counted) {
+            counting_new::count = 0;
+            counting_new::counting = true;
         }
-        return false;
+        const bool ran = session.play().ran;
+        if (counted) {
+            counting_new::counting = false;
+            allocations = counting_new::count.load();
+        }
+        return ran;
     }
     // Frames until the state has held for settleFrames frames in a row; false when it did not
     // come within the bound or the game ended.
     bool settle(const std::function<bool()>& state) {
         const auto since = std::chrono::steady_clock::now();
-        int held = 0;
-        while (held < settleFrames) {
-            if (!frame(false))
+        long unused = 0;
+        for (int held = 0; held < settleFrames;) {
+            if (!frame(false, unused))
                 return false;
             held = state() ? held + 1 : 0;
             const std::chrono::duration<double> waited = std::chrono::steady_clock::now() - since;
@@ -185,17 +177,16 @@ public:
     bool count(Place& place, const std::function<bool()>& state) {
         place.frames.reserve(countedFrames);
         for (int i = 0; i < countedFrames; ++i) {
-            lastCount = 0;
-            if (!frame(true) || !state())
+            long allocations = 0;
+            if (!frame(true, allocations) || !state())
                 return false;
-            place.frames.push_back(lastCount);
+            place.frames.push_back(allocations);
         }
         return true;
     }
 
 private:
-    GameApplication& game;
-    long lastCount = 0;
+    bench::GameSession& session;
 };
 
 bool allShown() {
@@ -245,13 +236,10 @@ int main(int argc, char** argv) {
     std::string sitesReport;
     bool complete = false;
     {
-        bench::GameBenchFolder where("allocation-bench");
+        bench::GameFolder where("allocation-bench");
         where.writeSettings();
-        std::filesystem::current_path(where.folder);
-        resetProgramFlags();
-        registerGameSubsystems();
-        GameApplication game;
-        if (!game.startUp()) {
+        bench::GameSession session(where, "");
+        if (!session.started) {
             std::fprintf(stderr, "The game did not start (no display?).\n");
         } else {
             // The places in their order: the title screen, then each story level as New Game
@@ -270,7 +258,7 @@ int main(int argc, char** argv) {
                     stops.push_back({path, [path] { startStoryLevel(path); }, [path] { return inTheLevel(path); },
                                      [path] { return onLevel(path) && !levelManager->loadingOverlay.isBusy(); }});
                 }
-            Run run(game);
+            Run run(session);
             complete = true;
             for (const Stop& stop : stops) {
                 stop.enter();
@@ -296,9 +284,6 @@ int main(int argc, char** argv) {
                     sitesReport += siteReport(stop.name, sites);
             }
         }
-        game.shutdownGame();
-        resetGameSubsystemSlots();
-        resetProgramFlags();
     }
     counting_new::observer = nullptr;
 

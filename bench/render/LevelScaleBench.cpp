@@ -6,11 +6,11 @@
 // and 100x, the frame-time ratio against 1x beside the ratio of their scene-node counts:
 // the goal is a frame ratio of at most twice the node ratio. Needs an X display (Xvfb,
 // 1280 x 720); run from the repository root.
+#include "core/GameSettings.h"
 #include "core/Globals.h"
 #include "core/app/GameApplication.h"
 #include "core/app/SubsystemRegistration.h"
 
-#include "../support/GameBenchFolder.h"
 #include "../support/RatioReporter.h"
 
 #include <benchmark/benchmark.h>
@@ -22,6 +22,8 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <system_error>
+#include <unistd.h>
 
 using namespace irr;
 
@@ -47,30 +49,62 @@ std::map<int, u32>& nodeCounts() {
     return counts;
 }
 
-// The level of that many copies, made by the script in the folder; empty when it failed.
-std::string makeLevel(const bench::GameBenchFolder& where, int copies) {
-    const std::filesystem::path level = where.folder / ("Greenhouse_x" + std::to_string(copies) + ".irr");
-    // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) on a literal + temporary string.
-    std::string command = "'";
-    command += (where.root / "tools/multiply-level.sh").string();
-    command += "' '";
-    command += (where.root / sourceLevel).string();
-    command += "' ";
-    command += std::to_string(copies);
-    command += " '";
-    command += level.string();
-    command += "' >/dev/null";
-    return std::system(command.c_str()) == 0 ? level.string() : std::string();
-}
+// A working folder of its own (settings, log, lock, player files) that links the content.
+class BenchFolder {
+public:
+    BenchFolder() : root(std::filesystem::current_path()) {
+        folder = std::filesystem::temp_directory_path() / ("paddlestone-scale-bench-" + std::to_string(getpid()));
+        std::filesystem::create_directories(folder / "data");
+        std::error_code ignored;
+        std::filesystem::create_directory_symlink(root / "Content", folder / "Content", ignored);
+        setenv("XDG_DATA_HOME", (folder / "data").c_str(), 1);
+    }
+    ~BenchFolder() {
+        std::error_code ignored;
+        std::filesystem::current_path(root, ignored);
+        std::filesystem::remove_all(folder, ignored);
+    }
+    // The level of that many copies, made by the script; empty when it failed.
+    std::string makeLevel(int copies) const {
+        const std::filesystem::path level = folder / ("Greenhouse_x" + std::to_string(copies) + ".irr");
+        // Appended piece by piece: GCC 12 warns falsely (-Wrestrict) on a literal + temporary string.
+        std::string command = "'";
+        command += (root / "tools/multiply-level.sh").string();
+        command += "' '";
+        command += (root / sourceLevel).string();
+        command += "' ";
+        command += std::to_string(copies);
+        command += " '";
+        command += level.string();
+        command += "' >/dev/null";
+        return std::system(command.c_str()) == 0 ? level.string() : std::string();
+    }
+    void writeSettings() const {
+        GameSettings settings((folder / "PaddlestoneConfig.xml").string().c_str());
+        settings.load(true);
+        GameSettings* previous = gameSettings;
+        gameSettings = &settings;
+        setSettingString("Graphics_Driver", "OpenGL");
+        setSettingBool("Graphics_Vsync", false);
+        setSettingInt("Graphics_Antialiasing", 0);
+        setSettingInt("Graphics_ScreenWidth", 1280);
+        setSettingInt("Graphics_ScreenHeight", 720);
+        settings.save();
+        gameSettings = previous;
+    }
 
-bench::GameBenchFolder& benchFolder() {
-    static bench::GameBenchFolder instance("scale-bench");
+    std::filesystem::path root;
+    std::filesystem::path folder;
+};
+
+BenchFolder& benchFolder() {
+    static BenchFolder instance;
     return instance;
 }
 
 void playLevel(benchmark::State& state, int copies) {
-    bench::GameBenchFolder& where = benchFolder();
-    const std::string level = makeLevel(where, copies);
+    BenchFolder& where = benchFolder();
+    const std::string level = where.makeLevel(copies);
     if (level.empty()) {
         state.SkipWithError("tools/multiply-level.sh failed (run from the repository root)");
         return;

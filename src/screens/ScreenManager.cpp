@@ -554,9 +554,7 @@ void ScreenManager::draw() {
     layoutOverlays();
     drawCrossfade();
     drawLevelTimer();
-    for (gui::IGUIElement* front : {static_cast<gui::IGUIElement*>(OverlayView2), static_cast<gui::IGUIElement*>(LoadingIcon)})
-        if (front && front->getParent())
-            front->getParent()->bringToFront(front);
+    keepInFront({OverlayView2, LoadingIcon});
     if (DrawGUI && Environment)
         Environment->drawAll();
 }

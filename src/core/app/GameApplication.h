@@ -1,5 +1,6 @@
 #pragma once
 
+#include <dimension2d.h>
 #include <irrString.h>
 #include <irrTypes.h>
 
@@ -58,6 +59,9 @@ private:
     bool saveManagerCreated = false;
     bool suspicionConfigLoaded = false;
     bool windowFocused = false;
+    // The window's size from start-up, which it keeps.
+    irr::core::dimension2du windowSize;
+    bool windowResizeLogged = false;
     // A restart in the same process: the log file goes on.
     bool restartedRun = false;
     bool frameUpdated = false;
