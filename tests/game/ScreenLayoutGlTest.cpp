@@ -384,7 +384,7 @@ TEST_P(ScreenLayoutGlTest, NoTextOverlapsAnotherOrRunsOutsideItsPlace) {
     });
 
     // The title: the main screen and its menu show together.
-    waitFor("the title", [this] { return titleShown() && settled<GUIPlayScreen>(); }, [this] {
+    waitFor("the title", [this] { return titleShown() && settled<GUIPlayScreen>(); }, [this, size] {
         checkScreen("title", std::vector<gui::IGUIElement*>(screenManager->getScreenStack().begin(),
                                                              screenManager->getScreenStack().end()));
         // Resized by someone else (a window manager that ignores the size hints), the window
