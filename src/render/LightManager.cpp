@@ -48,16 +48,13 @@ LightObject* asLightObject(scene::ISceneNode* node) {
 // matrix of every texture unit, making one where the copy has none: a material without them
 // costs a heap allocation per unit on every draw. Identity matrices, made once, draw exactly
 // as none and keep the draws free of allocations. A mesh node that draws its mesh's own
-// materials gets them on those. The engine's cube copies its material for every draw, so a
-// cube pays as much with them as without: it gets none.
+// materials gets them on those.
 void giveTextureMatrices(video::SMaterial& material) {
     for (u32 layer = 0; layer < video::MATERIAL_MAX_TEXTURES; ++layer)
         material.getTextureMatrix(layer);
 }
 
 void giveNodeTextureMatrices(scene::ISceneNode* node) {
-    if (node->getType() == scene::ESNT_CUBE)
-        return;
     if (node->getType() == scene::ESNT_MESH) {
         auto* meshNode = static_cast<scene::IMeshSceneNode*>(node);
         if (meshNode->isReadOnlyMaterials()) {

@@ -8,8 +8,9 @@
 
 // The material for such a draw: the type, the textures of layers 0 and 1, and what a flat
 // overlay needs (no lighting, no depth test or write, both faces, clamped texture edges).
-irr::video::SMaterial screenQuadMaterial(irr::s32 materialType, irr::video::ITexture* layer0,
-                                         irr::video::ITexture* layer1 = nullptr);
+// One material of the thread, filled anew by every call: valid until the next.
+const irr::video::SMaterial& screenQuadMaterial(irr::s32 materialType, irr::video::ITexture* layer0,
+                                                irr::video::ITexture* layer1 = nullptr);
 
 // Two triangles over the rectangle (screen pixels), given in normalised device coordinates
 // with an identity world transform; texture coordinates run 0..1 left to right, top to
