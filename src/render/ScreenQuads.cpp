@@ -65,6 +65,42 @@ void drawScreenQuad(video::IVideoDriver* driver, const video::SMaterial& materia
                                     video::EIT_16BIT);
 }
 
+namespace {
+
+bool guiMaterial2DOn = false;
+
+} // namespace
+
+void beginGuiMaterial2D(video::IVideoDriver* driver) {
+    if (!driver)
+        return;
+    // The engine's 2D states, taken from the driver's first; a draw that changed the type
+    // for itself may have left it.
+    static const video::IVideoDriver* keptFor = nullptr;
+    static video::SMaterial kept;
+    if (keptFor != driver) {
+        kept = driver->getMaterial2D();
+        kept.MaterialType = video::EMT_SOLID;
+        for (u32 layer = 0; layer < video::MATERIAL_MAX_TEXTURES; ++layer)
+            kept.getTextureMatrix(layer);
+        keptFor = driver;
+    }
+    driver->getMaterial2D() = kept;
+    driver->enableMaterial2D(true);
+    guiMaterial2DOn = true;
+}
+
+void endGuiMaterial2D(video::IVideoDriver* driver) {
+    guiMaterial2DOn = false;
+    if (driver)
+        driver->enableMaterial2D(false);
+}
+
+void restoreMaterial2D(video::IVideoDriver* driver) {
+    if (driver)
+        driver->enableMaterial2D(guiMaterial2DOn);
+}
+
 bool drawMeterFill(video::IVideoDriver* driver, video::ITexture* fill, video::ITexture* mask, f32 value,
                    const core::recti& rect) {
     if (!driver || !fill || !shaderManager || shaderManager->meterMaterial <= 0)

@@ -29,7 +29,7 @@
 //   8. EffectHandler::update: the scene (without an effect handler the scene manager draws it)
 //   9. PhysicsManager::drawDebug
 //  10. ScreenManager::draw: the GUI
-//  11. InputManager::updateDeviceOverlays
+//  11. InputManager::updateDeviceOverlays (10 and 11 on the GUI's 2D material, ScreenQuads.h)
 //  12. endScene
 //  13. InputManager::endFrame, while the simulation runs
 #include "core/app/GameApplication.h"
@@ -48,6 +48,7 @@
 #include "platform/Window.h"
 #include "player/InputManager.h"
 #include "render/EffectHandler.h"
+#include "render/ScreenQuads.h"
 #include "screens/ScreenManager.h"
 
 #include <irrlicht.h>
@@ -180,8 +181,10 @@ void GameApplication::renderGame() {
         else
             gameDevice->getSceneManager()->drawAll();
         physicsManager->drawDebug();
+        beginGuiMaterial2D(driver);
         screenManager->draw();
         inputManager->updateDeviceOverlays();
+        endGuiMaterial2D(driver);
         driver->endScene();
     }
     if (physicsManager->isSimulationActive())
