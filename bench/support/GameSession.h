@@ -5,6 +5,8 @@
 #include "core/app/GameApplication.h"
 #include "core/app/SubsystemRegistration.h"
 
+#include <irrlicht.h>
+
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
