@@ -5,10 +5,11 @@
 
 #include <irrlicht.h>
 
+#include <gtest/gtest.h>
+
+// After gtest: X11's macros (None, Bool) would break its headers.
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
-
-#include <gtest/gtest.h>
 
 #include <chrono>
 #include <functional>
