@@ -1,4 +1,6 @@
-// Frame time of a lit level: 500 textured cubes on a 25 x 20 grid and 8 point lights, drawn
+// Frame time of a lit level: 500 textured cubes on a 25 x 20 grid and 8 point lights (each
+// cube an animated mesh node on one shared mesh with the static hardware-buffer hint, as the
+// game draws its objects), drawn
 //  - by the engine's plain drawAll (fixed-function lighting, the engine's own light choice),
 //  - through the game's frame at graphics quality 0 (Phong shaders, the light manager's
 //    nearest lights per object) and quality 2 (fixed-function lighting switched per object
@@ -66,16 +68,29 @@ bool setUpStage() {
 
     scene::ISceneManager* scene = s.device->getSceneManager();
     scene->setAmbientLight(video::SColorf(0.15f, 0.15f, 0.15f));
-    // Level objects are textured meshes: every path samples a diffuse texture.
+    // Level objects are textured meshes drawn as the game draws a physics object's mesh: an
+    // animated mesh node on a mesh shared by the objects of one file, with the game's hint to
+    // keep its buffers on the graphics card (the engine does so for meshes of 500 vertices
+    // or more; a cube's 24 are drawn from memory, as the game's crates are), its materials
+    // with the texture matrices the game's light manager gives every drawn material. Every
+    // path samples a diffuse texture.
     video::ITexture* texture = s.device->getVideoDriver()->getTexture("Content/Models/Editor/White.png");
+    scene::IMesh* cubeMesh = scene->getGeometryCreator()->createCubeMesh(core::vector3df(3.0f));
+    cubeMesh->setHardwareMappingHint(scene::EHM_STATIC, scene::EBT_VERTEX_AND_INDEX);
+    auto* shared = new scene::SAnimatedMesh(cubeMesh);
+    cubeMesh->drop();
     for (int z = 0; z < rows; ++z)
         for (int x = 0; x < columns; ++x) {
-            scene::ISceneNode* cube = scene->addCubeSceneNode(
-                3.0f, nullptr, -1, core::vector3df(x * 5.0f - 60.0f, 0.0f, z * 5.0f - 45.0f),
+            scene::IAnimatedMeshSceneNode* cube = scene->addAnimatedMeshSceneNode(
+                shared, nullptr, -1, core::vector3df(x * 5.0f - 60.0f, 0.0f, z * 5.0f - 45.0f),
                 core::vector3df(0.0f, static_cast<f32>((x * 7 + z * 13) % 90), 0.0f));
             cube->setMaterialTexture(0, texture);
+            for (u32 i = 0; i < cube->getMaterialCount(); ++i)
+                for (u32 layer = 0; layer < video::MATERIAL_MAX_TEXTURES; ++layer)
+                    cube->getMaterial(i).getTextureMatrix(layer);
             s.objects.push_back(cube);
         }
+    shared->drop();
     for (int i = 0; i < lightCount; ++i) {
         const f32 x = (i % 4) * 36.0f - 54.0f;
         const f32 z = (i / 4) * 50.0f - 25.0f;

@@ -17,16 +17,6 @@ bool isWaypoint(const scene::ISceneNode* node) { return node && node->getType() 
 // The path's colour: opaque orange.
 const video::SColor waypointPathColour(255, 255, 192, 0);
 
-// The waypoint siblings of a point, in its parent's child order.
-std::vector<WaypointObject*> waypointSiblings(const scene::ISceneNode* waypoint) {
-    std::vector<WaypointObject*> siblings;
-    if (const scene::ISceneNode* parent = waypoint->getParent())
-        for (scene::ISceneNode* child : parent->getChildren())
-            if (isWaypoint(child))
-                siblings.push_back(static_cast<WaypointObject*>(child));
-    return siblings;
-}
-
 } // namespace
 
 WaypointObject::WaypointObject(scene::ISceneNode* parent, scene::ISceneManager* manager, s32 id)
@@ -52,20 +42,30 @@ WaypointObject* WaypointObject::getNextWaypoint(const scene::ISceneNode* waypoin
     // children.
     if (!isWaypoint(waypoint->getParent()))
         return getFirstChildWaypoint(waypoint);
-    const std::vector<WaypointObject*> siblings = waypointSiblings(waypoint);
-    for (std::size_t i = 0; i + 1 < siblings.size(); ++i)
-        if (siblings[i] == waypoint)
-            return siblings[i + 1];
+    // The waypoint sibling after it, in the parent's child order (asked every frame: no list
+    // is made).
+    bool passed = false;
+    for (scene::ISceneNode* child : waypoint->getParent()->getChildren()) {
+        if (!isWaypoint(child))
+            continue;
+        if (passed)
+            return static_cast<WaypointObject*>(child);
+        passed = child == waypoint;
+    }
     return nullptr;
 }
 
 WaypointObject* WaypointObject::getPreviousWaypoint(const scene::ISceneNode* waypoint) {
     if (!waypoint || !isWaypoint(waypoint->getParent()) || getFirstChildWaypoint(waypoint))
         return nullptr;
-    const std::vector<WaypointObject*> siblings = waypointSiblings(waypoint);
-    for (std::size_t i = 1; i < siblings.size(); ++i)
-        if (siblings[i] == waypoint)
-            return siblings[i - 1];
+    WaypointObject* previous = nullptr;
+    for (scene::ISceneNode* child : waypoint->getParent()->getChildren()) {
+        if (!isWaypoint(child))
+            continue;
+        if (child == waypoint)
+            return previous;
+        previous = static_cast<WaypointObject*>(child);
+    }
     return nullptr;
 }
 

@@ -47,6 +47,7 @@ void GUIFreeTypeText::setOverrideFont(gui::IGUIFont* font) {
         OverrideFont->drop();
     OverrideFont = font;
     FontMissing = false;
+    invalidateBrokenText();
     if (OwnText.size()) {
         CGUITTFont* ttf = getTTFont();
         ttf->setKerningWidth(KerningWidth);
@@ -55,9 +56,7 @@ void GUIFreeTypeText::setOverrideFont(gui::IGUIFont* font) {
 }
 
 void GUIFreeTypeText::setMessage(const wchar_t* text) {
-    OwnText = text ? text : L"";
-    // The engine's caption follows, so that a layout reads back as it was written.
-    Text = OwnText;
+    setOwnText(text);
     if (CGUITTFont* ttf = getTTFont()) {
         ttf->setKerningWidth(KerningWidth);
         ttf->prepareText(OwnText, KerningArray);
@@ -97,6 +96,7 @@ void GUIFreeTypeText::loadFont(const core::stringc& previousPath, s32 previousSi
         font->setKerningWidth(KerningWidth);
         OverrideFont = font;
         FontMissing = false;
+        invalidateBrokenText();
     }
     if (CGUITTFont* ttf = getTTFont())
         ttf->prepareText(OwnText, KerningArray);
@@ -192,6 +192,7 @@ void GUIFreeTypeText::deserializeAttributes(io::IAttributes* in, io::SAttributeR
     }
     loadFont(previousPath, previousSize);
     LastBreakFont = nullptr;
+    invalidateBrokenText();
     setWordWrap(in->getAttributeAsBool("WordWrap"));
     setTextAlignment(readAlignment(in, "HTextAlign"), readAlignment(in, "VTextAlign"));
 }

@@ -40,7 +40,11 @@ public:
     CGUITTFont* getTTFont() const;
     irr::s32 getFontSize() const { return FontSize; }
     irr::s32 getKerningWidth() const { return KerningWidth; }
-    void setKerningWidth(irr::s32 width) { KerningWidth = width; }
+    void setKerningWidth(irr::s32 width) {
+        if (width != KerningWidth)
+            invalidateBrokenText();
+        KerningWidth = width;
+    }
     const CGUITTFont::KerningArray& getKerningArray() const { return KerningArray; }
     // The last font load failed: the text draws nothing until a font loads.
     bool hasMissingFont() const { return FontMissing; }

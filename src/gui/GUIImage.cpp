@@ -5,6 +5,7 @@
 #include "gui/GuiAttributes.h"
 #include "gui/GuiCommon.h"
 #include "level/ResourceCaches.h"
+#include "render/ScreenQuads.h"
 #include "render/SpriteAnimation.h"
 
 #include <IAttributes.h>
@@ -113,8 +114,12 @@ void GUIImage::drawTexture(video::ITexture* texture, const core::recti& sourceRe
         driver->draw2DImage(texture, AbsoluteRect, sourceRect, &AbsoluteClippingRect, colors,
                             UseAlphaChannel);
     } else if (TileImage) {
+        // The wrap modes for this draw only: the GUI's other 2D draws may share the material.
         video::SMaterial& material = driver->getMaterial2D();
+        u8 wraps[video::MATERIAL_MAX_TEXTURES][2];
         for (u32 layer = 0; layer < video::MATERIAL_MAX_TEXTURES; ++layer) {
+            wraps[layer][0] = material.TextureLayer[layer].TextureWrapU;
+            wraps[layer][1] = material.TextureLayer[layer].TextureWrapV;
             material.TextureLayer[layer].TextureWrapU = video::ETC_CLAMP;
             material.TextureLayer[layer].TextureWrapV = video::ETC_CLAMP;
         }
@@ -123,9 +128,11 @@ void GUIImage::drawTexture(video::ITexture* texture, const core::recti& sourceRe
         driver->enableMaterial2D(true);
         const core::recti tiled(0, 1, AbsoluteRect.getWidth(), AbsoluteRect.getHeight() + 1);
         driver->draw2DImage(texture, AbsoluteRect, tiled, &AbsoluteClippingRect, colors, UseAlphaChannel);
-        driver->enableMaterial2D(false);
-        material.TextureLayer[0].TextureWrapU = video::ETC_CLAMP;
-        material.TextureLayer[0].TextureWrapV = video::ETC_CLAMP;
+        for (u32 layer = 0; layer < video::MATERIAL_MAX_TEXTURES; ++layer) {
+            material.TextureLayer[layer].TextureWrapU = wraps[layer][0];
+            material.TextureLayer[layer].TextureWrapV = wraps[layer][1];
+        }
+        restoreMaterial2D(driver);
     } else {
         driver->draw2DImage(texture, AbsoluteRect.UpperLeftCorner, sourceRect, &AbsoluteClippingRect,
                             Color, UseAlphaChannel);

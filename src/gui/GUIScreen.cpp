@@ -66,6 +66,7 @@ void GUIScreen::setBackgroundTexture(const core::stringc& path) {
 }
 
 void GUIScreen::setFocusedElement(GUIButton* element) {
+    LayoutPending = true;
     GUIButton* previous = FocusedElement;
     if (element == previous)
         previous = nullptr;
@@ -109,7 +110,7 @@ void GUIScreen::OnPostRender(u32 timeMs) {
         onShow();
         ShowPending = false;
     }
-    updateAbsolutePosition();
+    layOutIfChanged();
     if (FadeState == FadingIn)
         advanceFade(FadeInTween, Shown, &GUIScreen::onFadeInDone, &GUIScreen::onFadingIn);
     else if (FadeState == FadingOut)
@@ -117,6 +118,20 @@ void GUIScreen::OnPostRender(u32 timeMs) {
     if (isVisible())
         for (gui::IGUIElement* child : Children)
             child->OnPostRender(timeMs);
+}
+
+bool GUIScreen::layOutIfChanged() {
+    if (!IsVisible)
+        return false;
+    const core::recti area = Parent ? Parent->getAbsolutePosition() : core::recti(0, 0, screenWidth, screenHeight);
+    const core::dimension2di size(screenWidth, screenHeight);
+    if (!LayoutPending && area == LaidOutArea && size == LaidOutSize)
+        return false;
+    LayoutPending = false;
+    LaidOutArea = area;
+    LaidOutSize = size;
+    updateAbsolutePosition();
+    return true;
 }
 
 core::recti GUIScreen::backgroundRect(const core::dimension2du& pictureSize, s32 width, s32 height) {

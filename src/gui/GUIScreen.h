@@ -62,6 +62,13 @@ public:
         (void)child;
         return true;
     }
+    // Lays the screen and its elements out again (so that the screen follows a change of the
+    // screen size), when it is visible and the screen size, the area of its parent or the
+    // focus changed since the last time; true when it did. Elements that move or change their
+    // text lay themselves out; a steady frame lays out nothing.
+    bool layOutIfChanged();
+    // The next visible frame lays the screen out again.
+    void requestLayout() { LayoutPending = true; }
     // Hides the screen without the reaction of setVisible (the pause screen's).
     void clearVisibleFlag() { IsVisible = false; }
 
@@ -94,4 +101,10 @@ protected:
     FloatTween FadeOutTween;
     irr::s32 FadeState = Shown;
     bool ShowPending = true;
+
+private:
+    // What the last layout was made for.
+    bool LayoutPending = true;
+    irr::core::recti LaidOutArea;
+    irr::core::dimension2di LaidOutSize;
 };

@@ -27,9 +27,20 @@ GUIStaticText::~GUIStaticText() {
 }
 
 void GUIStaticText::setText(const wchar_t* text) {
-    OwnText = text ? text : L"";
-    Text = OwnText;
+    setOwnText(text);
     breakText();
+}
+
+void GUIStaticText::setOwnText(const wchar_t* text) {
+    if (!text)
+        text = L"";
+    if (OwnText != text) {
+        OwnText = text;
+        BrokenTextValid = false;
+    }
+    // The engine's caption follows, so that a layout reads back as it was written.
+    if (Text != OwnText)
+        Text = OwnText;
 }
 
 void GUIStaticText::updateAbsolutePosition() {
@@ -45,6 +56,7 @@ void GUIStaticText::setOverrideFont(gui::IGUIFont* font) {
     if (OverrideFont)
         OverrideFont->drop();
     OverrideFont = font;
+    BrokenTextValid = false;
     breakText();
 }
 
@@ -100,15 +112,34 @@ void GUIStaticText::breakText() { breakTextWith(getActiveFont()); }
 void GUIStaticText::breakTextWith(gui::IGUIFont* font) {
     if (!WordWrap)
         return;
-    BrokenText.clear();
-    LastBreakFont = font;
-    if (!font)
-        return;
-
     const s32 wrapWidth = RelativeRect.getWidth() - 6;
-    core::stringw line;
-    core::stringw word;
-    core::stringw whitespace;
+    // The lines already belong to this text, font and width: a layout pass changes nothing.
+    if (BrokenTextValid && font == LastBreakFont && wrapWidth == LastBreakWidth)
+        return;
+    LastBreakFont = font;
+    LastBreakWidth = wrapWidth;
+    BrokenTextValid = true;
+    if (!font) {
+        BrokenText.clear();
+        return;
+    }
+
+    // The lines, words and the array's strings are kept between wraps, so that wrapping a
+    // text of a length seen before allocates nothing.
+    u32 lines = 0;
+    const auto closeLine = [&](const core::stringw& text) {
+        if (lines < BrokenText.size())
+            BrokenText[lines] = text;
+        else
+            BrokenText.push_back(text);
+        ++lines;
+    };
+    core::stringw& line = WrapLine;
+    core::stringw& word = WrapWord;
+    core::stringw& whitespace = WrapSpace;
+    line = L"";
+    word = L"";
+    whitespace = L"";
     s32 length = 0;
     const auto measure = [&](const core::stringw& part) {
         beforeMeasure(font);
@@ -132,7 +163,7 @@ void GUIStaticText::breakTextWith(gui::IGUIFont* font) {
                 const s32 whiteLength = measure(whitespace);
                 const s32 wordLength = measure(word);
                 if (length + wordLength + whiteLength > wrapWidth) {
-                    BrokenText.push_back(line);
+                    closeLine(line);
                     length = wordLength;
                     line = word;
                 } else {
@@ -148,7 +179,7 @@ void GUIStaticText::breakTextWith(gui::IGUIFont* font) {
             if (lineBreak) {
                 line += whitespace;
                 line += word;
-                BrokenText.push_back(line);
+                closeLine(line);
                 line = L"";
                 word = L"";
                 whitespace = L"";
@@ -158,7 +189,9 @@ void GUIStaticText::breakTextWith(gui::IGUIFont* font) {
     }
     line += whitespace;
     line += word;
-    BrokenText.push_back(line);
+    closeLine(line);
+    if (BrokenText.size() > lines)
+        BrokenText.erase(lines, BrokenText.size() - lines);
 }
 
 video::SColor GUIStaticText::textColor() const {
@@ -261,7 +294,11 @@ void GUIStaticText::serializeAttributes(io::IAttributes* out, io::SAttributeRead
 
 void GUIStaticText::deserializeAttributes(io::IAttributes* in, io::SAttributeReadWriteOptions* options) {
     readElementAttributes(this, in, options);
-    OwnText = in->getAttributeAsStringW("Text");
+    const core::stringw text = in->getAttributeAsStringW("Text");
+    if (OwnText != text) {
+        OwnText = text;
+        BrokenTextValid = false;
+    }
     FontPath = in->getAttributeAsString("FontPath");
     Border = in->getAttributeAsBool("Border");
     OverrideColor = in->getAttributeAsColor("OverrideColor");

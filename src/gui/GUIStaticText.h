@@ -58,8 +58,13 @@ public:
     const irr::core::stringc& getFontPath() const { return FontPath; }
 
 protected:
-    // Breaks the own text into lines no wider than the element, measured with the font.
+    // Breaks the own text into lines no wider than the element, measured with the font; does
+    // nothing while the text, the font and the width are those of the last break.
     void breakTextWith(irr::gui::IGUIFont* font);
+    // Sets the own text and the engine's caption; a different text is broken again.
+    void setOwnText(const wchar_t* text);
+    // The lines no longer belong to the text (a font's spacing changed, a layout was read).
+    void invalidateBrokenText() { BrokenTextValid = false; }
     // Draws the own text into the frame as the alignment and word wrap say.
     void drawText(irr::gui::IGUIFont* font, irr::core::recti frame, irr::video::SColor color);
     // Called before the font measures or draws a text (the TrueType text prepares its font).
@@ -83,4 +88,12 @@ protected:
     irr::gui::IGUIFont* OverrideFont = nullptr;
     irr::gui::IGUIFont* LastBreakFont = nullptr;
     irr::core::array<irr::core::stringw> BrokenText;
+
+private:
+    irr::s32 LastBreakWidth = 0;
+    bool BrokenTextValid = false;
+    // The break's working strings, kept for their capacity.
+    irr::core::stringw WrapLine;
+    irr::core::stringw WrapWord;
+    irr::core::stringw WrapSpace;
 };

@@ -4,9 +4,11 @@
 
 #include <EGUIElementTypes.h>
 #include <IEventReceiver.h>
+#include <IGUIElement.h>
 #include <irrTypes.h>
 
 #include <cstring>
+#include <initializer_list>
 
 // What every game GUI class shares: type ids, GUI units, the menu navigation codes and the
 // button states.
@@ -64,6 +66,36 @@ inline irr::s32 screenWidthPart(irr::f32 fraction) {
 }
 inline irr::s32 screenHeightPart(irr::f32 fraction) {
     return static_cast<irr::s32>(static_cast<irr::f32>(screenHeight) * fraction);
+}
+
+// Moves the element to the rectangle (relative to its parent); the element and its children
+// are laid out again only when the rectangle is not the one it has.
+inline void placeElement(irr::gui::IGUIElement* element, const irr::core::recti& rect) {
+    if (element->getRelativePosition() != rect)
+        element->setRelativePosition(rect);
+}
+
+// Puts the elements, in this order, in front of their siblings (the last on top). When they
+// are there already nothing moves: the engine's bringToFront makes the parent's list entry
+// anew every time.
+inline void keepInFront(std::initializer_list<irr::gui::IGUIElement*> elements) {
+    bool inPlace = true;
+    for (auto at = elements.begin(); at != elements.end() && inPlace; ++at) {
+        irr::gui::IGUIElement* parent = *at ? (*at)->getParent() : nullptr;
+        if (!parent)
+            continue;
+        // Behind the later elements of the same parent, which end its list.
+        auto child = parent->getChildren().getLast();
+        for (auto later = at + 1; later != elements.end(); ++later)
+            if (*later && (*later)->getParent() == parent)
+                --child;
+        inPlace = *child == *at;
+    }
+    if (inPlace)
+        return;
+    for (irr::gui::IGUIElement* element : elements)
+        if (element && element->getParent())
+            element->getParent()->bringToFront(element);
 }
 
 // Menu navigation codes: the input manager sends menu actions to the focused element of the

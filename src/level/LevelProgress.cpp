@@ -185,9 +185,11 @@ void LevelManager::beginLevelRun(const io::path& loadedPath) {
 }
 
 bool LevelManager::isTimedLevel() const {
+    // Asked every frame: the title level's path is widened once, the current one not copied.
+    static const core::stringw titleLevel(titleBackgroundLevel);
     return !currentLevelPath.empty() && !levelLoading &&
-           !equalsIgnoringAsciiCase(std::string_view(titleBackgroundLevel),
-                                    std::string_view(toUtf8(currentLevelPath.c_str())));
+           !equalsIgnoringAsciiCase(std::wstring_view(titleLevel.c_str(), titleLevel.size()),
+                                    std::wstring_view(currentLevelPath.c_str(), currentLevelPath.size()));
 }
 
 void LevelManager::advanceLevelTime(f32 seconds) {

@@ -69,6 +69,26 @@ SubLevelObject* findSublevelAncestor(ISceneNode* node) {
     return static_cast<SubLevelObject*>(findAncestorOfType(node, typeId("slvl")));
 }
 
+void animateChildren(ISceneNode* node, u32 timeMs) {
+    if (!node || node->getChildren().empty())
+        return;
+    // Main thread only; a child's walk pushes its own children above these.
+    thread_local std::vector<ISceneNode*> held;
+    const std::size_t first = held.size();
+    for (ISceneNode* child : node->getChildren()) {
+        child->grab();
+        held.push_back(child);
+    }
+    const std::size_t end = held.size();
+    for (std::size_t i = first; i < end; ++i) {
+        ISceneNode* child = held[i];
+        if (child->getParent() == node)
+            child->OnAnimate(timeMs);
+        child->drop();
+    }
+    held.resize(first);
+}
+
 bool isVisibleInHierarchy(ISceneNode* node) {
     if (!node)
         return false;

@@ -25,6 +25,11 @@ irr::scene::ISceneNode* findAncestorOfType(irr::scene::ISceneNode* node,
 // The nearest sublevel ('slvl'), the node itself first, below the scene root; or null.
 SubLevelObject* findSublevelAncestor(irr::scene::ISceneNode* node);
 
+// Runs OnAnimate on each child of the node that is still its child when its turn comes (an
+// animation may remove children). The children are held (grabbed) meanwhile on one stack
+// that every level of the walk shares and that only grows: a steady frame allocates nothing.
+void animateChildren(irr::scene::ISceneNode* node, irr::u32 timeMs);
+
 // True when the node and all its ancestors are visible (false for null).
 bool isVisibleInHierarchy(irr::scene::ISceneNode* node);
 // Updates the node's absolute transformation, then every child's, depth first.

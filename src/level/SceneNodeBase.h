@@ -1,5 +1,6 @@
 #pragma once
 
+#include "level/NodeHelpers.h"
 #include "level/SceneNodeTypes.h"
 
 #include <irrlicht.h>
@@ -196,19 +197,7 @@ protected:
             animator->animateNode(this, timeMs);
         }
         updateAbsolutePosition();
-        if (this->Children.empty())
-            return;
-        std::vector<irr::scene::ISceneNode*> children;
-        children.reserve(this->Children.size());
-        for (irr::scene::ISceneNode* child : this->Children) {
-            child->grab();
-            children.push_back(child);
-        }
-        for (irr::scene::ISceneNode* child : children) {
-            if (child->getParent() == this)
-                child->OnAnimate(timeMs);
-            child->drop();
-        }
+        animateChildren(this, timeMs);
     }
 
 private:

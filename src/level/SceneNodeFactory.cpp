@@ -1,5 +1,6 @@
 #include "level/SceneNodeFactory.h"
 
+#include "level/CubeNode.h"
 #include "level/InstancedObject.h"
 #include "level/LevelInfo.h"
 #include "level/LevelObject.h"
@@ -63,6 +64,8 @@ void registerLevelObjectTypes() {
     // The engine's empty node has the same type identifier as a plain level object: files
     // that name it get a level object, which reads only the keys a file holds.
     registerSceneNodeTypeAlias("empty", typeId("emty"));
+    // Level files' engine cubes are the game's, drawn without a material copy.
+    registerCubeNodeType();
     registerStandardKinship();
 }
 

@@ -39,20 +39,20 @@ f32 ease(f32 u, f32 a, f32 b) {
 
 } // namespace
 
-std::vector<SplineObject*> SplineObject::collectPointNodes() {
+void SplineObject::collectPointNodes() {
     scene::ISceneNode* holder =
         (Parent && isTypeOf(Parent->getType(), typeId("slne"))) ? Parent : this;
-    std::vector<SplineObject*> nodes;
+    pointNodes.clear();
     for (scene::ISceneNode* child : holder->getChildren()) {
         if (isTypeOf(child->getType(), typeId("slne")))
-            nodes.push_back(static_cast<SplineObject*>(child));
+            pointNodes.push_back(static_cast<SplineObject*>(child));
     }
-    return nodes;
 }
 
 void SplineObject::rebuild() {
     points.clear();
-    for (SplineObject* node : collectPointNodes()) {
+    collectPointNodes();
+    for (SplineObject* node : pointNodes) {
         node->updateAbsolutePosition();
         points.push_back({node->getAbsolutePosition(), node->Time, node->Tension, node->Continuity,
                           node->Bias, node->SpeedIn, node->SpeedOut, node->EndpointEval});
@@ -178,13 +178,13 @@ f32 SplineObject::computeLength() {
 }
 
 void SplineObject::rebalance() {
-    std::vector<SplineObject*> nodes = collectPointNodes();
     rebuild();
+    const std::vector<SplineObject*>& nodes = pointNodes;
     if (points.size() < 2 || nodes.size() != points.size())
         return;
     const f32 step = RebalanceTimestep > 0.0f ? RebalanceTimestep : 0.05f;
     const s32 steps = static_cast<s32>(core::clamp(std::ceil(1.0f / step), 1.0f, 1000.0f));
-    std::vector<f32> cumulative(points.size(), 0.0f);
+    cumulative.assign(points.size(), 0.0f);
     for (std::size_t i = 0; i + 1 < points.size(); ++i) {
         f32 segment = 0.0f;
         core::vector3df previous = points[i].position;

@@ -94,12 +94,17 @@ protected:
         irr::s32 endpointEval;
     };
 
-    std::vector<SplineObject*> collectPointNodes();
+    // The point nodes into pointNodes: this spline's children of the spline kind, or its
+    // parent's when the parent is a spline.
+    void collectPointNodes();
     // Position on segment i (from point i to i + 1) at its own parameter u in 0..1.
     irr::core::vector3df evaluateSegment(std::size_t i, irr::f32 u) const;
     irr::core::vector3df pointOrPhantom(long index) const;
 
     std::vector<ControlPoint> points;
+    // Rebuilt every frame into the same buffers: a steady path allocates nothing.
+    std::vector<SplineObject*> pointNodes;
+    std::vector<irr::f32> cumulative;
     irr::f32 Length = 0.0f;
     bool NotReady = true;
     irr::u32 lastUpdateFrame = 0;

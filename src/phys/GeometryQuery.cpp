@@ -38,7 +38,10 @@ bool buildSmoothNormals(uint32_t nbTris, uint32_t nbVerts, const Vec3* verts, co
         if (index(i) >= nbVerts)
             return false;
 
-    std::vector<Vec3> sums(nbVerts);
+    // The sums gather in the output itself (a cloth asks every frame): no list is made.
+    Vec3* sums = normals;
+    for (uint32_t v = 0; v < nbVerts; ++v)
+        sums[v] = Vec3(0.0f, 0.0f, 0.0f);
     for (uint32_t t = 0; t < nbTris; ++t) {
         const uint32_t ref[3] = {index(3 * t), index(3 * t + 1), index(3 * t + 2)};
         const Vec3& a = verts[ref[0]];

@@ -22,7 +22,8 @@ struct GeometryQuery {
 // gets the same normal however the faces around it are cut into triangles). A triangle
 // (a, b, c) faces along (b - a) x (c - a), or the other way with flip. Indices come from
 // dFaces (32-bit) or, when it is null, wFaces (16-bit). False, writing nothing, for missing
-// arrays or an index out of range. A vertex used by no triangle gets (0, 0, 0).
+// arrays or an index out of range. A vertex used by no triangle gets (0, 0, 0). The normals
+// are summed where they are written: they must not share memory with the vertices.
 bool buildSmoothNormals(uint32_t nbTris, uint32_t nbVerts, const Vec3* verts, const uint32_t* dFaces,
                         const uint16_t* wFaces, Vec3* normals, bool flip = false);
 

@@ -3,6 +3,7 @@
 #include <irrlicht.h>
 
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 #include <atomic>
 #include <chrono>
@@ -164,6 +165,34 @@ bool removeWindowDecorations(irr::IrrlichtDevice* device) {
     XChangeProperty(native.display, native.window, property, property, 32, PropModeReplace,
                     reinterpret_cast<unsigned char*>(&hints), 5);
     XMoveWindow(native.display, native.window, 0, 0);
+    XFlush(native.display);
+    return true;
+}
+
+bool keepWindowSize(irr::IrrlichtDevice* device, const irr::core::dimension2du& size) {
+    const NativeWindow native = nativeWindow(device);
+    if (!native.display || size.Width == 0 || size.Height == 0)
+        return false;
+    // The hints once per window and size; the engine's own window sets none.
+    static ::Window hinted = 0;
+    static irr::core::dimension2du hintedSize;
+    if (hinted != native.window || hintedSize != size) {
+        XSizeHints* hints = XAllocSizeHints();
+        if (hints) {
+            hints->flags = PSize | PMinSize | PMaxSize | PBaseSize;
+            hints->width = hints->min_width = hints->max_width = hints->base_width = static_cast<int>(size.Width);
+            hints->height = hints->min_height = hints->max_height = hints->base_height = static_cast<int>(size.Height);
+            XSetWMNormalHints(native.display, native.window, hints);
+            XFree(hints);
+            XFlush(native.display);
+        }
+        hinted = native.window;
+        hintedSize = size;
+    }
+    // The engine learns the window's size from the window system's events.
+    if (device->getVideoDriver()->getScreenSize() == size)
+        return false;
+    XResizeWindow(native.display, native.window, size.Width, size.Height);
     XFlush(native.display);
     return true;
 }

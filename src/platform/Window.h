@@ -28,6 +28,12 @@ bool clipCursor(irr::IrrlichtDevice* device, const irr::core::recti* rect);
 // borderless window at the desktop size).
 bool removeWindowDecorations(irr::IrrlichtDevice* device);
 
+// Keeps the window at the size (client area, pixels): the window manager learns that it can
+// be neither smaller nor larger (size hints), and a window that has another size all the
+// same (a window manager that ignores the hints, another program) is given the size back.
+// Cheap when nothing changed; answers true when it had to resize the window.
+bool keepWindowSize(irr::IrrlichtDevice* device, const irr::core::dimension2du& size);
+
 // Gives the window the input focus. A display without a window manager never focuses a
 // window by itself; the tests under Xvfb use this.
 bool giveWindowFocus(irr::IrrlichtDevice* device);

@@ -378,10 +378,16 @@ video::ITexture* EffectHandler::getShadowMapTexture(u32 resolution, s32 cascade)
 }
 
 video::ITexture* EffectHandler::getShadowAtlasTexture(u32 resolution) {
+    for (const auto& [size, atlas] : shadowAtlases)
+        if (size == resolution)
+            return atlas;
     const core::stringc name = core::stringc("XEFFECTS_SM_ATLAS_") + core::stringc(resolution);
-    if (video::ITexture* found = driver->findTexture(name))
-        return found;
-    return makeRenderTarget(driver, core::dimension2du(resolution * 3, resolution), name.c_str(), depthFormat());
+    video::ITexture* atlas = driver->findTexture(name);
+    if (!atlas)
+        atlas = makeRenderTarget(driver, core::dimension2du(resolution * 3, resolution), name.c_str(), depthFormat());
+    if (atlas)
+        shadowAtlases.emplace_back(resolution, atlas);
+    return atlas;
 }
 
 video::ITexture* EffectHandler::getPlaneReflectionTexture() {

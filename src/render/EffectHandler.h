@@ -308,4 +308,6 @@ private:
     void buildMaterials();
     irr::video::IGPUProgrammingServices* gpu = nullptr;
     int driverColumn = 0;
+    // The shadow atlases made, by resolution: asked for every frame, found without a name.
+    std::vector<std::pair<irr::u32, irr::video::ITexture*>> shadowAtlases;
 };

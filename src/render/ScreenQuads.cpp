@@ -10,19 +10,26 @@
 
 using namespace irr;
 
-video::SMaterial screenQuadMaterial(s32 materialType, video::ITexture* layer0, video::ITexture* layer1) {
-    video::SMaterial material;
+const video::SMaterial& screenQuadMaterial(s32 materialType, video::ITexture* layer0, video::ITexture* layer1) {
+    // One material, kept with its texture matrices: with a new one for every draw the driver
+    // would make them anew each time.
+    thread_local video::SMaterial material = [] {
+        video::SMaterial made;
+        made.Lighting = false;
+        made.ZBuffer = video::ECFN_ALWAYS;
+        made.ZWriteEnable = false;
+        made.BackfaceCulling = false;
+        for (u32 i = 0; i < 2; ++i) {
+            made.TextureLayer[i].TextureWrapU = video::ETC_CLAMP_TO_EDGE;
+            made.TextureLayer[i].TextureWrapV = video::ETC_CLAMP_TO_EDGE;
+        }
+        for (u32 layer = 0; layer < video::MATERIAL_MAX_TEXTURES; ++layer)
+            made.getTextureMatrix(layer);
+        return made;
+    }();
     material.MaterialType = static_cast<video::E_MATERIAL_TYPE>(materialType);
     material.setTexture(0, layer0);
     material.setTexture(1, layer1);
-    material.Lighting = false;
-    material.ZBuffer = video::ECFN_ALWAYS;
-    material.ZWriteEnable = false;
-    material.BackfaceCulling = false;
-    for (u32 i = 0; i < 2; ++i) {
-        material.TextureLayer[i].TextureWrapU = video::ETC_CLAMP_TO_EDGE;
-        material.TextureLayer[i].TextureWrapV = video::ETC_CLAMP_TO_EDGE;
-    }
     return material;
 }
 
@@ -56,6 +63,42 @@ void drawScreenQuad(video::IVideoDriver* driver, const video::SMaterial& materia
     driver->setMaterial(material);
     driver->drawVertexPrimitiveList(vertices, 6, indices, 2, video::EVT_STANDARD, scene::EPT_TRIANGLES,
                                     video::EIT_16BIT);
+}
+
+namespace {
+
+bool guiMaterial2DOn = false;
+
+} // namespace
+
+void beginGuiMaterial2D(video::IVideoDriver* driver) {
+    if (!driver)
+        return;
+    // The engine's 2D states, taken from the driver's first; a draw that changed the type
+    // for itself may have left it.
+    static const video::IVideoDriver* keptFor = nullptr;
+    static video::SMaterial kept;
+    if (keptFor != driver) {
+        kept = driver->getMaterial2D();
+        kept.MaterialType = video::EMT_SOLID;
+        for (u32 layer = 0; layer < video::MATERIAL_MAX_TEXTURES; ++layer)
+            kept.getTextureMatrix(layer);
+        keptFor = driver;
+    }
+    driver->getMaterial2D() = kept;
+    driver->enableMaterial2D(true);
+    guiMaterial2DOn = true;
+}
+
+void endGuiMaterial2D(video::IVideoDriver* driver) {
+    guiMaterial2DOn = false;
+    if (driver)
+        driver->enableMaterial2D(false);
+}
+
+void restoreMaterial2D(video::IVideoDriver* driver) {
+    if (driver)
+        driver->enableMaterial2D(guiMaterial2DOn);
 }
 
 bool drawMeterFill(video::IVideoDriver* driver, video::ITexture* fill, video::ITexture* mask, f32 value,

@@ -8,8 +8,9 @@
 
 // The material for such a draw: the type, the textures of layers 0 and 1, and what a flat
 // overlay needs (no lighting, no depth test or write, both faces, clamped texture edges).
-irr::video::SMaterial screenQuadMaterial(irr::s32 materialType, irr::video::ITexture* layer0,
-                                         irr::video::ITexture* layer1 = nullptr);
+// One material of the thread, filled anew by every call: valid until the next.
+const irr::video::SMaterial& screenQuadMaterial(irr::s32 materialType, irr::video::ITexture* layer0,
+                                                irr::video::ITexture* layer1 = nullptr);
 
 // Two triangles over the rectangle (screen pixels), given in normalised device coordinates
 // with an identity world transform; texture coordinates run 0..1 left to right, top to
@@ -23,3 +24,15 @@ void drawScreenQuad(irr::video::IVideoDriver* driver, const irr::video::SMateria
 // the fill texture.
 bool drawMeterFill(irr::video::IVideoDriver* driver, irr::video::ITexture* fill, irr::video::ITexture* mask,
                    irr::f32 value, const irr::core::recti& rect);
+
+// The GUI's 2D draws, and the 3D quads among them (the HUD's meter), switch the driver between
+// its 2D and 3D modes. Entering 2D mode the driver takes its 2D material as the last material
+// drawn, and that one has no texture matrices: the next 3D draw makes four anew on the heap,
+// every frame and around every quad. Between these two calls the driver's override 2D
+// material stands in for it: the engine's own 2D states, with the matrices made once.
+void beginGuiMaterial2D(irr::video::IVideoDriver* driver);
+void endGuiMaterial2D(irr::video::IVideoDriver* driver);
+
+// After a draw that switched the override 2D material on for itself: switches it back to what
+// the GUI draws with (on between the two calls above, off elsewhere).
+void restoreMaterial2D(irr::video::IVideoDriver* driver);

@@ -594,10 +594,7 @@ void ScreenManager::draw() {
     drawCrossfade();
     drawLevelTimer();
     // The debug statistics last: they draw above everything, the loading billboard below them.
-    for (gui::IGUIElement* front : {static_cast<gui::IGUIElement*>(MessageLayer), static_cast<gui::IGUIElement*>(OverlayView2),
-                                    static_cast<gui::IGUIElement*>(LoadingIcon), static_cast<gui::IGUIElement*>(DebugStats)})
-        if (front && front->getParent())
-            front->getParent()->bringToFront(front);
+    keepInFront({MessageLayer, OverlayView2, LoadingIcon, DebugStats});
     if (DrawGUI && Environment)
         Environment->drawAll();
 }

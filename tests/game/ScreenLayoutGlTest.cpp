@@ -33,6 +33,7 @@
 #include "screens/menus/GUIPauseScreen.h"
 #include "screens/menus/GUIPlayScreen.h"
 
+#include "WindowResize.h"
 #include "support/GraphicsDriver.h"
 
 #include <IGUIFont.h>
@@ -364,6 +365,7 @@ protected:
     }
 
     std::vector<std::string> checked;
+    bool resizedAway = false;
     int dialogFadeFrames = 0;
     std::set<std::string> textsBeneathDialog;
 };
@@ -382,9 +384,23 @@ TEST_P(ScreenLayoutGlTest, NoTextOverlapsAnotherOrRunsOutsideItsPlace) {
     });
 
     // The title: the main screen and its menu show together.
-    waitFor("the title", [this] { return titleShown() && settled<GUIPlayScreen>(); }, [this] {
+    waitFor("the title", [this] { return titleShown() && settled<GUIPlayScreen>(); }, [this, size] {
         checkScreen("title", std::vector<gui::IGUIElement*>(screenManager->getScreenStack().begin(),
                                                              screenManager->getScreenStack().end()));
+        // Resized by someone else (a window manager that ignores the size hints), the window
+        // gets its size back, and the menu stands where it stood.
+        const core::dimension2du chosen(size.width, size.height);
+        everyFrame = [this, chosen] { resizedAway |= gameDevice->getVideoDriver()->getScreenSize() != chosen; };
+        ASSERT_TRUE(test::resizeGameWindow(1000, 600));
+    });
+    waitFor("the title after a resize", [this, size] {
+        const bool back = resizedAway &&
+                          gameDevice->getVideoDriver()->getScreenSize() == core::dimension2du(size.width, size.height);
+        return back && settled<GUIPlayScreen>();
+    }, [this] {
+        everyFrame = nullptr;
+        checkScreen("title-resized", std::vector<gui::IGUIElement*>(screenManager->getScreenStack().begin(),
+                                                                     screenManager->getScreenStack().end()));
         top<GUIPlayScreen>()->openOptions(nullptr);
     });
     waitFor("the options", [this] { return settled<GUIOptionsScreen>(); }, [this] { checkTop("options"); });
@@ -479,7 +495,7 @@ TEST_P(ScreenLayoutGlTest, NoTextOverlapsAnotherOrRunsOutsideItsPlace) {
     visitPage<GUIGraphicsOptionsScreen>("pause-graphics", &GUIOptionsScreen::onGraphics);
     ASSERT_NO_FATAL_FAILURE(playGame());
 
-    EXPECT_EQ(checked.size(), 15u) << "every screen was looked at";
+    EXPECT_EQ(checked.size(), 16u) << "every screen was looked at";
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, ScreenLayoutGlTest, ::testing::Values(ScreenSize{1280, 720}, ScreenSize{800, 600}),

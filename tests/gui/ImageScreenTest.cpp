@@ -11,6 +11,8 @@
 #include "render/SpriteAnimation.h"
 #include "screens/ScreenManager.h"
 
+#include <functional>
+
 using namespace irr;
 
 namespace {
@@ -22,6 +24,18 @@ public:
         : gui::IGUIElement(gui::EGUIET_ELEMENT, env, parent, -1, core::recti(0, 0, 10, 10)) {}
     void draw() override { ++draws; }
     int draws = 0;
+};
+
+// Counts how often it is laid out.
+class LayoutCounter : public gui::IGUIElement {
+public:
+    LayoutCounter(gui::IGUIEnvironment* env, gui::IGUIElement* parent)
+        : gui::IGUIElement(gui::EGUIET_ELEMENT, env, parent, -1, core::recti(0, 0, 10, 10)) {}
+    void updateAbsolutePosition() override {
+        ++layouts;
+        gui::IGUIElement::updateAbsolutePosition();
+    }
+    int layouts = 0;
 };
 
 class CountingEffect : public GUIImageEffect {
@@ -254,6 +268,42 @@ TEST_F(ImageScreenTest, ScreenCoversTheScreen) {
     EXPECT_EQ(static_cast<s32>(screen->getType()), GuiType::Screen);
     EXPECT_STREQ(screen->getTypeName(), "GUIScreen");
     EXPECT_EQ(screen->getFadeState(), GUIScreen::Shown);
+}
+
+// A steady frame lays nothing out: a screen lays itself out while visible, and only when
+// the area it covers or its focus changed since its last layout.
+TEST_F(ImageScreenTest, ScreenLaysItselfOutOnlyWhenVisibleAndSomethingChanged) {
+    screenWidth = 640;
+    screenHeight = 360;
+    auto* area = new gui::IGUIElement(gui::EGUIET_ELEMENT, environment, root(), -1, core::recti(0, 0, 640, 360));
+    area->drop();
+    auto* screen = new HookScreen(environment, area, 11, core::recti(0, 0, 5, 5));
+    screen->drop();
+    auto* element = new LayoutCounter(environment, screen);
+    element->drop();
+    const struct {
+        const char* step;
+        std::function<void()> before;
+        int layouts; // of the element in the post-render
+    } steps[] = {
+        {"the first frame", [] {}, 1},
+        {"a steady frame", [] {}, 0},
+        {"hidden, its area changed", [&] {
+             screen->setVisible(false);
+             area->setRelativePosition(core::recti(0, 0, 800, 450));
+         }, 0},
+        {"shown again", [&] { screen->setVisible(true); }, 1},
+        {"a steady frame again", [] {}, 0},
+        {"the focus set", [&] { screen->setFocusedElement(nullptr); }, 1},
+    };
+    for (const auto& s : steps) {
+        s.before();
+        const int before = element->layouts;
+        screen->OnPostRender(0);
+        EXPECT_EQ(element->layouts - before, s.layouts) << s.step;
+    }
+    EXPECT_EQ(element->getAbsolutePosition().getWidth(), 10);
+    EXPECT_EQ(screen->getAbsolutePosition(), core::recti(0, 0, 800, 450)) << "the screen follows its area";
 }
 
 TEST_F(ImageScreenTest, FadeRunsItsHooksOneFrameAfterTheEnd) {

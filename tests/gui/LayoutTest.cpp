@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <vector>
 
 using namespace irr;
 
@@ -417,6 +418,36 @@ TEST_F(LayoutTest, OneLoadReadsAtMostAHundredLayoutFiles) {
     EXPECT_EQ(std::count_if(log.lines.begin(), log.lines.end(),
                             [](const std::string& line) { return line.find("more than 100 layout files") != std::string::npos; }),
               1);
+}
+
+} // namespace
+
+namespace {
+
+using FrontTest = guitest::GuiFixture;
+
+// Elements kept in front end their parent's child list in the order given, and stay there.
+TEST_F(FrontTest, ElementsKeptInFrontEndTheirParentsListInOrder) {
+    auto* parent = new gui::IGUIElement(gui::EGUIET_ELEMENT, environment, root(), -1, core::recti(0, 0, 10, 10));
+    parent->drop();
+    gui::IGUIElement* made[3];
+    for (gui::IGUIElement*& element : made) {
+        element = new gui::IGUIElement(gui::EGUIET_ELEMENT, environment, parent, -1, core::recti(0, 0, 1, 1));
+        element->drop();
+    }
+    gui::IGUIElement *a = made[0], *b = made[1], *c = made[2];
+    const auto order = [parent] {
+        std::vector<gui::IGUIElement*> children;
+        for (gui::IGUIElement* child : parent->getChildren())
+            children.push_back(child);
+        return children;
+    };
+    keepInFront({a, b});
+    EXPECT_EQ(order(), (std::vector<gui::IGUIElement*>{c, a, b}));
+    keepInFront({a, b, nullptr});
+    EXPECT_EQ(order(), (std::vector<gui::IGUIElement*>{c, a, b})) << "in front already";
+    keepInFront({b, a});
+    EXPECT_EQ(order(), (std::vector<gui::IGUIElement*>{c, b, a}));
 }
 
 } // namespace

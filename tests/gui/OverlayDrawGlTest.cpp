@@ -7,6 +7,7 @@
 #include "gui/hud/GUIHud.h"
 #include "level/LevelManager.h"
 #include "level/LoadingOverlay.h"
+#include "render/ScreenQuads.h"
 #include "render/ShaderCallbacks.h"
 #include "render/ShaderManager.h"
 #include "screens/ScreenManager.h"
@@ -89,6 +90,20 @@ TEST_F(OverlayDrawGlTest, TheMeterFillShowsThroughItsMaskUpToTheValue) {
     const core::recti above(meter.UpperLeftCorner.X, meter.UpperLeftCorner.Y, meter.LowerRightCorner.X,
                             meter.UpperLeftCorner.Y + meter.getHeight() / 4);
     EXPECT_EQ(test::countPixels(shot, above, reddish), 0);
+    // On the GUI's 2D material, as the game's frame draws it, the same picture.
+    video::IImage* onGuiMaterial = drawFrame("shot-meter-gui-material.png", [&] {
+        beginGuiMaterial2D(device->getVideoDriver());
+        hud->drawSuspicionMeter();
+        endGuiMaterial2D(device->getVideoDriver());
+    });
+    ASSERT_NE(onGuiMaterial, nullptr);
+    const core::dimension2du size = shot->getDimension();
+    int differing = 0;
+    for (u32 y = 0; y < size.Height; ++y)
+        for (u32 x = 0; x < size.Width; ++x)
+            differing += onGuiMaterial->getPixel(x, y) != shot->getPixel(x, y) ? 1 : 0;
+    EXPECT_EQ(differing, 0);
+    onGuiMaterial->drop();
     shot->drop();
     hud->remove();
     panel->remove();

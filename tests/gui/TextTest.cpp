@@ -6,9 +6,32 @@
 #include "gui/GuiCommon.h"
 #include "gui/fonts/FontCache.h"
 
+#include <cwchar>
+#include <functional>
+#include <string>
+#include <vector>
+
 using namespace irr;
 
 namespace {
+
+// An engine font of 10 x 10 pixels a character that counts its measurements.
+class MeasuringFont : public gui::IGUIFont {
+public:
+    void draw(const core::stringw&, const core::recti&, video::SColor, bool, bool, const core::recti*) override {}
+    core::dimension2du getDimension(const wchar_t* text) const override {
+        ++measures;
+        return core::dimension2du(10 * static_cast<u32>(std::wcslen(text)), 10);
+    }
+    s32 getCharacterFromPos(const wchar_t*, s32) const override { return -1; }
+    gui::EGUI_FONT_TYPE getType() const override { return gui::EGFT_BITMAP; }
+    void setKerningWidth(s32) override {}
+    void setKerningHeight(s32) override {}
+    s32 getKerningWidth(const wchar_t*, const wchar_t*) const override { return 0; }
+    s32 getKerningHeight() const override { return 0; }
+    void setInvisibleCharacters(const wchar_t*) override {}
+    mutable int measures = 0;
+};
 
 class TextTest : public guitest::GuiFixture {
 protected:
@@ -101,6 +124,44 @@ TEST_F(TextTest, WrapsWordsToTheWidth) {
     const s32 lineHeight = static_cast<s32>(font->getDimension(L"one").Height);
     EXPECT_EQ(text->getTextHeight(), lineHeight * static_cast<s32>(text->getLineCount()));
     text->draw();
+}
+
+// A layout pass measures nothing when the text, the font and the width are those of the last
+// wrap; a change of any of them wraps again, and the lines are those of the new wrap only.
+TEST_F(TextTest, WrapsAgainOnlyWhenItsTextFontOrWidthChanged) {
+    auto* font = new MeasuringFont;
+    auto* other = new MeasuringFont;
+    auto* text = new GUIStaticText(L"aa bb cc dd ee ff", environment, root(), -1, core::recti(0, 0, 100, 20));
+    text->drop();
+    text->setOverrideFont(font);
+    text->setWordWrap(true);
+    using Lines = std::vector<std::wstring>;
+    const struct {
+        const char* step;
+        std::function<void()> act;
+        bool wraps;
+        Lines lines;
+    } steps[] = {
+        {"a layout pass", [&] { text->updateAbsolutePosition(); }, false, {L"aa bb cc", L"dd ee ff"}},
+        {"the same text", [&] { text->setText(L"aa bb cc dd ee ff"); }, false, {L"aa bb cc", L"dd ee ff"}},
+        {"moved, as wide", [&] { text->setRelativePosition(core::recti(5, 5, 105, 25)); }, false,
+         {L"aa bb cc", L"dd ee ff"}},
+        {"word wrap set again", [&] { text->setWordWrap(true); }, false, {L"aa bb cc", L"dd ee ff"}},
+        {"a shorter text", [&] { text->setText(L"aa bb"); }, true, {L"aa bb"}},
+        {"narrower", [&] { text->setRelativePosition(core::recti(5, 5, 45, 25)); }, true, {L"aa", L"bb"}},
+        {"another font", [&] { text->setOverrideFont(other); }, true, {L"aa", L"bb"}},
+    };
+    for (const auto& s : steps) {
+        const int measured = font->measures + other->measures;
+        s.act();
+        EXPECT_EQ(font->measures + other->measures > measured, s.wraps) << s.step;
+        Lines lines;
+        for (u32 i = 0; i < text->getBrokenText().size(); ++i)
+            lines.emplace_back(text->getBrokenText()[i].c_str());
+        EXPECT_EQ(lines, s.lines) << s.step;
+    }
+    font->drop();
+    other->drop();
 }
 
 TEST_F(TextTest, LineCountAndShortFontPath) {

@@ -1,5 +1,6 @@
 #include "LevelTestSupport.h"
 
+#include "level/CubeNode.h"
 #include "level/LevelFile.h"
 #include "level/LevelObject.h"
 #include "level/SceneNodeTypes.h"
@@ -139,6 +140,45 @@ TEST_F(LevelFileTest, BinaryCopyOfALevelExportsTheSameScene) {
     reader->drop();
     EXPECT_TRUE(sawRotation);
     EXPECT_TRUE(sawMaterial);
+}
+
+// A level's cube is made by the game (it draws with its own material, no copy a draw) and
+// reads and writes what the engine's cube does.
+TEST_F(LevelFileTest, ALevelsCubeIsTheGamesAndKeepsTheEnginesAttributes) {
+    ASSERT_TRUE(manager->loadLevel("TestLevel.irr"));
+    auto* cube = dynamic_cast<CubeNode*>(smgr()->getSceneNodeFromName("EngineCube"));
+    ASSERT_NE(cube, nullptr);
+    EXPECT_EQ(cube->getType(), scene::ESNT_CUBE);
+    EXPECT_EQ(cube->getSize(), 4.0f);
+    EXPECT_EQ(cube->getBoundingBox().getExtent(), core::vector3df(4.0f));
+    ASSERT_EQ(cube->getMaterialCount(), 1u);
+    EXPECT_EQ(cube->getMaterial(0).DiffuseColor, video::SColor(0xff80c040));
+
+    // The engine's cube, given what the game's wrote, writes the same.
+    io::IFileSystem* files = device->get()->getFileSystem();
+    io::IAttributes* ours = files->createEmptyAttributes(device->get()->getVideoDriver());
+    io::IAttributes* engines = files->createEmptyAttributes(device->get()->getVideoDriver());
+    cube->serializeAttributes(ours);
+    scene::IMeshSceneNode* engineCube = smgr()->addCubeSceneNode();
+    engineCube->deserializeAttributes(ours);
+    engineCube->serializeAttributes(engines);
+    ASSERT_EQ(ours->getAttributeCount(), engines->getAttributeCount());
+    for (u32 i = 0; i < ours->getAttributeCount(); ++i) {
+        EXPECT_STREQ(ours->getAttributeName(i), engines->getAttributeName(i));
+        EXPECT_EQ(ours->getAttributeAsStringW(i), engines->getAttributeAsStringW(i)) << ours->getAttributeName(i);
+    }
+    engineCube->remove();
+
+    // A copy has the size and the material; a size of nothing reads as the smallest cube.
+    scene::ISceneNode* copy = cube->clone();
+    ASSERT_NE(dynamic_cast<CubeNode*>(copy), nullptr);
+    EXPECT_EQ(static_cast<CubeNode*>(copy)->getSize(), 4.0f);
+    EXPECT_EQ(copy->getMaterial(0).DiffuseColor, video::SColor(0xff80c040));
+    ours->setAttribute("Size", 0.0f);
+    copy->deserializeAttributes(ours);
+    EXPECT_EQ(static_cast<CubeNode*>(copy)->getSize(), 0.0001f);
+    ours->drop();
+    engines->drop();
 }
 
 // The lines of an attribute description but those of user pointers, which files leave out.

@@ -7,9 +7,13 @@
 
 #include <gtest/gtest.h>
 
+// After gtest: X11's macros (None, Bool) would break its headers.
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 #include <algorithm>
+#include <chrono>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,7 +29,55 @@ irr::IrrlichtDevice* createWindow() {
     return irr::createDeviceEx(params);
 }
 
+// Runs the device's event loop until the state holds, for at most ten seconds.
+bool runUntil(irr::IrrlichtDevice* device, const std::function<bool()>& state) {
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (std::chrono::steady_clock::now() < until) {
+        device->run();
+        if (state())
+            return true;
+    }
+    return false;
+}
+
 } // namespace
+
+// A window manager is told the window has one size; resized all the same (here by another
+// connection, as a window manager that ignores the hints would), the window gets it back.
+TEST(WindowGlTest, TheWindowKeepsItsSize) {
+    irr::IrrlichtDevice* device = createWindow();
+    ASSERT_NE(device, nullptr) << "needs an X server (the gl tests run under Xvfb)";
+    const irr::core::dimension2du size(640, 480);
+    irr::video::IVideoDriver* driver = device->getVideoDriver();
+    EXPECT_FALSE(platform::keepWindowSize(device, size)) << "nothing to undo yet";
+
+    const irr::video::SExposedVideoData& data = driver->getExposedVideoData();
+    const ::Window window = static_cast<::Window>(data.OpenGLLinux.X11Window);
+    Display* other = XOpenDisplay(nullptr);
+    ASSERT_NE(other, nullptr);
+    XSizeHints hints{};
+    long supplied = 0;
+    ASSERT_TRUE(XGetWMNormalHints(other, window, &hints, &supplied));
+    EXPECT_EQ(hints.flags & (PMinSize | PMaxSize), PMinSize | PMaxSize);
+    EXPECT_EQ(hints.min_width, 640);
+    EXPECT_EQ(hints.max_width, 640);
+    EXPECT_EQ(hints.min_height, 480);
+    EXPECT_EQ(hints.max_height, 480);
+
+    XResizeWindow(other, window, 500, 300);
+    XSync(other, False);
+    ASSERT_TRUE(runUntil(device, [&] { return driver->getScreenSize() == irr::core::dimension2du(500, 300); }))
+        << "the resize reached the window";
+    EXPECT_TRUE(platform::keepWindowSize(device, size));
+    ASSERT_TRUE(runUntil(device, [&] { return driver->getScreenSize() == size; })) << "the size came back";
+    irr::core::recti rect;
+    ASSERT_TRUE(platform::getWindowRect(device, rect));
+    EXPECT_EQ(rect.getWidth(), 640);
+    EXPECT_EQ(rect.getHeight(), 480);
+    EXPECT_FALSE(platform::keepWindowSize(device, size));
+    XCloseDisplay(other);
+    device->drop();
+}
 
 TEST(WindowGlTest, FocusRectangleAndPointerConfinement) {
     irr::IrrlichtDevice* device = createWindow();

@@ -7,12 +7,16 @@ namespace counting_new {
 
 std::atomic<bool> counting{false};
 std::atomic<long> count{0};
+std::atomic<void (*)(std::size_t)> observer{nullptr};
 
 namespace {
 
 void* allocate(std::size_t size) {
-    if (counting.load(std::memory_order_relaxed))
+    if (counting.load(std::memory_order_relaxed)) {
         count.fetch_add(1, std::memory_order_relaxed);
+        if (auto* watch = observer.load(std::memory_order_relaxed))
+            watch(size);
+    }
     return std::malloc(size == 0 ? 1 : size);
 }
 

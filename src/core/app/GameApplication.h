@@ -1,5 +1,6 @@
 #pragma once
 
+#include <dimension2d.h>
 #include <irrString.h>
 #include <irrTypes.h>
 
@@ -67,6 +68,9 @@ private:
     bool saveManagerCreated = false;
     bool suspicionConfigLoaded = false;
     bool windowFocused = false;
+    // The window's size from start-up, which it keeps.
+    irr::core::dimension2du windowSize;
+    bool windowResizeLogged = false;
     // A restart in the same process: the log file goes on.
     bool restartedRun = false;
     bool frameUpdated = false;

@@ -1,7 +1,7 @@
 // One frame of the game routine: the update and the render.
 //
 // updateGame, in this order:
-//   1. window focus
+//   1. window focus; a window resized by someone else gets its size back
 //   2. PhysicsManager::endStep (every pass, capped or not)
 //   3. audio categories paused or resumed on focus
 //   4. frame stopwatch tick; the pass ends here while the frame's 0.0167 s have not passed
@@ -29,13 +29,14 @@
 //   8. EffectHandler::update: the scene (without an effect handler the scene manager draws it)
 //   9. PhysicsManager::drawDebug
 //  10. ScreenManager::draw: the GUI
-//  11. InputManager::updateDeviceOverlays
+//  11. InputManager::updateDeviceOverlays (10 and 11 on the GUI's 2D material, ScreenQuads.h)
 //  12. endScene
 //  13. InputManager::endFrame, while the simulation runs
 #include "core/app/GameApplication.h"
 
 #include "camera/CameraManager.h"
 #include "core/Globals.h"
+#include "core/Log.h"
 #include "core/ProfilerManager.h"
 #include "core/SoundManager.h"
 #include "core/SteamManager.h"
@@ -44,8 +45,10 @@
 #include "level/LevelManager.h"
 #include "physics/world/PhysicsManager.h"
 #include "platform/Wait.h"
+#include "platform/Window.h"
 #include "player/InputManager.h"
 #include "render/EffectHandler.h"
+#include "render/ScreenQuads.h"
 #include "screens/ScreenManager.h"
 
 #include <irrlicht.h>
@@ -58,7 +61,15 @@ Stopwatch* profilerWatch(ProfilerManager::Index index) {
 
 } // namespace
 
-void GameApplication::handleWindowFocus() { windowFocused = gameDevice->isWindowActive(); }
+void GameApplication::handleWindowFocus() {
+    windowFocused = gameDevice->isWindowActive();
+    // The screens are laid out for the window's size at start-up: a window resized all the
+    // same gets that size back.
+    if (platform::keepWindowSize(gameDevice, windowSize) && !windowResizeLogged) {
+        logMessagef("The window keeps its size of %u x %u.", windowSize.Width, windowSize.Height);
+        windowResizeLogged = true;
+    }
+}
 
 int GameApplication::updateGame() {
     frameUpdated = false;
@@ -129,11 +140,18 @@ void GameApplication::syncPhysics() {
 }
 
 void GameApplication::updateWindowCaption() {
-    irr::core::stringw wanted = L"Paddlestone";
-    if (debugMode) {
-        wanted += L" - FPS: ";
-        wanted += gameDevice->getVideoDriver()->getFPS();
+    static constexpr const wchar_t* title = L"Paddlestone";
+    // Outside debug mode the caption never changes: nothing is built for it each frame.
+    if (!debugMode) {
+        if (caption != title) {
+            caption = title;
+            gameDevice->setWindowCaption(caption.c_str());
+        }
+        return;
     }
+    irr::core::stringw wanted = title;
+    wanted += L" - FPS: ";
+    wanted += gameDevice->getVideoDriver()->getFPS();
     if (wanted != caption) {
         caption = wanted;
         gameDevice->setWindowCaption(caption.c_str());
@@ -163,8 +181,10 @@ void GameApplication::renderGame() {
         else
             gameDevice->getSceneManager()->drawAll();
         physicsManager->drawDebug();
+        beginGuiMaterial2D(driver);
         screenManager->draw();
         inputManager->updateDeviceOverlays();
+        endGuiMaterial2D(driver);
         driver->endScene();
     }
     if (physicsManager->isSimulationActive())

@@ -190,6 +190,9 @@ bool GameApplication::createDevice() {
     deviceVsync = params.Vsync;
     if (deviceFullscreenMode == 2)
         platform::removeWindowDecorations(gameDevice);
+    // The window stays at this size: nothing lays the screens out for another.
+    windowSize = size;
+    platform::keepWindowSize(gameDevice, windowSize);
     logManager->logVideoDriver(toUtf8(driver->getName()));
     updateWindowCaption();
 

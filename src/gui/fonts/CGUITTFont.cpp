@@ -18,6 +18,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 
 using namespace irr;
 
@@ -429,7 +430,6 @@ void CGUITTFont::resetGlyphs() {
     for (TTFontGlyphPage* page : glyphPages)
         delete page;
     glyphPages.clear();
-    renderMap.clear();
     laidOutText = L"";
     needsLayout = true;
     updateLoadFlags();
@@ -635,7 +635,6 @@ void CGUITTFont::prepareText(const core::stringw& text, KerningArray& kerning) {
 // --- drawing --------------------------------------------------------------------------------
 
 void CGUITTFont::layout(const core::stringw& text) {
-    renderMap.clear();
     const s32 ascender = getAscender();
     core::vector2di pen(0, 0);
     u32 previous = 0;
@@ -661,7 +660,6 @@ void CGUITTFont::layout(const core::stringw& text) {
                 page->renderPositions.push_back(
                     core::position2di(pen.X + glyph.offset.X, pen.Y + ascender - glyph.offset.Y));
                 page->renderSourceRects.push_back(glyph.sourceRect);
-                renderMap[glyph.page] = page;
             }
         }
         pen.X += advanceOf(ch);
@@ -705,9 +703,12 @@ void CGUITTFont::draw(const core::stringw& text, const core::rect<s32>& position
 
     if (!useTransparency)
         color.setAlpha(255);
-    for (auto& [index, page] : renderMap) {
-        (void)index;
+    // The pages the layout placed glyphs on, in page order (a draw lays out again after any
+    // other text's layout emptied them).
+    for (TTFontGlyphPage* page : glyphPages) {
         core::array<core::position2di>& positions = page->renderPositions;
+        if (positions.size() == 0)
+            continue;
         for (u32 i = 0; i < positions.size(); ++i)
             positions[i] += origin;
         driver->draw2DImageBatch(page->texture, positions, page->renderSourceRects, clip, color, true);

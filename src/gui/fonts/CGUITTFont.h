@@ -12,7 +12,6 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
-#include <map>
 #include <string>
 #include <vector>
 
@@ -199,7 +198,6 @@ private:
     mutable std::vector<TTFontGlyphPage*> glyphPages;
     mutable std::vector<TTFontGlyph> glyphs; // glyph index - 1
     const KerningArray* kerningCache = nullptr;
-    std::map<irr::u32, TTFontGlyphPage*> renderMap;
     irr::s32 globalKerningWidth = 0;
     irr::s32 globalKerningHeight = 0;
     std::u32string invisibleCharacters;

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 namespace phys::detail {
 
@@ -48,8 +49,42 @@ QueryHitType ControllerMotion::Filter::postFilter(const FilterData& data, const 
     return QueryHitType::Block;
 }
 
+struct ControllerMotion::Lists {
+    std::vector<Controller*> others;
+    std::vector<ControllerShapeHit> shapeHits;
+    std::vector<ControllersHit> controllerHits;
+    std::vector<QueryWorld::Penetration> penetrations;
+};
+
+// The list sets of the moves under way on this thread (the main thread), and how many are
+// in use.
+struct ControllerMotion::ListPool {
+    std::vector<std::unique_ptr<Lists>> sets;
+    std::size_t inUse = 0;
+};
+
+ControllerMotion::ListPool& ControllerMotion::listPool() {
+    thread_local ListPool pool;
+    return pool;
+}
+
+ControllerMotion::Lists& ControllerMotion::borrowLists() {
+    ListPool& pool = listPool();
+    if (pool.inUse == pool.sets.size())
+        pool.sets.push_back(std::make_unique<Lists>());
+    Lists& taken = *pool.sets[pool.inUse++];
+    taken.others.clear();
+    taken.shapeHits.clear();
+    taken.controllerHits.clear();
+    taken.penetrations.clear();
+    return taken;
+}
+
+ControllerMotion::~ControllerMotion() { --listPool().inUse; }
+
 ControllerMotion::ControllerMotion(Controller& c, const ControllerFilters& filters)
-    : controller(c), back(c.back()), core(c.scene->core()) {
+    : controller(c), back(c.back()), core(c.scene->core()), lists(borrowLists()), others(lists.others),
+      shapeHits(lists.shapeHits), controllerHits(lists.controllerHits), penetrations(lists.penetrations) {
     queryData.data = filters.filterData ? *filters.filterData : FilterData();
     queryData.flags = (filters.filterFlags & (QueryStatic | QueryDynamic)) | QueryPrefilter | QueryPostfilter;
     filter.user = filters.filterCallback;
@@ -141,7 +176,7 @@ ControllerMotion::Hit ControllerMotion::sweep(const Vec3& from, const Vec3& dire
 
 void ControllerMotion::depenetrate(Vec3& position) {
     filter.leavingPasses = true;
-    std::vector<QueryWorld::Penetration> found;
+    std::vector<QueryWorld::Penetration>& found = penetrations;
     const float reach = controller.radius + controller.contactOffset;
     for (int round = 0; round < MaxDepenetration; ++round) {
         core.queries->penetrations(back.sweepShape, Transform(position, controller.capsuleRotation), queryData, &filter,

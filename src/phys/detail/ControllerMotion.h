@@ -1,6 +1,7 @@
 #pragma once
 
 #include "phys/Controller.h"
+#include "phys/detail/QueryWorld.h"
 
 #include <BulletCollision/CollisionDispatch/btCollisionObject.h>
 #include <BulletCollision/CollisionShapes/btCapsuleShape.h>
@@ -38,6 +39,9 @@ struct ControllerBack {
 class ControllerMotion {
 public:
     ControllerMotion(Controller& controller, const ControllerFilters& filters);
+    ~ControllerMotion();
+    ControllerMotion(const ControllerMotion&) = delete;
+    ControllerMotion& operator=(const ControllerMotion&) = delete;
     uint32_t run(const Vec3& displacement, float minDistance);
 
     // The scene lets go of an actor: controllers standing on it stand on nothing, and a
@@ -84,9 +88,18 @@ private:
     SceneCore& core;
     QueryFilterData queryData;
     Filter filter;
-    std::vector<Controller*> others;
-    std::vector<ControllerShapeHit> shapeHits;
-    std::vector<ControllersHit> controllerHits;
+    // The working lists of the move, borrowed from sets kept for their capacity (a move made
+    // from inside another's hit report takes the next set): a steady frame's moves allocate
+    // nothing.
+    struct Lists;
+    struct ListPool;
+    static ListPool& listPool();
+    static Lists& borrowLists();
+    Lists& lists;
+    std::vector<Controller*>& others;
+    std::vector<ControllerShapeHit>& shapeHits;
+    std::vector<ControllersHit>& controllerHits;
+    std::vector<QueryWorld::Penetration>& penetrations;
     Hit landing; // the last walkable surface of the down pass
 };
 

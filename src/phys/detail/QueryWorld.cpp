@@ -85,6 +85,33 @@ btScalar ClosestSweep::addSingleResult(btCollisionWorld::LocalConvexResult& r, b
     return m_closestHitFraction;
 }
 
+struct QueryWorld::Scratch {
+    std::vector<const btDbvtNode*> leaves;
+    std::vector<Candidate> candidates;
+};
+
+// The next free set of working lists for the length of one query, emptied.
+class QueryWorld::ScratchLease {
+public:
+    explicit ScratchLease(QueryWorld& world) : world(world) {
+        if (world.scratchInUse == world.scratch.size())
+            world.scratch.push_back(std::make_unique<Scratch>());
+        lists = world.scratch[world.scratchInUse++].get();
+        lists->leaves.clear();
+        lists->candidates.clear();
+    }
+    ~ScratchLease() { --world.scratchInUse; }
+    ScratchLease(const ScratchLease&) = delete;
+    ScratchLease& operator=(const ScratchLease&) = delete;
+    Scratch* operator->() const { return lists; }
+
+private:
+    QueryWorld& world;
+    Scratch* lists = nullptr;
+};
+
+QueryWorld::QueryWorld() = default;
+
 QueryWorld::~QueryWorld() { tree.clear(); }
 
 void QueryWorld::place(Shape& shape) {
@@ -180,10 +207,12 @@ bool passesFilters(Shape& shape, const QueryFilterData& filterData, QueryFilterC
 // Walks the candidates nearest first until the closest blocking hit is known. exact(shape,
 // hit) tests one shape and fills the hit's distance, position, normal and face index.
 template <class Hit, class Exact>
-bool closestBlock(std::vector<Candidate> candidates, float distance, uint32_t hitFlags,
+bool closestBlock(std::vector<Candidate>& candidates, float distance, uint32_t hitFlags,
                   const QueryFilterData& filterData, QueryFilterCallback* filterCallback, Hit& out, Exact exact) {
-    std::stable_sort(candidates.begin(), candidates.end(),
-                     [](const Candidate& a, const Candidate& b) { return a.entry < b.entry; });
+    // Nearest first, ties in the order found (a stable sort without the stable sort's buffer).
+    std::sort(candidates.begin(), candidates.end(), [](const Candidate& a, const Candidate& b) {
+        return a.entry < b.entry || (a.entry == b.entry && a.order < b.order);
+    });
     bool found = false;
     float best = distance;
     for (const Candidate& c : candidates) {
@@ -208,15 +237,16 @@ bool closestBlock(std::vector<Candidate> candidates, float distance, uint32_t hi
     return found;
 }
 
-// Shapes whose boxes, grown by half on every side, the moving point enters within distance.
-std::vector<Candidate> candidatesAlong(const std::vector<const btDbvtNode*>& leaves, const Vec3& origin,
-                                       const Vec3& unitDir, float distance, const Vec3& half) {
-    std::vector<Candidate> out;
+// Shapes whose boxes, grown by half on every side, the moving point enters within distance,
+// into out.
+std::vector<Candidate>& candidatesAlong(const std::vector<const btDbvtNode*>& leaves, const Vec3& origin,
+                                        const Vec3& unitDir, float distance, const Vec3& half,
+                                        std::vector<Candidate>& out) {
     for (const btDbvtNode* leaf : leaves) {
         const float entry =
             slabEntry(origin, unitDir, distance, fromBt(leaf->volume.Mins()) - half, fromBt(leaf->volume.Maxs()) + half);
         if (entry >= 0.0f)
-            out.push_back({entry, static_cast<Shape*>(leaf->data)});
+            out.push_back({entry, static_cast<Shape*>(leaf->data), out.size()});
     }
     return out;
 }
@@ -227,13 +257,14 @@ bool QueryWorld::raycast(const Vec3& origin, const Vec3& unitDir, float distance
                          RaycastHit& hit, const QueryFilterData& filterData, QueryFilterCallback* filterCallback) {
     sync();
     const Vec3 end = origin + unitDir * distance;
-    std::vector<const btDbvtNode*> leaves;
-    CollectLeaves collect(leaves);
+    const ScratchLease lists(*this);
+    CollectLeaves collect(lists->leaves);
     btDbvt::rayTest(tree.m_root, toBt(origin), toBt(end), collect);
 
     const btTransform from(btQuaternion::getIdentity(), toBt(origin));
     const btTransform to(btQuaternion::getIdentity(), toBt(end));
-    return closestBlock(candidatesAlong(leaves, origin, unitDir, distance, Vec3()), distance, hitFlags, filterData,
+    return closestBlock(candidatesAlong(lists->leaves, origin, unitDir, distance, Vec3(), lists->candidates), distance,
+                        hitFlags, filterData,
                         filterCallback, hit, [&](Shape& shape, RaycastHit& h) {
                             ShapeBack& back = shape.back();
                             ClosestRay result;
@@ -271,13 +302,14 @@ bool QueryWorld::sweepShape(const btConvexShape& shape, const Transform& pose, c
     cast->getAabb(from, mn, mx);
     Bounds3 swept(fromBt(mn), fromBt(mx));
     swept.include(Bounds3(fromBt(mn) + unitDir * distance, fromBt(mx) + unitDir * distance));
-    std::vector<const btDbvtNode*> leaves;
-    CollectLeaves collect(leaves);
+    const ScratchLease lists(*this);
+    CollectLeaves collect(lists->leaves);
     tree.collideTV(tree.m_root, btDbvtVolume::FromMM(toBt(swept.minimum), toBt(swept.maximum)), collect);
 
     const Vec3 start = fromBt(mn + mx) * 0.5f;
     const Vec3 half = fromBt(mx - mn) * 0.5f;
-    return closestBlock(candidatesAlong(leaves, start, unitDir, distance, half), distance, hitFlags, filterData,
+    return closestBlock(candidatesAlong(lists->leaves, start, unitDir, distance, half, lists->candidates), distance,
+                        hitFlags, filterData,
                         filterCallback, hit, [&](Shape& shape, SweepHit& h) {
                             ShapeBack& back = shape.back();
                             ClosestSweep result;
@@ -300,10 +332,10 @@ void QueryWorld::penetrations(const btConvexShape& shape, const Transform& pose,
     const btTransform at = toBt(pose);
     btVector3 mn, mx;
     shape.getAabb(at, mn, mx);
-    std::vector<const btDbvtNode*> leaves;
-    CollectLeaves collect(leaves);
+    const ScratchLease lists(*this);
+    CollectLeaves collect(lists->leaves);
     tree.collideTV(tree.m_root, btDbvtVolume::FromMM(mn, mx), collect);
-    for (const btDbvtNode* leaf : leaves) {
+    for (const btDbvtNode* leaf : lists->leaves) {
         Shape& other = *static_cast<Shape*>(leaf->data);
         if (!passesFilters(other, filterData, filterCallback, 0))
             continue;

@@ -7,6 +7,7 @@
 #include <BulletCollision/BroadphaseCollision/btDbvt.h>
 #include <BulletCollision/CollisionDispatch/btCollisionWorld.h>
 
+#include <memory>
 #include <vector>
 
 // The query world: a tree of one box per scene-query shape, placed at the front pose of its
@@ -25,7 +26,7 @@ namespace phys::detail {
 
 class QueryWorld {
 public:
-    QueryWorld() = default;
+    QueryWorld();
     ~QueryWorld();
 
     void addActor(RigidActor& actor);
@@ -61,9 +62,16 @@ private:
     void place(Shape& shape);
     void removeShape(Shape& shape);
 
+    // The working lists of one query, kept for their capacity: the queries of a steady frame
+    // allocate nothing. A query made from inside another's filter callback takes the next set.
+    struct Scratch;
+    class ScratchLease;
+
     btDbvt tree;
     std::vector<RigidActor*> moved;
     ContactTester contacts;
+    std::vector<std::unique_ptr<Scratch>> scratch;
+    std::size_t scratchInUse = 0;
 };
 
 // The first hit of a convex sweep, with its world normal and point and, on a mesh, triangle.
@@ -75,10 +83,12 @@ public:
     int triangle = -1;
 };
 
-// A shape a query may hit, by the distance at which the query enters its box.
+// A shape a query may hit, by the distance at which the query enters its box; order is its
+// place among the query's candidates (ties keep it).
 struct Candidate {
     float entry;
     Shape* shape;
+    std::size_t order;
 };
 
 } // namespace phys::detail

@@ -101,7 +101,8 @@ bool readClothParticlePositions(phys::Cloth& cloth, std::vector<core::vector3df>
 bool updatePinnedClothParticles(phys::Cloth& cloth, const std::vector<core::vector3df>& positions) {
     if (positions.size() != cloth.getNbParticles())
         return false;
-    std::vector<phys::ClothParticle> particles;
+    // Every frame for a pinned cloth: the copy reuses one buffer (main thread).
+    thread_local std::vector<phys::ClothParticle> particles;
     if (!copyClothParticles(cloth, particles))
         return false;
     for (size_t i = 0; i < particles.size(); ++i)

@@ -57,7 +57,8 @@ void PhysicsObject::pinClothToParent() {
     PhysicsObject* parent = b.physicsParent;
     if (!b.cloth || !parent || !parent->getBodyActor() || b.clothAttachments.size() != b.cloth->getNbParticles())
         return;
-    std::vector<core::vector3df> positions;
+    // Every frame: the positions reuse one buffer (main thread).
+    thread_local std::vector<core::vector3df> positions;
     if (!readClothParticlePositions(*b.cloth, positions))
         return;
     const phys::Transform frame = parent->getBodyActor()->getGlobalPose();

@@ -12,6 +12,7 @@
 #include "core/Random.h"
 #include "core/SoundManager.h"
 #include "level/LevelManager.h"
+#include "level/NodeHelpers.h"
 #include "level/WorldTransform.h"
 #include "platform/audio/EventSystem.h"
 #include "platform/audio/AudioTypes.h"
@@ -48,12 +49,6 @@ void setFixedFunctionTextureTransform(video::SMaterial& material) {
 }
 
 PlayerObject* firstListedPlayer() { return playerCount() > 0 ? getPlayer(0) : nullptr; }
-
-// The children each animating physics object holds for the length of its pass (main thread).
-std::vector<scene::ISceneNode*>& heldChildrenStack() {
-    thread_local std::vector<scene::ISceneNode*> stack;
-    return stack;
-}
 
 } // namespace
 
@@ -297,25 +292,7 @@ void PhysicsObject::syncBodyWithNode(u32 timeMs) {
         animator->animateNode(this, timeMs);
     }
     updateAbsolutePosition();
-    if (!Children.empty()) {
-        // A child's animation may remove children, so they are held and walked from a copy.
-        // The copies share one stack that only grows (a child physics object pushes its own
-        // above ours): a steady frame allocates nothing.
-        std::vector<scene::ISceneNode*>& held = heldChildrenStack();
-        const size_t first = held.size();
-        for (scene::ISceneNode* child : Children) {
-            child->grab();
-            held.push_back(child);
-        }
-        const size_t end = held.size();
-        for (size_t i = first; i < end; ++i) {
-            scene::ISceneNode* child = held[i];
-            if (child->getParent() == this)
-                child->OnAnimate(timeMs);
-            child->drop();
-        }
-        held.resize(first);
-    }
+    animateChildren(this, timeMs);
     phys::RigidDynamic* dynamic = actor ? actor->asRigidDynamic() : nullptr;
     if (dynamic && userData->state == PhysicsState::Kinematic) {
         PhysicsBodySettings& b = *bodySettings;

@@ -39,7 +39,7 @@ constexpr f32 logoAspect = 1.66677f;
 constexpr const char* graphicsRuntimeAddress = "https://www.khronos.org/opengl/wiki/Getting_Started#Downloading_OpenGL";
 
 void moveElementTo(gui::IGUIElement* element, s32 x, s32 y) {
-    element->setRelativePosition(core::recti(core::position2di(x, y), element->getRelativePosition().getSize()));
+    placeElement(element, core::recti(core::position2di(x, y), element->getRelativePosition().getSize()));
 }
 
 } // namespace
@@ -114,7 +114,7 @@ void GUIMainScreen::OnPostRender(u32 timeMs) {
     if (StartingUp)
         return;
     const s32 offset = getMenuPanelOffset();
-    setRelativePosition(core::recti(offset, 0, screenWidth, screenHeight));
+    placeElement(this, core::recti(offset, 0, screenWidth, screenHeight));
     // The build notes stay in the screen's lower left corner while the screen moves with the
     // panels (moved with it they would leave the screen).
     if (BuildNotesText && BuildNotesShadow) {
