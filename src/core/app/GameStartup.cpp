@@ -5,8 +5,6 @@
 
 #include <filesystem>
 #include <system_error>
-#include <chrono>
-#include <thread>
 
 #include "core/DeviceSettings.h"
 #include "core/FileChecks.h"
@@ -22,6 +20,7 @@
 #include "core/SafeWrite.h"
 #include "core/SoundManager.h"
 #include "core/SteamManager.h"
+#include "core/app/DeviceAttempts.h"
 #include "core/Stopwatch.h"
 #include "camera/CameraManager.h"
 #include "camera/CameraRegistration.h"
@@ -115,15 +114,9 @@ bool GameApplication::createDevice() {
     // A display that refuses a request (vertical sync under a virtual X server) would
     // otherwise end the process before the log could say why.
     platform::catchDisplayErrors();
-    gameDevice = irr::createDeviceEx(params);
     // A busy X server refuses a connection now and then for a moment: the window is asked
     // for again a little later before the start fails.
-    for (int attempt = 1; !gameDevice && params.DriverType != irr::video::EDT_NULL &&
-                          attempt < platform::displayConnectAttempts;
-         ++attempt) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        gameDevice = irr::createDeviceEx(params);
-    }
+    gameDevice = deviceAttempts::create(params, platform::displayConnectAttempts);
     if (!gameDevice) {
         logMessage("ERROR: Could not create the engine device.");
         return false;
