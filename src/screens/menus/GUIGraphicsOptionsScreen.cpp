@@ -14,6 +14,7 @@
 
 #include <IrrlichtDevice.h>
 #include <ISceneManager.h>
+#include <ILogger.h>
 #include <IVideoModeList.h>
 #include <SceneParameters.h>
 
@@ -75,7 +76,16 @@ void GUIGraphicsOptionsScreen::buildResolutionList() {
     Resolutions.clear();
     if (getSettingInt("Graphics_FullscreenMode") != 1)
         Resolutions = standardWindowSizes();
-    video::IVideoModeList* modes = gameDevice ? gameDevice->getVideoModeList() : nullptr;
+    video::IVideoModeList* modes = nullptr;
+    if (gameDevice) {
+        // A display without the engine's mode extension (a virtual X server) gives no list;
+        // the standard sizes serve then, and the engine's warning about it says nothing more.
+        ILogger* logger = gameDevice->getLogger();
+        const ELOG_LEVEL level = logger->getLogLevel();
+        logger->setLogLevel(std::max(level, ELL_ERROR));
+        modes = gameDevice->getVideoModeList();
+        logger->setLogLevel(level);
+    }
     const s32 count = modes ? modes->getVideoModeCount() : 0;
     for (s32 i = 0; i < count; ++i) {
         const core::dimension2du mode = modes->getVideoModeResolution(i);
