@@ -52,6 +52,8 @@ struct DisplayErrors {
     std::vector<std::string> kept;
     std::size_t dropped = 0;
     std::atomic<bool> any{false};
+    std::atomic<unsigned long> gameWindow{0};
+    std::atomic<bool> gameWindowLost{false};
 };
 DisplayErrors& displayErrors() {
     static DisplayErrors errors;
@@ -62,6 +64,9 @@ int keepDisplayError(Display* display, XErrorEvent* event) {
     char text[128] = {};
     XGetErrorText(display, event->error_code, text, sizeof(text));
     DisplayErrors& errors = displayErrors();
+    if ((event->error_code == BadWindow || event->error_code == BadDrawable) && errors.gameWindow != 0 &&
+        event->resourceid == errors.gameWindow)
+        errors.gameWindowLost = true;
     std::lock_guard<std::mutex> lock(errors.mutex);
     if (errors.kept.size() < maxKeptDisplayErrors)
         errors.kept.push_back(std::string(text) + " (request " + std::to_string(event->request_code) + "." +
@@ -83,6 +88,16 @@ void syncDisplay(irr::IrrlichtDevice* device) {
     if (native.display)
         XSync(native.display, False);
 }
+
+void watchGameWindow(irr::IrrlichtDevice* device) {
+    const NativeWindow native = nativeWindow(device);
+    if (!native.display)
+        return;
+    displayErrors().gameWindow = native.window;
+    displayErrors().gameWindowLost = false;
+}
+
+bool gameWindowLost() { return displayErrors().gameWindowLost.load(); }
 
 std::vector<std::string> takeDisplayErrors() {
     DisplayErrors& errors = displayErrors();

@@ -49,6 +49,12 @@ bool getDisplaySize(irr::core::dimension2du& size);
 void catchDisplayErrors();
 // Makes the display answer for the device's requests so far (its errors then are kept).
 void syncDisplay(irr::IrrlichtDevice* device);
+// Watches for the device's window being destroyed under the game (the engine goes on
+// drawing to it, and no close request comes). Nothing without an OpenGL window.
+void watchGameWindow(irr::IrrlichtDevice* device);
+// The watched window was destroyed by someone else (an X error names it): drawing to it can
+// crash the driver, so the game should end without drawing again.
+bool gameWindowLost();
 // The errors kept since the last call, in order, each described as "<error> (request
 // <major>.<minor>)"; at most maxKeptDisplayErrors, the later ones counted in a last entry.
 constexpr std::size_t maxKeptDisplayErrors = 8;

@@ -44,6 +44,9 @@ SuspicionMeter* triggerSuspicionRecord() {
 } // namespace
 
 void TriggerObject::OnAnimate(u32 timeMs) {
+    // Every scene draw animates the tree again: a trigger acts once per level frame.
+    if (animatedThisFrame())
+        return;
     if (isSimulationActive()) {
         resolveObjectIDs();
         updateTrigger();

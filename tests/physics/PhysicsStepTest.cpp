@@ -185,6 +185,49 @@ TEST_F(PhysicsStepTest, ForcesGoToTheirQueuesAndKinematicOrRefusedOnesAreDropped
     EXPECT_TRUE(manager->getContinuousForces().empty());
 }
 
+int stepWorkRuns = 0;
+void countStepWork(irr::scene::ISceneNode&) { ++stepWorkRuns; }
+
+// Step work runs before every step of the frame it was queued in, holds its owner until those
+// steps are done or the scene is reset, and is refused while the screens hold the game back.
+TEST_F(PhysicsStepTest, StepWorkRunsBeforeEveryStepOfItsFrameAndHoldsItsOwnerMeanwhile) {
+    addBall(10.0f);
+    irr::scene::ISceneNode* owner = sceneManager()->addEmptySceneNode();
+    const irr::s32 held = owner->getReferenceCount();
+    warmUp();
+    const struct Row {
+        float steps; // the frame's time in steps
+        int runs;
+    } rows[] = {{1.0f, 1}, {4.2f, 4}, {10.0f, 10}, {12.0f, 10}};
+    for (const Row& row : rows) {
+        manager->endStep();
+        manager->updateStepCount(row.steps * PhysicsManager::fixedStepSize);
+        stepWorkRuns = 0;
+        manager->addStepWork(owner, countStepWork);
+        EXPECT_EQ(owner->getReferenceCount(), held + 1);
+        manager->beginStep();
+        manager->stepDuringRender();
+        manager->stepDuringRender();
+        manager->endStep();
+        EXPECT_EQ(stepWorkRuns, row.runs) << row.steps;
+        EXPECT_EQ(manager->queuedStepWork(), 0u);
+        EXPECT_EQ(owner->getReferenceCount(), held);
+    }
+    manager->addStepWork(owner, countStepWork);
+    manager->resetScene();
+    EXPECT_EQ(manager->queuedStepWork(), 0u);
+    EXPECT_EQ(owner->getReferenceCount(), held);
+
+    manager->addStepWork(nullptr, countStepWork);
+    manager->addStepWork(owner, nullptr);
+    screenManager = reinterpret_cast<ScreenManager*>(&screenManager);
+    coreSlots().screens.isGameUpdateAllowed = [] { return false; };
+    manager->addStepWork(owner, countStepWork);
+    screenManager = nullptr;
+    EXPECT_EQ(manager->queuedStepWork(), 0u);
+    EXPECT_EQ(owner->getReferenceCount(), held);
+}
+
 TEST_F(PhysicsStepTest, TorqueScalesWithTheFrameOnlyForForcesAndAccelerations) {
     phys::RigidDynamic* ball = addBall(10.0f);
     warmUp();

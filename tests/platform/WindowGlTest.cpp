@@ -164,3 +164,36 @@ TEST(WindowGlTest, RefusedRequestsAreKeptInsteadOfEndingTheProcess) {
     device->drop();
     platform::takeDisplayErrors();
 }
+
+// A window destroyed under the game (by another client; without a window manager nobody
+// asks first) is noticed from the errors its next frame draws, so the game can end; an error
+// about another window is not taken for it.
+TEST(WindowGlTest, AWindowDestroyedUnderTheGameIsNoticed) {
+    irr::IrrlichtDevice* device = createWindow();
+    ASSERT_NE(device, nullptr) << "needs an X server (the gl tests run under Xvfb)";
+    platform::catchDisplayErrors();
+    platform::watchGameWindow(device);
+    const auto drawFrame = [device] {
+        device->run();
+        device->getVideoDriver()->beginScene(true, true, irr::video::SColor(255, 40, 60, 80));
+        device->getVideoDriver()->endScene();
+        platform::syncDisplay(device);
+    };
+    drawFrame();
+    Display* own = static_cast<Display*>(device->getVideoDriver()->getExposedVideoData().OpenGLLinux.X11Display);
+    ASSERT_NE(own, nullptr);
+    XMapWindow(own, 0x7FFFFFF); // no client holds such an id
+    drawFrame();
+    EXPECT_FALSE(platform::gameWindowLost());
+
+    Display* other = XOpenDisplay(nullptr);
+    ASSERT_NE(other, nullptr);
+    const ::Window window = device->getVideoDriver()->getExposedVideoData().OpenGLLinux.X11Window;
+    XDestroyWindow(other, window);
+    XSync(other, False);
+    XCloseDisplay(other);
+    drawFrame();
+    EXPECT_TRUE(platform::gameWindowLost());
+    device->drop();
+    platform::takeDisplayErrors();
+}

@@ -7,6 +7,7 @@
 #include "level/LevelInfo.h"
 #include "level/LevelManager.h"
 #include "level/SceneNodeFactory.h"
+#include "triggers/ConditionalTrigger.h"
 #include "triggers/TriggerRegistration.h"
 #include "triggers/TriggerRunBudget.h"
 #include "triggers/actions/TriggerControlActions.h"
@@ -57,6 +58,34 @@ TEST_F(TriggerFiringTest, NothingIsEvaluatedWithoutTheSimulation) {
     frames(10);
     EXPECT_EQ(action->executes, 0);
     EXPECT_EQ(action->updates, 10); // the action's own step runs regardless
+}
+
+// Every scene draw animates the scene tree again. A trigger's evaluation, its action and a
+// conditional trigger's timer still run once per level frame, and not at all while no level
+// frame runs (a paused game goes on drawing).
+TEST_F(TriggerFiringTest, TriggersActOncePerLevelFrameHoweverOftenTheSceneIsDrawn) {
+    TriggerObject* trigger = addTrigger();
+    test::RecordingAction* action = record(trigger);
+    ConditionalTrigger* conditional = addConditional(root(), 60, TriggerCondition::ManualActivationOnly);
+    conditional->TimeSpan = core::vector2df(100.0f, 100.0f);
+    frames(3, 0.25f);
+    conditional->start();
+    const struct Row {
+        int levelFrames;
+        int drawsEach;
+    } rows[] = {{2, 0}, {2, 1}, {2, 3}, {0, 3}};
+    for (const Row& row : rows) {
+        const int updates = action->updates;
+        const f32 timer = conditional->Timer;
+        for (int i = 0; i < std::max(row.levelFrames, 1); ++i) {
+            if (row.levelFrames > 0)
+                frame(0.25f);
+            for (int draw = 0; draw < row.drawsEach; ++draw)
+                smgr()->drawAll();
+        }
+        EXPECT_EQ(action->updates - updates, row.levelFrames) << row.drawsEach << " draws";
+        EXPECT_NEAR(conditional->Timer - timer, 0.25f * f32(row.levelFrames), 1e-5f) << row.drawsEach << " draws";
+    }
 }
 
 // A physics object falls into an "On Object Inside" volume and later leaves it.

@@ -124,6 +124,12 @@ void GameApplication::logDisplayErrors(bool windowWithVsyncMade) {
 
 int GameApplication::runFrames() {
     while (gameDevice->run() && !QuitRequested) {
+        if (platform::gameWindowLost()) {
+            // Its drawing errors say nothing more; drawing again could crash the driver.
+            platform::takeDisplayErrors();
+            logMessage("The game's window was destroyed; the game ends.");
+            break;
+        }
         logDisplayErrors();
         if (quitSignalReceived()) {
             logMessage("Quit signal received.");

@@ -177,6 +177,7 @@ bool GameApplication::createDevice() {
         logMessage("ERROR: Could not create the engine device.");
         return false;
     }
+    platform::watchGameWindow(gameDevice);
     platform::syncDisplay(gameDevice);
     logDisplayErrors(params.Vsync);
     // Every file the engine opens for the game is checked first (core/FileChecks.h).

@@ -41,6 +41,14 @@ struct QueuedForce {
     phys::Vec3 position; // world point; (0, 0, 0): at the centre of mass
 };
 
+// Work run before every step of the frame with the bodies as they are at that step (a liquid
+// pushes by where a body is now, not where it was when the frame began). The owner is held
+// until the queue empties with the continuous forces.
+struct StepWork {
+    irr::scene::ISceneNode* owner = nullptr;
+    void (*run)(irr::scene::ISceneNode& owner) = nullptr;
+};
+
 class PhysicsManager {
 public:
     // The fixed step; the frame cap uses the same value.
@@ -86,6 +94,8 @@ public:
     void addForce(const phys::Vec3& force, phys::ForceMode mode, phys::RigidDynamic* actor, bool continuous,
                   const phys::Vec3& position = phys::Vec3());
     void addTorque(const phys::Vec3& torque, phys::ForceMode mode, phys::RigidDynamic* actor, bool scaleByFrame);
+    // Refused while the game may not update, and for a null owner or function.
+    void addStepWork(irr::scene::ISceneNode* owner, void (*run)(irr::scene::ISceneNode& owner));
     float getFrameStepTime() const;
     // getFrameStepTime with the frame's seconds given.
     float getFrameStepTime(float frameSeconds) const;
@@ -176,6 +186,7 @@ public:
     const std::vector<QueuedForce>& getContinuousForces() const { return continuousForces; }
     const std::vector<QueuedForce>& getImpulseForces() const { return impulseForces; }
     const std::vector<QueuedForce>& getImpulseTorques() const { return impulseTorques; }
+    size_t queuedStepWork() const { return stepWork.size(); }
 
     // "Game_PhysicsThreads" clamped to 0..10; 0 without settings.
     static int readThreadCount();
@@ -187,6 +198,7 @@ private:
     void flushActorReleases();
     void runCatchUpUpdate();
     void clearForceQueues();
+    void clearStepWork();
     // Picks a free completion task and starts one asynchronous step.
     void startAsyncStep();
     Stopwatch* physicsStopwatch() const;
@@ -228,6 +240,7 @@ private:
     std::vector<QueuedForce> continuousTorques;
     std::vector<QueuedForce> impulseForces;
     std::vector<QueuedForce> impulseTorques;
+    std::vector<StepWork> stepWork;
 
     // Step clock.
     std::array<StepTimerTask*, 2> stepTimerTasks{};

@@ -61,6 +61,16 @@ void PhysicsManager::clearForceQueues() {
     continuousTorques.clear();
     impulseForces.clear();
     impulseTorques.clear();
+    clearStepWork();
+}
+
+void PhysicsManager::clearStepWork() {
+    // Letting go of an owner may delete it, and its destructor may call back here.
+    while (!stepWork.empty()) {
+        irr::scene::ISceneNode* owner = stepWork.back().owner;
+        stepWork.pop_back();
+        owner->drop();
+    }
 }
 
 void PhysicsManager::updateStepCount() { updateStepCount(frameDeltaSeconds()); }
@@ -86,6 +96,7 @@ void PhysicsManager::updateStepCount(float seconds) {
             accumulator = 0.0f;
         continuousForces.clear();
         continuousTorques.clear();
+        clearStepWork();
     }
 }
 
@@ -201,6 +212,8 @@ void PhysicsManager::applyQueuedForces(bool clearImpulses) {
     for (const QueuedForce& record : continuousTorques)
         if (!isKinematicActor(record.actor))
             record.actor->addTorque(record.vector, static_cast<phys::ForceMode>(record.mode), true);
+    for (const StepWork& work : stepWork)
+        work.run(*work.owner);
 }
 
 void PhysicsManager::addForce(const phys::Vec3& force, phys::ForceMode mode, phys::RigidDynamic* actor,
@@ -212,6 +225,13 @@ void PhysicsManager::addForce(const phys::Vec3& force, phys::ForceMode mode, phy
         continuousForces.push_back(record);
     else
         impulseForces.push_back(record);
+}
+
+void PhysicsManager::addStepWork(irr::scene::ISceneNode* owner, void (*run)(irr::scene::ISceneNode& owner)) {
+    if (!screensAllowGameUpdate() || !owner || !run)
+        return;
+    owner->grab();
+    stepWork.push_back(StepWork{owner, run});
 }
 
 void PhysicsManager::addTorque(const phys::Vec3& torque, phys::ForceMode mode, phys::RigidDynamic* actor,

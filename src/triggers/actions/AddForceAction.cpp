@@ -219,6 +219,10 @@ void AddForceAction::applyBuoyancy(phys::Actor* actor) {
     const f32 height = bounds.maximum.y - bounds.minimum.y;
     const f32 y = body->getGlobalPose().p.y;
     const f32 depth = (y - 0.5f * height) - surface;
+    // A bottom above the surface is out of the liquid (its touch ends a step late): lifting it
+    // the more the higher it is would throw it.
+    if (depth > 0.0f)
+        return;
     const phys::Vec3 v = body->getLinearVelocity();
     const f32 mass = body->getMass();
     const f32 displaced = mass / ObjectDensity;
@@ -232,22 +236,54 @@ void AddForceAction::applyBuoyancy(phys::Actor* actor) {
         return;
     if (body->isKinematic())
         return;
-    physicsManager->addForce(force, phys::ForceMode::Force, body, false);
+    // This runs just before a step: the force goes to the body for that step only.
+    body->addForce(force, phys::ForceMode::Force, true);
+}
+
+void AddForceAction::applyBuoyancyToAll() {
+    // The condition may have ended since the frame queued this; the contacts are this step's.
+    if (!trigger->ConditionMet)
+        return;
+    if (!targets.empty()) {
+        if (ForceMode != Tentaro)
+            for (scene::ISceneNode* target : targets)
+                if (PhysicsObject* object = triggerActions::physicsKind(target))
+                    applyBuoyancy(object->getBodyActor());
+        return;
+    }
+    for (const TriggerContact& contact : trigger->mainContacts) {
+        if (!contact.node)
+            continue;
+        if (PhysicsObject* object = triggerActions::physicsKind(contact.node))
+            applyBuoyancy(object->getBodyActor());
+        if (ForceMode != Objects && contact.otherActor && !triggerActions::physicsKind(contact.node) &&
+            isContactCounted(contact))
+            applyBuoyancy(contact.otherActor);
+    }
+}
+
+void AddForceAction::buoyancyStep(scene::ISceneNode& owner) {
+    // The trigger may have left the scene or changed its action since the frame queued it.
+    auto& volume = static_cast<TriggerObject&>(owner);
+    TriggerAction* action = volume.getAction();
+    if (volume.getParent() && action && action->getType() == actionType)
+        static_cast<AddForceAction*>(action)->applyBuoyancyToAll();
 }
 
 void AddForceAction::update() {
     resolveTargets();
     if (!AddContinuously || !trigger || !trigger->ConditionMet || !trigger->isVisible() || !trigger->IsActive)
         return;
+    // A liquid pushes before every step of the frame, by where its bodies are at that step and
+    // what is inside it then: worked out once for a frame of several steps, it lags behind
+    // them and throws them out.
+    if (ApplyBuoyancy && physicsManager)
+        physicsManager->addStepWork(trigger, buoyancyStep);
     cacheOwnerRotation();
     if (!ownedByVolume())
         applyToPlayer();
     if (!targets.empty()) {
         applyToTargets();
-        if (ForceMode != Tentaro)
-            for (scene::ISceneNode* target : targets)
-                if (PhysicsObject* object = triggerActions::physicsKind(target))
-                    applyBuoyancy(object->getBodyActor());
         return;
     }
     // The contacts may change under the pushes' callbacks: walk a copy.
@@ -256,13 +292,8 @@ void AddForceAction::update() {
         if (!contact.node)
             continue;
         applyToObject(contact.node);
-        if (PhysicsObject* object = triggerActions::physicsKind(contact.node))
-            applyBuoyancy(object->getBodyActor());
         if (ownedByVolume())
             applyToPlayerPart(contact);
-        if (ForceMode != Objects && contact.otherActor && !triggerActions::physicsKind(contact.node) &&
-            isContactCounted(contact))
-            applyBuoyancy(contact.otherActor);
     }
 }
 

@@ -67,7 +67,11 @@ private:
     void applyToTargets();
     void applyToPlayer();
     void applyToPlayerPart(const TriggerContact& contact);
+    // Buoyancy runs before each physics step: on one body, on all the action lifts, and as
+    // the physics manager's step work for the owner trigger.
     void applyBuoyancy(phys::Actor* actor);
+    void applyBuoyancyToAll();
+    static void buoyancyStep(irr::scene::ISceneNode& owner);
     bool isContactCounted(const TriggerContact& contact) const;
 
     std::vector<irr::scene::ISceneNode*> targets;
