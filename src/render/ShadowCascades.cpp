@@ -375,12 +375,18 @@ void EffectHandler::updateShadowCascades() {
 void EffectHandler::clearShadowViewport() {
     // A quad over the viewport at the far depth, written whatever lies there: what clearing
     // the whole target to white does, for a part of it.
-    video::SMaterial material;
-    material.Lighting = false;
-    material.ZBuffer = video::ECFN_ALWAYS;
-    material.ZWriteEnable = true;
-    material.BackfaceCulling = false;
-    material.MaterialType = video::EMT_SOLID;
+    // Made once, with its texture matrices: the driver would make them anew on every switch.
+    static const video::SMaterial material = [] {
+        video::SMaterial made;
+        made.Lighting = false;
+        made.ZBuffer = video::ECFN_ALWAYS;
+        made.ZWriteEnable = true;
+        made.BackfaceCulling = false;
+        made.MaterialType = video::EMT_SOLID;
+        for (u32 layer = 0; layer < video::MATERIAL_MAX_TEXTURES; ++layer)
+            made.getTextureMatrix(layer);
+        return made;
+    }();
     const video::SColor white(255, 255, 255, 255);
     const video::S3DVertex corners[4] = {
         video::S3DVertex(-1.0f, -1.0f, 1.0f, 0, 0, -1, white, 0, 1), video::S3DVertex(-1.0f, 1.0f, 1.0f, 0, 0, -1, white, 0, 0),
