@@ -606,6 +606,45 @@ TEST_F(AnimatorTest, TheSwimmerChargesBlastsCoastsAndFlinches) {
     SwimSplineAnimator::chargeInput = playerInput;
 }
 
+// A path whose points are not there yet has no curve: the swimmer stays where it is (not
+// at the path node, under the level) and joins its path, measured, once it has points.
+TEST_F(AnimatorTest, TheSwimmerWaitsForItsPathToHavePoints) {
+    auto* path = new SplineObject(root(), smgr(), 79);
+    path->drop();
+    path->setPosition({0, -50, 0});
+    manager->registerNodeIDs(path);
+    scene::ISceneNode* swimmer = addNode({3, 1, 2});
+    bool (*const playerInput)() = SwimSplineAnimator::chargeInput;
+    SwimSplineAnimator::chargeInput = swimChargeInput;
+    swimHeld = false;
+    auto* swim = static_cast<SwimSplineAnimator*>(makeAnimator("swimSpline", swimmer, [](Attributes* a) {
+        a->addInt("SplineObjectID", 79);
+        a->addFloat("TimeToComplete", 3);
+        a->addFloat("CurrentTime", 0.5f);
+    }));
+    ASSERT_NE(swim, nullptr);
+    // No point, then one: still no curve.
+    for (f32 x : {0.0f, 10.0f}) {
+        run(0.05f, 3);
+        const core::vector3df at = swimmer->getAbsolutePosition();
+        EXPECT_TRUE(std::isfinite(at.X) && std::isfinite(at.Y) && std::isfinite(at.Z));
+        EXPECT_TRUE(at.equals({3, 1, 2})) << "waits in place, not at the path node";
+        EXPECT_EQ(swim->splineLength, 0.0f) << "nothing measured yet";
+        auto* point = new SplineObject(path, smgr(), -1);
+        point->drop();
+        point->setPosition({x, 51, 0});
+        point->Time = x / 10.0f;
+    }
+    frame(0.05f);
+    EXPECT_NEAR(swim->splineLength, 10.0f, 1e-3f);
+    EXPECT_NEAR(swim->splineSpeed, 10.0f / 3.0f, 1e-3f);
+    const core::vector3df onPath = swimmer->getAbsolutePosition();
+    EXPECT_NEAR(onPath.X, swim->currentTime * 10.0f, 1e-3f);
+    EXPECT_NEAR(onPath.Y, 1.0f, 1e-4f);
+    EXPECT_NEAR(onPath.Z, 0.0f, 1e-4f);
+    SwimSplineAnimator::chargeInput = playerInput;
+}
+
 // The game's swimmer profile gives each of the nine animations its own frames of the
 // swimmer figure, in order and inside the figure's frames; the figure has the tail the
 // animator bends.

@@ -98,10 +98,14 @@ void SwimSplineAnimator::animateNode(scene::ISceneNode* node, u32 timeMs) {
         previousSpline = static_cast<SplineObject*>(findLevelObjectOfType(prevSplineObjectID, typeId("slne")));
     if (!speedVariable && speedVariableObjectID != 0)
         speedVariable = static_cast<VariableObject*>(findLevelObjectOfType(speedVariableObjectID, typeId("vble")));
-    if (splineLength == 0.0f) {
+    if (splineLength == 0.0f)
         splineNode->OnAnimate(gameDevice ? gameDevice->getTimer()->getTime() : timeMs);
+    // A path without two points yet has no curve: its position would be the path node's
+    // own, off the swimmer's path. The swimmer waits where it is and measures later.
+    if (splineNode->getControlPointCount() < 2)
+        return;
+    if (splineLength == 0.0f)
         splineLength = splineNode->computeLength();
-    }
     if (splineSpeed == 0.0f && timeToComplete != 0.0f)
         splineSpeed = splineLength / timeToComplete;
     // Without a speed either, no time can be derived: the swimmer keeps a zero time, which
