@@ -11,6 +11,7 @@
 #include "level/LevelHooks.h"
 #include "phys/Scene.h"
 #include "render/DrawnObjects.h"
+#include "render/EffectHandler.h"
 
 using namespace irr;
 
@@ -210,6 +211,22 @@ TEST_F(PhysicsRenderServicesTest, ASkinnedMeshCountsItsJointsAndAnimatesForItsLi
     figure->updateAnimation(true);
     EXPECT_EQ(calls, 1);
     EXPECT_EQ(figure->getJointTransforms(), nullptr) << "no hardware skinning without the renderer";
+
+    // Past its first two seconds the pose goes on only where the shader skins it; the
+    // processor's skinning is animated by the visual update.
+    auto handler = std::make_unique<EffectHandler>(device->get(), core::dimension2du(0, 0));
+    effectHandler = handler.get();
+    figure->lifetime = 2.0f;
+    for (bool hardware : {false, true}) {
+        handler->hardwareSkinning = hardware;
+        calls = 0;
+        figure->OnAnimate(1000);
+        figure->OnAnimate(1016);
+        EXPECT_EQ(calls, 2) << (hardware ? "skinned by the shader" : "skinned on the processor");
+    }
+    effectHandler = nullptr;
+    handler.reset();
+
     figure->removeDebugChildren();
     EXPECT_EQ(figure->getMeshNode(), nullptr);
     EXPECT_EQ(figure->getHardwareJointCount(), 0u);

@@ -215,6 +215,11 @@ void PhysicsObject::OnAnimate(u32 timeMs) {
     if (lifetime < 2.0f) {
         updateAnimation(true);
         lifetime += objectFrameSeconds();
+    } else if (hardwareJointCount > 1 && effectHandler && effectHandler->hardwareSkinning) {
+        // The skinning shader draws the joint rows this writes: without it a skinned pose
+        // would stand still after the first two seconds (the processor's skinning animates
+        // every frame through the visual update).
+        updateAnimation(true);
     }
 }
 
