@@ -27,6 +27,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <utility>
 
 using namespace irr;
 
@@ -105,13 +106,32 @@ TEST_F(DamagedFilesTest, OnlyPngAndJpegImagesOfSaneSizeReachTheEnginesReaders) {
     for (const char* name : {"Picture.png", "Picture.jpg", "Picture.bmp", "Picture.tga"})
         ASSERT_TRUE(driver->writeImageToFile(picture, dir.file(name).c_str())) << name;
     picture->drop();
+    // Pictures on the side's bound: 8192 wide, 8192 high.
+    for (const auto& [name, size] : {std::pair{"Wide.png", core::dimension2du(maxImageSide, 1)},
+                                     std::pair{"High.png", core::dimension2du(2, maxImageSide)}}) {
+        video::IImage* edge = driver->createImage(video::ECF_R8G8B8, size);
+        edge->fill(video::SColor(255, 30, 160, 90));
+        ASSERT_TRUE(driver->writeImageToFile(edge, dir.file(name).c_str())) << name;
+        edge->drop();
+    }
     const std::string png = test::readFileBytes(dir.file("Picture.png"));
     const std::string jpeg = test::readFileBytes(dir.file("Picture.jpg"));
+    const std::string wide = test::readFileBytes(dir.file("Wide.png"));
+    const std::string high = test::readFileBytes(dir.file("High.png"));
+    // The header's width (bytes 16 to 19) or height (20 to 23) one past the bound.
+    std::string wider = wide;
+    wider[19] = '\x01';
+    std::string higher = high;
+    higher[23] = '\x01';
     std::string hugePng = png;
     hugePng[16] = 0x7F; // width far beyond any texture
+    std::string tallPng = png;
+    tallPng[20] = 0x7F; // height far beyond any texture, a sane width
     std::string hugeJpeg = jpeg;
     const std::size_t frame = hugeJpeg.find("\xFF\xC0");
     ASSERT_NE(frame, std::string::npos);
+    std::string tallJpeg = jpeg;
+    tallJpeg[frame + 5] = '\x7F';
     hugeJpeg[frame + 7] = '\x7F';
     hugeJpeg[frame + 5] = '\x7F';
 
@@ -129,6 +149,12 @@ TEST_F(DamagedFilesTest, OnlyPngAndJpegImagesOfSaneSizeReachTheEnginesReaders) {
         {"Noise.png", std::string(300, '\x5A'), 1, "the game reads only PNG and JPEG images"},
         {"Huge.png", hugePng, 1, "it claims a size of 2130706440 x 4"},
         {"Huge.jpg", hugeJpeg, 1, "it claims a size of 32520 x 32516"},
+        {"Tall.png", tallPng, 1, "it claims a size of 8 x 2130706436"},
+        {"Tall.jpg", tallJpeg, 1, "it claims a size of 8 x 32516"},
+        {"Wide8192.png", wide, maxImageSide, nullptr},
+        {"Wide8193.png", wider, 1, "it claims a size of 8193 x 1"},
+        {"High8192.png", high, 2, nullptr},
+        {"High8193.png", higher, 1, "it claims a size of 2 x 8193"},
         {"Cut.png", png.substr(0, 20), 1, "its header is damaged"},
         {"Empty.png", "", 1, "it is empty"},
     };
