@@ -43,6 +43,8 @@ SuspicionMeter* triggerSuspicionRecord() {
 } // namespace
 
 void TriggerObject::OnAnimate(u32 timeMs) {
+    if (animatedThisFrame())
+        return; // a draw pass of a frame already animated
     if (isSimulationActive()) {
         resolveObjectIDs();
         updateTrigger();

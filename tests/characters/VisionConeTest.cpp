@@ -54,6 +54,7 @@ class VisionConeTest : public AnimatorFixture {
 protected:
     void SetUp() override {
         AnimatorFixture::SetUp();
+        drawEachFrame = true; // the cone's hosts carry no animators
         const std::string rules = temp.file("Suspicion.xml");
         std::ofstream(rules) << "<Rules>\n"
                                 "<CharacterSuspicion characterType=\"Scientist\" suspicionType=\"TaroSeen\" "
