@@ -94,6 +94,38 @@ TEST_F(OverlayDrawGlTest, TheMeterFillShowsThroughItsMaskUpToTheValue) {
     panel->remove();
 }
 
+// After a drop of the meter the trailing fill shows what was drained, from the pending value
+// up to the value before the drop; with nothing drained it is not drawn.
+TEST_F(OverlayDrawGlTest, TheTrailingFillShowsWhatADropDrained) {
+    gui::IGUIEnvironment* environment = device->getGUIEnvironment();
+    auto* panel = new gui::IGUIElement(gui::EGUIET_ELEMENT, environment, environment->getRootGUIElement(), -1,
+                                       core::recti(0, 500, 1280, 700));
+    panel->drop();
+    auto* hud = new GUIHud(environment, environment->getRootGUIElement());
+    hud->drop();
+    hud->ObjectivePanel = panel;
+    video::IImage* shots[2] = {};
+    for (int drained = 0; drained < 2; ++drained) {
+        const f32 before = drained ? 70.0f : 30.0f;
+        guiHooks().suspicion.shown = [before] { return std::optional<ShownSuspicion>(ShownSuspicion{30.0f, 30.0f, before, 0}); };
+        shots[drained] = drawFrame(drained ? "shot-meter-drained.png" : nullptr, [&] { hud->drawSuspicionMeter(); });
+        ASSERT_NE(shots[drained], nullptr);
+    }
+    // Between 40 and 60 along the bar's middle the drained frame shows the trailing fill.
+    const core::recti meter = hud->getMeterRect();
+    const s32 w = meter.getWidth(), y = meter.getCenter().Y;
+    const core::recti drainedPart(meter.UpperLeftCorner.X + w * 40 / 100, y - 3, meter.UpperLeftCorner.X + w * 60 / 100, y + 3);
+    int changed = 0;
+    for (s32 x = drainedPart.UpperLeftCorner.X; x < drainedPart.LowerRightCorner.X; ++x)
+        for (s32 py = drainedPart.UpperLeftCorner.Y; py < drainedPart.LowerRightCorner.Y; ++py)
+            changed += shots[0]->getPixel(x, py) != shots[1]->getPixel(x, py) ? 1 : 0;
+    EXPECT_GT(changed, drainedPart.getArea() * 8 / 10);
+    for (video::IImage* shot : shots)
+        shot->drop();
+    hud->remove();
+    panel->remove();
+}
+
 TEST_F(OverlayDrawGlTest, TheLoadingBarFillsTheMaskShapeUpToTheProgress) {
     LoadingOverlay& overlay = levelManager->loadingOverlay;
     overlay.mode = LoadingOverlay::FadeToBlack;
