@@ -85,9 +85,10 @@ TEST_F(DamagedFilesTest, OnlyRegularFilesOfSaneSizeAreRead) {
         }
         if (file)
             file->drop();
-        EXPECT_EQ(createGuardedXMLReader(device->getFileSystem(), dir.file(c.name)) != nullptr,
-                  c.check == FileCheck::Readable)
-            << c.name;
+        io::IXMLReader* reader = createGuardedXMLReader(device->getFileSystem(), dir.file(c.name));
+        EXPECT_EQ(reader != nullptr, c.check == FileCheck::Readable) << c.name;
+        if (reader)
+            reader->drop();
         EXPECT_EQ(countContaining(log.lines, "Refused to read"), c.line ? 1u : 0u) << c.name;
         if (c.line) {
             EXPECT_EQ(countContaining(log.lines, c.line), 1u) << c.name;
@@ -185,14 +186,15 @@ TEST_F(DamagedFilesTest, TheXmlWriterWritesUtf8ThatTheReaderReadsBack) {
     writer.writeXMLHeader();
     writer.writeElement(L"Game", false);
     writer.writeLineBreak();
-    writer.writeElement(L"string", true, L"name", L"Player", L"value", L"Zoë & \"Łukasz\" <𝄞>");
+    writer.writeElement(L"string", true, L"name", L"Player", L"value", L"Zoë & \"Łukasz\" <𝄞> ࠀअ€");
     writer.writeLineBreak();
     writer.writeComment(L" a -- comment ");
     writer.writeClosingTag(L"Game");
     writer.writeLineBreak();
     EXPECT_EQ(writer.text(),
               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Game>\n\t<string name=\"Player\" "
-              "value=\"Zo\xC3\xAB &amp; &quot;\xC5\x81ukasz&quot; &lt;\xF0\x9D\x84\x9E&gt;\" />\n\t<!-- a - "
+              "value=\"Zo\xC3\xAB &amp; &quot;\xC5\x81ukasz&quot; &lt;\xF0\x9D\x84\x9E&gt; \xE0\xA0\x80\xE0\xA4\x85\xE2\x82\xAC\" "
+              "/>\n\t<!-- a - "
               " comment --></Game>\n");
 
     ASSERT_TRUE(writer.save(dir.file("Out.xml")));
@@ -203,7 +205,7 @@ TEST_F(DamagedFilesTest, TheXmlWriterWritesUtf8ThatTheReaderReadsBack) {
         if (reader->getNodeType() == io::EXN_ELEMENT && std::wstring(reader->getNodeName()) == L"string")
             value = reader->getAttributeValueSafe(L"value");
     reader->drop();
-    EXPECT_EQ(value, L"Zoë & \"Łukasz\" <𝄞>");
+    EXPECT_EQ(value, L"Zoë & \"Łukasz\" <𝄞> ࠀअ€");
 }
 
 // The settings file in the encodings players' disks hold: UTF-8 (written now), UTF-32 (the
