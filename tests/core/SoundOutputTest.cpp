@@ -281,14 +281,25 @@ TEST_F(SoundOutputTest, AStreamedLoopRunsOnPastTheEndOfItsFile) {
     test::ScopedWorkingDir inside{folder.path()};
 
     ASSERT_NO_FATAL_FAILURE(start());
+    // Started in a paused category it waits in silence, and plays once the category goes on.
+    audio::EventCategory* music = nullptr;
+    ASSERT_EQ(sound->getEventSystem()->getCategory("music", &music), audio::Result::Ok);
+    music->setPaused(true);
     sound->playSong("Test/Loop", false, 0.0f);
-    const double begin = played();
-    run(1.5);
+    const double paused = played();
+    play(0.4);
+    music->setPaused(false);
+    const double resumed = played();
+    play(1.5);
     const double end = played();
     EXPECT_TRUE(sound->isEventActive(sound->getCurrentMusic()));
 
     const Recording recording = finish();
     ASSERT_GT(recording.rate, 0);
+    EXPECT_LT(recording.rms(paused, resumed - 0.01), 1e-4) << "silent while paused";
+    const double begin = recording.onset(resumed - 0.01, 0.1f);
+    ASSERT_GE(begin, resumed - 0.01) << "heard once resumed";
+    ASSERT_LT(begin, end - 1.0);
     // Every tenth of a second after the start holds the tone: no gap at the wraps.
     for (double t = begin + 0.1; t + 0.1 < end; t += 0.1)
         EXPECT_GT(recording.rms(t, t + 0.1), 0.2) << t - begin;

@@ -378,6 +378,19 @@ TEST_F(FlowActionsTest, EndLevelReturnsToTheMenuPastTheStoryFromTheStorySelectOr
     }
 }
 
+// The autosave's checkpoint follows a story run to its next level; a workshop level that
+// names the same level leaves it alone.
+TEST_F(FlowActionsTest, OnlyAStoryRunMovesTheAutosaveCheckpointOn) {
+    for (const s32 mode : {LevelManager::playModeStory, LevelManager::playModeWorkshop}) {
+        save->setAutoSaveCheckpoint(L"", true);
+        endLevel(storyLevel, mode)->execute(event);
+        EXPECT_EQ(save->getAutoSaveCheckpoint(true),
+                  mode == LevelManager::playModeStory ? L"Content/Levels/Story_Garden.irr" : L"")
+            << mode;
+        runQueue();
+    }
+}
+
 TEST_F(FlowActionsTest, EndLevelInDemoModeShowsTheThanksSplash) {
     demoMode = true;
     endLevel(storyLevel, LevelManager::playModeStory)->execute(event);
