@@ -378,15 +378,15 @@ TEST_F(FlowActionsTest, EndLevelReturnsToTheMenuPastTheStoryFromTheStorySelectOr
     }
 }
 
-// The autosave's checkpoint follows a story run to its next level; a workshop level that
-// names the same level leaves it alone.
-TEST_F(FlowActionsTest, OnlyAStoryRunMovesTheAutosaveCheckpointOn) {
+// Ending a level that leads to the checkpoint level records the autosave's checkpoint; a
+// workshop level that names the same level leaves both records alone.
+TEST_F(FlowActionsTest, OnlyAStoryRunRecordsTheAutosaveCheckpoint) {
     for (const s32 mode : {LevelManager::playModeStory, LevelManager::playModeWorkshop}) {
-        save->setAutoSaveCheckpoint(L"", true);
-        endLevel(storyLevel, mode)->execute(event);
-        EXPECT_EQ(save->getAutoSaveCheckpoint(true),
-                  mode == LevelManager::playModeStory ? L"Content/Levels/Story_Garden.irr" : L"")
-            << mode;
+        for (const bool story : {true, false})
+            save->setAutoSaveCheckpoint(L"", story);
+        endLevel(EndLevelAction::checkpointLevel, mode)->execute(event);
+        const bool recorded = !save->getAutoSaveCheckpoint(true).empty() || !save->getAutoSaveCheckpoint(false).empty();
+        EXPECT_EQ(recorded, mode == LevelManager::playModeStory) << mode;
         runQueue();
     }
 }
