@@ -33,6 +33,11 @@ bool giveWindowFocus(irr::IrrlichtDevice* device);
 // False (and the size untouched) without a display.
 bool getDisplaySize(irr::core::dimension2du& size);
 
+// Under the leak checker only: keeps the OpenGL driver loaded until the process ends. The GL
+// library unloads it when the window closes, and the leak check at exit could then neither
+// name the driver's own allocations nor suppress them. Does nothing in other builds.
+void keepGraphicsDriverForLeakCheck();
+
 // How often a connection to the window system is tried before it counts as failed: a busy
 // X server refuses one now and then for a moment.
 constexpr int displayConnectAttempts = 5;

@@ -121,6 +121,7 @@ bool GameApplication::createDevice() {
         logMessage("ERROR: Could not create the engine device.");
         return false;
     }
+    platform::keepGraphicsDriverForLeakCheck();
     // Every file the engine opens for the game is checked first (core/FileChecks.h).
     installFileGuard(gameDevice->getFileSystem());
     irr::video::IVideoDriver* driver = gameDevice->getVideoDriver();
