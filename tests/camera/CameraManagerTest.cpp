@@ -391,6 +391,21 @@ TEST_F(CameraManagerTest, TheGameCameraOrbitsTheOriginWithoutAPlayer) {
     test::expectNear(cameras->mainCamera->getTarget(), {0, 0, 0}, 1e-3f);
 }
 
+TEST_F(CameraManagerTest, TheGameCamerasFocusClosesFourFrameTimesOfTheGapToTheBody) {
+    settle();
+    GameCamera* game = cameras->gameCamera;
+    auto* body = new StandingBody(root(), smgr(), -1);
+    body->drop();
+    body->setPosition({10, 0, 0});
+    body->updateAbsolutePosition();
+    game->followedNode = body;
+    game->cameraNode->setTarget({0, 0, 0});
+    game->step(0.1f, {});
+    test::expectNear(game->focusPoint, {4, 0, 0}, 1e-4f);
+    game->step(0.1f, {});
+    test::expectNear(game->focusPoint, {6.4f, 0, 0}, 1e-4f);
+}
+
 TEST_F(CameraManagerTest, TheCameraActionsTurnAndZoomTheGameCamera) {
     settle();
     GameCamera* game = cameras->gameCamera;
