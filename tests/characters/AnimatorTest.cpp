@@ -609,6 +609,10 @@ TEST_F(AnimatorTest, TheSwimmerChargesBlastsCoastsAndFlinches) {
     EXPECT_GT(coasted, 5.0f);
     run(0.05f, 40);
     EXPECT_LT(swim.speed, 0.1f) << "the wind-down stops it";
+    swim.speed = 2.0f;
+    swim.targetSpeed = 0.0f;
+    frame(0.01f);
+    EXPECT_NEAR(swim.speed, 2.0f * (1.0f - 35.0f * 0.01f), 1e-4f) << "a hundredth of a second at damping 35";
     EXPECT_EQ(swim.state, SwimSplineAnimator::Blast) << "without a mesh its blast animation never ends";
 
     AnimatorBase* animator = asGameAnimator(*swimmer->getAnimators().begin());
