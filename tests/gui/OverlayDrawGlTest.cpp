@@ -60,6 +60,17 @@ protected:
     }
     static bool reddish(const video::SColor& c) { return c.getRed() > c.getGreen() + 80 && c.getRed() > c.getBlue() + 80; }
 
+    // The HUD over an objective panel along the screen's bottom, which places its meter.
+    GUIHud* addHudOverPanel() {
+        gui::IGUIEnvironment* environment = device->getGUIEnvironment();
+        auto* panel = new gui::IGUIElement(gui::EGUIET_ELEMENT, environment, environment->getRootGUIElement(), -1,
+                                           core::recti(0, 500, 1280, 700));
+        panel->drop();
+        auto* hud = new GUIHud(environment, environment->getRootGUIElement());
+        hud->drop();
+        hud->ObjectivePanel = panel;
+        return hud;
+    }
     const video::SColor background{255, 40, 52, 70};
     std::unique_ptr<LevelManager> levels;
     std::filesystem::path shotFolder;
@@ -67,13 +78,7 @@ protected:
 
 TEST_F(OverlayDrawGlTest, TheMeterFillShowsThroughItsMaskUpToTheValue) {
     guiHooks().suspicion.shown = [] { return std::optional<ShownSuspicion>(ShownSuspicion{50.0f, 50.0f, 50.0f, 0}); };
-    gui::IGUIEnvironment* environment = device->getGUIEnvironment();
-    auto* panel = new gui::IGUIElement(gui::EGUIET_ELEMENT, environment, environment->getRootGUIElement(), -1,
-                                       core::recti(0, 500, 1280, 700));
-    panel->drop();
-    auto* hud = new GUIHud(environment, environment->getRootGUIElement());
-    hud->drop();
-    hud->ObjectivePanel = panel;
+    GUIHud* hud = addHudOverPanel();
     video::IImage* shot = drawFrame("shot-meter.png", [&] { hud->drawSuspicionMeter(); });
     ASSERT_NE(shot, nullptr);
     const core::recti meter = hud->getMeterRect();
@@ -90,20 +95,14 @@ TEST_F(OverlayDrawGlTest, TheMeterFillShowsThroughItsMaskUpToTheValue) {
                             meter.UpperLeftCorner.Y + meter.getHeight() / 4);
     EXPECT_EQ(test::countPixels(shot, above, reddish), 0);
     shot->drop();
+    hud->ObjectivePanel->remove();
     hud->remove();
-    panel->remove();
 }
 
 // After a drop of the meter the trailing fill shows what was drained, from the pending value
 // up to the value before the drop; with nothing drained it is not drawn.
 TEST_F(OverlayDrawGlTest, TheTrailingFillShowsWhatADropDrained) {
-    gui::IGUIEnvironment* environment = device->getGUIEnvironment();
-    auto* panel = new gui::IGUIElement(gui::EGUIET_ELEMENT, environment, environment->getRootGUIElement(), -1,
-                                       core::recti(0, 500, 1280, 700));
-    panel->drop();
-    auto* hud = new GUIHud(environment, environment->getRootGUIElement());
-    hud->drop();
-    hud->ObjectivePanel = panel;
+    GUIHud* hud = addHudOverPanel();
     video::IImage* shots[2] = {};
     for (int drained = 0; drained < 2; ++drained) {
         const f32 before = drained ? 70.0f : 30.0f;
@@ -122,8 +121,8 @@ TEST_F(OverlayDrawGlTest, TheTrailingFillShowsWhatADropDrained) {
     EXPECT_GT(changed, drainedPart.getArea() * 8 / 10);
     for (video::IImage* shot : shots)
         shot->drop();
+    hud->ObjectivePanel->remove();
     hud->remove();
-    panel->remove();
 }
 
 TEST_F(OverlayDrawGlTest, TheLoadingBarFillsTheMaskShapeUpToTheProgress) {
