@@ -168,6 +168,8 @@ void CutsceneObject::updateSkip(f32 dt) {
 }
 
 void CutsceneObject::OnAnimate(u32 timeMs) {
+    if (animatedThisFrame())
+        return; // a draw pass of a frame already animated
     const f32 dt = camera::frameSeconds();
     LevelObject::OnAnimate(timeMs);
     if (debugMode && elapsed >= 0.0f && inputManager && inputManager->getKeyboard()) {

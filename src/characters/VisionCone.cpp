@@ -254,6 +254,9 @@ bool VisionCone::castSightRay() {
 }
 
 void VisionCone::OnAnimate(u32 timeMs) {
+    if (animatedThisFrame())
+        return; // a draw pass of a frame already animated
+    markAnimatedThisFrame();
     scene::ISceneNode* ownerNode = owner ? owner->getVisionNode() : nullptr;
     if (ownerNode && ownerNode->getID() != 0 && ownerNode->getID() != -1 && boneAnimator)
         boneAnimator->setCharacterID(ownerNode->getID());

@@ -4,11 +4,16 @@
 
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
+#include <dlfcn.h>
+#include <link.h>
 
 #include <atomic>
 #include <chrono>
 #include <mutex>
+#include <string>
+#include <string_view>
 #include <thread>
+#include <vector>
 
 namespace platform {
 namespace {
@@ -245,6 +250,23 @@ bool getDisplaySize(irr::core::dimension2du& size) {
                                    static_cast<irr::u32>(DisplayHeight(display, screen)));
     XCloseDisplay(display);
     return size.Width > 0 && size.Height > 0;
+}
+
+void keepGraphicsDriverForLeakCheck() {
+#if defined(__SANITIZE_ADDRESS__)
+    std::vector<std::string> drivers;
+    dl_iterate_phdr(
+        [](dl_phdr_info* info, std::size_t, void* found) {
+            const std::string_view name = info->dlpi_name ? info->dlpi_name : "";
+            if (name.ends_with("_dri.so"))
+                static_cast<std::vector<std::string>*>(found)->emplace_back(name);
+            return 0;
+        },
+        &drivers);
+    // Loaded already: the call only marks it never to be unloaded.
+    for (const std::string& driver : drivers)
+        dlopen(driver.c_str(), RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+#endif
 }
 
 } // namespace platform

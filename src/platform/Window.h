@@ -59,6 +59,10 @@ bool gameWindowLost();
 // <major>.<minor>)"; at most maxKeptDisplayErrors, the later ones counted in a last entry.
 constexpr std::size_t maxKeptDisplayErrors = 8;
 std::vector<std::string> takeDisplayErrors();
+// Under the leak checker only: keeps the OpenGL driver loaded until the process ends. The GL
+// library unloads it when the window closes, and the leak check at exit could then neither
+// name the driver's own allocations nor suppress them. Does nothing in other builds.
+void keepGraphicsDriverForLeakCheck();
 
 // How often a connection to the window system is tried before it counts as failed: a busy
 // X server refuses one now and then for a moment.

@@ -52,7 +52,7 @@ void ConditionalTrigger::checkBreak() {
 
 void ConditionalTrigger::OnAnimate(u32 timeMs) {
     if (animatedThisFrame())
-        return;
+        return; // a draw pass of a frame already animated
     if (Timer >= 0.0f && pauseCount == 0) {
         Timer += frameStopwatch ? frameStopwatch->delta() : 0.0f;
         if (Timer > TimeSpan.X) {

@@ -123,6 +123,9 @@ void TriggerEventObject::startRevert(const TriggerEventInfo& event) {
 }
 
 void TriggerEventObject::OnAnimate(u32) {
+    if (animatedThisFrame())
+        return; // a draw pass of a frame already animated
+    markAnimatedThisFrame();
     // Only the delay and the action: children and animators of an event object stay still.
     findOwner();
     if (!ensureAction())

@@ -216,6 +216,33 @@ TEST(CameraTransitionTest, BlendsFollowSmoothstepAtChosenTimes) {
     EXPECT_EQ(camera::smoothstepBlend(0.0f, 0.0f), 1.0f);
 }
 
+// Position and look blends of different lengths (one is 0 when the camera does not move): the
+// link keeps running until the longer one ends, and only then frees the older links.
+TEST(CameraTransitionTest, ALinkArrivesWhenTheLongerOfItsTwoBlendsEnds) {
+    const struct {
+        f32 position, target;
+    } rows[] = {{0.0f, 1.0f}, {1.0f, 0.0f}, {0.5f, 1.5f}, {1.5f, 0.5f}};
+    const f32 step = 0.25f;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << "position " << row.position << " s, target " << row.target << " s");
+        CameraTransition link;
+        link.previous = new CameraTransition;
+        link.positionDuration = row.position;
+        link.targetDuration = row.target;
+        const f32 longer = std::max(row.position, row.target);
+        for (f32 time = step; time <= longer + step; time += step) {
+            link.update(step);
+            const f32 ran = std::min(time, longer);
+            EXPECT_FLOAT_EQ(link.elapsed, ran) << "at " << time << " s";
+            EXPECT_FLOAT_EQ(link.positionBlend, camera::smoothstepBlend(ran, row.position)) << "at " << time << " s";
+            EXPECT_FLOAT_EQ(link.targetBlend, camera::smoothstepBlend(ran, row.target)) << "at " << time << " s";
+            EXPECT_EQ(link.previous == nullptr, time >= longer) << "at " << time << " s";
+        }
+        EXPECT_FLOAT_EQ(link.positionBlend, 1.0f);
+        EXPECT_FLOAT_EQ(link.targetBlend, 1.0f);
+    }
+}
+
 TEST_F(CameraManagerTest, PositionTargetAndFieldOfViewBlendAlongTheCurve) {
     // No earlier camera: the blend starts from the main camera, at the origin looking along +Z.
     cameras->snapNextActivation = false;
@@ -362,6 +389,21 @@ TEST_F(CameraManagerTest, TheGameCameraOrbitsTheOriginWithoutAPlayer) {
     test::expectNear(game->cameraNode->getPosition(), expected, 1e-2f);
     test::expectNear(cameras->mainCamera->getPosition(), expected, 1e-2f);
     test::expectNear(cameras->mainCamera->getTarget(), {0, 0, 0}, 1e-3f);
+}
+
+TEST_F(CameraManagerTest, TheGameCamerasFocusClosesFourFrameTimesOfTheGapToTheBody) {
+    settle();
+    GameCamera* game = cameras->gameCamera;
+    auto* body = new StandingBody(root(), smgr(), -1);
+    body->drop();
+    body->setPosition({10, 0, 0});
+    body->updateAbsolutePosition();
+    game->followedNode = body;
+    game->cameraNode->setTarget({0, 0, 0});
+    game->step(0.1f, {});
+    test::expectNear(game->focusPoint, {4, 0, 0}, 1e-4f);
+    game->step(0.1f, {});
+    test::expectNear(game->focusPoint, {6.4f, 0, 0}, 1e-4f);
 }
 
 TEST_F(CameraManagerTest, TheCameraActionsTurnAndZoomTheGameCamera) {

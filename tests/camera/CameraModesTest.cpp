@@ -276,6 +276,26 @@ TEST_F(CameraModesTest, TheNearestRatioOnThePathFollowsTheSubject) {
     test::expectNear(spline->cameraPositionAt(0.25f), {2.5f, 5, -10});
 }
 
+// Rail points at x = 0, 2, 3 (and 6): with four or more the ends get the quadratic tangent
+// 1.5 (p1 - p0) - 0.5 (p2 - p1); with three they stay flat.
+TEST_F(CameraModesTest, FourRailPointsOrMoreGiveTheEndsAQuadraticTangent) {
+    for (const f32 last : {3.0f, 6.0f}) {
+        CameraObject* camera = addModeCamera(CameraModeId::Spline, {});
+        addPoint<CameraPathObject>(camera, {0, 0, 0}, 0.0f);
+        addPoint<CameraPathObject>(camera, {10, 0, 0}, 1.0f);
+        std::vector<CameraSplineObject*> rail;
+        for (const f32 x : {0.0f, 2.0f, 3.0f, 6.0f})
+            if (x <= last)
+                rail.push_back(addPoint<CameraSplineObject>(camera, {x, 5, -10}, x / last));
+        splineOf(camera)->onFirstFrame();
+        ASSERT_TRUE(splineOf(camera)->splineValid);
+        const bool four = rail.size() == 4;
+        test::expectNear(rail.front()->outTangent, {four ? 2.5f : 0.0f, 0, 0});
+        test::expectNear(rail.back()->inTangent, {four ? 4.0f : 0.0f, 0, 0});
+        test::expectNear(rail[1]->inTangent, {1.5f, 0, 0}); // inside: half the span of its neighbours
+    }
+}
+
 TEST_F(CameraModesTest, ASplineCameraRidesItsRailAtTheSubjectsRatio) {
     test::PlacedBody* body = addPlayer({15, 0, 2});
     CameraObject* camera = addModeCamera(CameraModeId::Spline, {});

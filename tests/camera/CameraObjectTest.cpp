@@ -163,6 +163,18 @@ TEST_F(CameraObjectTest, ReadingAppliesTheModeRules) {
     }
 }
 
+TEST_F(CameraObjectTest, OnlyFixedAngleAndSplineCamerasReadClipObjects) {
+    for (s32 mode = 0; cameraModeNames[mode]; ++mode) {
+        Attributes in = attributes();
+        in->addString("CameraMode", cameraModeNames[mode]);
+        in->addBool("ClipObjects", false);
+        CameraObject* camera = addCamera({});
+        camera->deserializeAttributes(in.get());
+        EXPECT_EQ(camera->ClipObjects, mode != CameraModeId::FixedAngle && mode != CameraModeId::Spline)
+            << cameraModeNames[mode];
+    }
+}
+
 TEST_F(CameraObjectTest, DefaultsOfTheManagerAndTheModeWinOverTheFile) {
     cameras->defaultFarValue = 321.0f;
     Attributes in = attributes();

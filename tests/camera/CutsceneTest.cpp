@@ -57,6 +57,7 @@ protected:
         ++levelAnimateFrame;
         root()->OnAnimate(0);
         cameras->update(seconds);
+        smgr()->drawAll(); // a draw pass animates the scene once more
         overlay->OnPostRender(0);
     }
     CutsceneObject* addCutscene(f32 duration, s32 cameraID = 0) {

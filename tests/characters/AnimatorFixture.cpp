@@ -13,6 +13,9 @@ using namespace irr;
 
 void AnimatorFixture::SetUp() {
     PhysicsObjectFixture::SetUp();
+    // The animators' hosts are engine nodes, which every draw pass animates again (the
+    // game's levels hang animators on level objects, which animate once a frame).
+    drawEachFrame = false;
     factory = new AnimatorFactory(smgr());
     // An ended mesh animation starts the animators it names, as the characters' registration
     // sets it up.

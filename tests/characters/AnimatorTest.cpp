@@ -380,6 +380,26 @@ TEST_F(AnimatorTest, AnEnabledBoneControllerMarksItsObjectSoTheLightsFollowItsJo
     }
 }
 
+TEST_F(AnimatorTest, ABoneControllerMovesItsJointTheBlendsShareOfTheWayToItsObject) {
+    addNode({5, 5, 5}, 31);
+    const f32 blends[] = {0.0f, 0.95f, 1.0f};
+    core::vector3df at[3];
+    for (int i = 0; i < 3; ++i) {
+        PhysicsObject* figure = addFigure();
+        makeAnimator("controlMeshBone", figure, [&](Attributes* a) {
+            a->addInt("JointCount", 1);
+            a->addInt("JointPhysicsObjectID1", 31);
+            a->addFloat("BlendAmount", blends[i]);
+        });
+        frame();
+        frame();
+        at[i] = figure->getMeshNode()->getJointNode(0u)->getAbsolutePosition();
+    }
+    expectNear(at[2], {5, 5, 5});
+    EXPECT_GT(at[0].getDistanceFrom(at[2]), 0.5f);
+    expectNear(at[1], at[0] + (at[2] - at[0]) * 0.95f);
+}
+
 TEST_F(AnimatorTest, ObjectsFollowOtherObjectsSplinesAndForces) {
     addNode({7, 8, 9}, 5);
     scene::ISceneNode* follower = addNode({1, 2, 3});
@@ -592,6 +612,10 @@ TEST_F(AnimatorTest, TheSwimmerChargesBlastsCoastsAndFlinches) {
     EXPECT_GT(coasted, 5.0f);
     run(0.05f, 40);
     EXPECT_LT(swim.speed, 0.1f) << "the wind-down stops it";
+    swim.speed = 2.0f;
+    swim.targetSpeed = 0.0f;
+    frame(0.01f);
+    EXPECT_NEAR(swim.speed, 2.0f * (1.0f - 35.0f * 0.01f), 1e-4f) << "a hundredth of a second at damping 35";
     EXPECT_EQ(swim.state, SwimSplineAnimator::Blast) << "without a mesh its blast animation never ends";
 
     AnimatorBase* animator = asGameAnimator(*swimmer->getAnimators().begin());

@@ -191,6 +191,18 @@ TEST_F(CharacterFileTest, ReadingFillsTheNamesStatesAndTypeFromTheProfile) {
     EXPECT_FLOAT_EQ(cone->noticeDelay, getSuspicionValues(SCT_Scientist, ST_TaroSeen).speedThreshold);
 }
 
+// Scientist, Exposed, ExposedLogManiac and Chef watch with their cone; the types on either
+// side of that range do not.
+TEST_F(CharacterFileTest, TheConeWatchesForTheTypesFromScientistToChef) {
+    CharacterObject* c = addCharacter(0, 0, 0);
+    const std::pair<s32, bool> rows[] = {{SCT_Stranger, false}, {SCT_Scientist, true}, {SCT_Chef, true},
+                                         {SCT_ZeroSuspicion, false}};
+    for (const auto& [type, watches] : rows) {
+        c->setSuspicionType(type);
+        EXPECT_EQ(c->visionConeEnabled, watches) << suspicionCharacterTypeNames[type];
+    }
+}
+
 TEST_F(CharacterFileTest, ControllerShapesNeverBlockSightAndAlwaysBlockAController) {
     phys::RigidActor* body = physicsManager->createSphereActor(phys::Transform(phys::Vec3(50, 5, 0), phys::Quat()), 1.0f,
                                                                1.0f, 0.5f, 0.0f, false, false);

@@ -54,6 +54,7 @@ class VisionConeTest : public AnimatorFixture {
 protected:
     void SetUp() override {
         AnimatorFixture::SetUp();
+        drawEachFrame = true; // the cone's hosts carry no animators
         const std::string rules = temp.file("Suspicion.xml");
         std::ofstream(rules) << "<Rules>\n"
                                 "<CharacterSuspicion characterType=\"Scientist\" suspicionType=\"TaroSeen\" "
@@ -159,6 +160,25 @@ TEST_F(VisionConeTest, AZeroDelayNoticesWithTheFirstRay) {
     EXPECT_TRUE(c->isInSight());
     EXPECT_TRUE(c->hasNoticed()) << "in the frame of the first ray";
     EXPECT_EQ(splats, std::vector<f32>{5.0f});
+}
+
+// The first ray reaches the cone's length less its last 1.5 units (18.5 here): a player on
+// that bound is seen, one just beyond it is not; once seen, the player stays in sight further.
+TEST_F(VisionConeTest, AFirstRayReachesAllButTheConesLastStretch) {
+    VisionCone* c = build(SCT_Scientist, true);
+    run(0.05f, 1);
+    const core::vector3df eye = c->getEye()->getAbsolutePosition();
+    const struct {
+        f32 ahead;
+        bool seen;
+        const char* what;
+    } rows[] = {{18.6f, false, "beyond the reach"}, {18.5f, true, "on the reach"}, {19.9f, true, "once seen, further"}};
+    for (const auto& row : rows) {
+        player->setPosition(eye + core::vector3df(0, 0, -row.ahead));
+        player->updateAbsolutePosition();
+        run(0.05f, 14); // at least one ray
+        EXPECT_EQ(c->isInSight(), row.seen) << row.what;
+    }
 }
 
 TEST_F(VisionConeTest, ABlockingObjectOrASuspiciousZoneKeepsItBlind) {

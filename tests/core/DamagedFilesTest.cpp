@@ -27,6 +27,7 @@
 #include <csignal>
 #include <filesystem>
 #include <fstream>
+#include <utility>
 
 using namespace irr;
 
@@ -84,9 +85,10 @@ TEST_F(DamagedFilesTest, OnlyRegularFilesOfSaneSizeAreRead) {
         }
         if (file)
             file->drop();
-        EXPECT_EQ(createGuardedXMLReader(device->getFileSystem(), dir.file(c.name)) != nullptr,
-                  c.check == FileCheck::Readable)
-            << c.name;
+        io::IXMLReader* reader = createGuardedXMLReader(device->getFileSystem(), dir.file(c.name));
+        EXPECT_EQ(reader != nullptr, c.check == FileCheck::Readable) << c.name;
+        if (reader)
+            reader->drop();
         EXPECT_EQ(countContaining(log.lines, "Refused to read"), c.line ? 1u : 0u) << c.name;
         if (c.line) {
             EXPECT_EQ(countContaining(log.lines, c.line), 1u) << c.name;
@@ -105,13 +107,32 @@ TEST_F(DamagedFilesTest, OnlyPngAndJpegImagesOfSaneSizeReachTheEnginesReaders) {
     for (const char* name : {"Picture.png", "Picture.jpg", "Picture.bmp", "Picture.tga"})
         ASSERT_TRUE(driver->writeImageToFile(picture, dir.file(name).c_str())) << name;
     picture->drop();
+    // Pictures on the side's bound: 8192 wide, 8192 high.
+    for (const auto& [name, size] : {std::pair{"Wide.png", core::dimension2du(maxImageSide, 1)},
+                                     std::pair{"High.png", core::dimension2du(2, maxImageSide)}}) {
+        video::IImage* edge = driver->createImage(video::ECF_R8G8B8, size);
+        edge->fill(video::SColor(255, 30, 160, 90));
+        ASSERT_TRUE(driver->writeImageToFile(edge, dir.file(name).c_str())) << name;
+        edge->drop();
+    }
     const std::string png = test::readFileBytes(dir.file("Picture.png"));
     const std::string jpeg = test::readFileBytes(dir.file("Picture.jpg"));
+    const std::string wide = test::readFileBytes(dir.file("Wide.png"));
+    const std::string high = test::readFileBytes(dir.file("High.png"));
+    // The header's width (bytes 16 to 19) or height (20 to 23) one past the bound.
+    std::string wider = wide;
+    wider[19] = '\x01';
+    std::string higher = high;
+    higher[23] = '\x01';
     std::string hugePng = png;
     hugePng[16] = 0x7F; // width far beyond any texture
+    std::string tallPng = png;
+    tallPng[20] = 0x7F; // height far beyond any texture, a sane width
     std::string hugeJpeg = jpeg;
     const std::size_t frame = hugeJpeg.find("\xFF\xC0");
     ASSERT_NE(frame, std::string::npos);
+    std::string tallJpeg = jpeg;
+    tallJpeg[frame + 5] = '\x7F';
     hugeJpeg[frame + 7] = '\x7F';
     hugeJpeg[frame + 5] = '\x7F';
 
@@ -129,6 +150,12 @@ TEST_F(DamagedFilesTest, OnlyPngAndJpegImagesOfSaneSizeReachTheEnginesReaders) {
         {"Noise.png", std::string(300, '\x5A'), 1, "the game reads only PNG and JPEG images"},
         {"Huge.png", hugePng, 1, "it claims a size of 2130706440 x 4"},
         {"Huge.jpg", hugeJpeg, 1, "it claims a size of 32520 x 32516"},
+        {"Tall.png", tallPng, 1, "it claims a size of 8 x 2130706436"},
+        {"Tall.jpg", tallJpeg, 1, "it claims a size of 8 x 32516"},
+        {"Wide8192.png", wide, maxImageSide, nullptr},
+        {"Wide8193.png", wider, 1, "it claims a size of 8193 x 1"},
+        {"High8192.png", high, 2, nullptr},
+        {"High8193.png", higher, 1, "it claims a size of 2 x 8193"},
         {"Cut.png", png.substr(0, 20), 1, "its header is damaged"},
         {"Empty.png", "", 1, "it is empty"},
     };
@@ -159,14 +186,15 @@ TEST_F(DamagedFilesTest, TheXmlWriterWritesUtf8ThatTheReaderReadsBack) {
     writer.writeXMLHeader();
     writer.writeElement(L"Game", false);
     writer.writeLineBreak();
-    writer.writeElement(L"string", true, L"name", L"Player", L"value", L"Zoë & \"Łukasz\" <𝄞>");
+    writer.writeElement(L"string", true, L"name", L"Player", L"value", L"Zoë & \"Łukasz\" <𝄞> ࠀअ€");
     writer.writeLineBreak();
     writer.writeComment(L" a -- comment ");
     writer.writeClosingTag(L"Game");
     writer.writeLineBreak();
     EXPECT_EQ(writer.text(),
               "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Game>\n\t<string name=\"Player\" "
-              "value=\"Zo\xC3\xAB &amp; &quot;\xC5\x81ukasz&quot; &lt;\xF0\x9D\x84\x9E&gt;\" />\n\t<!-- a - "
+              "value=\"Zo\xC3\xAB &amp; &quot;\xC5\x81ukasz&quot; &lt;\xF0\x9D\x84\x9E&gt; \xE0\xA0\x80\xE0\xA4\x85\xE2\x82\xAC\" "
+              "/>\n\t<!-- a - "
               " comment --></Game>\n");
 
     ASSERT_TRUE(writer.save(dir.file("Out.xml")));
@@ -177,7 +205,7 @@ TEST_F(DamagedFilesTest, TheXmlWriterWritesUtf8ThatTheReaderReadsBack) {
         if (reader->getNodeType() == io::EXN_ELEMENT && std::wstring(reader->getNodeName()) == L"string")
             value = reader->getAttributeValueSafe(L"value");
     reader->drop();
-    EXPECT_EQ(value, L"Zoë & \"Łukasz\" <𝄞>");
+    EXPECT_EQ(value, L"Zoë & \"Łukasz\" <𝄞> ࠀअ€");
 }
 
 // The settings file in the encodings players' disks hold: UTF-8 (written now), UTF-32 (the

@@ -64,6 +64,17 @@ TEST_F(DeviceParametersTest, TheGraphicsSettingsShapeTheDevice) {
     EXPECT_EQ(params.AntiAlias, 4);
 }
 
+// 0 a window, 1 full screen, 2 a borderless window of the desktop's size (without a display:
+// the asked size).
+TEST_F(DeviceParametersTest, OnlyTheFullScreenModeOpensFullScreen) {
+    for (const int mode : {0, 1, 2}) {
+        setSettingInt("Graphics_FullscreenMode", mode);
+        const irr::SIrrlichtCreationParameters params = deviceParametersFromSettings();
+        EXPECT_EQ(params.Fullscreen, mode == 1) << mode;
+        EXPECT_EQ(params.WindowSize, irr::core::dimension2du(1280, 720)) << mode;
+    }
+}
+
 TEST_F(DeviceParametersTest, AnUnknownDriverFallsBackToOpenGL) {
     setSettingString("Graphics_Driver", "Direct3D11");
     EXPECT_EQ(deviceParametersFromSettings().DriverType, irr::video::EDT_OPENGL);

@@ -13,6 +13,21 @@ TEST(Utf8Test, RoundTripsEveryPlane) {
     EXPECT_EQ(fromUtf8(nullptr), L"");
 }
 
+TEST(Utf8Test, EachLengthReadsFromItsLowestToItsHighestLeadByte) {
+    const struct {
+        const char* bytes;
+        char32_t character;
+    } cases[] = {{"\xC2\x80", 0x80},         {"\xDF\xBF", 0x7FF},         {"\xE0\xA0\x80", 0x800},
+                 {"\xEF\xBF\xBF", 0xFFFF}, {"\xF0\x90\x80\x80", 0x10000}, {"\xF4\x8F\xBF\xBF", 0x10FFFF}};
+    for (const auto& c : cases) {
+        const std::wstring wide(1, static_cast<wchar_t>(c.character));
+        EXPECT_EQ(fromUtf8(c.bytes), wide) << std::hex << static_cast<unsigned>(c.character);
+        EXPECT_EQ(toUtf8(wide.c_str()), c.bytes) << std::hex << static_cast<unsigned>(c.character);
+    }
+    EXPECT_EQ(fromUtf8("\xC1\xBF"), L"\uFFFD\uFFFD");                 // below the two-byte leads
+    EXPECT_EQ(fromUtf8("\xF5\x80\x80\x80"), L"\uFFFD\uFFFD\uFFFD\uFFFD"); // above the four-byte leads
+}
+
 TEST(Utf8Test, MalformedInputBecomesReplacementCharacters) {
     EXPECT_EQ(fromUtf8("a\x80"
                        "b"),

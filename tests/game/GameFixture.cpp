@@ -4,6 +4,7 @@
 #include "characters/CharacterServices.h"
 #include "core/app/GameApplication.h"
 #include "core/Globals.h"
+#include "core/Stopwatch.h"
 #include "gui/GUIScreen.h"
 #include "gui/GuiHooks.h"
 #include "level/LevelHooks.h"
@@ -17,8 +18,10 @@
 #include "screens/menus/GUIPlayScreen.h"
 #include "triggers/TriggerServices.h"
 
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <thread>
 
 namespace {
 
@@ -28,6 +31,11 @@ double secondsSince(std::chrono::steady_clock::time_point start) {
 
 // A failure that stops the test (FAIL() returns from the function it is written in).
 void failRun(const std::string& why) { FAIL() << why; }
+
+// The steady frames' clock in microseconds, moved by the fixture only.
+std::int64_t steadyClock = 0;
+std::int64_t readSteadyClock() { return steadyClock; }
+constexpr std::int64_t steadyFrameMicroseconds = 16700; // the frame target
 
 } // namespace
 
@@ -120,7 +128,19 @@ void GameFixture::playGame(int expectedStatus) {
         if (game.startUp()) {
             attachProbe();
             status = gameStatusNormal;
+            const auto runStart = std::chrono::steady_clock::now();
+            const std::int64_t steadyStart = steadyClock;
+            if (steadyFrames) {
+                delete frameStopwatch;
+                frameStopwatch = new Stopwatch(L"Frame", frameTargetInterval, StopwatchClock{&readSteadyClock, 1000000});
+            }
             while (gameDevice->run() && !QuitRequested) {
+                if (steadyFrames) {
+                    steadyClock += steadyFrameMicroseconds;
+                    const double ahead = static_cast<double>(steadyClock - steadyStart) * 1e-6 - secondsSince(runStart);
+                    if (ahead > 0.0)
+                        std::this_thread::sleep_for(std::chrono::duration<double>(ahead));
+                }
                 if (game.updateGame() == gameStatusRestart) {
                     status = gameStatusRestart;
                     break;

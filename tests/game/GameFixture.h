@@ -64,6 +64,11 @@ protected:
     static bool titleShown();
     // The OpenGL window draws into its front buffer, where screenshots read (for this test).
     void useSingleBuffer() { singleBuffer.set("1"); }
+    // Every frame of the run is one frame target long in the game's own time (the frame
+    // stopwatch reads a clock the fixture moves by a frame each pass), and that time never
+    // runs ahead of the wall clock: a busy machine runs the same frames, only later. For a
+    // test whose timers, physics steps and per-frame forces must keep in step.
+    void useSteadyFrames() { steadyFrames = true; }
 
     // Frames since the run began (the updates that got past the frame cap).
     int frame = 0;
@@ -76,6 +81,7 @@ protected:
 
 private:
     test::ScopedEnv singleBuffer{"PADDLESTONE_SINGLE_BUFFER", std::nullopt};
+    bool steadyFrames = false;
 
     struct Step {
         std::string name;

@@ -680,6 +680,7 @@ TEST_F(WholeGameTest, AFallingObjectShrinksAndRespawnsAtItsSpawnPoint) {
 // camera and runs its timed events (sound, lift, spawn, hide, kick) while its force volume
 // floats a crate.
 TEST_F(WholeGameTest, TheTriggerActionsDemoLevelRunsEachActionOnItsTimer) {
+    useSteadyFrames();
     bool soundHeard = false;
     irr::f32 liftStart = 0.0f, kickedStart = 0.0f, kickedHighest = 0.0f;
     auto find = [](irr::s32 id) { return levelManager->getSceneNodeFromID(id); };

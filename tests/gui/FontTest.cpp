@@ -110,7 +110,9 @@ TEST_F(FontTest, PageSizeFollowsTheFontSize) {
         u32 size;
         u32 edge;
         u32 cells;
-    } cases[] = {{10, 256, 625}, {24, 512, 441}, {100, 2048, 400}};
+    } cases[] = {{10, 256, 625},  {21, 256, 144},   {22, 512, 529},   {24, 512, 441},
+                 {42, 512, 144},  {43, 1024, 529},  {84, 1024, 144},  {85, 2048, 576},
+                 {100, 2048, 400}, {168, 2048, 144}};
     for (const auto& c : cases) {
         CGUITTFont* font = ownFont(c.size);
         ASSERT_NE(font, nullptr);

@@ -85,6 +85,36 @@ TEST_F(HudTest, SplatsAddTheirAmountWhenTheyLand) {
     EXPECT_EQ(hud->getSplats().size(), 1u);
 }
 
+core::vector2df toFloat(const core::position2di& p) { return {static_cast<f32>(p.X), static_cast<f32>(p.Y)}; }
+
+// A splat flies from where it appeared to the meter on an arc off the straight line, which
+// comes back to the line as it arrives: past half way the offset shrinks with the rest of the way.
+TEST_F(HudTest, ASplatsArcComesBackToTheStraightLineAtTheMeter) {
+    auto* panel = new GUIImage(environment, root(), 0, core::recti(0, 600, screenWidth, 700));
+    panel->drop();
+    hud->ObjectivePanel = panel; // the meter stands above it
+    hud->updateMeterRect();
+    hud->addSplat(30, core::vector3df(0, 0, 0));
+    GUISplat* splat = hud->getSplats().back();
+    runFrames(1);
+    ASSERT_FALSE(splat->isFlying());
+    const core::vector2df start = toFloat(splat->getRelativePosition().UpperLeftCorner);
+    const core::vector2df target = toFloat(hud->getMeterRect().getCenter() - core::position2di(splat->halfSize()));
+    const f32 way = (target - start).getLength();
+    ASSERT_GT(way, 100.0f);
+    int pastHalfWay = 0;
+    for (int frame = 0; frame < 30 && splat->isVisible(); ++frame) {
+        runFrames(1);
+        const f32 t = splat->getFlight().value;
+        if (!splat->isFlying() || t <= 0.5f || t >= 1.0f)
+            continue;
+        const core::vector2df at = toFloat(splat->getRelativePosition().UpperLeftCorner);
+        EXPECT_LE((at - (start * (1.0f - t) + target * t)).getLength(), 0.2f * way * (1.0f - t) + 2.0f) << t;
+        ++pastHalfWay;
+    }
+    EXPECT_GT(pastHalfWay, 0);
+}
+
 TEST_F(HudTest, SplatsInFlightTogetherEachHaveTheirOwn) {
     hud->addSplat(5, core::vector3df());
     hud->addSplat(5, core::vector3df());

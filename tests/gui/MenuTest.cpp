@@ -335,10 +335,11 @@ TEST_F(MenuTest, InsertingAtTheEndsLeavesTheLinks) {
     EXPECT_EQ(first->getNeighbour(MenuKey::Down), nullptr);
     GUIMenuItem* middle = menu->addMenuItem(L"Middle");
     menu->removeItem(middle);
-    menu->insertItem(middle, 2);
-    EXPECT_EQ(middle->getNeighbour(MenuKey::Up), menu->row(1));
-    EXPECT_EQ(middle->getNeighbour(MenuKey::Down), menu->row(3));
-    EXPECT_EQ(menu->row(1)->getNeighbour(MenuKey::Down), middle);
+    menu->insertItem(middle, 1); // the first place between two rows
+    EXPECT_EQ(middle->getNeighbour(MenuKey::Up), first);
+    EXPECT_EQ(middle->getNeighbour(MenuKey::Down), menu->row(2));
+    EXPECT_EQ(first->getNeighbour(MenuKey::Down), middle);
+    EXPECT_EQ(menu->row(2)->getNeighbour(MenuKey::Up), middle);
     menu->linkItemNeighbours();
     EXPECT_EQ(first->getNeighbour(MenuKey::Down), menu->row(1));
     EXPECT_EQ(first->getNeighbour(MenuKey::Up), menu->getBackButton());

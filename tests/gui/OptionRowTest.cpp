@@ -69,6 +69,17 @@ TEST_F(OptionRowTest, TheCycleWrapsBothWaysAndTellsTheNewId) {
     EXPECT_EQ(calls.ids.size(), 2u);
 }
 
+// A focused arrow lights the whole row: the row answers the arrow's state.
+TEST_F(OptionRowTest, AFocusedArrowIsTheRowsState) {
+    GUIOptionCycle* row = makeCycle({L"One", L"Two"});
+    for (GUIButton* arrow : {row->getPrevHitArea(), row->getNextHitArea()}) {
+        arrow->focus();
+        EXPECT_EQ(row->getState(), ButtonState::Focused);
+        arrow->unfocus();
+        EXPECT_EQ(row->getState(), ButtonState::Normal);
+    }
+}
+
 TEST_F(OptionRowTest, TheSideKeysClickTheHitAreasEvenWithOneValue) {
     GUIOptionCycle* row = makeCycle({L"Only"});
     row->onNavigationKey(MenuKey::Right);

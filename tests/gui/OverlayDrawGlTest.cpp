@@ -61,6 +61,17 @@ protected:
     }
     static bool reddish(const video::SColor& c) { return c.getRed() > c.getGreen() + 80 && c.getRed() > c.getBlue() + 80; }
 
+    // The HUD over an objective panel along the screen's bottom, which places its meter.
+    GUIHud* addHudOverPanel() {
+        gui::IGUIEnvironment* environment = device->getGUIEnvironment();
+        auto* panel = new gui::IGUIElement(gui::EGUIET_ELEMENT, environment, environment->getRootGUIElement(), -1,
+                                           core::recti(0, 500, 1280, 700));
+        panel->drop();
+        auto* hud = new GUIHud(environment, environment->getRootGUIElement());
+        hud->drop();
+        hud->ObjectivePanel = panel;
+        return hud;
+    }
     const video::SColor background{255, 40, 52, 70};
     std::unique_ptr<LevelManager> levels;
     std::filesystem::path shotFolder;
@@ -68,13 +79,7 @@ protected:
 
 TEST_F(OverlayDrawGlTest, TheMeterFillShowsThroughItsMaskUpToTheValue) {
     guiHooks().suspicion.shown = [] { return std::optional<ShownSuspicion>(ShownSuspicion{50.0f, 50.0f, 50.0f, 0}); };
-    gui::IGUIEnvironment* environment = device->getGUIEnvironment();
-    auto* panel = new gui::IGUIElement(gui::EGUIET_ELEMENT, environment, environment->getRootGUIElement(), -1,
-                                       core::recti(0, 500, 1280, 700));
-    panel->drop();
-    auto* hud = new GUIHud(environment, environment->getRootGUIElement());
-    hud->drop();
-    hud->ObjectivePanel = panel;
+    GUIHud* hud = addHudOverPanel();
     video::IImage* shot = drawFrame("shot-meter.png", [&] { hud->drawSuspicionMeter(); });
     ASSERT_NE(shot, nullptr);
     const core::recti meter = hud->getMeterRect();
@@ -105,8 +110,34 @@ TEST_F(OverlayDrawGlTest, TheMeterFillShowsThroughItsMaskUpToTheValue) {
     EXPECT_EQ(differing, 0);
     onGuiMaterial->drop();
     shot->drop();
+    hud->ObjectivePanel->remove();
     hud->remove();
-    panel->remove();
+}
+
+// After a drop of the meter the trailing fill shows what was drained, from the pending value
+// up to the value before the drop; with nothing drained it is not drawn.
+TEST_F(OverlayDrawGlTest, TheTrailingFillShowsWhatADropDrained) {
+    GUIHud* hud = addHudOverPanel();
+    video::IImage* shots[2] = {};
+    for (int drained = 0; drained < 2; ++drained) {
+        const f32 before = drained ? 70.0f : 30.0f;
+        guiHooks().suspicion.shown = [before] { return std::optional<ShownSuspicion>(ShownSuspicion{30.0f, 30.0f, before, 0}); };
+        shots[drained] = drawFrame(drained ? "shot-meter-drained.png" : nullptr, [&] { hud->drawSuspicionMeter(); });
+        ASSERT_NE(shots[drained], nullptr);
+    }
+    // Between 40 and 60 along the bar's middle the drained frame shows the trailing fill.
+    const core::recti meter = hud->getMeterRect();
+    const s32 w = meter.getWidth(), y = meter.getCenter().Y;
+    const core::recti drainedPart(meter.UpperLeftCorner.X + w * 40 / 100, y - 3, meter.UpperLeftCorner.X + w * 60 / 100, y + 3);
+    int changed = 0;
+    for (s32 x = drainedPart.UpperLeftCorner.X; x < drainedPart.LowerRightCorner.X; ++x)
+        for (s32 py = drainedPart.UpperLeftCorner.Y; py < drainedPart.LowerRightCorner.Y; ++py)
+            changed += shots[0]->getPixel(x, py) != shots[1]->getPixel(x, py) ? 1 : 0;
+    EXPECT_GT(changed, drainedPart.getArea() * 8 / 10);
+    for (video::IImage* shot : shots)
+        shot->drop();
+    hud->ObjectivePanel->remove();
+    hud->remove();
 }
 
 TEST_F(OverlayDrawGlTest, TheLoadingBarFillsTheMaskShapeUpToTheProgress) {

@@ -90,6 +90,17 @@ TEST_F(SubtitleTest, TheBlackBoxSpansTheLineWithinTheMargins) {
     EXPECT_EQ(rect.UpperLeftCorner.Y, 70);
 }
 
+// On a 600-pixel screen the line's top (70 of 720) is 58.3 and the shadow's offset (2) 1.67.
+TEST_F(SubtitleTest, SizesFollowTheScreenHeightToTheNearestPixel) {
+    const s32 height = screenHeight;
+    screenHeight = 600;
+    subtitles->playSubtitle(1);
+    screenHeight = height;
+    const core::recti rect = subtitles->getTextLine()->getRelativePosition();
+    EXPECT_EQ(rect.UpperLeftCorner.Y, 58);
+    EXPECT_EQ(subtitles->getShadowLine()->getRelativePosition(), rect + core::position2di(2, 2));
+}
+
 TEST_F(SubtitleTest, AFileThatCannotBeReadIsLoggedAndAddsNothing) {
     const std::string broken = (dir.path() / "Broken.xml").string();
     ASSERT_TRUE(test::writeFileBytes(broken, "this is no subtitle collection"));

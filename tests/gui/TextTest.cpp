@@ -164,6 +164,24 @@ TEST_F(TextTest, WrapsAgainOnlyWhenItsTextFontOrWidthChanged) {
     other->drop();
 }
 
+// Words are measured one by one; the line's width is the element's less 6 for the border. A
+// second word that ends on the width stays on the line, one pixel less breaks it.
+TEST_F(TextTest, AWordThatEndsOnTheWidthStaysOnTheLine) {
+    GUIFreeTypeText* probe = makeText(L"");
+    probe->setFont(fontPath, 22);
+    CGUITTFont* font = probe->getTTFont();
+    ASSERT_NE(font, nullptr);
+    const s32 width = static_cast<s32>(font->getDimension(L"one").Width + font->getDimension(L" ").Width +
+                                       font->getDimension(L"two").Width);
+    for (const auto& [lineWidth, lines] : {std::pair{width, 1u}, std::pair{width - 1, 2u}}) {
+        GUIFreeTypeText* text = makeText(L"", lineWidth + 6);
+        text->setFont(fontPath, 22);
+        text->setWordWrap(true);
+        text->setText(L"one two");
+        EXPECT_EQ(text->getLineCount(), lines) << lineWidth;
+    }
+}
+
 TEST_F(TextTest, LineCountAndShortFontPath) {
     GUIFreeTypeText* text = makeText(L"Never broken");
     EXPECT_EQ(text->getLineCount(), 1u);

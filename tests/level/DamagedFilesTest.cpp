@@ -269,6 +269,27 @@ TEST_F(DamagedLevelFilesTest, DamagedB3dFilesAreRefusedBeforeTheEngineReadsThem)
     }
 }
 
+// A chunk: its tag, its size and its body.
+std::string chunk(const char* tag, const std::string& body) {
+    std::string bytes(tag, 4);
+    bytes.resize(8);
+    putInt(bytes, 4, static_cast<s32>(body.size()));
+    return bytes + body;
+}
+
+TEST(B3dCheckTest, NodesNestUpToSixtyFourDeep) {
+    for (const int depth : {64, 65}) {
+        std::string node;
+        for (int i = 0; i < depth; ++i) // an empty name and ten zero numbers, then the child
+            node = chunk("NODE", std::string(1 + 40, '\0') + node);
+        const std::string file = chunk("BB3D", std::string("\x01\0\0\0", 4) + node);
+        std::string error;
+        EXPECT_EQ(checkB3dStructure(reinterpret_cast<const unsigned char*>(file.data()), file.size(), error),
+                  depth == 64)
+            << depth << ": " << error;
+    }
+}
+
 TEST_F(DamagedLevelFilesTest, DamagedObjFilesAreRefusedWithTheirLine) {
     const std::string square = "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\n";
     const struct {

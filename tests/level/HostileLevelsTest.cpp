@@ -560,6 +560,26 @@ TEST_F(HostileLevelsTest, CountsSizesAndRatesOfTheGamesObjectsAreClamped) {
     in->drop();
 }
 
+// Each value of a rate pair is clamped on its own and keeps its own value.
+TEST_F(HostileLevelsTest, EachValueOfARatePairIsClampedOnItsOwn) {
+    const struct {
+        core::position2di given, kept;
+    } rows[] = {{{16251, 7}, {16250, 7}},
+                {{7, 16251}, {7, 16250}},
+                {{-1, 3}, {0, 3}},
+                {{3, -1}, {3, 0}},
+                {{0, 16250}, {0, 16250}}};
+    for (const auto& row : rows) {
+        io::IAttributes* in = smgr()->getFileSystem()->createEmptyAttributes();
+        in->addPosition2d("ParticlesPerSecond", row.given);
+        log.lines.clear();
+        clampLevelAttributes("AnyObject", in);
+        EXPECT_EQ(in->getAttributeAsPosition2d("ParticlesPerSecond"), row.kept) << row.given.X << ", " << row.given.Y;
+        EXPECT_EQ(linesContaining("clamped to"), row.given != row.kept ? 1u : 0u) << row.given.X << ", " << row.given.Y;
+        in->drop();
+    }
+}
+
 TEST_F(HostileLevelsTest, AParticleEmitterNeverRunsFasterThanItsSystemHolds) {
     scene::IParticleSystemSceneNode* factory = smgr()->addParticleSystemSceneNode(false);
     auto* system = new ParticleSystemNode(root(), smgr());

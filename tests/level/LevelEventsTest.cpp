@@ -313,6 +313,15 @@ TEST_F(GameOverTest, FullMeterEndsTheLevelOnlyAfterTwoSeconds) {
     EXPECT_EQ(rumbles, 1);
     // The covered restart: no checkpoint was saved, so the level starts again.
     EXPECT_EQ(queuedTypes(), (Types{LET_Transition, LET_RestartLevel, LET_Transition}));
+    // A second's fade to black each way; the screen stays black half a second before it opens.
+    const auto& events = manager->getLevelEvents();
+    for (const auto* fade : {events.front().get(), events.back().get()}) {
+        const auto* transition = static_cast<const TransitionEvent*>(fade);
+        EXPECT_EQ(transition->mode, LoadingOverlay::FadeToBlack);
+        EXPECT_FLOAT_EQ(transition->speed, 1.0f);
+        EXPECT_FLOAT_EQ(transition->hold, transition->intro ? 0.0f : 0.5f);
+        EXPECT_EQ(transition->kind, 2);
+    }
 
     // While the restart waits, the full meter does not end the level again.
     manager->processLevelEvents(0.01f);

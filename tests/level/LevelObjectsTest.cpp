@@ -61,6 +61,21 @@ TEST_F(LevelObjectsTest, LinearSplineFollowsItsPointsByTime) {
     EXPECT_NEAR(path->getOrientation(0.25f).Y, 90.0f, 1e-3f); // heading along +X
 }
 
+// "UseSpeedControls" eases a segment by its first point's SpeedOut and its second's SpeedIn
+// (here a half each: 2u^2 over the first half); without it the same points are ignored.
+TEST_F(LevelObjectsTest, SpeedControlsEaseASegmentOnlyWhenSwitchedOn) {
+    for (const bool eased : {false, true}) {
+        SplineObject* path = spline(root());
+        path->UseLinearInterpolation = true;
+        path->UseSpeedControls = eased;
+        point(path, {0, 0, 0}, 0.0f)->SpeedOut = 0.5f;
+        point(path, {10, 0, 0}, 1.0f)->SpeedIn = 0.5f;
+        path->update();
+        expectNear(path->getPosition(0.25f), {eased ? 1.25f : 2.5f, 0, 0});
+        path->remove();
+    }
+}
+
 TEST_F(LevelObjectsTest, CatmullRomThroughEvenPointsOnALineIsTheLine) {
     SplineObject* path = spline(root());
     for (int i = 0; i < 4; ++i) {

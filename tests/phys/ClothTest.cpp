@@ -194,6 +194,19 @@ TEST(Cloth, HangsFromItsPinnedParticlesWithoutStretching) {
     EXPECT_LT(worstStretch, 0.05f) << "edges keep their length within 5 %";
 }
 
+TEST(Cloth, TheSolverFrequencyTakesOnlyAPositiveNumber) {
+    PhysScene s;
+    Cloth* cloth = makeCloth(s, grid(2, 1.0f, 0.0f));
+    ASSERT_NE(cloth, nullptr);
+    for (const float refused : {0.0f, -1.0f, NAN, INFINITY}) {
+        cloth->setSolverFrequency(refused);
+        EXPECT_EQ(cloth->getSolverFrequency(), 60.0f) << refused;
+    }
+    EXPECT_EQ(s.errors.count(ErrorCode::InvalidParameter), 4);
+    cloth->setSolverFrequency(0.5f);
+    EXPECT_EQ(cloth->getSolverFrequency(), 0.5f);
+}
+
 TEST(Cloth, SetParticlesMovesPinnedOnesAndKeepsWeights) {
     PhysScene s(SceneOptions{.threads = 1, .ground = false});
     Cloth* cloth = makeCloth(s, grid(4, 0.5f, 5.0f));

@@ -83,6 +83,10 @@ TEST(ContactReports, WithoutPersistingReportsATouchIsHeardWhereItBeginsAndEnds) 
         box->setGlobalPose(Transform(Vec3(0, 5, 0)));
         s.step();
         EXPECT_EQ(s.events.count(boxShape, s.groundShape, PairNotifyTouchLost), 1) << "compound " << compound;
+        for (const RecordedContact& c : s.events.contacts)
+            if (c.events & PairNotifyTouchLost) {
+                EXPECT_TRUE(c.points.empty()) << "a lost touch has no points";
+            }
     }
 }
 

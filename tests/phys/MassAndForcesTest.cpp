@@ -33,6 +33,12 @@ TEST(MassProperties, BoxGetsTheInertiaOfASolidBox) {
     expectVec(body->getMassSpaceInertiaTensor(), Vec3(10.0f / 12 * 52, 10.0f / 12 * 40, 10.0f / 12 * 20), 1e-3f);
     expectVec(body->getCMassLocalPose().p, Vec3(), 1e-6f);
     body->release();
+    // A solid sphere: (2 / 5) m r^2 about every axis.
+    RigidDynamic* ball = s.physics->createRigidDynamic(Transform());
+    ball->createShape(SphereGeometry(0.5f), *s.material);
+    ASSERT_TRUE(setMassAndUpdateInertia(*ball, 10.0f));
+    expectVec(ball->getMassSpaceInertiaTensor(), Vec3(0.4f * 10.0f * 0.25f), 1e-4f);
+    ball->release();
 }
 
 TEST(MassProperties, TwoEqualBoxesPutTheCentreOfMassBetweenThem) {

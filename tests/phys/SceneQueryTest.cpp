@@ -72,11 +72,19 @@ TEST_F(SceneQueries, StaticAndDynamicFlagsChooseTheActors) {
 }
 
 TEST_F(SceneQueries, ShapesWhoseWordsDoNotMeetTheQueryAreSkipped) {
-    shapes[2]->setQueryFilterData(FilterData(0x2, 0, 0, 0));
-    shapes[1]->setQueryFilterData(FilterData(0x1, 0, 0, 0));
+    // Each of the four words alone decides.
+    auto inWord = [](int word, uint32_t bits) {
+        uint32_t w[4] = {};
+        w[word] = bits;
+        return FilterData(w[0], w[1], w[2], w[3]);
+    };
     RaycastHit hit;
-    ASSERT_TRUE(castDown(hit, QueryFilterData(FilterData(0x1, 0, 0, 0), QueryStatic | QueryDynamic)));
-    EXPECT_EQ(hit.shape, shapes[1]);
+    for (int word = 0; word < 4; ++word) {
+        shapes[2]->setQueryFilterData(inWord(word, 0x2));
+        shapes[1]->setQueryFilterData(inWord(word, 0x1));
+        ASSERT_TRUE(castDown(hit, QueryFilterData(inWord(word, 0x1), QueryStatic | QueryDynamic))) << word;
+        EXPECT_EQ(hit.shape, shapes[1]) << word;
+    }
     ASSERT_TRUE(castDown(hit)) << "zero query data tests no words";
     EXPECT_EQ(hit.shape, shapes[2]);
 }

@@ -258,6 +258,15 @@ TEST_F(JointObjectTest, EachKindKeepsItsLimits) {
     }
 }
 
+TEST_F(JointObjectTest, ADistanceJointTakesItsMinimumAndMaximum) {
+    JointObject* j = hanging("Distance", [](Attributes* a) { a->addVector2d("MinMaxDistance", core::vector2df(2, 3)); });
+    frames(2);
+    auto* distance = static_cast<phys::DistanceJoint*>(j->getJoint());
+    ASSERT_NE(distance, nullptr);
+    EXPECT_FLOAT_EQ(distance->getMinDistance(), 2.0f);
+    EXPECT_FLOAT_EQ(distance->getMaxDistance(), 3.0f);
+}
+
 TEST_F(JointObjectTest, ABreakForceBreaksUnderALoadAfterOneSecond) {
     JointObject* j = hanging("Fixed", [](Attributes* a) { a->addFloat("BreakForce", 500.0f); });
     frames(2);

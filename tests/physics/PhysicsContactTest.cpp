@@ -12,6 +12,7 @@
 #include "core/SoundManager.h"
 #include "level/LevelFile.h"
 #include "platform/audio/EventSystem.h"
+#include "support/StubPlayer.h"
 
 using namespace irr;
 
@@ -46,6 +47,7 @@ protected:
         soundManager = sound.get();
     }
     void TearDown() override {
+        clearPlayers();
         smgr()->clear();
         soundManager = nullptr;
         sound.reset();
@@ -219,6 +221,61 @@ TEST_F(PhysicsContactTest, TriggerActorsAndControllersTakeTheirSizes) {
     EXPECT_FLOAT_EQ(controller->getHeight(), 0.01f);
     physics->releaseActor(box, true);
     physics->releaseActor(solid, true);
+}
+
+// A walking character's controller that runs into a free dynamic object pushes it along its
+// walk (push value x 0.3 x 1000); what a hand holds or has thrown strikes the character
+// instead, and a kinematic object or a character standing still pushes nothing.
+TEST_F(PhysicsContactTest, AWalkingCharacterPushesOnlyAFreeDynamicObjectAside) {
+    auto* player = new test::StubPlayer(root(), smgr(), -1);
+    player->drop();
+    setPlayer(0, player);
+    bool walking = true;
+    physicsHooks().characters.walkingPush = [&walking](void*, core::vector3df& walk, f32& push) {
+        walk.set(1, 0, 0);
+        push = 3.0f;
+        return walking;
+    };
+    phys::Controller* controller = physics->createCharacterController({0, 5, 0}, nullptr, 1.0f, 0.5f);
+    ASSERT_NE(controller, nullptr);
+    PhysicsObject* crate = makeObject(body("Box", "Dynamic", {5, 0, 0}));
+    PhysicsObject* lift = makeObject(body("Box", "Kinematic", {-5, 0, 0}));
+    const struct {
+        PhysicsObject* object;
+        bool walking;
+        s32 holdCount;
+        bool thrown;
+        f32 pushX; // 0: not pushed
+        const char* what;
+    } rows[] = {
+        {crate, true, 0, false, 900.0f, "a free object is pushed along the walk"},
+        {crate, false, 0, false, 0.0f, "a standing character pushes nothing"},
+        {crate, true, 1, false, 0.0f, "a held object is not pushed"},
+        {crate, true, 0, true, 0.0f, "a thrown object is not pushed"},
+        {lift, true, 0, false, 0.0f, "a kinematic object is not pushed"},
+    };
+    for (const auto& row : rows) {
+        walking = row.walking;
+        row.object->holdCount = row.holdCount;
+        row.object->thrown = row.thrown;
+        phys::ControllerShapeHit hit;
+        hit.controller = controller;
+        hit.shape = row.object->getFirstShape();
+        hit.actor = hit.shape->getActor();
+        hit.worldPos = phys::ExtVec3(4.5, 0.0, 0.0);
+        hit.worldNormal = phys::Vec3(-1.0f, 0.0f, 0.0f);
+        const std::size_t before = physics->getContinuousForces().size();
+        physics->getCallbacks()->onShapeHit(hit);
+        const std::vector<QueuedForce>& forces = physics->getContinuousForces();
+        ASSERT_EQ(forces.size(), before + (row.pushX != 0.0f ? 1u : 0u)) << row.what;
+        if (row.pushX != 0.0f) {
+            EXPECT_EQ(forces.back().actor, hit.actor) << row.what;
+            EXPECT_NEAR(forces.back().vector.x, row.pushX, 1.0f) << row.what;
+            EXPECT_NEAR(forces.back().vector.z, 0.0f, 1e-3f) << row.what;
+        }
+        row.object->holdCount = 0;
+        row.object->thrown = false;
+    }
 }
 
 TEST_F(PhysicsContactTest, ParticleSystemsAndFluidsAreSizedFromTheParticleSize) {

@@ -12,6 +12,7 @@
 #include "phys/Scene.h"
 #include "render/DrawnObjects.h"
 #include "render/EffectHandler.h"
+#include "support/TempDir.h"
 
 using namespace irr;
 
@@ -30,12 +31,12 @@ protected:
         levelHooks().render.isInstancingEnabled = nullptr;
         PhysicsObjectFixture::TearDown();
     }
-    PhysicsObject* makeSource(bool transparent = false) {
-        PhysicsObject* source = makeObject([transparent](Attributes* a) {
+    PhysicsObject* makeSource(bool transparent = false, const std::string& mesh = "Content/Models/Props/Crate.obj") {
+        PhysicsObject* source = makeObject([transparent, &mesh](Attributes* a) {
             a->addString("Name", "Source");
             a->addInt("Id", 500);
             a->addVector3d("Position", core::vector3df(0, 1, 0));
-            a->addString("MeshFileName", "Content/Models/Props/Crate.obj");
+            a->addString("MeshFileName", mesh.c_str());
             a->addEnum("BoundType", "Box", boundTypeNames);
             a->addEnum("PhysicsState", "Static", physicsStateNames);
             a->addBool("HasTransparency", transparent);
@@ -106,6 +107,29 @@ TEST_F(PhysicsInstancesTest, EightyInstancesAreCutToSeventyFiveCopiesWithOneLine
                                      ->getMesh()->getMesh(0)->getMeshBuffer(0);
     auto* vertices = static_cast<video::S3DVertex2TCoords*>(buffer->getVertices());
     EXPECT_EQ(vertices[buffer->getVertexCount() - 1].TCoords2.X, 74.0f) << "indices stay below 75";
+}
+
+// 300 separate triangles, 900 vertices a copy: 72 copies fit in 16-bit indices, 73 do not.
+TEST_F(PhysicsInstancesTest, CopiesStopWhereTheirVerticesWouldPassSixteenBitIndices) {
+    test::TempDir dir;
+    std::string obj;
+    for (int i = 0; i < 900; ++i)
+        obj += "v " + std::to_string(i / 3) + " " + std::to_string(i % 3) + " " + std::to_string(i % 2) + "\n";
+    for (int i = 1; i <= 900; i += 3)
+        obj += "f " + std::to_string(i) + " " + std::to_string(i + 1) + " " + std::to_string(i + 2) + "\n";
+    ASSERT_TRUE(test::writeFileBytes(dir.file("Big.obj"), obj));
+    for (const int instances : {71, 72}) {
+        smgr()->clear();
+        log.lines.clear();
+        PhysicsObject* source = makeSource(false, dir.file("Big.obj"));
+        addInstances(instances);
+        settle();
+        ASSERT_NE(source->getInstancedMeshNode(), nullptr) << instances;
+        scene::IMeshBuffer* buffer = static_cast<scene::IAnimatedMeshSceneNode*>(source->getInstancedMeshNode())
+                                         ->getMesh()->getMesh(0)->getMeshBuffer(0);
+        EXPECT_EQ(buffer->getVertexCount(), 72u * 900u) << instances;
+        EXPECT_EQ(log.countStartingWith("ERROR: Too many vertices for instanced object"), instances == 72 ? 1u : 0u);
+    }
 }
 
 TEST_F(PhysicsInstancesTest, ATransparentSourceNeverMergesAndTheCentroidFollowsTheInstances) {

@@ -64,6 +64,9 @@ void PhysicsObjectFixture::frame(irr::f32 seconds) {
     timeMs += static_cast<irr::u32>(seconds * 1000.0f);
     root()->OnAnimate(timeMs);
     physics->beginStep();
+    // The game draws each frame it updates; a draw pass animates the scene once more.
+    if (drawEachFrame)
+        smgr()->drawAll();
     physics->stepDuringRender();
     physics->stepDuringRender();
 }

@@ -29,6 +29,8 @@ protected:
     irr::io::IAttributes* newAttributes() const;
     PhysicsObject* findObject(const char* name) const;
 
+    // Whether frame() draws the scene after its update, as the game does.
+    bool drawEachFrame = true;
     std::unique_ptr<Stopwatch> stopwatch;
     std::unique_ptr<PhysicsManager> physics;
     irr::u32 timeMs = 0;

@@ -684,6 +684,39 @@ TEST_F(PhysicsObjectMotionTest, FastOrRestingObjectsRaiseSuspicionThroughTheChar
     EXPECT_EQ(raised.size(), 1u) << "difficulty 0 raises nothing";
 }
 
+// Slower than 1 m/s an object counts as at rest; once at rest longer than its timer it raises
+// its amount.
+TEST_F(PhysicsObjectMotionTest, AnObjectSlowerThanOneMetreASecondRaisesSuspicionAfterItsRestTime) {
+    int raises = 0;
+    physicsHooks().characters.addSuspicion = [&raises](SuspicionMeter*, f32 amount, s32, const core::vector3df&) {
+        EXPECT_EQ(amount, 2.0f);
+        ++raises;
+        return true;
+    };
+    gameDifficulty = 1;
+    const struct {
+        f32 speed;
+        int raises;
+    } rows[] = {{0.9f, 1}, {1.0f, 0}, {1.5f, 0}};
+    for (const auto& row : rows) {
+        raises = 0;
+        PhysicsObject* object = makeObject([](Attributes* a) {
+            dynamicBox(a);
+            a->addBool("DisableGravity", true);
+            a->addFloat("SuspAtRestAmount", 2.0f);
+            a->addFloat("SuspAtRestTimer", 1.0f);
+            a->addInt("SuspAtRestLimit", 1);
+        });
+        object->getActor()->asRigidDynamic()->setLinearVelocity(phys::Vec3(row.speed, 0, 0));
+        for (int i = 0; i < 2; ++i) {
+            advanceFixtureClock(0.6f);
+            stopwatch->tick();
+            object->updatePhysics();
+            EXPECT_EQ(raises, i == 0 ? 0 : row.raises) << row.speed << " m/s after " << (i + 1) * 0.6f << " s";
+        }
+    }
+}
+
 // A child that counts the render registrations its parent passes on.
 class CountingNode : public scene::ISceneNode {
 public:

@@ -394,6 +394,7 @@ TEST_F(PhysicsTouchTest, TheFirstGrabRaisesSuspicionPlaysOnceAndTurnsDynamicAndR
     EXPECT_EQ(object->holdCount, 2);
     EXPECT_EQ(object->getPhysicsState(), PhysicsState::Dynamic);
     EXPECT_FLOAT_EQ(object->suspicion().displayTimer, 2.0f);
+    EXPECT_EQ(object->suspicion().SuspGrabLimit, 4) << "one raise of five spent";
     object->notifyGrab(false, core::vector3df());
     EXPECT_TRUE(object->thrown);
     EXPECT_EQ(object->holdCount, 1);

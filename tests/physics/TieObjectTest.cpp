@@ -75,9 +75,11 @@ TEST_F(TieObjectTest, AGrabCollectsTheTieOnceAndRunsTheCutscene) {
     EXPECT_TRUE(first->IsCollected);
     EXPECT_TRUE(scene->isRunning());
     EXPECT_EQ(text->getText(), core::stringw(L"1/3"));
-    // Two seconds later it hides and its burst shows; a collected tie is never shown again.
-    for (int i = 0; i < 130; ++i)
-        frame();
+    // Two seconds later (frames of 1/60 s, each drawn) it hides and its burst shows; a
+    // collected tie is never shown again.
+    frames(117);
+    EXPECT_TRUE(first->isVisible()) << "shown until two seconds have passed";
+    frames(6);
     EXPECT_FALSE(first->isVisible());
     EXPECT_TRUE(first->getParticles()->isVisible());
     first->setVisible(true);

@@ -2,6 +2,8 @@
 // listener, and what it does with what the output learns of the sound files.
 #include "platform/audio/AudioOutput.h"
 #include "platform/audio/EventSystem.h"
+#include "platform/audio/SoundDecoder.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -112,6 +114,46 @@ protected:
 };
 
 } // namespace
+
+// A 16-bit PCM wave file's bytes: its header and `frames` silent frames.
+std::string waveBytes(int rate, int channels, int frames) {
+    std::string bytes;
+    auto put = [&bytes](std::uint32_t value, int size) {
+        for (int i = 0; i < size; ++i)
+            bytes += static_cast<char>((value >> (8 * i)) & 0xFF);
+    };
+    const std::uint32_t data = static_cast<std::uint32_t>(frames * channels * 2);
+    bytes += "RIFF";
+    put(36 + data, 4);
+    bytes += "WAVEfmt ";
+    put(16, 4);
+    put(1, 2);
+    put(static_cast<std::uint32_t>(channels), 2);
+    put(static_cast<std::uint32_t>(rate), 4);
+    put(static_cast<std::uint32_t>(rate * channels * 2), 4);
+    put(static_cast<std::uint32_t>(channels * 2), 2);
+    put(16, 2);
+    bytes += "data";
+    put(data, 4);
+    return bytes + std::string(data, '\0');
+}
+
+TEST(SoundDecoderTest, TakesUpTo384000FramesASecondAndEightChannelsOfSound) {
+    const struct {
+        int rate, channels, frames;
+        Result expected;
+    } cases[] = {{384000, 1, 8, Result::Ok},      {384001, 1, 8, Result::FileBad}, {8000, 8, 8, Result::Ok},
+                 {8000, 9, 8, Result::FileBad},   {8000, 1, 0, Result::FileBad}};
+    test::TempDir dir;
+    for (const auto& c : cases) {
+        const std::string path = dir.file("Sound.wav");
+        ASSERT_TRUE(test::writeFileBytes(path, waveBytes(c.rate, c.channels, c.frames)));
+        audio::SoundDecoder decoder;
+        std::string detail;
+        EXPECT_EQ(decoder.open(path, "Sound.wav", false, detail), c.expected)
+            << c.rate << " " << c.channels << " " << c.frames << ": " << detail;
+    }
+}
 
 TEST_F(AudioVoiceTest, EachFileIsRegisteredOnceForEveryWayItPlays) {
     EXPECT_EQ(output.files, (std::vector<std::string>{"a.wav", "b.wav", "a.wav"}));

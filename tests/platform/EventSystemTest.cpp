@@ -173,6 +173,9 @@ TEST_F(EventSystemTest, VolumesMultiplyDownTheCategoryChain) {
     float volume = 0.0f;
     sounds->getVolume(&volume);
     EXPECT_FLOAT_EQ(volume, 0.5f);
+    // On the bound: 0 mutes.
+    EXPECT_EQ(sounds->setVolume(0.0f), Result::Ok);
+    EXPECT_FLOAT_EQ(click->effectiveVolume(), 0.0f);
 }
 
 TEST_F(EventSystemTest, InstancesAreReusedAndTheOldestIsTakenOverAtTheLimit) {

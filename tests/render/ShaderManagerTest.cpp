@@ -151,7 +151,7 @@ const MaterialCase materialCases[] = {
 
 TEST_F(ShaderManagerTest, MaterialTypeFollowsTheFlagsWithTheSpecifiedFallbacks) {
     shaderVariantMap() = {{0, 40}, {0x9, 41}, {0x4, -1}, {0x200, 42}};
-    manager.shaderLevel = 3;
+    manager.shaderLevel = 2; // the lowest level that runs shaders
     for (const MaterialCase& c : materialCases) {
         manager.graphicsQuality = 0;
         EXPECT_EQ(manager.getMaterialType(c.flags), c.withShaders) << std::hex << c.flags;
@@ -159,6 +159,8 @@ TEST_F(ShaderManagerTest, MaterialTypeFollowsTheFlagsWithTheSpecifiedFallbacks) 
         EXPECT_EQ(manager.getMaterialType(c.flags), c.fixedFunction) << std::hex << c.flags;
     }
     manager.graphicsQuality = 0;
+    manager.shaderLevel = 1;
+    EXPECT_EQ(manager.getMaterialType(0x9), video::EMT_TRANSPARENT_ALPHA_CHANNEL) << "below level 2: no shaders";
     manager.shaderLevel = 0; // the plain variant failed: no shaders at all
     EXPECT_EQ(manager.getMaterialType(0x8), video::EMT_SOLID);
     manager.shaderLevel = 3;

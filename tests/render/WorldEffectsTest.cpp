@@ -9,10 +9,12 @@
 #include "RenderFixture.h"
 
 #include "core/Globals.h"
+#include "core/Stopwatch.h"
 #include "support/NullDevice.h"
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -253,6 +255,26 @@ TEST_F(WorldEffectsTest, TimedEmissionEndsInGame) {
     EXPECT_FLOAT_EQ(object->CurrentTimer, -1.0f);
     EXPECT_EQ(object->getParticleNode()->getEmitter()->getMaxParticlesPerSecond(), 0u);
     physicsManager = nullptr;
+}
+
+// A timed emission adds each frame's time: it ends once its duration has passed, not before.
+TEST_F(WorldEffectsTest, TimedEmissionEndsAfterItsDurationOfFrames) {
+    static std::int64_t now = 0;
+    Stopwatch frame(L"Frame", 0.0f, StopwatchClock{[] { return now; }, 1000});
+    frameStopwatch = &frame;
+    static char playedLevel = 0;
+    physicsManager = reinterpret_cast<PhysicsManager*>(&playedLevel);
+    ParticleObject* object = makeParticles();
+    object->DurationTimer = 2.0f;
+    object->CurrentTimer = 0.0f;
+    for (int i = 1; i <= 4; ++i) {
+        now += 500;
+        frame.tick();
+        object->OnAnimate(static_cast<u32>(i));
+        EXPECT_EQ(object->CurrentTimer < 0.0f, i == 4) << "after " << i * 0.5f << " s";
+    }
+    physicsManager = nullptr;
+    frameStopwatch = nullptr;
 }
 
 TEST_F(WorldEffectsTest, ClonedParticlesKeepTheirSettings) {

@@ -235,6 +235,16 @@ TEST_F(LevelMenusTest, StoryRowsShowOpenAndLockedLevelsWithTheirTexts) {
     EXPECT_EQ(MainScreenFadeTarget, 0.0f) << "the logo gives way";
 }
 
+TEST_F(LevelMenusTest, LockedLevelsAfterTheLastOpenOneAreNotListed) {
+    GUIStoryLevelSelectScreen* select = openStorySelect();
+    for (LevelRecord& record : MenuLevels)
+        record.isHidden = record.isHidden || record.title == L"E2";
+    select->buildItems(); // the rows again, with E locked too
+    const auto& rows = select->getRows();
+    ASSERT_EQ(rows.size(), 1u) << "A; the locked B and E follow no open level";
+    EXPECT_EQ(caption(rows[0]), L"Alpha Title");
+}
+
 TEST_F(LevelMenusTest, StoryRowsCarryStarsBestTimesAndTiesFromTheSave) {
     save->saveLevelLength(L"Content/Levels/A.irr", 50.0f); // under the developers' 60
     save->saveLevelLength(L"Content/Levels/E.irr", 45.0f); // equal to theirs

@@ -220,6 +220,7 @@ TEST_F(OptionsScreenTest, OnlyChangesNeedingANewDeviceAskForARestart) {
         row<GUIOptionCycle>(&graphics, index)->selectNext();
     EXPECT_FALSE(graphics.needsRestart());
     EXPECT_TRUE(screenManager->Overscan);
+    EXPECT_TRUE(getSettingBool("Graphics_Overscan")) << "and is stored";
     graphics.getResolutionRow()->selectPrevious();
     EXPECT_TRUE(graphics.needsRestart());
     EXPECT_EQ(getSettingInt("Graphics_ScreenWidth"), 1024);

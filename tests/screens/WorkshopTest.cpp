@@ -147,7 +147,12 @@ TEST_F(WorkshopTest, TheMenuDeletesOnlyAfterTheSecondAnswer) {
     auto* castle = static_cast<GUIDeleteRow*>(menu->getRows()[0]);
     EXPECT_EQ(castle->getUserText(), core::stringw(L"Content/Workshop/Castle/Castle_Main.irr"));
     castle->getDeleteButton()->click();
-    EXPECT_NE(dynamic_cast<GUIDialogScreen*>(screenManager->getTopScreen()), nullptr);
+    auto* question = dynamic_cast<GUIDialogScreen*>(screenManager->getTopScreen());
+    ASSERT_NE(question, nullptr);
+    // Answer 1 deletes: it is the language's "Yes" (text 102), answer 0 its "No" (103).
+    ASSERT_EQ(question->Options.size(), 2u);
+    EXPECT_EQ(question->Options[0], getLanguageText(103));
+    EXPECT_EQ(question->Options[1], getLanguageText(102));
     s32 answer = 0;
     menu->deleteWorkshopLevel(answer);
     EXPECT_TRUE(std::filesystem::exists(folder + "Castle.zip"));

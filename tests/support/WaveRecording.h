@@ -34,6 +34,21 @@ struct Recording {
                 }
         return count ? std::sqrt(sum / static_cast<double>(count)) : 0.0;
     }
+    // The loudest stretch of the given length between the two times: the root mean square of
+    // both channels over it (steps of a tenth of the length).
+    double loudest(double from, double to, double stretch) const {
+        double best = 0.0;
+        for (double at = from; at + stretch <= to + 1e-9; at += stretch / 10.0)
+            best = std::max(best, rms(at, at + stretch));
+        return best;
+    }
+    // Seconds of the last sample louder than the level between the two times; negative when none.
+    double lastAbove(double from, double to, float level) const {
+        for (std::size_t f = frameAt(to); f > frameAt(from); --f)
+            if (std::fabs(samples[(f - 1) * 2]) > level || std::fabs(samples[(f - 1) * 2 + 1]) > level)
+                return static_cast<double>(f - 1) / rate;
+        return -1.0;
+    }
     // Seconds of the first sample louder than the level after `from`; negative when none.
     double onset(double from, float level) const {
         for (std::size_t f = frameAt(from); f < samples.size() / 2; ++f)

@@ -227,6 +227,11 @@ TEST_F(ExpressionTest, TextsThatCouldExhaustMemoryAreRefusedWithAnEmptyResult) {
         EXPECT_EQ(shapeOf(tree.get()), "_") << text.substr(0, 40);
         EXPECT_EQ(log.countStartingWith("Warning: Object-ID expression"), 1u) << text.substr(0, 40);
     }
+    // On the length bound a text is still read.
+    log.lines.clear();
+    setMet({1});
+    EXPECT_TRUE(value(std::string(maxExpressionLength - 1, ' ') + "1"));
+    EXPECT_EQ(log.countStartingWith("Warning: Object-ID expression"), 0u);
     // A long but sane list still builds.
     std::string list;
     for (int i = 0; i < 500; ++i)

@@ -378,6 +378,19 @@ TEST_F(FlowActionsTest, EndLevelReturnsToTheMenuPastTheStoryFromTheStorySelectOr
     }
 }
 
+// Ending a level that leads to the checkpoint level records the autosave's checkpoint; a
+// workshop level that names the same level leaves both records alone.
+TEST_F(FlowActionsTest, OnlyAStoryRunRecordsTheAutosaveCheckpoint) {
+    for (const s32 mode : {LevelManager::playModeStory, LevelManager::playModeWorkshop}) {
+        for (const bool story : {true, false})
+            save->setAutoSaveCheckpoint(L"", story);
+        endLevel(EndLevelAction::checkpointLevel, mode)->execute(event);
+        const bool recorded = !save->getAutoSaveCheckpoint(true).empty() || !save->getAutoSaveCheckpoint(false).empty();
+        EXPECT_EQ(recorded, mode == LevelManager::playModeStory) << mode;
+        runQueue();
+    }
+}
+
 TEST_F(FlowActionsTest, EndLevelInDemoModeShowsTheThanksSplash) {
     demoMode = true;
     endLevel(storyLevel, LevelManager::playModeStory)->execute(event);

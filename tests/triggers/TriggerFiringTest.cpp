@@ -228,6 +228,28 @@ TEST_F(TriggerFiringTest, MinimumTimeHoldsTheConditionBackForConsecutiveFrames) 
     EXPECT_EQ(action->executes, 1); // the 31st frame of the raw condition
 }
 
+// A condition that falls before its minimum time is up starts the time again only with
+// ResetTimerIfUnmet; without it the time already met counts on.
+TEST_F(TriggerFiringTest, ResetTimerIfUnmetDecidesWhetherABreakStartsTheMinimumTimeAgain) {
+    for (const bool reset : {true, false}) {
+        TriggerObject* trigger = addTrigger(reset ? 100 : 101, TriggerCondition::OnObjectInside);
+        trigger->MinimumTimeUntilMet = 1.0f;
+        trigger->ResetTimerIfUnmet = reset;
+        test::RecordingAction* action = record(trigger);
+        test::FakeObject* crate = addObject(reset ? 7 : 8);
+        frames(5, 0.25f);
+        EXPECT_TRUE(enter(trigger, crate, 1));
+        frames(3, 0.25f); // 0.75 s of the second
+        leave(trigger, crate, 1);
+        frame(0.25f);
+        EXPECT_TRUE(enter(trigger, crate, 1));
+        frames(2, 0.25f);
+        EXPECT_EQ(action->executes, reset ? 0 : 1) << (reset ? "reset" : "kept");
+        frames(3, 0.25f);
+        EXPECT_EQ(action->executes, 1) << (reset ? "reset" : "kept");
+    }
+}
+
 TEST_F(TriggerFiringTest, StartExpressionGatesActivationAndRevertsWhenItFalls) {
     TriggerObject* gate = addTrigger(50, TriggerCondition::ManualActivationOnly);
     TriggerObject* trigger = addTrigger(100);

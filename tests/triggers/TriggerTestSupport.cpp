@@ -55,6 +55,8 @@ void TriggerFixture::frame(irr::f32 seconds) {
     triggerClockCount += static_cast<std::int64_t>(seconds * triggerClockFrequency + 0.5);
     stopwatch->tick();
     manager->update();
+    // The game draws each frame it updates; a draw pass animates the scene once more.
+    smgr()->drawAll();
 }
 
 void TriggerFixture::frames(int count, irr::f32 seconds) {

@@ -180,6 +180,7 @@ bool GameApplication::createDevice() {
     platform::watchGameWindow(gameDevice);
     platform::syncDisplay(gameDevice);
     logDisplayErrors(params.Vsync);
+    platform::keepGraphicsDriverForLeakCheck();
     // Every file the engine opens for the game is checked first (core/FileChecks.h).
     installFileGuard(gameDevice->getFileSystem());
     irr::video::IVideoDriver* driver = gameDevice->getVideoDriver();

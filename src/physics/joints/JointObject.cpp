@@ -192,6 +192,8 @@ void JointObject::deserializeAttributes(io::IAttributes* in, io::SAttributeReadW
 }
 
 void JointObject::OnAnimate(u32 timeMs) {
+    if (animatedThisFrame())
+        return; // a draw pass of a frame already animated
     LevelObject::OnAnimate(timeMs);
     if (!physicsManager || !physicsManager->isSimulationActive())
         return;

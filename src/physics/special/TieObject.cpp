@@ -134,6 +134,8 @@ scene::ISceneNode* TieObject::clone(scene::ISceneNode* newParent, scene::ISceneM
 }
 
 void TieObject::OnAnimate(u32 timeMs) {
+    if (animatedThisFrame())
+        return; // a draw pass of a frame already animated
     if (IsVisible && particles)
         particles->setPosition(getAbsolutePosition());
     if (collectTimer >= 0.0f) {

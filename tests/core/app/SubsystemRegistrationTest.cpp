@@ -3,6 +3,7 @@
 #include "camera/CameraServices.h"
 #include "characters/CharacterServices.h"
 #include "core/CoreSlots.h"
+#include "core/FileChecks.h"
 #include "core/app/SubsystemRegistration.h"
 #include "gui/GuiHooks.h"
 #include "level/LevelHooks.h"
@@ -45,6 +46,13 @@ constexpr std::size_t slotCount() {
 
 #define SLOT(expr) std::pair<std::string, bool>(#expr, static_cast<bool>(expr))
 
+// One table's slots as the walk names them (each name begins with the table's name).
+struct SlotTable {
+    const char* name;
+    std::size_t slotCount;
+    std::vector<std::pair<std::string, bool>> slots;
+};
+
 TEST_F(SubsystemRegistrationTest, EverySlotIsFilledExceptThoseOnlyAPlayerBodyCouldFill) {
     const CoreSlots& core = coreSlots();
     const LevelHookTable& level = levelHooks();
@@ -55,136 +63,160 @@ TEST_F(SubsystemRegistrationTest, EverySlotIsFilledExceptThoseOnlyAPlayerBodyCou
     const RenderServices& render = renderServices();
     const CharacterServiceTable& characters = characterServices();
     const PlayerHooks& player = playerHooks();
-    const std::vector<std::pair<std::string, bool>> slots = {
-        SLOT(core.physics.isSimulationActive),
-        SLOT(core.screens.isInputAllowed),
-        SLOT(core.screens.isGameUpdateAllowed),
-        SLOT(core.screens.topScreenKeepsTimerRunning),
-        SLOT(core.screens.overlayBlend),
-        SLOT(core.screens.isStackActive),
-        SLOT(core.screens.isPauseScreenVisible),
-        SLOT(core.level.isSuspended),
-        SLOT(core.level.isLevelLoading),
-        SLOT(core.level.isLoadingOverlayBusy),
-        SLOT(core.level.loadingOverlayTransitionKind),
-        SLOT(core.level.loadingOverlayFadeValue),
-        SLOT(core.level.pauseSoundObject),
-        SLOT(core.level.releaseSoundObjectAudio),
-        SLOT(core.fonts.getCachedFont),
-
-        SLOT(level.physics.resetFrameCounter),
-        SLOT(level.physics.toggleDebugVisualization),
-        SLOT(level.physics.applyLevelSettings),
-        SLOT(level.physics.setSublevelState),
-        SLOT(level.physics.cloneForInstance),
-        SLOT(level.physics.registerInstance),
-        SLOT(level.render.applyLevelSettings),
-        SLOT(level.render.isInstancingEnabled),
-        SLOT(level.render.skipNextScenePass),
-        SLOT(level.render.requestEditorRefresh),
-        SLOT(level.render.loadSpriteAnimation),
-        SLOT(level.render.rebuildTextMesh),
-        SLOT(level.camera.applyLevelSettings),
-        SLOT(level.triggers.startLevelInfoEvents),
-        SLOT(level.triggers.setCheckpointActive),
-        SLOT(level.triggers.getCheckpointSpawn),
-        SLOT(level.characters.makeProfile),
-        SLOT(level.characters.resetSuspicion),
-        SLOT(level.characters.updateSuspicion),
-        SLOT(level.characters.reduceSuspicion),
-        SLOT(level.characters.isSuspicionFull),
-        SLOT(level.players.getSuspicionRecord),
-        SLOT(level.gui.drawLoadingOverlay),
-        SLOT(level.gui.playSubtitle),
-        SLOT(level.screens.applyLevelSettings),
-        SLOT(level.screens.maintainWorkshopZip),
-        SLOT(level.screens.titleLevelLoaded),
-        SLOT(level.screens.getLevelTitle),
-        SLOT(level.screens.renderLoadingFrame),
-        SLOT(level.screens.dismissAllNotifications),
-        SLOT(level.screens.closeAllScreens),
-        SLOT(level.screens.openMainScreen),
-        SLOT(level.screens.showSplash),
-        SLOT(level.screens.isGamePaused),
-        SLOT(level.screens.clearSubtitleOf),
-        SLOT(level.input.wasKeyPressed),
-        SLOT(level.input.gameOverRumble),
-
-        SLOT(gui.screens.findScreenOf),
-        SLOT(gui.screens.topScreen),
-        SLOT(gui.screens.topScreenFocus),
-        SLOT(gui.screens.isInputAllowed),
-        SLOT(gui.screens.overscanMargin),
-        SLOT(gui.screens.overlayBlend),
-        SLOT(gui.screens.hud),
-        SLOT(gui.screens.pausePanel),
-        SLOT(gui.screens.notificationQueueHead),
-        SLOT(gui.screens.setCaptureInput),
-        SLOT(gui.screens.capturedInput),
-        SLOT(gui.menus.createMainScreen),
-        SLOT(gui.menus.showCalibrationPreview),
-        SLOT(gui.camera.menuCamera),
-        SLOT(gui.camera.setCameraOffset),
-        SLOT(gui.suspicion.shown),
-        SLOT(gui.suspicion.addSplat),
-
-        SLOT(physics.triggers.onObjectEnter),
-        SLOT(physics.triggers.onObjectLeave),
-        SLOT(physics.characters.addSuspicion),
-        SLOT(physics.characters.getSuspicionValues),
-        SLOT(physics.characters.onCharacterStruck),
-        SLOT(physics.characters.onControllerShapeHit),
-        SLOT(physics.characters.walkingPush),
-        SLOT(physics.characters.onControllersMet),
-        SLOT(physics.characters.enableAnimators),
-        SLOT(physics.characters.setAnimatorEnabled),
-        SLOT(physics.cameras.startCutscene),
-        SLOT(physics.cameras.cutsceneFinishedListeners),
-        SLOT(physics.screens.handleDebugKeys),
-        SLOT(physics.screens.catchUpUpdate),
-
-        SLOT(triggers.screens.isGameHeld),
-        SLOT(triggers.screens.objectiveCenter),
-        SLOT(triggers.screens.setLevelTimerShown),
-        SLOT(triggers.screens.notificationLayer),
-        SLOT(triggers.screens.notificationByName),
-        SLOT(triggers.screens.notificationByPath),
-        SLOT(triggers.screens.showNotification),
-        SLOT(triggers.screens.dismissNotification),
-        SLOT(triggers.screens.isListedLevel),
-
-        SLOT(camera.screens.startCrossfade),
-        SLOT(camera.screens.isInputAllowed),
-        SLOT(camera.screens.cutsceneScreen),
-        SLOT(camera.screens.overscan),
-
-        SLOT(render.cameras.viewportCamera),
-        SLOT(render.screens.renderLoadingFrame),
-        SLOT(render.fonts.addTrueTypeText),
-
-        SLOT(characters.screens.addSplat),
-        SLOT(characters.screens.drawsGui),
-        SLOT(characters.screens.cutsceneBarsShown),
-
-        SLOT(player.screens.getTopScreenFocus),
-        SLOT(player.screens.activeScreenState),
+    const std::vector<SlotTable> tables = {
+        {"core", slotCount<CoreSlots>(),
+         {
+             SLOT(core.physics.isSimulationActive),
+             SLOT(core.screens.isInputAllowed),
+             SLOT(core.screens.isGameUpdateAllowed),
+             SLOT(core.screens.topScreenKeepsTimerRunning),
+             SLOT(core.screens.overlayBlend),
+             SLOT(core.screens.isStackActive),
+             SLOT(core.screens.isPauseScreenVisible),
+             SLOT(core.level.isSuspended),
+             SLOT(core.level.isLevelLoading),
+             SLOT(core.level.isLoadingOverlayBusy),
+             SLOT(core.level.loadingOverlayTransitionKind),
+             SLOT(core.level.loadingOverlayFadeValue),
+             SLOT(core.level.pauseSoundObject),
+             SLOT(core.level.releaseSoundObjectAudio),
+             SLOT(core.fonts.getCachedFont),
+         }},
+        {"level", slotCount<LevelHookTable>(),
+         {
+             SLOT(level.physics.resetFrameCounter),
+             SLOT(level.physics.toggleDebugVisualization),
+             SLOT(level.physics.applyLevelSettings),
+             SLOT(level.physics.setSublevelState),
+             SLOT(level.physics.cloneForInstance),
+             SLOT(level.physics.registerInstance),
+             SLOT(level.render.applyLevelSettings),
+             SLOT(level.render.isInstancingEnabled),
+             SLOT(level.render.skipNextScenePass),
+             SLOT(level.render.requestEditorRefresh),
+             SLOT(level.render.loadSpriteAnimation),
+             SLOT(level.render.rebuildTextMesh),
+             SLOT(level.camera.applyLevelSettings),
+             SLOT(level.triggers.startLevelInfoEvents),
+             SLOT(level.triggers.setCheckpointActive),
+             SLOT(level.triggers.getCheckpointSpawn),
+             SLOT(level.characters.makeProfile),
+             SLOT(level.characters.resetSuspicion),
+             SLOT(level.characters.updateSuspicion),
+             SLOT(level.characters.reduceSuspicion),
+             SLOT(level.characters.isSuspicionFull),
+             SLOT(level.players.getSuspicionRecord),
+             SLOT(level.gui.drawLoadingOverlay),
+             SLOT(level.gui.playSubtitle),
+             SLOT(level.screens.applyLevelSettings),
+             SLOT(level.screens.maintainWorkshopZip),
+             SLOT(level.screens.titleLevelLoaded),
+             SLOT(level.screens.getLevelTitle),
+             SLOT(level.screens.renderLoadingFrame),
+             SLOT(level.screens.dismissAllNotifications),
+             SLOT(level.screens.closeAllScreens),
+             SLOT(level.screens.openMainScreen),
+             SLOT(level.screens.showSplash),
+             SLOT(level.screens.isGamePaused),
+             SLOT(level.screens.clearSubtitleOf),
+             SLOT(level.input.wasKeyPressed),
+             SLOT(level.input.gameOverRumble),
+         }},
+        {"gui", slotCount<GuiHooks>(),
+         {
+             SLOT(gui.screens.findScreenOf),
+             SLOT(gui.screens.topScreen),
+             SLOT(gui.screens.topScreenFocus),
+             SLOT(gui.screens.isInputAllowed),
+             SLOT(gui.screens.overscanMargin),
+             SLOT(gui.screens.overlayBlend),
+             SLOT(gui.screens.hud),
+             SLOT(gui.screens.pausePanel),
+             SLOT(gui.screens.notificationQueueHead),
+             SLOT(gui.screens.setCaptureInput),
+             SLOT(gui.screens.capturedInput),
+             SLOT(gui.menus.createMainScreen),
+             SLOT(gui.menus.showCalibrationPreview),
+             SLOT(gui.camera.menuCamera),
+             SLOT(gui.camera.setCameraOffset),
+             SLOT(gui.suspicion.shown),
+             SLOT(gui.suspicion.addSplat),
+         }},
+        {"physics", slotCount<PhysicsHookTable>(),
+         {
+             SLOT(physics.triggers.onObjectEnter),
+             SLOT(physics.triggers.onObjectLeave),
+             SLOT(physics.characters.addSuspicion),
+             SLOT(physics.characters.getSuspicionValues),
+             SLOT(physics.characters.onCharacterStruck),
+             SLOT(physics.characters.onControllerShapeHit),
+             SLOT(physics.characters.walkingPush),
+             SLOT(physics.characters.onControllersMet),
+             SLOT(physics.characters.enableAnimators),
+             SLOT(physics.characters.setAnimatorEnabled),
+             SLOT(physics.cameras.startCutscene),
+             SLOT(physics.cameras.cutsceneFinishedListeners),
+             SLOT(physics.screens.handleDebugKeys),
+             SLOT(physics.screens.catchUpUpdate),
+         }},
+        {"triggers", slotCount<TriggerServiceTable>(),
+         {
+             SLOT(triggers.screens.isGameHeld),
+             SLOT(triggers.screens.objectiveCenter),
+             SLOT(triggers.screens.setLevelTimerShown),
+             SLOT(triggers.screens.notificationLayer),
+             SLOT(triggers.screens.notificationByName),
+             SLOT(triggers.screens.notificationByPath),
+             SLOT(triggers.screens.showNotification),
+             SLOT(triggers.screens.dismissNotification),
+             SLOT(triggers.screens.isListedLevel),
+         }},
+        {"camera", slotCount<CameraServices>(),
+         {
+             SLOT(camera.screens.startCrossfade),
+             SLOT(camera.screens.isInputAllowed),
+             SLOT(camera.screens.cutsceneScreen),
+             SLOT(camera.screens.overscan),
+         }},
+        {"render", slotCount<RenderServices>(),
+         {
+             SLOT(render.cameras.viewportCamera),
+             SLOT(render.screens.renderLoadingFrame),
+             SLOT(render.fonts.addTrueTypeText),
+         }},
+        {"characters", slotCount<CharacterServiceTable>(),
+         {
+             SLOT(characters.screens.addSplat),
+             SLOT(characters.screens.drawsGui),
+             SLOT(characters.screens.cutsceneBarsShown),
+         }},
+        {"player", slotCount<PlayerHooks>(),
+         {
+             SLOT(player.screens.getTopScreenFocus),
+             SLOT(player.screens.activeScreenState),
+         }},
     };
-    const std::size_t tableSlots = slotCount<CoreSlots>() + slotCount<LevelHookTable>() + slotCount<GuiHooks>() +
-                                   slotCount<PhysicsHookTable>() + slotCount<TriggerServiceTable>() +
-                                   slotCount<CameraServices>() + slotCount<RenderServices>() +
-                                   slotCount<CharacterServiceTable>() + slotCount<PlayerHooks>();
-    EXPECT_EQ(slots.size(), tableSlots) << "every slot of every table is walked";
-    for (const auto& [name, filled] : slots) {
-        const bool bodyOnly = playerBodySlots.count(name) > 0;
-        EXPECT_EQ(filled, !bodyOnly) << name << (bodyOnly ? " is filled, yet listed as a player body's" : " is empty");
+    std::set<std::string> walked;
+    for (const SlotTable& table : tables) {
+        EXPECT_EQ(table.slots.size(), table.slotCount) << "every slot of the table " << table.name << " is walked";
+        for (const auto& [name, filled] : table.slots) {
+            EXPECT_EQ(name.rfind(table.name + std::string("."), 0), 0u) << name << " is not a slot of " << table.name;
+            EXPECT_TRUE(walked.insert(name).second) << name << " is walked twice";
+            const bool bodyOnly = playerBodySlots.count(name) > 0;
+            EXPECT_EQ(filled, !bodyOnly) << name << (bodyOnly ? " is filled, yet listed as a player body's" : " is empty");
+        }
     }
 }
 
 #undef SLOT
 
-// Emptied, every table answers its defaults again (the next run of the game registers afresh).
+// Emptied, every table answers its defaults again (the next run of the game registers afresh),
+// and a user level's confinement of reads ends with the game that played it.
 TEST_F(SubsystemRegistrationTest, ResetEmptiesEveryTable) {
+    confineReadsToFolders({"Content"});
+    ASSERT_TRUE(isOutsideConfinedFolders("/etc/passwd"));
     resetGameSubsystemSlots();
+    EXPECT_FALSE(isOutsideConfinedFolders("/etc/passwd")) << "reads are no longer confined";
     EXPECT_FALSE(coreSlots().screens.isInputAllowed);
     EXPECT_FALSE(levelHooks().screens.closeAllScreens);
     EXPECT_FALSE(guiHooks().screens.topScreen);
