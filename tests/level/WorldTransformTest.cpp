@@ -71,6 +71,22 @@ TEST_F(WorldTransformTest, WorldRotationIsTheGivenOneAfterTheParentsTurns) {
     }
 }
 
+TEST_F(WorldTransformTest, WorldRotationUnderAnUnevenlyStretchedParentIgnoresTheStretch) {
+    // Only the parent's turn is undone: its stretch along one axis must not bend the angle.
+    parent->setRotation(core::vector3df(0, 0, 0));
+    parent->setScale(core::vector3df(4, 1, 1));
+    parent->updateAbsolutePosition();
+    setNodeWorldRotation(child, core::vector3df(0, 45, 0));
+    core::matrix4 world, grandTurn, grandTurnInverse, actual;
+    world.setRotationDegrees(core::vector3df(0, 45, 0));
+    grandTurn.setRotationDegrees(grand->getRotation());
+    ASSERT_TRUE(grandTurn.getInverse(grandTurnInverse));
+    const core::matrix4 expected = grandTurnInverse * world;
+    actual.setRotationDegrees(child->getRotation());
+    for (int i = 0; i < 16; ++i)
+        EXPECT_NEAR(actual[i], expected[i], 1e-3f) << "element " << i;
+}
+
 TEST_F(WorldTransformTest, WorldTransformBecomesTheAbsoluteTransformation) {
     core::matrix4 target;
     target.setRotationDegrees(core::vector3df(10, 20, 30));
