@@ -161,4 +161,22 @@ TEST_F(MovementTuningTest, ValuesOutOfAnySaneRangeAreLoggedAndTakeTheirDefaults)
     EXPECT_EQ(printed.find("GrabSpeed"), std::string::npos);
 }
 
+TEST_F(MovementTuningTest, TheSaneRangeHoldsItsBoundsAndNothingBeyond) {
+    testing::internal::CaptureStdout();
+    const MovementTuning tuning = load(
+        "<Game>"
+        "<float name=\"ThrowForce\" value=\"1000000\"/>"
+        "<float name=\"GrabSpeed\" value=\"-1000000\"/>"
+        "<float name=\"ArmDamping\" value=\"1000001\"/>"
+        "<vector3d name=\"Gravity\" value=\"0.000000, -1000000, 0.000000\"/>"
+        "</Game>");
+    const std::string printed = testing::internal::GetCapturedStdout();
+    EXPECT_FLOAT_EQ(tuning.ThrowForce, 1.0e6f);
+    EXPECT_FLOAT_EQ(tuning.GrabSpeed, -1.0e6f);
+    EXPECT_EQ(tuning.Gravity, irr::core::vector3df(0.0f, -1.0e6f, 0.0f));
+    EXPECT_FLOAT_EQ(tuning.ArmDamping, MovementTuning().ArmDamping) << "one past the bound";
+    EXPECT_NE(printed.find("\"ArmDamping\" has the value"), std::string::npos);
+    EXPECT_EQ(printed.find("Warning: Movement tuning \"ThrowForce\""), std::string::npos);
+}
+
 } // namespace
