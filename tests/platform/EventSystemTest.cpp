@@ -244,6 +244,12 @@ TEST_F(EventSystemTest, PlainSoundsPlayForTheirWavLength) {
     advance(1.0);
     channel->isPlaying(&playing);
     EXPECT_FALSE(playing);
+    audio::Sound* looped = nullptr;
+    ASSERT_EQ(system.createSound(dir.file("beep.wav").c_str(), true, &looped), Result::Ok);
+    ASSERT_EQ(system.playSound(looped, false, &channel), Result::Ok);
+    advance(4.0);
+    channel->isPlaying(&playing);
+    EXPECT_TRUE(playing) << "a looping sound plays on past its length";
     EXPECT_EQ(system.playSound(nullptr, false, &channel), Result::InvalidHandle);
 }
 
