@@ -80,23 +80,40 @@ TEST(GamepadTest, ButtonBitsFollowThePublishedLayout) {
 } // namespace
 
 #ifdef PADDLESTONE_EXPECT_SDL2
+namespace {
+
+// SDL's virtual game controller, plugged in for one test and pulled out after it.
+class SdlVirtualPadTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        backend = createSdlPadBackend();
+        ASSERT_NE(backend, nullptr);
+        device = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, SDL_CONTROLLER_AXIS_MAX,
+                                           SDL_CONTROLLER_BUTTON_MAX, 0);
+        ASSERT_GE(device, 0) << SDL_GetError();
+        joystick = SDL_JoystickOpen(device);
+        ASSERT_NE(joystick, nullptr) << SDL_GetError();
+        backend->refresh(); // the pad is plugged in
+    }
+    void TearDown() override {
+        if (joystick)
+            SDL_JoystickClose(joystick);
+        if (device >= 0)
+            SDL_JoystickDetachVirtual(device);
+    }
+    std::unique_ptr<PadBackend> backend;
+    int device = -1;
+    SDL_Joystick* joystick = nullptr;
+};
+
 // A pad button pressed and let go between two refreshes (a short tap at a low frame rate)
-// reads as held at the next refresh and as let go at the one after. The pad is SDL's
-// virtual game controller.
-TEST(GamepadTest, SdlBackendReadsAButtonTappedBetweenTwoRefreshesAsHeldOnce) {
-    std::unique_ptr<PadBackend> backend = createSdlPadBackend();
-    ASSERT_NE(backend, nullptr);
-    const int device = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_GAMECONTROLLER, SDL_CONTROLLER_AXIS_MAX,
-                                                 SDL_CONTROLLER_BUTTON_MAX, 0);
-    ASSERT_GE(device, 0) << SDL_GetError();
-    SDL_Joystick* joystick = SDL_JoystickOpen(device);
-    ASSERT_NE(joystick, nullptr) << SDL_GetError();
-    backend->refresh(); // the pad is plugged in
+// reads as held at the next refresh and as let go at the one after.
+TEST_F(SdlVirtualPadTest, SdlBackendReadsAButtonTappedBetweenTwoRefreshesAsHeldOnce) {
     PadState state;
     ASSERT_TRUE(backend->getState(0, state));
     EXPECT_EQ(state.buttons & padButton::a, 0);
 
-    const auto setA = [joystick](Uint8 down) {
+    const auto setA = [this](Uint8 down) {
         SDL_JoystickSetVirtualButton(joystick, SDL_CONTROLLER_BUTTON_A, down);
         SDL_JoystickUpdate();
     };
@@ -119,8 +136,30 @@ TEST(GamepadTest, SdlBackendReadsAButtonTappedBetweenTwoRefreshesAsHeldOnce) {
     backend->refresh();
     ASSERT_TRUE(backend->getState(0, state));
     EXPECT_EQ(state.buttons & padButton::a, 0);
-
-    SDL_JoystickClose(joystick);
-    SDL_JoystickDetachVirtual(device);
 }
+
+// Triggers span the state's whole 0..255 and the sticks' Y axes point up. (SDL spreads a
+// virtual trigger's whole axis over the trigger's 0..32767.)
+TEST_F(SdlVirtualPadTest, SdlBackendScalesTriggersAndTurnsTheYAxesUp) {
+    struct Case {
+        Sint16 raw;
+        int trigger;
+        std::int16_t upward;
+    };
+    for (const Case c : {Case{-32768, 0, 32767}, Case{0, 127, 0}, Case{32767, 255, -32767}}) {
+        for (const SDL_GameControllerAxis axis : {SDL_CONTROLLER_AXIS_TRIGGERLEFT, SDL_CONTROLLER_AXIS_TRIGGERRIGHT,
+                                                  SDL_CONTROLLER_AXIS_LEFTY, SDL_CONTROLLER_AXIS_RIGHTY})
+            SDL_JoystickSetVirtualAxis(joystick, axis, c.raw);
+        SDL_JoystickUpdate();
+        backend->refresh();
+        PadState state;
+        ASSERT_TRUE(backend->getState(0, state));
+        EXPECT_EQ(int(state.leftTrigger), c.trigger) << c.raw;
+        EXPECT_EQ(int(state.rightTrigger), c.trigger) << c.raw;
+        EXPECT_EQ(state.thumbLY, c.upward) << c.raw;
+        EXPECT_EQ(state.thumbRY, c.upward) << c.raw;
+    }
+}
+
+} // namespace
 #endif
