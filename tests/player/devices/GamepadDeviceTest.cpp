@@ -223,6 +223,24 @@ TEST_F(GamepadDeviceTest, RumbleEffectWaitsForItsDelayAndEndsOnTime) {
     EXPECT_EQ(removedAt, 12);
 }
 
+TEST_F(GamepadDeviceTest, RumbleEffectFadesEachMotorFromItsOwnStartToItsOwnEnd) {
+    VibrationController::RumbleEffect effect;
+    effect.pad = 0;
+    effect.startLeft = 1.0f;
+    effect.endLeft = 0.0f;
+    effect.startRight = 0.25f;
+    effect.endRight = 0.75f;
+    effect.duration = 1.0f;
+    vibration->addEffect(effect);
+    // Evaluated at elapsed 0, 0.5 and 1.
+    const float levels[][2] = {{1.0f, 0.25f}, {0.5f, 0.5f}, {0.0f, 0.75f}};
+    for (const auto& level : levels) {
+        update(0.5f);
+        EXPECT_FLOAT_EQ(vibration->leftLevel(0), level[0] * VibrationController::motorScale);
+        EXPECT_FLOAT_EQ(vibration->rightLevel(0), level[1] * VibrationController::motorScale);
+    }
+}
+
 TEST_F(GamepadDeviceTest, EffectWithoutLengthAddsNothing) {
     VibrationController::RumbleEffect effect;
     effect.pad = 0;
