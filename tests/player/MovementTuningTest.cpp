@@ -146,6 +146,9 @@ TEST_F(MovementTuningTest, ValuesOutOfAnySaneRangeAreLoggedAndTakeTheirDefaults)
         "<float name=\"LegDamping\" value=\"1e39\"/>"
         "<float name=\"GrabSpeed\" value=\"7.5\"/>"
         "<vector3d name=\"Gravity\" value=\"0.000000, -1e38, 0.000000\"/>"
+        "<float name=\"SlipPhase3Time\" value=\"1000000\"/>"
+        "<float name=\"SlipPhase4Time\" value=\"-1000000\"/>"
+        "<float name=\"SlipPhase1HorizontalSpeed\" value=\"1000001\"/>"
         "</Game>");
     const std::string printed = testing::internal::GetCapturedStdout();
     const MovementTuning defaults;
@@ -153,30 +156,16 @@ TEST_F(MovementTuningTest, ValuesOutOfAnySaneRangeAreLoggedAndTakeTheirDefaults)
     EXPECT_FLOAT_EQ(tuning.ArmDamping, defaults.ArmDamping);
     EXPECT_FLOAT_EQ(tuning.LegDamping, defaults.LegDamping);
     EXPECT_EQ(tuning.Gravity, defaults.Gravity);
+    EXPECT_FLOAT_EQ(tuning.SlipPhase1HorizontalSpeed, defaults.SlipPhase1HorizontalSpeed) << "one past the bound";
     EXPECT_FLOAT_EQ(tuning.GrabSpeed, 7.5f) << "sane values are kept";
-    for (const char* key : {"ThrowForce", "ArmDamping", "LegDamping", "Gravity"})
+    EXPECT_FLOAT_EQ(tuning.SlipPhase3Time, 1.0e6f) << "the bound is sane";
+    EXPECT_FLOAT_EQ(tuning.SlipPhase4Time, -1.0e6f) << "the bound is sane";
+    for (const char* key : {"ThrowForce", "ArmDamping", "LegDamping", "Gravity", "SlipPhase1HorizontalSpeed"})
         EXPECT_NE(printed.find(std::string("Warning: Movement tuning \"") + key + "\" has the value "),
                   std::string::npos)
             << key;
-    EXPECT_EQ(printed.find("GrabSpeed"), std::string::npos);
-}
-
-TEST_F(MovementTuningTest, TheSaneRangeHoldsItsBoundsAndNothingBeyond) {
-    testing::internal::CaptureStdout();
-    const MovementTuning tuning = load(
-        "<Game>"
-        "<float name=\"ThrowForce\" value=\"1000000\"/>"
-        "<float name=\"GrabSpeed\" value=\"-1000000\"/>"
-        "<float name=\"ArmDamping\" value=\"1000001\"/>"
-        "<vector3d name=\"Gravity\" value=\"0.000000, -1000000, 0.000000\"/>"
-        "</Game>");
-    const std::string printed = testing::internal::GetCapturedStdout();
-    EXPECT_FLOAT_EQ(tuning.ThrowForce, 1.0e6f);
-    EXPECT_FLOAT_EQ(tuning.GrabSpeed, -1.0e6f);
-    EXPECT_EQ(tuning.Gravity, irr::core::vector3df(0.0f, -1.0e6f, 0.0f));
-    EXPECT_FLOAT_EQ(tuning.ArmDamping, MovementTuning().ArmDamping) << "one past the bound";
-    EXPECT_NE(printed.find("\"ArmDamping\" has the value"), std::string::npos);
-    EXPECT_EQ(printed.find("Warning: Movement tuning \"ThrowForce\""), std::string::npos);
+    for (const char* key : {"GrabSpeed", "SlipPhase3Time", "SlipPhase4Time"})
+        EXPECT_EQ(printed.find(key), std::string::npos) << key;
 }
 
 } // namespace
