@@ -145,6 +145,7 @@ TEST_F(AnimatorTest, TheStraightMoverSlidesLoopsAndBouncesByItsFlags) {
         bool loop, pingPong;
         f32 seconds;
         f32 expectedY;
+        bool reversed = false;
     } rows[] = {
         {"halfway after 1 s", false, false, 1.0f, 5.0f},
         {"rests at the end", false, false, 3.0f, 10.0f},
@@ -152,6 +153,7 @@ TEST_F(AnimatorTest, TheStraightMoverSlidesLoopsAndBouncesByItsFlags) {
         // A wrap or turn drops the step that passed the end: 0.025 of progress here.
         {"loop jumps back to the start", true, false, 2.5f, 2.25f},
         {"ping-pong with loop bounces on", true, true, 2.5f, 7.75f},
+        {"reversed loop jumps on to the end", true, false, 1.0f, 5.25f, true},
     };
     for (const Row& row : rows) {
         scene::ISceneNode* node = addNode({0, 0, 0});
@@ -160,6 +162,7 @@ TEST_F(AnimatorTest, TheStraightMoverSlidesLoopsAndBouncesByItsFlags) {
             a->addInt("TimeForWay", 2000);
             a->addBool("Loop", row.loop);
             a->addBool("PingPong", row.pingPong);
+            a->addBool("Reversed", row.reversed);
         });
         run(0.05f, static_cast<int>(row.seconds / 0.05f + 0.5f));
         EXPECT_NEAR(node->getPosition().Y, row.expectedY, 0.05f) << row.what;

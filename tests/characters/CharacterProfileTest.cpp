@@ -39,6 +39,8 @@ const char* const profileText = R"(<?xml version="1.0"?>
   <BaseAnimation path=""/>
   <Sound name="Greeting" path="Audio/Hello" behavior="Queue" startFrameOffset="3" repeatFrameOffset="12" subtitleID="7" frequentness="0.5"/>
   <Sound name="Greeting" path="Audio/HelloKitchen" level="Kitchen.irr" frequentness="-2"/>
+  <Sound name="Wave" path="Audio/Wave" frequentness="0"/>
+  <Sound name="Nod" path="Audio/Nod"/>
 </Profile>
 )";
 
@@ -112,6 +114,8 @@ TEST_F(CharacterProfileTest, SoundsAreFoundByNameAndLevel) {
     const CharacterSound none = profile.findSound("Farewell", "Kitchen.irr");
     EXPECT_TRUE(none.path.empty());
     EXPECT_EQ(none.frequentness, 1.0f);
+    for (const char* name : {"Wave", "Nod"}) // zero or left out keeps the default
+        EXPECT_EQ(profile.findSound(name, "Kitchen.irr").frequentness, 1.0f) << name;
 }
 
 TEST_F(CharacterProfileTest, TypesNamesAndEmptyFiles) {

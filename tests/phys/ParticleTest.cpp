@@ -215,5 +215,24 @@ TEST(Particles, FallThroughWhatTheirFilterWordsReject) {
     EXPECT_LT(read(*ignores).positions[0].y, -5.0f) << "the ground is not there for it";
 }
 
+TEST(Particles, RestitutionAndDynamicFrictionTakeZeroToOneInclusive) {
+    PhysScene s(SceneOptions{.threads = 1, .ground = false});
+    ParticleBase* p = addParticles(s);
+    const struct {
+        float value;
+        bool taken;
+    } cases[] = {{0.0f, true}, {1.0f, true}, {std::nextafter(1.0f, 2.0f), false}, {-0.001f, false}};
+    for (const auto& c : cases) {
+        p->setRestitution(0.3f);
+        p->setDynamicFriction(0.3f);
+        const int before = s.errors.count(ErrorCode::InvalidParameter);
+        p->setRestitution(c.value);
+        p->setDynamicFriction(c.value);
+        EXPECT_EQ(p->getRestitution(), c.taken ? c.value : 0.3f) << c.value;
+        EXPECT_EQ(p->getDynamicFriction(), c.taken ? c.value : 0.3f) << c.value;
+        EXPECT_EQ(s.errors.count(ErrorCode::InvalidParameter) - before, c.taken ? 0 : 2) << c.value;
+    }
+}
+
 } // namespace
 } // namespace phys::test

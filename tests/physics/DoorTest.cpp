@@ -130,17 +130,23 @@ TEST_F(DoorTest, AdvancedObjectsCollideByTheirOwnWords) {
     struct Row {
         const char* kind;
         const char* state;
+        const char* group;
         u32 word0, word1;
     } rows[] = {
-        {"Door", "Dynamic", 0x4, 0x0FFFFFBF},
-        {"TargetBlocker", "Dynamic", 0x4, 0x0FFFFF8F},
-        {"TargetBlocker", "Static", 0x2, 0x0FFFFF9D},
+        {"Door", "Dynamic", "", 0x4, 0x0FFFFFBF},
+        {"TargetBlocker", "Dynamic", "", 0x4, 0x0FFFFF8F},
+        {"TargetBlocker", "Static", "", 0x2, 0x0FFFFF9D},
+        // An override group, first and last, stands alone until groups to meet are named.
+        {"TargetBlocker", "Dynamic", "Custom1", 0x10000000, 0x0},
+        {"Door", "Dynamic", "Custom4", 0x80000000, 0x0},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(row.kind);
+        SCOPED_TRACE(std::string(row.kind) + row.group);
         AdvancedPhysicsObject* object = door([&](Attributes* a) {
             a->addEnum("AdvancedType", row.kind, AdvancedPhysicsObject::advancedTypeNames);
             a->addEnum("PhysicsState", row.state, physicsStateNames);
+            if (*row.group)
+                a->addEnum("OverrideCollisionGroup", row.group, collisionGroupNames);
         });
         phys::Shape* shape = object->getFirstShape();
         ASSERT_NE(shape, nullptr);

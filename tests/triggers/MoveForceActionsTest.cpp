@@ -344,4 +344,24 @@ TEST_F(MoveForceActionsTest, BuoyancyFloatsABoxAtOneHeightHoweverManyStepsAFrame
     EXPECT_NEAR(settled[1], settled[0], 0.02f);
 }
 
+TEST_F(MoveForceActionsTest, AResetLeavesAHeldObjectInHandUnlessItMayDropIt) {
+    const struct {
+        bool held, dropIfGrabbed, resets;
+    } cases[] = {{false, false, true}, {true, false, false}, {true, true, true}};
+    s32 id = 20;
+    for (const auto& c : cases) {
+        PhysicsObject* crate = addCrate(id, {0, 1, 0});
+        crate->holdCount = c.held ? 1 : 0;
+        MoveObjectAction* reset = mover([&](io::IAttributes* k) {
+            k->addInt("ObjectID", id);
+            k->addString("MoveMode", "Reset");
+            k->addBool("DropIfGrabbed", c.dropIfGrabbed);
+        });
+        reset->execute(event);
+        EXPECT_EQ(crate->respawnEffectTimer >= 0.0f, c.resets) << "held " << c.held << " drop " << c.dropIfGrabbed;
+        crate->holdCount = 0;
+        ++id;
+    }
+}
+
 } // namespace
