@@ -276,6 +276,21 @@ TEST_F(CameraManagerTest, PositionTargetAndFieldOfViewBlendAlongTheCurve) {
     }
 }
 
+// The field of view travels with the position, however long the look takes to turn.
+TEST_F(CameraManagerTest, TheFieldOfViewFollowsThePositionsBlend) {
+    CameraObject* goal = camera({10, 0, 0});
+    goal->cameraNode->setFOV(0.5f);
+    for (f32 targetDuration : {0.0f, 4.0f}) {
+        CameraTransition link;
+        link.camera = goal;
+        link.startFov = 1.0f;
+        link.positionDuration = 2.0f;
+        link.targetDuration = targetDuration;
+        link.update(1.0f); // half the position's time: its blend is 0.5
+        EXPECT_NEAR(link.getFOV(), 0.75f, 1e-5f) << "look blend of " << targetDuration << " s";
+    }
+}
+
 TEST_F(CameraManagerTest, AChangeDuringABlendChainsFromTheRunningBlend) {
     cameras->snapNextActivation = false;
     cameras->mainCamera->setPosition({0, 0, 0});
