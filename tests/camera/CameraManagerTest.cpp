@@ -10,14 +10,19 @@
 #include "core/Globals.h"
 #include "level/LevelHooks.h"
 #include "level/LevelInfo.h"
+#include "platform/FakePadBackend.h"
+#include "player/InputManager.h"
+#include "player/PlayerControls.h"
+#include "player/devices/KeyboardDevice.h"
 #include "support/StubPlayer.h"
 
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <filesystem>
 #include <cmath>
+#include <filesystem>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -276,6 +281,21 @@ TEST_F(CameraManagerTest, PositionTargetAndFieldOfViewBlendAlongTheCurve) {
     }
 }
 
+// The field of view travels with the position, however long the look takes to turn.
+TEST_F(CameraManagerTest, TheFieldOfViewFollowsThePositionsBlend) {
+    CameraObject* goal = camera({10, 0, 0});
+    goal->cameraNode->setFOV(0.5f);
+    for (f32 targetDuration : {0.0f, 4.0f}) {
+        CameraTransition link;
+        link.camera = goal;
+        link.startFov = 1.0f;
+        link.positionDuration = 2.0f;
+        link.targetDuration = targetDuration;
+        link.update(1.0f); // half the position's time: its blend is 0.5
+        EXPECT_NEAR(link.getFOV(), 0.75f, 1e-5f) << "look blend of " << targetDuration << " s";
+    }
+}
+
 TEST_F(CameraManagerTest, AChangeDuringABlendChainsFromTheRunningBlend) {
     cameras->snapNextActivation = false;
     cameras->mainCamera->setPosition({0, 0, 0});
@@ -446,6 +466,64 @@ TEST_F(CameraManagerTest, TheCameraActionsTurnAndZoomTheGameCamera) {
     const core::vector3df before = game->smoothedPosition;
     game->step(0.0f, Held{});
     EXPECT_EQ(game->smoothedPosition, before);
+}
+
+// On a level camera each camera action sets its look axis its own way: the first of a pair
+// +1, the second -1.
+TEST_F(CameraManagerTest, EachCameraActionOnALevelCameraSetsItsAxisItsOwnWay) {
+    settle();
+    platform::setPadBackend(std::make_unique<platform::FakePadBackend>());
+    InputManager input;
+    input.init(gameDevice);
+    cameras->inputManager = &input;
+    CameraObject* level = camera({0, 6, -15});
+    cameras->pushCamera(level, nullptr, 0.0f, false);
+    cameras->update(0.0167f);
+    EXPECT_EQ(cameras->getOverrideCamera(), level);
+    const struct {
+        int action;
+        f32 CameraManager::*goal;
+        f32 value;
+    } rows[] = {{GameAction::CameraLeft, &CameraManager::manualYawGoal, 1.0f},
+                {GameAction::CameraRight, &CameraManager::manualYawGoal, -1.0f},
+                {GameAction::CameraUp, &CameraManager::manualPitchGoal, 1.0f},
+                {GameAction::CameraDown, &CameraManager::manualPitchGoal, -1.0f},
+                {GameAction::CameraZoomIn, &CameraManager::manualZoomGoal, 1.0f},
+                {GameAction::CameraZoomOut, &CameraManager::manualZoomGoal, -1.0f}};
+    // Each action on a key of its own, whatever mapping file the working folder holds.
+    PlayerControls* controls = input.getPlayerControls(0, 0);
+    controls->clearMappings();
+    const auto keyOf = [](int action) { return EKEY_CODE(KEY_F1 + action - GameAction::CameraUp); };
+    for (const auto& row : rows) {
+        ButtonMapping mapping;
+        mapping.device = input.getKeyboard();
+        mapping.buttonIndex = keyOf(row.action);
+        controls->addMapping(row.action, mapping);
+    }
+    // One frame in the game's order, with the key's press or release event if one is given.
+    auto frame = [&](EKEY_CODE key, std::optional<bool> down) {
+        if (down) {
+            SEvent event{};
+            event.EventType = EET_KEY_INPUT_EVENT;
+            event.KeyInput.Key = key;
+            event.KeyInput.PressedDown = *down;
+            input.OnEvent(event);
+        }
+        input.update();
+        cameras->update(0.0167f);
+        input.endFrame();
+    };
+    for (const auto& row : rows) {
+        const char* name = GameAction::name(row.action);
+        frame(keyOf(row.action), true);
+        EXPECT_EQ(cameras->*row.goal, row.value) << name;
+        frame(keyOf(row.action), false);
+        frame(keyOf(row.action), std::nullopt); // a release shows for its own frame
+        EXPECT_EQ(cameras->*row.goal, 0.0f) << name << " let go";
+    }
+    cameras->inputManager = nullptr;
+    gameDevice->setEventReceiver(nullptr);
+    platform::setPadBackend(nullptr);
 }
 
 TEST_F(CameraManagerTest, ALevelUnloadForgetsEveryNodeOfTheLevel) {

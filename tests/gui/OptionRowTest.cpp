@@ -131,6 +131,24 @@ TEST_F(OptionRowTest, TheMeterStepsByOneAndStopsAtItsEndsWithoutSound) {
     EXPECT_STREQ(row->getValueText()->getText(), L"100");
 }
 
+// The step onto an end still sounds; only a step against it is silent.
+TEST_F(OptionRowTest, TheStepOntoAnEndSoundsAndTheStepAgainstItDoesNot) {
+    const struct {
+        s32 from, key, to, sounds;
+    } rows[] = {{1, MenuKey::Left, 0, 1},
+                {0, MenuKey::Left, 0, 0},
+                {99, MenuKey::Right, 100, 1},
+                {100, MenuKey::Right, 100, 0}};
+    GUIOptionMeter* row = makeMeter();
+    for (const auto& r : rows) {
+        row->setValue(r.from);
+        const s32 before = soundCount(soundMenuHover);
+        row->onNavigationKey(r.key);
+        EXPECT_EQ(row->getValue(), r.to) << r.from;
+        EXPECT_EQ(soundCount(soundMenuHover) - before, r.sounds) << r.from;
+    }
+}
+
 TEST_F(OptionRowTest, ThePointerGivesValuesAlongTheBar) {
     GUIOptionMeter* row = makeMeter();
     row->updateAbsolutePosition();

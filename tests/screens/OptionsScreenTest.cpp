@@ -122,6 +122,28 @@ TEST_F(OptionsScreenTest, TheSubtitleSwitchesReachTheSubtitleLayerAtOnce) {
     audio.remove();
 }
 
+// Each switch stores what it shows: a page opened afresh shows the choice again, both ways.
+TEST_F(OptionsScreenTest, TheAudioSwitchesStoreWhatTheyShow) {
+    const std::pair<std::size_t, const char*> rows[] = {
+        {3, "Audio_Subtitles"}, {4, "Audio_BlackBoxSubtitles"}, {5, "Audio_MuteOnFocusLost"}};
+    for (const auto& [index, key] : rows) {
+        for (int flip = 0; flip < 2; ++flip) {
+            s32 chosen = 0;
+            {
+                GUIAudioOptionsScreen audio(environment, false);
+                GUIOptionCycle* row = this->row<GUIOptionCycle>(&audio, index);
+                row->selectNext();
+                chosen = row->getSelectedId();
+                audio.remove();
+            }
+            EXPECT_EQ(getSettingBool(key), chosen == 1) << key;
+            GUIAudioOptionsScreen reopened(environment, false);
+            EXPECT_EQ(this->row<GUIOptionCycle>(&reopened, index)->getSelectedId(), chosen) << key;
+            reopened.remove();
+        }
+    }
+}
+
 TEST_F(OptionsScreenTest, TheResolutionListHasTheFixedSizesOnceEach) {
     GUIGraphicsOptionsScreen graphics(environment, true);
     const auto& sizes = graphics.getResolutions();
