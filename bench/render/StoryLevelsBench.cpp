@@ -2,7 +2,8 @@
 // the default 2048-pixel map and shadow distance), played by the whole game on the OpenGL
 // driver. Each level is played for a while, then measured in one game:
 //  - Still: the scene held still (the device's timer stopped, no update: nothing moves),
-//    drawn with shadows and without them (the options' switch);
+//    drawn with shadows and without them (the options' switch), in alternating blocks of
+//    frames so that both see the same load on a shared machine; each is the median frame;
 //  - Play: then frames as the game plays them (update and render; the character walks,
 //    objects move), with shadows and without them.
 // Times are the process's CPU time a frame (a software OpenGL under Xvfb shades every pixel
@@ -21,8 +22,10 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <memory>
 #include <string>
+#include <vector>
 
 using namespace irr;
 
@@ -73,21 +76,18 @@ void keepScreenshot(const std::string& level) {
         std::fprintf(stderr, "Warning: no screenshot of %s (ImageMagick's import failed).\n", level.c_str());
 }
 
-void measure(benchmark::State& state, const std::string& level, bool still, bool shadows) {
+// Frames as the game plays them, with shadows or without.
+void measurePlay(benchmark::State& state, const std::string& level, bool shadows) {
     bench::GameSession* game = session(state, level);
     if (!game || !effectHandler)
         return;
     effectHandler->shadowsEnabled = shadows;
-    ITimer* timer = gameDevice->getTimer();
-    if (still)
-        timer->stop();
-    auto frame = [&] { return still ? game->render() : game->play(); };
     // Untimed: the first frame after the switch draws the maps afresh.
-    frame();
+    game->play();
     double mainThread = 0.0;
     double castersDrawn = 0.0;
     for (auto _ : state) {
-        const bench::FrameTimes times = frame();
+        const bench::FrameTimes times = game->play();
         if (!times.ran) {
             state.SkipWithError("the game ended");
             break;
@@ -96,30 +96,88 @@ void measure(benchmark::State& state, const std::string& level, bool still, bool
         castersDrawn += effectHandler->shadowCastersDrawn;
         state.SetIterationTime(times.process);
     }
-    if (still && shadows)
-        keepScreenshot(level);
-    if (still)
-        timer->start();
     effectHandler->shadowsEnabled = true;
     const double frames = static_cast<double>(std::max<benchmark::IterationCount>(state.iterations(), 1));
     state.counters["mainThreadMs"] = mainThread * 1000.0 / frames;
     state.counters["castersDrawn"] = castersDrawn / frames; // into the shadow maps, a frame
 }
 
-void registerBenchmarks() {
-    for (const char* level : levels)
-        for (bool still : {true, false})
-            for (bool shadows : {true, false}) {
-                const std::string name =
-                    std::string("BM_") + level + (still ? "Still" : "Play") + (shadows ? "Shadows" : "NoShadows");
-                benchmark::RegisterBenchmark(name.c_str(),
-                                             [level = std::string(level), still, shadows](benchmark::State& state) {
-                                                 measure(state, level, still, shadows);
-                                             })
-                    ->Unit(benchmark::kMillisecond)
-                    ->UseManualTime()
-                    ->Iterations(still ? 20 : 12);
+// Still-scene ratio of each level, shadows / no shadows, from the alternating blocks.
+std::map<std::string, double> stillRatios;
+
+double median(std::vector<double> values) {
+    if (values.empty())
+        return 0.0;
+    const std::size_t middle = values.size() / 2;
+    std::nth_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(middle), values.end());
+    return values[middle];
+}
+
+// The still scene with shadows and without, in blocks that take turns (each block's first
+// frame after the switch untimed: it draws the maps afresh), the order swapped every other
+// block so that a drift of the machine's load falls on both alike.
+void measureStill(benchmark::State& state, const std::string& level) {
+    constexpr int blocks = 8;
+    constexpr int framesPerBlock = 5;
+    bench::GameSession* game = session(state, level);
+    if (!game || !effectHandler)
+        return;
+    ITimer* timer = gameDevice->getTimer();
+    timer->stop();
+    std::vector<double> with, without;
+    double mainThreadWith = 0.0, mainThreadWithout = 0.0, castersDrawn = 0.0;
+    bool ended = false;
+    for (auto _ : state) {
+        double total = 0.0;
+        for (int block = 0; block < blocks * 2 && !ended; ++block) {
+            const bool shadows = (block % 2 == 0) == (block / 2 % 2 == 0);
+            effectHandler->shadowsEnabled = shadows;
+            game->render();
+            for (int frame = 0; frame < framesPerBlock; ++frame) {
+                const bench::FrameTimes times = game->render();
+                if (!times.ran) {
+                    ended = true;
+                    break;
+                }
+                (shadows ? with : without).push_back(times.process);
+                (shadows ? mainThreadWith : mainThreadWithout) += times.thread;
+                castersDrawn += shadows ? effectHandler->shadowCastersDrawn : 0;
+                total += times.process;
             }
+        }
+        state.SetIterationTime(total);
+    }
+    if (ended)
+        state.SkipWithError("the game ended");
+    effectHandler->shadowsEnabled = true;
+    keepScreenshot(level);
+    timer->start();
+    const double withMs = median(with) * 1000.0, withoutMs = median(without) * 1000.0;
+    state.counters["shadowsMs"] = withMs;
+    state.counters["noShadowsMs"] = withoutMs;
+    state.counters["mainThreadMs"] =
+        (mainThreadWith + mainThreadWithout) * 1000.0 / std::max<double>(with.size() + without.size(), 1);
+    state.counters["castersDrawn"] = castersDrawn / std::max<double>(with.size(), 1);
+    if (withoutMs > 0.0 && !ended)
+        stillRatios[level] = withMs / withoutMs;
+}
+
+void registerBenchmarks() {
+    for (const char* level : levels) {
+        benchmark::RegisterBenchmark(
+            (std::string("BM_") + level + "Still").c_str(),
+            [level = std::string(level)](benchmark::State& state) { measureStill(state, level); })
+            ->Unit(benchmark::kMillisecond)
+            ->UseManualTime()
+            ->Iterations(1);
+        for (bool shadows : {true, false})
+            benchmark::RegisterBenchmark(
+                (std::string("BM_") + level + "Play" + (shadows ? "Shadows" : "NoShadows")).c_str(),
+                [level = std::string(level), shadows](benchmark::State& state) { measurePlay(state, level, shadows); })
+                ->Unit(benchmark::kMillisecond)
+                ->UseManualTime()
+                ->Iterations(12);
+    }
 }
 
 } // namespace
@@ -134,14 +192,16 @@ int main(int argc, char** argv) {
     for (const char* level : levels) {
         const std::string name = std::string("BM_") + level;
         const double play = reporter.ratio(name + "PlayShadows", name + "PlayNoShadows");
-        const double still = reporter.ratio(name + "StillShadows", name + "StillNoShadows");
+        const auto found = stillRatios.find(level);
+        const double still = found == stillRatios.end() ? 0.0 : found->second;
         if (play > 0.0 && still > 0.0)
             std::printf("%s frame with shadows / without: %.2f playing, %.2f still\n", level, play, still);
         worst = std::max(worst, still);
     }
     // The goal's ratio comes last, where a reader of the output looks for it.
     if (worst > 0.0)
-        std::printf("Story levels, still scene, frame with shadows / without: at most %.2f (goal: at most 1.25)\n",
+        std::printf("Story levels, still scene, frame with shadows / without: at most %.2f (goal: "
+                    "at most 1.25)\n",
                     worst);
     std::fflush(stdout);
     return 0;

@@ -355,6 +355,10 @@ video::ECOLOR_FORMAT EffectHandler::depthFormat() const {
     return use32BitDepth ? video::ECF_G32R32F : video::ECF_G16R16F;
 }
 
+video::ECOLOR_FORMAT EffectHandler::shadowAtlasFormat() const {
+    return use32BitDepth ? video::ECF_R32F : video::ECF_R16F;
+}
+
 video::ITexture* EffectHandler::getDepthTexture() {
     if (!depthRTT)
         depthRTT = makeRenderTarget(driver, renderSize, "depthRTT", depthFormat());
@@ -384,7 +388,8 @@ video::ITexture* EffectHandler::getShadowAtlasTexture(u32 resolution) {
     const core::stringc name = core::stringc("XEFFECTS_SM_ATLAS_") + core::stringc(resolution);
     video::ITexture* atlas = driver->findTexture(name);
     if (!atlas)
-        atlas = makeRenderTarget(driver, core::dimension2du(resolution * 3, resolution), name.c_str(), depthFormat());
+        atlas = makeRenderTarget(driver, core::dimension2du(resolution * 3, resolution), name.c_str(),
+                                 shadowAtlasFormat());
     if (atlas)
         shadowAtlases.emplace_back(resolution, atlas);
     return atlas;

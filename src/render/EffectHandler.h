@@ -198,6 +198,8 @@ public:
     // The caustics frame of the current phase (null before loading or for a missing file).
     irr::video::ITexture* getCausticsFrame() const;
     irr::video::ECOLOR_FORMAT depthFormat() const;
+    // The shadow atlas keeps depth alone: one channel, half the memory a receiver reads.
+    irr::video::ECOLOR_FORMAT shadowAtlasFormat() const;
     bool areShaderEffectsSupported() const { return !shaderEffectsUnsupported; }
 
     DelegateList renderCallbacks; // fired before the main render while reflections are on

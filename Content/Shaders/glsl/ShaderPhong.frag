@@ -94,15 +94,15 @@ float facingShadowLight(vec3 worldAcross, vec3 worldDown)
     return sizes > 0.0 ? dot(face, towardsShadowLight) * inversesqrt(sizes) : 1.0;
 }
 
-// The depth the map holds at a texel centre of a cascade. Read by texel number where the
-// driver can: a software rasterizer then skips the coordinate and wrap arithmetic of a
-// sampled read, most of what a shadow costs a pixel. Both read the same texel.
-float storedDepth(vec2 centre, float cascade, float texel)
+// The depth the map holds at texel `index` of a cascade (`first`: the cascade's first column
+// in the atlas). Read by texel number where the driver can: a software rasterizer then skips
+// the coordinate and wrap arithmetic of a sampled read. Both read the same texel.
+float storedDepth(vec2 index, float first, float texel)
 {
 #ifdef GL_EXT_gpu_shader4
-    return texelFetch2D(ShadowMapSampler, ivec2(floor(centre / texel) + vec2(cascade / texel, 0.0)), 0).r;
+    return texelFetch2D(ShadowMapSampler, ivec2(index.x + first, index.y), 0).r;
 #else
-    return texture2D(ShadowMapSampler, vec2((centre.x + cascade) / 3.0, centre.y)).r;
+    return texture2D(ShadowMapSampler, vec2(((index.x + first) + 0.5) * texel / 3.0, (index.y + 0.5) * texel)).r;
 #endif
 }
 
@@ -110,9 +110,11 @@ float storedDepth(vec2 centre, float cascade, float texel)
 // is the position in the cascade's map, `across` and `down` its changes to the next pixel
 // across and down.
 //
-// Each of the four taps compares with the depth this surface has at the centre of the texel
-// it reads (the receiver's plane, found from how its map position and depth change from
-// pixel to pixel), so a sloped surface does not shadow itself in stripes, whatever its slope.
+// The four taps are the 2 x 2 texels around the point (held inside the map at its edges).
+// Each compares with the depth this surface has at the centre of the texel it reads (the
+// receiver's plane, found from how its map position and depth change from pixel to pixel),
+// so a sloped surface does not shadow itself in stripes, whatever its slope. The plane's
+// depth changes along each axis on its own, so the four depths come from two shifts an axis.
 float cascadeLight(vec3 coords, float cascade, vec3 across, vec3 down)
 {
     vec2 uv = coords.xy * 0.5 + 0.5;
@@ -125,14 +127,18 @@ float cascadeLight(vec3 coords, float cascade, vec3 across, vec3 down)
         ? vec2(across.z * uvDown.y - down.z * uvAcross.y, uvAcross.x * down.z - uvDown.x * across.z) / determinant
         : vec2(0.0);
     float texel = max(mMAPRES, 0.0001);
-    float lit = 0.0;
-    for (int x = -1; x <= 1; x += 2)
-        for (int y = -1; y <= 1; y += 2) {
-            vec2 tap = clamp(uv + vec2(float(x), float(y)) * 0.5 * texel, vec2(0.5 * texel), vec2(1.0 - 0.5 * texel));
-            vec2 centre = (floor(tap / texel) + 0.5) * texel;
-            float depth = coords.z + dot(depthSlope, centre - uv) - 0.00005;
-            lit += storedDepth(centre, cascade, texel) < depth ? 0.0 : 0.25;
-        }
+    float last = floor(1.0 / texel + 0.5) - 1.0;
+    vec2 lower = floor(uv / texel - 0.5);
+    vec2 low = clamp(lower, 0.0, last);
+    vec2 high = clamp(lower + 1.0, 0.0, last);
+    vec2 lowShift = depthSlope * ((low + 0.5) * texel - uv);
+    vec2 highShift = depthSlope * ((high + 0.5) * texel - uv);
+    float depth = coords.z - 0.00005;
+    float first = cascade * (last + 1.0);
+    float lit = storedDepth(low, first, texel) < depth + lowShift.x + lowShift.y ? 0.0 : 0.25;
+    lit += storedDepth(vec2(high.x, low.y), first, texel) < depth + highShift.x + lowShift.y ? 0.0 : 0.25;
+    lit += storedDepth(vec2(low.x, high.y), first, texel) < depth + lowShift.x + highShift.y ? 0.0 : 0.25;
+    lit += storedDepth(high, first, texel) < depth + highShift.x + highShift.y ? 0.0 : 0.25;
     return lit;
 }
 #endif
