@@ -355,10 +355,6 @@ video::ECOLOR_FORMAT EffectHandler::depthFormat() const {
     return use32BitDepth ? video::ECF_G32R32F : video::ECF_G16R16F;
 }
 
-video::ECOLOR_FORMAT EffectHandler::shadowAtlasFormat() const {
-    return use32BitDepth ? video::ECF_R32F : video::ECF_R16F;
-}
-
 video::ITexture* EffectHandler::getDepthTexture() {
     if (!depthRTT)
         depthRTT = makeRenderTarget(driver, renderSize, "depthRTT", depthFormat());

@@ -198,8 +198,10 @@ public:
     // The caustics frame of the current phase (null before loading or for a missing file).
     irr::video::ITexture* getCausticsFrame() const;
     irr::video::ECOLOR_FORMAT depthFormat() const;
-    // The shadow atlas keeps depth alone: one channel, half the memory a receiver reads.
-    irr::video::ECOLOR_FORMAT shadowAtlasFormat() const;
+    // The shadow atlas keeps depth as 24-bit fixed point in three bytes (the depth
+    // materials pack it while the shadow pass draws): a software rasterizer reads a byte
+    // texel several times faster than a float one.
+    irr::video::ECOLOR_FORMAT shadowAtlasFormat() const { return irr::video::ECF_A8R8G8B8; }
     bool areShaderEffectsSupported() const { return !shaderEffectsUnsupported; }
 
     DelegateList renderCallbacks; // fired before the main render while reflections are on

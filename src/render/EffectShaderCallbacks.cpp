@@ -53,6 +53,8 @@ void DepthShaderCallback::OnSetConstants(video::IMaterialRendererServices* servi
     worldViewProj = viewProj * driver->getTransform(video::ETS_WORLD);
     services->setVertexShaderConstant("mWorldViewProj", worldViewProj.pointer(), 16);
     services->setVertexShaderConstant("MaxD", &farValue, 1);
+    const f32 packed = packDepth ? 1.0f : 0.0f;
+    services->setPixelShaderConstant("PackDepth", &packed, 1);
     if (skinning && effectHandler && effectHandler->hardwareSkinning) {
         u32 count = 0;
         const f32* rows = jointRowsForDrawnNode(effectHandler->nodeForDepthMaterial(), count, jointRows);

@@ -26,6 +26,7 @@ public:
 
     EffectHandler* effectHandler;
     irr::f32 farValue = 0.0f; // "MaxD": set by the pass before it draws
+    bool packDepth = false;   // "PackDepth": on while the shadow pass draws into the atlas
     irr::core::matrix4 worldViewProj;
     irr::core::matrix4 viewProj;
     const irr::video::SMaterial* currentMaterial = nullptr;

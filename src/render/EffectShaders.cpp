@@ -15,23 +15,40 @@ void main()
 }
 )";
 
-const char* const depthPixel = R"(
-varying vec4 depthRecord;
+// Into the shadow atlas (PackDepth 1) a depth goes as 24-bit fixed point in the red, green and
+// blue bytes of an 8-bit target: the receivers' shader reads a byte texel several times faster
+// than a float one on a software rasterizer, and 24 bits hold a depth as finely as a float's
+// mantissa does near the far end. Elsewhere the depth and its square go as floats.
+#define DEPTH_PIXEL_HEAD                                                                           \
+    "uniform float PackDepth;\n"                                                                   \
+    "varying vec4 depthRecord;\n"                                                                  \
+    "vec3 packedDepth(float z)\n"                                                                  \
+    "{\n"                                                                                          \
+    "    float whole = floor(clamp(z, 0.0, 1.0) * 16777215.0 + 0.5);\n"                            \
+    "    float high = floor(whole / 65536.0);\n"                                                   \
+    "    float middle = floor((whole - high * 65536.0) / 256.0);\n"                                \
+    "    return vec3(high, middle, whole - high * 65536.0 - middle * 256.0) / 255.0;\n"            \
+    "}\n"                                                                                          \
+    "vec3 depthColour(float z)\n"                                                                  \
+    "{\n"                                                                                          \
+    "    return PackDepth > 0.5 ? packedDepth(z) : vec3(z, z * z, 0.0);\n"                         \
+    "}\n"
+
+const char* const depthPixel = DEPTH_PIXEL_HEAD R"(
 void main()
 {
     float z = depthRecord.z / depthRecord.x;
-    gl_FragColor = vec4(z, z * z, 0.0, 0.0);
+    gl_FragColor = vec4(depthColour(z), PackDepth > 0.5 ? 1.0 : 0.0);
 }
 )";
 
-const char* const depthAlphaPixel = R"(
+const char* const depthAlphaPixel = DEPTH_PIXEL_HEAD R"(
 uniform sampler2D ColorMapSampler;
-varying vec4 depthRecord;
 void main()
 {
     float d = depthRecord.z / depthRecord.x;
     float alpha = texture2D(ColorMapSampler, gl_TexCoord[0].xy).a;
-    gl_FragColor = vec4(d, d * d, 0.0, alpha);
+    gl_FragColor = vec4(depthColour(d), alpha);
 }
 )";
 

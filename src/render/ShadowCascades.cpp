@@ -324,8 +324,10 @@ void EffectHandler::updateShadowCascades() {
         for (ShadowLight& light : shadowLights) {
             maxDepth = light.farPlaneScale;
             for (DepthShaderCallback* callback : {depthCallback, skinnedDepthCallback, instancedDepthCallback})
-                if (callback)
+                if (callback) {
                     callback->farValue = maxDepth;
+                    callback->packDepth = true;
+                }
             light.viewMatrix = view;
             core::matrix4 inverse;
             const f64 determinant =
@@ -364,6 +366,10 @@ void EffectHandler::updateShadowCascades() {
         }
     }
     shadowCache->endPass();
+    // The other depth passes (the post-processing depth target) keep float depths.
+    for (DepthShaderCallback* callback : {depthCallback, skinnedDepthCallback, instancedDepthCallback})
+        if (callback)
+            callback->packDepth = false;
     // Back to the screen, whole: the render callbacks that follow draw with their own
     // targets and must not inherit a cascade's viewport.
     driver->setRenderTarget(nullptr, false, false);

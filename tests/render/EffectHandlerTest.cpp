@@ -65,10 +65,10 @@ TEST_F(EffectHandlerTest, OnTheNullDriverEveryTargetIsNullAndEveryMaterialFallsB
     EXPECT_TRUE(handler->instancing);
     EXPECT_TRUE(handler->use32BitDepth);
     EXPECT_EQ(handler->depthFormat(), video::ECF_G32R32F);
-    EXPECT_EQ(handler->shadowAtlasFormat(), video::ECF_R32F);
+    EXPECT_EQ(handler->shadowAtlasFormat(), video::ECF_A8R8G8B8);
     handler->use32BitDepth = false;
     EXPECT_EQ(handler->depthFormat(), video::ECF_G16R16F);
-    EXPECT_EQ(handler->shadowAtlasFormat(), video::ECF_R16F);
+    EXPECT_EQ(handler->shadowAtlasFormat(), video::ECF_A8R8G8B8);
     // The callers that draw with these fall back without a crash: a frame still runs.
     addCamera();
     handler->depthPassEnabled = true;

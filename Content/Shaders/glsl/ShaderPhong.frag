@@ -95,15 +95,17 @@ float facingShadowLight(vec3 worldAcross, vec3 worldDown)
 }
 
 // The depth the map holds at texel `index` of a cascade (`first`: the cascade's first column
-// in the atlas). Read by texel number where the driver can: a software rasterizer then skips
-// the coordinate and wrap arithmetic of a sampled read. Both read the same texel.
+// in the atlas), kept as 24-bit fixed point in its red, green and blue bytes. Read by texel
+// number where the driver can: a software rasterizer then skips the coordinate and wrap
+// arithmetic of a sampled read. Both read the same texel.
 float storedDepth(vec2 index, float first, float texel)
 {
 #ifdef GL_EXT_gpu_shader4
-    return texelFetch2D(ShadowMapSampler, ivec2(index.x + first, index.y), 0).r;
+    vec3 bytes = texelFetch2D(ShadowMapSampler, ivec2(index.x + first, index.y), 0).rgb;
 #else
-    return texture2D(ShadowMapSampler, vec2(((index.x + first) + 0.5) * texel / 3.0, (index.y + 0.5) * texel)).r;
+    vec3 bytes = texture2D(ShadowMapSampler, vec2((index.x + first + 0.5) * texel / 3.0, (index.y + 0.5) * texel)).rgb;
 #endif
+    return dot(bytes, vec3(16711680.0, 65280.0, 255.0) / 16777215.0);
 }
 
 // Lit fraction of one cascade: 1 lit, 0 in shadow, -1 outside the cascade's map. `coords`
