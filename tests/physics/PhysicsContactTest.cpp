@@ -108,6 +108,167 @@ TEST_F(PhysicsContactTest, ATouchHardEnoughTurnsAKinematicObjectDynamic) {
     EXPECT_LT(shelf->getAbsolutePosition().Y, -1.0f) << "and falls";
 }
 
+// The force of a hit is its impulse times 0.00001.
+f32 impulseFor(f32 force) { return force / 0.00001f; }
+
+TEST_F(PhysicsContactTest, ATouchTurnsAnObjectDynamicFromItsRequiredForceAndOnlyByThePlayerWhenAsked) {
+    const struct Row {
+        const char* name;
+        bool byPlayerOnly;
+        int toucher;       // 0 the player (null), 1 a loose box, 2 a held box
+        bool shelfTouches; // the shelf's own report, or the toucher's
+        f32 forceOffset;   // from the required force
+        bool turnsLoose;
+    } rows[] = {
+        {"harder", false, 1, true, 10.0f, true},
+        {"exactly the force", false, 1, true, 0.0f, true},
+        {"softer", false, 1, true, -10.0f, false},
+        {"player only, loose box", true, 1, true, 10.0f, false},
+        {"player only, held box", true, 2, true, 10.0f, true},
+        {"player only, the player", true, 0, true, 10.0f, true},
+        {"the toucher's report", false, 1, false, 10.0f, true},
+        {"the toucher's report, player only", true, 1, false, 10.0f, false},
+    };
+    for (const Row& row : rows) {
+        PhysicsObject* shelf = makeObject([&](Attributes* a) {
+            body("Box", "Kinematic", {0, 0, 0}, {4, 0.5f, 4})(a);
+            a->addBool("TurnDynamicOnTouch", true);
+            a->addFloat("TouchForceRequired", 100.0f);
+            a->addBool("TouchByTentaroOnly", row.byPlayerOnly);
+        });
+        PhysicsObject* box = makeObject(body("Box", "Dynamic", {0, 3, 0}));
+        box->holdCount = row.toucher == 2 ? 1 : 0;
+        const f32 impulse = impulseFor(100.0f + row.forceOffset);
+        if (row.shelfTouches)
+            shelf->playCollisionSound(row.toucher == 0 ? nullptr : box, 0.0f, impulse);
+        else
+            box->playCollisionSound(shelf, 0.0f, impulse);
+        EXPECT_EQ(shelf->getPhysicsState() == PhysicsState::Dynamic, row.turnsLoose) << row.name;
+        shelf->remove();
+        box->remove();
+    }
+}
+
+class ReactingPlayer : public test::StubPlayer {
+public:
+    using StubPlayer::StubPlayer;
+    bool isImpactReactionBlocked() override { return blocked; }
+    void playImpactReaction(s32 code) override { reactions.push_back(code); }
+    bool blocked = false;
+    std::vector<s32> reactions;
+};
+
+TEST_F(PhysicsContactTest, APlayerHitHardEnoughReactsByWhetherItsReactionIsBlocked) {
+    const struct Row {
+        const char* name;
+        f32 force, speed;
+        bool blocked;
+        std::vector<s32> reactions;
+    } rows[] = {
+        {"blocked, very hard", 6000.0f, 2.0f, true, {14}},
+        {"blocked, hard", 2000.0f, 2.0f, true, {}},
+        {"free, very hard", 6000.0f, 2.0f, false, {13}},
+        {"free, hard", 2000.0f, 2.0f, false, {13}},
+        {"free, hard, at rest", 2000.0f, 0.0f, false, {}},
+        {"free, soft", 1000.0f, 2.0f, false, {}},
+    };
+    auto* player = new ReactingPlayer(root(), smgr(), -1);
+    player->drop();
+    setPlayer(0, player);
+    for (const Row& row : rows) {
+        PhysicsObject* box = makeObject(body("Box", "Dynamic", {0, 3, 0}));
+        box->getActor()->asRigidDynamic()->setLinearVelocity(phys::Vec3(row.speed, 0, 0));
+        player->blocked = row.blocked;
+        player->reactions.clear();
+        box->playCollisionSound(nullptr, 0.0f, impulseFor(row.force));
+        EXPECT_EQ(player->reactions, row.reactions) << row.name;
+        box->remove();
+    }
+}
+
+TEST_F(PhysicsContactTest, HittingTheFloorRaisesSuspicionFromItsForceBelowItsCeilingUpToItsLimit) {
+    int raised = 0;
+    physicsHooks().characters.addSuspicion = [&](SuspicionMeter*, f32, s32, const core::vector3df&) {
+        ++raised;
+        return true;
+    };
+    gameDifficulty = 1;
+    auto* player = new test::StubPlayer(root(), smgr(), -1);
+    player->drop();
+    setPlayer(0, player);
+    PhysicsObject* floor = makeObject(body("Box", "Static", {0, -10, 0}, {20, 1, 20}));
+    const struct Row {
+        const char* name;
+        f32 forceOffset;
+        f32 ceiling; // 0: no ceiling
+        s32 hits, raises;
+    } rows[] = {
+        {"harder", 10.0f, 0.0f, 1, 1},
+        {"exactly the force", 0.0f, 0.0f, 1, 1},
+        {"softer", -10.0f, 0.0f, 1, 0},
+        {"below the ceiling", 10.0f, 6.0f, 1, 1},
+        {"above the ceiling", 10.0f, 4.0f, 1, 0},
+        {"twice, limit one", 10.0f, 0.0f, 2, 1},
+    };
+    for (const Row& row : rows) {
+        PhysicsObject* box = makeObject([&](Attributes* a) {
+            body("Box", "Dynamic", {0, 5, 0})(a); // its centre at height 5
+            a->addFloat("SuspHitFloorAmount", 2.0f);
+            a->addFloat("SuspHitFloorForce", 100.0f);
+            a->addInt("SuspHitFloorLimit", 1);
+            a->addBool("SuspHitFloorUseCeiling", row.ceiling != 0.0f);
+            a->addFloat("SuspHitFloorCeiling", row.ceiling);
+        });
+        raised = 0;
+        for (int i = 0; i < row.hits; ++i)
+            box->playCollisionSound(floor, 0.0f, impulseFor(100.0f + row.forceOffset));
+        EXPECT_EQ(raised, row.raises) << row.name;
+        EXPECT_EQ(box->suspicion().hitFloorRaised, row.raises > 0) << row.name;
+        box->remove();
+    }
+    gameDifficulty = 0;
+}
+
+TEST_F(PhysicsContactTest, TheGrabSoundPlaysOnTheFirstGrabAndTheLooseSoundWhenTurningDynamic) {
+    PhysicsObject* box = makeObject([](Attributes* a) {
+        body("Box", "Kinematic", {0, 3, 0})(a);
+        a->addBool("IsGrabbable", true);
+        a->addString("SoundGrabEvent", "GameAudio/Audio/UI/Click");
+        a->addString("SoundOnDynamicEvent", "GameAudio/Audio/UI/Transition");
+    });
+    box->notifyGrab(true, core::vector3df(0, 3, 0));
+    ASSERT_NE(box->body().grabEvent, nullptr);
+    EXPECT_TRUE(soundManager->isEventActive(box->body().grabEvent));
+    ASSERT_NE(box->body().onDynamicEvent, nullptr);
+    EXPECT_FALSE(soundManager->isEventActive(box->body().onDynamicEvent)) << "still kinematic";
+    box->setKinematic(false);
+    frame();
+    EXPECT_TRUE(soundManager->isEventActive(box->body().onDynamicEvent));
+}
+
+TEST_F(PhysicsContactTest, TheDragSoundStartsOnlyForAHeldObjectOnStaticGroundAndStopsWhenItLeaves) {
+    PhysicsObject* ground = makeObject(body("Box", "Static", {0, -0.5f, 0}, {20, 1, 20}));
+    PhysicsObject* other = makeObject(body("Box", "Dynamic", {5, 3, 0}));
+    PhysicsObject* box = makeObject([](Attributes* a) {
+        body("Box", "Dynamic", {0, 3, 0})(a);
+        a->addString("SoundDragEvent", "GameAudio/Audio/Collisions/Drag");
+    });
+    box->body().dragEvent = soundManager->getEvent(box->body().SoundDragEvent.c_str());
+    audio::Event* drag = box->body().dragEvent;
+    ASSERT_NE(drag, nullptr);
+    box->handleContact(ground, 0.0f, true, 0.0f);
+    EXPECT_FALSE(soundManager->isEventActive(drag)) << "not held";
+    box->holdCount = 1;
+    box->handleContact(other, 0.0f, true, 0.0f);
+    EXPECT_FALSE(soundManager->isEventActive(drag)) << "not static";
+    box->handleContact(ground, 0.0f, true, 0.0f);
+    EXPECT_TRUE(soundManager->isEventActive(drag));
+    box->handleContact(other, 0.0f, false, 0.0f);
+    EXPECT_TRUE(soundManager->isEventActive(drag)) << "another object left";
+    box->handleContact(ground, 0.0f, false, 0.0f);
+    EXPECT_FALSE(soundManager->isEventActive(drag));
+}
+
 TEST_F(PhysicsContactTest, TheHeavierOfTwoMovingBodiesReactsAndTheSecondOnATie) {
     struct Row {
         f32 firstMass, secondMass;

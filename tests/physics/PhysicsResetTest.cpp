@@ -81,6 +81,10 @@ TEST_F(PhysicsResetTest, EachRuleStartsTheShrinkOnlyWhenItsConditionHolds) {
          {0, -1, 0}, true},
         {"height above", [](Attributes* a) { a->addEnum("ResetIfHeight", "Respawn", resetModeNames); a->addFloat("ResetHeight", 0.0f); },
          {0, 1, 0}, false},
+        {"on the reset height", [](Attributes* a) { a->addEnum("ResetIfHeight", "Respawn", resetModeNames); a->addFloat("ResetHeight", 0.0f); },
+         {0, 0, 0}, false},
+        {"height below, jumping", [](Attributes* a) { a->addEnum("ResetIfHeight", "Jump to Position", resetModeNames); a->addFloat("ResetHeight", 0.0f); },
+         {0, -1, 0}, true},
         // The spawn rule fires near the respawn point, here put 20 units away.
         {"near spawn", [](Attributes* a) { a->addEnum("ResetIfDistFromSpawn", "Respawn", resetModeNames); a->addFloat("DistanceFromSpawn", 5.0f);
                                            a->addVector3d("RespawnOverridePosition", core::vector3df(20, 5, 0)); },
@@ -183,22 +187,69 @@ TEST_F(PhysicsResetTest, ACheckpointWrittenDuringAResetReadsBackItsEffectForTheN
     EXPECT_TRUE(effect->isEnabled());
 }
 
-TEST_F(PhysicsResetTest, RestingAwayFromSpawnResetsAfterItsSecondsButNotNearSpawn) {
-    for (f32 distance : {1.5f, 2.0f}) {
-        PhysicsObject* object = makeObject(resetBox([](Attributes* a) {
+TEST_F(PhysicsResetTest, RestingAwayFromSpawnResetsAfterItsSecondsButNotNearSpawnOrWhileMoving) {
+    const struct Row {
+        const char* name;
+        core::vector3df offset; // from the spawn point (0, 5, 0)
+        phys::Vec3 velocity;
+        f32 seconds;
+        bool resets;
+    } rows[] = {
+        {"near spawn", {1.5f, 0, 0}, {}, 2.0f, false},
+        {"on the sqrt(3) bound", {1, 1, 1}, {}, 2.0f, false},
+        {"away from spawn", {2, 0, 0}, {}, 2.0f, true},
+        {"rising", {5, 0, 0}, {0, 2, 0}, 2.0f, false},
+        {"moving, no seconds", {5, 0, 0}, {2, 0, 0}, 0.0f, false},
+    };
+    for (const Row& row : rows) {
+        PhysicsObject* object = makeObject(resetBox([&](Attributes* a) {
             a->addEnum("ResetIfAtRest", "Respawn", resetModeNames);
-            a->addFloat("SecondsAtRest", 2.0f);
+            a->addFloat("SecondsAtRest", row.seconds);
         }));
-        place(object, {distance, 5, 0});
+        place(object, core::vector3df(0, 5, 0) + row.offset);
+        object->getActor()->asRigidDynamic()->setLinearVelocity(row.velocity);
         int frameCount = 0;
         while (object->respawnEffectTimer < 0.0f && frameCount < 200) {
             frame();
             ++frameCount;
         }
-        if (distance < 1.7f)
-            EXPECT_EQ(frameCount, 200) << "never";
+        if (row.resets)
+            EXPECT_NEAR(frameCount * PhysicsManager::fixedStepSize, 2.0f, 0.1f) << row.name;
         else
-            EXPECT_NEAR(frameCount * PhysicsManager::fixedStepSize, 2.0f, 0.1f);
+            EXPECT_EQ(frameCount, 200) << row.name << ": never";
+        object->remove();
+    }
+}
+
+TEST_F(PhysicsResetTest, APlayerHitResetsOnlyUnderItsRuleAndIsForgottenEachFrame) {
+    for (const char* mode : {"Respawn", "No"}) {
+        PhysicsObject* object =
+            makeObject(resetBox([&](Attributes* a) { a->addEnum("ResetIfPlayerCollide", mode, resetModeNames); }));
+        object->reset().playerCollided = true;
+        frame();
+        EXPECT_EQ(object->respawnEffectTimer >= 0.0f, std::string(mode) == "Respawn") << mode;
+        EXPECT_FALSE(object->reset().playerCollided) << mode;
+        object->remove();
+    }
+}
+
+TEST_F(PhysicsResetTest, ARespawnTurnsKinematicWhenAskedKeepsCollisionSwitchedOffAndForgetsTheFloorHit) {
+    for (bool asKinematic : {false, true}) {
+        const bool forcedOff = asKinematic; // both ways, once each
+        PhysicsObject* object =
+            makeObject(resetBox([&](Attributes* a) { a->addBool("ResetAsKinematic", asKinematic); }));
+        if (forcedOff) {
+            object->body().collisionForcedOff = true;
+            object->setCollisionEnabled(false);
+        }
+        object->suspicion().hitFloorRaised = true;
+        object->requestReset();
+        for (int i = 0; object->respawnEffectTimer >= 0.0f && i < 200; ++i)
+            frame();
+        ASSERT_LT(object->respawnEffectTimer, 0.0f) << "respawned";
+        EXPECT_EQ(object->getPhysicsState() == PhysicsState::Kinematic, asKinematic);
+        EXPECT_EQ(object->isCollisionEnabled(), !forcedOff);
+        EXPECT_FALSE(object->suspicion().hitFloorRaised);
         object->remove();
     }
 }
@@ -257,6 +308,18 @@ TEST_F(PhysicsResetTest, TheOffScreenRuleFiresBesideTheViewConeButNotJustInsideI
         EXPECT_EQ(object->getMeshNode()->getAutomaticCulling(), scene::EAC_FRUSTUM_BOX) << row.name;
         object->remove();
     }
+    // In view, the count starts afresh.
+    PhysicsObject* seen = makeObject(resetBox([](Attributes* a) {
+        a->addString("MeshFileName", "Content/Models/Props/Crate.obj");
+        a->setAttribute("Position", core::vector3df(0, 5, 10));
+        a->addEnum("ResetIfOffscreen", "Respawn", resetModeNames);
+        a->addFloat("SecondsOffscreen", 0.2f);
+    }));
+    seen->reset().offscreenTimer = 1.0f;
+    frame();
+    smgr()->drawAll();
+    EXPECT_LT(seen->respawnEffectTimer, 0.0f);
+    EXPECT_EQ(seen->reset().offscreenTimer, 0.0f);
 }
 
 TEST_F(PhysicsResetTest, HeldAndKinematicObjectsAreNotResetByRulesButARequestStillRuns) {
@@ -321,9 +384,20 @@ TEST_F(PhysicsResetTest, AJointedGroupRespawnsTogetherAndEveryMemberIsVisitedOnc
     EXPECT_EQ(visited.size(), 3u);
     for (PhysicsObject* member : {a, b, c})
         place(member, member->getAbsolutePosition() + core::vector3df(0, -20, 0));
+    // A kinematic member stays where its node put it.
+    PhysicsObject* held = makeObject([](Attributes* at) {
+        resetBox()(at);
+        at->setAttribute("Position", core::vector3df(9, 5, 0));
+        at->setAttribute("PhysicsState", "Kinematic", physicsStateNames);
+    });
+    c->addJointLink(held, held);
+    held->addJointLink(c, held);
+    held->setPosition(core::vector3df(9, -15, 0));
+    frame();
     a->requestReset();
     EXPECT_NEAR(c->getActor()->getGlobalPose().p.y, 5.0f, 1e-3f) << "at once, all members";
     EXPECT_NEAR(c->getPosition().Y, 5.0f, 1e-3f) << "the node follows";
+    EXPECT_NEAR(held->getPosition().Y, -15.0f, 1e-3f) << "kinematic: not placed";
     a->removeJointLink(b, joints[0]);
     a->removeJointLink(c, joints[2]);
     EXPECT_EQ(a->body().jointedObjects.size(), 0u);
@@ -351,6 +425,10 @@ TEST_F(PhysicsTouchTest, TrackedHitsAreRecordedOnceAndClearedAtTheEndOfTheUpdate
     tracked->changeGrabCount(false, true);
     tracked->recordTouch(other);
     EXPECT_EQ(tracked->body().touchList.size(), 0u) << "limbs only touch it";
+    tracked->changeGrabCount(false, false);
+    tracked->changeGrabCount(true, true);
+    tracked->recordTouch(other);
+    EXPECT_EQ(tracked->body().touchList.size(), 0u) << "the other kind of limb too";
     tracked->holdCount = 1;
     tracked->recordTouch(nullptr);
     EXPECT_EQ(tracked->body().touchList.size(), 0u) << "held: physics objects only";
@@ -358,6 +436,85 @@ TEST_F(PhysicsTouchTest, TrackedHitsAreRecordedOnceAndClearedAtTheEndOfTheUpdate
     EXPECT_EQ(tracked->body().touchList.size(), 1u);
     tracked->remove();
     levelManager->onEndOfUpdate.invoke(); // the delegate went with the object
+}
+
+TEST_F(PhysicsTouchTest, AnUntrackedObjectIsRecordedByATrackedOneMovingAtItsThreshold) {
+    PhysicsObject* tracked = makeObject(resetBox());
+    tracked->enableTouchTracking(4.0f); // 2 m/s, squared
+    for (f32 speed : {2.0f, 1.9f}) {
+        PhysicsObject* other = makeObject(resetBox([](Attributes* a) { a->setAttribute("Position", core::vector3df(5, 5, 0)); }));
+        tracked->getActor()->asRigidDynamic()->setLinearVelocity(phys::Vec3(speed, 0, 0));
+        other->recordTouch(tracked);
+        EXPECT_EQ(tracked->wasTouchedBy(other), speed >= 2.0f) << speed;
+        tracked->clearTouchList();
+        other->remove();
+    }
+}
+
+TEST_F(PhysicsTouchTest, HighlightModesFollowHoldRangeGoldAndTheTouchingLimbs) {
+    addPlayer({20, 0, 0});
+    const struct Row {
+        const char* name;
+        s32 holdCount;
+        f32 grabRange;
+        bool grabbable, gold;
+        s32 limb0, limb1;
+        s32 mode;
+    } rows[] = {
+        {"held", 1, 0.0f, true, false, 0, 0, 3},
+        {"in grab range", 0, 1.0f, true, false, 0, 0, 3},
+        {"in range, not grabbable", 0, 1.0f, false, false, 0, 0, 0},
+        {"gold", 0, 0.0f, false, true, 0, 0, 6},
+        {"gold under the second limb kind", 0, 0.0f, true, true, 0, 1, 2},
+        {"first limb kind", 0, 0.0f, true, false, 1, 0, 1},
+        {"second limb kind", 0, 0.0f, true, false, 0, 1, 2},
+        {"second limb kind, not grabbable", 0, 0.0f, false, false, 0, 1, 0},
+    };
+    PhysicsObject* object = makeObject(resetBox());
+    for (const Row& row : rows) {
+        object->holdCount = row.holdCount;
+        object->mesh().grabRangeHighlight = row.grabRange;
+        object->IsGrabbable = row.grabbable;
+        object->IsGold = row.gold;
+        object->limbTouchCounts[0] = row.limb0;
+        object->limbTouchCounts[1] = row.limb1;
+        object->updateHighlightMode();
+        EXPECT_EQ(object->mesh().highlightMode, row.mode) << row.name;
+    }
+    object->holdCount = 0;
+}
+
+TEST_F(PhysicsTouchTest, TheHighlightPulseFallsTwoPerSecondWrapsToOneAndStaysAtOneWhileHeld) {
+    PhysicsObject* object = makeObject(resetBox([](Attributes* a) {
+        a->addString("MeshFileName", "Content/Models/Props/Crate.obj");
+    }));
+    object->mesh().highlightPulse = 1.0f;
+    frame();
+    EXPECT_NEAR(object->mesh().highlightPulse, 1.0f - 2.0f * PhysicsManager::fixedStepSize, 1e-4f);
+    object->mesh().highlightPulse = 0.01f;
+    frame();
+    EXPECT_EQ(object->mesh().highlightPulse, 1.0f) << "wrapped";
+    object->mesh().highlightPulse = 0.5f;
+    object->holdCount = 1;
+    frame();
+    EXPECT_EQ(object->mesh().highlightPulse, 1.0f) << "held";
+    object->holdCount = 0;
+}
+
+TEST_F(PhysicsTouchTest, TheRespawnPoseIsTheOverrideWhenSetElseTheSpawnPose) {
+    for (bool overridden : {true, false}) {
+        PhysicsObject* object = makeObject(resetBox([&](Attributes* a) {
+            a->addVector3d("Rotation", core::vector3df(0, 30, 0));
+            if (overridden) {
+                a->addVector3d("RespawnOverridePosition", core::vector3df(7, 8, 9));
+                a->addVector3d("RespawnOverrideRotation", core::vector3df(0, 90, 0));
+            }
+        }));
+        EXPECT_EQ(object->reset().respawnPosition, overridden ? core::vector3df(7, 8, 9) : core::vector3df(0, 5, 0));
+        EXPECT_TRUE(object->reset().respawnRotation.equals(overridden ? core::vector3df(0, 90, 0) : core::vector3df(0, 30, 0), 1e-3f))
+            << overridden;
+        object->remove();
+    }
 }
 
 TEST_F(PhysicsTouchTest, LimbCountsRunUpTheGlowChainEvenWhenItLoops) {
@@ -395,9 +552,11 @@ TEST_F(PhysicsTouchTest, TheFirstGrabRaisesSuspicionPlaysOnceAndTurnsDynamicAndR
     EXPECT_EQ(object->getPhysicsState(), PhysicsState::Dynamic);
     EXPECT_FLOAT_EQ(object->suspicion().displayTimer, 2.0f);
     EXPECT_EQ(object->suspicion().SuspGrabLimit, 4) << "one raise of five spent";
+    object->body().collisionSoundCooldown = 0.5f;
     object->notifyGrab(false, core::vector3df());
     EXPECT_TRUE(object->thrown);
     EXPECT_EQ(object->holdCount, 1);
+    EXPECT_EQ(object->body().collisionSoundCooldown, 0.0f) << "a released object sounds at once";
     frame();
     EXPECT_EQ(object->mesh().highlightMode, 5) << "suspicious flash wins while held";
     object->suspicion().displayTimer = 0.0f;
@@ -407,6 +566,70 @@ TEST_F(PhysicsTouchTest, TheFirstGrabRaisesSuspicionPlaysOnceAndTurnsDynamicAndR
     object->notifyGrab(false, core::vector3df());
     object->notifyGrab(true, core::vector3df());
     EXPECT_EQ(raised, 1) << "difficulty 0";
+}
+
+TEST_F(PhysicsTouchTest, AHeldButtonIsLetGoAfterAFifthOfASecondButOtherHeldObjectsStay) {
+    HoldingPlayer* player = addPlayer({20, 0, 0});
+    for (bool button : {true, false}) {
+        player->releases = 0;
+        PhysicsObject* object = makeObject(resetBox([&](Attributes* a) {
+            a->addBool("IsGrabbable", true);
+            a->addBool("IsButton", button);
+        }));
+        object->holdCount = 1;
+        int frameCount = 0;
+        while (player->releases == 0 && frameCount < 60) {
+            frame();
+            ++frameCount;
+        }
+        if (button)
+            EXPECT_NEAR(frameCount * PhysicsManager::fixedStepSize, 0.2f, 0.034f);
+        else
+            EXPECT_EQ(player->releases, 0) << "not a button";
+        object->remove();
+    }
+}
+
+TEST_F(PhysicsTouchTest, TurningKinematicLetsGoOfAHeldObjectUnlessItCanBeHungFrom) {
+    HoldingPlayer* player = addPlayer({20, 0, 0});
+    for (bool hang : {false, true}) {
+        player->releases = 0;
+        PhysicsObject* object = makeObject(resetBox([&](Attributes* a) {
+            a->addBool("IsGrabbable", true);
+            a->addBool("CanHangFrom", hang);
+        }));
+        object->holdCount = 1;
+        object->setKinematic(true);
+        EXPECT_EQ(player->releases, hang ? 0 : 1) << hang;
+        EXPECT_EQ(object->getPhysicsState(), PhysicsState::Kinematic);
+        object->remove();
+    }
+}
+
+TEST_F(PhysicsTouchTest, AThrownObjectStopsCountingAsThrownBelowOneMetreASecond) {
+    for (f32 speed : {0.5f, 2.0f}) {
+        PhysicsObject* object = makeObject(resetBox());
+        object->getActor()->asRigidDynamic()->setLinearVelocity(phys::Vec3(speed, 0, 0));
+        object->thrown = true;
+        frame();
+        EXPECT_EQ(object->thrown, speed >= 1.0f) << speed;
+        object->remove();
+    }
+}
+
+TEST_F(PhysicsTouchTest, MotionAnimatorsTurnAKinematicObjectButNotAStaticOne) {
+    for (const char* state : {"Static", "Kinematic"}) {
+        PhysicsObject* object = makeObject([&](Attributes* a) {
+            resetBox()(a);
+            a->setAttribute("PhysicsState", state, physicsStateNames);
+        });
+        scene::ISceneNodeAnimator* turning = smgr()->createRotationAnimator(core::vector3df(0, 2, 0));
+        object->addAnimator(turning);
+        turning->drop();
+        frames(10);
+        EXPECT_EQ(object->getRotation().Y != 0.0f, std::string(state) == "Kinematic") << state;
+        object->remove();
+    }
 }
 
 TEST_F(PhysicsTouchTest, TheFadeReachesExactlyOne) {
