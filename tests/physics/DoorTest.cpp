@@ -126,6 +126,18 @@ TEST_F(DoorTest, ASavedDoorIsRebuiltWhereItStood) {
     out->drop();
 }
 
+TEST_F(DoorTest, TheDoorAndItsPostTakeTheDoorsDamping) {
+    AdvancedPhysicsObject* d = door([](Attributes* a) {
+        a->addFloat("LinearDamping", 0.5f);
+        a->addFloat("AngularDamping", 3.0f);
+    });
+    ASSERT_NE(d->getHingePost(), nullptr);
+    for (phys::RigidDynamic* body : {d->getActor()->asRigidDynamic(), d->getHingePost()}) {
+        EXPECT_FLOAT_EQ(body->getLinearDamping(), 0.5f);
+        EXPECT_FLOAT_EQ(body->getAngularDamping(), 3.0f);
+    }
+}
+
 TEST_F(DoorTest, AdvancedObjectsCollideByTheirOwnWords) {
     struct Row {
         const char* kind;
