@@ -173,6 +173,16 @@ TEST_F(PhysicsBodyOperationsTest, VelocityScalesOnlyOnDynamicBodies) {
     EXPECT_EQ(dynamicOf(kinematic)->getLinearVelocity(), before);
 }
 
+TEST_F(PhysicsBodyOperationsTest, CopyingVelocitiesTakesBothTheLinearAndTheAngular) {
+    PhysicsObject* copy = makeObject(operationBox("Dynamic"));
+    PhysicsObject* source = makeObject(operationBox("Dynamic"));
+    dynamicOf(source)->setLinearVelocity(phys::Vec3(1, 2, 3));
+    dynamicOf(source)->setAngularVelocity(phys::Vec3(0, 4, 0));
+    copy->copyVelocities(source);
+    EXPECT_EQ(dynamicOf(copy)->getLinearVelocity(), phys::Vec3(1, 2, 3));
+    EXPECT_EQ(dynamicOf(copy)->getAngularVelocity(), phys::Vec3(0, 4, 0));
+}
+
 TEST_F(PhysicsBodyOperationsTest, MassKeepsTheComputedInertiaUnlessATensorIsSet) {
     PhysicsObject* object = makeObject(operationBox("Dynamic"));
     object->setMass(5.0f);

@@ -5,6 +5,7 @@
 
 #include "physics/world/PhysicsFiltering.h"
 
+#include "core/GameSettings.h"
 #include "core/Globals.h"
 #include "core/CoreSlots.h"
 #include "level/LevelManager.h"
@@ -104,6 +105,19 @@ TEST_F(PhysicsObjectAttributeTest, ANonPositiveMassBecomesOne) {
     for (f32 mass : {0.0f, -3.0f, NAN}) {
         PhysicsObject* object = makeObject([&](Attributes* a) { a->addFloat("Mass", mass); });
         EXPECT_FLOAT_EQ(object->body().Mass, 1.0f) << mass;
+    }
+}
+
+TEST_F(PhysicsObjectAttributeTest, ASpawnFrameOutsideItsLoopStartsAtTheLoopStart) {
+    for (auto [spawn, expected] : {std::pair{5, 10}, {10, 10}, {20, 20}, {21, 10}}) {
+        PhysicsObject* object = makeObject([&](Attributes* a) {
+            boxIn("Static")(a);
+            a->addInt("SpawnFrame", spawn);
+            a->addInt("StartFrame", 10);
+            a->addInt("EndFrame", 20);
+        });
+        EXPECT_EQ(object->mesh().SpawnFrame, expected) << spawn;
+        object->remove();
     }
 }
 
@@ -359,6 +373,7 @@ TEST_F(PhysicsObjectBodyTest, SmallBodiesAreMarkedByTheirSize) {
         f32 radius;
         bool small;
     } rows[] = {{"Box", {0, 0, 0}, 1.0f, false},      {"Box", {1, 0.2f, 1}, 1.0f, true},
+                {"Box", {1, 1, 0.2f}, 1.0f, true},    {"Box", {1, 1, 0.3f}, 1.0f, false},
                 {"Sphere", {}, 0.0f, false},          {"Sphere", {}, 0.1f, true},
                 {"Sphere", {}, 0.15f, false},         {"Capsule", {}, 0.1f, true}};
     for (const Row& row : rows) {
@@ -370,6 +385,26 @@ TEST_F(PhysicsObjectBodyTest, SmallBodiesAreMarkedByTheirSize) {
         });
         EXPECT_EQ(object->body().smallBody, row.small) << row.bound << " " << row.radius;
     }
+}
+
+// Detail modes: 1 only at high physics detail, 2 only at low (0 or 1, or low shaders).
+TEST_F(PhysicsObjectBodyTest, ThePhysicsDetailSettingBuildsOnlyTheObjectsOfItsDetailMode) {
+    GameSettings settings(temp.file("PaddlestoneConfig.xml"));
+    settings.load(true);
+    gameSettings = &settings;
+    PhysicsObject* object = makeObject(boxIn("Static"));
+    const struct Row {
+        int detail;
+        s32 mode;
+        bool builds;
+    } rows[] = {{0, 0, true}, {0, 1, false}, {0, 2, true}, {1, 1, false}, {1, 2, true},
+                {2, 0, true}, {2, 1, true},  {2, 2, false}, {3, 1, true}, {3, 2, true}};
+    for (const Row& row : rows) {
+        setSettingInt("Game_PhysicsDetail", row.detail);
+        object->mesh().DetailMode = row.mode;
+        EXPECT_EQ(object->checkPhysicsDetail(), row.builds) << row.detail << " " << row.mode;
+    }
+    gameSettings = nullptr;
 }
 
 TEST_F(PhysicsObjectBodyTest, ACapsuleStandsUpAlongY) {
@@ -419,6 +454,7 @@ TEST_F(PhysicsObjectBodyTest, FilterWordsFollowTheCollisionKeys) {
          },
          0x20000000, 0x50000000},
         {"Dynamic", [](Attributes* a) { a->addString("CollideWithCollisionGroups", "x"); }, 0x1, 0x0FFFFF8F},
+        {"Dynamic", [](Attributes* a) { a->addString("CollideWithCollisionGroups", "4"); }, 0x1, 0x8FFFFF8F},
         {"Dynamic", [](Attributes* a) { a->addString("NoCollideIDs", "4"); }, 0x1, 0x0FFFFFCF},
     };
     for (const Row& row : rows) {

@@ -154,6 +154,33 @@ TEST_F(PhysicsResetTest, TheScaleEffectIsMadeOnceAndStartsAtATinyScale) {
     out->drop();
 }
 
+TEST_F(PhysicsResetTest, TheScaleEffectRunsItsKeysOnceAndEndsOnItsLastKey) {
+    scene::ISceneNode* node = smgr()->addEmptySceneNode();
+    auto* effect = new RespawnScaleAnimator(2.0f, 0.5f); // two keys a second: over after 1 s
+    for (f32 scale : {1.0f, 2.0f, 3.0f})
+        effect->addKey(core::vector3df(scale, scale, scale));
+    const core::vector3df last(3, 3, 3);
+    EXPECT_EQ(effect->scaleAt(1.25f), last) << "past the end";
+    effect->setEnabled(true, node);
+    effect->setElapsedTime(0.0f);
+    effect->animateNode(node, 1000);
+    effect->animateNode(node, 1900);
+    EXPECT_TRUE(effect->isEnabled());
+    EXPECT_NE(node->getScale(), last);
+    effect->animateNode(node, 2000);
+    EXPECT_FALSE(effect->isEnabled()) << "at its last key";
+    EXPECT_EQ(node->getScale(), last);
+    // Switched off while running, the node takes the last key.
+    effect->setEnabled(true, node);
+    effect->setElapsedTime(0.0f);
+    effect->animateNode(node, 3000);
+    effect->animateNode(node, 3250);
+    ASSERT_NE(node->getScale(), last);
+    effect->setEnabled(false, node);
+    EXPECT_EQ(node->getScale(), last);
+    effect->drop();
+}
+
 TEST_F(PhysicsResetTest, ACheckpointWrittenDuringAResetReadsBackItsEffectForTheNextReset) {
     auto* animators = new AnimatorFactory(smgr());
     animators->drop(); // the scene manager holds it
