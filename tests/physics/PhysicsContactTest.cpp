@@ -90,6 +90,9 @@ TEST_F(PhysicsContactTest, CollisionSoundsFollowTheirThresholdAndCooldown) {
     float value = 0.0f;
     velocity->getValue(&value);
     EXPECT_NEAR(value, 0.5f * 0.3076923f, 1e-5f);
+    float volume = -1.0f;
+    box->body().collisionEvent->getVolume(&volume);
+    EXPECT_NEAR(volume, 0.5f + value / 640.0f, 1e-5f) << "from half loud at the threshold";
     const f32 cooldown = box->body().collisionSoundCooldown;
     box->playCollisionSound(nullptr, 0.0f, 500000000.0f);
     EXPECT_EQ(box->body().collisionSoundCooldown, cooldown) << "a second hit within the cooldown plays nothing";
@@ -263,6 +266,14 @@ TEST_F(PhysicsContactTest, TheDragSoundStartsOnlyForAHeldObjectOnStaticGroundAnd
     EXPECT_FALSE(soundManager->isEventActive(drag)) << "not static";
     box->handleContact(ground, 0.0f, true, 0.0f);
     EXPECT_TRUE(soundManager->isEventActive(drag));
+    // Its loudness follows the speed: full at 10 m/s and above.
+    for (auto [speed, volume] : {std::pair{4.0f, 0.4f}, {25.0f, 1.0f}}) {
+        box->getActor()->asRigidDynamic()->setLinearVelocity(phys::Vec3(speed, 0, 0));
+        box->updatePhysics();
+        float loudness = -1.0f;
+        drag->getVolume(&loudness);
+        EXPECT_NEAR(loudness, volume, 1e-4f) << speed;
+    }
     box->handleContact(other, 0.0f, false, 0.0f);
     EXPECT_TRUE(soundManager->isEventActive(drag)) << "another object left";
     box->handleContact(ground, 0.0f, false, 0.0f);

@@ -79,9 +79,11 @@ TEST_F(TieObjectTest, AGrabCollectsTheTieOnceAndRunsTheCutscene) {
     // collected tie is never shown again.
     frames(117);
     EXPECT_TRUE(first->isVisible()) << "shown until two seconds have passed";
+    EXPECT_FALSE(first->getParticles()->DesiredVisible) << "no burst yet";
     frames(6);
     EXPECT_FALSE(first->isVisible());
     EXPECT_TRUE(first->getParticles()->isVisible());
+    EXPECT_TRUE(first->getParticles()->DesiredVisible) << "the burst";
     first->setVisible(true);
     EXPECT_FALSE(first->isVisible());
     // Grabbed again: no second record, the counter still reads one.
