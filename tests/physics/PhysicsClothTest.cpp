@@ -123,6 +123,11 @@ TEST_F(PhysicsClothTest, AClothPinnedToAMovingParentFollowsItAndDrapes) {
             pinned.push_back(i);
     ASSERT_FALSE(pinned.empty());
     ASSERT_LT(pinned.size(), 81u);
+    // Each pinned particle keeps its place in the bar's frame (the bar at (0, 6, 0), unturned).
+    for (size_t i : pinned)
+        EXPECT_TRUE(banner->body().clothAttachments[i].equals(
+            toEngine(particles(*cloth)[i].pos) - core::vector3df(0, 6, 0), 1e-3f))
+            << i;
     // The bar moves 2 along X over a second.
     for (int i = 0; i < 60; ++i) {
         bar->setPosition(core::vector3df(2.0f * static_cast<f32>(i + 1) / 60.0f, 6, 0));

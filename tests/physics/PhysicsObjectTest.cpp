@@ -108,6 +108,26 @@ TEST_F(PhysicsObjectAttributeTest, ANonPositiveMassBecomesOne) {
     }
 }
 
+TEST_F(PhysicsObjectAttributeTest, AKinematicObjectStoresWhetherItCarriesMotionAnimators) {
+    for (const char* animator : {"none", "rotation", "deletion"}) {
+        PhysicsObject* object = makeObject(boxIn("Kinematic"));
+        scene::ISceneNodeAnimator* added = nullptr;
+        if (std::string(animator) == "rotation")
+            added = smgr()->createRotationAnimator(core::vector3df(0, 1, 0));
+        else if (std::string(animator) == "deletion")
+            added = smgr()->createDeleteAnimator(100000);
+        if (added) {
+            object->addAnimator(added);
+            added->drop();
+        }
+        Attributes* out = newAttributes();
+        object->serializeAttributes(out);
+        EXPECT_EQ(out->getAttributeAsBool("HasMotionAnimators"), std::string(animator) == "rotation") << animator;
+        out->drop();
+        object->remove();
+    }
+}
+
 TEST_F(PhysicsObjectAttributeTest, ASpawnFrameOutsideItsLoopStartsAtTheLoopStart) {
     for (auto [spawn, expected] : {std::pair{5, 10}, {10, 10}, {20, 20}, {21, 10}}) {
         PhysicsObject* object = makeObject([&](Attributes* a) {

@@ -15,6 +15,8 @@
 
 #include "support/StubPlayer.h"
 
+#include <algorithm>
+
 using namespace irr;
 
 namespace {
@@ -657,6 +659,73 @@ TEST_F(PhysicsTouchTest, MotionAnimatorsTurnAKinematicObjectButNotAStaticOne) {
         EXPECT_EQ(object->getRotation().Y != 0.0f, std::string(state) == "Kinematic") << state;
         object->remove();
     }
+}
+
+TEST_F(PhysicsTouchTest, HidingACompoundLetsGoOfItsHeldMembers) {
+    HoldingPlayer* player = addPlayer({20, 0, 0});
+    PhysicsObject* owner = makeObject(resetBox());
+    PhysicsObject* handle = makeObject(
+        [](Attributes* a) {
+            a->addVector3d("Position", core::vector3df(0, 1.5f, 0));
+            a->addEnum("BoundType", "Sphere", boundTypeNames);
+            a->addFloat("Radius", 0.5f);
+            a->addEnum("PhysicsState", "Dynamic", physicsStateNames);
+        },
+        owner);
+    frame();
+    ASSERT_TRUE(handle->getUserData()->sharedBody);
+    handle->holdCount = 1;
+    owner->setVisible(false);
+    EXPECT_EQ(player->releases, 1);
+    EXPECT_EQ(handle->holdCount, 0);
+}
+
+TEST_F(PhysicsTouchTest, DrawnWithoutShadersAnObjectFadedToNothingShrinksToNothing) {
+    for (f32 alpha : {0.0f, 0.5f}) {
+        PhysicsObject* object = makeObject(resetBox([&](Attributes* a) {
+            a->addString("MeshFileName", "Content/Models/Props/Crate.obj");
+            a->addFloat("AlphaOverride", alpha);
+        }));
+        object->setVisible(true);
+        const f32 expected = alpha <= 0.0f ? 0.000001f : 1.0f;
+        EXPECT_EQ(object->getMeshNode()->getScale(), core::vector3df(expected, expected, expected)) << alpha;
+        object->remove();
+    }
+}
+
+TEST_F(PhysicsTouchTest, AHandFindsTheSurfaceOnlyWithinReach) {
+    PhysicsObject* object = makeObject(resetBox([](Attributes* a) {
+        a->addString("MeshFileName", "Content/Models/Props/Crate.obj");
+    }));
+    frame();
+    const core::aabbox3df box = object->getMeshNode()->getTransformedBoundingBox();
+    const core::vector3df centre = box.getCenter();
+    for (f32 away : {0.7f, 1.0f}) {
+        core::vector3df hit;
+        f32 distance = 0.0f;
+        const bool found =
+            object->findSurfacePoint(core::vector3df(box.MaxEdge.X + away, centre.Y, centre.Z), hit, distance);
+        EXPECT_EQ(found, away < 0.8f) << away;
+        EXPECT_NEAR(distance, away, 1e-3f) << away;
+    }
+}
+
+TEST_F(PhysicsTouchTest, TheLinkUpTakesNoPositionNodeForIDZeroAndTheLargestSideForTheHighlight) {
+    makeObject([](Attributes* a) {
+        a->addEnum("BoundType", "None", boundTypeNames);
+        a->addVector3d("Position", core::vector3df(9, 9, 9));
+    }); // a node without an ID
+    PhysicsObject* object = makeObject(resetBox([](Attributes* a) {
+        a->addString("MeshFileName", "Content/Models/Props/Crate.obj");
+        a->addVector3d("Scale", core::vector3df(3, 3, 3));
+    }));
+    manager->rebuildNodeIDs();
+    frame();
+    ASSERT_FALSE(object->linkUpPending);
+    EXPECT_EQ(object->reset().positionNode, nullptr);
+    const core::vector3df size = object->getTransformedBoundingBox().getExtent();
+    ASSERT_GT(std::max({size.X, size.Y, size.Z}), 1.0f);
+    EXPECT_FLOAT_EQ(object->mesh().highlightScaleDivisor, std::max({size.X, size.Y, size.Z}));
 }
 
 TEST_F(PhysicsTouchTest, TheFadeReachesExactlyOne) {
