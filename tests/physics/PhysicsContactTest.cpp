@@ -307,6 +307,36 @@ TEST_F(PhysicsContactTest, TheHeavierOfTwoMovingBodiesReactsAndTheSecondOnATie) 
     }
 }
 
+TEST_F(PhysicsContactTest, AnObjectStrikesACharacterWhereTheTouchBeginsNotWhileItRests) {
+    int strikes = 0;
+    physicsHooks().characters.onCharacterStruck = [&](PhysicsObject*, scene::ISceneNode*, phys::RigidActor*,
+                                                      const phys::ContactPair&) {
+        ++strikes;
+        return true;
+    };
+    PhysicsObject* box = makeObject(body("Box", "Dynamic", {0, 20, 0}));
+    PhysicsObject* npc = makeObject(body("Box", "Dynamic", {5, 20, 0}));
+    // The other body stands for a character.
+    PhysicsUserData character(nullptr);
+    character.node = npc;
+    character.character = npc;
+    void* own = npc->getActor()->userData;
+    npc->getActor()->userData = &character;
+    for (auto [events, struck] : {std::pair{phys::PairNotifyTouchFound, 1}, {phys::PairNotifyTouchPersists, 0}}) {
+        strikes = 0;
+        phys::ContactPairHeader header;
+        header.actors[0] = box->getActor();
+        header.actors[1] = npc->getActor();
+        phys::ContactPair pair;
+        pair.shapes[0] = box->getFirstShape();
+        pair.shapes[1] = npc->getFirstShape();
+        pair.events = events;
+        physics->getCallbacks()->onContact(header, &pair, 1);
+        EXPECT_EQ(strikes, struck) << events;
+    }
+    npc->getActor()->userData = own;
+}
+
 TEST_F(PhysicsContactTest, ATriggerTouchedByACompoundChildReportsTheChild) {
     auto* owner = new TriggerStandIn(root(), smgr(), -1);
     owner->drop();
@@ -412,6 +442,14 @@ TEST_F(PhysicsContactTest, AWalkingCharacterPushesOnlyAFreeDynamicObjectAside) {
     ASSERT_NE(controller, nullptr);
     PhysicsObject* crate = makeObject(body("Box", "Dynamic", {5, 0, 0}));
     PhysicsObject* lift = makeObject(body("Box", "Kinematic", {-5, 0, 0}));
+    auto damped = [&](f32 damping, f32 x) {
+        return makeObject([=](Attributes* a) {
+            body("Box", "Dynamic", {x, 0, 0})(a);
+            a->addFloat("LinearDamping", damping);
+        });
+    };
+    PhysicsObject* heavy = damped(2.0f, 10.0f);
+    PhysicsObject* slightly = damped(1.0f, 15.0f);
     const struct {
         PhysicsObject* object;
         bool walking;
@@ -425,6 +463,8 @@ TEST_F(PhysicsContactTest, AWalkingCharacterPushesOnlyAFreeDynamicObjectAside) {
         {crate, true, 1, false, 0.0f, "a held object is not pushed"},
         {crate, true, 0, true, 0.0f, "a thrown object is not pushed"},
         {lift, true, 0, false, 0.0f, "a kinematic object is not pushed"},
+        {heavy, true, 0, false, 2700.0f, "damping 2 takes three times the push"},
+        {slightly, true, 0, false, 900.0f, "damping 1 takes the usual push"},
     };
     for (const auto& row : rows) {
         walking = row.walking;
