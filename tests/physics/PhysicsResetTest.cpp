@@ -156,6 +156,22 @@ TEST_F(PhysicsResetTest, TheScaleEffectIsMadeOnceAndStartsAtATinyScale) {
     out->drop();
 }
 
+TEST_F(PhysicsResetTest, ARespawnStartsTheMeshAnimationAgainFromItsSpawnFrame) {
+    PhysicsObject* object = makeObject(resetBox([](Attributes* a) {
+        a->addString("MeshFileName", "Content/Models/Characters/Mannequin.b3d");
+        a->addInt("SpawnFrame", 5);
+        a->addInt("StartFrame", 2);
+        a->addInt("EndFrame", 20);
+    }));
+    ASSERT_NE(object->getMeshNode(), nullptr);
+    ASSERT_GT(object->getMeshNode()->getMesh()->getFrameCount(), 20u);
+    frames(30);
+    object->respawn();
+    EXPECT_FLOAT_EQ(object->getMeshNode()->getFrameNr(), 5.0f);
+    EXPECT_EQ(object->getMeshNode()->getStartFrame(), 2);
+    EXPECT_EQ(object->getMeshNode()->getEndFrame(), 20);
+}
+
 TEST_F(PhysicsResetTest, TheScaleEffectRunsItsKeysOnceAndEndsOnItsLastKey) {
     scene::ISceneNode* node = smgr()->addEmptySceneNode();
     auto* effect = new RespawnScaleAnimator(2.0f, 0.5f); // two keys a second: over after 1 s
