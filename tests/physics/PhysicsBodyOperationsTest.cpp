@@ -230,12 +230,13 @@ TEST_F(PhysicsBodyOperationsTest, TheMaterialChangesOnlyTheObjectsOwnShapesOfASh
 }
 
 TEST_F(PhysicsBodyOperationsTest, TheMeshNodeIsCentredOnBoxBoundsAndAtTheOriginOtherwise) {
-    for (const char* bound : {"Box", "Sphere"}) {
+    for (const char* bound : {"Box", "Sphere", "Capsule", "Cylinder"}) {
         PhysicsObject* object = makeObject([bound](Attributes* a) {
             operationBox("Static", bound)(a);
-            a->addString("MeshFileName", "Content/Models/Props/Crate.obj");
+            a->addString("MeshFileName", "Content/Models/Props/Rock.obj"); // its bounds off the origin
         });
         ASSERT_NE(object->getMeshNode(), nullptr);
+        ASSERT_NE(object->getMeshNode()->getMesh()->getBoundingBox().getCenter(), core::vector3df());
         object->getMeshNode()->setPosition(core::vector3df(4, 4, 4));
         object->centerMeshNode();
         const core::aabbox3df& box = object->getMeshNode()->getMesh()->getBoundingBox();

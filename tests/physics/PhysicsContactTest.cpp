@@ -96,6 +96,10 @@ TEST_F(PhysicsContactTest, CollisionSoundsFollowTheirThresholdAndCooldown) {
     const f32 cooldown = box->body().collisionSoundCooldown;
     box->playCollisionSound(nullptr, 0.0f, 500000000.0f);
     EXPECT_EQ(box->body().collisionSoundCooldown, cooldown) << "a second hit within the cooldown plays nothing";
+    box->body().collisionSoundCooldown = 0.0f;
+    box->playCollisionSound(nullptr, 0.0f, 500000000.0f); // force 5000
+    box->body().collisionEvent->getVolume(&volume);
+    EXPECT_NEAR(volume, 1.0f, 1e-5f) << "full loudness from a force of 1060";
 }
 
 TEST_F(PhysicsContactTest, ATouchHardEnoughTurnsAKinematicObjectDynamic) {

@@ -307,12 +307,15 @@ TEST_F(PhysicsObjectAttributeTest, EveryKeyRoundTrips) {
         a->addString("Name", "TheRest");
         a->addVector3d("Position", core::vector3df(4, 5, 6));
         a->addBool("VisibleInSublevelOnly", true);
+        a->addFloat("DetailDistanceLimit", 0.5f);
         a->addEnum("BoundType", "Sphere", boundTypeNames);
         a->addFloat("Radius", 0.5f);
         a->addEnum("PhysicsState", "Dynamic", physicsStateNames);
         a->addFloat("Mass", 3.0f);
         a->addFloat("Friction", 0.75f);
         a->addBool("CollideOnlyTentaro", true);
+        a->addFloat("TargetBias", 0.5f);
+        a->addInt("RespawnOverridePosID", 1);
         a->addString("SoundDragEvent", "Drag");
         a->addString("SoundGrabEvent", "Grab");
         a->addString("SoundOnDynamicEvent", "Loose");

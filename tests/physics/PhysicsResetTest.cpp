@@ -527,6 +527,42 @@ TEST_F(PhysicsTouchTest, HighlightModesFollowHoldRangeGoldAndTheTouchingLimbs) {
         EXPECT_EQ(object->mesh().highlightMode, row.mode) << row.name;
     }
     object->holdCount = 0;
+    object->mesh().grabRangeHighlight = 0.0f;
+    object->IsGold = false;
+    object->limbTouchCounts[0] = object->limbTouchCounts[1] = 0;
+    // The suspicious flash runs out.
+    object->suspicion().displayTimer = 0.05f;
+    frame();
+    EXPECT_EQ(object->mesh().highlightMode, 5);
+    frames(4);
+    EXPECT_EQ(object->mesh().highlightMode, 0) << "flash over";
+}
+
+// A part of a static compound without a mesh of its own shows the hand highlight of its
+// owner or of a sibling, the grabbed one first.
+TEST_F(PhysicsTouchTest, APartWithoutItsOwnHighlightTakesItsSiblingsGrabbedOneFirst) {
+    PhysicsObject* owner = makeObject([](Attributes* a) {
+        a->addEnum("BoundType", "Box", boundTypeNames);
+        a->addVector3d("Position", core::vector3df(0, 5, 0));
+    });
+    auto part = [&](f32 x) {
+        return makeObject(
+            [x](Attributes* a) {
+                a->addEnum("BoundType", "Sphere", boundTypeNames);
+                a->addFloat("Radius", 0.3f);
+                a->addVector3d("Position", core::vector3df(x, 0, 0));
+            },
+            owner);
+    };
+    PhysicsObject* grabbed = part(1);
+    PhysicsObject* near = part(2);
+    PhysicsObject* plain = part(3);
+    frame();
+    ASSERT_EQ(owner->getUserData()->children.size(), 3u);
+    grabbed->mesh().highlightMode = 3;
+    near->mesh().highlightMode = 1;
+    plain->updateHighlightMode();
+    EXPECT_EQ(plain->mesh().highlightMode, 3);
 }
 
 TEST_F(PhysicsTouchTest, TheHighlightPulseFallsTwoPerSecondWrapsToOneAndStaysAtOneWhileHeld) {
@@ -649,6 +685,23 @@ TEST_F(PhysicsTouchTest, TurningKinematicLetsGoOfAHeldObjectUnlessItCanBeHungFro
         EXPECT_EQ(object->getPhysicsState(), PhysicsState::Kinematic);
         object->remove();
     }
+}
+
+TEST_F(PhysicsTouchTest, TurningLooseKeepsTheMotionTheKinematicBodyHad) {
+    PhysicsObject* object = makeObject([](Attributes* a) {
+        resetBox()(a);
+        a->setAttribute("PhysicsState", "Kinematic", physicsStateNames);
+    });
+    frames(2);
+    for (int i = 1; i <= 5; ++i) {
+        object->setPosition(core::vector3df(0.1f * static_cast<f32>(i), 5, 0));
+        frame();
+    }
+    object->setKinematic(false);
+    frame();
+    ASSERT_FALSE(object->getActor()->asRigidDynamic()->isKinematic());
+    EXPECT_NEAR(object->getActor()->asRigidDynamic()->getLinearVelocity().x, 0.1f / PhysicsManager::fixedStepSize,
+                0.5f);
 }
 
 TEST_F(PhysicsTouchTest, AThrownObjectStopsCountingAsThrownBelowOneMetreASecond) {

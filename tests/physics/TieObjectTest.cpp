@@ -99,6 +99,11 @@ TEST_F(TieObjectTest, WithoutTheCutsceneTheTieIsRecordedButNotCounted) {
     EXPECT_TRUE(save->isTieCollected(11));
     EXPECT_FALSE(lone->IsCollected);
     EXPECT_FLOAT_EQ(lone->collectTimer, 0.0f);
+    Attributes* written = newAttributes();
+    lone->serializeAttributes(written);
+    EXPECT_EQ(written->getAttributeAsInt("TieIndex"), 11);
+    EXPECT_TRUE(written->existsAttribute("IsCollected"));
+    written->drop();
     // Read again from the level, the save marks it collected; the attribute wins when present.
     Attributes* a = newAttributes();
     a->addInt("TieIndex", 11);
