@@ -138,6 +138,24 @@ TEST_F(DoorTest, TheDoorAndItsPostTakeTheDoorsDamping) {
     }
 }
 
+TEST_F(DoorTest, ACopyOfADoorOpensTheSameWay) {
+    for (bool flipped : {false, true}) {
+        AdvancedPhysicsObject* d = door([&](Attributes* a) {
+            a->addBool("DoorOpensLeft", flipped);
+            a->addBool("DoorOpensIn", !flipped);
+            a->addBool("DoorOpensBothWays", flipped);
+        });
+        auto* copy = static_cast<AdvancedPhysicsObject*>(d->clone());
+        ASSERT_NE(copy, nullptr);
+        EXPECT_EQ(copy->AdvancedType, d->AdvancedType);
+        EXPECT_EQ(copy->DoorOpensLeft, flipped);
+        EXPECT_EQ(copy->DoorOpensIn, !flipped);
+        EXPECT_EQ(copy->DoorOpensBothWays, flipped);
+        copy->remove();
+        d->remove();
+    }
+}
+
 TEST_F(DoorTest, AdvancedObjectsCollideByTheirOwnWords) {
     struct Row {
         const char* kind;
