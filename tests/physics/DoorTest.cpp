@@ -138,6 +138,20 @@ TEST_F(DoorTest, TheDoorAndItsPostTakeTheDoorsDamping) {
     }
 }
 
+TEST_F(DoorTest, ATargetBlockerIsStoredAsOne) {
+    auto* blocker = new AdvancedPhysicsObject(root(), smgr(), -1);
+    blocker->drop();
+    Attributes* a = newAttributes();
+    a->addEnum("AdvancedType", "TargetBlocker", AdvancedPhysicsObject::advancedTypeNames);
+    a->addEnum("BoundType", "Box", boundTypeNames);
+    blocker->deserializeAttributes(a);
+    a->clear();
+    blocker->serializeAttributes(a);
+    EXPECT_STREQ(a->getAttributeAsString("AdvancedType").c_str(), "TargetBlocker");
+    EXPECT_FALSE(a->existsAttribute("DoorOpensLeft"));
+    a->drop();
+}
+
 TEST_F(DoorTest, ACopyOfADoorOpensTheSameWay) {
     for (bool flipped : {false, true}) {
         AdvancedPhysicsObject* d = door([&](Attributes* a) {

@@ -172,6 +172,26 @@ TEST_F(PhysicsResetTest, ARespawnStartsTheMeshAnimationAgainFromItsSpawnFrame) {
     EXPECT_EQ(object->getMeshNode()->getEndFrame(), 20);
 }
 
+TEST_F(PhysicsResetTest, APositionNodeGivesTheRespawnPoseWhereItIsNow) {
+    PhysicsObject* marker = makeObject([](Attributes* a) {
+        a->addInt("Id", 77);
+        a->addEnum("BoundType", "None", boundTypeNames);
+        a->addVector3d("Position", core::vector3df(9, 9, 9));
+        a->addVector3d("Rotation", core::vector3df(0, 45, 0));
+    });
+    PhysicsObject* object = makeObject(resetBox([](Attributes* a) { a->addInt("RespawnOverridePosID", 77); }));
+    manager->rebuildNodeIDs();
+    frame();
+    ASSERT_EQ(object->reset().positionNode, marker);
+    marker->setPosition(core::vector3df(20, 5, 0));
+    marker->updateAbsolutePosition();
+    frame();
+    EXPECT_EQ(object->reset().respawnPosition, core::vector3df(20, 5, 0)) << "the rules measure from it";
+    object->respawn();
+    EXPECT_TRUE(object->getRotation().equals(core::vector3df(0, 45, 0), 0.05f)) << object->getRotation().Y;
+    EXPECT_TRUE(object->getPosition().equals(core::vector3df(20, 5, 0), 1e-3f));
+}
+
 TEST_F(PhysicsResetTest, TheScaleEffectRunsItsKeysOnceAndEndsOnItsLastKey) {
     scene::ISceneNode* node = smgr()->addEmptySceneNode();
     auto* effect = new RespawnScaleAnimator(2.0f, 0.5f); // two keys a second: over after 1 s
