@@ -93,6 +93,10 @@ TEST_F(PhysicsContactTest, CollisionSoundsFollowTheirThresholdAndCooldown) {
     float volume = -1.0f;
     box->body().collisionEvent->getVolume(&volume);
     EXPECT_NEAR(volume, 0.5f + value / 640.0f, 1e-5f) << "from half loud at the threshold";
+    PhysicsObject* wall = makeObject(body("Box", "Static", {10, 3, 0}));
+    wall->body().collisionSoundCooldown = 0.0f;
+    wall->playCollisionSound(nullptr, 0.0f, 500000000.0f);
+    EXPECT_EQ(wall->body().collisionSoundCooldown, 0.0f) << "static objects make no sound of their own";
     const f32 cooldown = box->body().collisionSoundCooldown;
     box->playCollisionSound(nullptr, 0.0f, 500000000.0f);
     EXPECT_EQ(box->body().collisionSoundCooldown, cooldown) << "a second hit within the cooldown plays nothing";
@@ -209,6 +213,9 @@ TEST_F(PhysicsContactTest, HittingTheFloorRaisesSuspicionFromItsForceBelowItsCei
         f32 forceOffset;
         f32 ceiling; // 0: no ceiling
         s32 hits, raises;
+        s32 difficulty = 1;
+        s32 holdCount = 0;
+        bool player = true;
     } rows[] = {
         {"harder", 10.0f, 0.0f, 1, 1},
         {"exactly the force", 0.0f, 0.0f, 1, 1},
@@ -216,8 +223,13 @@ TEST_F(PhysicsContactTest, HittingTheFloorRaisesSuspicionFromItsForceBelowItsCei
         {"below the ceiling", 10.0f, 6.0f, 1, 1},
         {"above the ceiling", 10.0f, 4.0f, 1, 0},
         {"twice, limit one", 10.0f, 0.0f, 2, 1},
+        {"difficulty 0", 10.0f, 0.0f, 1, 0, 0},
+        {"held", 10.0f, 0.0f, 1, 0, 1, 1},
+        {"no player", 10.0f, 0.0f, 1, 0, 1, 0, false},
     };
     for (const Row& row : rows) {
+        gameDifficulty = row.difficulty;
+        setPlayer(0, row.player ? player : nullptr);
         PhysicsObject* box = makeObject([&](Attributes* a) {
             body("Box", "Dynamic", {0, 5, 0})(a); // its centre at height 5
             a->addFloat("SuspHitFloorAmount", 2.0f);
@@ -227,6 +239,7 @@ TEST_F(PhysicsContactTest, HittingTheFloorRaisesSuspicionFromItsForceBelowItsCei
             a->addFloat("SuspHitFloorCeiling", row.ceiling);
         });
         raised = 0;
+        box->holdCount = row.holdCount;
         for (int i = 0; i < row.hits; ++i)
             box->playCollisionSound(floor, 0.0f, impulseFor(100.0f + row.forceOffset));
         EXPECT_EQ(raised, row.raises) << row.name;

@@ -8,6 +8,7 @@
 #include "core/GameSettings.h"
 #include "core/Globals.h"
 #include "core/CoreSlots.h"
+#include "level/LevelHooks.h"
 #include "level/LevelManager.h"
 #include "physics/world/PhysicsHooks.h"
 #include "level/NodeHelpers.h"
@@ -428,6 +429,17 @@ TEST_F(PhysicsObjectBodyTest, ThePhysicsDetailSettingBuildsOnlyTheObjectsOfItsDe
         EXPECT_EQ(object->checkPhysicsDetail(), row.builds) << row.detail << " " << row.mode;
     }
     gameSettings = nullptr;
+}
+
+TEST_F(PhysicsObjectBodyTest, TheSublevelStateSwitchesContactsAndMarksOutliers) {
+    PhysicsObject* object = makeObject(dynamicBox);
+    const auto& setState = levelHooks().physics.setSublevelState;
+    ASSERT_TRUE(static_cast<bool>(setState));
+    for (auto [active, outlier] : {std::pair{false, true}, {true, false}}) {
+        setState(object, active, outlier);
+        EXPECT_EQ(object->getUserData()->active, active);
+        EXPECT_EQ(object->mesh().isSublevelOutlier, outlier);
+    }
 }
 
 TEST_F(PhysicsObjectBodyTest, ACapsuleStandsUpAlongY) {
@@ -901,9 +913,11 @@ TEST_F(PhysicsObjectMotionTest, AnObjectSlowerThanOneMetreASecondRaisesSuspicion
     const struct {
         f32 speed;
         int raises;
-    } rows[] = {{0.9f, 1}, {1.0f, 0}, {1.5f, 0}};
+        s32 difficulty;
+    } rows[] = {{0.9f, 1, 1}, {1.0f, 0, 1}, {1.5f, 0, 1}, {0.9f, 0, 0}};
     for (const auto& row : rows) {
         raises = 0;
+        gameDifficulty = row.difficulty;
         PhysicsObject* object = makeObject([](Attributes* a) {
             dynamicBox(a);
             a->addBool("DisableGravity", true);

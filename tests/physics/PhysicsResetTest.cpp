@@ -108,6 +108,34 @@ TEST_F(PhysicsResetTest, EachRuleStartsTheShrinkOnlyWhenItsConditionHolds) {
     }
 }
 
+TEST_F(PhysicsResetTest, AHiddenObjectIsNotResetAndACompoundPartRespawnsAtOnce) {
+    PhysicsObject* hidden = makeObject(resetBox([](Attributes* a) {
+        a->addEnum("ResetIfHeight", "Respawn", resetModeNames);
+        a->addFloat("ResetHeight", 10.0f);
+    }));
+    hidden->setVisible(false);
+    hidden->alwaysVisible = true; // its node's own switch decides, whatever it answers for drawing
+    frames(2);
+    EXPECT_LT(hidden->respawnEffectTimer, 0.0f) << "hidden";
+    hidden->alwaysVisible = false;
+    hidden->setVisible(true);
+    frames(2);
+    EXPECT_GE(hidden->respawnEffectTimer, 0.0f) << "shown";
+
+    PhysicsObject* owner = makeObject(resetBox([](Attributes* a) { a->setAttribute("Position", core::vector3df(20, 5, 0)); }));
+    PhysicsObject* part = makeObject(
+        [](Attributes* a) {
+            a->addVector3d("Position", core::vector3df(0, 1.5f, 0));
+            a->addEnum("BoundType", "Sphere", boundTypeNames);
+            a->addFloat("Radius", 0.5f);
+            a->addEnum("PhysicsState", "Dynamic", physicsStateNames);
+        },
+        owner);
+    ASSERT_TRUE(part->getUserData()->sharedBody);
+    part->requestReset();
+    EXPECT_LT(part->respawnEffectTimer, 0.0f) << "no shrink: respawned at once";
+}
+
 TEST_F(PhysicsResetTest, TheLevelFloorResetsEveryObjectButTheDefaultFloorNever) {
     PhysicsObject* object = makeObject(resetBox());
     place(object, {0, -500, 0});
