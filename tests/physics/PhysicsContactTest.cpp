@@ -297,6 +297,26 @@ TEST_F(PhysicsContactTest, TheDragSoundStartsOnlyForAHeldObjectOnStaticGroundAnd
     EXPECT_FALSE(soundManager->isEventActive(drag));
 }
 
+TEST_F(PhysicsContactTest, AMovingBodyAnswersItsTouchOfStaticGroundWhicheverSideItIsReported) {
+    PhysicsObject* ground = makeObject(body("Box", "Static", {0, -0.5f, 0}, {20, 1, 20}));
+    PhysicsObject* box = makeObject(body("Box", "Dynamic", {0, 3, 0}));
+    for (bool boxFirst : {true, false}) {
+        box->body().collisionSoundCooldown = 0.0f;
+        box->getActor()->asRigidDynamic()->setLinearVelocity(phys::Vec3(0, -8, 0));
+        PhysicsObject* first = boxFirst ? box : ground;
+        PhysicsObject* second = boxFirst ? ground : box;
+        phys::ContactPairHeader header;
+        header.actors[0] = first->getActor();
+        header.actors[1] = second->getActor();
+        phys::ContactPair pair;
+        pair.shapes[0] = first->getFirstShape();
+        pair.shapes[1] = second->getFirstShape();
+        pair.events = phys::PairNotifyTouchFound;
+        physics->getCallbacks()->onContact(header, &pair, 1);
+        EXPECT_GT(box->body().collisionSoundCooldown, 0.0f) << boxFirst;
+    }
+}
+
 TEST_F(PhysicsContactTest, TheHeavierOfTwoMovingBodiesReactsAndTheSecondOnATie) {
     struct Row {
         f32 firstMass, secondMass;

@@ -327,6 +327,9 @@ TEST_F(PhysicsObjectAttributeTest, EveryKeyRoundTrips) {
         a->addInt("SuspAtRestLimit", 2);
         a->addFloat("SuspResetAmount", 2.5f);
         a->addInt("SuspResetLimit", 1);
+        a->addFloat("SuspVelocityAmount", 0.5f);
+        a->addFloat("SuspVelocityInterval", 2.0f);
+        a->addInt("SuspVelocityLimit", 2);
         a->addEnum("ResetIfDistFromSpawn", "Respawn", resetModeNames);
         a->addFloat("DistanceFromSpawn", 3.0f);
         a->addEnum("ResetIfPlayerCollide", "Jump to Position", resetModeNames);

@@ -752,6 +752,21 @@ TEST_F(PhysicsTouchTest, TurningLooseKeepsTheMotionTheKinematicBodyHad) {
                 0.5f);
 }
 
+TEST_F(PhysicsTouchTest, ACheckpointTakenWhileTurningLooseDropsTheMotionAnimators) {
+    PhysicsObject* object = makeObject([](Attributes* a) {
+        resetBox()(a);
+        a->setAttribute("PhysicsState", "Kinematic", physicsStateNames);
+    });
+    scene::ISceneNodeAnimator* turning = smgr()->createRotationAnimator(core::vector3df(0, 1, 0));
+    object->addAnimator(turning);
+    turning->drop();
+    frame();
+    object->setKinematic(false); // takes effect on the next frame
+    ASSERT_TRUE(object->hasMotionAnimators());
+    levelManager->onCheckpointSave.invoke();
+    EXPECT_FALSE(object->hasMotionAnimators());
+}
+
 TEST_F(PhysicsTouchTest, AThrownObjectStopsCountingAsThrownBelowOneMetreASecond) {
     for (f32 speed : {0.5f, 2.0f}) {
         PhysicsObject* object = makeObject(resetBox());
