@@ -150,7 +150,14 @@ TEST_F(PhysicsClothTest, AClothPinnedToAMovingParentFollowsItAndDrapes) {
         core::vector3df drawn = static_cast<video::S3DVertex*>(buffer->getVertices())[i].Pos;
         banner->getMeshNode()->getAbsoluteTransformation().transformVect(drawn);
         EXPECT_TRUE(drawn.equals(banner->body().clothPositions[i], 1e-3f)) << i;
+        EXPECT_TRUE(static_cast<video::S3DVertex*>(buffer->getVertices())[i].Normal.equals(
+            banner->body().clothNormals[i], 1e-5f))
+            << i;
     }
+    // The mesh's bounds follow the drape, or it would be culled by its first shape.
+    const core::aabbox3df& meshBounds = banner->getMeshNode()->getMesh()->getBoundingBox();
+    EXPECT_TRUE(meshBounds.MinEdge.equals(buffer->getBoundingBox().MinEdge));
+    EXPECT_TRUE(meshBounds.MaxEdge.equals(buffer->getBoundingBox().MaxEdge));
 }
 
 } // namespace
