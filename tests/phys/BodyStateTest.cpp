@@ -142,7 +142,6 @@ TEST(BodyState, ShapeAddedDuringAStepCollidesAfterwards) {
     EXPECT_NEAR(ball->getGlobalPose().p.y, 3.0f, 0.02f) << "the ball lands on the new shape";
 }
 
-
 TEST(BodyState, SolverIterationCountsStayWithinOneTo255) {
     PhysScene s;
     RigidDynamic* box = s.addBox(Vec3(0, 5, 0), Vec3(0.5f, 0.5f, 0.5f), 1.0f);
