@@ -52,6 +52,7 @@ TEST_F(PhysicsClothTest, AMeshBecomesAClothOfFreeParticles) {
     for (const phys::ClothParticle& p : all)
         EXPECT_EQ(p.invWeight, 1.0f);
     EXPECT_EQ(all[2].pos, phys::Vec3(2, 0, 2)); // scaled
+    EXPECT_FLOAT_EQ(cloth->getSolverFrequency(), 60.0f) << "solved as often as the game steps";
     // A quarter turn about Y and a lift: (1, 0, 0) goes to (0, 1, -1).
     ASSERT_TRUE(transformClothParticles(*cloth, phys::Transform(phys::Vec3(0, 1, 0),
                                                                 phys::Quat(0, std::sin(0.7853982f), 0, std::cos(0.7853982f)))));

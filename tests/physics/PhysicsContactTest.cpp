@@ -404,6 +404,42 @@ TEST_F(PhysicsContactTest, ATriggerTouchedByACompoundChildReportsTheChild) {
     physics->releaseActor(volume, true);
 }
 
+TEST_F(PhysicsContactTest, ATriggerVolumeReportsThePlayersBodyAndPhysicsObjects) {
+    auto* owner = new TriggerStandIn(root(), smgr(), -1);
+    owner->drop();
+    PhysicsUserData trigger(owner);
+    phys::RigidDynamic* volume = physics->createTriggerActor(0, {0, 2, 0}, {2, 0.5f, 2}, nullptr, false);
+    volume->userData = &trigger;
+    PhysicsObject* box = makeObject(body("Box", "Dynamic", {0, 2, 0}));
+    std::vector<scene::ISceneNode*> entered;
+    physicsHooks().triggers.onObjectEnter = [&](scene::ISceneNode*, scene::ISceneNode* other, const core::vector3df&,
+                                                phys::RigidActor*, phys::RigidDynamic*, phys::Shape*) {
+        entered.push_back(other);
+        return static_cast<core::vector3df*>(nullptr);
+    };
+    // The box as itself, then standing in for the player's body.
+    PhysicsUserData playerBody(nullptr);
+    playerBody.node = box;
+    playerBody.player = box;
+    void* own = box->getActor()->userData;
+    for (void* record : {own, static_cast<void*>(&playerBody)}) {
+        box->getActor()->userData = record;
+        phys::ContactPairHeader header;
+        header.actors[0] = volume;
+        header.actors[1] = box->getActor();
+        phys::ContactPair pair;
+        phys::Shape* volumeShape = nullptr;
+        volume->getShapes(&volumeShape, 1);
+        pair.shapes[0] = volumeShape;
+        pair.shapes[1] = box->getFirstShape();
+        pair.events = phys::PairNotifyTouchFound;
+        physics->getCallbacks()->onContact(header, &pair, 1);
+    }
+    box->getActor()->userData = own;
+    EXPECT_EQ(entered, (std::vector<scene::ISceneNode*>{box, box}));
+    physics->releaseActor(volume, true);
+}
+
 TEST_F(PhysicsContactTest, ABoxDroppedThroughATriggerVolumeEntersAndLeavesOnce) {
     auto* owner = new TriggerStandIn(root(), smgr(), -1);
     owner->drop();
