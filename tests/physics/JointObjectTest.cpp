@@ -355,6 +355,21 @@ TEST_F(JointObjectTest, EitherBreakLimitStandsInForTheOtherAndEitherStopsTheBodi
     }
 }
 
+TEST_F(JointObjectTest, ACopyCarriesItsKindLimitsAndMarkers) {
+    JointObject* j = joint(501, 502, "Distance", [](Attributes* a) {
+        a->addVector2d("MinMaxDistance", core::vector2df(1, 4));
+        a->addFloat("BreakForce", 300.0f);
+    });
+    auto* copy = static_cast<JointObject*>(j->clone());
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(copy->JointType, JointObject::Distance);
+    EXPECT_EQ(copy->MinMaxDistance, core::vector2df(1, 4));
+    EXPECT_FLOAT_EQ(copy->BreakForce, 300.0f);
+    EXPECT_EQ(copy->ObjectID1, 501);
+    EXPECT_EQ(copy->ObjectID2, 502);
+    EXPECT_FALSE(copy->CollideJointedObjects);
+}
+
 TEST_F(JointObjectTest, JointedBodiesCollideOnlyWhenAsked) {
     JointObject* j = hanging("Spherical");
     frames(2);

@@ -307,6 +307,8 @@ TEST_F(PhysicsObjectAttributeTest, EveryKeyRoundTrips) {
     auto looseSphere = [](Attributes* a) {
         a->addString("Name", "TheRest");
         a->addVector3d("Position", core::vector3df(4, 5, 6));
+        a->addBool("Visible", false);
+        a->addBool("IgnoreParentTransform", true);
         a->addBool("VisibleInSublevelOnly", true);
         a->addFloat("DetailDistanceLimit", 0.5f);
         a->addEnum("BoundType", "Sphere", boundTypeNames);

@@ -70,6 +70,7 @@ TEST_F(TieObjectTest, AGrabCollectsTheTieOnceAndRunsTheCutscene) {
     tie(9, core::vector3df(6, 1, 0));
     manager->rebuildNodeIDs();
     frame();
+    EXPECT_TRUE(first->HasTransparency) << "drawn as a ghost";
     first->notifyGrab(true, core::vector3df());
     EXPECT_TRUE(save->isTieCollected(7));
     EXPECT_TRUE(first->IsCollected);
