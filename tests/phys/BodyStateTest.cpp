@@ -142,5 +142,26 @@ TEST(BodyState, ShapeAddedDuringAStepCollidesAfterwards) {
     EXPECT_NEAR(ball->getGlobalPose().p.y, 3.0f, 0.02f) << "the ball lands on the new shape";
 }
 
+TEST(BodyState, SolverIterationCountsStayWithinOneTo255) {
+    PhysScene s;
+    RigidDynamic* box = s.addBox(Vec3(0, 5, 0), Vec3(0.5f, 0.5f, 0.5f), 1.0f);
+    uint32_t position = 0, velocity = 0;
+    box->setSolverIterationCounts(255, 255);
+    box->getSolverIterationCounts(position, velocity);
+    EXPECT_EQ(position, 255u);
+    EXPECT_EQ(velocity, 255u);
+    box->setSolverIterationCounts(1, 1);
+    box->getSolverIterationCounts(position, velocity);
+    EXPECT_EQ(position, 1u);
+    EXPECT_EQ(velocity, 1u);
+    for (auto [p, v] : {std::pair{256u, 4u}, {4u, 256u}, {0u, 4u}, {4u, 0u}}) {
+        box->setSolverIterationCounts(p, v);
+        box->getSolverIterationCounts(position, velocity);
+        EXPECT_EQ(position, 1u) << p << " " << v << ": refused";
+        EXPECT_EQ(velocity, 1u) << p << " " << v << ": refused";
+    }
+    EXPECT_EQ(s.errors.count(ErrorCode::InvalidParameter), 4);
+}
+
 } // namespace
 } // namespace phys::test

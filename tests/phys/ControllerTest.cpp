@@ -111,6 +111,13 @@ TEST(Controllers, AreMadeAsTheGameAsksAndRefuseBadDescriptors) {
     bad.radius = 0.5f;
     EXPECT_EQ(s.manager->createController(*s.physics, nullptr, bad), nullptr);
     EXPECT_EQ(s.errors.count(ErrorCode::InvalidParameter), 2);
+    // The capsule's scale runs from 0 to 1; step offset and slope limit may be 0.
+    bad.stepOffset = 0.0f;
+    bad.slopeLimit = 0.0f;
+    bad.scaleCoeff = 1.0f;
+    EXPECT_TRUE(bad.isValid());
+    bad.scaleCoeff = 1.01f;
+    EXPECT_FALSE(bad.isValid());
 
     c->release();
     EXPECT_EQ(s.manager->getNbControllers(), 0u);

@@ -7,6 +7,16 @@
 namespace phys::test {
 namespace {
 
+TEST(Geometry, SizesMustBeAboveZero) {
+    EXPECT_TRUE(BoxGeometry(Vec3(1, 1, 1)).isValid());
+    EXPECT_FALSE(BoxGeometry(Vec3(1, 0, 1)).isValid());
+    EXPECT_TRUE(SphereGeometry(0.1f).isValid());
+    EXPECT_FALSE(SphereGeometry(0.0f).isValid());
+    EXPECT_TRUE(CapsuleGeometry(0.5f, 1.0f).isValid());
+    EXPECT_FALSE(CapsuleGeometry(0.5f, 0.0f).isValid());
+    EXPECT_FALSE(CapsuleGeometry(0.0f, 1.0f).isValid());
+}
+
 TEST(GeometryOverlap, ASphereNearABoxFace) {
     const BoxGeometry box(1, 2, 3);
     const Transform boxPose(Vec3(5, 0, 0), Quat::fromAxisAngle(Vec3(0, 1, 0), 0.3f));

@@ -30,6 +30,8 @@ TEST(JointLimits, ValidityFollowsTheLibraryRules) {
     limb.spring = 1.0f;
     limb.restitution = 1.5f;
     EXPECT_FALSE(limb.isValid()) << "restitution above 1";
+    limb.restitution = 1.0f;
+    EXPECT_TRUE(limb.isValid()) << "restitution 1 is allowed";
     limb.restitution = 0.5f;
     limb.value = std::nanf("");
     EXPECT_FALSE(limb.isValid());

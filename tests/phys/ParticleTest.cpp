@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -105,6 +106,29 @@ TEST(Particles, KeepTheirVelocityWithoutGravity) {
     p->setActorFlag(ActorFlag::DisableGravity, false);
     s.step(10);
     EXPECT_LT(read(*p).velocities[3].y, -5.0f) << "gravity switched back on";
+}
+
+TEST(Particles, MoveAtMostTheirMaximumDistanceAStep) {
+    PhysScene s(SceneOptions{.ground = false});
+    ParticleBase* p = addParticles(s);
+    p->setActorFlag(ActorFlag::DisableGravity, true);
+    create(*p, {0}, {Vec3(0, 5, 0)}, {Vec3(100, 0, 0)}); // 1.67 a step: over the 0.43
+    s.step(1);
+    EXPECT_NEAR(read(*p).positions[0].x, 0.43f, 1e-3f);
+}
+
+TEST(Particles, BounceOffTheGroundByTheirRestitution) {
+    PhysScene s;
+    ParticleBase* p = addParticles(s);
+    p->setRestitution(1.0f);
+    p->setDynamicFriction(0.0f);
+    create(*p, {0}, {Vec3(0, 0.3f, 0)}, {Vec3(0, -5, 0)});
+    float highestRise = -1.0f;
+    for (int i = 0; i < 10; ++i) {
+        s.step(1);
+        highestRise = std::max(highestRise, read(*p).velocities[0].y);
+    }
+    EXPECT_GT(highestRise, 2.0f) << "thrown back up";
 }
 
 TEST(Particles, ReleasedIndicesGoAndCanBeUsedAgain) {

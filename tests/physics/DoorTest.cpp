@@ -126,6 +126,50 @@ TEST_F(DoorTest, ASavedDoorIsRebuiltWhereItStood) {
     out->drop();
 }
 
+TEST_F(DoorTest, TheDoorAndItsPostTakeTheDoorsDamping) {
+    AdvancedPhysicsObject* d = door([](Attributes* a) {
+        a->addFloat("LinearDamping", 0.5f);
+        a->addFloat("AngularDamping", 3.0f);
+    });
+    ASSERT_NE(d->getHingePost(), nullptr);
+    for (phys::RigidDynamic* body : {d->getActor()->asRigidDynamic(), d->getHingePost()}) {
+        EXPECT_FLOAT_EQ(body->getLinearDamping(), 0.5f);
+        EXPECT_FLOAT_EQ(body->getAngularDamping(), 3.0f);
+    }
+}
+
+TEST_F(DoorTest, ATargetBlockerIsStoredAsOne) {
+    auto* blocker = new AdvancedPhysicsObject(root(), smgr(), -1);
+    blocker->drop();
+    Attributes* a = newAttributes();
+    a->addEnum("AdvancedType", "TargetBlocker", AdvancedPhysicsObject::advancedTypeNames);
+    a->addEnum("BoundType", "Box", boundTypeNames);
+    blocker->deserializeAttributes(a);
+    a->clear();
+    blocker->serializeAttributes(a);
+    EXPECT_STREQ(a->getAttributeAsString("AdvancedType").c_str(), "TargetBlocker");
+    EXPECT_FALSE(a->existsAttribute("DoorOpensLeft"));
+    a->drop();
+}
+
+TEST_F(DoorTest, ACopyOfADoorOpensTheSameWay) {
+    for (bool flipped : {false, true}) {
+        AdvancedPhysicsObject* d = door([&](Attributes* a) {
+            a->addBool("DoorOpensLeft", flipped);
+            a->addBool("DoorOpensIn", !flipped);
+            a->addBool("DoorOpensBothWays", flipped);
+        });
+        auto* copy = static_cast<AdvancedPhysicsObject*>(d->clone());
+        ASSERT_NE(copy, nullptr);
+        EXPECT_EQ(copy->AdvancedType, d->AdvancedType);
+        EXPECT_EQ(copy->DoorOpensLeft, flipped);
+        EXPECT_EQ(copy->DoorOpensIn, !flipped);
+        EXPECT_EQ(copy->DoorOpensBothWays, flipped);
+        copy->remove();
+        d->remove();
+    }
+}
+
 TEST_F(DoorTest, AdvancedObjectsCollideByTheirOwnWords) {
     struct Row {
         const char* kind;

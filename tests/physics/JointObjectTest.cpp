@@ -126,6 +126,18 @@ TEST_F(JointObjectTest, ReaderRepairsDistancesAndReadsOlderKeys) {
         {"linear limit set",
          [](Attributes* a) { a->addFloat("LinearLimit", 2); a->addFloat("LinearLimitDistance", 0); },
          [](const JointObject& j) { EXPECT_FLOAT_EQ(j.LinearLimitDistance, 0.05f); }},
+        {"pair from zero without distance",
+         [](Attributes* a) { a->addVector2d("RevoluteLimitPair", core::vector2df(0, 40)); },
+         [](const JointObject& j) { EXPECT_FLOAT_EQ(j.RevoluteLimitDistance, 0.05f); }},
+        {"drive velocities",
+         [](Attributes* a) {
+             a->addVector3d("LinearDriveVelocity", core::vector3df(1, 2, 3));
+             a->addVector3d("AngularDriveVelocity", core::vector3df(4, 5, 6));
+         },
+         [](const JointObject& j) {
+             EXPECT_EQ(j.LinearDriveVelocity, core::vector3df(1, 2, 3));
+             EXPECT_EQ(j.AngularDriveVelocity, core::vector3df(4, 5, 6));
+         }},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
@@ -149,6 +161,22 @@ TEST_F(JointObjectTest, WriterWritesTheKeysOfItsKind) {
          },
          {"X", "Swing2", "LinearDriveVelocity", "AngularDriveVelocity", "DrivePositionMarkerID"},
          {"XDrive", "SlerpAccel", "JointSpring", "LinearLimit", "TwistLimitPair", "SwingLimitPair"}},
+        {"D6",
+         [](Attributes* a) {
+             for (const char* axis : {"X", "Y", "Twist", "Swing1", "Swing2"})
+                 a->addEnum(axis, "Locked", JointObject::motionNames);
+             a->addEnum("Z", "Limited", JointObject::motionNames);
+         },
+         {"LinearLimit", "LinearLimitDistance", "JointSpring", "JointDamping", "ZDrive", "ZAccel"},
+         {"XDrive", "SwingLimitPair", "TwistLimitPair"}},
+        {"D6",
+         [](Attributes* a) {
+             for (const char* axis : {"X", "Y", "Z", "Twist", "Swing1"})
+                 a->addEnum(axis, "Locked", JointObject::motionNames);
+             a->addEnum("Swing2", "Limited", JointObject::motionNames);
+         },
+         {"SwingLimitPair", "SwingLimitDistance", "SlerpDrive", "SlerpAccel"},
+         {"SwingDrive", "LinearLimit", "TwistLimitPair"}},
         {"Revolute", {}, {"RevoluteLimitPair", "RevoluteLimitDistance"}, {"PrismaticLimitPair"}},
     };
     for (const Row& row : rows) {
@@ -259,12 +287,114 @@ TEST_F(JointObjectTest, EachKindKeepsItsLimits) {
 }
 
 TEST_F(JointObjectTest, ADistanceJointTakesItsMinimumAndMaximum) {
-    JointObject* j = hanging("Distance", [](Attributes* a) { a->addVector2d("MinMaxDistance", core::vector2df(2, 3)); });
+    JointObject* j = hanging("Distance", [](Attributes* a) {
+        a->addVector2d("MinMaxDistance", core::vector2df(2, 3));
+        a->addFloat("JointSpring", 5.0f);
+        a->addFloat("JointDamping", 2.0f);
+    });
     frames(2);
     auto* distance = static_cast<phys::DistanceJoint*>(j->getJoint());
     ASSERT_NE(distance, nullptr);
     EXPECT_FLOAT_EQ(distance->getMinDistance(), 2.0f);
     EXPECT_FLOAT_EQ(distance->getMaxDistance(), 3.0f);
+    EXPECT_NE(distance->getDistanceJointFlags() & phys::DistanceMaxEnabled, 0u);
+    EXPECT_FLOAT_EQ(distance->getSpring(), 5.0f);
+    EXPECT_FLOAT_EQ(distance->getDamping(), 2.0f);
+    // A maximum not above the minimum is not given to the joint.
+    j->MinMaxDistance = core::vector2df(2, 2);
+    j->createJoint();
+    distance = static_cast<phys::DistanceJoint*>(j->getJoint());
+    ASSERT_NE(distance, nullptr);
+    EXPECT_FLOAT_EQ(distance->getMinDistance(), 2.0f);
+    EXPECT_NE(distance->getMaxDistance(), 2.0f);
+}
+
+TEST_F(JointObjectTest, AD6JointSetsTheLimitsAndDrivesItsMotionsAskFor) {
+    constexpr f32 degrees = 0.017453292f;
+    JointObject* j = hanging("D6", [](Attributes* a) {
+        for (const char* axis : {"X", "Y", "Swing2"})
+            a->addEnum(axis, "Locked", JointObject::motionNames);
+        a->addEnum("Z", "Limited", JointObject::motionNames);
+        a->addEnum("Swing1", "Limited", JointObject::motionNames);
+        a->addEnum("Twist", "Free", JointObject::motionNames);
+        a->addFloat("LinearLimit", 2.0f);
+        a->addFloat("JointSpring", 4.0f);
+        a->addFloat("JointDamping", 3.0f);
+        a->addVector2d("SwingLimitPair", core::vector2df(0, 30)); // one angle 0: no cone
+        a->addVector2d("TwistLimitPair", core::vector2df(-20, 20)); // twist free: no limit
+        a->addVector3d("TwistDrive", core::vector3df(0, 5, 100));  // damping only
+    });
+    frames(2);
+    auto* d6 = static_cast<phys::D6Joint*>(j->getJoint());
+    ASSERT_NE(d6, nullptr);
+    EXPECT_FALSE(logged("ERROR: Joint limit invalid for JointObject: "));
+    EXPECT_FLOAT_EQ(d6->getLinearLimit().value, 2.0f);
+    EXPECT_FLOAT_EQ(d6->getLinearLimit().spring, 4.0f);
+    EXPECT_FLOAT_EQ(d6->getLinearLimit().damping, 3.0f);
+    EXPECT_NE(d6->getSwingLimit().zAngle, 30.0f * degrees);
+    EXPECT_NE(d6->getTwistLimit().upper, 20.0f * degrees);
+    EXPECT_FLOAT_EQ(d6->getDrive(phys::D6Drive::Twist).damping, 5.0f);
+    EXPECT_FLOAT_EQ(d6->getDrive(phys::D6Drive::Twist).forceLimit, 100.0f);
+}
+
+TEST_F(JointObjectTest, EitherBreakLimitStandsInForTheOtherAndEitherStopsTheBodiesAtTheBuild) {
+    for (bool forceGiven : {true, false}) {
+        JointObject* j = hanging("Fixed", [&](Attributes* a) { a->addFloat(forceGiven ? "BreakForce" : "BreakTorque", 500.0f); });
+        frames(2);
+        ASSERT_NE(j->getJoint(), nullptr);
+        bobBody()->setLinearVelocity(phys::Vec3(3, 0, 0));
+        j->createJoint();
+        EXPECT_EQ(bobBody()->getLinearVelocity(), phys::Vec3()) << forceGiven;
+        j->applyBreakForce();
+        f32 force = 0.0f, torque = 0.0f;
+        j->getJoint()->getBreakForce(force, torque);
+        EXPECT_FLOAT_EQ(force, 500.0f) << forceGiven;
+        EXPECT_FLOAT_EQ(torque, 500.0f) << forceGiven;
+        smgr()->clear();
+        manager->rebuildNodeIDs();
+    }
+}
+
+TEST_F(JointObjectTest, ACopyCarriesItsKindLimitsAndMarkers) {
+    JointObject* j = joint(501, 502, "Distance", [](Attributes* a) {
+        a->addVector2d("MinMaxDistance", core::vector2df(1, 4));
+        a->addFloat("BreakForce", 300.0f);
+    });
+    auto* copy = static_cast<JointObject*>(j->clone());
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(copy->JointType, JointObject::Distance);
+    EXPECT_EQ(copy->MinMaxDistance, core::vector2df(1, 4));
+    EXPECT_FLOAT_EQ(copy->BreakForce, 300.0f);
+    EXPECT_EQ(copy->ObjectID1, 501);
+    EXPECT_EQ(copy->ObjectID2, 502);
+    EXPECT_FALSE(copy->CollideJointedObjects);
+}
+
+TEST_F(JointObjectTest, JointedBodiesCollideOnlyWhenAsked) {
+    JointObject* j = hanging("Spherical");
+    frames(2);
+    for (bool collide : {false, true}) {
+        j->CollideJointedObjects = collide;
+        j->createJoint();
+        ASSERT_NE(j->getJoint(), nullptr);
+        EXPECT_EQ((j->getJoint()->getConstraintFlags() & phys::ConstraintCollisionEnabled) != 0, collide) << collide;
+    }
+}
+
+TEST_F(JointObjectTest, AJointBuiltLaterGetsItsBreakLimitsASecondAfterItIsBuilt) {
+    JointObject* j = hanging("Fixed", [](Attributes* a) {
+        a->addFloat("BreakForce", 500.0f);
+        a->addBool("JointEnabled", false);
+    });
+    frames(90);
+    ASSERT_EQ(j->getJoint(), nullptr) << "disabled: not built";
+    j->createJoint();
+    ASSERT_TRUE(j->isJointLive());
+    for (int i = 0; i < 90 && j->isJointLive(); ++i) {
+        bobBody()->addForce(phys::Vec3(0, -20000, 0));
+        frame();
+    }
+    EXPECT_FALSE(j->isJointLive());
 }
 
 TEST_F(JointObjectTest, ABreakForceBreaksUnderALoadAfterOneSecond) {

@@ -173,6 +173,16 @@ TEST_F(PhysicsBodyOperationsTest, VelocityScalesOnlyOnDynamicBodies) {
     EXPECT_EQ(dynamicOf(kinematic)->getLinearVelocity(), before);
 }
 
+TEST_F(PhysicsBodyOperationsTest, CopyingVelocitiesTakesBothTheLinearAndTheAngular) {
+    PhysicsObject* copy = makeObject(operationBox("Dynamic"));
+    PhysicsObject* source = makeObject(operationBox("Dynamic"));
+    dynamicOf(source)->setLinearVelocity(phys::Vec3(1, 2, 3));
+    dynamicOf(source)->setAngularVelocity(phys::Vec3(0, 4, 0));
+    copy->copyVelocities(source);
+    EXPECT_EQ(dynamicOf(copy)->getLinearVelocity(), phys::Vec3(1, 2, 3));
+    EXPECT_EQ(dynamicOf(copy)->getAngularVelocity(), phys::Vec3(0, 4, 0));
+}
+
 TEST_F(PhysicsBodyOperationsTest, MassKeepsTheComputedInertiaUnlessATensorIsSet) {
     PhysicsObject* object = makeObject(operationBox("Dynamic"));
     object->setMass(5.0f);
@@ -220,12 +230,13 @@ TEST_F(PhysicsBodyOperationsTest, TheMaterialChangesOnlyTheObjectsOwnShapesOfASh
 }
 
 TEST_F(PhysicsBodyOperationsTest, TheMeshNodeIsCentredOnBoxBoundsAndAtTheOriginOtherwise) {
-    for (const char* bound : {"Box", "Sphere"}) {
+    for (const char* bound : {"Box", "Sphere", "Capsule", "Cylinder"}) {
         PhysicsObject* object = makeObject([bound](Attributes* a) {
             operationBox("Static", bound)(a);
-            a->addString("MeshFileName", "Content/Models/Props/Crate.obj");
+            a->addString("MeshFileName", "Content/Models/Props/Rock.obj"); // its bounds off the origin
         });
         ASSERT_NE(object->getMeshNode(), nullptr);
+        ASSERT_NE(object->getMeshNode()->getMesh()->getBoundingBox().getCenter(), core::vector3df());
         object->getMeshNode()->setPosition(core::vector3df(4, 4, 4));
         object->centerMeshNode();
         const core::aabbox3df& box = object->getMeshNode()->getMesh()->getBoundingBox();

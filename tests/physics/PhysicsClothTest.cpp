@@ -52,6 +52,7 @@ TEST_F(PhysicsClothTest, AMeshBecomesAClothOfFreeParticles) {
     for (const phys::ClothParticle& p : all)
         EXPECT_EQ(p.invWeight, 1.0f);
     EXPECT_EQ(all[2].pos, phys::Vec3(2, 0, 2)); // scaled
+    EXPECT_FLOAT_EQ(cloth->getSolverFrequency(), 60.0f) << "solved as often as the game steps";
     // A quarter turn about Y and a lift: (1, 0, 0) goes to (0, 1, -1).
     ASSERT_TRUE(transformClothParticles(*cloth, phys::Transform(phys::Vec3(0, 1, 0),
                                                                 phys::Quat(0, std::sin(0.7853982f), 0, std::cos(0.7853982f)))));
@@ -123,6 +124,11 @@ TEST_F(PhysicsClothTest, AClothPinnedToAMovingParentFollowsItAndDrapes) {
             pinned.push_back(i);
     ASSERT_FALSE(pinned.empty());
     ASSERT_LT(pinned.size(), 81u);
+    // Each pinned particle keeps its place in the bar's frame (the bar at (0, 6, 0), unturned).
+    for (size_t i : pinned)
+        EXPECT_TRUE(banner->body().clothAttachments[i].equals(
+            toEngine(particles(*cloth)[i].pos) - core::vector3df(0, 6, 0), 1e-3f))
+            << i;
     // The bar moves 2 along X over a second.
     for (int i = 0; i < 60; ++i) {
         bar->setPosition(core::vector3df(2.0f * static_cast<f32>(i + 1) / 60.0f, 6, 0));
@@ -145,7 +151,14 @@ TEST_F(PhysicsClothTest, AClothPinnedToAMovingParentFollowsItAndDrapes) {
         core::vector3df drawn = static_cast<video::S3DVertex*>(buffer->getVertices())[i].Pos;
         banner->getMeshNode()->getAbsoluteTransformation().transformVect(drawn);
         EXPECT_TRUE(drawn.equals(banner->body().clothPositions[i], 1e-3f)) << i;
+        EXPECT_TRUE(static_cast<video::S3DVertex*>(buffer->getVertices())[i].Normal.equals(
+            banner->body().clothNormals[i], 1e-5f))
+            << i;
     }
+    // The mesh's bounds follow the drape, or it would be culled by its first shape.
+    const core::aabbox3df& meshBounds = banner->getMeshNode()->getMesh()->getBoundingBox();
+    EXPECT_TRUE(meshBounds.MinEdge.equals(buffer->getBoundingBox().MinEdge));
+    EXPECT_TRUE(meshBounds.MaxEdge.equals(buffer->getBoundingBox().MaxEdge));
 }
 
 } // namespace

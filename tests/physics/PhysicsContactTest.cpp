@@ -90,9 +90,20 @@ TEST_F(PhysicsContactTest, CollisionSoundsFollowTheirThresholdAndCooldown) {
     float value = 0.0f;
     velocity->getValue(&value);
     EXPECT_NEAR(value, 0.5f * 0.3076923f, 1e-5f);
+    float volume = -1.0f;
+    box->body().collisionEvent->getVolume(&volume);
+    EXPECT_NEAR(volume, 0.5f + value / 640.0f, 1e-5f) << "from half loud at the threshold";
+    PhysicsObject* wall = makeObject(body("Box", "Static", {10, 3, 0}));
+    wall->body().collisionSoundCooldown = 0.0f;
+    wall->playCollisionSound(nullptr, 0.0f, 500000000.0f);
+    EXPECT_EQ(wall->body().collisionSoundCooldown, 0.0f) << "static objects make no sound of their own";
     const f32 cooldown = box->body().collisionSoundCooldown;
     box->playCollisionSound(nullptr, 0.0f, 500000000.0f);
     EXPECT_EQ(box->body().collisionSoundCooldown, cooldown) << "a second hit within the cooldown plays nothing";
+    box->body().collisionSoundCooldown = 0.0f;
+    box->playCollisionSound(nullptr, 0.0f, 500000000.0f); // force 5000
+    box->body().collisionEvent->getVolume(&volume);
+    EXPECT_NEAR(volume, 1.0f, 1e-5f) << "full loudness from a force of 1060";
 }
 
 TEST_F(PhysicsContactTest, ATouchHardEnoughTurnsAKinematicObjectDynamic) {
@@ -106,6 +117,204 @@ TEST_F(PhysicsContactTest, ATouchHardEnoughTurnsAKinematicObjectDynamic) {
     EXPECT_EQ(shelf->getPhysicsState(), PhysicsState::Dynamic);
     EXPECT_FALSE(shelf->getActor()->asRigidDynamic()->isKinematic());
     EXPECT_LT(shelf->getAbsolutePosition().Y, -1.0f) << "and falls";
+}
+
+// The force of a hit is its impulse times 0.00001.
+f32 impulseFor(f32 force) { return force / 0.00001f; }
+
+TEST_F(PhysicsContactTest, ATouchTurnsAnObjectDynamicFromItsRequiredForceAndOnlyByThePlayerWhenAsked) {
+    const struct Row {
+        const char* name;
+        bool byPlayerOnly;
+        int toucher;       // 0 the player (null), 1 a loose box, 2 a held box
+        bool shelfTouches; // the shelf's own report, or the toucher's
+        f32 forceOffset;   // from the required force
+        bool turnsLoose;
+    } rows[] = {
+        {"harder", false, 1, true, 10.0f, true},
+        {"exactly the force", false, 1, true, 0.0f, true},
+        {"softer", false, 1, true, -10.0f, false},
+        {"player only, loose box", true, 1, true, 10.0f, false},
+        {"player only, held box", true, 2, true, 10.0f, true},
+        {"player only, the player", true, 0, true, 10.0f, true},
+        {"the toucher's report", false, 1, false, 10.0f, true},
+        {"the toucher's report, player only", true, 1, false, 10.0f, false},
+    };
+    for (const Row& row : rows) {
+        PhysicsObject* shelf = makeObject([&](Attributes* a) {
+            body("Box", "Kinematic", {0, 0, 0}, {4, 0.5f, 4})(a);
+            a->addBool("TurnDynamicOnTouch", true);
+            a->addFloat("TouchForceRequired", 100.0f);
+            a->addBool("TouchByTentaroOnly", row.byPlayerOnly);
+        });
+        PhysicsObject* box = makeObject(body("Box", "Dynamic", {0, 3, 0}));
+        box->holdCount = row.toucher == 2 ? 1 : 0;
+        const f32 impulse = impulseFor(100.0f + row.forceOffset);
+        if (row.shelfTouches)
+            shelf->playCollisionSound(row.toucher == 0 ? nullptr : box, 0.0f, impulse);
+        else
+            box->playCollisionSound(shelf, 0.0f, impulse);
+        EXPECT_EQ(shelf->getPhysicsState() == PhysicsState::Dynamic, row.turnsLoose) << row.name;
+        shelf->remove();
+        box->remove();
+    }
+}
+
+class ReactingPlayer : public test::StubPlayer {
+public:
+    using StubPlayer::StubPlayer;
+    bool isImpactReactionBlocked() override { return blocked; }
+    void playImpactReaction(s32 code) override { reactions.push_back(code); }
+    bool blocked = false;
+    std::vector<s32> reactions;
+};
+
+TEST_F(PhysicsContactTest, APlayerHitHardEnoughReactsByWhetherItsReactionIsBlocked) {
+    const struct Row {
+        const char* name;
+        f32 force, speed;
+        bool blocked;
+        std::vector<s32> reactions;
+    } rows[] = {
+        {"blocked, very hard", 6000.0f, 2.0f, true, {14}},
+        {"blocked, hard", 2000.0f, 2.0f, true, {}},
+        {"free, very hard", 6000.0f, 2.0f, false, {13}},
+        {"free, hard", 2000.0f, 2.0f, false, {13}},
+        {"free, hard, at rest", 2000.0f, 0.0f, false, {}},
+        {"free, soft", 1000.0f, 2.0f, false, {}},
+    };
+    auto* player = new ReactingPlayer(root(), smgr(), -1);
+    player->drop();
+    setPlayer(0, player);
+    for (const Row& row : rows) {
+        PhysicsObject* box = makeObject(body("Box", "Dynamic", {0, 3, 0}));
+        box->getActor()->asRigidDynamic()->setLinearVelocity(phys::Vec3(row.speed, 0, 0));
+        player->blocked = row.blocked;
+        player->reactions.clear();
+        box->playCollisionSound(nullptr, 0.0f, impulseFor(row.force));
+        EXPECT_EQ(player->reactions, row.reactions) << row.name;
+        box->remove();
+    }
+}
+
+TEST_F(PhysicsContactTest, HittingTheFloorRaisesSuspicionFromItsForceBelowItsCeilingUpToItsLimit) {
+    int raised = 0;
+    physicsHooks().characters.addSuspicion = [&](SuspicionMeter*, f32, s32, const core::vector3df&) {
+        ++raised;
+        return true;
+    };
+    gameDifficulty = 1;
+    auto* player = new test::StubPlayer(root(), smgr(), -1);
+    player->drop();
+    setPlayer(0, player);
+    PhysicsObject* floor = makeObject(body("Box", "Static", {0, -10, 0}, {20, 1, 20}));
+    const struct Row {
+        const char* name;
+        f32 forceOffset;
+        f32 ceiling; // 0: no ceiling
+        s32 hits, raises;
+        s32 difficulty = 1;
+        s32 holdCount = 0;
+        bool player = true;
+    } rows[] = {
+        {"harder", 10.0f, 0.0f, 1, 1},
+        {"exactly the force", 0.0f, 0.0f, 1, 1},
+        {"softer", -10.0f, 0.0f, 1, 0},
+        {"below the ceiling", 10.0f, 6.0f, 1, 1},
+        {"above the ceiling", 10.0f, 4.0f, 1, 0},
+        {"twice, limit one", 10.0f, 0.0f, 2, 1},
+        {"difficulty 0", 10.0f, 0.0f, 1, 0, 0},
+        {"held", 10.0f, 0.0f, 1, 0, 1, 1},
+        {"no player", 10.0f, 0.0f, 1, 0, 1, 0, false},
+    };
+    for (const Row& row : rows) {
+        gameDifficulty = row.difficulty;
+        setPlayer(0, row.player ? player : nullptr);
+        PhysicsObject* box = makeObject([&](Attributes* a) {
+            body("Box", "Dynamic", {0, 5, 0})(a); // its centre at height 5
+            a->addFloat("SuspHitFloorAmount", 2.0f);
+            a->addFloat("SuspHitFloorForce", 100.0f);
+            a->addInt("SuspHitFloorLimit", 1);
+            a->addBool("SuspHitFloorUseCeiling", row.ceiling != 0.0f);
+            a->addFloat("SuspHitFloorCeiling", row.ceiling);
+        });
+        raised = 0;
+        box->holdCount = row.holdCount;
+        for (int i = 0; i < row.hits; ++i)
+            box->playCollisionSound(floor, 0.0f, impulseFor(100.0f + row.forceOffset));
+        EXPECT_EQ(raised, row.raises) << row.name;
+        EXPECT_EQ(box->suspicion().hitFloorRaised, row.raises > 0) << row.name;
+        box->remove();
+    }
+    gameDifficulty = 0;
+}
+
+TEST_F(PhysicsContactTest, TheGrabSoundPlaysOnTheFirstGrabAndTheLooseSoundWhenTurningDynamic) {
+    PhysicsObject* box = makeObject([](Attributes* a) {
+        body("Box", "Kinematic", {0, 3, 0})(a);
+        a->addBool("IsGrabbable", true);
+        a->addString("SoundGrabEvent", "GameAudio/Audio/UI/Click");
+        a->addString("SoundOnDynamicEvent", "GameAudio/Audio/UI/Transition");
+    });
+    box->notifyGrab(true, core::vector3df(0, 3, 0));
+    ASSERT_NE(box->body().grabEvent, nullptr);
+    EXPECT_TRUE(soundManager->isEventActive(box->body().grabEvent));
+    ASSERT_NE(box->body().onDynamicEvent, nullptr);
+    EXPECT_FALSE(soundManager->isEventActive(box->body().onDynamicEvent)) << "still kinematic";
+    box->setKinematic(false);
+    frame();
+    EXPECT_TRUE(soundManager->isEventActive(box->body().onDynamicEvent));
+}
+
+TEST_F(PhysicsContactTest, TheDragSoundStartsOnlyForAHeldObjectOnStaticGroundAndStopsWhenItLeaves) {
+    PhysicsObject* ground = makeObject(body("Box", "Static", {0, -0.5f, 0}, {20, 1, 20}));
+    PhysicsObject* other = makeObject(body("Box", "Dynamic", {5, 3, 0}));
+    PhysicsObject* box = makeObject([](Attributes* a) {
+        body("Box", "Dynamic", {0, 3, 0})(a);
+        a->addString("SoundDragEvent", "GameAudio/Audio/Collisions/Drag");
+    });
+    box->body().dragEvent = soundManager->getEvent(box->body().SoundDragEvent.c_str());
+    audio::Event* drag = box->body().dragEvent;
+    ASSERT_NE(drag, nullptr);
+    box->handleContact(ground, 0.0f, true, 0.0f);
+    EXPECT_FALSE(soundManager->isEventActive(drag)) << "not held";
+    box->holdCount = 1;
+    box->handleContact(other, 0.0f, true, 0.0f);
+    EXPECT_FALSE(soundManager->isEventActive(drag)) << "not static";
+    box->handleContact(ground, 0.0f, true, 0.0f);
+    EXPECT_TRUE(soundManager->isEventActive(drag));
+    // Its loudness follows the speed: full at 10 m/s and above.
+    for (auto [speed, volume] : {std::pair{4.0f, 0.4f}, {25.0f, 1.0f}}) {
+        box->getActor()->asRigidDynamic()->setLinearVelocity(phys::Vec3(speed, 0, 0));
+        box->updatePhysics();
+        float loudness = -1.0f;
+        drag->getVolume(&loudness);
+        EXPECT_NEAR(loudness, volume, 1e-4f) << speed;
+    }
+    box->handleContact(other, 0.0f, false, 0.0f);
+    EXPECT_TRUE(soundManager->isEventActive(drag)) << "another object left";
+    box->handleContact(ground, 0.0f, false, 0.0f);
+    EXPECT_FALSE(soundManager->isEventActive(drag));
+}
+
+TEST_F(PhysicsContactTest, AMovingBodyAnswersItsTouchOfStaticGroundWhicheverSideItIsReported) {
+    PhysicsObject* ground = makeObject(body("Box", "Static", {0, -0.5f, 0}, {20, 1, 20}));
+    PhysicsObject* box = makeObject(body("Box", "Dynamic", {0, 3, 0}));
+    for (bool boxFirst : {true, false}) {
+        box->body().collisionSoundCooldown = 0.0f;
+        box->getActor()->asRigidDynamic()->setLinearVelocity(phys::Vec3(0, -8, 0));
+        PhysicsObject* first = boxFirst ? box : ground;
+        PhysicsObject* second = boxFirst ? ground : box;
+        phys::ContactPairHeader header;
+        header.actors[0] = first->getActor();
+        header.actors[1] = second->getActor();
+        phys::ContactPair pair;
+        pair.shapes[0] = first->getFirstShape();
+        pair.shapes[1] = second->getFirstShape();
+        pair.events = phys::PairNotifyTouchFound;
+        physics->getCallbacks()->onContact(header, &pair, 1);
+        EXPECT_GT(box->body().collisionSoundCooldown, 0.0f) << boxFirst;
+    }
 }
 
 TEST_F(PhysicsContactTest, TheHeavierOfTwoMovingBodiesReactsAndTheSecondOnATie) {
@@ -135,6 +344,36 @@ TEST_F(PhysicsContactTest, TheHeavierOfTwoMovingBodiesReactsAndTheSecondOnATie) 
     }
 }
 
+TEST_F(PhysicsContactTest, AnObjectStrikesACharacterWhereTheTouchBeginsNotWhileItRests) {
+    int strikes = 0;
+    physicsHooks().characters.onCharacterStruck = [&](PhysicsObject*, scene::ISceneNode*, phys::RigidActor*,
+                                                      const phys::ContactPair&) {
+        ++strikes;
+        return true;
+    };
+    PhysicsObject* box = makeObject(body("Box", "Dynamic", {0, 20, 0}));
+    PhysicsObject* npc = makeObject(body("Box", "Dynamic", {5, 20, 0}));
+    // The other body stands for a character.
+    PhysicsUserData character(nullptr);
+    character.node = npc;
+    character.character = npc;
+    void* own = npc->getActor()->userData;
+    npc->getActor()->userData = &character;
+    for (auto [events, struck] : {std::pair{phys::PairNotifyTouchFound, 1}, {phys::PairNotifyTouchPersists, 0}}) {
+        strikes = 0;
+        phys::ContactPairHeader header;
+        header.actors[0] = box->getActor();
+        header.actors[1] = npc->getActor();
+        phys::ContactPair pair;
+        pair.shapes[0] = box->getFirstShape();
+        pair.shapes[1] = npc->getFirstShape();
+        pair.events = events;
+        physics->getCallbacks()->onContact(header, &pair, 1);
+        EXPECT_EQ(strikes, struck) << events;
+    }
+    npc->getActor()->userData = own;
+}
+
 TEST_F(PhysicsContactTest, ATriggerTouchedByACompoundChildReportsTheChild) {
     auto* owner = new TriggerStandIn(root(), smgr(), -1);
     owner->drop();
@@ -162,6 +401,42 @@ TEST_F(PhysicsContactTest, ATriggerTouchedByACompoundChildReportsTheChild) {
     ASSERT_EQ(entered.size(), 2u);
     EXPECT_EQ(entered[0], child);
     EXPECT_EQ(entered[1], parent);
+    physics->releaseActor(volume, true);
+}
+
+TEST_F(PhysicsContactTest, ATriggerVolumeReportsThePlayersBodyAndPhysicsObjects) {
+    auto* owner = new TriggerStandIn(root(), smgr(), -1);
+    owner->drop();
+    PhysicsUserData trigger(owner);
+    phys::RigidDynamic* volume = physics->createTriggerActor(0, {0, 2, 0}, {2, 0.5f, 2}, nullptr, false);
+    volume->userData = &trigger;
+    PhysicsObject* box = makeObject(body("Box", "Dynamic", {0, 2, 0}));
+    std::vector<scene::ISceneNode*> entered;
+    physicsHooks().triggers.onObjectEnter = [&](scene::ISceneNode*, scene::ISceneNode* other, const core::vector3df&,
+                                                phys::RigidActor*, phys::RigidDynamic*, phys::Shape*) {
+        entered.push_back(other);
+        return static_cast<core::vector3df*>(nullptr);
+    };
+    // The box as itself, then standing in for the player's body.
+    PhysicsUserData playerBody(nullptr);
+    playerBody.node = box;
+    playerBody.player = box;
+    void* own = box->getActor()->userData;
+    for (void* record : {own, static_cast<void*>(&playerBody)}) {
+        box->getActor()->userData = record;
+        phys::ContactPairHeader header;
+        header.actors[0] = volume;
+        header.actors[1] = box->getActor();
+        phys::ContactPair pair;
+        phys::Shape* volumeShape = nullptr;
+        volume->getShapes(&volumeShape, 1);
+        pair.shapes[0] = volumeShape;
+        pair.shapes[1] = box->getFirstShape();
+        pair.events = phys::PairNotifyTouchFound;
+        physics->getCallbacks()->onContact(header, &pair, 1);
+    }
+    box->getActor()->userData = own;
+    EXPECT_EQ(entered, (std::vector<scene::ISceneNode*>{box, box}));
     physics->releaseActor(volume, true);
 }
 
@@ -240,6 +515,14 @@ TEST_F(PhysicsContactTest, AWalkingCharacterPushesOnlyAFreeDynamicObjectAside) {
     ASSERT_NE(controller, nullptr);
     PhysicsObject* crate = makeObject(body("Box", "Dynamic", {5, 0, 0}));
     PhysicsObject* lift = makeObject(body("Box", "Kinematic", {-5, 0, 0}));
+    auto damped = [&](f32 damping, f32 x) {
+        return makeObject([=](Attributes* a) {
+            body("Box", "Dynamic", {x, 0, 0})(a);
+            a->addFloat("LinearDamping", damping);
+        });
+    };
+    PhysicsObject* heavy = damped(2.0f, 10.0f);
+    PhysicsObject* slightly = damped(1.0f, 15.0f);
     const struct {
         PhysicsObject* object;
         bool walking;
@@ -253,6 +536,8 @@ TEST_F(PhysicsContactTest, AWalkingCharacterPushesOnlyAFreeDynamicObjectAside) {
         {crate, true, 1, false, 0.0f, "a held object is not pushed"},
         {crate, true, 0, true, 0.0f, "a thrown object is not pushed"},
         {lift, true, 0, false, 0.0f, "a kinematic object is not pushed"},
+        {heavy, true, 0, false, 2700.0f, "damping 2 takes three times the push"},
+        {slightly, true, 0, false, 900.0f, "damping 1 takes the usual push"},
     };
     for (const auto& row : rows) {
         walking = row.walking;

@@ -148,6 +148,43 @@ TEST_F(PhysicsInstancesTest, ATransparentSourceNeverMergesAndTheCentroidFollowsT
     EXPECT_TRUE(readInstancePoint(source, point));
 }
 
+TEST_F(PhysicsInstancesTest, AHiddenInstanceLeavesTheMergedDrawAndTheCentroid) {
+    PhysicsObject* source = makeSource();
+    addInstances(6);
+    settle();
+    frame();
+    ASSERT_NE(source->getInstancedMeshNode(), nullptr);
+    ASSERT_NEAR(source->mesh().instanceCentroid.X, 10.5f, 1e-3f);
+    scene::ISceneNode* last = nullptr;
+    for (scene::ISceneNode* node : root()->getChildren())
+        if (node->getType() == typeId("inst") && node->getPosition().X == 18.0f)
+            last = node;
+    ASSERT_NE(last, nullptr);
+    last->setVisible(false);
+    std::vector<core::matrix4> transforms;
+    ASSERT_TRUE(source->getInstanceTransforms(transforms));
+    int zero = 0;
+    for (const core::matrix4& m : transforms)
+        zero += m[0] == 0.0f && m[5] == 0.0f && m[10] == 0.0f && m[15] == 0.0f ? 1 : 0;
+    EXPECT_EQ(zero, 1) << "the hidden copy is drawn at scale zero";
+    // The centroid is worked out again every 0.6 s.
+    for (int i = 0; i < 40; ++i)
+        frame();
+    EXPECT_NEAR(source->mesh().instanceCentroid.X, 9.0f, 1e-3f) << "mean of 3, 6, ..., 15";
+}
+
+TEST_F(PhysicsInstancesTest, CustomBoundsWidenTheMeshBounds) {
+    PhysicsObject* object = makeObject([](Attributes* a) {
+        a->addString("MeshFileName", "Content/Models/Props/Pot.obj");
+        a->addEnum("BoundType", "Box", boundTypeNames);
+        a->addBox3d("CustomBounds", core::aabbox3df(-5, -5, -5, 5, 6, 5));
+    });
+    ASSERT_NE(object->getMeshNode(), nullptr);
+    const core::aabbox3df& box = object->getMeshNode()->getMesh()->getBoundingBox();
+    EXPECT_EQ(box.MinEdge, core::vector3df(-5, -5, -5));
+    EXPECT_EQ(box.MaxEdge, core::vector3df(5, 6, 5));
+}
+
 TEST_F(PhysicsInstancesTest, ReloadingAMeshKeepsTheNodePlaceAndFrameLoopWithoutLeaking) {
     PhysicsObject* object = makeSource();
     scene::IAnimatedMeshSceneNode* node = object->getMeshNode();

@@ -15,6 +15,8 @@
 
 #include "support/StubPlayer.h"
 
+#include <algorithm>
+
 using namespace irr;
 
 namespace {
@@ -81,6 +83,10 @@ TEST_F(PhysicsResetTest, EachRuleStartsTheShrinkOnlyWhenItsConditionHolds) {
          {0, -1, 0}, true},
         {"height above", [](Attributes* a) { a->addEnum("ResetIfHeight", "Respawn", resetModeNames); a->addFloat("ResetHeight", 0.0f); },
          {0, 1, 0}, false},
+        {"on the reset height", [](Attributes* a) { a->addEnum("ResetIfHeight", "Respawn", resetModeNames); a->addFloat("ResetHeight", 0.0f); },
+         {0, 0, 0}, false},
+        {"height below, jumping", [](Attributes* a) { a->addEnum("ResetIfHeight", "Jump to Position", resetModeNames); a->addFloat("ResetHeight", 0.0f); },
+         {0, -1, 0}, true},
         // The spawn rule fires near the respawn point, here put 20 units away.
         {"near spawn", [](Attributes* a) { a->addEnum("ResetIfDistFromSpawn", "Respawn", resetModeNames); a->addFloat("DistanceFromSpawn", 5.0f);
                                            a->addVector3d("RespawnOverridePosition", core::vector3df(20, 5, 0)); },
@@ -100,6 +106,34 @@ TEST_F(PhysicsResetTest, EachRuleStartsTheShrinkOnlyWhenItsConditionHolds) {
         EXPECT_EQ(object->respawnEffectTimer >= 0.0f, row.resets) << row.name;
         object->remove();
     }
+}
+
+TEST_F(PhysicsResetTest, AHiddenObjectIsNotResetAndACompoundPartRespawnsAtOnce) {
+    PhysicsObject* hidden = makeObject(resetBox([](Attributes* a) {
+        a->addEnum("ResetIfHeight", "Respawn", resetModeNames);
+        a->addFloat("ResetHeight", 10.0f);
+    }));
+    hidden->setVisible(false);
+    hidden->alwaysVisible = true; // its node's own switch decides, whatever it answers for drawing
+    frames(2);
+    EXPECT_LT(hidden->respawnEffectTimer, 0.0f) << "hidden";
+    hidden->alwaysVisible = false;
+    hidden->setVisible(true);
+    frames(2);
+    EXPECT_GE(hidden->respawnEffectTimer, 0.0f) << "shown";
+
+    PhysicsObject* owner = makeObject(resetBox([](Attributes* a) { a->setAttribute("Position", core::vector3df(20, 5, 0)); }));
+    PhysicsObject* part = makeObject(
+        [](Attributes* a) {
+            a->addVector3d("Position", core::vector3df(0, 1.5f, 0));
+            a->addEnum("BoundType", "Sphere", boundTypeNames);
+            a->addFloat("Radius", 0.5f);
+            a->addEnum("PhysicsState", "Dynamic", physicsStateNames);
+        },
+        owner);
+    ASSERT_TRUE(part->getUserData()->sharedBody);
+    part->requestReset();
+    EXPECT_LT(part->respawnEffectTimer, 0.0f) << "no shrink: respawned at once";
 }
 
 TEST_F(PhysicsResetTest, TheLevelFloorResetsEveryObjectButTheDefaultFloorNever) {
@@ -150,6 +184,69 @@ TEST_F(PhysicsResetTest, TheScaleEffectIsMadeOnceAndStartsAtATinyScale) {
     out->drop();
 }
 
+TEST_F(PhysicsResetTest, ARespawnStartsTheMeshAnimationAgainFromItsSpawnFrame) {
+    PhysicsObject* object = makeObject(resetBox([](Attributes* a) {
+        a->addString("MeshFileName", "Content/Models/Characters/Mannequin.b3d");
+        a->addInt("SpawnFrame", 5);
+        a->addInt("StartFrame", 2);
+        a->addInt("EndFrame", 20);
+    }));
+    ASSERT_NE(object->getMeshNode(), nullptr);
+    ASSERT_GT(object->getMeshNode()->getMesh()->getFrameCount(), 20u);
+    frames(30);
+    object->respawn();
+    EXPECT_FLOAT_EQ(object->getMeshNode()->getFrameNr(), 5.0f);
+    EXPECT_EQ(object->getMeshNode()->getStartFrame(), 2);
+    EXPECT_EQ(object->getMeshNode()->getEndFrame(), 20);
+}
+
+TEST_F(PhysicsResetTest, APositionNodeGivesTheRespawnPoseWhereItIsNow) {
+    PhysicsObject* marker = makeObject([](Attributes* a) {
+        a->addInt("Id", 77);
+        a->addEnum("BoundType", "None", boundTypeNames);
+        a->addVector3d("Position", core::vector3df(9, 9, 9));
+        a->addVector3d("Rotation", core::vector3df(0, 45, 0));
+    });
+    PhysicsObject* object = makeObject(resetBox([](Attributes* a) { a->addInt("RespawnOverridePosID", 77); }));
+    manager->rebuildNodeIDs();
+    frame();
+    ASSERT_EQ(object->reset().positionNode, marker);
+    marker->setPosition(core::vector3df(20, 5, 0));
+    marker->updateAbsolutePosition();
+    frame();
+    EXPECT_EQ(object->reset().respawnPosition, core::vector3df(20, 5, 0)) << "the rules measure from it";
+    object->respawn();
+    EXPECT_TRUE(object->getRotation().equals(core::vector3df(0, 45, 0), 0.05f)) << object->getRotation().Y;
+    EXPECT_TRUE(object->getPosition().equals(core::vector3df(20, 5, 0), 1e-3f));
+}
+
+TEST_F(PhysicsResetTest, TheScaleEffectRunsItsKeysOnceAndEndsOnItsLastKey) {
+    scene::ISceneNode* node = smgr()->addEmptySceneNode();
+    auto* effect = new RespawnScaleAnimator(2.0f, 0.5f); // two keys a second: over after 1 s
+    for (f32 scale : {1.0f, 2.0f, 3.0f})
+        effect->addKey(core::vector3df(scale, scale, scale));
+    const core::vector3df last(3, 3, 3);
+    EXPECT_EQ(effect->scaleAt(1.25f), last) << "past the end";
+    effect->setEnabled(true, node);
+    effect->setElapsedTime(0.0f);
+    effect->animateNode(node, 1000);
+    effect->animateNode(node, 1900);
+    EXPECT_TRUE(effect->isEnabled());
+    EXPECT_NE(node->getScale(), last);
+    effect->animateNode(node, 2000);
+    EXPECT_FALSE(effect->isEnabled()) << "at its last key";
+    EXPECT_EQ(node->getScale(), last);
+    // Switched off while running, the node takes the last key.
+    effect->setEnabled(true, node);
+    effect->setElapsedTime(0.0f);
+    effect->animateNode(node, 3000);
+    effect->animateNode(node, 3250);
+    ASSERT_NE(node->getScale(), last);
+    effect->setEnabled(false, node);
+    EXPECT_EQ(node->getScale(), last);
+    effect->drop();
+}
+
 TEST_F(PhysicsResetTest, ACheckpointWrittenDuringAResetReadsBackItsEffectForTheNextReset) {
     auto* animators = new AnimatorFactory(smgr());
     animators->drop(); // the scene manager holds it
@@ -183,22 +280,69 @@ TEST_F(PhysicsResetTest, ACheckpointWrittenDuringAResetReadsBackItsEffectForTheN
     EXPECT_TRUE(effect->isEnabled());
 }
 
-TEST_F(PhysicsResetTest, RestingAwayFromSpawnResetsAfterItsSecondsButNotNearSpawn) {
-    for (f32 distance : {1.5f, 2.0f}) {
-        PhysicsObject* object = makeObject(resetBox([](Attributes* a) {
+TEST_F(PhysicsResetTest, RestingAwayFromSpawnResetsAfterItsSecondsButNotNearSpawnOrWhileMoving) {
+    const struct Row {
+        const char* name;
+        core::vector3df offset; // from the spawn point (0, 5, 0)
+        phys::Vec3 velocity;
+        f32 seconds;
+        bool resets;
+    } rows[] = {
+        {"near spawn", {1.5f, 0, 0}, {}, 2.0f, false},
+        {"on the sqrt(3) bound", {1, 1, 1}, {}, 2.0f, false},
+        {"away from spawn", {2, 0, 0}, {}, 2.0f, true},
+        {"rising", {5, 0, 0}, {0, 2, 0}, 2.0f, false},
+        {"moving, no seconds", {5, 0, 0}, {2, 0, 0}, 0.0f, false},
+    };
+    for (const Row& row : rows) {
+        PhysicsObject* object = makeObject(resetBox([&](Attributes* a) {
             a->addEnum("ResetIfAtRest", "Respawn", resetModeNames);
-            a->addFloat("SecondsAtRest", 2.0f);
+            a->addFloat("SecondsAtRest", row.seconds);
         }));
-        place(object, {distance, 5, 0});
+        place(object, core::vector3df(0, 5, 0) + row.offset);
+        object->getActor()->asRigidDynamic()->setLinearVelocity(row.velocity);
         int frameCount = 0;
         while (object->respawnEffectTimer < 0.0f && frameCount < 200) {
             frame();
             ++frameCount;
         }
-        if (distance < 1.7f)
-            EXPECT_EQ(frameCount, 200) << "never";
+        if (row.resets)
+            EXPECT_NEAR(frameCount * PhysicsManager::fixedStepSize, 2.0f, 0.1f) << row.name;
         else
-            EXPECT_NEAR(frameCount * PhysicsManager::fixedStepSize, 2.0f, 0.1f);
+            EXPECT_EQ(frameCount, 200) << row.name << ": never";
+        object->remove();
+    }
+}
+
+TEST_F(PhysicsResetTest, APlayerHitResetsOnlyUnderItsRuleAndIsForgottenEachFrame) {
+    for (const char* mode : {"Respawn", "No"}) {
+        PhysicsObject* object =
+            makeObject(resetBox([&](Attributes* a) { a->addEnum("ResetIfPlayerCollide", mode, resetModeNames); }));
+        object->reset().playerCollided = true;
+        frame();
+        EXPECT_EQ(object->respawnEffectTimer >= 0.0f, std::string(mode) == "Respawn") << mode;
+        EXPECT_FALSE(object->reset().playerCollided) << mode;
+        object->remove();
+    }
+}
+
+TEST_F(PhysicsResetTest, ARespawnTurnsKinematicWhenAskedKeepsCollisionSwitchedOffAndForgetsTheFloorHit) {
+    for (bool asKinematic : {false, true}) {
+        const bool forcedOff = asKinematic; // both ways, once each
+        PhysicsObject* object =
+            makeObject(resetBox([&](Attributes* a) { a->addBool("ResetAsKinematic", asKinematic); }));
+        if (forcedOff) {
+            object->body().collisionForcedOff = true;
+            object->setCollisionEnabled(false);
+        }
+        object->suspicion().hitFloorRaised = true;
+        object->requestReset();
+        for (int i = 0; object->respawnEffectTimer >= 0.0f && i < 200; ++i)
+            frame();
+        ASSERT_LT(object->respawnEffectTimer, 0.0f) << "respawned";
+        EXPECT_EQ(object->getPhysicsState() == PhysicsState::Kinematic, asKinematic);
+        EXPECT_EQ(object->isCollisionEnabled(), !forcedOff);
+        EXPECT_FALSE(object->suspicion().hitFloorRaised);
         object->remove();
     }
 }
@@ -257,6 +401,18 @@ TEST_F(PhysicsResetTest, TheOffScreenRuleFiresBesideTheViewConeButNotJustInsideI
         EXPECT_EQ(object->getMeshNode()->getAutomaticCulling(), scene::EAC_FRUSTUM_BOX) << row.name;
         object->remove();
     }
+    // In view, the count starts afresh.
+    PhysicsObject* seen = makeObject(resetBox([](Attributes* a) {
+        a->addString("MeshFileName", "Content/Models/Props/Crate.obj");
+        a->setAttribute("Position", core::vector3df(0, 5, 10));
+        a->addEnum("ResetIfOffscreen", "Respawn", resetModeNames);
+        a->addFloat("SecondsOffscreen", 0.2f);
+    }));
+    seen->reset().offscreenTimer = 1.0f;
+    frame();
+    smgr()->drawAll();
+    EXPECT_LT(seen->respawnEffectTimer, 0.0f);
+    EXPECT_EQ(seen->reset().offscreenTimer, 0.0f);
 }
 
 TEST_F(PhysicsResetTest, HeldAndKinematicObjectsAreNotResetByRulesButARequestStillRuns) {
@@ -321,9 +477,20 @@ TEST_F(PhysicsResetTest, AJointedGroupRespawnsTogetherAndEveryMemberIsVisitedOnc
     EXPECT_EQ(visited.size(), 3u);
     for (PhysicsObject* member : {a, b, c})
         place(member, member->getAbsolutePosition() + core::vector3df(0, -20, 0));
+    // A kinematic member stays where its node put it.
+    PhysicsObject* held = makeObject([](Attributes* at) {
+        resetBox()(at);
+        at->setAttribute("Position", core::vector3df(9, 5, 0));
+        at->setAttribute("PhysicsState", "Kinematic", physicsStateNames);
+    });
+    c->addJointLink(held, held);
+    held->addJointLink(c, held);
+    held->setPosition(core::vector3df(9, -15, 0));
+    frame();
     a->requestReset();
     EXPECT_NEAR(c->getActor()->getGlobalPose().p.y, 5.0f, 1e-3f) << "at once, all members";
     EXPECT_NEAR(c->getPosition().Y, 5.0f, 1e-3f) << "the node follows";
+    EXPECT_NEAR(held->getPosition().Y, -15.0f, 1e-3f) << "kinematic: not placed";
     a->removeJointLink(b, joints[0]);
     a->removeJointLink(c, joints[2]);
     EXPECT_EQ(a->body().jointedObjects.size(), 0u);
@@ -351,6 +518,10 @@ TEST_F(PhysicsTouchTest, TrackedHitsAreRecordedOnceAndClearedAtTheEndOfTheUpdate
     tracked->changeGrabCount(false, true);
     tracked->recordTouch(other);
     EXPECT_EQ(tracked->body().touchList.size(), 0u) << "limbs only touch it";
+    tracked->changeGrabCount(false, false);
+    tracked->changeGrabCount(true, true);
+    tracked->recordTouch(other);
+    EXPECT_EQ(tracked->body().touchList.size(), 0u) << "the other kind of limb too";
     tracked->holdCount = 1;
     tracked->recordTouch(nullptr);
     EXPECT_EQ(tracked->body().touchList.size(), 0u) << "held: physics objects only";
@@ -358,6 +529,121 @@ TEST_F(PhysicsTouchTest, TrackedHitsAreRecordedOnceAndClearedAtTheEndOfTheUpdate
     EXPECT_EQ(tracked->body().touchList.size(), 1u);
     tracked->remove();
     levelManager->onEndOfUpdate.invoke(); // the delegate went with the object
+}
+
+TEST_F(PhysicsTouchTest, AnUntrackedObjectIsRecordedByATrackedOneMovingAtItsThreshold) {
+    PhysicsObject* tracked = makeObject(resetBox());
+    tracked->enableTouchTracking(4.0f); // 2 m/s, squared
+    for (f32 speed : {2.0f, 1.9f}) {
+        PhysicsObject* other = makeObject(resetBox([](Attributes* a) { a->setAttribute("Position", core::vector3df(5, 5, 0)); }));
+        tracked->getActor()->asRigidDynamic()->setLinearVelocity(phys::Vec3(speed, 0, 0));
+        other->recordTouch(tracked);
+        EXPECT_EQ(tracked->wasTouchedBy(other), speed >= 2.0f) << speed;
+        tracked->clearTouchList();
+        other->remove();
+    }
+}
+
+TEST_F(PhysicsTouchTest, HighlightModesFollowHoldRangeGoldAndTheTouchingLimbs) {
+    addPlayer({20, 0, 0});
+    const struct Row {
+        const char* name;
+        s32 holdCount;
+        f32 grabRange;
+        bool grabbable, gold;
+        s32 limb0, limb1;
+        s32 mode;
+    } rows[] = {
+        {"held", 1, 0.0f, true, false, 0, 0, 3},
+        {"in grab range", 0, 1.0f, true, false, 0, 0, 3},
+        {"in range, not grabbable", 0, 1.0f, false, false, 0, 0, 0},
+        {"gold", 0, 0.0f, false, true, 0, 0, 6},
+        {"gold under the second limb kind", 0, 0.0f, true, true, 0, 1, 2},
+        {"first limb kind", 0, 0.0f, true, false, 1, 0, 1},
+        {"second limb kind", 0, 0.0f, true, false, 0, 1, 2},
+        {"second limb kind, not grabbable", 0, 0.0f, false, false, 0, 1, 0},
+    };
+    PhysicsObject* object = makeObject(resetBox());
+    for (const Row& row : rows) {
+        object->holdCount = row.holdCount;
+        object->mesh().grabRangeHighlight = row.grabRange;
+        object->IsGrabbable = row.grabbable;
+        object->IsGold = row.gold;
+        object->limbTouchCounts[0] = row.limb0;
+        object->limbTouchCounts[1] = row.limb1;
+        object->updateHighlightMode();
+        EXPECT_EQ(object->mesh().highlightMode, row.mode) << row.name;
+    }
+    object->holdCount = 0;
+    object->mesh().grabRangeHighlight = 0.0f;
+    object->IsGold = false;
+    object->limbTouchCounts[0] = object->limbTouchCounts[1] = 0;
+    // The suspicious flash runs out.
+    object->suspicion().displayTimer = 0.05f;
+    frame();
+    EXPECT_EQ(object->mesh().highlightMode, 5);
+    frames(4);
+    EXPECT_EQ(object->mesh().highlightMode, 0) << "flash over";
+}
+
+// A part of a static compound without a mesh of its own shows the hand highlight of its
+// owner or of a sibling, the grabbed one first.
+TEST_F(PhysicsTouchTest, APartWithoutItsOwnHighlightTakesItsSiblingsGrabbedOneFirst) {
+    PhysicsObject* owner = makeObject([](Attributes* a) {
+        a->addEnum("BoundType", "Box", boundTypeNames);
+        a->addVector3d("Position", core::vector3df(0, 5, 0));
+    });
+    auto part = [&](f32 x) {
+        return makeObject(
+            [x](Attributes* a) {
+                a->addEnum("BoundType", "Sphere", boundTypeNames);
+                a->addFloat("Radius", 0.3f);
+                a->addVector3d("Position", core::vector3df(x, 0, 0));
+            },
+            owner);
+    };
+    PhysicsObject* grabbed = part(1);
+    PhysicsObject* near = part(2);
+    PhysicsObject* plain = part(3);
+    frame();
+    ASSERT_EQ(owner->getUserData()->children.size(), 3u);
+    grabbed->mesh().highlightMode = 3;
+    near->mesh().highlightMode = 1;
+    plain->updateHighlightMode();
+    EXPECT_EQ(plain->mesh().highlightMode, 3);
+}
+
+TEST_F(PhysicsTouchTest, TheHighlightPulseFallsTwoPerSecondWrapsToOneAndStaysAtOneWhileHeld) {
+    PhysicsObject* object = makeObject(resetBox([](Attributes* a) {
+        a->addString("MeshFileName", "Content/Models/Props/Crate.obj");
+    }));
+    object->mesh().highlightPulse = 1.0f;
+    frame();
+    EXPECT_NEAR(object->mesh().highlightPulse, 1.0f - 2.0f * PhysicsManager::fixedStepSize, 1e-4f);
+    object->mesh().highlightPulse = 0.01f;
+    frame();
+    EXPECT_EQ(object->mesh().highlightPulse, 1.0f) << "wrapped";
+    object->mesh().highlightPulse = 0.5f;
+    object->holdCount = 1;
+    frame();
+    EXPECT_EQ(object->mesh().highlightPulse, 1.0f) << "held";
+    object->holdCount = 0;
+}
+
+TEST_F(PhysicsTouchTest, TheRespawnPoseIsTheOverrideWhenSetElseTheSpawnPose) {
+    for (bool overridden : {true, false}) {
+        PhysicsObject* object = makeObject(resetBox([&](Attributes* a) {
+            a->addVector3d("Rotation", core::vector3df(0, 30, 0));
+            if (overridden) {
+                a->addVector3d("RespawnOverridePosition", core::vector3df(7, 8, 9));
+                a->addVector3d("RespawnOverrideRotation", core::vector3df(0, 90, 0));
+            }
+        }));
+        EXPECT_EQ(object->reset().respawnPosition, overridden ? core::vector3df(7, 8, 9) : core::vector3df(0, 5, 0));
+        EXPECT_TRUE(object->reset().respawnRotation.equals(overridden ? core::vector3df(0, 90, 0) : core::vector3df(0, 30, 0), 1e-3f))
+            << overridden;
+        object->remove();
+    }
 }
 
 TEST_F(PhysicsTouchTest, LimbCountsRunUpTheGlowChainEvenWhenItLoops) {
@@ -395,9 +681,11 @@ TEST_F(PhysicsTouchTest, TheFirstGrabRaisesSuspicionPlaysOnceAndTurnsDynamicAndR
     EXPECT_EQ(object->getPhysicsState(), PhysicsState::Dynamic);
     EXPECT_FLOAT_EQ(object->suspicion().displayTimer, 2.0f);
     EXPECT_EQ(object->suspicion().SuspGrabLimit, 4) << "one raise of five spent";
+    object->body().collisionSoundCooldown = 0.5f;
     object->notifyGrab(false, core::vector3df());
     EXPECT_TRUE(object->thrown);
     EXPECT_EQ(object->holdCount, 1);
+    EXPECT_EQ(object->body().collisionSoundCooldown, 0.0f) << "a released object sounds at once";
     frame();
     EXPECT_EQ(object->mesh().highlightMode, 5) << "suspicious flash wins while held";
     object->suspicion().displayTimer = 0.0f;
@@ -407,6 +695,169 @@ TEST_F(PhysicsTouchTest, TheFirstGrabRaisesSuspicionPlaysOnceAndTurnsDynamicAndR
     object->notifyGrab(false, core::vector3df());
     object->notifyGrab(true, core::vector3df());
     EXPECT_EQ(raised, 1) << "difficulty 0";
+}
+
+TEST_F(PhysicsTouchTest, AHeldButtonIsLetGoAfterAFifthOfASecondButOtherHeldObjectsStay) {
+    HoldingPlayer* player = addPlayer({20, 0, 0});
+    for (bool button : {true, false}) {
+        player->releases = 0;
+        PhysicsObject* object = makeObject(resetBox([&](Attributes* a) {
+            a->addBool("IsGrabbable", true);
+            a->addBool("IsButton", button);
+        }));
+        object->holdCount = 1;
+        int frameCount = 0;
+        while (player->releases == 0 && frameCount < 60) {
+            frame();
+            ++frameCount;
+        }
+        if (button)
+            EXPECT_NEAR(frameCount * PhysicsManager::fixedStepSize, 0.2f, 0.034f);
+        else
+            EXPECT_EQ(player->releases, 0) << "not a button";
+        object->remove();
+    }
+}
+
+TEST_F(PhysicsTouchTest, TurningKinematicLetsGoOfAHeldObjectUnlessItCanBeHungFrom) {
+    HoldingPlayer* player = addPlayer({20, 0, 0});
+    for (bool hang : {false, true}) {
+        player->releases = 0;
+        PhysicsObject* object = makeObject(resetBox([&](Attributes* a) {
+            a->addBool("IsGrabbable", true);
+            a->addBool("CanHangFrom", hang);
+        }));
+        object->holdCount = 1;
+        object->setKinematic(true);
+        EXPECT_EQ(player->releases, hang ? 0 : 1) << hang;
+        EXPECT_EQ(object->getPhysicsState(), PhysicsState::Kinematic);
+        object->remove();
+    }
+}
+
+TEST_F(PhysicsTouchTest, TurningLooseKeepsTheMotionTheKinematicBodyHad) {
+    PhysicsObject* object = makeObject([](Attributes* a) {
+        resetBox()(a);
+        a->setAttribute("PhysicsState", "Kinematic", physicsStateNames);
+    });
+    frames(2);
+    for (int i = 1; i <= 5; ++i) {
+        object->setPosition(core::vector3df(0.1f * static_cast<f32>(i), 5, 0));
+        frame();
+    }
+    object->setKinematic(false);
+    frame();
+    ASSERT_FALSE(object->getActor()->asRigidDynamic()->isKinematic());
+    EXPECT_NEAR(object->getActor()->asRigidDynamic()->getLinearVelocity().x, 0.1f / PhysicsManager::fixedStepSize,
+                0.5f);
+}
+
+TEST_F(PhysicsTouchTest, ACheckpointTakenWhileTurningLooseDropsTheMotionAnimators) {
+    PhysicsObject* object = makeObject([](Attributes* a) {
+        resetBox()(a);
+        a->setAttribute("PhysicsState", "Kinematic", physicsStateNames);
+    });
+    scene::ISceneNodeAnimator* turning = smgr()->createRotationAnimator(core::vector3df(0, 1, 0));
+    object->addAnimator(turning);
+    turning->drop();
+    frame();
+    object->setKinematic(false); // takes effect on the next frame
+    ASSERT_TRUE(object->hasMotionAnimators());
+    levelManager->onCheckpointSave.invoke();
+    EXPECT_FALSE(object->hasMotionAnimators());
+}
+
+TEST_F(PhysicsTouchTest, AThrownObjectStopsCountingAsThrownBelowOneMetreASecond) {
+    for (f32 speed : {0.5f, 2.0f}) {
+        PhysicsObject* object = makeObject(resetBox());
+        object->getActor()->asRigidDynamic()->setLinearVelocity(phys::Vec3(speed, 0, 0));
+        object->thrown = true;
+        frame();
+        EXPECT_EQ(object->thrown, speed >= 1.0f) << speed;
+        object->remove();
+    }
+}
+
+TEST_F(PhysicsTouchTest, MotionAnimatorsTurnAKinematicObjectButNotAStaticOne) {
+    for (const char* state : {"Static", "Kinematic"}) {
+        PhysicsObject* object = makeObject([&](Attributes* a) {
+            resetBox()(a);
+            a->setAttribute("PhysicsState", state, physicsStateNames);
+        });
+        scene::ISceneNodeAnimator* turning = smgr()->createRotationAnimator(core::vector3df(0, 2, 0));
+        object->addAnimator(turning);
+        turning->drop();
+        frames(10);
+        EXPECT_EQ(object->getRotation().Y != 0.0f, std::string(state) == "Kinematic") << state;
+        object->remove();
+    }
+}
+
+TEST_F(PhysicsTouchTest, HidingACompoundLetsGoOfItsHeldMembers) {
+    HoldingPlayer* player = addPlayer({20, 0, 0});
+    PhysicsObject* owner = makeObject(resetBox());
+    PhysicsObject* handle = makeObject(
+        [](Attributes* a) {
+            a->addVector3d("Position", core::vector3df(0, 1.5f, 0));
+            a->addEnum("BoundType", "Sphere", boundTypeNames);
+            a->addFloat("Radius", 0.5f);
+            a->addEnum("PhysicsState", "Dynamic", physicsStateNames);
+        },
+        owner);
+    frame();
+    ASSERT_TRUE(handle->getUserData()->sharedBody);
+    handle->holdCount = 1;
+    owner->setVisible(false);
+    EXPECT_EQ(player->releases, 1);
+    EXPECT_EQ(handle->holdCount, 0);
+}
+
+TEST_F(PhysicsTouchTest, DrawnWithoutShadersAnObjectFadedToNothingShrinksToNothing) {
+    for (f32 alpha : {0.0f, 0.5f}) {
+        PhysicsObject* object = makeObject(resetBox([&](Attributes* a) {
+            a->addString("MeshFileName", "Content/Models/Props/Crate.obj");
+            a->addFloat("AlphaOverride", alpha);
+        }));
+        object->setVisible(true);
+        const f32 expected = alpha <= 0.0f ? 0.000001f : 1.0f;
+        EXPECT_EQ(object->getMeshNode()->getScale(), core::vector3df(expected, expected, expected)) << alpha;
+        object->remove();
+    }
+}
+
+TEST_F(PhysicsTouchTest, AHandFindsTheSurfaceOnlyWithinReach) {
+    PhysicsObject* object = makeObject(resetBox([](Attributes* a) {
+        a->addString("MeshFileName", "Content/Models/Props/Crate.obj");
+    }));
+    frame();
+    const core::aabbox3df box = object->getMeshNode()->getTransformedBoundingBox();
+    const core::vector3df centre = box.getCenter();
+    for (f32 away : {0.7f, 1.0f}) {
+        core::vector3df hit;
+        f32 distance = 0.0f;
+        const bool found =
+            object->findSurfacePoint(core::vector3df(box.MaxEdge.X + away, centre.Y, centre.Z), hit, distance);
+        EXPECT_EQ(found, away < 0.8f) << away;
+        EXPECT_NEAR(distance, away, 1e-3f) << away;
+    }
+}
+
+TEST_F(PhysicsTouchTest, TheLinkUpTakesNoPositionNodeForIDZeroAndTheLargestSideForTheHighlight) {
+    makeObject([](Attributes* a) {
+        a->addEnum("BoundType", "None", boundTypeNames);
+        a->addVector3d("Position", core::vector3df(9, 9, 9));
+    }); // a node without an ID
+    PhysicsObject* object = makeObject(resetBox([](Attributes* a) {
+        a->addString("MeshFileName", "Content/Models/Props/Crate.obj");
+        a->addVector3d("Scale", core::vector3df(3, 3, 3));
+    }));
+    manager->rebuildNodeIDs();
+    frame();
+    ASSERT_FALSE(object->linkUpPending);
+    EXPECT_EQ(object->reset().positionNode, nullptr);
+    const core::vector3df size = object->getTransformedBoundingBox().getExtent();
+    ASSERT_GT(std::max({size.X, size.Y, size.Z}), 1.0f);
+    EXPECT_FLOAT_EQ(object->mesh().highlightScaleDivisor, std::max({size.X, size.Y, size.Z}));
 }
 
 TEST_F(PhysicsTouchTest, TheFadeReachesExactlyOne) {

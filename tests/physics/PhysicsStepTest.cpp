@@ -11,6 +11,9 @@
 
 namespace {
 
+std::int64_t stepClock = 0;
+std::int64_t readStepClock() { return stepClock; }
+
 class PhysicsStepTest : public PhysicsFixture {
 protected:
     void SetUp() override { makeManager(); }
@@ -240,6 +243,17 @@ TEST_F(PhysicsStepTest, TorqueScalesWithTheFrameOnlyForForcesAndAccelerations) {
     // No frame stopwatch here: a frame of 0 s is one step's worth, so nothing is scaled.
     manager->addTorque(phys::Vec3(1, 0, 0), phys::ForceMode::Force, ball, true);
     EXPECT_NEAR(manager->getImpulseTorques().back().vector.x, 1.0f, 1e-5f);
+
+    // A frame worth three steps triples a torque, not a torque impulse.
+    Stopwatch watch(L"frame", 0.0f, StopwatchClock{&readStepClock, 1000000});
+    frameStopwatch = &watch;
+    stepClock += static_cast<std::int64_t>(0.0167 * 3.2 * 1000000.0);
+    watch.tick();
+    manager->addTorque(phys::Vec3(1, 0, 0), phys::ForceMode::Force, ball, true);
+    EXPECT_NEAR(manager->getImpulseTorques().back().vector.x, 3.0f, 1e-4f);
+    manager->addTorque(phys::Vec3(1, 0, 0), phys::ForceMode::Impulse, ball, true);
+    EXPECT_NEAR(manager->getImpulseTorques().back().vector.x, 1.0f, 1e-5f);
+    frameStopwatch = nullptr;
 }
 
 TEST_F(PhysicsStepTest, ReleasesWaitForTheStepInFlightAndAreQueuedOnce) {

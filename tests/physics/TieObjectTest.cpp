@@ -70,6 +70,7 @@ TEST_F(TieObjectTest, AGrabCollectsTheTieOnceAndRunsTheCutscene) {
     tie(9, core::vector3df(6, 1, 0));
     manager->rebuildNodeIDs();
     frame();
+    EXPECT_TRUE(first->HasTransparency) << "drawn as a ghost";
     first->notifyGrab(true, core::vector3df());
     EXPECT_TRUE(save->isTieCollected(7));
     EXPECT_TRUE(first->IsCollected);
@@ -79,9 +80,11 @@ TEST_F(TieObjectTest, AGrabCollectsTheTieOnceAndRunsTheCutscene) {
     // collected tie is never shown again.
     frames(117);
     EXPECT_TRUE(first->isVisible()) << "shown until two seconds have passed";
+    EXPECT_FALSE(first->getParticles()->DesiredVisible) << "no burst yet";
     frames(6);
     EXPECT_FALSE(first->isVisible());
     EXPECT_TRUE(first->getParticles()->isVisible());
+    EXPECT_TRUE(first->getParticles()->DesiredVisible) << "the burst";
     first->setVisible(true);
     EXPECT_FALSE(first->isVisible());
     // Grabbed again: no second record, the counter still reads one.
@@ -97,6 +100,11 @@ TEST_F(TieObjectTest, WithoutTheCutsceneTheTieIsRecordedButNotCounted) {
     EXPECT_TRUE(save->isTieCollected(11));
     EXPECT_FALSE(lone->IsCollected);
     EXPECT_FLOAT_EQ(lone->collectTimer, 0.0f);
+    Attributes* written = newAttributes();
+    lone->serializeAttributes(written);
+    EXPECT_EQ(written->getAttributeAsInt("TieIndex"), 11);
+    EXPECT_TRUE(written->existsAttribute("IsCollected"));
+    written->drop();
     // Read again from the level, the save marks it collected; the attribute wins when present.
     Attributes* a = newAttributes();
     a->addInt("TieIndex", 11);
