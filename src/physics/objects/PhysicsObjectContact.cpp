@@ -67,8 +67,12 @@ void PhysicsObject::playCollisionSound(PhysicsObject* other, f32 speedSquared, f
     recordTouch(other);
     const bool muted = !soundManager || soundManager->muted;
 
-    if (b.dragEvent && isStaticPhysicsObject(other) && holdCount != 0 && !muted &&
-        !soundManager->isEventActive(b.dragEvent))
+    // The drag event is fetched where it plays, on the first held rub on static ground: the
+    // reader fetches only the other three.
+    const bool rubsOnStatic = isStaticPhysicsObject(other) && holdCount != 0;
+    if (rubsOnStatic && !b.dragEvent && !b.SoundDragEvent.empty() && soundManager)
+        b.dragEvent = soundManager->getEvent(b.SoundDragEvent.c_str());
+    if (b.dragEvent && rubsOnStatic && !muted && !soundManager->isEventActive(b.dragEvent))
         soundManager->startEvent(b.dragEvent);
 
     PlayerObject* player = playerCount() > 0 ? getPlayer(0) : nullptr;
