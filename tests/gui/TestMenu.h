@@ -52,6 +52,8 @@ public:
         updatePanelSlide();
     }
     GUIButton* row(int i) const { return Items[static_cast<std::size_t>(i)]; }
+    // Extra space below the row (as the play screen leaves under its first entries).
+    void setGapAfter(irr::u32 index, irr::s32 pixels) { ItemGaps[index] = pixels; }
 
     std::wstring title;
     std::vector<Row> entries;
