@@ -9,6 +9,13 @@
 #include "gui/GUIFreeTypeText.h"
 #include "gui/GuiCommon.h"
 #include "gui/hud/GUINotification.h"
+#include "player/InputManager.h"
+#include "player/PlayerControls.h"
+#include "player/devices/GamepadDevice.h"
+#include "player/devices/JoystickDevice.h"
+#include "player/devices/KeyboardDevice.h"
+#include "player/devices/MouseDevice.h"
+#include "player/devices/TouchDevice.h"
 #include "screens/ScreenManager.h"
 
 #include <filesystem>
@@ -109,6 +116,35 @@ TEST_F(NotificationTest, ARecordBuildsTheBlankLayoutWithItsTexts) {
     // Looked up again, the same element answers.
     EXPECT_EQ(screenManager->getNotificationByName("Pause"), notification);
     EXPECT_EQ(screenManager->getNotificationLayer()->getChildren().size(), 1u);
+}
+
+// A notification speaks of the device the player used last: the pad, the joystick, the touch
+// screen (for keys or the mouse too while in touch mode), else the mouse.
+TEST_F(NotificationTest, TheDeviceSpokenOfIsThePlayersLast) {
+    useInput();
+    PlayerControls* controls = inputManager->getDefaultControls();
+    ASSERT_NE(controls, nullptr);
+    TouchDevice* touch = inputManager->getTouch();
+    ASSERT_NE(touch, nullptr);
+    const std::string touchName = touch->usesModeSwitching() ? "MultitouchSwitchModes" : "Multitouch";
+    const struct {
+        InputDevice* last;
+        bool touchMode;
+        std::string device;
+    } rows[] = {{inputManager->getGamepad(), false, "Gamepad"},  {inputManager->getJoystick(), false, "Joystick"},
+                {inputManager->getKeyboard(), false, "Mouse"},   {inputManager->getKeyboard(), true, touchName},
+                {inputManager->getMouse(), false, "Mouse"},      {touch, false, touchName}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.device + (row.touchMode ? " in touch mode" : ""));
+        controls->lastDevice = row.last;
+        controls->touchMode = row.touchMode;
+        std::string device;
+        s32 scheme = -1;
+        GUINotification::currentDevice(device, scheme);
+        EXPECT_EQ(device, row.device);
+    }
+    controls->lastDevice = nullptr;
+    controls->touchMode = false;
 }
 
 TEST_F(NotificationTest, DurationsBelowThreeSecondsBecomeThree) {

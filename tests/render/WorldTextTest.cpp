@@ -551,6 +551,13 @@ TEST_F(VolumeLightTest, AttributeReadsClampAndAlwaysRebuild) {
     for (const char* key : {"Name", "Position", "Visible", "lpDistance", "subDivideU", "subDivideV", "footColor",
                             "tailColor", "lightDimension"})
         EXPECT_TRUE(out->existsAttribute(key)) << key;
+    // Each direction's subdivisions under its own key.
+    light->setSubDivideU(3);
+    light->setSubDivideV(5);
+    io::IAttributes* again = attributes();
+    light->serializeAttributes(again);
+    EXPECT_EQ(again->getAttributeAsInt("subDivideU"), 3);
+    EXPECT_EQ(again->getAttributeAsInt("subDivideV"), 5);
 }
 
 TEST_F(VolumeLightTest, SettersRebuildOnlyOnChangeAndKeepTheMaterial) {
