@@ -196,6 +196,23 @@ TEST_F(NotificationTest, TheQueueMovesOneAtATimeAndDropsFinishedOnes) {
     EXPECT_GT(second->getElapsed(), 0.0f);
 }
 
+// The leaving sound plays once, on the frame that takes the notification into its last second.
+TEST_F(NotificationTest, TheLeavingSoundPlaysOnceAsTheLastSecondBegins) {
+    runGame();
+    GUINotification* notification = screenManager->getNotificationByName("Pause");
+    screenManager->showNotification(notification, 3.0f);
+    ASSERT_EQ(screenManager->getActiveNotifications(), (std::vector<GUINotification*>{notification}));
+    notification->setTiming(3.0f, 1.5f);
+    runFrames(1, 0.5f);
+    EXPECT_EQ(soundCount(29), 0) << "two seconds in, still in full view";
+    runFrames(1, 0.5f);
+    EXPECT_EQ(soundCount(29), 1);
+    const s32 width = notification->getRelativePosition().getWidth();
+    EXPECT_EQ(notification->getRelativePosition().UpperLeftCorner.X, -width / 2) << "half-way out";
+    runFrames(1, 0.25f);
+    EXPECT_EQ(soundCount(29), 1);
+}
+
 TEST_F(NotificationTest, ADismissalBeforeTheNotificationWaitsForIt) {
     runGame();
     screenManager->dismissNotification("Grab", false);
