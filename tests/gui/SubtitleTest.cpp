@@ -88,6 +88,9 @@ TEST_F(SubtitleTest, TheBlackBoxSpansTheLineWithinTheMargins) {
     EXPECT_EQ(rect.getWidth(), 2 * (width / 2 + 10));
     EXPECT_EQ(subtitles->getShadowLine()->getRelativePosition(), rect + core::position2di(2, 2));
     EXPECT_EQ(rect.UpperLeftCorner.Y, 70);
+    EXPECT_TRUE(subtitles->getTextLine()->isDrawBackgroundEnabled());
+    subtitles->setBlackBox(false);
+    EXPECT_FALSE(subtitles->getTextLine()->isDrawBackgroundEnabled());
 }
 
 // On a 600-pixel screen the line's top (70 of 720) is 58.3 and the shadow's offset (2) 1.67.
