@@ -137,6 +137,7 @@ TEST_F(HudTest, VignettesFollowTheValue) {
         meter().value = c.value;
         runFrames(1);
         EXPECT_EQ(hud->getVignette(0)->getColor().getAlpha(), 128u);
+        EXPECT_TRUE(hud->getVignette(0)->isVisible());
         EXPECT_EQ(hud->getVignette(1)->getColor().getAlpha(), c.second);
         EXPECT_EQ(hud->getVignette(1)->isVisible(), c.second != 0);
     }
