@@ -110,6 +110,10 @@ TEST_F(HudTest, ASplatsArcComesBackToTheStraightLineAtTheMeter) {
             continue;
         const core::vector2df at = toFloat(splat->getRelativePosition().UpperLeftCorner);
         EXPECT_LE((at - (start * (1.0f - t) + target * t)).getLength(), 0.2f * way * (1.0f - t) + 2.0f) << t;
+        // The bend stands square to the way, on its left as the splat flies across the screen.
+        const core::vector2df d = target - start;
+        const core::vector2df bent = start * (1.0f - t) + target * t + core::vector2df(d.Y, -d.X) * (0.2f * (1.0f - t));
+        EXPECT_LE((at - bent).getLength(), 3.0f) << t;
         ++pastHalfWay;
     }
     EXPECT_GT(pastHalfWay, 0);
