@@ -473,6 +473,35 @@ TEST_F(TextBubbleTest, ReadingAttributesTwiceKeepsOneCard) {
     EXPECT_EQ(cards, 1u);
 }
 
+// Each written key reads back into a fresh bubble, both ways of its switch, and a copy keeps
+// every setting.
+TEST_F(TextBubbleTest, WrittenKeysReadBackAndACopyKeepsThem) {
+    const video::SColor top(255, 10, 20, 30);
+    const video::SColor bottom(255, 40, 50, 60);
+    for (const bool facing : {true, false}) {
+        SCOPED_TRACE(facing);
+        TextBubbleObject* bubble = addBubble(L"Hello", 30.0f);
+        bubble->FaceCamera = facing;
+        bubble->setColor(top, bottom);
+        io::IAttributes* out = attributes();
+        bubble->serializeAttributes(out);
+        auto* read = new TextBubbleObject(scene->getRootSceneNode(), scene, -1);
+        read->drop();
+        read->FaceCamera = !facing;
+        read->deserializeAttributes(out);
+        auto* copy = static_cast<TextBubbleObject*>(bubble->clone());
+        ASSERT_NE(copy, nullptr);
+        for (TextBubbleObject* other : {read, copy}) {
+            EXPECT_EQ(other->FaceCamera, facing);
+            EXPECT_FLOAT_EQ(other->TextSpeed, 30.0f);
+            video::SColor readTop, readBottom;
+            other->getColor(readTop, readBottom);
+            EXPECT_EQ(readTop, top);
+            EXPECT_EQ(readBottom, bottom);
+        }
+    }
+}
+
 TEST_F(TextBubbleTest, SizeAndSpacingAreWrittenOnlyForTrueTypeFonts) {
     TextBubbleObject* bubble = addBubble(L"x");
     io::IAttributes* out = attributes();
