@@ -417,6 +417,10 @@ TEST_F(TextBubbleTest, ClicksForEveryRevealedLetterButNotForSpaces) {
     EXPECT_EQ(bubble->getClickCount(), 1u);
     bubble->advanceReveal(10.0f);
     EXPECT_EQ(bubble->getClickCount(), 3u);
+    // A line of one space is silent too.
+    TextBubbleObject* spaced = addBubble(L"a\\ ");
+    spaced->advanceReveal(10.0f);
+    EXPECT_EQ(spaced->getClickCount(), 1u);
 }
 
 TEST_F(TextBubbleTest, HidingTheBubbleRestartsTheReveal) {
@@ -500,6 +504,17 @@ TEST_F(TextBubbleTest, WrittenKeysReadBackAndACopyKeepsThem) {
             EXPECT_EQ(readBottom, bottom);
         }
     }
+    // A copy made while the level plays keeps them too.
+    simulateRunningPhysics();
+    TextBubbleObject* playing = addBubble(L"Hello", 30.0f);
+    playing->setColor(top, bottom);
+    auto* copy = static_cast<TextBubbleObject*>(playing->clone());
+    ASSERT_NE(copy, nullptr);
+    EXPECT_FLOAT_EQ(copy->TextSpeed, 30.0f);
+    video::SColor copyTop, copyBottom;
+    copy->getColor(copyTop, copyBottom);
+    EXPECT_EQ(copyTop, top);
+    EXPECT_EQ(copyBottom, bottom);
 }
 
 TEST_F(TextBubbleTest, SizeAndSpacingAreWrittenOnlyForTrueTypeFonts) {
