@@ -176,6 +176,20 @@ TEST_F(WorldEffectsTest, HidingStopsEmissionAndShowingRestartsIt) {
     EXPECT_FLOAT_EQ(object->CurrentTimer, 0.5f);
 }
 
+// Shown again while its node was hidden, the emitter starts afresh; while its node shows, it
+// goes on from where it stood.
+TEST_F(WorldEffectsTest, ShowingAHiddenNodeRestartsItsEmitter) {
+    for (const bool nodeShown : {false, true}) {
+        SCOPED_TRACE(nodeShown);
+        ParticleObject* object = makeParticles();
+        object->setVisible(false);
+        object->LevelObject::setVisible(nodeShown);
+        object->getParticleNode()->LastEmitTime = 7;
+        object->setVisible(true);
+        EXPECT_EQ(object->getParticleNode()->LastEmitTime != 7, !nodeShown);
+    }
+}
+
 TEST_F(WorldEffectsTest, ParticleKeysOldAndNew) {
     ParticleObject* object = makeParticles();
     const c8* const kinds[] = {"Point", "Ring", "Box", "Cylinder", "Sphere", "Mesh", "Animated Mesh", nullptr};
@@ -290,6 +304,87 @@ TEST_F(WorldEffectsTest, ClonedParticlesKeepTheirSettings) {
     EXPECT_FLOAT_EQ(copy->settings.radius, 9.0f);
     EXPECT_EQ(copy->getParticleNode()->getEmitter()->getType(), scene::EPET_SPHERE);
     EXPECT_NE(copy->getParticleNode(), object->getParticleNode());
+    object->DurationTimer = 4.0f;
+    auto* timed = static_cast<ParticleObject*>(object->clone());
+    ASSERT_NE(timed, nullptr);
+    EXPECT_FLOAT_EQ(timed->DurationTimer, 4.0f);
+}
+
+// Each emitter shape writes the keys of its shape and reads them back.
+TEST_F(WorldEffectsTest, EachEmitterShapeReadsBackItsOwnKeys) {
+    for (const s32 type : {static_cast<s32>(ParticleObject::RingEmitter), static_cast<s32>(ParticleObject::SphereEmitter),
+                           static_cast<s32>(ParticleObject::CylinderEmitter)}) {
+        SCOPED_TRACE(type);
+        ParticleObject* object = makeParticles();
+        object->EmitterType = type;
+        object->settings.center = core::vector3df(1, 2, 3);
+        object->settings.radius = 9.0f;
+        object->settings.ringThickness = 2.5f;
+        io::IAttributes* in = device->getFileSystem()->createEmptyAttributes();
+        object->serializeAttributes(in);
+        ParticleObject* read = makeParticles();
+        read->deserializeAttributes(in);
+        in->drop();
+        EXPECT_EQ(read->EmitterType, type);
+        EXPECT_FLOAT_EQ(read->settings.radius, 9.0f);
+        if (type != ParticleObject::CylinderEmitter) {
+            EXPECT_EQ(read->settings.center, core::vector3df(1, 2, 3));
+        }
+        if (type == ParticleObject::RingEmitter) {
+            EXPECT_FLOAT_EQ(read->settings.ringThickness, 2.5f);
+        }
+    }
+}
+
+// A fluid keeps its viscosity and stiffness through a write and a read.
+TEST_F(WorldEffectsTest, FluidParticlesKeepViscosityAndStiffness) {
+    ParticleObject* object = makeParticles();
+    object->UsePhysics = true;
+    object->IsFluid = true;
+    object->Viscosity = 3.0f;
+    object->Stiffness = 4.0f;
+    io::IAttributes* in = device->getFileSystem()->createEmptyAttributes();
+    object->serializeAttributes(in);
+    ParticleObject* read = makeParticles();
+    read->deserializeAttributes(in);
+    in->drop();
+    EXPECT_TRUE(read->IsFluid);
+    EXPECT_FLOAT_EQ(read->Viscosity, 3.0f);
+    EXPECT_FLOAT_EQ(read->Stiffness, 4.0f);
+}
+
+// With its direction turned, the emitter sends particles along the node's turned direction;
+// without, along the direction as set.
+TEST_F(WorldEffectsTest, ATurnedDirectionFollowsTheNode) {
+    for (const bool turned : {true, false}) {
+        SCOPED_TRACE(turned);
+        ParticleObject* object = makeParticles();
+        object->settings.direction = core::vector3df(0, 0, 1);
+        object->settings.transformDirection = turned;
+        object->createParticleSystem();
+        object->setRotation(core::vector3df(0, 90, 0));
+        object->updateAbsolutePosition();
+        object->OnAnimate(1);
+        const core::vector3df direction = object->getParticleNode()->getEmitter()->getDirection();
+        EXPECT_NEAR(direction.X, turned ? 1.0f : 0.0f, 1e-4f);
+        EXPECT_NEAR(direction.Z, turned ? 0.0f : 1.0f, 1e-4f);
+    }
+}
+
+// While the level plays, a running emission timer is written (a saved game resumes it); an
+// idle one is not.
+TEST_F(WorldEffectsTest, APlayedObjectWritesOnlyARunningTimer) {
+    static char playedLevel = 0;
+    physicsManager = reinterpret_cast<PhysicsManager*>(&playedLevel);
+    ParticleObject* object = makeParticles();
+    for (const f32 timer : {0.5f, 0.0f}) {
+        object->CurrentTimer = timer;
+        io::IAttributes* out = device->getFileSystem()->createEmptyAttributes();
+        object->serializeAttributes(out);
+        EXPECT_EQ(out->existsAttribute("CurrentTimer"), timer != 0.0f) << timer;
+        out->drop();
+    }
+    physicsManager = nullptr;
 }
 
 TEST_F(WorldEffectsTest, BillboardSizeColoursAndKeys) {
