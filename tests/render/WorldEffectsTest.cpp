@@ -336,6 +336,46 @@ TEST_F(WorldEffectsTest, EachEmitterShapeReadsBackItsOwnKeys) {
     }
 }
 
+// A file naming a shape without its keys gives the shape's defaults.
+TEST_F(WorldEffectsTest, MissingShapeKeysTakeTheirDefaults) {
+    for (const char* shape : {"Ring", "Sphere", "Cylinder"}) {
+        SCOPED_TRACE(shape);
+        io::IAttributes* in = device->getFileSystem()->createEmptyAttributes();
+        in->addEnum("EmitterType", shape, (const char* const[]){"Point", "Ring", "Box", "Cylinder", "Sphere", nullptr});
+        ParticleObject* read = makeParticles();
+        read->settings.radius = 1.0f;
+        read->settings.ringThickness = 0.1f;
+        read->settings.length = 2.0f;
+        read->settings.outlineOnly = true;
+        read->deserializeAttributes(in);
+        in->drop();
+        EXPECT_FLOAT_EQ(read->settings.radius, 5.0f);
+        if (read->EmitterType == ParticleObject::RingEmitter) {
+            EXPECT_FLOAT_EQ(read->settings.ringThickness, 1.0f);
+        }
+        if (read->EmitterType == ParticleObject::CylinderEmitter) {
+            EXPECT_FLOAT_EQ(read->settings.length, 10.0f);
+            EXPECT_FALSE(read->settings.outlineOnly);
+        }
+    }
+}
+
+// A saved game restores a played emitter as it stood: one stopped stays stopped.
+TEST_F(WorldEffectsTest, AStoppedEmitterOfASavedGameStaysStopped) {
+    static char playedLevel = 0;
+    physicsManager = reinterpret_cast<PhysicsManager*>(&playedLevel);
+    ParticleObject* object = makeParticles();
+    object->setVisible(false);
+    io::IAttributes* stored = device->getFileSystem()->createEmptyAttributes();
+    object->serializeAttributes(stored);
+    ParticleObject* read = makeParticles();
+    read->deserializeAttributes(stored);
+    stored->drop();
+    EXPECT_FALSE(read->DesiredVisible);
+    EXPECT_EQ(read->getParticleNode()->getEmitter()->getMaxParticlesPerSecond(), 0u);
+    physicsManager = nullptr;
+}
+
 // A fluid keeps its viscosity and stiffness through a write and a read.
 TEST_F(WorldEffectsTest, FluidParticlesKeepViscosityAndStiffness) {
     ParticleObject* object = makeParticles();
