@@ -243,6 +243,10 @@ TEST_F(MenuTest, ARemapRowShowsItsPartsByItsBindingAndActsOnceSettled) {
     EXPECT_FALSE(row->isCapturing());
     row->onNavigationKey(MenuKey::Accept);
     EXPECT_TRUE(row->isCapturing());
+    for (int i = 0; i <= GUIOptionRemap::settleFrames; ++i)
+        row->OnPostRender(0);
+    ASSERT_TRUE(row->isCapturing());
+    EXPECT_FALSE(row->deleteBinding()) << "a waiting row keeps its binding";
     row->setCapturing(false);
     for (int i = 0; i <= GUIOptionRemap::settleFrames; ++i)
         row->OnPostRender(0);
@@ -407,6 +411,30 @@ TEST_F(MenuTest, DownFromTheBackRowEntersTheListAndGapsPushRowsDown) {
     const core::position2di before = menu->getItemPosition(2);
     menu->setGapAfter(1, 5);
     EXPECT_EQ(menu->getItemPosition(2), before + core::position2di(0, 5));
+}
+
+// Options opened from the main menu show the calibration preview and take the menu camera;
+// opened during a level they do neither.
+TEST_F(MenuTest, OptionsFromTheMainMenuShowThePreviewAndTakeTheMenuCamera) {
+    const auto previewBefore = guiHooks().menus.showCalibrationPreview;
+    const auto cameraBefore = guiHooks().camera.menuCamera;
+    int previews = 0;
+    guiHooks().menus.showCalibrationPreview = [&previews] { ++previews; };
+    scene::ISceneNode* camera = device->getSceneManager()->addEmptySceneNode();
+    guiHooks().camera.menuCamera = [camera] { return camera; };
+    for (const bool fromMainMenu : {true, false}) {
+        SCOPED_TRACE(fromMainMenu);
+        previews = 0;
+        auto* menu = new TestMenu(environment, false, L"Options", TestMenu::numberedRows(1), fromMainMenu);
+        menu->drop();
+        menu->onShow();
+        menu->OnPostRender(0);
+        EXPECT_EQ(previews > 0, fromMainMenu);
+        EXPECT_EQ(menu->getMenuCamera(), fromMainMenu ? camera : nullptr);
+        menu->remove();
+    }
+    guiHooks().menus.showCalibrationPreview = previewBefore;
+    guiHooks().camera.menuCamera = cameraBefore;
 }
 
 TEST_F(MenuTest, OverscanKeepsARightPanelOffTheEdge) {

@@ -20,8 +20,9 @@ public:
         std::wstring tooltip;
     };
 
-    TestMenu(irr::gui::IGUIEnvironment* environment, bool panelOnRight, std::wstring title, std::vector<Row> rows)
-        : GUIOptionsList(environment, false, panelOnRight), title(std::move(title)), entries(std::move(rows)) {
+    TestMenu(irr::gui::IGUIEnvironment* environment, bool panelOnRight, std::wstring title, std::vector<Row> rows,
+             bool fromMainMenu = false)
+        : GUIOptionsList(environment, fromMainMenu, panelOnRight), title(std::move(title)), entries(std::move(rows)) {
         buildScreen();
     }
     // Rows named "Row 0", "Row 1" ... with tooltips "About row 0" ...
