@@ -455,6 +455,18 @@ TEST_F(WorldEffectsTest, BillboardSizeColoursAndKeys) {
     EXPECT_EQ(billboard->getVertices()[3].Color, bottom);
 }
 
+// A copy belongs to its parent alone, as every copied level object does: removed, it is freed.
+TEST_F(WorldEffectsTest, ABillboardCopyBelongsToItsParentAlone) {
+    auto* billboard = new BillboardObject(scene()->getRootSceneNode(), scene(), -1);
+    billboard->drop();
+    billboard->setFaceCamera(false);
+    scene::ISceneNode* copy = billboard->clone();
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(copy->getReferenceCount(), 1);
+    EXPECT_EQ(copy->getParent(), billboard->getParent());
+    EXPECT_FALSE(static_cast<BillboardObject*>(copy)->isFacingCamera());
+}
+
 TEST_F(WorldEffectsTest, BillboardFacesTheCamera) {
     auto* billboard = new BillboardObject(scene()->getRootSceneNode(), scene(), -1, core::vector3df(0, 0, 0),
                                           core::dimension2df(4, 2));
