@@ -94,6 +94,33 @@ TEST_F(WaterTest, WrittenKeysReadBackAndSizeNamesThePlane) {
     EXPECT_EQ(third->getWaterMeshNode()->getMesh(), other->getWaterMeshNode()->getMesh());
 }
 
+// Each switch reads back as written, both ways, and the surface writes depth as its switch
+// says.
+TEST_F(WaterTest, SwitchesReadBackBothWaysAndActOnTheirOwnPart) {
+    for (const bool on : {true, false}) {
+        SCOPED_TRACE(on);
+        WaterObject* water = makeWater();
+        water->DisableReflection = on;
+        water->DisableRefraction = !on;
+        water->UseLighting = on;
+        water->DepthWriteEnable = !on;
+        water->FresnelStrength = 0.25f;
+        water->ColorBlendFactor = 0.75f;
+        io::IAttributes* stored = device->getFileSystem()->createEmptyAttributes();
+        water->serializeAttributes(stored);
+        WaterObject* read = makeWater();
+        read->deserializeAttributes(stored);
+        stored->drop();
+        EXPECT_EQ(read->DisableReflection, on);
+        EXPECT_EQ(read->DisableRefraction, !on);
+        EXPECT_EQ(read->UseLighting, on);
+        EXPECT_EQ(read->DepthWriteEnable, !on);
+        EXPECT_FLOAT_EQ(read->FresnelStrength, 0.25f);
+        EXPECT_FLOAT_EQ(read->ColorBlendFactor, 0.75f);
+        EXPECT_EQ(read->getWaterMeshNode()->getMaterial(0).ZWriteEnable, !on);
+    }
+}
+
 TEST_F(WaterTest, MissingKeysReadAlwaysBecomeZero) {
     WaterObject* water = makeWater();
     attributes->addVector2d("WindDirection", core::vector2df(0, 0));
