@@ -96,7 +96,7 @@ TEST_F(WaterTest, WrittenKeysReadBackAndSizeNamesThePlane) {
 
 // Each switch reads back as written, both ways, and the surface writes depth as its switch
 // says.
-TEST_F(WaterTest, SwitchesReadBackBothWaysAndActOnTheirOwnPart) {
+TEST_F(WaterTest, SwitchesReadBackBothWaysAndDepthWritingFollowsItsSwitch) {
     for (const bool on : {true, false}) {
         SCOPED_TRACE(on);
         WaterObject* water = makeWater();
