@@ -586,6 +586,11 @@ TEST_F(MenuTest, RowsSlideInFromThePanelSide) {
     EXPECT_LE(top, home);
     settle(menu);
     EXPECT_EQ(menu->row(11)->getRelativePosition().UpperLeftCorner.X, home);
+    // The slide takes 1/1.3 s.
+    list->setAppear(0.0f);
+    setFrameDelta(0.5f);
+    postRenderAll();
+    EXPECT_FLOAT_EQ(list->getAppear(), 0.65f);
 }
 
 TEST_F(MenuTest, RemovingTheFocusedRowMovesTheFocusOn) {
