@@ -467,6 +467,51 @@ TEST_F(WorldEffectsTest, ABillboardCopyBelongsToItsParentAlone) {
     EXPECT_FALSE(static_cast<BillboardObject*>(copy)->isFacingCamera());
 }
 
+// Written keys read back into a fresh billboard, both ways of its camera switch.
+TEST_F(WorldEffectsTest, BillboardKeysReadBackBothWays) {
+    const video::SColor top(255, 255, 0, 0);
+    const video::SColor bottom(255, 0, 0, 255);
+    for (const bool facing : {true, false}) {
+        SCOPED_TRACE(facing);
+        auto* billboard = new BillboardObject(scene()->getRootSceneNode(), scene(), -1);
+        billboard->drop();
+        billboard->setFaceCamera(facing);
+        billboard->setColor(top, bottom);
+        io::IAttributes* stored = device->getFileSystem()->createEmptyAttributes();
+        billboard->serializeAttributes(stored);
+        auto* read = new BillboardObject(scene()->getRootSceneNode(), scene(), -1);
+        read->drop();
+        read->setFaceCamera(!facing);
+        read->deserializeAttributes(stored);
+        stored->drop();
+        EXPECT_EQ(read->isFacingCamera(), facing);
+        video::SColor readTop, readBottom;
+        read->getColor(readTop, readBottom);
+        EXPECT_EQ(readTop, top);
+        EXPECT_EQ(readBottom, bottom);
+    }
+}
+
+// Shown again after hiding, a billboard runs its animators at once, so that it appears where
+// they place it; shown while showing, it does not.
+TEST_F(WorldEffectsTest, AShownBillboardRunsItsAnimatorsOnce) {
+    struct Counting : scene::ISceneNodeAnimator {
+        void animateNode(scene::ISceneNode*, u32) override { ++runs; }
+        scene::ISceneNodeAnimator* createClone(scene::ISceneNode*, scene::ISceneManager*) override { return nullptr; }
+        int runs = 0;
+    };
+    auto* billboard = new BillboardObject(scene()->getRootSceneNode(), scene(), -1);
+    billboard->drop();
+    auto* animator = new Counting();
+    billboard->addAnimator(animator);
+    animator->drop();
+    billboard->setVisible(true);
+    EXPECT_EQ(animator->runs, 0);
+    billboard->setVisible(false);
+    billboard->setVisible(true);
+    EXPECT_EQ(animator->runs, 1);
+}
+
 TEST_F(WorldEffectsTest, BillboardFacesTheCamera) {
     auto* billboard = new BillboardObject(scene()->getRootSceneNode(), scene(), -1, core::vector3df(0, 0, 0),
                                           core::dimension2df(4, 2));
