@@ -297,13 +297,18 @@ TEST_F(LightTest, LightBoxesAreReadOncePerPassAndEachNodesChoiceFollowsWhatMoved
 }
 
 TEST_F(LightTest, BoxesTouchingOnAFaceCount) {
-    auto* manager = new LightManager(scene);
-    core::array<scene::ISceneNode*> lights;
-    lights.push_back(addLight(core::vector3df(4, 0, 0), 2.0f)); // box 1..7, the cube's ends at 1
-    manager->OnPreRender(lights);
-    manager->OnNodePreRender(addCube(core::vector3df(0, 0, 0)));
-    EXPECT_EQ(manager->candidateLights.size(), 1u);
-    manager->drop();
+    // Each light's box (1..7 from the cube's centre) touches one face of the cube (ends at 1).
+    const core::vector3df places[] = {{4, 0, 0}, {-4, 0, 0}, {0, 4, 0}, {0, -4, 0}, {0, 0, 4}, {0, 0, -4}};
+    for (const core::vector3df& at : places) {
+        SCOPED_TRACE(std::to_string(at.X) + " " + std::to_string(at.Y) + " " + std::to_string(at.Z));
+        auto* manager = new LightManager(scene);
+        core::array<scene::ISceneNode*> lights;
+        lights.push_back(addLight(at, 2.0f));
+        manager->OnPreRender(lights);
+        manager->OnNodePreRender(addCube(core::vector3df(0, 0, 0)));
+        EXPECT_EQ(manager->candidateLights.size(), 1u);
+        manager->drop();
+    }
 }
 
 TEST_F(LightTest, LightsFromALevelFileAreChosenPerNodeDuringDrawAll) {
