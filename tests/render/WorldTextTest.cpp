@@ -210,12 +210,19 @@ TEST_F(WorldTextTest, ColoursAreStoredOpaqueAndOneColourIsTemporary) {
     text->setColor(video::SColor(255, 1, 2, 3));
     v = static_cast<const video::S3DVertex*>(text->getMesh()->getMeshBuffer(0)->getVertices());
     EXPECT_EQ(v[1].Color, video::SColor(255, 1, 2, 3));
+    EXPECT_EQ(v[0].Color, video::SColor(255, 1, 2, 3)) << "one colour for the whole glyph";
     text->getColor(top, bottom);
     EXPECT_EQ(top, video::SColor(255, 10, 20, 30));
     text->rebuildMesh(L"AB");
     v = static_cast<const video::S3DVertex*>(text->getMesh()->getMeshBuffer(0)->getVertices());
     EXPECT_EQ(v[1].Color, top);
     EXPECT_EQ(v[0].Color, bottom);
+    // Two new colours go on at once: the top one on top, the bottom one below.
+    text->setColor(video::SColor(255, 7, 8, 9), video::SColor(255, 4, 5, 6));
+    v = static_cast<const video::S3DVertex*>(text->getMesh()->getMeshBuffer(0)->getVertices());
+    EXPECT_EQ(v[1].Color, video::SColor(255, 7, 8, 9));
+    EXPECT_EQ(v[0].Color, video::SColor(255, 4, 5, 6));
+    EXPECT_EQ(v[3].Color, video::SColor(255, 4, 5, 6));
 }
 
 TEST_F(WorldTextTest, AttributesRoundTripForBothFontKinds) {
