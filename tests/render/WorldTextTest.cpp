@@ -161,11 +161,19 @@ TEST_F(WorldTextTest, BitmapStripSharesItsWidthByGlyphWidth) {
         EXPECT_EQ(v[i].Normal, core::vector3df(0, 0, -1));
         EXPECT_FLOAT_EQ(std::abs(v[i].Pos.Y), 1.0f);
     }
+    // Upright: the picture's bottom row (v = 1) below, its top row above.
+    EXPECT_FLOAT_EQ(v[0].Pos.Y, -1.0f);
+    EXPECT_FLOAT_EQ(v[1].Pos.Y, 1.0f);
     // Indices 0, 2, 1, 0, 3, 2 per quad; colours bottom, top, top, bottom.
     const u16* indices = buffer->getIndices();
     const u16 expected[12] = {0, 2, 1, 0, 3, 2, 4, 6, 5, 4, 7, 6};
     for (u32 i = 0; i < 12; ++i)
         EXPECT_EQ(indices[i], expected[i]);
+    // Read again from a file without a font path, the text takes the built-in font.
+    io::IAttributes* plain = attributes();
+    plain->addString("Text", "AB");
+    text->deserializeAttributes(plain);
+    EXPECT_TRUE(text->getFontPath().empty());
 }
 
 TEST_F(WorldTextTest, CameraMovesDoNotTurnAStripThatIgnoresTheCamera) {
