@@ -400,6 +400,7 @@ TEST_F(ParticleTest, FadeInOutAffector) {
     ParticleFadeInOutAffector back(1, 1, video::SColor(0));
     back.deserializeAttributes(attributes, nullptr);
     EXPECT_FLOAT_EQ(back.getFadeInTime(), 200.0f);
+    EXPECT_FLOAT_EQ(back.getStoredFadeOutTime(), 400.0f);
     EXPECT_EQ(back.getTargetColor(), video::SColor(0, 0, 0, 255));
     attributes->drop();
 }
