@@ -121,6 +121,24 @@ TEST_F(WaterTest, SwitchesReadBackBothWaysAndDepthWritingFollowsItsSwitch) {
     }
 }
 
+// Surfaces of one plane share their images only while each image switch agrees.
+TEST_F(WaterTest, SurfacesShareImagesOnlyWithTheSameSwitches) {
+    WaterObject* first = makeWater();
+    WaterObject* second = makeWater();
+    first->updateAbsolutePosition();
+    second->updateAbsolutePosition();
+    EXPECT_TRUE(first->sharesImagesWith(*second));
+    second->DisableRefraction = true;
+    EXPECT_FALSE(first->sharesImagesWith(*second));
+    second->DisableRefraction = false;
+    second->DisableReflection = true;
+    EXPECT_FALSE(first->sharesImagesWith(*second));
+    second->DisableReflection = false;
+    second->setPosition(core::vector3df(0, 1, 0));
+    second->updateAbsolutePosition();
+    EXPECT_FALSE(first->sharesImagesWith(*second));
+}
+
 TEST_F(WaterTest, MissingKeysReadAlwaysBecomeZero) {
     WaterObject* water = makeWater();
     attributes->addVector2d("WindDirection", core::vector2df(0, 0));
