@@ -99,6 +99,10 @@ TEST_F(EffectHandlerTest, ShadowLightRecord) {
     const ShadowLight slanted(512, core::vector3df(40, 80, -30), core::vector3df(0, 0, 0), video::SColorf(), 1.0f,
                               300.0f, 80.0f);
     EXPECT_FLOAT_EQ(slanted.nearValue, 1.0f);
+    // A near plane on the light itself is moved off it too.
+    const ShadowLight onTheLight(512, core::vector3df(40, 80, -30), core::vector3df(0, 0, 0), video::SColorf(), 0.0f,
+                                 300.0f, 80.0f);
+    EXPECT_FLOAT_EQ(onTheLight.nearValue, 0.1f);
     expectedView.buildCameraLookAtMatrixLH(slanted.position, slanted.target, core::vector3df(0, 1, 0));
     EXPECT_TRUE(slanted.viewMatrix.equals(expectedView));
 }
