@@ -252,6 +252,22 @@ TEST_F(MenuTest, ARemapRowShowsItsPartsByItsBindingAndActsOnceSettled) {
         row->OnPostRender(0);
     EXPECT_TRUE(row->deleteBinding());
     EXPECT_FALSE(mapping.keep);
+
+    // A waiting row takes the captured input once it has settled, not a frame before.
+    const auto capturedBefore = guiHooks().screens.capturedInput;
+    guiHooks().screens.capturedInput = [](ButtonMapping& captured) {
+        captured.buttonIndex = 42;
+        return true;
+    };
+    mapping.keep = true;
+    row->setCapturing(true);
+    for (int i = 0; i < GUIOptionRemap::settleFrames; ++i)
+        row->OnPostRender(0);
+    EXPECT_TRUE(row->isCapturing());
+    row->OnPostRender(0);
+    EXPECT_FALSE(row->isCapturing());
+    EXPECT_EQ(mapping.buttonIndex, 42);
+    guiHooks().screens.capturedInput = capturedBefore;
 }
 
 // --- the menu screen base --------------------------------------------------------------------------
