@@ -5,8 +5,10 @@
 #include "render/RenderServices.h"
 #include "render/ShaderCallbacks.h"
 
+#include "core/GameSettings.h"
 #include "core/Globals.h"
 #include "support/NullDevice.h"
+#include "support/TempDir.h"
 
 #include "RenderFixture.h"
 
@@ -78,6 +80,24 @@ TEST_F(EffectHandlerTest, ANonZeroRenderSizeIsUsedUnchanged) {
     EffectHandler sized(device.get(), core::dimension2du(320, 200));
     EXPECT_EQ(sized.renderSize, core::dimension2du(320, 200));
     EXPECT_EQ(sized.screenSize, device->getVideoDriver()->getScreenSize());
+}
+
+// In borderless fullscreen (mode 2) the scene is drawn at the settings' size; in the other
+// modes at the size the handler is given.
+TEST_F(EffectHandlerTest, BorderlessFullscreenDrawsAtTheSettingsSize) {
+    test::TempDir temp;
+    GameSettings settings(temp.file("PaddlestoneConfig.xml"));
+    settings.load(true);
+    gameSettings = &settings;
+    setSettingInt("Graphics_ScreenWidth", 800);
+    setSettingInt("Graphics_ScreenHeight", 600);
+    for (const s32 mode : {2, 1}) {
+        SCOPED_TRACE(mode);
+        setSettingInt("Graphics_FullscreenMode", mode);
+        EffectHandler sized(device.get(), core::dimension2du(320, 200));
+        EXPECT_EQ(sized.renderSize, mode == 2 ? core::dimension2du(800, 600) : core::dimension2du(320, 200));
+    }
+    gameSettings = nullptr;
 }
 
 TEST_F(EffectHandlerTest, ShadowLightRecord) {
