@@ -435,6 +435,10 @@ TEST_F(ButtonTest, CaptionColourFollowsTheState) {
     sendMouse(row, EMIE_LMOUSE_PRESSED_DOWN, 20, 10);
     label->OnPostRender(0);
     EXPECT_EQ(label->getCaption()->getOverrideColor(), video::SColor(3));
+    row->click();
+    ASSERT_EQ(row->getState(), ButtonState::Released);
+    label->OnPostRender(0);
+    EXPECT_EQ(label->getCaption()->getOverrideColor(), video::SColor(4));
 }
 
 } // namespace
