@@ -4,6 +4,7 @@
 
 #include "core/Globals.h"
 #include "core/LanguageManager.h"
+#include "gui/GUIDeleteRow.h"
 #include "gui/GUIFreeTypeText.h"
 #include "gui/GUIImage.h"
 #include "gui/GUIMenuItem.h"
@@ -268,6 +269,33 @@ TEST_F(MenuTest, ARemapRowShowsItsPartsByItsBindingAndActsOnceSettled) {
     EXPECT_FALSE(row->isCapturing());
     EXPECT_EQ(mapping.buttonIndex, 42);
     guiHooks().screens.capturedInput = capturedBefore;
+}
+
+// A row with a delete button: the button clicks audibly and asks for the deletion; accept on
+// the focused row clicks it, other keys do not; enabled again, row and caption take input.
+TEST_F(MenuTest, ADeleteRowClicksAudiblyAndComesBackEnabled) {
+    TestMenu* menu = openMenu(1);
+    settle(menu);
+    auto* row = new GUIDeleteRow(L"Castle", 1, true, environment, menu, core::recti(0, 40, 285, 74));
+    row->drop();
+    guitest::ButtonCalls deletes, clicks;
+    bindCallback(row->DeleteRequested, &deletes, &guitest::ButtonCalls::hit);
+    bindCallback(row->OnClick, &clicks, &guitest::ButtonCalls::hit);
+    forgetSounds();
+    row->getDeleteButton()->click();
+    EXPECT_EQ(deletes.buttons.size(), 1u);
+    EXPECT_EQ(soundCount(soundClick), 1);
+    menu->setFocusedElement(row);
+    row->onNavigationKey(MenuKey::Down);
+    EXPECT_TRUE(clicks.buttons.empty());
+    row->onNavigationKey(MenuKey::Accept);
+    EXPECT_EQ(clicks.buttons.size(), 1u);
+    row->setEnabled(false);
+    EXPECT_EQ(row->getState(), ButtonState::Disabled);
+    EXPECT_FALSE(row->getCaptionButton()->isEnabled());
+    row->setEnabled(true);
+    EXPECT_EQ(row->getState(), ButtonState::Normal);
+    EXPECT_TRUE(row->getCaptionButton()->isEnabled());
 }
 
 // --- the menu screen base --------------------------------------------------------------------------
