@@ -127,6 +127,9 @@ scene::ISceneNode* BillboardObject::clone(scene::ISceneNode* newParent, scene::I
     copy->Material = Material;
     copy->FaceCamera = FaceCamera;
     copy->setID(newId);
+    // The parent holds the copy, as it holds every copied level object.
+    if (newParent)
+        copy->drop();
     return copy;
 }
 

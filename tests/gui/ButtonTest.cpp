@@ -122,6 +122,47 @@ TEST_F(ButtonTest, SilentAndDisabledButtons) {
     EXPECT_EQ(screen->keyEvents(MenuKey::Accept), 0);
     disabled->setEnabled(true);
     EXPECT_EQ(disabled->getState(), ButtonState::Normal);
+
+    GUIButton* inert = makeButton(80);
+    inert->setClickable(false);
+    bindCallback(inert->OnClick, &clicks, &guitest::ButtonCalls::hit);
+    inert->click();
+    EXPECT_TRUE(noSoundPlayed());
+    EXPECT_EQ(clicks.buttons.size(), 1u);
+}
+
+// The engine's Enter and Space press a button and click it on release; Escape lets go of the
+// press, and a release without a press clicks nothing.
+TEST_F(ButtonTest, EnterOrSpaceClickOnReleaseAndEscapeLetsGo) {
+    GUIButton* button = makeButton(0);
+    guitest::ButtonCalls clicks;
+    bindCallback(button->OnClick, &clicks, &guitest::ButtonCalls::hit);
+    sendKey(button, KEY_RETURN, false);
+    EXPECT_TRUE(clicks.buttons.empty());
+    EXPECT_TRUE(sendKey(button, KEY_RETURN, true));
+    EXPECT_TRUE(button->isPressed());
+    EXPECT_TRUE(sendKey(button, KEY_ESCAPE, true));
+    EXPECT_FALSE(button->isPressed());
+    sendKey(button, KEY_RETURN, false);
+    EXPECT_TRUE(clicks.buttons.empty());
+    sendKey(button, KEY_SPACE, true);
+    EXPECT_TRUE(sendKey(button, KEY_SPACE, false));
+    EXPECT_EQ(clicks.buttons.size(), 1u);
+}
+
+// The pointer over a button focuses it, unless the button only takes the focus otherwise.
+TEST_F(ButtonTest, HoverFocusesOnlyAButtonThatFocusesOnHover) {
+    for (const bool onHover : {true, false}) {
+        GUIButton* button = makeButton(onHover ? 0 : 40);
+        button->setFocusOnHover(onHover);
+        SEvent event;
+        event.EventType = EET_GUI_EVENT;
+        event.GUIEvent.Caller = button;
+        event.GUIEvent.Element = button;
+        event.GUIEvent.EventType = gui::EGET_ELEMENT_HOVERED;
+        button->OnEvent(event);
+        EXPECT_EQ(button->getState(), onHover ? ButtonState::Focused : ButtonState::Normal) << onHover;
+    }
 }
 
 TEST_F(ButtonTest, NavigationCodesMoveTheFocus) {
@@ -394,6 +435,10 @@ TEST_F(ButtonTest, CaptionColourFollowsTheState) {
     sendMouse(row, EMIE_LMOUSE_PRESSED_DOWN, 20, 10);
     label->OnPostRender(0);
     EXPECT_EQ(label->getCaption()->getOverrideColor(), video::SColor(3));
+    row->click();
+    ASSERT_EQ(row->getState(), ButtonState::Released);
+    label->OnPostRender(0);
+    EXPECT_EQ(label->getCaption()->getOverrideColor(), video::SColor(4));
 }
 
 } // namespace

@@ -110,6 +110,10 @@ TEST_F(HudTest, ASplatsArcComesBackToTheStraightLineAtTheMeter) {
             continue;
         const core::vector2df at = toFloat(splat->getRelativePosition().UpperLeftCorner);
         EXPECT_LE((at - (start * (1.0f - t) + target * t)).getLength(), 0.2f * way * (1.0f - t) + 2.0f) << t;
+        // The bend stands square to the way, on its left as the splat flies across the screen.
+        const core::vector2df d = target - start;
+        const core::vector2df bent = start * (1.0f - t) + target * t + core::vector2df(d.Y, -d.X) * (0.2f * (1.0f - t));
+        EXPECT_LE((at - bent).getLength(), 3.0f) << t;
         ++pastHalfWay;
     }
     EXPECT_GT(pastHalfWay, 0);
@@ -137,6 +141,7 @@ TEST_F(HudTest, VignettesFollowTheValue) {
         meter().value = c.value;
         runFrames(1);
         EXPECT_EQ(hud->getVignette(0)->getColor().getAlpha(), 128u);
+        EXPECT_TRUE(hud->getVignette(0)->isVisible());
         EXPECT_EQ(hud->getVignette(1)->getColor().getAlpha(), c.second);
         EXPECT_EQ(hud->getVignette(1)->isVisible(), c.second != 0);
     }

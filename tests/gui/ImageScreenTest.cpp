@@ -158,7 +158,26 @@ TEST_F(ImageScreenTest, ShortOrEmptyTexturePathKeepsTheTexture) {
         image->deserializeAttributes(in);
         EXPECT_EQ(image->getImage(), texture) << path;
     }
+    // Two characters name a picture: one that cannot be read leaves none.
+    io::IAttributes* named = attributes();
+    image->serializeAttributes(named);
+    named->setAttribute("TexturePath", "ab");
+    image->deserializeAttributes(named);
+    EXPECT_EQ(image->getImage(), nullptr);
     texture->drop();
+}
+
+// The alpha and scaling switches are written under their own keys, both ways.
+TEST_F(ImageScreenTest, ImageSwitchesAreWrittenUnderTheirOwnKeys) {
+    for (const bool alpha : {true, false}) {
+        GUIImage* image = makeImage();
+        image->setUseAlphaChannel(alpha);
+        image->setScaleImage(!alpha);
+        io::IAttributes* out = attributes();
+        image->serializeAttributes(out);
+        EXPECT_EQ(out->getAttributeAsBool("UseAlphaChannel"), alpha);
+        EXPECT_EQ(out->getAttributeAsBool("ScaleImage"), !alpha);
+    }
 }
 
 TEST_F(ImageScreenTest, AnimationFrameRateFromTheLayout) {

@@ -4,15 +4,20 @@
 
 #include "core/Globals.h"
 #include "core/LanguageManager.h"
+#include "gui/GUIDeleteRow.h"
 #include "gui/GUIFreeTypeText.h"
 #include "gui/GUIImage.h"
 #include "gui/GUIMenuItem.h"
+#include "gui/GUIOptionRemap.h"
 #include "gui/GUIOptionsList.h"
 #include "gui/GUIScrollList.h"
 #include "gui/GUITextButton.h"
 #include "gui/GuiCommon.h"
 #include "gui/GuiHooks.h"
 #include "gui/fonts/FontCache.h"
+#include "player/InputDevice.h"
+#include "player/InputManager.h"
+#include "player/devices/MouseDevice.h"
 #include "screens/ScreenManager.h"
 
 using namespace irr;
@@ -128,6 +133,26 @@ TEST_F(MenuTest, RowLightsUpWithItsState) {
     EXPECT_EQ(caption->getOverrideColor(), video::SColor(0xFF000000));
 }
 
+// A row disabled while focused or just clicked keeps its lit look; one that lost the focus
+// meanwhile shows as disabled when disabled again.
+TEST_F(MenuTest, ARowDisabledFocusedOrClickedStaysLit) {
+    TestMenu* menu = openMenu(2);
+    settle(menu);
+    auto* row = static_cast<GUIMenuItem*>(menu->row(1));
+    menu->setFocusedElement(row);
+    ASSERT_EQ(row->getState(), ButtonState::Focused);
+    row->setEnabled(false);
+    EXPECT_EQ(row->getState(), ButtonState::Focused);
+    row->unfocus();
+    row->setEnabled(false);
+    EXPECT_EQ(row->getState(), ButtonState::Disabled);
+    row->setEnabled(true);
+    row->click();
+    ASSERT_EQ(row->getState(), ButtonState::Released);
+    row->setEnabled(false);
+    EXPECT_EQ(row->getState(), ButtonState::Focused);
+}
+
 TEST_F(MenuTest, EnablingKeepsAFocusedRowFocused) {
     GUIMenuItem* row = makeRow(L"Row", 285, 0, false);
     row->focus();
@@ -178,6 +203,99 @@ TEST_F(MenuTest, RemapRowAsksForABindingOnlyWhenItMay) {
     row->getAddButton()->setVisible(false);
     row->onAddClicked();
     EXPECT_EQ(asked.buttons.size(), 1u);
+}
+
+// A binding row offers its add button while it has no input, and its input and delete
+// button once bound. It acts only once it has settled for more than its settle frames, its
+// heading offering more bindings from the frame it settles; accept on the focused row starts
+// the wait for an input, other keys do not.
+TEST_F(MenuTest, ARemapRowShowsItsPartsByItsBindingAndActsOnceSettled) {
+    TestMenu* menu = openMenu(1);
+    settle(menu);
+    auto* heading = new GUIRemapButton(7, L"Grab Object", getCachedFont(fontPath, 22), environment, menu,
+                                       core::recti(0, 0, 285, 34));
+    heading->drop();
+    ButtonMapping mapping;
+    mapping.keep = false;
+    auto* row = new GUIOptionRemap(heading, 7, &mapping, environment, menu, core::recti(0, 40, 285, 74));
+    row->drop();
+    EXPECT_TRUE(row->getAddButton()->isVisible());
+    EXPECT_FALSE(row->getDeleteButton()->isVisible());
+    EXPECT_FALSE(row->getBindingButton()->isVisible());
+
+    mapping.keep = true;
+    heading->getAddButton()->setVisible(false);
+    while (row->getSettleCounter() < GUIOptionRemap::settleFrames) {
+        EXPECT_FALSE(heading->getAddButton()->isVisible()) << row->getSettleCounter();
+        EXPECT_FALSE(row->deleteBinding());
+        row->OnPostRender(0);
+    }
+    EXPECT_TRUE(heading->getAddButton()->isVisible());
+    EXPECT_FALSE(row->getAddButton()->isVisible());
+    EXPECT_TRUE(row->getDeleteButton()->isVisible());
+    EXPECT_TRUE(row->getBindingButton()->isVisible());
+    const core::position2di inside = row->getAbsolutePosition().getCenter();
+    EXPECT_FALSE(sendMouse(row, EMIE_LMOUSE_PRESSED_DOWN, inside.X, inside.Y));
+    EXPECT_FALSE(row->deleteBinding());
+    row->OnPostRender(0);
+
+    menu->setFocusedElement(row);
+    row->onNavigationKey(MenuKey::Down);
+    EXPECT_FALSE(row->isCapturing());
+    row->onNavigationKey(MenuKey::Accept);
+    EXPECT_TRUE(row->isCapturing());
+    for (int i = 0; i <= GUIOptionRemap::settleFrames; ++i)
+        row->OnPostRender(0);
+    ASSERT_TRUE(row->isCapturing());
+    EXPECT_FALSE(row->deleteBinding()) << "a waiting row keeps its binding";
+    row->setCapturing(false);
+    for (int i = 0; i <= GUIOptionRemap::settleFrames; ++i)
+        row->OnPostRender(0);
+    EXPECT_TRUE(row->deleteBinding());
+    EXPECT_FALSE(mapping.keep);
+
+    // A waiting row takes the captured input once it has settled, not a frame before.
+    const auto capturedBefore = guiHooks().screens.capturedInput;
+    guiHooks().screens.capturedInput = [](ButtonMapping& captured) {
+        captured.buttonIndex = 42;
+        return true;
+    };
+    mapping.keep = true;
+    row->setCapturing(true);
+    for (int i = 0; i < GUIOptionRemap::settleFrames; ++i)
+        row->OnPostRender(0);
+    EXPECT_TRUE(row->isCapturing());
+    row->OnPostRender(0);
+    EXPECT_FALSE(row->isCapturing());
+    EXPECT_EQ(mapping.buttonIndex, 42);
+    guiHooks().screens.capturedInput = capturedBefore;
+}
+
+// A row with a delete button: the button clicks audibly and asks for the deletion; accept on
+// the focused row clicks it, other keys do not; enabled again, row and caption take input.
+TEST_F(MenuTest, ADeleteRowClicksAudiblyAndComesBackEnabled) {
+    TestMenu* menu = openMenu(1);
+    settle(menu);
+    auto* row = new GUIDeleteRow(L"Castle", 1, true, environment, menu, core::recti(0, 40, 285, 74));
+    row->drop();
+    guitest::ButtonCalls deletes, clicks;
+    bindCallback(row->DeleteRequested, &deletes, &guitest::ButtonCalls::hit);
+    bindCallback(row->OnClick, &clicks, &guitest::ButtonCalls::hit);
+    forgetSounds();
+    row->getDeleteButton()->click();
+    EXPECT_EQ(deletes.buttons.size(), 1u);
+    EXPECT_EQ(soundCount(soundClick), 1);
+    menu->setFocusedElement(row);
+    row->onNavigationKey(MenuKey::Down);
+    EXPECT_TRUE(clicks.buttons.empty());
+    row->onNavigationKey(MenuKey::Accept);
+    EXPECT_EQ(clicks.buttons.size(), 1u);
+    row->setEnabled(false);
+    EXPECT_EQ(row->getState(), ButtonState::Disabled);
+    EXPECT_FALSE(row->getCaptionButton()->isEnabled());
+    row->setEnabled(true);
+    EXPECT_EQ(row->getState(), ButtonState::Normal);
+    EXPECT_TRUE(row->getCaptionButton()->isEnabled());
 }
 
 // --- the menu screen base --------------------------------------------------------------------------
@@ -314,6 +432,55 @@ TEST_F(MenuTest, ScreenSlidesInWithItsFade) {
     EXPECT_FALSE(left->row(0)->isEnabled());
 }
 
+// A right panel leaves to the right, and its tooltip stays clear of it.
+TEST_F(MenuTest, ARightPanelLeavesToTheRightWithItsTooltipBesideIt) {
+    TestMenu* right = openMenu(1, true);
+    right->startFadeIn(0.0f);
+    right->OnPostRender(0);
+    right->OnPostRender(0);
+    ASSERT_EQ(right->getFadeState(), GUIScreen::Shown);
+    EXPECT_EQ(right->getTooltipText()->getRelativePosition().LowerRightCorner.X, 1280 - 64 - 324);
+    setFrameDelta(0.05f);
+    right->startFadeOut(0.2f);
+    right->OnPostRender(0);
+    const f32 t = 0.25f * 0.25f * (3 - 2 * 0.25f);
+    EXPECT_EQ(right->getRelativePosition().UpperLeftCorner.X, static_cast<s32>(t * 324));
+}
+
+// Down from the back row enters the list (which hands the focus to its row); a gap left
+// under a row moves the rows below it down.
+TEST_F(MenuTest, DownFromTheBackRowEntersTheListAndGapsPushRowsDown) {
+    TestMenu* menu = openMenu(3);
+    EXPECT_EQ(menu->getBackButton()->getNeighbour(MenuKey::Down), menu->getScrollList());
+    const core::position2di before = menu->getItemPosition(2);
+    menu->setGapAfter(1, 5);
+    EXPECT_EQ(menu->getItemPosition(2), before + core::position2di(0, 5));
+}
+
+// Options opened from the main menu show the calibration preview and take the menu camera;
+// opened during a level they do neither.
+TEST_F(MenuTest, OptionsFromTheMainMenuShowThePreviewAndTakeTheMenuCamera) {
+    const auto previewBefore = guiHooks().menus.showCalibrationPreview;
+    const auto cameraBefore = guiHooks().camera.menuCamera;
+    int previews = 0;
+    guiHooks().menus.showCalibrationPreview = [&previews] { ++previews; };
+    scene::ISceneNode* camera = device->getSceneManager()->addEmptySceneNode();
+    guiHooks().camera.menuCamera = [camera] { return camera; };
+    for (const bool fromMainMenu : {true, false}) {
+        SCOPED_TRACE(fromMainMenu);
+        previews = 0;
+        auto* menu = new TestMenu(environment, false, L"Options", TestMenu::numberedRows(1), fromMainMenu);
+        menu->drop();
+        menu->onShow();
+        menu->OnPostRender(0);
+        EXPECT_EQ(previews > 0, fromMainMenu);
+        EXPECT_EQ(menu->getMenuCamera(), fromMainMenu ? camera : nullptr);
+        menu->remove();
+    }
+    guiHooks().menus.showCalibrationPreview = previewBefore;
+    guiHooks().camera.menuCamera = cameraBefore;
+}
+
 TEST_F(MenuTest, OverscanKeepsARightPanelOffTheEdge) {
     screenManager->Overscan = true;
     TestMenu* right = openMenu(1, true);
@@ -426,6 +593,28 @@ TEST_F(MenuTest, ArrowButtonsScroll) {
     postRenderAll();
     list->getUpButton()->click();
     EXPECT_EQ(list->getFirstVisible(), 7);
+    // The down arrow stands under the last row shown.
+    postRenderAll();
+    const s32 last = list->getFirstVisible() + list->getVisibleCount() - 1;
+    EXPECT_EQ(list->getDownButton()->getRelativePosition().UpperLeftCorner.Y,
+              menu->row(last)->getRelativePosition().LowerRightCorner.Y);
+}
+
+// A wheel turned towards the player (negative steps) moves a long list down, away moves it up.
+TEST_F(MenuTest, TheWheelScrollsALongListItsWay) {
+    useInput();
+    TestMenu* menu = openMenu(20);
+    settle(menu);
+    GUIScrollList* list = menu->getScrollList();
+    menu->setFocusedElement(nullptr);
+    MouseState& mouse = inputManager->getMouse()->systemMouse();
+    mouse.wheel = -3.0f;
+    postRenderAll();
+    EXPECT_EQ(list->getFirstVisible(), 3);
+    mouse.wheel = 1.0f;
+    postRenderAll();
+    EXPECT_EQ(list->getFirstVisible(), 2);
+    mouse.wheel = 0.0f;
 }
 
 TEST_F(MenuTest, RowsSlideInFromThePanelSide) {
@@ -441,6 +630,11 @@ TEST_F(MenuTest, RowsSlideInFromThePanelSide) {
     EXPECT_LE(top, home);
     settle(menu);
     EXPECT_EQ(menu->row(11)->getRelativePosition().UpperLeftCorner.X, home);
+    // The slide takes 1/1.3 s.
+    list->setAppear(0.0f);
+    setFrameDelta(0.5f);
+    postRenderAll();
+    EXPECT_FLOAT_EQ(list->getAppear(), 0.65f);
 }
 
 TEST_F(MenuTest, RemovingTheFocusedRowMovesTheFocusOn) {

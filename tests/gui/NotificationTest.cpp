@@ -9,6 +9,13 @@
 #include "gui/GUIFreeTypeText.h"
 #include "gui/GuiCommon.h"
 #include "gui/hud/GUINotification.h"
+#include "player/InputManager.h"
+#include "player/PlayerControls.h"
+#include "player/devices/GamepadDevice.h"
+#include "player/devices/JoystickDevice.h"
+#include "player/devices/KeyboardDevice.h"
+#include "player/devices/MouseDevice.h"
+#include "player/devices/TouchDevice.h"
 #include "screens/ScreenManager.h"
 
 #include <filesystem>
@@ -111,6 +118,35 @@ TEST_F(NotificationTest, ARecordBuildsTheBlankLayoutWithItsTexts) {
     EXPECT_EQ(screenManager->getNotificationLayer()->getChildren().size(), 1u);
 }
 
+// A notification speaks of the device the player used last: the pad, the joystick, the touch
+// screen (for keys or the mouse too while in touch mode), else the mouse.
+TEST_F(NotificationTest, TheDeviceSpokenOfIsThePlayersLast) {
+    useInput();
+    PlayerControls* controls = inputManager->getDefaultControls();
+    ASSERT_NE(controls, nullptr);
+    TouchDevice* touch = inputManager->getTouch();
+    ASSERT_NE(touch, nullptr);
+    const std::string touchName = touch->usesModeSwitching() ? "MultitouchSwitchModes" : "Multitouch";
+    const struct {
+        InputDevice* last;
+        bool touchMode;
+        std::string device;
+    } rows[] = {{inputManager->getGamepad(), false, "Gamepad"},  {inputManager->getJoystick(), false, "Joystick"},
+                {inputManager->getKeyboard(), false, "Mouse"},   {inputManager->getKeyboard(), true, touchName},
+                {inputManager->getMouse(), false, "Mouse"},      {touch, false, touchName}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.device + (row.touchMode ? " in touch mode" : ""));
+        controls->lastDevice = row.last;
+        controls->touchMode = row.touchMode;
+        std::string device;
+        s32 scheme = -1;
+        GUINotification::currentDevice(device, scheme);
+        EXPECT_EQ(device, row.device);
+    }
+    controls->lastDevice = nullptr;
+    controls->touchMode = false;
+}
+
 TEST_F(NotificationTest, DurationsBelowThreeSecondsBecomeThree) {
     GUINotification* notification = screenManager->getNotificationByName("Pause");
     for (const auto& [asked, kept] : {std::pair{2.5f, 3.0f}, {0.0f, 0.0f}, {3.0f, 3.0f}, {7.0f, 7.0f}}) {
@@ -158,6 +194,23 @@ TEST_F(NotificationTest, TheQueueMovesOneAtATimeAndDropsFinishedOnes) {
     EXPECT_FALSE(first->isVisible());
     EXPECT_EQ(screenManager->getActiveNotifications(), (std::vector<GUINotification*>{second}));
     EXPECT_GT(second->getElapsed(), 0.0f);
+}
+
+// The leaving sound plays once, on the frame that takes the notification into its last second.
+TEST_F(NotificationTest, TheLeavingSoundPlaysOnceAsTheLastSecondBegins) {
+    runGame();
+    GUINotification* notification = screenManager->getNotificationByName("Pause");
+    screenManager->showNotification(notification, 3.0f);
+    ASSERT_EQ(screenManager->getActiveNotifications(), (std::vector<GUINotification*>{notification}));
+    notification->setTiming(3.0f, 1.5f);
+    runFrames(1, 0.5f);
+    EXPECT_EQ(soundCount(29), 0) << "two seconds in, still in full view";
+    runFrames(1, 0.5f);
+    EXPECT_EQ(soundCount(29), 1);
+    const s32 width = notification->getRelativePosition().getWidth();
+    EXPECT_EQ(notification->getRelativePosition().UpperLeftCorner.X, -width / 2) << "half-way out";
+    runFrames(1, 0.25f);
+    EXPECT_EQ(soundCount(29), 1);
 }
 
 TEST_F(NotificationTest, ADismissalBeforeTheNotificationWaitsForIt) {

@@ -2,6 +2,7 @@
 // looks, the flag it raises only while drawing, and the meter drawn only from it.
 #include "GuiFixture.h"
 
+#include "core/CoreSlots.h"
 #include "core/Globals.h"
 #include "gui/GUIFreeTypeText.h"
 #include "gui/GuiCommon.h"
@@ -18,6 +19,21 @@ protected:
         guitest::GuiFixture::SetUp();
         screenManager->createScreens();
         panel = screenManager->getObjectiveCenter();
+    }
+    void TearDown() override {
+        physicsManager = nullptr;
+        coreSlots().physics.isSimulationActive = nullptr;
+        coreSlots().screens.isStackActive = nullptr;
+        guitest::GuiFixture::TearDown();
+    }
+    // The game runs: the panel draws its rows and times its highlights.
+    void runGame() {
+        coreSlots().physics.isSimulationActive = [] { return true; };
+        physicsManager = reinterpret_cast<PhysicsManager*>(this);
+    }
+    void addRow(int index, const wchar_t* text, bool shown) {
+        panel->setRowText(index, text);
+        panel->setRowOpenLook(index, 0, shown);
     }
     GUIObjectiveCenter* panel = nullptr;
 };
@@ -78,6 +94,50 @@ TEST_F(ObjectivePanelTest, OpenAndCompletedRowsLookTheirPart) {
     EXPECT_EQ(strike.UpperLeftCorner.Y, title.getCenter().Y);
     panel->hideAll();
     EXPECT_EQ(panel->countVisibleRows(), 0);
+}
+
+// Shown rows stack upward from above the meter, the first on top, the header above them.
+TEST_F(ObjectivePanelTest, ShownRowsStackWithTheFirstOnTop) {
+    addRow(0, L"First", true);
+    addRow(1, L"Second", true);
+    const std::vector<GUIObjectiveCenter::Row>& rows = panel->getRows();
+    const core::recti first = rows[0].element->getRelativePosition();
+    const core::recti second = rows[1].element->getRelativePosition();
+    EXPECT_EQ(second.UpperLeftCorner.Y - first.UpperLeftCorner.Y, first.getHeight());
+    EXPECT_LT(panel->getHeader()->getRelativePosition().UpperLeftCorner.Y, first.UpperLeftCorner.Y);
+}
+
+// A completed row lights up fully and fades out over two seconds.
+TEST_F(ObjectivePanelTest, ACompletionHighlightFadesOutOverTwoSeconds) {
+    runGame();
+    addRow(0, L"Find the key", true);
+    panel->showCompletionHighlight(0);
+    const GUIObjectiveCenter::Row& row = panel->getRows().front();
+    setFrameDelta(0.5f);
+    panel->OnPostRender(0);
+    EXPECT_EQ(row.highlight->getColor().getAlpha(), 191u);
+    for (int i = 0; i < 3; ++i)
+        panel->OnPostRender(0);
+    EXPECT_EQ(row.highlight->getColor().getAlpha(), 0u);
+}
+
+// In a running game a panel whose rows are all hidden shows its empty-list line; behind a
+// menu neither that line nor the header shows.
+TEST_F(ObjectivePanelTest, TheEmptyListLineShowsOnlyWithoutShownRowsAndNoMenu) {
+    runGame();
+    addRow(0, L"Hidden", false);
+    panel->draw();
+    EXPECT_TRUE(panel->getEmptyListElement()->isVisible());
+    addRow(1, L"Shown", true);
+    panel->draw();
+    EXPECT_FALSE(panel->getEmptyListElement()->isVisible());
+    panel->getHeader()->setVisible(true);
+    panel->setRowOpenLook(1, 0, false);
+    // A menu stands on the screen stack.
+    coreSlots().screens.isStackActive = [] { return true; };
+    panel->draw();
+    EXPECT_FALSE(panel->getEmptyListElement()->isVisible());
+    EXPECT_FALSE(panel->getHeader()->isVisible());
 }
 
 } // namespace

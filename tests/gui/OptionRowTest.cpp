@@ -11,6 +11,8 @@
 #include "gui/GuiCommon.h"
 #include "gui/GuiHooks.h"
 
+#include <ICursorControl.h>
+
 #include <string>
 #include <utility>
 #include <vector>
@@ -90,6 +92,23 @@ TEST_F(OptionRowTest, TheSideKeysClickTheHitAreasEvenWithOneValue) {
     EXPECT_EQ(row->getIndex(), 0);
 }
 
+// Left steps back (from the first value to the last), right steps on; a click on a hit area
+// sounds as the side keys do.
+TEST_F(OptionRowTest, TheSideKeysStepTheirWayAndAClickedHitAreaSounds) {
+    GUIOptionCycle* row = makeCycle({L"Low", L"Medium", L"High"});
+    row->onNavigationKey(MenuKey::Left);
+    EXPECT_EQ(row->getIndex(), 2);
+    row->onNavigationKey(MenuKey::Right);
+    EXPECT_EQ(row->getIndex(), 0);
+    forgetSounds();
+    row->getNextHitArea()->click();
+    EXPECT_EQ(row->getIndex(), 1);
+    EXPECT_EQ(soundCount(soundClick), 1);
+    row->getPrevHitArea()->click();
+    EXPECT_EQ(row->getIndex(), 0);
+    EXPECT_EQ(soundCount(soundClick), 2);
+}
+
 TEST_F(OptionRowTest, AnEmptyCycleShowsItsPlaceholderAndAnswersMinusOne) {
     GUIOptionCycle* row = makeCycle({});
     EXPECT_STREQ(row->getValueText()->getText(), L"This is  text");
@@ -157,6 +176,44 @@ TEST_F(OptionRowTest, ThePointerGivesValuesAlongTheBar) {
     EXPECT_EQ(row->valueAtPointer(left - 50), 0);
     EXPECT_EQ(row->valueAtPointer(left + guiUnits(80) + 50), 100);
     EXPECT_EQ(row->valueAtPointer(left + guiUnits(40)), 51);
+}
+
+// A held press takes the value under the pointer anywhere on the bar, its end pixels
+// included; the first hold and each change while dragging sound, and the drag ends with
+// the press. A click on the row itself is silent.
+TEST_F(OptionRowTest, AHeldPressFollowsThePointerOverTheWholeBar) {
+    GUIOptionMeter* row = makeMeter();
+    row->updateAbsolutePosition();
+    const core::recti outline = row->getMeterOutline()->getAbsolutePosition();
+    const s32 left = outline.UpperLeftCorner.X;
+    const s32 y = outline.UpperLeftCorner.Y + guiUnits(7);
+    gui::ICursorControl* cursor = device->getCursorControl();
+    ASSERT_NE(cursor, nullptr);
+    const auto holdAt = [&](s32 x) {
+        cursor->setPosition(x, y);
+        row->getDragArea()->OnHeld.invoke(reinterpret_cast<DelegateArg>(row->getDragArea()));
+    };
+    holdAt(left + guiUnits(80));
+    EXPECT_EQ(row->getValue(), 100);
+    EXPECT_EQ(soundCount(soundMenuHover), 1);
+    holdAt(left);
+    EXPECT_EQ(row->getValue(), 1);
+    EXPECT_EQ(soundCount(soundMenuHover), 2);
+    holdAt(left);
+    EXPECT_EQ(soundCount(soundMenuHover), 2);
+    cursor->setPosition(left + guiUnits(40), y);
+    row->OnPostRender(0);
+    EXPECT_EQ(row->getValue(), 1) << "released, the row no longer follows the pointer";
+    row->click();
+    EXPECT_EQ(soundCount(soundClick), 0);
+}
+
+// The bar shows the value's share of a range that need not start at zero.
+TEST_F(OptionRowTest, TheBarShowsTheShareOfARangeAboveZero) {
+    GUIOptionMeter* row = makeMeter();
+    row->setRange(10, 20);
+    row->setValue(15);
+    EXPECT_EQ(row->getMeter()->getRelativePosition().getWidth(), guiUnits(80) / 2);
 }
 
 TEST_F(OptionRowTest, ARangeChangeKeepsTheValueUntilItsNextChange) {

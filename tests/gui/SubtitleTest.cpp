@@ -88,6 +88,9 @@ TEST_F(SubtitleTest, TheBlackBoxSpansTheLineWithinTheMargins) {
     EXPECT_EQ(rect.getWidth(), 2 * (width / 2 + 10));
     EXPECT_EQ(subtitles->getShadowLine()->getRelativePosition(), rect + core::position2di(2, 2));
     EXPECT_EQ(rect.UpperLeftCorner.Y, 70);
+    EXPECT_TRUE(subtitles->getTextLine()->isDrawBackgroundEnabled());
+    subtitles->setBlackBox(false);
+    EXPECT_FALSE(subtitles->getTextLine()->isDrawBackgroundEnabled());
 }
 
 // On a 600-pixel screen the line's top (70 of 720) is 58.3 and the shadow's offset (2) 1.67.
@@ -99,6 +102,23 @@ TEST_F(SubtitleTest, SizesFollowTheScreenHeightToTheNearestPixel) {
     const core::recti rect = subtitles->getTextLine()->getRelativePosition();
     EXPECT_EQ(rect.UpperLeftCorner.Y, 58);
     EXPECT_EQ(subtitles->getShadowLine()->getRelativePosition(), rect + core::position2di(2, 2));
+}
+
+// A file gives at most its first ten thousand lines; a line without a duration has none.
+TEST_F(SubtitleTest, AFileGivesAtMostTenThousandLinesAndAMissingDurationIsNone) {
+    std::string xml = "<?xml version=\"1.0\"?>\n<SubtitleCollection>\n";
+    xml += "  <Subtitle id=\"7000\" text=\"No time given\"/>\n";
+    for (int i = 1; i < 10001; ++i)
+        xml += "  <Subtitle id=\"" + std::to_string(7000 + i) + "\" text=\"Line\" duration=\"2\"/>\n";
+    xml += "</SubtitleCollection>\n";
+    const std::string file = (dir.path() / "Many.xml").string();
+    ASSERT_TRUE(test::writeFileBytes(file, xml));
+    const std::size_t before = subtitles->getRecords().size();
+    ASSERT_TRUE(subtitles->loadSubtitleCollection(file.c_str()));
+    EXPECT_EQ(subtitles->getRecords().size(), before + 10000);
+    subtitles->playSubtitle(7000);
+    EXPECT_EQ(subtitles->getCurrentId(), 7000);
+    EXPECT_EQ(subtitles->getTimer().duration, 0.0f);
 }
 
 TEST_F(SubtitleTest, AFileThatCannotBeReadIsLoggedAndAddsNothing) {

@@ -20,8 +20,9 @@ public:
         std::wstring tooltip;
     };
 
-    TestMenu(irr::gui::IGUIEnvironment* environment, bool panelOnRight, std::wstring title, std::vector<Row> rows)
-        : GUIOptionsList(environment, false, panelOnRight), title(std::move(title)), entries(std::move(rows)) {
+    TestMenu(irr::gui::IGUIEnvironment* environment, bool panelOnRight, std::wstring title, std::vector<Row> rows,
+             bool fromMainMenu = false)
+        : GUIOptionsList(environment, fromMainMenu, panelOnRight), title(std::move(title)), entries(std::move(rows)) {
         buildScreen();
     }
     // Rows named "Row 0", "Row 1" ... with tooltips "About row 0" ...
@@ -52,6 +53,8 @@ public:
         updatePanelSlide();
     }
     GUIButton* row(int i) const { return Items[static_cast<std::size_t>(i)]; }
+    // Extra space below the row (as the play screen leaves under its first entries).
+    void setGapAfter(irr::u32 index, irr::s32 pixels) { ItemGaps[index] = pixels; }
 
     std::wstring title;
     std::vector<Row> entries;

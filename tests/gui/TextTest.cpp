@@ -248,6 +248,9 @@ TEST_F(TextTest, OutOfRangeValuesFromALayout) {
     EXPECT_EQ(text->getFontSize(), GUIFreeTypeText::maxFontSize);
     EXPECT_TRUE(log.contains("font size 99999"));
     EXPECT_EQ(text->getHorizontalAlignment(), gui::EGUIA_UPPERLEFT);
+    in->setAttribute("HTextAlign", "scale");
+    text->deserializeAttributes(in);
+    EXPECT_EQ(text->getHorizontalAlignment(), gui::EGUIA_SCALE) << "the last alignment is in range";
     in->setAttribute("KerningWidth", 2000000000);
     text->deserializeAttributes(in);
     EXPECT_EQ(text->getKerningWidth(), 0);
@@ -258,6 +261,23 @@ TEST_F(TextTest, OutOfRangeValuesFromALayout) {
     EXPECT_TRUE(text->hasMissingFont());
     EXPECT_TRUE(log.contains("font size -3"));
     text->draw();
+}
+
+// Without a colour of its own a text takes the skin's text colour, greyed while disabled.
+TEST_F(TextTest, ATextWithoutItsOwnColourIsGreyWhileDisabled) {
+    struct ColourProbe : GUIFreeTypeText {
+        using GUIFreeTypeText::GUIFreeTypeText;
+        using GUIFreeTypeText::textColor;
+    };
+    auto* text = new ColourProbe(L"x", environment, root(), -1, core::recti(0, 0, 100, 40));
+    text->drop();
+    text->enableOverrideColor(false);
+    gui::IGUISkin* skin = environment->getSkin();
+    ASSERT_NE(skin, nullptr);
+    ASSERT_NE(skin->getColor(gui::EGDC_BUTTON_TEXT), skin->getColor(gui::EGDC_GRAY_TEXT));
+    EXPECT_EQ(text->textColor(), skin->getColor(gui::EGDC_BUTTON_TEXT));
+    text->setEnabled(false);
+    EXPECT_EQ(text->textColor(), skin->getColor(gui::EGDC_GRAY_TEXT));
 }
 
 TEST_F(TextTest, StaticTextKeepsItsTextAndAttributes) {

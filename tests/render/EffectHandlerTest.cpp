@@ -5,8 +5,10 @@
 #include "render/RenderServices.h"
 #include "render/ShaderCallbacks.h"
 
+#include "core/GameSettings.h"
 #include "core/Globals.h"
 #include "support/NullDevice.h"
+#include "support/TempDir.h"
 
 #include "RenderFixture.h"
 
@@ -82,6 +84,24 @@ TEST_F(EffectHandlerTest, ANonZeroRenderSizeIsUsedUnchanged) {
     EXPECT_EQ(sized.screenSize, device->getVideoDriver()->getScreenSize());
 }
 
+// In borderless fullscreen (mode 2) the scene is drawn at the settings' size; in the other
+// modes at the size the handler is given.
+TEST_F(EffectHandlerTest, BorderlessFullscreenDrawsAtTheSettingsSize) {
+    test::TempDir temp;
+    GameSettings settings(temp.file("PaddlestoneConfig.xml"));
+    settings.load(true);
+    gameSettings = &settings;
+    setSettingInt("Graphics_ScreenWidth", 800);
+    setSettingInt("Graphics_ScreenHeight", 600);
+    for (const s32 mode : {2, 1}) {
+        SCOPED_TRACE(mode);
+        setSettingInt("Graphics_FullscreenMode", mode);
+        EffectHandler sized(device.get(), core::dimension2du(320, 200));
+        EXPECT_EQ(sized.renderSize, mode == 2 ? core::dimension2du(800, 600) : core::dimension2du(320, 200));
+    }
+    gameSettings = nullptr;
+}
+
 TEST_F(EffectHandlerTest, ShadowLightRecord) {
     const ShadowLight light(1024, core::vector3df(0, 10, 0), core::vector3df(0, 0, 0), video::SColorf(1, 1, 1, 0),
                             -5.0f, 300.0f, 80.0f);
@@ -101,6 +121,10 @@ TEST_F(EffectHandlerTest, ShadowLightRecord) {
     const ShadowLight slanted(512, core::vector3df(40, 80, -30), core::vector3df(0, 0, 0), video::SColorf(), 1.0f,
                               300.0f, 80.0f);
     EXPECT_FLOAT_EQ(slanted.nearValue, 1.0f);
+    // A near plane on the light itself is moved off it too.
+    const ShadowLight onTheLight(512, core::vector3df(40, 80, -30), core::vector3df(0, 0, 0), video::SColorf(), 0.0f,
+                                 300.0f, 80.0f);
+    EXPECT_FLOAT_EQ(onTheLight.nearValue, 0.1f);
     expectedView.buildCameraLookAtMatrixLH(slanted.position, slanted.target, core::vector3df(0, 1, 0));
     EXPECT_TRUE(slanted.viewMatrix.equals(expectedView));
 }

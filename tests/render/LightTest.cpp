@@ -75,6 +75,27 @@ TEST_F(LightTest, FactoryLightHasTheSpecifiedDefaults) {
     EXPECT_FLOAT_EQ(light->getLightData().Attenuation.Y, 0.1f);
 }
 
+// Spot and directional lights shine along their node's turned Z axis; a spot light, like a
+// point light, stands where its node stands and reaches one and a half radii.
+TEST_F(LightTest, SpotAndDirectionalLightsShineAlongTheirNode) {
+    for (const video::E_LIGHT_TYPE type : {video::ELT_SPOT, video::ELT_DIRECTIONAL}) {
+        SCOPED_TRACE(type);
+        LightObject* light = addLight(core::vector3df(0, 0, 0), 10.0f);
+        light->setLightType(type);
+        light->setPosition(core::vector3df(3, 4, 5));
+        light->setRotation(core::vector3df(0, 90, 0));
+        light->updateAbsolutePosition();
+        light->doLightRecalc();
+        const video::SLight& data = light->getLightData();
+        EXPECT_NEAR(data.Direction.X, 1.0f, 1e-5f);
+        EXPECT_NEAR(data.Direction.Z, 0.0f, 1e-5f);
+        if (type == video::ELT_SPOT) {
+            EXPECT_EQ(data.Position, core::vector3df(3, 4, 5));
+            EXPECT_EQ(light->getBoundingBox(), core::aabbox3df(-15, -15, -15, 15, 15, 15));
+        }
+    }
+}
+
 TEST_F(LightTest, AttributesRoundTripWithoutPriorityAndKeepMissingOptionalKeys) {
     io::IAttributes* in = device->getFileSystem()->createEmptyAttributes(device->getVideoDriver());
     in->addColorf("AmbientColor", video::SColorf(0.1f, 0.2f, 0.3f, 1.0f));
@@ -108,6 +129,38 @@ TEST_F(LightTest, AttributesRoundTripWithoutPriorityAndKeepMissingOptionalKeys) 
     EXPECT_EQ(lightCopy->getPriority(), LightObject::PriorityHigh);
     EXPECT_EQ(lightCopy->getLightType(), video::ELT_SPOT);
     EXPECT_EQ(copy->getParent(), light->getParent());
+}
+
+// Each written key reads back into a fresh light under its own name, both ways of each
+// switch; a copy keeps the sub-level flag.
+TEST_F(LightTest, WrittenKeysReadBackIntoAFreshLight) {
+    for (const bool on : {true, false}) {
+        SCOPED_TRACE(on);
+        LightObject* light = addLight(core::vector3df(0, 0, 0), 20.0f);
+        light->setVisibleInSublevelOnly(on);
+        light->enableCastShadow(on);
+        video::SLight& data = light->getLightData();
+        data.OuterCone = 30.0f;
+        data.InnerCone = 10.0f;
+        data.Falloff = 3.0f;
+        data.Attenuation = core::vector3df(1, 2, 3);
+        io::IAttributes* stored = device->getFileSystem()->createEmptyAttributes(device->getVideoDriver());
+        light->serializeAttributes(stored);
+        LightObject* read = addLight(core::vector3df(0, 0, 0), 100.0f);
+        read->setVisibleInSublevelOnly(!on);
+        read->enableCastShadow(!on);
+        read->deserializeAttributes(stored);
+        stored->drop();
+        EXPECT_EQ(read->isVisibleInSublevelOnly(), on);
+        EXPECT_EQ(read->getCastShadow(), on);
+        EXPECT_FLOAT_EQ(read->getLightData().OuterCone, 30.0f);
+        EXPECT_FLOAT_EQ(read->getLightData().InnerCone, 10.0f);
+        EXPECT_FLOAT_EQ(read->getLightData().Falloff, 3.0f);
+        EXPECT_EQ(read->getLightData().Attenuation, core::vector3df(1, 2, 3));
+        scene::ISceneNode* copy = light->clone();
+        ASSERT_NE(copy, nullptr);
+        EXPECT_EQ(static_cast<LightObject*>(static_cast<scene::ILightSceneNode*>(copy))->isVisibleInSublevelOnly(), on);
+    }
 }
 
 TEST_F(LightTest, SetVisibleWithTheCurrentValueDoesNothing) {
@@ -244,13 +297,18 @@ TEST_F(LightTest, LightBoxesAreReadOncePerPassAndEachNodesChoiceFollowsWhatMoved
 }
 
 TEST_F(LightTest, BoxesTouchingOnAFaceCount) {
-    auto* manager = new LightManager(scene);
-    core::array<scene::ISceneNode*> lights;
-    lights.push_back(addLight(core::vector3df(4, 0, 0), 2.0f)); // box 1..7, the cube's ends at 1
-    manager->OnPreRender(lights);
-    manager->OnNodePreRender(addCube(core::vector3df(0, 0, 0)));
-    EXPECT_EQ(manager->candidateLights.size(), 1u);
-    manager->drop();
+    // Each light's box (1..7 from the cube's centre) touches one face of the cube (ends at 1).
+    const core::vector3df places[] = {{4, 0, 0}, {-4, 0, 0}, {0, 4, 0}, {0, -4, 0}, {0, 0, 4}, {0, 0, -4}};
+    for (const core::vector3df& at : places) {
+        SCOPED_TRACE(std::to_string(at.X) + " " + std::to_string(at.Y) + " " + std::to_string(at.Z));
+        auto* manager = new LightManager(scene);
+        core::array<scene::ISceneNode*> lights;
+        lights.push_back(addLight(at, 2.0f));
+        manager->OnPreRender(lights);
+        manager->OnNodePreRender(addCube(core::vector3df(0, 0, 0)));
+        EXPECT_EQ(manager->candidateLights.size(), 1u);
+        manager->drop();
+    }
 }
 
 TEST_F(LightTest, LightsFromALevelFileAreChosenPerNodeDuringDrawAll) {

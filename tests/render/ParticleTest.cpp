@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <vector>
 
@@ -400,8 +401,27 @@ TEST_F(ParticleTest, FadeInOutAffector) {
     ParticleFadeInOutAffector back(1, 1, video::SColor(0));
     back.deserializeAttributes(attributes, nullptr);
     EXPECT_FLOAT_EQ(back.getFadeInTime(), 200.0f);
+    EXPECT_FLOAT_EQ(back.getStoredFadeOutTime(), 400.0f);
     EXPECT_EQ(back.getTargetColor(), video::SColor(0, 0, 0, 255));
     attributes->drop();
+}
+
+// New particles start turned at random within the start rotation's range, whichever of its
+// ends is zero.
+TEST_F(ParticleTest, NewParticlesStartTurnedWithinTheRange) {
+    use(new BatchEmitter(20, 100000));
+    node->startRotation = core::vector2df(-10.0f, 0.0f);
+    node->doParticleSystem(1);
+    node->doParticleSystem(1000);
+    ASSERT_EQ(node->getParticleCount(), 20u);
+    f32 lowest = 0.0f;
+    for (u32 i = 0; i < 20; ++i) {
+        const f32 rotation = node->getParticleExtra(i).rotation;
+        EXPECT_GE(rotation, -10.0f);
+        EXPECT_LE(rotation, 0.0f);
+        lowest = std::min(lowest, rotation);
+    }
+    EXPECT_LT(lowest, -0.5f);
 }
 
 TEST_F(ParticleTest, RateAffectorTurnsByRealElapsedTime) {

@@ -105,6 +105,10 @@ TEST_F(SpriteAnimationTest, UpdateWrapsClampsAndFires) {
         {"clamped resting at the end", 1.0f, 1.0f, 0.1f, false, false, true, 1.0f, 0},
         {"clamped reversed reaches the start", 1.0f, 0.05f, 0.1f, false, true, true, 0.0f, 1},
         {"clamped reversed resting at the start", 1.0f, 0.0f, 0.1f, false, true, true, 0.0f, 0},
+        {"looping forward onto the end waits there", 1.0f, 0.5f, 0.5f, true, false, true, 1.0f, 0},
+        {"looping reversed onto the start waits there", 1.0f, 0.5f, 0.5f, true, true, true, 0.0f, 0},
+        {"clamped forward exactly onto the end", 1.0f, 0.5f, 0.5f, false, false, true, 1.0f, 1},
+        {"clamped reversed exactly onto the start", 1.0f, 0.5f, 0.5f, false, true, true, 0.0f, 1},
         {"stopped", 1.0f, 0.5f, 0.7f, true, false, false, 0.5f, 0},
         {"no duration", 0.0f, 0.0f, 0.7f, true, false, true, 0.0f, 0},
     };

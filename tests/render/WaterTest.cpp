@@ -94,6 +94,51 @@ TEST_F(WaterTest, WrittenKeysReadBackAndSizeNamesThePlane) {
     EXPECT_EQ(third->getWaterMeshNode()->getMesh(), other->getWaterMeshNode()->getMesh());
 }
 
+// Each switch reads back as written, both ways, and the surface writes depth as its switch
+// says.
+TEST_F(WaterTest, SwitchesReadBackBothWaysAndDepthWritingFollowsItsSwitch) {
+    for (const bool on : {true, false}) {
+        SCOPED_TRACE(on);
+        WaterObject* water = makeWater();
+        water->DisableReflection = on;
+        water->DisableRefraction = !on;
+        water->UseLighting = on;
+        water->DepthWriteEnable = !on;
+        water->FresnelStrength = 0.25f;
+        water->ColorBlendFactor = 0.75f;
+        io::IAttributes* stored = device->getFileSystem()->createEmptyAttributes();
+        water->serializeAttributes(stored);
+        WaterObject* read = makeWater();
+        read->deserializeAttributes(stored);
+        stored->drop();
+        EXPECT_EQ(read->DisableReflection, on);
+        EXPECT_EQ(read->DisableRefraction, !on);
+        EXPECT_EQ(read->UseLighting, on);
+        EXPECT_EQ(read->DepthWriteEnable, !on);
+        EXPECT_FLOAT_EQ(read->FresnelStrength, 0.25f);
+        EXPECT_FLOAT_EQ(read->ColorBlendFactor, 0.75f);
+        EXPECT_EQ(read->getWaterMeshNode()->getMaterial(0).ZWriteEnable, !on);
+    }
+}
+
+// Surfaces of one plane share their images only while each image switch agrees.
+TEST_F(WaterTest, SurfacesShareImagesOnlyWithTheSameSwitches) {
+    WaterObject* first = makeWater();
+    WaterObject* second = makeWater();
+    first->updateAbsolutePosition();
+    second->updateAbsolutePosition();
+    EXPECT_TRUE(first->sharesImagesWith(*second));
+    second->DisableRefraction = true;
+    EXPECT_FALSE(first->sharesImagesWith(*second));
+    second->DisableRefraction = false;
+    second->DisableReflection = true;
+    EXPECT_FALSE(first->sharesImagesWith(*second));
+    second->DisableReflection = false;
+    second->setPosition(core::vector3df(0, 1, 0));
+    second->updateAbsolutePosition();
+    EXPECT_FALSE(first->sharesImagesWith(*second));
+}
+
 TEST_F(WaterTest, MissingKeysReadAlwaysBecomeZero) {
     WaterObject* water = makeWater();
     attributes->addVector2d("WindDirection", core::vector2df(0, 0));

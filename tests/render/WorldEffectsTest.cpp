@@ -176,6 +176,20 @@ TEST_F(WorldEffectsTest, HidingStopsEmissionAndShowingRestartsIt) {
     EXPECT_FLOAT_EQ(object->CurrentTimer, 0.5f);
 }
 
+// Shown again while its node was hidden, the emitter starts afresh; while its node shows, it
+// goes on from where it stood.
+TEST_F(WorldEffectsTest, ShowingAHiddenNodeRestartsItsEmitter) {
+    for (const bool nodeShown : {false, true}) {
+        SCOPED_TRACE(nodeShown);
+        ParticleObject* object = makeParticles();
+        object->setVisible(false);
+        object->LevelObject::setVisible(nodeShown);
+        object->getParticleNode()->LastEmitTime = 7;
+        object->setVisible(true);
+        EXPECT_EQ(object->getParticleNode()->LastEmitTime != 7, !nodeShown);
+    }
+}
+
 TEST_F(WorldEffectsTest, ParticleKeysOldAndNew) {
     ParticleObject* object = makeParticles();
     const c8* const kinds[] = {"Point", "Ring", "Box", "Cylinder", "Sphere", "Mesh", "Animated Mesh", nullptr};
@@ -290,6 +304,127 @@ TEST_F(WorldEffectsTest, ClonedParticlesKeepTheirSettings) {
     EXPECT_FLOAT_EQ(copy->settings.radius, 9.0f);
     EXPECT_EQ(copy->getParticleNode()->getEmitter()->getType(), scene::EPET_SPHERE);
     EXPECT_NE(copy->getParticleNode(), object->getParticleNode());
+    object->DurationTimer = 4.0f;
+    auto* timed = static_cast<ParticleObject*>(object->clone());
+    ASSERT_NE(timed, nullptr);
+    EXPECT_FLOAT_EQ(timed->DurationTimer, 4.0f);
+}
+
+// Each emitter shape writes the keys of its shape and reads them back.
+TEST_F(WorldEffectsTest, EachEmitterShapeReadsBackItsOwnKeys) {
+    for (const s32 type : {static_cast<s32>(ParticleObject::RingEmitter), static_cast<s32>(ParticleObject::SphereEmitter),
+                           static_cast<s32>(ParticleObject::CylinderEmitter)}) {
+        SCOPED_TRACE(type);
+        ParticleObject* object = makeParticles();
+        object->EmitterType = type;
+        object->settings.center = core::vector3df(1, 2, 3);
+        object->settings.radius = 9.0f;
+        object->settings.ringThickness = 2.5f;
+        io::IAttributes* in = device->getFileSystem()->createEmptyAttributes();
+        object->serializeAttributes(in);
+        ParticleObject* read = makeParticles();
+        read->deserializeAttributes(in);
+        in->drop();
+        EXPECT_EQ(read->EmitterType, type);
+        EXPECT_FLOAT_EQ(read->settings.radius, 9.0f);
+        if (type != ParticleObject::CylinderEmitter) {
+            EXPECT_EQ(read->settings.center, core::vector3df(1, 2, 3));
+        }
+        if (type == ParticleObject::RingEmitter) {
+            EXPECT_FLOAT_EQ(read->settings.ringThickness, 2.5f);
+        }
+    }
+}
+
+// A file naming a shape without its keys gives the shape's defaults.
+TEST_F(WorldEffectsTest, MissingShapeKeysTakeTheirDefaults) {
+    for (const char* shape : {"Ring", "Sphere", "Cylinder"}) {
+        SCOPED_TRACE(shape);
+        io::IAttributes* in = device->getFileSystem()->createEmptyAttributes();
+        in->addEnum("EmitterType", shape, (const char* const[]){"Point", "Ring", "Box", "Cylinder", "Sphere", nullptr});
+        ParticleObject* read = makeParticles();
+        read->settings.radius = 1.0f;
+        read->settings.ringThickness = 0.1f;
+        read->settings.length = 2.0f;
+        read->settings.outlineOnly = true;
+        read->deserializeAttributes(in);
+        in->drop();
+        EXPECT_FLOAT_EQ(read->settings.radius, 5.0f);
+        if (read->EmitterType == ParticleObject::RingEmitter) {
+            EXPECT_FLOAT_EQ(read->settings.ringThickness, 1.0f);
+        }
+        if (read->EmitterType == ParticleObject::CylinderEmitter) {
+            EXPECT_FLOAT_EQ(read->settings.length, 10.0f);
+            EXPECT_FALSE(read->settings.outlineOnly);
+        }
+    }
+}
+
+// A saved game restores a played emitter as it stood: one stopped stays stopped.
+TEST_F(WorldEffectsTest, AStoppedEmitterOfASavedGameStaysStopped) {
+    static char playedLevel = 0;
+    physicsManager = reinterpret_cast<PhysicsManager*>(&playedLevel);
+    ParticleObject* object = makeParticles();
+    object->setVisible(false);
+    io::IAttributes* stored = device->getFileSystem()->createEmptyAttributes();
+    object->serializeAttributes(stored);
+    ParticleObject* read = makeParticles();
+    read->deserializeAttributes(stored);
+    stored->drop();
+    EXPECT_FALSE(read->DesiredVisible);
+    EXPECT_EQ(read->getParticleNode()->getEmitter()->getMaxParticlesPerSecond(), 0u);
+    physicsManager = nullptr;
+}
+
+// A fluid keeps its viscosity and stiffness through a write and a read.
+TEST_F(WorldEffectsTest, FluidParticlesKeepViscosityAndStiffness) {
+    ParticleObject* object = makeParticles();
+    object->UsePhysics = true;
+    object->IsFluid = true;
+    object->Viscosity = 3.0f;
+    object->Stiffness = 4.0f;
+    io::IAttributes* in = device->getFileSystem()->createEmptyAttributes();
+    object->serializeAttributes(in);
+    ParticleObject* read = makeParticles();
+    read->deserializeAttributes(in);
+    in->drop();
+    EXPECT_TRUE(read->IsFluid);
+    EXPECT_FLOAT_EQ(read->Viscosity, 3.0f);
+    EXPECT_FLOAT_EQ(read->Stiffness, 4.0f);
+}
+
+// With its direction turned, the emitter sends particles along the node's turned direction;
+// without, along the direction as set.
+TEST_F(WorldEffectsTest, ATurnedDirectionFollowsTheNode) {
+    for (const bool turned : {true, false}) {
+        SCOPED_TRACE(turned);
+        ParticleObject* object = makeParticles();
+        object->settings.direction = core::vector3df(0, 0, 1);
+        object->settings.transformDirection = turned;
+        object->createParticleSystem();
+        object->setRotation(core::vector3df(0, 90, 0));
+        object->updateAbsolutePosition();
+        object->OnAnimate(1);
+        const core::vector3df direction = object->getParticleNode()->getEmitter()->getDirection();
+        EXPECT_NEAR(direction.X, turned ? 1.0f : 0.0f, 1e-4f);
+        EXPECT_NEAR(direction.Z, turned ? 0.0f : 1.0f, 1e-4f);
+    }
+}
+
+// While the level plays, a running emission timer is written (a saved game resumes it); an
+// idle one is not.
+TEST_F(WorldEffectsTest, APlayedObjectWritesOnlyARunningTimer) {
+    static char playedLevel = 0;
+    physicsManager = reinterpret_cast<PhysicsManager*>(&playedLevel);
+    ParticleObject* object = makeParticles();
+    for (const f32 timer : {0.5f, 0.0f}) {
+        object->CurrentTimer = timer;
+        io::IAttributes* out = device->getFileSystem()->createEmptyAttributes();
+        object->serializeAttributes(out);
+        EXPECT_EQ(out->existsAttribute("CurrentTimer"), timer != 0.0f) << timer;
+        out->drop();
+    }
+    physicsManager = nullptr;
 }
 
 TEST_F(WorldEffectsTest, BillboardSizeColoursAndKeys) {
@@ -318,6 +453,63 @@ TEST_F(WorldEffectsTest, BillboardSizeColoursAndKeys) {
     EXPECT_EQ(billboard->getVertices()[1].Color, top);
     EXPECT_EQ(billboard->getVertices()[3].TCoords.Y, 1.0f);
     EXPECT_EQ(billboard->getVertices()[3].Color, bottom);
+}
+
+// A copy belongs to its parent alone, as every copied level object does: removed, it is freed.
+TEST_F(WorldEffectsTest, ABillboardCopyBelongsToItsParentAlone) {
+    auto* billboard = new BillboardObject(scene()->getRootSceneNode(), scene(), -1);
+    billboard->drop();
+    billboard->setFaceCamera(false);
+    scene::ISceneNode* copy = billboard->clone();
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(copy->getReferenceCount(), 1);
+    EXPECT_EQ(copy->getParent(), billboard->getParent());
+    EXPECT_FALSE(static_cast<BillboardObject*>(copy)->isFacingCamera());
+}
+
+// Written keys read back into a fresh billboard, both ways of its camera switch.
+TEST_F(WorldEffectsTest, BillboardKeysReadBackBothWays) {
+    const video::SColor top(255, 255, 0, 0);
+    const video::SColor bottom(255, 0, 0, 255);
+    for (const bool facing : {true, false}) {
+        SCOPED_TRACE(facing);
+        auto* billboard = new BillboardObject(scene()->getRootSceneNode(), scene(), -1);
+        billboard->drop();
+        billboard->setFaceCamera(facing);
+        billboard->setColor(top, bottom);
+        io::IAttributes* stored = device->getFileSystem()->createEmptyAttributes();
+        billboard->serializeAttributes(stored);
+        auto* read = new BillboardObject(scene()->getRootSceneNode(), scene(), -1);
+        read->drop();
+        read->setFaceCamera(!facing);
+        read->deserializeAttributes(stored);
+        stored->drop();
+        EXPECT_EQ(read->isFacingCamera(), facing);
+        video::SColor readTop, readBottom;
+        read->getColor(readTop, readBottom);
+        EXPECT_EQ(readTop, top);
+        EXPECT_EQ(readBottom, bottom);
+    }
+}
+
+// Shown again after hiding, a billboard runs its animators at once, so that it appears where
+// they place it; shown while showing, it does not.
+TEST_F(WorldEffectsTest, AShownBillboardRunsItsAnimatorsOnce) {
+    struct Counting : scene::ISceneNodeAnimator {
+        void animateNode(scene::ISceneNode*, u32) override { ++runs; }
+        scene::ISceneNodeAnimator* createClone(scene::ISceneNode*, scene::ISceneManager*) override { return nullptr; }
+        int runs = 0;
+    };
+    auto* billboard = new BillboardObject(scene()->getRootSceneNode(), scene(), -1);
+    billboard->drop();
+    auto* animator = new Counting();
+    billboard->addAnimator(animator);
+    animator->drop();
+    billboard->setVisible(true);
+    EXPECT_EQ(animator->runs, 0);
+    billboard->setVisible(false);
+    billboard->setVisible(true);
+    EXPECT_EQ(animator->runs, 1);
 }
 
 TEST_F(WorldEffectsTest, BillboardFacesTheCamera) {

@@ -161,11 +161,19 @@ TEST_F(WorldTextTest, BitmapStripSharesItsWidthByGlyphWidth) {
         EXPECT_EQ(v[i].Normal, core::vector3df(0, 0, -1));
         EXPECT_FLOAT_EQ(std::abs(v[i].Pos.Y), 1.0f);
     }
+    // Upright: the picture's bottom row (v = 1) below, its top row above.
+    EXPECT_FLOAT_EQ(v[0].Pos.Y, -1.0f);
+    EXPECT_FLOAT_EQ(v[1].Pos.Y, 1.0f);
     // Indices 0, 2, 1, 0, 3, 2 per quad; colours bottom, top, top, bottom.
     const u16* indices = buffer->getIndices();
     const u16 expected[12] = {0, 2, 1, 0, 3, 2, 4, 6, 5, 4, 7, 6};
     for (u32 i = 0; i < 12; ++i)
         EXPECT_EQ(indices[i], expected[i]);
+    // Read again from a file without a font path, the text takes the built-in font.
+    io::IAttributes* plain = attributes();
+    plain->addString("Text", "AB");
+    text->deserializeAttributes(plain);
+    EXPECT_TRUE(text->getFontPath().empty());
 }
 
 TEST_F(WorldTextTest, CameraMovesDoNotTurnAStripThatIgnoresTheCamera) {
@@ -210,12 +218,19 @@ TEST_F(WorldTextTest, ColoursAreStoredOpaqueAndOneColourIsTemporary) {
     text->setColor(video::SColor(255, 1, 2, 3));
     v = static_cast<const video::S3DVertex*>(text->getMesh()->getMeshBuffer(0)->getVertices());
     EXPECT_EQ(v[1].Color, video::SColor(255, 1, 2, 3));
+    EXPECT_EQ(v[0].Color, video::SColor(255, 1, 2, 3)) << "one colour for the whole glyph";
     text->getColor(top, bottom);
     EXPECT_EQ(top, video::SColor(255, 10, 20, 30));
     text->rebuildMesh(L"AB");
     v = static_cast<const video::S3DVertex*>(text->getMesh()->getMeshBuffer(0)->getVertices());
     EXPECT_EQ(v[1].Color, top);
     EXPECT_EQ(v[0].Color, bottom);
+    // Two new colours go on at once: the top one on top, the bottom one below.
+    text->setColor(video::SColor(255, 7, 8, 9), video::SColor(255, 4, 5, 6));
+    v = static_cast<const video::S3DVertex*>(text->getMesh()->getMeshBuffer(0)->getVertices());
+    EXPECT_EQ(v[1].Color, video::SColor(255, 7, 8, 9));
+    EXPECT_EQ(v[0].Color, video::SColor(255, 4, 5, 6));
+    EXPECT_EQ(v[3].Color, video::SColor(255, 4, 5, 6));
 }
 
 TEST_F(WorldTextTest, AttributesRoundTripForBothFontKinds) {
@@ -417,6 +432,10 @@ TEST_F(TextBubbleTest, ClicksForEveryRevealedLetterButNotForSpaces) {
     EXPECT_EQ(bubble->getClickCount(), 1u);
     bubble->advanceReveal(10.0f);
     EXPECT_EQ(bubble->getClickCount(), 3u);
+    // A line of one space is silent too.
+    TextBubbleObject* spaced = addBubble(L"a\\ ");
+    spaced->advanceReveal(10.0f);
+    EXPECT_EQ(spaced->getClickCount(), 1u);
 }
 
 TEST_F(TextBubbleTest, HidingTheBubbleRestartsTheReveal) {
@@ -471,6 +490,46 @@ TEST_F(TextBubbleTest, ReadingAttributesTwiceKeepsOneCard) {
     for (scene::ISceneNode* child : bubble->getTextHolder()->getChildren())
         cards += child->getType() == scene::ESNT_MESH ? 1 : 0;
     EXPECT_EQ(cards, 1u);
+}
+
+// Each written key reads back into a fresh bubble, both ways of its switch, and a copy keeps
+// every setting.
+TEST_F(TextBubbleTest, WrittenKeysReadBackAndACopyKeepsThem) {
+    const video::SColor top(255, 10, 20, 30);
+    const video::SColor bottom(255, 40, 50, 60);
+    for (const bool facing : {true, false}) {
+        SCOPED_TRACE(facing);
+        TextBubbleObject* bubble = addBubble(L"Hello", 30.0f);
+        bubble->FaceCamera = facing;
+        bubble->setColor(top, bottom);
+        io::IAttributes* out = attributes();
+        bubble->serializeAttributes(out);
+        auto* read = new TextBubbleObject(scene->getRootSceneNode(), scene, -1);
+        read->drop();
+        read->FaceCamera = !facing;
+        read->deserializeAttributes(out);
+        auto* copy = static_cast<TextBubbleObject*>(bubble->clone());
+        ASSERT_NE(copy, nullptr);
+        for (TextBubbleObject* other : {read, copy}) {
+            EXPECT_EQ(other->FaceCamera, facing);
+            EXPECT_FLOAT_EQ(other->TextSpeed, 30.0f);
+            video::SColor readTop, readBottom;
+            other->getColor(readTop, readBottom);
+            EXPECT_EQ(readTop, top);
+            EXPECT_EQ(readBottom, bottom);
+        }
+    }
+    // A copy made while the level plays keeps them too.
+    simulateRunningPhysics();
+    TextBubbleObject* playing = addBubble(L"Hello", 30.0f);
+    playing->setColor(top, bottom);
+    auto* copy = static_cast<TextBubbleObject*>(playing->clone());
+    ASSERT_NE(copy, nullptr);
+    EXPECT_FLOAT_EQ(copy->TextSpeed, 30.0f);
+    video::SColor copyTop, copyBottom;
+    copy->getColor(copyTop, copyBottom);
+    EXPECT_EQ(copyTop, top);
+    EXPECT_EQ(copyBottom, bottom);
 }
 
 TEST_F(TextBubbleTest, SizeAndSpacingAreWrittenOnlyForTrueTypeFonts) {
@@ -551,6 +610,13 @@ TEST_F(VolumeLightTest, AttributeReadsClampAndAlwaysRebuild) {
     for (const char* key : {"Name", "Position", "Visible", "lpDistance", "subDivideU", "subDivideV", "footColor",
                             "tailColor", "lightDimension"})
         EXPECT_TRUE(out->existsAttribute(key)) << key;
+    // Each direction's subdivisions under its own key.
+    light->setSubDivideU(3);
+    light->setSubDivideV(5);
+    io::IAttributes* again = attributes();
+    light->serializeAttributes(again);
+    EXPECT_EQ(again->getAttributeAsInt("subDivideU"), 3);
+    EXPECT_EQ(again->getAttributeAsInt("subDivideV"), 5);
 }
 
 TEST_F(VolumeLightTest, SettersRebuildOnlyOnChangeAndKeepTheMaterial) {
