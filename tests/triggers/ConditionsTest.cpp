@@ -186,6 +186,15 @@ TEST_F(ConditionsTest, ObjectReleasedIsMetForOneEvaluationAfterTheLetGo) {
     EXPECT_FALSE(trigger->ConditionMet);
     frames(3);
     EXPECT_EQ(action->executes, 1);
+
+    // Not per object: the event names no object.
+    trigger->ApplyEventPerObject = false;
+    crate->holdCount = 1;
+    frames(2);
+    crate->holdCount = 0;
+    frame();
+    ASSERT_EQ(action->executes, 2);
+    EXPECT_EQ(action->lastEvent.object, nullptr);
 }
 
 TEST_F(ConditionsTest, ObjectVelocityComparesSquaredSpeedsAndNegativeThresholdsSwitchOff) {
