@@ -383,6 +383,16 @@ TEST_F(ConditionsTest, VariableConditionComparesWithAValueOrAnotherVariable) {
     reference->Value = 3.0f;
     frame();
     EXPECT_TRUE(trigger->ConditionMet);
+    // Equal To allows a millionth either way, the bounds included.
+    reference->Value = 0.0f;
+    for (const f32 v : {1e-6f, -1e-6f}) {
+        value->Value = v;
+        frame();
+        EXPECT_TRUE(trigger->ConditionMet) << v;
+    }
+    value->Value = 2e-6f;
+    frame();
+    EXPECT_FALSE(trigger->ConditionMet);
 }
 
 // (Seen by Character reads a real character's cone: CharacterWalkTest.)
