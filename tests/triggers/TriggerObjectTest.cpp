@@ -294,6 +294,18 @@ TEST_F(TriggerObjectTest, CheckpointIsATriggerKindWithoutTriggerKeys) {
     KeyValues keys = keysOf(checkpoint);
     EXPECT_EQ(keys.count("TriggerCondition"), 0u);
     EXPECT_EQ(keys.count("ConditionMet"), 0u);
+    // The spawn camera belongs to a checkpoint that is a spawn, when written and when read.
+    checkpoint->SpawnCameraID = 12;
+    for (const bool spawn : {false, true}) {
+        checkpoint->UseCheckpointAsSpawn = spawn;
+        EXPECT_EQ(keysOf(checkpoint).count("SpawnCameraID"), spawn ? 1u : 0u) << spawn;
+        io::IAttributes* spawnKeys = attributes();
+        spawnKeys->addBool("UseCheckpointAsSpawn", spawn);
+        spawnKeys->addInt("SpawnCameraID", 34);
+        checkpoint->deserializeAttributes(spawnKeys);
+        EXPECT_EQ(checkpoint->SpawnCameraID, spawn ? 34 : 12) << spawn;
+    }
+    checkpoint->UseCheckpointAsSpawn = false;
     EXPECT_EQ(asTrigger(checkpoint), checkpoint);
     EXPECT_FALSE(parseObjectIDExpression(std::string("60"))->evaluate());
 
