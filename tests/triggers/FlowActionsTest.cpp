@@ -391,6 +391,50 @@ TEST_F(FlowActionsTest, OnlyAStoryRunRecordsTheAutosaveCheckpoint) {
     }
 }
 
+// A level the player is already leaving (a quit, a load or a restart waits) ends no more.
+TEST_F(FlowActionsTest, EndLevelDoesNothingWhileTheLevelIsBeingLeft) {
+    const std::function<bool()> leaving[] = {
+        [&] { return manager->queueReturnToMainMenu(); },
+        [&] { return manager->queueLoadLevel("Content/Levels/Other.irr", false); },
+        [&] { return manager->queueRestartLevel(); },
+        [&] { return manager->queueRestartFromCheckpoint(); },
+    };
+    for (std::size_t i = 0; i < std::size(leaving); ++i) {
+        runQueue();
+        ASSERT_TRUE(leaving[i]()) << i;
+        const std::size_t queuedBefore = manager->getLevelEvents().size();
+        endLevel(storyLevel, LevelManager::playModeStory)->execute(event);
+        EXPECT_EQ(manager->getLevelEvents().size(), queuedBefore) << i;
+        EXPECT_EQ(saveWrites(), 0u) << i;
+    }
+}
+
+// Outside a story and the workshop a level still goes on when the action names a save path,
+// and the autosave takes that path.
+TEST_F(FlowActionsTest, EndLevelWithASaveLevelPathLoadsTheNextLevelAndRecordsThatPath) {
+    endLevel(storyLevel, LevelManager::playModeStoryMenu, true, "Content/Levels/Saved.irr")->execute(event);
+    EXPECT_TRUE(queued(LET_LoadLevel));
+    EXPECT_FALSE(queued(LET_ReturnToMainMenu));
+    runQueue();
+    endLevel(storyLevel, LevelManager::playModeStory, true, "Content/Levels/Saved.irr")->execute(event);
+    EXPECT_EQ(save->getAutoSavePath(true), L"Content/Levels/Saved.irr");
+    EXPECT_EQ(save->getAutoSaveCheckpoint(true), L"Content/Levels/Saved.irr");
+}
+
+TEST_F(FlowActionsTest, EndLevelRecordsTheLevelLengthOnlyWhenAskedTo) {
+    manager->PlayMode = LevelManager::playModeStory;
+    ASSERT_TRUE(manager->loadLevel(storyLevel));
+    for (const bool record : {false, true}) {
+        manager->advanceLevelTime(42.0f);
+        const f32 length = manager->levelRun.levelTime;
+        EndLevelAction* end = endLevel(storyLevel, LevelManager::playModeStory);
+        end->SaveLevelLength = record;
+        end->execute(event);
+        EXPECT_FLOAT_EQ(save->getBestLevelTime(L"Content/Levels/Story_Garden.irr"), record ? length : 0.0f);
+        runQueue(); // the level again, a new run
+    }
+}
+
 TEST_F(FlowActionsTest, EndLevelInDemoModeShowsTheThanksSplash) {
     demoMode = true;
     endLevel(storyLevel, LevelManager::playModeStory)->execute(event);
