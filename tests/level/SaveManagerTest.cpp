@@ -569,6 +569,7 @@ TEST_F(SaveRobustnessTest, MalformedEntriesAreLeftOutOfAWholeFile) {
         savePath, "<?xml version=\"1.0\"?>\n<PaddlestoneSave>\n"
                   "<Save><bool name=\"AutoSaveExists\" value=\"true\"/><int value=\"3\"/>"
                   "<vector3d name=\"V\" value=\"1, 2, 3\"/></Save>\n"
+                  "<FreeplaySave><bool name=\"AutoSaveExists\" value=\"yes\"/></FreeplaySave>\n"
                   "<Unknown><int name=\"x\" value=\"1\"/></Unknown>\n"
                   "<Ties><int name=\"8\" value=\"8\"/><int name=\"8\" value=\"9\"/></Ties>\n"
                   "</PaddlestoneSave>\n"));
@@ -576,6 +577,7 @@ TEST_F(SaveRobustnessTest, MalformedEntriesAreLeftOutOfAWholeFile) {
     auto save = loadedManager(&loaded);
     EXPECT_TRUE(loaded);
     EXPECT_TRUE(save->getAutoSaveExists(true));
+    EXPECT_FALSE(save->getAutoSaveExists(false)) << "only \"true\" is true";
     EXPECT_EQ(save->getGroup(SaveManager::Story)->getAttributeCount(), 1u);
     EXPECT_EQ(save->getGroup(SaveManager::Ties)->getAttributeAsInt("8"), 8);
     EXPECT_TRUE(contains(loadLog, "Warning: The save file")) << loadLog;
