@@ -4,6 +4,7 @@
 #include "camera/CameraServices.h"
 #include "camera/CameraTransition.h"
 #include "core/Globals.h"
+#include "level/LevelHooks.h"
 #include "level/SoundObject.h"
 #include "triggers/CameraTriggerVolume.h"
 #include "triggers/ForceVolume.h"
@@ -209,6 +210,21 @@ TEST_F(CameraSoundActionsTest, PlaySoundPlaysStopsAndPausesAndRevertsEachOnce) {
     EXPECT_TRUE(sound->isPlaying()) << "reverting a stop plays";
     play->cancel();
     EXPECT_FALSE(sound->isPlaying()) << "cancelling a play stops";
+
+    // Only a play is stopped by a cancel; a pause also takes the sound's subtitle down.
+    std::vector<SoundObject*> subtitlesCleared;
+    levelHooks().screens.clearSubtitleOf = [&](SoundObject* of) { subtitlesCleared.push_back(of); };
+    play->execute(event);
+    step();
+    ASSERT_TRUE(sound->isPlaying());
+    PlaySoundAction* pause = playSound(addTrigger(52, TriggerCondition::ManualActivationOnly), "Pause");
+    pause->cancel();
+    stop->cancel();
+    EXPECT_TRUE(sound->isPlaying());
+    pause->execute(event);
+    EXPECT_EQ(sound->pauseCount, 1);
+    EXPECT_EQ(subtitlesCleared, std::vector<SoundObject*>{sound});
+    levelHooks().screens.clearSubtitleOf = nullptr;
 }
 
 TEST_F(CameraSoundActionsTest, PlaySoundReadsItsKeysByTheRulesOfItsFile) {
