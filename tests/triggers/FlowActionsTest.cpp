@@ -301,6 +301,11 @@ TEST_F(FlowActionsTest, AddSuspicionAddsOnFiringThenEveryIntervalWhileMetAndKeep
     EXPECT_FLOAT_EQ(meter.pendingValue, 10.0f);
     EXPECT_NE(keysOf(*add).find("SuspicionPosition=7.000000, 0.000000, 0.000000"), std::string::npos)
         << "the position used is saved";
+    step(3.0f); // a whole interval, to its end
+    EXPECT_FLOAT_EQ(meter.pendingValue, 15.0f);
+    owner->ConditionMet = owner->PrevConditionMet = false;
+    step(3.0f);
+    EXPECT_FLOAT_EQ(meter.pendingValue, 15.0f) << "nothing while the trigger is not met";
 }
 
 TEST_F(FlowActionsTest, AddSuspicionRespectsTheEasyModeTheContactPointAndTheStartOfTheLevel) {
@@ -329,7 +334,7 @@ TEST_F(FlowActionsTest, AddSuspicionRespectsTheEasyModeTheContactPointAndTheStar
     meter.age = 1.0f;
     death->execute(event);
     EXPECT_LT(meter.value, 100.0f) << "the first two seconds never end a level";
-    meter.age = 2.5f;
+    meter.age = 2.0f;
     death->execute(event);
     EXPECT_FLOAT_EQ(meter.value, 100.0f) << "difficulty 0 too: instant death acts in every mode";
     EXPECT_FLOAT_EQ(meter.pendingValue, 100.0f);
