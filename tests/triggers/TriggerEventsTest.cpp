@@ -123,6 +123,7 @@ TEST_F(TriggerEventsTest, EventDelayIsWrittenWhenSetAndTheTimerOnlyWhilePending)
     io::IAttributes* pending = attributes();
     event->serializeAttributes(pending);
     EXPECT_FLOAT_EQ(pending->getAttributeAsFloat("EventDelay"), 2.0f);
+    ASSERT_TRUE(pending->existsAttribute("Timer")) << "started this frame: pending at 0";
     EXPECT_FLOAT_EQ(pending->getAttributeAsFloat("Timer"), 0.0f);
 }
 
@@ -321,6 +322,10 @@ TEST_F(ConditionalTest, OlderEventDelayBecomesAOneFrameWindowWithoutBreak) {
     EXPECT_FALSE(out->existsAttribute("EventDelay"));
     EXPECT_TRUE(out->existsAttribute("TimeSpan"));
     EXPECT_FALSE(out->existsAttribute("Timer")); // idle
+    older->start();
+    io::IAttributes* started = attributes();
+    older->serializeAttributes(started);
+    EXPECT_TRUE(started->existsAttribute("Timer")) << "a window started this frame is running";
 }
 
 // --- checkpoints ------------------------------------------------------------------------------
