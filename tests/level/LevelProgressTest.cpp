@@ -375,6 +375,7 @@ TEST_F(LevelProgressTest, ObjectivesRevealActivateCompleteAndReplace) {
     EXPECT_EQ(escape->TextID, L"GetInside");
     EXPECT_EQ(escape->IconFrame, 2);
     EXPECT_TRUE(escape->ReducesSuspicion);
+    EXPECT_FLOAT_EQ(escape->SuspicionReduction, inside->SuspicionReduction);
 
     manager->unloadLevel();
     EXPECT_EQ(display.calls.back(), "hide all");
