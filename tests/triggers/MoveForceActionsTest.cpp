@@ -200,6 +200,20 @@ TEST_F(MoveForceActionsTest, AnImpulsePushesOnceAndTheMultipliersScaleTheLinearV
     damp->execute(event);
     EXPECT_NEAR(bodyOf(crate)->getLinearVelocity().x, 4.0f, 1e-4f);
 
+    // A reflecting push mirrors a body coming at the contact plane and leaves one leaving it.
+    AddForceAction* mirror = pusher([](io::IAttributes* k) {
+        k->addString("ForceMode", "Objects");
+        k->addBool("ReflectObject", true);
+    });
+    TriggerEventInfo hit = makeEmptyTriggerEventInfo(crate);
+    hit.secondVector = core::vector3df(0, 0, 1);
+    for (const f32 z : {-5.0f, 5.0f}) {
+        bodyOf(crate)->setLinearVelocity(phys::Vec3(3, 0, z));
+        mirror->execute(hit);
+        const phys::Vec3 v = bodyOf(crate)->getLinearVelocity();
+        test::expectNear({v.x, v.y, v.z}, {3, 0, 5}, 1e-4f);
+    }
+
     AddForceAction older(nullptr);
     io::IAttributes* keys = attributes();
     keys->addVector3d("LinearVelocity", {10, 0, 0});
