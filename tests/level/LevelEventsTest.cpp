@@ -261,6 +261,18 @@ TEST_F(LevelEventsTest, AnIntroOverACoverAlreadyUpLeavesIt) {
     EXPECT_EQ(log.countStartingWith("Transition Intro."), 2u);
 }
 
+// Only a cover fully up is left alone: one still coming up takes the new intro.
+TEST_F(LevelEventsTest, AnIntroOverACoverStillComingUpStartsAgain) {
+    LoadingOverlay& overlay = manager->loadingOverlay;
+    overlay.startIntro();
+    overlay.fadeValue = 0.5f;
+    ASSERT_TRUE(overlay.introRunning);
+    manager->queueTransition(true, LoadingOverlay::FadeToWhite, 2.0f, 0.0f, 2);
+    runQueue(0.25f);
+    EXPECT_EQ(overlay.mode, s32{LoadingOverlay::FadeToWhite});
+    EXPECT_EQ(log.countStartingWith("Transition Intro."), 1u);
+}
+
 // The pause menu holds the game: nothing queued runs and the suspicion stands still until
 // it is left; the pause's own way out of the level drops what waited.
 TEST_F(LevelEventsTest, ThePauseHoldsTheQueueUntilItIsLeft) {

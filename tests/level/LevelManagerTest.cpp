@@ -232,6 +232,26 @@ TEST_F(LevelManagerTest, LevelSettingsReachTheirSubsystemsInOrder) {
     EXPECT_EQ(handed[0]->Gravity, core::vector3df(0, -55, 0));
 }
 
+// The settings a level or a checkpoint carries come back as they were written.
+TEST_F(LevelManagerTest, LevelSettingsRoundTripThroughTheirKeys) {
+    auto* written = new LevelInfo(root(), smgr(), 1);
+    written->drop();
+    written->settings.UseDefaultGravity = false;
+    written->settings.Gravity = core::vector3df(0, -20, 0);
+    written->settings.PlayerSpawnPosition = core::vector3df(1, 2, 3);
+    written->settings.PlayerSpawnRotation = core::vector3df(0, 90, 0);
+    io::IAttributes* keys = device->get()->getFileSystem()->createEmptyAttributes();
+    written->serializeAttributes(keys);
+    auto* read = new LevelInfo(root(), smgr(), 2);
+    read->drop();
+    read->deserializeAttributes(keys);
+    keys->drop();
+    EXPECT_FALSE(read->settings.UseDefaultGravity);
+    EXPECT_EQ(read->settings.Gravity, core::vector3df(0, -20, 0));
+    EXPECT_EQ(read->settings.PlayerSpawnPosition, core::vector3df(1, 2, 3));
+    EXPECT_EQ(read->settings.PlayerSpawnRotation, core::vector3df(0, 90, 0));
+}
+
 TEST_F(LevelManagerTest, AFileThatCannotBeReadLeavesTheSceneAlone) {
     manager->onLevelLoaded.addFunction(&logLoaded);
     EXPECT_FALSE(manager->loadLevel("Missing.irr"));

@@ -71,6 +71,7 @@ TEST_F(LevelObjectsTest, SpeedControlsEaseASegmentOnlyWhenSwitchedOn) {
         point(path, {0, 0, 0}, 0.0f)->SpeedOut = 0.5f;
         point(path, {10, 0, 0}, 1.0f)->SpeedIn = 0.5f;
         path->update();
+        EXPECT_FALSE(path->isNotReady()) << "two points make a path";
         expectNear(path->getPosition(0.25f), {eased ? 1.25f : 2.5f, 0, 0});
         path->remove();
     }
@@ -86,6 +87,32 @@ TEST_F(LevelObjectsTest, CatmullRomThroughEvenPointsOnALineIsTheLine) {
     for (f32 t : {0.0f, 0.1f, 0.3f, 0.5f, 0.77f, 1.0f})
         expectNear(path->getPosition(t), {30.0f * t, 0, 0}, 1e-3f);
     EXPECT_NEAR(path->computeLength(), 30.0f, 1e-3f);
+    // A bias leans both tangents of a key alike: even points on a line stay the line.
+    path->UseTCBControls = true;
+    for (ISceneNode* child : path->getChildren())
+        static_cast<SplineObject*>(child)->Bias = 0.5f;
+    path->update();
+    for (f32 t : {0.1f, 0.5f, 0.77f})
+        expectNear(path->getPosition(t), {30.0f * t, 0, 0}, 1e-3f);
+}
+
+// Before the first point the curve uses that point itself (Stop), the next point mirrored
+// through it, or the one after next mirrored.
+TEST_F(LevelObjectsTest, APointBeyondTheStartIsChosenByTheFirstPointsEndRule) {
+    struct Row {
+        s32 eval;
+        f32 x; // at a quarter: the middle of the first segment
+    };
+    for (const Row& row : {Row{SplineObject::EndpointStop, 4.375f}, Row{SplineObject::EndpointNext, 5.0f},
+                           Row{SplineObject::EndpointAfterNext, 5.625f}}) {
+        SplineObject* path = spline(root());
+        point(path, {0, 0, 0}, 0.0f)->EndpointEval = row.eval;
+        point(path, {10, 0, 0}, 0.5f);
+        point(path, {20, 0, 0}, 1.0f);
+        path->update();
+        EXPECT_NEAR(path->getPosition(0.25f).X, row.x, 1e-4f) << row.eval;
+        path->remove();
+    }
 }
 
 TEST_F(LevelObjectsTest, CatmullRomReproducesAParabolaBetweenItsInnerPoints) {

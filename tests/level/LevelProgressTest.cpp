@@ -85,6 +85,8 @@ TEST_F(LevelProgressTest, CheckpointSaveWritesTheFileWithTheFlagSetDuringTheList
     EXPECT_FALSE(save->getAutoSaveExists(true));
     EXPECT_EQ(save->getAutoSavePath(false), L"FlowLevel.irr");
     EXPECT_EQ(save->getAutoSaveCheckpoint(false), L"FlowLevel.irr");
+    EXPECT_FALSE(std::filesystem::exists(save->getSavePath())) << "no write without automatic writing";
+    EXPECT_TRUE(save->listBackups().empty());
 }
 
 TEST_F(LevelProgressTest, SecondSaveMovesTheActiveFlagAndTheSpawn) {
@@ -190,6 +192,14 @@ TEST_F(LevelProgressTest, RestartFromCheckpointWithoutOneRestartsTheLevel) {
     runQueue();
     EXPECT_TRUE(log.contains("No checkpoint to restart from; restarting the level."));
     EXPECT_FLOAT_EQ(node<VariableObject>(11)->Value, 3.5f);
+
+    // A checkpoint file of an earlier run is not this run's checkpoint.
+    node<VariableObject>(11)->Value = 9.0f;
+    ASSERT_TRUE(saveAt(50));
+    manager->clearCheckpoint();
+    manager->queueRestartFromCheckpoint();
+    runQueue();
+    EXPECT_FLOAT_EQ(node<VariableObject>(11)->Value, 3.5f);
 }
 
 TEST_F(LevelProgressTest, ActiveCheckpointNeedsAnAutosaveOfTheCurrentMode) {
@@ -271,6 +281,16 @@ TEST_F(LevelProgressTest, LevelTimeCountsWhileALevelRunsAndStoryTimeOnlyInAStory
     EXPECT_FLOAT_EQ(manager->levelRun.storyTime, 104.0f);
     manager->submitLevelStats(false);
     EXPECT_FLOAT_EQ(save->getStoryTime(), 104.0f);
+
+    // Nothing counts while a level loads, nor story time in a story that does not allow it.
+    manager->levelLoading = true;
+    manager->advanceLevelTime(1.0f);
+    manager->levelLoading = false;
+    EXPECT_FLOAT_EQ(manager->levelRun.levelTime, 4.0f);
+    save->getModeGroup(true)->setAttribute("AllowStoryTime", false);
+    manager->unloadLevel();
+    ASSERT_TRUE(manager->loadLevel(flowLevel));
+    EXPECT_FALSE(manager->countsStoryTime());
 }
 
 TEST_F(LevelProgressTest, TitleBackgroundIsNotTimed) {
@@ -355,6 +375,7 @@ TEST_F(LevelProgressTest, ObjectivesRevealActivateCompleteAndReplace) {
     EXPECT_EQ(escape->TextID, L"GetInside");
     EXPECT_EQ(escape->IconFrame, 2);
     EXPECT_TRUE(escape->ReducesSuspicion);
+    EXPECT_FLOAT_EQ(escape->SuspicionReduction, inside->SuspicionReduction);
 
     manager->unloadLevel();
     EXPECT_EQ(display.calls.back(), "hide all");

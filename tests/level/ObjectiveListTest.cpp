@@ -86,6 +86,14 @@ TEST_F(ObjectiveListTest, CompletionHighlightsForTwoSecondsThenShowsTheCompleted
     EXPECT_TRUE(display.take().empty());
     list.complete(8); // not in the list
     EXPECT_TRUE(display.take().empty());
+
+    // A highlight whose time runs out exactly ends as well.
+    list.add(entry(6, L"RingBell", 1, true));
+    list.complete(6);
+    display.take();
+    list.tick(1.0f);
+    list.tick(1.0f);
+    EXPECT_EQ(display.take(), (Calls{"text 1 #RingBell", "completed 1 1"}));
 }
 
 TEST_F(ObjectiveListTest, UpdateFollowsRevealAndReplacement) {

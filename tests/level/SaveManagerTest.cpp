@@ -177,6 +177,7 @@ TEST_F(SaveManagerTest, SetterWithAutomaticWritingWritesTheSaveAndADatedBackup) 
     // The same value again changes nothing and writes nothing.
     clock = 1;
     save->setAutoSaveExists(true, true);
+    EXPECT_EQ(folderEntries().size(), 2u);
     save->setAutoSavePath(L"", true);
     save->setAutoSavePath(L"", true);
     EXPECT_EQ(folderEntries().size(), 3u); // the path was added once
@@ -346,6 +347,19 @@ TEST_F(SaveManagerTest, StatisticsKeepTheStoryTotalAndTheBestStoryTime) {
     save->submitLevelStats(run, true);
     EXPECT_FLOAT_EQ(save->getBestStoryTime(), 900.0f);
     EXPECT_FLOAT_EQ(save->getStoryTime(), 0.0f);
+    // A faster story counts only with a valid time; a best of 0 is no best.
+    run.countsStoryTime = true;
+    run.storyTime = 500.0f;
+    run.validTime = false;
+    save->submitLevelStats(run, true);
+    EXPECT_FLOAT_EQ(save->getBestStoryTime(), 900.0f);
+    run.validTime = true;
+    save->submitLevelStats(run, true);
+    EXPECT_FLOAT_EQ(save->getBestStoryTime(), 500.0f);
+    save->getGroup(SaveManager::Statistics)->setAttribute("BestStoryTime", 0.0f);
+    run.storyTime = 700.0f;
+    save->submitLevelStats(run, true);
+    EXPECT_FLOAT_EQ(save->getBestStoryTime(), 700.0f);
 }
 
 TEST_F(SaveManagerTest, DemoModeHidesTheBestTimes) {
@@ -555,6 +569,7 @@ TEST_F(SaveRobustnessTest, MalformedEntriesAreLeftOutOfAWholeFile) {
         savePath, "<?xml version=\"1.0\"?>\n<PaddlestoneSave>\n"
                   "<Save><bool name=\"AutoSaveExists\" value=\"true\"/><int value=\"3\"/>"
                   "<vector3d name=\"V\" value=\"1, 2, 3\"/></Save>\n"
+                  "<FreeplaySave><bool name=\"AutoSaveExists\" value=\"yes\"/></FreeplaySave>\n"
                   "<Unknown><int name=\"x\" value=\"1\"/></Unknown>\n"
                   "<Ties><int name=\"8\" value=\"8\"/><int name=\"8\" value=\"9\"/></Ties>\n"
                   "</PaddlestoneSave>\n"));
@@ -562,6 +577,7 @@ TEST_F(SaveRobustnessTest, MalformedEntriesAreLeftOutOfAWholeFile) {
     auto save = loadedManager(&loaded);
     EXPECT_TRUE(loaded);
     EXPECT_TRUE(save->getAutoSaveExists(true));
+    EXPECT_FALSE(save->getAutoSaveExists(false)) << "only \"true\" is true";
     EXPECT_EQ(save->getGroup(SaveManager::Story)->getAttributeCount(), 1u);
     EXPECT_EQ(save->getGroup(SaveManager::Ties)->getAttributeAsInt("8"), 8);
     EXPECT_TRUE(contains(loadLog, "Warning: The save file")) << loadLog;

@@ -78,6 +78,14 @@ TEST_F(SoundObjectTest, LevelSoundIsFoundByItsOwnerNameAndPlays) {
     EXPECT_FLOAT_EQ(value, 0.25f);
     guard->stop();
     EXPECT_FALSE(guard->isPlaying());
+    sound->muted = true;
+    guard->play();
+    EXPECT_FALSE(guard->isPlaying()) << "a muted game plays nothing";
+    sound->muted = false;
+    guard->setVolume(1.5f);
+    EXPECT_FLOAT_EQ(guard->Volume, 100.0f) << "held at full volume";
+    guard->setVolume(-0.5f);
+    EXPECT_FLOAT_EQ(guard->Volume, 0.0f);
 
     // The sound leaves the registry with its level.
     manager->unloadLevel();
@@ -141,6 +149,8 @@ TEST_F(SoundObjectTest, FadeOutGoesFromFullToSilentOverTheSeconds) {
 TEST_F(SoundObjectTest, ConversationPlaysTheNextLineAndResetAllConversationsEndsIt) {
     SoundObject* first = makeSound("First", "Test/Reply");
     SoundObject* second = makeSound("Second", "Test/Voice");
+    first->appendToConversation(first);
+    EXPECT_EQ(first->nextInConversation, nullptr) << "a line never follows itself";
     first->appendToConversation(second);
     first->play();
     EXPECT_TRUE(first->conversationActive);
@@ -160,6 +170,10 @@ TEST_F(SoundObjectTest, ConversationPlaysTheNextLineAndResetAllConversationsEnds
     step(5.0f);
     second->update(0.0f);
     EXPECT_FALSE(first->isPlaying()); // the conversation does not go on
+
+    first->play(); // a line of no conversation plays on
+    resetAllConversations();
+    EXPECT_TRUE(first->isPlaying());
 }
 
 TEST_F(SoundObjectTest, VoiceModesDecideWhatASecondPlayDoes) {
@@ -180,6 +194,18 @@ TEST_F(SoundObjectTest, VoiceModesDecideWhatASecondPlayDoes) {
     voice->update(0.0f);
     EXPECT_TRUE(voice->isPlaying());
     EXPECT_LT(voice->event->elapsed(), 0.5f);
+
+    // An interrupting play drops a play queued before it: its line is the last.
+    for (const s32 mode : {SoundObject::Interrupt, SoundObject::InterruptAndQueue}) {
+        voice->VoiceMode = SoundObject::Queue;
+        voice->play();
+        voice->VoiceMode = mode;
+        voice->play();
+        step(2.5f);
+        voice->update(0.0f);
+        EXPECT_FALSE(voice->isPlaying()) << "mode " << mode;
+        voice->play();
+    }
 }
 
 TEST_F(SoundObjectTest, VoiceLineWithASubtitleShowsIt) {

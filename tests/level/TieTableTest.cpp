@@ -95,6 +95,12 @@ TEST_F(TieTableTest, NthTieOfALevelInTableOrderAsksTheSave) {
     demoMode = false;
     saveManager = nullptr;
     EXPECT_FALSE(table.isLevelTieCollected(church, 2));
+
+    // 0 is a tie's ID like any other that is not negative.
+    saveManager = save.get();
+    ASSERT_TRUE(loadTable("<Ties><Tie id=\"0\" path=\"Content/Ties/Z.png\" levelOwner=\"Content/Levels/Yard.irr\"/></Ties>"));
+    save->saveTieCollected(0);
+    EXPECT_TRUE(table.isLevelTieCollected(L"Content/Levels/Yard.irr", 0));
 }
 
 TEST_F(TieTableTest, MissingOrBrokenFileIsLoggedAndLeavesWhatCouldBeRead) {

@@ -4,6 +4,7 @@
 #include "camera/CameraServices.h"
 #include "camera/CameraTransition.h"
 #include "core/Globals.h"
+#include "level/LevelHooks.h"
 #include "level/SoundObject.h"
 #include "triggers/CameraTriggerVolume.h"
 #include "triggers/ForceVolume.h"
@@ -117,6 +118,15 @@ TEST_F(CameraSoundActionsTest, ACameraVolumeReadsItsTableUpToTheFirstMissingRow)
         EXPECT_EQ(volume->transitionSpeeds.size(), c.kept.size());
         volume->remove();
     }
+    // Ninety-nine rows are read, the hundredth is not.
+    auto* full = new CameraTriggerVolume(root(), smgr(), 60);
+    full->drop();
+    io::IAttributes* rows = attributes();
+    for (int row = 1; row <= 100; ++row)
+        rows->addInt(("PrevCamVolume" + std::to_string(row)).c_str(), 1000 + row);
+    full->deserializeAttributes(rows);
+    ASSERT_EQ(full->previousVolumes.size(), 99u);
+    EXPECT_EQ(full->previousVolumes.back(), 1099);
 }
 
 TEST_F(CameraSoundActionsTest, ACameraVolumeAnswersTheCameraManagersQuestions) {
@@ -129,15 +139,17 @@ TEST_F(CameraSoundActionsTest, ACameraVolumeAnswersTheCameraManagersQuestions) {
     EXPECT_FALSE(volume->getAction()->UndoOnTriggerRevert);
     test::FakeObject* from = addObject(7, "emty");
     test::FakeObject* stranger = addObject(8, "emty");
-    volume->previousVolumes = {7};
-    volume->transitionSpeeds = {0.25f};
-    volume->crossfades = {true};
+    test::FakeObject* cut = addObject(9, "emty");
+    volume->previousVolumes = {7, 9};
+    volume->transitionSpeeds = {0.25f, 0.5f};
+    volume->crossfades = {true, false};
     volume->AllowManualCamera = true;
 
     EXPECT_EQ(asCameraVolume(volume), volume);
     EXPECT_EQ(asCameraVolume(stranger), nullptr);
     EXPECT_FLOAT_EQ(volume->getTransitionSpeedFrom(from), 0.25f);
     EXPECT_TRUE(volume->getUseCrossfadeFrom(from));
+    EXPECT_FALSE(volume->getUseCrossfadeFrom(cut)) << "its row says no crossfade";
     EXPECT_FLOAT_EQ(volume->getTransitionSpeedFrom(stranger), 1.0f) << "the Set Camera action's speed";
     EXPECT_FALSE(volume->getUseCrossfadeFrom(stranger));
     EXPECT_FALSE(volume->getUseCrossfadeFrom(nullptr));
@@ -164,8 +176,10 @@ TEST_F(CameraSoundActionsTest, VolumesSaveTheirReducedKeysAndReadThemBack) {
     copy->deserializeAttributes(saved);
     EXPECT_EQ(copy->previousVolumes, std::vector<s32>{7});
     EXPECT_TRUE(copy->getAction()->UndoOnTriggerRevert);
+    copy->AllowManualCamera = true;
     auto* clone = static_cast<CameraTriggerVolume*>(copy->clone());
     EXPECT_EQ(clone->crossfades, std::vector<bool>{true});
+    EXPECT_TRUE(clone->AllowManualCamera);
     EXPECT_EQ(clone->getAction()->trigger, clone) << "a cloned volume takes its camera for itself";
 
     auto* force = static_cast<ForceVolume*>(smgr()->addSceneNode("ForceVolume", root()));
@@ -175,6 +189,10 @@ TEST_F(CameraSoundActionsTest, VolumesSaveTheirReducedKeysAndReadThemBack) {
     io::IAttributes* forceKeys = attributes();
     force->serializeAttributes(forceKeys);
     EXPECT_FALSE(forceKeys->existsAttribute("DeviceCondition"));
+    force->DeviceCondition = "Gamepad";
+    io::IAttributes* deviceKeys = attributes();
+    force->serializeAttributes(deviceKeys);
+    EXPECT_STREQ(deviceKeys->getAttributeAsString("DeviceCondition").c_str(), "Gamepad");
     EXPECT_FALSE(forceKeys->existsAttribute("TriggerCondition"));
     EXPECT_TRUE(forceKeys->getAttributeAsBool("AddContinuously"));
     auto* reloaded = new ForceVolume(root(), smgr(), 62);
@@ -209,6 +227,21 @@ TEST_F(CameraSoundActionsTest, PlaySoundPlaysStopsAndPausesAndRevertsEachOnce) {
     EXPECT_TRUE(sound->isPlaying()) << "reverting a stop plays";
     play->cancel();
     EXPECT_FALSE(sound->isPlaying()) << "cancelling a play stops";
+
+    // Only a play is stopped by a cancel; a pause also takes the sound's subtitle down.
+    std::vector<SoundObject*> subtitlesCleared;
+    levelHooks().screens.clearSubtitleOf = [&](SoundObject* of) { subtitlesCleared.push_back(of); };
+    play->execute(event);
+    step();
+    ASSERT_TRUE(sound->isPlaying());
+    PlaySoundAction* pause = playSound(addTrigger(52, TriggerCondition::ManualActivationOnly), "Pause");
+    pause->cancel();
+    stop->cancel();
+    EXPECT_TRUE(sound->isPlaying());
+    pause->execute(event);
+    EXPECT_EQ(sound->pauseCount, 1);
+    EXPECT_EQ(subtitlesCleared, std::vector<SoundObject*>{sound});
+    levelHooks().screens.clearSubtitleOf = nullptr;
 }
 
 TEST_F(CameraSoundActionsTest, PlaySoundReadsItsKeysByTheRulesOfItsFile) {

@@ -9,6 +9,7 @@
 #include "level/SoundObject.h"
 #include "level/VariableObject.h"
 #include "phys/RigidBody.h"
+#include "player/InputDevice.h"
 
 #include <algorithm>
 #include <map>
@@ -185,6 +186,15 @@ TEST_F(ConditionsTest, ObjectReleasedIsMetForOneEvaluationAfterTheLetGo) {
     EXPECT_FALSE(trigger->ConditionMet);
     frames(3);
     EXPECT_EQ(action->executes, 1);
+
+    // Not per object: the event names no object.
+    trigger->ApplyEventPerObject = false;
+    crate->holdCount = 1;
+    frames(2);
+    crate->holdCount = 0;
+    frame();
+    ASSERT_EQ(action->executes, 2);
+    EXPECT_EQ(action->lastEvent.object, nullptr);
 }
 
 TEST_F(ConditionsTest, ObjectVelocityComparesSquaredSpeedsAndNegativeThresholdsSwitchOff) {
@@ -213,6 +223,34 @@ TEST_F(ConditionsTest, ObjectVelocityComparesSquaredSpeedsAndNegativeThresholdsS
     trigger->AngularVelocity = 0.5f;
     frame();
     EXPECT_TRUE(trigger->ConditionMet);
+}
+
+// A speed equal to the threshold passes neither test, and a zero threshold still tests.
+TEST_F(ConditionsTest, ObjectVelocityOnTheThresholdIsNeitherFasterNorSlower) {
+    TriggerObject* trigger = triggerFor(TriggerCondition::OnObjectVelocity);
+    trigger->PhysicsObjectIDs = "7";
+    trigger->needsResolve = true;
+    phys::RigidDynamic* body = addBody(7)->getDynamicActor();
+    ASSERT_NE(body, nullptr);
+    body->setLinearVelocity(phys::Vec3(3, 4, 0)); // speed 5
+    body->setAngularVelocity(phys::Vec3(0, 2, 0));
+    struct Row {
+        f32 linear, angular;
+        s32 mode;
+        bool met;
+    };
+    const Row rows[] = {
+        {5.0f, -1.0f, TriggerCompare::GreaterThan, false}, {5.0f, -1.0f, TriggerCompare::LessThan, false},
+        {-1.0f, 2.0f, TriggerCompare::GreaterThan, false}, {-1.0f, 2.0f, TriggerCompare::LessThan, false},
+        {0.0f, -1.0f, TriggerCompare::GreaterThan, true},  {-1.0f, 0.0f, TriggerCompare::GreaterThan, true},
+    };
+    for (const Row& row : rows) {
+        trigger->LinearVelocity = row.linear;
+        trigger->AngularVelocity = row.angular;
+        trigger->LinearCompareMode = trigger->AngularCompareMode = row.mode;
+        frame();
+        EXPECT_EQ(trigger->ConditionMet, row.met) << row.linear << " " << row.angular << " " << row.mode;
+    }
 }
 
 TEST_F(ConditionsTest, ObjectCollisionReadsTheTouchedSetAndCountsAThrownObjectOnce) {
@@ -254,6 +292,39 @@ TEST_F(ConditionsTest, ObjectCollisionReadsTheTouchedSetAndCountsAThrownObjectOn
     touches(watched, {wall, ball});
     frame();
     EXPECT_TRUE(other->ConditionMet);
+}
+
+// With named objects each thrown one that hit counts and loses its flag; an excluded one is
+// passed over only once another has matched.
+TEST_F(ConditionsTest, NamedCollisionClearsEachThrownHitAndSkipsTheExcludedOnlyAfterAMatch) {
+    PhysicsObject* watched = addBody(20);
+    PhysicsObject* first = addBody(7, {5, 0, 0});
+    PhysicsObject* second = addBody(8, {0, 0, 5});
+    struct Row {
+        s32 id;
+        const char* excluded;
+        bool firstThrownAfter, secondThrownAfter;
+    };
+    const Row rows[] = {{101, "7", false, false}, {102, "8", false, true}};
+    for (const Row& row : rows) {
+        TriggerObject* trigger = addTrigger(row.id, TriggerCondition::OnObjectCollision);
+        trigger->CollisionObjectID = 20;
+        trigger->PhysicsObjectIDs = "7|8";
+        trigger->ExcludedObjectIDs = row.excluded;
+        trigger->HasToBeThrown = true;
+        frames(4);
+        for (PhysicsObject* ball : {first, second}) {
+            ball->thrown = true;
+            ASSERT_NE(ball->getDynamicActor(), nullptr);
+            ball->getDynamicActor()->setLinearVelocity(phys::Vec3(8, 0, 0));
+        }
+        touches(watched, {first, second});
+        frame();
+        EXPECT_TRUE(trigger->ConditionMet) << row.excluded;
+        EXPECT_EQ(first->thrown, row.firstThrownAfter) << row.excluded;
+        EXPECT_EQ(second->thrown, row.secondThrownAfter) << row.excluded;
+        trigger->remove();
+    }
 }
 
 TEST_F(ConditionsTest, ObjectPhysicsStateMatchesKinematicOrElseDynamic) {
@@ -312,6 +383,16 @@ TEST_F(ConditionsTest, VariableConditionComparesWithAValueOrAnotherVariable) {
     reference->Value = 3.0f;
     frame();
     EXPECT_TRUE(trigger->ConditionMet);
+    // Equal To allows a millionth either way, the bounds included.
+    reference->Value = 0.0f;
+    for (const f32 v : {1e-6f, -1e-6f}) {
+        value->Value = v;
+        frame();
+        EXPECT_TRUE(trigger->ConditionMet) << v;
+    }
+    value->Value = 2e-6f;
+    frame();
+    EXPECT_FALSE(trigger->ConditionMet);
 }
 
 // (Seen by Character reads a real character's cone: CharacterWalkTest.)
@@ -371,6 +452,33 @@ TEST_F(ConditionsTest, PlayerInputWithoutPlayersOrDevicesIsNeverMet) {
     EXPECT_EQ(trigger->inputDevice, nullptr);
     frame();
     EXPECT_FALSE(trigger->ConditionMet);
+}
+
+// A device whose button 4 is held but was not pressed this frame.
+class HeldButtonDevice : public InputDevice {
+public:
+    float getValue(const ButtonMapping& mapping) override { return isDown(mapping) ? 1.0f : 0.0f; }
+    bool wasPressed(const ButtonMapping&) override { return false; }
+    bool isDown(const ButtonMapping& mapping) override { return mapping.instance == 0 && mapping.buttonIndex == 4; }
+    std::wstring getName() const override { return L"HeldPad"; }
+    void registerButtonNames() override {}
+    int getButtonCount() const override { return 8; }
+    int getDeviceCount() const override { return 1; }
+    bool hasMultipleInstances() const override { return false; }
+};
+
+TEST_F(ConditionsTest, DeviceInputIsPressedReadsAHeldButtonAndOnPressedOnlyANewPress) {
+    HeldButtonDevice pad;
+    TriggerObject* trigger = triggerFor(TriggerCondition::OnPlayerInput);
+    trigger->PlayerInput = TriggerPlayerInput::DeviceInput;
+    trigger->inputDevice = &pad;
+    trigger->InputButton = 4;
+    for (const s32 condition : {1, 0}) {
+        trigger->InputCondition = condition;
+        frame();
+        EXPECT_EQ(trigger->ConditionMet, condition == 1) << "InputCondition " << condition;
+    }
+    trigger->inputDevice = nullptr;
 }
 
 TEST_F(ConditionsTest, ActiveVoiceIsMetWhileTheTrackPlaysOrALineFollows) {

@@ -301,6 +301,11 @@ TEST_F(FlowActionsTest, AddSuspicionAddsOnFiringThenEveryIntervalWhileMetAndKeep
     EXPECT_FLOAT_EQ(meter.pendingValue, 10.0f);
     EXPECT_NE(keysOf(*add).find("SuspicionPosition=7.000000, 0.000000, 0.000000"), std::string::npos)
         << "the position used is saved";
+    step(3.0f); // a whole interval, to its end
+    EXPECT_FLOAT_EQ(meter.pendingValue, 15.0f);
+    owner->ConditionMet = owner->PrevConditionMet = false;
+    step(3.0f);
+    EXPECT_FLOAT_EQ(meter.pendingValue, 15.0f) << "nothing while the trigger is not met";
 }
 
 TEST_F(FlowActionsTest, AddSuspicionRespectsTheEasyModeTheContactPointAndTheStartOfTheLevel) {
@@ -329,7 +334,7 @@ TEST_F(FlowActionsTest, AddSuspicionRespectsTheEasyModeTheContactPointAndTheStar
     meter.age = 1.0f;
     death->execute(event);
     EXPECT_LT(meter.value, 100.0f) << "the first two seconds never end a level";
-    meter.age = 2.5f;
+    meter.age = 2.0f;
     death->execute(event);
     EXPECT_FLOAT_EQ(meter.value, 100.0f) << "difficulty 0 too: instant death acts in every mode";
     EXPECT_FLOAT_EQ(meter.pendingValue, 100.0f);
@@ -388,6 +393,50 @@ TEST_F(FlowActionsTest, OnlyAStoryRunRecordsTheAutosaveCheckpoint) {
         const bool recorded = !save->getAutoSaveCheckpoint(true).empty() || !save->getAutoSaveCheckpoint(false).empty();
         EXPECT_EQ(recorded, mode == LevelManager::playModeStory) << mode;
         runQueue();
+    }
+}
+
+// A level the player is already leaving (a quit, a load or a restart waits) ends no more.
+TEST_F(FlowActionsTest, EndLevelDoesNothingWhileTheLevelIsBeingLeft) {
+    const std::function<bool()> leaving[] = {
+        [&] { return manager->queueReturnToMainMenu(); },
+        [&] { return manager->queueLoadLevel("Content/Levels/Other.irr", false); },
+        [&] { return manager->queueRestartLevel(); },
+        [&] { return manager->queueRestartFromCheckpoint(); },
+    };
+    for (std::size_t i = 0; i < std::size(leaving); ++i) {
+        runQueue();
+        ASSERT_TRUE(leaving[i]()) << i;
+        const std::size_t queuedBefore = manager->getLevelEvents().size();
+        endLevel(storyLevel, LevelManager::playModeStory)->execute(event);
+        EXPECT_EQ(manager->getLevelEvents().size(), queuedBefore) << i;
+        EXPECT_EQ(saveWrites(), 0u) << i;
+    }
+}
+
+// Outside a story and the workshop a level still goes on when the action names a save path,
+// and the autosave takes that path.
+TEST_F(FlowActionsTest, EndLevelWithASaveLevelPathLoadsTheNextLevelAndRecordsThatPath) {
+    endLevel(storyLevel, LevelManager::playModeStoryMenu, true, "Content/Levels/Saved.irr")->execute(event);
+    EXPECT_TRUE(queued(LET_LoadLevel));
+    EXPECT_FALSE(queued(LET_ReturnToMainMenu));
+    runQueue();
+    endLevel(storyLevel, LevelManager::playModeStory, true, "Content/Levels/Saved.irr")->execute(event);
+    EXPECT_EQ(save->getAutoSavePath(true), L"Content/Levels/Saved.irr");
+    EXPECT_EQ(save->getAutoSaveCheckpoint(true), L"Content/Levels/Saved.irr");
+}
+
+TEST_F(FlowActionsTest, EndLevelRecordsTheLevelLengthOnlyWhenAskedTo) {
+    manager->PlayMode = LevelManager::playModeStory;
+    ASSERT_TRUE(manager->loadLevel(storyLevel));
+    for (const bool record : {false, true}) {
+        manager->advanceLevelTime(42.0f);
+        const f32 length = manager->levelRun.levelTime;
+        EndLevelAction* end = endLevel(storyLevel, LevelManager::playModeStory);
+        end->SaveLevelLength = record;
+        end->execute(event);
+        EXPECT_FLOAT_EQ(save->getBestLevelTime(L"Content/Levels/Story_Garden.irr"), record ? length : 0.0f);
+        runQueue(); // the level again, a new run
     }
 }
 

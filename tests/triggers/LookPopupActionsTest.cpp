@@ -147,6 +147,11 @@ TEST_F(LookPopupActionsTest, ChangeMusicSwitchesTheSongAndSetsAParameterOfTheMus
         keys->addFloat("MusicParameterValue", 42.0f);
     });
     EXPECT_EQ(parameter->MusicAction, ChangeMusicParamAction::SetParameter) << "a name without an action";
+    auto* named = action<ChangeMusicParamAction>([](io::IAttributes* keys) {
+        keys->addString("MusicAction", "Change Music");
+        keys->addString("MusicParameterName", "Velocity");
+    });
+    EXPECT_EQ(named->MusicAction, ChangeMusicParamAction::ChangeMusic) << "the action named wins";
     parameter->execute(event); // no music: nothing
     song->execute(event);
     EXPECT_EQ(sound->getCurrentSong(), "GameAudio/Audio/Collisions/Wicker");

@@ -90,17 +90,26 @@ TEST_F(MoveForceActionsTest, AnInstantMoveOfADynamicBodyPlacesItAtRestAndMayMake
         k->addInt("ObjectID", 2);
         k->addString("MoveMode", "Manual");
         k->addVector3d("TargetPosition", {-3, 8, 2});
+        k->addVector3d("TargetRotation", {0, 90, 0});
         k->addFloat("MoveDuration", 0.0f);
         k->addBool("StopOnTriggerCancelled", true);
         k->addBool("SetAsNewRespawnPoint", true);
         k->addBool("DisableColWhileMoving", true);
     });
+    crate->setCollisionEnabled(false); // even one without collision before
     move->execute(event);
     const phys::Transform pose = bodyOf(crate)->getGlobalPose();
     test::expectNear({pose.p.x, pose.p.y, pose.p.z}, {-3, 8, 2}, 1e-4f);
     EXPECT_NEAR(bodyOf(crate)->getLinearVelocity().magnitude(), 0.0f, 1e-5f);
     EXPECT_TRUE(crate->isCollisionEnabled()) << "a visible object gets its collision back";
     test::expectNear(crate->reset().spawnPosition, {-3, 8, 2}, 1e-3f);
+    for (const core::vector3df& rotation : {crate->reset().spawnRotation, crate->reset().respawnRotation}) {
+        core::matrix4 turn;
+        turn.setRotationDegrees(rotation);
+        core::vector3df ahead(0, 0, 1);
+        turn.rotateVect(ahead);
+        test::expectNear(ahead, {1, 0, 0}, 1e-2f); // turned a quarter about Y, as the target
+    }
     EXPECT_FALSE(move->StopOnTriggerCancelled) << "not read for an instant move";
     io::IAttributes* keys = attributes();
     move->serializeAttributes(keys);
@@ -190,6 +199,20 @@ TEST_F(MoveForceActionsTest, AnImpulsePushesOnceAndTheMultipliersScaleTheLinearV
     bodyOf(crate)->setLinearVelocity(phys::Vec3(8, 0, 0));
     damp->execute(event);
     EXPECT_NEAR(bodyOf(crate)->getLinearVelocity().x, 4.0f, 1e-4f);
+
+    // A reflecting push mirrors a body coming at the contact plane and leaves one leaving it.
+    AddForceAction* mirror = pusher([](io::IAttributes* k) {
+        k->addString("ForceMode", "Objects");
+        k->addBool("ReflectObject", true);
+    });
+    TriggerEventInfo hit = makeEmptyTriggerEventInfo(crate);
+    hit.secondVector = core::vector3df(0, 0, 1);
+    for (const f32 z : {-5.0f, 5.0f}) {
+        bodyOf(crate)->setLinearVelocity(phys::Vec3(3, 0, z));
+        mirror->execute(hit);
+        const phys::Vec3 v = bodyOf(crate)->getLinearVelocity();
+        test::expectNear({v.x, v.y, v.z}, {3, 0, 5}, 1e-4f);
+    }
 
     AddForceAction older(nullptr);
     io::IAttributes* keys = attributes();

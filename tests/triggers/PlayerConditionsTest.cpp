@@ -119,6 +119,18 @@ TEST_F(PlayerConditionsTest, PlayerIndexChoosesWhichPlayersBodyCounts) {
     trigger->PlayerIndex = 1;
     frame();
     EXPECT_TRUE(trigger->ConditionMet);
+
+    TriggerObject* legs = addTrigger(101, TriggerCondition::OnPlayerCollide);
+    legs->OnBodyCollision = false;
+    legs->OnLegsCollision = TriggerSide::Either;
+    legs->PlayerIndex = 2;
+    frames(3);
+    touch(legs, leg(0), 3);
+    frame();
+    EXPECT_FALSE(legs->ConditionMet) << "either leg, but of another player";
+    legs->PlayerIndex = 1;
+    frame();
+    EXPECT_TRUE(legs->ConditionMet);
 }
 
 TEST_F(PlayerConditionsTest, ObjectInsideIgnoresThePlayerWhenPlayerZeroIsExcluded) {

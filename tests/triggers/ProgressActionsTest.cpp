@@ -17,6 +17,7 @@
 #include "triggers/actions/UnlockAchievementAction.h"
 
 #include <cmath>
+#include <limits>
 
 using namespace irr;
 
@@ -225,6 +226,7 @@ TEST_F(ProgressActionsTest, ChangeGameAttributeChoosesItsGroupAndCreatesWhatIsMi
     });
     change->execute(event);
     EXPECT_EQ(data.getModeGroup(false)->getAttributeAsInt("Crates"), 2) << "made with 0, then 2.75 added";
+    EXPECT_TRUE(data.listBackups().empty()) << "nothing is written without automatic writing";
     EXPECT_FALSE(data.getModeGroup(true)->existsAttribute("Crates")) << "only the story run writes the story";
     change->OnlyStoryMode = false;
     change->execute(event);
@@ -265,6 +267,20 @@ TEST_F(ProgressActionsTest, ChangeGameAttributeWritesTheSaveAndHoldsIntegersInRa
     SaveManager reread(device->get()->getFileSystem(), temp.file("save"));
     ASSERT_TRUE(reread.load());
     EXPECT_EQ(reread.getModeGroup(true)->getAttributeAsInt("Score"), 2147483647);
+
+    // A float past the range is held at the largest number of its sign.
+    auto* huge = action<ChangeGameAttributeAction>([](io::IAttributes* keys) {
+        keys->addString("AttributeType", "FLOAT");
+        keys->addString("AttributeAction", "Multiply");
+        keys->addString("AttributeName", "Depth");
+        keys->addFloat("AttributeValue", 1.0e30f);
+    });
+    for (const f32 start : {1.0e30f, -1.0e30f}) {
+        data.getModeGroup(true)->setAttribute("Depth", start);
+        huge->execute(event);
+        EXPECT_EQ(data.getModeGroup(true)->getAttributeAsFloat("Depth"),
+                  start > 0 ? std::numeric_limits<f32>::max() : std::numeric_limits<f32>::lowest());
+    }
 }
 
 TEST_F(ProgressActionsTest, ChangeObjectiveRevealsActivatesCompletesHidesReplacesAndSwaps) {
@@ -295,6 +311,14 @@ TEST_F(ProgressActionsTest, ChangeObjectiveRevealsActivatesCompletesHidesReplace
     EXPECT_FALSE(first->IsRevealed);
     EXPECT_TRUE(second->IsRevealed);
     EXPECT_EQ(listedIDs(), (std::vector<s32>{60, 61}));
+    // A swap lists its objective only in place of the current one.
+    ObjectiveObject* third = addObjective(62, L"FindKey", false);
+    run(62, "Swap", 61);
+    EXPECT_TRUE(third->IsRevealed);
+    EXPECT_EQ(listedIDs(), (std::vector<s32>{60, 61})) << "61 is listed but not current";
+    addObjective(63, L"OpenGate", false);
+    run(63, "Swap", 60);
+    EXPECT_EQ(listedIDs(), (std::vector<s32>{60, 61, 63}));
 
     EXPECT_EQ(keysOf(*run(61, "Set Hidden", 60)), "ObjectiveObjectID=61;ObjectiveAction=Set Hidden;");
     auto* swap = run(61, "Swap", 60);

@@ -220,6 +220,40 @@ TEST_F(PropertySpawnActionsTest, QuantitiesRevertToTheValueTheLastTargetHad) {
     EXPECT_FLOAT_EQ(crates[1]->suspicion().SuspTouchAmount, 7.0f);
     suspicious->revert(event);
     EXPECT_FLOAT_EQ(crates[1]->suspicion().SuspTouchAmount, 0.0f);
+
+    SetObjectPropertyAction* grab = setProperty([](io::IAttributes* k) {
+        k->addInt("ObjectID", 3);
+        k->addString("PropertyName", "Left Grab ID");
+        k->addInt("LeftGrabObjectID", 4);
+    });
+    grab->execute(event);
+    EXPECT_EQ(crates[1]->body().LeftArmGrabID, 4);
+    grab->revert(event);
+    EXPECT_EQ(crates[1]->body().LeftArmGrabID, 0);
+
+    // Blocking vision is switched on as a change; a respawn place moves the next respawn too.
+    addObject(9)->setPosition({5, 6, 7});
+    root()->OnAnimate(0);
+    for (const char* quantity : {"Blocks Vision", "Respawn Position"}) {
+        setProperty([&](io::IAttributes* k) {
+            k->addInt("ObjectID", 4);
+            k->addString("PropertyName", "Physics Property");
+            k->addString("PhysicsPropertyName", quantity);
+            k->addBool("PropertyValue", true);
+            k->addInt("RespawnPosObjectID", 9);
+        })->execute(event);
+    }
+    EXPECT_TRUE(crates[2]->ChangeBlocksVision);
+    EXPECT_TRUE(crates[2]->BlocksVision);
+    test::expectNear(crates[2]->reset().respawnPosition, {5, 6, 7});
+    test::expectNear(crates[2]->reset().RespawnOverridePosition, {5, 6, 7});
+
+    SetObjectPropertyAction* bounce = setProperty([](io::IAttributes* k) {
+        k->addString("PropertyName", "Physics Property");
+        k->addString("PhysicsPropertyName", "Restitution");
+        k->addFloat("PropertyValue", 0.5f);
+    });
+    EXPECT_NE(keysOf(*bounce).find("PropertyValue=0.500000"), std::string::npos) << keysOf(*bounce);
 }
 
 TEST_F(PropertySpawnActionsTest, SettingsThatCannotBeUndoneClearTheUndoFlagAndKeepTheirKeys) {
@@ -277,6 +311,16 @@ TEST_F(PropertySpawnActionsTest, CameraPropertiesRetargetACameraAndACameraVolume
     EXPECT_EQ(action->getCamera()->getID(), 21);
     EXPECT_FLOAT_EQ(action->CamTransitionSpeed, 0.5f);
     EXPECT_FLOAT_EQ(action->getCamera()->transitionSpeed, 0.5f);
+    // Zero is a value like any other: no camera, an instant cut.
+    setProperty([](io::IAttributes* k) {
+        k->addInt("ObjectID", 60);
+        k->addString("PropertyName", "Camera Volume");
+        k->addInt("CameraID", 0);
+        k->addFloat("CamTransitionSpeed", 0.0f);
+    })->execute(event);
+    EXPECT_EQ(action->CameraID, 0);
+    EXPECT_EQ(action->getCamera(), nullptr);
+    EXPECT_FLOAT_EQ(action->CamTransitionSpeed, 0.0f);
 
     addObject(5); // the camera's new target, also the single target
     SetObjectPropertyAction* look = setProperty([](io::IAttributes* k) {

@@ -123,6 +123,7 @@ TEST_F(TriggerEventsTest, EventDelayIsWrittenWhenSetAndTheTimerOnlyWhilePending)
     io::IAttributes* pending = attributes();
     event->serializeAttributes(pending);
     EXPECT_FLOAT_EQ(pending->getAttributeAsFloat("EventDelay"), 2.0f);
+    ASSERT_TRUE(pending->existsAttribute("Timer")) << "started this frame: pending at 0";
     EXPECT_FLOAT_EQ(pending->getAttributeAsFloat("Timer"), 0.0f);
 }
 
@@ -190,8 +191,10 @@ TEST_F(ConditionalTest, WindowEvaluatesFromTheFrameAfterItsStartToTheFirstPastIt
     window->start();
     frames(4, 0.25f); // timer 0.25 .. 1.0: not past 1
     EXPECT_EQ(recorded[101]->executes, 0);
+    window->ConditionMet = true; // met by others: the frame past the end still evaluates it
     frame(0.25f);
     EXPECT_EQ(recorded[101]->executes, 1);
+    EXPECT_EQ(recorded[102]->executes, 1);
     EXPECT_FLOAT_EQ(once->Timer, -1.0f);
     EXPECT_FLOAT_EQ(window->Timer, -1.0f);
 
@@ -226,6 +229,44 @@ TEST_F(ConditionalTest, AMetConditionalBreaksItsPlainTriggersSequence) {
     TriggerObject::stopPendingEvents(parent);
     frames(10, 0.5f);
     EXPECT_EQ(recorded[103]->executes, 0);
+}
+
+TEST_F(ConditionalTest, AHiddenConditionalDoesNotBreakTheSequence) {
+    ConditionalTrigger* hidden = child(101, 0, 0);
+    hidden->setVisible(false);
+    child(102, 0, 0)->BreakIfTrue = false;
+    frames(3);
+    TriggerEventInfo event;
+    parent->fireChildEvents(parent, event);
+    EXPECT_EQ(recorded[101]->executes, 1);
+    EXPECT_EQ(recorded[102]->executes, 1);
+    EXPECT_FALSE(parent->cancelled);
+}
+
+// A start clears the last result unless the conditional latches it.
+TEST_F(ConditionalTest, AStartEvaluatesAfreshUnlessTheConditionLatches) {
+    for (const bool latched : {false, true}) {
+        const s32 id = latched ? 102 : 101;
+        ConditionalTrigger* conditional = child(id, 0, 0);
+        conditional->BreakIfTrue = false;
+        conditional->OnceCondMetAlwaysMet = latched;
+        frames(3);
+        conditional->start();
+        frame();
+        conditional->start();
+        EXPECT_EQ(recorded[id]->executes, latched ? 1 : 2) << (latched ? "latched" : "fresh");
+    }
+}
+
+TEST_F(ConditionalTest, ACloneKeepsItsWindowBreakAndChance) {
+    ConditionalTrigger* original = child(101, 1.0f, 2.0f);
+    original->BreakIfTrue = false;
+    original->Randomness = 0.25f;
+    auto* copy = static_cast<ConditionalTrigger*>(original->clone());
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(copy->TimeSpan, core::vector2df(1.0f, 2.0f));
+    EXPECT_FALSE(copy->BreakIfTrue);
+    EXPECT_FLOAT_EQ(copy->Randomness, 0.25f);
 }
 
 TEST_F(ConditionalTest, AMetConditionalBelowAWaypointBreaksItsArrival) {
@@ -281,6 +322,10 @@ TEST_F(ConditionalTest, OlderEventDelayBecomesAOneFrameWindowWithoutBreak) {
     EXPECT_FALSE(out->existsAttribute("EventDelay"));
     EXPECT_TRUE(out->existsAttribute("TimeSpan"));
     EXPECT_FALSE(out->existsAttribute("Timer")); // idle
+    older->start();
+    io::IAttributes* started = attributes();
+    older->serializeAttributes(started);
+    EXPECT_TRUE(started->existsAttribute("Timer")) << "a window started this frame is running";
 }
 
 // --- checkpoints ------------------------------------------------------------------------------

@@ -250,6 +250,26 @@ TEST_F(TriggerFiringTest, ResetTimerIfUnmetDecidesWhetherABreakStartsTheMinimumT
     }
 }
 
+// Once the minimum time has been served and the condition breaks, the time starts again
+// even without ResetTimerIfUnmet.
+TEST_F(TriggerFiringTest, ABreakAfterTheMinimumTimeWasServedStartsItAgain) {
+    TriggerObject* trigger = addTrigger(100, TriggerCondition::OnObjectInside);
+    trigger->MinimumTimeUntilMet = 0.5f;
+    test::RecordingAction* action = record(trigger);
+    test::FakeObject* crate = addObject(7);
+    frames(5, 0.25f);
+    EXPECT_TRUE(enter(trigger, crate, 1));
+    frames(3, 0.25f); // 0.25, 0.5, then met
+    ASSERT_EQ(action->executes, 1);
+    leave(trigger, crate, 1);
+    frame(0.25f);
+    EXPECT_TRUE(enter(trigger, crate, 1));
+    frame(0.25f);
+    EXPECT_EQ(action->executes, 1) << "the half second is served again";
+    frames(2, 0.25f);
+    EXPECT_EQ(action->executes, 2);
+}
+
 TEST_F(TriggerFiringTest, StartExpressionGatesActivationAndRevertsWhenItFalls) {
     TriggerObject* gate = addTrigger(50, TriggerCondition::ManualActivationOnly);
     TriggerObject* trigger = addTrigger(100);
@@ -283,6 +303,41 @@ TEST_F(TriggerFiringTest, LatchedConditionStaysMetWhenInactiveAndLatchedActivati
     EXPECT_TRUE(trigger->IsActive); // activation no longer re-evaluated
     EXPECT_TRUE(trigger->ConditionMet);
     EXPECT_EQ(action->reverts, 0);
+
+    // A latched condition also outlives the trigger's activation.
+    TriggerObject* latched = addTrigger(101);
+    latched->TriggerStartExpression = "50";
+    latched->OnceCondMetAlwaysMet = true;
+    test::RecordingAction* latchedAction = record(latched);
+    gate->ConditionMet = true;
+    frames(5);
+    ASSERT_EQ(latchedAction->executes, 1);
+    gate->ConditionMet = false;
+    frames(2);
+    EXPECT_FALSE(latched->IsActive);
+    EXPECT_TRUE(latched->ConditionMet);
+    EXPECT_EQ(latchedAction->reverts, 0);
+}
+
+// Per-object triggers revert each departure themselves: losing the activation reverts nothing.
+TEST_F(TriggerFiringTest, APerObjectTriggerThatTurnsInactiveRevertsNothing) {
+    TriggerObject* gate = addTrigger(50, TriggerCondition::ManualActivationOnly);
+    TriggerObject* trigger = addTrigger(100, TriggerCondition::OnObjectInside);
+    trigger->TriggerStartExpression = "50";
+    trigger->ApplyEventPerObject = true;
+    test::RecordingAction* action = record(trigger);
+    test::FakeObject* crate = addObject(7);
+    gate->ConditionMet = true;
+    frames(4);
+    enter(trigger, crate, 1);
+    frame();
+    ASSERT_EQ(action->executes, 1);
+    ASSERT_TRUE(trigger->ConditionMet);
+    gate->ConditionMet = false;
+    frame();
+    EXPECT_FALSE(trigger->IsActive);
+    EXPECT_FALSE(trigger->ConditionMet);
+    EXPECT_EQ(action->reverts, 0);
 }
 
 TEST_F(TriggerFiringTest, SuspicionStartComparesWithTheLevelsRecordWithoutPlayers) {
@@ -306,6 +361,14 @@ TEST_F(TriggerFiringTest, SuspicionStartComparesWithTheLevelsRecordWithoutPlayer
     EXPECT_FALSE(trigger->IsActive);
     trigger->ComparisonType = TriggerCompare::GreaterThan;
     trigger->ActiveInEditorOnly = true;
+    frame();
+    EXPECT_FALSE(trigger->IsActive);
+
+    // The suspicion is asked only of a trigger its start expression left active.
+    addTrigger(50, TriggerCondition::ManualActivationOnly);
+    trigger->ActiveInEditorOnly = false;
+    trigger->TriggerStartExpression = "50";
+    trigger->needsResolve = true;
     frame();
     EXPECT_FALSE(trigger->IsActive);
 }

@@ -120,6 +120,33 @@ TEST_F(TriggerObjectTest, EveryConditionsKeysRoundTripThroughLevelFilesByName) {
         EXPECT_NE(text.str().find(std::string("value=\"") + name + "\""), std::string::npos) << name;
 }
 
+// The round trip above reads back what was written; this checks what is written.
+TEST_F(TriggerObjectTest, EachConditionWritesItsSettingsWithTheirOwnValues) {
+    coreSlots().physics.isSimulationActive = nullptr;
+    struct Row {
+        s32 condition;
+        const char* key;
+        const char* value;
+    };
+    const Row rows[] = {
+        {1, "ActiveInEditorOnly", "true"},     {2, "PlayerIndex", "2"},
+        {4, "ExcludedObjectIDs", "!11"},       {6, "PlayerIndex", "2"},
+        {6, "LimitPerObjectCount", "3"},       {8, "LinearVelocity", "3.250000"},
+        {8, "AngularVelocity", "1.500000"},    {8, "AngularCompareMode", "Greater Than"},
+        {9, "HasToBeThrown", "true"},          {9, "ExcludedObjectIDs", "!11"},
+        {11, "CompareVariableID", "6"},        {13, "AttributeOnlyStoryMode", "false"},
+        {14, "InputButton", "4"},              {14, "InputCondition", "On Pressed"},
+    };
+    for (const Row& row : rows) {
+        TriggerObject* trigger = addTrigger(200);
+        configure(trigger, row.condition);
+        trigger->AngularCompareMode = TriggerCompare::GreaterThan; // unlike the linear mode
+        KeyValues keys = keysOf(trigger);
+        EXPECT_EQ(keys[row.key], row.value) << triggerNames::conditions[row.condition] << " " << row.key;
+        trigger->remove();
+    }
+}
+
 TEST_F(TriggerObjectTest, KeysWrittenFollowTheCondition) {
     coreSlots().physics.isSimulationActive = nullptr;
     TriggerObject* trigger = addTrigger();
@@ -179,6 +206,15 @@ TEST_F(TriggerObjectTest, OlderAndSharedKeysAreReadAsBefore) {
     TriggerObject* saveTrigger = addTrigger(2);
     saveTrigger->deserializeAttributes(save);
     EXPECT_EQ(saveTrigger->VariableComparison, TriggerCompare::EqualTo); // STRING compares equal
+
+    // The device keys are read without asking: a missing InputCondition is On Pressed.
+    io::IAttributes* device = attributes();
+    device->addEnum("TriggerCondition", "On Player Input", triggerNames::conditions);
+    device->addEnum("PlayerInput", "Device Input", triggerNames::playerInputs);
+    TriggerObject* deviceTrigger = addTrigger(3);
+    ASSERT_EQ(deviceTrigger->InputCondition, 1);
+    deviceTrigger->deserializeAttributes(device);
+    EXPECT_EQ(deviceTrigger->InputCondition, 0);
 }
 
 TEST_F(TriggerObjectTest, ReadingAnotherActionReplacesItAndTheSameKeepsIt) {
@@ -258,6 +294,18 @@ TEST_F(TriggerObjectTest, CheckpointIsATriggerKindWithoutTriggerKeys) {
     KeyValues keys = keysOf(checkpoint);
     EXPECT_EQ(keys.count("TriggerCondition"), 0u);
     EXPECT_EQ(keys.count("ConditionMet"), 0u);
+    // The spawn camera belongs to a checkpoint that is a spawn, when written and when read.
+    checkpoint->SpawnCameraID = 12;
+    for (const bool spawn : {false, true}) {
+        checkpoint->UseCheckpointAsSpawn = spawn;
+        EXPECT_EQ(keysOf(checkpoint).count("SpawnCameraID"), spawn ? 1u : 0u) << spawn;
+        io::IAttributes* spawnKeys = attributes();
+        spawnKeys->addBool("UseCheckpointAsSpawn", spawn);
+        spawnKeys->addInt("SpawnCameraID", 34);
+        checkpoint->deserializeAttributes(spawnKeys);
+        EXPECT_EQ(checkpoint->SpawnCameraID, spawn ? 34 : 12) << spawn;
+    }
+    checkpoint->UseCheckpointAsSpawn = false;
     EXPECT_EQ(asTrigger(checkpoint), checkpoint);
     EXPECT_FALSE(parseObjectIDExpression(std::string("60"))->evaluate());
 
