@@ -1,5 +1,6 @@
 #include "InputTestSupport.h"
 
+#include "core/GameSettings.h"
 #include "core/Globals.h"
 #include "core/LogManager.h"
 #include "player/GameActions.h"
@@ -204,6 +205,24 @@ TEST_F(InputManagerTest, VibrationReachesConnectedPadsOfPlayerZero) {
     const std::size_t effects = input->getVibration()->effects().size();
     input->addRumble(1.0f, 1.0f, 1.0f, 0.0f);
     EXPECT_EQ(input->getVibration()->effects().size(), effects);
+}
+
+TEST_F(InputManagerTest, InitTakesItsSwitchesFromTheSettings) {
+    GameSettings settings(dir.file("settings.xml"));
+    settings.load(true);
+    gameSettings = &settings;
+    for (const bool on : {true, false}) {
+        setSettingBool("Gamepad_Vibration", on);
+        setSettingBool("Joystick_IgnoreInput", on);
+        setSettingBool("Game_NoSwitchMode", on);
+        stopInput();
+        startInput();
+        EXPECT_EQ(input->getVibration()->enabled, on) << on;
+        EXPECT_EQ(joystickIgnoreInput, on) << on;
+        EXPECT_EQ(input->isNoSwitchMode(), on) << on;
+    }
+    gameSettings = nullptr;
+    joystickIgnoreInput = false;
 }
 
 TEST_F(InputManagerTest, AFullSuspicionMeterRumblesBothMotors) {

@@ -3,6 +3,7 @@
 #include "../physics/PhysicsObjectFixture.h"
 
 #include "core/Globals.h"
+#include "core/SoundManager.h"
 #include "player/LimbControl.h"
 #include "player/LimbQueries.h"
 #include "physics/world/PhysicsFiltering.h"
@@ -159,7 +160,13 @@ TEST_F(LimbControlTest, AHardReleaseThrowsWhatCollidesAsADynamicObject) {
         updateLimbGrabJoints(arm);
         arm.velocitySamples.assign(10, vector3df(20, 0, 0));
         const irr::f32 heightBefore = crate->getAbsolutePosition().Y;
+        SoundManager sound;
+        sound.init();
+        soundManager = &sound;
         EXPECT_TRUE(setLimbGrabState(arm, true, true)) << row.name;
+        soundManager = nullptr;
+        EXPECT_EQ(sound.getEventSystem()->playingEventCount(), row.thrown ? 1u : 0u)
+            << row.name << ": only a throw sounds";
         EXPECT_EQ(crate->getDynamicActor()->getMass(), 4.0f) << row.name << ": the pre-grab mass comes back";
         EXPECT_EQ(player->notices.size(), row.thrown ? 1u : 0u) << row.name;
         EXPECT_EQ(arm.touchedObject, row.thrown ? nullptr : crate) << row.name;
@@ -345,6 +352,30 @@ TEST_F(LimbControlTest, LegLinkMassFollowsWeightAndLightness) {
     updateLimbLinkMass(arm);
     EXPECT_FLOAT_EQ(arm.links[1].body->getMass(), 30.0f);
     EXPECT_FALSE(arm.linkMassDirty);
+}
+
+TEST_F(LimbControlTest, AHangGrabMakesTheLinksHeavyUntilTheRelease) {
+    auto* light = new LightPlayer(root(), smgr(), 2);
+    light->drop();
+    crate->CanHangFrom = true;
+    const struct Row {
+        LimbTestPlayer* owner;
+        irr::f32 holding, released; // link masses
+    } rows[] = {{player, 60.0f, 4.68f}, {light, 30.0f, 2.34f}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.owner == player ? "heavier weight" : "lighter weight");
+        arm.owner = row.owner;
+        arm.grabAmount = 1.0f;
+        touchCrate();
+        ASSERT_TRUE(updateLimbGrabJoints(arm));
+        for (const LimbLink& link : arm.links)
+            EXPECT_FLOAT_EQ(link.body->getMass(), row.holding);
+        setLimbGrabState(arm, false, true);
+        for (const LimbLink& link : arm.links)
+            EXPECT_FLOAT_EQ(link.body->getMass(), row.released);
+        setLimbTouchedObject(arm, nullptr);
+        arm.released = false;
+    }
 }
 
 TEST(LimbHighlightTest, AMeshsOwnSetNeedsItsFirstHighlight) {

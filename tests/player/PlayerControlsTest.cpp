@@ -6,6 +6,7 @@
 #include "player/devices/GamepadDevice.h"
 #include "player/devices/KeyboardDevice.h"
 #include "player/devices/MouseDevice.h"
+#include "player/devices/VibrationController.h"
 
 namespace {
 
@@ -254,6 +255,23 @@ TEST_F(PlayerControlsTest, DefaultBindingsAnswerFromEveryDevice) {
     EXPECT_TRUE(controls->wasActionPressed(GameAction::ModeSwitch));
     EXPECT_EQ(controls->lastDevice, input->getGamepad());
     input->endFrame();
+}
+
+TEST_F(PlayerControlsTest, RumbleQueuesOneEffectWithEachMotorsOwnAmount) {
+    const auto& effects = input->getVibration()->effects();
+    controls->addRumble(0.25f, 0.75f, 0.5f, 0.1f);
+    EXPECT_TRUE(effects.empty()) << "no pad connected";
+    pads->setConnected(0, true);
+    input->getGamepad()->enumerate();
+    controls->addRumble(0.25f, 0.75f, 0.5f, 0.1f);
+    ASSERT_EQ(effects.size(), 1u);
+    EXPECT_EQ(effects[0].pad, 0);
+    EXPECT_EQ(effects[0].startLeft, 0.25f);
+    EXPECT_EQ(effects[0].endLeft, 0.25f);
+    EXPECT_EQ(effects[0].startRight, 0.75f);
+    EXPECT_EQ(effects[0].endRight, 0.75f);
+    EXPECT_EQ(effects[0].duration, 0.5f);
+    EXPECT_EQ(effects[0].delay, 0.1f);
 }
 
 TEST_F(PlayerControlsTest, InMenusTheMouseBecomesTheLastDeviceWhenUsed) {

@@ -80,6 +80,13 @@ TEST_F(GamepadDeviceTest, ButtonsAndTriggers) {
     EXPECT_EQ(gamepad->getValue(mapping(GamepadDevice::LeftTrigger)), 1.0f);
     EXPECT_TRUE(gamepad->wasPressed(mapping(GamepadDevice::LeftTrigger)));
     EXPECT_FALSE(gamepad->wasPressed(mapping(GamepadDevice::RightTrigger)));
+    // Each trigger answers for itself.
+    pads->setTriggers(0, 0, 1);
+    update();
+    EXPECT_EQ(gamepad->getValue(mapping(GamepadDevice::RightTrigger)), 1.0f);
+    EXPECT_EQ(gamepad->getValue(mapping(GamepadDevice::LeftTrigger)), 0.0f);
+    EXPECT_TRUE(gamepad->wasPressed(mapping(GamepadDevice::RightTrigger)));
+    EXPECT_FALSE(gamepad->wasPressed(mapping(GamepadDevice::LeftTrigger)));
     // Full axes are never pressed; a negative instance reads nothing.
     EXPECT_FALSE(gamepad->wasPressed(mapping(GamepadDevice::StickLX)));
     EXPECT_EQ(gamepad->getValue(mapping(GamepadDevice::A, -1)), 0.0f);
