@@ -340,10 +340,23 @@ public:
     irr::s32 getWeightMode() override { return 1; }
 };
 
+// The material of the shapes of a link's body.
+phys::Material* linkMaterial(const LimbLink& link) {
+    phys::Shape* shape = nullptr;
+    phys::Material* material = nullptr;
+    if (link.body && link.body->getShapes(&shape, 1) == 1)
+        shape->getMaterials(&material, 1);
+    return material;
+}
+
 TEST_F(LimbControlTest, LegLinkMassFollowsWeightAndLightness) {
     arm.currentLink = 1;
     updateLimbLinkMass(arm);
     EXPECT_FLOAT_EQ(arm.links[1].body->getMass(), 84.0f);
+    // From the current link on, a heavy leg grips (material 2), a light one slides (1).
+    EXPECT_EQ(linkMaterial(arm.links[1]), physics->getMaterial(2));
+    EXPECT_EQ(linkMaterial(arm.links[2]), physics->getMaterial(2));
+    EXPECT_NE(linkMaterial(arm.links[0]), physics->getMaterial(2)) << "links before the current one keep theirs";
     auto* light = new LightPlayer(root(), smgr(), 2);
     light->drop();
     arm.owner = light;
@@ -351,6 +364,8 @@ TEST_F(LimbControlTest, LegLinkMassFollowsWeightAndLightness) {
     arm.linkMassDirty = true;
     updateLimbLinkMass(arm);
     EXPECT_FLOAT_EQ(arm.links[1].body->getMass(), 30.0f);
+    EXPECT_EQ(linkMaterial(arm.links[1]), physics->getMaterial(1));
+    EXPECT_EQ(linkMaterial(arm.links[2]), physics->getMaterial(1));
     EXPECT_FALSE(arm.linkMassDirty);
 }
 
