@@ -4,6 +4,10 @@
 
 #include "core/Globals.h"
 #include "core/SoundManager.h"
+#include "level/SaveManager.h"
+#include "platform/FakePadBackend.h"
+#include "player/InputManager.h"
+#include "player/devices/VibrationController.h"
 #include "player/LimbControl.h"
 #include "player/LimbQueries.h"
 #include "physics/world/PhysicsFiltering.h"
@@ -367,6 +371,43 @@ TEST_F(LimbControlTest, LegLinkMassFollowsWeightAndLightness) {
     EXPECT_EQ(linkMaterial(arm.links[1]), physics->getMaterial(1));
     EXPECT_EQ(linkMaterial(arm.links[2]), physics->getMaterial(1));
     EXPECT_FALSE(arm.linkMassDirty);
+}
+
+TEST_F(LimbControlTest, AReleaseRumblesThePadOnTheHandsSide) {
+    auto fake = std::make_unique<platform::FakePadBackend>();
+    fake->setConnected(0, true);
+    platform::setPadBackend(std::move(fake));
+    test::TempDir saves;
+    SaveManager saveFolder(device->get()->getFileSystem(), saves.path().string());
+    saveManager = &saveFolder;
+    auto input = std::make_unique<InputManager>();
+    input->init(device->get());
+    inputManager = input.get();
+    const struct Row {
+        irr::s32 side;
+        irr::f32 left, right; // motor amounts
+    } rows[] = {{0, 0.0f, 0.2f}, {1, 0.2f, 0.0f}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.side);
+        arm.side = row.side;
+        input->getVibration()->clearRumbleEffects();
+        arm.grabAmount = 1.0f;
+        touchCrate();
+        ASSERT_TRUE(updateLimbGrabJoints(arm));
+        setLimbGrabState(arm, false, true);
+        const auto& effects = input->getVibration()->effects();
+        ASSERT_EQ(effects.size(), 1u);
+        EXPECT_EQ(effects[0].startLeft, row.left);
+        EXPECT_EQ(effects[0].startRight, row.right);
+        EXPECT_EQ(effects[0].duration, 0.1f);
+        setLimbTouchedObject(arm, nullptr);
+        arm.released = false;
+    }
+    inputManager = nullptr;
+    device->get()->setEventReceiver(nullptr);
+    input.reset();
+    saveManager = nullptr;
+    platform::setPadBackend(nullptr);
 }
 
 TEST_F(LimbControlTest, AHangGrabMakesTheLinksHeavyUntilTheRelease) {
