@@ -5,8 +5,10 @@
 #include "core/Globals.h"
 #include "core/SoundManager.h"
 #include "level/SaveManager.h"
+#include "level/SceneNodeTypes.h"
 #include "platform/FakePadBackend.h"
 #include "player/InputManager.h"
+#include "player/PlayerControls.h"
 #include "player/devices/VibrationController.h"
 #include "player/LimbControl.h"
 #include "player/LimbQueries.h"
@@ -101,6 +103,7 @@ TEST_F(LimbControlTest, GrabJoinsTheTouchingLinksToTheObject) {
     EXPECT_EQ(crate->holdCount, 1) << "the crate is told of the grab";
     EXPECT_TRUE(isLimbHolding(arms, 0));
     EXPECT_FALSE(isLimbHolding(arms, 1));
+    EXPECT_TRUE(isLimbHolding(arms, -1)) << "any side: one hand holding is enough";
     EXPECT_EQ(player->stats.grabCount, 1);
     EXPECT_EQ(crate->getDynamicActor()->getMass(), 0.5f) << "a light grab makes the object light";
     irr::f32 breakForce = 0.0f, breakTorque = 0.0f;
@@ -122,6 +125,40 @@ TEST_F(LimbControlTest, GrabJoinsTheTouchingLinksToTheObject) {
     EXPECT_EQ(crate->holdCount, 0) << "and of the release";
     EXPECT_TRUE(crate->thrown) << "let go, it counts as thrown";
     EXPECT_EQ(arm.links[1].joint->getMotion(phys::D6Axis::X), phys::D6Motion::Limited);
+}
+
+// A node of the articulated object's kind, as the parent of a grabbed part.
+class ArticulationStandIn : public irr::scene::ISceneNode {
+public:
+    ArticulationStandIn(irr::scene::ISceneNode* parent, irr::scene::ISceneManager* manager)
+        : ISceneNode(parent, manager, -1) {}
+    void render() override {}
+    const irr::core::aabbox3df& getBoundingBox() const override { return box; }
+    irr::scene::ESCENE_NODE_TYPE getType() const override { return typeId("apsx"); }
+    irr::core::aabbox3df box;
+};
+
+TEST_F(LimbControlTest, AGrabOfAPartOfAnArticulatedObjectBreaksSooner) {
+    // Only the grab asks for the parent's kind: the crate is hung under the stand-in after
+    // it was made, and taken back before anything else walks its parents.
+    auto* articulation = new ArticulationStandIn(root(), smgr());
+    articulation->drop();
+    crate->setParent(articulation);
+    touchCrate();
+    const bool held = updateLimbGrabJoints(arm);
+    crate->setParent(root());
+    ASSERT_TRUE(held);
+    irr::f32 breakForce = 0.0f, breakTorque = 0.0f;
+    arm.grabJoints[0]->getBreakForce(breakForce, breakTorque);
+    EXPECT_EQ(breakForce, 8500.0f);
+    EXPECT_EQ(breakTorque, 8500.0f);
+}
+
+TEST_F(LimbControlTest, AnObjectThatKeepsItsWeightIsNotMadeLight) {
+    crate->ReduceWeightOnGrab = false;
+    touchCrate();
+    ASSERT_TRUE(updateLimbGrabJoints(arm));
+    EXPECT_EQ(crate->getDynamicActor()->getMass(), 4.0f);
 }
 
 TEST_F(LimbControlTest, AtMostFiveContactsAreJoined) {
@@ -373,16 +410,37 @@ TEST_F(LimbControlTest, LegLinkMassFollowsWeightAndLightness) {
     EXPECT_FALSE(arm.linkMassDirty);
 }
 
-TEST_F(LimbControlTest, AReleaseRumblesThePadOnTheHandsSide) {
-    auto fake = std::make_unique<platform::FakePadBackend>();
-    fake->setConnected(0, true);
-    platform::setPadBackend(std::move(fake));
+// The same arm with the input subsystem running: player 0's controls on a connected pad 0,
+// the remapping file in a temporary save folder.
+class LimbInputTest : public LimbControlTest {
+protected:
+    void SetUp() override {
+        LimbControlTest::SetUp();
+        auto fake = std::make_unique<platform::FakePadBackend>();
+        fake->setConnected(0, true);
+        platform::setPadBackend(std::move(fake));
+        saveFolder = std::make_unique<SaveManager>(device->get()->getFileSystem(), saves.path().string());
+        saveManager = saveFolder.get();
+        input = std::make_unique<InputManager>();
+        input->init(device->get());
+        inputManager = input.get();
+    }
+    void TearDown() override {
+        clearPlayers();
+        inputManager = nullptr;
+        device->get()->setEventReceiver(nullptr);
+        input.reset();
+        saveManager = nullptr;
+        saveFolder.reset();
+        platform::setPadBackend(nullptr);
+        LimbControlTest::TearDown();
+    }
     test::TempDir saves;
-    SaveManager saveFolder(device->get()->getFileSystem(), saves.path().string());
-    saveManager = &saveFolder;
-    auto input = std::make_unique<InputManager>();
-    input->init(device->get());
-    inputManager = input.get();
+    std::unique_ptr<SaveManager> saveFolder;
+    std::unique_ptr<InputManager> input;
+};
+
+TEST_F(LimbInputTest, AReleaseRumblesThePadOnTheHandsSide) {
     const struct Row {
         irr::s32 side;
         irr::f32 left, right; // motor amounts
@@ -403,11 +461,38 @@ TEST_F(LimbControlTest, AReleaseRumblesThePadOnTheHandsSide) {
         setLimbTouchedObject(arm, nullptr);
         arm.released = false;
     }
-    inputManager = nullptr;
-    device->get()->setEventReceiver(nullptr);
-    input.reset();
-    saveManager = nullptr;
-    platform::setPadBackend(nullptr);
+}
+
+TEST_F(LimbInputTest, EachSideIsDrivenByTheControlsOfItsRole) {
+    // Player 0's one set of controls drives role 0 (side 0) and not role 1 (side 1).
+    PlayerControls* controls = input->getPlayerControls(0, 0);
+    LimbState second;
+    second.owner = player;
+    second.side = 1;
+    // A body that is no listed player takes the first controls whatever its side.
+    EXPECT_EQ(findLimbPlayerControlsIndex(second), 0);
+    setPlayer(0, player);
+    EXPECT_EQ(findLimbPlayerControlsIndex(arm), 0);
+    EXPECT_EQ(findLimbPlayerControlsIndex(second), -1);
+    arms.controlled[1] = &second;
+    setLimbsControlEnabled(arms, true);
+    EXPECT_TRUE(arm.manualControl);
+    EXPECT_FALSE(arm.automatic);
+    EXPECT_FALSE(second.manualControl);
+    setLimbsControlEnabled(arms, false);
+    for (const LimbState* limb : {&arm, &second}) {
+        EXPECT_FALSE(limb->manualControl);
+        EXPECT_TRUE(limb->automatic);
+    }
+    // With role 1 taken on and role 0 given up, only the other side is driven.
+    controls->setRole(1, true);
+    controls->setRole(0, false);
+    EXPECT_EQ(findLimbPlayerControlsIndex(arm), -1);
+    EXPECT_EQ(findLimbPlayerControlsIndex(second), 0);
+    setLimbsControlEnabled(arms, true);
+    EXPECT_FALSE(arm.manualControl);
+    EXPECT_TRUE(second.manualControl);
+    EXPECT_FALSE(second.automatic);
 }
 
 TEST_F(LimbControlTest, AHangGrabMakesTheLinksHeavyUntilTheRelease) {
