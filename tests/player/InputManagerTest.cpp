@@ -207,6 +207,19 @@ TEST_F(InputManagerTest, VibrationReachesConnectedPadsOfPlayerZero) {
     EXPECT_EQ(input->getVibration()->effects().size(), effects);
 }
 
+TEST_F(InputManagerTest, TheMouseIsInUseWhileKeyboardOrMouseWasUsedLast) {
+    PlayerControls* controls = input->getActiveControls();
+    const struct Row {
+        InputDevice* last;
+        bool inUse;
+    } rows[] = {{input->getKeyboard(), true}, {input->getGamepad(), false}, {input->getMouse(), true}};
+    for (const Row& row : rows) {
+        controls->lastDevice = row.last;
+        frame();
+        EXPECT_EQ(input->getMouse()->inUse, row.inUse) << row.last->getNameA();
+    }
+}
+
 TEST_F(InputManagerTest, InitTakesItsSwitchesFromTheSettings) {
     GameSettings settings(dir.file("settings.xml"));
     settings.load(true);

@@ -218,6 +218,17 @@ TEST_F(LimbControlTest, AHardReleaseThrowsWhatCollidesAsADynamicObject) {
     }
 }
 
+TEST_F(LimbControlTest, TheHandSpeedIsAveragedOverAllButTheOldestTwoSamples) {
+    vector3df average(9, 9, 9);
+    arm.velocitySamples = {vector3df(2, 0, 0), vector3df(4, 0, 0)};
+    EXPECT_FALSE(getLimbAverageVelocity(arm, average)) << "two samples give no speed";
+    EXPECT_EQ(average, vector3df());
+    // Newest first: the two oldest (50 and 70) are left out.
+    arm.velocitySamples = {vector3df(2, 0, 0), vector3df(4, 0, 0), vector3df(50, 0, 0), vector3df(70, 0, 0)};
+    ASSERT_TRUE(getLimbAverageVelocity(arm, average));
+    EXPECT_EQ(average, vector3df(3, 0, 0));
+}
+
 TEST_F(LimbControlTest, ThrowForceFollowsTheHandSpeed) {
     // t = (20 - 5) / (30 - 5) = 0.6: (0, 20 t, 0) x 100 x t = (0, 720, 0), plus 6000 t up,
     // then a light object (mass 4) gets 0.4 of it.
