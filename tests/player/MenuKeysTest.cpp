@@ -98,6 +98,15 @@ TEST_F(MenuKeysTest, HeldDirectionRepeatsAfterAQuarterSecond) {
     EXPECT_EQ(sent().size(), 1u);
 }
 
+TEST_F(MenuKeysTest, ALongHoldKeepsWhatEachRepeatIntervalLeftOver) {
+    // Each repeat keeps the time past its 0.05 s: over a long hold the 0.0167 s updates
+    // gain a whole update, and the 169th send comes on update 517 rather than 518.
+    keyEvent(irr::KEY_DOWN, true);
+    for (int update = 1; update <= 517; ++update)
+        frame();
+    EXPECT_EQ(sent().size(), 169u);
+}
+
 TEST_F(MenuKeysTest, ConfirmAndBackNeverRepeat) {
     keyEvent(irr::KEY_RETURN, true);
     keyEvent(irr::KEY_ESCAPE, true);

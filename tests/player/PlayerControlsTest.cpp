@@ -5,6 +5,8 @@
 #include "player/PlayerHooks.h"
 #include "player/devices/GamepadDevice.h"
 #include "player/devices/KeyboardDevice.h"
+#include "player/devices/LeapDevice.h"
+#include "player/devices/MoveDevice.h"
 #include "player/devices/MouseDevice.h"
 #include "player/devices/VibrationController.h"
 
@@ -221,6 +223,7 @@ TEST_F(PlayerControlsTest, MappingsAreCopiedAndUnboundOnesRemoved) {
 TEST_F(PlayerControlsTest, ConstructionByDevice) {
     PlayerControls padPlayer(input.get(), 1, 0, 2, input->getGamepad());
     EXPECT_FALSE(padPlayer.keyboardMouseEnabled);
+    EXPECT_FALSE(padPlayer.multitouchEnabled);
     EXPECT_EQ(padPlayer.gamepadInstance, 2);
     EXPECT_EQ(padPlayer.secondaryInstance, -1);
     PlayerControls mousePlayer(input.get(), 1, 1, 3, input->getMouse());
@@ -255,6 +258,22 @@ TEST_F(PlayerControlsTest, DefaultBindingsAnswerFromEveryDevice) {
     EXPECT_TRUE(controls->wasActionPressed(GameAction::ModeSwitch));
     EXPECT_EQ(controls->lastDevice, input->getGamepad());
     input->endFrame();
+}
+
+TEST_F(PlayerControlsTest, DevicesWithoutHardwareAreNeverAsked) {
+    ButtonMapping leap;
+    leap.device = input->getLeap();
+    leap.buttonIndex = LeapDevice::RightVelX; // reports pressed whenever asked
+    controls->addMapping(GameAction::Limp, leap);
+    ButtonMapping move;
+    move.device = input->getMove();
+    move.buttonIndex = 40;
+    controls->addMapping(GameAction::Limp, move);
+    ASSERT_EQ(input->getLeap()->getDeviceCount(), 0);
+    ASSERT_EQ(input->getMove()->getDeviceCount(), 0);
+    EXPECT_FALSE(controls->isMappingUsable(&leap));
+    EXPECT_FALSE(controls->isMappingUsable(&move));
+    EXPECT_FALSE(controls->wasActionPressed(GameAction::Limp));
 }
 
 TEST_F(PlayerControlsTest, RumbleQueuesOneEffectWithEachMotorsOwnAmount) {

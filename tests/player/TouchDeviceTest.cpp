@@ -87,6 +87,21 @@ TEST_F(TouchInputTest, ButtonsFeedPauseSwitchAndGrab) {
     EXPECT_EQ(touch->countPressedTouches(), 5);
 }
 
+TEST_F(TouchInputTest, TouchButtonsCountOnlyInTouchMode) {
+    finger(1, 1201, 79, touchWentDown);
+    finger(3, 1181, 621, touchWentDown);
+    ASSERT_TRUE(touch->isPauseTouch());
+    ASSERT_TRUE(touch->isSwitchTouch());
+    // A key in the same frame leaves touch mode: the corners are not buttons then.
+    keyEvent(irr::KEY_F7, true);
+    ASSERT_FALSE(controls->touchMode);
+    EXPECT_FALSE(controls->isPausePressed());
+    EXPECT_FALSE(controls->isModeSwitchPressed());
+    finger(4, 50, 300, touchWentDown);
+    keyEvent(irr::KEY_F8, true);
+    EXPECT_FALSE(controls->isGrabHeld(false));
+}
+
 TEST_F(TouchInputTest, ButtonRectanglesAtTheReferenceSize) {
     const TouchDevice::Rect pause = TouchDevice::pauseButtonRect(1280, 720);
     EXPECT_EQ((std::vector<irr::s32>{pause.left, pause.top, pause.right, pause.bottom}),
