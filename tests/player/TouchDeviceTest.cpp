@@ -102,6 +102,20 @@ TEST_F(TouchInputTest, TouchButtonsCountOnlyInTouchMode) {
     EXPECT_FALSE(controls->isGrabHeld(false));
 }
 
+TEST_F(TouchInputTest, InACutsceneAnyFingerHoldsSkipAndOneHeldOverASecondSkips) {
+    gameplaySuspended = true;
+    EXPECT_FALSE(controls->isSkipCutsceneDown());
+    finger(1, 600, 300, touchWentDown);
+    EXPECT_TRUE(controls->isSkipCutsceneDown()) << "one finger is enough";
+    EXPECT_FALSE(controls->isSkipCutscenePressed());
+    // 59 updates of 0.0167 s are 0.985 s, 60 are past the second.
+    for (int update = 0; update < 59; ++update)
+        frame();
+    EXPECT_FALSE(controls->isSkipCutscenePressed());
+    frame();
+    EXPECT_TRUE(controls->isSkipCutscenePressed());
+}
+
 TEST_F(TouchInputTest, ButtonRectanglesAtTheReferenceSize) {
     const TouchDevice::Rect pause = TouchDevice::pauseButtonRect(1280, 720);
     EXPECT_EQ((std::vector<irr::s32>{pause.left, pause.top, pause.right, pause.bottom}),
