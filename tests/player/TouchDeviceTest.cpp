@@ -84,7 +84,11 @@ TEST_F(TouchInputTest, ButtonsFeedPauseSwitchAndGrab) {
     EXPECT_TRUE(controls->isGrabHeld(false));
     finger(11, 60, 300, touchWentDown, 1); // tagged touches never count as the left touch
     EXPECT_EQ(touch->findLeftTouch(0.2f)->id, 9);
-    EXPECT_EQ(touch->countPressedTouches(), 5);
+    finger(12, 256, 300, touchWentDown); // on the strip's edge (0.2 of 1280): not in it
+    EXPECT_EQ(touch->findLeftTouch(0.2f)->id, 9);
+    EXPECT_EQ(touch->countPressedTouches(), 6);
+    frame();
+    EXPECT_EQ(touch->countPressedTouches(), 6) << "held touches count too";
 }
 
 TEST_F(TouchInputTest, TouchButtonsCountOnlyInTouchMode) {

@@ -1,9 +1,11 @@
 #include "platform/MultiMouse.h"
+#include "core/GameSettings.h"
 #include "core/Globals.h"
 #include "core/CoreSlots.h"
 #include "physics/world/PhysicsManager.h"
 #include "player/devices/MouseDevice.h"
 #include "support/NullDevice.h"
+#include "support/TempDir.h"
 
 #include <deque>
 #include <gtest/gtest.h>
@@ -317,11 +319,77 @@ TEST_F(MouseDeviceTest, RemappingDetection) {
     EXPECT_EQ(mouse->getButtonName(found.buttonIndex), "MOUSE_Y_POS");
     mouse->endFrame();
 
+    // Screen Y grows downwards: moving down binds the negative Y input. Only a motion of
+    // more than 4 pixels in one frame binds.
+    const struct Row {
+        int dx, dy;
+        const char* bound; // null: nothing
+    } rows[] = {{0, 10, "MOUSE_Y_NEG"}, {-10, 0, "MOUSE_X_NEG"}, {0, 4, nullptr}, {0, -5, "MOUSE_Y_POS"}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.dx << ", " << row.dy);
+        cursor()->setPosition(600, 300);
+        frame();
+        cursor()->setPosition(600 + row.dx, 300 + row.dy);
+        mouse->update();
+        found.buttonIndex = -7;
+        EXPECT_EQ(mouse->detectPressedInput(found), row.bound != nullptr);
+        if (row.bound) {
+            EXPECT_EQ(mouse->getButtonName(found.buttonIndex), row.bound);
+        }
+        mouse->endFrame();
+    }
+
     event(irr::EMIE_MOUSE_WHEEL, 1.0f);
     cursor()->setPosition(601, 280);
     mouse->update();
     ASSERT_TRUE(mouse->detectPressedInput(found));
     EXPECT_EQ(mouse->getButtonName(found.buttonIndex), "MOUSE_WHEEL");
+}
+
+TEST_F(MouseDeviceTest, AnIdleCursorHidesFromFiveSecondsOnUnlessTheMouseIsInUse) {
+    const irr::f32 step = PhysicsManager::fixedStepSize;
+    const struct Row {
+        bool inUse;
+        irr::f32 idleBefore; // the update adds one step
+        bool hidden;
+    } rows[] = {{false, 5.0f - step, true}, {false, 4.9f - step, false}, {true, 10.0f, false}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.inUse << " " << row.idleBefore);
+        make();
+        cursor()->setVisible(true);
+        mouse->inUse = row.inUse;
+        mouse->systemMouse().idleTime = row.idleBefore;
+        mouse->update();
+        EXPECT_EQ(cursor()->isVisible(), !row.hidden);
+        mouse->endFrame();
+    }
+}
+
+TEST_F(MouseDeviceTest, AFullScreenConfinementStaysInMenus) {
+    // Both full-screen modes (1 full screen, 2 borderless) confine to the whole window.
+    test::TempDir dir;
+    GameSettings settings(dir.file("settings.xml"));
+    settings.load(true);
+    gameSettings = &settings;
+    for (const int mode : {1, 2}) {
+        SCOPED_TRACE(mode);
+        setSettingInt("Graphics_FullscreenMode", mode);
+        make();
+        playing = true;
+        allowed = true;
+        mouse->update();
+        ASSERT_TRUE(mouse->isCursorClipped());
+        EXPECT_EQ(clip, irr::core::recti(100, 100, 900, 700)) << "no inset in full screen";
+        mouse->endFrame();
+        allowed = false;
+        mouse->update();
+        EXPECT_TRUE(mouse->isCursorClipped());
+        EXPECT_TRUE(clipped);
+        mouse->resetCursor();
+        EXPECT_FALSE(mouse->isCursorClipped());
+        EXPECT_FALSE(clipped);
+    }
+    gameSettings = nullptr;
 }
 
 } // namespace
