@@ -3,6 +3,8 @@
 #include "core/Globals.h"
 #include "core/CoreSlots.h"
 #include "physics/world/PhysicsManager.h"
+#include "player/InputManager.h"
+#include "player/PlayerControls.h"
 #include "player/devices/MouseDevice.h"
 #include "support/NullDevice.h"
 #include "support/TempDir.h"
@@ -154,6 +156,16 @@ TEST_F(MouseDeviceTest, WheelIsSmoothed) {
         frame();
     mouse->update();
     EXPECT_EQ(mouse->getValue(mapping(MouseDevice::WheelSmoothed)), 0.0f);
+    mouse->endFrame();
+    // It runs on while more than 0.1 is left: 40 x 0.6^11 = 0.145 still moves, 0.087 not.
+    event(irr::EMIE_MOUSE_WHEEL, 1.0f);
+    for (int update = 0; update <= 11; ++update) {
+        mouse->update();
+        EXPECT_GT(mouse->getValue(mapping(MouseDevice::WheelSmoothed)), 0.0f) << update;
+        mouse->endFrame();
+    }
+    mouse->update();
+    EXPECT_EQ(mouse->getValue(mapping(MouseDevice::WheelSmoothed)), 0.0f);
 }
 
 TEST_F(MouseDeviceTest, MiddleHoldFiresOnceAfterOneSecond) {
@@ -270,6 +282,57 @@ TEST_F(MouseDeviceTest, CursorIsRecentredWhilePlayingAndMotionStillCounts) {
     const irr::core::position2di centre = cursor()->getPosition();
     EXPECT_EQ(centre.X, 640);
     EXPECT_EQ(centre.Y, 360);
+    mouse->endFrame();
+    // The centre box reaches from 0.4 to 0.6 of the window each way.
+    const struct Row {
+        irr::s32 x;
+        bool recentred;
+    } rows[] = {{704, false}, {832, true}, {576, false}, {448, true}}; // 0.55, 0.65, 0.45, 0.35
+    for (const Row& row : rows) {
+        cursor()->setPosition(640, 360);
+        frame();
+        cursor()->setPosition(row.x, 360);
+        mouse->update();
+        EXPECT_EQ(cursor()->getPosition().X, row.recentred ? 640 : row.x) << row.x;
+        mouse->endFrame();
+    }
+}
+
+TEST_F(MouseDeviceTest, ACursorHiddenForPlayNearTheLeftEdgeComesBackThere) {
+    make();
+    cursor()->setVisible(true);
+    cursor()->setPosition(0.05f, 0.5f);
+    playing = true;
+    mouse->update();
+    ASSERT_FALSE(cursor()->isVisible());
+    mouse->endFrame();
+    allowed = false;
+    mouse->update();
+    mouse->updateOverlay();
+    EXPECT_TRUE(cursor()->isVisible());
+    EXPECT_NEAR(cursor()->getRelativePosition().X, 0.05f, 0.01f);
+}
+
+TEST_F(MouseDeviceTest, RawMiceGoPerPlayerOnlyWithTwoMiceAndTwoControlSets) {
+    InputManager owner;
+    const struct Row {
+        int mice, controlSets;
+        bool several, perPlayer;
+    } rows[] = {{2, 1, true, false}, {1, 2, false, false}, {2, 2, true, true}}; // the sets only grow
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.mice << " mice, " << row.controlSets << " sets");
+        while (owner.getTotalPlayerControlsCount() < row.controlSets)
+            owner.addPlayerControls(new PlayerControls(&owner, 0, owner.getTotalPlayerControlsCount(), 0, nullptr), 0);
+        platform::setMultiMouseDrivers({&fakeDriver});
+        mouse = std::make_unique<MouseDevice>(device.get(), &owner);
+        mouse->resetCursor();
+        for (int raw = 0; raw < row.mice; ++raw)
+            rawEvents.push_back(::raw(platform::MultiMouseEvent::Relative, std::uint32_t(raw), 0, 1));
+        frame();
+        EXPECT_EQ(mouse->isMultiMouseActive(), row.several);
+        EXPECT_EQ(mouse->isMicePerPlayer(), row.perPlayer);
+        mouse.reset();
+    }
 }
 
 TEST_F(MouseDeviceTest, RawMiceAreClampedAndTracked) {
