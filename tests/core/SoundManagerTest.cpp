@@ -156,6 +156,9 @@ TEST_F(SoundManagerTest, PlaySongStartsTheMenuSongOnceAndARepeatChangesNothing) 
     sound->playSong("x", false, 2.0f);
     EXPECT_EQ(sound->getCurrentMusic(), song);
     EXPECT_TRUE(sound->isEventActive(song));
+    // Two letters make a name: the song before gives way (the project has none of it).
+    sound->playSong("ab", false, 2.0f);
+    EXPECT_EQ(sound->getCurrentMusic(), nullptr);
 }
 
 TEST_F(SoundManagerTest, TheSongBeforeFadesOutOverTheGivenSeconds) {
