@@ -175,6 +175,12 @@ TEST_F(SoundManagerTest, TheSongBeforeFadesOutOverTheGivenSeconds) {
     EXPECT_TRUE(sound->isEventActive(first));
     step(1.0f);
     EXPECT_FALSE(sound->isEventActive(first));
+    // Without fade time the song before stops at once.
+    sound->playSong(menuSong, false, 2.0f);
+    audio::Event* menu = sound->getCurrentMusic();
+    ASSERT_TRUE(sound->isEventActive(menu));
+    sound->playSong("GameAudio/Audio/UI/Transition", true, 0.0f);
+    EXPECT_FALSE(sound->isEventActive(menu));
 }
 
 TEST_F(SoundManagerTest, RestartSongStartsTheCurrentSongFromSilence) {
