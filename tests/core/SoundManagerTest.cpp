@@ -248,10 +248,12 @@ TEST_F(SoundManagerTest, LosingTheFocusPausesEverythingOnlyWithMuteOnFocusLost) 
         {false, {{true, true}, {false, true}, {true, true}}},
     };
     for (const Case& test : cases) {
+        // The switch is the setting's, read when the manager is made.
+        setSettingBool("Audio_MuteOnFocusLost", test.muteOnFocusLost);
         ASSERT_NO_FATAL_FAILURE(makeManager());
+        EXPECT_EQ(sound->muteOnFocusLost, test.muteOnFocusLost);
         audio::Event* song = (sound->playSong(menuSong, false, 0.0f), sound->getCurrentMusic());
         ASSERT_NE(song, nullptr);
-        sound->muteOnFocusLost = test.muteOnFocusLost;
         float expected = 0.0f;
         for (std::size_t index = 0; index < test.steps.size(); ++index) {
             sound->applyFocus(test.steps[index].focused);
