@@ -115,6 +115,26 @@ TEST(DeviceSettingsTest, EveryFullscreenModeFitsTheAskedSizeToTheDisplay) {
         EXPECT_EQ(sizes.window, c.window) << c.mode << " " << c.asked.Width;
         EXPECT_EQ(sizes.scene, c.scene) << c.mode << " " << c.asked.Width;
     }
+    // A desktop of no standard size: a window too large for it takes the largest standard
+    // size that fits; full screen without a list of modes takes up to the desktop itself.
+    const DisplayOffer laptop{Size(1366, 768), {}};
+    const struct {
+        int mode;
+        Size asked;
+        Size scene;
+        bool kept;
+    } laptopCases[] = {
+        {0, Size(1920, 1080), Size(1280, 720), false},
+        {0, Size(1366, 768), Size(1366, 768), true},
+        {1, Size(1366, 768), Size(1366, 768), true},
+        {1, Size(1367, 768), Size(1366, 768), false},
+        {1, Size(1366, 769), Size(1366, 768), false},
+    };
+    for (const auto& c : laptopCases) {
+        DeviceSizes scene;
+        EXPECT_EQ(fitDeviceSizes(c.mode, c.asked, laptop, scene), c.kept) << c.mode << " " << c.asked.Width;
+        EXPECT_EQ(scene.scene, c.scene) << c.mode << " " << c.asked.Width;
+    }
     // A display that says nothing of itself accepts every size.
     DeviceSizes sizes;
     EXPECT_TRUE(fitDeviceSizes(2, Size(16384, 16384), DisplayOffer{}, sizes));
