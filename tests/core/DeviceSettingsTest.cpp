@@ -64,6 +64,23 @@ TEST_F(DeviceParametersTest, TheGraphicsSettingsShapeTheDevice) {
     EXPECT_EQ(params.AntiAlias, 4);
 }
 
+// Values set past their range while the game runs (the table only holds them on load).
+TEST_F(DeviceParametersTest, SidesOfNoSizeTakeTheDefaultsAndAntiAliasingStopsAtSixteen) {
+    const struct {
+        int side, antiAliasing;
+        irr::core::dimension2du window;
+        int antiAlias;
+    } rows[] = {{0, 16, {1280, 720}, 16}, {-5, 32, {1280, 720}, 16}, {1, -3, {1, 1}, 0}};
+    for (const auto& row : rows) {
+        setSettingInt("Graphics_ScreenWidth", row.side);
+        setSettingInt("Graphics_ScreenHeight", row.side);
+        setSettingInt("Graphics_Antialiasing", row.antiAliasing);
+        const irr::SIrrlichtCreationParameters params = deviceParametersFromSettings();
+        EXPECT_EQ(params.WindowSize, row.window) << row.side;
+        EXPECT_EQ(params.AntiAlias, row.antiAlias) << row.antiAliasing;
+    }
+}
+
 // 0 a window, 1 full screen, 2 a borderless window of the desktop's size (without a display:
 // the asked size).
 TEST_F(DeviceParametersTest, OnlyTheFullScreenModeOpensFullScreen) {
