@@ -137,6 +137,12 @@ TEST_F(EventSystemTest, OneShotEndsAfterItsLengthAndLoopsPlayOn) {
     EXPECT_TRUE(active(song));
     song->stop();
     EXPECT_FALSE(active(song));
+    // The update that reaches the length exactly ends it (0.5 s in two exact quarters).
+    click->start();
+    advance(0.25);
+    EXPECT_TRUE(active(click));
+    advance(0.25);
+    EXPECT_FALSE(active(click));
 }
 
 TEST_F(EventSystemTest, PausedEventsAndPausedCategoriesKeepTheirPlace) {

@@ -159,6 +159,14 @@ TEST_F(GamepadDeviceTest, PadsAreFoundByEnumerationEveryFiveSeconds) {
     EXPECT_NEAR(elapsed, 5.0f, 0.05f);
     update();
     EXPECT_EQ(gamepad->getValue(mapping(GamepadDevice::X, 1)), 1.0f);
+    // The next pad waits for the next enumeration, five seconds after the last one.
+    pads->setConnected(2, true);
+    elapsed = 0.0f;
+    while (!gamepad->isConnected(2) && elapsed < 6.0f) {
+        update();
+        elapsed += step;
+    }
+    EXPECT_NEAR(elapsed, 5.0f - step, 0.05f);
 }
 
 TEST_F(GamepadDeviceTest, FailedPollDisconnectsUntilTheNextEnumeration) {
