@@ -186,8 +186,12 @@ TEST_F(EventSystemTest, VolumesMultiplyDownTheCategoryChain) {
 
 TEST_F(EventSystemTest, InstancesAreReusedAndTheOldestIsTakenOverAtTheLimit) {
     audio::Event* first = fetch("Test/Click");
-    // Not playing: the same instance is handed out again.
+    first->setVolume(0.3f);
+    // Not playing: the same instance is handed out again, at full volume.
     EXPECT_EQ(fetch("Test/Click"), first);
+    float volume = 0.0f;
+    first->getVolume(&volume);
+    EXPECT_EQ(volume, 1.0f);
     first->start();
     advance(0.1);
     audio::Event* second = fetch("Test/Click");
@@ -256,6 +260,11 @@ TEST_F(EventSystemTest, PlainSoundsPlayForTheirWavLength) {
     advance(4.0);
     channel->isPlaying(&playing);
     EXPECT_TRUE(playing) << "a looping sound plays on past its length";
+    // A channel plays at most at full volume.
+    float volume = 0.0f;
+    EXPECT_EQ(channel->setVolume(2.0f), Result::Ok);
+    channel->getVolume(&volume);
+    EXPECT_EQ(volume, 1.0f);
     EXPECT_EQ(system.playSound(nullptr, false, &channel), Result::InvalidHandle);
 }
 
