@@ -120,12 +120,18 @@ TEST_F(LanguageManagerTest, LanguagesAreFoundByNameAndChangingOneTellsTheListene
 }
 
 TEST_F(LanguageManagerTest, AnUnknownLanguageSettingFallsBackToEnglish) {
-    useOwnContent(twoLanguages, R"(<StringLiterals><String id="7" text="New Game"/></StringLiterals>)");
-    setSettingString("Game_Language", "Klingon");
-    LanguageManager languages(device.get());
-    EXPECT_TRUE(log.loggedStartingWith("Warning: Unknown language"));
-    EXPECT_EQ(languages.getCurrentLanguage().name, L"English");
-    EXPECT_EQ(languages.getText(7), L"New Game");
+    // English first in the list, and after another language.
+    const char* germanFirst = R"(<Languages><Language name="Deutsch" folder="German"/>
+                                 <Language name="English" folder="English"/></Languages>)";
+    for (const char* list : {twoLanguages, germanFirst}) {
+        workingDir.reset(); // back where the test began before the next content folder
+        useOwnContent(list, R"(<StringLiterals><String id="7" text="New Game"/></StringLiterals>)");
+        setSettingString("Game_Language", "Klingon");
+        LanguageManager languages(device.get());
+        EXPECT_TRUE(log.loggedStartingWith("Warning: Unknown language"));
+        EXPECT_EQ(languages.getCurrentLanguage().name, L"English");
+        EXPECT_EQ(languages.getText(7), L"New Game");
+    }
 }
 
 TEST_F(LanguageManagerTest, MissingOrBrokenFilesAreLoggedAndTheGameGoesOn) {

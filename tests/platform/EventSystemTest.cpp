@@ -92,8 +92,10 @@ TEST_F(EventSystemTest, TheProjectGivesEventsCategoriesAndParameters) {
     velocity->getRange(&minimum, &maximum);
     EXPECT_FLOAT_EQ(minimum, 0.0f);
     EXPECT_FLOAT_EQ(maximum, 10.0f);
-    // Values stay inside the range.
-    float value = 0.0f;
+    // A new instance's value starts at the minimum; values stay inside the range.
+    float value = -1.0f;
+    velocity->getValue(&value);
+    EXPECT_FLOAT_EQ(value, 0.0f);
     EXPECT_EQ(velocity->setValue(25.0f), Result::Ok);
     velocity->getValue(&value);
     EXPECT_FLOAT_EQ(value, 10.0f);
