@@ -69,6 +69,9 @@ TEST_F(DamagedFilesTest, OnlyRegularFilesOfSaneSizeAreRead) {
         {"Pipe.xml", FileCheck::NotRegular, "Pipe.xml\": it is a pipe, device or socket, not a file."},
         {"Huge.xml", FileCheck::TooLarge, "Huge.xml\": it is larger than 256 MB."},
     };
+    // The size limit itself is readable; one byte more is too large.
+    EXPECT_EQ(checkFileForReading(dir.file("Small.xml"), 4), FileCheck::Readable);
+    EXPECT_EQ(checkFileForReading(dir.file("Small.xml"), 3), FileCheck::TooLarge);
     for (const auto& c : cases) {
         log.lines.clear();
         EXPECT_EQ(checkFileForReading(dir.file(c.name)), c.check) << c.name;
