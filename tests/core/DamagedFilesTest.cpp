@@ -69,6 +69,9 @@ TEST_F(DamagedFilesTest, OnlyRegularFilesOfSaneSizeAreRead) {
         {"Pipe.xml", FileCheck::NotRegular, "Pipe.xml\": it is a pipe, device or socket, not a file."},
         {"Huge.xml", FileCheck::TooLarge, "Huge.xml\": it is larger than 256 MB."},
     };
+    // The size limit itself is readable; one byte more is too large.
+    EXPECT_EQ(checkFileForReading(dir.file("Small.xml"), 4), FileCheck::Readable);
+    EXPECT_EQ(checkFileForReading(dir.file("Small.xml"), 3), FileCheck::TooLarge);
     for (const auto& c : cases) {
         log.lines.clear();
         EXPECT_EQ(checkFileForReading(dir.file(c.name)), c.check) << c.name;
@@ -299,13 +302,14 @@ TEST_F(DamagedFilesTest, FilesKeptAsideNeverOverwriteEarlierCopies) {
 TEST_F(DamagedFilesTest, TemporaryFilesOfKilledWritesAreRemoved) {
     for (const char* name : {"save.tsav.tmp.a1B2c3", "PaddlestoneConfig.xml.tmp.Zz9yX8"})
         ASSERT_TRUE(test::writeFileBytes(dir.file(name), "half"));
-    for (const char* name : {"save.tsav", "notes.tmp.txt", "x.tmp.12345"})
+    // Six characters after ".tmp." that are not all letters or digits: not one of ours.
+    for (const char* name : {"save.tsav", "notes.tmp.txt", "x.tmp.12345", "y.tmp.ab-c.d"})
         ASSERT_TRUE(test::writeFileBytes(dir.file(name), "keep"));
     // Young files may be writes of another game in progress.
     EXPECT_EQ(removeLeftoverTemporaryFiles(dir.path().string(), 60), 0);
     EXPECT_EQ(removeLeftoverTemporaryFiles(dir.path().string()), 2);
     EXPECT_FALSE(std::filesystem::exists(dir.file("save.tsav.tmp.a1B2c3")));
-    for (const char* name : {"save.tsav", "notes.tmp.txt", "x.tmp.12345"})
+    for (const char* name : {"save.tsav", "notes.tmp.txt", "x.tmp.12345", "y.tmp.ab-c.d"})
         EXPECT_TRUE(std::filesystem::exists(dir.file(name))) << name;
     EXPECT_EQ(countContaining(log.lines, "left by a write that did not finish"), 2u);
 }

@@ -64,6 +64,23 @@ TEST_F(DeviceParametersTest, TheGraphicsSettingsShapeTheDevice) {
     EXPECT_EQ(params.AntiAlias, 4);
 }
 
+// Values set past their range while the game runs (the table only holds them on load).
+TEST_F(DeviceParametersTest, SidesOfNoSizeTakeTheDefaultsAndAntiAliasingStopsAtSixteen) {
+    const struct {
+        int side, antiAliasing;
+        irr::core::dimension2du window;
+        int antiAlias;
+    } rows[] = {{0, 16, {1280, 720}, 16}, {-5, 32, {1280, 720}, 16}, {1, -3, {1, 1}, 0}};
+    for (const auto& row : rows) {
+        setSettingInt("Graphics_ScreenWidth", row.side);
+        setSettingInt("Graphics_ScreenHeight", row.side);
+        setSettingInt("Graphics_Antialiasing", row.antiAliasing);
+        const irr::SIrrlichtCreationParameters params = deviceParametersFromSettings();
+        EXPECT_EQ(params.WindowSize, row.window) << row.side;
+        EXPECT_EQ(params.AntiAlias, row.antiAlias) << row.antiAliasing;
+    }
+}
+
 // 0 a window, 1 full screen, 2 a borderless window of the desktop's size (without a display:
 // the asked size).
 TEST_F(DeviceParametersTest, OnlyTheFullScreenModeOpensFullScreen) {
@@ -114,6 +131,26 @@ TEST(DeviceSettingsTest, EveryFullscreenModeFitsTheAskedSizeToTheDisplay) {
         EXPECT_EQ(fitDeviceSizes(c.mode, c.asked, display, sizes), c.kept) << c.mode << " " << c.asked.Width;
         EXPECT_EQ(sizes.window, c.window) << c.mode << " " << c.asked.Width;
         EXPECT_EQ(sizes.scene, c.scene) << c.mode << " " << c.asked.Width;
+    }
+    // A desktop of no standard size: a window too large for it takes the largest standard
+    // size that fits; full screen without a list of modes takes up to the desktop itself.
+    const DisplayOffer laptop{Size(1366, 768), {}};
+    const struct {
+        int mode;
+        Size asked;
+        Size scene;
+        bool kept;
+    } laptopCases[] = {
+        {0, Size(1920, 1080), Size(1280, 720), false},
+        {0, Size(1366, 768), Size(1366, 768), true},
+        {1, Size(1366, 768), Size(1366, 768), true},
+        {1, Size(1367, 768), Size(1366, 768), false},
+        {1, Size(1366, 769), Size(1366, 768), false},
+    };
+    for (const auto& c : laptopCases) {
+        DeviceSizes scene;
+        EXPECT_EQ(fitDeviceSizes(c.mode, c.asked, laptop, scene), c.kept) << c.mode << " " << c.asked.Width;
+        EXPECT_EQ(scene.scene, c.scene) << c.mode << " " << c.asked.Width;
     }
     // A display that says nothing of itself accepts every size.
     DeviceSizes sizes;

@@ -169,6 +169,21 @@ TEST_F(GameSettingsTest, WithoutAFileSaveWritesEveryKeyWithItsDefault) {
     EXPECT_FALSE(a->getAttributeAsBool("System_DemoMode"));
     EXPECT_STREQ(a->getAttributeAsString("Game_Language").c_str(), "English");
     EXPECT_STREQ(a->getAttributeAsString("Graphics_Driver").c_str(), "OpenGL");
+    const struct {
+        const char* key;
+        bool on;
+    } switches[] = {{"Gamepad_Vibration", true},     {"Audio_Subtitles", true},
+                    {"Audio_MuteOnFocusLost", true},  {"Graphics_Reflection", true},
+                    {"Audio_BlackBoxSubtitles", false}, {"Mod_ShowLevelTimer", false},
+                    {"Joystick_IgnoreInput", false},  {"Game_NoSwitchMode", false},
+                    {"Graphics_Overscan", false},     {"System_MultiTaro", false},
+                    {"System_LogTriggers", false}};
+    for (const auto& entry : switches)
+        EXPECT_EQ(a->getAttributeAsBool(entry.key), entry.on) << entry.key;
+    EXPECT_EQ(a->getAttributeAsInt("Graphics_FullscreenMode"), 0);
+    EXPECT_EQ(a->getAttributeAsInt("Graphics_Antialiasing"), 0);
+    EXPECT_FLOAT_EQ(a->getAttributeAsFloat("Audio_SFXVolume"), 1.0f);
+    EXPECT_FLOAT_EQ(a->getAttributeAsFloat("Audio_VoiceoverVolume"), 1.0f);
     a->drop();
 }
 
@@ -320,6 +335,47 @@ TEST_F(GameSettingsTest, StoredDifficultyIsHeldToItsRangeAtBothEnds) {
         EXPECT_EQ(getSettingInt("Game_Difficulty"), row.read) << row.stored;
         EXPECT_EQ(contains(log, "Warning: Setting \"Game_Difficulty\""), row.warned)
             << row.stored << log;
+    }
+}
+
+TEST(SettingsTableTest, RangedValuesStandOnTheirBoundsAndAreHeldOnePastThem) {
+    const struct Row {
+        const char* key;
+        const wchar_t* text;
+        SettingCheck check;
+        double read;
+    } rows[] = {
+        {"Graphics_Antialiasing", L"16", SettingCheck::Accepted, 16},
+        {"Graphics_Antialiasing", L"17", SettingCheck::Adjusted, 16},
+        {"Graphics_Antialiasing", L"-1", SettingCheck::Adjusted, 0},
+        {"Graphics_FullscreenMode", L"2", SettingCheck::Accepted, 2},
+        {"Graphics_FullscreenMode", L"3", SettingCheck::Adjusted, 2},
+        {"Graphics_ShadowQuality", L"8192", SettingCheck::Accepted, 8192},
+        {"Graphics_ShadowQuality", L"8193", SettingCheck::Adjusted, 8192},
+        {"Graphics_ShadowQuality", L"1", SettingCheck::Accepted, 1},
+        {"Graphics_ShadowQuality", L"0", SettingCheck::Adjusted, 1},
+        {"Graphics_Quality", L"2", SettingCheck::Accepted, 2},
+        {"Graphics_Quality", L"3", SettingCheck::Adjusted, 2},
+        {"Game_PhysicsThreads", L"10", SettingCheck::Accepted, 10},
+        {"Game_PhysicsThreads", L"0", SettingCheck::Accepted, 0},
+        {"Audio_VoiceoverVolume", L"1", SettingCheck::Accepted, 1},
+        {"Audio_VoiceoverVolume", L"1.5", SettingCheck::Adjusted, 1},
+        {"Audio_SFXVolume", L"0", SettingCheck::Accepted, 0},
+        {"Audio_SFXVolume", L"1.5", SettingCheck::Adjusted, 1},
+        {"Audio_MusicVolume", L"-0.5", SettingCheck::Adjusted, 0},
+        // A screen side of 0 or less is no size: the default, not the smallest.
+        {"Graphics_ScreenWidth", L"16384", SettingCheck::Accepted, 16384},
+        {"Graphics_ScreenWidth", L"16385", SettingCheck::Adjusted, 16384},
+        {"Graphics_ScreenWidth", L"0", SettingCheck::Adjusted, 1280},
+        {"Graphics_ScreenHeight", L"1", SettingCheck::Accepted, 1},
+        {"Graphics_ScreenHeight", L"-5", SettingCheck::Adjusted, 720},
+    };
+    for (const Row& row : rows) {
+        const SettingDefinition* definition = findSettingDefinition(row.key);
+        ASSERT_NE(definition, nullptr) << row.key;
+        SettingValue value;
+        EXPECT_EQ(parseSettingValue(*definition, row.text, value), row.check) << row.key;
+        EXPECT_EQ(value.number, row.read) << row.key;
     }
 }
 

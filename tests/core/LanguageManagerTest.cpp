@@ -120,12 +120,18 @@ TEST_F(LanguageManagerTest, LanguagesAreFoundByNameAndChangingOneTellsTheListene
 }
 
 TEST_F(LanguageManagerTest, AnUnknownLanguageSettingFallsBackToEnglish) {
-    useOwnContent(twoLanguages, R"(<StringLiterals><String id="7" text="New Game"/></StringLiterals>)");
-    setSettingString("Game_Language", "Klingon");
-    LanguageManager languages(device.get());
-    EXPECT_TRUE(log.loggedStartingWith("Warning: Unknown language"));
-    EXPECT_EQ(languages.getCurrentLanguage().name, L"English");
-    EXPECT_EQ(languages.getText(7), L"New Game");
+    // English first in the list, and after another language.
+    const char* germanFirst = R"(<Languages><Language name="Deutsch" folder="German"/>
+                                 <Language name="English" folder="English"/></Languages>)";
+    for (const char* list : {twoLanguages, germanFirst}) {
+        workingDir.reset(); // back where the test began before the next content folder
+        useOwnContent(list, R"(<StringLiterals><String id="7" text="New Game"/></StringLiterals>)");
+        setSettingString("Game_Language", "Klingon");
+        LanguageManager languages(device.get());
+        EXPECT_TRUE(log.loggedStartingWith("Warning: Unknown language"));
+        EXPECT_EQ(languages.getCurrentLanguage().name, L"English");
+        EXPECT_EQ(languages.getText(7), L"New Game");
+    }
 }
 
 TEST_F(LanguageManagerTest, MissingOrBrokenFilesAreLoggedAndTheGameGoesOn) {
@@ -149,13 +155,15 @@ TEST_F(LanguageManagerTest, MissingOrBrokenFilesAreLoggedAndTheGameGoesOn) {
         EXPECT_EQ(languages.getText(1), L"#1");
     }
     log.lines.clear();
-    // Entries without an id or a text are skipped; the rest is read.
+    // Entries without an id (or an empty one) or a text are skipped; the rest is read.
     test::writeFileBytes(dir.file("Content/Language/English/StringLiterals.xml"),
-                         R"(<StringLiterals><String text="no id"/><String id="3"/><String id="4" text="Four"/>)");
+                         R"(<StringLiterals><String text="no id"/><String id="3"/><String id="" text="empty id"/>)"
+                         R"(<String id="4" text="Four"/>)");
     {
         LanguageManager languages(device.get());
-        EXPECT_TRUE(log.loggedStartingWith("Warning: Skipped 2 strings"));
+        EXPECT_TRUE(log.loggedStartingWith("Warning: Skipped 3 strings"));
         EXPECT_EQ(languages.getText(4), L"Four");
+        EXPECT_EQ(languages.getText(0), L"#0");
     }
     // Cut inside a tag: the texts before the cut are there.
     test::writeFileBytes(dir.file("Content/Language/English/StringLiterals.xml"),
@@ -210,4 +218,9 @@ TEST_F(LanguageManagerTest, TrueTypeFontsComeFromTheFontCacheAtTheScreensScale) 
     ASSERT_EQ(asked.size(), 2u);
     EXPECT_EQ(asked[0], std::make_pair(std::string("menu.ttf"), 30));
     EXPECT_EQ(asked[1], std::make_pair(std::string("pause.ttf"), 33));
+    // Rounded to the nearest pixel: 20 x 1000 / 720 = 27.8.
+    screenHeight = 1000;
+    languages.getFont(LanguageManager::FontMenuSmall);
+    ASSERT_EQ(asked.size(), 3u);
+    EXPECT_EQ(asked[2], std::make_pair(std::string("menu.ttf"), 28));
 }

@@ -156,6 +156,9 @@ TEST_F(SoundManagerTest, PlaySongStartsTheMenuSongOnceAndARepeatChangesNothing) 
     sound->playSong("x", false, 2.0f);
     EXPECT_EQ(sound->getCurrentMusic(), song);
     EXPECT_TRUE(sound->isEventActive(song));
+    // Two letters make a name: the song before gives way (the project has none of it).
+    sound->playSong("ab", false, 2.0f);
+    EXPECT_EQ(sound->getCurrentMusic(), nullptr);
 }
 
 TEST_F(SoundManagerTest, TheSongBeforeFadesOutOverTheGivenSeconds) {
@@ -172,6 +175,12 @@ TEST_F(SoundManagerTest, TheSongBeforeFadesOutOverTheGivenSeconds) {
     EXPECT_TRUE(sound->isEventActive(first));
     step(1.0f);
     EXPECT_FALSE(sound->isEventActive(first));
+    // Without fade time the song before stops at once.
+    sound->playSong(menuSong, false, 2.0f);
+    audio::Event* menu = sound->getCurrentMusic();
+    ASSERT_TRUE(sound->isEventActive(menu));
+    sound->playSong("GameAudio/Audio/UI/Transition", true, 0.0f);
+    EXPECT_FALSE(sound->isEventActive(menu));
 }
 
 TEST_F(SoundManagerTest, RestartSongStartsTheCurrentSongFromSilence) {
@@ -239,10 +248,12 @@ TEST_F(SoundManagerTest, LosingTheFocusPausesEverythingOnlyWithMuteOnFocusLost) 
         {false, {{true, true}, {false, true}, {true, true}}},
     };
     for (const Case& test : cases) {
+        // The switch is the setting's, read when the manager is made.
+        setSettingBool("Audio_MuteOnFocusLost", test.muteOnFocusLost);
         ASSERT_NO_FATAL_FAILURE(makeManager());
+        EXPECT_EQ(sound->muteOnFocusLost, test.muteOnFocusLost);
         audio::Event* song = (sound->playSong(menuSong, false, 0.0f), sound->getCurrentMusic());
         ASSERT_NE(song, nullptr);
-        sound->muteOnFocusLost = test.muteOnFocusLost;
         float expected = 0.0f;
         for (std::size_t index = 0; index < test.steps.size(); ++index) {
             sound->applyFocus(test.steps[index].focused);

@@ -92,8 +92,10 @@ TEST_F(EventSystemTest, TheProjectGivesEventsCategoriesAndParameters) {
     velocity->getRange(&minimum, &maximum);
     EXPECT_FLOAT_EQ(minimum, 0.0f);
     EXPECT_FLOAT_EQ(maximum, 10.0f);
-    // Values stay inside the range.
-    float value = 0.0f;
+    // A new instance's value starts at the minimum; values stay inside the range.
+    float value = -1.0f;
+    velocity->getValue(&value);
+    EXPECT_FLOAT_EQ(value, 0.0f);
     EXPECT_EQ(velocity->setValue(25.0f), Result::Ok);
     velocity->getValue(&value);
     EXPECT_FLOAT_EQ(value, 10.0f);
@@ -137,6 +139,12 @@ TEST_F(EventSystemTest, OneShotEndsAfterItsLengthAndLoopsPlayOn) {
     EXPECT_TRUE(active(song));
     song->stop();
     EXPECT_FALSE(active(song));
+    // The update that reaches the length exactly ends it (0.5 s in two exact quarters).
+    click->start();
+    advance(0.25);
+    EXPECT_TRUE(active(click));
+    advance(0.25);
+    EXPECT_FALSE(active(click));
 }
 
 TEST_F(EventSystemTest, PausedEventsAndPausedCategoriesKeepTheirPlace) {
@@ -180,8 +188,12 @@ TEST_F(EventSystemTest, VolumesMultiplyDownTheCategoryChain) {
 
 TEST_F(EventSystemTest, InstancesAreReusedAndTheOldestIsTakenOverAtTheLimit) {
     audio::Event* first = fetch("Test/Click");
-    // Not playing: the same instance is handed out again.
+    first->setVolume(0.3f);
+    // Not playing: the same instance is handed out again, at full volume.
     EXPECT_EQ(fetch("Test/Click"), first);
+    float volume = 0.0f;
+    first->getVolume(&volume);
+    EXPECT_EQ(volume, 1.0f);
     first->start();
     advance(0.1);
     audio::Event* second = fetch("Test/Click");
@@ -250,6 +262,11 @@ TEST_F(EventSystemTest, PlainSoundsPlayForTheirWavLength) {
     advance(4.0);
     channel->isPlaying(&playing);
     EXPECT_TRUE(playing) << "a looping sound plays on past its length";
+    // A channel plays at most at full volume.
+    float volume = 0.0f;
+    EXPECT_EQ(channel->setVolume(2.0f), Result::Ok);
+    channel->getVolume(&volume);
+    EXPECT_EQ(volume, 1.0f);
     EXPECT_EQ(system.playSound(nullptr, false, &channel), Result::InvalidHandle);
 }
 

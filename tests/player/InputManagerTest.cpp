@@ -1,6 +1,8 @@
 #include "InputTestSupport.h"
 
+#include "core/GameSettings.h"
 #include "core/Globals.h"
+#include "core/LanguageManager.h"
 #include "core/LogManager.h"
 #include "player/GameActions.h"
 #include "player/PlayerControls.h"
@@ -12,6 +14,8 @@
 #include "player/PlayerHooks.h"
 #include "player/InputRegistration.h"
 #include "level/LevelHooks.h"
+
+#include <filesystem>
 
 namespace {
 
@@ -204,6 +208,58 @@ TEST_F(InputManagerTest, VibrationReachesConnectedPadsOfPlayerZero) {
     const std::size_t effects = input->getVibration()->effects().size();
     input->addRumble(1.0f, 1.0f, 1.0f, 0.0f);
     EXPECT_EQ(input->getVibration()->effects().size(), effects);
+}
+
+TEST_F(InputManagerTest, TheMouseIsInUseWhileKeyboardOrMouseWasUsedLast) {
+    PlayerControls* controls = input->getActiveControls();
+    const struct Row {
+        InputDevice* last;
+        bool inUse;
+    } rows[] = {{input->getKeyboard(), true}, {input->getGamepad(), false}, {input->getMouse(), true}};
+    for (const Row& row : rows) {
+        controls->lastDevice = row.last;
+        frame();
+        EXPECT_EQ(input->getMouse()->inUse, row.inUse) << row.last->getNameA();
+    }
+}
+
+TEST_F(InputManagerTest, DeviceNamesComeFromTheLanguageTable) {
+    // A language whose table names the pads and the keyboard, and leaves the joystick out.
+    std::filesystem::create_directories(dir.path() / "Content" / "Language" / "Test");
+    ASSERT_TRUE(test::writeFileBytes(dir.file("Content/Language/Languages.xml"),
+                                     "<?xml version=\"1.0\"?>\n<Languages><Language name=\"Test\" folder=\"Test\"/></Languages>\n"));
+    ASSERT_TRUE(test::writeFileBytes(dir.file("Content/Language/Test/StringLiterals.xml"),
+                                     "<?xml version=\"1.0\"?>\n<StringLiterals>"
+                                     "<String id=\"65\" text=\"Tastatur\"/><String id=\"250\" text=\"Manette\"/>"
+                                     "<String id=\"251\" text=\"Pad\"/></StringLiterals>\n"));
+    test::captureLog([&]() {
+        LanguageManager language(device->get());
+        languageManager = &language;
+        EXPECT_EQ(input->getKeyboard()->getDisplayName(), L"Tastatur");
+        EXPECT_EQ(input->getGamepad()->getDisplayName(), L"Manette");
+        EXPECT_EQ(input->getGamepad()->getAlternateDisplayName(), L"Pad");
+        EXPECT_EQ(input->getJoystick()->getDisplayName(), L"#252") << "a text the table lacks shows its number";
+        languageManager = nullptr;
+    });
+    EXPECT_EQ(input->getGamepad()->getDisplayName(), L"Gamepad") << "without a language table: the name";
+}
+
+TEST_F(InputManagerTest, InitTakesItsSwitchesFromTheSettings) {
+    GameSettings settings(dir.file("settings.xml"));
+    settings.load(true);
+    gameSettings = &settings;
+    for (const bool on : {true, false}) {
+        setSettingBool("Gamepad_Vibration", on);
+        setSettingBool("Joystick_IgnoreInput", on);
+        setSettingBool("Game_NoSwitchMode", on);
+        stopInput();
+        startInput();
+        EXPECT_EQ(input->getVibration()->enabled, on) << on;
+        EXPECT_EQ(joystickIgnoreInput, on) << on;
+        EXPECT_EQ(input->isNoSwitchMode(), on) << on;
+    }
+    gameSettings = nullptr;
+    joystickIgnoreInput = false;
 }
 
 TEST_F(InputManagerTest, AFullSuspicionMeterRumblesBothMotors) {

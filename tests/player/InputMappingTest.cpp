@@ -195,7 +195,7 @@ TEST_F(InputMappingTest, UnknownNamesAreLoggedAndTheActionKeepsItsDefaults) {
 TEST_F(InputMappingTest, WrongTypesFallBackToDefaults) {
     writeUserFile(mappingFile(
         "<ButtonMapping actionName=\"Limp\" deviceName=\"Keyboard\" buttonName=\"KEY_KEY_L\" multiplier=\"lots\" "
-        "schemeIndex=\"1.5\"/>\n"
+        "schemeIndex=\"1.5\" param1=\"soft\" param2=\"0.5\"/>\n"
         "<ButtonMapping actionName=\"Limp\" deviceName=\"Keyboard\" buttonName=\"KEY_KEY_K\" multiplier=\"nan\"/>\n"
         "<ButtonMapping actionName=\"Limp\" deviceName=\"Keyboard\" buttonIndex=\"eleven\"/>\n"));
     const std::string log = test::captureLog([&]() { startInput(); });
@@ -206,8 +206,38 @@ TEST_F(InputMappingTest, WrongTypesFallBackToDefaults) {
     ASSERT_EQ(limp.size(), 3u);
     EXPECT_EQ(limp[0]->multiplier, 1.0f);
     EXPECT_EQ(limp[0]->schemeIndex, 0);
+    EXPECT_EQ(limp[0]->param1, 0.0f) << "a parameter that is no number is 0";
+    EXPECT_EQ(limp[0]->param2, 0.5f);
     EXPECT_EQ(limp[1]->multiplier, 1.0f);
     EXPECT_EQ(limp[2]->buttonIndex, 0); // neither a name nor a usable index
+}
+
+TEST_F(InputMappingTest, ReadMappingsTakeTheInstanceOfTheirPlayer) {
+    startInput();
+    const std::string path = dir.file("instances.xml");
+    ASSERT_TRUE(test::writeFileBytes(
+        path, mappingFile("<ButtonMapping actionName=\"Limp\" deviceName=\"Mouse\" buttonName=\"MOUSE_LEFT\"/>\n"
+                          "<ButtonMapping actionName=\"Limp\" deviceName=\"Move\" buttonIndex=\"1\"/>\n"
+                          "<ButtonMapping actionName=\"Limp\" deviceName=\"Keyboard\" buttonName=\"KEY_KEY_L\"/>\n"
+                          "<ButtonMapping actionName=\"Limp\" deviceName=\"Gamepad\" buttonName=\"GAMEPAD_A\"/>\n")));
+    // The second mouse (instance 1) of a player; a player without a mouse of its own (-1)
+    // reads the system mouse (0).
+    const struct Row {
+        int instance;
+        int mouse, move, gamepad;
+    } rows[] = {{1, 1, 1, 1}, {2, 2, 2, 2}, {-1, 0, -1, -1}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.instance);
+        PlayerControls player(input.get(), 1, 0, row.instance, input->getMouse());
+        player.clearMappings();
+        ASSERT_TRUE(player.readMappings(path));
+        const auto& limp = player.mappings(GameAction::Limp);
+        ASSERT_EQ(limp.size(), 4u);
+        EXPECT_EQ(limp[0]->instance, row.mouse);
+        EXPECT_EQ(limp[1]->instance, row.move);
+        EXPECT_EQ(limp[2]->instance, 0);
+        EXPECT_EQ(limp[3]->instance, row.gamepad);
+    }
 }
 
 TEST_F(InputMappingTest, BrokenUserFileIsKeptAsideAndTheDefaultsWritten) {

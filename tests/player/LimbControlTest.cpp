@@ -3,6 +3,13 @@
 #include "../physics/PhysicsObjectFixture.h"
 
 #include "core/Globals.h"
+#include "core/SoundManager.h"
+#include "level/SaveManager.h"
+#include "level/SceneNodeTypes.h"
+#include "platform/FakePadBackend.h"
+#include "player/InputManager.h"
+#include "player/PlayerControls.h"
+#include "player/devices/VibrationController.h"
 #include "player/LimbControl.h"
 #include "player/LimbQueries.h"
 #include "physics/world/PhysicsFiltering.h"
@@ -96,6 +103,7 @@ TEST_F(LimbControlTest, GrabJoinsTheTouchingLinksToTheObject) {
     EXPECT_EQ(crate->holdCount, 1) << "the crate is told of the grab";
     EXPECT_TRUE(isLimbHolding(arms, 0));
     EXPECT_FALSE(isLimbHolding(arms, 1));
+    EXPECT_TRUE(isLimbHolding(arms, -1)) << "any side: one hand holding is enough";
     EXPECT_EQ(player->stats.grabCount, 1);
     EXPECT_EQ(crate->getDynamicActor()->getMass(), 0.5f) << "a light grab makes the object light";
     irr::f32 breakForce = 0.0f, breakTorque = 0.0f;
@@ -117,6 +125,40 @@ TEST_F(LimbControlTest, GrabJoinsTheTouchingLinksToTheObject) {
     EXPECT_EQ(crate->holdCount, 0) << "and of the release";
     EXPECT_TRUE(crate->thrown) << "let go, it counts as thrown";
     EXPECT_EQ(arm.links[1].joint->getMotion(phys::D6Axis::X), phys::D6Motion::Limited);
+}
+
+// A node of the articulated object's kind, as the parent of a grabbed part.
+class ArticulationStandIn : public irr::scene::ISceneNode {
+public:
+    ArticulationStandIn(irr::scene::ISceneNode* parent, irr::scene::ISceneManager* manager)
+        : ISceneNode(parent, manager, -1) {}
+    void render() override {}
+    const irr::core::aabbox3df& getBoundingBox() const override { return box; }
+    irr::scene::ESCENE_NODE_TYPE getType() const override { return typeId("apsx"); }
+    irr::core::aabbox3df box;
+};
+
+TEST_F(LimbControlTest, AGrabOfAPartOfAnArticulatedObjectBreaksSooner) {
+    // Only the grab asks for the parent's kind: the crate is hung under the stand-in after
+    // it was made, and taken back before anything else walks its parents.
+    auto* articulation = new ArticulationStandIn(root(), smgr());
+    articulation->drop();
+    crate->setParent(articulation);
+    touchCrate();
+    const bool held = updateLimbGrabJoints(arm);
+    crate->setParent(root());
+    ASSERT_TRUE(held);
+    irr::f32 breakForce = 0.0f, breakTorque = 0.0f;
+    arm.grabJoints[0]->getBreakForce(breakForce, breakTorque);
+    EXPECT_EQ(breakForce, 8500.0f);
+    EXPECT_EQ(breakTorque, 8500.0f);
+}
+
+TEST_F(LimbControlTest, AnObjectThatKeepsItsWeightIsNotMadeLight) {
+    crate->ReduceWeightOnGrab = false;
+    touchCrate();
+    ASSERT_TRUE(updateLimbGrabJoints(arm));
+    EXPECT_EQ(crate->getDynamicActor()->getMass(), 4.0f);
 }
 
 TEST_F(LimbControlTest, AtMostFiveContactsAreJoined) {
@@ -159,7 +201,13 @@ TEST_F(LimbControlTest, AHardReleaseThrowsWhatCollidesAsADynamicObject) {
         updateLimbGrabJoints(arm);
         arm.velocitySamples.assign(10, vector3df(20, 0, 0));
         const irr::f32 heightBefore = crate->getAbsolutePosition().Y;
+        SoundManager sound;
+        sound.init();
+        soundManager = &sound;
         EXPECT_TRUE(setLimbGrabState(arm, true, true)) << row.name;
+        soundManager = nullptr;
+        EXPECT_EQ(sound.getEventSystem()->playingEventCount(), row.thrown ? 1u : 0u)
+            << row.name << ": only a throw sounds";
         EXPECT_EQ(crate->getDynamicActor()->getMass(), 4.0f) << row.name << ": the pre-grab mass comes back";
         EXPECT_EQ(player->notices.size(), row.thrown ? 1u : 0u) << row.name;
         EXPECT_EQ(arm.touchedObject, row.thrown ? nullptr : crate) << row.name;
@@ -168,6 +216,17 @@ TEST_F(LimbControlTest, AHardReleaseThrowsWhatCollidesAsADynamicObject) {
         EXPECT_EQ(crate->getAbsolutePosition().Y > heightBefore + 0.01f, row.thrown) << row.name << ": thrown upward";
         setLimbTouchedObject(arm, nullptr);
     }
+}
+
+TEST_F(LimbControlTest, TheHandSpeedIsAveragedOverAllButTheOldestTwoSamples) {
+    vector3df average(9, 9, 9);
+    arm.velocitySamples = {vector3df(2, 0, 0), vector3df(4, 0, 0)};
+    EXPECT_FALSE(getLimbAverageVelocity(arm, average)) << "two samples give no speed";
+    EXPECT_EQ(average, vector3df());
+    // Newest first: the two oldest (50 and 70) are left out.
+    arm.velocitySamples = {vector3df(2, 0, 0), vector3df(4, 0, 0), vector3df(50, 0, 0), vector3df(70, 0, 0)};
+    ASSERT_TRUE(getLimbAverageVelocity(arm, average));
+    EXPECT_EQ(average, vector3df(3, 0, 0));
 }
 
 TEST_F(LimbControlTest, ThrowForceFollowsTheHandSpeed) {
@@ -333,10 +392,23 @@ public:
     irr::s32 getWeightMode() override { return 1; }
 };
 
+// The material of the shapes of a link's body.
+phys::Material* linkMaterial(const LimbLink& link) {
+    phys::Shape* shape = nullptr;
+    phys::Material* material = nullptr;
+    if (link.body && link.body->getShapes(&shape, 1) == 1)
+        shape->getMaterials(&material, 1);
+    return material;
+}
+
 TEST_F(LimbControlTest, LegLinkMassFollowsWeightAndLightness) {
     arm.currentLink = 1;
     updateLimbLinkMass(arm);
     EXPECT_FLOAT_EQ(arm.links[1].body->getMass(), 84.0f);
+    // From the current link on, a heavy leg grips (material 2), a light one slides (1).
+    EXPECT_EQ(linkMaterial(arm.links[1]), physics->getMaterial(2));
+    EXPECT_EQ(linkMaterial(arm.links[2]), physics->getMaterial(2));
+    EXPECT_NE(linkMaterial(arm.links[0]), physics->getMaterial(2)) << "links before the current one keep theirs";
     auto* light = new LightPlayer(root(), smgr(), 2);
     light->drop();
     arm.owner = light;
@@ -344,7 +416,118 @@ TEST_F(LimbControlTest, LegLinkMassFollowsWeightAndLightness) {
     arm.linkMassDirty = true;
     updateLimbLinkMass(arm);
     EXPECT_FLOAT_EQ(arm.links[1].body->getMass(), 30.0f);
+    EXPECT_EQ(linkMaterial(arm.links[1]), physics->getMaterial(1));
+    EXPECT_EQ(linkMaterial(arm.links[2]), physics->getMaterial(1));
     EXPECT_FALSE(arm.linkMassDirty);
+}
+
+// The same arm with the input subsystem running: player 0's controls on a connected pad 0,
+// the remapping file in a temporary save folder.
+class LimbInputTest : public LimbControlTest {
+protected:
+    void SetUp() override {
+        LimbControlTest::SetUp();
+        auto fake = std::make_unique<platform::FakePadBackend>();
+        fake->setConnected(0, true);
+        platform::setPadBackend(std::move(fake));
+        saveFolder = std::make_unique<SaveManager>(device->get()->getFileSystem(), saves.path().string());
+        saveManager = saveFolder.get();
+        input = std::make_unique<InputManager>();
+        input->init(device->get());
+        inputManager = input.get();
+    }
+    void TearDown() override {
+        clearPlayers();
+        inputManager = nullptr;
+        device->get()->setEventReceiver(nullptr);
+        input.reset();
+        saveManager = nullptr;
+        saveFolder.reset();
+        platform::setPadBackend(nullptr);
+        LimbControlTest::TearDown();
+    }
+    test::TempDir saves;
+    std::unique_ptr<SaveManager> saveFolder;
+    std::unique_ptr<InputManager> input;
+};
+
+TEST_F(LimbInputTest, AReleaseRumblesThePadOnTheHandsSide) {
+    const struct Row {
+        irr::s32 side;
+        irr::f32 left, right; // motor amounts
+    } rows[] = {{0, 0.0f, 0.2f}, {1, 0.2f, 0.0f}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.side);
+        arm.side = row.side;
+        input->getVibration()->clearRumbleEffects();
+        arm.grabAmount = 1.0f;
+        touchCrate();
+        ASSERT_TRUE(updateLimbGrabJoints(arm));
+        setLimbGrabState(arm, false, true);
+        const auto& effects = input->getVibration()->effects();
+        ASSERT_EQ(effects.size(), 1u);
+        EXPECT_EQ(effects[0].startLeft, row.left);
+        EXPECT_EQ(effects[0].startRight, row.right);
+        EXPECT_EQ(effects[0].duration, 0.1f);
+        setLimbTouchedObject(arm, nullptr);
+        arm.released = false;
+    }
+}
+
+TEST_F(LimbInputTest, EachSideIsDrivenByTheControlsOfItsRole) {
+    // Player 0's one set of controls drives role 0 (side 0) and not role 1 (side 1).
+    PlayerControls* controls = input->getPlayerControls(0, 0);
+    LimbState second;
+    second.owner = player;
+    second.side = 1;
+    // A body that is no listed player takes the first controls whatever its side.
+    EXPECT_EQ(findLimbPlayerControlsIndex(second), 0);
+    setPlayer(0, player);
+    EXPECT_EQ(findLimbPlayerControlsIndex(arm), 0);
+    EXPECT_EQ(findLimbPlayerControlsIndex(second), -1);
+    arms.controlled[1] = &second;
+    setLimbsControlEnabled(arms, true);
+    EXPECT_TRUE(arm.manualControl);
+    EXPECT_FALSE(arm.automatic);
+    EXPECT_FALSE(second.manualControl);
+    setLimbsControlEnabled(arms, false);
+    for (const LimbState* limb : {&arm, &second}) {
+        EXPECT_FALSE(limb->manualControl);
+        EXPECT_TRUE(limb->automatic);
+    }
+    // With role 1 taken on and role 0 given up, only the other side is driven.
+    controls->setRole(1, true);
+    controls->setRole(0, false);
+    EXPECT_EQ(findLimbPlayerControlsIndex(arm), -1);
+    EXPECT_EQ(findLimbPlayerControlsIndex(second), 0);
+    setLimbsControlEnabled(arms, true);
+    EXPECT_FALSE(arm.manualControl);
+    EXPECT_TRUE(second.manualControl);
+    EXPECT_FALSE(second.automatic);
+}
+
+TEST_F(LimbControlTest, AHangGrabMakesTheLinksHeavyUntilTheRelease) {
+    auto* light = new LightPlayer(root(), smgr(), 2);
+    light->drop();
+    crate->CanHangFrom = true;
+    const struct Row {
+        LimbTestPlayer* owner;
+        irr::f32 holding, released; // link masses
+    } rows[] = {{player, 60.0f, 4.68f}, {light, 30.0f, 2.34f}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.owner == player ? "heavier weight" : "lighter weight");
+        arm.owner = row.owner;
+        arm.grabAmount = 1.0f;
+        touchCrate();
+        ASSERT_TRUE(updateLimbGrabJoints(arm));
+        for (const LimbLink& link : arm.links)
+            EXPECT_FLOAT_EQ(link.body->getMass(), row.holding);
+        setLimbGrabState(arm, false, true);
+        for (const LimbLink& link : arm.links)
+            EXPECT_FLOAT_EQ(link.body->getMass(), row.released);
+        setLimbTouchedObject(arm, nullptr);
+        arm.released = false;
+    }
 }
 
 TEST(LimbHighlightTest, AMeshsOwnSetNeedsItsFirstHighlight) {

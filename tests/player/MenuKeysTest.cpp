@@ -98,6 +98,15 @@ TEST_F(MenuKeysTest, HeldDirectionRepeatsAfterAQuarterSecond) {
     EXPECT_EQ(sent().size(), 1u);
 }
 
+TEST_F(MenuKeysTest, ALongHoldKeepsWhatEachRepeatIntervalLeftOver) {
+    // Each repeat keeps the time past its 0.05 s: over a long hold the 0.0167 s updates
+    // gain a whole update, and the 169th send comes on update 517 rather than 518.
+    keyEvent(irr::KEY_DOWN, true);
+    for (int update = 1; update <= 517; ++update)
+        frame();
+    EXPECT_EQ(sent().size(), 169u);
+}
+
 TEST_F(MenuKeysTest, ConfirmAndBackNeverRepeat) {
     keyEvent(irr::KEY_RETURN, true);
     keyEvent(irr::KEY_ESCAPE, true);
@@ -107,14 +116,27 @@ TEST_F(MenuKeysTest, ConfirmAndBackNeverRepeat) {
 }
 
 TEST_F(MenuKeysTest, DiagonalsDoNotMoveTheFocus) {
-    keyEvent(irr::KEY_LEFT, true);
-    frame();
-    EXPECT_EQ(sent(), std::vector<int>{MenuCode::Left});
-    keyEvent(irr::KEY_UP, true);
-    for (int update = 0; update < 40; ++update)
+    const struct Row {
+        irr::EKEY_CODE horizontal, vertical;
+        int sentCode;
+    } rows[] = {{irr::KEY_LEFT, irr::KEY_UP, MenuCode::Left}, {irr::KEY_RIGHT, irr::KEY_DOWN, MenuCode::Right}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.sentCode);
+        sent().clear();
+        keyEvent(row.horizontal, true);
         frame();
-    // Up is not sent while left is held, and left does not repeat while up is held.
-    EXPECT_EQ(sent(), std::vector<int>{MenuCode::Left});
+        EXPECT_EQ(sent(), std::vector<int>{row.sentCode});
+        keyEvent(row.vertical, true);
+        for (int update = 0; update < 40; ++update)
+            frame();
+        // The vertical key is not sent while the horizontal one is held, and the horizontal
+        // one does not repeat while the vertical one is held.
+        EXPECT_EQ(sent(), std::vector<int>{row.sentCode});
+        keyEvent(row.horizontal, false);
+        keyEvent(row.vertical, false);
+        frame();
+        frame();
+    }
 }
 
 TEST_F(MenuKeysTest, PadDirectionsAndMenuActions) {

@@ -5,7 +5,10 @@
 #include "player/PlayerHooks.h"
 #include "player/devices/GamepadDevice.h"
 #include "player/devices/KeyboardDevice.h"
+#include "player/devices/LeapDevice.h"
+#include "player/devices/MoveDevice.h"
 #include "player/devices/MouseDevice.h"
+#include "player/devices/VibrationController.h"
 
 namespace {
 
@@ -220,6 +223,7 @@ TEST_F(PlayerControlsTest, MappingsAreCopiedAndUnboundOnesRemoved) {
 TEST_F(PlayerControlsTest, ConstructionByDevice) {
     PlayerControls padPlayer(input.get(), 1, 0, 2, input->getGamepad());
     EXPECT_FALSE(padPlayer.keyboardMouseEnabled);
+    EXPECT_FALSE(padPlayer.multitouchEnabled);
     EXPECT_EQ(padPlayer.gamepadInstance, 2);
     EXPECT_EQ(padPlayer.secondaryInstance, -1);
     PlayerControls mousePlayer(input.get(), 1, 1, 3, input->getMouse());
@@ -254,6 +258,39 @@ TEST_F(PlayerControlsTest, DefaultBindingsAnswerFromEveryDevice) {
     EXPECT_TRUE(controls->wasActionPressed(GameAction::ModeSwitch));
     EXPECT_EQ(controls->lastDevice, input->getGamepad());
     input->endFrame();
+}
+
+TEST_F(PlayerControlsTest, DevicesWithoutHardwareAreNeverAsked) {
+    ButtonMapping leap;
+    leap.device = input->getLeap();
+    leap.buttonIndex = LeapDevice::RightVelX; // reports pressed whenever asked
+    controls->addMapping(GameAction::Limp, leap);
+    ButtonMapping move;
+    move.device = input->getMove();
+    move.buttonIndex = 40;
+    controls->addMapping(GameAction::Limp, move);
+    ASSERT_EQ(input->getLeap()->getDeviceCount(), 0);
+    ASSERT_EQ(input->getMove()->getDeviceCount(), 0);
+    EXPECT_FALSE(controls->isMappingUsable(&leap));
+    EXPECT_FALSE(controls->isMappingUsable(&move));
+    EXPECT_FALSE(controls->wasActionPressed(GameAction::Limp));
+}
+
+TEST_F(PlayerControlsTest, RumbleQueuesOneEffectWithEachMotorsOwnAmount) {
+    const auto& effects = input->getVibration()->effects();
+    controls->addRumble(0.25f, 0.75f, 0.5f, 0.1f);
+    EXPECT_TRUE(effects.empty()) << "no pad connected";
+    pads->setConnected(0, true);
+    input->getGamepad()->enumerate();
+    controls->addRumble(0.25f, 0.75f, 0.5f, 0.1f);
+    ASSERT_EQ(effects.size(), 1u);
+    EXPECT_EQ(effects[0].pad, 0);
+    EXPECT_EQ(effects[0].startLeft, 0.25f);
+    EXPECT_EQ(effects[0].endLeft, 0.25f);
+    EXPECT_EQ(effects[0].startRight, 0.75f);
+    EXPECT_EQ(effects[0].endRight, 0.75f);
+    EXPECT_EQ(effects[0].duration, 0.5f);
+    EXPECT_EQ(effects[0].delay, 0.1f);
 }
 
 TEST_F(PlayerControlsTest, InMenusTheMouseBecomesTheLastDeviceWhenUsed) {

@@ -84,7 +84,40 @@ TEST_F(TouchInputTest, ButtonsFeedPauseSwitchAndGrab) {
     EXPECT_TRUE(controls->isGrabHeld(false));
     finger(11, 60, 300, touchWentDown, 1); // tagged touches never count as the left touch
     EXPECT_EQ(touch->findLeftTouch(0.2f)->id, 9);
-    EXPECT_EQ(touch->countPressedTouches(), 5);
+    finger(12, 256, 300, touchWentDown); // on the strip's edge (0.2 of 1280): not in it
+    EXPECT_EQ(touch->findLeftTouch(0.2f)->id, 9);
+    EXPECT_EQ(touch->countPressedTouches(), 6);
+    frame();
+    EXPECT_EQ(touch->countPressedTouches(), 6) << "held touches count too";
+}
+
+TEST_F(TouchInputTest, TouchButtonsCountOnlyInTouchMode) {
+    finger(1, 1201, 79, touchWentDown);
+    finger(3, 1181, 621, touchWentDown);
+    ASSERT_TRUE(touch->isPauseTouch());
+    ASSERT_TRUE(touch->isSwitchTouch());
+    // A key in the same frame leaves touch mode: the corners are not buttons then.
+    keyEvent(irr::KEY_F7, true);
+    ASSERT_FALSE(controls->touchMode);
+    EXPECT_FALSE(controls->isPausePressed());
+    EXPECT_FALSE(controls->isModeSwitchPressed());
+    finger(4, 50, 300, touchWentDown);
+    keyEvent(irr::KEY_F8, true);
+    EXPECT_FALSE(controls->isGrabHeld(false));
+}
+
+TEST_F(TouchInputTest, InACutsceneAnyFingerHoldsSkipAndOneHeldOverASecondSkips) {
+    gameplaySuspended = true;
+    EXPECT_FALSE(controls->isSkipCutsceneDown());
+    finger(1, 600, 300, touchWentDown);
+    EXPECT_TRUE(controls->isSkipCutsceneDown()) << "one finger is enough";
+    EXPECT_FALSE(controls->isSkipCutscenePressed());
+    // 59 updates of 0.0167 s are 0.985 s, 60 are past the second.
+    for (int update = 0; update < 59; ++update)
+        frame();
+    EXPECT_FALSE(controls->isSkipCutscenePressed());
+    frame();
+    EXPECT_TRUE(controls->isSkipCutscenePressed());
 }
 
 TEST_F(TouchInputTest, ButtonRectanglesAtTheReferenceSize) {

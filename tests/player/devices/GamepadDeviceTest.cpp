@@ -80,6 +80,13 @@ TEST_F(GamepadDeviceTest, ButtonsAndTriggers) {
     EXPECT_EQ(gamepad->getValue(mapping(GamepadDevice::LeftTrigger)), 1.0f);
     EXPECT_TRUE(gamepad->wasPressed(mapping(GamepadDevice::LeftTrigger)));
     EXPECT_FALSE(gamepad->wasPressed(mapping(GamepadDevice::RightTrigger)));
+    // Each trigger answers for itself.
+    pads->setTriggers(0, 0, 1);
+    update();
+    EXPECT_EQ(gamepad->getValue(mapping(GamepadDevice::RightTrigger)), 1.0f);
+    EXPECT_EQ(gamepad->getValue(mapping(GamepadDevice::LeftTrigger)), 0.0f);
+    EXPECT_TRUE(gamepad->wasPressed(mapping(GamepadDevice::RightTrigger)));
+    EXPECT_FALSE(gamepad->wasPressed(mapping(GamepadDevice::LeftTrigger)));
     // Full axes are never pressed; a negative instance reads nothing.
     EXPECT_FALSE(gamepad->wasPressed(mapping(GamepadDevice::StickLX)));
     EXPECT_EQ(gamepad->getValue(mapping(GamepadDevice::A, -1)), 0.0f);
@@ -152,6 +159,14 @@ TEST_F(GamepadDeviceTest, PadsAreFoundByEnumerationEveryFiveSeconds) {
     EXPECT_NEAR(elapsed, 5.0f, 0.05f);
     update();
     EXPECT_EQ(gamepad->getValue(mapping(GamepadDevice::X, 1)), 1.0f);
+    // The next pad waits for the next enumeration, five seconds after the last one.
+    pads->setConnected(2, true);
+    elapsed = 0.0f;
+    while (!gamepad->isConnected(2) && elapsed < 6.0f) {
+        update();
+        elapsed += step;
+    }
+    EXPECT_NEAR(elapsed, 5.0f - step, 0.05f);
 }
 
 TEST_F(GamepadDeviceTest, FailedPollDisconnectsUntilTheNextEnumeration) {

@@ -114,14 +114,21 @@ TEST_F(JoystickDeviceTest, ActivationLogsAndCountsUsableJoysticks) {
     data.joystick = 1;
     send(data);
     EXPECT_EQ(value("BUTTON_0"), 1.0f);
+    // A negative instance reads the first usable joystick too.
+    EXPECT_TRUE(joystick->isConnected(-1));
+    EXPECT_EQ(joystick->getValue(mapping("BUTTON_0", true, -1)), 1.0f);
 }
 
 TEST_F(JoystickDeviceTest, AxisHalvesDeadZoneAndCalibration) {
     make({joystickWithAxes(0, 6)});
     JoystickData rest;
     rest.axes[2] = -32768; // a trigger resting at its minimum
+    rest.axes[3] = -32767; // the trigger bound: still a trigger
+    rest.axes[4] = -32766; // one short of it: a stick held one way
     send(rest);
     EXPECT_EQ(value("JOYSTICK_AXIS_Z_POS", false), 0.0f);
+    EXPECT_EQ(value("JOYSTICK_AXIS_R_NEG", false), 0.0f);
+    EXPECT_EQ(value("JOYSTICK_AXIS_U_NEG", false), 32766.0f);
     JoystickData pulled = rest;
     pulled.axes[2] = 32767;
     pulled.axes[0] = 7864;
@@ -154,6 +161,7 @@ TEST_F(JoystickDeviceTest, HatDirectionsAndPresses) {
     joystick->endFrame();
     EXPECT_FALSE(joystick->wasPressed(mapping("BUTTON_3")));
     EXPECT_FALSE(joystick->wasPressed(mapping("JOYSTICK_DPAD_UP")));
+    EXPECT_EQ(value("BUTTON_3"), 1.0f) << "held on across the frame";
     data.hat = JoystickData::hatCentred;
     data.axes[0] = 20000;
     send(data);
@@ -161,6 +169,29 @@ TEST_F(JoystickDeviceTest, HatDirectionsAndPresses) {
         EXPECT_EQ(value(direction), 0.0f);
     // An axis press always applies the dead zone.
     EXPECT_TRUE(joystick->wasPressed(mapping("JOYSTICK_AXIS_X_POS", false)));
+    joystick->endFrame();
+    send(data);
+    EXPECT_FALSE(joystick->wasPressed(mapping("JOYSTICK_AXIS_X_POS"))) << "held, not pressed again";
+}
+
+TEST_F(JoystickDeviceTest, EachHatDirectionAnswersItsThreeAngles) {
+    make({joystickWithAxes(0, 4)});
+    const struct Row {
+        irr::u16 angle;
+        bool up, down, left, right;
+    } rows[] = {{0, true, false, false, false},     {4500, true, false, false, true},
+                {9000, false, false, false, true},  {13500, false, true, false, true},
+                {18000, false, true, false, false}, {22500, false, true, true, false},
+                {27000, false, false, true, false}, {31500, true, false, true, false}};
+    for (const Row& row : rows) {
+        JoystickData data;
+        data.hat = row.angle;
+        send(data);
+        EXPECT_EQ(value("JOYSTICK_DPAD_UP"), row.up ? 1.0f : 0.0f) << row.angle;
+        EXPECT_EQ(value("JOYSTICK_DPAD_DOWN"), row.down ? 1.0f : 0.0f) << row.angle;
+        EXPECT_EQ(value("JOYSTICK_DPAD_LEFT"), row.left ? 1.0f : 0.0f) << row.angle;
+        EXPECT_EQ(value("JOYSTICK_DPAD_RIGHT"), row.right ? 1.0f : 0.0f) << row.angle;
+    }
 }
 
 TEST_F(JoystickDeviceTest, DeviceChangesRescanOnceASecondLater) {

@@ -1,9 +1,13 @@
 #include "platform/MultiMouse.h"
+#include "core/GameSettings.h"
 #include "core/Globals.h"
 #include "core/CoreSlots.h"
 #include "physics/world/PhysicsManager.h"
+#include "player/InputManager.h"
+#include "player/PlayerControls.h"
 #include "player/devices/MouseDevice.h"
 #include "support/NullDevice.h"
+#include "support/TempDir.h"
 
 #include <deque>
 #include <gtest/gtest.h>
@@ -152,6 +156,16 @@ TEST_F(MouseDeviceTest, WheelIsSmoothed) {
         frame();
     mouse->update();
     EXPECT_EQ(mouse->getValue(mapping(MouseDevice::WheelSmoothed)), 0.0f);
+    mouse->endFrame();
+    // It runs on while more than 0.1 is left: 40 x 0.6^11 = 0.145 still moves, 0.087 not.
+    event(irr::EMIE_MOUSE_WHEEL, 1.0f);
+    for (int update = 0; update <= 11; ++update) {
+        mouse->update();
+        EXPECT_GT(mouse->getValue(mapping(MouseDevice::WheelSmoothed)), 0.0f) << update;
+        mouse->endFrame();
+    }
+    mouse->update();
+    EXPECT_EQ(mouse->getValue(mapping(MouseDevice::WheelSmoothed)), 0.0f);
 }
 
 TEST_F(MouseDeviceTest, MiddleHoldFiresOnceAfterOneSecond) {
@@ -268,6 +282,57 @@ TEST_F(MouseDeviceTest, CursorIsRecentredWhilePlayingAndMotionStillCounts) {
     const irr::core::position2di centre = cursor()->getPosition();
     EXPECT_EQ(centre.X, 640);
     EXPECT_EQ(centre.Y, 360);
+    mouse->endFrame();
+    // The centre box reaches from 0.4 to 0.6 of the window each way.
+    const struct Row {
+        irr::s32 x;
+        bool recentred;
+    } rows[] = {{704, false}, {832, true}, {576, false}, {448, true}}; // 0.55, 0.65, 0.45, 0.35
+    for (const Row& row : rows) {
+        cursor()->setPosition(640, 360);
+        frame();
+        cursor()->setPosition(row.x, 360);
+        mouse->update();
+        EXPECT_EQ(cursor()->getPosition().X, row.recentred ? 640 : row.x) << row.x;
+        mouse->endFrame();
+    }
+}
+
+TEST_F(MouseDeviceTest, ACursorHiddenForPlayNearTheLeftEdgeComesBackThere) {
+    make();
+    cursor()->setVisible(true);
+    cursor()->setPosition(0.05f, 0.5f);
+    playing = true;
+    mouse->update();
+    ASSERT_FALSE(cursor()->isVisible());
+    mouse->endFrame();
+    allowed = false;
+    mouse->update();
+    mouse->updateOverlay();
+    EXPECT_TRUE(cursor()->isVisible());
+    EXPECT_NEAR(cursor()->getRelativePosition().X, 0.05f, 0.01f);
+}
+
+TEST_F(MouseDeviceTest, RawMiceGoPerPlayerOnlyWithTwoMiceAndTwoControlSets) {
+    InputManager owner;
+    const struct Row {
+        int mice, controlSets;
+        bool several, perPlayer;
+    } rows[] = {{2, 1, true, false}, {1, 2, false, false}, {2, 2, true, true}}; // the sets only grow
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.mice << " mice, " << row.controlSets << " sets");
+        while (owner.getTotalPlayerControlsCount() < row.controlSets)
+            owner.addPlayerControls(new PlayerControls(&owner, 0, owner.getTotalPlayerControlsCount(), 0, nullptr), 0);
+        platform::setMultiMouseDrivers({&fakeDriver});
+        mouse = std::make_unique<MouseDevice>(device.get(), &owner);
+        mouse->resetCursor();
+        for (int raw = 0; raw < row.mice; ++raw)
+            rawEvents.push_back(::raw(platform::MultiMouseEvent::Relative, std::uint32_t(raw), 0, 1));
+        frame();
+        EXPECT_EQ(mouse->isMultiMouseActive(), row.several);
+        EXPECT_EQ(mouse->isMicePerPlayer(), row.perPlayer);
+        mouse.reset();
+    }
 }
 
 TEST_F(MouseDeviceTest, RawMiceAreClampedAndTracked) {
@@ -317,11 +382,77 @@ TEST_F(MouseDeviceTest, RemappingDetection) {
     EXPECT_EQ(mouse->getButtonName(found.buttonIndex), "MOUSE_Y_POS");
     mouse->endFrame();
 
+    // Screen Y grows downwards: moving down binds the negative Y input. Only a motion of
+    // more than 4 pixels in one frame binds.
+    const struct Row {
+        int dx, dy;
+        const char* bound; // null: nothing
+    } rows[] = {{0, 10, "MOUSE_Y_NEG"}, {-10, 0, "MOUSE_X_NEG"}, {0, 4, nullptr}, {0, -5, "MOUSE_Y_POS"}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.dx << ", " << row.dy);
+        cursor()->setPosition(600, 300);
+        frame();
+        cursor()->setPosition(600 + row.dx, 300 + row.dy);
+        mouse->update();
+        found.buttonIndex = -7;
+        EXPECT_EQ(mouse->detectPressedInput(found), row.bound != nullptr);
+        if (row.bound) {
+            EXPECT_EQ(mouse->getButtonName(found.buttonIndex), row.bound);
+        }
+        mouse->endFrame();
+    }
+
     event(irr::EMIE_MOUSE_WHEEL, 1.0f);
     cursor()->setPosition(601, 280);
     mouse->update();
     ASSERT_TRUE(mouse->detectPressedInput(found));
     EXPECT_EQ(mouse->getButtonName(found.buttonIndex), "MOUSE_WHEEL");
+}
+
+TEST_F(MouseDeviceTest, AnIdleCursorHidesFromFiveSecondsOnUnlessTheMouseIsInUse) {
+    const irr::f32 step = PhysicsManager::fixedStepSize;
+    const struct Row {
+        bool inUse;
+        irr::f32 idleBefore; // the update adds one step
+        bool hidden;
+    } rows[] = {{false, 5.0f - step, true}, {false, 4.9f - step, false}, {true, 10.0f, false}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.inUse << " " << row.idleBefore);
+        make();
+        cursor()->setVisible(true);
+        mouse->inUse = row.inUse;
+        mouse->systemMouse().idleTime = row.idleBefore;
+        mouse->update();
+        EXPECT_EQ(cursor()->isVisible(), !row.hidden);
+        mouse->endFrame();
+    }
+}
+
+TEST_F(MouseDeviceTest, AFullScreenConfinementStaysInMenus) {
+    // Both full-screen modes (1 full screen, 2 borderless) confine to the whole window.
+    test::TempDir dir;
+    GameSettings settings(dir.file("settings.xml"));
+    settings.load(true);
+    gameSettings = &settings;
+    for (const int mode : {1, 2}) {
+        SCOPED_TRACE(mode);
+        setSettingInt("Graphics_FullscreenMode", mode);
+        make();
+        playing = true;
+        allowed = true;
+        mouse->update();
+        ASSERT_TRUE(mouse->isCursorClipped());
+        EXPECT_EQ(clip, irr::core::recti(100, 100, 900, 700)) << "no inset in full screen";
+        mouse->endFrame();
+        allowed = false;
+        mouse->update();
+        EXPECT_TRUE(mouse->isCursorClipped());
+        EXPECT_TRUE(clipped);
+        mouse->resetCursor();
+        EXPECT_FALSE(mouse->isCursorClipped());
+        EXPECT_FALSE(clipped);
+    }
+    gameSettings = nullptr;
 }
 
 } // namespace
