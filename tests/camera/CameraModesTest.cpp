@@ -60,21 +60,33 @@ TEST_F(CameraModesTest, PositionModesReachTheirGoalsWithTheirDamping) {
         s32 mode;
         core::vector3df cameraAt, playerAt;
         core::vector3df afterOne, afterTwo; // from a camera standing at the origin
+        core::vector3df shoulder;
+        bool followPlayerHeight;
     };
     const Row rows[] = {
         // Stands where it is placed, at once.
-        {"stationary", CameraModeId::Stationary, {3, 4, 5}, {0, 0, 0}, {3, 4, 5}, {3, 4, 5}},
+        {"stationary", CameraModeId::Stationary, {3, 4, 5}, {0, 0, 0}, {3, 4, 5}, {3, 4, 5}, {}, false},
         // Behind the player on the line from the locked object (0, 2, 10): goal (0, 6, -10).
-        {"object lock", CameraModeId::ObjectLock, {0, 0, 0}, {0, 0, 0}, {0, 3, -5}, {0, 4.5f, -7.5f}},
+        {"object lock", CameraModeId::ObjectLock, {0, 0, 0}, {0, 0, 0}, {0, 3, -5}, {0, 4.5f, -7.5f}, {}, false},
+        // The shoulder offset goes sideways, up and further back; following the player's
+        // height adds the player's height over the object's: goal (1, 4 + 2 + 0.5 + 1 - 2, -12).
+        {"object lock offset", CameraModeId::ObjectLock, {0, 0, 0}, {0, 1, 0}, {0.5f, 2.75f, -6},
+         {0.75f, 4.125f, -9}, {1, 0.5f, 2}, true},
         // On the centre's side of the player, 10 away, look height + 4: goal (10, 5, 0).
-        {"circle track", CameraModeId::CircleTrack, {30, 0, 0}, {0, 0, 0}, {5, 2.5f, 0}, {7.5f, 3.75f, 0}},
+        {"circle track", CameraModeId::CircleTrack, {30, 0, 0}, {0, 0, 0}, {5, 2.5f, 0}, {7.5f, 3.75f, 0}, {}, false},
+        // The shoulder offset lifts it and moves it further out: goal (12, 6, 0).
+        {"circle track offset", CameraModeId::CircleTrack, {30, 0, 0}, {0, 0, 0}, {6, 3, 0}, {9, 4.5f, 0}, {0, 1, 2},
+         false},
     };
     addMarker(50, {0, 2, 10});
     for (const Row& row : rows) {
         addPlayer(row.playerAt);
         CameraObject* camera = addModeCamera(row.mode, row.cameraAt);
-        if (row.mode == CameraModeId::ObjectLock)
+        camera->ShoulderOffset = row.shoulder;
+        if (row.mode == CameraModeId::ObjectLock) {
             static_cast<ObjectLockCameraMode*>(camera->positionMode)->ObjectLockID = 50;
+            static_cast<ObjectLockCameraMode*>(camera->positionMode)->FollowTentaroY = row.followPlayerHeight;
+        }
         camera->lookTarget = {0, 1, 0};
         place(camera);
         test::expectNear(camera->cameraNode->getAbsolutePosition(), row.afterOne, 1e-3f);
@@ -207,6 +219,32 @@ TEST_F(CameraModesTest, TargetModesAimWhereTheyShouldWithTheirDamping) {
         aim(camera);
         test::expectNear(camera->targetMode->goalTarget, row.goal, 1e-3f);
         test::expectNear(camera->targetMode->currentTarget, row.afterOne, 1e-3f);
+    }
+}
+
+// An object target may take the player's height instead of the object's, and a ratio
+// below one pulls it toward the camera's forward point (20 units ahead, here along +X).
+TEST_F(CameraModesTest, AnObjectTargetCanTakeThePlayersHeightAndLeanForward) {
+    addPlayer({0, 1, 7});
+    addMarker(61, {5, 3, 0});
+    const struct {
+        bool followPlayerHeight;
+        f32 ratio;
+        core::vector3df goal;
+    } rows[] = {{false, 1.0f, {5, 3, 0}}, {true, 1.0f, {5, 1, 0}}, {false, 0.25f, {16.25f, 0.75f, 0}}};
+    for (const auto& row : rows) {
+        CameraObject* camera = addModeCamera(CameraModeId::Stationary, {});
+        camera->setRotation({0, 90, 0});
+        camera->updateAbsolutePosition();
+        camera->CameraTargetMode = CameraTargetId::ObjectID;
+        camera->deleteBehaviours();
+        camera->createBehaviours();
+        camera->targetMode->objectID = 61;
+        camera->targetMode->TargetRatio = row.ratio;
+        static_cast<ObjectIDCameraTarget*>(camera->targetMode)->FollowTentaroY = row.followPlayerHeight;
+        place(camera);
+        aim(camera);
+        test::expectNear(camera->targetMode->goalTarget, row.goal, 1e-3f);
     }
 }
 
@@ -455,6 +493,21 @@ TEST_F(BlendVolumeTest, MembersCountByTheInverseSquareOfTheirDistance) {
     getPlayer(0)->updateAbsolutePosition();
     place(blendCamera, 1.0f);
     test::expectNear(blendCamera->goalPosition, {10, 10, 0});
+}
+
+// Only a camera directly inside a blend camera carries a weight in its file.
+TEST_F(BlendVolumeTest, OnlyAMemberOfABlendCameraWritesItsWeight) {
+    CameraObject* nested = addModeCamera(CameraModeId::Stationary, {}, first);
+    first->BlendWeight = 0.25f;
+    for (const auto& [camera, written] : {std::pair<CameraObject*, bool>{first, true}, {nested, false}, {blendCamera, false}}) {
+        io::IAttributes* out = gameDevice->getFileSystem()->createEmptyAttributes();
+        camera->serializeAttributes(out);
+        EXPECT_EQ(out->existsAttribute("BlendWeight"), written);
+        if (written) {
+            EXPECT_EQ(out->getAttributeAsFloat("BlendWeight"), 0.25f);
+        }
+        out->drop();
+    }
 }
 
 TEST_F(BlendVolumeTest, AMemberWithoutAPointStopsTheBlend) {
