@@ -179,6 +179,56 @@ TEST_F(CameraManagerTest, AVolumesPredecessorSettingsReplaceTheSpeed) {
     EXPECT_EQ(crossfades, 1); // speed 0 with crossfade: a cut behind a crossfade
     EXPECT_EQ(cameras->transition->positionDuration, 0.0f);
     EXPECT_EQ(cameras->currentSource, volumeB);
+    // Only a cut hides behind a crossfade: coming from B, C moves at speed 2 and starts none.
+    auto* volumeC = new CameraTriggerVolume(root(), smgr(), 73);
+    volumeC->drop();
+    volumeC->previousVolumes = {72};
+    volumeC->transitionSpeeds = {2.0f};
+    volumeC->crossfades = {true};
+    CameraObject* c = camera({0, 0, 90});
+    cameras->pushCamera(c, volumeC, 1.0f, false);
+    ASSERT_EQ(cameras->getOverrideCamera(), c);
+    EXPECT_EQ(c->transitionSpeed, 2.0f);
+    EXPECT_EQ(crossfades, 1);
+}
+
+// The player may turn the camera only under a volume that allows it.
+TEST_F(CameraManagerTest, OnlyAVolumeThatAllowsItLetsThePlayerTurnTheCamera) {
+    settle();
+    auto* allowing = new CameraTriggerVolume(root(), smgr(), 81);
+    allowing->drop();
+    allowing->AllowManualCamera = true;
+    auto* plain = new CameraTriggerVolume(root(), smgr(), 82);
+    plain->drop();
+    plain->AllowManualCamera = false;
+    const std::pair<CameraTriggerVolume*, bool> rows[] = {{allowing, true}, {plain, false}, {allowing, true}, {nullptr, false}};
+    f32 z = 30.0f;
+    for (const auto& [source, allowed] : rows) {
+        CameraObject* next = camera({0, 0, z += 10.0f});
+        cameras->pushCamera(next, source, 1.0f, false);
+        ASSERT_EQ(cameras->getOverrideCamera(), next);
+        EXPECT_EQ(cameras->manualCameraAllowed, allowed) << (source ? source->getID() : 0);
+    }
+}
+
+// An activated camera brings its own near and far planes unless it uses the defaults.
+TEST_F(CameraManagerTest, AnActivatedCameraBringsItsOwnPlanesOrTheDefaults) {
+    settle();
+    cameras->defaultFarValue = 400.0f;
+    const struct {
+        bool defaults;
+        f32 nearValue, farValue;
+    } rows[] = {{false, 0.5f, 250.0f}, {true, camera::defaultNearValue, 400.0f}, {false, 0.7f, 90.0f}};
+    f32 z = 30.0f;
+    for (const auto& row : rows) {
+        CameraObject* next = camera({0, 0, z += 10.0f});
+        next->UseDefaultNearValue = next->UseDefaultFarValue = row.defaults;
+        next->cameraNode->setNearValue(row.defaults ? 0.9f : row.nearValue);
+        next->cameraNode->setFarValue(row.defaults ? 90.0f : row.farValue);
+        cameras->pushCamera(next, nullptr, 1.0f, false);
+        EXPECT_FLOAT_EQ(cameras->mainCamera->getNearValue(), row.nearValue);
+        EXPECT_FLOAT_EQ(cameras->mainCamera->getFarValue(), row.farValue);
+    }
 }
 
 TEST_F(CameraManagerTest, RemovingTheLastCameraDuringACutsceneActivatesNothing) {

@@ -385,6 +385,62 @@ TEST_F(CameraModesTest, ASplineCameraRidesItsRailAtTheSubjectsRatio) {
     EXPECT_NEAR(spline->ratioLag, 0.0f, 1e-4f);
 }
 
+// The ratio the camera rides at: the player's, a blend of the player's and the object's
+// point, the object's, or the blend but never behind the player. Path from x = 0 to 20;
+// the player stands at x = 5 (ratio 0.25).
+TEST_F(CameraModesTest, TheSplineEvaluationChoosesWhoseRatioTheCameraRidesAt) {
+    addPlayer({5, 0, 0});
+    const struct {
+        const char* what;
+        s32 evaluation;
+        f32 objectX, ratio, offset, goal;
+    } rows[] = {
+        {"the player", SplineCameraMode::Tentaro, 15, 0.25f, 0, 0.25f},
+        {"a quarter toward the object", SplineCameraMode::TentaroObjectAverage, 15, 0.25f, 0, 0.375f},
+        {"the object", SplineCameraMode::Object, 15, 0.25f, 0, 0.75f},
+        {"half way to the object ahead", SplineCameraMode::TentaroObjectMax, 15, 0.5f, 0, 0.5f},
+        {"the object's ratio pushed on", SplineCameraMode::TentaroObjectMax, 15, 0.5f, 0.1f, 0.55f},
+        {"never behind the player", SplineCameraMode::TentaroObjectMax, 1, 0.5f, 0, 0.25f},
+    };
+    for (const auto& row : rows) {
+        CameraObject* camera = addModeCamera(CameraModeId::Spline, {});
+        addPoint<CameraPathObject>(camera, {0, 0, 0}, 0.0f);
+        addPoint<CameraPathObject>(camera, {20, 0, 0}, 1.0f);
+        addPoint<CameraSplineObject>(camera, {0, 5, -10}, 0.0f);
+        addPoint<CameraSplineObject>(camera, {20, 5, -10}, 1.0f);
+        SplineCameraMode* spline = splineOf(camera);
+        spline->onFirstFrame();
+        scene::ISceneNode* object = smgr()->addEmptySceneNode(root());
+        object->setPosition({row.objectX, 0, 0});
+        object->updateAbsolutePosition();
+        spline->evaluationObject = object;
+        spline->SplineEvaluation = row.evaluation;
+        spline->SplineEvalRatio = row.ratio;
+        spline->SplineEvalOffset = row.offset;
+        EXPECT_NEAR(spline->computeGoalRatio(), row.goal, 1e-4f) << row.what;
+    }
+}
+
+// A point list is usable when it runs from time 0 to time 1 without going back; a point may
+// share its neighbour's time.
+TEST_F(CameraModesTest, RailTimesMustRunFromZeroToOneWithoutGoingBack) {
+    const struct {
+        std::vector<f32> times;
+        bool valid;
+    } rows[] = {{{0, 1}, true},          {{0, 0.5f}, false},         {{0.5f, 1}, false},
+                {{0, 0.5f, 0.5f, 1}, true}, {{0, 0.6f, 0.4f, 1}, false}, {{0}, false}};
+    for (const auto& row : rows) {
+        CameraObject* camera = addModeCamera(CameraModeId::Spline, {});
+        addPoint<CameraPathObject>(camera, {0, 0, 0}, 0.0f);
+        addPoint<CameraPathObject>(camera, {20, 0, 0}, 1.0f);
+        f32 x = 0.0f;
+        for (f32 time : row.times)
+            addPoint<CameraSplineObject>(camera, {x += 5.0f, 5, -10}, time);
+        splineOf(camera)->rebuildSpline();
+        EXPECT_EQ(splineOf(camera)->splineValid, row.valid) << row.times.size() << " points ending at " << row.times.back();
+    }
+}
+
 TEST_F(CameraModesTest, ASplineCameraHoldsItsRatioWhileTheTransitionBlendsWhenAsked) {
     addPlayer({20, 0, 0});
     CameraObject* camera = addModeCamera(CameraModeId::Spline, {});
