@@ -83,6 +83,22 @@ TEST_F(CharacterWalkTest, ACharacterWalksItsPathTurnsAtTheCornerAndStopsAtTheEnd
     EXPECT_NEAR(c->getAbsolutePosition().X, at.X, 0.01f);
 }
 
+// A walker turned away from its way turns on the spot first: it takes no step while it
+// faces more than about 25 degrees off its way (here 40 at the start: its way runs along +X).
+TEST_F(CharacterWalkTest, AWalkerTurnedAwayFromItsWayTurnsBeforeItSteps) {
+    addPath(10, {{0, 0, 0}, {20, 0, 0}});
+    CharacterObject* c = addCharacter(-5, 0, 10, [](io::IAttributes* a) {
+        a->addVector3d("Rotation", core::vector3df(0, -50, 0));
+    });
+    ASSERT_EQ(stateOf(c), CharacterStateId::Walking);
+    const core::vector3df start = c->getControllerPosition();
+    frames(3);
+    const core::vector3df turning = c->getControllerPosition() - start;
+    EXPECT_LT(core::vector3df(turning.X, 0, turning.Z).getLength(), 0.01f) << "no step while turned away";
+    run(2.0f);
+    EXPECT_GT(c->getControllerPosition().X, start.X + 1.0f) << "then it walks";
+}
+
 TEST_F(CharacterWalkTest, ALoopComesBackToItsFirstPointAndABackForthPathTurnsRound) {
     addPath(10, {{0, 0, 0}, {0, 0, -6}});
     CharacterObject* loop = addCharacter(0, 0, 10);
