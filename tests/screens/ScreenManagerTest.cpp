@@ -371,6 +371,8 @@ TEST_F(ScreenManagerTest, PauseOpensAndClosesThePauseScreen) {
     manager().update();
     EXPECT_TRUE(pause->isVisible());
     EXPECT_EQ(opened, 1);
+    manager().setPauseScreenVisible(true);
+    EXPECT_EQ(opened, 1) << "showing an open pause menu again does not open it again";
     manager().update();
     EXPECT_FALSE(pause->isVisible());
     EXPECT_EQ(opened, 1);
@@ -517,6 +519,17 @@ TEST_F(ScreenManagerTest, DebugKeysSwitchDrawingTheGui) {
     EXPECT_TRUE(manager().DrawGUI);
     manager().draw();
     EXPECT_EQ(element->draws, 1);
+    // Escape brings the GUI back as well.
+    inputKey(KEY_F8, false);
+    inputManager->endFrame();
+    inputKey(KEY_F7, true);
+    manager().handleDebugKeys();
+    ASSERT_FALSE(manager().DrawGUI);
+    inputKey(KEY_F7, false);
+    inputManager->endFrame();
+    inputKey(KEY_ESCAPE, true);
+    manager().handleDebugKeys();
+    EXPECT_TRUE(manager().DrawGUI);
 }
 
 TEST_F(ScreenManagerTest, SkippedFrameStillAdvancesTheGui) {
