@@ -223,6 +223,36 @@ TEST_F(CutsceneTest, ACutsceneRunsAndReturnsTheCamera) {
     EXPECT_EQ(cameras->getOverrideCamera(), before);
 }
 
+// Only a cutscene that takes the controls shows the bars; one that does not also keeps the
+// camera it found out of its memory when the overrides are off; the cutscene ends once its
+// time has passed, not on it.
+TEST_F(CutsceneTest, BarsComeWithTakenControlsAndTheEndComesAfterTheDuration) {
+    for (bool takes : {true, false}) {
+        CutsceneObject* cutscene = addCutscene(1.0f);
+        cutscene->DisableControls = takes;
+        ASSERT_EQ(overlay->getBarGoal(), 0.0f);
+        cutscene->startCutscene();
+        EXPECT_EQ(overlay->getBarGoal(), takes ? 1.0f : 0.0f);
+        while (cutscene->isRunning())
+            gameFrame(0.25f);
+    }
+    CameraObject* before = addModeCamera(CameraModeId::Stationary, {0, 5, -20}, nullptr, 30);
+    registerIDs();
+    cameras->pushCamera(before, nullptr, 0.0f, false);
+    cameras->overridesDisabled = true;
+    CutsceneObject* cutscene = addCutscene(1.0f);
+    cutscene->ReturnToPreviousCam = true;
+    cutscene->startCutscene();
+    EXPECT_EQ(cutscene->previousCamera, nullptr) << "no camera is known while overrides are off";
+    cameras->overridesDisabled = false;
+    for (int frame = 0; frame < 4; ++frame)
+        gameFrame(0.25f);
+    ASSERT_EQ(cutscene->elapsed, 1.0f);
+    EXPECT_TRUE(cutscene->isRunning()) << "on its duration it still runs";
+    gameFrame(0.25f);
+    EXPECT_FALSE(cutscene->isRunning());
+}
+
 TEST_F(CutsceneTest, AShortCutsceneStartsNoEndTransitionByTime) {
     CutsceneObject* cutscene = addCutscene(1.0f);
     cutscene->EndTransitionType = 2;
@@ -237,6 +267,7 @@ TEST_F(CutsceneTest, CancellingKeepsOnlyTheEventsDueAfterTheCutscene) {
     CutsceneObject* cutscene = addCutscene(4.0f);
     TriggerEventObject* soon = addEvent(cutscene, 2.0f);
     TriggerEventObject* late = addEvent(cutscene, 6.0f);
+    TriggerEventObject* atTheEnd = addEvent(cutscene, 4.0f);
     cutscene->startCutscene();
     gameFrame();
     gameFrame();
@@ -245,6 +276,7 @@ TEST_F(CutsceneTest, CancellingKeepsOnlyTheEventsDueAfterTheCutscene) {
     EXPECT_FALSE(soon->isPending());
     ASSERT_TRUE(late->isPending());
     EXPECT_EQ(late->pending.time, 4.0f) << "still due 6 s after the start";
+    EXPECT_TRUE(atTheEnd->isPending()) << "an event due as the cutscene ends is not within it";
     EXPECT_EQ(overlay->getBarAmount(), 0.0f) << "the bars go at once";
     gameFrame();
     EXPECT_FALSE(cutscene->isRunning());
@@ -282,9 +314,17 @@ TEST_F(CutsceneTest, AttributesFollowTheirConditions) {
         EXPECT_EQ(read->AllowSkipCutscene, endCamera > 0);
     }
     // A copy keeps the settings but not the end camera's speed and the skip permission.
+    cutscene->InterruptActiveConversations = true;
+    cutscene->TransitionBlackBarsIn = false;
+    cutscene->TransitionBlackBarsOut = true;
+    cutscene->MusicFadeVolume = 0.25f;
     auto* copy = static_cast<CutsceneObject*>(cutscene->clone());
     EXPECT_EQ(copy->CutsceneDuration, 5.0f);
     EXPECT_EQ(copy->EndTransitionType, 1);
+    EXPECT_TRUE(copy->InterruptActiveConversations);
+    EXPECT_FALSE(copy->TransitionBlackBarsIn);
+    EXPECT_TRUE(copy->TransitionBlackBarsOut);
+    EXPECT_EQ(copy->MusicFadeVolume, 0.25f);
     EXPECT_EQ(copy->EndCamTransitionSpeed, 0.0f);
     EXPECT_FALSE(copy->AllowSkipCutscene);
 }
