@@ -132,6 +132,50 @@ TEST_F(WorkshopTest, HugeEntriesAndUnknownMethodsAreRefused) {
     EXPECT_TRUE(WorkshopLevels.empty());
 }
 
+// Each damage of an archive is refused and each sound variant accepted: the check reads the
+// entries' own headers and the directory's end record.
+TEST_F(WorkshopTest, EachDamageOfAnArchiveIsRefused) {
+    const auto set32 = [](std::string bytes, std::size_t at, std::uint32_t value) {
+        for (int k = 0; k < 4; ++k)
+            bytes[at + static_cast<std::size_t>(k)] = static_cast<char>((value >> (8 * k)) & 0xFF);
+        return bytes;
+    };
+    const std::string plain = makeZip({{"Plain/Plain_Main.irr", emptyLevel()}});
+    // A deflated entry's declared unpacked size may reach 256 MB, not more.
+    std::string deflated = plain;
+    deflated[8] = 8;
+    std::string afterData = plain;
+    afterData[6] = 0x08;
+    std::string moreInDirectory = plain;
+    moreInDirectory[moreInDirectory.size() - 22 + 10] = 2;
+    const struct {
+        const char* what;
+        std::string bytes;
+        bool accepted;
+    } rows[] = {
+        {"a sound archive", plain, true},
+        {"a step up inside a name", makeZip({{"Deep/../../Up_Main.irr", emptyLevel()}}), false},
+        {"a name part that only starts with dots", makeZip({{"Deep/..x/Dots_Main.irr", emptyLevel()}}), true},
+        {"sizes kept after the data", afterData, false},
+        {"a stored entry with two sizes", set32(plain, 22, static_cast<std::uint32_t>(emptyLevel().size()) + 1), false},
+        {"exactly 256 MB unpacked", set32(deflated, 22, 256u * 1024 * 1024), true},
+        {"a byte more than 256 MB unpacked", set32(deflated, 22, 256u * 1024 * 1024 + 1), false},
+        {"a directory counting an entry more", moreInDirectory, false},
+    };
+    for (const auto& row : rows) {
+        writeBytes(folder + "Row.zip", row.bytes);
+        EXPECT_EQ(checkWorkshopArchive(folder + "Row.zip"), row.accepted) << row.what;
+    }
+}
+
+// An archive is recognised by its extension in any case of letters.
+TEST_F(WorkshopTest, TheExtensionIsRecognisedInAnyCase) {
+    writeBytes(folder + "Loud.ZIP", makeZip({{"Loud/Loud_Main.irr", emptyLevel()}}));
+    loadWorkshopLevels();
+    ASSERT_EQ(WorkshopLevels.size(), 1u);
+    EXPECT_EQ(WorkshopLevels[0].title, L"Loud");
+}
+
 TEST_F(WorkshopTest, TheMenuDeletesOnlyAfterTheSecondAnswer) {
     fillFolder();
     writeBytes(folder + "Castle.zip", makeZip({{"Castle/Castle_Main.irr", emptyLevel()}}));
