@@ -90,6 +90,15 @@ TEST_F(WorkshopTest, RecordsSortByTheFirstLetterOfTheirTitles) {
     EXPECT_EQ(WorkshopLevels[2].title, core::stringw(L"beta"));
     EXPECT_NE(WorkshopLevels[0].title, core::stringw(L"beta"));
     EXPECT_NE(WorkshopLevels[1].title, core::stringw(L"beta"));
+    // A capital letter counts as its small one on either side of the comparison.
+    clearWorkshopLevels();
+    for (const wchar_t* title : {L"Charlie", L"bravo"}) {
+        WorkshopLevelRecord record;
+        record.title = title;
+        appendWorkshopLevel(record);
+    }
+    sortWorkshopLevels();
+    EXPECT_EQ(WorkshopLevels[0].title, core::stringw(L"bravo"));
 }
 
 TEST_F(WorkshopTest, OnlyTheSoundArchiveIsListedAndItsFilesAreFound) {
