@@ -177,6 +177,16 @@ TEST_F(WorkshopTest, EachDamageOfAnArchiveIsRefused) {
     }
 }
 
+// A settings file that comes first in its archive is read like any other.
+TEST_F(WorkshopTest, ASettingsFileFirstInItsArchiveIsRead) {
+    const std::string settings = "<?xml version=\"1.0\"?>\n<WorkshopSettings>\n<Title>First things</Title>\n"
+                                 "</WorkshopSettings>\n";
+    writeBytes(folder + "Zed.zip", makeZip({{"WorkshopSettings.xml", settings}, {"Zed/Zed_Main.irr", emptyLevel()}}));
+    loadWorkshopLevels();
+    ASSERT_EQ(WorkshopLevels.size(), 1u);
+    EXPECT_EQ(WorkshopLevels[0].title, L"First things");
+}
+
 // An archive is recognised by its extension in any case of letters.
 TEST_F(WorkshopTest, TheExtensionIsRecognisedInAnyCase) {
     writeBytes(folder + "Loud.ZIP", makeZip({{"Loud/Loud_Main.irr", emptyLevel()}}));
