@@ -230,6 +230,45 @@ TEST_F(WorkshopTest, TheMenuDeletesOnlyAfterTheSecondAnswer) {
     EXPECT_EQ(menu->getPendingDeleteIndex(), -1);
 }
 
+// A chosen user level is played as a user level; leaving the menu brings the title's logo
+// back.
+TEST_F(WorkshopTest, AChosenUserLevelPlaysAsOneAndBackBringsTheLogo) {
+    writeBytes(folder + "Castle.zip", makeZip({{"Castle/Castle_Main.irr", emptyLevel()}}));
+    const auto openMenu = [&] {
+        auto* menu = new GUILevelSelectScreen(environment);
+        screenManager->pushScreen(menu);
+        menu->drop();
+        for (int frame = 0; frame < 5; ++frame) {
+            setFrameDelta(0.1f);
+            postRenderAll();
+        }
+        return menu;
+    };
+    const auto fadeOut = [&](GUIScreen* menu) {
+        for (int frame = 0; frame < 10 && menu->getFadeState() != GUIScreen::FadedOut; ++frame) {
+            setFrameDelta(0.1f);
+            postRenderAll();
+            screenManager->update();
+        }
+    };
+    GUILevelSelectScreen* menu = openMenu();
+    ASSERT_EQ(menu->getFadeState(), GUIScreen::Shown);
+    ASSERT_EQ(menu->getRows().size(), 1u);
+    level->PlayMode = LevelManager::playModeStory;
+    menu->onLevelClicked(menu->getRows()[0]);
+    ASSERT_EQ(menu->PendingCommand, "Level");
+    fadeOut(menu);
+    EXPECT_EQ(level->PlayMode, LevelManager::playModeWorkshop);
+    screenManager->closeAllScreens();
+    screenManager->update();
+
+    menu = openMenu();
+    EXPECT_EQ(MainScreenFadeTarget, 0.0f);
+    menu->onBack(nullptr);
+    fadeOut(menu);
+    EXPECT_EQ(MainScreenFadeTarget, 1.0f);
+}
+
 TEST_F(WorkshopTest, ADeleteRowSendsRightToItsButtonAndKeepsItUsableWhenDisabled) {
     auto* row = new GUIDeleteRow(L"Row", 1, false, environment, root(), core::recti(0, 0, 300, 24));
     int deletes = 0;
