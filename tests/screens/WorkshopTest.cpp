@@ -234,6 +234,7 @@ TEST_F(WorkshopTest, TheMenuDeletesOnlyAfterTheSecondAnswer) {
 // back.
 TEST_F(WorkshopTest, AChosenUserLevelPlaysAsOneAndBackBringsTheLogo) {
     writeBytes(folder + "Castle.zip", makeZip({{"Castle/Castle_Main.irr", emptyLevel()}}));
+    writeBytes(folder + "Empty.zip", makeZip({{"Empty/Notes.txt", "no level here"}}));
     const auto openMenu = [&] {
         auto* menu = new GUILevelSelectScreen(environment);
         screenManager->pushScreen(menu);
@@ -253,7 +254,10 @@ TEST_F(WorkshopTest, AChosenUserLevelPlaysAsOneAndBackBringsTheLogo) {
     };
     GUILevelSelectScreen* menu = openMenu();
     ASSERT_EQ(menu->getFadeState(), GUIScreen::Shown);
-    ASSERT_EQ(menu->getRows().size(), 1u);
+    ASSERT_EQ(menu->getRows().size(), 2u);
+    menu->onLevelClicked(menu->getRows()[1]);
+    EXPECT_EQ(menu->PendingCommand, "") << "an archive without its level cannot be played";
+    EXPECT_EQ(menu->getFadeState(), GUIScreen::Shown);
     level->PlayMode = LevelManager::playModeStory;
     menu->onLevelClicked(menu->getRows()[0]);
     ASSERT_EQ(menu->PendingCommand, "Level");
