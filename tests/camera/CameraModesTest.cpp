@@ -184,6 +184,29 @@ TEST_F(CameraModesTest, FixedAngleStandsBehindTheLookTargetAndBacksOutToFrameTwo
     EXPECT_NEAR(wide - mode->currentDistance, (wide - 10.0f) * 0.05f, 1e-3f) << "rate 5 x 0.1 x 0.1";
 }
 
+// Framing several players: one farther away than the centre adds 1.2 times its distance
+// behind the camera's own; one nearer adds nothing; a height counts double a sideways offset.
+TEST_F(CameraModesTest, FramingCountsPlayersBehindTheCentreAndHeightsTwice) {
+    cameras->mainCamera->setPosition({0, 0, -10});
+    cameras->mainCamera->updateAbsolutePosition();
+    cameras->mainCamera->setTarget({0, 0, 0});
+    const auto required = [&](const core::vector3df& second) {
+        CameraObject* camera = addModeCamera(CameraModeId::FixedAngle, {});
+        camera->lookTarget = {};
+        camera->targetMode->goalTarget = {};
+        addPlayer({0, 0, 0}, 0);
+        addPlayer(second, 1);
+        place(camera);
+        clearPlayers();
+        return static_cast<FixedAngleCameraMode*>(camera->positionMode)->requiredDistance;
+    };
+    EXPECT_NEAR(required({0, 0, 10}), 10.0f + 12.0f, 1e-3f) << "10 beyond the centre";
+    EXPECT_NEAR(required({0, 0, -5}), 10.0f, 1e-3f) << "nearer than the centre";
+    const f32 sideways = required({10, 0, 0});
+    EXPECT_GT(sideways, 10.0f);
+    EXPECT_NEAR(required({0, 5, 0}), sideways, 1e-3f) << "5 up frames like 10 aside";
+}
+
 // Each target mode's goal and its damped look point after one 0.1 s frame.
 TEST_F(CameraModesTest, TargetModesAimWhereTheyShouldWithTheirDamping) {
     addPlayer({0, 0, 0});
