@@ -155,6 +155,37 @@ TEST_F(CharacterStateTest, AStandingChainTakesTheResetAnimationOnlyAtItsLastLink
     EXPECT_EQ(c->StoppedAnimName, "Final");
 }
 
+// A follow-up of another animation is never picked on its own for a state.
+TEST_F(CharacterStateTest, AFollowUpIsNeverPickedOnItsOwn) {
+    const std::string profile = temp.file("Idles.xml");
+    std::ofstream(profile)
+        << "<CharacterProfile><Animation name=\"WalkingDefault\" state=\"Walking\" startFrame=\"0\" endFrame=\"30\"/>"
+           "<Animation name=\"StoppedDefault\" state=\"Stopped\" startFrame=\"31\" endFrame=\"60\"/>"
+           "<Animation name=\"Look\" state=\"Idle\" startFrame=\"61\" endFrame=\"70\" nextAnimation=\"Scratch\"/>"
+           "<Animation name=\"Scratch\" state=\"Idle\" startFrame=\"71\" endFrame=\"80\"/></CharacterProfile>";
+    CharacterObject* c = addCharacter(0, 0, 0, [&](io::IAttributes* a) { a->addString("ProfileName", profile.c_str()); });
+    for (int pick = 0; pick < 20; ++pick)
+        EXPECT_EQ(c->getStateAnimationName(CharacterStateId::Idle), "Look");
+}
+
+// Back to standing after noticing, a character keeps its face for two seconds before it
+// turns to its look target again.
+TEST_F(CharacterStateTest, AfterNoticingACharacterTurnsToItsLookTargetOnlyAfterTwoSeconds) {
+    CharacterObject* c = addCharacter(0, 0, 0);
+    PhysicsObject* wall = addWall(25, 0, {1, 1, 1});
+    wall->setID(60);
+    manager->rebuildNodeIDs();
+    c->setLookTargetID(60);
+    c->stateMachine().changeState(noticingState());
+    c->stateMachine().changeState(stoppedState());
+    ASSERT_EQ(c->getLookTarget(), wall);
+    const core::vector3df before = facing(c);
+    run(1.5f);
+    EXPECT_NEAR(facing(c).X, before.X, 1e-3f) << "still held after noticing";
+    run(3.0f);
+    EXPECT_GT(facing(c).X, 0.9f) << "then it turns to the wall at +X";
+}
+
 TEST_F(CharacterStateTest, NoticingWithoutAnAnimationReturnsAtOnceAndLeavingRestoresTheLookTarget) {
     const std::string profile = temp.file("Plain.xml");
     std::ofstream(profile) << "<CharacterProfile><Animation name=\"WalkingDefault\" state=\"Walking\" "
