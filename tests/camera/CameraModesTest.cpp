@@ -271,6 +271,41 @@ TEST_F(CameraModesTest, AnObjectTargetCanTakeThePlayersHeightAndLeanForward) {
     }
 }
 
+// In the editor a fixed-angle camera following the player looks 20 units ahead of itself.
+TEST_F(CameraModesTest, InTheEditorAFixedAngleCameraLooksAhead) {
+    physics->setRunning(false);
+    for (s32 mode : {CameraModeId::FixedAngle, CameraModeId::Stationary}) {
+        CameraObject* camera = addModeCamera(mode, {0, 5, 0});
+        camera->CameraTargetMode = CameraTargetId::Tentaro;
+        camera->deleteBehaviours();
+        camera->createBehaviours();
+        camera->cameraNode->setPosition({0, 5, 0});
+        camera->cameraNode->updateAbsolutePosition();
+        camera->targetMode->currentTarget = {7, 7, 7};
+        aim(camera);
+        test::expectNear(camera->targetMode->currentTarget,
+                         mode == CameraModeId::FixedAngle ? core::vector3df(0, 5, 20) : core::vector3df(7, 7, 7));
+    }
+    physics->setRunning(true);
+}
+
+// A spline camera with the default target looks where its rail turns it at once; another
+// camera eases its look point.
+TEST_F(CameraModesTest, ASplineCameraWithTheDefaultTargetLooksWithoutLag) {
+    for (s32 mode : {CameraModeId::Spline, CameraModeId::Stationary}) {
+        CameraObject* camera = addModeCamera(mode, {});
+        tick(0.1f);
+        ++levelAnimateFrame;
+        animate(camera);
+        camera->lookTarget = {50, 50, 50};
+        tick(0.1f);
+        ++levelAnimateFrame;
+        animate(camera);
+        const core::vector3df goal = camera->targetMode->currentTarget + camera->FocalOffset;
+        EXPECT_EQ(camera->lookTarget.equals(goal, 1e-3f), mode == CameraModeId::Spline) << mode;
+    }
+}
+
 TEST_F(CameraModesTest, SmallHeightChangesAreFollowedAtATenthOfTheSpeed) {
     test::PlacedBody* body = addPlayer({});
     CameraObject* camera = addModeCamera(CameraModeId::Stationary, {});

@@ -278,6 +278,25 @@ TEST_F(CameraObjectTest, TheClampBoxHoldsTheCameraUnlessTheViewNarrows) {
     }
 }
 
+// A fixed-angle camera pushed back into its clamp box keeps its angle: its look point
+// moves with it; another camera keeps looking at the same point.
+TEST_F(CameraObjectTest, TheClampBoxMovesAFixedAngleCamerasLookPointAlong) {
+    cameras->fovNarrowing = 0.0f;
+    for (s32 mode : {CameraModeId::FixedAngle, CameraModeId::Stationary}) {
+        CameraObject* camera = addCamera({});
+        camera->CameraMode = mode;
+        camera->ClampBounds = true;
+        camera->ClampMin = {-10, -10, -10};
+        camera->ClampMax = {10, 10, 10};
+        camera->cameraNode->setPosition({30, 5, 0});
+        camera->cameraNode->setTarget({30, 5, 20});
+        camera->applyClampBounds();
+        test::expectNear(camera->cameraNode->getPosition(), {10, 5, 0});
+        test::expectNear(camera->cameraNode->getTarget(),
+                         mode == CameraModeId::FixedAngle ? core::vector3df(10, 5, 20) : core::vector3df(30, 5, 20));
+    }
+}
+
 TEST_F(CameraObjectTest, AClonedCameraCopiesItsSettingsUnderANewID) {
     CameraObject* camera = addCamera({1, 2, 3}, 4);
     camera->setID(40);
