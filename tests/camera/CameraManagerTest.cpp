@@ -412,7 +412,9 @@ class StandingBody : public test::StubPlayer {
 public:
     using StubPlayer::StubPlayer;
     s32 bodyMode = 0;
+    bool zoomDamping = false;
     s32 getBodyMode() override { return bodyMode; }
+    bool hasZoomDamping() override { return zoomDamping; }
 };
 
 TEST_F(CameraManagerTest, TheFieldOfViewNarrowsWithTheBodysDistance) {
@@ -441,6 +443,36 @@ TEST_F(CameraManagerTest, TheFieldOfViewNarrowsWithTheBodysDistance) {
         EXPECT_NEAR(cameras->fovNarrowingGoal, row.goal, 1e-4f) << row.distance;
         EXPECT_NEAR(cameras->fovNarrowing, row.goal, 1e-3f) << row.distance;
         EXPECT_NEAR(cameras->mainCamera->getFOV(), viewer->cameraNode->getFOV() - row.goal, 1e-3f);
+    }
+    // Several players sharing one view never narrow it.
+    auto* other = new StandingBody(root(), smgr(), -1);
+    other->drop();
+    setPlayer(0, body);
+    setPlayer(1, other);
+    for (bool shared : {false, true}) {
+        multiTaroMode = shared;
+        cameras->onLevelLoaded();
+        cameras->followedNode = body;
+        cameras->pushCamera(camera({0, 0, -30}), nullptr, 1.0f, false);
+        cameras->update(0.0167f);
+        EXPECT_NEAR(cameras->fovNarrowingGoal, shared ? 0.0f : 0.5f, 1e-4f) << shared;
+    }
+    multiTaroMode = false;
+    clearPlayers();
+}
+
+// The narrowing eases in at rate 25, at rate 10 for a body that damps its zoom.
+TEST_F(CameraManagerTest, ABodyThatDampsItsZoomNarrowsTheViewMoreSlowly) {
+    auto* body = new StandingBody(root(), smgr(), -1);
+    body->drop();
+    for (bool damped : {false, true}) {
+        body->zoomDamping = damped;
+        cameras->onLevelLoaded();
+        cameras->followedNode = body;
+        cameras->pushCamera(camera({0, 0, -30}), nullptr, 1.0f, false);
+        ASSERT_EQ(cameras->fovNarrowing, 0.0f);
+        cameras->update(0.02f);
+        EXPECT_NEAR(cameras->fovNarrowing, 0.5f * 0.02f * (damped ? 10.0f : 25.0f), 1e-4f) << damped;
     }
 }
 
