@@ -8,6 +8,7 @@
 #include "camera/FreeFlyCameraAnimator.h"
 
 #include "core/Globals.h"
+#include "core/SoundManager.h"
 #include "core/CoreSlots.h"
 #include "gui/GUIImage.h"
 #include "level/LevelManager.h"
@@ -19,6 +20,8 @@
 #include "triggers/TriggerRegistration.h"
 
 #include <gtest/gtest.h>
+
+#include <memory>
 
 #include <cstring>
 
@@ -251,6 +254,28 @@ TEST_F(CutsceneTest, BarsComeWithTakenControlsAndTheEndComesAfterTheDuration) {
     EXPECT_TRUE(cutscene->isRunning()) << "on its duration it still runs";
     gameFrame(0.25f);
     EXPECT_FALSE(cutscene->isRunning());
+}
+
+// The music fades to the cutscene's volume and back to full: at once where the bars snap,
+// gradually where they slide.
+TEST_F(CutsceneTest, TheMusicFadesAtOnceWhereTheBarsSnap) {
+    auto sound = std::make_unique<SoundManager>(); // its music fade alone, never started
+    soundManager = sound.get();
+    for (bool slides : {false, true}) {
+        CutsceneObject* cutscene = addCutscene(1.0f);
+        cutscene->MusicFadeVolume = 0.25f;
+        cutscene->TransitionBlackBarsIn = cutscene->TransitionBlackBarsOut = slides;
+        sound->musicFadeValue = 1.0f;
+        cutscene->startCutscene();
+        EXPECT_EQ(sound->musicFadeTarget, 0.25f);
+        EXPECT_EQ(sound->musicFadeValue, slides ? 1.0f : 0.25f) << slides;
+        sound->musicFadeValue = 0.25f;
+        while (cutscene->isRunning())
+            gameFrame(0.25f);
+        EXPECT_EQ(sound->musicFadeTarget, 1.0f);
+        EXPECT_EQ(sound->musicFadeValue, slides ? 0.25f : 1.0f) << slides;
+    }
+    soundManager = nullptr;
 }
 
 TEST_F(CutsceneTest, AShortCutsceneStartsNoEndTransitionByTime) {
