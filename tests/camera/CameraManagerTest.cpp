@@ -603,9 +603,52 @@ TEST_F(CameraManagerTest, EachCameraActionOnALevelCameraSetsItsAxisItsOwnWay) {
         frame(keyOf(row.action), std::nullopt); // a release shows for its own frame
         EXPECT_EQ(cameras->*row.goal, 0.0f) << name << " let go";
     }
+    // A camera that refuses the player's control, or a level load on its way, leaves the
+    // actions without effect.
+    for (int blocked = 0; blocked < 2; ++blocked) {
+        level->DisablePlayerControl = blocked == 0;
+        manager->loadPending = blocked == 1;
+        frame(keyOf(GameAction::CameraLeft), true);
+        EXPECT_EQ(cameras->manualYawGoal, 0.0f) << (blocked == 0 ? "control refused" : "load pending");
+        frame(keyOf(GameAction::CameraLeft), false);
+        frame(keyOf(GameAction::CameraLeft), std::nullopt);
+    }
+    level->DisablePlayerControl = false;
+    manager->loadPending = false;
     cameras->inputManager = nullptr;
     gameDevice->setEventReceiver(nullptr);
     platform::setPadBackend(nullptr);
+}
+
+// A full zoom in takes the camera half way to the body; a full look up raises the look point,
+// a full look to the left moves it left.
+TEST_F(CameraManagerTest, ManualZoomAndLookMoveTheViewTheirOwnWay) {
+    settle();
+    auto* body = new StandingBody(root(), smgr(), -1);
+    body->drop();
+    cameras->followedNode = body;
+    CameraObject* level = camera({0, 0, -10});
+    cameras->pushCamera(level, nullptr, 0.0f, false);
+    ASSERT_EQ(cameras->getOverrideCamera(), level);
+    cameras->mainCamera->setPosition({0, 0, -10});
+    cameras->mainCamera->updateAbsolutePosition();
+    const struct {
+        const char* what;
+        f32 CameraManager::*axis;
+        core::vector3df position;
+        bool lookUp, lookLeft;
+    } rows[] = {{"zoom in", &CameraManager::manualZoom, {0, 0, -5}, false, false},
+                {"look up", &CameraManager::manualPitch, {0, 0, -10}, true, false},
+                {"look left", &CameraManager::manualYaw, {0, 0, -10}, false, true}};
+    for (const auto& row : rows) {
+        cameras->manualZoom = cameras->manualPitch = cameras->manualYaw = 0.0f;
+        cameras->*row.axis = 1.0f;
+        core::vector3df position(0, 0, -10), target(0, 0, 0);
+        cameras->updateManualControl(0.0f, position, target); // no time: the axis keeps its value
+        test::expectNear(position, row.position, 1e-3f);
+        EXPECT_EQ(target.Y > 0.1f, row.lookUp) << row.what;
+        EXPECT_EQ(target.X < -0.1f, row.lookLeft) << row.what;
+    }
 }
 
 TEST_F(CameraManagerTest, ALevelUnloadForgetsEveryNodeOfTheLevel) {
