@@ -11,6 +11,7 @@
 #include "core/SoundManager.h"
 #include "core/CoreSlots.h"
 #include "gui/GUIImage.h"
+#include "level/LevelEvents.h"
 #include "level/LevelManager.h"
 #include "render/EffectHandler.h"
 #include "screens/ScreenManager.h"
@@ -276,6 +277,29 @@ TEST_F(CutsceneTest, TheMusicFadesAtOnceWhereTheBarsSnap) {
         EXPECT_EQ(sound->musicFadeValue, slides ? 0.25f : 1.0f) << slides;
     }
     soundManager = nullptr;
+}
+
+// A skipped cutscene without an end transition of its own fades to black, unless it ends
+// the level (the level's end brings its own).
+TEST_F(CutsceneTest, ASkipFadesToBlackUnlessTheCutsceneEndsTheLevel) {
+    for (bool endsLevel : {false, true}) {
+        CutsceneObject* cutscene = addCutscene(5.0f);
+        if (endsLevel)
+            addEvent(cutscene, 100.0f)->OnTriggerEvent = CutsceneObject::endLevelAction;
+        cutscene->startCutscene();
+        gameFrame();
+        const std::size_t queued = queuedEvents();
+        cutscene->skipRequested = true;
+        gameFrame();
+        ASSERT_TRUE(cutscene->ending) << endsLevel;
+        ASSERT_EQ(queuedEvents(), queued + (endsLevel ? 0u : 2u)) << endsLevel;
+        if (!endsLevel) {
+            const auto* fade = dynamic_cast<const TransitionEvent*>(manager->getLevelEvents().back().get());
+            ASSERT_NE(fade, nullptr);
+            EXPECT_EQ(fade->mode, 2) << "to black";
+        }
+        cutscene->stopCutscene();
+    }
 }
 
 TEST_F(CutsceneTest, AShortCutsceneStartsNoEndTransitionByTime) {
