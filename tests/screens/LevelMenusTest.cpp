@@ -13,6 +13,7 @@
 #include "level/SaveManager.h"
 #include "screens/ScreenManager.h"
 #include "screens/levels/GUIStoryLevelSelectScreen.h"
+#include "screens/menus/GUIDialogScreen.h"
 #include "screens/levels/LevelCatalogue.h"
 #include "screens/menus/GUIMainScreen.h"
 #include "screens/menus/GUIOptionsScreen.h"
@@ -277,6 +278,12 @@ TEST_F(LevelMenusTest, StoryRowsCarryStarsBestTimesAndTiesFromTheSave) {
     }
     EXPECT_EQ(e[2]->getRelativePosition(), core::recti(60, 3, 68, 28));
     EXPECT_EQ(e[0]->getRelativePosition(), core::recti(-9, 6, 9, 24));
+    // A single tie shows one tie icon and no "no tie" icon.
+    level->tieTable.add({6, "Content/Models/Ties/Tie.png", L"Content/Levels/A.irr"});
+    select->buildItems();
+    const auto one = children(select->getRows()[0]);
+    ASSERT_EQ(one.size(), 3u);
+    EXPECT_EQ(textureName(one[2]), "Content/Screens/Buttons/TieIcon1.png");
 }
 
 TEST_F(LevelMenusTest, DemoModeRowsCarryNoMarks) {
@@ -286,6 +293,13 @@ TEST_F(LevelMenusTest, DemoModeRowsCarryNoMarks) {
     for (GUIButton* row : select->getRows())
         for (gui::IGUIElement* child : row->getChildren())
             EXPECT_FALSE(child->getID() == 0 && static_cast<GUIButton*>(child)->getForwardFocusTarget() == row);
+    EXPECT_EQ(std::wstring(select->getRows()[1]->getToolTipText().c_str()), L"") << "no developers' time, none shown";
+    // The first level starts at once; another asks first whether to see the controls.
+    select->onLevelClicked(select->getRows()[2]);
+    EXPECT_EQ(select->PendingCommand, "");
+    EXPECT_NE(dynamic_cast<GUIDialogScreen*>(screenManager->getTopScreen()), nullptr);
+    select->onLevelClicked(select->getRows()[0]);
+    EXPECT_EQ(select->PendingCommand, "Level");
     demoMode = false;
 }
 
