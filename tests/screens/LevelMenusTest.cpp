@@ -303,6 +303,35 @@ TEST_F(LevelMenusTest, DemoModeRowsCarryNoMarks) {
     demoMode = false;
 }
 
+// In demo mode the controls question: yes plays the controls level first and remembers the
+// chosen one, no plays the chosen level, leaving the question plays nothing.
+TEST_F(LevelMenusTest, TheDemoControlsQuestionDecidesWhatPlaysFirst) {
+    demoMode = true;
+    const struct {
+        s32 answer;
+        bool starts;
+        const wchar_t* after;
+        const wchar_t* played;
+    } rows[] = {{0, true, L"Content/Levels/C.irr", L"Content/Levels/Church_DemoControls.irr"},
+                {1, true, L"", L"Content/Levels/C.irr"},
+                {-1, false, L"", L"Content/Levels/C.irr"}};
+    for (const auto& row : rows) {
+        level->LevelAfterControlsDemo = L"";
+        GUIStoryLevelSelectScreen* select = openStorySelect();
+        GUIButton* chosen = select->getRows()[2];
+        ASSERT_EQ(std::wstring(chosen->getUserText().c_str()), L"Content/Levels/C.irr");
+        select->onLevelClicked(chosen);
+        s32 answer = row.answer;
+        select->onControlsPromptAnswered(answer);
+        EXPECT_EQ(select->PendingCommand, row.starts ? "Level" : "") << row.answer;
+        EXPECT_EQ(std::wstring(level->LevelAfterControlsDemo.c_str()), row.after) << row.answer;
+        EXPECT_EQ(std::wstring(chosen->getUserText().c_str()), row.played) << row.answer;
+        screenManager->closeAllScreens();
+        screenManager->update();
+    }
+    demoMode = false;
+}
+
 TEST_F(LevelMenusTest, ChoosingALevelStartsItAndALockedOneDoesNothing) {
     GUIStoryLevelSelectScreen* select = openStorySelect();
     select->onLevelClicked(select->getRows()[1]);
