@@ -198,6 +198,18 @@ TEST_F(LevelMenusTest, NewGameResetsTheStoryAndQueuesTheFirstLevelBehindAWhiteFa
     EXPECT_STREQ(screenManager->getScreenStack()[0]->getTypeName(), "GUIMainScreen");
 }
 
+// After a restart asked for by the options, the title menu opens the options once.
+TEST_F(LevelMenusTest, AfterARestartTheTitleMenuOpensTheOptionsOnce) {
+    ReopenOptionsRequested = true;
+    screenManager->openMainScreen(0);
+    runFrames();
+    EXPECT_FALSE(ReopenOptionsRequested);
+    std::size_t options = 0;
+    for (GUIScreen* screen : screenManager->getScreenStack())
+        options += dynamic_cast<GUIOptionsScreen*>(screen) != nullptr;
+    EXPECT_EQ(options, 1u);
+}
+
 TEST_F(LevelMenusTest, TheBackKeyIsIgnoredQuitEndsAndOptionsReplacesTheMenu) {
     screenManager->openMainScreen(0);
     auto* play = static_cast<GUIPlayScreen*>(screenManager->getScreenStack()[0]);
