@@ -594,9 +594,13 @@ protected:
 TEST_F(BlendVolumeTest, MembersCountByTheInverseSquareOfTheirDistance) {
     // Twice as far from the second point: weights 0.8 and 0.2.
     addPlayer({10, 0, 0});
+    first->cameraNode->setTarget({0, 0, 100});
+    second->cameraNode->setTarget({100, 0, 0});
     place(blendCamera, 1.0f);
     test::expectNear(blendCamera->goalPosition, {2, 10, 0});
     test::expectNear(blendCamera->cameraNode->getAbsolutePosition(), {2, 10, 0});
+    // The look point blends the members' look points by the same weights.
+    test::expectNear(blendOf()->blendedTarget, {20, 0, 80}, 1e-3f);
     // A member of weight 0 never pulls, however near the player is to its point.
     first->BlendWeight = 0.0f;
     place(blendCamera, 1.0f);
@@ -634,6 +638,10 @@ TEST_F(BlendVolumeTest, AMemberWithoutAPointStopsTheBlend) {
     test::expectNear(blendCamera->cameraNode->getAbsolutePosition(), {2, 10, 0});
     EXPECT_EQ(blendOf()->memberCameras.size(), 3u);
     EXPECT_EQ(blendOf()->memberPoints.size(), 2u);
+    // A camera inside a member belongs to that member, not to the blend.
+    addModeCamera(CameraModeId::Stationary, {60, 60, 60}, first);
+    place(blendCamera, 1.0f);
+    EXPECT_EQ(blendOf()->memberCameras.size(), 3u);
 }
 
 } // namespace
