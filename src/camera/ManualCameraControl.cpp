@@ -86,11 +86,12 @@ void CameraManager::updateManualControl(f32 dt, core::vector3df& position, core:
         side.normalize();
         core::vector3df up = mainCamera->getUpVector();
         up.normalize();
-        // Positive yaw looks to the left, positive pitch up (left-handed: y up, z ahead).
+        // Positive yaw looks to the left, positive pitch up (left-handed: y up, z ahead). The
+        // side axis points to the left, so a turn up about it takes the positive angle.
         core::quaternion yawTurn;
         yawTurn.fromAngleAxis(-manualYaw * manualLookAngle, up);
         core::quaternion pitchTurn;
-        pitchTurn.fromAngleAxis(-manualPitch * manualLookAngle, side);
+        pitchTurn.fromAngleAxis(manualPitch * manualLookAngle, side);
         const core::quaternion turn = yawTurn * pitchTurn;
         target = mainCamera->getAbsolutePosition() + turn * offset;
     }

@@ -179,6 +179,56 @@ TEST_F(CameraManagerTest, AVolumesPredecessorSettingsReplaceTheSpeed) {
     EXPECT_EQ(crossfades, 1); // speed 0 with crossfade: a cut behind a crossfade
     EXPECT_EQ(cameras->transition->positionDuration, 0.0f);
     EXPECT_EQ(cameras->currentSource, volumeB);
+    // Only a cut hides behind a crossfade: coming from B, C moves at speed 2 and starts none.
+    auto* volumeC = new CameraTriggerVolume(root(), smgr(), 73);
+    volumeC->drop();
+    volumeC->previousVolumes = {72};
+    volumeC->transitionSpeeds = {2.0f};
+    volumeC->crossfades = {true};
+    CameraObject* c = camera({0, 0, 90});
+    cameras->pushCamera(c, volumeC, 1.0f, false);
+    ASSERT_EQ(cameras->getOverrideCamera(), c);
+    EXPECT_EQ(c->transitionSpeed, 2.0f);
+    EXPECT_EQ(crossfades, 1);
+}
+
+// The player may turn the camera only under a volume that allows it.
+TEST_F(CameraManagerTest, OnlyAVolumeThatAllowsItLetsThePlayerTurnTheCamera) {
+    settle();
+    auto* allowing = new CameraTriggerVolume(root(), smgr(), 81);
+    allowing->drop();
+    allowing->AllowManualCamera = true;
+    auto* plain = new CameraTriggerVolume(root(), smgr(), 82);
+    plain->drop();
+    plain->AllowManualCamera = false;
+    const std::pair<CameraTriggerVolume*, bool> rows[] = {{allowing, true}, {plain, false}, {allowing, true}, {nullptr, false}};
+    f32 z = 30.0f;
+    for (const auto& [source, allowed] : rows) {
+        CameraObject* next = camera({0, 0, z += 10.0f});
+        cameras->pushCamera(next, source, 1.0f, false);
+        ASSERT_EQ(cameras->getOverrideCamera(), next);
+        EXPECT_EQ(cameras->manualCameraAllowed, allowed) << (source ? source->getID() : 0);
+    }
+}
+
+// An activated camera brings its own near and far planes unless it uses the defaults.
+TEST_F(CameraManagerTest, AnActivatedCameraBringsItsOwnPlanesOrTheDefaults) {
+    settle();
+    cameras->defaultFarValue = 400.0f;
+    const struct {
+        bool defaults;
+        f32 nearValue, farValue;
+    } rows[] = {{false, 0.5f, 250.0f}, {true, camera::defaultNearValue, 400.0f}, {false, 0.7f, 90.0f}};
+    f32 z = 30.0f;
+    for (const auto& row : rows) {
+        CameraObject* next = camera({0, 0, z += 10.0f});
+        next->UseDefaultNearValue = next->UseDefaultFarValue = row.defaults;
+        next->cameraNode->setNearValue(row.defaults ? 0.9f : row.nearValue);
+        next->cameraNode->setFarValue(row.defaults ? 90.0f : row.farValue);
+        cameras->pushCamera(next, nullptr, 1.0f, false);
+        EXPECT_FLOAT_EQ(cameras->mainCamera->getNearValue(), row.nearValue);
+        EXPECT_FLOAT_EQ(cameras->mainCamera->getFarValue(), row.farValue);
+    }
 }
 
 TEST_F(CameraManagerTest, RemovingTheLastCameraDuringACutsceneActivatesNothing) {
@@ -362,7 +412,9 @@ class StandingBody : public test::StubPlayer {
 public:
     using StubPlayer::StubPlayer;
     s32 bodyMode = 0;
+    bool zoomDamping = false;
     s32 getBodyMode() override { return bodyMode; }
+    bool hasZoomDamping() override { return zoomDamping; }
 };
 
 TEST_F(CameraManagerTest, TheFieldOfViewNarrowsWithTheBodysDistance) {
@@ -391,6 +443,36 @@ TEST_F(CameraManagerTest, TheFieldOfViewNarrowsWithTheBodysDistance) {
         EXPECT_NEAR(cameras->fovNarrowingGoal, row.goal, 1e-4f) << row.distance;
         EXPECT_NEAR(cameras->fovNarrowing, row.goal, 1e-3f) << row.distance;
         EXPECT_NEAR(cameras->mainCamera->getFOV(), viewer->cameraNode->getFOV() - row.goal, 1e-3f);
+    }
+    // Several players sharing one view never narrow it.
+    auto* other = new StandingBody(root(), smgr(), -1);
+    other->drop();
+    setPlayer(0, body);
+    setPlayer(1, other);
+    for (bool shared : {false, true}) {
+        multiTaroMode = shared;
+        cameras->onLevelLoaded();
+        cameras->followedNode = body;
+        cameras->pushCamera(camera({0, 0, -30}), nullptr, 1.0f, false);
+        cameras->update(0.0167f);
+        EXPECT_NEAR(cameras->fovNarrowingGoal, shared ? 0.0f : 0.5f, 1e-4f) << shared;
+    }
+    multiTaroMode = false;
+    clearPlayers();
+}
+
+// The narrowing eases in at rate 25, at rate 10 for a body that damps its zoom.
+TEST_F(CameraManagerTest, ABodyThatDampsItsZoomNarrowsTheViewMoreSlowly) {
+    auto* body = new StandingBody(root(), smgr(), -1);
+    body->drop();
+    for (bool damped : {false, true}) {
+        body->zoomDamping = damped;
+        cameras->onLevelLoaded();
+        cameras->followedNode = body;
+        cameras->pushCamera(camera({0, 0, -30}), nullptr, 1.0f, false);
+        ASSERT_EQ(cameras->fovNarrowing, 0.0f);
+        cameras->update(0.02f);
+        EXPECT_NEAR(cameras->fovNarrowing, 0.5f * 0.02f * (damped ? 10.0f : 25.0f), 1e-4f) << damped;
     }
 }
 
@@ -521,9 +603,52 @@ TEST_F(CameraManagerTest, EachCameraActionOnALevelCameraSetsItsAxisItsOwnWay) {
         frame(keyOf(row.action), std::nullopt); // a release shows for its own frame
         EXPECT_EQ(cameras->*row.goal, 0.0f) << name << " let go";
     }
+    // A camera that refuses the player's control, or a level load on its way, leaves the
+    // actions without effect.
+    for (int blocked = 0; blocked < 2; ++blocked) {
+        level->DisablePlayerControl = blocked == 0;
+        manager->loadPending = blocked == 1;
+        frame(keyOf(GameAction::CameraLeft), true);
+        EXPECT_EQ(cameras->manualYawGoal, 0.0f) << (blocked == 0 ? "control refused" : "load pending");
+        frame(keyOf(GameAction::CameraLeft), false);
+        frame(keyOf(GameAction::CameraLeft), std::nullopt);
+    }
+    level->DisablePlayerControl = false;
+    manager->loadPending = false;
     cameras->inputManager = nullptr;
     gameDevice->setEventReceiver(nullptr);
     platform::setPadBackend(nullptr);
+}
+
+// A full zoom in takes the camera half way to the body; a full look up raises the look point,
+// a full look to the left moves it left.
+TEST_F(CameraManagerTest, ManualZoomAndLookMoveTheViewTheirOwnWay) {
+    settle();
+    auto* body = new StandingBody(root(), smgr(), -1);
+    body->drop();
+    cameras->followedNode = body;
+    CameraObject* level = camera({0, 0, -10});
+    cameras->pushCamera(level, nullptr, 0.0f, false);
+    ASSERT_EQ(cameras->getOverrideCamera(), level);
+    cameras->mainCamera->setPosition({0, 0, -10});
+    cameras->mainCamera->updateAbsolutePosition();
+    const struct {
+        const char* what;
+        f32 CameraManager::*axis;
+        core::vector3df position;
+        bool lookUp, lookLeft;
+    } rows[] = {{"zoom in", &CameraManager::manualZoom, {0, 0, -5}, false, false},
+                {"look up", &CameraManager::manualPitch, {0, 0, -10}, true, false},
+                {"look left", &CameraManager::manualYaw, {0, 0, -10}, false, true}};
+    for (const auto& row : rows) {
+        cameras->manualZoom = cameras->manualPitch = cameras->manualYaw = 0.0f;
+        cameras->*row.axis = 1.0f;
+        core::vector3df position(0, 0, -10), target(0, 0, 0);
+        cameras->updateManualControl(0.0f, position, target); // no time: the axis keeps its value
+        test::expectNear(position, row.position, 1e-3f);
+        EXPECT_EQ(target.Y > 0.1f, row.lookUp) << row.what;
+        EXPECT_EQ(target.X < -0.1f, row.lookLeft) << row.what;
+    }
 }
 
 TEST_F(CameraManagerTest, ALevelUnloadForgetsEveryNodeOfTheLevel) {

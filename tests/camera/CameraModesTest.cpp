@@ -60,21 +60,33 @@ TEST_F(CameraModesTest, PositionModesReachTheirGoalsWithTheirDamping) {
         s32 mode;
         core::vector3df cameraAt, playerAt;
         core::vector3df afterOne, afterTwo; // from a camera standing at the origin
+        core::vector3df shoulder;
+        bool followPlayerHeight;
     };
     const Row rows[] = {
         // Stands where it is placed, at once.
-        {"stationary", CameraModeId::Stationary, {3, 4, 5}, {0, 0, 0}, {3, 4, 5}, {3, 4, 5}},
+        {"stationary", CameraModeId::Stationary, {3, 4, 5}, {0, 0, 0}, {3, 4, 5}, {3, 4, 5}, {}, false},
         // Behind the player on the line from the locked object (0, 2, 10): goal (0, 6, -10).
-        {"object lock", CameraModeId::ObjectLock, {0, 0, 0}, {0, 0, 0}, {0, 3, -5}, {0, 4.5f, -7.5f}},
+        {"object lock", CameraModeId::ObjectLock, {0, 0, 0}, {0, 0, 0}, {0, 3, -5}, {0, 4.5f, -7.5f}, {}, false},
+        // The shoulder offset goes sideways, up and further back; following the player's
+        // height adds the player's height over the object's: goal (1, 4 + 2 + 0.5 + 1 - 2, -12).
+        {"object lock offset", CameraModeId::ObjectLock, {0, 0, 0}, {0, 1, 0}, {0.5f, 2.75f, -6},
+         {0.75f, 4.125f, -9}, {1, 0.5f, 2}, true},
         // On the centre's side of the player, 10 away, look height + 4: goal (10, 5, 0).
-        {"circle track", CameraModeId::CircleTrack, {30, 0, 0}, {0, 0, 0}, {5, 2.5f, 0}, {7.5f, 3.75f, 0}},
+        {"circle track", CameraModeId::CircleTrack, {30, 0, 0}, {0, 0, 0}, {5, 2.5f, 0}, {7.5f, 3.75f, 0}, {}, false},
+        // The shoulder offset lifts it and moves it further out: goal (12, 6, 0).
+        {"circle track offset", CameraModeId::CircleTrack, {30, 0, 0}, {0, 0, 0}, {6, 3, 0}, {9, 4.5f, 0}, {0, 1, 2},
+         false},
     };
     addMarker(50, {0, 2, 10});
     for (const Row& row : rows) {
         addPlayer(row.playerAt);
         CameraObject* camera = addModeCamera(row.mode, row.cameraAt);
-        if (row.mode == CameraModeId::ObjectLock)
+        camera->ShoulderOffset = row.shoulder;
+        if (row.mode == CameraModeId::ObjectLock) {
             static_cast<ObjectLockCameraMode*>(camera->positionMode)->ObjectLockID = 50;
+            static_cast<ObjectLockCameraMode*>(camera->positionMode)->FollowTentaroY = row.followPlayerHeight;
+        }
         camera->lookTarget = {0, 1, 0};
         place(camera);
         test::expectNear(camera->cameraNode->getAbsolutePosition(), row.afterOne, 1e-3f);
@@ -172,6 +184,29 @@ TEST_F(CameraModesTest, FixedAngleStandsBehindTheLookTargetAndBacksOutToFrameTwo
     EXPECT_NEAR(wide - mode->currentDistance, (wide - 10.0f) * 0.05f, 1e-3f) << "rate 5 x 0.1 x 0.1";
 }
 
+// Framing several players: one farther away than the centre adds 1.2 times its distance
+// behind the camera's own; one nearer adds nothing; a height counts double a sideways offset.
+TEST_F(CameraModesTest, FramingCountsPlayersBehindTheCentreAndHeightsTwice) {
+    cameras->mainCamera->setPosition({0, 0, -10});
+    cameras->mainCamera->updateAbsolutePosition();
+    cameras->mainCamera->setTarget({0, 0, 0});
+    const auto required = [&](const core::vector3df& second) {
+        CameraObject* camera = addModeCamera(CameraModeId::FixedAngle, {});
+        camera->lookTarget = {};
+        camera->targetMode->goalTarget = {};
+        addPlayer({0, 0, 0}, 0);
+        addPlayer(second, 1);
+        place(camera);
+        clearPlayers();
+        return static_cast<FixedAngleCameraMode*>(camera->positionMode)->requiredDistance;
+    };
+    EXPECT_NEAR(required({0, 0, 10}), 10.0f + 12.0f, 1e-3f) << "10 beyond the centre";
+    EXPECT_NEAR(required({0, 0, -5}), 10.0f, 1e-3f) << "nearer than the centre";
+    const f32 sideways = required({10, 0, 0});
+    EXPECT_GT(sideways, 10.0f);
+    EXPECT_NEAR(required({0, 5, 0}), sideways, 1e-3f) << "5 up frames like 10 aside";
+}
+
 // Each target mode's goal and its damped look point after one 0.1 s frame.
 TEST_F(CameraModesTest, TargetModesAimWhereTheyShouldWithTheirDamping) {
     addPlayer({0, 0, 0});
@@ -207,6 +242,67 @@ TEST_F(CameraModesTest, TargetModesAimWhereTheyShouldWithTheirDamping) {
         aim(camera);
         test::expectNear(camera->targetMode->goalTarget, row.goal, 1e-3f);
         test::expectNear(camera->targetMode->currentTarget, row.afterOne, 1e-3f);
+    }
+}
+
+// An object target may take the player's height instead of the object's, and a ratio
+// below one pulls it toward the camera's forward point (20 units ahead, here along +X).
+TEST_F(CameraModesTest, AnObjectTargetCanTakeThePlayersHeightAndLeanForward) {
+    addPlayer({0, 1, 7});
+    addMarker(61, {5, 3, 0});
+    const struct {
+        bool followPlayerHeight;
+        f32 ratio;
+        core::vector3df goal;
+    } rows[] = {{false, 1.0f, {5, 3, 0}}, {true, 1.0f, {5, 1, 0}}, {false, 0.25f, {16.25f, 0.75f, 0}}};
+    for (const auto& row : rows) {
+        CameraObject* camera = addModeCamera(CameraModeId::Stationary, {});
+        camera->setRotation({0, 90, 0});
+        camera->updateAbsolutePosition();
+        camera->CameraTargetMode = CameraTargetId::ObjectID;
+        camera->deleteBehaviours();
+        camera->createBehaviours();
+        camera->targetMode->objectID = 61;
+        camera->targetMode->TargetRatio = row.ratio;
+        static_cast<ObjectIDCameraTarget*>(camera->targetMode)->FollowTentaroY = row.followPlayerHeight;
+        place(camera);
+        aim(camera);
+        test::expectNear(camera->targetMode->goalTarget, row.goal, 1e-3f);
+    }
+}
+
+// In the editor a fixed-angle camera following the player looks 20 units ahead of itself.
+TEST_F(CameraModesTest, InTheEditorAFixedAngleCameraLooksAhead) {
+    physics->setRunning(false);
+    for (s32 mode : {CameraModeId::FixedAngle, CameraModeId::Stationary}) {
+        CameraObject* camera = addModeCamera(mode, {0, 5, 0});
+        camera->CameraTargetMode = CameraTargetId::Tentaro;
+        camera->deleteBehaviours();
+        camera->createBehaviours();
+        camera->cameraNode->setPosition({0, 5, 0});
+        camera->cameraNode->updateAbsolutePosition();
+        camera->targetMode->currentTarget = {7, 7, 7};
+        aim(camera);
+        test::expectNear(camera->targetMode->currentTarget,
+                         mode == CameraModeId::FixedAngle ? core::vector3df(0, 5, 20) : core::vector3df(7, 7, 7));
+    }
+    physics->setRunning(true);
+}
+
+// A spline camera with the default target looks where its rail turns it at once; another
+// camera eases its look point.
+TEST_F(CameraModesTest, ASplineCameraWithTheDefaultTargetLooksWithoutLag) {
+    for (s32 mode : {CameraModeId::Spline, CameraModeId::Stationary}) {
+        CameraObject* camera = addModeCamera(mode, {});
+        tick(0.1f);
+        ++levelAnimateFrame;
+        animate(camera);
+        camera->lookTarget = {50, 50, 50};
+        tick(0.1f);
+        ++levelAnimateFrame;
+        animate(camera);
+        const core::vector3df goal = camera->targetMode->currentTarget + camera->FocalOffset;
+        EXPECT_EQ(camera->lookTarget.equals(goal, 1e-3f), mode == CameraModeId::Spline) << mode;
     }
 }
 
@@ -347,6 +443,62 @@ TEST_F(CameraModesTest, ASplineCameraRidesItsRailAtTheSubjectsRatio) {
     EXPECT_NEAR(spline->ratioLag, 0.0f, 1e-4f);
 }
 
+// The ratio the camera rides at: the player's, a blend of the player's and the object's
+// point, the object's, or the blend but never behind the player. Path from x = 0 to 20;
+// the player stands at x = 5 (ratio 0.25).
+TEST_F(CameraModesTest, TheSplineEvaluationChoosesWhoseRatioTheCameraRidesAt) {
+    addPlayer({5, 0, 0});
+    const struct {
+        const char* what;
+        s32 evaluation;
+        f32 objectX, ratio, offset, goal;
+    } rows[] = {
+        {"the player", SplineCameraMode::Tentaro, 15, 0.25f, 0, 0.25f},
+        {"a quarter toward the object", SplineCameraMode::TentaroObjectAverage, 15, 0.25f, 0, 0.375f},
+        {"the object", SplineCameraMode::Object, 15, 0.25f, 0, 0.75f},
+        {"half way to the object ahead", SplineCameraMode::TentaroObjectMax, 15, 0.5f, 0, 0.5f},
+        {"the object's ratio pushed on", SplineCameraMode::TentaroObjectMax, 15, 0.5f, 0.1f, 0.55f},
+        {"never behind the player", SplineCameraMode::TentaroObjectMax, 1, 0.5f, 0, 0.25f},
+    };
+    for (const auto& row : rows) {
+        CameraObject* camera = addModeCamera(CameraModeId::Spline, {});
+        addPoint<CameraPathObject>(camera, {0, 0, 0}, 0.0f);
+        addPoint<CameraPathObject>(camera, {20, 0, 0}, 1.0f);
+        addPoint<CameraSplineObject>(camera, {0, 5, -10}, 0.0f);
+        addPoint<CameraSplineObject>(camera, {20, 5, -10}, 1.0f);
+        SplineCameraMode* spline = splineOf(camera);
+        spline->onFirstFrame();
+        scene::ISceneNode* object = smgr()->addEmptySceneNode(root());
+        object->setPosition({row.objectX, 0, 0});
+        object->updateAbsolutePosition();
+        spline->evaluationObject = object;
+        spline->SplineEvaluation = row.evaluation;
+        spline->SplineEvalRatio = row.ratio;
+        spline->SplineEvalOffset = row.offset;
+        EXPECT_NEAR(spline->computeGoalRatio(), row.goal, 1e-4f) << row.what;
+    }
+}
+
+// A point list is usable when it runs from time 0 to time 1 without going back; a point may
+// share its neighbour's time.
+TEST_F(CameraModesTest, RailTimesMustRunFromZeroToOneWithoutGoingBack) {
+    const struct {
+        std::vector<f32> times;
+        bool valid;
+    } rows[] = {{{0, 1}, true},          {{0, 0.5f}, false},         {{0.5f, 1}, false},
+                {{0, 0.5f, 0.5f, 1}, true}, {{0, 0.6f, 0.4f, 1}, false}, {{0}, false}};
+    for (const auto& row : rows) {
+        CameraObject* camera = addModeCamera(CameraModeId::Spline, {});
+        addPoint<CameraPathObject>(camera, {0, 0, 0}, 0.0f);
+        addPoint<CameraPathObject>(camera, {20, 0, 0}, 1.0f);
+        f32 x = 0.0f;
+        for (f32 time : row.times)
+            addPoint<CameraSplineObject>(camera, {x += 5.0f, 5, -10}, time);
+        splineOf(camera)->rebuildSpline();
+        EXPECT_EQ(splineOf(camera)->splineValid, row.valid) << row.times.size() << " points ending at " << row.times.back();
+    }
+}
+
 TEST_F(CameraModesTest, ASplineCameraHoldsItsRatioWhileTheTransitionBlendsWhenAsked) {
     addPlayer({20, 0, 0});
     CameraObject* camera = addModeCamera(CameraModeId::Spline, {});
@@ -442,9 +594,13 @@ protected:
 TEST_F(BlendVolumeTest, MembersCountByTheInverseSquareOfTheirDistance) {
     // Twice as far from the second point: weights 0.8 and 0.2.
     addPlayer({10, 0, 0});
+    first->cameraNode->setTarget({0, 0, 100});
+    second->cameraNode->setTarget({100, 0, 0});
     place(blendCamera, 1.0f);
     test::expectNear(blendCamera->goalPosition, {2, 10, 0});
     test::expectNear(blendCamera->cameraNode->getAbsolutePosition(), {2, 10, 0});
+    // The look point blends the members' look points by the same weights.
+    test::expectNear(blendOf()->blendedTarget, {20, 0, 80}, 1e-3f);
     // A member of weight 0 never pulls, however near the player is to its point.
     first->BlendWeight = 0.0f;
     place(blendCamera, 1.0f);
@@ -457,6 +613,21 @@ TEST_F(BlendVolumeTest, MembersCountByTheInverseSquareOfTheirDistance) {
     test::expectNear(blendCamera->goalPosition, {10, 10, 0});
 }
 
+// Only a camera directly inside a blend camera carries a weight in its file.
+TEST_F(BlendVolumeTest, OnlyAMemberOfABlendCameraWritesItsWeight) {
+    CameraObject* nested = addModeCamera(CameraModeId::Stationary, {}, first);
+    first->BlendWeight = 0.25f;
+    for (const auto& [camera, written] : {std::pair<CameraObject*, bool>{first, true}, {nested, false}, {blendCamera, false}}) {
+        io::IAttributes* out = gameDevice->getFileSystem()->createEmptyAttributes();
+        camera->serializeAttributes(out);
+        EXPECT_EQ(out->existsAttribute("BlendWeight"), written);
+        if (written) {
+            EXPECT_EQ(out->getAttributeAsFloat("BlendWeight"), 0.25f);
+        }
+        out->drop();
+    }
+}
+
 TEST_F(BlendVolumeTest, AMemberWithoutAPointStopsTheBlend) {
     addPlayer({10, 0, 0});
     place(blendCamera, 1.0f);
@@ -467,6 +638,10 @@ TEST_F(BlendVolumeTest, AMemberWithoutAPointStopsTheBlend) {
     test::expectNear(blendCamera->cameraNode->getAbsolutePosition(), {2, 10, 0});
     EXPECT_EQ(blendOf()->memberCameras.size(), 3u);
     EXPECT_EQ(blendOf()->memberPoints.size(), 2u);
+    // A camera inside a member belongs to that member, not to the blend.
+    addModeCamera(CameraModeId::Stationary, {60, 60, 60}, first);
+    place(blendCamera, 1.0f);
+    EXPECT_EQ(blendOf()->memberCameras.size(), 3u);
 }
 
 } // namespace

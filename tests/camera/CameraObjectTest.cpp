@@ -101,6 +101,51 @@ TEST_F(CameraObjectTest, EveryAttributeSurvivesAWriteAndARead) {
     EXPECT_TRUE(copy->ClampBounds);
     EXPECT_EQ(copy->ClampMin, core::vector3df(-5, -6, -7));
     EXPECT_EQ(copy->ClampMax, core::vector3df(5, 6, 7));
+
+    // The switches the other way round, neighbours apart: each is written under its own name.
+    source->TargetTentaroIfOffscreen = false;
+    source->DisableDamping = false;
+    source->BlockArmsModeZoom = false;
+    source->DisablePlayerControl = true;
+    source->ClipObjects = true;
+    Attributes again = written(source);
+    CameraObject* second = addCamera({});
+    second->deserializeAttributes(again.get());
+    EXPECT_FALSE(second->TargetTentaroIfOffscreen);
+    EXPECT_FALSE(second->DisableDamping);
+    EXPECT_FALSE(second->BlockArmsModeZoom);
+    EXPECT_TRUE(second->DisablePlayerControl);
+    EXPECT_TRUE(second->ClipObjects);
+}
+
+// An object-lock camera writes its lock settings, and its object target writes no ratio (it
+// aims straight at the object); a stationary camera aiming at an object keeps its ratio.
+TEST_F(CameraObjectTest, ObjectCamerasWriteTheirLockAndTargetSettings) {
+    for (bool followPlayerHeight : {true, false}) {
+        Attributes in = attributes();
+        in->addString("CameraMode", "Object Lock");
+        in->addInt("ObjectLockID", 12);
+        in->addFloat("ObjectLockHeight", 2.5f);
+        in->addBool("FollowTentaroY", followPlayerHeight);
+        CameraObject* camera = addCamera({});
+        camera->deserializeAttributes(in.get());
+        Attributes out = written(camera);
+        EXPECT_EQ(out->getAttributeAsInt("ObjectLockID"), 12);
+        EXPECT_EQ(out->getAttributeAsFloat("ObjectLockHeight"), 2.5f);
+        EXPECT_EQ(out->getAttributeAsBool("FollowTentaroY"), followPlayerHeight);
+        EXPECT_FALSE(has(out.get(), "TargetRatio"));
+    }
+    Attributes in = attributes();
+    in->addString("CameraMode", "Stationary");
+    in->addString("CameraTargetMode", "ObjectID");
+    in->addInt("ObjectID", 5);
+    in->addFloat("TargetRatio", 0.25f);
+    CameraObject* camera = addCamera({});
+    camera->deserializeAttributes(in.get());
+    ASSERT_EQ(camera->CameraTargetMode, CameraTargetId::ObjectID);
+    Attributes out = written(camera);
+    EXPECT_EQ(out->getAttributeAsInt("ObjectID"), 5);
+    EXPECT_EQ(out->getAttributeAsFloat("TargetRatio"), 0.25f);
 }
 
 TEST_F(CameraObjectTest, KeysAreWrittenOnlyWhereTheirModeUsesThem) {
@@ -233,6 +278,25 @@ TEST_F(CameraObjectTest, TheClampBoxHoldsTheCameraUnlessTheViewNarrows) {
     }
 }
 
+// A fixed-angle camera pushed back into its clamp box keeps its angle: its look point
+// moves with it; another camera keeps looking at the same point.
+TEST_F(CameraObjectTest, TheClampBoxMovesAFixedAngleCamerasLookPointAlong) {
+    cameras->fovNarrowing = 0.0f;
+    for (s32 mode : {CameraModeId::FixedAngle, CameraModeId::Stationary}) {
+        CameraObject* camera = addCamera({});
+        camera->CameraMode = mode;
+        camera->ClampBounds = true;
+        camera->ClampMin = {-10, -10, -10};
+        camera->ClampMax = {10, 10, 10};
+        camera->cameraNode->setPosition({30, 5, 0});
+        camera->cameraNode->setTarget({30, 5, 20});
+        camera->applyClampBounds();
+        test::expectNear(camera->cameraNode->getPosition(), {10, 5, 0});
+        test::expectNear(camera->cameraNode->getTarget(),
+                         mode == CameraModeId::FixedAngle ? core::vector3df(10, 5, 20) : core::vector3df(30, 5, 20));
+    }
+}
+
 TEST_F(CameraObjectTest, AClonedCameraCopiesItsSettingsUnderANewID) {
     CameraObject* camera = addCamera({1, 2, 3}, 4);
     camera->setID(40);
@@ -242,6 +306,19 @@ TEST_F(CameraObjectTest, AClonedCameraCopiesItsSettingsUnderANewID) {
     camera->ClipObjects = false;
     camera->BlockArmsModeZoom = true;
     camera->ClampMax = {1, 2, 3};
+    camera->ClampMin = {-1, -2, -3};
+    camera->ClampBounds = true;
+    camera->CameraTargetMode = CameraTargetId::Tentaro;
+    camera->FocalOffset = {0, 1, 0};
+    camera->ShoulderOffset = {2, 0, 0};
+    camera->UseDefaultFarValue = false;
+    camera->FarValue = 70.0f;
+    camera->UseDefaultNearValue = false;
+    camera->NearValue = 0.3f;
+    camera->DisableDamping = true;
+    camera->BlendWeight = 0.5f;
+    camera->DisablePlayerControl = true;
+    camera->TargetTentaroIfOffscreen = true;
     auto* copy = static_cast<CameraObject*>(camera->clone());
     ASSERT_NE(copy, nullptr);
     EXPECT_NE(copy->getID(), 40);
@@ -251,6 +328,19 @@ TEST_F(CameraObjectTest, AClonedCameraCopiesItsSettingsUnderANewID) {
     EXPECT_FALSE(copy->ClipObjects);
     EXPECT_TRUE(copy->BlockArmsModeZoom);
     EXPECT_EQ(copy->ClampMax, core::vector3df(1, 2, 3));
+    EXPECT_EQ(copy->ClampMin, core::vector3df(-1, -2, -3));
+    EXPECT_TRUE(copy->ClampBounds);
+    EXPECT_EQ(copy->CameraTargetMode, CameraTargetId::Tentaro);
+    EXPECT_EQ(copy->FocalOffset, core::vector3df(0, 1, 0));
+    EXPECT_EQ(copy->ShoulderOffset, core::vector3df(2, 0, 0));
+    EXPECT_FALSE(copy->UseDefaultFarValue);
+    EXPECT_EQ(copy->FarValue, 70.0f);
+    EXPECT_FALSE(copy->UseDefaultNearValue);
+    EXPECT_EQ(copy->NearValue, 0.3f);
+    EXPECT_TRUE(copy->DisableDamping);
+    EXPECT_EQ(copy->BlendWeight, 0.5f);
+    EXPECT_TRUE(copy->DisablePlayerControl);
+    EXPECT_TRUE(copy->TargetTentaroIfOffscreen);
     EXPECT_NE(copy->positionMode, camera->positionMode);
     EXPECT_EQ(copy->getParent(), camera->getParent());
 }

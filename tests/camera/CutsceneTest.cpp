@@ -8,8 +8,10 @@
 #include "camera/FreeFlyCameraAnimator.h"
 
 #include "core/Globals.h"
+#include "core/SoundManager.h"
 #include "core/CoreSlots.h"
 #include "gui/GUIImage.h"
+#include "level/LevelEvents.h"
 #include "level/LevelManager.h"
 #include "render/EffectHandler.h"
 #include "screens/ScreenManager.h"
@@ -19,6 +21,8 @@
 #include "triggers/TriggerRegistration.h"
 
 #include <gtest/gtest.h>
+
+#include <memory>
 
 #include <cstring>
 
@@ -223,6 +227,81 @@ TEST_F(CutsceneTest, ACutsceneRunsAndReturnsTheCamera) {
     EXPECT_EQ(cameras->getOverrideCamera(), before);
 }
 
+// Only a cutscene that takes the controls shows the bars; one that does not also keeps the
+// camera it found out of its memory when the overrides are off; the cutscene ends once its
+// time has passed, not on it.
+TEST_F(CutsceneTest, BarsComeWithTakenControlsAndTheEndComesAfterTheDuration) {
+    for (bool takes : {true, false}) {
+        CutsceneObject* cutscene = addCutscene(1.0f);
+        cutscene->DisableControls = takes;
+        ASSERT_EQ(overlay->getBarGoal(), 0.0f);
+        cutscene->startCutscene();
+        EXPECT_EQ(overlay->getBarGoal(), takes ? 1.0f : 0.0f);
+        while (cutscene->isRunning())
+            gameFrame(0.25f);
+    }
+    CameraObject* before = addModeCamera(CameraModeId::Stationary, {0, 5, -20}, nullptr, 30);
+    registerIDs();
+    cameras->pushCamera(before, nullptr, 0.0f, false);
+    cameras->overridesDisabled = true;
+    CutsceneObject* cutscene = addCutscene(1.0f);
+    cutscene->ReturnToPreviousCam = true;
+    cutscene->startCutscene();
+    EXPECT_EQ(cutscene->previousCamera, nullptr) << "no camera is known while overrides are off";
+    cameras->overridesDisabled = false;
+    for (int frame = 0; frame < 4; ++frame)
+        gameFrame(0.25f);
+    ASSERT_EQ(cutscene->elapsed, 1.0f);
+    EXPECT_TRUE(cutscene->isRunning()) << "on its duration it still runs";
+    gameFrame(0.25f);
+    EXPECT_FALSE(cutscene->isRunning());
+}
+
+// The music fades to the cutscene's volume and back to full: at once where the bars snap,
+// gradually where they slide.
+TEST_F(CutsceneTest, TheMusicFadesAtOnceWhereTheBarsSnap) {
+    auto sound = std::make_unique<SoundManager>(); // its music fade alone, never started
+    soundManager = sound.get();
+    for (bool slides : {false, true}) {
+        CutsceneObject* cutscene = addCutscene(1.0f);
+        cutscene->MusicFadeVolume = 0.25f;
+        cutscene->TransitionBlackBarsIn = cutscene->TransitionBlackBarsOut = slides;
+        sound->musicFadeValue = 1.0f;
+        cutscene->startCutscene();
+        EXPECT_EQ(sound->musicFadeTarget, 0.25f);
+        EXPECT_EQ(sound->musicFadeValue, slides ? 1.0f : 0.25f) << slides;
+        sound->musicFadeValue = 0.25f;
+        while (cutscene->isRunning())
+            gameFrame(0.25f);
+        EXPECT_EQ(sound->musicFadeTarget, 1.0f);
+        EXPECT_EQ(sound->musicFadeValue, slides ? 0.25f : 1.0f) << slides;
+    }
+    soundManager = nullptr;
+}
+
+// A skipped cutscene without an end transition of its own fades to black, unless it ends
+// the level (the level's end brings its own).
+TEST_F(CutsceneTest, ASkipFadesToBlackUnlessTheCutsceneEndsTheLevel) {
+    for (bool endsLevel : {false, true}) {
+        CutsceneObject* cutscene = addCutscene(5.0f);
+        if (endsLevel)
+            addEvent(cutscene, 100.0f)->OnTriggerEvent = CutsceneObject::endLevelAction;
+        cutscene->startCutscene();
+        gameFrame();
+        const std::size_t queued = queuedEvents();
+        cutscene->skipRequested = true;
+        gameFrame();
+        ASSERT_TRUE(cutscene->ending) << endsLevel;
+        ASSERT_EQ(queuedEvents(), queued + (endsLevel ? 0u : 2u)) << endsLevel;
+        if (!endsLevel) {
+            const auto* fade = dynamic_cast<const TransitionEvent*>(manager->getLevelEvents().back().get());
+            ASSERT_NE(fade, nullptr);
+            EXPECT_EQ(fade->mode, 2) << "to black";
+        }
+        cutscene->stopCutscene();
+    }
+}
+
 TEST_F(CutsceneTest, AShortCutsceneStartsNoEndTransitionByTime) {
     CutsceneObject* cutscene = addCutscene(1.0f);
     cutscene->EndTransitionType = 2;
@@ -237,6 +316,7 @@ TEST_F(CutsceneTest, CancellingKeepsOnlyTheEventsDueAfterTheCutscene) {
     CutsceneObject* cutscene = addCutscene(4.0f);
     TriggerEventObject* soon = addEvent(cutscene, 2.0f);
     TriggerEventObject* late = addEvent(cutscene, 6.0f);
+    TriggerEventObject* atTheEnd = addEvent(cutscene, 4.0f);
     cutscene->startCutscene();
     gameFrame();
     gameFrame();
@@ -245,6 +325,7 @@ TEST_F(CutsceneTest, CancellingKeepsOnlyTheEventsDueAfterTheCutscene) {
     EXPECT_FALSE(soon->isPending());
     ASSERT_TRUE(late->isPending());
     EXPECT_EQ(late->pending.time, 4.0f) << "still due 6 s after the start";
+    EXPECT_TRUE(atTheEnd->isPending()) << "an event due as the cutscene ends is not within it";
     EXPECT_EQ(overlay->getBarAmount(), 0.0f) << "the bars go at once";
     gameFrame();
     EXPECT_FALSE(cutscene->isRunning());
@@ -282,9 +363,17 @@ TEST_F(CutsceneTest, AttributesFollowTheirConditions) {
         EXPECT_EQ(read->AllowSkipCutscene, endCamera > 0);
     }
     // A copy keeps the settings but not the end camera's speed and the skip permission.
+    cutscene->InterruptActiveConversations = true;
+    cutscene->TransitionBlackBarsIn = false;
+    cutscene->TransitionBlackBarsOut = true;
+    cutscene->MusicFadeVolume = 0.25f;
     auto* copy = static_cast<CutsceneObject*>(cutscene->clone());
     EXPECT_EQ(copy->CutsceneDuration, 5.0f);
     EXPECT_EQ(copy->EndTransitionType, 1);
+    EXPECT_TRUE(copy->InterruptActiveConversations);
+    EXPECT_FALSE(copy->TransitionBlackBarsIn);
+    EXPECT_TRUE(copy->TransitionBlackBarsOut);
+    EXPECT_EQ(copy->MusicFadeVolume, 0.25f);
     EXPECT_EQ(copy->EndCamTransitionSpeed, 0.0f);
     EXPECT_FALSE(copy->AllowSkipCutscene);
 }

@@ -146,6 +146,7 @@ TEST_F(AnimatorTest, TheStraightMoverSlidesLoopsAndBouncesByItsFlags) {
         f32 seconds;
         f32 expectedY;
         bool reversed = false;
+        s32 timeForWay = 2000;
     } rows[] = {
         {"halfway after 1 s", false, false, 1.0f, 5.0f},
         {"rests at the end", false, false, 3.0f, 10.0f},
@@ -154,12 +155,14 @@ TEST_F(AnimatorTest, TheStraightMoverSlidesLoopsAndBouncesByItsFlags) {
         {"loop jumps back to the start", true, false, 2.5f, 2.25f},
         {"ping-pong with loop bounces on", true, true, 2.5f, 7.75f},
         {"reversed loop jumps on to the end", true, false, 1.0f, 5.25f, true},
+        {"reversed ping-pong with loop bounces off the start", true, true, 1.0f, 4.75f, true},
+        {"a way of no time takes a second", false, false, 0.5f, 5.0f, false, 0},
     };
     for (const Row& row : rows) {
         scene::ISceneNode* node = addNode({0, 0, 0});
         makeAnimator("moveStraight", node, [&](Attributes* a) {
             a->addVector3d("End", {0, 10, 0});
-            a->addInt("TimeForWay", 2000);
+            a->addInt("TimeForWay", row.timeForWay);
             a->addBool("Loop", row.loop);
             a->addBool("PingPong", row.pingPong);
             a->addBool("Reversed", row.reversed);
@@ -252,7 +255,10 @@ TEST_F(AnimatorTest, TheColourFadesAlongASmoothstepOnMaterialsAndLights) {
         a->addColor("TargetColor", video::SColor(255, 255, 255, 255));
         a->addBool("PingPong", true);
     });
-    run(0.1f, 10);
+    run(0.1f, 5);
+    // A quarter of the way in time is 3t^2 - 2t^3 = 0.15625 of the colour, rounded.
+    EXPECT_EQ(box->getMaterial(0).DiffuseColor, video::SColor(255, 31, 16, 0)) << "a quarter: smoothstep";
+    run(0.1f, 5);
     EXPECT_EQ(box->getMaterial(0).DiffuseColor, video::SColor(255, 100, 50, 0)) << "halfway: smoothstep 0.5";
     EXPECT_NEAR(light->getLightData().DiffuseColor.r, 1.0f, 0.01f) << "the light reached its target";
     run(0.1f, 20);

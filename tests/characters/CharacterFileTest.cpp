@@ -9,6 +9,7 @@
 #include "characters/VisionCone.h"
 #include "level/LevelFile.h"
 #include "level/LevelManager.h"
+#include "level/SoundObject.h"
 
 #include <fstream>
 #include <map>
@@ -158,6 +159,71 @@ TEST_F(CharacterFileTest, TheBoundAndTheRunStateAreWrittenAsTheRulesSay) {
     EXPECT_EQ(keys["LookTargetID"], "7");
     EXPECT_EQ(keys.count("CurrentState"), 0u);
     EXPECT_EQ(keysOf(walking).count("LookTargetID"), 0u);
+    // In play a standing character writes its Stopped run state too.
+    simulating = true;
+    keys = keysOf(stopped);
+    EXPECT_EQ(keys["CurrentState"], "Stopped");
+    EXPECT_EQ(keys["GlobalState"], "Stopped");
+}
+
+// The states a character starts in: its start state (Reacting and Noticing over a walking
+// global state), or the run state a saved game gave it when that is one it can be saved in.
+TEST_F(CharacterFileTest, ACharacterStartsInItsStartStateOrItsSavedRunState) {
+    const struct {
+        const char* start;
+        const char* saved; // CurrentState, null: none
+        s32 current, global;
+    } rows[] = {
+        {"Stopped", nullptr, CharacterStateId::Stopped, CharacterStateId::Stopped},
+        {"Reacting", nullptr, CharacterStateId::Reacting, CharacterStateId::Walking},
+        {"Noticing", nullptr, CharacterStateId::Noticing, CharacterStateId::Walking},
+        {"Stopped", "Noticing", CharacterStateId::Noticing, CharacterStateId::Stopped},
+        {"Stopped", "Reacting", CharacterStateId::Reacting, CharacterStateId::Stopped},
+    };
+    f32 x = 0.0f;
+    for (const auto& row : rows) {
+        auto* c = new CharacterObject(root(), smgr(), -1);
+        c->drop();
+        c->setPosition(core::vector3df(x += 10.0f, 3.0f, 0.0f));
+        io::IAttributes* in = newAttributes();
+        in->addEnum("StartState", row.start, characterStateNames);
+        if (row.saved) {
+            in->addEnum("CurrentState", row.saved, characterStateNames);
+            in->addEnum("GlobalState", "Stopped", characterStateNames);
+        }
+        c->deserializeAttributes(in);
+        in->drop();
+        EXPECT_EQ(stateOf(c), row.current) << row.start << " " << (row.saved ? row.saved : "-");
+        EXPECT_EQ(c->stateMachine().globalID(), row.global) << row.start << " " << (row.saved ? row.saved : "-");
+    }
+}
+
+// The figure stands on the capsule's foot whatever the node's scale (1.1 here), raised by
+// the mesh offset; a character's voice is named after its ID; a character does not block
+// sight unless its file says it changes that.
+TEST_F(CharacterFileTest, TheFigureStandsOnTheFootAndTheVoiceAndSightFollowTheFile) {
+    addPath(10, {{0, 0, 0}, {0, 0, -8}});
+    CharacterObject* c = configured(0);
+    ASSERT_NE(c->getMeshNode(), nullptr);
+    EXPECT_NEAR(c->getMeshNode()->getPosition().Y, -(1.5f + 1.5f) / 1.1f + 0.25f, 1e-4f);
+    for (s32 id : {2, 37}) {
+        auto* named = new CharacterObject(root(), smgr(), id);
+        named->drop();
+        io::IAttributes* in = newAttributes();
+        named->deserializeAttributes(in);
+        in->drop();
+        ASSERT_NE(named->getVoice(), nullptr);
+        EXPECT_EQ(std::string(named->getVoice()->getOwnerName().c_str()), std::to_string(id));
+        named->remove();
+    }
+    for (bool changes : {false, true}) {
+        CharacterObject* seen = addCharacter(30, 0, 0, [&](io::IAttributes* a) {
+            a->addBool("ChangeBlocksVision", changes);
+            a->addBool("BlocksVision", true);
+        });
+        EXPECT_EQ(seen->BlocksVision, changes);
+        seen->remove();
+    }
 }
 
 TEST_F(CharacterFileTest, ReadingFillsTheNamesStatesAndTypeFromTheProfile) {
@@ -167,6 +233,7 @@ TEST_F(CharacterFileTest, ReadingFillsTheNamesStatesAndTypeFromTheProfile) {
         const char* expectedBackward;
     } rows[] = {
         {"HitForwardSpin", "HitForwardSpin", "HitBackwardSpin"},
+        {"ForwardHitForward", "ForwardHitForward", "BackwardHitBackward"},
         {"Flinch", "Flinch", "Flinch"},
         {"", "ReactingDefault", "ReactingDefault"},
     };
@@ -176,6 +243,13 @@ TEST_F(CharacterFileTest, ReadingFillsTheNamesStatesAndTypeFromTheProfile) {
         EXPECT_EQ(c->getReactingBackwardName(), row.expectedBackward);
         c->remove();
     }
+    // A profile of a type makes a character of no type of that type (the first type
+    // included).
+    const std::string family = temp.file("Family.xml");
+    std::ofstream(family) << "<CharacterProfile><Suspicion characterType=\"Family\"/></CharacterProfile>";
+    CharacterObject* relative = addCharacter(0, 0, 0, [&](io::IAttributes* a) { a->addString("ProfileName", family.c_str()); });
+    EXPECT_EQ(relative->CharacterSuspicionType, SCT_Family);
+    relative->remove();
     // A profile of scientists makes a character of no type a Scientist, and its cone
     // watches with the Scientist's TaroSeen delay.
     const std::string profile = temp.file("Scientist.xml");

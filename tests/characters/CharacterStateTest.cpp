@@ -104,6 +104,88 @@ TEST_F(CharacterStateTest, AReactionPlaysItsFollowUpThenReturnsToTheGlobalState)
     EXPECT_EQ(stateOf(c), CharacterStateId::Walking) << "then the global state";
 }
 
+// A reaction's follow-up loops only for a watcher whose sight repeats its raises; an
+// animation with a follow-up of its own always plays once.
+TEST_F(CharacterStateTest, AReactionsFollowUpLoopsOnlyWhenTheSightRepeats) {
+    const struct {
+        const char* type;
+        bool loops;
+    } rows[] = {{"Stranger", true}, {"Scientist", false}};
+    f32 x = 0.0f;
+    for (const auto& row : rows) {
+        CharacterObject* c = addCharacter(x, 0, 0, [&](io::IAttributes* a) {
+            a->addEnum("CharacterSuspicionType", row.type, suspicionCharacterTypeNames);
+        });
+        x += 10.0f;
+        c->stateMachine().changeState(reactingState());
+        endAnimation(c);
+        ASSERT_EQ(c->playingAnimation, "StoppedDefault");
+        EXPECT_EQ(c->getMeshNode()->getLoopMode(), row.loops) << row.type;
+    }
+    CharacterObject* c = addCharacter(x, 0, 0);
+    ASSERT_NE(playCharacterAnimation("ReactingDefault", *c, reactingState(), true), nullptr);
+    EXPECT_FALSE(c->getMeshNode()->getLoopMode()) << "it has a follow-up";
+    ASSERT_NE(playCharacterAnimation("StoppedDefault", *c, stoppedState(), true), nullptr);
+    EXPECT_TRUE(c->getMeshNode()->getLoopMode());
+}
+
+// A chain of stopped animations moves the character's stopped animation along; only its
+// last link's reset animation becomes the one to stand in.
+TEST_F(CharacterStateTest, AStandingChainTakesTheResetAnimationOnlyAtItsLastLink) {
+    const std::string profile = temp.file("Chain.xml");
+    std::ofstream(profile)
+        << "<CharacterProfile><Animation name=\"WalkingDefault\" state=\"Walking\" startFrame=\"0\" endFrame=\"30\"/>"
+           "<Animation name=\"Stand1\" state=\"Stopped\" startFrame=\"31\" endFrame=\"40\" nextAnimation=\"Stand2\"/>"
+           "<Animation name=\"Stand2\" state=\"Stopped\" startFrame=\"41\" endFrame=\"50\" nextAnimation=\"Stand3\" "
+           "resetAnimation=\"Back\"/>"
+           "<Animation name=\"Stand3\" state=\"Stopped\" startFrame=\"51\" endFrame=\"60\" resetAnimation=\"Final\"/>"
+           "<Animation name=\"Back\" state=\"Stopped\" startFrame=\"61\" endFrame=\"70\"/>"
+           "<Animation name=\"Final\" state=\"Stopped\" startFrame=\"71\" endFrame=\"80\"/></CharacterProfile>";
+    CharacterObject* c = addCharacter(0, 0, 0, [&](io::IAttributes* a) {
+        a->addString("ProfileName", profile.c_str());
+        a->addString("StoppedAnimName", "Stand1");
+    });
+    ASSERT_EQ(stateOf(c), CharacterStateId::Stopped);
+    ASSERT_EQ(c->playingAnimation, "Stand1");
+    endAnimation(c);
+    EXPECT_EQ(c->playingAnimation, "Stand2");
+    EXPECT_EQ(c->StoppedAnimName, "Stand2") << "a link with a follow-up keeps its own name";
+    endAnimation(c);
+    EXPECT_EQ(c->playingAnimation, "Stand3");
+    EXPECT_EQ(c->StoppedAnimName, "Final");
+}
+
+// A follow-up of another animation is never picked on its own for a state.
+TEST_F(CharacterStateTest, AFollowUpIsNeverPickedOnItsOwn) {
+    const std::string profile = temp.file("Idles.xml");
+    std::ofstream(profile)
+        << "<CharacterProfile><Animation name=\"WalkingDefault\" state=\"Walking\" startFrame=\"0\" endFrame=\"30\"/>"
+           "<Animation name=\"StoppedDefault\" state=\"Stopped\" startFrame=\"31\" endFrame=\"60\"/>"
+           "<Animation name=\"Look\" state=\"Idle\" startFrame=\"61\" endFrame=\"70\" nextAnimation=\"Scratch\"/>"
+           "<Animation name=\"Scratch\" state=\"Idle\" startFrame=\"71\" endFrame=\"80\"/></CharacterProfile>";
+    CharacterObject* c = addCharacter(0, 0, 0, [&](io::IAttributes* a) { a->addString("ProfileName", profile.c_str()); });
+    for (int pick = 0; pick < 20; ++pick)
+        EXPECT_EQ(c->getStateAnimationName(CharacterStateId::Idle), "Look");
+}
+
+// Back to standing after noticing, a character keeps its face for two seconds before it
+// turns to its look target again.
+TEST_F(CharacterStateTest, AfterNoticingACharacterTurnsToItsLookTargetOnlyAfterTwoSeconds) {
+    CharacterObject* c = addCharacter(0, 0, 0);
+    PhysicsObject* wall = addWall(25, 0, {1, 1, 1});
+    wall->setID(60);
+    manager->rebuildNodeIDs();
+    c->setLookTargetID(60);
+    c->stateMachine().changeState(noticingState());
+    c->stateMachine().changeState(stoppedState());
+    ASSERT_EQ(c->getLookTarget(), wall);
+    const core::vector3df before = facing(c);
+    run(1.5f);
+    EXPECT_NEAR(facing(c).X, before.X, 1e-3f) << "still held after noticing";
+    run(3.0f);
+    EXPECT_GT(facing(c).X, 0.9f) << "then it turns to the wall at +X";
+}
+
 TEST_F(CharacterStateTest, NoticingWithoutAnAnimationReturnsAtOnceAndLeavingRestoresTheLookTarget) {
     const std::string profile = temp.file("Plain.xml");
     std::ofstream(profile) << "<CharacterProfile><Animation name=\"WalkingDefault\" state=\"Walking\" "

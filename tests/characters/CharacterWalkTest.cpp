@@ -11,11 +11,13 @@
 #include "characters/animators/AppearanceAnimators.h"
 #include "characters/VisionCone.h"
 #include "core/Globals.h"
+#include "level/SoundObject.h"
 #include "triggers/TriggerAction.h"
 #include "triggers/TriggerEventObject.h"
 #include "triggers/TriggerObject.h"
 
 #include <algorithm>
+#include <fstream>
 #include <cmath>
 #include <utility>
 #include <vector>
@@ -81,6 +83,22 @@ TEST_F(CharacterWalkTest, ACharacterWalksItsPathTurnsAtTheCornerAndStopsAtTheEnd
     EXPECT_EQ(cornerRuns, 1);
     // The node follows the controller.
     EXPECT_NEAR(c->getAbsolutePosition().X, at.X, 0.01f);
+}
+
+// A walker turned away from its way turns on the spot first: it takes no step while it
+// faces more than about 25 degrees off its way (here 40 at the start: its way runs along +X).
+TEST_F(CharacterWalkTest, AWalkerTurnedAwayFromItsWayTurnsBeforeItSteps) {
+    addPath(10, {{0, 0, 0}, {20, 0, 0}});
+    CharacterObject* c = addCharacter(-5, 0, 10, [](io::IAttributes* a) {
+        a->addVector3d("Rotation", core::vector3df(0, -50, 0));
+    });
+    ASSERT_EQ(stateOf(c), CharacterStateId::Walking);
+    const core::vector3df start = c->getControllerPosition();
+    frames(3);
+    const core::vector3df turning = c->getControllerPosition() - start;
+    EXPECT_LT(core::vector3df(turning.X, 0, turning.Z).getLength(), 0.01f) << "no step while turned away";
+    run(2.0f);
+    EXPECT_GT(c->getControllerPosition().X, start.X + 1.0f) << "then it walks";
 }
 
 TEST_F(CharacterWalkTest, ALoopComesBackToItsFirstPointAndABackForthPathTurnsRound) {
@@ -183,6 +201,18 @@ TEST_F(CharacterWalkTest, ThePlayerAheadBlocksTheWayWithinSevenUnits) {
     player->setPosition({0, y, -7.0f});
     player->updateAbsolutePosition();
     EXPECT_FALSE(c->isBlockedByPlayer());
+    // Five units away and 60 degrees to the side a player starts no block, but keeps one
+    // that began straight ahead.
+    const core::vector3df aside(4.330127f, y, -2.5f);
+    player->setPosition(aside);
+    player->updateAbsolutePosition();
+    EXPECT_FALSE(c->isBlockedByPlayer()) << "too far to the side to start blocking";
+    player->setPosition({0, y, -5.0f});
+    player->updateAbsolutePosition();
+    ASSERT_TRUE(c->isBlockedByPlayer());
+    player->setPosition(aside);
+    player->updateAbsolutePosition();
+    EXPECT_TRUE(c->isBlockedByPlayer()) << "a block holds while the player stays in front";
     player->setPosition({0, y, 5.0f});
     player->updateAbsolutePosition();
     EXPECT_FALSE(c->isBlockedByPlayer()) << "behind it the player blocks nothing";
@@ -237,6 +267,94 @@ TEST_F(CharacterWalkTest, AProtectingCharacterWalksToTheGuardPointAndStopsThere)
     EXPECT_EQ(stateOf(c), CharacterStateId::Stopped) << "at the guard point it stops";
     EXPECT_NEAR(c->getControllerPosition().X, 5.0f, 0.75f);
     EXPECT_TRUE(c->isLookingAtPlayer()) << "and watches the player";
+    // The player moves on: a guard point 1.2 units away is more than a unit, so it walks.
+    test::StubPlayer* player = static_cast<test::StubPlayer*>(getPlayer(0));
+    const core::vector3df at = c->getAbsolutePosition();
+    ASSERT_LT(std::fabs(at.Z), 0.3f);
+    player->setPosition({at.X + 1.2f, 0, 8});
+    player->updateAbsolutePosition();
+    frames(2);
+    EXPECT_EQ(stateOf(c), CharacterStateId::Walking) << "the guard point moved more than a unit";
+}
+
+// A looping path of one point is reached once: its events run once and the walker stops.
+TEST_F(CharacterWalkTest, ALoopOfOnePointIsReachedOnce) {
+    WaypointObject* start = addPath(10, {{0, 0, 0}});
+    int runs = 0;
+    auto* event = new TriggerEventObject(WaypointObject::getNextWaypoint(start), smgr());
+    event->drop();
+    event->setAction(new CountingAction(runs));
+    CharacterObject* c = addCharacter(0, 4, 10, [](io::IAttributes* a) {
+        a->addEnum("PathBehavior", "Loop", characterPathBehaviorNames);
+    });
+    run(4.0f);
+    EXPECT_EQ(runs, 1);
+    EXPECT_EQ(stateOf(c), CharacterStateId::Stopped);
+}
+
+// A reaction plays the named animation when hit from behind and its Backward mirror when
+// hit from the front; naming the animation already playing does not start it again; an
+// ID of -1 names no path.
+TEST_F(CharacterWalkTest, ReactionsFollowTheHitSideAndRenamingTheSameAnimationKeepsItGoing) {
+    CharacterObject* c = addCharacter(0, 0, 0, [](io::IAttributes* a) { a->addString("ReactingAnimName", "HitForwardSpin"); });
+    c->updateHitSide(c->getAbsolutePosition() + core::vector3df(0, 0, 5)); // its back faces +Z
+    EXPECT_EQ(c->getStateAnimationName(CharacterStateId::Reacting), "HitForwardSpin");
+    c->updateHitSide(c->getAbsolutePosition() + core::vector3df(0, 0, -5));
+    EXPECT_EQ(c->getStateAnimationName(CharacterStateId::Reacting), "HitBackwardSpin");
+
+    ASSERT_EQ(stateOf(c), CharacterStateId::Stopped);
+    c->getMeshNode()->setCurrentFrame(50.0f);
+    c->setStateAnimationName(CharacterStateId::Stopped, c->StoppedAnimName);
+    EXPECT_FLOAT_EQ(c->getMeshNode()->getFrameNr(), 50.0f);
+    c->setStateAnimationName(CharacterStateId::Stopped, "TurnAround");
+    EXPECT_EQ(c->playingAnimation, "TurnAround") << "a new name starts at once";
+
+    addPath(20, {{0, 0, 0}, {0, 0, -8}});
+    CharacterObject* walker = addCharacter(10, 0, 20);
+    walker->setParentWaypointID(-1);
+    EXPECT_EQ(walker->ParentWaypointID, 20);
+}
+
+// A voice line takes its profile sound's behaviour and subtitle; none plays while a level
+// load is pending; a sound heard now and then plays about as often as its frequentness.
+TEST_F(CharacterWalkTest, VoiceLinesTakeTheirSoundsSettings) {
+    const std::string profile = temp.file("Voices.xml");
+    std::ofstream(profile)
+        << "<CharacterProfile><Animation name=\"WalkingDefault\" state=\"Walking\" startFrame=\"0\" endFrame=\"30\"/>"
+           "<Animation name=\"StoppedDefault\" state=\"Stopped\" startFrame=\"31\" endFrame=\"60\"/>"
+           "<Sound name=\"Hum\" path=\"Audio/Hum\" behavior=\"Queue\"/>"
+           "<Sound name=\"Shout\" path=\"Audio/Shout\" behavior=\"Interrupt\" subtitleID=\"5\"/>"
+           "<Sound name=\"Cut\" path=\"Audio/Cut\" behavior=\"InterruptAndQueue\"/>"
+           "<Sound name=\"Sneeze\" path=\"Audio/Sneeze\" frequentness=\"0.7\"/></CharacterProfile>";
+    CharacterObject* c = addCharacter(0, 0, 0, [&](io::IAttributes* a) { a->addString("ProfileName", profile.c_str()); });
+    SoundObject* voice = c->getVoice();
+    ASSERT_NE(voice, nullptr);
+    const struct {
+        const char* name;
+        s32 mode;
+        bool subtitled;
+    } rows[] = {{"Hum", SoundObject::Queue, false}, {"Shout", SoundObject::Interrupt, true},
+                {"Cut", SoundObject::InterruptAndQueue, false}};
+    for (const auto& row : rows) {
+        c->playVoice(row.name);
+        EXPECT_EQ(voice->VoiceMode, row.mode) << row.name;
+        EXPECT_EQ(voice->HasSubtitle, row.subtitled) << row.name;
+        EXPECT_EQ(voice->EventName, std::string("Audio/") + row.name);
+    }
+    EXPECT_EQ(voice->SubtitleID, 0) << "the last line has none";
+    manager->loadPending = true;
+    c->playVoice("Shout");
+    EXPECT_EQ(voice->EventName, "Audio/Cut") << "nothing new while a load is pending";
+    manager->loadPending = false;
+
+    int sneezes = 0;
+    for (int i = 0; i < 200; ++i) {
+        voice->EventName.clear();
+        c->playVoice("Sneeze");
+        sneezes += voice->EventName == "Audio/Sneeze";
+    }
+    EXPECT_GT(sneezes, 100);
+    EXPECT_LT(sneezes, 180);
 }
 
 // A character whose cone sees the player turns its head toward it within its limits (40

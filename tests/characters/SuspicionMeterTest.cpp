@@ -201,6 +201,17 @@ TEST_F(SuspicionMeterTest, AFullMeterPlaysTheLosingSoundOnceAndTakesNoMore) {
     EXPECT_EQ(playCount(loseEffect), 1u);
 }
 
+// The raise that brings the meter exactly to full loses; one that stops just below does not.
+TEST_F(SuspicionMeterTest, ARaiseOntoExactlyFullPlaysTheLosingSound) {
+    addSuspicionWatcher(meter, nullptr);
+    meter.pendingValue = 80.0f;
+    EXPECT_TRUE(addSuspicion(where, meter, 19.5f, ST_Default));
+    EXPECT_FALSE(played(loseEffect)) << "99.5 is not full";
+    EXPECT_TRUE(addSuspicion(where, meter, 0.5f, ST_Default));
+    EXPECT_EQ(meter.pendingValue, 100.0f);
+    EXPECT_EQ(playCount(loseEffect), 1u);
+}
+
 TEST_F(SuspicionMeterTest, ReductionsAndTheDrainDisplay) {
     meter.value = 20.0f;
     meter.pendingValue = 25.0f;
@@ -231,6 +242,10 @@ TEST_F(SuspicionMeterTest, ReductionsAndTheDrainDisplay) {
     gameDifficulty = 0;
     reduceSuspicion(meter, 10.0f);
     EXPECT_EQ(meter.value, 20.0f);
+    // The layer eases down: a quarter into its closing second it has come down by less
+    // than a quarter of the way (3t^2 - 2t^3 of the drop is left at t = 0.75).
+    updateSuspicion(meter, 1.25f);
+    EXPECT_FLOAT_EQ(meter.drainValue, 20.0f + 0.84375f * 10.0f);
 }
 
 TEST_F(SuspicionMeterTest, TheFrameStep) {

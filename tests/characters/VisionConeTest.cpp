@@ -6,6 +6,7 @@
 #include "characters/CharacterObject.h"
 #include "characters/CharacterServices.h"
 #include "characters/CharacterStates.h"
+#include "characters/SuspicionMeter.h"
 #include "characters/SuspicionRules.h"
 #include "characters/VisionCone.h"
 #include "core/Globals.h"
@@ -16,6 +17,7 @@
 #include "support/StubPlayer.h"
 #include "support/TempDir.h"
 
+#include <algorithm>
 #include <fstream>
 
 using namespace irr;
@@ -44,9 +46,11 @@ public:
     core::stringc getConeBoneName() override { return "headBaseJt"; }
     s32 getVisionSuspicionType() override { return suspicionType; }
     void changeVisionState(s32 state) override { states.push_back(state); }
+    s32 getVisionGlobalState() override { return globalState; }
     scene::ISceneNode* node;
     CharacterObject* watcher = nullptr;
     s32 suspicionType;
+    s32 globalState = CharacterStateId::Stopped;
     std::vector<s32> states;
 };
 
@@ -61,6 +65,10 @@ protected:
                                 "amount=\"10\" speedThreshold=\"2\"/>\n"
                                 "<CharacterSuspicion characterType=\"Chef\" suspicionType=\"TaroSeen\" "
                                 "amount=\"5\" speedThreshold=\"0\"/>\n"
+                                "<CharacterSuspicion characterType=\"Exposed\" suspicionType=\"TaroSeen\" "
+                                "amount=\"4\" speedThreshold=\"0\" repeatInterval=\"1\"/>\n"
+                                "<CharacterSuspicion characterType=\"ExposedLogManiac\" suspicionType=\"TaroSeen\" "
+                                "amount=\"0\" speedThreshold=\"0\"/>\n"
                                 "</Rules>\n";
         ASSERT_EQ(loadSuspicionConfig(rules), 0);
         characterServices().screens.addSplat = [this](f32 amount, const core::vector3df&) {
@@ -108,6 +116,15 @@ TEST_F(VisionConeTest, BuildsItsNodesAndStaysBlindWithoutAPlayer) {
     EXPECT_EQ(c->getConeTrigger()->getCondition(), TriggerCondition::OnPlayerCollide);
     EXPECT_TRUE(c->enabled) << "a scientist's dots are coloured";
     EXPECT_FLOAT_EQ(c->noticeDelay, 2.0f);
+    // Only the watching kinds colour their dots.
+    const std::pair<s32, bool> kinds[] = {{SCT_Family, false},          {SCT_Stranger, false}, {SCT_Scientist, true},
+                                          {SCT_Exposed, true},          {SCT_ExposedLogManiac, true},
+                                          {SCT_Chef, true},             {SCT_ZeroSuspicion, false}};
+    for (const auto& [kind, coloured] : kinds) {
+        c->configureForType(kind);
+        EXPECT_EQ(c->enabled, coloured) << suspicionCharacterTypeNames[kind];
+    }
+    c->configureForType(SCT_Scientist);
     run(0.05f, 60);
     EXPECT_FALSE(c->isInSight());
     EXPECT_FALSE(c->isWatcherRegistered());
@@ -204,4 +221,92 @@ TEST_F(VisionConeTest, ATakenConeIDMovesToTheNextFreeOne) {
     EXPECT_EQ(log.countStartingWith("ERROR: Requested VisionConeID taken, incrementing to next available ID: 301"), 1u);
     c->setVisionConeID(500);
     EXPECT_EQ(c->getVisionConeID(), 500);
+}
+
+// A rule with a repeat interval raises again each time more than the interval has passed
+// while the player stays noticed; on difficulty 0 it never raises.
+TEST_F(VisionConeTest, ARepeatingRuleRaisesAgainAfterEachIntervalButNotOnTheEasiestDifficulty) {
+    VisionCone* c = build(SCT_Exposed, true);
+    int frames = 0;
+    while (!c->hasNoticed() && frames++ < 20)
+        frame(0.25f);
+    ASSERT_TRUE(c->hasNoticed());
+    EXPECT_EQ(splats, std::vector<f32>{4.0f});
+    run(0.25f, 3); // the noticing frame counts: exactly one interval now, not more
+    EXPECT_EQ(splats.size(), 1u);
+    frame(0.25f);
+    EXPECT_EQ(splats, (std::vector<f32>{4.0f, 4.0f}));
+    run(0.25f, 4);
+    EXPECT_EQ(splats.size(), 3u);
+
+    cone->getConeTrigger()->onObjectLeave(player, nullptr, nullptr, nullptr);
+    run(0.25f, 2);
+    ASSERT_FALSE(c->hasNoticed());
+    splats.clear();
+    gameDifficulty = 0;
+    cone->getConeTrigger()->onObjectEnter(player, player->getAbsolutePosition(), nullptr, nullptr, nullptr);
+    frames = 0;
+    while (!c->hasNoticed() && frames++ < 20)
+        frame(0.25f);
+    ASSERT_TRUE(c->hasNoticed());
+    run(0.25f, 12);
+    EXPECT_TRUE(splats.empty());
+}
+
+// Losing sight of a noticed player sends a raising watcher back to what it did before
+// (walking when it walks its path), and once the meter has caught up below full the player
+// hears that the watcher calmed down (notice 15).
+TEST_F(VisionConeTest, LosingSightReturnsToTheWalkAndTellsThePlayerOnceTheMeterHasCaughtUp) {
+    SuspicionMeter& meter = *manager->suspicionMeter;
+    characterServices().screens.addSplat = [&](f32 amount, const core::vector3df&) {
+        splats.push_back(amount);
+        meter.value += amount; // the HUD's splat arrives at once
+        return true;
+    };
+    const struct {
+        s32 globalState;
+        f32 meterLevel;
+        bool calmed;
+    } rows[] = {{CharacterStateId::Walking, -1.0f, true},
+                {CharacterStateId::Stopped, -1.0f, true},
+                {CharacterStateId::Walking, 100.0f, false}};
+    for (const auto& row : rows) {
+        VisionCone* c = build(SCT_Chef, true);
+        seer->globalState = row.globalState;
+        meter.value = meter.pendingValue = 0.0f;
+        int frames = 0;
+        while (!c->hasNoticed() && frames++ < 20)
+            frame(0.05f);
+        ASSERT_TRUE(c->hasNoticed());
+        if (row.meterLevel >= 0.0f)
+            meter.value = meter.pendingValue = row.meterLevel;
+        cone->getConeTrigger()->onObjectLeave(player, nullptr, nullptr, nullptr);
+        run(0.05f, 3);
+        ASSERT_FALSE(c->hasNoticed());
+        EXPECT_EQ(seer->states.back(), row.globalState);
+        const bool calmed = std::count(player->notices.begin(), player->notices.end(), 15) == 1;
+        EXPECT_EQ(calmed, row.calmed) << "meter at " << meter.value;
+        clearPlayers();
+        player->remove();
+        cone->remove();
+    }
+}
+
+// A watcher whose rule raises nothing tells the player once that it saw them (notice 18)
+// and neither reacts nor calms down.
+TEST_F(VisionConeTest, AWatcherThatRaisesNothingTellsThePlayerOnceAndKeepsItsState) {
+    VisionCone* c = build(SCT_ExposedLogManiac, true);
+    for (int pass = 0; pass < 2; ++pass) {
+        int frames = 0;
+        while (!c->hasNoticed() && frames++ < 20)
+            frame(0.05f);
+        ASSERT_TRUE(c->hasNoticed());
+        cone->getConeTrigger()->onObjectLeave(player, nullptr, nullptr, nullptr);
+        run(0.05f, 3);
+        ASSERT_FALSE(c->hasNoticed());
+        cone->getConeTrigger()->onObjectEnter(player, player->getAbsolutePosition(), nullptr, nullptr, nullptr);
+    }
+    EXPECT_EQ(player->notices, std::vector<s32>{18});
+    EXPECT_TRUE(seer->states.empty());
+    EXPECT_TRUE(splats.empty());
 }

@@ -88,6 +88,30 @@ TEST_F(WaypointTest, PointsWriteTheSplineKeysOfTheirPlaceOnly) {
         EXPECT_FALSE(out->existsAttribute("Time")) << row.what;
         out->drop();
     }
+    // The first point's switches are written as they stand, both ways.
+    for (bool on : {false, true}) {
+        first->UseLinearInterpolation = on;
+        first->UseTCBControls = !on;
+        io::IAttributes* out = fs->createEmptyAttributes();
+        first->serializeAttributes(out);
+        EXPECT_EQ(out->getAttributeAsBool("UseLinearInterpolation"), on);
+        EXPECT_EQ(out->getAttributeAsBool("UseTCBControls"), !on);
+        out->drop();
+    }
+}
+
+// A path whose points do not rebalance keeps the times set up: the last point 1.
+TEST_F(WaypointTest, WithoutRebalancingTheLastPointStillTakesTimeOne) {
+    WaypointObject* start = add(smgr()->getRootSceneNode());
+    start->RebalanceFlag = false;
+    WaypointObject* points[3] = {add(start), add(start), add(start)};
+    for (int i = 0; i < 3; ++i) {
+        points[i]->RebalanceFlag = false;
+        points[i]->setPosition(core::vector3df(5.0f * static_cast<f32>(i), 0.0f, 0.0f));
+    }
+    smgr()->getRootSceneNode()->OnAnimate(0);
+    EXPECT_FLOAT_EQ(points[0]->Time, 0.0f);
+    EXPECT_FLOAT_EQ(points[2]->Time, 1.0f);
 }
 
 // Outside play every waypoint without points below it shows the wireframe marker; the

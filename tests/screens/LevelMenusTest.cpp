@@ -13,6 +13,7 @@
 #include "level/SaveManager.h"
 #include "screens/ScreenManager.h"
 #include "screens/levels/GUIStoryLevelSelectScreen.h"
+#include "screens/menus/GUIDialogScreen.h"
 #include "screens/levels/LevelCatalogue.h"
 #include "screens/menus/GUIMainScreen.h"
 #include "screens/menus/GUIOptionsScreen.h"
@@ -197,6 +198,18 @@ TEST_F(LevelMenusTest, NewGameResetsTheStoryAndQueuesTheFirstLevelBehindAWhiteFa
     EXPECT_STREQ(screenManager->getScreenStack()[0]->getTypeName(), "GUIMainScreen");
 }
 
+// After a restart asked for by the options, the title menu opens the options once.
+TEST_F(LevelMenusTest, AfterARestartTheTitleMenuOpensTheOptionsOnce) {
+    ReopenOptionsRequested = true;
+    screenManager->openMainScreen(0);
+    runFrames();
+    EXPECT_FALSE(ReopenOptionsRequested);
+    std::size_t options = 0;
+    for (GUIScreen* screen : screenManager->getScreenStack())
+        options += dynamic_cast<GUIOptionsScreen*>(screen) != nullptr;
+    EXPECT_EQ(options, 1u);
+}
+
 TEST_F(LevelMenusTest, TheBackKeyIsIgnoredQuitEndsAndOptionsReplacesTheMenu) {
     screenManager->openMainScreen(0);
     auto* play = static_cast<GUIPlayScreen*>(screenManager->getScreenStack()[0]);
@@ -277,6 +290,12 @@ TEST_F(LevelMenusTest, StoryRowsCarryStarsBestTimesAndTiesFromTheSave) {
     }
     EXPECT_EQ(e[2]->getRelativePosition(), core::recti(60, 3, 68, 28));
     EXPECT_EQ(e[0]->getRelativePosition(), core::recti(-9, 6, 9, 24));
+    // A single tie shows one tie icon and no "no tie" icon.
+    level->tieTable.add({6, "Content/Models/Ties/Tie.png", L"Content/Levels/A.irr"});
+    select->buildItems();
+    const auto one = children(select->getRows()[0]);
+    ASSERT_EQ(one.size(), 3u);
+    EXPECT_EQ(textureName(one[2]), "Content/Screens/Buttons/TieIcon1.png");
 }
 
 TEST_F(LevelMenusTest, DemoModeRowsCarryNoMarks) {
@@ -286,6 +305,42 @@ TEST_F(LevelMenusTest, DemoModeRowsCarryNoMarks) {
     for (GUIButton* row : select->getRows())
         for (gui::IGUIElement* child : row->getChildren())
             EXPECT_FALSE(child->getID() == 0 && static_cast<GUIButton*>(child)->getForwardFocusTarget() == row);
+    EXPECT_EQ(std::wstring(select->getRows()[1]->getToolTipText().c_str()), L"") << "no developers' time, none shown";
+    // The first level starts at once; another asks first whether to see the controls.
+    select->onLevelClicked(select->getRows()[2]);
+    EXPECT_EQ(select->PendingCommand, "");
+    EXPECT_NE(dynamic_cast<GUIDialogScreen*>(screenManager->getTopScreen()), nullptr);
+    select->onLevelClicked(select->getRows()[0]);
+    EXPECT_EQ(select->PendingCommand, "Level");
+    demoMode = false;
+}
+
+// In demo mode the controls question: yes plays the controls level first and remembers the
+// chosen one, no plays the chosen level, leaving the question plays nothing.
+TEST_F(LevelMenusTest, TheDemoControlsQuestionDecidesWhatPlaysFirst) {
+    demoMode = true;
+    const struct {
+        s32 answer;
+        bool starts;
+        const wchar_t* after;
+        const wchar_t* played;
+    } rows[] = {{0, true, L"Content/Levels/C.irr", L"Content/Levels/Church_DemoControls.irr"},
+                {1, true, L"", L"Content/Levels/C.irr"},
+                {-1, false, L"", L"Content/Levels/C.irr"}};
+    for (const auto& row : rows) {
+        level->LevelAfterControlsDemo = L"";
+        GUIStoryLevelSelectScreen* select = openStorySelect();
+        GUIButton* chosen = select->getRows()[2];
+        ASSERT_EQ(std::wstring(chosen->getUserText().c_str()), L"Content/Levels/C.irr");
+        select->onLevelClicked(chosen);
+        s32 answer = row.answer;
+        select->onControlsPromptAnswered(answer);
+        EXPECT_EQ(select->PendingCommand, row.starts ? "Level" : "") << row.answer;
+        EXPECT_EQ(std::wstring(level->LevelAfterControlsDemo.c_str()), row.after) << row.answer;
+        EXPECT_EQ(std::wstring(chosen->getUserText().c_str()), row.played) << row.answer;
+        screenManager->closeAllScreens();
+        screenManager->update();
+    }
     demoMode = false;
 }
 

@@ -13,6 +13,7 @@
 #include "gui/GuiCommon.h"
 #include "gui/GuiHooks.h"
 #include "gui/hud/GUISubtitleManager.h"
+#include "render/EffectHandler.h"
 #include "screens/ScreenManager.h"
 #include "screens/menus/GUIAudioOptionsScreen.h"
 #include "screens/menus/GUIDialogScreen.h"
@@ -146,12 +147,103 @@ TEST_F(OptionsScreenTest, TheAudioSwitchesStoreWhatTheyShow) {
 
 TEST_F(OptionsScreenTest, TheResolutionListHasTheFixedSizesOnceEach) {
     GUIGraphicsOptionsScreen graphics(environment, true);
-    const auto& sizes = graphics.getResolutions();
+    const auto sizes = graphics.getResolutions();
     ASSERT_GE(sizes.size(), 11u);
     EXPECT_EQ(sizes.front(), core::dimension2du(800, 600));
     for (std::size_t i = 0; i < sizes.size(); ++i)
         for (std::size_t j = i + 1; j < sizes.size(); ++j)
             EXPECT_NE(sizes[i], sizes[j]);
+    graphics.remove();
+    // A borderless window takes the same sizes; full screen only the display's own modes.
+    for (s32 mode : {2, 1}) {
+        setSettingInt("Graphics_FullscreenMode", mode);
+        GUIGraphicsOptionsScreen page(environment, true);
+        EXPECT_EQ(page.getResolutions() == sizes, mode == 2) << "full-screen mode " << mode;
+        page.remove();
+    }
+}
+
+// Every choice of the graphics page is stored as what it shows and takes effect at once; a
+// page opened afresh shows it again.
+TEST_F(OptionsScreenTest, TheGraphicsChoicesStoreWhatTheyShowAndApplyThem) {
+    EffectHandler handler(gameDevice, core::dimension2du(0, 0));
+    effectHandler = &handler;
+    scene::ISceneNode* cube = gameDevice->getSceneManager()->addCubeSceneNode();
+    const struct {
+        std::size_t index;
+        const char* key;
+        bool onOff;
+    } rows[] = {{1, "Graphics_FullscreenMode", false}, {2, "Graphics_Overscan", true},
+                {3, "Graphics_Vsync", true},           {4, "Graphics_Quality", false},
+                {5, "Graphics_Antialiasing", false},   {6, "Graphics_Shadows", true},
+                {7, "Graphics_ShadowQuality", false},  {8, "Graphics_ShadowDistance", false},
+                {9, "Graphics_Reflection", true}};
+    for (const auto& r : rows) {
+        std::size_t count = 0;
+        {
+            GUIGraphicsOptionsScreen graphics(environment, true);
+            count = row<GUIOptionCycle>(&graphics, r.index)->getValueCount();
+            graphics.remove();
+        }
+        ASSERT_GE(count, 2u) << r.key;
+        for (std::size_t step = 0; step < count; ++step) {
+            s32 chosen = 0;
+            {
+                GUIGraphicsOptionsScreen graphics(environment, true);
+                GUIOptionCycle* cycle = row<GUIOptionCycle>(&graphics, r.index);
+                cycle->selectNext();
+                chosen = cycle->getSelectedId();
+                graphics.remove();
+            }
+            if (r.onOff)
+                EXPECT_EQ(getSettingBool(r.key), chosen == 1) << r.key;
+            else
+                EXPECT_EQ(getSettingInt(r.key), chosen) << r.key;
+            switch (r.index) {
+            case 4: // the plain picture has neither shader skinning nor instancing
+                EXPECT_EQ(handler.hardwareSkinning, chosen != 2);
+                EXPECT_EQ(handler.instancing, chosen != 2);
+                break;
+            case 5:
+                EXPECT_EQ(cube->getMaterial(0).AntiAliasing,
+                          chosen != 0 ? static_cast<u8>(video::EAAM_FULL_BASIC) : static_cast<u8>(video::EAAM_OFF))
+                    << chosen;
+                break;
+            case 6: EXPECT_EQ(handler.shadowsEnabled, chosen == 1); break;
+            case 8: EXPECT_EQ(handler.shadowDistanceMode, chosen); break;
+            case 9: EXPECT_EQ(handler.renderCallbacksEnabled, chosen == 1); break;
+            default: break;
+            }
+            GUIGraphicsOptionsScreen reopened(environment, true);
+            EXPECT_EQ(row<GUIOptionCycle>(&reopened, r.index)->getSelectedId(), chosen) << r.key;
+            reopened.remove();
+        }
+    }
+    cube->remove();
+    effectHandler = nullptr;
+}
+
+// The full-screen mode, vsync and anti-aliasing need a new device; choosing them back does
+// not. A size chosen before the full-screen mode goes there and back still does.
+TEST_F(OptionsScreenTest, DeviceChoicesAskForARestartUntilTheyAreUndone) {
+    setSettingInt("Graphics_ScreenWidth", 1280);
+    setSettingInt("Graphics_ScreenHeight", 720);
+    deviceVsync = getSettingBool("Graphics_Vsync");
+    deviceFullscreenMode = getSettingInt("Graphics_FullscreenMode");
+    for (std::size_t index : {1u, 3u, 5u}) {
+        GUIGraphicsOptionsScreen graphics(environment, true);
+        ASSERT_FALSE(graphics.needsRestart());
+        row<GUIOptionCycle>(&graphics, index)->selectNext();
+        EXPECT_TRUE(graphics.needsRestart()) << "row " << index;
+        row<GUIOptionCycle>(&graphics, index)->selectPrevious();
+        EXPECT_FALSE(graphics.needsRestart()) << "row " << index;
+        graphics.remove();
+    }
+    GUIGraphicsOptionsScreen graphics(environment, true);
+    graphics.getResolutionRow()->selectPrevious();
+    row<GUIOptionCycle>(&graphics, 1)->selectNext();
+    row<GUIOptionCycle>(&graphics, 1)->selectPrevious();
+    EXPECT_TRUE(graphics.needsRestart()) << "the size chosen first";
     graphics.remove();
 }
 

@@ -177,6 +177,20 @@ TEST_F(PauseScreenTest, HidingDuringTheFadeInJumpsTheDimming) {
     EXPECT_EQ(pause->getDimAmount(), 0.0f);
 }
 
+// The pause menu opens without its sound while the game is held behind a covering screen.
+TEST_F(PauseScreenTest, ThePauseMenuOpensSilentlyWhileTheGameIsSuspended) {
+    coreSlots().level.isSuspended = [] { return true; };
+    pause->setVisible(true);
+    EXPECT_TRUE(pause->isVisible());
+    EXPECT_EQ(soundCount(39), 0);
+    coreSlots().level.isSuspended = nullptr;
+    pause->setVisible(false);
+    runFrames();
+    ASSERT_FALSE(pause->isVisible());
+    pause->setVisible(true);
+    EXPECT_EQ(soundCount(39), 1);
+}
+
 TEST_F(PauseScreenTest, NoPauseDuringALoadOrATransition) {
     level->levelLoading = true;
     pressPause();

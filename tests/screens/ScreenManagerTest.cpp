@@ -8,6 +8,8 @@
 #include "gui/GUIButton.h"
 #include "gui/GUIFreeTypeText.h"
 #include "gui/GUIImage.h"
+#include "gui/GUIElementFactory.h"
+#include "gui/hud/GUINotification.h"
 #include "gui/GUIScreen.h"
 #include "gui/GuiCommon.h"
 #include "level/LevelEvents.h"
@@ -371,6 +373,8 @@ TEST_F(ScreenManagerTest, PauseOpensAndClosesThePauseScreen) {
     manager().update();
     EXPECT_TRUE(pause->isVisible());
     EXPECT_EQ(opened, 1);
+    manager().setPauseScreenVisible(true);
+    EXPECT_EQ(opened, 1) << "showing an open pause menu again does not open it again";
     manager().update();
     EXPECT_FALSE(pause->isVisible());
     EXPECT_EQ(opened, 1);
@@ -517,6 +521,17 @@ TEST_F(ScreenManagerTest, DebugKeysSwitchDrawingTheGui) {
     EXPECT_TRUE(manager().DrawGUI);
     manager().draw();
     EXPECT_EQ(element->draws, 1);
+    // Escape brings the GUI back as well.
+    inputKey(KEY_F8, false);
+    inputManager->endFrame();
+    inputKey(KEY_F7, true);
+    manager().handleDebugKeys();
+    ASSERT_FALSE(manager().DrawGUI);
+    inputKey(KEY_F7, false);
+    inputManager->endFrame();
+    inputKey(KEY_ESCAPE, true);
+    manager().handleDebugKeys();
+    EXPECT_TRUE(manager().DrawGUI);
 }
 
 TEST_F(ScreenManagerTest, SkippedFrameStillAdvancesTheGui) {
@@ -643,6 +658,51 @@ TEST_F(ScreenManagerTest, ALevelLoadHidesTheCutsceneFrame) {
             manager().resetSubtitlesAndCutscene();
         EXPECT_EQ(cutscene->getBarGoal(), loadStarts ? 0.0f : 1.0f) << loadStarts;
     }
+}
+
+// The notification queue of a running game.
+class NotificationQueueTest : public guitest::GuiFixture {
+protected:
+    void SetUp() override {
+        guitest::GuiFixture::SetUp();
+        (new GUIElementFactory(environment))->drop();
+        GUINotification::loadNotificationTable();
+        screenManager->createScreens();
+        coreSlots().physics.isSimulationActive = [] { return true; };
+        physicsManager = reinterpret_cast<PhysicsManager*>(this);
+    }
+    void TearDown() override {
+        physicsManager = nullptr;
+        coreSlots().physics.isSimulationActive = nullptr;
+        guitest::GuiFixture::TearDown();
+    }
+};
+
+// A notification shown for its duration leaves a second later (its slide out), not before.
+TEST_F(NotificationQueueTest, ANotificationLeavesOneSecondAfterItsDuration) {
+    GUINotification* notification = screenManager->getNotificationByName("Pause");
+    screenManager->showNotification(notification, 3.0f);
+    ASSERT_EQ(screenManager->getActiveNotifications().size(), 1u);
+    notification->setTiming(3.0f, 3.9f);
+    screenManager->update();
+    EXPECT_TRUE(notification->isVisible()) << "still sliding out";
+    notification->setTiming(3.0f, 4.1f);
+    screenManager->update();
+    EXPECT_FALSE(notification->isVisible());
+    EXPECT_TRUE(screenManager->getActiveNotifications().empty());
+}
+
+// Dismissing them all takes the ones showing and remembers their names; a parked one that
+// is not showing is left alone.
+TEST_F(NotificationQueueTest, DismissingAllTakesOnlyTheShowingOnes) {
+    GUINotification* parked = screenManager->getNotificationByName("Pause");
+    GUINotification* shown = screenManager->getNotificationByName("Camera");
+    screenManager->showNotification(shown, 5.0f);
+    ASSERT_FALSE(parked->isVisible());
+    screenManager->dismissAllNotifications();
+    EXPECT_TRUE(shown->isDismissed());
+    EXPECT_FALSE(parked->isDismissed());
+    EXPECT_EQ(screenManager->getPendingDismissals(), (std::vector<std::string>{shown->getNotificationName()}));
 }
 
 } // namespace

@@ -135,7 +135,13 @@ TEST_F(ScreenOverlaysTest, TheLevelTimerShowsOnlyInPlayWhenAskedFor) {
     screenManager->setPauseScreenVisible(true);
     drawFrame();
     EXPECT_TRUE(screenManager->getTimerBox()->isVisible()) << "under the pause menu";
+    auto* overPause = new GUIPlayScreen(environment, true);
+    screenManager->pushScreen(overPause);
+    overPause->drop();
+    drawFrame();
+    EXPECT_TRUE(screenManager->getTimerBox()->isVisible()) << "a page opened from the pause menu";
     screenManager->closeAllScreens();
+    screenManager->flushScreenRemovals();
     auto* menu = new GUIPlayScreen(environment, true);
     screenManager->pushScreen(menu);
     menu->drop();

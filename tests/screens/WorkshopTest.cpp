@@ -90,6 +90,15 @@ TEST_F(WorkshopTest, RecordsSortByTheFirstLetterOfTheirTitles) {
     EXPECT_EQ(WorkshopLevels[2].title, core::stringw(L"beta"));
     EXPECT_NE(WorkshopLevels[0].title, core::stringw(L"beta"));
     EXPECT_NE(WorkshopLevels[1].title, core::stringw(L"beta"));
+    // A capital letter counts as its small one on either side of the comparison.
+    clearWorkshopLevels();
+    for (const wchar_t* title : {L"Charlie", L"bravo"}) {
+        WorkshopLevelRecord record;
+        record.title = title;
+        appendWorkshopLevel(record);
+    }
+    sortWorkshopLevels();
+    EXPECT_EQ(WorkshopLevels[0].title, core::stringw(L"bravo"));
 }
 
 TEST_F(WorkshopTest, OnlyTheSoundArchiveIsListedAndItsFilesAreFound) {
@@ -132,6 +141,60 @@ TEST_F(WorkshopTest, HugeEntriesAndUnknownMethodsAreRefused) {
     EXPECT_TRUE(WorkshopLevels.empty());
 }
 
+// Each damage of an archive is refused and each sound variant accepted: the check reads the
+// entries' own headers and the directory's end record.
+TEST_F(WorkshopTest, EachDamageOfAnArchiveIsRefused) {
+    const auto set32 = [](std::string bytes, std::size_t at, std::uint32_t value) {
+        for (int k = 0; k < 4; ++k)
+            bytes[at + static_cast<std::size_t>(k)] = static_cast<char>((value >> (8 * k)) & 0xFF);
+        return bytes;
+    };
+    const std::string plain = makeZip({{"Plain/Plain_Main.irr", emptyLevel()}});
+    // A deflated entry's declared unpacked size may reach 256 MB, not more.
+    std::string deflated = plain;
+    deflated[8] = 8;
+    std::string afterData = plain;
+    afterData[6] = 0x08;
+    std::string moreInDirectory = plain;
+    moreInDirectory[moreInDirectory.size() - 22 + 10] = 2;
+    const struct {
+        const char* what;
+        std::string bytes;
+        bool accepted;
+    } rows[] = {
+        {"a sound archive", plain, true},
+        {"a step up inside a name", makeZip({{"Deep/../../Up_Main.irr", emptyLevel()}}), false},
+        {"a name part that only starts with dots", makeZip({{"Deep/..x/Dots_Main.irr", emptyLevel()}}), true},
+        {"sizes kept after the data", afterData, false},
+        {"a stored entry with two sizes", set32(plain, 22, static_cast<std::uint32_t>(emptyLevel().size()) + 1), false},
+        {"exactly 256 MB unpacked", set32(deflated, 22, 256u * 1024 * 1024), true},
+        {"a byte more than 256 MB unpacked", set32(deflated, 22, 256u * 1024 * 1024 + 1), false},
+        {"a directory counting an entry more", moreInDirectory, false},
+    };
+    for (const auto& row : rows) {
+        writeBytes(folder + "Row.zip", row.bytes);
+        EXPECT_EQ(checkWorkshopArchive(folder + "Row.zip"), row.accepted) << row.what;
+    }
+}
+
+// A settings file that comes first in its archive is read like any other.
+TEST_F(WorkshopTest, ASettingsFileFirstInItsArchiveIsRead) {
+    const std::string settings = "<?xml version=\"1.0\"?>\n<WorkshopSettings>\n<Title>First things</Title>\n"
+                                 "</WorkshopSettings>\n";
+    writeBytes(folder + "Zed.zip", makeZip({{"WorkshopSettings.xml", settings}, {"Zed/Zed_Main.irr", emptyLevel()}}));
+    loadWorkshopLevels();
+    ASSERT_EQ(WorkshopLevels.size(), 1u);
+    EXPECT_EQ(WorkshopLevels[0].title, L"First things");
+}
+
+// An archive is recognised by its extension in any case of letters.
+TEST_F(WorkshopTest, TheExtensionIsRecognisedInAnyCase) {
+    writeBytes(folder + "Loud.ZIP", makeZip({{"Loud/Loud_Main.irr", emptyLevel()}}));
+    loadWorkshopLevels();
+    ASSERT_EQ(WorkshopLevels.size(), 1u);
+    EXPECT_EQ(WorkshopLevels[0].title, L"Loud");
+}
+
 TEST_F(WorkshopTest, TheMenuDeletesOnlyAfterTheSecondAnswer) {
     fillFolder();
     writeBytes(folder + "Castle.zip", makeZip({{"Castle/Castle_Main.irr", emptyLevel()}}));
@@ -165,6 +228,49 @@ TEST_F(WorkshopTest, TheMenuDeletesOnlyAfterTheSecondAnswer) {
     EXPECT_TRUE(std::filesystem::exists(folder + "Cut.zip"));
     EXPECT_EQ(menu->getRows().size(), 1u);
     EXPECT_EQ(menu->getPendingDeleteIndex(), -1);
+}
+
+// A chosen user level is played as a user level; leaving the menu brings the title's logo
+// back.
+TEST_F(WorkshopTest, AChosenUserLevelPlaysAsOneAndBackBringsTheLogo) {
+    writeBytes(folder + "Castle.zip", makeZip({{"Castle/Castle_Main.irr", emptyLevel()}}));
+    writeBytes(folder + "Empty.zip", makeZip({{"Empty/Notes.txt", "no level here"}}));
+    const auto openMenu = [&] {
+        auto* menu = new GUILevelSelectScreen(environment);
+        screenManager->pushScreen(menu);
+        menu->drop();
+        for (int frame = 0; frame < 5; ++frame) {
+            setFrameDelta(0.1f);
+            postRenderAll();
+        }
+        return menu;
+    };
+    const auto fadeOut = [&](GUIScreen* menu) {
+        for (int frame = 0; frame < 10 && menu->getFadeState() != GUIScreen::FadedOut; ++frame) {
+            setFrameDelta(0.1f);
+            postRenderAll();
+            screenManager->update();
+        }
+    };
+    GUILevelSelectScreen* menu = openMenu();
+    ASSERT_EQ(menu->getFadeState(), GUIScreen::Shown);
+    ASSERT_EQ(menu->getRows().size(), 2u);
+    menu->onLevelClicked(menu->getRows()[1]);
+    EXPECT_EQ(menu->PendingCommand, "") << "an archive without its level cannot be played";
+    EXPECT_EQ(menu->getFadeState(), GUIScreen::Shown);
+    level->PlayMode = LevelManager::playModeStory;
+    menu->onLevelClicked(menu->getRows()[0]);
+    ASSERT_EQ(menu->PendingCommand, "Level");
+    fadeOut(menu);
+    EXPECT_EQ(level->PlayMode, LevelManager::playModeWorkshop);
+    screenManager->closeAllScreens();
+    screenManager->update();
+
+    menu = openMenu();
+    EXPECT_EQ(MainScreenFadeTarget, 0.0f);
+    menu->onBack(nullptr);
+    fadeOut(menu);
+    EXPECT_EQ(MainScreenFadeTarget, 1.0f);
 }
 
 TEST_F(WorkshopTest, ADeleteRowSendsRightToItsButtonAndKeepsItUsableWhenDisabled) {
