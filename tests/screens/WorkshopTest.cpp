@@ -11,10 +11,12 @@
 #include "gui/GuiHooks.h"
 #include "gui/fonts/CGUITTFont.h"
 #include "gui/fonts/FontCache.h"
+#include "level/LevelManager.h"
 #include "screens/ScreenManager.h"
 #include "screens/levels/GUILevelSelectScreen.h"
 #include "screens/levels/WorkshopLevels.h"
 #include "screens/menus/GUIDialogScreen.h"
+#include "screens/menus/GUIMainScreen.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -236,9 +238,9 @@ TEST_F(WorkshopTest, AChosenUserLevelPlaysAsOneAndBackBringsTheLogo) {
     writeBytes(folder + "Castle.zip", makeZip({{"Castle/Castle_Main.irr", emptyLevel()}}));
     writeBytes(folder + "Empty.zip", makeZip({{"Empty/Notes.txt", "no level here"}}));
     const auto openMenu = [&] {
+        // The test keeps its own reference: the screen manager lets go of a faded-out screen.
         auto* menu = new GUILevelSelectScreen(environment);
         screenManager->pushScreen(menu);
-        menu->drop();
         for (int frame = 0; frame < 5; ++frame) {
             setFrameDelta(0.1f);
             postRenderAll();
@@ -265,12 +267,14 @@ TEST_F(WorkshopTest, AChosenUserLevelPlaysAsOneAndBackBringsTheLogo) {
     EXPECT_EQ(level->PlayMode, LevelManager::playModeWorkshop);
     screenManager->closeAllScreens();
     screenManager->update();
+    menu->drop();
 
     menu = openMenu();
     EXPECT_EQ(MainScreenFadeTarget, 0.0f);
     menu->onBack(nullptr);
     fadeOut(menu);
     EXPECT_EQ(MainScreenFadeTarget, 1.0f);
+    menu->drop();
 }
 
 TEST_F(WorkshopTest, ADeleteRowSendsRightToItsButtonAndKeepsItUsableWhenDisabled) {
