@@ -565,6 +565,8 @@ TEST(SettingsTableTest, ValueTextsAreCheckedAgainstTheKeyType) {
     EXPECT_EQ(v.number, 1.0);
     EXPECT_EQ(parseSettingValue(vsync, L"0", v), SettingCheck::Accepted);
     EXPECT_EQ(v.number, 0.0);
+    EXPECT_EQ(parseSettingValue(vsync, L" 1 ", v), SettingCheck::Accepted);
+    EXPECT_EQ(v.number, 1.0);
     EXPECT_EQ(parseSettingValue(vsync, L"yes", v), SettingCheck::WrongType);
     EXPECT_EQ(findSettingDefinition("Game_Unknown"), nullptr);
     // A text at its length limit stands; one character more is no value.
