@@ -1,5 +1,6 @@
 #include "InputTestSupport.h"
 
+#include "player/InputDevice.h"
 #include "player/PlayerControls.h"
 #include "player/devices/TouchDevice.h"
 
@@ -92,13 +93,18 @@ TEST_F(TouchInputTest, ButtonsFeedPauseSwitchAndGrab) {
 }
 
 TEST_F(TouchInputTest, TouchButtonsCountOnlyInTouchMode) {
+    ButtonMapping onTouch;
+    onTouch.device = touch;
+    EXPECT_FALSE(controls->isMappingUsable(&onTouch));
     finger(1, 1201, 79, touchWentDown);
     finger(3, 1181, 621, touchWentDown);
     ASSERT_TRUE(touch->isPauseTouch());
     ASSERT_TRUE(touch->isSwitchTouch());
+    EXPECT_TRUE(controls->isMappingUsable(&onTouch));
     // A key in the same frame leaves touch mode: the corners are not buttons then.
     keyEvent(irr::KEY_F7, true);
     ASSERT_FALSE(controls->touchMode);
+    EXPECT_FALSE(controls->isMappingUsable(&onTouch));
     EXPECT_FALSE(controls->isPausePressed());
     EXPECT_FALSE(controls->isModeSwitchPressed());
     finger(4, 50, 300, touchWentDown);
