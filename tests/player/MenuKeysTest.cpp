@@ -76,21 +76,23 @@ TEST_F(MenuKeysTest, NothingIsSentWithoutAFocusedElement) {
 }
 
 TEST_F(MenuKeysTest, HeldDirectionRepeatsAfterAQuarterSecond) {
-    keyEvent(irr::KEY_DOWN, true);
-    std::vector<int> sentAt;
-    for (int update = 1; update <= 30; ++update) {
-        const std::size_t before = sent().size();
+    for (const irr::EKEY_CODE key : {irr::KEY_LEFT, irr::KEY_RIGHT, irr::KEY_DOWN, irr::KEY_UP}) {
+        keyEvent(key, true);
+        std::vector<int> sentAt;
+        for (int update = 1; update <= 30; ++update) {
+            const std::size_t before = sent().size();
+            frame();
+            if (sent().size() > before)
+                sentAt.push_back(update);
+        }
+        // The press, then the first repeat at 17 updates (0.28 s), then every third update.
+        const std::vector<int> expected = {1, 17, 20, 23, 26, 29};
+        EXPECT_EQ(sentAt, expected) << int(key);
+        keyEvent(key, false);
+        frame(); // released still counts as held
         frame();
-        if (sent().size() > before)
-            sentAt.push_back(update);
+        sent().clear();
     }
-    // The press, then the first repeat at 17 updates (0.28 s), then every third update.
-    const std::vector<int> expected = {1, 17, 20, 23, 26, 29};
-    EXPECT_EQ(sentAt, expected);
-    keyEvent(irr::KEY_DOWN, false);
-    frame(); // released still counts as held
-    frame();
-    sent().clear();
     // Let go for a frame: the timers start again.
     keyEvent(irr::KEY_DOWN, true);
     for (int update = 1; update <= 16; ++update)
