@@ -7,6 +7,9 @@
 #include "level/MeshGate.h"
 #include "level/ResourceCaches.h"
 
+#include <IMeshCache.h>
+#include <ISceneManager.h>
+#include <ISkinnedMesh.h>
 #include <gtest/gtest.h>
 
 #include <string>
@@ -199,6 +202,49 @@ TEST_F(CharacterProfileTest, AnimationsFromOtherMeshesAreAppendedInNameOrder) {
     EXPECT_EQ(joint->RotationKeys.size(), keysBefore + 21 + 11);
     EXPECT_EQ(joint->RotationKeys.getLast().frame, lastBefore + 32.0f);
     EXPECT_EQ(static_cast<s32>(base->getFrameCount()), frames + 32);
+}
+
+// A custom animation brings every kind of key its joints have within its frames: moves and
+// scales as well as turns.
+TEST_F(CharacterProfileTest, ACustomAnimationBringsPositionRotationAndScaleKeysOfItsFrames) {
+    scene::ISkinnedMesh* custom = smgr()->createSkinnedMesh();
+    custom->addMeshBuffer(); // a mesh with nothing to draw counts as refused
+    scene::ISkinnedMesh::SJoint* source = custom->addJoint();
+    source->Name = "headBaseJt";
+    for (const f32 frame : {0.0f, 10.0f, 30.0f}) { // the last lies past the animation's end
+        custom->addPositionKey(source)->frame = frame;
+        source->PositionKeys.getLast().position = core::vector3df(frame, 0, 0);
+        custom->addRotationKey(source)->frame = frame;
+        source->RotationKeys.getLast().rotation = core::quaternion(0, frame / 100.0f, 0);
+        custom->addScaleKey(source)->frame = frame;
+        source->ScaleKeys.getLast().scale = core::vector3df(1.0f + frame);
+    }
+    custom->finalize();
+    smgr()->getMeshCache()->addMesh("Custom/Nodding.b3d", custom);
+    custom->drop();
+    const std::string file = writeTemp("Nod.xml", R"(<P>
+  <BaseAnimation path="Content/Models/Characters/AniEveryBody.b3d"/>
+  <Animation name="Nod" state="Idle" startFrame="0" endFrame="20" customPath="Custom/Nodding.b3d"/>
+</P>)");
+    auto* base = static_cast<scene::ISkinnedMesh*>(getGameMesh(smgr(), "Content/Models/Characters/AniEveryBody.b3d"));
+    ASSERT_NE(base, nullptr);
+    const s32 head = base->getJointNumber("headBaseJt");
+    ASSERT_GE(head, 0);
+    const scene::ISkinnedMesh::SJoint* joint = base->getAllJoints()[static_cast<u32>(head)];
+    const u32 positionsBefore = joint->PositionKeys.size();
+    const u32 rotationsBefore = joint->RotationKeys.size();
+    const u32 scalesBefore = joint->ScaleKeys.size();
+
+    CharacterProfile profile;
+    ASSERT_EQ(profile.load(file), 0);
+    profile.finishLoad();
+    ASSERT_EQ(profile.appendedAnimations, (std::vector<std::string>{"Nod"}));
+    ASSERT_EQ(joint->PositionKeys.size(), positionsBefore + 2);
+    EXPECT_EQ(joint->PositionKeys.getLast().position, core::vector3df(10, 0, 0));
+    EXPECT_EQ(joint->RotationKeys.size(), rotationsBefore + 2);
+    ASSERT_EQ(joint->ScaleKeys.size(), scalesBefore + 2);
+    EXPECT_EQ(joint->ScaleKeys[scalesBefore].scale, core::vector3df(1));
+    EXPECT_EQ(joint->ScaleKeys.getLast().scale, core::vector3df(11));
 }
 
 TEST_F(CharacterProfileTest, TheCacheLoadsEachFileOnceAndFallsBackToItsDefault) {

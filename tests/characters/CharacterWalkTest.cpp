@@ -83,6 +83,13 @@ TEST_F(CharacterWalkTest, ACharacterWalksItsPathTurnsAtTheCornerAndStopsAtTheEnd
     EXPECT_EQ(cornerRuns, 1);
     // The node follows the controller.
     EXPECT_NEAR(c->getAbsolutePosition().X, at.X, 0.01f);
+
+    // A new path starts from its own first point, not as far along as the old one got.
+    addPath(20, {{12, 0, -12}, {12, 0, 0}, {24, 0, 0}, {24, 0, -12}, {36, 0, -12}});
+    c->setParentWaypointID(20);
+    ASSERT_NE(c->getTargetWaypoint(), nullptr);
+    EXPECT_EQ(c->getTargetWaypoint()->getID(), 21);
+    EXPECT_EQ(c->WaypointIndex, 0);
 }
 
 // A walker turned away from its way turns on the spot first: it takes no step while it

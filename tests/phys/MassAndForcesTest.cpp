@@ -113,6 +113,35 @@ TEST(MassProperties, OffCentreMassKeepsTheActorPoseAndPushesStraightAtTheCentre)
     EXPECT_GT(body->getAngularVelocity().magnitude(), 0.1f);
 }
 
+TEST(MassProperties, AZeroInertiaComponentLocksThatAxisButANegativeOrInfiniteOneIsRefused) {
+    struct Row {
+        Vec3 inertia;
+        bool kept;
+    };
+    const Row rows[] = {
+        {Vec3(0, 2, 2), true},       {Vec3(2, 0, 2), true},         {Vec3(2, 2, 0), true},
+        {Vec3(2, 2, -0.01f), false}, {Vec3(2, 2, INFINITY), false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(::testing::Message() << row.inertia.x << ", " << row.inertia.y << ", " << row.inertia.z);
+        PhysScene s(weightless());
+        RigidDynamic* body = s.addSphere(Vec3(), 0.5f, 2.0f);
+        body->setMassSpaceInertiaTensor(Vec3(4.0f));
+        body->setAngularDamping(0.0f);
+        body->setMassSpaceInertiaTensor(row.inertia);
+        const Vec3 expected = row.kept ? row.inertia : Vec3(4.0f);
+        expectVec(body->getMassSpaceInertiaTensor(), expected, 1e-6f);
+        EXPECT_EQ(s.errors.count(ErrorCode::InvalidParameter), row.kept ? 0 : 1);
+        // A unit torque impulse about every axis turns only the axes that are not locked.
+        body->addTorque(Vec3(1, 1, 1), ForceMode::Impulse);
+        s.step();
+        const Vec3 turn = body->getAngularVelocity();
+        EXPECT_NEAR(turn.x, expected.x == 0 ? 0.0f : 1.0f / expected.x, 1e-4f);
+        EXPECT_NEAR(turn.y, expected.y == 0 ? 0.0f : 1.0f / expected.y, 1e-4f);
+        EXPECT_NEAR(turn.z, expected.z == 0 ? 0.0f : 1.0f / expected.z, 1e-4f);
+    }
+}
+
 // --- force modes ----------------------------------------------------------------------
 
 struct ModeCase {

@@ -158,7 +158,11 @@ TEST_F(PhysicsResetTest, AResetShrinksForASecondThenRespawnsAtTheSpawnPoseAndGro
     frames(50);
     EXPECT_LT(object->getScale().X, 0.1f) << "shrunk away";
     EXPECT_GE(object->respawnEffectTimer, 0.0f) << "still within the second";
-    frames(12);
+    // Asking again mid-shrink neither starts the effect over nor puts the respawn off.
+    object->requestReset();
+    frame();
+    EXPECT_LT(object->getScale().X, 0.1f) << "not restarted";
+    frames(11);
     EXPECT_LT(object->respawnEffectTimer, 0.0f) << "respawned after a second";
     EXPECT_NEAR(object->getAbsolutePosition().Y, 5.0f, 0.05f);
     EXPECT_EQ(object->getActor()->asRigidDynamic()->getLinearVelocity(), phys::Vec3());
