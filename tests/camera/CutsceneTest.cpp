@@ -331,6 +331,22 @@ TEST_F(CutsceneTest, CancellingKeepsOnlyTheEventsDueAfterTheCutscene) {
     EXPECT_FALSE(cutscene->isRunning());
 }
 
+// Stopping outright (unlike a cancel) keeps no event: none due within or after the cutscene
+// fires once it is over.
+TEST_F(CutsceneTest, AStoppedCutsceneDropsEveryPendingEvent) {
+    CutsceneObject* cutscene = addCutscene(4.0f);
+    TriggerEventObject* within = addEvent(cutscene, 2.0f);
+    TriggerEventObject* after = addEvent(cutscene, 6.0f);
+    cutscene->startCutscene();
+    gameFrame();
+    ASSERT_TRUE(within->isPending());
+    ASSERT_TRUE(after->isPending());
+    cutscene->stopCutscene();
+    EXPECT_FALSE(cutscene->isRunning());
+    EXPECT_FALSE(within->isPending());
+    EXPECT_FALSE(after->isPending());
+}
+
 TEST_F(CutsceneTest, AttributesFollowTheirConditions) {
     CutsceneObject* cutscene = addCutscene(5.0f, 8);
     cutscene->ReturnToPreviousCam = true;

@@ -276,10 +276,16 @@ TEST_F(ShadingTest, PhongSendsTheMaterialInformationFogAndSwitchesOfTheDraw) {
     draw(phong, nullptr, 0, material);
     EXPECT_FALSE(services->has("mFogColor"));
     EXPECT_FALSE(services->has("mShadowsEnabled"));
-    // Shader level below 2: nothing at all.
-    shaders->shaderLevel = 0;
+    // Shader level 2 is the lowest that lights the draw; below it nothing at all.
+    shaders->shaderLevel = 2;
     draw(phong, nullptr, 0, material);
-    EXPECT_TRUE(services->order.empty());
+    EXPECT_EQ(services->f("mWorldViewProj").size(), 16u);
+    EXPECT_TRUE(services->has("cinfo.mAmbientLightColor"));
+    for (s32 level : {1, 0}) {
+        shaders->shaderLevel = level;
+        draw(phong, nullptr, 0, material);
+        EXPECT_TRUE(services->order.empty()) << level;
+    }
 }
 
 TEST_F(ShadingTest, PhongReadsThePhysicsObjectBehindTheNode) {

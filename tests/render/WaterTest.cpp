@@ -85,6 +85,11 @@ TEST_F(WaterTest, WrittenKeysReadBackAndSizeNamesThePlane) {
     WaterObject* other = makeWater();
     other->deserializeAttributes(attributes);
     EXPECT_TRUE(meshCached("RealisticWater10503"));
+    // The plane spans the width along x and the depth along z.
+    ASSERT_NE(other->getWaterMeshNode()->getMesh(), nullptr);
+    const core::vector3df extent = other->getWaterMeshNode()->getMesh()->getBoundingBox().getExtent();
+    EXPECT_FLOAT_EQ(extent.X, 10.5f);
+    EXPECT_FLOAT_EQ(extent.Z, 3.0f);
     EXPECT_NEAR(other->WindDirection.X, 0.6f, 1e-6f);
     EXPECT_NEAR(other->WindDirection.Y, 0.8f, 1e-6f);
     EXPECT_TRUE(other->UseLighting);
