@@ -54,6 +54,24 @@ protected:
         PhysicsObjectFixture::TearDown();
     }
     std::unique_ptr<SoundManager> sound;
+
+    // The simulation's report of two shapes' contact, sent to the game's callbacks.
+    void reportContact(phys::RigidActor* first, phys::Shape* firstShape, phys::RigidActor* second,
+                       phys::Shape* secondShape, phys::PairFlags events = phys::PairNotifyTouchFound) {
+        phys::ContactPairHeader header;
+        header.actors[0] = first;
+        header.actors[1] = second;
+        phys::ContactPair pair;
+        pair.shapes[0] = firstShape;
+        pair.shapes[1] = secondShape;
+        pair.events = events;
+        physics->getCallbacks()->onContact(header, &pair, 1);
+    }
+    void reportContact(PhysicsObject* first, PhysicsObject* second,
+                       phys::PairFlags events = phys::PairNotifyTouchFound) {
+        reportContact(first->getActor(), first->getFirstShape(), second->getActor(), second->getFirstShape(),
+                      events);
+    }
 };
 
 TEST_F(PhysicsContactTest, ALandingPlaysTheCollisionSoundWithItsVelocityOnce) {
@@ -302,16 +320,7 @@ TEST_F(PhysicsContactTest, AMovingBodyAnswersItsTouchOfStaticGroundWhicheverSide
     for (bool boxFirst : {true, false}) {
         box->body().collisionSoundCooldown = 0.0f;
         box->getActor()->asRigidDynamic()->setLinearVelocity(phys::Vec3(0, -8, 0));
-        PhysicsObject* first = boxFirst ? box : ground;
-        PhysicsObject* second = boxFirst ? ground : box;
-        phys::ContactPairHeader header;
-        header.actors[0] = first->getActor();
-        header.actors[1] = second->getActor();
-        phys::ContactPair pair;
-        pair.shapes[0] = first->getFirstShape();
-        pair.shapes[1] = second->getFirstShape();
-        pair.events = phys::PairNotifyTouchFound;
-        physics->getCallbacks()->onContact(header, &pair, 1);
+        reportContact(boxFirst ? box : ground, boxFirst ? ground : box);
         EXPECT_GT(box->body().collisionSoundCooldown, 0.0f) << boxFirst;
     }
 }
@@ -328,14 +337,7 @@ TEST_F(PhysicsContactTest, TheHeavierOfTwoMovingBodiesReactsAndTheSecondOnATie) 
         second->getActor()->asRigidDynamic()->setMass(row.secondMass);
         first->getActor()->asRigidDynamic()->setLinearVelocity(phys::Vec3(6, 0, 0));
         first->body().collisionSoundCooldown = second->body().collisionSoundCooldown = 0.0f;
-        phys::ContactPairHeader header;
-        header.actors[0] = first->getActor();
-        header.actors[1] = second->getActor();
-        phys::ContactPair pair;
-        pair.shapes[0] = first->getFirstShape();
-        pair.shapes[1] = second->getFirstShape();
-        pair.events = phys::PairNotifyTouchFound;
-        physics->getCallbacks()->onContact(header, &pair, 1);
+        reportContact(first, second);
         EXPECT_EQ(first->body().collisionSoundCooldown > 0.0f, row.firstReacts) << row.firstMass;
         EXPECT_EQ(second->body().collisionSoundCooldown > 0.0f, !row.firstReacts) << row.firstMass;
         first->remove();
@@ -360,14 +362,7 @@ TEST_F(PhysicsContactTest, AnObjectStrikesACharacterWhereTheTouchBeginsNotWhileI
     npc->getActor()->userData = &character;
     for (auto [events, struck] : {std::pair{phys::PairNotifyTouchFound, 1}, {phys::PairNotifyTouchPersists, 0}}) {
         strikes = 0;
-        phys::ContactPairHeader header;
-        header.actors[0] = box->getActor();
-        header.actors[1] = npc->getActor();
-        phys::ContactPair pair;
-        pair.shapes[0] = box->getFirstShape();
-        pair.shapes[1] = npc->getFirstShape();
-        pair.events = events;
-        physics->getCallbacks()->onContact(header, &pair, 1);
+        reportContact(box, npc, events);
         EXPECT_EQ(strikes, struck) << events;
     }
     npc->getActor()->userData = own;
@@ -423,16 +418,9 @@ TEST_F(PhysicsContactTest, ATriggerVolumeReportsThePlayersBodyAndPhysicsObjects)
     void* own = box->getActor()->userData;
     for (void* record : {own, static_cast<void*>(&playerBody)}) {
         box->getActor()->userData = record;
-        phys::ContactPairHeader header;
-        header.actors[0] = volume;
-        header.actors[1] = box->getActor();
-        phys::ContactPair pair;
         phys::Shape* volumeShape = nullptr;
         volume->getShapes(&volumeShape, 1);
-        pair.shapes[0] = volumeShape;
-        pair.shapes[1] = box->getFirstShape();
-        pair.events = phys::PairNotifyTouchFound;
-        physics->getCallbacks()->onContact(header, &pair, 1);
+        reportContact(volume, volumeShape, box->getActor(), box->getFirstShape());
     }
     box->getActor()->userData = own;
     EXPECT_EQ(entered, (std::vector<scene::ISceneNode*>{box, box}));

@@ -51,6 +51,15 @@ public:
 
 class PhysicsResetTest : public PhysicsObjectFixture {
 protected:
+    // A grabbable box held by the player, with one switch of its own set.
+    PhysicsObject* heldBox(const char* key, bool value) {
+        PhysicsObject* object = makeObject(resetBox([&](Attributes* a) {
+            a->addBool("IsGrabbable", true);
+            a->addBool(key, value);
+        }));
+        object->holdCount = 1;
+        return object;
+    }
     void TearDown() override {
         clearPlayers();
         levelFloorHeight = defaultLevelFloorHeight;
@@ -705,11 +714,7 @@ TEST_F(PhysicsTouchTest, AHeldButtonIsLetGoAfterAFifthOfASecondButOtherHeldObjec
     HoldingPlayer* player = addPlayer({20, 0, 0});
     for (bool button : {true, false}) {
         player->releases = 0;
-        PhysicsObject* object = makeObject(resetBox([&](Attributes* a) {
-            a->addBool("IsGrabbable", true);
-            a->addBool("IsButton", button);
-        }));
-        object->holdCount = 1;
+        PhysicsObject* object = heldBox("IsButton", button);
         int frameCount = 0;
         while (player->releases == 0 && frameCount < 60) {
             frame();
@@ -727,11 +732,7 @@ TEST_F(PhysicsTouchTest, TurningKinematicLetsGoOfAHeldObjectUnlessItCanBeHungFro
     HoldingPlayer* player = addPlayer({20, 0, 0});
     for (bool hang : {false, true}) {
         player->releases = 0;
-        PhysicsObject* object = makeObject(resetBox([&](Attributes* a) {
-            a->addBool("IsGrabbable", true);
-            a->addBool("CanHangFrom", hang);
-        }));
-        object->holdCount = 1;
+        PhysicsObject* object = heldBox("CanHangFrom", hang);
         object->setKinematic(true);
         EXPECT_EQ(player->releases, hang ? 0 : 1) << hang;
         EXPECT_EQ(object->getPhysicsState(), PhysicsState::Kinematic);
