@@ -12,6 +12,7 @@
 #include "level/LevelManager.h"
 #include "physics/world/PhysicsHooks.h"
 #include "level/NodeHelpers.h"
+#include "level/SubLevelObject.h"
 #include "render/EffectHandler.h"
 #include "render/ShaderManager.h"
 
@@ -445,6 +446,23 @@ TEST_F(PhysicsObjectBodyTest, TheSublevelStateSwitchesContactsAndMarksOutliers) 
         EXPECT_EQ(object->getUserData()->active, active);
         EXPECT_EQ(object->mesh().isSublevelOutlier, outlier);
     }
+}
+
+TEST_F(PhysicsObjectBodyTest, AnObjectShownOnlyInItsSublevelHasNoBodyThereAndKeepsItElsewhere) {
+    auto* sublevel = new SubLevelObject(root(), smgr(), 5);
+    sublevel->drop();
+    for (bool onlyInSublevel : {false, true})
+        for (bool inside : {false, true}) {
+            PhysicsObject* object = makeObject(
+                [&](Attributes* a) {
+                    dynamicBox(a);
+                    a->addBool("VisibleInSublevelOnly", onlyInSublevel);
+                },
+                inside ? sublevel : nullptr);
+            const bool none = onlyInSublevel && inside;
+            EXPECT_EQ(object->getBoundType(), none ? BoundType::None : BoundType::Box) << onlyInSublevel << inside;
+            EXPECT_EQ(object->getActor() == nullptr, none) << onlyInSublevel << inside;
+        }
 }
 
 TEST_F(PhysicsObjectBodyTest, ACapsuleStandsUpAlongY) {
