@@ -156,6 +156,53 @@ TEST_F(HostileContentTest, ContentIsCheckedWhereTheEngineReadsIt) {
     }
 }
 
+// A material library's colours hold each channel to 0..1, its shininess to 0..1000, and "d"
+// (opacity) or "Tr" (its complement) to 0..1; only a material less than opaque blends.
+TEST_F(HostileContentTest, MaterialLibraryValuesAreHeldToTheirRanges) {
+    const struct {
+        const char* line;
+        video::SColorf diffuse, ambient, specular;
+        f32 shininess;
+        u32 alpha;
+        bool blends;
+    } cases[] = {
+        {"Kd 1.5 -0.5 0.5", {1, 0, 0.5f}, {0.2f, 0.2f, 0.2f}, {0, 0, 0}, 0.0f, 255, false},
+        {"Kd -2 3 1", {0, 1, 1}, {0.2f, 0.2f, 0.2f}, {0, 0, 0}, 0.0f, 255, false},
+        {"Ka 2 -1 0.25", {1, 1, 1}, {1, 0, 0.25f}, {0, 0, 0}, 0.0f, 255, false},
+        {"Ks -1 0.75 9", {1, 1, 1}, {0.2f, 0.2f, 0.2f}, {0, 0.75f, 1}, 0.0f, 255, false},
+        {"Ns 1000", {1, 1, 1}, {0.2f, 0.2f, 0.2f}, {0, 0, 0}, 1000.0f, 255, false},
+        {"Ns 1001", {1, 1, 1}, {0.2f, 0.2f, 0.2f}, {0, 0, 0}, 1000.0f, 255, false},
+        {"Ns -1", {1, 1, 1}, {0.2f, 0.2f, 0.2f}, {0, 0, 0}, 0.0f, 255, false},
+        {"d 0.5", {1, 1, 1}, {0.2f, 0.2f, 0.2f}, {0, 0, 0}, 0.0f, 128, true},
+        {"d 1", {1, 1, 1}, {0.2f, 0.2f, 0.2f}, {0, 0, 0}, 0.0f, 255, false},
+        {"d 1.5", {1, 1, 1}, {0.2f, 0.2f, 0.2f}, {0, 0, 0}, 0.0f, 255, false},
+        {"Tr 0.25", {1, 1, 1}, {0.2f, 0.2f, 0.2f}, {0, 0, 0}, 0.0f, 191, true},
+        {"Tr -1", {1, 1, 1}, {0.2f, 0.2f, 0.2f}, {0, 0, 0}, 0.0f, 255, false},
+    };
+    io::IFileSystem* fileSystem = smgr()->getFileSystem();
+    const std::string obj = "mtllib Box.mtl\nusemtl m\nv 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n";
+    // Every case starts from the same base, so that a value the case does not name stays put.
+    const std::string base = "newmtl m\nKd 1 1 1\nKa 0.2 0.2 0.2\nKs 0 0 0\nNs 0\n";
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        const auto& c = cases[i];
+        SCOPED_TRACE(c.line);
+        const std::string folder = "Library" + std::to_string(i) + "/";
+        write(folder + "Box.mtl", base + c.line + "\n");
+        std::string error;
+        scene::SMesh* mesh = readObjMesh(obj.data(), obj.size(), folder + "Box.obj", fileSystem, nullptr, error);
+        ASSERT_NE(mesh, nullptr) << error;
+        const video::SMaterial& m = mesh->getMeshBuffer(0)->getMaterial();
+        video::SColor diffuse = c.diffuse.toSColor();
+        diffuse.setAlpha(c.alpha);
+        EXPECT_EQ(m.DiffuseColor, diffuse);
+        EXPECT_EQ(m.AmbientColor, c.ambient.toSColor());
+        EXPECT_EQ(m.SpecularColor, c.specular.toSColor());
+        EXPECT_FLOAT_EQ(m.Shininess, c.shininess);
+        EXPECT_EQ(m.MaterialType == video::EMT_TRANSPARENT_VERTEX_ALPHA, c.blends);
+        mesh->drop();
+    }
+}
+
 // --- files a level names: layouts, sprite animations, character profiles, tables --------------
 
 // A level names these files by path: they are read where the engine reads (a mounted archive's
