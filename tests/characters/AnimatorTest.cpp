@@ -28,6 +28,8 @@ using namespace irr;
 using Attributes = io::IAttributes;
 using test::expectNear;
 
+#include <algorithm>
+
 namespace {
 
 class AnimatorTest : public AnimatorFixture {
@@ -117,6 +119,16 @@ TEST_F(AnimatorTest, EveryTypeWritesTheBaseKeysFirstAndRoundTripsAndClones) {
         EXPECT_EQ(lines[1], "Enabled=true");
         EXPECT_EQ(lines[2], "Reversed=true");
         EXPECT_EQ(lines[3] == "EnabledInEditor=true", std::string(type) != "animateTexture");
+        // Every key the row sets away from its default is written (an older name under the new one).
+        Attributes* given = newAttributes();
+        fill(given);
+        for (u32 i = 0; i < given->getAttributeCount(); ++i) {
+            const std::string name = given->getAttributeName(static_cast<s32>(i));
+            const std::string key = (name == "MaxChargeAmount" ? "MaxChargeTime" : name) + "=";
+            EXPECT_TRUE(std::any_of(lines.begin(), lines.end(), [&](const std::string& l) { return l.rfind(key, 0) == 0; }))
+                << key;
+        }
+        given->drop();
 
         scene::ISceneNodeAnimator* fresh = factory->createSceneNodeAnimator(type, nullptr);
         Attributes* store = newAttributes();
