@@ -601,6 +601,9 @@ TEST_F(BlendVolumeTest, MembersCountByTheInverseSquareOfTheirDistance) {
     test::expectNear(blendCamera->cameraNode->getAbsolutePosition(), {2, 10, 0});
     // The look point blends the members' look points by the same weights.
     test::expectNear(blendOf()->blendedTarget, {20, 0, 80}, 1e-3f);
+    // ... and stays there frame after frame while nobody moves.
+    place(blendCamera, 1.0f);
+    test::expectNear(blendOf()->blendedTarget, {20, 0, 80}, 1e-3f);
     // A member of weight 0 never pulls, however near the player is to its point.
     first->BlendWeight = 0.0f;
     place(blendCamera, 1.0f);
