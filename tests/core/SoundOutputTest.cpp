@@ -348,3 +348,74 @@ TEST_F(SoundOutputTest, SoundsOpenedWhileTheMainThreadLoadsFontsAreAllFound) {
             lost.push_back(report.detail);
     EXPECT_TRUE(lost.empty()) << lost.size() << " lost, first: " << lost.front();
 }
+
+TEST_F(SoundOutputTest, APlayingVoiceTakesItsNewPitchAndVolume) {
+    // A looping 441 Hz tone: twice the pitch doubles its sign changes, a quarter of the
+    // volume quarters its loudness.
+    test::TempDir folder;
+    {
+        SF_INFO info{};
+        info.samplerate = 44100;
+        info.channels = 1;
+        info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+        SNDFILE* file = sf_open(folder.file("Tone.wav").c_str(), SFM_WRITE, &info);
+        ASSERT_NE(file, nullptr);
+        std::vector<float> tone(44100);
+        for (std::size_t i = 0; i < tone.size(); ++i)
+            tone[i] = 0.5f * static_cast<float>(std::sin(2.0 * 3.14159265 * 441.0 * static_cast<double>(i) / 44100.0));
+        sf_writef_float(file, tone.data(), static_cast<sf_count_t>(tone.size()));
+        sf_close(file);
+    }
+    std::string problem;
+    std::unique_ptr<audio::Output> output = audio::openOpenALOutput(audio::outputSpeakerMode, problem);
+    ASSERT_NE(output, nullptr) << problem;
+    const audio::SoundId tone = output->addSound(folder.file("Tone.wav"), false, false);
+    output->commit();
+    std::vector<audio::SoundReport> reports;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (reports.empty() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        output->takeReports(reports);
+    }
+    ASSERT_EQ(reports.size(), 1u);
+    ASSERT_EQ(reports[0].result, audio::Result::Ok) << reports[0].detail;
+
+    auto playFor = [&](double seconds) {
+        const double begin = output->playedSeconds();
+        const auto bound = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (output->playedSeconds() - begin < seconds && std::chrono::steady_clock::now() < bound)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return output->playedSeconds();
+    };
+    audio::VoiceParams params;
+    const audio::VoiceId voice = output->startVoice(tone, true, params);
+    output->commit();
+    const double plain = output->playedSeconds();
+    const double raised = playFor(0.6);
+    params.pitch = 2.0f;
+    output->setVoice(voice, params);
+    output->commit();
+    const double quiet = playFor(0.6);
+    params.gain = 0.25f;
+    output->setVoice(voice, params);
+    output->commit();
+    const double end = playFor(0.6);
+    output->stopVoice(voice);
+    output->commit();
+    output.reset();
+
+    const Recording recording = readRecording((waveFolder() / "out.wav").string());
+    ASSERT_GT(recording.rate, 0);
+    // Sign changes a second of the left channel, a tenth of a second inside each stretch.
+    auto crossings = [&](double from, double to) {
+        const std::size_t a = recording.frameAt(from + 0.1), b = recording.frameAt(to - 0.1);
+        int count = 0;
+        for (std::size_t f = a + 1; f < b; ++f)
+            count += (recording.samples[f * 2] >= 0.0f) != (recording.samples[(f - 1) * 2] >= 0.0f);
+        return count / std::max(to - from - 0.2, 1e-3);
+    };
+    const double before = crossings(plain, raised), after = crossings(raised, quiet);
+    ASSERT_GT(before, 700.0) << "the tone plays";
+    EXPECT_NEAR(after / before, 2.0, 0.2);
+    EXPECT_NEAR(recording.rms(end - 0.5, end - 0.1) / recording.rms(quiet - 0.5, quiet - 0.1), 0.25, 0.05);
+}
