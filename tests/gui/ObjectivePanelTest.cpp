@@ -6,6 +6,7 @@
 #include "core/Globals.h"
 #include "gui/GUIFreeTypeText.h"
 #include "gui/GuiCommon.h"
+#include "gui/GuiHooks.h"
 #include "gui/hud/GUIObjectiveCenter.h"
 #include "screens/ScreenManager.h"
 
@@ -141,3 +142,25 @@ TEST_F(ObjectivePanelTest, TheEmptyListLineShowsOnlyWithoutShownRowsAndNoMenu) {
 }
 
 } // namespace
+
+// While the pause panel slides in, the panel eases up by its shown rows' share and aside by
+// what the pause panel leaves of its width, both along 3d² - 2d³ of the slide.
+TEST_F(ObjectivePanelTest, ThePauseSlideLiftsAndMovesThePanelAsideAlongItsEasing) {
+    addRow(0, L"Find the key", true);
+    addRow(1, L"Open the door", false);
+    const auto before = guiHooks().screens.pausePanel;
+    const struct {
+        f32 dim;
+        s32 panelWidth, lift, aside;
+    } cases[] = {
+        {0.0f, 200, 0, 0}, {0.25f, 200, 37, 43}, {0.5f, 200, 120, 140}, {1.0f, 200, 240, 280}, {1.0f, 600, 240, 0},
+    };
+    for (const auto& c : cases) {
+        guiHooks().screens.pausePanel = [&c] { return std::optional<PausePanelSlide>(PausePanelSlide{c.dim, c.panelWidth}); };
+        panel->draw();
+        const core::recti rect = panel->getRelativePosition();
+        EXPECT_EQ(rect.LowerRightCorner.Y, 720 + 24 - c.lift) << c.dim << " " << c.panelWidth;
+        EXPECT_EQ(rect.UpperLeftCorner.X, (screenWidth - 768) / 2 - c.aside) << c.dim << " " << c.panelWidth;
+    }
+    guiHooks().screens.pausePanel = before;
+}
