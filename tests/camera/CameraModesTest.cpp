@@ -95,6 +95,24 @@ TEST_F(CameraModesTest, PositionModesReachTheirGoalsWithTheirDamping) {
     }
 }
 
+// Objects between camera and player are clipped only by a fixed-angle camera (or a spline
+// camera used as one), and only while its switch is on.
+TEST_F(CameraModesTest, OnlyAFixedAngleCameraClipsObjectsAndOnlyWithItsSwitchOn) {
+    for (bool clip : {false, true}) {
+        CameraObject* fixed = addModeCamera(CameraModeId::FixedAngle, {});
+        CameraObject* stationary = addModeCamera(CameraModeId::Stationary, {});
+        CameraObject* rail = addModeCamera(CameraModeId::Spline, {});
+        CameraObject* fixedRail = addModeCamera(CameraModeId::Spline, {});
+        splineOf(fixedRail)->UseAsFixedAngle = true;
+        for (CameraObject* camera : {fixed, stationary, rail, fixedRail})
+            camera->ClipObjects = clip;
+        EXPECT_EQ(fixed->clipsObjects(), clip);
+        EXPECT_FALSE(stationary->clipsObjects());
+        EXPECT_FALSE(rail->clipsObjects());
+        EXPECT_EQ(fixedRail->clipsObjects(), clip);
+    }
+}
+
 TEST_F(CameraModesTest, WithoutAPlayerTheFollowingModesStandStill) {
     for (s32 mode : {CameraModeId::ObjectLock, CameraModeId::CircleTrack, CameraModeId::BlendVolume}) {
         CameraObject* camera = addModeCamera(mode, {3, 3, 3});
