@@ -196,6 +196,12 @@ TEST_F(ShadingTest, CropFitsTheLightBoxOntoTheSliceAndTheConstantsFollowTheCasca
         EXPECT_GE(out[2], 0.0f);
         EXPECT_LE(out[2], 1.0f);
     }
+    // The light's near plane stays depth 0 once the depth range is rescaled.
+    scene::ICameraSceneNode* light = cascades.lightCamera;
+    const core::vector3df axis = (light->getTarget() - light->getAbsolutePosition()).normalize();
+    f32 nearPoint[4];
+    m.transformVect(nearPoint, light->getAbsolutePosition() + axis * light->getNearValue());
+    EXPECT_NEAR(nearPoint[2] / nearPoint[3], 0.0f, 1e-4f);
     // The scene pass's constants take the cascades, the Phong variant the split distances
     // (the null driver keeps no transforms: world is the identity here).
     updateShadowConstants();
