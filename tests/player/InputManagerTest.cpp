@@ -223,6 +223,39 @@ TEST_F(InputManagerTest, TheMouseIsInUseWhileKeyboardOrMouseWasUsedLast) {
     }
 }
 
+// While the game runs with the mouse, the GUI is told where the game's own cursor is.
+TEST_F(InputManagerTest, TheGuiFollowsTheGamesCursorWhileTheGameRunsWithTheMouse) {
+    struct Receiver : irr::IEventReceiver {
+        std::vector<irr::core::position2di> moves;
+        bool OnEvent(const irr::SEvent& event) override {
+            if (event.EventType == irr::EET_MOUSE_INPUT_EVENT && event.MouseInput.Event == irr::EMIE_MOUSE_MOVED)
+                moves.emplace_back(event.MouseInput.X, event.MouseInput.Y);
+            return false;
+        }
+    } receiver;
+    irr::IEventReceiver* before = device->get()->getEventReceiver();
+    device->get()->setEventReceiver(&receiver);
+    PlayerControls* controls = input->getActiveControls();
+    for (const bool running : {false, true})
+        for (InputDevice* last : {static_cast<InputDevice*>(input->getKeyboard()), static_cast<InputDevice*>(input->getMouse())}) {
+            simulation = running;
+            receiver.moves.clear();
+            controls->lastDevice = last;
+            ASSERT_NE(device->get()->getCursorControl(), nullptr);
+            device->get()->getCursorControl()->setPosition(100, 40);
+            input->update();
+            input->endFrame();
+            const bool told = running && last == input->getMouse();
+            ASSERT_EQ(receiver.moves.size(), told ? 1u : 0u) << running;
+            if (told) {
+                const irr::core::position2di cursor(input->getMouse()->systemMouse().x, input->getMouse()->systemMouse().y);
+                ASSERT_NE(cursor.X, cursor.Y);
+                EXPECT_EQ(receiver.moves[0], cursor);
+            }
+        }
+    device->get()->setEventReceiver(before);
+}
+
 TEST_F(InputManagerTest, DeviceNamesComeFromTheLanguageTable) {
     // A language whose table names the pads and the keyboard, and leaves the joystick out.
     std::filesystem::create_directories(dir.path() / "Content" / "Language" / "Test");
