@@ -261,8 +261,14 @@ TEST_F(ButtonTest, MouseClickInside) {
     EXPECT_TRUE(sendMouse(button, EMIE_LMOUSE_LEFT_UP, 20, 10));
     EXPECT_EQ(clicks.buttons.size(), 1u);
     EXPECT_FALSE(button->isPressed());
-    EXPECT_EQ(screen->guiEvents(gui::EGET_BUTTON_CLICKED), 1);
+    ASSERT_EQ(screen->guiEvents(gui::EGET_BUTTON_CLICKED), 1);
     EXPECT_FALSE(environment->hasFocus(button));
+    // The screen hears the click from the button itself.
+    for (const SEvent& e : screen->events)
+        if (e.EventType == EET_GUI_EVENT && e.GUIEvent.EventType == gui::EGET_BUTTON_CLICKED) {
+            EXPECT_EQ(e.GUIEvent.Caller, button);
+            EXPECT_EQ(e.GUIEvent.Element, nullptr);
+        }
 }
 
 TEST_F(ButtonTest, ReleaseOutsideIsNoClick) {
