@@ -184,7 +184,9 @@ TEST_F(CutsceneTest, ACutsceneRunsAndReturnsTheCamera) {
     CameraObject* before = addModeCamera(CameraModeId::Stationary, {0, 5, -20}, nullptr, 30);
     CameraObject* shot = addModeCamera(CameraModeId::Stationary, {10, 5, 0}, nullptr, 31);
     registerIDs();
-    cameras->pushCamera(before, nullptr, 0.0f, false);
+    // The camera was switched on by a volume: the return hands that source back too.
+    scene::ISceneNode* volume = smgr()->addEmptySceneNode();
+    cameras->pushCamera(before, volume, 0.0f, false);
     CutsceneObject* cutscene = addCutscene(3.0f, 31);
     cutscene->ReturnToPreviousCam = true;
     cutscene->EndTransitionType = 3; // "Fade to White"
@@ -225,6 +227,8 @@ TEST_F(CutsceneTest, ACutsceneRunsAndReturnsTheCamera) {
     EXPECT_EQ(cutscene->elapsed, -1.0f);
     EXPECT_EQ(overlay->getBarGoal(), 0.0f);
     EXPECT_EQ(cameras->getOverrideCamera(), before);
+    ASSERT_NE(cameras->transition, nullptr);
+    EXPECT_EQ(cameras->transition->source, volume);
 }
 
 // Only a cutscene that takes the controls shows the bars; one that does not also keeps the
