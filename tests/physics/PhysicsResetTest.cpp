@@ -195,6 +195,11 @@ TEST_F(PhysicsResetTest, TheScaleEffectIsMadeOnceAndStartsAtATinyScale) {
     effect->serializeAttributes(out);
     EXPECT_FALSE(out->getAttributeAsBool("Enabled")) << "saved disabled";
     out->drop();
+    // A reset keeps the spawn scale for a third of a second, then shrinks to almost nothing.
+    object->requestReset();
+    EXPECT_EQ(effect->scaleAt(0.0f), core::vector3df(1, 1, 1));
+    EXPECT_NEAR(effect->scaleAt(1.0f / 3.0f).X, 1.0f, 1e-3f);
+    EXPECT_NEAR(effect->scaleAt(2.0f / 3.0f).X, 0.001f, 1e-3f);
 }
 
 TEST_F(PhysicsResetTest, ARespawnStartsTheMeshAnimationAgainFromItsSpawnFrame) {
