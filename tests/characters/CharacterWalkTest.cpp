@@ -278,6 +278,11 @@ TEST_F(CharacterWalkTest, AProtectingCharacterWalksToTheGuardPointAndStopsThere)
     test::StubPlayer* player = static_cast<test::StubPlayer*>(getPlayer(0));
     const core::vector3df at = c->getAbsolutePosition();
     ASSERT_LT(std::fabs(at.Z), 0.3f);
+    // A guard point under a unit away is near enough: it keeps standing.
+    player->setPosition({at.X + 0.9f, 0, 8});
+    player->updateAbsolutePosition();
+    frames(2);
+    EXPECT_EQ(stateOf(c), CharacterStateId::Stopped) << "the guard point moved less than a unit";
     player->setPosition({at.X + 1.2f, 0, 8});
     player->updateAbsolutePosition();
     frames(2);
