@@ -227,10 +227,12 @@ TEST_F(PauseScreenTest, CommandsQueueTheirLevelEvents) {
         {"restart from beginning asks again", 1, {1, 1}, true, true, restartFromBeginning, false, false},
         {"free play restart empties its save", 1, {1}, false, false, restartFromBeginning, true, false},
         {"second question declined", 1, {1, 0}, true, true, {}, false, false},
+        {"second question backed out", 1, {1, -1}, true, true, {}, false, false},
         {"restart cancelled", 1, {2}, true, true, {}, false, false},
         {"restart backed out", 1, {-1}, true, true, {}, false, false},
         {"quit", 3, {1}, false, true, quit, false, true},
         {"quit declined", 3, {0}, false, true, {}, false, false},
+        {"quit backed out", 3, {-1}, false, true, {}, false, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
