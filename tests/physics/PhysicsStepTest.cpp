@@ -253,6 +253,9 @@ TEST_F(PhysicsStepTest, TorqueScalesWithTheFrameOnlyForForcesAndAccelerations) {
     EXPECT_NEAR(manager->getImpulseTorques().back().vector.x, 3.0f, 1e-4f);
     manager->addTorque(phys::Vec3(1, 0, 0), phys::ForceMode::Impulse, ball, true);
     EXPECT_NEAR(manager->getImpulseTorques().back().vector.x, 1.0f, 1e-5f);
+    // A torque not asked to follow the frame is taken as it is.
+    manager->addTorque(phys::Vec3(1, 0, 0), phys::ForceMode::Force, ball, false);
+    EXPECT_NEAR(manager->getImpulseTorques().back().vector.x, 1.0f, 1e-5f);
     frameStopwatch = nullptr;
 }
 
