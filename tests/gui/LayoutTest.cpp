@@ -322,6 +322,31 @@ TEST_F(LayoutTest, LayoutThatEmbedsItselfStops) {
     EXPECT_TRUE(log.contains("nests layouts deeper"));
 }
 
+// A layout may hold layouts eight files deep (the outermost counted); a ninth is not read.
+TEST_F(LayoutTest, LayoutsNestEightFilesDeepAndNoDeeper) {
+    for (const int files : {8, 9}) {
+        SCOPED_TRACE(files);
+        const std::string prefix = "chain" + std::to_string(files) + "-";
+        auto* image = new GUIImage(environment, root(), 77, core::recti(0, 0, 20, 20));
+        image->drop();
+        std::string path = saveLayout(image, prefix + std::to_string(files - 1) + ".xml");
+        image->remove();
+        for (int k = files - 2; k >= 0; --k) {
+            auto* holder = new GUISubElement(environment, root(), core::recti(0, 0, 10, 10));
+            holder->drop();
+            holder->loadGUIFile(path.c_str());
+            path = saveLayout(holder, prefix + std::to_string(k) + ".xml");
+            holder->remove();
+        }
+        log.lines.clear();
+        ASSERT_TRUE(loadGuiLayout(environment, path.c_str(), nullptr));
+        gui::IGUIElement* outer = lastRootChild();
+        EXPECT_EQ(outer->getElementFromId(77, true) != nullptr, files == 8);
+        EXPECT_EQ(log.contains("nests layouts deeper"), files == 9);
+        outer->remove();
+    }
+}
+
 // --- what a layout may ask of the engine ---------------------------------------------------
 
 std::string layoutOf(const std::string& elements) {
