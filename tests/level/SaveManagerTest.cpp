@@ -300,6 +300,15 @@ TEST_F(SaveManagerTest, UnlockedLevelsRefuseDuplicatesAndCheckpointFiles) {
     EXPECT_TRUE(save->isLevelUnlocked(L"CONTENT/LEVELS/church_main.irr"));
     EXPECT_FALSE(save->isLevelUnlocked(L"Content/Levels/Church_Main.ir"));
     EXPECT_FALSE(save->isLevelUnlocked(L"Content\\Levels\\Church_Main.irr"));
+
+    // A save whose numbers have gaps: a new level takes the first free number past the count.
+    levels->clear();
+    levels->addString("2", "Content/Levels/B.irr");
+    levels->addString("3", "Content/Levels/C.irr");
+    EXPECT_TRUE(save->addUnlockedLevel(L"Content/Levels/D.irr"));
+    ASSERT_EQ(levels->getAttributeCount(), 3u);
+    EXPECT_STREQ(levels->getAttributeName(2), "4");
+    EXPECT_TRUE(save->isLevelUnlocked(L"Content/Levels/C.irr"));
 }
 
 TEST_F(SaveManagerTest, LevelLengthKeepsTheBestTime) {
