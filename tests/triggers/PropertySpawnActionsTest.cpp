@@ -331,6 +331,14 @@ TEST_F(PropertySpawnActionsTest, CameraPropertiesRetargetACameraAndACameraVolume
     look->execute(event);
     ASSERT_NE(camera->targetMode, nullptr);
     EXPECT_EQ(camera->targetMode->objectID, 5);
+    // Without a target the camera keeps looking where it looked, whatever object set it off.
+    TriggerEventInfo byObject = makeEmptyTriggerEventInfo(addObject(6));
+    setProperty([](io::IAttributes* k) {
+        k->addString("PropertyName", "Camera Object");
+        k->addInt("CameraID", 20);
+        k->addInt("CameraTarget", 0);
+    })->execute(byObject);
+    EXPECT_EQ(camera->targetMode->objectID, 5);
 }
 
 TEST_F(PropertySpawnActionsTest, ThePoolIsUsedInTurnAndNeverGrows) {
