@@ -137,6 +137,25 @@ TEST_F(PhysicsContactTest, ATouchHardEnoughTurnsAKinematicObjectDynamic) {
     EXPECT_LT(shelf->getAbsolutePosition().Y, -1.0f) << "and falls";
 }
 
+// An object of a sublevel that is switched off takes no part in contacts, on either side.
+TEST_F(PhysicsContactTest, ContactsWithAnObjectSwitchedOffAreIgnored) {
+    for (int off : {0, 1, 2}) { // none, the first of the pair, the second
+        SCOPED_TRACE(off);
+        PhysicsObject* shelf = makeObject([off](Attributes* a) {
+            body("Box", "Kinematic", {10.0f * static_cast<f32>(off), 0, 0}, {4, 0.5f, 4})(a);
+            a->addBool("TurnDynamicOnTouch", true);
+            a->addFloat("TouchForceRequired", 0.0f);
+        });
+        PhysicsObject* box = makeObject(body("Box", "Dynamic", {10.0f * static_cast<f32>(off), 3, 0}));
+        if (off == 1)
+            shelf->getUserData()->active = false;
+        if (off == 2)
+            box->getUserData()->active = false;
+        reportContact(shelf, box);
+        EXPECT_EQ(shelf->getPhysicsState(), off == 0 ? PhysicsState::Dynamic : PhysicsState::Kinematic);
+    }
+}
+
 // The force of a hit is its impulse times 0.00001.
 f32 impulseFor(f32 force) { return force / 0.00001f; }
 
