@@ -112,6 +112,21 @@ TEST_F(SoundObjectTest, PauseCountsOnceUntilResumed) {
     EXPECT_EQ(voice->pauseCount, 1);
     sound->setAllPaused(false);
     EXPECT_EQ(voice->pauseCount, 0);
+
+    // A plain sound file on a channel pauses and counts the same way.
+    auto* file = new SoundObject(root(), smgr(), -1);
+    file->drop();
+    file->SoundFile = (test::sourceDir() / "Content/Audio/Sounds/Alerted.wav").string().c_str();
+    file->play();
+    ASSERT_NE(file->channel, nullptr);
+    file->pause();
+    EXPECT_EQ(file->pauseCount, 1);
+    file->channel->getPaused(&paused);
+    EXPECT_TRUE(paused);
+    file->resume();
+    EXPECT_EQ(file->pauseCount, 0);
+    file->channel->getPaused(&paused);
+    EXPECT_FALSE(paused);
 }
 
 TEST_F(SoundObjectTest, APauseThatClearsTheShownSubtitleNamesItsSound) {
