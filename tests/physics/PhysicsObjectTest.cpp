@@ -694,6 +694,17 @@ TEST_F(PhysicsObjectMotionTest, AKinematicBodyFollowsItsNodeOnlyWhenItMoves) {
     object->updateAbsolutePosition();
     object->syncBodyWithNode(timeMs);
     EXPECT_TRUE(body->getKinematicTarget(target)) << "2e-6 is";
+    // A turn about any one axis is a move too.
+    for (int axis = 0; axis < 3; ++axis) {
+        frames(1);
+        ASSERT_FALSE(body->getKinematicTarget(target)) << "taken by the step";
+        core::vector3df turn = object->getRotation();
+        (&turn.X)[axis] += 30.0f;
+        object->setRotation(turn);
+        object->updateAbsolutePosition();
+        object->syncBodyWithNode(timeMs);
+        EXPECT_TRUE(body->getKinematicTarget(target)) << axis;
+    }
 }
 
 TEST_F(PhysicsObjectMotionTest, SwitchingBetweenKinematicAndDynamicKeepsThePose) {
