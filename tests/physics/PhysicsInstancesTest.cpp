@@ -92,6 +92,17 @@ TEST_F(PhysicsInstancesTest, FiveInstancesDrawThemselvesAndSixMergeIntoOneNode) 
     ASSERT_TRUE(readInstanceTransforms(merged, transforms));
     EXPECT_EQ(transforms.size(), 7u);
     EXPECT_NEAR(transforms[1].getTranslation().X, 3.0f, 1e-4f);
+
+    // A copy that goes leaves six: still merged; a second leaves five, drawn apart again.
+    smgr()->clear();
+    source = makeSource();
+    addInstances(7);
+    settle();
+    ASSERT_EQ(source->activeInstanceCount, 7u);
+    for (const u32 left : {6u, 0u}) {
+        source->mesh().instances.back().instance->remove();
+        EXPECT_EQ(source->activeInstanceCount, left);
+    }
 }
 
 TEST_F(PhysicsInstancesTest, EightyInstancesAreCutToSeventyFiveCopiesWithOneLine) {
