@@ -253,6 +253,7 @@ TEST_F(TriggerObjectTest, CloneCopiesSettingsAndActionButNotRunTimeState) {
     TriggerObject* source = addTrigger(40);
     configure(source, static_cast<s32>(TriggerCondition::OnObjectVelocity));
     source->ConditionMet = true;
+    source->ColMeshFileName = "Content/Models/Volume.obj";
     scene::ISceneNode* copyNode = source->clone();
     ASSERT_NE(copyNode, nullptr);
     auto* copy = static_cast<TriggerObject*>(copyNode);
@@ -260,6 +261,7 @@ TEST_F(TriggerObjectTest, CloneCopiesSettingsAndActionButNotRunTimeState) {
     EXPECT_EQ(copy->getParent(), root());
     EXPECT_EQ(copy->PhysicsObjectIDs, "7-9");
     EXPECT_FLOAT_EQ(copy->Height, 7.0f);
+    EXPECT_EQ(copy->ColMeshFileName, "Content/Models/Volume.obj");
     EXPECT_FALSE(copy->HasToBeThrown);     // keeps its own
     EXPECT_FALSE(copy->ActiveInEditorOnly); // keeps its own
     EXPECT_FALSE(copy->ConditionMet);
