@@ -75,6 +75,10 @@ TEST_F(InputManagerTest, PlayerControlsTable) {
     EXPECT_EQ(input->findPlayerControlsUsingDevice(0, 1), -1);
     EXPECT_EQ(input->findPlayerControlsUsingDevice(0, 4), -1);
     EXPECT_EQ(input->findPlayerControlsUsingDevice(2, 0), -1);
+    // The last role is one of the four too.
+    input->getPlayerControls(0, 0)->setRole(3, true);
+    EXPECT_EQ(input->findPlayerControlsUsingDevice(0, 3), 0);
+    input->getPlayerControls(0, 0)->setRole(3, false);
     EXPECT_EQ(input->getFirstPlayerControlsUsingDevice(2), input->getPlayerControls(0, 0));
     EXPECT_EQ(input->getFirstPlayerControlsUsingDevice(1), nullptr);
     for (int role = 0; role < 4; ++role)
