@@ -427,6 +427,108 @@ TEST_F(WorldEffectsTest, APlayedObjectWritesOnlyARunningTimer) {
     physicsManager = nullptr;
 }
 
+// A saved game resumes a running emission timer; one whose emission had ended reads back as
+// its whole duration, so that the emission stays ended.
+TEST_F(WorldEffectsTest, ASavedTimerResumesAndAnEndedOneStaysEnded) {
+    static char playedLevel = 0;
+    physicsManager = reinterpret_cast<PhysicsManager*>(&playedLevel);
+    const struct Row {
+        f32 saved, read;
+    } rows[] = {{0.5f, 0.5f}, {-1.0f, 3.0f}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.saved);
+        ParticleObject* object = makeParticles();
+        object->DurationTimer = 3.0f;
+        object->CurrentTimer = row.saved;
+        io::IAttributes* stored = device->getFileSystem()->createEmptyAttributes();
+        object->serializeAttributes(stored);
+        ParticleObject* read = makeParticles();
+        read->deserializeAttributes(stored);
+        stored->drop();
+        EXPECT_FLOAT_EQ(read->CurrentTimer, row.read);
+    }
+    physicsManager = nullptr;
+}
+
+// A mesh emitter writes its mesh keys and reads them back; a file without them keeps the
+// defaults. The emitter is made from the named mesh with the keys' settings.
+TEST_F(WorldEffectsTest, AMeshEmitterReadsItsKeysAndEmitsFromTheNamedMesh) {
+    scene::IMesh* cube = scene()->getGeometryCreator()->createCubeMesh();
+    auto* animated = new scene::SAnimatedMesh(cube);
+    cube->drop();
+    scene()->getMeshCache()->addMesh("Content/Models/EmitterCube.obj", animated);
+    animated->drop();
+
+    ParticleObject* object = makeParticles();
+    object->EmitterType = ParticleObject::MeshEmitter;
+    ParticleSettings& s = object->settings;
+    s.meshFilePath = "Content/Models/EmitterCube.obj";
+    s.meshBufferIndex = 0;
+    s.normalDirectionModifier = 40.0f;
+    s.useNormalDirection = false;
+    s.everyMeshVertex = false;
+    io::IAttributes* stored = device->getFileSystem()->createEmptyAttributes();
+    object->serializeAttributes(stored);
+    ParticleObject* read = makeParticles();
+    read->deserializeAttributes(stored);
+    stored->drop();
+    EXPECT_EQ(read->EmitterType, ParticleObject::MeshEmitter);
+    EXPECT_EQ(read->settings.meshFilePath, io::path("Content/Models/EmitterCube.obj"));
+    EXPECT_EQ(read->settings.meshBufferIndex, 0);
+    EXPECT_FLOAT_EQ(read->settings.normalDirectionModifier, 40.0f);
+    EXPECT_FALSE(read->settings.useNormalDirection);
+    EXPECT_FALSE(read->settings.everyMeshVertex);
+    scene::IParticleEmitter* emitter = read->getParticleNode()->getEmitter();
+    ASSERT_NE(emitter, nullptr);
+    ASSERT_EQ(emitter->getType(), scene::EPET_MESH);
+    auto* meshEmitter = static_cast<scene::IParticleMeshEmitter*>(emitter);
+    EXPECT_EQ(meshEmitter->getMesh(), static_cast<const scene::IMesh*>(animated));
+    EXPECT_FALSE(meshEmitter->isUsingNormalDirection());
+    EXPECT_FLOAT_EQ(meshEmitter->getNormalDirectionModifier(), 40.0f);
+    EXPECT_FALSE(meshEmitter->getEveryMeshVertex());
+
+    io::IAttributes* bare = device->getFileSystem()->createEmptyAttributes();
+    bare->addString("EmitterType", "Mesh");
+    bare->addString("MeshFilePath", "Content/Models/EmitterCube.obj");
+    ParticleObject* plain = makeParticles();
+    plain->deserializeAttributes(bare);
+    bare->drop();
+    EXPECT_EQ(plain->settings.meshBufferIndex, -1);
+    EXPECT_FLOAT_EQ(plain->settings.normalDirectionModifier, 100.0f);
+    EXPECT_TRUE(plain->settings.useNormalDirection);
+    EXPECT_TRUE(plain->settings.everyMeshVertex);
+    scene()->getMeshCache()->removeMesh(animated);
+}
+
+// An attract point is written with its speed only when set, and read back into the attraction.
+TEST_F(WorldEffectsTest, AnAttractPointReadsBackIntoTheAttraction) {
+    for (const bool attracts : {true, false}) {
+        SCOPED_TRACE(attracts);
+        ParticleObject* object = makeParticles();
+        object->settings.hasAttractPoint = attracts;
+        object->settings.attractPoint.set(1, 2, 3);
+        object->settings.attractSpeed = 4.0f;
+        io::IAttributes* stored = device->getFileSystem()->createEmptyAttributes();
+        object->serializeAttributes(stored);
+        EXPECT_EQ(stored->existsAttribute("AttractPoint"), attracts);
+        EXPECT_EQ(stored->existsAttribute("AttractSpeed"), attracts);
+        ParticleObject* read = makeParticles();
+        read->deserializeAttributes(stored);
+        stored->drop();
+        EXPECT_EQ(read->settings.hasAttractPoint, attracts);
+        EXPECT_EQ(read->settings.attractPoint, attracts ? core::vector3df(1, 2, 3) : core::vector3df(0, 0, 0));
+        EXPECT_FLOAT_EQ(read->settings.attractSpeed, attracts ? 4.0f : 1.0f);
+        scene::IParticleAttractionAffector* attraction = nullptr;
+        for (scene::IParticleAffector* affector : read->getParticleNode()->getAffectors())
+            if (affector->getType() == scene::EPAT_ATTRACT)
+                attraction = static_cast<scene::IParticleAttractionAffector*>(affector);
+        ASSERT_EQ(attraction != nullptr, attracts);
+        if (attraction) {
+            EXPECT_EQ(attraction->getPoint(), core::vector3df(1, 2, 3));
+        }
+    }
+}
+
 TEST_F(WorldEffectsTest, BillboardSizeColoursAndKeys) {
     auto* billboard = new BillboardObject(scene()->getRootSceneNode(), scene(), -1);
     billboard->drop();
