@@ -222,6 +222,34 @@ TEST_F(ShadingTest, CropFitsTheLightBoxOntoTheSliceAndTheConstantsFollowTheCasca
     expectFloats(services->f("mSplitDistance"), {s[1] * 1.5f, -1.0f, -1.0f});
 }
 
+
+// In play the light's camera looks at the viewer's target; outside play (a menu's scene) at
+// most 100 units ahead of the viewer along its view; from 200 units towards the light.
+TEST_F(ShadingTest, TheLightCameraLooksAtTheTargetInPlayAndAtMostAHundredUnitsAheadOtherwise) {
+    const struct Row {
+        bool running;
+        f32 viewerZ, focusZ;
+    } rows[] = {{true, -150.0f, 0.0f}, {false, -150.0f, -50.0f}, {false, -100.0f, 0.0f}, {false, -30.0f, 0.0f}};
+    handler->setShadowQuality(core::vector3df(0, 80, 0), core::vector3df(0, 0, 0));
+    scene::ICameraSceneNode* viewer = smgr()->addCameraSceneNode(nullptr, core::vector3df(0, 0, -30));
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.running << " " << row.viewerZ);
+        if (row.running)
+            simulateRunningPhysics();
+        else
+            physicsManager = nullptr;
+        viewer->setPosition(core::vector3df(0, 0, row.viewerZ));
+        viewer->updateAbsolutePosition();
+        viewer->setTarget(core::vector3df(0, 0, 0));
+        smgr()->setActiveCamera(viewer);
+        handler->updateShadowCascades();
+        EXPECT_NEAR(handler->shadowCamera->getTarget().Z, row.focusZ, 1e-3f);
+        const core::vector3df position = handler->shadowCamera->getPosition();
+        EXPECT_NEAR(position.X, 0.0f, 1e-3f);
+        EXPECT_NEAR(position.Y, 200.0f, 1e-3f);
+        EXPECT_NEAR(position.Z, row.focusZ, 1e-3f);
+    }
+}
 // --- Phong constants ---------------------------------------------------------------------------
 
 TEST_F(ShadingTest, PhongSendsTheMaterialInformationFogAndSwitchesOfTheDraw) {
