@@ -238,6 +238,46 @@ TEST_F(LightTest, NearestLightsUpToTheCountAreSwitchedOnPerNode) {
     manager->drop();
 }
 
+// A node of a given type (a player's node, say) with nothing to draw.
+class TypedEmptyNode : public scene::ISceneNode {
+public:
+    TypedEmptyNode(scene::ISceneNode* parent, scene::ISceneManager* manager, scene::ESCENE_NODE_TYPE type)
+        : scene::ISceneNode(parent, manager), type(type) {}
+    void render() override {}
+    const core::aabbox3df& getBoundingBox() const override { return box; }
+    scene::ESCENE_NODE_TYPE getType() const override { return type; }
+    scene::ESCENE_NODE_TYPE type;
+    core::aabbox3df box{0, 0, 0, 0, 0, 0};
+};
+
+// A player's figure takes its lights around the player's position (where its own box would
+// put it does not count); another parent's figure takes them around its own box.
+TEST_F(LightTest, APlayersFigureIsLitAroundThePlayersPosition) {
+    auto* manager = new LightManager(scene);
+    LightObject* light = addLight(core::vector3df(0, 0, 0), 2.0f); // box +-3
+    core::array<scene::ISceneNode*> lights;
+    lights.push_back(light);
+    manager->OnPreRender(lights);
+    scene::IMesh* cube = scene->getGeometryCreator()->createCubeMesh(core::vector3df(2, 2, 2));
+    auto* mesh = new scene::SAnimatedMesh(cube);
+    cube->drop();
+    for (const bool player : {true, false}) {
+        SCOPED_TRACE(player);
+        auto* parent = new TypedEmptyNode(scene->getRootSceneNode(), scene,
+                                          player ? typeId("plr1") : scene::ESNT_EMPTY);
+        parent->drop();
+        scene::IAnimatedMeshSceneNode* figure =
+            scene->addAnimatedMeshSceneNode(mesh, parent, -1, core::vector3df(50, 0, 0));
+        parent->updateAbsolutePosition();
+        figure->updateAbsolutePosition();
+        manager->OnNodePreRender(figure);
+        EXPECT_EQ(manager->candidateLights.size(), player ? 1u : 0u);
+        parent->remove();
+    }
+    mesh->drop();
+    manager->drop();
+}
+
 // A light that counts how often its radius is read (once per light box).
 class CountingLight : public LightObject {
 public:
