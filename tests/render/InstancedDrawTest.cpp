@@ -4,6 +4,7 @@
 #include "render/EffectShaderCallbacks.h"
 #include "render/HardwareSkinning.h"
 #include "render/LightManager.h"
+#include "render/ShadowMapCache.h"
 #include "render/ShaderCallbacks.h"
 #include "render/ShaderManager.h"
 
@@ -187,6 +188,39 @@ TEST_F(InstancedDrawTest, TheMergedNodeIsLitByTheLightsNearestTheCopiesCentre) {
     plain->getMeshNode()->updateAbsolutePosition();
     lights->OnNodePreRender(plain->getMeshNode());
     EXPECT_EQ(lights->candidateLights.size(), 0u);
+}
+
+// The kept shadow map redraws the merged caster when one copy moves, over the area of every
+// copy; while nothing moves it draws nothing.
+TEST_F(InstancedDrawTest, AMovedCopyRedrawsTheMergedCastersShadowOverEveryCopy) {
+    core::matrix4 projection, view;
+    projection.buildProjectionMatrixOrthoLH(100.0f, 100.0f, 1.0f, 300.0f);
+    view.buildCameraLookAtMatrixLH(core::vector3df(0, 200, 0), core::vector3df(0, 0, 0), core::vector3df(0, 0, 1));
+    ShadowMapCache cache;
+    ShadowMapCache::Setup setup;
+    setup.resolution = 1024;
+    setup.splitCount = 1;
+    setup.drawCasters = true;
+    const std::vector<ShadowNode> nodes = {{merged, 2, 0}};
+    const std::vector<bool> drawn = {true};
+    const auto pass = [&] {
+        cache.beginPass(setup, nodes);
+        const ShadowMapCache::Area area = cache.beginCascade(0, projection, view, drawn);
+        cache.endPass();
+        return area;
+    };
+    EXPECT_TRUE(pass().isWhole());
+    EXPECT_TRUE(pass().empty());
+    PhysicsObject* copy = source->mesh().instances[2].clone;
+    ASSERT_NE(copy, nullptr);
+    copy->setPosition(copy->getPosition() + core::vector3df(1, 0, 0)); // within the merged box
+    copy->updateAbsolutePosition();
+    copy->getMeshNode()->updateAbsolutePosition();
+    const ShadowMapCache::Area area = pass();
+    ASSERT_FALSE(area.empty());
+    // The source at x = 0 and the last copy at x = 18, of a light box 100 wide.
+    EXPECT_GE(area.maxX - area.minX, 0.36f);
+    EXPECT_TRUE(pass().empty());
 }
 
 } // namespace
