@@ -15,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include <memory>
 #include <vector>
 
@@ -352,16 +354,54 @@ TEST_F(WaterTest, CloneHasItsOwnCallbackAndId) {
     WaterObject* water = makeWater();
     water->setID(7);
     water->WindForce = 3.0f;
+    scene::ISceneNode* marker = device->getSceneManager()->addEmptySceneNode(water);
+    marker->setName("marker");
+    scene::ISceneNodeAnimator* turn = device->getSceneManager()->createRotationAnimator(core::vector3df(0, 1, 0));
+    water->addAnimator(turn);
+    turn->drop();
     auto* copy = static_cast<WaterObject*>(water->clone());
     ASSERT_NE(copy, nullptr);
     EXPECT_NE(copy->getID(), 7);
     EXPECT_FLOAT_EQ(copy->WindForce, 3.0f);
     EXPECT_EQ(effectHandler->renderCallbacks.size(), 2u);
-    // One mesh node of its own.
-    int meshNodes = 0;
-    for (scene::ISceneNode* child : copy->getChildren())
+    // One mesh node of its own, a copy of every other child (the copy holds it) and of every
+    // animator.
+    int meshNodes = 0, markers = 0;
+    for (scene::ISceneNode* child : copy->getChildren()) {
         meshNodes += child->getType() == scene::ESNT_MESH ? 1 : 0;
+        if (std::string(child->getName()) == "marker") {
+            ++markers;
+            EXPECT_EQ(child->getReferenceCount(), 1) << "held by the copy alone";
+        }
+    }
     EXPECT_EQ(meshNodes, 1);
+    EXPECT_EQ(markers, 1);
+    ASSERT_EQ(copy->getAnimators().size(), 1u);
+    EXPECT_NE(*copy->getAnimators().begin(), turn);
+    EXPECT_EQ((*copy->getAnimators().begin())->getType(), scene::ESNAT_ROTATION);
+}
+
+// A surface naming a mesh file draws that mesh instead of its plane.
+TEST_F(WaterTest, AnOverrideMeshReplacesThePlane) {
+    scene::ISceneManager* manager = device->getSceneManager();
+    scene::IMesh* cube = manager->getGeometryCreator()->createCubeMesh();
+    auto* pool = new scene::SAnimatedMesh(cube);
+    cube->drop();
+    manager->getMeshCache()->addMesh("Content/Models/Pool.obj", pool);
+    pool->drop();
+    WaterObject* water = makeWater();
+    io::IAttributes* in = device->getFileSystem()->createEmptyAttributes();
+    water->serializeAttributes(in);
+    in->setAttribute("OverrideMeshFileName", "Content/Models/Pool.obj");
+    water->deserializeAttributes(in);
+    in->drop();
+    scene::IMeshSceneNode* shown = nullptr;
+    for (scene::ISceneNode* child : water->getChildren())
+        if (child->getType() == scene::ESNT_MESH)
+            shown = static_cast<scene::IMeshSceneNode*>(child);
+    ASSERT_NE(shown, nullptr);
+    EXPECT_EQ(shown->getMesh(), pool->getMesh(0));
+    EXPECT_EQ(water->getBoundingBox(), cube->getBoundingBox());
 }
 
 } // namespace
