@@ -198,6 +198,15 @@ TEST_F(WorldTextTest, CameraMovesDoNotTurnAStripThatIgnoresTheCamera) {
     core::vector3df toCamera = camera->getAbsolutePosition() - camera->getTarget();
     toCamera.normalize();
     EXPECT_TRUE(v[0].Normal.equals(toCamera, 1e-4f));
+    // Seen from straight above along the camera's up axis, it still runs along X, facing up.
+    camera->setPosition(core::vector3df(0, 30, 0));
+    camera->updateAbsolutePosition();
+    camera->setTarget(core::vector3df(0, 0, 0));
+    text->OnRegisterSceneNode();
+    EXPECT_FLOAT_EQ(v[0].Pos.X, -1.0f);
+    EXPECT_FLOAT_EQ(v[2].Pos.X, -2.0f);
+    EXPECT_FLOAT_EQ(v[4].Pos.X, 2.0f);
+    EXPECT_EQ(v[0].Normal, core::vector3df(0, 1, 0));
 }
 
 TEST_F(WorldTextTest, ColoursAreStoredOpaqueAndOneColourIsTemporary) {
