@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -537,6 +538,12 @@ TEST_F(WorldEffectsTest, BillboardSizeColoursAndKeys) {
     EXPECT_TRUE(billboard->isFacingCamera());
     billboard->setSize(core::dimension2df(0, 5));
     EXPECT_EQ(billboard->getSize(), core::dimension2df(1, 5));
+    billboard->setSize(core::dimension2df(5, 0));
+    EXPECT_EQ(billboard->getSize(), core::dimension2df(5, 1));
+    billboard->setColor(video::SColor(255, 1, 2, 3));
+    for (u32 i = 0; i < 4; ++i)
+        EXPECT_EQ(billboard->getVertices()[i].Color, video::SColor(255, 1, 2, 3)) << i;
+    billboard->setSize(core::dimension2df(0, 5));
     EXPECT_FLOAT_EQ(billboard->getBoundingBox().MaxEdge.X, 1.0f);
 
     attributes->addFloat("Width", 4.0f);
@@ -637,6 +644,16 @@ TEST_F(WorldEffectsTest, BillboardFacesTheCamera) {
         EXPECT_NEAR((q[0].Pos - q[1].Pos).getLength(), 2.0f, 1e-4f);
         EXPECT_TRUE(q[0].Normal.equals(toCamera, 1e-4f));
     }
+    // Not facing the camera, it faces along its node's turned -Z wherever the camera stands.
+    billboard->setFaceCamera(false);
+    billboard->setRotation(core::vector3df(0, 90, 0));
+    billboard->updateAbsolutePosition();
+    billboard->render();
+    const video::S3DVertex* q = billboard->getVertices();
+    EXPECT_TRUE(q[0].Normal.equals(core::vector3df(-1, 0, 0), 1e-4f));
+    EXPECT_NEAR(std::fabs(q[0].Pos.Z - q[3].Pos.Z), 4.0f, 1e-4f);
+    EXPECT_NEAR(std::fabs(q[0].Pos.Y - q[1].Pos.Y), 2.0f, 1e-4f);
+    EXPECT_NEAR(q[0].Pos.X, 0.0f, 1e-4f);
 }
 
 } // namespace
