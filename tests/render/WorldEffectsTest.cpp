@@ -272,6 +272,42 @@ TEST_F(WorldEffectsTest, TimedEmissionEndsInGame) {
     physicsManager = nullptr;
 }
 
+// Outside play a timed emission starts over once its duration has passed: emitting again
+// when its lower rate is above zero, stopped when it is zero.
+TEST_F(WorldEffectsTest, OutsidePlayATimedEmissionStartsOverAfterItsDuration) {
+    for (const s32 minRate : {5, 0}) {
+        SCOPED_TRACE(minRate);
+        ParticleObject* object = makeParticles();
+        object->settings.particlesPerSecond.set(minRate, 50);
+        object->createParticleSystem();
+        object->DurationTimer = 2.0f;
+        object->CurrentTimer = 2.5f;
+        object->OnAnimate(1);
+        EXPECT_FLOAT_EQ(object->CurrentTimer, 0.0f);
+        EXPECT_EQ(object->DesiredVisible, minRate != 0);
+        EXPECT_EQ(object->getParticleNode()->getEmitter()->getMaxParticlesPerSecond(), minRate != 0 ? 50u : 0u);
+    }
+}
+
+// The end sizes are written and read back with scaling over time; without it none are written.
+TEST_F(WorldEffectsTest, EndSizesReadBackWithScalingOverTime) {
+    for (const bool scaling : {true, false}) {
+        SCOPED_TRACE(scaling);
+        ParticleObject* object = makeParticles();
+        object->settings.scaleOverTime = scaling;
+        object->settings.minEndSize.set(7, 8);
+        object->settings.maxEndSize.set(9, 10);
+        io::IAttributes* stored = device->getFileSystem()->createEmptyAttributes();
+        object->serializeAttributes(stored);
+        ParticleObject* read = makeParticles();
+        read->deserializeAttributes(stored);
+        stored->drop();
+        EXPECT_EQ(read->settings.scaleOverTime, scaling);
+        EXPECT_EQ(read->settings.minEndSize, scaling ? core::dimension2df(7, 8) : core::dimension2df(0, 0));
+        EXPECT_EQ(read->settings.maxEndSize, scaling ? core::dimension2df(9, 10) : ParticleSettings().maxEndSize);
+    }
+}
+
 // A timed emission adds each frame's time: it ends once its duration has passed, not before.
 TEST_F(WorldEffectsTest, TimedEmissionEndsAfterItsDurationOfFrames) {
     static std::int64_t now = 0;
