@@ -250,6 +250,43 @@ TEST_F(ShadingTest, TheLightCameraLooksAtTheTargetInPlayAndAtMostAHundredUnitsAh
         EXPECT_NEAR(position.Z, row.focusZ, 1e-3f);
     }
 }
+// A caster draws into a map in modes 1 and 2 while shown; the far cascades of the third
+// distance mode leave moving objects out.
+TEST_F(ShadingTest, CastersDrawIntoAMapByTheirModeVisibilityAndMotion) {
+    PhysicsObject* object = addPhysicsObject();
+    scene::ISkinnedMesh* skinned = smgr()->createSkinnedMesh();
+    skinned->addMeshBuffer();
+    skinned->finalize();
+    scene::IAnimatedMeshSceneNode* mesh = smgr()->addAnimatedMeshSceneNode(skinned, object);
+    skinned->drop();
+    ASSERT_NE(mesh, nullptr);
+    const struct Row {
+        const char* name;
+        s32 mode;
+        PhysicsState state;
+        bool shown, skipNonStatic, casts;
+    } rows[] = {{"mode 2", 2, PhysicsState::Static, true, false, true},
+                {"mode 1", 1, PhysicsState::Static, true, false, true},
+                {"mode 0", 0, PhysicsState::Static, true, false, false},
+                {"mode 3", 3, PhysicsState::Static, true, false, false},
+                {"hidden", 2, PhysicsState::Static, false, false, false},
+                {"static in a far cascade", 2, PhysicsState::Static, true, true, true},
+                {"dynamic", 2, PhysicsState::Dynamic, true, false, true},
+                {"dynamic in a far cascade", 2, PhysicsState::Dynamic, true, true, false},
+                {"kinematic in a far cascade", 1, PhysicsState::Kinematic, true, true, false}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        handler->shadowNodes.assign(1, {mesh, row.mode, 0});
+        object->setPhysicsState(row.state);
+        mesh->setVisible(row.shown);
+        bool instanced = true;
+        EXPECT_EQ(handler->castsIntoMap(0, row.skipNonStatic, instanced), row.casts);
+        EXPECT_FALSE(instanced);
+    }
+    bool instanced = true;
+    EXPECT_FALSE(handler->castsIntoMap(1, false, instanced)) << "no such entry";
+}
+
 // --- Phong constants ---------------------------------------------------------------------------
 
 TEST_F(ShadingTest, PhongSendsTheMaterialInformationFogAndSwitchesOfTheDraw) {
