@@ -443,6 +443,63 @@ TEST(InstancedMeshBufferTest, AppendingABufferRebasesItsIndices) {
     EXPECT_EQ(merged.getChangedID_Index(), 2u);
 }
 
+// Two-coordinate and tangent vertices are read by their own type (the second coordinates
+// kept), raw vertices are appended with rebased indices, the box takes every vertex, and a
+// hint or a change goes to the buffers it names.
+TEST(InstancedMeshBufferTest, EveryVertexKindIsReadByItsOwnTypeAndHintsGoToTheirBuffer) {
+    InstancedMeshBuffer merged;
+    scene::SMeshBufferLightMap twoCoords;
+    scene::SMeshBufferTangents tangents;
+    for (int i = 0; i < 3; ++i) {
+        const f32 x = static_cast<f32>(i);
+        twoCoords.Vertices.push_back(video::S3DVertex2TCoords(x, 1, 0, video::SColor(255, 1, 2, 3), 0.5f, 0.25f, 7, 8));
+        tangents.Vertices.push_back(video::S3DVertexTangents(x, 2, 0, 0, 0, 1, video::SColor(255, 4, 5, 6), 0.75f, 1));
+    }
+    for (u16 index : {0, 1, 2}) {
+        twoCoords.Indices.push_back(index);
+        tangents.Indices.push_back(index);
+    }
+    twoCoords.recalculateBoundingBox();
+    tangents.recalculateBoundingBox();
+    merged.append(&twoCoords);
+    merged.append(&tangents);
+    ASSERT_EQ(merged.getVertexCount(), 6u);
+    EXPECT_EQ(merged.Vertices[1].TCoords2, core::vector2df(7, 8));
+    EXPECT_EQ(merged.Vertices[1].Color, video::SColor(255, 1, 2, 3));
+    EXPECT_EQ(merged.Vertices[4].Pos, core::vector3df(1, 2, 0));
+    EXPECT_EQ(merged.Vertices[4].TCoords, core::vector2df(0.75f, 1));
+    EXPECT_EQ(merged.Vertices[4].Color, video::SColor(255, 4, 5, 6));
+    EXPECT_EQ(merged.getIndices()[5], 5);
+
+    merged.append(twoCoords.getVertices(), 3, twoCoords.getIndices(), 3);
+    ASSERT_EQ(merged.getVertexCount(), 9u);
+    EXPECT_EQ(merged.getIndices()[6], 6);
+    EXPECT_EQ(merged.getIndices()[8], 8);
+    EXPECT_EQ(merged.Vertices[8].TCoords2, core::vector2df(7, 8));
+
+    merged.Vertices[8].Pos.set(-4, 9, 3);
+    merged.recalculateBoundingBox();
+    EXPECT_EQ(merged.getBoundingBox(), core::aabbox3df(-4, 1, 0, 2, 9, 3));
+
+    const struct Row {
+        scene::E_BUFFER_TYPE buffer;
+        scene::E_HARDWARE_MAPPING vertex, index;
+    } rows[] = {{scene::EBT_VERTEX, scene::EHM_STATIC, scene::EHM_NEVER},
+                {scene::EBT_INDEX, scene::EHM_NEVER, scene::EHM_STATIC},
+                {scene::EBT_VERTEX_AND_INDEX, scene::EHM_STATIC, scene::EHM_STATIC},
+                {scene::EBT_NONE, scene::EHM_NEVER, scene::EHM_NEVER}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.buffer);
+        InstancedMeshBuffer hinted;
+        hinted.setHardwareMappingHint(scene::EHM_STATIC, row.buffer);
+        EXPECT_EQ(hinted.MappingHintVertex, row.vertex);
+        EXPECT_EQ(hinted.MappingHintIndex, row.index);
+        hinted.setDirty(row.buffer);
+        EXPECT_EQ(hinted.getChangedID_Vertex(), row.vertex == scene::EHM_STATIC ? 2u : 1u);
+        EXPECT_EQ(hinted.getChangedID_Index(), row.index == scene::EHM_STATIC ? 2u : 1u);
+    }
+}
+
 } // namespace
 
 namespace {
