@@ -339,6 +339,10 @@ TEST_P(SpecialisedPhongGlTest, SpecialisedProgramsDrawWhatTheGeneralOnesDraw) {
     ASSERT_NE(specialised, nullptr);
     // Point lights alone, point and spot, directional; the shiny box: several programs.
     EXPECT_GE(shaderManager->specializedProgramCount(), 3u);
+    // Another frame draws with the programs already made: none is compiled again.
+    const u32 renderers = driver()->getMaterialRendererCount();
+    drawFrame();
+    EXPECT_EQ(driver()->getMaterialRendererCount(), renderers);
     const core::dimension2du size = general->getDimension();
     int differing = 0;
     for (u32 y = 0; y < size.Height; ++y)
