@@ -353,6 +353,28 @@ TEST_F(ShadingTest, PhongSendsTheMaterialInformationFogAndSwitchesOfTheDraw) {
     }
 }
 
+// Layer 0's texture transform reaches the program as its scale, translation and turn.
+TEST_F(ShadingTest, PhongSendsTheTextureTransformOfLayerZero) {
+    const struct Row {
+        const char* name;
+        f32 angle, u, v, scaleU, scaleV;
+    } rows[] = {{"panned", 0.0f, 0.25f, 0.5f, 1.0f, 1.0f},
+                {"scaled", 0.0f, 0.0f, 0.0f, 2.0f, 3.0f},
+                {"turned", 0.5f, 0.0f, 0.0f, 1.0f, 1.0f}};
+    PhongShaderCallback phong;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        video::SMaterial material;
+        material.getTextureMatrix(0).buildTextureTransform(row.angle, core::vector2df(0, 0),
+                                                           core::vector2df(row.u, row.v),
+                                                           core::vector2df(row.scaleU, row.scaleV));
+        draw(phong, nullptr, 0, material);
+        expectFloats(services->f("mTextureTranslation"), {row.u, row.v});
+        expectFloats(services->f("mTextureScale"), {row.scaleU, row.scaleV});
+        expectFloats(services->f("mTextureRotate"), {std::cos(row.angle), std::sin(row.angle)});
+    }
+}
+
 TEST_F(ShadingTest, PhongReadsThePhysicsObjectBehindTheNode) {
     simulateRunningPhysics();
     PhysicsObject* object = addPhysicsObject();
