@@ -487,7 +487,7 @@ TEST_F(TextBubbleTest, ACardOverTheTopOfTheViewComesDownIntoIt) {
     }
 }
 
-TEST_F(TextBubbleTest, ReadingAttributesTwiceKeepsOneCard) {
+TEST_F(TextBubbleTest, ReadingAttributesTwiceKeepsOneCardAndOneClickSound) {
     TextBubbleObject* bubble = addBubble(L"One");
     scene::ISceneNode* first = bubble->getBubbleCard();
     io::IAttributes* in = attributes();
@@ -499,6 +499,11 @@ TEST_F(TextBubbleTest, ReadingAttributesTwiceKeepsOneCard) {
     for (scene::ISceneNode* child : bubble->getTextHolder()->getChildren())
         cards += child->getType() == scene::ESNT_MESH ? 1 : 0;
     EXPECT_EQ(cards, 1u);
+    // And one click sound.
+    u32 sounds = 0;
+    for (scene::ISceneNode* child : bubble->getChildren())
+        sounds += child->getType() == typeId("sond") ? 1 : 0;
+    EXPECT_EQ(sounds, 1u);
 }
 
 // Each written key reads back into a fresh bubble, both ways of its switch, and a copy keeps
