@@ -131,6 +131,34 @@ TEST_F(LightTest, AttributesRoundTripWithoutPriorityAndKeepMissingOptionalKeys) 
     EXPECT_EQ(copy->getParent(), light->getParent());
 }
 
+// Every light type and priority is read by its name; a name the game does not know reads as
+// a point light of low priority.
+TEST_F(LightTest, TypesAndPrioritiesAreReadByName) {
+    const struct Row {
+        const char* type;
+        video::E_LIGHT_TYPE lightType;
+        const char* priority;
+        s32 lightPriority;
+    } rows[] = {{"Point", video::ELT_POINT, "Low", LightObject::PriorityLow},
+                {"Spot", video::ELT_SPOT, "Medium", LightObject::PriorityMedium},
+                {"Directional", video::ELT_DIRECTIONAL, "High", LightObject::PriorityHigh},
+                {"Sun", video::ELT_POINT, "Highest", LightObject::PriorityLow}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.type);
+        io::IAttributes* in = device->getFileSystem()->createEmptyAttributes(device->getVideoDriver());
+        const char* const types[] = {"Point", "Spot", "Directional", "Sun", nullptr};
+        const char* const priorities[] = {"Low", "Medium", "High", "Highest", nullptr};
+        in->addEnum("LightType", row.type, types);
+        in->addEnum("LightPriority", row.priority, priorities);
+        LightObject* light = addLight(core::vector3df(0, 0, 0), 100.0f);
+        light->setLightType(video::ELT_SPOT);
+        light->deserializeAttributes(in);
+        in->drop();
+        EXPECT_EQ(light->getLightType(), row.lightType);
+        EXPECT_EQ(light->getPriority(), row.lightPriority);
+    }
+}
+
 // Each written key reads back into a fresh light under its own name, both ways of each
 // switch; a copy keeps the sub-level flag.
 TEST_F(LightTest, WrittenKeysReadBackIntoAFreshLight) {
