@@ -597,7 +597,13 @@ TEST_F(ShadingGlTest, CharacterTexturesAreComposedOntoTheFiguresMaterial) {
     player->drop();
     setPlayer(0, player);
     ASSERT_TRUE(driver()->beginScene(true, true, video::SColor(255, 0, 0, 0)));
+    // The composing repeats its first layer and gives the 2D material its wraps back after.
+    video::SMaterialLayer& layer2D = driver()->getMaterial2D().TextureLayer[0];
+    layer2D.TextureWrapU = video::ETC_CLAMP_TO_EDGE;
+    layer2D.TextureWrapV = video::ETC_MIRROR;
     handler.updateCharacterTextures(0.016f);
+    EXPECT_EQ(layer2D.TextureWrapU, video::ETC_CLAMP_TO_EDGE);
+    EXPECT_EQ(layer2D.TextureWrapV, video::ETC_MIRROR);
     driver()->setRenderTarget(nullptr, true, true, video::SColor(255, 0, 0, 0));
     driver()->draw2DImage(handler.tentaroTexture, core::recti(0, 0, 512, 512), core::recti(0, 0, 1024, 1024));
     driver()->draw2DImage(handler.tentaroLimbs, core::recti(640, 0, 1152, 512), core::recti(0, 0, 512, 512));
