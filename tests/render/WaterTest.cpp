@@ -73,6 +73,20 @@ TEST_F(WaterTest, ConstructionAndDefaults) {
     EXPECT_EQ(effectHandler->renderCallbacks.size(), 0u);
 }
 
+// A surface read again with another size takes the new plane and lets go of its old one in
+// the mesh cache.
+TEST_F(WaterTest, AResizedSurfaceLetsGoOfItsOldPlane) {
+    WaterObject* water = makeWater();
+    water->serializeAttributes(attributes);
+    attributes->setAttribute("WaterSize", core::vector2df(20.0f, 5.0f));
+    water->deserializeAttributes(attributes);
+    EXPECT_TRUE(meshCached("RealisticWater20005"));
+    attributes->setAttribute("WaterSize", core::vector2df(30.0f, 5.0f));
+    water->deserializeAttributes(attributes);
+    EXPECT_TRUE(meshCached("RealisticWater30005"));
+    EXPECT_FALSE(meshCached("RealisticWater20005"));
+}
+
 TEST_F(WaterTest, WrittenKeysReadBackAndSizeNamesThePlane) {
     WaterObject* water = makeWater();
     water->serializeAttributes(attributes);
