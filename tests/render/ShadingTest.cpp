@@ -10,6 +10,7 @@
 #include "render/ShaderCallbacks.h"
 #include "render/ShaderManager.h"
 #include "render/ShadowCascades.h"
+#include "render/TextureLayers.h"
 
 #include "core/GameSettings.h"
 #include "core/Globals.h"
@@ -285,6 +286,62 @@ TEST_F(ShadingTest, CastersDrawIntoAMapByTheirModeVisibilityAndMotion) {
     }
     bool instanced = true;
     EXPECT_FALSE(handler->castsIntoMap(1, false, instanced)) << "no such entry";
+}
+
+// A node that notes, while it draws, which node the depth programs see and its material.
+class DepthNotingNode : public scene::ISceneNode {
+public:
+    using scene::ISceneNode::ISceneNode;
+    void render() override {
+        ++draws;
+        seenNode = effectHandler ? effectHandler->nodeForDepthMaterial() : nullptr;
+        seen = material;
+    }
+    const core::aabbox3df& getBoundingBox() const override { return box; }
+    u32 getMaterialCount() const override { return 1; }
+    video::SMaterial& getMaterial(u32) override { return material; }
+    video::SMaterial material;
+    video::SMaterial seen;
+    scene::ISceneNode* seenNode = nullptr;
+    int draws = 0;
+    core::aabbox3df box{-1, -1, -1, 1, 1, 1};
+};
+
+// A caster draws into the map as the depth programs' node, with the depth material of its
+// kind (alpha-tested for the reference type and the transparent Phong variants), writing depth
+// and without the atlas it draws into; after the draw it has its own material back.
+TEST_F(ShadingTest, ACasterDrawsWithTheDepthMaterialOfItsKindAndGetsItsOwnBack) {
+    handler->depthMaterial = 101;
+    handler->depthAlphaMaterial = 102;
+    shaders->transparentVariantMaterials = {77};
+    scene::ICameraSceneNode* camera = smgr()->addCameraSceneNode(nullptr, core::vector3df(0, 0, -10));
+    auto* node = new DepthNotingNode(root(), smgr(), -1);
+    node->drop();
+    node->setAutomaticCulling(scene::EAC_OFF);
+    video::ITexture* atlas = driver()->addTexture(core::dimension2du(4, 4), "atlas");
+    const struct Row {
+        s32 type;
+        s32 depthType;
+    } rows[] = {{video::EMT_SOLID, 101}, {video::EMT_TRANSPARENT_ALPHA_CHANNEL_REF, 102}, {77, 102},
+                {video::EMT_TRANSPARENT_ALPHA_CHANNEL, 101}};
+    handler->shadowNodes.assign(1, {node, 2, 0});
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.type);
+        node->material.MaterialType = static_cast<video::E_MATERIAL_TYPE>(row.type);
+        node->material.ZWriteEnable = false;
+        node->material.TextureLayer[textureLayer::shadowAtlas].Texture = atlas;
+        const int before = node->draws;
+        handler->renderShadowCaster(0, camera, false);
+        ASSERT_EQ(node->draws, before + 1);
+        EXPECT_EQ(node->seenNode, node);
+        EXPECT_EQ(node->seen.MaterialType, row.depthType);
+        EXPECT_TRUE(node->seen.ZWriteEnable);
+        EXPECT_EQ(node->seen.TextureLayer[textureLayer::shadowAtlas].Texture, nullptr);
+        EXPECT_EQ(node->material.MaterialType, row.type);
+        EXPECT_FALSE(node->material.ZWriteEnable);
+        EXPECT_EQ(node->material.TextureLayer[textureLayer::shadowAtlas].Texture, atlas);
+        EXPECT_EQ(handler->nodeForDepthMaterial(), lights->currentNode);
+    }
 }
 
 // --- Phong constants ---------------------------------------------------------------------------
