@@ -300,7 +300,7 @@ public:
     core::aabbox3df box;
 };
 
-TEST_F(ParticleTest, OnlyANodeWithParticlesRegistersItselfAndItsChildren) {
+TEST_F(ParticleTest, OnlyAShownNodeWithParticlesRegistersItselfAndItsChildren) {
     auto* child = new ParticleChildCounter(node, scene());
     child->drop();
     scene()->addCameraSceneNode();
@@ -313,6 +313,13 @@ TEST_F(ParticleTest, OnlyANodeWithParticlesRegistersItselfAndItsChildren) {
     EXPECT_EQ(node->getParticleCount(), 2u);
     EXPECT_EQ(child->registered, 1);
     EXPECT_EQ(node->getBuffer()->Vertices.size(), 8u);
+    // Hidden, it keeps its particles but neither it nor its children are drawn.
+    node->setVisible(false);
+    node->getBuffer()->Vertices.set_used(0);
+    scene()->drawAll();
+    EXPECT_EQ(node->getParticleCount(), 2u);
+    EXPECT_EQ(node->getBuffer()->Vertices.size(), 0u) << "not drawn";
+    EXPECT_EQ(child->registered, 1);
 }
 
 TEST_F(ParticleTest, QuadsFaceTheCameraAndTurnByTheirRotation) {
