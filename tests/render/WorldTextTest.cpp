@@ -176,6 +176,20 @@ TEST_F(WorldTextTest, BitmapStripSharesItsWidthByGlyphWidth) {
     EXPECT_TRUE(text->getFontPath().empty());
 }
 
+// A scaled strip takes its width from the scale's X and its height from its Y.
+TEST_F(WorldTextTest, AScaledStripTakesEachAxisOfItsScale) {
+    TextObject* text = addText();
+    io::IAttributes* in = attributes();
+    in->addString("FontPath", writeTwoLetterFont().c_str());
+    in->addString("Text", "AB");
+    text->deserializeAttributes(in);
+    text->setScale(core::vector3df(2, 3, 1));
+    text->updateAbsolutePosition();
+    text->OnRegisterSceneNode();
+    EXPECT_FLOAT_EQ(text->getSize().X, 8.0f);
+    EXPECT_FLOAT_EQ(text->getSize().Y, 6.0f);
+}
+
 TEST_F(WorldTextTest, CameraMovesDoNotTurnAStripThatIgnoresTheCamera) {
     TextObject* text = addText();
     io::IAttributes* in = attributes();
