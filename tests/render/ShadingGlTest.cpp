@@ -1,5 +1,5 @@
 // Shading on the OpenGL driver under Xvfb: a box's shadow on a floor with one cascade, three
-// cascades and shadows off; a figure skinned on the graphics card against the same pose
+// cascades and shadows off, and an alpha-tested caster's half shadow; a figure skinned on the graphics card against the same pose
 // skinned by the engine; the Phong constants with the driver's real transforms; the post
 // chain (bloom and SSAO) and a failing effect; the depth pass; the character compositing and
 // the thumbnail. PADDLESTONE_KEEP_SCREENSHOT=/path/shading.png keeps the pictures.
@@ -575,6 +575,51 @@ video::ITexture* flatTexture(video::IVideoDriver* driver, const char* name, vide
     video::ITexture* texture = driver->addTexture(name, image);
     image->drop();
     return texture;
+}
+
+// An alpha-tested caster shadows the floor only under the opaque part of its texture: a
+// white plate whose one half is see-through casts half a shadow.
+TEST_F(ShadingGlTest, AnAlphaTestedCasterShadowsOnlyUnderItsOpaquePart) {
+    setSettingInt("Graphics_ShadowDistance", 1);
+    start();
+    effectHandler->shadowDistanceMode = 1;
+    scene()->setAmbientLight(video::SColorf(0.35f, 0.35f, 0.35f, 1.0f));
+    scene::ILightSceneNode* lamp =
+        scene()->addLightSceneNode(nullptr, core::vector3df(0, 60, -20), video::SColorf(0.8f, 0.8f, 0.8f), 400.0f);
+    lamp->getLightData().Attenuation = core::vector3df(1, 0, 0);
+    scene::IMeshSceneNode* floor = addLitCube(1.0f, core::vector3df(0, -0.5f, 0), core::vector3df(120, 1, 120));
+    // A level plane 20 wide (the cube's top face has no texture coordinates of its own).
+    scene::IMesh* plane = scene()->getGeometryCreator()->createPlaneMesh(core::dimension2df(20, 20));
+    scene::IMeshSceneNode* plate = scene()->addMeshSceneNode(plane, nullptr, -1, core::vector3df(-20, 10, 0));
+    plane->drop();
+    plate->getMaterial(0).Lighting = false;
+    plate->getMaterial(0).BackfaceCulling = false;
+    video::IImage* image = driver()->createImage(video::ECF_A8R8G8B8, core::dimension2du(64, 64));
+    image->fill(video::SColor(255, 255, 255, 255));
+    for (u32 y = 0; y < 64; ++y)
+        for (u32 x = 32; x < 64; ++x)
+            image->setPixel(x, y, video::SColor(0, 255, 255, 255)); // white, see-through
+    plate->setMaterialTexture(0, driver()->addTexture("halfPlate", image));
+    image->drop();
+    plate->setMaterialType(video::EMT_TRANSPARENT_ALPHA_CHANNEL_REF);
+    // From +x and above: the plate's halves (x -30..-20 and -20..-10 at y 10) shadow the floor
+    // 3.75 units further towards -x.
+    effectHandler->setShadowQuality(core::vector3df(30, 80, 0), core::vector3df(0, 0, 0));
+    castShadows(std::vector<scene::ISceneNode*>{floor, plate});
+    scene::ICameraSceneNode* camera = addCamera(core::vector3df(0, 40, -60), core::vector3df(0, 0, 0));
+    drawFrame();
+    drawFrame();
+    video::IImage* shot = shoot("-alpha-caster");
+    ASSERT_NE(shot, nullptr);
+    const double left = luminanceAt(shot, camera, core::vector3df(-28.75f, 0, 0));
+    const double right = luminanceAt(shot, camera, core::vector3df(-18.75f, 0, 0));
+    const double besideLeft = luminanceAt(shot, camera, core::vector3df(-28.75f, 0, 15));
+    const double besideRight = luminanceAt(shot, camera, core::vector3df(-18.75f, 0, 15));
+    shot->drop();
+    EXPECT_GT(besideLeft, 40.0) << "the floor is lit";
+    // Under the opaque half a shadow, under the see-through half the floor as it is beside.
+    EXPECT_LT(left, besideLeft - 25.0) << "under the opaque half " << left << ", beside " << besideLeft;
+    EXPECT_NEAR(right, besideRight, 12.0) << "under the see-through half";
 }
 
 TEST_F(ShadingGlTest, CharacterTexturesAreComposedOntoTheFiguresMaterial) {
