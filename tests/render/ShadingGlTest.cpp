@@ -1,8 +1,9 @@
 // Shading on the OpenGL driver under Xvfb: a box's shadow on a floor with one cascade, three
-// cascades and shadows off, and an alpha-tested caster's half shadow; a figure skinned on the graphics card against the same pose
-// skinned by the engine; the Phong constants with the driver's real transforms; the post
-// chain (bloom and SSAO) and a failing effect; the depth pass; the character compositing and
-// the thumbnail. PADDLESTONE_KEEP_SCREENSHOT=/path/shading.png keeps the pictures.
+// cascades and shadows off, and an alpha-tested caster's half shadow; a figure skinned on the
+// graphics card against the same pose skinned by the engine; the Phong constants with the
+// driver's real transforms; the post chain (bloom and SSAO) and a failing effect; the depth
+// pass; the character compositing and the thumbnail. PADDLESTONE_KEEP_SCREENSHOT=/path/shading.png
+// keeps the pictures.
 #include "render/CharacterTextures.h"
 #include "render/EffectHandler.h"
 #include "render/HardwareSkinning.h"
