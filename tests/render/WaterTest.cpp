@@ -155,6 +155,12 @@ TEST_F(WaterTest, SurfacesShareImagesOnlyWithTheSameSwitches) {
     second->DisableReflection = true;
     EXPECT_FALSE(first->sharesImagesWith(*second));
     second->DisableReflection = false;
+    // Images of another size are not these images.
+    const core::dimension2du size = second->RenderTargetSize;
+    second->RenderTargetSize = core::dimension2du(size.Width / 2, size.Height / 2);
+    EXPECT_FALSE(first->sharesImagesWith(*second));
+    second->RenderTargetSize = size;
+    EXPECT_TRUE(first->sharesImagesWith(*second));
     second->setPosition(core::vector3df(0, 1, 0));
     second->updateAbsolutePosition();
     EXPECT_FALSE(first->sharesImagesWith(*second));
