@@ -512,6 +512,18 @@ TEST_F(ShadingGlTest, BloomChainPingPongsAndAFailingEffectIsLeftOut) {
     ASSERT_NE(handler.randomVectorTexture, nullptr);
     EXPECT_EQ(handler.randomVectorTexture->getSize(), core::dimension2du(512, 512));
     EXPECT_EQ(handler.screenQuad.material.TextureLayer[3].Texture, handler.randomVectorTexture);
+    // Every texel is an opaque vector inside the unit sphere.
+    {
+        const auto* texels = static_cast<const u32*>(handler.randomVectorTexture->lock(video::ETLM_READ_ONLY));
+        ASSERT_NE(texels, nullptr);
+        int outside = 0;
+        for (u32 i = 0; i < 512u * 512u; ++i) {
+            const video::SColorf c{video::SColor(texels[i])};
+            outside += c.a < 0.999f || c.r * c.r + c.g * c.g + c.b * c.b > 1.02f ? 1 : 0;
+        }
+        handler.randomVectorTexture->unlock();
+        EXPECT_EQ(outside, 0);
+    }
     for (const PostProcessingEffectRecord& record : handler.postEffects)
         EXPECT_GT(record.materialType, 0);
 
