@@ -693,18 +693,22 @@ TEST_F(VolumeLightTest, TheVolumeAddsItsColourSharedAmongItsSlices) {
     }
 }
 
-TEST_F(VolumeLightTest, CloneTakesTheConstructorDistance) {
+TEST_F(VolumeLightTest, CloneKeepsTheColoursAndTakesTheConstructorDistance) {
     VolumeLightObject* light = addVolumeLight();
     io::IAttributes* in = attributes();
     in->addFloat("lpDistance", 20.0f);
     in->addInt("subDivideU", 4);
     in->addInt("subDivideV", 5);
     in->addVector3d("Position", core::vector3df(1, 2, 3));
+    in->addColor("footColor", video::SColor(255, 10, 20, 30));
+    in->addColor("tailColor", video::SColor(0, 40, 50, 60));
     light->deserializeAttributes(in);
     light->getMaterial(0).MaterialType = video::EMT_TRANSPARENT_ADD_COLOR;
     auto* copy = static_cast<VolumeLightObject*>(light->clone());
     ASSERT_NE(copy, nullptr);
     EXPECT_FLOAT_EQ(copy->getDistance(), 8.0f);
+    EXPECT_EQ(copy->getFootColor(), video::SColor(255, 10, 20, 30));
+    EXPECT_EQ(copy->getTailColor(), video::SColor(0, 40, 50, 60));
     EXPECT_EQ(copy->getSubDivideU(), 4u);
     EXPECT_EQ(copy->getSubDivideV(), 5u);
     EXPECT_EQ(copy->getPosition(), core::vector3df(1, 2, 3));
