@@ -176,6 +176,32 @@ TEST_F(WorldTextTest, BitmapStripSharesItsWidthByGlyphWidth) {
     EXPECT_TRUE(text->getFontPath().empty());
 }
 
+// Each letter takes a share of the strip for its width and one for its kerning after it: with
+// "B" kerned 10 pixels, "AB" shares 50 pixels as 10, 0, 30 and 10.
+TEST_F(WorldTextTest, KerningTakesItsShareOfTheStrip) {
+    std::ofstream(dir.file("Kerned.xml")) << "<?xml version=\"1.0\"?>\n<font type=\"bitmap\">\n"
+                                             "<Texture index=\"0\" filename=\"Two.png\" hasAlpha=\"true\" />\n"
+                                             "<c c=\"A\" r=\"0, 0, 10, 20\" />\n<c c=\"B\" r=\"10, 0, 40, 20\" o=\"10\" />\n"
+                                             "</font>\n";
+    writeTwoLetterFont(); // its picture
+    TextObject* text = addText();
+    io::IAttributes* in = attributes();
+    in->addString("FontPath", dir.file("Kerned.xml").c_str());
+    in->addString("Text", "AB");
+    text->deserializeAttributes(in);
+    ASSERT_EQ(text->getGlyphRecords().size(), 2u);
+    ASSERT_FLOAT_EQ(text->getGlyphRecords()[0].kerning, 0.0f);
+    ASSERT_FLOAT_EQ(text->getGlyphRecords()[1].kerning, 10.0f);
+    text->updateAbsolutePosition();
+    text->OnRegisterSceneNode();
+    const f32 strip = text->getSize().X;
+    const auto* v = static_cast<const video::S3DVertex*>(text->getMesh()->getMeshBuffer(0)->getVertices());
+    EXPECT_NEAR(v[2].Pos.X, -0.5f * strip, 1e-4f);
+    EXPECT_NEAR(v[0].Pos.X, -0.3f * strip, 1e-4f);
+    EXPECT_NEAR(v[6].Pos.X, -0.3f * strip, 1e-4f);
+    EXPECT_NEAR(v[4].Pos.X, 0.3f * strip, 1e-4f);
+}
+
 // A scaled strip takes its width from the scale's X and its height from its Y.
 TEST_F(WorldTextTest, AScaledStripTakesEachAxisOfItsScale) {
     TextObject* text = addText();
