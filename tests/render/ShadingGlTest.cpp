@@ -695,6 +695,42 @@ TEST_F(ShadingGlTest, CharacterTexturesAreComposedOntoTheFiguresMaterial) {
     EXPECT_GT(white.getRed(), 200u);
 }
 
+// The composed body keeps its picture whole, its top and its bottom apart, however the
+// driver turns render targets upside down.
+TEST_F(ShadingGlTest, TheComposedBodyKeepsItsTopAndBottomApart) {
+    start();
+    EffectHandler& handler = *effectHandler;
+    scene::IAnimatedMeshSceneNode* figure =
+        scene()->addAnimatedMeshSceneNode(getGameMesh(scene(), "Content/Models/Characters/Everyman1.b3d"));
+    ASSERT_NE(figure, nullptr);
+    scene()->addCameraSceneNode(nullptr, core::vector3df(0, 3, -10));
+    MeshNodeCharacterTextures textures(figure);
+    // A body picture of the game's size (the compositing draws it 1024 pixels square).
+    video::IImage* image = driver()->createImage(video::ECF_A8R8G8B8, core::dimension2du(1024, 1024));
+    image->fill(video::SColor(255, 255, 0, 0));
+    for (u32 y = 512; y < 1024; ++y)
+        for (u32 x = 0; x < 1024; ++x)
+            image->setPixel(x, y, video::SColor(255, 0, 0, 255));
+    textures.bodyTexture = driver()->addTexture("twoToneBody", image);
+    image->drop();
+    auto* player = new TexturedPlayer(scene()->getRootSceneNode(), scene(), &textures);
+    player->drop();
+    setPlayer(0, player);
+    ASSERT_TRUE(driver()->beginScene(true, true, video::SColor(255, 0, 0, 0)));
+    handler.updateCharacterTextures(0.016f);
+    driver()->setRenderTarget(nullptr, true, true, video::SColor(255, 0, 0, 0));
+    driver()->draw2DImage(handler.tentaroTexture, core::recti(0, 0, 512, 512), core::recti(0, 0, 1024, 1024));
+    driver()->endScene();
+    video::IImage* shot = shoot("-two-tone");
+    ASSERT_NE(shot, nullptr);
+    const video::SColor upper = shot->getPixel(256, 64);
+    const video::SColor lower = shot->getPixel(256, 448);
+    shot->drop();
+    // One half red, the other blue.
+    EXPECT_NE(upper.getRed() > 200, lower.getRed() > 200) << "upper " << upper.color << ", lower " << lower.color;
+    EXPECT_NE(upper.getBlue() > 200, lower.getBlue() > 200) << "upper " << upper.color << ", lower " << lower.color;
+}
+
 TEST_F(ShadingGlTest, ThumbnailHasTheScreensAspectAtHeight360) {
     start();
     addLitCube(10.0f, core::vector3df(0, 0, 0), core::vector3df(1, 1, 1));
