@@ -250,8 +250,10 @@ TEST_F(LightTest, NearestLightsUpToTheCountAreSwitchedOnPerNode) {
     EXPECT_FALSE(lights[0]->isVisible());
     EXPECT_TRUE(lights[3]->isVisible()); // not a candidate: left as it was
 
-    // A node type outside the lit kinds changes nothing.
+    // A node type outside the lit kinds changes nothing, even far from every light.
     scene::ISceneNode* empty = scene->addEmptySceneNode();
+    empty->setPosition(core::vector3df(500, 0, 0));
+    empty->updateAbsolutePosition();
     manager->OnNodePreRender(empty);
     EXPECT_EQ(manager->candidateLights.size(), 3u);
     EXPECT_EQ(manager->currentNode, empty);
