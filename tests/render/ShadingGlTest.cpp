@@ -6,6 +6,7 @@
 // keeps the pictures.
 #include "render/CharacterTextures.h"
 #include "render/EffectHandler.h"
+#include "render/EffectShaderCallbacks.h"
 #include "render/HardwareSkinning.h"
 #include "render/LightManager.h"
 #include "render/RenderServices.h"
@@ -447,7 +448,7 @@ TEST_F(ShadingGlTest, FigureSkinnedOnTheCardMatchesTheEngineSkinnedPose) {
 
 // --- Phong constants with the driver's transforms --------------------------------------------------
 
-TEST_F(ShadingGlTest, PhongSendsSamplersLightsAndTheCameraTransformsOnOpenGl) {
+TEST_F(ShadingGlTest, PhongAndFullScreenPassesSendSamplersLightsAndTransformsOnOpenGl) {
     start();
     scene::ICameraSceneNode* camera = scene()->addCameraSceneNode(nullptr, core::vector3df(0, 5, -20));
     camera->setTarget(core::vector3df(0, 0, 0));
@@ -489,6 +490,19 @@ TEST_F(ShadingGlTest, PhongSendsSamplersLightsAndTheCameraTransformsOnOpenGl) {
     EXPECT_NEAR(services.f("lights[0]")[17], std::cos(30.0f * core::DEGTORAD), 1e-5f);
     EXPECT_EQ(services.f("mClipPlane"), std::vector<f32>(4, 0.0f));
     lightManager->candidateLights.clear();
+
+    // A full-screen pass: its four samplers on units 0 to 3 and the target's size.
+    services.clear();
+    ScreenQuadShaderCallback quad(effectHandler, true);
+    quad.OnSetConstants(&services, 0);
+    const struct {
+        const char* name;
+        s32 unit;
+    } quadSamplers[] = {{"ColorMapSampler", 0}, {"ScreenMapSampler", 1}, {"DepthMapSampler", 2}, {"UserMapSampler", 3}};
+    for (const auto& sampler : quadSamplers)
+        EXPECT_EQ(services.i1(sampler.name), sampler.unit) << sampler.name;
+    EXPECT_FLOAT_EQ(services.f1("screenX"), static_cast<f32>(driver()->getCurrentRenderTargetSize().Width));
+    EXPECT_FLOAT_EQ(services.f1("screenY"), static_cast<f32>(driver()->getCurrentRenderTargetSize().Height));
 }
 
 // --- post-processing and depth pass ----------------------------------------------------------------
