@@ -143,7 +143,7 @@ TEST_F(WaterTest, SwitchesReadBackBothWaysAndDepthWritingFollowsItsSwitch) {
 }
 
 // Surfaces of one plane share their images only while each image switch agrees.
-TEST_F(WaterTest, SurfacesShareImagesOnlyWithTheSameSwitches) {
+TEST_F(WaterTest, SurfacesShareImagesOnlyOnOnePlaneWithTheSameSwitches) {
     WaterObject* first = makeWater();
     WaterObject* second = makeWater();
     first->updateAbsolutePosition();
@@ -164,6 +164,20 @@ TEST_F(WaterTest, SurfacesShareImagesOnlyWithTheSameSwitches) {
     second->setPosition(core::vector3df(0, 1, 0));
     second->updateAbsolutePosition();
     EXPECT_FALSE(first->sharesImagesWith(*second));
+    // One plane: heights within a thousandth of a unit near the origin, or a millionth of
+    // the height far from it.
+    const struct Row {
+        f32 firstHeight, secondHeight;
+        bool shared;
+    } heights[] = {{0.0f, 0.0005f, true}, {0.0f, 0.01f, false}, {1000.0f, 1000.5f, true}, {1000.0f, 1002.0f, false}};
+    for (const Row& row : heights) {
+        SCOPED_TRACE(testing::Message() << row.firstHeight << " " << row.secondHeight);
+        first->setPosition(core::vector3df(0, row.firstHeight, 0));
+        second->setPosition(core::vector3df(0, row.secondHeight, 0));
+        first->updateAbsolutePosition();
+        second->updateAbsolutePosition();
+        EXPECT_EQ(first->sharesImagesWith(*second), row.shared);
+    }
 }
 
 TEST_F(WaterTest, MissingKeysReadAlwaysBecomeZero) {
