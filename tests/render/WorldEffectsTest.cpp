@@ -537,6 +537,34 @@ TEST_F(WorldEffectsTest, AMeshEmitterReadsItsKeysAndEmitsFromTheNamedMesh) {
     scene()->getMeshCache()->removeMesh(animated);
 }
 
+// The optional keys a file leaves out keep what the object had.
+TEST_F(WorldEffectsTest, OptionalKeysAFileLeavesOutKeepTheObjectsValues) {
+    ParticleObject* object = makeParticles();
+    ParticleSettings& s = object->settings;
+    s.fadeOut = true;
+    s.fadeOutColor = video::SColor(255, 1, 2, 3);
+    s.fadeInTime = 40;
+    s.hasAttractPoint = true;
+    s.attractPoint.set(1, 2, 3);
+    s.attractSpeed = 4.0f;
+    s.pivotRotationSpeed.set(0, 5, 0);
+    s.pivotRotationPosition.set(6, 0, 0);
+    s.rotationSpeed = 7.0f;
+    io::IAttributes* bare = device->getFileSystem()->createEmptyAttributes();
+    bare->addString("EmitterType", "Point");
+    object->deserializeAttributes(bare);
+    bare->drop();
+    EXPECT_TRUE(s.fadeOut);
+    EXPECT_EQ(s.fadeOutColor, video::SColor(255, 1, 2, 3));
+    EXPECT_EQ(s.fadeInTime, 40u);
+    EXPECT_TRUE(s.hasAttractPoint);
+    EXPECT_EQ(s.attractPoint, core::vector3df(1, 2, 3));
+    EXPECT_FLOAT_EQ(s.attractSpeed, 4.0f);
+    EXPECT_EQ(s.pivotRotationSpeed, core::vector3df(0, 5, 0));
+    EXPECT_EQ(s.pivotRotationPosition, core::vector3df(6, 0, 0));
+    EXPECT_FLOAT_EQ(s.rotationSpeed, 7.0f);
+}
+
 // An attract point is written with its speed only when set, and read back into the attraction.
 TEST_F(WorldEffectsTest, AnAttractPointReadsBackIntoTheAttraction) {
     for (const bool attracts : {true, false}) {
