@@ -26,6 +26,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 using namespace irr;
@@ -189,6 +190,7 @@ TEST_F(ShadingTest, CropFitsTheLightBoxOntoTheSliceAndTheConstantsFollowTheCasca
     cascades.computeSliceCorners(viewer, 0, 1.1f);
     cascades.computeCropMatrices(0);
     const core::matrix4 m = cascades.lightProjections[0] * cascades.lightViews[0];
+    f32 lowX = 2.0f, highX = -2.0f, lowY = 2.0f, highY = -2.0f;
     for (const core::vector3df& corner : cascades.corners) {
         f32 out[4];
         m.transformVect(out, corner);
@@ -196,7 +198,16 @@ TEST_F(ShadingTest, CropFitsTheLightBoxOntoTheSliceAndTheConstantsFollowTheCasca
         EXPECT_LE(std::fabs(out[1] / out[3]), 1.001f);
         EXPECT_GE(out[2], 0.0f);
         EXPECT_LE(out[2], 1.0f);
+        lowX = std::min(lowX, out[0] / out[3]);
+        highX = std::max(highX, out[0] / out[3]);
+        lowY = std::min(lowY, out[1] / out[3]);
+        highY = std::max(highY, out[1] / out[3]);
     }
+    // Tight: the slice's corners reach every edge of the map.
+    EXPECT_NEAR(lowX, -1.0f, 1e-3f);
+    EXPECT_NEAR(highX, 1.0f, 1e-3f);
+    EXPECT_NEAR(lowY, -1.0f, 1e-3f);
+    EXPECT_NEAR(highY, 1.0f, 1e-3f);
     // The scene pass's constants take the cascades, the Phong variant the split distances
     // (the null driver keeps no transforms: world is the identity here).
     updateShadowConstants();
