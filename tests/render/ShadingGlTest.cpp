@@ -567,6 +567,18 @@ TEST_F(ShadingGlTest, BloomChainPingPongsAndAFailingEffectIsLeftOut) {
     const double centre = rendertest::meanLuminance(shot, core::recti(620, 340, 660, 380));
     shot->drop();
     EXPECT_GT(centre, 20.0) << "the chain's last effect reaches the screen";
+    // The chain keeps the picture the right way round: the cube (darker than the clear
+    // colour) moved up and to the left shows in the upper left.
+    cube->setPosition(core::vector3df(-12, 7, 0));
+    drawFrame();
+    shot = shoot("-post-upper-left");
+    ASSERT_NE(shot, nullptr);
+    const double upperLeft = rendertest::meanLuminance(shot, core::recti(0, 0, 640, 360));
+    const double upperRight = rendertest::meanLuminance(shot, core::recti(640, 0, 1280, 360));
+    const double lowerLeft = rendertest::meanLuminance(shot, core::recti(0, 360, 640, 720));
+    shot->drop();
+    EXPECT_LT(upperLeft, upperRight - 5.0) << upperLeft << " against " << upperRight;
+    EXPECT_LT(upperLeft, lowerLeft - 5.0) << upperLeft << " against " << lowerLeft;
 
     // A missing file and one that does not compile are each logged and left out.
     const std::filesystem::path broken = dir.file("Broken.glsl");
