@@ -240,7 +240,10 @@ TEST_F(WorldEffectsTest, PhysicsParticlesKeepTheirDampingThroughAWriteAndARead) 
         const char* name;
         bool written, older;
         f32 damping;
-    } rows[] = {{"written", true, false, 0.4f}, {"older", false, true, 0.2f}, {"both", true, true, 0.4f}};
+    } rows[] = {{"written", true, false, 0.4f},
+                {"older", false, true, 0.2f},
+                {"both", true, true, 0.4f},
+                {"neither: the object keeps its own", false, false, 0.7f}};
     for (const Row& row : rows) {
         io::IAttributes* in = device->getFileSystem()->createEmptyAttributes();
         if (row.written) {
@@ -252,6 +255,7 @@ TEST_F(WorldEffectsTest, PhysicsParticlesKeepTheirDampingThroughAWriteAndARead) 
         if (row.older)
             in->addFloat("LinearDamping", 0.2f);
         ParticleObject* copy = makeParticles();
+        copy->Damping = 0.7f;
         copy->deserializeAttributes(in);
         EXPECT_TRUE(copy->UsePhysics) << row.name;
         EXPECT_FLOAT_EQ(copy->Damping, row.damping) << row.name;
