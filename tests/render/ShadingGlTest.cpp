@@ -600,6 +600,30 @@ TEST_F(ShadingGlTest, BloomChainPingPongsAndAFailingEffectIsLeftOut) {
     EXPECT_EQ(withMatrix, 1u);
 }
 
+// An effect file reads the render size through SCREENX (width) and SCREENY (height).
+TEST_F(ShadingGlTest, AnEffectFileReadsTheRenderWidthAndHeight) {
+    start(false, false);
+    EffectHandler& handler = *effectHandler;
+    ASSERT_TRUE(handler.postEffects.empty());
+    const std::filesystem::path size = dir.file("Size.glsl");
+    {
+        std::FILE* file = std::fopen(size.c_str(), "w");
+        ASSERT_NE(file, nullptr);
+        std::fputs("void main()\n{\n    gl_FragColor = vec4(float(SCREENX) / 2048.0, float(SCREENY) / 2048.0, 0.0, 1.0);\n}\n",
+                   file);
+        std::fclose(file);
+    }
+    ASSERT_TRUE(handler.addPostProcessingEffectFromFile(size.c_str()));
+    addCamera(core::vector3df(0, 10, -30), core::vector3df(0, 0, 0));
+    drawFrame();
+    video::IImage* shot = shoot("-size");
+    ASSERT_NE(shot, nullptr);
+    const video::SColor centre = shot->getPixel(640, 360);
+    shot->drop();
+    EXPECT_NEAR(centre.getRed(), 1280.0 / 2048.0 * 255.0, 2.0);
+    EXPECT_NEAR(centre.getGreen(), 720.0 / 2048.0 * 255.0, 2.0);
+}
+
 // --- character textures and thumbnail --------------------------------------------------------------
 
 // The composer reads the textures at their authored sizes (1024, the highlights 512).
