@@ -546,6 +546,17 @@ TEST_F(TextBubbleTest, ReadingAttributesTwiceKeepsOneCardAndOneClickSound) {
     EXPECT_EQ(sounds, 1u);
 }
 
+// A glyph scale keeps each axis; a zero axis stands as 1.
+TEST_F(TextBubbleTest, AGlyphScaleKeepsEachAxisAndAZeroAxisIsOne) {
+    TextBubbleObject* bubble = addBubble(L"One");
+    bubble->setGlyphScale(core::vector2df(2, 3));
+    EXPECT_EQ(bubble->getGlyphScale(), core::vector2df(2, 3));
+    bubble->setGlyphScale(core::vector2df(0, 4));
+    EXPECT_EQ(bubble->getGlyphScale(), core::vector2df(1, 4));
+    bubble->setGlyphScale(core::vector2df(5, 0));
+    EXPECT_EQ(bubble->getGlyphScale(), core::vector2df(5, 1));
+}
+
 // Each written key reads back into a fresh bubble, both ways of its switch, and a copy keeps
 // every setting.
 TEST_F(TextBubbleTest, WrittenKeysReadBackAndACopyKeepsThem) {
