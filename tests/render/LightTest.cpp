@@ -3,8 +3,11 @@
 // also through the scene manager's drawAll with lights read from a level file.
 #include "render/LightManager.h"
 #include "render/LightObject.h"
+#include "render/RenderRegistration.h"
 
 #include "core/Globals.h"
+#include "level/LevelHooks.h"
+#include "level/LevelInfo.h"
 #include "level/SceneNodeFactory.h"
 #include "level/SubLevelObject.h"
 #include "support/TempDir.h"
@@ -305,6 +308,22 @@ TEST_F(LightTest, APlayersFigureIsLitAroundThePlayersPosition) {
         parent->remove();
     }
     mesh->drop();
+    manager->drop();
+}
+
+// The level's count of lights per drawn node reaches the light manager; none is none and a
+// negative count is none too.
+TEST_F(LightTest, TheLevelsLightCountIsTheManagersWithNoneForZeroOrLess) {
+    registerRenderSubsystem();
+    auto* manager = new LightManager(scene);
+    lightManager = manager;
+    LevelSettings settings;
+    for (const auto& [count, held] : {std::pair<s32, u32>{2, 2}, {0, 0}, {6, 6}, {-3, 0}, {1, 1}}) {
+        settings.NumberOfLights = count;
+        levelHooks().render.applyLevelSettings(settings);
+        EXPECT_EQ(manager->maxLightsPerNode, held) << count;
+    }
+    lightManager = nullptr;
     manager->drop();
 }
 
