@@ -77,6 +77,53 @@ TEST_F(LevelObjectsTest, SpeedControlsEaseASegmentOnlyWhenSwitchedOn) {
     }
 }
 
+// The eased segment speeds up over the first point's SpeedOut share, runs at one speed,
+// and slows down over the second point's SpeedIn share; shares adding up to more than the
+// whole are scaled down to it, and shares of nothing leave the segment even.
+TEST_F(LevelObjectsTest, EasingAcceleratesRunsAndSlowsDownByTheSharesOfTheSegment) {
+    struct Row {
+        f32 out, in, t, x;
+    };
+    const Row rows[] = {
+        {0.2f, 0.4f, 0.1f, 0.357143f},  // speeding up: u^2 / (a (2 - a - b))
+        {0.2f, 0.4f, 0.5f, 5.714286f},  // even: (2u - a) / (2 - a - b)
+        {0.2f, 0.4f, 0.8f, 9.285714f},  // slowing down
+        {0.0f, 0.5f, 0.25f, 3.333333f}, // no speeding up: even from the start
+        {0.0f, 0.5f, 0.75f, 9.166667f},
+        {0.8f, 0.6f, 0.25f, 1.09375f},  // 1.4 of the whole: scaled to 4/7 and 3/7
+        {0.8f, 0.6f, 0.75f, 8.541667f},
+        {0.0f, 0.0f, 0.25f, 2.5f},      // nothing to ease
+        {1.5f, 0.0f, 0.5f, 2.5f},       // a share beyond the whole is the whole: u^2
+    };
+    for (const Row& row : rows) {
+        SplineObject* path = spline(root());
+        path->UseLinearInterpolation = true;
+        path->UseSpeedControls = true;
+        point(path, {0, 0, 0}, 0.0f)->SpeedOut = row.out;
+        point(path, {10, 0, 0}, 1.0f)->SpeedIn = row.in;
+        path->update();
+        EXPECT_NEAR(path->getPosition(row.t).X, row.x, 1e-3f) << row.out << " " << row.in << " at " << row.t;
+        path->remove();
+    }
+}
+
+// Without points a path stands where its node is, with one point at that point, and a path
+// that does not move has no heading.
+TEST_F(LevelObjectsTest, APathOfFewerThanTwoPointsStaysPut) {
+    SplineObject* path = spline(root());
+    path->setPosition(core::vector3df(3, 4, 5));
+    path->updateAbsolutePosition();
+    path->update();
+    EXPECT_TRUE(path->isNotReady());
+    expectNear(path->getPosition(0.5f), {3, 4, 5});
+    EXPECT_EQ(path->getOrientation(0.5f), core::vector3df(0, 0, 0));
+    point(path, {1, 0, 0}, 0.3f);
+    path->update();
+    EXPECT_TRUE(path->isNotReady());
+    expectNear(path->getPosition(0.9f), {4, 4, 5}); // the point's place in the world
+    EXPECT_EQ(path->getOrientation(0.9f), core::vector3df(0, 0, 0));
+}
+
 TEST_F(LevelObjectsTest, CatmullRomThroughEvenPointsOnALineIsTheLine) {
     SplineObject* path = spline(root());
     for (int i = 0; i < 4; ++i) {
