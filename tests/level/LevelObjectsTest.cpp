@@ -9,6 +9,9 @@
 #include "level/VariableObject.h"
 
 #include <cmath>
+#include <set>
+#include <string>
+#include <vector>
 
 using namespace irr;
 using scene::ISceneNode;
@@ -380,6 +383,80 @@ TEST_F(LevelObjectsTest, InstancesCopyTheirSourceThroughThePhysicsHooks) {
     instance->rebuild();
     EXPECT_EQ(instance->getCopy(), nullptr);
     EXPECT_TRUE(log.contains("ERROR: Could not find SceneNode ID: 999"));
+}
+
+// A sublevel given another file drops the content of the old one and loads the new; what was
+// added to it by hand stays. A copy loads its own content and copies only what was added.
+TEST_F(LevelObjectsTest, ASublevelGivenAnotherFileReplacesItsContent) {
+    useTestData();
+    ASSERT_TRUE(test::writeFileBytes("Other.irr", R"(<?xml version="1.0"?>
+<irr_scene>
+  <node type="LevelObject"><attributes><int name="Id" value="41" /></attributes></node>
+</irr_scene>)"));
+    SubLevelObject* sublevel = manager->setSubLevelActive("SubLevel.irr", 891000);
+    ASSERT_NE(sublevel, nullptr);
+    auto* added = new LevelObject(sublevel, smgr(), 45);
+    added->drop();
+    io::IAttributes* in = device->get()->getFileSystem()->createEmptyAttributes();
+    in->addString("SubLevelFileName", "Other.irr");
+    sublevel->deserializeAttributes(in);
+    in->drop();
+    std::vector<s32> ids;
+    for (ISceneNode* child : sublevel->getChildren())
+        ids.push_back(child->getID());
+    EXPECT_EQ(ids, (std::vector<s32>{45, 41}));
+    EXPECT_FALSE(sublevel->isMember(manager->getSceneNodeFromID(33)));
+
+    ISceneNode* copy = sublevel->clone();
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(copy->getType(), typeId("slvl"));
+    std::size_t loaded = 0, copied = 0;
+    for (ISceneNode* child : copy->getChildren())
+        (child->isDebugObject() ? loaded : copied) += 1;
+    EXPECT_EQ(loaded, 1u);
+    EXPECT_EQ(copied, 1u);
+}
+
+// The factory lists every type it makes with its name, makes each by its identifier, and a
+// copy of each of the level's own objects is an object of the same type.
+TEST_F(LevelObjectsTest, TheFactoryMakesEveryListedTypeAndCopiesKeepTheirType) {
+    scene::ISceneNodeFactory* factory = nullptr;
+    for (u32 i = 0; i < smgr()->getRegisteredSceneNodeFactoryCount(); ++i) {
+        scene::ISceneNodeFactory* candidate = smgr()->getSceneNodeFactory(i);
+        if (candidate->getCreateableSceneNodeTypeName(typeId("slvl")))
+            factory = candidate;
+    }
+    ASSERT_NE(factory, nullptr);
+    const u32 count = factory->getCreatableSceneNodeTypeCount();
+    EXPECT_GE(count, 9u);
+    std::set<std::string> names;
+    for (u32 i = 0; i < count; ++i) {
+        const scene::ESCENE_NODE_TYPE type = factory->getCreateableSceneNodeType(i);
+        const c8* name = factory->getCreateableSceneNodeTypeName(i);
+        ASSERT_NE(name, nullptr) << i;
+        names.insert(name);
+        EXPECT_STREQ(factory->getCreateableSceneNodeTypeName(type), name);
+        ISceneNode* made = factory->addSceneNode(type, root());
+        ASSERT_NE(made, nullptr) << name;
+        EXPECT_EQ(made->getType(), type) << name;
+        EXPECT_EQ(made->getParent(), root()) << name;
+    }
+    EXPECT_EQ(names.size(), count);
+    EXPECT_EQ(factory->getCreateableSceneNodeType(count), scene::ESNT_UNKNOWN);
+    EXPECT_EQ(factory->getCreateableSceneNodeTypeName(count), nullptr);
+
+    for (const char* own : {"LevelObject", "LevelInfo", "SubLevelObject", "InstancedObject", "SplineObject",
+                            "VariableObject", "MarkerObject", "SoundObject", "ObjectiveObject"}) {
+        ASSERT_EQ(names.count(own), 1u) << own;
+        ISceneNode* made = factory->addSceneNode(own, nullptr); // the root when none is given
+        ASSERT_NE(made, nullptr) << own;
+        EXPECT_EQ(made->getParent(), root()) << own;
+        made->setName(own);
+        ISceneNode* copy = made->clone();
+        ASSERT_NE(copy, nullptr) << own;
+        EXPECT_EQ(copy->getType(), made->getType()) << own;
+        EXPECT_STREQ(copy->getName(), own);
+    }
 }
 
 TEST_F(LevelObjectsTest, VariablesCloneWithTheirValue) {
