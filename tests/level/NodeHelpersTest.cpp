@@ -6,6 +6,8 @@
 #include "level/SceneNodeTypes.h"
 #include "level/SubLevelObject.h"
 
+#include <climits>
+
 using namespace irr;
 using scene::ISceneNode;
 
@@ -152,6 +154,24 @@ TEST_F(NodeHelpersTest, DisplayNameFallsBackToTheTypeNameAndID) {
     ISceneNode* engineNode = smgr()->addCubeSceneNode(10.0f, root(), 7);
     EXPECT_EQ(getNodeDisplayName(engineNode), "cube (7)");
     EXPECT_FALSE(getNodeDisplayName(nullptr).empty());
+
+    // A type the game does not make takes the engine's name, else its four characters.
+    ISceneNode* board = smgr()->addBillboardSceneNode(root(), core::dimension2df(1, 1), core::vector3df(), 8);
+    EXPECT_EQ(getNodeDisplayName(board), "billBoard (8)");
+    class Foreign : public ISceneNode {
+    public:
+        Foreign(scene::ISceneManager* manager, s32 id) : ISceneNode(nullptr, manager, id) {}
+        void render() override {}
+        const core::aabbox3df& getBoundingBox() const override { return box; }
+        scene::ESCENE_NODE_TYPE getType() const override { return typeId("zqxw"); }
+        core::aabbox3df box;
+    };
+    Foreign* managed = new Foreign(smgr(), 9);
+    EXPECT_EQ(getNodeDisplayName(managed), "zqxw (9)");
+    managed->drop();
+    Foreign* alone = new Foreign(nullptr, 10);
+    EXPECT_EQ(getNodeDisplayName(alone), "zqxw (10)");
+    alone->drop();
 }
 
 TEST_F(NodeHelpersTest, UniqueIDsChangeNothingWhileTheSimulationRuns) {
@@ -176,6 +196,14 @@ TEST_F(NodeHelpersTest, UniqueIDsTakeTheFirstFreeIDAtOrAboveAndRebuildTheMap) {
     ISceneNode* minusOne = make(root(), "emty", -1);
     EXPECT_EQ(assignUniqueObjectID(none), 0);
     EXPECT_EQ(assignUniqueObjectID(minusOne), -1);
+    EXPECT_EQ(assignUniqueObjectID(nullptr), 0);
+
+    // Nothing free above: the node keeps the ID it has.
+    make(root(), "emty", INT_MAX);
+    manager->rebuildNodeIDs();
+    ISceneNode* last = make(root(), "emty", INT_MAX);
+    EXPECT_EQ(assignUniqueObjectID(last), INT_MAX);
+    EXPECT_NE(manager->getSceneNodeFromID(INT_MAX), last);
 }
 
 TEST_F(NodeHelpersTest, LevelObjectsOfATypeAreFoundByKind) {
@@ -184,6 +212,10 @@ TEST_F(NodeHelpersTest, LevelObjectsOfATypeAreFoundByKind) {
     EXPECT_EQ(findLevelObjectOfType(8, typeId("phsx")), tie);
     EXPECT_EQ(findLevelObjectOfType(8, typeId("vble")), nullptr);
     EXPECT_EQ(findLevelObjectOfType(0, typeId("phsx")), nullptr);
+    LevelManager* current = levelManager;
+    levelManager = nullptr;
+    EXPECT_EQ(findLevelObjectOfType(8, typeId("phsx")), nullptr) << "no level manager";
+    levelManager = current;
 }
 
 } // namespace
