@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -507,6 +508,38 @@ TEST_F(SaveRobustnessTest, EmptySaveFileIsUnreadable) {
     EXPECT_TRUE(save->isTieCollected(2));
     EXPECT_TRUE(contains(loadLog, "(it is empty)")) << loadLog;
     EXPECT_TRUE(std::filesystem::exists(savePath + ".bad"));
+}
+
+// A save that is a folder or a link to nothing cannot be read: the log says why, it is kept
+// aside and the backup loads.
+TEST_F(SaveRobustnessTest, ASaveThatIsAFolderOrALinkToNothingIsKeptAside) {
+    const struct {
+        const char* what;
+        std::function<void(const std::string&)> make;
+        const char* reason;
+    } rows[] = {
+        {"folder", [](const std::string& path) { std::filesystem::create_directory(path); },
+         "(it is a folder, not a file)"},
+        {"link", [](const std::string& path) { std::filesystem::create_symlink("nowhere.tsav", path); },
+         "(it cannot be opened: No such file or directory)"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        std::filesystem::remove_all(folder);
+        writeSaveWithTie(2, 0);
+        std::filesystem::remove(savePath);
+        row.make(savePath);
+        bool loaded = false;
+        auto save = loadedManager(&loaded);
+        EXPECT_TRUE(loaded);
+        EXPECT_TRUE(save->isTieCollected(2));
+        EXPECT_TRUE(contains(loadLog, std::string("could not be read ") + row.reason)) << loadLog;
+        EXPECT_TRUE(std::filesystem::is_symlink(savePath + ".bad") ||
+                    std::filesystem::is_directory(savePath + ".bad"));
+    }
+    EXPECT_STREQ(SaveManager::groupName(SaveManager::Story), "Save");
+    EXPECT_STREQ(SaveManager::groupName(SaveManager::Statistics), "Statistics");
+    EXPECT_STREQ(SaveManager::groupName(SaveManager::GroupCount), "");
 }
 
 TEST_F(SaveRobustnessTest, NoReadableSaveAtAllStartsANewOne) {
