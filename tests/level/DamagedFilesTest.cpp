@@ -8,6 +8,7 @@
 #include "level/B3dCheck.h"
 #include "level/LevelFile.h"
 #include "level/MeshGate.h"
+#include "level/ObjMesh.h"
 #include "level/SaveManager.h"
 
 #include <irrlicht.h>
@@ -320,6 +321,59 @@ TEST_F(DamagedLevelFilesTest, DamagedObjFilesAreRefusedWithTheirLine) {
     ASSERT_FALSE(isRefusedMesh(mesh));
     EXPECT_EQ(mesh->getMesh(0)->getMeshBuffer(0)->getIndexCount(), 6u);
     mesh->drop();
+}
+
+// A material library gives each material its colours (clamped to 0..1), its shininess
+// (at most 1000), its opacity from "d" or "Tr" (see-through below 1) and its texture, which is
+// looked for beside the mesh when the path the library names has none; every vertex takes its
+// material's colour. Without a driver no texture is loaded.
+TEST_F(DamagedLevelFilesTest, MaterialLibrariesColourOpacityAndTextureTheirMaterials) {
+    std::string bmp = std::string("BM") + std::string("\x3A\0\0\0\0\0\0\0\x36\0\0\0", 12);
+    bmp += std::string("\x28\0\0\0\x01\0\0\0\x01\0\0\0\x01\0\x18\0\0\0\0\0\x04\0\0\0", 24);
+    bmp += std::string(16, '\0') + std::string("\x10\x20\x30\0", 4);
+    write("Props/Tex.bmp", bmp);
+    write("Props/Box.mtl", "newmtl Half\nKd 0.2 0.4 1.5\nKa 0.2 0.2 0.2\nKs -1 0.6 0.6\nNs 2000\nd 0.5\n"
+                           "map_Kd -bm 1 Somewhere/Else/Tex.bmp\n"
+                           "newmtl Clear\nTr 0.25\nNs 12\n"
+                           "newmtl Solid\nd 1\n");
+    const std::string obj = "mtllib Box.mtl\nv 0 0 0\nv 1 0 0\nv 1 1 0\n"
+                            "usemtl Half\nf 1 2 3\nusemtl Clear\nf 1 2 3\nusemtl Solid\nf 1 2 3\n"
+                            "usemtl Unknown\nf 1 2 3\n";
+    for (const bool withDriver : {true, false}) {
+        SCOPED_TRACE(withDriver);
+        std::string error;
+        scene::SMesh* mesh = readObjMesh(obj.data(), obj.size(), "Props/Box.obj", smgr()->getFileSystem(),
+                                         withDriver ? smgr()->getVideoDriver() : nullptr, error);
+        ASSERT_NE(mesh, nullptr) << error;
+        ASSERT_EQ(mesh->getMeshBufferCount(), 4u);
+        const video::SMaterial& half = mesh->getMeshBuffer(0)->getMaterial();
+        EXPECT_EQ(half.DiffuseColor, video::SColor(128, 51, 102, 255));
+        EXPECT_EQ(half.AmbientColor, video::SColor(255, 51, 51, 51));
+        EXPECT_EQ(half.SpecularColor, video::SColor(255, 0, 153, 153));
+        EXPECT_EQ(half.Shininess, 1000.0f);
+        EXPECT_EQ(half.MaterialType, video::EMT_TRANSPARENT_VERTEX_ALPHA);
+        auto* vertices = static_cast<const video::S3DVertex*>(mesh->getMeshBuffer(0)->getVertices());
+        EXPECT_EQ(vertices[0].Color, video::SColor(128, 51, 102, 255));
+        if (withDriver) {
+            ASSERT_NE(half.getTexture(0), nullptr);
+            const std::string name = half.getTexture(0)->getName().getPath().c_str();
+            EXPECT_TRUE(name.ends_with("/Props/Tex.bmp")) << name;
+        } else {
+            EXPECT_EQ(half.getTexture(0), nullptr);
+        }
+        const video::SMaterial& clear = mesh->getMeshBuffer(1)->getMaterial();
+        EXPECT_EQ(clear.DiffuseColor.getAlpha(), 191u);
+        EXPECT_EQ(clear.MaterialType, video::EMT_TRANSPARENT_VERTEX_ALPHA);
+        EXPECT_EQ(clear.Shininess, 12.0f);
+        const video::SMaterial& solid = mesh->getMeshBuffer(2)->getMaterial();
+        EXPECT_EQ(solid.DiffuseColor.getAlpha(), 255u);
+        EXPECT_EQ(solid.MaterialType, video::EMT_SOLID);
+        const video::SMaterial& plain = mesh->getMeshBuffer(3)->getMaterial();
+        EXPECT_EQ(plain.Shininess, 0.0f);
+        EXPECT_EQ(plain.DiffuseColor, video::SColor(255, 255, 255, 255));
+        EXPECT_EQ(plain.getTexture(0), nullptr);
+        mesh->drop();
+    }
 }
 
 // --- fuzzing -------------------------------------------------------------------------------

@@ -1,5 +1,6 @@
 #include "LevelTestSupport.h"
 
+#include "level/AttributeExtras.h"
 #include "level/LevelObject.h"
 #include "level/SceneNodeBase.h"
 #include "level/TransformNode.h"
@@ -159,6 +160,41 @@ TEST_F(SceneNodeBaseTest, FullKeySetIsReadBackIntoItsOwnMembers) {
     EXPECT_EQ(parentTransformOf(engineChild).getTranslation(), core::vector3df(5, 0, 0));
     EXPECT_TRUE(isExactlyIdentity(parentTransformOf(root())));
     EXPECT_TRUE(isExactlyIdentity(parentTransformOf(nullptr)));
+}
+
+// Paths and object-ID lists are written as text, a null one as empty text; the readers
+// change the value only for a key that is there (an enumeration only for one of its names).
+TEST_F(SceneNodeBaseTest, AttributeHelpersWriteTextAndReadOnlyWhatIsThere) {
+    io::IAttributes* out = attributes();
+    addFilePath(out, "Wide", L"Content/A.wav");
+    addFilePath(out, "WideNone", static_cast<const wchar_t*>(nullptr));
+    addObjectIDList(out, "Ids", L"3,4");
+    addObjectIDList(out, "IdsNone", static_cast<const wchar_t*>(nullptr));
+    addObjectIDList(out, "Narrow", "5");
+    static const c8* const modes[] = {"Off", "On", nullptr};
+    out->addEnum("Mode", "On", modes);
+    out->addString("Unknown", "Sideways");
+    EXPECT_EQ(out->getAttributeAsStringW("Wide"), L"Content/A.wav");
+    EXPECT_EQ(out->getAttributeAsStringW("WideNone"), L"");
+    EXPECT_EQ(out->getAttributeAsStringW("Ids"), L"3,4");
+    EXPECT_EQ(out->getAttributeAsStringW("IdsNone"), L"");
+    EXPECT_EQ(out->getAttributeType("IdsNone"), io::EAT_STRING);
+    EXPECT_EQ(out->getAttributeAsStringW("Narrow"), L"5");
+
+    s32 mode = 7;
+    EXPECT_TRUE(readEnumIfPresent(out, "Mode", modes, mode));
+    EXPECT_EQ(mode, 1);
+    mode = 7;
+    EXPECT_FALSE(readEnumIfPresent(out, "Missing", modes, mode));
+    EXPECT_FALSE(readEnumIfPresent(out, "Unknown", modes, mode));
+    EXPECT_FALSE(readEnumIfPresent(nullptr, "Mode", modes, mode));
+    EXPECT_EQ(mode, 7);
+    s32 number = 7;
+    EXPECT_FALSE(readIfPresent(nullptr, "Mode", number));
+    EXPECT_EQ(number, 7);
+    addFilePath(nullptr, "Wide", L"x"); // nothing to write into
+    addObjectIDList(nullptr, "Ids", L"x");
+    out->drop();
 }
 
 TEST_F(SceneNodeBaseTest, CullingIsReadAsANameOrANumber) {
