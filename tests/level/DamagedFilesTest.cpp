@@ -291,6 +291,92 @@ TEST(B3dCheckTest, NodesNestUpToSixtyFourDeep) {
     }
 }
 
+namespace b3d {
+
+std::string ints(std::initializer_list<s32> values) {
+    std::string bytes;
+    for (s32 value : values) {
+        bytes.resize(bytes.size() + 4);
+        putInt(bytes, bytes.size() - 4, value);
+    }
+    return bytes;
+}
+// A node with an empty name, ten zero numbers and the children.
+std::string node(const std::string& children = "") {
+    return chunk("NODE", std::string(1 + 40, '\0') + children);
+}
+// Vertices of positions only, all at the origin.
+std::string vertices(std::size_t count) {
+    return chunk("VRTS", ints({0, 0, 0}) + std::string(count * 12, '\0'));
+}
+std::string mesh(const std::string& body) { return chunk("MESH", ints({-1}) + body); }
+std::string file(const std::string& body) { return chunk("BB3D", ints({1}) + body); }
+std::string emptyNodes(int count) {
+    std::string nodes;
+    for (int i = 0; i < count; ++i)
+        nodes += node();
+    return nodes;
+}
+// `count` nodes, each with a mesh of `each` vertices.
+std::string meshNodes(int count, std::size_t each) {
+    std::string nodes;
+    for (int i = 0; i < count; ++i)
+        nodes += node(mesh(vertices(each)));
+    return nodes;
+}
+
+} // namespace b3d
+
+// The order of a file's chunks and the engine's limits, each on its bound and one past it.
+TEST(B3dCheckTest, ChunkOrderAndCountsAreCheckedOnTheirBounds) {
+    using namespace b3d;
+    const std::string triangle = mesh(vertices(3) + chunk("TRIS", ints({-1, 0, 1, 2})));
+    const struct {
+        const char* what;
+        std::string bytes;
+        const char* reason; // null: the file is sound
+    } rows[] = {
+        {"a mesh with a triangle", file(node(triangle)), nullptr},
+        {"brushes twice", file(chunk("BRUS", ints({0})) + chunk("BRUS", ints({0})) + node()),
+         "a brush chunk comes after nodes, or twice"},
+        {"brushes after a node", file(node() + chunk("BRUS", ints({0}))),
+         "a brush chunk comes after nodes, or twice"},
+        {"no node", file(chunk("TEXS", "")), "it holds no node"},
+        {"4096 nodes", file(emptyNodes(4096)), nullptr},
+        {"4097 nodes", file(emptyNodes(4097)), "it holds too many nodes"},
+        {"two vertex chunks", file(node(mesh(vertices(3) + vertices(3)))), "a mesh holds two vertex chunks"},
+        {"triangles first", file(node(mesh(chunk("TRIS", ints({-1, 0, 1, 2})) + vertices(3)))),
+         "triangles come before the vertices of their mesh"},
+        {"a mesh without vertices", file(node(mesh(""))), "a mesh has no vertices"},
+        {"a vertex chunk cut in its header", file(node(mesh(chunk("VRTS", ints({0, 0}))))),
+         "a value runs past the end of its chunk"},
+        {"65535 vertices", file(node(mesh(vertices(65535)))), nullptr},
+        {"65536 vertices", file(node(mesh(vertices(65536)))), "a mesh has more vertices than the engine can index"},
+        {"2^20 vertices in all", file(meshNodes(16, 65535) + meshNodes(1, 16)), nullptr},
+        {"one vertex more in all", file(meshNodes(16, 65535) + meshNodes(1, 17)), "it holds too many vertices"},
+        {"a triangle chunk without its brush", file(node(mesh(vertices(3) + chunk("TRIS", "\x01\x02")))),
+         "a value runs past the end of its chunk"},
+        {"part of a triangle", file(node(mesh(vertices(3) + chunk("TRIS", ints({-1, 0, 1}))))),
+         "a triangle chunk does not hold whole triangles"},
+        {"a bone before any mesh", file(node(chunk("BONE", ints({0, 0})))), "a bone weighs vertices before any mesh"},
+        {"an empty bone before any mesh", file(node(chunk("BONE", ""))), nullptr},
+        {"an animation of 12 bytes", file(node(chunk("ANIM", ints({0, 10, 0})))), nullptr},
+        {"an animation of 8 bytes", file(node(chunk("ANIM", ints({0, 10})))), "an animation chunk is not 12 bytes long"},
+    };
+    for (const auto& row : rows) {
+        std::string error;
+        EXPECT_EQ(checkB3dStructure(reinterpret_cast<const unsigned char*>(row.bytes.data()), row.bytes.size(), error),
+                  row.reason == nullptr)
+            << row.what << ": " << error;
+        if (row.reason) {
+            EXPECT_EQ(error, row.reason) << row.what;
+        }
+    }
+    std::string error;
+    EXPECT_FALSE(checkB3dStructure(nullptr, 10, error));
+    EXPECT_EQ(error, "it is empty");
+}
+
 TEST_F(DamagedLevelFilesTest, DamagedObjFilesAreRefusedWithTheirLine) {
     const std::string square = "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\n";
     const struct {
