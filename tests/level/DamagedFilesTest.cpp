@@ -181,6 +181,65 @@ TEST_F(DamagedLevelFilesTest, MeshFormatsOtherThanObjAndB3dAreRefusedOnce) {
     }
 }
 
+// A file that claims a size and gives fewer bytes than it claims.
+class ShortFile : public io::IReadFile {
+public:
+    ShortFile(const char* name, long size) : name(name), size(size) {}
+    s32 read(void*, u32) override { return 0; }
+    bool seek(long, bool) override { return true; }
+    long getSize() const override { return size; }
+    long getPos() const override { return 0; }
+    const io::path& getFileName() const override { return name; }
+
+private:
+    io::path name;
+    long size;
+};
+
+// The gate refuses a mesh file larger than 64 MB before reading it, one that cannot be read
+// whole, and an empty one; an empty file that the file guard has refused already gets no
+// second line. Nothing and no name give no mesh.
+TEST_F(DamagedLevelFilesTest, MeshFilesTooLargeShortOrEmptyAreRefused) {
+    const struct {
+        const char* name;
+        long size;
+        const char* reason;
+    } rows[] = {
+        {"Huge.obj", 64L * 1024 * 1024 + 1, "it is larger than 64 MB"},
+        {"Big.obj", 64L * 1024 * 1024, "it cannot be read"},
+        {"Short.b3d", 100, "it cannot be read"},
+        {"Empty.obj", 0, "it is empty"},
+    };
+    for (const auto& row : rows) {
+        log.lines.clear();
+        auto* file = new ShortFile(row.name, row.size);
+        scene::IAnimatedMesh* mesh = gate()->createMesh(file);
+        file->drop();
+        EXPECT_TRUE(isRefusedMesh(mesh)) << row.name;
+        if (mesh)
+            mesh->drop();
+        EXPECT_EQ(linesContaining(std::string("Refused the mesh \"") + row.name + "\": " + row.reason + "."), 1u)
+            << row.name;
+    }
+    write("Outside/Refused.obj", "v 0 0 0\n");
+    std::filesystem::create_directories(temp.file("Content"));
+    confineReadsToFolders({"Content"});
+    EXPECT_TRUE(refuseReadOutsideConfinement("Outside/Refused.obj"));
+    confineReadsToFolders({});
+    log.lines.clear();
+    auto* refused = new ShortFile("Outside/Refused.obj", 0);
+    scene::IAnimatedMesh* mesh = gate()->createMesh(refused);
+    refused->drop();
+    EXPECT_TRUE(isRefusedMesh(mesh));
+    if (mesh)
+        mesh->drop();
+    EXPECT_EQ(linesContaining("Refused"), 0u) << "told once already";
+
+    EXPECT_EQ(gate()->createMesh(nullptr), nullptr);
+    EXPECT_EQ(getGameMesh(nullptr, "Crate.obj"), nullptr);
+    EXPECT_EQ(getGameMesh(smgr(), ""), nullptr);
+}
+
 TEST_F(DamagedLevelFilesTest, TheGamesOwnMeshesLoad) {
     std::filesystem::create_symlink(test::sourceDir() / "Content", temp.file("Content"));
     scene::IAnimatedMesh* crate = getGameMesh(smgr(), "Content/Models/Props/Crate.obj");
