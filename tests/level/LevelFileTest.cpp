@@ -6,6 +6,7 @@
 #include "level/SceneNodeTypes.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <cstring>
 
 using namespace irr;
@@ -366,6 +367,75 @@ TEST_F(LevelFileTest, NestingBeyondTheLimitIsRejected) {
         "ERROR: Could not read level file Deep.irrblvl: the nodes are nested too deeply"));
 }
 
+// Keeps the attribute container it was read from, as a reader may.
+class KeepingObject : public LevelObject {
+public:
+    using LevelObject::LevelObject;
+    ~KeepingObject() override {
+        if (kept)
+            kept->drop();
+    }
+    scene::ESCENE_NODE_TYPE getType() const override { return typeId("tkep"); }
+    void serializeAttributes(io::IAttributes* out, io::SAttributeReadWriteOptions* options) const override {
+        LevelObject::serializeAttributes(out, options);
+        out->addInt("Value", value);
+    }
+    void deserializeAttributes(io::IAttributes* in, io::SAttributeReadWriteOptions* options) override {
+        LevelObject::deserializeAttributes(in, options);
+        if (kept)
+            kept->drop();
+        kept = in;
+        kept->grab();
+    }
+    s32 value = 0;
+    io::IAttributes* kept = nullptr;
+};
+
+// A node that keeps the container it was read from keeps its own values: the next node of
+// the same layout is read into another container.
+TEST_F(LevelFileTest, AContainerANodeKeepsIsNotReusedForTheNext) {
+    registerSceneNodeType(levelObjectRow<KeepingObject>(typeId("tkep"), "KeepingObject"));
+    struct ForgetRow {
+        ~ForgetRow() { registerSceneNodeType(SceneNodeTypeRow{typeId("tkep"), {}, {}}); }
+    } forgetRow;
+    for (s32 value : {1, 2, 3}) {
+        auto* object = new KeepingObject(root(), smgr(), 90 + value);
+        object->drop();
+        object->value = value;
+    }
+    ASSERT_TRUE(manager->saveLevel("Kept.irrblvl"));
+    manager->unloadLevel();
+    ASSERT_TRUE(manager->loadLevel("Kept.irrblvl"));
+    for (s32 value : {1, 2, 3}) {
+        auto* object = static_cast<KeepingObject*>(manager->getSceneNodeFromID(90 + value));
+        ASSERT_NE(object, nullptr);
+        ASSERT_NE(object->kept, nullptr);
+        EXPECT_EQ(object->kept->getAttributeAsInt("Value"), value);
+        EXPECT_EQ(object->kept->getAttributeAsInt("Id"), 90 + value);
+    }
+    manager->unloadLevel();
+}
+
+// The reader of level text files says why a file is no level.
+TEST_F(LevelFileTest, TheTextReaderSaysWhyAFileIsNoLevel) {
+    std::filesystem::create_directories("Folder.irr");
+    test::writeFileBytes("Settings.irr", "<?xml version=\"1.0\"?><settings></settings>");
+    test::writeFileBytes("Cut.irr", "<?xml version=\"1.0\"?><irr_scene><node type=\"LevelObject\">");
+    const std::pair<const char*, const char*> rows[] = {
+        {"Missing.irr", "the file does not exist"},
+        {"Folder.irr", "it is a folder, not a file"},
+        {"Settings.irr", "the file holds no scene"},
+        {"Cut.irr", "the file ends before its scene does"},
+    };
+    for (const auto& [file, reason] : rows) {
+        SceneRecord scene;
+        std::string error;
+        EXPECT_FALSE(readXmlLevel(device->get()->getFileSystem(), device->get()->getVideoDriver(), file, scene, error))
+            << file;
+        EXPECT_EQ(error, reason) << file;
+    }
+}
+
 TEST_F(LevelFileTest, HeaderFaultsSayWhatIsWrong) {
     const std::string good = encodeScene();
     SceneRecord scene;
@@ -380,6 +450,10 @@ TEST_F(LevelFileTest, HeaderFaultsSayWhatIsWrong) {
     EXPECT_EQ(error, "the binary level version is not supported");
     EXPECT_FALSE(decode(good.substr(0, good.size() - 1), scene, error));
     EXPECT_EQ(error, "the file length does not match its header (truncated or extended)");
+    std::string moreNodes = good;
+    moreNodes[8] = static_cast<char>(moreNodes[8] + 1);
+    EXPECT_FALSE(decode(moreNodes, scene, error));
+    EXPECT_EQ(error, "the node count does not match the header");
 }
 
 } // namespace
