@@ -416,6 +416,22 @@ TEST_F(LevelFileTest, AContainerANodeKeepsIsNotReusedForTheNext) {
     manager->unloadLevel();
 }
 
+// A level file may name a type by its four characters; a name the game does not know is
+// passed over with a warning.
+TEST_F(LevelFileTest, ALevelMayNameATypeByItsFourCharacters) {
+    test::writeFileBytes("Short.irr", R"(<?xml version="1.0"?>
+<irr_scene>
+  <node type="vble"><attributes><int name="Id" value="21" /><float name="Value" value="4" /></attributes></node>
+  <node type="qqqq"><attributes><int name="Id" value="22" /></attributes></node>
+</irr_scene>)");
+    ASSERT_TRUE(manager->loadLevel("Short.irr"));
+    ISceneNode* variable = manager->getSceneNodeFromID(21);
+    ASSERT_NE(variable, nullptr);
+    EXPECT_EQ(variable->getType(), typeId("vble"));
+    EXPECT_FALSE(manager->holdsID(22));
+    EXPECT_TRUE(log.contains("Warning: Skipped a scene node of unknown type: qqqq"));
+}
+
 // The reader of level text files says why a file is no level.
 TEST_F(LevelFileTest, TheTextReaderSaysWhyAFileIsNoLevel) {
     std::filesystem::create_directories("Folder.irr");

@@ -57,6 +57,24 @@ TEST_F(NodeHelpersTest, KinshipRowsFollowTheTypeTable) {
     EXPECT_FALSE(isTypeOf(typeId("slne"), typeId("wayp")));
 }
 
+// Kinship is followed up to sixteen rows deep, so that rows that make a cycle end the walk.
+TEST_F(NodeHelpersTest, KinshipIsFollowedSixteenRowsDeepAndACycleEnds) {
+    const auto chainType = [](int i) {
+        const char id[5] = {'q', 'k', static_cast<char>('a' + i / 10), static_cast<char>('0' + i % 10), 0};
+        return typeId(id);
+    };
+    for (int i = 0; i < 17; ++i)
+        registerTypeKinship(chainType(i + 1), chainType(i));
+    EXPECT_TRUE(isTypeOf(chainType(0), chainType(1)));
+    EXPECT_TRUE(isTypeOf(chainType(0), chainType(16)));
+    EXPECT_FALSE(isTypeOf(chainType(0), chainType(17)));
+    EXPECT_TRUE(isTypeOf(chainType(1), chainType(17)));
+    registerTypeKinship(typeId("qcya"), typeId("qcyb"));
+    registerTypeKinship(typeId("qcyb"), typeId("qcya"));
+    EXPECT_FALSE(isTypeOf(typeId("qcya"), typeId("qcyc")));
+    EXPECT_TRUE(isTypeOf(typeId("qcya"), typeId("qcyb")));
+}
+
 TEST_F(NodeHelpersTest, TypeIdPacksLikeTheEngine) {
     EXPECT_EQ(static_cast<u32>(typeId("lght")), static_cast<u32>(scene::ESNT_LIGHT));
     EXPECT_EQ(static_cast<u32>(typeId("cam_")), static_cast<u32>(scene::ESNT_CAMERA));
