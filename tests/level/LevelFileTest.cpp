@@ -159,6 +159,7 @@ TEST_F(LevelFileTest, ALevelsCubeIsTheGamesAndKeepsTheEnginesAttributes) {
     EXPECT_EQ(cube->getBoundingBox().getExtent(), core::vector3df(4.0f));
     ASSERT_EQ(cube->getMaterialCount(), 1u);
     EXPECT_EQ(cube->getMaterial(0).DiffuseColor, video::SColor(0xff80c040));
+    EXPECT_NE(&cube->getMaterial(1), &cube->getMaterial(0)) << "a cube has one material";
 
     // The engine's cube, given what the game's wrote, writes the same.
     io::IFileSystem* files = device->get()->getFileSystem();
