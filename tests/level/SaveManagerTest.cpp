@@ -213,6 +213,9 @@ TEST_F(SaveManagerTest, KeepsOnlyTheTenNewestBackups) {
     // A file of the player's with a similar name is not a backup.
     ASSERT_TRUE(test::writeFileBytes(folder + "/savebackup_mine.tsav", "keep me"));
     ASSERT_TRUE(test::writeFileBytes(folder + "/savebackup_2000-01-01_00-00-00.tsav.bad", "kept"));
+    // Names of a backup's length with a letter for a digit or a digit for a separator.
+    ASSERT_TRUE(test::writeFileBytes(folder + "/savebackup_2000-01-0x_00-00-00.tsav", "kept"));
+    ASSERT_TRUE(test::writeFileBytes(folder + "/savebackup_2000-01-01_00-00600.tsav", "kept"));
     for (int i = 0; i < 13; ++i) {
         clock = i * 61; // a new minute each time
         save->saveTieCollected(i);
@@ -224,7 +227,26 @@ TEST_F(SaveManagerTest, KeepsOnlyTheTenNewestBackups) {
     EXPECT_FALSE(std::filesystem::exists(folder + "/" + SaveManager::backupFileName(localMoment(2 * 61))));
     EXPECT_EQ(test::readFileBytes(folder + "/savebackup_mine.tsav"), "keep me");
     EXPECT_TRUE(std::filesystem::exists(folder + "/savebackup_2000-01-01_00-00-00.tsav.bad"));
-    EXPECT_EQ(folderEntries().size(), 13u); // save, ten backups, the two other files
+    EXPECT_TRUE(std::filesystem::exists(folder + "/savebackup_2000-01-0x_00-00-00.tsav"));
+    EXPECT_TRUE(std::filesystem::exists(folder + "/savebackup_2000-01-01_00-00600.tsav"));
+    EXPECT_EQ(folderEntries().size(), 15u); // save, ten backups, the four other files
+}
+
+// A text that changes is written at once; the same text again writes nothing. Unknown or
+// missing levels are not unlocked.
+TEST_F(SaveManagerTest, AChangedTextIsWrittenAndTheSameTextIsNot) {
+    auto save = makeManager();
+    save->setAutoSavePath(L"Content/Levels/A.irr", true);
+    save->setAutoSavePath(L"Content/Levels/B.irr", true);
+    EXPECT_EQ(loadedManager()->getAutoSavePath(true), L"Content/Levels/B.irr");
+    save->setAutoSaveCheckpoint(L"One", false);
+    save->setAutoSaveCheckpoint(L"Two", false);
+    EXPECT_EQ(loadedManager()->getAutoSaveCheckpoint(false), L"Two");
+    std::filesystem::remove(savePath);
+    save->setAutoSaveCheckpoint(L"Two", false);
+    EXPECT_FALSE(std::filesystem::exists(savePath)) << "nothing changed, nothing written";
+    EXPECT_FALSE(save->isLevelUnlocked(nullptr));
+    EXPECT_FALSE(save->addUnlockedLevel(nullptr));
 }
 
 TEST_F(SaveManagerTest, TwoWritesInOneSecondShareTheBackup) {

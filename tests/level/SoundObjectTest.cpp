@@ -179,6 +179,20 @@ TEST_F(SoundObjectTest, ConversationPlaysTheNextLineAndResetAllConversationsEnds
     EXPECT_TRUE(first->isPlaying());
 }
 
+// The level update carries a conversation on: the line that ended gives way to the next.
+TEST_F(SoundObjectTest, TheLevelUpdateCarriesAConversationOn) {
+    SoundObject* first = makeSound("First", "Test/Reply");
+    SoundObject* second = makeSound("Second", "Test/Voice");
+    first->appendToConversation(second);
+    first->play();
+    manager->update();
+    EXPECT_FALSE(second->isPlaying());
+    step(1.5f); // the first line ends
+    manager->update();
+    EXPECT_TRUE(second->isPlaying());
+    EXPECT_TRUE(second->conversationActive);
+}
+
 TEST_F(SoundObjectTest, VoiceModesDecideWhatASecondPlayDoes) {
     SoundObject* voice = makeSound("Voice", "Test/Voice");
     voice->VoiceMode = SoundObject::Interrupt;

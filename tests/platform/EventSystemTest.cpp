@@ -211,6 +211,22 @@ TEST_F(EventSystemTest, InstancesAreReusedAndTheOldestIsTakenOverAtTheLimit) {
     EXPECT_EQ(system.instanceCount("Test/Click"), 2u);
 }
 
+// The instance taken over is the one started first, wherever it stands in the pool.
+TEST_F(EventSystemTest, TheInstanceStartedFirstIsTakenOverWhereverItStands) {
+    audio::Event* first = fetch("Test/Click");
+    first->start();
+    audio::Event* second = fetch("Test/Click");
+    second->start();
+    first->stop();
+    audio::Event* again = fetch("Test/Click"); // the stopped one, fetched anew
+    ASSERT_EQ(again, first);
+    again->start();
+    // Both play; the second was started before the first's new start.
+    EXPECT_EQ(fetch("Test/Click"), second);
+    EXPECT_FALSE(active(second));
+    EXPECT_TRUE(active(first));
+}
+
 TEST_F(EventSystemTest, ThreeDAttributesAndListenerAreKept) {
     audio::Event* crash = fetch("Test/Crash");
     const audio::Vector3 where{1.0f, 2.0f, 3.0f};
