@@ -639,6 +639,22 @@ TEST_F(SaveRobustnessTest, MalformedEntriesAreLeftOutOfAWholeFile) {
     EXPECT_TRUE(std::filesystem::exists(savePath));
 }
 
+// A group written as one empty element holds nothing and takes nothing from the groups
+// after it.
+TEST_F(SaveRobustnessTest, AnEmptyGroupElementLeavesTheNextGroupWhole) {
+    std::filesystem::create_directories(folder);
+    ASSERT_TRUE(test::writeFileBytes(
+        savePath, "<?xml version=\"1.0\"?>\n<PaddlestoneSave>\n<Save/>\n"
+                  "<Ties><int name=\"3\" value=\"3\"/></Ties>\n<Levels />\n"
+                  "<Statistics><int name=\"Losses\" value=\"2\"/></Statistics>\n</PaddlestoneSave>\n"));
+    bool loaded = false;
+    auto save = loadedManager(&loaded);
+    EXPECT_TRUE(loaded);
+    EXPECT_TRUE(save->isTieCollected(3));
+    EXPECT_EQ(save->getGroup(SaveManager::Story)->getAttributeCount(), 0u);
+    EXPECT_EQ(save->getGroup(SaveManager::Statistics)->getAttributeAsInt("Losses"), 2);
+}
+
 TEST_F(SaveRobustnessTest, BackupWriteThatFailsKeepsTheOlderBackups) {
     writeSaveWithTie(1, 0);
     auto save = makeManager(60);

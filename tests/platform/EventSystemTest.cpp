@@ -303,6 +303,7 @@ TEST_F(EventSystemTest, AWaveLengthNeedsItsFormatAndItsSamples) {
         {riff + format.substr(0, 14), 0.0f},
         {riff + format, 0.0f},
         {riff + samples + format, 0.0f},
+        {std::string("RIFF\0\0\0\0AVI ", 12) + format + samples, 0.0f}, // another kind of RIFF file
     };
     for (std::size_t i = 0; i < std::size(rows); ++i) {
         const std::string path = dir.file("Length" + std::to_string(i) + ".wav");
