@@ -521,6 +521,28 @@ TEST_F(DamagedLevelFilesTest, MaterialLibrariesColourOpacityAndTextureTheirMater
     }
 }
 
+// A buffer holds at most 65535 vertices: faces that fill one exactly stay in it, the next face
+// starts another.
+TEST_F(DamagedLevelFilesTest, AMeshBufferHoldsUpTo65535Vertices) {
+    for (const int triangles : {21845, 21846}) {
+        std::string obj;
+        obj.reserve(static_cast<std::size_t>(triangles) * 40);
+        for (int i = 0; i < 3 * triangles; ++i)
+            obj += "v 0 0 0\n";
+        for (int i = 0; i < triangles; ++i)
+            obj += "f " + std::to_string(3 * i + 1) + " " + std::to_string(3 * i + 2) + " " + std::to_string(3 * i + 3) + "\n";
+        std::string error;
+        scene::SMesh* mesh = readObjMesh(obj.data(), obj.size(), "Full.obj", nullptr, nullptr, error);
+        ASSERT_NE(mesh, nullptr) << error;
+        ASSERT_EQ(mesh->getMeshBufferCount(), triangles == 21845 ? 1u : 2u) << triangles;
+        EXPECT_EQ(mesh->getMeshBuffer(0)->getVertexCount(), 65535u);
+        if (mesh->getMeshBufferCount() == 2) {
+            EXPECT_EQ(mesh->getMeshBuffer(1)->getVertexCount(), 3u);
+        }
+        mesh->drop();
+    }
+}
+
 // --- fuzzing -------------------------------------------------------------------------------
 
 // Mutated copies of the game's own meshes, loaded through the gate under the sanitizers:

@@ -194,6 +194,30 @@ TEST_F(LevelObjectsTest, TensionOneMakesStraightSegmentsAtTheKeys) {
     EXPECT_NEAR(path->getPosition(0.125f).X, 10.0f * (3 * 0.0625f - 2 * 0.015625f), 1e-4f);
 }
 
+// Each key's tension, continuity and bias shape its own tangents: a segment leaves its first
+// key by that key's values and arrives at its second by the second's (Kochanek-Bartels).
+TEST_F(LevelObjectsTest, EachKeysTensionContinuityAndBiasShapeItsTangents) {
+    SplineObject* path = spline(root());
+    path->UseTCBControls = true;
+    const struct {
+        core::vector3df position;
+        f32 time, tension, continuity, bias;
+    } keys[] = {{{0, 0, 0}, 0.0f, 0.3f, -0.4f, 0.2f},
+                {{10, 0, 0}, 0.5f, -0.2f, 0.5f, -0.3f},
+                {{10, 10, 0}, 1.0f, 0.6f, 0.1f, 0.4f}};
+    for (const auto& key : keys) {
+        SplineObject* p = point(path, key.position, key.time);
+        p->Tension = key.tension;
+        p->Continuity = key.continuity;
+        p->Bias = key.bias;
+    }
+    path->update();
+    expectNear(path->getPosition(0.125f), {1.50344f, -0.18281f, 0}, 1e-3f);
+    expectNear(path->getPosition(0.25f), {4.4225f, -0.4875f, 0}, 1e-3f);
+    expectNear(path->getPosition(0.75f), {10.2625f, 6.0775f, 0}, 1e-3f);
+    expectNear(path->getPosition(0.875f), {10.09844f, 8.55281f, 0}, 1e-3f);
+}
+
 TEST_F(LevelObjectsTest, RebalanceSpacesTimesByLength) {
     SplineObject* path = spline(root());
     path->UseLinearInterpolation = true;
@@ -306,6 +330,33 @@ TEST_F(LevelObjectsTest, SublevelsAreCreatedFromTheirFileAndKeptOutOfSaves) {
     manager->unloadLevel();
     ASSERT_TRUE(manager->loadLevel("WithSublevel.irrblvl"));
     EXPECT_EQ(countNodes(root()), 1u + 3u); // the sublevel and its file's three objects
+}
+
+// Every object a sublevel's file made is its member, in whatever order the objects lie in
+// memory (freed objects make the next ones lie lower); the sublevel and others are not.
+TEST_F(LevelObjectsTest, EveryObjectOfASublevelsFileIsItsMember) {
+    useTestData();
+    std::string file = "<?xml version=\"1.0\"?>\n<irr_scene>\n";
+    for (int i = 0; i < 12; ++i)
+        file += "<node type=\"LevelObject\"><attributes><int name=\"Id\" value=\"" + std::to_string(700 + i) +
+                "\" /></attributes></node>\n";
+    ASSERT_TRUE(test::writeFileBytes("Many.irr", file + "</irr_scene>\n"));
+    std::vector<LevelObject*> freed;
+    for (int i = 0; i < 12; ++i)
+        freed.push_back(new LevelObject(root(), smgr(), -1));
+    for (LevelObject* object : freed) {
+        object->remove();
+        object->drop();
+    }
+    SubLevelObject* sublevel = manager->setSubLevelActive("Many.irr", 699);
+    ASSERT_NE(sublevel, nullptr);
+    for (int i = 0; i < 12; ++i) {
+        ISceneNode* member = manager->getSceneNodeFromID(700 + i);
+        ASSERT_NE(member, nullptr) << i;
+        EXPECT_TRUE(sublevel->isMember(member)) << i;
+    }
+    EXPECT_FALSE(sublevel->isMember(sublevel));
+    EXPECT_FALSE(sublevel->isMember(root()));
 }
 
 TEST_F(LevelObjectsTest, SublevelActivationSwitchesItsPhysicsObjectsExceptOutliers) {

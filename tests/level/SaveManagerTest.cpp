@@ -470,6 +470,7 @@ TEST_F(SaveRobustnessTest, TemporaryFileOfAKilledWriteIsIgnored) {
 struct BrokenSave {
     const char* what;
     std::string bytes; // empty: cut the real save in half
+    const char* reason = nullptr; // what the log says of it
 };
 
 void PrintTo(const BrokenSave& broken, std::ostream* out) {
@@ -502,6 +503,7 @@ TEST_P(UnreadableSaveTest, IsKeptAsideAndTheNewestReadableBackupIsLoaded) {
     EXPECT_TRUE(contains(loadLog, "ERROR: The save file \"" + savePath + "\" could not be read"))
         << loadLog;
     EXPECT_TRUE(contains(loadLog, "kept aside as \"" + savePath + ".bad\"")) << loadLog;
+    EXPECT_TRUE(contains(loadLog, std::string("could not be read ") + GetParam().reason)) << loadLog;
     EXPECT_TRUE(contains(loadLog, "Loaded the save from its backup \"" + backups[1] + "\"."))
         << loadLog;
 
@@ -515,10 +517,11 @@ TEST_P(UnreadableSaveTest, IsKeptAsideAndTheNewestReadableBackupIsLoaded) {
 
 INSTANTIATE_TEST_SUITE_P(
     BrokenFiles, UnreadableSaveTest,
-    ::testing::Values(BrokenSave{"Truncated", ""},
-                      BrokenSave{"Garbage", "\x01\x02garbage \xff\xfe<<>>&&"},
-                      BrokenSave{"OtherXml", "<?xml version=\"1.0\"?><Game><int name=\"a\" value=\"1\"/></Game>"},
-                      BrokenSave{"Unclosed", "<PaddlestoneSave><Ties><int name=\"3\" value=\"3\"/>"}),
+    ::testing::Values(BrokenSave{"Truncated", "", "(it ends early)"},
+                      BrokenSave{"Garbage", "\x01\x02garbage \xff\xfe<<>>&&", "(it is not a save file)"},
+                      BrokenSave{"OtherXml", "<?xml version=\"1.0\"?><Game><int name=\"a\" value=\"1\"/></Game>",
+                                 "(it is not a save file)"},
+                      BrokenSave{"Unclosed", "<PaddlestoneSave><Ties><int name=\"3\" value=\"3\"/>", "(it ends early)"}),
     [](const ::testing::TestParamInfo<BrokenSave>& info) { return std::string(info.param.what); });
 
 TEST_F(SaveRobustnessTest, EmptySaveFileIsUnreadable) {
