@@ -19,6 +19,7 @@
 #include <cstring>
 #include <filesystem>
 #include <random>
+#include <vector>
 
 using namespace irr;
 
@@ -541,6 +542,33 @@ TEST_F(DamagedLevelFilesTest, AMeshBufferHoldsUpTo65535Vertices) {
         }
         mesh->drop();
     }
+}
+
+// Corners take their texture coordinates (V turned over) and normals, the first of each list
+// too; positions and normals are mirrored in X and the faces wound the other way, as the
+// engine draws them. A corner repeated is one vertex.
+TEST_F(DamagedLevelFilesTest, ObjCornersTakeTheirTextureCoordinatesAndNormals) {
+    const std::string obj = "v 1 2 3\nv 4 5 6\nv 7 8 9\nvt 0.25 0.75\nvt 0.5 0.125\nvn 1 0 0\nvn 0 0 1\n"
+                            "f 1/1/1 2/2/2 3/1/1\nf 1/1/1 3/1/1 2/2/1\n";
+    std::string error;
+    scene::SMesh* mesh = readObjMesh(obj.data(), obj.size(), "Corners.obj", nullptr, nullptr, error);
+    ASSERT_NE(mesh, nullptr) << error;
+    ASSERT_EQ(mesh->getMeshBufferCount(), 1u);
+    const scene::IMeshBuffer* buffer = mesh->getMeshBuffer(0);
+    ASSERT_EQ(buffer->getVertexCount(), 4u); // 2/2/1 differs from 2/2/2
+    const auto* vertices = static_cast<const video::S3DVertex*>(buffer->getVertices());
+    EXPECT_EQ(vertices[0].Pos, core::vector3df(-1, 2, 3));
+    EXPECT_EQ(vertices[0].TCoords, core::vector2df(0.25f, 0.25f));
+    EXPECT_EQ(vertices[0].Normal, core::vector3df(-1, 0, 0));
+    EXPECT_EQ(vertices[1].Pos, core::vector3df(-4, 5, 6));
+    EXPECT_EQ(vertices[1].TCoords, core::vector2df(0.5f, 0.875f));
+    EXPECT_EQ(vertices[1].Normal, core::vector3df(0, 0, 1));
+    EXPECT_EQ(vertices[2].TCoords, core::vector2df(0.25f, 0.25f));
+    EXPECT_EQ(vertices[3].Normal, core::vector3df(-1, 0, 0));
+    ASSERT_EQ(buffer->getIndexCount(), 6u);
+    const u16* indices = buffer->getIndices();
+    EXPECT_EQ(std::vector<u16>(indices, indices + 6), (std::vector<u16>{2, 1, 0, 3, 2, 0}));
+    mesh->drop();
 }
 
 // --- fuzzing -------------------------------------------------------------------------------

@@ -465,6 +465,10 @@ TEST_F(LevelFileTest, HeaderFaultsSayWhatIsWrong) {
     newer[4] = 2;
     EXPECT_FALSE(decode(newer, scene, error));
     EXPECT_EQ(error, "the binary level version is not supported");
+    std::string highVersion = good; // version 257: its second byte counts as well
+    highVersion[5] = 1;
+    EXPECT_FALSE(decode(highVersion, scene, error));
+    EXPECT_EQ(error, "the binary level version is not supported");
     EXPECT_FALSE(decode(good.substr(0, good.size() - 1), scene, error));
     EXPECT_EQ(error, "the file length does not match its header (truncated or extended)");
     std::string moreNodes = good;

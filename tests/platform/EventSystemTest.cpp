@@ -221,10 +221,19 @@ TEST_F(EventSystemTest, TheInstanceStartedFirstIsTakenOverWhereverItStands) {
     audio::Event* again = fetch("Test/Click"); // the stopped one, fetched anew
     ASSERT_EQ(again, first);
     again->start();
-    // Both play; the second was started before the first's new start.
+    second->setVolume(0.3f);
+    second->setPaused(true);
+    // Both play; the second was started before the first's new start. It is handed out
+    // stopped, at full volume and not paused.
     EXPECT_EQ(fetch("Test/Click"), second);
     EXPECT_FALSE(active(second));
     EXPECT_TRUE(active(first));
+    float volume = 0.0f;
+    second->getVolume(&volume);
+    EXPECT_EQ(volume, 1.0f);
+    bool paused = true;
+    second->getPaused(&paused);
+    EXPECT_FALSE(paused);
 }
 
 TEST_F(EventSystemTest, ThreeDAttributesAndListenerAreKept) {
