@@ -433,6 +433,20 @@ TEST_F(LevelFileTest, ALevelMayNameATypeByItsFourCharacters) {
     EXPECT_TRUE(log.contains("Warning: Skipped a scene node of unknown type: qqqq"));
 }
 
+// A level text file names a material's texture by its file, also when the texture is loaded
+// already; only a texture of nothing is written empty.
+TEST_F(LevelFileTest, ALoadedTextureIsWrittenByItsName) {
+    video::IVideoDriver* driver = device->get()->getVideoDriver();
+    scene::ISceneNode* cube = smgr()->addCubeSceneNode(2.0f, root(), 61);
+    video::ITexture* painted = driver->addTexture(core::dimension2du(4, 4), "Painted.png");
+    ASSERT_NE(painted, nullptr);
+    ASSERT_FALSE(painted->isRenderTarget());
+    cube->getMaterial(0).setTexture(0, painted);
+    ASSERT_TRUE(manager->saveLevel("Painted.irr"));
+    const std::string text = test::readFileBytes("Painted.irr");
+    EXPECT_NE(text.find("value=\"Painted.png\""), std::string::npos) << text;
+}
+
 // The reader of level text files says why a file is no level.
 TEST_F(LevelFileTest, TheTextReaderSaysWhyAFileIsNoLevel) {
     std::filesystem::create_directories("Folder.irr");

@@ -658,6 +658,23 @@ TEST_F(SaveRobustnessTest, AnEmptyGroupElementLeavesTheNextGroupWhole) {
     EXPECT_EQ(save->getGroup(SaveManager::Statistics)->getAttributeAsInt("Losses"), 2);
 }
 
+// A save that would not read back (larger than a save can be) is not put in place: the file
+// before it stays.
+TEST_F(SaveRobustnessTest, ASaveThatWouldNotReadBackIsNotPutInPlace) {
+    writeSaveWithTie(1, 0);
+    auto save = loadedManager();
+    save->automaticWriting = false;
+    save->getGroup(SaveManager::Levels)->addString("Huge", std::string(9 * 1024 * 1024, 'x').c_str());
+    ::testing::internal::CaptureStdout();
+    const bool written = save->save();
+    const std::string log = ::testing::internal::GetCapturedStdout();
+    EXPECT_FALSE(written);
+    EXPECT_TRUE(contains(log, "could not be written whole; the old file is kept")) << log;
+    auto reloaded = loadedManager();
+    EXPECT_TRUE(reloaded->isTieCollected(1));
+    EXPECT_FALSE(reloaded->getGroup(SaveManager::Levels)->existsAttribute("Huge"));
+}
+
 TEST_F(SaveRobustnessTest, BackupWriteThatFailsKeepsTheOlderBackups) {
     writeSaveWithTie(1, 0);
     auto save = makeManager(60);
