@@ -447,6 +447,22 @@ TEST_F(LevelFileTest, ALoadedTextureIsWrittenByItsName) {
     EXPECT_NE(text.find("value=\"Painted.png\""), std::string::npos) << text;
 }
 
+// Elements a level does not use are passed over whole, also when they hold elements of their
+// own name, open or empty; what follows them loads.
+TEST_F(LevelFileTest, ElementsALevelDoesNotUseArePassedOverWhole) {
+    test::writeFileBytes("Extra.irr", R"(<?xml version="1.0"?>
+<irr_scene>
+  <node type="LevelObject"><attributes><int name="Id" value="31" /></attributes>
+    <userData><userData/><userData><x/></userData><attributes><int name="Id" value="99" /></attributes></userData>
+  </node>
+  <node type="LevelObject"><attributes><int name="Id" value="32" /></attributes></node>
+</irr_scene>)");
+    ASSERT_TRUE(manager->loadLevel("Extra.irr"));
+    EXPECT_TRUE(manager->holdsID(31));
+    EXPECT_TRUE(manager->holdsID(32));
+    EXPECT_FALSE(manager->holdsID(99));
+}
+
 // The reader of level text files says why a file is no level.
 TEST_F(LevelFileTest, TheTextReaderSaysWhyAFileIsNoLevel) {
     std::filesystem::create_directories("Folder.irr");
