@@ -463,6 +463,18 @@ TEST_F(LevelFileTest, ElementsALevelDoesNotUseArePassedOverWhole) {
     EXPECT_FALSE(manager->holdsID(99));
 }
 
+// The checksum is the standard CRC-32, so that files written before stay readable: its check
+// value, short inputs and long ones read eight bytes at a time.
+TEST_F(LevelFileTest, TheChecksumIsTheStandardCrc32) {
+    std::string bytes;
+    for (int i = 0; i < 4 * 256; ++i)
+        bytes += static_cast<char>(i & 0xFF);
+    const std::pair<std::string, u32> rows[] = {
+        {"123456789", 0xCBF43926u}, {"abcdefg", 0x312A6AA6u}, {"", 0u}, {bytes, 0xB70B4C26u}};
+    for (const auto& [text, crc] : rows)
+        EXPECT_EQ(binaryLevelChecksum(text.data(), text.size()), crc) << text.size() << " bytes";
+}
+
 // The reader of level text files says why a file is no level.
 TEST_F(LevelFileTest, TheTextReaderSaysWhyAFileIsNoLevel) {
     std::filesystem::create_directories("Folder.irr");
