@@ -462,6 +462,10 @@ TEST_F(DamagedLevelFilesTest, DamagedObjFilesAreRefusedWithTheirLine) {
         EXPECT_EQ(linesContaining("Refused the mesh \"Damaged.obj\""), 1u);
         EXPECT_EQ(linesContaining(c.reason), 1u) << c.text;
     }
+    // The extension is read in any case.
+    scene::IAnimatedMesh* upper = loadBytes("Upper.OBJ", square + "f 1 2 3\n");
+    EXPECT_FALSE(isRefusedMesh(upper));
+    upper->drop();
     // Quads and negative indices are fine.
     scene::IAnimatedMesh* mesh = loadBytes("Square.obj", square + "f -4 -3 -2 -1\n");
     ASSERT_FALSE(isRefusedMesh(mesh));

@@ -429,6 +429,12 @@ TEST_F(LevelObjectsTest, InstancesCopyTheirSourceThroughThePhysicsHooks) {
     EXPECT_EQ(calls, (std::vector<std::string>{"clone", "clone", "register"}));
     EXPECT_EQ(instance->getChildren().size(), 1u); // the old copy is gone
 
+    instance->ObjectID = 0; // names nothing: no copy and no source
+    instance->rebuild();
+    EXPECT_EQ(instance->getCopy(), nullptr);
+    EXPECT_EQ(instance->getSource(), nullptr);
+    EXPECT_EQ(source->getReferenceCount(), 1) << "the instance holds it no longer";
+
     instance->ObjectID = 999; // names nothing: no copy, and the lookup says so
     log.lines.clear();
     instance->rebuild();

@@ -117,7 +117,7 @@ TEST_F(SceneNodeBaseTest, FullKeySetIsReadBackIntoItsOwnMembers) {
         source->setAutomaticCulling(on ? scene::EAC_FRUSTUM_BOX : scene::EAC_OFF);
         source->setDebugDataVisible(on ? scene::EDS_BBOX | scene::EDS_NORMALS : scene::EDS_OFF);
         source->setIsDebugObject(on);
-        source->setPickable(on);
+        source->setPickable(!on); // unlike the debug flag, so that neither is read for the other
         io::IAttributes* keys = attributes();
         source->serializeAttributes(keys);
 
@@ -128,7 +128,7 @@ TEST_F(SceneNodeBaseTest, FullKeySetIsReadBackIntoItsOwnMembers) {
         copy->setAutomaticCulling(on ? scene::EAC_OFF : scene::EAC_BOX);
         copy->setDebugDataVisible(on ? scene::EDS_OFF : scene::EDS_MESH_WIRE_OVERLAY);
         copy->setIsDebugObject(!on);
-        copy->setPickable(!on);
+        copy->setPickable(on);
         copy->deserializeAttributes(keys);
         EXPECT_STREQ(copy->getName(), "Helper");
         EXPECT_EQ(copy->getID(), 12);
@@ -140,7 +140,7 @@ TEST_F(SceneNodeBaseTest, FullKeySetIsReadBackIntoItsOwnMembers) {
         EXPECT_EQ(copy->getAutomaticCulling(), static_cast<u32>(on ? scene::EAC_FRUSTUM_BOX : scene::EAC_OFF));
         EXPECT_EQ(copy->isDebugDataVisible(), static_cast<u32>(on ? scene::EDS_BBOX | scene::EDS_NORMALS : 0));
         EXPECT_EQ(copy->isDebugObject(), on);
-        EXPECT_EQ(copy->isPickable(), on);
+        EXPECT_EQ(copy->isPickable(), !on);
 
         // Absent keys: nothing changes.
         keys->clear();
@@ -149,7 +149,7 @@ TEST_F(SceneNodeBaseTest, FullKeySetIsReadBackIntoItsOwnMembers) {
         EXPECT_EQ(copy->getAutomaticCulling(), static_cast<u32>(on ? scene::EAC_FRUSTUM_BOX : scene::EAC_OFF));
         EXPECT_EQ(copy->isDebugDataVisible(), static_cast<u32>(on ? scene::EDS_BBOX | scene::EDS_NORMALS : 0));
         EXPECT_EQ(copy->isDebugObject(), on);
-        EXPECT_EQ(copy->isPickable(), on);
+        EXPECT_EQ(copy->isPickable(), !on);
         keys->drop();
     }
     // An engine node answers its parent's transformation, or the identity without a parent.

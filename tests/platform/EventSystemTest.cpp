@@ -184,6 +184,10 @@ TEST_F(EventSystemTest, VolumesMultiplyDownTheCategoryChain) {
     float volume = 0.0f;
     sounds->getVolume(&volume);
     EXPECT_FLOAT_EQ(volume, 0.5f);
+    // Louder than full is full.
+    EXPECT_EQ(sounds->setVolume(3.0f), Result::Ok);
+    sounds->getVolume(&volume);
+    EXPECT_FLOAT_EQ(volume, 1.0f);
     // On the bound: 0 mutes.
     EXPECT_EQ(sounds->setVolume(0.0f), Result::Ok);
     EXPECT_FLOAT_EQ(click->effectiveVolume(), 0.0f);
