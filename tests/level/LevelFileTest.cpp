@@ -461,6 +461,16 @@ TEST_F(LevelFileTest, ElementsALevelDoesNotUseArePassedOverWhole) {
     EXPECT_TRUE(manager->holdsID(31));
     EXPECT_TRUE(manager->holdsID(32));
     EXPECT_FALSE(manager->holdsID(99));
+
+    // A node's first attributes count; a second block is passed over.
+    test::writeFileBytes("Twice.irr", R"(<?xml version="1.0"?>
+<irr_scene>
+  <node type="LevelObject"><attributes><int name="Id" value="41" /></attributes>
+    <attributes><int name="Id" value="42" /></attributes></node>
+</irr_scene>)");
+    ASSERT_TRUE(manager->loadLevel("Twice.irr"));
+    EXPECT_TRUE(manager->holdsID(41));
+    EXPECT_FALSE(manager->holdsID(42));
 }
 
 // The checksum is the standard CRC-32, so that files written before stay readable: its check
