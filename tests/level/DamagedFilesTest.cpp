@@ -422,6 +422,10 @@ TEST(B3dCheckTest, ChunkOrderAndCountsAreCheckedOnTheirBounds) {
         {"an empty bone before any mesh", file(node(chunk("BONE", ""))), nullptr},
         {"an animation of 12 bytes", file(node(chunk("ANIM", ints({0, 10, 0})))), nullptr},
         {"an animation of 8 bytes", file(node(chunk("ANIM", ints({0, 10})))), "an animation chunk is not 12 bytes long"},
+        {"two bones in a node", file(node(chunk("BONE", "") + chunk("BONE", ""))), "a node holds two bones"},
+        {"two meshes in a node", file(node(triangle + triangle)), "a node holds two meshes"},
+        {"two animations in a node", file(node(chunk("ANIM", ints({0, 10, 0})) + chunk("ANIM", ints({0, 10, 0})))),
+         "a node holds two animations"},
     };
     for (const auto& row : rows) {
         std::string error;
