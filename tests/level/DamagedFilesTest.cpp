@@ -577,6 +577,15 @@ TEST_F(DamagedLevelFilesTest, ObjCornersTakeTheirTextureCoordinatesAndNormals) {
     const u16* indices = buffer->getIndices();
     EXPECT_EQ(std::vector<u16>(indices, indices + 6), (std::vector<u16>{2, 1, 0, 3, 2, 0}));
     mesh->drop();
+
+    // A face of two corners is a line: it adds no vertex.
+    const std::string lines = "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nv 2 2 0\nf 4 5\nf 1 2 3\n";
+    mesh = readObjMesh(lines.data(), lines.size(), "Lines.obj", nullptr, nullptr, error);
+    ASSERT_NE(mesh, nullptr) << error;
+    ASSERT_EQ(mesh->getMeshBufferCount(), 1u);
+    EXPECT_EQ(mesh->getMeshBuffer(0)->getVertexCount(), 3u);
+    EXPECT_EQ(mesh->getMeshBuffer(0)->getIndexCount(), 3u);
+    mesh->drop();
 }
 
 // --- fuzzing -------------------------------------------------------------------------------
