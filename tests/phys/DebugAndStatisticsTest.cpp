@@ -64,6 +64,70 @@ TEST(DebugLines, EveryKindOfShapeDrawsLines) {
     EXPECT_EQ(s.scene->getRenderBuffer().getNbLines(), 12u + 48u + (32u + 64u + 4u) + 12u);
 }
 
+// The colour of the lines drawn around a point, or 0 when none start there.
+uint32_t colourNear(const RenderBuffer& buffer, const Vec3& centre, float reach) {
+    const Bounds3 box = Bounds3::centerExtents(centre, Vec3(reach));
+    for (uint32_t i = 0; i < buffer.getNbLines(); ++i)
+        if (box.contains(buffer.getLines()[i].pos0))
+            return buffer.getLines()[i].color0;
+    return 0;
+}
+
+TEST(DebugLines, TheColourSaysWhatKindOfActorAShapeBelongsTo) {
+    SceneOptions options;
+    options.ground = false;
+    options.gravity = Vec3();
+    PhysScene s(options);
+    s.addStaticBox(Vec3(0, 0, 0), Vec3(0.5f));
+    s.addBox(Vec3(5, 0, 0), Vec3(0.5f), 1.0f);
+    RigidDynamic* sleeping = s.addBox(Vec3(10, 0, 0), Vec3(0.5f), 1.0f);
+    RigidDynamic* kinematic = s.addBox(Vec3(15, 0, 0), Vec3(0.5f), 1.0f);
+    kinematic->setRigidDynamicFlag(RigidDynamicFlag::Kinematic, true);
+    RigidStatic* volume = s.addStaticBox(Vec3(20, 0, 0), Vec3(0.5f));
+    firstShape(*volume)->setFlag(ShapeSimulation, false);
+    firstShape(*volume)->setFlag(ShapeTrigger, true);
+    enableShapes(*s.scene, true);
+    s.scene->setVisualizationParameter(VisualizationParameter::CullBox, 0.0f);
+    s.step();
+    sleeping->putToSleep();
+    s.step();
+    const RenderBuffer& lines = s.scene->getRenderBuffer();
+    ASSERT_EQ(lines.getNbLines(), 5u * 12u);
+    const struct {
+        const char* kind;
+        float x;
+        uint32_t colour;
+    } cases[] = {{"static", 0, 0xFFFFFFFF},  {"dynamic", 5, 0xFF00FF00},  {"sleeping", 10, 0xFF007F00},
+                 {"kinematic", 15, 0xFFFF00FF}, {"trigger", 20, 0xFFFFFF00}};
+    for (const auto& c : cases)
+        EXPECT_EQ(colourNear(lines, Vec3(c.x, 0, 0), 1.0f), c.colour) << c.kind;
+}
+
+TEST(DebugLines, TriangleMeshesDrawTheTrianglesThatReachIntoTheCullingBox) {
+    SceneOptions options;
+    options.ground = false;
+    PhysScene s(options);
+    // Two triangles side by side along X: one near the origin, one from x = 30 on.
+    s.addStaticMesh({Vec3(0, 0, 0), Vec3(2, 0, 0), Vec3(0, 0, 2), Vec3(30, 0, 0), Vec3(32, 0, 0), Vec3(30, 0, 2)},
+                    {{0, 2, 1, 3, 5, 4}});
+    enableShapes(*s.scene, true);
+    s.scene->setVisualizationParameter(VisualizationParameter::CullBox, 0.0f);
+    s.step();
+    EXPECT_EQ(s.scene->getRenderBuffer().getNbLines(), 6u) << "three edges a triangle";
+
+    s.scene->setVisualizationParameter(VisualizationParameter::CullBox, 1.0f);
+    s.scene->setVisualizationCullingBox(Bounds3(Vec3(-5), Vec3(5)));
+    EXPECT_EQ(s.scene->getVisualizationCullingBox().maximum, Vec3(5));
+    EXPECT_EQ(s.scene->getVisualizationParameter(VisualizationParameter::CullBox), 1.0f);
+    s.step();
+    ASSERT_EQ(s.scene->getRenderBuffer().getNbLines(), 3u);
+    EXPECT_TRUE(allInside(s.scene->getRenderBuffer(), Bounds3(Vec3(-0.01f), Vec3(2.01f))));
+    // The box of the triangle counts, not only its corners: a box inside its span keeps it.
+    s.scene->setVisualizationCullingBox(Bounds3(Vec3(0.5f, -1, 0.5f), Vec3(0.6f, 1, 0.6f)));
+    s.step();
+    EXPECT_EQ(s.scene->getRenderBuffer().getNbLines(), 3u);
+}
+
 TEST(Statistics, CountBodiesShapesAndBroadphasePairs) {
     PhysScene s;
     RigidDynamic* a = s.addBox(Vec3(0, 0.5f, 0), Vec3(0.5f), 1.0f);
