@@ -284,5 +284,71 @@ TEST(Cloth, GravityCanBeSwitchedOffAndAccelerationAdded) {
     s.step(2);
 }
 
+// A weightless cloth of 3 x 3 free particles at height 5, stepped once so its solver body exists.
+Cloth* weightlessCloth(PhysScene& s) {
+    Cloth* cloth = makeCloth(s, grid(3, 0.5f, 5.0f));
+    if (cloth)
+        cloth->setActorFlag(ActorFlag::DisableGravity, true);
+    s.step();
+    return cloth;
+}
+
+TEST(Cloth, PreviousPositionsGiveTheParticlesTheirVelocity) {
+    PhysScene s(SceneOptions{.ground = false});
+    Cloth* cloth = weightlessCloth(s);
+    ASSERT_NE(cloth, nullptr);
+    const std::vector<ClothParticle> start = read(*cloth);
+    std::vector<ClothParticle> current = start, previous = start;
+    for (ClothParticle& p : previous)
+        p.pos.x -= 0.1f;
+    cloth->setParticles(current.data(), previous.data());
+    s.step();
+    std::vector<ClothParticle> now = read(*cloth);
+    for (size_t i = 0; i < now.size(); ++i)
+        EXPECT_NEAR(now[i].pos.x, start[i].pos.x + 0.1f, 0.01f) << "the gap a step";
+
+    cloth->setParticles(now.data(), nullptr);
+    s.step();
+    EXPECT_NEAR(read(*cloth)[0].pos.x, start[0].pos.x + 0.2f, 0.01f) << "without previous ones they keep going";
+
+    now = read(*cloth);
+    cloth->setParticles(now.data(), now.data());
+    s.step();
+    EXPECT_NEAR(read(*cloth)[0].pos.x, now[0].pos.x, 1e-4f) << "previous ones where they are: they stop";
+}
+
+TEST(Cloth, MovingItsFrameCarriesTheParticlesAndTheirMotionAlong) {
+    PhysScene s(SceneOptions{.ground = false});
+    Cloth* cloth = weightlessCloth(s);
+    ASSERT_NE(cloth, nullptr);
+    const Bounds3 before = cloth->getWorldBounds();
+    EXPECT_NEAR(before.minimum.y, 5.0f, 1e-4f);
+    EXPECT_NEAR(before.maximum.x, 1.0f, 1e-4f);
+    EXPECT_NEAR(before.maximum.z, 1.0f, 1e-4f);
+    // Moving along local X at 0.1 a step.
+    std::vector<ClothParticle> current = read(*cloth), previous = current;
+    for (ClothParticle& p : previous)
+        p.pos.x -= 0.1f;
+    cloth->setParticles(current.data(), previous.data());
+    s.step();
+    const std::vector<ClothParticle> moving = read(*cloth);
+
+    // A quarter turn about Y and up by 3: local (x, y, z) is then world (z, y + 3, -x).
+    cloth->setGlobalPose(Transform(Vec3(0, 3, 0), Quat(0, 0.7071068f, 0, 0.7071068f)));
+    const Bounds3 turned = cloth->getWorldBounds();
+    EXPECT_NEAR(turned.minimum.x, 0.0f, 1e-4f);
+    EXPECT_NEAR(turned.maximum.x, 1.0f, 1e-4f);
+    EXPECT_NEAR(turned.minimum.y, 8.0f, 1e-4f);
+    EXPECT_NEAR(turned.minimum.z, -1.1f, 0.01f);
+    EXPECT_NEAR(turned.maximum.z, -0.1f, 0.01f);
+    s.step();
+    const std::vector<ClothParticle> after = read(*cloth);
+    for (size_t i = 0; i < after.size(); ++i) {
+        EXPECT_NEAR(after[i].pos.x, moving[i].pos.x + 0.1f, 0.01f) << "still along its own X";
+        EXPECT_NEAR(after[i].pos.y, 5.0f, 1e-3f);
+        EXPECT_NEAR(after[i].pos.z, moving[i].pos.z, 0.01f);
+    }
+}
+
 } // namespace
 } // namespace phys::test
