@@ -258,5 +258,70 @@ TEST(Particles, RestitutionAndDynamicFrictionTakeZeroToOneInclusive) {
     }
 }
 
+TEST(Particles, SystemsHoldOneToAMillionParticles) {
+    PhysScene s(SceneOptions{.ground = false});
+    const struct {
+        uint32_t room;
+        bool made;
+    } cases[] = {{0, false}, {1, true}, {1000000, true}, {1000001, false}};
+    for (const auto& c : cases) {
+        for (bool fluid : {false, true}) {
+            const int before = s.errors.count(ErrorCode::InvalidParameter);
+            ParticleBase* p = fluid ? static_cast<ParticleBase*>(s.physics->createParticleFluid(c.room))
+                                    : static_cast<ParticleBase*>(s.physics->createParticleSystem(c.room));
+            EXPECT_EQ(p != nullptr, c.made) << c.room << (fluid ? " fluid" : " system");
+            EXPECT_EQ(s.errors.count(ErrorCode::InvalidParameter) - before, c.made ? 0 : 1) << c.room;
+            if (p) {
+                EXPECT_EQ(p->getMaxParticles(), c.room);
+                p->release();
+            }
+        }
+    }
+}
+
+TEST(Particles, BoundsCoverTheValidParticlesOnlyAndOneLockAtATime) {
+    PhysScene s(SceneOptions{.ground = false});
+    ParticleBase* p = addParticles(s);
+    EXPECT_TRUE(p->getWorldBounds().isEmpty());
+    ParticleCreationData nothing;
+    EXPECT_TRUE(p->createParticles(nothing)) << "creating none is no error";
+    create(*p, {0, 2, 5}, {Vec3(1, 2, 3), Vec3(-40, 0, 0), Vec3(4, -1, 0)});
+    const std::vector<uint32_t> gone = {2};
+    p->releaseParticles(1, StridedData<uint32_t>(gone.data()));
+    const Bounds3 bounds = p->getWorldBounds();
+    EXPECT_EQ(bounds.minimum, Vec3(1, -1, 0));
+    EXPECT_EQ(bounds.maximum, Vec3(4, 2, 3));
+
+    ParticleReadData* data = p->lockParticleReadData();
+    ASSERT_NE(data, nullptr);
+    EXPECT_EQ(p->lockParticleReadData(), nullptr);
+    EXPECT_EQ(s.errors.count(ErrorCode::InvalidOperation), 1);
+    data->unlock();
+    EXPECT_EQ(read(*p).valid, 2u) << "unlocked, it can be read again";
+}
+
+TEST(Particles, FallThroughTriggerVolumesAndMeetAnActorByItsFirstSolidShape) {
+    PhysScene s(SceneOptions{.ground = false, .shader = wordShader});
+    RigidStatic* volume = s.addStaticBox(Vec3(0, 0, 0), Vec3(1, 0.5f, 1));
+    firstShape(*volume)->setFlag(ShapeSimulation, false);
+    firstShape(*volume)->setFlag(ShapeTrigger, true);
+    firstShape(*volume)->setSimulationFilterData(FilterData(0x2, 0x0fffff8d, 0, 0));
+    // First a trigger volume whose words reject particles, beside it the solid box that meets them.
+    RigidStatic* mixed = s.physics->createRigidStatic(Transform(Vec3(5, 0, 0)));
+    Shape* sensor = mixed->createShape(BoxGeometry(1, 0.5f, 1), *s.material, Transform(Vec3(3, 0, 0)));
+    sensor->setFlag(ShapeSimulation, false);
+    sensor->setFlag(ShapeTrigger, true);
+    sensor->setSimulationFilterData(FilterData(0x2, 0, 0, 0));
+    Shape* solid = mixed->createShape(BoxGeometry(1, 0.5f, 1), *s.material);
+    solid->setSimulationFilterData(FilterData(0x2, 0x0fffff8d, 0, 0));
+    s.scene->addActor(*mixed);
+    ParticleBase* p = addParticles(s);
+    create(*p, {0, 1}, {Vec3(0, 2, 0), Vec3(5, 2, 0)});
+    s.step(StepsPerSecond);
+    const Snapshot now = read(*p);
+    EXPECT_LT(now.positions[0].y, -2.0f) << "nothing solid below it";
+    EXPECT_NEAR(now.positions[1].y, 0.55f, 0.02f) << "rests on the solid box";
+}
+
 } // namespace
 } // namespace phys::test
