@@ -357,6 +357,67 @@ TEST(Controllers, BlockEachOtherUnlessOneIsExcluded) {
     EXPECT_GT(at(walker).x, 4.0f) << "walks through an excluded controller";
 }
 
+TEST(Controllers, RefuseStepOffsetsPositionsAndMovesThatAreNotFiniteOrBelowZero) {
+    ControllerScene s;
+    Controller* c = s.add(Vec3(0, RestHeight, 0), 0.3f);
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(s.manager->getController(0), c);
+    EXPECT_EQ(s.manager->getController(1), nullptr);
+    const struct {
+        float offset;
+        bool taken;
+    } offsets[] = {{0.0f, true}, {0.7f, true}, {-0.01f, false}, {NAN, false}, {INFINITY, false}};
+    for (const auto& o : offsets) {
+        c->setStepOffset(0.3f);
+        const int before = s.errors.count(ErrorCode::InvalidParameter);
+        c->setStepOffset(o.offset);
+        EXPECT_EQ(c->getStepOffset(), o.taken ? o.offset : 0.3f) << o.offset;
+        EXPECT_EQ(s.errors.count(ErrorCode::InvalidParameter) - before, o.taken ? 0 : 1) << o.offset;
+    }
+    const Vec3 start = at(c);
+    EXPECT_EQ(c->move(Vec3(NAN, 0, 0), 0.00001f, 1.0f, ControllerFilters()), 0u);
+    EXPECT_EQ(c->move(Vec3(1, 0, 0), NAN, 1.0f, ControllerFilters()), 0u);
+    EXPECT_FALSE(c->setPosition(ExtVec3(0, INFINITY, 0)));
+    EXPECT_EQ(at(c), start) << "none of them moved it";
+    EXPECT_TRUE(c->setPosition(ExtVec3(4, 5, 6)));
+    EXPECT_EQ(at(c), Vec3(4, 5, 6));
+
+    // A scene of another physics object is refused.
+    Physics* other = Physics::create(*s.foundation, Tolerances());
+    ASSERT_NE(other, nullptr);
+    CapsuleControllerDesc desc;
+    desc.radius = 0.5f;
+    desc.height = 1.0f;
+    desc.material = s.material;
+    EXPECT_EQ(s.manager->createController(*other, s.scene, desc), nullptr);
+    EXPECT_EQ(s.manager->getNbControllers(), 1u);
+    other->release();
+}
+
+TEST(Controllers, AJumpIntoACeilingStopsBelowItAndSaysSo) {
+    ControllerScene s;
+    s.addStaticBox(Vec3(0, 4, 0), Vec3(3, 0.5f, 3)); // underside at y = 3.5
+    Controller* c = s.add(Vec3(0, RestHeight, 0));
+    for (int i = 0; i < 5; ++i)
+        s.walk(c, Vec3());
+    EXPECT_FALSE(c->move(Vec3(0, 0.5f, 0), 0.00001f, 1.0f, ControllerFilters()) & ControllerCollisionUp);
+    const uint32_t flags = c->move(Vec3(0, 3, 0), 0.00001f, 1.0f, ControllerFilters());
+    EXPECT_TRUE(flags & ControllerCollisionUp);
+    EXPECT_FALSE(flags & ControllerCollisionDown);
+    EXPECT_NEAR(y(c), 3.5f - RestHeight, 0.02f) << "the grown capsule's top at the underside";
+}
+
+TEST(Controllers, AnotherControllerMetTwiceInOneMoveIsReportedOnce) {
+    ControllerScene s;
+    Controller* walker = s.add(Vec3(0, RestHeight, 0));
+    // Above and ahead: the rise meets its underside, the walk its side.
+    Controller* above = s.add(Vec3(0.8f, RestHeight + 2.4f, 0));
+    s.hits.controllerHits.clear();
+    walker->move(Vec3(2, 2, 0), 0.00001f, 1.0f, ControllerFilters());
+    ASSERT_EQ(s.hits.controllerHits.size(), 1u);
+    EXPECT_EQ(s.hits.controllerHits[0].other, above);
+}
+
 TEST(Controllers, TheirActorPushesBodiesAndReportsContacts) {
     ControllerScene s;
     RigidDynamic* box = s.addBox(Vec3(2, 0.25f, 0), Vec3(0.25f), 0.5f);
