@@ -63,6 +63,26 @@ TEST(JointCreation, RefusesWhatCannotBeJoined) {
     EXPECT_EQ(createFixedJoint(*s.physics, post, Transform(), nullptr, Transform()), nullptr) << "static and world";
     EXPECT_EQ(createFixedJoint(*s.physics, box, Transform(Quat(0, 0, 0, 2)), post, Transform()), nullptr);
     EXPECT_EQ(s.errors.count(ErrorCode::InvalidParameter), 5);
+    // An actor of another physics object, or of another scene, or one released during the step.
+    PhysScene other;
+    RigidDynamic* stranger = other.addBox(Vec3(0, 3, 0), Vec3(0.5f), 1.0f);
+    EXPECT_EQ(createFixedJoint(*s.physics, box, Transform(), stranger, Transform()), nullptr);
+    SceneDesc desc(Tolerances{});
+    desc.dispatcher = s.dispatcher;
+    desc.filterShader = reportingShader;
+    Scene* second = s.physics->createScene(desc);
+    ASSERT_NE(second, nullptr);
+    RigidDynamic* elsewhere = s.physics->createRigidDynamic(Transform(Vec3(0, 3, 0)));
+    elsewhere->createShape(BoxGeometry(0.5f, 0.5f, 0.5f), *s.material);
+    second->addActor(*elsewhere);
+    EXPECT_EQ(createFixedJoint(*s.physics, box, Transform(), elsewhere, Transform()), nullptr);
+    RigidDynamic* leaving = s.addBox(Vec3(3, 3, 0), Vec3(0.5f), 1.0f);
+    s.scene->simulate(StepTime);
+    leaving->release();
+    EXPECT_EQ(createFixedJoint(*s.physics, box, Transform(), leaving, Transform()), nullptr);
+    s.scene->fetchResults(true);
+    EXPECT_EQ(s.errors.count(ErrorCode::InvalidParameter), 8);
+    second->release();
 
     FixedJoint* fixed = createFixedJoint(*s.physics, post, Transform(), box, Transform());
     ASSERT_NE(fixed, nullptr) << "a static actor is a valid partner";
@@ -73,6 +93,10 @@ TEST(JointCreation, RefusesWhatCannotBeJoined) {
     EXPECT_EQ(fixed->getScene(), s.scene);
     EXPECT_EQ(fixed->getType(), JointType::Fixed);
     EXPECT_EQ(fixed->getConstraintFlags(), 0u);
+    FixedJoint* framed = createFixedJoint(*s.physics, post, Transform(Vec3(1, 0, 0)), box, Transform(Vec3(0, 2, 0)));
+    ASSERT_NE(framed, nullptr);
+    EXPECT_EQ(framed->getLocalPose(0).p, Vec3(1, 0, 0));
+    EXPECT_EQ(framed->getLocalPose(1).p, Vec3(0, 2, 0));
     float force = 0, torque = 0;
     fixed->getBreakForce(force, torque);
     EXPECT_GT(force, 1e30f) << "joints never break by default";
@@ -231,6 +255,36 @@ TEST(DistanceJoints, ASpringyMaximumStretchesByTheLoadOverTheStiffness) {
     const float stretch = 2.0f * 55.0f / 2000.0f;
     EXPECT_GT(longest, 2.0f + 0.5f * stretch) << "the bound gives like a spring";
     EXPECT_NEAR(joint->getDistance(), 2.0f + stretch, 0.25f * stretch);
+}
+
+TEST(DistanceJoints, AMaximumOfZeroHoldsTheAnchorsTogether) {
+    PhysScene s(SceneOptions{.ground = false});
+    RigidStatic* hook = s.addStaticBox(Vec3(0, 10, 0), Vec3(0.1f));
+    RigidDynamic* ball = s.addSphere(Vec3(0.5f, 9, 0), 0.2f, 1.0f);
+    DistanceJoint* joint = createDistanceJoint(*s.physics, hook, Transform(Vec3(0, -0.5f, 0)), ball, Transform());
+    ASSERT_NE(joint, nullptr);
+    joint->setMaxDistance(0.0f);
+    joint->setDistanceJointFlag(DistanceMaxEnabled, true);
+    s.step(StepsPerSecond);
+    const Vec3 p = ball->getGlobalPose().p;
+    EXPECT_NEAR(p.x, 0.0f, 0.02f);
+    EXPECT_NEAR(p.y, 9.5f, 0.02f) << "hangs at the hook's anchor";
+    EXPECT_NEAR(p.z, 0.0f, 0.02f);
+}
+
+TEST(JointFrames, MovingTheCentreOfMassOfAJoinedBodyKeepsTheJointWhereItWas) {
+    PhysScene s(SceneOptions{.ground = false});
+    RigidStatic* post = s.addStaticBox(Vec3(0, 10, 0), Vec3(0.1f));
+    RigidDynamic* box = s.addBox(Vec3(0, 9, 0), Vec3(0.5f), 2.0f);
+    SphericalJoint* joint = createSphericalJoint(*s.physics, post, Transform(), box, Transform(Vec3(0, 1, 0)));
+    ASSERT_NE(joint, nullptr);
+    s.step(10);
+    box->setCMassLocalPose(Transform(Vec3(0, -0.4f, 0)));
+    s.step(StepsPerSecond);
+    const Vec3 anchor = box->getGlobalPose().transform(Vec3(0, 1, 0));
+    EXPECT_NEAR(anchor.x, 0.0f, 0.02f);
+    EXPECT_NEAR(anchor.y, 10.0f, 0.02f) << "the box's top stays at the post";
+    EXPECT_NEAR(box->getGlobalPose().p.y, 9.0f, 0.02f);
 }
 
 } // namespace
