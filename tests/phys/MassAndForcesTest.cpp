@@ -75,6 +75,35 @@ TEST(MassProperties, DensityGivesMassFromVolumeAndMeshesAddNothing) {
     EXPECT_EQ(s.errors.count(ErrorCode::InvalidParameter), 1);
 }
 
+TEST(MassProperties, AGivenCentreOfMassTakesTheInertiaAboutThatPoint) {
+    PhysScene s(weightless());
+    RigidDynamic* body = s.physics->createRigidDynamic(Transform());
+    body->createShape(BoxGeometry(0.5f, 0.5f, 0.5f), *s.material);
+    const Vec3 centre(0, 0.5f, 0);
+    ASSERT_TRUE(setMassAndUpdateInertia(*body, 6.0f, &centre));
+    expectVec(body->getCMassLocalPose().p, centre, 1e-6f);
+    // m / 3 (b^2 + c^2) = 1 about the box's own centre, plus m d^2 = 1.5 across the shift.
+    Vec3 inertia = body->getMassSpaceInertiaTensor();
+    const Vec3 axisX = body->getCMassLocalPose().rotate(Vec3(1, 0, 0));
+    if (std::fabs(axisX.y) > 0.5f) // principal axes may come in another order
+        std::swap(inertia.x, inertia.y);
+    EXPECT_NEAR(inertia.x, 2.5f, 1e-3f);
+    EXPECT_NEAR(inertia.y, 1.0f, 1e-3f);
+    EXPECT_NEAR(inertia.z, 2.5f, 1e-3f);
+
+    // Without volume the body sits at the given point; a point not finite is refused.
+    RigidDynamic* empty = s.physics->createRigidDynamic(Transform());
+    ASSERT_TRUE(setMassAndUpdateInertia(*empty, 2.0f, &centre));
+    expectVec(empty->getCMassLocalPose().p, centre, 1e-6f);
+    const Vec3 lost(0, NAN, 0);
+    EXPECT_FALSE(setMassAndUpdateInertia(*body, 3.0f, &lost));
+    EXPECT_FALSE(updateMassAndInertia(*body, 3.0f, &lost));
+    EXPECT_FLOAT_EQ(body->getMass(), 6.0f) << "kept";
+    EXPECT_EQ(s.errors.count(ErrorCode::InvalidParameter), 2);
+    body->release();
+    empty->release();
+}
+
 TEST(MassProperties, ConvexHullMatchesTheAnalyticBox) {
     PhysScene s(weightless());
     ConvexMesh* mesh = s.cookConvex(boxCorners(Vec3(1, 2, 3)));
