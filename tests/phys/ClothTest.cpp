@@ -100,6 +100,56 @@ TEST(ClothFabrics, CookingRefusesBrokenMeshes) {
     cooked.edges = {0, 5};
     cooked.restLengths = {1.0f};
     EXPECT_EQ(s.physics->createClothFabric(cooked), nullptr);
+    cooked.edges = {0, 1};
+    cooked.restLengths = {-1.0f};
+    EXPECT_EQ(s.physics->createClothFabric(cooked), nullptr) << "a negative rest length";
+    cooked.restLengths = {1.0f, 1.0f};
+    EXPECT_EQ(s.physics->createClothFabric(cooked), nullptr) << "one rest length an edge";
+    cooked.restLengths = {0.0f};
+    ClothFabric* fabric = s.physics->createClothFabric(cooked);
+    EXPECT_NE(fabric, nullptr) << "a rest length of zero is one";
+    if (fabric)
+        fabric->release();
+
+    // Points missing, laid out tighter than three floats, or not finite.
+    ClothMesh square = grid(2, 1.0f, 0.0f);
+    ClothMeshDesc desc = describe(square);
+    const int before = s.errors.count(ErrorCode::InvalidParameter);
+    desc.points.data = nullptr;
+    EXPECT_FALSE(s.cooking->cookClothFabric(desc, Vec3(0, -1, 0), cooked));
+    desc = describe(square);
+    desc.points.stride = 8;
+    EXPECT_FALSE(s.cooking->cookClothFabric(desc, Vec3(0, -1, 0), cooked));
+    square.points[3].y = INFINITY;
+    EXPECT_FALSE(s.cooking->cookClothFabric(describe(square), Vec3(0, -1, 0), cooked));
+    EXPECT_EQ(s.errors.count(ErrorCode::InvalidParameter) - before, 3);
+}
+
+TEST(Cloth, IsMadeOnlyFromAValidPoseAndParticles) {
+    PhysScene s;
+    const ClothMesh m = grid(2, 1.0f, 0.0f);
+    CookedClothFabric cooked;
+    ASSERT_TRUE(s.cooking->cookClothFabric(describe(m), Vec3(0, -1, 0), cooked));
+    ClothFabric* fabric = s.physics->createClothFabric(cooked);
+    ASSERT_NE(fabric, nullptr);
+    std::vector<ClothParticle> particles;
+    for (const Vec3& p : m.points)
+        particles.push_back({p, 1.0f});
+    const Transform turnedTooFar(Vec3(), Quat(0, 0, 0, 2));
+    EXPECT_EQ(s.physics->createCloth(turnedTooFar, *fabric, particles.data(), ClothCollisionData(), 0), nullptr);
+    EXPECT_EQ(s.physics->createCloth(Transform(), *fabric, nullptr, ClothCollisionData(), 0), nullptr);
+    particles[3].invWeight = -1.0f;
+    EXPECT_EQ(s.physics->createCloth(Transform(), *fabric, particles.data(), ClothCollisionData(), 0), nullptr);
+    particles[3].invWeight = 0.0f;
+    particles[2].pos.x = NAN;
+    EXPECT_EQ(s.physics->createCloth(Transform(), *fabric, particles.data(), ClothCollisionData(), 0), nullptr);
+    EXPECT_EQ(s.errors.count(ErrorCode::InvalidParameter), 4);
+    particles[2].pos.x = 0.0f;
+    Cloth* cloth = s.physics->createCloth(Transform(), *fabric, particles.data(), ClothCollisionData(), 0);
+    ASSERT_NE(cloth, nullptr) << "a pinned particle has an inverse weight of zero";
+    EXPECT_EQ(fabric->getReferenceCount(), 2u);
+    fabric->release();
+    cloth->release();
 }
 
 // A fan of triangles around point 0 with the given number of rim points.

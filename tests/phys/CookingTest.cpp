@@ -108,5 +108,50 @@ TEST_F(CookingTest, MeshesLiveWhileShapesUseThem) {
     s.step(2);
 }
 
+TEST_F(CookingTest, CookedHullsThatDoNotHoldTogetherAreRefused) {
+    Tolerances none;
+    none.length = 0.0f;
+    CookingParams params;
+    params.scale = none;
+    EXPECT_EQ(Cooking::create(*s.foundation, params), nullptr);
+    EXPECT_EQ(s.errors.count(ErrorCode::InvalidParameter), 1);
+
+    ConvexMeshDesc desc;
+    const std::vector<Vec3> corners = boxCorners(Vec3(0.5f));
+    desc.points = {corners.data(), sizeof(Vec3), 8};
+    desc.flags = ConvexComputeConvex;
+    CookedConvex good;
+    ASSERT_TRUE(s.cooking->cookConvexMesh(desc, good));
+    const struct {
+        const char* what;
+        void (*spoil)(CookedConvex&);
+    } cases[] = {
+        {"three core vertices", [](CookedConvex& c) { c.coreVertices.resize(3); }},
+        {"no hull vertices", [](CookedConvex& c) { c.hullVertices.clear(); }},
+        {"negative margin", [](CookedConvex& c) { c.margin = -0.01f; }},
+        {"margin not finite", [](CookedConvex& c) { c.margin = NAN; }},
+        {"no volume", [](CookedConvex& c) { c.volume = 0.0f; }},
+        {"half an edge", [](CookedConvex& c) { c.hullEdges.pop_back(); }},
+        {"edge past the vertices", [](CookedConvex& c) { c.hullEdges[1] = static_cast<uint32_t>(c.hullVertices.size()); }},
+        {"core vertex not finite", [](CookedConvex& c) { c.coreVertices[2].y = INFINITY; }},
+        {"hull vertex not finite", [](CookedConvex& c) { c.hullVertices[5].z = NAN; }},
+    };
+    for (const auto& c : cases) {
+        CookedConvex spoilt = good;
+        c.spoil(spoilt);
+        EXPECT_EQ(s.physics->createConvexMesh(spoilt), nullptr) << c.what;
+    }
+    EXPECT_EQ(s.errors.count(ErrorCode::InvalidParameter), 1 + 9);
+    CookedConvex edge = good;
+    edge.hullEdges[1] = static_cast<uint32_t>(edge.hullVertices.size() - 1);
+    edge.margin = 0.0f;
+    ConvexMesh* mesh = s.physics->createConvexMesh(edge);
+    ASSERT_NE(mesh, nullptr) << "the last vertex and a margin of zero are fine";
+    const Bounds3 bounds = mesh->getLocalBounds();
+    EXPECT_EQ(bounds.minimum, Vec3(-0.5f));
+    EXPECT_EQ(bounds.maximum, Vec3(0.5f));
+    mesh->release();
+}
+
 } // namespace
 } // namespace phys::test
