@@ -155,5 +155,55 @@ TEST(Statistics, CountBodiesShapesAndBroadphasePairs) {
     EXPECT_EQ(stats.nbDynamicBodies, 1u);
 }
 
+// Solves and reports touches where they begin and end, not while they last (as the game
+// does for most pairs); a pair with a word of 1 only reports.
+FilterFlags quietShader(FilterObjectAttributes, FilterData d0, FilterObjectAttributes, FilterData d1,
+                        PairFlags& pairFlags, const void*, uint32_t) {
+    pairFlags = PairNotifyTouchFound | PairNotifyTouchLost | PairNotifyContactPoints;
+    if (!((d0.word0 | d1.word0) & 1))
+        pairFlags |= PairSolveContact;
+    return FilterDefault;
+}
+
+FilterFlags persistingShader(FilterObjectAttributes a0, FilterData d0, FilterObjectAttributes a1, FilterData d1,
+                             PairFlags& pairFlags, const void* block, uint32_t size) {
+    const FilterFlags result = quietShader(a0, d0, a1, d1, pairFlags, block, size);
+    pairFlags |= PairNotifyTouchPersists;
+    return result;
+}
+
+TEST(Statistics, SolverRowsAreThreeAContactPointPlusTheRowsOfTheJoints) {
+    for (bool quiet : {true, false}) {
+        SceneOptions options;
+        options.shader = quiet ? quietShader : persistingShader;
+        PhysScene s(options);
+        RigidDynamic* box = s.addBox(Vec3(0, 0.5f, 0), Vec3(0.5f), 1.0f);
+        // Held half into the ground, touching it without being pushed out.
+        RigidDynamic* ghost = s.addBox(Vec3(5, 0.2f, 0), Vec3(0.5f), 1.0f);
+        firstShape(*ghost)->setSimulationFilterData(FilterData(1, 0, 0, 0));
+        ghost->setActorFlag(ActorFlag::DisableGravity, true);
+        s.step(5);
+        ASSERT_FALSE(box->isSleeping());
+        s.events.clear();
+        s.step();
+        SimulationStatistics stats;
+        s.scene->getSimulationStatistics(stats);
+        // The resting box touches the ground at its four corners; the other only reports.
+        EXPECT_EQ(stats.nbAxisSolverConstraints, 12u) << (quiet ? "quiet" : "persisting");
+        EXPECT_NEAR(ghost->getGlobalPose().p.y, 0.2f, 1e-4f);
+        EXPECT_EQ(s.events.count(firstShape(*ghost), s.groundShape, PairNotifyTouchPersists), quiet ? 0 : 1);
+        EXPECT_EQ(s.events.count(firstShape(*box), s.groundShape, PairNotifyTouchPersists), quiet ? 0 : 1);
+
+        RigidStatic* post = s.addStaticBox(Vec3(0, 10, 5), Vec3(0.1f));
+        RigidDynamic* hanging = s.addBox(Vec3(0, 9, 5), Vec3(0.5f), 1.0f);
+        ASSERT_NE(createFixedJoint(*s.physics, post, Transform(Vec3(0, -0.5f, 0)), hanging, Transform(Vec3(0, 0.5f, 0))),
+                  nullptr);
+        s.step();
+        s.scene->getSimulationStatistics(stats);
+        EXPECT_EQ(stats.nbAxisSolverConstraints, 12u + 6u) << "a fixed joint holds all six axes";
+        EXPECT_EQ(stats.nbActiveConstraints, 1u);
+    }
+}
+
 } // namespace
 } // namespace phys::test
