@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -102,6 +103,27 @@ TEST(MassProperties, AGivenCentreOfMassTakesTheInertiaAboutThatPoint) {
     EXPECT_EQ(s.errors.count(ErrorCode::InvalidParameter), 2);
     body->release();
     empty->release();
+}
+
+TEST(MassProperties, ACapsuleWeighsItsCylinderAndItsTwoEnds) {
+    PhysScene s(weightless());
+    RigidDynamic* body = s.physics->createRigidDynamic(Transform());
+    body->createShape(CapsuleGeometry(0.5f, 1.0f), *s.material);
+    ASSERT_TRUE(updateMassAndInertia(*body, 2.0f));
+    // Cylinder pi r^2 2h and a ball 4/3 pi r^3; about the axis m r^2 / 2 and 2/5 m r^2, across
+    // it m (r^2 / 4 + h^2 / 3) and m (2/5 r^2 + h^2 + 3/4 h r).
+    const float cylinder = Pi * 0.25f * 2.0f, ends = 4.0f / 3.0f * Pi * 0.125f;
+    EXPECT_NEAR(body->getMass(), 2.0f * (cylinder + ends), 1e-4f);
+    const float axial = 2.0f * (cylinder * 0.125f + ends * 0.1f);
+    const float across = 2.0f * (cylinder * (0.0625f + 1.0f / 3.0f) + ends * (0.1f + 1.0f + 0.375f));
+    Vec3 inertia = body->getMassSpaceInertiaTensor();
+    float values[3] = {inertia.x, inertia.y, inertia.z};
+    std::sort(values, values + 3);
+    EXPECT_NEAR(values[0], axial, 1e-3f);
+    EXPECT_NEAR(values[1], across, 1e-3f);
+    EXPECT_NEAR(values[2], across, 1e-3f);
+    expectVec(body->getCMassLocalPose().p, Vec3(), 1e-6f);
+    body->release();
 }
 
 TEST(MassProperties, ConvexHullMatchesTheAnalyticBox) {
