@@ -221,6 +221,44 @@ TEST(ContactReports, CompoundOnAMultiPartMeshNamesTheTouchingChildAndTheMeshPart
     EXPECT_GT(points, 0);
 }
 
+TEST(ContactReports, EachTouchCarriesOnlyItsOwnPointsAndTheTriangleBelowThem) {
+    SceneOptions options;
+    options.ground = false;
+    PhysScene s(options);
+    // One mesh of two triangles: 0 covers z < x, 1 covers z > x (seen from above).
+    RigidStatic* floor = s.addStaticMesh({Vec3(-10, 0, -10), Vec3(10, 0, -10), Vec3(10, 0, 10), Vec3(-10, 0, 10)},
+                                         {{0, 2, 1, 0, 3, 2}});
+    // Two boxes and a compound of two boxes side by side land in the same step.
+    RigidDynamic* left = s.addBox(Vec3(-6, 0.6f, 3), Vec3(0.5f), 1.0f);
+    RigidDynamic* right = s.addBox(Vec3(6, 0.6f, -3), Vec3(0.5f), 1.0f);
+    RigidDynamic* pair = s.physics->createRigidDynamic(Transform(Vec3(0, 0.6f, 5)));
+    pair->createShape(BoxGeometry(Vec3(0.5f)), *s.material, Transform(Vec3(1.5f, 0, 0)));
+    pair->createShape(BoxGeometry(Vec3(0.5f)), *s.material, Transform(Vec3(-1.5f, 0, 0)));
+    setMassAndUpdateInertia(*pair, 2.0f);
+    s.scene->addActor(*pair);
+    s.step(10);
+
+    int checked = 0;
+    for (const RecordedContact& c : s.events.contacts) {
+        const int boxSide = c.shapes[0] == firstShape(*floor) ? 1 : 0;
+        const Shape* box = c.shapes[boxSide];
+        const Bounds3 under = box->getWorldBounds();
+        for (const ContactPairPoint& p : c.points) {
+            EXPECT_TRUE(p.position.x > under.minimum.x - 0.05f && p.position.x < under.maximum.x + 0.05f &&
+                        p.position.z > under.minimum.z - 0.05f && p.position.z < under.maximum.z + 0.05f)
+                << "a point of " << box << " at " << p.position.x << ", " << p.position.z;
+            const uint32_t face = boxSide == 1 ? p.internalFaceIndex0 : p.internalFaceIndex1;
+            EXPECT_EQ(face, p.position.z < p.position.x ? 0u : 1u) << p.position.x << ", " << p.position.z;
+            ++checked;
+        }
+    }
+    EXPECT_GE(checked, 16) << "four corners under each of the four boxes";
+    Shape* parts[2];
+    ASSERT_EQ(pair->getShapes(parts, 2), 2u);
+    for (const Shape* box : {firstShape(*left), firstShape(*right), parts[0], parts[1]})
+        EXPECT_EQ(s.events.count(box, firstShape(*floor), PairNotifyTouchFound), 1);
+}
+
 TEST(ContactReports, BoxSlidingOverAFineMeshFloorKeepsOneTouch) {
     SceneOptions options;
     options.ground = false;
