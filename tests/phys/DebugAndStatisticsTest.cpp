@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 namespace phys::test {
 namespace {
 
@@ -62,6 +64,39 @@ TEST(DebugLines, EveryKindOfShapeDrawsLines) {
     s.step();
     // Ground box 12, sphere 3 circles, capsule 2 circles + 4 half circles + 4 sides, hull 12.
     EXPECT_EQ(s.scene->getRenderBuffer().getNbLines(), 12u + 48u + (32u + 64u + 4u) + 12u);
+}
+
+TEST(DebugLines, ABoxIsDrawnAsItsTwelveEdgesAtItsPose) {
+    SceneOptions options;
+    options.ground = false;
+    PhysScene s(options);
+    // Half extents 1, 2 and 0.5, turned a quarter about Y: local X runs along world -Z.
+    RigidStatic* box = s.physics->createRigidStatic(Transform(Vec3(10, 0, 0), Quat(0, 0.7071068f, 0, 0.7071068f)));
+    box->createShape(BoxGeometry(1, 2, 0.5f), *s.material, Transform(Vec3(0, 3, 0)));
+    s.scene->addActor(*box);
+    enableShapes(*s.scene, true);
+    s.scene->setVisualizationParameter(VisualizationParameter::CullBox, 0.0f);
+    s.step();
+    const RenderBuffer& lines = s.scene->getRenderBuffer();
+    ASSERT_EQ(lines.getNbLines(), 12u);
+    float length[3] = {0, 0, 0};
+    for (uint32_t i = 0; i < lines.getNbLines(); ++i) {
+        const DebugLine& l = lines.getLines()[i];
+        for (const Vec3& end : {l.pos0, l.pos1}) {
+            // Every end is a corner: (10 +- 0.5, 3 +- 2, +-1).
+            EXPECT_NEAR(std::fabs(end.x - 10), 0.5f, 1e-4f);
+            EXPECT_NEAR(std::fabs(end.y - 3), 2.0f, 1e-4f);
+            EXPECT_NEAR(std::fabs(end.z), 1.0f, 1e-4f);
+        }
+        const Vec3 d = l.pos1 - l.pos0;
+        length[0] += std::fabs(d.x);
+        length[1] += std::fabs(d.y);
+        length[2] += std::fabs(d.z);
+    }
+    EXPECT_NEAR(length[0], 4 * 1.0f, 1e-3f) << "four edges along each axis";
+    EXPECT_NEAR(length[1], 4 * 4.0f, 1e-3f);
+    EXPECT_NEAR(length[2], 4 * 2.0f, 1e-3f);
+    EXPECT_EQ(s.scene->getVisualizationParameter(VisualizationParameter::Count), 0.0f) << "no such parameter";
 }
 
 // The colour of the lines drawn around a point, or 0 when none start there.
