@@ -237,6 +237,11 @@ TEST(Particles, FallThroughWhatTheirFilterWordsReject) {
     s.step(StepsPerSecond);
     EXPECT_NEAR(read(*meets).positions[0].y, 0.05f, 0.02f);
     EXPECT_LT(read(*ignores).positions[0].y, -5.0f) << "the ground is not there for it";
+
+    // New words on the ground decide again: the resting particle falls through it now.
+    s.groundShape->setSimulationFilterData(FilterData(0x2, 0x0fffff8c, 0, 0));
+    s.step(StepsPerSecond);
+    EXPECT_LT(read(*meets).positions[0].y, -5.0f);
 }
 
 TEST(Particles, RestitutionAndDynamicFrictionTakeZeroToOneInclusive) {
