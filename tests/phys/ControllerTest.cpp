@@ -116,6 +116,10 @@ TEST(Controllers, AreMadeAsTheGameAsksAndRefuseBadDescriptors) {
     bad.slopeLimit = 0.0f;
     bad.scaleCoeff = 1.0f;
     EXPECT_TRUE(bad.isValid());
+    bad.scaleCoeff = 0.0f;
+    EXPECT_TRUE(bad.isValid());
+    bad.scaleCoeff = -0.01f;
+    EXPECT_FALSE(bad.isValid());
     bad.scaleCoeff = 1.01f;
     EXPECT_FALSE(bad.isValid());
 
@@ -317,6 +321,35 @@ TEST(Controllers, StepOutOfWhatTheyWerePutInto) {
     s.walk(c, Vec3());
     EXPECT_NEAR(at(c).x, 2.5f - 0.6f, 0.01f) << "pushed back out of the wall";
     EXPECT_NEAR(y(c), RestHeight, 0.02f);
+}
+
+TEST(Controllers, StepOutOfAnotherControllerTheyWerePutInto) {
+    ControllerScene s;
+    Controller* stander = s.add(Vec3(3, RestHeight, 0));
+    Controller* c = s.add(Vec3(0, RestHeight, 0));
+    c->setPosition(ExtVec3(2.4, RestHeight, 0)); // the capsules' axes 0.6 apart
+    s.walk(c, Vec3());
+    EXPECT_GT(3.0f - at(c).x, 2 * 0.5f * 0.95f - 0.01f) << "pushed out to where the capsules no longer meet";
+    EXPECT_LT(3.0f - at(c).x, 1.3f);
+    EXPECT_NEAR(at(stander).x, 3.0f, 1e-4f) << "the other stays";
+}
+
+TEST(Controllers, SlideAroundAnotherControllerAndMoveByTheSmallestStep) {
+    ControllerScene s;
+    s.add(Vec3(3, RestHeight, 0));
+    Controller* c = s.add(Vec3(0, RestHeight, 0.6f));
+    for (int i = 0; i < 5; ++i)
+        s.walk(c, Vec3());
+    for (int i = 0; i < 60; ++i)
+        s.walk(c, Vec3(0.1f, 0, 0));
+    EXPECT_GT(at(c).x, 4.0f) << "slid round the other's capsule " << at(c).z;
+    EXPECT_GT(at(c).z, 0.6f);
+
+    const Vec3 before = at(c);
+    c->move(Vec3(0, 0, 0.004f), 0.00001f, 1.0f, ControllerFilters());
+    EXPECT_NEAR(at(c).z - before.z, 0.004f, 1e-5f) << "a step above the minimum distance is taken";
+    c->move(Vec3(0, 0, 0.004f), 0.01f, 1.0f, ControllerFilters());
+    EXPECT_NEAR(at(c).z - before.z, 0.004f, 1e-5f) << "one below it is not";
 }
 
 TEST(Controllers, RideKinematicPlatformsWhenTheBehaviourSaysSo) {
