@@ -272,6 +272,20 @@ TEST(Cloth, SetParticlesMovesPinnedOnesAndKeepsWeights) {
     particles[0].pos = Vec3(3, 7, 1);
     cloth->setParticles(particles.data(), nullptr);
     EXPECT_EQ(read(*cloth)[0].pos, Vec3(3, 7, 1)) << "reads see the write at once";
+    // Refused whole: a position or previous position not finite, a negative inverse weight.
+    for (int spoil = 0; spoil < 3; ++spoil) {
+        std::vector<ClothParticle> bad = particles, previous = particles;
+        if (spoil == 0)
+            bad[2].pos.y = NAN;
+        if (spoil == 1)
+            bad[2].invWeight = -0.5f;
+        if (spoil == 2)
+            previous[2].pos.z = INFINITY;
+        bad[1].pos = Vec3(-9, -9, -9);
+        cloth->setParticles(bad.data(), previous.data());
+        EXPECT_EQ(read(*cloth)[1].pos, particles[1].pos) << spoil;
+    }
+    EXPECT_EQ(s.errors.count(ErrorCode::InvalidParameter), 3);
     s.scene->fetchResults(true);
     EXPECT_EQ(read(*cloth)[0].pos, Vec3(3, 7, 1)) << "the write wins over the step";
     s.step(5);

@@ -28,6 +28,11 @@ TEST(GeometryOverlap, ASphereNearABoxFace) {
         << "either order";
     EXPECT_TRUE(GeometryQuery::overlap(SphereGeometry(1), Transform(boxPose.p), box, boxPose)) << "inside";
     EXPECT_FALSE(GeometryQuery::overlap(SphereGeometry(-1), Transform(face), box, boxPose)) << "invalid geometry";
+    EXPECT_FALSE(GeometryQuery::overlap(SphereGeometry(1), Transform(face), BoxGeometry(1, 0, 3), boxPose))
+        << "invalid second geometry";
+    const Transform stretched(boxPose.p, Quat(0, 0, 0, 2));
+    EXPECT_FALSE(GeometryQuery::overlap(SphereGeometry(1), Transform(face), box, stretched)) << "invalid second pose";
+    EXPECT_FALSE(GeometryQuery::overlap(box, stretched, SphereGeometry(1), Transform(face))) << "invalid first pose";
 }
 
 TEST(GeometryOverlap, ASphereNearATriangleMesh) {

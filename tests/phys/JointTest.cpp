@@ -272,19 +272,62 @@ TEST(DistanceJoints, AMaximumOfZeroHoldsTheAnchorsTogether) {
     EXPECT_NEAR(p.z, 0.0f, 0.02f);
 }
 
-TEST(JointFrames, MovingTheCentreOfMassOfAJoinedBodyKeepsTheJointWhereItWas) {
+TEST(DistanceJoints, MeasureToTheWorldAndHangFromNewFrames) {
     PhysScene s(SceneOptions{.ground = false});
-    RigidStatic* post = s.addStaticBox(Vec3(0, 10, 0), Vec3(0.1f));
-    RigidDynamic* box = s.addBox(Vec3(0, 9, 0), Vec3(0.5f), 2.0f);
-    SphericalJoint* joint = createSphericalJoint(*s.physics, post, Transform(), box, Transform(Vec3(0, 1, 0)));
+    RigidDynamic* ball = s.addSphere(Vec3(3, 10, 0), 0.2f, 1.0f);
+    // From the world point (0, 12, 0) to a point 0.5 above the ball's centre.
+    DistanceJoint* joint = createDistanceJoint(*s.physics, nullptr, Transform(Vec3(0, 12, 0)), ball,
+                                               Transform(Vec3(0, 0.5f, 0)));
     ASSERT_NE(joint, nullptr);
-    s.step(10);
-    box->setCMassLocalPose(Transform(Vec3(0, -0.4f, 0)));
-    s.step(StepsPerSecond);
-    const Vec3 anchor = box->getGlobalPose().transform(Vec3(0, 1, 0));
-    EXPECT_NEAR(anchor.x, 0.0f, 0.02f);
-    EXPECT_NEAR(anchor.y, 10.0f, 0.02f) << "the box's top stays at the post";
-    EXPECT_NEAR(box->getGlobalPose().p.y, 9.0f, 0.02f);
+    EXPECT_NEAR(joint->getDistance(), std::sqrt(9.0f + 1.5f * 1.5f), 1e-4f);
+    DistanceJoint* reversed = createDistanceJoint(*s.physics, ball, Transform(Vec3(0, 0.5f, 0)), nullptr,
+                                                  Transform(Vec3(0, 12, 0)));
+    ASSERT_NE(reversed, nullptr);
+    EXPECT_NEAR(reversed->getDistance(), joint->getDistance(), 1e-6f);
+    reversed->release();
+
+    joint->setMaxDistance(0.5f);
+    joint->setDistanceJointFlag(DistanceMaxEnabled, true);
+    joint->setLocalPose(0, Transform(Vec3(3, 14, 0)));
+    joint->setLocalPose(1, Transform(Vec3(0, 0.3f, 0)));
+    EXPECT_EQ(joint->getLocalPose(0).p, Vec3(3, 14, 0));
+    joint->setLocalPose(2, Transform(Vec3(0, 0, 0)));
+    EXPECT_EQ(s.errors.count(ErrorCode::InvalidParameter), 1) << "there is no third frame";
+    s.step(2 * StepsPerSecond);
+    EXPECT_NEAR(joint->getDistance(), 0.5f, 0.02f);
+    EXPECT_NEAR(ball->getGlobalPose().p.y, 14 - 0.5f - 0.3f, 0.05f) << "hangs by its new point from the new point";
+    EXPECT_NEAR(ball->getGlobalPose().p.x, 3.0f, 0.05f);
+
+    joint->setProjectionLinearTolerance(0.2f);
+    joint->setProjectionAngularTolerance(0.3f);
+    EXPECT_EQ(joint->getProjectionLinearTolerance(), 0.2f);
+    EXPECT_EQ(joint->getProjectionAngularTolerance(), 0.3f);
+}
+
+TEST(JointFrames, MovingTheCentreOfMassOfAJoinedBodyKeepsTheJointWhereItWas) {
+    for (bool distance : {false, true}) {
+        PhysScene s(SceneOptions{.ground = false});
+        RigidStatic* post = s.addStaticBox(Vec3(0, 10, 0), Vec3(0.1f));
+        RigidDynamic* box = s.addBox(Vec3(0, 9, 0), Vec3(0.5f), 2.0f);
+        Joint* joint = nullptr;
+        if (distance) {
+            DistanceJoint* rope = createDistanceJoint(*s.physics, post, Transform(), box, Transform(Vec3(0, 1, 0)));
+            ASSERT_NE(rope, nullptr);
+            rope->setMaxDistance(0.0f);
+            rope->setDistanceJointFlag(DistanceMaxEnabled, true);
+            joint = rope;
+        } else {
+            joint = createSphericalJoint(*s.physics, post, Transform(), box, Transform(Vec3(0, 1, 0)));
+        }
+        ASSERT_NE(joint, nullptr);
+        s.step(10);
+        box->setCMassLocalPose(Transform(Vec3(0, -0.4f, 0)));
+        s.step(StepsPerSecond);
+        const Vec3 anchor = box->getGlobalPose().transform(Vec3(0, 1, 0));
+        EXPECT_NEAR(anchor.x, 0.0f, 0.02f) << (distance ? "distance" : "spherical");
+        EXPECT_NEAR(anchor.y, 10.0f, 0.02f) << "the box's top stays at the post";
+        EXPECT_NEAR(box->getGlobalPose().p.y, 9.0f, 0.02f);
+    }
 }
 
 } // namespace

@@ -74,6 +74,12 @@ TEST(MassProperties, DensityGivesMassFromVolumeAndMeshesAddNothing) {
     expectVec(empty->getMassSpaceInertiaTensor(), Vec3(3.0f), 1e-6f);
     EXPECT_FALSE(setMassAndUpdateInertia(*empty, -1.0f));
     EXPECT_EQ(s.errors.count(ErrorCode::InvalidParameter), 1);
+    for (float refused : {0.0f, -2.0f, NAN, INFINITY})
+        empty->setMass(refused);
+    EXPECT_FLOAT_EQ(empty->getMass(), 3.0f);
+    EXPECT_EQ(s.errors.count(ErrorCode::InvalidParameter), 1 + 4);
+    empty->setMass(0.001f);
+    EXPECT_FLOAT_EQ(empty->getMass(), 0.001f) << "any mass above zero";
 }
 
 TEST(MassProperties, AGivenCentreOfMassTakesTheInertiaAboutThatPoint) {

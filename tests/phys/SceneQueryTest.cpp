@@ -231,6 +231,13 @@ TEST_F(SceneQueries, ARayThroughTheBoxOfAShapeThatMissesTheShapeGoesOnToTheNext)
     EXPECT_NEAR(hit.distance, 20.0f, 1e-3f);
     ASSERT_TRUE(s.scene->raycastSingle(Vec3(10.1f, 20, 0.1f), Vec3(0, -1, 0), 100.0f, HitDefault, hit));
     EXPECT_EQ(hit.shape, sphere);
+    // A swept ball through the corner of the grown box, ending above the ground: no hit.
+    SweepHit sweep;
+    EXPECT_FALSE(s.scene->sweepSingle(SphereGeometry(0.25f), Transform(Vec3(10.6f, 8, 0.6f)), Vec3(0, -1, 0), 5.0f,
+                                      HitDefault, sweep));
+    EXPECT_TRUE(s.scene->sweepSingle(SphereGeometry(0.25f), Transform(Vec3(10.4f, 8, 0.4f)), Vec3(0, -1, 0), 5.0f,
+                                     HitDefault, sweep));
+    EXPECT_EQ(sweep.shape, sphere);
 }
 
 } // namespace
