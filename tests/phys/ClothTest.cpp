@@ -276,7 +276,7 @@ TEST(Cloth, SetParticlesMovesPinnedOnesAndKeepsWeights) {
     for (int spoil = 0; spoil < 3; ++spoil) {
         std::vector<ClothParticle> bad = particles, previous = particles;
         if (spoil == 0)
-            bad[2].pos.y = NAN;
+            bad[0].pos.y = NAN;
         if (spoil == 1)
             bad[2].invWeight = -0.5f;
         if (spoil == 2)

@@ -184,6 +184,13 @@ TEST(BreakableJoints, BreakUnderTooMuchForceAndHoldUnderLess) {
     EXPECT_FALSE(lightJoint->getConstraintFlags() & ConstraintBroken);
     EXPECT_TRUE(lightScene.events.brokenJoints.empty());
     EXPECT_NEAR(light->getGlobalPose().p.y, 9.5f, 0.01f);
+
+    // A force limit alone, the torque left unlimited, breaks the joint as well.
+    PhysScene forceOnly(SceneOptions{.ground = false});
+    FixedJoint* pulled = nullptr;
+    hangFromPost(forceOnly, 20.0f, pulled, 500.0f, 3.402823466e+38f);
+    forceOnly.step(5);
+    EXPECT_TRUE(pulled->getConstraintFlags() & ConstraintBroken);
 }
 
 TEST(BreakableJoints, ATorqueLimitBreaksUnderTwistingNotUnderAPull) {

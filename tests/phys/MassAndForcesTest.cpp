@@ -142,6 +142,36 @@ TEST(MassProperties, ConvexHullMatchesTheAnalyticBox) {
     ASSERT_TRUE(setMassAndUpdateInertia(*body, 10.0f));
     expectVec(body->getCMassLocalPose().p, Vec3(0, 1, 0), 1e-4f);
     expectVec(body->getMassSpaceInertiaTensor(), Vec3(10.0f / 12 * 52, 10.0f / 12 * 40, 10.0f / 12 * 20), 1e-2f);
+
+    // A hull whose points lie off its own origin weighs at their middle.
+    std::vector<Vec3> shifted = boxCorners(Vec3(0.5f));
+    for (Vec3& p : shifted)
+        p += Vec3(2, 0, -1);
+    ConvexMesh* offCentre = s.cookConvex(shifted);
+    ASSERT_NE(offCentre, nullptr);
+    RigidDynamic* other = s.physics->createRigidDynamic(Transform());
+    other->createShape(ConvexMeshGeometry(offCentre), *s.material, Transform(Vec3(0, 1, 0)));
+    offCentre->release();
+    ASSERT_TRUE(setMassAndUpdateInertia(*other, 6.0f));
+    expectVec(other->getCMassLocalPose().p, Vec3(2, 1, -1), 1e-4f);
+    expectVec(other->getMassSpaceInertiaTensor(), Vec3(1.0f), 1e-3f);
+}
+
+TEST(Forces, ASleepingBodyDropsForcesAddedWithoutWakingIt) {
+    PhysScene s;
+    RigidDynamic* box = s.addBox(Vec3(0, 0.5f, 0), Vec3(0.5f), 1.0f);
+    s.step(5);
+    box->putToSleep();
+    s.step();
+    box->addForce(Vec3(0, 0, 30), ForceMode::VelocityChange, false);
+    s.step();
+    EXPECT_TRUE(box->isSleeping());
+    box->wakeUp();
+    s.step(5);
+    EXPECT_NEAR(box->getGlobalPose().p.z, 0.0f, 1e-3f) << "the push was not kept for later";
+    box->addForce(Vec3(0, 0, 30), ForceMode::VelocityChange);
+    s.step();
+    EXPECT_GT(box->getLinearVelocity().z, 10.0f) << "an awake body takes it";
 }
 
 TEST(MassProperties, OffCentreMassKeepsTheActorPoseAndPushesStraightAtTheCentre) {
