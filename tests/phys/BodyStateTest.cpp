@@ -44,6 +44,27 @@ TEST(BodyState, SleepingBodiesStayPutUntilWoken) {
     EXPECT_LT(box->getGlobalPose().p.y, y - 1.0f);
 }
 
+TEST(BodyState, SettingAVelocityWakesASleepingBodyUnlessToldNotTo) {
+    PhysScene s;
+    RigidDynamic* box = s.addBox(Vec3(0, 0.5f, 0), Vec3(0.5f), 1.0f);
+    s.step(5);
+    box->putToSleep();
+    box->setLinearVelocity(Vec3(0, 0, 3), false);
+    EXPECT_TRUE(box->isSleeping());
+    box->setAngularVelocity(Vec3(0, 3, 0), false);
+    EXPECT_TRUE(box->isSleeping());
+    s.step();
+    EXPECT_TRUE(box->isSleeping());
+    EXPECT_NEAR(box->getGlobalPose().p.z, 0.0f, 1e-5f);
+    box->setAngularVelocity(Vec3(0, 3, 0));
+    EXPECT_FALSE(box->isSleeping());
+    box->putToSleep();
+    box->setLinearVelocity(Vec3(0, 0, 3));
+    EXPECT_FALSE(box->isSleeping());
+    s.step(5);
+    EXPECT_GT(box->getGlobalPose().p.z, 0.1f) << "and it moves";
+}
+
 // Steps until the body sleeps, at most seconds long; whether it does.
 bool stepUntilAsleep(PhysScene& s, const RigidDynamic& body, int seconds) {
     for (int i = 0; i < seconds * StepsPerSecond && !body.isSleeping(); ++i)

@@ -162,6 +162,19 @@ TEST(Controllers, SlideAlongAWallAtFortyFiveDegrees) {
     EXPECT_NEAR((at(c) - face).dot(normal), 0.6f, 0.01f);
 }
 
+TEST(Controllers, SlideOnlyTheRestOfAMoveThatMeetsAWall) {
+    ControllerScene s;
+    s.addRotatedBox(Vec3(2.5f, 2, 0), Vec3(0.5f, 2, 5), Pi / 4);
+    Controller* c = s.add(Vec3(0, RestHeight, 0));
+    for (int i = 0; i < 5; ++i)
+        s.walk(c, Vec3());
+    // The grown capsule meets the wall after 0.944 along X; the other 0.556 are slid along
+    // it, half along X and half along Z.
+    c->move(Vec3(1.5f, 0, 0), 0.00001f, 1.0f, ControllerFilters());
+    EXPECT_NEAR(at(c).x, 0.944f + 0.278f, 0.01f);
+    EXPECT_NEAR(at(c).z, 0.278f, 0.01f);
+}
+
 TEST(Controllers, StopHeadOnAndReportTheWallOncePerMove) {
     ControllerScene s;
     RigidStatic* wall = s.addStaticBox(Vec3(3, 2, 0), Vec3(0.5f, 2, 5));

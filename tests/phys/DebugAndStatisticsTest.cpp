@@ -66,6 +66,34 @@ TEST(DebugLines, EveryKindOfShapeDrawsLines) {
     EXPECT_EQ(s.scene->getRenderBuffer().getNbLines(), 12u + 48u + (32u + 64u + 4u) + 12u);
 }
 
+TEST(DebugLines, SpheresAndCapsulesAreDrawnOnTheirSurface) {
+    SceneOptions options;
+    options.ground = false;
+    PhysScene s(options);
+    RigidStatic* ball = s.physics->createRigidStatic(Transform(Vec3(0, 3, 0)));
+    ball->createShape(SphereGeometry(0.5f), *s.material);
+    s.scene->addActor(*ball);
+    // A capsule along world Y: its axis from (5, 2, 0) to (5, 4, 0), radius 0.25.
+    RigidStatic* pill = s.physics->createRigidStatic(Transform(Vec3(5, 3, 0), Quat(0, 0, 0.7071068f, 0.7071068f)));
+    pill->createShape(CapsuleGeometry(0.25f, 1.0f), *s.material);
+    s.scene->addActor(*pill);
+    enableShapes(*s.scene, true);
+    s.scene->setVisualizationParameter(VisualizationParameter::CullBox, 0.0f);
+    s.step();
+    const RenderBuffer& lines = s.scene->getRenderBuffer();
+    ASSERT_EQ(lines.getNbLines(), 48u + 100u);
+    for (uint32_t i = 0; i < lines.getNbLines(); ++i) {
+        for (const Vec3& end : {lines.getLines()[i].pos0, lines.getLines()[i].pos1}) {
+            if (end.x < 2.5f) {
+                EXPECT_NEAR((end - Vec3(0, 3, 0)).magnitude(), 0.5f, 1e-4f) << i;
+            } else {
+                const Vec3 onAxis(5, std::fmin(4.0f, std::fmax(2.0f, end.y)), 0);
+                EXPECT_NEAR((end - onAxis).magnitude(), 0.25f, 1e-4f) << i;
+            }
+        }
+    }
+}
+
 TEST(DebugLines, ABoxIsDrawnAsItsTwelveEdgesAtItsPose) {
     SceneOptions options;
     options.ground = false;
