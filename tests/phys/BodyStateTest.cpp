@@ -128,6 +128,14 @@ TEST(BodyState, WakeCounterKeepsARestingBodyAwakeThatLong) {
         s.step();
     EXPECT_GE(awake, static_cast<int>(0.4f * StepsPerSecond) - 1);
     EXPECT_TRUE(box->isSleeping()) << "and sleeps again afterwards";
+
+    for (float refused : {-0.1f, NAN, INFINITY})
+        box->wakeUp(refused);
+    EXPECT_TRUE(box->isSleeping()) << "a counter below zero or not finite wakes nothing";
+    EXPECT_EQ(s.errors.count(ErrorCode::InvalidOperation), 3);
+    box->wakeUp(0.0f);
+    EXPECT_EQ(box->getWakeCounter(), 0.0f) << "zero is a counter";
+    EXPECT_EQ(s.errors.count(ErrorCode::InvalidOperation), 3);
 }
 
 TEST(BodyState, GravityChangesReachBodiesAndCanBeSwitchedOffPerActor) {

@@ -446,6 +446,9 @@ TEST(Controllers, AJumpIntoACeilingStopsBelowItAndSaysSo) {
     Controller* c = s.add(Vec3(0, RestHeight, 0));
     for (int i = 0; i < 5; ++i)
         s.walk(c, Vec3());
+    const float before = y(c);
+    c->move(Vec3(0, 0.005f, 0), 0.00001f, 1.0f, ControllerFilters());
+    EXPECT_NEAR(y(c) - before, 0.005f, 1e-5f) << "the smallest rise";
     EXPECT_FALSE(c->move(Vec3(0, 0.5f, 0), 0.00001f, 1.0f, ControllerFilters()) & ControllerCollisionUp);
     const uint32_t flags = c->move(Vec3(0, 3, 0), 0.00001f, 1.0f, ControllerFilters());
     EXPECT_TRUE(flags & ControllerCollisionUp);

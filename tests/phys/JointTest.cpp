@@ -51,6 +51,20 @@ TEST(JointLimits, AnInvalidLimitIsRefusedAndTheOldOneKept) {
     EXPECT_EQ(s.errors.errors.back().first, ErrorCode::InvalidParameter);
     EXPECT_FLOAT_EQ(joint->getLimit().upper, 0.3f);
     EXPECT_FLOAT_EQ(joint->getLimit().lower, -0.3f);
+
+    // Drives: spring, damping and force limit not negative, and one of the six slots.
+    D6Joint* d6 = createD6Joint(*s.physics, nullptr, Transform(Vec3(3, 5, 0)), bar, Transform());
+    ASSERT_NE(d6, nullptr);
+    const int refusedBefore = s.errors.count(ErrorCode::InvalidParameter);
+    d6->setDrive(D6Drive::X, D6JointDrive(10.0f, 1.0f, 0.0f));
+    EXPECT_EQ(d6->getDrive(D6Drive::X).forceLimit, 0.0f) << "a force limit of zero is one";
+    d6->setDrive(D6Drive::X, D6JointDrive(10.0f, 1.0f, -1.0f));
+    d6->setDrive(D6Drive::X, D6JointDrive(-1.0f, 1.0f, 5.0f));
+    d6->setDrive(D6Drive::X, D6JointDrive(10.0f, NAN, 5.0f));
+    d6->setDrive(static_cast<D6Drive>(6), D6JointDrive(10.0f, 1.0f, 5.0f));
+    EXPECT_EQ(s.errors.count(ErrorCode::InvalidParameter) - refusedBefore, 4);
+    EXPECT_EQ(d6->getDrive(D6Drive::X).spring, 10.0f);
+    EXPECT_EQ(d6->getDrive(D6Drive::X).forceLimit, 0.0f);
 }
 
 TEST(JointCreation, RefusesWhatCannotBeJoined) {

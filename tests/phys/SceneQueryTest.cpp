@@ -172,18 +172,20 @@ TEST_F(SceneQueries, QueriesNeedAUnitDirectionAPositiveReachAndAConvexShape) {
         {"direction too short", Vec3(0, 20, 0), Vec3(0, -0.998f, 0), 100.0f, true},
         {"origin not finite", Vec3(nan, 20, 0), Vec3(0, -1, 0), 100.0f, true},
         {"direction not finite", Vec3(0, 20, 0), Vec3(0, nan, 0), 100.0f, true},
+        {"the shortest reach", Vec3(0, 20, 0), Vec3(0, -1, 0), 0.001f, false},
         {"no reach", Vec3(0, 20, 0), Vec3(0, -1, 0), 0.0f, true},
         {"negative reach", Vec3(0, 20, 0), Vec3(0, -1, 0), -1.0f, true},
         {"endless reach", Vec3(0, 20, 0), Vec3(0, -1, 0), INFINITY, true},
     };
     for (const auto& r : rays) {
         const int before = s.errors.count(ErrorCode::InvalidParameter);
+        const bool reaches = !r.refused && r.distance > 1.0f;
         RaycastHit ray;
-        EXPECT_EQ(s.scene->raycastSingle(r.origin, r.direction, r.distance, HitDefault, ray), !r.refused) << r.what;
+        EXPECT_EQ(s.scene->raycastSingle(r.origin, r.direction, r.distance, HitDefault, ray), reaches) << r.what;
         SweepHit sweep;
         EXPECT_EQ(s.scene->sweepSingle(SphereGeometry(0.25f), Transform(r.origin), r.direction, r.distance, HitDefault,
                                        sweep),
-                  !r.refused)
+                  reaches)
             << r.what;
         EXPECT_EQ(s.errors.count(ErrorCode::InvalidParameter) - before, r.refused ? 2 : 0) << r.what;
     }
