@@ -32,6 +32,7 @@ TEST(BodyState, SleepingBodiesStayPutUntilWoken) {
     s.step(2);
     box->putToSleep();
     EXPECT_TRUE(box->isSleeping());
+    EXPECT_EQ(box->getWakeCounter(), 0.0f);
     EXPECT_EQ(box->getLinearVelocity(), Vec3());
     const float y = box->getGlobalPose().p.y;
     s.step(30);

@@ -106,6 +106,9 @@ TEST(ClothFabrics, CookingRefusesBrokenMeshes) {
     cooked.restLengths = {1.0f, 1.0f};
     EXPECT_EQ(s.physics->createClothFabric(cooked), nullptr) << "one rest length an edge";
     cooked.restLengths = {0.0f};
+    cooked.triangles = {0, 1, 2};
+    EXPECT_EQ(s.physics->createClothFabric(cooked), nullptr) << "a triangle past the particles";
+    cooked.triangles = {0, 1, 1};
     ClothFabric* fabric = s.physics->createClothFabric(cooked);
     EXPECT_NE(fabric, nullptr) << "a rest length of zero is one";
     if (fabric)

@@ -67,6 +67,18 @@ TEST_F(CookingTest, EmptyOrOutOfRangeIndicesFailWithoutCrashing) {
     broken.indices = {0, 1, 5};
     broken.faceRemap = {0};
     EXPECT_EQ(s.physics->createTriangleMesh(broken), nullptr);
+    broken.indices = {0, 1, 2, 0};
+    EXPECT_EQ(s.physics->createTriangleMesh(broken), nullptr) << "a part of a triangle";
+    broken.indices = {0, 1, 2};
+    broken.faceRemap = {0, 1};
+    EXPECT_EQ(s.physics->createTriangleMesh(broken), nullptr) << "one original index a triangle";
+    broken.faceRemap = {0};
+    broken.vertices.clear();
+    EXPECT_EQ(s.physics->createTriangleMesh(broken), nullptr) << "no vertices";
+    broken.vertices = quad;
+    TriangleMesh* whole = s.physics->createTriangleMesh(broken);
+    ASSERT_NE(whole, nullptr);
+    whole->release();
 }
 
 TEST_F(CookingTest, FlatOrTooFewPointsFailConvexCooking) {
@@ -76,6 +88,36 @@ TEST_F(CookingTest, FlatOrTooFewPointsFailConvexCooking) {
     const float nan = std::nanf("");
     EXPECT_EQ(s.cookConvex({Vec3(0, 0, 0), Vec3(1, 0, 0), Vec3(0, 1, 0), Vec3(0, 0, nan)}), nullptr);
     EXPECT_EQ(s.errors.count(ErrorCode::InvalidParameter), 3);
+}
+
+TEST_F(CookingTest, FourPointsMakeATetrahedronAndATurnedBoxKeepsItsInertia) {
+    CookedConvex tetra;
+    const std::vector<Vec3> corners = {Vec3(0, 0, 0), Vec3(1, 0, 0), Vec3(0, 1, 0), Vec3(0, 0, 1)};
+    ConvexMeshDesc desc;
+    desc.points = {corners.data(), sizeof(Vec3), 4};
+    desc.flags = ConvexComputeConvex;
+    ASSERT_TRUE(s.cooking->cookConvexMesh(desc, tetra));
+    EXPECT_NEAR(tetra.volume, 1.0f / 6.0f, 1e-5f);
+    EXPECT_NEAR(tetra.centerOfMass.x, 0.25f, 1e-5f);
+
+    // A 2 x 4 x 6 box turned an eighth about Z: its principal moments stay those of the box.
+    const Quat turn = Quat::fromAxisAngle(Vec3(0, 0, 1), 0.7853982f);
+    std::vector<Vec3> turned;
+    for (const Vec3& c : boxCorners(Vec3(1, 2, 3)))
+        turned.push_back(turn.rotate(c));
+    ConvexMesh* mesh = s.cookConvex(turned);
+    ASSERT_NE(mesh, nullptr);
+    RigidDynamic* body = s.physics->createRigidDynamic(Transform());
+    body->createShape(ConvexMeshGeometry(mesh), *s.material);
+    mesh->release();
+    ASSERT_TRUE(setMassAndUpdateInertia(*body, 10.0f));
+    const Vec3 inertia = body->getMassSpaceInertiaTensor();
+    float moments[3] = {inertia.x, inertia.y, inertia.z};
+    std::sort(moments, moments + 3);
+    EXPECT_NEAR(moments[0], 10.0f / 12 * 20, 1e-2f);
+    EXPECT_NEAR(moments[1], 10.0f / 12 * 40, 1e-2f);
+    EXPECT_NEAR(moments[2], 10.0f / 12 * 52, 1e-2f);
+    body->release();
 }
 
 TEST_F(CookingTest, VertexStrideDoesNotChangeTheHull) {

@@ -314,8 +314,11 @@ TEST(DistanceJoints, MeasureToTheWorldAndHangFromNewFrames) {
 
     joint->setProjectionLinearTolerance(0.2f);
     joint->setProjectionAngularTolerance(0.3f);
+    joint->setProjectionLinearTolerance(-0.1f);
+    joint->setProjectionAngularTolerance(NAN);
     EXPECT_EQ(joint->getProjectionLinearTolerance(), 0.2f);
     EXPECT_EQ(joint->getProjectionAngularTolerance(), 0.3f);
+    EXPECT_EQ(s.errors.count(ErrorCode::InvalidParameter), 1 + 2);
 }
 
 TEST(JointFrames, MovingTheCentreOfMassOfAJoinedBodyKeepsTheJointWhereItWas) {

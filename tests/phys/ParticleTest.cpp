@@ -156,8 +156,17 @@ TEST(Particles, ReleasedIndicesGoAndCanBeUsedAgain) {
     EXPECT_NEAR(now.positions[2].x, 7.0f, 1e-4f) << "the reused index is the new particle";
 
     p->releaseParticles();
+    now = read(*p);
+    EXPECT_EQ(now.valid, 0u);
+    EXPECT_EQ(now.range, 0u);
     s.step();
-    EXPECT_EQ(read(*p).valid, 0u);
+    now = read(*p);
+    EXPECT_EQ(now.valid, 0u);
+    create(*p, {3}, {Vec3(0, 1, 0)});
+    s.step();
+    now = read(*p);
+    EXPECT_EQ(now.valid, 1u) << "only the new one: the released ones stay released below it";
+    EXPECT_EQ(now.range, 4u);
 }
 
 TEST(Particles, CallsInFlightTakeEffectAfterTheFetch) {
