@@ -98,6 +98,23 @@ TEST(MassProperties, AGivenCentreOfMassTakesTheInertiaAboutThatPoint) {
     EXPECT_NEAR(inertia.y, 1.0f, 1e-3f);
     EXPECT_NEAR(inertia.z, 2.5f, 1e-3f);
 
+    // A cube's inertia about any point: its own (m a^2 / 6 = 4 here) along the shift, plus
+    // m d^2 across it.
+    RigidDynamic* cube = s.physics->createRigidDynamic(Transform());
+    cube->createShape(BoxGeometry(1, 1, 1), *s.material);
+    const Vec3 aside(0.3f, 0.5f, 0.2f);
+    ASSERT_TRUE(setMassAndUpdateInertia(*cube, 6.0f, &aside));
+    const Vec3 moments = cube->getMassSpaceInertiaTensor();
+    float sorted[3] = {moments.x, moments.y, moments.z};
+    std::sort(sorted, sorted + 3);
+    EXPECT_NEAR(sorted[0], 4.0f, 1e-3f);
+    EXPECT_NEAR(sorted[1], 4.0f + 6.0f * 0.38f, 1e-3f);
+    EXPECT_NEAR(sorted[2], 4.0f + 6.0f * 0.38f, 1e-3f);
+    // The axis of the smallest moment runs along the shift.
+    const int least = moments.x <= moments.y && moments.x <= moments.z ? 0 : moments.y <= moments.z ? 1 : 2;
+    const Vec3 axis = cube->getCMassLocalPose().rotate(Vec3(least == 0, least == 1, least == 2));
+    expectVec(axis.cross(aside.getNormalized()), Vec3(), 1e-3f);
+
     // Without volume the body sits at the given point; a point not finite is refused.
     RigidDynamic* empty = s.physics->createRigidDynamic(Transform());
     ASSERT_TRUE(setMassAndUpdateInertia(*empty, 2.0f, &centre));
@@ -109,6 +126,7 @@ TEST(MassProperties, AGivenCentreOfMassTakesTheInertiaAboutThatPoint) {
     EXPECT_EQ(s.errors.count(ErrorCode::InvalidParameter), 2);
     body->release();
     empty->release();
+    cube->release();
 }
 
 TEST(MassProperties, ACapsuleWeighsItsCylinderAndItsTwoEnds) {

@@ -251,6 +251,12 @@ TEST(Particles, FallThroughWhatTheirFilterWordsReject) {
     s.groundShape->setSimulationFilterData(FilterData(0x2, 0x0fffff8c, 0, 0));
     s.step(StepsPerSecond);
     EXPECT_LT(read(*meets).positions[0].y, -5.0f);
+    // And new words on the particles: the ground meets them again, these leave it out.
+    s.groundShape->setSimulationFilterData(FilterData(0x2, 0x0fffff8d, 0, 0));
+    meets->setSimulationFilterData(FilterData(1, 0x0fffff85, 0, 0));
+    create(*meets, {1}, {Vec3(2, 1, 0)});
+    s.step(StepsPerSecond);
+    EXPECT_LT(read(*meets).positions[1].y, -5.0f);
 }
 
 TEST(Particles, RestitutionAndDynamicFrictionTakeZeroToOneInclusive) {
