@@ -58,9 +58,11 @@ TEST_F(CookingTest, EmptyOrOutOfRangeIndicesFailWithoutCrashing) {
     EXPECT_FALSE(cookMesh(quad.data(), sizeof(Vec3), 3, nullptr, 1, cooked));
     EXPECT_FALSE(cookMesh(quad.data(), sizeof(Vec3), 3, bad, 1, cooked));
     EXPECT_FALSE(cookMesh(nullptr, sizeof(Vec3), 3, bad, 1, cooked));
+    const uint16_t pastTheEnd[3] = {0, 1, 3};
+    EXPECT_FALSE(cookMesh(quad.data(), sizeof(Vec3), 3, pastTheEnd, 1, cooked)) << "vertex 3 of 3";
     const uint16_t degenerate[3] = {0, 0, 1};
     EXPECT_FALSE(cookMesh(quad.data(), sizeof(Vec3), 3, degenerate, 1, cooked)) << "nothing left to collide with";
-    EXPECT_EQ(s.errors.count(ErrorCode::InvalidParameter), 5);
+    EXPECT_EQ(s.errors.count(ErrorCode::InvalidParameter), 6);
     // Cooked data that does not hold together is refused as well.
     CookedTriangleMesh broken;
     broken.vertices = quad;

@@ -82,6 +82,11 @@ TEST(DebugLines, SpheresAndCapsulesAreDrawnOnTheirSurface) {
     s.step();
     const RenderBuffer& lines = s.scene->getRenderBuffer();
     ASSERT_EQ(lines.getNbLines(), 48u + 100u);
+    // The sphere's three circles come first, each closed: it ends where it began.
+    for (uint32_t circle = 0; circle < 3; ++circle) {
+        const Vec3 first = lines.getLines()[16 * circle].pos0, last = lines.getLines()[16 * circle + 15].pos1;
+        EXPECT_NEAR((last - first).magnitude(), 0.0f, 1e-4f) << circle;
+    }
     for (uint32_t i = 0; i < lines.getNbLines(); ++i) {
         for (const Vec3& end : {lines.getLines()[i].pos0, lines.getLines()[i].pos1}) {
             if (end.x < 2.5f) {

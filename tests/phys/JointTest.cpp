@@ -56,6 +56,8 @@ TEST(JointLimits, AnInvalidLimitIsRefusedAndTheOldOneKept) {
     D6Joint* d6 = createD6Joint(*s.physics, nullptr, Transform(Vec3(3, 5, 0)), bar, Transform());
     ASSERT_NE(d6, nullptr);
     const int refusedBefore = s.errors.count(ErrorCode::InvalidParameter);
+    d6->setDrive(D6Drive::Y, D6JointDrive(0.0f, 1.0f, 5.0f));
+    EXPECT_EQ(d6->getDrive(D6Drive::Y).damping, 1.0f) << "a motor without a spring";
     d6->setDrive(D6Drive::X, D6JointDrive(10.0f, 1.0f, 0.0f));
     EXPECT_EQ(d6->getDrive(D6Drive::X).forceLimit, 0.0f) << "a force limit of zero is one";
     d6->setDrive(D6Drive::X, D6JointDrive(10.0f, 1.0f, -1.0f));

@@ -158,6 +158,18 @@ TEST_F(SceneQueries, SweptSphereStopsOnTheFirstBlockingShape) {
     EXPECT_NEAR(hit.distance, 19.75f, 2e-2f);
 }
 
+TEST_F(SceneQueries, RaysFindABodyWhereTheStepHasMovedIt) {
+    RigidDynamic* box = s.addBox(Vec3(30, 10, 0), Vec3(0.5f), 1.0f);
+    s.step(2 * StepsPerSecond);
+    ASSERT_NEAR(box->getGlobalPose().p.y, 0.5f, 0.02f);
+    RaycastHit hit;
+    ASSERT_TRUE(s.scene->raycastSingle(Vec3(30, 20, 0), Vec3(0, -1, 0), 100.0f, HitDefault, hit));
+    EXPECT_EQ(hit.actor, box);
+    EXPECT_NEAR(hit.position.y, 1.0f, 0.02f);
+    EXPECT_FALSE(s.scene->raycastSingle(Vec3(25, 10, 0), Vec3(1, 0, 0), 10.0f, HitDefault, hit))
+        << "no longer where it started";
+}
+
 TEST_F(SceneQueries, QueriesNeedAUnitDirectionAPositiveReachAndAConvexShape) {
     const float nan = std::nanf("");
     const struct {
