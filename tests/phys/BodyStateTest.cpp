@@ -146,6 +146,9 @@ TEST(BodyState, GravityChangesReachBodiesAndCanBeSwitchedOffPerActor) {
     floating->setActorFlag(ActorFlag::DisableGravity, true);
     s.scene->setGravity(Vec3(10, 0, 0));
     EXPECT_EQ(s.scene->getGravity(), Vec3(10, 0, 0));
+    s.scene->setGravity(Vec3(0, NAN, 0));
+    EXPECT_EQ(s.scene->getGravity(), Vec3(10, 0, 0)) << "a gravity not finite is refused";
+    EXPECT_EQ(s.errors.count(ErrorCode::InvalidParameter), 1);
     s.step(10);
     EXPECT_NEAR(falling->getLinearVelocity().x, 10.0f * 10 * StepTime, 0.05f);
     EXPECT_NEAR(falling->getGlobalPose().p.y, 10.0f, 1e-4f);

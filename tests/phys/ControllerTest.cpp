@@ -199,6 +199,12 @@ TEST(Controllers, StopHeadOnAndReportTheWallOncePerMove) {
     s.walk(c, Vec3(0.2f, 0, 0));
     EXPECT_EQ(s.hits.hitsOn(firstShape(*wall)), 1) << "once per move";
     EXPECT_EQ(s.hits.hitsOn(s.groundShape), 1) << "and the ground it stands on";
+
+    // Away from the wall it touches, nothing holds it back.
+    const Vec3 against = at(c);
+    c->move(Vec3(-0.2f, 0, 0.1f), 0.00001f, 1.0f, ControllerFilters());
+    EXPECT_NEAR(at(c).x - against.x, -0.2f, 1e-4f);
+    EXPECT_NEAR(at(c).z - against.z, 0.1f, 1e-4f);
 }
 
 TEST(Controllers, ClimbStepsOnlyFromTheGroundWithAStepOffset) {

@@ -117,6 +117,20 @@ TEST(Particles, MoveAtMostTheirMaximumDistanceAStep) {
     EXPECT_NEAR(read(*p).positions[0].x, 0.43f, 1e-3f);
 }
 
+TEST(Particles, SlideAlongTheGroundSlowedByTheirDynamicFriction) {
+    PhysScene s;
+    ParticleBase* p = addParticles(s);
+    p->setRestitution(0.0f);
+    p->setStaticFriction(0.9f);
+    p->setDynamicFriction(0.0f);
+    create(*p, {0}, {Vec3(0, 0.05f, 0)}, {Vec3(3, -1, 0)});
+    s.step(10);
+    EXPECT_NEAR(read(*p).velocities[0].x, 3.0f, 1e-3f) << "without dynamic friction it keeps sliding";
+    p->setDynamicFriction(0.5f);
+    s.step(10);
+    EXPECT_LT(read(*p).velocities[0].x, 0.1f) << "with it, it stops";
+}
+
 TEST(Particles, BounceOffTheGroundByTheirRestitution) {
     PhysScene s;
     ParticleBase* p = addParticles(s);
