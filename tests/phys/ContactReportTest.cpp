@@ -393,6 +393,21 @@ TEST(TriggerReports, ReleasingTheBallDuringAStepEndsItOnceAfterwards) {
     EXPECT_EQ(t.s.events.triggers.size(), 1u);
 }
 
+TEST(TriggerReports, AFloorTurnedTriggerUnderARestingBoxEndsTheTouchAndFindsTheBox) {
+    PhysScene s;
+    RigidDynamic* box = s.addBox(Vec3(0, 0.5f, 0), Vec3(0.5f), 1.0f);
+    s.step(10);
+    Shape* boxShape = firstShape(*box);
+    ASSERT_EQ(s.events.count(boxShape, s.groundShape, PairNotifyTouchFound), 1);
+    s.events.clear();
+    s.groundShape->setFlag(ShapeSimulation, false);
+    s.groundShape->setFlag(ShapeTrigger, true);
+    s.step();
+    EXPECT_EQ(s.events.count(boxShape, s.groundShape, PairNotifyTouchLost), 1) << "the touch as a contact ends";
+    EXPECT_EQ(s.events.triggerCount(s.groundShape, boxShape, PairNotifyTouchFound), 1) << "and the volume finds it";
+    EXPECT_EQ(s.events.count(boxShape, s.groundShape, PairNotifyTouchPersists), 0);
+}
+
 TEST(TriggerReports, ClearingTheSimulationFlagInsideEndsItOnce) {
     TriggerScene t;
     Shape* ballShape = firstShape(*t.ballInside());
