@@ -2,6 +2,8 @@
 // each type's motion at chosen times.
 #include "AnimatorFixture.h"
 
+#include "core/CoreSlots.h"
+
 #include "characters/CharacterRegistration.h"
 #include "characters/animators/AnimatorFactory.h"
 #include "characters/animators/AppearanceAnimators.h"
@@ -699,4 +701,190 @@ TEST_F(AnimatorTest, TheSwimmerTakesItsNineAnimationsFromTheShippedProfile) {
     auto* skinned = static_cast<scene::ISkinnedMesh*>(figure);
     for (const char* joint : {"Curve2", "Curve3", "Curve4", "Curve5", "Curve6"})
         EXPECT_GE(skinned->getJointNumber(joint), 0) << joint;
+}
+
+// A progress mover switched off during play keeps its place unless it resets on disable; off
+// outside play it always goes back to its start (the spline mover to its spawn time), turned
+// forward again.
+TEST_F(AnimatorTest, AMoverSwitchedOffResetsOnlyWhenToldOrOutsidePlay) {
+    auto* path = new SplineObject(root(), smgr(), 77);
+    path->drop();
+    for (f32 x : {0.0f, 20.0f}) {
+        auto* point = new SplineObject(path, smgr(), -1);
+        point->drop();
+        point->setPosition({x, 0, 0});
+        point->Time = x / 20.0f;
+    }
+    manager->registerNodeIDs(path);
+    struct Row {
+        const char* type;
+        bool running, reset;
+        f32 expected;
+    } rows[] = {
+        {"moveStraight", true, false, 0.5f},  {"moveStraight", true, true, 0.0f},  {"moveStraight", false, false, 0.0f},
+        {"moveSpline", true, false, 0.5f},    {"moveSpline", true, true, 0.25f},   {"moveSpline", false, false, 0.25f},
+        {"animateSpline", true, false, 0.5f}, {"animateSpline", true, true, 0.0f}, {"animateSpline", false, false, 0.0f},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.type << (row.running ? " in play" : " outside play")
+                                        << (row.reset ? ", resets" : ""));
+        scene::ISceneNode* node = addNode({0, 0, 0});
+        AnimatorBase* mover = makeAnimator(row.type, node, [&](Attributes* a) {
+            a->addBool("ResetOnDisable", row.reset);
+            a->addVector3d("Start", {0, 0, 0});
+            a->addVector3d("End", {0, 10, 0});
+            a->addInt("TimeForWay", 100000);
+            a->addFloat("SpawnTime", 0.25f);
+            a->addFloat("Speed", 0.001f);
+            a->addVector3d("Point1", {0, 0, 0});
+            a->addVector3d("Point2", {0, 10, 0});
+            a->addInt("SplineObjectID", 77);
+            a->addFloat("TimeToComplete", 1000);
+            a->addBool("PingPong", true);
+        });
+        frame(0.01f);
+        // Halfway, on the way back.
+        f32* progress = nullptr;
+        f32* direction = nullptr;
+        if (auto* straight = dynamic_cast<MoveStraightAnimator*>(mover)) {
+            progress = &straight->progress;
+            direction = &straight->directionFactor;
+        } else if (auto* spline = dynamic_cast<MoveSplineAnimator*>(mover)) {
+            progress = &spline->progress;
+            direction = &spline->directionFactor;
+        } else {
+            auto* ride = static_cast<AnimateSplineAnimator*>(mover);
+            progress = &ride->progress;
+            direction = &ride->direction;
+        }
+        *progress = 0.5f;
+        *direction = -1.0f;
+        frame(0.01f);
+        coreSlots().physics.isSimulationActive = [running = row.running] { return running; };
+        mover->setEnabled(false);
+        frame(0.01f);
+        EXPECT_NEAR(*progress, row.expected, 1e-3f);
+        EXPECT_EQ(*direction, row.expected == 0.5f ? -1.0f : 1.0f);
+        if (std::string(row.type) == "moveStraight" && !row.running) {
+            expectNear(node->getPosition(), {0, 0, 0});
+        }
+        coreSlots().physics.isSimulationActive = [] { return true; };
+        node->remove();
+    }
+}
+
+// The spline mover: a speed of 0 runs at 1 a second, reversed it runs back; a single key
+// holds the node at that key and finishes unless it loops, and a mover told to stop when
+// finished switches itself off; scale keys follow the same curve as the points.
+TEST_F(AnimatorTest, TheSplineMoverRunsAtOneWithoutASpeedAndFinishesOnASingleKey) {
+    scene::ISceneNode* node = addNode({0, 0, 0});
+    auto* spline = static_cast<MoveSplineAnimator*>(makeAnimator("moveSpline", node, [](Attributes* a) {
+        a->addBool("LinearMovement", true);
+        a->addBool("AnimateScale", true);
+        a->addVector3d("Point1", {0, 0, 0});
+        a->addVector3d("Point2", {10, 0, 0});
+        a->addVector3d("Scale1", {1, 1, 1});
+        a->addVector3d("Scale2", {3, 3, 3});
+    }));
+    frame(0.25f);
+    EXPECT_FLOAT_EQ(spline->speed, 1.0f);
+    EXPECT_NEAR(spline->progress, 0.25f, 1e-5f);
+    expectNear(node->getPosition(), {2.5f, 0, 0}, 1e-4f);
+    expectNear(node->getScale(), {1.5f, 1.5f, 1.5f}, 1e-4f);
+    spline->setReversed(true);
+    frame(0.1f);
+    EXPECT_NEAR(spline->progress, 0.15f, 1e-5f);
+    spline->setReversed(false);
+    // At the very end it stands just short of the last key's wrap.
+    core::vector3df position, rotation, scale;
+    spline->evaluate(1.0f, position, rotation, scale);
+    EXPECT_NEAR(position.X, 10.0f, 1e-3f);
+    EXPECT_LT(position.X, 10.0f);
+
+    for (const bool loop : {false, true}) {
+        SCOPED_TRACE(loop);
+        scene::ISceneNode* single = addNode({5, 5, 5});
+        auto* one = static_cast<MoveSplineAnimator*>(makeAnimator("moveSpline", single, [&](Attributes* a) {
+            a->addFloat("Speed", 1);
+            a->addBool("Loop", loop);
+            a->addBool("AnimateRotation", true);
+            a->addBool("AnimateScale", true);
+            a->addVector3d("Point1", {1, 2, 3});
+            a->addVector3d("Rotation1", {0, 90, 0});
+            a->addVector3d("Scale1", {2, 2, 2});
+        }));
+        one->disableWhenFinished = true;
+        frame(0.1f);
+        expectNear(single->getPosition(), {1, 2, 3});
+        EXPECT_NEAR(single->getRotation().Y, 90.0f, 0.01f);
+        expectNear(single->getScale(), {2, 2, 2});
+        EXPECT_EQ(one->isEnabled(), loop) << "finished and switched off unless it loops";
+        EXPECT_FALSE(one->finished) << "the switch-off clears the finish";
+    }
+    auto* none = static_cast<MoveSplineAnimator*>(makeAnimator("moveSpline", addNode({0, 0, 0}), [](Attributes*) {}));
+    frame(0.1f);
+    EXPECT_TRUE(none->hasFinished()) << "no keys: finished at once";
+}
+
+// An editor's write adds one zero key; reading such a write drops trailing zero keys, at most
+// two, from lists of more than two keys.
+TEST_F(AnimatorTest, AnEditorReadDropsUpToTwoTrailingZeroKeys) {
+    io::SAttributeReadWriteOptions editor;
+    editor.Flags = io::EARWF_FOR_EDITOR;
+    struct Row {
+        std::vector<core::vector3df> keys;
+        size_t kept;
+    } rows[] = {
+        {{{1, 0, 0}, {2, 0, 0}, {0, 0, 0}}, 2u},
+        {{{1, 0, 0}, {2, 0, 0}, {0, 0, 0}, {0, 0, 0}}, 2u},
+        {{{1, 0, 0}, {2, 0, 0}, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}}, 3u},
+        {{{1, 0, 0}, {0, 0, 0}}, 2u},
+        {{{1, 0, 0}, {2, 0, 0}, {3, 0, 0}}, 3u},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.keys.size());
+        scene::ISceneNodeAnimator* spline = factory->createSceneNodeAnimator("moveSpline", nullptr);
+        Attributes* in = newAttributes();
+        for (size_t i = 0; i < row.keys.size(); ++i) {
+            in->addVector3d(("Point" + std::to_string(i + 1)).c_str(), row.keys[i]);
+            in->addVector3d(("Rotation" + std::to_string(i + 1)).c_str(), core::vector3df(0, 0, 0));
+            in->addVector3d(("Scale" + std::to_string(i + 1)).c_str(), core::vector3df(1, 1, 1));
+        }
+        spline->deserializeAttributes(in, &editor);
+        in->drop();
+        auto* read = static_cast<MoveSplineAnimator*>(spline);
+        EXPECT_EQ(read->points.size(), row.kept);
+        EXPECT_EQ(read->rotations.size(), row.kept);
+        EXPECT_EQ(read->scales.size(), row.kept);
+        spline->drop();
+    }
+}
+
+// In play, a spinner or path rider whose named variable or path is missing forgets the ID (and
+// writes 0); a reversed spinner turns the other way, its angle kept below 360 by the remainder
+// (which keeps the sign: below 0 stays below 0).
+TEST_F(AnimatorTest, MissingReferencesAreForgottenInPlayAndAReversedSpinnerTurnsBack) {
+    scene::ISceneNode* spun = addNode({0, 0, 0});
+    spun->setRotation({0, 10, 0});
+    auto* spinner = static_cast<MoveRotationAnimator*>(makeAnimator("moveRotation", spun, [](Attributes* a) {
+        a->addVector3d("Rotation", {0, 1, 0});
+        a->addInt("SpeedVariableID", 55);
+        a->addBool("Reversed", true);
+    }));
+    auto* ride = static_cast<AnimateSplineAnimator*>(makeAnimator("animateSpline", addNode({0, 0, 0}), [](Attributes* a) {
+        a->addInt("SplineObjectID", 56);
+        a->addInt("SpeedVariableID", 57);
+    }));
+    coreSlots().physics.isSimulationActive = [] { return false; };
+    frame(0.1f);
+    EXPECT_EQ(spinner->speedVariableID, 55) << "outside play the ID is kept";
+    EXPECT_EQ(ride->splineObjectID, 56);
+    EXPECT_EQ(ride->speedVariableID, 57);
+    coreSlots().physics.isSimulationActive = [] { return true; };
+    frame(0.1f);
+    EXPECT_EQ(spinner->speedVariableID, 0);
+    EXPECT_EQ(ride->splineObjectID, 0);
+    EXPECT_EQ(ride->speedVariableID, 0) << "the variable is forgotten with the path";
+    // 10 degrees back in each 0.1 s: 10 -> 0 -> -10.
+    EXPECT_NEAR(spun->getRotation().Y, -10.0f, 0.01f);
 }
