@@ -1,6 +1,7 @@
 // The animators: the factory's table, the shared attributes, each type's round trip, and
 // each type's motion at chosen times.
 #include "AnimatorFixture.h"
+#include "../gui/GuiFixture.h"
 
 #include "core/CoreSlots.h"
 
@@ -724,13 +725,16 @@ TEST_F(AnimatorTest, AMoverSwitchedOffResetsOnlyWhenToldOrOutsidePlay) {
         {"moveStraight", true, false, 0.5f},  {"moveStraight", true, true, 0.0f},  {"moveStraight", false, false, 0.0f},
         {"moveSpline", true, false, 0.5f},    {"moveSpline", true, true, 0.25f},   {"moveSpline", false, false, 0.25f},
         {"animateSpline", true, false, 0.5f}, {"animateSpline", true, true, 0.0f}, {"animateSpline", false, false, 0.0f},
+        {"animateColor", true, false, 0.5f},  {"animateColor", true, true, 0.0f},  {"animateColor", false, false, 0.0f},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(testing::Message() << row.type << (row.running ? " in play" : " outside play")
                                         << (row.reset ? ", resets" : ""));
-        scene::ISceneNode* node = addNode({0, 0, 0});
+        scene::ISceneNode* node = smgr()->addCubeSceneNode(1.0f, root());
         AnimatorBase* mover = makeAnimator(row.type, node, [&](Attributes* a) {
             a->addBool("ResetOnDisable", row.reset);
+            a->addColor("OriginalColor", video::SColor(255, 10, 20, 30));
+            a->addFloat("TimeToFade", 1000);
             a->addVector3d("Start", {0, 0, 0});
             a->addVector3d("End", {0, 10, 0});
             a->addInt("TimeForWay", 100000);
@@ -752,6 +756,9 @@ TEST_F(AnimatorTest, AMoverSwitchedOffResetsOnlyWhenToldOrOutsidePlay) {
         } else if (auto* spline = dynamic_cast<MoveSplineAnimator*>(mover)) {
             progress = &spline->progress;
             direction = &spline->directionFactor;
+        } else if (auto* colour = dynamic_cast<AnimateColorAnimator*>(mover)) {
+            progress = &colour->progress;
+            direction = &colour->direction;
         } else {
             auto* ride = static_cast<AnimateSplineAnimator*>(mover);
             progress = &ride->progress;
@@ -767,6 +774,9 @@ TEST_F(AnimatorTest, AMoverSwitchedOffResetsOnlyWhenToldOrOutsidePlay) {
         EXPECT_EQ(*direction, row.expected == 0.5f ? -1.0f : 1.0f);
         if (std::string(row.type) == "moveStraight" && !row.running) {
             expectNear(node->getPosition(), {0, 0, 0});
+        }
+        if (std::string(row.type) == "animateColor" && !row.running) {
+            EXPECT_EQ(node->getMaterial(0).DiffuseColor, video::SColor(255, 10, 20, 30)) << "back to its first colour";
         }
         coreSlots().physics.isSimulationActive = [] { return true; };
         node->remove();
@@ -887,4 +897,111 @@ TEST_F(AnimatorTest, MissingReferencesAreForgottenInPlayAndAReversedSpinnerTurns
     EXPECT_EQ(ride->speedVariableID, 0) << "the variable is forgotten with the path";
     // 10 degrees back in each 0.1 s: 10 -> 0 -> -10.
     EXPECT_NEAR(spun->getRotation().Y, -10.0f, 0.01f);
+}
+
+// A colour fade may start from the colour the node has (a light's, or the named material's),
+// and runs back when reversed.
+TEST_F(AnimatorTest, AColourFadeStartsFromTheNodesOwnColourWhenAskedAndRunsBackReversed) {
+    scene::ISceneNode* box = smgr()->addCubeSceneNode(1.0f, root());
+    box->getMaterial(0).DiffuseColor = video::SColor(255, 100, 0, 0);
+    auto* fade = static_cast<AnimateColorAnimator*>(makeAnimator("animateColor", box, [](Attributes* a) {
+        a->addFloat("TimeToFade", 1);
+        a->addBool("StartFromOriginalColor", true);
+        a->addColor("TargetColor", video::SColor(255, 200, 0, 0));
+        a->addBool("ApplyToAllMaterials", false);
+        a->addInt("MaterialIndex", 0);
+    }));
+    scene::ILightSceneNode* light = smgr()->addLightSceneNode(root());
+    light->getLightData().DiffuseColor = video::SColorf(video::SColor(255, 0, 100, 0));
+    makeAnimator("animateColor", light, [](Attributes* a) {
+        a->addFloat("TimeToFade", 1);
+        a->addBool("StartFromOriginalColor", true);
+        a->addColor("TargetColor", video::SColor(255, 0, 200, 0));
+    });
+    scene::ISceneNode* beyond = smgr()->addCubeSceneNode(1.0f, root());
+    beyond->getMaterial(0).DiffuseColor = video::SColor(255, 0, 0, 100);
+    auto* none = static_cast<AnimateColorAnimator*>(makeAnimator("animateColor", beyond, [](Attributes* a) {
+        a->addFloat("TimeToFade", 1);
+        a->addBool("StartFromOriginalColor", true);
+        a->addColor("OriginalColor", video::SColor(255, 1, 2, 3));
+        a->addBool("ApplyToAllMaterials", false);
+        a->addInt("MaterialIndex", 1);
+    }));
+    run(0.1f, 5);
+    EXPECT_EQ(box->getMaterial(0).DiffuseColor, video::SColor(255, 150, 0, 0)) << "halfway from its own red";
+    EXPECT_EQ(light->getLightData().DiffuseColor.toSColor().getGreen(), 150u);
+    EXPECT_EQ(none->startColor, video::SColor(255, 1, 2, 3)) << "no material 1: the written colour stays";
+    fade->setReversed(true);
+    run(0.1f, 3);
+    EXPECT_NEAR(fade->progress, 0.2f, 1e-4f);
+}
+
+// A sprite on a mesh owner is drawn on a private copy of its mesh: every material shows the
+// sprite's texture, and each vertex's coordinates map its own into the frame's rectangle (v
+// from the bottom). Switched off, the sprite stops, or starts over when it resets on disable.
+TEST_F(AnimatorTest, ASpriteOnAFigureMapsItsCoordinatesIntoTheFrameOnAPrivateMesh) {
+    PhysicsObject* figure = addFigure();
+    scene::IAnimatedMeshSceneNode* meshNode = figure->getMeshNode();
+    scene::IAnimatedMesh* shared = meshNode->getMesh();
+    scene::IMeshBuffer* original = shared->getMeshBuffer(0);
+    ASSERT_GT(original->getVertexCount(), 3u);
+    auto* sprite = static_cast<AnimateTextureAnimator*>(makeAnimator("animateTexture", figure, [](Attributes* a) {
+        a->addString("AnimFilePath", "Content/Screens/Animations/Pulse.xml");
+        a->addFloat("FramesPerSecond", 10);
+        a->addBool("Loop", true);
+    }));
+    ASSERT_NE(sprite->sprite.texture, nullptr);
+    // The null driver's textures have no size: a sheet of four 32-unit cells in a row.
+    auto* sheet = new guitest::SizedTexture("sheet", 128, 32);
+    sprite->sprite.setTexture(sheet);
+    sheet->drop();
+    run(0.15f, 1);
+    ASSERT_NE(meshNode->getMesh(), shared) << "a private copy";
+    ASSERT_EQ(sprite->initialCoords.size(), original->getVertexCount());
+    for (u32 m = 0; m < meshNode->getMaterialCount(); ++m)
+        EXPECT_EQ(meshNode->getMaterial(m).getTexture(0), sprite->sprite.texture) << m;
+    const core::rectf frame = sprite->sprite.getFrameUVRect();
+    EXPECT_FLOAT_EQ(frame.UpperLeftCorner.X, 0.25f) << "the second frame";
+    EXPECT_FLOAT_EQ(frame.LowerRightCorner.X, 0.5f);
+    scene::IMeshBuffer* drawn = meshNode->getMesh()->getMeshBuffer(0);
+    for (u32 i : {0u, 1u, original->getVertexCount() - 1}) {
+        const core::vector2df uv = original->getTCoords(i);
+        const core::vector2df at = drawn->getTCoords(i);
+        EXPECT_NEAR(at.X, frame.UpperLeftCorner.X + frame.getWidth() * uv.X, 1e-5f) << i;
+        EXPECT_NEAR(at.Y, frame.LowerRightCorner.Y - frame.getHeight() * uv.Y, 1e-5f) << i;
+    }
+    for (const bool reset : {false, true}) {
+        SCOPED_TRACE(reset);
+        sprite->resetOnDisable = reset;
+        sprite->setEnabled(true);
+        run(0.05f, 1);
+        sprite->setEnabled(false);
+        run(0.05f, 1);
+        EXPECT_EQ(sprite->sprite.playing, reset) << "stopped unless it starts over";
+        if (reset) {
+            EXPECT_EQ(sprite->sprite.time, 0.0f);
+        } else {
+            EXPECT_GT(sprite->sprite.time, 0.0f);
+        }
+    }
+}
+
+// Scrolling coordinates switched off go back to where they started only when they reset on
+// disable.
+TEST_F(AnimatorTest, ScrolledCoordinatesGoBackOnDisableOnlyWhenTheyReset) {
+    for (const bool reset : {false, true}) {
+        SCOPED_TRACE(reset);
+        scene::ISceneNode* box = smgr()->addCubeSceneNode(1.0f, root());
+        setTextureTranslation(box->getMaterial(0), {0.1f, 0.2f});
+        AnimatorBase* scroll = makeAnimator("animateUVs", box, [&](Attributes* a) {
+            a->addVector2d("TranslationSpeed", {0.5f, 0.0f});
+            a->addBool("ResetOnDisable", reset);
+        });
+        run(0.1f, 2);
+        EXPECT_NEAR(getTextureTranslation(box->getMaterial(0)).X, 0.2f, 1e-4f);
+        scroll->setEnabled(false);
+        frame(0.1f);
+        EXPECT_NEAR(getTextureTranslation(box->getMaterial(0)).X, reset ? 0.1f : 0.2f, 1e-4f);
+        EXPECT_NEAR(getTextureTranslation(box->getMaterial(0)).Y, 0.2f, 1e-4f);
+    }
 }
