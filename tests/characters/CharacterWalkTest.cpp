@@ -9,6 +9,7 @@
 #include "characters/CharacterProfile.h"
 #include "characters/SuspicionRules.h"
 #include "characters/animators/AppearanceAnimators.h"
+#include "characters/animators/ObjectAnimators.h"
 #include "characters/VisionCone.h"
 #include "core/Globals.h"
 #include "level/SoundObject.h"
@@ -18,6 +19,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <functional>
 #include <cmath>
 #include <utility>
 #include <vector>
@@ -362,6 +364,99 @@ TEST_F(CharacterWalkTest, VoiceLinesTakeTheirSoundsSettings) {
     }
     EXPECT_GT(sneezes, 100);
     EXPECT_LT(sneezes, 180);
+}
+
+// A repeated sound (footsteps) is due only in the frame whose step passes a multiple of its
+// repeat offset counted from its start frame, and never at or before the start frame.
+TEST_F(CharacterWalkTest, ARepeatedSoundIsDueWhenTheFramePassesAMultipleOfItsRepeat) {
+    const std::string profile = temp.file("Steps.xml");
+    std::ofstream(profile)
+        << "<CharacterProfile><Animation name=\"WalkingDefault\" state=\"Walking\" startFrame=\"0\" endFrame=\"100\"/>"
+           "<Animation name=\"StoppedDefault\" state=\"Stopped\" startFrame=\"0\" endFrame=\"100\"/>"
+           "<Sound name=\"Step\" path=\"Audio/Step\" startFrameOffset=\"10\" repeatFrameOffset=\"8\"/></CharacterProfile>";
+    CharacterObject* c = addCharacter(0, 0, 0, [&](io::IAttributes* a) { a->addString("ProfileName", profile.c_str()); });
+    SoundObject* voice = c->getVoice();
+    ASSERT_NE(voice, nullptr);
+    const struct {
+        f32 last, now;
+        bool due;
+    } rows[] = {{17, 18, true}, {16, 17, false}, {18, 19, false}, {25, 26, true}, {24, 25, false},
+                {9, 10, false}, {10, 11, false}, {2, 3, false},    {33, 35, true}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.last << " -> " << row.now);
+        voice->EventName.clear();
+        c->lastMeshFrame = row.last;
+        c->getMeshNode()->setCurrentFrame(row.now);
+        c->playVoice("Step");
+        EXPECT_EQ(voice->EventName == "Audio/Step", row.due);
+    }
+}
+
+// While an animator that moves (the game's movers and spinner, the engine's spinner) runs on a
+// character, its controller follows the node, on the floor unless gravity is off for
+// animators; with any other animator, or a finished one, the node stays on its controller.
+TEST_F(CharacterWalkTest, AMovingAnimatorLeadsTheControllerAndOthersDoNot) {
+    struct Row {
+        const char* what;
+        std::function<scene::ISceneNodeAnimator*(CharacterObject*)> add;
+        bool leads;
+        bool gravity = true;
+    } rows[] = {
+        {"spinner", [&](CharacterObject* c) { return smgr()->createSceneNodeAnimator("moveRotation", c); }, true},
+        {"engine spinner", [&](CharacterObject*) { return smgr()->createRotationAnimator({0, 0, 0}); }, true},
+        {"spinner, no gravity", [&](CharacterObject* c) { return smgr()->createSceneNodeAnimator("moveRotation", c); }, true, false},
+        {"colour", [&](CharacterObject* c) { return smgr()->createSceneNodeAnimator("animateColor", c); }, false},
+        {"finished path rider", [&](CharacterObject* c) {
+             scene::ISceneNodeAnimator* ride = smgr()->createSceneNodeAnimator("animateSpline", c);
+             static_cast<AnimateSplineAnimator*>(ride)->loop = false;
+             static_cast<AnimateSplineAnimator*>(ride)->progress = 1.0f;
+             return ride;
+         }, false},
+    };
+    f32 x = 0.0f;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        x += 20.0f;
+        CharacterObject* c = addCharacter(x, 0, 0, [&](io::IAttributes* a) {
+            a->addBool("ApplyGravityToAnimators", row.gravity);
+        });
+        frames(3);
+        scene::ISceneNodeAnimator* animator = row.add(c);
+        ASSERT_NE(animator, nullptr);
+        if (animator->getType() == scene::ESNAT_ROTATION)
+            c->addAnimator(animator);
+        animator->drop();
+        const core::vector3df before = c->getControllerPosition();
+        c->setPosition(c->getPosition() + core::vector3df(2.0f, 1.0f, 0.0f));
+        c->updateAbsolutePosition();
+        frame();
+        const core::vector3df after = c->getControllerPosition();
+        EXPECT_NEAR(after.X, before.X + (row.leads ? 2.0f : 0.0f), 0.05f);
+        EXPECT_NEAR(after.Y, before.Y + (row.leads && !row.gravity ? 1.0f : 0.0f), 0.05f);
+    }
+}
+
+// A waypoint named alone puts the character on that waypoint's path, aiming at it; an ID
+// that names no waypoint changes nothing. The cone sits at its named joint, or at the
+// character without one.
+TEST_F(CharacterWalkTest, ANamedWaypointSetsThePathAndTheTargetAndTheConeSitsAtItsJoint) {
+    addPath(10, {{0, 0, 0}, {0, 0, -8}, {8, 0, -8}});
+    addPath(20, {{0, 0, 0}, {0, 0, 8}});
+    CharacterObject* c = addCharacter(0, 0, 20);
+    frames(2);
+    c->setWaypoint(999);
+    EXPECT_EQ(c->ParentWaypointID, 20);
+    c->setWaypoint(12);
+    EXPECT_EQ(c->ParentWaypointID, 10);
+    auto* second = static_cast<WaypointObject*>(manager->getSceneNodeFromID(12));
+    EXPECT_EQ(c->getTargetWaypoint(), second);
+    EXPECT_FLOAT_EQ(c->TargetSplineTime, second->Time);
+
+    const core::vector3df head = c->getConeBonePosition();
+    EXPECT_EQ(head, c->getMeshNode()->getJointNode("headBaseJt")->getAbsolutePosition());
+    EXPECT_GT(head.Y, c->getAbsolutePosition().Y + 1.0f);
+    c->ConeBoneName = "noSuchJt";
+    EXPECT_EQ(c->getConeBonePosition(), c->getAbsolutePosition());
 }
 
 // A character whose cone sees the player turns its head toward it within its limits (40
