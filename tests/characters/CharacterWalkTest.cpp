@@ -459,6 +459,27 @@ TEST_F(CharacterWalkTest, ANamedWaypointSetsThePathAndTheTargetAndTheConeSitsAtI
     EXPECT_EQ(c->getConeBonePosition(), c->getAbsolutePosition());
 }
 
+// On a curved path the walker's goal runs ahead along the curve: it passes near the middle
+// point and stops at the last.
+TEST_F(CharacterWalkTest, ACurvedPathIsWalkedAlongTheCurveToItsEnd) {
+    addPath(10, {{0, 0, 0}, {0, 0, -10}, {10, 0, -10}}, false);
+    CharacterObject* c = addCharacter(0, 0, 10, [](io::IAttributes* a) {
+        a->addEnum("PathBehavior", "One Way", characterPathBehaviorNames);
+    });
+    f32 nearestToMiddle = 100.0f;
+    for (int i = 0; i < 1200 && stateOf(c) == CharacterStateId::Walking; ++i) {
+        frame(0.0167f);
+        const core::vector3df at = c->getControllerPosition();
+        nearestToMiddle = std::min(nearestToMiddle, core::vector3df(at.X, 0, at.Z).getDistanceFrom({0, 0, -10}));
+    }
+    EXPECT_EQ(stateOf(c), CharacterStateId::Stopped);
+    const core::vector3df end = c->getControllerPosition();
+    EXPECT_NEAR(end.X, 10.0f, 1.0f);
+    EXPECT_NEAR(end.Z, -10.0f, 1.0f);
+    EXPECT_LT(nearestToMiddle, 2.0f);
+    EXPECT_GT(c->TargetSplineTime, 0.9f);
+}
+
 // A character whose cone sees the player turns its head toward it within its limits (40
 // degrees of yaw); beyond them the head keeps its animated pose.
 TEST_F(CharacterWalkTest, AWatchingCharacterTurnsItsHeadTowardThePlayerWithinItsLimits) {
