@@ -443,3 +443,34 @@ TEST_F(ControlsScreenTest, TheAddButtonClickedAndEnterOnAHeadingEachAddABindingT
     ASSERT_EQ(rowsOfHeading(), before + 1);
     ASSERT_NO_FATAL_FAILURE(bindWaitingRow(KEY_KEY_K));
 }
+
+namespace {
+
+// A binding caught on a device other than the one listed switches the list to that device in
+// the next frame.
+TEST_F(ControlsScreenTest, ABindingCaughtOnAnotherDeviceListsThatDevice) {
+    GUIControlsRemapScreen* remap = openRemap();
+    padPress(0); // plugs the pad
+    const auto& devices = InputDevice::deviceList();
+    const auto indexOf = [&](InputDevice* device) {
+        return static_cast<s32>(std::find(devices.begin(), devices.end(), device) - devices.begin());
+    };
+    const s32 keyboard = indexOf(inputManager->getKeyboard());
+    const s32 pad = indexOf(inputManager->getGamepad());
+    ASSERT_LT(keyboard, static_cast<s32>(devices.size()));
+    ASSERT_LT(pad, static_cast<s32>(devices.size()));
+    ASSERT_EQ(remap->getShownDevice(), keyboard) << "the keyboard's list comes first";
+
+    remap->findHeading(GameAction::Limp)->getAddButton()->click();
+    auto* row = static_cast<GUIOptionRemap*>(remap->getFocusedElement());
+    frames(8);
+    ASSERT_TRUE(row->isCapturing());
+    padPress(platform::padButton::x);
+    frames(2);
+    ASSERT_FALSE(row->isCapturing());
+    EXPECT_EQ(row->getMapping()->device, static_cast<InputDevice*>(inputManager->getGamepad()));
+    EXPECT_EQ(remap->getShownDevice(), pad) << "the pad's binding shows the pad's list";
+
+}
+
+} // namespace
