@@ -159,24 +159,44 @@ TEST_F(WorkshopTest, EachDamageOfAnArchiveIsRefused) {
     afterData[6] = 0x08;
     std::string moreInDirectory = plain;
     moreInDirectory[moreInDirectory.size() - 22 + 10] = 2;
+    std::string encrypted = plain;
+    encrypted[6] = 0x01;
+    const std::size_t directoryAt = 30 + std::string("Plain/Plain_Main.irr").size() + emptyLevel().size();
+    const std::string entry = "the entry \"Plain/Plain_Main.irr\" ";
     const struct {
         const char* what;
         std::string bytes;
-        bool accepted;
+        std::string reason; // empty: accepted
     } rows[] = {
-        {"a sound archive", plain, true},
-        {"a step up inside a name", makeZip({{"Deep/../../Up_Main.irr", emptyLevel()}}), false},
-        {"a name part that only starts with dots", makeZip({{"Deep/..x/Dots_Main.irr", emptyLevel()}}), true},
-        {"sizes kept after the data", afterData, false},
-        {"a stored entry with two sizes", set32(plain, 22, static_cast<std::uint32_t>(emptyLevel().size()) + 1), false},
-        {"exactly 256 MB unpacked", set32(deflated, 22, 256u * 1024 * 1024), true},
-        {"a byte more than 256 MB unpacked", set32(deflated, 22, 256u * 1024 * 1024 + 1), false},
-        {"a directory counting an entry more", moreInDirectory, false},
+        {"a sound archive", plain, ""},
+        {"a step up inside a name", makeZip({{"Deep/../../Up_Main.irr", emptyLevel()}}),
+         "the entry \"Deep/../../Up_Main.irr\" points outside the archive"},
+        {"a name part that only starts with dots", makeZip({{"Deep/..x/Dots_Main.irr", emptyLevel()}}), ""},
+        {"sizes kept after the data", afterData, entry + "keeps its sizes after its data"},
+        {"a stored entry with two sizes", set32(plain, 22, static_cast<std::uint32_t>(emptyLevel().size()) + 1),
+         entry + "has two sizes"},
+        {"exactly 256 MB unpacked", set32(deflated, 22, 256u * 1024 * 1024), ""},
+        {"a byte more than 256 MB unpacked", set32(deflated, 22, 256u * 1024 * 1024 + 1),
+         entry + "unpacks to more than 256 MB"},
+        {"a directory counting an entry more", moreInDirectory, "its directory does not match its entries"},
+        {"an encrypted entry", encrypted, entry + "is encrypted"},
+        {"a name cut short", plain.substr(0, 40), "an entry's header is cut short"},
+        {"a packed size past the end", set32(deflated, 18, 0x7fffffffu), entry + "runs past the end of the file"},
+        {"damaged bytes after the entries", set32(plain, directoryAt, 0), "its entries end in damaged bytes"},
+        {"no end record", set32(plain, plain.size() - 22, 0), "its directory is missing"},
+        {"plain text", std::string(64, 'x'), "it is not a zip archive"},
     };
     for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
         writeBytes(folder + "Row.zip", row.bytes);
-        EXPECT_EQ(checkWorkshopArchive(folder + "Row.zip"), row.accepted) << row.what;
+        log.lines.clear();
+        EXPECT_EQ(checkWorkshopArchive(folder + "Row.zip"), row.reason.empty());
+        if (!row.reason.empty()) {
+            EXPECT_TRUE(log.contains("Refused the user level archive \"" + folder + "Row.zip\": " + row.reason + "."));
+        }
     }
+    EXPECT_FALSE(checkWorkshopArchive(folder + "Missing.zip"));
+    EXPECT_TRUE(log.contains("Missing.zip\": it cannot be read."));
 }
 
 // A settings file that comes first in its archive is read like any other.
