@@ -169,6 +169,8 @@ TEST_F(OptionsScreenTest, TheGraphicsChoicesStoreWhatTheyShowAndApplyThem) {
     EffectHandler handler(gameDevice, core::dimension2du(0, 0));
     effectHandler = &handler;
     scene::ISceneNode* cube = gameDevice->getSceneManager()->addCubeSceneNode();
+    handler.shadowLights.emplace_back(512u, core::vector3df(0, 10, 0), core::vector3df(0, 0, 0), video::SColorf(1, 1, 1),
+                                      0.1f, 100.0f, 60.0f);
     const struct {
         std::size_t index;
         const char* key;
@@ -210,6 +212,7 @@ TEST_F(OptionsScreenTest, TheGraphicsChoicesStoreWhatTheyShowAndApplyThem) {
                     << chosen;
                 break;
             case 6: EXPECT_EQ(handler.shadowsEnabled, chosen == 1); break;
+            case 7: EXPECT_EQ(handler.shadowLights[0].resolution, static_cast<u32>(chosen)) << "the lights' maps follow"; break;
             case 8: EXPECT_EQ(handler.shadowDistanceMode, chosen); break;
             case 9: EXPECT_EQ(handler.renderCallbacksEnabled, chosen == 1); break;
             default: break;
