@@ -179,6 +179,38 @@ TEST_F(LevelMenusTest, TheMainMenuOffersNewGameOptionsAndQuit) {
     demoMode = false;
 }
 
+// Holding right on the main menu with no row focused for more than five seconds unlocks
+// every level of the catalogue in the save, once; with a row focused the hold counts nothing.
+TEST_F(LevelMenusTest, HoldingRightWithNoRowFocusedForFiveSecondsUnlocksEveryLevel) {
+    useInput();
+    screenManager->openMainScreen(0);
+    auto* play = static_cast<GUIPlayScreen*>(screenManager->getScreenStack()[0]);
+    ASSERT_NO_FATAL_FAILURE(runFramesUntilShown(play));
+    // The input's own save is the game's now.
+    ASSERT_FALSE(saveManager->isLevelUnlocked(L"Content/Levels/C.irr"));
+    const auto second = [&](f32 seconds) {
+        setFrameDelta(seconds);
+        postRenderAll();
+    };
+    inputKey(KEY_RIGHT, true);
+    for (int i = 0; i < 7; ++i)
+        second(1.0f);
+    EXPECT_EQ(play->getUnlockHoldTime(), 0.0f) << "a focused row takes the key";
+    play->setFocusedElement(nullptr);
+    for (int i = 0; i < 5; ++i)
+        second(1.0f);
+    EXPECT_FLOAT_EQ(play->getUnlockHoldTime(), 5.0f);
+    EXPECT_TRUE(LevelLockActive) << "five seconds are not yet more than five";
+    second(0.1f);
+    EXPECT_FALSE(LevelLockActive);
+    for (const wchar_t* path : {L"Content/Levels/A.irr", L"Content/Levels/C.irr", L"Content/Levels/D.irr"})
+        EXPECT_TRUE(saveManager->isLevelUnlocked(path)) << path;
+    EXPECT_EQ(play->getUnlockHoldTime(), 0.0f);
+    EXPECT_TRUE(saveManager->automaticWriting);
+    inputKey(KEY_RIGHT, false);
+    LevelLockActive = true;
+}
+
 TEST_F(LevelMenusTest, NewGameResetsTheStoryAndQueuesTheFirstLevelBehindAWhiteFade) {
     save->getGroup(SaveManager::Story)->addString("Leftover", "x");
     screenManager->openMainScreen(0);
