@@ -705,4 +705,19 @@ TEST_F(NotificationQueueTest, DismissingAllTakesOnlyTheShowingOnes) {
     EXPECT_EQ(screenManager->getPendingDismissals(), (std::vector<std::string>{shown->getNotificationName()}));
 }
 
+// A notification asked for by its layout file is made once, hidden and parked off screen,
+// and found again by that path.
+TEST_F(NotificationQueueTest, ANotificationByPathIsMadeOnceHiddenAndOffScreen) {
+    const core::stringc path = "Content/Language/English/Notifications/NotificationBlank.xml";
+    GUINotification* first = screenManager->getNotificationByPath(path);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->getGUIPath(), path);
+    EXPECT_FALSE(first->isVisible());
+    EXPECT_EQ(first->getRelativePosition().UpperLeftCorner, core::position2di(-10000, -10000));
+    EXPECT_EQ(screenManager->getNotificationByPath(path), first) << "found again, not made twice";
+    GUINotification* other = screenManager->getNotificationByPath("Content/Language/English/Notifications.xml");
+    EXPECT_NE(other, first);
+    EXPECT_EQ(screenManager->getNotificationByPath(path), first);
+}
+
 } // namespace
