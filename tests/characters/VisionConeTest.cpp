@@ -310,3 +310,55 @@ TEST_F(VisionConeTest, AWatcherThatRaisesNothingTellsThePlayerOnceAndKeepsItsSta
     EXPECT_TRUE(seer->states.empty());
     EXPECT_TRUE(splats.empty());
 }
+
+// The sight line's dots run from the eye toward the player, one every 2 units (the first
+// parked); they fill with the notice: in sight, the share of the notice delay seen so far in
+// light purple; noticed, all in orange; the rest white at the line's intensity. A cone of a
+// kind that does not watch, or the easiest difficulty, leaves them all white.
+TEST_F(VisionConeTest, TheSightLineDotsFillWithTheNotice) {
+    VisionCone* c = build(SCT_Scientist, false);
+    ParticleSystemNode* dots = c->getSightParticles()->getParticleNode();
+    ASSERT_NE(dots, nullptr);
+    ASSERT_FALSE(dots->getAffectors().empty());
+    scene::IParticleAffector* line = *dots->getAffectors().begin();
+    c->eyePoint = {0, 0, 0};
+    c->playerPoint = {0, 0, -21}; // n = 10 dots
+    c->intensity = 0.5f;
+    c->noticeDelay = 2.0f;
+    const video::SColor white(255, 255, 255, 255), seen(255, 170, 150, 255), noticed(255, 150, 75, 255);
+    const video::SColor faint(127, 255, 255, 255);
+    struct Row {
+        const char* what;
+        bool enabled, inSight, hasNoticed;
+        f32 seenTime;
+        s32 difficulty;
+        int filled;
+        video::SColor fill, rest;
+    } rows[] = {
+        {"half the delay seen", true, true, false, 1.0f, 1, 5, seen, white},
+        {"the whole delay seen", true, true, false, 3.0f, 1, 10, seen, white},
+        {"noticed", true, false, true, 0.0f, 1, 10, noticed, white},
+        {"out of sight", true, false, false, 1.0f, 1, 0, white, white},
+        {"easiest difficulty", true, true, false, 1.0f, 0, 5, white, white},
+        {"a kind that does not watch", false, true, false, 1.0f, 1, 0, faint, faint},
+    };
+    const s32 difficulty = gameDifficulty;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        c->enabled = row.enabled;
+        c->inSight = row.inSight;
+        c->noticed = row.hasNoticed;
+        c->seenTime = row.seenTime;
+        gameDifficulty = row.difficulty;
+        scene::SParticle particles[12] = {};
+        line->affect(1000, particles, 12);
+        for (int i = 1; i < 10; ++i) {
+            SCOPED_TRACE(i);
+            EXPECT_EQ(particles[i].color, i < row.filled ? row.fill : row.rest);
+            EXPECT_NEAR(particles[i].pos.Z, -2.0f * static_cast<f32>(i), 1e-4f);
+        }
+        EXPECT_NE(particles[0].pos, core::vector3df(0, 0, 0)) << "the first dot is parked";
+        EXPECT_NE(particles[10].pos, core::vector3df(0, 0, -20)) << "no dot at or past the player";
+    }
+    gameDifficulty = difficulty;
+}
