@@ -1005,3 +1005,61 @@ TEST_F(AnimatorTest, ScrolledCoordinatesGoBackOnDisableOnlyWhenTheyReset) {
         EXPECT_NEAR(getTextureTranslation(box->getMaterial(0)).Y, 0.2f, 1e-4f);
     }
 }
+
+// Without a joint name the attached node follows the joint of its index; an index past the
+// figure's joints follows none, and in play lets go of the parent for good.
+TEST_F(AnimatorTest, ABoneAttachmentWithoutANameFollowsTheJointOfItsIndex) {
+    PhysicsObject* figure = addFigure();
+    figure->setID(40);
+    manager->registerNodeIDs(figure);
+    figure->getMeshNode()->setJointMode(scene::EJUOR_READ);
+    const u32 joints = figure->getMeshNode()->getJointCount();
+    ASSERT_GT(joints, 5u);
+    device->get()->getTimer()->setTime(5000); // a follow runs once per engine time
+    scene::ISceneNode* byIndex = addNode({0, 0, 0});
+    makeAnimator("attachToMeshBone", byIndex, [](Attributes* a) {
+        a->addInt("ParentID", 40);
+        a->addInt("JointIndex", 5);
+    });
+    scene::ISceneNode* past = addNode({7, 7, 7});
+    AnimatorBase* pastAnimator = makeAnimator("attachToMeshBone", past, [&](Attributes* a) {
+        a->addInt("ParentID", 40);
+        a->addInt("JointIndex", static_cast<s32>(joints));
+    });
+    figure->setPosition({10, 0, 0});
+    for (int i = 0; i < 2; ++i) {
+        frame();
+        manager->onEndOfUpdate.invoke();
+    }
+    expectNear(byIndex->getAbsolutePosition(), figure->getMeshNode()->getJointNode(5u)->getAbsolutePosition(), 0.01f);
+    expectNear(past->getAbsolutePosition(), {7, 7, 7});
+    EXPECT_EQ(written(pastAnimator)[4], "ParentID=-1");
+}
+
+// A bone controller turns its joint toward its orienting object by the blend's share: all
+// the way at a blend of 1, a part of the way below.
+TEST_F(AnimatorTest, ABoneControllerTurnsItsJointTheBlendsShareTowardItsOrientingObject) {
+    addNode({5, 5, 5}, 31);
+    scene::ISceneNode* orient = addNode({0, 0, 0}, 32);
+    orient->setRotation({0, 90, 0});
+    orient->updateAbsolutePosition();
+    const f32 blends[] = {0.0f, 0.5f, 1.0f};
+    f32 yaw[3] = {};
+    for (int i = 0; i < 3; ++i) {
+        PhysicsObject* figure = addFigure();
+        makeAnimator("controlMeshBone", figure, [&](Attributes* a) {
+            a->addInt("JointCount", 1);
+            a->addInt("JointPhysicsObjectID1", 31);
+            a->addInt("OrientPhysicsObjectID1", 32);
+            a->addFloat("BlendAmount", blends[i]);
+        });
+        frame();
+        frame();
+        core::vector3df forward(0, 0, 1);
+        figure->getMeshNode()->getJointNode(0u)->getAbsoluteTransformation().rotateVect(forward);
+        yaw[i] = std::atan2(forward.X, forward.Z) * core::RADTODEG;
+    }
+    EXPECT_NEAR(yaw[2], 90.0f, 0.5f);
+    EXPECT_GT(std::fabs(yaw[2] - yaw[1]), 5.0f) << "half a blend stops short";
+    EXPECT_GT(std::fabs(yaw[1] - yaw[0]), 5.0f) << "and still turns";
+}
