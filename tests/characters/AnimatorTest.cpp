@@ -89,6 +89,8 @@ TEST_F(AnimatorTest, TheFactoryKnowsFifteenTypesByExactName) {
     EXPECT_EQ(factory->getCreateableSceneNodeAnimatorTypeName(static_cast<scene::ESCENE_NODE_ANIMATOR_TYPE>(1015)), nullptr);
     EXPECT_STREQ(factory->getCreateableSceneNodeAnimatorTypeName(scene::ESNAT_FLY_CIRCLE), "flyCircle")
         << "types below 1000 are the engine's";
+    EXPECT_STREQ(factory->getCreateableSceneNodeAnimatorTypeName(14u), "swimSpline") << "by index";
+    EXPECT_EQ(factory->getCreateableSceneNodeAnimatorTypeName(15u), nullptr);
 
     scene::ISceneNodeAnimator* loose = factory->createSceneNodeAnimator(AnimatorType::AttachToMeshBone, nullptr);
     ASSERT_NE(loose, nullptr);
@@ -102,6 +104,17 @@ TEST_F(AnimatorTest, TheFactoryKnowsFifteenTypesByExactName) {
     ASSERT_NE(viaScene, nullptr);
     EXPECT_EQ(static_cast<s32>(viaScene->getType()), AnimatorType::MoveRotation);
     viaScene->drop();
+    // A new circle flies round where its node stands, 10 units out, about the vertical.
+    scene::ISceneNode* flyer = addNode({3, 4, 0});
+    auto* circle = static_cast<FlyCircleAnimator*>(factory->createSceneNodeAnimator("moveFlyCircle", flyer));
+    ASSERT_NE(circle, nullptr);
+    expectNear(circle->center, {3, 4, 0});
+    EXPECT_FLOAT_EQ(circle->radius, 10.0f);
+    expectNear(circle->direction, {0, 1, 0});
+    circle->animateNode(flyer, circle->lastTime + 500);
+    EXPECT_NEAR(flyer->getPosition().getDistanceFrom({3, 4, 0}), 10.0f, 1e-3f);
+    EXPECT_NEAR(flyer->getPosition().Y, 4.0f, 1e-4f);
+    circle->drop();
 }
 
 TEST_F(AnimatorTest, EveryTypeWritesTheBaseKeysFirstAndRoundTripsAndClones) {

@@ -10,6 +10,7 @@
 #include "characters/animators/MovementAnimators.h"
 #include "core/Globals.h"
 #include "level/LevelManager.h"
+#include "physics/world/PhysicsHooks.h"
 
 #include <fstream>
 
@@ -397,6 +398,23 @@ TEST_F(CharacterHitTest, AReportedStrikeRaisesByTheObjectsKindAndItsSpeedBeforeT
         EXPECT_EQ(platform->getDynamicActor()->isKinematic(), !turns) << turns;
         EXPECT_FLOAT_EQ(meter.pendingValue, 0.0f) << "a kinematic object raises nothing";
     }
+}
+
+// The physics objects reach the rules and the meter through the characters' registration.
+TEST_F(CharacterHitTest, PhysicsObjectsReachTheRulesAndTheMeterThroughTheRegistration) {
+    const auto& physics = physicsHooks().characters;
+    ASSERT_TRUE(physics.getSuspicionValues && physics.addSuspicion);
+    f32 amount = -1.0f, threshold = -1.0f;
+    physics.getSuspicionValues(SCT_Stranger, ST_HitByGrabbed, amount, threshold);
+    EXPECT_FLOAT_EQ(amount, 10.0f);
+    EXPECT_FLOAT_EQ(threshold, 4.0f);
+    physics.getSuspicionValues(SCT_Stranger, ST_HitByThrown, amount, threshold);
+    EXPECT_FLOAT_EQ(amount, 20.0f);
+    EXPECT_FLOAT_EQ(threshold, 5.0f);
+    SuspicionMeter& meter = *manager->getPlayerSuspicion(0);
+    EXPECT_FALSE(physics.addSuspicion(nullptr, 20.0f, ST_HitByThrown, {0, 0, 0}));
+    EXPECT_TRUE(physics.addSuspicion(&meter, 20.0f, ST_HitByThrown, {0, 0, 0}));
+    EXPECT_FLOAT_EQ(meter.pendingValue, 20.0f);
 }
 
 TEST_F(CharacterHitTest, ASlowThrowOrDifficultyZeroRaisesNothing) {
