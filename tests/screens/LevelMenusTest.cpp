@@ -267,6 +267,10 @@ TEST_F(LevelMenusTest, TheBackKeyIsIgnoredQuitEndsAndOptionsReplacesTheMenu) {
 
 TEST_F(LevelMenusTest, StoryRowsShowOpenAndLockedLevelsWithTheirTexts) {
     GUIStoryLevelSelectScreen* select = openStorySelect();
+    // Over the title it keeps the level's timer and updates going, and takes the input.
+    EXPECT_TRUE(select->getKeepTimerRunning());
+    EXPECT_TRUE(select->getPassUpdate());
+    EXPECT_FALSE(select->PassInput);
     const auto& rows = select->getRows();
     ASSERT_EQ(rows.size(), 3u) << "A, the locked B before the open E, and E";
     EXPECT_EQ(caption(rows[0]), L"Alpha Title");

@@ -325,6 +325,18 @@ TEST_F(OptionsScreenTest, ValuesAreNamedForWhatTheyGive) {
     }
 }
 
+// A new speaker set-up starts a switched-off sound system again.
+TEST_F(OptionsScreenTest, ANewSpeakerSetUpStartsASwitchedOffSoundSystemAgain) {
+    ASSERT_NE(soundManager, nullptr);
+    soundManager->releaseEventSystem();
+    ASSERT_TRUE(soundManager->disabled);
+    GUIAudioOptionsScreen audio(environment, true);
+    row<GUIOptionCycle>(&audio, 3)->selectNext();
+    EXPECT_FALSE(soundManager->disabled);
+    EXPECT_NE(soundManager->getEventSystem(), nullptr);
+    audio.remove();
+}
+
 TEST_F(OptionsScreenTest, OnlyChangesNeedingANewDeviceAskForARestart) {
     setSettingInt("Graphics_ScreenWidth", 1280);
     setSettingInt("Graphics_ScreenHeight", 720);

@@ -23,6 +23,7 @@
 #include "screens//ScreenManager.h"
 #include "camera/GUICutscene.h"
 #include "gui/hud/GUIHud.h"
+#include "gui/hud/GUISplat.h"
 #include "screens/menus/GUIPauseScreen.h"
 #include "screens/menus/GUIPlayScreen.h"
 
@@ -718,6 +719,22 @@ TEST_F(NotificationQueueTest, ANotificationByPathIsMadeOnceHiddenAndOffScreen) {
     GUINotification* other = screenManager->getNotificationByPath("Content/Language/English/Notifications.xml");
     EXPECT_NE(other, first);
     EXPECT_EQ(screenManager->getNotificationByPath(path), first);
+}
+
+// A level's unloading takes the notifications away and hides the paint splats on the HUD; a
+// name asked for without a name finds nothing.
+TEST_F(NotificationQueueTest, ALevelUnloadTakesTheNotificationsAndHidesTheSplats) {
+    GUINotification* shown = screenManager->getNotificationByName("Pause");
+    screenManager->showNotification(shown, 5.0f);
+    GUIHud* hud = screenManager->getHud();
+    ASSERT_NE(hud, nullptr);
+    hud->addSplat(10.0f, {0, 0, 0});
+    ASSERT_EQ(hud->getSplats().size(), 1u);
+    ASSERT_TRUE(hud->getSplats()[0]->isVisible());
+    EXPECT_EQ(screenManager->getNotificationByName(nullptr), nullptr);
+    screenManager->resetNotifications();
+    EXPECT_TRUE(screenManager->getActiveNotifications().empty());
+    EXPECT_FALSE(hud->getSplats()[0]->isVisible());
 }
 
 } // namespace
