@@ -25,6 +25,7 @@
 #include "render/DrawnObjects.h"
 #include "triggers/CheckpointObject.h"
 
+#include <algorithm>
 #include <cmath>
 
 using namespace irr;
@@ -186,6 +187,40 @@ TEST_F(AnimatorTest, TheStraightMoverSlidesLoopsAndBouncesByItsFlags) {
         run(0.05f, static_cast<int>(row.seconds / 0.05f + 0.5f));
         EXPECT_NEAR(node->getPosition().Y, row.expectedY, 0.05f) << row.what;
         node->remove();
+    }
+}
+
+// A ping-pong mover turns only once it has passed its end: landing exactly on it, it stays
+// there for one more frame.
+TEST_F(AnimatorTest, APingPongMoverTurnsOnlyPastItsEnd) {
+    scene::ISceneNode* node = addNode({0, 0, 0});
+    auto* mover = static_cast<MoveStraightAnimator*>(makeAnimator("moveStraight", node, [](Attributes* a) {
+        a->addVector3d("End", {0, 10, 0});
+        a->addInt("TimeForWay", 1000);
+        a->addBool("PingPong", true);
+    }));
+    run(0.25f, 4);
+    EXPECT_EQ(mover->progress, 1.0f);
+    EXPECT_EQ(mover->directionFactor, 1.0f) << "on the end, not past it";
+    run(0.25f, 1);
+    EXPECT_EQ(mover->progress, 1.0f);
+    EXPECT_EQ(mover->directionFactor, -1.0f);
+    run(0.25f, 1);
+    EXPECT_NEAR(node->getPosition().Y, 7.5f, 1e-4f);
+}
+
+// A scroller or fade on all materials writes no material index; one on a single material does.
+TEST_F(AnimatorTest, OnlyASingleMaterialAnimatorWritesItsIndex) {
+    for (const char* type : {"animateUVs", "animateColor"}) {
+        for (const bool all : {true, false}) {
+            SCOPED_TRACE(testing::Message() << type << (all ? " on all" : " on one"));
+            AnimatorBase* animator = makeAnimator(type, addNode({0, 0, 0}), [&](Attributes* a) {
+                a->addBool("ApplyToAllMaterials", all);
+                a->addInt("MaterialIndex", 2);
+            });
+            const std::vector<std::string> lines = written(animator);
+            EXPECT_EQ(std::count(lines.begin(), lines.end(), "MaterialIndex=2"), all ? 0 : 1);
+        }
     }
 }
 
@@ -851,6 +886,24 @@ TEST_F(AnimatorTest, TheSplineMoverRunsAtOneWithoutASpeedAndFinishesOnASingleKey
 
 // An editor's write adds one zero key; reading such a write drops trailing zero keys, at most
 // two, from lists of more than two keys.
+// Off the straight line, the spline mover's curve takes its tangents from the keys on either
+// side (wrapped: the first segment's key before is the last key), scaled by the tightness.
+TEST_F(AnimatorTest, TheCurvedSplineMoverTakesItsTangentsFromTheNeighbouringKeys) {
+    auto* spline = static_cast<MoveSplineAnimator*>(makeAnimator("moveSpline", addNode({0, 0, 0}), [](Attributes* a) {
+        a->addFloat("Tightness", 0.5f);
+        a->addVector3d("Point1", {0, 0, 0});
+        a->addVector3d("Point2", {10, 0, 0});
+        a->addVector3d("Point3", {10, 0, 10});
+    }));
+    core::vector3df position, rotation, scale;
+    // Halfway along the first segment: (0 + 10) / 2, plus (p2 - p0) / 2 / 8 less (p3 - p1) / 2 / 8.
+    spline->evaluate(0.25f, position, rotation, scale);
+    expectNear(position, {4.375f, 0.0f, -1.25f}, 1e-4f);
+    // Halfway along the second: the key after the last is the first.
+    spline->evaluate(0.75f, position, rotation, scale);
+    expectNear(position, {11.25f, 0.0f, 5.625f}, 1e-4f);
+}
+
 TEST_F(AnimatorTest, AnEditorReadDropsUpToTwoTrailingZeroKeys) {
     io::SAttributeReadWriteOptions editor;
     editor.Flags = io::EARWF_FOR_EDITOR;
@@ -1056,9 +1109,9 @@ TEST_F(AnimatorTest, ABoneControllerTurnsItsJointTheBlendsShareTowardItsOrientin
     scene::ISceneNode* orient = addNode({0, 0, 0}, 32);
     orient->setRotation({0, 90, 0});
     orient->updateAbsolutePosition();
-    const f32 blends[] = {0.0f, 0.5f, 1.0f};
-    f32 yaw[3] = {};
-    for (int i = 0; i < 3; ++i) {
+    const f32 blends[] = {0.0f, 0.5f, 1.0f, 0.99f};
+    f32 yaw[4] = {};
+    for (int i = 0; i < 4; ++i) {
         PhysicsObject* figure = addFigure();
         makeAnimator("controlMeshBone", figure, [&](Attributes* a) {
             a->addInt("JointCount", 1);
@@ -1075,4 +1128,5 @@ TEST_F(AnimatorTest, ABoneControllerTurnsItsJointTheBlendsShareTowardItsOrientin
     EXPECT_NEAR(yaw[2], 90.0f, 0.5f);
     EXPECT_GT(std::fabs(yaw[2] - yaw[1]), 5.0f) << "half a blend stops short";
     EXPECT_GT(std::fabs(yaw[1] - yaw[0]), 5.0f) << "and still turns";
+    EXPECT_NEAR(yaw[3], 90.0f, 2.0f) << "nearly all the way";
 }

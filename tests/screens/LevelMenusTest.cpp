@@ -380,6 +380,36 @@ TEST_F(LevelMenusTest, TheDemoControlsQuestionDecidesWhatPlaysFirst) {
     demoMode = false;
 }
 
+// In demo mode the one entry plays: it opens the story select when more than one story level
+// is listed, and starts the story when only one is.
+TEST_F(LevelMenusTest, TheDemoEntryOpensTheSelectOnlyWithMoreThanOneStoryLevel) {
+    demoMode = true;
+    const std::string catalogue = test::readFileBytes("Content/Config/DemoLevels.xml");
+    const std::string one = "<?xml version=\"1.0\"?>\n<Levels>\n"
+                            "  <Level path=\"Content/Levels/A.irr\" title=\"A\" isFirstLevel=\"1\"/>\n"
+                            "  <Level path=\"Content/Levels/D.irr\" title=\"D\" isShorts=\"1\"/>\n</Levels>\n";
+    const std::string two = "<?xml version=\"1.0\"?>\n<Levels>\n"
+                            "  <Level path=\"Content/Levels/A.irr\" title=\"A\" isFirstLevel=\"1\"/>\n"
+                            "  <Level path=\"Content/Levels/C.irr\" title=\"C\"/>\n</Levels>\n";
+    for (const auto& [levels, opensSelect] : {std::pair{one, false}, std::pair{two, true}}) {
+        SCOPED_TRACE(opensSelect);
+        test::writeFileBytes("Content/Config/DemoLevels.xml", levels);
+        auto* play = new GUIPlayScreen(environment, true);
+        screenManager->pushScreen(play);
+        play->drop();
+        ASSERT_EQ(play->getItems().size(), 1u);
+        ASSERT_NO_FATAL_FAILURE(runFramesUntilShown(play));
+        play->getItems()[0]->click();
+        EXPECT_EQ(play->PlayCommand, opensSelect ? "" : "NewGame");
+        EXPECT_EQ(dynamic_cast<GUIStoryLevelSelectScreen*>(screenManager->getScreenStack().front()) != nullptr,
+                  opensSelect);
+        screenManager->closeAllScreens();
+        screenManager->update();
+    }
+    test::writeFileBytes("Content/Config/DemoLevels.xml", catalogue);
+    demoMode = false;
+}
+
 TEST_F(LevelMenusTest, ChoosingALevelStartsItAndALockedOneDoesNothing) {
     GUIStoryLevelSelectScreen* select = openStorySelect();
     select->onLevelClicked(select->getRows()[1]);
