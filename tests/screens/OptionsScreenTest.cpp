@@ -138,6 +138,9 @@ TEST_F(OptionsScreenTest, TheAudioSwitchesStoreWhatTheyShow) {
                 audio.remove();
             }
             EXPECT_EQ(getSettingBool(key), chosen == 1) << key;
+            if (index == 5) {
+                EXPECT_EQ(soundManager->muteOnFocusLost, chosen == 1) << "and the sound follows at once";
+            }
             GUIAudioOptionsScreen reopened(environment, false);
             EXPECT_EQ(this->row<GUIOptionCycle>(&reopened, index)->getSelectedId(), chosen) << key;
             reopened.remove();
