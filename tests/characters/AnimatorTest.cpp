@@ -951,6 +951,22 @@ TEST_F(AnimatorTest, MissingReferencesAreForgottenInPlayAndAReversedSpinnerTurns
         a->addInt("SplineObjectID", 56);
         a->addInt("SpeedVariableID", 57);
     }));
+    auto* path = new SplineObject(root(), smgr(), 58);
+    path->drop();
+    for (f32 x : {0.0f, 20.0f}) {
+        auto* point = new SplineObject(path, smgr(), -1);
+        point->drop();
+        point->setPosition({x, 0, 0});
+        point->Time = x / 20.0f;
+    }
+    auto* speed = new VariableObject(root(), smgr(), 59);
+    speed->drop();
+    manager->registerNodeIDs(path);
+    manager->registerNodeIDs(speed);
+    auto* found = static_cast<AnimateSplineAnimator*>(makeAnimator("animateSpline", addNode({0, 0, 0}), [](Attributes* a) {
+        a->addInt("SplineObjectID", 58);
+        a->addInt("SpeedVariableID", 59);
+    }));
     coreSlots().physics.isSimulationActive = [] { return false; };
     frame(0.1f);
     EXPECT_EQ(spinner->speedVariableID, 55) << "outside play the ID is kept";
@@ -961,6 +977,8 @@ TEST_F(AnimatorTest, MissingReferencesAreForgottenInPlayAndAReversedSpinnerTurns
     EXPECT_EQ(spinner->speedVariableID, 0);
     EXPECT_EQ(ride->splineObjectID, 0);
     EXPECT_EQ(ride->speedVariableID, 0) << "the variable is forgotten with the path";
+    EXPECT_EQ(found->splineObjectID, 58) << "what is found is kept";
+    EXPECT_EQ(found->speedVariableID, 59);
     // 10 degrees back in each 0.1 s: 10 -> 0 -> -10.
     EXPECT_NEAR(spun->getRotation().Y, -10.0f, 0.01f);
 }

@@ -123,6 +123,10 @@ TEST_F(CharacterStateTest, AReactionsFollowUpLoopsOnlyWhenTheSightRepeats) {
         endAnimation(c);
         ASSERT_EQ(c->playingAnimation, "StoppedDefault");
         EXPECT_EQ(c->getMeshNode()->getLoopMode(), row.loops) << row.type;
+        // Noticing itself loops the same way, when its animation has no follow-up.
+        c->stateMachine().changeState(noticingState());
+        const bool followed = !c->getProfile()->getNextAnimation(c->playingAnimation).empty();
+        EXPECT_EQ(c->getMeshNode()->getLoopMode(), row.loops && !followed) << row.type << " noticing";
     }
     CharacterObject* c = addCharacter(x, 0, 0);
     ASSERT_NE(playCharacterAnimation("ReactingDefault", *c, reactingState(), true), nullptr);

@@ -356,6 +356,7 @@ TEST_F(VisionConeTest, TheSightLineDotsFillWithTheNotice) {
             SCOPED_TRACE(i);
             EXPECT_EQ(particles[i].color, i < row.filled ? row.fill : row.rest);
             EXPECT_NEAR(particles[i].pos.Z, -2.0f * static_cast<f32>(i), 1e-4f);
+            EXPECT_FLOAT_EQ(particles[i].size.Width, 0.7f) << "without a player the dots are their largest";
         }
         EXPECT_NE(particles[0].pos, core::vector3df(0, 0, 0)) << "the first dot is parked";
         EXPECT_NE(particles[10].pos, core::vector3df(0, 0, -20)) << "no dot at or past the player";

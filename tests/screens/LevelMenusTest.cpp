@@ -221,6 +221,7 @@ TEST_F(LevelMenusTest, NewGameResetsTheStoryAndQueuesTheFirstLevelBehindAWhiteFa
     runFrames();
     EXPECT_EQ(save->getAutoSavePath(true), L"Content/Levels/A.irr");
     EXPECT_FALSE(save->getGroup(SaveManager::Story)->existsAttribute("Leftover"));
+    EXPECT_TRUE(save->automaticWriting) << "the save writes itself again afterwards";
     EXPECT_EQ(level->PlayMode, LevelManager::playModeStory);
     EXPECT_EQ(level->loadingOverlay.mode, LoadingOverlay::FadeToWhite);
     EXPECT_FLOAT_EQ(level->loadingOverlay.hold, 0.5f);

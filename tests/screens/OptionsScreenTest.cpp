@@ -298,7 +298,9 @@ TEST_F(OptionsScreenTest, NoOfferedSizeIsLargerThanTheDisplay) {
     for (const Case& c : {Case{{1280, 720}, {{800, 600}, {1280, 720}}},
                           Case{{1279, 720}, {{800, 600}}},
                           Case{{1280, 799}, {{800, 600}, {1280, 720}}},
-                          Case{{0, 0}, sizes}}) {
+                          Case{{0, 0}, sizes},
+                          Case{{0, 720}, sizes},
+                          Case{{1280, 0}, sizes}}) {
         SCOPED_TRACE(testing::Message() << c.display.Width << "x" << c.display.Height);
         EXPECT_EQ(GUIGraphicsOptionsScreen::sizesThatFit(sizes, c.display), c.offered);
     }
