@@ -459,6 +459,19 @@ TEST_F(CharacterWalkTest, ANamedWaypointSetsThePathAndTheTargetAndTheConeSitsAtI
     EXPECT_EQ(c->getConeBonePosition(), c->getAbsolutePosition());
 }
 
+// Outside play (the level as edited) a character stands where it was put, its path unwalked.
+TEST_F(CharacterWalkTest, OutsidePlayACharacterDoesNotWalk) {
+    addPath(10, {{0, 0, 0}, {0, 0, -12}});
+    simulating = false;
+    CharacterObject* c = addCharacter(0, 0, 10);
+    const core::vector3df at = c->getAbsolutePosition();
+    run(1.0f);
+    EXPECT_NEAR(c->getAbsolutePosition().Z, at.Z, 1e-3f);
+    simulating = true;
+    run(1.0f);
+    EXPECT_LT(c->getControllerPosition().Z, at.Z - 1.0f) << "in play it walks";
+}
+
 // On a curved path the walker's goal runs ahead along the curve: it passes near the middle
 // point and stops at the last.
 TEST_F(CharacterWalkTest, ACurvedPathIsWalkedAlongTheCurveToItsEnd) {

@@ -737,4 +737,15 @@ TEST_F(NotificationQueueTest, ALevelUnloadTakesTheNotificationsAndHidesTheSplats
     EXPECT_FALSE(hud->getSplats()[0]->isVisible());
 }
 
+// Dismissing by name takes only the showing notification of that name.
+TEST_F(NotificationQueueTest, DismissingByNameTakesOnlyThatNotification) {
+    GUINotification* pause = screenManager->getNotificationByName("Pause");
+    GUINotification* camera = screenManager->getNotificationByName("Camera");
+    screenManager->showNotification(pause, 5.0f);
+    screenManager->showNotification(camera, 5.0f);
+    screenManager->dismissNotification("Camera", false);
+    EXPECT_TRUE(camera->isDismissed());
+    EXPECT_FALSE(pause->isDismissed());
+}
+
 } // namespace
