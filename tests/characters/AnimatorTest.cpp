@@ -446,6 +446,7 @@ TEST_F(AnimatorTest, ABoneControllerMovesItsJointTheBlendsShareOfTheWayToItsObje
     core::vector3df at[3];
     for (int i = 0; i < 3; ++i) {
         PhysicsObject* figure = addFigure();
+        figure->setPosition({-10, 2, 4}); // away from the origin, where the joint's own place counts
         makeAnimator("controlMeshBone", figure, [&](Attributes* a) {
             a->addInt("JointCount", 1);
             a->addInt("JointPhysicsObjectID1", 31);
@@ -1068,6 +1069,28 @@ TEST_F(AnimatorTest, ASpriteOnAFigureMapsItsCoordinatesIntoTheFrameOnAPrivateMes
             EXPECT_GT(sprite->sprite.time, 0.0f);
         }
     }
+}
+
+// Scrolling one material leaves the others where they are.
+TEST_F(AnimatorTest, ScrollingOneMaterialLeavesTheOthers) {
+    scene::SMesh* mesh = new scene::SMesh();
+    for (int i = 0; i < 3; ++i) {
+        auto* buffer = new scene::SMeshBuffer();
+        mesh->addMeshBuffer(buffer);
+        buffer->drop();
+    }
+    scene::IMeshSceneNode* box = smgr()->addMeshSceneNode(mesh, root());
+    mesh->drop();
+    ASSERT_EQ(box->getMaterialCount(), 3u);
+    makeAnimator("animateUVs", box, [](Attributes* a) {
+        a->addVector2d("TranslationSpeed", {0.5f, 0.0f});
+        a->addBool("ApplyToAllMaterials", false);
+        a->addInt("MaterialIndex", 1);
+    });
+    run(0.1f, 2);
+    EXPECT_NEAR(getTextureTranslation(box->getMaterial(0)).X, 0.0f, 1e-5f);
+    EXPECT_NEAR(getTextureTranslation(box->getMaterial(1)).X, 0.1f, 1e-5f);
+    EXPECT_NEAR(getTextureTranslation(box->getMaterial(2)).X, 0.0f, 1e-5f);
 }
 
 // Scrolling coordinates switched off go back to where they started only when they reset on

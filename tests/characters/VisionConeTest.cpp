@@ -361,5 +361,13 @@ TEST_F(VisionConeTest, TheSightLineDotsFillWithTheNotice) {
         EXPECT_NE(particles[0].pos, core::vector3df(0, 0, 0)) << "the first dot is parked";
         EXPECT_NE(particles[10].pos, core::vector3df(0, 0, -20)) << "no dot at or past the player";
     }
+    // Past 40 dots the line emits no more than one a second.
+    scene::IParticleEmitter* emitter = dots->getEmitter();
+    emitter->setMaxParticlesPerSecond(100);
+    scene::SParticle many[41] = {};
+    line->affect(1000, many, 40);
+    EXPECT_EQ(emitter->getMaxParticlesPerSecond(), 100u);
+    line->affect(1000, many, 41);
+    EXPECT_EQ(emitter->getMaxParticlesPerSecond(), 1u);
     gameDifficulty = difficulty;
 }

@@ -197,6 +197,21 @@ TEST_F(WorkshopTest, EachDamageOfAnArchiveIsRefused) {
     }
     EXPECT_FALSE(checkWorkshopArchive(folder + "Missing.zip"));
     EXPECT_TRUE(log.contains("Missing.zip\": it cannot be read."));
+    // An archive may be 1 GB, not a byte more (sparse files: nothing is written).
+    for (const std::uint64_t size : {1024ull * 1024 * 1024, 1024ull * 1024 * 1024 + 1}) {
+        SCOPED_TRACE(size);
+        const std::string big = folder + "Big.zip";
+        writeBytes(big, "");
+        std::filesystem::resize_file(big, size);
+        log.lines.clear();
+        EXPECT_FALSE(checkWorkshopArchive(big));
+        EXPECT_EQ(log.contains("Big.zip\": it is larger than 1024 MB."), size > 1024ull * 1024 * 1024);
+        std::filesystem::remove(big);
+    }
+    std::filesystem::create_directories(folder + "Folder.zip");
+    EXPECT_FALSE(checkWorkshopArchive(folder + "Folder.zip"));
+    EXPECT_TRUE(log.contains("Folder.zip\": it is a folder, not a file."));
+    std::filesystem::remove(folder + "Folder.zip");
 }
 
 // A settings file that comes first in its archive is read like any other.
