@@ -832,6 +832,36 @@ TEST_F(AnimatorTest, AMoverSwitchedOffResetsOnlyWhenToldOrOutsidePlay) {
     }
 }
 
+// Outside play a spline mover that was never on leaves its node where it stands; one that was
+// on puts it back at its spawn point.
+TEST_F(AnimatorTest, OutsidePlayOnlyASplineMoverThatRanPutsItsNodeBack) {
+    coreSlots().physics.isSimulationActive = [] { return false; };
+    for (const bool ran : {false, true}) {
+        SCOPED_TRACE(ran);
+        scene::ISceneNode* node = addNode({5, 5, 5});
+        auto* spline = static_cast<MoveSplineAnimator*>(makeAnimator("moveSpline", node, [&](Attributes* a) {
+            a->setAttribute("Enabled", false);
+            a->addVector3d("Point1", {0, 0, 0});
+            a->addVector3d("Point2", {10, 0, 0});
+        }));
+        spline->wasEnabled = ran;
+        frame(0.1f);
+        expectNear(node->getPosition(), ran ? core::vector3df(0, 0, 0) : core::vector3df(5, 5, 5));
+    }
+    coreSlots().physics.isSimulationActive = [] { return true; };
+}
+
+// A sprite draws only on billboards, particles and figures: another node keeps its texture.
+TEST_F(AnimatorTest, ASpriteLeavesOtherKindsOfNodeAlone) {
+    scene::ISceneNode* box = smgr()->addCubeSceneNode(1.0f, root());
+    makeAnimator("animateTexture", box, [](Attributes* a) {
+        a->addString("AnimFilePath", "Content/Screens/Animations/Pulse.xml");
+        a->addFloat("FramesPerSecond", 10);
+    });
+    run(0.15f, 1);
+    EXPECT_EQ(box->getMaterial(0).getTexture(0), nullptr);
+}
+
 // The spline mover: a speed of 0 runs at 1 a second, reversed it runs back; a single key
 // holds the node at that key and finishes unless it loops, and a mover told to stop when
 // finished switches itself off; scale keys follow the same curve as the points.

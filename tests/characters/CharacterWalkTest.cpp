@@ -88,7 +88,9 @@ TEST_F(CharacterWalkTest, ACharacterWalksItsPathTurnsAtTheCornerAndStopsAtTheEnd
 
     // A new path starts from its own first point, not as far along as the old one got.
     addPath(20, {{12, 0, -12}, {12, 0, 0}, {24, 0, 0}, {24, 0, -12}, {36, 0, -12}});
+    c->TargetSplineTime = 0.7f;
     c->setParentWaypointID(20);
+    EXPECT_EQ(c->TargetSplineTime, 0.0f) << "from the start of the new path";
     ASSERT_NE(c->getTargetWaypoint(), nullptr);
     EXPECT_EQ(c->getTargetWaypoint()->getID(), 21);
     EXPECT_EQ(c->WaypointIndex, 0);

@@ -225,6 +225,8 @@ TEST_F(LevelMenusTest, NewGameResetsTheStoryAndQueuesTheFirstLevelBehindAWhiteFa
     EXPECT_EQ(level->PlayMode, LevelManager::playModeStory);
     EXPECT_EQ(level->loadingOverlay.mode, LoadingOverlay::FadeToWhite);
     EXPECT_FLOAT_EQ(level->loadingOverlay.hold, 0.5f);
+    EXPECT_FLOAT_EQ(level->loadingOverlay.fadeSpeed, 1.0f);
+    EXPECT_EQ(level->loadingOverlay.kind, 2);
     EXPECT_TRUE(level->isEventQueued(LET_LoadLevel));
     EXPECT_TRUE(level->isEventQueued(LET_ClearMenus));
     ASSERT_EQ(screenManager->getScreenStack().size(), 1u) << "the entry list closed, the title stays";

@@ -181,6 +181,7 @@ TEST_F(WorkshopTest, EachDamageOfAnArchiveIsRefused) {
         {"a directory counting an entry more", moreInDirectory, "its directory does not match its entries"},
         {"an encrypted entry", encrypted, entry + "is encrypted"},
         {"a name cut short", plain.substr(0, 40), "an entry's header is cut short"},
+        {"a whole name and nothing after it", plain.substr(0, 50), entry + "runs past the end of the file"},
         {"a packed size past the end", set32(deflated, 18, 0x7fffffffu), entry + "runs past the end of the file"},
         {"damaged bytes after the entries", set32(plain, directoryAt, 0), "its entries end in damaged bytes"},
         {"no end record", set32(plain, plain.size() - 22, 0), "its directory is missing"},
