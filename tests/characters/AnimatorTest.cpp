@@ -19,6 +19,7 @@
 #include "level/VariableObject.h"
 #include "phys/RigidBody.h"
 #include "physics/objects/PhysicsObjectSettings.h"
+#include "physics/objects/RespawnScaleAnimator.h"
 #include "physics/world/PhysicsHooks.h"
 #include "physics/world/PhysicsManager.h"
 #include "render/BillboardObject.h"
@@ -91,6 +92,11 @@ TEST_F(AnimatorTest, TheFactoryKnowsFifteenTypesByExactName) {
     EXPECT_STREQ(factory->getCreateableSceneNodeAnimatorTypeName(scene::ESNAT_FLY_CIRCLE), "flyCircle")
         << "types below 1000 are the engine's";
     EXPECT_STREQ(factory->getCreateableSceneNodeAnimatorTypeName(14u), "swimSpline") << "by index";
+    // The respawn effect's scaler is made by its own name too.
+    scene::ISceneNodeAnimator* scaler = factory->createSceneNodeAnimator(RespawnScaleAnimator::typeName, nullptr);
+    ASSERT_NE(scaler, nullptr);
+    EXPECT_EQ(scaler->getType(), RespawnScaleAnimator::typeCode());
+    scaler->drop();
     EXPECT_EQ(factory->getCreateableSceneNodeAnimatorTypeName(15u), nullptr);
 
     scene::ISceneNodeAnimator* loose = factory->createSceneNodeAnimator(AnimatorType::AttachToMeshBone, nullptr);
@@ -525,6 +531,7 @@ TEST_F(AnimatorTest, ABodyTurningDynamicSwitchesItsMotionAnimatorsOffAndKeepsThe
         a->addInt("TimeForWay", 10000);
     });
     AnimatorBase* tint = makeAnimator("animateColor", platform, [](Attributes* a) { a->addInt("ID", 4); });
+    makeAnimator("animateColor", platform, [](Attributes* a) { a->addInt("ID", 5); });
     scene::ISceneNodeAnimator* engineMover = smgr()->createFlyCircleAnimator({0, 5, 0}, 3.0f);
     platform->addAnimator(engineMover);
     engineMover->drop();
@@ -537,7 +544,8 @@ TEST_F(AnimatorTest, ABodyTurningDynamicSwitchesItsMotionAnimatorsOffAndKeepsThe
     for (int i = 0; i < 60 && body->isKinematic(); ++i)
         frame(PhysicsManager::fixedStepSize);
     ASSERT_FALSE(body->isKinematic()) << "the body turned dynamic";
-    EXPECT_EQ(findAnimatorsByID(platform, 4).size(), 2u) << "both game animators stay";
+    EXPECT_EQ(findAnimatorsByID(platform, 4).size(), 2u) << "both game animators of the ID stay";
+    EXPECT_EQ(findAnimatorsByID(platform, 5).size(), 1u) << "only those of the ID";
     EXPECT_FALSE(mover->isEnabled()) << "the motion animator is off";
     EXPECT_TRUE(tint->isEnabled()) << "a colour animator moves nothing";
     bool engineMoverStays = false;
