@@ -162,6 +162,27 @@ TEST_F(ControlsScreenTest, TheOptionsMenuOpensTheControlsPageWithItsTwelveRows) 
     }
     // Opening the page writes the remapping file.
     EXPECT_TRUE(std::filesystem::exists(saves.path() / "save" / PlayerControls::remappingFileName));
+    // The rows read, in order: remap, reset; mouse and keyboard: horizontal, vertical, scroll;
+    // pad: vibration, stick; joystick: stick, ignore.
+    std::vector<std::wstring> texts;
+    const std::function<void(gui::IGUIElement*)> collect = [&](gui::IGUIElement* element) {
+        if (auto* text = dynamic_cast<GUIFreeTypeText*>(element); text && !text->getOwnText().empty())
+            texts.push_back(text->getOwnText().c_str());
+        for (gui::IGUIElement* child : element->getChildren())
+            collect(child);
+    };
+    for (GUIButton* item : page->getItems())
+        collect(item);
+    std::vector<std::wstring> expected;
+    for (s32 id : {64, 66, 254, 60, 61, 62, 251, 40, 41, 253, 41, 43})
+        expected.push_back(getLanguageText(id).c_str());
+    for (const std::wstring& text : expected)
+        EXPECT_NE(std::find(texts.begin(), texts.end(), text), texts.end()) << std::string(text.begin(), text.end());
+    std::vector<std::wstring> inOrder;
+    for (const std::wstring& text : texts)
+        if (std::find(expected.begin(), expected.end(), text) != expected.end())
+            inOrder.push_back(text);
+    EXPECT_EQ(inOrder, expected);
 }
 
 TEST_F(ControlsScreenTest, SensitivityMetersShowAndWriteTheSettingTimes25) {

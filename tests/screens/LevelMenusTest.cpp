@@ -6,6 +6,7 @@
 #include "core/TextUtils.h"
 #include "gui/GUIElementFactory.h"
 #include "gui/GUIFreeTypeText.h"
+#include "gui/GuiHooks.h"
 #include "gui/GUIMenuItem.h"
 #include "gui/GUITextButton.h"
 #include "gui/GuiCommon.h"
@@ -270,6 +271,8 @@ TEST_F(LevelMenusTest, TheBackKeyIsIgnoredQuitEndsAndOptionsReplacesTheMenu) {
 
 TEST_F(LevelMenusTest, StoryRowsShowOpenAndLockedLevelsWithTheirTexts) {
     GUIStoryLevelSelectScreen* select = openStorySelect();
+    ASSERT_NE(select->getTitleText(), nullptr);
+    EXPECT_EQ(select->getTitleText()->getOwnText(), getLanguageText(2)) << "the story's title";
     // Over the title it keeps the level's timer and updates going, and takes the input.
     EXPECT_TRUE(select->getKeepTimerRunning());
     EXPECT_TRUE(select->getPassUpdate());
@@ -379,6 +382,23 @@ TEST_F(LevelMenusTest, TheDemoControlsQuestionDecidesWhatPlaysFirst) {
         EXPECT_EQ(std::wstring(chosen->getUserText().c_str()), row.played) << row.answer;
         screenManager->closeAllScreens();
         screenManager->update();
+    }
+    demoMode = false;
+}
+
+// The select's title names its kind: the story, the demo's levels, or the shorts.
+TEST_F(LevelMenusTest, TheSelectIsTitledByItsKind) {
+    const struct {
+        bool demo;
+        s32 kind, title;
+    } rows[] = {{false, LevelKindStory, 2}, {true, LevelKindStory, 8}, {false, LevelKindShorts, 220}};
+    for (const auto& row : rows) {
+        demoMode = row.demo;
+        auto* select = new GUIStoryLevelSelectScreen(nullptr, environment, row.kind);
+        ASSERT_NE(select->getTitleText(), nullptr);
+        EXPECT_EQ(select->getTitleText()->getOwnText(), getLanguageText(row.title)) << row.title;
+        select->remove();
+        select->drop();
     }
     demoMode = false;
 }
