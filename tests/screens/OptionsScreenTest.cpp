@@ -22,6 +22,7 @@
 #include "support/TempDir.h"
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -98,6 +99,69 @@ TEST_F(OptionsScreenTest, ThePagesOfferTheirRowsByWhereTheyWereOpened) {
         audio.remove();
         graphics.remove();
     }
+}
+
+// Every settings page reads in its own words: its title, each row's label in order, and the
+// values of each choice.
+TEST_F(OptionsScreenTest, EverySettingsPageReadsInItsOwnWords) {
+    const auto words = [](std::initializer_list<s32> ids) {
+        std::vector<std::wstring> out;
+        for (s32 id : ids)
+            out.push_back(getLanguageText(id).c_str());
+        return out;
+    };
+    // The texts of the page's title and rows, depth first.
+    const auto texts = [](GUIOptionsList* page) {
+        std::vector<std::wstring> out;
+        const std::function<void(gui::IGUIElement*)> collect = [&](gui::IGUIElement* element) {
+            if (auto* text = dynamic_cast<GUIFreeTypeText*>(element); text && !text->getOwnText().empty())
+                out.push_back(text->getOwnText().c_str());
+            for (gui::IGUIElement* child : element->getChildren())
+                collect(child);
+        };
+        if (page->getTitleText())
+            out.push_back(page->getTitleText()->getOwnText().c_str());
+        for (GUIButton* item : page->getItems())
+            collect(item);
+        return out;
+    };
+    // The expected words come in this order among the page's texts.
+    const auto inOrder = [](const std::vector<std::wstring>& all, const std::vector<std::wstring>& expected) {
+        std::size_t at = 0;
+        for (const std::wstring& text : all)
+            if (at < expected.size() && text == expected[at])
+                ++at;
+        return at == expected.size();
+    };
+    const auto values = [](GUIOptionsList* page, std::size_t index) {
+        auto* cycle = static_cast<GUIOptionCycle*>(page->getItems().at(index));
+        std::vector<std::wstring> out;
+        for (std::size_t i = 0; i < cycle->getValueCount(); ++i) {
+            cycle->setIndex(static_cast<s32>(i));
+            out.push_back(cycle->getValueText()->getOwnText().c_str());
+        }
+        return out;
+    };
+    {
+        GUIGraphicsOptionsScreen graphics(environment, true);
+        EXPECT_TRUE(inOrder(texts(&graphics), words({11, 50, 51, 52, 53, 54, 58, 55, 56, 59, 57}))) << "graphics";
+        EXPECT_EQ(values(&graphics, 1), words({101, 100, 127}));
+        EXPECT_EQ(values(&graphics, 2), words({101, 100}));
+        EXPECT_EQ(values(&graphics, 4), words({108, 111}));
+        EXPECT_EQ(values(&graphics, 5).front(), getLanguageText(101).c_str());
+        EXPECT_EQ(values(&graphics, 7), words({110, 109, 108}));
+        EXPECT_EQ(values(&graphics, 8), words({110, 108}));
+        graphics.remove();
+    }
+    {
+        GUIAudioOptionsScreen audio(environment, true);
+        EXPECT_TRUE(inOrder(texts(&audio), words({15, 20, 21, 22, 26, 23, 24, 25}))) << "audio";
+        EXPECT_EQ(values(&audio, 3), words({264, 260, 261, 262, 263}));
+        audio.remove();
+    }
+    GUIOptionsScreen* options = openOptionsScreen(true);
+    ASSERT_NE(options, nullptr);
+    EXPECT_TRUE(inOrder(texts(options), words({4, 11, 12, 15, 17}))) << "options";
 }
 
 TEST_F(OptionsScreenTest, VolumesShowTruncatedPercentsAndStoreHundredths) {
