@@ -96,8 +96,16 @@ protected:
     std::unique_ptr<PhysicsManager> physics;
 };
 
-// Each question of the pause menu asks in its own words with its own answers.
+// The pause menu and each of its questions read in their own words, with their own answers.
 TEST_F(PauseScreenTest, EachQuestionHasItsTextAndAnswers) {
+    ASSERT_NE(pause->getTitleText(), nullptr);
+    EXPECT_EQ(pause->getTitleText()->getOwnText(), getLanguageText(9));
+    std::vector<std::wstring> rows, expectedRows;
+    for (GUIButton* item : pause->getItems())
+        rows.push_back(static_cast<GUIMenuItem*>(item)->getCaptionText()->getText());
+    for (s32 id : {150, 151, 154, 152})
+        expectedRows.push_back(getLanguageText(id).c_str());
+    EXPECT_EQ(rows, expectedRows);
     const struct {
         const char* what;
         std::size_t row;
