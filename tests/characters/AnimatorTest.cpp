@@ -859,6 +859,22 @@ TEST_F(AnimatorTest, OutsidePlayOnlyASplineMoverThatRanPutsItsNodeBack) {
     coreSlots().physics.isSimulationActive = [] { return true; };
 }
 
+// A sprite of no frame rate keeps the rate of its animation file.
+TEST_F(AnimatorTest, ASpriteWithoutAFrameRateKeepsItsFilesRate) {
+    auto* billboard = static_cast<BillboardObject*>(smgr()->addSceneNode("BillboardObject", root()));
+    auto* own = static_cast<AnimateTextureAnimator*>(makeAnimator("animateTexture", billboard, [](Attributes* a) {
+        a->addString("AnimFilePath", "Content/Screens/Animations/Pulse.xml");
+        a->addFloat("FramesPerSecond", 0);
+    }));
+    auto* billboard2 = static_cast<BillboardObject*>(smgr()->addSceneNode("BillboardObject", root()));
+    auto* plain = static_cast<AnimateTextureAnimator*>(makeAnimator("animateTexture", billboard2, [](Attributes* a) {
+        a->addString("AnimFilePath", "Content/Screens/Animations/Pulse.xml");
+    }));
+    EXPECT_EQ(own->sprite.frameTime, plain->sprite.frameTime);
+    EXPECT_GT(own->sprite.frameTime, 0.0f);
+    EXPECT_TRUE(std::isfinite(own->sprite.frameTime));
+}
+
 // A sprite draws only on billboards, particles and figures: another node keeps its texture.
 TEST_F(AnimatorTest, ASpriteLeavesOtherKindsOfNodeAlone) {
     scene::ISceneNode* box = smgr()->addCubeSceneNode(1.0f, root());

@@ -12,6 +12,7 @@
 #include "characters/animators/ObjectAnimators.h"
 #include "characters/VisionCone.h"
 #include "core/Globals.h"
+#include "level/MeshGate.h"
 #include "level/SoundObject.h"
 #include "triggers/TriggerAction.h"
 #include "triggers/TriggerEventObject.h"
@@ -474,6 +475,19 @@ TEST_F(CharacterWalkTest, OutsidePlayACharacterDoesNotWalk) {
     EXPECT_LT(c->getControllerPosition().Z, at.Z - 1.0f) << "in play it walks";
 }
 
+// A hidden character hides its cone and lets everything through; shown again, both return.
+TEST_F(CharacterWalkTest, AHiddenCharacterHidesItsConeAndTakesNoCollisions) {
+    CharacterObject* c = addCharacter(0, 0, 0);
+    ASSERT_NE(c->getVisionCone(), nullptr);
+    ASSERT_TRUE(c->isCollisionEnabled());
+    c->setVisible(false);
+    EXPECT_FALSE(c->getVisionCone()->isVisible());
+    EXPECT_FALSE(c->isCollisionEnabled());
+    c->setVisible(true);
+    EXPECT_TRUE(c->getVisionCone()->isVisible());
+    EXPECT_TRUE(c->isCollisionEnabled());
+}
+
 // On a curved path the walker's goal runs ahead along the curve: it passes near the middle
 // point and stops at the last.
 TEST_F(CharacterWalkTest, ACurvedPathIsWalkedAlongTheCurveToItsEnd) {
@@ -541,6 +555,17 @@ TEST_F(CharacterWalkTest, ATalkingCharacterShowsItsLipLoop) {
     EXPECT_TRUE(c->getLipLoopNode()->isVisible());
     const core::vector3df lip = c->getLipLoopNode()->getJointNode("headBaseJt")->getPosition();
     EXPECT_EQ(c->getMeshNode()->getJointNode("headBaseJt")->getPosition(), lip);
+
+    // A profile may name its own talking animation: the lip loop plays that one.
+    const std::string profile = temp.file("Talker.xml");
+    std::ofstream(profile)
+        << "<CharacterProfile><Animation name=\"WalkingDefault\" state=\"Walking\" startFrame=\"0\" endFrame=\"30\"/>"
+           "<Animation name=\"StoppedDefault\" state=\"Stopped\" startFrame=\"31\" endFrame=\"60\"/>"
+           "<TalkingAnimation path=\"Content/Models/Characters/AniEveryBody.b3d\"/></CharacterProfile>";
+    CharacterObject* talker = addCharacter(10, 0, 0, [&](io::IAttributes* a) { a->addString("ProfileName", profile.c_str()); });
+    ASSERT_NE(talker->getLipLoopNode(), nullptr);
+    EXPECT_EQ(talker->getLipLoopNode()->getMesh(), getGameMesh(smgr(), "Content/Models/Characters/AniEveryBody.b3d"));
+    EXPECT_NE(talker->getLipLoopNode()->getMesh(), c->getLipLoopNode()->getMesh());
 }
 
 } // namespace
