@@ -59,7 +59,7 @@ const std::pair<const char*, std::function<void(Attributes*)>> typeSettings[] = 
     {"animateSpline", [](Attributes* a) { a->addInt("SplineObjectID", 77); a->addFloat("TimeToComplete", 4); a->addBool("CapToFramerate", true); }},
     {"parentToObject", [](Attributes* a) { a->addInt("ParentObjectID", 5); a->addBool("UseParentPosition", true); a->addString("ExcludePositionAxes", "xz"); }},
     {"attachToMeshBone", [](Attributes* a) { a->addInt("ParentID", 9); a->addString("JointName", "hipsJt"); a->addBool("UseCurrentJoint", true); }},
-    {"controlMeshBone", [](Attributes* a) { a->addString("ControlType", "Multiple Nodes"); a->addInt("JointCount", 2); a->addInt("JointPhysicsObjectID1", 31); }},
+    {"controlMeshBone", [](Attributes* a) { a->addString("ControlType", "Multiple Nodes"); a->addInt("JointCount", 2); a->addInt("JointPhysicsObjectID1", 31); a->addInt("JointPhysicsObjectID2", 32); a->addInt("OrientPhysicsObjectID2", 33); }},
     {"physicsForce", [](Attributes* a) { a->addVector3d("Force", {0, 50, 0}); a->addString("ForceMode", "Velocity Change"); }},
     {"moveFlyCircle", [](Attributes* a) { a->addFloat("Radius", 4); a->addFloat("RadiusEllipsoid", 2); a->addVector3d("Direction", {0, 0, 2}); }},
     {"moveRotation", [](Attributes* a) { a->addVector3d("Rotation", {0, 1, 0}); a->addInt("SpeedVariableID", 12); }},
@@ -464,6 +464,15 @@ TEST_F(AnimatorTest, ABoneControllerMovesItsJointTheBlendsShareOfTheWayToItsObje
     }
     expectNear(at[2], {5, 5, 5});
     EXPECT_GT(at[0].getDistanceFrom(at[2]), 0.5f);
+    // Every joint's objects are read, the last one included.
+    AnimatorBase* two = makeAnimator("controlMeshBone", addFigure(), [](Attributes* a) {
+        a->addInt("JointCount", 2);
+        a->addInt("JointPhysicsObjectID2", 32);
+        a->addInt("OrientPhysicsObjectID2", 33);
+    });
+    const std::vector<std::string> keys = written(two);
+    EXPECT_EQ(std::count(keys.begin(), keys.end(), "JointPhysicsObjectID2=32"), 1);
+    EXPECT_EQ(std::count(keys.begin(), keys.end(), "OrientPhysicsObjectID2=33"), 1);
     expectNear(at[1], at[0] + (at[2] - at[0]) * 0.95f);
 }
 

@@ -200,7 +200,13 @@ TEST_F(VisionConeTest, AFirstRayReachesAllButTheConesLastStretch) {
 
 TEST_F(VisionConeTest, ABlockingObjectOrASuspiciousZoneKeepsItBlind) {
     VisionCone* c = build(SCT_Chef, true);
-    PhysicsObject* wall = addBox("Static", {0.5f, 0, -5});
+    // Away from the origin, where the ray's direction from the eye to the player counts.
+    const core::vector3df away(20, 0, 30);
+    c->getJointParent()->setPosition(away);
+    c->getJointParent()->updateAbsolutePosition();
+    player->setPosition(player->getPosition() + away);
+    player->updateAbsolutePosition();
+    PhysicsObject* wall = addBox("Static", core::vector3df(0.5f, 0, -5) + away);
     run(0.05f, 40);
     EXPECT_FALSE(c->isInSight()) << "the wall stops the ray";
     wall->BlocksVision = false;

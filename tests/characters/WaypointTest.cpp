@@ -50,6 +50,13 @@ TEST_F(WaypointTest, NextAndPreviousWalkThePointsInChildOrder) {
         EXPECT_EQ(row.got, row.expected) << row.what;
 }
 
+// A new waypoint is a straight-line point at time 0.1.
+TEST_F(WaypointTest, ANewPointIsLinear) {
+    WaypointObject* point = add(smgr()->getRootSceneNode());
+    EXPECT_TRUE(point->UseLinearInterpolation);
+    EXPECT_FLOAT_EQ(point->Time, 0.1f);
+}
+
 // A copied point joins the same path (after the others) with its own ID and the original's
 // curve settings; a copy given another parent joins that one.
 TEST_F(WaypointTest, ACopiedPointJoinsThePathWithItsOwnIDAndTheSameSettings) {
