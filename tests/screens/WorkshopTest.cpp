@@ -163,12 +163,17 @@ TEST_F(WorkshopTest, EachDamageOfAnArchiveIsRefused) {
     encrypted[6] = 0x01;
     const std::size_t directoryAt = 30 + std::string("Plain/Plain_Main.irr").size() + emptyLevel().size();
     const std::string entry = "the entry \"Plain/Plain_Main.irr\" ";
+    // An entry with 4 bytes of extra field after its name.
+    std::string extra = plain;
+    extra[28] = 4;
+    extra.insert(30 + std::string("Plain/Plain_Main.irr").size(), std::string(4, '\0'));
     const struct {
         const char* what;
         std::string bytes;
         std::string reason; // empty: accepted
     } rows[] = {
         {"a sound archive", plain, ""},
+        {"an entry with an extra field", extra, ""},
         {"a step up inside a name", makeZip({{"Deep/../../Up_Main.irr", emptyLevel()}}),
          "the entry \"Deep/../../Up_Main.irr\" points outside the archive"},
         {"a name part that only starts with dots", makeZip({{"Deep/..x/Dots_Main.irr", emptyLevel()}}), ""},
