@@ -18,6 +18,7 @@
 #include "screens/menus/GUIDialogScreen.h"
 #include "screens/menus/GUIMainScreen.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 
@@ -315,7 +316,16 @@ TEST_F(WorkshopTest, AChosenUserLevelPlaysAsOneAndBackBringsTheLogo) {
     menu->onBack(nullptr);
     fadeOut(menu);
     EXPECT_EQ(MainScreenFadeTarget, 1.0f);
+    const auto& stack = screenManager->getScreenStack();
+    EXPECT_EQ(std::find(stack.begin(), stack.end(), menu), stack.end()) << "the menu leaves the stack";
     menu->drop();
+
+    // An archive that is already gone cannot be deleted, and says so.
+    WorkshopLevelRecord gone;
+    gone.zipPath = core::stringw((folder + "Gone.zip").c_str());
+    log.lines.clear();
+    EXPECT_FALSE(deleteWorkshopArchive(gone));
+    EXPECT_TRUE(log.contains("Could not remove file " + folder + "Gone.zip."));
 }
 
 TEST_F(WorkshopTest, ADeleteRowSendsRightToItsButtonAndKeepsItUsableWhenDisabled) {
