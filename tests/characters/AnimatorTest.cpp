@@ -895,6 +895,36 @@ TEST_F(AnimatorTest, ASpriteLeavesOtherKindsOfNodeAlone) {
     EXPECT_EQ(box->getMaterial(0).getTexture(0), nullptr);
 }
 
+// In play a path rider writes as its spawn time where it was at the last checkpoint save.
+TEST_F(AnimatorTest, APathRiderWritesItsProgressAtTheLastCheckpointSave) {
+    auto* path = new SplineObject(root(), smgr(), 77);
+    path->drop();
+    for (f32 x : {0.0f, 20.0f}) {
+        auto* point = new SplineObject(path, smgr(), -1);
+        point->drop();
+        point->setPosition({x, 0, 0});
+        point->Time = x / 20.0f;
+    }
+    manager->registerNodeIDs(path);
+    auto* ride = static_cast<AnimateSplineAnimator*>(makeAnimator("animateSpline", addNode({0, 0, 0}), [](Attributes* a) {
+        a->addInt("SplineObjectID", 77);
+        a->addFloat("TimeToComplete", 10);
+        a->addBool("Loop", false);
+    }));
+    const auto spawnWritten = [&] {
+        for (const std::string& line : written(ride))
+            if (line.rfind("SpawnTime=", 0) == 0)
+                return std::stof(line.substr(10));
+        return -1.0f;
+    };
+    ride->progress = 0.3f;
+    manager->onCheckpointSave.invoke();
+    ride->progress = 0.6f;
+    EXPECT_NEAR(spawnWritten(), 0.3f, 1e-5f);
+    manager->onCheckpointSave.invoke();
+    EXPECT_NEAR(spawnWritten(), 0.6f, 1e-5f);
+}
+
 // The spline mover: a speed of 0 runs at 1 a second, reversed it runs back; a single key
 // holds the node at that key and finishes unless it loops, and a mover told to stop when
 // finished switches itself off; scale keys follow the same curve as the points.

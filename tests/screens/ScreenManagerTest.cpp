@@ -748,4 +748,18 @@ TEST_F(NotificationQueueTest, DismissingByNameTakesOnlyThatNotification) {
     EXPECT_FALSE(pause->isDismissed());
 }
 
+// The HUD shows while the level plays and hides while a level loads.
+TEST_F(NotificationQueueTest, TheHudShowsInPlayAndHidesWhileALevelLoads) {
+    GUIHud* hud = screenManager->getHud();
+    ASSERT_NE(hud, nullptr);
+    for (const bool loading : {false, true, false}) {
+        SCOPED_TRACE(loading);
+        level->levelLoading = loading;
+        driver->beginScene();
+        screenManager->draw();
+        driver->endScene();
+        EXPECT_EQ(hud->isVisible(), !loading);
+    }
+}
+
 } // namespace
