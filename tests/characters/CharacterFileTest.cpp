@@ -125,6 +125,36 @@ TEST_F(CharacterFileTest, CharactersRoundTripThroughALevelFileAndClones) {
     EXPECT_NE(clone->getController(), loaded->getController());
 }
 
+// A copy made outside play brings the character's own children and animators, but not its
+// helper nodes.
+TEST_F(CharacterFileTest, ACopyOutsidePlayBringsChildrenAndAnimators) {
+    simulating = false;
+    CharacterObject* c = addCharacter(0, 0, 0);
+    scene::ISceneNode* hat = smgr()->addEmptySceneNode(c);
+    hat->setName("Hat");
+    scene::ISceneNodeAnimator* spin = smgr()->createRotationAnimator({0, 1, 0});
+    c->addAnimator(spin);
+    spin->drop();
+    const auto named = [](scene::ISceneNode* node, const char* name) {
+        int count = 0;
+        for (scene::ISceneNode* child : node->getChildren())
+            count += std::string(child->getName()) == name ? 1 : 0;
+        return count;
+    };
+    const auto debugChildren = [](scene::ISceneNode* node) {
+        int count = 0;
+        for (scene::ISceneNode* child : node->getChildren())
+            count += child->isDebugObject() ? 1 : 0;
+        return count;
+    };
+    auto* copy = asCharacter(c->clone());
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(named(copy, "Hat"), 1) << "its own child comes along";
+    EXPECT_EQ(debugChildren(copy), debugChildren(c)) << "helper nodes are made afresh, not copied";
+    EXPECT_EQ(copy->getAnimators().size(), 1u);
+    simulating = true;
+}
+
 TEST_F(CharacterFileTest, MissingMeshAndProfileAreLoggedAndTheCharacterStillStands) {
     CharacterObject* c = addCharacter(0, 0, 0, [](io::IAttributes* a) {
         a->addString("MeshFileName", "Content/Models/Characters/Nobody.b3d");
