@@ -147,6 +147,8 @@ TEST_F(CharacterFileTest, ACopyOutsidePlayBringsChildrenAndAnimators) {
             count += child->isDebugObject() ? 1 : 0;
         return count;
     };
+    ASSERT_NE(c->getVisionCone(), nullptr);
+    EXPECT_EQ(keysOf(c)["VisionConeID"], std::to_string(c->getVisionCone()->getVisionConeID())) << "its cone's ID is written";
     auto* copy = asCharacter(c->clone());
     ASSERT_NE(copy, nullptr);
     EXPECT_EQ(named(copy, "Hat"), 1) << "its own child comes along";

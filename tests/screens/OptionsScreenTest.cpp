@@ -448,6 +448,17 @@ TEST_F(OptionsScreenTest, AConfirmedResetRestartsWithTheDefaults) {
     setSettingFloat("Audio_MusicVolume", 0.2f);
     GUIOptionsScreen* options = openOptionsScreen(true);
     runFrames(10);
+    // The reset row asks first, in its own words: No, then Yes.
+    options->getItems().back()->click();
+    auto* question = dynamic_cast<GUIDialogScreen*>(screenManager->getScreenStack().front());
+    ASSERT_NE(question, nullptr);
+    EXPECT_EQ(question->getTitleText()->getOwnText(), getLanguageText(404));
+    std::vector<std::wstring> answers;
+    for (GUIButton* item : question->getItems())
+        answers.push_back(static_cast<GUIMenuItem*>(item)->getCaptionText()->getText());
+    EXPECT_EQ(answers, (std::vector<std::wstring>{getLanguageText(103).c_str(), getLanguageText(102).c_str()}));
+    screenManager->popScreen(question, true);
+    runFrames(10);
     s32 yes = 1;
     options->onResetAnswer(yes);
     EXPECT_FLOAT_EQ(getSettingFloat("Audio_MusicVolume"), 1.0f);
