@@ -439,6 +439,10 @@ TEST_F(OptionsScreenTest, FromThePauseMenuARestartWaitsBehindANotice) {
     ASSERT_FALSE(screenManager->getScreenStack().empty());
     auto* notice = dynamic_cast<GUIDialogScreen*>(screenManager->getScreenStack().front());
     ASSERT_NE(notice, nullptr);
+    EXPECT_EQ(notice->getTitleText()->getOwnText(), getLanguageText(407)) << "the restart notice";
+    ASSERT_EQ(notice->getItems().size(), 1u);
+    EXPECT_EQ(std::wstring(static_cast<GUIMenuItem*>(notice->getItems()[0])->getCaptionText()->getText()),
+              getLanguageText(126).c_str());
     notice->onBack(nullptr);
     runFrames(10);
     EXPECT_EQ(screenManager->getScreenStack().size(), 1u) << "the notice and the page went; the options stay";

@@ -6,6 +6,7 @@
 
 #include "core/Globals.h"
 #include "gui/GUIDeleteRow.h"
+#include "gui/GUIFreeTypeText.h"
 #include "gui/GUIScreen.h"
 #include "gui/GuiCommon.h"
 #include "gui/GuiHooks.h"
@@ -258,6 +259,9 @@ TEST_F(WorkshopTest, TheMenuDeletesOnlyAfterTheSecondAnswer) {
     ASSERT_NE(question, nullptr);
     // Answer 1 deletes: it is the language's "Yes" (text 102), answer 0 its "No" (103).
     ASSERT_EQ(question->Options.size(), 2u);
+    ASSERT_NE(question->getTitleText(), nullptr);
+    EXPECT_EQ(question->getTitleText()->getOwnText(), getLanguageText(412) + L" " + WorkshopLevels[0].title + L"?")
+        << "the delete question names the level";
     EXPECT_EQ(question->Options[0], getLanguageText(103));
     EXPECT_EQ(question->Options[1], getLanguageText(102));
     s32 answer = 0;
