@@ -868,6 +868,23 @@ TEST_F(AnimatorTest, OutsidePlayOnlyASplineMoverThatRanPutsItsNodeBack) {
     coreSlots().physics.isSimulationActive = [] { return true; };
 }
 
+// A frame animator changes the figure's frame rate only when told to.
+TEST_F(AnimatorTest, AFrameAnimatorChangesTheFrameRateOnlyWhenTold) {
+    for (const bool change : {false, true}) {
+        SCOPED_TRACE(change);
+        PhysicsObject* figure = addFigure();
+        figure->getMeshNode()->setAnimationSpeed(30.0f);
+        makeAnimator("animateFrame", figure, [&](Attributes* a) {
+            a->addInt("StartFrame", 31);
+            a->addInt("EndFrame", 60);
+            a->addBool("ChangeFPS", change);
+            a->addFloat("NewFPS", 12);
+        });
+        frame();
+        EXPECT_FLOAT_EQ(figure->getMeshNode()->getAnimationSpeed(), change ? 12.0f : 30.0f);
+    }
+}
+
 // A sprite of no frame rate keeps the rate of its animation file.
 TEST_F(AnimatorTest, ASpriteWithoutAFrameRateKeepsItsFilesRate) {
     auto* billboard = static_cast<BillboardObject*>(smgr()->addSceneNode("BillboardObject", root()));
