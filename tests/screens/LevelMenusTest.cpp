@@ -469,6 +469,25 @@ TEST_F(LevelMenusTest, TheFreePlayAutosaveOfTheChosenLevelResumesItsCheckpoint) 
     }
 }
 
+// The level whose free-play autosave waits is marked in blue; a story autosave marks nothing.
+TEST_F(LevelMenusTest, TheLevelOfTheFreePlayAutosaveIsMarked) {
+    const video::SColor marked(0xff646496);
+    for (const bool freePlay : {true, false}) {
+        SCOPED_TRACE(freePlay);
+        save->setAutoSaveExists(freePlay, false);
+        save->setAutoSavePath(L"content/levels/a.irr", false);
+        save->setAutoSaveExists(!freePlay, true);
+        save->setAutoSavePath(L"Content/Levels/A.irr", true);
+        GUIStoryLevelSelectScreen* select = openStorySelect();
+        const auto& rows = select->getRows();
+        ASSERT_EQ(rows.size(), 3u);
+        EXPECT_EQ(static_cast<GUIMenuItem*>(rows[0])->getCaptionButton()->getStateColor(0) == marked, freePlay);
+        EXPECT_NE(static_cast<GUIMenuItem*>(rows[2])->getCaptionButton()->getStateColor(0), marked) << "another level";
+        screenManager->closeAllScreens();
+        screenManager->update();
+    }
+}
+
 TEST_F(LevelMenusTest, BackReturnsToTheMainMenuAndBringsTheLogoBack) {
     GUIStoryLevelSelectScreen* select = openStorySelect();
     sendKey(select, MenuKey::Back);
