@@ -901,6 +901,31 @@ TEST_F(AnimatorTest, ASpriteWithoutAFrameRateKeepsItsFilesRate) {
     EXPECT_TRUE(std::isfinite(own->sprite.frameTime));
 }
 
+// Outside play, reading a spawn time into a spline mover that has run places its node there at
+// once (the editor shows the change); a spawn time of 0 leaves the node alone.
+TEST_F(AnimatorTest, OutsidePlayASpawnTimeReadPlacesTheNode) {
+    coreSlots().physics.isSimulationActive = [] { return false; };
+    scene::ISceneNode* node = addNode({5, 5, 5});
+    AnimatorBase* spline = makeAnimator("moveSpline", node, [](Attributes* a) {
+        a->setAttribute("Enabled", false);
+        a->addBool("LinearMovement", true);
+        a->addVector3d("Point1", {0, 0, 0});
+        a->addVector3d("Point2", {10, 0, 0});
+    });
+    frame(0.1f); // it knows its node now
+    for (const f32 spawn : {0.0f, 0.5f}) {
+        SCOPED_TRACE(spawn);
+        node->setPosition({5, 5, 5});
+        Attributes* in = newAttributes();
+        spline->serializeAttributes(in);
+        in->setAttribute("SpawnTime", spawn);
+        spline->deserializeAttributes(in);
+        in->drop();
+        expectNear(node->getPosition(), spawn == 0.0f ? core::vector3df(5, 5, 5) : core::vector3df(5, 0, 0));
+    }
+    coreSlots().physics.isSimulationActive = [] { return true; };
+}
+
 // A sprite draws only on billboards, particles and figures: another node keeps its texture.
 TEST_F(AnimatorTest, ASpriteLeavesOtherKindsOfNodeAlone) {
     scene::ISceneNode* box = smgr()->addCubeSceneNode(1.0f, root());
