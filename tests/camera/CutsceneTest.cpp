@@ -16,13 +16,19 @@
 #include "render/EffectHandler.h"
 #include "screens/ScreenManager.h"
 #include "camera/GUICutscene.h"
+#include "platform/FakePadBackend.h"
+#include "player/InputManager.h"
+#include "player/PlayerControls.h"
+#include "player/devices/KeyboardDevice.h"
 #include "support/ScreenConnections.h"
+#include "triggers/ConditionalTrigger.h"
 #include "triggers/TriggerEventObject.h"
 #include "triggers/TriggerRegistration.h"
 
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 
 #include <cstring>
 
@@ -345,6 +351,181 @@ TEST_F(CutsceneTest, AStoppedCutsceneDropsEveryPendingEvent) {
     EXPECT_FALSE(cutscene->isRunning());
     EXPECT_FALSE(within->isPending());
     EXPECT_FALSE(after->isPending());
+}
+
+// The skip control held on a key of its own (F5), pressed or let go with the frame.
+class CutsceneSkipTest : public CutsceneTest {
+protected:
+    void SetUp() override {
+        CutsceneTest::SetUp();
+        // The controls answer only while the game is played.
+        coreSlots().physics.isSimulationActive = [] { return true; };
+        platform::setPadBackend(std::make_unique<platform::FakePadBackend>());
+        input = std::make_unique<InputManager>();
+        input->init(gameDevice);
+        inputManager = input.get();
+        PlayerControls* controls = input->getPlayerControls(0, 0);
+        controls->clearMappings();
+        ButtonMapping mapping;
+        mapping.device = input->getKeyboard();
+        mapping.buttonIndex = KEY_F5;
+        controls->addMapping(GameAction::SkipCutscene, mapping);
+    }
+    void TearDown() override {
+        inputManager = nullptr;
+        input.reset();
+        gameDevice->setEventReceiver(nullptr);
+        platform::setPadBackend(nullptr);
+        CutsceneTest::TearDown();
+    }
+    void skipFrame(std::optional<bool> down = std::nullopt) {
+        if (down) {
+            SEvent event{};
+            event.EventType = EET_KEY_INPUT_EVENT;
+            event.KeyInput.Key = KEY_F5;
+            event.KeyInput.PressedDown = *down;
+            input->OnEvent(event);
+        }
+        input->update();
+        gameFrame(0.25f);
+        input->endFrame();
+    }
+    std::unique_ptr<InputManager> input;
+};
+
+// Where skipping is allowed, holding the skip control for more than a second (after the
+// first second of the cutscene) skips it: the prompt fills with the held time, a let-go
+// starts the count again, and the skip fades to black and ends the cutscene.
+TEST_F(CutsceneSkipTest, HoldingSkipForMoreThanASecondSkipsAnAllowedCutscene) {
+    CutsceneObject* cutscene = addCutscene(8.0f);
+    cutscene->AllowSkipCutscene = true;
+    cutscene->startCutscene();
+    skipFrame(true);
+    skipFrame();
+    EXPECT_EQ(cutscene->skipProgress, 0.5f);
+    EXPECT_EQ(overlay->getSkipProgress(), 0.5f) << "the prompt shows the held time";
+    skipFrame(false); // a release shows for its own frame
+    EXPECT_EQ(cutscene->skipProgress, 0.75f);
+    skipFrame(); // elapsed 1.0
+    EXPECT_EQ(cutscene->skipProgress, 0.0f) << "let go: counted afresh";
+    EXPECT_EQ(overlay->getSkipProgress(), 0.0f);
+    skipFrame(true);
+    for (int frame = 0; frame < 3; ++frame)
+        skipFrame();
+    ASSERT_EQ(cutscene->skipProgress, 1.0f);
+    EXPECT_FALSE(cutscene->skipRequested) << "held for exactly a second";
+    EXPECT_FALSE(cutscene->ending);
+    const std::size_t queued = queuedEvents();
+    skipFrame();
+    EXPECT_TRUE(cutscene->skipRequested);
+    skipFrame();
+    EXPECT_TRUE(cutscene->ending);
+    EXPECT_TRUE(cutscene->skipCarriedOut);
+    EXPECT_EQ(queuedEvents(), queued + 2) << "the fade to black";
+    EXPECT_EQ(overlay->getSkipProgress(), 1.25f) << "the full prompt stays while the skip fades";
+    skipFrame(false);
+    for (int frame = 0; frame < 6 && cutscene->isRunning(); ++frame)
+        skipFrame();
+    EXPECT_FALSE(cutscene->isRunning()) << "ended a second after the skip, long before its eight seconds";
+
+    // Held into the end by time (a second before the end), the prompt empties.
+    CutsceneObject* shortOne = addCutscene(2.0f);
+    shortOne->AllowSkipCutscene = true;
+    shortOne->startCutscene();
+    skipFrame(true);
+    for (int frame = 0; frame < 3; ++frame)
+        skipFrame();
+    ASSERT_TRUE(shortOne->ending);
+    EXPECT_FALSE(shortOne->skipCarriedOut);
+    skipFrame();
+    EXPECT_GT(shortOne->skipProgress, 1.0f);
+    EXPECT_EQ(overlay->getSkipProgress(), 0.0f);
+    skipFrame(false);
+}
+
+// Where skipping is not allowed, holding the skip control after the first second shows the
+// refusal, which fades within a second of letting go; the cutscene runs on.
+TEST_F(CutsceneSkipTest, HoldingSkipOnACutsceneThatRefusesItShowsTheRefusal) {
+    CutsceneObject* cutscene = addCutscene(4.0f);
+    cutscene->startCutscene();
+    for (int frame = 0; frame < 3; ++frame)
+        skipFrame();
+    skipFrame(true); // elapsed 0.75 -> 1.0
+    skipFrame();     // elapsed 1.0 -> 1.25: not past the first second yet
+    EXPECT_EQ(cutscene->skipProgress, 0.0f);
+    EXPECT_EQ(overlay->getSkipProgress(), 0.0f);
+    skipFrame();
+    EXPECT_EQ(cutscene->skipProgress, -0.75f);
+    EXPECT_EQ(overlay->getSkipProgress(), -0.75f) << "the refusal shows";
+    skipFrame();
+    EXPECT_EQ(cutscene->skipProgress, -0.75f) << "held: shown again in full";
+    skipFrame(false); // a release shows for its own frame
+    skipFrame();
+    EXPECT_EQ(cutscene->skipProgress, -0.5f);
+    skipFrame();
+    skipFrame();
+    EXPECT_EQ(cutscene->skipProgress, 0.0f);
+    EXPECT_EQ(overlay->getSkipProgress(), 0.0f) << "the refusal has faded";
+    EXPECT_TRUE(cutscene->isRunning());
+    EXPECT_FALSE(cutscene->ending);
+}
+
+// At its end a cutscene hands the view to its end camera when it names one (before the
+// camera it found), and to neither when the named end camera does not exist.
+TEST_F(CutsceneTest, AtTheEndTheNamedEndCameraTakesTheView) {
+    CameraObject* before = addModeCamera(CameraModeId::Stationary, {0, 5, -20}, nullptr, 30);
+    CameraObject* shot = addModeCamera(CameraModeId::Stationary, {10, 5, 0}, nullptr, 31);
+    CameraObject* after = addModeCamera(CameraModeId::Stationary, {-10, 5, 0}, nullptr, 32);
+    registerIDs();
+    for (const s32 endCamera : {32, 33}) {
+        cameras->pushCamera(before, nullptr, 0.0f, false);
+        CutsceneObject* cutscene = addCutscene(1.0f, 31);
+        cutscene->ReturnToPreviousCam = true;
+        cutscene->EndCameraID = endCamera;
+        cutscene->startCutscene();
+        ASSERT_EQ(cameras->getOverrideCamera(), shot);
+        while (cutscene->isRunning())
+            gameFrame(0.25f);
+        EXPECT_EQ(cameras->getOverrideCamera(), endCamera == 32 ? after : shot) << endCamera;
+        cameras->removeCamera(before);
+        cameras->setActiveCamera(CameraActivation{});
+    }
+}
+
+// A conditional trigger inside a cutscene whose window opens within the cutscene is dropped
+// by a cancel; one whose window opens at the end or later keeps its time from the start.
+// Stopping outright drops them all.
+TEST_F(CutsceneTest, CancellingDropsTheConditionsWhoseWindowOpensWithinTheCutscene) {
+    auto addCondition = [this](CutsceneObject* cutscene, f32 opens) {
+        auto* condition = new ConditionalTrigger(cutscene, smgr(), -1);
+        condition->drop();
+        condition->TimeSpan = core::vector2df(opens, opens + 2.0f);
+        return condition;
+    };
+    CutsceneObject* cutscene = addCutscene(4.0f);
+    ConditionalTrigger* within = addCondition(cutscene, 3.0f);
+    ConditionalTrigger* atTheEnd = addCondition(cutscene, 4.0f);
+    ConditionalTrigger* later = addCondition(cutscene, 6.0f);
+    cutscene->startCutscene();
+    gameFrame();
+    gameFrame();
+    ASSERT_GT(within->Timer, 0.0f);
+    cutscene->cancelCutscene();
+    EXPECT_TRUE(within->conditionalCancelled);
+    EXPECT_EQ(within->Timer, -1.0f);
+    for (ConditionalTrigger* kept : {atTheEnd, later}) {
+        EXPECT_FALSE(kept->conditionalCancelled) << kept->TimeSpan.X;
+        EXPECT_EQ(kept->Timer, 4.0f) << "counted from the start";
+    }
+    gameFrame();
+    ASSERT_FALSE(cutscene->isRunning());
+
+    CutsceneObject* stopped = addCutscene(4.0f);
+    ConditionalTrigger* dropped = addCondition(stopped, 6.0f);
+    stopped->startCutscene();
+    gameFrame();
+    stopped->stopCutscene();
+    EXPECT_TRUE(dropped->conditionalCancelled);
 }
 
 TEST_F(CutsceneTest, AttributesFollowTheirConditions) {
