@@ -552,6 +552,104 @@ TEST_F(CameraManagerTest, TheCameraActionsTurnAndZoomTheGameCamera) {
 
 // On a level camera each camera action sets its look axis its own way: the first of a pair
 // +1, the second -1.
+// Taking over from another camera (not at a level's start), the game camera starts from the
+// main camera's view: its yaw, pitch (held within 10 to 45 degrees) and distance, and looks
+// at the body. Zooming in while pulled in before an obstacle starts from the pulled-in
+// distance.
+TEST_F(CameraManagerTest, TheGameCameraTakesOverFromTheMainCamerasView) {
+    settle();
+    GameCamera* game = cameras->gameCamera;
+    // The game camera looks a unit above the body's feet.
+    struct FocusedBody : StandingBody {
+        using StandingBody::StandingBody;
+        core::vector3df getCameraFocusPoint(f32) override { return getAbsolutePosition() + core::vector3df(0, 1, 0); }
+    };
+    auto* body = new FocusedBody(root(), smgr(), -1);
+    body->drop();
+    body->setPosition({1, -1, 2});
+    body->updateAbsolutePosition();
+    game->followedNode = body;
+    const struct {
+        core::vector3df from;
+        f32 yaw, pitch, distance;
+    } rows[] = {{{10, 10, 0}, 0.0f, 45.0f, 14.1421f},
+                {{0, 5, -10}, 90.0f, 26.5651f, 11.1803f},
+                {{0, 20, -10}, 90.0f, 45.0f, 22.3607f}};
+    for (const auto& row : rows) {
+        cameras->mainCamera->setPosition(row.from);
+        cameras->mainCamera->updateAbsolutePosition();
+        cameras->mainCamera->setTarget({0, 0, 0});
+        game->targetMode->goalTarget = {};
+        CameraActivation activation;
+        activation.camera = game;
+        game->onActivated(activation);
+        EXPECT_NEAR(game->yaw, row.yaw, 1e-3f) << row.from.Y;
+        EXPECT_NEAR(game->pitch, row.pitch, 1e-3f) << row.from.Y;
+        EXPECT_NEAR(game->distance, row.distance, 1e-3f) << row.from.Y;
+        test::expectNear(game->targetMode->goalTarget, {1, 0, 2});
+        if (row.pitch < 45.0f) {
+            test::expectNear(game->goalPosition, row.from, 1e-2f);
+        }
+    }
+    // A snapped activation (a level's start) keeps the camera's own orbit.
+    game->yaw = 30.0f;
+    CameraActivation snapped;
+    snapped.camera = game;
+    snapped.snap = true;
+    game->onActivated(snapped);
+    EXPECT_EQ(game->yaw, 30.0f);
+    // Snapping to the goal aims at the body unless the change is a cut (speed 0).
+    for (const f32 speed : {0.0f, 1.0f}) {
+        game->targetMode->goalTarget = {5, 5, 5};
+        game->snapToGoal(speed);
+        test::expectNear(game->targetMode->goalTarget, speed == 0.0f ? core::vector3df(5, 5, 5) : core::vector3df(1, 0, 2));
+    }
+    // Pulled in to 6 units: a tenth of a second of zoom in goes on from 6, not from 12.
+    game->distance = 12.0f;
+    game->pulledIn = true;
+    game->pulledInDistance = 6.0f;
+    GameCamera::HeldActions zoomIn;
+    zoomIn.zoomIn = true;
+    game->step(0.1f, zoomIn);
+    EXPECT_NEAR(game->distance, 4.0f, 1e-4f);
+}
+
+// A body moving along a blend toward a camera that follows the player, or standing near
+// where the blend is, hurries the blend: 1 + speed / 0.3, plus up to 0.3 within 10 units.
+TEST_F(CameraManagerTest, ABlendToAPlayerFollowingCameraHurriesWithTheBodysSpeedAndNearness) {
+    struct MovingBody : StandingBody {
+        using StandingBody::StandingBody;
+        core::vector3df velocity;
+        core::vector3df getLinearVelocity() override { return velocity; }
+    };
+    const struct {
+        f32 speed, distance, multiplier;
+        bool followsPlayer;
+    } rows[] = {{0.0f, 20.0f, 1.0f, true}, {0.0f, 10.0f, 1.0f, true}, {0.0f, 9.5f, 1.15f, true},
+                {0.0f, 5.0f, 1.3f, true},  {0.3f, 20.0f, 2.0f, true}, {0.3f, 5.0f, 1.0f, false}};
+    for (const auto& row : rows) {
+        settle();
+        auto* body = new MovingBody(root(), smgr(), -1);
+        body->drop();
+        body->velocity = {row.speed, 0, 0};
+        const core::vector3df from = cameras->mainCamera->getAbsolutePosition();
+        body->setPosition(from + core::vector3df(row.distance, 0, 0));
+        body->updateAbsolutePosition();
+        cameras->followedNode = body;
+        CameraObject* far = camera(from + core::vector3df(0, 0, 50));
+        if (row.followsPlayer)
+            far->CameraTargetMode = CameraTargetId::Tentaro;
+        cameras->pushCamera(far, nullptr, 1.0f, false);
+        ASSERT_GT(cameras->transition->positionDuration, 1.0f);
+        cameras->update(0.1f);
+        EXPECT_NEAR(cameras->transition->elapsed, 0.1f * row.multiplier, 1e-5f)
+            << row.speed << " m/s at " << row.distance << (row.followsPlayer ? "" : ", a camera of its own");
+        cameras->removeCamera(far);
+        cameras->followedNode = nullptr;
+        body->remove();
+    }
+}
+
 TEST_F(CameraManagerTest, EachCameraActionOnALevelCameraSetsItsAxisItsOwnWay) {
     settle();
     platform::setPadBackend(std::make_unique<platform::FakePadBackend>());
