@@ -11,6 +11,8 @@
 #include "core/SoundManager.h"
 #include "core/CoreSlots.h"
 #include "gui/GUIImage.h"
+
+#include <ICursorControl.h>
 #include "level/LevelEvents.h"
 #include "level/LevelManager.h"
 #include "render/EffectHandler.h"
@@ -27,6 +29,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 #include <optional>
 
@@ -606,6 +609,146 @@ TEST_F(CutsceneTest, TheFreeFlyAnimatorMovesByTheFrameTime) {
     test::expectNear(plain->getPosition(), {});
     EXPECT_EQ(animator->getKeyMap().size(), 5u) << "the default five keys";
     animator->drop();
+    effectHandler = nullptr;
+}
+
+// A cursor whose relative and window positions the test sets; centring puts it in the
+// middle of a 1280 x 720 window.
+class SetCursor : public gui::ICursorControl {
+public:
+    void setVisible(bool) override {}
+    bool isVisible() const override { return true; }
+    void setPosition(const core::position2df& at) override { setPosition(at.X, at.Y); }
+    void setPosition(f32 x, f32 y) override {
+        relative = core::position2df(x, y);
+        absolute = core::position2di(s32(x * 1280.0f), s32(y * 720.0f));
+        ++centred;
+    }
+    void setPosition(const core::position2di& at) override { absolute = at; }
+    void setPosition(s32 x, s32 y) override { absolute = core::position2di(x, y); }
+    const core::position2di& getPosition() override { return absolute; }
+    core::position2df getRelativePosition() override { return relative; }
+    void setReferenceRect(core::recti*) override {}
+    core::position2df relative{0.5f, 0.5f};
+    core::position2di absolute{640, 360};
+    int centred = 0;
+};
+
+// The free-fly camera of a tenth of a second at 10 units a second: the keys move it a unit
+// along its view (or level, without vertical movement) and sideways; a moved mouse turns it
+// by 180 degrees a screen, the pitch held 88 degrees short of straight up or down, and the
+// cursor goes back to the centre, as it does when it leaves the window.
+TEST_F(CutsceneTest, TheFreeFlyCameraMovesWithItsKeysAndTurnsWithTheMouse) {
+    EffectHandler handler(device->get(), core::dimension2du(0, 0));
+    effectHandler = &handler;
+    handler.renderStage = 1;
+    screenWidth = 1280;
+    screenHeight = 720;
+    auto press = [](FreeFlyCameraAnimator* animator, EKEY_CODE key) {
+        SEvent event{};
+        event.EventType = EET_KEY_INPUT_EVENT;
+        event.KeyInput.Key = key;
+        event.KeyInput.PressedDown = true;
+        return animator->OnEvent(event);
+    };
+    // A camera at the origin looking at the point, with an animator on it after its first run.
+    auto fly = [&](const core::vector3df& lookAt, gui::ICursorControl* cursor, bool level) {
+        scene::ICameraSceneNode* camera = smgr()->addCameraSceneNode(nullptr, {0, 0, 0}, lookAt);
+        smgr()->setActiveCamera(camera);
+        camera->setInputReceiverEnabled(true);
+        auto* animator = new FreeFlyCameraAnimator(cursor, 180.0f, 10.0f, 0.0f, nullptr, 0, level);
+        camera->addAnimator(animator);
+        animator->drop();
+        animator->animateNode(camera, 0);
+        return std::pair{camera, animator};
+    };
+    const f32 a = std::sqrt(0.5f);
+    const struct {
+        const char* what;
+        EKEY_CODE key;
+        core::vector3df lookAt;
+        bool level;
+        core::vector3df moved;
+    } keys[] = {{"forward", KEY_UP, {0, 0, 100}, false, {0, 0, 1}},
+                {"back", KEY_DOWN, {0, 0, 100}, false, {0, 0, -1}},
+                {"left", KEY_LEFT, {0, 0, 100}, false, {-1, 0, 0}},
+                {"right", KEY_RIGHT, {0, 0, 100}, false, {1, 0, 0}},
+                {"forward looking down", KEY_UP, {0, -100, 100}, false, {0, -a, a}},
+                {"forward looking down, level", KEY_UP, {0, -100, 100}, true, {0, 0, 1}}};
+    for (const auto& row : keys) {
+        auto [camera, animator] = fly(row.lookAt, nullptr, row.level);
+        ASSERT_TRUE(press(animator, row.key)) << row.what;
+        tick(0.1f);
+        animator->animateNode(camera, 100);
+        test::expectNear(camera->getPosition(), row.moved, 1e-3f);
+        EXPECT_FALSE(::testing::Test::HasFailure()) << row.what;
+        camera->remove();
+    }
+
+    // Turning: the pitch before (positive looks down) and the cursor's place after a move.
+    const struct {
+        f32 pitch;
+        core::position2df cursor;
+        bool inverted;
+        f32 yaw, pitchAfter;
+    } turns[] = {{0, {0.6f, 0.5f}, false, 18, 0},      {0, {0.4f, 0.5f}, false, -18, 0},
+                 {0, {0.5f, 0.6f}, false, 0, 18},      {0, {0.5f, 0.6f}, true, 0, -18},
+                 {70, {0.5f, 0.6f}, false, 0, 88},     {71, {0.5f, 0.6f}, false, 0, 88},
+                 {-80, {0.5f, 0.4f}, false, 0, -88}};
+    for (const auto& row : turns) {
+        // The animator holds the cursor: it lives on the heap.
+        auto* held = new SetCursor;
+        SetCursor& cursor = *held;
+        const f32 p = row.pitch * camera::degreesToRadians;
+        auto [camera, animator] = fly({0, -100 * std::sin(p), 100 * std::cos(p)}, held, false);
+        animator->setInvertMouse(row.inverted);
+        cursor.relative = row.cursor;
+        SEvent moved{};
+        moved.EventType = EET_MOUSE_INPUT_EVENT;
+        moved.MouseInput.Event = EMIE_MOUSE_MOVED;
+        EXPECT_TRUE(animator->OnEvent(moved));
+        cursor.centred = 0;
+        tick(0.1f);
+        animator->animateNode(camera, 100);
+        const f32 y = row.yaw * camera::degreesToRadians, q = row.pitchAfter * camera::degreesToRadians;
+        core::vector3df look = camera->getTarget() - camera->getPosition();
+        look.normalize();
+        test::expectNear(look, {std::sin(y) * std::cos(q), -std::sin(q), std::cos(y) * std::cos(q)}, 1e-3f);
+        EXPECT_FALSE(::testing::Test::HasFailure()) << row.pitch << " " << row.cursor.X << "," << row.cursor.Y;
+        EXPECT_EQ(cursor.centred, 1) << "back to the centre";
+        EXPECT_EQ(cursor.relative, core::position2df(0.5f, 0.5f));
+        camera->remove();
+        held->drop();
+    }
+    // Outside the window the cursor is brought back without turning the camera.
+    auto* held = new SetCursor;
+    SetCursor& cursor = *held;
+    auto [camera, animator] = fly({0, 0, 100}, held, false);
+    for (const core::position2di outside : {core::position2di(1281, 10), core::position2di(10, 721), core::position2di(1280, 720)}) {
+        cursor.absolute = outside;
+        cursor.centred = 0;
+        tick(0.1f);
+        animator->animateNode(camera, 100);
+        EXPECT_EQ(cursor.centred, outside.X == 1280 ? 0 : 1) << outside.X << "," << outside.Y;
+    }
+    test::expectNear(camera->getTarget(), {0, 0, 1}, 1e-3f);
+
+    // A copy keeps the keys and speeds.
+    const SKeyMap wasd[] = {{EKA_MOVE_FORWARD, KEY_KEY_W}, {EKA_STRAFE_LEFT, KEY_KEY_A}};
+    auto* own = new FreeFlyCameraAnimator(nullptr, 90.0f, 5.0f, 0.0f, wasd, 2, false);
+    EXPECT_TRUE(press(own, KEY_KEY_A));
+    EXPECT_TRUE(own->isKeyHeld(FreeFlyCameraAnimator::StrafeLeft));
+    EXPECT_FALSE(press(own, KEY_UP)) << "not one of its keys";
+    scene::ISceneNodeAnimator* copy = own->createClone(camera);
+    auto* copied = static_cast<FreeFlyCameraAnimator*>(copy);
+    EXPECT_EQ(copied->getKeyMap().size(), 2u);
+    EXPECT_EQ(copied->getKeyMap()[0].KeyCode, KEY_KEY_W);
+    EXPECT_EQ(copied->getMoveSpeed(), 5.0f);
+    EXPECT_EQ(copied->getRotateSpeed(), 90.0f);
+    copy->drop();
+    own->drop();
+    camera->remove();
+    held->drop();
     effectHandler = nullptr;
 }
 
