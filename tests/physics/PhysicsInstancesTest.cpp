@@ -293,4 +293,38 @@ TEST_F(PhysicsRenderServicesTest, ASkinnedMeshCountsItsJointsAndAnimatesForItsLi
     EXPECT_EQ(figure->getHardwareJointCount(), 0u);
 }
 
+// Asked to, a skinned object measures the box its animation sweeps through once, as it
+// loads: every frame's pose lies inside it, the mesh is culled by it, and the animation
+// keeps the frame loop the level gave it.
+TEST_F(PhysicsRenderServicesTest, AnAnimatedObjectAskedToMeasureItsBoundsCoversEveryFrameOfItsAnimation) {
+    PhysicsObject* figure = makeObject([](Attributes* a) {
+        a->addString("MeshFileName", "Content/Models/Characters/Everyman1.b3d");
+        a->addEnum("BoundType", "None", boundTypeNames);
+        a->addBool("RecalculateBounds", true);
+        a->addInt("StartFrame", 2);
+        a->addInt("EndFrame", 5);
+    });
+    scene::IAnimatedMeshSceneNode* node = figure->getMeshNode();
+    ASSERT_NE(node, nullptr);
+    ASSERT_GT(figure->getHardwareJointCount(), 1u);
+    EXPECT_FALSE(figure->RecalculateBounds) << "measured once";
+    const core::aabbox3df measured = figure->mesh().CustomBounds;
+    EXPECT_NE(measured.MinEdge, core::vector3df(-1, -1, -1)) << "not the unit box it starts from";
+    EXPECT_EQ(node->getStartFrame(), 2);
+    EXPECT_EQ(node->getEndFrame(), 5);
+    EXPECT_TRUE(measured.isFullInside(node->getMesh()->getBoundingBox())) << "the mesh is culled by the measured box";
+    auto* skinned = static_cast<scene::ISkinnedMesh*>(node->getMesh());
+    const s32 last = s32(skinned->getFrameCount()) - 1;
+    ASSERT_GT(last, 5);
+    skinned->setHardwareSkinning(false);
+    for (const s32 frame : {0, last / 2, last - 1}) {
+        skinned->animateMesh(f32(frame), 1.0f);
+        skinned->skinMesh();
+        core::aabbox3df pose = skinned->getBoundingBox();
+        pose.MinEdge += core::vector3df(1e-3f);
+        pose.MaxEdge -= core::vector3df(1e-3f);
+        EXPECT_TRUE(pose.isFullInside(measured)) << "frame " << frame;
+    }
+}
+
 } // namespace

@@ -547,6 +547,38 @@ TEST_F(PhysicsObjectBodyTest, ADynamicObjectWithItsOwnBodyIgnoresItsParentsTrans
     EXPECT_EQ(object->getScale(), core::vector3df(2, 2, 2));
 }
 
+// A dynamic object naming a centre-of-mass marker balances on it: the marker's position,
+// scaled by the marker's parent, and its turn become the body's mass frame once the object
+// links up. An unknown marker leaves the centre where the shapes put it.
+TEST_F(PhysicsObjectBodyTest, ACentreOfMassMarkerPlacesTheBodysMassFrame) {
+    scene::ISceneNode* group = smgr()->addEmptySceneNode(root());
+    group->setScale(core::vector3df(2, 2, 2));
+    scene::ISceneNode* marker = smgr()->addEmptySceneNode(group, 501);
+    marker->setPosition(core::vector3df(0, 1, 0.5f));
+    marker->setRotation(core::vector3df(0, 90, 0));
+    manager->rebuildNodeIDs();
+    for (const s32 id : {501, 502}) {
+        PhysicsObject* object = makeObject([id](Attributes* a) {
+            dynamicBox(a);
+            a->addInt("CenterMassObjectID", id);
+        });
+        frame();
+        phys::RigidDynamic* body = object->getDynamicActor();
+        ASSERT_NE(body, nullptr);
+        const phys::Transform pose = body->getCMassLocalPose();
+        if (id == 501) {
+            EXPECT_NEAR(pose.p.x, 0.0f, 1e-5f);
+            EXPECT_NEAR(pose.p.y, 2.0f, 1e-5f);
+            EXPECT_NEAR(pose.p.z, 1.0f, 1e-5f);
+            const phys::Vec3 forward = pose.q.rotate(phys::Vec3(0, 0, 1));
+            EXPECT_NEAR(forward.x, 1.0f, 1e-4f) << "turned a quarter about Y";
+        } else {
+            EXPECT_NEAR(pose.p.y, 0.0f, 1e-5f) << "no such marker";
+        }
+        object->remove();
+    }
+}
+
 TEST_F(PhysicsObjectBodyTest, AChildOfABodyMergesIntoItsParentsActor) {
     PhysicsObject* parent = makeObject(dynamicBox);
     PhysicsObject* child = makeObject(
