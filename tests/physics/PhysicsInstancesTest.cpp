@@ -14,6 +14,8 @@
 #include "render/EffectHandler.h"
 #include "support/TempDir.h"
 
+#include <algorithm>
+
 using namespace irr;
 
 namespace {
@@ -92,6 +94,28 @@ TEST_F(PhysicsInstancesTest, FiveInstancesDrawThemselvesAndSixMergeIntoOneNode) 
     ASSERT_TRUE(readInstanceTransforms(merged, transforms));
     EXPECT_EQ(transforms.size(), 7u);
     EXPECT_NEAR(transforms[1].getTranslation().X, 3.0f, 1e-4f);
+}
+
+// The merged node casts shadows and draws depth while its source lives; once the source
+// goes, no pass of the renderer keeps it.
+TEST_F(PhysicsInstancesTest, AMergedNodeLeavesTheShadowAndDepthPassesWithItsSource) {
+    auto handler = std::make_unique<EffectHandler>(device->get(), core::dimension2du(0, 0));
+    effectHandler = handler.get();
+    PhysicsObject* source = makeSource();
+    addInstances(6);
+    settle();
+    scene::ISceneNode* merged = source->getInstancedMeshNode();
+    ASSERT_NE(merged, nullptr);
+    auto listed = [&] {
+        return std::count_if(handler->shadowNodes.begin(), handler->shadowNodes.end(),
+                             [merged](const ShadowNode& entry) { return entry.node == merged; });
+    };
+    EXPECT_EQ(listed(), 1);
+    EXPECT_TRUE(handler->isInDepthPass(merged));
+    smgr()->clear();
+    EXPECT_EQ(listed(), 0);
+    EXPECT_FALSE(handler->isInDepthPass(merged));
+    effectHandler = nullptr;
 }
 
 TEST_F(PhysicsInstancesTest, EightyInstancesAreCutToSeventyFiveCopiesWithOneLine) {

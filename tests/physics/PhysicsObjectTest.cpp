@@ -433,6 +433,23 @@ TEST_F(PhysicsObjectBodyTest, ThePhysicsDetailSettingBuildsOnlyTheObjectsOfItsDe
         object->mesh().DetailMode = row.mode;
         EXPECT_EQ(object->checkPhysicsDetail(), row.builds) << row.detail << " " << row.mode;
     }
+    // At high detail, shaders below level 2 or the lowest graphics quality count as low detail.
+    ShaderManager shaders;
+    shaderManager = &shaders;
+    const struct {
+        s32 shaderLevel, quality, mode;
+        bool builds;
+    } shaderRows[] = {{1, 0, 1, false}, {1, 0, 2, true}, {2, 0, 1, true}, {2, 0, 2, false},
+                      {2, 2, 1, false}, {2, 1, 1, true}, {3, 2, 2, true}};
+    setSettingInt("Game_PhysicsDetail", 2);
+    for (const auto& row : shaderRows) {
+        shaders.shaderLevel = row.shaderLevel;
+        shaders.graphicsQuality = row.quality;
+        object->mesh().DetailMode = row.mode;
+        EXPECT_EQ(object->checkPhysicsDetail(), row.builds)
+            << "shader level " << row.shaderLevel << ", quality " << row.quality << ", mode " << row.mode;
+    }
+    shaderManager = nullptr;
     gameSettings = nullptr;
 }
 
@@ -603,6 +620,10 @@ TEST_F(PhysicsObjectBodyTest, AChildOfABodyMergesIntoItsParentsActor) {
     EXPECT_TRUE(parent->getUserData()->compound);
     frames(90);
     EXPECT_NEAR(child->getAbsolutePosition().Y - parent->getAbsolutePosition().Y, 1.5f, 1e-3f) << "moves as one";
+    // A member that goes leaves its owner's list of members.
+    ASSERT_EQ(parent->getUserData()->children.size(), 1u);
+    child->remove();
+    EXPECT_TRUE(parent->getUserData()->children.empty());
 
     PhysicsObject* staticParent = makeObject([](Attributes* a) {
         a->addEnum("BoundType", "Box", boundTypeNames);
