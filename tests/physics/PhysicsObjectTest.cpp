@@ -16,6 +16,7 @@
 #include "render/ShaderManager.h"
 
 #include <cmath>
+#include <string>
 
 using namespace irr;
 
@@ -404,11 +405,16 @@ TEST_F(PhysicsObjectBodyTest, SmallBodiesAreMarkedByTheirSize) {
     } rows[] = {{"Box", {0, 0, 0}, 1.0f, false},      {"Box", {1, 0.2f, 1}, 1.0f, true},
                 {"Box", {1, 1, 0.2f}, 1.0f, true},    {"Box", {1, 1, 0.3f}, 1.0f, false},
                 {"Sphere", {}, 0.0f, false},          {"Sphere", {}, 0.1f, true},
-                {"Sphere", {}, 0.15f, false},         {"Capsule", {}, 0.1f, true}};
+                {"Sphere", {}, 0.15f, false},         {"Capsule", {}, 0.1f, true},
+                // A convex hull of the crate mesh: the extents column is its scale.
+                {"Convex", {1, 1, 1}, 0.0f, false},   {"Convex", {1, 0.05f, 1}, 0.0f, true}};
     for (const Row& row : rows) {
+        const bool hull = std::string(row.bound) == "Convex";
         PhysicsObject* object = makeObject([&](Attributes* a) {
             a->addEnum("BoundType", row.bound, boundTypeNames);
-            a->addVector3d("BoxExtents", row.extents);
+            a->addVector3d(hull ? "Scale" : "BoxExtents", row.extents);
+            if (hull)
+                a->addString("MeshFileName", "Content/Models/Props/Crate.obj");
             a->addFloat("Radius", row.radius);
             a->addEnum("PhysicsState", "Dynamic", physicsStateNames);
         });
@@ -512,6 +518,7 @@ TEST_F(PhysicsObjectBodyTest, FilterWordsFollowTheCollisionKeys) {
          0x20000000, 0x50000000},
         {"Dynamic", [](Attributes* a) { a->addString("CollideWithCollisionGroups", "x"); }, 0x1, 0x0FFFFF8F},
         {"Dynamic", [](Attributes* a) { a->addString("CollideWithCollisionGroups", "4"); }, 0x1, 0x8FFFFF8F},
+        {"Dynamic", [](Attributes* a) { a->addString("CollideWithCollisionGroups", "2"); }, 0x1, 0x2FFFFF8F},
         {"Dynamic", [](Attributes* a) { a->addString("NoCollideIDs", "4"); }, 0x1, 0x0FFFFFCF},
     };
     for (const Row& row : rows) {
@@ -631,6 +638,57 @@ TEST_F(PhysicsObjectBodyTest, AChildOfABodyMergesIntoItsParentsActor) {
     });
     PhysicsObject* riding = makeObject(dynamicBox, staticParent);
     EXPECT_EQ(riding->getPhysicsState(), PhysicsState::Static) << "takes the parent's state";
+}
+
+// Members of every shape kind merge into the owner's body where they stand, also below a
+// plain group node, and keep the collision groups they name.
+TEST_F(PhysicsObjectBodyTest, MembersOfEveryKindMergeWhereTheyStandWithTheirCollisionGroups) {
+    PhysicsObject* parent = makeObject(dynamicBox);
+    scene::ISceneNode* group = smgr()->addEmptySceneNode(parent);
+    group->setPosition(core::vector3df(0, 1, 0));
+    group->setRotation(core::vector3df(0, 90, 0));
+    group->updateAbsolutePosition();
+    const struct {
+        const char* bound;
+        core::vector3df position;
+        const char* groups;
+        phys::GeometryType kind;
+        u32 word1;
+    } rows[] = {{"Capsule", {1, 0, 0}, "", phys::GeometryType::Capsule, 0x0FFFFF8F},
+                {"Convex", {0, 0, 1}, "2", phys::GeometryType::ConvexMesh, 0x2FFFFF8F},
+                {"Sphere", {-1, 0, 0}, "13", phys::GeometryType::Sphere, 0x5FFFFF8F}};
+    for (const auto& row : rows) {
+        const u32 before = parent->getActor()->getNbShapes();
+        PhysicsObject* member = makeObject(
+            [&](Attributes* a) {
+                a->addVector3d("Position", row.position);
+                a->addEnum("BoundType", row.bound, boundTypeNames);
+                a->addFloat("Radius", 0.25f);
+                a->addFloat("Height", 1.0f);
+                a->addString("MeshFileName", "Content/Models/Props/Crate.obj");
+                a->addEnum("PhysicsState", "Dynamic", physicsStateNames);
+                a->addString("CollideWithCollisionGroups", row.groups);
+            },
+            group);
+        ASSERT_EQ(member->getActor(), parent->getActor()) << row.bound;
+        ASSERT_EQ(parent->getActor()->getNbShapes(), before + 1) << row.bound;
+        phys::Shape* merged = nullptr;
+        parent->getActor()->getShapes(&merged, 1, before);
+        EXPECT_EQ(merged->getGeometryType(), row.kind) << row.bound;
+        EXPECT_EQ(merged->userData, member->getUserData());
+        // Placed where the member stands in the world, turned as the group turns it.
+        member->updateAbsolutePosition();
+        const core::vector3df offset = member->getAbsolutePosition() - parent->getAbsolutePosition();
+        const phys::Transform local = merged->getLocalPose();
+        EXPECT_NEAR(local.p.x, offset.X, 1e-4f) << row.bound;
+        EXPECT_NEAR(local.p.y, 1.0f, 1e-4f) << row.bound << ": the group's offset counts";
+        EXPECT_NEAR(local.p.z, offset.Z, 1e-4f) << row.bound;
+        // (A capsule's own pose turns it about Z, which leaves the Z axis alone.)
+        const phys::Vec3 ahead = local.q.rotate(phys::Vec3(0, 0, 1));
+        EXPECT_NEAR(std::fabs(ahead.x), 1.0f, 1e-3f) << row.bound << ": turned a quarter about Y";
+        EXPECT_EQ(merged->getSimulationFilterData().word1, row.word1) << row.bound;
+        EXPECT_EQ(member->getParent(), group) << "left where it was";
+    }
 }
 
 TEST_F(PhysicsObjectBodyTest, AMovingChildOfABodilessParentIsTold) {
