@@ -5,8 +5,10 @@
 #include "physics/joints/JointObject.h"
 
 #include "core/Globals.h"
+#include "level/LevelInfo.h"
 #include "level/LevelManager.h"
 #include "level/MarkerObject.h"
+#include "support/StubPlayer.h"
 
 #include <cmath>
 
@@ -465,6 +467,50 @@ TEST_F(JointObjectTest, ReleaseRebuildAndBodiesGoingFirst) {
     j->createJoint();
     j->remove();
     frames(2);
+}
+
+// The player's body answers for each of its segments with a body of the test's.
+class SegmentedPlayer : public test::StubPlayer {
+public:
+    using StubPlayer::StubPlayer;
+    void* getSegmentActor(s32 segment) override { return segment == 3 ? hand : torso; }
+    phys::RigidActor* hand = nullptr;
+    phys::RigidActor* torso = nullptr;
+};
+
+// A marker on the level information stands for the player: the joint holds the body of the
+// player's segment the marker names. Without a player there is nothing to join.
+TEST_F(JointObjectTest, AMarkerOnTheLevelInformationJoinsTheSegmentOfThePlayerItNames) {
+    // The player's body comes first in the scene, as a level's player does.
+    auto* player = new SegmentedPlayer(root(), smgr(), -1);
+    player->drop();
+    anchor = box("Anchor", core::vector3df(0, 10, 0), "Static");
+    PhysicsObject* hand = box("Hand", core::vector3df(0, 6, 0), "Dynamic");
+    PhysicsObject* torso = box("Torso", core::vector3df(5, 6, 0), "Dynamic");
+    auto* info = new LevelInfo(root(), smgr(), -1);
+    info->drop();
+    marker(anchor, 701, core::vector3df(0, -1, 0));
+    marker(info, 702, core::vector3df(0, 7, 0))->SegmentID = 3;
+    JointObject* held = joint(701, 702, "Spherical");
+    manager->rebuildNodeIDs();
+    frame();
+    EXPECT_EQ(held->getJoint(), nullptr) << "no player yet";
+
+    player->hand = hand->getActor();
+    player->torso = torso->getActor();
+    setPlayer(0, player);
+    JointObject* again = joint(701, 702, "Spherical");
+    frame();
+    ASSERT_NE(again->getJoint(), nullptr);
+    phys::RigidActor* first = nullptr;
+    phys::RigidActor* second = nullptr;
+    again->getJoint()->getActors(first, second);
+    EXPECT_EQ(first, anchor->getActor());
+    EXPECT_EQ(second, hand->getActor()) << "segment 3";
+    // A level unload forgets the players, then clears the scene: the player's body goes
+    // first, and neither the anchor going nor the joint going may look at it.
+    clearPlayers();
+    smgr()->clear();
 }
 
 } // namespace
