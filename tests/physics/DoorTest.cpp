@@ -175,22 +175,30 @@ TEST_F(DoorTest, AdvancedObjectsCollideByTheirOwnWords) {
         const char* kind;
         const char* state;
         const char* group;
+        const char* meets;
         u32 word0, word1;
     } rows[] = {
-        {"Door", "Dynamic", "", 0x4, 0x0FFFFFBF},
-        {"TargetBlocker", "Dynamic", "", 0x4, 0x0FFFFF8F},
-        {"TargetBlocker", "Static", "", 0x2, 0x0FFFFF9D},
+        {"Door", "Dynamic", "", "", 0x4, 0x0FFFFFBF},
+        {"TargetBlocker", "Dynamic", "", "", 0x4, 0x0FFFFF8F},
+        {"TargetBlocker", "Static", "", "", 0x2, 0x0FFFFF9D},
         // An override group, first and last, stands alone until groups to meet are named.
-        {"TargetBlocker", "Dynamic", "Custom1", 0x10000000, 0x0},
-        {"Door", "Dynamic", "Custom4", 0x80000000, 0x0},
+        {"TargetBlocker", "Dynamic", "Custom1", "", 0x10000000, 0x0},
+        {"Door", "Dynamic", "Custom4", "", 0x80000000, 0x0},
+        // Groups to meet, by their digits 1 to 4; other characters name none.
+        {"Door", "Dynamic", "Custom4", "14", 0x80000000, 0x90000000},
+        {"TargetBlocker", "Dynamic", "", "2", 0x4, 0x2FFFFF8F},
+        {"TargetBlocker", "Static", "", "3", 0x2, 0x4FFFFF9D},
+        {"TargetBlocker", "Dynamic", "", "05", 0x4, 0x0FFFFF8F},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(std::string(row.kind) + row.group);
+        SCOPED_TRACE(std::string(row.kind) + row.group + " meeting " + row.meets);
         AdvancedPhysicsObject* object = door([&](Attributes* a) {
             a->addEnum("AdvancedType", row.kind, AdvancedPhysicsObject::advancedTypeNames);
             a->addEnum("PhysicsState", row.state, physicsStateNames);
             if (*row.group)
                 a->addEnum("OverrideCollisionGroup", row.group, collisionGroupNames);
+            if (*row.meets)
+                a->addString("CollideWithCollisionGroups", row.meets);
         });
         phys::Shape* shape = object->getFirstShape();
         ASSERT_NE(shape, nullptr);
