@@ -582,6 +582,10 @@ TEST_F(PhysicsContactTest, TriggerActorsAndControllersTakeTheirSizes) {
     EXPECT_FALSE(shape->getFlags() & phys::ShapeTrigger);
     EXPECT_EQ(physics->createTriggerActor(5, {}, {1, 1, 1}, nullptr, true), nullptr) << "no mesh kind";
     EXPECT_EQ(physics->createTriggerActor(4, {}, {1, 1, 1}, nullptr, true), nullptr) << "convex without a mesh";
+    EXPECT_EQ(physics->createTriggerActor(-1, {}, {1, 1, 1}, nullptr, true), nullptr) << "no such kind";
+    scene::SMesh empty;
+    EXPECT_EQ(physics->createTriggerActor(2, {}, {1, 1, 1}, &empty, true), nullptr) << "a mesh without buffers";
+    EXPECT_EQ(physics->createTriggerActor(4, {}, {1, 1, 1}, &empty, true), nullptr) << "a mesh without buffers";
     phys::Controller* controller = physics->createCharacterController({0, 5, 0}, nullptr, 0.005f, 0.0f);
     ASSERT_NE(controller, nullptr);
     EXPECT_FLOAT_EQ(controller->getRadius(), 0.01f);
