@@ -470,6 +470,33 @@ TEST_F(PhysicsObjectBodyTest, TheSublevelStateSwitchesContactsAndMarksOutliers) 
     }
 }
 
+// An object shown only in its sublevel's own view gets no body, and is hidden, when it lies
+// inside a sublevel; elsewhere the setting changes nothing.
+TEST_F(PhysicsObjectBodyTest, AnObjectShownOnlyInItsSublevelHasNoBodyInsideOne) {
+    struct SublevelStandIn : LevelObject {
+        using LevelObject::LevelObject;
+        scene::ESCENE_NODE_TYPE getType() const override { return typeId("slvl"); }
+    };
+    auto* sublevel = new SublevelStandIn(root(), smgr(), -1);
+    sublevel->drop();
+    scene::ISceneNode* group = smgr()->addEmptySceneNode(sublevel);
+    const struct {
+        bool inside, onlyThere, bodied;
+    } rows[] = {{true, true, false}, {true, false, true}, {false, true, true}};
+    for (const auto& row : rows) {
+        PhysicsObject* object = makeObject(
+            [&](Attributes* a) {
+                dynamicBox(a);
+                a->addBool("VisibleInSublevelOnly", row.onlyThere);
+            },
+            row.inside ? group : nullptr);
+        EXPECT_EQ(object->getActor() != nullptr, row.bodied) << row.inside << " " << row.onlyThere;
+        frame();
+        EXPECT_EQ(object->isVisible(), row.bodied) << row.inside << " " << row.onlyThere;
+        object->remove();
+    }
+}
+
 TEST_F(PhysicsObjectBodyTest, ACapsuleStandsUpAlongY) {
     PhysicsObject* object = makeObject([](Attributes* a) {
         a->addEnum("BoundType", "Capsule", boundTypeNames);

@@ -361,7 +361,7 @@ TEST_F(PhysicsResetTest, ARespawnTurnsKinematicWhenAskedKeepsCollisionSwitchedOf
 }
 
 TEST_F(PhysicsResetTest, NearThePlayerForItsSecondsTheRuleFires) {
-    addPlayer({3, 5, 0});
+    HoldingPlayer* player = addPlayer({3, 5, 0});
     PhysicsObject* near = makeObject(resetBox([](Attributes* a) {
         a->addEnum("ResetIfDistFromPlayer", "Respawn", resetModeNames);
         a->addFloat("DistanceFromPlayer", 5.0f);
@@ -369,6 +369,16 @@ TEST_F(PhysicsResetTest, NearThePlayerForItsSecondsTheRuleFires) {
     }));
     frames(20);
     EXPECT_LT(near->respawnEffectTimer, 0.0f) << "not yet 0.5 s";
+    // A frame with the player beyond the distance starts the count again.
+    auto place = [player](const core::vector3df& at) {
+        player->setPosition(at);
+        player->updateAbsolutePosition();
+    };
+    place({9, 5, 0});
+    frame();
+    place({3, 5, 0});
+    frames(20);
+    EXPECT_LT(near->respawnEffectTimer, 0.0f) << "counted afresh";
     frames(15);
     EXPECT_GE(near->respawnEffectTimer, 0.0f);
 }
