@@ -843,6 +843,28 @@ TEST_F(PhysicsObjectMotionTest, SwitchingBetweenKinematicAndDynamicKeepsThePose)
     EXPECT_NEAR(object->getAbsolutePosition().Y, held, 1e-3f);
 }
 
+// A held compound turns loose as one: a member asked to turn dynamic hands the switch to
+// its owner, which switches itself and every member.
+TEST_F(PhysicsObjectMotionTest, AMemberTurnedLooseTurnsItsWholeCompoundLoose) {
+    PhysicsObject* owner = makeObject(boxIn("Kinematic"));
+    PhysicsObject* member = makeObject(
+        [](Attributes* a) {
+            a->addVector3d("Position", core::vector3df(0, 1.5f, 0));
+            a->addEnum("BoundType", "Sphere", boundTypeNames);
+            a->addFloat("Radius", 0.5f);
+            a->addEnum("PhysicsState", "Kinematic", physicsStateNames);
+        },
+        owner);
+    ASSERT_EQ(member->getActor(), owner->getActor());
+    frames(2);
+    member->setCompoundKinematic(false);
+    EXPECT_EQ(owner->getUserData()->state, PhysicsState::Dynamic);
+    EXPECT_EQ(member->getUserData()->state, PhysicsState::Dynamic);
+    EXPECT_TRUE(owner->pendingKinematic) << "the owner carries the switch";
+    frame();
+    EXPECT_FALSE(owner->getActor()->asRigidDynamic()->isKinematic());
+}
+
 TEST_F(PhysicsObjectMotionTest, SmallBodiesAreHeldBelowTheSpeedLimit) {
     struct Row {
         f32 radius;
