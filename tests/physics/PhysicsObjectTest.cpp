@@ -991,6 +991,15 @@ TEST_F(PhysicsObjectMotionTest, TheMaterialVariantFollowsTransparencyFadeAndLigh
         {"light map", false, 1.0f, 1.0f, true, false, 0x200},
         {"no antialiasing", false, 1.0f, 1.0f, false, true, 0x0},
     };
+    // Highlighted and under caustics (each with a bit of its own, beside transparency).
+    const struct {
+        const char* name;
+        s32 highlight;
+        bool caustics, transparency;
+        u32 flags;
+    } looks[] = {{"highlighted", 1, false, false, 0x4},
+                 {"under caustics", 0, true, false, 0x20},
+                 {"both, transparent", 2, true, true, 0x25}};
     ShaderManager shaders;
     shaderManager = &shaders;
     PhysicsObject* object = makeObject([](Attributes* a) {
@@ -1007,6 +1016,15 @@ TEST_F(PhysicsObjectMotionTest, TheMaterialVariantFollowsTransparencyFadeAndLigh
         object->updateMaterials(true);
         EXPECT_EQ(object->mesh().materialFlags, row.flags) << row.name;
         EXPECT_EQ(object->getMaterial(0).getFlag(video::EMF_TRILINEAR_FILTER), !row.noAntialiasing) << row.name;
+    }
+    object->UseLightMap = false;
+    object->mesh().AlphaOverride = object->mesh().fadeAlpha = 1.0f;
+    for (const auto& look : looks) {
+        object->mesh().highlightMode = look.highlight;
+        object->caustics = look.caustics;
+        object->HasTransparency = look.transparency;
+        object->updateMaterials(true);
+        EXPECT_EQ(object->mesh().materialFlags, look.flags) << look.name;
     }
     shaderManager = nullptr;
 }
