@@ -724,7 +724,7 @@ TEST_F(CutsceneTest, TheFreeFlyCameraMovesWithItsKeysAndTurnsWithTheMouse) {
     auto* held = new SetCursor;
     SetCursor& cursor = *held;
     auto [camera, animator] = fly({0, 0, 100}, held, false);
-    for (const core::position2di outside : {core::position2di(1281, 10), core::position2di(10, 721), core::position2di(1280, 720)}) {
+    for (const core::position2di& outside : {core::position2di(1281, 10), core::position2di(10, 721), core::position2di(1280, 720)}) {
         cursor.absolute = outside;
         cursor.centred = 0;
         tick(0.1f);
