@@ -777,7 +777,15 @@ TEST_F(PhysicsObjectBodyTest, ACloneCarriesEverySettingOfItsSource) {
         a->addBool("UseRimShading", false);
         a->addBool("ReceiveShadow", false);
         a->addBool("UseLightMap", true);
+        a->addBool("CastShadow", false);
+        a->addBool("HasTransparency", true);
+        a->addBool("DisableAntialiasing", true);
+        a->addBool("ClipObject", false);
+        a->addBool("ClipTransparent", false);
+        a->addBool("VisibleInSublevelOnly", true);
+        a->addFloat("TargetBias", 0.5f);
     });
+    source->caustics = true;
     auto* copy = static_cast<PhysicsObject*>(source->clone());
     ASSERT_NE(copy, nullptr);
     Attributes* expected = newAttributes();
@@ -791,6 +799,7 @@ TEST_F(PhysicsObjectBodyTest, ACloneCarriesEverySettingOfItsSource) {
         EXPECT_TRUE(copied->existsAttribute(key.c_str())) << key;
         EXPECT_EQ(copied->getAttributeAsString(key.c_str()), expected->getAttributeAsString(i)) << key;
     }
+    EXPECT_TRUE(copy->caustics) << "lit by caustics as its source";
     copied->drop();
     expected->drop();
 }
