@@ -183,6 +183,34 @@ TEST_F(PhysicsObjectAttributeTest, CollisionSoundDefaultsToWickerAndStaticObject
     out->drop();
 }
 
+// Each suspicion kind is written with its settings when its amount is not zero, lowering
+// (negative) as well as raising; at zero neither is written.
+TEST_F(PhysicsObjectAttributeTest, ASuspicionAmountOfEitherSignIsWrittenWithItsSettings) {
+    const struct {
+        const char* amount;
+        const char* setting;
+    } kinds[] = {{"SuspTouchAmount", "SuspTouchLimit"},         {"SuspGrabAmount", "SuspGrabLimit"},
+                 {"SuspHitFloorAmount", "SuspHitFloorLimit"}, {"SuspVelocityAmount", "SuspVelocityLimit"},
+                 {"SuspAtRestAmount", "SuspAtRestLimit"},     {"SuspResetAmount", "SuspResetLimit"}};
+    for (const auto& kind : kinds) {
+        for (const f32 amount : {-1.5f, 0.0f, 2.0f}) {
+            PhysicsObject* object = makeObject([&](Attributes* a) {
+                dynamicBox(a);
+                a->addFloat(kind.amount, amount);
+            });
+            Attributes* out = newAttributes();
+            object->serializeAttributes(out);
+            EXPECT_EQ(out->existsAttribute(kind.amount), amount != 0.0f) << kind.amount << " " << amount;
+            EXPECT_EQ(out->existsAttribute(kind.setting), amount != 0.0f) << kind.setting << " " << amount;
+            if (amount != 0.0f) {
+                EXPECT_EQ(out->getAttributeAsFloat(kind.amount), amount) << kind.amount;
+            }
+            out->drop();
+            object->remove();
+        }
+    }
+}
+
 TEST_F(PhysicsObjectAttributeTest, AtMostOneOfThePlayerCollisionKeysIsWritten) {
     PhysicsObject* object = makeObject([](Attributes* a) {
         dynamicBox(a);
