@@ -277,6 +277,9 @@ TEST_F(PhysicsContactTest, TheGrabSoundPlaysOnTheFirstGrabAndTheLooseSoundWhenTu
     box->notifyGrab(true, core::vector3df(0, 3, 0));
     ASSERT_NE(box->body().grabEvent, nullptr);
     EXPECT_TRUE(soundManager->isEventActive(box->body().grabEvent));
+    // The grab holds collision sounds off for a fifth to three tenths of a second.
+    EXPECT_GE(box->body().collisionSoundCooldown, 0.2f);
+    EXPECT_LT(box->body().collisionSoundCooldown, 0.3f);
     ASSERT_NE(box->body().onDynamicEvent, nullptr);
     EXPECT_FALSE(soundManager->isEventActive(box->body().onDynamicEvent)) << "still kinematic";
     box->setKinematic(false);
