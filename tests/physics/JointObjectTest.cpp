@@ -507,6 +507,12 @@ TEST_F(JointObjectTest, AMarkerOnTheLevelInformationJoinsTheSegmentOfThePlayerIt
     again->getJoint()->getActors(first, second);
     EXPECT_EQ(first, anchor->getActor());
     EXPECT_EQ(second, hand->getActor()) << "segment 3";
+    // Named the other way round, the anchor still knows the joint that holds it.
+    EXPECT_EQ(anchor->body().joints.size(), 1u);
+    JointObject* reversed = joint(702, 701, "Spherical");
+    frame();
+    ASSERT_NE(reversed->getJoint(), nullptr);
+    EXPECT_EQ(anchor->body().joints.size(), 2u);
     // A level unload forgets the players, then clears the scene: the player's body goes
     // first, and neither the anchor going nor the joint going may look at it.
     clearPlayers();
