@@ -96,6 +96,31 @@ TEST_F(TieObjectTest, AGrabCollectsTheTieOnceAndRunsTheCutscene) {
     EXPECT_EQ(text->getText(), core::stringw(L"1/3"));
 }
 
+// The cutscene's display wears the collected tie's own texture, found by its index in the
+// tie table.
+TEST_F(TieObjectTest, TheDisplayWearsTheCollectedTiesOwnTexture) {
+    manager->tieTable.clear();
+    manager->tieTable.add({7, "Content/Models/Editor/White.png", L"Level.irr"});
+    manager->tieTable.add({8, "Content/Models/Editor/Gradient.png", L"Level.irr"});
+    cutscene();
+    PhysicsObject* display = makeObject([](Attributes* a) {
+        a->addString("MeshFileName", "Content/Models/Props/Crate.obj");
+        a->addEnum("BoundType", "None", boundTypeNames);
+    });
+    display->setID(TieObject::displayID);
+    TieObject* collected = tie(8, core::vector3df(0, 1, 0));
+    manager->rebuildNodeIDs();
+    frame();
+    video::ITexture* own = device->get()->getVideoDriver()->getTexture("Content/Models/Editor/Gradient.png");
+    ASSERT_NE(own, nullptr);
+    EXPECT_EQ(collected->getTieTexture(), own);
+    collected->notifyGrab(true, core::vector3df());
+    ASSERT_GT(display->getMaterialCount(), 0u);
+    for (u32 i = 0; i < display->getMaterialCount(); ++i)
+        EXPECT_EQ(display->getMaterial(i).getTexture(0), own) << i;
+    manager->tieTable.clear();
+}
+
 TEST_F(TieObjectTest, WithoutTheCutsceneTheTieIsRecordedButNotCounted) {
     TieObject* lone = tie(11, core::vector3df());
     manager->rebuildNodeIDs();
