@@ -191,6 +191,9 @@ TEST_F(PhysicsResetTest, TheScaleEffectIsMadeOnceAndStartsAtATinyScale) {
     EXPECT_EQ(effect->id, RespawnScaleAnimator::effectID);
     EXPECT_EQ(effect->scaleAt(0.0f), core::vector3df(0.001f, 0.001f, 0.001f));
     EXPECT_EQ(effect->scaleAt(1.0f), core::vector3df(1, 1, 1));
+    // An effect read back from a level holds no keys until the next reset: full size.
+    RespawnScaleAnimator readBack(3.0f, 0.5f);
+    EXPECT_EQ(readBack.scaleAt(0.5f), core::vector3df(1, 1, 1));
     Attributes* out = newAttributes();
     effect->serializeAttributes(out);
     EXPECT_FALSE(out->getAttributeAsBool("Enabled")) << "saved disabled";
