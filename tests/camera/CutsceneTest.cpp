@@ -15,6 +15,7 @@
 #include <ICursorControl.h>
 #include "level/LevelEvents.h"
 #include "level/LevelManager.h"
+#include "level/SoundObject.h"
 #include "render/EffectHandler.h"
 #include "screens/ScreenManager.h"
 #include "camera/GUICutscene.h"
@@ -284,6 +285,44 @@ TEST_F(CutsceneTest, TheMusicFadesAtOnceWhereTheBarsSnap) {
             gameFrame(0.25f);
         EXPECT_EQ(sound->musicFadeTarget, 1.0f);
         EXPECT_EQ(sound->musicFadeValue, slides ? 0.25f : 1.0f) << slides;
+    }
+    soundManager = nullptr;
+}
+
+// A cutscene pauses the conversations that are talking and resumes them at its end, or
+// interrupts them when asked to instead; pausing wins when both are asked for. A sound that
+// is not in a conversation is left alone.
+TEST_F(CutsceneTest, TalkingConversationsArePausedOrInterruptedForTheCutscene) {
+    auto sound = std::make_unique<SoundManager>(); // its registry alone, never started
+    soundManager = sound.get();
+    const struct {
+        bool pause, interrupt;
+        bool paused, stillTalking;
+    } rows[] = {{false, false, false, true}, {true, false, true, true}, {false, true, false, false}, {true, true, true, true}};
+    for (const auto& row : rows) {
+        auto* talking = new SoundObject(root(), smgr(), -1);
+        talking->drop();
+        talking->conversationActive = true;
+        auto* quiet = new SoundObject(root(), smgr(), -1);
+        quiet->drop();
+        sound->registerSoundObject("Talking", talking);
+        sound->registerSoundObject("Quiet", quiet);
+        CutsceneObject* cutscene = addCutscene(1.0f);
+        cutscene->PauseActiveConversations = row.pause;
+        cutscene->InterruptActiveConversations = row.interrupt;
+        cutscene->startCutscene();
+        EXPECT_EQ(cutscene->pausedConversations.size(), row.paused ? 1u : 0u) << row.pause << row.interrupt;
+        if (row.paused) {
+            EXPECT_EQ(cutscene->pausedConversations[0], talking);
+        }
+        EXPECT_EQ(talking->conversationActive, row.stillTalking) << row.pause << row.interrupt;
+        talking->pauseCount = row.paused ? 1 : 0; // as a playing line's pause counts
+        while (cutscene->isRunning())
+            gameFrame(0.25f);
+        EXPECT_TRUE(cutscene->pausedConversations.empty());
+        EXPECT_EQ(talking->pauseCount, 0) << "resumed at the end";
+        sound->unregisterSoundObject(talking);
+        sound->unregisterSoundObject(quiet);
     }
     soundManager = nullptr;
 }
