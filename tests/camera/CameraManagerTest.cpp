@@ -244,10 +244,18 @@ TEST_F(CameraManagerTest, RemovingTheLastCameraDuringACutsceneActivatesNothing) 
 TEST_F(CameraManagerTest, DurationsFollowTheDistanceAndTheSpeed) {
     settle();
     const core::vector3df from = cameras->mainCamera->getAbsolutePosition();
+    const core::vector3df fromLook = cameras->mainCamera->getTarget();
     CameraObject* far = camera(from + core::vector3df(0, 0, 50));
     cameras->pushCamera(far, nullptr, 2.0f, false);
     EXPECT_NEAR(cameras->transition->positionDuration, 50.0f * 0.2f * 2.0f, 1e-3f);
-    EXPECT_GT(cameras->transition->targetDuration, 0.0f);
+    // The look blends between the points five units along the old and the new view.
+    auto fiveAlong = [](const core::vector3df& at, core::vector3df towards) {
+        return at + (towards - at).normalize() * 5.0f;
+    };
+    const core::vector3df farAt = far->cameraNode->getAbsolutePosition();
+    const f32 lookGap = fiveAlong(from, fromLook).getDistanceFrom(fiveAlong(farAt, far->cameraNode->getTarget()));
+    ASSERT_GT(lookGap, 1.0f);
+    EXPECT_NEAR(cameras->transition->targetDuration, lookGap * 0.2f * 2.0f, 1e-3f);
 
     // A camera standing where the main camera stands still blends over distance 1.
     cameras->removeCamera(far);

@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 using namespace irr;
 
 namespace {
@@ -313,11 +315,12 @@ TEST_F(CameraModesTest, SmallHeightChangesAreFollowedAtATenthOfTheSpeed) {
     camera->deleteBehaviours();
     camera->createBehaviours();
     place(camera);
-    for (f32 rise : {1.5f, 3.0f}) {
+    for (f32 rise : {1.5f, 1.99f, 2.0f, 2.4f, -1.5f, -2.0f, 3.0f}) {
         camera->targetMode->currentTarget = {};
         cameras->followPoint = {0, rise, 0};
         aim(camera);
-        EXPECT_NEAR(camera->targetMode->currentTarget.Y, rise < 2.0f ? rise * 0.1f * 0.5f : rise * 0.5f, 1e-4f);
+        EXPECT_NEAR(camera->targetMode->currentTarget.Y, std::fabs(rise) < 2.0f ? rise * 0.1f * 0.5f : rise * 0.5f, 1e-4f)
+            << rise;
     }
     // A body in control mode 1 is followed without lag.
     body->controlMode = 1;

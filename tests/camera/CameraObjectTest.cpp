@@ -192,10 +192,12 @@ TEST_F(CameraObjectTest, ReadingAppliesTheModeRules) {
         {"Circle Track", "Tentaro", CameraModeId::CircleTrack, CameraTargetId::Tentaro},
         {"Object Lock", nullptr, CameraModeId::ObjectLock, CameraTargetId::ObjectID},
         {"Dolly Zoom", "Nowhere", CameraModeId::Stationary, CameraTargetId::Default},
+        {nullptr, "Tentaro", CameraModeId::Stationary, CameraTargetId::Tentaro}, // mode key absent
     };
     for (const Row& row : rows) {
         Attributes in = attributes();
-        in->addString("CameraMode", row.mode);
+        if (row.mode)
+            in->addString("CameraMode", row.mode);
         if (row.target)
             in->addString("CameraTargetMode", row.target);
         in->addFloat("TargetRatio", 0.25f);

@@ -432,6 +432,8 @@ TEST_F(PhysicsObjectBodyTest, SmallBodiesAreMarkedByTheirSize) {
         bool small;
     } rows[] = {{"Box", {0, 0, 0}, 1.0f, false},      {"Box", {1, 0.2f, 1}, 1.0f, true},
                 {"Box", {1, 1, 0.2f}, 1.0f, true},    {"Box", {1, 1, 0.3f}, 1.0f, false},
+                {"Box", {0.29f, 1, 1}, 1.0f, true},   {"Box", {0.3f, 1, 1}, 1.0f, false},
+                {"Box", {1, 0.3f, 1}, 1.0f, false},
                 {"Sphere", {}, 0.0f, false},          {"Sphere", {}, 0.1f, true},
                 {"Sphere", {}, 0.15f, false},         {"Capsule", {}, 0.1f, true},
                 // A convex hull of the crate mesh: the extents column is its scale.
