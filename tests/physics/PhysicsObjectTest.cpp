@@ -211,6 +211,25 @@ TEST_F(PhysicsObjectAttributeTest, ASuspicionAmountOfEitherSignIsWrittenWithItsS
     }
 }
 
+// A level file leaves out keys at their defaults; the editor gets every key, so that it can
+// show it.
+TEST_F(PhysicsObjectAttributeTest, TheEditorGetsEveryKeyALevelFileLeavesOutAtItsDefault) {
+    PhysicsObject* object = makeObject(dynamicBox);
+    const char* const keys[] = {"HasTransparency", "DisableAntialiasing", "UseLightMap",   "CastShadow",
+                                "ReceiveShadow",   "ClipObject",          "AlphaOverride", "TargetBias",
+                                "IsGold",          "IsTripHazard",        "SuspGrabAmount", "SuspResetAmount",
+                                "RespawnOverridePosID", "CenterMassObjectID", "ChangeBlocksVision"};
+    io::SAttributeReadWriteOptions editor;
+    editor.Flags = io::EARWF_FOR_EDITOR;
+    for (io::SAttributeReadWriteOptions* options : {static_cast<io::SAttributeReadWriteOptions*>(nullptr), &editor}) {
+        Attributes* out = newAttributes();
+        object->serializeAttributes(out, options);
+        for (const char* key : keys)
+            EXPECT_EQ(out->existsAttribute(key), options != nullptr) << key << (options ? " for the editor" : " in a level");
+        out->drop();
+    }
+}
+
 TEST_F(PhysicsObjectAttributeTest, AtMostOneOfThePlayerCollisionKeysIsWritten) {
     PhysicsObject* object = makeObject([](Attributes* a) {
         dynamicBox(a);
