@@ -850,13 +850,15 @@ TEST_F(PhysicsTouchTest, AHandFindsTheSurfaceOnlyWithinReach) {
     frame();
     const core::aabbox3df box = object->getMeshNode()->getTransformedBoundingBox();
     const core::vector3df centre = box.getCenter();
-    for (f32 away : {0.7f, 1.0f}) {
+    for (f32 away : {0.7f, 0.79f, 0.85f, 1.0f}) {
         core::vector3df hit;
         f32 distance = 0.0f;
-        const bool found =
-            object->findSurfacePoint(core::vector3df(box.MaxEdge.X + away, centre.Y, centre.Z), hit, distance);
+        const core::vector3df point(box.MaxEdge.X + away, centre.Y, centre.Z);
+        const bool found = object->findSurfacePoint(point, hit, distance);
         EXPECT_EQ(found, away < 0.8f) << away;
         EXPECT_NEAR(distance, away, 1e-3f) << away;
+        // Found: the point on the surface; else the point itself.
+        test::expectNear(hit, found ? core::vector3df(box.MaxEdge.X, centre.Y, centre.Z) : point, 1e-3f);
     }
 }
 
