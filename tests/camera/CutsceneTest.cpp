@@ -106,6 +106,21 @@ TEST_F(CutsceneTest, TheOverlayIsAPassingStandingScreenSizedForTheScreen) {
     EXPECT_TRUE(screenManager->isInputAllowed()) << "the overlay never holds the game's input";
 }
 
+// The overlay snaps its bars out when a level unloads, and stops listening when it goes.
+TEST_F(CutsceneTest, TheOverlayListensForLevelUnloadsOnlyWhileItLives) {
+    gui::IGUIEnvironment* environment = device->get()->getGUIEnvironment();
+    const std::size_t before = manager->onLevelUnloaded.size();
+    auto* second = new GUICutscene(environment, environment->getRootGUIElement(), -1);
+    EXPECT_EQ(manager->onLevelUnloaded.size(), before + 1);
+    second->setVisible(true);
+    second->snapBarsIn();
+    manager->onLevelUnloaded.invoke();
+    EXPECT_EQ(second->getBarAmount(), 0.0f) << "snapped out by the unload";
+    second->remove();
+    second->drop();
+    EXPECT_EQ(manager->onLevelUnloaded.size(), before);
+}
+
 // The bars slide in over a second along a smoothstep (top bar from -64 to 0, bottom bar from
 // below the screen to 658), the vignette fading in between them; then out again.
 TEST_F(CutsceneTest, TheBarsSlideInAndOutOverASecond) {
