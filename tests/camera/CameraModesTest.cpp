@@ -724,10 +724,20 @@ TEST_F(BlendVolumeTest, MembersCountByTheInverseSquareOfTheirDistance) {
     test::expectNear(blendCamera->goalPosition, {10, 10, 0});
     // Standing on a point gives that member the whole weight.
     first->BlendWeight = 1.0f;
+    place(blendCamera, 1.0f);
+    test::expectNear(blendCamera->goalPosition, {2, 10, 0});
     getPlayer(0)->setPosition({30, 0, 0});
     getPlayer(0)->updateAbsolutePosition();
     place(blendCamera, 1.0f);
     test::expectNear(blendCamera->goalPosition, {10, 10, 0});
+    getPlayer(0)->setPosition({0, 0, 0});
+    getPlayer(0)->updateAbsolutePosition();
+    place(blendCamera, 1.0f);
+    test::expectNear(blendCamera->goalPosition, {0, 10, 0});
+    // No member with a weight: the goal stays where it was.
+    first->BlendWeight = second->BlendWeight = 0.0f;
+    place(blendCamera, 1.0f);
+    test::expectNear(blendCamera->goalPosition, {0, 10, 0});
 }
 
 // Only a camera directly inside a blend camera carries a weight in its file.
@@ -740,6 +750,10 @@ TEST_F(BlendVolumeTest, OnlyAMemberOfABlendCameraWritesItsWeight) {
         EXPECT_EQ(out->existsAttribute("BlendWeight"), written);
         if (written) {
             EXPECT_EQ(out->getAttributeAsFloat("BlendWeight"), 0.25f);
+            // Read back by another member.
+            second->BlendWeight = 1.0f;
+            second->deserializeAttributes(out);
+            EXPECT_EQ(second->BlendWeight, 0.25f);
         }
         out->drop();
     }

@@ -525,6 +525,12 @@ TEST_F(CutsceneSkipTest, HoldingSkipOnACutsceneThatRefusesItShowsTheRefusal) {
     EXPECT_EQ(overlay->getSkipProgress(), 0.0f) << "the refusal has faded";
     EXPECT_TRUE(cutscene->isRunning());
     EXPECT_FALSE(cutscene->ending);
+    // Shown again and then the cutscene ends: the prompt goes with it.
+    skipFrame(true);
+    ASSERT_EQ(overlay->getSkipProgress(), -0.75f);
+    cutscene->finishCutscene();
+    EXPECT_EQ(overlay->getSkipProgress(), 0.0f);
+    skipFrame(false);
 }
 
 // At its end a cutscene hands the view to its end camera when it names one (before the
@@ -629,6 +635,8 @@ TEST_F(CutsceneTest, AttributesFollowTheirConditions) {
     EXPECT_TRUE(copy->TransitionBlackBarsOut);
     EXPECT_EQ(copy->MusicFadeVolume, 0.25f);
     EXPECT_EQ(copy->EndCamTransitionSpeed, 0.0f);
+    EXPECT_EQ(copy->EndCameraID, 9);
+    EXPECT_EQ(copy->CameraID, 8);
     EXPECT_FALSE(copy->AllowSkipCutscene);
 }
 
@@ -777,7 +785,10 @@ TEST_F(CutsceneTest, TheFreeFlyCameraMovesWithItsKeysAndTurnsWithTheMouse) {
     // Outside the window the cursor is brought back without turning the camera.
     auto* held = new SetCursor;
     SetCursor& cursor = *held;
+    cursor.relative = core::position2df(0.2f, 0.9f);
     auto [camera, animator] = fly({0, 0, 100}, held, false);
+    EXPECT_EQ(cursor.relative, core::position2df(0.5f, 0.5f)) << "centred on the first run";
+    test::expectNear(camera->getTarget(), {0, 0, 1}, 1e-3f); // and not turned by it
     for (const core::position2di& outside : {core::position2di(1281, 10), core::position2di(10, 721), core::position2di(1280, 720)}) {
         cursor.absolute = outside;
         cursor.centred = 0;
