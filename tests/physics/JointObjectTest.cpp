@@ -337,6 +337,18 @@ TEST_F(JointObjectTest, AD6JointSetsTheLimitsAndDrivesItsMotionsAskFor) {
     EXPECT_NE(d6->getTwistLimit().upper, 20.0f * degrees);
     EXPECT_FLOAT_EQ(d6->getDrive(phys::D6Drive::Twist).damping, 5.0f);
     EXPECT_FLOAT_EQ(d6->getDrive(phys::D6Drive::Twist).forceLimit, 100.0f);
+
+    // Either swing axis limited asks for the cone.
+    JointObject* second = hanging("D6", [](Attributes* a) {
+        a->addEnum("Swing1", "Free", JointObject::motionNames);
+        a->addEnum("Swing2", "Limited", JointObject::motionNames);
+        a->addVector2d("SwingLimitPair", core::vector2df(20, 30));
+    });
+    frames(2);
+    auto* cone = static_cast<phys::D6Joint*>(second->getJoint());
+    ASSERT_NE(cone, nullptr);
+    EXPECT_FLOAT_EQ(cone->getSwingLimit().yAngle, 20.0f * degrees);
+    EXPECT_FLOAT_EQ(cone->getSwingLimit().zAngle, 30.0f * degrees);
 }
 
 TEST_F(JointObjectTest, EitherBreakLimitStandsInForTheOtherAndEitherStopsTheBodiesAtTheBuild) {

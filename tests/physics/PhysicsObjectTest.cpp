@@ -240,6 +240,18 @@ TEST_F(PhysicsObjectAttributeTest, TheEditorGetsEveryKeyALevelFileLeavesOutAtIts
             EXPECT_EQ(out->existsAttribute(key), options != nullptr) << key << (options ? " for the editor" : " in a level");
         out->drop();
     }
+    // The grab settings of a grabbable object.
+    PhysicsObject* grabbable = makeObject([](Attributes* a) {
+        dynamicBox(a);
+        a->addBool("IsGrabbable", true);
+    });
+    for (io::SAttributeReadWriteOptions* options : {static_cast<io::SAttributeReadWriteOptions*>(nullptr), &editor}) {
+        Attributes* out = newAttributes();
+        grabbable->serializeAttributes(out, options);
+        for (const char* key : {"ReduceWeightOnGrab", "TurnDynamicOnGrab", "IsButton", "CanHangFrom", "LeftArmGrabID"})
+            EXPECT_EQ(out->existsAttribute(key), options != nullptr) << key << (options ? " for the editor" : " in a level");
+        out->drop();
+    }
 }
 
 TEST_F(PhysicsObjectAttributeTest, AtMostOneOfThePlayerCollisionKeysIsWritten) {
