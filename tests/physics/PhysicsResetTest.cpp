@@ -197,6 +197,16 @@ TEST_F(PhysicsResetTest, TheScaleEffectIsMadeOnceAndStartsAtATinyScale) {
     Attributes* out = newAttributes();
     effect->serializeAttributes(out);
     EXPECT_FALSE(out->getAttributeAsBool("Enabled")) << "saved disabled";
+    // Read back, the effect keeps its pace and tightness.
+    out->setAttribute("Speed", 6.0f);
+    out->setAttribute("Tightness", 0.25f);
+    RespawnScaleAnimator restored(3.0f, 0.5f);
+    restored.deserializeAttributes(out);
+    Attributes* again = newAttributes();
+    restored.serializeAttributes(again);
+    EXPECT_EQ(again->getAttributeAsFloat("Speed"), 6.0f);
+    EXPECT_EQ(again->getAttributeAsFloat("Tightness"), 0.25f);
+    again->drop();
     out->drop();
 }
 
