@@ -207,6 +207,14 @@ TEST_F(PhysicsInstancesTest, CustomBoundsWidenTheMeshBounds) {
     const core::aabbox3df& box = object->getMeshNode()->getMesh()->getBoundingBox();
     EXPECT_EQ(box.MinEdge, core::vector3df(-5, -5, -5));
     EXPECT_EQ(box.MaxEdge, core::vector3df(5, 6, 5));
+    // A box from the origin up counts as well (only an all-zero box names none).
+    PhysicsObject* tall = makeObject([](Attributes* a) {
+        a->addString("MeshFileName", "Content/Models/Props/Barrel.obj");
+        a->addEnum("BoundType", "Box", boundTypeNames);
+        a->addBox3d("CustomBounds", core::aabbox3df(0, 0, 0, 0, 20, 0));
+    });
+    ASSERT_NE(tall->getMeshNode(), nullptr);
+    EXPECT_EQ(tall->getMeshNode()->getMesh()->getBoundingBox().MaxEdge.Y, 20.0f);
 }
 
 TEST_F(PhysicsInstancesTest, ReloadingAMeshKeepsTheNodePlaceAndFrameLoopWithoutLeaking) {
