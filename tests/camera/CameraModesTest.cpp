@@ -453,6 +453,21 @@ TEST_F(CameraModesTest, AFixedAngleSplineCameraStandsOffAlongTheRailsTurnAtTheRa
     test::expectNear(camera->cameraNode->getAbsolutePosition(), {5, 0, -10}, 1e-3f);
     test::expectNear(camera->getLookVector(), {0, 0, 20}, 1e-3f);
 
+    // With the default target the camera looks 20 units along the rail's turn where it
+    // rides: the current ratio less the lag.
+    camera->CameraTargetMode = CameraTargetId::Default;
+    camera->deleteBehaviours();
+    camera->createBehaviours();
+    spline = splineOf(camera);
+    spline->onFirstFrame();
+    spline->currentRatio = 1.0f;
+    spline->ratioLag = -0.5f;
+    camera->cameraNode->setPosition({0, 0, 0});
+    camera->cameraNode->updateAbsolutePosition();
+    camera->targetMode->update();
+    const f32 half = std::sqrt(0.5f) * 20.0f;
+    test::expectNear(camera->targetMode->goalTarget, {half, 0, half}, 1e-2f);
+
     // A single rail and path point: that point's rotation and distance.
     CameraObject* single = addModeCamera(CameraModeId::Spline, {});
     addPoint<CameraPathObject>(single, {0, 0, 0}, 0.0f);
