@@ -660,6 +660,18 @@ TEST_F(PhysicsContactTest, AWalkingCharacterPushesOnlyAFreeDynamicObjectAside) {
         row.object->holdCount = 0;
         row.object->thrown = false;
     }
+    // Without a player in the level nothing is pushed.
+    clearPlayers();
+    walking = true;
+    phys::ControllerShapeHit hit;
+    hit.controller = controller;
+    hit.shape = rows[0].object->getFirstShape();
+    hit.actor = hit.shape->getActor();
+    hit.worldPos = phys::ExtVec3(4.5, 0.0, 0.0);
+    hit.worldNormal = phys::Vec3(-1.0f, 0.0f, 0.0f);
+    const std::size_t before = physics->getContinuousForces().size();
+    physics->getCallbacks()->onShapeHit(hit);
+    EXPECT_EQ(physics->getContinuousForces().size(), before);
 }
 
 TEST_F(PhysicsContactTest, ParticleSystemsAndFluidsAreSizedFromTheParticleSize) {

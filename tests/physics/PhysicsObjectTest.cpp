@@ -5,6 +5,7 @@
 
 #include "physics/world/PhysicsFiltering.h"
 
+#include "characters/SuspicionMeter.h"
 #include "core/GameSettings.h"
 #include "core/Globals.h"
 #include "core/CoreSlots.h"
@@ -14,6 +15,7 @@
 #include "level/NodeHelpers.h"
 #include "render/EffectHandler.h"
 #include "render/ShaderManager.h"
+#include "support/StubPlayer.h"
 
 #include <cmath>
 #include <string>
@@ -953,7 +955,8 @@ TEST_F(PhysicsObjectMotionTest, SmallBodiesAreHeldBelowTheSpeedLimit) {
         f32 radius;
         f32 speed;
         f32 expected;
-    } rows[] = {{0.1f, 20.0f, 17.721f}, {0.1f, 17.9f, 17.9f}, {0.5f, 20.0f, 20.0f}};
+        bool held = false;
+    } rows[] = {{0.1f, 20.0f, 17.721f}, {0.1f, 17.9f, 17.9f}, {0.5f, 20.0f, 20.0f}, {0.1f, 20.0f, 20.0f, true}};
     for (const Row& row : rows) {
         PhysicsObject* object = makeObject([&](Attributes* a) {
             a->addEnum("BoundType", "Sphere", boundTypeNames);
@@ -961,6 +964,8 @@ TEST_F(PhysicsObjectMotionTest, SmallBodiesAreHeldBelowTheSpeedLimit) {
             a->addEnum("PhysicsState", "Dynamic", physicsStateNames);
             a->addBool("DisableGravity", true);
         });
+        if (row.held) // a held body moves as the hand moves it
+            object->notifyGrab(true, object->getAbsolutePosition());
         phys::RigidDynamic* body = object->getActor()->asRigidDynamic();
         body->setLinearVelocity(phys::Vec3(row.speed, 0, 0));
         object->syncBodyWithNode(timeMs);
@@ -1121,6 +1126,27 @@ TEST_F(PhysicsObjectMotionTest, TheCollisionSoundCooldownRunsOutToZero) {
     EXPECT_NEAR(object->body().collisionSoundCooldown, -0.05f, 1e-4f);
     object->updatePhysics();
     EXPECT_EQ(object->body().collisionSoundCooldown, 0.0f);
+}
+
+// With a player in the level, suspicion goes to the player's own record.
+TEST_F(PhysicsObjectMotionTest, SuspicionGoesToThePlayersRecordWhenThereIsAPlayer) {
+    SuspicionMeter* received = nullptr;
+    physicsHooks().characters.addSuspicion = [&](SuspicionMeter* record, f32, s32, const core::vector3df&) {
+        received = record;
+        return true;
+    };
+    PhysicsObject* object = makeObject(dynamicBox);
+    ASSERT_TRUE(object->raiseSuspicion(1.0f));
+    EXPECT_EQ(received, levelManager->suspicionMeter.get()) << "no player: the level's own record";
+    SuspicionMeter own;
+    levelHooks().players.getSuspicionRecord = [&own](PlayerObject*) { return &own; };
+    auto* player = new test::StubPlayer(root(), smgr(), -1);
+    player->drop();
+    setPlayer(0, player);
+    ASSERT_TRUE(object->raiseSuspicion(1.0f));
+    EXPECT_EQ(received, &own);
+    clearPlayers();
+    levelHooks().players.getSuspicionRecord = nullptr;
 }
 
 TEST_F(PhysicsObjectMotionTest, FastOrRestingObjectsRaiseSuspicionThroughTheCharactersSlot) {
