@@ -313,20 +313,25 @@ TEST_F(PhysicsResetTest, RestingAwayFromSpawnResetsAfterItsSecondsButNotNearSpaw
         phys::Vec3 velocity;
         f32 seconds;
         bool resets;
+        bool kinematic = false;
     } rows[] = {
         {"near spawn", {1.5f, 0, 0}, {}, 2.0f, false},
         {"on the sqrt(3) bound", {1, 1, 1}, {}, 2.0f, false},
         {"away from spawn", {2, 0, 0}, {}, 2.0f, true},
         {"rising", {5, 0, 0}, {0, 2, 0}, 2.0f, false},
         {"moving, no seconds", {5, 0, 0}, {2, 0, 0}, 0.0f, false},
+        {"kinematic (moved by its animators)", {5, 0, 0}, {}, 2.0f, false, true},
     };
     for (const Row& row : rows) {
         PhysicsObject* object = makeObject(resetBox([&](Attributes* a) {
             a->addEnum("ResetIfAtRest", "Respawn", resetModeNames);
             a->addFloat("SecondsAtRest", row.seconds);
+            if (row.kinematic)
+                a->setAttribute("PhysicsState", "Kinematic");
         }));
         place(object, core::vector3df(0, 5, 0) + row.offset);
-        object->getActor()->asRigidDynamic()->setLinearVelocity(row.velocity);
+        if (!row.kinematic)
+            object->getActor()->asRigidDynamic()->setLinearVelocity(row.velocity);
         int frameCount = 0;
         while (object->respawnEffectTimer < 0.0f && frameCount < 200) {
             frame();
@@ -336,6 +341,12 @@ TEST_F(PhysicsResetTest, RestingAwayFromSpawnResetsAfterItsSecondsButNotNearSpaw
             EXPECT_NEAR(frameCount * PhysicsManager::fixedStepSize, 2.0f, 0.1f) << row.name;
         else
             EXPECT_EQ(frameCount, 200) << row.name << ": never";
+        if (row.kinematic) {
+            // Turned loose it does not reset at once: the time it was kinematic never counted.
+            object->setKinematic(false);
+            frames(60);
+            EXPECT_LT(object->respawnEffectTimer, 0.0f) << row.name << ", turned loose";
+        }
         object->remove();
     }
 }
