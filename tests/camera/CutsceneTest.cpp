@@ -201,6 +201,22 @@ TEST_F(CutsceneTest, TheSkipPromptShowsTheHeldTimeOrTheRefusal) {
     }
 }
 
+// While the bars show, even at the start of their slide, a level camera waits in the list
+// instead of taking the view.
+TEST_F(CutsceneTest, WhileTheBarsShowALevelCameraWaitsInTheList) {
+    CameraObject* before = addModeCamera(CameraModeId::Stationary, {0, 5, -20});
+    cameras->pushCamera(before, nullptr, 0.0f, false);
+    ASSERT_EQ(cameras->getOverrideCamera(), before);
+    overlay->setVisible(true);
+    ASSERT_GT(overlay->getBarAmount(), 0.0f);
+    ASSERT_LT(overlay->getBarAmount(), 0.01f);
+    CameraObject* waiting = addModeCamera(CameraModeId::Stationary, {10, 5, 0}, nullptr);
+    waiting->PriorityLevel = 5;
+    cameras->pushCamera(waiting, nullptr, 0.0f, false);
+    EXPECT_EQ(cameras->getOverrideCamera(), before);
+    EXPECT_EQ(cameras->overrideCameras.begin()->camera, waiting) << "first in the list";
+}
+
 // A started cutscene shows the bars, takes control, switches to its camera and starts its
 // child events; at its end (after its end transition was queued a second before) it gives
 // everything back and returns to the camera that was active before.
