@@ -711,14 +711,18 @@ TEST_F(CameraManagerTest, EachCameraActionOnALevelCameraSetsItsAxisItsOwnWay) {
     }
     // A camera that refuses the player's control, or a level load on its way, leaves the
     // actions without effect.
-    for (int blocked = 0; blocked < 2; ++blocked) {
+    // A screen that holds the game's input (a menu) likewise.
+    const auto inputGate = cameraServices().screens.isInputAllowed;
+    for (int blocked = 0; blocked < 3; ++blocked) {
         level->DisablePlayerControl = blocked == 0;
         manager->loadPending = blocked == 1;
+        cameraServices().screens.isInputAllowed = [blocked] { return blocked != 2; };
         frame(keyOf(GameAction::CameraLeft), true);
-        EXPECT_EQ(cameras->manualYawGoal, 0.0f) << (blocked == 0 ? "control refused" : "load pending");
+        EXPECT_EQ(cameras->manualYawGoal, 0.0f) << (blocked == 0 ? "control refused" : blocked == 1 ? "load pending" : "a menu");
         frame(keyOf(GameAction::CameraLeft), false);
         frame(keyOf(GameAction::CameraLeft), std::nullopt);
     }
+    cameraServices().screens.isInputAllowed = inputGate;
     level->DisablePlayerControl = false;
     manager->loadPending = false;
     cameras->inputManager = nullptr;

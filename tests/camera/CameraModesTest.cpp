@@ -591,6 +591,7 @@ TEST_F(CameraModesTest, TheSplineEvaluationChoosesWhoseRatioTheCameraRidesAt) {
         {"half way to the object ahead", SplineCameraMode::TentaroObjectMax, 15, 0.5f, 0, 0.5f},
         {"the object's ratio pushed on", SplineCameraMode::TentaroObjectMax, 15, 0.5f, 0.1f, 0.55f},
         {"never behind the player", SplineCameraMode::TentaroObjectMax, 1, 0.5f, 0, 0.25f},
+        {"the object's ratio held at the end", SplineCameraMode::TentaroObjectMax, 19, 0.5f, 0.1f, 0.625f},
     };
     for (const auto& row : rows) {
         CameraObject* camera = addModeCamera(CameraModeId::Spline, {});

@@ -643,7 +643,9 @@ TEST_F(CutsceneTest, AttributesFollowTheirConditions) {
     cutscene->TransitionBlackBarsIn = false;
     cutscene->TransitionBlackBarsOut = true;
     cutscene->MusicFadeVolume = 0.25f;
+    cutscene->StartTransitionType = 2;
     auto* copy = static_cast<CutsceneObject*>(cutscene->clone());
+    EXPECT_EQ(copy->StartTransitionType, 2);
     EXPECT_EQ(copy->CutsceneDuration, 5.0f);
     EXPECT_EQ(copy->EndTransitionType, 1);
     EXPECT_TRUE(copy->InterruptActiveConversations);

@@ -232,7 +232,8 @@ TEST_F(PhysicsObjectAttributeTest, TheEditorGetsEveryKeyALevelFileLeavesOutAtIts
     const char* const keys[] = {"HasTransparency", "DisableAntialiasing", "UseLightMap",   "CastShadow",
                                 "ReceiveShadow",   "ClipObject",          "AlphaOverride", "TargetBias",
                                 "IsGold",          "IsTripHazard",        "SuspGrabAmount", "SuspResetAmount",
-                                "RespawnOverridePosID", "CenterMassObjectID", "ChangeBlocksVision"};
+                                "RespawnOverridePosID", "CenterMassObjectID", "ChangeBlocksVision",
+                                "SoundDragEvent",  "SoundGrabEvent",      "SoundOnDynamicEvent"};
     io::SAttributeReadWriteOptions editor;
     editor.Flags = io::EARWF_FOR_EDITOR;
     for (io::SAttributeReadWriteOptions* options : {static_cast<io::SAttributeReadWriteOptions*>(nullptr), &editor}) {
