@@ -115,9 +115,22 @@ TEST_F(DoorTest, ASavedDoorIsRebuiltWhereItStood) {
         a->addVector3d("JointPosition", core::vector3df(1.0f, 2.0f, -0.3f));
         a->addQuaternion("JointRotation", saved->getAttributeAsQuaternion("JointRotation"));
     });
-    saved->drop();
     EXPECT_TRUE(restored->UseCheckpointPos);
     EXPECT_TRUE(restored->JointPosition.equals(core::vector3df(1.0f, 2.0f, -0.3f), 1e-4f));
+    // A post saved turned stands turned.
+    AdvancedPhysicsObject* turned = door([saved](Attributes* a) {
+        a->addBool("UseCheckpointPos", true);
+        for (const char* key : {"Box1Position", "Box2Position", "Box2Rotation"})
+            a->addVector3d(key, saved->getAttributeAsVector3d(key));
+        a->addVector3d("Box1Rotation", core::vector3df(0, 30, 0));
+    });
+    saved->drop();
+    ASSERT_NE(turned->getHingePost(), nullptr);
+    const phys::Quat post = turned->getHingePost()->getGlobalPose().q;
+    const phys::Quat expected = eulerDegreesToQuat(core::vector3df(0, 30, 0));
+    EXPECT_NEAR(std::fabs(post.x * expected.x + post.y * expected.y + post.z * expected.z + post.w * expected.w), 1.0f,
+                1e-4f)
+        << "the saved turn";
     // A door that opens both ways writes no "DoorOpensIn".
     AdvancedPhysicsObject* both = door([](Attributes* a) { a->addBool("DoorOpensBothWays", true); });
     Attributes* out = newAttributes();
