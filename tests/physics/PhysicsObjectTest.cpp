@@ -1129,6 +1129,21 @@ TEST_F(PhysicsObjectMotionTest, TheCollisionSoundCooldownRunsOutToZero) {
     EXPECT_EQ(object->body().collisionSoundCooldown, 0.0f);
 }
 
+// The end of a one-shot animation starts the animators the object waits for, once: the
+// wait is over when they start.
+TEST_F(PhysicsObjectMotionTest, AnAnimationsEndStartsTheAwaitedAnimatorsOnce) {
+    std::vector<s32> started;
+    physicsHooks().characters.enableAnimators = [&](scene::ISceneNode*, s32 id) { started.push_back(id); };
+    PhysicsObject* object = makeObject(dynamicBox);
+    object->startPendingAnimator();
+    EXPECT_TRUE(started.empty()) << "nothing awaited";
+    object->mesh().pendingAnimatorID = 4;
+    object->startPendingAnimator();
+    object->startPendingAnimator();
+    EXPECT_EQ(started, std::vector<s32>{4});
+    EXPECT_EQ(object->mesh().pendingAnimatorID, -1);
+}
+
 // With a player in the level, suspicion goes to the player's own record.
 TEST_F(PhysicsObjectMotionTest, SuspicionGoesToThePlayersRecordWhenThereIsAPlayer) {
     SuspicionMeter* received = nullptr;
