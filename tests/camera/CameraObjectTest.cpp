@@ -166,6 +166,8 @@ TEST_F(CameraObjectTest, KeysAreWrittenOnlyWhereTheirModeUsesThem) {
         {CameraModeId::FixedAngle, CameraTargetId::Tentaro, {"Distance", "ClipObjects", "CameraTargetMode"},
          {"TargetRatio", "TargetTentaroIfOffscreen", "ShoulderOffset"}},
         {CameraModeId::Stationary, CameraTargetId::Tentaro, {"TargetRatio"}, {"TargetTentaroIfOffscreen"}},
+        {CameraModeId::Spline, CameraTargetId::Tentaro, {"TargetRatio"}, {"TargetTentaroIfOffscreen"}},
+        {CameraModeId::CircleTrack, CameraTargetId::Tentaro, {"CameraTargetMode"}, {"TargetRatio"}},
         {CameraModeId::ObjectLock, CameraTargetId::ObjectID, {"ShoulderOffset"}, {"CameraTargetMode", "Distance"}},
     };
     for (const Row& row : rows) {

@@ -861,6 +861,8 @@ TEST_F(PhysicsObjectBodyTest, ACloneCarriesEverySettingOfItsSource) {
         a->addBool("VisibleInSublevelOnly", true);
         a->addFloat("TargetBias", 0.5f);
         a->addFloat("Mass", 7.0f);
+        a->addBool("IsGrabbable", true);
+        a->addBool("CanHangFrom", true);
     });
     source->caustics = true;
     auto* copy = static_cast<PhysicsObject*>(source->clone());
