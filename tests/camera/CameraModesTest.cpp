@@ -538,6 +538,8 @@ TEST_F(CameraModesTest, ASplineCameraRidesItsRailAtTheSubjectsRatio) {
     EXPECT_EQ(spline->nearestRatio({-5, 0, 0}), 0.0f);
     EXPECT_EQ(spline->nearestRatio({25, 0, 0}), 1.0f);
     EXPECT_NEAR(spline->nearestRatio({10, 0, 4}), 0.5f, 0.02f);
+    // On the second sample (a ninety-ninth along) the ratio is that sample's, 1/100.
+    EXPECT_NEAR(spline->nearestRatio(spline->pathSamples[1]), 0.01f, 1e-4f);
     EXPECT_FLOAT_EQ(spline->standOffDistanceAt(0.5f), 10.0f) << "three path points against two rail points";
 
     // Undamped: the camera stands on the rail at the subject's ratio.

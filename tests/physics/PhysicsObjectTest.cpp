@@ -792,6 +792,24 @@ TEST_F(PhysicsObjectBodyTest, MembersOfEveryKindMergeWhereTheyStandWithTheirColl
         EXPECT_EQ(merged->getSimulationFilterData().word1, row.word1) << row.bound;
         EXPECT_EQ(member->getParent(), group) << "left where it was";
     }
+    // Below a scaled owner a member stands as far out as the scale takes it.
+    PhysicsObject* big = makeObject([](Attributes* a) {
+        dynamicBox(a);
+        a->setAttribute("Position", core::vector3df(20, 5, 0));
+        a->addVector3d("Scale", core::vector3df(2, 2, 2));
+    });
+    makeObject(
+        [](Attributes* a) {
+            a->addVector3d("Position", core::vector3df(0, 1.5f, 0));
+            a->addEnum("BoundType", "Sphere", boundTypeNames);
+            a->addFloat("Radius", 0.25f);
+            a->addEnum("PhysicsState", "Dynamic", physicsStateNames);
+        },
+        big);
+    ASSERT_EQ(big->getActor()->getNbShapes(), 2u);
+    phys::Shape* scaled = nullptr;
+    big->getActor()->getShapes(&scaled, 1, 1);
+    EXPECT_NEAR(scaled->getLocalPose().p.y, 3.0f, 1e-4f);
 }
 
 TEST_F(PhysicsObjectBodyTest, AMovingChildOfABodilessParentIsTold) {
@@ -1144,6 +1162,15 @@ TEST_F(PhysicsObjectMotionTest, AnAnimationsEndStartsTheAwaitedAnimatorsOnce) {
     object->startPendingAnimator();
     EXPECT_EQ(started, std::vector<s32>{4});
     EXPECT_EQ(object->mesh().pendingAnimatorID, -1);
+}
+
+// The set-object-property action's grab switch decides whether the object can be hung from.
+TEST_F(PhysicsObjectMotionTest, TheGrabSwitchDecidesWhetherTheObjectCanBeHungFrom) {
+    PhysicsObject* object = makeObject(dynamicBox);
+    for (const bool on : {true, false}) {
+        object->setGrabEnabled(on);
+        EXPECT_EQ(object->CanHangFrom, on);
+    }
 }
 
 // With a player in the level, suspicion goes to the player's own record.
