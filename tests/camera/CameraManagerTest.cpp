@@ -371,11 +371,18 @@ TEST_F(CameraManagerTest, AChangeDuringABlendChainsFromTheRunningBlend) {
     EXPECT_EQ(newest->previous->speedFactor, 2.0f);
     const f32 duration = newest->positionDuration; // |(5,0,0)-(10,0,10)| x 0.2
     EXPECT_NEAR(duration, std::sqrt(125.0f) * 0.2f, 1e-4f);
+    const f32 lookDuration = newest->targetDuration;
+    ASSERT_GT(lookDuration, 0.5f);
     // After 0.5 s, A has run 1 s more at double speed: it has arrived at (10, 0, 0).
     cameras->update(0.5f);
     const f32 blend = camera::smoothstepBlend(0.5f, duration);
     test::expectNear(cameras->mainCamera->getPosition(),
                      core::vector3df(10, 0, 0) * (1.0f - blend) + core::vector3df(10, 0, 10) * blend, 1e-3f);
+    // The look starts from A's running view (from A, along A's look, as far as B looks) and
+    // turns to B's look point (10, 0, 30).
+    const f32 lookBlend = camera::smoothstepBlend(0.5f, lookDuration);
+    test::expectNear(cameras->mainCamera->getTarget(),
+                     core::vector3df(10, 0, 20) * (1.0f - lookBlend) + core::vector3df(10, 0, 30) * lookBlend, 1e-3f);
     // Once B arrives, the older links are freed.
     for (int second = 0; second < 5; ++second)
         cameras->update(1.0f);
