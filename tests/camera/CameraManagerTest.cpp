@@ -390,6 +390,26 @@ TEST_F(CameraManagerTest, AChangeDuringABlendChainsFromTheRunningBlend) {
     test::expectNear(cameras->mainCamera->getPosition(), {10, 0, 10}, 1e-3f);
 }
 
+// Falling back to the game camera cuts when its look point is within a unit of the view's,
+// and blends when it is farther.
+TEST_F(CameraManagerTest, TheFallbackToTheGameCameraCutsWhenItsLookIsWithinAUnit) {
+    for (const f32 off : {0.9f, 1.1f}) {
+        settle();
+        CameraObject* level = camera({0, 5, -20});
+        cameras->pushCamera(level, nullptr, 0.0f, false);
+        cameras->update(0.0167f);
+        ASSERT_EQ(cameras->getOverrideCamera(), level);
+        cameras->removeCamera(level);
+        ASSERT_EQ(cameras->transition, nullptr);
+        GameCamera* game = cameras->gameCamera;
+        game->transitionSpeed = -1.0f;
+        game->targetMode->goalTarget = cameras->mainCamera->getTarget() + core::vector3df(off, 0, 0);
+        cameras->update(0.0167f);
+        ASSERT_EQ(cameras->getOverrideCamera(), game) << off;
+        EXPECT_EQ(game->transitionSpeed, off > 1.0f ? 1.0f : 0.0f) << off;
+    }
+}
+
 TEST_F(CameraManagerTest, ALongFrameCountsAsOneNormalFrame) {
     cameras->snapNextActivation = false;
     cameras->mainCamera->setPosition({0, 0, 0});
