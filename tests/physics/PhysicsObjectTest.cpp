@@ -233,7 +233,8 @@ TEST_F(PhysicsObjectAttributeTest, TheEditorGetsEveryKeyALevelFileLeavesOutAtIts
                                 "ReceiveShadow",   "ClipObject",          "AlphaOverride", "TargetBias",
                                 "IsGold",          "IsTripHazard",        "SuspGrabAmount", "SuspResetAmount",
                                 "RespawnOverridePosID", "CenterMassObjectID", "ChangeBlocksVision",
-                                "SoundDragEvent",  "SoundGrabEvent",      "SoundOnDynamicEvent"};
+                                "SoundDragEvent",  "SoundGrabEvent",      "SoundOnDynamicEvent",
+                                "DisableGravity"};
     io::SAttributeReadWriteOptions editor;
     editor.Flags = io::EARWF_FOR_EDITOR;
     for (io::SAttributeReadWriteOptions* options : {static_cast<io::SAttributeReadWriteOptions*>(nullptr), &editor}) {
@@ -251,7 +252,8 @@ TEST_F(PhysicsObjectAttributeTest, TheEditorGetsEveryKeyALevelFileLeavesOutAtIts
     for (io::SAttributeReadWriteOptions* options : {static_cast<io::SAttributeReadWriteOptions*>(nullptr), &editor}) {
         Attributes* out = newAttributes();
         grabbable->serializeAttributes(out, options);
-        for (const char* key : {"ReduceWeightOnGrab", "TurnDynamicOnGrab", "IsButton", "CanHangFrom", "LeftArmGrabID"})
+        for (const char* key :
+             {"ReduceWeightOnGrab", "TurnDynamicOnGrab", "IsButton", "CanHangFrom", "LeftArmGrabID", "GlowParentID"})
             EXPECT_EQ(out->existsAttribute(key), options != nullptr) << key << (options ? " for the editor" : " in a level");
         out->drop();
     }
