@@ -118,6 +118,45 @@ TEST_F(PhysicsInstancesTest, AMergedNodeLeavesTheShadowAndDepthPassesWithItsSour
     effectHandler = nullptr;
 }
 
+// A child node that counts the times it is offered for drawing.
+class CountingChild : public scene::ISceneNode {
+public:
+    using ISceneNode::ISceneNode;
+    void OnRegisterSceneNode() override { ++offered; }
+    void render() override {}
+    const core::aabbox3df& getBoundingBox() const override { return box; }
+    core::aabbox3df box;
+    int offered = 0;
+};
+
+// A copy bound into the merged draw leaves its own children out of the drawing while it is
+// plainly shaded (the merged node draws it), and draws them while it is highlighted; the
+// source always draws its other children.
+TEST_F(PhysicsInstancesTest, ABoundCopyDrawsItsOwnChildrenOnlyWhileHighlighted) {
+    PhysicsObject* source = makeSource();
+    addInstances(6);
+    settle();
+    ASSERT_NE(source->getInstancedMeshNode(), nullptr);
+    PhysicsObject* copy = source->mesh().instances.front().clone;
+    ASSERT_TRUE(copy && copy->isInstance);
+    auto* child = new CountingChild(copy, smgr(), -1);
+    child->drop();
+    frame();
+    child->offered = 0;
+    copy->OnRegisterSceneNode();
+    EXPECT_EQ(child->offered, 0) << "plainly shaded: drawn by the merged node";
+    copy->suspicion().displayTimer = 2.0f; // it shows the suspicion it raised
+    frame();
+    ASSERT_NE(copy->mesh().highlightMode, 0);
+    child->offered = 0;
+    copy->OnRegisterSceneNode();
+    EXPECT_EQ(child->offered, 1) << "highlighted: drawn on its own";
+    auto* beside = new CountingChild(source, smgr(), -1);
+    beside->drop();
+    source->OnRegisterSceneNode();
+    EXPECT_EQ(beside->offered, 1);
+}
+
 TEST_F(PhysicsInstancesTest, EightyInstancesAreCutToSeventyFiveCopiesWithOneLine) {
     PhysicsObject* source = makeSource();
     addInstances(80);
