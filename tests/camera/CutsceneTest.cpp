@@ -238,10 +238,12 @@ TEST_F(CutsceneTest, ACutsceneRunsAndReturnsTheCamera) {
     cutscene->startedListeners.addMember(&startCounter, &Counter::bump);
     cutscene->finishedListeners.addMember(&finishCounter, &Counter::bump);
 
+    cutscene->CamTransitionSpeed = 2.0f;
     cutscene->startCutscene();
     EXPECT_TRUE(cutscene->isRunning());
     EXPECT_TRUE(cutsceneRunning);
     EXPECT_EQ(started, 1);
+    EXPECT_EQ(shot->transitionSpeed, 2.0f) << "the cutscene's own transition speed";
     EXPECT_EQ(overlay->getBarGoal(), 1.0f);
     EXPECT_TRUE(body->controlsDisabled);
     EXPECT_EQ(cameras->getOverrideCamera(), shot);

@@ -883,6 +883,7 @@ TEST_F(PhysicsObjectBodyTest, ACloneCarriesEverySettingOfItsSource) {
         a->addFloat("Mass", 7.0f);
         a->addBool("IsGrabbable", true);
         a->addBool("CanHangFrom", true);
+        a->addInt("LeftArmGrabID", 7);
     });
     source->caustics = true;
     auto* copy = static_cast<PhysicsObject*>(source->clone());
