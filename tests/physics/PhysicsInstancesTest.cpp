@@ -51,7 +51,7 @@ protected:
             auto* instance = new InstancedObject(root(), smgr(), -1);
             instance->ObjectID = 500;
             instance->setPosition(core::vector3df(3.0f * static_cast<f32>(i + 1), 0, 0));
-            instance->TexturePan = core::vector2df(0.5f, 0);
+            instance->TexturePan = core::vector2df(0.5f, 0.1f * static_cast<f32>(i));
             instance->drop();
         }
     }
@@ -90,6 +90,12 @@ TEST_F(PhysicsInstancesTest, FiveInstancesDrawThemselvesAndSixMergeIntoOneNode) 
     for (u32 k = 0; k < 7; ++k)
         EXPECT_EQ(vertices[k * perCopy].TCoords2.X, static_cast<f32>(k));
     EXPECT_TRUE(source->mesh().instances.front().clone->isInstance);
+    // Each copy's texture is panned by its own instance's pan (the source's by none).
+    for (u32 k = 1; k < 7; ++k) {
+        const core::vector2df pan = source->mesh().instances[k - 1].instance->TexturePan;
+        EXPECT_NEAR(vertices[k * perCopy].TCoords.X - vertices[0].TCoords.X, pan.X, 1e-5f) << k;
+        EXPECT_NEAR(vertices[k * perCopy].TCoords.Y - vertices[0].TCoords.Y, pan.Y, 1e-5f) << k;
+    }
     std::vector<core::matrix4> transforms;
     ASSERT_TRUE(readInstanceTransforms(merged, transforms));
     EXPECT_EQ(transforms.size(), 7u);
