@@ -223,6 +223,17 @@ TEST_F(PhysicsObjectAttributeTest, ASuspicionAmountOfEitherSignIsWrittenWithItsS
             object->remove();
         }
     }
+    // The touch mode's names in their stored order: Arms, Legs, Default.
+    const char* const modes[] = {"Arms", "Legs", "Default", nullptr};
+    for (s32 mode = 0; mode < 3; ++mode) {
+        PhysicsObject* object = makeObject([&](Attributes* a) {
+            dynamicBox(a);
+            a->addFloat("SuspTouchAmount", 1.0f);
+            a->addEnum("SuspTouchMode", modes[mode], modes);
+        });
+        EXPECT_EQ(object->suspicion().SuspTouchMode, mode) << modes[mode];
+        object->remove();
+    }
 }
 
 // A level file leaves out keys at their defaults; the editor gets every key, so that it can
