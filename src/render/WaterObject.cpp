@@ -278,10 +278,9 @@ scene::ISceneNode* WaterObject::clone(scene::ISceneNode* newParent, scene::IScen
         for (scene::ISceneNode* child : Children) {
             if (child == waterMeshNode)
                 continue;
-            if (scene::ISceneNode* cloned = child->clone(copy, newManager)) {
+            // The copy holds the cloned child's only reference.
+            if (scene::ISceneNode* cloned = child->clone(copy, newManager))
                 cloned->setDebugDataVisible(0);
-                cloned->drop();
-            }
         }
         for (scene::ISceneNodeAnimator* animator : Animators)
             if (scene::ISceneNodeAnimator* cloned = animator->createClone(copy, newManager)) {

@@ -244,10 +244,18 @@ TEST_F(CameraManagerTest, RemovingTheLastCameraDuringACutsceneActivatesNothing) 
 TEST_F(CameraManagerTest, DurationsFollowTheDistanceAndTheSpeed) {
     settle();
     const core::vector3df from = cameras->mainCamera->getAbsolutePosition();
+    const core::vector3df fromLook = cameras->mainCamera->getTarget();
     CameraObject* far = camera(from + core::vector3df(0, 0, 50));
     cameras->pushCamera(far, nullptr, 2.0f, false);
     EXPECT_NEAR(cameras->transition->positionDuration, 50.0f * 0.2f * 2.0f, 1e-3f);
-    EXPECT_GT(cameras->transition->targetDuration, 0.0f);
+    // The look blends between the points five units along the old and the new view.
+    auto fiveAlong = [](const core::vector3df& at, core::vector3df towards) {
+        return at + (towards - at).normalize() * 5.0f;
+    };
+    const core::vector3df farAt = far->cameraNode->getAbsolutePosition();
+    const f32 lookGap = fiveAlong(from, fromLook).getDistanceFrom(fiveAlong(farAt, far->cameraNode->getTarget()));
+    ASSERT_GT(lookGap, 1.0f);
+    EXPECT_NEAR(cameras->transition->targetDuration, lookGap * 0.2f * 2.0f, 1e-3f);
 
     // A camera standing where the main camera stands still blends over distance 1.
     cameras->removeCamera(far);
@@ -363,16 +371,43 @@ TEST_F(CameraManagerTest, AChangeDuringABlendChainsFromTheRunningBlend) {
     EXPECT_EQ(newest->previous->speedFactor, 2.0f);
     const f32 duration = newest->positionDuration; // |(5,0,0)-(10,0,10)| x 0.2
     EXPECT_NEAR(duration, std::sqrt(125.0f) * 0.2f, 1e-4f);
+    const f32 lookDuration = newest->targetDuration;
+    ASSERT_GT(lookDuration, 0.5f);
     // After 0.5 s, A has run 1 s more at double speed: it has arrived at (10, 0, 0).
     cameras->update(0.5f);
     const f32 blend = camera::smoothstepBlend(0.5f, duration);
     test::expectNear(cameras->mainCamera->getPosition(),
                      core::vector3df(10, 0, 0) * (1.0f - blend) + core::vector3df(10, 0, 10) * blend, 1e-3f);
+    // The look starts from A's running view (from A, along A's look, as far as B looks) and
+    // turns to B's look point (10, 0, 30).
+    const f32 lookBlend = camera::smoothstepBlend(0.5f, lookDuration);
+    test::expectNear(cameras->mainCamera->getTarget(),
+                     core::vector3df(10, 0, 20) * (1.0f - lookBlend) + core::vector3df(10, 0, 30) * lookBlend, 1e-3f);
     // Once B arrives, the older links are freed.
     for (int second = 0; second < 5; ++second)
         cameras->update(1.0f);
     EXPECT_EQ(cameras->transition->previous, nullptr);
     test::expectNear(cameras->mainCamera->getPosition(), {10, 0, 10}, 1e-3f);
+}
+
+// Falling back to the game camera cuts when its look point is within a unit of the view's,
+// and blends when it is farther.
+TEST_F(CameraManagerTest, TheFallbackToTheGameCameraCutsWhenItsLookIsWithinAUnit) {
+    for (const f32 off : {0.9f, 1.1f}) {
+        settle();
+        CameraObject* level = camera({0, 5, -20});
+        cameras->pushCamera(level, nullptr, 0.0f, false);
+        cameras->update(0.0167f);
+        ASSERT_EQ(cameras->getOverrideCamera(), level);
+        cameras->removeCamera(level);
+        ASSERT_EQ(cameras->transition, nullptr);
+        GameCamera* game = cameras->gameCamera;
+        game->transitionSpeed = -1.0f;
+        game->targetMode->goalTarget = cameras->mainCamera->getTarget() + core::vector3df(off, 0, 0);
+        cameras->update(0.0167f);
+        ASSERT_EQ(cameras->getOverrideCamera(), game) << off;
+        EXPECT_EQ(game->transitionSpeed, off > 1.0f ? 1.0f : 0.0f) << off;
+    }
 }
 
 TEST_F(CameraManagerTest, ALongFrameCountsAsOneNormalFrame) {
@@ -552,6 +587,104 @@ TEST_F(CameraManagerTest, TheCameraActionsTurnAndZoomTheGameCamera) {
 
 // On a level camera each camera action sets its look axis its own way: the first of a pair
 // +1, the second -1.
+// Taking over from another camera (not at a level's start), the game camera starts from the
+// main camera's view: its yaw, pitch (held within 10 to 45 degrees) and distance, and looks
+// at the body. Zooming in while pulled in before an obstacle starts from the pulled-in
+// distance.
+TEST_F(CameraManagerTest, TheGameCameraTakesOverFromTheMainCamerasView) {
+    settle();
+    GameCamera* game = cameras->gameCamera;
+    // The game camera looks a unit above the body's feet.
+    struct FocusedBody : StandingBody {
+        using StandingBody::StandingBody;
+        core::vector3df getCameraFocusPoint(f32) override { return getAbsolutePosition() + core::vector3df(0, 1, 0); }
+    };
+    auto* body = new FocusedBody(root(), smgr(), -1);
+    body->drop();
+    body->setPosition({1, -1, 2});
+    body->updateAbsolutePosition();
+    game->followedNode = body;
+    const struct {
+        core::vector3df from;
+        f32 yaw, pitch, distance;
+    } rows[] = {{{10, 10, 0}, 0.0f, 45.0f, 14.1421f},
+                {{0, 5, -10}, 90.0f, 26.5651f, 11.1803f},
+                {{0, 20, -10}, 90.0f, 45.0f, 22.3607f}};
+    for (const auto& row : rows) {
+        cameras->mainCamera->setPosition(row.from);
+        cameras->mainCamera->updateAbsolutePosition();
+        cameras->mainCamera->setTarget({0, 0, 0});
+        game->targetMode->goalTarget = {};
+        CameraActivation activation;
+        activation.camera = game;
+        game->onActivated(activation);
+        EXPECT_NEAR(game->yaw, row.yaw, 1e-3f) << row.from.Y;
+        EXPECT_NEAR(game->pitch, row.pitch, 1e-3f) << row.from.Y;
+        EXPECT_NEAR(game->distance, row.distance, 1e-3f) << row.from.Y;
+        test::expectNear(game->targetMode->goalTarget, {1, 0, 2});
+        if (row.pitch < 45.0f) {
+            test::expectNear(game->goalPosition, row.from, 1e-2f);
+        }
+    }
+    // A snapped activation (a level's start) keeps the camera's own orbit.
+    game->yaw = 30.0f;
+    CameraActivation snapped;
+    snapped.camera = game;
+    snapped.snap = true;
+    game->onActivated(snapped);
+    EXPECT_EQ(game->yaw, 30.0f);
+    // Snapping to the goal aims at the body unless the change is a cut (speed 0).
+    for (const f32 speed : {0.0f, 1.0f}) {
+        game->targetMode->goalTarget = {5, 5, 5};
+        game->snapToGoal(speed);
+        test::expectNear(game->targetMode->goalTarget, speed == 0.0f ? core::vector3df(5, 5, 5) : core::vector3df(1, 0, 2));
+    }
+    // Pulled in to 6 units: a tenth of a second of zoom in goes on from 6, not from 12.
+    game->distance = 12.0f;
+    game->pulledIn = true;
+    game->pulledInDistance = 6.0f;
+    GameCamera::HeldActions zoomIn;
+    zoomIn.zoomIn = true;
+    game->step(0.1f, zoomIn);
+    EXPECT_NEAR(game->distance, 4.0f, 1e-4f);
+}
+
+// A body moving along a blend toward a camera that follows the player, or standing near
+// where the blend is, hurries the blend: 1 + speed / 0.3, plus up to 0.3 within 10 units.
+TEST_F(CameraManagerTest, ABlendToAPlayerFollowingCameraHurriesWithTheBodysSpeedAndNearness) {
+    struct MovingBody : StandingBody {
+        using StandingBody::StandingBody;
+        core::vector3df velocity;
+        core::vector3df getLinearVelocity() override { return velocity; }
+    };
+    const struct {
+        f32 speed, distance, multiplier;
+        bool followsPlayer;
+    } rows[] = {{0.0f, 20.0f, 1.0f, true}, {0.0f, 10.0f, 1.0f, true}, {0.0f, 9.5f, 1.15f, true},
+                {0.0f, 5.0f, 1.3f, true},  {0.3f, 20.0f, 2.0f, true}, {0.3f, 5.0f, 1.0f, false}};
+    for (const auto& row : rows) {
+        settle();
+        auto* body = new MovingBody(root(), smgr(), -1);
+        body->drop();
+        body->velocity = {row.speed, 0, 0};
+        const core::vector3df from = cameras->mainCamera->getAbsolutePosition();
+        body->setPosition(from + core::vector3df(row.distance, 0, 0));
+        body->updateAbsolutePosition();
+        cameras->followedNode = body;
+        CameraObject* far = camera(from + core::vector3df(0, 0, 50));
+        if (row.followsPlayer)
+            far->CameraTargetMode = CameraTargetId::Tentaro;
+        cameras->pushCamera(far, nullptr, 1.0f, false);
+        ASSERT_GT(cameras->transition->positionDuration, 1.0f);
+        cameras->update(0.1f);
+        EXPECT_NEAR(cameras->transition->elapsed, 0.1f * row.multiplier, 1e-5f)
+            << row.speed << " m/s at " << row.distance << (row.followsPlayer ? "" : ", a camera of its own");
+        cameras->removeCamera(far);
+        cameras->followedNode = nullptr;
+        body->remove();
+    }
+}
+
 TEST_F(CameraManagerTest, EachCameraActionOnALevelCameraSetsItsAxisItsOwnWay) {
     settle();
     platform::setPadBackend(std::make_unique<platform::FakePadBackend>());
@@ -605,14 +738,18 @@ TEST_F(CameraManagerTest, EachCameraActionOnALevelCameraSetsItsAxisItsOwnWay) {
     }
     // A camera that refuses the player's control, or a level load on its way, leaves the
     // actions without effect.
-    for (int blocked = 0; blocked < 2; ++blocked) {
+    // A screen that holds the game's input (a menu) likewise.
+    const auto inputGate = cameraServices().screens.isInputAllowed;
+    for (int blocked = 0; blocked < 3; ++blocked) {
         level->DisablePlayerControl = blocked == 0;
         manager->loadPending = blocked == 1;
+        cameraServices().screens.isInputAllowed = [blocked] { return blocked != 2; };
         frame(keyOf(GameAction::CameraLeft), true);
-        EXPECT_EQ(cameras->manualYawGoal, 0.0f) << (blocked == 0 ? "control refused" : "load pending");
+        EXPECT_EQ(cameras->manualYawGoal, 0.0f) << (blocked == 0 ? "control refused" : blocked == 1 ? "load pending" : "a menu");
         frame(keyOf(GameAction::CameraLeft), false);
         frame(keyOf(GameAction::CameraLeft), std::nullopt);
     }
+    cameraServices().screens.isInputAllowed = inputGate;
     level->DisablePlayerControl = false;
     manager->loadPending = false;
     cameras->inputManager = nullptr;

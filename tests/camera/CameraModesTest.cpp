@@ -12,6 +12,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 using namespace irr;
 
 namespace {
@@ -331,11 +333,12 @@ TEST_F(CameraModesTest, SmallHeightChangesAreFollowedAtATenthOfTheSpeed) {
     camera->deleteBehaviours();
     camera->createBehaviours();
     place(camera);
-    for (f32 rise : {1.5f, 3.0f}) {
+    for (f32 rise : {1.5f, 1.99f, 2.0f, 2.4f, -1.5f, -2.0f, 3.0f}) {
         camera->targetMode->currentTarget = {};
         cameras->followPoint = {0, rise, 0};
         aim(camera);
-        EXPECT_NEAR(camera->targetMode->currentTarget.Y, rise < 2.0f ? rise * 0.1f * 0.5f : rise * 0.5f, 1e-4f);
+        EXPECT_NEAR(camera->targetMode->currentTarget.Y, std::fabs(rise) < 2.0f ? rise * 0.1f * 0.5f : rise * 0.5f, 1e-4f)
+            << rise;
     }
     // A body in control mode 1 is followed without lag.
     body->controlMode = 1;
@@ -390,6 +393,135 @@ TEST_F(CameraModesTest, TheNearestRatioOnThePathFollowsTheSubject) {
     test::expectNear(spline->cameraPositionAt(0.25f), {2.5f, 5, -10});
 }
 
+// The rail is a straight line between two points and a curve through three or more (flat
+// tangents at the ends below four points, half the neighbours' span inside); a rail of one
+// point holds the camera there, and two points in one place hold it at that place.
+TEST_F(CameraModesTest, TheRailCurvesThroughItsPointsAndHoldsAtARepeatedPoint) {
+    const struct {
+        const char* what;
+        std::vector<core::vector3df> rail;
+        f32 s;
+        core::vector3df expected;
+    } rows[] = {
+        {"one point", {{3, 4, 5}}, 0.7f, {3, 4, 5}},
+        {"curve, start", {{0, 5, -10}, {10, 5, -10}, {10, 5, 0}}, 0.0f, {0, 5, -10}},
+        {"curve, first half", {{0, 5, -10}, {10, 5, -10}, {10, 5, 0}}, 0.25f, {4.375f, 5, -10.625f}},
+        {"curve, on the middle point", {{0, 5, -10}, {10, 5, -10}, {10, 5, 0}}, 0.5f, {10, 5, -10}},
+        {"curve, second half", {{0, 5, -10}, {10, 5, -10}, {10, 5, 0}}, 0.75f, {10.625f, 5, -4.375f}},
+        {"curve, end", {{0, 5, -10}, {10, 5, -10}, {10, 5, 0}}, 1.0f, {10, 5, 0}},
+        {"a repeated point", {{0, 5, -10}, {0, 5, -10}, {10, 5, -10}}, 0.25f, {0, 5, -10}},
+    };
+    for (const auto& row : rows) {
+        CameraObject* camera = addModeCamera(CameraModeId::Spline, {});
+        addPoint<CameraPathObject>(camera, {0, 0, 0}, 0.0f);
+        addPoint<CameraPathObject>(camera, {10, 0, 0}, 1.0f);
+        const size_t n = row.rail.size();
+        for (size_t i = 0; i < n; ++i)
+            addPoint<CameraSplineObject>(camera, row.rail[i], n > 1 ? f32(i) / f32(n - 1) : 0.0f);
+        SplineCameraMode* spline = splineOf(camera);
+        spline->onFirstFrame();
+        test::expectNear(spline->cameraPositionAt(row.s), row.expected);
+        if (::testing::Test::HasFailure()) {
+            ADD_FAILURE() << row.what;
+            return;
+        }
+    }
+    // A path of two points in one place has no direction: every subject is at its start.
+    CameraObject* camera = addModeCamera(CameraModeId::Spline, {});
+    addPoint<CameraPathObject>(camera, {4, 0, 0}, 0.0f);
+    addPoint<CameraPathObject>(camera, {4, 0, 0}, 1.0f);
+    splineOf(camera)->onFirstFrame();
+    EXPECT_EQ(splineOf(camera)->nearestRatio({10, 0, 0}), 0.0f);
+}
+
+// A fixed-angle spline camera takes its view direction from the rail points' rotations
+// (turned smoothly between them) and stands back from its look target by the distance
+// between rail and path points at the ratio.
+TEST_F(CameraModesTest, AFixedAngleSplineCameraStandsOffAlongTheRailsTurnAtTheRailsDistance) {
+    CameraObject* camera = addModeCamera(CameraModeId::Spline, {});
+    camera->CameraTargetMode = CameraTargetId::Tentaro;
+    addPoint<CameraPathObject>(camera, {0, 0, 0}, 0.0f);
+    addPoint<CameraPathObject>(camera, {20, 0, 0}, 1.0f);
+    addPoint<CameraSplineObject>(camera, {0, 0, -10}, 0.0f, {0, 0, 0});
+    addPoint<CameraSplineObject>(camera, {20, 0, -20}, 1.0f, {0, 90, 0});
+    SplineCameraMode* spline = splineOf(camera);
+    spline->onFirstFrame();
+    ASSERT_TRUE(spline->splineValid);
+    test::expectNear(spline->cameraRotationAt(0.0f), {0, 0, 0}, 1e-3f);
+    test::expectNear(spline->cameraRotationAt(0.5f), {0, 45, 0}, 1e-3f);
+    test::expectNear(spline->cameraRotationAt(1.0f), {0, 90, 0}, 1e-3f);
+    // Distances 10 and 20 at the ends, blended by the same curve weights as the rail.
+    EXPECT_NEAR(spline->standOffDistanceAt(0.0f), 10.0f, 1e-4f);
+    EXPECT_NEAR(spline->standOffDistanceAt(0.25f), 11.5625f, 1e-4f);
+    EXPECT_NEAR(spline->standOffDistanceAt(0.5f), 15.0f, 1e-4f);
+    EXPECT_NEAR(spline->standOffDistanceAt(1.0f), 20.0f, 1e-4f);
+
+    spline->UseAsFixedAngle = true;
+    camera->ensureCameraNode();
+    ASSERT_NE(camera->cameraNode, nullptr);
+    camera->cameraNode->setTarget({5, 0, 0});
+    spline->currentRatio = 1.0f;
+    spline->ratioLag = 0.0f;
+    spline->update(camera);
+    // Turned 90 degrees the view runs along +X: the camera stands 20 back along -X.
+    test::expectNear(camera->cameraNode->getAbsolutePosition(), {-15, 0, 0}, 1e-3f);
+    test::expectNear(camera->getLookVector(), {20, 0, 0}, 1e-3f);
+    spline->currentRatio = 0.0f;
+    spline->update(camera);
+    test::expectNear(camera->cameraNode->getAbsolutePosition(), {5, 0, -10}, 1e-3f);
+    test::expectNear(camera->getLookVector(), {0, 0, 20}, 1e-3f);
+
+    // With the default target the camera looks 20 units along the rail's turn where it
+    // rides: the current ratio less the lag.
+    camera->CameraTargetMode = CameraTargetId::Default;
+    camera->deleteBehaviours();
+    camera->createBehaviours();
+    spline = splineOf(camera);
+    spline->onFirstFrame();
+    spline->currentRatio = 1.0f;
+    spline->ratioLag = -0.5f;
+    camera->cameraNode->setPosition({0, 0, 0});
+    camera->cameraNode->updateAbsolutePosition();
+    camera->targetMode->update();
+    const f32 half = std::sqrt(0.5f) * 20.0f;
+    test::expectNear(camera->targetMode->goalTarget, {half, 0, half}, 1e-2f);
+
+    // A single rail and path point: that point's rotation and distance.
+    CameraObject* single = addModeCamera(CameraModeId::Spline, {});
+    addPoint<CameraPathObject>(single, {0, 0, 0}, 0.0f);
+    addPoint<CameraSplineObject>(single, {0, 0, -7}, 0.0f, {10, 20, 0});
+    splineOf(single)->onFirstFrame();
+    test::expectNear(splineOf(single)->cameraRotationAt(0.6f), {10, 20, 0});
+    EXPECT_NEAR(splineOf(single)->standOffDistanceAt(0.6f), 7.0f, 1e-5f);
+}
+
+// The object a spline camera evaluates is found by its ID once the level runs; without a
+// player the blend toward the object starts from the object itself. Snapping to the goal
+// drops the lag and the damping.
+TEST_F(CameraModesTest, ASplineCameraFindsItsObjectByIDAndSnapsToTheGoal) {
+    CameraObject* camera = addModeCamera(CameraModeId::Spline, {});
+    addPoint<CameraPathObject>(camera, {0, 0, 0}, 0.0f);
+    addPoint<CameraPathObject>(camera, {20, 0, 0}, 1.0f);
+    addPoint<CameraSplineObject>(camera, {0, 5, -10}, 0.0f);
+    addPoint<CameraSplineObject>(camera, {20, 5, -10}, 1.0f);
+    scene::ISceneNode* object = addMarker(77, {15, 0, 0});
+    SplineCameraMode* spline = splineOf(camera);
+    spline->onFirstFrame();
+    spline->SplineEvalObjectID = 77;
+    spline->SplineEvaluation = SplineCameraMode::TentaroObjectAverage;
+    spline->SplineEvalRatio = 0.25f;
+    tick(0.1f);
+    spline->preUpdate();
+    EXPECT_EQ(spline->evaluationObject, object);
+    EXPECT_NEAR(spline->goalRatio, 0.75f, 1e-4f) << "no player: the object's own ratio";
+
+    spline->currentRatio = 0.1f;
+    spline->ratioLag = -0.05f;
+    camera->snapToGoal(1.0f);
+    EXPECT_EQ(spline->currentRatio, spline->goalRatio);
+    EXPECT_EQ(spline->ratioLag, 0.0f);
+}
+
 // Rail points at x = 0, 2, 3 (and 6): with four or more the ends get the quadratic tangent
 // 1.5 (p1 - p0) - 0.5 (p2 - p1); with three they stay flat.
 TEST_F(CameraModesTest, FourRailPointsOrMoreGiveTheEndsAQuadraticTangent) {
@@ -424,6 +556,8 @@ TEST_F(CameraModesTest, ASplineCameraRidesItsRailAtTheSubjectsRatio) {
     EXPECT_EQ(spline->nearestRatio({-5, 0, 0}), 0.0f);
     EXPECT_EQ(spline->nearestRatio({25, 0, 0}), 1.0f);
     EXPECT_NEAR(spline->nearestRatio({10, 0, 4}), 0.5f, 0.02f);
+    // On the second sample (a ninety-ninth along) the ratio is that sample's, 1/100.
+    EXPECT_NEAR(spline->nearestRatio(spline->pathSamples[1]), 0.01f, 1e-4f);
     EXPECT_FLOAT_EQ(spline->standOffDistanceAt(0.5f), 10.0f) << "three path points against two rail points";
 
     // Undamped: the camera stands on the rail at the subject's ratio.
@@ -477,6 +611,7 @@ TEST_F(CameraModesTest, TheSplineEvaluationChoosesWhoseRatioTheCameraRidesAt) {
         {"half way to the object ahead", SplineCameraMode::TentaroObjectMax, 15, 0.5f, 0, 0.5f},
         {"the object's ratio pushed on", SplineCameraMode::TentaroObjectMax, 15, 0.5f, 0.1f, 0.55f},
         {"never behind the player", SplineCameraMode::TentaroObjectMax, 1, 0.5f, 0, 0.25f},
+        {"the object's ratio held at the end", SplineCameraMode::TentaroObjectMax, 19, 0.5f, 0.1f, 0.625f},
     };
     for (const auto& row : rows) {
         CameraObject* camera = addModeCamera(CameraModeId::Spline, {});
@@ -628,10 +763,20 @@ TEST_F(BlendVolumeTest, MembersCountByTheInverseSquareOfTheirDistance) {
     test::expectNear(blendCamera->goalPosition, {10, 10, 0});
     // Standing on a point gives that member the whole weight.
     first->BlendWeight = 1.0f;
+    place(blendCamera, 1.0f);
+    test::expectNear(blendCamera->goalPosition, {2, 10, 0});
     getPlayer(0)->setPosition({30, 0, 0});
     getPlayer(0)->updateAbsolutePosition();
     place(blendCamera, 1.0f);
     test::expectNear(blendCamera->goalPosition, {10, 10, 0});
+    getPlayer(0)->setPosition({0, 0, 0});
+    getPlayer(0)->updateAbsolutePosition();
+    place(blendCamera, 1.0f);
+    test::expectNear(blendCamera->goalPosition, {0, 10, 0});
+    // No member with a weight: the goal stays where it was.
+    first->BlendWeight = second->BlendWeight = 0.0f;
+    place(blendCamera, 1.0f);
+    test::expectNear(blendCamera->goalPosition, {0, 10, 0});
 }
 
 // Only a camera directly inside a blend camera carries a weight in its file.
@@ -644,6 +789,10 @@ TEST_F(BlendVolumeTest, OnlyAMemberOfABlendCameraWritesItsWeight) {
         EXPECT_EQ(out->existsAttribute("BlendWeight"), written);
         if (written) {
             EXPECT_EQ(out->getAttributeAsFloat("BlendWeight"), 0.25f);
+            // Read back by another member.
+            second->BlendWeight = 1.0f;
+            second->deserializeAttributes(out);
+            EXPECT_EQ(second->BlendWeight, 0.25f);
         }
         out->drop();
     }

@@ -4,6 +4,7 @@
 
 #include "camera/CameraCommon.h"
 #include "core/Globals.h"
+#include "gui/GuiHooks.h"
 #include "level/LevelManager.h"
 
 #include <gtest/gtest.h>
@@ -165,6 +166,8 @@ TEST_F(CameraObjectTest, KeysAreWrittenOnlyWhereTheirModeUsesThem) {
         {CameraModeId::FixedAngle, CameraTargetId::Tentaro, {"Distance", "ClipObjects", "CameraTargetMode"},
          {"TargetRatio", "TargetTentaroIfOffscreen", "ShoulderOffset"}},
         {CameraModeId::Stationary, CameraTargetId::Tentaro, {"TargetRatio"}, {"TargetTentaroIfOffscreen"}},
+        {CameraModeId::Spline, CameraTargetId::Tentaro, {"TargetRatio"}, {"TargetTentaroIfOffscreen"}},
+        {CameraModeId::CircleTrack, CameraTargetId::Tentaro, {"CameraTargetMode"}, {"TargetRatio"}},
         {CameraModeId::ObjectLock, CameraTargetId::ObjectID, {"ShoulderOffset"}, {"CameraTargetMode", "Distance"}},
     };
     for (const Row& row : rows) {
@@ -191,10 +194,12 @@ TEST_F(CameraObjectTest, ReadingAppliesTheModeRules) {
         {"Circle Track", "Tentaro", CameraModeId::CircleTrack, CameraTargetId::Tentaro},
         {"Object Lock", nullptr, CameraModeId::ObjectLock, CameraTargetId::ObjectID},
         {"Dolly Zoom", "Nowhere", CameraModeId::Stationary, CameraTargetId::Default},
+        {nullptr, "Tentaro", CameraModeId::Stationary, CameraTargetId::Tentaro}, // mode key absent
     };
     for (const Row& row : rows) {
         Attributes in = attributes();
-        in->addString("CameraMode", row.mode);
+        if (row.mode)
+            in->addString("CameraMode", row.mode);
         if (row.target)
             in->addString("CameraTargetMode", row.target);
         in->addFloat("TargetRatio", 0.25f);
@@ -258,6 +263,31 @@ TEST_F(CameraObjectTest, ADefaultTargetLooksTwentyUnitsAheadAndTheLookPointEases
     ++levelAnimateFrame;
     animate(camera);
     test::expectNear(camera->lookTarget, {0, 5, 20});
+}
+
+// A menu beside the view shifts the active camera sideways: the offset reaches only camera
+// objects and moves the camera's engine camera each frame; the menu's camera is the
+// manager's active one.
+TEST_F(CameraObjectTest, AMenuOffsetShiftsTheActiveCamera) {
+    CameraObject* camera = addCamera({0, 5, 0});
+    cameras->pushCamera(camera, nullptr, 0.0f, false);
+    const GuiCameraHooks& hooks = guiHooks().camera;
+    ASSERT_TRUE(hooks.menuCamera && hooks.setCameraOffset);
+    EXPECT_EQ(hooks.menuCamera(), camera);
+    hooks.setCameraOffset(camera, {0, 0, 3});
+    scene::ISceneNode* plain = smgr()->addEmptySceneNode(root());
+    hooks.setCameraOffset(plain, {0, 0, 3}); // not a camera: nothing
+    EXPECT_EQ(plain->getPosition(), core::vector3df());
+    ++levelAnimateFrame;
+    animate(camera);
+    test::expectNear(camera->cameraNode->getAbsolutePosition(), {0, 5, 3});
+    hooks.setCameraOffset(camera, {});
+    ++levelAnimateFrame;
+    animate(camera);
+    test::expectNear(camera->cameraNode->getAbsolutePosition(), {0, 5, 0});
+    cameras->overridesDisabled = true;
+    EXPECT_EQ(hooks.menuCamera(), nullptr);
+    cameras->overridesDisabled = false;
 }
 
 TEST_F(CameraObjectTest, TheClampBoxHoldsTheCameraUnlessTheViewNarrows) {

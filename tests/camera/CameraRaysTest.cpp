@@ -223,6 +223,15 @@ TEST_F(CameraRaysTest, TheGameCameraStopsInFrontOfABlockingObject) {
     EXPECT_NEAR(position.getDistanceFrom(game->smoothedPosition * 0.5f), 2.0f, 1e-2f);
     EXPECT_NEAR((position - game->smoothedPosition).normalize().dotProduct(toFocus), 1.0f, 1e-4f);
     EXPECT_NEAR(game->pulledInDistance, position.getDistanceFrom(game->focusPoint), 1e-4f);
+    // While another camera leads the view, the game camera stays where it is meant to be.
+    CameraObject* level = addCamera({30, 0, 0});
+    cameras->pushCamera(level, nullptr, 0.0f, false);
+    cameras->update(0.0167f); // the level camera has arrived
+    ASSERT_EQ(cameras->getOverrideCamera(), level);
+    ASSERT_GE(cameras->transition->positionBlend, 1.0f);
+    game->step(0.0167f, {});
+    EXPECT_FALSE(game->pulledIn);
+    test::expectNear(game->cameraNode->getPosition(), game->smoothedPosition, 1e-4f);
 }
 
 } // namespace

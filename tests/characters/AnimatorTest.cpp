@@ -1,6 +1,9 @@
 // The animators: the factory's table, the shared attributes, each type's round trip, and
 // each type's motion at chosen times.
 #include "AnimatorFixture.h"
+#include "../gui/GuiFixture.h"
+
+#include "core/CoreSlots.h"
 
 #include "characters/CharacterRegistration.h"
 #include "characters/animators/AnimatorFactory.h"
@@ -16,12 +19,14 @@
 #include "level/VariableObject.h"
 #include "phys/RigidBody.h"
 #include "physics/objects/PhysicsObjectSettings.h"
+#include "physics/objects/RespawnScaleAnimator.h"
 #include "physics/world/PhysicsHooks.h"
 #include "physics/world/PhysicsManager.h"
 #include "render/BillboardObject.h"
 #include "render/DrawnObjects.h"
 #include "triggers/CheckpointObject.h"
 
+#include <algorithm>
 #include <cmath>
 
 using namespace irr;
@@ -56,7 +61,7 @@ const std::pair<const char*, std::function<void(Attributes*)>> typeSettings[] = 
     {"animateSpline", [](Attributes* a) { a->addInt("SplineObjectID", 77); a->addFloat("TimeToComplete", 4); a->addBool("CapToFramerate", true); }},
     {"parentToObject", [](Attributes* a) { a->addInt("ParentObjectID", 5); a->addBool("UseParentPosition", true); a->addString("ExcludePositionAxes", "xz"); }},
     {"attachToMeshBone", [](Attributes* a) { a->addInt("ParentID", 9); a->addString("JointName", "hipsJt"); a->addBool("UseCurrentJoint", true); }},
-    {"controlMeshBone", [](Attributes* a) { a->addString("ControlType", "Multiple Nodes"); a->addInt("JointCount", 2); a->addInt("JointPhysicsObjectID1", 31); }},
+    {"controlMeshBone", [](Attributes* a) { a->addString("ControlType", "Multiple Nodes"); a->addInt("JointCount", 2); a->addInt("JointPhysicsObjectID1", 31); a->addInt("JointPhysicsObjectID2", 32); a->addInt("OrientPhysicsObjectID2", 33); }},
     {"physicsForce", [](Attributes* a) { a->addVector3d("Force", {0, 50, 0}); a->addString("ForceMode", "Velocity Change"); }},
     {"moveFlyCircle", [](Attributes* a) { a->addFloat("Radius", 4); a->addFloat("RadiusEllipsoid", 2); a->addVector3d("Direction", {0, 0, 2}); }},
     {"moveRotation", [](Attributes* a) { a->addVector3d("Rotation", {0, 1, 0}); a->addInt("SpeedVariableID", 12); }},
@@ -88,6 +93,13 @@ TEST_F(AnimatorTest, TheFactoryKnowsFifteenTypesByExactName) {
     EXPECT_EQ(factory->getCreateableSceneNodeAnimatorTypeName(static_cast<scene::ESCENE_NODE_ANIMATOR_TYPE>(1015)), nullptr);
     EXPECT_STREQ(factory->getCreateableSceneNodeAnimatorTypeName(scene::ESNAT_FLY_CIRCLE), "flyCircle")
         << "types below 1000 are the engine's";
+    EXPECT_STREQ(factory->getCreateableSceneNodeAnimatorTypeName(14u), "swimSpline") << "by index";
+    // The respawn effect's scaler is made by its own name too.
+    scene::ISceneNodeAnimator* scaler = factory->createSceneNodeAnimator(RespawnScaleAnimator::typeName, nullptr);
+    ASSERT_NE(scaler, nullptr);
+    EXPECT_EQ(scaler->getType(), RespawnScaleAnimator::typeCode());
+    scaler->drop();
+    EXPECT_EQ(factory->getCreateableSceneNodeAnimatorTypeName(15u), nullptr);
 
     scene::ISceneNodeAnimator* loose = factory->createSceneNodeAnimator(AnimatorType::AttachToMeshBone, nullptr);
     ASSERT_NE(loose, nullptr);
@@ -101,6 +113,17 @@ TEST_F(AnimatorTest, TheFactoryKnowsFifteenTypesByExactName) {
     ASSERT_NE(viaScene, nullptr);
     EXPECT_EQ(static_cast<s32>(viaScene->getType()), AnimatorType::MoveRotation);
     viaScene->drop();
+    // A new circle flies round where its node stands, 10 units out, about the vertical.
+    scene::ISceneNode* flyer = addNode({3, 4, 0});
+    auto* circle = static_cast<FlyCircleAnimator*>(factory->createSceneNodeAnimator("moveFlyCircle", flyer));
+    ASSERT_NE(circle, nullptr);
+    expectNear(circle->center, {3, 4, 0});
+    EXPECT_FLOAT_EQ(circle->radius, 10.0f);
+    expectNear(circle->direction, {0, 1, 0});
+    circle->animateNode(flyer, circle->lastTime + 500);
+    EXPECT_NEAR(flyer->getPosition().getDistanceFrom({3, 4, 0}), 10.0f, 1e-3f);
+    EXPECT_NEAR(flyer->getPosition().Y, 4.0f, 1e-4f);
+    circle->drop();
 }
 
 TEST_F(AnimatorTest, EveryTypeWritesTheBaseKeysFirstAndRoundTripsAndClones) {
@@ -182,6 +205,40 @@ TEST_F(AnimatorTest, TheStraightMoverSlidesLoopsAndBouncesByItsFlags) {
         run(0.05f, static_cast<int>(row.seconds / 0.05f + 0.5f));
         EXPECT_NEAR(node->getPosition().Y, row.expectedY, 0.05f) << row.what;
         node->remove();
+    }
+}
+
+// A ping-pong mover turns only once it has passed its end: landing exactly on it, it stays
+// there for one more frame.
+TEST_F(AnimatorTest, APingPongMoverTurnsOnlyPastItsEnd) {
+    scene::ISceneNode* node = addNode({0, 0, 0});
+    auto* mover = static_cast<MoveStraightAnimator*>(makeAnimator("moveStraight", node, [](Attributes* a) {
+        a->addVector3d("End", {0, 10, 0});
+        a->addInt("TimeForWay", 1000);
+        a->addBool("PingPong", true);
+    }));
+    run(0.25f, 4);
+    EXPECT_EQ(mover->progress, 1.0f);
+    EXPECT_EQ(mover->directionFactor, 1.0f) << "on the end, not past it";
+    run(0.25f, 1);
+    EXPECT_EQ(mover->progress, 1.0f);
+    EXPECT_EQ(mover->directionFactor, -1.0f);
+    run(0.25f, 1);
+    EXPECT_NEAR(node->getPosition().Y, 7.5f, 1e-4f);
+}
+
+// A scroller or fade on all materials writes no material index; one on a single material does.
+TEST_F(AnimatorTest, OnlyASingleMaterialAnimatorWritesItsIndex) {
+    for (const char* type : {"animateUVs", "animateColor"}) {
+        for (const bool all : {true, false}) {
+            SCOPED_TRACE(testing::Message() << type << (all ? " on all" : " on one"));
+            AnimatorBase* animator = makeAnimator(type, addNode({0, 0, 0}), [&](Attributes* a) {
+                a->addBool("ApplyToAllMaterials", all);
+                a->addInt("MaterialIndex", 2);
+            });
+            const std::vector<std::string> lines = written(animator);
+            EXPECT_EQ(std::count(lines.begin(), lines.end(), "MaterialIndex=2"), all ? 0 : 1);
+        }
     }
 }
 
@@ -407,6 +464,7 @@ TEST_F(AnimatorTest, ABoneControllerMovesItsJointTheBlendsShareOfTheWayToItsObje
     core::vector3df at[3];
     for (int i = 0; i < 3; ++i) {
         PhysicsObject* figure = addFigure();
+        figure->setPosition({-10, 2, 4}); // away from the origin, where the joint's own place counts
         makeAnimator("controlMeshBone", figure, [&](Attributes* a) {
             a->addInt("JointCount", 1);
             a->addInt("JointPhysicsObjectID1", 31);
@@ -418,6 +476,15 @@ TEST_F(AnimatorTest, ABoneControllerMovesItsJointTheBlendsShareOfTheWayToItsObje
     }
     expectNear(at[2], {5, 5, 5});
     EXPECT_GT(at[0].getDistanceFrom(at[2]), 0.5f);
+    // Every joint's objects are read, the last one included.
+    AnimatorBase* two = makeAnimator("controlMeshBone", addFigure(), [](Attributes* a) {
+        a->addInt("JointCount", 2);
+        a->addInt("JointPhysicsObjectID2", 32);
+        a->addInt("OrientPhysicsObjectID2", 33);
+    });
+    const std::vector<std::string> keys = written(two);
+    EXPECT_EQ(std::count(keys.begin(), keys.end(), "JointPhysicsObjectID2=32"), 1);
+    EXPECT_EQ(std::count(keys.begin(), keys.end(), "OrientPhysicsObjectID2=33"), 1);
     expectNear(at[1], at[0] + (at[2] - at[0]) * 0.95f);
 }
 
@@ -485,6 +552,7 @@ TEST_F(AnimatorTest, ABodyTurningDynamicSwitchesItsMotionAnimatorsOffAndKeepsThe
         a->addInt("TimeForWay", 10000);
     });
     AnimatorBase* tint = makeAnimator("animateColor", platform, [](Attributes* a) { a->addInt("ID", 4); });
+    makeAnimator("animateColor", platform, [](Attributes* a) { a->addInt("ID", 5); });
     scene::ISceneNodeAnimator* engineMover = smgr()->createFlyCircleAnimator({0, 5, 0}, 3.0f);
     platform->addAnimator(engineMover);
     engineMover->drop();
@@ -497,7 +565,8 @@ TEST_F(AnimatorTest, ABodyTurningDynamicSwitchesItsMotionAnimatorsOffAndKeepsThe
     for (int i = 0; i < 60 && body->isKinematic(); ++i)
         frame(PhysicsManager::fixedStepSize);
     ASSERT_FALSE(body->isKinematic()) << "the body turned dynamic";
-    EXPECT_EQ(findAnimatorsByID(platform, 4).size(), 2u) << "both game animators stay";
+    EXPECT_EQ(findAnimatorsByID(platform, 4).size(), 2u) << "both game animators of the ID stay";
+    EXPECT_EQ(findAnimatorsByID(platform, 5).size(), 1u) << "only those of the ID";
     EXPECT_FALSE(mover->isEnabled()) << "the motion animator is off";
     EXPECT_TRUE(tint->isEnabled()) << "a colour animator moves nothing";
     bool engineMoverStays = false;
@@ -711,4 +780,541 @@ TEST_F(AnimatorTest, TheSwimmerTakesItsNineAnimationsFromTheShippedProfile) {
     auto* skinned = static_cast<scene::ISkinnedMesh*>(figure);
     for (const char* joint : {"Curve2", "Curve3", "Curve4", "Curve5", "Curve6"})
         EXPECT_GE(skinned->getJointNumber(joint), 0) << joint;
+}
+
+// A progress mover switched off during play keeps its place unless it resets on disable; off
+// outside play it always goes back to its start (the spline mover to its spawn time), turned
+// forward again.
+TEST_F(AnimatorTest, AMoverSwitchedOffResetsOnlyWhenToldOrOutsidePlay) {
+    auto* path = new SplineObject(root(), smgr(), 77);
+    path->drop();
+    for (f32 x : {0.0f, 20.0f}) {
+        auto* point = new SplineObject(path, smgr(), -1);
+        point->drop();
+        point->setPosition({x, 0, 0});
+        point->Time = x / 20.0f;
+    }
+    manager->registerNodeIDs(path);
+    struct Row {
+        const char* type;
+        bool running, reset;
+        f32 expected;
+    } rows[] = {
+        {"moveStraight", true, false, 0.5f},  {"moveStraight", true, true, 0.0f},  {"moveStraight", false, false, 0.0f},
+        {"moveSpline", true, false, 0.5f},    {"moveSpline", true, true, 0.25f},   {"moveSpline", false, false, 0.25f},
+        {"animateSpline", true, false, 0.5f}, {"animateSpline", true, true, 0.0f}, {"animateSpline", false, false, 0.0f},
+        {"animateColor", true, false, 0.5f},  {"animateColor", true, true, 0.0f},  {"animateColor", false, false, 0.0f},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.type << (row.running ? " in play" : " outside play")
+                                        << (row.reset ? ", resets" : ""));
+        scene::ISceneNode* node = smgr()->addCubeSceneNode(1.0f, root());
+        AnimatorBase* mover = makeAnimator(row.type, node, [&](Attributes* a) {
+            a->addBool("ResetOnDisable", row.reset);
+            a->addColor("OriginalColor", video::SColor(255, 10, 20, 30));
+            a->addFloat("TimeToFade", 1000);
+            a->addVector3d("Start", {0, 0, 0});
+            a->addVector3d("End", {0, 10, 0});
+            a->addInt("TimeForWay", 100000);
+            a->addFloat("SpawnTime", 0.25f);
+            a->addFloat("Speed", 0.001f);
+            a->addVector3d("Point1", {0, 0, 0});
+            a->addVector3d("Point2", {0, 10, 0});
+            a->addInt("SplineObjectID", 77);
+            a->addFloat("TimeToComplete", 1000);
+            a->addBool("PingPong", true);
+        });
+        frame(0.01f);
+        // Halfway, on the way back.
+        f32* progress = nullptr;
+        f32* direction = nullptr;
+        if (auto* straight = dynamic_cast<MoveStraightAnimator*>(mover)) {
+            progress = &straight->progress;
+            direction = &straight->directionFactor;
+        } else if (auto* spline = dynamic_cast<MoveSplineAnimator*>(mover)) {
+            progress = &spline->progress;
+            direction = &spline->directionFactor;
+        } else if (auto* colour = dynamic_cast<AnimateColorAnimator*>(mover)) {
+            progress = &colour->progress;
+            direction = &colour->direction;
+        } else {
+            auto* ride = static_cast<AnimateSplineAnimator*>(mover);
+            progress = &ride->progress;
+            direction = &ride->direction;
+        }
+        *progress = 0.5f;
+        *direction = -1.0f;
+        frame(0.01f);
+        coreSlots().physics.isSimulationActive = [running = row.running] { return running; };
+        mover->setEnabled(false);
+        frame(0.01f);
+        EXPECT_NEAR(*progress, row.expected, 1e-3f);
+        EXPECT_EQ(*direction, row.expected == 0.5f ? -1.0f : 1.0f);
+        if (std::string(row.type) == "moveStraight" && !row.running) {
+            expectNear(node->getPosition(), {0, 0, 0});
+        }
+        if (std::string(row.type) == "animateColor" && !row.running) {
+            EXPECT_EQ(node->getMaterial(0).DiffuseColor, video::SColor(255, 10, 20, 30)) << "back to its first colour";
+        }
+        coreSlots().physics.isSimulationActive = [] { return true; };
+        node->remove();
+    }
+}
+
+// Outside play a spline mover that was never on leaves its node where it stands; one that was
+// on puts it back at its spawn point.
+TEST_F(AnimatorTest, OutsidePlayOnlyASplineMoverThatRanPutsItsNodeBack) {
+    coreSlots().physics.isSimulationActive = [] { return false; };
+    for (const bool ran : {false, true}) {
+        SCOPED_TRACE(ran);
+        scene::ISceneNode* node = addNode({5, 5, 5});
+        auto* spline = static_cast<MoveSplineAnimator*>(makeAnimator("moveSpline", node, [&](Attributes* a) {
+            a->setAttribute("Enabled", false);
+            a->addVector3d("Point1", {0, 0, 0});
+            a->addVector3d("Point2", {10, 0, 0});
+        }));
+        spline->wasEnabled = ran;
+        frame(0.1f);
+        expectNear(node->getPosition(), ran ? core::vector3df(0, 0, 0) : core::vector3df(5, 5, 5));
+    }
+    coreSlots().physics.isSimulationActive = [] { return true; };
+}
+
+// A frame animator changes the figure's frame rate only when told to.
+TEST_F(AnimatorTest, AFrameAnimatorChangesTheFrameRateOnlyWhenTold) {
+    for (const bool change : {false, true}) {
+        SCOPED_TRACE(change);
+        PhysicsObject* figure = addFigure();
+        figure->getMeshNode()->setAnimationSpeed(30.0f);
+        makeAnimator("animateFrame", figure, [&](Attributes* a) {
+            a->addInt("StartFrame", 31);
+            a->addInt("EndFrame", 60);
+            a->addBool("ChangeFPS", change);
+            a->addFloat("NewFPS", 12);
+        });
+        frame();
+        EXPECT_FLOAT_EQ(figure->getMeshNode()->getAnimationSpeed(), change ? 12.0f : 30.0f);
+    }
+}
+
+// A sprite of no frame rate keeps the rate of its animation file.
+TEST_F(AnimatorTest, ASpriteWithoutAFrameRateKeepsItsFilesRate) {
+    auto* billboard = static_cast<BillboardObject*>(smgr()->addSceneNode("BillboardObject", root()));
+    auto* own = static_cast<AnimateTextureAnimator*>(makeAnimator("animateTexture", billboard, [](Attributes* a) {
+        a->addString("AnimFilePath", "Content/Screens/Animations/Pulse.xml");
+        a->addFloat("FramesPerSecond", 0);
+    }));
+    auto* billboard2 = static_cast<BillboardObject*>(smgr()->addSceneNode("BillboardObject", root()));
+    auto* plain = static_cast<AnimateTextureAnimator*>(makeAnimator("animateTexture", billboard2, [](Attributes* a) {
+        a->addString("AnimFilePath", "Content/Screens/Animations/Pulse.xml");
+    }));
+    EXPECT_EQ(own->sprite.frameTime, plain->sprite.frameTime);
+    EXPECT_GT(own->sprite.frameTime, 0.0f);
+    EXPECT_TRUE(std::isfinite(own->sprite.frameTime));
+}
+
+// Outside play, reading a spawn time into a spline mover that has run places its node there at
+// once (the editor shows the change); a spawn time of 0 leaves the node alone.
+TEST_F(AnimatorTest, OutsidePlayASpawnTimeReadPlacesTheNode) {
+    coreSlots().physics.isSimulationActive = [] { return false; };
+    scene::ISceneNode* node = addNode({5, 5, 5});
+    AnimatorBase* spline = makeAnimator("moveSpline", node, [](Attributes* a) {
+        a->setAttribute("Enabled", false);
+        a->addBool("LinearMovement", true);
+        a->addVector3d("Point1", {0, 0, 0});
+        a->addVector3d("Point2", {10, 0, 0});
+    });
+    frame(0.1f); // it knows its node now
+    for (const f32 spawn : {0.0f, 0.5f}) {
+        SCOPED_TRACE(spawn);
+        node->setPosition({5, 5, 5});
+        Attributes* in = newAttributes();
+        spline->serializeAttributes(in);
+        in->setAttribute("SpawnTime", spawn);
+        spline->deserializeAttributes(in);
+        in->drop();
+        expectNear(node->getPosition(), spawn == 0.0f ? core::vector3df(5, 5, 5) : core::vector3df(5, 0, 0));
+    }
+    coreSlots().physics.isSimulationActive = [] { return true; };
+}
+
+// A sprite draws only on billboards, particles and figures: another node keeps its texture.
+TEST_F(AnimatorTest, ASpriteLeavesOtherKindsOfNodeAlone) {
+    scene::ISceneNode* box = smgr()->addCubeSceneNode(1.0f, root());
+    makeAnimator("animateTexture", box, [](Attributes* a) {
+        a->addString("AnimFilePath", "Content/Screens/Animations/Pulse.xml");
+        a->addFloat("FramesPerSecond", 10);
+    });
+    run(0.15f, 1);
+    EXPECT_EQ(box->getMaterial(0).getTexture(0), nullptr);
+}
+
+// In play a path rider writes as its spawn time where it was at the last checkpoint save.
+TEST_F(AnimatorTest, APathRiderWritesItsProgressAtTheLastCheckpointSave) {
+    auto* path = new SplineObject(root(), smgr(), 77);
+    path->drop();
+    for (f32 x : {0.0f, 20.0f}) {
+        auto* point = new SplineObject(path, smgr(), -1);
+        point->drop();
+        point->setPosition({x, 0, 0});
+        point->Time = x / 20.0f;
+    }
+    manager->registerNodeIDs(path);
+    auto* ride = static_cast<AnimateSplineAnimator*>(makeAnimator("animateSpline", addNode({0, 0, 0}), [](Attributes* a) {
+        a->addInt("SplineObjectID", 77);
+        a->addFloat("TimeToComplete", 10);
+        a->addBool("Loop", false);
+    }));
+    const auto spawnWritten = [&] {
+        for (const std::string& line : written(ride))
+            if (line.rfind("SpawnTime=", 0) == 0)
+                return std::stof(line.substr(10));
+        return -1.0f;
+    };
+    ride->progress = 0.3f;
+    manager->onCheckpointSave.invoke();
+    ride->progress = 0.6f;
+    EXPECT_NEAR(spawnWritten(), 0.3f, 1e-5f);
+    manager->onCheckpointSave.invoke();
+    EXPECT_NEAR(spawnWritten(), 0.6f, 1e-5f);
+}
+
+// The spline mover: a speed of 0 runs at 1 a second, reversed it runs back; a single key
+// holds the node at that key and finishes unless it loops, and a mover told to stop when
+// finished switches itself off; scale keys follow the same curve as the points.
+TEST_F(AnimatorTest, TheSplineMoverRunsAtOneWithoutASpeedAndFinishesOnASingleKey) {
+    scene::ISceneNode* node = addNode({0, 0, 0});
+    auto* spline = static_cast<MoveSplineAnimator*>(makeAnimator("moveSpline", node, [](Attributes* a) {
+        a->addBool("LinearMovement", true);
+        a->addBool("AnimateScale", true);
+        a->addVector3d("Point1", {0, 0, 0});
+        a->addVector3d("Point2", {10, 0, 0});
+        a->addVector3d("Scale1", {1, 1, 1});
+        a->addVector3d("Scale2", {3, 3, 3});
+    }));
+    frame(0.25f);
+    EXPECT_FLOAT_EQ(spline->speed, 1.0f);
+    EXPECT_NEAR(spline->progress, 0.25f, 1e-5f);
+    expectNear(node->getPosition(), {2.5f, 0, 0}, 1e-4f);
+    expectNear(node->getScale(), {1.5f, 1.5f, 1.5f}, 1e-4f);
+    spline->setReversed(true);
+    frame(0.1f);
+    EXPECT_NEAR(spline->progress, 0.15f, 1e-5f);
+    spline->setReversed(false);
+    // At the very end it stands just short of the last key's wrap.
+    core::vector3df position, rotation, scale;
+    spline->evaluate(1.0f, position, rotation, scale);
+    EXPECT_NEAR(position.X, 10.0f, 1e-3f);
+    EXPECT_LT(position.X, 10.0f);
+
+    for (const bool loop : {false, true}) {
+        SCOPED_TRACE(loop);
+        scene::ISceneNode* single = addNode({5, 5, 5});
+        auto* one = static_cast<MoveSplineAnimator*>(makeAnimator("moveSpline", single, [&](Attributes* a) {
+            a->addFloat("Speed", 1);
+            a->addBool("Loop", loop);
+            a->addBool("AnimateRotation", true);
+            a->addBool("AnimateScale", true);
+            a->addVector3d("Point1", {1, 2, 3});
+            a->addVector3d("Rotation1", {0, 90, 0});
+            a->addVector3d("Scale1", {2, 2, 2});
+        }));
+        one->disableWhenFinished = true;
+        frame(0.1f);
+        expectNear(single->getPosition(), {1, 2, 3});
+        EXPECT_NEAR(single->getRotation().Y, 90.0f, 0.01f);
+        expectNear(single->getScale(), {2, 2, 2});
+        EXPECT_EQ(one->isEnabled(), loop) << "finished and switched off unless it loops";
+        EXPECT_FALSE(one->finished) << "the switch-off clears the finish";
+    }
+    auto* none = static_cast<MoveSplineAnimator*>(makeAnimator("moveSpline", addNode({0, 0, 0}), [](Attributes*) {}));
+    frame(0.1f);
+    EXPECT_TRUE(none->hasFinished()) << "no keys: finished at once";
+}
+
+// An editor's write adds one zero key; reading such a write drops trailing zero keys, at most
+// two, from lists of more than two keys.
+// Off the straight line, the spline mover's curve takes its tangents from the keys on either
+// side (wrapped: the first segment's key before is the last key), scaled by the tightness.
+TEST_F(AnimatorTest, TheCurvedSplineMoverTakesItsTangentsFromTheNeighbouringKeys) {
+    auto* spline = static_cast<MoveSplineAnimator*>(makeAnimator("moveSpline", addNode({0, 0, 0}), [](Attributes* a) {
+        a->addFloat("Tightness", 0.5f);
+        a->addVector3d("Point1", {0, 0, 0});
+        a->addVector3d("Point2", {10, 0, 0});
+        a->addVector3d("Point3", {10, 0, 10});
+    }));
+    core::vector3df position, rotation, scale;
+    // Halfway along the first segment: (0 + 10) / 2, plus (p2 - p0) / 2 / 8 less (p3 - p1) / 2 / 8.
+    spline->evaluate(0.25f, position, rotation, scale);
+    expectNear(position, {4.375f, 0.0f, -1.25f}, 1e-4f);
+    // Halfway along the second: the key after the last is the first.
+    spline->evaluate(0.75f, position, rotation, scale);
+    expectNear(position, {11.25f, 0.0f, 5.625f}, 1e-4f);
+}
+
+TEST_F(AnimatorTest, AnEditorReadDropsUpToTwoTrailingZeroKeys) {
+    io::SAttributeReadWriteOptions editor;
+    editor.Flags = io::EARWF_FOR_EDITOR;
+    struct Row {
+        std::vector<core::vector3df> keys;
+        size_t kept;
+    } rows[] = {
+        {{{1, 0, 0}, {2, 0, 0}, {0, 0, 0}}, 2u},
+        {{{1, 0, 0}, {2, 0, 0}, {0, 0, 0}, {0, 0, 0}}, 2u},
+        {{{1, 0, 0}, {2, 0, 0}, {0, 0, 0}, {0, 0, 0}, {0, 0, 0}}, 3u},
+        {{{1, 0, 0}, {0, 0, 0}}, 2u},
+        {{{1, 0, 0}, {2, 0, 0}, {3, 0, 0}}, 3u},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.keys.size());
+        scene::ISceneNodeAnimator* spline = factory->createSceneNodeAnimator("moveSpline", nullptr);
+        Attributes* in = newAttributes();
+        for (size_t i = 0; i < row.keys.size(); ++i) {
+            in->addVector3d(("Point" + std::to_string(i + 1)).c_str(), row.keys[i]);
+            in->addVector3d(("Rotation" + std::to_string(i + 1)).c_str(), core::vector3df(0, 0, 0));
+            in->addVector3d(("Scale" + std::to_string(i + 1)).c_str(), core::vector3df(1, 1, 1));
+        }
+        spline->deserializeAttributes(in, &editor);
+        in->drop();
+        auto* read = static_cast<MoveSplineAnimator*>(spline);
+        EXPECT_EQ(read->points.size(), row.kept);
+        EXPECT_EQ(read->rotations.size(), row.kept);
+        EXPECT_EQ(read->scales.size(), row.kept);
+        spline->drop();
+    }
+}
+
+// In play, a spinner or path rider whose named variable or path is missing forgets the ID (and
+// writes 0); a reversed spinner turns the other way, its angle kept below 360 by the remainder
+// (which keeps the sign: below 0 stays below 0).
+TEST_F(AnimatorTest, MissingReferencesAreForgottenInPlayAndAReversedSpinnerTurnsBack) {
+    scene::ISceneNode* spun = addNode({0, 0, 0});
+    spun->setRotation({0, 10, 0});
+    auto* spinner = static_cast<MoveRotationAnimator*>(makeAnimator("moveRotation", spun, [](Attributes* a) {
+        a->addVector3d("Rotation", {0, 1, 0});
+        a->addInt("SpeedVariableID", 55);
+        a->addBool("Reversed", true);
+    }));
+    auto* ride = static_cast<AnimateSplineAnimator*>(makeAnimator("animateSpline", addNode({0, 0, 0}), [](Attributes* a) {
+        a->addInt("SplineObjectID", 56);
+        a->addInt("SpeedVariableID", 57);
+    }));
+    auto* path = new SplineObject(root(), smgr(), 58);
+    path->drop();
+    for (f32 x : {0.0f, 20.0f}) {
+        auto* point = new SplineObject(path, smgr(), -1);
+        point->drop();
+        point->setPosition({x, 0, 0});
+        point->Time = x / 20.0f;
+    }
+    auto* speed = new VariableObject(root(), smgr(), 59);
+    speed->drop();
+    manager->registerNodeIDs(path);
+    manager->registerNodeIDs(speed);
+    auto* found = static_cast<AnimateSplineAnimator*>(makeAnimator("animateSpline", addNode({0, 0, 0}), [](Attributes* a) {
+        a->addInt("SplineObjectID", 58);
+        a->addInt("SpeedVariableID", 59);
+    }));
+    coreSlots().physics.isSimulationActive = [] { return false; };
+    frame(0.1f);
+    EXPECT_EQ(spinner->speedVariableID, 55) << "outside play the ID is kept";
+    EXPECT_EQ(ride->splineObjectID, 56);
+    EXPECT_EQ(ride->speedVariableID, 57);
+    coreSlots().physics.isSimulationActive = [] { return true; };
+    frame(0.1f);
+    EXPECT_EQ(spinner->speedVariableID, 0);
+    EXPECT_EQ(ride->splineObjectID, 0);
+    EXPECT_EQ(ride->speedVariableID, 0) << "the variable is forgotten with the path";
+    EXPECT_EQ(found->splineObjectID, 58) << "what is found is kept";
+    EXPECT_EQ(found->speedVariableID, 59);
+    // 10 degrees back in each 0.1 s: 10 -> 0 -> -10.
+    EXPECT_NEAR(spun->getRotation().Y, -10.0f, 0.01f);
+}
+
+// A colour fade may start from the colour the node has (a light's, or the named material's),
+// and runs back when reversed.
+TEST_F(AnimatorTest, AColourFadeStartsFromTheNodesOwnColourWhenAskedAndRunsBackReversed) {
+    scene::ISceneNode* box = smgr()->addCubeSceneNode(1.0f, root());
+    box->getMaterial(0).DiffuseColor = video::SColor(255, 100, 0, 0);
+    auto* fade = static_cast<AnimateColorAnimator*>(makeAnimator("animateColor", box, [](Attributes* a) {
+        a->addFloat("TimeToFade", 1);
+        a->addBool("StartFromOriginalColor", true);
+        a->addColor("TargetColor", video::SColor(255, 200, 0, 0));
+        a->addBool("ApplyToAllMaterials", false);
+        a->addInt("MaterialIndex", 0);
+    }));
+    scene::ILightSceneNode* light = smgr()->addLightSceneNode(root());
+    light->getLightData().DiffuseColor = video::SColorf(video::SColor(255, 0, 100, 0));
+    makeAnimator("animateColor", light, [](Attributes* a) {
+        a->addFloat("TimeToFade", 1);
+        a->addBool("StartFromOriginalColor", true);
+        a->addColor("TargetColor", video::SColor(255, 0, 200, 0));
+    });
+    scene::ISceneNode* beyond = smgr()->addCubeSceneNode(1.0f, root());
+    beyond->getMaterial(0).DiffuseColor = video::SColor(255, 0, 0, 100);
+    auto* none = static_cast<AnimateColorAnimator*>(makeAnimator("animateColor", beyond, [](Attributes* a) {
+        a->addFloat("TimeToFade", 1);
+        a->addBool("StartFromOriginalColor", true);
+        a->addColor("OriginalColor", video::SColor(255, 1, 2, 3));
+        a->addBool("ApplyToAllMaterials", false);
+        a->addInt("MaterialIndex", 1);
+    }));
+    run(0.1f, 5);
+    EXPECT_EQ(box->getMaterial(0).DiffuseColor, video::SColor(255, 150, 0, 0)) << "halfway from its own red";
+    EXPECT_EQ(light->getLightData().DiffuseColor.toSColor().getGreen(), 150u);
+    EXPECT_EQ(none->startColor, video::SColor(255, 1, 2, 3)) << "no material 1: the written colour stays";
+    fade->setReversed(true);
+    run(0.1f, 3);
+    EXPECT_NEAR(fade->progress, 0.2f, 1e-4f);
+}
+
+// A sprite on a mesh owner is drawn on a private copy of its mesh: every material shows the
+// sprite's texture, and each vertex's coordinates map its own into the frame's rectangle (v
+// from the bottom). Switched off, the sprite stops, or starts over when it resets on disable.
+TEST_F(AnimatorTest, ASpriteOnAFigureMapsItsCoordinatesIntoTheFrameOnAPrivateMesh) {
+    PhysicsObject* figure = addFigure();
+    scene::IAnimatedMeshSceneNode* meshNode = figure->getMeshNode();
+    scene::IAnimatedMesh* shared = meshNode->getMesh();
+    scene::IMeshBuffer* original = shared->getMeshBuffer(0);
+    ASSERT_GT(original->getVertexCount(), 3u);
+    auto* sprite = static_cast<AnimateTextureAnimator*>(makeAnimator("animateTexture", figure, [](Attributes* a) {
+        a->addString("AnimFilePath", "Content/Screens/Animations/Pulse.xml");
+        a->addFloat("FramesPerSecond", 10);
+        a->addBool("Loop", true);
+    }));
+    ASSERT_NE(sprite->sprite.texture, nullptr);
+    // The null driver's textures have no size: a sheet of four 32-unit cells in a row.
+    auto* sheet = new guitest::SizedTexture("sheet", 128, 32);
+    sprite->sprite.setTexture(sheet);
+    sheet->drop();
+    run(0.15f, 1);
+    ASSERT_NE(meshNode->getMesh(), shared) << "a private copy";
+    ASSERT_EQ(sprite->initialCoords.size(), original->getVertexCount());
+    for (u32 m = 0; m < meshNode->getMaterialCount(); ++m)
+        EXPECT_EQ(meshNode->getMaterial(m).getTexture(0), sprite->sprite.texture) << m;
+    const core::rectf frame = sprite->sprite.getFrameUVRect();
+    EXPECT_FLOAT_EQ(frame.UpperLeftCorner.X, 0.25f) << "the second frame";
+    EXPECT_FLOAT_EQ(frame.LowerRightCorner.X, 0.5f);
+    scene::IMeshBuffer* drawn = meshNode->getMesh()->getMeshBuffer(0);
+    for (u32 i : {0u, 1u, original->getVertexCount() - 1}) {
+        const core::vector2df uv = original->getTCoords(i);
+        const core::vector2df at = drawn->getTCoords(i);
+        EXPECT_NEAR(at.X, frame.UpperLeftCorner.X + frame.getWidth() * uv.X, 1e-5f) << i;
+        EXPECT_NEAR(at.Y, frame.LowerRightCorner.Y - frame.getHeight() * uv.Y, 1e-5f) << i;
+    }
+    for (const bool reset : {false, true}) {
+        SCOPED_TRACE(reset);
+        sprite->resetOnDisable = reset;
+        sprite->setEnabled(true);
+        run(0.05f, 1);
+        sprite->setEnabled(false);
+        run(0.05f, 1);
+        EXPECT_EQ(sprite->sprite.playing, reset) << "stopped unless it starts over";
+        if (reset) {
+            EXPECT_EQ(sprite->sprite.time, 0.0f);
+        } else {
+            EXPECT_GT(sprite->sprite.time, 0.0f);
+        }
+    }
+}
+
+// Scrolling one material leaves the others where they are.
+TEST_F(AnimatorTest, ScrollingOneMaterialLeavesTheOthers) {
+    scene::SMesh* mesh = new scene::SMesh();
+    for (int i = 0; i < 3; ++i) {
+        auto* buffer = new scene::SMeshBuffer();
+        mesh->addMeshBuffer(buffer);
+        buffer->drop();
+    }
+    scene::IMeshSceneNode* box = smgr()->addMeshSceneNode(mesh, root());
+    mesh->drop();
+    ASSERT_EQ(box->getMaterialCount(), 3u);
+    makeAnimator("animateUVs", box, [](Attributes* a) {
+        a->addVector2d("TranslationSpeed", {0.5f, 0.0f});
+        a->addBool("ApplyToAllMaterials", false);
+        a->addInt("MaterialIndex", 1);
+    });
+    run(0.1f, 2);
+    EXPECT_NEAR(getTextureTranslation(box->getMaterial(0)).X, 0.0f, 1e-5f);
+    EXPECT_NEAR(getTextureTranslation(box->getMaterial(1)).X, 0.1f, 1e-5f);
+    EXPECT_NEAR(getTextureTranslation(box->getMaterial(2)).X, 0.0f, 1e-5f);
+}
+
+// Scrolling coordinates switched off go back to where they started only when they reset on
+// disable.
+TEST_F(AnimatorTest, ScrolledCoordinatesGoBackOnDisableOnlyWhenTheyReset) {
+    for (const bool reset : {false, true}) {
+        SCOPED_TRACE(reset);
+        scene::ISceneNode* box = smgr()->addCubeSceneNode(1.0f, root());
+        setTextureTranslation(box->getMaterial(0), {0.1f, 0.2f});
+        AnimatorBase* scroll = makeAnimator("animateUVs", box, [&](Attributes* a) {
+            a->addVector2d("TranslationSpeed", {0.5f, 0.0f});
+            a->addBool("ResetOnDisable", reset);
+        });
+        run(0.1f, 2);
+        EXPECT_NEAR(getTextureTranslation(box->getMaterial(0)).X, 0.2f, 1e-4f);
+        scroll->setEnabled(false);
+        frame(0.1f);
+        EXPECT_NEAR(getTextureTranslation(box->getMaterial(0)).X, reset ? 0.1f : 0.2f, 1e-4f);
+        EXPECT_NEAR(getTextureTranslation(box->getMaterial(0)).Y, 0.2f, 1e-4f);
+    }
+}
+
+// Without a joint name the attached node follows the joint of its index; an index past the
+// figure's joints follows none, and in play lets go of the parent for good.
+TEST_F(AnimatorTest, ABoneAttachmentWithoutANameFollowsTheJointOfItsIndex) {
+    PhysicsObject* figure = addFigure();
+    figure->setID(40);
+    manager->registerNodeIDs(figure);
+    figure->getMeshNode()->setJointMode(scene::EJUOR_READ);
+    const u32 joints = figure->getMeshNode()->getJointCount();
+    ASSERT_GT(joints, 5u);
+    device->get()->getTimer()->setTime(5000); // a follow runs once per engine time
+    scene::ISceneNode* byIndex = addNode({0, 0, 0});
+    makeAnimator("attachToMeshBone", byIndex, [](Attributes* a) {
+        a->addInt("ParentID", 40);
+        a->addInt("JointIndex", 5);
+    });
+    scene::ISceneNode* past = addNode({7, 7, 7});
+    AnimatorBase* pastAnimator = makeAnimator("attachToMeshBone", past, [&](Attributes* a) {
+        a->addInt("ParentID", 40);
+        a->addInt("JointIndex", static_cast<s32>(joints));
+    });
+    figure->setPosition({10, 0, 0});
+    for (int i = 0; i < 2; ++i) {
+        frame();
+        manager->onEndOfUpdate.invoke();
+    }
+    expectNear(byIndex->getAbsolutePosition(), figure->getMeshNode()->getJointNode(5u)->getAbsolutePosition(), 0.01f);
+    expectNear(past->getAbsolutePosition(), {7, 7, 7});
+    EXPECT_EQ(written(pastAnimator)[4], "ParentID=-1");
+}
+
+// A bone controller turns its joint toward its orienting object by the blend's share: all
+// the way at a blend of 1, a part of the way below.
+TEST_F(AnimatorTest, ABoneControllerTurnsItsJointTheBlendsShareTowardItsOrientingObject) {
+    addNode({5, 5, 5}, 31);
+    scene::ISceneNode* orient = addNode({0, 0, 0}, 32);
+    orient->setRotation({0, 90, 0});
+    orient->updateAbsolutePosition();
+    const f32 blends[] = {0.0f, 0.5f, 1.0f, 0.99f};
+    f32 yaw[4] = {};
+    for (int i = 0; i < 4; ++i) {
+        PhysicsObject* figure = addFigure();
+        makeAnimator("controlMeshBone", figure, [&](Attributes* a) {
+            a->addInt("JointCount", 1);
+            a->addInt("JointPhysicsObjectID1", 31);
+            a->addInt("OrientPhysicsObjectID1", 32);
+            a->addFloat("BlendAmount", blends[i]);
+        });
+        frame();
+        frame();
+        core::vector3df forward(0, 0, 1);
+        figure->getMeshNode()->getJointNode(0u)->getAbsoluteTransformation().rotateVect(forward);
+        yaw[i] = std::atan2(forward.X, forward.Z) * core::RADTODEG;
+    }
+    EXPECT_NEAR(yaw[2], 90.0f, 0.5f);
+    EXPECT_GT(std::fabs(yaw[2] - yaw[1]), 5.0f) << "half a blend stops short";
+    EXPECT_GT(std::fabs(yaw[1] - yaw[0]), 5.0f) << "and still turns";
+    EXPECT_NEAR(yaw[3], 90.0f, 2.0f) << "nearly all the way";
 }

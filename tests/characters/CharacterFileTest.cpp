@@ -10,6 +10,8 @@
 #include "level/LevelFile.h"
 #include "level/LevelManager.h"
 #include "level/SoundObject.h"
+#include "physics/objects/PhysicsObjectSettings.h"
+#include "triggers/ObjectIDExpression.h"
 
 #include <fstream>
 #include <map>
@@ -123,6 +125,38 @@ TEST_F(CharacterFileTest, CharactersRoundTripThroughALevelFileAndClones) {
     EXPECT_NE(clone->getController(), loaded->getController());
 }
 
+// A copy made outside play brings the character's own children and animators, but not its
+// helper nodes.
+TEST_F(CharacterFileTest, ACopyOutsidePlayBringsChildrenAndAnimators) {
+    simulating = false;
+    CharacterObject* c = addCharacter(0, 0, 0);
+    scene::ISceneNode* hat = smgr()->addEmptySceneNode(c);
+    hat->setName("Hat");
+    scene::ISceneNodeAnimator* spin = smgr()->createRotationAnimator({0, 1, 0});
+    c->addAnimator(spin);
+    spin->drop();
+    const auto named = [](scene::ISceneNode* node, const char* name) {
+        int count = 0;
+        for (scene::ISceneNode* child : node->getChildren())
+            count += std::string(child->getName()) == name ? 1 : 0;
+        return count;
+    };
+    const auto debugChildren = [](scene::ISceneNode* node) {
+        int count = 0;
+        for (scene::ISceneNode* child : node->getChildren())
+            count += child->isDebugObject() ? 1 : 0;
+        return count;
+    };
+    ASSERT_NE(c->getVisionCone(), nullptr);
+    EXPECT_EQ(keysOf(c)["VisionConeID"], std::to_string(c->getVisionCone()->getVisionConeID())) << "its cone's ID is written";
+    auto* copy = asCharacter(c->clone());
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(named(copy, "Hat"), 1) << "its own child comes along";
+    EXPECT_EQ(debugChildren(copy), debugChildren(c)) << "helper nodes are made afresh, not copied";
+    EXPECT_EQ(copy->getAnimators().size(), 1u);
+    simulating = true;
+}
+
 TEST_F(CharacterFileTest, MissingMeshAndProfileAreLoggedAndTheCharacterStillStands) {
     CharacterObject* c = addCharacter(0, 0, 0, [](io::IAttributes* a) {
         a->addString("MeshFileName", "Content/Models/Characters/Nobody.b3d");
@@ -179,6 +213,10 @@ TEST_F(CharacterFileTest, ACharacterStartsInItsStartStateOrItsSavedRunState) {
         {"Noticing", nullptr, CharacterStateId::Noticing, CharacterStateId::Walking},
         {"Stopped", "Noticing", CharacterStateId::Noticing, CharacterStateId::Stopped},
         {"Stopped", "Reacting", CharacterStateId::Reacting, CharacterStateId::Stopped},
+        {"Stopped", "Walking", CharacterStateId::Walking, CharacterStateId::Stopped},
+        // Other saved states are not taken: the fresh machine keeps none.
+        {"Stopped", "Idle", -1, CharacterStateId::Stopped},
+        {"Stopped", "Discovered", -1, CharacterStateId::Stopped},
     };
     f32 x = 0.0f;
     for (const auto& row : rows) {
@@ -263,6 +301,17 @@ TEST_F(CharacterFileTest, ReadingFillsTheNamesStatesAndTypeFromTheProfile) {
     ASSERT_NE(cone, nullptr);
     EXPECT_TRUE(cone->enabled);
     EXPECT_FLOAT_EQ(cone->noticeDelay, getSuspicionValues(SCT_Scientist, ST_TaroSeen).speedThreshold);
+
+    // Without a profile named, the one beside the mesh is taken when there is one.
+    const std::pair<const char*, const char*> meshes[] = {
+        {"Content/Models/Characters/Swimmer.b3d", "Content/Models/Characters/SwimmerProfile.xml"},
+        {"Content/Models/Characters/Mannequin.b3d", "Content/Models/Characters/EverymanProfile.xml"},
+    };
+    for (const auto& [mesh, expected] : meshes) {
+        CharacterObject* c = addCharacter(0, 0, 0, [&](io::IAttributes* a) { a->addString("MeshFileName", mesh); });
+        EXPECT_EQ(c->ProfileName, expected) << mesh;
+        c->remove();
+    }
 }
 
 // Scientist, Exposed, ExposedLogManiac and Chef watch with their cone; the types on either
@@ -293,6 +342,65 @@ TEST_F(CharacterFileTest, ControllerShapesNeverBlockSightAndAlwaysBlockAControll
     EXPECT_EQ(controllerFilter.postFilter({}, hit), phys::QueryHitType::Block);
     shape->userData = nullptr;
     physicsManager->releaseActor(body, true);
+}
+
+// A moving character's controller passes through other characters, through the kinematic
+// objects its list names, and through free objects once it has met a kinematic one; anything
+// else blocks it. Sight is blocked only by objects that block vision.
+TEST_F(CharacterFileTest, TheControllerPassesCharactersNamedKinematicsAndFreeObjectsPastAKinematic) {
+    CharacterObject* other = addCharacter(20, 0, 0);
+    ASSERT_NE(other->getController(), nullptr);
+    phys::Shape* otherShape = nullptr;
+    ASSERT_EQ(other->getController()->getActor()->getShapes(&otherShape, 1), 1u);
+    const auto box = [&](const char* state, s32 id, bool blocksVision) {
+        PhysicsObject* object = makeObject([&](io::IAttributes* a) {
+            a->addVector3d("Position", core::vector3df(static_cast<f32>(id), 20, 0));
+            a->addEnum("BoundType", "Box", boundTypeNames);
+            a->addEnum("PhysicsState", state, physicsStateNames);
+            a->addBool("BlocksVision", blocksVision);
+        });
+        object->setID(id);
+        manager->registerNodeIDs(object);
+        phys::Shape* shape = nullptr;
+        EXPECT_EQ(object->getActor()->getShapes(&shape, 1), 1u);
+        return shape;
+    };
+    phys::Shape* wall = box("Static", 30, true);
+    phys::Shape* listed = box("Kinematic", 41, false);
+    phys::Shape* unlisted = box("Kinematic", 50, false);
+    phys::Shape* crate = box("Dynamic", 60, false);
+    const auto list = parseObjectIDExpression(std::string("40-42"));
+    const auto pre = [](CharacterQueryFilter& filter, phys::Shape* shape) {
+        u32 flags = 0;
+        return filter.preFilter({}, shape, nullptr, flags);
+    };
+    const auto post = [](CharacterQueryFilter& filter, phys::Shape* shape) {
+        phys::QueryHit hit;
+        hit.shape = shape;
+        return filter.postFilter({}, hit);
+    };
+    using H = phys::QueryHitType;
+    CharacterQueryFilter fresh(list.get());
+    EXPECT_EQ(pre(fresh, otherShape), H::None);
+    EXPECT_EQ(post(fresh, otherShape), H::None);
+    EXPECT_EQ(pre(fresh, wall), H::Block);
+    EXPECT_EQ(pre(fresh, crate), H::Block) << "no kinematic met yet";
+    EXPECT_EQ(post(fresh, crate), H::Block);
+    EXPECT_EQ(pre(fresh, unlisted), H::Block);
+    EXPECT_EQ(pre(fresh, crate), H::None) << "past a kinematic";
+    EXPECT_EQ(post(fresh, crate), H::None);
+    EXPECT_EQ(post(fresh, wall), H::Block);
+    EXPECT_EQ(post(fresh, unlisted), H::Block);
+    CharacterQueryFilter named(list.get());
+    EXPECT_EQ(pre(named, listed), H::None) << "on the list";
+    EXPECT_EQ(pre(named, crate), H::None) << "a listed kinematic counts as met";
+    CharacterQueryFilter unnamed(nullptr);
+    EXPECT_EQ(pre(unnamed, listed), H::Block) << "without a list";
+
+    u32 flags = 0;
+    EXPECT_EQ(visionQueryFilter().preFilter({}, wall, nullptr, flags), H::Block);
+    EXPECT_EQ(visionQueryFilter().preFilter({}, unlisted, nullptr, flags), H::None);
+    EXPECT_EQ(visionQueryFilter().postFilter({}, phys::QueryHit()), H::Block);
 }
 
 } // namespace

@@ -2,6 +2,7 @@
 // play, and a thrown object striking a character.
 #include "CharacterWorldFixture.h"
 
+#include "characters/CharacterContacts.h"
 #include "characters/CharacterProfile.h"
 #include "characters/CharacterStates.h"
 #include "characters/CharacterServices.h"
@@ -9,6 +10,7 @@
 #include "characters/animators/MovementAnimators.h"
 #include "core/Globals.h"
 #include "level/LevelManager.h"
+#include "physics/world/PhysicsHooks.h"
 
 #include <fstream>
 
@@ -121,6 +123,10 @@ TEST_F(CharacterStateTest, AReactionsFollowUpLoopsOnlyWhenTheSightRepeats) {
         endAnimation(c);
         ASSERT_EQ(c->playingAnimation, "StoppedDefault");
         EXPECT_EQ(c->getMeshNode()->getLoopMode(), row.loops) << row.type;
+        // Noticing itself loops the same way, when its animation has no follow-up.
+        c->stateMachine().changeState(noticingState());
+        const bool followed = !c->getProfile()->getNextAnimation(c->playingAnimation).empty();
+        EXPECT_EQ(c->getMeshNode()->getLoopMode(), row.loops && !followed) << row.type << " noticing";
     }
     CharacterObject* c = addCharacter(x, 0, 0);
     ASSERT_NE(playCharacterAnimation("ReactingDefault", *c, reactingState(), true), nullptr);
@@ -261,14 +267,17 @@ TEST_F(CharacterStateTest, RaisesMoveOnlyTheDefaultAnimatedWatchers) {
     EXPECT_EQ(stateOf(scripted), CharacterStateId::Stopped);
 }
 
-// A ball thrown at a walking Stranger (HitByThrown: 20 points from 5 units a second).
+// A ball thrown at a walking Stranger (HitByThrown: 20 points from 5 units a second; a held
+// object, HitByGrabbed: 10 points above 4 units a second).
 class CharacterHitTest : public CharacterStateTest {
 protected:
     void SetUp() override {
         CharacterStateTest::SetUp();
         const std::string rules = temp.file("Rules.xml");
         std::ofstream(rules) << "<Rules><CharacterSuspicion characterType=\"Stranger\" suspicionType=\"HitByThrown\" "
-                                "amount=\"20\" speedThreshold=\"5\" repeatInterval=\"0\"/></Rules>";
+                                "amount=\"20\" speedThreshold=\"5\" repeatInterval=\"0\"/>"
+                                "<CharacterSuspicion characterType=\"Stranger\" suspicionType=\"HitByGrabbed\" "
+                                "amount=\"10\" speedThreshold=\"4\" repeatInterval=\"0\"/></Rules>";
         ASSERT_EQ(loadSuspicionConfig(rules), 0);
         characterServices().screens.addSplat = [](f32, const core::vector3df&) { return true; };
         addPlayer({0, 0, 2});
@@ -304,6 +313,112 @@ TEST_F(CharacterHitTest, AFastThrownObjectRaisesSuspicionAndTheCharacterReacts) 
     EXPECT_EQ(stateOf(c), CharacterStateId::Reacting);
     EXPECT_FALSE(ball->thrown);
     EXPECT_FALSE(c->isHitFromBehind()) << "the ball came from the front";
+}
+
+// The contact report of a strike: a thrown object at its rule's speed or faster, a held one
+// only faster than its rule's, raises suspicion at the average contact point and the
+// character reacts, turned to that point; the speed counts what the contact's impulse took
+// off the object (impulse over mass, away from the character).
+TEST_F(CharacterHitTest, AReportedStrikeRaisesByTheObjectsKindAndItsSpeedBeforeTheContact) {
+    CharacterObject* c = standing();
+    frames(2);
+    const core::vector3df chest = c->getControllerPosition();
+    PhysicsObject* ball = makeObject([&](io::IAttributes* a) {
+        a->addVector3d("Position", chest + core::vector3df(0.0f, 0.0f, -4.0f));
+        a->addEnum("BoundType", "Sphere", boundTypeNames);
+        a->addFloat("Radius", 0.4f);
+        a->addEnum("PhysicsState", "Dynamic", physicsStateNames);
+        a->addBool("DisableGravity", true);
+    });
+    phys::RigidDynamic* body = ball->getActor()->asRigidDynamic();
+    body->setMass(2.0f);
+    SuspicionMeter& meter = *manager->getPlayerSuspicion(0);
+    enum Points { None, Front, FrontAndFarBehind };
+    struct Row {
+        const char* what;
+        bool thrown;
+        s32 held;
+        f32 speedZ;   // toward the character
+        f32 impulseZ; // the contact's impulse on the object, away from the character
+        Points points;
+        f32 raised;
+        bool reacting = false;
+    } rows[] = {
+        {"thrown at its threshold", true, 0, 5.0f, 0.0f, Front, 20.0f},
+        {"thrown just below", true, 0, 4.99f, 0.0f, Front, 0.0f},
+        {"held at its threshold", false, 1, 4.0f, 0.0f, Front, 0.0f},
+        {"held just above", false, 1, 4.01f, 0.0f, Front, 10.0f},
+        {"neither thrown nor held", false, 0, 20.0f, 0.0f, Front, 0.0f},
+        {"thrown without a contact point", true, 0, 20.0f, 0.0f, None, 0.0f},
+        {"thrown while the character reacts", true, 0, 20.0f, 0.0f, Front, 0.0f, true},
+        {"bounced back at 2, 8 taken off: struck at 6", true, 0, -2.0f, -16.0f, Front, 20.0f},
+        {"bounced back at 2, 2 taken off: struck at 0", true, 0, -2.0f, -4.0f, Front, 0.0f},
+        {"the average of two points is behind", true, 0, 6.0f, 0.0f, FrontAndFarBehind, 20.0f},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        c->stateMachine().changeState(row.reacting ? reactingState() : stoppedState());
+        meter.pendingValue = 0.0f;
+        meter.repeatTimer = 1.0f;
+        ball->thrown = row.thrown;
+        ball->holdCount = row.held;
+        ball->suspicion().displayTimer = 0.0f;
+        body->setLinearVelocity(phys::Vec3(0.0f, 0.0f, row.speedZ));
+        phys::ContactPairPoint points[2];
+        points[0].position = toPhys(chest + core::vector3df(0.0f, 0.0f, -1.0f));
+        points[0].impulse = phys::Vec3(0.0f, 0.0f, row.impulseZ);
+        points[1].position = toPhys(chest + core::vector3df(0.0f, 0.0f, 3.0f));
+        phys::ContactPair pair;
+        pair.points = points;
+        pair.contactCount = static_cast<uint16_t>(row.points);
+        EXPECT_TRUE(onCharacterStruck(ball, c, body, pair));
+        EXPECT_FLOAT_EQ(meter.pendingValue, row.raised);
+        const bool raised = row.raised > 0.0f;
+        EXPECT_EQ(stateOf(c), raised || row.reacting ? CharacterStateId::Reacting : CharacterStateId::Stopped);
+        if (raised) {
+            EXPECT_EQ(c->isHitFromBehind(), row.points == FrontAndFarBehind);
+        }
+        EXPECT_EQ(ball->thrown, row.thrown && !raised) << "a thrown object strikes once";
+        EXPECT_FLOAT_EQ(ball->suspicion().displayTimer, raised && row.thrown ? 2.0f : 0.0f);
+    }
+    ball->holdCount = 0;
+    phys::ContactPair pair;
+    EXPECT_FALSE(onCharacterStruck(nullptr, c, body, pair));
+    EXPECT_FALSE(onCharacterStruck(ball, ball, body, pair)) << "not a character";
+
+    // A kinematic object that turns dynamic on touch does so; another stays as it is.
+    for (const bool turns : {false, true}) {
+        PhysicsObject* platform = makeObject([&](io::IAttributes* a) {
+            a->addVector3d("Position", chest + core::vector3df(5.0f, 0.0f, 0.0f));
+            a->addEnum("BoundType", "Box", boundTypeNames);
+            a->addVector3d("BoxExtents", core::vector3df(1, 1, 1));
+            a->addEnum("PhysicsState", "Kinematic", physicsStateNames);
+        });
+        platform->TurnDynamicOnTouch = turns;
+        platform->thrown = true;
+        meter.pendingValue = 0.0f;
+        EXPECT_TRUE(onCharacterStruck(platform, c, platform->getActor(), pair));
+        frames(2);
+        EXPECT_EQ(platform->getDynamicActor()->isKinematic(), !turns) << turns;
+        EXPECT_FLOAT_EQ(meter.pendingValue, 0.0f) << "a kinematic object raises nothing";
+    }
+}
+
+// The physics objects reach the rules and the meter through the characters' registration.
+TEST_F(CharacterHitTest, PhysicsObjectsReachTheRulesAndTheMeterThroughTheRegistration) {
+    const auto& physics = physicsHooks().characters;
+    ASSERT_TRUE(physics.getSuspicionValues && physics.addSuspicion);
+    f32 amount = -1.0f, threshold = -1.0f;
+    physics.getSuspicionValues(SCT_Stranger, ST_HitByGrabbed, amount, threshold);
+    EXPECT_FLOAT_EQ(amount, 10.0f);
+    EXPECT_FLOAT_EQ(threshold, 4.0f);
+    physics.getSuspicionValues(SCT_Stranger, ST_HitByThrown, amount, threshold);
+    EXPECT_FLOAT_EQ(amount, 20.0f);
+    EXPECT_FLOAT_EQ(threshold, 5.0f);
+    SuspicionMeter& meter = *manager->getPlayerSuspicion(0);
+    EXPECT_FALSE(physics.addSuspicion(nullptr, 20.0f, ST_HitByThrown, {0, 0, 0}));
+    EXPECT_TRUE(physics.addSuspicion(&meter, 20.0f, ST_HitByThrown, {0, 0, 0}));
+    EXPECT_FLOAT_EQ(meter.pendingValue, 20.0f);
 }
 
 TEST_F(CharacterHitTest, ASlowThrowOrDifficultyZeroRaisesNothing) {

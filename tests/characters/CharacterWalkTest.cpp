@@ -9,8 +9,10 @@
 #include "characters/CharacterProfile.h"
 #include "characters/SuspicionRules.h"
 #include "characters/animators/AppearanceAnimators.h"
+#include "characters/animators/ObjectAnimators.h"
 #include "characters/VisionCone.h"
 #include "core/Globals.h"
+#include "level/MeshGate.h"
 #include "level/SoundObject.h"
 #include "triggers/TriggerAction.h"
 #include "triggers/TriggerEventObject.h"
@@ -18,6 +20,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <functional>
 #include <cmath>
 #include <utility>
 #include <vector>
@@ -86,7 +89,9 @@ TEST_F(CharacterWalkTest, ACharacterWalksItsPathTurnsAtTheCornerAndStopsAtTheEnd
 
     // A new path starts from its own first point, not as far along as the old one got.
     addPath(20, {{12, 0, -12}, {12, 0, 0}, {24, 0, 0}, {24, 0, -12}, {36, 0, -12}});
+    c->TargetSplineTime = 0.7f;
     c->setParentWaypointID(20);
+    EXPECT_EQ(c->TargetSplineTime, 0.0f) << "from the start of the new path";
     ASSERT_NE(c->getTargetWaypoint(), nullptr);
     EXPECT_EQ(c->getTargetWaypoint()->getID(), 21);
     EXPECT_EQ(c->WaypointIndex, 0);
@@ -369,6 +374,146 @@ TEST_F(CharacterWalkTest, VoiceLinesTakeTheirSoundsSettings) {
     EXPECT_LT(sneezes, 180);
 }
 
+// A repeated sound (footsteps) is due only in the frame whose step passes a multiple of its
+// repeat offset counted from its start frame, and never at or before the start frame.
+TEST_F(CharacterWalkTest, ARepeatedSoundIsDueWhenTheFramePassesAMultipleOfItsRepeat) {
+    const std::string profile = temp.file("Steps.xml");
+    std::ofstream(profile)
+        << "<CharacterProfile><Animation name=\"WalkingDefault\" state=\"Walking\" startFrame=\"0\" endFrame=\"100\"/>"
+           "<Animation name=\"StoppedDefault\" state=\"Stopped\" startFrame=\"0\" endFrame=\"100\"/>"
+           "<Sound name=\"Step\" path=\"Audio/Step\" startFrameOffset=\"10\" repeatFrameOffset=\"8\"/></CharacterProfile>";
+    CharacterObject* c = addCharacter(0, 0, 0, [&](io::IAttributes* a) { a->addString("ProfileName", profile.c_str()); });
+    SoundObject* voice = c->getVoice();
+    ASSERT_NE(voice, nullptr);
+    const struct {
+        f32 last, now;
+        bool due;
+    } rows[] = {{17, 18, true}, {16, 17, false}, {18, 19, false}, {25, 26, true}, {24, 25, false},
+                {9, 10, false}, {10, 11, false}, {2, 3, false},    {33, 35, true}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.last << " -> " << row.now);
+        voice->EventName.clear();
+        c->lastMeshFrame = row.last;
+        c->getMeshNode()->setCurrentFrame(row.now);
+        c->playVoice("Step");
+        EXPECT_EQ(voice->EventName == "Audio/Step", row.due);
+    }
+}
+
+// While an animator that moves (the game's movers and spinner, the engine's spinner) runs on a
+// character, its controller follows the node, on the floor unless gravity is off for
+// animators; with any other animator, or a finished one, the node stays on its controller.
+TEST_F(CharacterWalkTest, AMovingAnimatorLeadsTheControllerAndOthersDoNot) {
+    struct Row {
+        const char* what;
+        std::function<scene::ISceneNodeAnimator*(CharacterObject*)> add;
+        bool leads;
+        bool gravity = true;
+    } rows[] = {
+        {"spinner", [&](CharacterObject* c) { return smgr()->createSceneNodeAnimator("moveRotation", c); }, true},
+        {"engine spinner", [&](CharacterObject*) { return smgr()->createRotationAnimator({0, 0, 0}); }, true},
+        {"spinner, no gravity", [&](CharacterObject* c) { return smgr()->createSceneNodeAnimator("moveRotation", c); }, true, false},
+        {"colour", [&](CharacterObject* c) { return smgr()->createSceneNodeAnimator("animateColor", c); }, false},
+        {"finished path rider", [&](CharacterObject* c) {
+             scene::ISceneNodeAnimator* ride = smgr()->createSceneNodeAnimator("animateSpline", c);
+             static_cast<AnimateSplineAnimator*>(ride)->loop = false;
+             static_cast<AnimateSplineAnimator*>(ride)->progress = 1.0f;
+             return ride;
+         }, false},
+    };
+    f32 x = 0.0f;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        x += 20.0f;
+        CharacterObject* c = addCharacter(x, 0, 0, [&](io::IAttributes* a) {
+            a->addBool("ApplyGravityToAnimators", row.gravity);
+        });
+        frames(3);
+        scene::ISceneNodeAnimator* animator = row.add(c);
+        ASSERT_NE(animator, nullptr);
+        if (animator->getType() == scene::ESNAT_ROTATION)
+            c->addAnimator(animator);
+        animator->drop();
+        const core::vector3df before = c->getControllerPosition();
+        c->setPosition(c->getPosition() + core::vector3df(2.0f, 1.0f, 0.0f));
+        c->updateAbsolutePosition();
+        frame();
+        const core::vector3df after = c->getControllerPosition();
+        EXPECT_NEAR(after.X, before.X + (row.leads ? 2.0f : 0.0f), 0.05f);
+        EXPECT_NEAR(after.Y, before.Y + (row.leads && !row.gravity ? 1.0f : 0.0f), 0.05f);
+    }
+}
+
+// A waypoint named alone puts the character on that waypoint's path, aiming at it; an ID
+// that names no waypoint changes nothing. The cone sits at its named joint, or at the
+// character without one.
+TEST_F(CharacterWalkTest, ANamedWaypointSetsThePathAndTheTargetAndTheConeSitsAtItsJoint) {
+    addPath(10, {{0, 0, 0}, {0, 0, -8}, {8, 0, -8}});
+    addPath(20, {{0, 0, 0}, {0, 0, 8}});
+    CharacterObject* c = addCharacter(0, 0, 20);
+    frames(2);
+    c->setWaypoint(999);
+    EXPECT_EQ(c->ParentWaypointID, 20);
+    c->setWaypoint(12);
+    EXPECT_EQ(c->ParentWaypointID, 10);
+    auto* second = static_cast<WaypointObject*>(manager->getSceneNodeFromID(12));
+    EXPECT_EQ(c->getTargetWaypoint(), second);
+    EXPECT_FLOAT_EQ(c->TargetSplineTime, second->Time);
+
+    const core::vector3df head = c->getConeBonePosition();
+    EXPECT_EQ(head, c->getMeshNode()->getJointNode("headBaseJt")->getAbsolutePosition());
+    EXPECT_GT(head.Y, c->getAbsolutePosition().Y + 1.0f);
+    c->ConeBoneName = "noSuchJt";
+    EXPECT_EQ(c->getConeBonePosition(), c->getAbsolutePosition());
+}
+
+// Outside play (the level as edited) a character stands where it was put, its path unwalked.
+TEST_F(CharacterWalkTest, OutsidePlayACharacterDoesNotWalk) {
+    addPath(10, {{0, 0, 0}, {0, 0, -12}});
+    simulating = false;
+    CharacterObject* c = addCharacter(0, 0, 10);
+    const core::vector3df at = c->getAbsolutePosition();
+    run(1.0f);
+    EXPECT_NEAR(c->getAbsolutePosition().Z, at.Z, 1e-3f);
+    simulating = true;
+    run(1.0f);
+    EXPECT_LT(c->getControllerPosition().Z, at.Z - 1.0f) << "in play it walks";
+}
+
+// A hidden character hides its cone and lets everything through; shown again, both return.
+TEST_F(CharacterWalkTest, AHiddenCharacterHidesItsConeAndTakesNoCollisions) {
+    CharacterObject* c = addCharacter(0, 0, 0);
+    ASSERT_NE(c->getVisionCone(), nullptr);
+    ASSERT_TRUE(c->isCollisionEnabled());
+    c->setVisible(false);
+    EXPECT_FALSE(c->getVisionCone()->isVisible());
+    EXPECT_FALSE(c->isCollisionEnabled());
+    c->setVisible(true);
+    EXPECT_TRUE(c->getVisionCone()->isVisible());
+    EXPECT_TRUE(c->isCollisionEnabled());
+}
+
+// On a curved path the walker's goal runs ahead along the curve: it passes near the middle
+// point and stops at the last.
+TEST_F(CharacterWalkTest, ACurvedPathIsWalkedAlongTheCurveToItsEnd) {
+    addPath(10, {{0, 0, 0}, {0, 0, -10}, {10, 0, -10}}, false);
+    CharacterObject* c = addCharacter(0, 0, 10, [](io::IAttributes* a) {
+        a->addEnum("PathBehavior", "One Way", characterPathBehaviorNames);
+    });
+    f32 nearestToMiddle = 100.0f;
+    for (int i = 0; i < 1200 && stateOf(c) == CharacterStateId::Walking; ++i) {
+        frame(0.0167f);
+        const core::vector3df at = c->getControllerPosition();
+        nearestToMiddle = std::min(nearestToMiddle, core::vector3df(at.X, 0, at.Z).getDistanceFrom({0, 0, -10}));
+    }
+    EXPECT_EQ(stateOf(c), CharacterStateId::Stopped);
+    const core::vector3df end = c->getControllerPosition();
+    EXPECT_NEAR(end.X, 10.0f, 1.0f);
+    EXPECT_NEAR(end.Z, -10.0f, 1.0f);
+    EXPECT_LT(nearestToMiddle, 2.0f);
+    EXPECT_GT(c->TargetSplineTime, 0.9f);
+}
+
 // A character whose cone sees the player turns its head toward it within its limits (40
 // degrees of yaw); beyond them the head keeps its animated pose.
 TEST_F(CharacterWalkTest, AWatchingCharacterTurnsItsHeadTowardThePlayerWithinItsLimits) {
@@ -415,6 +560,17 @@ TEST_F(CharacterWalkTest, ATalkingCharacterShowsItsLipLoop) {
     EXPECT_TRUE(c->getLipLoopNode()->isVisible());
     const core::vector3df lip = c->getLipLoopNode()->getJointNode("headBaseJt")->getPosition();
     EXPECT_EQ(c->getMeshNode()->getJointNode("headBaseJt")->getPosition(), lip);
+
+    // A profile may name its own talking animation: the lip loop plays that one.
+    const std::string profile = temp.file("Talker.xml");
+    std::ofstream(profile)
+        << "<CharacterProfile><Animation name=\"WalkingDefault\" state=\"Walking\" startFrame=\"0\" endFrame=\"30\"/>"
+           "<Animation name=\"StoppedDefault\" state=\"Stopped\" startFrame=\"31\" endFrame=\"60\"/>"
+           "<TalkingAnimation path=\"Content/Models/Characters/AniEveryBody.b3d\"/></CharacterProfile>";
+    CharacterObject* talker = addCharacter(10, 0, 0, [&](io::IAttributes* a) { a->addString("ProfileName", profile.c_str()); });
+    ASSERT_NE(talker->getLipLoopNode(), nullptr);
+    EXPECT_EQ(talker->getLipLoopNode()->getMesh(), getGameMesh(smgr(), "Content/Models/Characters/AniEveryBody.b3d"));
+    EXPECT_NE(talker->getLipLoopNode()->getMesh(), c->getLipLoopNode()->getMesh());
 }
 
 } // namespace

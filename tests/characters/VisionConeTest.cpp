@@ -200,7 +200,13 @@ TEST_F(VisionConeTest, AFirstRayReachesAllButTheConesLastStretch) {
 
 TEST_F(VisionConeTest, ABlockingObjectOrASuspiciousZoneKeepsItBlind) {
     VisionCone* c = build(SCT_Chef, true);
-    PhysicsObject* wall = addBox("Static", {0.5f, 0, -5});
+    // Away from the origin, where the ray's direction from the eye to the player counts.
+    const core::vector3df away(20, 0, 30);
+    c->getJointParent()->setPosition(away);
+    c->getJointParent()->updateAbsolutePosition();
+    player->setPosition(player->getPosition() + away);
+    player->updateAbsolutePosition();
+    PhysicsObject* wall = addBox("Static", core::vector3df(0.5f, 0, -5) + away);
     run(0.05f, 40);
     EXPECT_FALSE(c->isInSight()) << "the wall stops the ray";
     wall->BlocksVision = false;
@@ -309,4 +315,65 @@ TEST_F(VisionConeTest, AWatcherThatRaisesNothingTellsThePlayerOnceAndKeepsItsSta
     EXPECT_EQ(player->notices, std::vector<s32>{18});
     EXPECT_TRUE(seer->states.empty());
     EXPECT_TRUE(splats.empty());
+}
+
+// The sight line's dots run from the eye toward the player, one every 2 units (the first
+// parked); they fill with the notice: in sight, the share of the notice delay seen so far in
+// light purple; noticed, all in orange; the rest white at the line's intensity. A cone of a
+// kind that does not watch, or the easiest difficulty, leaves them all white.
+TEST_F(VisionConeTest, TheSightLineDotsFillWithTheNotice) {
+    VisionCone* c = build(SCT_Scientist, false);
+    ParticleSystemNode* dots = c->getSightParticles()->getParticleNode();
+    ASSERT_NE(dots, nullptr);
+    ASSERT_FALSE(dots->getAffectors().empty());
+    scene::IParticleAffector* line = *dots->getAffectors().begin();
+    c->eyePoint = {0, 0, 0};
+    c->playerPoint = {0, 0, -21}; // n = 10 dots
+    c->intensity = 0.5f;
+    c->noticeDelay = 2.0f;
+    const video::SColor white(255, 255, 255, 255), seen(255, 170, 150, 255), noticed(255, 150, 75, 255);
+    const video::SColor faint(127, 255, 255, 255);
+    struct Row {
+        const char* what;
+        bool enabled, inSight, hasNoticed;
+        f32 seenTime;
+        s32 difficulty;
+        int filled;
+        video::SColor fill, rest;
+    } rows[] = {
+        {"half the delay seen", true, true, false, 1.0f, 1, 5, seen, white},
+        {"the whole delay seen", true, true, false, 3.0f, 1, 10, seen, white},
+        {"noticed", true, false, true, 0.0f, 1, 10, noticed, white},
+        {"out of sight", true, false, false, 1.0f, 1, 0, white, white},
+        {"easiest difficulty", true, true, false, 1.0f, 0, 5, white, white},
+        {"a kind that does not watch", false, true, false, 1.0f, 1, 0, faint, faint},
+    };
+    const s32 difficulty = gameDifficulty;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        c->enabled = row.enabled;
+        c->inSight = row.inSight;
+        c->noticed = row.hasNoticed;
+        c->seenTime = row.seenTime;
+        gameDifficulty = row.difficulty;
+        scene::SParticle particles[12] = {};
+        line->affect(1000, particles, 12);
+        for (int i = 1; i < 10; ++i) {
+            SCOPED_TRACE(i);
+            EXPECT_EQ(particles[i].color, i < row.filled ? row.fill : row.rest);
+            EXPECT_NEAR(particles[i].pos.Z, -2.0f * static_cast<f32>(i), 1e-4f);
+            EXPECT_FLOAT_EQ(particles[i].size.Width, 0.7f) << "without a player the dots are their largest";
+        }
+        EXPECT_NE(particles[0].pos, core::vector3df(0, 0, 0)) << "the first dot is parked";
+        EXPECT_NE(particles[10].pos, core::vector3df(0, 0, -20)) << "no dot at or past the player";
+    }
+    // Past 40 dots the line emits no more than one a second.
+    scene::IParticleEmitter* emitter = dots->getEmitter();
+    emitter->setMaxParticlesPerSecond(100);
+    scene::SParticle many[41] = {};
+    line->affect(1000, many, 40);
+    EXPECT_EQ(emitter->getMaxParticlesPerSecond(), 100u);
+    line->affect(1000, many, 41);
+    EXPECT_EQ(emitter->getMaxParticlesPerSecond(), 1u);
+    gameDifficulty = difficulty;
 }

@@ -43,9 +43,45 @@ TEST_F(WaypointTest, NextAndPreviousWalkThePointsInChildOrder) {
         {"previous of B, which has a waypoint child", WaypointObject::getPreviousWaypoint(b), nullptr},
         {"previous of the start", WaypointObject::getPreviousWaypoint(start), nullptr},
         {"last from the start", WaypointObject::getLastWaypoint(start), c},
+        {"next of nothing", WaypointObject::getNextWaypoint(nullptr), nullptr},
+        {"previous of nothing", WaypointObject::getPreviousWaypoint(nullptr), nullptr},
     };
     for (const Row& row : rows)
         EXPECT_EQ(row.got, row.expected) << row.what;
+}
+
+// A new waypoint is a straight-line point at time 0.1.
+TEST_F(WaypointTest, ANewPointIsLinear) {
+    WaypointObject* point = add(smgr()->getRootSceneNode());
+    EXPECT_TRUE(point->UseLinearInterpolation);
+    EXPECT_FLOAT_EQ(point->Time, 0.1f);
+}
+
+// A copied point joins the same path (after the others) with its own ID and the original's
+// curve settings; a copy given another parent joins that one.
+TEST_F(WaypointTest, ACopiedPointJoinsThePathWithItsOwnIDAndTheSameSettings) {
+    WaypointObject* start = add(smgr()->getRootSceneNode());
+    WaypointObject* a = add(start);
+    WaypointObject* b = add(start);
+    b->setID(7);
+    b->Tension = 0.3f;
+    b->Bias = -0.2f;
+    b->Continuity = 0.6f;
+    b->setPosition({1, 2, 3});
+    auto* copy = static_cast<WaypointObject*>(b->clone());
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(copy->getParent(), start);
+    EXPECT_EQ(WaypointObject::getNextWaypoint(b), copy) << "after the others";
+    EXPECT_NE(copy->getID(), 7);
+    EXPECT_FLOAT_EQ(copy->Tension, 0.3f);
+    EXPECT_FLOAT_EQ(copy->Bias, -0.2f);
+    EXPECT_FLOAT_EQ(copy->Continuity, 0.6f);
+    EXPECT_EQ(copy->scene::ISceneNode::getPosition(), core::vector3df(1, 2, 3));
+    EXPECT_EQ(copy->getReferenceCount(), 1) << "held by its path only";
+    WaypointObject* other = add(smgr()->getRootSceneNode());
+    auto* moved = static_cast<WaypointObject*>(a->clone(other, smgr()));
+    EXPECT_EQ(moved->getParent(), other);
+    EXPECT_EQ(WaypointObject::getNextWaypoint(other), moved);
 }
 
 TEST_F(WaypointTest, TheLastPointTakesTimeOneAndTheOthersZero) {

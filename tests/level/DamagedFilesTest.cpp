@@ -8,6 +8,7 @@
 #include "level/B3dCheck.h"
 #include "level/LevelFile.h"
 #include "level/MeshGate.h"
+#include "level/ObjMesh.h"
 #include "level/SaveManager.h"
 
 #include <irrlicht.h>
@@ -18,6 +19,7 @@
 #include <cstring>
 #include <filesystem>
 #include <random>
+#include <vector>
 
 using namespace irr;
 
@@ -180,6 +182,65 @@ TEST_F(DamagedLevelFilesTest, MeshFormatsOtherThanObjAndB3dAreRefusedOnce) {
     }
 }
 
+// A file that claims a size and gives fewer bytes than it claims.
+class ShortFile : public io::IReadFile {
+public:
+    ShortFile(const char* name, long size) : name(name), size(size) {}
+    s32 read(void*, u32) override { return 0; }
+    bool seek(long, bool) override { return true; }
+    long getSize() const override { return size; }
+    long getPos() const override { return 0; }
+    const io::path& getFileName() const override { return name; }
+
+private:
+    io::path name;
+    long size;
+};
+
+// The gate refuses a mesh file larger than 64 MB before reading it, one that cannot be read
+// whole, and an empty one; an empty file that the file guard has refused already gets no
+// second line. Nothing and no name give no mesh.
+TEST_F(DamagedLevelFilesTest, MeshFilesTooLargeShortOrEmptyAreRefused) {
+    const struct {
+        const char* name;
+        long size;
+        const char* reason;
+    } rows[] = {
+        {"Huge.obj", 64L * 1024 * 1024 + 1, "it is larger than 64 MB"},
+        {"Big.obj", 64L * 1024 * 1024, "it cannot be read"},
+        {"Short.b3d", 100, "it cannot be read"},
+        {"Empty.obj", 0, "it is empty"},
+    };
+    for (const auto& row : rows) {
+        log.lines.clear();
+        auto* file = new ShortFile(row.name, row.size);
+        scene::IAnimatedMesh* mesh = gate()->createMesh(file);
+        file->drop();
+        EXPECT_TRUE(isRefusedMesh(mesh)) << row.name;
+        if (mesh)
+            mesh->drop();
+        EXPECT_EQ(linesContaining(std::string("Refused the mesh \"") + row.name + "\": " + row.reason + "."), 1u)
+            << row.name;
+    }
+    write("Outside/Refused.obj", "v 0 0 0\n");
+    std::filesystem::create_directories(temp.file("Content"));
+    confineReadsToFolders({"Content"});
+    EXPECT_TRUE(refuseReadOutsideConfinement("Outside/Refused.obj"));
+    confineReadsToFolders({});
+    log.lines.clear();
+    auto* refused = new ShortFile("Outside/Refused.obj", 0);
+    scene::IAnimatedMesh* mesh = gate()->createMesh(refused);
+    refused->drop();
+    EXPECT_TRUE(isRefusedMesh(mesh));
+    if (mesh)
+        mesh->drop();
+    EXPECT_EQ(linesContaining("Refused"), 0u) << "told once already";
+
+    EXPECT_EQ(gate()->createMesh(nullptr), nullptr);
+    EXPECT_EQ(getGameMesh(nullptr, "Crate.obj"), nullptr);
+    EXPECT_EQ(getGameMesh(smgr(), ""), nullptr);
+}
+
 TEST_F(DamagedLevelFilesTest, TheGamesOwnMeshesLoad) {
     std::filesystem::create_symlink(test::sourceDir() / "Content", temp.file("Content"));
     scene::IAnimatedMesh* crate = getGameMesh(smgr(), "Content/Models/Props/Crate.obj");
@@ -290,6 +351,96 @@ TEST(B3dCheckTest, NodesNestUpToSixtyFourDeep) {
     }
 }
 
+namespace b3d {
+
+std::string ints(std::initializer_list<s32> values) {
+    std::string bytes;
+    for (s32 value : values) {
+        bytes.resize(bytes.size() + 4);
+        putInt(bytes, bytes.size() - 4, value);
+    }
+    return bytes;
+}
+// A node with an empty name, ten zero numbers and the children.
+std::string node(const std::string& children = "") {
+    return chunk("NODE", std::string(1 + 40, '\0') + children);
+}
+// Vertices of positions only, all at the origin.
+std::string vertices(std::size_t count) {
+    return chunk("VRTS", ints({0, 0, 0}) + std::string(count * 12, '\0'));
+}
+std::string mesh(const std::string& body) { return chunk("MESH", ints({-1}) + body); }
+std::string file(const std::string& body) { return chunk("BB3D", ints({1}) + body); }
+std::string emptyNodes(int count) {
+    std::string nodes;
+    for (int i = 0; i < count; ++i)
+        nodes += node();
+    return nodes;
+}
+// `count` nodes, each with a mesh of `each` vertices.
+std::string meshNodes(int count, std::size_t each) {
+    std::string nodes;
+    for (int i = 0; i < count; ++i)
+        nodes += node(mesh(vertices(each)));
+    return nodes;
+}
+
+} // namespace b3d
+
+// The order of a file's chunks and the engine's limits, each on its bound and one past it.
+TEST(B3dCheckTest, ChunkOrderAndCountsAreCheckedOnTheirBounds) {
+    using namespace b3d;
+    const std::string triangle = mesh(vertices(3) + chunk("TRIS", ints({-1, 0, 1, 2})));
+    const struct {
+        const char* what;
+        std::string bytes;
+        const char* reason; // null: the file is sound
+    } rows[] = {
+        {"a mesh with a triangle", file(node(triangle)), nullptr},
+        {"brushes twice", file(chunk("BRUS", ints({0})) + chunk("BRUS", ints({0})) + node()),
+         "a brush chunk comes after nodes, or twice"},
+        {"brushes after a node", file(node() + chunk("BRUS", ints({0}))),
+         "a brush chunk comes after nodes, or twice"},
+        {"no node", file(chunk("TEXS", "")), "it holds no node"},
+        {"4096 nodes", file(emptyNodes(4096)), nullptr},
+        {"4097 nodes", file(emptyNodes(4097)), "it holds too many nodes"},
+        {"two vertex chunks", file(node(mesh(vertices(3) + vertices(3)))), "a mesh holds two vertex chunks"},
+        {"triangles first", file(node(mesh(chunk("TRIS", ints({-1, 0, 1, 2})) + vertices(3)))),
+         "triangles come before the vertices of their mesh"},
+        {"a mesh without vertices", file(node(mesh(""))), "a mesh has no vertices"},
+        {"a vertex chunk cut in its header", file(node(mesh(chunk("VRTS", ints({0, 0}))))),
+         "a value runs past the end of its chunk"},
+        {"65535 vertices", file(node(mesh(vertices(65535)))), nullptr},
+        {"65536 vertices", file(node(mesh(vertices(65536)))), "a mesh has more vertices than the engine can index"},
+        {"2^20 vertices in all", file(meshNodes(16, 65535) + meshNodes(1, 16)), nullptr},
+        {"one vertex more in all", file(meshNodes(16, 65535) + meshNodes(1, 17)), "it holds too many vertices"},
+        {"a triangle chunk without its brush", file(node(mesh(vertices(3) + chunk("TRIS", "\x01\x02")))),
+         "a value runs past the end of its chunk"},
+        {"part of a triangle", file(node(mesh(vertices(3) + chunk("TRIS", ints({-1, 0, 1}))))),
+         "a triangle chunk does not hold whole triangles"},
+        {"a bone before any mesh", file(node(chunk("BONE", ints({0, 0})))), "a bone weighs vertices before any mesh"},
+        {"an empty bone before any mesh", file(node(chunk("BONE", ""))), nullptr},
+        {"an animation of 12 bytes", file(node(chunk("ANIM", ints({0, 10, 0})))), nullptr},
+        {"an animation of 8 bytes", file(node(chunk("ANIM", ints({0, 10})))), "an animation chunk is not 12 bytes long"},
+        {"two bones in a node", file(node(chunk("BONE", "") + chunk("BONE", ""))), "a node holds two bones"},
+        {"two meshes in a node", file(node(triangle + triangle)), "a node holds two meshes"},
+        {"two animations in a node", file(node(chunk("ANIM", ints({0, 10, 0})) + chunk("ANIM", ints({0, 10, 0})))),
+         "a node holds two animations"},
+    };
+    for (const auto& row : rows) {
+        std::string error;
+        EXPECT_EQ(checkB3dStructure(reinterpret_cast<const unsigned char*>(row.bytes.data()), row.bytes.size(), error),
+                  row.reason == nullptr)
+            << row.what << ": " << error;
+        if (row.reason) {
+            EXPECT_EQ(error, row.reason) << row.what;
+        }
+    }
+    std::string error;
+    EXPECT_FALSE(checkB3dStructure(nullptr, 10, error));
+    EXPECT_EQ(error, "it is empty");
+}
+
 TEST_F(DamagedLevelFilesTest, DamagedObjFilesAreRefusedWithTheirLine) {
     const std::string square = "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\n";
     const struct {
@@ -315,10 +466,125 @@ TEST_F(DamagedLevelFilesTest, DamagedObjFilesAreRefusedWithTheirLine) {
         EXPECT_EQ(linesContaining("Refused the mesh \"Damaged.obj\""), 1u);
         EXPECT_EQ(linesContaining(c.reason), 1u) << c.text;
     }
+    // The extension is read in any case.
+    scene::IAnimatedMesh* upper = loadBytes("Upper.OBJ", square + "f 1 2 3\n");
+    EXPECT_FALSE(isRefusedMesh(upper));
+    upper->drop();
     // Quads and negative indices are fine.
     scene::IAnimatedMesh* mesh = loadBytes("Square.obj", square + "f -4 -3 -2 -1\n");
     ASSERT_FALSE(isRefusedMesh(mesh));
     EXPECT_EQ(mesh->getMesh(0)->getMeshBuffer(0)->getIndexCount(), 6u);
+    mesh->drop();
+}
+
+// A material library gives each material its colours (clamped to 0..1), its shininess
+// (at most 1000), its opacity from "d" or "Tr" (see-through below 1) and its texture, which is
+// looked for beside the mesh when the path the library names has none; every vertex takes its
+// material's colour. Without a driver no texture is loaded.
+TEST_F(DamagedLevelFilesTest, MaterialLibrariesColourOpacityAndTextureTheirMaterials) {
+    std::string bmp = std::string("BM") + std::string("\x3A\0\0\0\0\0\0\0\x36\0\0\0", 12);
+    bmp += std::string("\x28\0\0\0\x01\0\0\0\x01\0\0\0\x01\0\x18\0\0\0\0\0\x04\0\0\0", 24);
+    bmp += std::string(16, '\0') + std::string("\x10\x20\x30\0", 4);
+    write("Props/Tex.bmp", bmp);
+    write("Props/Box.mtl", "newmtl Half\nKd 0.2 0.4 1.5\nKa 0.2 0.2 0.2\nKs -1 0.6 0.6\nNs 2000\nd 0.5\n"
+                           "map_Kd -bm 1 Somewhere/Else/Tex.bmp\n"
+                           "newmtl Clear\nTr 0.25\nNs 12\n"
+                           "newmtl Solid\nd 1\n");
+    const std::string obj = "mtllib Box.mtl\nv 0 0 0\nv 1 0 0\nv 1 1 0\n"
+                            "usemtl Half\nf 1 2 3\nusemtl Clear\nf 1 2 3\nusemtl Solid\nf 1 2 3\n"
+                            "usemtl Unknown\nf 1 2 3\n";
+    for (const bool withDriver : {true, false}) {
+        SCOPED_TRACE(withDriver);
+        std::string error;
+        scene::SMesh* mesh = readObjMesh(obj.data(), obj.size(), "Props/Box.obj", smgr()->getFileSystem(),
+                                         withDriver ? smgr()->getVideoDriver() : nullptr, error);
+        ASSERT_NE(mesh, nullptr) << error;
+        ASSERT_EQ(mesh->getMeshBufferCount(), 4u);
+        const video::SMaterial& half = mesh->getMeshBuffer(0)->getMaterial();
+        EXPECT_EQ(half.DiffuseColor, video::SColor(128, 51, 102, 255));
+        EXPECT_EQ(half.AmbientColor, video::SColor(255, 51, 51, 51));
+        EXPECT_EQ(half.SpecularColor, video::SColor(255, 0, 153, 153));
+        EXPECT_EQ(half.Shininess, 1000.0f);
+        EXPECT_EQ(half.MaterialType, video::EMT_TRANSPARENT_VERTEX_ALPHA);
+        auto* vertices = static_cast<const video::S3DVertex*>(mesh->getMeshBuffer(0)->getVertices());
+        EXPECT_EQ(vertices[0].Color, video::SColor(128, 51, 102, 255));
+        if (withDriver) {
+            ASSERT_NE(half.getTexture(0), nullptr);
+            const std::string name = half.getTexture(0)->getName().getPath().c_str();
+            EXPECT_TRUE(name.ends_with("/Props/Tex.bmp")) << name;
+        } else {
+            EXPECT_EQ(half.getTexture(0), nullptr);
+        }
+        const video::SMaterial& clear = mesh->getMeshBuffer(1)->getMaterial();
+        EXPECT_EQ(clear.DiffuseColor.getAlpha(), 191u);
+        EXPECT_EQ(clear.MaterialType, video::EMT_TRANSPARENT_VERTEX_ALPHA);
+        EXPECT_EQ(clear.Shininess, 12.0f);
+        const video::SMaterial& solid = mesh->getMeshBuffer(2)->getMaterial();
+        EXPECT_EQ(solid.DiffuseColor.getAlpha(), 255u);
+        EXPECT_EQ(solid.MaterialType, video::EMT_SOLID);
+        const video::SMaterial& plain = mesh->getMeshBuffer(3)->getMaterial();
+        EXPECT_EQ(plain.Shininess, 0.0f);
+        EXPECT_EQ(plain.DiffuseColor, video::SColor(255, 255, 255, 255));
+        EXPECT_EQ(plain.getTexture(0), nullptr);
+        mesh->drop();
+    }
+}
+
+// A buffer holds at most 65535 vertices: faces that fill one exactly stay in it, the next face
+// starts another.
+TEST_F(DamagedLevelFilesTest, AMeshBufferHoldsUpTo65535Vertices) {
+    for (const int triangles : {21845, 21846}) {
+        std::string obj;
+        obj.reserve(static_cast<std::size_t>(triangles) * 40);
+        for (int i = 0; i < 3 * triangles; ++i)
+            obj += "v 0 0 0\n";
+        for (int i = 0; i < triangles; ++i)
+            obj += "f " + std::to_string(3 * i + 1) + " " + std::to_string(3 * i + 2) + " " + std::to_string(3 * i + 3) + "\n";
+        std::string error;
+        scene::SMesh* mesh = readObjMesh(obj.data(), obj.size(), "Full.obj", nullptr, nullptr, error);
+        ASSERT_NE(mesh, nullptr) << error;
+        ASSERT_EQ(mesh->getMeshBufferCount(), triangles == 21845 ? 1u : 2u) << triangles;
+        EXPECT_EQ(mesh->getMeshBuffer(0)->getVertexCount(), 65535u);
+        if (mesh->getMeshBufferCount() == 2) {
+            EXPECT_EQ(mesh->getMeshBuffer(1)->getVertexCount(), 3u);
+        }
+        mesh->drop();
+    }
+}
+
+// Corners take their texture coordinates (V turned over) and normals, the first of each list
+// too; positions and normals are mirrored in X and the faces wound the other way, as the
+// engine draws them. A corner repeated is one vertex.
+TEST_F(DamagedLevelFilesTest, ObjCornersTakeTheirTextureCoordinatesAndNormals) {
+    const std::string obj = "v 1 2 3\nv 4 5 6\nv 7 8 9\nvt 0.25 0.75\nvt 0.5 0.125\nvn 1 0 0\nvn 0 0 1\n"
+                            "f 1/1/1 2/2/2 3/1/1\nf 1/1/1 3/1/1 2/2/1\n";
+    std::string error;
+    scene::SMesh* mesh = readObjMesh(obj.data(), obj.size(), "Corners.obj", nullptr, nullptr, error);
+    ASSERT_NE(mesh, nullptr) << error;
+    ASSERT_EQ(mesh->getMeshBufferCount(), 1u);
+    const scene::IMeshBuffer* buffer = mesh->getMeshBuffer(0);
+    ASSERT_EQ(buffer->getVertexCount(), 4u); // 2/2/1 differs from 2/2/2
+    const auto* vertices = static_cast<const video::S3DVertex*>(buffer->getVertices());
+    EXPECT_EQ(vertices[0].Pos, core::vector3df(-1, 2, 3));
+    EXPECT_EQ(vertices[0].TCoords, core::vector2df(0.25f, 0.25f));
+    EXPECT_EQ(vertices[0].Normal, core::vector3df(-1, 0, 0));
+    EXPECT_EQ(vertices[1].Pos, core::vector3df(-4, 5, 6));
+    EXPECT_EQ(vertices[1].TCoords, core::vector2df(0.5f, 0.875f));
+    EXPECT_EQ(vertices[1].Normal, core::vector3df(0, 0, 1));
+    EXPECT_EQ(vertices[2].TCoords, core::vector2df(0.25f, 0.25f));
+    EXPECT_EQ(vertices[3].Normal, core::vector3df(-1, 0, 0));
+    ASSERT_EQ(buffer->getIndexCount(), 6u);
+    const u16* indices = buffer->getIndices();
+    EXPECT_EQ(std::vector<u16>(indices, indices + 6), (std::vector<u16>{2, 1, 0, 3, 2, 0}));
+    mesh->drop();
+
+    // A face of two corners is a line: it adds no vertex.
+    const std::string lines = "v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nv 2 2 0\nf 4 5\nf 1 2 3\n";
+    mesh = readObjMesh(lines.data(), lines.size(), "Lines.obj", nullptr, nullptr, error);
+    ASSERT_NE(mesh, nullptr) << error;
+    ASSERT_EQ(mesh->getMeshBufferCount(), 1u);
+    EXPECT_EQ(mesh->getMeshBuffer(0)->getVertexCount(), 3u);
+    EXPECT_EQ(mesh->getMeshBuffer(0)->getIndexCount(), 3u);
     mesh->drop();
 }
 

@@ -63,6 +63,28 @@ TEST_F(LevelEventsTest, SecondRestartClearOrReturnIsRefusedWithItsName) {
                                     LET_ReturnToMainMenu}));
 }
 
+// Every event has its own name for the log; a value of no event is named as unknown, and a
+// checkpoint save of no checkpoint is not queued.
+TEST_F(LevelEventsTest, EachEventTypeHasItsOwnName) {
+    const std::pair<LevelEventType, const char*> names[] = {
+        {LET_LoadLevel, "LET_LoadLevel"},
+        {LET_UnloadLevel, "LET_UnloadLevel"},
+        {LET_RestartLevel, "LET_RestartLevel"},
+        {LET_RestartFromCheckpoint, "LET_RestartFromCheckpoint"},
+        {LET_ClearCheckpoint, "LET_ClearCheckpoint"},
+        {LET_ReturnToMainMenu, "LET_ReturnToMainMenu"},
+        {LET_ClearMenus, "LET_ClearMenus"},
+        {LET_Transition, "LET_Transition"},
+        {LET_ShowSplash, "LET_ShowSplash"},
+        {LET_SaveCheckpoint, "LET_SaveCheckpoint"},
+    };
+    for (const auto& [type, name] : names)
+        EXPECT_STREQ(levelEventName(type), name);
+    EXPECT_STREQ(levelEventName(static_cast<LevelEventType>(15)), "LET_Unknown");
+    EXPECT_FALSE(manager->queueSaveCheckpoint(nullptr));
+    EXPECT_TRUE(queuedTypes().empty());
+}
+
 TEST_F(LevelEventsTest, TransitionsClearMenusAndSplashesAreNeverRefused) {
     manager->queueTransition(true, 3, 3.0f, 0.0f, 2);
     manager->queueTransition(true, 3, 3.0f, 0.0f, 2);

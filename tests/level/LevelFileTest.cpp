@@ -6,6 +6,7 @@
 #include "level/SceneNodeTypes.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <cstring>
 
 using namespace irr;
@@ -158,6 +159,7 @@ TEST_F(LevelFileTest, ALevelsCubeIsTheGamesAndKeepsTheEnginesAttributes) {
     EXPECT_EQ(cube->getBoundingBox().getExtent(), core::vector3df(4.0f));
     ASSERT_EQ(cube->getMaterialCount(), 1u);
     EXPECT_EQ(cube->getMaterial(0).DiffuseColor, video::SColor(0xff80c040));
+    EXPECT_NE(&cube->getMaterial(1), &cube->getMaterial(0)) << "a cube has one material";
 
     // The engine's cube, given what the game's wrote, writes the same.
     io::IFileSystem* files = device->get()->getFileSystem();
@@ -366,6 +368,143 @@ TEST_F(LevelFileTest, NestingBeyondTheLimitIsRejected) {
         "ERROR: Could not read level file Deep.irrblvl: the nodes are nested too deeply"));
 }
 
+// Keeps the attribute container it was read from, as a reader may.
+class KeepingObject : public LevelObject {
+public:
+    using LevelObject::LevelObject;
+    ~KeepingObject() override {
+        if (kept)
+            kept->drop();
+    }
+    scene::ESCENE_NODE_TYPE getType() const override { return typeId("tkep"); }
+    void serializeAttributes(io::IAttributes* out, io::SAttributeReadWriteOptions* options) const override {
+        LevelObject::serializeAttributes(out, options);
+        out->addInt("Value", value);
+    }
+    void deserializeAttributes(io::IAttributes* in, io::SAttributeReadWriteOptions* options) override {
+        LevelObject::deserializeAttributes(in, options);
+        if (kept)
+            kept->drop();
+        kept = in;
+        kept->grab();
+    }
+    s32 value = 0;
+    io::IAttributes* kept = nullptr;
+};
+
+// A node that keeps the container it was read from keeps its own values: the next node of
+// the same layout is read into another container.
+TEST_F(LevelFileTest, AContainerANodeKeepsIsNotReusedForTheNext) {
+    registerSceneNodeType(levelObjectRow<KeepingObject>(typeId("tkep"), "KeepingObject"));
+    struct ForgetRow {
+        ~ForgetRow() { registerSceneNodeType(SceneNodeTypeRow{typeId("tkep"), {}, {}}); }
+    } forgetRow;
+    for (s32 value : {1, 2, 3}) {
+        auto* object = new KeepingObject(root(), smgr(), 90 + value);
+        object->drop();
+        object->value = value;
+    }
+    ASSERT_TRUE(manager->saveLevel("Kept.irrblvl"));
+    manager->unloadLevel();
+    ASSERT_TRUE(manager->loadLevel("Kept.irrblvl"));
+    for (s32 value : {1, 2, 3}) {
+        auto* object = static_cast<KeepingObject*>(manager->getSceneNodeFromID(90 + value));
+        ASSERT_NE(object, nullptr);
+        ASSERT_NE(object->kept, nullptr);
+        EXPECT_EQ(object->kept->getAttributeAsInt("Value"), value);
+        EXPECT_EQ(object->kept->getAttributeAsInt("Id"), 90 + value);
+    }
+    manager->unloadLevel();
+}
+
+// A level file may name a type by its four characters; a name the game does not know is
+// passed over with a warning.
+TEST_F(LevelFileTest, ALevelMayNameATypeByItsFourCharacters) {
+    test::writeFileBytes("Short.irr", R"(<?xml version="1.0"?>
+<irr_scene>
+  <node type="vble"><attributes><int name="Id" value="21" /><float name="Value" value="4" /></attributes></node>
+  <node type="qqqq"><attributes><int name="Id" value="22" /></attributes></node>
+</irr_scene>)");
+    ASSERT_TRUE(manager->loadLevel("Short.irr"));
+    ISceneNode* variable = manager->getSceneNodeFromID(21);
+    ASSERT_NE(variable, nullptr);
+    EXPECT_EQ(variable->getType(), typeId("vble"));
+    EXPECT_FALSE(manager->holdsID(22));
+    EXPECT_TRUE(log.contains("Warning: Skipped a scene node of unknown type: qqqq"));
+}
+
+// A level text file names a material's texture by its file, also when the texture is loaded
+// already; only a texture of nothing is written empty.
+TEST_F(LevelFileTest, ALoadedTextureIsWrittenByItsName) {
+    video::IVideoDriver* driver = device->get()->getVideoDriver();
+    scene::ISceneNode* cube = smgr()->addCubeSceneNode(2.0f, root(), 61);
+    video::ITexture* painted = driver->addTexture(core::dimension2du(4, 4), "Painted.png");
+    ASSERT_NE(painted, nullptr);
+    ASSERT_FALSE(painted->isRenderTarget());
+    cube->getMaterial(0).setTexture(0, painted);
+    ASSERT_TRUE(manager->saveLevel("Painted.irr"));
+    const std::string text = test::readFileBytes("Painted.irr");
+    EXPECT_NE(text.find("value=\"Painted.png\""), std::string::npos) << text;
+}
+
+// Elements a level does not use are passed over whole, also when they hold elements of their
+// own name, open or empty; what follows them loads.
+TEST_F(LevelFileTest, ElementsALevelDoesNotUseArePassedOverWhole) {
+    test::writeFileBytes("Extra.irr", R"(<?xml version="1.0"?>
+<irr_scene>
+  <node type="LevelObject"><attributes><int name="Id" value="31" /></attributes>
+    <userData><userData/><userData><x/></userData><attributes><int name="Id" value="99" /></attributes></userData>
+  </node>
+  <node type="LevelObject"><attributes><int name="Id" value="32" /></attributes></node>
+</irr_scene>)");
+    ASSERT_TRUE(manager->loadLevel("Extra.irr"));
+    EXPECT_TRUE(manager->holdsID(31));
+    EXPECT_TRUE(manager->holdsID(32));
+    EXPECT_FALSE(manager->holdsID(99));
+
+    // A node's first attributes count; a second block is passed over.
+    test::writeFileBytes("Twice.irr", R"(<?xml version="1.0"?>
+<irr_scene>
+  <node type="LevelObject"><attributes><int name="Id" value="41" /></attributes>
+    <attributes><int name="Id" value="42" /></attributes></node>
+</irr_scene>)");
+    ASSERT_TRUE(manager->loadLevel("Twice.irr"));
+    EXPECT_TRUE(manager->holdsID(41));
+    EXPECT_FALSE(manager->holdsID(42));
+}
+
+// The checksum is the standard CRC-32, so that files written before stay readable: its check
+// value, short inputs and long ones read eight bytes at a time.
+TEST_F(LevelFileTest, TheChecksumIsTheStandardCrc32) {
+    std::string bytes;
+    for (int i = 0; i < 4 * 256; ++i)
+        bytes += static_cast<char>(i & 0xFF);
+    const std::pair<std::string, u32> rows[] = {
+        {"123456789", 0xCBF43926u}, {"abcdefg", 0x312A6AA6u}, {"", 0u}, {bytes, 0xB70B4C26u}};
+    for (const auto& [text, crc] : rows)
+        EXPECT_EQ(binaryLevelChecksum(text.data(), text.size()), crc) << text.size() << " bytes";
+}
+
+// The reader of level text files says why a file is no level.
+TEST_F(LevelFileTest, TheTextReaderSaysWhyAFileIsNoLevel) {
+    std::filesystem::create_directories("Folder.irr");
+    test::writeFileBytes("Settings.irr", "<?xml version=\"1.0\"?><settings></settings>");
+    test::writeFileBytes("Cut.irr", "<?xml version=\"1.0\"?><irr_scene><node type=\"LevelObject\">");
+    const std::pair<const char*, const char*> rows[] = {
+        {"Missing.irr", "the file does not exist"},
+        {"Folder.irr", "it is a folder, not a file"},
+        {"Settings.irr", "the file holds no scene"},
+        {"Cut.irr", "the file ends before its scene does"},
+    };
+    for (const auto& [file, reason] : rows) {
+        SceneRecord scene;
+        std::string error;
+        EXPECT_FALSE(readXmlLevel(device->get()->getFileSystem(), device->get()->getVideoDriver(), file, scene, error))
+            << file;
+        EXPECT_EQ(error, reason) << file;
+    }
+}
+
 TEST_F(LevelFileTest, HeaderFaultsSayWhatIsWrong) {
     const std::string good = encodeScene();
     SceneRecord scene;
@@ -378,8 +517,16 @@ TEST_F(LevelFileTest, HeaderFaultsSayWhatIsWrong) {
     newer[4] = 2;
     EXPECT_FALSE(decode(newer, scene, error));
     EXPECT_EQ(error, "the binary level version is not supported");
+    std::string highVersion = good; // version 257: its second byte counts as well
+    highVersion[5] = 1;
+    EXPECT_FALSE(decode(highVersion, scene, error));
+    EXPECT_EQ(error, "the binary level version is not supported");
     EXPECT_FALSE(decode(good.substr(0, good.size() - 1), scene, error));
     EXPECT_EQ(error, "the file length does not match its header (truncated or extended)");
+    std::string moreNodes = good;
+    moreNodes[8] = static_cast<char>(moreNodes[8] + 1);
+    EXPECT_FALSE(decode(moreNodes, scene, error));
+    EXPECT_EQ(error, "the node count does not match the header");
 }
 
 } // namespace

@@ -252,6 +252,40 @@ TEST_F(LevelManagerTest, LevelSettingsRoundTripThroughTheirKeys) {
     EXPECT_EQ(read->settings.PlayerSpawnRotation, core::vector3df(0, 90, 0));
 }
 
+// A quit asked for while a level loads ends the load as a failure; the loaded list does not
+// run and the manager is no longer loading.
+TEST_F(LevelManagerTest, ALoadThatMeetsAQuitStopsThere) {
+    manager->onLevelLoaded.addFunction(&logLoaded);
+    QuitRequested = true;
+    EXPECT_FALSE(manager->loadLevel("TestLevel.irr"));
+    QuitRequested = false;
+    EXPECT_TRUE(log.contains("Loading stopped, the game is quitting: TestLevel.irr"));
+    EXPECT_FALSE(log.contains("test: level-loaded"));
+    EXPECT_FALSE(manager->levelLoading);
+    EXPECT_FALSE(manager->holdsID(1)) << "the object IDs are not taken in";
+}
+
+// The level frame count never comes back to 0, which means "no level update yet".
+TEST_F(LevelManagerTest, TheLevelFrameCountSkipsZeroWhenItWraps) {
+    levelAnimateFrame = 0xFFFFFFFEu;
+    manager->update();
+    EXPECT_EQ(levelAnimateFrame, 0xFFFFFFFFu);
+    manager->update();
+    EXPECT_EQ(levelAnimateFrame, 1u);
+    manager->update();
+    EXPECT_EQ(levelAnimateFrame, 2u);
+}
+
+// Without an engine device the manager makes and loads nothing.
+TEST_F(LevelManagerTest, WithoutADeviceNothingIsMadeOrLoaded) {
+    LevelManager bare(nullptr);
+    EXPECT_FALSE(bare.init());
+    EXPECT_EQ(bare.setSubLevelActive("SubLevel.irr", 5), nullptr);
+    EXPECT_FALSE(bare.loadLevel("TestLevel.irr"));
+    EXPECT_FALSE(bare.setCommandLineLevel("TestLevel.irr"));
+    bare.update();
+}
+
 TEST_F(LevelManagerTest, AFileThatCannotBeReadLeavesTheSceneAlone) {
     manager->onLevelLoaded.addFunction(&logLoaded);
     EXPECT_FALSE(manager->loadLevel("Missing.irr"));

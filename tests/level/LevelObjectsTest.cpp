@@ -9,6 +9,9 @@
 #include "level/VariableObject.h"
 
 #include <cmath>
+#include <set>
+#include <string>
+#include <vector>
 
 using namespace irr;
 using scene::ISceneNode;
@@ -77,6 +80,53 @@ TEST_F(LevelObjectsTest, SpeedControlsEaseASegmentOnlyWhenSwitchedOn) {
     }
 }
 
+// The eased segment speeds up over the first point's SpeedOut share, runs at one speed,
+// and slows down over the second point's SpeedIn share; shares adding up to more than the
+// whole are scaled down to it, and shares of nothing leave the segment even.
+TEST_F(LevelObjectsTest, EasingAcceleratesRunsAndSlowsDownByTheSharesOfTheSegment) {
+    struct Row {
+        f32 out, in, t, x;
+    };
+    const Row rows[] = {
+        {0.2f, 0.4f, 0.1f, 0.357143f},  // speeding up: u^2 / (a (2 - a - b))
+        {0.2f, 0.4f, 0.5f, 5.714286f},  // even: (2u - a) / (2 - a - b)
+        {0.2f, 0.4f, 0.8f, 9.285714f},  // slowing down
+        {0.0f, 0.5f, 0.25f, 3.333333f}, // no speeding up: even from the start
+        {0.0f, 0.5f, 0.75f, 9.166667f},
+        {0.8f, 0.6f, 0.25f, 1.09375f},  // 1.4 of the whole: scaled to 4/7 and 3/7
+        {0.8f, 0.6f, 0.75f, 8.541667f},
+        {0.0f, 0.0f, 0.25f, 2.5f},      // nothing to ease
+        {1.5f, 0.0f, 0.5f, 2.5f},       // a share beyond the whole is the whole: u^2
+    };
+    for (const Row& row : rows) {
+        SplineObject* path = spline(root());
+        path->UseLinearInterpolation = true;
+        path->UseSpeedControls = true;
+        point(path, {0, 0, 0}, 0.0f)->SpeedOut = row.out;
+        point(path, {10, 0, 0}, 1.0f)->SpeedIn = row.in;
+        path->update();
+        EXPECT_NEAR(path->getPosition(row.t).X, row.x, 1e-3f) << row.out << " " << row.in << " at " << row.t;
+        path->remove();
+    }
+}
+
+// Without points a path stands where its node is, with one point at that point, and a path
+// that does not move has no heading.
+TEST_F(LevelObjectsTest, APathOfFewerThanTwoPointsStaysPut) {
+    SplineObject* path = spline(root());
+    path->setPosition(core::vector3df(3, 4, 5));
+    path->updateAbsolutePosition();
+    path->update();
+    EXPECT_TRUE(path->isNotReady());
+    expectNear(path->getPosition(0.5f), {3, 4, 5});
+    EXPECT_EQ(path->getOrientation(0.5f), core::vector3df(0, 0, 0));
+    point(path, {1, 0, 0}, 0.3f);
+    path->update();
+    EXPECT_TRUE(path->isNotReady());
+    expectNear(path->getPosition(0.9f), {4, 4, 5}); // the point's place in the world
+    EXPECT_EQ(path->getOrientation(0.9f), core::vector3df(0, 0, 0));
+}
+
 TEST_F(LevelObjectsTest, CatmullRomThroughEvenPointsOnALineIsTheLine) {
     SplineObject* path = spline(root());
     for (int i = 0; i < 4; ++i) {
@@ -142,6 +192,30 @@ TEST_F(LevelObjectsTest, TensionOneMakesStraightSegmentsAtTheKeys) {
     expectNear(path->getPosition(0.25f), {5, 0, 0});
     expectNear(path->getPosition(0.75f), {10, 5, 0});
     EXPECT_NEAR(path->getPosition(0.125f).X, 10.0f * (3 * 0.0625f - 2 * 0.015625f), 1e-4f);
+}
+
+// Each key's tension, continuity and bias shape its own tangents: a segment leaves its first
+// key by that key's values and arrives at its second by the second's (Kochanek-Bartels).
+TEST_F(LevelObjectsTest, EachKeysTensionContinuityAndBiasShapeItsTangents) {
+    SplineObject* path = spline(root());
+    path->UseTCBControls = true;
+    const struct {
+        core::vector3df position;
+        f32 time, tension, continuity, bias;
+    } keys[] = {{{0, 0, 0}, 0.0f, 0.3f, -0.4f, 0.2f},
+                {{10, 0, 0}, 0.5f, -0.2f, 0.5f, -0.3f},
+                {{10, 10, 0}, 1.0f, 0.6f, 0.1f, 0.4f}};
+    for (const auto& key : keys) {
+        SplineObject* p = point(path, key.position, key.time);
+        p->Tension = key.tension;
+        p->Continuity = key.continuity;
+        p->Bias = key.bias;
+    }
+    path->update();
+    expectNear(path->getPosition(0.125f), {1.50344f, -0.18281f, 0}, 1e-3f);
+    expectNear(path->getPosition(0.25f), {4.4225f, -0.4875f, 0}, 1e-3f);
+    expectNear(path->getPosition(0.75f), {10.2625f, 6.0775f, 0}, 1e-3f);
+    expectNear(path->getPosition(0.875f), {10.09844f, 8.55281f, 0}, 1e-3f);
 }
 
 TEST_F(LevelObjectsTest, RebalanceSpacesTimesByLength) {
@@ -258,6 +332,33 @@ TEST_F(LevelObjectsTest, SublevelsAreCreatedFromTheirFileAndKeptOutOfSaves) {
     EXPECT_EQ(countNodes(root()), 1u + 3u); // the sublevel and its file's three objects
 }
 
+// Every object a sublevel's file made is its member, in whatever order the objects lie in
+// memory (freed objects make the next ones lie lower); the sublevel and others are not.
+TEST_F(LevelObjectsTest, EveryObjectOfASublevelsFileIsItsMember) {
+    useTestData();
+    std::string file = "<?xml version=\"1.0\"?>\n<irr_scene>\n";
+    for (int i = 0; i < 12; ++i)
+        file += "<node type=\"LevelObject\"><attributes><int name=\"Id\" value=\"" + std::to_string(700 + i) +
+                "\" /></attributes></node>\n";
+    ASSERT_TRUE(test::writeFileBytes("Many.irr", file + "</irr_scene>\n"));
+    std::vector<LevelObject*> freed;
+    for (int i = 0; i < 12; ++i)
+        freed.push_back(new LevelObject(root(), smgr(), -1));
+    for (LevelObject* object : freed) {
+        object->remove();
+        object->drop();
+    }
+    SubLevelObject* sublevel = manager->setSubLevelActive("Many.irr", 699);
+    ASSERT_NE(sublevel, nullptr);
+    for (int i = 0; i < 12; ++i) {
+        ISceneNode* member = manager->getSceneNodeFromID(700 + i);
+        ASSERT_NE(member, nullptr) << i;
+        EXPECT_TRUE(sublevel->isMember(member)) << i;
+    }
+    EXPECT_FALSE(sublevel->isMember(sublevel));
+    EXPECT_FALSE(sublevel->isMember(root()));
+}
+
 TEST_F(LevelObjectsTest, SublevelActivationSwitchesItsPhysicsObjectsExceptOutliers) {
     registerSceneNodeType(levelObjectRow<FakePhysicsObject>(typeId("phsx"), "PhysicsObject"));
     useTestData();
@@ -328,11 +429,91 @@ TEST_F(LevelObjectsTest, InstancesCopyTheirSourceThroughThePhysicsHooks) {
     EXPECT_EQ(calls, (std::vector<std::string>{"clone", "clone", "register"}));
     EXPECT_EQ(instance->getChildren().size(), 1u); // the old copy is gone
 
+    instance->ObjectID = 0; // names nothing: no copy and no source
+    instance->rebuild();
+    EXPECT_EQ(instance->getCopy(), nullptr);
+    EXPECT_EQ(instance->getSource(), nullptr);
+    EXPECT_EQ(source->getReferenceCount(), 1) << "the instance holds it no longer";
+
     instance->ObjectID = 999; // names nothing: no copy, and the lookup says so
     log.lines.clear();
     instance->rebuild();
     EXPECT_EQ(instance->getCopy(), nullptr);
     EXPECT_TRUE(log.contains("ERROR: Could not find SceneNode ID: 999"));
+}
+
+// A sublevel given another file drops the content of the old one and loads the new; what was
+// added to it by hand stays. A copy loads its own content and copies only what was added.
+TEST_F(LevelObjectsTest, ASublevelGivenAnotherFileReplacesItsContent) {
+    useTestData();
+    ASSERT_TRUE(test::writeFileBytes("Other.irr", R"(<?xml version="1.0"?>
+<irr_scene>
+  <node type="LevelObject"><attributes><int name="Id" value="41" /></attributes></node>
+</irr_scene>)"));
+    SubLevelObject* sublevel = manager->setSubLevelActive("SubLevel.irr", 891000);
+    ASSERT_NE(sublevel, nullptr);
+    auto* added = new LevelObject(sublevel, smgr(), 45);
+    added->drop();
+    io::IAttributes* in = device->get()->getFileSystem()->createEmptyAttributes();
+    in->addString("SubLevelFileName", "Other.irr");
+    sublevel->deserializeAttributes(in);
+    in->drop();
+    std::vector<s32> ids;
+    for (ISceneNode* child : sublevel->getChildren())
+        ids.push_back(child->getID());
+    EXPECT_EQ(ids, (std::vector<s32>{45, 41}));
+    EXPECT_FALSE(sublevel->isMember(manager->getSceneNodeFromID(33)));
+
+    ISceneNode* copy = sublevel->clone();
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(copy->getType(), typeId("slvl"));
+    std::size_t loaded = 0, copied = 0;
+    for (ISceneNode* child : copy->getChildren())
+        (child->isDebugObject() ? loaded : copied) += 1;
+    EXPECT_EQ(loaded, 1u);
+    EXPECT_EQ(copied, 1u);
+}
+
+// The factory lists every type it makes with its name, makes each by its identifier, and a
+// copy of each of the level's own objects is an object of the same type.
+TEST_F(LevelObjectsTest, TheFactoryMakesEveryListedTypeAndCopiesKeepTheirType) {
+    scene::ISceneNodeFactory* factory = nullptr;
+    for (u32 i = 0; i < smgr()->getRegisteredSceneNodeFactoryCount(); ++i) {
+        scene::ISceneNodeFactory* candidate = smgr()->getSceneNodeFactory(i);
+        if (candidate->getCreateableSceneNodeTypeName(typeId("slvl")))
+            factory = candidate;
+    }
+    ASSERT_NE(factory, nullptr);
+    const u32 count = factory->getCreatableSceneNodeTypeCount();
+    EXPECT_GE(count, 9u);
+    std::set<std::string> names;
+    for (u32 i = 0; i < count; ++i) {
+        const scene::ESCENE_NODE_TYPE type = factory->getCreateableSceneNodeType(i);
+        const c8* name = factory->getCreateableSceneNodeTypeName(i);
+        ASSERT_NE(name, nullptr) << i;
+        names.insert(name);
+        EXPECT_STREQ(factory->getCreateableSceneNodeTypeName(type), name);
+        ISceneNode* made = factory->addSceneNode(type, root());
+        ASSERT_NE(made, nullptr) << name;
+        EXPECT_EQ(made->getType(), type) << name;
+        EXPECT_EQ(made->getParent(), root()) << name;
+    }
+    EXPECT_EQ(names.size(), count);
+    EXPECT_EQ(factory->getCreateableSceneNodeType(count), scene::ESNT_UNKNOWN);
+    EXPECT_EQ(factory->getCreateableSceneNodeTypeName(count), nullptr);
+
+    for (const char* own : {"LevelObject", "LevelInfo", "SubLevelObject", "InstancedObject", "SplineObject",
+                            "VariableObject", "MarkerObject", "SoundObject", "ObjectiveObject"}) {
+        ASSERT_EQ(names.count(own), 1u) << own;
+        ISceneNode* made = factory->addSceneNode(own, nullptr); // the root when none is given
+        ASSERT_NE(made, nullptr) << own;
+        EXPECT_EQ(made->getParent(), root()) << own;
+        made->setName(own);
+        ISceneNode* copy = made->clone();
+        ASSERT_NE(copy, nullptr) << own;
+        EXPECT_EQ(copy->getType(), made->getType()) << own;
+        EXPECT_STREQ(copy->getName(), own);
+    }
 }
 
 TEST_F(LevelObjectsTest, VariablesCloneWithTheirValue) {

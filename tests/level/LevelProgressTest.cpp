@@ -251,6 +251,17 @@ TEST_F(LevelProgressTest, CheckpointWriteThatFailsKeepsTheOldFile) {
     EXPECT_FALSE(written);
     EXPECT_FALSE(manager->checkpointSaving);
     EXPECT_EQ(test::readFileBytes(file), before);
+
+    // A file where the save folder should be: nothing can be written there.
+    test::writeFileBytes(temp.file("NotAFolder"), "x");
+    SaveManager blocked(device->get()->getFileSystem(), temp.file("NotAFolder"));
+    saveManager = &blocked;
+    written = manager->saveCheckpoint();
+    saveManager = save.get();
+    EXPECT_FALSE(written);
+    EXPECT_EQ(test::readFileBytes(temp.file("NotAFolder")), "x");
+    LevelManager bare(nullptr);
+    EXPECT_FALSE(bare.saveCheckpoint());
 }
 
 // --- times and records ----------------------------------------------------------------------

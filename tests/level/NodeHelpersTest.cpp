@@ -6,6 +6,8 @@
 #include "level/SceneNodeTypes.h"
 #include "level/SubLevelObject.h"
 
+#include <climits>
+
 using namespace irr;
 using scene::ISceneNode;
 
@@ -53,6 +55,24 @@ TEST_F(NodeHelpersTest, KinshipRowsFollowTheTypeTable) {
     }
     EXPECT_FALSE(isTypeOf(typeId("trge"), typeId("trgr")));
     EXPECT_FALSE(isTypeOf(typeId("slne"), typeId("wayp")));
+}
+
+// Kinship is followed up to sixteen rows deep, so that rows that make a cycle end the walk.
+TEST_F(NodeHelpersTest, KinshipIsFollowedSixteenRowsDeepAndACycleEnds) {
+    const auto chainType = [](int i) {
+        const char id[5] = {'q', 'k', static_cast<char>('a' + i / 10), static_cast<char>('0' + i % 10), 0};
+        return typeId(id);
+    };
+    for (int i = 0; i < 17; ++i)
+        registerTypeKinship(chainType(i + 1), chainType(i));
+    EXPECT_TRUE(isTypeOf(chainType(0), chainType(1)));
+    EXPECT_TRUE(isTypeOf(chainType(0), chainType(16)));
+    EXPECT_FALSE(isTypeOf(chainType(0), chainType(17)));
+    EXPECT_TRUE(isTypeOf(chainType(1), chainType(17)));
+    registerTypeKinship(typeId("qcya"), typeId("qcyb"));
+    registerTypeKinship(typeId("qcyb"), typeId("qcya"));
+    EXPECT_FALSE(isTypeOf(typeId("qcya"), typeId("qcyc")));
+    EXPECT_TRUE(isTypeOf(typeId("qcya"), typeId("qcyb")));
 }
 
 TEST_F(NodeHelpersTest, TypeIdPacksLikeTheEngine) {
@@ -152,6 +172,24 @@ TEST_F(NodeHelpersTest, DisplayNameFallsBackToTheTypeNameAndID) {
     ISceneNode* engineNode = smgr()->addCubeSceneNode(10.0f, root(), 7);
     EXPECT_EQ(getNodeDisplayName(engineNode), "cube (7)");
     EXPECT_FALSE(getNodeDisplayName(nullptr).empty());
+
+    // A type the game does not make takes the engine's name, else its four characters.
+    ISceneNode* board = smgr()->addBillboardSceneNode(root(), core::dimension2df(1, 1), core::vector3df(), 8);
+    EXPECT_EQ(getNodeDisplayName(board), "billBoard (8)");
+    class Foreign : public ISceneNode {
+    public:
+        Foreign(scene::ISceneManager* manager, s32 id) : ISceneNode(nullptr, manager, id) {}
+        void render() override {}
+        const core::aabbox3df& getBoundingBox() const override { return box; }
+        scene::ESCENE_NODE_TYPE getType() const override { return typeId("zqxw"); }
+        core::aabbox3df box;
+    };
+    Foreign* managed = new Foreign(smgr(), 9);
+    EXPECT_EQ(getNodeDisplayName(managed), "zqxw (9)");
+    managed->drop();
+    Foreign* alone = new Foreign(nullptr, 10);
+    EXPECT_EQ(getNodeDisplayName(alone), "zqxw (10)");
+    alone->drop();
 }
 
 TEST_F(NodeHelpersTest, UniqueIDsChangeNothingWhileTheSimulationRuns) {
@@ -176,6 +214,14 @@ TEST_F(NodeHelpersTest, UniqueIDsTakeTheFirstFreeIDAtOrAboveAndRebuildTheMap) {
     ISceneNode* minusOne = make(root(), "emty", -1);
     EXPECT_EQ(assignUniqueObjectID(none), 0);
     EXPECT_EQ(assignUniqueObjectID(minusOne), -1);
+    EXPECT_EQ(assignUniqueObjectID(nullptr), 0);
+
+    // Nothing free above: the node keeps the ID it has.
+    make(root(), "emty", INT_MAX);
+    manager->rebuildNodeIDs();
+    ISceneNode* last = make(root(), "emty", INT_MAX);
+    EXPECT_EQ(assignUniqueObjectID(last), INT_MAX);
+    EXPECT_NE(manager->getSceneNodeFromID(INT_MAX), last);
 }
 
 TEST_F(NodeHelpersTest, LevelObjectsOfATypeAreFoundByKind) {
@@ -184,6 +230,10 @@ TEST_F(NodeHelpersTest, LevelObjectsOfATypeAreFoundByKind) {
     EXPECT_EQ(findLevelObjectOfType(8, typeId("phsx")), tie);
     EXPECT_EQ(findLevelObjectOfType(8, typeId("vble")), nullptr);
     EXPECT_EQ(findLevelObjectOfType(0, typeId("phsx")), nullptr);
+    LevelManager* current = levelManager;
+    levelManager = nullptr;
+    EXPECT_EQ(findLevelObjectOfType(8, typeId("phsx")), nullptr) << "no level manager";
+    levelManager = current;
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -212,6 +213,9 @@ TEST_F(SaveManagerTest, KeepsOnlyTheTenNewestBackups) {
     // A file of the player's with a similar name is not a backup.
     ASSERT_TRUE(test::writeFileBytes(folder + "/savebackup_mine.tsav", "keep me"));
     ASSERT_TRUE(test::writeFileBytes(folder + "/savebackup_2000-01-01_00-00-00.tsav.bad", "kept"));
+    // Names of a backup's length with a letter for a digit or a digit for a separator.
+    ASSERT_TRUE(test::writeFileBytes(folder + "/savebackup_2000-01-0x_00-00-00.tsav", "kept"));
+    ASSERT_TRUE(test::writeFileBytes(folder + "/savebackup_2000-01-01_00-00600.tsav", "kept"));
     for (int i = 0; i < 13; ++i) {
         clock = i * 61; // a new minute each time
         save->saveTieCollected(i);
@@ -223,7 +227,26 @@ TEST_F(SaveManagerTest, KeepsOnlyTheTenNewestBackups) {
     EXPECT_FALSE(std::filesystem::exists(folder + "/" + SaveManager::backupFileName(localMoment(2 * 61))));
     EXPECT_EQ(test::readFileBytes(folder + "/savebackup_mine.tsav"), "keep me");
     EXPECT_TRUE(std::filesystem::exists(folder + "/savebackup_2000-01-01_00-00-00.tsav.bad"));
-    EXPECT_EQ(folderEntries().size(), 13u); // save, ten backups, the two other files
+    EXPECT_TRUE(std::filesystem::exists(folder + "/savebackup_2000-01-0x_00-00-00.tsav"));
+    EXPECT_TRUE(std::filesystem::exists(folder + "/savebackup_2000-01-01_00-00600.tsav"));
+    EXPECT_EQ(folderEntries().size(), 15u); // save, ten backups, the four other files
+}
+
+// A text that changes is written at once; the same text again writes nothing. Unknown or
+// missing levels are not unlocked.
+TEST_F(SaveManagerTest, AChangedTextIsWrittenAndTheSameTextIsNot) {
+    auto save = makeManager();
+    save->setAutoSavePath(L"Content/Levels/A.irr", true);
+    save->setAutoSavePath(L"Content/Levels/B.irr", true);
+    EXPECT_EQ(loadedManager()->getAutoSavePath(true), L"Content/Levels/B.irr");
+    save->setAutoSaveCheckpoint(L"One", false);
+    save->setAutoSaveCheckpoint(L"Two", false);
+    EXPECT_EQ(loadedManager()->getAutoSaveCheckpoint(false), L"Two");
+    std::filesystem::remove(savePath);
+    save->setAutoSaveCheckpoint(L"Two", false);
+    EXPECT_FALSE(std::filesystem::exists(savePath)) << "nothing changed, nothing written";
+    EXPECT_FALSE(save->isLevelUnlocked(nullptr));
+    EXPECT_FALSE(save->addUnlockedLevel(nullptr));
 }
 
 TEST_F(SaveManagerTest, TwoWritesInOneSecondShareTheBackup) {
@@ -456,6 +479,7 @@ TEST_F(SaveRobustnessTest, TemporaryFileOfAKilledWriteIsIgnored) {
 struct BrokenSave {
     const char* what;
     std::string bytes; // empty: cut the real save in half
+    const char* reason = nullptr; // what the log says of it
 };
 
 void PrintTo(const BrokenSave& broken, std::ostream* out) {
@@ -488,6 +512,7 @@ TEST_P(UnreadableSaveTest, IsKeptAsideAndTheNewestReadableBackupIsLoaded) {
     EXPECT_TRUE(contains(loadLog, "ERROR: The save file \"" + savePath + "\" could not be read"))
         << loadLog;
     EXPECT_TRUE(contains(loadLog, "kept aside as \"" + savePath + ".bad\"")) << loadLog;
+    EXPECT_TRUE(contains(loadLog, std::string("could not be read ") + GetParam().reason)) << loadLog;
     EXPECT_TRUE(contains(loadLog, "Loaded the save from its backup \"" + backups[1] + "\"."))
         << loadLog;
 
@@ -501,10 +526,11 @@ TEST_P(UnreadableSaveTest, IsKeptAsideAndTheNewestReadableBackupIsLoaded) {
 
 INSTANTIATE_TEST_SUITE_P(
     BrokenFiles, UnreadableSaveTest,
-    ::testing::Values(BrokenSave{"Truncated", ""},
-                      BrokenSave{"Garbage", "\x01\x02garbage \xff\xfe<<>>&&"},
-                      BrokenSave{"OtherXml", "<?xml version=\"1.0\"?><Game><int name=\"a\" value=\"1\"/></Game>"},
-                      BrokenSave{"Unclosed", "<PaddlestoneSave><Ties><int name=\"3\" value=\"3\"/>"}),
+    ::testing::Values(BrokenSave{"Truncated", "", "(it ends early)"},
+                      BrokenSave{"Garbage", "\x01\x02garbage \xff\xfe<<>>&&", "(it is not a save file)"},
+                      BrokenSave{"OtherXml", "<?xml version=\"1.0\"?><Game><int name=\"a\" value=\"1\"/></Game>",
+                                 "(it is not a save file)"},
+                      BrokenSave{"Unclosed", "<PaddlestoneSave><Ties><int name=\"3\" value=\"3\"/>", "(it ends early)"}),
     [](const ::testing::TestParamInfo<BrokenSave>& info) { return std::string(info.param.what); });
 
 TEST_F(SaveRobustnessTest, EmptySaveFileIsUnreadable) {
@@ -516,6 +542,38 @@ TEST_F(SaveRobustnessTest, EmptySaveFileIsUnreadable) {
     EXPECT_TRUE(save->isTieCollected(2));
     EXPECT_TRUE(contains(loadLog, "(it is empty)")) << loadLog;
     EXPECT_TRUE(std::filesystem::exists(savePath + ".bad"));
+}
+
+// A save that is a folder or a link to nothing cannot be read: the log says why, it is kept
+// aside and the backup loads.
+TEST_F(SaveRobustnessTest, ASaveThatIsAFolderOrALinkToNothingIsKeptAside) {
+    const struct {
+        const char* what;
+        std::function<void(const std::string&)> make;
+        const char* reason;
+    } rows[] = {
+        {"folder", [](const std::string& path) { std::filesystem::create_directory(path); },
+         "(it is a folder, not a file)"},
+        {"link", [](const std::string& path) { std::filesystem::create_symlink("nowhere.tsav", path); },
+         "(it cannot be opened: No such file or directory)"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        std::filesystem::remove_all(folder);
+        writeSaveWithTie(2, 0);
+        std::filesystem::remove(savePath);
+        row.make(savePath);
+        bool loaded = false;
+        auto save = loadedManager(&loaded);
+        EXPECT_TRUE(loaded);
+        EXPECT_TRUE(save->isTieCollected(2));
+        EXPECT_TRUE(contains(loadLog, std::string("could not be read ") + row.reason)) << loadLog;
+        EXPECT_TRUE(std::filesystem::is_symlink(savePath + ".bad") ||
+                    std::filesystem::is_directory(savePath + ".bad"));
+    }
+    EXPECT_STREQ(SaveManager::groupName(SaveManager::Story), "Save");
+    EXPECT_STREQ(SaveManager::groupName(SaveManager::Statistics), "Statistics");
+    EXPECT_STREQ(SaveManager::groupName(SaveManager::GroupCount), "");
 }
 
 TEST_F(SaveRobustnessTest, NoReadableSaveAtAllStartsANewOne) {
@@ -591,6 +649,39 @@ TEST_F(SaveRobustnessTest, MalformedEntriesAreLeftOutOfAWholeFile) {
     EXPECT_EQ(save->getGroup(SaveManager::Ties)->getAttributeAsInt("8"), 8);
     EXPECT_TRUE(contains(loadLog, "Warning: The save file")) << loadLog;
     EXPECT_TRUE(std::filesystem::exists(savePath));
+}
+
+// A group written as one empty element holds nothing and takes nothing from the groups
+// after it.
+TEST_F(SaveRobustnessTest, AnEmptyGroupElementLeavesTheNextGroupWhole) {
+    std::filesystem::create_directories(folder);
+    ASSERT_TRUE(test::writeFileBytes(
+        savePath, "<?xml version=\"1.0\"?>\n<PaddlestoneSave>\n<Save/>\n"
+                  "<Ties><int name=\"3\" value=\"3\"/></Ties>\n<Levels />\n"
+                  "<Statistics><int name=\"Losses\" value=\"2\"/></Statistics>\n</PaddlestoneSave>\n"));
+    bool loaded = false;
+    auto save = loadedManager(&loaded);
+    EXPECT_TRUE(loaded);
+    EXPECT_TRUE(save->isTieCollected(3));
+    EXPECT_EQ(save->getGroup(SaveManager::Story)->getAttributeCount(), 0u);
+    EXPECT_EQ(save->getGroup(SaveManager::Statistics)->getAttributeAsInt("Losses"), 2);
+}
+
+// A save that would not read back (larger than a save can be) is not put in place: the file
+// before it stays.
+TEST_F(SaveRobustnessTest, ASaveThatWouldNotReadBackIsNotPutInPlace) {
+    writeSaveWithTie(1, 0);
+    auto save = loadedManager();
+    save->automaticWriting = false;
+    save->getGroup(SaveManager::Levels)->addString("Huge", std::string(9 * 1024 * 1024, 'x').c_str());
+    ::testing::internal::CaptureStdout();
+    const bool written = save->save();
+    const std::string log = ::testing::internal::GetCapturedStdout();
+    EXPECT_FALSE(written);
+    EXPECT_TRUE(contains(log, "could not be written whole; the old file is kept")) << log;
+    auto reloaded = loadedManager();
+    EXPECT_TRUE(reloaded->isTieCollected(1));
+    EXPECT_FALSE(reloaded->getGroup(SaveManager::Levels)->existsAttribute("Huge"));
 }
 
 TEST_F(SaveRobustnessTest, BackupWriteThatFailsKeepsTheOlderBackups) {

@@ -1,5 +1,6 @@
 #include "LevelTestSupport.h"
 
+#include "level/AttributeExtras.h"
 #include "level/LevelObject.h"
 #include "level/SceneNodeBase.h"
 #include "level/TransformNode.h"
@@ -99,6 +100,101 @@ TEST_F(SceneNodeBaseTest, ReadersLeaveAbsentKeysAlone) {
     EXPECT_TRUE(node->isVisible());      // and this false
     EXPECT_EQ(node->getPosition(), core::vector3df(1, 2, 3));
     in->drop();
+}
+
+// Every key the full writer writes is read back into its own member, each flag both ways; a
+// key that is absent leaves its member as it was.
+TEST_F(SceneNodeBaseTest, FullKeySetIsReadBackIntoItsOwnMembers) {
+    for (const bool on : {false, true}) {
+        TransformNode* source = new TransformNode(root(), smgr(), 12);
+        source->drop();
+        source->setName("Helper");
+        source->setPosition(core::vector3df(1, 2, 3));
+        source->setRotation(core::vector3df(0, 45, 0));
+        source->setScale(core::vector3df(2, 3, 4));
+        source->setVisible(on);
+        source->setVisibleInEditor(on);
+        source->setAutomaticCulling(on ? scene::EAC_FRUSTUM_BOX : scene::EAC_OFF);
+        source->setDebugDataVisible(on ? scene::EDS_BBOX | scene::EDS_NORMALS : scene::EDS_OFF);
+        source->setIsDebugObject(on);
+        source->setPickable(!on); // unlike the debug flag, so that neither is read for the other
+        io::IAttributes* keys = attributes();
+        source->serializeAttributes(keys);
+
+        TransformNode* copy = new TransformNode(root(), smgr());
+        copy->drop();
+        copy->setVisible(!on);
+        copy->setVisibleInEditor(!on);
+        copy->setAutomaticCulling(on ? scene::EAC_OFF : scene::EAC_BOX);
+        copy->setDebugDataVisible(on ? scene::EDS_OFF : scene::EDS_MESH_WIRE_OVERLAY);
+        copy->setIsDebugObject(!on);
+        copy->setPickable(on);
+        copy->deserializeAttributes(keys);
+        EXPECT_STREQ(copy->getName(), "Helper");
+        EXPECT_EQ(copy->getID(), 12);
+        EXPECT_EQ(copy->getPosition(), core::vector3df(1, 2, 3));
+        EXPECT_EQ(copy->getRotation(), core::vector3df(0, 45, 0));
+        EXPECT_EQ(copy->getScale(), core::vector3df(2, 3, 4));
+        EXPECT_EQ(copy->isVisible(), on);
+        EXPECT_EQ(copy->isVisibleInEditor(), on) << on;
+        EXPECT_EQ(copy->getAutomaticCulling(), static_cast<u32>(on ? scene::EAC_FRUSTUM_BOX : scene::EAC_OFF));
+        EXPECT_EQ(copy->isDebugDataVisible(), static_cast<u32>(on ? scene::EDS_BBOX | scene::EDS_NORMALS : 0));
+        EXPECT_EQ(copy->isDebugObject(), on);
+        EXPECT_EQ(copy->isPickable(), !on);
+
+        // Absent keys: nothing changes.
+        keys->clear();
+        copy->deserializeAttributes(keys);
+        EXPECT_EQ(copy->isVisibleInEditor(), on);
+        EXPECT_EQ(copy->getAutomaticCulling(), static_cast<u32>(on ? scene::EAC_FRUSTUM_BOX : scene::EAC_OFF));
+        EXPECT_EQ(copy->isDebugDataVisible(), static_cast<u32>(on ? scene::EDS_BBOX | scene::EDS_NORMALS : 0));
+        EXPECT_EQ(copy->isDebugObject(), on);
+        EXPECT_EQ(copy->isPickable(), !on);
+        keys->drop();
+    }
+    // An engine node answers its parent's transformation, or the identity without a parent.
+    ISceneNode* parent = smgr()->addEmptySceneNode(root());
+    parent->setPosition(core::vector3df(5, 0, 0));
+    parent->updateAbsolutePosition();
+    ISceneNode* engineChild = smgr()->addEmptySceneNode(parent);
+    EXPECT_EQ(parentTransformOf(engineChild).getTranslation(), core::vector3df(5, 0, 0));
+    EXPECT_TRUE(isExactlyIdentity(parentTransformOf(root())));
+    EXPECT_TRUE(isExactlyIdentity(parentTransformOf(nullptr)));
+}
+
+// Paths and object-ID lists are written as text, a null one as empty text; the readers
+// change the value only for a key that is there (an enumeration only for one of its names).
+TEST_F(SceneNodeBaseTest, AttributeHelpersWriteTextAndReadOnlyWhatIsThere) {
+    io::IAttributes* out = attributes();
+    addFilePath(out, "Wide", L"Content/A.wav");
+    addFilePath(out, "WideNone", static_cast<const wchar_t*>(nullptr));
+    addObjectIDList(out, "Ids", L"3,4");
+    addObjectIDList(out, "IdsNone", static_cast<const wchar_t*>(nullptr));
+    addObjectIDList(out, "Narrow", "5");
+    static const c8* const modes[] = {"Off", "On", nullptr};
+    out->addEnum("Mode", "On", modes);
+    out->addString("Unknown", "Sideways");
+    EXPECT_EQ(out->getAttributeAsStringW("Wide"), L"Content/A.wav");
+    EXPECT_EQ(out->getAttributeAsStringW("WideNone"), L"");
+    EXPECT_EQ(out->getAttributeAsStringW("Ids"), L"3,4");
+    EXPECT_EQ(out->getAttributeAsStringW("IdsNone"), L"");
+    EXPECT_EQ(out->getAttributeType("IdsNone"), io::EAT_STRING);
+    EXPECT_EQ(out->getAttributeAsStringW("Narrow"), L"5");
+
+    s32 mode = 7;
+    EXPECT_TRUE(readEnumIfPresent(out, "Mode", modes, mode));
+    EXPECT_EQ(mode, 1);
+    mode = 7;
+    EXPECT_FALSE(readEnumIfPresent(out, "Missing", modes, mode));
+    EXPECT_FALSE(readEnumIfPresent(out, "Unknown", modes, mode));
+    EXPECT_FALSE(readEnumIfPresent(nullptr, "Mode", modes, mode));
+    EXPECT_EQ(mode, 7);
+    s32 number = 7;
+    EXPECT_FALSE(readIfPresent(nullptr, "Mode", number));
+    EXPECT_EQ(number, 7);
+    addFilePath(nullptr, "Wide", L"x"); // nothing to write into
+    addObjectIDList(nullptr, "Ids", L"x");
+    out->drop();
 }
 
 TEST_F(SceneNodeBaseTest, CullingIsReadAsANameOrANumber) {

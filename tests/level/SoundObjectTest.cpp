@@ -5,8 +5,11 @@
 #include "level/LevelHooks.h"
 #include "core/app/SubsystemRegistration.h"
 #include "level/SoundObject.h"
+#include "core/FileChecks.h"
 #include "platform/audio/EventSystem.h"
 
+#include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -191,6 +194,20 @@ TEST_F(SoundObjectTest, ConversationPlaysTheNextLineAndResetAllConversationsEnds
     EXPECT_TRUE(first->isPlaying());
 }
 
+// The level update carries a conversation on: the line that ended gives way to the next.
+TEST_F(SoundObjectTest, TheLevelUpdateCarriesAConversationOn) {
+    SoundObject* first = makeSound("First", "Test/Reply");
+    SoundObject* second = makeSound("Second", "Test/Voice");
+    first->appendToConversation(second);
+    first->play();
+    manager->update();
+    EXPECT_FALSE(second->isPlaying());
+    step(1.5f); // the first line ends
+    manager->update();
+    EXPECT_TRUE(second->isPlaying());
+    EXPECT_TRUE(second->conversationActive);
+}
+
 TEST_F(SoundObjectTest, VoiceModesDecideWhatASecondPlayDoes) {
     SoundObject* voice = makeSound("Voice", "Test/Voice");
     voice->VoiceMode = SoundObject::Interrupt;
@@ -266,6 +283,117 @@ TEST_F(SoundObjectTest, KeysRoundTripThroughALevelFile) {
     EXPECT_EQ(loaded->SubtitleID, 7);
     EXPECT_TRUE(loaded->HasSubtitle);
     EXPECT_EQ(sound->getNamedEntry("Narrator"), loaded);
+}
+
+// A 16-bit mono wave file of silence lasting the seconds at 1000 frames a second.
+std::string silentWave(f32 seconds) {
+    std::string bytes;
+    auto put = [&bytes](std::uint32_t value, int size) {
+        for (int i = 0; i < size; ++i)
+            bytes += static_cast<char>((value >> (8 * i)) & 0xFF);
+    };
+    const auto data = static_cast<std::uint32_t>(seconds * 2000.0f);
+    bytes += "RIFF";
+    put(36 + data, 4);
+    bytes += "WAVEfmt ";
+    put(16, 4);
+    put(1, 2);
+    put(1, 2);
+    put(1000, 4);
+    put(2000, 4);
+    put(2, 2);
+    put(16, 2);
+    bytes += "data";
+    put(data, 4);
+    return bytes + std::string(data, '\0');
+}
+
+// A sound object without an event plays its sound file on a channel: at its volume, paused
+// and resumed, faded and stopped there, for the file's length; the file is made a sound once.
+// A file that is missing, or outside the folders a user level may read, plays nothing.
+TEST_F(SoundObjectTest, APlainSoundFilePlaysOnAChannel) {
+    ASSERT_TRUE(test::writeFileBytes(temp.file("Beep.wav"), silentWave(1.5f)));
+    auto* beep = new SoundObject(root(), smgr(), -1);
+    beep->drop();
+    beep->SoundFile = "Beep.wav";
+    beep->Volume = 40.0f;
+    beep->play();
+    ASSERT_NE(beep->channel, nullptr);
+    ASSERT_NE(beep->sound, nullptr);
+    EXPECT_EQ(beep->event, nullptr);
+    EXPECT_TRUE(beep->isPlaying());
+    f32 volume = -1.0f;
+    beep->channel->getVolume(&volume);
+    EXPECT_FLOAT_EQ(volume, 0.4f);
+
+    beep->pause();
+    EXPECT_EQ(beep->pauseCount, 1);
+    bool paused = false;
+    beep->channel->getPaused(&paused);
+    EXPECT_TRUE(paused);
+    step(5.0f); // paused: keeps its place
+    EXPECT_TRUE(beep->isPlaying());
+    beep->resume();
+    beep->channel->getPaused(&paused);
+    EXPECT_FALSE(paused);
+    step(1.0f);
+    EXPECT_TRUE(beep->isPlaying());
+    step(0.6f);
+    EXPECT_FALSE(beep->isPlaying()) << "the file has played out";
+
+    audio::Sound* made = beep->sound;
+    beep->play();
+    EXPECT_EQ(beep->sound, made);
+    EXPECT_TRUE(beep->isPlaying());
+    beep->fadeOut(2.0f);
+    beep->update(0.5f);
+    beep->channel->getVolume(&volume);
+    EXPECT_NEAR(volume, 0.3f, 1e-5f);
+    beep->stop();
+    EXPECT_FALSE(beep->isPlaying());
+
+    beep->SoundFile = "Missing.wav";
+    beep->sound = nullptr;
+    beep->channel = nullptr;
+    beep->play();
+    EXPECT_EQ(beep->channel, nullptr);
+    EXPECT_FALSE(beep->isPlaying());
+
+    // Outside the folders a user level may read: refused; inside them: played.
+    beep->SoundFile = "Beep.wav";
+    std::filesystem::create_directories(temp.path() / "Content");
+    confineReadsToFolders({"Content"});
+    beep->play();
+    confineReadsToFolders({});
+    EXPECT_EQ(beep->channel, nullptr);
+    beep->play();
+    EXPECT_NE(beep->channel, nullptr);
+}
+
+// A sound going away leaves no link behind in the conversation that led to it; a copy is a
+// sound object with the same settings.
+TEST_F(SoundObjectTest, ASoundThatGoesAwayLeavesItsConversationAndCopiesKeepTheSettings) {
+    SoundObject* first = makeSound("First", "Test/Reply");
+    SoundObject* second = makeSound("Second", "Test/Voice");
+    first->appendToConversation(second);
+    second->remove();
+    EXPECT_EQ(first->nextInConversation, nullptr);
+
+    first->Volume = 35.0f;
+    first->VoiceMode = SoundObject::Queue;
+    first->SubtitleID = 4;
+    first->HasSubtitle = true;
+    first->SoundFile = "Line.wav";
+    auto* copy = static_cast<SoundObject*>(first->clone(root(), smgr()));
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(copy->getType(), typeId("sond"));
+    EXPECT_EQ(copy->EventName, "Test/Reply");
+    EXPECT_EQ(copy->SoundFile, "Line.wav");
+    EXPECT_FLOAT_EQ(copy->Volume, 35.0f);
+    EXPECT_EQ(copy->VoiceMode, SoundObject::Queue);
+    EXPECT_EQ(copy->SubtitleID, 4);
+    EXPECT_TRUE(copy->HasSubtitle);
+    EXPECT_EQ(copy->getOwnerName(), "First");
 }
 
 } // namespace

@@ -119,6 +119,11 @@ TEST_F(TieTableTest, MissingOrBrokenFileIsLoggedAndLeavesWhatCouldBeRead) {
     ASSERT_EQ(table.getTies().size(), 1u);
     EXPECT_EQ(table.getTiePath(1), io::path("a.png"));
     EXPECT_NE(log.find("Warning: "), std::string::npos) << log;
+
+    // An empty table is a whole one.
+    EXPECT_TRUE(loadTable("<Ties/>"));
+    EXPECT_TRUE(table.getTies().empty());
+    EXPECT_EQ(log, "");
 }
 
 TEST_F(TieTableTest, ShippedTableIsWhole) {

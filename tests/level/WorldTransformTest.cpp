@@ -100,6 +100,18 @@ TEST_F(WorldTransformTest, WorldTransformBecomesTheAbsoluteTransformation) {
         EXPECT_NEAR(actual[i], target[i], 2e-3f) << "element " << i;
 }
 
+// Under a parent scaled to nothing no relative position reaches the point: the node keeps
+// the offset from the parent's place instead.
+TEST_F(WorldTransformTest, UnderAParentScaledToNothingTheOffsetIsKept) {
+    grand->setRotation(core::vector3df(0, 0, 0));
+    grand->updateAbsolutePosition();
+    parent->setScale(core::vector3df(0, 0, 0));
+    parent->updateAbsolutePosition();
+    setNodeWorldPosition(child, core::vector3df(8, 1, 2));
+    expectNear(child->getPosition(), core::vector3df(8, 1, 2) - parent->getAbsolutePosition());
+    expectNear(child->getPosition(), core::vector3df(3, -2, 2));
+}
+
 TEST_F(WorldTransformTest, ANodeIgnoringItsParentIsPlacedDirectly) {
     child->ignoreParent = true;
     setNodeWorldPosition(child, core::vector3df(4, 5, 6));

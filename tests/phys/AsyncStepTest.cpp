@@ -224,8 +224,10 @@ TEST_F(ThreadedScene, SimulateWhileAStepIsUnfetchedIsRefused) {
     s.scene->simulate(StepTime);
     s.scene->simulate(StepTime);
     EXPECT_EQ(s.errors.count(ErrorCode::InvalidOperation), 1);
+    EXPECT_TRUE(s.scene->checkResults(true));
     EXPECT_TRUE(s.scene->fetchResults(true));
     EXPECT_FALSE(s.scene->fetchResults(true)) << "nothing left to fetch";
+    EXPECT_FALSE(s.scene->checkResults(false)) << "no step to be done";
     s.scene->simulate(0.0f);
     EXPECT_EQ(s.errors.count(ErrorCode::InvalidParameter), 1);
 }

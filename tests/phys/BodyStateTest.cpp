@@ -32,6 +32,7 @@ TEST(BodyState, SleepingBodiesStayPutUntilWoken) {
     s.step(2);
     box->putToSleep();
     EXPECT_TRUE(box->isSleeping());
+    EXPECT_EQ(box->getWakeCounter(), 0.0f);
     EXPECT_EQ(box->getLinearVelocity(), Vec3());
     const float y = box->getGlobalPose().p.y;
     s.step(30);
@@ -42,6 +43,27 @@ TEST(BodyState, SleepingBodiesStayPutUntilWoken) {
     EXPECT_FALSE(box->isSleeping());
     s.step(30);
     EXPECT_LT(box->getGlobalPose().p.y, y - 1.0f);
+}
+
+TEST(BodyState, SettingAVelocityWakesASleepingBodyUnlessToldNotTo) {
+    PhysScene s;
+    RigidDynamic* box = s.addBox(Vec3(0, 0.5f, 0), Vec3(0.5f), 1.0f);
+    s.step(5);
+    box->putToSleep();
+    box->setLinearVelocity(Vec3(0, 0, 3), false);
+    EXPECT_TRUE(box->isSleeping());
+    box->setAngularVelocity(Vec3(0, 3, 0), false);
+    EXPECT_TRUE(box->isSleeping());
+    s.step();
+    EXPECT_TRUE(box->isSleeping());
+    EXPECT_NEAR(box->getGlobalPose().p.z, 0.0f, 1e-5f);
+    box->setAngularVelocity(Vec3(0, 3, 0));
+    EXPECT_FALSE(box->isSleeping());
+    box->putToSleep();
+    box->setLinearVelocity(Vec3(0, 0, 3));
+    EXPECT_FALSE(box->isSleeping());
+    s.step(5);
+    EXPECT_GT(box->getGlobalPose().p.z, 0.1f) << "and it moves";
 }
 
 // Steps until the body sleeps, at most seconds long; whether it does.
@@ -107,6 +129,14 @@ TEST(BodyState, WakeCounterKeepsARestingBodyAwakeThatLong) {
         s.step();
     EXPECT_GE(awake, static_cast<int>(0.4f * StepsPerSecond) - 1);
     EXPECT_TRUE(box->isSleeping()) << "and sleeps again afterwards";
+
+    for (float refused : {-0.1f, NAN, INFINITY})
+        box->wakeUp(refused);
+    EXPECT_TRUE(box->isSleeping()) << "a counter below zero or not finite wakes nothing";
+    EXPECT_EQ(s.errors.count(ErrorCode::InvalidOperation), 3);
+    box->wakeUp(0.0f);
+    EXPECT_EQ(box->getWakeCounter(), 0.0f) << "zero is a counter";
+    EXPECT_EQ(s.errors.count(ErrorCode::InvalidOperation), 3);
 }
 
 TEST(BodyState, GravityChangesReachBodiesAndCanBeSwitchedOffPerActor) {
@@ -116,6 +146,9 @@ TEST(BodyState, GravityChangesReachBodiesAndCanBeSwitchedOffPerActor) {
     floating->setActorFlag(ActorFlag::DisableGravity, true);
     s.scene->setGravity(Vec3(10, 0, 0));
     EXPECT_EQ(s.scene->getGravity(), Vec3(10, 0, 0));
+    s.scene->setGravity(Vec3(0, NAN, 0));
+    EXPECT_EQ(s.scene->getGravity(), Vec3(10, 0, 0)) << "a gravity not finite is refused";
+    EXPECT_EQ(s.errors.count(ErrorCode::InvalidParameter), 1);
     s.step(10);
     EXPECT_NEAR(falling->getLinearVelocity().x, 10.0f * 10 * StepTime, 0.05f);
     EXPECT_NEAR(falling->getGlobalPose().p.y, 10.0f, 1e-4f);

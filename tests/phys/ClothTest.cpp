@@ -100,6 +100,59 @@ TEST(ClothFabrics, CookingRefusesBrokenMeshes) {
     cooked.edges = {0, 5};
     cooked.restLengths = {1.0f};
     EXPECT_EQ(s.physics->createClothFabric(cooked), nullptr);
+    cooked.edges = {0, 1};
+    cooked.restLengths = {-1.0f};
+    EXPECT_EQ(s.physics->createClothFabric(cooked), nullptr) << "a negative rest length";
+    cooked.restLengths = {1.0f, 1.0f};
+    EXPECT_EQ(s.physics->createClothFabric(cooked), nullptr) << "one rest length an edge";
+    cooked.restLengths = {0.0f};
+    cooked.triangles = {0, 1, 2};
+    EXPECT_EQ(s.physics->createClothFabric(cooked), nullptr) << "a triangle past the particles";
+    cooked.triangles = {0, 1, 1};
+    ClothFabric* fabric = s.physics->createClothFabric(cooked);
+    EXPECT_NE(fabric, nullptr) << "a rest length of zero is one";
+    if (fabric)
+        fabric->release();
+
+    // Points missing, laid out tighter than three floats, or not finite.
+    ClothMesh square = grid(2, 1.0f, 0.0f);
+    ClothMeshDesc desc = describe(square);
+    const int before = s.errors.count(ErrorCode::InvalidParameter);
+    desc.points.data = nullptr;
+    EXPECT_FALSE(s.cooking->cookClothFabric(desc, Vec3(0, -1, 0), cooked));
+    desc = describe(square);
+    desc.points.stride = 8;
+    EXPECT_FALSE(s.cooking->cookClothFabric(desc, Vec3(0, -1, 0), cooked));
+    square.points[3].y = INFINITY;
+    EXPECT_FALSE(s.cooking->cookClothFabric(describe(square), Vec3(0, -1, 0), cooked));
+    EXPECT_EQ(s.errors.count(ErrorCode::InvalidParameter) - before, 3);
+}
+
+TEST(Cloth, IsMadeOnlyFromAValidPoseAndParticles) {
+    PhysScene s;
+    const ClothMesh m = grid(2, 1.0f, 0.0f);
+    CookedClothFabric cooked;
+    ASSERT_TRUE(s.cooking->cookClothFabric(describe(m), Vec3(0, -1, 0), cooked));
+    ClothFabric* fabric = s.physics->createClothFabric(cooked);
+    ASSERT_NE(fabric, nullptr);
+    std::vector<ClothParticle> particles;
+    for (const Vec3& p : m.points)
+        particles.push_back({p, 1.0f});
+    const Transform turnedTooFar(Vec3(), Quat(0, 0, 0, 2));
+    EXPECT_EQ(s.physics->createCloth(turnedTooFar, *fabric, particles.data(), ClothCollisionData(), 0), nullptr);
+    EXPECT_EQ(s.physics->createCloth(Transform(), *fabric, nullptr, ClothCollisionData(), 0), nullptr);
+    particles[3].invWeight = -1.0f;
+    EXPECT_EQ(s.physics->createCloth(Transform(), *fabric, particles.data(), ClothCollisionData(), 0), nullptr);
+    particles[3].invWeight = 0.0f;
+    particles[2].pos.x = NAN;
+    EXPECT_EQ(s.physics->createCloth(Transform(), *fabric, particles.data(), ClothCollisionData(), 0), nullptr);
+    EXPECT_EQ(s.errors.count(ErrorCode::InvalidParameter), 4);
+    particles[2].pos.x = 0.0f;
+    Cloth* cloth = s.physics->createCloth(Transform(), *fabric, particles.data(), ClothCollisionData(), 0);
+    ASSERT_NE(cloth, nullptr) << "a pinned particle has an inverse weight of zero";
+    EXPECT_EQ(fabric->getReferenceCount(), 2u);
+    fabric->release();
+    cloth->release();
 }
 
 // A fan of triangles around point 0 with the given number of rim points.
@@ -222,6 +275,20 @@ TEST(Cloth, SetParticlesMovesPinnedOnesAndKeepsWeights) {
     particles[0].pos = Vec3(3, 7, 1);
     cloth->setParticles(particles.data(), nullptr);
     EXPECT_EQ(read(*cloth)[0].pos, Vec3(3, 7, 1)) << "reads see the write at once";
+    // Refused whole: a position or previous position not finite, a negative inverse weight.
+    for (int spoil = 0; spoil < 3; ++spoil) {
+        std::vector<ClothParticle> bad = particles, previous = particles;
+        if (spoil == 0)
+            bad[0].pos.y = NAN;
+        if (spoil == 1)
+            bad[2].invWeight = -0.5f;
+        if (spoil == 2)
+            previous[2].pos.z = INFINITY;
+        bad[1].pos = Vec3(-9, -9, -9);
+        cloth->setParticles(bad.data(), previous.data());
+        EXPECT_EQ(read(*cloth)[1].pos, particles[1].pos) << spoil;
+    }
+    EXPECT_EQ(s.errors.count(ErrorCode::InvalidParameter), 3);
     s.scene->fetchResults(true);
     EXPECT_EQ(read(*cloth)[0].pos, Vec3(3, 7, 1)) << "the write wins over the step";
     s.step(5);
@@ -282,6 +349,72 @@ TEST(Cloth, GravityCanBeSwitchedOffAndAccelerationAdded) {
     data->unlock();
     still->release();
     s.step(2);
+}
+
+// A weightless cloth of 3 x 3 free particles at height 5, stepped once so its solver body exists.
+Cloth* weightlessCloth(PhysScene& s) {
+    Cloth* cloth = makeCloth(s, grid(3, 0.5f, 5.0f));
+    if (cloth)
+        cloth->setActorFlag(ActorFlag::DisableGravity, true);
+    s.step();
+    return cloth;
+}
+
+TEST(Cloth, PreviousPositionsGiveTheParticlesTheirVelocity) {
+    PhysScene s(SceneOptions{.ground = false});
+    Cloth* cloth = weightlessCloth(s);
+    ASSERT_NE(cloth, nullptr);
+    const std::vector<ClothParticle> start = read(*cloth);
+    std::vector<ClothParticle> current = start, previous = start;
+    for (ClothParticle& p : previous)
+        p.pos.x -= 0.1f;
+    cloth->setParticles(current.data(), previous.data());
+    s.step();
+    std::vector<ClothParticle> now = read(*cloth);
+    for (size_t i = 0; i < now.size(); ++i)
+        EXPECT_NEAR(now[i].pos.x, start[i].pos.x + 0.1f, 0.01f) << "the gap a step";
+
+    cloth->setParticles(now.data(), nullptr);
+    s.step();
+    EXPECT_NEAR(read(*cloth)[0].pos.x, start[0].pos.x + 0.2f, 0.01f) << "without previous ones they keep going";
+
+    now = read(*cloth);
+    cloth->setParticles(now.data(), now.data());
+    s.step();
+    EXPECT_NEAR(read(*cloth)[0].pos.x, now[0].pos.x, 1e-4f) << "previous ones where they are: they stop";
+}
+
+TEST(Cloth, MovingItsFrameCarriesTheParticlesAndTheirMotionAlong) {
+    PhysScene s(SceneOptions{.ground = false});
+    Cloth* cloth = weightlessCloth(s);
+    ASSERT_NE(cloth, nullptr);
+    const Bounds3 before = cloth->getWorldBounds();
+    EXPECT_NEAR(before.minimum.y, 5.0f, 1e-4f);
+    EXPECT_NEAR(before.maximum.x, 1.0f, 1e-4f);
+    EXPECT_NEAR(before.maximum.z, 1.0f, 1e-4f);
+    // Moving along local X at 0.1 a step.
+    std::vector<ClothParticle> current = read(*cloth), previous = current;
+    for (ClothParticle& p : previous)
+        p.pos.x -= 0.1f;
+    cloth->setParticles(current.data(), previous.data());
+    s.step();
+    const std::vector<ClothParticle> moving = read(*cloth);
+
+    // A quarter turn about Y and up by 3: local (x, y, z) is then world (z, y + 3, -x).
+    cloth->setGlobalPose(Transform(Vec3(0, 3, 0), Quat(0, 0.7071068f, 0, 0.7071068f)));
+    const Bounds3 turned = cloth->getWorldBounds();
+    EXPECT_NEAR(turned.minimum.x, 0.0f, 1e-4f);
+    EXPECT_NEAR(turned.maximum.x, 1.0f, 1e-4f);
+    EXPECT_NEAR(turned.minimum.y, 8.0f, 1e-4f);
+    EXPECT_NEAR(turned.minimum.z, -1.1f, 0.01f);
+    EXPECT_NEAR(turned.maximum.z, -0.1f, 0.01f);
+    s.step();
+    const std::vector<ClothParticle> after = read(*cloth);
+    for (size_t i = 0; i < after.size(); ++i) {
+        EXPECT_NEAR(after[i].pos.x, moving[i].pos.x + 0.1f, 0.01f) << "still along its own X";
+        EXPECT_NEAR(after[i].pos.y, 5.0f, 1e-3f);
+        EXPECT_NEAR(after[i].pos.z, moving[i].pos.z, 0.01f);
+    }
 }
 
 } // namespace

@@ -155,9 +155,18 @@ public:
             guardIntact = buffer[2].separation == 12345.0f && buffer[3].separation == 12345.0f;
         }
         RecordingEvents::onContact(header, pairs, count);
+        if (scene && !triedStep) {
+            // A report is no place to step from: refused, and the step in hand goes on.
+            triedStep = true;
+            scene->simulate(StepTime);
+            fetchedInside = scene->fetchResults(true);
+        }
     }
     uint32_t written = 0, available = 0;
     bool guardIntact = true;
+    Scene* scene = nullptr;
+    bool triedStep = false;
+    bool fetchedInside = true;
 };
 
 TEST(ContactReports, ExtractContactsStopsAtTheCapacity) {
@@ -175,10 +184,15 @@ TEST(ContactReports, ExtractContactsStopsAtTheCapacity) {
     RigidDynamic* box = s.physics->createRigidDynamic(Transform(Vec3(0, 0.51f, 0)));
     box->createShape(BoxGeometry(Vec3(0.5f)), *s.material);
     scene->addActor(*box);
+    probe.scene = scene;
     for (int i = 0; i < 10; ++i) {
         scene->simulate(StepTime);
         scene->fetchResults(true);
     }
+    EXPECT_TRUE(probe.triedStep);
+    EXPECT_FALSE(probe.fetchedInside);
+    EXPECT_EQ(s.errors.count(ErrorCode::InvalidOperation), 1);
+    EXPECT_NEAR(box->getGlobalPose().p.y, 0.5f, 0.02f) << "the steps around it went on";
     EXPECT_EQ(probe.available, 4u) << "a box resting on its face touches at its four corners";
     EXPECT_EQ(probe.written, 2u);
     EXPECT_TRUE(probe.guardIntact);
@@ -219,6 +233,44 @@ TEST(ContactReports, CompoundOnAMultiPartMeshNamesTheTouchingChildAndTheMeshPart
         }
     }
     EXPECT_GT(points, 0);
+}
+
+TEST(ContactReports, EachTouchCarriesOnlyItsOwnPointsAndTheTriangleBelowThem) {
+    SceneOptions options;
+    options.ground = false;
+    PhysScene s(options);
+    // One mesh of two triangles: 0 covers z < x, 1 covers z > x (seen from above).
+    RigidStatic* floor = s.addStaticMesh({Vec3(-10, 0, -10), Vec3(10, 0, -10), Vec3(10, 0, 10), Vec3(-10, 0, 10)},
+                                         {{0, 2, 1, 0, 3, 2}});
+    // Two boxes and a compound of two boxes side by side land in the same step.
+    RigidDynamic* left = s.addBox(Vec3(-6, 0.6f, 3), Vec3(0.5f), 1.0f);
+    RigidDynamic* right = s.addBox(Vec3(6, 0.6f, -3), Vec3(0.5f), 1.0f);
+    RigidDynamic* pair = s.physics->createRigidDynamic(Transform(Vec3(0, 0.6f, 5)));
+    pair->createShape(BoxGeometry(Vec3(0.5f)), *s.material, Transform(Vec3(1.5f, 0, 0)));
+    pair->createShape(BoxGeometry(Vec3(0.5f)), *s.material, Transform(Vec3(-1.5f, 0, 0)));
+    setMassAndUpdateInertia(*pair, 2.0f);
+    s.scene->addActor(*pair);
+    s.step(10);
+
+    int checked = 0;
+    for (const RecordedContact& c : s.events.contacts) {
+        const int boxSide = c.shapes[0] == firstShape(*floor) ? 1 : 0;
+        const Shape* box = c.shapes[boxSide];
+        const Bounds3 under = box->getWorldBounds();
+        for (const ContactPairPoint& p : c.points) {
+            EXPECT_TRUE(p.position.x > under.minimum.x - 0.05f && p.position.x < under.maximum.x + 0.05f &&
+                        p.position.z > under.minimum.z - 0.05f && p.position.z < under.maximum.z + 0.05f)
+                << "a point of " << box << " at " << p.position.x << ", " << p.position.z;
+            const uint32_t face = boxSide == 1 ? p.internalFaceIndex0 : p.internalFaceIndex1;
+            EXPECT_EQ(face, p.position.z < p.position.x ? 0u : 1u) << p.position.x << ", " << p.position.z;
+            ++checked;
+        }
+    }
+    EXPECT_GE(checked, 16) << "four corners under each of the four boxes";
+    Shape* parts[2];
+    ASSERT_EQ(pair->getShapes(parts, 2), 2u);
+    for (const Shape* box : {firstShape(*left), firstShape(*right), parts[0], parts[1]})
+        EXPECT_EQ(s.events.count(box, firstShape(*floor), PairNotifyTouchFound), 1);
 }
 
 TEST(ContactReports, BoxSlidingOverAFineMeshFloorKeepsOneTouch) {
@@ -339,6 +391,21 @@ TEST(TriggerReports, ReleasingTheBallDuringAStepEndsItOnceAfterwards) {
     t.s.step(5);
     EXPECT_EQ(t.s.events.triggerCount(t.triggerShape, ballShape, PairNotifyTouchLost), 1);
     EXPECT_EQ(t.s.events.triggers.size(), 1u);
+}
+
+TEST(TriggerReports, AFloorTurnedTriggerUnderARestingBoxEndsTheTouchAndFindsTheBox) {
+    PhysScene s;
+    RigidDynamic* box = s.addBox(Vec3(0, 0.5f, 0), Vec3(0.5f), 1.0f);
+    s.step(10);
+    Shape* boxShape = firstShape(*box);
+    ASSERT_EQ(s.events.count(boxShape, s.groundShape, PairNotifyTouchFound), 1);
+    s.events.clear();
+    s.groundShape->setFlag(ShapeSimulation, false);
+    s.groundShape->setFlag(ShapeTrigger, true);
+    s.step();
+    EXPECT_EQ(s.events.count(boxShape, s.groundShape, PairNotifyTouchLost), 1) << "the touch as a contact ends";
+    EXPECT_EQ(s.events.triggerCount(s.groundShape, boxShape, PairNotifyTouchFound), 1) << "and the volume finds it";
+    EXPECT_EQ(s.events.count(boxShape, s.groundShape, PairNotifyTouchPersists), 0);
 }
 
 TEST(TriggerReports, ClearingTheSimulationFlagInsideEndsItOnce) {

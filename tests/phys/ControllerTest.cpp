@@ -116,6 +116,10 @@ TEST(Controllers, AreMadeAsTheGameAsksAndRefuseBadDescriptors) {
     bad.slopeLimit = 0.0f;
     bad.scaleCoeff = 1.0f;
     EXPECT_TRUE(bad.isValid());
+    bad.scaleCoeff = 0.0f;
+    EXPECT_TRUE(bad.isValid());
+    bad.scaleCoeff = -0.01f;
+    EXPECT_FALSE(bad.isValid());
     bad.scaleCoeff = 1.01f;
     EXPECT_FALSE(bad.isValid());
 
@@ -158,6 +162,19 @@ TEST(Controllers, SlideAlongAWallAtFortyFiveDegrees) {
     EXPECT_NEAR((at(c) - face).dot(normal), 0.6f, 0.01f);
 }
 
+TEST(Controllers, SlideOnlyTheRestOfAMoveThatMeetsAWall) {
+    ControllerScene s;
+    s.addRotatedBox(Vec3(2.5f, 2, 0), Vec3(0.5f, 2, 5), Pi / 4);
+    Controller* c = s.add(Vec3(0, RestHeight, 0));
+    for (int i = 0; i < 5; ++i)
+        s.walk(c, Vec3());
+    // The grown capsule meets the wall after 0.944 along X; the other 0.556 are slid along
+    // it, half along X and half along Z.
+    c->move(Vec3(1.5f, 0, 0), 0.00001f, 1.0f, ControllerFilters());
+    EXPECT_NEAR(at(c).x, 0.944f + 0.278f, 0.01f);
+    EXPECT_NEAR(at(c).z, 0.278f, 0.01f);
+}
+
 TEST(Controllers, StopHeadOnAndReportTheWallOncePerMove) {
     ControllerScene s;
     RigidStatic* wall = s.addStaticBox(Vec3(3, 2, 0), Vec3(0.5f, 2, 5));
@@ -182,6 +199,12 @@ TEST(Controllers, StopHeadOnAndReportTheWallOncePerMove) {
     s.walk(c, Vec3(0.2f, 0, 0));
     EXPECT_EQ(s.hits.hitsOn(firstShape(*wall)), 1) << "once per move";
     EXPECT_EQ(s.hits.hitsOn(s.groundShape), 1) << "and the ground it stands on";
+
+    // Away from the wall it touches, nothing holds it back.
+    const Vec3 against = at(c);
+    c->move(Vec3(-0.2f, 0, 0.1f), 0.00001f, 1.0f, ControllerFilters());
+    EXPECT_NEAR(at(c).x - against.x, -0.2f, 1e-4f);
+    EXPECT_NEAR(at(c).z - against.z, 0.1f, 1e-4f);
 }
 
 TEST(Controllers, ClimbStepsOnlyFromTheGroundWithAStepOffset) {
@@ -319,6 +342,35 @@ TEST(Controllers, StepOutOfWhatTheyWerePutInto) {
     EXPECT_NEAR(y(c), RestHeight, 0.02f);
 }
 
+TEST(Controllers, StepOutOfAnotherControllerTheyWerePutInto) {
+    ControllerScene s;
+    Controller* stander = s.add(Vec3(3, RestHeight, 0));
+    Controller* c = s.add(Vec3(0, RestHeight, 0));
+    c->setPosition(ExtVec3(2.4, RestHeight, 0)); // the capsules' axes 0.6 apart
+    s.walk(c, Vec3());
+    EXPECT_GT(3.0f - at(c).x, 2 * 0.5f * 0.95f - 0.01f) << "pushed out to where the capsules no longer meet";
+    EXPECT_LT(3.0f - at(c).x, 1.3f);
+    EXPECT_NEAR(at(stander).x, 3.0f, 1e-4f) << "the other stays";
+}
+
+TEST(Controllers, SlideAroundAnotherControllerAndMoveByTheSmallestStep) {
+    ControllerScene s;
+    s.add(Vec3(3, RestHeight, 0));
+    Controller* c = s.add(Vec3(0, RestHeight, 0.6f));
+    for (int i = 0; i < 5; ++i)
+        s.walk(c, Vec3());
+    for (int i = 0; i < 60; ++i)
+        s.walk(c, Vec3(0.1f, 0, 0));
+    EXPECT_GT(at(c).x, 4.0f) << "slid round the other's capsule " << at(c).z;
+    EXPECT_GT(at(c).z, 0.6f);
+
+    const Vec3 before = at(c);
+    c->move(Vec3(0, 0, 0.004f), 0.00001f, 1.0f, ControllerFilters());
+    EXPECT_NEAR(at(c).z - before.z, 0.004f, 1e-5f) << "a step above the minimum distance is taken";
+    c->move(Vec3(0, 0, 0.004f), 0.01f, 1.0f, ControllerFilters());
+    EXPECT_NEAR(at(c).z - before.z, 0.004f, 1e-5f) << "one below it is not";
+}
+
 TEST(Controllers, RideKinematicPlatformsWhenTheBehaviourSaysSo) {
     for (uint32_t behaviour : {uint32_t(BehaviorCanRideOnObject), uint32_t(BehaviorUserDefinedRide)}) {
         ControllerScene s;
@@ -355,6 +407,70 @@ TEST(Controllers, BlockEachOtherUnlessOneIsExcluded) {
     for (int i = 0; i < 40; ++i)
         s.walk(walker, Vec3(0.1f, 0, 0));
     EXPECT_GT(at(walker).x, 4.0f) << "walks through an excluded controller";
+}
+
+TEST(Controllers, RefuseStepOffsetsPositionsAndMovesThatAreNotFiniteOrBelowZero) {
+    ControllerScene s;
+    Controller* c = s.add(Vec3(0, RestHeight, 0), 0.3f);
+    ASSERT_NE(c, nullptr);
+    EXPECT_EQ(s.manager->getController(0), c);
+    EXPECT_EQ(s.manager->getController(1), nullptr);
+    const struct {
+        float offset;
+        bool taken;
+    } offsets[] = {{0.0f, true}, {0.7f, true}, {-0.01f, false}, {NAN, false}, {INFINITY, false}};
+    for (const auto& o : offsets) {
+        c->setStepOffset(0.3f);
+        const int before = s.errors.count(ErrorCode::InvalidParameter);
+        c->setStepOffset(o.offset);
+        EXPECT_EQ(c->getStepOffset(), o.taken ? o.offset : 0.3f) << o.offset;
+        EXPECT_EQ(s.errors.count(ErrorCode::InvalidParameter) - before, o.taken ? 0 : 1) << o.offset;
+    }
+    const Vec3 start = at(c);
+    EXPECT_EQ(c->move(Vec3(NAN, 0, 0), 0.00001f, 1.0f, ControllerFilters()), 0u);
+    EXPECT_EQ(c->move(Vec3(1, 0, 0), NAN, 1.0f, ControllerFilters()), 0u);
+    EXPECT_FALSE(c->setPosition(ExtVec3(0, INFINITY, 0)));
+    EXPECT_EQ(at(c), start) << "none of them moved it";
+    EXPECT_TRUE(c->setPosition(ExtVec3(4, 5, 6)));
+    EXPECT_EQ(at(c), Vec3(4, 5, 6));
+
+    // A scene of another physics object is refused.
+    Physics* other = Physics::create(*s.foundation, Tolerances());
+    ASSERT_NE(other, nullptr);
+    CapsuleControllerDesc desc;
+    desc.radius = 0.5f;
+    desc.height = 1.0f;
+    desc.material = s.material;
+    EXPECT_EQ(s.manager->createController(*other, s.scene, desc), nullptr);
+    EXPECT_EQ(s.manager->getNbControllers(), 1u);
+    other->release();
+}
+
+TEST(Controllers, AJumpIntoACeilingStopsBelowItAndSaysSo) {
+    ControllerScene s;
+    s.addStaticBox(Vec3(0, 4, 0), Vec3(3, 0.5f, 3)); // underside at y = 3.5
+    Controller* c = s.add(Vec3(0, RestHeight, 0));
+    for (int i = 0; i < 5; ++i)
+        s.walk(c, Vec3());
+    const float before = y(c);
+    c->move(Vec3(0, 0.005f, 0), 0.00001f, 1.0f, ControllerFilters());
+    EXPECT_NEAR(y(c) - before, 0.005f, 1e-5f) << "the smallest rise";
+    EXPECT_FALSE(c->move(Vec3(0, 0.5f, 0), 0.00001f, 1.0f, ControllerFilters()) & ControllerCollisionUp);
+    const uint32_t flags = c->move(Vec3(0, 3, 0), 0.00001f, 1.0f, ControllerFilters());
+    EXPECT_TRUE(flags & ControllerCollisionUp);
+    EXPECT_FALSE(flags & ControllerCollisionDown);
+    EXPECT_NEAR(y(c), 3.5f - RestHeight, 0.02f) << "the grown capsule's top at the underside";
+}
+
+TEST(Controllers, AnotherControllerMetTwiceInOneMoveIsReportedOnce) {
+    ControllerScene s;
+    Controller* walker = s.add(Vec3(0, RestHeight, 0));
+    // Above and ahead: the rise meets its underside, the walk its side.
+    Controller* above = s.add(Vec3(0.8f, RestHeight + 2.4f, 0));
+    s.hits.controllerHits.clear();
+    walker->move(Vec3(2, 2, 0), 0.00001f, 1.0f, ControllerFilters());
+    ASSERT_EQ(s.hits.controllerHits.size(), 1u);
+    EXPECT_EQ(s.hits.controllerHits[0].other, above);
 }
 
 TEST(Controllers, TheirActorPushesBodiesAndReportsContacts) {

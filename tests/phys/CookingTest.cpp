@@ -58,15 +58,29 @@ TEST_F(CookingTest, EmptyOrOutOfRangeIndicesFailWithoutCrashing) {
     EXPECT_FALSE(cookMesh(quad.data(), sizeof(Vec3), 3, nullptr, 1, cooked));
     EXPECT_FALSE(cookMesh(quad.data(), sizeof(Vec3), 3, bad, 1, cooked));
     EXPECT_FALSE(cookMesh(nullptr, sizeof(Vec3), 3, bad, 1, cooked));
+    const uint16_t pastTheEnd[3] = {0, 1, 3};
+    EXPECT_FALSE(cookMesh(quad.data(), sizeof(Vec3), 3, pastTheEnd, 1, cooked)) << "vertex 3 of 3";
     const uint16_t degenerate[3] = {0, 0, 1};
     EXPECT_FALSE(cookMesh(quad.data(), sizeof(Vec3), 3, degenerate, 1, cooked)) << "nothing left to collide with";
-    EXPECT_EQ(s.errors.count(ErrorCode::InvalidParameter), 5);
+    EXPECT_EQ(s.errors.count(ErrorCode::InvalidParameter), 6);
     // Cooked data that does not hold together is refused as well.
     CookedTriangleMesh broken;
     broken.vertices = quad;
     broken.indices = {0, 1, 5};
     broken.faceRemap = {0};
     EXPECT_EQ(s.physics->createTriangleMesh(broken), nullptr);
+    broken.indices = {0, 1, 2, 0};
+    EXPECT_EQ(s.physics->createTriangleMesh(broken), nullptr) << "a part of a triangle";
+    broken.indices = {0, 1, 2};
+    broken.faceRemap = {0, 1};
+    EXPECT_EQ(s.physics->createTriangleMesh(broken), nullptr) << "one original index a triangle";
+    broken.faceRemap = {0};
+    broken.vertices.clear();
+    EXPECT_EQ(s.physics->createTriangleMesh(broken), nullptr) << "no vertices";
+    broken.vertices = quad;
+    TriangleMesh* whole = s.physics->createTriangleMesh(broken);
+    ASSERT_NE(whole, nullptr);
+    whole->release();
 }
 
 TEST_F(CookingTest, FlatOrTooFewPointsFailConvexCooking) {
@@ -76,6 +90,36 @@ TEST_F(CookingTest, FlatOrTooFewPointsFailConvexCooking) {
     const float nan = std::nanf("");
     EXPECT_EQ(s.cookConvex({Vec3(0, 0, 0), Vec3(1, 0, 0), Vec3(0, 1, 0), Vec3(0, 0, nan)}), nullptr);
     EXPECT_EQ(s.errors.count(ErrorCode::InvalidParameter), 3);
+}
+
+TEST_F(CookingTest, FourPointsMakeATetrahedronAndATurnedBoxKeepsItsInertia) {
+    CookedConvex tetra;
+    const std::vector<Vec3> corners = {Vec3(0, 0, 0), Vec3(1, 0, 0), Vec3(0, 1, 0), Vec3(0, 0, 1)};
+    ConvexMeshDesc desc;
+    desc.points = {corners.data(), sizeof(Vec3), 4};
+    desc.flags = ConvexComputeConvex;
+    ASSERT_TRUE(s.cooking->cookConvexMesh(desc, tetra));
+    EXPECT_NEAR(tetra.volume, 1.0f / 6.0f, 1e-5f);
+    EXPECT_NEAR(tetra.centerOfMass.x, 0.25f, 1e-5f);
+
+    // A 2 x 4 x 6 box turned an eighth about Z: its principal moments stay those of the box.
+    const Quat turn = Quat::fromAxisAngle(Vec3(0, 0, 1), 0.7853982f);
+    std::vector<Vec3> turned;
+    for (const Vec3& c : boxCorners(Vec3(1, 2, 3)))
+        turned.push_back(turn.rotate(c));
+    ConvexMesh* mesh = s.cookConvex(turned);
+    ASSERT_NE(mesh, nullptr);
+    RigidDynamic* body = s.physics->createRigidDynamic(Transform());
+    body->createShape(ConvexMeshGeometry(mesh), *s.material);
+    mesh->release();
+    ASSERT_TRUE(setMassAndUpdateInertia(*body, 10.0f));
+    const Vec3 inertia = body->getMassSpaceInertiaTensor();
+    float moments[3] = {inertia.x, inertia.y, inertia.z};
+    std::sort(moments, moments + 3);
+    EXPECT_NEAR(moments[0], 10.0f / 12 * 20, 1e-2f);
+    EXPECT_NEAR(moments[1], 10.0f / 12 * 40, 1e-2f);
+    EXPECT_NEAR(moments[2], 10.0f / 12 * 52, 1e-2f);
+    body->release();
 }
 
 TEST_F(CookingTest, VertexStrideDoesNotChangeTheHull) {
@@ -106,6 +150,51 @@ TEST_F(CookingTest, MeshesLiveWhileShapesUseThem) {
     s.step(10); // the shape still uses the mesh
     body->release();
     s.step(2);
+}
+
+TEST_F(CookingTest, CookedHullsThatDoNotHoldTogetherAreRefused) {
+    Tolerances none;
+    none.length = 0.0f;
+    CookingParams params;
+    params.scale = none;
+    EXPECT_EQ(Cooking::create(*s.foundation, params), nullptr);
+    EXPECT_EQ(s.errors.count(ErrorCode::InvalidParameter), 1);
+
+    ConvexMeshDesc desc;
+    const std::vector<Vec3> corners = boxCorners(Vec3(0.5f));
+    desc.points = {corners.data(), sizeof(Vec3), 8};
+    desc.flags = ConvexComputeConvex;
+    CookedConvex good;
+    ASSERT_TRUE(s.cooking->cookConvexMesh(desc, good));
+    const struct {
+        const char* what;
+        void (*spoil)(CookedConvex&);
+    } cases[] = {
+        {"three core vertices", [](CookedConvex& c) { c.coreVertices.resize(3); }},
+        {"no hull vertices", [](CookedConvex& c) { c.hullVertices.clear(); }},
+        {"negative margin", [](CookedConvex& c) { c.margin = -0.01f; }},
+        {"margin not finite", [](CookedConvex& c) { c.margin = NAN; }},
+        {"no volume", [](CookedConvex& c) { c.volume = 0.0f; }},
+        {"half an edge", [](CookedConvex& c) { c.hullEdges.pop_back(); }},
+        {"edge past the vertices", [](CookedConvex& c) { c.hullEdges[1] = static_cast<uint32_t>(c.hullVertices.size()); }},
+        {"core vertex not finite", [](CookedConvex& c) { c.coreVertices[2].y = INFINITY; }},
+        {"hull vertex not finite", [](CookedConvex& c) { c.hullVertices[5].z = NAN; }},
+    };
+    for (const auto& c : cases) {
+        CookedConvex spoilt = good;
+        c.spoil(spoilt);
+        EXPECT_EQ(s.physics->createConvexMesh(spoilt), nullptr) << c.what;
+    }
+    EXPECT_EQ(s.errors.count(ErrorCode::InvalidParameter), 1 + 9);
+    CookedConvex edge = good;
+    edge.hullEdges[1] = static_cast<uint32_t>(edge.hullVertices.size() - 1);
+    edge.margin = 0.0f;
+    ConvexMesh* mesh = s.physics->createConvexMesh(edge);
+    ASSERT_NE(mesh, nullptr) << "the last vertex and a margin of zero are fine";
+    const Bounds3 bounds = mesh->getLocalBounds();
+    EXPECT_EQ(bounds.minimum, Vec3(-0.5f));
+    EXPECT_EQ(bounds.maximum, Vec3(0.5f));
+    mesh->release();
 }
 
 } // namespace

@@ -13,10 +13,12 @@ constexpr uint32_t ReportOnlyWord = 0x200;
 constexpr uint32_t CallbackWord = 0x400;
 
 int shaderCalls = 0;
+FilterObjectAttributes seenAttributes = 0; // of every shape the shader was asked about
 
-FilterFlags wordShader(FilterObjectAttributes, FilterData d0, FilterObjectAttributes, FilterData d1,
+FilterFlags wordShader(FilterObjectAttributes a0, FilterData d0, FilterObjectAttributes a1, FilterData d1,
                        PairFlags& pairFlags, const void*, uint32_t) {
     ++shaderCalls;
+    seenAttributes |= a0 | a1;
     const uint32_t words = d0.word0 | d1.word0;
     if (words & KillWord)
         return FilterKill;
@@ -53,6 +55,7 @@ SceneOptions wordOptions() {
     SceneOptions o;
     o.shader = wordShader;
     shaderCalls = 0;
+    seenAttributes = 0;
     return o;
 }
 
@@ -71,6 +74,7 @@ TEST(Filtering, KilledPairsPassThroughEachOther) {
     s.step(StepsPerSecond);
     EXPECT_LT(box->getGlobalPose().p.y, -2.0f);
     EXPECT_TRUE(s.events.contacts.empty());
+    EXPECT_FALSE(seenAttributes & FilterObjectKinematic) << "a dynamic box and the static ground";
 }
 
 TEST(Filtering, PairsWithoutSolveReportTouchesButDoNotCollide) {
@@ -137,10 +141,12 @@ TEST(Filtering, StaticAndKinematicPairsNeverReachTheShader) {
         }
         s.addStaticBox(Vec3(0.2f, 0.5f, 0), Vec3(0.5f));
         s.step(5);
-        if (kinematicPairs)
+        if (kinematicPairs) {
             EXPECT_GT(shaderCalls, 0) << "asked for, kinematic pairs are filtered";
-        else
+            EXPECT_TRUE(seenAttributes & FilterObjectKinematic) << "and the shader is told which are kinematic";
+        } else {
             EXPECT_EQ(shaderCalls, 0);
+        }
         EXPECT_EQ(s.events.contacts.empty(), !kinematicPairs);
     }
 }

@@ -91,5 +91,121 @@ TEST(Actors, TypesShapesAndPosesReadBackAsGiven) {
     body->release();
 }
 
+void expectBounds(const Bounds3& b, const Vec3& mn, const Vec3& mx, const char* what) {
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_NEAR((&b.minimum.x)[i], (&mn.x)[i], 1e-4f) << what << " minimum, axis " << i;
+        EXPECT_NEAR((&b.maximum.x)[i], (&mx.x)[i], 1e-4f) << what << " maximum, axis " << i;
+    }
+}
+
+TEST(Actors, WorldBoundsOfEveryShapeKindFollowTheActorAndShapePoses) {
+    PhysScene s;
+    // A quarter turn about Z: local X points along world Y, local Y along world -X. Every
+    // shape sits half a unit along its actor's X, so its centre is at (1, 2.5, 3).
+    const Transform pose(Vec3(1, 2, 3), Quat(0, 0, 0.7071068f, 0.7071068f));
+    const Transform local(Vec3(0.5f, 0, 0));
+    const Vec3 centre(1, 2.5f, 3);
+    RigidDynamic* body = s.physics->createRigidDynamic(pose);
+    Shape* sphere = body->createShape(SphereGeometry(0.5f), *s.material, local);
+    Shape* capsule = body->createShape(CapsuleGeometry(0.25f, 1.0f), *s.material, local);
+    ConvexMesh* hull = s.cookConvex(boxCorners(Vec3(0.3f, 0.2f, 0.1f)));
+    ASSERT_NE(hull, nullptr);
+    Shape* convex = body->createShape(ConvexMeshGeometry(hull), *s.material, local);
+    hull->release();
+    RigidStatic* floor = s.physics->createRigidStatic(pose);
+    TriangleMesh* mesh = s.cookMesh({Vec3(0, 0, 0), Vec3(2, 0, 0), Vec3(0, 0, 1)}, {0, 1, 2});
+    ASSERT_NE(mesh, nullptr);
+    EXPECT_EQ(mesh->getNbVertices(), 3u);
+    EXPECT_EQ(mesh->getVertices()[1], Vec3(2, 0, 0));
+    EXPECT_EQ(mesh->getTriangles()[2], 2u);
+    expectBounds(mesh->getLocalBounds(), Vec3(0, 0, 0), Vec3(2, 0, 1), "mesh in its own frame");
+    Shape* triangles = floor->createShape(TriangleMeshGeometry(mesh), *s.material, local);
+    mesh->release();
+
+    const struct {
+        const char* what;
+        Bounds3 bounds;
+        Vec3 minimum, maximum;
+    } cases[] = {
+        {"sphere", sphere->getWorldBounds(), centre - Vec3(0.5f), centre + Vec3(0.5f)},
+        // The capsule's axis is its local X: upright here.
+        {"capsule", capsule->getWorldBounds(), centre - Vec3(0.25f, 1.25f, 0.25f), centre + Vec3(0.25f, 1.25f, 0.25f)},
+        {"convex", convex->getWorldBounds(), centre - Vec3(0.2f, 0.3f, 0.1f), centre + Vec3(0.2f, 0.3f, 0.1f)},
+        {"triangle mesh", triangles->getWorldBounds(), centre, centre + Vec3(0, 2, 1)},
+        {"actor", body->getWorldBounds(), centre - Vec3(0.5f, 1.25f, 0.5f), centre + Vec3(0.5f, 1.25f, 0.5f)},
+    };
+    for (const auto& c : cases)
+        expectBounds(c.bounds, c.minimum, c.maximum, c.what);
+    body->release();
+    floor->release();
+}
+
+TEST(Actors, EachKindOfGeometryIsHeldAndHandedBackAsItself) {
+    PhysScene s;
+    ConvexMesh* hull = s.cookConvex(boxCorners(Vec3(0.5f)));
+    TriangleMesh* mesh = s.cookMesh({Vec3(0, 0, 0), Vec3(1, 0, 0), Vec3(0, 0, 1)}, {0, 1, 2});
+    ASSERT_NE(hull, nullptr);
+    ASSERT_NE(mesh, nullptr);
+    const BoxGeometry box(1, 2, 3);
+    const SphereGeometry sphere(0.75f);
+    const CapsuleGeometry capsule(0.25f, 2.0f);
+    const ConvexMeshGeometry convex(hull);
+    const TriangleMeshGeometry triangles(mesh);
+    const Geometry* all[] = {&box, &sphere, &capsule, &convex, &triangles};
+    for (const Geometry* g : all) {
+        const GeometryHolder holder(*g);
+        EXPECT_EQ(holder.getType(), g->getType());
+        EXPECT_EQ(holder.any().getType(), g->getType());
+        EXPECT_TRUE(holder.isValid()) << static_cast<int>(g->getType());
+    }
+    EXPECT_EQ(static_cast<const SphereGeometry&>(GeometryHolder(sphere).any()).radius, 0.75f);
+    EXPECT_EQ(static_cast<const CapsuleGeometry&>(GeometryHolder(capsule).any()).halfHeight, 2.0f);
+    EXPECT_EQ(static_cast<const ConvexMeshGeometry&>(GeometryHolder(convex).any()).convexMesh, hull);
+    EXPECT_EQ(static_cast<const TriangleMeshGeometry&>(GeometryHolder(triangles).any()).triangleMesh, mesh);
+    EXPECT_EQ(static_cast<const BoxGeometry&>(GeometryHolder(box).any()).halfExtents, Vec3(1, 2, 3));
+    // Meshes missing: not valid.
+    EXPECT_FALSE(GeometryHolder(ConvexMeshGeometry()).isValid());
+    EXPECT_FALSE(GeometryHolder(TriangleMeshGeometry()).isValid());
+    EXPECT_FALSE(GeometryHolder().isValid()) << "holding nothing";
+
+    // A shape hands its geometry back only as its own kind.
+    RigidDynamic* body = s.physics->createRigidDynamic(Transform());
+    Shape* made = body->createShape(convex, *s.material);
+    ConvexMeshGeometry convexOut;
+    SphereGeometry sphereOut;
+    EXPECT_TRUE(made->getConvexMeshGeometry(convexOut));
+    EXPECT_EQ(convexOut.convexMesh, hull);
+    EXPECT_FALSE(made->getSphereGeometry(sphereOut));
+    body->release();
+    hull->release();
+    mesh->release();
+}
+
+TEST(Actors, ShapesAreRefusedWithoutAValidPoseAndMaterialOrOnAReleasedActor) {
+    PhysScene s(SceneOptions{.threads = 1});
+    RigidDynamic* body = s.addBox(Vec3(0, 3, 0), Vec3(0.5f), 1.0f);
+    Material* none[1] = {nullptr};
+    Material* some[2] = {s.material, nullptr};
+    EXPECT_EQ(body->createShape(SphereGeometry(1), *s.material, Transform(Vec3(), Quat(0, 0, 0, 2))), nullptr);
+    EXPECT_EQ(body->createShape(SphereGeometry(1), nullptr, 1), nullptr);
+    EXPECT_EQ(body->createShape(SphereGeometry(1), &s.material, 0), nullptr);
+    EXPECT_EQ(body->createShape(SphereGeometry(1), none, 1), nullptr);
+    EXPECT_EQ(body->createShape(SphereGeometry(1), some, 2), nullptr);
+    EXPECT_EQ(s.errors.count(ErrorCode::InvalidParameter), 5);
+    Shape* two = body->createShape(SphereGeometry(1), some, 1, Transform(Vec3(), Quat(0, 0, 0, 1.0005f)));
+    ASSERT_NE(two, nullptr) << "a rotation within the tolerance of unit length is taken";
+    EXPECT_EQ(two->getLocalPose().q, Quat()) << "and normalised";
+    EXPECT_EQ(body->getNbShapes(), 2u);
+
+    const Actor& constBody = *body;
+    EXPECT_EQ(constBody.asRigidActor(), body);
+    // Released during a step: the actor stays until the fetch but takes no new shape.
+    s.scene->simulate(StepTime);
+    body->release();
+    EXPECT_EQ(body->createShape(SphereGeometry(1), *s.material), nullptr);
+    s.scene->fetchResults(true);
+    EXPECT_EQ(s.errors.count(ErrorCode::InvalidParameter), 5);
+}
+
 } // namespace
 } // namespace phys::test

@@ -28,6 +28,11 @@ TEST(GeometryOverlap, ASphereNearABoxFace) {
         << "either order";
     EXPECT_TRUE(GeometryQuery::overlap(SphereGeometry(1), Transform(boxPose.p), box, boxPose)) << "inside";
     EXPECT_FALSE(GeometryQuery::overlap(SphereGeometry(-1), Transform(face), box, boxPose)) << "invalid geometry";
+    EXPECT_FALSE(GeometryQuery::overlap(SphereGeometry(1), Transform(face), BoxGeometry(1, 0, 3), boxPose))
+        << "invalid second geometry";
+    const Transform stretched(boxPose.p, Quat(0, 0, 0, 2));
+    EXPECT_FALSE(GeometryQuery::overlap(SphereGeometry(1), Transform(face), box, stretched)) << "invalid second pose";
+    EXPECT_FALSE(GeometryQuery::overlap(box, stretched, SphereGeometry(1), Transform(face))) << "invalid first pose";
 }
 
 TEST(GeometryOverlap, ASphereNearATriangleMesh) {
@@ -63,6 +68,13 @@ TEST(SmoothNormals, AFlatQuadPointsStraightUp) {
     }
     ASSERT_TRUE(buildSmoothNormals(2, 4, quad, nullptr, indices, normals, true));
     EXPECT_NEAR(normals[2].y, -1.0f, 1e-6f) << "flipped";
+    // Asked again into the same buffer (as a cloth does every frame): the old ones count nothing.
+    const Vec3 wall[4] = {{0, 0, 0}, {0, 1, 0}, {0, 1, 1}, {0, 0, 1}};
+    ASSERT_TRUE(buildSmoothNormals(2, 4, wall, nullptr, indices, normals, false));
+    EXPECT_NEAR(std::fabs(normals[0].x), 1.0f, 1e-6f);
+    ASSERT_TRUE(buildSmoothNormals(2, 4, quad, nullptr, indices, normals, false));
+    for (const Vec3& n : normals)
+        EXPECT_NEAR(n.y, 1.0f, 1e-6f);
 }
 
 TEST(SmoothNormals, ACubeCornerGetsTheDiagonal) {

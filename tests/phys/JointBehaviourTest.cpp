@@ -125,6 +125,32 @@ TEST(D6Joints, ADriveTurnsTowardsItsTargetAndMotorsSpinTheRightWay) {
     EXPECT_LT(wheel->getAngularVelocity().x, -1.0f) << "the motor turns it the asked way";
 }
 
+TEST(D6Joints, ADriveGivesByTheLoadOverItsStiffnessOrPerUnitOfMassWithAcceleration) {
+    const struct {
+        float mass;
+        bool acceleration;
+        float sag; // steady offset under gravity: m g / k, or g / k per unit of mass
+    } cases[] = {{2.0f, false, 2.0f * 55.0f / 300.0f},
+                 {4.0f, false, 4.0f * 55.0f / 300.0f},
+                 {2.0f, true, 55.0f / 100.0f},
+                 {4.0f, true, 55.0f / 100.0f}};
+    for (const auto& c : cases) {
+        PhysScene s(SceneOptions{.ground = false});
+        RigidStatic* hook = s.addStaticBox(Vec3(0, 10, 0), Vec3(0.1f));
+        RigidDynamic* weight = s.addBox(Vec3(0, 10, 0), Vec3(0.2f), c.mass);
+        D6Joint* joint = createD6Joint(*s.physics, hook, Transform(), weight, Transform());
+        ASSERT_NE(joint, nullptr);
+        joint->setMotion(D6Axis::Y, D6Motion::Free);
+        // Soft enough for the step; damped near critically (per unit of mass with the flag).
+        const float spring = c.acceleration ? 100.0f : 300.0f;
+        const float damping = c.acceleration ? 20.0f : 2.0f * std::sqrt(spring * c.mass);
+        joint->setDrive(D6Drive::Y, D6JointDrive(spring, damping, 1e30f, c.acceleration));
+        s.step(2 * StepsPerSecond);
+        EXPECT_NEAR(10.0f - weight->getGlobalPose().p.y, c.sag, 0.15f * c.sag)
+            << c.mass << (c.acceleration ? " with" : " without") << " the acceleration flag";
+    }
+}
+
 // A 20 kg body hanging from a static post loads its joint with about 20 * 55 = 1100.
 RigidDynamic* hangFromPost(PhysScene& s, float mass, FixedJoint*& joint, float force, float torque) {
     RigidStatic* post = s.addStaticBox(Vec3(0, 10.6f, 0), Vec3(0.1f));
@@ -158,6 +184,13 @@ TEST(BreakableJoints, BreakUnderTooMuchForceAndHoldUnderLess) {
     EXPECT_FALSE(lightJoint->getConstraintFlags() & ConstraintBroken);
     EXPECT_TRUE(lightScene.events.brokenJoints.empty());
     EXPECT_NEAR(light->getGlobalPose().p.y, 9.5f, 0.01f);
+
+    // A force limit alone, the torque left unlimited, breaks the joint as well.
+    PhysScene forceOnly(SceneOptions{.ground = false});
+    FixedJoint* pulled = nullptr;
+    hangFromPost(forceOnly, 20.0f, pulled, 500.0f, 3.402823466e+38f);
+    forceOnly.step(5);
+    EXPECT_TRUE(pulled->getConstraintFlags() & ConstraintBroken);
 }
 
 TEST(BreakableJoints, ATorqueLimitBreaksUnderTwistingNotUnderAPull) {

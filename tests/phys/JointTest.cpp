@@ -51,6 +51,22 @@ TEST(JointLimits, AnInvalidLimitIsRefusedAndTheOldOneKept) {
     EXPECT_EQ(s.errors.errors.back().first, ErrorCode::InvalidParameter);
     EXPECT_FLOAT_EQ(joint->getLimit().upper, 0.3f);
     EXPECT_FLOAT_EQ(joint->getLimit().lower, -0.3f);
+
+    // Drives: spring, damping and force limit not negative, and one of the six slots.
+    D6Joint* d6 = createD6Joint(*s.physics, nullptr, Transform(Vec3(3, 5, 0)), bar, Transform());
+    ASSERT_NE(d6, nullptr);
+    const int refusedBefore = s.errors.count(ErrorCode::InvalidParameter);
+    d6->setDrive(D6Drive::Y, D6JointDrive(0.0f, 1.0f, 5.0f));
+    EXPECT_EQ(d6->getDrive(D6Drive::Y).damping, 1.0f) << "a motor without a spring";
+    d6->setDrive(D6Drive::X, D6JointDrive(10.0f, 1.0f, 0.0f));
+    EXPECT_EQ(d6->getDrive(D6Drive::X).forceLimit, 0.0f) << "a force limit of zero is one";
+    d6->setDrive(D6Drive::X, D6JointDrive(10.0f, 1.0f, -1.0f));
+    d6->setDrive(D6Drive::X, D6JointDrive(-1.0f, 1.0f, 5.0f));
+    d6->setDrive(D6Drive::X, D6JointDrive(10.0f, NAN, 5.0f));
+    d6->setDrive(static_cast<D6Drive>(6), D6JointDrive(10.0f, 1.0f, 5.0f));
+    EXPECT_EQ(s.errors.count(ErrorCode::InvalidParameter) - refusedBefore, 4);
+    EXPECT_EQ(d6->getDrive(D6Drive::X).spring, 10.0f);
+    EXPECT_EQ(d6->getDrive(D6Drive::X).forceLimit, 0.0f);
 }
 
 TEST(JointCreation, RefusesWhatCannotBeJoined) {
@@ -63,6 +79,26 @@ TEST(JointCreation, RefusesWhatCannotBeJoined) {
     EXPECT_EQ(createFixedJoint(*s.physics, post, Transform(), nullptr, Transform()), nullptr) << "static and world";
     EXPECT_EQ(createFixedJoint(*s.physics, box, Transform(Quat(0, 0, 0, 2)), post, Transform()), nullptr);
     EXPECT_EQ(s.errors.count(ErrorCode::InvalidParameter), 5);
+    // An actor of another physics object, or of another scene, or one released during the step.
+    PhysScene other;
+    RigidDynamic* stranger = other.addBox(Vec3(0, 3, 0), Vec3(0.5f), 1.0f);
+    EXPECT_EQ(createFixedJoint(*s.physics, box, Transform(), stranger, Transform()), nullptr);
+    SceneDesc desc(Tolerances{});
+    desc.dispatcher = s.dispatcher;
+    desc.filterShader = reportingShader;
+    Scene* second = s.physics->createScene(desc);
+    ASSERT_NE(second, nullptr);
+    RigidDynamic* elsewhere = s.physics->createRigidDynamic(Transform(Vec3(0, 3, 0)));
+    elsewhere->createShape(BoxGeometry(0.5f, 0.5f, 0.5f), *s.material);
+    second->addActor(*elsewhere);
+    EXPECT_EQ(createFixedJoint(*s.physics, box, Transform(), elsewhere, Transform()), nullptr);
+    RigidDynamic* leaving = s.addBox(Vec3(3, 3, 0), Vec3(0.5f), 1.0f);
+    s.scene->simulate(StepTime);
+    leaving->release();
+    EXPECT_EQ(createFixedJoint(*s.physics, box, Transform(), leaving, Transform()), nullptr);
+    s.scene->fetchResults(true);
+    EXPECT_EQ(s.errors.count(ErrorCode::InvalidParameter), 8);
+    second->release();
 
     FixedJoint* fixed = createFixedJoint(*s.physics, post, Transform(), box, Transform());
     ASSERT_NE(fixed, nullptr) << "a static actor is a valid partner";
@@ -73,6 +109,10 @@ TEST(JointCreation, RefusesWhatCannotBeJoined) {
     EXPECT_EQ(fixed->getScene(), s.scene);
     EXPECT_EQ(fixed->getType(), JointType::Fixed);
     EXPECT_EQ(fixed->getConstraintFlags(), 0u);
+    FixedJoint* framed = createFixedJoint(*s.physics, post, Transform(Vec3(1, 0, 0)), box, Transform(Vec3(0, 2, 0)));
+    ASSERT_NE(framed, nullptr);
+    EXPECT_EQ(framed->getLocalPose(0).p, Vec3(1, 0, 0));
+    EXPECT_EQ(framed->getLocalPose(1).p, Vec3(0, 2, 0));
     float force = 0, torque = 0;
     fixed->getBreakForce(force, torque);
     EXPECT_GT(force, 1e30f) << "joints never break by default";
@@ -231,6 +271,82 @@ TEST(DistanceJoints, ASpringyMaximumStretchesByTheLoadOverTheStiffness) {
     const float stretch = 2.0f * 55.0f / 2000.0f;
     EXPECT_GT(longest, 2.0f + 0.5f * stretch) << "the bound gives like a spring";
     EXPECT_NEAR(joint->getDistance(), 2.0f + stretch, 0.25f * stretch);
+}
+
+TEST(DistanceJoints, AMaximumOfZeroHoldsTheAnchorsTogether) {
+    PhysScene s(SceneOptions{.ground = false});
+    RigidStatic* hook = s.addStaticBox(Vec3(0, 10, 0), Vec3(0.1f));
+    RigidDynamic* ball = s.addSphere(Vec3(0.5f, 9, 0), 0.2f, 1.0f);
+    DistanceJoint* joint = createDistanceJoint(*s.physics, hook, Transform(Vec3(0, -0.5f, 0)), ball, Transform());
+    ASSERT_NE(joint, nullptr);
+    joint->setMaxDistance(0.0f);
+    joint->setDistanceJointFlag(DistanceMaxEnabled, true);
+    s.step(StepsPerSecond);
+    const Vec3 p = ball->getGlobalPose().p;
+    EXPECT_NEAR(p.x, 0.0f, 0.02f);
+    EXPECT_NEAR(p.y, 9.5f, 0.02f) << "hangs at the hook's anchor";
+    EXPECT_NEAR(p.z, 0.0f, 0.02f);
+}
+
+TEST(DistanceJoints, MeasureToTheWorldAndHangFromNewFrames) {
+    PhysScene s(SceneOptions{.ground = false});
+    RigidDynamic* ball = s.addSphere(Vec3(3, 10, 0), 0.2f, 1.0f);
+    // From the world point (0, 12, 0) to a point 0.5 above the ball's centre.
+    DistanceJoint* joint = createDistanceJoint(*s.physics, nullptr, Transform(Vec3(0, 12, 0)), ball,
+                                               Transform(Vec3(0, 0.5f, 0)));
+    ASSERT_NE(joint, nullptr);
+    EXPECT_NEAR(joint->getDistance(), std::sqrt(9.0f + 1.5f * 1.5f), 1e-4f);
+    DistanceJoint* reversed = createDistanceJoint(*s.physics, ball, Transform(Vec3(0, 0.5f, 0)), nullptr,
+                                                  Transform(Vec3(0, 12, 0)));
+    ASSERT_NE(reversed, nullptr);
+    EXPECT_NEAR(reversed->getDistance(), joint->getDistance(), 1e-6f);
+    reversed->release();
+
+    joint->setMaxDistance(0.5f);
+    joint->setDistanceJointFlag(DistanceMaxEnabled, true);
+    joint->setLocalPose(0, Transform(Vec3(3, 14, 0)));
+    joint->setLocalPose(1, Transform(Vec3(0, 0.3f, 0)));
+    EXPECT_EQ(joint->getLocalPose(0).p, Vec3(3, 14, 0));
+    joint->setLocalPose(2, Transform(Vec3(0, 0, 0)));
+    EXPECT_EQ(s.errors.count(ErrorCode::InvalidParameter), 1) << "there is no third frame";
+    s.step(2 * StepsPerSecond);
+    EXPECT_NEAR(joint->getDistance(), 0.5f, 0.02f);
+    EXPECT_NEAR(ball->getGlobalPose().p.y, 14 - 0.5f - 0.3f, 0.05f) << "hangs by its new point from the new point";
+    EXPECT_NEAR(ball->getGlobalPose().p.x, 3.0f, 0.05f);
+
+    joint->setProjectionLinearTolerance(0.2f);
+    joint->setProjectionAngularTolerance(0.3f);
+    joint->setProjectionLinearTolerance(-0.1f);
+    joint->setProjectionAngularTolerance(NAN);
+    EXPECT_EQ(joint->getProjectionLinearTolerance(), 0.2f);
+    EXPECT_EQ(joint->getProjectionAngularTolerance(), 0.3f);
+    EXPECT_EQ(s.errors.count(ErrorCode::InvalidParameter), 1 + 2);
+}
+
+TEST(JointFrames, MovingTheCentreOfMassOfAJoinedBodyKeepsTheJointWhereItWas) {
+    for (bool distance : {false, true}) {
+        PhysScene s(SceneOptions{.ground = false});
+        RigidStatic* post = s.addStaticBox(Vec3(0, 10, 0), Vec3(0.1f));
+        RigidDynamic* box = s.addBox(Vec3(0, 9, 0), Vec3(0.5f), 2.0f);
+        Joint* joint = nullptr;
+        if (distance) {
+            DistanceJoint* rope = createDistanceJoint(*s.physics, post, Transform(), box, Transform(Vec3(0, 1, 0)));
+            ASSERT_NE(rope, nullptr);
+            rope->setMaxDistance(0.0f);
+            rope->setDistanceJointFlag(DistanceMaxEnabled, true);
+            joint = rope;
+        } else {
+            joint = createSphericalJoint(*s.physics, post, Transform(), box, Transform(Vec3(0, 1, 0)));
+        }
+        ASSERT_NE(joint, nullptr);
+        s.step(10);
+        box->setCMassLocalPose(Transform(Vec3(0, -0.4f, 0)));
+        s.step(StepsPerSecond);
+        const Vec3 anchor = box->getGlobalPose().transform(Vec3(0, 1, 0));
+        EXPECT_NEAR(anchor.x, 0.0f, 0.02f) << (distance ? "distance" : "spherical");
+        EXPECT_NEAR(anchor.y, 10.0f, 0.02f) << "the box's top stays at the post";
+        EXPECT_NEAR(box->getGlobalPose().p.y, 9.0f, 0.02f);
+    }
 }
 
 } // namespace

@@ -64,10 +64,19 @@ TEST(KinematicBodies, SwitchingKindsKeepsPoseAndMass) {
     s.step(20);
     const Vec3 resting = box->getGlobalPose().p;
     box->setRigidDynamicFlag(RigidDynamicFlag::Kinematic, true);
-    s.step(10);
+    s.step(2);
+    s.events.clear();
+    s.step(8);
+    EXPECT_EQ(s.events.count(firstShape(*box), s.groundShape, PairNotifyTouchFound | PairNotifyTouchPersists), 0)
+        << "a kinematic body and the ground make no pair";
     EXPECT_NEAR((box->getGlobalPose().p - resting).magnitude(), 0.0f, 1e-4f);
     EXPECT_FLOAT_EQ(box->getMass(), 7.0f);
     EXPECT_TRUE(box->getRigidDynamicFlags() & static_cast<uint32_t>(RigidDynamicFlag::Kinematic));
+    // Made dynamic again where it stands, it rests on the ground it never left.
+    box->setRigidDynamicFlag(RigidDynamicFlag::Kinematic, false);
+    s.step(StepsPerSecond);
+    EXPECT_NEAR(box->getGlobalPose().p.y, 0.5f, 0.02f);
+    box->setRigidDynamicFlag(RigidDynamicFlag::Kinematic, true);
 
     // Lifted while kinematic it hangs in the air; made dynamic again, it falls.
     box->setGlobalPose(Transform(Vec3(0, 3, 0)));

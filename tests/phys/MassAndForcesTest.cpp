@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
@@ -73,6 +74,80 @@ TEST(MassProperties, DensityGivesMassFromVolumeAndMeshesAddNothing) {
     expectVec(empty->getMassSpaceInertiaTensor(), Vec3(3.0f), 1e-6f);
     EXPECT_FALSE(setMassAndUpdateInertia(*empty, -1.0f));
     EXPECT_EQ(s.errors.count(ErrorCode::InvalidParameter), 1);
+    for (float refused : {0.0f, -2.0f, NAN, INFINITY})
+        empty->setMass(refused);
+    EXPECT_FLOAT_EQ(empty->getMass(), 3.0f);
+    EXPECT_EQ(s.errors.count(ErrorCode::InvalidParameter), 1 + 4);
+    empty->setMass(0.001f);
+    EXPECT_FLOAT_EQ(empty->getMass(), 0.001f) << "any mass above zero";
+}
+
+TEST(MassProperties, AGivenCentreOfMassTakesTheInertiaAboutThatPoint) {
+    PhysScene s(weightless());
+    RigidDynamic* body = s.physics->createRigidDynamic(Transform());
+    body->createShape(BoxGeometry(0.5f, 0.5f, 0.5f), *s.material);
+    const Vec3 centre(0, 0.5f, 0);
+    ASSERT_TRUE(setMassAndUpdateInertia(*body, 6.0f, &centre));
+    expectVec(body->getCMassLocalPose().p, centre, 1e-6f);
+    // m / 3 (b^2 + c^2) = 1 about the box's own centre, plus m d^2 = 1.5 across the shift.
+    Vec3 inertia = body->getMassSpaceInertiaTensor();
+    const Vec3 axisX = body->getCMassLocalPose().rotate(Vec3(1, 0, 0));
+    if (std::fabs(axisX.y) > 0.5f) // principal axes may come in another order
+        std::swap(inertia.x, inertia.y);
+    EXPECT_NEAR(inertia.x, 2.5f, 1e-3f);
+    EXPECT_NEAR(inertia.y, 1.0f, 1e-3f);
+    EXPECT_NEAR(inertia.z, 2.5f, 1e-3f);
+
+    // A cube's inertia about any point: its own (m a^2 / 6 = 4 here) along the shift, plus
+    // m d^2 across it.
+    RigidDynamic* cube = s.physics->createRigidDynamic(Transform());
+    cube->createShape(BoxGeometry(1, 1, 1), *s.material);
+    const Vec3 aside(0.3f, 0.5f, 0.2f);
+    ASSERT_TRUE(setMassAndUpdateInertia(*cube, 6.0f, &aside));
+    const Vec3 moments = cube->getMassSpaceInertiaTensor();
+    float sorted[3] = {moments.x, moments.y, moments.z};
+    std::sort(sorted, sorted + 3);
+    EXPECT_NEAR(sorted[0], 4.0f, 1e-3f);
+    EXPECT_NEAR(sorted[1], 4.0f + 6.0f * 0.38f, 1e-3f);
+    EXPECT_NEAR(sorted[2], 4.0f + 6.0f * 0.38f, 1e-3f);
+    // The axis of the smallest moment runs along the shift.
+    const int least = moments.x <= moments.y && moments.x <= moments.z ? 0 : moments.y <= moments.z ? 1 : 2;
+    const Vec3 axis = cube->getCMassLocalPose().rotate(Vec3(least == 0, least == 1, least == 2));
+    expectVec(axis.cross(aside.getNormalized()), Vec3(), 1e-3f);
+
+    // Without volume the body sits at the given point; a point not finite is refused.
+    RigidDynamic* empty = s.physics->createRigidDynamic(Transform());
+    ASSERT_TRUE(setMassAndUpdateInertia(*empty, 2.0f, &centre));
+    expectVec(empty->getCMassLocalPose().p, centre, 1e-6f);
+    const Vec3 lost(0, NAN, 0);
+    EXPECT_FALSE(setMassAndUpdateInertia(*body, 3.0f, &lost));
+    EXPECT_FALSE(updateMassAndInertia(*body, 3.0f, &lost));
+    EXPECT_FLOAT_EQ(body->getMass(), 6.0f) << "kept";
+    EXPECT_EQ(s.errors.count(ErrorCode::InvalidParameter), 2);
+    body->release();
+    empty->release();
+    cube->release();
+}
+
+TEST(MassProperties, ACapsuleWeighsItsCylinderAndItsTwoEnds) {
+    PhysScene s(weightless());
+    RigidDynamic* body = s.physics->createRigidDynamic(Transform());
+    body->createShape(CapsuleGeometry(0.5f, 1.0f), *s.material);
+    ASSERT_TRUE(updateMassAndInertia(*body, 2.0f));
+    // Cylinder pi r^2 2h and a ball 4/3 pi r^3; about the axis m r^2 / 2 and 2/5 m r^2, across
+    // it m (r^2 / 4 + h^2 / 3) and m (2/5 r^2 + h^2 + 3/4 h r).
+    const float cylinder = Pi * 0.25f * 2.0f, ends = 4.0f / 3.0f * Pi * 0.125f;
+    EXPECT_NEAR(body->getMass(), 2.0f * (cylinder + ends), 1e-4f);
+    const float axial = 2.0f * (cylinder * 0.125f + ends * 0.1f);
+    const float across = 2.0f * (cylinder * (0.0625f + 1.0f / 3.0f) + ends * (0.1f + 1.0f + 0.375f));
+    Vec3 inertia = body->getMassSpaceInertiaTensor();
+    float values[3] = {inertia.x, inertia.y, inertia.z};
+    std::sort(values, values + 3);
+    EXPECT_NEAR(values[0], axial, 1e-3f);
+    EXPECT_NEAR(values[1], across, 1e-3f);
+    EXPECT_NEAR(values[2], across, 1e-3f);
+    expectVec(body->getCMassLocalPose().p, Vec3(), 1e-6f);
+    body->release();
 }
 
 TEST(MassProperties, ConvexHullMatchesTheAnalyticBox) {
@@ -85,6 +160,36 @@ TEST(MassProperties, ConvexHullMatchesTheAnalyticBox) {
     ASSERT_TRUE(setMassAndUpdateInertia(*body, 10.0f));
     expectVec(body->getCMassLocalPose().p, Vec3(0, 1, 0), 1e-4f);
     expectVec(body->getMassSpaceInertiaTensor(), Vec3(10.0f / 12 * 52, 10.0f / 12 * 40, 10.0f / 12 * 20), 1e-2f);
+
+    // A hull whose points lie off its own origin weighs at their middle.
+    std::vector<Vec3> shifted = boxCorners(Vec3(0.5f));
+    for (Vec3& p : shifted)
+        p += Vec3(2, 0.5f, -1);
+    ConvexMesh* offCentre = s.cookConvex(shifted);
+    ASSERT_NE(offCentre, nullptr);
+    RigidDynamic* other = s.physics->createRigidDynamic(Transform());
+    other->createShape(ConvexMeshGeometry(offCentre), *s.material, Transform(Vec3(0, 1, 0)));
+    offCentre->release();
+    ASSERT_TRUE(setMassAndUpdateInertia(*other, 6.0f));
+    expectVec(other->getCMassLocalPose().p, Vec3(2, 1.5f, -1), 1e-4f);
+    expectVec(other->getMassSpaceInertiaTensor(), Vec3(1.0f), 1e-3f);
+}
+
+TEST(Forces, ASleepingBodyDropsForcesAddedWithoutWakingIt) {
+    PhysScene s;
+    RigidDynamic* box = s.addBox(Vec3(0, 0.5f, 0), Vec3(0.5f), 1.0f);
+    s.step(5);
+    box->putToSleep();
+    s.step();
+    box->addForce(Vec3(0, 0, 30), ForceMode::VelocityChange, false);
+    s.step();
+    EXPECT_TRUE(box->isSleeping());
+    box->wakeUp();
+    s.step(5);
+    EXPECT_NEAR(box->getGlobalPose().p.z, 0.0f, 1e-3f) << "the push was not kept for later";
+    box->addForce(Vec3(0, 0, 30), ForceMode::VelocityChange);
+    s.step();
+    EXPECT_GT(box->getLinearVelocity().z, 10.0f) << "an awake body takes it";
 }
 
 TEST(MassProperties, OffCentreMassKeepsTheActorPoseAndPushesStraightAtTheCentre) {

@@ -117,6 +117,20 @@ TEST(Particles, MoveAtMostTheirMaximumDistanceAStep) {
     EXPECT_NEAR(read(*p).positions[0].x, 0.43f, 1e-3f);
 }
 
+TEST(Particles, SlideAlongTheGroundSlowedByTheirDynamicFriction) {
+    PhysScene s;
+    ParticleBase* p = addParticles(s);
+    p->setRestitution(0.0f);
+    p->setStaticFriction(0.9f);
+    p->setDynamicFriction(0.0f);
+    create(*p, {0}, {Vec3(0, 0.05f, 0)}, {Vec3(3, -1, 0)});
+    s.step(10);
+    EXPECT_NEAR(read(*p).velocities[0].x, 3.0f, 1e-3f) << "without dynamic friction it keeps sliding";
+    p->setDynamicFriction(0.5f);
+    s.step(10);
+    EXPECT_LT(read(*p).velocities[0].x, 0.1f) << "with it, it stops";
+}
+
 TEST(Particles, BounceOffTheGroundByTheirRestitution) {
     PhysScene s;
     ParticleBase* p = addParticles(s);
@@ -156,8 +170,17 @@ TEST(Particles, ReleasedIndicesGoAndCanBeUsedAgain) {
     EXPECT_NEAR(now.positions[2].x, 7.0f, 1e-4f) << "the reused index is the new particle";
 
     p->releaseParticles();
+    now = read(*p);
+    EXPECT_EQ(now.valid, 0u);
+    EXPECT_EQ(now.range, 0u);
     s.step();
-    EXPECT_EQ(read(*p).valid, 0u);
+    now = read(*p);
+    EXPECT_EQ(now.valid, 0u);
+    create(*p, {3}, {Vec3(0, 1, 0)});
+    s.step();
+    now = read(*p);
+    EXPECT_EQ(now.valid, 1u) << "only the new one: the released ones stay released below it";
+    EXPECT_EQ(now.range, 4u);
 }
 
 TEST(Particles, CallsInFlightTakeEffectAfterTheFetch) {
@@ -237,6 +260,17 @@ TEST(Particles, FallThroughWhatTheirFilterWordsReject) {
     s.step(StepsPerSecond);
     EXPECT_NEAR(read(*meets).positions[0].y, 0.05f, 0.02f);
     EXPECT_LT(read(*ignores).positions[0].y, -5.0f) << "the ground is not there for it";
+
+    // New words on the ground decide again: the resting particle falls through it now.
+    s.groundShape->setSimulationFilterData(FilterData(0x2, 0x0fffff8c, 0, 0));
+    s.step(StepsPerSecond);
+    EXPECT_LT(read(*meets).positions[0].y, -5.0f);
+    // And new words on the particles: the ground meets them again, these leave it out.
+    s.groundShape->setSimulationFilterData(FilterData(0x2, 0x0fffff8d, 0, 0));
+    meets->setSimulationFilterData(FilterData(1, 0x0fffff85, 0, 0));
+    create(*meets, {1}, {Vec3(2, 1, 0)});
+    s.step(StepsPerSecond);
+    EXPECT_LT(read(*meets).positions[1].y, -5.0f);
 }
 
 TEST(Particles, RestitutionAndDynamicFrictionTakeZeroToOneInclusive) {
@@ -256,6 +290,71 @@ TEST(Particles, RestitutionAndDynamicFrictionTakeZeroToOneInclusive) {
         EXPECT_EQ(p->getDynamicFriction(), c.taken ? c.value : 0.3f) << c.value;
         EXPECT_EQ(s.errors.count(ErrorCode::InvalidParameter) - before, c.taken ? 0 : 2) << c.value;
     }
+}
+
+TEST(Particles, SystemsHoldOneToAMillionParticles) {
+    PhysScene s(SceneOptions{.ground = false});
+    const struct {
+        uint32_t room;
+        bool made;
+    } cases[] = {{0, false}, {1, true}, {1000000, true}, {1000001, false}};
+    for (const auto& c : cases) {
+        for (bool fluid : {false, true}) {
+            const int before = s.errors.count(ErrorCode::InvalidParameter);
+            ParticleBase* p = fluid ? static_cast<ParticleBase*>(s.physics->createParticleFluid(c.room))
+                                    : static_cast<ParticleBase*>(s.physics->createParticleSystem(c.room));
+            EXPECT_EQ(p != nullptr, c.made) << c.room << (fluid ? " fluid" : " system");
+            EXPECT_EQ(s.errors.count(ErrorCode::InvalidParameter) - before, c.made ? 0 : 1) << c.room;
+            if (p) {
+                EXPECT_EQ(p->getMaxParticles(), c.room);
+                p->release();
+            }
+        }
+    }
+}
+
+TEST(Particles, BoundsCoverTheValidParticlesOnlyAndOneLockAtATime) {
+    PhysScene s(SceneOptions{.ground = false});
+    ParticleBase* p = addParticles(s);
+    EXPECT_TRUE(p->getWorldBounds().isEmpty());
+    ParticleCreationData nothing;
+    EXPECT_TRUE(p->createParticles(nothing)) << "creating none is no error";
+    create(*p, {0, 2, 5}, {Vec3(1, 2, 3), Vec3(-40, 0, 0), Vec3(4, -1, 0)});
+    const std::vector<uint32_t> gone = {2};
+    p->releaseParticles(1, StridedData<uint32_t>(gone.data()));
+    const Bounds3 bounds = p->getWorldBounds();
+    EXPECT_EQ(bounds.minimum, Vec3(1, -1, 0));
+    EXPECT_EQ(bounds.maximum, Vec3(4, 2, 3));
+
+    ParticleReadData* data = p->lockParticleReadData();
+    ASSERT_NE(data, nullptr);
+    EXPECT_EQ(p->lockParticleReadData(), nullptr);
+    EXPECT_EQ(s.errors.count(ErrorCode::InvalidOperation), 1);
+    data->unlock();
+    EXPECT_EQ(read(*p).valid, 2u) << "unlocked, it can be read again";
+}
+
+TEST(Particles, FallThroughTriggerVolumesAndMeetAnActorByItsFirstSolidShape) {
+    PhysScene s(SceneOptions{.ground = false, .shader = wordShader});
+    RigidStatic* volume = s.addStaticBox(Vec3(0, 0, 0), Vec3(1, 0.5f, 1));
+    firstShape(*volume)->setFlag(ShapeSimulation, false);
+    firstShape(*volume)->setFlag(ShapeTrigger, true);
+    firstShape(*volume)->setSimulationFilterData(FilterData(0x2, 0x0fffff8d, 0, 0));
+    // First a trigger volume whose words reject particles, beside it the solid box that meets them.
+    RigidStatic* mixed = s.physics->createRigidStatic(Transform(Vec3(5, 0, 0)));
+    Shape* sensor = mixed->createShape(BoxGeometry(1, 0.5f, 1), *s.material, Transform(Vec3(3, 0, 0)));
+    sensor->setFlag(ShapeSimulation, false);
+    sensor->setFlag(ShapeTrigger, true);
+    sensor->setSimulationFilterData(FilterData(0x2, 0, 0, 0));
+    Shape* solid = mixed->createShape(BoxGeometry(1, 0.5f, 1), *s.material);
+    solid->setSimulationFilterData(FilterData(0x2, 0x0fffff8d, 0, 0));
+    s.scene->addActor(*mixed);
+    ParticleBase* p = addParticles(s);
+    create(*p, {0, 1}, {Vec3(0, 2, 0), Vec3(5, 2, 0)});
+    s.step(StepsPerSecond);
+    const Snapshot now = read(*p);
+    EXPECT_LT(now.positions[0].y, -2.0f) << "nothing solid below it";
+    EXPECT_NEAR(now.positions[1].y, 0.55f, 0.02f) << "rests on the solid box";
 }
 
 } // namespace

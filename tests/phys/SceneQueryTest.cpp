@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <vector>
 
 namespace phys::test {
@@ -155,6 +156,102 @@ TEST_F(SceneQueries, SweptSphereStopsOnTheFirstBlockingShape) {
                                      HitDefault, hit));
     EXPECT_EQ(hit.actor, s.ground);
     EXPECT_NEAR(hit.distance, 19.75f, 2e-2f);
+}
+
+TEST_F(SceneQueries, RaysFindABodyWhereTheStepHasMovedIt) {
+    RigidDynamic* box = s.addBox(Vec3(30, 10, 0), Vec3(0.5f), 1.0f);
+    s.step(2 * StepsPerSecond);
+    ASSERT_NEAR(box->getGlobalPose().p.y, 0.5f, 0.02f);
+    RaycastHit hit;
+    ASSERT_TRUE(s.scene->raycastSingle(Vec3(30, 20, 0), Vec3(0, -1, 0), 100.0f, HitDefault, hit));
+    EXPECT_EQ(hit.actor, box);
+    EXPECT_NEAR(hit.position.y, 1.0f, 0.02f);
+    EXPECT_FALSE(s.scene->raycastSingle(Vec3(25, 10, 0), Vec3(1, 0, 0), 10.0f, HitDefault, hit))
+        << "no longer where it started";
+}
+
+TEST_F(SceneQueries, QueriesNeedAUnitDirectionAPositiveReachAndAConvexShape) {
+    const float nan = std::nanf("");
+    const struct {
+        const char* what;
+        Vec3 origin, direction;
+        float distance;
+        bool refused;
+    } rays[] = {
+        {"plain", Vec3(0, 20, 0), Vec3(0, -1, 0), 100.0f, false},
+        {"direction nearly of unit length", Vec3(0, 20, 0), Vec3(0, -1.0009f, 0), 100.0f, false},
+        {"direction too long", Vec3(0, 20, 0), Vec3(0, -1.002f, 0), 100.0f, true},
+        {"direction too short", Vec3(0, 20, 0), Vec3(0, -0.998f, 0), 100.0f, true},
+        {"origin not finite", Vec3(nan, 20, 0), Vec3(0, -1, 0), 100.0f, true},
+        {"direction not finite", Vec3(0, 20, 0), Vec3(0, nan, 0), 100.0f, true},
+        {"the shortest reach", Vec3(0, 20, 0), Vec3(0, -1, 0), 0.001f, false},
+        {"no reach", Vec3(0, 20, 0), Vec3(0, -1, 0), 0.0f, true},
+        {"negative reach", Vec3(0, 20, 0), Vec3(0, -1, 0), -1.0f, true},
+        {"endless reach", Vec3(0, 20, 0), Vec3(0, -1, 0), INFINITY, true},
+    };
+    for (const auto& r : rays) {
+        const int before = s.errors.count(ErrorCode::InvalidParameter);
+        const bool reaches = !r.refused && r.distance > 1.0f;
+        RaycastHit ray;
+        EXPECT_EQ(s.scene->raycastSingle(r.origin, r.direction, r.distance, HitDefault, ray), reaches) << r.what;
+        SweepHit sweep;
+        EXPECT_EQ(s.scene->sweepSingle(SphereGeometry(0.25f), Transform(r.origin), r.direction, r.distance, HitDefault,
+                                       sweep),
+                  reaches)
+            << r.what;
+        EXPECT_EQ(s.errors.count(ErrorCode::InvalidParameter) - before, r.refused ? 2 : 0) << r.what;
+    }
+
+    TriangleMesh* mesh = s.cookMesh({Vec3(0, 0, 0), Vec3(1, 0, 0), Vec3(0, 0, 1)}, {0, 1, 2});
+    ConvexMesh* hull = s.cookConvex(boxCorners(Vec3(0.25f)));
+    ASSERT_NE(mesh, nullptr);
+    ASSERT_NE(hull, nullptr);
+    const struct {
+        const char* what;
+        GeometryHolder geometry;
+        Transform pose;
+        bool refused;
+    } sweeps[] = {
+        {"box", GeometryHolder(BoxGeometry(0.25f, 0.25f, 0.25f)), Transform(Vec3(0, 20, 0)), false},
+        {"capsule", GeometryHolder(CapsuleGeometry(0.25f, 0.5f)), Transform(Vec3(0, 20, 0)), false},
+        {"convex", GeometryHolder(ConvexMeshGeometry(hull)), Transform(Vec3(0, 20, 0)), false},
+        {"triangle mesh", GeometryHolder(TriangleMeshGeometry(mesh)), Transform(Vec3(0, 20, 0)), true},
+        {"sphere of no size", GeometryHolder(SphereGeometry(0.0f)), Transform(Vec3(0, 20, 0)), true},
+        {"rotation not of unit length", GeometryHolder(SphereGeometry(0.25f)), Transform(Vec3(0, 20, 0), Quat(0, 0, 0, 2)),
+         true},
+    };
+    for (const auto& c : sweeps) {
+        const int before = s.errors.count(ErrorCode::InvalidParameter);
+        SweepHit hit;
+        const bool found = s.scene->sweepSingle(c.geometry.any(), c.pose, Vec3(0, -1, 0), 100.0f, HitDefault, hit);
+        EXPECT_EQ(found, !c.refused) << c.what;
+        EXPECT_EQ(s.errors.count(ErrorCode::InvalidParameter) - before, c.refused ? 1 : 0) << c.what;
+        if (found) {
+            EXPECT_EQ(hit.shape, shapes[2]) << c.what;
+        }
+    }
+    mesh->release();
+    hull->release();
+}
+
+TEST_F(SceneQueries, ARayThroughTheBoxOfAShapeThatMissesTheShapeGoesOnToTheNext) {
+    RigidStatic* ball = s.physics->createRigidStatic(Transform(Vec3(10, 5, 0)));
+    Shape* sphere = ball->createShape(SphereGeometry(0.5f), *s.material);
+    s.scene->addActor(*ball);
+    RaycastHit hit;
+    // Down through the corner of the ball's box, outside the ball.
+    ASSERT_TRUE(s.scene->raycastSingle(Vec3(10.45f, 20, 0.45f), Vec3(0, -1, 0), 100.0f, HitDefault, hit));
+    EXPECT_EQ(hit.actor, s.ground);
+    EXPECT_NEAR(hit.distance, 20.0f, 1e-3f);
+    ASSERT_TRUE(s.scene->raycastSingle(Vec3(10.1f, 20, 0.1f), Vec3(0, -1, 0), 100.0f, HitDefault, hit));
+    EXPECT_EQ(hit.shape, sphere);
+    // A swept ball through the corner of the grown box, ending above the ground: no hit.
+    SweepHit sweep;
+    EXPECT_FALSE(s.scene->sweepSingle(SphereGeometry(0.25f), Transform(Vec3(10.6f, 8, 0.6f)), Vec3(0, -1, 0), 5.0f,
+                                      HitDefault, sweep));
+    EXPECT_TRUE(s.scene->sweepSingle(SphereGeometry(0.25f), Transform(Vec3(10.4f, 8, 0.4f)), Vec3(0, -1, 0), 5.0f,
+                                     HitDefault, sweep));
+    EXPECT_EQ(sweep.shape, sphere);
 }
 
 } // namespace

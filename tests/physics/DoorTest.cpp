@@ -115,9 +115,22 @@ TEST_F(DoorTest, ASavedDoorIsRebuiltWhereItStood) {
         a->addVector3d("JointPosition", core::vector3df(1.0f, 2.0f, -0.3f));
         a->addQuaternion("JointRotation", saved->getAttributeAsQuaternion("JointRotation"));
     });
-    saved->drop();
     EXPECT_TRUE(restored->UseCheckpointPos);
     EXPECT_TRUE(restored->JointPosition.equals(core::vector3df(1.0f, 2.0f, -0.3f), 1e-4f));
+    // A post saved turned stands turned.
+    AdvancedPhysicsObject* turned = door([saved](Attributes* a) {
+        a->addBool("UseCheckpointPos", true);
+        for (const char* key : {"Box1Position", "Box2Position", "Box2Rotation"})
+            a->addVector3d(key, saved->getAttributeAsVector3d(key));
+        a->addVector3d("Box1Rotation", core::vector3df(0, 30, 0));
+    });
+    saved->drop();
+    ASSERT_NE(turned->getHingePost(), nullptr);
+    const phys::Quat post = turned->getHingePost()->getGlobalPose().q;
+    const phys::Quat expected = eulerDegreesToQuat(core::vector3df(0, 30, 0));
+    EXPECT_NEAR(std::fabs(post.x * expected.x + post.y * expected.y + post.z * expected.z + post.w * expected.w), 1.0f,
+                1e-4f)
+        << "the saved turn";
     // A door that opens both ways writes no "DoorOpensIn".
     AdvancedPhysicsObject* both = door([](Attributes* a) { a->addBool("DoorOpensBothWays", true); });
     Attributes* out = newAttributes();
@@ -175,22 +188,30 @@ TEST_F(DoorTest, AdvancedObjectsCollideByTheirOwnWords) {
         const char* kind;
         const char* state;
         const char* group;
+        const char* meets;
         u32 word0, word1;
     } rows[] = {
-        {"Door", "Dynamic", "", 0x4, 0x0FFFFFBF},
-        {"TargetBlocker", "Dynamic", "", 0x4, 0x0FFFFF8F},
-        {"TargetBlocker", "Static", "", 0x2, 0x0FFFFF9D},
+        {"Door", "Dynamic", "", "", 0x4, 0x0FFFFFBF},
+        {"TargetBlocker", "Dynamic", "", "", 0x4, 0x0FFFFF8F},
+        {"TargetBlocker", "Static", "", "", 0x2, 0x0FFFFF9D},
         // An override group, first and last, stands alone until groups to meet are named.
-        {"TargetBlocker", "Dynamic", "Custom1", 0x10000000, 0x0},
-        {"Door", "Dynamic", "Custom4", 0x80000000, 0x0},
+        {"TargetBlocker", "Dynamic", "Custom1", "", 0x10000000, 0x0},
+        {"Door", "Dynamic", "Custom4", "", 0x80000000, 0x0},
+        // Groups to meet, by their digits 1 to 4; other characters name none.
+        {"Door", "Dynamic", "Custom4", "14", 0x80000000, 0x90000000},
+        {"TargetBlocker", "Dynamic", "", "2", 0x4, 0x2FFFFF8F},
+        {"TargetBlocker", "Static", "", "3", 0x2, 0x4FFFFF9D},
+        {"TargetBlocker", "Dynamic", "", "05", 0x4, 0x0FFFFF8F},
     };
     for (const Row& row : rows) {
-        SCOPED_TRACE(std::string(row.kind) + row.group);
+        SCOPED_TRACE(std::string(row.kind) + row.group + " meeting " + row.meets);
         AdvancedPhysicsObject* object = door([&](Attributes* a) {
             a->addEnum("AdvancedType", row.kind, AdvancedPhysicsObject::advancedTypeNames);
             a->addEnum("PhysicsState", row.state, physicsStateNames);
             if (*row.group)
                 a->addEnum("OverrideCollisionGroup", row.group, collisionGroupNames);
+            if (*row.meets)
+                a->addString("CollideWithCollisionGroups", row.meets);
         });
         phys::Shape* shape = object->getFirstShape();
         ASSERT_NE(shape, nullptr);

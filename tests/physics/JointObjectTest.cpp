@@ -5,8 +5,10 @@
 #include "physics/joints/JointObject.h"
 
 #include "core/Globals.h"
+#include "level/LevelInfo.h"
 #include "level/LevelManager.h"
 #include "level/MarkerObject.h"
+#include "support/StubPlayer.h"
 
 #include <cmath>
 
@@ -335,6 +337,18 @@ TEST_F(JointObjectTest, AD6JointSetsTheLimitsAndDrivesItsMotionsAskFor) {
     EXPECT_NE(d6->getTwistLimit().upper, 20.0f * degrees);
     EXPECT_FLOAT_EQ(d6->getDrive(phys::D6Drive::Twist).damping, 5.0f);
     EXPECT_FLOAT_EQ(d6->getDrive(phys::D6Drive::Twist).forceLimit, 100.0f);
+
+    // Either swing axis limited asks for the cone.
+    JointObject* second = hanging("D6", [](Attributes* a) {
+        a->addEnum("Swing1", "Free", JointObject::motionNames);
+        a->addEnum("Swing2", "Limited", JointObject::motionNames);
+        a->addVector2d("SwingLimitPair", core::vector2df(20, 30));
+    });
+    frames(2);
+    auto* cone = static_cast<phys::D6Joint*>(second->getJoint());
+    ASSERT_NE(cone, nullptr);
+    EXPECT_FLOAT_EQ(cone->getSwingLimit().yAngle, 20.0f * degrees);
+    EXPECT_FLOAT_EQ(cone->getSwingLimit().zAngle, 30.0f * degrees);
 }
 
 TEST_F(JointObjectTest, EitherBreakLimitStandsInForTheOtherAndEitherStopsTheBodiesAtTheBuild) {
@@ -465,6 +479,56 @@ TEST_F(JointObjectTest, ReleaseRebuildAndBodiesGoingFirst) {
     j->createJoint();
     j->remove();
     frames(2);
+}
+
+// The player's body answers for each of its segments with a body of the test's.
+class SegmentedPlayer : public test::StubPlayer {
+public:
+    using StubPlayer::StubPlayer;
+    void* getSegmentActor(s32 segment) override { return segment == 3 ? hand : torso; }
+    phys::RigidActor* hand = nullptr;
+    phys::RigidActor* torso = nullptr;
+};
+
+// A marker on the level information stands for the player: the joint holds the body of the
+// player's segment the marker names. Without a player there is nothing to join.
+TEST_F(JointObjectTest, AMarkerOnTheLevelInformationJoinsTheSegmentOfThePlayerItNames) {
+    // The player's body comes first in the scene, as a level's player does.
+    auto* player = new SegmentedPlayer(root(), smgr(), -1);
+    player->drop();
+    anchor = box("Anchor", core::vector3df(0, 10, 0), "Static");
+    PhysicsObject* hand = box("Hand", core::vector3df(0, 6, 0), "Dynamic");
+    PhysicsObject* torso = box("Torso", core::vector3df(5, 6, 0), "Dynamic");
+    auto* info = new LevelInfo(root(), smgr(), -1);
+    info->drop();
+    marker(anchor, 701, core::vector3df(0, -1, 0));
+    marker(info, 702, core::vector3df(0, 7, 0))->SegmentID = 3;
+    JointObject* held = joint(701, 702, "Spherical");
+    manager->rebuildNodeIDs();
+    frame();
+    EXPECT_EQ(held->getJoint(), nullptr) << "no player yet";
+
+    player->hand = hand->getActor();
+    player->torso = torso->getActor();
+    setPlayer(0, player);
+    JointObject* again = joint(701, 702, "Spherical");
+    frame();
+    ASSERT_NE(again->getJoint(), nullptr);
+    phys::RigidActor* first = nullptr;
+    phys::RigidActor* second = nullptr;
+    again->getJoint()->getActors(first, second);
+    EXPECT_EQ(first, anchor->getActor());
+    EXPECT_EQ(second, hand->getActor()) << "segment 3";
+    // Named the other way round, the anchor still knows the joint that holds it.
+    EXPECT_EQ(anchor->body().joints.size(), 1u);
+    JointObject* reversed = joint(702, 701, "Spherical");
+    frame();
+    ASSERT_NE(reversed->getJoint(), nullptr);
+    EXPECT_EQ(anchor->body().joints.size(), 2u);
+    // A level unload forgets the players, then clears the scene: the player's body goes
+    // first, and neither the anchor going nor the joint going may look at it.
+    clearPlayers();
+    smgr()->clear();
 }
 
 } // namespace

@@ -51,8 +51,12 @@ TEST_F(PhysicsClothTest, AMeshBecomesAClothOfFreeParticles) {
     ASSERT_EQ(all.size(), 4u); // only the first buffer
     for (const phys::ClothParticle& p : all)
         EXPECT_EQ(p.invWeight, 1.0f);
-    EXPECT_EQ(all[2].pos, phys::Vec3(2, 0, 2)); // scaled
+    // Every vertex, scaled, the last one too.
+    const phys::Vec3 scaled[] = {{0, 0, 0}, {2, 0, 0}, {2, 0, 2}, {0, 0, 2}};
+    for (std::size_t i = 0; i < 4; ++i)
+        EXPECT_EQ(all[i].pos, scaled[i]) << i;
     EXPECT_FLOAT_EQ(cloth->getSolverFrequency(), 60.0f) << "solved as often as the game steps";
+    EXPECT_EQ(cloth->getScene(), physics->getScene()) << "in the world";
     // A quarter turn about Y and a lift: (1, 0, 0) goes to (0, 1, -1).
     ASSERT_TRUE(transformClothParticles(*cloth, phys::Transform(phys::Vec3(0, 1, 0),
                                                                 phys::Quat(0, std::sin(0.7853982f), 0, std::cos(0.7853982f)))));

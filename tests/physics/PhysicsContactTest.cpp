@@ -296,6 +296,9 @@ TEST_F(PhysicsContactTest, TheGrabSoundPlaysOnTheFirstGrabAndTheLooseSoundWhenTu
     box->notifyGrab(true, core::vector3df(0, 3, 0));
     ASSERT_NE(box->body().grabEvent, nullptr);
     EXPECT_TRUE(soundManager->isEventActive(box->body().grabEvent));
+    // The grab holds collision sounds off for a fifth to three tenths of a second.
+    EXPECT_GE(box->body().collisionSoundCooldown, 0.2f);
+    EXPECT_LT(box->body().collisionSoundCooldown, 0.3f);
     ASSERT_NE(box->body().onDynamicEvent, nullptr);
     EXPECT_FALSE(soundManager->isEventActive(box->body().onDynamicEvent)) << "still kinematic";
     box->setKinematic(false);
@@ -446,6 +449,111 @@ TEST_F(PhysicsContactTest, ATriggerVolumeReportsThePlayersBodyAndPhysicsObjects)
     physics->releaseActor(volume, true);
 }
 
+// A trigger volume's contact report enters at the mean of its contact points and hands the
+// trigger the last point's normal; a lost touch leaves instead.
+TEST_F(PhysicsContactTest, ATriggerContactEntersAtItsMeanPointWithTheLastNormalOrLeaves) {
+    auto* owner = new TriggerStandIn(root(), smgr(), -1);
+    owner->drop();
+    PhysicsUserData trigger(owner);
+    phys::RigidDynamic* volume = physics->createTriggerActor(0, {0, 2, 0}, {2, 0.5f, 2}, nullptr, false);
+    volume->userData = &trigger;
+    PhysicsObject* box = makeObject(body("Box", "Dynamic", {0, 2, 0}));
+    std::vector<std::pair<scene::ISceneNode*, core::vector3df>> entered;
+    std::vector<scene::ISceneNode*> left;
+    core::vector3df normal;
+    physicsHooks().triggers.onObjectEnter = [&](scene::ISceneNode*, scene::ISceneNode* other, const core::vector3df& at,
+                                                phys::RigidActor*, phys::RigidDynamic*, phys::Shape*) {
+        entered.emplace_back(other, at);
+        return &normal;
+    };
+    physicsHooks().triggers.onObjectLeave = [&](scene::ISceneNode*, scene::ISceneNode* other, phys::RigidActor*,
+                                                phys::RigidDynamic*, phys::Shape*) { left.push_back(other); };
+    phys::ContactPairPoint points[2];
+    points[0].position = phys::Vec3(1, 2, 0);
+    points[0].normal = phys::Vec3(1, 0, 0);
+    points[1].position = phys::Vec3(3, 2, 1);
+    points[1].normal = phys::Vec3(0, 1, 0);
+    phys::Shape* volumeShape = nullptr;
+    volume->getShapes(&volumeShape, 1);
+    for (const phys::PairFlags events : {phys::PairNotifyTouchFound, phys::PairNotifyTouchLost}) {
+        phys::ContactPairHeader header;
+        header.actors[0] = volume;
+        header.actors[1] = box->getActor();
+        phys::ContactPair pair;
+        pair.shapes[0] = volumeShape;
+        pair.shapes[1] = box->getFirstShape();
+        pair.events = events;
+        pair.points = points;
+        pair.contactCount = 2;
+        physics->getCallbacks()->onContact(header, &pair, 1);
+    }
+    ASSERT_EQ(entered.size(), 1u);
+    EXPECT_EQ(entered[0].first, box);
+    test::expectNear(entered[0].second, {2, 2, 0.5f});
+    test::expectNear(normal, {0, 1, 0});
+    EXPECT_EQ(left, (std::vector<scene::ISceneNode*>{box}));
+    physics->releaseActor(volume, true);
+}
+
+// A trigger volume's contact with a compound body hands the trigger the shape that touched
+// it, the owner's or a member's, grabbable or not; none when the report says a shape is gone.
+TEST_F(PhysicsContactTest, ATriggerContactWithACompoundBodyHandsOverTheShapeThatTouched) {
+    auto* owner = new TriggerStandIn(root(), smgr(), -1);
+    owner->drop();
+    PhysicsUserData trigger(owner);
+    phys::RigidDynamic* volume = physics->createTriggerActor(0, {0, 2, 0}, {2, 0.5f, 2}, nullptr, false);
+    volume->userData = &trigger;
+    phys::Shape* volumeShape = nullptr;
+    volume->getShapes(&volumeShape, 1);
+    PhysicsObject* parent = makeObject(body("Box", "Dynamic", {0, 20, 0}));
+    PhysicsObject* child = makeObject(body("Sphere", "Dynamic", {0, 1.5f, 0}), parent);
+    phys::Shape* shapes[2] = {};
+    ASSERT_EQ(parent->getActor()->getShapes(shapes, 2), 2u);
+    const bool childFirst = userDataOf(shapes[0])->node == child;
+    phys::Shape* childShape = childFirst ? shapes[0] : shapes[1];
+    phys::Shape* parentShape = childFirst ? shapes[1] : shapes[0];
+    ASSERT_EQ(userDataOf(parentShape)->node, parent);
+    int entries = 0;
+    phys::Shape* otherShape = nullptr;
+    physicsHooks().triggers.onObjectEnter = [&](scene::ISceneNode*, scene::ISceneNode*, const core::vector3df&,
+                                                phys::RigidActor*, phys::RigidDynamic*, phys::Shape* shape) {
+        ++entries;
+        otherShape = shape;
+        return static_cast<core::vector3df*>(nullptr);
+    };
+    const struct {
+        const char* what;
+        phys::Shape* touching;
+        bool grabbable;
+        u16 flags;
+        phys::Shape* handedOver;
+    } rows[] = {{"the member", childShape, true, 0, childShape},
+                {"the member, not grabbable", childShape, false, 0, childShape},
+                {"the owner", parentShape, true, 0, parentShape},
+                {"the owner, not grabbable", parentShape, false, 0, parentShape},
+                {"a shape gone", childShape, true, phys::DeletedShape1, nullptr}};
+    // Either party may come first in a report.
+    for (const bool compoundFirst : {false, true}) {
+        for (const auto& row : rows) {
+            child->IsGrabbable = parent->IsGrabbable = row.grabbable;
+            otherShape = reinterpret_cast<phys::Shape*>(1);
+            const int c = compoundFirst ? 0 : 1;
+            phys::ContactPairHeader header;
+            header.actors[1 - c] = volume;
+            header.actors[c] = parent->getActor();
+            phys::ContactPair pair;
+            pair.shapes[1 - c] = volumeShape;
+            pair.shapes[c] = row.touching;
+            pair.flags = row.flags;
+            pair.events = phys::PairNotifyTouchFound;
+            physics->getCallbacks()->onContact(header, &pair, 1);
+            EXPECT_EQ(otherShape, row.handedOver) << row.what << (compoundFirst ? ", the compound first" : "");
+        }
+    }
+    EXPECT_EQ(entries, 10);
+    physics->releaseActor(volume, true);
+}
+
 TEST_F(PhysicsContactTest, ABoxDroppedThroughATriggerVolumeEntersAndLeavesOnce) {
     auto* owner = new TriggerStandIn(root(), smgr(), -1);
     owner->drop();
@@ -496,6 +604,10 @@ TEST_F(PhysicsContactTest, TriggerActorsAndControllersTakeTheirSizes) {
     EXPECT_FALSE(shape->getFlags() & phys::ShapeTrigger);
     EXPECT_EQ(physics->createTriggerActor(5, {}, {1, 1, 1}, nullptr, true), nullptr) << "no mesh kind";
     EXPECT_EQ(physics->createTriggerActor(4, {}, {1, 1, 1}, nullptr, true), nullptr) << "convex without a mesh";
+    EXPECT_EQ(physics->createTriggerActor(-1, {}, {1, 1, 1}, nullptr, true), nullptr) << "no such kind";
+    scene::SMesh empty;
+    EXPECT_EQ(physics->createTriggerActor(2, {}, {1, 1, 1}, &empty, true), nullptr) << "a mesh without buffers";
+    EXPECT_EQ(physics->createTriggerActor(4, {}, {1, 1, 1}, &empty, true), nullptr) << "a mesh without buffers";
     phys::Controller* controller = physics->createCharacterController({0, 5, 0}, nullptr, 0.005f, 0.0f);
     ASSERT_NE(controller, nullptr);
     EXPECT_FLOAT_EQ(controller->getRadius(), 0.01f);
@@ -567,6 +679,18 @@ TEST_F(PhysicsContactTest, AWalkingCharacterPushesOnlyAFreeDynamicObjectAside) {
         row.object->holdCount = 0;
         row.object->thrown = false;
     }
+    // Without a player in the level nothing is pushed.
+    clearPlayers();
+    walking = true;
+    phys::ControllerShapeHit hit;
+    hit.controller = controller;
+    hit.shape = rows[0].object->getFirstShape();
+    hit.actor = hit.shape->getActor();
+    hit.worldPos = phys::ExtVec3(4.5, 0.0, 0.0);
+    hit.worldNormal = phys::Vec3(-1.0f, 0.0f, 0.0f);
+    const std::size_t before = physics->getContinuousForces().size();
+    physics->getCallbacks()->onShapeHit(hit);
+    EXPECT_EQ(physics->getContinuousForces().size(), before);
 }
 
 TEST_F(PhysicsContactTest, ParticleSystemsAndFluidsAreSizedFromTheParticleSize) {

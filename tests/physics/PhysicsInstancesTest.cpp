@@ -14,6 +14,8 @@
 #include "render/EffectHandler.h"
 #include "support/TempDir.h"
 
+#include <algorithm>
+
 using namespace irr;
 
 namespace {
@@ -49,7 +51,7 @@ protected:
             auto* instance = new InstancedObject(root(), smgr(), -1);
             instance->ObjectID = 500;
             instance->setPosition(core::vector3df(3.0f * static_cast<f32>(i + 1), 0, 0));
-            instance->TexturePan = core::vector2df(0.5f, 0);
+            instance->TexturePan = core::vector2df(0.5f, 0.1f * static_cast<f32>(i));
             instance->drop();
         }
     }
@@ -88,6 +90,12 @@ TEST_F(PhysicsInstancesTest, FiveInstancesDrawThemselvesAndSixMergeIntoOneNode) 
     for (u32 k = 0; k < 7; ++k)
         EXPECT_EQ(vertices[k * perCopy].TCoords2.X, static_cast<f32>(k));
     EXPECT_TRUE(source->mesh().instances.front().clone->isInstance);
+    // Each copy's texture is panned by its own instance's pan (the source's by none).
+    for (u32 k = 1; k < 7; ++k) {
+        const core::vector2df pan = source->mesh().instances[k - 1].instance->TexturePan;
+        EXPECT_NEAR(vertices[k * perCopy].TCoords.X - vertices[0].TCoords.X, pan.X, 1e-5f) << k;
+        EXPECT_NEAR(vertices[k * perCopy].TCoords.Y - vertices[0].TCoords.Y, pan.Y, 1e-5f) << k;
+    }
     std::vector<core::matrix4> transforms;
     ASSERT_TRUE(readInstanceTransforms(merged, transforms));
     EXPECT_EQ(transforms.size(), 7u);
@@ -103,6 +111,67 @@ TEST_F(PhysicsInstancesTest, FiveInstancesDrawThemselvesAndSixMergeIntoOneNode) 
         source->mesh().instances.back().instance->remove();
         EXPECT_EQ(source->activeInstanceCount, left);
     }
+}
+
+// The merged node casts shadows and draws depth while its source lives; once the source
+// goes, no pass of the renderer keeps it.
+TEST_F(PhysicsInstancesTest, AMergedNodeLeavesTheShadowAndDepthPassesWithItsSource) {
+    auto handler = std::make_unique<EffectHandler>(device->get(), core::dimension2du(0, 0));
+    effectHandler = handler.get();
+    PhysicsObject* source = makeSource();
+    addInstances(6);
+    settle();
+    scene::ISceneNode* merged = source->getInstancedMeshNode();
+    ASSERT_NE(merged, nullptr);
+    auto listed = [&] {
+        return std::count_if(handler->shadowNodes.begin(), handler->shadowNodes.end(),
+                             [merged](const ShadowNode& entry) { return entry.node == merged; });
+    };
+    EXPECT_EQ(listed(), 1);
+    EXPECT_TRUE(handler->isInDepthPass(merged));
+    smgr()->clear();
+    EXPECT_EQ(listed(), 0);
+    EXPECT_FALSE(handler->isInDepthPass(merged));
+    effectHandler = nullptr;
+}
+
+// A child node that counts the times it is offered for drawing.
+class CountingChild : public scene::ISceneNode {
+public:
+    using ISceneNode::ISceneNode;
+    void OnRegisterSceneNode() override { ++offered; }
+    void render() override {}
+    const core::aabbox3df& getBoundingBox() const override { return box; }
+    core::aabbox3df box;
+    int offered = 0;
+};
+
+// A copy bound into the merged draw leaves its own children out of the drawing while it is
+// plainly shaded (the merged node draws it), and draws them while it is highlighted; the
+// source always draws its other children.
+TEST_F(PhysicsInstancesTest, ABoundCopyDrawsItsOwnChildrenOnlyWhileHighlighted) {
+    PhysicsObject* source = makeSource();
+    addInstances(6);
+    settle();
+    ASSERT_NE(source->getInstancedMeshNode(), nullptr);
+    PhysicsObject* copy = source->mesh().instances.front().clone;
+    ASSERT_TRUE(copy && copy->isInstance);
+    auto* child = new CountingChild(copy, smgr(), -1);
+    child->drop();
+    frame();
+    child->offered = 0;
+    copy->OnRegisterSceneNode();
+    EXPECT_EQ(child->offered, 0) << "plainly shaded: drawn by the merged node";
+    copy->suspicion().displayTimer = 2.0f; // it shows the suspicion it raised
+    frame();
+    ASSERT_NE(copy->mesh().highlightMode, 0);
+    child->offered = 0;
+    copy->OnRegisterSceneNode();
+    EXPECT_EQ(child->offered, 1) << "highlighted: drawn on its own";
+    auto* beside = new CountingChild(source, smgr(), -1);
+    beside->drop();
+    source->OnRegisterSceneNode();
+    EXPECT_EQ(beside->offered, 1);
 }
 
 TEST_F(PhysicsInstancesTest, EightyInstancesAreCutToSeventyFiveCopiesWithOneLine) {
@@ -194,6 +263,14 @@ TEST_F(PhysicsInstancesTest, CustomBoundsWidenTheMeshBounds) {
     const core::aabbox3df& box = object->getMeshNode()->getMesh()->getBoundingBox();
     EXPECT_EQ(box.MinEdge, core::vector3df(-5, -5, -5));
     EXPECT_EQ(box.MaxEdge, core::vector3df(5, 6, 5));
+    // A box from the origin up counts as well (only an all-zero box names none).
+    PhysicsObject* tall = makeObject([](Attributes* a) {
+        a->addString("MeshFileName", "Content/Models/Props/Barrel.obj");
+        a->addEnum("BoundType", "Box", boundTypeNames);
+        a->addBox3d("CustomBounds", core::aabbox3df(0, 0, 0, 0, 20, 0));
+    });
+    ASSERT_NE(tall->getMeshNode(), nullptr);
+    EXPECT_EQ(tall->getMeshNode()->getMesh()->getBoundingBox().MaxEdge.Y, 20.0f);
 }
 
 TEST_F(PhysicsInstancesTest, ReloadingAMeshKeepsTheNodePlaceAndFrameLoopWithoutLeaking) {
@@ -302,6 +379,40 @@ TEST_F(PhysicsRenderServicesTest, ASkinnedMeshCountsItsJointsAndAnimatesForItsLi
     figure->removeDebugChildren();
     EXPECT_EQ(figure->getMeshNode(), nullptr);
     EXPECT_EQ(figure->getHardwareJointCount(), 0u);
+}
+
+// Asked to, a skinned object measures the box its animation sweeps through once, as it
+// loads: every frame's pose lies inside it, the mesh is culled by it, and the animation
+// keeps the frame loop the level gave it.
+TEST_F(PhysicsRenderServicesTest, AnAnimatedObjectAskedToMeasureItsBoundsCoversEveryFrameOfItsAnimation) {
+    PhysicsObject* figure = makeObject([](Attributes* a) {
+        a->addString("MeshFileName", "Content/Models/Characters/Everyman1.b3d");
+        a->addEnum("BoundType", "None", boundTypeNames);
+        a->addBool("RecalculateBounds", true);
+        a->addInt("StartFrame", 2);
+        a->addInt("EndFrame", 5);
+    });
+    scene::IAnimatedMeshSceneNode* node = figure->getMeshNode();
+    ASSERT_NE(node, nullptr);
+    ASSERT_GT(figure->getHardwareJointCount(), 1u);
+    EXPECT_FALSE(figure->RecalculateBounds) << "measured once";
+    const core::aabbox3df measured = figure->mesh().CustomBounds;
+    EXPECT_NE(measured.MinEdge, core::vector3df(-1, -1, -1)) << "not the unit box it starts from";
+    EXPECT_EQ(node->getStartFrame(), 2);
+    EXPECT_EQ(node->getEndFrame(), 5);
+    EXPECT_TRUE(measured.isFullInside(node->getMesh()->getBoundingBox())) << "the mesh is culled by the measured box";
+    auto* skinned = static_cast<scene::ISkinnedMesh*>(node->getMesh());
+    const s32 last = s32(skinned->getFrameCount()) - 1;
+    ASSERT_GT(last, 5);
+    skinned->setHardwareSkinning(false);
+    for (const s32 frame : {0, last / 2, last - 1}) {
+        skinned->animateMesh(f32(frame), 1.0f);
+        skinned->skinMesh();
+        core::aabbox3df pose = skinned->getBoundingBox();
+        pose.MinEdge += core::vector3df(1e-3f);
+        pose.MaxEdge -= core::vector3df(1e-3f);
+        EXPECT_TRUE(pose.isFullInside(measured)) << "frame " << frame;
+    }
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 
 #include "physics/world/PhysicsFiltering.h"
 
+#include "characters/SuspicionMeter.h"
 #include "core/GameSettings.h"
 #include "core/Globals.h"
 #include "core/CoreSlots.h"
@@ -12,11 +13,12 @@
 #include "level/LevelManager.h"
 #include "physics/world/PhysicsHooks.h"
 #include "level/NodeHelpers.h"
-#include "level/SubLevelObject.h"
 #include "render/EffectHandler.h"
 #include "render/ShaderManager.h"
+#include "support/StubPlayer.h"
 
 #include <cmath>
+#include <string>
 
 using namespace irr;
 
@@ -168,6 +170,18 @@ TEST_F(PhysicsObjectAttributeTest, ObjectsThatMoveOrMayTurnLooseDoNotBlockVision
             << row.state << " " << (row.turnsLoose ? row.turnsLoose : "") << " " << row.blocksVision;
         object->remove();
     }
+    // Carried by a character, an object does not block its view either.
+    struct CharacterStandIn : LevelObject {
+        using LevelObject::LevelObject;
+        scene::ESCENE_NODE_TYPE getType() const override { return typeId("crct"); }
+    };
+    auto* character = new CharacterStandIn(root(), smgr(), -1);
+    character->drop();
+    for (const bool carried : {true, false}) {
+        PhysicsObject* object = makeObject(boxIn("Static"), carried ? character : nullptr);
+        EXPECT_EQ(object->BlocksVision, !carried) << carried;
+        object->remove();
+    }
 }
 
 TEST_F(PhysicsObjectAttributeTest, CollisionSoundDefaultsToWickerAndStaticObjectsWriteNoSoundNames) {
@@ -181,6 +195,79 @@ TEST_F(PhysicsObjectAttributeTest, CollisionSoundDefaultsToWickerAndStaticObject
     object->serializeAttributes(out);
     EXPECT_FALSE(out->existsAttribute("SoundColEvent"));
     out->drop();
+}
+
+// Each suspicion kind is written with its settings when its amount is not zero, lowering
+// (negative) as well as raising; at zero neither is written.
+TEST_F(PhysicsObjectAttributeTest, ASuspicionAmountOfEitherSignIsWrittenWithItsSettings) {
+    const struct {
+        const char* amount;
+        const char* setting;
+    } kinds[] = {{"SuspTouchAmount", "SuspTouchLimit"},         {"SuspGrabAmount", "SuspGrabLimit"},
+                 {"SuspHitFloorAmount", "SuspHitFloorLimit"}, {"SuspVelocityAmount", "SuspVelocityLimit"},
+                 {"SuspAtRestAmount", "SuspAtRestLimit"},     {"SuspResetAmount", "SuspResetLimit"}};
+    for (const auto& kind : kinds) {
+        for (const f32 amount : {-1.5f, 0.0f, 2.0f}) {
+            PhysicsObject* object = makeObject([&](Attributes* a) {
+                dynamicBox(a);
+                a->addFloat(kind.amount, amount);
+            });
+            Attributes* out = newAttributes();
+            object->serializeAttributes(out);
+            EXPECT_EQ(out->existsAttribute(kind.amount), amount != 0.0f) << kind.amount << " " << amount;
+            EXPECT_EQ(out->existsAttribute(kind.setting), amount != 0.0f) << kind.setting << " " << amount;
+            if (amount != 0.0f) {
+                EXPECT_EQ(out->getAttributeAsFloat(kind.amount), amount) << kind.amount;
+            }
+            out->drop();
+            object->remove();
+        }
+    }
+    // The touch mode's names in their stored order: Arms, Legs, Default.
+    const char* const modes[] = {"Arms", "Legs", "Default", nullptr};
+    for (s32 mode = 0; mode < 3; ++mode) {
+        PhysicsObject* object = makeObject([&](Attributes* a) {
+            dynamicBox(a);
+            a->addFloat("SuspTouchAmount", 1.0f);
+            a->addEnum("SuspTouchMode", modes[mode], modes);
+        });
+        EXPECT_EQ(object->suspicion().SuspTouchMode, mode) << modes[mode];
+        object->remove();
+    }
+}
+
+// A level file leaves out keys at their defaults; the editor gets every key, so that it can
+// show it.
+TEST_F(PhysicsObjectAttributeTest, TheEditorGetsEveryKeyALevelFileLeavesOutAtItsDefault) {
+    PhysicsObject* object = makeObject(dynamicBox);
+    const char* const keys[] = {"HasTransparency", "DisableAntialiasing", "UseLightMap",   "CastShadow",
+                                "ReceiveShadow",   "ClipObject",          "AlphaOverride", "TargetBias",
+                                "IsGold",          "IsTripHazard",        "SuspGrabAmount", "SuspResetAmount",
+                                "RespawnOverridePosID", "CenterMassObjectID", "ChangeBlocksVision",
+                                "SoundDragEvent",  "SoundGrabEvent",      "SoundOnDynamicEvent",
+                                "DisableGravity"};
+    io::SAttributeReadWriteOptions editor;
+    editor.Flags = io::EARWF_FOR_EDITOR;
+    for (io::SAttributeReadWriteOptions* options : {static_cast<io::SAttributeReadWriteOptions*>(nullptr), &editor}) {
+        Attributes* out = newAttributes();
+        object->serializeAttributes(out, options);
+        for (const char* key : keys)
+            EXPECT_EQ(out->existsAttribute(key), options != nullptr) << key << (options ? " for the editor" : " in a level");
+        out->drop();
+    }
+    // The grab settings of a grabbable object.
+    PhysicsObject* grabbable = makeObject([](Attributes* a) {
+        dynamicBox(a);
+        a->addBool("IsGrabbable", true);
+    });
+    for (io::SAttributeReadWriteOptions* options : {static_cast<io::SAttributeReadWriteOptions*>(nullptr), &editor}) {
+        Attributes* out = newAttributes();
+        grabbable->serializeAttributes(out, options);
+        for (const char* key :
+             {"ReduceWeightOnGrab", "TurnDynamicOnGrab", "IsButton", "CanHangFrom", "LeftArmGrabID", "GlowParentID"})
+            EXPECT_EQ(out->existsAttribute(key), options != nullptr) << key << (options ? " for the editor" : " in a level");
+        out->drop();
+    }
 }
 
 TEST_F(PhysicsObjectAttributeTest, AtMostOneOfThePlayerCollisionKeysIsWritten) {
@@ -404,12 +491,19 @@ TEST_F(PhysicsObjectBodyTest, SmallBodiesAreMarkedByTheirSize) {
         bool small;
     } rows[] = {{"Box", {0, 0, 0}, 1.0f, false},      {"Box", {1, 0.2f, 1}, 1.0f, true},
                 {"Box", {1, 1, 0.2f}, 1.0f, true},    {"Box", {1, 1, 0.3f}, 1.0f, false},
+                {"Box", {0.29f, 1, 1}, 1.0f, true},   {"Box", {0.3f, 1, 1}, 1.0f, false},
+                {"Box", {1, 0.3f, 1}, 1.0f, false},
                 {"Sphere", {}, 0.0f, false},          {"Sphere", {}, 0.1f, true},
-                {"Sphere", {}, 0.15f, false},         {"Capsule", {}, 0.1f, true}};
+                {"Sphere", {}, 0.15f, false},         {"Capsule", {}, 0.1f, true},
+                // A convex hull of the crate mesh: the extents column is its scale.
+                {"Convex", {1, 1, 1}, 0.0f, false},   {"Convex", {1, 0.05f, 1}, 0.0f, true}};
     for (const Row& row : rows) {
+        const bool hull = std::string(row.bound) == "Convex";
         PhysicsObject* object = makeObject([&](Attributes* a) {
             a->addEnum("BoundType", row.bound, boundTypeNames);
-            a->addVector3d("BoxExtents", row.extents);
+            a->addVector3d(hull ? "Scale" : "BoxExtents", row.extents);
+            if (hull)
+                a->addString("MeshFileName", "Content/Models/Props/Crate.obj");
             a->addFloat("Radius", row.radius);
             a->addEnum("PhysicsState", "Dynamic", physicsStateNames);
         });
@@ -434,6 +528,23 @@ TEST_F(PhysicsObjectBodyTest, ThePhysicsDetailSettingBuildsOnlyTheObjectsOfItsDe
         object->mesh().DetailMode = row.mode;
         EXPECT_EQ(object->checkPhysicsDetail(), row.builds) << row.detail << " " << row.mode;
     }
+    // At high detail, shaders below level 2 or the lowest graphics quality count as low detail.
+    ShaderManager shaders;
+    shaderManager = &shaders;
+    const struct {
+        s32 shaderLevel, quality, mode;
+        bool builds;
+    } shaderRows[] = {{1, 0, 1, false}, {1, 0, 2, true}, {2, 0, 1, true}, {2, 0, 2, false},
+                      {2, 2, 1, false}, {2, 1, 1, true}, {3, 2, 2, true}};
+    setSettingInt("Game_PhysicsDetail", 2);
+    for (const auto& row : shaderRows) {
+        shaders.shaderLevel = row.shaderLevel;
+        shaders.graphicsQuality = row.quality;
+        object->mesh().DetailMode = row.mode;
+        EXPECT_EQ(object->checkPhysicsDetail(), row.builds)
+            << "shader level " << row.shaderLevel << ", quality " << row.quality << ", mode " << row.mode;
+    }
+    shaderManager = nullptr;
     gameSettings = nullptr;
 }
 
@@ -448,21 +559,31 @@ TEST_F(PhysicsObjectBodyTest, TheSublevelStateSwitchesContactsAndMarksOutliers) 
     }
 }
 
-TEST_F(PhysicsObjectBodyTest, AnObjectShownOnlyInItsSublevelHasNoBodyThereAndKeepsItElsewhere) {
-    auto* sublevel = new SubLevelObject(root(), smgr(), 5);
+// An object shown only in its sublevel's own view gets no body, and is hidden, when it lies
+// inside a sublevel; elsewhere the setting changes nothing.
+TEST_F(PhysicsObjectBodyTest, AnObjectShownOnlyInItsSublevelHasNoBodyInsideOne) {
+    struct SublevelStandIn : LevelObject {
+        using LevelObject::LevelObject;
+        scene::ESCENE_NODE_TYPE getType() const override { return typeId("slvl"); }
+    };
+    auto* sublevel = new SublevelStandIn(root(), smgr(), -1);
     sublevel->drop();
-    for (bool onlyInSublevel : {false, true})
-        for (bool inside : {false, true}) {
-            PhysicsObject* object = makeObject(
-                [&](Attributes* a) {
-                    dynamicBox(a);
-                    a->addBool("VisibleInSublevelOnly", onlyInSublevel);
-                },
-                inside ? sublevel : nullptr);
-            const bool none = onlyInSublevel && inside;
-            EXPECT_EQ(object->getBoundType(), none ? BoundType::None : BoundType::Box) << onlyInSublevel << inside;
-            EXPECT_EQ(object->getActor() == nullptr, none) << onlyInSublevel << inside;
-        }
+    scene::ISceneNode* group = smgr()->addEmptySceneNode(sublevel);
+    const struct {
+        bool inside, onlyThere, bodied;
+    } rows[] = {{true, true, false}, {true, false, true}, {false, true, true}};
+    for (const auto& row : rows) {
+        PhysicsObject* object = makeObject(
+            [&](Attributes* a) {
+                dynamicBox(a);
+                a->addBool("VisibleInSublevelOnly", row.onlyThere);
+            },
+            row.inside ? group : nullptr);
+        EXPECT_EQ(object->getActor() != nullptr, row.bodied) << row.inside << " " << row.onlyThere;
+        frame();
+        EXPECT_EQ(object->isVisible(), row.bodied) << row.inside << " " << row.onlyThere;
+        object->remove();
+    }
 }
 
 TEST_F(PhysicsObjectBodyTest, ACapsuleStandsUpAlongY) {
@@ -513,6 +634,7 @@ TEST_F(PhysicsObjectBodyTest, FilterWordsFollowTheCollisionKeys) {
          0x20000000, 0x50000000},
         {"Dynamic", [](Attributes* a) { a->addString("CollideWithCollisionGroups", "x"); }, 0x1, 0x0FFFFF8F},
         {"Dynamic", [](Attributes* a) { a->addString("CollideWithCollisionGroups", "4"); }, 0x1, 0x8FFFFF8F},
+        {"Dynamic", [](Attributes* a) { a->addString("CollideWithCollisionGroups", "2"); }, 0x1, 0x2FFFFF8F},
         {"Dynamic", [](Attributes* a) { a->addString("NoCollideIDs", "4"); }, 0x1, 0x0FFFFFCF},
     };
     for (const Row& row : rows) {
@@ -565,6 +687,38 @@ TEST_F(PhysicsObjectBodyTest, ADynamicObjectWithItsOwnBodyIgnoresItsParentsTrans
     EXPECT_EQ(object->getScale(), core::vector3df(2, 2, 2));
 }
 
+// A dynamic object naming a centre-of-mass marker balances on it: the marker's position,
+// scaled by the marker's parent, and its turn become the body's mass frame once the object
+// links up. An unknown marker leaves the centre where the shapes put it.
+TEST_F(PhysicsObjectBodyTest, ACentreOfMassMarkerPlacesTheBodysMassFrame) {
+    scene::ISceneNode* group = smgr()->addEmptySceneNode(root());
+    group->setScale(core::vector3df(2, 2, 2));
+    scene::ISceneNode* marker = smgr()->addEmptySceneNode(group, 501);
+    marker->setPosition(core::vector3df(0, 1, 0.5f));
+    marker->setRotation(core::vector3df(0, 90, 0));
+    manager->rebuildNodeIDs();
+    for (const s32 id : {501, 502}) {
+        PhysicsObject* object = makeObject([id](Attributes* a) {
+            dynamicBox(a);
+            a->addInt("CenterMassObjectID", id);
+        });
+        frame();
+        phys::RigidDynamic* body = object->getDynamicActor();
+        ASSERT_NE(body, nullptr);
+        const phys::Transform pose = body->getCMassLocalPose();
+        if (id == 501) {
+            EXPECT_NEAR(pose.p.x, 0.0f, 1e-5f);
+            EXPECT_NEAR(pose.p.y, 2.0f, 1e-5f);
+            EXPECT_NEAR(pose.p.z, 1.0f, 1e-5f);
+            const phys::Vec3 forward = pose.q.rotate(phys::Vec3(0, 0, 1));
+            EXPECT_NEAR(forward.x, 1.0f, 1e-4f) << "turned a quarter about Y";
+        } else {
+            EXPECT_NEAR(pose.p.y, 0.0f, 1e-5f) << "no such marker";
+        }
+        object->remove();
+    }
+}
+
 TEST_F(PhysicsObjectBodyTest, AChildOfABodyMergesIntoItsParentsActor) {
     PhysicsObject* parent = makeObject(dynamicBox);
     PhysicsObject* child = makeObject(
@@ -589,6 +743,10 @@ TEST_F(PhysicsObjectBodyTest, AChildOfABodyMergesIntoItsParentsActor) {
     EXPECT_TRUE(parent->getUserData()->compound);
     frames(90);
     EXPECT_NEAR(child->getAbsolutePosition().Y - parent->getAbsolutePosition().Y, 1.5f, 1e-3f) << "moves as one";
+    // A member that goes leaves its owner's list of members.
+    ASSERT_EQ(parent->getUserData()->children.size(), 1u);
+    child->remove();
+    EXPECT_TRUE(parent->getUserData()->children.empty());
 
     PhysicsObject* staticParent = makeObject([](Attributes* a) {
         a->addEnum("BoundType", "Box", boundTypeNames);
@@ -596,6 +754,75 @@ TEST_F(PhysicsObjectBodyTest, AChildOfABodyMergesIntoItsParentsActor) {
     });
     PhysicsObject* riding = makeObject(dynamicBox, staticParent);
     EXPECT_EQ(riding->getPhysicsState(), PhysicsState::Static) << "takes the parent's state";
+}
+
+// Members of every shape kind merge into the owner's body where they stand, also below a
+// plain group node, and keep the collision groups they name.
+TEST_F(PhysicsObjectBodyTest, MembersOfEveryKindMergeWhereTheyStandWithTheirCollisionGroups) {
+    PhysicsObject* parent = makeObject(dynamicBox);
+    scene::ISceneNode* group = smgr()->addEmptySceneNode(parent);
+    group->setPosition(core::vector3df(0, 1, 0));
+    group->setRotation(core::vector3df(0, 90, 0));
+    group->updateAbsolutePosition();
+    const struct {
+        const char* bound;
+        core::vector3df position;
+        const char* groups;
+        phys::GeometryType kind;
+        u32 word1;
+    } rows[] = {{"Capsule", {1, 0, 0}, "", phys::GeometryType::Capsule, 0x0FFFFF8F},
+                {"Convex", {0, 0, 1}, "2", phys::GeometryType::ConvexMesh, 0x2FFFFF8F},
+                {"Sphere", {-1, 0, 0}, "13", phys::GeometryType::Sphere, 0x5FFFFF8F}};
+    for (const auto& row : rows) {
+        const u32 before = parent->getActor()->getNbShapes();
+        PhysicsObject* member = makeObject(
+            [&](Attributes* a) {
+                a->addVector3d("Position", row.position);
+                a->addEnum("BoundType", row.bound, boundTypeNames);
+                a->addFloat("Radius", 0.25f);
+                a->addFloat("Height", 1.0f);
+                a->addString("MeshFileName", "Content/Models/Props/Crate.obj");
+                a->addEnum("PhysicsState", "Dynamic", physicsStateNames);
+                a->addString("CollideWithCollisionGroups", row.groups);
+            },
+            group);
+        ASSERT_EQ(member->getActor(), parent->getActor()) << row.bound;
+        ASSERT_EQ(parent->getActor()->getNbShapes(), before + 1) << row.bound;
+        phys::Shape* merged = nullptr;
+        parent->getActor()->getShapes(&merged, 1, before);
+        EXPECT_EQ(merged->getGeometryType(), row.kind) << row.bound;
+        EXPECT_EQ(merged->userData, member->getUserData());
+        // Placed where the member stands in the world, turned as the group turns it.
+        member->updateAbsolutePosition();
+        const core::vector3df offset = member->getAbsolutePosition() - parent->getAbsolutePosition();
+        const phys::Transform local = merged->getLocalPose();
+        EXPECT_NEAR(local.p.x, offset.X, 1e-4f) << row.bound;
+        EXPECT_NEAR(local.p.y, 1.0f, 1e-4f) << row.bound << ": the group's offset counts";
+        EXPECT_NEAR(local.p.z, offset.Z, 1e-4f) << row.bound;
+        // (A capsule's own pose turns it about Z, which leaves the Z axis alone.)
+        const phys::Vec3 ahead = local.q.rotate(phys::Vec3(0, 0, 1));
+        EXPECT_NEAR(std::fabs(ahead.x), 1.0f, 1e-3f) << row.bound << ": turned a quarter about Y";
+        EXPECT_EQ(merged->getSimulationFilterData().word1, row.word1) << row.bound;
+        EXPECT_EQ(member->getParent(), group) << "left where it was";
+    }
+    // Below a scaled owner a member stands as far out as the scale takes it.
+    PhysicsObject* big = makeObject([](Attributes* a) {
+        dynamicBox(a);
+        a->setAttribute("Position", core::vector3df(20, 5, 0));
+        a->addVector3d("Scale", core::vector3df(2, 2, 2));
+    });
+    makeObject(
+        [](Attributes* a) {
+            a->addVector3d("Position", core::vector3df(0, 1.5f, 0));
+            a->addEnum("BoundType", "Sphere", boundTypeNames);
+            a->addFloat("Radius", 0.25f);
+            a->addEnum("PhysicsState", "Dynamic", physicsStateNames);
+        },
+        big);
+    ASSERT_EQ(big->getActor()->getNbShapes(), 2u);
+    phys::Shape* scaled = nullptr;
+    big->getActor()->getShapes(&scaled, 1, 1);
+    EXPECT_NEAR(scaled->getLocalPose().p.y, 3.0f, 1e-4f);
 }
 
 TEST_F(PhysicsObjectBodyTest, AMovingChildOfABodilessParentIsTold) {
@@ -657,7 +884,19 @@ TEST_F(PhysicsObjectBodyTest, ACloneCarriesEverySettingOfItsSource) {
         a->addBool("UseRimShading", false);
         a->addBool("ReceiveShadow", false);
         a->addBool("UseLightMap", true);
+        a->addBool("CastShadow", false);
+        a->addBool("HasTransparency", true);
+        a->addBool("DisableAntialiasing", true);
+        a->addBool("ClipObject", false);
+        a->addBool("ClipTransparent", false);
+        a->addBool("VisibleInSublevelOnly", true);
+        a->addFloat("TargetBias", 0.5f);
+        a->addFloat("Mass", 7.0f);
+        a->addBool("IsGrabbable", true);
+        a->addBool("CanHangFrom", true);
+        a->addInt("LeftArmGrabID", 7);
     });
+    source->caustics = true;
     auto* copy = static_cast<PhysicsObject*>(source->clone());
     ASSERT_NE(copy, nullptr);
     Attributes* expected = newAttributes();
@@ -671,6 +910,7 @@ TEST_F(PhysicsObjectBodyTest, ACloneCarriesEverySettingOfItsSource) {
         EXPECT_TRUE(copied->existsAttribute(key.c_str())) << key;
         EXPECT_EQ(copied->getAttributeAsString(key.c_str()), expected->getAttributeAsString(i)) << key;
     }
+    EXPECT_TRUE(copy->caustics) << "lit by caustics as its source";
     copied->drop();
     expected->drop();
 }
@@ -734,12 +974,35 @@ TEST_F(PhysicsObjectMotionTest, SwitchingBetweenKinematicAndDynamicKeepsThePose)
     EXPECT_NEAR(object->getAbsolutePosition().Y, held, 1e-3f);
 }
 
+// A held compound turns loose as one: a member asked to turn dynamic hands the switch to
+// its owner, which switches itself and every member.
+TEST_F(PhysicsObjectMotionTest, AMemberTurnedLooseTurnsItsWholeCompoundLoose) {
+    PhysicsObject* owner = makeObject(boxIn("Kinematic"));
+    PhysicsObject* member = makeObject(
+        [](Attributes* a) {
+            a->addVector3d("Position", core::vector3df(0, 1.5f, 0));
+            a->addEnum("BoundType", "Sphere", boundTypeNames);
+            a->addFloat("Radius", 0.5f);
+            a->addEnum("PhysicsState", "Kinematic", physicsStateNames);
+        },
+        owner);
+    ASSERT_EQ(member->getActor(), owner->getActor());
+    frames(2);
+    member->setCompoundKinematic(false);
+    EXPECT_EQ(owner->getUserData()->state, PhysicsState::Dynamic);
+    EXPECT_EQ(member->getUserData()->state, PhysicsState::Dynamic);
+    EXPECT_TRUE(owner->pendingKinematic) << "the owner carries the switch";
+    frame();
+    EXPECT_FALSE(owner->getActor()->asRigidDynamic()->isKinematic());
+}
+
 TEST_F(PhysicsObjectMotionTest, SmallBodiesAreHeldBelowTheSpeedLimit) {
     struct Row {
         f32 radius;
         f32 speed;
         f32 expected;
-    } rows[] = {{0.1f, 20.0f, 17.721f}, {0.1f, 17.9f, 17.9f}, {0.5f, 20.0f, 20.0f}};
+        bool held = false;
+    } rows[] = {{0.1f, 20.0f, 17.721f}, {0.1f, 17.9f, 17.9f}, {0.5f, 20.0f, 20.0f}, {0.1f, 20.0f, 20.0f, true}};
     for (const Row& row : rows) {
         PhysicsObject* object = makeObject([&](Attributes* a) {
             a->addEnum("BoundType", "Sphere", boundTypeNames);
@@ -747,6 +1010,8 @@ TEST_F(PhysicsObjectMotionTest, SmallBodiesAreHeldBelowTheSpeedLimit) {
             a->addEnum("PhysicsState", "Dynamic", physicsStateNames);
             a->addBool("DisableGravity", true);
         });
+        if (row.held) // a held body moves as the hand moves it
+            object->notifyGrab(true, object->getAbsolutePosition());
         phys::RigidDynamic* body = object->getActor()->asRigidDynamic();
         body->setLinearVelocity(phys::Vec3(row.speed, 0, 0));
         object->syncBodyWithNode(timeMs);
@@ -860,6 +1125,15 @@ TEST_F(PhysicsObjectMotionTest, TheMaterialVariantFollowsTransparencyFadeAndLigh
         {"light map", false, 1.0f, 1.0f, true, false, 0x200},
         {"no antialiasing", false, 1.0f, 1.0f, false, true, 0x0},
     };
+    // Highlighted and under caustics (each with a bit of its own, beside transparency).
+    const struct {
+        const char* name;
+        s32 highlight;
+        bool caustics, transparency;
+        u32 flags;
+    } looks[] = {{"highlighted", 1, false, false, 0x4},
+                 {"under caustics", 0, true, false, 0x20},
+                 {"both, transparent", 2, true, true, 0x25}};
     ShaderManager shaders;
     shaderManager = &shaders;
     PhysicsObject* object = makeObject([](Attributes* a) {
@@ -877,6 +1151,15 @@ TEST_F(PhysicsObjectMotionTest, TheMaterialVariantFollowsTransparencyFadeAndLigh
         EXPECT_EQ(object->mesh().materialFlags, row.flags) << row.name;
         EXPECT_EQ(object->getMaterial(0).getFlag(video::EMF_TRILINEAR_FILTER), !row.noAntialiasing) << row.name;
     }
+    object->UseLightMap = false;
+    object->mesh().AlphaOverride = object->mesh().fadeAlpha = 1.0f;
+    for (const auto& look : looks) {
+        object->mesh().highlightMode = look.highlight;
+        object->caustics = look.caustics;
+        object->HasTransparency = look.transparency;
+        object->updateMaterials(true);
+        EXPECT_EQ(object->mesh().materialFlags, look.flags) << look.name;
+    }
     shaderManager = nullptr;
 }
 
@@ -889,6 +1172,51 @@ TEST_F(PhysicsObjectMotionTest, TheCollisionSoundCooldownRunsOutToZero) {
     EXPECT_NEAR(object->body().collisionSoundCooldown, -0.05f, 1e-4f);
     object->updatePhysics();
     EXPECT_EQ(object->body().collisionSoundCooldown, 0.0f);
+}
+
+// The end of a one-shot animation starts the animators the object waits for, once: the
+// wait is over when they start.
+TEST_F(PhysicsObjectMotionTest, AnAnimationsEndStartsTheAwaitedAnimatorsOnce) {
+    std::vector<s32> started;
+    physicsHooks().characters.enableAnimators = [&](scene::ISceneNode*, s32 id) { started.push_back(id); };
+    PhysicsObject* object = makeObject(dynamicBox);
+    object->startPendingAnimator();
+    EXPECT_TRUE(started.empty()) << "nothing awaited";
+    object->mesh().pendingAnimatorID = 4;
+    object->startPendingAnimator();
+    object->startPendingAnimator();
+    EXPECT_EQ(started, std::vector<s32>{4});
+    EXPECT_EQ(object->mesh().pendingAnimatorID, -1);
+}
+
+// The set-object-property action's grab switch decides whether the object can be hung from.
+TEST_F(PhysicsObjectMotionTest, TheGrabSwitchDecidesWhetherTheObjectCanBeHungFrom) {
+    PhysicsObject* object = makeObject(dynamicBox);
+    for (const bool on : {true, false}) {
+        object->setGrabEnabled(on);
+        EXPECT_EQ(object->CanHangFrom, on);
+    }
+}
+
+// With a player in the level, suspicion goes to the player's own record.
+TEST_F(PhysicsObjectMotionTest, SuspicionGoesToThePlayersRecordWhenThereIsAPlayer) {
+    SuspicionMeter* received = nullptr;
+    physicsHooks().characters.addSuspicion = [&](SuspicionMeter* record, f32, s32, const core::vector3df&) {
+        received = record;
+        return true;
+    };
+    PhysicsObject* object = makeObject(dynamicBox);
+    ASSERT_TRUE(object->raiseSuspicion(1.0f));
+    EXPECT_EQ(received, levelManager->suspicionMeter.get()) << "no player: the level's own record";
+    SuspicionMeter own;
+    levelHooks().players.getSuspicionRecord = [&own](PlayerObject*) { return &own; };
+    auto* player = new test::StubPlayer(root(), smgr(), -1);
+    player->drop();
+    setPlayer(0, player);
+    ASSERT_TRUE(object->raiseSuspicion(1.0f));
+    EXPECT_EQ(received, &own);
+    clearPlayers();
+    levelHooks().players.getSuspicionRecord = nullptr;
 }
 
 TEST_F(PhysicsObjectMotionTest, FastOrRestingObjectsRaiseSuspicionThroughTheCharactersSlot) {

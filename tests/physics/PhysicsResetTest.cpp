@@ -191,9 +191,22 @@ TEST_F(PhysicsResetTest, TheScaleEffectIsMadeOnceAndStartsAtATinyScale) {
     EXPECT_EQ(effect->id, RespawnScaleAnimator::effectID);
     EXPECT_EQ(effect->scaleAt(0.0f), core::vector3df(0.001f, 0.001f, 0.001f));
     EXPECT_EQ(effect->scaleAt(1.0f), core::vector3df(1, 1, 1));
+    // An effect read back from a level holds no keys until the next reset: full size.
+    RespawnScaleAnimator readBack(3.0f, 0.5f);
+    EXPECT_EQ(readBack.scaleAt(0.5f), core::vector3df(1, 1, 1));
     Attributes* out = newAttributes();
     effect->serializeAttributes(out);
     EXPECT_FALSE(out->getAttributeAsBool("Enabled")) << "saved disabled";
+    // Read back, the effect keeps its pace and tightness.
+    out->setAttribute("Speed", 6.0f);
+    out->setAttribute("Tightness", 0.25f);
+    RespawnScaleAnimator restored(3.0f, 0.5f);
+    restored.deserializeAttributes(out);
+    Attributes* again = newAttributes();
+    restored.serializeAttributes(again);
+    EXPECT_EQ(again->getAttributeAsFloat("Speed"), 6.0f);
+    EXPECT_EQ(again->getAttributeAsFloat("Tightness"), 0.25f);
+    again->drop();
     out->drop();
     // A reset keeps the spawn scale for a third of a second, then shrinks to almost nothing.
     object->requestReset();
@@ -305,20 +318,25 @@ TEST_F(PhysicsResetTest, RestingAwayFromSpawnResetsAfterItsSecondsButNotNearSpaw
         phys::Vec3 velocity;
         f32 seconds;
         bool resets;
+        bool kinematic = false;
     } rows[] = {
         {"near spawn", {1.5f, 0, 0}, {}, 2.0f, false},
         {"on the sqrt(3) bound", {1, 1, 1}, {}, 2.0f, false},
         {"away from spawn", {2, 0, 0}, {}, 2.0f, true},
         {"rising", {5, 0, 0}, {0, 2, 0}, 2.0f, false},
         {"moving, no seconds", {5, 0, 0}, {2, 0, 0}, 0.0f, false},
+        {"kinematic (moved by its animators)", {5, 0, 0}, {}, 2.0f, false, true},
     };
     for (const Row& row : rows) {
         PhysicsObject* object = makeObject(resetBox([&](Attributes* a) {
             a->addEnum("ResetIfAtRest", "Respawn", resetModeNames);
             a->addFloat("SecondsAtRest", row.seconds);
+            if (row.kinematic)
+                a->setAttribute("PhysicsState", "Kinematic");
         }));
         place(object, core::vector3df(0, 5, 0) + row.offset);
-        object->getActor()->asRigidDynamic()->setLinearVelocity(row.velocity);
+        if (!row.kinematic)
+            object->getActor()->asRigidDynamic()->setLinearVelocity(row.velocity);
         int frameCount = 0;
         while (object->respawnEffectTimer < 0.0f && frameCount < 200) {
             frame();
@@ -328,6 +346,12 @@ TEST_F(PhysicsResetTest, RestingAwayFromSpawnResetsAfterItsSecondsButNotNearSpaw
             EXPECT_NEAR(frameCount * PhysicsManager::fixedStepSize, 2.0f, 0.1f) << row.name;
         else
             EXPECT_EQ(frameCount, 200) << row.name << ": never";
+        if (row.kinematic) {
+            // Turned loose it does not reset at once: the time it was kinematic never counted.
+            object->setKinematic(false);
+            frames(60);
+            EXPECT_LT(object->respawnEffectTimer, 0.0f) << row.name << ", turned loose";
+        }
         object->remove();
     }
 }
@@ -366,7 +390,7 @@ TEST_F(PhysicsResetTest, ARespawnTurnsKinematicWhenAskedKeepsCollisionSwitchedOf
 }
 
 TEST_F(PhysicsResetTest, NearThePlayerForItsSecondsTheRuleFires) {
-    addPlayer({3, 5, 0});
+    HoldingPlayer* player = addPlayer({3, 5, 0});
     PhysicsObject* near = makeObject(resetBox([](Attributes* a) {
         a->addEnum("ResetIfDistFromPlayer", "Respawn", resetModeNames);
         a->addFloat("DistanceFromPlayer", 5.0f);
@@ -374,6 +398,16 @@ TEST_F(PhysicsResetTest, NearThePlayerForItsSecondsTheRuleFires) {
     }));
     frames(20);
     EXPECT_LT(near->respawnEffectTimer, 0.0f) << "not yet 0.5 s";
+    // A frame with the player beyond the distance starts the count again.
+    auto place = [player](const core::vector3df& at) {
+        player->setPosition(at);
+        player->updateAbsolutePosition();
+    };
+    place({9, 5, 0});
+    frame();
+    place({3, 5, 0});
+    frames(20);
+    EXPECT_LT(near->respawnEffectTimer, 0.0f) << "counted afresh";
     frames(15);
     EXPECT_GE(near->respawnEffectTimer, 0.0f);
 }
@@ -842,13 +876,15 @@ TEST_F(PhysicsTouchTest, AHandFindsTheSurfaceOnlyWithinReach) {
     frame();
     const core::aabbox3df box = object->getMeshNode()->getTransformedBoundingBox();
     const core::vector3df centre = box.getCenter();
-    for (f32 away : {0.7f, 1.0f}) {
+    for (f32 away : {0.7f, 0.79f, 0.85f, 1.0f}) {
         core::vector3df hit;
         f32 distance = 0.0f;
-        const bool found =
-            object->findSurfacePoint(core::vector3df(box.MaxEdge.X + away, centre.Y, centre.Z), hit, distance);
+        const core::vector3df point(box.MaxEdge.X + away, centre.Y, centre.Z);
+        const bool found = object->findSurfacePoint(point, hit, distance);
         EXPECT_EQ(found, away < 0.8f) << away;
         EXPECT_NEAR(distance, away, 1e-3f) << away;
+        // Found: the point on the surface; else the point itself.
+        test::expectNear(hit, found ? core::vector3df(box.MaxEdge.X, centre.Y, centre.Z) : point, 1e-3f);
     }
 }
 

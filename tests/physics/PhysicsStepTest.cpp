@@ -302,6 +302,11 @@ TEST_F(PhysicsStepTest, JointReleasesWaitForTheStepInFlight) {
     EXPECT_EQ(manager->queuedJointReleases(), 1u);
     manager->endStep();
     EXPECT_EQ(manager->queuedJointReleases(), 0u);
+    // Released: the balls no longer move together.
+    a->setLinearVelocity(phys::Vec3(5, 0, 0));
+    frame(0.0167f);
+    manager->endStep();
+    EXPECT_NEAR(b->getLinearVelocity().x, 0.0f, 1e-3f);
 }
 
 TEST_F(PhysicsStepTest, AThreadedWorldStepsLikeTheInlineOne) {

@@ -5,11 +5,14 @@
 #include "physics/special/TieObject.h"
 
 #include "camera/CutsceneObject.h"
+#include "core/CoreSlots.h"
 #include "core/Globals.h"
+#include "level/LevelInfo.h"
 #include "level/LevelManager.h"
 #include "level/SaveManager.h"
 #include "render/ParticleObject.h"
 #include "render/TextObject.h"
+#include "support/StubPlayer.h"
 
 using namespace irr;
 
@@ -93,6 +96,31 @@ TEST_F(TieObjectTest, AGrabCollectsTheTieOnceAndRunsTheCutscene) {
     EXPECT_EQ(text->getText(), core::stringw(L"1/3"));
 }
 
+// The cutscene's display wears the collected tie's own texture, found by its index in the
+// tie table.
+TEST_F(TieObjectTest, TheDisplayWearsTheCollectedTiesOwnTexture) {
+    manager->tieTable.clear();
+    manager->tieTable.add({7, "Content/Models/Editor/White.png", L"Level.irr"});
+    manager->tieTable.add({8, "Content/Models/Editor/Gradient.png", L"Level.irr"});
+    cutscene();
+    PhysicsObject* display = makeObject([](Attributes* a) {
+        a->addString("MeshFileName", "Content/Models/Props/Crate.obj");
+        a->addEnum("BoundType", "None", boundTypeNames);
+    });
+    display->setID(TieObject::displayID);
+    TieObject* collected = tie(8, core::vector3df(0, 1, 0));
+    manager->rebuildNodeIDs();
+    frame();
+    video::ITexture* own = device->get()->getVideoDriver()->getTexture("Content/Models/Editor/Gradient.png");
+    ASSERT_NE(own, nullptr);
+    EXPECT_EQ(collected->getTieTexture(), own);
+    collected->notifyGrab(true, core::vector3df());
+    ASSERT_GT(display->getMaterialCount(), 0u);
+    for (u32 i = 0; i < display->getMaterialCount(); ++i)
+        EXPECT_EQ(display->getMaterial(i).getTexture(0), own) << i;
+    manager->tieTable.clear();
+}
+
 TEST_F(TieObjectTest, WithoutTheCutsceneTheTieIsRecordedButNotCounted) {
     TieObject* lone = tie(11, core::vector3df());
     manager->rebuildNodeIDs();
@@ -119,6 +147,99 @@ TEST_F(TieObjectTest, WithoutTheCutsceneTheTieIsRecordedButNotCounted) {
     manager->PlayMode = LevelManager::playModeWorkshop;
     EXPECT_FALSE(again->checkPhysicsDetail());
     manager->PlayMode = 0;
+}
+
+// A copied tie is a tie under the source's parent (or the one given) with an ID of its own;
+// in a running level the copy takes no ID.
+TEST_F(TieObjectTest, ACopiedTieIsATieUnderAnIDOfItsOwn) {
+    scene::ISceneNode* group = smgr()->addEmptySceneNode(root());
+    TieObject* source = tie(5, core::vector3df(1, 2, 3));
+    source->setParent(group);
+    source->setID(40);
+    manager->rebuildNodeIDs();
+    auto* copy = dynamic_cast<TieObject*>(source->clone());
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(copy->getParent(), group);
+    EXPECT_NE(copy->getID(), 40);
+    EXPECT_GT(copy->getID(), 0);
+    coreSlots().physics.isSimulationActive = [] { return true; };
+    auto* played = dynamic_cast<TieObject*>(source->clone(root(), smgr()));
+    ASSERT_NE(played, nullptr);
+    EXPECT_EQ(played->getParent(), root());
+    EXPECT_EQ(played->getID(), 0);
+}
+
+// A player body drawn by an animated mesh, counting the ends of its tie display.
+class MeshedPlayer : public test::StubPlayer {
+public:
+    using StubPlayer::StubPlayer;
+    scene::IAnimatedMeshSceneNode* getMeshNode() override { return mesh; }
+    void endTieDisplay() override { ++tieDisplaysEnded; }
+    scene::IAnimatedMeshSceneNode* mesh = nullptr;
+    int tieDisplaysEnded = 0;
+};
+
+// Collecting a tie shows the player's figure in the cutscene: the figure takes the level's
+// player look (when the level names one) and the player's textures, and plays its own frame
+// loop from its start; when the cutscene ends the player's animation gets its loop back.
+TEST_F(TieObjectTest, TheCutscenesFigureWearsThePlayersLookAndThePlayersLoopComesBack) {
+    const char* look = "Content/Models/Characters/Mannequin.b3d";
+    for (const char* levelLook : {"", look}) {
+        CutsceneObject* scene = cutscene();
+        PhysicsObject* figure = makeObject([](Attributes* a) {
+            a->addString("MeshFileName", "Content/Models/Characters/Everyman1.b3d");
+            a->addEnum("BoundType", "None", boundTypeNames);
+            a->addInt("StartFrame", 10);
+            a->addInt("EndFrame", 20);
+        });
+        figure->setID(TieObject::figureID);
+        auto* info = new LevelInfo(root(), smgr(), -1);
+        info->drop();
+        info->settings.TentaroMeshPath = levelLook;
+        manager->currentLevelInfo = info;
+        auto* player = new MeshedPlayer(root(), smgr(), -1);
+        player->drop();
+        player->mesh = smgr()->addAnimatedMeshSceneNode(smgr()->getMesh(look), player);
+        ASSERT_NE(player->mesh, nullptr);
+        player->mesh->setFrameLoop(20, 30);
+        video::ITexture* skin = device->get()->getVideoDriver()->addTexture(core::dimension2du(4, 4), "PlayerSkin");
+        player->mesh->getMaterial(0).setTexture(0, skin);
+        setPlayer(0, player);
+        TieObject* collected = tie(*levelLook ? 8 : 7, core::vector3df(0, 1, 0)); // not yet collected
+        manager->rebuildNodeIDs();
+        frame();
+
+        collected->notifyGrab(true, core::vector3df());
+        ASSERT_TRUE(scene->isRunning());
+        scene::IAnimatedMeshSceneNode* shown = figure->getMeshNode();
+        ASSERT_NE(shown, nullptr);
+        EXPECT_STREQ(figure->mesh().MeshFileName.c_str(),
+                     *levelLook ? look : "Content/Models/Characters/Everyman1.b3d");
+        EXPECT_EQ(shown->getMaterial(0).getTexture(0), skin) << "the player's texture";
+        EXPECT_EQ(shown->getStartFrame(), 10);
+        EXPECT_EQ(shown->getEndFrame(), 20);
+        EXPECT_EQ(shown->getFrameNr(), 10.0f);
+        EXPECT_NEAR(shown->getAnimationSpeed(), 30.0f, 1e-3f);
+
+        // The display plays its own loop on the player; the cutscene's end gives it back.
+        player->mesh->setFrameLoop(31, 35);
+        player->mesh->setLoopMode(false);
+        player->mesh->setAnimationSpeed(10.0f);
+        scene->finishCutscene();
+        EXPECT_EQ(player->tieDisplaysEnded, 1);
+        EXPECT_EQ(player->mesh->getStartFrame(), 20);
+        EXPECT_EQ(player->mesh->getEndFrame(), 30);
+        EXPECT_EQ(player->mesh->getFrameNr(), 20.0f);
+        EXPECT_TRUE(player->mesh->getLoopMode());
+        EXPECT_NEAR(player->mesh->getAnimationSpeed(), 30.0f, 1e-3f);
+        // A later run of the same cutscene leaves the player's animation alone.
+        scene->startCutscene();
+        scene->finishCutscene();
+        EXPECT_EQ(player->tieDisplaysEnded, 1);
+        clearPlayers();
+        manager->currentLevelInfo = nullptr;
+        smgr()->clear();
+    }
 }
 
 } // namespace

@@ -7,6 +7,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdint>
 #include <map>
 #include <set>
 #include <string>
@@ -259,4 +261,261 @@ TEST_F(AudioVoiceTest, TheFilesLengthCountsAndAnUnplayableFileIsToldOnceAndSilen
     EXPECT_LT(voices, 12u);
     EXPECT_EQ(playedLonger, static_cast<int>(voices));
     EXPECT_EQ(problems.size(), 1u);
+}
+
+namespace {
+
+// A 16-bit PCM wave file of the given interleaved samples.
+std::string waveWithSamples(int rate, int channels, const std::vector<std::int16_t>& samples) {
+    const int frames = static_cast<int>(samples.size()) / channels;
+    std::string bytes = waveBytes(rate, channels, frames);
+    std::string data;
+    for (std::int16_t sample : samples) {
+        data += static_cast<char>(static_cast<std::uint16_t>(sample) & 0xFF);
+        data += static_cast<char>((static_cast<std::uint16_t>(sample) >> 8) & 0xFF);
+    }
+    return bytes.replace(bytes.size() - data.size(), data.size(), data);
+}
+
+} // namespace
+
+// A placed sound is read as one channel, the mean of the file's channels; otherwise a file
+// of more than two channels gives its front pair and one or two channels come as they are.
+TEST(SoundDecoderTest, ReadsMixDownToOneChannelOrTheFrontPair) {
+    const std::vector<std::int16_t> four = {100, 300, 7, 9, -400, -800, 0, 0, 30000, 30000, 30000, 30000};
+    const std::vector<std::int16_t> two = {100, 300, -400, -800, 30000, 32000};
+    const struct {
+        const std::vector<std::int16_t>* samples;
+        int fileChannels;
+        bool placed;
+        int channels;
+        std::vector<std::int16_t> expected;
+    } rows[] = {
+        {&four, 4, false, 2, {100, 300, -400, -800, 30000, 30000}},
+        {&four, 4, true, 1, {104, -300, 30000}},
+        {&two, 2, true, 1, {200, -600, 31000}},
+        {&two, 2, false, 2, {100, 300, -400, -800, 30000, 32000}},
+        {&two, 1, true, 1, {100, 300, -400, -800, 30000, 32000}},
+    };
+    test::TempDir dir;
+    for (const auto& row : rows) {
+        const std::string path = dir.file("Mix.wav");
+        ASSERT_TRUE(test::writeFileBytes(path, waveWithSamples(8000, row.fileChannels, *row.samples)));
+        audio::SoundDecoder decoder;
+        std::string detail;
+        ASSERT_EQ(decoder.open(path, "Mix.wav", row.placed, detail), Result::Ok) << detail;
+        EXPECT_EQ(decoder.channels(), row.channels);
+        const std::size_t frames = row.expected.size() / static_cast<std::size_t>(row.channels);
+        EXPECT_EQ(decoder.frames(), static_cast<std::int64_t>(frames));
+        std::vector<std::int16_t> out(row.expected.size() + 8, 0);
+        EXPECT_EQ(decoder.read(out.data(), frames + 4), frames) << row.fileChannels << " " << row.placed;
+        out.resize(row.expected.size());
+        EXPECT_EQ(out, row.expected) << row.fileChannels << " " << row.placed;
+        // At the end nothing more comes; rewound, the first frame comes again.
+        EXPECT_EQ(decoder.read(out.data(), 1), 0u);
+        EXPECT_EQ(decoder.read(out.data(), 0), 0u);
+        ASSERT_TRUE(decoder.rewind());
+        EXPECT_EQ(decoder.read(out.data(), 1), 1u);
+        EXPECT_EQ(out[0], row.expected[0]);
+    }
+    audio::SoundDecoder closed;
+    std::int16_t sample = 5;
+    EXPECT_EQ(closed.read(&sample, 1), 0u);
+    EXPECT_FALSE(closed.rewind());
+    std::string detail;
+    EXPECT_EQ(closed.open(dir.path().string(), "Folder", false, detail), Result::FileNotFound);
+    EXPECT_EQ(detail, "Folder");
+    ASSERT_TRUE(test::writeFileBytes(dir.file("Text.wav"), "no sound at all, only words"));
+    EXPECT_EQ(closed.open(dir.file("Text.wav"), "Text.wav", false, detail), Result::FileBad);
+    EXPECT_EQ(detail.rfind("Text.wav: ", 0), 0u) << detail;
+}
+
+// A plain sound plays on a channel: the output gets its voice, its volume and pause as they
+// change, and its stop; it plays for the length of its file.
+TEST_F(AudioVoiceTest, APlainSoundsChannelSendsItsVolumePauseAndStop) {
+    test::TempDir dir;
+    const std::string path = dir.file("Beep.wav");
+    ASSERT_TRUE(test::writeFileBytes(path, waveBytes(1000, 1, 1500))); // 1.5 s
+    audio::Sound* sound = nullptr;
+    ASSERT_EQ(system.createSound(path.c_str(), false, &sound), Result::Ok);
+    EXPECT_EQ(output.files.back(), path);
+    EXPECT_FLOAT_EQ(sound->length(), 1.5f);
+
+    audio::Channel* channel = nullptr;
+    ASSERT_EQ(system.playSound(sound, true, &channel), Result::Ok);
+    ASSERT_EQ(output.started.size(), 1u);
+    const audio::VoiceId voice = output.started.begin()->first;
+    EXPECT_EQ(output.started[voice], static_cast<audio::SoundId>(output.files.size()));
+    EXPECT_TRUE(output.params[voice].paused);
+    bool flag = false;
+    ASSERT_EQ(channel->getPaused(&flag), Result::Ok);
+    EXPECT_TRUE(flag);
+    advance(5.0); // paused: keeps its place
+    channel->isPlaying(&flag);
+    EXPECT_TRUE(flag);
+    EXPECT_TRUE(output.sets.empty()) << "nothing changed";
+
+    EXPECT_EQ(channel->setPaused(false), Result::Ok);
+    channel->getPaused(&flag);
+    EXPECT_FALSE(flag);
+    channel->setVolume(0.5f);
+    advance(1.0);
+    ASSERT_EQ(output.sets, std::vector<audio::VoiceId>{voice});
+    EXPECT_FALSE(output.params[voice].paused);
+    EXPECT_FLOAT_EQ(output.params[voice].gain, 0.5f);
+    channel->isPlaying(&flag);
+    EXPECT_TRUE(flag);
+    advance(0.5); // the length reached
+    channel->isPlaying(&flag);
+    EXPECT_FALSE(flag);
+    EXPECT_TRUE(output.stopped.empty()) << "a sound that played out ends by itself";
+
+    ASSERT_EQ(system.playSound(sound, false, &channel), Result::Ok);
+    const audio::VoiceId second = output.started.rbegin()->first;
+    EXPECT_NE(second, voice);
+    EXPECT_EQ(channel->stop(), Result::Ok);
+    channel->isPlaying(&flag);
+    EXPECT_FALSE(flag);
+    EXPECT_EQ(output.stopped, std::vector<audio::VoiceId>{second});
+
+    // The listener's velocity and up reach the output as well.
+    const audio::Vector3 velocity{1.0f, 2.0f, 3.0f};
+    const audio::Vector3 up{0.0f, 0.0f, 1.0f};
+    EXPECT_EQ(system.set3DListenerAttributes(nullptr, &velocity, nullptr, &up), Result::Ok);
+    advance(0.0);
+    EXPECT_EQ(output.listener.velocity, velocity);
+    EXPECT_EQ(output.listener.up, up);
+}
+
+// With every channel playing, a new sound takes over the channel that started first.
+TEST_F(AudioVoiceTest, WhenEveryChannelPlaysTheOldestGivesWay) {
+    test::TempDir dir;
+    const std::string path = dir.file("Hum.wav");
+    ASSERT_TRUE(test::writeFileBytes(path, waveBytes(1000, 1, 1000)));
+    audio::Sound* sound = nullptr;
+    ASSERT_EQ(system.createSound(path.c_str(), true, &sound), Result::Ok);
+    std::vector<audio::Channel*> channels;
+    for (int i = 0; i < audio::EventSystem::maxChannels; ++i) {
+        audio::Channel* channel = nullptr;
+        ASSERT_EQ(system.playSound(sound, false, &channel), Result::Ok);
+        channels.push_back(channel);
+    }
+    ASSERT_TRUE(output.stopped.empty());
+    // A stopped channel is taken again before any playing one.
+    channels[5]->stop();
+    audio::Channel* again = nullptr;
+    ASSERT_EQ(system.playSound(sound, false, &again), Result::Ok);
+    EXPECT_EQ(again, channels[5]);
+    EXPECT_EQ(output.stopped.size(), 1u);
+
+    audio::Channel* taken = nullptr;
+    ASSERT_EQ(system.playSound(sound, false, &taken), Result::Ok);
+    EXPECT_EQ(taken, channels[0]);
+    ASSERT_EQ(output.stopped.size(), 2u);
+    EXPECT_EQ(output.stopped.back(), 1u) << "the first voice";
+    ASSERT_EQ(system.playSound(sound, false, &taken), Result::Ok);
+    EXPECT_EQ(taken, channels[1]);
+    EXPECT_EQ(output.stopped.back(), 2u);
+    bool playing = false;
+    channels[2]->isPlaying(&playing);
+    EXPECT_TRUE(playing);
+}
+
+// A sound whose length the file's header does not tell plays until the output has read the
+// file; then it lasts what the output found, or ends at once when the file cannot play. A
+// length the header told stays.
+TEST_F(AudioVoiceTest, APlainSoundOfUnknownLengthLastsWhatTheOutputReads) {
+    test::TempDir dir;
+    ASSERT_TRUE(test::writeFileBytes(dir.file("Song.ogg"), "OggS and more"));
+    ASSERT_TRUE(test::writeFileBytes(dir.file("Broken.ogg"), "OggS and less"));
+    ASSERT_TRUE(test::writeFileBytes(dir.file("Beep.wav"), waveBytes(1000, 1, 1500)));
+    audio::Sound* song = nullptr;
+    audio::Sound* broken = nullptr;
+    audio::Sound* beep = nullptr;
+    ASSERT_EQ(system.createSound(dir.file("Song.ogg").c_str(), false, &song), Result::Ok);
+    ASSERT_EQ(system.createSound(dir.file("Broken.ogg").c_str(), false, &broken), Result::Ok);
+    ASSERT_EQ(system.createSound(dir.file("Beep.wav").c_str(), false, &beep), Result::Ok);
+    const auto songId = static_cast<audio::SoundId>(output.files.size() - 2);
+    EXPECT_EQ(song->length(), 0.0f);
+    audio::Channel* channel = nullptr;
+    ASSERT_EQ(system.playSound(song, false, &channel), Result::Ok);
+    advance(30.0);
+    bool playing = false;
+    channel->isPlaying(&playing);
+    EXPECT_TRUE(playing) << "the length is not known yet";
+
+    output.reports = {{songId, Result::Ok, 2.0f, "Song.ogg"},
+                      {songId + 1, Result::FileBad, 0.0f, "Broken.ogg: damaged"},
+                      {songId + 2, Result::Ok, 3.0f, "Beep.wav"}};
+    advance(0.0);
+    EXPECT_FLOAT_EQ(song->length(), 2.0f);
+    EXPECT_FLOAT_EQ(beep->length(), 1.5f);
+    EXPECT_EQ(problems, std::vector<std::string>{"Error loading file. Broken.ogg: damaged"});
+    ASSERT_EQ(system.playSound(song, false, &channel), Result::Ok);
+    advance(1.9);
+    channel->isPlaying(&playing);
+    EXPECT_TRUE(playing);
+    advance(0.2);
+    channel->isPlaying(&playing);
+    EXPECT_FALSE(playing);
+    ASSERT_EQ(system.playSound(broken, false, &channel), Result::Ok);
+    advance(0.01);
+    channel->isPlaying(&playing);
+    EXPECT_FALSE(playing) << "a file that cannot play ends at once";
+}
+
+// Null handles and a closed system are answered with their results, and nothing is written.
+TEST(AudioRefusalTest, NullArgumentsAndAClosedSystemAreRefused) {
+    audio::EventSystem closed;
+    audio::Event* event = nullptr;
+    audio::EventCategory* category = nullptr;
+    audio::Sound* sound = nullptr;
+    audio::Channel* channel = reinterpret_cast<audio::Channel*>(8);
+    EXPECT_EQ(closed.getEvent("Test/Hit", &event), Result::NotInitialized);
+    EXPECT_EQ(closed.getCategory("master", &category), Result::NotInitialized);
+    EXPECT_EQ(closed.createSound("Beep.wav", false, &sound), Result::NotInitialized);
+    EXPECT_EQ(closed.playSound(sound, false, &channel), Result::NotInitialized);
+    EXPECT_EQ(channel, nullptr);
+    EXPECT_EQ(closed.set3DListenerAttributes(nullptr, nullptr, nullptr, nullptr), Result::NotInitialized);
+    EXPECT_EQ(closed.update(), Result::NotInitialized);
+    EXPECT_EQ(closed.getEvent(nullptr, &event), Result::InvalidParameter);
+    EXPECT_EQ(closed.getEvent("Test/Hit", nullptr), Result::InvalidParameter);
+    EXPECT_EQ(closed.getCategory(nullptr, &category), Result::InvalidParameter);
+    EXPECT_EQ(closed.getCategory("master", nullptr), Result::InvalidParameter);
+    EXPECT_EQ(closed.createSound(nullptr, false, &sound), Result::InvalidParameter);
+    EXPECT_EQ(closed.createSound("Beep.wav", false, nullptr), Result::InvalidParameter);
+    EXPECT_EQ(closed.getSpeakerMode(nullptr), Result::InvalidParameter);
+    EXPECT_STREQ(audio::resultText(static_cast<Result>(99)), "Unknown error.");
+
+    ASSERT_EQ(closed.init(audio::SpeakerMode::Stereo), Result::Ok);
+    audio::EventProject project;
+    project.events.push_back({"Test/Hit", "sounds", 1.0f, false, false, 2, {{"Velocity", 0.0f, 1.0f}}});
+    ASSERT_EQ(closed.load(project), Result::Ok);
+    ASSERT_EQ(closed.getEvent("Test/Hit", &event), Result::Ok);
+    EXPECT_EQ(event->getState(nullptr), Result::InvalidParameter);
+    EXPECT_EQ(event->getVolume(nullptr), Result::InvalidParameter);
+    EXPECT_EQ(event->getPaused(nullptr), Result::InvalidParameter);
+    EXPECT_EQ(event->getCategory(nullptr), Result::InvalidParameter);
+    audio::EventParameter* parameter = nullptr;
+    EXPECT_EQ(event->getParameter(nullptr, &parameter), Result::InvalidParameter);
+    EXPECT_EQ(event->getParameter("Velocity", nullptr), Result::InvalidParameter);
+    ASSERT_EQ(event->getParameter("Velocity", &parameter), Result::Ok);
+    EXPECT_EQ(parameter->getValue(nullptr), Result::InvalidParameter);
+    EXPECT_EQ(parameter->setValue(std::nanf("")), Result::InvalidParameter);
+    ASSERT_EQ(closed.getCategory("sounds", &category), Result::Ok);
+    EXPECT_EQ(category->getVolume(nullptr), Result::InvalidParameter);
+    EXPECT_EQ(category->getPaused(nullptr), Result::InvalidParameter);
+    bool paused = true;
+    EXPECT_EQ(category->getPaused(&paused), Result::Ok);
+    EXPECT_FALSE(paused);
+
+    test::TempDir dir;
+    ASSERT_TRUE(test::writeFileBytes(dir.file("Beep.wav"), waveBytes(1000, 1, 100)));
+    ASSERT_EQ(closed.createSound(dir.file("Beep.wav").c_str(), false, &sound), Result::Ok);
+    ASSERT_EQ(closed.playSound(sound, false, &channel), Result::Ok);
+    EXPECT_EQ(channel->getPaused(nullptr), Result::InvalidParameter);
+    EXPECT_EQ(channel->isPlaying(nullptr), Result::InvalidParameter);
+    EXPECT_EQ(channel->getVolume(nullptr), Result::InvalidParameter);
+    EXPECT_EQ(channel->setVolume(-0.5f), Result::InvalidParameter);
+    EXPECT_EQ(closed.createSound(dir.path().c_str(), false, &sound), Result::FileNotFound) << "a folder";
 }

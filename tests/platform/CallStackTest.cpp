@@ -50,3 +50,13 @@ TEST(CallStackTest, WorksOnAnotherThread) {
     ASSERT_FALSE(frames.empty());
     EXPECT_NE(frames[0].function.find("captureHere"), std::string::npos);
 }
+
+// A negative skip counts as none: the first frame is the caller's.
+TEST(CallStackTest, ANegativeSkipSkipsNothing) {
+    const std::vector<platform::StackFrame> none = captureHere(0);
+    const std::vector<platform::StackFrame> negative = captureHere(-3);
+    ASSERT_FALSE(none.empty());
+    ASSERT_FALSE(negative.empty());
+    EXPECT_EQ(negative[0].address, none[0].address);
+    EXPECT_EQ(negative[0].function, none[0].function);
+}

@@ -1,4 +1,5 @@
 #include "platform/audio/AudioFiles.h"
+#include "platform/audio/AudioOutput.h"
 #include "platform/audio/EventSystem.h"
 
 #include "support/TempDir.h"
@@ -9,6 +10,8 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <utility>
+#include <memory>
 
 using audio::Result;
 
@@ -181,6 +184,10 @@ TEST_F(EventSystemTest, VolumesMultiplyDownTheCategoryChain) {
     float volume = 0.0f;
     sounds->getVolume(&volume);
     EXPECT_FLOAT_EQ(volume, 0.5f);
+    // Louder than full is full.
+    EXPECT_EQ(sounds->setVolume(3.0f), Result::Ok);
+    sounds->getVolume(&volume);
+    EXPECT_FLOAT_EQ(volume, 1.0f);
     // On the bound: 0 mutes.
     EXPECT_EQ(sounds->setVolume(0.0f), Result::Ok);
     EXPECT_FLOAT_EQ(click->effectiveVolume(), 0.0f);
@@ -206,6 +213,31 @@ TEST_F(EventSystemTest, InstancesAreReusedAndTheOldestIsTakenOverAtTheLimit) {
     EXPECT_FALSE(active(first));
     EXPECT_TRUE(active(second));
     EXPECT_EQ(system.instanceCount("Test/Click"), 2u);
+}
+
+// The instance taken over is the one started first, wherever it stands in the pool.
+TEST_F(EventSystemTest, TheInstanceStartedFirstIsTakenOverWhereverItStands) {
+    audio::Event* first = fetch("Test/Click");
+    first->start();
+    audio::Event* second = fetch("Test/Click");
+    second->start();
+    first->stop();
+    audio::Event* again = fetch("Test/Click"); // the stopped one, fetched anew
+    ASSERT_EQ(again, first);
+    again->start();
+    second->setVolume(0.3f);
+    second->setPaused(true);
+    // Both play; the second was started before the first's new start. It is handed out
+    // stopped, at full volume and not paused.
+    EXPECT_EQ(fetch("Test/Click"), second);
+    EXPECT_FALSE(active(second));
+    EXPECT_TRUE(active(first));
+    float volume = 0.0f;
+    second->getVolume(&volume);
+    EXPECT_EQ(volume, 1.0f);
+    bool paused = true;
+    second->getPaused(&paused);
+    EXPECT_FALSE(paused);
 }
 
 TEST_F(EventSystemTest, ThreeDAttributesAndListenerAreKept) {
@@ -268,6 +300,34 @@ TEST_F(EventSystemTest, PlainSoundsPlayForTheirWavLength) {
     channel->getVolume(&volume);
     EXPECT_EQ(volume, 1.0f);
     EXPECT_EQ(system.playSound(nullptr, false, &channel), Result::InvalidHandle);
+}
+
+// A wave file's length is its samples' bytes over its byte rate, found past chunks of odd
+// size (padded to even); a header cut inside the format, or without samples, gives no length.
+TEST_F(EventSystemTest, AWaveLengthNeedsItsFormatAndItsSamples) {
+    const std::string whole = wavBytes(1000, 1500);
+    const std::string format = whole.substr(12, 24);  // "fmt " and its 16 bytes
+    const std::string samples = whole.substr(36, 8);  // "data" and its size: 1500
+    const std::string odd = std::string("LIST\x03\0\0\0abc", 11) + '\0';
+    const std::string riff("RIFF\0\0\0\0WAVE", 12);
+    const std::pair<std::string, float> rows[] = {
+        {riff + format + samples, 1.5f},
+        {riff + odd + format + samples, 1.5f},
+        {riff + format.substr(0, 14), 0.0f},
+        {riff + format, 0.0f},
+        {riff + samples + format, 0.0f},
+        {std::string("RIFF\0\0\0\0AVI ", 12) + format + samples, 0.0f}, // another kind of RIFF file
+    };
+    for (std::size_t i = 0; i < std::size(rows); ++i) {
+        const std::string path = dir.file("Length" + std::to_string(i) + ".wav");
+        ASSERT_TRUE(test::writeFileBytes(path, rows[i].first));
+        EXPECT_FLOAT_EQ(audio::wavLengthSeconds(path.c_str()), rows[i].second) << i;
+    }
+    // The game's own choice of no output says so.
+    const std::unique_ptr<audio::Output> none = audio::createOutput(audio::OutputChoice::Null, audio::SpeakerMode::Stereo);
+    ASSERT_NE(none, nullptr);
+    EXPECT_TRUE(none->isNull());
+    EXPECT_EQ(none->description(), "null (chosen by the game)");
 }
 
 TEST(AudioResultTest, EveryResultHasItsOwnText) {

@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <utility>
+#include <vector>
+
 #ifdef PADDLESTONE_EXPECT_SDL2
 #include <SDL.h>
 #endif
@@ -31,6 +35,7 @@ TEST(GamepadTest, SdlBackendStartsWithoutPadsOrDisplay) {
 
 TEST(GamepadTest, NullBackendNeverSeesAPad) {
     std::unique_ptr<PadBackend> backend = createNullPadBackend();
+    EXPECT_STREQ(backend->name(), "none");
     PadState state;
     EXPECT_FALSE(backend->refresh());
     EXPECT_FALSE(backend->getState(0, state));
@@ -159,6 +164,94 @@ TEST_F(SdlVirtualPadTest, SdlBackendScalesTriggersAndTurnsTheYAxesUp) {
         EXPECT_EQ(state.thumbLY, c.upward) << c.raw;
         EXPECT_EQ(state.thumbRY, c.upward) << c.raw;
     }
+}
+
+} // namespace
+namespace {
+
+// Virtual pads that record what reaches their motors.
+class SdlRumblePadTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        backend = createSdlPadBackend();
+        ASSERT_NE(backend, nullptr);
+    }
+    void TearDown() override {
+        for (SDL_Joystick* joystick : joysticks)
+            SDL_JoystickClose(joystick);
+        for (int device : devices)
+            SDL_JoystickDetachVirtual(device);
+    }
+    // Plugs in a pad; the backend sees it at its next refresh.
+    void plug() {
+        SDL_VirtualJoystickDesc desc;
+        SDL_zero(desc);
+        desc.version = SDL_VIRTUAL_JOYSTICK_DESC_VERSION;
+        desc.type = SDL_JOYSTICK_TYPE_GAMECONTROLLER;
+        desc.naxes = SDL_CONTROLLER_AXIS_MAX;
+        desc.nbuttons = SDL_CONTROLLER_BUTTON_MAX;
+        desc.userdata = this;
+        desc.Rumble = [](void* self, Uint16 low, Uint16 high) {
+            static_cast<SdlRumblePadTest*>(self)->motors.emplace_back(low, high);
+            return 0;
+        };
+        const int device = SDL_JoystickAttachVirtualEx(&desc);
+        ASSERT_GE(device, 0) << SDL_GetError();
+        devices.push_back(device);
+        SDL_Joystick* joystick = SDL_JoystickOpen(device);
+        ASSERT_NE(joystick, nullptr) << SDL_GetError();
+        joysticks.push_back(joystick);
+    }
+    std::unique_ptr<PadBackend> backend;
+    std::vector<int> devices;
+    std::vector<SDL_Joystick*> joysticks;
+    std::vector<std::pair<Uint16, Uint16>> motors;
+};
+
+// A new strength reaches the motors at once, in each motor, and stopping reaches them too; a
+// pad that is not there (or a slot past the fourth) takes no vibration.
+TEST_F(SdlRumblePadTest, ANewStrengthReachesTheMotorsAtOnce) {
+    ASSERT_NO_FATAL_FAILURE(plug());
+    EXPECT_TRUE(backend->refresh()) << "a pad was plugged in";
+    const Uint32 start = SDL_GetTicks();
+    ASSERT_TRUE(backend->setVibration(0, 1000, 2000));
+    ASSERT_TRUE(backend->setVibration(0, 1000, 3000));
+    ASSERT_TRUE(backend->setVibration(0, 4000, 3000));
+    // Within the renewal time only a change is sent.
+    if (SDL_GetTicks() - start < 50) {
+        EXPECT_EQ(motors, (std::vector<std::pair<Uint16, Uint16>>{{1000, 2000}, {1000, 3000}, {4000, 3000}}));
+    }
+    ASSERT_TRUE(backend->setVibration(0, 0, 0));
+    ASSERT_FALSE(motors.empty());
+    EXPECT_EQ(motors.back(), (std::pair<Uint16, Uint16>{0, 0}));
+    EXPECT_FALSE(backend->setVibration(1, 10, 10));
+    EXPECT_FALSE(backend->setVibration(maxGamepads, 10, 10));
+    EXPECT_FALSE(backend->setVibration(-1, 10, 10));
+    PadState state;
+    EXPECT_FALSE(backend->getState(-1, state));
+    EXPECT_FALSE(backend->getState(maxGamepads, state));
+}
+
+// Four pads are read; a fifth waits. A pad pulled out is no longer read and takes no
+// vibration, and the refresh says the set of pads changed.
+TEST_F(SdlRumblePadTest, FourPadsAreReadAndAPadPulledOutIsGone) {
+    for (int i = 0; i < maxGamepads + 1; ++i)
+        ASSERT_NO_FATAL_FAILURE(plug());
+    EXPECT_TRUE(backend->refresh());
+    PadState state;
+    for (int pad = 0; pad < maxGamepads; ++pad)
+        EXPECT_TRUE(backend->getState(pad, state)) << pad;
+    EXPECT_FALSE(backend->refresh()) << "nothing changed";
+
+    SDL_JoystickClose(joysticks[1]);
+    joysticks.erase(joysticks.begin() + 1);
+    SDL_JoystickDetachVirtual(devices[1]);
+    devices.erase(devices.begin() + 1);
+    EXPECT_TRUE(backend->refresh());
+    EXPECT_FALSE(backend->getState(1, state));
+    EXPECT_FALSE(backend->setVibration(1, 10, 10));
+    EXPECT_TRUE(backend->getState(0, state));
+    EXPECT_TRUE(backend->getState(2, state));
 }
 
 } // namespace

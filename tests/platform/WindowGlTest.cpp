@@ -75,6 +75,16 @@ TEST(WindowGlTest, TheWindowKeepsItsSize) {
     EXPECT_EQ(rect.getWidth(), 640);
     EXPECT_EQ(rect.getHeight(), 480);
     EXPECT_FALSE(platform::keepWindowSize(device, size));
+
+    // Another size for the same window: the hints follow it and the window takes it.
+    const irr::core::dimension2du smaller(400, 320);
+    EXPECT_TRUE(platform::keepWindowSize(device, smaller));
+    XSync(other, False);
+    ASSERT_TRUE(XGetWMNormalHints(other, window, &hints, &supplied));
+    EXPECT_EQ(hints.min_width, 400);
+    EXPECT_EQ(hints.max_height, 320);
+    ASSERT_TRUE(runUntil(device, [&] { return driver->getScreenSize() == smaller; })) << "the new size came";
+    EXPECT_FALSE(platform::keepWindowSize(device, irr::core::dimension2du(0, 320)));
     XCloseDisplay(other);
     device->drop();
 }
@@ -104,6 +114,16 @@ TEST(WindowGlTest, FocusRectangleAndPointerConfinement) {
     cursor->setPosition(639, 479);
     device->run();
     EXPECT_EQ(cursor->getPosition(), irr::core::position2di(599, 439));
+
+    // A rectangle of no width or no height confines nothing.
+    const irr::core::recti flat(window.UpperLeftCorner, window.UpperLeftCorner + irr::core::vector2di(0, 100));
+    EXPECT_FALSE(platform::clipCursor(device, &flat));
+    const irr::core::recti thin(window.UpperLeftCorner, window.UpperLeftCorner + irr::core::vector2di(100, 0));
+    EXPECT_FALSE(platform::clipCursor(device, &thin));
+    cursor->setPosition(0, 0);
+    device->run();
+    EXPECT_EQ(cursor->getPosition(), irr::core::position2di(0, 0));
+    ASSERT_TRUE(platform::clipCursor(device, &inset));
 
     // Released, the pointer goes anywhere again.
     EXPECT_FALSE(platform::clipCursor(device, nullptr));

@@ -2,11 +2,13 @@
 // fallback) and its frame: render callbacks, viewports with their cameras, the scene pass,
 // the hand-over to the depth pass and the post chain, the level reset.
 #include "render/EffectHandler.h"
+#include "render/RenderRegistration.h"
 #include "render/RenderServices.h"
 #include "render/ShaderCallbacks.h"
 
 #include "core/GameSettings.h"
 #include "core/Globals.h"
+#include "level/LevelHooks.h"
 #include "support/NullDevice.h"
 #include "support/TempDir.h"
 
@@ -204,6 +206,24 @@ struct NotingPostCallback : PostProcessingRenderCallback {
     void OnPostRender(EffectHandler*) override {}
     std::vector<std::string>& journal;
 };
+
+// The level's debug keys reach the handler's one-shot flags through the render slots; with
+// no handler they do nothing.
+TEST_F(EffectHandlerTest, TheDebugKeySlotsSetTheHandlersOneShotFlags) {
+    registerRenderSubsystem();
+    const auto& slots = levelHooks().render;
+    ASSERT_TRUE(slots.skipNextScenePass && slots.requestEditorRefresh);
+    EXPECT_FALSE(handler->skipNextScenePass);
+    EXPECT_FALSE(handler->editorRefreshRequested);
+    slots.skipNextScenePass();
+    EXPECT_TRUE(handler->skipNextScenePass);
+    EXPECT_FALSE(handler->editorRefreshRequested);
+    slots.requestEditorRefresh();
+    EXPECT_TRUE(handler->editorRefreshRequested);
+    effectHandler = nullptr;
+    slots.skipNextScenePass();
+    slots.requestEditorRefresh();
+}
 
 TEST_F(EffectHandlerTest, FrameRunsItsStagesInOrder) {
     std::vector<std::string> order;

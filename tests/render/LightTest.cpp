@@ -3,8 +3,11 @@
 // also through the scene manager's drawAll with lights read from a level file.
 #include "render/LightManager.h"
 #include "render/LightObject.h"
+#include "render/RenderRegistration.h"
 
 #include "core/Globals.h"
+#include "level/LevelHooks.h"
+#include "level/LevelInfo.h"
 #include "level/SceneNodeFactory.h"
 #include "level/SubLevelObject.h"
 #include "support/TempDir.h"
@@ -131,6 +134,34 @@ TEST_F(LightTest, AttributesRoundTripWithoutPriorityAndKeepMissingOptionalKeys) 
     EXPECT_EQ(copy->getParent(), light->getParent());
 }
 
+// Every light type and priority is read by its name; a name the game does not know reads as
+// a point light of low priority.
+TEST_F(LightTest, TypesAndPrioritiesAreReadByName) {
+    const struct Row {
+        const char* type;
+        video::E_LIGHT_TYPE lightType;
+        const char* priority;
+        s32 lightPriority;
+    } rows[] = {{"Point", video::ELT_POINT, "Low", LightObject::PriorityLow},
+                {"Spot", video::ELT_SPOT, "Medium", LightObject::PriorityMedium},
+                {"Directional", video::ELT_DIRECTIONAL, "High", LightObject::PriorityHigh},
+                {"Sun", video::ELT_POINT, "Highest", LightObject::PriorityLow}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.type);
+        io::IAttributes* in = device->getFileSystem()->createEmptyAttributes(device->getVideoDriver());
+        const char* const types[] = {"Point", "Spot", "Directional", "Sun", nullptr};
+        const char* const priorities[] = {"Low", "Medium", "High", "Highest", nullptr};
+        in->addEnum("LightType", row.type, types);
+        in->addEnum("LightPriority", row.priority, priorities);
+        LightObject* light = addLight(core::vector3df(0, 0, 0), 100.0f);
+        light->setLightType(video::ELT_SPOT);
+        light->deserializeAttributes(in);
+        in->drop();
+        EXPECT_EQ(light->getLightType(), row.lightType);
+        EXPECT_EQ(light->getPriority(), row.lightPriority);
+    }
+}
+
 // Each written key reads back into a fresh light under its own name, both ways of each
 // switch; a copy keeps the sub-level flag.
 TEST_F(LightTest, WrittenKeysReadBackIntoAFreshLight) {
@@ -222,8 +253,10 @@ TEST_F(LightTest, NearestLightsUpToTheCountAreSwitchedOnPerNode) {
     EXPECT_FALSE(lights[0]->isVisible());
     EXPECT_TRUE(lights[3]->isVisible()); // not a candidate: left as it was
 
-    // A node type outside the lit kinds changes nothing.
+    // A node type outside the lit kinds changes nothing, even far from every light.
     scene::ISceneNode* empty = scene->addEmptySceneNode();
+    empty->setPosition(core::vector3df(500, 0, 0));
+    empty->updateAbsolutePosition();
     manager->OnNodePreRender(empty);
     EXPECT_EQ(manager->candidateLights.size(), 3u);
     EXPECT_EQ(manager->currentNode, empty);
@@ -235,6 +268,62 @@ TEST_F(LightTest, NearestLightsUpToTheCountAreSwitchedOnPerNode) {
     manager->resetLights();
     EXPECT_EQ(lights.size(), 0u);
     EXPECT_EQ(manager->currentNode, nullptr);
+    manager->drop();
+}
+
+// A node of a given type (a player's node, say) with nothing to draw.
+class TypedEmptyNode : public scene::ISceneNode {
+public:
+    TypedEmptyNode(scene::ISceneNode* parent, scene::ISceneManager* manager, scene::ESCENE_NODE_TYPE type)
+        : scene::ISceneNode(parent, manager), type(type) {}
+    void render() override {}
+    const core::aabbox3df& getBoundingBox() const override { return box; }
+    scene::ESCENE_NODE_TYPE getType() const override { return type; }
+    scene::ESCENE_NODE_TYPE type;
+    core::aabbox3df box{0, 0, 0, 0, 0, 0};
+};
+
+// A player's figure takes its lights around the player's position (where its own box would
+// put it does not count); another parent's figure takes them around its own box.
+TEST_F(LightTest, APlayersFigureIsLitAroundThePlayersPosition) {
+    auto* manager = new LightManager(scene);
+    LightObject* light = addLight(core::vector3df(0, 0, 0), 2.0f); // box +-3
+    core::array<scene::ISceneNode*> lights;
+    lights.push_back(light);
+    manager->OnPreRender(lights);
+    scene::IMesh* cube = scene->getGeometryCreator()->createCubeMesh(core::vector3df(2, 2, 2));
+    auto* mesh = new scene::SAnimatedMesh(cube);
+    cube->drop();
+    for (const bool player : {true, false}) {
+        SCOPED_TRACE(player);
+        auto* parent = new TypedEmptyNode(scene->getRootSceneNode(), scene,
+                                          player ? typeId("plr1") : scene::ESNT_EMPTY);
+        parent->drop();
+        scene::IAnimatedMeshSceneNode* figure =
+            scene->addAnimatedMeshSceneNode(mesh, parent, -1, core::vector3df(50, 0, 0));
+        parent->updateAbsolutePosition();
+        figure->updateAbsolutePosition();
+        manager->OnNodePreRender(figure);
+        EXPECT_EQ(manager->candidateLights.size(), player ? 1u : 0u);
+        parent->remove();
+    }
+    mesh->drop();
+    manager->drop();
+}
+
+// The level's count of lights per drawn node reaches the light manager; none is none and a
+// negative count is none too.
+TEST_F(LightTest, TheLevelsLightCountIsTheManagersWithNoneForZeroOrLess) {
+    registerRenderSubsystem();
+    auto* manager = new LightManager(scene);
+    lightManager = manager;
+    LevelSettings settings;
+    for (const auto& [count, held] : {std::pair<s32, u32>{2, 2}, {0, 0}, {6, 6}, {-3, 0}, {1, 1}}) {
+        settings.NumberOfLights = count;
+        levelHooks().render.applyLevelSettings(settings);
+        EXPECT_EQ(manager->maxLightsPerNode, held) << count;
+    }
+    lightManager = nullptr;
     manager->drop();
 }
 

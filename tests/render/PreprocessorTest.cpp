@@ -61,6 +61,7 @@ const Case cases[] = {
      "##ifdef !EVDF_PIXEL_SHADER_3_0\nlow\n##else\nhigh\n##endif\n", "//ifdef !EVDF_PIXEL_SHADER_3_0 low"},
     {"unmatched if: earlier blocks applied, the rest left", "##ifdef NO\nx\n##endif\n##ifdef YES\ny\n",
      "//ifdef YES y"},
+    {"unmatched undefined if: its part is left", "a\n##ifdef NO\ny\n", "a //ifdef NO y"},
     {"duplicate else stops collecting", "##ifdef NO\na\n##else\nb\n##else\nc\n##endif\n",
      "//ifdef NO a //else b ##else c ##endif"},
     {"invalid if on the last line without a newline", "a\n##ifdef YES", "a //ifdef YES"},

@@ -444,11 +444,16 @@ TEST_F(ShaderManagerTest, LightRecordsFollowTheLightData) {
     spot.OuterCone = 60.0f;
     spot.Falloff = 3.0f;
     spot.Radius = 10.0f;
-    spot.DiffuseColor = video::SColorf(0.5f, 0.25f, 1.0f, 1.0f);
+    spot.DiffuseColor = video::SColorf(0.5f, 0.25f, 1.0f, 0.75f);
+    spot.Position = core::vector3df(1, 2, 3);
+    spot.Direction = core::vector3df(0, -0.6f, 0.8f);
+    spot.Attenuation = core::vector3df(0.1f, 0.2f, 0.3f);
     LightRecord record = defaultLightRecord();
     buildLightRecord(spot, record);
-    EXPECT_FLOAT_EQ(record.rows[0], 0.5f);
-    EXPECT_FLOAT_EQ(record.rows[7], -1.0f);
+    // Colour, position and kind, direction, attenuation, each row's fourth value fixed.
+    const f32 rows[16] = {0.5f, 0.25f, 1.0f, 0.75f, 1, 2, 3, -1.0f, 0, -0.6f, 0.8f, 1.0f, 0.1f, 0.2f, 0.3f, 1.0f};
+    for (int i = 0; i < 16; ++i)
+        EXPECT_FLOAT_EQ(record.rows[i], rows[i]) << "value " << i;
     EXPECT_NEAR(record.rows[16], std::cos(15.0 * core::DEGTORAD64), 1e-6);
     EXPECT_NEAR(record.rows[17], std::cos(30.0 * core::DEGTORAD64), 1e-6);
     EXPECT_FLOAT_EQ(record.rows[18], 3.0f);
@@ -459,6 +464,11 @@ TEST_F(ShaderManagerTest, LightRecordsFollowTheLightData) {
     buildLightRecord(point, pointRecord);
     EXPECT_FLOAT_EQ(pointRecord.rows[7], 1.0f);
     EXPECT_FLOAT_EQ(pointRecord.rows[16], 0.0f); // cone values kept for other types
+    video::SLight sun;
+    sun.Type = video::ELT_DIRECTIONAL;
+    LightRecord sunRecord = defaultLightRecord();
+    buildLightRecord(sun, sunRecord);
+    EXPECT_FLOAT_EQ(sunRecord.rows[7], 0.0f);
 }
 
 } // namespace

@@ -1,10 +1,12 @@
 // Shading on the OpenGL driver under Xvfb: a box's shadow on a floor with one cascade, three
-// cascades and shadows off; a figure skinned on the graphics card against the same pose
-// skinned by the engine; the Phong constants with the driver's real transforms; the post
-// chain (bloom and SSAO) and a failing effect; the depth pass; the character compositing and
-// the thumbnail. PADDLESTONE_KEEP_SCREENSHOT=/path/shading.png keeps the pictures.
+// cascades and shadows off, and an alpha-tested caster's half shadow; a figure skinned on the
+// graphics card against the same pose skinned by the engine; the Phong constants with the
+// driver's real transforms; the post chain (bloom and SSAO) and a failing effect; the depth
+// pass; the character compositing and the thumbnail. PADDLESTONE_KEEP_SCREENSHOT=/path/shading.png
+// keeps the pictures.
 #include "render/CharacterTextures.h"
 #include "render/EffectHandler.h"
+#include "render/EffectShaderCallbacks.h"
 #include "render/HardwareSkinning.h"
 #include "render/LightManager.h"
 #include "render/RenderServices.h"
@@ -339,6 +341,10 @@ TEST_P(SpecialisedPhongGlTest, SpecialisedProgramsDrawWhatTheGeneralOnesDraw) {
     ASSERT_NE(specialised, nullptr);
     // Point lights alone, point and spot, directional; the shiny box: several programs.
     EXPECT_GE(shaderManager->specializedProgramCount(), 3u);
+    // Another frame draws with the programs already made: none is compiled again.
+    const u32 renderers = driver()->getMaterialRendererCount();
+    drawFrame();
+    EXPECT_EQ(driver()->getMaterialRendererCount(), renderers);
     const core::dimension2du size = general->getDimension();
     int differing = 0;
     for (u32 y = 0; y < size.Height; ++y)
@@ -442,7 +448,7 @@ TEST_F(ShadingGlTest, FigureSkinnedOnTheCardMatchesTheEngineSkinnedPose) {
 
 // --- Phong constants with the driver's transforms --------------------------------------------------
 
-TEST_F(ShadingGlTest, PhongSendsSamplersLightsAndTheCameraTransformsOnOpenGl) {
+TEST_F(ShadingGlTest, PhongAndFullScreenPassesSendSamplersLightsAndTransformsOnOpenGl) {
     start();
     scene::ICameraSceneNode* camera = scene()->addCameraSceneNode(nullptr, core::vector3df(0, 5, -20));
     camera->setTarget(core::vector3df(0, 0, 0));
@@ -484,6 +490,19 @@ TEST_F(ShadingGlTest, PhongSendsSamplersLightsAndTheCameraTransformsOnOpenGl) {
     EXPECT_NEAR(services.f("lights[0]")[17], std::cos(30.0f * core::DEGTORAD), 1e-5f);
     EXPECT_EQ(services.f("mClipPlane"), std::vector<f32>(4, 0.0f));
     lightManager->candidateLights.clear();
+
+    // A full-screen pass: its four samplers on units 0 to 3 and the target's size.
+    services.clear();
+    ScreenQuadShaderCallback quad(effectHandler, true);
+    quad.OnSetConstants(&services, 0);
+    const struct {
+        const char* name;
+        s32 unit;
+    } quadSamplers[] = {{"ColorMapSampler", 0}, {"ScreenMapSampler", 1}, {"DepthMapSampler", 2}, {"UserMapSampler", 3}};
+    for (const auto& sampler : quadSamplers)
+        EXPECT_EQ(services.i1(sampler.name), sampler.unit) << sampler.name;
+    EXPECT_FLOAT_EQ(services.f1("screenX"), static_cast<f32>(driver()->getCurrentRenderTargetSize().Width));
+    EXPECT_FLOAT_EQ(services.f1("screenY"), static_cast<f32>(driver()->getCurrentRenderTargetSize().Height));
 }
 
 // --- post-processing and depth pass ----------------------------------------------------------------
@@ -507,6 +526,18 @@ TEST_F(ShadingGlTest, BloomChainPingPongsAndAFailingEffectIsLeftOut) {
     ASSERT_NE(handler.randomVectorTexture, nullptr);
     EXPECT_EQ(handler.randomVectorTexture->getSize(), core::dimension2du(512, 512));
     EXPECT_EQ(handler.screenQuad.material.TextureLayer[3].Texture, handler.randomVectorTexture);
+    // Every texel is an opaque vector inside the unit sphere.
+    {
+        const auto* texels = static_cast<const u32*>(handler.randomVectorTexture->lock(video::ETLM_READ_ONLY));
+        ASSERT_NE(texels, nullptr);
+        int outside = 0;
+        for (u32 i = 0; i < 512u * 512u; ++i) {
+            const video::SColorf c{video::SColor(texels[i])};
+            outside += c.a < 0.999f || c.r * c.r + c.g * c.g + c.b * c.b > 1.02f ? 1 : 0;
+        }
+        handler.randomVectorTexture->unlock();
+        EXPECT_EQ(outside, 0);
+    }
     for (const PostProcessingEffectRecord& record : handler.postEffects)
         EXPECT_GT(record.materialType, 0);
 
@@ -536,6 +567,18 @@ TEST_F(ShadingGlTest, BloomChainPingPongsAndAFailingEffectIsLeftOut) {
     const double centre = rendertest::meanLuminance(shot, core::recti(620, 340, 660, 380));
     shot->drop();
     EXPECT_GT(centre, 20.0) << "the chain's last effect reaches the screen";
+    // The chain keeps the picture the right way round: the cube (darker than the clear
+    // colour) moved up and to the left shows in the upper left.
+    cube->setPosition(core::vector3df(-12, 7, 0));
+    drawFrame();
+    shot = shoot("-post-upper-left");
+    ASSERT_NE(shot, nullptr);
+    const double upperLeft = rendertest::meanLuminance(shot, core::recti(0, 0, 640, 360));
+    const double upperRight = rendertest::meanLuminance(shot, core::recti(640, 0, 1280, 360));
+    const double lowerLeft = rendertest::meanLuminance(shot, core::recti(0, 360, 640, 720));
+    shot->drop();
+    EXPECT_LT(upperLeft, upperRight - 5.0) << upperLeft << " against " << upperRight;
+    EXPECT_LT(upperLeft, lowerLeft - 5.0) << upperLeft << " against " << lowerLeft;
 
     // A missing file and one that does not compile are each logged and left out.
     const std::filesystem::path broken = dir.file("Broken.glsl");
@@ -557,6 +600,30 @@ TEST_F(ShadingGlTest, BloomChainPingPongsAndAFailingEffectIsLeftOut) {
     EXPECT_EQ(withMatrix, 1u);
 }
 
+// An effect file reads the render size through SCREENX (width) and SCREENY (height).
+TEST_F(ShadingGlTest, AnEffectFileReadsTheRenderWidthAndHeight) {
+    start(false, false);
+    EffectHandler& handler = *effectHandler;
+    ASSERT_TRUE(handler.postEffects.empty());
+    const std::filesystem::path size = dir.file("Size.glsl");
+    {
+        std::FILE* file = std::fopen(size.c_str(), "w");
+        ASSERT_NE(file, nullptr);
+        std::fputs("void main()\n{\n    gl_FragColor = vec4(float(SCREENX) / 2048.0, float(SCREENY) / 2048.0, 0.0, 1.0);\n}\n",
+                   file);
+        std::fclose(file);
+    }
+    ASSERT_TRUE(handler.addPostProcessingEffectFromFile(size.c_str()));
+    addCamera(core::vector3df(0, 10, -30), core::vector3df(0, 0, 0));
+    drawFrame();
+    video::IImage* shot = shoot("-size");
+    ASSERT_NE(shot, nullptr);
+    const video::SColor centre = shot->getPixel(640, 360);
+    shot->drop();
+    EXPECT_NEAR(centre.getRed(), 1280.0 / 2048.0 * 255.0, 2.0);
+    EXPECT_NEAR(centre.getGreen(), 720.0 / 2048.0 * 255.0, 2.0);
+}
+
 // --- character textures and thumbnail --------------------------------------------------------------
 
 // The composer reads the textures at their authored sizes (1024, the highlights 512).
@@ -571,6 +638,51 @@ video::ITexture* flatTexture(video::IVideoDriver* driver, const char* name, vide
     video::ITexture* texture = driver->addTexture(name, image);
     image->drop();
     return texture;
+}
+
+// An alpha-tested caster shadows the floor only under the opaque part of its texture: a
+// white plate whose one half is see-through casts half a shadow.
+TEST_F(ShadingGlTest, AnAlphaTestedCasterShadowsOnlyUnderItsOpaquePart) {
+    setSettingInt("Graphics_ShadowDistance", 1);
+    start();
+    effectHandler->shadowDistanceMode = 1;
+    scene()->setAmbientLight(video::SColorf(0.35f, 0.35f, 0.35f, 1.0f));
+    scene::ILightSceneNode* lamp =
+        scene()->addLightSceneNode(nullptr, core::vector3df(0, 60, -20), video::SColorf(0.8f, 0.8f, 0.8f), 400.0f);
+    lamp->getLightData().Attenuation = core::vector3df(1, 0, 0);
+    scene::IMeshSceneNode* floor = addLitCube(1.0f, core::vector3df(0, -0.5f, 0), core::vector3df(120, 1, 120));
+    // A level plane 20 wide (the cube's top face has no texture coordinates of its own).
+    scene::IMesh* plane = scene()->getGeometryCreator()->createPlaneMesh(core::dimension2df(20, 20));
+    scene::IMeshSceneNode* plate = scene()->addMeshSceneNode(plane, nullptr, -1, core::vector3df(-20, 10, 0));
+    plane->drop();
+    plate->getMaterial(0).Lighting = false;
+    plate->getMaterial(0).BackfaceCulling = false;
+    video::IImage* image = driver()->createImage(video::ECF_A8R8G8B8, core::dimension2du(64, 64));
+    image->fill(video::SColor(255, 255, 255, 255));
+    for (u32 y = 0; y < 64; ++y)
+        for (u32 x = 32; x < 64; ++x)
+            image->setPixel(x, y, video::SColor(0, 255, 255, 255)); // white, see-through
+    plate->setMaterialTexture(0, driver()->addTexture("halfPlate", image));
+    image->drop();
+    plate->setMaterialType(video::EMT_TRANSPARENT_ALPHA_CHANNEL_REF);
+    // From +x and above: the plate's halves (x -30..-20 and -20..-10 at y 10) shadow the floor
+    // 3.75 units further towards -x.
+    effectHandler->setShadowQuality(core::vector3df(30, 80, 0), core::vector3df(0, 0, 0));
+    castShadows(std::vector<scene::ISceneNode*>{floor, plate});
+    scene::ICameraSceneNode* camera = addCamera(core::vector3df(0, 40, -60), core::vector3df(0, 0, 0));
+    drawFrame();
+    drawFrame();
+    video::IImage* shot = shoot("-alpha-caster");
+    ASSERT_NE(shot, nullptr);
+    const double left = luminanceAt(shot, camera, core::vector3df(-28.75f, 0, 0));
+    const double right = luminanceAt(shot, camera, core::vector3df(-18.75f, 0, 0));
+    const double besideLeft = luminanceAt(shot, camera, core::vector3df(-28.75f, 0, 15));
+    const double besideRight = luminanceAt(shot, camera, core::vector3df(-18.75f, 0, 15));
+    shot->drop();
+    EXPECT_GT(besideLeft, 40.0) << "the floor is lit";
+    // Under the opaque half a shadow, under the see-through half the floor as it is beside.
+    EXPECT_LT(left, besideLeft - 25.0) << "under the opaque half " << left << ", beside " << besideLeft;
+    EXPECT_NEAR(right, besideRight, 12.0) << "under the see-through half";
 }
 
 TEST_F(ShadingGlTest, CharacterTexturesAreComposedOntoTheFiguresMaterial) {
@@ -593,7 +705,13 @@ TEST_F(ShadingGlTest, CharacterTexturesAreComposedOntoTheFiguresMaterial) {
     player->drop();
     setPlayer(0, player);
     ASSERT_TRUE(driver()->beginScene(true, true, video::SColor(255, 0, 0, 0)));
+    // The composing repeats its first layer and gives the 2D material its wraps back after.
+    video::SMaterialLayer& layer2D = driver()->getMaterial2D().TextureLayer[0];
+    layer2D.TextureWrapU = video::ETC_CLAMP_TO_EDGE;
+    layer2D.TextureWrapV = video::ETC_MIRROR;
     handler.updateCharacterTextures(0.016f);
+    EXPECT_EQ(layer2D.TextureWrapU, video::ETC_CLAMP_TO_EDGE);
+    EXPECT_EQ(layer2D.TextureWrapV, video::ETC_MIRROR);
     driver()->setRenderTarget(nullptr, true, true, video::SColor(255, 0, 0, 0));
     driver()->draw2DImage(handler.tentaroTexture, core::recti(0, 0, 512, 512), core::recti(0, 0, 1024, 1024));
     driver()->draw2DImage(handler.tentaroLimbs, core::recti(640, 0, 1152, 512), core::recti(0, 0, 512, 512));
@@ -625,6 +743,42 @@ TEST_F(ShadingGlTest, CharacterTexturesAreComposedOntoTheFiguresMaterial) {
     flashed->drop();
     EXPECT_GT(white.getGreen(), 200u);
     EXPECT_GT(white.getRed(), 200u);
+}
+
+// The composed body keeps its picture whole, its top and its bottom apart, however the
+// driver turns render targets upside down.
+TEST_F(ShadingGlTest, TheComposedBodyKeepsItsTopAndBottomApart) {
+    start();
+    EffectHandler& handler = *effectHandler;
+    scene::IAnimatedMeshSceneNode* figure =
+        scene()->addAnimatedMeshSceneNode(getGameMesh(scene(), "Content/Models/Characters/Everyman1.b3d"));
+    ASSERT_NE(figure, nullptr);
+    scene()->addCameraSceneNode(nullptr, core::vector3df(0, 3, -10));
+    MeshNodeCharacterTextures textures(figure);
+    // A body picture of the game's size (the compositing draws it 1024 pixels square).
+    video::IImage* image = driver()->createImage(video::ECF_A8R8G8B8, core::dimension2du(1024, 1024));
+    image->fill(video::SColor(255, 255, 0, 0));
+    for (u32 y = 512; y < 1024; ++y)
+        for (u32 x = 0; x < 1024; ++x)
+            image->setPixel(x, y, video::SColor(255, 0, 0, 255));
+    textures.bodyTexture = driver()->addTexture("twoToneBody", image);
+    image->drop();
+    auto* player = new TexturedPlayer(scene()->getRootSceneNode(), scene(), &textures);
+    player->drop();
+    setPlayer(0, player);
+    ASSERT_TRUE(driver()->beginScene(true, true, video::SColor(255, 0, 0, 0)));
+    handler.updateCharacterTextures(0.016f);
+    driver()->setRenderTarget(nullptr, true, true, video::SColor(255, 0, 0, 0));
+    driver()->draw2DImage(handler.tentaroTexture, core::recti(0, 0, 512, 512), core::recti(0, 0, 1024, 1024));
+    driver()->endScene();
+    video::IImage* shot = shoot("-two-tone");
+    ASSERT_NE(shot, nullptr);
+    const video::SColor upper = shot->getPixel(256, 64);
+    const video::SColor lower = shot->getPixel(256, 448);
+    shot->drop();
+    // One half red, the other blue.
+    EXPECT_NE(upper.getRed() > 200, lower.getRed() > 200) << "upper " << upper.color << ", lower " << lower.color;
+    EXPECT_NE(upper.getBlue() > 200, lower.getBlue() > 200) << "upper " << upper.color << ", lower " << lower.color;
 }
 
 TEST_F(ShadingGlTest, ThumbnailHasTheScreensAspectAtHeight360) {

@@ -10,6 +10,7 @@
 #include "render/ShaderCallbacks.h"
 #include "render/ShaderManager.h"
 #include "render/ShadowCascades.h"
+#include "render/TextureLayers.h"
 
 #include "core/GameSettings.h"
 #include "core/Globals.h"
@@ -25,6 +26,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 
 using namespace irr;
@@ -188,6 +190,7 @@ TEST_F(ShadingTest, CropFitsTheLightBoxOntoTheSliceAndTheConstantsFollowTheCasca
     cascades.computeSliceCorners(viewer, 0, 1.1f);
     cascades.computeCropMatrices(0);
     const core::matrix4 m = cascades.lightProjections[0] * cascades.lightViews[0];
+    f32 lowX = 2.0f, highX = -2.0f, lowY = 2.0f, highY = -2.0f;
     for (const core::vector3df& corner : cascades.corners) {
         f32 out[4];
         m.transformVect(out, corner);
@@ -195,7 +198,16 @@ TEST_F(ShadingTest, CropFitsTheLightBoxOntoTheSliceAndTheConstantsFollowTheCasca
         EXPECT_LE(std::fabs(out[1] / out[3]), 1.001f);
         EXPECT_GE(out[2], 0.0f);
         EXPECT_LE(out[2], 1.0f);
+        lowX = std::min(lowX, out[0] / out[3]);
+        highX = std::max(highX, out[0] / out[3]);
+        lowY = std::min(lowY, out[1] / out[3]);
+        highY = std::max(highY, out[1] / out[3]);
     }
+    // Tight: the slice's corners reach every edge of the map.
+    EXPECT_NEAR(lowX, -1.0f, 1e-3f);
+    EXPECT_NEAR(highX, 1.0f, 1e-3f);
+    EXPECT_NEAR(lowY, -1.0f, 1e-3f);
+    EXPECT_NEAR(highY, 1.0f, 1e-3f);
     // The light's near plane stays depth 0 once the depth range is rescaled.
     scene::ICameraSceneNode* light = cascades.lightCamera;
     const core::vector3df axis = (light->getTarget() - light->getAbsolutePosition()).normalize();
@@ -226,6 +238,127 @@ TEST_F(ShadingTest, CropFitsTheLightBoxOntoTheSliceAndTheConstantsFollowTheCasca
     handler->shadowDistanceMode = 1;
     draw(phong, nullptr, 0);
     expectFloats(services->f("mSplitDistance"), {s[1] * 1.5f, -1.0f, -1.0f});
+}
+
+
+// In play the light's camera looks at the viewer's target; outside play (a menu's scene) at
+// most 100 units ahead of the viewer along its view; from 200 units towards the light.
+TEST_F(ShadingTest, TheLightCameraLooksAtTheTargetInPlayAndAtMostAHundredUnitsAheadOtherwise) {
+    const struct Row {
+        bool running;
+        f32 viewerZ, focusZ;
+    } rows[] = {{true, -150.0f, 0.0f}, {false, -150.0f, -50.0f}, {false, -100.0f, 0.0f}, {false, -30.0f, 0.0f}};
+    handler->setShadowQuality(core::vector3df(0, 80, 0), core::vector3df(0, 0, 0));
+    scene::ICameraSceneNode* viewer = smgr()->addCameraSceneNode(nullptr, core::vector3df(0, 0, -30));
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.running << " " << row.viewerZ);
+        if (row.running)
+            simulateRunningPhysics();
+        else
+            physicsManager = nullptr;
+        viewer->setPosition(core::vector3df(0, 0, row.viewerZ));
+        viewer->updateAbsolutePosition();
+        viewer->setTarget(core::vector3df(0, 0, 0));
+        smgr()->setActiveCamera(viewer);
+        handler->updateShadowCascades();
+        EXPECT_NEAR(handler->shadowCamera->getTarget().Z, row.focusZ, 1e-3f);
+        const core::vector3df position = handler->shadowCamera->getPosition();
+        EXPECT_NEAR(position.X, 0.0f, 1e-3f);
+        EXPECT_NEAR(position.Y, 200.0f, 1e-3f);
+        EXPECT_NEAR(position.Z, row.focusZ, 1e-3f);
+    }
+}
+// A caster draws into a map in modes 1 and 2 while shown; the far cascades of the third
+// distance mode leave moving objects out.
+TEST_F(ShadingTest, CastersDrawIntoAMapByTheirModeVisibilityAndMotion) {
+    PhysicsObject* object = addPhysicsObject();
+    scene::ISkinnedMesh* skinned = smgr()->createSkinnedMesh();
+    skinned->addMeshBuffer();
+    skinned->finalize();
+    scene::IAnimatedMeshSceneNode* mesh = smgr()->addAnimatedMeshSceneNode(skinned, object);
+    skinned->drop();
+    ASSERT_NE(mesh, nullptr);
+    const struct Row {
+        const char* name;
+        s32 mode;
+        PhysicsState state;
+        bool shown, skipNonStatic, casts;
+    } rows[] = {{"mode 2", 2, PhysicsState::Static, true, false, true},
+                {"mode 1", 1, PhysicsState::Static, true, false, true},
+                {"mode 0", 0, PhysicsState::Static, true, false, false},
+                {"mode 3", 3, PhysicsState::Static, true, false, false},
+                {"hidden", 2, PhysicsState::Static, false, false, false},
+                {"static in a far cascade", 2, PhysicsState::Static, true, true, true},
+                {"dynamic", 2, PhysicsState::Dynamic, true, false, true},
+                {"dynamic in a far cascade", 2, PhysicsState::Dynamic, true, true, false},
+                {"kinematic in a far cascade", 1, PhysicsState::Kinematic, true, true, false}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        handler->shadowNodes.assign(1, {mesh, row.mode, 0});
+        object->setPhysicsState(row.state);
+        mesh->setVisible(row.shown);
+        bool instanced = true;
+        EXPECT_EQ(handler->castsIntoMap(0, row.skipNonStatic, instanced), row.casts);
+        EXPECT_FALSE(instanced);
+    }
+    bool instanced = true;
+    EXPECT_FALSE(handler->castsIntoMap(1, false, instanced)) << "no such entry";
+}
+
+// A node that notes, while it draws, which node the depth programs see and its material.
+class DepthNotingNode : public scene::ISceneNode {
+public:
+    using scene::ISceneNode::ISceneNode;
+    void render() override {
+        ++draws;
+        seenNode = effectHandler ? effectHandler->nodeForDepthMaterial() : nullptr;
+        seen = material;
+    }
+    const core::aabbox3df& getBoundingBox() const override { return box; }
+    u32 getMaterialCount() const override { return 1; }
+    video::SMaterial& getMaterial(u32) override { return material; }
+    video::SMaterial material;
+    video::SMaterial seen;
+    scene::ISceneNode* seenNode = nullptr;
+    int draws = 0;
+    core::aabbox3df box{-1, -1, -1, 1, 1, 1};
+};
+
+// A caster draws into the map as the depth programs' node, with the depth material of its
+// kind (alpha-tested for the reference type and the transparent Phong variants), writing depth
+// and without the atlas it draws into; after the draw it has its own material back.
+TEST_F(ShadingTest, ACasterDrawsWithTheDepthMaterialOfItsKindAndGetsItsOwnBack) {
+    handler->depthMaterial = 101;
+    handler->depthAlphaMaterial = 102;
+    shaders->transparentVariantMaterials = {77};
+    scene::ICameraSceneNode* camera = smgr()->addCameraSceneNode(nullptr, core::vector3df(0, 0, -10));
+    auto* node = new DepthNotingNode(root(), smgr(), -1);
+    node->drop();
+    node->setAutomaticCulling(scene::EAC_OFF);
+    video::ITexture* atlas = driver()->addTexture(core::dimension2du(4, 4), "atlas");
+    const struct Row {
+        s32 type;
+        s32 depthType;
+    } rows[] = {{video::EMT_SOLID, 101}, {video::EMT_TRANSPARENT_ALPHA_CHANNEL_REF, 102}, {77, 102},
+                {video::EMT_TRANSPARENT_ALPHA_CHANNEL, 101}};
+    handler->shadowNodes.assign(1, {node, 2, 0});
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.type);
+        node->material.MaterialType = static_cast<video::E_MATERIAL_TYPE>(row.type);
+        node->material.ZWriteEnable = false;
+        node->material.TextureLayer[textureLayer::shadowAtlas].Texture = atlas;
+        const int before = node->draws;
+        handler->renderShadowCaster(0, camera, false);
+        ASSERT_EQ(node->draws, before + 1);
+        EXPECT_EQ(node->seenNode, node);
+        EXPECT_EQ(node->seen.MaterialType, row.depthType);
+        EXPECT_TRUE(node->seen.ZWriteEnable);
+        EXPECT_EQ(node->seen.TextureLayer[textureLayer::shadowAtlas].Texture, nullptr);
+        EXPECT_EQ(node->material.MaterialType, row.type);
+        EXPECT_FALSE(node->material.ZWriteEnable);
+        EXPECT_EQ(node->material.TextureLayer[textureLayer::shadowAtlas].Texture, atlas);
+        EXPECT_EQ(handler->nodeForDepthMaterial(), lights->currentNode);
+    }
 }
 
 // --- Phong constants ---------------------------------------------------------------------------
@@ -291,6 +424,28 @@ TEST_F(ShadingTest, PhongSendsTheMaterialInformationFogAndSwitchesOfTheDraw) {
         shaders->shaderLevel = level;
         draw(phong, nullptr, 0, material);
         EXPECT_TRUE(services->order.empty()) << level;
+    }
+}
+
+// Layer 0's texture transform reaches the program as its scale, translation and turn.
+TEST_F(ShadingTest, PhongSendsTheTextureTransformOfLayerZero) {
+    const struct Row {
+        const char* name;
+        f32 angle, u, v, scaleU, scaleV;
+    } rows[] = {{"panned", 0.0f, 0.25f, 0.5f, 1.0f, 1.0f},
+                {"scaled", 0.0f, 0.0f, 0.0f, 2.0f, 3.0f},
+                {"turned", 0.5f, 0.0f, 0.0f, 1.0f, 1.0f}};
+    PhongShaderCallback phong;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        video::SMaterial material;
+        material.getTextureMatrix(0).buildTextureTransform(row.angle, core::vector2df(0, 0),
+                                                           core::vector2df(row.u, row.v),
+                                                           core::vector2df(row.scaleU, row.scaleV));
+        draw(phong, nullptr, 0, material);
+        expectFloats(services->f("mTextureTranslation"), {row.u, row.v});
+        expectFloats(services->f("mTextureScale"), {row.scaleU, row.scaleV});
+        expectFloats(services->f("mTextureRotate"), {std::cos(row.angle), std::sin(row.angle)});
     }
 }
 

@@ -15,6 +15,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include <memory>
 #include <vector>
 
@@ -69,6 +71,20 @@ TEST_F(WaterTest, ConstructionAndDefaults) {
 
     water->remove();
     EXPECT_EQ(effectHandler->renderCallbacks.size(), 0u);
+}
+
+// A surface read again with another size takes the new plane and lets go of its old one in
+// the mesh cache.
+TEST_F(WaterTest, AResizedSurfaceLetsGoOfItsOldPlane) {
+    WaterObject* water = makeWater();
+    water->serializeAttributes(attributes);
+    attributes->setAttribute("WaterSize", core::vector2df(20.0f, 5.0f));
+    water->deserializeAttributes(attributes);
+    EXPECT_TRUE(meshCached("RealisticWater20005"));
+    attributes->setAttribute("WaterSize", core::vector2df(30.0f, 5.0f));
+    water->deserializeAttributes(attributes);
+    EXPECT_TRUE(meshCached("RealisticWater30005"));
+    EXPECT_FALSE(meshCached("RealisticWater20005"));
 }
 
 TEST_F(WaterTest, WrittenKeysReadBackAndSizeNamesThePlane) {
@@ -127,7 +143,7 @@ TEST_F(WaterTest, SwitchesReadBackBothWaysAndDepthWritingFollowsItsSwitch) {
 }
 
 // Surfaces of one plane share their images only while each image switch agrees.
-TEST_F(WaterTest, SurfacesShareImagesOnlyWithTheSameSwitches) {
+TEST_F(WaterTest, SurfacesShareImagesOnlyOnOnePlaneWithTheSameSwitches) {
     WaterObject* first = makeWater();
     WaterObject* second = makeWater();
     first->updateAbsolutePosition();
@@ -139,9 +155,29 @@ TEST_F(WaterTest, SurfacesShareImagesOnlyWithTheSameSwitches) {
     second->DisableReflection = true;
     EXPECT_FALSE(first->sharesImagesWith(*second));
     second->DisableReflection = false;
+    // Images of another size are not these images.
+    const core::dimension2du size = second->RenderTargetSize;
+    second->RenderTargetSize = core::dimension2du(size.Width / 2, size.Height / 2);
+    EXPECT_FALSE(first->sharesImagesWith(*second));
+    second->RenderTargetSize = size;
+    EXPECT_TRUE(first->sharesImagesWith(*second));
     second->setPosition(core::vector3df(0, 1, 0));
     second->updateAbsolutePosition();
     EXPECT_FALSE(first->sharesImagesWith(*second));
+    // One plane: heights within a thousandth of a unit near the origin, or a millionth of
+    // the height far from it.
+    const struct Row {
+        f32 firstHeight, secondHeight;
+        bool shared;
+    } heights[] = {{0.0f, 0.0005f, true}, {0.0f, 0.01f, false}, {1000.0f, 1000.5f, true}, {1000.0f, 1002.0f, false}};
+    for (const Row& row : heights) {
+        SCOPED_TRACE(testing::Message() << row.firstHeight << " " << row.secondHeight);
+        first->setPosition(core::vector3df(0, row.firstHeight, 0));
+        second->setPosition(core::vector3df(0, row.secondHeight, 0));
+        first->updateAbsolutePosition();
+        second->updateAbsolutePosition();
+        EXPECT_EQ(first->sharesImagesWith(*second), row.shared);
+    }
 }
 
 TEST_F(WaterTest, MissingKeysReadAlwaysBecomeZero) {
@@ -352,16 +388,54 @@ TEST_F(WaterTest, CloneHasItsOwnCallbackAndId) {
     WaterObject* water = makeWater();
     water->setID(7);
     water->WindForce = 3.0f;
+    scene::ISceneNode* marker = device->getSceneManager()->addEmptySceneNode(water);
+    marker->setName("marker");
+    scene::ISceneNodeAnimator* turn = device->getSceneManager()->createRotationAnimator(core::vector3df(0, 1, 0));
+    water->addAnimator(turn);
+    turn->drop();
     auto* copy = static_cast<WaterObject*>(water->clone());
     ASSERT_NE(copy, nullptr);
     EXPECT_NE(copy->getID(), 7);
     EXPECT_FLOAT_EQ(copy->WindForce, 3.0f);
     EXPECT_EQ(effectHandler->renderCallbacks.size(), 2u);
-    // One mesh node of its own.
-    int meshNodes = 0;
-    for (scene::ISceneNode* child : copy->getChildren())
+    // One mesh node of its own, a copy of every other child (the copy holds it) and of every
+    // animator.
+    int meshNodes = 0, markers = 0;
+    for (scene::ISceneNode* child : copy->getChildren()) {
         meshNodes += child->getType() == scene::ESNT_MESH ? 1 : 0;
+        if (std::string(child->getName()) == "marker") {
+            ++markers;
+            EXPECT_EQ(child->getReferenceCount(), 1) << "held by the copy alone";
+        }
+    }
     EXPECT_EQ(meshNodes, 1);
+    EXPECT_EQ(markers, 1);
+    ASSERT_EQ(copy->getAnimators().size(), 1u);
+    EXPECT_NE(*copy->getAnimators().begin(), turn);
+    EXPECT_EQ((*copy->getAnimators().begin())->getType(), scene::ESNAT_ROTATION);
+}
+
+// A surface naming a mesh file draws that mesh instead of its plane.
+TEST_F(WaterTest, AnOverrideMeshReplacesThePlane) {
+    scene::ISceneManager* manager = device->getSceneManager();
+    scene::IMesh* cube = manager->getGeometryCreator()->createCubeMesh();
+    auto* pool = new scene::SAnimatedMesh(cube);
+    cube->drop();
+    manager->getMeshCache()->addMesh("Content/Models/Pool.obj", pool);
+    pool->drop();
+    WaterObject* water = makeWater();
+    io::IAttributes* in = device->getFileSystem()->createEmptyAttributes();
+    water->serializeAttributes(in);
+    in->setAttribute("OverrideMeshFileName", "Content/Models/Pool.obj");
+    water->deserializeAttributes(in);
+    in->drop();
+    scene::IMeshSceneNode* shown = nullptr;
+    for (scene::ISceneNode* child : water->getChildren())
+        if (child->getType() == scene::ESNT_MESH)
+            shown = static_cast<scene::IMeshSceneNode*>(child);
+    ASSERT_NE(shown, nullptr);
+    EXPECT_EQ(shown->getMesh(), pool->getMesh(0));
+    EXPECT_EQ(water->getBoundingBox(), cube->getBoundingBox());
 }
 
 } // namespace
@@ -401,6 +475,63 @@ TEST(InstancedMeshBufferTest, AppendingABufferRebasesItsIndices) {
     merged.setDirty(scene::EBT_INDEX);
     EXPECT_EQ(merged.getChangedID_Vertex(), 1u);
     EXPECT_EQ(merged.getChangedID_Index(), 2u);
+}
+
+// Two-coordinate and tangent vertices are read by their own type (the second coordinates
+// kept), raw vertices are appended with rebased indices, the box takes every vertex, and a
+// hint or a change goes to the buffers it names.
+TEST(InstancedMeshBufferTest, EveryVertexKindIsReadByItsOwnTypeAndHintsGoToTheirBuffer) {
+    InstancedMeshBuffer merged;
+    scene::SMeshBufferLightMap twoCoords;
+    scene::SMeshBufferTangents tangents;
+    for (int i = 0; i < 3; ++i) {
+        const f32 x = static_cast<f32>(i);
+        twoCoords.Vertices.push_back(video::S3DVertex2TCoords(x, 1, 0, video::SColor(255, 1, 2, 3), 0.5f, 0.25f, 7, 8));
+        tangents.Vertices.push_back(video::S3DVertexTangents(x, 2, 0, 0, 0, 1, video::SColor(255, 4, 5, 6), 0.75f, 1));
+    }
+    for (u16 index : {0, 1, 2}) {
+        twoCoords.Indices.push_back(index);
+        tangents.Indices.push_back(index);
+    }
+    twoCoords.recalculateBoundingBox();
+    tangents.recalculateBoundingBox();
+    merged.append(&twoCoords);
+    merged.append(&tangents);
+    ASSERT_EQ(merged.getVertexCount(), 6u);
+    EXPECT_EQ(merged.Vertices[1].TCoords2, core::vector2df(7, 8));
+    EXPECT_EQ(merged.Vertices[1].Color, video::SColor(255, 1, 2, 3));
+    EXPECT_EQ(merged.Vertices[4].Pos, core::vector3df(1, 2, 0));
+    EXPECT_EQ(merged.Vertices[4].TCoords, core::vector2df(0.75f, 1));
+    EXPECT_EQ(merged.Vertices[4].Color, video::SColor(255, 4, 5, 6));
+    EXPECT_EQ(merged.getIndices()[5], 5);
+
+    merged.append(twoCoords.getVertices(), 3, twoCoords.getIndices(), 3);
+    ASSERT_EQ(merged.getVertexCount(), 9u);
+    EXPECT_EQ(merged.getIndices()[6], 6);
+    EXPECT_EQ(merged.getIndices()[8], 8);
+    EXPECT_EQ(merged.Vertices[8].TCoords2, core::vector2df(7, 8));
+
+    merged.Vertices[8].Pos.set(-4, 9, 3);
+    merged.recalculateBoundingBox();
+    EXPECT_EQ(merged.getBoundingBox(), core::aabbox3df(-4, 1, 0, 2, 9, 3));
+
+    const struct Row {
+        scene::E_BUFFER_TYPE buffer;
+        scene::E_HARDWARE_MAPPING vertex, index;
+    } rows[] = {{scene::EBT_VERTEX, scene::EHM_STATIC, scene::EHM_NEVER},
+                {scene::EBT_INDEX, scene::EHM_NEVER, scene::EHM_STATIC},
+                {scene::EBT_VERTEX_AND_INDEX, scene::EHM_STATIC, scene::EHM_STATIC},
+                {scene::EBT_NONE, scene::EHM_NEVER, scene::EHM_NEVER}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.buffer);
+        InstancedMeshBuffer hinted;
+        hinted.setHardwareMappingHint(scene::EHM_STATIC, row.buffer);
+        EXPECT_EQ(hinted.MappingHintVertex, row.vertex);
+        EXPECT_EQ(hinted.MappingHintIndex, row.index);
+        hinted.setDirty(row.buffer);
+        EXPECT_EQ(hinted.getChangedID_Vertex(), row.vertex == scene::EHM_STATIC ? 2u : 1u);
+        EXPECT_EQ(hinted.getChangedID_Index(), row.index == scene::EHM_STATIC ? 2u : 1u);
+    }
 }
 
 } // namespace

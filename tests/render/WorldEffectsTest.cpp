@@ -14,6 +14,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -239,7 +240,10 @@ TEST_F(WorldEffectsTest, PhysicsParticlesKeepTheirDampingThroughAWriteAndARead) 
         const char* name;
         bool written, older;
         f32 damping;
-    } rows[] = {{"written", true, false, 0.4f}, {"older", false, true, 0.2f}, {"both", true, true, 0.4f}};
+    } rows[] = {{"written", true, false, 0.4f},
+                {"older", false, true, 0.2f},
+                {"both", true, true, 0.4f},
+                {"neither: the object keeps its own", false, false, 0.7f}};
     for (const Row& row : rows) {
         io::IAttributes* in = device->getFileSystem()->createEmptyAttributes();
         if (row.written) {
@@ -251,6 +255,7 @@ TEST_F(WorldEffectsTest, PhysicsParticlesKeepTheirDampingThroughAWriteAndARead) 
         if (row.older)
             in->addFloat("LinearDamping", 0.2f);
         ParticleObject* copy = makeParticles();
+        copy->Damping = 0.7f;
         copy->deserializeAttributes(in);
         EXPECT_TRUE(copy->UsePhysics) << row.name;
         EXPECT_FLOAT_EQ(copy->Damping, row.damping) << row.name;
@@ -269,6 +274,42 @@ TEST_F(WorldEffectsTest, TimedEmissionEndsInGame) {
     EXPECT_FLOAT_EQ(object->CurrentTimer, -1.0f);
     EXPECT_EQ(object->getParticleNode()->getEmitter()->getMaxParticlesPerSecond(), 0u);
     physicsManager = nullptr;
+}
+
+// Outside play a timed emission starts over once its duration has passed: emitting again
+// when its lower rate is above zero, stopped when it is zero.
+TEST_F(WorldEffectsTest, OutsidePlayATimedEmissionStartsOverAfterItsDuration) {
+    for (const s32 minRate : {5, 0}) {
+        SCOPED_TRACE(minRate);
+        ParticleObject* object = makeParticles();
+        object->settings.particlesPerSecond.set(minRate, 50);
+        object->createParticleSystem();
+        object->DurationTimer = 2.0f;
+        object->CurrentTimer = 2.5f;
+        object->OnAnimate(1);
+        EXPECT_FLOAT_EQ(object->CurrentTimer, 0.0f);
+        EXPECT_EQ(object->DesiredVisible, minRate != 0);
+        EXPECT_EQ(object->getParticleNode()->getEmitter()->getMaxParticlesPerSecond(), minRate != 0 ? 50u : 0u);
+    }
+}
+
+// The end sizes are written and read back with scaling over time; without it none are written.
+TEST_F(WorldEffectsTest, EndSizesReadBackWithScalingOverTime) {
+    for (const bool scaling : {true, false}) {
+        SCOPED_TRACE(scaling);
+        ParticleObject* object = makeParticles();
+        object->settings.scaleOverTime = scaling;
+        object->settings.minEndSize.set(7, 8);
+        object->settings.maxEndSize.set(9, 10);
+        io::IAttributes* stored = device->getFileSystem()->createEmptyAttributes();
+        object->serializeAttributes(stored);
+        ParticleObject* read = makeParticles();
+        read->deserializeAttributes(stored);
+        stored->drop();
+        EXPECT_EQ(read->settings.scaleOverTime, scaling);
+        EXPECT_EQ(read->settings.minEndSize, scaling ? core::dimension2df(7, 8) : core::dimension2df(0, 0));
+        EXPECT_EQ(read->settings.maxEndSize, scaling ? core::dimension2df(9, 10) : ParticleSettings().maxEndSize);
+    }
 }
 
 // A timed emission adds each frame's time: it ends once its duration has passed, not before.
@@ -427,6 +468,136 @@ TEST_F(WorldEffectsTest, APlayedObjectWritesOnlyARunningTimer) {
     physicsManager = nullptr;
 }
 
+// A saved game resumes a running emission timer; one whose emission had ended reads back as
+// its whole duration, so that the emission stays ended.
+TEST_F(WorldEffectsTest, ASavedTimerResumesAndAnEndedOneStaysEnded) {
+    static char playedLevel = 0;
+    physicsManager = reinterpret_cast<PhysicsManager*>(&playedLevel);
+    const struct Row {
+        f32 saved, read;
+    } rows[] = {{0.5f, 0.5f}, {-1.0f, 3.0f}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.saved);
+        ParticleObject* object = makeParticles();
+        object->DurationTimer = 3.0f;
+        object->CurrentTimer = row.saved;
+        io::IAttributes* stored = device->getFileSystem()->createEmptyAttributes();
+        object->serializeAttributes(stored);
+        ParticleObject* read = makeParticles();
+        read->deserializeAttributes(stored);
+        stored->drop();
+        EXPECT_FLOAT_EQ(read->CurrentTimer, row.read);
+    }
+    physicsManager = nullptr;
+}
+
+// A mesh emitter writes its mesh keys and reads them back; a file without them keeps the
+// defaults. The emitter is made from the named mesh with the keys' settings.
+TEST_F(WorldEffectsTest, AMeshEmitterReadsItsKeysAndEmitsFromTheNamedMesh) {
+    scene::IMesh* cube = scene()->getGeometryCreator()->createCubeMesh();
+    auto* animated = new scene::SAnimatedMesh(cube);
+    cube->drop();
+    scene()->getMeshCache()->addMesh("Content/Models/EmitterCube.obj", animated);
+    animated->drop();
+
+    ParticleObject* object = makeParticles();
+    object->EmitterType = ParticleObject::MeshEmitter;
+    ParticleSettings& s = object->settings;
+    s.meshFilePath = "Content/Models/EmitterCube.obj";
+    s.meshBufferIndex = 0;
+    s.normalDirectionModifier = 40.0f;
+    s.useNormalDirection = false;
+    s.everyMeshVertex = false;
+    io::IAttributes* stored = device->getFileSystem()->createEmptyAttributes();
+    object->serializeAttributes(stored);
+    ParticleObject* read = makeParticles();
+    read->deserializeAttributes(stored);
+    stored->drop();
+    EXPECT_EQ(read->EmitterType, ParticleObject::MeshEmitter);
+    EXPECT_EQ(read->settings.meshFilePath, io::path("Content/Models/EmitterCube.obj"));
+    EXPECT_EQ(read->settings.meshBufferIndex, 0);
+    EXPECT_FLOAT_EQ(read->settings.normalDirectionModifier, 40.0f);
+    EXPECT_FALSE(read->settings.useNormalDirection);
+    EXPECT_FALSE(read->settings.everyMeshVertex);
+    scene::IParticleEmitter* emitter = read->getParticleNode()->getEmitter();
+    ASSERT_NE(emitter, nullptr);
+    ASSERT_EQ(emitter->getType(), scene::EPET_MESH);
+    auto* meshEmitter = static_cast<scene::IParticleMeshEmitter*>(emitter);
+    EXPECT_EQ(meshEmitter->getMesh(), static_cast<const scene::IMesh*>(animated));
+    EXPECT_FALSE(meshEmitter->isUsingNormalDirection());
+    EXPECT_FLOAT_EQ(meshEmitter->getNormalDirectionModifier(), 40.0f);
+    EXPECT_FALSE(meshEmitter->getEveryMeshVertex());
+
+    io::IAttributes* bare = device->getFileSystem()->createEmptyAttributes();
+    bare->addString("EmitterType", "Mesh");
+    bare->addString("MeshFilePath", "Content/Models/EmitterCube.obj");
+    ParticleObject* plain = makeParticles();
+    plain->deserializeAttributes(bare);
+    bare->drop();
+    EXPECT_EQ(plain->settings.meshBufferIndex, -1);
+    EXPECT_FLOAT_EQ(plain->settings.normalDirectionModifier, 100.0f);
+    EXPECT_TRUE(plain->settings.useNormalDirection);
+    EXPECT_TRUE(plain->settings.everyMeshVertex);
+    scene()->getMeshCache()->removeMesh(animated);
+}
+
+// The optional keys a file leaves out keep what the object had.
+TEST_F(WorldEffectsTest, OptionalKeysAFileLeavesOutKeepTheObjectsValues) {
+    ParticleObject* object = makeParticles();
+    ParticleSettings& s = object->settings;
+    s.fadeOut = true;
+    s.fadeOutColor = video::SColor(255, 1, 2, 3);
+    s.fadeInTime = 40;
+    s.hasAttractPoint = true;
+    s.attractPoint.set(1, 2, 3);
+    s.attractSpeed = 4.0f;
+    s.pivotRotationSpeed.set(0, 5, 0);
+    s.pivotRotationPosition.set(6, 0, 0);
+    s.rotationSpeed = 7.0f;
+    io::IAttributes* bare = device->getFileSystem()->createEmptyAttributes();
+    bare->addString("EmitterType", "Point");
+    object->deserializeAttributes(bare);
+    bare->drop();
+    EXPECT_TRUE(s.fadeOut);
+    EXPECT_EQ(s.fadeOutColor, video::SColor(255, 1, 2, 3));
+    EXPECT_EQ(s.fadeInTime, 40u);
+    EXPECT_TRUE(s.hasAttractPoint);
+    EXPECT_EQ(s.attractPoint, core::vector3df(1, 2, 3));
+    EXPECT_FLOAT_EQ(s.attractSpeed, 4.0f);
+    EXPECT_EQ(s.pivotRotationSpeed, core::vector3df(0, 5, 0));
+    EXPECT_EQ(s.pivotRotationPosition, core::vector3df(6, 0, 0));
+    EXPECT_FLOAT_EQ(s.rotationSpeed, 7.0f);
+}
+
+// An attract point is written with its speed only when set, and read back into the attraction.
+TEST_F(WorldEffectsTest, AnAttractPointReadsBackIntoTheAttraction) {
+    for (const bool attracts : {true, false}) {
+        SCOPED_TRACE(attracts);
+        ParticleObject* object = makeParticles();
+        object->settings.hasAttractPoint = attracts;
+        object->settings.attractPoint.set(1, 2, 3);
+        object->settings.attractSpeed = 4.0f;
+        io::IAttributes* stored = device->getFileSystem()->createEmptyAttributes();
+        object->serializeAttributes(stored);
+        EXPECT_EQ(stored->existsAttribute("AttractPoint"), attracts);
+        EXPECT_EQ(stored->existsAttribute("AttractSpeed"), attracts);
+        ParticleObject* read = makeParticles();
+        read->deserializeAttributes(stored);
+        stored->drop();
+        EXPECT_EQ(read->settings.hasAttractPoint, attracts);
+        EXPECT_EQ(read->settings.attractPoint, attracts ? core::vector3df(1, 2, 3) : core::vector3df(0, 0, 0));
+        EXPECT_FLOAT_EQ(read->settings.attractSpeed, attracts ? 4.0f : 1.0f);
+        scene::IParticleAttractionAffector* attraction = nullptr;
+        for (scene::IParticleAffector* affector : read->getParticleNode()->getAffectors())
+            if (affector->getType() == scene::EPAT_ATTRACT)
+                attraction = static_cast<scene::IParticleAttractionAffector*>(affector);
+        ASSERT_EQ(attraction != nullptr, attracts);
+        if (attraction) {
+            EXPECT_EQ(attraction->getPoint(), core::vector3df(1, 2, 3));
+        }
+    }
+}
+
 TEST_F(WorldEffectsTest, BillboardSizeColoursAndKeys) {
     auto* billboard = new BillboardObject(scene()->getRootSceneNode(), scene(), -1);
     billboard->drop();
@@ -435,6 +606,12 @@ TEST_F(WorldEffectsTest, BillboardSizeColoursAndKeys) {
     EXPECT_TRUE(billboard->isFacingCamera());
     billboard->setSize(core::dimension2df(0, 5));
     EXPECT_EQ(billboard->getSize(), core::dimension2df(1, 5));
+    billboard->setSize(core::dimension2df(5, 0));
+    EXPECT_EQ(billboard->getSize(), core::dimension2df(5, 1));
+    billboard->setColor(video::SColor(255, 1, 2, 3));
+    for (u32 i = 0; i < 4; ++i)
+        EXPECT_EQ(billboard->getVertices()[i].Color, video::SColor(255, 1, 2, 3)) << i;
+    billboard->setSize(core::dimension2df(0, 5));
     EXPECT_FLOAT_EQ(billboard->getBoundingBox().MaxEdge.X, 1.0f);
 
     attributes->addFloat("Width", 4.0f);
@@ -535,6 +712,16 @@ TEST_F(WorldEffectsTest, BillboardFacesTheCamera) {
         EXPECT_NEAR((q[0].Pos - q[1].Pos).getLength(), 2.0f, 1e-4f);
         EXPECT_TRUE(q[0].Normal.equals(toCamera, 1e-4f));
     }
+    // Not facing the camera, it faces along its node's turned -Z wherever the camera stands.
+    billboard->setFaceCamera(false);
+    billboard->setRotation(core::vector3df(0, 90, 0));
+    billboard->updateAbsolutePosition();
+    billboard->render();
+    const video::S3DVertex* q = billboard->getVertices();
+    EXPECT_TRUE(q[0].Normal.equals(core::vector3df(-1, 0, 0), 1e-4f));
+    EXPECT_NEAR(std::fabs(q[0].Pos.Z - q[3].Pos.Z), 4.0f, 1e-4f);
+    EXPECT_NEAR(std::fabs(q[0].Pos.Y - q[1].Pos.Y), 2.0f, 1e-4f);
+    EXPECT_NEAR(q[0].Pos.X, 0.0f, 1e-4f);
 }
 
 } // namespace

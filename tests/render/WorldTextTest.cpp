@@ -176,6 +176,46 @@ TEST_F(WorldTextTest, BitmapStripSharesItsWidthByGlyphWidth) {
     EXPECT_TRUE(text->getFontPath().empty());
 }
 
+// Each letter takes a share of the strip for its width and one for its kerning after it: with
+// "B" kerned 10 pixels, "AB" shares 50 pixels as 10, 0, 30 and 10.
+TEST_F(WorldTextTest, KerningTakesItsShareOfTheStrip) {
+    std::ofstream(dir.file("Kerned.xml")) << "<?xml version=\"1.0\"?>\n<font type=\"bitmap\">\n"
+                                             "<Texture index=\"0\" filename=\"Two.png\" hasAlpha=\"true\" />\n"
+                                             "<c c=\"A\" r=\"0, 0, 10, 20\" />\n<c c=\"B\" r=\"10, 0, 40, 20\" o=\"10\" />\n"
+                                             "</font>\n";
+    writeTwoLetterFont(); // its picture
+    TextObject* text = addText();
+    io::IAttributes* in = attributes();
+    in->addString("FontPath", dir.file("Kerned.xml").c_str());
+    in->addString("Text", "AB");
+    text->deserializeAttributes(in);
+    ASSERT_EQ(text->getGlyphRecords().size(), 2u);
+    ASSERT_FLOAT_EQ(text->getGlyphRecords()[0].kerning, 0.0f);
+    ASSERT_FLOAT_EQ(text->getGlyphRecords()[1].kerning, 10.0f);
+    text->updateAbsolutePosition();
+    text->OnRegisterSceneNode();
+    const f32 strip = text->getSize().X;
+    const auto* v = static_cast<const video::S3DVertex*>(text->getMesh()->getMeshBuffer(0)->getVertices());
+    EXPECT_NEAR(v[2].Pos.X, -0.5f * strip, 1e-4f);
+    EXPECT_NEAR(v[0].Pos.X, -0.3f * strip, 1e-4f);
+    EXPECT_NEAR(v[6].Pos.X, -0.3f * strip, 1e-4f);
+    EXPECT_NEAR(v[4].Pos.X, 0.3f * strip, 1e-4f);
+}
+
+// A scaled strip takes its width from the scale's X and its height from its Y.
+TEST_F(WorldTextTest, AScaledStripTakesEachAxisOfItsScale) {
+    TextObject* text = addText();
+    io::IAttributes* in = attributes();
+    in->addString("FontPath", writeTwoLetterFont().c_str());
+    in->addString("Text", "AB");
+    text->deserializeAttributes(in);
+    text->setScale(core::vector3df(2, 3, 1));
+    text->updateAbsolutePosition();
+    text->OnRegisterSceneNode();
+    EXPECT_FLOAT_EQ(text->getSize().X, 8.0f);
+    EXPECT_FLOAT_EQ(text->getSize().Y, 6.0f);
+}
+
 TEST_F(WorldTextTest, CameraMovesDoNotTurnAStripThatIgnoresTheCamera) {
     TextObject* text = addText();
     io::IAttributes* in = attributes();
@@ -198,6 +238,15 @@ TEST_F(WorldTextTest, CameraMovesDoNotTurnAStripThatIgnoresTheCamera) {
     core::vector3df toCamera = camera->getAbsolutePosition() - camera->getTarget();
     toCamera.normalize();
     EXPECT_TRUE(v[0].Normal.equals(toCamera, 1e-4f));
+    // Seen from straight above along the camera's up axis, it still runs along X, facing up.
+    camera->setPosition(core::vector3df(0, 30, 0));
+    camera->updateAbsolutePosition();
+    camera->setTarget(core::vector3df(0, 0, 0));
+    text->OnRegisterSceneNode();
+    EXPECT_FLOAT_EQ(v[0].Pos.X, -1.0f);
+    EXPECT_FLOAT_EQ(v[2].Pos.X, -2.0f);
+    EXPECT_FLOAT_EQ(v[4].Pos.X, 2.0f);
+    EXPECT_EQ(v[0].Normal, core::vector3df(0, 1, 0));
 }
 
 TEST_F(WorldTextTest, ColoursAreStoredOpaqueAndOneColourIsTemporary) {
@@ -478,7 +527,7 @@ TEST_F(TextBubbleTest, ACardOverTheTopOfTheViewComesDownIntoIt) {
     }
 }
 
-TEST_F(TextBubbleTest, ReadingAttributesTwiceKeepsOneCard) {
+TEST_F(TextBubbleTest, ReadingAttributesTwiceKeepsOneCardAndOneClickSound) {
     TextBubbleObject* bubble = addBubble(L"One");
     scene::ISceneNode* first = bubble->getBubbleCard();
     io::IAttributes* in = attributes();
@@ -490,6 +539,22 @@ TEST_F(TextBubbleTest, ReadingAttributesTwiceKeepsOneCard) {
     for (scene::ISceneNode* child : bubble->getTextHolder()->getChildren())
         cards += child->getType() == scene::ESNT_MESH ? 1 : 0;
     EXPECT_EQ(cards, 1u);
+    // And one click sound.
+    u32 sounds = 0;
+    for (scene::ISceneNode* child : bubble->getChildren())
+        sounds += child->getType() == typeId("sond") ? 1 : 0;
+    EXPECT_EQ(sounds, 1u);
+}
+
+// A glyph scale keeps each axis; a zero axis stands as 1.
+TEST_F(TextBubbleTest, AGlyphScaleKeepsEachAxisAndAZeroAxisIsOne) {
+    TextBubbleObject* bubble = addBubble(L"One");
+    bubble->setGlyphScale(core::vector2df(2, 3));
+    EXPECT_EQ(bubble->getGlyphScale(), core::vector2df(2, 3));
+    bubble->setGlyphScale(core::vector2df(0, 4));
+    EXPECT_EQ(bubble->getGlyphScale(), core::vector2df(1, 4));
+    bubble->setGlyphScale(core::vector2df(5, 0));
+    EXPECT_EQ(bubble->getGlyphScale(), core::vector2df(5, 1));
 }
 
 // Each written key reads back into a fresh bubble, both ways of its switch, and a copy keeps
@@ -665,18 +730,22 @@ TEST_F(VolumeLightTest, TheVolumeAddsItsColourSharedAmongItsSlices) {
     }
 }
 
-TEST_F(VolumeLightTest, CloneTakesTheConstructorDistance) {
+TEST_F(VolumeLightTest, CloneKeepsTheColoursAndTakesTheConstructorDistance) {
     VolumeLightObject* light = addVolumeLight();
     io::IAttributes* in = attributes();
     in->addFloat("lpDistance", 20.0f);
     in->addInt("subDivideU", 4);
     in->addInt("subDivideV", 5);
     in->addVector3d("Position", core::vector3df(1, 2, 3));
+    in->addColor("footColor", video::SColor(255, 10, 20, 30));
+    in->addColor("tailColor", video::SColor(0, 40, 50, 60));
     light->deserializeAttributes(in);
     light->getMaterial(0).MaterialType = video::EMT_TRANSPARENT_ADD_COLOR;
     auto* copy = static_cast<VolumeLightObject*>(light->clone());
     ASSERT_NE(copy, nullptr);
     EXPECT_FLOAT_EQ(copy->getDistance(), 8.0f);
+    EXPECT_EQ(copy->getFootColor(), video::SColor(255, 10, 20, 30));
+    EXPECT_EQ(copy->getTailColor(), video::SColor(0, 40, 50, 60));
     EXPECT_EQ(copy->getSubDivideU(), 4u);
     EXPECT_EQ(copy->getSubDivideV(), 5u);
     EXPECT_EQ(copy->getPosition(), core::vector3df(1, 2, 3));

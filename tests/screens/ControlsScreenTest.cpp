@@ -162,6 +162,27 @@ TEST_F(ControlsScreenTest, TheOptionsMenuOpensTheControlsPageWithItsTwelveRows) 
     }
     // Opening the page writes the remapping file.
     EXPECT_TRUE(std::filesystem::exists(saves.path() / "save" / PlayerControls::remappingFileName));
+    // The rows read, in order: remap, reset; mouse and keyboard: horizontal, vertical, scroll;
+    // pad: vibration, stick; joystick: stick, ignore.
+    std::vector<std::wstring> texts;
+    const std::function<void(gui::IGUIElement*)> collect = [&](gui::IGUIElement* element) {
+        if (auto* text = dynamic_cast<GUIFreeTypeText*>(element); text && !text->getOwnText().empty())
+            texts.push_back(text->getOwnText().c_str());
+        for (gui::IGUIElement* child : element->getChildren())
+            collect(child);
+    };
+    for (GUIButton* item : page->getItems())
+        collect(item);
+    std::vector<std::wstring> expected;
+    for (s32 id : {64, 66, 254, 60, 61, 62, 251, 40, 41, 253, 41, 43})
+        expected.push_back(getLanguageText(id).c_str());
+    for (const std::wstring& text : expected)
+        EXPECT_NE(std::find(texts.begin(), texts.end(), text), texts.end()) << std::string(text.begin(), text.end());
+    std::vector<std::wstring> inOrder;
+    for (const std::wstring& text : texts)
+        if (std::find(expected.begin(), expected.end(), text) != expected.end())
+            inOrder.push_back(text);
+    EXPECT_EQ(inOrder, expected);
 }
 
 TEST_F(ControlsScreenTest, SensitivityMetersShowAndWriteTheSettingTimes25) {
@@ -443,3 +464,34 @@ TEST_F(ControlsScreenTest, TheAddButtonClickedAndEnterOnAHeadingEachAddABindingT
     ASSERT_EQ(rowsOfHeading(), before + 1);
     ASSERT_NO_FATAL_FAILURE(bindWaitingRow(KEY_KEY_K));
 }
+
+namespace {
+
+// A binding caught on a device other than the one listed switches the list to that device in
+// the next frame.
+TEST_F(ControlsScreenTest, ABindingCaughtOnAnotherDeviceListsThatDevice) {
+    GUIControlsRemapScreen* remap = openRemap();
+    padPress(0); // plugs the pad
+    const auto& devices = InputDevice::deviceList();
+    const auto indexOf = [&](InputDevice* device) {
+        return static_cast<s32>(std::find(devices.begin(), devices.end(), device) - devices.begin());
+    };
+    const s32 keyboard = indexOf(inputManager->getKeyboard());
+    const s32 pad = indexOf(inputManager->getGamepad());
+    ASSERT_LT(keyboard, static_cast<s32>(devices.size()));
+    ASSERT_LT(pad, static_cast<s32>(devices.size()));
+    ASSERT_EQ(remap->getShownDevice(), keyboard) << "the keyboard's list comes first";
+
+    remap->findHeading(GameAction::Limp)->getAddButton()->click();
+    auto* row = static_cast<GUIOptionRemap*>(remap->getFocusedElement());
+    frames(8);
+    ASSERT_TRUE(row->isCapturing());
+    padPress(platform::padButton::x);
+    frames(2);
+    ASSERT_FALSE(row->isCapturing());
+    EXPECT_EQ(row->getMapping()->device, static_cast<InputDevice*>(inputManager->getGamepad()));
+    EXPECT_EQ(remap->getShownDevice(), pad) << "the pad's binding shows the pad's list";
+
+}
+
+} // namespace

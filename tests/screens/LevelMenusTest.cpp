@@ -6,6 +6,7 @@
 #include "core/TextUtils.h"
 #include "gui/GUIElementFactory.h"
 #include "gui/GUIFreeTypeText.h"
+#include "gui/GuiHooks.h"
 #include "gui/GUIMenuItem.h"
 #include "gui/GUITextButton.h"
 #include "gui/GuiCommon.h"
@@ -179,6 +180,38 @@ TEST_F(LevelMenusTest, TheMainMenuOffersNewGameOptionsAndQuit) {
     demoMode = false;
 }
 
+// Holding right on the main menu with no row focused for more than five seconds unlocks
+// every level of the catalogue in the save, once; with a row focused the hold counts nothing.
+TEST_F(LevelMenusTest, HoldingRightWithNoRowFocusedForFiveSecondsUnlocksEveryLevel) {
+    useInput();
+    screenManager->openMainScreen(0);
+    auto* play = static_cast<GUIPlayScreen*>(screenManager->getScreenStack()[0]);
+    ASSERT_NO_FATAL_FAILURE(runFramesUntilShown(play));
+    // The input's own save is the game's now.
+    ASSERT_FALSE(saveManager->isLevelUnlocked(L"Content/Levels/C.irr"));
+    const auto second = [&](f32 seconds) {
+        setFrameDelta(seconds);
+        postRenderAll();
+    };
+    inputKey(KEY_RIGHT, true);
+    for (int i = 0; i < 7; ++i)
+        second(1.0f);
+    EXPECT_EQ(play->getUnlockHoldTime(), 0.0f) << "a focused row takes the key";
+    play->setFocusedElement(nullptr);
+    for (int i = 0; i < 5; ++i)
+        second(1.0f);
+    EXPECT_FLOAT_EQ(play->getUnlockHoldTime(), 5.0f);
+    EXPECT_TRUE(LevelLockActive) << "five seconds are not yet more than five";
+    second(0.1f);
+    EXPECT_FALSE(LevelLockActive);
+    for (const wchar_t* path : {L"Content/Levels/A.irr", L"Content/Levels/C.irr", L"Content/Levels/D.irr"})
+        EXPECT_TRUE(saveManager->isLevelUnlocked(path)) << path;
+    EXPECT_EQ(play->getUnlockHoldTime(), 0.0f);
+    EXPECT_TRUE(saveManager->automaticWriting);
+    inputKey(KEY_RIGHT, false);
+    LevelLockActive = true;
+}
+
 TEST_F(LevelMenusTest, NewGameResetsTheStoryAndQueuesTheFirstLevelBehindAWhiteFade) {
     save->getGroup(SaveManager::Story)->addString("Leftover", "x");
     screenManager->openMainScreen(0);
@@ -189,9 +222,12 @@ TEST_F(LevelMenusTest, NewGameResetsTheStoryAndQueuesTheFirstLevelBehindAWhiteFa
     runFrames();
     EXPECT_EQ(save->getAutoSavePath(true), L"Content/Levels/A.irr");
     EXPECT_FALSE(save->getGroup(SaveManager::Story)->existsAttribute("Leftover"));
+    EXPECT_TRUE(save->automaticWriting) << "the save writes itself again afterwards";
     EXPECT_EQ(level->PlayMode, LevelManager::playModeStory);
     EXPECT_EQ(level->loadingOverlay.mode, LoadingOverlay::FadeToWhite);
     EXPECT_FLOAT_EQ(level->loadingOverlay.hold, 0.5f);
+    EXPECT_FLOAT_EQ(level->loadingOverlay.fadeSpeed, 1.0f);
+    EXPECT_EQ(level->loadingOverlay.kind, 2);
     EXPECT_TRUE(level->isEventQueued(LET_LoadLevel));
     EXPECT_TRUE(level->isEventQueued(LET_ClearMenus));
     ASSERT_EQ(screenManager->getScreenStack().size(), 1u) << "the entry list closed, the title stays";
@@ -235,6 +271,12 @@ TEST_F(LevelMenusTest, TheBackKeyIsIgnoredQuitEndsAndOptionsReplacesTheMenu) {
 
 TEST_F(LevelMenusTest, StoryRowsShowOpenAndLockedLevelsWithTheirTexts) {
     GUIStoryLevelSelectScreen* select = openStorySelect();
+    ASSERT_NE(select->getTitleText(), nullptr);
+    EXPECT_EQ(select->getTitleText()->getOwnText(), getLanguageText(2)) << "the story's title";
+    // Over the title it keeps the level's timer and updates going, and takes the input.
+    EXPECT_TRUE(select->getKeepTimerRunning());
+    EXPECT_TRUE(select->getPassUpdate());
+    EXPECT_FALSE(select->PassInput);
     const auto& rows = select->getRows();
     ASSERT_EQ(rows.size(), 3u) << "A, the locked B before the open E, and E";
     EXPECT_EQ(caption(rows[0]), L"Alpha Title");
@@ -344,6 +386,53 @@ TEST_F(LevelMenusTest, TheDemoControlsQuestionDecidesWhatPlaysFirst) {
     demoMode = false;
 }
 
+// The select's title names its kind: the story, the demo's levels, or the shorts.
+TEST_F(LevelMenusTest, TheSelectIsTitledByItsKind) {
+    const struct {
+        bool demo;
+        s32 kind, title;
+    } rows[] = {{false, LevelKindStory, 2}, {true, LevelKindStory, 8}, {false, LevelKindShorts, 220}};
+    for (const auto& row : rows) {
+        demoMode = row.demo;
+        auto* select = new GUIStoryLevelSelectScreen(nullptr, environment, row.kind);
+        ASSERT_NE(select->getTitleText(), nullptr);
+        EXPECT_EQ(select->getTitleText()->getOwnText(), getLanguageText(row.title)) << row.title;
+        select->remove();
+        select->drop();
+    }
+    demoMode = false;
+}
+
+// In demo mode the one entry plays: it opens the story select when more than one story level
+// is listed, and starts the story when only one is.
+TEST_F(LevelMenusTest, TheDemoEntryOpensTheSelectOnlyWithMoreThanOneStoryLevel) {
+    demoMode = true;
+    const std::string catalogue = test::readFileBytes("Content/Config/DemoLevels.xml");
+    const std::string one = "<?xml version=\"1.0\"?>\n<Levels>\n"
+                            "  <Level path=\"Content/Levels/A.irr\" title=\"A\" isFirstLevel=\"1\"/>\n"
+                            "  <Level path=\"Content/Levels/D.irr\" title=\"D\" isShorts=\"1\"/>\n</Levels>\n";
+    const std::string two = "<?xml version=\"1.0\"?>\n<Levels>\n"
+                            "  <Level path=\"Content/Levels/A.irr\" title=\"A\" isFirstLevel=\"1\"/>\n"
+                            "  <Level path=\"Content/Levels/C.irr\" title=\"C\"/>\n</Levels>\n";
+    for (const auto& [levels, opensSelect] : {std::pair{one, false}, std::pair{two, true}}) {
+        SCOPED_TRACE(opensSelect);
+        test::writeFileBytes("Content/Config/DemoLevels.xml", levels);
+        auto* play = new GUIPlayScreen(environment, true);
+        screenManager->pushScreen(play);
+        play->drop();
+        ASSERT_EQ(play->getItems().size(), 1u);
+        ASSERT_NO_FATAL_FAILURE(runFramesUntilShown(play));
+        play->getItems()[0]->click();
+        EXPECT_EQ(play->PlayCommand, opensSelect ? "" : "NewGame");
+        EXPECT_EQ(dynamic_cast<GUIStoryLevelSelectScreen*>(screenManager->getScreenStack().front()) != nullptr,
+                  opensSelect);
+        screenManager->closeAllScreens();
+        screenManager->update();
+    }
+    test::writeFileBytes("Content/Config/DemoLevels.xml", catalogue);
+    demoMode = false;
+}
+
 TEST_F(LevelMenusTest, ChoosingALevelStartsItAndALockedOneDoesNothing) {
     GUIStoryLevelSelectScreen* select = openStorySelect();
     select->onLevelClicked(select->getRows()[1]);
@@ -375,6 +464,25 @@ TEST_F(LevelMenusTest, TheFreePlayAutosaveOfTheChosenLevelResumesItsCheckpoint) 
         EXPECT_EQ(save->getAutoSaveExists(false), sameLevel) << "another level drops the free-play autosave";
         for (int i = 0; i < 100 && !level->getLevelEvents().empty(); ++i)
             level->processLevelEvents(1.0f);
+        screenManager->closeAllScreens();
+        screenManager->update();
+    }
+}
+
+// The level whose free-play autosave waits is marked in blue; a story autosave marks nothing.
+TEST_F(LevelMenusTest, TheLevelOfTheFreePlayAutosaveIsMarked) {
+    const video::SColor marked(0xff646496);
+    for (const bool freePlay : {true, false}) {
+        SCOPED_TRACE(freePlay);
+        save->setAutoSaveExists(freePlay, false);
+        save->setAutoSavePath(L"content/levels/a.irr", false);
+        save->setAutoSaveExists(!freePlay, true);
+        save->setAutoSavePath(L"Content/Levels/A.irr", true);
+        GUIStoryLevelSelectScreen* select = openStorySelect();
+        const auto& rows = select->getRows();
+        ASSERT_EQ(rows.size(), 3u);
+        EXPECT_EQ(static_cast<GUIMenuItem*>(rows[0])->getCaptionButton()->getStateColor(0) == marked, freePlay);
+        EXPECT_NE(static_cast<GUIMenuItem*>(rows[2])->getCaptionButton()->getStateColor(0), marked) << "another level";
         screenManager->closeAllScreens();
         screenManager->update();
     }

@@ -22,6 +22,7 @@
 #include "support/TempDir.h"
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -100,6 +101,69 @@ TEST_F(OptionsScreenTest, ThePagesOfferTheirRowsByWhereTheyWereOpened) {
     }
 }
 
+// Every settings page reads in its own words: its title, each row's label in order, and the
+// values of each choice.
+TEST_F(OptionsScreenTest, EverySettingsPageReadsInItsOwnWords) {
+    const auto words = [](std::initializer_list<s32> ids) {
+        std::vector<std::wstring> out;
+        for (s32 id : ids)
+            out.push_back(getLanguageText(id).c_str());
+        return out;
+    };
+    // The texts of the page's title and rows, depth first.
+    const auto texts = [](GUIOptionsList* page) {
+        std::vector<std::wstring> out;
+        const std::function<void(gui::IGUIElement*)> collect = [&](gui::IGUIElement* element) {
+            if (auto* text = dynamic_cast<GUIFreeTypeText*>(element); text && !text->getOwnText().empty())
+                out.push_back(text->getOwnText().c_str());
+            for (gui::IGUIElement* child : element->getChildren())
+                collect(child);
+        };
+        if (page->getTitleText())
+            out.push_back(page->getTitleText()->getOwnText().c_str());
+        for (GUIButton* item : page->getItems())
+            collect(item);
+        return out;
+    };
+    // The expected words come in this order among the page's texts.
+    const auto inOrder = [](const std::vector<std::wstring>& all, const std::vector<std::wstring>& expected) {
+        std::size_t at = 0;
+        for (const std::wstring& text : all)
+            if (at < expected.size() && text == expected[at])
+                ++at;
+        return at == expected.size();
+    };
+    const auto values = [](GUIOptionsList* page, std::size_t index) {
+        auto* cycle = static_cast<GUIOptionCycle*>(page->getItems().at(index));
+        std::vector<std::wstring> out;
+        for (std::size_t i = 0; i < cycle->getValueCount(); ++i) {
+            cycle->setIndex(static_cast<s32>(i));
+            out.push_back(cycle->getValueText()->getOwnText().c_str());
+        }
+        return out;
+    };
+    {
+        GUIGraphicsOptionsScreen graphics(environment, true);
+        EXPECT_TRUE(inOrder(texts(&graphics), words({11, 50, 51, 52, 53, 54, 58, 55, 56, 59, 57}))) << "graphics";
+        EXPECT_EQ(values(&graphics, 1), words({101, 100, 127}));
+        EXPECT_EQ(values(&graphics, 2), words({101, 100}));
+        EXPECT_EQ(values(&graphics, 4), words({108, 111}));
+        EXPECT_EQ(values(&graphics, 5).front(), getLanguageText(101).c_str());
+        EXPECT_EQ(values(&graphics, 7), words({110, 109, 108}));
+        EXPECT_EQ(values(&graphics, 8), words({110, 108}));
+        graphics.remove();
+    }
+    {
+        GUIAudioOptionsScreen audio(environment, true);
+        EXPECT_TRUE(inOrder(texts(&audio), words({15, 20, 21, 22, 26, 23, 24, 25}))) << "audio";
+        EXPECT_EQ(values(&audio, 3), words({264, 260, 261, 262, 263}));
+        audio.remove();
+    }
+    GUIOptionsScreen* options = openOptionsScreen(true);
+    ASSERT_NE(options, nullptr);
+    EXPECT_TRUE(inOrder(texts(options), words({4, 11, 12, 15, 17}))) << "options";
+}
+
 TEST_F(OptionsScreenTest, VolumesShowTruncatedPercentsAndStoreHundredths) {
     setSettingFloat("Audio_SFXVolume", 0.555f);
     GUIAudioOptionsScreen audio(environment, true);
@@ -138,6 +202,9 @@ TEST_F(OptionsScreenTest, TheAudioSwitchesStoreWhatTheyShow) {
                 audio.remove();
             }
             EXPECT_EQ(getSettingBool(key), chosen == 1) << key;
+            if (index == 5) {
+                EXPECT_EQ(soundManager->muteOnFocusLost, chosen == 1) << "and the sound follows at once";
+            }
             GUIAudioOptionsScreen reopened(environment, false);
             EXPECT_EQ(this->row<GUIOptionCycle>(&reopened, index)->getSelectedId(), chosen) << key;
             reopened.remove();
@@ -169,6 +236,8 @@ TEST_F(OptionsScreenTest, TheGraphicsChoicesStoreWhatTheyShowAndApplyThem) {
     EffectHandler handler(gameDevice, core::dimension2du(0, 0));
     effectHandler = &handler;
     scene::ISceneNode* cube = gameDevice->getSceneManager()->addCubeSceneNode();
+    handler.shadowLights.emplace_back(512u, core::vector3df(0, 10, 0), core::vector3df(0, 0, 0), video::SColorf(1, 1, 1),
+                                      0.1f, 100.0f, 60.0f);
     const struct {
         std::size_t index;
         const char* key;
@@ -210,6 +279,7 @@ TEST_F(OptionsScreenTest, TheGraphicsChoicesStoreWhatTheyShowAndApplyThem) {
                     << chosen;
                 break;
             case 6: EXPECT_EQ(handler.shadowsEnabled, chosen == 1); break;
+            case 7: EXPECT_EQ(handler.shadowLights[0].resolution, static_cast<u32>(chosen)) << "the lights' maps follow"; break;
             case 8: EXPECT_EQ(handler.shadowDistanceMode, chosen); break;
             case 9: EXPECT_EQ(handler.renderCallbacksEnabled, chosen == 1); break;
             default: break;
@@ -292,7 +362,9 @@ TEST_F(OptionsScreenTest, NoOfferedSizeIsLargerThanTheDisplay) {
     for (const Case& c : {Case{{1280, 720}, {{800, 600}, {1280, 720}}},
                           Case{{1279, 720}, {{800, 600}}},
                           Case{{1280, 799}, {{800, 600}, {1280, 720}}},
-                          Case{{0, 0}, sizes}}) {
+                          Case{{0, 0}, sizes},
+                          Case{{0, 720}, sizes},
+                          Case{{1280, 0}, sizes}}) {
         SCOPED_TRACE(testing::Message() << c.display.Width << "x" << c.display.Height);
         EXPECT_EQ(GUIGraphicsOptionsScreen::sizesThatFit(sizes, c.display), c.offered);
     }
@@ -320,6 +392,18 @@ TEST_F(OptionsScreenTest, ValuesAreNamedForWhatTheyGive) {
         EXPECT_STREQ(speakers->getValueText()->getOwnText().c_str(), output == -1 ? L"Automatic" : L"Stereo");
         audio.remove();
     }
+}
+
+// A new speaker set-up starts a switched-off sound system again.
+TEST_F(OptionsScreenTest, ANewSpeakerSetUpStartsASwitchedOffSoundSystemAgain) {
+    ASSERT_NE(soundManager, nullptr);
+    soundManager->releaseEventSystem();
+    ASSERT_TRUE(soundManager->disabled);
+    GUIAudioOptionsScreen audio(environment, true);
+    row<GUIOptionCycle>(&audio, 3)->selectNext();
+    EXPECT_FALSE(soundManager->disabled);
+    EXPECT_NE(soundManager->getEventSystem(), nullptr);
+    audio.remove();
 }
 
 TEST_F(OptionsScreenTest, OnlyChangesNeedingANewDeviceAskForARestart) {
@@ -355,6 +439,10 @@ TEST_F(OptionsScreenTest, FromThePauseMenuARestartWaitsBehindANotice) {
     ASSERT_FALSE(screenManager->getScreenStack().empty());
     auto* notice = dynamic_cast<GUIDialogScreen*>(screenManager->getScreenStack().front());
     ASSERT_NE(notice, nullptr);
+    EXPECT_EQ(notice->getTitleText()->getOwnText(), getLanguageText(407)) << "the restart notice";
+    ASSERT_EQ(notice->getItems().size(), 1u);
+    EXPECT_EQ(std::wstring(static_cast<GUIMenuItem*>(notice->getItems()[0])->getCaptionText()->getText()),
+              getLanguageText(126).c_str());
     notice->onBack(nullptr);
     runFrames(10);
     EXPECT_EQ(screenManager->getScreenStack().size(), 1u) << "the notice and the page went; the options stay";
@@ -363,6 +451,17 @@ TEST_F(OptionsScreenTest, FromThePauseMenuARestartWaitsBehindANotice) {
 TEST_F(OptionsScreenTest, AConfirmedResetRestartsWithTheDefaults) {
     setSettingFloat("Audio_MusicVolume", 0.2f);
     GUIOptionsScreen* options = openOptionsScreen(true);
+    runFrames(10);
+    // The reset row asks first, in its own words: No, then Yes.
+    options->getItems().back()->click();
+    auto* question = dynamic_cast<GUIDialogScreen*>(screenManager->getScreenStack().front());
+    ASSERT_NE(question, nullptr);
+    EXPECT_EQ(question->getTitleText()->getOwnText(), getLanguageText(404));
+    std::vector<std::wstring> answers;
+    for (GUIButton* item : question->getItems())
+        answers.push_back(static_cast<GUIMenuItem*>(item)->getCaptionText()->getText());
+    EXPECT_EQ(answers, (std::vector<std::wstring>{getLanguageText(103).c_str(), getLanguageText(102).c_str()}));
+    screenManager->popScreen(question, true);
     runFrames(10);
     s32 yes = 1;
     options->onResetAnswer(yes);

@@ -18,6 +18,8 @@
 #include "screens//ScreenManager.h"
 #include "screens/menus/GUIDialogScreen.h"
 #include "screens/menus/GUIPauseScreen.h"
+#include "gui/GUIMenuItem.h"
+#include "gui/GUIFreeTypeText.h"
 
 #include <memory>
 #include <string>
@@ -93,6 +95,53 @@ protected:
     GUIPauseScreen* pause = nullptr;
     std::unique_ptr<PhysicsManager> physics;
 };
+
+// The pause menu and each of its questions read in their own words, with their own answers.
+TEST_F(PauseScreenTest, EachQuestionHasItsTextAndAnswers) {
+    ASSERT_NE(pause->getTitleText(), nullptr);
+    EXPECT_EQ(pause->getTitleText()->getOwnText(), getLanguageText(9));
+    std::vector<std::wstring> rows, expectedRows;
+    for (GUIButton* item : pause->getItems())
+        rows.push_back(static_cast<GUIMenuItem*>(item)->getCaptionText()->getText());
+    for (s32 id : {150, 151, 154, 152})
+        expectedRows.push_back(getLanguageText(id).c_str());
+    EXPECT_EQ(rows, expectedRows);
+    const struct {
+        const char* what;
+        std::size_t row;
+        std::vector<int> before; // answers given first
+        s32 title;
+        std::vector<s32> answers;
+    } cases[] = {
+        {"restart", 1, {}, 122, {123, 124, 104}},
+        {"restart from the beginning", 1, {1}, 414, {103, 102}},
+        {"quit", 3, {}, 409, {103, 102}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        renewLevelManager();
+        level->checkpointList.push_back(1);
+        level->PlayMode = LevelManager::playModeStory;
+        pressPause();
+        runFrames();
+        pause->getItems()[c.row]->OnClick.invoke(reinterpret_cast<DelegateArg>(pause->getItems()[c.row]));
+        for (int a : c.before)
+            answer(a);
+        GUIDialogScreen* dialog = topDialog();
+        ASSERT_NE(dialog, nullptr);
+        ASSERT_NE(dialog->getTitleText(), nullptr);
+        EXPECT_EQ(dialog->getTitleText()->getOwnText(), getLanguageText(c.title));
+        std::vector<std::wstring> answers, expected;
+        for (GUIButton* item : dialog->getItems())
+            answers.push_back(static_cast<GUIMenuItem*>(item)->getCaptionText()->getText());
+        for (s32 id : c.answers)
+            expected.push_back(getLanguageText(id).c_str());
+        EXPECT_EQ(answers, expected);
+        screenManager->closeAllScreens();
+        screenManager->update();
+        runFrames();
+    }
+}
 
 TEST_F(PauseScreenTest, StandsHiddenWithItsRows) {
     EXPECT_EQ(pause->getID(), ScreenManager::pauseScreenId);

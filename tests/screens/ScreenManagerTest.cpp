@@ -23,6 +23,7 @@
 #include "screens//ScreenManager.h"
 #include "camera/GUICutscene.h"
 #include "gui/hud/GUIHud.h"
+#include "gui/hud/GUISplat.h"
 #include "screens/menus/GUIPauseScreen.h"
 #include "screens/menus/GUIPlayScreen.h"
 
@@ -703,6 +704,62 @@ TEST_F(NotificationQueueTest, DismissingAllTakesOnlyTheShowingOnes) {
     EXPECT_TRUE(shown->isDismissed());
     EXPECT_FALSE(parked->isDismissed());
     EXPECT_EQ(screenManager->getPendingDismissals(), (std::vector<std::string>{shown->getNotificationName()}));
+}
+
+// A notification asked for by its layout file is made once, hidden and parked off screen,
+// and found again by that path.
+TEST_F(NotificationQueueTest, ANotificationByPathIsMadeOnceHiddenAndOffScreen) {
+    const core::stringc path = "Content/Language/English/Notifications/NotificationBlank.xml";
+    GUINotification* first = screenManager->getNotificationByPath(path);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(first->getGUIPath(), path);
+    EXPECT_FALSE(first->isVisible());
+    EXPECT_EQ(first->getRelativePosition().UpperLeftCorner, core::position2di(-10000, -10000));
+    EXPECT_EQ(screenManager->getNotificationByPath(path), first) << "found again, not made twice";
+    GUINotification* other = screenManager->getNotificationByPath("Content/Language/English/Notifications.xml");
+    EXPECT_NE(other, first);
+    EXPECT_EQ(screenManager->getNotificationByPath(path), first);
+}
+
+// A level's unloading takes the notifications away and hides the paint splats on the HUD; a
+// name asked for without a name finds nothing.
+TEST_F(NotificationQueueTest, ALevelUnloadTakesTheNotificationsAndHidesTheSplats) {
+    GUINotification* shown = screenManager->getNotificationByName("Pause");
+    screenManager->showNotification(shown, 5.0f);
+    GUIHud* hud = screenManager->getHud();
+    ASSERT_NE(hud, nullptr);
+    hud->addSplat(10.0f, {0, 0, 0});
+    ASSERT_EQ(hud->getSplats().size(), 1u);
+    ASSERT_TRUE(hud->getSplats()[0]->isVisible());
+    EXPECT_EQ(screenManager->getNotificationByName(nullptr), nullptr);
+    screenManager->resetNotifications();
+    EXPECT_TRUE(screenManager->getActiveNotifications().empty());
+    EXPECT_FALSE(hud->getSplats()[0]->isVisible());
+}
+
+// Dismissing by name takes only the showing notification of that name.
+TEST_F(NotificationQueueTest, DismissingByNameTakesOnlyThatNotification) {
+    GUINotification* pause = screenManager->getNotificationByName("Pause");
+    GUINotification* camera = screenManager->getNotificationByName("Camera");
+    screenManager->showNotification(pause, 5.0f);
+    screenManager->showNotification(camera, 5.0f);
+    screenManager->dismissNotification("Camera", false);
+    EXPECT_TRUE(camera->isDismissed());
+    EXPECT_FALSE(pause->isDismissed());
+}
+
+// The HUD shows while the level plays and hides while a level loads.
+TEST_F(NotificationQueueTest, TheHudShowsInPlayAndHidesWhileALevelLoads) {
+    GUIHud* hud = screenManager->getHud();
+    ASSERT_NE(hud, nullptr);
+    for (const bool loading : {false, true, false}) {
+        SCOPED_TRACE(loading);
+        level->levelLoading = loading;
+        driver->beginScene();
+        screenManager->draw();
+        driver->endScene();
+        EXPECT_EQ(hud->isVisible(), !loading);
+    }
 }
 
 } // namespace

@@ -129,6 +129,17 @@ TEST_F(ScreenOverlaysTest, TheLevelTimerShowsOnlyInPlayWhenAskedFor) {
     EXPECT_EQ(std::wstring(screenManager->getLevelTimeText()->getText()), L"0:01:05.250");
     EXPECT_EQ(std::wstring(screenManager->getLevelBestText()->getText()), L"N/A");
     EXPECT_FALSE(screenManager->getTotalRow()->isVisible());
+    // The story's total shows only in a story run that counts it.
+    level->levelRun.storyTime = 125.5f;
+    for (const auto& [story, counts] : {std::pair{true, false}, std::pair{false, true}, std::pair{true, true}}) {
+        level->PlayMode = story ? LevelManager::playModeStory : 0;
+        level->levelRun.countsStoryTime = counts;
+        drawFrame();
+        EXPECT_EQ(screenManager->getTotalRow()->isVisible(), story && counts) << story << counts;
+    }
+    EXPECT_EQ(std::wstring(screenManager->getTotalTimeText()->getText()), L"0:02:05.500");
+    level->PlayMode = 0;
+    level->levelRun.countsStoryTime = false;
     level->levelRun.validTime = false;
     drawFrame();
     EXPECT_EQ(std::wstring(screenManager->getLevelTimeText()->getText()), L"         N/A");

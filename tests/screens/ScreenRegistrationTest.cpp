@@ -136,6 +136,10 @@ TEST_F(ScreenRegistrationTest, GameObjectsReachTheScreenManagerAndItsFonts) {
 
 TEST_F(ScreenRegistrationTest, GatesAndQueriesAnswerFromTheScreenManager) {
     EXPECT_TRUE(slots().isInputAllowed());
+    ASSERT_TRUE(levelHooks().screens.isGamePaused);
+    EXPECT_FALSE(levelHooks().screens.isGamePaused()) << "no pause menu open";
+    ASSERT_TRUE(guiHooks().screens.pausePanel);
+    EXPECT_FALSE(guiHooks().screens.pausePanel().has_value()) << "no pause screen";
     EXPECT_FALSE(isMenuOpen());
     EXPECT_FALSE(isGameRunningBehindScreen());
     GUIScreen* menu = pushScreen(true);

@@ -26,6 +26,11 @@ TEST_F(SplashScreenTest, PictureFillsTheScreenCroppedOnTheOverflowingSides) {
     EXPECT_EQ(GUISplashScreen::pictureRect(picture, 960, 720), core::recti(-160, 0, 1120, 720));
     // Exactly 16:9 fits.
     EXPECT_EQ(GUISplashScreen::pictureRect(picture, 1920, 1080), core::recti(0, 0, 1920, 1080));
+    // A screen of exactly 16:9 fits the height, only a wider one the width (a picture of
+    // another shape shows which).
+    const core::dimension2du square(1080, 1080);
+    EXPECT_EQ(GUISplashScreen::pictureRect(square, 1920, 1080), core::recti(420, 0, 1500, 1080));
+    EXPECT_EQ(GUISplashScreen::pictureRect(square, 1922, 1080), core::recti(0, -421, 1922, 1501));
 }
 
 TEST_F(SplashScreenTest, ReturnsToTheMainMenuOnceAfterTenSeconds) {

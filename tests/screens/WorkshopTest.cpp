@@ -6,6 +6,7 @@
 
 #include "core/Globals.h"
 #include "gui/GUIDeleteRow.h"
+#include "gui/GUIFreeTypeText.h"
 #include "gui/GUIScreen.h"
 #include "gui/GuiCommon.h"
 #include "gui/GuiHooks.h"
@@ -18,6 +19,7 @@
 #include "screens/menus/GUIDialogScreen.h"
 #include "screens/menus/GUIMainScreen.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 
@@ -159,24 +161,65 @@ TEST_F(WorkshopTest, EachDamageOfAnArchiveIsRefused) {
     afterData[6] = 0x08;
     std::string moreInDirectory = plain;
     moreInDirectory[moreInDirectory.size() - 22 + 10] = 2;
+    std::string encrypted = plain;
+    encrypted[6] = 0x01;
+    const std::size_t directoryAt = 30 + std::string("Plain/Plain_Main.irr").size() + emptyLevel().size();
+    const std::string entry = "the entry \"Plain/Plain_Main.irr\" ";
+    // An entry with 4 bytes of extra field after its name.
+    std::string extra = plain;
+    extra[28] = 4;
+    extra.insert(30 + std::string("Plain/Plain_Main.irr").size(), std::string(4, '\0'));
     const struct {
         const char* what;
         std::string bytes;
-        bool accepted;
+        std::string reason; // empty: accepted
     } rows[] = {
-        {"a sound archive", plain, true},
-        {"a step up inside a name", makeZip({{"Deep/../../Up_Main.irr", emptyLevel()}}), false},
-        {"a name part that only starts with dots", makeZip({{"Deep/..x/Dots_Main.irr", emptyLevel()}}), true},
-        {"sizes kept after the data", afterData, false},
-        {"a stored entry with two sizes", set32(plain, 22, static_cast<std::uint32_t>(emptyLevel().size()) + 1), false},
-        {"exactly 256 MB unpacked", set32(deflated, 22, 256u * 1024 * 1024), true},
-        {"a byte more than 256 MB unpacked", set32(deflated, 22, 256u * 1024 * 1024 + 1), false},
-        {"a directory counting an entry more", moreInDirectory, false},
+        {"a sound archive", plain, ""},
+        {"an entry with an extra field", extra, ""},
+        {"a step up inside a name", makeZip({{"Deep/../../Up_Main.irr", emptyLevel()}}),
+         "the entry \"Deep/../../Up_Main.irr\" points outside the archive"},
+        {"a name part that only starts with dots", makeZip({{"Deep/..x/Dots_Main.irr", emptyLevel()}}), ""},
+        {"sizes kept after the data", afterData, entry + "keeps its sizes after its data"},
+        {"a stored entry with two sizes", set32(plain, 22, static_cast<std::uint32_t>(emptyLevel().size()) + 1),
+         entry + "has two sizes"},
+        {"exactly 256 MB unpacked", set32(deflated, 22, 256u * 1024 * 1024), ""},
+        {"a byte more than 256 MB unpacked", set32(deflated, 22, 256u * 1024 * 1024 + 1),
+         entry + "unpacks to more than 256 MB"},
+        {"a directory counting an entry more", moreInDirectory, "its directory does not match its entries"},
+        {"an encrypted entry", encrypted, entry + "is encrypted"},
+        {"a name cut short", plain.substr(0, 40), "an entry's header is cut short"},
+        {"a whole name and nothing after it", plain.substr(0, 50), entry + "runs past the end of the file"},
+        {"a packed size past the end", set32(deflated, 18, 0x7fffffffu), entry + "runs past the end of the file"},
+        {"damaged bytes after the entries", set32(plain, directoryAt, 0), "its entries end in damaged bytes"},
+        {"no end record", set32(plain, plain.size() - 22, 0), "its directory is missing"},
+        {"plain text", std::string(64, 'x'), "it is not a zip archive"},
     };
     for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
         writeBytes(folder + "Row.zip", row.bytes);
-        EXPECT_EQ(checkWorkshopArchive(folder + "Row.zip"), row.accepted) << row.what;
+        log.lines.clear();
+        EXPECT_EQ(checkWorkshopArchive(folder + "Row.zip"), row.reason.empty());
+        if (!row.reason.empty()) {
+            EXPECT_TRUE(log.contains("Refused the user level archive \"" + folder + "Row.zip\": " + row.reason + "."));
+        }
     }
+    EXPECT_FALSE(checkWorkshopArchive(folder + "Missing.zip"));
+    EXPECT_TRUE(log.contains("Missing.zip\": it cannot be read."));
+    // An archive may be 1 GB, not a byte more (sparse files: nothing is written).
+    for (const std::uint64_t size : {1024ull * 1024 * 1024, 1024ull * 1024 * 1024 + 1}) {
+        SCOPED_TRACE(size);
+        const std::string big = folder + "Big.zip";
+        writeBytes(big, "");
+        std::filesystem::resize_file(big, size);
+        log.lines.clear();
+        EXPECT_FALSE(checkWorkshopArchive(big));
+        EXPECT_EQ(log.contains("Big.zip\": it is larger than 1024 MB."), size > 1024ull * 1024 * 1024);
+        std::filesystem::remove(big);
+    }
+    std::filesystem::create_directories(folder + "Folder.zip");
+    EXPECT_FALSE(checkWorkshopArchive(folder + "Folder.zip"));
+    EXPECT_TRUE(log.contains("Folder.zip\": it is a folder, not a file."));
+    std::filesystem::remove(folder + "Folder.zip");
 }
 
 // A settings file that comes first in its archive is read like any other.
@@ -216,6 +259,9 @@ TEST_F(WorkshopTest, TheMenuDeletesOnlyAfterTheSecondAnswer) {
     ASSERT_NE(question, nullptr);
     // Answer 1 deletes: it is the language's "Yes" (text 102), answer 0 its "No" (103).
     ASSERT_EQ(question->Options.size(), 2u);
+    ASSERT_NE(question->getTitleText(), nullptr);
+    EXPECT_EQ(question->getTitleText()->getOwnText(), getLanguageText(412) + L" " + WorkshopLevels[0].title + L"?")
+        << "the delete question names the level";
     EXPECT_EQ(question->Options[0], getLanguageText(103));
     EXPECT_EQ(question->Options[1], getLanguageText(102));
     s32 answer = 0;
@@ -274,7 +320,16 @@ TEST_F(WorkshopTest, AChosenUserLevelPlaysAsOneAndBackBringsTheLogo) {
     menu->onBack(nullptr);
     fadeOut(menu);
     EXPECT_EQ(MainScreenFadeTarget, 1.0f);
+    const auto& stack = screenManager->getScreenStack();
+    EXPECT_EQ(std::find(stack.begin(), stack.end(), menu), stack.end()) << "the menu leaves the stack";
     menu->drop();
+
+    // An archive that is already gone cannot be deleted, and says so.
+    WorkshopLevelRecord gone;
+    gone.zipPath = core::stringw((folder + "Gone.zip").c_str());
+    log.lines.clear();
+    EXPECT_FALSE(deleteWorkshopArchive(gone));
+    EXPECT_TRUE(log.contains("Could not remove file " + folder + "Gone.zip."));
 }
 
 TEST_F(WorkshopTest, ADeleteRowSendsRightToItsButtonAndKeepsItUsableWhenDisabled) {

@@ -75,7 +75,8 @@ void drawShape(const Shape& shape, const Transform& pose, uint32_t color, const 
         const float r = g.capsule().radius, h = g.capsule().halfHeight;
         for (float end : {-h, h}) {
             w.arc(Vec3(end, 0, 0), Y, Z, r, 0, 2 * Pi);
-            const float from = end > 0 ? -Pi / 2 : Pi / 2;
+            // Half circles bulging away from the cylinder: X of the same sign as the end.
+            const float from = end > 0 ? 0.0f : -Pi;
             w.arc(Vec3(end, 0, 0), Y, X, r, from, from + Pi);
             w.arc(Vec3(end, 0, 0), Z, X, r, from, from + Pi);
         }

@@ -61,7 +61,7 @@ JointObject::~JointObject() {
     // The bodies outlive their link to a joint object that is gone.
     linkBodies(false);
     for (scene::ISceneNode* body : {body1, body2})
-        if (PhysicsObject* object = asPhysicsObject(body))
+        if (PhysicsObject* object = physicsBody(body))
             object->body().jointHolders.erase(this);
     if (!joint)
         return;
@@ -228,16 +228,22 @@ void JointObject::resolveBodies() {
     };
     body1 = bodyOf(marker1, body1);
     body2 = bodyOf(marker2, body2);
+    scene::ISceneNode* player = playerCount() > 0 ? getPlayer(0) : nullptr;
+    playerBody = player && (body1 == player || body2 == player) ? player : nullptr;
     for (scene::ISceneNode* body : {body1, body2})
         if (PhysicsObject* object = asPhysicsObject(body))
             object->body().jointHolders.insert(this);
+}
+
+PhysicsObject* JointObject::physicsBody(scene::ISceneNode* body) const {
+    return body && body != playerBody ? asPhysicsObject(body) : nullptr;
 }
 
 void JointObject::forgetBody(scene::ISceneNode* body) {
     if (!body)
         return;
     // The body that stays is no longer joined to the one that goes.
-    PhysicsObject* other = asPhysicsObject(body == body1 ? body2 : body1);
+    PhysicsObject* other = physicsBody(body == body1 ? body2 : body1);
     if (other && other != body)
         other->removeJointLink(body, this);
     if (body == body1) {
@@ -253,8 +259,8 @@ void JointObject::forgetBody(scene::ISceneNode* body) {
 }
 
 void JointObject::linkBodies(bool add) {
-    PhysicsObject* first = asPhysicsObject(body1);
-    PhysicsObject* second = asPhysicsObject(body2);
+    PhysicsObject* first = physicsBody(body1);
+    PhysicsObject* second = physicsBody(body2);
     if (first)
         add ? first->addJointLink(body2, this) : first->removeJointLink(body2, this);
     if (second)

@@ -10,6 +10,7 @@ class RigidActor;
 struct Transform;
 } // namespace phys
 class MarkerObject;
+class PhysicsObject;
 
 // A joint between two bodies ('jont', "JointObject"). The designer places two markers, each
 // a child of the body it anchors (a physics object, or the level information for the
@@ -99,6 +100,9 @@ private:
     void buildD6(phys::RigidActor* actor0, const phys::Transform& frame0, phys::RigidActor* actor1,
                  const phys::Transform& frame1);
     void linkBodies(bool add);
+    // The body as a physics object, or null; the player's body is never looked at, as it may
+    // already be gone when the scene is cleared (it tells no joint when it goes).
+    PhysicsObject* physicsBody(irr::scene::ISceneNode* body) const;
 
     irr::core::aabbox3df boundingBox{-1.0f, -1.0f, -1.0f, 1.0f, 1.0f, 1.0f};
     phys::Joint* joint = nullptr;
@@ -106,6 +110,8 @@ private:
     MarkerObject* marker2 = nullptr;
     irr::scene::ISceneNode* body1 = nullptr;
     irr::scene::ISceneNode* body2 = nullptr;
+    // The player's body when a marker stands for the player.
+    irr::scene::ISceneNode* playerBody = nullptr;
     MarkerObject* driveMarker = nullptr;
 };
 
