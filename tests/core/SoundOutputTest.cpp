@@ -38,6 +38,24 @@ std::filesystem::path waveFolder() {
     return path;
 }
 
+// A 441 Hz tone at half volume, 16-bit at 44.1 kHz, the same on every channel.
+bool writeTone(const std::string& path, int channels, int frames) {
+    SF_INFO info{};
+    info.samplerate = 44100;
+    info.channels = channels;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    SNDFILE* file = sf_open(path.c_str(), SFM_WRITE, &info);
+    if (!file)
+        return false;
+    std::vector<float> tone(static_cast<std::size_t>(frames * channels));
+    for (std::size_t i = 0; i < tone.size(); ++i)
+        tone[i] = 0.5f * static_cast<float>(std::sin(2.0 * 3.14159265 * 441.0 *
+                                                      static_cast<double>(i / static_cast<std::size_t>(channels)) / 44100.0));
+    sf_writef_float(file, tone.data(), frames);
+    sf_close(file);
+    return true;
+}
+
 // The sound manager on OpenAL Soft's wave writer, run frame by frame in real time.
 class SoundOutputTest : public ServicesFixture {
 protected:
@@ -262,19 +280,7 @@ TEST_F(SoundOutputTest, AStreamedLoopRunsOnPastTheEndOfItsFile) {
     // A 0.25 s stereo tone, far shorter than the stream's queue: every refill wraps.
     test::TempDir folder;
     std::filesystem::create_directories(folder.path() / "Content/Audio");
-    {
-        SF_INFO info{};
-        info.samplerate = 44100;
-        info.channels = 2;
-        info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-        SNDFILE* file = sf_open(folder.file("Content/Audio/Tone.wav").c_str(), SFM_WRITE, &info);
-        ASSERT_NE(file, nullptr);
-        std::vector<float> tone(44100 / 4 * 2);
-        for (std::size_t i = 0; i < tone.size(); ++i)
-            tone[i] = 0.5f * static_cast<float>(std::sin(2.0 * 3.14159265 * 441.0 * static_cast<double>(i / 2) / 44100.0));
-        sf_writef_float(file, tone.data(), static_cast<sf_count_t>(tone.size() / 2));
-        sf_close(file);
-    }
+    ASSERT_TRUE(writeTone(folder.file("Content/Audio/Tone.wav"), 2, 44100 / 4));
     test::writeFileBytes(folder.file("Content/Audio/GameAudio.xml"),
                          R"(<GameAudio><Category name="music"/><Event name="Test/Loop" category="music" length="0.25" loop="true" stream="true">)"
                          R"(<Sound file="Content/Audio/Tone.wav"/></Event></GameAudio>)");
@@ -353,19 +359,7 @@ TEST_F(SoundOutputTest, APlayingVoiceTakesItsNewPitchAndVolume) {
     // A looping 441 Hz tone: twice the pitch doubles its sign changes, a quarter of the
     // volume quarters its loudness.
     test::TempDir folder;
-    {
-        SF_INFO info{};
-        info.samplerate = 44100;
-        info.channels = 1;
-        info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-        SNDFILE* file = sf_open(folder.file("Tone.wav").c_str(), SFM_WRITE, &info);
-        ASSERT_NE(file, nullptr);
-        std::vector<float> tone(44100);
-        for (std::size_t i = 0; i < tone.size(); ++i)
-            tone[i] = 0.5f * static_cast<float>(std::sin(2.0 * 3.14159265 * 441.0 * static_cast<double>(i) / 44100.0));
-        sf_writef_float(file, tone.data(), static_cast<sf_count_t>(tone.size()));
-        sf_close(file);
-    }
+    ASSERT_TRUE(writeTone(folder.file("Tone.wav"), 1, 44100));
     std::string problem;
     std::unique_ptr<audio::Output> output = audio::openOpenALOutput(audio::outputSpeakerMode, problem);
     ASSERT_NE(output, nullptr) << problem;
