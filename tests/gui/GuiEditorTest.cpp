@@ -31,14 +31,23 @@ protected:
         editor = static_cast<GUIEditor*>(environment->addGUIElement("GUIEditor", root()));
         ASSERT_NE(editor, nullptr);
     }
-    bool mouse(EMOUSE_INPUT_EVENT type, s32 x, s32 y) {
+    static SEvent mouseEvent(EMOUSE_INPUT_EVENT type, s32 x, s32 y, f32 wheel = 0.0f) {
         SEvent event;
         std::memset(static_cast<void*>(&event), 0, sizeof(event));
         event.EventType = EET_MOUSE_INPUT_EVENT;
         event.MouseInput.Event = type;
         event.MouseInput.X = x;
         event.MouseInput.Y = y;
-        return editor->OnEvent(event);
+        event.MouseInput.Wheel = wheel;
+        return event;
+    }
+    bool mouse(EMOUSE_INPUT_EVENT type, s32 x, s32 y, f32 wheel = 0.0f) {
+        return editor->OnEvent(mouseEvent(type, x, y, wheel));
+    }
+    // A click on the point selects what lies there.
+    void click(s32 x, s32 y) {
+        mouse(EMIE_LMOUSE_PRESSED_DOWN, x, y);
+        mouse(EMIE_LMOUSE_LEFT_UP, x, y);
     }
     bool key(EKEY_CODE code, bool down, bool control = false) {
         SEvent event;
@@ -171,6 +180,158 @@ TEST_F(GuiEditorTest, CopyAndPasteDuplicateTheSelectionInsideItself) {
     EXPECT_EQ(root()->getChildren().size(), before);
     copyToEditorClipboard("<?xml version=\"1.0\"?><element type=\"GUIImage\"><attributes><int name=\"Id\" val");
     editor->pasteXML();
+}
+
+TEST_F(GuiEditorTest, EachHandleMovesOnlyItsOwnEdgesAndTheInsideMovesTheWhole) {
+    holdTab(false);
+    const core::recti start(23, 47, 123, 147);
+    // Pressed on the handle, moved by (10, 6), released.
+    const struct {
+        core::position2di press;
+        s32 mode;
+        core::recti result;
+    } rows[] = {
+        {{24, 48}, GUIEditor::ResizeTopLeft, {34, 54, 123, 147}},
+        {{73, 48}, GUIEditor::ResizeTop, {23, 54, 123, 147}},
+        {{121, 48}, GUIEditor::ResizeTopRight, {23, 54, 131, 147}},
+        {{121, 97}, GUIEditor::ResizeRight, {23, 47, 131, 147}},
+        {{121, 145}, GUIEditor::ResizeBottomRight, {23, 47, 131, 151}},
+        {{73, 145}, GUIEditor::ResizeBottom, {23, 47, 123, 151}},
+        {{24, 145}, GUIEditor::ResizeBottomLeft, {34, 47, 123, 151}},
+        {{24, 97}, GUIEditor::ResizeLeft, {34, 47, 123, 147}},
+        {{60, 90}, GUIEditor::Move, {33, 53, 133, 153}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.mode);
+        image->setRelativePosition(start);
+        click(60, 90);
+        ASSERT_EQ(editor->getSelectedElement(), image);
+        // The handles stand where the last drawing put them.
+        mouse(EMIE_MOUSE_MOVED, row.press.X, row.press.Y);
+        editor->draw();
+        mouse(EMIE_LMOUSE_PRESSED_DOWN, row.press.X, row.press.Y);
+        EXPECT_EQ(editor->getEditMode(), row.mode);
+        mouse(EMIE_MOUSE_MOVED, row.press.X + 10, row.press.Y + 6);
+        mouse(EMIE_LMOUSE_LEFT_UP, row.press.X + 10, row.press.Y + 6);
+        EXPECT_EQ(image->getAbsolutePosition(), row.result);
+        EXPECT_EQ(editor->getEditMode(), GUIEditor::None);
+    }
+    // Outside the selection nothing is dragged: the press picks again.
+    image->setRelativePosition(start);
+    mouse(EMIE_LMOUSE_PRESSED_DOWN, 300, 300);
+    EXPECT_EQ(editor->getEditMode(), GUIEditor::None);
+    EXPECT_EQ(editor->getSelectedElement(), nullptr);
+}
+
+TEST_F(GuiEditorTest, TheWheelStepsTheSelectionThroughTheSiblingsPastTheEditor) {
+    auto* other = new GUIImage(environment, root(), 9, core::recti(200, 47, 300, 147));
+    other->drop();
+    click(60, 90);
+    ASSERT_EQ(editor->getSelectedElement(), image);
+    // Down: the next sibling, the editor (a sub-element) left out.
+    mouse(EMIE_MOUSE_WHEEL, 0, 0, -1.0f);
+    EXPECT_EQ(editor->getSelectedElement(), other);
+    mouse(EMIE_MOUSE_WHEEL, 0, 0, -1.0f);
+    EXPECT_EQ(editor->getSelectedElement(), other);
+    // Up: the previous one.
+    mouse(EMIE_MOUSE_WHEEL, 0, 0, 1.0f);
+    EXPECT_EQ(editor->getSelectedElement(), image);
+    // From no selection, down takes the parent's first child and up its last.
+    editor->setSelectedElement(nullptr);
+    mouse(EMIE_MOUSE_WHEEL, 0, 0, -1.0f);
+    EXPECT_EQ(editor->getSelectedElement(), *root()->getChildren().begin());
+    editor->setSelectedElement(nullptr);
+    mouse(EMIE_MOUSE_WHEEL, 0, 0, 1.0f);
+    EXPECT_EQ(editor->getSelectedElement(), other);
+}
+
+TEST_F(GuiEditorTest, MenuCommandsRaiseReparentCutDeleteAndCreate) {
+    auto* other = new GUIImage(environment, root(), 9, core::recti(200, 47, 300, 147));
+    other->drop();
+    click(60, 90);
+    ASSERT_EQ(editor->getSelectedElement(), image);
+    // Bring to front.
+    editor->runCommand(8);
+    EXPECT_EQ(*root()->getChildren().getLast(), image);
+    // Choose a parent: the press picks the child, the release over another element makes
+    // that its parent.
+    editor->runCommand(7);
+    EXPECT_EQ(editor->getEditMode(), GUIEditor::ChooseParent);
+    mouse(EMIE_LMOUSE_PRESSED_DOWN, 60, 90);
+    mouse(EMIE_LMOUSE_LEFT_UP, 250, 100);
+    EXPECT_EQ(image->getParent(), other);
+    EXPECT_EQ(editor->getEditMode(), GUIEditor::None);
+    // Delete.
+    editor->setSelectedElement(image);
+    editor->runCommand(6);
+    EXPECT_EQ(editor->getSelectedElement(), nullptr);
+    EXPECT_TRUE(other->getChildren().empty());
+    // Cut: copied, then deleted.
+    copyToEditorClipboard("");
+    editor->setSelectedElement(other);
+    editor->runCommand(3);
+    EXPECT_NE(getEditorClipboardText().find("GUIImage"), std::string::npos);
+    EXPECT_EQ(root()->getElementFromId(9, true), nullptr);
+    // New elements: the types of every factory in turn, a hundred square at the last press.
+    mouse(EMIE_LMOUSE_PRESSED_DOWN, 40, 60);
+    mouse(EMIE_LMOUSE_LEFT_UP, 40, 60);
+    ASSERT_GE(environment->getRegisteredGUIElementFactoryCount(), 2u);
+    const s32 firstCount = environment->getGUIElementFactory(0)->getCreatableGUIElementTypeCount();
+    const struct {
+        s32 command;
+        const c8* type;
+    } rows[] = {
+        {12, environment->getGUIElementFactory(0)->getCreateableGUIElementTypeName(0)},
+        {12 + firstCount + 2, environment->getGUIElementFactory(1)->getCreateableGUIElementTypeName(2)},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.type);
+        editor->setSelectedElement(nullptr);
+        const std::size_t before = root()->getChildren().size();
+        editor->runCommand(row.command);
+        ASSERT_EQ(root()->getChildren().size(), before + 1);
+        gui::IGUIElement* made = *root()->getChildren().getLast();
+        EXPECT_STREQ(made->getTypeName(), row.type);
+        EXPECT_EQ(made->getRelativePosition(), core::recti(40, 60, 140, 160));
+    }
+}
+
+TEST_F(GuiEditorTest, TheToolWindowIsDraggedByItsOwnAreaAndStaysWithinItsParent) {
+    auto* window = new GUIEditWindow(environment, root(), core::recti(0, 0, 10, 10));
+    window->drop();
+    ASSERT_EQ(window->getAbsolutePosition(), core::recti(50, 50, 250, 500));
+    const auto send = [&](EMOUSE_INPUT_EVENT type, s32 x, s32 y) { return window->OnEvent(mouseEvent(type, x, y)); };
+    EXPECT_TRUE(send(EMIE_LMOUSE_PRESSED_DOWN, 60, 52));
+    EXPECT_TRUE(window->isDragging());
+    EXPECT_TRUE(send(EMIE_MOUSE_MOVED, 80, 62));
+    EXPECT_EQ(window->getAbsolutePosition().UpperLeftCorner, core::position2di(70, 60));
+    // A pointer on or beyond the parent's edge leaves it where it is.
+    const core::recti area = root()->getAbsolutePosition();
+    EXPECT_TRUE(send(EMIE_MOUSE_MOVED, area.UpperLeftCorner.X, 62));
+    EXPECT_EQ(window->getAbsolutePosition().UpperLeftCorner, core::position2di(70, 60));
+    EXPECT_TRUE(send(EMIE_MOUSE_MOVED, 81, 62));
+    EXPECT_EQ(window->getAbsolutePosition().UpperLeftCorner, core::position2di(71, 60));
+    send(EMIE_LMOUSE_LEFT_UP, 81, 62);
+    EXPECT_FALSE(window->isDragging());
+    send(EMIE_MOUSE_MOVED, 90, 70);
+    EXPECT_EQ(window->getAbsolutePosition().UpperLeftCorner, core::position2di(71, 60));
+    // Losing the focus ends a drag.
+    send(EMIE_LMOUSE_PRESSED_DOWN, 80, 62);
+    ASSERT_TRUE(window->isDragging());
+    SEvent lost;
+    std::memset(static_cast<void*>(&lost), 0, sizeof(lost));
+    lost.EventType = EET_GUI_EVENT;
+    lost.GUIEvent.EventType = gui::EGET_ELEMENT_FOCUS_LOST;
+    lost.GUIEvent.Caller = window;
+    window->OnEvent(lost);
+    EXPECT_FALSE(window->isDragging());
+    // A window that may not be dragged still takes the press, and stays.
+    window->setDraggable(false);
+    EXPECT_FALSE(window->isDraggable());
+    EXPECT_TRUE(send(EMIE_LMOUSE_PRESSED_DOWN, 80, 62));
+    EXPECT_FALSE(window->isDragging());
+    send(EMIE_MOUSE_MOVED, 100, 80);
+    EXPECT_EQ(window->getAbsolutePosition().UpperLeftCorner, core::position2di(71, 60));
 }
 
 } // namespace
