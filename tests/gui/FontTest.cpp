@@ -285,6 +285,103 @@ TEST_F(FontTest, TextSceneNodesOnePerGlyph) {
     EXPECT_EQ(font->addTextSceneNode(L"x", nullptr, nullptr, video::SColor(0), false).size(), 0u);
 }
 
+TEST_F(FontTest, TextSceneNodesStepDownALineAtEachBreakAndCentreEachLine) {
+    CGUITTFont* font = ownFont(20);
+    scene::ISceneManager* scene = device->getSceneManager();
+    const s32 ascender = font->getAscender();
+    ASSERT_GT(ascender, 0);
+    const auto positions = [&](const wchar_t* text, bool center) {
+        const core::array<scene::ISceneNode*> nodes =
+            font->addTextSceneNode(text, scene, nullptr, video::SColor(0xFFFFFFFF), center);
+        std::vector<core::vector3df> at;
+        for (u32 i = 0; i < nodes.size(); ++i) {
+            at.push_back(nodes[i]->getPosition());
+            nodes[i]->remove();
+        }
+        return at;
+    };
+    // "\r\n" is one break, "\r" and "\n" alone one each; a line starts again at the left.
+    const struct {
+        const wchar_t* text;
+        f32 lines;
+    } breaks[] = {{L"A\r\nA", 1.0f}, {L"A\nA", 1.0f}, {L"A\rA", 1.0f}, {L"A\n\nA", 2.0f}};
+    for (const auto& row : breaks) {
+        const std::vector<core::vector3df> at = positions(row.text, false);
+        ASSERT_EQ(at.size(), 2u);
+        EXPECT_EQ(at[1].X, at[0].X);
+        EXPECT_EQ(at[1].Y, at[0].Y - row.lines * static_cast<f32>(ascender));
+    }
+    // Centred, each line stands in the middle of the widest.
+    const s32 whole = static_cast<s32>(font->getDimension(L"AAAA\nA").Width);
+    const s32 one = static_cast<s32>(font->getDimension(L"A").Width);
+    const std::vector<core::vector3df> centred = positions(L"AAAA\nA", true);
+    ASSERT_EQ(centred.size(), 5u);
+    const s32 firstStart = -whole / 2;
+    const s32 secondStart = -whole / 2 + (whole - one) / 2;
+    EXPECT_EQ(centred[4].X - centred[0].X, static_cast<f32>(secondStart - firstStart));
+    EXPECT_EQ(centred[4].Y, centred[0].Y - static_cast<f32>(ascender));
+}
+
+TEST_F(FontTest, HintingAndMonochromeSwitchesChooseTheLoadAndTheGlyphImage) {
+    CGUITTFont* font = ownFont(24);
+    EXPECT_EQ(font->getLoadFlags(), FT_LOAD_RENDER);
+    const s32 mono = FT_LOAD_RENDER | FT_LOAD_MONOCHROME | FT_LOAD_TARGET_MONO | FT_LOAD_NO_HINTING;
+    const struct {
+        bool hinting, autoHinting, monochrome;
+        s32 flags;
+    } rows[] = {
+        {true, true, false, FT_LOAD_RENDER},
+        {false, true, false, FT_LOAD_RENDER | FT_LOAD_NO_HINTING},
+        {true, false, false, FT_LOAD_RENDER | FT_LOAD_NO_AUTOHINT},
+        {true, true, true, mono},
+        {false, false, true, mono | FT_LOAD_NO_AUTOHINT},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.flags);
+        font->setFontHinting(row.hinting, row.autoHinting);
+        font->setMonochrome(row.monochrome);
+        EXPECT_EQ(font->useHinting(), row.hinting);
+        EXPECT_EQ(font->useAutoHinting(), row.autoHinting);
+        EXPECT_EQ(font->useMonochrome(), row.monochrome);
+        EXPECT_EQ(font->getLoadFlags(), row.flags);
+        // The glyphs are rendered again with the new flags; an image waits for its page.
+        const u32 n = font->getGlyphIndexByChar('A');
+        const TTFontGlyph* glyph = font->getGlyph(n);
+        ASSERT_NE(glyph, nullptr);
+        ASSERT_TRUE(glyph->loaded);
+        ASSERT_NE(glyph->pendingImage, nullptr);
+        video::IImage* image = glyph->pendingImage;
+        FT_Face face = font->getFace();
+        FT_Set_Pixel_Sizes(face, 0, font->getFontSize());
+        ASSERT_EQ(FT_Load_Glyph(face, n, row.flags), 0);
+        const FT_Bitmap& bitmap = face->glyph->bitmap;
+        ASSERT_GT(bitmap.width, 0u);
+        if (!row.monochrome) {
+            EXPECT_EQ(image->getColorFormat(), video::ECF_A8R8G8B8);
+            continue;
+        }
+        // One bit a pixel: set bits are opaque white, the rest (and the margin) clear, on a
+        // square of a power of two beyond the bitmap's sides.
+        EXPECT_EQ(image->getColorFormat(), video::ECF_A1R5G5B5);
+        u32 edge = 1;
+        while (edge < std::max(bitmap.width, bitmap.rows) + 1)
+            edge *= 2;
+        EXPECT_EQ(image->getDimension(), core::dimension2du(edge, edge));
+        u32 wrong = 0, set = 0;
+        for (u32 y = 0; y < edge; ++y)
+            for (u32 x = 0; x < edge; ++x) {
+                const bool bit = x < bitmap.width && y < bitmap.rows &&
+                                 (bitmap.buffer[y * static_cast<u32>(bitmap.pitch) + x / 8] & (0x80 >> (x % 8)));
+                const video::SColor pixel = image->getPixel(x, y);
+                set += bit ? 1 : 0;
+                if (pixel.getAlpha() != (bit ? 255u : 0u) || (bit && pixel.getRed() != 255u))
+                    ++wrong;
+            }
+        EXPECT_GT(set, 0u);
+        EXPECT_EQ(wrong, 0u);
+    }
+}
+
 TEST_F(FontTest, FirstLineDimension) {
     CGUITTFont* font = ownFont(22);
     EXPECT_EQ(getFirstLineDimension(font, L"Top\nBottom line").Width, font->getDimension(L"Top").Width);
