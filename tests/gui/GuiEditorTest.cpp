@@ -305,12 +305,29 @@ TEST_F(GuiEditorTest, TheToolWindowIsDraggedByItsOwnAreaAndStaysWithinItsParent)
     EXPECT_TRUE(window->isDragging());
     EXPECT_TRUE(send(EMIE_MOUSE_MOVED, 80, 62));
     EXPECT_EQ(window->getAbsolutePosition().UpperLeftCorner, core::position2di(70, 60));
-    // A pointer on or beyond the parent's edge leaves it where it is.
+    // A pointer on the parent's outermost pixels leaves it where it is; one further in moves it.
     const core::recti area = root()->getAbsolutePosition();
-    EXPECT_TRUE(send(EMIE_MOUSE_MOVED, area.UpperLeftCorner.X, 62));
-    EXPECT_EQ(window->getAbsolutePosition().UpperLeftCorner, core::position2di(70, 60));
+    const s32 left = area.UpperLeftCorner.X, top = area.UpperLeftCorner.Y;
+    const s32 right = area.LowerRightCorner.X, bottom = area.LowerRightCorner.Y;
+    const struct {
+        core::position2di to;
+        bool follows;
+    } edges[] = {
+        {{left, 62}, false},       {{left + 1, 62}, true},       {{80, top}, false},
+        {{80, top + 1}, true},     {{right, 62}, false},         {{right - 1, 62}, true},
+        {{80, bottom}, false},     {{80, bottom - 1}, true},
+    };
+    core::position2di pointer(80, 62);
+    for (const auto& row : edges) {
+        SCOPED_TRACE(row.to.X * 10000 + row.to.Y);
+        const core::position2di before = window->getAbsolutePosition().UpperLeftCorner;
+        EXPECT_TRUE(send(EMIE_MOUSE_MOVED, row.to.X, row.to.Y));
+        EXPECT_EQ(window->getAbsolutePosition().UpperLeftCorner, row.follows ? before + (row.to - pointer) : before);
+        if (row.follows)
+            pointer = row.to;
+    }
     EXPECT_TRUE(send(EMIE_MOUSE_MOVED, 81, 62));
-    EXPECT_EQ(window->getAbsolutePosition().UpperLeftCorner, core::position2di(71, 60));
+    window->setRelativePosition(core::position2di(71, 60));
     send(EMIE_LMOUSE_LEFT_UP, 81, 62);
     EXPECT_FALSE(window->isDragging());
     send(EMIE_MOUSE_MOVED, 90, 70);
