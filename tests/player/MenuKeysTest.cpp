@@ -161,6 +161,34 @@ TEST_F(MenuKeysTest, PadDirectionsAndMenuActions) {
     EXPECT_EQ(sent(), std::vector<int>{MenuCode::Back});
 }
 
+// A direction the player bound to another key steps and repeats through the controls, which
+// answer only while the simulation runs.
+TEST_F(MenuKeysTest, ARemappedDirectionStepsAndRepeatsOnlyWhileTheSimulationRuns) {
+    ButtonMapping mapping;
+    mapping.device = input->getKeyboard();
+    mapping.buttonIndex = irr::KEY_KEY_J;
+    input->getActiveControls()->addMapping(GameAction::MenuDown, mapping);
+    for (const bool running : {true, false}) {
+        SCOPED_TRACE(running);
+        simulation = running;
+        sent().clear();
+        keyEvent(irr::KEY_KEY_J, true);
+        std::vector<int> sentAt;
+        for (int update = 1; update <= 20; ++update) {
+            const std::size_t before = sent().size();
+            frame();
+            if (sent().size() > before)
+                sentAt.push_back(update);
+        }
+        EXPECT_EQ(sentAt, running ? (std::vector<int>{1, 17, 20}) : std::vector<int>{});
+        for (int code : sent())
+            EXPECT_EQ(code, MenuCode::Down);
+        keyEvent(irr::KEY_KEY_J, false);
+        frame();
+        frame();
+    }
+}
+
 TEST_F(MenuKeysTest, FixedInputsAnswerDownOnlyForDirections) {
     EXPECT_FALSE(input->isMenuKeyDown(MenuCode::Down));
     keyEvent(irr::KEY_DOWN, true);
