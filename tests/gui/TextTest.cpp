@@ -18,7 +18,17 @@ namespace {
 // An engine font of 10 x 10 pixels a character that counts its measurements.
 class MeasuringFont : public gui::IGUIFont {
 public:
-    void draw(const core::stringw&, const core::recti&, video::SColor, bool, bool, const core::recti*) override {}
+    struct Drawn {
+        std::wstring text;
+        core::recti frame;
+        bool hcenter, vcenter;
+        bool operator==(const Drawn&) const = default;
+    };
+    void draw(const core::stringw& text, const core::recti& frame, video::SColor, bool hcenter, bool vcenter,
+              const core::recti*) override {
+        drawn.push_back({text.c_str(), frame, hcenter, vcenter});
+    }
+    std::vector<Drawn> drawn;
     core::dimension2du getDimension(const wchar_t* text) const override {
         ++measures;
         return core::dimension2du(10 * static_cast<u32>(std::wcslen(text)), 10);
@@ -278,6 +288,62 @@ TEST_F(TextTest, ATextWithoutItsOwnColourIsGreyWhileDisabled) {
     EXPECT_EQ(text->textColor(), skin->getColor(gui::EGDC_BUTTON_TEXT));
     text->setEnabled(false);
     EXPECT_EQ(text->textColor(), skin->getColor(gui::EGDC_GRAY_TEXT));
+}
+
+// A line is drawn against the side it is aligned to: the right edge less its width, the
+// bottom less one line (with word wrap, less all lines), or centred by the font.
+TEST_F(TextTest, StaticTextIsDrawnAgainstTheSidesItIsAlignedTo) {
+    auto* font = new MeasuringFont;
+    auto* text = new GUIStaticText(L"abc", environment, root(), -1, core::recti(0, 0, 100, 40));
+    text->drop();
+    text->setOverrideFont(font);
+    using A = gui::EGUI_ALIGNMENT;
+    using Drawn = std::vector<MeasuringFont::Drawn>;
+    const struct {
+        A horizontal, vertical;
+        bool wrap;
+        Drawn drawn;
+    } rows[] = {
+        {gui::EGUIA_UPPERLEFT, gui::EGUIA_UPPERLEFT, false, {{L"abc", {0, 0, 100, 40}, false, false}}},
+        {gui::EGUIA_LOWERRIGHT, gui::EGUIA_UPPERLEFT, false, {{L"abc", {70, 0, 100, 40}, false, false}}},
+        {gui::EGUIA_UPPERLEFT, gui::EGUIA_LOWERRIGHT, false, {{L"abc", {0, 30, 100, 40}, false, false}}},
+        {gui::EGUIA_CENTER, gui::EGUIA_CENTER, false, {{L"abc", {0, 0, 100, 40}, true, true}}},
+        // Wrapped to 100 pixels (less 6): two lines of ten pixels.
+        {gui::EGUIA_UPPERLEFT, gui::EGUIA_UPPERLEFT, true,
+         {{L"abcd efgh", {0, 0, 100, 40}, false, false}, {L"ij", {0, 10, 100, 50}, false, false}}},
+        {gui::EGUIA_LOWERRIGHT, gui::EGUIA_LOWERRIGHT, true,
+         {{L"abcd efgh", {10, 20, 100, 30}, false, false}, {L"ij", {80, 30, 100, 40}, false, false}}},
+        {gui::EGUIA_CENTER, gui::EGUIA_CENTER, true,
+         {{L"abcd efgh", {0, 10, 100, 20}, true, false}, {L"ij", {0, 20, 100, 30}, true, false}}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::to_string(row.horizontal) + " " + std::to_string(row.vertical) + (row.wrap ? " wrapped" : ""));
+        text->setWordWrap(row.wrap);
+        text->setText(row.wrap ? L"abcd efgh ij" : L"abc");
+        text->setTextAlignment(row.horizontal, row.vertical);
+        font->drawn.clear();
+        text->draw();
+        ASSERT_EQ(font->drawn.size(), row.drawn.size());
+        for (std::size_t i = 0; i < row.drawn.size(); ++i) {
+            EXPECT_EQ(font->drawn[i].text, row.drawn[i].text) << i;
+            EXPECT_EQ(font->drawn[i].frame, row.drawn[i].frame) << i;
+            EXPECT_EQ(font->drawn[i].hcenter, row.drawn[i].hcenter) << i;
+            EXPECT_EQ(font->drawn[i].vcenter, row.drawn[i].vcenter) << i;
+        }
+        // The width is the widest line's, the height one line or all the wrapped ones.
+        EXPECT_EQ(text->getTextWidth(), row.wrap ? 90 : 30);
+        EXPECT_EQ(text->getTextHeight(), row.wrap ? 20 : 10);
+    }
+    // A border moves the text in by the skin's distance.
+    text->setWordWrap(false);
+    text->setText(L"abc");
+    text->setTextAlignment(gui::EGUIA_UPPERLEFT, gui::EGUIA_UPPERLEFT);
+    text->setDrawBorder(true);
+    font->drawn.clear();
+    text->draw();
+    ASSERT_EQ(font->drawn.size(), 1u);
+    EXPECT_EQ(font->drawn[0].frame.UpperLeftCorner.X, environment->getSkin()->getSize(gui::EGDS_TEXT_DISTANCE_X));
+    font->drop();
 }
 
 TEST_F(TextTest, StaticTextKeepsItsTextAndAttributes) {
