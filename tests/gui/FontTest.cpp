@@ -134,6 +134,12 @@ TEST_F(FontTest, LoadingPreloadsCodesBelow127) {
     EXPECT_FALSE(font->getGlyph(eAcute)->loaded);
     EXPECT_EQ(font->getGlyphIndexByChar(0xE9), eAcute);
     EXPECT_TRUE(font->getGlyph(eAcute)->loaded);
+    // Glyph numbers run from 1 to the face's count.
+    const u32 count = static_cast<u32>(face->num_glyphs);
+    EXPECT_EQ(font->getGlyph(0), nullptr);
+    EXPECT_NE(font->getGlyph(1), nullptr);
+    EXPECT_NE(font->getGlyph(count), nullptr);
+    EXPECT_EQ(font->getGlyph(count + 1), nullptr);
 }
 
 TEST_F(FontTest, GlyphPagesFillAndGrow) {
