@@ -208,6 +208,46 @@ TEST_F(OptionRowTest, AHeldPressFollowsThePointerOverTheWholeBar) {
     EXPECT_EQ(soundCount(soundClick), 0);
 }
 
+// Once a drag has begun, each frame the value follows the pointer while the bar is pressed,
+// also past either end and above or below the bar; it stops with the press.
+TEST_F(OptionRowTest, ADragThatLeavesTheBarStillReachesEitherEnd) {
+    GUIOptionMeter* row = makeMeter();
+    row->updateAbsolutePosition();
+    const core::recti outline = row->getMeterOutline()->getAbsolutePosition();
+    const s32 left = outline.UpperLeftCorner.X;
+    const s32 y = outline.UpperLeftCorner.Y + guiUnits(7);
+    gui::ICursorControl* cursor = device->getCursorControl();
+    cursor->setPosition(left + guiUnits(40), y);
+    // The bar has the focus (the pointer hovers it) when it is pressed.
+    environment->setFocus(row->getDragArea());
+    sendMouse(row->getDragArea(), EMIE_LMOUSE_PRESSED_DOWN, left + guiUnits(40), y);
+    ASSERT_EQ(row->getDragArea()->getState(), ButtonState::Pressed);
+    row->getDragArea()->OnHeld.invoke(reinterpret_cast<DelegateArg>(row->getDragArea()));
+    ASSERT_EQ(row->getValue(), 51);
+    calls.values.clear();
+    const struct {
+        s32 x, y, value;
+        std::size_t changes;
+    } steps[] = {
+        {left + guiUnits(80) + 50, y + 100, 100, 1},
+        {left + guiUnits(80) + 60, y, 100, 1},
+        {left - 50, y - 100, 0, 2},
+        {left + guiUnits(20), y, 26, 3},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.value);
+        cursor->setPosition(step.x, step.y);
+        row->OnPostRender(0);
+        EXPECT_EQ(row->getValue(), step.value);
+        EXPECT_EQ(calls.values.size(), step.changes);
+    }
+    sendMouse(row->getDragArea(), EMIE_LMOUSE_LEFT_UP, left + guiUnits(20), y);
+    row->OnPostRender(0);
+    cursor->setPosition(left + guiUnits(60), y);
+    row->OnPostRender(0);
+    EXPECT_EQ(row->getValue(), 26);
+}
+
 // The bar shows the value's share of a range that need not start at zero.
 TEST_F(OptionRowTest, TheBarShowsTheShareOfARangeAboveZero) {
     GUIOptionMeter* row = makeMeter();
