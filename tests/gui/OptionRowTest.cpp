@@ -246,6 +246,12 @@ TEST_F(OptionRowTest, ADragThatLeavesTheBarStillReachesEitherEnd) {
     cursor->setPosition(left + guiUnits(60), y);
     row->OnPostRender(0);
     EXPECT_EQ(row->getValue(), 26);
+    // The next hold begins a new drag: it sounds even where the value stays.
+    cursor->setPosition(left + guiUnits(20), y);
+    const s32 sounds = soundCount(soundMenuHover);
+    row->getDragArea()->OnHeld.invoke(reinterpret_cast<DelegateArg>(row->getDragArea()));
+    EXPECT_EQ(row->getValue(), 26);
+    EXPECT_EQ(soundCount(soundMenuHover), sounds + 1);
 }
 
 // The bar shows the value's share of a range that need not start at zero.
