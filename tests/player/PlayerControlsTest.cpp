@@ -286,6 +286,9 @@ TEST_F(PlayerControlsTest, AJoystickPlayerUsesOnlyItsJoystickAndEachDeviceItsOwn
     controls->multitouchEnabled = true;
     const ButtonMapping touchSurface = mappingOf(input->getMultitouch());
     EXPECT_TRUE(controls->isMappingUsable(&touchSurface));
+    // Only several mice told apart give a second mouse's controls no touch surface.
+    controls->secondaryInstance = 1;
+    EXPECT_TRUE(controls->isMappingUsable(&touchSurface));
 }
 
 TEST_F(PlayerControlsTest, DefaultBindingsAnswerFromEveryDevice) {
