@@ -277,6 +277,10 @@ TEST_F(ImageScreenTest, BackgroundFitsTheLongerAxis) {
     EXPECT_EQ(GUIScreen::backgroundRect(core::dimension2du(1280, 720), 1280, 720), core::recti(0, 0, 1280, 720));
     EXPECT_EQ(GUIScreen::backgroundRect(core::dimension2du(1280, 720), 1920, 800), core::recti(0, -140, 1920, 940));
     EXPECT_EQ(GUIScreen::backgroundRect(core::dimension2du(1920, 800), 1920, 800), core::recti(0, 0, 1920, 800));
+    // A picture without a side, or a screen without height, fills the screen as it is.
+    EXPECT_EQ(GUIScreen::backgroundRect(core::dimension2du(0, 768), 1280, 720), core::recti(0, 0, 1280, 720));
+    EXPECT_EQ(GUIScreen::backgroundRect(core::dimension2du(1024, 0), 1280, 720), core::recti(0, 0, 1280, 720));
+    EXPECT_EQ(GUIScreen::backgroundRect(core::dimension2du(1024, 768), 1280, 0), core::recti(0, 0, 1280, 0));
 }
 
 TEST_F(ImageScreenTest, ScreenCoversTheScreen) {
