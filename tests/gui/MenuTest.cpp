@@ -151,6 +151,12 @@ TEST_F(MenuTest, ARowDisabledFocusedOrClickedStaysLit) {
     ASSERT_EQ(row->getState(), ButtonState::Released);
     row->setEnabled(false);
     EXPECT_EQ(row->getState(), ButtonState::Focused);
+    // The caption and the highlight follow the row's switch both ways.
+    EXPECT_FALSE(row->getCaptionButton()->isEnabled());
+    EXPECT_FALSE(row->getHighlight()->isEnabled());
+    row->setEnabled(true);
+    EXPECT_TRUE(row->getCaptionButton()->isEnabled());
+    EXPECT_TRUE(row->getHighlight()->isEnabled());
 }
 
 TEST_F(MenuTest, EnablingKeepsAFocusedRowFocused) {
@@ -471,7 +477,10 @@ TEST_F(MenuTest, OptionsFromTheMainMenuShowThePreviewAndTakeTheMenuCamera) {
         previews = 0;
         auto* menu = new TestMenu(environment, false, L"Options", TestMenu::numberedRows(1), fromMainMenu);
         menu->drop();
+        // Shown, the options hold the game's input back.
+        menu->PassInput = true;
         menu->onShow();
+        EXPECT_FALSE(menu->PassInput);
         menu->OnPostRender(0);
         EXPECT_EQ(previews > 0, fromMainMenu);
         EXPECT_EQ(menu->getMenuCamera(), fromMainMenu ? camera : nullptr);
