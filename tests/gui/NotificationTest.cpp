@@ -118,6 +118,33 @@ TEST_F(NotificationTest, ARecordBuildsTheBlankLayoutWithItsTexts) {
     EXPECT_EQ(screenManager->getNotificationLayer()->getChildren().size(), 1u);
 }
 
+// On a screen of 1080 lines (half again the 720 of the layout) the title grows to one and a
+// half times its height and pushes the text down, the texts widen to 280 units, and the frame
+// and the decoration widen with the screen, the decoration reaching 8 units below the text.
+TEST_F(NotificationTest, OnATallerScreenTheBlankLayoutGrowsWithTheScreen) {
+    const s32 before = screenHeight;
+    screenHeight = 1080;
+    GUINotification* notification = screenManager->getNotificationByName("Pause");
+    ASSERT_NE(notification, nullptr);
+    const auto rectOf = [&](s32 id) {
+        gui::IGUIElement* element = notification->getElementFromId(id, true);
+        return element ? element->getRelativePosition() : core::recti(-1, -1, -1, -1);
+    };
+    EXPECT_EQ(rectOf(GUINotification::titleId), core::recti(25, 16, 25 + 420, 16 + 48));
+    const core::recti body = rectOf(GUINotification::textId);
+    EXPECT_EQ(body.UpperLeftCorner, core::position2di(25, 52 + 16));
+    EXPECT_EQ(body.LowerRightCorner.X, 25 + 420);
+    EXPECT_GT(body.getHeight(), 0);
+    // The left edges stay where the layout has them.
+    const core::recti decoration = rectOf(GUINotification::decorationId);
+    EXPECT_EQ(decoration.UpperLeftCorner.Y, 14 + 16);
+    EXPECT_EQ(decoration.LowerRightCorner, core::position2di(495, body.LowerRightCorner.Y + 12));
+    const core::recti frame = rectOf(GUINotification::frameId);
+    EXPECT_EQ(frame.UpperLeftCorner.Y, 0);
+    EXPECT_EQ(frame.LowerRightCorner, core::position2di(495, 6));
+    screenHeight = before;
+}
+
 // A notification speaks of the device the player used last: the pad, the joystick, the touch
 // screen (for keys or the mouse too while in touch mode), else the mouse.
 TEST_F(NotificationTest, TheDeviceSpokenOfIsThePlayersLast) {
