@@ -135,6 +135,13 @@ TEST_F(NotificationTest, OnATallerScreenTheBlankLayoutGrowsWithTheScreen) {
     EXPECT_EQ(body.UpperLeftCorner, core::position2di(25, 52 + 16));
     EXPECT_EQ(body.LowerRightCorner.X, 25 + 420);
     EXPECT_GT(body.getHeight(), 0);
+    // Both texts wrap and may reach beyond the notification.
+    for (const s32 id : {GUINotification::titleId, GUINotification::textId}) {
+        auto* element = static_cast<GUIFreeTypeText*>(notification->getElementFromId(id, true));
+        ASSERT_NE(element, nullptr);
+        EXPECT_TRUE(element->isNotClipped()) << id;
+        EXPECT_TRUE(element->isWordWrapEnabled()) << id;
+    }
     // The left edges stay where the layout has them.
     const core::recti decoration = rectOf(GUINotification::decorationId);
     EXPECT_EQ(decoration.UpperLeftCorner.Y, 14 + 16);
