@@ -265,6 +265,38 @@ TEST_F(ButtonTest, MouseClickInside) {
     EXPECT_FALSE(environment->hasFocus(button));
 }
 
+// What a button does not handle reaches its screen: other keys, other GUI events, the mouse
+// wheel. A press outside a button that holds the focus only lets go of the focus.
+TEST_F(ButtonTest, UnhandledEventsReachTheScreenAndAPressOutsideLetsGoOfTheFocus) {
+    GUIButton* button = makeButton(0);
+    SEvent key;
+    std::memset(static_cast<void*>(&key), 0, sizeof(key));
+    key.EventType = EET_KEY_INPUT_EVENT;
+    key.KeyInput.Key = KEY_KEY_X;
+    key.KeyInput.PressedDown = true;
+    button->OnEvent(key);
+    key.KeyInput.PressedDown = false;
+    button->OnEvent(key);
+    EXPECT_EQ(screen->keyEvents(KEY_KEY_X), 2);
+    SEvent gui;
+    std::memset(static_cast<void*>(&gui), 0, sizeof(gui));
+    gui.EventType = EET_GUI_EVENT;
+    gui.GUIEvent.Caller = button;
+    gui.GUIEvent.EventType = gui::EGET_SCROLL_BAR_CHANGED;
+    button->OnEvent(gui);
+    EXPECT_EQ(screen->guiEvents(gui::EGET_SCROLL_BAR_CHANGED), 1);
+    const std::size_t before = screen->events.size();
+    sendMouse(button, EMIE_MOUSE_WHEEL, 20, 10);
+    EXPECT_EQ(screen->events.size(), before + 1);
+
+    environment->setFocus(button);
+    ASSERT_TRUE(environment->hasFocus(button));
+    EXPECT_FALSE(sendMouse(button, EMIE_LMOUSE_PRESSED_DOWN, 500, 500));
+    EXPECT_FALSE(environment->hasFocus(button));
+    EXPECT_FALSE(button->isPressed());
+    EXPECT_NE(button->getState(), ButtonState::Pressed);
+}
+
 TEST_F(ButtonTest, ReleaseOutsideIsNoClick) {
     GUIButton* button = makeButton(0);
     guitest::ButtonCalls clicks, held;
