@@ -150,6 +150,33 @@ TEST_F(ButtonTest, EnterOrSpaceClickOnReleaseAndEscapeLetsGo) {
     EXPECT_EQ(clicks.buttons.size(), 1u);
 }
 
+// A push button toggles with each press of Enter or each click, ignores Escape, and tells its
+// screen of each toggle without running its click.
+TEST_F(ButtonTest, APushButtonTogglesAndTellsItsScreenWithoutClicking) {
+    GUIButton* button = makeButton(0);
+    button->setIsPushButton(true);
+    guitest::ButtonCalls clicks;
+    bindCallback(button->OnClick, &clicks, &guitest::ButtonCalls::hit);
+    EXPECT_TRUE(sendKey(button, KEY_RETURN, true));
+    EXPECT_TRUE(button->isPressed());
+    sendKey(button, KEY_ESCAPE, true);
+    EXPECT_TRUE(button->isPressed());
+    EXPECT_TRUE(sendKey(button, KEY_RETURN, false));
+    EXPECT_TRUE(button->isPressed());
+    EXPECT_EQ(screen->guiEvents(gui::EGET_BUTTON_CLICKED), 1);
+    EXPECT_TRUE(sendKey(button, KEY_RETURN, true));
+    EXPECT_FALSE(button->isPressed());
+    // A click: the press leaves it as it is, the release toggles it.
+    screen->setFocusedElement(button);
+    EXPECT_TRUE(sendMouse(button, EMIE_LMOUSE_PRESSED_DOWN, 20, 10));
+    EXPECT_FALSE(button->isPressed());
+    EXPECT_TRUE(sendMouse(button, EMIE_LMOUSE_LEFT_UP, 20, 10));
+    EXPECT_TRUE(button->isPressed());
+    EXPECT_EQ(screen->guiEvents(gui::EGET_BUTTON_CLICKED), 2);
+    EXPECT_TRUE(clicks.buttons.empty());
+    EXPECT_EQ(soundCount(soundClick), 0);
+}
+
 // The pointer over a button focuses it, unless the button only takes the focus otherwise.
 TEST_F(ButtonTest, HoverFocusesOnlyAButtonThatFocusesOnHover) {
     for (const bool onHover : {true, false}) {
