@@ -131,6 +131,31 @@ TEST_F(HudTest, SplatsInFlightTogetherEachHaveTheirOwn) {
     EXPECT_EQ(hud->getSplats().size(), 3u);
 }
 
+// A splat starts from where its world point shows on screen: the middle for the point looked
+// at, right and up for points right of and above it, and a point behind the camera on its own
+// side; without a camera it starts far above the screen.
+TEST_F(HudTest, ASplatsWorldPointIsProjectedOntoTheScreen) {
+    scene::ISceneManager* scene = device->getSceneManager();
+    EXPECT_EQ(GUISplat::projectToScreen(core::vector3df()), core::position2di(0, -1000));
+    scene::ICameraSceneNode* camera = scene->addCameraSceneNode(nullptr, core::vector3df(0, 0, -10), core::vector3df());
+    scene->setActiveCamera(camera);
+    scene->drawAll();
+    const core::dimension2du target = driver->getCurrentRenderTargetSize();
+    const s32 halfW = static_cast<s32>(target.Width / 2), halfH = static_cast<s32>(target.Height / 2);
+    EXPECT_EQ(GUISplat::projectToScreen(core::vector3df()), core::position2di(halfW, halfH));
+    const core::position2di right = GUISplat::projectToScreen(core::vector3df(5, 0, 0));
+    EXPECT_GT(right.X, halfW);
+    EXPECT_EQ(right.Y, halfH);
+    const core::position2di up = GUISplat::projectToScreen(core::vector3df(0, 5, 0));
+    EXPECT_EQ(up.X, halfW);
+    EXPECT_LT(up.Y, halfH);
+    const core::position2di behind = GUISplat::projectToScreen(core::vector3df(5, 5, -20));
+    EXPECT_GT(behind.X, halfW);
+    EXPECT_LT(behind.Y, halfH);
+    scene->setActiveCamera(nullptr);
+    camera->remove();
+}
+
 TEST_F(HudTest, VignettesFollowTheValue) {
     struct Case {
         f32 value;

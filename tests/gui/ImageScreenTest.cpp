@@ -429,6 +429,11 @@ TEST_F(ImageScreenTest, BackgroundPathFromTheLayout) {
     screen->deserializeAttributes(out);
     EXPECT_STREQ(screen->getBackgroundTexturePath().c_str(), "y");
     EXPECT_EQ(screen->getBackgroundTexture(), nullptr);
+    // A path too short to name a file takes a shown picture away.
+    screen->setBackgroundTexture("Content/Screens/Objects/Cursor.png");
+    ASSERT_NE(screen->getBackgroundTexture(), nullptr);
+    screen->setBackgroundTexture("y");
+    EXPECT_EQ(screen->getBackgroundTexture(), nullptr);
 }
 
 } // namespace

@@ -60,7 +60,9 @@ TEST_F(NotificationTest, FontSizesAndTextsOfTheTableAreBounded) {
     test::TempDir own;
     std::filesystem::create_directories(own.path() / "Content/Language/English");
     test::writeFileBytes(own.file(GUINotification::tablePath),
-                         "<Notifications><Notification name=\"Edge\" titleFontSize=\"168\" textFontSize=\"169\" title=\"" +
+                         "<Notifications><Notification name=\"Edge\" device=\"Gamepad\" titleFont=\"T.ttf\" "
+                         "textFont=\"B.ttf\" textureAnimPath=\"Pics/Wave.xml\" textureFPS=\"12\" scheme=\"2\" "
+                         "x=\"5\" y=\"7\" width=\"40\" height=\"30\" titleFontSize=\"168\" textFontSize=\"169\" title=\"" +
                              std::string(2048, 'a') + "\" text=\"" + std::string(2049, 'b') +
                              "\"/><Notification name=\"Huge\" titleFontSize=\"20000\" text=\"" +
                              std::string(100000, 'c') + "\"/></Notifications>");
@@ -72,6 +74,15 @@ TEST_F(NotificationTest, FontSizesAndTextsOfTheTableAreBounded) {
     const std::vector<NotificationRecord> table = GUINotification::getTable();
     GUINotification::loadNotificationTable(); // the game's own table again
     ASSERT_EQ(table.size(), 3u);
+    // Every attribute lands in its own field.
+    EXPECT_EQ(table[1].name, "Edge");
+    EXPECT_EQ(table[1].device, "Gamepad");
+    EXPECT_EQ(table[1].titleFont, "T.ttf");
+    EXPECT_EQ(table[1].textFont, "B.ttf");
+    EXPECT_EQ(core::stringc(table[1].textureAnimPath.c_str()), "Pics/Wave.xml");
+    EXPECT_EQ(table[1].textureFPS, 12);
+    EXPECT_EQ(table[1].scheme, 2);
+    EXPECT_EQ(table[1].picture, core::recti(5, 7, 45, 37));
     EXPECT_EQ(table[1].titleFontSize, 168);
     EXPECT_EQ(table[1].textFontSize, 168);
     EXPECT_EQ(table[1].title.size(), 2048u);
