@@ -152,6 +152,10 @@ TEST_F(HudTest, ASplatsWorldPointIsProjectedOntoTheScreen) {
     const core::position2di behind = GUISplat::projectToScreen(core::vector3df(5, 5, -20));
     EXPECT_GT(behind.X, halfW);
     EXPECT_LT(behind.Y, halfH);
+    // Just in front of the camera a point is not turned round.
+    EXPECT_GT(GUISplat::projectToScreen(core::vector3df(0.05f, 0, -9.9f)).X, halfW);
+    // Level with the camera (no depth) it keeps its side too.
+    EXPECT_GT(GUISplat::projectToScreen(core::vector3df(0.05f, 0, -10)).X, halfW);
     scene->setActiveCamera(nullptr);
     camera->remove();
 }
