@@ -119,6 +119,28 @@ TEST_F(HudTest, ASplatsArcComesBackToTheStraightLineAtTheMeter) {
     EXPECT_GT(pastHalfWay, 0);
 }
 
+// The paint drop flies to the meter for 0.7 s from the moment the splat's animation ends.
+TEST_F(HudTest, APaintDropFliesForSevenTenthsOfASecond) {
+    hud->addSplat(10, core::vector3df());
+    GUISplat* splat = hud->getSplats().back();
+    int frames = 0;
+    while (!splat->isFlying() && frames < 100) {
+        runFrames(1);
+        ++frames;
+    }
+    ASSERT_TRUE(splat->isFlying());
+    EXPECT_LE(splat->getFlight().elapsed, 0.05f);
+    int flying = 0;
+    while (splat->isFlying() && flying < 100) {
+        runFrames(1);
+        ++flying;
+    }
+    // Frames of 0.05 s: the drop lands in the frame that reaches 0.7 s.
+    EXPECT_GE(flying, 13);
+    EXPECT_LE(flying, 15);
+    EXPECT_FALSE(splat->isVisible());
+}
+
 TEST_F(HudTest, SplatsInFlightTogetherEachHaveTheirOwn) {
     hud->addSplat(5, core::vector3df());
     hud->addSplat(5, core::vector3df());
