@@ -38,9 +38,10 @@ public:
     void setKerningWidth(s32) override {}
     void setKerningHeight(s32) override {}
     s32 getKerningWidth(const wchar_t*, const wchar_t*) const override { return 0; }
-    s32 getKerningHeight() const override { return 0; }
+    s32 getKerningHeight() const override { return kerningHeight; }
     void setInvisibleCharacters(const wchar_t*) override {}
     mutable int measures = 0;
+    s32 kerningHeight = 0;
 };
 
 class TextTest : public guitest::GuiFixture {
@@ -294,6 +295,7 @@ TEST_F(TextTest, ATextWithoutItsOwnColourIsGreyWhileDisabled) {
 // bottom less one line (with word wrap, less all lines), or centred by the font.
 TEST_F(TextTest, StaticTextIsDrawnAgainstTheSidesItIsAlignedTo) {
     auto* font = new MeasuringFont;
+    font->kerningHeight = 2;
     auto* text = new GUIStaticText(L"abc", environment, root(), -1, core::recti(0, 0, 100, 40));
     text->drop();
     text->setOverrideFont(font);
@@ -306,15 +308,15 @@ TEST_F(TextTest, StaticTextIsDrawnAgainstTheSidesItIsAlignedTo) {
     } rows[] = {
         {gui::EGUIA_UPPERLEFT, gui::EGUIA_UPPERLEFT, false, {{L"abc", {0, 0, 100, 40}, false, false}}},
         {gui::EGUIA_LOWERRIGHT, gui::EGUIA_UPPERLEFT, false, {{L"abc", {70, 0, 100, 40}, false, false}}},
-        {gui::EGUIA_UPPERLEFT, gui::EGUIA_LOWERRIGHT, false, {{L"abc", {0, 30, 100, 40}, false, false}}},
+        {gui::EGUIA_UPPERLEFT, gui::EGUIA_LOWERRIGHT, false, {{L"abc", {0, 28, 100, 40}, false, false}}},
         {gui::EGUIA_CENTER, gui::EGUIA_CENTER, false, {{L"abc", {0, 0, 100, 40}, true, true}}},
-        // Wrapped to 100 pixels (less 6): two lines of ten pixels.
+        // Wrapped to 100 pixels (less 6): two lines of ten pixels and two of kerning.
         {gui::EGUIA_UPPERLEFT, gui::EGUIA_UPPERLEFT, true,
-         {{L"abcd efgh", {0, 0, 100, 40}, false, false}, {L"ij", {0, 10, 100, 50}, false, false}}},
+         {{L"abcd efgh", {0, 0, 100, 40}, false, false}, {L"ij", {0, 12, 100, 52}, false, false}}},
         {gui::EGUIA_LOWERRIGHT, gui::EGUIA_LOWERRIGHT, true,
-         {{L"abcd efgh", {10, 20, 100, 30}, false, false}, {L"ij", {80, 30, 100, 40}, false, false}}},
+         {{L"abcd efgh", {10, 16, 100, 28}, false, false}, {L"ij", {80, 28, 100, 40}, false, false}}},
         {gui::EGUIA_CENTER, gui::EGUIA_CENTER, true,
-         {{L"abcd efgh", {0, 10, 100, 20}, true, false}, {L"ij", {0, 20, 100, 30}, true, false}}},
+         {{L"abcd efgh", {0, 8, 100, 20}, true, false}, {L"ij", {0, 20, 100, 32}, true, false}}},
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(std::to_string(row.horizontal) + " " + std::to_string(row.vertical) + (row.wrap ? " wrapped" : ""));
@@ -332,7 +334,7 @@ TEST_F(TextTest, StaticTextIsDrawnAgainstTheSidesItIsAlignedTo) {
         }
         // The width is the widest line's, the height one line or all the wrapped ones.
         EXPECT_EQ(text->getTextWidth(), row.wrap ? 90 : 30);
-        EXPECT_EQ(text->getTextHeight(), row.wrap ? 20 : 10);
+        EXPECT_EQ(text->getTextHeight(), row.wrap ? 24 : 12);
     }
     // A border moves the text in by the skin's distance.
     text->setWordWrap(false);
@@ -344,6 +346,33 @@ TEST_F(TextTest, StaticTextIsDrawnAgainstTheSidesItIsAlignedTo) {
     ASSERT_EQ(font->drawn.size(), 1u);
     EXPECT_EQ(font->drawn[0].frame.UpperLeftCorner.X, environment->getSkin()->getSize(gui::EGDS_TEXT_DISTANCE_X));
     font->drop();
+}
+
+// A wrapped text without its own font follows the skin's: a new skin font wraps it again when
+// it is next drawn.
+TEST_F(TextTest, AWrappedTextWrapsAgainWhenTheSkinFontChanges) {
+    auto* narrow = new MeasuringFont;
+    auto* text = new GUIStaticText(L"aa bb cc dd", environment, root(), -1, core::recti(0, 0, 100, 40));
+    text->drop();
+    gui::IGUISkin* skin = environment->getSkin();
+    gui::IGUIFont* before = skin->getFont();
+    before->grab();
+    skin->setFont(narrow);
+    text->setWordWrap(true);
+    ASSERT_EQ(text->getBrokenText().size(), 2u); // 94 pixels hold "aa bb cc" of 80
+    struct WideFont : MeasuringFont {
+        core::dimension2du getDimension(const wchar_t* t) const override {
+            return core::dimension2du(20 * static_cast<u32>(std::wcslen(t)), 10);
+        }
+    };
+    auto* wider = new WideFont;
+    skin->setFont(wider);
+    text->draw();
+    EXPECT_EQ(text->getBrokenText().size(), 4u);
+    skin->setFont(before);
+    before->drop();
+    narrow->drop();
+    wider->drop();
 }
 
 TEST_F(TextTest, StaticTextKeepsItsTextAndAttributes) {
