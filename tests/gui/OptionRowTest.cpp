@@ -72,6 +72,18 @@ TEST_F(OptionRowTest, TheCycleWrapsBothWaysAndTellsTheNewId) {
 }
 
 // A focused arrow lights the whole row: the row answers the arrow's state.
+// The highlight bar of a row on a left panel runs past the left screen edge.
+TEST_F(OptionRowTest, ALeftPanelsCycleBarRunsPastTheLeftEdge) {
+    auto* right = new GUIOptionCycle(environment, root(), true, core::recti(0, 0, 100, guiUnits(24)));
+    right->drop();
+    auto* left = new GUIOptionCycle(environment, root(), false, core::recti(0, 0, 100, guiUnits(24)));
+    left->drop();
+    const core::recti onRight = right->getHighlight()->getRelativePosition();
+    const core::recti onLeft = left->getHighlight()->getRelativePosition();
+    const s32 shift = screenWidthPart(0.05f) + guiUnits(24);
+    EXPECT_EQ(onLeft, onRight - core::position2di(shift, 0));
+}
+
 TEST_F(OptionRowTest, AFocusedArrowIsTheRowsState) {
     GUIOptionCycle* row = makeCycle({L"One", L"Two"});
     for (GUIButton* arrow : {row->getPrevHitArea(), row->getNextHitArea()}) {

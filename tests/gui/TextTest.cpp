@@ -247,6 +247,13 @@ TEST_F(TextTest, TrueTypeTextAttributes) {
     EXPECT_EQ(copy->getOverrideColor(), video::SColor(0xFF102030));
     EXPECT_EQ(copy->getHorizontalAlignment(), gui::EGUIA_CENTER);
     EXPECT_EQ(copy->getVerticalAlignment(), gui::EGUIA_LOWERRIGHT);
+    // A layout without a font path keeps the element's.
+    GUIFreeTypeText* kept = makeText(L"Kept");
+    kept->setFont(fontPath, 24);
+    out->clear();
+    out->addInt("FontSize", 24);
+    kept->deserializeAttributes(out);
+    EXPECT_STREQ(kept->getFontPath().c_str(), fontPath);
 }
 
 TEST_F(TextTest, OutOfRangeValuesFromALayout) {

@@ -189,6 +189,18 @@ TEST_F(MenuKeysTest, ARemappedDirectionStepsAndRepeatsOnlyWhileTheSimulationRuns
     }
 }
 
+// With joysticks ignored, their fixed menu inputs neither press nor hold a direction.
+TEST_F(MenuKeysTest, IgnoredJoysticksSendNoMenuKeys) {
+    joystickIgnoreInput = true;
+    for (int code = MenuCode::first; code < MenuCode::first + MenuCode::count; ++code) {
+        EXPECT_FALSE(input->isMenuKeyPressed(code)) << code;
+        EXPECT_FALSE(input->isMenuKeyDown(code)) << code;
+    }
+    frame();
+    EXPECT_TRUE(sent().empty());
+    joystickIgnoreInput = false;
+}
+
 TEST_F(MenuKeysTest, FixedInputsAnswerDownOnlyForDirections) {
     EXPECT_FALSE(input->isMenuKeyDown(MenuCode::Down));
     keyEvent(irr::KEY_DOWN, true);
