@@ -15,6 +15,8 @@
 #include "physics/world/PhysicsFiltering.h"
 #include "physics/world/PhysicsUserData.h"
 #include "support/TempDir.h"
+#include "render/EffectHandler.h"
+#include "support/NullDevice.h"
 
 #include <fstream>
 #include "support/StubPlayer.h"
@@ -543,6 +545,33 @@ TEST(LimbHighlightTest, AMeshsOwnSetNeedsItsFirstHighlight) {
     EXPECT_EQ(paths[0], folder + "HeroHighlight1.dds");
     EXPECT_EQ(paths[5], folder + "HeroLLeg.dds");
     EXPECT_EQ(paths[6], folder + "HeroRLeg.dds");
+}
+
+// The eight pictures land in the effect handler's slots as right arm, left arm, right leg,
+// left leg after the four highlights, though they are named right arm, left leg, right leg,
+// left arm.
+TEST(LimbHighlightTest, ThePicturesFillTheHandlersSlotsArmsBeforeLegs) {
+    test::NullDevice device;
+    irr::video::IVideoDriver* driver = device->getVideoDriver();
+    const char* const suffixes[8] = {"Highlight1.dds", "Highlight2.dds", "Highlight3.dds", "Highlight4.dds",
+                                     "RArm.dds",       "LLeg.dds",       "RLeg.dds",       "LArm.dds"};
+    irr::video::ITexture* textures[8] = {};
+    for (int n = 0; n < 8; ++n)
+        textures[n] = driver->addTexture(irr::core::dimension2du(2, 2),
+                                         (std::string("Content/Models/Characters/Tentaro") + suffixes[n]).c_str());
+    // Without the game's device nothing is set.
+    auto handler = std::make_unique<EffectHandler>(device.get(), irr::core::dimension2du(0, 0));
+    effectHandler = handler.get();
+    gameDevice = nullptr;
+    applyLimbHighlightTextures("Content/Models/Characters/Other.b3d");
+    EXPECT_EQ(handler->limbTextures[4], nullptr);
+    gameDevice = device.get();
+    applyLimbHighlightTextures("Content/Models/Characters/Other.b3d");
+    const int slotOf[8] = {0, 1, 2, 3, 4, 7, 6, 5};
+    for (int n = 0; n < 8; ++n)
+        EXPECT_EQ(handler->limbTextures[slotOf[n]], textures[n]) << suffixes[n];
+    gameDevice = nullptr;
+    effectHandler = nullptr;
 }
 
 } // namespace
