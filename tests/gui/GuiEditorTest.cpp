@@ -243,6 +243,15 @@ TEST_F(GuiEditorTest, TheWheelStepsTheSelectionThroughTheSiblingsPastTheEditor) 
     editor->setSelectedElement(nullptr);
     mouse(EMIE_MOUSE_WHEEL, 0, 0, 1.0f);
     EXPECT_EQ(editor->getSelectedElement(), other);
+    // From the middle of three, one step each way.
+    auto* third = new GUIImage(environment, root(), 10, core::recti(400, 47, 500, 147));
+    third->drop();
+    editor->setSelectedElement(other);
+    mouse(EMIE_MOUSE_WHEEL, 0, 0, -1.0f);
+    EXPECT_EQ(editor->getSelectedElement(), third);
+    editor->setSelectedElement(other);
+    mouse(EMIE_MOUSE_WHEEL, 0, 0, 1.0f);
+    EXPECT_EQ(editor->getSelectedElement(), image);
 }
 
 TEST_F(GuiEditorTest, MenuCommandsRaiseReparentCutDeleteAndCreate) {
