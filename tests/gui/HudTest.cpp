@@ -262,4 +262,48 @@ TEST_F(HudTest, ShowsOnlyInARunningGameThatIsNotLoading) {
     coreSlots().physics.isSimulationActive = nullptr;
 }
 
+// The HUD draws its parts only while shown in a running game that is not loading and not
+// behind a menu over the running game.
+TEST_F(HudTest, ItsPartsAreDrawnOnlyInARunningGameWithoutAMenuOverIt) {
+    struct CountingPart : gui::IGUIElement {
+        CountingPart(gui::IGUIEnvironment* environment, gui::IGUIElement* parent)
+            : gui::IGUIElement(gui::EGUIET_ELEMENT, environment, parent, -1, core::recti(0, 0, 10, 10)) {}
+        void draw() override { ++draws; }
+        int draws = 0;
+    };
+    auto* part = new CountingPart(environment, hud);
+    part->drop();
+    bool running = true, keepsTimer = false, stack = false;
+    CoreSlots& slots = coreSlots();
+    const auto before = slots.screens;
+    slots.physics.isSimulationActive = [&running] { return running; };
+    slots.screens.topScreenKeepsTimerRunning = [&keepsTimer] { return keepsTimer; };
+    slots.screens.isStackActive = [&stack] { return stack; };
+    physicsManager = reinterpret_cast<PhysicsManager*>(this);
+    const struct {
+        bool visible, running, loading, keepsTimer, stack;
+        int draws;
+    } rows[] = {
+        {true, true, false, false, false, 1},  {false, true, false, false, false, 0},
+        {true, false, false, false, false, 0}, {true, true, true, false, false, 0},
+        {true, true, false, true, true, 0},    {true, true, false, true, false, 1},
+        {true, true, false, false, true, 1},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(&row - rows);
+        hud->setVisible(row.visible);
+        running = row.running;
+        level->levelLoading = row.loading;
+        keepsTimer = row.keepsTimer;
+        stack = row.stack;
+        part->draws = 0;
+        hud->draw();
+        EXPECT_EQ(part->draws, row.draws);
+    }
+    level->levelLoading = false;
+    physicsManager = nullptr;
+    slots.physics.isSimulationActive = nullptr;
+    slots.screens = before;
+}
+
 } // namespace
