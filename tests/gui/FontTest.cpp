@@ -285,7 +285,15 @@ TEST_F(FontTest, TextSceneNodesOnePerGlyph) {
         font->addTextSceneNode(L"Hi there", scene, nullptr, video::SColor(0xFFFF0000), true);
     EXPECT_EQ(nodes.size(), 8u); // the space has a glyph too
     for (u32 i = 0; i < nodes.size(); ++i) {
-        EXPECT_EQ(nodes[i]->getMaterial(0).MaterialType, video::EMT_TRANSPARENT_ALPHA_CHANNEL);
+        // Unlit quads in the text's colour on the glyph's page, under the scene's root.
+        const video::SMaterial& material = nodes[i]->getMaterial(0);
+        EXPECT_EQ(material.MaterialType, video::EMT_TRANSPARENT_ALPHA_CHANNEL);
+        EXPECT_FALSE(material.Lighting);
+        EXPECT_EQ(material.DiffuseColor, video::SColor(0xFFFF0000));
+        EXPECT_EQ(material.AmbientColor, video::SColor(0xFFFF0000));
+        EXPECT_EQ(material.EmissiveColor, video::SColor(0xFFFF0000));
+        EXPECT_NE(material.getTexture(0), nullptr);
+        EXPECT_EQ(nodes[i]->getParent(), scene->getRootSceneNode());
         nodes[i]->remove();
     }
     EXPECT_EQ(font->addTextSceneNode(L"x", nullptr, nullptr, video::SColor(0), false).size(), 0u);

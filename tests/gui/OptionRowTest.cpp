@@ -146,6 +146,7 @@ TEST_F(OptionRowTest, TheMeterStepsByOneAndStopsAtItsEndsWithoutSound) {
     GUIOptionMeter* row = makeMeter();
     EXPECT_STREQ(row->getTypeName(), "GUIOptionCycle");
     EXPECT_EQ(row->getOptionType(), GuiType::OptionMeter);
+    EXPECT_EQ(row->getType(), toElementType(GuiType::OptionMeter));
     row->onNavigationKey(MenuKey::Left);
     EXPECT_EQ(row->getValue(), 0);
     EXPECT_EQ(soundCount(soundMenuHover), 0);
