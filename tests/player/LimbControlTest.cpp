@@ -116,8 +116,13 @@ TEST_F(LimbControlTest, GrabJoinsTheTouchingLinksToTheObject) {
     // The crate hangs on the tip: it stays near it.
     EXPECT_LT(crate->getAbsolutePosition().getDistanceFrom(getLimbTipPosition(arms)), 2.0f);
 
-    // Release without a throw: joints gone, shapes simulate again, links stiff.
+    // Release without a throw: joints gone, shapes simulate again, links stiff; the touch
+    // is forgotten with its shape.
+    phys::Shape* touched = nullptr;
+    ASSERT_EQ(crate->getDynamicActor()->getShapes(&touched, 1), 1u);
+    arm.touchedShape = touched;
     EXPECT_TRUE(setLimbGrabState(arm, false, true));
+    EXPECT_EQ(arm.touchedShape, nullptr);
     EXPECT_TRUE(arm.grabJoints.empty());
     EXPECT_FALSE(arm.holding);
     EXPECT_EQ(arm.heldObject, nullptr);

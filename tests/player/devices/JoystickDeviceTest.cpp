@@ -269,6 +269,7 @@ TEST(JoystickSdlTest, VirtualJoystickIsReadAndFoundAgain) {
     deviceIndex = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_FLIGHT_STICK, 6, 8, 1);
     ASSERT_GE(deviceIndex, 0);
     EXPECT_TRUE(joystick.pollSource());
+    EXPECT_FALSE(joystick.pollSource()) << "the change is told once";
     joystick.rescan();
     EXPECT_EQ(joystick.getDeviceCount(), 1);
     SDL_JoystickDetachVirtual(deviceIndex);
