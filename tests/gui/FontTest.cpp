@@ -169,6 +169,17 @@ TEST_F(FontTest, GlyphPagesFillAndGrow) {
 
 TEST_F(FontTest, PageSmallerThanACellHoldsNoGlyph) {
     CGUITTFont* font = ownFont(40);
+    // One side shorter than a cell is enough.
+    for (const core::dimension2du page : {core::dimension2du(1024, 32), core::dimension2du(32, 1024)}) {
+        font->setMaxPageTextureSize(page);
+        font->resetGlyphs();
+        EXPECT_FALSE(font->getGlyph(font->getGlyphIndexByChar('Q'))->loaded) << page.Width;
+        EXPECT_EQ(font->getPageCount(), 0u);
+    }
+    // A side of exactly one cell holds a column of glyphs.
+    font->setMaxPageTextureSize(core::dimension2du(40, 1024));
+    font->resetGlyphs();
+    EXPECT_TRUE(font->getGlyph(font->getGlyphIndexByChar('Q'))->loaded);
     font->setMaxPageTextureSize(core::dimension2du(32, 32));
     font->resetGlyphs();
     const u32 index = font->getGlyphIndexByChar('Q');
@@ -276,6 +287,36 @@ TEST_F(FontTest, DrawingLaysOutOnceAndMeasuresEachText) {
     EXPECT_EQ(font->getDimension(L"Other"), own);
     EXPECT_EQ(font->getDimension(L"First text"), font->getDimension(L"First text"));
     EXPECT_NE(font->getDimension(L"First text"), own);
+}
+
+// A drawn text keeps its layout on the glyph pages: a line break starts the next glyph at the
+// left, one ascender lower.
+TEST_F(FontTest, ALaidOutLineBreakStartsTheNextLineAtTheLeft) {
+    CGUITTFont* font = ownFont(22);
+    const s32 ascender = font->getAscender();
+    for (const wchar_t* text : {L"A\nA", L"A\r\nA"}) {
+        SCOPED_TRACE(text[1] == L'\r' ? "CR LF" : "LF");
+        font->draw(text, core::recti(0, 0, 400, 100), video::SColor(0xFFFFFFFF));
+        std::vector<core::position2di> placed;
+        for (u32 page = 0; page < font->getPageCount(); ++page) {
+            const auto& positions = font->getGlyphPage(page)->renderPositions;
+            for (u32 i = 0; i < positions.size(); ++i)
+                placed.push_back(positions[i]);
+        }
+        ASSERT_EQ(placed.size(), 2u);
+        EXPECT_EQ(placed[1].X, placed[0].X);
+        EXPECT_EQ(placed[1].Y, placed[0].Y + ascender);
+    }
+}
+
+// A font holds the video driver while it lives and lets go of it when it goes.
+TEST_F(FontTest, AFontLetsGoOfTheDriverWhenItGoes) {
+    const s32 before = driver->getReferenceCount();
+    CGUITTFont* font = CGUITTFont::createTTFont(environment, fontPath, 20);
+    ASSERT_NE(font, nullptr);
+    EXPECT_GT(driver->getReferenceCount(), before);
+    font->drop();
+    EXPECT_EQ(driver->getReferenceCount(), before);
 }
 
 TEST_F(FontTest, TextSceneNodesOnePerGlyph) {
