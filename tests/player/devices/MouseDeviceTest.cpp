@@ -357,6 +357,22 @@ TEST_F(MouseDeviceTest, RawMiceAreClampedAndTracked) {
     rawEvents.push_back(raw(platform::MultiMouseEvent::Relative, 1, 0, 100000));
     mouse->update();
     EXPECT_EQ(mouse->state(2)->x, 1280);
+    // Up and down stop at the window's edges too; a release and the wheel reach the record.
+    mouse->endFrame();
+    rawEvents.push_back(raw(platform::MultiMouseEvent::Relative, 1, 1, -100000));
+    rawEvents.push_back(raw(platform::MultiMouseEvent::Button, 1, 1, 0));
+    rawEvents.push_back(raw(platform::MultiMouseEvent::Scroll, 1, 0, 2));
+    rawEvents.push_back(raw(platform::MultiMouseEvent::Scroll, 1, 0, 1));
+    mouse->update();
+    EXPECT_EQ(mouse->state(2)->y, 0);
+    EXPECT_EQ(mouse->state(2)->right, InputState::Released);
+    EXPECT_EQ(mouse->state(2)->wheel, 3.0f);
+    mouse->endFrame();
+    rawEvents.push_back(raw(platform::MultiMouseEvent::Relative, 1, 1, 100000));
+    rawEvents.push_back(raw(platform::MultiMouseEvent::Button, 1, 1, 2)); // neither down nor up
+    mouse->update();
+    EXPECT_EQ(mouse->state(2)->y, 720);
+    EXPECT_EQ(mouse->state(2)->right, InputState::Up);
     rawEvents.push_back(raw(platform::MultiMouseEvent::Disconnect, 1, 0, 0));
     mouse->update();
     EXPECT_FALSE(mouse->isConnected(1));
