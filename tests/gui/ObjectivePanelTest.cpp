@@ -7,6 +7,7 @@
 #include "gui/GUIFreeTypeText.h"
 #include "gui/GuiCommon.h"
 #include "gui/hud/GUIObjectiveCenter.h"
+#include "level/LevelManager.h"
 #include "screens/ScreenManager.h"
 
 using namespace irr;
@@ -92,8 +93,27 @@ TEST_F(ObjectivePanelTest, OpenAndCompletedRowsLookTheirPart) {
     const core::recti strike = row.decorations[0]->getRelativePosition();
     EXPECT_EQ(strike.getWidth(), row.title->getTextWidth() / 2 * 2 + 14);
     EXPECT_EQ(strike.UpperLeftCorner.Y, title.getCenter().Y);
+    panel->showCompletionHighlight(0);
+    ASSERT_TRUE(row.highlighted);
     panel->hideAll();
     EXPECT_EQ(panel->countVisibleRows(), 0);
+    EXPECT_FALSE(row.highlighted);
+    EXPECT_EQ(row.highlightTimer, 0.0f);
+}
+
+// The level's objectives show on the panel made last; one that goes leaves the list without
+// a display only when it was that panel.
+TEST_F(ObjectivePanelTest, APanelThatGoesLeavesTheObjectivesOnlyWhenItWasTheirDisplay) {
+    auto* first = new GUIObjectiveCenter(environment, root(), -1, core::recti(0, 0, 10, 10));
+    first->drop();
+    EXPECT_EQ(level->objectives.getDisplay(), first);
+    auto* second = new GUIObjectiveCenter(environment, root(), -1, core::recti(0, 0, 10, 10));
+    second->drop();
+    EXPECT_EQ(level->objectives.getDisplay(), second);
+    first->remove();
+    EXPECT_EQ(level->objectives.getDisplay(), second);
+    second->remove();
+    EXPECT_EQ(level->objectives.getDisplay(), nullptr);
 }
 
 // Shown rows stack upward from above the meter, the first on top, the header above them.
