@@ -256,6 +256,18 @@ TEST_F(InputMappingTest, ReadMappingsTakeTheInstanceOfTheirPlayer) {
         EXPECT_EQ(limp[2]->instance, 0);
         EXPECT_EQ(limp[3]->instance, row.gamepad);
     }
+    // A file read on its own skips what it cannot bind and keeps the rest.
+    const std::string odd = dir.file("odd.xml");
+    ASSERT_TRUE(test::writeFileBytes(
+        odd, mappingFile("<ButtonMapping actionName=\"Limp\" deviceName=\"Steering Wheel\" buttonIndex=\"1\"/>\n"
+                         "<ButtonMapping actionName=\"Limp\" deviceName=\"Keyboard\" buttonName=\"KEY_NOTHING\"/>\n"
+                         "<ButtonMapping actionName=\"Limp\" deviceName=\"Keyboard\" buttonName=\"KEY_KEY_L\"/>\n")));
+    PlayerControls* own = controls();
+    own->clearMappings();
+    const std::string log = test::captureLog([&]() { EXPECT_TRUE(own->readMappings(odd)); });
+    EXPECT_NE(log.find("unknown device \"Steering Wheel\""), std::string::npos);
+    ASSERT_EQ(own->mappings(GameAction::Limp).size(), 1u);
+    EXPECT_EQ(own->mappings(GameAction::Limp)[0]->buttonIndex, irr::KEY_KEY_L);
 }
 
 TEST_F(InputMappingTest, BrokenUserFileIsKeptAsideAndTheDefaultsWritten) {
