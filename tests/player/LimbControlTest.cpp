@@ -412,6 +412,11 @@ TEST_F(LimbControlTest, LegLinkMassFollowsWeightAndLightness) {
     arm.currentLink = 1;
     updateLimbLinkMass(arm);
     EXPECT_FLOAT_EQ(arm.links[1].body->getMass(), 84.0f);
+    // The link's mass sits at the far end of its box along the link (a box 0.5 long).
+    const phys::Vec3 centre = arm.links[1].body->getCMassLocalPose().p;
+    EXPECT_FLOAT_EQ(centre.x, 0.25f);
+    EXPECT_FLOAT_EQ(centre.y, 0.0f);
+    EXPECT_FLOAT_EQ(centre.z, 0.0f);
     // From the current link on, a heavy leg grips (material 2), a light one slides (1).
     EXPECT_EQ(linkMaterial(arm.links[1]), physics->getMaterial(2));
     EXPECT_EQ(linkMaterial(arm.links[2]), physics->getMaterial(2));
