@@ -309,6 +309,11 @@ TEST_F(GuiEditorTest, TheToolWindowIsDraggedByItsOwnAreaAndStaysWithinItsParent)
     auto* window = new GUIEditWindow(environment, root(), core::recti(0, 0, 10, 10));
     window->drop();
     ASSERT_EQ(window->getAbsolutePosition(), core::recti(50, 50, 250, 500));
+    // Titled, with one tab page a pixel in from its sides, below the title bar.
+    EXPECT_STREQ(window->getText(), L"GUI Editor");
+    ASSERT_EQ(window->getChildren().size(), 1u);
+    const s32 titleBar = environment->getSkin()->getSize(gui::EGDS_WINDOW_BUTTON_WIDTH);
+    EXPECT_EQ((*window->getChildren().begin())->getRelativePosition(), core::recti(1, titleBar + 5, 199, 449));
     const auto send = [&](EMOUSE_INPUT_EVENT type, s32 x, s32 y) { return window->OnEvent(mouseEvent(type, x, y)); };
     EXPECT_TRUE(send(EMIE_LMOUSE_PRESSED_DOWN, 60, 52));
     EXPECT_TRUE(window->isDragging());
