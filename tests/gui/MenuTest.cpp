@@ -639,6 +639,9 @@ TEST_F(MenuTest, RowsSlideInFromThePanelSide) {
     EXPECT_LE(top, home);
     settle(menu);
     EXPECT_EQ(menu->row(11)->getRelativePosition().UpperLeftCorner.X, home);
+    // Sliding moves a row; it keeps its width.
+    for (const s32 index : {0, 11})
+        EXPECT_EQ(menu->row(index)->getRelativePosition().getWidth(), menu->getItemWidth()) << index;
     // The slide takes 1/1.3 s.
     list->setAppear(0.0f);
     setFrameDelta(0.5f);
