@@ -172,13 +172,19 @@ TEST_F(NotificationTest, TheDeviceSpokenOfIsThePlayersLast) {
     TouchDevice* touch = inputManager->getTouch();
     ASSERT_NE(touch, nullptr);
     const std::string touchName = touch->usesModeSwitching() ? "MultitouchSwitchModes" : "Multitouch";
+    // The scheme is the one of the device spoken of (keys count as the mouse).
+    controls->setDeviceScheme(inputManager->getGamepad(), 2);
+    controls->setDeviceScheme(inputManager->getJoystick(), 3);
+    controls->setDeviceScheme(inputManager->getMouse(), 1);
+    controls->setDeviceScheme(touch, 4);
     const struct {
         InputDevice* last;
         bool touchMode;
         std::string device;
-    } rows[] = {{inputManager->getGamepad(), false, "Gamepad"},  {inputManager->getJoystick(), false, "Joystick"},
-                {inputManager->getKeyboard(), false, "Mouse"},   {inputManager->getKeyboard(), true, touchName},
-                {inputManager->getMouse(), false, "Mouse"},      {touch, false, touchName}};
+        s32 scheme;
+    } rows[] = {{inputManager->getGamepad(), false, "Gamepad", 2},  {inputManager->getJoystick(), false, "Joystick", 3},
+                {inputManager->getKeyboard(), false, "Mouse", 1},   {inputManager->getKeyboard(), true, touchName, 4},
+                {inputManager->getMouse(), false, "Mouse", 1},      {touch, false, touchName, 4}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.device + (row.touchMode ? " in touch mode" : ""));
         controls->lastDevice = row.last;
@@ -187,6 +193,7 @@ TEST_F(NotificationTest, TheDeviceSpokenOfIsThePlayersLast) {
         s32 scheme = -1;
         GUINotification::currentDevice(device, scheme);
         EXPECT_EQ(device, row.device);
+        EXPECT_EQ(scheme, row.scheme);
     }
     controls->lastDevice = nullptr;
     controls->touchMode = false;
