@@ -190,6 +190,18 @@ TEST_F(MouseDeviceTest, MiddleHoldFiresOnceAfterOneSecond) {
     // The press frame does not count (the state is still pressed); 60 frames of 0.0167 s
     // pass one second.
     EXPECT_EQ(firstFrame, 60);
+    // Let go and held again, it fires again after another second.
+    event(irr::EMIE_MMOUSE_LEFT_UP);
+    mouse->update();
+    mouse->endFrame();
+    event(irr::EMIE_MMOUSE_PRESSED_DOWN);
+    int again = 0;
+    for (int i = 0; i < 80; ++i) {
+        mouse->update();
+        again += mouse->wasPressed(mapping(MouseDevice::MiddleHold)) ? 1 : 0;
+        mouse->endFrame();
+    }
+    EXPECT_EQ(again, 1);
 }
 
 TEST_F(MouseDeviceTest, MotionDeltasAndHalfAxes) {
