@@ -299,6 +299,9 @@ TEST(ButtonCaptionTest, StoredNamesReadAsAPlayerSaysThem) {
         {"GAMEPAD_LEFT_SHOULDER", L"Pad Left Shoulder"}, {"GAMEPAD_DPAD_UP", L"Pad D-Pad Up"},
         {"GAMEPAD_STICK_LX_POS", L"Pad Left Stick X+"}, {"GAMEPAD_STICK_RY", L"Pad Right Stick Y"},
         {"JOYSTICK_AXIS_X_NEG", L"Joystick Axis X Neg"}, {"BUTTON_3", L"Button 3"}, {"", L""},
+        // Only "KEY_F" and a digit is a function key; other words after "KEY_" read as words.
+        {"KEY_FINAL", L"Final"},        {"KEY_F", L"F"},             {"KEY_X1", L"X1"},
+        {"GAMEPAD_STICK_L", L"Pad Stick L"}, {"GAMEPAD_STICK_LY_NEG", L"Pad Left Stick Y-"},
     };
     for (const auto& [stored, shown] : cases)
         EXPECT_EQ(readableButtonName(stored), shown) << stored;
