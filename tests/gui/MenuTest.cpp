@@ -352,6 +352,28 @@ TEST_F(MenuTest, TitleBarAndBackRowStackAboveTheList) {
     EXPECT_EQ(menu->getBackButton()->getCaptionText()->getHorizontalAlignment(), gui::EGUIA_LOWERRIGHT);
 }
 
+// The list knows which of its children holds the focus, counted from its first child; the
+// pointer over the list itself does not take the focus.
+TEST_F(MenuTest, TheListKnowsWhichOfItsChildrenIsFocused) {
+    TestMenu* menu = openMenu(3);
+    settle(menu);
+    GUIScrollList* list = menu->getScrollList();
+    EXPECT_FALSE(list->getFocusOnHover());
+    for (const int focused : {1, 2, 0}) {
+        SCOPED_TRACE(focused);
+        menu->setFocusedElement(menu->row(focused));
+        postRenderAll();
+        s32 expected = 0;
+        for (gui::IGUIElement* child : list->getChildren()) {
+            if (child == menu->row(focused))
+                break;
+            ++expected;
+        }
+        ASSERT_LT(expected, static_cast<s32>(list->getChildren().size()));
+        EXPECT_EQ(list->getFocusedIndex(), expected);
+    }
+}
+
 TEST_F(MenuTest, NavigatesUpDownAndBack) {
     TestMenu* menu = openMenu(3);
     settle(menu);
