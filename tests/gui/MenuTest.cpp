@@ -274,6 +274,18 @@ TEST_F(MenuTest, ARemapRowShowsItsPartsByItsBindingAndActsOnceSettled) {
     row->OnPostRender(0);
     EXPECT_FALSE(row->isCapturing());
     EXPECT_EQ(mapping.buttonIndex, 42);
+    EXPECT_TRUE(mapping.keep);
+    // An unbound row's first binding is kept from then on and told once.
+    guitest::ButtonCalls captures;
+    bindCallback(row->Captured, &captures, &guitest::ButtonCalls::hit);
+    mapping.keep = false;
+    row->setCapturing(true);
+    for (int i = 0; i <= GUIOptionRemap::settleFrames; ++i)
+        row->OnPostRender(0);
+    EXPECT_FALSE(row->isCapturing());
+    EXPECT_TRUE(mapping.keep);
+    EXPECT_EQ(captures.buttons.size(), 1u);
+    unbindCallback(row->Captured, &captures, &guitest::ButtonCalls::hit);
     guiHooks().screens.capturedInput = capturedBefore;
 }
 
