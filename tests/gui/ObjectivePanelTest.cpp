@@ -51,6 +51,35 @@ TEST_F(ObjectivePanelTest, StandsWithIdZeroAndNeverCountsAsVisible) {
     EXPECT_TRUE(screenManager->isInputAllowed());
 }
 
+// The panel draws its parts only while it is shown in a running game.
+TEST_F(ObjectivePanelTest, ItsPartsAreDrawnOnlyWhileShownInARunningGame) {
+    struct CountingPart : gui::IGUIElement {
+        CountingPart(gui::IGUIEnvironment* environment, gui::IGUIElement* parent)
+            : gui::IGUIElement(gui::EGUIET_ELEMENT, environment, parent, -1, core::recti(0, 0, 10, 10)) {}
+        void draw() override { ++draws; }
+        int draws = 0;
+    };
+    auto* part = new CountingPart(environment, panel);
+    part->drop();
+    const struct {
+        bool running, shown;
+        int draws;
+    } rows[] = {{true, true, 1}, {false, true, 0}, {true, false, 0}, {false, false, 0}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::to_string(row.running) + std::to_string(row.shown));
+        if (row.running)
+            runGame();
+        else {
+            physicsManager = nullptr;
+            coreSlots().physics.isSimulationActive = nullptr;
+        }
+        panel->setVisible(row.shown);
+        part->draws = 0;
+        panel->draw();
+        EXPECT_EQ(part->draws, row.draws);
+    }
+}
+
 TEST_F(ObjectivePanelTest, SitsCentredAtTheBottomReachingBelowTheScreen) {
     ASSERT_EQ(screenHeight, 720);
     panel->setRowText(0, L"Get inside");
