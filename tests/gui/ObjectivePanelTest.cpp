@@ -80,6 +80,18 @@ TEST_F(ObjectivePanelTest, ItsPartsAreDrawnOnlyWhileShownInARunningGame) {
     }
 }
 
+// A new language reads the objective texts of its own folder again and asks for the rows to
+// be refreshed.
+TEST_F(ObjectivePanelTest, ANewLanguageReadsTheObjectiveTextsAgain) {
+    useLanguages();
+    level->objectives.setCollectionFile("Elsewhere.xml");
+    level->objectives.refreshRequested = false;
+    panel->onLanguageChanged();
+    EXPECT_EQ(level->objectives.getCollectionFile(),
+              std::string(languageManager->getLocalizedPath(ObjectiveList::defaultCollectionFile).c_str()));
+    EXPECT_TRUE(level->objectives.refreshRequested);
+}
+
 TEST_F(ObjectivePanelTest, SitsCentredAtTheBottomReachingBelowTheScreen) {
     ASSERT_EQ(screenHeight, 720);
     panel->setRowText(0, L"Get inside");
