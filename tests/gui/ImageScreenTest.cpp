@@ -114,6 +114,24 @@ TEST_F(ImageScreenTest, ImageTypeAndDefaults) {
     EXPECT_FALSE(image->isAlphaChannelUsed());
 }
 
+// A tiled picture repeats its texture for its own draw only: the GUI's 2D material keeps the
+// wrap modes it had on every layer.
+TEST_F(ImageScreenTest, DrawingATiledImageLeavesThe2DMaterialAsItWas) {
+    GUIImage* image = makeImage();
+    ASSERT_TRUE(image->getTileImage());
+    image->setImage(driver->addTexture(core::dimension2du(8, 8), "tile"));
+    video::SMaterial& material = driver->getMaterial2D();
+    for (u32 layer = 0; layer < video::MATERIAL_MAX_TEXTURES; ++layer) {
+        material.TextureLayer[layer].TextureWrapU = video::ETC_MIRROR;
+        material.TextureLayer[layer].TextureWrapV = video::ETC_MIRROR_CLAMP;
+    }
+    image->draw();
+    for (u32 layer = 0; layer < video::MATERIAL_MAX_TEXTURES; ++layer) {
+        EXPECT_EQ(material.TextureLayer[layer].TextureWrapU, video::ETC_MIRROR) << layer;
+        EXPECT_EQ(material.TextureLayer[layer].TextureWrapV, video::ETC_MIRROR_CLAMP) << layer;
+    }
+}
+
 TEST_F(ImageScreenTest, ImageHoldsItsTexture) {
     auto* texture = new guitest::SizedTexture("t", 4, 4);
     GUIImage* image = makeImage();
