@@ -145,6 +145,26 @@ public:
     irr::core::aabbox3df box;
 };
 
+// Each side answers for the limb under its control; any side for either.
+TEST_F(LimbControlTest, HoldingIsAnsweredPerSide) {
+    LimbState left;
+    LimbStateSet set;
+    set.controlled[0] = &arm;
+    set.controlled[1] = &left;
+    const struct {
+        bool right, left;
+    } rows[] = {{false, false}, {true, false}, {false, true}, {true, true}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::to_string(row.right) + std::to_string(row.left));
+        arm.heldObject = row.right ? crate : nullptr;
+        left.heldObject = row.left ? other : nullptr;
+        EXPECT_EQ(isLimbHolding(set, 0), row.right);
+        EXPECT_EQ(isLimbHolding(set, 1), row.left);
+        EXPECT_EQ(isLimbHolding(set, -1), row.right || row.left);
+    }
+    arm.heldObject = nullptr;
+}
+
 TEST_F(LimbControlTest, AGrabOfAPartOfAnArticulatedObjectBreaksSooner) {
     // Only the grab asks for the parent's kind: the crate is hung under the stand-in after
     // it was made, and taken back before anything else walks its parents.
