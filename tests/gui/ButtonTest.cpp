@@ -362,6 +362,49 @@ TEST_F(ButtonTest, FocusWhileAnotherButtonIsHeldMarksAHoverPartner) {
     EXPECT_EQ(screen->getFocusedElement(), held);
 }
 
+// While a button is held, the pointer over its hover partner (and not over the button) tells
+// the partner it is hovered, once a frame.
+TEST_F(ButtonTest, AHeldButtonTellsItsHoverPartnerWhenThePointerIsOverIt) {
+    struct Partner : gui::IGUIElement {
+        Partner(gui::IGUIEnvironment* environment, gui::IGUIElement* parent)
+            : gui::IGUIElement(gui::EGUIET_ELEMENT, environment, parent, -1, core::recti(10, 100, 110, 130)) {}
+        bool OnEvent(const SEvent& event) override {
+            if (event.EventType == EET_GUI_EVENT && event.GUIEvent.EventType == gui::EGET_ELEMENT_HOVERED &&
+                event.GUIEvent.Caller == this)
+                ++hovered;
+            return true;
+        }
+        int hovered = 0;
+    };
+    auto* partner = new Partner(environment, screen);
+    partner->drop();
+    GUIButton* held = makeButton(0);
+    screen->setFocusedElement(held);
+    sendMouse(held, EMIE_LMOUSE_PRESSED_DOWN, 20, 10);
+    ASSERT_EQ(held->getState(), ButtonState::Pressed);
+    held->setHoverPartner(partner);
+    gui::ICursorControl* cursor = device->getCursorControl();
+    const struct {
+        core::position2di pointer;
+        int hovered;
+    } rows[] = {{{60, 115}, 1}, {{20, 10}, 0}, {{500, 500}, 0}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.pointer.X);
+        partner->hovered = 0;
+        cursor->setPosition(row.pointer.X, row.pointer.Y);
+        held->OnPostRender(0);
+        EXPECT_EQ(partner->hovered, row.hovered);
+    }
+    // A button that is not held tells nobody.
+    GUIButton* idle = makeButton(200);
+    idle->setHoverPartner(partner);
+    ASSERT_EQ(idle->getState(), ButtonState::Normal);
+    partner->hovered = 0;
+    cursor->setPosition(60, 115);
+    idle->OnPostRender(0);
+    EXPECT_EQ(partner->hovered, 0);
+}
+
 TEST_F(ButtonTest, ForwardedFocusGoesToTheTarget) {
     GUIButton* list = makeButton(0);
     GUIButton* row = makeButton(40);

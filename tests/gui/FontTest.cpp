@@ -366,6 +366,12 @@ TEST_F(FontTest, TextSceneNodesStepDownALineAtEachBreakAndCentreEachLine) {
         EXPECT_EQ(at[1].X, at[0].X);
         EXPECT_EQ(at[1].Y, at[0].Y - row.lines * static_cast<f32>(ascender));
     }
+    // Centred, the text stands half its height higher.
+    const std::vector<core::vector3df> plain = positions(L"A", false);
+    const std::vector<core::vector3df> raised = positions(L"A", true);
+    ASSERT_EQ(plain.size(), 1u);
+    ASSERT_EQ(raised.size(), 1u);
+    EXPECT_EQ(raised[0].Y - plain[0].Y, static_cast<f32>(static_cast<s32>(font->getDimension(L"A").Height) / 2));
     // Centred, each line stands in the middle of the widest.
     const s32 whole = static_cast<s32>(font->getDimension(L"AAAA\nA").Width);
     const s32 one = static_cast<s32>(font->getDimension(L"A").Width);
