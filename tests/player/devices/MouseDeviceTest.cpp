@@ -343,6 +343,14 @@ TEST_F(MouseDeviceTest, RawMiceGoPerPlayerOnlyWithTwoMiceAndTwoControlSets) {
         frame();
         EXPECT_EQ(mouse->isMultiMouseActive(), row.several);
         EXPECT_EQ(mouse->isMicePerPlayer(), row.perPlayer);
+        if (row.perPlayer) {
+            // A player's mapping of mouse n reads the n-th raw mouse (counted from 0).
+            rawEvents.push_back(::raw(platform::MultiMouseEvent::Button, 1, 1, 1));
+            mouse->update();
+            EXPECT_TRUE(mouse->wasPressed(mapping(irr::KEY_RBUTTON, 1)));
+            EXPECT_FALSE(mouse->wasPressed(mapping(irr::KEY_RBUTTON, 0)));
+            mouse->endFrame();
+        }
         mouse.reset();
     }
 }
