@@ -366,6 +366,15 @@ TEST_F(FontTest, TextSceneNodesStepDownALineAtEachBreakAndCentreEachLine) {
         EXPECT_EQ(at[1].X, at[0].X);
         EXPECT_EQ(at[1].Y, at[0].Y - row.lines * static_cast<f32>(ascender));
     }
+    // A glyph follows the one before by its advance and the pair's kerning.
+    const std::vector<core::vector3df> pair = positions(L"AV", false);
+    ASSERT_EQ(pair.size(), 2u);
+    const s32 kerning = font->getKerning('V', 'A').X;
+    ASSERT_NE(kerning, 0);
+    const TTFontGlyph* a = font->getGlyph(font->getGlyphIndexByChar('A'));
+    const TTFontGlyph* v = font->getGlyph(font->getGlyphIndexByChar('V'));
+    EXPECT_EQ(pair[1].X - pair[0].X,
+              static_cast<f32>(static_cast<s32>(font->getCharDimension('A').Width) + kerning + v->offset.X - a->offset.X));
     // Centred, the text stands half its height higher.
     const std::vector<core::vector3df> plain = positions(L"A", false);
     const std::vector<core::vector3df> raised = positions(L"A", true);
