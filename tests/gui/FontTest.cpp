@@ -71,6 +71,9 @@ TEST_F(FontTest, CacheGivesOneFontPerPathAndSize) {
     EXPECT_EQ(a->getFace(), b->getFace());
     EXPECT_EQ(cachedFontCount(), 2u);
     EXPECT_EQ(a->getFontSize(), 24u);
+    // A loaded font draws its text opaque and in grey levels until told otherwise.
+    EXPECT_FALSE(a->getTransparency());
+    EXPECT_FALSE(a->useMonochrome());
 }
 
 TEST_F(FontTest, MissingFileGivesNoFontAndIsTriedAgain) {
