@@ -314,6 +314,12 @@ TEST_F(MenuTest, ADeleteRowClicksAudiblyAndComesBackEnabled) {
     row->setEnabled(true);
     EXPECT_EQ(row->getState(), ButtonState::Normal);
     EXPECT_TRUE(row->getCaptionButton()->isEnabled());
+    // Focused, then left: the row and its caption go back to normal.
+    row->focus();
+    EXPECT_EQ(row->getState(), ButtonState::Focused);
+    row->unfocus();
+    EXPECT_EQ(row->getState(), ButtonState::Normal);
+    EXPECT_EQ(row->getCaptionButton()->getState(), ButtonState::Normal);
 }
 
 // --- the menu screen base --------------------------------------------------------------------------
