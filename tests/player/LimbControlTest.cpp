@@ -339,7 +339,13 @@ TEST_F(LimbControlTest, LegsSlipOnATripHazardOnce) {
     EXPECT_TRUE(legs.slip.direction.equals(vector3df(0.6f, 0, 0.8f)));
     startSlip(legs, nullptr, nullptr, vector3df(1, 0, 0)); // already slipping
     EXPECT_EQ(legs.slip.refA, &a);
+    EXPECT_EQ(legs.slip.refB, &b);
     EXPECT_TRUE(legs.slip.direction.equals(vector3df(0.6f, 0, 0.8f)));
+    // A straight-down push gives no direction to turn into.
+    LimbStateSet down;
+    startSlip(down, &a, &b, vector3df(0, -5, 0));
+    EXPECT_TRUE(down.slip.slipping);
+    EXPECT_TRUE(down.slip.direction.equals(vector3df(0, 0, 0)));
 }
 
 TEST_F(LimbControlTest, TouchedObjectsCountTheirLimbsPerSide) {
