@@ -312,6 +312,14 @@ TEST_F(LimbRebindTest, ANewObjectWithoutThatShapeStillTakesTheGrab) {
     expectJoinedTo(single);
 }
 
+TEST_F(LimbRebindTest, ARebindToNoObjectLetsGoWithoutAWarning) {
+    rebindLimbToArticulation(arm, nullptr);
+    EXPECT_EQ(arm.touchedObject, nullptr);
+    EXPECT_EQ(arm.touchedShape, nullptr);
+    EXPECT_TRUE(arm.grabJoints.empty());
+    EXPECT_EQ(log.countStartingWith("Warning: a limb's grab found no matching shape"), 0u);
+}
+
 TEST_F(LimbRebindTest, WithoutATouchedShapeNothingChanges) {
     arm.touchedShape = nullptr;
     rebindLimbToArticulation(arm, other);
