@@ -8,6 +8,8 @@
 #include "gui/GuiCommon.h"
 #include "gui/hud/GUIObjectiveCenter.h"
 #include "level/LevelManager.h"
+#include "level/LevelHooks.h"
+#include "render/SpriteAnimation.h"
 #include "screens/ScreenManager.h"
 
 using namespace irr;
@@ -140,6 +142,31 @@ TEST_F(ObjectivePanelTest, OpenAndCompletedRowsLookTheirPart) {
     EXPECT_EQ(panel->countVisibleRows(), 0);
     EXPECT_FALSE(row.highlighted);
     EXPECT_EQ(row.highlightTimer, 0.0f);
+}
+
+// A row's icon shows the cell of its frame and holds it (it does not play on), also when the
+// icon animation comes after the rows.
+TEST_F(ObjectivePanelTest, ARowsIconHoldsTheCellOfItsFrame) {
+    // The level's cache reads animation files with the rendering code's loader (for this test).
+    struct Restore {
+        ~Restore() { resetLevelHooks(); }
+    } restore;
+    levelHooks().render.loadSpriteAnimation = [](const io::path& file) -> std::shared_ptr<const SpriteAnimation> {
+        auto animation = std::make_shared<SpriteAnimation>();
+        return loadTextureAnimation(*animation, file) ? animation : nullptr;
+    };
+    for (const s32 frame : {0, 2})
+        addRow(frame, L"Icon row", true);
+    panel->setRowOpenLook(2, 2, true);
+    panel->setTaskIconAnimation("Content/Screens/HUD/TaskIcons.xml");
+    for (const s32 frame : {0, 2}) {
+        SCOPED_TRACE(frame);
+        SpriteAnimation* icon = panel->getRows()[static_cast<std::size_t>(frame)].icon->getSpriteAnimation();
+        ASSERT_NE(icon, nullptr);
+        ASSERT_EQ(icon->last, 3);
+        EXPECT_FALSE(icon->playing);
+        EXPECT_EQ(icon->getCurrentCell(), frame);
+    }
 }
 
 // The level's objectives show on the panel made last; one that goes leaves the list without
