@@ -144,11 +144,21 @@ TEST_F(MenuKeysTest, DiagonalsDoNotMoveTheFocus) {
 TEST_F(MenuKeysTest, PadDirectionsAndMenuActions) {
     pads->setConnected(0, true);
     input->getGamepad()->enumerate();
-    pads->setSticks(0, -30000, 0, 0, 0);
-    frame();
-    EXPECT_EQ(sent(), std::vector<int>{MenuCode::Left});
-    pads->setSticks(0, 0, 0, 0, 0);
-    frame();
+    // The left stick, each way; the dead zone in the middle sends nothing.
+    const struct {
+        short x, y;
+        int code;
+    } sticks[] = {{-30000, 0, MenuCode::Left}, {30000, 0, MenuCode::Right}, {0, -30000, MenuCode::Down},
+                  {0, 30000, MenuCode::Up}};
+    for (const auto& stick : sticks) {
+        SCOPED_TRACE(stick.code);
+        sent().clear();
+        pads->setSticks(0, stick.x, stick.y, 0, 0);
+        frame();
+        EXPECT_EQ(sent(), std::vector<int>{stick.code});
+        pads->setSticks(0, 0, 0, 0, 0);
+        frame();
+    }
     sent().clear();
     // The remappable menu actions count while the simulation runs.
     simulation = true;
