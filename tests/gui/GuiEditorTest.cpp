@@ -305,6 +305,53 @@ TEST_F(GuiEditorTest, MenuCommandsRaiseReparentCutDeleteAndCreate) {
     }
 }
 
+// The title stands in the title bar, in from its left and top by the skin's text distances and
+// clear of the window buttons' width on the right.
+TEST_F(GuiEditorTest, TheToolWindowsTitleStandsInItsTitleBar) {
+    struct TitleFont : gui::IGUIFont {
+        void draw(const core::stringw& text, const core::recti& position, video::SColor, bool, bool vcenter,
+                  const core::recti*) override {
+            texts.push_back(text.c_str());
+            rects.push_back(position);
+            centredVertically.push_back(vcenter);
+        }
+        core::dimension2du getDimension(const wchar_t*) const override { return core::dimension2du(10, 10); }
+        s32 getCharacterFromPos(const wchar_t*, s32) const override { return -1; }
+        gui::EGUI_FONT_TYPE getType() const override { return gui::EGFT_CUSTOM; }
+        void setKerningWidth(s32) override {}
+        void setKerningHeight(s32) override {}
+        s32 getKerningWidth(const wchar_t*, const wchar_t*) const override { return 0; }
+        s32 getKerningHeight() const override { return 0; }
+        void setInvisibleCharacters(const wchar_t*) override {}
+        std::vector<std::wstring> texts;
+        std::vector<core::recti> rects;
+        std::vector<bool> centredVertically;
+    };
+    auto* window = new GUIEditWindow(environment, root(), core::recti(0, 0, 10, 10));
+    window->drop();
+    gui::IGUISkin* skin = environment->getSkin();
+    gui::IGUIFont* before = skin->getFont(gui::EGDF_WINDOW);
+    if (before)
+        before->grab();
+    auto* font = new TitleFont;
+    skin->setFont(font, gui::EGDF_WINDOW);
+    window->draw();
+    const core::recti clip = window->getAbsoluteClippingRect();
+    core::recti bar = skin->draw3DWindowBackground(window, true, skin->getColor(gui::EGDC_ACTIVE_BORDER),
+                                                   window->getAbsolutePosition(), &clip);
+    bar.UpperLeftCorner.X += skin->getSize(gui::EGDS_TITLEBARTEXT_DISTANCE_X);
+    bar.UpperLeftCorner.Y += skin->getSize(gui::EGDS_TITLEBARTEXT_DISTANCE_Y);
+    bar.LowerRightCorner.X -= skin->getSize(gui::EGDS_WINDOW_BUTTON_WIDTH) + 5;
+    ASSERT_FALSE(font->texts.empty());
+    EXPECT_EQ(font->texts[0], L"GUI Editor");
+    EXPECT_EQ(font->rects[0], bar);
+    EXPECT_TRUE(font->centredVertically[0]);
+    skin->setFont(before, gui::EGDF_WINDOW);
+    if (before)
+        before->drop();
+    font->drop();
+}
+
 TEST_F(GuiEditorTest, TheToolWindowIsDraggedByItsOwnAreaAndStaysWithinItsParent) {
     auto* window = new GUIEditWindow(environment, root(), core::recti(0, 0, 10, 10));
     window->drop();
