@@ -7,6 +7,7 @@
 #include "gui/GUIFreeTypeText.h"
 #include "gui/GuiCommon.h"
 #include "gui/hud/GUIObjectiveCenter.h"
+#include "core/LanguageManager.h"
 #include "level/LevelManager.h"
 #include "level/LevelHooks.h"
 #include "render/SpriteAnimation.h"

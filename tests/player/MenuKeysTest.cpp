@@ -5,6 +5,7 @@
 #include "player/PlayerControls.h"
 #include "player/PlayerHooks.h"
 #include "player/devices/GamepadDevice.h"
+#include "player/devices/KeyboardDevice.h"
 
 namespace {
 
