@@ -223,6 +223,63 @@ TEST_F(InputManagerTest, TheMouseIsInUseWhileKeyboardOrMouseWasUsedLast) {
     }
 }
 
+// While the game runs with the mouse in use, the GUI is told of the game's own cursor every
+// update; otherwise it hears only the engine's events.
+TEST_F(InputManagerTest, TheGuiFollowsTheGameCursorWhileTheMouseIsInUseInARunningGame) {
+    struct MoveRecorder : irr::gui::IGUIElement {
+        explicit MoveRecorder(irr::gui::IGUIEnvironment* environment)
+            : irr::gui::IGUIElement(irr::gui::EGUIET_ELEMENT, environment, environment->getRootGUIElement(), -1,
+                                    irr::core::recti(0, 0, 2000, 2000)) {}
+        bool OnEvent(const irr::SEvent& event) override {
+            if (event.EventType == irr::EET_MOUSE_INPUT_EVENT && event.MouseInput.Event == irr::EMIE_MOUSE_MOVED)
+                moves.emplace_back(event.MouseInput.X, event.MouseInput.Y);
+            return true;
+        }
+        std::vector<irr::core::position2di> moves;
+    };
+    irr::gui::IGUIEnvironment* gui = device->get()->getGUIEnvironment();
+    auto* recorder = new MoveRecorder(gui);
+    recorder->drop();
+    gui->setFocus(recorder);
+    // In a menu over the running game, the cursor standing at (123, 45).
+    inputAllowed = false;
+    device->get()->getCursorControl()->setPosition(123, 45);
+    const struct {
+        bool running;
+        InputDevice* last;
+        bool told;
+    } rows[] = {{true, input->getMouse(), true}, {false, input->getMouse(), false}, {true, input->getKeyboard(), false}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.last->getNameA() + (row.running ? " running" : " stopped"));
+        simulation = row.running;
+        input->getActiveControls()->lastDevice = row.last;
+        recorder->moves.clear();
+        input->update();
+        const irr::core::position2di cursor(input->getMouse()->systemMouse().x, input->getMouse()->systemMouse().y);
+        EXPECT_EQ(cursor, irr::core::position2di(123, 45));
+        EXPECT_EQ(recorder->moves,
+                  row.told ? std::vector<irr::core::position2di>{cursor} : std::vector<irr::core::position2di>{});
+        input->endFrame();
+    }
+    recorder->remove();
+}
+
+TEST_F(InputManagerTest, OnlyMouseKeyAndJoystickEventsReachTheDevices) {
+    irr::SEvent event{};
+    event.EventType = irr::EET_GUI_EVENT;
+    EXPECT_FALSE(input->OnEvent(event));
+    event.EventType = irr::EET_USER_EVENT;
+    EXPECT_FALSE(input->OnEvent(event));
+    // A GUI or joystick event leaves touch mode as it is.
+    input->getActiveControls()->touchMode = true;
+    event.EventType = irr::EET_GUI_EVENT;
+    input->OnEvent(event);
+    EXPECT_TRUE(input->getActiveControls()->touchMode);
+    event.EventType = irr::EET_JOYSTICK_INPUT_EVENT;
+    EXPECT_FALSE(input->OnEvent(event));
+    EXPECT_TRUE(input->getActiveControls()->touchMode);
+}
+
 TEST_F(InputManagerTest, DeviceNamesComeFromTheLanguageTable) {
     // A language whose table names the pads and the keyboard, and leaves the joystick out.
     std::filesystem::create_directories(dir.path() / "Content" / "Language" / "Test");
