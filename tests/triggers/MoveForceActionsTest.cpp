@@ -3,7 +3,9 @@
 #include "support/StubPlayer.h"
 
 #include "core/Globals.h"
+#include "core/Random.h"
 #include "phys/RigidBody.h"
+#include "physics/world/PhysicsFiltering.h"
 
 #include <algorithm>
 #include "triggers/ForceVolume.h"
@@ -29,6 +31,21 @@ protected:
         return object->getBodyActor() ? object->getBodyActor()->asRigidDynamic() : nullptr;
     }
     static f32 smoothstep(f32 t) { return (3.0f * t - 2.0f * t * t) * t; }
+    // The last record queued for the body, or null.
+    static const QueuedForce* queuedFor(const std::vector<QueuedForce>& queue, phys::RigidDynamic* body) {
+        const QueuedForce* found = nullptr;
+        for (const QueuedForce& record : queue)
+            if (record.actor == body)
+                found = &record;
+        return found;
+    }
+    ForceVolume* addVolume(const core::vector3df& position = {}) {
+        auto* volume = static_cast<ForceVolume*>(smgr()->addSceneNode("ForceVolume", root()));
+        volume->setPosition(position);
+        volume->updateAbsolutePosition();
+        volume->rebuildVolume();
+        return volume;
+    }
     TriggerEventInfo event;
     int triggers = 0;
 };
@@ -316,6 +333,223 @@ TEST_F(MoveForceActionsTest, PushingThePlayerRefreshesBothLegsLinkMassesFirst) {
             EXPECT_FLOAT_EQ(leg->state.links[0].body->getMass(), row.legMass) << row.forceMode;
     }
     clearPlayers();
+}
+
+// A player body with a weight mode the test chooses that records the forces on its head and chest.
+class WeighedPlayer : public test::StubPlayer {
+public:
+    using StubPlayer::StubPlayer;
+    s32 getWeightMode() override { return weightMode; }
+    void addHeadForce(const core::vector3df& force, s32 mode, bool continuous) override {
+        heads.push_back(force);
+        headMode = mode;
+        headContinuous = continuous;
+    }
+    void addChestForce(const core::vector3df& force, s32, bool) override { chests.push_back(force); }
+    s32 weightMode = 0;
+    std::vector<core::vector3df> heads, chests;
+    s32 headMode = -1;
+    bool headContinuous = false;
+};
+
+// Inside a volume, a limb carrying the body pushes harder in the lighter weight mode: arm and
+// leg links (0x400, 0x800, 0x200) four times, the chest link (0x100) by (mass + 24) / mass
+// twice, the head (0x1000) 2.625 times; a part of no kind as given. Only forces in mode Force
+// are scaled, and the heavier weight mode scales none.
+TEST_F(MoveForceActionsTest, AVolumePushesPlayerPartsHarderByTheirLinkKindInTheLighterWeightMode) {
+    auto* player = new WeighedPlayer(root(), smgr(), 1);
+    player->drop();
+    player->setPosition({100, 0, 0});
+    player->updateAbsolutePosition();
+    setPlayer(0, player);
+    ForceVolume* volume = addVolume();
+    auto* push = static_cast<AddForceAction*>(volume->getAction());
+    push->LinearForce = {0, 10, 0};
+    push->AngularForce = {0, 0, 2};
+    const struct {
+        u32 bits;
+        f32 scale;
+    } parts[] = {{0x400u, 4.0f}, {0x800u, 4.0f}, {0x200u, 4.0f}, {0x100u, 6.8f}, {0x1000u, 2.625f}, {0u, 1.0f}};
+    std::vector<phys::RigidDynamic*> bodies;
+    for (const auto& part : parts) {
+        const s32 index = s32(bodies.size());
+        PhysicsObject* link = addCrate(200 + index, {200.0f + 10.0f * f32(index), 50, 0});
+        phys::RigidDynamic* body = bodyOf(link);
+        ASSERT_NE(body, nullptr);
+        ASSERT_FALSE(actorHasFilterBits(body, 0x1f00u)) << "a crate is no player link";
+        phys::Shape* shape = nullptr;
+        ASSERT_EQ(body->getShapes(&shape, 1), 1u);
+        phys::FilterData data = shape->getSimulationFilterData();
+        data.word0 |= part.bits; // the link kind the player's limbs give their bodies
+        shape->setSimulationFilterData(data);
+        bodies.push_back(body);
+        auto* leg = new test::FakeLimb(root(), smgr(), "legs");
+        leg->drop();
+        leg->state.owner = player;
+        volume->onObjectEnter(leg, {}, nullptr, body, nullptr);
+    }
+    steps(4); // nothing is evaluated in a trigger's first three frames
+    const struct Row {
+        s32 weightMode, linearMode, angularMode;
+        bool scaleLinear, scaleAngular;
+    } rows[] = {{0, 0, 0, true, true}, {0, 1, 0, false, true}, {0, 0, 3, true, false}, {1, 0, 0, false, false}};
+    for (const Row& row : rows) {
+        player->weightMode = row.weightMode;
+        push->LinearForceMode = row.linearMode;
+        push->AngularForceMode = row.angularMode;
+        f32 frameFactor = 1.0f;
+        step(PhysicsManager::fixedStepSize, [&] {
+            frameFactor = physics->getFrameStepTime() / 0.0167f;
+            ASSERT_TRUE(volume->ConditionMet);
+            const std::vector<QueuedForce>& forces =
+                row.linearMode == 1 ? physics->getImpulseForces() : physics->getContinuousForces();
+            for (size_t i = 0; i < bodies.size(); ++i) {
+                const f32 linear = row.scaleLinear ? parts[i].scale : 1.0f;
+                const f32 angular = row.scaleAngular ? parts[i].scale : 1.0f;
+                const QueuedForce* force = queuedFor(forces, bodies[i]);
+                ASSERT_NE(force, nullptr) << i;
+                EXPECT_NEAR(force->vector.y, 10.0f * linear, 1e-3f) << "part " << i << " weight " << row.weightMode;
+                EXPECT_EQ(force->mode, row.linearMode);
+                const QueuedForce* torque = queuedFor(physics->getImpulseTorques(), bodies[i]);
+                ASSERT_NE(torque, nullptr) << i;
+                const f32 byFrame = row.angularMode == 1 || row.angularMode == 2 ? 1.0f : frameFactor;
+                EXPECT_NEAR(torque->vector.z, 2.0f * angular * byFrame, 1e-3f) << "part " << i;
+                EXPECT_EQ(torque->mode, row.angularMode);
+            }
+        });
+    }
+
+    // Turned with the volume, then aimed from the volume towards the player, its length kept.
+    player->weightMode = 1;
+    push->LinearForceMode = 0;
+    push->LinearForce = {10, 0, 0};
+    push->ApplyLocally = true;
+    volume->keepUpdatingTransform = true;
+    volume->setRotation({0, 90, 0});
+    volume->updateAbsolutePosition();
+    step(PhysicsManager::fixedStepSize, [&] {
+        const QueuedForce* force = queuedFor(physics->getContinuousForces(), bodies.back());
+        ASSERT_NE(force, nullptr);
+        test::expectNear({force->vector.x, force->vector.y, force->vector.z}, {0, 0, -10}, 1e-3f);
+    });
+    push->ApplyLocally = false;
+    push->RepelTentaro = true;
+    push->LinearForce = {10, 10, 10};
+    player->setPosition({3, 4, 0});
+    player->updateAbsolutePosition();
+    step(PhysicsManager::fixedStepSize, [&] {
+        const QueuedForce* force = queuedFor(physics->getContinuousForces(), bodies.back());
+        ASSERT_NE(force, nullptr);
+        test::expectNear({force->vector.x, force->vector.y, force->vector.z}, {6, 8, 0}, 1e-3f);
+    });
+    push->ForceMode = AddForceAction::Objects;
+    step(PhysicsManager::fixedStepSize, [&] {
+        EXPECT_EQ(queuedFor(physics->getContinuousForces(), bodies.back()), nullptr) << "objects only";
+    });
+    clearPlayers();
+}
+
+// Pushed by a trigger, each part takes its own force, else the whole body's; neither, nothing.
+TEST_F(MoveForceActionsTest, ATriggerPushesThePlayersHeadAndChestAwayFromItWhenAsked) {
+    auto* player = new WeighedPlayer(root(), smgr(), 1);
+    player->drop();
+    player->setPosition({0, 0, 5});
+    player->updateAbsolutePosition();
+    setPlayer(0, player);
+    AddForceAction* push = pusher([](io::IAttributes* k) {
+        k->addString("ForceMode", "Tentaro");
+        k->addString("TentaroForceMode", "Impulse");
+        k->addVector3d("HeadForce", {1, 2, 3});
+    });
+    step();
+    push->execute(event);
+    ASSERT_EQ(player->heads.size(), 1u);
+    EXPECT_TRUE(player->chests.empty()) << "no chest force and no whole-body force";
+    test::expectNear(player->heads[0], {1, 2, 3});
+    EXPECT_EQ(player->headMode, 1);
+    EXPECT_FALSE(player->headContinuous);
+    push->RepelTentaro = true;
+    push->WholeBodyForce = {4, 4, 4};
+    push->trigger->keepUpdatingTransform = true;
+    push->trigger->setPosition({0, 0, 1});
+    push->trigger->updateAbsolutePosition();
+    push->execute(event);
+    ASSERT_EQ(player->heads.size(), 2u);
+    ASSERT_EQ(player->chests.size(), 1u);
+    test::expectNear(player->heads[1], {0, 0, 3}); // its own force, towards the player
+    test::expectNear(player->chests[0], {0, 0, 4});
+    clearPlayers();
+}
+
+// Each component with AllowRange is drawn between its two ends in the order x, y, z of the
+// linear then the angular force, one draw per component whose ends differ.
+TEST_F(MoveForceActionsTest, ARangedPushDrawsOnlyTheComponentsWhoseEndsDiffer) {
+    PhysicsObject* crate = addCrate(2, {0, 5, 0});
+    AddForceAction* push = pusher([](io::IAttributes* k) {
+        k->addString("ForceMode", "Objects");
+        k->addInt("ObjectID", 2);
+        k->addString("LinearForceMode", "Impulse");
+        k->addString("AngularForceMode", "Impulse");
+        k->addBool("AllowRange", true);
+        k->addVector3d("LinearForce", {7, 30, 10});
+        k->addVector3d("LinearForceMax", {7, 10, 20});
+        k->addVector3d("AngularForce", {1, 1, 1});
+        k->addVector3d("AngularForceMax", {1, 1, 3});
+    });
+    step();
+    seedRandom(77);
+    const f32 r1 = randomFloat(), r2 = randomFloat(), r3 = randomFloat(), after = randomFloat();
+    seedRandom(77);
+    step(PhysicsManager::fixedStepSize, [&] {
+        push->execute(event);
+        const QueuedForce* force = queuedFor(physics->getImpulseForces(), bodyOf(crate));
+        ASSERT_NE(force, nullptr);
+        test::expectNear({force->vector.x, force->vector.y, force->vector.z},
+                         {7, 10 + 20 * r1, 10 + 10 * r2}, 1e-4f);
+        const QueuedForce* torque = queuedFor(physics->getImpulseTorques(), bodyOf(crate));
+        ASSERT_NE(torque, nullptr);
+        test::expectNear({torque->vector.x, torque->vector.y, torque->vector.z}, {1, 1, 1 + 2 * r3}, 1e-4f);
+        EXPECT_EQ(randomFloat(), after) << "three draws";
+    });
+
+    // Repelled from the trigger: each component times the unit direction to the object.
+    push->AllowRange = false;
+    push->RepelObjects = true;
+    push->LinearForce = {10, 10, 10};
+    push->trigger->keepUpdatingTransform = true;
+    push->trigger->setPosition({0, 5, -4});
+    push->trigger->updateAbsolutePosition();
+    crate->setPosition({3, 5, 0});
+    crate->updateAbsolutePosition();
+    push->execute(event);
+    const QueuedForce* force = queuedFor(physics->getImpulseForces(), bodyOf(crate));
+    ASSERT_NE(force, nullptr);
+    test::expectNear({force->vector.x, force->vector.y, force->vector.z}, {6, 0, 8}, 1e-4f);
+}
+
+// A liquid lifts the objects it names wherever they are; one pushing only the player lifts none.
+TEST_F(MoveForceActionsTest, ALiquidWithNamedObjectsLiftsThemUnlessItPushesOnlyThePlayer) {
+    phys::Vec3 gravity;
+    physics->getGravity(gravity);
+    const s32 modes[] = {AddForceAction::Objects, AddForceAction::Tentaro};
+    for (const s32 mode : modes) {
+        ForceVolume* liquid = addVolume({f32(mode) * 50.0f, 0, 0});
+        auto* push = static_cast<AddForceAction*>(liquid->getAction());
+        push->ApplyBuoyancy = true;
+        push->ForceMode = mode;
+        push->ObjectID = 10 + mode;
+        // Far below the surface and out of the volume: density 500 gives twice its weight.
+        PhysicsObject* crate = addCrate(10 + mode, {f32(mode) * 50.0f, -100, 40});
+        PhysicsObject* inside = addCrate(20 + mode, {f32(mode) * 50.0f, 0, 0});
+        liquid->onObjectEnter(inside, {}, nullptr, inside->getBodyActor(), nullptr);
+        steps(30);
+        const f32 vy = bodyOf(crate)->getLinearVelocity().y;
+        if (mode == AddForceAction::Objects)
+            EXPECT_GT(vy, 0.5f * -gravity.y * 20.0f * PhysicsManager::fixedStepSize) << "lifted";
+        else
+            EXPECT_LT(vy, 0.5f * gravity.y * 20.0f * PhysicsManager::fixedStepSize) << "falls";
+        EXPECT_LT(bodyOf(inside)->getLinearVelocity().y, 0.0f) << "only the named objects are lifted " << mode;
+    }
 }
 
 // Lift balances weight where the crate's bottom is 0.2 below the surface (y 5): a centre of
