@@ -239,6 +239,20 @@ TEST_F(MoveForceActionsTest, AnImpulsePushesOnceAndTheMultipliersScaleTheLinearV
     EXPECT_EQ(older.LinearForceMode, 2);
     EXPECT_EQ(older.LinearForce, core::vector3df(10, 0, 0));
     EXPECT_EQ(older.ForceMode, AddForceAction::Tentaro);
+    EXPECT_EQ(older.AngularForceMode, 0) << "no older angular key";
+    keys->addVector3d("AngularVelocity", {0, 0, 4});
+    older.deserializeAttributes(keys);
+    EXPECT_EQ(older.AngularForceMode, 2);
+    EXPECT_EQ(older.AngularForce, core::vector3df(0, 0, 4));
+
+    // The parts' own forces are written only while no whole-body force stands for them all.
+    older.HeadForce = {1, 0, 0};
+    for (const f32 whole : {0.0f, 2.0f}) {
+        older.WholeBodyForce = {0, whole, 0};
+        const std::string written = keysOf(older);
+        EXPECT_EQ(written.find("HeadForce=") != std::string::npos, whole == 0.0f) << written;
+        EXPECT_EQ(written.find("LeftLegForce=") != std::string::npos, whole == 0.0f) << written;
+    }
 }
 
 TEST_F(MoveForceActionsTest, AContinuousForceActsEveryFrameItsTriggerIsMetAndNotOnExecute) {
@@ -424,7 +438,8 @@ TEST_F(MoveForceActionsTest, AVolumePushesPlayerPartsHarderByTheirLinkKindInTheL
     push->LinearForceMode = 0;
     push->LinearForce = {10, 0, 0};
     push->ApplyLocally = true;
-    volume->keepUpdatingTransform = true;
+    step();
+    EXPECT_TRUE(volume->keepUpdatingTransform) << "a local push keeps its volume's turn up to date";
     volume->setRotation({0, 90, 0});
     volume->updateAbsolutePosition();
     step(PhysicsManager::fixedStepSize, [&] {
