@@ -8,6 +8,7 @@
 #include "physics/world/PhysicsFiltering.h"
 
 #include <algorithm>
+#include "level/SubLevelObject.h"
 #include "triggers/ForceVolume.h"
 #include "triggers/actions/AddForceAction.h"
 #include "triggers/actions/MoveObjectAction.h"
@@ -347,6 +348,194 @@ TEST_F(MoveForceActionsTest, PushingThePlayerRefreshesBothLegsLinkMassesFirst) {
             EXPECT_FLOAT_EQ(leg->state.links[0].body->getMass(), row.legMass) << row.forceMode;
     }
     clearPlayers();
+}
+
+// A player body that records the poses it is given and the objects it is asked to drop.
+class PosedPlayer : public test::StubPlayer {
+public:
+    using StubPlayer::StubPlayer;
+    void setPose(const f32 pose[7]) override { poses.emplace_back(pose, pose + 7); }
+    void matchAnimatedPose(s32 id) override { matched.push_back(id); }
+    scene::ESCENE_NODE_TYPE getType() const override { return typeId("plr1"); }
+    // Only the drops a move asks for (the third argument set).
+    void releaseGrabbed(scene::ISceneNode* node, s32 side, bool forMove) override {
+        if (!forMove)
+            return;
+        released.push_back(node);
+        releasedSide = side;
+    }
+    std::vector<std::vector<f32>> poses;
+    std::vector<s32> matched;
+    std::vector<scene::ISceneNode*> released;
+    s32 releasedSide = -1;
+};
+
+// The player is posed at the manual target, or at its reference's place and turn, or asked to
+// match an animated reference; an ObjectID naming a player picks that player.
+TEST_F(MoveForceActionsTest, MovingThePlayerPosesItAtTheTargetOrItsReference) {
+    auto* first = new PosedPlayer(root(), smgr(), 1);
+    first->drop();
+    auto* named = new PosedPlayer(root(), smgr(), 8);
+    named->drop();
+    manager->registerNodeIDs(named);
+    setPlayer(0, first);
+    test::FakeObject* reference = addObject(4, "emty");
+    reference->setPosition({5, 6, 7});
+    reference->setRotation({0, 0, 0});
+    reference->updateAbsolutePosition();
+    addCrate(5, {9, 9, 9}, "Kinematic");
+    const f32 half = std::sqrt(0.5f);
+    const struct Row {
+        const char* mode;
+        s32 objectID, targetID;
+        bool match;
+        PosedPlayer* posed;
+        std::vector<f32> pose; // empty: matched instead
+    } rows[] = {
+        {"Manual", 0, 0, false, first, {0, half, 0, half, 1, 2, 3}},
+        {"Manual", 8, 0, false, named, {0, half, 0, half, 1, 2, 3}},
+        {"Reference Node", 0, 4, true, first, {0, 0, 0, 1, 5, 6, 7}}, // no animated mesh: posed
+        {"Reference Node", 0, 5, false, first, {0, 0, 0, 1, 9, 9, 9}},
+        {"Reference Node", 0, 5, true, first, {}},
+    };
+    for (const Row& row : rows) {
+        MoveObjectAction* move = mover([&](io::IAttributes* k) {
+            k->addInt("ObjectID", row.objectID);
+            k->addBool("MoveTentaro", true);
+            k->addString("MoveMode", row.mode);
+            k->addInt("TargetID", row.targetID);
+            k->addVector3d("TargetPosition", {1, 2, 3});
+            k->addVector3d("TargetRotation", {0, 90, 0});
+            k->addBool("MatchAnimatedPose", row.match);
+        });
+        step();
+        first->poses.clear();
+        named->poses.clear();
+        first->matched.clear();
+        move->execute(event);
+        PosedPlayer* other = row.posed == first ? named : first;
+        EXPECT_TRUE(other->poses.empty()) << row.mode << " " << row.targetID;
+        if (row.pose.empty()) {
+            EXPECT_TRUE(first->poses.empty());
+            EXPECT_EQ(first->matched, std::vector<s32>{row.targetID});
+            continue;
+        }
+        ASSERT_EQ(row.posed->poses.size(), 1u) << row.mode << " " << row.targetID;
+        for (int i = 0; i < 7; ++i)
+            EXPECT_NEAR(row.posed->poses[0][i], row.pose[i], 2e-3f) << row.mode << " " << row.targetID << " " << i;
+    }
+    clearPlayers();
+}
+
+// A held object is moved only when the action may drop it: every player lets go with both sides.
+TEST_F(MoveForceActionsTest, AHeldObjectMovesOnlyAfterEveryPlayerDropsIt) {
+    auto* player = new PosedPlayer(root(), smgr(), 1);
+    player->drop();
+    setPlayer(0, player);
+    for (const bool drop : {false, true}) {
+        const s32 id = drop ? 3 : 2;
+        PhysicsObject* crate = addCrate(id, {0, 1, f32(id) * 10.0f}, "Kinematic");
+        crate->holdCount = 1;
+        MoveObjectAction* move = mover([&](io::IAttributes* k) {
+            k->addInt("ObjectID", id);
+            k->addString("MoveMode", "Manual");
+            k->addVector3d("TargetPosition", {4, 1, 0});
+            k->addBool("DropIfGrabbed", drop);
+        });
+        step();
+        player->released.clear();
+        move->execute(event);
+        EXPECT_EQ(player->released.size(), drop ? 1u : 0u);
+        if (drop) {
+            EXPECT_EQ(player->released[0], crate);
+            EXPECT_EQ(player->releasedSide, LimbSide::Both);
+        }
+        EXPECT_EQ(move->getMoves().size(), drop ? 1u : 0u) << "drop " << drop;
+        EXPECT_NEAR(crate->getAbsolutePosition().X, drop ? 4.0f : 0.0f, 1e-3f);
+        crate->holdCount = 0;
+    }
+    clearPlayers();
+}
+
+// A Contact move goes to the event's point, turned to the heading of its second vector; without
+// an ObjectID it moves the event's object.
+TEST_F(MoveForceActionsTest, AContactMoveTakesTheEventsObjectToItsPointAndHeading) {
+    PhysicsObject* crate = addCrate(2, {0, 1, 0}, "Kinematic");
+    MoveObjectAction* move = mover([](io::IAttributes* k) { k->addString("MoveMode", "Contact"); });
+    step();
+    TriggerEventInfo hit = makeTriggerEventInfo(crate, {3, 2, 1});
+    hit.secondVector = core::vector3df(1, 0, 0);
+    move->execute(hit);
+    test::expectNear(crate->getAbsolutePosition(), {3, 2, 1}, 1e-3f);
+    test::expectNear(move->TargetPosition, {3, 2, 1});
+    test::expectNear(move->TargetRotation, core::vector3df(1, 0, 0).getHorizontalAngle());
+    EXPECT_NEAR(crate->getRotation().Y, 90.0f, 0.5f);
+}
+
+// A reset by an expression resets each named physics object not held in place; a moved object
+// of a hidden sublevel stays active outside it.
+TEST_F(MoveForceActionsTest, AResetByNamesResetsEachFreeObjectAndAMovedObjectLeavesItsHiddenSublevel) {
+    PhysicsObject* free = addCrate(2, {0, 1, 0});
+    PhysicsObject* held = addCrate(3, {5, 1, 0});
+    held->holdCount = 1;
+    MoveObjectAction* reset = mover([](io::IAttributes* k) {
+        k->addString("MoveMode", "Reset");
+        k->addString("ObjectIDs", "2|3");
+    });
+    reset->execute(event);
+    EXPECT_GE(free->respawnEffectTimer, 0.0f);
+    EXPECT_LT(held->respawnEffectTimer, 0.0f) << "held in place";
+    EXPECT_EQ(log.countStartingWith("ERROR: Attempting to reset"), 0u);
+    held->holdCount = 0;
+
+    auto* sublevel = new SubLevelObject(root(), smgr(), 30);
+    sublevel->drop();
+    PhysicsObject* inside = addCrate(4, {0, 1, 0}, "Kinematic");
+    sublevel->addChild(inside);
+    PhysicsObject* shown = addCrate(6, {0, 1, 0}, "Kinematic");
+    auto* visible = new SubLevelObject(root(), smgr(), 31);
+    visible->drop();
+    visible->addChild(shown);
+    sublevel->setVisible(false);
+    for (const s32 id : {4, 6}) {
+        MoveObjectAction* move = mover([&](io::IAttributes* k) {
+            k->addInt("ObjectID", id);
+            k->addString("MoveMode", "Manual");
+            k->addVector3d("TargetPosition", {0, 1, 3});
+        });
+        move->execute(event);
+        move->execute(event);
+    }
+    EXPECT_TRUE(inside->mesh().isSublevelOutlier);
+    EXPECT_TRUE(sublevel->containsOutlier(inside));
+    EXPECT_FALSE(shown->mesh().isSublevelOutlier) << "its sublevel is shown";
+    EXPECT_FALSE(visible->containsOutlier(shown));
+}
+
+// A plain node under a scaled, unturned parent is placed in its parent's units; at the
+// parent's origin it sits at zero.
+TEST_F(MoveForceActionsTest, APlainNodeUnderAScaledParentIsPlacedInItsParentsUnits) {
+    test::FakeObject* parent = addObject(9, "emty");
+    parent->setPosition({10, 0, 0});
+    parent->setScale({2, 2, 2});
+    parent->updateAbsolutePosition();
+    auto* plain = new test::FakeObject(parent, smgr(), 3, typeId("emty"));
+    plain->drop();
+    manager->registerNodeIDs(plain);
+    const struct {
+        core::vector3df world, relative;
+    } rows[] = {{{14, 4, -2}, {2, 2, -1}}, {{10, 0, 0}, {0, 0, 0}}};
+    for (const auto& row : rows) {
+        MoveObjectAction* move = mover([&](io::IAttributes* k) {
+            k->addInt("ObjectID", 3);
+            k->addString("MoveMode", "Manual");
+            k->addVector3d("TargetPosition", row.world);
+            k->addBool("IgnoreRotation", true);
+        });
+        plain->setPosition({1, 1, 1});
+        move->execute(event);
+        test::expectNear(plain->getPosition(), row.relative, 1e-4f);
+    }
 }
 
 // A player body with a weight mode the test chooses that records the forces on its head and chest.
