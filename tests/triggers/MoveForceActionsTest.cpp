@@ -381,9 +381,10 @@ TEST_F(MoveForceActionsTest, MovingThePlayerPosesItAtTheTargetOrItsReference) {
     setPlayer(0, first);
     test::FakeObject* reference = addObject(4, "emty");
     reference->setPosition({5, 6, 7});
-    reference->setRotation({0, 0, 0});
+    reference->setRotation({0, 0, 90});
     reference->updateAbsolutePosition();
     addCrate(5, {9, 9, 9}, "Kinematic");
+    addBody(6, {2, 2, 2}, "Kinematic"); // no mesh: nothing animated to match
     const f32 half = std::sqrt(0.5f);
     const struct Row {
         const char* mode;
@@ -394,7 +395,8 @@ TEST_F(MoveForceActionsTest, MovingThePlayerPosesItAtTheTargetOrItsReference) {
     } rows[] = {
         {"Manual", 0, 0, false, first, {0, half, 0, half, 1, 2, 3}},
         {"Manual", 8, 0, false, named, {0, half, 0, half, 1, 2, 3}},
-        {"Reference Node", 0, 4, true, first, {0, 0, 0, 1, 5, 6, 7}}, // no animated mesh: posed
+        {"Reference Node", 0, 4, true, first, {0, 0, half, half, 5, 6, 7}}, // no physics object: posed
+        {"Reference Node", 0, 6, true, first, {0, 0, 0, 1, 2, 2, 2}},        // no mesh: posed
         {"Reference Node", 0, 5, false, first, {0, 0, 0, 1, 9, 9, 9}},
         {"Reference Node", 0, 5, true, first, {}},
     };
@@ -444,6 +446,7 @@ TEST_F(MoveForceActionsTest, AHeldObjectMovesOnlyAfterEveryPlayerDropsIt) {
         });
         step();
         player->released.clear();
+        ASSERT_EQ(playerCount(), 1);
         move->execute(event);
         EXPECT_EQ(player->released.size(), drop ? 1u : 0u);
         if (drop) {
