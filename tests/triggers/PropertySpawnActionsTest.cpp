@@ -8,6 +8,10 @@
 #include "level/InstancedObject.h"
 #include "level/LevelHooks.h"
 #include "level/LevelManager.h"
+#include "phys/Material.h"
+#include "phys/RigidBody.h"
+#include "physics/joints/JointObject.h"
+#include "support/StubPlayer.h"
 #include "triggers/actions/SetCameraAction.h"
 #include "triggers/actions/SetObjectPropertyAction.h"
 #include "triggers/actions/SpawnObjectAction.h"
@@ -254,6 +258,148 @@ TEST_F(PropertySpawnActionsTest, QuantitiesRevertToTheValueTheLastTargetHad) {
         k->addFloat("PropertyValue", 0.5f);
     });
     EXPECT_NE(keysOf(*bounce).find("PropertyValue=0.500000"), std::string::npos) << keysOf(*bounce);
+}
+
+// A player that records the objects it is asked to let go of.
+class DroppingPlayer : public test::StubPlayer {
+public:
+    using StubPlayer::StubPlayer;
+    void releaseGrabbed(scene::ISceneNode* node, s32 side, bool) override {
+        released.push_back(node);
+        releasedSide = side;
+    }
+    std::vector<scene::ISceneNode*> released;
+    s32 releasedSide = -1;
+};
+
+// Friction and restitution reach the body's material and come back on a revert; the switches
+// flip and flip back; a clone of velocities copies both and cannot be undone; a held object
+// made ungrabbable is dropped from every limb.
+TEST_F(PropertySpawnActionsTest, PhysicsQuantitiesReachTheBodyAndRevertWhereTheyCan) {
+    PhysicsObject* crate = addCrate(2, {0, 1, 0});
+    auto materialOf = [&] {
+        phys::Shape* shape = nullptr;
+        phys::Material* material = nullptr;
+        crate->getBodyActor()->getShapes(&shape, 1);
+        shape->getMaterials(&material, 1);
+        return material;
+    };
+    crate->body().Friction = 0.5f;
+    crate->body().Restitution = 0.25f;
+    const struct {
+        const char* quantity;
+        f32 PhysicsBodySettings::*field;
+        float (phys::Material::*material)() const;
+    } quantities[] = {{"Friction", &PhysicsBodySettings::Friction, &phys::Material::getDynamicFriction},
+                      {"Restitution", &PhysicsBodySettings::Restitution, &phys::Material::getRestitution}};
+    for (const auto& q : quantities) {
+        const f32 before = crate->body().*q.field;
+        SetObjectPropertyAction* set = setProperty([&](io::IAttributes* k) {
+            k->addInt("ObjectID", 2);
+            k->addString("PropertyName", "Physics Property");
+            k->addString("PhysicsPropertyName", q.quantity);
+            k->addFloat("PropertyValue", 0.75f);
+        });
+        set->execute(event);
+        EXPECT_FLOAT_EQ(crate->body().*q.field, 0.75f) << q.quantity;
+        EXPECT_FLOAT_EQ((materialOf()->*q.material)(), 0.75f) << q.quantity;
+        set->revert(event);
+        EXPECT_FLOAT_EQ(crate->body().*q.field, before) << q.quantity;
+        EXPECT_FLOAT_EQ((materialOf()->*q.material)(), before) << q.quantity;
+    }
+    EXPECT_FLOAT_EQ(crate->body().Friction, 0.5f) << "a restitution leaves the friction";
+
+    SetObjectPropertyAction* touchy = setProperty([](io::IAttributes* k) {
+        k->addInt("ObjectID", 2);
+        k->addString("PropertyName", "Physics Property");
+        k->addString("PhysicsPropertyName", "Dynamic on Touch");
+        k->addBool("PropertyValue", true);
+    });
+    crate->TurnDynamicOnTouch = false;
+    touchy->execute(event);
+    EXPECT_TRUE(crate->TurnDynamicOnTouch);
+    touchy->revert(event);
+    EXPECT_FALSE(crate->TurnDynamicOnTouch);
+
+    PhysicsObject* source = addCrate(3, {5, 1, 0});
+    SetObjectPropertyAction* copyMotion = setProperty([](io::IAttributes* k) {
+        k->addInt("ObjectID", 2);
+        k->addString("PropertyName", "Physics Property");
+        k->addString("PhysicsPropertyName", "Clone Velocity");
+        k->addInt("SourceObjectID", 3);
+    });
+    EXPECT_FALSE(copyMotion->canUndo);
+    phys::RigidDynamic* from = source->getBodyActor()->asRigidDynamic();
+    phys::RigidDynamic* to = crate->getBodyActor()->asRigidDynamic();
+    from->setLinearVelocity(phys::Vec3(1, 2, 3));
+    from->setAngularVelocity(phys::Vec3(0, 1, 0));
+    copyMotion->execute(event);
+    EXPECT_NEAR(to->getLinearVelocity().y, 2.0f, 1e-5f);
+    EXPECT_NEAR(to->getLinearVelocity().z, 3.0f, 1e-5f);
+    EXPECT_NEAR(to->getAngularVelocity().y, 1.0f, 1e-5f);
+    from->setLinearVelocity(phys::Vec3(0, 0, 0));
+    copyMotion->revert(event);
+    EXPECT_NEAR(to->getLinearVelocity().y, 2.0f, 1e-5f) << "nothing to undo";
+    addCrate(4, {9, 1, 0}, "Static");
+    copyMotion->SourceObjectID = 4;
+    copyMotion->execute(event);
+    EXPECT_NEAR(to->getLinearVelocity().y, 2.0f, 1e-5f) << "a source without a moving body gives nothing";
+
+    auto* player = new DroppingPlayer(root(), smgr(), 1);
+    player->drop();
+    setPlayer(0, player);
+    SetObjectPropertyAction* ungrab = setProperty([](io::IAttributes* k) {
+        k->addInt("ObjectID", 2);
+        k->addString("PropertyName", "Grabbable");
+        k->addBool("PropertyValue", false);
+    });
+    crate->IsGrabbable = true;
+    ungrab->execute(event);
+    EXPECT_TRUE(player->released.empty()) << "not held: nothing to drop";
+    EXPECT_FALSE(crate->IsGrabbable);
+    crate->IsGrabbable = true;
+    crate->holdCount = 1;
+    ungrab->execute(event);
+    ASSERT_EQ(player->released.size(), 1u);
+    EXPECT_EQ(player->released[0], crate);
+    EXPECT_EQ(player->releasedSide, LimbSide::Both);
+    ungrab->revert(event);
+    EXPECT_EQ(player->released.size(), 1u) << "made grabbable again: nothing dropped";
+    EXPECT_TRUE(crate->IsGrabbable);
+    crate->holdCount = 0;
+    clearPlayers();
+}
+
+// The joint switch releases a joint object's joint (and builds it on the revert); other
+// objects are left alone. Its keys, like a text's, survive a clone.
+TEST_F(PropertySpawnActionsTest, TheJointSwitchReachesOnlyJointObjectsAndClonesKeepTheKeys) {
+    auto* joint = new JointObject(root(), smgr(), 40);
+    joint->drop();
+    manager->registerNodeIDs(joint);
+    joint->JointEnabled = true;
+    SetObjectPropertyAction* release = setProperty([](io::IAttributes* k) {
+        k->addString("ObjectIDs", "40|41");
+        k->addString("PropertyName", "Physics Joint");
+        k->addBool("PropertyValue", false);
+    });
+    test::FakeObject* other = addObject(41, "emty");
+    release->execute(event);
+    EXPECT_FALSE(joint->JointEnabled) << "released";
+    EXPECT_TRUE(other->isVisible());
+
+    SetObjectPropertyAction* text = setProperty([](io::IAttributes* k) {
+        k->addString("PropertyName", "TextObject");
+        k->addString("TextValue", "Hello");
+    });
+    EXPECT_EQ(text->TextValue, L"Hello");
+    for (TriggerAction* action : {static_cast<TriggerAction*>(release), static_cast<TriggerAction*>(text)}) {
+        TriggerObject* owner = addTrigger(90 + triggers++);
+        std::unique_ptr<TriggerAction> copy(action->clone(owner));
+        ASSERT_NE(copy, nullptr);
+        EXPECT_EQ(copy->getType(), SetObjectPropertyAction::actionType);
+        EXPECT_EQ(copy->trigger, owner);
+        EXPECT_EQ(keysOf(*copy), keysOf(*action));
+    }
 }
 
 TEST_F(PropertySpawnActionsTest, SettingsThatCannotBeUndoneClearTheUndoFlagAndKeepTheirKeys) {
