@@ -409,6 +409,54 @@ TEST_F(TriggerObjectTest, VolumeIsBuiltInThePhysicsWorldOnlyForVolumeConditions)
     test::expectNear({at.x, at.y, at.z}, {3, 4, 5});
 }
 
+// A cylinder is the editor's cylinder mesh stretched to the radius and the height; a convex
+// volume comes from its collision mesh file; taking back a handed-in mesh leaves no volume.
+TEST_F(TriggerObjectTest, CylinderAndConvexFileVolumesAreBuiltFromTheirMeshes) {
+    workingDir.reset(); // back where the fixture started before moving on
+    workingDir = std::make_unique<test::ScopedWorkingDir>(test::sourceDir());
+    TriggerObject* trigger = addTrigger();
+    io::IAttributes* in = attributes();
+    in->addEnum("TriggerCondition", "On Object Inside", triggerNames::conditions);
+    in->addEnum("BoundType", "Cylinder", triggerNames::boundTypes);
+    in->addFloat("Radius", 2.0f);
+    in->addFloat("Height", 3.0f);
+    trigger->deserializeAttributes(in);
+    ASSERT_NE(trigger->getMainActor(), nullptr);
+    EXPECT_EQ(shapeOf(trigger->getMainActor())->getGeometryType(), phys::GeometryType::ConvexMesh);
+    const phys::Bounds3 bounds = trigger->getMainActor()->getWorldBounds();
+    EXPECT_NEAR(bounds.maximum.x - bounds.minimum.x, 4.0f, 0.2f) << "twice the radius";
+    EXPECT_NEAR(bounds.maximum.z - bounds.minimum.z, 4.0f, 0.2f);
+    EXPECT_NEAR(bounds.maximum.y - bounds.minimum.y, 3.0f, 0.2f) << "the height";
+
+    in->setAttribute("BoundType", "Convex");
+    in->addString("ColMeshFileName", "Content/Models/Props/Crate.obj");
+    trigger->deserializeAttributes(in);
+    ASSERT_NE(trigger->getMainActor(), nullptr);
+    EXPECT_EQ(shapeOf(trigger->getMainActor())->getGeometryType(), phys::GeometryType::ConvexMesh);
+
+    scene::IMesh* cube = smgr()->getGeometryCreator()->createCubeMesh();
+    trigger->setConvexMeshBound(cube);
+    cube->drop();
+    trigger->setConvexMeshBound(nullptr);
+    trigger->rebuildVolume();
+    EXPECT_EQ(trigger->getMainActor(), nullptr) << "no mesh and no file: no convex volume";
+    EXPECT_TRUE(trigger->ColMeshFileName.empty());
+}
+
+TEST_F(TriggerObjectTest, ComparisonsOutsideTheThreeModesAreNeverMet) {
+    const struct {
+        f32 value, reference;
+        s32 mode;
+        bool met;
+    } rows[] = {{2, 1, TriggerCompare::GreaterThan, true}, {1, 1, TriggerCompare::GreaterThan, false},
+                {0, 1, TriggerCompare::LessThan, true},    {1, 1, TriggerCompare::LessThan, false},
+                {1, 1, TriggerCompare::EqualTo, true},     {1, 1, 3, false},
+                {2, 1, -1, false},                         {0, 1, 4, false}};
+    for (const auto& row : rows)
+        EXPECT_EQ(compareTriggerValue(row.value, row.reference, row.mode), row.met)
+            << row.value << " " << row.reference << " " << row.mode;
+}
+
 TEST_F(TriggerObjectTest, ATriggerWithoutVolumeKeepsItsPlaceFromBeforeItsFirstFrame) {
     TriggerObject* trigger = addTrigger();
     trigger->setPosition({1, 0, 0});
