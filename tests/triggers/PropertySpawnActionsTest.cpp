@@ -521,6 +521,66 @@ TEST_F(PropertySpawnActionsTest, ThePoolIsUsedInTurnAndNeverGrows) {
     EXPECT_TRUE(saved->getAttributeAsBool("FindExistingNodes")) << "a save made in play holds the copies";
 }
 
+// A contact spawn places a copy at the event's point and needs a point or an object; a
+// template that is not found is forgotten; a clone keeps the keys.
+TEST_F(PropertySpawnActionsTest, AContactSpawnGoesToTheEventsPointAndAMissingTemplateIsForgotten) {
+    PhysicsObject* ball = addCrate(30, {0, 50, 0}, "Kinematic");
+    SpawnObjectAction* spawn = spawner([](io::IAttributes* k) {
+        k->addInt("PoolSize", 2);
+        k->addInt("BaseID", 100);
+        k->addInt("ObjectID", 30);
+        k->addString("SpawnMode", "Contact Point");
+    });
+    step();
+    ASSERT_EQ(spawn->getPool().size(), 2u);
+    TriggerEventInfo nowhere;
+    spawn->execute(nowhere);
+    for (scene::ISceneNode* copy : spawn->getPool())
+        EXPECT_FALSE(copy->isVisible()) << "no point and no object: nothing spawned";
+    TriggerEventInfo hit = makeTriggerEventInfo(ball, {4, 5, 6});
+    spawn->execute(hit);
+    scene::ISceneNode* placed = spawn->getPool().back();
+    EXPECT_TRUE(placed->isVisible());
+    test::expectNear(placed->getAbsolutePosition(), {4, 5, 6}, 1e-3f);
+
+    TriggerObject* owner = addTrigger(91);
+    std::unique_ptr<TriggerAction> copy(spawn->clone(owner));
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(copy->trigger, owner);
+    EXPECT_EQ(keysOf(*copy), keysOf(*spawn));
+
+    TriggerObject* missingOwner = addActionTrigger(81, SpawnObjectAction::actionType, [](io::IAttributes* k) {
+        k->addInt("PoolSize", 2);
+        k->addInt("ObjectID", 77);
+    });
+    auto* missing = static_cast<SpawnObjectAction*>(missingOwner->getAction());
+    step();
+    EXPECT_EQ(missing->ObjectID, 0) << "a template not found is forgotten";
+    EXPECT_TRUE(missing->getPool().empty());
+}
+
+// Looking for saved copies, the hidden ones found (or made) are used first, newest first.
+TEST_F(PropertySpawnActionsTest, APoolThatLooksForSavedCopiesPutsTheHiddenOnesFirst) {
+    addCameraObject(30, {0, 5, 0});
+    SpawnObjectAction* spawn = spawner([](io::IAttributes* k) {
+        k->addInt("PoolSize", 2);
+        k->addInt("BaseID", 100);
+        k->addInt("ObjectID", 30);
+        k->addString("SpawnMode", "Manual");
+        k->addVector3d("TargetPosition", {1, 2, 3});
+        k->addBool("FindExistingNodes", true);
+    });
+    step();
+    ASSERT_EQ(spawn->getPool().size(), 2u);
+    EXPECT_EQ(spawn->getPool().front()->getID(), 101);
+    EXPECT_EQ(spawn->getPool().back()->getID(), 100);
+    spawn->execute(event);
+    scene::ISceneNode* placed = spawn->getPool().back();
+    EXPECT_EQ(placed->getID(), 101);
+    EXPECT_TRUE(placed->isVisible());
+    test::expectNear(placed->getPosition(), {1, 2, 3});
+}
+
 TEST_F(PropertySpawnActionsTest, TheLevelsPoolsMakeAtMostTwentyThousandNodes) {
     // A template of 200 nodes: a hundred copies fill the level's allowance exactly.
     test::FakeObject* group = addObject(30, "emty");
