@@ -262,6 +262,15 @@ TEST_F(ProgressActionsTest, ChangeGameAttributeWritesTheSaveAndHoldsIntegersInRa
     });
     change->execute(event);
     EXPECT_EQ(data.getModeGroup(true)->getAttributeAsInt("Score"), 2147483647) << "held at the largest integer";
+    data.getModeGroup(true)->setAttribute("Score", -5000);
+    change->execute(event);
+    EXPECT_EQ(data.getModeGroup(true)->getAttributeAsInt("Score"), std::numeric_limits<s32>::min())
+        << "held at the smallest integer";
+    data.getModeGroup(true)->setAttribute("Score", -2);
+    change->execute(event);
+    EXPECT_EQ(data.getModeGroup(true)->getAttributeAsInt("Score"), -2000000) << "inside the range as computed";
+    data.getModeGroup(true)->setAttribute("Score", 5000);
+    change->execute(event);
     EXPECT_FALSE(data.listBackups().empty()) << "each write leaves a backup";
 
     SaveManager reread(device->get()->getFileSystem(), temp.file("save"));
