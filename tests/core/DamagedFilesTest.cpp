@@ -26,6 +26,7 @@
 #include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <tuple>
 #include <fstream>
 #include <utility>
 
@@ -139,6 +140,10 @@ TEST_F(DamagedFilesTest, OnlyPngAndJpegImagesOfSaneSizeReachTheEnginesReaders) {
     hugeJpeg[frame + 7] = '\x7F';
     hugeJpeg[frame + 5] = '\x7F';
 
+    // The bytes of a literal, its zeros included.
+    auto bytes = [](const auto& literal) { return std::string(literal, sizeof(literal) - 1); };
+    // The rest of a frame header for 8 x 4 (length 17, precision, height, width, 3 parts).
+    const std::string frameOf8x4 = std::string("\x00\x11\x08\x00\x04\x00\x08\x03", 8) + std::string(20, '\0');
     const struct {
         const char* name;
         std::string bytes;
@@ -161,6 +166,24 @@ TEST_F(DamagedFilesTest, OnlyPngAndJpegImagesOfSaneSizeReachTheEnginesReaders) {
         {"High8193.png", higher, 1, "it claims a size of 2 x 8193"},
         {"Cut.png", png.substr(0, 20), 1, "its header is damaged"},
         {"Empty.png", "", 1, "it is empty"},
+        // A JPEG's segments up to its frame header: each damage stops the walk before a
+        // frame header that would otherwise give a sane size.
+        {"NoMarker.jpg", bytes("\xFF\xD8\xFF\xE0\x00\x04\x00\x00\x12\xC0") + frameOf8x4, 1, "its header is damaged"},
+        {"ShortFrame.jpg", bytes("\xFF\xD8\xFF\xC0\x00\x06\x08\x00\x04\x00\x08\x03") + std::string(20, '\0'), 1,
+         "its header is damaged"},
+        {"CutFrame.jpg", bytes("\xFF\xD8\xFF\xC0\x00\x11\x08\x00\x04\x00\x08\x03") + std::string(7, '\0'), 1,
+         "its header is damaged"},
+        {"ScanFirst.jpg", bytes("\xFF\xD8\xFF\xDA\x00\x02\xFF\xC0") + frameOf8x4, 1, "its header is damaged"},
+        {"EndFirst.jpg", bytes("\xFF\xD8\xFF\xD9\x00\x02\xFF\xC0") + frameOf8x4, 1, "its header is damaged"},
+        {"ShortSegment.jpg", bytes("\xFF\xD8\xFF\xE0\x00\x01\xFF\xC0") + frameOf8x4, 1, "its header is damaged"},
+        {"NoFrame.jpg", bytes("\xFF\xD8\xFF\xE0\x00\x04\x00\x00"), 1, "its header is damaged"},
+        // Huffman, arithmetic-coding and conditioning tables are no frame headers: passed over,
+        // the frame after them is read (these files then fail in the engine's reader).
+        {"HuffmanFirst.jpg", bytes("\xFF\xD8\xFF\xC4\x00\x04\x00\x00\xFF\xC0") + frameOf8x4, 1, "it is damaged"},
+        {"ReservedFirst.jpg", bytes("\xFF\xD8\xFF\xC8\x00\x04\x00\x00\xFF\xC0") + frameOf8x4, 1, "it is damaged"},
+        {"ArithmeticFirst.jpg", bytes("\xFF\xD8\xFF\xCC\x00\x04\x00\x00\xFF\xC0") + frameOf8x4, 1,
+         "it is damaged"},
+        {"Filled.jpg", jpeg.substr(0, 2) + "\xFF" + jpeg.substr(2), 8, nullptr},
     };
     for (const auto& c : cases) {
         ASSERT_TRUE(test::writeFileBytes(dir.file(c.name), c.bytes));
@@ -179,6 +202,20 @@ TEST_F(DamagedFilesTest, OnlyPngAndJpegImagesOfSaneSizeReachTheEnginesReaders) {
         log.lines.clear();
         EXPECT_EQ(driver->getTexture(dir.file(c.name).c_str()), texture) << c.name;
         EXPECT_TRUE(log.lines.empty()) << c.name;
+    }
+
+    // Files of 64 MB are read (these are no images); one byte more is refused unread.
+    for (const auto& [name, bytes, line] :
+         {std::tuple{"Bound.png", 64ul << 20, "the game reads only PNG and JPEG images"},
+          std::tuple{"PastBound.png", (64ul << 20) + 1, "it is larger than 64 MB"}}) {
+        ASSERT_TRUE(test::writeFileBytes(dir.file(name), "x"));
+        std::filesystem::resize_file(dir.file(name), bytes);
+        log.lines.clear();
+        video::IImage* image = driver->createImageFromFile(dir.file(name).c_str());
+        ASSERT_NE(image, nullptr) << name;
+        EXPECT_EQ(image->getDimension().Width, 1u) << name;
+        image->drop();
+        EXPECT_EQ(countContaining(log.lines, line), 1u) << name;
     }
 }
 
