@@ -181,6 +181,7 @@ TEST_F(DamagedFilesTest, OnlyPngAndJpegImagesOfSaneSizeReachTheEnginesReaders) {
         // the frame after them is read (these files then fail in the engine's reader).
         {"HuffmanFirst.jpg", bytes("\xFF\xD8\xFF\xC4\x00\x04\x00\x00\xFF\xC0") + frameOf8x4, 1, "it is damaged"},
         {"ReservedFirst.jpg", bytes("\xFF\xD8\xFF\xC8\x00\x04\x00\x00\xFF\xC0") + frameOf8x4, 1, "it is damaged"},
+        {"LastFrameKind.jpg", bytes("\xFF\xD8\xFF\xCF") + frameOf8x4, 1, "it is damaged"},
         {"ArithmeticFirst.jpg", bytes("\xFF\xD8\xFF\xCC\x00\x04\x00\x00\xFF\xC0") + frameOf8x4, 1,
          "it is damaged"},
         {"Filled.jpg", jpeg.substr(0, 2) + "\xFF" + jpeg.substr(2), 8, nullptr},
