@@ -7,6 +7,7 @@
 #include "app/ShellFixture.h"
 
 #include "core/FileChecks.h"
+#include "core/FontGate.h"
 #include "core/app/GameApplication.h"
 #include "core/GameSettings.h"
 #include "core/ImageGate.h"
@@ -218,6 +219,48 @@ TEST_F(DamagedFilesTest, OnlyPngAndJpegImagesOfSaneSizeReachTheEnginesReaders) {
         image->drop();
         EXPECT_EQ(countContaining(log.lines, line), 1u) << name;
     }
+}
+
+// --- bitmap fonts ----------------------------------------------------------------------------
+
+// What the font check finds wrong before the engine's reader would trust the file.
+TEST_F(DamagedFilesTest, BitmapFontFaultsAreNamedBeforeTheEngineReadsTheFont) {
+    const std::string head = "<font type=\"bitmap\"><Texture index=\"0\" filename=\"Letters.png\" />";
+    ASSERT_TRUE(test::writeFileBytes(dir.file("Letters.png"), "png"));
+    const struct {
+        const char* name;
+        std::string text;
+        const char* reason; // null: sound
+    } cases[] = {
+        {"Sound.xml", head + "<c c=\"A\" r=\"1, 1, 2, 2\" i=\"0\" /></font>", nullptr},
+        {"LetterInRect.xml", head + "<c c=\"A\" r=\"1, 1, x, 2\" /></font>",
+         "a character's rectangle is not four numbers in order"},
+        {"LetterInIndex.xml", head + "<c c=\"A\" r=\"1, 1, 2, 2\" i=\"1x\" /></font>",
+         "a character's image index is not a number below 16"},
+        {"Empty.xml", "<font type=\"bitmap\" /></font>", "it names no characters"},
+        {"NoFileName.xml", "<font type=\"bitmap\"><Texture index=\"0\" /><c c=\"A\" r=\"1, 1, 2, 2\" /></font>",
+         "an image has no file name"},
+        {"EmptyFileName.xml",
+         "<font type=\"bitmap\"><Texture index=\"0\" filename=\"\" /><c c=\"A\" r=\"1, 1, 2, 2\" /></font>",
+         "an image has no file name"},
+        {"Nines.xml", head + "<c c=\"A\" r=\"9, 9, 19, 99\" i=\"9\" /></font>",
+         "a character is drawn from an image the font does not name"},
+        {"PastImages.xml", head + "<c c=\"A\" r=\"1, 1, 2, 2\" i=\"16\" /></font>",
+         "a character's image index is not a number below 16"},
+        {"OtherElement.xml", "<fonts><c c=\"A\" r=\"1, 1, 2, 2\" /></fonts></font>", "it is no bitmap font"},
+        {"OpenComment.xml", head + "<c c=\"A\" r=\"1, 1, 2, 2\" /><!-- </font>", "the file ends before its font does"},
+    };
+    io::IFileSystem* files = device->getFileSystem();
+    for (const auto& c : cases) {
+        ASSERT_TRUE(test::writeFileBytes(dir.file(c.name), c.text));
+        log.lines.clear();
+        EXPECT_EQ(checkFontFile(files, dir.file(c.name).c_str()), c.reason == nullptr) << c.name;
+        EXPECT_EQ(countContaining(log.lines, std::string("Refused the font")), c.reason ? 1u : 0u) << c.name;
+        if (c.reason) {
+            EXPECT_EQ(countContaining(log.lines, std::string("\": ") + c.reason + "."), 1u) << c.name;
+        }
+    }
+    EXPECT_FALSE(checkFontFile(nullptr, dir.file("Sound.xml").c_str())) << "no file system: nothing is read";
 }
 
 // --- the player's XML files as UTF-8 -------------------------------------------------------
