@@ -125,8 +125,10 @@ TEST_F(SafeWriteTest, AFolderInTheFilesPlaceFailsTheRenameAndLeavesNoTemporaryFi
         ASSERT_TRUE(file.write("data", 4));
         EXPECT_FALSE(file.commit());
         EXPECT_EQ(failure.rfind("rename: ", 0), 0u) << failure;
+        EXPECT_EQ(folderEntries(), std::vector<std::string>{"save.tsav"}) << "the temporary file is gone at once";
         EXPECT_FALSE(file.write("more", 4)) << "a writer is done once its commit failed";
         EXPECT_FALSE(file.commit());
+        EXPECT_EQ(failure.rfind("rename: ", 0), 0u) << "nothing more was tried: " << failure;
     }
     EXPECT_EQ(folderEntries(), std::vector<std::string>{"save.tsav"});
     EXPECT_TRUE(std::filesystem::is_directory(path));
