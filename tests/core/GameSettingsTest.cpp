@@ -459,6 +459,33 @@ TEST_F(BrokenSettingsFileTest, UnreadableFilesKeepWhatWasReadAndGiveTheDefaults)
     }
 }
 
+// A link to nothing or a folder where the file should be: the reason is told, the thing is
+// kept aside and every setting takes its default.
+TEST_F(BrokenSettingsFileTest, ALinkToNothingOrAFolderInTheFilesPlaceIsKeptAsideWithItsReason) {
+    const struct {
+        const char* name;
+        const char* reason;
+    } rows[] = {{"link", "(it cannot be opened: No such file or directory)"},
+                {"folder", "(it is a folder, not a file)"}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::filesystem::remove_all(badPath());
+        if (std::string(row.name) == "link")
+            std::filesystem::create_symlink(configPath() + ".gone", configPath());
+        else
+            std::filesystem::create_directories(configPath() + "/inside");
+        GameSettings settings;
+        const std::vector<std::string> logLines = lines(loadCapturing(settings));
+        ASSERT_EQ(logLines.size(), 1u);
+        EXPECT_EQ(logLines[0].rfind("ERROR: ", 0), 0u) << logLines[0];
+        EXPECT_TRUE(contains(logLines[0], row.reason)) << logLines[0];
+        EXPECT_TRUE(contains(logLines[0], "PaddlestoneConfig.xml.bad")) << logLines[0];
+        EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(configPath())));
+        EXPECT_TRUE(std::filesystem::exists(std::filesystem::symlink_status(badPath())));
+        EXPECT_EQ(getSettingInt("Game_Difficulty"), 1);
+    }
+}
+
 TEST_F(BrokenSettingsFileTest, ValuesOfTheWrongTypeTakeTheirDefaults) {
     writeTextFile("<int name=\"Game_Difficulty\" value=\"hard\" />\n"
                   "<bool name=\"Audio_Subtitles\" value=\"maybe\" />\n"
