@@ -221,6 +221,42 @@ TEST_F(DamagedFilesTest, OnlyPngAndJpegImagesOfSaneSizeReachTheEnginesReaders) {
     }
 }
 
+// While reads are confined, a file the engine opens outside the folders reaches it empty (and
+// the refusal is logged once); inside them, and once the confinement is lifted, as it is.
+TEST_F(DamagedFilesTest, TheEngineOpensFilesOutsideConfinedFoldersAsEmpty) {
+    io::IFileSystem* files = device->getFileSystem();
+    installFileGuard(files);
+    std::filesystem::create_directories(dir.file("content"));
+    ASSERT_TRUE(test::writeFileBytes(dir.file("content/inside.txt"), "inside"));
+    ASSERT_TRUE(test::writeFileBytes(dir.file("outside.txt"), "outside"));
+    confineReadsToFolders({dir.file("content")});
+    struct Lift {
+        ~Lift() { confineReadsToFolders({}); } // also when a step fails
+    } lift;
+    const struct {
+        const char* name;
+        long size;
+    } rows[] = {{"content/inside.txt", 6}, {"outside.txt", 0}};
+    for (const auto& row : rows) {
+        log.lines.clear();
+        io::IReadFile* file = files->createAndOpenFile(dir.file(row.name).c_str());
+        ASSERT_NE(file, nullptr) << row.name;
+        EXPECT_EQ(file->getSize(), row.size) << row.name;
+        char buffer[8] = {};
+        EXPECT_EQ(file->read(buffer, sizeof(buffer)), row.size) << row.name;
+        EXPECT_EQ(file->getPos(), row.size) << row.name;
+        EXPECT_EQ(std::string(file->getFileName().c_str()), dir.file(row.name));
+        file->drop();
+        EXPECT_EQ(countContaining(log.lines, "a user level reads only from its archive"), row.size ? 0u : 1u)
+            << row.name;
+    }
+    confineReadsToFolders({});
+    io::IReadFile* lifted = files->createAndOpenFile(dir.file("outside.txt").c_str());
+    ASSERT_NE(lifted, nullptr);
+    EXPECT_EQ(lifted->getSize(), 7);
+    lifted->drop();
+}
+
 // --- bitmap fonts ----------------------------------------------------------------------------
 
 // What the font check finds wrong before the engine's reader would trust the file.
