@@ -9,7 +9,15 @@
 #include "level/SoundObject.h"
 #include "level/VariableObject.h"
 #include "phys/RigidBody.h"
+#include "platform/FakePadBackend.h"
+#include "platform/Gamepad.h"
 #include "player/InputDevice.h"
+#include "player/InputManager.h"
+#include "player/PlayerControls.h"
+#include "player/devices/GamepadDevice.h"
+#include "player/devices/JoystickDevice.h"
+#include "player/devices/KeyboardDevice.h"
+#include "player/devices/MouseDevice.h"
 
 #include <algorithm>
 #include <map>
@@ -627,6 +635,41 @@ TEST_F(ConditionsTest, ActiveVoiceIsMetWhileTheTrackPlaysOrALineFollows) {
     voice->nextInConversation = nullptr;
     smgr()->clear();
     soundManager = nullptr;
+}
+
+// A device condition holds while player 0's controls last took input from the named device
+// or the device paired with it; the joystick stands for the gamepad.
+TEST_F(ConditionsTest, ADeviceConditionFollowsTheDeviceThePlayerLastUsed) {
+    platform::setPadBackend(std::make_unique<platform::FakePadBackend>());
+    auto input = std::make_unique<InputManager>();
+    input->init(device->get());
+    inputManager = input.get();
+    // A second set of player 0's controls, last used with the gamepad: either set counts.
+    input->addPlayerControls(new PlayerControls(input.get(), 0, 1, 0, nullptr), 0);
+    ASSERT_EQ(input->getPlayerControlsCount(0), 2);
+    PlayerControls* controls = input->getPlayerControls(0, 0);
+    input->getPlayerControls(0, 1)->lastDevice = input->getGamepad();
+    TriggerObject* trigger = triggerFor(TriggerCondition::Immediately);
+    const struct {
+        const char* named;
+        InputDevice* last;
+        bool met;
+    } rows[] = {
+        {"Keyboard", input->getKeyboard(), true}, {"Keyboard", input->getMouse(), true},
+        {"Keyboard", input->getGamepad(), false}, {"Keyboard", nullptr, false},
+        {"Mouse", input->getKeyboard(), true},    {"Gamepad", input->getKeyboard(), true},
+        {"Joystick", input->getKeyboard(), true}, {"Nothing", input->getKeyboard(), false},
+        {"Touch", nullptr, false},
+    };
+    for (const auto& row : rows) {
+        trigger->DeviceCondition = row.named;
+        controls->lastDevice = row.last;
+        frame();
+        EXPECT_EQ(trigger->ConditionMet, row.met) << row.named << " after " << (row.last ? "a device" : "none");
+    }
+    inputManager = nullptr;
+    input.reset();
+    platform::setPadBackend(nullptr);
 }
 
 TEST_F(ConditionsTest, ModeAndDeviceConditionsOnlyClearAndNeedTheirSubjects) {
