@@ -6,6 +6,10 @@
 #include "core/Random.h"
 #include "phys/RigidBody.h"
 #include "physics/world/PhysicsFiltering.h"
+#include "platform/FakePadBackend.h"
+#include "platform/Gamepad.h"
+#include "player/InputManager.h"
+#include "player/devices/MouseDevice.h"
 
 #include <algorithm>
 #include "level/SubLevelObject.h"
@@ -732,6 +736,42 @@ TEST_F(MoveForceActionsTest, ARangedPushDrawsOnlyTheComponentsWhoseEndsDiffer) {
     const QueuedForce* force = queuedFor(physics->getImpulseForces(), bodyOf(crate));
     ASSERT_NE(force, nullptr);
     test::expectNear({force->vector.x, force->vector.y, force->vector.z}, {6, 0, 8}, 1e-4f);
+}
+
+// The mouse's movement this frame scales the push: across by its x, up by its y turned over,
+// each held to 150 either way.
+TEST_F(MoveForceActionsTest, AMouseDrivenPushFollowsTheMovementHeldTo150) {
+    platform::setPadBackend(std::make_unique<platform::FakePadBackend>());
+    auto input = std::make_unique<InputManager>();
+    input->init(device->get());
+    inputManager = input.get();
+    PhysicsObject* crate = addCrate(2, {0, 5, 0});
+    AddForceAction* push = pusher([](io::IAttributes* k) {
+        k->addString("ForceMode", "Objects");
+        k->addInt("ObjectID", 2);
+        k->addString("LinearForceMode", "Impulse");
+        k->addVector3d("LinearForce", {1, 1, 1});
+        k->addBool("ApplyMouseMovement", true);
+    });
+    step();
+    const struct {
+        f32 dx, dy;
+        core::vector3df force;
+    } rows[] = {{200, -20, {150, 20, 1}}, {-150, 151, {-150, -150, 1}}, {-151, 150, {-150, -150, 1}}, {3, 0, {3, 0, 1}}};
+    for (const auto& row : rows) {
+        step(PhysicsManager::fixedStepSize, [&] {
+            MouseState& mouse = input->getMouse()->systemMouse();
+            mouse.deltaX = row.dx;
+            mouse.deltaY = row.dy;
+            push->execute(event);
+            const QueuedForce* force = queuedFor(physics->getImpulseForces(), bodyOf(crate));
+            ASSERT_NE(force, nullptr);
+            test::expectNear({force->vector.x, force->vector.y, force->vector.z}, row.force, 1e-4f);
+        });
+    }
+    inputManager = nullptr;
+    input.reset();
+    platform::setPadBackend(nullptr);
 }
 
 // A liquid lifts the objects it names wherever they are; one pushing only the player lifts none.
