@@ -256,6 +256,17 @@ TEST_F(LookPopupActionsTest, APopUpShowsItsNotificationAndCancelOrRemoveDismisse
     popup->execute(event);
     EXPECT_EQ(log.lines.size(), lines) << "without an element nothing is shown or logged";
     popup->cancel();
+
+    // A pop-up with a layout file shows the notification made from that file.
+    auto* byFile = action<PopupScreenAction>([](io::IAttributes* keys) {
+        keys->addString("NotificationPath", "Notifications/NotificationBlank.xml");
+        keys->addString("StartHorizAlign", "Center");
+    });
+    auto* fromFile = static_cast<GUINotification*>(byFile->getNotification());
+    ASSERT_NE(fromFile, nullptr);
+    EXPECT_EQ(fromFile->getGUIPath(), "Notifications/NotificationBlank.xml");
+    EXPECT_EQ(fromFile, screenManager->getNotificationByPath("Notifications/NotificationBlank.xml"));
+
     logTriggers = false;
 }
 
