@@ -326,6 +326,19 @@ TEST_F(DamagedFilesTest, TheXmlWriterWritesUtf8ThatTheReaderReadsBack) {
             value = reader->getAttributeValueSafe(L"value");
     reader->drop();
     EXPECT_EQ(value, L"Zoë & \"Łukasz\" <𝄞> ࠀअ€");
+
+    // A closing tag on a line of its own is indented by its depth, unless text came just before.
+    for (const bool text : {false, true}) {
+        Utf8XmlWriter nested;
+        nested.writeElement(L"Game", false);
+        nested.writeLineBreak();
+        nested.writeElement(L"a", false);
+        if (text)
+            nested.writeText(L"x & y");
+        nested.writeLineBreak();
+        nested.writeClosingTag(L"a");
+        EXPECT_EQ(nested.text(), text ? "<Game>\n\t<a>x &amp; y\n</a>" : "<Game>\n\t<a>\n\t</a>");
+    }
 }
 
 // The settings file in the encodings players' disks hold: UTF-8 (written now), UTF-32 (the
