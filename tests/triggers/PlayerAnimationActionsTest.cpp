@@ -235,6 +235,12 @@ TEST_F(PlayerAnimationActionsTest, LimpLogsOnTheRisingEdgeAndLimpsEveryMetFrame)
     limp->execute(event);
     limp->revert(event);
     EXPECT_EQ(player->limp.size(), 3u) << "execute and revert do nothing";
+    TriggerObject* owner = addTrigger(90);
+    std::unique_ptr<TriggerAction> copy(limp->clone(owner));
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(copy->getType(), TentaroLimpAction::actionType);
+    EXPECT_EQ(copy->trigger, owner);
+    EXPECT_EQ(keysOf(*copy), "LimpAmount=0.250000;");
 }
 
 // --- Change Animation ---------------------------------------------------------------------------------
