@@ -337,7 +337,9 @@ TEST_F(DamagedFilesTest, TheXmlWriterWritesUtf8ThatTheReaderReadsBack) {
             nested.writeText(L"x & y");
         nested.writeLineBreak();
         nested.writeClosingTag(L"a");
-        EXPECT_EQ(nested.text(), text ? "<Game>\n\t<a>x &amp; y\n</a>" : "<Game>\n\t<a>\n\t</a>");
+        nested.writeLineBreak();
+        nested.writeClosingTag(L"Game");
+        EXPECT_EQ(nested.text(), text ? "<Game>\n\t<a>x &amp; y\n</a>\n</Game>" : "<Game>\n\t<a>\n\t</a>\n</Game>");
     }
 }
 

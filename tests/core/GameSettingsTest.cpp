@@ -97,6 +97,9 @@ protected:
 };
 
 TEST_F(GameSettingsTest, WithoutAFileSaveWritesEveryKeyWithItsDefault) {
+    ::testing::internal::CaptureStdout();
+    { GameSettings quiet; }
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "") << "the settings' own engine services say nothing";
     GameSettings settings;
     const std::string log = loadCapturing(settings);
     EXPECT_EQ(lines(log).size(), 1u) << log; // the first run says the file is missing

@@ -133,6 +133,8 @@ TEST_F(XmlFileTest, OnlyWellFormedUtf8IsReadAsUtf8) {
         {"cut at the end", "Zo\xC3\xAB", "\xC3", L"Zo\u00C3\u00AB"},
         {"overlong", "\xC0\xAF", "", L"\u00C0\u00AF"},
         {"overlong three", "\xE0\x9F\xBF", "", L"\u00E0\u009F\u00BF"},
+        {"overlong four", "\xF0\x8F\xBF\xBF", "", L"\u00F0\u008F\u00BF\u00BF"},
+        {"smallest four", "\xF0\x90\x80\x80", "", L"\U00010000"},
         {"below the surrogates", "\xED\x9F\xBF", "", L"\uD7FF"},
         {"first surrogate", "\xED\xA0\x80", "", L"\u00ED\u00A0\u0080"},
         {"last surrogate", "\xED\xBF\xBF", "", L"\u00ED\u00BF\u00BF"},

@@ -242,8 +242,12 @@ TEST_F(ProgressActionsTest, ChangeGameAttributeChoosesItsGroupAndCreatesWhatIsMi
     });
     EXPECT_EQ(text->AttributeAction, 0) << "a text is only ever set";
     text->execute(event);
-    text->execute(event);
     EXPECT_STREQ(data.getModeGroup(true)->getAttributeAsString("Door").c_str(), "Open");
+    const u32 stored = data.getModeGroup(true)->getAttributeCount();
+    data.getModeGroup(true)->setAttribute("Door", "Closed");
+    text->execute(event);
+    EXPECT_STREQ(data.getModeGroup(true)->getAttributeAsString("Door").c_str(), "Open") << "a stored text is replaced";
+    EXPECT_EQ(data.getModeGroup(true)->getAttributeCount(), stored) << "not added twice";
     EXPECT_EQ(keysOf(*text), "AttributeType=STRING;AttributeAction=Set Value;AttributeName=Door;"
                              "AttributeValue=Open;OnlyStoryMode=false;");
     std::unique_ptr<TriggerAction> copy(text->clone(nullptr));

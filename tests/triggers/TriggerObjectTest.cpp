@@ -266,6 +266,19 @@ TEST_F(TriggerObjectTest, CloneCopiesSettingsAndActionButNotRunTimeState) {
     ASSERT_NE(copy->getAction(), nullptr);
     EXPECT_EQ(copy->getAction()->getType(), 6);
     EXPECT_EQ(copy->getAction()->trigger, copy) << "a copy acts for itself";
+
+    // Under every condition a copy writes the settings its source writes (but the two above).
+    for (s32 condition = 0; condition < 16; ++condition) {
+        TriggerObject* each = addTrigger(300 + condition);
+        configure(each, condition);
+        auto* eachCopy = static_cast<TriggerObject*>(each->clone());
+        ASSERT_NE(eachCopy, nullptr);
+        KeyValues written = keysOf(each), copied = keysOf(eachCopy);
+        for (KeyValues* keys : {&written, &copied})
+            for (const char* own : {"Id", "ActiveInEditorOnly", "HasToBeThrown"})
+                keys->erase(own);
+        EXPECT_EQ(copied, written) << triggerNames::conditions[condition];
+    }
 }
 
 TEST_F(TriggerObjectTest, ACloneAndTheEventsClonedWithItActForTheClone) {
