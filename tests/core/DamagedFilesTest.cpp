@@ -457,6 +457,7 @@ TEST(DamagedFilesLogTest, ControlCharactersAreEscaped) {
         {"key\twith tab", "key\\twith tab"},
         {"fake\r\n[1:2:3] ERROR: line", "fake\\r\\n[1:2:3] ERROR: line"},
         {"bell\a and escape\x1b[31m", "bell\\x07 and escape\\x1B[31m"},
+        {"unit\x1F space\x20 delete\x7F tilde~", "unit\\x1F space  delete\\x7F tilde~"},
         {"Zo\xC3\xAB", "Zo\xC3\xAB"},
     };
     for (const auto& c : cases)

@@ -398,6 +398,7 @@ protected:
         ASSERT_EQ(logLines.size(), 1u) << log;
         EXPECT_EQ(logLines[0].rfind("ERROR: ", 0), 0u) << logLines[0];
         EXPECT_TRUE(contains(logLines[0], "PaddlestoneConfig.xml.bad")) << logLines[0];
+        EXPECT_TRUE(contains(logLines[0], "; the settings it could not give take their defaults.")) << logLines[0];
         EXPECT_EQ(test::readFileBytes(badPath()), original);
         EXPECT_FALSE(std::filesystem::exists(configPath()));
     }

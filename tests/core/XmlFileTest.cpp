@@ -156,6 +156,19 @@ TEST_F(XmlFileTest, OnlyWellFormedUtf8IsReadAsUtf8) {
     }
 }
 
+// A UTF-8 file's byte-order mark is no character of the text: the first thing read is the element.
+TEST_F(XmlFileTest, AUtf8MarkIsNoCharacter) {
+    const std::string path = dir.file("marked.xml");
+    ASSERT_TRUE(test::writeFileBytes(path, "\xEF\xBB\xBF<a v=\"Zo\xC3\xAB\" />"));
+    io::IXMLReader* reader = createGuardedXMLReader(engine->getFileSystem(), path);
+    ASSERT_NE(reader, nullptr);
+    ASSERT_TRUE(reader->read());
+    EXPECT_EQ(reader->getNodeType(), io::EXN_ELEMENT);
+    EXPECT_EQ(std::wstring(reader->getNodeName()), L"a");
+    EXPECT_EQ(std::wstring(reader->getAttributeValueSafe(L"v")), L"Zo\u00EB");
+    reader->drop();
+}
+
 TEST_F(XmlFileTest, MissingOversizedOrFolderGivesNoReader) {
     io::IFileSystem* fs = engine->getFileSystem();
     EXPECT_EQ(createGuardedXMLReader(fs, dir.file("missing.xml")), nullptr);
