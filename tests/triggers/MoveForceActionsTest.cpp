@@ -250,6 +250,19 @@ TEST_F(MoveForceActionsTest, AnImpulsePushesOnceAndTheMultipliersScaleTheLinearV
     EXPECT_EQ(older.AngularForceMode, 2);
     EXPECT_EQ(older.AngularForce, core::vector3df(0, 0, 4));
 
+    // An owned action writes the density only for a liquid, and the object repel only when it
+    // pushes objects.
+    for (const bool liquid : {false, true})
+        for (const s32 mode : {s32(AddForceAction::Objects), s32(AddForceAction::Tentaro)}) {
+            AddForceAction owned(push->trigger);
+            owned.ApplyBuoyancy = liquid;
+            owned.ForceMode = mode;
+            const std::string written = keysOf(owned);
+            EXPECT_EQ(written.find("ObjectDensity=") != std::string::npos, liquid) << written;
+            EXPECT_EQ(written.find("RepelObjects=") != std::string::npos, mode != AddForceAction::Tentaro) << written;
+            EXPECT_EQ(written.find("RepelTentaro=") != std::string::npos, mode != AddForceAction::Objects) << written;
+        }
+
     // The parts' own forces are written only while no whole-body force stands for them all.
     older.HeadForce = {1, 0, 0};
     for (const f32 whole : {0.0f, 2.0f}) {

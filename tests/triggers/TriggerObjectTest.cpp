@@ -1,6 +1,7 @@
 #include "TriggerTestSupport.h"
 
 #include "core/CoreSlots.h"
+#include "level/LevelHooks.h"
 #include "physics/world/PhysicsUserData.h"
 #include "triggers/CheckpointObject.h"
 #include "phys/Actor.h"
@@ -454,6 +455,22 @@ TEST_F(TriggerObjectTest, CylinderAndConvexFileVolumesAreBuiltFromTheirMeshes) {
     trigger->rebuildVolume();
     EXPECT_EQ(trigger->getMainActor(), nullptr) << "no mesh and no file: no convex volume";
     EXPECT_TRUE(trigger->ColMeshFileName.empty());
+}
+
+// The level marks only checkpoints as the active one; other triggers are left alone.
+TEST_F(TriggerObjectTest, OnlyACheckpointIsMarkedTheActiveOne) {
+    auto* checkpoint = new CheckpointObject(root(), smgr(), 61);
+    checkpoint->drop();
+    TriggerObject* plain = addTrigger(62);
+    const auto& mark = levelHooks().triggers.setCheckpointActive;
+    ASSERT_TRUE(mark);
+    for (const bool active : {true, false}) {
+        mark(checkpoint, active);
+        EXPECT_EQ(checkpoint->IsActiveCheckpoint, active);
+    }
+    mark(plain, true);
+    mark(nullptr, true);
+    EXPECT_FALSE(checkpoint->IsActiveCheckpoint);
 }
 
 TEST_F(TriggerObjectTest, ComparisonsOutsideTheThreeModesAreNeverMet) {
