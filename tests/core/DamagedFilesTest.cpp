@@ -7,6 +7,7 @@
 #include "app/ShellFixture.h"
 
 #include "core/FileChecks.h"
+#include "core/FontGate.h"
 #include "core/app/GameApplication.h"
 #include "core/GameSettings.h"
 #include "core/ImageGate.h"
@@ -26,6 +27,7 @@
 #include <chrono>
 #include <csignal>
 #include <filesystem>
+#include <tuple>
 #include <fstream>
 #include <utility>
 
@@ -139,6 +141,10 @@ TEST_F(DamagedFilesTest, OnlyPngAndJpegImagesOfSaneSizeReachTheEnginesReaders) {
     hugeJpeg[frame + 7] = '\x7F';
     hugeJpeg[frame + 5] = '\x7F';
 
+    // The bytes of a literal, its zeros included.
+    auto bytes = [](const auto& literal) { return std::string(literal, sizeof(literal) - 1); };
+    // The rest of a frame header for 8 x 4 (length 17, precision, height, width, 3 parts).
+    const std::string frameOf8x4 = std::string("\x00\x11\x08\x00\x04\x00\x08\x03", 8) + std::string(20, '\0');
     const struct {
         const char* name;
         std::string bytes;
@@ -161,6 +167,25 @@ TEST_F(DamagedFilesTest, OnlyPngAndJpegImagesOfSaneSizeReachTheEnginesReaders) {
         {"High8193.png", higher, 1, "it claims a size of 2 x 8193"},
         {"Cut.png", png.substr(0, 20), 1, "its header is damaged"},
         {"Empty.png", "", 1, "it is empty"},
+        // A JPEG's segments up to its frame header: each damage stops the walk before a
+        // frame header that would otherwise give a sane size.
+        {"NoMarker.jpg", bytes("\xFF\xD8\xFF\xE0\x00\x04\x00\x00\x12\xC0") + frameOf8x4, 1, "its header is damaged"},
+        {"ShortFrame.jpg", bytes("\xFF\xD8\xFF\xC0\x00\x06\x08\x00\x04\x00\x08\x03") + std::string(20, '\0'), 1,
+         "its header is damaged"},
+        {"CutFrame.jpg", bytes("\xFF\xD8\xFF\xC0\x00\x11\x08\x00\x04\x00\x08\x03") + std::string(7, '\0'), 1,
+         "its header is damaged"},
+        {"ScanFirst.jpg", bytes("\xFF\xD8\xFF\xDA\x00\x02\xFF\xC0") + frameOf8x4, 1, "its header is damaged"},
+        {"EndFirst.jpg", bytes("\xFF\xD8\xFF\xD9\x00\x02\xFF\xC0") + frameOf8x4, 1, "its header is damaged"},
+        {"ShortSegment.jpg", bytes("\xFF\xD8\xFF\xE0\x00\x01\xFF\xC0") + frameOf8x4, 1, "its header is damaged"},
+        {"NoFrame.jpg", bytes("\xFF\xD8\xFF\xE0\x00\x04\x00\x00"), 1, "its header is damaged"},
+        // Huffman, arithmetic-coding and conditioning tables are no frame headers: passed over,
+        // the frame after them is read (these files then fail in the engine's reader).
+        {"HuffmanFirst.jpg", bytes("\xFF\xD8\xFF\xC4\x00\x04\x00\x00\xFF\xC0") + frameOf8x4, 1, "it is damaged"},
+        {"ReservedFirst.jpg", bytes("\xFF\xD8\xFF\xC8\x00\x04\x00\x00\xFF\xC0") + frameOf8x4, 1, "it is damaged"},
+        {"LastFrameKind.jpg", bytes("\xFF\xD8\xFF\xCF") + frameOf8x4, 1, "it is damaged"},
+        {"ArithmeticFirst.jpg", bytes("\xFF\xD8\xFF\xCC\x00\x04\x00\x00\xFF\xC0") + frameOf8x4, 1,
+         "it is damaged"},
+        {"Filled.jpg", jpeg.substr(0, 2) + "\xFF" + jpeg.substr(2), 8, nullptr},
     };
     for (const auto& c : cases) {
         ASSERT_TRUE(test::writeFileBytes(dir.file(c.name), c.bytes));
@@ -180,6 +205,98 @@ TEST_F(DamagedFilesTest, OnlyPngAndJpegImagesOfSaneSizeReachTheEnginesReaders) {
         EXPECT_EQ(driver->getTexture(dir.file(c.name).c_str()), texture) << c.name;
         EXPECT_TRUE(log.lines.empty()) << c.name;
     }
+
+    // Files of 64 MB are read (these are no images); one byte more is refused unread.
+    for (const auto& [name, bytes, line] :
+         {std::tuple{"Bound.png", 64ul << 20, "the game reads only PNG and JPEG images"},
+          std::tuple{"PastBound.png", (64ul << 20) + 1, "it is larger than 64 MB"}}) {
+        ASSERT_TRUE(test::writeFileBytes(dir.file(name), "x"));
+        std::filesystem::resize_file(dir.file(name), bytes);
+        log.lines.clear();
+        video::IImage* image = driver->createImageFromFile(dir.file(name).c_str());
+        ASSERT_NE(image, nullptr) << name;
+        EXPECT_EQ(image->getDimension().Width, 1u) << name;
+        image->drop();
+        EXPECT_EQ(countContaining(log.lines, line), 1u) << name;
+    }
+}
+
+// While reads are confined, a file the engine opens outside the folders reaches it empty (and
+// the refusal is logged once); inside them, and once the confinement is lifted, as it is.
+TEST_F(DamagedFilesTest, TheEngineOpensFilesOutsideConfinedFoldersAsEmpty) {
+    io::IFileSystem* files = device->getFileSystem();
+    installFileGuard(files);
+    std::filesystem::create_directories(dir.file("content"));
+    ASSERT_TRUE(test::writeFileBytes(dir.file("content/inside.txt"), "inside"));
+    ASSERT_TRUE(test::writeFileBytes(dir.file("outside.txt"), "outside"));
+    confineReadsToFolders({dir.file("content")});
+    struct Lift {
+        ~Lift() { confineReadsToFolders({}); } // also when a step fails
+    } lift;
+    const struct {
+        const char* name;
+        long size;
+    } rows[] = {{"content/inside.txt", 6}, {"outside.txt", 0}};
+    for (const auto& row : rows) {
+        log.lines.clear();
+        io::IReadFile* file = files->createAndOpenFile(dir.file(row.name).c_str());
+        ASSERT_NE(file, nullptr) << row.name;
+        EXPECT_EQ(file->getSize(), row.size) << row.name;
+        char buffer[8] = {};
+        EXPECT_EQ(file->read(buffer, sizeof(buffer)), row.size) << row.name;
+        EXPECT_EQ(file->getPos(), row.size) << row.name;
+        EXPECT_EQ(std::string(file->getFileName().c_str()), dir.file(row.name));
+        file->drop();
+        EXPECT_EQ(countContaining(log.lines, "a user level reads only from its archive"), row.size ? 0u : 1u)
+            << row.name;
+    }
+    confineReadsToFolders({});
+    io::IReadFile* lifted = files->createAndOpenFile(dir.file("outside.txt").c_str());
+    ASSERT_NE(lifted, nullptr);
+    EXPECT_EQ(lifted->getSize(), 7);
+    lifted->drop();
+}
+
+// --- bitmap fonts ----------------------------------------------------------------------------
+
+// What the font check finds wrong before the engine's reader would trust the file.
+TEST_F(DamagedFilesTest, BitmapFontFaultsAreNamedBeforeTheEngineReadsTheFont) {
+    const std::string head = "<font type=\"bitmap\"><Texture index=\"0\" filename=\"Letters.png\" />";
+    ASSERT_TRUE(test::writeFileBytes(dir.file("Letters.png"), "png"));
+    const struct {
+        const char* name;
+        std::string text;
+        const char* reason; // null: sound
+    } cases[] = {
+        {"Sound.xml", head + "<c c=\"A\" r=\"1, 1, 2, 2\" i=\"0\" /></font>", nullptr},
+        {"LetterInRect.xml", head + "<c c=\"A\" r=\"1, 1, x, 2\" /></font>",
+         "a character's rectangle is not four numbers in order"},
+        {"LetterInIndex.xml", head + "<c c=\"A\" r=\"1, 1, 2, 2\" i=\"1x\" /></font>",
+         "a character's image index is not a number below 16"},
+        {"Empty.xml", "<font type=\"bitmap\" /></font>", "it names no characters"},
+        {"NoFileName.xml", "<font type=\"bitmap\"><Texture index=\"0\" /><c c=\"A\" r=\"1, 1, 2, 2\" /></font>",
+         "an image has no file name"},
+        {"EmptyFileName.xml",
+         "<font type=\"bitmap\"><Texture index=\"0\" filename=\"\" /><c c=\"A\" r=\"1, 1, 2, 2\" /></font>",
+         "an image has no file name"},
+        {"Nines.xml", head + "<c c=\"A\" r=\"9, 9, 19, 99\" i=\"9\" /></font>",
+         "a character is drawn from an image the font does not name"},
+        {"PastImages.xml", head + "<c c=\"A\" r=\"1, 1, 2, 2\" i=\"16\" /></font>",
+         "a character's image index is not a number below 16"},
+        {"OtherElement.xml", "<fonts><c c=\"A\" r=\"1, 1, 2, 2\" /></fonts></font>", "it is no bitmap font"},
+        {"OpenComment.xml", head + "<c c=\"A\" r=\"1, 1, 2, 2\" /><!-- </font>", "the file ends before its font does"},
+    };
+    io::IFileSystem* files = device->getFileSystem();
+    for (const auto& c : cases) {
+        ASSERT_TRUE(test::writeFileBytes(dir.file(c.name), c.text));
+        log.lines.clear();
+        EXPECT_EQ(checkFontFile(files, dir.file(c.name).c_str()), c.reason == nullptr) << c.name;
+        EXPECT_EQ(countContaining(log.lines, std::string("Refused the font")), c.reason ? 1u : 0u) << c.name;
+        if (c.reason) {
+            EXPECT_EQ(countContaining(log.lines, std::string("\": ") + c.reason + "."), 1u) << c.name;
+        }
+    }
+    EXPECT_FALSE(checkFontFile(nullptr, dir.file("Sound.xml").c_str())) << "no file system: nothing is read";
 }
 
 // --- the player's XML files as UTF-8 -------------------------------------------------------
@@ -209,6 +326,21 @@ TEST_F(DamagedFilesTest, TheXmlWriterWritesUtf8ThatTheReaderReadsBack) {
             value = reader->getAttributeValueSafe(L"value");
     reader->drop();
     EXPECT_EQ(value, L"Zoë & \"Łukasz\" <𝄞> ࠀअ€");
+
+    // A closing tag on a line of its own is indented by its depth, unless text came just before.
+    for (const bool text : {false, true}) {
+        Utf8XmlWriter nested;
+        nested.writeElement(L"Game", false);
+        nested.writeLineBreak();
+        nested.writeElement(L"a", false);
+        if (text)
+            nested.writeText(L"x & y");
+        nested.writeLineBreak();
+        nested.writeClosingTag(L"a");
+        nested.writeLineBreak();
+        nested.writeClosingTag(L"Game");
+        EXPECT_EQ(nested.text(), text ? "<Game>\n\t<a>x &amp; y\n</a>\n</Game>" : "<Game>\n\t<a>\n\t</a>\n</Game>");
+    }
 }
 
 // The settings file in the encodings players' disks hold: UTF-8 (written now), UTF-32 (the
@@ -325,6 +457,7 @@ TEST(DamagedFilesLogTest, ControlCharactersAreEscaped) {
         {"key\twith tab", "key\\twith tab"},
         {"fake\r\n[1:2:3] ERROR: line", "fake\\r\\n[1:2:3] ERROR: line"},
         {"bell\a and escape\x1b[31m", "bell\\x07 and escape\\x1B[31m"},
+        {"unit\x1F space\x20 delete\x7F tilde~", "unit\\x1F space  delete\\x7F tilde~"},
         {"Zo\xC3\xAB", "Zo\xC3\xAB"},
     };
     for (const auto& c : cases)

@@ -106,6 +106,29 @@ TEST_F(DelegateListTest, ADelegateMayRemoveItselfWhileTheListRuns) {
     EXPECT_EQ(log, (std::vector<std::string>{"a", "c"}));
 }
 
+// An entry that removes itself and runs the list again: the inner run leaves the list as it
+// stands until the outer run ends, so the outer run calls each remaining entry once more.
+struct Rerunner {
+    DelegateList* list;
+    std::vector<std::string>* log;
+    void run() {
+        log->push_back("rerun");
+        list->removeMember(this, &Rerunner::run);
+        list->invoke();
+    }
+};
+
+TEST_F(DelegateListTest, ARunInsideARunKeepsTheOuterRunsPlace) {
+    Rerunner rerun{&list, &log};
+    Recorder b = make("b"), c = make("c");
+    list.addMember(&rerun, &Rerunner::run);
+    list.addMember(&b, &Recorder::hit);
+    list.addMember(&c, &Recorder::hit);
+    list.invoke();
+    EXPECT_EQ(log, (std::vector<std::string>{"rerun", "b", "c", "b", "c"}));
+    EXPECT_EQ(list.size(), 2u);
+}
+
 struct Remover {
     DelegateList* list;
     Recorder* victim;

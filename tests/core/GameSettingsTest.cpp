@@ -97,6 +97,9 @@ protected:
 };
 
 TEST_F(GameSettingsTest, WithoutAFileSaveWritesEveryKeyWithItsDefault) {
+    ::testing::internal::CaptureStdout();
+    { GameSettings quiet; }
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(), "") << "the settings' own engine services say nothing";
     GameSettings settings;
     const std::string log = loadCapturing(settings);
     EXPECT_EQ(lines(log).size(), 1u) << log; // the first run says the file is missing
@@ -395,6 +398,7 @@ protected:
         ASSERT_EQ(logLines.size(), 1u) << log;
         EXPECT_EQ(logLines[0].rfind("ERROR: ", 0), 0u) << logLines[0];
         EXPECT_TRUE(contains(logLines[0], "PaddlestoneConfig.xml.bad")) << logLines[0];
+        EXPECT_TRUE(contains(logLines[0], "; the settings it could not give take their defaults.")) << logLines[0];
         EXPECT_EQ(test::readFileBytes(badPath()), original);
         EXPECT_FALSE(std::filesystem::exists(configPath()));
     }
@@ -456,6 +460,33 @@ TEST_F(BrokenSettingsFileTest, UnreadableFilesKeepWhatWasReadAndGiveTheDefaults)
         for (const auto& [key, value] : row.settings)
             EXPECT_EQ(getSettingInt(key), value) << key;
         ASSERT_NO_FATAL_FAILURE(expectGoodFileAfterSave(settings, row.original));
+    }
+}
+
+// A link to nothing or a folder where the file should be: the reason is told, the thing is
+// kept aside and every setting takes its default.
+TEST_F(BrokenSettingsFileTest, ALinkToNothingOrAFolderInTheFilesPlaceIsKeptAsideWithItsReason) {
+    const struct {
+        const char* name;
+        const char* reason;
+    } rows[] = {{"link", "(it cannot be opened: No such file or directory)"},
+                {"folder", "(it is a folder, not a file)"}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        std::filesystem::remove_all(badPath());
+        if (std::string(row.name) == "link")
+            std::filesystem::create_symlink(configPath() + ".gone", configPath());
+        else
+            std::filesystem::create_directories(configPath() + "/inside");
+        GameSettings settings;
+        const std::vector<std::string> logLines = lines(loadCapturing(settings));
+        ASSERT_EQ(logLines.size(), 1u);
+        EXPECT_EQ(logLines[0].rfind("ERROR: ", 0), 0u) << logLines[0];
+        EXPECT_TRUE(contains(logLines[0], row.reason)) << logLines[0];
+        EXPECT_TRUE(contains(logLines[0], "PaddlestoneConfig.xml.bad")) << logLines[0];
+        EXPECT_FALSE(std::filesystem::exists(std::filesystem::symlink_status(configPath())));
+        EXPECT_TRUE(std::filesystem::exists(std::filesystem::symlink_status(badPath())));
+        EXPECT_EQ(getSettingInt("Game_Difficulty"), 1);
     }
 }
 

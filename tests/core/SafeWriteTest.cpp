@@ -114,6 +114,30 @@ TEST_F(SafeWriteTest, UncommittedWriteIsThrownAway) {
     EXPECT_EQ(test::readFileBytes(path), "old");
 }
 
+// A folder standing where the file goes: the rename fails, the failure is told, the temporary
+// file goes and nothing more is written through the failed writer.
+TEST_F(SafeWriteTest, AFolderInTheFilesPlaceFailsTheRenameAndLeavesNoTemporaryFile) {
+    std::filesystem::create_directories(dir.file("save.tsav/inside"));
+    std::string failure;
+    {
+        SafeFileWrite file(path, &failure);
+        ASSERT_TRUE(file.isOpen());
+        ASSERT_TRUE(file.write("data", 4));
+        EXPECT_FALSE(file.commit());
+        EXPECT_EQ(failure.rfind("rename: ", 0), 0u) << failure;
+        EXPECT_EQ(folderEntries(), std::vector<std::string>{"save.tsav"}) << "the temporary file is gone at once";
+        EXPECT_FALSE(file.write("more", 4)) << "a writer is done once its commit failed";
+        EXPECT_FALSE(file.commit());
+        EXPECT_EQ(failure.rfind("rename: ", 0), 0u) << "nothing more was tried: " << failure;
+    }
+    EXPECT_EQ(folderEntries(), std::vector<std::string>{"save.tsav"});
+    EXPECT_TRUE(std::filesystem::is_directory(path));
+    std::string told;
+    EXPECT_FALSE(writeFileSafely(path, "data", &told));
+    EXPECT_EQ(told.rfind("rename: ", 0), 0u) << told;
+    EXPECT_EQ(removeLeftoverTemporaryFiles(dir.file("missing"), 0), 0) << "a missing folder has none";
+}
+
 TEST_F(SafeWriteTest, KeepingAsideRenamesToBad) {
     ASSERT_TRUE(test::writeFileBytes(path, "unreadable"));
     ASSERT_TRUE(test::writeFileBytes(path + ".bad", "older unreadable"));

@@ -135,6 +135,24 @@ TEST(SortingTest, IndicesOutsideTheArrayAreClampedToIt) {
     EXPECT_EQ(q.keys(), (std::vector<float>{3.0f, 2.0f, 1.0f}));
 }
 
+// A partition of a range outside the array or shorter than two pairs touches nothing.
+TEST(SortingTest, APartitionOfNoProperRangeLeavesThePairsAndAnswersItsFirstIndex) {
+    const struct {
+        int first, last;
+    } rows[] = {{-1, 2}, {1, 1}, {2, 1}, {0, 3}, {1, 2}};
+    for (const auto& row : rows) {
+        Pairs p({3.0f, 2.0f, 1.0f});
+        const int split = sortByDistance(p.pairs, row.first, row.last);
+        const bool proper = row.first >= 0 && row.first < row.last && row.last < 3;
+        if (!proper) {
+            EXPECT_EQ(split, row.first) << row.first << ".." << row.last;
+            EXPECT_EQ(p.keys(), (std::vector<float>{3.0f, 2.0f, 1.0f})) << row.first << ".." << row.last;
+        } else {
+            EXPECT_EQ(p.keys(), (std::vector<float>{3.0f, 1.0f, 2.0f})) << "the last two split around 2";
+        }
+    }
+}
+
 TEST(SortingTest, PartitionSplitsAroundTheFirstKey) {
     Pairs p({5.0f, 8.0f, 1.0f, 9.0f, 5.0f, 2.0f, 7.0f});
     const int split = sortByDistance(p.pairs, 0, p.last());

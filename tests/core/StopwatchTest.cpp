@@ -198,6 +198,25 @@ TEST_F(StopwatchTest, SecondsUntilTargetCountsTimeSinceTheIntervalStart) {
 
     Stopwatch profiling(L"Objects", Stopwatch::noTarget, fakeClock);
     EXPECT_EQ(profiling.secondsUntilTarget(), 0.0f);
+
+    // A counter gone back since the interval began counts as no time since then.
+    watch.resume();
+    at(1.0);
+    watch.reset();
+    at(1.004);
+    watch.tick(); // 4 ms of the interval
+    at(0.5);
+    EXPECT_NEAR(watch.secondsUntilTarget(), 0.0127f, eps);
+}
+
+// A clock without a frequency measures nothing.
+TEST_F(StopwatchTest, AClockWithoutAFrequencyMeasuresNoTime) {
+    Stopwatch watch(L"Frame", 0.0167f, StopwatchClock{&readFakeCount, 0});
+    watch.reset();
+    at(0.5);
+    watch.tick();
+    EXPECT_EQ(watch.delta(), 0.0f);
+    EXPECT_NEAR(watch.secondsUntilTarget(), 0.0167f, eps);
 }
 
 TEST_F(StopwatchTest, SystemClockNeverGivesNegativeTime) {

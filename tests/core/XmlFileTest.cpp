@@ -118,6 +118,57 @@ TEST_F(XmlFileTest, EngineWrittenFileIsReadWhole) {
     attributes->drop();
 }
 
+// A file without a byte-order mark is read as UTF-8 only when every sequence in it is whole,
+// shortest and a character; otherwise each byte is a character of its own (Latin-1).
+TEST_F(XmlFileTest, OnlyWellFormedUtf8IsReadAsUtf8) {
+    const struct {
+        const char* name;
+        std::string value, tail;
+        std::wstring read;
+    } rows[] = {
+        {"two bytes", "Zo\xC3\xAB", "", L"Zo\u00EB"},
+        {"three bytes", "\xE2\x82\xAC", "", L"\u20AC"},
+        {"four bytes", "\xF0\x9D\x84\x9E", "", L"\U0001D11E"},
+        {"largest", "\xF4\x8F\xBF\xBF", "", L"\U0010FFFF"},
+        {"cut at the end", "Zo\xC3\xAB", "\xC3", L"Zo\u00C3\u00AB"},
+        {"overlong", "\xC0\xAF", "", L"\u00C0\u00AF"},
+        {"overlong three", "\xE0\x9F\xBF", "", L"\u00E0\u009F\u00BF"},
+        {"overlong four", "\xF0\x8F\xBF\xBF", "", L"\u00F0\u008F\u00BF\u00BF"},
+        {"smallest four", "\xF0\x90\x80\x80", "", L"\U00010000"},
+        {"below the surrogates", "\xED\x9F\xBF", "", L"\uD7FF"},
+        {"first surrogate", "\xED\xA0\x80", "", L"\u00ED\u00A0\u0080"},
+        {"last surrogate", "\xED\xBF\xBF", "", L"\u00ED\u00BF\u00BF"},
+        {"above the surrogates", "\xEE\x80\x80", "", L"\uE000"},
+        {"past the last", "\xF4\x90\x80\x80", "", L"\u00F4\u0090\u0080\u0080"},
+        {"no follower", "\xC3" "A", "", L"\u00C3" L"A"},
+    };
+    io::IFileSystem* fs = engine->getFileSystem();
+    const std::string path = dir.file("text.xml");
+    for (const auto& row : rows) {
+        ASSERT_TRUE(test::writeFileBytes(path, "<a v=\"" + row.value + "\" />" + row.tail));
+        io::IXMLReader* reader = createGuardedXMLReader(fs, path);
+        ASSERT_NE(reader, nullptr) << row.name;
+        while (reader->read() && reader->getNodeType() != io::EXN_ELEMENT) {
+        }
+        const wchar_t* value = reader->getAttributeValue(L"v");
+        EXPECT_EQ(std::wstring(value ? value : L"(none)"), row.read) << row.name;
+        reader->drop();
+    }
+}
+
+// A UTF-8 file's byte-order mark is no character of the text: the first thing read is the element.
+TEST_F(XmlFileTest, AUtf8MarkIsNoCharacter) {
+    const std::string path = dir.file("marked.xml");
+    ASSERT_TRUE(test::writeFileBytes(path, "\xEF\xBB\xBF<a v=\"Zo\xC3\xAB\" />"));
+    io::IXMLReader* reader = createGuardedXMLReader(engine->getFileSystem(), path);
+    ASSERT_NE(reader, nullptr);
+    ASSERT_TRUE(reader->read());
+    EXPECT_EQ(reader->getNodeType(), io::EXN_ELEMENT);
+    EXPECT_EQ(std::wstring(reader->getNodeName()), L"a");
+    EXPECT_EQ(std::wstring(reader->getAttributeValueSafe(L"v")), L"Zo\u00EB");
+    reader->drop();
+}
+
 TEST_F(XmlFileTest, MissingOversizedOrFolderGivesNoReader) {
     io::IFileSystem* fs = engine->getFileSystem();
     EXPECT_EQ(createGuardedXMLReader(fs, dir.file("missing.xml")), nullptr);
@@ -125,6 +176,19 @@ TEST_F(XmlFileTest, MissingOversizedOrFolderGivesNoReader) {
     ASSERT_TRUE(test::writeFileBytes(dir.file("big.xml"), std::string(2000, ' ')));
     EXPECT_EQ(createGuardedXMLReader(fs, dir.file("big.xml"), 1000), nullptr);
     EXPECT_EQ(createGuardedXMLReader(nullptr, dir.file("big.xml")), nullptr);
+    EXPECT_EQ(createGuardedContentXMLReader(nullptr, dir.file("big.xml")), nullptr);
+
+    // An open file is copied whole, up to the bound.
+    io::IReadFile* source = fs->createAndOpenFile(dir.file("big.xml").c_str());
+    ASSERT_NE(source, nullptr);
+    EXPECT_EQ(createGuardedReadFile(fs, source, 1999), nullptr);
+    io::IReadFile* copy = createGuardedReadFile(fs, source, 2000);
+    ASSERT_NE(copy, nullptr);
+    EXPECT_GE(copy->getSize(), 2000);
+    copy->drop();
+    source->drop();
+    EXPECT_EQ(createGuardedReadFile(fs, static_cast<io::IReadFile*>(nullptr), 2000), nullptr);
+    EXPECT_EQ(createGuardedReadFile(nullptr, fs->createAndOpenFile(dir.file("big.xml").c_str()), 2000), nullptr);
 }
 
 } // namespace

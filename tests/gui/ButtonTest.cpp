@@ -150,6 +150,33 @@ TEST_F(ButtonTest, EnterOrSpaceClickOnReleaseAndEscapeLetsGo) {
     EXPECT_EQ(clicks.buttons.size(), 1u);
 }
 
+// A push button toggles with each press of Enter or each click, ignores Escape, and tells its
+// screen of each toggle without running its click.
+TEST_F(ButtonTest, APushButtonTogglesAndTellsItsScreenWithoutClicking) {
+    GUIButton* button = makeButton(0);
+    button->setIsPushButton(true);
+    guitest::ButtonCalls clicks;
+    bindCallback(button->OnClick, &clicks, &guitest::ButtonCalls::hit);
+    EXPECT_TRUE(sendKey(button, KEY_RETURN, true));
+    EXPECT_TRUE(button->isPressed());
+    sendKey(button, KEY_ESCAPE, true);
+    EXPECT_TRUE(button->isPressed());
+    EXPECT_TRUE(sendKey(button, KEY_RETURN, false));
+    EXPECT_TRUE(button->isPressed());
+    EXPECT_EQ(screen->guiEvents(gui::EGET_BUTTON_CLICKED), 1);
+    EXPECT_TRUE(sendKey(button, KEY_RETURN, true));
+    EXPECT_FALSE(button->isPressed());
+    // A click: the press leaves it as it is, the release toggles it.
+    screen->setFocusedElement(button);
+    EXPECT_TRUE(sendMouse(button, EMIE_LMOUSE_PRESSED_DOWN, 20, 10));
+    EXPECT_FALSE(button->isPressed());
+    EXPECT_TRUE(sendMouse(button, EMIE_LMOUSE_LEFT_UP, 20, 10));
+    EXPECT_TRUE(button->isPressed());
+    EXPECT_EQ(screen->guiEvents(gui::EGET_BUTTON_CLICKED), 2);
+    EXPECT_TRUE(clicks.buttons.empty());
+    EXPECT_EQ(soundCount(soundClick), 0);
+}
+
 // The pointer over a button focuses it, unless the button only takes the focus otherwise.
 TEST_F(ButtonTest, HoverFocusesOnlyAButtonThatFocusesOnHover) {
     for (const bool onHover : {true, false}) {
@@ -271,6 +298,38 @@ TEST_F(ButtonTest, MouseClickInside) {
         }
 }
 
+// What a button does not handle reaches its screen: other keys, other GUI events, the mouse
+// wheel. A press outside a button that holds the focus only lets go of the focus.
+TEST_F(ButtonTest, UnhandledEventsReachTheScreenAndAPressOutsideLetsGoOfTheFocus) {
+    GUIButton* button = makeButton(0);
+    SEvent key;
+    std::memset(static_cast<void*>(&key), 0, sizeof(key));
+    key.EventType = EET_KEY_INPUT_EVENT;
+    key.KeyInput.Key = KEY_KEY_X;
+    key.KeyInput.PressedDown = true;
+    button->OnEvent(key);
+    key.KeyInput.PressedDown = false;
+    button->OnEvent(key);
+    EXPECT_EQ(screen->keyEvents(KEY_KEY_X), 2);
+    SEvent gui;
+    std::memset(static_cast<void*>(&gui), 0, sizeof(gui));
+    gui.EventType = EET_GUI_EVENT;
+    gui.GUIEvent.Caller = button;
+    gui.GUIEvent.EventType = gui::EGET_SCROLL_BAR_CHANGED;
+    button->OnEvent(gui);
+    EXPECT_EQ(screen->guiEvents(gui::EGET_SCROLL_BAR_CHANGED), 1);
+    const std::size_t before = screen->events.size();
+    sendMouse(button, EMIE_MOUSE_WHEEL, 20, 10);
+    EXPECT_EQ(screen->events.size(), before + 1);
+
+    environment->setFocus(button);
+    ASSERT_TRUE(environment->hasFocus(button));
+    EXPECT_FALSE(sendMouse(button, EMIE_LMOUSE_PRESSED_DOWN, 500, 500));
+    EXPECT_FALSE(environment->hasFocus(button));
+    EXPECT_FALSE(button->isPressed());
+    EXPECT_NE(button->getState(), ButtonState::Pressed);
+}
+
 TEST_F(ButtonTest, ReleaseOutsideIsNoClick) {
     GUIButton* button = makeButton(0);
     guitest::ButtonCalls clicks, held;
@@ -307,6 +366,49 @@ TEST_F(ButtonTest, FocusWhileAnotherButtonIsHeldMarksAHoverPartner) {
     EXPECT_EQ(other->getState(), ButtonState::Normal);
     EXPECT_EQ(held->getHoverPartner(), other);
     EXPECT_EQ(screen->getFocusedElement(), held);
+}
+
+// While a button is held, the pointer over its hover partner (and not over the button) tells
+// the partner it is hovered, once a frame.
+TEST_F(ButtonTest, AHeldButtonTellsItsHoverPartnerWhenThePointerIsOverIt) {
+    struct Partner : gui::IGUIElement {
+        Partner(gui::IGUIEnvironment* environment, gui::IGUIElement* parent)
+            : gui::IGUIElement(gui::EGUIET_ELEMENT, environment, parent, -1, core::recti(10, 100, 110, 130)) {}
+        bool OnEvent(const SEvent& event) override {
+            if (event.EventType == EET_GUI_EVENT && event.GUIEvent.EventType == gui::EGET_ELEMENT_HOVERED &&
+                event.GUIEvent.Caller == this)
+                ++hovered;
+            return true;
+        }
+        int hovered = 0;
+    };
+    auto* partner = new Partner(environment, screen);
+    partner->drop();
+    GUIButton* held = makeButton(0);
+    screen->setFocusedElement(held);
+    sendMouse(held, EMIE_LMOUSE_PRESSED_DOWN, 20, 10);
+    ASSERT_EQ(held->getState(), ButtonState::Pressed);
+    held->setHoverPartner(partner);
+    gui::ICursorControl* cursor = device->getCursorControl();
+    const struct {
+        core::position2di pointer;
+        int hovered;
+    } rows[] = {{{60, 115}, 1}, {{20, 10}, 0}, {{500, 500}, 0}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.pointer.X);
+        partner->hovered = 0;
+        cursor->setPosition(row.pointer.X, row.pointer.Y);
+        held->OnPostRender(0);
+        EXPECT_EQ(partner->hovered, row.hovered);
+    }
+    // A button that is not held tells nobody.
+    GUIButton* idle = makeButton(200);
+    idle->setHoverPartner(partner);
+    ASSERT_EQ(idle->getState(), ButtonState::Normal);
+    partner->hovered = 0;
+    cursor->setPosition(60, 115);
+    idle->OnPostRender(0);
+    EXPECT_EQ(partner->hovered, 0);
 }
 
 TEST_F(ButtonTest, ForwardedFocusGoesToTheTarget) {

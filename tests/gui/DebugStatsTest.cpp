@@ -63,6 +63,16 @@ TEST_F(DebugStatsTest, LinesStandInAColumnAtTheRightEdge) {
     EXPECT_EQ(core::stringc(stats->getLines()[5]->getText()), "numActiveConstraints");
 }
 
+// A window made narrower moves the column to its new right edge at the next update.
+TEST_F(DebugStatsTest, TheColumnFollowsANewScreenWidth) {
+    const core::dimension2du before = driver->getScreenSize();
+    driver->OnResize(core::dimension2du(1024, 600));
+    stats->update();
+    for (gui::IGUIStaticText* line : stats->getLines())
+        EXPECT_EQ(line->getRelativePosition().LowerRightCorner.X, 1024);
+    driver->OnResize(before);
+}
+
 // However long a line gets, it stays whole on the screen, below the one before.
 TEST_F(DebugStatsTest, EveryLineFitsItsPlaceOnTheScreen) {
     profiler.stopwatch(ProfilerManager::Physics).setName(std::wstring(60, L'W'));

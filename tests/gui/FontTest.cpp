@@ -71,6 +71,9 @@ TEST_F(FontTest, CacheGivesOneFontPerPathAndSize) {
     EXPECT_EQ(a->getFace(), b->getFace());
     EXPECT_EQ(cachedFontCount(), 2u);
     EXPECT_EQ(a->getFontSize(), 24u);
+    // A loaded font draws its text opaque and in grey levels until told otherwise.
+    EXPECT_FALSE(a->getTransparency());
+    EXPECT_FALSE(a->useMonochrome());
 }
 
 TEST_F(FontTest, MissingFileGivesNoFontAndIsTriedAgain) {
@@ -134,6 +137,12 @@ TEST_F(FontTest, LoadingPreloadsCodesBelow127) {
     EXPECT_FALSE(font->getGlyph(eAcute)->loaded);
     EXPECT_EQ(font->getGlyphIndexByChar(0xE9), eAcute);
     EXPECT_TRUE(font->getGlyph(eAcute)->loaded);
+    // Glyph numbers run from 1 to the face's count.
+    const u32 count = static_cast<u32>(face->num_glyphs);
+    EXPECT_EQ(font->getGlyph(0), nullptr);
+    EXPECT_NE(font->getGlyph(1), nullptr);
+    EXPECT_NE(font->getGlyph(count), nullptr);
+    EXPECT_EQ(font->getGlyph(count + 1), nullptr);
 }
 
 TEST_F(FontTest, GlyphPagesFillAndGrow) {
@@ -163,6 +172,17 @@ TEST_F(FontTest, GlyphPagesFillAndGrow) {
 
 TEST_F(FontTest, PageSmallerThanACellHoldsNoGlyph) {
     CGUITTFont* font = ownFont(40);
+    // One side shorter than a cell is enough.
+    for (const core::dimension2du page : {core::dimension2du(1024, 32), core::dimension2du(32, 1024)}) {
+        font->setMaxPageTextureSize(page);
+        font->resetGlyphs();
+        EXPECT_FALSE(font->getGlyph(font->getGlyphIndexByChar('Q'))->loaded) << page.Width;
+        EXPECT_EQ(font->getPageCount(), 0u);
+    }
+    // A side of exactly one cell holds a column of glyphs.
+    font->setMaxPageTextureSize(core::dimension2du(40, 1024));
+    font->resetGlyphs();
+    EXPECT_TRUE(font->getGlyph(font->getGlyphIndexByChar('Q'))->loaded);
     font->setMaxPageTextureSize(core::dimension2du(32, 32));
     font->resetGlyphs();
     const u32 index = font->getGlyphIndexByChar('Q');
@@ -272,6 +292,36 @@ TEST_F(FontTest, DrawingLaysOutOnceAndMeasuresEachText) {
     EXPECT_NE(font->getDimension(L"First text"), own);
 }
 
+// A drawn text keeps its layout on the glyph pages: a line break starts the next glyph at the
+// left, one ascender lower.
+TEST_F(FontTest, ALaidOutLineBreakStartsTheNextLineAtTheLeft) {
+    CGUITTFont* font = ownFont(22);
+    const s32 ascender = font->getAscender();
+    for (const wchar_t* text : {L"A\nA", L"A\r\nA"}) {
+        SCOPED_TRACE(text[1] == L'\r' ? "CR LF" : "LF");
+        font->draw(text, core::recti(0, 0, 400, 100), video::SColor(0xFFFFFFFF));
+        std::vector<core::position2di> placed;
+        for (u32 page = 0; page < font->getPageCount(); ++page) {
+            const auto& positions = font->getGlyphPage(page)->renderPositions;
+            for (u32 i = 0; i < positions.size(); ++i)
+                placed.push_back(positions[i]);
+        }
+        ASSERT_EQ(placed.size(), 2u);
+        EXPECT_EQ(placed[1].X, placed[0].X);
+        EXPECT_EQ(placed[1].Y, placed[0].Y + ascender);
+    }
+}
+
+// A font holds the video driver while it lives and lets go of it when it goes.
+TEST_F(FontTest, AFontLetsGoOfTheDriverWhenItGoes) {
+    const s32 before = driver->getReferenceCount();
+    CGUITTFont* font = CGUITTFont::createTTFont(environment, fontPath, 20);
+    ASSERT_NE(font, nullptr);
+    EXPECT_GT(driver->getReferenceCount(), before);
+    font->drop();
+    EXPECT_EQ(driver->getReferenceCount(), before);
+}
+
 TEST_F(FontTest, TextSceneNodesOnePerGlyph) {
     CGUITTFont* font = ownFont(20);
     scene::ISceneManager* scene = device->getSceneManager();
@@ -279,10 +329,130 @@ TEST_F(FontTest, TextSceneNodesOnePerGlyph) {
         font->addTextSceneNode(L"Hi there", scene, nullptr, video::SColor(0xFFFF0000), true);
     EXPECT_EQ(nodes.size(), 8u); // the space has a glyph too
     for (u32 i = 0; i < nodes.size(); ++i) {
-        EXPECT_EQ(nodes[i]->getMaterial(0).MaterialType, video::EMT_TRANSPARENT_ALPHA_CHANNEL);
+        // Unlit quads in the text's colour on the glyph's page, under the scene's root.
+        const video::SMaterial& material = nodes[i]->getMaterial(0);
+        EXPECT_EQ(material.MaterialType, video::EMT_TRANSPARENT_ALPHA_CHANNEL);
+        EXPECT_FALSE(material.Lighting);
+        EXPECT_EQ(material.DiffuseColor, video::SColor(0xFFFF0000));
+        EXPECT_EQ(material.AmbientColor, video::SColor(0xFFFF0000));
+        EXPECT_EQ(material.EmissiveColor, video::SColor(0xFFFF0000));
+        EXPECT_NE(material.getTexture(0), nullptr);
+        EXPECT_EQ(nodes[i]->getParent(), scene->getRootSceneNode());
         nodes[i]->remove();
     }
     EXPECT_EQ(font->addTextSceneNode(L"x", nullptr, nullptr, video::SColor(0), false).size(), 0u);
+}
+
+TEST_F(FontTest, TextSceneNodesStepDownALineAtEachBreakAndCentreEachLine) {
+    CGUITTFont* font = ownFont(20);
+    scene::ISceneManager* scene = device->getSceneManager();
+    const s32 ascender = font->getAscender();
+    ASSERT_GT(ascender, 0);
+    const auto positions = [&](const wchar_t* text, bool center) {
+        const core::array<scene::ISceneNode*> nodes =
+            font->addTextSceneNode(text, scene, nullptr, video::SColor(0xFFFFFFFF), center);
+        std::vector<core::vector3df> at;
+        for (u32 i = 0; i < nodes.size(); ++i) {
+            at.push_back(nodes[i]->getPosition());
+            nodes[i]->remove();
+        }
+        return at;
+    };
+    // "\r\n" is one break, "\r" and "\n" alone one each; a line starts again at the left.
+    const struct {
+        const wchar_t* text;
+        f32 lines;
+    } breaks[] = {{L"A\r\nA", 1.0f}, {L"A\nA", 1.0f}, {L"A\rA", 1.0f}, {L"A\n\nA", 2.0f}};
+    for (const auto& row : breaks) {
+        const std::vector<core::vector3df> at = positions(row.text, false);
+        ASSERT_EQ(at.size(), 2u);
+        EXPECT_EQ(at[1].X, at[0].X);
+        EXPECT_EQ(at[1].Y, at[0].Y - row.lines * static_cast<f32>(ascender));
+    }
+    // A glyph follows the one before by its advance and the pair's kerning.
+    const std::vector<core::vector3df> pair = positions(L"AV", false);
+    ASSERT_EQ(pair.size(), 2u);
+    const s32 kerning = font->getKerning('V', 'A').X;
+    ASSERT_NE(kerning, 0);
+    const TTFontGlyph* a = font->getGlyph(font->getGlyphIndexByChar('A'));
+    const TTFontGlyph* v = font->getGlyph(font->getGlyphIndexByChar('V'));
+    EXPECT_EQ(pair[1].X - pair[0].X,
+              static_cast<f32>(static_cast<s32>(font->getCharDimension('A').Width) + kerning + v->offset.X - a->offset.X));
+    // Centred, the text stands half its height higher.
+    const std::vector<core::vector3df> plain = positions(L"A", false);
+    const std::vector<core::vector3df> raised = positions(L"A", true);
+    ASSERT_EQ(plain.size(), 1u);
+    ASSERT_EQ(raised.size(), 1u);
+    EXPECT_EQ(raised[0].Y - plain[0].Y, static_cast<f32>(static_cast<s32>(font->getDimension(L"A").Height) / 2));
+    // Centred, each line stands in the middle of the widest.
+    const s32 whole = static_cast<s32>(font->getDimension(L"AAAA\nA").Width);
+    const s32 one = static_cast<s32>(font->getDimension(L"A").Width);
+    const std::vector<core::vector3df> centred = positions(L"AAAA\nA", true);
+    ASSERT_EQ(centred.size(), 5u);
+    const s32 firstStart = -whole / 2;
+    const s32 secondStart = -whole / 2 + (whole - one) / 2;
+    EXPECT_EQ(centred[4].X - centred[0].X, static_cast<f32>(secondStart - firstStart));
+    EXPECT_EQ(centred[4].Y, centred[0].Y - static_cast<f32>(ascender));
+}
+
+TEST_F(FontTest, HintingAndMonochromeSwitchesChooseTheLoadAndTheGlyphImage) {
+    CGUITTFont* font = ownFont(24);
+    EXPECT_EQ(font->getLoadFlags(), FT_LOAD_RENDER);
+    const s32 mono = FT_LOAD_RENDER | FT_LOAD_MONOCHROME | FT_LOAD_TARGET_MONO | FT_LOAD_NO_HINTING;
+    const struct {
+        bool hinting, autoHinting, monochrome;
+        s32 flags;
+    } rows[] = {
+        {true, true, false, FT_LOAD_RENDER},
+        {false, true, false, FT_LOAD_RENDER | FT_LOAD_NO_HINTING},
+        {true, false, false, FT_LOAD_RENDER | FT_LOAD_NO_AUTOHINT},
+        {true, true, true, mono},
+        {false, false, true, mono | FT_LOAD_NO_AUTOHINT},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.flags);
+        font->setFontHinting(row.hinting, row.autoHinting);
+        font->setMonochrome(row.monochrome);
+        EXPECT_EQ(font->useHinting(), row.hinting);
+        EXPECT_EQ(font->useAutoHinting(), row.autoHinting);
+        EXPECT_EQ(font->useMonochrome(), row.monochrome);
+        EXPECT_EQ(font->getLoadFlags(), row.flags);
+        // The glyphs are rendered again with the new flags; an image waits for its page.
+        const u32 n = font->getGlyphIndexByChar('A');
+        const TTFontGlyph* glyph = font->getGlyph(n);
+        ASSERT_NE(glyph, nullptr);
+        ASSERT_TRUE(glyph->loaded);
+        ASSERT_NE(glyph->pendingImage, nullptr);
+        video::IImage* image = glyph->pendingImage;
+        FT_Face face = font->getFace();
+        FT_Set_Pixel_Sizes(face, 0, font->getFontSize());
+        ASSERT_EQ(FT_Load_Glyph(face, n, row.flags), 0);
+        const FT_Bitmap& bitmap = face->glyph->bitmap;
+        ASSERT_GT(bitmap.width, 0u);
+        if (!row.monochrome) {
+            EXPECT_EQ(image->getColorFormat(), video::ECF_A8R8G8B8);
+            continue;
+        }
+        // One bit a pixel: set bits are opaque white, the rest (and the margin) clear, on a
+        // square of a power of two beyond the bitmap's sides.
+        EXPECT_EQ(image->getColorFormat(), video::ECF_A1R5G5B5);
+        u32 edge = 1;
+        while (edge < std::max(bitmap.width, bitmap.rows) + 1)
+            edge *= 2;
+        EXPECT_EQ(image->getDimension(), core::dimension2du(edge, edge));
+        u32 wrong = 0, set = 0;
+        for (u32 y = 0; y < edge; ++y)
+            for (u32 x = 0; x < edge; ++x) {
+                const bool bit = x < bitmap.width && y < bitmap.rows &&
+                                 (bitmap.buffer[y * static_cast<u32>(bitmap.pitch) + x / 8] & (0x80 >> (x % 8)));
+                const video::SColor pixel = image->getPixel(x, y);
+                set += bit ? 1 : 0;
+                if (pixel.getAlpha() != (bit ? 255u : 0u) || (bit && pixel.getRed() != 255u))
+                    ++wrong;
+            }
+        EXPECT_GT(set, 0u);
+        EXPECT_EQ(wrong, 0u);
+    }
 }
 
 TEST_F(FontTest, FirstLineDimension) {

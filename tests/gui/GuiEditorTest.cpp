@@ -31,14 +31,23 @@ protected:
         editor = static_cast<GUIEditor*>(environment->addGUIElement("GUIEditor", root()));
         ASSERT_NE(editor, nullptr);
     }
-    bool mouse(EMOUSE_INPUT_EVENT type, s32 x, s32 y) {
+    static SEvent mouseEvent(EMOUSE_INPUT_EVENT type, s32 x, s32 y, f32 wheel = 0.0f) {
         SEvent event;
         std::memset(static_cast<void*>(&event), 0, sizeof(event));
         event.EventType = EET_MOUSE_INPUT_EVENT;
         event.MouseInput.Event = type;
         event.MouseInput.X = x;
         event.MouseInput.Y = y;
-        return editor->OnEvent(event);
+        event.MouseInput.Wheel = wheel;
+        return event;
+    }
+    bool mouse(EMOUSE_INPUT_EVENT type, s32 x, s32 y, f32 wheel = 0.0f) {
+        return editor->OnEvent(mouseEvent(type, x, y, wheel));
+    }
+    // A click on the point selects what lies there.
+    void click(s32 x, s32 y) {
+        mouse(EMIE_LMOUSE_PRESSED_DOWN, x, y);
+        mouse(EMIE_LMOUSE_LEFT_UP, x, y);
     }
     bool key(EKEY_CODE code, bool down, bool control = false) {
         SEvent event;
@@ -171,6 +180,236 @@ TEST_F(GuiEditorTest, CopyAndPasteDuplicateTheSelectionInsideItself) {
     EXPECT_EQ(root()->getChildren().size(), before);
     copyToEditorClipboard("<?xml version=\"1.0\"?><element type=\"GUIImage\"><attributes><int name=\"Id\" val");
     editor->pasteXML();
+}
+
+TEST_F(GuiEditorTest, EachHandleMovesOnlyItsOwnEdgesAndTheInsideMovesTheWhole) {
+    holdTab(false);
+    const core::recti start(23, 47, 123, 147);
+    // Pressed on the handle, moved by (10, 6), released.
+    const struct {
+        core::position2di press;
+        s32 mode;
+        core::recti result;
+    } rows[] = {
+        {{24, 48}, GUIEditor::ResizeTopLeft, {34, 54, 123, 147}},
+        {{73, 48}, GUIEditor::ResizeTop, {23, 54, 123, 147}},
+        {{121, 48}, GUIEditor::ResizeTopRight, {23, 54, 131, 147}},
+        {{121, 97}, GUIEditor::ResizeRight, {23, 47, 131, 147}},
+        {{121, 145}, GUIEditor::ResizeBottomRight, {23, 47, 131, 151}},
+        {{73, 145}, GUIEditor::ResizeBottom, {23, 47, 123, 151}},
+        {{24, 145}, GUIEditor::ResizeBottomLeft, {34, 47, 123, 151}},
+        {{24, 97}, GUIEditor::ResizeLeft, {34, 47, 123, 147}},
+        {{60, 90}, GUIEditor::Move, {33, 53, 133, 153}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.mode);
+        image->setRelativePosition(start);
+        click(60, 90);
+        ASSERT_EQ(editor->getSelectedElement(), image);
+        // The handles stand where the last drawing put them.
+        mouse(EMIE_MOUSE_MOVED, row.press.X, row.press.Y);
+        editor->draw();
+        mouse(EMIE_LMOUSE_PRESSED_DOWN, row.press.X, row.press.Y);
+        EXPECT_EQ(editor->getEditMode(), row.mode);
+        mouse(EMIE_MOUSE_MOVED, row.press.X + 10, row.press.Y + 6);
+        mouse(EMIE_LMOUSE_LEFT_UP, row.press.X + 10, row.press.Y + 6);
+        EXPECT_EQ(image->getAbsolutePosition(), row.result);
+        EXPECT_EQ(editor->getEditMode(), GUIEditor::None);
+    }
+    // Outside the selection nothing is dragged: the press picks again.
+    image->setRelativePosition(start);
+    mouse(EMIE_LMOUSE_PRESSED_DOWN, 300, 300);
+    EXPECT_EQ(editor->getEditMode(), GUIEditor::None);
+    EXPECT_EQ(editor->getSelectedElement(), nullptr);
+}
+
+TEST_F(GuiEditorTest, TheWheelStepsTheSelectionThroughTheSiblingsPastTheEditor) {
+    auto* other = new GUIImage(environment, root(), 9, core::recti(200, 47, 300, 147));
+    other->drop();
+    click(60, 90);
+    ASSERT_EQ(editor->getSelectedElement(), image);
+    // Down: the next sibling, the editor (a sub-element) left out.
+    mouse(EMIE_MOUSE_WHEEL, 0, 0, -1.0f);
+    EXPECT_EQ(editor->getSelectedElement(), other);
+    mouse(EMIE_MOUSE_WHEEL, 0, 0, -1.0f);
+    EXPECT_EQ(editor->getSelectedElement(), other);
+    // Up: the previous one.
+    mouse(EMIE_MOUSE_WHEEL, 0, 0, 1.0f);
+    EXPECT_EQ(editor->getSelectedElement(), image);
+    // From no selection, down takes the parent's first child and up its last.
+    editor->setSelectedElement(nullptr);
+    mouse(EMIE_MOUSE_WHEEL, 0, 0, -1.0f);
+    EXPECT_EQ(editor->getSelectedElement(), *root()->getChildren().begin());
+    editor->setSelectedElement(nullptr);
+    mouse(EMIE_MOUSE_WHEEL, 0, 0, 1.0f);
+    EXPECT_EQ(editor->getSelectedElement(), other);
+    // From the middle of three, one step each way.
+    auto* third = new GUIImage(environment, root(), 10, core::recti(400, 47, 500, 147));
+    third->drop();
+    editor->setSelectedElement(other);
+    mouse(EMIE_MOUSE_WHEEL, 0, 0, -1.0f);
+    EXPECT_EQ(editor->getSelectedElement(), third);
+    editor->setSelectedElement(other);
+    mouse(EMIE_MOUSE_WHEEL, 0, 0, 1.0f);
+    EXPECT_EQ(editor->getSelectedElement(), image);
+}
+
+TEST_F(GuiEditorTest, MenuCommandsRaiseReparentCutDeleteAndCreate) {
+    auto* other = new GUIImage(environment, root(), 9, core::recti(200, 47, 300, 147));
+    other->drop();
+    click(60, 90);
+    ASSERT_EQ(editor->getSelectedElement(), image);
+    // Bring to front.
+    editor->runCommand(8);
+    EXPECT_EQ(*root()->getChildren().getLast(), image);
+    // Choose a parent: the press picks the child, the release over another element makes
+    // that its parent.
+    editor->runCommand(7);
+    EXPECT_EQ(editor->getEditMode(), GUIEditor::ChooseParent);
+    mouse(EMIE_LMOUSE_PRESSED_DOWN, 60, 90);
+    mouse(EMIE_LMOUSE_LEFT_UP, 250, 100);
+    EXPECT_EQ(image->getParent(), other);
+    EXPECT_EQ(editor->getEditMode(), GUIEditor::None);
+    // Delete.
+    editor->setSelectedElement(image);
+    editor->runCommand(6);
+    EXPECT_EQ(editor->getSelectedElement(), nullptr);
+    EXPECT_TRUE(other->getChildren().empty());
+    // Cut: copied, then deleted.
+    copyToEditorClipboard("");
+    editor->setSelectedElement(other);
+    editor->runCommand(3);
+    EXPECT_NE(getEditorClipboardText().find("GUIImage"), std::string::npos);
+    EXPECT_EQ(root()->getElementFromId(9, true), nullptr);
+    // New elements: the types of every factory in turn, a hundred square at the last press.
+    mouse(EMIE_LMOUSE_PRESSED_DOWN, 40, 60);
+    mouse(EMIE_LMOUSE_LEFT_UP, 40, 60);
+    ASSERT_GE(environment->getRegisteredGUIElementFactoryCount(), 2u);
+    const s32 firstCount = environment->getGUIElementFactory(0)->getCreatableGUIElementTypeCount();
+    const struct {
+        s32 command;
+        const c8* type;
+    } rows[] = {
+        {12, environment->getGUIElementFactory(0)->getCreateableGUIElementTypeName(0)},
+        {12 + firstCount + 2, environment->getGUIElementFactory(1)->getCreateableGUIElementTypeName(2)},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.type);
+        editor->setSelectedElement(nullptr);
+        const std::size_t before = root()->getChildren().size();
+        editor->runCommand(row.command);
+        ASSERT_EQ(root()->getChildren().size(), before + 1);
+        gui::IGUIElement* made = *root()->getChildren().getLast();
+        EXPECT_STREQ(made->getTypeName(), row.type);
+        EXPECT_EQ(made->getRelativePosition(), core::recti(40, 60, 140, 160));
+    }
+}
+
+// The title stands in the title bar, in from its left and top by the skin's text distances and
+// clear of the window buttons' width on the right.
+TEST_F(GuiEditorTest, TheToolWindowsTitleStandsInItsTitleBar) {
+    struct TitleFont : gui::IGUIFont {
+        void draw(const core::stringw& text, const core::recti& position, video::SColor, bool, bool vcenter,
+                  const core::recti*) override {
+            texts.push_back(text.c_str());
+            rects.push_back(position);
+            centredVertically.push_back(vcenter);
+        }
+        core::dimension2du getDimension(const wchar_t*) const override { return core::dimension2du(10, 10); }
+        s32 getCharacterFromPos(const wchar_t*, s32) const override { return -1; }
+        gui::EGUI_FONT_TYPE getType() const override { return gui::EGFT_CUSTOM; }
+        void setKerningWidth(s32) override {}
+        void setKerningHeight(s32) override {}
+        s32 getKerningWidth(const wchar_t*, const wchar_t*) const override { return 0; }
+        s32 getKerningHeight() const override { return 0; }
+        void setInvisibleCharacters(const wchar_t*) override {}
+        std::vector<std::wstring> texts;
+        std::vector<core::recti> rects;
+        std::vector<bool> centredVertically;
+    };
+    auto* window = new GUIEditWindow(environment, root(), core::recti(0, 0, 10, 10));
+    window->drop();
+    gui::IGUISkin* skin = environment->getSkin();
+    gui::IGUIFont* before = skin->getFont(gui::EGDF_WINDOW);
+    if (before)
+        before->grab();
+    auto* font = new TitleFont;
+    skin->setFont(font, gui::EGDF_WINDOW);
+    window->draw();
+    const core::recti clip = window->getAbsoluteClippingRect();
+    core::recti bar = skin->draw3DWindowBackground(window, true, skin->getColor(gui::EGDC_ACTIVE_BORDER),
+                                                   window->getAbsolutePosition(), &clip);
+    bar.UpperLeftCorner.X += skin->getSize(gui::EGDS_TITLEBARTEXT_DISTANCE_X);
+    bar.UpperLeftCorner.Y += skin->getSize(gui::EGDS_TITLEBARTEXT_DISTANCE_Y);
+    bar.LowerRightCorner.X -= skin->getSize(gui::EGDS_WINDOW_BUTTON_WIDTH) + 5;
+    ASSERT_FALSE(font->texts.empty());
+    EXPECT_EQ(font->texts[0], L"GUI Editor");
+    EXPECT_EQ(font->rects[0], bar);
+    EXPECT_TRUE(font->centredVertically[0]);
+    skin->setFont(before, gui::EGDF_WINDOW);
+    if (before)
+        before->drop();
+    font->drop();
+}
+
+TEST_F(GuiEditorTest, TheToolWindowIsDraggedByItsOwnAreaAndStaysWithinItsParent) {
+    auto* window = new GUIEditWindow(environment, root(), core::recti(0, 0, 10, 10));
+    window->drop();
+    ASSERT_EQ(window->getAbsolutePosition(), core::recti(50, 50, 250, 500));
+    // Titled, with one tab page a pixel in from its sides, below the title bar.
+    EXPECT_STREQ(window->getText(), L"GUI Editor");
+    ASSERT_EQ(window->getChildren().size(), 1u);
+    const s32 titleBar = environment->getSkin()->getSize(gui::EGDS_WINDOW_BUTTON_WIDTH);
+    EXPECT_EQ((*window->getChildren().begin())->getRelativePosition(), core::recti(1, titleBar + 5, 199, 449));
+    const auto send = [&](EMOUSE_INPUT_EVENT type, s32 x, s32 y) { return window->OnEvent(mouseEvent(type, x, y)); };
+    EXPECT_TRUE(send(EMIE_LMOUSE_PRESSED_DOWN, 60, 52));
+    EXPECT_TRUE(window->isDragging());
+    EXPECT_TRUE(send(EMIE_MOUSE_MOVED, 80, 62));
+    EXPECT_EQ(window->getAbsolutePosition().UpperLeftCorner, core::position2di(70, 60));
+    // A pointer on the parent's outermost pixels leaves it where it is; one further in moves it.
+    const core::recti area = root()->getAbsolutePosition();
+    const s32 left = area.UpperLeftCorner.X, top = area.UpperLeftCorner.Y;
+    const s32 right = area.LowerRightCorner.X, bottom = area.LowerRightCorner.Y;
+    const struct {
+        core::position2di to;
+        bool follows;
+    } edges[] = {
+        {{left, 62}, false},       {{left + 1, 62}, true},       {{80, top}, false},
+        {{80, top + 1}, true},     {{right, 62}, false},         {{right - 1, 62}, true},
+        {{80, bottom}, false},     {{80, bottom - 1}, true},
+    };
+    core::position2di pointer(80, 62);
+    for (const auto& row : edges) {
+        SCOPED_TRACE(row.to.X * 10000 + row.to.Y);
+        const core::position2di before = window->getAbsolutePosition().UpperLeftCorner;
+        EXPECT_TRUE(send(EMIE_MOUSE_MOVED, row.to.X, row.to.Y));
+        EXPECT_EQ(window->getAbsolutePosition().UpperLeftCorner, row.follows ? before + (row.to - pointer) : before);
+        if (row.follows)
+            pointer = row.to;
+    }
+    EXPECT_TRUE(send(EMIE_MOUSE_MOVED, 81, 62));
+    window->setRelativePosition(core::position2di(71, 60));
+    send(EMIE_LMOUSE_LEFT_UP, 81, 62);
+    EXPECT_FALSE(window->isDragging());
+    send(EMIE_MOUSE_MOVED, 90, 70);
+    EXPECT_EQ(window->getAbsolutePosition().UpperLeftCorner, core::position2di(71, 60));
+    // Losing the focus ends a drag.
+    send(EMIE_LMOUSE_PRESSED_DOWN, 80, 62);
+    ASSERT_TRUE(window->isDragging());
+    SEvent lost;
+    std::memset(static_cast<void*>(&lost), 0, sizeof(lost));
+    lost.EventType = EET_GUI_EVENT;
+    lost.GUIEvent.EventType = gui::EGET_ELEMENT_FOCUS_LOST;
+    lost.GUIEvent.Caller = window;
+    window->OnEvent(lost);
+    EXPECT_FALSE(window->isDragging());
+    // A window that may not be dragged still takes the press, and stays.
+    window->setDraggable(false);
+    EXPECT_FALSE(window->isDraggable());
+    EXPECT_TRUE(send(EMIE_LMOUSE_PRESSED_DOWN, 80, 62));
+    EXPECT_FALSE(window->isDragging());
+    send(EMIE_MOUSE_MOVED, 100, 80);
+    EXPECT_EQ(window->getAbsolutePosition().UpperLeftCorner, core::position2di(71, 60));
 }
 
 } // namespace

@@ -119,6 +119,28 @@ TEST_F(HudTest, ASplatsArcComesBackToTheStraightLineAtTheMeter) {
     EXPECT_GT(pastHalfWay, 0);
 }
 
+// The paint drop flies to the meter for 0.7 s from the moment the splat's animation ends.
+TEST_F(HudTest, APaintDropFliesForSevenTenthsOfASecond) {
+    hud->addSplat(10, core::vector3df());
+    GUISplat* splat = hud->getSplats().back();
+    int frames = 0;
+    while (!splat->isFlying() && frames < 100) {
+        runFrames(1);
+        ++frames;
+    }
+    ASSERT_TRUE(splat->isFlying());
+    EXPECT_LE(splat->getFlight().elapsed, 0.05f);
+    int flying = 0;
+    while (splat->isFlying() && flying < 100) {
+        runFrames(1);
+        ++flying;
+    }
+    // Frames of 0.05 s: the drop lands in the frame that reaches 0.7 s.
+    EXPECT_GE(flying, 13);
+    EXPECT_LE(flying, 15);
+    EXPECT_FALSE(splat->isVisible());
+}
+
 TEST_F(HudTest, SplatsInFlightTogetherEachHaveTheirOwn) {
     hud->addSplat(5, core::vector3df());
     hud->addSplat(5, core::vector3df());
@@ -129,6 +151,35 @@ TEST_F(HudTest, SplatsInFlightTogetherEachHaveTheirOwn) {
     EXPECT_EQ(meter().value, 15.0f);
     hud->addSplat(5, core::vector3df());
     EXPECT_EQ(hud->getSplats().size(), 3u);
+}
+
+// A splat starts from where its world point shows on screen: the middle for the point looked
+// at, right and up for points right of and above it, and a point behind the camera on its own
+// side; without a camera it starts far above the screen.
+TEST_F(HudTest, ASplatsWorldPointIsProjectedOntoTheScreen) {
+    scene::ISceneManager* scene = device->getSceneManager();
+    EXPECT_EQ(GUISplat::projectToScreen(core::vector3df()), core::position2di(0, -1000));
+    scene::ICameraSceneNode* camera = scene->addCameraSceneNode(nullptr, core::vector3df(0, 0, -10), core::vector3df());
+    scene->setActiveCamera(camera);
+    scene->drawAll();
+    const core::dimension2du target = driver->getCurrentRenderTargetSize();
+    const s32 halfW = static_cast<s32>(target.Width / 2), halfH = static_cast<s32>(target.Height / 2);
+    EXPECT_EQ(GUISplat::projectToScreen(core::vector3df()), core::position2di(halfW, halfH));
+    const core::position2di right = GUISplat::projectToScreen(core::vector3df(5, 0, 0));
+    EXPECT_GT(right.X, halfW);
+    EXPECT_EQ(right.Y, halfH);
+    const core::position2di up = GUISplat::projectToScreen(core::vector3df(0, 5, 0));
+    EXPECT_EQ(up.X, halfW);
+    EXPECT_LT(up.Y, halfH);
+    const core::position2di behind = GUISplat::projectToScreen(core::vector3df(5, 5, -20));
+    EXPECT_GT(behind.X, halfW);
+    EXPECT_LT(behind.Y, halfH);
+    // Just in front of the camera a point is not turned round.
+    EXPECT_GT(GUISplat::projectToScreen(core::vector3df(0.05f, 0, -9.9f)).X, halfW);
+    // Level with the camera (no depth) it keeps its side too.
+    EXPECT_GT(GUISplat::projectToScreen(core::vector3df(0.05f, 0, -10)).X, halfW);
+    scene->setActiveCamera(nullptr);
+    camera->remove();
 }
 
 TEST_F(HudTest, VignettesFollowTheValue) {
@@ -209,6 +260,50 @@ TEST_F(HudTest, ShowsOnlyInARunningGameThatIsNotLoading) {
     screenManager->draw();
     EXPECT_FALSE(hud->isVisible());
     coreSlots().physics.isSimulationActive = nullptr;
+}
+
+// The HUD draws its parts only while shown in a running game that is not loading and not
+// behind a menu over the running game.
+TEST_F(HudTest, ItsPartsAreDrawnOnlyInARunningGameWithoutAMenuOverIt) {
+    struct CountingPart : gui::IGUIElement {
+        CountingPart(gui::IGUIEnvironment* environment, gui::IGUIElement* parent)
+            : gui::IGUIElement(gui::EGUIET_ELEMENT, environment, parent, -1, core::recti(0, 0, 10, 10)) {}
+        void draw() override { ++draws; }
+        int draws = 0;
+    };
+    auto* part = new CountingPart(environment, hud);
+    part->drop();
+    bool running = true, keepsTimer = false, stack = false;
+    CoreSlots& slots = coreSlots();
+    const auto before = slots.screens;
+    slots.physics.isSimulationActive = [&running] { return running; };
+    slots.screens.topScreenKeepsTimerRunning = [&keepsTimer] { return keepsTimer; };
+    slots.screens.isStackActive = [&stack] { return stack; };
+    physicsManager = reinterpret_cast<PhysicsManager*>(this);
+    const struct {
+        bool visible, running, loading, keepsTimer, stack;
+        int draws;
+    } rows[] = {
+        {true, true, false, false, false, 1},  {false, true, false, false, false, 0},
+        {true, false, false, false, false, 0}, {true, true, true, false, false, 0},
+        {true, true, false, true, true, 0},    {true, true, false, true, false, 1},
+        {true, true, false, false, true, 1},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(&row - rows);
+        hud->setVisible(row.visible);
+        running = row.running;
+        level->levelLoading = row.loading;
+        keepsTimer = row.keepsTimer;
+        stack = row.stack;
+        part->draws = 0;
+        hud->draw();
+        EXPECT_EQ(part->draws, row.draws);
+    }
+    level->levelLoading = false;
+    physicsManager = nullptr;
+    slots.physics.isSimulationActive = nullptr;
+    slots.screens = before;
 }
 
 } // namespace

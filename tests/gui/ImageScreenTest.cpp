@@ -114,6 +114,24 @@ TEST_F(ImageScreenTest, ImageTypeAndDefaults) {
     EXPECT_FALSE(image->isAlphaChannelUsed());
 }
 
+// A tiled picture repeats its texture for its own draw only: the GUI's 2D material keeps the
+// wrap modes it had on every layer.
+TEST_F(ImageScreenTest, DrawingATiledImageLeavesThe2DMaterialAsItWas) {
+    GUIImage* image = makeImage();
+    ASSERT_TRUE(image->getTileImage());
+    image->setImage(driver->addTexture(core::dimension2du(8, 8), "tile"));
+    video::SMaterial& material = driver->getMaterial2D();
+    for (u32 layer = 0; layer < video::MATERIAL_MAX_TEXTURES; ++layer) {
+        material.TextureLayer[layer].TextureWrapU = video::ETC_MIRROR;
+        material.TextureLayer[layer].TextureWrapV = video::ETC_MIRROR_CLAMP;
+    }
+    image->draw();
+    for (u32 layer = 0; layer < video::MATERIAL_MAX_TEXTURES; ++layer) {
+        EXPECT_EQ(material.TextureLayer[layer].TextureWrapU, video::ETC_MIRROR) << layer;
+        EXPECT_EQ(material.TextureLayer[layer].TextureWrapV, video::ETC_MIRROR_CLAMP) << layer;
+    }
+}
+
 TEST_F(ImageScreenTest, ImageHoldsItsTexture) {
     auto* texture = new guitest::SizedTexture("t", 4, 4);
     GUIImage* image = makeImage();
@@ -277,6 +295,10 @@ TEST_F(ImageScreenTest, BackgroundFitsTheLongerAxis) {
     EXPECT_EQ(GUIScreen::backgroundRect(core::dimension2du(1280, 720), 1280, 720), core::recti(0, 0, 1280, 720));
     EXPECT_EQ(GUIScreen::backgroundRect(core::dimension2du(1280, 720), 1920, 800), core::recti(0, -140, 1920, 940));
     EXPECT_EQ(GUIScreen::backgroundRect(core::dimension2du(1920, 800), 1920, 800), core::recti(0, 0, 1920, 800));
+    // A picture without a side, or a screen without height, fills the screen as it is.
+    EXPECT_EQ(GUIScreen::backgroundRect(core::dimension2du(0, 768), 1280, 720), core::recti(0, 0, 1280, 720));
+    EXPECT_EQ(GUIScreen::backgroundRect(core::dimension2du(1024, 0), 1280, 720), core::recti(0, 0, 1280, 720));
+    EXPECT_EQ(GUIScreen::backgroundRect(core::dimension2du(1024, 768), 1280, 0), core::recti(0, 0, 1280, 0));
 }
 
 TEST_F(ImageScreenTest, ScreenCoversTheScreen) {
@@ -424,6 +446,11 @@ TEST_F(ImageScreenTest, BackgroundPathFromTheLayout) {
     out->setAttribute("BackgroundTexturePath", "y");
     screen->deserializeAttributes(out);
     EXPECT_STREQ(screen->getBackgroundTexturePath().c_str(), "y");
+    EXPECT_EQ(screen->getBackgroundTexture(), nullptr);
+    // A path too short to name a file takes a shown picture away.
+    screen->setBackgroundTexture("Content/Screens/Objects/Cursor.png");
+    ASSERT_NE(screen->getBackgroundTexture(), nullptr);
+    screen->setBackgroundTexture("y");
     EXPECT_EQ(screen->getBackgroundTexture(), nullptr);
 }
 

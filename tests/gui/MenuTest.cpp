@@ -151,6 +151,12 @@ TEST_F(MenuTest, ARowDisabledFocusedOrClickedStaysLit) {
     ASSERT_EQ(row->getState(), ButtonState::Released);
     row->setEnabled(false);
     EXPECT_EQ(row->getState(), ButtonState::Focused);
+    // The caption and the highlight follow the row's switch both ways.
+    EXPECT_FALSE(row->getCaptionButton()->isEnabled());
+    EXPECT_FALSE(row->getHighlight()->isEnabled());
+    row->setEnabled(true);
+    EXPECT_TRUE(row->getCaptionButton()->isEnabled());
+    EXPECT_TRUE(row->getHighlight()->isEnabled());
 }
 
 TEST_F(MenuTest, EnablingKeepsAFocusedRowFocused) {
@@ -268,6 +274,18 @@ TEST_F(MenuTest, ARemapRowShowsItsPartsByItsBindingAndActsOnceSettled) {
     row->OnPostRender(0);
     EXPECT_FALSE(row->isCapturing());
     EXPECT_EQ(mapping.buttonIndex, 42);
+    EXPECT_TRUE(mapping.keep);
+    // An unbound row's first binding is kept from then on and told once.
+    guitest::ButtonCalls captures;
+    bindCallback(row->Captured, &captures, &guitest::ButtonCalls::hit);
+    mapping.keep = false;
+    row->setCapturing(true);
+    for (int i = 0; i <= GUIOptionRemap::settleFrames; ++i)
+        row->OnPostRender(0);
+    EXPECT_FALSE(row->isCapturing());
+    EXPECT_TRUE(mapping.keep);
+    EXPECT_EQ(captures.buttons.size(), 1u);
+    unbindCallback(row->Captured, &captures, &guitest::ButtonCalls::hit);
     guiHooks().screens.capturedInput = capturedBefore;
 }
 
@@ -296,6 +314,12 @@ TEST_F(MenuTest, ADeleteRowClicksAudiblyAndComesBackEnabled) {
     row->setEnabled(true);
     EXPECT_EQ(row->getState(), ButtonState::Normal);
     EXPECT_TRUE(row->getCaptionButton()->isEnabled());
+    // Focused, then left: the row and its caption go back to normal.
+    row->focus();
+    EXPECT_EQ(row->getState(), ButtonState::Focused);
+    row->unfocus();
+    EXPECT_EQ(row->getState(), ButtonState::Normal);
+    EXPECT_EQ(row->getCaptionButton()->getState(), ButtonState::Normal);
 }
 
 // --- the menu screen base --------------------------------------------------------------------------
@@ -344,6 +368,28 @@ TEST_F(MenuTest, TitleBarAndBackRowStackAboveTheList) {
               core::position2di(18, 300 - textHeight - 30));
     EXPECT_STREQ(menu->getBackButton()->getCaptionText()->getOwnText().c_str(), L"Back");
     EXPECT_EQ(menu->getBackButton()->getCaptionText()->getHorizontalAlignment(), gui::EGUIA_LOWERRIGHT);
+}
+
+// The list knows which of its children holds the focus, counted from its first child; the
+// pointer over the list itself does not take the focus.
+TEST_F(MenuTest, TheListKnowsWhichOfItsChildrenIsFocused) {
+    TestMenu* menu = openMenu(3);
+    settle(menu);
+    GUIScrollList* list = menu->getScrollList();
+    EXPECT_FALSE(list->getFocusOnHover());
+    for (const int focused : {1, 2, 0}) {
+        SCOPED_TRACE(focused);
+        menu->setFocusedElement(menu->row(focused));
+        postRenderAll();
+        s32 expected = 0;
+        for (gui::IGUIElement* child : list->getChildren()) {
+            if (child == menu->row(focused))
+                break;
+            ++expected;
+        }
+        ASSERT_LT(expected, static_cast<s32>(list->getChildren().size()));
+        EXPECT_EQ(list->getFocusedIndex(), expected);
+    }
 }
 
 TEST_F(MenuTest, NavigatesUpDownAndBack) {
@@ -471,7 +517,10 @@ TEST_F(MenuTest, OptionsFromTheMainMenuShowThePreviewAndTakeTheMenuCamera) {
         previews = 0;
         auto* menu = new TestMenu(environment, false, L"Options", TestMenu::numberedRows(1), fromMainMenu);
         menu->drop();
+        // Shown, the options hold the game's input back.
+        menu->PassInput = true;
         menu->onShow();
+        EXPECT_FALSE(menu->PassInput);
         menu->OnPostRender(0);
         EXPECT_EQ(previews > 0, fromMainMenu);
         EXPECT_EQ(menu->getMenuCamera(), fromMainMenu ? camera : nullptr);
@@ -630,6 +679,9 @@ TEST_F(MenuTest, RowsSlideInFromThePanelSide) {
     EXPECT_LE(top, home);
     settle(menu);
     EXPECT_EQ(menu->row(11)->getRelativePosition().UpperLeftCorner.X, home);
+    // Sliding moves a row; it keeps its width.
+    for (const s32 index : {0, 11})
+        EXPECT_EQ(menu->row(index)->getRelativePosition().getWidth(), menu->getItemWidth()) << index;
     // The slide takes 1/1.3 s.
     list->setAppear(0.0f);
     setFrameDelta(0.5f);

@@ -60,7 +60,9 @@ TEST_F(NotificationTest, FontSizesAndTextsOfTheTableAreBounded) {
     test::TempDir own;
     std::filesystem::create_directories(own.path() / "Content/Language/English");
     test::writeFileBytes(own.file(GUINotification::tablePath),
-                         "<Notifications><Notification name=\"Edge\" titleFontSize=\"168\" textFontSize=\"169\" title=\"" +
+                         "<Notifications><Notification name=\"Edge\" device=\"Gamepad\" titleFont=\"T.ttf\" "
+                         "textFont=\"B.ttf\" textureAnimPath=\"Pics/Wave.xml\" textureFPS=\"12\" scheme=\"2\" "
+                         "x=\"5\" y=\"7\" width=\"40\" height=\"30\" titleFontSize=\"168\" textFontSize=\"169\" title=\"" +
                              std::string(2048, 'a') + "\" text=\"" + std::string(2049, 'b') +
                              "\"/><Notification name=\"Huge\" titleFontSize=\"20000\" text=\"" +
                              std::string(100000, 'c') + "\"/></Notifications>");
@@ -72,6 +74,15 @@ TEST_F(NotificationTest, FontSizesAndTextsOfTheTableAreBounded) {
     const std::vector<NotificationRecord> table = GUINotification::getTable();
     GUINotification::loadNotificationTable(); // the game's own table again
     ASSERT_EQ(table.size(), 3u);
+    // Every attribute lands in its own field.
+    EXPECT_EQ(table[1].name, "Edge");
+    EXPECT_EQ(table[1].device, "Gamepad");
+    EXPECT_EQ(table[1].titleFont, "T.ttf");
+    EXPECT_EQ(table[1].textFont, "B.ttf");
+    EXPECT_EQ(core::stringc(table[1].textureAnimPath.c_str()), "Pics/Wave.xml");
+    EXPECT_EQ(table[1].textureFPS, 12);
+    EXPECT_EQ(table[1].scheme, 2);
+    EXPECT_EQ(table[1].picture, core::recti(5, 7, 45, 37));
     EXPECT_EQ(table[1].titleFontSize, 168);
     EXPECT_EQ(table[1].textFontSize, 168);
     EXPECT_EQ(table[1].title.size(), 2048u);
@@ -118,6 +129,40 @@ TEST_F(NotificationTest, ARecordBuildsTheBlankLayoutWithItsTexts) {
     EXPECT_EQ(screenManager->getNotificationLayer()->getChildren().size(), 1u);
 }
 
+// On a screen of 1080 lines (half again the 720 of the layout) the title grows to one and a
+// half times its height and pushes the text down, the texts widen to 280 units, and the frame
+// and the decoration widen with the screen, the decoration reaching 8 units below the text.
+TEST_F(NotificationTest, OnATallerScreenTheBlankLayoutGrowsWithTheScreen) {
+    const s32 before = screenHeight;
+    screenHeight = 1080;
+    GUINotification* notification = screenManager->getNotificationByName("Pause");
+    ASSERT_NE(notification, nullptr);
+    const auto rectOf = [&](s32 id) {
+        gui::IGUIElement* element = notification->getElementFromId(id, true);
+        return element ? element->getRelativePosition() : core::recti(-1, -1, -1, -1);
+    };
+    EXPECT_EQ(rectOf(GUINotification::titleId), core::recti(25, 16, 25 + 420, 16 + 48));
+    const core::recti body = rectOf(GUINotification::textId);
+    EXPECT_EQ(body.UpperLeftCorner, core::position2di(25, 52 + 16));
+    EXPECT_EQ(body.LowerRightCorner.X, 25 + 420);
+    EXPECT_GT(body.getHeight(), 0);
+    // Both texts wrap and may reach beyond the notification.
+    for (const s32 id : {GUINotification::titleId, GUINotification::textId}) {
+        auto* element = static_cast<GUIFreeTypeText*>(notification->getElementFromId(id, true));
+        ASSERT_NE(element, nullptr);
+        EXPECT_TRUE(element->isNotClipped()) << id;
+        EXPECT_TRUE(element->isWordWrapEnabled()) << id;
+    }
+    // The left edges stay where the layout has them.
+    const core::recti decoration = rectOf(GUINotification::decorationId);
+    EXPECT_EQ(decoration.UpperLeftCorner.Y, 14 + 16);
+    EXPECT_EQ(decoration.LowerRightCorner, core::position2di(495, body.LowerRightCorner.Y + 12));
+    const core::recti frame = rectOf(GUINotification::frameId);
+    EXPECT_EQ(frame.UpperLeftCorner.Y, 0);
+    EXPECT_EQ(frame.LowerRightCorner, core::position2di(495, 6));
+    screenHeight = before;
+}
+
 // A notification speaks of the device the player used last: the pad, the joystick, the touch
 // screen (for keys or the mouse too while in touch mode), else the mouse.
 TEST_F(NotificationTest, TheDeviceSpokenOfIsThePlayersLast) {
@@ -127,13 +172,19 @@ TEST_F(NotificationTest, TheDeviceSpokenOfIsThePlayersLast) {
     TouchDevice* touch = inputManager->getTouch();
     ASSERT_NE(touch, nullptr);
     const std::string touchName = touch->usesModeSwitching() ? "MultitouchSwitchModes" : "Multitouch";
+    // The scheme is the one of the device spoken of (keys count as the mouse).
+    controls->setDeviceScheme(inputManager->getGamepad(), 2);
+    controls->setDeviceScheme(inputManager->getJoystick(), 3);
+    controls->setDeviceScheme(inputManager->getMouse(), 1);
+    controls->setDeviceScheme(touch, 4);
     const struct {
         InputDevice* last;
         bool touchMode;
         std::string device;
-    } rows[] = {{inputManager->getGamepad(), false, "Gamepad"},  {inputManager->getJoystick(), false, "Joystick"},
-                {inputManager->getKeyboard(), false, "Mouse"},   {inputManager->getKeyboard(), true, touchName},
-                {inputManager->getMouse(), false, "Mouse"},      {touch, false, touchName}};
+        s32 scheme;
+    } rows[] = {{inputManager->getGamepad(), false, "Gamepad", 2},  {inputManager->getJoystick(), false, "Joystick", 3},
+                {inputManager->getKeyboard(), false, "Mouse", 1},   {inputManager->getKeyboard(), true, touchName, 4},
+                {inputManager->getMouse(), false, "Mouse", 1},      {touch, false, touchName, 4}};
     for (const auto& row : rows) {
         SCOPED_TRACE(row.device + (row.touchMode ? " in touch mode" : ""));
         controls->lastDevice = row.last;
@@ -142,6 +193,7 @@ TEST_F(NotificationTest, TheDeviceSpokenOfIsThePlayersLast) {
         s32 scheme = -1;
         GUINotification::currentDevice(device, scheme);
         EXPECT_EQ(device, row.device);
+        EXPECT_EQ(scheme, row.scheme);
     }
     controls->lastDevice = nullptr;
     controls->touchMode = false;

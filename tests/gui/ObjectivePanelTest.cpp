@@ -8,6 +8,10 @@
 #include "gui/GuiCommon.h"
 #include "gui/GuiHooks.h"
 #include "gui/hud/GUIObjectiveCenter.h"
+#include "core/LanguageManager.h"
+#include "level/LevelManager.h"
+#include "level/LevelHooks.h"
+#include "render/SpriteAnimation.h"
 #include "screens/ScreenManager.h"
 
 using namespace irr;
@@ -49,6 +53,47 @@ TEST_F(ObjectivePanelTest, StandsWithIdZeroAndNeverCountsAsVisible) {
     EXPECT_FALSE(panel->isVisible()) << "raised only while it draws";
     EXPECT_TRUE(panel->isShownByOwner());
     EXPECT_TRUE(screenManager->isInputAllowed());
+}
+
+// The panel draws its parts only while it is shown in a running game.
+TEST_F(ObjectivePanelTest, ItsPartsAreDrawnOnlyWhileShownInARunningGame) {
+    struct CountingPart : gui::IGUIElement {
+        CountingPart(gui::IGUIEnvironment* environment, gui::IGUIElement* parent)
+            : gui::IGUIElement(gui::EGUIET_ELEMENT, environment, parent, -1, core::recti(0, 0, 10, 10)) {}
+        void draw() override { ++draws; }
+        int draws = 0;
+    };
+    auto* part = new CountingPart(environment, panel);
+    part->drop();
+    const struct {
+        bool running, shown;
+        int draws;
+    } rows[] = {{true, true, 1}, {false, true, 0}, {true, false, 0}, {false, false, 0}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::to_string(row.running) + std::to_string(row.shown));
+        if (row.running)
+            runGame();
+        else {
+            physicsManager = nullptr;
+            coreSlots().physics.isSimulationActive = nullptr;
+        }
+        panel->setVisible(row.shown);
+        part->draws = 0;
+        panel->draw();
+        EXPECT_EQ(part->draws, row.draws);
+    }
+}
+
+// A new language reads the objective texts of its own folder again and asks for the rows to
+// be refreshed.
+TEST_F(ObjectivePanelTest, ANewLanguageReadsTheObjectiveTextsAgain) {
+    useLanguages();
+    level->objectives.setCollectionFile("Elsewhere.xml");
+    level->objectives.refreshRequested = false;
+    panel->onLanguageChanged();
+    EXPECT_EQ(level->objectives.getCollectionFile(),
+              std::string(languageManager->getLocalizedPath(ObjectiveList::defaultCollectionFile).c_str()));
+    EXPECT_TRUE(level->objectives.refreshRequested);
 }
 
 TEST_F(ObjectivePanelTest, SitsCentredAtTheBottomReachingBelowTheScreen) {
@@ -93,8 +138,52 @@ TEST_F(ObjectivePanelTest, OpenAndCompletedRowsLookTheirPart) {
     const core::recti strike = row.decorations[0]->getRelativePosition();
     EXPECT_EQ(strike.getWidth(), row.title->getTextWidth() / 2 * 2 + 14);
     EXPECT_EQ(strike.UpperLeftCorner.Y, title.getCenter().Y);
+    panel->showCompletionHighlight(0);
+    ASSERT_TRUE(row.highlighted);
     panel->hideAll();
     EXPECT_EQ(panel->countVisibleRows(), 0);
+    EXPECT_FALSE(row.highlighted);
+    EXPECT_EQ(row.highlightTimer, 0.0f);
+}
+
+// A row's icon shows the cell of its frame and holds it (it does not play on), also when the
+// icon animation comes after the rows.
+TEST_F(ObjectivePanelTest, ARowsIconHoldsTheCellOfItsFrame) {
+    // The level's cache reads animation files with the rendering code's loader (for this test).
+    struct Restore {
+        ~Restore() { resetLevelHooks(); }
+    } restore;
+    levelHooks().render.loadSpriteAnimation = [](const io::path& file) -> std::shared_ptr<const SpriteAnimation> {
+        auto animation = std::make_shared<SpriteAnimation>();
+        return loadTextureAnimation(*animation, file) ? animation : nullptr;
+    };
+    for (const s32 frame : {0, 2})
+        addRow(frame, L"Icon row", true);
+    panel->setRowOpenLook(2, 2, true);
+    panel->setTaskIconAnimation("Content/Screens/HUD/TaskIcons.xml");
+    for (const s32 frame : {0, 2}) {
+        SCOPED_TRACE(frame);
+        SpriteAnimation* icon = panel->getRows()[static_cast<std::size_t>(frame)].icon->getSpriteAnimation();
+        ASSERT_NE(icon, nullptr);
+        ASSERT_EQ(icon->last, 3);
+        EXPECT_FALSE(icon->playing);
+        EXPECT_EQ(icon->getCurrentCell(), frame);
+    }
+}
+
+// The level's objectives show on the panel made last; one that goes leaves the list without
+// a display only when it was that panel.
+TEST_F(ObjectivePanelTest, APanelThatGoesLeavesTheObjectivesOnlyWhenItWasTheirDisplay) {
+    auto* first = new GUIObjectiveCenter(environment, root(), -1, core::recti(0, 0, 10, 10));
+    first->drop();
+    EXPECT_EQ(level->objectives.getDisplay(), first);
+    auto* second = new GUIObjectiveCenter(environment, root(), -1, core::recti(0, 0, 10, 10));
+    second->drop();
+    EXPECT_EQ(level->objectives.getDisplay(), second);
+    first->remove();
+    EXPECT_EQ(level->objectives.getDisplay(), second);
+    second->remove();
+    EXPECT_EQ(level->objectives.getDisplay(), nullptr);
 }
 
 // Shown rows stack upward from above the meter, the first on top, the header above them.

@@ -72,6 +72,18 @@ TEST_F(OptionRowTest, TheCycleWrapsBothWaysAndTellsTheNewId) {
 }
 
 // A focused arrow lights the whole row: the row answers the arrow's state.
+// The highlight bar of a row on a left panel runs past the left screen edge.
+TEST_F(OptionRowTest, ALeftPanelsCycleBarRunsPastTheLeftEdge) {
+    auto* right = new GUIOptionCycle(environment, root(), true, core::recti(0, 0, 100, guiUnits(24)));
+    right->drop();
+    auto* left = new GUIOptionCycle(environment, root(), false, core::recti(0, 0, 100, guiUnits(24)));
+    left->drop();
+    const core::recti onRight = right->getHighlight()->getRelativePosition();
+    const core::recti onLeft = left->getHighlight()->getRelativePosition();
+    const s32 shift = screenWidthPart(0.05f) + guiUnits(24);
+    EXPECT_EQ(onLeft, onRight - core::position2di(shift, 0));
+}
+
 TEST_F(OptionRowTest, AFocusedArrowIsTheRowsState) {
     GUIOptionCycle* row = makeCycle({L"One", L"Two"});
     for (GUIButton* arrow : {row->getPrevHitArea(), row->getNextHitArea()}) {
@@ -134,6 +146,7 @@ TEST_F(OptionRowTest, TheMeterStepsByOneAndStopsAtItsEndsWithoutSound) {
     GUIOptionMeter* row = makeMeter();
     EXPECT_STREQ(row->getTypeName(), "GUIOptionCycle");
     EXPECT_EQ(row->getOptionType(), GuiType::OptionMeter);
+    EXPECT_EQ(row->getType(), toElementType(GuiType::OptionMeter));
     row->onNavigationKey(MenuKey::Left);
     EXPECT_EQ(row->getValue(), 0);
     EXPECT_EQ(soundCount(soundMenuHover), 0);
@@ -208,6 +221,52 @@ TEST_F(OptionRowTest, AHeldPressFollowsThePointerOverTheWholeBar) {
     EXPECT_EQ(soundCount(soundClick), 0);
 }
 
+// Once a drag has begun, each frame the value follows the pointer while the bar is pressed,
+// also past either end and above or below the bar; it stops with the press.
+TEST_F(OptionRowTest, ADragThatLeavesTheBarStillReachesEitherEnd) {
+    GUIOptionMeter* row = makeMeter();
+    row->updateAbsolutePosition();
+    const core::recti outline = row->getMeterOutline()->getAbsolutePosition();
+    const s32 left = outline.UpperLeftCorner.X;
+    const s32 y = outline.UpperLeftCorner.Y + guiUnits(7);
+    gui::ICursorControl* cursor = device->getCursorControl();
+    cursor->setPosition(left + guiUnits(40), y);
+    // The bar has the focus (the pointer hovers it) when it is pressed.
+    environment->setFocus(row->getDragArea());
+    sendMouse(row->getDragArea(), EMIE_LMOUSE_PRESSED_DOWN, left + guiUnits(40), y);
+    ASSERT_EQ(row->getDragArea()->getState(), ButtonState::Pressed);
+    row->getDragArea()->OnHeld.invoke(reinterpret_cast<DelegateArg>(row->getDragArea()));
+    ASSERT_EQ(row->getValue(), 51);
+    calls.values.clear();
+    const struct {
+        s32 x, y, value;
+        std::size_t changes;
+    } steps[] = {
+        {left + guiUnits(80) + 50, y + 100, 100, 1},
+        {left + guiUnits(80) + 60, y, 100, 1},
+        {left - 50, y - 100, 0, 2},
+        {left + guiUnits(20), y, 26, 3},
+    };
+    for (const auto& step : steps) {
+        SCOPED_TRACE(step.value);
+        cursor->setPosition(step.x, step.y);
+        row->OnPostRender(0);
+        EXPECT_EQ(row->getValue(), step.value);
+        EXPECT_EQ(calls.values.size(), step.changes);
+    }
+    sendMouse(row->getDragArea(), EMIE_LMOUSE_LEFT_UP, left + guiUnits(20), y);
+    row->OnPostRender(0);
+    cursor->setPosition(left + guiUnits(60), y);
+    row->OnPostRender(0);
+    EXPECT_EQ(row->getValue(), 26);
+    // The next hold begins a new drag: it sounds even where the value stays.
+    cursor->setPosition(left + guiUnits(20), y);
+    const s32 sounds = soundCount(soundMenuHover);
+    row->getDragArea()->OnHeld.invoke(reinterpret_cast<DelegateArg>(row->getDragArea()));
+    EXPECT_EQ(row->getValue(), 26);
+    EXPECT_EQ(soundCount(soundMenuHover), sounds + 1);
+}
+
 // The bar shows the value's share of a range that need not start at zero.
 TEST_F(OptionRowTest, TheBarShowsTheShareOfARangeAboveZero) {
     GUIOptionMeter* row = makeMeter();
@@ -240,6 +299,9 @@ TEST(ButtonCaptionTest, StoredNamesReadAsAPlayerSaysThem) {
         {"GAMEPAD_LEFT_SHOULDER", L"Pad Left Shoulder"}, {"GAMEPAD_DPAD_UP", L"Pad D-Pad Up"},
         {"GAMEPAD_STICK_LX_POS", L"Pad Left Stick X+"}, {"GAMEPAD_STICK_RY", L"Pad Right Stick Y"},
         {"JOYSTICK_AXIS_X_NEG", L"Joystick Axis X Neg"}, {"BUTTON_3", L"Button 3"}, {"", L""},
+        // Only "KEY_F" and a digit is a function key; other words after "KEY_" read as words.
+        {"KEY_FINAL", L"Final"},        {"KEY_F", L"F"},             {"KEY_X1", L"X1"},
+        {"GAMEPAD_STICK_L", L"Pad Stick L"}, {"GAMEPAD_STICK_LY_NEG", L"Pad Left Stick Y-"},
     };
     for (const auto& [stored, shown] : cases)
         EXPECT_EQ(readableButtonName(stored), shown) << stored;

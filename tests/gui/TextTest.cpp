@@ -18,7 +18,17 @@ namespace {
 // An engine font of 10 x 10 pixels a character that counts its measurements.
 class MeasuringFont : public gui::IGUIFont {
 public:
-    void draw(const core::stringw&, const core::recti&, video::SColor, bool, bool, const core::recti*) override {}
+    struct Drawn {
+        std::wstring text;
+        core::recti frame;
+        bool hcenter, vcenter;
+        bool operator==(const Drawn&) const = default;
+    };
+    void draw(const core::stringw& text, const core::recti& frame, video::SColor, bool hcenter, bool vcenter,
+              const core::recti*) override {
+        drawn.push_back({text.c_str(), frame, hcenter, vcenter});
+    }
+    std::vector<Drawn> drawn;
     core::dimension2du getDimension(const wchar_t* text) const override {
         ++measures;
         return core::dimension2du(10 * static_cast<u32>(std::wcslen(text)), 10);
@@ -28,9 +38,10 @@ public:
     void setKerningWidth(s32) override {}
     void setKerningHeight(s32) override {}
     s32 getKerningWidth(const wchar_t*, const wchar_t*) const override { return 0; }
-    s32 getKerningHeight() const override { return 0; }
+    s32 getKerningHeight() const override { return kerningHeight; }
     void setInvisibleCharacters(const wchar_t*) override {}
     mutable int measures = 0;
+    s32 kerningHeight = 0;
 };
 
 class TextTest : public guitest::GuiFixture {
@@ -236,6 +247,13 @@ TEST_F(TextTest, TrueTypeTextAttributes) {
     EXPECT_EQ(copy->getOverrideColor(), video::SColor(0xFF102030));
     EXPECT_EQ(copy->getHorizontalAlignment(), gui::EGUIA_CENTER);
     EXPECT_EQ(copy->getVerticalAlignment(), gui::EGUIA_LOWERRIGHT);
+    // A layout without a font path keeps the element's.
+    GUIFreeTypeText* kept = makeText(L"Kept");
+    kept->setFont(fontPath, 24);
+    out->clear();
+    out->addInt("FontSize", 24);
+    kept->deserializeAttributes(out);
+    EXPECT_STREQ(kept->getFontPath().c_str(), fontPath);
 }
 
 TEST_F(TextTest, OutOfRangeValuesFromALayout) {
@@ -278,6 +296,90 @@ TEST_F(TextTest, ATextWithoutItsOwnColourIsGreyWhileDisabled) {
     EXPECT_EQ(text->textColor(), skin->getColor(gui::EGDC_BUTTON_TEXT));
     text->setEnabled(false);
     EXPECT_EQ(text->textColor(), skin->getColor(gui::EGDC_GRAY_TEXT));
+}
+
+// A line is drawn against the side it is aligned to: the right edge less its width, the
+// bottom less one line (with word wrap, less all lines), or centred by the font.
+TEST_F(TextTest, StaticTextIsDrawnAgainstTheSidesItIsAlignedTo) {
+    auto* font = new MeasuringFont;
+    font->kerningHeight = 2;
+    auto* text = new GUIStaticText(L"abc", environment, root(), -1, core::recti(0, 0, 100, 40));
+    text->drop();
+    text->setOverrideFont(font);
+    using A = gui::EGUI_ALIGNMENT;
+    using Drawn = std::vector<MeasuringFont::Drawn>;
+    const struct {
+        A horizontal, vertical;
+        bool wrap;
+        Drawn drawn;
+    } rows[] = {
+        {gui::EGUIA_UPPERLEFT, gui::EGUIA_UPPERLEFT, false, {{L"abc", {0, 0, 100, 40}, false, false}}},
+        {gui::EGUIA_LOWERRIGHT, gui::EGUIA_UPPERLEFT, false, {{L"abc", {70, 0, 100, 40}, false, false}}},
+        {gui::EGUIA_UPPERLEFT, gui::EGUIA_LOWERRIGHT, false, {{L"abc", {0, 28, 100, 40}, false, false}}},
+        {gui::EGUIA_CENTER, gui::EGUIA_CENTER, false, {{L"abc", {0, 0, 100, 40}, true, true}}},
+        // Wrapped to 100 pixels (less 6): two lines of ten pixels and two of kerning.
+        {gui::EGUIA_UPPERLEFT, gui::EGUIA_UPPERLEFT, true,
+         {{L"abcd efgh", {0, 0, 100, 40}, false, false}, {L"ij", {0, 12, 100, 52}, false, false}}},
+        {gui::EGUIA_LOWERRIGHT, gui::EGUIA_LOWERRIGHT, true,
+         {{L"abcd efgh", {10, 16, 100, 28}, false, false}, {L"ij", {80, 28, 100, 40}, false, false}}},
+        {gui::EGUIA_CENTER, gui::EGUIA_CENTER, true,
+         {{L"abcd efgh", {0, 8, 100, 20}, true, false}, {L"ij", {0, 20, 100, 32}, true, false}}},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::to_string(row.horizontal) + " " + std::to_string(row.vertical) + (row.wrap ? " wrapped" : ""));
+        text->setWordWrap(row.wrap);
+        text->setText(row.wrap ? L"abcd efgh ij" : L"abc");
+        text->setTextAlignment(row.horizontal, row.vertical);
+        font->drawn.clear();
+        text->draw();
+        ASSERT_EQ(font->drawn.size(), row.drawn.size());
+        for (std::size_t i = 0; i < row.drawn.size(); ++i) {
+            EXPECT_EQ(font->drawn[i].text, row.drawn[i].text) << i;
+            EXPECT_EQ(font->drawn[i].frame, row.drawn[i].frame) << i;
+            EXPECT_EQ(font->drawn[i].hcenter, row.drawn[i].hcenter) << i;
+            EXPECT_EQ(font->drawn[i].vcenter, row.drawn[i].vcenter) << i;
+        }
+        // The width is the widest line's, the height one line or all the wrapped ones.
+        EXPECT_EQ(text->getTextWidth(), row.wrap ? 90 : 30);
+        EXPECT_EQ(text->getTextHeight(), row.wrap ? 24 : 12);
+    }
+    // A border moves the text in by the skin's distance.
+    text->setWordWrap(false);
+    text->setText(L"abc");
+    text->setTextAlignment(gui::EGUIA_UPPERLEFT, gui::EGUIA_UPPERLEFT);
+    text->setDrawBorder(true);
+    font->drawn.clear();
+    text->draw();
+    ASSERT_EQ(font->drawn.size(), 1u);
+    EXPECT_EQ(font->drawn[0].frame.UpperLeftCorner.X, environment->getSkin()->getSize(gui::EGDS_TEXT_DISTANCE_X));
+    font->drop();
+}
+
+// A wrapped text without its own font follows the skin's: a new skin font wraps it again when
+// it is next drawn.
+TEST_F(TextTest, AWrappedTextWrapsAgainWhenTheSkinFontChanges) {
+    auto* narrow = new MeasuringFont;
+    auto* text = new GUIStaticText(L"aa bb cc dd", environment, root(), -1, core::recti(0, 0, 100, 40));
+    text->drop();
+    gui::IGUISkin* skin = environment->getSkin();
+    gui::IGUIFont* before = skin->getFont();
+    before->grab();
+    skin->setFont(narrow);
+    text->setWordWrap(true);
+    ASSERT_EQ(text->getBrokenText().size(), 2u); // 94 pixels hold "aa bb cc" of 80
+    struct WideFont : MeasuringFont {
+        core::dimension2du getDimension(const wchar_t* t) const override {
+            return core::dimension2du(20 * static_cast<u32>(std::wcslen(t)), 10);
+        }
+    };
+    auto* wider = new WideFont;
+    skin->setFont(wider);
+    text->draw();
+    EXPECT_EQ(text->getBrokenText().size(), 4u);
+    skin->setFont(before);
+    before->drop();
+    narrow->drop();
+    wider->drop();
 }
 
 TEST_F(TextTest, StaticTextKeepsItsTextAndAttributes) {

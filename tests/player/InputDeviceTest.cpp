@@ -63,6 +63,26 @@ TEST(InputDeviceTest, NameTable) {
     EXPECT_EQ(device.getButtonName(9), "");
 }
 
+// A device that says nothing of its own counts every instance as connected, switches modes,
+// takes part in detection and has no pair.
+TEST(InputDeviceTest, APlainDeviceTakesTheDefaults) {
+    struct PlainDevice : InputDevice {
+        float getValue(const ButtonMapping&) override { return 0.0f; }
+        bool wasPressed(const ButtonMapping&) override { return false; }
+        std::wstring getName() const override { return L"Plain"; }
+        void registerButtonNames() override {}
+        int getButtonCount() const override { return 2; }
+        int getDeviceCount() const override { return 3; }
+        bool hasMultipleInstances() const override { return true; }
+    } plain;
+    EXPECT_EQ(plain.getConnectedCount(), 3);
+    EXPECT_TRUE(plain.isConnected(7));
+    EXPECT_TRUE(plain.usesModeSwitching());
+    EXPECT_TRUE(plain.takesPartInDetection());
+    EXPECT_EQ(plain.getPairedDevice(), nullptr);
+    EXPECT_EQ(plain.getButtonName(0), "");
+}
+
 TEST(InputDeviceTest, ConnectedCountAndDefaults) {
     ScriptedDevice none(L"None", 0, 0);
     EXPECT_EQ(none.getConnectedCount(), 0);

@@ -227,37 +227,61 @@ TEST_F(InputManagerTest, TheMouseIsInUseWhileKeyboardOrMouseWasUsedLast) {
     }
 }
 
-// While the game runs with the mouse, the GUI is told where the game's own cursor is.
-TEST_F(InputManagerTest, TheGuiFollowsTheGamesCursorWhileTheGameRunsWithTheMouse) {
-    struct Receiver : irr::IEventReceiver {
-        std::vector<irr::core::position2di> moves;
+// While the game runs with the mouse in use, the GUI is told of the game's own cursor every
+// update; otherwise it hears only the engine's events.
+TEST_F(InputManagerTest, TheGuiFollowsTheGameCursorWhileTheMouseIsInUseInARunningGame) {
+    struct MoveRecorder : irr::gui::IGUIElement {
+        explicit MoveRecorder(irr::gui::IGUIEnvironment* environment)
+            : irr::gui::IGUIElement(irr::gui::EGUIET_ELEMENT, environment, environment->getRootGUIElement(), -1,
+                                    irr::core::recti(0, 0, 2000, 2000)) {}
         bool OnEvent(const irr::SEvent& event) override {
             if (event.EventType == irr::EET_MOUSE_INPUT_EVENT && event.MouseInput.Event == irr::EMIE_MOUSE_MOVED)
                 moves.emplace_back(event.MouseInput.X, event.MouseInput.Y);
-            return false;
+            return true;
         }
-    } receiver;
-    irr::IEventReceiver* before = device->get()->getEventReceiver();
-    device->get()->setEventReceiver(&receiver);
-    PlayerControls* controls = input->getActiveControls();
-    for (const bool running : {false, true})
-        for (InputDevice* last : {static_cast<InputDevice*>(input->getKeyboard()), static_cast<InputDevice*>(input->getMouse())}) {
-            simulation = running;
-            receiver.moves.clear();
-            controls->lastDevice = last;
-            ASSERT_NE(device->get()->getCursorControl(), nullptr);
-            device->get()->getCursorControl()->setPosition(100, 40);
-            input->update();
-            input->endFrame();
-            const bool told = running && last == input->getMouse();
-            ASSERT_EQ(receiver.moves.size(), told ? 1u : 0u) << running;
-            if (told) {
-                const irr::core::position2di cursor(input->getMouse()->systemMouse().x, input->getMouse()->systemMouse().y);
-                ASSERT_NE(cursor.X, cursor.Y);
-                EXPECT_EQ(receiver.moves[0], cursor);
-            }
-        }
-    device->get()->setEventReceiver(before);
+        std::vector<irr::core::position2di> moves;
+    };
+    irr::gui::IGUIEnvironment* gui = device->get()->getGUIEnvironment();
+    auto* recorder = new MoveRecorder(gui);
+    recorder->drop();
+    gui->setFocus(recorder);
+    // In a menu over the running game, the cursor standing at (123, 45).
+    inputAllowed = false;
+    device->get()->getCursorControl()->setPosition(123, 45);
+    const struct {
+        bool running;
+        InputDevice* last;
+        bool told;
+    } rows[] = {{true, input->getMouse(), true}, {false, input->getMouse(), false}, {true, input->getKeyboard(), false}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.last->getNameA() + (row.running ? " running" : " stopped"));
+        simulation = row.running;
+        input->getActiveControls()->lastDevice = row.last;
+        recorder->moves.clear();
+        input->update();
+        const irr::core::position2di cursor(input->getMouse()->systemMouse().x, input->getMouse()->systemMouse().y);
+        EXPECT_EQ(cursor, irr::core::position2di(123, 45));
+        EXPECT_EQ(recorder->moves,
+                  row.told ? std::vector<irr::core::position2di>{cursor} : std::vector<irr::core::position2di>{});
+        input->endFrame();
+    }
+    recorder->remove();
+}
+
+TEST_F(InputManagerTest, OnlyMouseKeyAndJoystickEventsReachTheDevices) {
+    irr::SEvent event{};
+    event.EventType = irr::EET_GUI_EVENT;
+    EXPECT_FALSE(input->OnEvent(event));
+    event.EventType = irr::EET_USER_EVENT;
+    EXPECT_FALSE(input->OnEvent(event));
+    // A GUI or joystick event leaves touch mode as it is.
+    input->getActiveControls()->touchMode = true;
+    event.EventType = irr::EET_GUI_EVENT;
+    input->OnEvent(event);
+    EXPECT_TRUE(input->getActiveControls()->touchMode);
+    event.EventType = irr::EET_JOYSTICK_INPUT_EVENT;
+    EXPECT_FALSE(input->OnEvent(event));
+    EXPECT_TRUE(input->getActiveControls()->touchMode);
 }
 
 TEST_F(InputManagerTest, DeviceNamesComeFromTheLanguageTable) {

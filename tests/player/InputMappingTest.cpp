@@ -138,6 +138,13 @@ TEST_F(InputMappingTest, UserFileWithOnlyTheRootHasNoBindings) {
     writeUserFile(mappingFile(""));
     startInput();
     EXPECT_EQ(controls()->mappingCount(), 0);
+    // The root as one empty element is a whole file too: nothing is kept aside.
+    stopInput();
+    const std::string empty = "<?xml version=\"1.0\"?>\n<InputMapping/>\n";
+    writeUserFile(empty);
+    startInput();
+    EXPECT_EQ(controls()->mappingCount(), 0);
+    EXPECT_EQ(test::readFileBytes(remappingFile()), empty);
 }
 
 TEST_F(InputMappingTest, NamesAndAttributesAreMatchedIgnoringCase) {
@@ -168,9 +175,15 @@ TEST_F(InputMappingTest, UnknownNamesAreLoggedAndTheActionKeepsItsDefaults) {
         "<ButtonMapping actionName=\"Camera Down\" deviceName=\"Gamepad\" buttonIndex=\"28\"/>\n"
         "<ButtonMapping actionName=\"Camera Down\" deviceName=\"Gamepad\" buttonIndex=\"27\"/>\n"
         "<ButtonMapping actionName=\"Mode Switch\" deviceName=\"Keyboard\" buttonName=\"KEY_KEY_M\"/>\n"
-        "<ButtonMapping actionName=\"Mode Switch\" deviceName=\"Keyboard\" buttonName=\"KEY_NOPE\"/>\n"));
+        "<ButtonMapping actionName=\"Mode Switch\" deviceName=\"Keyboard\" buttonName=\"KEY_NOPE\"/>\n"
+        "<ButtonMapping deviceName=\"Keyboard\" buttonName=\"KEY_KEY_X\"/>\n"
+        "<ButtonMapping actionName=\"Camera Left\" buttonName=\"KEY_KEY_X\"/>\n"));
     const std::string before = test::readFileBytes(remappingFile());
     const std::string log = test::captureLog([&]() { startInput(); });
+    EXPECT_NE(log.find("entry 10: no actionName"), std::string::npos);
+    EXPECT_NE(log.find("entry 11: no deviceName"), std::string::npos);
+    // An entry without a device counts against its action, which keeps its defaults.
+    EXPECT_EQ(controls()->mappings(GameAction::CameraLeft).size(), 2u);
     EXPECT_NE(log.find("unknown device \"Steering Wheel\""), std::string::npos);
     EXPECT_NE(log.find("unknown action \"Jump\""), std::string::npos);
     EXPECT_NE(log.find("no input named \"KEY_NOTHING\""), std::string::npos);
@@ -197,13 +210,18 @@ TEST_F(InputMappingTest, WrongTypesFallBackToDefaults) {
         "<ButtonMapping actionName=\"Limp\" deviceName=\"Keyboard\" buttonName=\"KEY_KEY_L\" multiplier=\"lots\" "
         "schemeIndex=\"1.5\" param1=\"soft\" param2=\"0.5\"/>\n"
         "<ButtonMapping actionName=\"Limp\" deviceName=\"Keyboard\" buttonName=\"KEY_KEY_K\" multiplier=\"nan\"/>\n"
-        "<ButtonMapping actionName=\"Limp\" deviceName=\"Keyboard\" buttonIndex=\"eleven\"/>\n"));
+        "<ButtonMapping actionName=\"Limp\" deviceName=\"Keyboard\" buttonIndex=\"eleven\"/>\n"
+        "<ButtonMapping actionName=\"Limp\" deviceName=\"Keyboard\" buttonIndex=\"\" multiplier=\"\"/>\n"));
     const std::string log = test::captureLog([&]() { startInput(); });
     EXPECT_NE(log.find("multiplier \"lots\" is not a number"), std::string::npos);
     EXPECT_NE(log.find("schemeIndex \"1.5\" is not a whole number"), std::string::npos);
     EXPECT_NE(log.find("buttonIndex \"eleven\" is not a whole number"), std::string::npos);
+    EXPECT_NE(log.find("entry 4: buttonIndex \"\" is not a whole number"), std::string::npos);
+    EXPECT_NE(log.find("entry 4: multiplier \"\" is not a number"), std::string::npos);
     const auto& limp = controls()->mappings(GameAction::Limp);
-    ASSERT_EQ(limp.size(), 3u);
+    ASSERT_EQ(limp.size(), 4u);
+    EXPECT_EQ(limp[3]->multiplier, 1.0f);
+    EXPECT_FALSE(limp[3]->indexFromFile);
     EXPECT_EQ(limp[0]->multiplier, 1.0f);
     EXPECT_EQ(limp[0]->schemeIndex, 0);
     EXPECT_EQ(limp[0]->param1, 0.0f) << "a parameter that is no number is 0";
@@ -238,6 +256,18 @@ TEST_F(InputMappingTest, ReadMappingsTakeTheInstanceOfTheirPlayer) {
         EXPECT_EQ(limp[2]->instance, 0);
         EXPECT_EQ(limp[3]->instance, row.gamepad);
     }
+    // A file read on its own skips what it cannot bind and keeps the rest.
+    const std::string odd = dir.file("odd.xml");
+    ASSERT_TRUE(test::writeFileBytes(
+        odd, mappingFile("<ButtonMapping actionName=\"Limp\" deviceName=\"Steering Wheel\" buttonIndex=\"1\"/>\n"
+                         "<ButtonMapping actionName=\"Limp\" deviceName=\"Keyboard\" buttonName=\"KEY_NOTHING\"/>\n"
+                         "<ButtonMapping actionName=\"Limp\" deviceName=\"Keyboard\" buttonName=\"KEY_KEY_L\"/>\n")));
+    PlayerControls* own = controls();
+    own->clearMappings();
+    const std::string log = test::captureLog([&]() { EXPECT_TRUE(own->readMappings(odd)); });
+    EXPECT_NE(log.find("unknown device \"Steering Wheel\""), std::string::npos);
+    ASSERT_EQ(own->mappings(GameAction::Limp).size(), 1u);
+    EXPECT_EQ(own->mappings(GameAction::Limp)[0]->buttonIndex, irr::KEY_KEY_L);
 }
 
 TEST_F(InputMappingTest, BrokenUserFileIsKeptAsideAndTheDefaultsWritten) {

@@ -15,6 +15,8 @@
 #include "physics/world/PhysicsFiltering.h"
 #include "physics/world/PhysicsUserData.h"
 #include "support/TempDir.h"
+#include "render/EffectHandler.h"
+#include "support/NullDevice.h"
 
 #include <fstream>
 #include "support/StubPlayer.h"
@@ -114,8 +116,13 @@ TEST_F(LimbControlTest, GrabJoinsTheTouchingLinksToTheObject) {
     // The crate hangs on the tip: it stays near it.
     EXPECT_LT(crate->getAbsolutePosition().getDistanceFrom(getLimbTipPosition(arms)), 2.0f);
 
-    // Release without a throw: joints gone, shapes simulate again, links stiff.
+    // Release without a throw: joints gone, shapes simulate again, links stiff; the touch
+    // is forgotten with its shape.
+    phys::Shape* touched = nullptr;
+    ASSERT_EQ(crate->getDynamicActor()->getShapes(&touched, 1), 1u);
+    arm.touchedShape = touched;
     EXPECT_TRUE(setLimbGrabState(arm, false, true));
+    EXPECT_EQ(arm.touchedShape, nullptr);
     EXPECT_TRUE(arm.grabJoints.empty());
     EXPECT_FALSE(arm.holding);
     EXPECT_EQ(arm.heldObject, nullptr);
@@ -137,6 +144,26 @@ public:
     irr::scene::ESCENE_NODE_TYPE getType() const override { return typeId("apsx"); }
     irr::core::aabbox3df box;
 };
+
+// Each side answers for the limb under its control; any side for either.
+TEST_F(LimbControlTest, HoldingIsAnsweredPerSide) {
+    LimbState left;
+    LimbStateSet set;
+    set.controlled[0] = &arm;
+    set.controlled[1] = &left;
+    const struct {
+        bool right, left;
+    } rows[] = {{false, false}, {true, false}, {false, true}, {true, true}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::to_string(row.right) + std::to_string(row.left));
+        arm.heldObject = row.right ? crate : nullptr;
+        left.heldObject = row.left ? other : nullptr;
+        EXPECT_EQ(isLimbHolding(set, 0), row.right);
+        EXPECT_EQ(isLimbHolding(set, 1), row.left);
+        EXPECT_EQ(isLimbHolding(set, -1), row.right || row.left);
+    }
+    arm.heldObject = nullptr;
+}
 
 TEST_F(LimbControlTest, AGrabOfAPartOfAnArticulatedObjectBreaksSooner) {
     // Only the grab asks for the parent's kind: the crate is hung under the stand-in after
@@ -285,6 +312,14 @@ TEST_F(LimbRebindTest, ANewObjectWithoutThatShapeStillTakesTheGrab) {
     expectJoinedTo(single);
 }
 
+TEST_F(LimbRebindTest, ARebindToNoObjectLetsGoWithoutAWarning) {
+    rebindLimbToArticulation(arm, nullptr);
+    EXPECT_EQ(arm.touchedObject, nullptr);
+    EXPECT_EQ(arm.touchedShape, nullptr);
+    EXPECT_TRUE(arm.grabJoints.empty());
+    EXPECT_EQ(log.countStartingWith("Warning: a limb's grab found no matching shape"), 0u);
+}
+
 TEST_F(LimbRebindTest, WithoutATouchedShapeNothingChanges) {
     arm.touchedShape = nullptr;
     rebindLimbToArticulation(arm, other);
@@ -312,7 +347,13 @@ TEST_F(LimbControlTest, LegsSlipOnATripHazardOnce) {
     EXPECT_TRUE(legs.slip.direction.equals(vector3df(0.6f, 0, 0.8f)));
     startSlip(legs, nullptr, nullptr, vector3df(1, 0, 0)); // already slipping
     EXPECT_EQ(legs.slip.refA, &a);
+    EXPECT_EQ(legs.slip.refB, &b);
     EXPECT_TRUE(legs.slip.direction.equals(vector3df(0.6f, 0, 0.8f)));
+    // A straight-down push gives no direction to turn into.
+    LimbStateSet down;
+    startSlip(down, &a, &b, vector3df(0, -5, 0));
+    EXPECT_TRUE(down.slip.slipping);
+    EXPECT_TRUE(down.slip.direction.equals(vector3df(0, 0, 0)));
 }
 
 TEST_F(LimbControlTest, TouchedObjectsCountTheirLimbsPerSide) {
@@ -405,6 +446,11 @@ TEST_F(LimbControlTest, LegLinkMassFollowsWeightAndLightness) {
     arm.currentLink = 1;
     updateLimbLinkMass(arm);
     EXPECT_FLOAT_EQ(arm.links[1].body->getMass(), 84.0f);
+    // The link's mass sits at the far end of its box along the link (a box 0.5 long).
+    const phys::Vec3 centre = arm.links[1].body->getCMassLocalPose().p;
+    EXPECT_FLOAT_EQ(centre.x, 0.25f);
+    EXPECT_FLOAT_EQ(centre.y, 0.0f);
+    EXPECT_FLOAT_EQ(centre.z, 0.0f);
     // From the current link on, a heavy leg grips (material 2), a light one slides (1).
     EXPECT_EQ(linkMaterial(arm.links[1]), physics->getMaterial(2));
     EXPECT_EQ(linkMaterial(arm.links[2]), physics->getMaterial(2));
@@ -543,6 +589,33 @@ TEST(LimbHighlightTest, AMeshsOwnSetNeedsItsFirstHighlight) {
     EXPECT_EQ(paths[0], folder + "HeroHighlight1.dds");
     EXPECT_EQ(paths[5], folder + "HeroLLeg.dds");
     EXPECT_EQ(paths[6], folder + "HeroRLeg.dds");
+}
+
+// The eight pictures land in the effect handler's slots as right arm, left arm, right leg,
+// left leg after the four highlights, though they are named right arm, left leg, right leg,
+// left arm.
+TEST(LimbHighlightTest, ThePicturesFillTheHandlersSlotsArmsBeforeLegs) {
+    test::NullDevice device;
+    irr::video::IVideoDriver* driver = device->getVideoDriver();
+    const char* const suffixes[8] = {"Highlight1.dds", "Highlight2.dds", "Highlight3.dds", "Highlight4.dds",
+                                     "RArm.dds",       "LLeg.dds",       "RLeg.dds",       "LArm.dds"};
+    irr::video::ITexture* textures[8] = {};
+    for (int n = 0; n < 8; ++n)
+        textures[n] = driver->addTexture(irr::core::dimension2du(2, 2),
+                                         (std::string("Content/Models/Characters/Tentaro") + suffixes[n]).c_str());
+    // Without the game's device nothing is set.
+    auto handler = std::make_unique<EffectHandler>(device.get(), irr::core::dimension2du(0, 0));
+    effectHandler = handler.get();
+    gameDevice = nullptr;
+    applyLimbHighlightTextures("Content/Models/Characters/Other.b3d");
+    EXPECT_EQ(handler->limbTextures[4], nullptr);
+    gameDevice = device.get();
+    applyLimbHighlightTextures("Content/Models/Characters/Other.b3d");
+    const int slotOf[8] = {0, 1, 2, 3, 4, 7, 6, 5};
+    for (int n = 0; n < 8; ++n)
+        EXPECT_EQ(handler->limbTextures[slotOf[n]], textures[n]) << suffixes[n];
+    gameDevice = nullptr;
+    effectHandler = nullptr;
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "player/PlayerControls.h"
 #include "player/PlayerHooks.h"
 #include "player/devices/GamepadDevice.h"
+#include "player/devices/KeyboardDevice.h"
 
 namespace {
 
@@ -144,11 +145,21 @@ TEST_F(MenuKeysTest, DiagonalsDoNotMoveTheFocus) {
 TEST_F(MenuKeysTest, PadDirectionsAndMenuActions) {
     pads->setConnected(0, true);
     input->getGamepad()->enumerate();
-    pads->setSticks(0, -30000, 0, 0, 0);
-    frame();
-    EXPECT_EQ(sent(), std::vector<int>{MenuCode::Left});
-    pads->setSticks(0, 0, 0, 0, 0);
-    frame();
+    // The left stick, each way; the dead zone in the middle sends nothing.
+    const struct {
+        short x, y;
+        int code;
+    } sticks[] = {{-30000, 0, MenuCode::Left}, {30000, 0, MenuCode::Right}, {0, -30000, MenuCode::Down},
+                  {0, 30000, MenuCode::Up}};
+    for (const auto& stick : sticks) {
+        SCOPED_TRACE(stick.code);
+        sent().clear();
+        pads->setSticks(0, stick.x, stick.y, 0, 0);
+        frame();
+        EXPECT_EQ(sent(), std::vector<int>{stick.code});
+        pads->setSticks(0, 0, 0, 0, 0);
+        frame();
+    }
     sent().clear();
     // The remappable menu actions count while the simulation runs.
     simulation = true;
@@ -159,6 +170,46 @@ TEST_F(MenuKeysTest, PadDirectionsAndMenuActions) {
     pads->setButtons(0, platform::padButton::b);
     frame();
     EXPECT_EQ(sent(), std::vector<int>{MenuCode::Back});
+}
+
+// A direction the player bound to another key steps and repeats through the controls, which
+// answer only while the simulation runs.
+TEST_F(MenuKeysTest, ARemappedDirectionStepsAndRepeatsOnlyWhileTheSimulationRuns) {
+    ButtonMapping mapping;
+    mapping.device = input->getKeyboard();
+    mapping.buttonIndex = irr::KEY_KEY_J;
+    input->getActiveControls()->addMapping(GameAction::MenuDown, mapping);
+    for (const bool running : {true, false}) {
+        SCOPED_TRACE(running);
+        simulation = running;
+        sent().clear();
+        keyEvent(irr::KEY_KEY_J, true);
+        std::vector<int> sentAt;
+        for (int update = 1; update <= 20; ++update) {
+            const std::size_t before = sent().size();
+            frame();
+            if (sent().size() > before)
+                sentAt.push_back(update);
+        }
+        EXPECT_EQ(sentAt, running ? (std::vector<int>{1, 17, 20}) : std::vector<int>{});
+        for (int code : sent())
+            EXPECT_EQ(code, MenuCode::Down);
+        keyEvent(irr::KEY_KEY_J, false);
+        frame();
+        frame();
+    }
+}
+
+// With joysticks ignored, their fixed menu inputs neither press nor hold a direction.
+TEST_F(MenuKeysTest, IgnoredJoysticksSendNoMenuKeys) {
+    joystickIgnoreInput = true;
+    for (int code = MenuCode::first; code < MenuCode::first + MenuCode::count; ++code) {
+        EXPECT_FALSE(input->isMenuKeyPressed(code)) << code;
+        EXPECT_FALSE(input->isMenuKeyDown(code)) << code;
+    }
+    frame();
+    EXPECT_TRUE(sent().empty());
+    joystickIgnoreInput = false;
 }
 
 TEST_F(MenuKeysTest, FixedInputsAnswerDownOnlyForDirections) {

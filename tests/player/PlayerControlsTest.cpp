@@ -4,9 +4,11 @@
 #include "player/PlayerControls.h"
 #include "player/PlayerHooks.h"
 #include "player/devices/GamepadDevice.h"
+#include "player/devices/JoystickDevice.h"
 #include "player/devices/KeyboardDevice.h"
 #include "player/devices/LeapDevice.h"
 #include "player/devices/MoveDevice.h"
+#include "player/devices/MultitouchDevice.h"
 #include "player/devices/MouseDevice.h"
 #include "player/devices/VibrationController.h"
 
@@ -236,6 +238,57 @@ TEST_F(PlayerControlsTest, ConstructionByDevice) {
     EXPECT_FALSE(anyPlayer.usesRole(1));
     EXPECT_TRUE(anyPlayer.usesRole(2));
     EXPECT_TRUE(anyPlayer.usesRole(3));
+}
+
+// A joystick player's controls take the joystick as their second device and leave the
+// keyboard, the mouse and the touch surface to others; each device's mappings answer by that
+// device's own rule.
+TEST_F(PlayerControlsTest, AJoystickPlayerUsesOnlyItsJoystickAndEachDeviceItsOwnRule) {
+    PlayerControls joystickPlayer(input.get(), 1, 3, 1, input->getJoystick());
+    EXPECT_FALSE(joystickPlayer.keyboardMouseEnabled);
+    EXPECT_FALSE(joystickPlayer.multitouchEnabled);
+    EXPECT_EQ(joystickPlayer.secondaryInstance, 1);
+    EXPECT_EQ(joystickPlayer.gamepadInstance, -1);
+    EXPECT_EQ(joystickPlayer.lastDevice, input->getJoystick());
+
+    struct OtherDevice : InputDevice {
+        float getValue(const ButtonMapping&) override { return 1.0f; }
+        bool wasPressed(const ButtonMapping&) override { return true; }
+        std::wstring getName() const override { return L"Other"; }
+        void registerButtonNames() override {}
+        int getButtonCount() const override { return 1; }
+        int getDeviceCount() const override { return 1; }
+        bool hasMultipleInstances() const override { return false; }
+    } other;
+    const auto mappingOf = [](InputDevice* device) {
+        ButtonMapping mapping;
+        mapping.device = device;
+        return mapping;
+    };
+    const struct {
+        InputDevice* device;
+        bool byDefaultControls, byJoystickPlayer;
+    } rows[] = {
+        {input->getKeyboard(), true, false},
+        {input->getMouse(), true, false},
+        {input->getMultitouch(), false, false}, // not enabled by default
+        {input->getJoystick(), false, false}, // none connected
+        {&other, false, false},
+        {nullptr, false, false},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.device ? row.device->getNameA() : "no device");
+        const ButtonMapping mapping = mappingOf(row.device);
+        EXPECT_EQ(controls->isMappingUsable(&mapping), row.byDefaultControls);
+        EXPECT_EQ(joystickPlayer.isMappingUsable(&mapping), row.byJoystickPlayer);
+    }
+    EXPECT_FALSE(controls->isMappingUsable(nullptr));
+    controls->multitouchEnabled = true;
+    const ButtonMapping touchSurface = mappingOf(input->getMultitouch());
+    EXPECT_TRUE(controls->isMappingUsable(&touchSurface));
+    // Only several mice told apart give a second mouse's controls no touch surface.
+    controls->secondaryInstance = 1;
+    EXPECT_TRUE(controls->isMappingUsable(&touchSurface));
 }
 
 TEST_F(PlayerControlsTest, DefaultBindingsAnswerFromEveryDevice) {

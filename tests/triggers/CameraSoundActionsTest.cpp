@@ -6,6 +6,7 @@
 #include "core/Globals.h"
 #include "level/LevelHooks.h"
 #include "level/SoundObject.h"
+#include "platform/audio/EventSystem.h"
 #include "triggers/CameraTriggerVolume.h"
 #include "triggers/ForceVolume.h"
 #include "triggers/actions/PlaySoundAction.h"
@@ -270,6 +271,46 @@ TEST_F(CameraSoundActionsTest, PlaySoundReadsItsKeysByTheRulesOfItsFile) {
     }
     PlaySoundAction plain(addTrigger(51));
     EXPECT_EQ(keysOf(plain), "UndoOnTriggerRevert=false;ObjectID=0;SoundAction=Play;");
+}
+
+// "Change Variable" sets a named parameter of the sound's playing event; its name and value
+// keys are read and written only for that sound action, and a clone keeps them.
+TEST_F(CameraSoundActionsTest, ChangeVariableSetsTheParameterOfThePlayingEventByItsKeys) {
+    SoundObject* sound = addSound(40, "GameAudio/Audio/Collisions/Wicker");
+    sound->play();
+    ASSERT_NE(sound->event, nullptr);
+    TriggerObject* trigger = addTrigger(51);
+    io::IAttributes* keys = attributes();
+    keys->addEnum("OnTriggerEvent", "Play Sound", triggerActionNames);
+    keys->addInt("ObjectID", 40);
+    keys->addString("SoundAction", "Change Variable");
+    keys->addString("SndVariableName", "Velocity");
+    keys->addFloat("SndVariableValue", 60.0f);
+    trigger->deserializeAttributes(keys);
+    auto* change = static_cast<PlaySoundAction*>(trigger->getAction());
+    EXPECT_EQ(change->SndVariableName, "Velocity");
+    EXPECT_FLOAT_EQ(change->SndVariableValue, 60.0f);
+    change->execute(event);
+    audio::EventParameter* velocity = nullptr;
+    ASSERT_EQ(sound->event->getParameter("Velocity", &velocity), audio::Result::Ok);
+    f32 value = 0.0f;
+    velocity->getValue(&value);
+    EXPECT_FLOAT_EQ(value, 60.0f);
+    EXPECT_EQ(keysOf(*change),
+              "UndoOnTriggerRevert=false;ObjectID=40;SoundAction=Change Variable;SndVariableName=Velocity;"
+              "SndVariableValue=60.000000;");
+    TriggerObject* owner = addTrigger(52);
+    std::unique_ptr<TriggerAction> copy(change->clone(owner));
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(copy->trigger, owner);
+    EXPECT_EQ(keysOf(*copy), keysOf(*change));
+
+    PlaySoundAction play(nullptr);
+    keys->setAttribute("SoundAction", "Play");
+    play.deserializeAttributes(keys);
+    EXPECT_TRUE(play.SndVariableName.empty()) << "read only for Change Variable";
+    EXPECT_FLOAT_EQ(play.SndVariableValue, 0.0f);
+    sound->stop();
 }
 
 TEST_F(CameraSoundActionsTest, SoundsHoldTheirConditionalTriggerWhileTheyPlay) {

@@ -9,7 +9,15 @@
 #include "level/SoundObject.h"
 #include "level/VariableObject.h"
 #include "phys/RigidBody.h"
+#include "platform/FakePadBackend.h"
+#include "platform/Gamepad.h"
 #include "player/InputDevice.h"
+#include "player/InputManager.h"
+#include "player/PlayerControls.h"
+#include "player/devices/GamepadDevice.h"
+#include "player/devices/JoystickDevice.h"
+#include "player/devices/KeyboardDevice.h"
+#include "player/devices/MouseDevice.h"
 
 #include <algorithm>
 #include <map>
@@ -160,9 +168,12 @@ TEST_F(ConditionsTest, ObjectGrabbedFollowsTheGrabCount) {
     PhysicsObject* crate = addBody(7);
     frame();
     EXPECT_FALSE(trigger->ConditionMet);
+    trigger->ApplyEventPerObject = true;
     crate->holdCount = 1;
     frame();
     EXPECT_TRUE(trigger->ConditionMet);
+    ASSERT_EQ(action->executes, 1);
+    EXPECT_EQ(action->lastEvent.object, crate) << "per object: the event names the held object";
     trigger->PlayerIndex = 1; // player 1 does not exist
     frame();
     EXPECT_FALSE(trigger->ConditionMet);
@@ -327,6 +338,120 @@ TEST_F(ConditionsTest, NamedCollisionClearsEachThrownHitAndSkipsTheExcludedOnlyA
     }
 }
 
+// Without named objects any touch counts, and exclusions that name nothing found exclude nothing.
+TEST_F(ConditionsTest, CollisionWithoutNamesCountsAnyTouchAndExclusionsOfNothingExcludeNothing) {
+    PhysicsObject* watched = addBody(20);
+    PhysicsObject* wall = addBody(8, {0, 0, 5}, "Static");
+    for (const char* excluded : {"", "99"}) {
+        TriggerObject* trigger = addTrigger(101, TriggerCondition::OnObjectCollision);
+        trigger->CollisionObjectID = 20;
+        trigger->ExcludedObjectIDs = excluded;
+        frames(4);
+        touches(watched, {});
+        frame();
+        EXPECT_FALSE(trigger->ConditionMet) << excluded;
+        touches(watched, {wall});
+        frame();
+        EXPECT_TRUE(trigger->ConditionMet) << excluded;
+        trigger->remove();
+    }
+}
+
+// Per object and latched, the first arrival (or departure) fires once, keeps the condition
+// met and ends the walk: a second object in the same frame fires nothing.
+TEST_F(ConditionsTest, ALatchedPerObjectTriggerFiresForItsFirstArrivalOrDepartureOnly) {
+    TriggerObject* trigger = triggerFor(TriggerCondition::OnObjectInside);
+    trigger->ApplyEventPerObject = true;
+    trigger->OnceCondMetAlwaysMet = true;
+    test::FakeObject* first = addObject(7);
+    test::FakeObject* second = addObject(8);
+    put(trigger, first, 1);
+    put(trigger, second, 2);
+    frame();
+    EXPECT_TRUE(trigger->ConditionMet);
+    EXPECT_EQ(action->executes, 1);
+    EXPECT_EQ(action->lastEvent.object, first);
+    trigger->onObjectLeave(first, nullptr, nullptr, conditionShape(1));
+    trigger->onObjectLeave(second, nullptr, nullptr, conditionShape(2));
+    frames(2);
+    EXPECT_TRUE(trigger->ConditionMet) << "latched";
+    EXPECT_EQ(action->executes, 1);
+    EXPECT_EQ(action->reverts, 0);
+
+    // Inside while hidden, then shown as it leaves: its departure latches the condition.
+    TriggerObject* leaving = addTrigger(101, TriggerCondition::OnObjectInside);
+    test::RecordingAction* leftAction = record(leaving);
+    leaving->ApplyEventPerObject = true;
+    leaving->OnceCondMetAlwaysMet = true;
+    frames(3);
+    first->setVisible(false);
+    second->setVisible(false);
+    put(leaving, first, 1);
+    put(leaving, second, 2);
+    frame();
+    EXPECT_FALSE(leaving->ConditionMet);
+    first->setVisible(true);
+    second->setVisible(true);
+    leaving->onObjectLeave(first, nullptr, nullptr, conditionShape(1));
+    leaving->onObjectLeave(second, nullptr, nullptr, conditionShape(2));
+    frame();
+    EXPECT_TRUE(leaving->ConditionMet);
+    EXPECT_EQ(leftAction->reverts, 1) << "one departure ends the walk";
+    EXPECT_EQ(leftAction->executes, 0) << "no rising edge once latched by a departure";
+
+    // An arrival latches first: a departure in the same frame is not reverted.
+    TriggerObject* both = addTrigger(102, TriggerCondition::OnObjectInside);
+    test::RecordingAction* bothAction = record(both);
+    both->ApplyEventPerObject = true;
+    both->OnceCondMetAlwaysMet = true;
+    frames(3);
+    first->setVisible(false);
+    put(both, first, 1);
+    frame();
+    first->setVisible(true);
+    both->onObjectLeave(first, nullptr, nullptr, conditionShape(1));
+    put(both, second, 2);
+    frame();
+    EXPECT_TRUE(both->ConditionMet);
+    EXPECT_EQ(bothAction->executes, 1);
+    EXPECT_EQ(bothAction->reverts, 0);
+}
+
+// Per object, each named object that leaves fires an event naming it; latched, only the first.
+TEST_F(ConditionsTest, PerObjectOutsideFiresForEachNamedObjectThatLeaves) {
+    for (const bool latched : {false, true}) {
+        TriggerObject* trigger = addTrigger(101, TriggerCondition::OnObjectOutside);
+        test::RecordingAction* fired = record(trigger);
+        trigger->PhysicsObjectIDs = "7|8";
+        trigger->ApplyEventPerObject = true;
+        trigger->OnceCondMetAlwaysMet = latched;
+        test::FakeObject* first = addObject(7);
+        test::FakeObject* second = addObject(8);
+        test::FakeObject* unnamed = addObject(9);
+        frames(3);
+        put(trigger, first, 1);
+        put(trigger, second, 2);
+        put(trigger, unnamed, 3);
+        frame();
+        EXPECT_FALSE(trigger->ConditionMet) << latched;
+        EXPECT_EQ(fired->executes, 0) << latched;
+        trigger->onObjectLeave(unnamed, nullptr, nullptr, conditionShape(3));
+        frame();
+        EXPECT_EQ(fired->executes, 0) << "an unnamed object leaving fires nothing";
+        trigger->onObjectLeave(first, nullptr, nullptr, conditionShape(1));
+        trigger->onObjectLeave(second, nullptr, nullptr, conditionShape(2));
+        frame();
+        EXPECT_TRUE(trigger->ConditionMet) << latched;
+        EXPECT_EQ(fired->executes, latched ? 1 : 2) << latched;
+        EXPECT_EQ(fired->lastEvent.object, latched ? static_cast<scene::ISceneNode*>(first) : second);
+        trigger->remove();
+        first->remove();
+        second->remove();
+        unnamed->remove();
+        frame();
+    }
+}
+
 TEST_F(ConditionsTest, ObjectPhysicsStateMatchesKinematicOrElseDynamic) {
     TriggerObject* trigger = triggerFor(TriggerCondition::OnObjectPhysicsState);
     trigger->PhysicsObjectIDs = "7";
@@ -427,6 +552,13 @@ TEST_F(ConditionsTest, GameSaveAttributeComparesByTheStoredType) {
     trigger->GameAttributeValue = "Open";
     frame();
     EXPECT_TRUE(trigger->ConditionMet);
+    save.getModeGroup(true)->addFloat("Height", 2.75f);
+    trigger->GameAttributeName = "Height";
+    for (const f32 reference : {2.5f, 2.75f}) {
+        trigger->CompareValue = reference;
+        frame();
+        EXPECT_EQ(trigger->ConditionMet, reference < 2.75f) << "a float attribute is compared as stored";
+    }
     trigger->GameAttributeName = "Missing";
     frame();
     EXPECT_FALSE(trigger->ConditionMet);
@@ -503,6 +635,41 @@ TEST_F(ConditionsTest, ActiveVoiceIsMetWhileTheTrackPlaysOrALineFollows) {
     voice->nextInConversation = nullptr;
     smgr()->clear();
     soundManager = nullptr;
+}
+
+// A device condition holds while player 0's controls last took input from the named device
+// or the device paired with it; the joystick stands for the gamepad.
+TEST_F(ConditionsTest, ADeviceConditionFollowsTheDeviceThePlayerLastUsed) {
+    platform::setPadBackend(std::make_unique<platform::FakePadBackend>());
+    auto input = std::make_unique<InputManager>();
+    input->init(device->get());
+    inputManager = input.get();
+    // A second set of player 0's controls, last used with the gamepad: either set counts.
+    input->addPlayerControls(new PlayerControls(input.get(), 0, 1, 0, nullptr), 0);
+    ASSERT_EQ(input->getPlayerControlsCount(0), 2);
+    PlayerControls* controls = input->getPlayerControls(0, 0);
+    input->getPlayerControls(0, 1)->lastDevice = input->getGamepad();
+    TriggerObject* trigger = triggerFor(TriggerCondition::Immediately);
+    const struct {
+        const char* named;
+        InputDevice* last;
+        bool met;
+    } rows[] = {
+        {"Keyboard", input->getKeyboard(), true}, {"Keyboard", input->getMouse(), true},
+        {"Keyboard", input->getGamepad(), false}, {"Keyboard", nullptr, false},
+        {"Mouse", input->getKeyboard(), true},    {"Gamepad", input->getKeyboard(), true},
+        {"Joystick", input->getKeyboard(), true}, {"Nothing", input->getKeyboard(), false},
+        {"Touch", nullptr, false},
+    };
+    for (const auto& row : rows) {
+        trigger->DeviceCondition = row.named;
+        controls->lastDevice = row.last;
+        frame();
+        EXPECT_EQ(trigger->ConditionMet, row.met) << row.named << " after " << (row.last ? "a device" : "none");
+    }
+    inputManager = nullptr;
+    input.reset();
+    platform::setPadBackend(nullptr);
 }
 
 TEST_F(ConditionsTest, ModeAndDeviceConditionsOnlyClearAndNeedTheirSubjects) {

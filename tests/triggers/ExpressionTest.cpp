@@ -195,11 +195,26 @@ TEST_F(ExpressionTest, ContainsIdAndCollectFollowTheLeaves) {
 }
 
 TEST_F(ExpressionTest, DesignerMistakesBuildATreeAndLogOneWarning) {
-    const char* const texts[] = {"(1&2", "1&2)", "&7", "1&&|2", "4-2", "!(1&2)"};
-    for (const char* text : texts) {
+    const struct {
+        const char* text;
+        const char* flaw; // null: only counted
+    } rows[] = {{"(1&2", "has a '(' without its ')'"},
+                {"1&2)", "has a ')' without its '('"},
+                {"&7", "has an operator without an operand"},
+                {"1&", "has an operator without an operand"},
+                {"1&&|2", "has an operator without an operand"},
+                {"1&x", "has a part that is not an object ID"},
+                {"4-2", "has a range whose end is below its start"},
+                {"!(1&2)", nullptr}};
+    for (const auto& row : rows) {
         log.lines.clear();
-        parseObjectIDExpression(std::string(text));
-        EXPECT_EQ(log.countStartingWith("Warning: Object-ID expression"), 1u) << text;
+        parseObjectIDExpression(std::string(row.text));
+        EXPECT_EQ(log.countStartingWith("Warning: Object-ID expression"), 1u) << row.text;
+        if (row.flaw) {
+            EXPECT_EQ(log.countStartingWith(std::string("Warning: Object-ID expression \"") + row.text + "\" " + row.flaw),
+                      1u)
+                << row.text;
+        }
     }
     log.lines.clear();
     parseObjectIDExpression(std::string("1 & (2|3) , 4-6"));

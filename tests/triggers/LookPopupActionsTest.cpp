@@ -81,6 +81,15 @@ TEST_F(LookPopupActionsTest, ChangeMaterialSetsOneOrAllMaterialsOfItsObjectAndIt
     change->execute(event);
     for (u32 i = 0; i < 3; ++i)
         EXPECT_EQ(listed->getMaterial(i).EmissiveColor, video::SColor(255, 10, 20, 30));
+    change->MaterialAction = ChangeMaterialAction::ToggleZWrite;
+    change->NewValue = false;
+    change->execute(event);
+    for (scene::IMeshSceneNode* node : {single, listed})
+        for (u32 i = 0; i < 3; ++i) {
+            EXPECT_FALSE(node->getMaterial(i).ZWriteEnable) << i;
+            EXPECT_EQ(node->getMaterial(i).Lighting, i != 2) << "the depth switch leaves the lighting";
+        }
+    change->MaterialAction = ChangeMaterialAction::SetEmissiveColor;
     EXPECT_EQ(keysOf(*change), "ObjectID=20;ObjectIDs=21;ApplyToAllMaterials=true;MaterialAction=Set Emissive Color;"
                                "NewColor=10, 20, 30, 255;");
     std::unique_ptr<TriggerAction> copy(change->clone(nullptr));
@@ -247,6 +256,17 @@ TEST_F(LookPopupActionsTest, APopUpShowsItsNotificationAndCancelOrRemoveDismisse
     popup->execute(event);
     EXPECT_EQ(log.lines.size(), lines) << "without an element nothing is shown or logged";
     popup->cancel();
+
+    // A pop-up with a layout file shows the notification made from that file.
+    auto* byFile = action<PopupScreenAction>([](io::IAttributes* keys) {
+        keys->addString("NotificationPath", "Notifications/NotificationBlank.xml");
+        keys->addString("StartHorizAlign", "Center");
+    });
+    auto* fromFile = static_cast<GUINotification*>(byFile->getNotification());
+    ASSERT_NE(fromFile, nullptr);
+    EXPECT_EQ(fromFile->getGUIPath(), "Notifications/NotificationBlank.xml");
+    EXPECT_EQ(fromFile, screenManager->getNotificationByPath("Notifications/NotificationBlank.xml"));
+
     logTriggers = false;
 }
 

@@ -235,6 +235,12 @@ TEST_F(PlayerAnimationActionsTest, LimpLogsOnTheRisingEdgeAndLimpsEveryMetFrame)
     limp->execute(event);
     limp->revert(event);
     EXPECT_EQ(player->limp.size(), 3u) << "execute and revert do nothing";
+    TriggerObject* owner = addTrigger(90);
+    std::unique_ptr<TriggerAction> copy(limp->clone(owner));
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(copy->getType(), TentaroLimpAction::actionType);
+    EXPECT_EQ(copy->trigger, owner);
+    EXPECT_EQ(keysOf(*copy), "LimpAmount=0.250000;");
 }
 
 // --- Change Animation ---------------------------------------------------------------------------------
@@ -295,6 +301,55 @@ TEST_F(PlayerAnimationActionsTest, AFrameChangeSetsRangeBlendLoopAndSpeed) {
     EXPECT_EQ(node->getStartFrame(), 31) << "end frame 0 keeps the range";
     EXPECT_TRUE(node->getLoopMode());
     EXPECT_TRUE(takeCalls().empty()) << "no player blends without IsTentaro";
+}
+
+// A skinned mesh can take another skinned mesh's animation. The physics object that set the
+// trigger off takes the place of a target showing no mesh and is changed through its mesh
+// node. A clone keeps every key.
+TEST_F(PlayerAnimationActionsTest, ASkinnedMeshTakesAnotherAnimationAndTheCausingObjectStandsInForAMeshlessTarget) {
+    scene::IAnimatedMesh* mesh = getGameMesh(smgr(), "Content/Models/Characters/AniEveryBody.b3d");
+    scene::IAnimatedMesh* other = getGameMesh(smgr(), "Content/Models/Characters/AniEveryBodyLipLoop.b3d");
+    ASSERT_NE(mesh, nullptr);
+    ASSERT_NE(other, nullptr);
+    ASSERT_EQ(mesh->getMeshType(), scene::EAMT_SKINNED);
+    ASSERT_NE(mesh->getFrameCount(), other->getFrameCount()) << "the two files must differ to tell";
+    scene::IAnimatedMeshSceneNode* node = smgr()->addAnimatedMeshSceneNode(mesh, root(), 33);
+    manager->registerNodeIDs(node);
+    ChangeAnimationAction* action = changeAnimation([](io::IAttributes* k) {
+        k->addString("AnimationType", "Frame Change");
+        k->addString("AnimatedObjectIDs", "33");
+        k->addInt("StartFrame", 2);
+        k->addInt("EndFrame", 9);
+        k->addBool("ChangeFPS", true);
+        k->addFloat("NewFPS", 7.0f);
+        k->addString("UseAnimationFrom", "Content/Models/Characters/AniEveryBodyLipLoop.b3d");
+    });
+    action->execute(event);
+    EXPECT_EQ(node->getStartFrame(), 2);
+    EXPECT_FLOAT_EQ(node->getAnimationSpeed(), 7.0f);
+    EXPECT_EQ(mesh->getFrameCount(), other->getFrameCount()) << "the animation of the other file";
+
+    addObject(40, "emty"); // shows no mesh
+    PhysicsObject* crate = addCrate(41, {0, 1, 0});
+    ASSERT_NE(crate->getMeshNode(), nullptr);
+    ChangeAnimationAction* byCause = changeAnimation(
+        [](io::IAttributes* k) {
+            k->addString("AnimationType", "Frame Change");
+            k->addString("AnimatedObjectIDs", "40");
+            k->addBool("ChangeFPS", true);
+            k->addFloat("NewFPS", 5.0f);
+        },
+        52);
+    TriggerEventInfo hit = makeEmptyTriggerEventInfo(crate);
+    byCause->execute(hit);
+    EXPECT_FLOAT_EQ(crate->getMeshNode()->getAnimationSpeed(), 5.0f);
+    EXPECT_FLOAT_EQ(node->getAnimationSpeed(), 7.0f);
+
+    TriggerObject* owner = addTrigger(90);
+    std::unique_ptr<TriggerAction> copy(action->clone(owner));
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(copy->trigger, owner);
+    EXPECT_EQ(keysOf(*copy), keysOf(*action));
 }
 
 TEST_F(PlayerAnimationActionsTest, ATextureAnimatorTakesTheNewRangeAtItsFrameTime) {

@@ -109,6 +109,64 @@ TEST_F(PlayerConditionsTest, BothArmsMustTouchWithinOneEvaluationAndSidesNameThe
     EXPECT_TRUE(left->ConditionMet);
 }
 
+// Both legs must touch in one evaluation; a plain object or a leg the settings leave out never
+// counts for the player; an indexed trigger needs a limb whose owner is that player.
+TEST_F(PlayerConditionsTest, BothLegsMustTouchAndALimbWithoutItsPlayerFailsAnIndex) {
+    TriggerObject* trigger = addTrigger(100, TriggerCondition::OnPlayerCollide);
+    trigger->OnBodyCollision = false;
+    trigger->OnLegsCollision = TriggerSide::Both;
+    test::RecordingAction* action = record(trigger);
+    frames(3);
+    touch(trigger, leg(1), 4);
+    frame();
+    EXPECT_FALSE(trigger->ConditionMet);
+    touch(trigger, leg(0), 3);
+    frame();
+    EXPECT_TRUE(trigger->ConditionMet);
+    EXPECT_EQ(action->lastEvent.secondObject, player);
+
+    TriggerObject* rightFirst = addTrigger(104, TriggerCondition::OnPlayerCollide);
+    rightFirst->OnBodyCollision = false;
+    rightFirst->OnLegsCollision = TriggerSide::Both;
+    frames(3);
+    touch(rightFirst, leg(0), 3);
+    frame();
+    EXPECT_FALSE(rightFirst->ConditionMet) << "the right leg alone";
+
+    TriggerObject* none = addTrigger(101, TriggerCondition::OnPlayerCollide);
+    none->OnLegsCollision = TriggerSide::None;
+    frames(3);
+    touch(none, leg(0), 3);
+    none->onObjectEnter(addObject(7, "emty"), {}, nullptr, nullptr, segmentShape(7));
+    frame();
+    EXPECT_FALSE(none->ConditionMet) << "a leg left out, and an object of no physics";
+
+    auto* stray = new FakeLimb(root(), smgr(), "legs"); // of no player
+    stray->drop();
+    TriggerObject* indexed = addTrigger(102, TriggerCondition::OnPlayerCollide);
+    indexed->OnLegsCollision = TriggerSide::Either;
+    indexed->PlayerIndex = 1;
+    frames(3);
+    indexed->onObjectEnter(stray, {}, nullptr, nullptr, segmentShape(8));
+    frame();
+    EXPECT_FALSE(indexed->ConditionMet);
+    indexed->PlayerIndex = 0;
+    frame();
+    EXPECT_TRUE(indexed->ConditionMet);
+
+    // A side names an arm of player 0: without players no arm has a side.
+    TriggerObject* right = addTrigger(103, TriggerCondition::OnPlayerCollide);
+    right->OnArmsCollision = TriggerSide::Right;
+    frames(3);
+    touch(right, arm(0), 1);
+    frame();
+    EXPECT_TRUE(right->ConditionMet);
+    clearPlayers();
+    frame();
+    EXPECT_FALSE(right->ConditionMet);
+    setPlayer(0, player);
+}
+
 TEST_F(PlayerConditionsTest, PlayerIndexChoosesWhichPlayersBodyCounts) {
     TriggerObject* trigger = addTrigger(100, TriggerCondition::OnPlayerCollide);
     trigger->PlayerIndex = 2; // the second player: not this one
@@ -178,6 +236,18 @@ TEST_F(PlayerConditionsTest, InputConditionsReadThePlayersMovementAndModes) {
     player->settled = false;
     frame();
     EXPECT_TRUE(trigger->ConditionMet);
+
+    // While inactive the trigger keeps following the mode: a switch then is no switch later.
+    player->settled = true;
+    frame();
+    trigger->ActiveInEditorOnly = true;
+    frame();
+    player->mode = ControlMode::Arms;
+    frame();
+    EXPECT_FALSE(trigger->ConditionMet);
+    trigger->ActiveInEditorOnly = false;
+    frame();
+    EXPECT_FALSE(trigger->ConditionMet);
 }
 
 TEST_F(PlayerConditionsTest, ModeConditionAndSuspicionReadPlayerZero) {
@@ -188,6 +258,16 @@ TEST_F(PlayerConditionsTest, ModeConditionAndSuspicionReadPlayerZero) {
     player->mode = ControlMode::Legs;
     frame();
     EXPECT_TRUE(trigger->ConditionMet);
+    trigger->ModeCondition = TriggerMode::Arms;
+    frame();
+    EXPECT_FALSE(trigger->ConditionMet); // in legs mode
+    player->mode = ControlMode::Arms;
+    frame();
+    EXPECT_TRUE(trigger->ConditionMet);
+    trigger->ModeCondition = TriggerMode::Default;
+    player->mode = ControlMode::Legs;
+    frame();
+    EXPECT_TRUE(trigger->ConditionMet) << "either mode";
 
     TriggerObject* suspicious = addTrigger(101);
     suspicious->TriggerStartOnSuspicionLevel = true;

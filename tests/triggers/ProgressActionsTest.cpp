@@ -242,8 +242,12 @@ TEST_F(ProgressActionsTest, ChangeGameAttributeChoosesItsGroupAndCreatesWhatIsMi
     });
     EXPECT_EQ(text->AttributeAction, 0) << "a text is only ever set";
     text->execute(event);
-    text->execute(event);
     EXPECT_STREQ(data.getModeGroup(true)->getAttributeAsString("Door").c_str(), "Open");
+    const u32 stored = data.getModeGroup(true)->getAttributeCount();
+    data.getModeGroup(true)->setAttribute("Door", "Closed");
+    text->execute(event);
+    EXPECT_STREQ(data.getModeGroup(true)->getAttributeAsString("Door").c_str(), "Open") << "a stored text is replaced";
+    EXPECT_EQ(data.getModeGroup(true)->getAttributeCount(), stored) << "not added twice";
     EXPECT_EQ(keysOf(*text), "AttributeType=STRING;AttributeAction=Set Value;AttributeName=Door;"
                              "AttributeValue=Open;OnlyStoryMode=false;");
     std::unique_ptr<TriggerAction> copy(text->clone(nullptr));
@@ -262,6 +266,15 @@ TEST_F(ProgressActionsTest, ChangeGameAttributeWritesTheSaveAndHoldsIntegersInRa
     });
     change->execute(event);
     EXPECT_EQ(data.getModeGroup(true)->getAttributeAsInt("Score"), 2147483647) << "held at the largest integer";
+    data.getModeGroup(true)->setAttribute("Score", -5000);
+    change->execute(event);
+    EXPECT_EQ(data.getModeGroup(true)->getAttributeAsInt("Score"), std::numeric_limits<s32>::min())
+        << "held at the smallest integer";
+    data.getModeGroup(true)->setAttribute("Score", -2);
+    change->execute(event);
+    EXPECT_EQ(data.getModeGroup(true)->getAttributeAsInt("Score"), -2000000) << "inside the range as computed";
+    data.getModeGroup(true)->setAttribute("Score", 5000);
+    change->execute(event);
     EXPECT_FALSE(data.listBackups().empty()) << "each write leaves a backup";
 
     SaveManager reread(device->get()->getFileSystem(), temp.file("save"));

@@ -8,6 +8,10 @@
 #include "level/InstancedObject.h"
 #include "level/LevelHooks.h"
 #include "level/LevelManager.h"
+#include "phys/Material.h"
+#include "phys/RigidBody.h"
+#include "physics/joints/JointObject.h"
+#include "support/StubPlayer.h"
 #include "triggers/actions/SetCameraAction.h"
 #include "triggers/actions/SetObjectPropertyAction.h"
 #include "triggers/actions/SpawnObjectAction.h"
@@ -256,6 +260,148 @@ TEST_F(PropertySpawnActionsTest, QuantitiesRevertToTheValueTheLastTargetHad) {
     EXPECT_NE(keysOf(*bounce).find("PropertyValue=0.500000"), std::string::npos) << keysOf(*bounce);
 }
 
+// A player that records the objects it is asked to let go of.
+class DroppingPlayer : public test::StubPlayer {
+public:
+    using StubPlayer::StubPlayer;
+    void releaseGrabbed(scene::ISceneNode* node, s32 side, bool) override {
+        released.push_back(node);
+        releasedSide = side;
+    }
+    std::vector<scene::ISceneNode*> released;
+    s32 releasedSide = -1;
+};
+
+// Friction and restitution reach the body's material and come back on a revert; the switches
+// flip and flip back; a clone of velocities copies both and cannot be undone; a held object
+// made ungrabbable is dropped from every limb.
+TEST_F(PropertySpawnActionsTest, PhysicsQuantitiesReachTheBodyAndRevertWhereTheyCan) {
+    PhysicsObject* crate = addCrate(2, {0, 1, 0});
+    auto materialOf = [&] {
+        phys::Shape* shape = nullptr;
+        phys::Material* material = nullptr;
+        crate->getBodyActor()->getShapes(&shape, 1);
+        shape->getMaterials(&material, 1);
+        return material;
+    };
+    crate->body().Friction = 0.5f;
+    crate->body().Restitution = 0.25f;
+    const struct {
+        const char* quantity;
+        f32 PhysicsBodySettings::*field;
+        float (phys::Material::*material)() const;
+    } quantities[] = {{"Friction", &PhysicsBodySettings::Friction, &phys::Material::getDynamicFriction},
+                      {"Restitution", &PhysicsBodySettings::Restitution, &phys::Material::getRestitution}};
+    for (const auto& q : quantities) {
+        const f32 before = crate->body().*q.field;
+        SetObjectPropertyAction* set = setProperty([&](io::IAttributes* k) {
+            k->addInt("ObjectID", 2);
+            k->addString("PropertyName", "Physics Property");
+            k->addString("PhysicsPropertyName", q.quantity);
+            k->addFloat("PropertyValue", 0.75f);
+        });
+        set->execute(event);
+        EXPECT_FLOAT_EQ(crate->body().*q.field, 0.75f) << q.quantity;
+        EXPECT_FLOAT_EQ((materialOf()->*q.material)(), 0.75f) << q.quantity;
+        set->revert(event);
+        EXPECT_FLOAT_EQ(crate->body().*q.field, before) << q.quantity;
+        EXPECT_FLOAT_EQ((materialOf()->*q.material)(), before) << q.quantity;
+    }
+    EXPECT_FLOAT_EQ(crate->body().Friction, 0.5f) << "a restitution leaves the friction";
+
+    SetObjectPropertyAction* touchy = setProperty([](io::IAttributes* k) {
+        k->addInt("ObjectID", 2);
+        k->addString("PropertyName", "Physics Property");
+        k->addString("PhysicsPropertyName", "Dynamic on Touch");
+        k->addBool("PropertyValue", true);
+    });
+    crate->TurnDynamicOnTouch = false;
+    touchy->execute(event);
+    EXPECT_TRUE(crate->TurnDynamicOnTouch);
+    touchy->revert(event);
+    EXPECT_FALSE(crate->TurnDynamicOnTouch);
+
+    PhysicsObject* source = addCrate(3, {5, 1, 0});
+    SetObjectPropertyAction* copyMotion = setProperty([](io::IAttributes* k) {
+        k->addInt("ObjectID", 2);
+        k->addString("PropertyName", "Physics Property");
+        k->addString("PhysicsPropertyName", "Clone Velocity");
+        k->addInt("SourceObjectID", 3);
+    });
+    EXPECT_FALSE(copyMotion->canUndo);
+    phys::RigidDynamic* from = source->getBodyActor()->asRigidDynamic();
+    phys::RigidDynamic* to = crate->getBodyActor()->asRigidDynamic();
+    from->setLinearVelocity(phys::Vec3(1, 2, 3));
+    from->setAngularVelocity(phys::Vec3(0, 1, 0));
+    copyMotion->execute(event);
+    EXPECT_NEAR(to->getLinearVelocity().y, 2.0f, 1e-5f);
+    EXPECT_NEAR(to->getLinearVelocity().z, 3.0f, 1e-5f);
+    EXPECT_NEAR(to->getAngularVelocity().y, 1.0f, 1e-5f);
+    from->setLinearVelocity(phys::Vec3(0, 0, 0));
+    copyMotion->revert(event);
+    EXPECT_NEAR(to->getLinearVelocity().y, 2.0f, 1e-5f) << "nothing to undo";
+    addCrate(4, {9, 1, 0}, "Static");
+    copyMotion->SourceObjectID = 4;
+    copyMotion->execute(event);
+    EXPECT_NEAR(to->getLinearVelocity().y, 2.0f, 1e-5f) << "a source without a moving body gives nothing";
+
+    auto* player = new DroppingPlayer(root(), smgr(), 1);
+    player->drop();
+    setPlayer(0, player);
+    SetObjectPropertyAction* ungrab = setProperty([](io::IAttributes* k) {
+        k->addInt("ObjectID", 2);
+        k->addString("PropertyName", "Grabbable");
+        k->addBool("PropertyValue", false);
+    });
+    crate->IsGrabbable = true;
+    ungrab->execute(event);
+    EXPECT_TRUE(player->released.empty()) << "not held: nothing to drop";
+    EXPECT_FALSE(crate->IsGrabbable);
+    crate->IsGrabbable = true;
+    crate->holdCount = 1;
+    ungrab->execute(event);
+    ASSERT_EQ(player->released.size(), 1u);
+    EXPECT_EQ(player->released[0], crate);
+    EXPECT_EQ(player->releasedSide, LimbSide::Both);
+    ungrab->revert(event);
+    EXPECT_EQ(player->released.size(), 1u) << "made grabbable again: nothing dropped";
+    EXPECT_TRUE(crate->IsGrabbable);
+    crate->holdCount = 0;
+    clearPlayers();
+}
+
+// The joint switch releases a joint object's joint (and builds it on the revert); other
+// objects are left alone. Its keys, like a text's, survive a clone.
+TEST_F(PropertySpawnActionsTest, TheJointSwitchReachesOnlyJointObjectsAndClonesKeepTheKeys) {
+    auto* joint = new JointObject(root(), smgr(), 40);
+    joint->drop();
+    manager->registerNodeIDs(joint);
+    joint->JointEnabled = true;
+    SetObjectPropertyAction* release = setProperty([](io::IAttributes* k) {
+        k->addString("ObjectIDs", "40|41");
+        k->addString("PropertyName", "Physics Joint");
+        k->addBool("PropertyValue", false);
+    });
+    test::FakeObject* other = addObject(41, "emty");
+    release->execute(event);
+    EXPECT_FALSE(joint->JointEnabled) << "released";
+    EXPECT_TRUE(other->isVisible());
+
+    SetObjectPropertyAction* text = setProperty([](io::IAttributes* k) {
+        k->addString("PropertyName", "TextObject");
+        k->addString("TextValue", "Hello");
+    });
+    EXPECT_EQ(text->TextValue, L"Hello");
+    for (TriggerAction* action : {static_cast<TriggerAction*>(release), static_cast<TriggerAction*>(text)}) {
+        TriggerObject* owner = addTrigger(90 + triggers++);
+        std::unique_ptr<TriggerAction> copy(action->clone(owner));
+        ASSERT_NE(copy, nullptr);
+        EXPECT_EQ(copy->getType(), SetObjectPropertyAction::actionType);
+        EXPECT_EQ(copy->trigger, owner);
+        EXPECT_EQ(keysOf(*copy), keysOf(*action));
+    }
+}
+
 TEST_F(PropertySpawnActionsTest, SettingsThatCannotBeUndoneClearTheUndoFlagAndKeepTheirKeys) {
     struct Case {
         std::function<void(io::IAttributes*)> keys;
@@ -381,6 +527,66 @@ TEST_F(PropertySpawnActionsTest, ThePoolIsUsedInTurnAndNeverGrows) {
     io::IAttributes* saved = attributes();
     spawn->serializeAttributes(saved);
     EXPECT_TRUE(saved->getAttributeAsBool("FindExistingNodes")) << "a save made in play holds the copies";
+}
+
+// A contact spawn places a copy at the event's point and needs a point or an object; a
+// template that is not found is forgotten; a clone keeps the keys.
+TEST_F(PropertySpawnActionsTest, AContactSpawnGoesToTheEventsPointAndAMissingTemplateIsForgotten) {
+    PhysicsObject* ball = addCrate(30, {0, 50, 0}, "Kinematic");
+    SpawnObjectAction* spawn = spawner([](io::IAttributes* k) {
+        k->addInt("PoolSize", 2);
+        k->addInt("BaseID", 100);
+        k->addInt("ObjectID", 30);
+        k->addString("SpawnMode", "Contact Point");
+    });
+    step();
+    ASSERT_EQ(spawn->getPool().size(), 2u);
+    TriggerEventInfo nowhere;
+    spawn->execute(nowhere);
+    for (scene::ISceneNode* copy : spawn->getPool())
+        EXPECT_FALSE(copy->isVisible()) << "no point and no object: nothing spawned";
+    TriggerEventInfo hit = makeTriggerEventInfo(ball, {4, 5, 6});
+    spawn->execute(hit);
+    scene::ISceneNode* placed = spawn->getPool().back();
+    EXPECT_TRUE(placed->isVisible());
+    test::expectNear(placed->getAbsolutePosition(), {4, 5, 6}, 1e-3f);
+
+    TriggerObject* owner = addTrigger(91);
+    std::unique_ptr<TriggerAction> copy(spawn->clone(owner));
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(copy->trigger, owner);
+    EXPECT_EQ(keysOf(*copy), keysOf(*spawn));
+
+    TriggerObject* missingOwner = addActionTrigger(81, SpawnObjectAction::actionType, [](io::IAttributes* k) {
+        k->addInt("PoolSize", 2);
+        k->addInt("ObjectID", 77);
+    });
+    auto* missing = static_cast<SpawnObjectAction*>(missingOwner->getAction());
+    step();
+    EXPECT_EQ(missing->ObjectID, 0) << "a template not found is forgotten";
+    EXPECT_TRUE(missing->getPool().empty());
+}
+
+// Looking for saved copies, the hidden ones found (or made) are used first, newest first.
+TEST_F(PropertySpawnActionsTest, APoolThatLooksForSavedCopiesPutsTheHiddenOnesFirst) {
+    addCameraObject(30, {0, 5, 0});
+    SpawnObjectAction* spawn = spawner([](io::IAttributes* k) {
+        k->addInt("PoolSize", 2);
+        k->addInt("BaseID", 100);
+        k->addInt("ObjectID", 30);
+        k->addString("SpawnMode", "Manual");
+        k->addVector3d("TargetPosition", {1, 2, 3});
+        k->addBool("FindExistingNodes", true);
+    });
+    step();
+    ASSERT_EQ(spawn->getPool().size(), 2u);
+    EXPECT_EQ(spawn->getPool().front()->getID(), 101);
+    EXPECT_EQ(spawn->getPool().back()->getID(), 100);
+    spawn->execute(event);
+    scene::ISceneNode* placed = spawn->getPool().back();
+    EXPECT_EQ(placed->getID(), 101);
+    EXPECT_TRUE(placed->isVisible());
+    test::expectNear(placed->getPosition(), {1, 2, 3});
 }
 
 TEST_F(PropertySpawnActionsTest, TheLevelsPoolsMakeAtMostTwentyThousandNodes) {

@@ -1,6 +1,7 @@
 #include "TriggerTestSupport.h"
 
 #include "core/CoreSlots.h"
+#include "level/LevelHooks.h"
 #include "physics/world/PhysicsUserData.h"
 #include "triggers/CheckpointObject.h"
 #include "phys/Actor.h"
@@ -268,6 +269,19 @@ TEST_F(TriggerObjectTest, CloneCopiesSettingsAndActionButNotRunTimeState) {
     ASSERT_NE(copy->getAction(), nullptr);
     EXPECT_EQ(copy->getAction()->getType(), 6);
     EXPECT_EQ(copy->getAction()->trigger, copy) << "a copy acts for itself";
+
+    // Under every condition a copy writes the settings its source writes (but the two above).
+    for (s32 condition = 0; condition < 16; ++condition) {
+        TriggerObject* each = addTrigger(300 + condition);
+        configure(each, condition);
+        auto* eachCopy = static_cast<TriggerObject*>(each->clone());
+        ASSERT_NE(eachCopy, nullptr);
+        KeyValues written = keysOf(each), copied = keysOf(eachCopy);
+        for (KeyValues* keys : {&written, &copied})
+            for (const char* own : {"Id", "ActiveInEditorOnly", "HasToBeThrown"})
+                keys->erase(own);
+        EXPECT_EQ(copied, written) << triggerNames::conditions[condition];
+    }
 }
 
 TEST_F(TriggerObjectTest, ACloneAndTheEventsClonedWithItActForTheClone) {
@@ -409,6 +423,70 @@ TEST_F(TriggerObjectTest, VolumeIsBuiltInThePhysicsWorldOnlyForVolumeConditions)
     trigger->syncPose();
     const phys::Vec3 at = trigger->getMainActor()->asRigidActor()->getGlobalPose().p;
     test::expectNear({at.x, at.y, at.z}, {3, 4, 5});
+}
+
+// A cylinder is the editor's cylinder mesh stretched to the radius and the height; a convex
+// volume comes from its collision mesh file; taking back a handed-in mesh leaves no volume.
+TEST_F(TriggerObjectTest, CylinderAndConvexFileVolumesAreBuiltFromTheirMeshes) {
+    workingDir.reset(); // back where the fixture started before moving on
+    workingDir = std::make_unique<test::ScopedWorkingDir>(test::sourceDir());
+    TriggerObject* trigger = addTrigger();
+    io::IAttributes* in = attributes();
+    in->addEnum("TriggerCondition", "On Object Inside", triggerNames::conditions);
+    in->addEnum("BoundType", "Cylinder", triggerNames::boundTypes);
+    in->addFloat("Radius", 2.0f);
+    in->addFloat("Height", 3.0f);
+    trigger->deserializeAttributes(in);
+    ASSERT_NE(trigger->getMainActor(), nullptr);
+    EXPECT_EQ(shapeOf(trigger->getMainActor())->getGeometryType(), phys::GeometryType::ConvexMesh);
+    const phys::Bounds3 bounds = trigger->getMainActor()->getWorldBounds();
+    EXPECT_NEAR(bounds.maximum.x - bounds.minimum.x, 4.0f, 0.2f) << "twice the radius";
+    EXPECT_NEAR(bounds.maximum.z - bounds.minimum.z, 4.0f, 0.2f);
+    EXPECT_NEAR(bounds.maximum.y - bounds.minimum.y, 3.0f, 0.2f) << "the height";
+
+    in->setAttribute("BoundType", "Convex");
+    in->addString("ColMeshFileName", "Content/Models/Props/Crate.obj");
+    trigger->deserializeAttributes(in);
+    ASSERT_NE(trigger->getMainActor(), nullptr);
+    EXPECT_EQ(shapeOf(trigger->getMainActor())->getGeometryType(), phys::GeometryType::ConvexMesh);
+
+    scene::IMesh* cube = smgr()->getGeometryCreator()->createCubeMesh();
+    trigger->setConvexMeshBound(cube);
+    cube->drop();
+    trigger->setConvexMeshBound(nullptr);
+    trigger->rebuildVolume();
+    EXPECT_EQ(trigger->getMainActor(), nullptr) << "no mesh and no file: no convex volume";
+    EXPECT_TRUE(trigger->ColMeshFileName.empty());
+}
+
+// The level marks only checkpoints as the active one; other triggers are left alone.
+TEST_F(TriggerObjectTest, OnlyACheckpointIsMarkedTheActiveOne) {
+    auto* checkpoint = new CheckpointObject(root(), smgr(), 61);
+    checkpoint->drop();
+    TriggerObject* plain = addTrigger(62);
+    const auto& mark = levelHooks().triggers.setCheckpointActive;
+    ASSERT_TRUE(mark);
+    for (const bool active : {true, false}) {
+        mark(checkpoint, active);
+        EXPECT_EQ(checkpoint->IsActiveCheckpoint, active);
+    }
+    mark(plain, true);
+    mark(nullptr, true);
+    EXPECT_FALSE(checkpoint->IsActiveCheckpoint);
+}
+
+TEST_F(TriggerObjectTest, ComparisonsOutsideTheThreeModesAreNeverMet) {
+    const struct {
+        f32 value, reference;
+        s32 mode;
+        bool met;
+    } rows[] = {{2, 1, TriggerCompare::GreaterThan, true}, {1, 1, TriggerCompare::GreaterThan, false},
+                {0, 1, TriggerCompare::LessThan, true},    {1, 1, TriggerCompare::LessThan, false},
+                {1, 1, TriggerCompare::EqualTo, true},     {1, 1, 3, false},
+                {2, 1, -1, false},                         {0, 1, 4, false}};
+    for (const auto& row : rows)
+        EXPECT_EQ(compareTriggerValue(row.value, row.reference, row.mode), row.met)
+            << row.value << " " << row.reference << " " << row.mode;
 }
 
 TEST_F(TriggerObjectTest, ATriggerWithoutVolumeKeepsItsPlaceFromBeforeItsFirstFrame) {

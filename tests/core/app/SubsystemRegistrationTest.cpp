@@ -6,7 +6,10 @@
 #include "core/FileChecks.h"
 #include "core/app/SubsystemRegistration.h"
 #include "gui/GuiHooks.h"
+#include "core/Globals.h"
 #include "level/LevelHooks.h"
+#include "level/LevelManager.h"
+#include "support/NullDevice.h"
 #include "physics/world/PhysicsHooks.h"
 #include "player/PlayerHooks.h"
 #include "render/RenderServices.h"
@@ -212,6 +215,28 @@ TEST_F(SubsystemRegistrationTest, EverySlotIsFilledExceptThoseOnlyAPlayerBodyCou
 
 // Emptied, every table answers its defaults again (the next run of the game registers afresh),
 // and a user level's confinement of reads ends with the game that played it.
+// The level slots read the level manager's own state, and answer "no" without one.
+TEST_F(SubsystemRegistrationTest, TheLevelSlotsReadTheLevelManagersState) {
+    const CoreSlots::Level& slots = coreSlots().level;
+    EXPECT_FALSE(slots.isSuspended());
+    EXPECT_FALSE(slots.isLevelLoading());
+    EXPECT_EQ(slots.loadingOverlayTransitionKind(), 0);
+    test::NullDevice engine;
+    LevelManager level(engine.get());
+    levelManager = &level;
+    for (const bool on : {true, false}) {
+        level.suspended = on;
+        level.levelLoading = !on;
+        EXPECT_EQ(slots.isSuspended(), on);
+        EXPECT_EQ(slots.isLevelLoading(), !on);
+    }
+    level.loadingOverlay.kind = 3;
+    level.loadingOverlay.fadeValue = 0.25f;
+    EXPECT_EQ(slots.loadingOverlayTransitionKind(), 3);
+    EXPECT_FLOAT_EQ(slots.loadingOverlayFadeValue(), 0.25f);
+    levelManager = nullptr;
+}
+
 TEST_F(SubsystemRegistrationTest, ResetEmptiesEveryTable) {
     confineReadsToFolders({"Content"});
     ASSERT_TRUE(isOutsideConfinedFolders("/etc/passwd"));

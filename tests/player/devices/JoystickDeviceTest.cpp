@@ -218,6 +218,19 @@ TEST_F(JoystickDeviceTest, DeviceChangesRescanOnceASecondLater) {
     EXPECT_FALSE(joystick->pollSource());
 }
 
+// The hat's direction bits (up 1, right 2, down 4, left 8) become the engine's angle in
+// hundredths of a degree, clockwise from up; opposite or three or more bits are centred.
+TEST(JoystickHatTest, HatBitsBecomeTheAngleOfTheirDirection) {
+    const irr::u16 centred = JoystickData::hatCentred;
+    const irr::u16 angles[16] = {centred, 0,       9000,    4500,    18000,   centred, 13500,   centred,
+                                 27000,   31500,   centred, centred, 22500,   centred, centred, centred};
+    for (int bits = 0; bits < 16; ++bits) {
+        EXPECT_EQ(hatAngleFromBits(static_cast<irr::u8>(bits)), angles[bits]) << bits;
+        // Bits above the four directions are ignored.
+        EXPECT_EQ(hatAngleFromBits(static_cast<irr::u8>(bits | 0xf0)), angles[bits]) << bits;
+    }
+}
+
 #ifdef PADDLESTONE_TEST_SDL2
 // A joystick made by SDL2 itself: found, read, pulled out and found again after plugging back.
 TEST(JoystickSdlTest, VirtualJoystickIsReadAndFoundAgain) {
@@ -256,6 +269,7 @@ TEST(JoystickSdlTest, VirtualJoystickIsReadAndFoundAgain) {
     deviceIndex = SDL_JoystickAttachVirtual(SDL_JOYSTICK_TYPE_FLIGHT_STICK, 6, 8, 1);
     ASSERT_GE(deviceIndex, 0);
     EXPECT_TRUE(joystick.pollSource());
+    EXPECT_FALSE(joystick.pollSource()) << "the change is told once";
     joystick.rescan();
     EXPECT_EQ(joystick.getDeviceCount(), 1);
     SDL_JoystickDetachVirtual(deviceIndex);

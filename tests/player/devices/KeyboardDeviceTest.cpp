@@ -197,6 +197,22 @@ TEST_F(KeyboardDeviceTest, ResetPutsEveryStateUp) {
     keyboard.reset();
     EXPECT_EQ(keyboard.keyState(irr::KEY_KEY_A), InputState::Up);
     EXPECT_EQ(keyboard.mouseButtonState(0), InputState::Up);
+    // A release that was due goes with the reset: a key and a button held afterwards stay down.
+    key(irr::KEY_KEY_B, true);
+    key(irr::KEY_KEY_B, false);
+    key(irr::KEY_KEY_C, true);
+    key(irr::KEY_KEY_C, false);
+    mouse(irr::EMIE_RMOUSE_PRESSED_DOWN, irr::EMBSM_RIGHT);
+    mouse(irr::EMIE_RMOUSE_LEFT_UP, 0);
+    keyboard.reset();
+    key(irr::KEY_KEY_B, true);
+    mouse(irr::EMIE_RMOUSE_PRESSED_DOWN, irr::EMBSM_RIGHT);
+    keyboard.closeEvents();
+    keyboard.endFrame();
+    keyboard.closeEvents();
+    EXPECT_EQ(keyboard.keyState(irr::KEY_KEY_B), InputState::Down);
+    EXPECT_EQ(keyboard.keyState(irr::KEY_KEY_C), InputState::Up);
+    EXPECT_EQ(keyboard.mouseButtonState(2), InputState::Down);
 }
 
 } // namespace

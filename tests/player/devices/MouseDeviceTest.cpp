@@ -190,6 +190,18 @@ TEST_F(MouseDeviceTest, MiddleHoldFiresOnceAfterOneSecond) {
     // The press frame does not count (the state is still pressed); 60 frames of 0.0167 s
     // pass one second.
     EXPECT_EQ(firstFrame, 60);
+    // Let go and held again, it fires again after another second.
+    event(irr::EMIE_MMOUSE_LEFT_UP);
+    mouse->update();
+    mouse->endFrame();
+    event(irr::EMIE_MMOUSE_PRESSED_DOWN);
+    int again = 0;
+    for (int i = 0; i < 80; ++i) {
+        mouse->update();
+        again += mouse->wasPressed(mapping(MouseDevice::MiddleHold)) ? 1 : 0;
+        mouse->endFrame();
+    }
+    EXPECT_EQ(again, 1);
 }
 
 TEST_F(MouseDeviceTest, MotionDeltasAndHalfAxes) {
@@ -331,6 +343,14 @@ TEST_F(MouseDeviceTest, RawMiceGoPerPlayerOnlyWithTwoMiceAndTwoControlSets) {
         frame();
         EXPECT_EQ(mouse->isMultiMouseActive(), row.several);
         EXPECT_EQ(mouse->isMicePerPlayer(), row.perPlayer);
+        if (row.perPlayer) {
+            // A player's mapping of mouse n reads the n-th raw mouse (counted from 0).
+            rawEvents.push_back(::raw(platform::MultiMouseEvent::Button, 1, 1, 1));
+            mouse->update();
+            EXPECT_TRUE(mouse->wasPressed(mapping(irr::KEY_RBUTTON, 1)));
+            EXPECT_FALSE(mouse->wasPressed(mapping(irr::KEY_RBUTTON, 0)));
+            mouse->endFrame();
+        }
         mouse.reset();
     }
 }
@@ -357,6 +377,22 @@ TEST_F(MouseDeviceTest, RawMiceAreClampedAndTracked) {
     rawEvents.push_back(raw(platform::MultiMouseEvent::Relative, 1, 0, 100000));
     mouse->update();
     EXPECT_EQ(mouse->state(2)->x, 1280);
+    // Up and down stop at the window's edges too; a release and the wheel reach the record.
+    mouse->endFrame();
+    rawEvents.push_back(raw(platform::MultiMouseEvent::Relative, 1, 1, -100000));
+    rawEvents.push_back(raw(platform::MultiMouseEvent::Button, 1, 1, 0));
+    rawEvents.push_back(raw(platform::MultiMouseEvent::Scroll, 1, 0, 2));
+    rawEvents.push_back(raw(platform::MultiMouseEvent::Scroll, 1, 0, 1));
+    mouse->update();
+    EXPECT_EQ(mouse->state(2)->y, 0);
+    EXPECT_EQ(mouse->state(2)->right, InputState::Released);
+    EXPECT_EQ(mouse->state(2)->wheel, 3.0f);
+    mouse->endFrame();
+    rawEvents.push_back(raw(platform::MultiMouseEvent::Relative, 1, 1, 100000));
+    rawEvents.push_back(raw(platform::MultiMouseEvent::Button, 1, 1, 2)); // neither down nor up
+    mouse->update();
+    EXPECT_EQ(mouse->state(2)->y, 720);
+    EXPECT_EQ(mouse->state(2)->right, InputState::Up);
     rawEvents.push_back(raw(platform::MultiMouseEvent::Disconnect, 1, 0, 0));
     mouse->update();
     EXPECT_FALSE(mouse->isConnected(1));
