@@ -118,8 +118,24 @@ public:
         video::IImageLoader* reader = kind == ImageKind::Png ? png : jpeg;
         if (!reader)
             return refuse(name, "the engine cannot read its format");
-        file->seek(0);
-        video::IImage* image = reader->loadImage(file);
+        video::IImage* image = nullptr;
+        if (kind == ImageKind::Jpeg) {
+            // The engine's JPEG reader gives the decoder no end of data: a damaged segment
+            // length makes it read on past the file. Zeros and an end-of-image marker after the
+            // file keep every read inside the buffer (a skip is at most 65535 bytes).
+            data.insert(data.end(), 65536, 0);
+            data.push_back(0xFF);
+            data.push_back(0xD9);
+            io::IReadFile* padded =
+                io::createMemoryReadFile(data.data(), static_cast<long>(data.size()), file->getFileName(), false);
+            if (padded) {
+                image = reader->loadImage(padded);
+                padded->drop();
+            }
+        } else {
+            file->seek(0);
+            image = reader->loadImage(file);
+        }
         return image ? image : refuse(name, "it is damaged");
     }
 
