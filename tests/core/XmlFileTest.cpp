@@ -188,7 +188,9 @@ TEST_F(XmlFileTest, MissingOversizedOrFolderGivesNoReader) {
     copy->drop();
     source->drop();
     EXPECT_EQ(createGuardedReadFile(fs, static_cast<io::IReadFile*>(nullptr), 2000), nullptr);
-    EXPECT_EQ(createGuardedReadFile(nullptr, fs->createAndOpenFile(dir.file("big.xml").c_str()), 2000), nullptr);
+    io::IReadFile* again = fs->createAndOpenFile(dir.file("big.xml").c_str());
+    EXPECT_EQ(createGuardedReadFile(nullptr, again, 2000), nullptr);
+    again->drop();
 }
 
 } // namespace

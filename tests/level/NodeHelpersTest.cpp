@@ -1,4 +1,5 @@
 #include "LevelTestSupport.h"
+#include "core/Globals.h"
 
 #include "level/LevelHooks.h"
 #include "level/LevelObject.h"

@@ -170,18 +170,6 @@ TEST_F(PhysicsObjectAttributeTest, ObjectsThatMoveOrMayTurnLooseDoNotBlockVision
             << row.state << " " << (row.turnsLoose ? row.turnsLoose : "") << " " << row.blocksVision;
         object->remove();
     }
-    // Carried by a character, an object does not block its view either.
-    struct CharacterStandIn : LevelObject {
-        using LevelObject::LevelObject;
-        scene::ESCENE_NODE_TYPE getType() const override { return typeId("crct"); }
-    };
-    auto* character = new CharacterStandIn(root(), smgr(), -1);
-    character->drop();
-    for (const bool carried : {true, false}) {
-        PhysicsObject* object = makeObject(boxIn("Static"), carried ? character : nullptr);
-        EXPECT_EQ(object->BlocksVision, !carried) << carried;
-        object->remove();
-    }
 }
 
 TEST_F(PhysicsObjectAttributeTest, CollisionSoundDefaultsToWickerAndStaticObjectsWriteNoSoundNames) {

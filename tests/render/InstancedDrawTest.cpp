@@ -73,7 +73,7 @@ protected:
     void draw(video::IShaderConstantSetCallBack& callback, scene::ISceneNode* node, s32 flags) {
         lights->currentNode = node;
         services->clear();
-        callback.OnSetMaterial(video::SMaterial());
+        callback.OnSetMaterial(material);
         callback.OnSetConstants(services.get(), flags);
     }
     // Copy k's X translation as packed in the rows (row 0, fourth column), and its Y.
@@ -86,6 +86,7 @@ protected:
     std::unique_ptr<ShaderManager> shaders;
     LightManager* lights = nullptr;
     std::unique_ptr<rendertest::RecordingServices> services;
+    video::SMaterial material; // the callback keeps the drawn material's address
     const std::string joints = "mJointTransform[0]"; // indexed array names are on
 };
 

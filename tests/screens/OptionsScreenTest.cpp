@@ -5,6 +5,7 @@
 
 #include "core/GameSettings.h"
 #include "core/Globals.h"
+#include "core/SoundManager.h"
 #include "gui/GUIOptionCycle.h"
 #include "gui/GUIFreeTypeText.h"
 #include "gui/GUIMenuItem.h"
