@@ -141,6 +141,7 @@ TEST_F(XmlFileTest, OnlyWellFormedUtf8IsReadAsUtf8) {
         {"above the surrogates", "\xEE\x80\x80", "", L"\uE000"},
         {"past the last", "\xF4\x90\x80\x80", "", L"\u00F4\u0090\u0080\u0080"},
         {"no follower", "\xC3" "A", "", L"\u00C3" L"A"},
+        {"a follower alone", "Zo\xC3\xAB\x80", "", L"Zo\u00C3\u00AB\u0080"},
     };
     io::IFileSystem* fs = engine->getFileSystem();
     const std::string path = dir.file("text.xml");

@@ -245,6 +245,8 @@ TEST_F(MenuTest, ARemapRowShowsItsPartsByItsBindingAndActsOnceSettled) {
     EXPECT_FALSE(row->deleteBinding());
     row->OnPostRender(0);
 
+    row->onNavigationKey(MenuKey::Accept);
+    EXPECT_FALSE(row->isCapturing()) << "accept reaches only the focused row";
     menu->setFocusedElement(row);
     row->onNavigationKey(MenuKey::Down);
     EXPECT_FALSE(row->isCapturing());

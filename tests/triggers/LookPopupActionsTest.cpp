@@ -233,6 +233,12 @@ TEST_F(LookPopupActionsTest, APopUpShowsItsNotificationAndCancelOrRemoveDismisse
     ASSERT_NE(element, nullptr);
     EXPECT_EQ(element, screenManager->getNotificationByName("Grab"));
     EXPECT_FALSE(element->isVisible()) << "prepared hidden";
+    // A path of one character is no path: the name still finds the notification.
+    auto* oneCharacter = action<PopupScreenAction>([](io::IAttributes* keys) {
+        keys->addString("NotificationName", "Grab");
+        keys->addString("NotificationPath", "x");
+    });
+    EXPECT_EQ(oneCharacter->getNotification(), element);
     popup->execute(event);
     ASSERT_EQ(screenManager->getActiveNotifications().size(), 1u);
     EXPECT_FLOAT_EQ(element->getDuration(), 8.0f);
