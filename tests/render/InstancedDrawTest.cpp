@@ -225,3 +225,17 @@ TEST_F(InstancedDrawTest, AMovedCopyRedrawsTheMergedCastersShadowOverEveryCopy) 
 }
 
 } // namespace
+
+// The merged node draws with the instancing variant of its own material flags, or with the
+// plain instancing variant when its own was never made.
+TEST_F(InstancedDrawTest, TheMergedNodeFallsBackToThePlainInstancingVariant) {
+    shaderVariantMap().clear();
+    shaderVariantMap()[shaderFlag::instancing] = 41;
+    source->UseLightMap = true; // flags of its own, whose instancing variant is missing
+    source->updateMaterials(true);
+    EXPECT_EQ(static_cast<s32>(merged->getMaterial(0).MaterialType), 41);
+    shaderVariantMap()[0x200 | shaderFlag::instancing] = 42;
+    source->updateMaterials(true);
+    EXPECT_EQ(static_cast<s32>(merged->getMaterial(0).MaterialType), 42);
+    shaderVariantMap().clear();
+}
