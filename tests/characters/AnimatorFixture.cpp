@@ -4,6 +4,7 @@
 #include "physics/objects/PhysicsObjectSettings.h"
 #include "core/CoreSlots.h"
 #include "level/LevelHooks.h"
+#include "level/SplineObject.h"
 #include "level/ResourceCaches.h"
 #include "render/BillboardObject.h"
 #include "render/SpriteAnimation.h"
@@ -64,6 +65,19 @@ std::vector<std::string> AnimatorFixture::written(scene::ISceneNodeAnimator* ani
                         out->getAttributeAsString(static_cast<s32>(i)).c_str());
     out->drop();
     return lines;
+}
+
+SplineObject* AnimatorFixture::addStraightPath(s32 id, f32 length, f32 x0) {
+    auto* path = new SplineObject(root(), smgr(), id);
+    path->drop();
+    for (f32 x : {0.0f, length}) {
+        auto* point = new SplineObject(path, smgr(), -1);
+        point->drop();
+        point->setPosition({x0 + x, 0, 0});
+        point->Time = x / length;
+    }
+    manager->registerNodeIDs(path);
+    return path;
 }
 
 scene::ISceneNode* AnimatorFixture::addNode(const core::vector3df& position, s32 id) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 class AnimatorFactory;
+class SplineObject;
 
 // The physics-object fixture with the animator factory on the scene manager, trigger
 // volumes wired to the physics world, and helpers to make animators from attributes and
@@ -26,6 +27,8 @@ protected:
                                      irr::io::SAttributeReadWriteOptions* options = nullptr) const;
     // An empty node under the root at the position, with an object ID.
     irr::scene::ISceneNode* addNode(const irr::core::vector3df& position, irr::s32 id = -1);
+    // A registered straight path along x from x0 to x0 + length, timed 0 to 1.
+    SplineObject* addStraightPath(irr::s32 id, irr::f32 length, irr::f32 x0 = 0.0f);
     // A box physics object in the state at the position.
     PhysicsObject* addBox(const char* state, const irr::core::vector3df& position, irr::s32 id = -1);
     // Runs frames of the given seconds each.

@@ -499,15 +499,7 @@ TEST_F(AnimatorTest, ObjectsFollowOtherObjectsSplinesAndForces) {
     frame();
     expectNear(follower->getAbsolutePosition(), {1, 8, 3});
 
-    auto* path = new SplineObject(root(), smgr(), 77);
-    path->drop();
-    for (f32 x : {0.0f, 20.0f}) {
-        auto* point = new SplineObject(path, smgr(), -1);
-        point->drop();
-        point->setPosition({x, 0, 0});
-        point->Time = x / 20.0f;
-    }
-    manager->registerNodeIDs(path);
+    addStraightPath(77, 20.0f);
     scene::ISceneNode* rider = addNode({0, 0, 0});
     AnimatorBase* ride = makeAnimator("animateSpline", rider, [](Attributes* a) {
         a->addInt("SplineObjectID", 77);
@@ -671,15 +663,7 @@ bool swimChargeInput() { return swimHeld; }
 } // namespace
 
 TEST_F(AnimatorTest, TheSwimmerChargesBlastsCoastsAndFlinches) {
-    auto* path = new SplineObject(root(), smgr(), 78);
-    path->drop();
-    for (f32 x : {0.0f, 100.0f}) {
-        auto* point = new SplineObject(path, smgr(), -1);
-        point->drop();
-        point->setPosition({x, 0, 0});
-        point->Time = x / 100.0f;
-    }
-    manager->registerNodeIDs(path);
+    addStraightPath(78, 100.0f);
     scene::ISceneNode* swimmer = addNode({0, 0, 0});
     bool (*const playerInput)() = SwimSplineAnimator::chargeInput;
     SwimSplineAnimator::chargeInput = swimChargeInput;
@@ -786,15 +770,7 @@ TEST_F(AnimatorTest, TheSwimmerTakesItsNineAnimationsFromTheShippedProfile) {
 // outside play it always goes back to its start (the spline mover to its spawn time), turned
 // forward again.
 TEST_F(AnimatorTest, AMoverSwitchedOffResetsOnlyWhenToldOrOutsidePlay) {
-    auto* path = new SplineObject(root(), smgr(), 77);
-    path->drop();
-    for (f32 x : {0.0f, 20.0f}) {
-        auto* point = new SplineObject(path, smgr(), -1);
-        point->drop();
-        point->setPosition({x, 0, 0});
-        point->Time = x / 20.0f;
-    }
-    manager->registerNodeIDs(path);
+    addStraightPath(77, 20.0f);
     struct Row {
         const char* type;
         bool running, reset;
@@ -951,15 +927,7 @@ TEST_F(AnimatorTest, ASpriteLeavesOtherKindsOfNodeAlone) {
 
 // In play a path rider writes as its spawn time where it was at the last checkpoint save.
 TEST_F(AnimatorTest, APathRiderWritesItsProgressAtTheLastCheckpointSave) {
-    auto* path = new SplineObject(root(), smgr(), 77);
-    path->drop();
-    for (f32 x : {0.0f, 20.0f}) {
-        auto* point = new SplineObject(path, smgr(), -1);
-        point->drop();
-        point->setPosition({x, 0, 0});
-        point->Time = x / 20.0f;
-    }
-    manager->registerNodeIDs(path);
+    addStraightPath(77, 20.0f);
     auto* ride = static_cast<AnimateSplineAnimator*>(makeAnimator("animateSpline", addNode({0, 0, 0}), [](Attributes* a) {
         a->addInt("SplineObjectID", 77);
         a->addFloat("TimeToComplete", 10);
@@ -1099,17 +1067,9 @@ TEST_F(AnimatorTest, MissingReferencesAreForgottenInPlayAndAReversedSpinnerTurns
         a->addInt("SplineObjectID", 56);
         a->addInt("SpeedVariableID", 57);
     }));
-    auto* path = new SplineObject(root(), smgr(), 58);
-    path->drop();
-    for (f32 x : {0.0f, 20.0f}) {
-        auto* point = new SplineObject(path, smgr(), -1);
-        point->drop();
-        point->setPosition({x, 0, 0});
-        point->Time = x / 20.0f;
-    }
+    addStraightPath(58, 20.0f);
     auto* speed = new VariableObject(root(), smgr(), 59);
     speed->drop();
-    manager->registerNodeIDs(path);
     manager->registerNodeIDs(speed);
     auto* found = static_cast<AnimateSplineAnimator*>(makeAnimator("animateSpline", addNode({0, 0, 0}), [](Attributes* a) {
         a->addInt("SplineObjectID", 58);

@@ -28,26 +28,13 @@ protected:
         Swim::chargeInput = heldInput;
         held = false;
         difficulty = gameDifficulty;
-        addPath(78, 0.0f);
+        addStraightPath(78, 100.0f);
     }
     void TearDown() override {
         Swim::chargeInput = playerInput;
         gameDifficulty = difficulty;
         AnimatorFixture::TearDown();
         Swim::shared = Swim::SwimState();
-    }
-    // A straight path along x from x0 to x0 + 100.
-    SplineObject* addPath(s32 id, f32 x0) {
-        auto* path = new SplineObject(root(), smgr(), id);
-        path->drop();
-        for (f32 x : {0.0f, 100.0f}) {
-            auto* point = new SplineObject(path, smgr(), -1);
-            point->drop();
-            point->setPosition({x0 + x, 0, 0});
-            point->Time = x / 100.0f;
-        }
-        manager->registerNodeIDs(path);
-        return path;
     }
     // A swimmer on path 78 at 20 units a second (5 s for the path at speed 1).
     Swim* addSwimmer(scene::ISceneNode* node, const std::function<void(Attributes*)>& more = [](Attributes*) {}) {
@@ -243,7 +230,7 @@ TEST_F(SwimAnimatorTest, EnablingOneSwimAnimatorOfANodeSwitchesTheOthersOff) {
 // The previous path and the mesh owner are found by their IDs only among objects of their
 // kinds; a mesh owner named by ID flashes three times once the charge passes 80 %.
 TEST_F(SwimAnimatorTest, ANearlyFullChargeFlashesTheMeshOwnerThreeTimesInHalfASecond) {
-    addPath(79, -100.0f);
+    addStraightPath(79, 100.0f, -100.0f);
     addNode({0, 0, 0}, 80);
     PhysicsObject* figure = addFigure(81);
     scene::ISceneNode* swimmer = addNode({0, 0, 0});
