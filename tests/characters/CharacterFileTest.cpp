@@ -326,6 +326,25 @@ TEST_F(CharacterFileTest, TheConeWatchesForTheTypesFromScientistToChef) {
     }
 }
 
+// A watcher's cone hangs from the bone its file names; a bone the mesh lacks is logged once
+// with the character's name, a bone it has is not.
+TEST_F(CharacterFileTest, AConeBoneTheMeshLacksIsLoggedAndOneItHasIsNot) {
+    for (const char* bone : {"headBaseJt", "tailJt"}) {
+        log.lines.clear();
+        CharacterObject* c = addCharacter(0, 0, 0, [&](io::IAttributes* a) {
+            a->addString("Name", "Watcher");
+            a->addString("ConeBoneName", bone);
+            a->addEnum("CharacterSuspicionType", "Scientist", suspicionCharacterTypeNames);
+            a->addFloat("ConeDistance", 30.0f); // the cone is made afresh for the bone
+        });
+        ASSERT_NE(c->getVisionCone(), nullptr) << bone;
+        EXPECT_EQ(log.countStartingWith("ERROR: Cannot find vision m_coneMesh bone for CharacterObject: Watcher"),
+                  std::string(bone) == "tailJt" ? 1u : 0u)
+            << bone;
+        c->remove();
+    }
+}
+
 TEST_F(CharacterFileTest, ControllerShapesNeverBlockSightAndAlwaysBlockAController) {
     phys::RigidActor* body = physicsManager->createSphereActor(phys::Transform(phys::Vec3(50, 5, 0), phys::Quat()), 1.0f,
                                                                1.0f, 0.5f, 0.0f, false, false);
