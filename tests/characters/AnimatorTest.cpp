@@ -87,6 +87,16 @@ TEST_F(AnimatorTest, TheFactoryKnowsFifteenTypesByExactName) {
         }
     }
     EXPECT_EQ(factory->getCreatableSceneNodeAnimatorTypeCount(), 15u);
+    // Each of the fifteen is made by its name and reports its own type.
+    for (u32 i = 0; i < 15u; ++i) {
+        const c8* name = factory->getCreateableSceneNodeAnimatorTypeName(i);
+        ASSERT_NE(name, nullptr) << i;
+        EXPECT_EQ(findAnimatorType(name), 1000 + static_cast<s32>(i)) << name;
+        scene::ISceneNodeAnimator* made = factory->createSceneNodeAnimator(name, nullptr);
+        ASSERT_NE(made, nullptr) << name;
+        EXPECT_EQ(static_cast<s32>(made->getType()), 1000 + static_cast<s32>(i)) << name;
+        made->drop();
+    }
     EXPECT_EQ(static_cast<s32>(factory->getCreateableSceneNodeAnimatorType(14)), 1014);
     EXPECT_STREQ(factory->getCreateableSceneNodeAnimatorTypeName(static_cast<scene::ESCENE_NODE_ANIMATOR_TYPE>(1009)),
                  "controlMeshBone");
