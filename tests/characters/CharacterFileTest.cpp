@@ -157,6 +157,21 @@ TEST_F(CharacterFileTest, ACopyOutsidePlayBringsChildrenAndAnimators) {
     simulating = true;
 }
 
+// A copy wears the figure's materials as they are now (up to its first four), not the
+// ones its mesh file gives.
+TEST_F(CharacterFileTest, ACopyWearsTheFiguresFirstFourMaterialsAsTheyAreNow) {
+    CharacterObject* c = addCharacter(0, 0, 0);
+    const u32 count = c->getMaterialCount();
+    ASSERT_GE(count, 1u);
+    for (u32 i = 0; i < count; ++i)
+        c->getMaterial(i).Shininess = 100.0f + static_cast<f32>(i);
+    auto* copy = asCharacter(c->clone());
+    ASSERT_NE(copy, nullptr);
+    ASSERT_EQ(copy->getMaterialCount(), count);
+    for (u32 i = 0; i < count; ++i)
+        EXPECT_EQ(copy->getMaterial(i).Shininess == 100.0f + static_cast<f32>(i), i < 4u) << i;
+}
+
 TEST_F(CharacterFileTest, MissingMeshAndProfileAreLoggedAndTheCharacterStillStands) {
     CharacterObject* c = addCharacter(0, 0, 0, [](io::IAttributes* a) {
         a->addString("MeshFileName", "Content/Models/Characters/Nobody.b3d");
