@@ -95,6 +95,11 @@ TEST_F(AnimatorTest, TheFactoryKnowsFifteenTypesByExactName) {
         scene::ISceneNodeAnimator* made = factory->createSceneNodeAnimator(name, nullptr);
         ASSERT_NE(made, nullptr) << name;
         EXPECT_EQ(static_cast<s32>(made->getType()), 1000 + static_cast<s32>(i)) << name;
+        // None takes input, so none on a camera swallows a key meant for the game.
+        SEvent key{};
+        key.EventType = EET_KEY_INPUT_EVENT;
+        EXPECT_FALSE(made->isEventReceiverEnabled()) << name;
+        EXPECT_FALSE(made->OnEvent(key)) << name;
         made->drop();
     }
     EXPECT_EQ(static_cast<s32>(factory->getCreateableSceneNodeAnimatorType(14)), 1014);
