@@ -92,6 +92,9 @@ TEST_F(AnimatorTest, TheFactoryKnowsFifteenTypesByExactName) {
         const c8* name = factory->getCreateableSceneNodeAnimatorTypeName(i);
         ASSERT_NE(name, nullptr) << i;
         EXPECT_EQ(findAnimatorType(name), 1000 + static_cast<s32>(i)) << name;
+        const auto type = factory->getCreateableSceneNodeAnimatorType(i);
+        EXPECT_EQ(static_cast<s32>(type), 1000 + static_cast<s32>(i)) << name;
+        EXPECT_STREQ(factory->getCreateableSceneNodeAnimatorTypeName(type), name);
         scene::ISceneNodeAnimator* made = factory->createSceneNodeAnimator(name, nullptr);
         ASSERT_NE(made, nullptr) << name;
         EXPECT_EQ(static_cast<s32>(made->getType()), 1000 + static_cast<s32>(i)) << name;
