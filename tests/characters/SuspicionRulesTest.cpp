@@ -64,6 +64,22 @@ TEST_F(SuspicionRulesTest, LookupsGiveTheRuleOfThePairOrZeros) {
     EXPECT_EQ(getSuspicionValues(SCT_Stranger, ST_HitByThrown).amount, 0.0f);
 }
 
+// A rule that names no character type or no kind warns with an empty name and is filed
+// under -1, never under None or Default.
+TEST_F(SuspicionRulesTest, ARuleWithoutANameIsFiledApartWithAWarning) {
+    ASSERT_EQ(loadSuspicionConfig(writeTemp("Suspicion.xml", "<Rules>\n"
+                                                             "<CharacterSuspicion suspicionType=\"Debug\" amount=\"60\"/>\n"
+                                                             "<CharacterSuspicion characterType=\"Chef\" amount=\"70\"/>\n"
+                                                             "</Rules>\n")),
+              0);
+    EXPECT_EQ(log.countStartingWith("Warning: Character type:  is not a valid type."), 1u);
+    EXPECT_EQ(log.countStartingWith("Warning: suspicion type:  is not a valid type."), 1u);
+    EXPECT_EQ(getSuspicionValues(-1, ST_Debug).amount, 60.0f);
+    EXPECT_EQ(getSuspicionValues(SCT_Chef, -1).amount, 70.0f);
+    EXPECT_EQ(getSuspicionValues(SCT_None, ST_Debug).amount, 0.0f);
+    EXPECT_EQ(getSuspicionValues(SCT_Chef, ST_Default).amount, 0.0f);
+}
+
 TEST_F(SuspicionRulesTest, NamesFollowTheirTables) {
     const char* const characterNames[] = {"Family", "Stranger", "Scientist", "Exposed",
                                           "ExposedLogManiac", "Chef", "ZeroSuspicion", "None"};
