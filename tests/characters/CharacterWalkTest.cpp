@@ -12,6 +12,7 @@
 #include "characters/animators/ObjectAnimators.h"
 #include "characters/VisionCone.h"
 #include "core/Globals.h"
+#include "core/Random.h"
 #include "level/MeshGate.h"
 #include "level/SoundObject.h"
 #include "triggers/TriggerAction.h"
@@ -342,7 +343,8 @@ TEST_F(CharacterWalkTest, VoiceLinesTakeTheirSoundsSettings) {
            "<Sound name=\"Hum\" path=\"Audio/Hum\" behavior=\"Queue\"/>"
            "<Sound name=\"Shout\" path=\"Audio/Shout\" behavior=\"Interrupt\" subtitleID=\"5\"/>"
            "<Sound name=\"Cut\" path=\"Audio/Cut\" behavior=\"InterruptAndQueue\"/>"
-           "<Sound name=\"Sneeze\" path=\"Audio/Sneeze\" frequentness=\"0.7\"/></CharacterProfile>";
+           "<Sound name=\"Sneeze\" path=\"Audio/Sneeze\" frequentness=\"0.7\"/>"
+           "<Sound name=\"Cough\" path=\"Audio/Cough\" frequentness=\"0.99\"/></CharacterProfile>";
     CharacterObject* c = addCharacter(0, 0, 0, [&](io::IAttributes* a) { a->addString("ProfileName", profile.c_str()); });
     SoundObject* voice = c->getVoice();
     ASSERT_NE(voice, nullptr);
@@ -372,6 +374,20 @@ TEST_F(CharacterWalkTest, VoiceLinesTakeTheirSoundsSettings) {
     }
     EXPECT_GT(sneezes, 100);
     EXPECT_LT(sneezes, 180);
+    // From a frequentness of 0.99 on a sound always plays; just below, not always.
+    seedRandom(5);
+    CharacterProfile* sounds = c->getProfile();
+    ASSERT_NE(sounds, nullptr);
+    for (const f32 frequentness : {0.99f, 0.98f}) {
+        sounds->sounds["Cough"][""].frequentness = frequentness;
+        int coughs = 0;
+        for (int i = 0; i < 1000; ++i) {
+            voice->EventName.clear();
+            c->playVoice("Cough");
+            coughs += voice->EventName == "Audio/Cough";
+        }
+        EXPECT_EQ(coughs == 1000, frequentness == 0.99f) << frequentness;
+    }
 }
 
 // A repeated sound (footsteps) is due only in the frame whose step passes a multiple of its
