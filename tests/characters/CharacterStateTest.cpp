@@ -200,6 +200,13 @@ TEST_F(CharacterStateTest, NoticingWithoutAnAnimationReturnsAtOnceAndLeavingRest
     CharacterObject* plain = addCharacter(0, 0, 0, [&](io::IAttributes* a) { a->addString("ProfileName", profile.c_str()); });
     plain->stateMachine().changeState(noticingState());
     EXPECT_EQ(stateOf(plain), CharacterStateId::Stopped) << "no Noticing animation: back to the global state";
+    // The global state, not the one it noticed from.
+    addPath(40, {{0, 0, -8}, {0, 0, -16}});
+    CharacterObject* walker = addCharacter(-20, 0, 40, [&](io::IAttributes* a) { a->addString("ProfileName", profile.c_str()); });
+    ASSERT_EQ(walker->stateMachine().globalID(), CharacterStateId::Walking);
+    walker->stateMachine().changeState(stoppedState());
+    walker->stateMachine().changeState(noticingState());
+    EXPECT_EQ(stateOf(walker), CharacterStateId::Walking);
 
     CharacterObject* c = addCharacter(20, 0, 0);
     PhysicsObject* wall = addWall(25, 0, {1, 1, 1});
