@@ -19,6 +19,7 @@
 
 #include <algorithm>
 #include <fstream>
+#include <utility>
 
 using namespace irr;
 
@@ -367,6 +368,24 @@ TEST_F(VisionConeTest, TheSightLineDotsFillWithTheNotice) {
         EXPECT_NE(particles[0].pos, core::vector3df(0, 0, 0)) << "the first dot is parked";
         EXPECT_NE(particles[10].pos, core::vector3df(0, 0, -20)) << "no dot at or past the player";
     }
+    // With a player the dots grow with the camera's distance from it: a fifth of a unit per
+    // 20 units above 0.2, from 0.3 up to 0.7.
+    player = new WatchedPlayer(root(), smgr(), 60);
+    player->drop();
+    player->setPosition({0, 0, -10});
+    player->updateAbsolutePosition();
+    setPlayer(0, player);
+    scene::ICameraSceneNode* camera = smgr()->addCameraSceneNode(root());
+    for (const auto& [away, size] : {std::pair{0.0f, 0.3f}, {2.0f, 0.3f}, {4.0f, 0.4f}, {8.0f, 0.6f}, {40.0f, 0.7f}}) {
+        camera->setPosition({away, 0, -10});
+        camera->updateAbsolutePosition();
+        scene::SParticle particles[12] = {};
+        line->affect(1000, particles, 12);
+        EXPECT_NEAR(particles[3].size.Width, size, 1e-4f) << away;
+        EXPECT_NEAR(particles[3].size.Height, size, 1e-4f) << away;
+    }
+    smgr()->setActiveCamera(nullptr);
+    camera->remove();
     // Past 40 dots the line emits no more than one a second.
     scene::IParticleEmitter* emitter = dots->getEmitter();
     emitter->setMaxParticlesPerSecond(100);
