@@ -24,10 +24,12 @@
 #include "physics/world/PhysicsManager.h"
 #include "render/BillboardObject.h"
 #include "render/DrawnObjects.h"
+#include "render/EffectHandler.h"
 #include "triggers/CheckpointObject.h"
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 
 using namespace irr;
 using Attributes = io::IAttributes;
@@ -1266,6 +1268,46 @@ TEST_F(AnimatorTest, ABoneAttachmentWithoutANameFollowsTheJointOfItsIndex) {
     expectNear(byIndex->getAbsolutePosition(), figure->getMeshNode()->getJointNode(5u)->getAbsolutePosition(), 0.01f);
     expectNear(past->getAbsolutePosition(), {7, 7, 7});
     EXPECT_EQ(written(pastAnimator)[4], "ParentID=-1");
+}
+
+// With hardware skinning the joint nodes are not kept up, so an attached node follows the
+// mesh's own animated joint, the root joint included.
+TEST_F(AnimatorTest, WithHardwareSkinningABoneAttachmentFollowsTheMeshsAnimatedJoint) {
+    auto handler = std::make_unique<EffectHandler>(device->get(), core::dimension2du(0, 0));
+    effectHandler = handler.get();
+    struct Unset {
+        ~Unset() { effectHandler = nullptr; }
+    } unset;
+    effectHandler->hardwareSkinning = true;
+    PhysicsObject* figure = addFigure();
+    figure->setID(40);
+    manager->registerNodeIDs(figure);
+    device->get()->getTimer()->setTime(5000);
+    std::vector<scene::ISceneNode*> attached;
+    for (s32 index : {0, 5}) {
+        attached.push_back(addNode({0, 0, 0}));
+        makeAnimator("attachToMeshBone", attached.back(), [&](Attributes* a) {
+            a->addInt("ParentID", 40);
+            a->addInt("JointIndex", index);
+        });
+    }
+    figure->setPosition({10, 0, 0});
+    scene::IAnimatedMeshSceneNode* mesh = figure->getMeshNode();
+    auto* skinned = static_cast<scene::ISkinnedMesh*>(mesh->getMesh());
+    ASSERT_EQ(skinned->getMeshType(), scene::EAMT_SKINNED);
+    const u32 indices[] = {0, 5};
+    frame();
+    // Joint nodes left behind (here pushed away) are not what the nodes follow.
+    for (u32 index : indices) {
+        scene::IBoneSceneNode* joint = mesh->getJointNode(index);
+        joint->setPosition(joint->getPosition() + core::vector3df(0, 50, 0));
+        joint->updateAbsolutePosition();
+    }
+    manager->onEndOfUpdate.invoke();
+    for (std::size_t k = 0; k < attached.size(); ++k) {
+        const core::matrix4 m = mesh->getAbsoluteTransformation() * skinned->getAllJoints()[indices[k]]->GlobalAnimatedMatrix;
+        expectNear(attached[k]->getAbsolutePosition(), m.getTranslation(), 0.01f);
+    }
 }
 
 // A bone controller turns its joint toward its orienting object by the blend's share: all
