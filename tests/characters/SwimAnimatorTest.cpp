@@ -7,9 +7,12 @@
 #include "core/Globals.h"
 #include "level/SplineObject.h"
 #include "level/VariableObject.h"
+#include "render/EffectHandler.h"
 #include "physics/objects/PhysicsObjectSettings.h"
 
 #include <IAnimatedMeshSceneNode.h>
+
+#include <memory>
 
 using namespace irr;
 using Attributes = io::IAttributes;
@@ -343,4 +346,45 @@ TEST_F(SwimAnimatorTest, AStrokeRunsFromRestThroughTheBlastBackToRest) {
     frame(0.05f);
     ASSERT_EQ(Swim::shared.state, Swim::CoastToCharge);
     EXPECT_TRUE(runUntilState(Swim::ChargedIdle, 0.05f, 60));
+}
+
+// With hardware skinning the tail joints Curve2 to Curve6 lie on the path behind the swimmer,
+// a quarter unit apart (in the figure's frame, Z up); those before the path's start lie on
+// the previous path.
+TEST_F(SwimAnimatorTest, WithHardwareSkinningTheTailLiesAlongThePathBehindTheSwimmer) {
+    auto handler = std::make_unique<EffectHandler>(device->get(), core::dimension2du(0, 0));
+    effectHandler = handler.get();
+    struct Unset {
+        ~Unset() { effectHandler = nullptr; }
+    } unset;
+    effectHandler->hardwareSkinning = true;
+    SplineObject* previous = addStraightPath(79, 100.0f, -100.0f);
+    SplineObject* path = static_cast<SplineObject*>(manager->getSceneNodeFromID(78));
+    PhysicsObject* figure = addFigure(81);
+    figure->setPosition({0, 3, 2});
+    Swim* swim = addSwimmer(addNode({0, 0, 0}), [](Attributes* a) {
+        a->addInt("PrevSplineObjectID", 79);
+        a->addInt("MeshObjectID", 81);
+    });
+    frame(0.001f);
+    swim->currentTime = 0.006f; // Curve2 and Curve3 on the path, the rest on the previous one
+    frame(0.001f);
+    figure->updateAnimation(false);
+    ASSERT_NEAR(swim->splineLength, 100.0f, 1e-3f);
+    scene::IAnimatedMeshSceneNode* mesh = figure->getMeshNode();
+    core::matrix4 inverse;
+    mesh->getAbsoluteTransformation().getInverse(inverse);
+    for (s32 k = 1; k <= 5; ++k) {
+        const core::stringc name = core::stringc("Curve") + core::stringc(k + 1);
+        SCOPED_TRACE(name.c_str());
+        f32 progress = swim->currentTime - static_cast<f32>(k) * 0.0025f;
+        SplineObject* along = progress < 0.0f ? previous : path;
+        if (progress < 0.0f)
+            progress += 1.0f;
+        core::vector3df expected = along->getPosition(progress);
+        inverse.transformVect(expected);
+        scene::IBoneSceneNode* joint = mesh->getJointNode(name.c_str());
+        ASSERT_NE(joint, nullptr);
+        expectNear(joint->getPosition(), {expected.X, -expected.Z, expected.Y}, 1e-3f);
+    }
 }
