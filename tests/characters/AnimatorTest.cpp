@@ -30,6 +30,9 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <string>
+#include <utility>
+#include <vector>
 
 using namespace irr;
 using Attributes = io::IAttributes;
@@ -1337,4 +1340,52 @@ TEST_F(AnimatorTest, ABoneControllerTurnsItsJointTheBlendsShareTowardItsOrientin
     EXPECT_GT(std::fabs(yaw[2] - yaw[1]), 5.0f) << "half a blend stops short";
     EXPECT_GT(std::fabs(yaw[1] - yaw[0]), 5.0f) << "and still turns";
     EXPECT_NEAR(yaw[3], 90.0f, 2.0f) << "nearly all the way";
+}
+
+// A new animator of each type, as the editor adds it, writes these settings after the base
+// keys (a new frame animator is off until a level switches it on).
+TEST_F(AnimatorTest, ANewAnimatorOfEachTypeWritesItsDefaults) {
+    const std::pair<const char*, std::vector<std::string>> rows[] = {
+        {"moveStraight",
+         {"Start=0.000000, 0.000000, 0.000000", "End=0.000000, 10.000000, 0.000000", "TimeForWay=3000", "Loop=false", "PingPong=false", "ResetOnDisable=false"}},
+        {"moveSpline",
+         {"SpawnTime=0.000000", "Speed=1.000000", "Tightness=0.500000", "Loop=true", "PingPong=false", "LinearMovement=false", "AnimatePosition=true", "AnimateRotation=false", "AnimateScale=false", "ResetOnDisable=false", "Point1=0.000000, 0.000000, 0.000000", "Rotation1=0.000000, 0.000000, 0.000000", "Point2=10.000000, 5.000000, 10.000000", "Rotation2=0.000000, 0.000000, 0.000000"}},
+        {"animateFrame",
+         {"LoopFrames=Unchanged", "UseAnimationFrom=", "CharAnimationName=", "StartFrame=0", "EndFrame=0", "BlendTime=1.000000", "ChangeFPS=false", "NextAnimatorID=-1"}},
+        {"animateTexture",
+         {"AnimFilePath=", "FramesPerSecond=30.000000", "Loop=true", "ResetOnDisable=false"}},
+        {"animateUVs",
+         {"TranslationSpeed=0.000000, 0.000000", "ApplyToAllMaterials=true", "ResetOnDisable=false"}},
+        {"animateColor",
+         {"TimeToFade=3.000000", "StartFromOriginalColor=false", "OriginalColor=255, 255, 255, 255", "TargetColor=255, 255, 255, 255", "ApplyToAllMaterials=true", "Loop=true", "PingPong=false", "ResetOnDisable=false"}},
+        {"animateSpline",
+         {"SplineObjectID=0", "SpawnTime=0.000000", "TimeToComplete=3.000000", "AffectRotation=false", "Loop=true", "PingPong=false", "ResetOnDisable=false", "SpeedVariableID=0", "CapToFramerate=false"}},
+        {"parentToObject",
+         {"ParentObjectID=0", "UseParentPosition=true", "UseParentRotation=false", "ExcludePositionAxes="}},
+        {"attachToMeshBone",
+         {"ParentID=0", "JointIndex=0", "JointName=", "UseCurrentJoint=false"}},
+        {"controlMeshBone",
+         {"BlendAmount=1.000000", "ControlType=Multiple Nodes", "JointCount=0"}},
+        {"physicsForce",
+         {"Force=0.000000, 0.000000, 0.000000", "ForceMode=Force"}},
+        {"moveFlyCircle",
+         {"Center=0.000000, 0.000000, 0.000000", "Radius=10.000000", "Speed=0.001000", "Direction=0.000000, 1.000000, 0.000000", "RadiusEllipsoid=0.000000", "ResetOnDisable=false"}},
+        {"moveRotation",
+         {"Rotation=0.000000, 0.000000, 0.000000", "SpeedVariableID=0"}},
+        {"rotateTowards",
+         {"TargetObjectID=0"}},
+        {"swimSpline",
+         {"ResetOnDisable=false", "AffectRotation=false", "SplineObjectID=0", "PrevSplineObjectID=0", "MeshObjectID=0", "SplineSpeed=20.000000", "SpeedVariableObjectID=0", "MaxChargeTime=2.000000", "ChargeDeltaTimeMultiplier=0.400000", "CompoundChargeMultiplier=4.000000", "WindDownRate=2.000000", "WindDownDamping=35.000000", "FlinchDuration=1.000000", "CurrentTime=0.000000"}},
+    };
+    for (const auto& [type, expected] : rows) {
+        scene::ISceneNodeAnimator* made = factory->createSceneNodeAnimator(type, nullptr);
+        ASSERT_NE(made, nullptr) << type;
+        std::vector<std::string> lines = written(made);
+        made->drop();
+        ASSERT_GE(lines.size(), 3u) << type;
+        EXPECT_EQ(lines[1], std::string("Enabled=") + (std::string(type) == "animateFrame" ? "false" : "true")) << type;
+        const std::size_t base = std::string(type) == "animateTexture" ? 3 : 4;
+        lines.erase(lines.begin(), lines.begin() + static_cast<std::ptrdiff_t>(std::min(base, lines.size())));
+        EXPECT_EQ(lines, expected) << type;
+    }
 }
