@@ -563,6 +563,17 @@ TEST_F(CharacterWalkTest, AWatchingCharacterTurnsItsHeadTowardThePlayerWithinIts
     player->updateAbsolutePosition();
     run(3.0f);
     EXPECT_LT(apart(headYaw(watcher), headYaw(other)), 1.0f) << "out of reach the head goes back to its pose";
+    // 35 degrees to its side is within reach, 45 beyond it.
+    for (const auto& [degrees, reached] : {std::pair{35.0f, true}, {45.0f, false}}) {
+        const f32 r = degrees * core::DEGTORAD;
+        player->setPosition({-10.0f * std::sin(r), 6.0f, -10.0f * std::cos(r)});
+        player->updateAbsolutePosition();
+        run(2.0f);
+        if (reached)
+            EXPECT_GT(apart(headYaw(watcher), headYaw(other)), 30.0f) << degrees;
+        else
+            EXPECT_LT(apart(headYaw(watcher), headYaw(other)), 1.0f) << degrees;
+    }
 }
 
 // While a character talks its lip-loop node plays and moves the head joints of its figure.
