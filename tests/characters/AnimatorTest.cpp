@@ -12,6 +12,7 @@
 #include "characters/animators/MovementAnimators.h"
 #include "characters/animators/ObjectAnimators.h"
 #include "characters/animators/SwimSplineAnimator.h"
+#include "level/LevelManager.h"
 #include "level/MeshGate.h"
 #include "core/Globals.h"
 #include "level/SaveManager.h"
@@ -92,6 +93,13 @@ TEST_F(AnimatorTest, TheFactoryKnowsFifteenTypesByExactName) {
         }
     }
     EXPECT_EQ(factory->getCreatableSceneNodeAnimatorTypeCount(), 15u);
+    // Without a level every type is made and dropped cleanly.
+    LevelManager* const level = levelManager;
+    levelManager = nullptr;
+    for (u32 i = 0; i < 15u; ++i)
+        if (scene::ISceneNodeAnimator* loose = factory->createSceneNodeAnimator(factory->getCreateableSceneNodeAnimatorTypeName(i), nullptr))
+            loose->drop();
+    levelManager = level;
     // Each of the fifteen is made by its name and reports its own type.
     for (u32 i = 0; i < 15u; ++i) {
         const c8* name = factory->getCreateableSceneNodeAnimatorTypeName(i);
