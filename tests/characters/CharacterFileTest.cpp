@@ -172,6 +172,43 @@ TEST_F(CharacterFileTest, ACopyWearsTheFiguresFirstFourMaterialsAsTheyAreNow) {
         EXPECT_EQ(copy->getMaterial(i).Shininess == 100.0f + static_cast<f32>(i), i < 4u) << i;
 }
 
+// A character as the editor adds it, before anything is read, writes the everyday figure,
+// its profile and animations, and these walking and watching settings.
+TEST_F(CharacterFileTest, ANewCharacterWritesItsDefaults) {
+    simulating = false;
+    auto* c = new CharacterObject(root(), smgr(), -1);
+    c->drop();
+    const std::map<std::string, std::string> expected = {
+        {"ApplyGravityToAnimators", "true"},
+        {"BoundType", "Capsule"},
+        {"CharacterSuspicionType", "None"},
+        {"ConeBoneName", "headBaseJt"},
+        {"ConeDistance", "40.000000"},
+        {"Height", "3.000000"},
+        {"MeshFileName", "Content/Models/Characters/Everyman1.b3d"},
+        {"MeshOffset", "0.000000, 0.000000, 0.000000"},
+        {"NoCollideKinematicIDs", ""},
+        {"ParentWaypointID", "0"},
+        {"PathBehavior", "Loop"},
+        {"ProfileName", "Content/Models/Characters/EverymanProfile.xml"},
+        {"Radius", "1.500000"},
+        {"ReactingAnimName", "ReactingDefault"},
+        {"RotateSpeed", "1.000000"},
+        {"StartState", "Walking"},
+        {"StopForTentaro", "true"},
+        {"StoppedAnimName", "StoppedDefault"},
+        {"UseAnimationFrom", "Content/Models/Characters/AniEveryBody.b3d"},
+        {"UseWaypoints", "true"},
+        {"VisionConeID", "-1"},
+        {"WalkSpeed", "3.000000"},
+        {"WalkingAnimName", "WalkingDefault"},
+    };
+    const auto keys = keysOf(c);
+    for (const auto& [key, value] : expected)
+        EXPECT_EQ(keys.count(key) ? keys.at(key) : std::string("<missing>"), value) << key;
+    simulating = true;
+}
+
 TEST_F(CharacterFileTest, MissingMeshAndProfileAreLoggedAndTheCharacterStillStands) {
     CharacterObject* c = addCharacter(0, 0, 0, [](io::IAttributes* a) {
         a->addString("MeshFileName", "Content/Models/Characters/Nobody.b3d");
