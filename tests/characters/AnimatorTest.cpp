@@ -904,6 +904,25 @@ TEST_F(AnimatorTest, AFrameAnimatorChangesTheFrameRateOnlyWhenTold) {
     }
 }
 
+// Outside play a frame animator sets its range once and stays on: a range set afterwards
+// (as the editor's preview does) is kept.
+TEST_F(AnimatorTest, OutsidePlayAFrameAnimatorSetsItsRangeOnce) {
+    coreSlots().physics.isSimulationActive = [] { return false; };
+    PhysicsObject* figure = addFigure();
+    AnimatorBase* frames = makeAnimator("animateFrame", figure, [](Attributes* a) {
+        a->addBool("Enabled", true);
+        a->addInt("StartFrame", 31);
+        a->addInt("EndFrame", 60);
+    });
+    frame();
+    EXPECT_EQ(figure->getMeshNode()->getStartFrame(), 31);
+    EXPECT_TRUE(frames->isEnabled());
+    figure->getMeshNode()->setFrameLoop(0, 10);
+    frame();
+    EXPECT_EQ(figure->getMeshNode()->getStartFrame(), 0);
+    EXPECT_EQ(figure->getMeshNode()->getEndFrame(), 10);
+}
+
 // A sprite of no frame rate keeps the rate of its animation file.
 TEST_F(AnimatorTest, ASpriteWithoutAFrameRateKeepsItsFilesRate) {
     auto* billboard = static_cast<BillboardObject*>(smgr()->addSceneNode("BillboardObject", root()));
