@@ -154,6 +154,19 @@ TEST_F(CharacterFileTest, ACopyOutsidePlayBringsChildrenAndAnimators) {
     EXPECT_EQ(named(copy, "Hat"), 1) << "its own child comes along";
     EXPECT_EQ(debugChildren(copy), debugChildren(c)) << "helper nodes are made afresh, not copied";
     EXPECT_EQ(copy->getAnimators().size(), 1u);
+    // The copied children show no debug drawing outside play; in play they keep their own.
+    hat->setDebugDataVisible(scene::EDS_BBOX);
+    for (bool playing : {false, true}) {
+        simulating = playing;
+        auto* again = asCharacter(c->clone());
+        ASSERT_NE(again, nullptr);
+        for (scene::ISceneNode* child : again->getChildren()) {
+            if (std::string(child->getName()) == "Hat") {
+                EXPECT_EQ(child->isDebugDataVisible(), playing ? scene::EDS_BBOX : scene::EDS_OFF) << playing;
+            }
+        }
+        EXPECT_EQ(named(again, "Hat"), 1) << playing;
+    }
     simulating = true;
 }
 
