@@ -330,8 +330,18 @@ TEST_F(LevelMenusTest, StoryRowsCarryStarsBestTimesAndTiesFromTheSave) {
         EXPECT_EQ(textureName(e[2 + t]), "Content/Screens/Buttons/TieIcon1.png");
         EXPECT_EQ(static_cast<GUIImage*>(e[2 + t])->getColor().getAlpha(), t == 1 ? 255u : 128u) << t;
     }
-    EXPECT_EQ(e[2]->getRelativePosition(), core::recti(60, 3, 68, 28));
+    // Each mark has its own place on the row: ties ten units apart after the time.
     EXPECT_EQ(e[0]->getRelativePosition(), core::recti(-9, 6, 9, 24));
+    EXPECT_EQ(e[1]->getRelativePosition(), core::recti(15, 1, 65, 31));
+    for (int t = 0; t < 3; ++t)
+        EXPECT_EQ(e[2 + t]->getRelativePosition(), core::recti(60 + 10 * t, 3, 68 + 10 * t, 28)) << t;
+    EXPECT_EQ(a[2]->getRelativePosition(), core::recti(59, 7, 89, 23));
+    // The time is dark grey on the panel and lights with its row.
+    auto* time = static_cast<GUITextButton*>(a[1]);
+    EXPECT_EQ(time->getStateSource(), rows[0]);
+    EXPECT_EQ(time->getStateColor(0), video::SColor(0xff5a5a5a));
+    for (s32 state = 1; state < 4; ++state)
+        EXPECT_EQ(time->getStateColor(state), video::SColor(0xffffffff)) << state;
     // A single tie shows one tie icon and no "no tie" icon.
     level->tieTable.add({6, "Content/Models/Ties/Tie.png", L"Content/Levels/A.irr"});
     select->buildItems();

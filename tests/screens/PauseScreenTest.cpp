@@ -217,6 +217,11 @@ TEST_F(PauseScreenTest, HidingDuringTheFadeInJumpsTheDimming) {
     const f32 partly = pause->getDimAmount();
     EXPECT_GT(partly, 0.0f);
     EXPECT_LT(partly, 1.0f);
+    // The tint eases in: 3f^2 - 2f^3 of its strongest alpha.
+    const f32 eased = 3.0f * partly * partly - 2.0f * partly * partly * partly;
+    EXPECT_TRUE(pause->getDimImage()->isVisible());
+    EXPECT_EQ(pause->getDimImage()->getColor().getAlpha(), static_cast<u32>(eased * 180.0f));
+    EXPECT_EQ(pause->getDimImage()->getColor().getRed(), 255u);
     pause->setVisible(false);
     EXPECT_EQ(pause->getDimAmount(), 1.0f);
     // A second hide while fading out changes nothing.
@@ -224,6 +229,7 @@ TEST_F(PauseScreenTest, HidingDuringTheFadeInJumpsTheDimming) {
     runFrames();
     EXPECT_FALSE(pause->isVisible());
     EXPECT_EQ(pause->getDimAmount(), 0.0f);
+    EXPECT_FALSE(pause->getDimImage()->isVisible());
 }
 
 // The pause menu opens without its sound while the game is held behind a covering screen.
