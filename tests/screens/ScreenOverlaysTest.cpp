@@ -12,9 +12,12 @@
 #include "gui/GUIImage.h"
 #include "level/LevelInfo.h"
 #include "level/LevelManager.h"
+#include "level/SaveManager.h"
 #include "screens/ScreenManager.h"
 #include "screens/levels/GUILevelElement.h"
 #include "screens/menus/GUIPlayScreen.h"
+
+#include <IAttributes.h>
 
 using namespace irr;
 
@@ -122,6 +125,13 @@ TEST_F(ScreenOverlaysTest, TheLevelTimerShowsOnlyInPlayWhenAskedFor) {
     coreSlots().physics.isSimulationActive = [] { return true; };
     drawFrame();
     EXPECT_FALSE(screenManager->getTimerBox()->isVisible()) << "neither the setting nor the level asks";
+    auto* info = new LevelInfo(nullptr, device->getSceneManager());
+    info->settings.ForceLevelTimer = true;
+    level->currentLevelInfo = info;
+    drawFrame();
+    EXPECT_TRUE(screenManager->getTimerBox()->isVisible()) << "the level asks";
+    level->currentLevelInfo = nullptr;
+    info->drop();
     screenManager->ShowLevelTimer = true;
     level->levelRun.levelTime = 65.25f;
     drawFrame();
@@ -138,6 +148,17 @@ TEST_F(ScreenOverlaysTest, TheLevelTimerShowsOnlyInPlayWhenAskedFor) {
         EXPECT_EQ(screenManager->getTotalRow()->isVisible(), story && counts) << story << counts;
     }
     EXPECT_EQ(std::wstring(screenManager->getTotalTimeText()->getText()), L"0:02:05.500");
+    EXPECT_EQ(std::wstring(screenManager->getTotalBestText()->getText()), L"N/A");
+    EXPECT_EQ(screenManager->getTimerBox()->getRelativePosition().UpperLeftCorner,
+              core::position2di(screenWidth / 20, screenHeight / 20));
+    // A run at its start reads zero, not "N/A"; the best story time comes from the save.
+    level->levelRun.levelTime = 0.0f;
+    level->levelRun.storyTime = 0.0f;
+    save->getGroup(SaveManager::Statistics)->setAttribute("BestStoryTime", 300.5f);
+    drawFrame();
+    EXPECT_EQ(std::wstring(screenManager->getLevelTimeText()->getText()), L"0:00:00.000");
+    EXPECT_EQ(std::wstring(screenManager->getTotalTimeText()->getText()), L"0:00:00.000");
+    EXPECT_EQ(std::wstring(screenManager->getTotalBestText()->getText()), L"0:05:00.500");
     level->PlayMode = 0;
     level->levelRun.countsStoryTime = false;
     level->levelRun.validTime = false;
