@@ -23,8 +23,21 @@
 #include "player/PlayerHooks.h"
 #include "screens/ScreenManager.h"
 #include "screens/ScreenRegistration.h"
+#include "screens/levels/LevelCatalogue.h"
+#include "characters/CharacterServices.h"
+#include "characters/SuspicionMeter.h"
+#include "gui/hud/GUINotification.h"
+#include "screens/menus/GUIPauseScreen.h"
+#include "triggers/TriggerServices.h"
+#include "camera/CameraServices.h"
 #include "camera/GUICutscene.h"
 #include "support/ScreenConnections.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
 
 using namespace irr;
 
@@ -267,6 +280,120 @@ TEST_F(ScreenRegistrationTest, LevelEventsCloseTheScreensThroughTheScreenManager
     level.closeAllScreens();
     EXPECT_FALSE(slots().isStackActive());
     resetLevelHooks();
+}
+
+} // namespace
+
+namespace {
+
+// The HUD reads the player's whole suspicion record; a landed splat raises it within 0..100
+// and the run remembers the new level.
+TEST_F(ScreenRegistrationTest, TheHudReadsAndRaisesTheSuspicionRecord) {
+    const GuiSuspicionHooks& suspicion = guiHooks().suspicion;
+    const std::shared_ptr<SuspicionMeter> kept = level->suspicionMeter;
+    level->suspicionMeter.reset();
+    EXPECT_FALSE(suspicion.shown().has_value());
+    suspicion.addSplat(5.0f); // nothing to raise
+    auto meter = std::make_shared<SuspicionMeter>();
+    meter->value = 40.0f;
+    meter->pendingValue = 55.0f;
+    meter->drainValue = 60.0f;
+    meter->watcherCount = 2;
+    level->suspicionMeter = meter;
+    const std::optional<ShownSuspicion> shown = suspicion.shown();
+    ASSERT_TRUE(shown.has_value());
+    EXPECT_EQ(shown->value, 40.0f);
+    EXPECT_EQ(shown->pendingValue, 55.0f);
+    EXPECT_EQ(shown->drainValue, 60.0f);
+    EXPECT_EQ(shown->watcherCount, 2);
+    for (const auto& [amount, after] : {std::pair{10.0f, 50.0f}, std::pair{70.0f, 100.0f}, std::pair{-150.0f, 0.0f}}) {
+        suspicion.addSplat(amount);
+        EXPECT_EQ(meter->value, after) << amount;
+        EXPECT_EQ(level->levelRun.lastSuspicion, after) << amount;
+    }
+    level->suspicionMeter = kept;
+}
+
+// The game objects' questions about the standing screens, each both ways.
+TEST_F(ScreenRegistrationTest, GameObjectsSeeTheHudTheBarsAndTheOverscan) {
+    const CharacterServiceTable::Screens& characters = characterServices().screens;
+    const GuiScreenHooks& gui = guiHooks().screens;
+    EXPECT_FALSE(characters.addSplat(5.0f, core::vector3df(0.0f))) << "no HUD yet";
+    EXPECT_EQ(gui.hud(), nullptr);
+    EXPECT_FALSE(gui.pausePanel().has_value());
+    screenManager->createScreens();
+    ASSERT_NE(screenManager->getHud(), nullptr);
+    EXPECT_EQ(gui.hud(), screenManager->getHud());
+    EXPECT_TRUE(characters.addSplat(5.0f, core::vector3df(0.0f)));
+
+    EXPECT_FALSE(characters.cutsceneBarsShown());
+    EXPECT_EQ(gui.overlayBlend(), 0.0f);
+    screenManager->getCutsceneScreen()->snapBarsIn();
+    EXPECT_TRUE(characters.cutsceneBarsShown());
+    EXPECT_EQ(gui.overlayBlend(), screenManager->getOverlayBlend());
+    EXPECT_NE(gui.overlayBlend(), 0.0f);
+
+    for (bool overscan : {true, false}) {
+        screenManager->Overscan = overscan;
+        EXPECT_EQ(cameraServices().screens.overscan(), overscan);
+        EXPECT_EQ(gui.overscanMargin(), screenManager->getOverscanMargin());
+    }
+
+    // The pause panel slides by the pause screen's dimming and width.
+    const std::optional<PausePanelSlide> slide = gui.pausePanel();
+    ASSERT_TRUE(slide.has_value());
+    EXPECT_EQ(slide->dimAmount, screenManager->getPauseScreen()->getDimAmount());
+    EXPECT_EQ(slide->panelWidth, screenManager->getPauseScreen()->getPanelWidth());
+    EXPECT_GT(slide->panelWidth, 0);
+
+    delete screenManager;
+    screenManager = nullptr;
+    EXPECT_FALSE(characters.addSplat(5.0f, core::vector3df(0.0f)));
+    EXPECT_TRUE(characters.drawsGui());
+    EXPECT_FALSE(characters.cutsceneBarsShown());
+    EXPECT_FALSE(cameraServices().screens.overscan());
+    EXPECT_EQ(gui.overscanMargin(), core::position2di(0, 0));
+    EXPECT_EQ(gui.topScreen(), nullptr);
+    EXPECT_EQ(gui.notificationQueueHead(), nullptr);
+    EXPECT_FALSE(triggerServices().screens.isGameHeld());
+}
+
+// The triggers' pop-ups are the screen manager's notifications: the first one showing heads
+// the queue the HUD reads.
+TEST_F(ScreenRegistrationTest, TriggersShowAndDismissTheScreenManagersNotifications) {
+    (new GUIElementFactory(environment))->drop();
+    GUINotification::loadNotificationTable();
+    screenManager->createScreens();
+    const TriggerServiceTable::Screens& triggers = triggerServices().screens;
+    EXPECT_EQ(triggers.notificationLayer(), screenManager->getNotificationLayer());
+    EXPECT_EQ(guiHooks().screens.notificationQueueHead(), nullptr);
+    GUINotification* pause = triggers.notificationByName("Pause");
+    ASSERT_NE(pause, nullptr);
+    EXPECT_EQ(screenManager->getNotificationByName("Pause"), pause);
+    GUINotification* camera = triggers.notificationByName("Camera");
+    triggers.showNotification(camera, 5.0f);
+    triggers.showNotification(pause, 5.0f);
+    EXPECT_EQ(screenManager->getActiveNotifications(), (std::vector<GUINotification*>{camera, pause}));
+    EXPECT_EQ(guiHooks().screens.notificationQueueHead(), camera);
+    triggers.dismissNotification("Camera", true);
+    EXPECT_TRUE(camera->isDismissed());
+    EXPECT_FALSE(pause->isDismissed());
+    EXPECT_TRUE(screenManager->getPendingDismissals().empty());
+    triggers.dismissNotification("Nobody", false);
+    EXPECT_EQ(screenManager->getPendingDismissals(), std::vector<std::string>{"Nobody"});
+    const core::stringc path = "Content/Language/English/Notifications/NotificationBlank.xml";
+    EXPECT_EQ(triggers.notificationByPath(path), screenManager->getNotificationByPath(path));
+}
+
+// A level path is listed when the level list names it.
+TEST_F(ScreenRegistrationTest, TriggersAskTheLevelListWhetherALevelIsListed) {
+    const std::vector<LevelRecord> kept = AllLevels;
+    LevelRecord record;
+    record.path = "Content/Levels/A.irr";
+    AllLevels = {record};
+    EXPECT_TRUE(triggerServices().screens.isListedLevel("Content/Levels/A.irr"));
+    EXPECT_FALSE(triggerServices().screens.isListedLevel("Content/Levels/B.irr"));
+    AllLevels = kept;
 }
 
 } // namespace
