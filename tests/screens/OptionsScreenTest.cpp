@@ -165,14 +165,31 @@ TEST_F(OptionsScreenTest, EverySettingsPageReadsInItsOwnWords) {
     EXPECT_TRUE(inOrder(texts(options), words({4, 11, 12, 15, 17}))) << "options";
 }
 
+// Each meter shows its own volume and gives the sound manager's own category the new one.
 TEST_F(OptionsScreenTest, VolumesShowTruncatedPercentsAndStoreHundredths) {
-    setSettingFloat("Audio_SFXVolume", 0.555f);
-    GUIAudioOptionsScreen audio(environment, true);
-    auto* effects = row<GUIOptionMeter>(&audio, 0);
-    EXPECT_EQ(effects->getValue(), 55);
-    effects->setValue(56);
-    EXPECT_FLOAT_EQ(getSettingFloat("Audio_SFXVolume"), 0.56f);
-    audio.remove();
+    const struct {
+        std::size_t row;
+        const char* key;
+        f32 SoundManager::*volume;
+    } meters[] = {{0, "Audio_SFXVolume", &SoundManager::sfxVolume},
+                  {1, "Audio_VoiceoverVolume", &SoundManager::voiceoverVolume},
+                  {2, "Audio_MusicVolume", &SoundManager::musicVolume}};
+    for (const auto& meter : meters) {
+        SCOPED_TRACE(meter.key);
+        for (const auto& other : meters) {
+            setSettingFloat(other.key, 0.3f);
+            soundManager->*other.volume = 0.3f;
+        }
+        setSettingFloat(meter.key, 0.555f);
+        GUIAudioOptionsScreen audio(environment, true);
+        auto* row = this->row<GUIOptionMeter>(&audio, meter.row);
+        EXPECT_EQ(row->getValue(), 55);
+        row->setValue(56);
+        EXPECT_FLOAT_EQ(getSettingFloat(meter.key), 0.56f);
+        for (const auto& other : meters)
+            EXPECT_FLOAT_EQ(soundManager->*other.volume, &other == &meter ? 0.56f : 0.3f) << other.key;
+        audio.remove();
+    }
 }
 
 TEST_F(OptionsScreenTest, TheSubtitleSwitchesReachTheSubtitleLayerAtOnce) {
