@@ -232,6 +232,9 @@ TEST_F(LevelMenusTest, NewGameResetsTheStoryAndQueuesTheFirstLevelBehindAWhiteFa
     EXPECT_TRUE(level->isEventQueued(LET_ClearMenus));
     ASSERT_EQ(screenManager->getScreenStack().size(), 1u) << "the entry list closed, the title stays";
     EXPECT_STREQ(screenManager->getScreenStack()[0]->getTypeName(), "GUIMainScreen");
+    screenManager->flushScreenRemovals();
+    for (gui::IGUIElement* child : root()->getChildren())
+        EXPECT_STRNE(child->getTypeName(), "GUIPlayScreen") << "the entry list left the GUI";
 }
 
 // After a restart asked for by the options, the title menu opens the options once.
