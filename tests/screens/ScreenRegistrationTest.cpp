@@ -20,6 +20,7 @@
 #include "gui/fonts/FontCache.h"
 #include "level/LevelHooks.h"
 #include "level/LevelManager.h"
+#include "player/InputDevice.h"
 #include "player/PlayerHooks.h"
 #include "screens/ScreenManager.h"
 #include "screens/ScreenRegistration.h"
@@ -394,6 +395,42 @@ TEST_F(ScreenRegistrationTest, TriggersAskTheLevelListWhetherALevelIsListed) {
     EXPECT_TRUE(triggerServices().screens.isListedLevel("Content/Levels/A.irr"));
     EXPECT_FALSE(triggerServices().screens.isListedLevel("Content/Levels/B.irr"));
     AllLevels = kept;
+}
+
+} // namespace
+
+namespace {
+
+// The widgets ask the stack they live on, and switch the input capture of the remapping.
+TEST_F(ScreenRegistrationTest, TheWidgetsAskTheStackTheyLiveOn) {
+    const GuiScreenHooks& gui = guiHooks().screens;
+    GUIScreen* menu = pushScreen(false);
+    auto* row = new GUIButton(environment, menu, -1, core::recti(0, 0, 10, 10));
+    row->drop();
+    menu->setFocusedElement(row);
+    EXPECT_EQ(gui.topScreen(), menu);
+    EXPECT_EQ(gui.topScreenFocus(), row);
+    EXPECT_EQ(gui.findScreenOf(row), menu);
+    EXPECT_FALSE(gui.isInputAllowed());
+
+    ButtonMapping out;
+    for (bool capture : {true, false}) {
+        screenManager->InputCaptured = true;
+        gui.setCaptureInput(capture);
+        EXPECT_EQ(screenManager->CaptureInput, capture);
+        EXPECT_FALSE(screenManager->InputCaptured) << "a capture starts afresh";
+        EXPECT_FALSE(gui.capturedInput(out));
+    }
+    screenManager->InputCaptured = true;
+    EXPECT_TRUE(gui.capturedInput(out));
+
+    delete screenManager;
+    screenManager = nullptr;
+    EXPECT_FALSE(gui.capturedInput(out));
+    EXPECT_TRUE(gui.isInputAllowed());
+    EXPECT_EQ(gui.findScreenOf(row), nullptr);
+    EXPECT_EQ(gui.topScreenFocus(), nullptr);
+    gui.setCaptureInput(true); // nothing to switch
 }
 
 } // namespace
