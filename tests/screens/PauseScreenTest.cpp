@@ -131,6 +131,9 @@ TEST_F(PauseScreenTest, EachQuestionHasItsTextAndAnswers) {
         ASSERT_NE(dialog, nullptr);
         ASSERT_NE(dialog->getTitleText(), nullptr);
         EXPECT_EQ(dialog->getTitleText()->getOwnText(), getLanguageText(c.title));
+        // The question holds the game's timer and stands on the pause panel's side.
+        EXPECT_FALSE(dialog->getKeepTimerRunning());
+        EXPECT_TRUE(dialog->isPanelOnRight());
         std::vector<std::wstring> answers, expected;
         for (GUIButton* item : dialog->getItems())
             answers.push_back(static_cast<GUIMenuItem*>(item)->getCaptionText()->getText());
