@@ -242,7 +242,10 @@ TEST_F(ControlsScreenTest, ResetAsksAndOnlyTheSecondAnswerRestoresTheDefaults) {
     extra.buttonIndex = KEY_KEY_Q;
     controls().addMapping(GameAction::GrabObject, extra);
     page->onResetControls(nullptr);
-    EXPECT_NE(dynamic_cast<GUIDialogScreen*>(screenManager->getTopScreen()), nullptr);
+    auto* question = dynamic_cast<GUIDialogScreen*>(screenManager->getTopScreen());
+    ASSERT_NE(question, nullptr);
+    EXPECT_EQ(question->getKeepTimerRunning(), page->getKeepTimerRunning()) << "the question holds the game as its page does";
+    EXPECT_TRUE(question->isPanelOnRight());
     s32 answer = 0;
     page->onResetConfirmed(answer);
     EXPECT_EQ(keyBindings(GameAction::GrabObject).size(), defaults.size() + 1);

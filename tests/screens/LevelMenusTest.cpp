@@ -364,7 +364,10 @@ TEST_F(LevelMenusTest, DemoModeRowsCarryNoMarks) {
     // The first level starts at once; another asks first whether to see the controls.
     select->onLevelClicked(select->getRows()[2]);
     EXPECT_EQ(select->PendingCommand, "");
-    EXPECT_NE(dynamic_cast<GUIDialogScreen*>(screenManager->getTopScreen()), nullptr);
+    auto* prompt = dynamic_cast<GUIDialogScreen*>(screenManager->getTopScreen());
+    ASSERT_NE(prompt, nullptr);
+    EXPECT_TRUE(prompt->getKeepTimerRunning()) << "the title's background keeps running";
+    EXPECT_FALSE(prompt->isPanelOnRight());
     select->onLevelClicked(select->getRows()[0]);
     EXPECT_EQ(select->PendingCommand, "Level");
     demoMode = false;

@@ -458,6 +458,8 @@ TEST_F(OptionsScreenTest, FromThePauseMenuARestartWaitsBehindANotice) {
     auto* notice = dynamic_cast<GUIDialogScreen*>(screenManager->getScreenStack().front());
     ASSERT_NE(notice, nullptr);
     EXPECT_EQ(notice->getTitleText()->getOwnText(), getLanguageText(407)) << "the restart notice";
+    EXPECT_FALSE(notice->getKeepTimerRunning()) << "the paused game stays held";
+    EXPECT_TRUE(notice->isPanelOnRight());
     ASSERT_EQ(notice->getItems().size(), 1u);
     EXPECT_EQ(std::wstring(static_cast<GUIMenuItem*>(notice->getItems()[0])->getCaptionText()->getText()),
               getLanguageText(126).c_str());
@@ -475,6 +477,8 @@ TEST_F(OptionsScreenTest, AConfirmedResetRestartsWithTheDefaults) {
     auto* question = dynamic_cast<GUIDialogScreen*>(screenManager->getScreenStack().front());
     ASSERT_NE(question, nullptr);
     EXPECT_EQ(question->getTitleText()->getOwnText(), getLanguageText(404));
+    EXPECT_EQ(question->getKeepTimerRunning(), options->getKeepTimerRunning()) << "the question holds the game as its page does";
+    EXPECT_TRUE(question->isPanelOnRight());
     std::vector<std::wstring> answers;
     for (GUIButton* item : question->getItems())
         answers.push_back(static_cast<GUIMenuItem*>(item)->getCaptionText()->getText());

@@ -257,6 +257,8 @@ TEST_F(WorkshopTest, TheMenuDeletesOnlyAfterTheSecondAnswer) {
     castle->getDeleteButton()->click();
     auto* question = dynamic_cast<GUIDialogScreen*>(screenManager->getTopScreen());
     ASSERT_NE(question, nullptr);
+    EXPECT_TRUE(question->getKeepTimerRunning()) << "the title's background keeps running";
+    EXPECT_FALSE(question->isPanelOnRight());
     // Answer 1 deletes: it is the language's "Yes" (text 102), answer 0 its "No" (103).
     ASSERT_EQ(question->Options.size(), 2u);
     ASSERT_NE(question->getTitleText(), nullptr);
