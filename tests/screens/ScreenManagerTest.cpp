@@ -10,6 +10,7 @@
 #include "gui/GUIImage.h"
 #include "gui/GUIElementFactory.h"
 #include "gui/hud/GUINotification.h"
+#include "gui/hud/GUIObjectiveCenter.h"
 #include "gui/GUIScreen.h"
 #include "gui/GuiCommon.h"
 #include "level/LevelEvents.h"
@@ -732,9 +733,15 @@ TEST_F(NotificationQueueTest, ALevelUnloadTakesTheNotificationsAndHidesTheSplats
     ASSERT_EQ(hud->getSplats().size(), 1u);
     ASSERT_TRUE(hud->getSplats()[0]->isVisible());
     EXPECT_EQ(screenManager->getNotificationByName(nullptr), nullptr);
+    // The objective panel hidden in the last level shows again in the next.
+    ASSERT_NE(screenManager->getObjectiveCenter(), nullptr);
+    screenManager->getObjectiveCenter()->setVisible(false);
+    ASSERT_NE(screenManager->getNotificationByName("Camera"), nullptr); // parked, not showing
     screenManager->resetNotifications();
     EXPECT_TRUE(screenManager->getActiveNotifications().empty());
+    EXPECT_TRUE(screenManager->getNotificationLayer()->getChildren().empty());
     EXPECT_FALSE(hud->getSplats()[0]->isVisible());
+    EXPECT_TRUE(screenManager->getObjectiveCenter()->isVisible());
 }
 
 // Dismissing by name takes only the showing notification of that name.
