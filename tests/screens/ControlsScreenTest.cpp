@@ -10,6 +10,7 @@
 #include "gui/GUIOptionCycle.h"
 #include "gui/GUIOptionMeter.h"
 #include "gui/GUIOptionRemap.h"
+#include "gui/GUIScrollList.h"
 #include "gui/GUIFreeTypeText.h"
 #include "gui/GUITextButton.h"
 #include "gui/GuiCommon.h"
@@ -33,9 +34,12 @@
 #include "screens/menus/GUIDialogScreen.h"
 #include "screens/menus/GUIOptionsScreen.h"
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <map>
+#include <vector>
 
 using namespace irr;
 
@@ -269,6 +273,73 @@ TEST_F(ControlsScreenTest, TheSelectorOffersTheDetectingDevicesAndListsTheFirst)
         headings += item->getType() == toElementType(GuiType::MenuItem) ? 1 : 0;
     EXPECT_EQ(headings, 30u);
     EXPECT_EQ(screenManager->getTopScreenFocus(), selector);
+}
+
+// Under each heading stand exactly the kept bindings of the shown device and of its partner
+// (the keyboard's list holds the mouse's too), in the controls' order; nothing of another
+// device, nothing not kept.
+TEST_F(ControlsScreenTest, EachHeadingListsTheKeptBindingsOfTheShownDeviceAndItsPartner) {
+    padPress(0); // plugs the pad
+    ButtonMapping onPad;
+    onPad.device = inputManager->getGamepad();
+    onPad.buttonIndex = 3;
+    controls().addMapping(GameAction::Limp, onPad);
+    ButtonMapping unkept;
+    unkept.device = inputManager->getKeyboard();
+    unkept.buttonIndex = KEY_KEY_Z;
+    unkept.keep = false;
+    controls().addMapping(GameAction::Limp, unkept);
+    GUIControlsRemapScreen* remap = openRemap();
+    InputDevice* keyboard = inputManager->getKeyboard();
+    InputDevice* mouse = inputManager->getMouse();
+    InputDevice* pad = inputManager->getGamepad();
+    ASSERT_EQ(keyboard->getPairedDevice(), mouse);
+    ASSERT_EQ(pad->getPairedDevice(), nullptr);
+    const auto& devices = InputDevice::deviceList();
+    // The keyboard's list shows first, with the binding not kept still in the controls.
+    for (InputDevice* shown : {keyboard, pad}) {
+        SCOPED_TRACE(shown == pad ? "pad" : "keyboard");
+        const s32 index = static_cast<s32>(std::find(devices.begin(), devices.end(), shown) - devices.begin());
+        if (remap->getShownDevice() != index)
+            remap->selectDevice(index);
+        std::map<int, std::vector<const ButtonMapping*>> listed;
+        int action = -1;
+        for (GUIButton* item : remap->getItems()) {
+            if (item->getType() == toElementType(GuiType::MenuItem))
+                action = static_cast<GUIRemapButton*>(item)->getActionIndex();
+            else if (item->getType() == toElementType(GuiType::OptionRemap))
+                listed[action].push_back(static_cast<GUIOptionRemap*>(item)->getMapping());
+        }
+        std::size_t partners = 0, all = 0;
+        for (int a = 0; a < GUIControlsRemapScreen::remappableActions; ++a) {
+            std::vector<const ButtonMapping*> expected;
+            for (const auto& mapping : controls().mappings(a))
+                if (mapping->keep && mapping->device &&
+                    (mapping->device == shown || mapping->device == shown->getPairedDevice()))
+                    expected.push_back(mapping.get());
+            for (const ButtonMapping* m : expected)
+                partners += m->device != shown ? 1 : 0;
+            all += expected.size();
+            EXPECT_EQ(listed[a], expected) << GameAction::name(a);
+        }
+        EXPECT_GT(all, 0u);
+        EXPECT_EQ(partners > 0, shown == keyboard) << "the defaults bind some action to the mouse";
+    }
+    // The list fits between the title and the tooltip line; the headings' names stand a
+    // little to the left of their rows.
+    const s32 listHeight = guiUnits(620) - (3 * guiUnits(24)) / 2;
+    const s32 reserve = static_cast<s32>(static_cast<f32>(screenHeight) * 0.05f) + remap->getMargin();
+    EXPECT_EQ(remap->getScrollList()->getVisibleCount(), (listHeight - reserve) / guiUnits(24));
+    GUIRemapButton* heading = remap->findHeading(GameAction::Limp);
+    auto* plain = new GUIRemapButton(GameAction::Limp, L"Limp", nullptr, environment, root(),
+                                     core::recti(core::position2di(0, 0), heading->getRelativePosition().getSize()));
+    ASSERT_NE(heading->getCaptionButton(), nullptr);
+    EXPECT_EQ(heading->getCaptionButton()->getRelativePosition().UpperLeftCorner.X,
+              plain->getCaptionButton()->getRelativePosition().UpperLeftCorner.X + guiUnits(-10));
+    EXPECT_EQ(heading->getCaptionButton()->getRelativePosition().getWidth(),
+              plain->getCaptionButton()->getRelativePosition().getWidth());
+    plain->remove();
+    plain->drop();
 }
 
 TEST_F(ControlsScreenTest, APressedKeyBecomesTheNewBindingAndBackWaitsForIt) {
