@@ -293,6 +293,58 @@ TEST_F(LevelMenusTest, StoryRowsShowOpenAndLockedLevelsWithTheirTexts) {
     EXPECT_EQ(MainScreenFadeTarget, 0.0f) << "the logo gives way";
 }
 
+// A focused row shows its own level's preview scene, none other.
+TEST_F(LevelMenusTest, FocusingARowShowsItsLevelsPreview) {
+    GUIStoryLevelSelectScreen* select = openStorySelect();
+    loadMenuPreviewScenes();
+    const auto& rows = select->getRows();
+    ASSERT_EQ(rows.size(), 3u);
+    for (GUIButton* row : {rows[2], rows[0]}) {
+        std::size_t own = MenuLevels.size();
+        for (std::size_t i = 0; i < MenuLevels.size(); ++i)
+            if (MenuLevels[i].MenuItem == row)
+                own = i;
+        ASSERT_LT(own, MenuPreviewNodes.size());
+        ASSERT_NE(MenuPreviewNodes[own], nullptr);
+        select->onLevelFocused(row);
+        for (std::size_t i = 0; i < MenuPreviewNodes.size(); ++i)
+            if (MenuPreviewNodes[i]) {
+                EXPECT_EQ(MenuPreviewNodes[i]->isVisible(), i == own) << MenuLevels[own].path << " " << i;
+            }
+    }
+    // A row of no listed level (the lists were made again) shows the first level's preview.
+    auto* stray = new GUIButton(environment, root(), -1, core::recti(0, 0, 10, 10));
+    select->onLevelFocused(stray);
+    ASSERT_NE(MenuPreviewNodes[0], nullptr);
+    EXPECT_TRUE(MenuPreviewNodes[0]->isVisible());
+    stray->remove();
+    stray->drop();
+}
+
+// The level of the free-play autosave stands out in its own colours; the captions stand
+// right of the marks.
+TEST_F(LevelMenusTest, TheAutoSavedLevelsRowStandsOut) {
+    save->setAutoSavePath(L"content/levels/e.irr", false);
+    save->setAutoSaveExists(true, false);
+    GUIStoryLevelSelectScreen* select = openStorySelect();
+    const auto& rows = select->getRows();
+    ASSERT_EQ(rows.size(), 3u);
+    const video::SColor marked[] = {0xff646496, 0xffe1e1ff, 0xff323296, 0xffffffff};
+    GUITextButton* autoSaved = static_cast<GUIMenuItem*>(rows[2])->getCaptionButton();
+    for (s32 state = 0; state < 4; ++state)
+        EXPECT_EQ(autoSaved->getStateColor(state), marked[state]) << state;
+    GUITextButton* other = static_cast<GUIMenuItem*>(rows[0])->getCaptionButton();
+    EXPECT_NE(other->getStateColor(0), marked[0]);
+    EXPECT_NE(other->getStateColor(1), marked[1]);
+    // The caption's text begins 100 units in, clear of the star and the time.
+    auto* plain = new GUIMenuItem(L"Alpha Title", getLanguageFont(5), select->getPanelType(), select->isPanelOnRight(),
+                                  environment, root(), core::recti(core::position2di(0, 0), rows[0]->getRelativePosition().getSize()));
+    EXPECT_EQ(static_cast<GUIMenuItem*>(rows[0])->getCaptionText()->getRelativePosition().UpperLeftCorner.X,
+              plain->getCaptionText()->getRelativePosition().UpperLeftCorner.X + guiUnits(100));
+    plain->remove();
+    plain->drop();
+}
+
 TEST_F(LevelMenusTest, LockedLevelsAfterTheLastOpenOneAreNotListed) {
     GUIStoryLevelSelectScreen* select = openStorySelect();
     for (LevelRecord& record : MenuLevels)
