@@ -250,10 +250,13 @@ TEST_F(ControlsScreenTest, ResetAsksAndOnlyTheSecondAnswerRestoresTheDefaults) {
     ASSERT_NE(question, nullptr);
     EXPECT_EQ(question->getKeepTimerRunning(), page->getKeepTimerRunning()) << "the question holds the game as its page does";
     EXPECT_TRUE(question->isPanelOnRight());
-    s32 answer = 0;
-    page->onResetConfirmed(answer);
-    EXPECT_EQ(keyBindings(GameAction::GrabObject).size(), defaults.size() + 1);
-    answer = 1;
+    // No, and backing out (-1), keep the bindings.
+    for (s32 kept : {0, -1}) {
+        s32 answer = kept;
+        page->onResetConfirmed(answer);
+        EXPECT_EQ(keyBindings(GameAction::GrabObject).size(), defaults.size() + 1) << kept;
+    }
+    s32 answer = 1;
     page->onResetConfirmed(answer);
     EXPECT_EQ(keyBindings(GameAction::GrabObject), defaults);
 }
