@@ -251,6 +251,10 @@ TEST_F(WorkshopTest, TheMenuDeletesOnlyAfterTheSecondAnswer) {
         postRenderAll();
     }
     ASSERT_EQ(menu->getFadeState(), GUIScreen::Shown);
+    // Over the title it keeps the background level's timer and updates going, and takes the input.
+    EXPECT_TRUE(menu->getKeepTimerRunning());
+    EXPECT_TRUE(menu->getPassUpdate());
+    EXPECT_FALSE(menu->PassInput);
     ASSERT_EQ(menu->getRows().size(), 2u);
     auto* castle = static_cast<GUIDeleteRow*>(menu->getRows()[0]);
     EXPECT_EQ(castle->getUserText(), core::stringw(L"Content/Workshop/Castle/Castle_Main.irr"));
