@@ -345,6 +345,23 @@ TEST_F(ControlsScreenTest, EachHeadingListsTheKeptBindingsOfTheShownDeviceAndIts
     plain->drop();
 }
 
+// Switching the device while a row waits for an input ends the wait: the capture stops.
+TEST_F(ControlsScreenTest, SwitchingTheDeviceEndsAWaitForAnInput) {
+    GUIControlsRemapScreen* remap = openRemap();
+    padPress(0); // plugs the pad
+    const auto& devices = InputDevice::deviceList();
+    const s32 pad = static_cast<s32>(std::find(devices.begin(), devices.end(),
+                                               static_cast<InputDevice*>(inputManager->getGamepad())) - devices.begin());
+    remap->findHeading(GameAction::Limp)->getAddButton()->click();
+    frames(2);
+    ASSERT_TRUE(remap->isAnyRowCapturing());
+    ASSERT_TRUE(screenManager->CaptureInput);
+    remap->selectDevice(pad);
+    EXPECT_FALSE(screenManager->CaptureInput);
+    EXPECT_FALSE(remap->isAnyRowCapturing());
+    EXPECT_EQ(remap->getShownDevice(), pad);
+}
+
 TEST_F(ControlsScreenTest, APressedKeyBecomesTheNewBindingAndBackWaitsForIt) {
     GUIControlsRemapScreen* remap = openRemap();
     remap->findHeading(GameAction::Limp)->getAddButton()->click();
