@@ -20,7 +20,9 @@
 #include "gui/fonts/FontCache.h"
 #include "level/LevelHooks.h"
 #include "level/LevelManager.h"
+#include "physics/world/PhysicsHooks.h"
 #include "player/InputDevice.h"
+#include "player/InputManager.h"
 #include "player/PlayerHooks.h"
 #include "screens/ScreenManager.h"
 #include "screens/ScreenRegistration.h"
@@ -431,6 +433,35 @@ TEST_F(ScreenRegistrationTest, TheWidgetsAskTheStackTheyLiveOn) {
     EXPECT_EQ(gui.findScreenOf(row), nullptr);
     EXPECT_EQ(gui.topScreenFocus(), nullptr);
     gui.setCaptureInput(true); // nothing to switch
+}
+
+} // namespace
+
+namespace {
+
+// A physics step that catches up runs the screens' frame (removals flushed) and their debug
+// keys; the debug keys alone have their own way up.
+TEST_F(ScreenRegistrationTest, ACatchUpStepRunsTheScreensFrameAndDebugKeys) {
+    GUIScreen* menu = pushScreen(false);
+    screenManager->popScreen(menu, true);
+    ASSERT_EQ(screenManager->getRemovalList().size(), 1u);
+    useInput();
+    debugMode = true;
+    inputKey(KEY_F7, true);
+    physicsHooks().screens.catchUpUpdate();
+    EXPECT_TRUE(screenManager->getRemovalList().empty());
+    EXPECT_FALSE(screenManager->DrawGUI);
+    inputKey(KEY_F7, false);
+    inputManager->endFrame();
+    inputKey(KEY_F8, true);
+    physicsHooks().screens.handleDebugKeys();
+    EXPECT_TRUE(screenManager->DrawGUI);
+    inputKey(KEY_F8, false);
+    debugMode = false;
+    delete screenManager;
+    screenManager = nullptr;
+    physicsHooks().screens.catchUpUpdate(); // nothing to run
+    physicsHooks().screens.handleDebugKeys();
 }
 
 } // namespace
