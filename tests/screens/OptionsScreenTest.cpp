@@ -485,6 +485,14 @@ TEST_F(OptionsScreenTest, AConfirmedResetRestartsWithTheDefaults) {
     EXPECT_EQ(answers, (std::vector<std::wstring>{getLanguageText(103).c_str(), getLanguageText(102).c_str()}));
     screenManager->popScreen(question, true);
     runFrames(10);
+    // No, and backing out (-1), change nothing.
+    for (s32 kept : {0, -1}) {
+        s32 answer = kept;
+        options->onResetAnswer(answer);
+        EXPECT_FLOAT_EQ(getSettingFloat("Audio_MusicVolume"), 0.2f) << kept;
+        options->refreshFocus();
+        EXPECT_FALSE(RestartRequested) << kept;
+    }
     s32 yes = 1;
     options->onResetAnswer(yes);
     EXPECT_FLOAT_EQ(getSettingFloat("Audio_MusicVolume"), 1.0f);
