@@ -105,6 +105,23 @@ TEST_F(WorkshopTest, RecordsSortByTheFirstLetterOfTheirTitles) {
     EXPECT_EQ(WorkshopLevels[0].title, core::stringw(L"bravo"));
 }
 
+// Only A to Z count as their small letters: the letters at the ends of the range do, the
+// signs just outside it do not.
+TEST_F(WorkshopTest, OnlyCapitalsAToZCountAsTheirSmallLetters) {
+    const struct {
+        const wchar_t* first;
+        const wchar_t* second;
+        bool before;
+    } rows[] = {{L"A", L"_", false}, {L"Z", L"_", false}, {L"@", L"_", true}, {L"[", L"_", true},
+                {L"a", L"B", true},  {L"B", L"a", false}, {L"", L"x", false}, {L"x", L"", false}};
+    for (const auto& row : rows) {
+        WorkshopLevelRecord first, second;
+        first.title = row.first;
+        second.title = row.second;
+        EXPECT_EQ(first < second, row.before) << std::wstring(row.first) << " " << std::wstring(row.second);
+    }
+}
+
 TEST_F(WorkshopTest, OnlyTheSoundArchiveIsListedAndItsFilesAreFound) {
     fillFolder();
     loadWorkshopLevels();
