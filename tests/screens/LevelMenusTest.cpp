@@ -135,6 +135,23 @@ TEST_F(LevelMenusTest, TheLogoFadesWithItsTargetAndTheNotesShowOnlyUnderTheMainM
     EXPECT_FALSE(title->getBuildNotesText()->isVisible()) << "another menu is on top";
 }
 
+// The logo strip stands in the lower right corner, inside the overscan margins when they are on.
+TEST_F(LevelMenusTest, TheLogoStripKeepsInsideTheOverscanMargins) {
+    for (bool overscan : {false, true}) {
+        SCOPED_TRACE(overscan);
+        screenManager->Overscan = overscan;
+        auto* title = new GUIMainScreen(environment, root(), -1, core::recti(0, 0, screenWidth, screenHeight));
+        const s32 mx = overscan ? screenWidth / 20 : 0;
+        const s32 my = overscan ? screenHeight / 20 : 0;
+        EXPECT_EQ(title->getLogoStrip()->getRelativePosition().UpperLeftCorner,
+                  core::position2di(screenWidth - mx - static_cast<s32>(static_cast<f32>(guiUnits(512)) * 1.33f),
+                                    screenHeight - 2 * my - guiUnits(64)));
+        title->remove();
+        title->drop();
+    }
+    screenManager->Overscan = false;
+}
+
 TEST_F(LevelMenusTest, TheElementFactoryMakesTheTitleScreen) {
     auto* factory = new GUIElementFactory(environment);
     gui::IGUIElement* title = environment->addGUIElement("GUIMainScreen", root());

@@ -6,6 +6,7 @@
 #include "core/GameSettings.h"
 #include "core/Globals.h"
 #include "core/SoundManager.h"
+#include "platform/audio/EventSystem.h"
 #include "gui/GUIOptionCycle.h"
 #include "gui/GUIFreeTypeText.h"
 #include "gui/GUIMenuItem.h"
@@ -171,9 +172,20 @@ TEST_F(OptionsScreenTest, VolumesShowTruncatedPercentsAndStoreHundredths) {
         std::size_t row;
         const char* key;
         f32 SoundManager::*volume;
-    } meters[] = {{0, "Audio_SFXVolume", &SoundManager::sfxVolume},
-                  {1, "Audio_VoiceoverVolume", &SoundManager::voiceoverVolume},
-                  {2, "Audio_MusicVolume", &SoundManager::musicVolume}};
+        const char* category;
+    } meters[] = {{0, "Audio_SFXVolume", &SoundManager::sfxVolume, "sounds"},
+                  {1, "Audio_VoiceoverVolume", &SoundManager::voiceoverVolume, "voiceovers"},
+                  {2, "Audio_MusicVolume", &SoundManager::musicVolume, "music"}};
+    // The event system's category hears the new volume at once, not a frame later.
+    const auto categoryVolume = [](const char* name) {
+        audio::EventCategory* category = nullptr;
+        f32 volume = -1.0f;
+        if (soundManager->getEventSystem()->getCategory(name, &category) == audio::Result::Ok && category)
+            category->getVolume(&volume);
+        return volume;
+    };
+    ASSERT_FALSE(soundManager->disabled);
+    soundManager->musicFadeValue = 1.0f;
     for (const auto& meter : meters) {
         SCOPED_TRACE(meter.key);
         for (const auto& other : meters) {
@@ -188,6 +200,7 @@ TEST_F(OptionsScreenTest, VolumesShowTruncatedPercentsAndStoreHundredths) {
         EXPECT_FLOAT_EQ(getSettingFloat(meter.key), 0.56f);
         for (const auto& other : meters)
             EXPECT_FLOAT_EQ(soundManager->*other.volume, &other == &meter ? 0.56f : 0.3f) << other.key;
+        EXPECT_FLOAT_EQ(categoryVolume(meter.category), 0.56f);
         audio.remove();
     }
 }

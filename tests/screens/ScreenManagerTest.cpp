@@ -685,6 +685,8 @@ TEST_F(NotificationQueueTest, ANotificationLeavesOneSecondAfterItsDuration) {
     GUINotification* notification = screenManager->getNotificationByName("Pause");
     screenManager->showNotification(notification, 3.0f);
     ASSERT_EQ(screenManager->getActiveNotifications().size(), 1u);
+    EXPECT_EQ(notification->getDuration(), 3.0f);
+    EXPECT_TRUE(notification->isVisible());
     notification->setTiming(3.0f, 3.9f);
     screenManager->update();
     EXPECT_TRUE(notification->isVisible()) << "still sliding out";
