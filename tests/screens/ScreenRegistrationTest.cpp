@@ -31,6 +31,7 @@
 #include "characters/SuspicionMeter.h"
 #include "gui/hud/GUINotification.h"
 #include "screens/menus/GUIPauseScreen.h"
+#include "screens/menus/GUIPlayScreen.h"
 #include "triggers/TriggerServices.h"
 #include "camera/CameraServices.h"
 #include "camera/GUICutscene.h"
@@ -462,6 +463,34 @@ TEST_F(ScreenRegistrationTest, ACatchUpStepRunsTheScreensFrameAndDebugKeys) {
     screenManager = nullptr;
     physicsHooks().screens.catchUpUpdate(); // nothing to run
     physicsHooks().screens.handleDebugKeys();
+}
+
+} // namespace
+
+namespace {
+
+// The level's events open the main menu in the mode they name, show the splash screen, and
+// ask whether the pause menu holds the game.
+TEST_F(ScreenRegistrationTest, LevelEventsOpenTheMenusAndAskAboutThePause) {
+    const LevelHookTable::Screens& level = levelHooks().screens;
+    screenManager->createScreens();
+    level.openMainScreen(3);
+    ASSERT_EQ(screenManager->getScreenStack().size(), 2u);
+    auto* play = dynamic_cast<GUIPlayScreen*>(screenManager->getScreenStack()[0]);
+    ASSERT_NE(play, nullptr);
+    EXPECT_EQ(play->MenuRequest, 3);
+    level.closeAllScreens();
+    screenManager->flushScreenRemovals();
+    level.showSplash();
+    ASSERT_EQ(screenManager->getScreenStack().size(), 1u);
+    EXPECT_STREQ(screenManager->getTopScreen()->getTypeName(), "GUISplashScreen");
+    level.closeAllScreens();
+    screenManager->flushScreenRemovals();
+    EXPECT_FALSE(level.isGamePaused());
+    screenManager->setPauseScreenVisible(true);
+    EXPECT_TRUE(level.isGamePaused());
+    screenManager->setPauseScreenVisible(false);
+    resetLevelHooks();
 }
 
 } // namespace
