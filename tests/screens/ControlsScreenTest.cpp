@@ -159,10 +159,19 @@ TEST_F(ControlsScreenTest, TheOptionsMenuOpensTheControlsPageWithItsTwelveRows) 
     GUIControlOptionsScreen* page = openControls();
     ASSERT_NE(page, nullptr);
     ASSERT_EQ(page->getItems().size(), 12u);
+    // The section labels stand 10 pixels left of the rows they head, without a tooltip; the
+    // rows carry their own.
+    auto* entry = static_cast<GUIMenuItem*>(page->getItems()[0]);
+    EXPECT_EQ(std::wstring(entry->getToolTipText().c_str()), std::wstring(getLanguageText(64 + 10000).c_str()));
+    const core::recti entryCaption = entry->getCaptionButton()->getRelativePosition();
     for (std::size_t heading : {2u, 6u, 9u}) {
         auto* row = static_cast<GUIMenuItem*>(page->getItems()[heading]);
         EXPECT_FALSE(row->isClickable());
         EXPECT_EQ(row->getState(), ButtonState::Disabled);
+        EXPECT_EQ(std::wstring(row->getToolTipText().c_str()), L"");
+        const core::recti caption = row->getCaptionButton()->getRelativePosition();
+        EXPECT_EQ(caption.UpperLeftCorner.X, entryCaption.UpperLeftCorner.X - 10);
+        EXPECT_EQ(caption.LowerRightCorner.X, entryCaption.LowerRightCorner.X - 10);
     }
     // Opening the page writes the remapping file.
     EXPECT_TRUE(std::filesystem::exists(saves.path() / "save" / PlayerControls::remappingFileName));
