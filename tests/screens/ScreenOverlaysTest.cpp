@@ -5,6 +5,7 @@
 #include "core/Globals.h"
 
 #include <algorithm>
+#include <string>
 #include <vector>
 #include "core/CoreSlots.h"
 #include "level/LevelHooks.h"
@@ -118,6 +119,33 @@ TEST_F(ScreenOverlaysTest, TheLoadingOverlayDrawsInTheViewItNames) {
         EXPECT_EQ(drawnIn, std::vector<s32>{named == 1 ? 1 : 2});
     }
     levelHooks().gui.drawLoadingOverlay = nullptr;
+}
+
+// The times read white, the labels and the best times fainter, all centred on their line;
+// the best time sits under its label.
+TEST_F(ScreenOverlaysTest, TheTimerTextsHaveTheirOwnLooks) {
+    const struct {
+        const char* what;
+        GUIFreeTypeText* text;
+        u32 colour;
+    } rows[] = {{"level time", screenManager->getLevelTimeText(), 0xFFFFFFFF},
+                {"total time", screenManager->getTotalTimeText(), 0xFFFFFFFF},
+                {"level best", screenManager->getLevelBestText(), 0x99FFFFFF},
+                {"total best", screenManager->getTotalBestText(), 0x99FFFFFF}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        ASSERT_NE(row.text, nullptr);
+        EXPECT_TRUE(row.text->isOverrideColorEnabled());
+        EXPECT_EQ(row.text->getOverrideColor(), video::SColor(row.colour));
+        EXPECT_EQ(row.text->getHorizontalAlignment(), gui::EGUIA_UPPERLEFT);
+        EXPECT_EQ(row.text->getVerticalAlignment(), gui::EGUIA_CENTER);
+        EXPECT_NE(row.text->getOverrideFont(), nullptr);
+    }
+    EXPECT_EQ(screenManager->getLevelTimeText()->getRelativePosition().UpperLeftCorner,
+              core::position2di(guiUnits(35), 0));
+    EXPECT_EQ(screenManager->getLevelBestText()->getRelativePosition().UpperLeftCorner,
+              core::position2di(guiUnits(137), guiUnits(6)));
+    EXPECT_EQ(std::wstring(screenManager->getTotalTimeText()->getText()), L"0:00:00.000");
 }
 
 TEST_F(ScreenOverlaysTest, TheLevelTimerShowsOnlyInPlayWhenAskedFor) {
