@@ -279,6 +279,7 @@ TEST_F(ControlsScreenTest, TheSelectorOffersTheDetectingDevicesAndListsTheFirst)
         detecting += device->takesPartInDetection() ? 1 : 0;
     EXPECT_EQ(selector->getValueCount(), detecting);
     EXPECT_EQ(remap->getShownDevice(), selector->getSelectedId());
+    EXPECT_EQ(remap->getPanelType(), 0);
     // Thirty headings, each followed by its bindings on the shown device.
     std::size_t headings = 0;
     for (GUIButton* item : remap->getItems())

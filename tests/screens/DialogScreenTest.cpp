@@ -121,6 +121,7 @@ TEST_F(DialogScreenTest, TheTimerAndTheSideAreTheOpenersChoice) {
             EXPECT_EQ(dialog->getKeepTimerRunning(), keep) << keep << right;
             EXPECT_EQ(dialog->isPanelOnRight(), right) << keep << right;
             EXPECT_FALSE(dialog->PassInput);
+            EXPECT_EQ(dialog->getPanelType(), 1);
             dialog->remove();
             dialog->drop();
         }

@@ -191,6 +191,7 @@ TEST_F(LevelMenusTest, TheMainMenuOffersNewGameOptionsAndQuit) {
         EXPECT_EQ(play->getFocusedElement(), play->getItems().front());
         EXPECT_TRUE(play->getPassUpdate());
         EXPECT_FALSE(play->PassInput);
+        EXPECT_EQ(play->getPanelType(), 0);
         play->remove();
         play->drop();
     }
@@ -295,6 +296,7 @@ TEST_F(LevelMenusTest, StoryRowsShowOpenAndLockedLevelsWithTheirTexts) {
     EXPECT_EQ(select->getTitleText()->getOwnText(), getLanguageText(2)) << "the story's title";
     // Over the title it keeps the level's timer and updates going, and takes the input.
     EXPECT_TRUE(select->getKeepTimerRunning());
+    EXPECT_EQ(select->getPanelType(), 1);
     EXPECT_TRUE(select->getPassUpdate());
     EXPECT_FALSE(select->PassInput);
     const auto& rows = select->getRows();

@@ -88,10 +88,15 @@ TEST_F(OptionsScreenTest, ThePagesOfferTheirRowsByWhereTheyWereOpened) {
         ASSERT_NE(options, nullptr);
         EXPECT_EQ(options->getItems().size(), c.options);
         EXPECT_EQ(options->getPassUpdate(), c.fromMainMenu);
+        // The options stand on a main menu panel (the title moves aside for it); their pages
+        // on the narrower page panel.
+        EXPECT_EQ(options->getPanelType(), 0);
         GUIAudioOptionsScreen audio(environment, c.fromMainMenu);
         EXPECT_EQ(audio.getItems().size(), c.audio);
+        EXPECT_EQ(audio.getPanelType(), 1);
         GUIGraphicsOptionsScreen graphics(environment, c.fromMainMenu);
         EXPECT_EQ(graphics.getItems().size(), c.graphics);
+        EXPECT_EQ(graphics.getPanelType(), 1);
         // Rows lie one row height apart.
         EXPECT_EQ(audio.getItems()[1]->getRelativePosition().UpperLeftCorner.Y -
                       audio.getItems()[0]->getRelativePosition().UpperLeftCorner.Y,

@@ -154,6 +154,7 @@ TEST_F(PauseScreenTest, StandsHiddenWithItsRows) {
     EXPECT_EQ(screenManager->findPauseScreen(), pause);
     EXPECT_EQ(pause->getItems().size(), 4u);
     EXPECT_EQ(pause->getBackButton(), nullptr);
+    EXPECT_EQ(pause->getPanelType(), 0);
     EXPECT_EQ(pause->getDimAmount(), 0.0f);
     EXPECT_TRUE(screenManager->isInputAllowed());
     // Shown, its rows stand on its panel, one under the other.

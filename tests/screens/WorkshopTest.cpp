@@ -270,6 +270,7 @@ TEST_F(WorkshopTest, TheMenuDeletesOnlyAfterTheSecondAnswer) {
     ASSERT_EQ(menu->getFadeState(), GUIScreen::Shown);
     // Over the title it keeps the background level's timer and updates going, and takes the input.
     EXPECT_TRUE(menu->getKeepTimerRunning());
+    EXPECT_EQ(menu->getPanelType(), 1);
     EXPECT_TRUE(menu->getPassUpdate());
     EXPECT_FALSE(menu->PassInput);
     ASSERT_EQ(menu->getRows().size(), 2u);
