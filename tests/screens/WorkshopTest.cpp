@@ -288,9 +288,15 @@ TEST_F(WorkshopTest, TheMenuDeletesOnlyAfterTheSecondAnswer) {
         << "the delete question names the level";
     EXPECT_EQ(question->Options[0], getLanguageText(103));
     EXPECT_EQ(question->Options[1], getLanguageText(102));
+    // No, and backing out (-1), keep the level.
+    for (s32 kept : {0, -1}) {
+        s32 answer = kept;
+        if (kept != 0) // asked again
+            static_cast<GUIDeleteRow*>(menu->getRows()[0])->getDeleteButton()->click();
+        menu->deleteWorkshopLevel(answer);
+        EXPECT_TRUE(std::filesystem::exists(folder + "Castle.zip")) << kept;
+    }
     s32 answer = 0;
-    menu->deleteWorkshopLevel(answer);
-    EXPECT_TRUE(std::filesystem::exists(folder + "Castle.zip"));
     ASSERT_EQ(menu->getRows().size(), 2u);
     static_cast<GUIDeleteRow*>(menu->getRows()[0])->getDeleteButton()->click();
     answer = 1;
