@@ -171,6 +171,20 @@ TEST_F(OptionsScreenTest, EverySettingsPageReadsInItsOwnWords) {
     EXPECT_TRUE(inOrder(texts(options), words({4, 11, 12, 15, 17}))) << "options";
 }
 
+// The options slide in with their panel from its side and stand still once shown.
+TEST_F(OptionsScreenTest, TheOptionsSlideInWithTheirPanel) {
+    GUIOptionsScreen* options = openOptionsScreen(true);
+    ASSERT_NE(options, nullptr);
+    runFrames(1);
+    ASSERT_EQ(options->getFadeState(), GUIScreen::FadingIn);
+    const s32 during = options->getRelativePosition().UpperLeftCorner.X;
+    EXPECT_NE(during, 0);
+    EXPECT_EQ(during > 0, options->isPanelOnRight()) << "it comes in from its panel's side";
+    runFrames(20);
+    ASSERT_EQ(options->getFadeState(), GUIScreen::Shown);
+    EXPECT_EQ(options->getRelativePosition().UpperLeftCorner.X, 0);
+}
+
 // Each meter shows its own volume and gives the sound manager's own category the new one.
 TEST_F(OptionsScreenTest, VolumesShowTruncatedPercentsAndStoreHundredths) {
     const struct {

@@ -746,6 +746,19 @@ TEST_F(NotificationQueueTest, ALevelUnloadTakesTheNotificationsAndHidesTheSplats
     EXPECT_TRUE(screenManager->getObjectiveCenter()->isVisible());
 }
 
+// A level that starts loading forgets the queue, the waiting dismissals and the cross-fade.
+TEST_F(NotificationQueueTest, ALevelLoadForgetsTheQueueTheDismissalsAndTheCrossfade) {
+    screenManager->showNotification(screenManager->getNotificationByName("Pause"), 5.0f);
+    screenManager->dismissNotification("Nobody", false);
+    screenManager->CrossfadeAlpha = 0.5f;
+    ASSERT_FALSE(screenManager->getActiveNotifications().empty());
+    ASSERT_FALSE(screenManager->getPendingDismissals().empty());
+    screenManager->resetSubtitlesAndCutscene();
+    EXPECT_TRUE(screenManager->getActiveNotifications().empty());
+    EXPECT_TRUE(screenManager->getPendingDismissals().empty());
+    EXPECT_EQ(screenManager->CrossfadeAlpha, 0.0f);
+}
+
 // Dismissing by name takes only the showing notification of that name.
 TEST_F(NotificationQueueTest, DismissingByNameTakesOnlyThatNotification) {
     GUINotification* pause = screenManager->getNotificationByName("Pause");
