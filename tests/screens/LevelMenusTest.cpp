@@ -258,9 +258,13 @@ TEST_F(LevelMenusTest, NewGameResetsTheStoryAndQueuesTheFirstLevelBehindAWhiteFa
 // After a restart asked for by the options, the title menu opens the options once.
 TEST_F(LevelMenusTest, AfterARestartTheTitleMenuOpensTheOptionsOnce) {
     ReopenOptionsRequested = true;
+    MainScreenFade = MainScreenFadeTarget = 1.0f;
     screenManager->openMainScreen(0);
-    runFrames();
+    runFrames(1);
     EXPECT_FALSE(ReopenOptionsRequested);
+    EXPECT_EQ(MainScreenFadeTarget, 0.0f);
+    EXPECT_EQ(MainScreenFade, 0.0f) << "the logo goes at once, without its fade";
+    runFrames();
     std::size_t options = 0;
     for (GUIScreen* screen : screenManager->getScreenStack())
         options += dynamic_cast<GUIOptionsScreen*>(screen) != nullptr;

@@ -759,6 +759,20 @@ TEST_F(NotificationQueueTest, ALevelLoadForgetsTheQueueTheDismissalsAndTheCrossf
     EXPECT_EQ(screenManager->CrossfadeAlpha, 0.0f);
 }
 
+// Two notifications past their time leave one frame after the other.
+TEST_F(NotificationQueueTest, AtMostOneNotificationLeavesPerFrame) {
+    GUINotification* first = screenManager->getNotificationByName("Pause");
+    GUINotification* second = screenManager->getNotificationByName("Camera");
+    for (GUINotification* notification : {first, second}) {
+        screenManager->showNotification(notification, 3.0f);
+        notification->setTiming(3.0f, 4.5f);
+    }
+    screenManager->update();
+    EXPECT_EQ(screenManager->getActiveNotifications().size(), 1u);
+    screenManager->update();
+    EXPECT_TRUE(screenManager->getActiveNotifications().empty());
+}
+
 // Dismissing by name takes only the showing notification of that name.
 TEST_F(NotificationQueueTest, DismissingByNameTakesOnlyThatNotification) {
     GUINotification* pause = screenManager->getNotificationByName("Pause");
