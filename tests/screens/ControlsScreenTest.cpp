@@ -372,6 +372,24 @@ TEST_F(ControlsScreenTest, SwitchingTheDeviceEndsAWaitForAnInput) {
     EXPECT_EQ(remap->getShownDevice(), pad);
 }
 
+// Up and down walk the list one row at a time: back, the selector, then every heading and
+// binding in order.
+TEST_F(ControlsScreenTest, UpAndDownWalkTheRemappingListRowByRow) {
+    GUIControlsRemapScreen* remap = openRemap();
+    GUIOptionCycle* selector = remap->getDeviceSelector();
+    const auto& items = remap->getItems();
+    ASSERT_GT(items.size(), 3u);
+    ASSERT_NE(remap->getBackButton(), nullptr);
+    EXPECT_EQ(remap->getBackButton()->getNeighbour(MenuKey::Down), selector);
+    EXPECT_EQ(selector->getNeighbour(MenuKey::Up), remap->getBackButton());
+    EXPECT_EQ(selector->getNeighbour(MenuKey::Down), items[0]);
+    EXPECT_EQ(items[0]->getNeighbour(MenuKey::Up), selector);
+    for (std::size_t i = 0; i + 1 < items.size(); ++i) {
+        EXPECT_EQ(items[i]->getNeighbour(MenuKey::Down), items[i + 1]) << i;
+        EXPECT_EQ(items[i + 1]->getNeighbour(MenuKey::Up), items[i]) << i + 1;
+    }
+}
+
 TEST_F(ControlsScreenTest, APressedKeyBecomesTheNewBindingAndBackWaitsForIt) {
     GUIControlsRemapScreen* remap = openRemap();
     remap->findHeading(GameAction::Limp)->getAddButton()->click();
