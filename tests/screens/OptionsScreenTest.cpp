@@ -456,6 +456,25 @@ TEST_F(OptionsScreenTest, ANewSpeakerSetUpStartsASwitchedOffSoundSystemAgain) {
     audio.remove();
 }
 
+// A running sound system starts again with the chosen speakers.
+TEST_F(OptionsScreenTest, ARunningSoundSystemTakesTheNewSpeakerSetUp) {
+    ASSERT_NE(soundManager, nullptr);
+    ASSERT_FALSE(soundManager->disabled);
+    setSettingInt("Audio_AudioOutput", -1);
+    GUIAudioOptionsScreen audio(environment, true);
+    auto* speakers = row<GUIOptionCycle>(&audio, 3);
+    speakers->selectNext();
+    const s32 chosen = speakers->getSelectedId();
+    ASSERT_EQ(chosen, 1);
+    EXPECT_EQ(getSettingInt("Audio_AudioOutput"), chosen);
+    EXPECT_FALSE(soundManager->disabled);
+    ASSERT_NE(soundManager->getEventSystem(), nullptr);
+    audio::SpeakerMode mode = audio::outputSpeakerMode;
+    ASSERT_EQ(soundManager->getEventSystem()->getSpeakerMode(&mode), audio::Result::Ok);
+    EXPECT_EQ(mode, static_cast<audio::SpeakerMode>(chosen));
+    audio.remove();
+}
+
 TEST_F(OptionsScreenTest, OnlyChangesNeedingANewDeviceAskForARestart) {
     setSettingInt("Graphics_ScreenWidth", 1280);
     setSettingInt("Graphics_ScreenHeight", 720);

@@ -12,6 +12,7 @@
 #include "gui/GuiHooks.h"
 #include "gui/fonts/CGUITTFont.h"
 #include "gui/fonts/FontCache.h"
+#include "level/LevelEvents.h"
 #include "level/LevelManager.h"
 #include "screens/ScreenManager.h"
 #include "screens/levels/GUILevelSelectScreen.h"
@@ -341,6 +342,12 @@ TEST_F(WorkshopTest, AChosenUserLevelPlaysAsOneAndBackBringsTheLogo) {
     ASSERT_EQ(menu->PendingCommand, "Level");
     fadeOut(menu);
     EXPECT_EQ(level->PlayMode, LevelManager::playModeWorkshop);
+    // The level loads behind a black cover that stands at once.
+    EXPECT_EQ(level->loadingOverlay.mode, LoadingOverlay::FadeToBlack);
+    EXPECT_EQ(level->loadingOverlay.subState, 3);
+    EXPECT_FLOAT_EQ(level->loadingOverlay.fadeValue, 1.0f);
+    EXPECT_FLOAT_EQ(level->loadingOverlay.secondFadeValue, 1.0f);
+    EXPECT_TRUE(level->isEventQueued(LET_LoadLevel));
     screenManager->closeAllScreens();
     screenManager->update();
     menu->drop();
