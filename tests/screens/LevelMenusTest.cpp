@@ -3,11 +3,13 @@
 #include "LevelMenuFixture.h"
 
 #include "core/Globals.h"
+#include "core/SoundManager.h"
 #include "core/TextUtils.h"
 #include "gui/GUIElementFactory.h"
 #include "gui/GUIFreeTypeText.h"
 #include "gui/GuiHooks.h"
 #include "gui/GUIMenuItem.h"
+#include "gui/GUIOptionsList.h"
 #include "gui/GUITextButton.h"
 #include "gui/GuiCommon.h"
 #include "level/LevelManager.h"
@@ -26,6 +28,12 @@
 using namespace irr;
 
 namespace {
+
+// The list's own spacing between rows, read through a member pointer.
+struct SpacingReader : GUIOptionsList {
+    using GUIOptionsList::ItemSpacing;
+};
+constexpr s32 GUIOptionsList::*itemSpacing = &SpacingReader::ItemSpacing;
 
 class LevelMenusTest : public screenstest::LevelMenuFixture {
 protected:
@@ -152,6 +160,15 @@ TEST_F(LevelMenusTest, TheLogoStripKeepsInsideTheOverscanMargins) {
     screenManager->Overscan = false;
 }
 
+// The title screen plays the menu song as the game's song (not a passing one).
+TEST_F(LevelMenusTest, TheTitleScreenPlaysTheMenuSongAsTheGamesSong) {
+    ASSERT_NE(soundManager, nullptr);
+    screenManager->openMainScreen(0);
+    auto* title = static_cast<GUIMainScreen*>(screenManager->getScreenStack()[1]);
+    title->onShow();
+    EXPECT_EQ(soundManager->getCurrentSong(), GUIMainScreen::menuSong);
+}
+
 TEST_F(LevelMenusTest, TheElementFactoryMakesTheTitleScreen) {
     auto* factory = new GUIElementFactory(environment);
     gui::IGUIElement* title = environment->addGUIElement("GUIMainScreen", root());
@@ -192,6 +209,11 @@ TEST_F(LevelMenusTest, TheMainMenuOffersNewGameOptionsAndQuit) {
         EXPECT_TRUE(play->getPassUpdate());
         EXPECT_FALSE(play->PassInput);
         EXPECT_EQ(play->getPanelType(), 0);
+        // Every row but the last stands 5 units further from the next than the list's spacing.
+        for (u32 i = 0; i + 1 < play->getItems().size(); ++i)
+            EXPECT_EQ(play->getItemPosition(i + 1).Y - play->getItemPosition(i).Y,
+                      play->*itemSpacing + play->getItems()[i]->getRelativePosition().getHeight() + guiUnits(5))
+                << i;
         play->remove();
         play->drop();
     }

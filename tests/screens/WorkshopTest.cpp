@@ -92,6 +92,7 @@ TEST_F(WorkshopTest, RecordsSortByTheFirstLetterOfTheirTitles) {
     }
     EXPECT_FALSE(WorkshopLevelsSorted);
     sortWorkshopLevels();
+    EXPECT_TRUE(WorkshopLevelsSorted);
     EXPECT_EQ(WorkshopLevels[2].title, core::stringw(L"beta"));
     EXPECT_NE(WorkshopLevels[0].title, core::stringw(L"beta"));
     EXPECT_NE(WorkshopLevels[1].title, core::stringw(L"beta"));
@@ -104,6 +105,12 @@ TEST_F(WorkshopTest, RecordsSortByTheFirstLetterOfTheirTitles) {
     }
     sortWorkshopLevels();
     EXPECT_EQ(WorkshopLevels[0].title, core::stringw(L"bravo"));
+    // An emptied list counts as sorted.
+    appendWorkshopLevel(WorkshopLevelRecord());
+    ASSERT_FALSE(WorkshopLevelsSorted);
+    clearWorkshopLevels();
+    EXPECT_TRUE(WorkshopLevels.empty());
+    EXPECT_TRUE(WorkshopLevelsSorted);
 }
 
 // Only A to Z count as their small letters: the letters at the ends of the range do, the
