@@ -171,6 +171,22 @@ TEST_F(OptionsScreenTest, EverySettingsPageReadsInItsOwnWords) {
     EXPECT_TRUE(inOrder(texts(options), words({4, 11, 12, 15, 17}))) << "options";
 }
 
+// A settings page left by back fades out and leaves the GUI; the options stay.
+TEST_F(OptionsScreenTest, ALeftPageLeavesTheGui) {
+    GUIOptionsScreen* options = openOptionsScreen(true);
+    ASSERT_NE(options, nullptr);
+    auto* page = new GUIAudioOptionsScreen(environment, true);
+    screenManager->pushScreen(page);
+    runFrames(10);
+    page->grab(); // kept to look at after it has gone
+    page->onBack(nullptr);
+    runFrames(10);
+    EXPECT_EQ(page->getParent(), nullptr);
+    EXPECT_EQ(screenManager->getTopScreen(), options);
+    page->drop();
+    page->drop();
+}
+
 // The options slide in with their panel from its side and stand still once shown.
 TEST_F(OptionsScreenTest, TheOptionsSlideInWithTheirPanel) {
     GUIOptionsScreen* options = openOptionsScreen(true);

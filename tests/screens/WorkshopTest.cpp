@@ -362,6 +362,8 @@ TEST_F(WorkshopTest, AChosenUserLevelPlaysAsOneAndBackBringsTheLogo) {
     menu = openMenu();
     EXPECT_EQ(MainScreenFadeTarget, 0.0f);
     menu->onBack(nullptr);
+    for (GUIButton* row : menu->getRows())
+        EXPECT_FALSE(row->isEnabled()) << "the rows take no click while the menu leaves";
     fadeOut(menu);
     EXPECT_EQ(MainScreenFadeTarget, 1.0f);
     const auto& stack = screenManager->getScreenStack();
