@@ -30,6 +30,9 @@
 #include "characters/CharacterServices.h"
 #include "characters/SuspicionMeter.h"
 #include "gui/hud/GUINotification.h"
+#include "gui/GUIFreeTypeText.h"
+#include "gui/hud/GUISubtitleManager.h"
+#include "level/SoundObject.h"
 #include "screens/menus/GUIPauseScreen.h"
 #include "screens/menus/GUIPlayScreen.h"
 #include "triggers/TriggerServices.h"
@@ -490,6 +493,43 @@ TEST_F(ScreenRegistrationTest, LevelEventsOpenTheMenusAndAskAboutThePause) {
     screenManager->setPauseScreenVisible(true);
     EXPECT_TRUE(level.isGamePaused());
     screenManager->setPauseScreenVisible(false);
+    resetLevelHooks();
+}
+
+} // namespace
+
+namespace {
+
+// A level sound plays its subtitle; a voice line that stops takes only its own subtitle with it.
+TEST_F(ScreenRegistrationTest, AVoiceLineTakesOnlyItsOwnSubtitleWithIt) {
+    screenManager->createScreens();
+    GUISubtitleManager* subtitles = screenManager->getSubtitleManager();
+    ASSERT_NE(subtitles, nullptr);
+    subtitles->loadPersistentSubtitles("Content/Language/English/Subtitles/PhysicsDemo.xml");
+    levelHooks().gui.playSubtitle(2);
+    ASSERT_EQ(subtitles->getCurrentId(), 2);
+    scene::ISceneManager* scene = device->getSceneManager();
+    auto* voice = new SoundObject(scene->getRootSceneNode(), scene);
+    voice->drop();
+    const LevelHookTable::Screens& level = levelHooks().screens;
+    level.clearSubtitleOf(nullptr);
+    for (const auto& [id, has] : {std::pair{1, true}, std::pair{2, false}}) {
+        voice->SubtitleID = id;
+        voice->HasSubtitle = has;
+        level.clearSubtitleOf(voice);
+        EXPECT_EQ(subtitles->getCurrentId(), 2) << id << has;
+        EXPECT_TRUE(subtitles->getTextLine()->isVisible()) << id << has;
+    }
+    voice->SubtitleID = 2;
+    voice->HasSubtitle = true;
+    level.clearSubtitleOf(voice);
+    EXPECT_EQ(subtitles->getCurrentId(), 0);
+    EXPECT_FALSE(subtitles->getTextLine()->isVisible());
+    levelHooks().gui.playSubtitle(1);
+    ASSERT_EQ(subtitles->getCurrentId(), 1);
+    voice->SubtitleID = 1;
+    level.clearSubtitleOf(voice);
+    EXPECT_EQ(subtitles->getCurrentId(), 0);
     resetLevelHooks();
 }
 
