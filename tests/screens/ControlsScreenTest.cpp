@@ -280,6 +280,13 @@ TEST_F(ControlsScreenTest, TheSelectorOffersTheDetectingDevicesAndListsTheFirst)
     EXPECT_EQ(selector->getValueCount(), detecting);
     EXPECT_EQ(remap->getShownDevice(), selector->getSelectedId());
     EXPECT_EQ(remap->getPanelType(), 0);
+    // Hidden and shown again, its rows stay usable.
+    remap->setVisible(false);
+    EXPECT_FALSE(remap->isVisible());
+    remap->setVisible(true);
+    EXPECT_TRUE(remap->isVisible());
+    for (GUIButton* item : remap->getItems())
+        EXPECT_TRUE(item->isEnabled());
     // Thirty headings, each followed by its bindings on the shown device.
     std::size_t headings = 0;
     for (GUIButton* item : remap->getItems())

@@ -178,6 +178,9 @@ TEST_F(OptionsScreenTest, ALeftPageLeavesTheGui) {
     auto* page = new GUIAudioOptionsScreen(environment, true);
     screenManager->pushScreen(page);
     runFrames(10);
+    ASSERT_EQ(page->getFadeState(), GUIScreen::Shown);
+    for (GUIButton* row : page->getItems())
+        EXPECT_TRUE(row->isEnabled()) << "faded in, the rows take clicks";
     page->grab(); // kept to look at after it has gone
     page->onBack(nullptr);
     runFrames(10);
