@@ -27,6 +27,7 @@
 #include "screens/ScreenManager.h"
 #include "screens/ScreenRegistration.h"
 #include "screens/levels/LevelCatalogue.h"
+#include "screens/levels/WorkshopLevels.h"
 #include "characters/CharacterServices.h"
 #include "characters/SuspicionMeter.h"
 #include "gui/hud/GUINotification.h"
@@ -531,6 +532,28 @@ TEST_F(ScreenRegistrationTest, AVoiceLineTakesOnlyItsOwnSubtitleWithIt) {
     level.clearSubtitleOf(voice);
     EXPECT_EQ(subtitles->getCurrentId(), 0);
     resetLevelHooks();
+}
+
+} // namespace
+
+namespace {
+
+// A user level is named by its own title; any other level by the level list.
+TEST_F(ScreenRegistrationTest, AUserLevelIsNamedByItsOwnTitle) {
+    clearWorkshopLevels();
+    WorkshopLevelRecord record;
+    record.levelFilePath = L"Content/Workshop/Castle/Castle_Main.irr";
+    record.title = L"Castle";
+    appendWorkshopLevel(record);
+    const auto& title = levelHooks().screens.getLevelTitle;
+    EXPECT_EQ(title("content/workshop/castle/castle_main.irr"), core::stringw(L"Castle"));
+    const io::path other = "Content/Levels/Other.irr";
+    EXPECT_EQ(title(other), core::stringw(getLevelTitle(other.c_str()).c_str()));
+    EXPECT_NE(title(other), core::stringw(L"Castle"));
+    clearWorkshopLevels();
+    AllLevels.clear();
+    MenuLevels.clear();
+    LevelTexts.clear();
 }
 
 } // namespace
