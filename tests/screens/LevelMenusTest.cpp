@@ -104,6 +104,11 @@ TEST_F(LevelMenusTest, TheLogoTitleStaysBesideThePanel) {
         EXPECT_LE(placed.UpperLeftCorner.X + width * GUIMainScreen::titleRight, static_cast<f32>(c.w - c.panel));
         EXPECT_NEAR(placed.getWidth() * 9, placed.getHeight() * 16, 40) << "the picture keeps its shape";
     }
+    // A title that starts inside but runs past the right edge is brought inside too.
+    const core::recti overflowing(0, 0, 1000, 560);
+    const core::recti inside = GUIMainScreen::keepTitleInside(overflowing, 0, 700);
+    EXPECT_NE(inside, overflowing);
+    EXPECT_LE(inside.UpperLeftCorner.X + inside.getWidth() * GUIMainScreen::titleRight, 700.0f);
     // Where the title fits, the picture stays as it is.
     const core::recti wide = GUIMainScreen::logoRect(1280, 720, -165);
     EXPECT_EQ(GUIMainScreen::keepTitleInside(wide, 0, 950), wide);
@@ -318,6 +323,13 @@ TEST_F(LevelMenusTest, TheBackKeyIsIgnoredQuitEndsAndOptionsReplacesTheMenu) {
 
 TEST_F(LevelMenusTest, StoryRowsShowOpenAndLockedLevelsWithTheirTexts) {
     GUIStoryLevelSelectScreen* select = openStorySelect();
+    // It fades in over a fifth of a second: four frames of 0.05 s and the one that ends it.
+    int frames = 0;
+    for (; frames < 40 && select->getFadeState() != GUIScreen::Shown; ++frames) {
+        setFrameDelta(0.05f);
+        postRenderAll();
+    }
+    EXPECT_EQ(frames, 5);
     ASSERT_NE(select->getTitleText(), nullptr);
     EXPECT_EQ(select->getTitleText()->getOwnText(), getLanguageText(2)) << "the story's title";
     // Over the title it keeps the level's timer and updates going, and takes the input.
