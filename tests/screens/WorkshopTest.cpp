@@ -271,10 +271,13 @@ TEST_F(WorkshopTest, TheMenuDeletesOnlyAfterTheSecondAnswer) {
     auto* menu = new GUILevelSelectScreen(environment);
     screenManager->pushScreen(menu);
     menu->drop();
-    for (int frame = 0; frame < 5; ++frame) {
-        setFrameDelta(0.1f);
+    // It fades in over a fifth of a second: four frames of 0.05 s and the one that ends it.
+    int frames = 0;
+    for (; frames < 40 && menu->getFadeState() != GUIScreen::Shown; ++frames) {
+        setFrameDelta(0.05f);
         postRenderAll();
     }
+    EXPECT_EQ(frames, 5);
     ASSERT_EQ(menu->getFadeState(), GUIScreen::Shown);
     // Over the title it keeps the background level's timer and updates going, and takes the input.
     EXPECT_TRUE(menu->getKeepTimerRunning());
