@@ -2,6 +2,7 @@
 // the pause toggle and the input capture.
 #include "../gui/GuiFixture.h"
 
+#include "core/FontGate.h"
 #include "core/GameSettings.h"
 #include "core/Globals.h"
 #include "core/CoreSlots.h"
@@ -27,6 +28,9 @@
 #include "gui/hud/GUISplat.h"
 #include "screens/menus/GUIPauseScreen.h"
 #include "screens/menus/GUIPlayScreen.h"
+
+#include <IGUISkin.h>
+#include <ITexture.h>
 
 #include <filesystem>
 #include <string>
@@ -579,6 +583,15 @@ TEST_F(ScreenManagerTest, InitReadsTheSettingsAndOpensTheMainMenu) {
     EXPECT_TRUE(manager().Overscan);
     EXPECT_TRUE(manager().Subtitles);
     EXPECT_TRUE(manager().Initialised);
+    // The skin speaks in the debug font; the plain textures are the editor's white and gradient.
+    gui::IGUIFont* debugFont = getCheckedFont(environment, ScreenManager::debugFontPath);
+    ASSERT_NE(debugFont, nullptr);
+    EXPECT_EQ(environment->getSkin()->getFont(), debugFont);
+    ASSERT_NE(manager().WhiteTexture, nullptr);
+    ASSERT_NE(manager().GradientTexture, nullptr);
+    EXPECT_NE(std::string(manager().WhiteTexture->getName().getPath().c_str()).find("Editor/White.png"), std::string::npos);
+    EXPECT_NE(std::string(manager().GradientTexture->getName().getPath().c_str()).find("Editor/Gradient.png"),
+              std::string::npos);
     ASSERT_EQ(manager().getScreenStack().size(), 2u) << "the main menu";
     EXPECT_STREQ(manager().getScreenStack()[1]->getTypeName(), "GUIMainScreen");
     // With a level named on the command line no menu opens.

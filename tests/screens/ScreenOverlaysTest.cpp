@@ -60,8 +60,10 @@ TEST_F(ScreenOverlaysTest, BillboardsAndTheLoadingBarSitInTheCorners) {
     screenManager->createScreens();
     EXPECT_EQ(screenManager->getLoadingBarBack()->getRelativePosition(), core::recti(-71, 22, -9, 34));
     EXPECT_EQ(screenManager->getLoadingBarRect(), core::recti(-69, 24, -11, 32));
-    EXPECT_EQ(screenManager->getOverlayView(1)->getViewId(), 1);
-    EXPECT_EQ(screenManager->getOverlayView(2)->getViewId(), 2);
+    for (s32 view : {1, 2}) {
+        EXPECT_EQ(screenManager->getOverlayView(view)->getViewId(), view);
+        EXPECT_TRUE(screenManager->getOverlayView(view)->isSubElement()) << view;
+    }
     EXPECT_TRUE(screenManager->isInputAllowed()) << "the overlays never hold input";
 }
 
