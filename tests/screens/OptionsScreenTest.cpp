@@ -163,6 +163,11 @@ TEST_F(OptionsScreenTest, EverySettingsPageReadsInItsOwnWords) {
     {
         GUIAudioOptionsScreen audio(environment, true);
         EXPECT_TRUE(inOrder(texts(&audio), words({15, 20, 21, 22, 26, 23, 24, 25}))) << "audio";
+        // Each row explains itself in the text 10000 after its label.
+        const std::vector<std::wstring> tips = words({10020, 10021, 10022, 10026, 10023, 10024, 10025});
+        ASSERT_EQ(audio.getItems().size(), tips.size());
+        for (std::size_t i = 0; i < tips.size(); ++i)
+            EXPECT_EQ(std::wstring(audio.getItems()[i]->getToolTipText().c_str()), tips[i]) << i;
         EXPECT_EQ(values(&audio, 3), words({264, 260, 261, 262, 263}));
         audio.remove();
     }

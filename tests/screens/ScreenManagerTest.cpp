@@ -786,6 +786,20 @@ TEST_F(NotificationQueueTest, AtMostOneNotificationLeavesPerFrame) {
     EXPECT_TRUE(screenManager->getActiveNotifications().empty());
 }
 
+// A dismissal asked for before its notification showed waits for it, then lets it slide out
+// over its last second rather than cutting it off.
+TEST_F(NotificationQueueTest, AnEarlyDismissalWaitsAndLetsItsNotificationSlideOut) {
+    screenManager->dismissNotification("Pause", false);
+    ASSERT_EQ(screenManager->getPendingDismissals(), std::vector<std::string>{"Pause"});
+    GUINotification* notification = screenManager->getNotificationByName("Pause");
+    screenManager->showNotification(notification, 20.0f);
+    notification->setTiming(20.0f, 5.0f);
+    screenManager->update();
+    EXPECT_TRUE(screenManager->getPendingDismissals().empty());
+    EXPECT_TRUE(notification->isDismissed());
+    EXPECT_FLOAT_EQ(notification->getDuration() - notification->getElapsed(), 1.0f);
+}
+
 // Dismissing by name takes only the showing notification of that name.
 TEST_F(NotificationQueueTest, DismissingByNameTakesOnlyThatNotification) {
     GUINotification* pause = screenManager->getNotificationByName("Pause");
