@@ -57,6 +57,22 @@ TEST_F(ScreenOverlaysTest, BillboardsAndTheLoadingBarSitInTheCorners) {
         screenWidth = savedWidth;
         screenHeight = savedHeight;
     }
+    // Shown with the overscan margins on, both billboards keep inside them.
+    screenManager->createScreens();
+    screenManager->Overscan = true;
+    level->levelLoading = true;
+    level->checkpointSaving = true;
+    drawFrame();
+    const core::position2di m = screenManager->getOverscanMargin();
+    ASSERT_NE(m, core::position2di(0, 0));
+    EXPECT_EQ(screenManager->getLoadingIcon()->getRelativePosition().LowerRightCorner,
+              core::position2di(screenWidth - m.X - 16, screenHeight - m.Y - 16));
+    EXPECT_EQ(screenManager->getCheckpointIcon()->getRelativePosition(),
+              core::recti(screenWidth - m.X - guiUnits(80), m.Y + guiUnits(16), screenWidth - m.X - guiUnits(16),
+                          m.Y + guiUnits(80)));
+    level->levelLoading = false;
+    level->checkpointSaving = false;
+    screenManager->Overscan = false;
     screenManager->createScreens();
     EXPECT_EQ(screenManager->getLoadingBarBack()->getRelativePosition(), core::recti(-71, 22, -9, 34));
     EXPECT_EQ(screenManager->getLoadingBarRect(), core::recti(-69, 24, -11, 32));
