@@ -233,12 +233,16 @@ TEST_F(ControlsScreenTest, SensitivityMetersShowAndWriteTheSettingTimes25) {
 TEST_F(ControlsScreenTest, SwitchesWriteVibrationAndTheJoystickFlag) {
     GUIControlOptionsScreen* page = openControls();
     ASSERT_NE(page, nullptr);
+    padPress(0); // plugs the pad
+    inputManager->getVibration()->clearRumbleEffects();
     page->onVibration(0);
     EXPECT_FALSE(getSettingBool("Gamepad_Vibration"));
     EXPECT_FALSE(inputManager->getVibration()->enabled);
+    EXPECT_TRUE(inputManager->getVibration()->effects().empty()) << "switched off, nothing rumbles";
     page->onVibration(1);
     EXPECT_TRUE(getSettingBool("Gamepad_Vibration"));
     EXPECT_TRUE(inputManager->getVibration()->enabled);
+    EXPECT_EQ(inputManager->getVibration()->effects().size(), 1u) << "a short rumble lets the player feel the switch";
     page->onJoystickIgnoreInput(1);
     EXPECT_TRUE(joystickIgnoreInput);
     EXPECT_TRUE(getSettingBool("Joystick_IgnoreInput"));

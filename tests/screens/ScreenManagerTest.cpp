@@ -26,6 +26,7 @@
 #include "camera/GUICutscene.h"
 #include "gui/hud/GUIHud.h"
 #include "gui/hud/GUISplat.h"
+#include "gui/hud/GUISubtitleManager.h"
 #include "screens/menus/GUIPauseScreen.h"
 #include "screens/menus/GUIPlayScreen.h"
 
@@ -634,6 +635,10 @@ TEST_F(ScreenManagerTest, InitMakesTheStandingHudAndPauseScreenOnce) {
     EXPECT_EQ(pause, static_cast<GUIScreen*>(manager().getPauseScreen()));
     EXPECT_FALSE(pause->isVisible());
     EXPECT_TRUE(pause->isSubElement());
+    ASSERT_NE(manager().getSubtitleManager(), nullptr);
+    EXPECT_TRUE(manager().getSubtitleManager()->isSubElement());
+    ASSERT_NE(manager().getNotificationLayer(), nullptr);
+    EXPECT_TRUE(manager().getNotificationLayer()->isSubElement());
     ASSERT_NE(manager().getHud(), nullptr);
     EXPECT_EQ(manager().getHud()->getID(), ScreenManager::hudId);
     ASSERT_NE(manager().getCutsceneScreen(), nullptr);
