@@ -80,6 +80,7 @@ TEST_F(ScreenOverlaysTest, BillboardsAndTheLoadingBarSitInTheCorners) {
         EXPECT_EQ(screenManager->getOverlayView(view)->getViewId(), view);
         EXPECT_TRUE(screenManager->getOverlayView(view)->isSubElement()) << view;
     }
+    EXPECT_FALSE(screenManager->getTimerBox()->isVisible()) << "made hidden, before any frame asks for it";
     EXPECT_TRUE(screenManager->isInputAllowed()) << "the overlays never hold input";
 }
 
