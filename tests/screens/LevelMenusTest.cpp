@@ -475,6 +475,8 @@ TEST_F(LevelMenusTest, DemoModeRowsCarryNoMarks) {
     EXPECT_EQ(select->PendingCommand, "");
     auto* prompt = dynamic_cast<GUIDialogScreen*>(screenManager->getTopScreen());
     ASSERT_NE(prompt, nullptr);
+    // Answer 0 is Yes (see the controls first), 1 No.
+    EXPECT_EQ(prompt->Options, (std::vector<core::stringw>{getLanguageText(102), getLanguageText(103)}));
     EXPECT_TRUE(prompt->getKeepTimerRunning()) << "the title's background keeps running";
     EXPECT_FALSE(prompt->isPanelOnRight());
     select->onLevelClicked(select->getRows()[0]);

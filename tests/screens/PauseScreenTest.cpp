@@ -155,6 +155,9 @@ TEST_F(PauseScreenTest, StandsHiddenWithItsRows) {
     EXPECT_EQ(pause->getItems().size(), 4u);
     EXPECT_EQ(pause->getBackButton(), nullptr);
     EXPECT_EQ(pause->getPanelType(), 0);
+    // The tint reaches past every edge of the screen.
+    EXPECT_EQ(pause->getDimImage()->getRelativePosition(), core::recti(-screenWidth, -screenHeight, screenWidth, screenHeight));
+    EXPECT_TRUE(pause->getDimImage()->isNotClipped());
     EXPECT_EQ(pause->getDimAmount(), 0.0f);
     EXPECT_TRUE(screenManager->isInputAllowed());
     // Shown, its rows stand on its panel, one under the other.
