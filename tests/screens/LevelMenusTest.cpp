@@ -141,6 +141,8 @@ TEST_F(LevelMenusTest, TheLogoFadesWithItsTargetAndTheNotesShowOnlyUnderTheMainM
     driver->endScene();
     EXPECT_TRUE(title->getBuildNotesText()->isVisible());
     EXPECT_EQ(std::wstring(title->getBuildNotesText()->getText()).substr(0, 3), L"Pad") << "the build notes file";
+    EXPECT_TRUE(title->getBuildNotesText()->isWordWrapEnabled());
+    EXPECT_TRUE(title->getBuildNotesShadow()->isWordWrapEnabled());
     openStorySelect();
     driver->beginScene();
     title->draw();
