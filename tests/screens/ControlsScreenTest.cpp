@@ -10,6 +10,7 @@
 #include "gui/GUIOptionCycle.h"
 #include "gui/GUIOptionMeter.h"
 #include "gui/GUIOptionRemap.h"
+#include "gui/GUIScrollList.h"
 #include "gui/GUIFreeTypeText.h"
 #include "gui/GUITextButton.h"
 #include "gui/GuiCommon.h"
@@ -33,9 +34,12 @@
 #include "screens/menus/GUIDialogScreen.h"
 #include "screens/menus/GUIOptionsScreen.h"
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <map>
+#include <vector>
 
 using namespace irr;
 
@@ -155,10 +159,19 @@ TEST_F(ControlsScreenTest, TheOptionsMenuOpensTheControlsPageWithItsTwelveRows) 
     GUIControlOptionsScreen* page = openControls();
     ASSERT_NE(page, nullptr);
     ASSERT_EQ(page->getItems().size(), 12u);
+    // The section labels stand 10 pixels left of the rows they head, without a tooltip; the
+    // rows carry their own.
+    auto* entry = static_cast<GUIMenuItem*>(page->getItems()[0]);
+    EXPECT_EQ(std::wstring(entry->getToolTipText().c_str()), std::wstring(getLanguageText(64 + 10000).c_str()));
+    const core::recti entryCaption = entry->getCaptionButton()->getRelativePosition();
     for (std::size_t heading : {2u, 6u, 9u}) {
         auto* row = static_cast<GUIMenuItem*>(page->getItems()[heading]);
         EXPECT_FALSE(row->isClickable());
         EXPECT_EQ(row->getState(), ButtonState::Disabled);
+        EXPECT_EQ(std::wstring(row->getToolTipText().c_str()), L"");
+        const core::recti caption = row->getCaptionButton()->getRelativePosition();
+        EXPECT_EQ(caption.UpperLeftCorner.X, entryCaption.UpperLeftCorner.X - 10);
+        EXPECT_EQ(caption.LowerRightCorner.X, entryCaption.LowerRightCorner.X - 10);
     }
     // Opening the page writes the remapping file.
     EXPECT_TRUE(std::filesystem::exists(saves.path() / "save" / PlayerControls::remappingFileName));
@@ -220,12 +233,16 @@ TEST_F(ControlsScreenTest, SensitivityMetersShowAndWriteTheSettingTimes25) {
 TEST_F(ControlsScreenTest, SwitchesWriteVibrationAndTheJoystickFlag) {
     GUIControlOptionsScreen* page = openControls();
     ASSERT_NE(page, nullptr);
+    padPress(0); // plugs the pad
+    inputManager->getVibration()->clearRumbleEffects();
     page->onVibration(0);
     EXPECT_FALSE(getSettingBool("Gamepad_Vibration"));
     EXPECT_FALSE(inputManager->getVibration()->enabled);
+    EXPECT_TRUE(inputManager->getVibration()->effects().empty()) << "switched off, nothing rumbles";
     page->onVibration(1);
     EXPECT_TRUE(getSettingBool("Gamepad_Vibration"));
     EXPECT_TRUE(inputManager->getVibration()->enabled);
+    EXPECT_EQ(inputManager->getVibration()->effects().size(), 1u) << "a short rumble lets the player feel the switch";
     page->onJoystickIgnoreInput(1);
     EXPECT_TRUE(joystickIgnoreInput);
     EXPECT_TRUE(getSettingBool("Joystick_IgnoreInput"));
@@ -242,11 +259,17 @@ TEST_F(ControlsScreenTest, ResetAsksAndOnlyTheSecondAnswerRestoresTheDefaults) {
     extra.buttonIndex = KEY_KEY_Q;
     controls().addMapping(GameAction::GrabObject, extra);
     page->onResetControls(nullptr);
-    EXPECT_NE(dynamic_cast<GUIDialogScreen*>(screenManager->getTopScreen()), nullptr);
-    s32 answer = 0;
-    page->onResetConfirmed(answer);
-    EXPECT_EQ(keyBindings(GameAction::GrabObject).size(), defaults.size() + 1);
-    answer = 1;
+    auto* question = dynamic_cast<GUIDialogScreen*>(screenManager->getTopScreen());
+    ASSERT_NE(question, nullptr);
+    EXPECT_EQ(question->getKeepTimerRunning(), page->getKeepTimerRunning()) << "the question holds the game as its page does";
+    EXPECT_TRUE(question->isPanelOnRight());
+    // No, and backing out (-1), keep the bindings.
+    for (s32 kept : {0, -1}) {
+        s32 answer = kept;
+        page->onResetConfirmed(answer);
+        EXPECT_EQ(keyBindings(GameAction::GrabObject).size(), defaults.size() + 1) << kept;
+    }
+    s32 answer = 1;
     page->onResetConfirmed(answer);
     EXPECT_EQ(keyBindings(GameAction::GrabObject), defaults);
 }
@@ -260,12 +283,122 @@ TEST_F(ControlsScreenTest, TheSelectorOffersTheDetectingDevicesAndListsTheFirst)
         detecting += device->takesPartInDetection() ? 1 : 0;
     EXPECT_EQ(selector->getValueCount(), detecting);
     EXPECT_EQ(remap->getShownDevice(), selector->getSelectedId());
+    EXPECT_EQ(remap->getPanelType(), 0);
+    // Hidden and shown again, its rows stay usable.
+    remap->setVisible(false);
+    EXPECT_FALSE(remap->isVisible());
+    remap->setVisible(true);
+    EXPECT_TRUE(remap->isVisible());
+    for (GUIButton* item : remap->getItems())
+        EXPECT_TRUE(item->isEnabled());
     // Thirty headings, each followed by its bindings on the shown device.
     std::size_t headings = 0;
     for (GUIButton* item : remap->getItems())
         headings += item->getType() == toElementType(GuiType::MenuItem) ? 1 : 0;
     EXPECT_EQ(headings, 30u);
     EXPECT_EQ(screenManager->getTopScreenFocus(), selector);
+}
+
+// Under each heading stand exactly the kept bindings of the shown device and of its partner
+// (the keyboard's list holds the mouse's too), in the controls' order; nothing of another
+// device, nothing not kept.
+TEST_F(ControlsScreenTest, EachHeadingListsTheKeptBindingsOfTheShownDeviceAndItsPartner) {
+    padPress(0); // plugs the pad
+    ButtonMapping onPad;
+    onPad.device = inputManager->getGamepad();
+    onPad.buttonIndex = 3;
+    controls().addMapping(GameAction::Limp, onPad);
+    ButtonMapping unkept;
+    unkept.device = inputManager->getKeyboard();
+    unkept.buttonIndex = KEY_KEY_Z;
+    unkept.keep = false;
+    controls().addMapping(GameAction::Limp, unkept);
+    GUIControlsRemapScreen* remap = openRemap();
+    InputDevice* keyboard = inputManager->getKeyboard();
+    InputDevice* mouse = inputManager->getMouse();
+    InputDevice* pad = inputManager->getGamepad();
+    ASSERT_EQ(keyboard->getPairedDevice(), mouse);
+    ASSERT_EQ(pad->getPairedDevice(), nullptr);
+    const auto& devices = InputDevice::deviceList();
+    // The keyboard's list shows first, with the binding not kept still in the controls.
+    for (InputDevice* shown : {keyboard, pad}) {
+        SCOPED_TRACE(shown == pad ? "pad" : "keyboard");
+        const s32 index = static_cast<s32>(std::find(devices.begin(), devices.end(), shown) - devices.begin());
+        if (remap->getShownDevice() != index)
+            remap->selectDevice(index);
+        std::map<int, std::vector<const ButtonMapping*>> listed;
+        int action = -1;
+        for (GUIButton* item : remap->getItems()) {
+            if (item->getType() == toElementType(GuiType::MenuItem))
+                action = static_cast<GUIRemapButton*>(item)->getActionIndex();
+            else if (item->getType() == toElementType(GuiType::OptionRemap))
+                listed[action].push_back(static_cast<GUIOptionRemap*>(item)->getMapping());
+        }
+        std::size_t partners = 0, all = 0;
+        for (int a = 0; a < GUIControlsRemapScreen::remappableActions; ++a) {
+            std::vector<const ButtonMapping*> expected;
+            for (const auto& mapping : controls().mappings(a))
+                if (mapping->keep && mapping->device &&
+                    (mapping->device == shown || mapping->device == shown->getPairedDevice()))
+                    expected.push_back(mapping.get());
+            for (const ButtonMapping* m : expected)
+                partners += m->device != shown ? 1 : 0;
+            all += expected.size();
+            EXPECT_EQ(listed[a], expected) << GameAction::name(a);
+        }
+        EXPECT_GT(all, 0u);
+        EXPECT_EQ(partners > 0, shown == keyboard) << "the defaults bind some action to the mouse";
+    }
+    // The list fits between the title and the tooltip line; the headings' names stand a
+    // little to the left of their rows.
+    const s32 listHeight = guiUnits(620) - (3 * guiUnits(24)) / 2;
+    const s32 reserve = static_cast<s32>(static_cast<f32>(screenHeight) * 0.05f) + remap->getMargin();
+    EXPECT_EQ(remap->getScrollList()->getVisibleCount(), (listHeight - reserve) / guiUnits(24));
+    GUIRemapButton* heading = remap->findHeading(GameAction::Limp);
+    auto* plain = new GUIRemapButton(GameAction::Limp, L"Limp", nullptr, environment, root(),
+                                     core::recti(core::position2di(0, 0), heading->getRelativePosition().getSize()));
+    ASSERT_NE(heading->getCaptionButton(), nullptr);
+    EXPECT_EQ(heading->getCaptionButton()->getRelativePosition().UpperLeftCorner.X,
+              plain->getCaptionButton()->getRelativePosition().UpperLeftCorner.X + guiUnits(-10));
+    EXPECT_EQ(heading->getCaptionButton()->getRelativePosition().getWidth(),
+              plain->getCaptionButton()->getRelativePosition().getWidth());
+    plain->remove();
+    plain->drop();
+}
+
+// Switching the device while a row waits for an input ends the wait: the capture stops.
+TEST_F(ControlsScreenTest, SwitchingTheDeviceEndsAWaitForAnInput) {
+    GUIControlsRemapScreen* remap = openRemap();
+    padPress(0); // plugs the pad
+    const auto& devices = InputDevice::deviceList();
+    const s32 pad = static_cast<s32>(std::find(devices.begin(), devices.end(),
+                                               static_cast<InputDevice*>(inputManager->getGamepad())) - devices.begin());
+    remap->findHeading(GameAction::Limp)->getAddButton()->click();
+    frames(2);
+    ASSERT_TRUE(remap->isAnyRowCapturing());
+    ASSERT_TRUE(screenManager->CaptureInput);
+    remap->selectDevice(pad);
+    EXPECT_FALSE(screenManager->CaptureInput);
+    EXPECT_FALSE(remap->isAnyRowCapturing());
+    EXPECT_EQ(remap->getShownDevice(), pad);
+}
+
+// Up and down walk the list one row at a time: back, the selector, then every heading and
+// binding in order.
+TEST_F(ControlsScreenTest, UpAndDownWalkTheRemappingListRowByRow) {
+    GUIControlsRemapScreen* remap = openRemap();
+    GUIOptionCycle* selector = remap->getDeviceSelector();
+    const auto& items = remap->getItems();
+    ASSERT_GT(items.size(), 3u);
+    ASSERT_NE(remap->getBackButton(), nullptr);
+    EXPECT_EQ(remap->getBackButton()->getNeighbour(MenuKey::Down), selector);
+    EXPECT_EQ(selector->getNeighbour(MenuKey::Up), remap->getBackButton());
+    EXPECT_EQ(selector->getNeighbour(MenuKey::Down), items[0]);
+    EXPECT_EQ(items[0]->getNeighbour(MenuKey::Up), selector);
+    for (std::size_t i = 0; i + 1 < items.size(); ++i) {
+        EXPECT_EQ(items[i]->getNeighbour(MenuKey::Down), items[i + 1]) << i;
+        EXPECT_EQ(items[i + 1]->getNeighbour(MenuKey::Up), items[i]) << i + 1;
+    }
 }
 
 TEST_F(ControlsScreenTest, APressedKeyBecomesTheNewBindingAndBackWaitsForIt) {

@@ -113,6 +113,20 @@ TEST_F(DialogScreenTest, AnswersArriveAfterTheFadeOut) {
     }
 }
 
+// The dialog keeps the game's timer running or not, and stands on the side, as its opener asks.
+TEST_F(DialogScreenTest, TheTimerAndTheSideAreTheOpenersChoice) {
+    for (bool keep : {true, false})
+        for (bool right : {true, false}) {
+            auto* dialog = new GUIDialogScreen(L"Really?", {L"No"}, environment, keep, right);
+            EXPECT_EQ(dialog->getKeepTimerRunning(), keep) << keep << right;
+            EXPECT_EQ(dialog->isPanelOnRight(), right) << keep << right;
+            EXPECT_FALSE(dialog->PassInput);
+            EXPECT_EQ(dialog->getPanelType(), 1);
+            dialog->remove();
+            dialog->drop();
+        }
+}
+
 TEST_F(DialogScreenTest, BackDuringTheFadeOutKeepsTheAnswer) {
     GUIDialogScreen* dialog = openDialog({L"No", L"Yes"});
     runFrames();

@@ -14,10 +14,11 @@ namespace screenstest {
 
 namespace {
 
+// (Any flag value but 0 sets the flag: B's is -1.)
 constexpr const char* catalogue = R"(<?xml version="1.0"?>
 <Levels>
   <Level path="Content/Levels/A.irr" menuPreview="Content/Levels/PreviewA.irr" title="A" description="Alpha" devBestTime="60" isFirstLevel="1"/>
-  <Level path="Content/Levels/B.irr" menuPreview="Content/Levels/PreviewB.irr" title="B" isHidden="1"/>
+  <Level path="Content/Levels/B.irr" menuPreview="Content/Levels/PreviewB.irr" title="B" isHidden="-1"/>
   <Level path="Content/Levels/C.irr" menuPreview="Content/Levels/PreviewC.irr" title="C" devBestTime="30" isHidden="0" isFirstLevel="0"/>
   <Level path="Content/Levels/D.irr" title="D" isShorts="1"/>
   <Level path="Content/Levels/E.irr" menuPreview="Content/Levels/PreviewE.irr" title="E" devBestTime="45" isShorts="0"/>

@@ -3,11 +3,13 @@
 #include "LevelMenuFixture.h"
 
 #include "core/Globals.h"
+#include "core/SoundManager.h"
 #include "core/TextUtils.h"
 #include "gui/GUIElementFactory.h"
 #include "gui/GUIFreeTypeText.h"
 #include "gui/GuiHooks.h"
 #include "gui/GUIMenuItem.h"
+#include "gui/GUIOptionsList.h"
 #include "gui/GUITextButton.h"
 #include "gui/GuiCommon.h"
 #include "level/LevelManager.h"
@@ -26,6 +28,12 @@
 using namespace irr;
 
 namespace {
+
+// The list's own spacing between rows, read through a member pointer.
+struct SpacingReader : GUIOptionsList {
+    using GUIOptionsList::ItemSpacing;
+};
+constexpr s32 GUIOptionsList::*itemSpacing = &SpacingReader::ItemSpacing;
 
 class LevelMenusTest : public screenstest::LevelMenuFixture {
 protected:
@@ -96,6 +104,11 @@ TEST_F(LevelMenusTest, TheLogoTitleStaysBesideThePanel) {
         EXPECT_LE(placed.UpperLeftCorner.X + width * GUIMainScreen::titleRight, static_cast<f32>(c.w - c.panel));
         EXPECT_NEAR(placed.getWidth() * 9, placed.getHeight() * 16, 40) << "the picture keeps its shape";
     }
+    // A title that starts inside but runs past the right edge is brought inside too.
+    const core::recti overflowing(0, 0, 1000, 560);
+    const core::recti inside = GUIMainScreen::keepTitleInside(overflowing, 0, 700);
+    EXPECT_NE(inside, overflowing);
+    EXPECT_LE(inside.UpperLeftCorner.X + inside.getWidth() * GUIMainScreen::titleRight, 700.0f);
     // Where the title fits, the picture stays as it is.
     const core::recti wide = GUIMainScreen::logoRect(1280, 720, -165);
     EXPECT_EQ(GUIMainScreen::keepTitleInside(wide, 0, 950), wide);
@@ -128,11 +141,39 @@ TEST_F(LevelMenusTest, TheLogoFadesWithItsTargetAndTheNotesShowOnlyUnderTheMainM
     driver->endScene();
     EXPECT_TRUE(title->getBuildNotesText()->isVisible());
     EXPECT_EQ(std::wstring(title->getBuildNotesText()->getText()).substr(0, 3), L"Pad") << "the build notes file";
+    EXPECT_TRUE(title->getBuildNotesText()->isWordWrapEnabled());
+    EXPECT_TRUE(title->getBuildNotesShadow()->isWordWrapEnabled());
     openStorySelect();
     driver->beginScene();
     title->draw();
     driver->endScene();
     EXPECT_FALSE(title->getBuildNotesText()->isVisible()) << "another menu is on top";
+}
+
+// The logo strip stands in the lower right corner, inside the overscan margins when they are on.
+TEST_F(LevelMenusTest, TheLogoStripKeepsInsideTheOverscanMargins) {
+    for (bool overscan : {false, true}) {
+        SCOPED_TRACE(overscan);
+        screenManager->Overscan = overscan;
+        auto* title = new GUIMainScreen(environment, root(), -1, core::recti(0, 0, screenWidth, screenHeight));
+        const s32 mx = overscan ? screenWidth / 20 : 0;
+        const s32 my = overscan ? screenHeight / 20 : 0;
+        EXPECT_EQ(title->getLogoStrip()->getRelativePosition().UpperLeftCorner,
+                  core::position2di(screenWidth - mx - static_cast<s32>(static_cast<f32>(guiUnits(512)) * 1.33f),
+                                    screenHeight - 2 * my - guiUnits(64)));
+        title->remove();
+        title->drop();
+    }
+    screenManager->Overscan = false;
+}
+
+// The title screen plays the menu song as the game's song (not a passing one).
+TEST_F(LevelMenusTest, TheTitleScreenPlaysTheMenuSongAsTheGamesSong) {
+    ASSERT_NE(soundManager, nullptr);
+    screenManager->openMainScreen(0);
+    auto* title = static_cast<GUIMainScreen*>(screenManager->getScreenStack()[1]);
+    title->onShow();
+    EXPECT_EQ(soundManager->getCurrentSong(), GUIMainScreen::menuSong);
 }
 
 TEST_F(LevelMenusTest, TheElementFactoryMakesTheTitleScreen) {
@@ -174,6 +215,12 @@ TEST_F(LevelMenusTest, TheMainMenuOffersNewGameOptionsAndQuit) {
         EXPECT_EQ(play->getFocusedElement(), play->getItems().front());
         EXPECT_TRUE(play->getPassUpdate());
         EXPECT_FALSE(play->PassInput);
+        EXPECT_EQ(play->getPanelType(), 0);
+        // Every row but the last stands 5 units further from the next than the list's spacing.
+        for (u32 i = 0; i + 1 < play->getItems().size(); ++i)
+            EXPECT_EQ(play->getItemPosition(i + 1).Y - play->getItemPosition(i).Y,
+                      play->*itemSpacing + play->getItems()[i]->getRelativePosition().getHeight() + guiUnits(5))
+                << i;
         play->remove();
         play->drop();
     }
@@ -232,14 +279,21 @@ TEST_F(LevelMenusTest, NewGameResetsTheStoryAndQueuesTheFirstLevelBehindAWhiteFa
     EXPECT_TRUE(level->isEventQueued(LET_ClearMenus));
     ASSERT_EQ(screenManager->getScreenStack().size(), 1u) << "the entry list closed, the title stays";
     EXPECT_STREQ(screenManager->getScreenStack()[0]->getTypeName(), "GUIMainScreen");
+    screenManager->flushScreenRemovals();
+    for (gui::IGUIElement* child : root()->getChildren())
+        EXPECT_STRNE(child->getTypeName(), "GUIPlayScreen") << "the entry list left the GUI";
 }
 
 // After a restart asked for by the options, the title menu opens the options once.
 TEST_F(LevelMenusTest, AfterARestartTheTitleMenuOpensTheOptionsOnce) {
     ReopenOptionsRequested = true;
+    MainScreenFade = MainScreenFadeTarget = 1.0f;
     screenManager->openMainScreen(0);
-    runFrames();
+    runFrames(1);
     EXPECT_FALSE(ReopenOptionsRequested);
+    EXPECT_EQ(MainScreenFadeTarget, 0.0f);
+    EXPECT_EQ(MainScreenFade, 0.0f) << "the logo goes at once, without its fade";
+    runFrames();
     std::size_t options = 0;
     for (GUIScreen* screen : screenManager->getScreenStack())
         options += dynamic_cast<GUIOptionsScreen*>(screen) != nullptr;
@@ -271,10 +325,18 @@ TEST_F(LevelMenusTest, TheBackKeyIsIgnoredQuitEndsAndOptionsReplacesTheMenu) {
 
 TEST_F(LevelMenusTest, StoryRowsShowOpenAndLockedLevelsWithTheirTexts) {
     GUIStoryLevelSelectScreen* select = openStorySelect();
+    // It fades in over a fifth of a second: four frames of 0.05 s and the one that ends it.
+    int frames = 0;
+    for (; frames < 40 && select->getFadeState() != GUIScreen::Shown; ++frames) {
+        setFrameDelta(0.05f);
+        postRenderAll();
+    }
+    EXPECT_EQ(frames, 5);
     ASSERT_NE(select->getTitleText(), nullptr);
     EXPECT_EQ(select->getTitleText()->getOwnText(), getLanguageText(2)) << "the story's title";
     // Over the title it keeps the level's timer and updates going, and takes the input.
     EXPECT_TRUE(select->getKeepTimerRunning());
+    EXPECT_EQ(select->getPanelType(), 1);
     EXPECT_TRUE(select->getPassUpdate());
     EXPECT_FALSE(select->PassInput);
     const auto& rows = select->getRows();
@@ -288,6 +350,58 @@ TEST_F(LevelMenusTest, StoryRowsShowOpenAndLockedLevelsWithTheirTexts) {
     EXPECT_EQ(MenuLevels[0].MenuItem, rows[0]);
     EXPECT_STREQ(select->getTypeName(), "GUILevelSelectScreen");
     EXPECT_EQ(MainScreenFadeTarget, 0.0f) << "the logo gives way";
+}
+
+// A focused row shows its own level's preview scene, none other.
+TEST_F(LevelMenusTest, FocusingARowShowsItsLevelsPreview) {
+    GUIStoryLevelSelectScreen* select = openStorySelect();
+    loadMenuPreviewScenes();
+    const auto& rows = select->getRows();
+    ASSERT_EQ(rows.size(), 3u);
+    for (GUIButton* row : {rows[2], rows[0]}) {
+        std::size_t own = MenuLevels.size();
+        for (std::size_t i = 0; i < MenuLevels.size(); ++i)
+            if (MenuLevels[i].MenuItem == row)
+                own = i;
+        ASSERT_LT(own, MenuPreviewNodes.size());
+        ASSERT_NE(MenuPreviewNodes[own], nullptr);
+        select->onLevelFocused(row);
+        for (std::size_t i = 0; i < MenuPreviewNodes.size(); ++i)
+            if (MenuPreviewNodes[i]) {
+                EXPECT_EQ(MenuPreviewNodes[i]->isVisible(), i == own) << MenuLevels[own].path << " " << i;
+            }
+    }
+    // A row of no listed level (the lists were made again) shows the first level's preview.
+    auto* stray = new GUIButton(environment, root(), -1, core::recti(0, 0, 10, 10));
+    select->onLevelFocused(stray);
+    ASSERT_NE(MenuPreviewNodes[0], nullptr);
+    EXPECT_TRUE(MenuPreviewNodes[0]->isVisible());
+    stray->remove();
+    stray->drop();
+}
+
+// The level of the free-play autosave stands out in its own colours; the captions stand
+// right of the marks.
+TEST_F(LevelMenusTest, TheAutoSavedLevelsRowStandsOut) {
+    save->setAutoSavePath(L"content/levels/e.irr", false);
+    save->setAutoSaveExists(true, false);
+    GUIStoryLevelSelectScreen* select = openStorySelect();
+    const auto& rows = select->getRows();
+    ASSERT_EQ(rows.size(), 3u);
+    const video::SColor marked[] = {0xff646496, 0xffe1e1ff, 0xff323296, 0xffffffff};
+    GUITextButton* autoSaved = static_cast<GUIMenuItem*>(rows[2])->getCaptionButton();
+    for (s32 state = 0; state < 4; ++state)
+        EXPECT_EQ(autoSaved->getStateColor(state), marked[state]) << state;
+    GUITextButton* other = static_cast<GUIMenuItem*>(rows[0])->getCaptionButton();
+    EXPECT_NE(other->getStateColor(0), marked[0]);
+    EXPECT_NE(other->getStateColor(1), marked[1]);
+    // The caption's text begins 100 units in, clear of the star and the time.
+    auto* plain = new GUIMenuItem(L"Alpha Title", getLanguageFont(5), select->getPanelType(), select->isPanelOnRight(),
+                                  environment, root(), core::recti(core::position2di(0, 0), rows[0]->getRelativePosition().getSize()));
+    EXPECT_EQ(static_cast<GUIMenuItem*>(rows[0])->getCaptionText()->getRelativePosition().UpperLeftCorner.X,
+              plain->getCaptionText()->getRelativePosition().UpperLeftCorner.X + guiUnits(100));
+    plain->remove();
+    plain->drop();
 }
 
 TEST_F(LevelMenusTest, LockedLevelsAfterTheLastOpenOneAreNotListed) {
@@ -330,8 +444,18 @@ TEST_F(LevelMenusTest, StoryRowsCarryStarsBestTimesAndTiesFromTheSave) {
         EXPECT_EQ(textureName(e[2 + t]), "Content/Screens/Buttons/TieIcon1.png");
         EXPECT_EQ(static_cast<GUIImage*>(e[2 + t])->getColor().getAlpha(), t == 1 ? 255u : 128u) << t;
     }
-    EXPECT_EQ(e[2]->getRelativePosition(), core::recti(60, 3, 68, 28));
+    // Each mark has its own place on the row: ties ten units apart after the time.
     EXPECT_EQ(e[0]->getRelativePosition(), core::recti(-9, 6, 9, 24));
+    EXPECT_EQ(e[1]->getRelativePosition(), core::recti(15, 1, 65, 31));
+    for (int t = 0; t < 3; ++t)
+        EXPECT_EQ(e[2 + t]->getRelativePosition(), core::recti(60 + 10 * t, 3, 68 + 10 * t, 28)) << t;
+    EXPECT_EQ(a[2]->getRelativePosition(), core::recti(59, 7, 89, 23));
+    // The time is dark grey on the panel and lights with its row.
+    auto* time = static_cast<GUITextButton*>(a[1]);
+    EXPECT_EQ(time->getStateSource(), rows[0]);
+    EXPECT_EQ(time->getStateColor(0), video::SColor(0xff5a5a5a));
+    for (s32 state = 1; state < 4; ++state)
+        EXPECT_EQ(time->getStateColor(state), video::SColor(0xffffffff)) << state;
     // A single tie shows one tie icon and no "no tie" icon.
     level->tieTable.add({6, "Content/Models/Ties/Tie.png", L"Content/Levels/A.irr"});
     select->buildItems();
@@ -351,7 +475,12 @@ TEST_F(LevelMenusTest, DemoModeRowsCarryNoMarks) {
     // The first level starts at once; another asks first whether to see the controls.
     select->onLevelClicked(select->getRows()[2]);
     EXPECT_EQ(select->PendingCommand, "");
-    EXPECT_NE(dynamic_cast<GUIDialogScreen*>(screenManager->getTopScreen()), nullptr);
+    auto* prompt = dynamic_cast<GUIDialogScreen*>(screenManager->getTopScreen());
+    ASSERT_NE(prompt, nullptr);
+    // Answer 0 is Yes (see the controls first), 1 No.
+    EXPECT_EQ(prompt->Options, (std::vector<core::stringw>{getLanguageText(102), getLanguageText(103)}));
+    EXPECT_TRUE(prompt->getKeepTimerRunning()) << "the title's background keeps running";
+    EXPECT_FALSE(prompt->isPanelOnRight());
     select->onLevelClicked(select->getRows()[0]);
     EXPECT_EQ(select->PendingCommand, "Level");
     demoMode = false;

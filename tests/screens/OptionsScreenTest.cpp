@@ -6,6 +6,7 @@
 #include "core/GameSettings.h"
 #include "core/Globals.h"
 #include "core/SoundManager.h"
+#include "platform/audio/EventSystem.h"
 #include "gui/GUIOptionCycle.h"
 #include "gui/GUIFreeTypeText.h"
 #include "gui/GUIMenuItem.h"
@@ -87,10 +88,15 @@ TEST_F(OptionsScreenTest, ThePagesOfferTheirRowsByWhereTheyWereOpened) {
         ASSERT_NE(options, nullptr);
         EXPECT_EQ(options->getItems().size(), c.options);
         EXPECT_EQ(options->getPassUpdate(), c.fromMainMenu);
+        // The options stand on a main menu panel (the title moves aside for it); their pages
+        // on the narrower page panel.
+        EXPECT_EQ(options->getPanelType(), 0);
         GUIAudioOptionsScreen audio(environment, c.fromMainMenu);
         EXPECT_EQ(audio.getItems().size(), c.audio);
+        EXPECT_EQ(audio.getPanelType(), 1);
         GUIGraphicsOptionsScreen graphics(environment, c.fromMainMenu);
         EXPECT_EQ(graphics.getItems().size(), c.graphics);
+        EXPECT_EQ(graphics.getPanelType(), 1);
         // Rows lie one row height apart.
         EXPECT_EQ(audio.getItems()[1]->getRelativePosition().UpperLeftCorner.Y -
                       audio.getItems()[0]->getRelativePosition().UpperLeftCorner.Y,
@@ -157,6 +163,11 @@ TEST_F(OptionsScreenTest, EverySettingsPageReadsInItsOwnWords) {
     {
         GUIAudioOptionsScreen audio(environment, true);
         EXPECT_TRUE(inOrder(texts(&audio), words({15, 20, 21, 22, 26, 23, 24, 25}))) << "audio";
+        // Each row explains itself in the text 10000 after its label.
+        const std::vector<std::wstring> tips = words({10020, 10021, 10022, 10026, 10023, 10024, 10025});
+        ASSERT_EQ(audio.getItems().size(), tips.size());
+        for (std::size_t i = 0; i < tips.size(); ++i)
+            EXPECT_EQ(std::wstring(audio.getItems()[i]->getToolTipText().c_str()), tips[i]) << i;
         EXPECT_EQ(values(&audio, 3), words({264, 260, 261, 262, 263}));
         audio.remove();
     }
@@ -165,14 +176,76 @@ TEST_F(OptionsScreenTest, EverySettingsPageReadsInItsOwnWords) {
     EXPECT_TRUE(inOrder(texts(options), words({4, 11, 12, 15, 17}))) << "options";
 }
 
+// A settings page left by back fades out and leaves the GUI; the options stay.
+TEST_F(OptionsScreenTest, ALeftPageLeavesTheGui) {
+    GUIOptionsScreen* options = openOptionsScreen(true);
+    ASSERT_NE(options, nullptr);
+    auto* page = new GUIAudioOptionsScreen(environment, true);
+    screenManager->pushScreen(page);
+    runFrames(10);
+    ASSERT_EQ(page->getFadeState(), GUIScreen::Shown);
+    for (GUIButton* row : page->getItems())
+        EXPECT_TRUE(row->isEnabled()) << "faded in, the rows take clicks";
+    page->grab(); // kept to look at after it has gone
+    page->onBack(nullptr);
+    runFrames(10);
+    EXPECT_EQ(page->getParent(), nullptr);
+    EXPECT_EQ(screenManager->getTopScreen(), options);
+    page->drop();
+    page->drop();
+}
+
+// The options slide in with their panel from its side and stand still once shown.
+TEST_F(OptionsScreenTest, TheOptionsSlideInWithTheirPanel) {
+    GUIOptionsScreen* options = openOptionsScreen(true);
+    ASSERT_NE(options, nullptr);
+    runFrames(1);
+    ASSERT_EQ(options->getFadeState(), GUIScreen::FadingIn);
+    const s32 during = options->getRelativePosition().UpperLeftCorner.X;
+    EXPECT_NE(during, 0);
+    EXPECT_EQ(during > 0, options->isPanelOnRight()) << "it comes in from its panel's side";
+    runFrames(20);
+    ASSERT_EQ(options->getFadeState(), GUIScreen::Shown);
+    EXPECT_EQ(options->getRelativePosition().UpperLeftCorner.X, 0);
+}
+
+// Each meter shows its own volume and gives the sound manager's own category the new one.
 TEST_F(OptionsScreenTest, VolumesShowTruncatedPercentsAndStoreHundredths) {
-    setSettingFloat("Audio_SFXVolume", 0.555f);
-    GUIAudioOptionsScreen audio(environment, true);
-    auto* effects = row<GUIOptionMeter>(&audio, 0);
-    EXPECT_EQ(effects->getValue(), 55);
-    effects->setValue(56);
-    EXPECT_FLOAT_EQ(getSettingFloat("Audio_SFXVolume"), 0.56f);
-    audio.remove();
+    const struct {
+        std::size_t row;
+        const char* key;
+        f32 SoundManager::*volume;
+        const char* category;
+    } meters[] = {{0, "Audio_SFXVolume", &SoundManager::sfxVolume, "sounds"},
+                  {1, "Audio_VoiceoverVolume", &SoundManager::voiceoverVolume, "voiceovers"},
+                  {2, "Audio_MusicVolume", &SoundManager::musicVolume, "music"}};
+    // The event system's category hears the new volume at once, not a frame later.
+    const auto categoryVolume = [](const char* name) {
+        audio::EventCategory* category = nullptr;
+        f32 volume = -1.0f;
+        if (soundManager->getEventSystem()->getCategory(name, &category) == audio::Result::Ok && category)
+            category->getVolume(&volume);
+        return volume;
+    };
+    ASSERT_FALSE(soundManager->disabled);
+    soundManager->musicFadeValue = 1.0f;
+    for (const auto& meter : meters) {
+        SCOPED_TRACE(meter.key);
+        for (const auto& other : meters) {
+            setSettingFloat(other.key, 0.3f);
+            soundManager->*other.volume = 0.3f;
+        }
+        setSettingFloat(meter.key, 0.555f);
+        GUIAudioOptionsScreen audio(environment, true);
+        auto* row = this->row<GUIOptionMeter>(&audio, meter.row);
+        EXPECT_EQ(row->getValue(), 55);
+        row->setValue(56);
+        EXPECT_FLOAT_EQ(getSettingFloat(meter.key), 0.56f);
+        for (const auto& other : meters)
+            EXPECT_FLOAT_EQ(soundManager->*other.volume, &other == &meter ? 0.56f : 0.3f) << other.key;
+        EXPECT_FLOAT_EQ(categoryVolume(meter.category), 0.56f);
+        audio.remove();
+    }
 }
 
 TEST_F(OptionsScreenTest, TheSubtitleSwitchesReachTheSubtitleLayerAtOnce) {
@@ -407,6 +480,25 @@ TEST_F(OptionsScreenTest, ANewSpeakerSetUpStartsASwitchedOffSoundSystemAgain) {
     audio.remove();
 }
 
+// A running sound system starts again with the chosen speakers.
+TEST_F(OptionsScreenTest, ARunningSoundSystemTakesTheNewSpeakerSetUp) {
+    ASSERT_NE(soundManager, nullptr);
+    ASSERT_FALSE(soundManager->disabled);
+    setSettingInt("Audio_AudioOutput", -1);
+    GUIAudioOptionsScreen audio(environment, true);
+    auto* speakers = row<GUIOptionCycle>(&audio, 3);
+    speakers->selectNext();
+    const s32 chosen = speakers->getSelectedId();
+    ASSERT_EQ(chosen, 1);
+    EXPECT_EQ(getSettingInt("Audio_AudioOutput"), chosen);
+    EXPECT_FALSE(soundManager->disabled);
+    ASSERT_NE(soundManager->getEventSystem(), nullptr);
+    audio::SpeakerMode mode = audio::outputSpeakerMode;
+    ASSERT_EQ(soundManager->getEventSystem()->getSpeakerMode(&mode), audio::Result::Ok);
+    EXPECT_EQ(mode, static_cast<audio::SpeakerMode>(chosen));
+    audio.remove();
+}
+
 TEST_F(OptionsScreenTest, OnlyChangesNeedingANewDeviceAskForARestart) {
     setSettingInt("Graphics_ScreenWidth", 1280);
     setSettingInt("Graphics_ScreenHeight", 720);
@@ -441,6 +533,8 @@ TEST_F(OptionsScreenTest, FromThePauseMenuARestartWaitsBehindANotice) {
     auto* notice = dynamic_cast<GUIDialogScreen*>(screenManager->getScreenStack().front());
     ASSERT_NE(notice, nullptr);
     EXPECT_EQ(notice->getTitleText()->getOwnText(), getLanguageText(407)) << "the restart notice";
+    EXPECT_FALSE(notice->getKeepTimerRunning()) << "the paused game stays held";
+    EXPECT_TRUE(notice->isPanelOnRight());
     ASSERT_EQ(notice->getItems().size(), 1u);
     EXPECT_EQ(std::wstring(static_cast<GUIMenuItem*>(notice->getItems()[0])->getCaptionText()->getText()),
               getLanguageText(126).c_str());
@@ -458,12 +552,22 @@ TEST_F(OptionsScreenTest, AConfirmedResetRestartsWithTheDefaults) {
     auto* question = dynamic_cast<GUIDialogScreen*>(screenManager->getScreenStack().front());
     ASSERT_NE(question, nullptr);
     EXPECT_EQ(question->getTitleText()->getOwnText(), getLanguageText(404));
+    EXPECT_EQ(question->getKeepTimerRunning(), options->getKeepTimerRunning()) << "the question holds the game as its page does";
+    EXPECT_TRUE(question->isPanelOnRight());
     std::vector<std::wstring> answers;
     for (GUIButton* item : question->getItems())
         answers.push_back(static_cast<GUIMenuItem*>(item)->getCaptionText()->getText());
     EXPECT_EQ(answers, (std::vector<std::wstring>{getLanguageText(103).c_str(), getLanguageText(102).c_str()}));
     screenManager->popScreen(question, true);
     runFrames(10);
+    // No, and backing out (-1), change nothing.
+    for (s32 kept : {0, -1}) {
+        s32 answer = kept;
+        options->onResetAnswer(answer);
+        EXPECT_FLOAT_EQ(getSettingFloat("Audio_MusicVolume"), 0.2f) << kept;
+        options->refreshFocus();
+        EXPECT_FALSE(RestartRequested) << kept;
+    }
     s32 yes = 1;
     options->onResetAnswer(yes);
     EXPECT_FLOAT_EQ(getSettingFloat("Audio_MusicVolume"), 1.0f);

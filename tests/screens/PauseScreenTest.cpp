@@ -131,6 +131,9 @@ TEST_F(PauseScreenTest, EachQuestionHasItsTextAndAnswers) {
         ASSERT_NE(dialog, nullptr);
         ASSERT_NE(dialog->getTitleText(), nullptr);
         EXPECT_EQ(dialog->getTitleText()->getOwnText(), getLanguageText(c.title));
+        // The question holds the game's timer and stands on the pause panel's side.
+        EXPECT_FALSE(dialog->getKeepTimerRunning());
+        EXPECT_TRUE(dialog->isPanelOnRight());
         std::vector<std::wstring> answers, expected;
         for (GUIButton* item : dialog->getItems())
             answers.push_back(static_cast<GUIMenuItem*>(item)->getCaptionText()->getText());
@@ -151,6 +154,10 @@ TEST_F(PauseScreenTest, StandsHiddenWithItsRows) {
     EXPECT_EQ(screenManager->findPauseScreen(), pause);
     EXPECT_EQ(pause->getItems().size(), 4u);
     EXPECT_EQ(pause->getBackButton(), nullptr);
+    EXPECT_EQ(pause->getPanelType(), 0);
+    // The tint reaches past every edge of the screen.
+    EXPECT_EQ(pause->getDimImage()->getRelativePosition(), core::recti(-screenWidth, -screenHeight, screenWidth, screenHeight));
+    EXPECT_TRUE(pause->getDimImage()->isNotClipped());
     EXPECT_EQ(pause->getDimAmount(), 0.0f);
     EXPECT_TRUE(screenManager->isInputAllowed());
     // Shown, its rows stand on its panel, one under the other.
@@ -217,6 +224,11 @@ TEST_F(PauseScreenTest, HidingDuringTheFadeInJumpsTheDimming) {
     const f32 partly = pause->getDimAmount();
     EXPECT_GT(partly, 0.0f);
     EXPECT_LT(partly, 1.0f);
+    // The tint eases in: 3f^2 - 2f^3 of its strongest alpha.
+    const f32 eased = 3.0f * partly * partly - 2.0f * partly * partly * partly;
+    EXPECT_TRUE(pause->getDimImage()->isVisible());
+    EXPECT_EQ(pause->getDimImage()->getColor().getAlpha(), static_cast<u32>(eased * 180.0f));
+    EXPECT_EQ(pause->getDimImage()->getColor().getRed(), 255u);
     pause->setVisible(false);
     EXPECT_EQ(pause->getDimAmount(), 1.0f);
     // A second hide while fading out changes nothing.
@@ -224,6 +236,7 @@ TEST_F(PauseScreenTest, HidingDuringTheFadeInJumpsTheDimming) {
     runFrames();
     EXPECT_FALSE(pause->isVisible());
     EXPECT_EQ(pause->getDimAmount(), 0.0f);
+    EXPECT_FALSE(pause->getDimImage()->isVisible());
 }
 
 // The pause menu opens without its sound while the game is held behind a covering screen.

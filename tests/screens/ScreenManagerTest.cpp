@@ -2,6 +2,7 @@
 // the pause toggle and the input capture.
 #include "../gui/GuiFixture.h"
 
+#include "core/FontGate.h"
 #include "core/GameSettings.h"
 #include "core/Globals.h"
 #include "core/CoreSlots.h"
@@ -10,6 +11,7 @@
 #include "gui/GUIImage.h"
 #include "gui/GUIElementFactory.h"
 #include "gui/hud/GUINotification.h"
+#include "gui/hud/GUIObjectiveCenter.h"
 #include "gui/GUIScreen.h"
 #include "gui/GuiCommon.h"
 #include "level/LevelEvents.h"
@@ -24,8 +26,12 @@
 #include "camera/GUICutscene.h"
 #include "gui/hud/GUIHud.h"
 #include "gui/hud/GUISplat.h"
+#include "gui/hud/GUISubtitleManager.h"
 #include "screens/menus/GUIPauseScreen.h"
 #include "screens/menus/GUIPlayScreen.h"
+
+#include <IGUISkin.h>
+#include <ITexture.h>
 
 #include <filesystem>
 #include <string>
@@ -578,6 +584,15 @@ TEST_F(ScreenManagerTest, InitReadsTheSettingsAndOpensTheMainMenu) {
     EXPECT_TRUE(manager().Overscan);
     EXPECT_TRUE(manager().Subtitles);
     EXPECT_TRUE(manager().Initialised);
+    // The skin speaks in the debug font; the plain textures are the editor's white and gradient.
+    gui::IGUIFont* debugFont = getCheckedFont(environment, ScreenManager::debugFontPath);
+    ASSERT_NE(debugFont, nullptr);
+    EXPECT_EQ(environment->getSkin()->getFont(), debugFont);
+    ASSERT_NE(manager().WhiteTexture, nullptr);
+    ASSERT_NE(manager().GradientTexture, nullptr);
+    EXPECT_NE(std::string(manager().WhiteTexture->getName().getPath().c_str()).find("Editor/White.png"), std::string::npos);
+    EXPECT_NE(std::string(manager().GradientTexture->getName().getPath().c_str()).find("Editor/Gradient.png"),
+              std::string::npos);
     ASSERT_EQ(manager().getScreenStack().size(), 2u) << "the main menu";
     EXPECT_STREQ(manager().getScreenStack()[1]->getTypeName(), "GUIMainScreen");
     // With a level named on the command line no menu opens.
@@ -620,6 +635,10 @@ TEST_F(ScreenManagerTest, InitMakesTheStandingHudAndPauseScreenOnce) {
     EXPECT_EQ(pause, static_cast<GUIScreen*>(manager().getPauseScreen()));
     EXPECT_FALSE(pause->isVisible());
     EXPECT_TRUE(pause->isSubElement());
+    ASSERT_NE(manager().getSubtitleManager(), nullptr);
+    EXPECT_TRUE(manager().getSubtitleManager()->isSubElement());
+    ASSERT_NE(manager().getNotificationLayer(), nullptr);
+    EXPECT_TRUE(manager().getNotificationLayer()->isSubElement());
     ASSERT_NE(manager().getHud(), nullptr);
     EXPECT_EQ(manager().getHud()->getID(), ScreenManager::hudId);
     ASSERT_NE(manager().getCutsceneScreen(), nullptr);
@@ -684,6 +703,8 @@ TEST_F(NotificationQueueTest, ANotificationLeavesOneSecondAfterItsDuration) {
     GUINotification* notification = screenManager->getNotificationByName("Pause");
     screenManager->showNotification(notification, 3.0f);
     ASSERT_EQ(screenManager->getActiveNotifications().size(), 1u);
+    EXPECT_EQ(notification->getDuration(), 3.0f);
+    EXPECT_TRUE(notification->isVisible());
     notification->setTiming(3.0f, 3.9f);
     screenManager->update();
     EXPECT_TRUE(notification->isVisible()) << "still sliding out";
@@ -732,9 +753,56 @@ TEST_F(NotificationQueueTest, ALevelUnloadTakesTheNotificationsAndHidesTheSplats
     ASSERT_EQ(hud->getSplats().size(), 1u);
     ASSERT_TRUE(hud->getSplats()[0]->isVisible());
     EXPECT_EQ(screenManager->getNotificationByName(nullptr), nullptr);
+    // The objective panel hidden in the last level shows again in the next.
+    ASSERT_NE(screenManager->getObjectiveCenter(), nullptr);
+    screenManager->getObjectiveCenter()->setVisible(false);
+    ASSERT_NE(screenManager->getNotificationByName("Camera"), nullptr); // parked, not showing
     screenManager->resetNotifications();
     EXPECT_TRUE(screenManager->getActiveNotifications().empty());
+    EXPECT_TRUE(screenManager->getNotificationLayer()->getChildren().empty());
     EXPECT_FALSE(hud->getSplats()[0]->isVisible());
+    EXPECT_TRUE(screenManager->getObjectiveCenter()->isVisible());
+}
+
+// A level that starts loading forgets the queue, the waiting dismissals and the cross-fade.
+TEST_F(NotificationQueueTest, ALevelLoadForgetsTheQueueTheDismissalsAndTheCrossfade) {
+    screenManager->showNotification(screenManager->getNotificationByName("Pause"), 5.0f);
+    screenManager->dismissNotification("Nobody", false);
+    screenManager->CrossfadeAlpha = 0.5f;
+    ASSERT_FALSE(screenManager->getActiveNotifications().empty());
+    ASSERT_FALSE(screenManager->getPendingDismissals().empty());
+    screenManager->resetSubtitlesAndCutscene();
+    EXPECT_TRUE(screenManager->getActiveNotifications().empty());
+    EXPECT_TRUE(screenManager->getPendingDismissals().empty());
+    EXPECT_EQ(screenManager->CrossfadeAlpha, 0.0f);
+}
+
+// Two notifications past their time leave one frame after the other.
+TEST_F(NotificationQueueTest, AtMostOneNotificationLeavesPerFrame) {
+    GUINotification* first = screenManager->getNotificationByName("Pause");
+    GUINotification* second = screenManager->getNotificationByName("Camera");
+    for (GUINotification* notification : {first, second}) {
+        screenManager->showNotification(notification, 3.0f);
+        notification->setTiming(3.0f, 4.5f);
+    }
+    screenManager->update();
+    EXPECT_EQ(screenManager->getActiveNotifications().size(), 1u);
+    screenManager->update();
+    EXPECT_TRUE(screenManager->getActiveNotifications().empty());
+}
+
+// A dismissal asked for before its notification showed waits for it, then lets it slide out
+// over its last second rather than cutting it off.
+TEST_F(NotificationQueueTest, AnEarlyDismissalWaitsAndLetsItsNotificationSlideOut) {
+    screenManager->dismissNotification("Pause", false);
+    ASSERT_EQ(screenManager->getPendingDismissals(), std::vector<std::string>{"Pause"});
+    GUINotification* notification = screenManager->getNotificationByName("Pause");
+    screenManager->showNotification(notification, 20.0f);
+    notification->setTiming(20.0f, 5.0f);
+    screenManager->update();
+    EXPECT_TRUE(screenManager->getPendingDismissals().empty());
+    EXPECT_TRUE(notification->isDismissed());
+    EXPECT_FLOAT_EQ(notification->getDuration() - notification->getElapsed(), 1.0f);
 }
 
 // Dismissing by name takes only the showing notification of that name.

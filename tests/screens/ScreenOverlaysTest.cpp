@@ -5,6 +5,7 @@
 #include "core/Globals.h"
 
 #include <algorithm>
+#include <string>
 #include <vector>
 #include "core/CoreSlots.h"
 #include "level/LevelHooks.h"
@@ -12,9 +13,12 @@
 #include "gui/GUIImage.h"
 #include "level/LevelInfo.h"
 #include "level/LevelManager.h"
+#include "level/SaveManager.h"
 #include "screens/ScreenManager.h"
 #include "screens/levels/GUILevelElement.h"
 #include "screens/menus/GUIPlayScreen.h"
+
+#include <IAttributes.h>
 
 using namespace irr;
 
@@ -53,11 +57,30 @@ TEST_F(ScreenOverlaysTest, BillboardsAndTheLoadingBarSitInTheCorners) {
         screenWidth = savedWidth;
         screenHeight = savedHeight;
     }
+    // Shown with the overscan margins on, both billboards keep inside them.
+    screenManager->createScreens();
+    screenManager->Overscan = true;
+    level->levelLoading = true;
+    level->checkpointSaving = true;
+    drawFrame();
+    const core::position2di m = screenManager->getOverscanMargin();
+    ASSERT_NE(m, core::position2di(0, 0));
+    EXPECT_EQ(screenManager->getLoadingIcon()->getRelativePosition().LowerRightCorner,
+              core::position2di(screenWidth - m.X - 16, screenHeight - m.Y - 16));
+    EXPECT_EQ(screenManager->getCheckpointIcon()->getRelativePosition(),
+              core::recti(screenWidth - m.X - guiUnits(80), m.Y + guiUnits(16), screenWidth - m.X - guiUnits(16),
+                          m.Y + guiUnits(80)));
+    level->levelLoading = false;
+    level->checkpointSaving = false;
+    screenManager->Overscan = false;
     screenManager->createScreens();
     EXPECT_EQ(screenManager->getLoadingBarBack()->getRelativePosition(), core::recti(-71, 22, -9, 34));
     EXPECT_EQ(screenManager->getLoadingBarRect(), core::recti(-69, 24, -11, 32));
-    EXPECT_EQ(screenManager->getOverlayView(1)->getViewId(), 1);
-    EXPECT_EQ(screenManager->getOverlayView(2)->getViewId(), 2);
+    for (s32 view : {1, 2}) {
+        EXPECT_EQ(screenManager->getOverlayView(view)->getViewId(), view);
+        EXPECT_TRUE(screenManager->getOverlayView(view)->isSubElement()) << view;
+    }
+    EXPECT_FALSE(screenManager->getTimerBox()->isVisible()) << "made hidden, before any frame asks for it";
     EXPECT_TRUE(screenManager->isInputAllowed()) << "the overlays never hold input";
 }
 
@@ -117,11 +140,45 @@ TEST_F(ScreenOverlaysTest, TheLoadingOverlayDrawsInTheViewItNames) {
     levelHooks().gui.drawLoadingOverlay = nullptr;
 }
 
+// The times read white, the labels and the best times fainter, all centred on their line;
+// the best time sits under its label.
+TEST_F(ScreenOverlaysTest, TheTimerTextsHaveTheirOwnLooks) {
+    const struct {
+        const char* what;
+        GUIFreeTypeText* text;
+        u32 colour;
+    } rows[] = {{"level time", screenManager->getLevelTimeText(), 0xFFFFFFFF},
+                {"total time", screenManager->getTotalTimeText(), 0xFFFFFFFF},
+                {"level best", screenManager->getLevelBestText(), 0x99FFFFFF},
+                {"total best", screenManager->getTotalBestText(), 0x99FFFFFF}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        ASSERT_NE(row.text, nullptr);
+        EXPECT_TRUE(row.text->isOverrideColorEnabled());
+        EXPECT_EQ(row.text->getOverrideColor(), video::SColor(row.colour));
+        EXPECT_EQ(row.text->getHorizontalAlignment(), gui::EGUIA_UPPERLEFT);
+        EXPECT_EQ(row.text->getVerticalAlignment(), gui::EGUIA_CENTER);
+        EXPECT_NE(row.text->getOverrideFont(), nullptr);
+    }
+    EXPECT_EQ(screenManager->getLevelTimeText()->getRelativePosition().UpperLeftCorner,
+              core::position2di(guiUnits(35), 0));
+    EXPECT_EQ(screenManager->getLevelBestText()->getRelativePosition().UpperLeftCorner,
+              core::position2di(guiUnits(137), guiUnits(6)));
+    EXPECT_EQ(std::wstring(screenManager->getTotalTimeText()->getText()), L"0:00:00.000");
+}
+
 TEST_F(ScreenOverlaysTest, TheLevelTimerShowsOnlyInPlayWhenAskedFor) {
     physicsManager = reinterpret_cast<PhysicsManager*>(0x10);
     coreSlots().physics.isSimulationActive = [] { return true; };
     drawFrame();
     EXPECT_FALSE(screenManager->getTimerBox()->isVisible()) << "neither the setting nor the level asks";
+    auto* info = new LevelInfo(nullptr, device->getSceneManager());
+    info->settings.ForceLevelTimer = true;
+    level->currentLevelInfo = info;
+    drawFrame();
+    EXPECT_TRUE(screenManager->getTimerBox()->isVisible()) << "the level asks";
+    level->currentLevelInfo = nullptr;
+    info->drop();
     screenManager->ShowLevelTimer = true;
     level->levelRun.levelTime = 65.25f;
     drawFrame();
@@ -138,6 +195,17 @@ TEST_F(ScreenOverlaysTest, TheLevelTimerShowsOnlyInPlayWhenAskedFor) {
         EXPECT_EQ(screenManager->getTotalRow()->isVisible(), story && counts) << story << counts;
     }
     EXPECT_EQ(std::wstring(screenManager->getTotalTimeText()->getText()), L"0:02:05.500");
+    EXPECT_EQ(std::wstring(screenManager->getTotalBestText()->getText()), L"N/A");
+    EXPECT_EQ(screenManager->getTimerBox()->getRelativePosition().UpperLeftCorner,
+              core::position2di(screenWidth / 20, screenHeight / 20));
+    // A run at its start reads zero, not "N/A"; the best story time comes from the save.
+    level->levelRun.levelTime = 0.0f;
+    level->levelRun.storyTime = 0.0f;
+    save->getGroup(SaveManager::Statistics)->setAttribute("BestStoryTime", 300.5f);
+    drawFrame();
+    EXPECT_EQ(std::wstring(screenManager->getLevelTimeText()->getText()), L"0:00:00.000");
+    EXPECT_EQ(std::wstring(screenManager->getTotalTimeText()->getText()), L"0:00:00.000");
+    EXPECT_EQ(std::wstring(screenManager->getTotalBestText()->getText()), L"0:05:00.500");
     level->PlayMode = 0;
     level->levelRun.countsStoryTime = false;
     level->levelRun.validTime = false;

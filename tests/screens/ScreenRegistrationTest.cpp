@@ -20,11 +20,32 @@
 #include "gui/fonts/FontCache.h"
 #include "level/LevelHooks.h"
 #include "level/LevelManager.h"
+#include "physics/world/PhysicsHooks.h"
+#include "player/InputDevice.h"
+#include "player/InputManager.h"
 #include "player/PlayerHooks.h"
 #include "screens/ScreenManager.h"
 #include "screens/ScreenRegistration.h"
+#include "screens/levels/LevelCatalogue.h"
+#include "screens/levels/WorkshopLevels.h"
+#include "characters/CharacterServices.h"
+#include "characters/SuspicionMeter.h"
+#include "gui/hud/GUINotification.h"
+#include "gui/GUIFreeTypeText.h"
+#include "gui/hud/GUISubtitleManager.h"
+#include "level/SoundObject.h"
+#include "screens/menus/GUIPauseScreen.h"
+#include "screens/menus/GUIPlayScreen.h"
+#include "triggers/TriggerServices.h"
+#include "camera/CameraServices.h"
 #include "camera/GUICutscene.h"
 #include "support/ScreenConnections.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
 
 using namespace irr;
 
@@ -267,6 +288,272 @@ TEST_F(ScreenRegistrationTest, LevelEventsCloseTheScreensThroughTheScreenManager
     level.closeAllScreens();
     EXPECT_FALSE(slots().isStackActive());
     resetLevelHooks();
+}
+
+} // namespace
+
+namespace {
+
+// The HUD reads the player's whole suspicion record; a landed splat raises it within 0..100
+// and the run remembers the new level.
+TEST_F(ScreenRegistrationTest, TheHudReadsAndRaisesTheSuspicionRecord) {
+    const GuiSuspicionHooks& suspicion = guiHooks().suspicion;
+    const std::shared_ptr<SuspicionMeter> kept = level->suspicionMeter;
+    level->suspicionMeter.reset();
+    EXPECT_FALSE(suspicion.shown().has_value());
+    suspicion.addSplat(5.0f); // nothing to raise
+    auto meter = std::make_shared<SuspicionMeter>();
+    meter->value = 40.0f;
+    meter->pendingValue = 55.0f;
+    meter->drainValue = 60.0f;
+    meter->watcherCount = 2;
+    level->suspicionMeter = meter;
+    const std::optional<ShownSuspicion> shown = suspicion.shown();
+    ASSERT_TRUE(shown.has_value());
+    EXPECT_EQ(shown->value, 40.0f);
+    EXPECT_EQ(shown->pendingValue, 55.0f);
+    EXPECT_EQ(shown->drainValue, 60.0f);
+    EXPECT_EQ(shown->watcherCount, 2);
+    for (const auto& [amount, after] : {std::pair{10.0f, 50.0f}, std::pair{70.0f, 100.0f}, std::pair{-150.0f, 0.0f}}) {
+        suspicion.addSplat(amount);
+        EXPECT_EQ(meter->value, after) << amount;
+        EXPECT_EQ(level->levelRun.lastSuspicion, after) << amount;
+    }
+    level->suspicionMeter = kept;
+}
+
+// The game objects' questions about the standing screens, each both ways.
+TEST_F(ScreenRegistrationTest, GameObjectsSeeTheHudTheBarsAndTheOverscan) {
+    const CharacterServiceTable::Screens& characters = characterServices().screens;
+    const GuiScreenHooks& gui = guiHooks().screens;
+    EXPECT_FALSE(characters.addSplat(5.0f, core::vector3df(0.0f))) << "no HUD yet";
+    EXPECT_EQ(gui.hud(), nullptr);
+    EXPECT_FALSE(gui.pausePanel().has_value());
+    screenManager->createScreens();
+    ASSERT_NE(screenManager->getHud(), nullptr);
+    EXPECT_EQ(gui.hud(), screenManager->getHud());
+    EXPECT_TRUE(characters.addSplat(5.0f, core::vector3df(0.0f)));
+
+    EXPECT_FALSE(characters.cutsceneBarsShown());
+    EXPECT_EQ(gui.overlayBlend(), 0.0f);
+    screenManager->getCutsceneScreen()->snapBarsIn();
+    EXPECT_TRUE(characters.cutsceneBarsShown());
+    EXPECT_EQ(gui.overlayBlend(), screenManager->getOverlayBlend());
+    EXPECT_NE(gui.overlayBlend(), 0.0f);
+
+    for (bool overscan : {true, false}) {
+        screenManager->Overscan = overscan;
+        EXPECT_EQ(cameraServices().screens.overscan(), overscan);
+        EXPECT_EQ(gui.overscanMargin(), screenManager->getOverscanMargin());
+    }
+
+    // The pause panel slides by the pause screen's dimming and width.
+    const std::optional<PausePanelSlide> slide = gui.pausePanel();
+    ASSERT_TRUE(slide.has_value());
+    EXPECT_EQ(slide->dimAmount, screenManager->getPauseScreen()->getDimAmount());
+    EXPECT_EQ(slide->panelWidth, screenManager->getPauseScreen()->getPanelWidth());
+    EXPECT_GT(slide->panelWidth, 0);
+
+    delete screenManager;
+    screenManager = nullptr;
+    EXPECT_FALSE(characters.addSplat(5.0f, core::vector3df(0.0f)));
+    EXPECT_TRUE(characters.drawsGui());
+    EXPECT_FALSE(characters.cutsceneBarsShown());
+    EXPECT_FALSE(cameraServices().screens.overscan());
+    EXPECT_EQ(gui.overscanMargin(), core::position2di(0, 0));
+    EXPECT_EQ(gui.topScreen(), nullptr);
+    EXPECT_EQ(gui.notificationQueueHead(), nullptr);
+    EXPECT_FALSE(triggerServices().screens.isGameHeld());
+}
+
+// The triggers' pop-ups are the screen manager's notifications: the first one showing heads
+// the queue the HUD reads.
+TEST_F(ScreenRegistrationTest, TriggersShowAndDismissTheScreenManagersNotifications) {
+    (new GUIElementFactory(environment))->drop();
+    GUINotification::loadNotificationTable();
+    screenManager->createScreens();
+    const TriggerServiceTable::Screens& triggers = triggerServices().screens;
+    EXPECT_EQ(triggers.notificationLayer(), screenManager->getNotificationLayer());
+    EXPECT_EQ(guiHooks().screens.notificationQueueHead(), nullptr);
+    GUINotification* pause = triggers.notificationByName("Pause");
+    ASSERT_NE(pause, nullptr);
+    EXPECT_EQ(screenManager->getNotificationByName("Pause"), pause);
+    GUINotification* camera = triggers.notificationByName("Camera");
+    triggers.showNotification(camera, 5.0f);
+    triggers.showNotification(pause, 5.0f);
+    EXPECT_EQ(screenManager->getActiveNotifications(), (std::vector<GUINotification*>{camera, pause}));
+    EXPECT_EQ(guiHooks().screens.notificationQueueHead(), camera);
+    triggers.dismissNotification("Camera", true);
+    EXPECT_TRUE(camera->isDismissed());
+    EXPECT_FALSE(pause->isDismissed());
+    EXPECT_TRUE(screenManager->getPendingDismissals().empty());
+    triggers.dismissNotification("Nobody", false);
+    EXPECT_EQ(screenManager->getPendingDismissals(), std::vector<std::string>{"Nobody"});
+    const core::stringc path = "Content/Language/English/Notifications/NotificationBlank.xml";
+    EXPECT_EQ(triggers.notificationByPath(path), screenManager->getNotificationByPath(path));
+}
+
+// A level path is listed when the level list names it.
+TEST_F(ScreenRegistrationTest, TriggersAskTheLevelListWhetherALevelIsListed) {
+    const std::vector<LevelRecord> kept = AllLevels;
+    LevelRecord record;
+    record.path = "Content/Levels/A.irr";
+    AllLevels = {record};
+    EXPECT_TRUE(triggerServices().screens.isListedLevel("Content/Levels/A.irr"));
+    EXPECT_FALSE(triggerServices().screens.isListedLevel("Content/Levels/B.irr"));
+    AllLevels = kept;
+}
+
+} // namespace
+
+namespace {
+
+// The widgets ask the stack they live on, and switch the input capture of the remapping.
+TEST_F(ScreenRegistrationTest, TheWidgetsAskTheStackTheyLiveOn) {
+    const GuiScreenHooks& gui = guiHooks().screens;
+    GUIScreen* menu = pushScreen(false);
+    auto* row = new GUIButton(environment, menu, -1, core::recti(0, 0, 10, 10));
+    row->drop();
+    menu->setFocusedElement(row);
+    EXPECT_EQ(gui.topScreen(), menu);
+    EXPECT_EQ(gui.topScreenFocus(), row);
+    EXPECT_EQ(gui.findScreenOf(row), menu);
+    EXPECT_FALSE(gui.isInputAllowed());
+
+    ButtonMapping out;
+    for (bool capture : {true, false}) {
+        screenManager->InputCaptured = true;
+        gui.setCaptureInput(capture);
+        EXPECT_EQ(screenManager->CaptureInput, capture);
+        EXPECT_FALSE(screenManager->InputCaptured) << "a capture starts afresh";
+        EXPECT_FALSE(gui.capturedInput(out));
+    }
+    screenManager->InputCaptured = true;
+    EXPECT_TRUE(gui.capturedInput(out));
+
+    delete screenManager;
+    screenManager = nullptr;
+    EXPECT_FALSE(gui.capturedInput(out));
+    EXPECT_TRUE(gui.isInputAllowed());
+    EXPECT_EQ(gui.findScreenOf(row), nullptr);
+    EXPECT_EQ(gui.topScreenFocus(), nullptr);
+    gui.setCaptureInput(true); // nothing to switch
+}
+
+} // namespace
+
+namespace {
+
+// A physics step that catches up runs the screens' frame (removals flushed) and their debug
+// keys; the debug keys alone have their own way up.
+TEST_F(ScreenRegistrationTest, ACatchUpStepRunsTheScreensFrameAndDebugKeys) {
+    GUIScreen* menu = pushScreen(false);
+    screenManager->popScreen(menu, true);
+    ASSERT_EQ(screenManager->getRemovalList().size(), 1u);
+    useInput();
+    debugMode = true;
+    inputKey(KEY_F7, true);
+    physicsHooks().screens.catchUpUpdate();
+    EXPECT_TRUE(screenManager->getRemovalList().empty());
+    EXPECT_FALSE(screenManager->DrawGUI);
+    inputKey(KEY_F7, false);
+    inputManager->endFrame();
+    inputKey(KEY_F8, true);
+    physicsHooks().screens.handleDebugKeys();
+    EXPECT_TRUE(screenManager->DrawGUI);
+    inputKey(KEY_F8, false);
+    debugMode = false;
+    delete screenManager;
+    screenManager = nullptr;
+    physicsHooks().screens.catchUpUpdate(); // nothing to run
+    physicsHooks().screens.handleDebugKeys();
+}
+
+} // namespace
+
+namespace {
+
+// The level's events open the main menu in the mode they name, show the splash screen, and
+// ask whether the pause menu holds the game.
+TEST_F(ScreenRegistrationTest, LevelEventsOpenTheMenusAndAskAboutThePause) {
+    const LevelHookTable::Screens& level = levelHooks().screens;
+    screenManager->createScreens();
+    level.openMainScreen(3);
+    ASSERT_EQ(screenManager->getScreenStack().size(), 2u);
+    auto* play = dynamic_cast<GUIPlayScreen*>(screenManager->getScreenStack()[0]);
+    ASSERT_NE(play, nullptr);
+    EXPECT_EQ(play->MenuRequest, 3);
+    level.closeAllScreens();
+    screenManager->flushScreenRemovals();
+    level.showSplash();
+    ASSERT_EQ(screenManager->getScreenStack().size(), 1u);
+    EXPECT_STREQ(screenManager->getTopScreen()->getTypeName(), "GUISplashScreen");
+    level.closeAllScreens();
+    screenManager->flushScreenRemovals();
+    EXPECT_FALSE(level.isGamePaused());
+    screenManager->setPauseScreenVisible(true);
+    EXPECT_TRUE(level.isGamePaused());
+    screenManager->setPauseScreenVisible(false);
+    resetLevelHooks();
+}
+
+} // namespace
+
+namespace {
+
+// A level sound plays its subtitle; a voice line that stops takes only its own subtitle with it.
+TEST_F(ScreenRegistrationTest, AVoiceLineTakesOnlyItsOwnSubtitleWithIt) {
+    screenManager->createScreens();
+    GUISubtitleManager* subtitles = screenManager->getSubtitleManager();
+    ASSERT_NE(subtitles, nullptr);
+    subtitles->loadPersistentSubtitles("Content/Language/English/Subtitles/PhysicsDemo.xml");
+    levelHooks().gui.playSubtitle(2);
+    ASSERT_EQ(subtitles->getCurrentId(), 2);
+    scene::ISceneManager* scene = device->getSceneManager();
+    auto* voice = new SoundObject(scene->getRootSceneNode(), scene);
+    voice->drop();
+    const LevelHookTable::Screens& level = levelHooks().screens;
+    level.clearSubtitleOf(nullptr);
+    for (const auto& [id, has] : {std::pair{1, true}, std::pair{2, false}}) {
+        voice->SubtitleID = id;
+        voice->HasSubtitle = has;
+        level.clearSubtitleOf(voice);
+        EXPECT_EQ(subtitles->getCurrentId(), 2) << id << has;
+        EXPECT_TRUE(subtitles->getTextLine()->isVisible()) << id << has;
+    }
+    voice->SubtitleID = 2;
+    voice->HasSubtitle = true;
+    level.clearSubtitleOf(voice);
+    EXPECT_EQ(subtitles->getCurrentId(), 0);
+    EXPECT_FALSE(subtitles->getTextLine()->isVisible());
+    levelHooks().gui.playSubtitle(1);
+    ASSERT_EQ(subtitles->getCurrentId(), 1);
+    voice->SubtitleID = 1;
+    level.clearSubtitleOf(voice);
+    EXPECT_EQ(subtitles->getCurrentId(), 0);
+    resetLevelHooks();
+}
+
+} // namespace
+
+namespace {
+
+// A user level is named by its own title; any other level by the level list.
+TEST_F(ScreenRegistrationTest, AUserLevelIsNamedByItsOwnTitle) {
+    clearWorkshopLevels();
+    WorkshopLevelRecord record;
+    record.levelFilePath = L"Content/Workshop/Castle/Castle_Main.irr";
+    record.title = L"Castle";
+    appendWorkshopLevel(record);
+    const auto& title = levelHooks().screens.getLevelTitle;
+    EXPECT_EQ(title("content/workshop/castle/castle_main.irr"), core::stringw(L"Castle"));
+    const io::path other = "Content/Levels/Other.irr";
+    EXPECT_EQ(title(other), core::stringw(getLevelTitle(other.c_str()).c_str()));
+    EXPECT_NE(title(other), core::stringw(L"Castle"));
+    clearWorkshopLevels();
+    AllLevels.clear();
+    MenuLevels.clear();
+    LevelTexts.clear();
 }
 
 } // namespace

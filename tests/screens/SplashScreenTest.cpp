@@ -46,6 +46,12 @@ TEST_F(SplashScreenTest, ReturnsToTheMainMenuOnceAfterTenSeconds) {
     EXPECT_EQ(splash->getMessage()->getOwnText(), getLanguageText(GUISplashScreen::messageTextId));
     EXPECT_FALSE(splash->getMessage()->getOwnText().empty());
     EXPECT_TRUE(core::recti(0, 0, screenWidth, screenHeight).isRectCollided(splash->getMessage()->getAbsolutePosition()));
+    // Dark brown, centred in a band across the top of the screen.
+    EXPECT_EQ(splash->getMessage()->getOverrideColor(), video::SColor(0xFF5A2A1A));
+    EXPECT_EQ(splash->getMessage()->getHorizontalAlignment(), gui::EGUIA_CENTER);
+    EXPECT_EQ(splash->getMessage()->getVerticalAlignment(), gui::EGUIA_CENTER);
+    EXPECT_EQ(splash->getMessage()->getRelativePosition(),
+              core::recti(0, screenHeightPart(0.04f), screenWidth, screenHeightPart(0.19f)));
     EXPECT_STREQ(splash->getTypeName(), "GUISplashScreen");
     EXPECT_EQ(level->loadingOverlay.fadeValue, 0.0f);
     EXPECT_TRUE(queuedLevelEvents().empty());

@@ -12,6 +12,7 @@
 #include "gui/GuiHooks.h"
 #include "gui/fonts/CGUITTFont.h"
 #include "gui/fonts/FontCache.h"
+#include "level/LevelEvents.h"
 #include "level/LevelManager.h"
 #include "screens/ScreenManager.h"
 #include "screens/levels/GUILevelSelectScreen.h"
@@ -91,6 +92,7 @@ TEST_F(WorkshopTest, RecordsSortByTheFirstLetterOfTheirTitles) {
     }
     EXPECT_FALSE(WorkshopLevelsSorted);
     sortWorkshopLevels();
+    EXPECT_TRUE(WorkshopLevelsSorted);
     EXPECT_EQ(WorkshopLevels[2].title, core::stringw(L"beta"));
     EXPECT_NE(WorkshopLevels[0].title, core::stringw(L"beta"));
     EXPECT_NE(WorkshopLevels[1].title, core::stringw(L"beta"));
@@ -103,6 +105,29 @@ TEST_F(WorkshopTest, RecordsSortByTheFirstLetterOfTheirTitles) {
     }
     sortWorkshopLevels();
     EXPECT_EQ(WorkshopLevels[0].title, core::stringw(L"bravo"));
+    // An emptied list counts as sorted.
+    appendWorkshopLevel(WorkshopLevelRecord());
+    ASSERT_FALSE(WorkshopLevelsSorted);
+    clearWorkshopLevels();
+    EXPECT_TRUE(WorkshopLevels.empty());
+    EXPECT_TRUE(WorkshopLevelsSorted);
+}
+
+// Only A to Z count as their small letters: the letters at the ends of the range do, the
+// signs just outside it do not.
+TEST_F(WorkshopTest, OnlyCapitalsAToZCountAsTheirSmallLetters) {
+    const struct {
+        const wchar_t* first;
+        const wchar_t* second;
+        bool before;
+    } rows[] = {{L"A", L"_", false}, {L"Z", L"_", false}, {L"@", L"_", true}, {L"[", L"_", true},
+                {L"a", L"B", true},  {L"B", L"a", false}, {L"", L"x", false}, {L"x", L"", false}};
+    for (const auto& row : rows) {
+        WorkshopLevelRecord first, second;
+        first.title = row.first;
+        second.title = row.second;
+        EXPECT_EQ(first < second, row.before) << std::wstring(row.first) << " " << std::wstring(row.second);
+    }
 }
 
 TEST_F(WorkshopTest, OnlyTheSoundArchiveIsListedAndItsFilesAreFound) {
@@ -120,9 +145,9 @@ TEST_F(WorkshopTest, OnlyTheSoundArchiveIsListedAndItsFilesAreFound) {
         EXPECT_TRUE(log.contains(std::string("Refused the user level archive \"") + folder + refused)) << refused;
     EXPECT_EQ(getWorkshopLevelTitle(L"content/workshop/good/GOOD_MAIN.IRR"), core::stringw(L"Good level"));
     // Playing another level unmounts it; the menu's level keeps its archive and says so.
-    maintainWorkshopZip(L"Content/Workshop/Good/Good_Main.irr");
+    maintainWorkshopZip(L"content/workshop/good/good_main.irr"); // the path in any case of A-Z
     EXPECT_NE(WorkshopLevels[0].archive, nullptr);
-    EXPECT_TRUE(log.contains("Maintaining zip archive for level: Content/Workshop/Good/Good_Main.irr"));
+    EXPECT_TRUE(log.contains("Maintaining zip archive for level: content/workshop/good/good_main.irr"));
     maintainWorkshopZip(L"Content/Levels/Other.irr");
     EXPECT_EQ(WorkshopLevels[0].archive, nullptr);
     EXPECT_FALSE(device->getFileSystem()->existFile("Content/Workshop/Good/Good_Main.irr"));
@@ -246,17 +271,27 @@ TEST_F(WorkshopTest, TheMenuDeletesOnlyAfterTheSecondAnswer) {
     auto* menu = new GUILevelSelectScreen(environment);
     screenManager->pushScreen(menu);
     menu->drop();
-    for (int frame = 0; frame < 5; ++frame) {
-        setFrameDelta(0.1f);
+    // It fades in over a fifth of a second: four frames of 0.05 s and the one that ends it.
+    int frames = 0;
+    for (; frames < 40 && menu->getFadeState() != GUIScreen::Shown; ++frames) {
+        setFrameDelta(0.05f);
         postRenderAll();
     }
+    EXPECT_EQ(frames, 5);
     ASSERT_EQ(menu->getFadeState(), GUIScreen::Shown);
+    // Over the title it keeps the background level's timer and updates going, and takes the input.
+    EXPECT_TRUE(menu->getKeepTimerRunning());
+    EXPECT_EQ(menu->getPanelType(), 1);
+    EXPECT_TRUE(menu->getPassUpdate());
+    EXPECT_FALSE(menu->PassInput);
     ASSERT_EQ(menu->getRows().size(), 2u);
     auto* castle = static_cast<GUIDeleteRow*>(menu->getRows()[0]);
     EXPECT_EQ(castle->getUserText(), core::stringw(L"Content/Workshop/Castle/Castle_Main.irr"));
     castle->getDeleteButton()->click();
     auto* question = dynamic_cast<GUIDialogScreen*>(screenManager->getTopScreen());
     ASSERT_NE(question, nullptr);
+    EXPECT_TRUE(question->getKeepTimerRunning()) << "the title's background keeps running";
+    EXPECT_FALSE(question->isPanelOnRight());
     // Answer 1 deletes: it is the language's "Yes" (text 102), answer 0 its "No" (103).
     ASSERT_EQ(question->Options.size(), 2u);
     ASSERT_NE(question->getTitleText(), nullptr);
@@ -264,9 +299,15 @@ TEST_F(WorkshopTest, TheMenuDeletesOnlyAfterTheSecondAnswer) {
         << "the delete question names the level";
     EXPECT_EQ(question->Options[0], getLanguageText(103));
     EXPECT_EQ(question->Options[1], getLanguageText(102));
+    // No, and backing out (-1), keep the level.
+    for (s32 kept : {0, -1}) {
+        s32 answer = kept;
+        if (kept != 0) // asked again
+            static_cast<GUIDeleteRow*>(menu->getRows()[0])->getDeleteButton()->click();
+        menu->deleteWorkshopLevel(answer);
+        EXPECT_TRUE(std::filesystem::exists(folder + "Castle.zip")) << kept;
+    }
     s32 answer = 0;
-    menu->deleteWorkshopLevel(answer);
-    EXPECT_TRUE(std::filesystem::exists(folder + "Castle.zip"));
     ASSERT_EQ(menu->getRows().size(), 2u);
     static_cast<GUIDeleteRow*>(menu->getRows()[0])->getDeleteButton()->click();
     answer = 1;
@@ -311,6 +352,12 @@ TEST_F(WorkshopTest, AChosenUserLevelPlaysAsOneAndBackBringsTheLogo) {
     ASSERT_EQ(menu->PendingCommand, "Level");
     fadeOut(menu);
     EXPECT_EQ(level->PlayMode, LevelManager::playModeWorkshop);
+    // The level loads behind a black cover that stands at once.
+    EXPECT_EQ(level->loadingOverlay.mode, LoadingOverlay::FadeToBlack);
+    EXPECT_EQ(level->loadingOverlay.subState, 3);
+    EXPECT_FLOAT_EQ(level->loadingOverlay.fadeValue, 1.0f);
+    EXPECT_FLOAT_EQ(level->loadingOverlay.secondFadeValue, 1.0f);
+    EXPECT_TRUE(level->isEventQueued(LET_LoadLevel));
     screenManager->closeAllScreens();
     screenManager->update();
     menu->drop();
@@ -318,6 +365,8 @@ TEST_F(WorkshopTest, AChosenUserLevelPlaysAsOneAndBackBringsTheLogo) {
     menu = openMenu();
     EXPECT_EQ(MainScreenFadeTarget, 0.0f);
     menu->onBack(nullptr);
+    for (GUIButton* row : menu->getRows())
+        EXPECT_FALSE(row->isEnabled()) << "the rows take no click while the menu leaves";
     fadeOut(menu);
     EXPECT_EQ(MainScreenFadeTarget, 1.0f);
     const auto& stack = screenManager->getScreenStack();
