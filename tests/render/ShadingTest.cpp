@@ -268,6 +268,24 @@ TEST_F(ShadingTest, TheLightCameraLooksAtTheTargetInPlayAndAtMostAHundredUnitsAh
         EXPECT_NEAR(position.Z, row.focusZ, 1e-3f);
     }
 }
+
+// Without casters the pass has nothing to draw: the light keeps the place it was set up at
+// and the viewer is the active camera again.
+TEST_F(ShadingTest, WithoutCastersTheShadowPassLeavesTheLightWhereItWasSetUp) {
+    setSettingInt("Graphics_ShadowQuality", 1024);
+    handler->shadowDistanceMode = 2;
+    const core::vector3df position(40, 80, -40);
+    handler->setShadowQuality(position, core::vector3df(0, 0, 0));
+    scene::ICameraSceneNode* viewer = smgr()->addCameraSceneNode(nullptr, core::vector3df(0, 10, -30));
+    viewer->setTarget(core::vector3df(0, 0, 0));
+    handler->shadowsEnabled = true;
+    handler->updateShadowCascades();
+    EXPECT_EQ(handler->renderStage, 1);
+    EXPECT_EQ(smgr()->getActiveCamera(), viewer);
+    EXPECT_EQ(handler->shadowLights[0].position, position);
+    EXPECT_EQ(handler->shadowCastersDrawn, 0u);
+}
+
 // A caster draws into a map in modes 1 and 2 while shown; the far cascades of the third
 // distance mode leave moving objects out.
 TEST_F(ShadingTest, CastersDrawIntoAMapByTheirModeVisibilityAndMotion) {

@@ -223,6 +223,12 @@ TEST_F(ShadowMapCacheTest, FootprintsAreClippedToTheCascade) {
         {{54, 5, 0}, true, 1.0f},     // reaches over the edge: clipped
         {{55, 5, 0}, true, 1.0f},     // its edge on the map's edge
         {{55.5f, 5, 0}, false, 0.0f}, // just beyond it
+        {{-55, 5, 0}, true, 1.0f},      // the other side's edge
+        {{-55.5f, 5, 0}, false, 0.0f},
+        {{0, 5, 55}, true, 0.1f},       // the edges up and down the map
+        {{0, 5, 55.5f}, false, 0.0f},
+        {{0, 5, -55}, true, 0.1f},
+        {{0, 5, -55.5f}, false, 0.0f},
         {{0, -104.9f, 0}, true, 0.1f}, // its top just before the far plane
         {{0, -105.5f, 0}, false, 0.0f}, // wholly behind it
     };

@@ -343,6 +343,22 @@ TEST_F(WaterTest, CallbackWithoutTargetsStillResetsTheClipPlaneAndShowsTheObject
     currentClipPlane[1] = 0.0f;
 }
 
+// The shown surfaces of the plane take the images one of them draws; a hidden one takes
+// none and stays hidden.
+TEST_F(WaterTest, AHiddenSurfaceOfThePlaneStaysHiddenThroughTheImagePass) {
+    WaterObject* drawing = makeWater();
+    WaterObject* shown = makeWater();
+    WaterObject* hidden = makeWater();
+    hidden->setVisible(false);
+    scene()->addCameraSceneNode();
+    drawing->renderReflectionRefraction();
+    EXPECT_TRUE(drawing->isVisible());
+    EXPECT_TRUE(shown->isVisible());
+    EXPECT_EQ(shown->imageSource(), drawing);
+    EXPECT_FALSE(hidden->isVisible());
+    EXPECT_EQ(hidden->imageSource(), hidden);
+}
+
 TEST_F(WaterTest, ImagesStandInWhenRenderCallbacksAreOff) {
     WaterObject* water = makeWater();
     effectHandler->renderCallbacksEnabled = false;
