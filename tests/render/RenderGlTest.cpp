@@ -64,6 +64,20 @@ TEST_P(ShaderQualityGlTest, QualityGivesTheSpecifiedMaterials) {
                          manager.particleAddMaterial, manager.particleAlphaRefMaterial, manager.particleSolidMaterial,
                          manager.glowMaterial, manager.waterMaterial, manager.waterMaterialSM3})
         EXPECT_GT(material, 0);
+    // Each keeps the blending of its base: the alpha-tested and solid ones draw with the
+    // opaque nodes, the others after them.
+    const struct {
+        s32 material;
+        bool transparent;
+    } bases[] = {{manager.particleAlphaMaterial, true},     {manager.particleAddMaterial, true},
+                 {manager.particleAlphaRefMaterial, false}, {manager.particleSolidMaterial, false},
+                 {manager.glowMaterial, true},              {manager.circleMaterial, true},
+                 {manager.meterMaterial, true}};
+    for (const auto& base : bases) {
+        video::IMaterialRenderer* renderer = device->getVideoDriver()->getMaterialRenderer(base.material);
+        ASSERT_NE(renderer, nullptr) << base.material;
+        EXPECT_EQ(renderer->isTransparent(), base.transparent) << base.material;
+    }
     // The lit water compiles a program of its own (the plain one stands in only when it fails).
     EXPECT_NE(manager.waterMaterialSM3, manager.waterMaterial);
     if (shaders) {

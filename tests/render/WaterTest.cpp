@@ -232,6 +232,8 @@ TEST_F(WaterTest, ClipPlaneKeepsTheWantedSide) {
     core::plane3df clip;
     water->computeClipPlane(core::vector3df(0, 1, 0), camera, clip);
     EXPECT_FLOAT_EQ(currentClipPlane[0], clip.Normal.X);
+    EXPECT_FLOAT_EQ(currentClipPlane[1], clip.Normal.Y);
+    EXPECT_FLOAT_EQ(currentClipPlane[2], clip.Normal.Z);
     EXPECT_FLOAT_EQ(currentClipPlane[3], clip.D);
     const core::matrix4 viewProjection = camera->getProjectionMatrix() * camera->getViewMatrix();
     for (const core::vector3df& point : {core::vector3df(0, 6, 0), core::vector3df(4, 1, 5)}) {

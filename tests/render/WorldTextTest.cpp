@@ -421,6 +421,23 @@ protected:
     }
 };
 
+TEST_F(TextBubbleTest, ANewBubbleHasTheSpecifiedDefaults) {
+    auto* bubble = new TextBubbleObject(scene->getRootSceneNode(), scene, -1);
+    bubble->drop();
+    EXPECT_EQ(bubble->FontPath, core::stringc("Content/Font/LoveYaLikeASister.ttf"));
+    EXPECT_EQ(bubble->FontSize, 24);
+    EXPECT_FLOAT_EQ(bubble->LineSpacing, 1.15f);
+    EXPECT_FLOAT_EQ(bubble->TextSpeed, 15.0f);
+    EXPECT_FALSE(bubble->FaceCamera);
+    EXPECT_TRUE(bubble->Text.empty());
+    video::SColor top, bottom;
+    bubble->getColor(top, bottom);
+    EXPECT_EQ(top, video::SColor(0xFF000000));
+    EXPECT_EQ(bottom, video::SColor(0xFF000000));
+    EXPECT_EQ(bubble->getGlyphCount(), 0);
+    EXPECT_FLOAT_EQ(bubble->getRevealProgress(), 0.0f);
+}
+
 TEST_F(TextBubbleTest, BackslashesSplitLinesThatStackDownward) {
     TextBubbleObject* bubble = addBubble(L"Hello\\ there\\ ");
     ASSERT_EQ(bubble->getLines().size(), 3u);
