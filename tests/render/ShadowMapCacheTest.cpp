@@ -23,10 +23,14 @@ namespace {
 TEST(ShadowMapAreaTest, UnionOverlapAndShare) {
     Area a{-0.5f, -0.5f, 0.0f, 0.0f};
     const Area right{0.0f, -0.5f, 0.5f, 0.0f}; // touches a along x = 0
+    const Area above{-0.5f, 0.0f, 0.0f, 0.5f}; // touches a along y = 0
     const Area apart{0.01f, 0.5f, 0.2f, 0.6f};
     EXPECT_TRUE(Area().empty());
     EXPECT_FALSE(a.empty());
     EXPECT_TRUE(a.overlaps(right)) << "areas that touch overlap";
+    EXPECT_TRUE(right.overlaps(a));
+    EXPECT_TRUE(a.overlaps(above));
+    EXPECT_TRUE(above.overlaps(a));
     EXPECT_FALSE(a.overlaps(apart));
     EXPECT_FALSE(a.overlaps(Area())) << "nothing overlaps an empty area";
     EXPECT_FLOAT_EQ(a.share(), 0.0625f);

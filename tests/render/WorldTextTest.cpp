@@ -733,17 +733,26 @@ TEST_F(VolumeLightTest, TheVolumeAddsItsColourSharedAmongItsSlices) {
     EXPECT_FALSE(material.Lighting);
     EXPECT_FALSE(material.ZWriteEnable);
     const struct {
-        u32 subdivisions, footAlpha, sliceAlpha;
-    } rows[] = {{32, 64, 2}, {32, 51, 2}, {32, 1, 1}, {32, 0, 0}, {1, 51, 26}, {0, 51, 51}};
+        u32 subdivisions, footAlpha, sliceAlpha, tailSliceAlpha;
+    } rows[] = {{32, 64, 2, 6}, {32, 51, 2, 6}, {32, 1, 1, 6}, {32, 0, 0, 6}, {1, 51, 26, 100}, {0, 51, 51, 200}};
+    light->setTailColor(video::SColor(200, 0x10, 0x20, 0x30));
     for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.subdivisions << " " << row.footAlpha);
         light->setSubDivideU(row.subdivisions);
         light->setSubDivideV(row.subdivisions);
         light->setFootColor(video::SColor(row.footAlpha, 255, 242, 192));
         const scene::IMeshBuffer* buffer = light->getMesh()->getMeshBuffer(0);
-        const auto* foot = static_cast<const video::S3DVertex*>(buffer->getVertices());
-        EXPECT_EQ(foot->Color.getAlpha(), row.sliceAlpha)
-            << row.subdivisions << " " << row.footAlpha;
-        EXPECT_EQ(foot->Color.color & 0xFFFFFFu, 0xFFF2C0u);
+        const auto* vertices = static_cast<const video::S3DVertex*>(buffer->getVertices());
+        EXPECT_EQ(vertices[0].Color.getAlpha(), row.sliceAlpha);
+        EXPECT_EQ(vertices[0].Color.color & 0xFFFFFFu, 0xFFF2C0u);
+        // Every vertex, the last one too, carries its colour's share.
+        u32 tails = 0;
+        for (u32 i = 0; i < buffer->getVertexCount(); ++i) {
+            const bool tail = (vertices[i].Color.color & 0xFFFFFFu) == 0x102030u;
+            tails += tail ? 1 : 0;
+            EXPECT_EQ(vertices[i].Color.getAlpha(), tail ? row.tailSliceAlpha : row.sliceAlpha) << "vertex " << i;
+        }
+        EXPECT_GT(tails, 0u);
     }
 }
 
