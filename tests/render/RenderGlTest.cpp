@@ -7,6 +7,7 @@
 #include "render/RenderRegistration.h"
 #include "render/RenderServices.h"
 #include "render/ShaderManager.h"
+#include "render/ShaderPreprocessor.h"
 
 #include "core/GameSettings.h"
 #include "core/Globals.h"
@@ -101,6 +102,37 @@ TEST_P(ShaderQualityGlTest, QualityGivesTheSpecifiedMaterials) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Qualities, ShaderQualityGlTest, ::testing::Values(0, 1, 2));
+
+// The shader texts see one define per feature the driver reports, named after that feature:
+// switching one feature off takes away its name and no other.
+TEST_F(RenderGlTest, EachReportedFeatureDefinesItsOwnName) {
+    video::IVideoDriver* driver = device->getVideoDriver();
+    const struct {
+        video::E_VIDEO_DRIVER_FEATURE feature;
+        const char* name;
+    } features[] = {{video::EVDF_TEXTURE_NPOT, "EVDF_TEXTURE_NPOT"},
+                    {video::EVDF_FRAMEBUFFER_OBJECT, "EVDF_FRAMEBUFFER_OBJECT"},
+                    {video::EVDF_VERTEX_SHADER_1_1, "EVDF_VERTEX_SHADER_1_1"},
+                    {video::EVDF_VERTEX_SHADER_2_0, "EVDF_VERTEX_SHADER_2_0"},
+                    {video::EVDF_VERTEX_SHADER_3_0, "EVDF_VERTEX_SHADER_3_0"},
+                    {video::EVDF_PIXEL_SHADER_1_1, "EVDF_PIXEL_SHADER_1_1"},
+                    {video::EVDF_PIXEL_SHADER_1_2, "EVDF_PIXEL_SHADER_1_2"},
+                    {video::EVDF_PIXEL_SHADER_1_3, "EVDF_PIXEL_SHADER_1_3"},
+                    {video::EVDF_PIXEL_SHADER_1_4, "EVDF_PIXEL_SHADER_1_4"},
+                    {video::EVDF_PIXEL_SHADER_2_0, "EVDF_PIXEL_SHADER_2_0"},
+                    {video::EVDF_PIXEL_SHADER_3_0, "EVDF_PIXEL_SHADER_3_0"}};
+    const ShaderPreprocessor all(driver);
+    for (const auto& entry : features)
+        EXPECT_EQ(all.isDefined(entry.name), driver->queryFeature(entry.feature)) << entry.name;
+    for (const auto& off : features) {
+        driver->disableFeature(off.feature, true);
+        const ShaderPreprocessor without(driver);
+        driver->disableFeature(off.feature, false);
+        for (const auto& entry : features)
+            EXPECT_EQ(without.isDefined(entry.name), entry.feature != off.feature && all.isDefined(entry.name))
+                << entry.name << " with " << off.name << " off";
+    }
+}
 
 TEST_F(RenderGlTest, EffectHandlerHasItsTargetsMaterialsAndListsAfterStartUp) {
     startRendering(0);
