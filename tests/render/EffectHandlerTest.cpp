@@ -54,7 +54,9 @@ TEST_F(EffectHandlerTest, OnTheNullDriverEveryTargetIsNullAndEveryMaterialFallsB
     EXPECT_EQ(handler->depthCallback, nullptr);
     EXPECT_EQ(handler->shadowCallback, nullptr);
     EXPECT_EQ(handler->screenQuadCallback, nullptr);
-    EXPECT_EQ(handler->depthMaterial, video::EMT_SOLID);
+    for (s32 material : {handler->depthMaterial, handler->depthAlphaMaterial, handler->skinnedDepthMaterial,
+                         handler->skinnedDepthAlphaMaterial, handler->instancedDepthMaterial})
+        EXPECT_EQ(material, video::EMT_SOLID);
     EXPECT_EQ(handler->instancedDepthAlphaMaterial, video::EMT_SOLID);
     EXPECT_EQ(handler->shadowMaterials[4], video::EMT_SOLID);
     EXPECT_EQ(handler->copyMaterial, video::EMT_SOLID);

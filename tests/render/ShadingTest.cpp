@@ -286,6 +286,39 @@ TEST_F(ShadingTest, WithoutCastersTheShadowPassLeavesTheLightWhereItWasSetUp) {
     EXPECT_EQ(handler->shadowCastersDrawn, 0u);
 }
 
+// A slice's corners are the view's rectangles at its two split distances (left-bottom,
+// left-top, right-top, right-bottom, near end first); a scale moves each that much further
+// from their common centre.
+TEST_F(ShadingTest, SliceCornersAreTheViewsRectanglesAtItsSplitsGrownByTheScale) {
+    scene::ICameraSceneNode* viewer =
+        smgr()->addCameraSceneNode(nullptr, core::vector3df(0, 0, 0), core::vector3df(0, 0, 100));
+    viewer->setNearValue(1.0f);
+    viewer->setFarValue(200.0f);
+    viewer->setFOV(1.0f);
+    viewer->setAspectRatio(2.0f);
+    ShadowCascades cascades(viewer, 3, 0.7f);
+    cascades.computeSplitDistances(viewer);
+    const f32 nearZ = cascades.splitDistances[1], farZ = cascades.splitDistances[2];
+    const f32 tanHalf = std::tan(0.5f);
+    for (f32 scale : {1.0f, 1.1f}) {
+        SCOPED_TRACE(scale);
+        cascades.computeSliceCorners(viewer, 1, scale);
+        const core::vector3df centre(0, 0, (nearZ + farZ) * 0.5f);
+        int i = 0;
+        for (f32 z : {nearZ, farZ}) {
+            const f32 h = tanHalf * z, w = 2.0f * h;
+            for (const core::vector3df& corner : {core::vector3df(-w, -h, z), core::vector3df(-w, h, z),
+                                                  core::vector3df(w, h, z), core::vector3df(w, -h, z)}) {
+                const core::vector3df expected = centre + (corner - centre) * scale;
+                EXPECT_NEAR(cascades.corners[i].X, expected.X, 1e-3f) << "corner " << i;
+                EXPECT_NEAR(cascades.corners[i].Y, expected.Y, 1e-3f) << "corner " << i;
+                EXPECT_NEAR(cascades.corners[i].Z, expected.Z, 1e-3f) << "corner " << i;
+                ++i;
+            }
+        }
+    }
+}
+
 // A caster draws into a map in modes 1 and 2 while shown; the far cascades of the third
 // distance mode leave moving objects out.
 TEST_F(ShadingTest, CastersDrawIntoAMapByTheirModeVisibilityAndMotion) {
