@@ -727,6 +727,27 @@ TEST_F(ShadingTest, MeshesWithMoreJointsThanTheShadersHoldAreSkinnedByTheEngine)
     shaderVariantMap().clear();
 }
 
+// The shaders skin a mesh of two joints up to as many as they hold (75); one joint is no
+// skinning at all, and more than they hold is left to the engine.
+TEST_F(ShadingTest, TheShadersTakeMeshesOfTwoJointsUpToTheirSeventyFive) {
+    const struct {
+        u32 joints, onCard;
+    } rows[] = {{0, 0}, {1, 0}, {2, 2}, {75, 75}, {76, 0}};
+    for (const auto& row : rows) {
+        scene::ISkinnedMesh* mesh = smgr()->createSkinnedMesh();
+        mesh->addMeshBuffer();
+        for (u32 j = 0; j < row.joints; ++j)
+            mesh->addJoint(nullptr);
+        mesh->finalize();
+        scene::IAnimatedMeshSceneNode* node = smgr()->addAnimatedMeshSceneNode(mesh);
+        ASSERT_NE(node, nullptr);
+        EXPECT_EQ(hardwareJointCount(node), row.onCard) << row.joints << " joints";
+        node->remove();
+        forgetSkinnedMesh(mesh);
+        mesh->drop();
+    }
+}
+
 // --- character textures --------------------------------------------------------------------------
 
 TEST_F(ShadingTest, CausticsPhaseWrapsToZero) {

@@ -302,6 +302,8 @@ TEST_F(WaterTest, MirrorPassHidesOnlyWhatItsPictureCannotShow) {
     scene::ISceneNode* underEmpty = cube({0, 0, 0}, emptyBehind);
     scene::ISceneNode* emptyWithChildAhead = scene()->addEmptySceneNode();
     scene::ISceneNode* aheadUnderEmpty = cube({2, 0, 0}, emptyWithChildAhead);
+    // A shown child does not keep its later siblings from being hidden.
+    scene::ISceneNode* behindAfterAhead = cube({0, 10, -40}, emptyWithChildAhead);
     scene::ISceneNode* light = scene()->addLightSceneNode(nullptr, core::vector3df(0, 10, -40));
     WaterObject* levelObject = makeWater();
     levelObject->setPosition(core::vector3df(0, 10, -60));
@@ -312,7 +314,8 @@ TEST_F(WaterTest, MirrorPassHidesOnlyWhatItsPictureCannotShow) {
     for (scene::ISceneNode* shown : {ahead, parentBehind, childAhead, unculledNear, emptyWithChildAhead, aheadUnderEmpty,
                                      light, static_cast<scene::ISceneNode*>(levelObject)})
         EXPECT_TRUE(shown->isVisible()) << shown->getAbsolutePosition().Z;
-    const std::vector<scene::ISceneNode*> hidden{behind, beyondFar, aside, unculledFar, underEmpty, emptyBehind};
+    const std::vector<scene::ISceneNode*> hidden{behind,     beyondFar,   aside,           unculledFar,
+                                                 underEmpty, emptyBehind, behindAfterAhead};
     for (scene::ISceneNode* node : hidden)
         EXPECT_FALSE(node->isVisible()) << node->getAbsolutePosition().Z;
     EXPECT_EQ(culling.hiddenNodes().size(), hidden.size());
@@ -359,6 +362,33 @@ TEST_F(WaterTest, AHiddenSurfaceOfThePlaneStaysHiddenThroughTheImagePass) {
     EXPECT_EQ(shown->imageSource(), drawing);
     EXPECT_FALSE(hidden->isVisible());
     EXPECT_EQ(hidden->imageSource(), hidden);
+}
+
+// A surface is out of view only when it lies wholly beyond one of the six sides of the
+// view: behind, beyond the far end, left, right, below or above.
+TEST_F(WaterTest, ASurfaceIsOutOfViewBeyondAnyOfTheSixSides) {
+    scene::ICameraSceneNode* camera =
+        scene()->addCameraSceneNode(nullptr, core::vector3df(0, 0, 0), core::vector3df(0, 0, 100));
+    camera->setFarValue(1000.0f);
+    camera->OnAnimate(0);
+    camera->render();
+    const struct {
+        const char* where;
+        core::vector3df position;
+        bool inView;
+    } rows[] = {{"ahead", {0, 0, 200}, true},
+                {"behind", {0, 0, -200}, false},
+                {"beyond the far end", {0, 0, 1200}, false},
+                {"left", {-2000, 0, 200}, false},
+                {"right", {2000, 0, 200}, false},
+                {"below", {0, -2000, 200}, false},
+                {"above", {0, 2000, 200}, false}};
+    WaterObject* water = makeWater();
+    for (const auto& row : rows) {
+        water->setPosition(row.position);
+        scene()->getRootSceneNode()->OnAnimate(0);
+        EXPECT_EQ(water->isInView(camera), row.inView) << row.where;
+    }
 }
 
 TEST_F(WaterTest, ImagesStandInWhenRenderCallbacksAreOff) {
