@@ -59,6 +59,12 @@ TEST_F(WaterTest, ConstructionAndDefaults) {
     EXPECT_TRUE(water->getWaterMeshNode()->isDebugObject());
     EXPECT_EQ(water->getWaterMeshNode()->getParent(), water);
     EXPECT_TRUE(meshCached("RealisticWater"));
+    // One flat tile of the size it was made with, width along x and depth along z.
+    ASSERT_NE(water->getWaterMeshNode()->getMesh(), nullptr);
+    const core::vector3df extent = water->getWaterMeshNode()->getMesh()->getBoundingBox().getExtent();
+    EXPECT_FLOAT_EQ(extent.X, 64.0f);
+    EXPECT_FLOAT_EQ(extent.Z, 64.0f);
+    EXPECT_EQ(water->getWaterMeshNode()->getMesh()->getMeshBuffer(0)->getVertexCount(), 4u);
     EXPECT_EQ(effectHandler->renderCallbacks.size(), 1u);
     EXPECT_EQ(water->RenderTargetSize, core::dimension2du(512, 512));
     EXPECT_FLOAT_EQ(water->WindForce, 20.0f);
