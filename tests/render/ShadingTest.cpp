@@ -267,6 +267,18 @@ TEST_F(ShadingTest, TheLightCameraLooksAtTheTargetInPlayAndAtMostAHundredUnitsAh
         EXPECT_NEAR(position.Y, 200.0f, 1e-3f);
         EXPECT_NEAR(position.Z, row.focusZ, 1e-3f);
     }
+    // The viewer's place in the world counts, under a parent too: 150 units from its target,
+    // the light looks 100 ahead of it.
+    physicsManager = nullptr;
+    scene::ISceneNode* holder = smgr()->addEmptySceneNode();
+    holder->setPosition(core::vector3df(0, 0, -100));
+    holder->updateAbsolutePosition();
+    scene::ICameraSceneNode* held = smgr()->addCameraSceneNode(holder, core::vector3df(0, 0, -50));
+    held->updateAbsolutePosition();
+    held->setTarget(core::vector3df(0, 0, 0));
+    smgr()->setActiveCamera(held);
+    handler->updateShadowCascades();
+    EXPECT_NEAR(handler->shadowCamera->getTarget().Z, -50.0f, 1e-3f);
 }
 
 // Without casters the pass has nothing to draw: the light keeps the place it was set up at

@@ -119,6 +119,8 @@ TEST_F(WorldTextTest, NewTextHasTheBuiltInFontAndNoGlyphs) {
     EXPECT_EQ(material.MaterialType, video::EMT_TRANSPARENT_ALPHA_CHANNEL);
     EXPECT_FALSE(material.ZWriteEnable);
     EXPECT_FALSE(material.Lighting);
+    // Past its buffers a text answers with a material of its own.
+    EXPECT_NE(&text->getMaterial(text->getMaterialCount()), &material);
     EXPECT_FALSE(material.BackfaceCulling);
 }
 
@@ -754,6 +756,28 @@ TEST_F(VolumeLightTest, TheVolumeAddsItsColourSharedAmongItsSlices) {
         }
         EXPECT_GT(tails, 0u);
     }
+}
+
+// A node that counts the times it is asked to register for drawing.
+class RegisterCountingNode : public scene::ISceneNode {
+public:
+    using scene::ISceneNode::ISceneNode;
+    void OnRegisterSceneNode() override { ++registered; }
+    void render() override {}
+    const core::aabbox3df& getBoundingBox() const override { return box; }
+    int registered = 0;
+    core::aabbox3df box;
+};
+
+TEST_F(VolumeLightTest, AShownVolumeRegistersItsChildrenAndAHiddenOneNothing) {
+    VolumeLightObject* light = addVolumeLight();
+    auto* child = new RegisterCountingNode(light, scene, -1);
+    child->drop();
+    light->OnRegisterSceneNode();
+    EXPECT_EQ(child->registered, 1);
+    light->setVisible(false);
+    light->OnRegisterSceneNode();
+    EXPECT_EQ(child->registered, 1);
 }
 
 TEST_F(VolumeLightTest, CloneKeepsTheColoursAndTakesTheConstructorDistance) {
