@@ -7,6 +7,7 @@
 #include "render/RenderRegistration.h"
 #include "render/RenderServices.h"
 #include "render/ShaderManager.h"
+#include "render/ScreenQuads.h"
 #include "render/ShaderPreprocessor.h"
 
 #include "core/GameSettings.h"
@@ -102,6 +103,28 @@ TEST_P(ShaderQualityGlTest, QualityGivesTheSpecifiedMaterials) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Qualities, ShaderQualityGlTest, ::testing::Values(0, 1, 2));
+
+// A screen quad covers its rectangle, every corner of it, and nothing around it.
+TEST_F(RenderGlTest, AScreenQuadCoversItsRectangleAndNothingElse) {
+    video::IVideoDriver* driver = device->getVideoDriver();
+    video::SMaterial material;
+    material.Lighting = false;
+    material.ZBuffer = video::ECFN_ALWAYS;
+    material.BackfaceCulling = false;
+    const core::recti rect(100, 60, 300, 160);
+    driver->beginScene(true, true, video::SColor(255, 0, 0, 0));
+    drawScreenQuad(driver, material, rect);
+    video::IImage* shot = driver->createScreenShot();
+    driver->endScene();
+    ASSERT_NE(shot, nullptr);
+    const core::position2di inside[] = {{103, 63}, {297, 63}, {103, 157}, {297, 157}, {200, 110}};
+    for (const core::position2di& at : inside)
+        EXPECT_GT(shot->getPixel(at.X, at.Y).getRed(), 200u) << at.X << ", " << at.Y;
+    const core::position2di outside[] = {{97, 57}, {303, 57}, {97, 163}, {303, 163}};
+    for (const core::position2di& at : outside)
+        EXPECT_LT(shot->getPixel(at.X, at.Y).getRed(), 50u) << at.X << ", " << at.Y;
+    shot->drop();
+}
 
 // The shader texts see one define per feature the driver reports, named after that feature:
 // switching one feature off takes away its name and no other.
