@@ -54,7 +54,9 @@ TEST_F(EffectHandlerTest, OnTheNullDriverEveryTargetIsNullAndEveryMaterialFallsB
     EXPECT_EQ(handler->depthCallback, nullptr);
     EXPECT_EQ(handler->shadowCallback, nullptr);
     EXPECT_EQ(handler->screenQuadCallback, nullptr);
-    EXPECT_EQ(handler->depthMaterial, video::EMT_SOLID);
+    for (s32 material : {handler->depthMaterial, handler->depthAlphaMaterial, handler->skinnedDepthMaterial,
+                         handler->skinnedDepthAlphaMaterial, handler->instancedDepthMaterial})
+        EXPECT_EQ(material, video::EMT_SOLID);
     EXPECT_EQ(handler->instancedDepthAlphaMaterial, video::EMT_SOLID);
     EXPECT_EQ(handler->shadowMaterials[4], video::EMT_SOLID);
     EXPECT_EQ(handler->copyMaterial, video::EMT_SOLID);
@@ -63,6 +65,7 @@ TEST_F(EffectHandlerTest, OnTheNullDriverEveryTargetIsNullAndEveryMaterialFallsB
     EXPECT_EQ(handler->whiteWashAddMaterial, video::EMT_TRANSPARENT_ALPHA_CHANNEL);
     EXPECT_EQ(handler->lightModulateMaterial, video::EMT_SOLID);
     EXPECT_EQ(handler->renderSize, device->getVideoDriver()->getScreenSize());
+    EXPECT_FALSE(handler->renderToScreenTarget) << "only a borderless window of another size draws off screen";
     EXPECT_FLOAT_EQ(handler->shadowDistance, baseShadowDistance);
     EXPECT_EQ(handler->viewportCount, 1);
     EXPECT_TRUE(handler->hardwareSkinning);
@@ -345,6 +348,27 @@ TEST_F(EffectHandlerTest, PostEffectRenderCallbacksGoToTheRecordOfTheirMaterial)
     EXPECT_EQ(alive, 2);
     handler->postEffects.clear();
     EXPECT_EQ(alive, 1);
+}
+
+// A node that counts its draws.
+class DrawCountingNode : public scene::ISceneNode {
+public:
+    using scene::ISceneNode::ISceneNode;
+    void render() override { ++draws; }
+    const core::aabbox3df& getBoundingBox() const override { return box; }
+    int draws = 0;
+    core::aabbox3df box{-1, -1, -1, 1, 1, 1};
+};
+
+// Without a depth target (or without a camera) the depth pass draws nothing at all.
+TEST_F(EffectHandlerTest, WithoutADepthTargetTheDepthPassDrawsNothing) {
+    auto* node = new DrawCountingNode(device->getSceneManager()->getRootSceneNode(), device->getSceneManager(), -1);
+    node->drop();
+    handler->addNodeToDepthPass(node);
+    addCamera();
+    ASSERT_EQ(handler->getDepthTexture(), nullptr);
+    handler->renderDepthPass();
+    EXPECT_EQ(node->draws, 0);
 }
 
 TEST_F(EffectHandlerTest, DepthPassListIsSortedAndHoldsANodeOnce) {

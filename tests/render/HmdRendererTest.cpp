@@ -60,6 +60,7 @@ TEST_F(HmdRendererTest, ViewSetUpFollowsTheDisplayDescription) {
     // The null driver renders to no texture: no target, both eyes draw to the back buffer.
     EXPECT_EQ(renderer.renderTarget, nullptr);
     EXPECT_FALSE(renderer.isMaterialCompiled());
+    EXPECT_FALSE(renderer.DeviceReady) << "no display has reported itself";
 }
 
 TEST_F(HmdRendererTest, WarpOfTheIdentityPolynomialMapsEveryCoordinateToItself) {

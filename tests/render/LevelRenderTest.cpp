@@ -140,6 +140,19 @@ TEST_F(LevelRenderTest, LevelLightsAreChosenPerNodeAndForgottenOnUnload) {
     EXPECT_EQ(effectHandler->shadowCamera, nullptr);
 }
 
+// Shut-down takes both managers off the scene and out of the level's unloads; a second
+// shut-down finds nothing left to do.
+TEST_F(LevelRenderTest, DestroyingTheManagersEmptiesTheirSlotsAndUnbindsThem) {
+    destroyEffectHandler();
+    destroyLightManager();
+    EXPECT_EQ(effectHandler, nullptr);
+    EXPECT_EQ(lightManager, nullptr);
+    manager->unloadLevel();
+    destroyEffectHandler();
+    destroyLightManager();
+    EXPECT_EQ(lightManager, nullptr);
+}
+
 TEST_F(LevelRenderTest, AFullFrameLeavesEveryLightOnForTheNextFrame) {
     const std::string path = (temp.path() / "lit.irr").string();
     std::ofstream(path) << litLevel;

@@ -378,6 +378,16 @@ TEST_F(LightTest, LightBoxesAreReadOncePerPassAndEachNodesChoiceFollowsWhatMoved
     EXPECT_EQ(chosenFor(cubes[3]), lights[3]) << "within a pass the lights stay as read";
     manager->OnPreRender(lights);
     EXPECT_NE(chosenFor(cubes[3]), lights[3]);
+    // A choice made while more lights per node were allowed is made again for fewer: the
+    // nearest light is the one left on.
+    scene::ISceneNode* between = addCube(core::vector3df(4, 0, 0));
+    manager->maxLightsPerNode = 3;
+    manager->OnNodePreRender(between);
+    manager->maxLightsPerNode = 1;
+    EXPECT_EQ(chosenFor(between), lights[1]);
+    EXPECT_TRUE(lights[1]->isVisible());
+    EXPECT_FALSE(lights[0]->isVisible());
+    EXPECT_FALSE(lights[2]->isVisible());
     // Fewer lights per node: a choice of more than one light is ordered afresh.
     manager->maxLightsPerNode = 0;
     manager->OnNodePreRender(cubes[1]);

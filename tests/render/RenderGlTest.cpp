@@ -7,6 +7,8 @@
 #include "render/RenderRegistration.h"
 #include "render/RenderServices.h"
 #include "render/ShaderManager.h"
+#include "render/ScreenQuads.h"
+#include "render/ShaderPreprocessor.h"
 
 #include "core/GameSettings.h"
 #include "core/Globals.h"
@@ -64,6 +66,20 @@ TEST_P(ShaderQualityGlTest, QualityGivesTheSpecifiedMaterials) {
                          manager.particleAddMaterial, manager.particleAlphaRefMaterial, manager.particleSolidMaterial,
                          manager.glowMaterial, manager.waterMaterial, manager.waterMaterialSM3})
         EXPECT_GT(material, 0);
+    // Each keeps the blending of its base: the alpha-tested and solid ones draw with the
+    // opaque nodes, the others after them.
+    const struct {
+        s32 material;
+        bool transparent;
+    } bases[] = {{manager.particleAlphaMaterial, true},     {manager.particleAddMaterial, true},
+                 {manager.particleAlphaRefMaterial, false}, {manager.particleSolidMaterial, false},
+                 {manager.glowMaterial, true},              {manager.circleMaterial, true},
+                 {manager.meterMaterial, true}};
+    for (const auto& base : bases) {
+        video::IMaterialRenderer* renderer = device->getVideoDriver()->getMaterialRenderer(base.material);
+        ASSERT_NE(renderer, nullptr) << base.material;
+        EXPECT_EQ(renderer->isTransparent(), base.transparent) << base.material;
+    }
     // The lit water compiles a program of its own (the plain one stands in only when it fails).
     EXPECT_NE(manager.waterMaterialSM3, manager.waterMaterial);
     if (shaders) {
@@ -87,6 +103,59 @@ TEST_P(ShaderQualityGlTest, QualityGivesTheSpecifiedMaterials) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Qualities, ShaderQualityGlTest, ::testing::Values(0, 1, 2));
+
+// A screen quad covers its rectangle, every corner of it, and nothing around it.
+TEST_F(RenderGlTest, AScreenQuadCoversItsRectangleAndNothingElse) {
+    video::IVideoDriver* driver = device->getVideoDriver();
+    video::SMaterial material;
+    material.Lighting = false;
+    material.ZBuffer = video::ECFN_ALWAYS;
+    material.BackfaceCulling = false;
+    const core::recti rect(100, 60, 300, 160);
+    driver->beginScene(true, true, video::SColor(255, 0, 0, 0));
+    drawScreenQuad(driver, material, rect);
+    video::IImage* shot = driver->createScreenShot();
+    driver->endScene();
+    ASSERT_NE(shot, nullptr);
+    const core::position2di inside[] = {{103, 63}, {297, 63}, {103, 157}, {297, 157}, {200, 110}};
+    for (const core::position2di& at : inside)
+        EXPECT_GT(shot->getPixel(at.X, at.Y).getRed(), 200u) << at.X << ", " << at.Y;
+    const core::position2di outside[] = {{97, 57}, {303, 57}, {97, 163}, {303, 163}};
+    for (const core::position2di& at : outside)
+        EXPECT_LT(shot->getPixel(at.X, at.Y).getRed(), 50u) << at.X << ", " << at.Y;
+    shot->drop();
+}
+
+// The shader texts see one define per feature the driver reports, named after that feature:
+// switching one feature off takes away its name and no other.
+TEST_F(RenderGlTest, EachReportedFeatureDefinesItsOwnName) {
+    video::IVideoDriver* driver = device->getVideoDriver();
+    const struct {
+        video::E_VIDEO_DRIVER_FEATURE feature;
+        const char* name;
+    } features[] = {{video::EVDF_TEXTURE_NPOT, "EVDF_TEXTURE_NPOT"},
+                    {video::EVDF_FRAMEBUFFER_OBJECT, "EVDF_FRAMEBUFFER_OBJECT"},
+                    {video::EVDF_VERTEX_SHADER_1_1, "EVDF_VERTEX_SHADER_1_1"},
+                    {video::EVDF_VERTEX_SHADER_2_0, "EVDF_VERTEX_SHADER_2_0"},
+                    {video::EVDF_VERTEX_SHADER_3_0, "EVDF_VERTEX_SHADER_3_0"},
+                    {video::EVDF_PIXEL_SHADER_1_1, "EVDF_PIXEL_SHADER_1_1"},
+                    {video::EVDF_PIXEL_SHADER_1_2, "EVDF_PIXEL_SHADER_1_2"},
+                    {video::EVDF_PIXEL_SHADER_1_3, "EVDF_PIXEL_SHADER_1_3"},
+                    {video::EVDF_PIXEL_SHADER_1_4, "EVDF_PIXEL_SHADER_1_4"},
+                    {video::EVDF_PIXEL_SHADER_2_0, "EVDF_PIXEL_SHADER_2_0"},
+                    {video::EVDF_PIXEL_SHADER_3_0, "EVDF_PIXEL_SHADER_3_0"}};
+    const ShaderPreprocessor all(driver);
+    for (const auto& entry : features)
+        EXPECT_EQ(all.isDefined(entry.name), driver->queryFeature(entry.feature)) << entry.name;
+    for (const auto& off : features) {
+        driver->disableFeature(off.feature, true);
+        const ShaderPreprocessor without(driver);
+        driver->disableFeature(off.feature, false);
+        for (const auto& entry : features)
+            EXPECT_EQ(without.isDefined(entry.name), entry.feature != off.feature && all.isDefined(entry.name))
+                << entry.name << " with " << off.name << " off";
+    }
+}
 
 TEST_F(RenderGlTest, EffectHandlerHasItsTargetsMaterialsAndListsAfterStartUp) {
     startRendering(0);

@@ -267,7 +267,70 @@ TEST_F(ShadingTest, TheLightCameraLooksAtTheTargetInPlayAndAtMostAHundredUnitsAh
         EXPECT_NEAR(position.Y, 200.0f, 1e-3f);
         EXPECT_NEAR(position.Z, row.focusZ, 1e-3f);
     }
+    // The viewer's place in the world counts, under a parent too: 150 units from its target,
+    // the light looks 100 ahead of it.
+    physicsManager = nullptr;
+    scene::ISceneNode* holder = smgr()->addEmptySceneNode();
+    holder->setPosition(core::vector3df(0, 0, -100));
+    holder->updateAbsolutePosition();
+    scene::ICameraSceneNode* held = smgr()->addCameraSceneNode(holder, core::vector3df(0, 0, -50));
+    held->updateAbsolutePosition();
+    held->setTarget(core::vector3df(0, 0, 0));
+    smgr()->setActiveCamera(held);
+    handler->updateShadowCascades();
+    EXPECT_NEAR(handler->shadowCamera->getTarget().Z, -50.0f, 1e-3f);
 }
+
+// Without casters the pass has nothing to draw: the light keeps the place it was set up at
+// and the viewer is the active camera again.
+TEST_F(ShadingTest, WithoutCastersTheShadowPassLeavesTheLightWhereItWasSetUp) {
+    setSettingInt("Graphics_ShadowQuality", 1024);
+    handler->shadowDistanceMode = 2;
+    const core::vector3df position(40, 80, -40);
+    handler->setShadowQuality(position, core::vector3df(0, 0, 0));
+    scene::ICameraSceneNode* viewer = smgr()->addCameraSceneNode(nullptr, core::vector3df(0, 10, -30));
+    viewer->setTarget(core::vector3df(0, 0, 0));
+    handler->shadowsEnabled = true;
+    handler->updateShadowCascades();
+    EXPECT_EQ(handler->renderStage, 1);
+    EXPECT_EQ(smgr()->getActiveCamera(), viewer);
+    EXPECT_EQ(handler->shadowLights[0].position, position);
+    EXPECT_EQ(handler->shadowCastersDrawn, 0u);
+}
+
+// A slice's corners are the view's rectangles at its two split distances (left-bottom,
+// left-top, right-top, right-bottom, near end first); a scale moves each that much further
+// from their common centre.
+TEST_F(ShadingTest, SliceCornersAreTheViewsRectanglesAtItsSplitsGrownByTheScale) {
+    scene::ICameraSceneNode* viewer =
+        smgr()->addCameraSceneNode(nullptr, core::vector3df(0, 0, 0), core::vector3df(0, 0, 100));
+    viewer->setNearValue(1.0f);
+    viewer->setFarValue(200.0f);
+    viewer->setFOV(1.0f);
+    viewer->setAspectRatio(2.0f);
+    ShadowCascades cascades(viewer, 3, 0.7f);
+    cascades.computeSplitDistances(viewer);
+    const f32 nearZ = cascades.splitDistances[1], farZ = cascades.splitDistances[2];
+    const f32 tanHalf = std::tan(0.5f);
+    for (f32 scale : {1.0f, 1.1f}) {
+        SCOPED_TRACE(scale);
+        cascades.computeSliceCorners(viewer, 1, scale);
+        const core::vector3df centre(0, 0, (nearZ + farZ) * 0.5f);
+        int i = 0;
+        for (f32 z : {nearZ, farZ}) {
+            const f32 h = tanHalf * z, w = 2.0f * h;
+            for (const core::vector3df& corner : {core::vector3df(-w, -h, z), core::vector3df(-w, h, z),
+                                                  core::vector3df(w, h, z), core::vector3df(w, -h, z)}) {
+                const core::vector3df expected = centre + (corner - centre) * scale;
+                EXPECT_NEAR(cascades.corners[i].X, expected.X, 1e-3f) << "corner " << i;
+                EXPECT_NEAR(cascades.corners[i].Y, expected.Y, 1e-3f) << "corner " << i;
+                EXPECT_NEAR(cascades.corners[i].Z, expected.Z, 1e-3f) << "corner " << i;
+                ++i;
+            }
+        }
+    }
+}
+
 // A caster draws into a map in modes 1 and 2 while shown; the far cascades of the third
 // distance mode leave moving objects out.
 TEST_F(ShadingTest, CastersDrawIntoAMapByTheirModeVisibilityAndMotion) {
@@ -674,6 +737,27 @@ TEST_F(ShadingTest, MeshesWithMoreJointsThanTheShadersHoldAreSkinnedByTheEngine)
     forgetSkinnedMesh(mesh);
     mesh->drop();
     shaderVariantMap().clear();
+}
+
+// The shaders skin a mesh of two joints up to as many as they hold (75); one joint is no
+// skinning at all, and more than they hold is left to the engine.
+TEST_F(ShadingTest, TheShadersTakeMeshesOfTwoJointsUpToTheirSeventyFive) {
+    const struct {
+        u32 joints, onCard;
+    } rows[] = {{0, 0}, {1, 0}, {2, 2}, {75, 75}, {76, 0}};
+    for (const auto& row : rows) {
+        scene::ISkinnedMesh* mesh = smgr()->createSkinnedMesh();
+        mesh->addMeshBuffer();
+        for (u32 j = 0; j < row.joints; ++j)
+            mesh->addJoint(nullptr);
+        mesh->finalize();
+        scene::IAnimatedMeshSceneNode* node = smgr()->addAnimatedMeshSceneNode(mesh);
+        ASSERT_NE(node, nullptr);
+        EXPECT_EQ(hardwareJointCount(node), row.onCard) << row.joints << " joints";
+        node->remove();
+        forgetSkinnedMesh(mesh);
+        mesh->drop();
+    }
 }
 
 // --- character textures --------------------------------------------------------------------------

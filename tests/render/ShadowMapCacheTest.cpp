@@ -23,10 +23,14 @@ namespace {
 TEST(ShadowMapAreaTest, UnionOverlapAndShare) {
     Area a{-0.5f, -0.5f, 0.0f, 0.0f};
     const Area right{0.0f, -0.5f, 0.5f, 0.0f}; // touches a along x = 0
+    const Area above{-0.5f, 0.0f, 0.0f, 0.5f}; // touches a along y = 0
     const Area apart{0.01f, 0.5f, 0.2f, 0.6f};
     EXPECT_TRUE(Area().empty());
     EXPECT_FALSE(a.empty());
     EXPECT_TRUE(a.overlaps(right)) << "areas that touch overlap";
+    EXPECT_TRUE(right.overlaps(a));
+    EXPECT_TRUE(a.overlaps(above));
+    EXPECT_TRUE(above.overlaps(a));
     EXPECT_FALSE(a.overlaps(apart));
     EXPECT_FALSE(a.overlaps(Area())) << "nothing overlaps an empty area";
     EXPECT_FLOAT_EQ(a.share(), 0.0625f);
@@ -223,6 +227,12 @@ TEST_F(ShadowMapCacheTest, FootprintsAreClippedToTheCascade) {
         {{54, 5, 0}, true, 1.0f},     // reaches over the edge: clipped
         {{55, 5, 0}, true, 1.0f},     // its edge on the map's edge
         {{55.5f, 5, 0}, false, 0.0f}, // just beyond it
+        {{-55, 5, 0}, true, 1.0f},      // the other side's edge
+        {{-55.5f, 5, 0}, false, 0.0f},
+        {{0, 5, 55}, true, 0.1f},       // the edges up and down the map
+        {{0, 5, 55.5f}, false, 0.0f},
+        {{0, 5, -55}, true, 0.1f},
+        {{0, 5, -55.5f}, false, 0.0f},
         {{0, -104.9f, 0}, true, 0.1f}, // its top just before the far plane
         {{0, -105.5f, 0}, false, 0.0f}, // wholly behind it
     };

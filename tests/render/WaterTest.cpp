@@ -59,6 +59,12 @@ TEST_F(WaterTest, ConstructionAndDefaults) {
     EXPECT_TRUE(water->getWaterMeshNode()->isDebugObject());
     EXPECT_EQ(water->getWaterMeshNode()->getParent(), water);
     EXPECT_TRUE(meshCached("RealisticWater"));
+    // One flat tile of the size it was made with, width along x and depth along z.
+    ASSERT_NE(water->getWaterMeshNode()->getMesh(), nullptr);
+    const core::vector3df extent = water->getWaterMeshNode()->getMesh()->getBoundingBox().getExtent();
+    EXPECT_FLOAT_EQ(extent.X, 64.0f);
+    EXPECT_FLOAT_EQ(extent.Z, 64.0f);
+    EXPECT_EQ(water->getWaterMeshNode()->getMesh()->getMeshBuffer(0)->getVertexCount(), 4u);
     EXPECT_EQ(effectHandler->renderCallbacks.size(), 1u);
     EXPECT_EQ(water->RenderTargetSize, core::dimension2du(512, 512));
     EXPECT_FLOAT_EQ(water->WindForce, 20.0f);
@@ -232,6 +238,8 @@ TEST_F(WaterTest, ClipPlaneKeepsTheWantedSide) {
     core::plane3df clip;
     water->computeClipPlane(core::vector3df(0, 1, 0), camera, clip);
     EXPECT_FLOAT_EQ(currentClipPlane[0], clip.Normal.X);
+    EXPECT_FLOAT_EQ(currentClipPlane[1], clip.Normal.Y);
+    EXPECT_FLOAT_EQ(currentClipPlane[2], clip.Normal.Z);
     EXPECT_FLOAT_EQ(currentClipPlane[3], clip.D);
     const core::matrix4 viewProjection = camera->getProjectionMatrix() * camera->getViewMatrix();
     for (const core::vector3df& point : {core::vector3df(0, 6, 0), core::vector3df(4, 1, 5)}) {
@@ -300,6 +308,8 @@ TEST_F(WaterTest, MirrorPassHidesOnlyWhatItsPictureCannotShow) {
     scene::ISceneNode* underEmpty = cube({0, 0, 0}, emptyBehind);
     scene::ISceneNode* emptyWithChildAhead = scene()->addEmptySceneNode();
     scene::ISceneNode* aheadUnderEmpty = cube({2, 0, 0}, emptyWithChildAhead);
+    // A shown child does not keep its later siblings from being hidden.
+    scene::ISceneNode* behindAfterAhead = cube({0, 10, -40}, emptyWithChildAhead);
     scene::ISceneNode* light = scene()->addLightSceneNode(nullptr, core::vector3df(0, 10, -40));
     WaterObject* levelObject = makeWater();
     levelObject->setPosition(core::vector3df(0, 10, -60));
@@ -310,7 +320,8 @@ TEST_F(WaterTest, MirrorPassHidesOnlyWhatItsPictureCannotShow) {
     for (scene::ISceneNode* shown : {ahead, parentBehind, childAhead, unculledNear, emptyWithChildAhead, aheadUnderEmpty,
                                      light, static_cast<scene::ISceneNode*>(levelObject)})
         EXPECT_TRUE(shown->isVisible()) << shown->getAbsolutePosition().Z;
-    const std::vector<scene::ISceneNode*> hidden{behind, beyondFar, aside, unculledFar, underEmpty, emptyBehind};
+    const std::vector<scene::ISceneNode*> hidden{behind,     beyondFar,   aside,           unculledFar,
+                                                 underEmpty, emptyBehind, behindAfterAhead};
     for (scene::ISceneNode* node : hidden)
         EXPECT_FALSE(node->isVisible()) << node->getAbsolutePosition().Z;
     EXPECT_EQ(culling.hiddenNodes().size(), hidden.size());
@@ -341,6 +352,49 @@ TEST_F(WaterTest, CallbackWithoutTargetsStillResetsTheClipPlaneAndShowsTheObject
     EXPECT_FLOAT_EQ(currentClipPlane[1], 1.0f);
     EXPECT_TRUE(inside->isVisible());
     currentClipPlane[1] = 0.0f;
+}
+
+// The shown surfaces of the plane take the images one of them draws; a hidden one takes
+// none and stays hidden.
+TEST_F(WaterTest, AHiddenSurfaceOfThePlaneStaysHiddenThroughTheImagePass) {
+    WaterObject* drawing = makeWater();
+    WaterObject* shown = makeWater();
+    WaterObject* hidden = makeWater();
+    hidden->setVisible(false);
+    scene()->addCameraSceneNode();
+    drawing->renderReflectionRefraction();
+    EXPECT_TRUE(drawing->isVisible());
+    EXPECT_TRUE(shown->isVisible());
+    EXPECT_EQ(shown->imageSource(), drawing);
+    EXPECT_FALSE(hidden->isVisible());
+    EXPECT_EQ(hidden->imageSource(), hidden);
+}
+
+// A surface is out of view only when it lies wholly beyond one of the six sides of the
+// view: behind, beyond the far end, left, right, below or above.
+TEST_F(WaterTest, ASurfaceIsOutOfViewBeyondAnyOfTheSixSides) {
+    scene::ICameraSceneNode* camera =
+        scene()->addCameraSceneNode(nullptr, core::vector3df(0, 0, 0), core::vector3df(0, 0, 100));
+    camera->setFarValue(1000.0f);
+    camera->OnAnimate(0);
+    camera->render();
+    const struct {
+        const char* where;
+        core::vector3df position;
+        bool inView;
+    } rows[] = {{"ahead", {0, 0, 200}, true},
+                {"behind", {0, 0, -200}, false},
+                {"beyond the far end", {0, 0, 1200}, false},
+                {"left", {-2000, 0, 200}, false},
+                {"right", {2000, 0, 200}, false},
+                {"below", {0, -2000, 200}, false},
+                {"above", {0, 2000, 200}, false}};
+    WaterObject* water = makeWater();
+    for (const auto& row : rows) {
+        water->setPosition(row.position);
+        scene()->getRootSceneNode()->OnAnimate(0);
+        EXPECT_EQ(water->isInView(camera), row.inView) << row.where;
+    }
 }
 
 TEST_F(WaterTest, ImagesStandInWhenRenderCallbacksAreOff) {

@@ -124,6 +124,25 @@ TEST_F(WorldEffectsGlTest, FountainShowsItsSprites) {
     shot->drop();
 }
 
+// Local particles travel with their node, so they are drawn in its place; global ones stay
+// where they were born and are drawn in world space.
+TEST_F(WorldEffectsGlTest, LocalParticlesAreDrawnAtTheirNodeAndGlobalOnesInWorldSpace) {
+    scene()->addCameraSceneNode(nullptr, core::vector3df(0, 0, -20));
+    auto* node = new ParticleSystemNode(scene()->getRootSceneNode(), scene(), core::vector3df(5, 6, 7));
+    node->drop();
+    node->updateAbsolutePosition();
+    video::IVideoDriver* driver = device->getVideoDriver();
+    for (const bool global : {true, false}) {
+        node->setParticlesAreGlobal(global);
+        driver->beginScene(true, true, video::SColor(255, 0, 0, 0));
+        node->render();
+        EXPECT_EQ(driver->getTransform(video::ETS_WORLD).getTranslation(),
+                  global ? core::vector3df(0, 0, 0) : core::vector3df(5, 6, 7))
+            << (global ? "global" : "local");
+        driver->endScene();
+    }
+}
+
 TEST_F(WorldEffectsGlTest, BillboardFacesTheCameraFromTwoSides) {
     auto* billboard = new BillboardObject(scene()->getRootSceneNode(), scene(), -1, core::vector3df(0, 0, 0),
                                           core::dimension2df(20, 20), video::SColor(255, 255, 40, 40),

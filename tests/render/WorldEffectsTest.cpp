@@ -69,6 +69,20 @@ TEST_F(WorldEffectsTest, ParticleObjectDefaults) {
     EXPECT_EQ(node->getAutomaticCulling(), scene::EAC_FRUSTUM_BOX);
     EXPECT_TRUE(object->getParticleNode()->getAffectors().empty());
     EXPECT_EQ(object->BlendType, ParticleObject::AlphaBlend);
+    EXPECT_EQ(object->EmitterType, ParticleObject::PointEmitter);
+    // No physics and no timed emission until a file says otherwise.
+    EXPECT_FALSE(object->UsePhysics);
+    EXPECT_FALSE(object->IsFluid);
+    EXPECT_FLOAT_EQ(object->CollisionRadius, -1.0f);
+    EXPECT_FLOAT_EQ(object->Damping, 0.0f);
+    EXPECT_FLOAT_EQ(object->Restitution, 0.2f);
+    EXPECT_FLOAT_EQ(object->Friction, 0.05f);
+    EXPECT_FLOAT_EQ(object->Mass, 1.0f);
+    EXPECT_FLOAT_EQ(object->Viscosity, 60.0f);
+    EXPECT_FLOAT_EQ(object->Stiffness, 45.0f);
+    EXPECT_FLOAT_EQ(object->DurationTimer, 0.0f);
+    EXPECT_FLOAT_EQ(object->CurrentTimer, 0.0f);
+    EXPECT_TRUE(object->DesiredVisible);
 }
 
 struct EmitterKindCase {

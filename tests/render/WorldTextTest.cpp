@@ -119,6 +119,8 @@ TEST_F(WorldTextTest, NewTextHasTheBuiltInFontAndNoGlyphs) {
     EXPECT_EQ(material.MaterialType, video::EMT_TRANSPARENT_ALPHA_CHANNEL);
     EXPECT_FALSE(material.ZWriteEnable);
     EXPECT_FALSE(material.Lighting);
+    // Past its buffers a text answers with a material of its own.
+    EXPECT_NE(&text->getMaterial(text->getMaterialCount()), &material);
     EXPECT_FALSE(material.BackfaceCulling);
 }
 
@@ -421,6 +423,23 @@ protected:
     }
 };
 
+TEST_F(TextBubbleTest, ANewBubbleHasTheSpecifiedDefaults) {
+    auto* bubble = new TextBubbleObject(scene->getRootSceneNode(), scene, -1);
+    bubble->drop();
+    EXPECT_EQ(bubble->FontPath, core::stringc("Content/Font/LoveYaLikeASister.ttf"));
+    EXPECT_EQ(bubble->FontSize, 24);
+    EXPECT_FLOAT_EQ(bubble->LineSpacing, 1.15f);
+    EXPECT_FLOAT_EQ(bubble->TextSpeed, 15.0f);
+    EXPECT_FALSE(bubble->FaceCamera);
+    EXPECT_TRUE(bubble->Text.empty());
+    video::SColor top, bottom;
+    bubble->getColor(top, bottom);
+    EXPECT_EQ(top, video::SColor(0xFF000000));
+    EXPECT_EQ(bottom, video::SColor(0xFF000000));
+    EXPECT_EQ(bubble->getGlyphCount(), 0);
+    EXPECT_FLOAT_EQ(bubble->getRevealProgress(), 0.0f);
+}
+
 TEST_F(TextBubbleTest, BackslashesSplitLinesThatStackDownward) {
     TextBubbleObject* bubble = addBubble(L"Hello\\ there\\ ");
     ASSERT_EQ(bubble->getLines().size(), 3u);
@@ -716,18 +735,49 @@ TEST_F(VolumeLightTest, TheVolumeAddsItsColourSharedAmongItsSlices) {
     EXPECT_FALSE(material.Lighting);
     EXPECT_FALSE(material.ZWriteEnable);
     const struct {
-        u32 subdivisions, footAlpha, sliceAlpha;
-    } rows[] = {{32, 64, 2}, {32, 51, 2}, {32, 1, 1}, {32, 0, 0}, {1, 51, 26}, {0, 51, 51}};
+        u32 subdivisions, footAlpha, sliceAlpha, tailSliceAlpha;
+    } rows[] = {{32, 64, 2, 6}, {32, 51, 2, 6}, {32, 1, 1, 6}, {32, 0, 0, 6}, {1, 51, 26, 100}, {0, 51, 51, 200}};
+    light->setTailColor(video::SColor(200, 0x10, 0x20, 0x30));
     for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.subdivisions << " " << row.footAlpha);
         light->setSubDivideU(row.subdivisions);
         light->setSubDivideV(row.subdivisions);
         light->setFootColor(video::SColor(row.footAlpha, 255, 242, 192));
         const scene::IMeshBuffer* buffer = light->getMesh()->getMeshBuffer(0);
-        const auto* foot = static_cast<const video::S3DVertex*>(buffer->getVertices());
-        EXPECT_EQ(foot->Color.getAlpha(), row.sliceAlpha)
-            << row.subdivisions << " " << row.footAlpha;
-        EXPECT_EQ(foot->Color.color & 0xFFFFFFu, 0xFFF2C0u);
+        const auto* vertices = static_cast<const video::S3DVertex*>(buffer->getVertices());
+        EXPECT_EQ(vertices[0].Color.getAlpha(), row.sliceAlpha);
+        EXPECT_EQ(vertices[0].Color.color & 0xFFFFFFu, 0xFFF2C0u);
+        // Every vertex, the last one too, carries its colour's share.
+        u32 tails = 0;
+        for (u32 i = 0; i < buffer->getVertexCount(); ++i) {
+            const bool tail = (vertices[i].Color.color & 0xFFFFFFu) == 0x102030u;
+            tails += tail ? 1 : 0;
+            EXPECT_EQ(vertices[i].Color.getAlpha(), tail ? row.tailSliceAlpha : row.sliceAlpha) << "vertex " << i;
+        }
+        EXPECT_GT(tails, 0u);
     }
+}
+
+// A node that counts the times it is asked to register for drawing.
+class RegisterCountingNode : public scene::ISceneNode {
+public:
+    using scene::ISceneNode::ISceneNode;
+    void OnRegisterSceneNode() override { ++registered; }
+    void render() override {}
+    const core::aabbox3df& getBoundingBox() const override { return box; }
+    int registered = 0;
+    core::aabbox3df box;
+};
+
+TEST_F(VolumeLightTest, AShownVolumeRegistersItsChildrenAndAHiddenOneNothing) {
+    VolumeLightObject* light = addVolumeLight();
+    auto* child = new RegisterCountingNode(light, scene, -1);
+    child->drop();
+    light->OnRegisterSceneNode();
+    EXPECT_EQ(child->registered, 1);
+    light->setVisible(false);
+    light->OnRegisterSceneNode();
+    EXPECT_EQ(child->registered, 1);
 }
 
 TEST_F(VolumeLightTest, CloneKeepsTheColoursAndTakesTheConstructorDistance) {
