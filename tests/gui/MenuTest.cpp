@@ -228,6 +228,7 @@ TEST_F(MenuTest, ARemapRowShowsItsPartsByItsBindingAndActsOnceSettled) {
     EXPECT_TRUE(row->getAddButton()->isVisible());
     EXPECT_FALSE(row->getDeleteButton()->isVisible());
     EXPECT_FALSE(row->getBindingButton()->isVisible());
+    EXPECT_FALSE(row->getCaptureBar()->isVisible());
 
     mapping.keep = true;
     heading->getAddButton()->setVisible(false);
@@ -255,10 +256,13 @@ TEST_F(MenuTest, ARemapRowShowsItsPartsByItsBindingAndActsOnceSettled) {
     for (int i = 0; i <= GUIOptionRemap::settleFrames; ++i)
         row->OnPostRender(0);
     ASSERT_TRUE(row->isCapturing());
+    EXPECT_TRUE(row->getCaptureBar()->isVisible());
+    EXPECT_STREQ(row->getBindingButton()->getCaption()->getText(), L"[Press a button]");
     EXPECT_FALSE(row->deleteBinding()) << "a waiting row keeps its binding";
     row->setCapturing(false);
     for (int i = 0; i <= GUIOptionRemap::settleFrames; ++i)
         row->OnPostRender(0);
+    EXPECT_FALSE(row->getCaptureBar()->isVisible());
     EXPECT_TRUE(row->deleteBinding());
     EXPECT_FALSE(mapping.keep);
 

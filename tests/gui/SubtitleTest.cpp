@@ -81,7 +81,9 @@ TEST_F(SubtitleTest, LinesWaitBehindAMenuAndTimeOutWhenSwitchedOff) {
 }
 
 TEST_F(SubtitleTest, TheBlackBoxSpansTheLineWithinTheMargins) {
+    EXPECT_FALSE(subtitles->isBlackBox());
     subtitles->setBlackBox(true);
+    EXPECT_TRUE(subtitles->isBlackBox());
     subtitles->playSubtitle(1);
     const core::recti rect = subtitles->getTextLine()->getRelativePosition();
     const s32 width = subtitles->getTextLine()->getTextWidth();
@@ -90,6 +92,7 @@ TEST_F(SubtitleTest, TheBlackBoxSpansTheLineWithinTheMargins) {
     EXPECT_EQ(rect.UpperLeftCorner.Y, 70);
     EXPECT_TRUE(subtitles->getTextLine()->isDrawBackgroundEnabled());
     subtitles->setBlackBox(false);
+    EXPECT_FALSE(subtitles->isBlackBox());
     EXPECT_FALSE(subtitles->getTextLine()->isDrawBackgroundEnabled());
 }
 
