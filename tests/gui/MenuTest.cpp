@@ -344,6 +344,43 @@ TEST_F(MenuTest, MeasuresAtTheReferenceSize) {
     EXPECT_EQ(right->getItemPosition(0), core::position2di(999, 310));
 }
 
+// The panel's picture goes on past its outer edge in its mirror picture, which is drawn
+// beyond the panel (where the overscan border shows it); a sub panel does the same.
+TEST_F(MenuTest, ThePanelContinuesUnclippedPastItsOuterEdge) {
+    const struct {
+        bool onRight;
+        s32 panelType;
+        const char* inner;
+        const char* outer;
+        s32 outerX;
+    } rows[] = {
+        {false, 0, "MenuPanelLeft.png", "MenuPanel.png", 2 - 324},
+        {true, 0, "MenuPanel.png", "MenuPanelLeft.png", 324 - 2},
+        {false, 1, "MenuSubPanelLeft.png", "MenuSubPanel.png", 2 - 324},
+        {true, 1, "MenuSubPanel.png", "MenuSubPanelLeft.png", 324 - 2},
+    };
+    // The picture's path from its folder on.
+    const auto textureName = [](GUIImage* image) {
+        const std::string path = image->getImage() ? image->getImage()->getName().getPath().c_str() : "";
+        const std::size_t at = path.rfind(GUIOptionsList::objectsFolder);
+        return at == std::string::npos ? path : path.substr(at);
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.outer);
+        TestMenu* menu = openMenu(1, row.onRight);
+        if (row.panelType != 0)
+            menu->createPanel(row.panelType);
+        GUIImage* panel = menu->getPanel();
+        EXPECT_EQ(textureName(panel), std::string(GUIOptionsList::objectsFolder) + row.inner);
+        ASSERT_EQ(panel->getChildren().size(), 1u);
+        auto* outer = static_cast<GUIImage*>(*panel->getChildren().begin());
+        EXPECT_EQ(textureName(outer), std::string(GUIOptionsList::objectsFolder) + row.outer);
+        EXPECT_EQ(outer->getRelativePosition(), core::recti(core::position2di(row.outerX, 0), panel->getRelativePosition().getSize()));
+        EXPECT_TRUE(outer->isNotClipped());
+        EXPECT_TRUE(outer->isVisible());
+    }
+}
+
 TEST_F(MenuTest, UnitsScaleWithTheScreenHeight) {
     screenWidth = 1920;
     screenHeight = 1080;

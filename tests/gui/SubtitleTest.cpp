@@ -50,6 +50,10 @@ TEST_F(SubtitleTest, TheLevelsLineReplacesASharedLineOfItsId) {
     ASSERT_EQ(subtitles->getRecords().size(), 6u);
     subtitles->playSubtitle(2);
     EXPECT_EQ(shownText(), "Just the draught from the window.");
+    // The shadow line shows the same words behind it.
+    EXPECT_TRUE(subtitles->getTextLine()->isVisible());
+    EXPECT_TRUE(subtitles->getShadowLine()->isVisible());
+    EXPECT_STREQ(subtitles->getShadowLine()->getText(), subtitles->getTextLine()->getText());
     subtitles->playSubtitle(1);
     EXPECT_EQ(shownText(), "Hey! Who is there?");
     subtitles->playSubtitle(999);
