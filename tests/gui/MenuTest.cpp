@@ -637,6 +637,8 @@ TEST_F(MenuTest, FocusBelowTheWindowScrollsOneRowAFrame) {
     TestMenu* menu = openMenu(20);
     settle(menu);
     GUIScrollList* list = menu->getScrollList();
+    EXPECT_EQ(list->getItemCount(), 20);
+    EXPECT_EQ(list->getVisibleCount(), 12);
     EXPECT_TRUE(list->getUpButton()->isVisible());
     EXPECT_FALSE(list->getUpButton()->isEnabled());
     EXPECT_TRUE(list->getDownButton()->isEnabled());
