@@ -185,6 +185,13 @@ TEST_F(HudTest, ASplatsWorldPointIsProjectedOntoTheScreen) {
 }
 
 TEST_F(HudTest, VignettesFollowTheValue) {
+    // Both vignettes stretch their picture over the whole screen, blended.
+    for (int i = 0; i < 2; ++i) {
+        GUIImage* vignette = hud->getVignette(i);
+        EXPECT_TRUE(vignette->isImageScaled()) << i;
+        EXPECT_TRUE(vignette->isAlphaChannelUsed()) << i;
+        EXPECT_EQ(vignette->getRelativePosition(), core::recti(0, 0, screenWidth, screenHeight)) << i;
+    }
     struct Case {
         f32 value;
         u32 second;
