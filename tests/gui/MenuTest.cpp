@@ -399,6 +399,8 @@ TEST_F(MenuTest, TitleBarAndBackRowStackAboveTheList) {
     EXPECT_EQ(title->getRelativePosition().UpperLeftCorner.X, 324 - 285 - 25);
     EXPECT_EQ(menu->getTitleBar()->getRelativePosition(),
               core::recti(-128, 300 - textHeight, -128 + 128 + 324, 300));
+    EXPECT_TRUE(menu->getTitleBar()->getTileImage()) << "the bar repeats its picture";
+    EXPECT_TRUE(menu->getTitleBar()->isNotClipped());
     // The title draws over its bar.
     int at = 0, titleAt = -1, barAt = -1;
     for (gui::IGUIElement* child : menu->getChildren()) {
