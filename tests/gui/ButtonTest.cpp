@@ -547,6 +547,10 @@ TEST_F(ButtonTest, CaptionColourFollowsTheState) {
     ASSERT_EQ(row->getState(), ButtonState::Released);
     label->OnPostRender(0);
     EXPECT_EQ(label->getCaption()->getOverrideColor(), video::SColor(4));
+    // A new normal colour leaves the other states' colours.
+    label->setNormalColor(video::SColor(5));
+    EXPECT_EQ(label->getStateColor(ButtonState::Normal), video::SColor(5));
+    EXPECT_EQ(label->getStateColor(ButtonState::Focused), video::SColor(2));
 }
 
 } // namespace

@@ -15,6 +15,7 @@
 #include <IGUIStaticText.h>
 
 #include <chrono>
+#include <string>
 #include <thread>
 
 using namespace irr;
@@ -59,6 +60,10 @@ TEST_F(DebugStatsTest, LinesStandInAColumnAtTheRightEdge) {
     stats->update();
     EXPECT_EQ(core::stringc(stats->getLines()[0]->getText()), core::stringc(L" Driver: ") + driver->getName());
     EXPECT_EQ(core::stringc(stats->getLines()[4]->getText()), " Physics Stats:");
+    // One frame: its rate is also the best and the average.
+    const std::string fps = std::to_string(driver->getFPS());
+    EXPECT_EQ(core::stringc(stats->getLines()[1]->getText()),
+              (" FPS: " + fps + " Best: " + fps + " Average: " + fps).c_str());
     // Without a physics scene the physics lines keep their labels.
     EXPECT_EQ(core::stringc(stats->getLines()[5]->getText()), "numActiveConstraints");
 }

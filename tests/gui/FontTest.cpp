@@ -430,7 +430,27 @@ TEST_F(FontTest, HintingAndMonochromeSwitchesChooseTheLoadAndTheGlyphImage) {
         const FT_Bitmap& bitmap = face->glyph->bitmap;
         ASSERT_GT(bitmap.width, 0u);
         if (!row.monochrome) {
+            // Eight bits a pixel: white with the bitmap's coverage as alpha (of its grey
+            // levels), the margin beyond the bitmap clear.
             EXPECT_EQ(image->getColorFormat(), video::ECF_A8R8G8B8);
+            const core::dimension2du size = image->getDimension();
+            EXPECT_GT(size.Width, bitmap.width);
+            EXPECT_GT(size.Height, bitmap.rows);
+            const f32 grays = bitmap.num_grays ? static_cast<f32>(bitmap.num_grays) : 256.0f;
+            u32 wrong = 0, inked = 0;
+            for (u32 y = 0; y < size.Height; ++y)
+                for (u32 x = 0; x < size.Width; ++x) {
+                    u32 alpha = 0;
+                    if (x < bitmap.width && y < bitmap.rows)
+                        alpha = static_cast<u32>(
+                            static_cast<f32>(bitmap.buffer[y * static_cast<u32>(bitmap.pitch) + x]) / grays * 255.0f);
+                    const video::SColor pixel = image->getPixel(x, y);
+                    inked += alpha > 0 ? 1 : 0;
+                    if (pixel.getAlpha() != alpha || pixel.getRed() != 255u || pixel.getBlue() != 255u)
+                        ++wrong;
+                }
+            EXPECT_GT(inked, 0u);
+            EXPECT_EQ(wrong, 0u);
             continue;
         }
         // One bit a pixel: set bits are opaque white, the rest (and the margin) clear, on a

@@ -110,6 +110,12 @@ TEST_F(GuiEditorTest, DraggingSnapsTheCornerToTheGridWhileTabIsHeld) {
     holdTab(false);
     drag(7, 3);
     EXPECT_EQ(image->getRelativePosition().UpperLeftCorner, core::position2di(27, 43));
+    // A grid wider than high snaps each axis to its own step: (29, 48) to (16, 48).
+    holdTab(true);
+    editor->setGridSize(core::dimension2di(16, 8));
+    image->setRelativePosition(core::recti(23, 47, 123, 147));
+    drag(6, 1);
+    EXPECT_EQ(image->getRelativePosition().UpperLeftCorner, core::position2di(16, 48));
 }
 
 TEST_F(GuiEditorTest, ArrowKeysNudgeOnReleaseAndHandlesResize) {

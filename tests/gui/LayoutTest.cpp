@@ -86,6 +86,47 @@ TEST_F(LayoutTest, FactoryTable) {
                  environment->getDefaultGUIElementFactory()->getCreateableGUIElementTypeName(engineType));
 }
 
+// Each class's type id is 1000 plus its place in the factory's table.
+TEST_F(LayoutTest, EachTypeIdNamesItsClass) {
+    const struct {
+        s32 type;
+        const c8* name;
+    } rows[] = {
+        {GuiType::Editor, "GUIEditor"},
+        {GuiType::EditWindow, "GUIEditWindow"},
+        {GuiType::Image, "GUIImage"},
+        {GuiType::SubElement, "GUISubElement"},
+        {GuiType::StaticText, "GUIStaticText"},
+        {GuiType::FreeTypeText, "GUIFreeTypeText"},
+        {GuiType::Notification, "GUINotification"},
+        {GuiType::Screen, "GUIScreen"},
+        {GuiType::ObjectiveCenter, "GUIObjectiveCenter"},
+        {GuiType::Hud, "GUIHud"},
+        {GuiType::Button, "GUIButton"},
+        {GuiType::PauseScreen, "GUIPauseScreen"},
+        {GuiType::MainScreen, "GUIMainScreen"},
+        {GuiType::SubtitleManager, "GUISubtitleManager"},
+        {GuiType::Cutscene, "GUICutscene"},
+        {GuiType::OptionCycle, "GUIOptionCycle"},
+        {GuiType::MenuItem, "GUIOptionCycle"},
+        {GuiType::OptionMeter, "GUIOptionMeter"},
+        {GuiType::OptionRemap, "GUIOptionRemap"},
+        {GuiType::DebugStats, "GUIDebugStats"},
+        {GuiType::TextButton, "GUITextButton"},
+        {GuiType::ChargeMeter, "GUIChargeMeter"},
+        {GuiType::Objective, "GUIObjective"},
+        {GuiType::OptionsList, "GUIOptionsList"},
+        {GuiType::LevelCycle, "GUILevelCycle"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const c8* name = factory->getCreateableGUIElementTypeName(toElementType(row.type));
+        ASSERT_NE(name, nullptr);
+        EXPECT_STREQ(name, row.name);
+    }
+    EXPECT_EQ(GuiType::ScrollList, 1024);
+}
+
 TEST_F(LayoutTest, FactoryCreatesTheGameClasses) {
     gui::IGUIElement* image = factory->addGUIElement("GUIImage");
     ASSERT_NE(image, nullptr);

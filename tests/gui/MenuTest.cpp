@@ -228,6 +228,7 @@ TEST_F(MenuTest, ARemapRowShowsItsPartsByItsBindingAndActsOnceSettled) {
     EXPECT_TRUE(row->getAddButton()->isVisible());
     EXPECT_FALSE(row->getDeleteButton()->isVisible());
     EXPECT_FALSE(row->getBindingButton()->isVisible());
+    EXPECT_FALSE(row->getCaptureBar()->isVisible());
 
     mapping.keep = true;
     heading->getAddButton()->setVisible(false);
@@ -255,10 +256,13 @@ TEST_F(MenuTest, ARemapRowShowsItsPartsByItsBindingAndActsOnceSettled) {
     for (int i = 0; i <= GUIOptionRemap::settleFrames; ++i)
         row->OnPostRender(0);
     ASSERT_TRUE(row->isCapturing());
+    EXPECT_TRUE(row->getCaptureBar()->isVisible());
+    EXPECT_STREQ(row->getBindingButton()->getCaption()->getText(), L"[Press a button]");
     EXPECT_FALSE(row->deleteBinding()) << "a waiting row keeps its binding";
     row->setCapturing(false);
     for (int i = 0; i <= GUIOptionRemap::settleFrames; ++i)
         row->OnPostRender(0);
+    EXPECT_FALSE(row->getCaptureBar()->isVisible());
     EXPECT_TRUE(row->deleteBinding());
     EXPECT_FALSE(mapping.keep);
 
@@ -340,6 +344,43 @@ TEST_F(MenuTest, MeasuresAtTheReferenceSize) {
     EXPECT_EQ(right->getItemPosition(0), core::position2di(999, 310));
 }
 
+// The panel's picture goes on past its outer edge in its mirror picture, which is drawn
+// beyond the panel (where the overscan border shows it); a sub panel does the same.
+TEST_F(MenuTest, ThePanelContinuesUnclippedPastItsOuterEdge) {
+    const struct {
+        bool onRight;
+        s32 panelType;
+        const char* inner;
+        const char* outer;
+        s32 outerX;
+    } rows[] = {
+        {false, 0, "MenuPanelLeft.png", "MenuPanel.png", 2 - 324},
+        {true, 0, "MenuPanel.png", "MenuPanelLeft.png", 324 - 2},
+        {false, 1, "MenuSubPanelLeft.png", "MenuSubPanel.png", 2 - 324},
+        {true, 1, "MenuSubPanel.png", "MenuSubPanelLeft.png", 324 - 2},
+    };
+    // The picture's path from its folder on.
+    const auto textureName = [](GUIImage* image) {
+        const std::string path = image->getImage() ? image->getImage()->getName().getPath().c_str() : "";
+        const std::size_t at = path.rfind(GUIOptionsList::objectsFolder);
+        return at == std::string::npos ? path : path.substr(at);
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.outer);
+        TestMenu* menu = openMenu(1, row.onRight);
+        if (row.panelType != 0)
+            menu->createPanel(row.panelType);
+        GUIImage* panel = menu->getPanel();
+        EXPECT_EQ(textureName(panel), std::string(GUIOptionsList::objectsFolder) + row.inner);
+        ASSERT_EQ(panel->getChildren().size(), 1u);
+        auto* outer = static_cast<GUIImage*>(*panel->getChildren().begin());
+        EXPECT_EQ(textureName(outer), std::string(GUIOptionsList::objectsFolder) + row.outer);
+        EXPECT_EQ(outer->getRelativePosition(), core::recti(core::position2di(row.outerX, 0), panel->getRelativePosition().getSize()));
+        EXPECT_TRUE(outer->isNotClipped());
+        EXPECT_TRUE(outer->isVisible());
+    }
+}
+
 TEST_F(MenuTest, UnitsScaleWithTheScreenHeight) {
     screenWidth = 1920;
     screenHeight = 1080;
@@ -358,6 +399,8 @@ TEST_F(MenuTest, TitleBarAndBackRowStackAboveTheList) {
     EXPECT_EQ(title->getRelativePosition().UpperLeftCorner.X, 324 - 285 - 25);
     EXPECT_EQ(menu->getTitleBar()->getRelativePosition(),
               core::recti(-128, 300 - textHeight, -128 + 128 + 324, 300));
+    EXPECT_TRUE(menu->getTitleBar()->getTileImage()) << "the bar repeats its picture";
+    EXPECT_TRUE(menu->getTitleBar()->isNotClipped());
     // The title draws over its bar.
     int at = 0, titleAt = -1, barAt = -1;
     for (gui::IGUIElement* child : menu->getChildren()) {
@@ -596,6 +639,8 @@ TEST_F(MenuTest, FocusBelowTheWindowScrollsOneRowAFrame) {
     TestMenu* menu = openMenu(20);
     settle(menu);
     GUIScrollList* list = menu->getScrollList();
+    EXPECT_EQ(list->getItemCount(), 20);
+    EXPECT_EQ(list->getVisibleCount(), 12);
     EXPECT_TRUE(list->getUpButton()->isVisible());
     EXPECT_FALSE(list->getUpButton()->isEnabled());
     EXPECT_TRUE(list->getDownButton()->isEnabled());

@@ -263,6 +263,10 @@ TEST_F(NotificationTest, TheLeavingSoundPlaysOnceAsTheLastSecondBegins) {
     EXPECT_EQ(notification->getRelativePosition().UpperLeftCorner.X, -width / 2) << "half-way out";
     runFrames(1, 0.25f);
     EXPECT_EQ(soundCount(29), 1);
+    // Past its duration it stays out of view until the queue lets it go.
+    runFrames(1, 0.5f);
+    ASSERT_EQ(screenManager->getActiveNotifications(), (std::vector<GUINotification*>{notification}));
+    EXPECT_EQ(notification->getRelativePosition().UpperLeftCorner.X, -width);
 }
 
 TEST_F(NotificationTest, ADismissalBeforeTheNotificationWaitsForIt) {

@@ -201,9 +201,13 @@ TEST_F(ObjectivePanelTest, ShownRowsStackWithTheFirstOnTop) {
 TEST_F(ObjectivePanelTest, ACompletionHighlightFadesOutOverTwoSeconds) {
     runGame();
     addRow(0, L"Find the key", true);
-    panel->showCompletionHighlight(0);
     const GUIObjectiveCenter::Row& row = panel->getRows().front();
+    // Frames before the completion leave the highlight alone: it starts fully lit.
     setFrameDelta(0.5f);
+    panel->OnPostRender(0);
+    EXPECT_EQ(row.highlight->getColor().getAlpha(), 255u);
+    panel->showCompletionHighlight(0);
+    EXPECT_EQ(row.highlight->getColor().getAlpha(), 255u);
     panel->OnPostRender(0);
     EXPECT_EQ(row.highlight->getColor().getAlpha(), 191u);
     for (int i = 0; i < 3; ++i)

@@ -94,6 +94,16 @@ TEST_F(OptionRowTest, AFocusedArrowIsTheRowsState) {
     }
 }
 
+// Leaving a focused option row turns it back to normal, cycle and meter alike.
+TEST_F(OptionRowTest, AnOptionRowLeftByTheFocusTurnsNormal) {
+    for (GUIButton* row : std::initializer_list<GUIButton*>{makeCycle({L"One", L"Two"}), makeMeter()}) {
+        row->focus();
+        EXPECT_EQ(row->getState(), ButtonState::Focused) << row->getTypeName();
+        row->unfocus();
+        EXPECT_EQ(row->getState(), ButtonState::Normal) << row->getTypeName();
+    }
+}
+
 TEST_F(OptionRowTest, TheSideKeysClickTheHitAreasEvenWithOneValue) {
     GUIOptionCycle* row = makeCycle({L"Only"});
     row->onNavigationKey(MenuKey::Right);

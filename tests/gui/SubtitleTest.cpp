@@ -50,6 +50,10 @@ TEST_F(SubtitleTest, TheLevelsLineReplacesASharedLineOfItsId) {
     ASSERT_EQ(subtitles->getRecords().size(), 6u);
     subtitles->playSubtitle(2);
     EXPECT_EQ(shownText(), "Just the draught from the window.");
+    // The shadow line shows the same words behind it.
+    EXPECT_TRUE(subtitles->getTextLine()->isVisible());
+    EXPECT_TRUE(subtitles->getShadowLine()->isVisible());
+    EXPECT_STREQ(subtitles->getShadowLine()->getText(), subtitles->getTextLine()->getText());
     subtitles->playSubtitle(1);
     EXPECT_EQ(shownText(), "Hey! Who is there?");
     subtitles->playSubtitle(999);
@@ -81,7 +85,9 @@ TEST_F(SubtitleTest, LinesWaitBehindAMenuAndTimeOutWhenSwitchedOff) {
 }
 
 TEST_F(SubtitleTest, TheBlackBoxSpansTheLineWithinTheMargins) {
+    EXPECT_FALSE(subtitles->isBlackBox());
     subtitles->setBlackBox(true);
+    EXPECT_TRUE(subtitles->isBlackBox());
     subtitles->playSubtitle(1);
     const core::recti rect = subtitles->getTextLine()->getRelativePosition();
     const s32 width = subtitles->getTextLine()->getTextWidth();
@@ -90,6 +96,7 @@ TEST_F(SubtitleTest, TheBlackBoxSpansTheLineWithinTheMargins) {
     EXPECT_EQ(rect.UpperLeftCorner.Y, 70);
     EXPECT_TRUE(subtitles->getTextLine()->isDrawBackgroundEnabled());
     subtitles->setBlackBox(false);
+    EXPECT_FALSE(subtitles->isBlackBox());
     EXPECT_FALSE(subtitles->getTextLine()->isDrawBackgroundEnabled());
 }
 
