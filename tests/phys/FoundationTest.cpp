@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <thread>
 
 namespace phys::test {
@@ -45,6 +46,7 @@ TEST(Foundation, InvalidSetUpFailsWithAnError) {
 
     Material* m = physics->createMaterial(8000.0f, 8000.0f, 0.0f);
     ASSERT_NE(m, nullptr);
+    EXPECT_EQ(physics->getNbMaterials(), 1u) << "a refused material is not kept";
     EXPECT_EQ(m->getStaticFriction(), 8000.0f);
     EXPECT_EQ(m->getDynamicFriction(), 8000.0f);
     EXPECT_EQ(m->getRestitution(), 0.0f);
@@ -55,6 +57,35 @@ TEST(Foundation, InvalidSetUpFailsWithAnError) {
     orphan->createShape(BoxGeometry(1, 1, 1), *m);
     physics->release();
     foundation->release();
+}
+
+TEST(Foundation, AMaterialTakesFrictionsNotNegativeAndARestitutionWithinZeroAndOne) {
+    PhysScene s;
+    struct Row {
+        float staticFriction, dynamicFriction, restitution;
+        bool made;
+    };
+    const Row rows[] = {
+        {0.0f, 0.0f, 0.0f, true},       {0.0f, 0.0f, 1.0f, true},      {2.0f, 3.0f, 0.5f, true},
+        {-0.01f, 0.0f, 0.0f, false},    {0.0f, -0.01f, 0.0f, false},   {0.0f, 0.0f, -0.01f, false},
+        {0.0f, 0.0f, 1.01f, false},     {INFINITY, 0.0f, 0.0f, false}, {0.0f, NAN, 0.0f, false},
+        {0.0f, 0.0f, NAN, false},
+    };
+    uint32_t materials = s.physics->getNbMaterials();
+    int refused = 0;
+    for (const Row& row : rows) {
+        Material* m = s.physics->createMaterial(row.staticFriction, row.dynamicFriction, row.restitution);
+        EXPECT_EQ(m != nullptr, row.made) << row.staticFriction << " " << row.dynamicFriction << " " << row.restitution;
+        materials += row.made ? 1 : 0;
+        refused += row.made ? 0 : 1;
+        EXPECT_EQ(s.physics->getNbMaterials(), materials);
+        if (m) {
+            EXPECT_EQ(m->getStaticFriction(), row.staticFriction);
+            EXPECT_EQ(m->getDynamicFriction(), row.dynamicFriction);
+            EXPECT_EQ(m->getRestitution(), row.restitution);
+        }
+    }
+    EXPECT_EQ(s.errors.count(ErrorCode::InvalidParameter), refused);
 }
 
 TEST(Actors, TypesShapesAndPosesReadBackAsGiven) {
