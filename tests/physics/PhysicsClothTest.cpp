@@ -165,4 +165,20 @@ TEST_F(PhysicsClothTest, AClothPinnedToAMovingParentFollowsItAndDrapes) {
     EXPECT_TRUE(meshBounds.MaxEdge.equals(buffer->getBoundingBox().MaxEdge));
 }
 
+TEST_F(PhysicsClothTest, AClothWithoutAPhysicsParentHasNoPinnedParticles) {
+    PhysicsObject* banner = makeObject([](Attributes* a) {
+        a->addString("Name", "Banner");
+        a->addVector3d("Position", core::vector3df(0, 6, 0));
+        a->addString("MeshFileName", "Content/Models/Props/Cloth.obj");
+        a->addEnum("BoundType", "Cloth", boundTypeNames);
+        a->addEnum("PhysicsState", "Kinematic", physicsStateNames);
+    });
+    phys::Cloth* cloth = banner->getCloth();
+    ASSERT_NE(cloth, nullptr);
+    ASSERT_EQ(cloth->getNbParticles(), 81u);
+    for (const phys::ClothParticle& p : particles(*cloth))
+        EXPECT_EQ(p.invWeight, 1.0f) << "nothing to pin it to";
+    EXPECT_TRUE(banner->body().clothAttachments.empty());
+}
+
 } // namespace
