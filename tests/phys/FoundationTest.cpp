@@ -88,6 +88,36 @@ TEST(Foundation, AMaterialTakesFrictionsNotNegativeAndARestitutionWithinZeroAndO
     EXPECT_EQ(s.errors.count(ErrorCode::InvalidParameter), refused);
 }
 
+TEST(Bounds, ContainAndMeetOnTheirFacesButNotPastThem) {
+    const Bounds3 box(Vec3(-1, -2, -3), Vec3(1, 2, 3));
+    const float past = 1e-3f;
+    for (int axis = 0; axis < 3; ++axis) {
+        for (float side : {-1.0f, 1.0f}) {
+            Vec3 onFace;
+            float& c = axis == 0 ? onFace.x : axis == 1 ? onFace.y : onFace.z;
+            c = side * static_cast<float>(axis + 1);
+            EXPECT_TRUE(box.contains(onFace)) << axis << " " << side;
+            Vec3 beyond = onFace;
+            (axis == 0 ? beyond.x : axis == 1 ? beyond.y : beyond.z) += side * past;
+            EXPECT_FALSE(box.contains(beyond)) << axis << " " << side;
+            // A unit box that touches the face meets it; moved on a little, it does not.
+            Vec3 outward = onFace;
+            (axis == 0 ? outward.x : axis == 1 ? outward.y : outward.z) += side * 0.5f;
+            const Bounds3 touching(outward - Vec3(0.5f, 0.5f, 0.5f), outward + Vec3(0.5f, 0.5f, 0.5f));
+            EXPECT_TRUE(box.intersects(touching)) << axis << " " << side;
+            EXPECT_TRUE(touching.intersects(box)) << axis << " " << side;
+            Vec3 away = outward;
+            (axis == 0 ? away.x : axis == 1 ? away.y : away.z) += side * past;
+            const Bounds3 apart(away - Vec3(0.5f, 0.5f, 0.5f), away + Vec3(0.5f, 0.5f, 0.5f));
+            EXPECT_FALSE(box.intersects(apart)) << axis << " " << side;
+            EXPECT_FALSE(apart.intersects(box)) << axis << " " << side;
+        }
+    }
+    EXPECT_EQ(box.getCenter(), Vec3(0, 0, 0));
+    EXPECT_EQ(box.getExtents(), Vec3(1, 2, 3));
+    EXPECT_EQ(box.getDimensions(), Vec3(2, 4, 6));
+}
+
 TEST(Actors, TypesShapesAndPosesReadBackAsGiven) {
     PhysScene s;
     const Transform pose(Vec3(1, 2, 3), Quat(0, 0, 0.7071068f, 0.7071068f));
