@@ -311,6 +311,15 @@ TEST(Particles, SystemsHoldOneToAMillionParticles) {
             }
         }
     }
+    EXPECT_EQ(s.errors.count(ErrorCode::Warning), 0) << "one rest offset for all is the default";
+    // Rest offsets per particle are not supported: a warning each, and the system is still made.
+    for (bool fluid : {false, true}) {
+        ParticleBase* p = fluid ? static_cast<ParticleBase*>(s.physics->createParticleFluid(8, true))
+                                : static_cast<ParticleBase*>(s.physics->createParticleSystem(8, true));
+        ASSERT_NE(p, nullptr);
+        p->release();
+    }
+    EXPECT_EQ(s.errors.count(ErrorCode::Warning), 2);
 }
 
 TEST(Particles, BoundsCoverTheValidParticlesOnlyAndOneLockAtATime) {
