@@ -201,6 +201,22 @@ TEST(Actors, WorldBoundsOfEveryShapeKindFollowTheActorAndShapePoses) {
     floor->release();
 }
 
+TEST(Actors, WorldBoundsOfABoxTurnedAboutNoAxisHoldItsCornersExactly) {
+    PhysScene s;
+    // A turn about no particular axis, so that every local axis leans into every world axis.
+    const Quat turn = Quat::fromAxisAngle(Vec3(1, 2, 3).getNormalized(), 0.9f);
+    const Transform pose(Vec3(1, 2, 3), turn);
+    const Transform local(Vec3(0.5f, -0.25f, 0.75f), Quat::fromAxisAngle(Vec3(0, 1, 0), 0.4f));
+    const Vec3 half(0.3f, 0.7f, 1.1f);
+    RigidDynamic* body = s.physics->createRigidDynamic(pose);
+    Shape* box = body->createShape(BoxGeometry(half), *s.material, local);
+    Bounds3 corners;
+    for (const Vec3& corner : boxCorners(half))
+        corners.include((pose * local).transform(corner));
+    expectBounds(box->getWorldBounds(), corners.minimum, corners.maximum, "box");
+    body->release();
+}
+
 TEST(Actors, EachKindOfGeometryIsHeldAndHandedBackAsItself) {
     PhysScene s;
     ConvexMesh* hull = s.cookConvex(boxCorners(Vec3(0.5f)));
