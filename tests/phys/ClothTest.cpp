@@ -47,8 +47,11 @@ Cloth* makeCloth(PhysScene& s, const ClothMesh& m) {
     if (!fabric)
         return nullptr;
     std::vector<ClothParticle> particles;
-    for (const Vec3& p : m.points)
-        particles.push_back({p, 1.0f});
+    for (const Vec3& p : m.points) {
+        ClothParticle free; // a particle given only its place is free
+        free.pos = p;
+        particles.push_back(free);
+    }
     Cloth* cloth = s.physics->createCloth(Transform(), *fabric, particles.data(), ClothCollisionData(), 0);
     fabric->release(); // the cloth keeps its own reference
     if (cloth) {
