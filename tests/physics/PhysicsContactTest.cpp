@@ -272,7 +272,9 @@ TEST_F(PhysicsContactTest, HittingTheFloorRaisesSuspicionFromItsForceBelowItsCei
             a->addFloat("SuspHitFloorAmount", 2.0f);
             a->addFloat("SuspHitFloorForce", 100.0f);
             a->addInt("SuspHitFloorLimit", 1);
-            a->addBool("SuspHitFloorUseCeiling", row.ceiling != 0.0f);
+            // Without the switch there is no ceiling.
+            if (row.ceiling != 0.0f)
+                a->addBool("SuspHitFloorUseCeiling", true);
             a->addFloat("SuspHitFloorCeiling", row.ceiling);
         });
         raised = 0;
