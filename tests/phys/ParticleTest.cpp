@@ -281,13 +281,17 @@ TEST(Particles, RestitutionAndDynamicFrictionTakeZeroToOneInclusive) {
         bool taken;
     } cases[] = {{0.0f, true}, {1.0f, true}, {std::nextafter(1.0f, 2.0f), false}, {-0.001f, false}};
     for (const auto& c : cases) {
+        // Each setting on its own: the other keeps its value.
         p->setRestitution(0.3f);
-        p->setDynamicFriction(0.3f);
+        p->setDynamicFriction(0.6f);
         const int before = s.errors.count(ErrorCode::InvalidParameter);
         p->setRestitution(c.value);
-        p->setDynamicFriction(c.value);
         EXPECT_EQ(p->getRestitution(), c.taken ? c.value : 0.3f) << c.value;
-        EXPECT_EQ(p->getDynamicFriction(), c.taken ? c.value : 0.3f) << c.value;
+        EXPECT_EQ(p->getDynamicFriction(), 0.6f) << c.value;
+        p->setRestitution(0.3f);
+        p->setDynamicFriction(c.value);
+        EXPECT_EQ(p->getRestitution(), 0.3f) << c.value;
+        EXPECT_EQ(p->getDynamicFriction(), c.taken ? c.value : 0.6f) << c.value;
         EXPECT_EQ(s.errors.count(ErrorCode::InvalidParameter) - before, c.taken ? 0 : 2) << c.value;
     }
 }
