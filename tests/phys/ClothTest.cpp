@@ -47,8 +47,11 @@ Cloth* makeCloth(PhysScene& s, const ClothMesh& m) {
     if (!fabric)
         return nullptr;
     std::vector<ClothParticle> particles;
-    for (const Vec3& p : m.points)
-        particles.push_back({p, 1.0f});
+    for (const Vec3& p : m.points) {
+        ClothParticle free; // a particle given only its place is free
+        free.pos = p;
+        particles.push_back(free);
+    }
     Cloth* cloth = s.physics->createCloth(Transform(), *fabric, particles.data(), ClothCollisionData(), 0);
     fabric->release(); // the cloth keeps its own reference
     if (cloth) {
@@ -402,6 +405,15 @@ TEST(Cloth, MovingItsFrameCarriesTheParticlesAndTheirMotionAlong) {
 
     // A quarter turn about Y and up by 3: local (x, y, z) is then world (z, y + 3, -x).
     cloth->setGlobalPose(Transform(Vec3(0, 3, 0), Quat(0, 0.7071068f, 0, 0.7071068f)));
+    // A pose that is no rotation is refused and the frame stays where it was.
+    cloth->setGlobalPose(Transform(Vec3(9, 9, 9), Quat(0, 0, 0, 2)));
+    EXPECT_EQ(s.errors.count(ErrorCode::InvalidParameter), 1);
+    const Transform pose = cloth->getGlobalPose();
+    EXPECT_EQ(pose.p, Vec3(0, 3, 0));
+    EXPECT_NEAR(pose.q.x, 0.0f, 1e-6f);
+    EXPECT_NEAR(pose.q.y, 0.7071068f, 1e-6f);
+    EXPECT_NEAR(pose.q.z, 0.0f, 1e-6f);
+    EXPECT_NEAR(pose.q.w, 0.7071068f, 1e-6f);
     const Bounds3 turned = cloth->getWorldBounds();
     EXPECT_NEAR(turned.minimum.x, 0.0f, 1e-4f);
     EXPECT_NEAR(turned.maximum.x, 1.0f, 1e-4f);

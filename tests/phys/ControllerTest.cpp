@@ -372,9 +372,13 @@ TEST(Controllers, SlideAroundAnotherControllerAndMoveByTheSmallestStep) {
 }
 
 TEST(Controllers, RideKinematicPlatformsWhenTheBehaviourSaysSo) {
-    for (uint32_t behaviour : {uint32_t(BehaviorCanRideOnObject), uint32_t(BehaviorUserDefinedRide)}) {
+    const struct {
+        uint32_t behaviour;
+        bool rides;
+    } rows[] = {{BehaviorCanRideOnObject, true}, {BehaviorUserDefinedRide, false}, {BehaviorSlide, false}};
+    for (const auto& row : rows) {
         ControllerScene s;
-        s.hits.shapeFlags = behaviour;
+        s.hits.shapeFlags = row.behaviour;
         RigidDynamic* platform = s.addBox(Vec3(0, 2, 0), Vec3(2, 0.25f, 2), 10.0f);
         platform->setRigidDynamicFlag(RigidDynamicFlag::Kinematic, true);
         Controller* c = s.add(Vec3(0, 2.25f + RestHeight, 0));
@@ -384,10 +388,10 @@ TEST(Controllers, RideKinematicPlatformsWhenTheBehaviourSaysSo) {
             platform->setKinematicTarget(Transform(Vec3(0.03f * i, 2, 0)));
             s.walk(c, Vec3());
         }
-        if (behaviour == BehaviorCanRideOnObject)
+        if (row.rides)
             EXPECT_NEAR(at(c).x, 0.9f, 0.05f) << "carried along";
         else
-            EXPECT_NEAR(at(c).x, 0.0f, 1e-3f) << "left where it stood";
+            EXPECT_NEAR(at(c).x, 0.0f, 1e-3f) << "left where it stood, behaviour " << row.behaviour;
         EXPECT_NEAR(y(c), 2.25f + RestHeight, 0.02f);
     }
 }

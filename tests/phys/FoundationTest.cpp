@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <thread>
 
 namespace phys::test {
@@ -45,6 +46,7 @@ TEST(Foundation, InvalidSetUpFailsWithAnError) {
 
     Material* m = physics->createMaterial(8000.0f, 8000.0f, 0.0f);
     ASSERT_NE(m, nullptr);
+    EXPECT_EQ(physics->getNbMaterials(), 1u) << "a refused material is not kept";
     EXPECT_EQ(m->getStaticFriction(), 8000.0f);
     EXPECT_EQ(m->getDynamicFriction(), 8000.0f);
     EXPECT_EQ(m->getRestitution(), 0.0f);
@@ -55,6 +57,65 @@ TEST(Foundation, InvalidSetUpFailsWithAnError) {
     orphan->createShape(BoxGeometry(1, 1, 1), *m);
     physics->release();
     foundation->release();
+}
+
+TEST(Foundation, AMaterialTakesFrictionsNotNegativeAndARestitutionWithinZeroAndOne) {
+    PhysScene s;
+    struct Row {
+        float staticFriction, dynamicFriction, restitution;
+        bool made;
+    };
+    const Row rows[] = {
+        {0.0f, 0.0f, 0.0f, true},       {0.0f, 0.0f, 1.0f, true},      {2.0f, 3.0f, 0.5f, true},
+        {-0.01f, 0.0f, 0.0f, false},    {0.0f, -0.01f, 0.0f, false},   {0.0f, 0.0f, -0.01f, false},
+        {0.0f, 0.0f, 1.01f, false},     {INFINITY, 0.0f, 0.0f, false}, {0.0f, NAN, 0.0f, false},
+        {0.0f, 0.0f, NAN, false},
+    };
+    uint32_t materials = s.physics->getNbMaterials();
+    int refused = 0;
+    for (const Row& row : rows) {
+        Material* m = s.physics->createMaterial(row.staticFriction, row.dynamicFriction, row.restitution);
+        EXPECT_EQ(m != nullptr, row.made) << row.staticFriction << " " << row.dynamicFriction << " " << row.restitution;
+        materials += row.made ? 1 : 0;
+        refused += row.made ? 0 : 1;
+        EXPECT_EQ(s.physics->getNbMaterials(), materials);
+        if (m) {
+            EXPECT_EQ(m->getStaticFriction(), row.staticFriction);
+            EXPECT_EQ(m->getDynamicFriction(), row.dynamicFriction);
+            EXPECT_EQ(m->getRestitution(), row.restitution);
+        }
+    }
+    EXPECT_EQ(s.errors.count(ErrorCode::InvalidParameter), refused);
+}
+
+TEST(Bounds, ContainAndMeetOnTheirFacesButNotPastThem) {
+    const Bounds3 box(Vec3(-1, -2, -3), Vec3(1, 2, 3));
+    const float past = 1e-3f;
+    for (int axis = 0; axis < 3; ++axis) {
+        for (float side : {-1.0f, 1.0f}) {
+            Vec3 onFace;
+            float& c = axis == 0 ? onFace.x : axis == 1 ? onFace.y : onFace.z;
+            c = side * static_cast<float>(axis + 1);
+            EXPECT_TRUE(box.contains(onFace)) << axis << " " << side;
+            Vec3 beyond = onFace;
+            (axis == 0 ? beyond.x : axis == 1 ? beyond.y : beyond.z) += side * past;
+            EXPECT_FALSE(box.contains(beyond)) << axis << " " << side;
+            // A unit box that touches the face meets it; moved on a little, it does not.
+            Vec3 outward = onFace;
+            (axis == 0 ? outward.x : axis == 1 ? outward.y : outward.z) += side * 0.5f;
+            const Bounds3 touching(outward - Vec3(0.5f, 0.5f, 0.5f), outward + Vec3(0.5f, 0.5f, 0.5f));
+            EXPECT_TRUE(box.intersects(touching)) << axis << " " << side;
+            EXPECT_TRUE(touching.intersects(box)) << axis << " " << side;
+            Vec3 away = outward;
+            (axis == 0 ? away.x : axis == 1 ? away.y : away.z) += side * past;
+            const Bounds3 apart(away - Vec3(0.5f, 0.5f, 0.5f), away + Vec3(0.5f, 0.5f, 0.5f));
+            EXPECT_FALSE(box.intersects(apart)) << axis << " " << side;
+            EXPECT_FALSE(apart.intersects(box)) << axis << " " << side;
+        }
+    }
+    EXPECT_EQ(box.getCenter(), Vec3(0, 0, 0));
+    EXPECT_EQ(box.getExtents(), Vec3(1, 2, 3));
+    EXPECT_EQ(box.getDimensions(), Vec3(2, 4, 6));
 }
 
 TEST(Actors, TypesShapesAndPosesReadBackAsGiven) {
@@ -138,6 +199,22 @@ TEST(Actors, WorldBoundsOfEveryShapeKindFollowTheActorAndShapePoses) {
         expectBounds(c.bounds, c.minimum, c.maximum, c.what);
     body->release();
     floor->release();
+}
+
+TEST(Actors, WorldBoundsOfABoxTurnedAboutNoAxisHoldItsCornersExactly) {
+    PhysScene s;
+    // A turn about no particular axis, so that every local axis leans into every world axis.
+    const Quat turn = Quat::fromAxisAngle(Vec3(1, 2, 3).getNormalized(), 0.9f);
+    const Transform pose(Vec3(1, 2, 3), turn);
+    const Transform local(Vec3(0.5f, -0.25f, 0.75f), Quat::fromAxisAngle(Vec3(0, 1, 0), 0.4f));
+    const Vec3 half(0.3f, 0.7f, 1.1f);
+    RigidDynamic* body = s.physics->createRigidDynamic(pose);
+    Shape* box = body->createShape(BoxGeometry(half), *s.material, local);
+    Bounds3 corners;
+    for (const Vec3& corner : boxCorners(half))
+        corners.include((pose * local).transform(corner));
+    expectBounds(box->getWorldBounds(), corners.minimum, corners.maximum, "box");
+    body->release();
 }
 
 TEST(Actors, EachKindOfGeometryIsHeldAndHandedBackAsItself) {

@@ -60,7 +60,7 @@ TEST(SmoothNormals, AFlatQuadPointsStraightUp) {
     const Vec3 quad[4] = {{0, 0, 0}, {1, 0, 0}, {1, 0, 1}, {0, 0, 1}};
     const uint16_t indices[6] = {0, 2, 1, 0, 3, 2};
     Vec3 normals[4];
-    ASSERT_TRUE(buildSmoothNormals(2, 4, quad, nullptr, indices, normals, false));
+    ASSERT_TRUE(buildSmoothNormals(2, 4, quad, nullptr, indices, normals)) << "unflipped unless asked";
     for (const Vec3& n : normals) {
         EXPECT_NEAR(n.x, 0.0f, 1e-6f);
         EXPECT_NEAR(n.y, 1.0f, 1e-6f);

@@ -176,6 +176,14 @@ TEST(BreakableJoints, BreakUnderTooMuchForceAndHoldUnderLess) {
     SimulationStatistics stats;
     heavyScene.scene->getSimulationStatistics(stats);
     EXPECT_EQ(stats.nbActiveConstraints, 0u);
+    // A later change to the joint does not mend it.
+    heavyJoint->setBreakForce(1e9f, 1e9f);
+    const float fallen = heavy->getGlobalPose().p.y;
+    heavyScene.step(10);
+    EXPECT_LT(heavy->getGlobalPose().p.y, fallen - 0.5f) << "still holds nothing";
+    heavyScene.scene->getSimulationStatistics(stats);
+    EXPECT_EQ(stats.nbActiveConstraints, 0u);
+    EXPECT_EQ(heavyScene.events.brokenJoints.size(), 1u);
 
     PhysScene lightScene(SceneOptions{.ground = false});
     FixedJoint* lightJoint = nullptr;

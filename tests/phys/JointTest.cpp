@@ -1,5 +1,7 @@
 #include "PhysTestScene.h"
 
+#include "phys/detail/JointSet.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -346,6 +348,43 @@ TEST(JointFrames, MovingTheCentreOfMassOfAJoinedBodyKeepsTheJointWhereItWas) {
         EXPECT_NEAR(anchor.x, 0.0f, 0.02f) << (distance ? "distance" : "spherical");
         EXPECT_NEAR(anchor.y, 10.0f, 0.02f) << "the box's top stays at the post";
         EXPECT_NEAR(box->getGlobalPose().p.y, 9.0f, 0.02f);
+    }
+}
+
+// The solver runs a joint as often as the busiest of its bodies asks (by its position count,
+// never its velocity count), at least as often as the world, and more when it projects.
+TEST(JointSolving, AJointIteratesAsOftenAsItsBusiestBodyAndMoreWhenItProjects) {
+    struct Row {
+        uint32_t position0, velocity0, position1;
+        bool world; // the first actor is the world
+        bool projection;
+        int iterations;
+    };
+    const Row rows[] = {
+        {4, 1, 4, false, false, 10},  {30, 1, 4, false, false, 30}, {4, 1, 40, false, false, 40},
+        {4, 200, 4, false, false, 10}, {4, 1, 4, false, true, 20},  {30, 1, 4, false, true, 30},
+        {4, 1, 12, true, false, 12},  {4, 1, 11, false, false, 11}, {4, 1, 9, false, false, 10},
+    };
+    PhysScene s(SceneOptions{.ground = false});
+    std::vector<Joint*> joints;
+    float x = 0.0f;
+    for (const Row& row : rows) {
+        RigidDynamic* a = s.addBox(Vec3(x, 5, 0), Vec3(0.5f), 1.0f);
+        RigidDynamic* b = s.addBox(Vec3(x + 1.0f, 5, 0), Vec3(0.5f), 1.0f);
+        a->setSolverIterationCounts(row.position0, row.velocity0);
+        b->setSolverIterationCounts(row.position1, 1);
+        RigidActor* first = row.world ? nullptr : a;
+        const Transform frame0 = row.world ? Transform(Vec3(x + 0.5f, 5, 0)) : Transform(Vec3(0.5f, 0, 0));
+        SphericalJoint* joint = createSphericalJoint(*s.physics, first, frame0, b, Transform(Vec3(-0.5f, 0, 0)));
+        ASSERT_NE(joint, nullptr);
+        joint->setConstraintFlag(ConstraintProjection, row.projection);
+        joints.push_back(joint);
+        x += 10.0f;
+    }
+    s.step();
+    for (size_t i = 0; i < joints.size(); ++i) {
+        ASSERT_NE(joints[i]->back().constraint, nullptr) << "row " << i;
+        EXPECT_EQ(joints[i]->back().constraint->getOverrideNumSolverIterations(), rows[i].iterations) << "row " << i;
     }
 }
 

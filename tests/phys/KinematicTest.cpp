@@ -89,6 +89,26 @@ TEST(KinematicBodies, SwitchingKindsKeepsPoseAndMass) {
     EXPECT_NEAR(box->getGlobalPose().p.y, 0.5f, 0.02f);
 }
 
+TEST(KinematicBodies, AskingForTheKindABodyHasChangesNothing) {
+    PhysScene s;
+    // A sleeping body stays asleep and a floating one keeps its velocity.
+    RigidDynamic* box = s.addBox(Vec3(0, 5, 0), Vec3(0.5f), 1.0f);
+    s.step(2);
+    box->putToSleep();
+    box->setRigidDynamicFlag(RigidDynamicFlag::Kinematic, false);
+    EXPECT_TRUE(box->isSleeping());
+    box->setLinearVelocity(Vec3(1, 2, 3));
+    box->setRigidDynamicFlag(RigidDynamicFlag::Kinematic, false);
+    EXPECT_EQ(box->getLinearVelocity(), Vec3(1, 2, 3));
+
+    // A kinematic body keeps the target it was given.
+    RigidDynamic* mover = addKinematicBox(s, Vec3(0, 3, 4));
+    mover->setKinematicTarget(Transform(Vec3(2, 3, 4)));
+    mover->setRigidDynamicFlag(RigidDynamicFlag::Kinematic, true);
+    s.step();
+    EXPECT_NEAR(mover->getGlobalPose().p.x, 2.0f, 1e-5f);
+}
+
 TEST(KinematicBodies, TargetsAreRefusedOnDynamicBodiesAndTriangleMeshesStayKinematic) {
     PhysScene s;
     RigidDynamic* box = s.addBox(Vec3(0, 0.5f, 0), Vec3(0.5f), 1.0f);

@@ -150,6 +150,18 @@ TEST(MassProperties, ACapsuleWeighsItsCylinderAndItsTwoEnds) {
     body->release();
 }
 
+TEST(MassProperties, ABallWeighsFourThirdsPiRCubedWithTwoFifthsMRSquaredAboutEveryAxis) {
+    PhysScene s(weightless());
+    RigidDynamic* body = s.physics->createRigidDynamic(Transform());
+    body->createShape(SphereGeometry(0.5f), *s.material);
+    ASSERT_TRUE(updateMassAndInertia(*body, 2.0f));
+    const float mass = 2.0f * 4.0f / 3.0f * Pi * 0.125f;
+    EXPECT_NEAR(body->getMass(), mass, 1e-4f);
+    expectVec(body->getMassSpaceInertiaTensor(), Vec3(0.4f * mass * 0.25f), 1e-4f);
+    expectVec(body->getCMassLocalPose().p, Vec3(), 1e-6f);
+    body->release();
+}
+
 TEST(MassProperties, ConvexHullMatchesTheAnalyticBox) {
     PhysScene s(weightless());
     ConvexMesh* mesh = s.cookConvex(boxCorners(Vec3(1, 2, 3)));

@@ -281,13 +281,17 @@ TEST(Particles, RestitutionAndDynamicFrictionTakeZeroToOneInclusive) {
         bool taken;
     } cases[] = {{0.0f, true}, {1.0f, true}, {std::nextafter(1.0f, 2.0f), false}, {-0.001f, false}};
     for (const auto& c : cases) {
+        // Each setting on its own: the other keeps its value.
         p->setRestitution(0.3f);
-        p->setDynamicFriction(0.3f);
+        p->setDynamicFriction(0.6f);
         const int before = s.errors.count(ErrorCode::InvalidParameter);
         p->setRestitution(c.value);
-        p->setDynamicFriction(c.value);
         EXPECT_EQ(p->getRestitution(), c.taken ? c.value : 0.3f) << c.value;
-        EXPECT_EQ(p->getDynamicFriction(), c.taken ? c.value : 0.3f) << c.value;
+        EXPECT_EQ(p->getDynamicFriction(), 0.6f) << c.value;
+        p->setRestitution(0.3f);
+        p->setDynamicFriction(c.value);
+        EXPECT_EQ(p->getRestitution(), 0.3f) << c.value;
+        EXPECT_EQ(p->getDynamicFriction(), c.taken ? c.value : 0.6f) << c.value;
         EXPECT_EQ(s.errors.count(ErrorCode::InvalidParameter) - before, c.taken ? 0 : 2) << c.value;
     }
 }
@@ -311,6 +315,15 @@ TEST(Particles, SystemsHoldOneToAMillionParticles) {
             }
         }
     }
+    EXPECT_EQ(s.errors.count(ErrorCode::Warning), 0) << "one rest offset for all is the default";
+    // Rest offsets per particle are not supported: a warning each, and the system is still made.
+    for (bool fluid : {false, true}) {
+        ParticleBase* p = fluid ? static_cast<ParticleBase*>(s.physics->createParticleFluid(8, true))
+                                : static_cast<ParticleBase*>(s.physics->createParticleSystem(8, true));
+        ASSERT_NE(p, nullptr);
+        p->release();
+    }
+    EXPECT_EQ(s.errors.count(ErrorCode::Warning), 2);
 }
 
 TEST(Particles, BoundsCoverTheValidParticlesOnlyAndOneLockAtATime) {

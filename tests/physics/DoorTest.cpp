@@ -107,6 +107,19 @@ TEST_F(DoorTest, ASavedDoorIsRebuiltWhereItStood) {
     d->serializeAttributes(saved);
     EXPECT_TRUE(saved->getAttributeAsBool("UseCheckpointPos"));
     EXPECT_TRUE(saved->existsAttribute("DoorOpensIn"));
+    // The hinge's parts are saved where they stand.
+    EXPECT_TRUE(saved->existsAttribute("JointRotation"));
+    const struct {
+        const char* key;
+        core::vector3df value;
+    } stored[] = {{"Box1Position", d->Box1Position}, {"Box1Rotation", d->Box1Rotation},
+                  {"Box2Position", d->Box2Position}, {"Box2Rotation", d->Box2Rotation},
+                  {"JointPosition", d->JointPosition}};
+    for (const auto& entry : stored) {
+        EXPECT_TRUE(saved->existsAttribute(entry.key)) << entry.key;
+        EXPECT_TRUE(saved->getAttributeAsVector3d(entry.key).equals(entry.value, 1e-4f)) << entry.key;
+    }
+    EXPECT_TRUE(saved->getAttributeAsVector3d("Box1Position").equals(core::vector3df(1.5f, 0, 0), 1e-4f));
     // The stored poses are used as they are.
     AdvancedPhysicsObject* restored = door([saved](Attributes* a) {
         a->addBool("UseCheckpointPos", true);

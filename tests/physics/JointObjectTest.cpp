@@ -351,6 +351,29 @@ TEST_F(JointObjectTest, AD6JointSetsTheLimitsAndDrivesItsMotionsAskFor) {
     EXPECT_FLOAT_EQ(cone->getSwingLimit().zAngle, 30.0f * degrees);
 }
 
+TEST_F(JointObjectTest, EachDriveRecordReachesItsOwnDriveWithItsAccelerationSwitch) {
+    const char* const driveKeys[6] = {"XDrive", "YDrive", "ZDrive", "TwistDrive", "SwingDrive", "SlerpDrive"};
+    const char* const accelKeys[6] = {"XAccel", "YAccel", "ZAccel", "TwistAccel", "SwingAccel", "SlerpAccel"};
+    const phys::D6Drive slots[6] = {phys::D6Drive::X,     phys::D6Drive::Y,     phys::D6Drive::Z,
+                                    phys::D6Drive::Twist, phys::D6Drive::Swing, phys::D6Drive::Slerp};
+    JointObject* j = hanging("D6", [&](Attributes* a) {
+        for (int i = 0; i < 6; ++i) {
+            a->addVector3d(driveKeys[i], core::vector3df(10.0f + i, 20.0f + i, 30.0f + i));
+            a->addBool(accelKeys[i], i % 2 == 1);
+        }
+    });
+    frames(2);
+    auto* d6 = static_cast<phys::D6Joint*>(j->getJoint());
+    ASSERT_NE(d6, nullptr);
+    for (int i = 0; i < 6; ++i) {
+        const phys::D6JointDrive drive = d6->getDrive(slots[i]);
+        EXPECT_FLOAT_EQ(drive.spring, 10.0f + i) << driveKeys[i];
+        EXPECT_FLOAT_EQ(drive.damping, 20.0f + i) << driveKeys[i];
+        EXPECT_FLOAT_EQ(drive.forceLimit, 30.0f + i) << driveKeys[i];
+        EXPECT_EQ((drive.flags & phys::D6DriveAcceleration) != 0, i % 2 == 1) << accelKeys[i];
+    }
+}
+
 TEST_F(JointObjectTest, EitherBreakLimitStandsInForTheOtherAndEitherStopsTheBodiesAtTheBuild) {
     for (bool forceGiven : {true, false}) {
         JointObject* j = hanging("Fixed", [&](Attributes* a) { a->addFloat(forceGiven ? "BreakForce" : "BreakTorque", 500.0f); });

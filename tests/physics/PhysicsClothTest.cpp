@@ -165,4 +165,47 @@ TEST_F(PhysicsClothTest, AClothPinnedToAMovingParentFollowsItAndDrapes) {
     EXPECT_TRUE(meshBounds.MaxEdge.equals(buffer->getBoundingBox().MaxEdge));
 }
 
+TEST_F(PhysicsClothTest, AClothWithoutAPhysicsParentHasNoPinnedParticles) {
+    PhysicsObject* banner = makeObject([](Attributes* a) {
+        a->addString("Name", "Banner");
+        a->addVector3d("Position", core::vector3df(0, 6, 0));
+        a->addString("MeshFileName", "Content/Models/Props/Cloth.obj");
+        a->addEnum("BoundType", "Cloth", boundTypeNames);
+        a->addEnum("PhysicsState", "Kinematic", physicsStateNames);
+    });
+    phys::Cloth* cloth = banner->getCloth();
+    ASSERT_NE(cloth, nullptr);
+    ASSERT_EQ(cloth->getNbParticles(), 81u);
+    for (const phys::ClothParticle& p : particles(*cloth))
+        EXPECT_EQ(p.invWeight, 1.0f) << "nothing to pin it to";
+    EXPECT_TRUE(banner->body().clothAttachments.empty());
+}
+
+TEST_F(PhysicsClothTest, AClothInsideItsParentIsPinnedEverywhereWhereItStands) {
+    PhysicsObject* block = makeObject([](Attributes* a) {
+        a->addString("Name", "Block");
+        a->addVector3d("Position", core::vector3df(1, 6, -2));
+        a->addEnum("BoundType", "Box", boundTypeNames);
+        a->addVector3d("BoxExtents", core::vector3df(40, 40, 40));
+        a->addEnum("PhysicsState", "Kinematic", physicsStateNames);
+    });
+    PhysicsObject* banner = makeObject(
+        [](Attributes* a) {
+            a->addString("Name", "Banner");
+            a->addString("MeshFileName", "Content/Models/Props/Cloth.obj");
+            a->addEnum("BoundType", "Cloth", boundTypeNames);
+            a->addEnum("PhysicsState", "Kinematic", physicsStateNames);
+        },
+        block);
+    phys::Cloth* cloth = banner->getCloth();
+    ASSERT_NE(cloth, nullptr);
+    const std::vector<phys::ClothParticle> now = particles(*cloth);
+    ASSERT_EQ(banner->body().clothAttachments.size(), now.size());
+    for (size_t i = 0; i < now.size(); ++i) {
+        EXPECT_EQ(now[i].invWeight, 0.0f) << i;
+        EXPECT_TRUE(banner->body().clothAttachments[i].equals(toEngine(now[i].pos) - core::vector3df(1, 6, -2), 1e-3f))
+            << i;
+    }
+}
+
 } // namespace

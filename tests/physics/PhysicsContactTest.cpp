@@ -272,7 +272,9 @@ TEST_F(PhysicsContactTest, HittingTheFloorRaisesSuspicionFromItsForceBelowItsCei
             a->addFloat("SuspHitFloorAmount", 2.0f);
             a->addFloat("SuspHitFloorForce", 100.0f);
             a->addInt("SuspHitFloorLimit", 1);
-            a->addBool("SuspHitFloorUseCeiling", row.ceiling != 0.0f);
+            // Without the switch there is no ceiling.
+            if (row.ceiling != 0.0f)
+                a->addBool("SuspHitFloorUseCeiling", true);
             a->addFloat("SuspHitFloorCeiling", row.ceiling);
         });
         raised = 0;
@@ -288,12 +290,12 @@ TEST_F(PhysicsContactTest, HittingTheFloorRaisesSuspicionFromItsForceBelowItsCei
 
 TEST_F(PhysicsContactTest, TheGrabSoundPlaysOnTheFirstGrabAndTheLooseSoundWhenTurningDynamic) {
     PhysicsObject* box = makeObject([](Attributes* a) {
-        body("Box", "Kinematic", {0, 3, 0})(a);
+        body("Box", "Kinematic", {1, 3, 2})(a);
         a->addBool("IsGrabbable", true);
         a->addString("SoundGrabEvent", "GameAudio/Audio/UI/Click");
         a->addString("SoundOnDynamicEvent", "GameAudio/Audio/UI/Transition");
     });
-    box->notifyGrab(true, core::vector3df(0, 3, 0));
+    box->notifyGrab(true, core::vector3df(1, 3, 2));
     ASSERT_NE(box->body().grabEvent, nullptr);
     EXPECT_TRUE(soundManager->isEventActive(box->body().grabEvent));
     // The grab holds collision sounds off for a fifth to three tenths of a second.
@@ -304,6 +306,14 @@ TEST_F(PhysicsContactTest, TheGrabSoundPlaysOnTheFirstGrabAndTheLooseSoundWhenTu
     box->setKinematic(false);
     frame();
     EXPECT_TRUE(soundManager->isEventActive(box->body().onDynamicEvent));
+    audio::Vector3 position{}, velocity{9.0f, 9.0f, 9.0f};
+    box->body().onDynamicEvent->get3DAttributes(&position, &velocity);
+    EXPECT_FLOAT_EQ(position.x, 1.0f) << "where the object turned dynamic";
+    EXPECT_FLOAT_EQ(position.y, 3.0f);
+    EXPECT_FLOAT_EQ(position.z, 2.0f);
+    EXPECT_FLOAT_EQ(velocity.x, 0.0f);
+    EXPECT_FLOAT_EQ(velocity.y, 0.0f);
+    EXPECT_FLOAT_EQ(velocity.z, 0.0f);
 }
 
 TEST_F(PhysicsContactTest, TheDragSoundStartsOnlyForAHeldObjectOnStaticGroundAndStopsWhenItLeaves) {

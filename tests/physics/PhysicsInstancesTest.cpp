@@ -74,6 +74,9 @@ TEST_F(PhysicsInstancesTest, FiveInstancesDrawThemselvesAndSixMergeIntoOneNode) 
     settle();
     EXPECT_EQ(source->getInstancedMeshNode(), nullptr);
     EXPECT_TRUE(source->mesh().instances.empty()) << "declined: the list is emptied";
+    std::vector<core::matrix4> untouched(1);
+    EXPECT_FALSE(source->getInstanceTransforms(untouched)) << "nothing merged: nothing to place";
+    EXPECT_EQ(untouched.size(), 1u);
 
     smgr()->clear();
     source = makeSource();

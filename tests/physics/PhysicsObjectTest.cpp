@@ -836,6 +836,31 @@ TEST_F(PhysicsObjectBodyTest, PoseValidityAllowsOnePercentOfLength) {
     EXPECT_FALSE(isPoseValid(phys::Quat(0, INFINITY, 0, 1)));
 }
 
+TEST_F(PhysicsObjectBodyTest, VertexAlphaIsSetOnEveryVertexOfEveryBufferAndTheColourKept) {
+    EXPECT_TRUE(setMeshVertexAlpha(nullptr, 0x40)) << "nothing to do is no failure";
+    auto* mesh = new scene::SMesh();
+    auto* plain = new scene::SMeshBuffer();
+    auto* twoLayers = new scene::SMeshBufferLightMap();
+    for (int i = 0; i < 3; ++i) {
+        plain->Vertices.push_back(video::S3DVertex(core::vector3df(static_cast<f32>(i), 0, 0), core::vector3df(0, 1, 0),
+                                                   video::SColor(0xFF112233), core::vector2df()));
+        twoLayers->Vertices.push_back(video::S3DVertex2TCoords(core::vector3df(0, static_cast<f32>(i), 0),
+                                                               core::vector3df(0, 1, 0), video::SColor(0xFF445566),
+                                                               core::vector2df(), core::vector2df()));
+    }
+    mesh->addMeshBuffer(plain);
+    mesh->addMeshBuffer(twoLayers);
+    plain->drop();
+    twoLayers->drop();
+    EXPECT_TRUE(setMeshVertexAlpha(mesh, 0x140)) << "only the low byte counts";
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(plain->Vertices[i].Color.color, 0x40112233u) << i;
+        EXPECT_EQ(twoLayers->Vertices[i].Color.color, 0x40445566u) << i;
+        EXPECT_EQ(twoLayers->Vertices[i].Pos, core::vector3df(0, static_cast<f32>(i), 0)) << i;
+    }
+    mesh->drop();
+}
+
 TEST_F(PhysicsObjectBodyTest, ACloneGetsTheAnsweredIDAndNoSecondIgnoreNode) {
     coreSlots().physics.isSimulationActive = [] { return true; };
     PhysicsObject* source = makeObject([](Attributes* a) {

@@ -886,6 +886,14 @@ TEST_F(PhysicsTouchTest, AHandFindsTheSurfaceOnlyWithinReach) {
         // Found: the point on the surface; else the point itself.
         test::expectNear(hit, found ? core::vector3df(box.MaxEdge.X, centre.Y, centre.Z) : point, 1e-3f);
     }
+    // Without a mesh there is no surface to find.
+    PhysicsObject* bare = makeObject(resetBox());
+    ASSERT_EQ(bare->getMeshNode(), nullptr);
+    core::vector3df hit(9, 9, 9);
+    f32 distance = 5.0f;
+    EXPECT_FALSE(bare->findSurfacePoint(core::vector3df(1, 2, 3), hit, distance));
+    EXPECT_EQ(hit, core::vector3df(1, 2, 3));
+    EXPECT_EQ(distance, 0.0f);
 }
 
 TEST_F(PhysicsTouchTest, TheLinkUpTakesNoPositionNodeForIDZeroAndTheLargestSideForTheHighlight) {

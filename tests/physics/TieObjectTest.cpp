@@ -242,4 +242,34 @@ TEST_F(TieObjectTest, TheCutscenesFigureWearsThePlayersLookAndThePlayersLoopCome
     }
 }
 
+TEST_F(TieObjectTest, ATieRemovedDuringItsCutsceneIsNotCalledBackWhenItEnds) {
+    const char* look = "Content/Models/Characters/Mannequin.b3d";
+    CutsceneObject* scene = cutscene();
+    PhysicsObject* figure = makeObject([](Attributes* a) {
+        a->addString("MeshFileName", "Content/Models/Characters/Everyman1.b3d");
+        a->addEnum("BoundType", "None", boundTypeNames);
+    });
+    figure->setID(TieObject::figureID);
+    auto* info = new LevelInfo(root(), smgr(), -1);
+    info->drop();
+    manager->currentLevelInfo = info;
+    auto* player = new MeshedPlayer(root(), smgr(), -1);
+    player->drop();
+    player->mesh = smgr()->addAnimatedMeshSceneNode(smgr()->getMesh(look), player);
+    ASSERT_NE(player->mesh, nullptr);
+    setPlayer(0, player);
+    TieObject* collected = tie(7, core::vector3df(0, 1, 0));
+    manager->rebuildNodeIDs();
+    frame();
+    const std::size_t before = scene->finishedListeners.size();
+    collected->notifyGrab(true, core::vector3df());
+    ASSERT_TRUE(scene->isRunning());
+    EXPECT_EQ(scene->finishedListeners.size(), before + 1) << "the tie waits for the end";
+    collected->remove();
+    EXPECT_EQ(scene->finishedListeners.size(), before) << "a tie that goes stops listening";
+    scene->finishCutscene();
+    clearPlayers();
+    manager->currentLevelInfo = nullptr;
+}
+
 } // namespace
