@@ -86,7 +86,14 @@ TEST_F(DamagedFilesTest, OnlyRegularFilesOfSaneSizeAreRead) {
             EXPECT_EQ(file != nullptr, c.check == FileCheck::Readable) << c.name;
         } else {
             ASSERT_NE(file, nullptr) << c.name;
+            // A refused file is empty: nothing to read, and no place but its start to go to.
             EXPECT_EQ(file->getSize(), 0) << c.name;
+            char byte = 'x';
+            EXPECT_EQ(file->read(&byte, 1), 0) << c.name;
+            EXPECT_EQ(file->getPos(), 0) << c.name;
+            EXPECT_TRUE(file->seek(0, false)) << c.name;
+            EXPECT_FALSE(file->seek(1, false)) << c.name;
+            EXPECT_FALSE(file->seek(1, true)) << c.name;
         }
         if (file)
             file->drop();
