@@ -579,6 +579,9 @@ TEST_F(CameraManagerTest, TheCameraActionsTurnAndZoomTheGameCamera) {
     game->setDistance(40);
     game->step(0.1f, Held{});
     EXPECT_EQ(game->distance, 25.0f);
+    // From the far end the camera zooms in again.
+    game->step(0.1f, zoomIn);
+    EXPECT_NEAR(game->distance, 23.0f, 1e-3f);
     // A frame of no time moves nothing.
     const core::vector3df before = game->smoothedPosition;
     game->step(0.0f, Held{});

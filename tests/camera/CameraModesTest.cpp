@@ -721,6 +721,19 @@ TEST_F(CameraModesTest, SplineAndPointAttributesRoundTrip) {
     EXPECT_EQ(rail->Time, 0.0f);
 }
 
+TEST_F(CameraModesTest, ASplineCamerasObjectEvaluationStartsWithoutAnObjectAtTheFullRatio) {
+    CameraObject* camera = addModeCamera(CameraModeId::Spline, {});
+    splineOf(camera)->SplineEvaluation = SplineCameraMode::TentaroObjectMax;
+    io::IAttributes* out = gameDevice->getFileSystem()->createEmptyAttributes();
+    camera->serializeAttributes(out);
+    EXPECT_EQ(out->getAttributeAsInt("SplineEvalObjectID"), 0);
+    EXPECT_EQ(out->getAttributeAsFloat("SplineEvalRatio"), 1.0f);
+    EXPECT_EQ(out->getAttributeAsFloat("SplineEvalOffset"), 0.0f);
+    EXPECT_EQ(out->getAttributeAsFloat("SplineDamping"), 20.0f);
+    EXPECT_FALSE(out->getAttributeAsBool("TransitionUseEndpoints"));
+    out->drop();
+}
+
 // --- the blend volume -------------------------------------------------------------------------
 
 class BlendVolumeTest : public CameraModesTest {

@@ -74,11 +74,19 @@ TEST_F(DamagedFilesTest, OnlyRegularFilesOfSaneSizeAreRead) {
     // The size limit itself is readable; one byte more is too large.
     EXPECT_EQ(checkFileForReading(dir.file("Small.xml"), 4), FileCheck::Readable);
     EXPECT_EQ(checkFileForReading(dir.file("Small.xml"), 3), FileCheck::TooLarge);
+    EXPECT_TRUE(isReadableEngineFile(device->getFileSystem(), dir.file("Small.xml"), 4));
+    EXPECT_FALSE(isReadableEngineFile(device->getFileSystem(), dir.file("Small.xml"), 3));
+    log.lines.clear();
     for (const auto& c : cases) {
         log.lines.clear();
         EXPECT_EQ(checkFileForReading(dir.file(c.name)), c.check) << c.name;
         for (int attempt = 0; attempt < 2; ++attempt)
             EXPECT_EQ(isReadableFile(dir.file(c.name)), c.check == FileCheck::Readable) << c.name;
+        EXPECT_EQ(checkEngineFileForReading(device->getFileSystem(), dir.file(c.name)).check, c.check)
+            << c.name;
+        EXPECT_EQ(isReadableEngineFile(device->getFileSystem(), dir.file(c.name)),
+                  c.check == FileCheck::Readable)
+            << c.name;
         // The engine's own opens meet the same check, and the refusal is logged once.
         installFileGuard(device->getFileSystem());
         io::IReadFile* file = device->getFileSystem()->createAndOpenFile(dir.file(c.name).c_str());
@@ -86,7 +94,14 @@ TEST_F(DamagedFilesTest, OnlyRegularFilesOfSaneSizeAreRead) {
             EXPECT_EQ(file != nullptr, c.check == FileCheck::Readable) << c.name;
         } else {
             ASSERT_NE(file, nullptr) << c.name;
+            // A refused file is empty: nothing to read, and no place but its start to go to.
             EXPECT_EQ(file->getSize(), 0) << c.name;
+            char byte = 'x';
+            EXPECT_EQ(file->read(&byte, 1), 0) << c.name;
+            EXPECT_EQ(file->getPos(), 0) << c.name;
+            EXPECT_TRUE(file->seek(0, false)) << c.name;
+            EXPECT_FALSE(file->seek(1, false)) << c.name;
+            EXPECT_FALSE(file->seek(1, true)) << c.name;
         }
         if (file)
             file->drop();

@@ -226,6 +226,20 @@ TEST_F(DelegateListTest, FreeFunctionsBindLikeMembers) {
     EXPECT_TRUE(list.empty());
 }
 
+TEST_F(DelegateListTest, AnEmptyDelegateIsUnboundAndCallingItDoesNothing) {
+    Recorder a = make("a");
+    const Delegate empty;
+    EXPECT_FALSE(empty.isBound());
+    EXPECT_EQ(empty.boundObject(), nullptr);
+    empty();
+    const Delegate bound = Delegate::member(&a, &Recorder::hit);
+    EXPECT_TRUE(bound.isBound());
+    EXPECT_EQ(bound.boundObject(), &a);
+    EXPECT_TRUE(Delegate::function(&freeHook).isBound());
+    bound();
+    EXPECT_EQ(log, (std::vector<std::string>{"a"}));
+}
+
 TEST_F(DelegateListTest, BindersAddAndRemoveTheBoundMember) {
     Recorder a = make("a");
     bindCallback(list, &a, &Recorder::hit);

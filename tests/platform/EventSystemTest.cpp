@@ -110,6 +110,7 @@ TEST_F(EventSystemTest, UnknownEventsAndClosedSystemsAreRefused) {
     audio::Event* event = reinterpret_cast<audio::Event*>(1);
     EXPECT_EQ(system.getEvent("Test/Missing", &event), Result::EventNotFound);
     EXPECT_EQ(event, nullptr);
+    EXPECT_EQ(system.instanceCount("Test/Missing"), 0u);
 
     // A new project replaces the old one.
     audio::EventProject other;

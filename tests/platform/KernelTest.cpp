@@ -5,12 +5,15 @@
 #include <gtest/gtest.h>
 
 #include <pwd.h>
+#include <sys/sysinfo.h>
 #include <sys/utsname.h>
 #include <unistd.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <thread>
 
 namespace {
 
@@ -64,8 +67,15 @@ TEST(KernelTest, TheLogHeaderFactsAreTheMachines) {
     ASSERT_EQ(::uname(&info), 0);
     EXPECT_EQ(platform::operatingSystemName(),
               std::string(info.sysname) + " " + info.release + " " + info.machine);
-    EXPECT_GE(platform::processorCount(), 1u);
-    EXPECT_GT(platform::physicalMemoryBytes(), 0u);
+    const unsigned threads = std::thread::hardware_concurrency();
+    EXPECT_EQ(platform::processorCount(), threads ? threads : 1u);
+    // The whole memory in whole pages: at most one page short of what the kernel counts.
+    struct sysinfo memory {};
+    ASSERT_EQ(::sysinfo(&memory), 0);
+    const std::uint64_t total = std::uint64_t(memory.totalram) * memory.mem_unit;
+    const std::uint64_t page = std::uint64_t(::sysconf(_SC_PAGE_SIZE));
+    EXPECT_LE(platform::physicalMemoryBytes(), total);
+    EXPECT_GT(platform::physicalMemoryBytes() + page, total);
     EXPECT_EQ(platform::counterFrequency(), 1000000000LL);
     const std::int64_t first = platform::queryCounter();
     EXPECT_GE(platform::queryCounter(), first);

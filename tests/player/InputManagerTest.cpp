@@ -89,6 +89,14 @@ TEST_F(InputManagerTest, PlayerControlsTable) {
     EXPECT_EQ(input->getTotalPlayerControlsCount(), 2);
 }
 
+TEST_F(InputManagerTest, ActiveControlsAreTheFirstPlayersFirstSetElseTheDefaults) {
+    EXPECT_EQ(input->getActiveControls(), input->getPlayerControls(0, 0));
+    InputManager bare;
+    EXPECT_EQ(bare.getActiveControls(), nullptr);
+    bare.addPlayerControls(new PlayerControls(input.get(), 1, 0, 0, nullptr), 1);
+    EXPECT_EQ(bare.getActiveControls(), nullptr) << "the second player's controls are not active";
+}
+
 TEST_F(InputManagerTest, TouchModeSwitchesWithTouchesKeysAndClicks) {
     PlayerControls* controls = input->getActiveControls();
     TouchData touch;

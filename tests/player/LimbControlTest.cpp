@@ -13,6 +13,7 @@
 #include "player/LimbControl.h"
 #include "player/LimbQueries.h"
 #include "physics/world/PhysicsFiltering.h"
+#include "physics/world/PhysicsManager.h"
 #include "physics/world/PhysicsUserData.h"
 #include "support/TempDir.h"
 #include "render/EffectHandler.h"
@@ -254,6 +255,24 @@ TEST_F(LimbControlTest, TheHandSpeedIsAveragedOverAllButTheOldestTwoSamples) {
     arm.velocitySamples = {vector3df(2, 0, 0), vector3df(4, 0, 0), vector3df(50, 0, 0), vector3df(70, 0, 0)};
     ASSERT_TRUE(getLimbAverageVelocity(arm, average));
     EXPECT_EQ(average, vector3df(3, 0, 0));
+}
+
+// A frame of one fixed step reads one sample a step; a longer frame stands for the most steps
+// a frame takes, and the samples are read that many at a time.
+TEST_F(LimbControlTest, TheHandSpeedCountsTheStepsOfALongFrame) {
+    arm.velocitySamples.clear();
+    for (int i = 1; i <= 12; ++i)
+        arm.velocitySamples.push_back(vector3df(irr::f32(i), 0, 0));
+    vector3df average;
+    // Without a frame stopwatch the frame is taken as one fixed step long.
+    frameStopwatch = nullptr;
+    const bool read = getLimbAverageVelocity(arm, average);
+    frameStopwatch = stopwatch.get();
+    ASSERT_TRUE(read);
+    EXPECT_EQ(average, vector3df(5.5f, 0, 0)) << "all but the oldest two";
+    frame(2.0f * PhysicsManager::fixedStepSize);
+    ASSERT_TRUE(getLimbAverageVelocity(arm, average));
+    EXPECT_EQ(average, vector3df(1, 0, 0)) << "ten steps a frame: the newest sample alone";
 }
 
 TEST_F(LimbControlTest, ThrowForceFollowsTheHandSpeed) {

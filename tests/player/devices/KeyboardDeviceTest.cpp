@@ -141,6 +141,9 @@ TEST_F(KeyboardDeviceTest, MouseButtonsAreMirroredToTheirKeyCodes) {
     mouse(irr::EMIE_LMOUSE_PRESSED_DOWN, irr::EMBSM_LEFT);
     EXPECT_EQ(keyboard.keyState(irr::KEY_LBUTTON), InputState::Pressed);
     EXPECT_TRUE(keyboard.wasPressed(mapping(keyboard.getButtonIndex("KEY_LBUTTON"))));
+    EXPECT_EQ(keyboard.mouseButtonState(0), InputState::Pressed);
+    EXPECT_EQ(keyboard.mouseButtonState(-1), InputState::Up);
+    EXPECT_EQ(keyboard.mouseButtonState(KeyboardDevice::mouseButtonCount), InputState::Up);
     mouse(irr::EMIE_RMOUSE_PRESSED_DOWN, irr::EMBSM_LEFT | irr::EMBSM_RIGHT);
     mouse(irr::EMIE_MMOUSE_PRESSED_DOWN, irr::EMBSM_LEFT | irr::EMBSM_RIGHT | irr::EMBSM_MIDDLE);
     EXPECT_EQ(keyboard.mouseButtonState(1), InputState::Pressed);

@@ -42,6 +42,39 @@ TEST(LeapDeviceTest, ReportsNoHandsWhileUnfed) {
     EXPECT_FALSE(leap.wasPressed(unfedMapping(leap, "LEAP_HAND_CHANGE")));
 }
 
+// Columns: one hand grabbing, one hand open, right grabbing, right open, left grabbing, left
+// open. A single hand counts as the right one; a grab is pressed only in the frame it closes.
+TEST(LeapDeviceTest, EachHandFlagNeedsItsHandsAndAGrabIsPressedWhenItCloses) {
+    const struct {
+        int hands;
+        bool right, left, rightBefore, leftBefore;
+        float values[6];
+        bool pressed[6];
+    } rows[] = {
+        {0, true, true, false, false, {0, 0, 0, 0, 0, 0}, {false, false, false, false, false, false}},
+        {1, true, true, false, false, {1, 0, 1, 0, 0, 0}, {true, false, true, false, false, false}},
+        {1, false, false, false, false, {0, 1, 0, 1, 0, 0}, {false, true, false, true, false, false}},
+        {1, true, false, true, false, {1, 0, 1, 0, 0, 0}, {false, false, false, false, false, false}},
+        {2, false, true, false, false, {0, 0, 0, 1, 1, 0}, {false, false, false, true, true, false}},
+        {2, true, false, true, false, {0, 0, 1, 0, 0, 1}, {false, false, false, false, false, true}},
+        {2, true, true, false, true, {0, 0, 1, 0, 1, 0}, {false, false, true, false, false, false}},
+    };
+    for (const auto& row : rows) {
+        LeapDevice leap;
+        leap.handCount = row.hands;
+        leap.rightGrabbing = row.right;
+        leap.leftGrabbing = row.left;
+        leap.rightGrabbingBefore = row.rightBefore;
+        leap.leftGrabbingBefore = row.leftBefore;
+        for (int column = 0; column < 6; ++column) {
+            ButtonMapping m;
+            m.buttonIndex = LeapDevice::OneHandGrabbing + column;
+            EXPECT_EQ(leap.getValue(m), row.values[column]) << row.hands << " hands, column " << column;
+            EXPECT_EQ(leap.wasPressed(m), row.pressed[column]) << row.hands << " hands, column " << column;
+        }
+    }
+}
+
 TEST(MoveDeviceTest, EveryQueryIsZeroAndNamesAreRegistered) {
     MoveDevice move;
     move.registerButtonNames();
