@@ -266,6 +266,8 @@ scene::ISceneNode* WaterObject::clone(scene::ISceneNode* newParent, scene::IScen
     if (!newManager)
         newManager = SceneManager;
     auto* copy = new WaterObject(WaterSize.Width, WaterSize.Height, bumpTexture, newParent, newManager);
+    // The copy starts from this object's ID so that it is given the next free one, not -1.
+    copy->setID(ID);
     const s32 newId = assignUniqueObjectID(copy);
     if (!waterLevelRunning()) {
         // Through the attributes; the copy keeps the mesh node of its own.

@@ -2,6 +2,7 @@
 // plane meshes, the mirrored camera and the clip planes of its passes, and its render
 // callback on the effect handler; the plane-reflection pool and caustics frames; and the
 // instanced mesh buffer.
+#include "level/LevelManager.h"
 #include "render/EffectHandler.h"
 #include "render/InstancedMeshBuffer.h"
 #include "render/ShaderCallbacks.h"
@@ -436,6 +437,22 @@ TEST_F(WaterTest, ImagesAreSampledOnlyWhenDrawn) {
     water->DisableRefraction = true;
     EXPECT_FALSE(water->showsRefraction());
     EXPECT_EQ(water->showsReflection(), haveTargets);
+}
+
+TEST_F(WaterTest, ACopyMadeOutsidePlayTakesTheNextFreeID) {
+    LevelManager manager(device.get());
+    ASSERT_TRUE(manager.init());
+    levelManager = &manager;
+    WaterObject* water = makeWater();
+    water->setID(7);
+    manager.rebuildNodeIDs();
+    scene::ISceneNode* copy = water->clone();
+    ASSERT_NE(copy, nullptr);
+    EXPECT_EQ(copy->getID(), 8);
+    EXPECT_EQ(manager.getSceneNodeFromID(8), copy);
+    EXPECT_EQ(manager.getSceneNodeFromID(7), water);
+    scene()->clear();
+    levelManager = nullptr;
 }
 
 TEST_F(WaterTest, CloneHasItsOwnCallbackAndId) {
