@@ -2,6 +2,7 @@
 
 #include "triggers/ObjectIDExpression.h"
 
+#include <limits>
 #include <random>
 
 using namespace irr;
@@ -253,6 +254,22 @@ TEST_F(ExpressionTest, TextsThatCouldExhaustMemoryAreRefusedWithAnEmptyResult) {
         list += "1&";
     setMet({1});
     EXPECT_TRUE(value(list + "1"));
+}
+
+TEST_F(ExpressionTest, TheTopIDIsReadAndOnePastItIsRefused) {
+    addTrigger(std::numeric_limits<s32>::max(), TriggerCondition::ManualActivationOnly);
+    log.lines.clear();
+    EXPECT_EQ(shape("2147483647"), "2147483647");
+    EXPECT_EQ(shape("2147483647.9"), "2147483647"); // truncated toward zero
+    EXPECT_EQ(log.countStartingWith("Warning:"), 0u);
+    for (const char* text : {"2147483648", "2147483646-2147483648", "!2147483648"}) {
+        log.lines.clear();
+        EXPECT_EQ(shape(text), "_") << text;
+        EXPECT_EQ(log.countStartingWith(std::string("Warning: Object-ID expression \"") + text +
+                                        "\" names an ID outside the 32-bit range; it names no object."),
+                  1u)
+            << text;
+    }
 }
 
 TEST_F(ExpressionTest, HundredThousandRandomAndMutatedTextsNeitherCrashNorHang) {
