@@ -272,6 +272,30 @@ TEST_F(ExpressionTest, TheTopIDIsReadAndOnePastItIsRefused) {
     }
 }
 
+// "1-N" makes N-2 inner IDs, each with its operator, next to its three own tokens.
+TEST_F(ExpressionTest, ARangeIsExpandedUpToTheTokenCapAndRefusedPastIt) {
+    ASSERT_EQ(maxExpressionTokens, 2048u);
+    const struct {
+        const char* text;
+        const char* refusal; // null: read
+    } rows[] = {{"1-1024", nullptr},
+                {"1-1025", "has too many parts"},
+                {"1-1026", "expands to too many IDs"},
+                {"1~1026", "expands to too many IDs"}};
+    for (const auto& row : rows) {
+        log.lines.clear();
+        parseObjectIDExpression(std::string(row.text));
+        if (!row.refusal) {
+            EXPECT_EQ(log.countStartingWith("Warning: Object-ID expression"), 0u) << row.text;
+            continue;
+        }
+        EXPECT_EQ(log.countStartingWith(std::string("Warning: Object-ID expression \"") + row.text + "\" " +
+                                        row.refusal + "; it names no object."),
+                  1u)
+            << row.text;
+    }
+}
+
 TEST_F(ExpressionTest, HundredThousandRandomAndMutatedTextsNeitherCrashNorHang) {
     std::mt19937 rng(17);
     const std::string alphabet = "0123456789()&|,-~! \t\nx.";
