@@ -233,6 +233,15 @@ TEST_F(ProgressActionsTest, ChangeGameAttributeChoosesItsGroupAndCreatesWhatIsMi
     change->execute(event);
     EXPECT_EQ(data.getModeGroup(true)->getAttributeAsInt("Crates"), 4);
     EXPECT_EQ(data.getModeGroup(false)->getAttributeAsInt("Crates"), 2);
+    auto* distance = action<ChangeGameAttributeAction>([](io::IAttributes* keys) {
+        keys->addString("AttributeType", "FLOAT");
+        keys->addString("AttributeAction", "Add");
+        keys->addString("AttributeName", "Distance");
+        keys->addFloat("AttributeValue", 2.75f);
+        keys->addBool("OnlyStoryMode", false);
+    });
+    distance->execute(event);
+    EXPECT_FLOAT_EQ(data.getModeGroup(true)->getAttributeAsFloat("Distance"), 2.75f) << "made with 0 too";
 
     auto* text = action<ChangeGameAttributeAction>([](io::IAttributes* keys) {
         keys->addString("AttributeAction", "Multiply");
