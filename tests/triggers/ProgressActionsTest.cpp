@@ -388,6 +388,15 @@ TEST_F(ProgressActionsTest, OverlappingSuspiciousZonesCountTheWatchersAndEndWith
     EXPECT_EQ(keysOf(*safe), "UndoOnTriggerRevert=true;SuspicionSafeZone=True;");
     std::unique_ptr<TriggerAction> copy(safe->clone(nullptr));
     EXPECT_EQ(keysOf(*copy), keysOf(*safe));
+
+    // Without its key a zone is a suspicious one.
+    ChangeSuspicionZoneAction* plain = action<ChangeSuspicionZoneAction>([](io::IAttributes*) {}, 54);
+    const s32 watchers = record.watcherCount;
+    plain->execute(event);
+    EXPECT_EQ(record.watcherCount, watchers + 1);
+    EXPECT_EQ(record.zoneCount, 0);
+    EXPECT_EQ(keysOf(*plain), "UndoOnTriggerRevert=true;SuspicionSafeZone=Unchanged;");
+    plain->revert(event);
 }
 
 TEST_F(ProgressActionsTest, ChangeUIHidesAndShowsTheObjectivePanelAndTheLevelTimer) {
