@@ -34,6 +34,21 @@ TEST_F(AchievementsTest, ReadsIdentifiersInFileOrderWithNamesAndDescriptions) {
     EXPECT_NE(log.find("Warning: 2 achievements"), std::string::npos) << log;
 }
 
+TEST_F(AchievementsTest, OneEntryLeftOutIsWarnedOfAndNoneIsNot) {
+    for (const bool twice : {true, false}) {
+        const std::string path = dir.file("Achievements.xml");
+        test::writeFileBytes(path, std::string("<Achievements><Achievement id=\"A\" name=\"One\"/>") +
+                                       (twice ? "<Achievement id=\"A\" name=\"Again\"/>" : "") +
+                                       "</Achievements>");
+        AchievementsData fresh;
+        ::testing::internal::CaptureStdout();
+        ASSERT_TRUE(fresh.load(device->getFileSystem(), path));
+        const std::string log = ::testing::internal::GetCapturedStdout();
+        EXPECT_EQ(log.find("Warning: 1 achievements") != std::string::npos, twice) << log;
+        EXPECT_EQ(log.find("Warning:") != std::string::npos, twice) << log;
+    }
+}
+
 TEST_F(AchievementsTest, UnlockLogsOnceAndRefusesTheSecondTime) {
     data.add("ACH_CHURCH", {L"Choir Practice", L"Finish the church.", false});
     ::testing::internal::CaptureStdout();

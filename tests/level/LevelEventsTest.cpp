@@ -233,6 +233,32 @@ TEST_F(LevelEventsTest, ReturnToMainMenuClosesOpensAndResetsTheMeter) {
     EXPECT_FLOAT_EQ(manager->suspicionMeter->age, 12.0f);
 }
 
+TEST_F(LevelEventsTest, EachQueuedLevelCommandRunsItsOwnStep) {
+    ASSERT_TRUE(manager->loadLevel("PlainLevel.irr"));
+    const std::string noCheckpoint = "No checkpoint to restart from; restarting the level.";
+    log.lines.clear();
+    manager->queueRestartLevel();
+    runQueue(0.1f);
+    EXPECT_FALSE(log.contains(noCheckpoint));
+    EXPECT_EQ(manager->getCurrentLevelPath(), core::stringw(L"PlainLevel.irr"));
+    EXPECT_EQ(countNodes(root()), 1u);
+
+    manager->queueRestartFromCheckpoint();
+    runQueue(0.1f);
+    EXPECT_TRUE(log.contains(noCheckpoint));
+    EXPECT_EQ(countNodes(root()), 1u);
+
+    manager->checkpointList = {7, 8};
+    manager->activeCheckpoint = root();
+    manager->queueClearCheckpoint();
+    runQueue(0.1f);
+    EXPECT_TRUE(manager->checkpointList.empty());
+    EXPECT_EQ(manager->activeCheckpoint, nullptr);
+    EXPECT_EQ(manager->getCurrentLevelPath(), core::stringw(L"PlainLevel.irr"));
+    EXPECT_TRUE(calls.empty());
+    EXPECT_FALSE(log.contains("Return to Main Menu."));
+}
+
 TEST_F(LevelEventsTest, SplashAndClearMenusReachTheScreens) {
     manager->queueShowSplash();
     manager->queueClearMenus();

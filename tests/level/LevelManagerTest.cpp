@@ -14,6 +14,7 @@
 #include "core/CoreSlots.h"
 #include "core/Utf8.h"
 
+#include <climits>
 #include <filesystem>
 #include <fstream>
 
@@ -161,6 +162,31 @@ TEST_F(LevelManagerTest, ALaterNodeWithTheSameIDReplacesTheEarlier) {
     EXPECT_FALSE(manager->holdsID(9));
     manager->rebuildNodeIDs();
     EXPECT_EQ(manager->getSceneNodeFromID(9), second);
+}
+
+TEST_F(LevelManagerTest, AUniqueIDIsTheFirstFreeOneAtOrAboveTheNodesOwn) {
+    smgr()->addEmptySceneNode(root(), 1);
+    smgr()->addEmptySceneNode(root(), 5);
+    smgr()->addEmptySceneNode(root(), 6);
+    smgr()->addEmptySceneNode(root(), INT_MAX);
+    manager->rebuildNodeIDs();
+    struct Case {
+        s32 own;
+        s32 given;
+    };
+    for (const Case& c : {Case{5, 7}, Case{4, 4}, Case{0, 2}, Case{-1, 2}, Case{INT_MAX, INT_MAX}}) {
+        SCOPED_TRACE(c.own);
+        ISceneNode* node = smgr()->addEmptySceneNode(root(), c.own);
+        manager->giveUniqueID(node);
+        EXPECT_EQ(node->getID(), c.given);
+        node->remove();
+        manager->rebuildNodeIDs();
+    }
+    // The node given an ID is found by it at once.
+    ISceneNode* node = smgr()->addEmptySceneNode(root(), 5);
+    manager->giveUniqueID(node);
+    EXPECT_EQ(manager->getSceneNodeFromID(7), node);
+    manager->giveUniqueID(nullptr);
 }
 
 TEST_F(LevelManagerTest, FloorHeightComesFromTheLevelOrStaysAtTheDefault) {

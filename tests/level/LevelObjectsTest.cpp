@@ -64,6 +64,27 @@ TEST_F(LevelObjectsTest, LinearSplineFollowsItsPointsByTime) {
     EXPECT_NEAR(path->getOrientation(0.25f).Y, 90.0f, 1e-3f); // heading along +X
 }
 
+// The heading is that of the chord from a hundredth of the path before to a hundredth after,
+// cut at the ends; near a corner it turns part of the way.
+TEST_F(LevelObjectsTest, HeadingFollowsTheChordAHundredthEitherSide) {
+    SplineObject* path = spline(root());
+    path->UseLinearInterpolation = true;
+    point(path, {0, 0, 0}, 0.0f);
+    point(path, {10, 0, 0}, 0.5f);
+    point(path, {10, 10, 0}, 1.0f);
+    path->update();
+    const struct {
+        f32 t;
+        core::vector3df chord;
+    } rows[] = {
+        {0.495f, {0.3f, 0.1f, 0.0f}}, // 9.7,0 to 10,0.1
+        {0.0f, {0.2f, 0.0f, 0.0f}},   // from the start only
+        {1.0f, {0.0f, 0.2f, 0.0f}},   // up to the end only
+    };
+    for (const auto& row : rows)
+        expectNear(path->getOrientation(row.t), row.chord.getHorizontalAngle(), 1e-2f);
+}
+
 // "UseSpeedControls" eases a segment by its first point's SpeedOut and its second's SpeedIn
 // (here a half each: 2u^2 over the first half); without it the same points are ignored.
 TEST_F(LevelObjectsTest, SpeedControlsEaseASegmentOnlyWhenSwitchedOn) {

@@ -157,6 +157,26 @@ TEST_F(ObjectiveListTest, CollectionTextsAndTheRefreshOnALanguageChange) {
     EXPECT_EQ(list.getText(L"Escape"), L"Get out");
 }
 
+TEST_F(ObjectiveListTest, AMissingCollectionFileFailsAndDropsTheOldTexts) {
+    test::NullDevice device;
+    test::TempDir dir;
+    const std::string file = dir.file("Objectives.xml");
+    test::writeFileBytes(file, "<Objectives><Collection name=\"Church_Main\">"
+                               "<Objective id=\"GetInside\" text=\"Get inside\"/>"
+                               "</Collection></Objectives>");
+    list.setCollection("Church_Main");
+    list.setCollectionFile(file);
+    ASSERT_TRUE(list.loadCollection(device->getFileSystem()));
+    list.tick(0.0f);
+
+    list.setCollectionFile(dir.file("Missing.xml"));
+    ::testing::internal::CaptureStdout();
+    EXPECT_FALSE(list.loadCollection(device->getFileSystem()));
+    ::testing::internal::GetCapturedStdout();
+    EXPECT_EQ(list.getText(L"GetInside"), L"#GetInside");
+    EXPECT_TRUE(list.refreshRequested);
+}
+
 TEST_F(ObjectiveListTest, ShippedCollectionsAreWhole) {
     test::NullDevice device;
     list.setCollection("Church_Main");

@@ -245,6 +245,25 @@ TEST_F(CameraSoundActionsTest, PlaySoundPlaysStopsAndPausesAndRevertsEachOnce) {
     levelHooks().screens.clearSubtitleOf = nullptr;
 }
 
+TEST_F(CameraSoundActionsTest, AnIDThatNamesNoSoundIsPassedOverAtEveryStep) {
+    SoundObject* sound = addSound(40);
+    ConditionalTrigger* conditional = addConditional(root(), 70, TriggerCondition::ManualActivationOnly);
+    for (const char* what : {"Play", "Stop", "Fade Out", "Pause", "Change Variable"}) {
+        for (s32 id : {70, 99}) { // a node of another kind, an ID nobody has
+            SCOPED_TRACE(std::string(what) + " " + std::to_string(id));
+            PlaySoundAction* action = playSound(conditional, what, id);
+            action->execute(event);
+            action->update();
+            action->revert(event);
+            action->cancel();
+            EXPECT_EQ(conditional->pauseCount, 0);
+        }
+    }
+    step();
+    EXPECT_FALSE(sound->isPlaying());
+    EXPECT_EQ(sound->pauseCount, 0);
+}
+
 TEST_F(CameraSoundActionsTest, PlaySoundReadsItsKeysByTheRulesOfItsFile) {
     struct Case {
         std::function<void(io::IAttributes*)> keys;

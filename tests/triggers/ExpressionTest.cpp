@@ -2,6 +2,7 @@
 
 #include "triggers/ObjectIDExpression.h"
 
+#include <limits>
 #include <random>
 
 using namespace irr;
@@ -253,6 +254,46 @@ TEST_F(ExpressionTest, TextsThatCouldExhaustMemoryAreRefusedWithAnEmptyResult) {
         list += "1&";
     setMet({1});
     EXPECT_TRUE(value(list + "1"));
+}
+
+TEST_F(ExpressionTest, TheTopIDIsReadAndOnePastItIsRefused) {
+    addTrigger(std::numeric_limits<s32>::max(), TriggerCondition::ManualActivationOnly);
+    log.lines.clear();
+    EXPECT_EQ(shape("2147483647"), "2147483647");
+    EXPECT_EQ(shape("2147483647.9"), "2147483647"); // truncated toward zero
+    EXPECT_EQ(log.countStartingWith("Warning:"), 0u);
+    for (const char* text : {"2147483648", "2147483646-2147483648", "!2147483648"}) {
+        log.lines.clear();
+        EXPECT_EQ(shape(text), "_") << text;
+        EXPECT_EQ(log.countStartingWith(std::string("Warning: Object-ID expression \"") + text +
+                                        "\" names an ID outside the 32-bit range; it names no object."),
+                  1u)
+            << text;
+    }
+}
+
+// "1-N" makes N-2 inner IDs, each with its operator, next to its three own tokens.
+TEST_F(ExpressionTest, ARangeIsExpandedUpToTheTokenCapAndRefusedPastIt) {
+    ASSERT_EQ(maxExpressionTokens, 2048u);
+    const struct {
+        const char* text;
+        const char* refusal; // null: read
+    } rows[] = {{"1-1024", nullptr},
+                {"1-1025", "has too many parts"},
+                {"1-1026", "expands to too many IDs"},
+                {"1~1026", "expands to too many IDs"}};
+    for (const auto& row : rows) {
+        log.lines.clear();
+        parseObjectIDExpression(std::string(row.text));
+        if (!row.refusal) {
+            EXPECT_EQ(log.countStartingWith("Warning: Object-ID expression"), 0u) << row.text;
+            continue;
+        }
+        EXPECT_EQ(log.countStartingWith(std::string("Warning: Object-ID expression \"") + row.text + "\" " +
+                                        row.refusal + "; it names no object."),
+                  1u)
+            << row.text;
+    }
 }
 
 TEST_F(ExpressionTest, HundredThousandRandomAndMutatedTextsNeitherCrashNorHang) {

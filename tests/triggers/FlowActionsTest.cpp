@@ -113,6 +113,8 @@ TEST_F(FlowActionsTest, EachActionSavesItsKeysReadsThemBackAndClonesThem) {
              k->addFloat("HoldLength", 2.0f);
          },
          "TransitionType=None;HoldLength=2.000000;"},
+        {RunFakeTransitionAction::actionType, [](io::IAttributes* k) { k->addString("TransitionType", "None"); },
+         "TransitionType=None;HoldLength=0.000000;"},
         {AddSuspicionAction::actionType,
          [](io::IAttributes* k) {
              k->addFloat("AddSuspiciousAmount", 5.0f);
@@ -380,6 +382,19 @@ TEST_F(FlowActionsTest, EndLevelReturnsToTheMenuPastTheStoryFromTheStorySelectOr
         EXPECT_EQ(queuedEvents().front(), LET_Transition) << c.next;
         EXPECT_EQ(save->isGameBeaten(), c.beaten) << c.next;
         EXPECT_EQ(saveWrites(), writes + 1) << "one write on every path";
+    }
+}
+
+// Only a level file is loaded next: a file of another kind that is there returns to the menu.
+TEST_F(FlowActionsTest, EndLevelLoadsOnlyALevelFileThatIsThere) {
+    for (const char* name : {"Next.irr", "Next.txt"}) {
+        const std::string path = temp.file(name);
+        ASSERT_TRUE(test::writeFileBytes(path, "<irr_scene></irr_scene>"));
+        runQueue();
+        endLevel(path.c_str(), LevelManager::playModeWorkshop)->execute(event);
+        const bool level = std::string(name) == "Next.irr";
+        EXPECT_EQ(queued(LET_LoadLevel), level) << name;
+        EXPECT_EQ(queued(LET_ReturnToMainMenu), !level) << name;
     }
 }
 

@@ -303,6 +303,23 @@ TEST_F(PlayerAnimationActionsTest, AFrameChangeSetsRangeBlendLoopAndSpeed) {
     EXPECT_TRUE(takeCalls().empty()) << "no player blends without IsTentaro";
 }
 
+TEST_F(PlayerAnimationActionsTest, AFrameChangeSavesItsSpeedOnlyWhenItChangesIt) {
+    for (const bool changesSpeed : {true, false}) {
+        ChangeAnimationAction* action = changeAnimation([&](io::IAttributes* k) {
+            k->addString("AnimationType", "Frame Change");
+            k->addString("AnimatedObjectIDs", "32");
+            k->addInt("StartFrame", 3);
+            k->addInt("EndFrame", 8);
+            k->addBool("ChangeFPS", changesSpeed);
+            k->addFloat("NewFPS", 12.0f);
+        });
+        EXPECT_EQ(keysOf(*action), std::string("AnimationType=Frame Change;AnimatedObjectIDs=32;UseAnimationFrom=;"
+                                               "CharAnimationName=;StartFrame=3;EndFrame=8;BlendTime=1.000000;"
+                                               "LoopFrames=Unchanged;ChangeFPS=") +
+                                       (changesSpeed ? "true;NewFPS=12.000000;" : "false;") + "IsTentaro=false;");
+    }
+}
+
 // A skinned mesh can take another skinned mesh's animation. The physics object that set the
 // trigger off takes the place of a target showing no mesh and is changed through its mesh
 // node. A clone keeps every key.

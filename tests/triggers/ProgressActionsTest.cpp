@@ -233,6 +233,15 @@ TEST_F(ProgressActionsTest, ChangeGameAttributeChoosesItsGroupAndCreatesWhatIsMi
     change->execute(event);
     EXPECT_EQ(data.getModeGroup(true)->getAttributeAsInt("Crates"), 4);
     EXPECT_EQ(data.getModeGroup(false)->getAttributeAsInt("Crates"), 2);
+    auto* distance = action<ChangeGameAttributeAction>([](io::IAttributes* keys) {
+        keys->addString("AttributeType", "FLOAT");
+        keys->addString("AttributeAction", "Add");
+        keys->addString("AttributeName", "Distance");
+        keys->addFloat("AttributeValue", 2.75f);
+        keys->addBool("OnlyStoryMode", false);
+    });
+    distance->execute(event);
+    EXPECT_FLOAT_EQ(data.getModeGroup(true)->getAttributeAsFloat("Distance"), 2.75f) << "made with 0 too";
 
     auto* text = action<ChangeGameAttributeAction>([](io::IAttributes* keys) {
         keys->addString("AttributeAction", "Multiply");
@@ -379,6 +388,15 @@ TEST_F(ProgressActionsTest, OverlappingSuspiciousZonesCountTheWatchersAndEndWith
     EXPECT_EQ(keysOf(*safe), "UndoOnTriggerRevert=true;SuspicionSafeZone=True;");
     std::unique_ptr<TriggerAction> copy(safe->clone(nullptr));
     EXPECT_EQ(keysOf(*copy), keysOf(*safe));
+
+    // Without its key a zone is a suspicious one.
+    ChangeSuspicionZoneAction* plain = action<ChangeSuspicionZoneAction>([](io::IAttributes*) {}, 54);
+    const s32 watchers = record.watcherCount;
+    plain->execute(event);
+    EXPECT_EQ(record.watcherCount, watchers + 1);
+    EXPECT_EQ(record.zoneCount, 0);
+    EXPECT_EQ(keysOf(*plain), "UndoOnTriggerRevert=true;SuspicionSafeZone=Unchanged;");
+    plain->revert(event);
 }
 
 TEST_F(ProgressActionsTest, ChangeUIHidesAndShowsTheObjectivePanelAndTheLevelTimer) {

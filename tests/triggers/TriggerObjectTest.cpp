@@ -90,6 +90,18 @@ protected:
 
 };
 
+TEST_F(TriggerObjectTest, EachModeIsSavedByItsOwnNameAndAnUnknownOneAsTheFirst) {
+    TriggerObject* trigger = addTrigger(150);
+    const std::pair<s32, const char*> rows[] = {
+        {TriggerMode::Arms, "Arms"}, {TriggerMode::Legs, "Legs"}, {TriggerMode::Default, "Default"}, {3, "Arms"}};
+    for (const auto& [mode, name] : rows) {
+        trigger->ModeCondition = mode;
+        io::IAttributes* out = attributes();
+        trigger->serializeAttributes(out);
+        EXPECT_STREQ(out->getAttributeAsString("ModeCondition").c_str(), name) << mode;
+    }
+}
+
 TEST_F(TriggerObjectTest, EveryConditionsKeysRoundTripThroughLevelFilesByName) {
     coreSlots().physics.isSimulationActive = nullptr; // an editor-made level: no run-time keys
     for (const char* file : {"Triggers.irr", "Triggers.irrblvl"}) {
