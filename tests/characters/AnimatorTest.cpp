@@ -1102,6 +1102,47 @@ TEST_F(AnimatorTest, AnEditorReadDropsUpToTwoTrailingZeroKeys) {
     }
 }
 
+// The editor's extra key is zero in every channel, even when the spline held more keys
+// before it was read again; a plain write has no extra key.
+TEST_F(AnimatorTest, AnEditorWriteEndsWithOneZeroKeyAfterTheKeys) {
+    const std::vector<core::vector3df> keys = {{1, 2, 3}, {4, 5, 6}, {7, 8, 9}, {9, 9, 9}};
+    const auto fill = [&keys](io::IAttributes* a, size_t count) {
+        a->addBool("AnimateRotation", true);
+        a->addBool("AnimateScale", true);
+        for (size_t i = 0; i < count; ++i) {
+            const std::string n = std::to_string(i + 1);
+            a->addVector3d(("Point" + n).c_str(), keys[i]);
+            a->addVector3d(("Rotation" + n).c_str(), {0, 10.0f * static_cast<f32>(i + 1), 0});
+            a->addVector3d(("Scale" + n).c_str(), keys[i]);
+        }
+    };
+    auto* spline = makeAnimator("moveSpline", addNode({0, 0, 0}), [&](io::IAttributes* a) { fill(a, 4); });
+    io::IAttributes* in = newAttributes();
+    fill(in, 3);
+    spline->deserializeAttributes(in);
+    in->drop();
+    io::SAttributeReadWriteOptions editor;
+    editor.Flags = io::EARWF_FOR_EDITOR;
+    for (io::SAttributeReadWriteOptions* options : {&editor, static_cast<io::SAttributeReadWriteOptions*>(nullptr)}) {
+        SCOPED_TRACE(options ? "editor" : "plain");
+        io::IAttributes* out = newAttributes();
+        spline->serializeAttributes(out, options);
+        for (size_t i = 0; i < 3; ++i) {
+            const std::string n = std::to_string(i + 1);
+            expectNear(out->getAttributeAsVector3d(("Point" + n).c_str()), keys[i]);
+            expectNear(out->getAttributeAsVector3d(("Scale" + n).c_str()), keys[i]);
+        }
+        EXPECT_EQ(out->existsAttribute("Point4"), options != nullptr);
+        if (options) {
+            expectNear(out->getAttributeAsVector3d("Point4"), {0, 0, 0});
+            expectNear(out->getAttributeAsVector3d("Rotation4"), {0, 0, 0});
+            expectNear(out->getAttributeAsVector3d("Scale4"), {0, 0, 0});
+        }
+        EXPECT_FALSE(out->existsAttribute("Point5"));
+        out->drop();
+    }
+}
+
 // In play, a spinner or path rider whose named variable or path is missing forgets the ID (and
 // writes 0); a reversed spinner turns the other way, its angle kept below 360 by the remainder
 // (which keeps the sign: below 0 stays below 0).
