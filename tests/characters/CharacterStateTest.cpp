@@ -221,6 +221,28 @@ TEST_F(CharacterStateTest, NoticingWithoutAnAnimationReturnsAtOnceAndLeavingRest
     EXPECT_EQ(c->getLookTarget(), wall) << "leaving Noticing looks back at the old target";
 }
 
+// When the sight lets go, a character goes back to its global state: a walker walks on,
+// anything else, or a character without one, stops.
+TEST_F(CharacterStateTest, TheSightReturnsAWalkerToWalkingAndAnyoneElseToStopped) {
+    CharacterObject* c = standing();
+    CharacterStateMachine& machine = c->stateMachine();
+    CharacterBehaviourState* const before = machine.global;
+    const struct {
+        CharacterBehaviourState* global;
+        s32 returnsTo;
+    } rows[] = {
+        {walkingState(), CharacterStateId::Walking},
+        {stoppedState(), CharacterStateId::Stopped},
+        {nullptr, CharacterStateId::Stopped},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.global ? row.global->getStateID() : -1);
+        machine.global = row.global;
+        EXPECT_EQ(c->getVisionGlobalState(), row.returnsTo);
+    }
+    machine.global = before;
+}
+
 TEST_F(CharacterStateTest, SuspicionMakesWatchersNoticeAndAFullMeterDiscovered) {
     // A Scientist's sight does not repeat its raises, so every raise makes it notice.
     CharacterObject* c = addCharacter(0, 0, 0, [](io::IAttributes* a) {
