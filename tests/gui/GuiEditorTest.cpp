@@ -137,6 +137,29 @@ TEST_F(GuiEditorTest, ArrowKeysNudgeOnReleaseAndHandlesResize) {
     EXPECT_EQ(image->getAbsolutePosition().LowerRightCorner, r.LowerRightCorner + core::position2di(50, 20));
 }
 
+// The editor passes the mouse on while it edits; only a press on its own tool window is
+// taken (and focuses what lies there).
+TEST_F(GuiEditorTest, OnlyAPressOnTheToolWindowIsTakenFromTheMouse) {
+    EXPECT_FALSE(mouse(EMIE_MOUSE_MOVED, 60, 90));
+    EXPECT_FALSE(mouse(EMIE_LMOUSE_PRESSED_DOWN, 60, 90));
+    EXPECT_EQ(editor->getSelectedElement(), image);
+    EXPECT_FALSE(mouse(EMIE_LMOUSE_LEFT_UP, 60, 90));
+    EXPECT_FALSE(mouse(EMIE_MOUSE_WHEEL, 0, 0, -1.0f));
+    EXPECT_FALSE(mouse(EMIE_RMOUSE_PRESSED_DOWN, 60, 90));
+    GUIEditWindow* window = editor->getToolWindow();
+    ASSERT_TRUE(window->isVisible());
+    window->setRelativePosition(core::position2di(150, 10));
+    const core::position2di inside = window->getAbsolutePosition().UpperLeftCorner + core::position2di(20, 60);
+    ASSERT_TRUE(root()->getAbsolutePosition().isPointInside(inside));
+    EXPECT_TRUE(mouse(EMIE_LMOUSE_PRESSED_DOWN, inside.X, inside.Y));
+    EXPECT_TRUE(window->isVisible()) << "a press on the window keeps it up";
+    const gui::IGUIElement* focus = environment->getFocus();
+    while (focus && focus != window)
+        focus = focus->getParent();
+    EXPECT_EQ(focus, window);
+    EXPECT_EQ(editor->getSelectedElement(), image) << "the selection stays";
+}
+
 TEST_F(GuiEditorTest, AClickOnAScreenPicksWhatLiesOnItOrNothing) {
     auto* screen = new GUIScreen(environment, root(), 11, core::recti(0, 0, 400, 400));
     screen->drop();
