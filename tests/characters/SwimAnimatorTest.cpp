@@ -17,6 +17,7 @@
 using namespace irr;
 using Attributes = io::IAttributes;
 using Swim = SwimSplineAnimator;
+using test::expectNear;
 
 namespace {
 
