@@ -19,6 +19,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -168,6 +169,41 @@ TEST_F(OverlayDrawGlTest, TheLoadingBarFillsTheMaskShapeUpToTheProgress) {
     EXPECT_GT(top, 600);
     without->drop();
     with->drop();
+}
+
+// Before the loading bar shows, the loading picture fills the screen at its own proportions:
+// each screen pixel shows the picture's pixel at the same place, the picture's bright middle
+// mark included.
+TEST_F(OverlayDrawGlTest, TheLoadingPictureFillsTheScreenAtItsOwnProportions) {
+    LoadingOverlay& overlay = levelManager->loadingOverlay;
+    overlay.mode = LoadingOverlay::FadeToBlack;
+    overlay.fadeValue = 1.0f;
+    overlay.progress = 0.0f;
+    video::IImage* shot = drawFrame("shot-loading-picture.png", [&] { ScreenManager::drawLoadingOverlay(overlay); });
+    video::IImage* picture =
+        device->getVideoDriver()->createImageFromFile("Content/Screens/Backgrounds/Loading.png");
+    ASSERT_NE(shot, nullptr);
+    ASSERT_NE(picture, nullptr);
+    const core::dimension2du size = picture->getDimension();
+    ASSERT_EQ(size.Width * 720, size.Height * 1280) << "a picture of the screen's proportions";
+    // Sampled every 16 pixels: the mean difference of a channel stays within filtering's blur.
+    f64 difference = 0.0;
+    u32 samples = 0;
+    for (u32 y = 8; y < 720; y += 16)
+        for (u32 x = 8; x < 1280; x += 16) {
+            const video::SColor drawn = shot->getPixel(x, y);
+            const video::SColor own = picture->getPixel(x * size.Width / 1280, y * size.Height / 720);
+            difference += std::abs(s32(drawn.getRed()) - s32(own.getRed())) +
+                          std::abs(s32(drawn.getGreen()) - s32(own.getGreen())) +
+                          std::abs(s32(drawn.getBlue()) - s32(own.getBlue()));
+            samples += 3;
+        }
+    EXPECT_LT(difference / samples, 2.0);
+    // The picture's bright mark, half-way across and at 250/360 of its height.
+    const video::SColor mark = shot->getPixel(640, 500);
+    EXPECT_GT(mark.getLuminance(), 180.0f) << mark.getRed() << " " << mark.getGreen() << " " << mark.getBlue();
+    picture->drop();
+    shot->drop();
 }
 
 TEST_F(OverlayDrawGlTest, CircleWipesCoverTheEdgesAndLeaveTheMiddleHalfWay) {

@@ -209,6 +209,25 @@ TEST_F(OptionsScreenTest, TheOptionsSlideInWithTheirPanel) {
     EXPECT_EQ(options->getRelativePosition().UpperLeftCorner.X, 0);
 }
 
+// The options fade in and out over a fifth of a second: with frames of 0.05 s the fade has
+// run its length after four and the fifth ends it.
+TEST_F(OptionsScreenTest, TheOptionsFadeInAndOutOverAFifthOfASecond) {
+    GUIOptionsScreen* options = openOptionsScreen(false);
+    ASSERT_NE(options, nullptr);
+    options->grab(); // kept to look at after it has gone
+    const auto framesUntil = [&](GUIScreen::FadeStates state) {
+        int frames = 0;
+        for (; frames < 40 && options->getFadeState() != state; ++frames)
+            runFrames(1);
+        return frames;
+    };
+    EXPECT_EQ(framesUntil(GUIScreen::Shown), 5);
+    options->onBack(nullptr);
+    ASSERT_EQ(options->getFadeState(), GUIScreen::FadingOut);
+    EXPECT_EQ(framesUntil(GUIScreen::FadedOut), 5);
+    options->drop();
+}
+
 // Each meter shows its own volume and gives the sound manager's own category the new one.
 TEST_F(OptionsScreenTest, VolumesShowTruncatedPercentsAndStoreHundredths) {
     const struct {

@@ -23,6 +23,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <vector>
 
 using namespace irr;
 using namespace workshoptest;
@@ -379,6 +380,39 @@ TEST_F(WorkshopTest, AChosenUserLevelPlaysAsOneAndBackBringsTheLogo) {
     log.lines.clear();
     EXPECT_FALSE(deleteWorkshopArchive(gone));
     EXPECT_TRUE(log.contains("Could not remove file " + folder + "Gone.zip."));
+}
+
+// A focused level's picture goes on the backdrop's board, the node with ID 15010, and no
+// other: not on the nodes numbered one below and one above it.
+TEST_F(WorkshopTest, TheFocusedLevelsPictureGoesOnTheBoardNodeOnly) {
+    writeBytes(folder + "Castle.zip", makeZip({{"Castle/Castle_Main.irr", emptyLevel()}}));
+    scene::ISceneManager* scene = device->getSceneManager();
+    std::vector<scene::ISceneNode*> nodes;
+    for (s32 id : {15009, 15010, 15011}) {
+        scene::ISceneNode* node = scene->addCubeSceneNode();
+        node->setID(id);
+        nodes.push_back(node);
+    }
+    level->rebuildNodeIDs();
+    auto* menu = new GUILevelSelectScreen(environment);
+    screenManager->pushScreen(menu);
+    menu->drop();
+    ASSERT_EQ(menu->getRows().size(), 1u);
+    menu->onLevelFocused(menu->getRows()[0]);
+    // The archive has no picture: the board shows the stand-in, square.
+    video::ITexture* shown = driver->getTexture(GUILevelSelectScreen::missingPicture);
+    ASSERT_NE(shown, nullptr);
+    for (scene::ISceneNode* node : nodes) {
+        SCOPED_TRACE(node->getID());
+        const bool board = node->getID() == 15010;
+        EXPECT_EQ(node->getMaterial(0).getTexture(0), board ? shown : nullptr);
+        EXPECT_EQ(node->getScale(), board ? core::vector3df(9.0f, 9.0f, 9.0f) : core::vector3df(1.0f, 1.0f, 1.0f));
+    }
+    screenManager->closeAllScreens();
+    screenManager->update();
+    for (scene::ISceneNode* node : nodes)
+        node->remove();
+    level->clearNodeIDs();
 }
 
 TEST_F(WorkshopTest, ADeleteRowSendsRightToItsButtonAndKeepsItUsableWhenDisabled) {
