@@ -326,6 +326,24 @@ TEST_F(WorldEffectsTest, EndSizesReadBackWithScalingOverTime) {
     }
 }
 
+// The fade-in time and the gravity's full-effect time are written under their own keys and
+// read back each as itself.
+TEST_F(WorldEffectsTest, FadeInAndGravityTimesReadBackEachAsItself) {
+    ParticleObject* object = makeParticles();
+    object->settings.fadeInTime = 300;
+    object->settings.gravity.set(0, -2, 0);
+    object->settings.gravityFullEffectMS = 700;
+    io::IAttributes* stored = device->getFileSystem()->createEmptyAttributes();
+    object->serializeAttributes(stored);
+    EXPECT_EQ(stored->getAttributeAsInt("FadeInTime"), 300);
+    EXPECT_EQ(stored->getAttributeAsInt("GravityFullEffectMS"), 700);
+    ParticleObject* read = makeParticles();
+    read->deserializeAttributes(stored);
+    stored->drop();
+    EXPECT_EQ(read->settings.fadeInTime, 300u);
+    EXPECT_EQ(read->settings.gravityFullEffectMS, 700u);
+}
+
 // A timed emission adds each frame's time: it ends once its duration has passed, not before.
 TEST_F(WorldEffectsTest, TimedEmissionEndsAfterItsDurationOfFrames) {
     static std::int64_t now = 0;
