@@ -6,7 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstring>
+#include <filesystem>
+#include <thread>
 #include <vector>
 
 namespace phys::test {
@@ -111,6 +114,50 @@ TEST(AsyncStepping, JointsClothParticlesAndControllersStepIdentically) {
     ASSERT_EQ(inline0.size(), threaded.size());
     EXPECT_EQ(std::memcmp(inline0.data(), threaded.data(), inline0.size() * sizeof(float)), 0);
     EXPECT_LT(inline0[10], 3.0f) << "the cloth's free particles have fallen";
+}
+
+// Threads of this process.
+int liveThreads() {
+    int n = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) {
+        (void)entry;
+        ++n;
+    }
+    return n;
+}
+
+// Waits (at most five seconds) for the process to be down to the given number of threads.
+bool threadsFallTo(int count) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (liveThreads() > count) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        std::this_thread::yield();
+    }
+    return true;
+}
+
+TEST(AsyncStepping, AReleasedDispatcherStopsItsWorkerOnceNoSceneUsesIt) {
+    const int before = liveThreads();
+    Dispatcher* unused = Dispatcher::create(1);
+    EXPECT_EQ(liveThreads(), before + 1);
+    unused->release();
+    EXPECT_TRUE(threadsFallTo(before)) << "a dispatcher no scene uses goes at once";
+
+    PhysScene s{SceneOptions{}};
+    const int withScene = liveThreads();
+    Dispatcher* shared = Dispatcher::create(1);
+    SceneDesc desc(s.physics->getTolerancesScale());
+    desc.dispatcher = shared;
+    desc.filterShader = reportingShader;
+    Scene* scene = s.physics->createScene(desc);
+    ASSERT_NE(scene, nullptr);
+    shared->release();
+    scene->simulate(StepTime);
+    EXPECT_TRUE(scene->fetchResults(true)) << "the scene still steps on its released dispatcher";
+    EXPECT_EQ(liveThreads(), withScene + 1);
+    scene->release();
+    EXPECT_TRUE(threadsFallTo(withScene)) << "the dispatcher goes with its last scene";
 }
 
 class ThreadedScene : public ::testing::Test {
