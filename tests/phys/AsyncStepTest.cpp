@@ -194,6 +194,31 @@ TEST_F(ThreadedScene, VelocityWrittenDuringAStepIsReadAtOnceAndWinsOverTheStep) 
     EXPECT_NEAR(box->getGlobalPose().p.x - x, 5.0f * StepTime, 1e-4f);
 }
 
+TEST_F(ThreadedScene, APoseOrVelocityWrittenDuringAStepLeavesTheStepsOtherResult) {
+    RigidDynamic* box = s.addBox(Vec3(0, 20, 0), Vec3(0.5f), 1.0f);
+    s.step(5);
+    const Transform before = box->getGlobalPose();
+    const float fallSpeed = box->getLinearVelocity().y;
+    ASSERT_LT(fallSpeed, -1.0f);
+
+    s.scene->simulate(StepTime);
+    box->setLinearVelocity(Vec3(5, 0, 0));
+    s.scene->fetchResults(true);
+    EXPECT_LT(box->getGlobalPose().p.y, before.p.y - 0.5f * -fallSpeed * StepTime) << "the step's fall stands";
+    EXPECT_EQ(box->getLinearVelocity(), Vec3(5, 0, 0));
+
+    box->setLinearVelocity(Vec3(0, fallSpeed, 0));
+    s.scene->simulate(StepTime);
+    box->setGlobalPose(Transform(Vec3(3, 15, 0)));
+    s.scene->fetchResults(true);
+    EXPECT_EQ(box->getGlobalPose(), Transform(Vec3(3, 15, 0)));
+    EXPECT_LT(box->getLinearVelocity().y, fallSpeed) << "the step's gravity stands";
+    const float y = box->getGlobalPose().p.y;
+    s.step();
+    EXPECT_LT(box->getGlobalPose().p.y, y) << "the body falls on from where it was put";
+    EXPECT_NEAR(box->getGlobalPose().p.x, 3.0f, 1e-4f);
+}
+
 TEST_F(ThreadedScene, ACentreOfMassSetDuringAStepLeavesTheActorWhereItIs) {
     RigidDynamic* box = s.addBox(Vec3(0, 10, 0), Vec3(0.5f), 1.0f);
     s.step(3);
