@@ -6,7 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstring>
+#include <filesystem>
+#include <thread>
 #include <vector>
 
 namespace phys::test {
@@ -113,6 +116,50 @@ TEST(AsyncStepping, JointsClothParticlesAndControllersStepIdentically) {
     EXPECT_LT(inline0[10], 3.0f) << "the cloth's free particles have fallen";
 }
 
+// Threads of this process.
+int liveThreads() {
+    int n = 0;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/task")) {
+        (void)entry;
+        ++n;
+    }
+    return n;
+}
+
+// Waits (at most five seconds) for the process to be down to the given number of threads.
+bool threadsFallTo(int count) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (liveThreads() > count) {
+        if (std::chrono::steady_clock::now() > end)
+            return false;
+        std::this_thread::yield();
+    }
+    return true;
+}
+
+TEST(AsyncStepping, AReleasedDispatcherStopsItsWorkerOnceNoSceneUsesIt) {
+    const int before = liveThreads();
+    Dispatcher* unused = Dispatcher::create(1);
+    EXPECT_EQ(liveThreads(), before + 1);
+    unused->release();
+    EXPECT_TRUE(threadsFallTo(before)) << "a dispatcher no scene uses goes at once";
+
+    PhysScene s{SceneOptions{}};
+    const int withScene = liveThreads();
+    Dispatcher* shared = Dispatcher::create(1);
+    SceneDesc desc(s.physics->getTolerancesScale());
+    desc.dispatcher = shared;
+    desc.filterShader = reportingShader;
+    Scene* scene = s.physics->createScene(desc);
+    ASSERT_NE(scene, nullptr);
+    shared->release();
+    scene->simulate(StepTime);
+    EXPECT_TRUE(scene->fetchResults(true)) << "the scene still steps on its released dispatcher";
+    EXPECT_EQ(liveThreads(), withScene + 1);
+    scene->release();
+    EXPECT_TRUE(threadsFallTo(withScene)) << "the dispatcher goes with its last scene";
+}
+
 class ThreadedScene : public ::testing::Test {
 protected:
     static SceneOptions threaded() {
@@ -145,6 +192,31 @@ TEST_F(ThreadedScene, VelocityWrittenDuringAStepIsReadAtOnceAndWinsOverTheStep) 
     const float x = box->getGlobalPose().p.x;
     s.step();
     EXPECT_NEAR(box->getGlobalPose().p.x - x, 5.0f * StepTime, 1e-4f);
+}
+
+TEST_F(ThreadedScene, APoseOrVelocityWrittenDuringAStepLeavesTheStepsOtherResult) {
+    RigidDynamic* box = s.addBox(Vec3(0, 20, 0), Vec3(0.5f), 1.0f);
+    s.step(5);
+    const Transform before = box->getGlobalPose();
+    const float fallSpeed = box->getLinearVelocity().y;
+    ASSERT_LT(fallSpeed, -1.0f);
+
+    s.scene->simulate(StepTime);
+    box->setLinearVelocity(Vec3(5, 0, 0));
+    s.scene->fetchResults(true);
+    EXPECT_LT(box->getGlobalPose().p.y, before.p.y - 0.5f * -fallSpeed * StepTime) << "the step's fall stands";
+    EXPECT_EQ(box->getLinearVelocity(), Vec3(5, 0, 0));
+
+    box->setLinearVelocity(Vec3(0, fallSpeed, 0));
+    s.scene->simulate(StepTime);
+    box->setGlobalPose(Transform(Vec3(3, 15, 0)));
+    s.scene->fetchResults(true);
+    EXPECT_EQ(box->getGlobalPose(), Transform(Vec3(3, 15, 0)));
+    EXPECT_LT(box->getLinearVelocity().y, fallSpeed) << "the step's gravity stands";
+    const float y = box->getGlobalPose().p.y;
+    s.step();
+    EXPECT_LT(box->getGlobalPose().p.y, y) << "the body falls on from where it was put";
+    EXPECT_NEAR(box->getGlobalPose().p.x, 3.0f, 1e-4f);
 }
 
 TEST_F(ThreadedScene, ACentreOfMassSetDuringAStepLeavesTheActorWhereItIs) {
