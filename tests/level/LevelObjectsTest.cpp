@@ -64,6 +64,31 @@ TEST_F(LevelObjectsTest, LinearSplineFollowsItsPointsByTime) {
     EXPECT_NEAR(path->getOrientation(0.25f).Y, 90.0f, 1e-3f); // heading along +X
 }
 
+// The length sums DivisionCount straight pieces per segment; a count below one still takes
+// one piece, the chord between the two points.
+TEST_F(LevelObjectsTest, LengthTakesAtLeastOneStraightPiecePerSegment) {
+    const f32 chords = 20.0f; // (0,0,0) to (10,0,0) to (10,10,0)
+    const struct {
+        s32 divisions;
+        bool longer; // than the chords: the pieces follow the curve
+    } rows[] = {{-1, false}, {0, false}, {1, false}, {2, true}};
+    for (const auto& row : rows) {
+        SplineObject* path = spline(root());
+        path->DivisionCount = row.divisions;
+        point(path, {0, 0, 0}, 0.0f);
+        point(path, {10, 0, 0}, 0.5f);
+        point(path, {10, 10, 0}, 1.0f);
+        path->update();
+        const f32 length = path->computeLength();
+        EXPECT_EQ(path->getLength(), length) << row.divisions;
+        if (row.longer)
+            EXPECT_GT(length, chords + 0.01f) << row.divisions;
+        else
+            EXPECT_NEAR(length, chords, 1e-4f) << row.divisions;
+        path->remove();
+    }
+}
+
 // The heading is that of the chord from a hundredth of the path before to a hundredth after,
 // cut at the ends; near a corner it turns part of the way.
 TEST_F(LevelObjectsTest, HeadingFollowsTheChordAHundredthEitherSide) {

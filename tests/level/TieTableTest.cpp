@@ -65,6 +65,23 @@ TEST_F(TieTableTest, ReadsTheRowsInTableOrder) {
     EXPECT_EQ(table.getTiePath(99), io::path());
 }
 
+// A row is a "Tie" element directly in the table: other elements there, and ties nested
+// inside any element, are no rows.
+TEST_F(TieTableTest, OnlyTieElementsDirectlyInTheTableAreRows) {
+    ASSERT_TRUE(loadTable("<Ties>"
+                          "<Tie id=\"1\" path=\"a.png\"/>"
+                          "<Note id=\"2\" path=\"b.png\"/>"
+                          "<Tie id=\"3\" path=\"c.png\"><Tie id=\"4\" path=\"d.png\"/></Tie>"
+                          "<Group><Tie id=\"5\" path=\"e.png\"/><Note id=\"6\"/></Group>"
+                          "</Ties>"));
+    ASSERT_EQ(table.getTies().size(), 2u);
+    EXPECT_EQ(table.getTies()[0].id, 1);
+    EXPECT_EQ(table.getTies()[1].id, 3);
+    for (s32 id : {2, 4, 5, 6})
+        EXPECT_EQ(table.getTiePath(id), io::path()) << id;
+    EXPECT_EQ(log, "");
+}
+
 TEST_F(TieTableTest, CountsTheTiesOfALevelIgnoringTheCaseOfAToZ) {
     ASSERT_TRUE(loadTable(tableXml));
     EXPECT_EQ(table.countTiesForLevel(L"Content/Levels/Church_Main.irr"), 3);

@@ -178,6 +178,47 @@ TEST_F(PropertySpawnActionsTest, VisibleGoesToTheCausingObjectAndEveryTargetAndR
     EXPECT_FALSE(named->isVisible()) << "without a causing object ObjectID is looked up";
 }
 
+// A causing part whose shapes sit on its owner's body stands for the owner: the owner is
+// hidden. A part with a body of its own is hidden itself, even under a physics owner.
+TEST_F(PropertySpawnActionsTest, VisibleForAPartSharingItsOwnersBodyGoesToTheOwner) {
+    auto add = [&](scene::ISceneNode* parent, s32 id, const char* bound, const char* state) {
+        auto* object = new PhysicsObject(parent, smgr(), id);
+        object->drop();
+        io::IAttributes* keys = attributes();
+        keys->addString("Name", ("Part" + std::to_string(id)).c_str());
+        keys->addInt("Id", id);
+        keys->addVector3d("Position", {0, 1.5f, 0});
+        keys->addEnum("BoundType", bound, boundTypeNames);
+        keys->addFloat("Radius", 0.5f);
+        keys->addEnum("PhysicsState", state, physicsStateNames);
+        object->deserializeAttributes(keys);
+        object->updateAbsolutePosition();
+        manager->registerNodeIDs(object);
+        return object;
+    };
+    PhysicsObject* owner = addCrate(2, {0, 1, 0});
+    PhysicsObject* sharing = add(owner, 3, "Sphere", "Dynamic");
+    ASSERT_TRUE(sharing->getUserData()->sharedBody);
+    PhysicsObject* bodiless = add(root(), 4, "None", "Kinematic");
+    PhysicsObject* own = add(bodiless, 5, "Sphere", "Kinematic");
+    root()->OnAnimate(0); // links the records of parts that keep their own bodies
+    ASSERT_FALSE(own->getUserData()->sharedBody);
+    ASSERT_NE(own->getUserData()->parent, nullptr);
+
+    SetObjectPropertyAction* hide = setProperty([](io::IAttributes* k) {
+        k->addString("PropertyName", "Visible");
+        k->addBool("PropertyValue", false);
+    });
+    event = makeEmptyTriggerEventInfo(sharing);
+    hide->execute(event);
+    EXPECT_FALSE(owner->isVisible());
+    EXPECT_TRUE(sharing->isVisible());
+    event = makeEmptyTriggerEventInfo(own);
+    hide->execute(event);
+    EXPECT_FALSE(own->isVisible());
+    EXPECT_TRUE(bodiless->isVisible());
+}
+
 TEST_F(PropertySpawnActionsTest, QuantitiesRevertToTheValueTheLastTargetHad) {
     std::vector<PhysicsObject*> crates = {addCrate(2, {0, 1, 0}), addCrate(3, {2, 1, 0}), addCrate(4, {4, 1, 0})};
     for (size_t i = 0; i < crates.size(); ++i)
