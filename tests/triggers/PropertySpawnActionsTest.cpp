@@ -180,7 +180,7 @@ TEST_F(PropertySpawnActionsTest, VisibleGoesToTheCausingObjectAndEveryTargetAndR
 
 // A causing part whose shapes sit on its owner's body stands for the owner: the owner is
 // hidden. A part with a body of its own is hidden itself, even under a physics owner.
-TEST_F(PropertySpawnActionsTest, VisibleForAPartSharingItsOwnersBodyGoesToTheOwner) {
+TEST_F(PropertySpawnActionsTest, VisibleForAPartSharingItsOwnersBodyGoesToTheOwnerAndIsUndoneThere) {
     auto add = [&](scene::ISceneNode* parent, s32 id, const char* bound, const char* state) {
         auto* object = new PhysicsObject(parent, smgr(), id);
         object->drop();
@@ -213,10 +213,14 @@ TEST_F(PropertySpawnActionsTest, VisibleForAPartSharingItsOwnersBodyGoesToTheOwn
     hide->execute(event);
     EXPECT_FALSE(owner->isVisible());
     EXPECT_TRUE(sharing->isVisible());
+    hide->revert(event);
+    EXPECT_TRUE(owner->isVisible()) << "undone on the owner it hid";
     event = makeEmptyTriggerEventInfo(own);
     hide->execute(event);
     EXPECT_FALSE(own->isVisible());
     EXPECT_TRUE(bodiless->isVisible());
+    hide->revert(event);
+    EXPECT_TRUE(own->isVisible());
 }
 
 TEST_F(PropertySpawnActionsTest, QuantitiesRevertToTheValueTheLastTargetHad) {

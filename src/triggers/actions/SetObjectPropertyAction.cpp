@@ -98,6 +98,9 @@ void SetObjectPropertyAction::revert(TriggerEventInfo& event) {
     logStep("Reversing Property");
     prepareTargets();
     scene::ISceneNode* single = event.object;
+    // Undone on the object the action changed: a part sharing its owner's body hid the owner.
+    if (PropertyName == PropVisible && single)
+        single = linkedPhysicsObject(single);
     if (ObjectID != 0 && !single)
         single = triggerActions::findObjectByID(ObjectID);
     if (single)
