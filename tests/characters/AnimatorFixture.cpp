@@ -3,10 +3,12 @@
 #include "characters/animators/AnimatorFactory.h"
 #include "physics/objects/PhysicsObjectSettings.h"
 #include "core/CoreSlots.h"
+#include "core/Globals.h"
 #include "level/LevelHooks.h"
 #include "level/SplineObject.h"
 #include "level/ResourceCaches.h"
 #include "render/BillboardObject.h"
+#include "render/EffectHandler.h"
 #include "render/SpriteAnimation.h"
 #include "physics/world/PhysicsHooks.h"
 
@@ -31,7 +33,17 @@ void AnimatorFixture::SetUp() {
     };
 }
 
+void AnimatorFixture::useHardwareSkinning() {
+    skinningHandler = std::make_unique<EffectHandler>(device->get(), irr::core::dimension2du(0, 0));
+    effectHandler = skinningHandler.get();
+    effectHandler->hardwareSkinning = true;
+}
+
 void AnimatorFixture::TearDown() {
+    if (skinningHandler) {
+        effectHandler = nullptr;
+        skinningHandler.reset();
+    }
     smgr()->clear();
     factory->drop();
     factory = nullptr;

@@ -3,8 +3,10 @@
 #include "../physics/PhysicsObjectFixture.h"
 
 #include "characters/animators/AnimatorBase.h"
+#include "render/EffectHandler.h"
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -37,5 +39,9 @@ protected:
             frame(seconds);
     }
 
+    // An effect handler with hardware skinning on, the global one until the test ends.
+    void useHardwareSkinning();
+
     AnimatorFactory* factory = nullptr;
+    std::unique_ptr<EffectHandler> skinningHandler;
 };

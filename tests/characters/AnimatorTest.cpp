@@ -1344,12 +1344,7 @@ TEST_F(AnimatorTest, ABoneAttachmentWithoutANameFollowsTheJointOfItsIndex) {
 // With hardware skinning the joint nodes are not kept up, so an attached node follows the
 // mesh's own animated joint, the root joint included.
 TEST_F(AnimatorTest, WithHardwareSkinningABoneAttachmentFollowsTheMeshsAnimatedJoint) {
-    auto handler = std::make_unique<EffectHandler>(device->get(), core::dimension2du(0, 0));
-    effectHandler = handler.get();
-    struct Unset {
-        ~Unset() { effectHandler = nullptr; }
-    } unset;
-    effectHandler->hardwareSkinning = true;
+    useHardwareSkinning();
     PhysicsObject* figure = addFigure();
     figure->setID(40);
     manager->registerNodeIDs(figure);

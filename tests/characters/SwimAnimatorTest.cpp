@@ -353,12 +353,7 @@ TEST_F(SwimAnimatorTest, AStrokeRunsFromRestThroughTheBlastBackToRest) {
 // a quarter unit apart (in the figure's frame, Z up); those before the path's start lie on
 // the previous path.
 TEST_F(SwimAnimatorTest, WithHardwareSkinningTheTailLiesAlongThePathBehindTheSwimmer) {
-    auto handler = std::make_unique<EffectHandler>(device->get(), core::dimension2du(0, 0));
-    effectHandler = handler.get();
-    struct Unset {
-        ~Unset() { effectHandler = nullptr; }
-    } unset;
-    effectHandler->hardwareSkinning = true;
+    useHardwareSkinning();
     SplineObject* previous = addStraightPath(79, 100.0f, -100.0f);
     SplineObject* path = static_cast<SplineObject*>(manager->getSceneNodeFromID(78));
     PhysicsObject* figure = addFigure(81);
