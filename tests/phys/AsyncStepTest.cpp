@@ -137,15 +137,34 @@ bool threadsFallTo(int count) {
     return true;
 }
 
+// The thread count once it has held still for a tenth of a second (at most two seconds): an
+// earlier test's worker may still be on its way out.
+int settledThreads() {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(2);
+    int count = liveThreads();
+    auto still = std::chrono::steady_clock::now();
+    while (std::chrono::steady_clock::now() < end) {
+        const int now = liveThreads();
+        if (now != count) {
+            count = now;
+            still = std::chrono::steady_clock::now();
+        } else if (std::chrono::steady_clock::now() - still > std::chrono::milliseconds(100)) {
+            break;
+        }
+        std::this_thread::yield();
+    }
+    return count;
+}
+
 TEST(AsyncStepping, AReleasedDispatcherStopsItsWorkerOnceNoSceneUsesIt) {
-    const int before = liveThreads();
+    const int before = settledThreads();
     Dispatcher* unused = Dispatcher::create(1);
     EXPECT_EQ(liveThreads(), before + 1);
     unused->release();
     EXPECT_TRUE(threadsFallTo(before)) << "a dispatcher no scene uses goes at once";
 
     PhysScene s{SceneOptions{}};
-    const int withScene = liveThreads();
+    const int withScene = settledThreads();
     Dispatcher* shared = Dispatcher::create(1);
     SceneDesc desc(s.physics->getTolerancesScale());
     desc.dispatcher = shared;
