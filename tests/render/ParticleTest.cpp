@@ -290,18 +290,8 @@ TEST_F(ParticleTest, EngineAffectorsRunInListOrder) {
     EXPECT_TRUE(node->getAffectors().empty());
 }
 
-class ParticleChildCounter : public scene::ISceneNode {
-public:
-    using scene::ISceneNode::ISceneNode;
-    void OnRegisterSceneNode() override { ++registered; }
-    void render() override {}
-    const core::aabbox3df& getBoundingBox() const override { return box; }
-    int registered = 0;
-    core::aabbox3df box;
-};
-
 TEST_F(ParticleTest, OnlyAShownNodeWithParticlesRegistersItselfAndItsChildren) {
-    auto* child = new ParticleChildCounter(node, scene());
+    auto* child = new rendertest::RegisterCountingNode(node, scene());
     child->drop();
     scene()->addCameraSceneNode();
     scene()->drawAll();

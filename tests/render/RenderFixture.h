@@ -46,4 +46,15 @@ protected:
     irr::IrrlichtDevice* device = nullptr;
 };
 
+// A node that counts the times it is asked to register for drawing.
+class RegisterCountingNode : public irr::scene::ISceneNode {
+public:
+    using irr::scene::ISceneNode::ISceneNode;
+    void OnRegisterSceneNode() override { ++registered; }
+    void render() override {}
+    const irr::core::aabbox3df& getBoundingBox() const override { return box; }
+    int registered = 0;
+    irr::core::aabbox3df box;
+};
+
 } // namespace rendertest

@@ -758,20 +758,9 @@ TEST_F(VolumeLightTest, TheVolumeAddsItsColourSharedAmongItsSlices) {
     }
 }
 
-// A node that counts the times it is asked to register for drawing.
-class RegisterCountingNode : public scene::ISceneNode {
-public:
-    using scene::ISceneNode::ISceneNode;
-    void OnRegisterSceneNode() override { ++registered; }
-    void render() override {}
-    const core::aabbox3df& getBoundingBox() const override { return box; }
-    int registered = 0;
-    core::aabbox3df box;
-};
-
 TEST_F(VolumeLightTest, AShownVolumeRegistersItsChildrenAndAHiddenOneNothing) {
     VolumeLightObject* light = addVolumeLight();
-    auto* child = new RegisterCountingNode(light, scene, -1);
+    auto* child = new rendertest::RegisterCountingNode(light, scene, -1);
     child->drop();
     light->OnRegisterSceneNode();
     EXPECT_EQ(child->registered, 1);
