@@ -39,16 +39,16 @@ bool readNumber(const std::string& token, double& value) {
     return end == token.c_str() + token.size() && std::isfinite(value);
 }
 
-bool tokensMatch(const std::string& a, const std::string& b, double tolerance) {
+bool tokensMatch(const std::string& a, const std::string& b, RecordTolerance tolerance) {
     if (a == b) return true;
     double x = 0.0, y = 0.0;
     if (!readNumber(a, x) || !readNumber(b, y)) return false;
     const double difference = std::fabs(x - y);
-    return difference <= tolerance ||
-           difference <= tolerance * std::max(std::fabs(x), std::fabs(y));
+    return difference <= tolerance.absolute ||
+           difference <= tolerance.relative * std::max(std::fabs(x), std::fabs(y));
 }
 
-bool linesMatch(const std::string& a, const std::string& b, double tolerance) {
+bool linesMatch(const std::string& a, const std::string& b, RecordTolerance tolerance) {
     const std::vector<std::string> ta = splitTokens(a), tb = splitTokens(b);
     if (ta.size() != tb.size()) return false;
     for (std::size_t i = 0; i < ta.size(); ++i)
@@ -59,7 +59,7 @@ bool linesMatch(const std::string& a, const std::string& b, double tolerance) {
 } // namespace
 
 std::string describeDifferences(const std::string& recorded, const std::string& actual,
-                                double tolerance, int maxDifferences) {
+                                RecordTolerance tolerance, int maxDifferences) {
     const std::vector<std::string> want = splitLines(recorded), got = splitLines(actual);
     std::ostringstream out;
     int shown = 0;
@@ -77,7 +77,7 @@ std::string describeDifferences(const std::string& recorded, const std::string& 
 }
 
 void expectMatchesRecord(const std::string& relativePath, const std::string& actual,
-                         double tolerance) {
+                         RecordTolerance tolerance) {
     const std::filesystem::path file = sourceDir() / "tests" / relativePath;
     const char* record = std::getenv("PADDLESTONE_RECORD");
     if (record && std::string(record) == "1") {

@@ -10,15 +10,19 @@ namespace test {
 // PADDLESTONE_RECORD=1 in the environment and review the difference like code.
 //
 // The record lives in the source tree at tests/<relativePath>. Lines are compared token by
-// token (split on white space): numbers within the tolerance (absolute, or relative to the
-// larger magnitude, whichever is looser), everything else exactly. A mismatch fails the test
-// naming the first differing lines.
+// token (split on white space): numbers within the tolerance, everything else exactly. A
+// mismatch fails the test naming the first differing lines.
+struct RecordTolerance {
+    double absolute = 1e-3;
+    // Of the larger magnitude; a number passes when either bound holds.
+    double relative = 1e-4;
+};
 void expectMatchesRecord(const std::string& relativePath, const std::string& actual,
-                         double tolerance = 1e-3);
+                         RecordTolerance tolerance = {});
 
 // The comparison alone: empty when the texts match, otherwise a description of the first
 // differences (at most maxDifferences lines).
 std::string describeDifferences(const std::string& recorded, const std::string& actual,
-                                double tolerance, int maxDifferences = 8);
+                                RecordTolerance tolerance = {}, int maxDifferences = 8);
 
 } // namespace test
