@@ -485,7 +485,8 @@ protected:
         io::IAttributes* original = newAttributes();
         io::IAttributes* copied = newAttributes();
         for (const auto& [type, node] : firstOfType) {
-            scene::ISceneNode* copy = node->clone(node->getParent(), smgr());
+            // Without arguments, as a spawn pool copies: beside the original, in its scene.
+            scene::ISceneNode* copy = node->clone();
             if (!copy) {
                 out << "clone " << type << ' ' << node->getID() << " none\n";
                 continue;
