@@ -356,6 +356,13 @@ protected:
             << " truevisible " << object->isTrulyVisible() << " jointlimit " << object->getHardwareJointCount()
             << " respawn " << vec(object->reset().respawnPosition) << " / " << vec(object->reset().respawnRotation)
             << '\n';
+        const PhysicsMeshSettings& m = object->mesh();
+        out << "  links jointed " << b.jointedObjects.size() << " joints " << b.joints.size() << " holders "
+            << b.jointHolders.size() << " touches " << b.touchList.size() << " glow "
+            << (m.glowParent ? m.glowParent->getID() : 0) << " instances " << m.instances.size() << " highlight "
+            << m.highlightMode << " alpha " << num(m.fadeAlpha) << ' ' << num(m.fadeAlphaTarget) << " spawn "
+            << vec(object->reset().spawnPosition) << " / " << vec(object->reset().spawnRotation) << " / "
+            << vec(object->reset().spawnScale) << " collision " << object->isCollisionEnabled() << '\n';
         writeActor(out, "actor", object->getBodyActor());
     }
 
@@ -408,6 +415,17 @@ protected:
             out << "  joint kind " << joint->JointType << " bodies " << joint->ObjectID1 << ' ' << joint->ObjectID2
                 << " enabled " << joint->JointEnabled << " pending " << joint->bodiesPending << " live "
                 << joint->isJointLive() << " built " << (joint->getJoint() != nullptr) << '\n';
+        }
+        if (type == scene::ESNT_LIGHT) {
+            if (auto* light = dynamic_cast<LightObject*>(node)) {
+                const video::SLight& l = light->getLightData();
+                out << "  light type " << int(l.Type) << " radius " << num(l.Radius) << " falloff " << num(l.Falloff)
+                    << " cone " << num(l.InnerCone) << ' ' << num(l.OuterCone) << " shadows " << l.CastShadows
+                    << " at " << vec(l.Position) << " towards " << vec(l.Direction) << " attenuation "
+                    << vec(l.Attenuation) << " colors " << std::hex << l.AmbientColor.toSColor().color << ' '
+                    << l.DiffuseColor.toSColor().color << ' ' << l.SpecularColor.toSColor().color << std::dec
+                    << " index " << light->getDriverLightIndex() << " priority " << light->getPriority() << '\n';
+            }
         }
         if (type == typeId("cmro") || isTypeOf(type, typeId("cmro")))
             out << "  camera look " << vec(static_cast<CameraObject*>(node)->getLookVector()) << '\n';
