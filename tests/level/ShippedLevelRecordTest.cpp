@@ -16,6 +16,7 @@
 #include "level/LevelFile.h"
 #include "level/MeshGate.h"
 #include "level/SceneNodeTypes.h"
+#include "level/SplineObject.h"
 #include "phys/Phys.h"
 #include "physics/joints/JointObject.h"
 #include "physics/objects/PhysicsObject.h"
@@ -415,6 +416,17 @@ protected:
             out << "  joint kind " << joint->JointType << " bodies " << joint->ObjectID1 << ' ' << joint->ObjectID2
                 << " enabled " << joint->JointEnabled << " pending " << joint->bodiesPending << " live "
                 << joint->isJointLive() << " built " << (joint->getJoint() != nullptr) << '\n';
+        }
+        if (isTypeOf(type, typeId("slne"))) {
+            auto* spline = static_cast<SplineObject*>(node);
+            out << "  spline points " << spline->getControlPointCount() << " length " << num(spline->getLength())
+                << " ready " << !spline->isNotReady() << '\n';
+            // The path once, at its spline (its points are splines too).
+            const bool point = node->getParent() && isTypeOf(node->getParent()->getType(), typeId("slne"));
+            if (spline->getControlPointCount() >= 2 && !point)
+                for (f32 t : {0.0f, 0.1f, 0.3f, 0.5f, 0.7f, 0.9f, 1.0f})
+                    out << "   at " << num(t) << ' ' << vec(spline->getPosition(t)) << " facing "
+                        << vec(spline->getOrientation(t)) << '\n';
         }
         if (type == scene::ESNT_LIGHT) {
             if (auto* light = dynamic_cast<LightObject*>(node)) {
