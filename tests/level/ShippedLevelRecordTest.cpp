@@ -543,7 +543,9 @@ protected:
                 << copied->getAttributeCount() << " same " << same << " children " << node->getChildren().size()
                 << ' ' << copy->getChildren().size() << " materials " << node->getMaterialCount() << ' '
                 << copy->getMaterialCount() << " visible " << copy->isVisible() << " position "
-                << vec(copy->getPosition()) << '\n'
+                << vec(copy->getPosition()) << " parent " << (copy->getParent() == node->getParent()) << " scene "
+                << (copy->getSceneManager() == node->getSceneManager()) << " active-checkpoint "
+                << (manager->activeCheckpoint ? manager->activeCheckpoint->getID() : 0) << '\n'
                 << differences.str();
             if (PhysicsObject* object = asPhysicsObject(copy))
                 writePhysics(out, object);
