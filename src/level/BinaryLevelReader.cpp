@@ -384,7 +384,11 @@ void setValue(io::IAttributes* c, s32 index, const DecodedAttribute& a, const Na
     case io::EAT_LINE3D:
         break;
     case io::EAT_TEXTURE:
-        if (!isNoTextureText(a.text.c_str()))
+        // A refilled container may still hold the texture of the block before; the engine's
+        // texture attribute lets go of it for an empty name (not for a null texture).
+        if (isNoTextureText(a.text.c_str()))
+            c->setAttribute(index, L"");
+        else
             c->setAttribute(index, textureFileText(a.text.c_str()).c_str());
         break;
     default:

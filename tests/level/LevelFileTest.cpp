@@ -255,6 +255,28 @@ TEST_F(LevelFileTest, AMaterialLayerWithoutATextureIsNoFileNamedZero) {
     EXPECT_EQ(written.find("value=\"0\" />\n        <texture"), std::string::npos);
 }
 
+TEST_F(LevelFileTest, AMaterialWithoutATextureAfterOneWithATextureStaysWithout) {
+    video::ITexture* texture = device->get()->getVideoDriver()->addTexture(core::dimension2du(4, 4), "Layer.png");
+    scene::ISceneNode* textured = smgr()->addCubeSceneNode(2.0f, root(), 5);
+    scene::ISceneNode* plain = smgr()->addCubeSceneNode(2.0f, root(), 6);
+    textured->getMaterial(0).setTexture(0, texture);
+    for (const char* file : {"Layers.irr", "Layers.irrblvl"}) {
+        SCOPED_TRACE(file);
+        ASSERT_TRUE(manager->saveLevel(file));
+    }
+    for (const char* file : {"Layers.irr", "Layers.irrblvl"}) {
+        SCOPED_TRACE(file);
+        manager->unloadLevel();
+        ASSERT_TRUE(manager->loadLevel(file));
+        textured = smgr()->getSceneNodeFromId(5);
+        plain = smgr()->getSceneNodeFromId(6);
+        ASSERT_NE(textured, nullptr);
+        ASSERT_NE(plain, nullptr);
+        EXPECT_EQ(textured->getMaterial(0).getTexture(0), texture);
+        EXPECT_EQ(plain->getMaterial(0).getTexture(0), nullptr);
+    }
+}
+
 TEST_F(LevelFileTest, NodesOfTheSameLayoutEachGetTheirOwnValues) {
     registerSceneNodeType(levelObjectRow<AllTypesObject>(typeId("tall"), "AllTypesObject"));
     // The factory's row goes with the test: to the other tests the type has no name.
