@@ -23,8 +23,10 @@
 #include "screens/menus/GUIAudioOptionsScreen.h"
 #include "screens/menus/GUIControlOptionsScreen.h"
 #include "screens/menus/GUIControlsRemapScreen.h"
+#include "screens/menus/GUIDialogScreen.h"
 #include "screens/menus/GUIGraphicsOptionsScreen.h"
 #include "screens/menus/GUIOptionsScreen.h"
+#include "screens/menus/GUIPauseScreen.h"
 #include "screens/menus/GUIPlayScreen.h"
 
 #include "support/GraphicsDriver.h"
@@ -244,7 +246,8 @@ INSTANTIATE_TEST_SUITE_P(Settings, QualityPictureGlTest,
                                            QualityCase{"NoShadows", 0, false, 2048, 1, true}),
                          [](const ::testing::TestParamInfo<QualityCase>& info) { return std::string(info.param.name); });
 
-// The title and the main menus, each once it has come in.
+// The title and the main menus, each once it has come in: the options' reset question too,
+// and the pause menu over the first story level.
 class MenuPictureGlTest : public LevelPictureFixture, public ::testing::WithParamInterface<std::string> {
 protected:
     // The road from the title to the screen; its last step takes the picture.
@@ -255,13 +258,26 @@ protected:
             fromTitle = shot;
         else if (screen == "StorySelect")
             fromTitle = [] { top<GUIPlayScreen>()->openStorySelect(nullptr); };
+        else if (screen == "Pause")
+            fromTitle = [this] { loadLevel("Story_Garden"); };
         waitFor("the title", [this] { return titleShown() && settled<GUIPlayScreen>(); }, fromTitle);
         if (screen == "Title")
             return;
         if (screen == "StorySelect")
             return waitFor("the story select", [this] { return settled<GUIStoryLevelSelectScreen>(); }, shot);
+        if (screen == "Pause") {
+            // The first story level plays a while, then the pause menu comes over it.
+            waitFor("the level playing", [this] { return frame >= loadedAt + framesAfterLoad; },
+                    [] { screenManager->setPauseScreenVisible(true); });
+            return waitFor("the pause menu", [this] { return settled<GUIPauseScreen>(); }, shot);
+        }
         if (screen == "Options")
             return waitFor("the options", [this] { return settled<GUIOptionsScreen>(); }, shot);
+        if (screen == "ResetDialog") {
+            waitFor("the options", [this] { return settled<GUIOptionsScreen>(); },
+                    [] { top<GUIOptionsScreen>()->onReset(nullptr); });
+            return waitFor("the reset dialog", [this] { return settled<GUIDialogScreen>(); }, shot);
+        }
         if (screen == "GraphicsOptions") {
             waitFor("the options", [this] { return settled<GUIOptionsScreen>(); },
                     [] { top<GUIOptionsScreen>()->onGraphics(nullptr); });
@@ -291,7 +307,7 @@ TEST_P(MenuPictureGlTest, TheScreenLooksAsRecordedOnceItHasComeIn) {
 
 INSTANTIATE_TEST_SUITE_P(Screens, MenuPictureGlTest,
                          ::testing::Values("Title", "Options", "GraphicsOptions", "AudioOptions", "ControlOptions",
-                                           "ControlsRemap", "StorySelect"),
+                                           "ControlsRemap", "StorySelect", "ResetDialog", "Pause"),
                          [](const ::testing::TestParamInfo<std::string>& info) { return info.param; });
 
 } // namespace
