@@ -8,6 +8,7 @@
 #include "core/Globals.h"
 #include "core/LanguageManager.h"
 #include "gui/GUIButton.h"
+#include "gui/GUIElementFactory.h"
 #include "gui/GUIFreeTypeText.h"
 #include "gui/GUIImage.h"
 #include "gui/GUIMenuItem.h"
@@ -43,6 +44,7 @@
 #include "screens/menus/GUISplashScreen.h"
 #include "support/RecordedResult.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -166,8 +168,12 @@ void writeElement(std::vector<Block>& blocks, io::IFileSystem* files, video::IVi
            std::to_string(element->isTabGroup()) + " noclip " + std::to_string(element->isNotClipped()) + "\n";
     // What is hidden or lies wholly off the screen is not seen, however it moves: its place
     // and flags are enough.
+    // (The objective panel raises its visible flag only while it draws itself: it is seen
+    // while its owner shows it.)
     const core::recti screen(0, 0, screenWidth, screenHeight);
-    if (!element->isVisible() || !element->getAbsolutePosition().isRectCollided(screen)) {
+    auto* panel = dynamic_cast<GUIObjectiveCenter*>(element);
+    const bool seen = element->isVisible() || (panel && panel->isShownByOwner());
+    if (!seen || !element->getAbsolutePosition().isRectCollided(screen)) {
         blocks.emplace_back(path, std::move(out));
         return;
     }
@@ -308,6 +314,8 @@ protected:
         settings->load(true);
         gameSettings = settings.get();
         startInput();
+        // The game's element factory, as the game registers it: layouts name its types.
+        (new GUIElementFactory(environment))->drop();
         StartingUp = false;
     }
     void TearDown() override {
@@ -457,6 +465,8 @@ protected:
         screen->drop();
         return screen;
     }
+    void recordPlay(const core::dimension2du& size);
+    void recordNotifications(const core::dimension2du& size);
     void loadCatalogue() {
         ASSERT_TRUE(level->init());
         loadLevelList();
@@ -550,5 +560,92 @@ TEST_F(ScreenRecordTest, Splash) {
     }
     test::expectMatchesRecord("screens/records/Splash.txt", text);
 }
+
+// --- the game's own overlays during play ----------------------------------------------------------
+
+// A running level with each overlay in turn: the objective panel with an open and a
+// completed row, a subtitle, a notification, the pause menu over them and back, the
+// checkpoint and loading billboards.
+void ScreenRecordTest::recordPlay(const core::dimension2du& size) {
+    useSize(size);
+    runLevel();
+    settle();
+    record("open");
+    GUIObjectiveCenter* objectives = screenManager->getObjectiveCenter();
+    objectives->setRowText(0, L"Cross the pond on the stepping stones");
+    objectives->setRowOpenLook(0, 0, true);
+    objectives->setRowText(1, L"Find the watering can that somebody left behind the potting shed near the gate");
+    objectives->setRowOpenLook(1, 1, true);
+    objectives->setRowText(2, L"Open the gate");
+    objectives->setRowCompletedLook(2, 2);
+    settle();
+    record("objectives");
+    GUISubtitleManager* subtitles = screenManager->getSubtitleManager();
+    subtitles->SubtitlesOn = true;
+    subtitles->playSubtitle(3);
+    settle();
+    record("subtitle");
+    subtitles->clear();
+    screenManager->showNotification(screenManager->getNotificationByName("Grab"), 0.0f);
+    settle();
+    record("notification");
+    key(KEY_ESCAPE);
+    record("paused");
+    key(KEY_ESCAPE);
+    record("resumed");
+    level->checkpointSaving = true;
+    settle();
+    record("checkpoint");
+    level->checkpointSaving = false;
+    level->levelLoading = true;
+    settle();
+    record("loading");
+    level->levelLoading = false;
+    settle();
+    record("loaded");
+    test::expectMatchesRecord("screens/records/Play_" + std::to_string(size.Width) + "x" +
+                                  std::to_string(size.Height) + ".txt",
+                              text);
+}
+
+TEST_F(ScreenRecordTest, PlayAt800x600) { recordPlay(small); }
+TEST_F(ScreenRecordTest, PlayAt1920x1080) { recordPlay(large); }
+
+// The notification table's entries, each built on the game's notification layout, shown
+// one after another, and the layout file read by itself.
+void ScreenRecordTest::recordNotifications(const core::dimension2du& size) {
+    useSize(size);
+    runLevel();
+    settle();
+    previous = blocks();
+    // As the screen manager's start reads it.
+    GUINotification::loadNotificationTable();
+    std::vector<std::string> names;
+    for (const auto& record : GUINotification::getTable())
+        if (!record.name.empty() && std::find(names.begin(), names.end(), record.name) == names.end())
+            names.push_back(record.name);
+    ASSERT_FALSE(names.empty());
+    for (const std::string& name : names) {
+        GUINotification* notification = screenManager->getNotificationByName(name.c_str());
+        screenManager->showNotification(notification, 0.0f);
+        settle();
+        record(name);
+        // Dismissed it slides away; the level's end then takes it from the layer.
+        screenManager->dismissNotification(name.c_str(), true);
+        settle();
+        record(name + "-dismissed");
+        screenManager->resetNotifications();
+        settle();
+    }
+    screenManager->showNotification(screenManager->getNotificationByPath(GUINotification::blankLayout), 0.0f);
+    settle();
+    record("layout");
+    test::expectMatchesRecord("screens/records/Notifications_" + std::to_string(size.Width) + "x" +
+                                  std::to_string(size.Height) + ".txt",
+                              text);
+}
+
+TEST_F(ScreenRecordTest, NotificationsAt800x600) { recordNotifications(small); }
+TEST_F(ScreenRecordTest, NotificationsAt1920x1080) { recordNotifications(large); }
 
 } // namespace
