@@ -1,0 +1,651 @@
+// Every screen of the game, opened the way the game opens it, recorded as its whole GUI
+// element tree at two window sizes and after each step of a short run of menu keys: what
+// each element is, where it lies, what it says in which font and colours, what it shows and
+// which row is chosen. The records under tests/screens/records/ are compared token by token.
+#include "ScreenInputFixture.h"
+
+#include "core/GameSettings.h"
+#include "core/Globals.h"
+#include "core/LanguageManager.h"
+#include "gui/GUIButton.h"
+#include "gui/GUIElementFactory.h"
+#include "gui/GUIFreeTypeText.h"
+#include "gui/GUIImage.h"
+#include "gui/GUIMenuItem.h"
+#include "gui/GUIOptionCycle.h"
+#include "gui/GUIOptionMeter.h"
+#include "gui/GUIOptionRemap.h"
+#include "gui/GUIOptionsList.h"
+#include "gui/GUIScreen.h"
+#include "gui/GUIScrollList.h"
+#include "gui/GUIStaticText.h"
+#include "gui/GUITextButton.h"
+#include "gui/GuiCommon.h"
+#include "gui/fonts/CGUITTFont.h"
+#include "gui/hud/GUIHud.h"
+#include "gui/hud/GUINotification.h"
+#include "gui/hud/GUIObjectiveCenter.h"
+#include "gui/hud/GUISubtitleManager.h"
+#include "level/LevelManager.h"
+#include "physics/world/PhysicsManager.h"
+#include "player/InputManager.h"
+#include "screens/ScreenManager.h"
+#include "screens/levels/GUILevelSelectScreen.h"
+#include "screens/levels/GUIStoryLevelSelectScreen.h"
+#include "screens/levels/LevelCatalogue.h"
+#include "screens/menus/GUIAudioOptionsScreen.h"
+#include "screens/menus/GUIControlOptionsScreen.h"
+#include "screens/menus/GUIControlsRemapScreen.h"
+#include "screens/menus/GUIDialogScreen.h"
+#include "screens/menus/GUIGraphicsOptionsScreen.h"
+#include "screens/menus/GUIMainScreen.h"
+#include "screens/menus/GUIOptionsScreen.h"
+#include "screens/menus/GUIPauseScreen.h"
+#include "screens/menus/GUISplashScreen.h"
+#include "support/RecordedResult.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+using namespace irr;
+
+namespace {
+
+// The window sizes every screen is recorded at (each size a test of its own).
+const core::dimension2du small(800, 600);
+const core::dimension2du large(1920, 1080);
+
+// --- writing an element tree ----------------------------------------------------------------------
+
+std::string number(f32 value) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof(buffer), "%.4g", static_cast<double>(value));
+    return buffer;
+}
+
+// Text as one quoted run: line breaks and tabs written out so a record line stays one line;
+// characters beyond ASCII by their code.
+std::string quoted(const wchar_t* text) {
+    std::string out = "\"";
+    for (const wchar_t* c = text; c && *c; ++c) {
+        if (*c == L'\n')
+            out += "\\n";
+        else if (*c == L'\r')
+            out += "\\r";
+        else if (*c == L'\t')
+            out += "\\t";
+        else if (*c >= 32 && *c < 127)
+            out += static_cast<char>(*c);
+        else {
+            char buffer[16];
+            std::snprintf(buffer, sizeof(buffer), "\\u%04x", static_cast<unsigned>(*c));
+            out += buffer;
+        }
+    }
+    return out + "\"";
+}
+
+// Paths from "Content/" on: the engine keeps textures under the full path of the checkout.
+std::string contentPath(const std::string& path) {
+    const std::size_t at = path.rfind("Content/");
+    return at == std::string::npos ? path : path.substr(at);
+}
+
+std::string textureName(const video::ITexture* texture) {
+    return texture ? contentPath(texture->getName().getPath().c_str()) : "-";
+}
+
+std::string colour(video::SColor c) {
+    char buffer[16];
+    std::snprintf(buffer, sizeof(buffer), "%08x", c.color);
+    return buffer;
+}
+
+std::string rect(const core::recti& r) {
+    return std::to_string(r.UpperLeftCorner.X) + " " + std::to_string(r.UpperLeftCorner.Y) + " " +
+           std::to_string(r.LowerRightCorner.X) + " " + std::to_string(r.LowerRightCorner.Y);
+}
+
+std::string fontName(gui::IGUIFont* font) {
+    if (!font)
+        return "none";
+    if (auto* tt = dynamic_cast<CGUITTFont*>(font)) {
+        const FT_Face face = tt->getFace();
+        std::string family = face && face->family_name ? face->family_name : "?";
+        for (char& c : family)
+            if (c == ' ')
+                c = '_';
+        return family + " " + std::to_string(tt->getFontSize());
+    }
+    const core::dimension2du size = font->getDimension(L"Ag");
+    return "bitmap " + std::to_string(size.Height);
+}
+
+// The element's own attribute set: numbers split apart so that each is compared as a number.
+std::string attributeLine(io::IFileSystem* files, video::IVideoDriver* driver, gui::IGUIElement* element) {
+    io::IAttributes* attributes = files->createEmptyAttributes(driver);
+    element->serializeAttributes(attributes);
+    std::string line = "  attr";
+    for (u32 i = 0; i < attributes->getAttributeCount(); ++i) {
+        const std::string name = attributes->getAttributeName(i);
+        // The header line has the element's place, flags and caption; of the rest only what
+        // differs from an element's defaults (an unset value that becomes set shows, and a
+        // set one that goes missing shows as well).
+        if (name == "Rect" || name == "Caption" || name == "Text" || name == "Name" || name == "Id" ||
+            name == "Visible" || name == "Enabled" || name == "TabStop" || name == "TabGroup" ||
+            name == "TabOrder" || name == "NoClip")
+            continue;
+        std::string value = contentPath(attributes->getAttributeAsString(i).c_str());
+        for (char& c : value)
+            if (c == ',' || c == '\n' || c == '\r' || c == '\t')
+                c = ' ';
+        if (value.empty() || value == "false" || value == "upperLeft" || (name == "MinSize" && value == "1  1") ||
+            (name == "MaxSize" && value == "0  0") || (name == "Color" && value == "255  255  255  255"))
+            continue;
+        line += " " + name + " " + value + " ;";
+    }
+    attributes->drop();
+    return line == "  attr" ? std::string() : line + "\n";
+}
+
+// One element's block of lines, keyed by its place in the tree (child indices from the root).
+using Block = std::pair<std::string, std::string>;
+
+void writeElement(std::vector<Block>& blocks, io::IFileSystem* files, video::IVideoDriver* driver,
+                  gui::IGUIElement* element, const std::string& path) {
+    std::string out = path + " " + element->getTypeName() + " id " + std::to_string(element->getID()) +
+           " name " + (element->getName() && *element->getName() ? element->getName() : "-") + " abs " +
+           rect(element->getAbsolutePosition()) + " vis " + std::to_string(element->isVisible()) + " en " +
+           std::to_string(element->isEnabled()) + " sub " + std::to_string(element->isSubElement()) + " tab " +
+           std::to_string(element->getTabOrder()) + " " + std::to_string(element->isTabStop()) + " " +
+           std::to_string(element->isTabGroup()) + " noclip " + std::to_string(element->isNotClipped()) + "\n";
+    // What is hidden or lies wholly off the screen is not seen, however it moves: its place
+    // and flags are enough.
+    // (The objective panel raises its visible flag only while it draws itself: it is seen
+    // while its owner shows it.)
+    const core::recti screen(0, 0, screenWidth, screenHeight);
+    auto* panel = dynamic_cast<GUIObjectiveCenter*>(element);
+    const bool seen = element->isVisible() || (panel && panel->isShownByOwner());
+    if (!seen || !element->getAbsolutePosition().isRectCollided(screen)) {
+        blocks.emplace_back(path, std::move(out));
+        return;
+    }
+    if (element->getText() && *element->getText())
+        out += "  text " + quoted(element->getText()) + "\n";
+    out += attributeLine(files, driver, element);
+
+    if (auto* text = dynamic_cast<GUIStaticText*>(element)) {
+        // Measuring breaks the text the way drawing does.
+        const s32 width = text->getTextWidth();
+        const s32 height = text->getTextHeight();
+        out += "  font " + fontName(text->getActiveFont()) + " path " +
+               (text->getFontPath().empty() ? std::string("-") : contentPath(text->getFontPath().c_str())) +
+               " colour " + colour(text->getOverrideColor()) + " " + std::to_string(text->isOverrideColorEnabled()) +
+               " back " + colour(text->getBackgroundColor()) + " " + std::to_string(text->isDrawBackgroundEnabled()) +
+               " align " + std::to_string(text->getHorizontalAlignment()) + " " +
+               std::to_string(text->getVerticalAlignment()) + " wrap " + std::to_string(text->isWordWrapEnabled()) +
+               " measured " + std::to_string(width) + " " + std::to_string(height);
+        if (auto* freeType = dynamic_cast<GUIFreeTypeText*>(text))
+            out += " lines " + std::to_string(freeType->getLineCount()) + " missing " +
+                   std::to_string(freeType->hasMissingFont());
+        out += "\n";
+        // The lines as broken for the element's width (one line that is the whole text is
+        // not repeated).
+        const auto& broken = text->getBrokenText();
+        if (!(broken.size() == 1 && broken[0] == text->getOwnText()))
+            for (u32 i = 0; i < broken.size(); ++i)
+                out += "  line " + std::to_string(i) + " " + quoted(broken[i].c_str()) + "\n";
+    }
+    if (auto* image = dynamic_cast<GUIImage*>(element)) {
+        // (Its colour, scaling and alpha are among the attributes.)
+        out += "  image " + textureName(image->getImage()) + " tile " + std::to_string(image->getTileImage()) + " owner " + std::to_string(image->getDrawnByOwner()) +
+               " effects " + std::to_string(image->getEffectCount()) + "\n";
+    }
+    if (auto* button = dynamic_cast<GUIButton*>(element)) {
+        out += "  button state " + std::to_string(button->getState()) + " pressed " +
+               std::to_string(button->isPressed()) + " focused " + std::to_string(button->isFocused()) +
+               " clickable " + std::to_string(button->isClickable()) + " hover " +
+               std::to_string(button->getFocusOnHover()) + " states " + std::to_string(button->usesStateImages()) +
+               " user " + quoted(button->getUserText().c_str()) + "\n";
+    }
+    if (auto* text = dynamic_cast<GUITextButton*>(element)) {
+        out += "  statecolours";
+        for (s32 state = 0; state < 4; ++state)
+            out += " " + colour(text->getStateColor(state));
+        out += "\n";
+    }
+    if (auto* cycle = dynamic_cast<GUIOptionCycle*>(element))
+        out += "  cycle index " + std::to_string(cycle->getIndex()) + " of " + std::to_string(cycle->getValueCount()) +
+               " selected " + std::to_string(cycle->getSelectedId()) + " kind " +
+               std::to_string(cycle->getOptionType()) + "\n";
+    if (auto* meter = dynamic_cast<GUIOptionMeter*>(element))
+        out += "  meter value " + std::to_string(meter->getValue()) + " range " + std::to_string(meter->getMin()) + " " +
+               std::to_string(meter->getMax()) + " dragging " + std::to_string(meter->isDragging()) + "\n";
+    if (auto* remap = dynamic_cast<GUIOptionRemap*>(element))
+        out += "  remap action " + std::to_string(remap->getActionIndex()) + " capturing " + std::to_string(remap->isCapturing()) + "\n";
+    if (auto* heading = dynamic_cast<GUIRemapButton*>(element))
+        out += "  heading action " + std::to_string(heading->getActionIndex()) + " adding " +
+               std::to_string(heading->isAddingAllowed()) + "\n";
+    if (auto* scroll = dynamic_cast<GUIScrollList*>(element))
+        out += "  scroll first " + std::to_string(scroll->getFirstVisible()) + " items " +
+               std::to_string(scroll->getItemCount()) + " focused " + std::to_string(scroll->getFocusedIndex()) +
+               " shown " + std::to_string(scroll->getVisibleCount()) + " appear " + number(scroll->getAppear()) + "\n";
+    if (auto* screen = dynamic_cast<GUIScreen*>(element)) {
+        std::string focus = "-";
+        if (GUIButton* focused = screen->getFocusedElement())
+            focus = focused->getTypeName() + std::string(" ") + std::to_string(focused->getID()) + " " +
+                    quoted(focused->getText());
+        out += "  screen fade " + std::to_string(screen->getFadeState()) + " input " +
+               std::to_string(screen->PassInput) + " update " + std::to_string(screen->getPassUpdate()) + " timer " +
+               std::to_string(screen->getKeepTimerRunning()) + " background " +
+               (screen->getBackgroundTexturePath().empty() ? std::string("-")
+                                                           : contentPath(screen->getBackgroundTexturePath().c_str())) +
+               " focus " + focus + "\n";
+    }
+    if (auto* list = dynamic_cast<GUIOptionsList*>(element)) {
+        std::string focusIndex = "-1";
+        for (std::size_t i = 0; i < list->getItems().size(); ++i)
+            if (list->getItems()[i] == list->getFocusedElement())
+                focusIndex = std::to_string(i);
+        out += "  list items " + std::to_string(list->getItems().size()) + " focus " + focusIndex + " panel " +
+               std::to_string(list->getPanelType()) + " right " + std::to_string(list->isPanelOnRight()) + " widths " +
+               std::to_string(list->getPanelWidth()) + " " + std::to_string(list->getItemWidth()) + " " +
+               std::to_string(list->getItemHeight()) + " x " + std::to_string(list->getPanelX()) + " margin " +
+               std::to_string(list->getMargin()) + " covered " + std::to_string(list->isCoveredByPanel()) + "\n";
+        out += "  items at";
+        for (u32 i = 0; i < list->getItems().size(); ++i) {
+            const core::position2di at = list->getItemPosition(i);
+            out += " " + std::to_string(at.X) + " " + std::to_string(at.Y);
+        }
+        out += "\n";
+    }
+    if (auto* notification = dynamic_cast<GUINotification*>(element))
+        out += "  notification " + notification->getNotificationName() + " file " +
+               std::to_string(notification->isBuiltFromFile()) + " dismissed " +
+               std::to_string(notification->isDismissed()) + " slide " + number(notification->getSlide()) + "\n";
+    if (auto* subtitles = dynamic_cast<GUISubtitleManager*>(element))
+        out += "  subtitles current " + std::to_string(subtitles->getCurrentId()) + " next " +
+               std::to_string(subtitles->getNextId()) + " records " + std::to_string(subtitles->getRecords().size()) +
+               " blackbox " + std::to_string(subtitles->isBlackBox()) + "\n";
+    if (auto* objectives = dynamic_cast<GUIObjectiveCenter*>(element))
+        out += "  objectives rows " + std::to_string(objectives->getRows().size()) + " visible " +
+               std::to_string(objectives->countVisibleRows()) + " shown " +
+               std::to_string(objectives->isShownByOwner()) + "\n";
+    if (auto* hud = dynamic_cast<GUIHud*>(element))
+        out += "  hud meter " + rect(hud->getMeterRect()) + " alpha " + number(hud->getAlpha()) + " splats " +
+               std::to_string(hud->getSplats().size()) + "\n";
+
+    blocks.emplace_back(path, std::move(out));
+    // A screen covered by a panel above it leaves some children undrawn: they are written
+    // as hidden ones are.
+    auto* owner = dynamic_cast<GUIScreen*>(element);
+    int index = 0;
+    for (gui::IGUIElement* child : element->getChildren()) {
+        const std::string childPath = path + "." + std::to_string(index++);
+        if (owner && !owner->drawsChild(child))
+            blocks.emplace_back(childPath, childPath + " " + child->getTypeName() + " undrawn vis " +
+                                               std::to_string(child->isVisible()) + "\n");
+        else
+            writeElement(blocks, files, driver, child, childPath);
+    }
+}
+
+std::string joined(const std::vector<Block>& blocks) {
+    std::string out;
+    for (const Block& block : blocks)
+        out += block.second;
+    return out;
+}
+
+// --- the fixture ------------------------------------------------------------------------------------
+
+class ScreenRecordTest : public screentest::ScreenInputFixture {
+protected:
+    void SetUp() override {
+        ScreenInputFixture::SetUp();
+        settings = std::make_unique<GameSettings>((saves.path() / "PaddlestoneConfig.xml").string());
+        settings->load(true);
+        gameSettings = settings.get();
+        startInput();
+        // The game's element factory, as the game registers it: layouts name its types.
+        (new GUIElementFactory(environment))->drop();
+        StartingUp = false;
+    }
+    void TearDown() override {
+        physicsManager = nullptr;
+        physics.reset();
+        forgetMenuPreviews();
+        AllLevels.clear();
+        MenuLevels.clear();
+        LevelTexts.clear();
+        LevelLockActive = true;
+        MainScreenFade = 1.0f;
+        MainScreenFadeTarget = 1.0f;
+        ReopenOptionsRequested = false;
+        device->getSceneManager()->clear();
+        ScreenInputFixture::TearDown();
+        gameSettings = nullptr;
+        settings.reset();
+    }
+
+    // The window takes the size and the standing screens are made anew for it.
+    void useSize(const core::dimension2du& size) {
+        screenWidth = static_cast<s32>(size.Width);
+        screenHeight = static_cast<s32>(size.Height);
+        driver->OnResize(size);
+        root()->setRelativePosition(core::recti(0, 0, screenWidth, screenHeight));
+        screenManager->createScreens();
+    }
+    // The game's level is running behind the GUI (an empty physics manager: the input reads
+    // its fixed step).
+    void runLevel() {
+        if (physics)
+            return;
+        physics = std::make_unique<PhysicsManager>();
+        physicsManager = physics.get();
+        coreSlots().physics.isSimulationActive = [] { return true; };
+    }
+
+    // One frame of the game: input, the screens, the GUI's drawing and post-render.
+    void frame() {
+        setFrameDelta(0.05f);
+        inputManager->update();
+        screenManager->update();
+        driver->beginScene(true, true, video::SColor(0));
+        screenManager->draw();
+        driver->endScene();
+        postRenderAll();
+        inputManager->endFrame();
+    }
+    std::vector<Block> blocks() {
+        std::vector<Block> out;
+        int index = 0;
+        for (gui::IGUIElement* child : root()->getChildren())
+            writeElement(out, device->getFileSystem(), driver, child, std::to_string(index++));
+        return out;
+    }
+    std::string tree() { return joined(blocks()); }
+    // Frames until the tree stands still: fades, slides and layouts have run. Bounded, and the
+    // bound is a fault, not a shortcut.
+    void settle() {
+        std::string before = tree();
+        for (int i = 0; i < 100; ++i) {
+            frame();
+            std::string now = tree();
+            if (now == before && i > 1)
+                return;
+            before = std::move(now);
+        }
+        frame();
+        ADD_FAILURE() << "the GUI never came to rest" << test::describeDifferences(before, tree(), {0, 0}, 4);
+    }
+    // A key pressed and let go through the engine, as the player's keyboard does, then the
+    // GUI left to come to rest.
+    void key(EKEY_CODE code) {
+        for (bool down : {true, false}) {
+            SEvent event;
+            std::memset(static_cast<void*>(&event), 0, sizeof(event));
+            event.EventType = EET_KEY_INPUT_EVENT;
+            event.KeyInput.Key = code;
+            event.KeyInput.PressedDown = down;
+            device->postEventFromUser(event);
+            frame();
+        }
+        settle();
+    }
+    // The tree after the step: whole at the first step of a size, else only the elements
+    // whose lines changed since the step before and the places that emptied.
+    void record(const std::string& step) {
+        text += "== " + std::to_string(screenWidth) + "x" + std::to_string(screenHeight) + " " + step + "\n";
+        std::vector<Block> now = blocks();
+        if (step == "open") {
+            text += joined(now);
+        } else {
+            std::map<std::string, const std::string*> before;
+            for (const Block& block : previous)
+                before[block.first] = &block.second;
+            for (const Block& block : now) {
+                auto was = before.find(block.first);
+                if (was == before.end() || *was->second != block.second)
+                    text += block.second;
+                if (was != before.end())
+                    before.erase(was);
+            }
+            for (const auto& gone : before)
+                text += gone.first + " gone\n";
+        }
+        previous = std::move(now);
+    }
+    struct Step {
+        const char* name;
+        EKEY_CODE key;
+    };
+    // The short run of menu keys every menu gets, recorded after each: down twice, an option
+    // changed left and right, a sub-screen opened (accept) and closed (back).
+    static inline const std::vector<Step> defaultScript = {{"down", KEY_DOWN},   {"down", KEY_DOWN},
+                                                           {"left", KEY_LEFT},   {"right", KEY_RIGHT},
+                                                           {"accept", KEY_RETURN}, {"back", KEY_ESCAPE}};
+    // Without the sub-screen: accepting would start a level.
+    static inline const std::vector<Step> browseScript = {
+        {"down", KEY_DOWN}, {"down", KEY_DOWN}, {"left", KEY_LEFT}, {"right", KEY_RIGHT}, {"back", KEY_ESCAPE}};
+    // Records the screen opened by `open` with the menu script, at a window size.
+    void recordMenu(const std::string& name, const core::dimension2du& size, const std::function<void()>& open,
+                    const std::vector<Step>& script = defaultScript, bool wholeOpen = true) {
+        useSize(size);
+        open();
+        settle();
+        if (wholeOpen) {
+            record("open");
+        } else {
+            // Another record has the screen as it opens: this one begins with the changes.
+            text += "== open not written\n";
+            previous = blocks();
+        }
+        for (const Step& step : script) {
+            key(step.key);
+            record(step.name);
+        }
+        screenManager->closeAllScreens();
+        screenManager->flushScreenRemovals();
+        test::expectMatchesRecord("screens/records/" + name + "_" + std::to_string(size.Width) + "x" +
+                                      std::to_string(size.Height) + ".txt",
+                                  text);
+    }
+    template <class Screen, class... Args>
+    Screen* push(Args&&... args) {
+        auto* screen = new Screen(std::forward<Args>(args)...);
+        screenManager->pushScreen(screen);
+        screen->drop();
+        return screen;
+    }
+    void recordPlay(const core::dimension2du& size);
+    void recordNotifications(const core::dimension2du& size);
+    void loadCatalogue() {
+        ASSERT_TRUE(level->init());
+        loadLevelList();
+    }
+
+    std::unique_ptr<GameSettings> settings;
+    std::unique_ptr<PhysicsManager> physics;
+    std::string text;
+    std::vector<Block> previous;
+};
+
+// --- menus ---------------------------------------------------------------------------------------
+
+#define SCREEN_RECORD_TESTS(Name, ...)                                                                   \
+    TEST_F(ScreenRecordTest, Name##At800x600) { recordMenu(#Name, small, __VA_ARGS__); }                 \
+    TEST_F(ScreenRecordTest, Name##At1920x1080) { recordMenu(#Name, large, __VA_ARGS__); }
+
+// The title screen under the main menu: from the last entry up to the options, which open
+// in its place, and back.
+SCREEN_RECORD_TESTS(TitleAndMainMenu, [this] {
+    loadCatalogue();
+    screenManager->openMainScreen(0);
+}, {{"down", KEY_DOWN}, {"down", KEY_DOWN}, {"left", KEY_LEFT}, {"right", KEY_RIGHT}, {"up", KEY_UP},
+    {"accept", KEY_RETURN}, {"back", KEY_ESCAPE}})
+
+SCREEN_RECORD_TESTS(OptionsFromTheMainMenu, [] { openOptionsScreen(true); })
+
+SCREEN_RECORD_TESTS(OptionsFromThePauseMenu, [this] {
+    runLevel();
+    openOptionsScreen(false);
+})
+
+SCREEN_RECORD_TESTS(AudioOptions, [this] {
+    openOptionsScreen(true);
+    push<GUIAudioOptionsScreen>(environment, true);
+})
+
+SCREEN_RECORD_TESTS(GraphicsOptions, [this] {
+    openOptionsScreen(true);
+    push<GUIGraphicsOptionsScreen>(environment, true);
+})
+
+SCREEN_RECORD_TESTS(ControlOptions, [this] {
+    openOptionsScreen(true);
+    push<GUIControlOptionsScreen>(environment, true);
+})
+
+// The remapping screen has many rows: the two records share its opening.
+#define OPEN_REMAPPING                                                                                   \
+    [this] {                                                                                             \
+        openOptionsScreen(true);                                                                         \
+        push<GUIControlOptionsScreen>(environment, true);                                                \
+        push<GUIControlsRemapScreen>(environment, true);                                                 \
+    }
+SCREEN_RECORD_TESTS(ControlsRemapping, OPEN_REMAPPING,
+                    {{"down", KEY_DOWN}, {"down", KEY_DOWN}, {"left", KEY_LEFT}, {"right", KEY_RIGHT}})
+SCREEN_RECORD_TESTS(ControlsRemappingAddAndLeave, OPEN_REMAPPING,
+                    {{"down", KEY_DOWN}, {"down", KEY_DOWN}, {"accept", KEY_RETURN}, {"back", KEY_ESCAPE},
+                     {"back", KEY_ESCAPE}}, false)
+
+SCREEN_RECORD_TESTS(Dialog, [this] {
+    push<GUIDialogScreen>(core::stringw(L"A question that runs long enough to wrap across the panel?"),
+                          std::vector<core::stringw>{L"Yes", L"No", L"Perhaps later"}, environment, false, true);
+})
+
+SCREEN_RECORD_TESTS(StoryLevelSelect, [this] {
+    loadCatalogue();
+    push<GUIStoryLevelSelectScreen>(nullptr, environment, LevelKindStory);
+}, browseScript)
+
+SCREEN_RECORD_TESTS(WorkshopLevelSelect, [this] {
+    loadCatalogue();
+    push<GUILevelSelectScreen>(environment);
+}, browseScript)
+
+// The pause key in a running level opens the pause menu.
+SCREEN_RECORD_TESTS(PauseMenu, [this] {
+    runLevel();
+    key(KEY_ESCAPE);
+})
+
+// --- screens without a menu -------------------------------------------------------------------------
+
+TEST_F(ScreenRecordTest, Splash) {
+    for (const core::dimension2du& size : {small, large}) {
+        useSize(size);
+        auto* splash = new GUISplashScreen(environment, root(), core::recti(0, 0, screenWidth, screenHeight));
+        splash->drop();
+        settle();
+        record("open");
+    }
+    test::expectMatchesRecord("screens/records/Splash.txt", text);
+}
+
+// --- the game's own overlays during play ----------------------------------------------------------
+
+// A running level with each overlay in turn: the objective panel with an open and a
+// completed row, a subtitle, a notification, the pause menu over them and back, the
+// checkpoint and loading billboards.
+void ScreenRecordTest::recordPlay(const core::dimension2du& size) {
+    useSize(size);
+    runLevel();
+    settle();
+    record("open");
+    GUIObjectiveCenter* objectives = screenManager->getObjectiveCenter();
+    objectives->setRowText(0, L"Cross the pond on the stepping stones");
+    objectives->setRowOpenLook(0, 0, true);
+    objectives->setRowText(1, L"Find the watering can that somebody left behind the potting shed near the gate");
+    objectives->setRowOpenLook(1, 1, true);
+    objectives->setRowText(2, L"Open the gate");
+    objectives->setRowCompletedLook(2, 2);
+    settle();
+    record("objectives");
+    GUISubtitleManager* subtitles = screenManager->getSubtitleManager();
+    subtitles->SubtitlesOn = true;
+    subtitles->playSubtitle(3);
+    settle();
+    record("subtitle");
+    subtitles->clear();
+    screenManager->showNotification(screenManager->getNotificationByName("Grab"), 0.0f);
+    settle();
+    record("notification");
+    key(KEY_ESCAPE);
+    record("paused");
+    key(KEY_ESCAPE);
+    record("resumed");
+    level->checkpointSaving = true;
+    settle();
+    record("checkpoint");
+    level->checkpointSaving = false;
+    level->levelLoading = true;
+    settle();
+    record("loading");
+    level->levelLoading = false;
+    settle();
+    record("loaded");
+    test::expectMatchesRecord("screens/records/Play_" + std::to_string(size.Width) + "x" +
+                                  std::to_string(size.Height) + ".txt",
+                              text);
+}
+
+TEST_F(ScreenRecordTest, PlayAt800x600) { recordPlay(small); }
+TEST_F(ScreenRecordTest, PlayAt1920x1080) { recordPlay(large); }
+
+// The notification table's entries, each built on the game's notification layout, shown
+// one after another, and the layout file read by itself.
+void ScreenRecordTest::recordNotifications(const core::dimension2du& size) {
+    useSize(size);
+    runLevel();
+    settle();
+    previous = blocks();
+    // As the screen manager's start reads it.
+    GUINotification::loadNotificationTable();
+    std::vector<std::string> names;
+    for (const auto& record : GUINotification::getTable())
+        if (!record.name.empty() && std::find(names.begin(), names.end(), record.name) == names.end())
+            names.push_back(record.name);
+    ASSERT_FALSE(names.empty());
+    for (const std::string& name : names) {
+        GUINotification* notification = screenManager->getNotificationByName(name.c_str());
+        screenManager->showNotification(notification, 0.0f);
+        settle();
+        record(name);
+        // Dismissed it slides away; the level's end then takes it from the layer.
+        screenManager->dismissNotification(name.c_str(), true);
+        settle();
+        record(name + "-dismissed");
+        screenManager->resetNotifications();
+        settle();
+    }
+    screenManager->showNotification(screenManager->getNotificationByPath(GUINotification::blankLayout), 0.0f);
+    settle();
+    record("layout");
+    test::expectMatchesRecord("screens/records/Notifications_" + std::to_string(size.Width) + "x" +
+                                  std::to_string(size.Height) + ".txt",
+                              text);
+}
+
+TEST_F(ScreenRecordTest, NotificationsAt800x600) { recordNotifications(small); }
+TEST_F(ScreenRecordTest, NotificationsAt1920x1080) { recordNotifications(large); }
+
+} // namespace
