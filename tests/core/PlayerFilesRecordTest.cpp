@@ -432,4 +432,67 @@ TEST_F(PlayerFilesRecordTest, ShippedLanguageTextsAndTimes) {
     test::expectMatchesRecord("core/records/player_files/language.txt", out.str());
 }
 
+// A language of the player's own beside English: its texts, its fonts and its paths, then
+// back to English.
+TEST_F(PlayerFilesRecordTest, ASecondLanguageAndBackToEnglish) {
+    std::filesystem::create_directories(dir.path() / "Content/Language/English");
+    std::filesystem::create_directories(dir.path() / "Content/Language/Test");
+    std::filesystem::copy_file(test::sourceDir() / "Content/Language/English/StringLiterals.xml",
+                               dir.path() / "Content/Language/English/StringLiterals.xml");
+    std::ofstream(dir.file("Content/Language/Languages.xml")) << R"(<?xml version="1.0"?>
+<Languages>
+  <Language name="English" folder="English" fontSubtitle="sub.ttf" fontSizeSubtitle="26"/>
+  <Language name="Testisch" folder="Test" fontPause="pause.xml" fontSizePause="500"
+            fontMenuSmall="small.ttf" fontSizeMenuSmall="-3" fontObjective="objective.ttf"/>
+</Languages>
+)";
+    std::ofstream(dir.file("Content/Language/Test/StringLiterals.xml"))
+        << "<?xml version=\"1.0\"?>\n<StringLiterals>\n"
+        << "  <String id=\"0\" text=\"Spielen\"/>\n"
+        << "  <String id=\"7\" text=\"Neues Spiel &amp; mehr\"/>\n"
+        << "  <String id=\"7\" text=\"Zweimal\"/>\n"
+        << "  <String text=\"ohne Nummer\"/>\n"
+        << "  <String id=\"9\"/>\n"
+        << "  <String id=\"12\" text=\"Gr\xc3\xbc\xc3\x9f\xc3\xa9\"/>\n"
+        << "  <String id=\"250\" text=\"" << std::string(2100, 'x') << "\"/>\n"
+        << "  <String id=\"-2\" text=\"negativ\"/>\n"
+        << "</StringLiterals>\n";
+    test::ScopedWorkingDir content(dir.path());
+    setSettingString("Game_Language", "Testisch");
+    std::unique_ptr<LanguageManager> languages;
+    logged([&]() { languages = std::make_unique<LanguageManager>(device.get()); });
+    int changes = 0;
+    auto report = [&]() {
+        const LanguageInfo& current = languages->getCurrentLanguage();
+        out << "language " << toUtf8(current.name.c_str()) << " folder " << current.folder.c_str() << " changes "
+            << changes << "\n";
+        out << "  fonts [ " << toUtf8(current.fontSubtitle.c_str()) << " " << current.fontSizeSubtitle << " "
+            << toUtf8(current.fontObjective.c_str()) << " " << current.fontSizeObjective << " "
+            << toUtf8(current.fontPause.c_str()) << " " << current.fontSizePause << " "
+            << toUtf8(current.fontMenuSmall.c_str()) << " " << current.fontSizeMenuSmall << " "
+            << toUtf8(current.fontMenuMedium.c_str()) << " " << current.fontSizeMenuMedium << " "
+            << toUtf8(current.fontMenuLarge.c_str()) << " " << current.fontSizeMenuLarge << " ]\n";
+        for (const char* path : {"Content/Language/English/Levels.xml", "Language/English/a.xml",
+                                 "Content/Levels/Intro.irr", "Content/Language/English", "x/Language/English/y/z"})
+            out << "  path " << path << " " << languages->getLocalizedPath(path).c_str() << "\n";
+        for (irr::s32 id : {-2, 0, 7, 9, 12, 250, 251, 10066}) {
+            const std::string text = toUtf8(languages->getText(id).c_str());
+            out << "  text " << id << " " << languages->hasText(id) << " length " << text.size() << " [ "
+                << text.substr(0, 40) << " ]\n";
+        }
+    };
+    report();
+    struct Counter {
+        int* count;
+        void changed() { ++*count; }
+    } counter{&changes};
+    languages->languageChanged.add(Delegate::member(&counter, &Counter::changed));
+    logged([&]() { out << "  to English " << languages->setLanguage(L"English") << "\n"; });
+    report();
+    logged([&]() { out << "  to Nowhere " << languages->setLanguage(L"Nowhere") << "\n"; });
+    logged([&]() { out << "  to Testisch " << languages->setLanguage(L"Testisch") << "\n"; });
+    report();
+    test::expectMatchesRecord("core/records/player_files/second_language.txt", out.str());
+}
+
 } // namespace

@@ -349,7 +349,7 @@ protected:
         out << "  cursor at " << cursor->getPosition().X << " " << cursor->getPosition().Y << " visible "
             << cursor->isVisible() << " clipped " << mouse->isCursorClipped() << " modeActive "
             << mouse->mouseModeActive << " inUse " << mouse->inUse << " idle " << number(mouse->systemMouse().idleTime)
-            << "\n";
+            << " rawMice " << mouse->rawMouseCount() << " " << mouse->getDeviceCount() << "\n";
         recordInputs(mouse, 1);
     }
 
@@ -707,6 +707,9 @@ protected:
                      input->addRumble(0.5f, 0.25f, 0.05f, 0.02f);
                  if (f < 3)
                      input->addVibration(0.3f, 0.9f);
+                 // More than full speed, and less than none.
+                 if (f == 5)
+                     input->addVibration(1.5f, -0.5f);
              }},
             {"cutscene", 4, cutscene,
              [this](int f) { pad(f == 1 ? (a | b) : (f == 2 ? a : 0), 0, 0, 0, 0, 0, 0); }},
