@@ -257,6 +257,8 @@ protected:
         for (int set = 0; set < input->getPlayerControlsCount(0); ++set)
             recordControls(set, input->getPlayerControls(0, set));
         out << "  manager last " << deviceWord(input->getLastDevice()) << " changes " << deviceChanges
+            << " cursor " << device->get()->getCursorControl()->isVisible() << " mouseInUse "
+            << input->getMouse()->inUse
             << " keysTaken";
         for (int code = MenuCode::first; code < MenuCode::first + MenuCode::count; ++code)
             out << " " << input->isMenuKeyDown(code) << input->menuKeyTaps(code);
@@ -805,7 +807,48 @@ protected:
                  if (f == 64)
                      finger(8, 600, 300, touchWentUp);
              }},
-            {"a key ends touch mode", 2, playing, [this](int f) { if (f == 0) tap(irr::KEY_KEY_E); }},
+            {"the mouse moves and clicks while a finger is down", 4, playing,
+             [this](int f) {
+                 if (f == 0)
+                     finger(10, 900, 200, touchWentDown);
+                 if (f == 1) {
+                     mouseEvent(irr::EMIE_MOUSE_MOVED);
+                     mouseEvent(irr::EMIE_LMOUSE_PRESSED_DOWN, irr::EMBSM_LEFT);
+                 }
+                 if (f == 2) {
+                     mouseEvent(irr::EMIE_LMOUSE_LEFT_UP);
+                     finger(10, 900, 200, touchWentUp);
+                 }
+             }},
+            {"a right click ends touch mode", 3, playing,
+             [this](int f) {
+                 if (f == 0)
+                     finger(11, 700, 200, touchWentDown);
+                 if (f == 1) {
+                     finger(11, 700, 200, touchWentUp);
+                     mouseEvent(irr::EMIE_RMOUSE_PRESSED_DOWN, irr::EMBSM_RIGHT);
+                 }
+                 if (f == 2)
+                     mouseEvent(irr::EMIE_RMOUSE_LEFT_UP);
+             }},
+            {"a middle click ends touch mode", 3, playing,
+             [this](int f) {
+                 if (f == 0)
+                     finger(12, 700, 200, touchWentDown);
+                 if (f == 1) {
+                     finger(12, 700, 200, touchWentUp);
+                     mouseEvent(irr::EMIE_MMOUSE_PRESSED_DOWN, irr::EMBSM_MIDDLE);
+                 }
+                 if (f == 2)
+                     mouseEvent(irr::EMIE_MMOUSE_LEFT_UP);
+             }},
+            {"a key ends touch mode", 2, playing, [this](int f) {
+                 if (f == 0) {
+                     finger(13, 700, 200, touchWentDown);
+                     finger(13, 700, 200, touchWentUp);
+                     tap(irr::KEY_KEY_E);
+                 }
+             }},
             {"touch while keyboard held", 3, playing,
              [this](int f) {
                  if (f == 0) {
