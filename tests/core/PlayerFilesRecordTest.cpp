@@ -186,14 +186,15 @@ TEST_F(PlayerFilesRecordTest, SettingsFileOnTheFirstStartAndAfterChanges) {
 }
 
 // A file of an older version, edited by hand: values of every kind beyond their ranges,
-// spelled in other ways, and keys the game does not know; one key of the wrong type.
+// spelled in other ways, a text of the longest length, and keys the game does not know; then
+// a file with a value of the wrong type and a text one character too long.
 TEST_F(PlayerFilesRecordTest, SettingsFileEditedByHand) {
     const std::string path = dir.file("edited/PaddlestoneConfig.xml");
     std::filesystem::create_directories(dir.path() / "edited");
     std::ofstream(path) << R"(<?xml version="1.0"?>
 <Game>
   <int name="Game_Difficulty" value="-4" />
-  <string name="Game_Language" value="English" />
+  <string name="Game_Language" value=")" + std::string(256, 'L') + R"(" />
   <bool name="Game_NoSwitchMode" value="1" />
   <float name="KM_HorizontalSensitivity" value="3.5e-1" />
   <float name="KM_ScrollSensitivity" value="12" />
@@ -221,6 +222,7 @@ TEST_F(PlayerFilesRecordTest, SettingsFileEditedByHand) {
     std::ofstream(path) << R"(<?xml version="1.0"?>
 <Game>
   <int name="Game_Difficulty" value="2" />
+  <string name="Game_Language" value=")" + std::string(257, 'L') + R"(" />
   <int name="Graphics_FullscreenMode" value="full" />
   <bool name="Graphics_Shadows" value="false" />
 </Game>
