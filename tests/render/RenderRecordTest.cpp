@@ -533,6 +533,29 @@ TEST_F(RenderRecordTest, ShaderConstantsOfAFixedSceneFrameByFrame) {
     }
     screenWidth = 0;
     screenHeight = 0;
+
+    // Without shaders a mesh is tinted by its vertex colour for its draw, and untinted after.
+    auto* plain = new scene::SMesh();
+    auto* buffer = new scene::SMeshBuffer();
+    buffer->Vertices.push_back(video::S3DVertex(0, 0, 0, 0, 1, 0, video::SColor(255, 128, 64, 255), 0, 0));
+    plain->addMeshBuffer(buffer);
+    buffer->drop();
+    auto* animated = new scene::SAnimatedMesh(plain);
+    plain->drop();
+    scene::IAnimatedMeshSceneNode* tinted = smgr()->addAnimatedMeshSceneNode(animated);
+    animated->drop();
+    tinted->getMaterial(0).ColorMaterial = video::ECM_NONE;
+    tinted->getMaterial(0).DiffuseColor = video::SColor(255, 200, 100, 50);
+    tinted->getMaterial(0).AmbientColor = video::SColor(255, 40, 80, 160);
+    for (s32 level : {0, 3}) {
+        shaders->shaderLevel = level;
+        shaders->tintFixedFunctionMaterials(tinted);
+        record.line("tint level %d draw %s %s", level, hexColour(tinted->getMaterial(0).DiffuseColor).c_str(),
+                    hexColour(tinted->getMaterial(0).AmbientColor).c_str());
+        shaders->restoreFixedFunctionMaterials(tinted);
+        record.line("tint level %d after %s %s", level, hexColour(tinted->getMaterial(0).DiffuseColor).c_str(),
+                    hexColour(tinted->getMaterial(0).AmbientColor).c_str());
+    }
     test::expectMatchesRecord("render/records/shader_constants.txt", record.text);
 }
 
@@ -630,6 +653,14 @@ TEST_F(RenderRecordTest, ParticleSystemsOverFixedTimeSteps) {
         record.line(" material %d vertices %u indices %u", node->getMaterial(0).MaterialType,
                     buffer->getVertexCount(), buffer->getIndexCount());
         record.box("  buffer box", buffer->getBoundingBox());
+        std::string indices = "  indices";
+        u32 indexSum = 0;
+        for (u32 i = 0; i < buffer->getIndexCount(); ++i) {
+            indexSum += buffer->Indices[i] * (i % 7 + 1);
+            if (i < 12 || i + 6 >= buffer->getIndexCount())
+                indices += " " + std::to_string(buffer->Indices[i]);
+        }
+        record.line("%s sum %u", indices.c_str(), indexSum);
         for (u32 i = 0; i < std::min<u32>(buffer->getVertexCount(), 4); ++i) {
             const video::S3DVertex& v = buffer->Vertices[i];
             const f32 values[5] = {v.Pos.X, v.Pos.Y, v.Pos.Z, v.TCoords.X, v.TCoords.Y};
@@ -880,6 +911,16 @@ TEST_F(RenderRecordTest, WorldEffectsTextAndSpriteFramesOverFixedTime) {
             if (buffer->getVertexCount() > 6)
                 recordVertices(record, " last", vertices + buffer->getVertexCount() - 1, 1);
         }
+        // A new subdivision keeps the material the volume had.
+        volume->getMaterial(0).MaterialType = video::EMT_TRANSPARENT_ADD_COLOR;
+        volume->getMaterial(0).Lighting = true;
+        volume->setSubDivideU(v.u + 2);
+        volume->setFootColor(video::SColor(90, 1, 2, 3));
+        record.line(" rebuilt %u material %d lighting %d vertices %u", volume->getSubDivideU(),
+                    volume->getMaterial(0).MaterialType, volume->getMaterial(0).Lighting ? 1 : 0,
+                    volume->getMesh() && volume->getMesh()->getMeshBufferCount() > 0
+                        ? volume->getMesh()->getMeshBuffer(0)->getVertexCount()
+                        : 0);
         volume->remove();
     }
 
@@ -900,7 +941,7 @@ TEST_F(RenderRecordTest, WorldEffectsTextAndSpriteFramesOverFixedTime) {
         text->drop();
         io::IAttributes* in = device->get()->getFileSystem()->createEmptyAttributes(driver());
         in->addString("FontPath", temp.file("Two.xml").c_str());
-        in->addString("Text", "AB BA");
+        in->addString("Text", "AB ?BA");
         in->addBool("FaceCamera", faceCamera);
         text->deserializeAttributes(in);
         in->drop();
@@ -929,8 +970,15 @@ TEST_F(RenderRecordTest, WorldEffectsTextAndSpriteFramesOverFixedTime) {
         const char* name;
         bool looping, reversed;
         std::vector<s32> frames;
-    } sprites[] = {{"loop", true, false, {}}, {"reverse", true, true, {}}, {"clamp", false, false, {}},
-                   {"list", true, false, {3, 1, 4, 1, 5}}};
+        f32 duration, step; // a step of 0.25 lands on the ends exactly
+    } sprites[] = {{"loop", true, false, {}, 0.8f, 0.07f},          {"reverse", true, true, {}, 0.8f, 0.07f},
+                   {"clamp", false, false, {}, 0.8f, 0.07f},        {"list", true, false, {3, 1, 4, 1, 5}, 0.8f, 0.07f},
+                   {"loopExact", true, false, {}, 1.0f, 0.25f},     {"reverseExact", true, true, {}, 1.0f, 0.25f},
+                   {"clampExact", false, false, {}, 1.0f, 0.25f},   {"clampBack", false, true, {}, 1.0f, 0.25f}};
+    struct FinishCounter {
+        void finishedOnce() { ++count; }
+        int count = 0;
+    };
     for (const Sprite& s : sprites) {
         SpriteAnimation animation;
         animation.setTexture(sheet);
@@ -952,14 +1000,16 @@ TEST_F(RenderRecordTest, WorldEffectsTextAndSpriteFramesOverFixedTime) {
         for (s32 cell : s.frames)
             animation.frameList.push_back(cell);
         animation.duration = 0.8f;
-        animation.setFrameTime(0.05f);
+        animation.setFrameTime(s.duration / 16.0f); // the duration follows the frame time
+        FinishCounter finished;
+        animation.finished.addMember(&finished, &FinishCounter::finishedOnce);
         record.line("sprite %s frameTime %.5g duration %.5g", s.name, animation.frameTime, animation.duration);
         for (int step = 0; step < 24; ++step) {
-            animation.update(0.07f);
+            animation.update(s.step);
             const core::rectf uv = animation.getFrameUVRect();
             const core::recti rect = animation.getFrameRect();
-            record.line(" %d time %.5g cell %d playing %d uv %.5g %.5g %.5g %.5g rect %d %d %d %d", step,
-                        animation.time, animation.getCurrentCell(), animation.playing ? 1 : 0,
+            record.line(" %d time %.5g cell %d finished %d uv %.5g %.5g %.5g %.5g rect %d %d %d %d", step,
+                        animation.time, animation.getCurrentCell(), finished.count,
                         uv.UpperLeftCorner.X, uv.UpperLeftCorner.Y, uv.LowerRightCorner.X, uv.LowerRightCorner.Y,
                         rect.UpperLeftCorner.X, rect.UpperLeftCorner.Y, rect.LowerRightCorner.X,
                         rect.LowerRightCorner.Y);
