@@ -1016,6 +1016,35 @@ TEST_F(RenderRecordTest, WorldEffectsTextAndSpriteFramesOverFixedTime) {
         }
     }
     sheet->drop();
+
+    // The shipped sprite animations as their files describe them, played over fixed steps.
+    {
+        test::ScopedWorkingDir inSource(test::sourceDir());
+        for (const char* file : {"CheckpointSaving", "LevelLoading", "PaintDrop", "SkipCutscene", "Splat"}) {
+            SpriteAnimation animation;
+            const bool loaded =
+                loadTextureAnimation(animation, (std::string("Content/Billboards/") + file + ".xml").c_str());
+            std::string frames;
+            for (u32 i = 0; i < animation.frameList.size(); ++i)
+                frames += " " + std::to_string(animation.frameList[i]);
+            record.line("shipped %s loaded %d name %s texture %d frames%s", file, loaded ? 1 : 0,
+                        animation.name.c_str(), animation.texture ? 1 : 0, frames.c_str());
+            record.line(" x %d y %d item %d %d size %d %d overall %d %d count %d first %d last %d grid %d %d", animation.x,
+                        animation.y, animation.itemX, animation.itemY, animation.width, animation.height,
+                        animation.overallWidth, animation.overallHeight, animation.frameCount, animation.first,
+                        animation.last, animation.columns, animation.rows);
+            record.line(" time %.5g duration %.5g frameTime %.5g playing %d reversed %d looping %d", animation.time,
+                        animation.duration, animation.frameTime, animation.playing ? 1 : 0,
+                        animation.reversed ? 1 : 0, animation.looping ? 1 : 0);
+            for (int step = 0; step < 6; ++step) {
+                animation.update(0.05f);
+                const core::recti rect = animation.getFrameRect();
+                record.line(" %d time %.5g cell %d rect %d %d %d %d", step, animation.time, animation.getCurrentCell(),
+                            rect.UpperLeftCorner.X, rect.UpperLeftCorner.Y, rect.LowerRightCorner.X,
+                            rect.LowerRightCorner.Y);
+            }
+        }
+    }
     test::expectMatchesRecord("render/records/world_effects.txt", record.text);
 }
 
