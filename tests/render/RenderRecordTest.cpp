@@ -22,6 +22,7 @@
 
 #include "core/GameSettings.h"
 #include "core/Globals.h"
+#include "level/MeshGate.h"
 #include "physics/objects/PhysicsObject.h"
 #include "support/RecordedResult.h"
 #include "support/TempDir.h"
@@ -1088,6 +1089,9 @@ TEST_F(RenderRecordTest, ShippedGreenhouseOverFixedFrames) {
     Record record;
     test::ScopedWorkingDir inSource(test::sourceDir());
     registerRenderSubsystem();
+    // The level's objects as the game makes them, whichever test of the program ran before.
+    registerMeshGate(smgr());
+    registerPhysicsObjectTypes();
     device->get()->getRandomizer()->reset(2468);
     ASSERT_TRUE(manager->loadLevel("Content/Levels/Story_Greenhouse.irr"));
     record.line("level lights per node %u shadows %d", lights->maxLightsPerNode,
