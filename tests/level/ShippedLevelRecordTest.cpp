@@ -160,6 +160,9 @@ protected:
     void SetUp() override {
         LevelFixture::SetUp();
         workingDir = std::make_unique<test::ScopedWorkingDir>(test::sourceDir());
+        // The manager read its tables from the folder the program started in: the game's
+        // own are read here, wherever the tests run from.
+        ASSERT_TRUE(manager->tieTable.load(smgr()->getFileSystem()));
         registerMeshGate(smgr());
         // The types every shipped level uses; the rows they replace or add are put back as
         // they were afterwards, since other tests of the program rely on the level's own.
@@ -597,11 +600,14 @@ protected:
         return describeScene();
     }
 
-    // The level's log lines, without the test's own folders.
-    std::string logLines() const {
+    // The level's log lines, without the test's own folders. After the load only the lines
+    // that are not about a file being read: which file a frame reads first is the engine
+    // cache's business.
+    std::string logLines(bool withFileLoads = true) const {
         std::string out;
         for (const std::string& line : log.lines)
-            out += "log " + rel(tokens(line)) + "\n";
+            if (withFileLoads || line.rfind("Loaded ", 0) != 0)
+                out += "log " + rel(tokens(line)) + "\n";
         return out;
     }
 
@@ -697,7 +703,7 @@ TEST_P(ShippedLevelRecordTest, FirstFrameMatchesItsRecord) {
     log.lines.clear();
     frame();
     std::string record = "level " + GetParam() + " nodes " + std::to_string(countNodes(root())) + "\n";
-    record += logLines();
+    record += logLines(false);
     record += describeScene();
     test::expectMatchesRecord("level/records/ShippedLevels/" + GetParam() + ".frame.txt", record);
 }
