@@ -80,6 +80,14 @@ std::string vec(const phys::Vec3& v) { return num(v.x) + " " + num(v.y) + " " + 
 std::string quat(const phys::Quat& q) { return num(q.x) + " " + num(q.y) + " " + num(q.z) + " " + num(q.w); }
 std::string box(const core::aabbox3df& b) { return vec(b.MinEdge) + "  " + vec(b.MaxEdge); }
 
+// Colours, flag sets and filter words as words, not numbers: the comparer would let a number
+// differ in its last digits.
+std::string word(const char* prefix, u32 value, bool hex = true) {
+    char text[24];
+    std::snprintf(text, sizeof text, hex ? "%s%08x" : "%s%u", prefix, value);
+    return text;
+}
+
 std::string narrow(const wchar_t* text) {
     std::string out;
     for (; text && *text; ++text)
@@ -97,7 +105,7 @@ std::string relative(std::string text, const std::vector<std::string>& bases) {
     return text;
 }
 
-// A value as white-space separated tokens: the engine's commas split, every number printed
+// A value as white-space separated tokens: the engine's commas split, every float printed
 // with the record's precision (the engine writes floats with six decimals), an empty value shown.
 std::string tokens(const std::string& value) {
     std::string spaced = value;
@@ -107,7 +115,9 @@ std::string tokens(const std::string& value) {
     while (in >> token) {
         char* end = nullptr;
         const double parsed = std::strtod(token.c_str(), &end);
-        const bool number = end && *end == 0 && !token.empty() &&
+        // Only the engine's float texts ("1.500000"); integers stay as written, compared
+        // exactly up to the record's tolerance.
+        const bool number = end && *end == 0 && !token.empty() && token.find('.') != std::string::npos &&
                             (std::isdigit(static_cast<unsigned char>(token[0])) || token[0] == '-' || token[0] == '.');
         out += (out.empty() ? "" : " ") + (number ? num(parsed) : token);
     }
@@ -251,7 +261,12 @@ protected:
     void writeAttributes(std::ostringstream& out, const char* tag, io::IAttributes* attributes) const {
         for (u32 i = 0; i < attributes->getAttributeCount(); ++i)
             out << tag << ' ' << attributes->getAttributeName(i) << ' ' << narrow(attributes->getAttributeTypeString(i)) << ' '
-                << rel(tokens(narrow(attributes->getAttributeAsStringW(i).c_str()))) << '\n';
+                << attributeValue(attributes, i) << '\n';
+    }
+
+    std::string attributeValue(io::IAttributes* attributes, u32 i) const {
+        const std::string value = rel(tokens(narrow(attributes->getAttributeAsStringW(i).c_str())));
+        return attributes->getAttributeType(i) == io::EAT_COLOR ? "#" + value : value;
     }
 
     std::string textureName(video::ITexture* texture) const {
@@ -261,11 +276,11 @@ protected:
     void writeMaterial(std::ostringstream& out, u32 index, const video::SMaterial& m) const {
         const int type = static_cast<int>(m.MaterialType);
         out << "  material " << index << " type " << type << " param " << num(m.MaterialTypeParam) << ' '
-            << num(m.MaterialTypeParam2) << " flags " << m.Wireframe << m.PointCloud << m.GouraudShading << m.Lighting
+            << num(m.MaterialTypeParam2) << " flags f" << m.Wireframe << m.PointCloud << m.GouraudShading << m.Lighting
             << m.ZWriteEnable << m.BackfaceCulling << m.FrontfaceCulling << m.FogEnable << m.NormalizeNormals
-            << m.UseMipMaps << " zbuffer " << int(m.ZBuffer) << " colors " << std::hex << m.AmbientColor.color << ' '
-            << m.DiffuseColor.color << ' ' << m.SpecularColor.color << ' ' << m.EmissiveColor.color << std::dec
-            << " shininess " << num(m.Shininess) << " textures";
+            << m.UseMipMaps << " zbuffer " << int(m.ZBuffer) << " colors " << word("#", m.AmbientColor.color) << ' '
+            << word("#", m.DiffuseColor.color) << ' ' << word("#", m.SpecularColor.color) << ' '
+            << word("#", m.EmissiveColor.color) << " shininess " << num(m.Shininess) << " textures";
         for (u32 layer = 0; layer < video::MATERIAL_MAX_TEXTURES; ++layer)
             if (m.TextureLayer[layer].Texture)
                 out << ' ' << layer << ' ' << textureName(m.TextureLayer[layer].Texture);
@@ -312,9 +327,10 @@ protected:
             }
             const phys::Transform pose = shape->getLocalPose();
             const phys::FilterData sim = shape->getSimulationFilterData(), query = shape->getQueryFilterData();
-            out << " at " << vec(pose.p) << " turn " << quat(pose.q) << " flags " << shape->getFlags() << " filter "
-                << sim.word0 << ' ' << sim.word1 << ' ' << sim.word2 << ' ' << sim.word3 << " query " << query.word0
-                << ' ' << query.word1 << ' ' << query.word2 << ' ' << query.word3;
+            out << " at " << vec(pose.p) << " turn " << quat(pose.q) << " flags " << word("b", shape->getFlags()) << " filter "
+                << word("w", sim.word0) << ' ' << word("w", sim.word1) << ' ' << word("w", sim.word2) << ' '
+                << word("w", sim.word3) << " query " << word("w", query.word0) << ' ' << word("w", query.word1) << ' '
+                << word("w", query.word2) << ' ' << word("w", query.word3);
             std::vector<phys::Material*> materials(shape->getNbMaterials());
             if (!materials.empty())
                 shape->getMaterials(materials.data(), static_cast<uint32_t>(materials.size()));
@@ -330,7 +346,7 @@ protected:
             out << "  " << tag << " none\n";
             return;
         }
-        out << "  " << tag << " kind " << static_cast<int>(actor->getType()) << " flags " << actor->getActorFlags();
+        out << "  " << tag << " kind " << static_cast<int>(actor->getType()) << " flags " << word("b", actor->getActorFlags());
         const phys::RigidActor* rigid = actor->asRigidActor();
         if (!rigid) {
             out << '\n';
@@ -341,7 +357,7 @@ protected:
         if (const phys::RigidDynamic* dynamic = actor->asRigidDynamic())
             out << " mass " << num(dynamic->getMass()) << " inertia " << vec(dynamic->getMassSpaceInertiaTensor())
                 << " centre " << vec(dynamic->getCMassLocalPose().p) << " damping " << num(dynamic->getLinearDamping())
-                << ' ' << num(dynamic->getAngularDamping()) << " dynflags " << dynamic->getRigidDynamicFlags()
+                << ' ' << num(dynamic->getAngularDamping()) << " dynflags " << word("b", dynamic->getRigidDynamicFlags())
                 << " sleeping " << dynamic->isSleeping();
         out << '\n';
         writeShapes(out, rigid);
@@ -437,8 +453,8 @@ protected:
                 out << "  light type " << int(l.Type) << " radius " << num(l.Radius) << " falloff " << num(l.Falloff)
                     << " cone " << num(l.InnerCone) << ' ' << num(l.OuterCone) << " shadows " << l.CastShadows
                     << " at " << vec(l.Position) << " towards " << vec(l.Direction) << " attenuation "
-                    << vec(l.Attenuation) << " colors " << std::hex << l.AmbientColor.toSColor().color << ' '
-                    << l.DiffuseColor.toSColor().color << ' ' << l.SpecularColor.toSColor().color << std::dec
+                    << vec(l.Attenuation) << " colors " << word("#", l.AmbientColor.toSColor().color) << ' '
+                    << word("#", l.DiffuseColor.toSColor().color) << ' ' << word("#", l.SpecularColor.toSColor().color)
                     << " index " << light->getDriverLightIndex() << " priority " << light->getPriority() << '\n';
             }
         }
@@ -629,7 +645,7 @@ protected:
                 float force = 0.0f, torque = 0.0f;
                 built->getBreakForce(force, torque);
                 record += " type " + std::to_string(static_cast<int>(built->getType())) + " flags " +
-                          std::to_string(built->getConstraintFlags()) + " break " + num(force) + " " + num(torque) +
+                          word("b", built->getConstraintFlags()) + " break " + num(force) + " " + num(torque) +
                           " frame0 " + vec(built->getLocalPose(0).p) + " " + quat(built->getLocalPose(0).q) + " frame1 " +
                           vec(built->getLocalPose(1).p) + " " + quat(built->getLocalPose(1).q);
             }
@@ -659,7 +675,7 @@ TEST_P(ShippedLevelRecordTest, LoadedObjectsMatchTheirRecord) {
 
 // The level written again by each of the game's writers: what each file holds, and the level
 // read back from it, which must be the level first loaded.
-TEST_P(ShippedLevelRecordTest, WrittenLevelsMatchTheirRecordAndReadBackAsLoaded) {
+TEST_P(ShippedLevelRecordTest, WrittenLevelsAndWhatTheyReadBackAsMatchTheirRecord) {
     const std::string loaded = loadAndDescribe(levelPath());
     ASSERT_NE(loaded, "not loaded\n");
     // A save writes a joint as enabled only once it is built: the joints are built first.
@@ -672,7 +688,9 @@ TEST_P(ShippedLevelRecordTest, WrittenLevelsMatchTheirRecordAndReadBackAsLoaded)
     std::string record = "level " + GetParam() + "\n";
     const std::string xml = describeWritten(xmlPath, false);
     const std::string binary = describeWritten(binaryPath, true);
-    record += "xml bytes " + std::to_string(test::readFileBytes(xmlPath).size()) + "\n" + xml;
+    // The XML file's length is left out: the text of a computed float may differ in its last
+    // digit between builds. Its records are compared within the tolerance instead.
+    record += xml;
     // The binary file holds the same records: only where it differs is it written out.
     const std::string binaryDifferences = test::describeDifferences(xml, binary, {}, 8);
     record += "binary bytes " + std::to_string(test::readFileBytes(binaryPath).size()) + " same-as-xml " +
