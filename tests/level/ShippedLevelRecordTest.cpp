@@ -14,6 +14,9 @@
 #include "core/Globals.h"
 #include "core/Stopwatch.h"
 #include "level/LevelFile.h"
+#include "level/LevelInfo.h"
+#include "level/ObjectiveList.h"
+#include "level/ResourceCaches.h"
 #include "level/MeshGate.h"
 #include "level/SceneNodeTypes.h"
 #include "level/SplineObject.h"
@@ -509,6 +512,31 @@ protected:
         return out.str();
     }
 
+    // What the level's load left in the level manager and the scene manager.
+    std::string describeLevel() const {
+        std::vector<scene::ISceneNode*> nodes;
+        collect(root(), nodes);
+        std::size_t held = 0;
+        for (scene::ISceneNode* node : nodes)
+            held += node->getID() != 0 && node->getID() != -1 && manager->holdsID(node->getID()) ? 1 : 0;
+        video::SColor fogColor;
+        video::E_FOG_TYPE fogType = video::EFT_FOG_LINEAR;
+        f32 fogStart = 0.0f, fogEnd = 0.0f, fogDensity = 0.0f;
+        bool pixelFog = false, rangeFog = false;
+        smgr()->getVideoDriver()->getFog(fogColor, fogType, fogStart, fogEnd, fogDensity, pixelFog, rangeFog);
+        const video::SColorf ambient = smgr()->getAmbientLight();
+        std::ostringstream out;
+        out << "loader read " << manager->getLoader().objectsRead << " of " << manager->getLoader().objectsTotal
+            << " ids " << held << " info " << (manager->currentLevelInfo ? manager->currentLevelInfo->getID() : 0)
+            << " floor " << num(levelFloorHeight) << " shadow " << vec(manager->shadowLightPosition) << " / "
+            << vec(manager->shadowLightTarget) << " objectives " << manager->objectives.getEntries().size()
+            << " profiles " << manager->profileCache.size() << " loading " << manager->levelLoading << '\n';
+        out << "scene ambient " << num(ambient.r) << ' ' << num(ambient.g) << ' ' << num(ambient.b) << ' '
+            << num(ambient.a) << " fog " << word("#", fogColor.color) << ' ' << int(fogType) << ' ' << num(fogStart)
+            << ' ' << num(fogEnd) << ' ' << num(fogDensity) << ' ' << pixelFog << rangeFog << '\n';
+        return out.str();
+    }
+
     static void collect(scene::ISceneNode* node, std::vector<scene::ISceneNode*>& nodes) {
         for (scene::ISceneNode* child : sortedChildren(node)) {
             nodes.push_back(child);
@@ -666,6 +694,7 @@ protected:
 TEST_P(ShippedLevelRecordTest, LoadedObjectsMatchTheirRecord) {
     ASSERT_TRUE(manager->loadLevel(levelPath().c_str()));
     std::string record = "level " + GetParam() + " nodes " + std::to_string(countNodes(root())) + "\n";
+    record += describeLevel();
     record += logLines();
     record += describeScene();
     record += describeClones();
@@ -721,6 +750,7 @@ TEST_P(ShippedLevelRecordTest, FirstFrameMatchesItsRecord) {
     log.lines.clear();
     frame();
     std::string record = "level " + GetParam() + " nodes " + std::to_string(countNodes(root())) + "\n";
+    record += describeLevel();
     record += logLines(false);
     record += describeScene();
     test::expectMatchesRecord("level/records/ShippedLevels/" + GetParam() + ".frame.txt", record);
