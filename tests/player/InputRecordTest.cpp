@@ -259,7 +259,7 @@ protected:
         out << "  manager last " << deviceWord(input->getLastDevice()) << " changes " << deviceChanges
             << " cursor " << device->get()->getCursorControl()->isVisible() << " mouseInUse "
             << input->getMouse()->inUse
-            << " keysTaken";
+            << " menuKeysDownTaps";
         for (int code = MenuCode::first; code < MenuCode::first + MenuCode::count; ++code)
             out << " " << input->isMenuKeyDown(code) << input->menuKeyTaps(code);
         out << " sent";
