@@ -8,7 +8,9 @@
 // Everything drawn follows the engine's clock (fades, animated meshes, water, particles, the
 // shadow maps' refresh): the test holds that clock and moves it by one frame target each
 // frame, so a busy machine draws the same pictures, only later. Particles draw from the
-// engine's random numbers: their sequence starts afresh with each level.
+// engine's random numbers: their sequence starts afresh with each level. The post-processing's
+// random vectors (seeded from the wall clock) belong to the ambient occlusion, which the game
+// never turns on; nothing else in the picture is random.
 #include "GameFixture.h"
 
 #include "camera/CameraManager.h"
@@ -51,9 +53,10 @@ constexpr u32 blocksAcross = 32;
 constexpr u32 blocksDown = 24;
 // Frames a level plays from its load to its picture (half a second of game time).
 constexpr int framesAfterLoad = 30;
-// A block's mean may differ by this much per channel between runs: the drivers' rounding
-// (the sanitizer build's -O2 computes the scene's matrices a little differently).
-constexpr double colourTolerance = 3.0;
+// A block's mean may differ by this much per channel between runs. Repeated runs (busy
+// machine, sanitizer build) drew the same pixels; the margin lets an edge that lands on a
+// rounding boundary fall a pixel aside.
+constexpr double colourTolerance = 2.0;
 
 // The engine's clock in the frame's own terms: a start, then one frame target per frame.
 constexpr u32 frameTargetMicroseconds = 16700;
