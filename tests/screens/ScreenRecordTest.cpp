@@ -26,9 +26,14 @@
 #include "gui/hud/GUINotification.h"
 #include "gui/hud/GUIObjectiveCenter.h"
 #include "gui/hud/GUISubtitleManager.h"
+#include "level/LevelHooks.h"
 #include "level/LevelManager.h"
+#include "level/ResourceCaches.h"
 #include "physics/world/PhysicsManager.h"
+#include "platform/FakePadBackend.h"
 #include "player/InputManager.h"
+#include "player/devices/GamepadDevice.h"
+#include "render/SpriteAnimation.h"
 #include "screens/ScreenManager.h"
 #include "screens/levels/GUILevelSelectScreen.h"
 #include "screens/levels/GUIStoryLevelSelectScreen.h"
@@ -205,6 +210,15 @@ void writeElement(std::vector<Block>& blocks, io::IFileSystem* files, video::IVi
     }
     if (auto* image = dynamic_cast<GUIImage*>(element)) {
         // (Its colour, scaling and alpha are among the attributes.)
+        if (const SpriteAnimation* frames = image->getSpriteAnimation()) {
+            // A playing animation moves on every frame: only a held one is written frame and all.
+            out += "  frames " + textureName(frames->texture) + " cells " + std::to_string(frames->first) + " " +
+                   std::to_string(frames->last) + " playing " + std::to_string(frames->playing);
+            if (!frames->playing)
+                out += " cell " + std::to_string(frames->getCurrentCell()) + " at " + rect(frames->getFrameRect()) +
+                       " time " + number(frames->time);
+            out += "\n";
+        }
         out += "  image " + textureName(image->getImage()) + " tile " + std::to_string(image->getTileImage()) + " owner " + std::to_string(image->getDrawnByOwner()) +
                " effects " + std::to_string(image->getEffectCount()) + "\n";
     }
@@ -304,6 +318,12 @@ std::string joined(const std::vector<Block>& blocks) {
     return out;
 }
 
+// The answers reach the asking screen after the fade-out; the record ends with them.
+struct AnswerLog {
+    std::string* text;
+    void hear(s32& answer) { *text += "answer " + std::to_string(answer) + "\n"; }
+};
+
 // --- the fixture ------------------------------------------------------------------------------------
 
 class ScreenRecordTest : public screentest::ScreenInputFixture {
@@ -316,6 +336,11 @@ protected:
         startInput();
         // The game's element factory, as the game registers it: layouts name its types.
         (new GUIElementFactory(environment))->drop();
+        // The level's cache reads animation files with the rendering code's loader.
+        levelHooks().render.loadSpriteAnimation = [](const io::path& file) -> std::shared_ptr<const SpriteAnimation> {
+            auto animation = std::make_shared<SpriteAnimation>();
+            return loadTextureAnimation(*animation, file) ? animation : nullptr;
+        };
         StartingUp = false;
     }
     void TearDown() override {
@@ -330,6 +355,9 @@ protected:
         MainScreenFadeTarget = 1.0f;
         ReopenOptionsRequested = false;
         device->getSceneManager()->clear();
+        // The cached animations hold textures of the device.
+        clearSpriteAnimationCache();
+        resetLevelHooks();
         ScreenInputFixture::TearDown();
         gameSettings = nullptr;
         settings.reset();
@@ -402,6 +430,19 @@ protected:
     }
     // The tree after the step: whole at the first step of a size, else only the elements
     // whose lines changed since the step before and the places that emptied.
+    // The pointer's event through the engine, then the GUI left to come to rest.
+    void mouse(EMOUSE_INPUT_EVENT kind, const core::position2di& at) {
+        SEvent event;
+        std::memset(static_cast<void*>(&event), 0, sizeof(event));
+        event.EventType = EET_MOUSE_INPUT_EVENT;
+        event.MouseInput.Event = kind;
+        event.MouseInput.X = at.X;
+        event.MouseInput.Y = at.Y;
+        event.MouseInput.ButtonStates = kind == EMIE_LMOUSE_PRESSED_DOWN ? EMBSM_LEFT : 0;
+        device->postEventFromUser(event);
+        frame();
+        settle();
+    }
     void record(const std::string& step) {
         text += "== " + std::to_string(screenWidth) + "x" + std::to_string(screenHeight) + " " + step + "\n";
         std::vector<Block> now = blocks();
@@ -476,6 +517,7 @@ protected:
     std::unique_ptr<PhysicsManager> physics;
     std::string text;
     std::vector<Block> previous;
+    std::unique_ptr<AnswerLog> answers;
 };
 
 // --- menus ---------------------------------------------------------------------------------------
@@ -491,6 +533,33 @@ SCREEN_RECORD_TESTS(TitleAndMainMenu, [this] {
     screenManager->openMainScreen(0);
 }, {{"down", KEY_DOWN}, {"down", KEY_DOWN}, {"left", KEY_LEFT}, {"right", KEY_RIGHT}, {"up", KEY_UP},
     {"accept", KEY_RETURN}, {"back", KEY_ESCAPE}})
+
+// The pointer over the main menu's first entry takes the focus; pressed on the options entry
+// and let go there, it opens them.
+TEST_F(ScreenRecordTest, MainMenuByThePointer) {
+    for (const core::dimension2du& size : {small, large}) {
+        useSize(size);
+        loadCatalogue();
+        screenManager->openMainScreen(0);
+        settle();
+        previous = blocks();
+        text += "== open not written\n";
+        auto* play = static_cast<GUIOptionsList*>(screenManager->getScreenStack().at(0));
+        const core::position2di first = play->getItems().at(0)->getAbsolutePosition().getCenter();
+        const core::position2di options = play->getItems().at(1)->getAbsolutePosition().getCenter();
+        mouse(EMIE_MOUSE_MOVED, first);
+        record("hover");
+        mouse(EMIE_MOUSE_MOVED, options);
+        record("hover");
+        mouse(EMIE_LMOUSE_PRESSED_DOWN, options);
+        record("press");
+        mouse(EMIE_LMOUSE_LEFT_UP, options);
+        record("release");
+        screenManager->closeAllScreens();
+        screenManager->flushScreenRemovals();
+    }
+    test::expectMatchesRecord("screens/records/MainMenuByThePointer.txt", text);
+}
 
 SCREEN_RECORD_TESTS(OptionsFromTheMainMenu, [] { openOptionsScreen(true); })
 
@@ -523,13 +592,28 @@ SCREEN_RECORD_TESTS(ControlOptions, [this] {
     }
 SCREEN_RECORD_TESTS(ControlsRemapping, OPEN_REMAPPING,
                     {{"down", KEY_DOWN}, {"down", KEY_DOWN}, {"left", KEY_LEFT}, {"right", KEY_RIGHT}})
+// With a pad plugged in, the device selector (focused as the screen opens) goes through
+// the devices and back.
+SCREEN_RECORD_TESTS(ControlsRemappingOtherDevices, ([this] {
+                        auto& pads = static_cast<platform::FakePadBackend&>(platform::padBackend());
+                        pads.setConnected(0, true);
+                        inputManager->getGamepad()->enumerate();
+                        openOptionsScreen(true);
+                        push<GUIControlOptionsScreen>(environment, true);
+                        push<GUIControlsRemapScreen>(environment, true);
+                    }),
+                    {{"right", KEY_RIGHT}, {"right", KEY_RIGHT}, {"left", KEY_LEFT}}, false)
 SCREEN_RECORD_TESTS(ControlsRemappingAddAndLeave, OPEN_REMAPPING,
-                    {{"down", KEY_DOWN}, {"down", KEY_DOWN}, {"accept", KEY_RETURN}, {"back", KEY_ESCAPE},
-                     {"back", KEY_ESCAPE}}, false)
+                    {{"down", KEY_DOWN}, {"accept", KEY_RETURN}, {"bind", KEY_KEY_Q}, {"down", KEY_DOWN},
+                     {"down", KEY_DOWN}, {"accept", KEY_RETURN}, {"back", KEY_ESCAPE}, {"back", KEY_ESCAPE}},
+                    false)
 
 SCREEN_RECORD_TESTS(Dialog, [this] {
-    push<GUIDialogScreen>(core::stringw(L"A question that runs long enough to wrap across the panel?"),
-                          std::vector<core::stringw>{L"Yes", L"No", L"Perhaps later"}, environment, false, true);
+    auto* dialog = push<GUIDialogScreen>(core::stringw(L"A question that runs long enough to wrap across the panel?"),
+                                         std::vector<core::stringw>{L"Yes", L"No", L"Perhaps later"}, environment,
+                                         false, true);
+    answers = std::make_unique<AnswerLog>(AnswerLog{&text});
+    bindCallback(dialog->AnswerChosen, answers.get(), &AnswerLog::hear);
 })
 
 SCREEN_RECORD_TESTS(StoryLevelSelect, [this] {
@@ -572,6 +656,8 @@ void ScreenRecordTest::recordPlay(const core::dimension2du& size) {
     settle();
     record("open");
     GUIObjectiveCenter* objectives = screenManager->getObjectiveCenter();
+    // A level's settings give the panel its task icons as the level loads.
+    objectives->setTaskIconAnimation(GUIObjectiveCenter::defaultTaskIcons);
     objectives->setRowText(0, L"Cross the pond on the stepping stones");
     objectives->setRowOpenLook(0, 0, true);
     objectives->setRowText(1, L"Find the watering can that somebody left behind the potting shed near the gate");
