@@ -3,6 +3,7 @@
 // each element is, where it lies, what it says in which font and colours, what it shows and
 // which row is chosen. The records under tests/screens/records/ are compared token by token.
 #include "ScreenInputFixture.h"
+#include "WorkshopZip.h"
 
 #include "core/GameSettings.h"
 #include "core/Globals.h"
@@ -38,6 +39,7 @@
 #include "screens/levels/GUILevelSelectScreen.h"
 #include "screens/levels/GUIStoryLevelSelectScreen.h"
 #include "screens/levels/LevelCatalogue.h"
+#include "screens/levels/WorkshopLevels.h"
 #include "screens/menus/GUIAudioOptionsScreen.h"
 #include "screens/menus/GUIControlOptionsScreen.h"
 #include "screens/menus/GUIControlsRemapScreen.h"
@@ -51,6 +53,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -344,6 +349,14 @@ protected:
         StartingUp = false;
     }
     void TearDown() override {
+        if (workshopInUse) {
+            unmountWorkshopArchives();
+            clearWorkshopLevels();
+            if (keptDataHome)
+                ::setenv("XDG_DATA_HOME", keptDataHome->c_str(), 1);
+            else
+                ::unsetenv("XDG_DATA_HOME");
+        }
         physicsManager = nullptr;
         physics.reset();
         forgetMenuPreviews();
@@ -506,6 +519,14 @@ protected:
         screen->drop();
         return screen;
     }
+    // The user's data folder (and so the Workshop folder) in the test's own folder.
+    void useWorkshopFolder() {
+        const char* previous = std::getenv("XDG_DATA_HOME");
+        keptDataHome = previous ? std::optional<std::string>(previous) : std::nullopt;
+        ::setenv("XDG_DATA_HOME", dataHome.path().c_str(), 1);
+        std::filesystem::create_directories(workshopFolder());
+        workshopInUse = true;
+    }
     void recordPlay(const core::dimension2du& size);
     void recordNotifications(const core::dimension2du& size);
     void loadCatalogue() {
@@ -518,6 +539,9 @@ protected:
     std::string text;
     std::vector<Block> previous;
     std::unique_ptr<AnswerLog> answers;
+    test::TempDir dataHome;
+    std::optional<std::string> keptDataHome;
+    bool workshopInUse = false;
 };
 
 // --- menus ---------------------------------------------------------------------------------------
@@ -604,7 +628,7 @@ SCREEN_RECORD_TESTS(ControlsRemappingOtherDevices, ([this] {
                     }),
                     {{"right", KEY_RIGHT}, {"right", KEY_RIGHT}, {"left", KEY_LEFT}}, false)
 SCREEN_RECORD_TESTS(ControlsRemappingAddAndLeave, OPEN_REMAPPING,
-                    {{"down", KEY_DOWN}, {"accept", KEY_RETURN}, {"bind", KEY_KEY_Q}, {"down", KEY_DOWN},
+                    {{"down", KEY_DOWN}, {"accept", KEY_RETURN}, {"bind", KEY_KEY_Q}, {"delete", KEY_DELETE}, {"down", KEY_DOWN},
                      {"down", KEY_DOWN}, {"accept", KEY_RETURN}, {"back", KEY_ESCAPE}, {"back", KEY_ESCAPE}},
                     false)
 
@@ -616,13 +640,32 @@ SCREEN_RECORD_TESTS(Dialog, [this] {
     bindCallback(dialog->AnswerChosen, answers.get(), &AnswerLog::hear);
 })
 
+// The save has the second level open with a time under the developers' and its tie, the
+// first with a time over theirs; the third stays locked.
 SCREEN_RECORD_TESTS(StoryLevelSelect, [this] {
     loadCatalogue();
+    saveManager->addUnlockedLevel(L"Content/Levels/Story_Greenhouse.irr");
+    saveManager->saveLevelLength(L"Content/Levels/Story_Garden.irr", 31.5f);
+    saveManager->saveLevelLength(L"Content/Levels/Story_Greenhouse.irr", 20.25f);
+    level->tieTable.add({8, "Content/Models/Ties/Tie_Stripes.png", L"Content/Levels/Story_Garden.irr"});
+    saveManager->saveTieCollected(7);
     push<GUIStoryLevelSelectScreen>(nullptr, environment, LevelKindStory);
 }, browseScript)
 
+// Two user levels in the Workshop folder: one with its settings, one named by its archive.
 SCREEN_RECORD_TESTS(WorkshopLevelSelect, [this] {
     loadCatalogue();
+    useWorkshopFolder();
+    const std::string settings =
+        "<?xml version=\"1.0\"?>\n<WorkshopSettings>\n<ZipFilePath>Good.zip</ZipFilePath>\n"
+        "<WorkingDirectory>Content\\Workshop\\Good\\</WorkingDirectory>\n"
+        "<LevelFilePath>Content\\Workshop\\Good\\Good_Main.irr</LevelFilePath>\n"
+        "<Title>A good level with a title long enough to fill its row</Title>\n</WorkshopSettings>\n";
+    workshoptest::writeBytes(workshopFolder() + "Good.zip",
+                             workshoptest::makeZip({{"Good/WorkshopSettings.xml", settings},
+                                                    {"Good/Good_Main.irr", workshoptest::emptyLevel()}}));
+    workshoptest::writeBytes(workshopFolder() + "Castle.zip",
+                             workshoptest::makeZip({{"Castle/Castle_Main.irr", workshoptest::emptyLevel()}}));
     push<GUILevelSelectScreen>(environment);
 }, browseScript)
 
