@@ -714,7 +714,14 @@ void ScreenRecordTest::recordPlay(const core::dimension2du& size) {
     subtitles->playSubtitle(3);
     settle();
     record("subtitle");
+    // A longer line in the black box.
+    subtitles->loadSubtitleCollection("Content/Language/English/Subtitles/PhysicsDemo.xml");
+    subtitles->setBlackBox(true);
+    subtitles->playSubtitle(100);
+    settle();
+    record("boxed subtitle");
     subtitles->clear();
+    subtitles->setBlackBox(false);
     screenManager->showNotification(screenManager->getNotificationByName("Grab"), 0.0f);
     settle();
     record("notification");
