@@ -278,6 +278,10 @@ void writeElement(std::vector<Block>& blocks, io::IFileSystem* files, video::IVi
                std::to_string(list->getPanelWidth()) + " " + std::to_string(list->getItemWidth()) + " " +
                std::to_string(list->getItemHeight()) + " x " + std::to_string(list->getPanelX()) + " margin " +
                std::to_string(list->getMargin()) + " covered " + std::to_string(list->isCoveredByPanel()) + "\n";
+        if (const scene::ISceneNode* camera = list->getMenuCamera()) {
+            const core::vector3df at = camera->getPosition();
+            out += "  camera " + number(at.X) + " " + number(at.Y) + " " + number(at.Z) + "\n";
+        }
         out += "  items at";
         for (u32 i = 0; i < list->getItems().size(); ++i) {
             const core::position2di at = list->getItemPosition(i);
@@ -476,6 +480,27 @@ protected:
                 text += gone.first + " gone\n";
         }
         previous = std::move(now);
+        recordEffects(step == "open");
+    }
+    // What the step asked of the game beyond the GUI: the program's requests, the level
+    // manager's queued events, and each setting it changed.
+    void recordEffects(bool first) {
+        text += "flags restart " + std::to_string(RestartRequested) + " quit " + std::to_string(QuitRequested) +
+                " reopen " + std::to_string(ReopenOptionsRequested) + " events";
+        for (const std::string& event : queuedLevelEvents())
+            text += " " + event;
+        text += "\n";
+        std::map<std::string, std::string> now;
+        if (io::IAttributes* values = settings->getAttributes())
+            for (u32 i = 0; i < values->getAttributeCount(); ++i)
+                now[values->getAttributeName(i)] = values->getAttributeAsString(i).c_str();
+        if (!first)
+            for (const auto& [key, value] : now) {
+                const auto was = settingsBefore.find(key);
+                if (was == settingsBefore.end() || was->second != value)
+                    text += "setting " + key + " " + (value.empty() ? "-" : value) + "\n";
+            }
+        settingsBefore = std::move(now);
     }
     struct Step {
         const char* name;
@@ -501,6 +526,7 @@ protected:
             // Another record has the screen as it opens: this one begins with the changes.
             text += "== open not written\n";
             previous = blocks();
+            recordEffects(true);
         }
         for (const Step& step : script) {
             key(step.key);
@@ -538,6 +564,7 @@ protected:
     std::unique_ptr<PhysicsManager> physics;
     std::string text;
     std::vector<Block> previous;
+    std::map<std::string, std::string> settingsBefore;
     std::unique_ptr<AnswerLog> answers;
     test::TempDir dataHome;
     std::optional<std::string> keptDataHome;
@@ -568,6 +595,7 @@ TEST_F(ScreenRecordTest, MainMenuByThePointer) {
         settle();
         previous = blocks();
         text += "== open not written\n";
+        recordEffects(true);
         auto* play = static_cast<GUIOptionsList*>(screenManager->getScreenStack().at(0));
         const core::position2di first = play->getItems().at(0)->getAbsolutePosition().getCenter();
         const core::position2di options = play->getItems().at(1)->getAbsolutePosition().getCenter();
@@ -586,6 +614,11 @@ TEST_F(ScreenRecordTest, MainMenuByThePointer) {
 }
 
 SCREEN_RECORD_TESTS(OptionsFromTheMainMenu, [] { openOptionsScreen(true); })
+
+// The options' last entry asks whether to reset every setting; the answer that does it.
+SCREEN_RECORD_TESTS(OptionsReset, [] { openOptionsScreen(true); },
+                    {{"down", KEY_DOWN}, {"down", KEY_DOWN}, {"down", KEY_DOWN}, {"accept", KEY_RETURN},
+                     {"down", KEY_DOWN}, {"accept", KEY_RETURN}, {"back", KEY_ESCAPE}}, false)
 
 SCREEN_RECORD_TESTS(OptionsFromThePauseMenu, [this] {
     runLevel();
@@ -754,6 +787,7 @@ void ScreenRecordTest::recordNotifications(const core::dimension2du& size) {
     runLevel();
     settle();
     previous = blocks();
+    recordEffects(true);
     // As the screen manager's start reads it.
     GUINotification::loadNotificationTable();
     std::vector<std::string> names;
