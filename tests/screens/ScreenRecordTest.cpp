@@ -123,7 +123,43 @@ std::string rect(const core::recti& r) {
            std::to_string(r.LowerRightCorner.X) + " " + std::to_string(r.LowerRightCorner.Y);
 }
 
-std::string fontName(gui::IGUIFont* font) {
+// One element's block of lines, keyed by its place in the tree (child indices from the root).
+using Block = std::pair<std::string, std::string>;
+
+// The TrueType fonts the written elements use, by family and size.
+using FontSet = std::map<std::string, CGUITTFont*>;
+
+// A font's measures: its pages, and for a few probe characters the glyph's size, offset,
+// advance and place in its page, and the kerning of a few pairs.
+std::string fontBlock(const std::string& key, CGUITTFont* font) {
+    std::string out = "font " + key + " ascender " + std::to_string(font->getAscender()) + " kerning " +
+                      std::to_string(font->getKerningWidth()) + " " + std::to_string(font->getKerningHeight()) +
+                      " pages " + std::to_string(font->getPageCount());
+    for (u32 i = 0; i < font->getPageCount(); ++i)
+        if (const TTFontGlyphPage* page = font->getGlyphPage(i))
+            out += " " + std::to_string(page->size.Width) + "x" + std::to_string(page->size.Height);
+    out += "\n";
+    for (const wchar_t c : std::wstring(L"AgW.j 7")) {
+        const u32 index = font->getGlyphIndexByChar(static_cast<u32>(c));
+        const core::dimension2du size = font->getCharDimension(static_cast<u32>(c));
+        out += "  glyph " + std::to_string(static_cast<unsigned>(c)) + " index " + std::to_string(index) + " size " +
+               std::to_string(size.Width) + " " + std::to_string(size.Height);
+        if (const TTFontGlyph* glyph = font->getGlyph(index))
+            out += " offset " + std::to_string(glyph->offset.X) + " " + std::to_string(glyph->offset.Y) + " advance " +
+                   std::to_string(glyph->advance.X) + " " + std::to_string(glyph->advance.Y) + " cell " +
+                   rect(glyph->sourceRect);
+        out += "\n";
+    }
+    for (const wchar_t* pair : {L"AV", L"To", L"ff"}) {
+        const core::vector2di kerning = font->getKerning(static_cast<u32>(pair[1]), static_cast<u32>(pair[0]));
+        out += "  pair " + std::to_string(static_cast<unsigned>(pair[0])) + " " +
+               std::to_string(static_cast<unsigned>(pair[1])) + " " + std::to_string(kerning.X) + " " +
+               std::to_string(kerning.Y) + " width " + std::to_string(font->getDimension(pair).Width) + "\n";
+    }
+    return out;
+}
+
+std::string fontName(gui::IGUIFont* font, FontSet& fonts) {
     if (!font)
         return "none";
     if (auto* tt = dynamic_cast<CGUITTFont*>(font)) {
@@ -132,7 +168,9 @@ std::string fontName(gui::IGUIFont* font) {
         for (char& c : family)
             if (c == ' ')
                 c = '_';
-        return family + " " + std::to_string(tt->getFontSize());
+        const std::string key = family + " " + std::to_string(tt->getFontSize());
+        fonts.emplace(key, tt);
+        return key;
     }
     const core::dimension2du size = font->getDimension(L"Ag");
     return "bitmap " + std::to_string(size.Height);
@@ -165,10 +203,7 @@ std::string attributeLine(io::IFileSystem* files, video::IVideoDriver* driver, g
     return line == "  attr" ? std::string() : line + "\n";
 }
 
-// One element's block of lines, keyed by its place in the tree (child indices from the root).
-using Block = std::pair<std::string, std::string>;
-
-void writeElement(std::vector<Block>& blocks, io::IFileSystem* files, video::IVideoDriver* driver,
+void writeElement(std::vector<Block>& blocks, FontSet& fonts, io::IFileSystem* files, video::IVideoDriver* driver,
                   gui::IGUIElement* element, const std::string& path) {
     std::string out = path + " " + element->getTypeName() + " id " + std::to_string(element->getID()) +
            " name " + (element->getName() && *element->getName() ? element->getName() : "-") + " abs " +
@@ -195,7 +230,7 @@ void writeElement(std::vector<Block>& blocks, io::IFileSystem* files, video::IVi
         // Measuring breaks the text the way drawing does.
         const s32 width = text->getTextWidth();
         const s32 height = text->getTextHeight();
-        out += "  font " + fontName(text->getActiveFont()) + " path " +
+        out += "  font " + fontName(text->getActiveFont(), fonts) + " path " +
                (text->getFontPath().empty() ? std::string("-") : contentPath(text->getFontPath().c_str())) +
                " colour " + colour(text->getOverrideColor()) + " " + std::to_string(text->isOverrideColorEnabled()) +
                " back " + colour(text->getBackgroundColor()) + " " + std::to_string(text->isDrawBackgroundEnabled()) +
@@ -316,7 +351,7 @@ void writeElement(std::vector<Block>& blocks, io::IFileSystem* files, video::IVi
             blocks.emplace_back(childPath, childPath + " " + child->getTypeName() + " undrawn vis " +
                                                std::to_string(child->isVisible()) + "\n");
         else
-            writeElement(blocks, files, driver, child, childPath);
+            writeElement(blocks, fonts, files, driver, child, childPath);
     }
 }
 
@@ -411,9 +446,12 @@ protected:
     }
     std::vector<Block> blocks() {
         std::vector<Block> out;
+        FontSet fonts;
         int index = 0;
         for (gui::IGUIElement* child : root()->getChildren())
-            writeElement(out, device->getFileSystem(), driver, child, std::to_string(index++));
+            writeElement(out, fonts, device->getFileSystem(), driver, child, std::to_string(index++));
+        for (const auto& [key, font] : fonts)
+            out.emplace_back("font " + key, fontBlock(key, font));
         return out;
     }
     std::string tree() { return joined(blocks()); }
