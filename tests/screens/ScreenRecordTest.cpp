@@ -698,9 +698,14 @@ SCREEN_RECORD_TESTS(ControlsRemappingOtherDevices, ([this] {
                         push<GUIControlsRemapScreen>(environment, true);
                     }),
                     {{"right", KEY_RIGHT}, {"right", KEY_RIGHT}, {"left", KEY_LEFT}}, false)
-SCREEN_RECORD_TESTS(ControlsRemappingAddAndLeave, OPEN_REMAPPING,
-                    {{"down", KEY_DOWN}, {"accept", KEY_RETURN}, {"bind", KEY_KEY_Q}, {"delete", KEY_DELETE}, {"down", KEY_DOWN},
-                     {"down", KEY_DOWN}, {"accept", KEY_RETURN}, {"back", KEY_ESCAPE}, {"back", KEY_ESCAPE}},
+// A binding added under the first heading, bound to a key and deleted again.
+SCREEN_RECORD_TESTS(ControlsRemappingAddAndDelete, OPEN_REMAPPING,
+                    {{"down", KEY_DOWN}, {"accept", KEY_RETURN}, {"bind", KEY_KEY_Q}, {"delete", KEY_DELETE}},
+                    false)
+// A binding waits for its input, back ends the wait and leaves the screen.
+SCREEN_RECORD_TESTS(ControlsRemappingWaitAndLeave, OPEN_REMAPPING,
+                    {{"down", KEY_DOWN}, {"down", KEY_DOWN}, {"accept", KEY_RETURN}, {"back", KEY_ESCAPE},
+                     {"back", KEY_ESCAPE}},
                     false)
 
 SCREEN_RECORD_TESTS(Dialog, [this] {
