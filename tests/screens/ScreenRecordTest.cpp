@@ -546,12 +546,13 @@ protected:
     };
     // The short run of menu keys every menu gets, recorded after each: down twice, an option
     // changed left and right, a sub-screen opened (accept) and closed (back).
-    static inline const std::vector<Step> defaultScript = {{"down", KEY_DOWN},   {"down", KEY_DOWN},
-                                                           {"left", KEY_LEFT},   {"right", KEY_RIGHT},
-                                                           {"accept", KEY_RETURN}, {"back", KEY_ESCAPE}};
-    // Without the sub-screen: accepting would start a level.
-    static inline const std::vector<Step> browseScript = {
-        {"down", KEY_DOWN}, {"down", KEY_DOWN}, {"left", KEY_LEFT}, {"right", KEY_RIGHT}, {"back", KEY_ESCAPE}};
+    // (Right twice: a value at its end stays there.)
+    static inline const std::vector<Step> defaultScript = {
+        {"down", KEY_DOWN},     {"down", KEY_DOWN},  {"left", KEY_LEFT}, {"right", KEY_RIGHT},
+        {"right", KEY_RIGHT},   {"accept", KEY_RETURN}, {"back", KEY_ESCAPE}};
+    // The level menus: the second level chosen starts it.
+    static inline const std::vector<Step> levelScript = {
+        {"down", KEY_DOWN}, {"left", KEY_LEFT}, {"right", KEY_RIGHT}, {"accept", KEY_RETURN}};
     // Records the screen opened by `open` with the menu script, at a window size.
     void recordMenu(const std::string& name, const core::dimension2du& size, const std::function<void()>& open,
                     const std::vector<Step>& script = defaultScript, bool wholeOpen = true) {
@@ -668,10 +669,12 @@ SCREEN_RECORD_TESTS(AudioOptions, [this] {
     push<GUIAudioOptionsScreen>(environment, true);
 })
 
+// (Its third row is a switch that moves the whole GUI: once each way.)
 SCREEN_RECORD_TESTS(GraphicsOptions, [this] {
     openOptionsScreen(true);
     push<GUIGraphicsOptionsScreen>(environment, true);
-})
+}, {{"down", KEY_DOWN}, {"down", KEY_DOWN}, {"left", KEY_LEFT}, {"right", KEY_RIGHT}, {"accept", KEY_RETURN},
+    {"back", KEY_ESCAPE}})
 
 SCREEN_RECORD_TESTS(ControlOptions, [this] {
     openOptionsScreen(true);
@@ -726,9 +729,10 @@ SCREEN_RECORD_TESTS(StoryLevelSelect, [this] {
     level->tieTable.add({8, "Content/Models/Ties/Tie_Stripes.png", L"Content/Levels/Story_Garden.irr"});
     saveManager->saveTieCollected(7);
     push<GUIStoryLevelSelectScreen>(nullptr, environment, LevelKindStory);
-}, browseScript)
+}, levelScript)
 
 // Two user levels in the Workshop folder: one with its settings, one named by its archive.
+// The second one's delete button asks and deletes it; the first is started.
 SCREEN_RECORD_TESTS(WorkshopLevelSelect, [this] {
     loadCatalogue();
     useWorkshopFolder();
@@ -743,7 +747,8 @@ SCREEN_RECORD_TESTS(WorkshopLevelSelect, [this] {
     workshoptest::writeBytes(workshopFolder() + "Castle.zip",
                              workshoptest::makeZip({{"Castle/Castle_Main.irr", workshoptest::emptyLevel()}}));
     push<GUILevelSelectScreen>(environment);
-}, browseScript)
+}, {{"down", KEY_DOWN}, {"right", KEY_RIGHT}, {"accept", KEY_RETURN}, {"down", KEY_DOWN}, {"accept", KEY_RETURN},
+    {"accept", KEY_RETURN}})
 
 // The pause key in a running level opens the pause menu.
 SCREEN_RECORD_TESTS(PauseMenu, [this] {
