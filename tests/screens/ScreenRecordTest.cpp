@@ -8,6 +8,7 @@
 #include "core/GameSettings.h"
 #include "core/Globals.h"
 #include "core/LanguageManager.h"
+#include "core/SoundManager.h"
 #include "gui/GUIButton.h"
 #include "gui/GUIElementFactory.h"
 #include "gui/GUIFreeTypeText.h"
@@ -527,6 +528,12 @@ protected:
                 " reopen " + std::to_string(ReopenOptionsRequested) + " events";
         for (const std::string& event : queuedLevelEvents())
             text += " " + event;
+        // The sound effects played so far, by id.
+        text += "\nsounds";
+        for (s32 id = 0; id < SoundManager::effectCount; ++id)
+            if (!sound->getEffectName(id).empty())
+                if (const s32 count = soundCount(id))
+                    text += " " + std::to_string(id) + " " + std::to_string(count);
         text += "\n";
         std::map<std::string, std::string> now;
         if (io::IAttributes* values = settings->getAttributes())
