@@ -138,7 +138,8 @@ std::string fontBlock(const std::string& key, CGUITTFont* font) {
                       " pages " + std::to_string(font->getPageCount());
     for (u32 i = 0; i < font->getPageCount(); ++i)
         if (const TTFontGlyphPage* page = font->getGlyphPage(i))
-            out += " " + std::to_string(page->size.Width) + "x" + std::to_string(page->size.Height);
+            out += " " + std::to_string(page->size.Width) + "x" + std::to_string(page->size.Height) + " used " +
+                   std::to_string(page->usedCells) + " free " + std::to_string(page->freeCells);
     out += "\n";
     for (const wchar_t c : std::wstring(L"AgW.j 7")) {
         const u32 index = font->getGlyphIndexByChar(static_cast<u32>(c));
