@@ -457,14 +457,22 @@ protected:
         return out;
     }
     std::string tree() { return joined(blocks()); }
-    // Frames until the tree stands still: fades, slides and layouts have run. Bounded, and the
-    // bound is a fault, not a shortcut.
+    // No shown screen is fading in or out.
+    static bool fadesEnded() {
+        for (const GUIScreen* screen : GUIScreen::allScreens())
+            if (screen->isVisible() && (screen->getFadeState() == GUIScreen::FadingIn ||
+                                        screen->getFadeState() == GUIScreen::FadingOut))
+                return false;
+        return true;
+    }
+    // Frames until the fades have ended and the tree stands still: slides and layouts have
+    // run. Bounded (in frames of the test's clock), and the bound is a fault, not a shortcut.
     void settle() {
         std::string before = tree();
         for (int i = 0; i < 100; ++i) {
             frame();
             std::string now = tree();
-            if (now == before && i > 1)
+            if (now == before && i > 1 && fadesEnded())
                 return;
             before = std::move(now);
         }
