@@ -3,10 +3,12 @@
 // each element is, where it lies, what it says in which font and colours, what it shows and
 // which row is chosen. The records under tests/screens/records/ are compared token by token.
 #include "ScreenInputFixture.h"
+#include "WorkshopZip.h"
 
 #include "core/GameSettings.h"
 #include "core/Globals.h"
 #include "core/LanguageManager.h"
+#include "core/SoundManager.h"
 #include "gui/GUIButton.h"
 #include "gui/GUIElementFactory.h"
 #include "gui/GUIFreeTypeText.h"
@@ -26,13 +28,19 @@
 #include "gui/hud/GUINotification.h"
 #include "gui/hud/GUIObjectiveCenter.h"
 #include "gui/hud/GUISubtitleManager.h"
+#include "level/LevelHooks.h"
 #include "level/LevelManager.h"
+#include "level/ResourceCaches.h"
 #include "physics/world/PhysicsManager.h"
+#include "platform/FakePadBackend.h"
 #include "player/InputManager.h"
+#include "player/devices/GamepadDevice.h"
+#include "render/SpriteAnimation.h"
 #include "screens/ScreenManager.h"
 #include "screens/levels/GUILevelSelectScreen.h"
 #include "screens/levels/GUIStoryLevelSelectScreen.h"
 #include "screens/levels/LevelCatalogue.h"
+#include "screens/levels/WorkshopLevels.h"
 #include "screens/menus/GUIAudioOptionsScreen.h"
 #include "screens/menus/GUIControlOptionsScreen.h"
 #include "screens/menus/GUIControlsRemapScreen.h"
@@ -46,6 +54,9 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <optional>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -113,7 +124,44 @@ std::string rect(const core::recti& r) {
            std::to_string(r.LowerRightCorner.X) + " " + std::to_string(r.LowerRightCorner.Y);
 }
 
-std::string fontName(gui::IGUIFont* font) {
+// One element's block of lines, keyed by its place in the tree (child indices from the root).
+using Block = std::pair<std::string, std::string>;
+
+// The TrueType fonts the written elements use, by family and size.
+using FontSet = std::map<std::string, CGUITTFont*>;
+
+// A font's measures: its pages, and for a few probe characters the glyph's size, offset,
+// advance and place in its page, and the kerning of a few pairs.
+std::string fontBlock(const std::string& key, CGUITTFont* font) {
+    std::string out = "font " + key + " ascender " + std::to_string(font->getAscender()) + " kerning " +
+                      std::to_string(font->getKerningWidth()) + " " + std::to_string(font->getKerningHeight()) +
+                      " pages " + std::to_string(font->getPageCount());
+    for (u32 i = 0; i < font->getPageCount(); ++i)
+        if (const TTFontGlyphPage* page = font->getGlyphPage(i))
+            out += " " + std::to_string(page->size.Width) + "x" + std::to_string(page->size.Height) + " used " +
+                   std::to_string(page->usedCells) + " free " + std::to_string(page->freeCells);
+    out += "\n";
+    for (const wchar_t c : std::wstring(L"AgW.j 7")) {
+        const u32 index = font->getGlyphIndexByChar(static_cast<u32>(c));
+        const core::dimension2du size = font->getCharDimension(static_cast<u32>(c));
+        out += "  glyph " + std::to_string(static_cast<unsigned>(c)) + " index " + std::to_string(index) + " size " +
+               std::to_string(size.Width) + " " + std::to_string(size.Height);
+        if (const TTFontGlyph* glyph = font->getGlyph(index))
+            out += " offset " + std::to_string(glyph->offset.X) + " " + std::to_string(glyph->offset.Y) + " advance " +
+                   std::to_string(glyph->advance.X) + " " + std::to_string(glyph->advance.Y) + " cell " +
+                   rect(glyph->sourceRect);
+        out += "\n";
+    }
+    for (const wchar_t* pair : {L"AV", L"To", L"ff"}) {
+        const core::vector2di kerning = font->getKerning(static_cast<u32>(pair[1]), static_cast<u32>(pair[0]));
+        out += "  pair " + std::to_string(static_cast<unsigned>(pair[0])) + " " +
+               std::to_string(static_cast<unsigned>(pair[1])) + " " + std::to_string(kerning.X) + " " +
+               std::to_string(kerning.Y) + " width " + std::to_string(font->getDimension(pair).Width) + "\n";
+    }
+    return out;
+}
+
+std::string fontName(gui::IGUIFont* font, FontSet& fonts) {
     if (!font)
         return "none";
     if (auto* tt = dynamic_cast<CGUITTFont*>(font)) {
@@ -122,7 +170,9 @@ std::string fontName(gui::IGUIFont* font) {
         for (char& c : family)
             if (c == ' ')
                 c = '_';
-        return family + " " + std::to_string(tt->getFontSize());
+        const std::string key = family + " " + std::to_string(tt->getFontSize());
+        fonts.emplace(key, tt);
+        return key;
     }
     const core::dimension2du size = font->getDimension(L"Ag");
     return "bitmap " + std::to_string(size.Height);
@@ -155,10 +205,7 @@ std::string attributeLine(io::IFileSystem* files, video::IVideoDriver* driver, g
     return line == "  attr" ? std::string() : line + "\n";
 }
 
-// One element's block of lines, keyed by its place in the tree (child indices from the root).
-using Block = std::pair<std::string, std::string>;
-
-void writeElement(std::vector<Block>& blocks, io::IFileSystem* files, video::IVideoDriver* driver,
+void writeElement(std::vector<Block>& blocks, FontSet& fonts, io::IFileSystem* files, video::IVideoDriver* driver,
                   gui::IGUIElement* element, const std::string& path) {
     std::string out = path + " " + element->getTypeName() + " id " + std::to_string(element->getID()) +
            " name " + (element->getName() && *element->getName() ? element->getName() : "-") + " abs " +
@@ -185,7 +232,7 @@ void writeElement(std::vector<Block>& blocks, io::IFileSystem* files, video::IVi
         // Measuring breaks the text the way drawing does.
         const s32 width = text->getTextWidth();
         const s32 height = text->getTextHeight();
-        out += "  font " + fontName(text->getActiveFont()) + " path " +
+        out += "  font " + fontName(text->getActiveFont(), fonts) + " path " +
                (text->getFontPath().empty() ? std::string("-") : contentPath(text->getFontPath().c_str())) +
                " colour " + colour(text->getOverrideColor()) + " " + std::to_string(text->isOverrideColorEnabled()) +
                " back " + colour(text->getBackgroundColor()) + " " + std::to_string(text->isDrawBackgroundEnabled()) +
@@ -205,6 +252,15 @@ void writeElement(std::vector<Block>& blocks, io::IFileSystem* files, video::IVi
     }
     if (auto* image = dynamic_cast<GUIImage*>(element)) {
         // (Its colour, scaling and alpha are among the attributes.)
+        if (const SpriteAnimation* frames = image->getSpriteAnimation()) {
+            // A playing animation moves on every frame: only a held one is written frame and all.
+            out += "  frames " + textureName(frames->texture) + " cells " + std::to_string(frames->first) + " " +
+                   std::to_string(frames->last) + " playing " + std::to_string(frames->playing);
+            if (!frames->playing)
+                out += " cell " + std::to_string(frames->getCurrentCell()) + " at " + rect(frames->getFrameRect()) +
+                       " time " + number(frames->time);
+            out += "\n";
+        }
         out += "  image " + textureName(image->getImage()) + " tile " + std::to_string(image->getTileImage()) + " owner " + std::to_string(image->getDrawnByOwner()) +
                " effects " + std::to_string(image->getEffectCount()) + "\n";
     }
@@ -259,6 +315,10 @@ void writeElement(std::vector<Block>& blocks, io::IFileSystem* files, video::IVi
                std::to_string(list->getPanelWidth()) + " " + std::to_string(list->getItemWidth()) + " " +
                std::to_string(list->getItemHeight()) + " x " + std::to_string(list->getPanelX()) + " margin " +
                std::to_string(list->getMargin()) + " covered " + std::to_string(list->isCoveredByPanel()) + "\n";
+        if (const scene::ISceneNode* camera = list->getMenuCamera()) {
+            const core::vector3df at = camera->getPosition();
+            out += "  camera " + number(at.X) + " " + number(at.Y) + " " + number(at.Z) + "\n";
+        }
         out += "  items at";
         for (u32 i = 0; i < list->getItems().size(); ++i) {
             const core::position2di at = list->getItemPosition(i);
@@ -293,7 +353,7 @@ void writeElement(std::vector<Block>& blocks, io::IFileSystem* files, video::IVi
             blocks.emplace_back(childPath, childPath + " " + child->getTypeName() + " undrawn vis " +
                                                std::to_string(child->isVisible()) + "\n");
         else
-            writeElement(blocks, files, driver, child, childPath);
+            writeElement(blocks, fonts, files, driver, child, childPath);
     }
 }
 
@@ -303,6 +363,12 @@ std::string joined(const std::vector<Block>& blocks) {
         out += block.second;
     return out;
 }
+
+// The answers reach the asking screen after the fade-out; the record ends with them.
+struct AnswerLog {
+    std::string* text;
+    void hear(s32& answer) { *text += "answer " + std::to_string(answer) + "\n"; }
+};
 
 // --- the fixture ------------------------------------------------------------------------------------
 
@@ -316,9 +382,22 @@ protected:
         startInput();
         // The game's element factory, as the game registers it: layouts name its types.
         (new GUIElementFactory(environment))->drop();
+        // The level's cache reads animation files with the rendering code's loader.
+        levelHooks().render.loadSpriteAnimation = [](const io::path& file) -> std::shared_ptr<const SpriteAnimation> {
+            auto animation = std::make_shared<SpriteAnimation>();
+            return loadTextureAnimation(*animation, file) ? animation : nullptr;
+        };
         StartingUp = false;
     }
     void TearDown() override {
+        if (workshopInUse) {
+            unmountWorkshopArchives();
+            clearWorkshopLevels();
+            if (keptDataHome)
+                ::setenv("XDG_DATA_HOME", keptDataHome->c_str(), 1);
+            else
+                ::unsetenv("XDG_DATA_HOME");
+        }
         physicsManager = nullptr;
         physics.reset();
         forgetMenuPreviews();
@@ -330,6 +409,9 @@ protected:
         MainScreenFadeTarget = 1.0f;
         ReopenOptionsRequested = false;
         device->getSceneManager()->clear();
+        // The cached animations hold textures of the device.
+        clearSpriteAnimationCache();
+        resetLevelHooks();
         ScreenInputFixture::TearDown();
         gameSettings = nullptr;
         settings.reset();
@@ -366,20 +448,31 @@ protected:
     }
     std::vector<Block> blocks() {
         std::vector<Block> out;
+        FontSet fonts;
         int index = 0;
         for (gui::IGUIElement* child : root()->getChildren())
-            writeElement(out, device->getFileSystem(), driver, child, std::to_string(index++));
+            writeElement(out, fonts, device->getFileSystem(), driver, child, std::to_string(index++));
+        for (const auto& [key, font] : fonts)
+            out.emplace_back("font " + key, fontBlock(key, font));
         return out;
     }
     std::string tree() { return joined(blocks()); }
-    // Frames until the tree stands still: fades, slides and layouts have run. Bounded, and the
-    // bound is a fault, not a shortcut.
+    // No shown screen is fading in or out.
+    static bool fadesEnded() {
+        for (const GUIScreen* screen : GUIScreen::allScreens())
+            if (screen->isVisible() && (screen->getFadeState() == GUIScreen::FadingIn ||
+                                        screen->getFadeState() == GUIScreen::FadingOut))
+                return false;
+        return true;
+    }
+    // Frames until the fades have ended and the tree stands still: slides and layouts have
+    // run. Bounded (in frames of the test's clock), and the bound is a fault, not a shortcut.
     void settle() {
         std::string before = tree();
         for (int i = 0; i < 100; ++i) {
             frame();
             std::string now = tree();
-            if (now == before && i > 1)
+            if (now == before && i > 1 && fadesEnded())
                 return;
             before = std::move(now);
         }
@@ -402,6 +495,19 @@ protected:
     }
     // The tree after the step: whole at the first step of a size, else only the elements
     // whose lines changed since the step before and the places that emptied.
+    // The pointer's event through the engine, then the GUI left to come to rest.
+    void mouse(EMOUSE_INPUT_EVENT kind, const core::position2di& at) {
+        SEvent event;
+        std::memset(static_cast<void*>(&event), 0, sizeof(event));
+        event.EventType = EET_MOUSE_INPUT_EVENT;
+        event.MouseInput.Event = kind;
+        event.MouseInput.X = at.X;
+        event.MouseInput.Y = at.Y;
+        event.MouseInput.ButtonStates = kind == EMIE_LMOUSE_PRESSED_DOWN ? EMBSM_LEFT : 0;
+        device->postEventFromUser(event);
+        frame();
+        settle();
+    }
     void record(const std::string& step) {
         text += "== " + std::to_string(screenWidth) + "x" + std::to_string(screenHeight) + " " + step + "\n";
         std::vector<Block> now = blocks();
@@ -422,6 +528,33 @@ protected:
                 text += gone.first + " gone\n";
         }
         previous = std::move(now);
+        recordEffects(step == "open");
+    }
+    // What the step asked of the game beyond the GUI: the program's requests, the level
+    // manager's queued events, and each setting it changed.
+    void recordEffects(bool first) {
+        text += "flags restart " + std::to_string(RestartRequested) + " quit " + std::to_string(QuitRequested) +
+                " reopen " + std::to_string(ReopenOptionsRequested) + " events";
+        for (const std::string& event : queuedLevelEvents())
+            text += " " + event;
+        // The sound effects played so far, by id.
+        text += "\nsounds";
+        for (s32 id = 0; id < SoundManager::effectCount; ++id)
+            if (!sound->getEffectName(id).empty())
+                if (const s32 count = soundCount(id))
+                    text += " " + std::to_string(id) + " " + std::to_string(count);
+        text += "\n";
+        std::map<std::string, std::string> now;
+        if (io::IAttributes* values = settings->getAttributes())
+            for (u32 i = 0; i < values->getAttributeCount(); ++i)
+                now[values->getAttributeName(i)] = values->getAttributeAsString(i).c_str();
+        if (!first)
+            for (const auto& [key, value] : now) {
+                const auto was = settingsBefore.find(key);
+                if (was == settingsBefore.end() || was->second != value)
+                    text += "setting " + key + " " + (value.empty() ? "-" : value) + "\n";
+            }
+        settingsBefore = std::move(now);
     }
     struct Step {
         const char* name;
@@ -429,12 +562,13 @@ protected:
     };
     // The short run of menu keys every menu gets, recorded after each: down twice, an option
     // changed left and right, a sub-screen opened (accept) and closed (back).
-    static inline const std::vector<Step> defaultScript = {{"down", KEY_DOWN},   {"down", KEY_DOWN},
-                                                           {"left", KEY_LEFT},   {"right", KEY_RIGHT},
-                                                           {"accept", KEY_RETURN}, {"back", KEY_ESCAPE}};
-    // Without the sub-screen: accepting would start a level.
-    static inline const std::vector<Step> browseScript = {
-        {"down", KEY_DOWN}, {"down", KEY_DOWN}, {"left", KEY_LEFT}, {"right", KEY_RIGHT}, {"back", KEY_ESCAPE}};
+    // (Right twice: a value at its end stays there.)
+    static inline const std::vector<Step> defaultScript = {
+        {"down", KEY_DOWN},     {"down", KEY_DOWN},  {"left", KEY_LEFT}, {"right", KEY_RIGHT},
+        {"right", KEY_RIGHT},   {"accept", KEY_RETURN}, {"back", KEY_ESCAPE}};
+    // The level menus: the second level chosen starts it.
+    static inline const std::vector<Step> levelScript = {
+        {"down", KEY_DOWN}, {"left", KEY_LEFT}, {"right", KEY_RIGHT}, {"accept", KEY_RETURN}};
     // Records the screen opened by `open` with the menu script, at a window size.
     void recordMenu(const std::string& name, const core::dimension2du& size, const std::function<void()>& open,
                     const std::vector<Step>& script = defaultScript, bool wholeOpen = true) {
@@ -447,6 +581,7 @@ protected:
             // Another record has the screen as it opens: this one begins with the changes.
             text += "== open not written\n";
             previous = blocks();
+            recordEffects(true);
         }
         for (const Step& step : script) {
             key(step.key);
@@ -465,6 +600,14 @@ protected:
         screen->drop();
         return screen;
     }
+    // The user's data folder (and so the Workshop folder) in the test's own folder.
+    void useWorkshopFolder() {
+        const char* previous = std::getenv("XDG_DATA_HOME");
+        keptDataHome = previous ? std::optional<std::string>(previous) : std::nullopt;
+        ::setenv("XDG_DATA_HOME", dataHome.path().c_str(), 1);
+        std::filesystem::create_directories(workshopFolder());
+        workshopInUse = true;
+    }
     void recordPlay(const core::dimension2du& size);
     void recordNotifications(const core::dimension2du& size);
     void loadCatalogue() {
@@ -476,6 +619,11 @@ protected:
     std::unique_ptr<PhysicsManager> physics;
     std::string text;
     std::vector<Block> previous;
+    std::map<std::string, std::string> settingsBefore;
+    std::unique_ptr<AnswerLog> answers;
+    test::TempDir dataHome;
+    std::optional<std::string> keptDataHome;
+    bool workshopInUse = false;
 };
 
 // --- menus ---------------------------------------------------------------------------------------
@@ -492,7 +640,40 @@ SCREEN_RECORD_TESTS(TitleAndMainMenu, [this] {
 }, {{"down", KEY_DOWN}, {"down", KEY_DOWN}, {"left", KEY_LEFT}, {"right", KEY_RIGHT}, {"up", KEY_UP},
     {"accept", KEY_RETURN}, {"back", KEY_ESCAPE}})
 
+// The pointer over the main menu's first entry takes the focus; pressed on the options entry
+// and let go there, it opens them.
+TEST_F(ScreenRecordTest, MainMenuByThePointer) {
+    for (const core::dimension2du& size : {small, large}) {
+        useSize(size);
+        loadCatalogue();
+        screenManager->openMainScreen(0);
+        settle();
+        previous = blocks();
+        text += "== open not written\n";
+        recordEffects(true);
+        auto* play = static_cast<GUIOptionsList*>(screenManager->getScreenStack().at(0));
+        const core::position2di first = play->getItems().at(0)->getAbsolutePosition().getCenter();
+        const core::position2di options = play->getItems().at(1)->getAbsolutePosition().getCenter();
+        mouse(EMIE_MOUSE_MOVED, first);
+        record("hover");
+        mouse(EMIE_MOUSE_MOVED, options);
+        record("hover");
+        mouse(EMIE_LMOUSE_PRESSED_DOWN, options);
+        record("press");
+        mouse(EMIE_LMOUSE_LEFT_UP, options);
+        record("release");
+        screenManager->closeAllScreens();
+        screenManager->flushScreenRemovals();
+    }
+    test::expectMatchesRecord("screens/records/MainMenuByThePointer.txt", text);
+}
+
 SCREEN_RECORD_TESTS(OptionsFromTheMainMenu, [] { openOptionsScreen(true); })
+
+// The options' last entry asks whether to reset every setting; the answer that does it.
+SCREEN_RECORD_TESTS(OptionsReset, [] { openOptionsScreen(true); },
+                    {{"down", KEY_DOWN}, {"down", KEY_DOWN}, {"down", KEY_DOWN}, {"accept", KEY_RETURN},
+                     {"down", KEY_DOWN}, {"accept", KEY_RETURN}, {"back", KEY_ESCAPE}}, false)
 
 SCREEN_RECORD_TESTS(OptionsFromThePauseMenu, [this] {
     runLevel();
@@ -504,10 +685,12 @@ SCREEN_RECORD_TESTS(AudioOptions, [this] {
     push<GUIAudioOptionsScreen>(environment, true);
 })
 
+// (Its third row is a switch that moves the whole GUI: once each way.)
 SCREEN_RECORD_TESTS(GraphicsOptions, [this] {
     openOptionsScreen(true);
     push<GUIGraphicsOptionsScreen>(environment, true);
-})
+}, {{"down", KEY_DOWN}, {"down", KEY_DOWN}, {"left", KEY_LEFT}, {"right", KEY_RIGHT}, {"accept", KEY_RETURN},
+    {"back", KEY_ESCAPE}})
 
 SCREEN_RECORD_TESTS(ControlOptions, [this] {
     openOptionsScreen(true);
@@ -523,24 +706,65 @@ SCREEN_RECORD_TESTS(ControlOptions, [this] {
     }
 SCREEN_RECORD_TESTS(ControlsRemapping, OPEN_REMAPPING,
                     {{"down", KEY_DOWN}, {"down", KEY_DOWN}, {"left", KEY_LEFT}, {"right", KEY_RIGHT}})
-SCREEN_RECORD_TESTS(ControlsRemappingAddAndLeave, OPEN_REMAPPING,
+// With a pad plugged in, the device selector (focused as the screen opens) goes through
+// the devices and back.
+SCREEN_RECORD_TESTS(ControlsRemappingOtherDevices, ([this] {
+                        auto& pads = static_cast<platform::FakePadBackend&>(platform::padBackend());
+                        pads.setConnected(0, true);
+                        inputManager->getGamepad()->enumerate();
+                        openOptionsScreen(true);
+                        push<GUIControlOptionsScreen>(environment, true);
+                        push<GUIControlsRemapScreen>(environment, true);
+                    }),
+                    {{"right", KEY_RIGHT}, {"right", KEY_RIGHT}, {"left", KEY_LEFT}}, false)
+// A binding added under the first heading, bound to a key and deleted again.
+SCREEN_RECORD_TESTS(ControlsRemappingAddAndDelete, OPEN_REMAPPING,
+                    {{"down", KEY_DOWN}, {"accept", KEY_RETURN}, {"bind", KEY_KEY_Q}, {"delete", KEY_DELETE}},
+                    false)
+// A binding waits for its input, back ends the wait and leaves the screen.
+SCREEN_RECORD_TESTS(ControlsRemappingWaitAndLeave, OPEN_REMAPPING,
                     {{"down", KEY_DOWN}, {"down", KEY_DOWN}, {"accept", KEY_RETURN}, {"back", KEY_ESCAPE},
-                     {"back", KEY_ESCAPE}}, false)
+                     {"back", KEY_ESCAPE}},
+                    false)
 
 SCREEN_RECORD_TESTS(Dialog, [this] {
-    push<GUIDialogScreen>(core::stringw(L"A question that runs long enough to wrap across the panel?"),
-                          std::vector<core::stringw>{L"Yes", L"No", L"Perhaps later"}, environment, false, true);
+    auto* dialog = push<GUIDialogScreen>(core::stringw(L"A question that runs long enough to wrap across the panel?"),
+                                         std::vector<core::stringw>{L"Yes", L"No", L"Perhaps later"}, environment,
+                                         false, true);
+    answers = std::make_unique<AnswerLog>(AnswerLog{&text});
+    bindCallback(dialog->AnswerChosen, answers.get(), &AnswerLog::hear);
 })
 
+// The save has the second level open with a time under the developers' and its tie, the
+// first with a time over theirs; the third stays locked.
 SCREEN_RECORD_TESTS(StoryLevelSelect, [this] {
     loadCatalogue();
+    saveManager->addUnlockedLevel(L"Content/Levels/Story_Greenhouse.irr");
+    saveManager->saveLevelLength(L"Content/Levels/Story_Garden.irr", 31.5f);
+    saveManager->saveLevelLength(L"Content/Levels/Story_Greenhouse.irr", 20.25f);
+    level->tieTable.add({8, "Content/Models/Ties/Tie_Stripes.png", L"Content/Levels/Story_Garden.irr"});
+    saveManager->saveTieCollected(7);
     push<GUIStoryLevelSelectScreen>(nullptr, environment, LevelKindStory);
-}, browseScript)
+}, levelScript)
 
+// Two user levels in the Workshop folder: one with its settings, one named by its archive.
+// The second one's delete button asks and deletes it; the first is started.
 SCREEN_RECORD_TESTS(WorkshopLevelSelect, [this] {
     loadCatalogue();
+    useWorkshopFolder();
+    const std::string settings =
+        "<?xml version=\"1.0\"?>\n<WorkshopSettings>\n<ZipFilePath>Good.zip</ZipFilePath>\n"
+        "<WorkingDirectory>Content\\Workshop\\Good\\</WorkingDirectory>\n"
+        "<LevelFilePath>Content\\Workshop\\Good\\Good_Main.irr</LevelFilePath>\n"
+        "<Title>A good level with a title long enough to fill its row</Title>\n</WorkshopSettings>\n";
+    workshoptest::writeBytes(workshopFolder() + "Good.zip",
+                             workshoptest::makeZip({{"Good/WorkshopSettings.xml", settings},
+                                                    {"Good/Good_Main.irr", workshoptest::emptyLevel()}}));
+    workshoptest::writeBytes(workshopFolder() + "Castle.zip",
+                             workshoptest::makeZip({{"Castle/Castle_Main.irr", workshoptest::emptyLevel()}}));
     push<GUILevelSelectScreen>(environment);
-}, browseScript)
+}, {{"down", KEY_DOWN}, {"right", KEY_RIGHT}, {"accept", KEY_RETURN}, {"down", KEY_DOWN}, {"accept", KEY_RETURN},
+    {"accept", KEY_RETURN}})
 
 // The pause key in a running level opens the pause menu.
 SCREEN_RECORD_TESTS(PauseMenu, [this] {
@@ -572,6 +796,8 @@ void ScreenRecordTest::recordPlay(const core::dimension2du& size) {
     settle();
     record("open");
     GUIObjectiveCenter* objectives = screenManager->getObjectiveCenter();
+    // A level's settings give the panel its task icons as the level loads.
+    objectives->setTaskIconAnimation(GUIObjectiveCenter::defaultTaskIcons);
     objectives->setRowText(0, L"Cross the pond on the stepping stones");
     objectives->setRowOpenLook(0, 0, true);
     objectives->setRowText(1, L"Find the watering can that somebody left behind the potting shed near the gate");
@@ -585,7 +811,14 @@ void ScreenRecordTest::recordPlay(const core::dimension2du& size) {
     subtitles->playSubtitle(3);
     settle();
     record("subtitle");
+    // A longer line in the black box.
+    subtitles->loadSubtitleCollection("Content/Language/English/Subtitles/PhysicsDemo.xml");
+    subtitles->setBlackBox(true);
+    subtitles->playSubtitle(100);
+    settle();
+    record("boxed subtitle");
     subtitles->clear();
+    subtitles->setBlackBox(false);
     screenManager->showNotification(screenManager->getNotificationByName("Grab"), 0.0f);
     settle();
     record("notification");
@@ -618,6 +851,7 @@ void ScreenRecordTest::recordNotifications(const core::dimension2du& size) {
     runLevel();
     settle();
     previous = blocks();
+    recordEffects(true);
     // As the screen manager's start reads it.
     GUINotification::loadNotificationTable();
     std::vector<std::string> names;
