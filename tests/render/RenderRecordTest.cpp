@@ -221,6 +221,14 @@ protected:
         shaders->shaderLevel = 3;
         shaders->graphicsQuality = 0;
         shaders->useIndexedArrayNames = true;
+        // A number of its own for every named material, so that a record shows which one a
+        // user took (the null driver compiles none).
+        s32 next = 60;
+        for (s32* material : {&shaders->glowMaterial, &shaders->glowSkinnedMaterial, &shaders->circleMaterial,
+                              &shaders->meterMaterial, &shaders->waterMaterial, &shaders->waterMaterialSM3,
+                              &shaders->particleSolidMaterial, &shaders->particleAddMaterial,
+                              &shaders->particleAlphaMaterial, &shaders->particleAlphaRefMaterial})
+            *material = next++;
         shaderManager = shaders.get();
         lights = new LightManager(smgr());
         lightManager = lights;
@@ -517,6 +525,9 @@ TEST_F(RenderRecordTest, ShaderConstantsOfAFixedSceneFrameByFrame) {
         recordConstants(record, "circle", *services);
         draw(meter, nullptr, 0, material);
         recordConstants(record, "meter", *services);
+        // The blend the particle object gives its node: additive in the second frame.
+        particles->getParticleNode()->getMaterial(0).MaterialType = static_cast<video::E_MATERIAL_TYPE>(
+            frame == 1 ? shaders->particleAddMaterial : shaders->particleAlphaMaterial);
         draw(additive, particles->getParticleNode(), 0, material);
         recordConstants(record, "additive", *services);
         draw(waterCallback, water->getWaterMeshNode(), 0, material);
@@ -1154,6 +1165,12 @@ TEST_F(RenderRecordTest, ShippedGreenhouseOverFixedFrames) {
                 const f32 plane[4] = {clip.Normal.X, clip.Normal.Y, clip.Normal.Z, clip.D};
                 record.floats("  clip", plane, 4);
                 record.box("  box", water->getBoundingBox());
+                WaterShaderCallback waterCallback;
+                services->clear();
+                lights->currentNode = water->getWaterMeshNode();
+                waterCallback.OnSetConstants(services.get(), 0);
+                lights->currentNode = nullptr;
+                recordConstants(record, "  water", *services);
             } else if (type == "bill") {
                 auto* billboard = static_cast<BillboardObject*>(node);
                 billboard->render();
