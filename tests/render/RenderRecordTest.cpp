@@ -16,6 +16,7 @@
 #include "render/ShaderPreprocessor.h"
 #include "render/ShadowCascades.h"
 #include "render/SpriteAnimation.h"
+#include "render/TextBubbleObject.h"
 #include "render/TextObject.h"
 #include "render/VolumeLightObject.h"
 #include "render/WaterObject.h"
@@ -24,7 +25,9 @@
 #include "core/Globals.h"
 #include "level/MeshGate.h"
 #include "physics/objects/PhysicsObject.h"
+#include "gui/fonts/FontCache.h"
 #include "support/RecordedResult.h"
+#include "support/ScreenConnections.h"
 #include "support/TempDir.h"
 
 #include "../level/LevelTestSupport.h"
@@ -1100,6 +1103,8 @@ TEST_F(RenderRecordTest, ShippedGreenhouseOverFixedFrames) {
     Record record;
     test::ScopedWorkingDir inSource(test::sourceDir());
     registerRenderSubsystem();
+    // The world text's TrueType glyphs come from the game's fonts.
+    test::ScreenConnections fonts;
     // The level's objects as the game makes them, whichever test of the program ran before.
     registerMeshGate(smgr());
     registerPhysicsObjectTypes();
@@ -1185,8 +1190,26 @@ TEST_F(RenderRecordTest, ShippedGreenhouseOverFixedFrames) {
             } else if (type == "text") {
                 auto* text = static_cast<TextObject*>(node);
                 text->OnRegisterSceneNode();
-                record.line("  text glyphs %zu nodes %u", text->getGlyphRecords().size(), text->getGlyphNodes().size());
+                record.line("  text glyphs %zu nodes %u pixels %u %u", text->getGlyphRecords().size(),
+                            text->getGlyphNodes().size(), text->getTextPixelSize().Width,
+                            text->getTextPixelSize().Height);
                 record.box("  box", text->getBoundingBox());
+                for (u32 i = 0; i < std::min<u32>(text->getGlyphNodes().size(), 4); ++i) {
+                    text->getGlyphNodes()[i]->updateAbsolutePosition();
+                    record.vector("  glyph " + std::to_string(i), text->getGlyphNodes()[i]->getAbsolutePosition());
+                }
+            } else if (type == "txtb") {
+                auto* bubble = static_cast<TextBubbleObject*>(node);
+                bubble->advanceReveal(0.4f);
+                record.line("  bubble lines %zu glyphs %d revealed %d progress %.5g clicks %u", bubble->getLines().size(),
+                            bubble->getGlyphCount(), bubble->countRevealedGlyphs(), bubble->getRevealProgress(),
+                            bubble->getClickCount());
+                for (TextObject* line : bubble->getLineObjects())
+                    record.line("  line nodes %u at %.5g %.5g %.5g", line->getGlyphNodes().size(),
+                                line->getAbsolutePosition().X, line->getAbsolutePosition().Y,
+                                line->getAbsolutePosition().Z);
+                if (bubble->getBubbleCard())
+                    record.vector("  card", bubble->getBubbleCard()->getAbsolutePosition());
             }
             if (!isMeshLike(type) || node->getMaterialCount() == 0)
                 continue;
@@ -1207,6 +1230,8 @@ TEST_F(RenderRecordTest, ShippedGreenhouseOverFixedFrames) {
         lights->OnPostRender();
     }
     manager->unloadLevel();
+    smgr()->clear();
+    clearFontCache();
     test::expectMatchesRecord("render/records/greenhouse.txt", record.text);
 }
 
