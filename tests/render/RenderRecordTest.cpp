@@ -1088,7 +1088,9 @@ std::string typeName(scene::ISceneNode* node) {
 void collectNodes(scene::ISceneNode* node, std::vector<scene::ISceneNode*>& out) {
     for (scene::ISceneNode* child : node->getChildren()) {
         out.push_back(child);
-        collectNodes(child, out);
+        // A text's glyph nodes are recorded with their text.
+        if (typeName(child) != "text")
+            collectNodes(child, out);
     }
 }
 
