@@ -649,9 +649,11 @@ TEST_F(RenderRecordTest, ParticleSystemsOverFixedTimeSteps) {
             affectors += " " + std::to_string(static_cast<s32>(affector->getType()));
         record.line("effect %s affectors%s size %.5g %.5g", e.name, affectors.c_str(), node->ParticleSize.Width,
                     node->ParticleSize.Height);
+        std::string counts = " counts";
         for (u32 step = 0; step <= 30; ++step) {
             const u32 now = 1000 + step * 50;
             node->doParticleSystem(now);
+            counts += " " + std::to_string(node->getParticleCount());
             if (step % 6 != 0)
                 continue;
             const u32 count = node->getParticleCount();
@@ -672,7 +674,15 @@ TEST_F(RenderRecordTest, ParticleSystemsOverFixedTimeSteps) {
                 record.floats("  particle " + std::to_string(i) + " " + hexColour(p.color), values, 11);
             }
         }
-        object->OnAnimate(2500);
+        record.line("%s", counts.c_str());
+        // Past every life: the counts fall as the particles reach their ends.
+        counts = " later";
+        for (u32 now = 4000; now <= 6500; now += 50) {
+            node->doParticleSystem(now);
+            counts += " " + std::to_string(node->getParticleCount());
+        }
+        record.line("%s", counts.c_str());
+        object->OnAnimate(6500);
         node->render();
         scene::SMeshBuffer* buffer = node->getBuffer();
         record.line(" material %d vertices %u indices %u", node->getMaterial(0).MaterialType,
