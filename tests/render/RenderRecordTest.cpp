@@ -8,23 +8,26 @@
 #include "render/EffectHandler.h"
 #include "render/LightManager.h"
 #include "render/LightObject.h"
-#include "render/RenderRegistration.h"
 #include "render/ParticleObject.h"
 #include "render/ParticleSystemNode.h"
+#include "render/RenderRegistration.h"
 #include "render/ShaderCallbacks.h"
 #include "render/ShaderManager.h"
 #include "render/ShaderPreprocessor.h"
 #include "render/ShadowCascades.h"
 #include "render/SpriteAnimation.h"
+#include "render/TextBubbleObject.h"
 #include "render/TextObject.h"
 #include "render/VolumeLightObject.h"
 #include "render/WaterObject.h"
 
 #include "core/GameSettings.h"
 #include "core/Globals.h"
+#include "gui/fonts/FontCache.h"
 #include "level/MeshGate.h"
 #include "physics/objects/PhysicsObject.h"
 #include "support/RecordedResult.h"
+#include "support/ScreenConnections.h"
 #include "support/TempDir.h"
 
 #include "../level/LevelTestSupport.h"
@@ -221,6 +224,14 @@ protected:
         shaders->shaderLevel = 3;
         shaders->graphicsQuality = 0;
         shaders->useIndexedArrayNames = true;
+        // A number of its own for every named material, so that a record shows which one a
+        // user took (the null driver compiles none).
+        s32 next = 60;
+        for (s32* material : {&shaders->glowMaterial, &shaders->glowSkinnedMaterial, &shaders->circleMaterial,
+                              &shaders->meterMaterial, &shaders->waterMaterial, &shaders->waterMaterialSM3,
+                              &shaders->particleSolidMaterial, &shaders->particleAddMaterial,
+                              &shaders->particleAlphaMaterial, &shaders->particleAlphaRefMaterial})
+            *material = next++;
         shaderManager = shaders.get();
         lights = new LightManager(smgr());
         lightManager = lights;
@@ -517,6 +528,9 @@ TEST_F(RenderRecordTest, ShaderConstantsOfAFixedSceneFrameByFrame) {
         recordConstants(record, "circle", *services);
         draw(meter, nullptr, 0, material);
         recordConstants(record, "meter", *services);
+        // The blend the particle object gives its node: additive in the second frame.
+        particles->getParticleNode()->getMaterial(0).MaterialType = static_cast<video::E_MATERIAL_TYPE>(
+            frame == 1 ? shaders->particleAddMaterial : shaders->particleAlphaMaterial);
         draw(additive, particles->getParticleNode(), 0, material);
         recordConstants(record, "additive", *services);
         draw(waterCallback, water->getWaterMeshNode(), 0, material);
@@ -635,9 +649,11 @@ TEST_F(RenderRecordTest, ParticleSystemsOverFixedTimeSteps) {
             affectors += " " + std::to_string(static_cast<s32>(affector->getType()));
         record.line("effect %s affectors%s size %.5g %.5g", e.name, affectors.c_str(), node->ParticleSize.Width,
                     node->ParticleSize.Height);
+        std::string counts = " counts";
         for (u32 step = 0; step <= 30; ++step) {
             const u32 now = 1000 + step * 50;
             node->doParticleSystem(now);
+            counts += " " + std::to_string(node->getParticleCount());
             if (step % 6 != 0)
                 continue;
             const u32 count = node->getParticleCount();
@@ -658,7 +674,15 @@ TEST_F(RenderRecordTest, ParticleSystemsOverFixedTimeSteps) {
                 record.floats("  particle " + std::to_string(i) + " " + hexColour(p.color), values, 11);
             }
         }
-        object->OnAnimate(2500);
+        record.line("%s", counts.c_str());
+        // Past every life: the counts fall as the particles reach their ends.
+        counts = " later";
+        for (u32 now = 4000; now <= 6500; now += 50) {
+            node->doParticleSystem(now);
+            counts += " " + std::to_string(node->getParticleCount());
+        }
+        record.line("%s", counts.c_str());
+        object->OnAnimate(6500);
         node->render();
         scene::SMeshBuffer* buffer = node->getBuffer();
         record.line(" material %d vertices %u indices %u", node->getMaterial(0).MaterialType,
@@ -886,11 +910,11 @@ TEST_F(RenderRecordTest, WorldEffectsTextAndSpriteFramesOverFixedTime) {
         camera->setPosition(core::vector3df(frame * 10.0f, frame * 5.0f, -50.0f + frame * 10.0f));
         camera->updateAbsolutePosition();
         camera->OnAnimate(100u * static_cast<u32>(frame));
-        camera->render();
         facing->updateAbsolutePosition();
         flat->updateAbsolutePosition();
-        facing->render();
-        flat->render();
+        // Drawn by the scene: a hidden billboard keeps the corners of its last draw.
+        facing->setVisible(frame != 1);
+        smgr()->drawAll();
         record.line("billboards frame %d", frame);
         recordVertices(record, " facing", facing->getVertices(), 4);
         recordVertices(record, " flat", flat->getVertices(), 4);
@@ -1074,7 +1098,9 @@ std::string typeName(scene::ISceneNode* node) {
 void collectNodes(scene::ISceneNode* node, std::vector<scene::ISceneNode*>& out) {
     for (scene::ISceneNode* child : node->getChildren()) {
         out.push_back(child);
-        collectNodes(child, out);
+        // A text's glyph nodes are recorded with their text.
+        if (typeName(child) != "text")
+            collectNodes(child, out);
     }
 }
 
@@ -1089,6 +1115,8 @@ TEST_F(RenderRecordTest, ShippedGreenhouseOverFixedFrames) {
     Record record;
     test::ScopedWorkingDir inSource(test::sourceDir());
     registerRenderSubsystem();
+    // The world text's TrueType glyphs come from the game's fonts.
+    test::ScreenConnections fonts;
     // The level's objects as the game makes them, whichever test of the program ran before.
     registerMeshGate(smgr());
     registerPhysicsObjectTypes();
@@ -1107,19 +1135,27 @@ TEST_F(RenderRecordTest, ShippedGreenhouseOverFixedFrames) {
     std::stable_sort(nodes.begin(), nodes.end(),
                      [](scene::ISceneNode* a, scene::ISceneNode* b) { return typeName(a) < typeName(b); });
     PhongShaderCallback phong;
+    // The device's clock stands still at each frame's time: what reads it (the particles'
+    // emission while they register for drawing) sees the frame's time.
+    ITimer* timer = device->get()->getTimer();
+    timer->stop();
     for (int frame = 0; frame < 3; ++frame) {
-        const u32 now = 20000 + static_cast<u32>(frame) * 100;
+        const u32 now = 20000 + static_cast<u32>(frame) * 250;
+        timer->setTime(now);
         camera->setPosition(core::vector3df(frame * 20.0f, 40.0f, -120.0f + frame * 30.0f));
         camera->updateAbsolutePosition();
-        camera->OnAnimate(now);
-        camera->render();
         root()->OnAnimate(now);
-        record.line("frame %d time %u", frame, now);
+        // The frame as the game draws it: the render callbacks (the water's images), then the
+        // scene, each node with the lights chosen for it.
+        handler->runRenderCallbacks();
+        handler->update(nullptr);
+        record.line("frame %d time %u clock %u", frame, now, timer->getTime());
         core::array<scene::ISceneNode*> lightList;
         smgr()->getSceneNodesFromType(scene::ESNT_LIGHT, lightList);
         // What registering the lights for the frame's draw does first.
         for (u32 i = 0; i < lightList.size(); ++i)
-            static_cast<LightObject*>(lightList[i])->doLightRecalc();
+            if (auto* light = dynamic_cast<LightObject*>(lightList[i]))
+                light->doLightRecalc();
         lights->OnPreRender(lightList);
         for (scene::ISceneNode* node : nodes) {
             const std::string type = typeName(node);
@@ -1135,7 +1171,6 @@ TEST_F(RenderRecordTest, ShippedGreenhouseOverFixedFrames) {
                 record.floats("  record", lightRecord.rows, 20);
             } else if (type == "ptc1") {
                 ParticleSystemNode* particles = static_cast<ParticleObject*>(node)->getParticleNode();
-                particles->doParticleSystem(now);
                 core::aabbox3df bounds(0, 0, 0, 0, 0, 0);
                 for (u32 i = 0; i < particles->getParticleCount(); ++i)
                     if (i == 0)
@@ -1154,9 +1189,14 @@ TEST_F(RenderRecordTest, ShippedGreenhouseOverFixedFrames) {
                 const f32 plane[4] = {clip.Normal.X, clip.Normal.Y, clip.Normal.Z, clip.D};
                 record.floats("  clip", plane, 4);
                 record.box("  box", water->getBoundingBox());
+                WaterShaderCallback waterCallback;
+                services->clear();
+                lights->currentNode = water->getWaterMeshNode();
+                waterCallback.OnSetConstants(services.get(), 0);
+                lights->currentNode = nullptr;
+                recordConstants(record, "  water", *services);
             } else if (type == "bill") {
                 auto* billboard = static_cast<BillboardObject*>(node);
-                billboard->render();
                 recordVertices(record, "  vertex", billboard->getVertices(), 4);
             } else if (type == "vmlt") {
                 auto* volume = static_cast<VolumeLightObject*>(node);
@@ -1168,8 +1208,26 @@ TEST_F(RenderRecordTest, ShippedGreenhouseOverFixedFrames) {
             } else if (type == "text") {
                 auto* text = static_cast<TextObject*>(node);
                 text->OnRegisterSceneNode();
-                record.line("  text glyphs %zu nodes %u", text->getGlyphRecords().size(), text->getGlyphNodes().size());
+                record.line("  text glyphs %zu nodes %u pixels %u %u", text->getGlyphRecords().size(),
+                            text->getGlyphNodes().size(), text->getTextPixelSize().Width,
+                            text->getTextPixelSize().Height);
                 record.box("  box", text->getBoundingBox());
+                for (u32 i = 0; i < std::min<u32>(text->getGlyphNodes().size(), 4); ++i) {
+                    text->getGlyphNodes()[i]->updateAbsolutePosition();
+                    record.vector("  glyph " + std::to_string(i), text->getGlyphNodes()[i]->getAbsolutePosition());
+                }
+            } else if (type == "txtb") {
+                auto* bubble = static_cast<TextBubbleObject*>(node);
+                bubble->advanceReveal(0.4f);
+                record.line("  bubble lines %zu glyphs %d revealed %d progress %.5g clicks %u", bubble->getLines().size(),
+                            bubble->getGlyphCount(), bubble->countRevealedGlyphs(), bubble->getRevealProgress(),
+                            bubble->getClickCount());
+                for (TextObject* line : bubble->getLineObjects())
+                    record.line("  line nodes %u at %.5g %.5g %.5g", line->getGlyphNodes().size(),
+                                line->getAbsolutePosition().X, line->getAbsolutePosition().Y,
+                                line->getAbsolutePosition().Z);
+                if (bubble->getBubbleCard())
+                    record.vector("  card", bubble->getBubbleCard()->getAbsolutePosition());
             }
             if (!isMeshLike(type) || node->getMaterialCount() == 0)
                 continue;
@@ -1190,6 +1248,8 @@ TEST_F(RenderRecordTest, ShippedGreenhouseOverFixedFrames) {
         lights->OnPostRender();
     }
     manager->unloadLevel();
+    smgr()->clear();
+    clearFontCache();
     test::expectMatchesRecord("render/records/greenhouse.txt", record.text);
 }
 
