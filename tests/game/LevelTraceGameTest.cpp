@@ -20,6 +20,7 @@
 #include "characters/SuspicionMeter.h"
 #include "characters/VisionCone.h"
 #include "characters/WaypointObject.h"
+#include "characters/animators/AnimatorBase.h"
 #include "core/Globals.h"
 #include "core/ProgramQueries.h"
 #include "core/Random.h"
@@ -157,11 +158,13 @@ void writeBody(Record& out, PhysicsObject* object, bool full) {
             b.lastPhysicsState, b.buttonTimer, b.collisionSoundCooldown, b.touchList.size(), b.joints.size(),
             b.collisionForcedOff ? 1 : 0);
     const PhysicsResetRules& r = object->reset();
-    out.add(" reset %.6g %.6g %.6g respawn %.6g life %.6g", r.atRestTimer, r.offscreenTimer, r.awayFromPlayerTimer,
-            object->respawnEffectTimer, object->lifetime);
-    if (full)
+    out.add(" reset %.6g %.6g %.6g respawn %.6g suspicion %.6g", r.atRestTimer, r.offscreenTimer,
+            r.awayFromPlayerTimer, object->respawnEffectTimer, object->suspicion().displayTimer);
+    // The clocks that only count the level's time, at the first and last sample.
+    if (full) {
+        out.add(" life %.6g age %.6g", object->lifetime, object->suspicion().ageTimer);
         out.vec("spawn", r.respawnPosition);
-    out.add(" suspicion %.6g %.6g", object->suspicion().displayTimer, object->suspicion().ageTimer);
+    }
     if (scene::IAnimatedMeshSceneNode* mesh = object->getMeshNode())
         out.add(" mesh %.6g %d", mesh->getFrameNr(), mesh->isVisible() ? 1 : 0);
     phys::RigidActor* actor = object->getActor();
@@ -225,6 +228,33 @@ void writeTrigger(Record& out, TriggerObject* trigger) {
         }
 }
 
+// The animators on the node: kind, ID and switches.
+void writeAnimators(Record& out, scene::ISceneNode* node) {
+    for (scene::ISceneNodeAnimator* animator : node->getAnimators()) {
+        out.add(" animator %d", static_cast<int>(animator->getType()));
+        if (auto* own = dynamic_cast<AnimatorBase*>(animator))
+            out.add(" %d %d %d", own->getID(), own->isEnabled() ? 1 : 0, own->isReversed() ? 1 : 0);
+        out.add(" %d", animator->hasFinished() ? 1 : 0);
+    }
+}
+
+// What the appearance animators change: the first material's colours, texture and texture
+// matrix.
+void writeMaterial(Record& out, scene::ISceneNode* node) {
+    if (!node || node->getMaterialCount() == 0)
+        return;
+    const video::SMaterial& m = node->getMaterial(0);
+    out.add(" material %d %.6g diffuse %u emissive %u ambient %u", static_cast<int>(m.MaterialType), m.MaterialTypeParam,
+            m.DiffuseColor.color, m.EmissiveColor.color, m.AmbientColor.color);
+    const video::ITexture* texture = m.getTexture(0);
+    // From Content/ on: the folder the game runs in differs between machines.
+    std::string path = texture ? texture->getName().getPath().c_str() : "";
+    const std::size_t content = path.find("Content/");
+    out.word("texture", content == std::string::npos ? path : path.substr(content));
+    const core::matrix4& t = m.getTextureMatrix(0);
+    out.add(" uv %.6g %.6g %.6g %.6g %.6g %.6g", t[0], t[1], t[4], t[5], t[8], t[9]);
+}
+
 // One line for the node: what it is, where, and the state its kind keeps.
 void writeNode(Record& out, scene::ISceneNode* node, bool full) {
     out.add("%s %d", typeName(node).c_str(), node->getID());
@@ -233,6 +263,15 @@ void writeNode(Record& out, scene::ISceneNode* node, bool full) {
     out.vec("rot", node->getRotation());
     out.vec("scale", node->getScale());
     out.add(" visible %d", node->isVisible() ? 1 : 0);
+    writeAnimators(out, node);
+    // Materials at the first and last sample, and in between where an animator may change them.
+    PhysicsObject* physical = asPhysicsObject(node);
+    scene::ISceneNode* shown = physical && physical->getMeshNode() ? physical->getMeshNode() : node;
+    if (full || !node->getAnimators().empty() || !shown->getAnimators().empty()) {
+        if (shown != node)
+            writeAnimators(out, shown);
+        writeMaterial(out, shown);
+    }
     if (CharacterObject* character = asCharacter(node)) {
         writeBody(out, character, full);
         writeCharacter(out, character);
@@ -261,6 +300,11 @@ void writeNode(Record& out, scene::ISceneNode* node, bool full) {
         out.add(" value %.6g", variable->Value);
     if (auto* checkpoint = dynamic_cast<CheckpointObject*>(node))
         out.add(" checkpoint %d", checkpoint->IsActiveCheckpoint ? 1 : 0);
+    if (node->getType() == scene::ESNT_LIGHT) {
+        const video::SLight& light = static_cast<scene::ILightSceneNode*>(node)->getLightData();
+        out.add(" light %.6g %.6g %.6g %.6g radius %.6g", light.DiffuseColor.r, light.DiffuseColor.g, light.DiffuseColor.b,
+                light.DiffuseColor.a, light.Radius);
+    }
     if (node->getType() == scene::ESNT_ANIMATED_MESH) {
         auto* mesh = static_cast<scene::IAnimatedMeshSceneNode*>(node);
         out.add(" frame %.6g", mesh->getFrameNr());
