@@ -69,7 +69,8 @@ constexpr u64 frameMicroseconds = 16700;
 
 // The script, by frame after the load: stand, walk forward holding the skip key (a
 // cutscene that runs from the start is skipped), turn, raise a foot, grab and drop, walk
-// back, look round and zoom. Keys as the default mapping has them.
+// back (the debug keys fly the free camera meanwhile), look round and zoom. Keys as the
+// default mapping and the debug keys have them.
 struct KeyChange {
     int frame;
     EKEY_CODE key;
@@ -83,8 +84,11 @@ const KeyChange script[] = {
     {125, KEY_KEY_Q, true},    {125, KEY_KEY_M, true},    {135, KEY_KEY_Q, false},  {135, KEY_KEY_M, false},
     {140, KEY_KEY_E, true},    {160, KEY_KEY_E, false},   {165, KEY_KEY_G, true},   {167, KEY_KEY_G, false},
     {170, KEY_TAB, true},      {172, KEY_TAB, false},     {175, KEY_KEY_S, true},   {175, KEY_DOWN, true},
-    {235, KEY_KEY_S, false},   {235, KEY_DOWN, false},    {235, KEY_NUMPAD8, true}, {255, KEY_NUMPAD8, false},
-    {255, KEY_NUMPAD6, true},  {275, KEY_NUMPAD6, false}, {275, KEY_ADD, true},     {290, KEY_ADD, false},
+    {200, KEY_F1, true},       {201, KEY_F1, false},      {205, KEY_F9, true},      {206, KEY_F9, false},
+    {235, KEY_KEY_S, false},   {235, KEY_DOWN, false},    {235, KEY_NUMPAD8, true}, {240, KEY_UP, true},
+    {255, KEY_NUMPAD8, false}, {255, KEY_NUMPAD6, true},  {265, KEY_UP, false},     {275, KEY_NUMPAD6, false}, {275, KEY_ADD, true},     {280, KEY_F9, true},
+    {281, KEY_F9, false},      {283, KEY_F9, true},       {284, KEY_F9, false},     {286, KEY_F1, true},
+    {287, KEY_F1, false},      {290, KEY_ADD, false},
 };
 
 class Record {
@@ -326,6 +330,12 @@ void writeLevel(Record& out) {
                 cameras->manualPitch, cameras->manualPitchGoal, cameras->manualZoom, cameras->manualZoomGoal,
                 cameras->fovNarrowing);
         out.end();
+        if (scene::ICameraSceneNode* debug = cameras->debugCamera) {
+            out.add("debugcamera %d input %d", debugMode ? 1 : 0, debug->isInputReceiverEnabled() ? 1 : 0);
+            out.vec("at", debug->getAbsolutePosition());
+            out.vec("target", debug->getTarget());
+            out.end();
+        }
         if (scene::ICameraSceneNode* main = cameras->mainCamera) {
             out.add("view");
             out.vec("at", main->getAbsolutePosition());
