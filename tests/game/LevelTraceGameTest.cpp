@@ -63,6 +63,8 @@ const char* const shippedLevels[] = {
 // Frames of play after the load, and every how many frames the state is written.
 constexpr int playFrames = 300;
 constexpr int sampleEvery = 30;
+// Frames played after the level has been restored from a checkpoint saved at the end.
+constexpr int restoredFrames = 30;
 // The engine time the level starts at (milliseconds), and one frame of it in microseconds.
 constexpr u32 startTimeMs = 100000;
 constexpr u64 frameMicroseconds = 16700;
@@ -158,11 +160,13 @@ void writeBody(Record& out, PhysicsObject* object, bool full) {
     out.add(" phys %d hold %d grab %d", static_cast<int>(object->getPhysicsState()), object->holdCount,
             object->isGrabbableNow() ? 1 : 0);
     const PhysicsBodySettings& b = object->body();
-    out.add(" states %d %d button %.6g sound %.6g touched %zu joints %zu off %d", b.currentPhysicsState,
+    // The body's run state: state now and before, button, sound cooldown, touches, joints, off.
+    out.add(" body %d %d %.6g %.6g %zu %zu %d", b.currentPhysicsState,
             b.lastPhysicsState, b.buttonTimer, b.collisionSoundCooldown, b.touchList.size(), b.joints.size(),
             b.collisionForcedOff ? 1 : 0);
     const PhysicsResetRules& r = object->reset();
-    out.add(" reset %.6g %.6g %.6g respawn %.6g suspicion %.6g", r.atRestTimer, r.offscreenTimer,
+    // The reset timers (at rest, offscreen, away), the respawn effect, the suspicion display.
+    out.add(" timers %.6g %.6g %.6g %.6g %.6g", r.atRestTimer, r.offscreenTimer,
             r.awayFromPlayerTimer, object->respawnEffectTimer, object->suspicion().displayTimer);
     // The clocks that only count the level's time, at the first and last sample.
     if (full) {
@@ -248,7 +252,7 @@ void writeMaterial(Record& out, scene::ISceneNode* node) {
     if (!node || node->getMaterialCount() == 0)
         return;
     const video::SMaterial& m = node->getMaterial(0);
-    out.add(" material %d %.6g diffuse %u emissive %u ambient %u", static_cast<int>(m.MaterialType), m.MaterialTypeParam,
+    out.add(" material %d %.6g colours %u %u %u", static_cast<int>(m.MaterialType), m.MaterialTypeParam,
             m.DiffuseColor.color, m.EmissiveColor.color, m.AmbientColor.color);
     const video::ITexture* texture = m.getTexture(0);
     // From Content/ on: the folder the game runs in differs between machines.
@@ -264,9 +268,9 @@ void writeNode(Record& out, scene::ISceneNode* node, bool full) {
     out.add("%s %d", typeName(node).c_str(), node->getID());
     out.word("name", nameOf(node));
     out.vec("at", node->getAbsolutePosition());
-    out.vec("rot", node->getRotation());
-    out.vec("scale", node->getScale());
-    out.add(" visible %d", node->isVisible() ? 1 : 0);
+    out.vec("r", node->getRotation());
+    out.vec("s", node->getScale());
+    out.add(" v %d", node->isVisible() ? 1 : 0);
     writeAnimators(out, node);
     // Materials at the first and last sample, and in between where an animator may change them.
     PhysicsObject* physical = asPhysicsObject(node);
@@ -426,7 +430,7 @@ TEST_P(LevelTraceGameTest, PlaysAsRecorded) {
             return;
         const int played = frame - loadedAt;
         // The first frame after the load, then every few frames.
-        if (played == 1 || played % sampleEvery == 0) {
+        if (played == 1 || (played % sampleEvery == 0 && played <= playFrames)) {
             out.add("frame %d\n", played);
             writeLevel(out);
             const std::vector<scene::ISceneNode*> nodes = levelNodes();
@@ -438,6 +442,20 @@ TEST_P(LevelTraceGameTest, PlaysAsRecorded) {
                 for (scene::ISceneNode* node : nodes)
                     writeAttributes(out, node);
         }
+        if (played == playFrames) {
+            // The level as a checkpoint keeps it: written, then loaded again as a restart from
+            // the checkpoint does it.
+            ASSERT_TRUE(levelManager->saveCheckpoint());
+            const io::path checkpoint = levelManager->getCheckpointPath(levelManager->isStoryRun());
+            levelManager->unloadLevel();
+            ASSERT_TRUE(levelManager->loadLevel(checkpoint));
+        }
+        if (played == playFrames + restoredFrames) {
+            out.add("restored %d\n", restoredFrames);
+            writeLevel(out);
+            for (scene::ISceneNode* node : levelNodes())
+                writeNode(out, node, true);
+        }
         for (; nextKey < std::size(script) && script[nextKey].frame <= played; ++nextKey)
             postKey(script[nextKey].key, script[nextKey].down);
     };
@@ -448,7 +466,7 @@ TEST_P(LevelTraceGameTest, PlaysAsRecorded) {
         engineMicroseconds += frameMicroseconds;
         gameDevice->getTimer()->setTime(static_cast<u32>(engineMicroseconds / 1000));
     };
-    waitFor("played", [&] { return loadedAt >= 0 && frame - loadedAt >= playFrames; });
+    waitFor("played", [&] { return loadedAt >= 0 && frame - loadedAt >= playFrames + restoredFrames; });
 
     ASSERT_NO_FATAL_FAILURE(playGame());
     test::expectMatchesRecord("game/records/traces/" + level + ".txt", out.text, {1e-3, 1e-4});
