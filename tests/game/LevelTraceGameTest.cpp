@@ -18,7 +18,9 @@
 #include "characters/CharacterObject.h"
 #include "characters/CharacterStates.h"
 #include "characters/SuspicionMeter.h"
+#include "characters/VisionCone.h"
 #include "characters/WaypointObject.h"
+#include "characters/animators/AnimatorBase.h"
 #include "core/Globals.h"
 #include "core/ProgramQueries.h"
 #include "core/Random.h"
@@ -30,6 +32,7 @@
 #include "phys/RigidBody.h"
 #include "physics/joints/JointObject.h"
 #include "physics/objects/PhysicsObject.h"
+#include "physics/objects/PhysicsObjectSettings.h"
 #include "physics/world/PhysicsManager.h"
 #include "screens/ScreenManager.h"
 #include "support/RecordedResult.h"
@@ -60,25 +63,34 @@ const char* const shippedLevels[] = {
 // Frames of play after the load, and every how many frames the state is written.
 constexpr int playFrames = 300;
 constexpr int sampleEvery = 30;
+// Frames played after the level has been restored from a checkpoint saved at the end.
+constexpr int restoredFrames = 30;
 // The engine time the level starts at (milliseconds), and one frame of it in microseconds.
 constexpr u32 startTimeMs = 100000;
 constexpr u64 frameMicroseconds = 16700;
 
-// The script, by frame after the load: stand, walk forward, turn, raise a foot, grab and
-// drop, walk back, look round and zoom. Keys as the default mapping has them.
+// The script, by frame after the load: stand, walk forward holding the skip key (a
+// cutscene that runs from the start is skipped), turn, raise a foot, grab and drop, walk
+// back (the debug keys fly the free camera meanwhile), look round and zoom. Keys as the
+// default mapping and the debug keys have them.
 struct KeyChange {
     int frame;
     EKEY_CODE key;
     bool down;
 };
+// In frame order.
 const KeyChange script[] = {
-    {30, KEY_KEY_W, true},     {30, KEY_UP, true},        {90, KEY_KEY_W, false},   {90, KEY_UP, false},
-    {90, KEY_KEY_D, true},     {90, KEY_NUMPAD4, true},   {120, KEY_KEY_D, false},  {120, KEY_NUMPAD4, false},
+    {30, KEY_KEY_W, true},     {30, KEY_UP, true},        {45, KEY_RETURN, true},   {90, KEY_KEY_W, false},
+    {90, KEY_UP, false},       {90, KEY_KEY_D, true},     {90, KEY_NUMPAD4, true},  {120, KEY_KEY_D, false},
+    {120, KEY_NUMPAD4, false}, {120, KEY_RETURN, false},
     {125, KEY_KEY_Q, true},    {125, KEY_KEY_M, true},    {135, KEY_KEY_Q, false},  {135, KEY_KEY_M, false},
     {140, KEY_KEY_E, true},    {160, KEY_KEY_E, false},   {165, KEY_KEY_G, true},   {167, KEY_KEY_G, false},
     {170, KEY_TAB, true},      {172, KEY_TAB, false},     {175, KEY_KEY_S, true},   {175, KEY_DOWN, true},
-    {235, KEY_KEY_S, false},   {235, KEY_DOWN, false},    {235, KEY_NUMPAD8, true}, {255, KEY_NUMPAD8, false},
-    {255, KEY_NUMPAD6, true},  {275, KEY_NUMPAD6, false}, {275, KEY_ADD, true},     {290, KEY_ADD, false},
+    {200, KEY_F1, true},       {201, KEY_F1, false},      {205, KEY_F9, true},      {206, KEY_F9, false},
+    {235, KEY_KEY_S, false},   {235, KEY_DOWN, false},    {235, KEY_NUMPAD8, true}, {240, KEY_UP, true},
+    {255, KEY_NUMPAD8, false}, {255, KEY_NUMPAD6, true},  {265, KEY_UP, false},     {275, KEY_NUMPAD6, false}, {275, KEY_ADD, true},     {280, KEY_F9, true},
+    {281, KEY_F9, false},      {283, KEY_F9, true},       {284, KEY_F9, false},     {286, KEY_F1, true},
+    {287, KEY_F1, false},      {290, KEY_ADD, false},
 };
 
 class Record {
@@ -144,14 +156,33 @@ std::vector<scene::ISceneNode*> levelNodes() {
     return nodes;
 }
 
-void writeBody(Record& out, PhysicsObject* object) {
+void writeBody(Record& out, PhysicsObject* object, bool full) {
     out.add(" phys %d hold %d grab %d", static_cast<int>(object->getPhysicsState()), object->holdCount,
             object->isGrabbableNow() ? 1 : 0);
+    const PhysicsBodySettings& b = object->body();
+    // The body's run state: state now and before, button, sound cooldown, touches, joints, off.
+    out.add(" body %d %d %.6g %.6g %zu %zu %d", b.currentPhysicsState,
+            b.lastPhysicsState, b.buttonTimer, b.collisionSoundCooldown, b.touchList.size(), b.joints.size(),
+            b.collisionForcedOff ? 1 : 0);
+    const PhysicsResetRules& r = object->reset();
+    // The reset timers (at rest, offscreen, away), the respawn effect, the suspicion display.
+    out.add(" timers %.6g %.6g %.6g %.6g %.6g", r.atRestTimer, r.offscreenTimer,
+            r.awayFromPlayerTimer, object->respawnEffectTimer, object->suspicion().displayTimer);
+    // The clocks that only count the level's time, at the first and last sample.
+    if (full) {
+        out.add(" life %.6g age %.6g", object->lifetime, object->suspicion().ageTimer);
+        out.vec("spawn", r.respawnPosition);
+    }
     if (scene::IAnimatedMeshSceneNode* mesh = object->getMeshNode())
         out.add(" mesh %.6g %d", mesh->getFrameNr(), mesh->isVisible() ? 1 : 0);
     phys::RigidActor* actor = object->getActor();
     if (!actor)
         return;
+    if (full) {
+        const phys::Bounds3 bounds = actor->getWorldBounds();
+        out.add(" bounds %.6g %.6g %.6g %.6g %.6g %.6g shapes %u", bounds.minimum.x, bounds.minimum.y,
+                bounds.minimum.z, bounds.maximum.x, bounds.maximum.y, bounds.maximum.z, actor->getNbShapes());
+    }
     phys::RigidDynamic* body = actor->asRigidDynamic();
     if (!body)
         return; // a static actor sits where the node is
@@ -160,9 +191,13 @@ void writeBody(Record& out, PhysicsObject* object) {
             pose.q.w);
     {
         const phys::Vec3 linear = body->getLinearVelocity(), angular = body->getAngularVelocity();
-        out.add(" lin %.6g %.6g %.6g ang %.6g %.6g %.6g sleep %d kin %d mass %.6g", linear.x, linear.y, linear.z,
-                angular.x, angular.y, angular.z, body->isSleeping() ? 1 : 0, body->isKinematic() ? 1 : 0,
-                body->getMass());
+        out.add(" lin %.6g %.6g %.6g ang %.6g %.6g %.6g sleep %d kin %d", linear.x, linear.y, linear.z, angular.x,
+                angular.y, angular.z, body->isSleeping() ? 1 : 0, body->isKinematic() ? 1 : 0);
+        if (full) {
+            const phys::Vec3 inertia = body->getMassSpaceInertiaTensor();
+            out.add(" mass %.6g inertia %.6g %.6g %.6g damping %.6g %.6g", body->getMass(), inertia.x, inertia.y,
+                    inertia.z, body->getLinearDamping(), body->getAngularDamping());
+        }
     }
 }
 
@@ -179,35 +214,90 @@ void writeCharacter(Record& out, CharacterObject* character) {
     out.vec("foot", character->getControllerFootPosition());
 }
 
+void writeVisionCone(Record& out, VisionCone* cone) {
+    out.add(" cone %d enabled %d sight %d noticed %d watcher %d seen %.6g intensity %.6g distance %.6g",
+            cone->getVisionConeID(), cone->enabled ? 1 : 0, cone->isInSight() ? 1 : 0, cone->hasNoticed() ? 1 : 0,
+            cone->isWatcherRegistered() ? 1 : 0, cone->getSeenTime(), cone->getIntensity(), cone->getDistance());
+    out.vec("eye", cone->eyePoint);
+}
+
 void writeTrigger(Record& out, TriggerObject* trigger) {
     out.add(" trigger active %d met %d %d timer %.6g frames %d paused %d cancelled %d revertible %d contacts %zu",
             trigger->IsActive ? 1 : 0, trigger->ConditionMet ? 1 : 0, trigger->PrevConditionMet ? 1 : 0,
             trigger->PreCondTimer, trigger->frameCounter, trigger->pauseCount, trigger->cancelled ? 1 : 0,
             trigger->revertible ? 1 : 0, trigger->getActiveContactList().size());
+    out.add(" entries %zu watched %zu excluded %zu", trigger->entryCounts.size(), trigger->watchedNodes.size(),
+            trigger->excludedNodes.size());
+    if (phys::Actor* volume = trigger->getMainActor())
+        if (phys::RigidActor* rigid = volume->asRigidActor()) {
+            const phys::Bounds3 bounds = rigid->getWorldBounds();
+            out.add(" volume %.6g %.6g %.6g %.6g %.6g %.6g shapes %u", bounds.minimum.x, bounds.minimum.y,
+                    bounds.minimum.z, bounds.maximum.x, bounds.maximum.y, bounds.maximum.z, rigid->getNbShapes());
+        }
+}
+
+// The animators on the node: kind, ID and switches.
+void writeAnimators(Record& out, scene::ISceneNode* node) {
+    for (scene::ISceneNodeAnimator* animator : node->getAnimators()) {
+        out.add(" animator %d", static_cast<int>(animator->getType()));
+        if (auto* own = dynamic_cast<AnimatorBase*>(animator))
+            out.add(" %d %d %d", own->getID(), own->isEnabled() ? 1 : 0, own->isReversed() ? 1 : 0);
+        out.add(" %d", animator->hasFinished() ? 1 : 0);
+    }
+}
+
+// What the appearance animators change: the first material's colours, texture and texture
+// matrix.
+void writeMaterial(Record& out, scene::ISceneNode* node) {
+    if (!node || node->getMaterialCount() == 0)
+        return;
+    const video::SMaterial& m = node->getMaterial(0);
+    out.add(" material %d %.6g colours %u %u %u", static_cast<int>(m.MaterialType), m.MaterialTypeParam,
+            m.DiffuseColor.color, m.EmissiveColor.color, m.AmbientColor.color);
+    const video::ITexture* texture = m.getTexture(0);
+    // From Content/ on: the folder the game runs in differs between machines.
+    std::string path = texture ? texture->getName().getPath().c_str() : "";
+    const std::size_t content = path.find("Content/");
+    out.word("texture", content == std::string::npos ? path : path.substr(content));
+    const core::matrix4& t = m.getTextureMatrix(0);
+    out.add(" uv %.6g %.6g %.6g %.6g %.6g %.6g", t[0], t[1], t[4], t[5], t[8], t[9]);
 }
 
 // One line for the node: what it is, where, and the state its kind keeps.
-void writeNode(Record& out, scene::ISceneNode* node) {
+void writeNode(Record& out, scene::ISceneNode* node, bool full) {
     out.add("%s %d", typeName(node).c_str(), node->getID());
     out.word("name", nameOf(node));
     out.vec("at", node->getAbsolutePosition());
-    out.vec("rot", node->getRotation());
-    out.vec("scale", node->getScale());
-    out.add(" visible %d", node->isVisible() ? 1 : 0);
+    out.vec("r", node->getRotation());
+    out.vec("s", node->getScale());
+    out.add(" v %d", node->isVisible() ? 1 : 0);
+    writeAnimators(out, node);
+    // Materials at the first and last sample, and in between where an animator may change them.
+    PhysicsObject* physical = asPhysicsObject(node);
+    scene::ISceneNode* shown = physical && physical->getMeshNode() ? physical->getMeshNode() : node;
+    if (full || !node->getAnimators().empty() || !shown->getAnimators().empty()) {
+        if (shown != node)
+            writeAnimators(out, shown);
+        writeMaterial(out, shown);
+    }
     if (CharacterObject* character = asCharacter(node)) {
-        writeBody(out, character);
+        writeBody(out, character, full);
         writeCharacter(out, character);
     } else if (PhysicsObject* object = asPhysicsObject(node)) {
-        writeBody(out, object);
+        writeBody(out, object, full);
     }
     if (auto* trigger = dynamic_cast<TriggerObject*>(node))
         writeTrigger(out, trigger);
     if (auto* event = dynamic_cast<TriggerEventObject*>(node))
         out.add(" event pending %d time %.6g", event->isPending() ? 1 : 0, event->isPending() ? event->pending.time : -1.0f);
+    if (auto* cone = dynamic_cast<VisionCone*>(node))
+        writeVisionCone(out, cone);
     if (auto* joint = dynamic_cast<JointObject*>(node))
         out.add(" joint %d", joint->isJointLive() ? 1 : 0);
     if (auto* cutscene = dynamic_cast<CutsceneObject*>(node))
-        out.add(" cutscene %d elapsed %.6g", cutscene->isRunning() ? 1 : 0, cutscene->elapsed);
+        out.add(" cutscene %d %d elapsed %.6g skip %.6g %d %d ending %d", cutscene->isRunning() ? 1 : 0, cutscene->state,
+                cutscene->elapsed, cutscene->skipProgress, cutscene->skipRequested ? 1 : 0,
+                cutscene->skipCarriedOut ? 1 : 0, cutscene->ending ? 1 : 0);
     if (auto* camera = dynamic_cast<CameraObject*>(node)) {
         out.vec("current", camera->currentPosition);
         out.vec("goal", camera->goalPosition);
@@ -218,6 +308,11 @@ void writeNode(Record& out, scene::ISceneNode* node) {
         out.add(" value %.6g", variable->Value);
     if (auto* checkpoint = dynamic_cast<CheckpointObject*>(node))
         out.add(" checkpoint %d", checkpoint->IsActiveCheckpoint ? 1 : 0);
+    if (node->getType() == scene::ESNT_LIGHT) {
+        const video::SLight& light = static_cast<scene::ILightSceneNode*>(node)->getLightData();
+        out.add(" light %.6g %.6g %.6g %.6g radius %.6g", light.DiffuseColor.r, light.DiffuseColor.g, light.DiffuseColor.b,
+                light.DiffuseColor.a, light.Radius);
+    }
     if (node->getType() == scene::ESNT_ANIMATED_MESH) {
         auto* mesh = static_cast<scene::IAnimatedMeshSceneNode*>(node);
         out.add(" frame %.6g", mesh->getFrameNr());
@@ -239,6 +334,12 @@ void writeLevel(Record& out) {
                 cameras->manualPitch, cameras->manualPitchGoal, cameras->manualZoom, cameras->manualZoomGoal,
                 cameras->fovNarrowing);
         out.end();
+        if (scene::ICameraSceneNode* debug = cameras->debugCamera) {
+            out.add("debugcamera %d input %d", debugMode ? 1 : 0, debug->isInputReceiverEnabled() ? 1 : 0);
+            out.vec("at", debug->getAbsolutePosition());
+            out.vec("target", debug->getTarget());
+            out.end();
+        }
         if (scene::ICameraSceneNode* main = cameras->mainCamera) {
             out.add("view");
             out.vec("at", main->getAbsolutePosition());
@@ -263,13 +364,16 @@ void writeLevel(Record& out) {
     out.add("level time %.6g valid %d losses %d suspended %d checkpoint %d saved %zu", run.levelTime,
             run.validTime ? 1 : 0, run.losses, isGameplaySuspended() ? 1 : 0, idOf(levelManager->activeCheckpoint),
             levelManager->checkpointList.size());
-    out.add(" overlay %d %.6g", levelManager->loadingOverlay.mode, levelManager->loadingOverlay.fadeValue);
+    out.add(" overlay %d %.6g bars %.6g", levelManager->loadingOverlay.mode, levelManager->loadingOverlay.fadeValue,
+            screenManager->getOverlayBlend());
     for (const auto& event : levelManager->getLevelEvents())
         out.add(" %s", levelEventName(event->getType()));
     out.end();
     if (SuspicionMeter* meter = levelManager->getPlayerSuspicion(0)) {
-        out.add("suspicion %.6g pending %.6g drain %.6g %.6g watchers %d zones %d", meter->value, meter->pendingValue,
-                meter->drainValue, meter->drainTimer, meter->watcherCount, meter->zoneCount);
+        out.add("suspicion %.6g pending %.6g drain %.6g %.6g watchers %d zones %d age %.6g repeat %.6g gained %d %d",
+                meter->value, meter->pendingValue, meter->drainValue, meter->drainTimer, meter->watcherCount,
+                meter->zoneCount, meter->age, meter->repeatTimer, meter->gainedLastFrame ? 1 : 0,
+                meter->gainedThisFrame ? 1 : 0);
         out.end();
     }
     for (const ObjectiveEntry& entry : levelManager->objectives.getEntries()) {
@@ -326,15 +430,31 @@ TEST_P(LevelTraceGameTest, PlaysAsRecorded) {
             return;
         const int played = frame - loadedAt;
         // The first frame after the load, then every few frames.
-        if (played == 1 || played % sampleEvery == 0) {
+        if (played == 1 || (played % sampleEvery == 0 && played <= playFrames)) {
             out.add("frame %d\n", played);
             writeLevel(out);
             const std::vector<scene::ISceneNode*> nodes = levelNodes();
+            // What rarely changes (extents, masses, every attribute) at the first and last.
+            const bool full = played == 1 || played == playFrames;
             for (scene::ISceneNode* node : nodes)
-                writeNode(out, node);
-            if (played == 1 || played == playFrames)
+                writeNode(out, node, full);
+            if (played == playFrames)
                 for (scene::ISceneNode* node : nodes)
                     writeAttributes(out, node);
+        }
+        if (played == playFrames) {
+            // The level as a checkpoint keeps it: written, then loaded again as a restart from
+            // the checkpoint does it.
+            ASSERT_TRUE(levelManager->saveCheckpoint());
+            const io::path checkpoint = levelManager->getCheckpointPath(levelManager->isStoryRun());
+            levelManager->unloadLevel();
+            ASSERT_TRUE(levelManager->loadLevel(checkpoint));
+        }
+        if (played == playFrames + restoredFrames) {
+            out.add("restored %d\n", restoredFrames);
+            writeLevel(out);
+            for (scene::ISceneNode* node : levelNodes())
+                writeNode(out, node, true);
         }
         for (; nextKey < std::size(script) && script[nextKey].frame <= played; ++nextKey)
             postKey(script[nextKey].key, script[nextKey].down);
@@ -346,7 +466,7 @@ TEST_P(LevelTraceGameTest, PlaysAsRecorded) {
         engineMicroseconds += frameMicroseconds;
         gameDevice->getTimer()->setTime(static_cast<u32>(engineMicroseconds / 1000));
     };
-    waitFor("played", [&] { return loadedAt >= 0 && frame - loadedAt >= playFrames; });
+    waitFor("played", [&] { return loadedAt >= 0 && frame - loadedAt >= playFrames + restoredFrames; });
 
     ASSERT_NO_FATAL_FAILURE(playGame());
     test::expectMatchesRecord("game/records/traces/" + level + ".txt", out.text, {1e-3, 1e-4});
