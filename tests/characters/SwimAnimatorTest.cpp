@@ -384,3 +384,29 @@ TEST_F(SwimAnimatorTest, WithHardwareSkinningTheTailLiesAlongThePathBehindTheSwi
         expectNear(joint->getPosition(), {expected.X, -expected.Z, expected.Y}, 1e-3f);
     }
 }
+
+// Without hardware skinning the mesh's own animation poses the tail: the path leaves it alone.
+TEST_F(SwimAnimatorTest, WithoutHardwareSkinningTheTailKeepsItsAnimatedPose) {
+    useHardwareSkinning();
+    effectHandler->hardwareSkinning = false; // the effects run, the skinning is the engine's
+    addStraightPath(79, 100.0f, -100.0f);
+    SplineObject* path = static_cast<SplineObject*>(manager->getSceneNodeFromID(78));
+    PhysicsObject* figure = addFigure(81);
+    figure->setPosition({0, 3, 2});
+    Swim* swim = addSwimmer(addNode({0, 0, 0}), [](Attributes* a) {
+        a->addInt("PrevSplineObjectID", 79);
+        a->addInt("MeshObjectID", 81);
+    });
+    frame(0.001f);
+    swim->currentTime = 0.5f;
+    frame(0.001f);
+    figure->updateAnimation(false);
+    scene::IAnimatedMeshSceneNode* mesh = figure->getMeshNode();
+    core::matrix4 inverse;
+    mesh->getAbsoluteTransformation().getInverse(inverse);
+    core::vector3df onPath = path->getPosition(swim->currentTime - 0.0025f);
+    inverse.transformVect(onPath);
+    scene::IBoneSceneNode* joint = mesh->getJointNode("Curve2");
+    ASSERT_NE(joint, nullptr);
+    EXPECT_GT(joint->getPosition().getDistanceFrom({onPath.X, -onPath.Z, onPath.Y}), 0.1f);
+}

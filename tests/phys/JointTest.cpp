@@ -71,6 +71,23 @@ TEST(JointLimits, AnInvalidLimitIsRefusedAndTheOldOneKept) {
     EXPECT_EQ(d6->getDrive(D6Drive::X).forceLimit, 0.0f);
 }
 
+TEST(JointCreation, EachD6AxisKeepsItsOwnMotionBesideTheLimits) {
+    PhysScene s;
+    RigidDynamic* bar = s.addBox(Vec3(0, 5, 0), Vec3(1.0f, 0.1f, 0.1f), 1.0f);
+    D6Joint* d6 = createD6Joint(*s.physics, nullptr, Transform(Vec3(0, 5, 0)), bar, Transform());
+    ASSERT_NE(d6, nullptr);
+    const D6Axis axes[] = {D6Axis::X, D6Axis::Y, D6Axis::Z, D6Axis::Twist, D6Axis::Swing1, D6Axis::Swing2};
+    const D6Motion motions[] = {D6Motion::Free, D6Motion::Limited, D6Motion::Locked,
+                                D6Motion::Limited, D6Motion::Locked, D6Motion::Free};
+    d6->setLinearLimit(JointLimit(0.25f));
+    for (int i = 0; i < 6; ++i)
+        d6->setMotion(axes[i], motions[i]);
+    EXPECT_FLOAT_EQ(d6->getLinearLimit().value, 0.25f) << "the motions leave the linear limit alone";
+    d6->setLinearLimit(JointLimit(0.75f));
+    for (int i = 0; i < 6; ++i)
+        EXPECT_EQ(d6->getMotion(axes[i]), motions[i]) << "axis " << i << ", after the limit changed";
+}
+
 TEST(JointCreation, RefusesWhatCannotBeJoined) {
     PhysScene s;
     RigidDynamic* box = s.addBox(Vec3(0, 3, 0), Vec3(0.5f), 1.0f);

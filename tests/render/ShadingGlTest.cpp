@@ -326,6 +326,8 @@ TEST_P(SpecialisedPhongGlTest, SpecialisedProgramsDrawWhatTheGeneralOnesDraw) {
         castShadows(boxes);
     addCamera(core::vector3df(0, 35, -55), core::vector3df(0, 0, 0));
 
+    // Nothing in the game switches them off: the game draws with specialised programs.
+    EXPECT_TRUE(shaderManager->specializeDraws);
     auto picture = [&](bool specialised, const char* kind) -> video::IImage* {
         shaderManager->specializeDraws = specialised;
         drawFrame();
