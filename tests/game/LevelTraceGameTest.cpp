@@ -308,15 +308,13 @@ void writeNode(Record& out, scene::ISceneNode* node, bool full) {
         out.add(" value %.6g", variable->Value);
     if (auto* checkpoint = dynamic_cast<CheckpointObject*>(node))
         out.add(" checkpoint %d", checkpoint->IsActiveCheckpoint ? 1 : 0);
-    if (node->getType() == scene::ESNT_LIGHT) {
-        const video::SLight& light = static_cast<scene::ILightSceneNode*>(node)->getLightData();
+    if (auto* lamp = dynamic_cast<scene::ILightSceneNode*>(node)) {
+        const video::SLight& light = lamp->getLightData();
         out.add(" light %.6g %.6g %.6g %.6g radius %.6g", light.DiffuseColor.r, light.DiffuseColor.g, light.DiffuseColor.b,
                 light.DiffuseColor.a, light.Radius);
     }
-    if (node->getType() == scene::ESNT_ANIMATED_MESH) {
-        auto* mesh = static_cast<scene::IAnimatedMeshSceneNode*>(node);
+    if (auto* mesh = dynamic_cast<scene::IAnimatedMeshSceneNode*>(node))
         out.add(" frame %.6g", mesh->getFrameNr());
-    }
     out.end();
 }
 
