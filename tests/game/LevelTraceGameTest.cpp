@@ -43,6 +43,7 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -252,7 +253,12 @@ void writeMaterial(Record& out, scene::ISceneNode* node) {
     if (!node || node->getMaterialCount() == 0)
         return;
     const video::SMaterial& m = node->getMaterial(0);
-    out.add(" material %d %.6g colours %u %u %u", static_cast<int>(m.MaterialType), m.MaterialTypeParam,
+    // A shader material the null driver could not make is -1, outside the enumeration: read
+    // the stored number without loading it as the enumeration.
+    int type = 0;
+    static_assert(sizeof(type) == sizeof(m.MaterialType));
+    std::memcpy(&type, &m.MaterialType, sizeof(type));
+    out.add(" material %d %.6g colours %u %u %u", type, m.MaterialTypeParam,
             m.DiffuseColor.color, m.EmissiveColor.color, m.AmbientColor.color);
     const video::ITexture* texture = m.getTexture(0);
     // From Content/ on: the folder the game runs in differs between machines.
