@@ -219,6 +219,32 @@ TEST(FixedJoints, KeepTwoFallingBodiesTogether) {
     EXPECT_LT(a->getGlobalPose().p.y, 1.5f) << "the pair has landed";
 }
 
+// Only a change of a joint's flags reaches the simulation and wakes its bodies; setting a
+// flag to the value it has leaves sleeping bodies asleep.
+TEST(JointFlags, OnlyAChangedFlagWakesTheJoinedBodies) {
+    PhysScene s;
+    RigidDynamic* box = s.addBox(Vec3(0, 0.5f, 0), Vec3(0.5f), 1.0f);
+    FixedJoint* joint = createFixedJoint(*s.physics, nullptr, box->getGlobalPose(), box, Transform());
+    ASSERT_NE(joint, nullptr);
+    s.step(5);
+    const struct {
+        ConstraintFlag flag;
+        bool value;
+        bool wakes;
+    } rows[] = {{ConstraintProjection, false, false}, {ConstraintCollisionEnabled, false, false},
+                {ConstraintProjection, true, true},   {ConstraintProjection, true, false},
+                {ConstraintCollisionEnabled, true, true}, {ConstraintCollisionEnabled, true, false},
+                {ConstraintProjection, false, true}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << "flag " << row.flag << " set to " << row.value);
+        box->putToSleep();
+        joint->setConstraintFlag(row.flag, row.value);
+        EXPECT_EQ((joint->getConstraintFlags() & row.flag) != 0, row.value);
+        s.step();
+        EXPECT_EQ(box->isSleeping(), !row.wakes);
+    }
+}
+
 TEST(PrismaticJoints, TravelStaysWithinTheLimit) {
     PhysScene s(SceneOptions{.ground = false});
     RigidStatic* rail = s.addStaticBox(Vec3(0, 5, 0), Vec3(0.1f));
