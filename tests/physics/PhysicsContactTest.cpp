@@ -460,7 +460,8 @@ TEST_F(PhysicsContactTest, ATriggerVolumeReportsThePlayersBodyAndPhysicsObjects)
 }
 
 // A trigger volume's contact report enters at the mean of its contact points and hands the
-// trigger the last point's normal; a lost touch leaves instead.
+// trigger the last point's normal; a lost touch leaves instead. Both hand over the volume and
+// the body that touched it, whichever side the report names first.
 TEST_F(PhysicsContactTest, ATriggerContactEntersAtItsMeanPointWithTheLastNormalOrLeaves) {
     auto* owner = new TriggerStandIn(root(), smgr(), -1);
     owner->drop();
@@ -470,14 +471,21 @@ TEST_F(PhysicsContactTest, ATriggerContactEntersAtItsMeanPointWithTheLastNormalO
     PhysicsObject* box = makeObject(body("Box", "Dynamic", {0, 2, 0}));
     std::vector<std::pair<scene::ISceneNode*, core::vector3df>> entered;
     std::vector<scene::ISceneNode*> left;
+    std::vector<std::pair<phys::RigidActor*, phys::RigidDynamic*>> handedOver;
     core::vector3df normal;
     physicsHooks().triggers.onObjectEnter = [&](scene::ISceneNode*, scene::ISceneNode* other, const core::vector3df& at,
-                                                phys::RigidActor*, phys::RigidDynamic*, phys::Shape*) {
+                                                phys::RigidActor* triggerActor, phys::RigidDynamic* otherBody,
+                                                phys::Shape*) {
         entered.emplace_back(other, at);
+        handedOver.emplace_back(triggerActor, otherBody);
         return &normal;
     };
-    physicsHooks().triggers.onObjectLeave = [&](scene::ISceneNode*, scene::ISceneNode* other, phys::RigidActor*,
-                                                phys::RigidDynamic*, phys::Shape*) { left.push_back(other); };
+    physicsHooks().triggers.onObjectLeave = [&](scene::ISceneNode*, scene::ISceneNode* other,
+                                                phys::RigidActor* triggerActor, phys::RigidDynamic* otherBody,
+                                                phys::Shape*) {
+        left.push_back(other);
+        handedOver.emplace_back(triggerActor, otherBody);
+    };
     phys::ContactPairPoint points[2];
     points[0].position = phys::Vec3(1, 2, 0);
     points[0].normal = phys::Vec3(1, 0, 0);
@@ -502,6 +510,14 @@ TEST_F(PhysicsContactTest, ATriggerContactEntersAtItsMeanPointWithTheLastNormalO
     test::expectNear(entered[0].second, {2, 2, 0.5f});
     test::expectNear(normal, {0, 1, 0});
     EXPECT_EQ(left, (std::vector<scene::ISceneNode*>{box}));
+    phys::RigidDynamic* boxBody = box->getActor()->asRigidDynamic();
+    ASSERT_NE(boxBody, nullptr);
+    const std::pair<phys::RigidActor*, phys::RigidDynamic*> volumeAndBox(volume, boxBody);
+    EXPECT_EQ(handedOver, (std::vector<std::pair<phys::RigidActor*, phys::RigidDynamic*>>{volumeAndBox, volumeAndBox}));
+    // The box named first: the same volume and body.
+    handedOver.clear();
+    reportContact(box->getActor(), box->getFirstShape(), volume, volumeShape);
+    EXPECT_EQ(handedOver, (std::vector<std::pair<phys::RigidActor*, phys::RigidDynamic*>>{volumeAndBox}));
     physics->releaseActor(volume, true);
 }
 
