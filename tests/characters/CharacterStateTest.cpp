@@ -161,6 +161,28 @@ TEST_F(CharacterStateTest, AStandingChainTakesTheResetAnimationOnlyAtItsLastLink
     EXPECT_EQ(c->StoppedAnimName, "Final");
 }
 
+// The end of a walk plays the walking animation's own follow-up, whatever the stopped one
+// would chain to.
+TEST_F(CharacterStateTest, AWalkingAnimationChainsToItsOwnFollowUp) {
+    const std::string profile = temp.file("WalkChain.xml");
+    std::ofstream(profile)
+        << "<CharacterProfile><Animation name=\"Walk1\" state=\"Walking\" startFrame=\"0\" endFrame=\"10\" "
+           "nextAnimation=\"Walk2\"/>"
+           "<Animation name=\"Walk2\" state=\"Walking\" startFrame=\"11\" endFrame=\"20\"/>"
+           "<Animation name=\"Stand1\" state=\"Stopped\" startFrame=\"21\" endFrame=\"30\" "
+           "nextAnimation=\"Stand2\"/>"
+           "<Animation name=\"Stand2\" state=\"Stopped\" startFrame=\"31\" endFrame=\"40\"/></CharacterProfile>";
+    CharacterObject* c = addCharacter(0, 0, 0, [&](io::IAttributes* a) {
+        a->addString("ProfileName", profile.c_str());
+        a->addString("WalkingAnimName", "Walk1");
+        a->addString("StoppedAnimName", "Stand1");
+    });
+    c->stateMachine().changeState(walkingState());
+    ASSERT_EQ(c->playingAnimation, "Walk1");
+    endAnimation(c);
+    EXPECT_EQ(c->playingAnimation, "Walk2");
+}
+
 // A follow-up of another animation is never picked on its own for a state.
 TEST_F(CharacterStateTest, AFollowUpIsNeverPickedOnItsOwn) {
     const std::string profile = temp.file("Idles.xml");
