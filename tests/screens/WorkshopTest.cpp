@@ -23,6 +23,9 @@
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
 #include <vector>
 
 using namespace irr;
@@ -412,6 +415,43 @@ TEST_F(WorkshopTest, TheFocusedLevelsPictureGoesOnTheBoardNodeOnly) {
     screenManager->update();
     for (scene::ISceneNode* node : nodes)
         node->remove();
+    level->clearNodeIDs();
+}
+
+// A level's own picture is freed when the menu is left; the board must not keep showing the
+// freed picture.
+TEST_F(WorkshopTest, TheBoardDropsALevelsPictureWhenTheMenuIsLeft) {
+    const std::string pictureFile = (data.path() / "Picture.jpg").string();
+    video::IImage* image = driver->createImage(video::ECF_R8G8B8, core::dimension2du(4, 2));
+    image->fill(video::SColor(0xFF808080));
+    ASSERT_TRUE(driver->writeImageToFile(image, pictureFile.c_str()));
+    image->drop();
+    std::ifstream in(pictureFile, std::ios::binary);
+    const std::string picture((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    writeBytes(folder + "Castle.zip", makeZip({{"Castle/Castle_Main.irr", emptyLevel()},
+                                               {"Castle/WorkshopPreview.jpg", picture}}));
+    scene::ISceneNode* board = device->getSceneManager()->addCubeSceneNode();
+    board->setID(GUILevelSelectScreen::boardNodeId);
+    level->rebuildNodeIDs();
+    ASSERT_EQ(board->getMaterialCount(), 1u);
+    auto* menu = new GUILevelSelectScreen(environment);
+    screenManager->pushScreen(menu);
+    menu->drop();
+    ASSERT_EQ(menu->getRows().size(), 1u);
+    menu->onLevelFocused(menu->getRows()[0]);
+    video::ITexture* shown = board->getMaterial(0).getTexture(0);
+    ASSERT_NE(shown, nullptr);
+    ASSERT_NE(shown, driver->getTexture(GUILevelSelectScreen::missingPicture)) << "the level's own picture";
+    menu->onBack(nullptr);
+    // The menu fades out over a fifth of a second, then goes.
+    for (int frames = 0; frames < 40 && board->getMaterial(0).getTexture(0); ++frames) {
+        setFrameDelta(0.05f);
+        postRenderAll();
+    }
+    EXPECT_EQ(board->getMaterial(0).getTexture(0), nullptr);
+    screenManager->closeAllScreens();
+    screenManager->update();
+    board->remove();
     level->clearNodeIDs();
 }
 
