@@ -201,7 +201,25 @@ TEST_F(FontTest, MissingCharacterDrawsWithTheReplacementGlyph) {
     const u32 replacement = FT_Get_Char_Index(face, 0xFFFD);
     ASSERT_NE(replacement, 0u);
     EXPECT_EQ(font->getGlyphIndexByChar(0x4E00), replacement);
+    EXPECT_TRUE(font->getGlyph(replacement)->loaded) << "it is drawn";
     EXPECT_EQ(font->getCharDimension(0x4E00).Width, font->getCharDimension(0xFFFD).Width);
+}
+
+// In 3D text too a missing character shows the replacement glyph in the text's colour.
+TEST_F(FontTest, AMissingCharacterOfATextSceneNodeShowsTheReplacementGlyph) {
+    CGUITTFont* font = ownFont(20);
+    const video::SColor red(0xFFFF0000);
+    const core::array<scene::ISceneNode*> nodes =
+        font->addTextSceneNode(L"\x4E00", device->getSceneManager(), nullptr, red, false);
+    ASSERT_EQ(nodes.size(), 1u);
+    auto* node = static_cast<scene::IMeshSceneNode*>(nodes[0]);
+    EXPECT_NE(node->getMaterial(0).getTexture(0), nullptr);
+    scene::IMeshBuffer* buffer = node->getMesh()->getMeshBuffer(0);
+    ASSERT_EQ(buffer->getVertexCount(), 4u);
+    const auto* vertices = static_cast<const video::S3DVertex*>(buffer->getVertices());
+    for (u32 i = 0; i < 4; ++i)
+        EXPECT_EQ(vertices[i].Color, red) << i;
+    node->remove();
 }
 
 TEST_F(FontTest, TextWidthIsFreeTypesAdvancesAndKerning) {

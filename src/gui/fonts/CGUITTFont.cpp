@@ -290,6 +290,14 @@ u32 CGUITTFont::getGlyphIndexByChar(u32 ch) const {
         if (glyph.loaded)
             glyphPages[glyph.page]->pendingGlyphs.push_back(&glyph);
     }
+    // The replacement glyph standing in for a missing character lies outside the batch
+    // around that character.
+    if (n != 0 && n <= glyphs.size() && !glyphs[n - 1].loaded) {
+        TTFontGlyph& glyph = glyphs[n - 1];
+        loadGlyph(n, glyph);
+        if (glyph.loaded)
+            glyphPages[glyph.page]->pendingGlyphs.push_back(&glyph);
+    }
     return n;
 }
 
