@@ -361,6 +361,25 @@ TEST_F(FontTest, TextSceneNodesOnePerGlyph) {
     EXPECT_EQ(font->addTextSceneNode(L"x", nullptr, nullptr, video::SColor(0), false).size(), 0u);
 }
 
+// A glyph no page can hold keeps its place in a 3D text as the plain unit quad: untextured,
+// opaque white.
+TEST_F(FontTest, ATextSceneNodeOfAGlyphNoPageHoldsIsAPlainWhiteQuad) {
+    CGUITTFont* font = ownFont(40);
+    font->setMaxPageTextureSize(core::dimension2du(32, 32));
+    font->resetGlyphs();
+    const core::array<scene::ISceneNode*> nodes =
+        font->addTextSceneNode(L"Q", device->getSceneManager(), nullptr, video::SColor(0xFFFF0000), false);
+    ASSERT_EQ(nodes.size(), 1u);
+    auto* node = static_cast<scene::IMeshSceneNode*>(nodes[0]);
+    EXPECT_EQ(node->getMaterial(0).getTexture(0), nullptr);
+    scene::IMeshBuffer* buffer = node->getMesh()->getMeshBuffer(0);
+    ASSERT_EQ(buffer->getVertexCount(), 4u);
+    const auto* vertices = static_cast<const video::S3DVertex*>(buffer->getVertices());
+    for (u32 i = 0; i < 4; ++i)
+        EXPECT_EQ(vertices[i].Color, video::SColor(0xFFFFFFFF)) << i;
+    node->remove();
+}
+
 TEST_F(FontTest, TextSceneNodesStepDownALineAtEachBreakAndCentreEachLine) {
     CGUITTFont* font = ownFont(20);
     scene::ISceneManager* scene = device->getSceneManager();
