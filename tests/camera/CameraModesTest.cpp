@@ -228,6 +228,31 @@ TEST_F(CameraModesTest, FramingCountsPlayersBehindTheCentreAndHeightsTwice) {
 }
 
 // Each target mode's goal and its damped look point after one 0.1 s frame.
+// A level file's mode number past the last known one falls back to the first mode; the last
+// known one is kept.
+TEST_F(CameraModesTest, ModeNumbersOutsideTheKnownOnesFallBackToTheFirst) {
+    CameraObject* camera = addModeCamera(CameraModeId::Stationary, {});
+    struct Row {
+        s32 given, kept;
+    };
+    for (const Row& row : {Row{CameraTargetId::ObjectID, CameraTargetId::ObjectID}, Row{CameraTargetId::ObjectID + 1, 0},
+                           Row{-1, 0}}) {
+        s32 target = row.given;
+        CameraTarget* made = createCameraTarget(camera, target);
+        ASSERT_NE(made, nullptr) << row.given;
+        EXPECT_EQ(target, row.kept) << row.given;
+        delete made;
+    }
+    for (const Row& row : {Row{CameraModeId::BlendVolume, CameraModeId::BlendVolume},
+                           Row{CameraModeId::BlendVolume + 1, CameraModeId::Stationary}, Row{-1, 0}}) {
+        s32 mode = row.given;
+        CameraMode* made = createCameraMode(camera, mode);
+        ASSERT_NE(made, nullptr) << row.given;
+        EXPECT_EQ(mode, row.kept) << row.given;
+        delete made;
+    }
+}
+
 TEST_F(CameraModesTest, TargetModesAimWhereTheyShouldWithTheirDamping) {
     addPlayer({0, 0, 0});
     addMarker(60, {5, 0, 0});
