@@ -19,6 +19,7 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -35,10 +36,12 @@ struct ChildEnd {
     double secondsAfterMark = -1.0;
 };
 
-// The child marks the moment the parent times from, then raises the signal.
+// The child marks the moment the parent times from, then raises the signal. The mark carries
+// the child's own reading of the steady clock (one clock for every process of the machine):
+// a busy machine may let the parent read it late, which must not shorten the time measured.
 void markAndRaise(int markFd, int signal = SIGTERM) {
-    const char byte = 'M';
-    [[maybe_unused]] const ssize_t written = ::write(markFd, &byte, 1);
+    const std::int64_t ticks = Clock::now().time_since_epoch().count();
+    [[maybe_unused]] const ssize_t written = ::write(markFd, &ticks, sizeof ticks);
     std::raise(signal);
 }
 
@@ -60,9 +63,9 @@ ChildEnd runChild(const std::function<void(int markFd)>& body, double boundSecon
         ::close(marks[0]);
         return end;
     }
-    char byte = 0;
-    const bool marked = ::read(marks[0], &byte, 1) == 1;
-    const Clock::time_point mark = Clock::now();
+    std::int64_t ticks = 0;
+    const bool marked = ::read(marks[0], &ticks, sizeof ticks) == static_cast<ssize_t>(sizeof ticks);
+    const Clock::time_point mark = marked ? Clock::time_point(Clock::duration(ticks)) : Clock::now();
     ::close(marks[0]);
     int status = 0;
     for (;;) {
