@@ -447,8 +447,13 @@ TEST_F(DamagedFilesTest, FilesKeptAsideNeverOverwriteEarlierCopies) {
 }
 
 TEST_F(DamagedFilesTest, TemporaryFilesOfKilledWritesAreRemoved) {
-    for (const char* name : {"save.tsav.tmp.a1B2c3", "PaddlestoneConfig.xml.tmp.Zz9yX8"})
+    // Ten seconds old: a file stamped in the same second as the check could read as newer
+    // than the clock's coarse second.
+    for (const char* name : {"save.tsav.tmp.a1B2c3", "PaddlestoneConfig.xml.tmp.Zz9yX8"}) {
         ASSERT_TRUE(test::writeFileBytes(dir.file(name), "half"));
+        std::filesystem::last_write_time(dir.file(name),
+                                         std::filesystem::file_time_type::clock::now() - std::chrono::seconds(10));
+    }
     // Six characters after ".tmp." that are not all letters or digits: not one of ours.
     for (const char* name : {"save.tsav", "notes.tmp.txt", "x.tmp.12345", "y.tmp.ab-c.d"})
         ASSERT_TRUE(test::writeFileBytes(dir.file(name), "keep"));
