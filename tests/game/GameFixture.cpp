@@ -157,6 +157,10 @@ void GameFixture::playGame(int expectedStatus) {
                 pendingEvents.clear();
             }
         }
+        // The engine keeps its clock's speed for the whole process, past this device: a test
+        // that held the clock must not leave it held for the next run of the game.
+        if (gameDevice)
+            gameDevice->getTimer()->setSpeed(1.0f);
         game.shutdownGame();
     }
     if (roadStopped)
