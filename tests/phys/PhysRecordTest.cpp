@@ -370,8 +370,12 @@ TEST(PhysRecordTest, RigidBodiesOfEveryShapeMoveAsRecorded) {
         }
         if (i == 40)
             pair->setRigidDynamicFlag(RigidDynamicFlag::Kinematic, true);
+        if (i == 44)
+            sphere->putToSleep(); // still moving: it sleeps from this step on
         if (i == 45)
             waker->putToSleep();
+        if (i == 50)
+            waker->wakeUp(1.0f);
         s.step();
         if (i % 5 == 0) {
             r.line("step %d", i);
@@ -688,9 +692,13 @@ TEST(PhysRecordTest, JointsOfEveryKindHoldTheirBodiesAsRecorded) {
     bodies.back()->release();
     bodies.pop_back();
     recordJoint(r, names, *joints.back());
+    // A released joint lets its sleeping body go.
+    joints.front()->release();
+    s.step(5);
+    recordSample(r, names, *bodies.front());
     recordErrors(r, s.errors);
-    for (Joint* j : joints)
-        j->release();
+    for (size_t k = 1; k < joints.size(); ++k)
+        joints[k]->release();
     ::test::expectMatchesRecord("phys/records/joints.txt", r.text);
 }
 
@@ -892,7 +900,7 @@ TEST(PhysRecordTest, SceneAndGeometryQueriesFindWhatWasRecorded) {
 // ---------------------------------------------------------------------------------------------
 
 // Decides by the first filter word of each shape: 1 kill, 2 suppress, 3 callback, 4 notify;
-// otherwise contacts with every report. Trigger pairs report found and lost.
+// 6 contacts without persists; otherwise contacts with every report. Trigger pairs report found and lost.
 FilterFlags wordShader(FilterObjectAttributes a0, FilterData d0, FilterObjectAttributes a1, FilterData d1,
                        PairFlags& pairFlags, const void* block, uint32_t blockSize) {
     if ((a0 | a1) & FilterObjectTrigger) {
@@ -913,6 +921,9 @@ FilterFlags wordShader(FilterObjectAttributes a0, FilterData d0, FilterObjectAtt
         return FilterCallback;
     case 4:
         return FilterNotify;
+    case 6:
+        pairFlags = PairSolveContact | PairNotifyTouchFound | PairNotifyTouchLost; // no persists
+        return FilterDefault;
     default:
         return FilterDefault;
     }
@@ -1062,6 +1073,7 @@ TEST(PhysRecordTest, ContactTriggerAndFilterReportsComeAsRecorded) {
     drop("d_callback", 0, 0.5f, 3);
     drop("e_notify", 2, 0.5f, 4);
     drop("f_reportOnly", 4, 0.5f, 5);
+    drop("f_quiet", 4, 0.5f, 6)->setGlobalPose(Transform(Vec3(4, 0.5f, 3)));
     RigidDynamic* stacked = drop("g_stacked", -6, 1.0f, 0);
     // A trigger volume the plain box falls through, and a kinematic box that sweeps through it.
     RigidStatic* zone = physics->createRigidStatic(Transform(Vec3(6, 1, 0)));
