@@ -75,4 +75,41 @@ private:
     }
 };
 
+// Engine programming services that compile only from program texts: every other way to add
+// a material is refused (-1). Tests derive and keep what addHighLevelShaderMaterial is handed.
+class TextOnlyGpu : public irr::video::IGPUProgrammingServices {
+public:
+    irr::s32 addHighLevelShaderMaterialFromFiles(const irr::io::path&, const irr::c8*, irr::video::E_VERTEX_SHADER_TYPE,
+                                                 const irr::io::path&, const irr::c8*, irr::video::E_PIXEL_SHADER_TYPE,
+                                                 const irr::io::path&, const irr::c8*,
+                                                 irr::video::E_GEOMETRY_SHADER_TYPE, irr::scene::E_PRIMITIVE_TYPE,
+                                                 irr::scene::E_PRIMITIVE_TYPE, irr::u32,
+                                                 irr::video::IShaderConstantSetCallBack*, irr::video::E_MATERIAL_TYPE,
+                                                 irr::s32, irr::video::E_GPU_SHADING_LANGUAGE) override {
+        return -1;
+    }
+    irr::s32 addHighLevelShaderMaterialFromFiles(irr::io::IReadFile*, const irr::c8*, irr::video::E_VERTEX_SHADER_TYPE,
+                                                 irr::io::IReadFile*, const irr::c8*, irr::video::E_PIXEL_SHADER_TYPE,
+                                                 irr::io::IReadFile*, const irr::c8*,
+                                                 irr::video::E_GEOMETRY_SHADER_TYPE, irr::scene::E_PRIMITIVE_TYPE,
+                                                 irr::scene::E_PRIMITIVE_TYPE, irr::u32,
+                                                 irr::video::IShaderConstantSetCallBack*, irr::video::E_MATERIAL_TYPE,
+                                                 irr::s32, irr::video::E_GPU_SHADING_LANGUAGE) override {
+        return -1;
+    }
+    irr::s32 addShaderMaterial(const irr::c8*, const irr::c8*, irr::video::IShaderConstantSetCallBack*,
+                               irr::video::E_MATERIAL_TYPE, irr::s32) override {
+        return -1;
+    }
+    irr::s32 addShaderMaterialFromFiles(irr::io::IReadFile*, irr::io::IReadFile*, irr::video::IShaderConstantSetCallBack*,
+                                        irr::video::E_MATERIAL_TYPE, irr::s32) override {
+        return -1;
+    }
+    irr::s32 addShaderMaterialFromFiles(const irr::io::path&, const irr::io::path&,
+                                        irr::video::IShaderConstantSetCallBack*, irr::video::E_MATERIAL_TYPE,
+                                        irr::s32) override {
+        return -1;
+    }
+};
+
 } // namespace rendertest

@@ -122,7 +122,7 @@ std::string describeText(const std::string& text) {
 }
 
 // Keeps what the shader manager and the effect handler hand the engine to compile.
-class RecordingGpu : public video::IGPUProgrammingServices {
+class RecordingGpu : public rendertest::TextOnlyGpu {
 public:
     s32 addHighLevelShaderMaterial(const c8* vs, const c8* vsEntry, video::E_VERTEX_SHADER_TYPE vsTarget,
                                    const c8* ps, const c8* psEntry, video::E_PIXEL_SHADER_TYPE psTarget,
@@ -136,32 +136,6 @@ public:
         lines.push_back("  vertex " + describeText(vs ? vs : ""));
         lines.push_back("  pixel " + describeText(ps ? ps : ""));
         return next++;
-    }
-    s32 addHighLevelShaderMaterialFromFiles(const io::path&, const c8*, video::E_VERTEX_SHADER_TYPE, const io::path&,
-                                            const c8*, video::E_PIXEL_SHADER_TYPE, const io::path&, const c8*,
-                                            video::E_GEOMETRY_SHADER_TYPE, scene::E_PRIMITIVE_TYPE,
-                                            scene::E_PRIMITIVE_TYPE, u32, video::IShaderConstantSetCallBack*,
-                                            video::E_MATERIAL_TYPE, s32, video::E_GPU_SHADING_LANGUAGE) override {
-        return -1;
-    }
-    s32 addHighLevelShaderMaterialFromFiles(io::IReadFile*, const c8*, video::E_VERTEX_SHADER_TYPE, io::IReadFile*,
-                                            const c8*, video::E_PIXEL_SHADER_TYPE, io::IReadFile*, const c8*,
-                                            video::E_GEOMETRY_SHADER_TYPE, scene::E_PRIMITIVE_TYPE,
-                                            scene::E_PRIMITIVE_TYPE, u32, video::IShaderConstantSetCallBack*,
-                                            video::E_MATERIAL_TYPE, s32, video::E_GPU_SHADING_LANGUAGE) override {
-        return -1;
-    }
-    s32 addShaderMaterial(const c8*, const c8*, video::IShaderConstantSetCallBack*, video::E_MATERIAL_TYPE,
-                          s32) override {
-        return -1;
-    }
-    s32 addShaderMaterialFromFiles(io::IReadFile*, io::IReadFile*, video::IShaderConstantSetCallBack*,
-                                   video::E_MATERIAL_TYPE, s32) override {
-        return -1;
-    }
-    s32 addShaderMaterialFromFiles(const io::path&, const io::path&, video::IShaderConstantSetCallBack*,
-                                   video::E_MATERIAL_TYPE, s32) override {
-        return -1;
     }
     std::vector<std::string> lines;
     s32 next = 30;

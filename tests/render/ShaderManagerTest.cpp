@@ -11,6 +11,7 @@
 #include "support/NullDevice.h"
 
 #include "../level/LevelTestSupport.h"
+#include "RecordingServices.h"
 #include "RenderFixture.h"
 
 #include <gtest/gtest.h>
@@ -23,7 +24,7 @@ using namespace irr;
 namespace {
 
 // Records what the shader manager hands to the engine and answers a new material number.
-class RecordingGpu : public video::IGPUProgrammingServices {
+class RecordingGpu : public rendertest::TextOnlyGpu {
 public:
     struct Call {
         std::string vertex, pixel, vertexEntry, pixelEntry;
@@ -39,32 +40,6 @@ public:
                                    video::E_MATERIAL_TYPE base, s32 userData, video::E_GPU_SHADING_LANGUAGE) override {
         calls.push_back({vs, ps, vsEntry, psEntry, vsTarget, psTarget, base, userData});
         return failing ? -1 : next++;
-    }
-    s32 addHighLevelShaderMaterialFromFiles(const io::path&, const c8*, video::E_VERTEX_SHADER_TYPE, const io::path&,
-                                            const c8*, video::E_PIXEL_SHADER_TYPE, const io::path&, const c8*,
-                                            video::E_GEOMETRY_SHADER_TYPE, scene::E_PRIMITIVE_TYPE,
-                                            scene::E_PRIMITIVE_TYPE, u32, video::IShaderConstantSetCallBack*,
-                                            video::E_MATERIAL_TYPE, s32, video::E_GPU_SHADING_LANGUAGE) override {
-        return -1;
-    }
-    s32 addHighLevelShaderMaterialFromFiles(io::IReadFile*, const c8*, video::E_VERTEX_SHADER_TYPE, io::IReadFile*,
-                                            const c8*, video::E_PIXEL_SHADER_TYPE, io::IReadFile*, const c8*,
-                                            video::E_GEOMETRY_SHADER_TYPE, scene::E_PRIMITIVE_TYPE,
-                                            scene::E_PRIMITIVE_TYPE, u32, video::IShaderConstantSetCallBack*,
-                                            video::E_MATERIAL_TYPE, s32, video::E_GPU_SHADING_LANGUAGE) override {
-        return -1;
-    }
-    s32 addShaderMaterial(const c8*, const c8*, video::IShaderConstantSetCallBack*, video::E_MATERIAL_TYPE,
-                          s32) override {
-        return -1;
-    }
-    s32 addShaderMaterialFromFiles(io::IReadFile*, io::IReadFile*, video::IShaderConstantSetCallBack*,
-                                   video::E_MATERIAL_TYPE, s32) override {
-        return -1;
-    }
-    s32 addShaderMaterialFromFiles(const io::path&, const io::path&, video::IShaderConstantSetCallBack*,
-                                   video::E_MATERIAL_TYPE, s32) override {
-        return -1;
     }
     std::vector<Call> calls;
     s32 next = 30;
