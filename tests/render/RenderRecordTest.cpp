@@ -840,23 +840,6 @@ TEST_F(RenderRecordTest, WaterLightsAndShadowSetUpOverFrames) {
 
 // --- (d) world effects, world text and sprite animation ----------------------------------------------
 
-// A texture with a size (the null driver's own have none).
-class SheetTexture : public video::ITexture {
-public:
-    SheetTexture(u32 width, u32 height) : video::ITexture("sheet"), size(width, height) {}
-    void* lock(video::E_TEXTURE_LOCK_MODE = video::ETLM_READ_WRITE, u32 = 0) override { return nullptr; }
-    void unlock() override {}
-    const core::dimension2du& getOriginalSize() const override { return size; }
-    const core::dimension2du& getSize() const override { return size; }
-    video::E_DRIVER_TYPE getDriverType() const override { return video::EDT_NULL; }
-    video::ECOLOR_FORMAT getColorFormat() const override { return video::ECF_A8R8G8B8; }
-    u32 getPitch() const override { return size.Width * 4; }
-    void regenerateMipMapLevels(void* = nullptr) override {}
-
-private:
-    core::dimension2du size;
-};
-
 void recordVertices(Record& record, const std::string& what, const video::S3DVertex* vertices, u32 count) {
     for (u32 i = 0; i < count; ++i) {
         const video::S3DVertex& v = vertices[i];
@@ -974,7 +957,7 @@ TEST_F(RenderRecordTest, WorldEffectsTextAndSpriteFramesOverFixedTime) {
     }
 
     // Sprite animations: looping, reversed and clamped, over fixed steps.
-    SheetTexture* sheet = new SheetTexture(256, 128);
+    rendertest::SizedTexture* sheet = new rendertest::SizedTexture(256, 128);
     const struct Sprite {
         const char* name;
         bool looping, reversed;

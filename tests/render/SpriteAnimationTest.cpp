@@ -37,23 +37,6 @@ public:
     std::vector<std::string> lines;
 };
 
-// A texture with a size (the null driver's own textures have none).
-class SpriteSheetTexture : public video::ITexture {
-public:
-    SpriteSheetTexture(u32 width, u32 height) : video::ITexture("sheet"), size(width, height) {}
-    void* lock(video::E_TEXTURE_LOCK_MODE = video::ETLM_READ_WRITE, u32 = 0) override { return nullptr; }
-    void unlock() override {}
-    const core::dimension2du& getOriginalSize() const override { return size; }
-    const core::dimension2du& getSize() const override { return size; }
-    video::E_DRIVER_TYPE getDriverType() const override { return video::EDT_NULL; }
-    video::ECOLOR_FORMAT getColorFormat() const override { return video::ECF_A8R8G8B8; }
-    u32 getPitch() const override { return size.Width * 4; }
-    void regenerateMipMapLevels(void* = nullptr) override {}
-
-private:
-    core::dimension2du size;
-};
-
 struct FinishCounter {
     void finishedOnce() { ++count; }
     int count = 0;
@@ -203,7 +186,7 @@ TEST_F(SpriteAnimationTest, RectanglesOfTheCurrentCell) {
     EXPECT_EQ(animation.getFrameUVRect(), core::rectf(0, 0, 0, 0)); // no texture yet
     EXPECT_EQ(animation.getFrameRect(), core::recti(48, 8, 64, 16));
 
-    auto* sheet = new SpriteSheetTexture(128, 64);
+    auto* sheet = new rendertest::SizedTexture(128, 64);
     animation.setTexture(sheet);
     const core::rectf uv = animation.getFrameUVRect();
     EXPECT_FLOAT_EQ(uv.UpperLeftCorner.X, 48.0f / 128.0f);
