@@ -75,15 +75,7 @@ protected:
             frame();
     }
     void key(EKEY_CODE code) {
-        for (bool down : {true, false}) {
-            SEvent event;
-            std::memset(static_cast<void*>(&event), 0, sizeof(event));
-            event.EventType = EET_KEY_INPUT_EVENT;
-            event.KeyInput.Key = code;
-            event.KeyInput.PressedDown = down;
-            device->postEventFromUser(event);
-            frame();
-        }
+        postKeyPress(code, [this] { frame(); });
     }
     // The options menu's Controls entry opens the page over it.
     GUIControlOptionsScreen* openControls() {

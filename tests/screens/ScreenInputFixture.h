@@ -14,6 +14,7 @@
 #include "screens/ScreenRegistration.h"
 #include "support/ScreenConnections.h"
 
+#include <cstring>
 #include <filesystem>
 #include <memory>
 
@@ -35,6 +36,19 @@ protected:
     }
     // After the test's own settings and hooks: the input manager reads them as it starts.
     void startInput() { useInput(); }
+    // A key pressed and let go through the engine, as the player's keyboard does, with the
+    // test's own frame run after each of the two events.
+    template <class Frame> void postKeyPress(irr::EKEY_CODE code, Frame frame) {
+        for (bool down : {true, false}) {
+            irr::SEvent event;
+            std::memset(static_cast<void*>(&event), 0, sizeof(event));
+            event.EventType = irr::EET_KEY_INPUT_EVENT;
+            event.KeyInput.Key = code;
+            event.KeyInput.PressedDown = down;
+            device->postEventFromUser(event);
+            frame();
+        }
+    }
 };
 
 } // namespace screentest

@@ -42,15 +42,7 @@ protected:
     std::unique_ptr<PhysicsManager> physics;
 
     void key(EKEY_CODE code) {
-        for (bool down : {true, false}) {
-            SEvent event;
-            std::memset(static_cast<void*>(&event), 0, sizeof(event));
-            event.EventType = EET_KEY_INPUT_EVENT;
-            event.KeyInput.Key = code;
-            event.KeyInput.PressedDown = down;
-            device->postEventFromUser(event);
-            frame();
-        }
+        postKeyPress(code, [this] { frame(); });
     }
     void wheel(f32 steps) {
         SEvent event;

@@ -482,15 +482,7 @@ protected:
     // A key pressed and let go through the engine, as the player's keyboard does, then the
     // GUI left to come to rest.
     void key(EKEY_CODE code) {
-        for (bool down : {true, false}) {
-            SEvent event;
-            std::memset(static_cast<void*>(&event), 0, sizeof(event));
-            event.EventType = EET_KEY_INPUT_EVENT;
-            event.KeyInput.Key = code;
-            event.KeyInput.PressedDown = down;
-            device->postEventFromUser(event);
-            frame();
-        }
+        postKeyPress(code, [this] { frame(); });
         settle();
     }
     // The tree after the step: whole at the first step of a size, else only the elements
