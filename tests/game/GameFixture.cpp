@@ -5,7 +5,9 @@
 #include "core/app/GameApplication.h"
 #include "core/Globals.h"
 #include "core/Stopwatch.h"
+#include "gui/GUIOptionsList.h"
 #include "gui/GUIScreen.h"
+#include "gui/GUIScrollList.h"
 #include "gui/GuiHooks.h"
 #include "level/LevelHooks.h"
 #include "physics/world/PhysicsHooks.h"
@@ -73,6 +75,13 @@ std::string GameFixture::waitingStep() const { return nextStep < road.size() ? r
 bool GameFixture::stableFor(bool condition, int frames) {
     stableFrames = condition ? stableFrames + 1 : 0;
     return stableFrames >= frames;
+}
+
+bool GameFixture::settledScreen(GUIScreen* screen) {
+    bool ready = screen && screen->getFadeState() == GUIScreen::Shown;
+    if (auto* list = dynamic_cast<GUIOptionsList*>(screen); ready && list && list->getScrollList())
+        ready = list->getScrollList()->getAppear() >= 1.0f;
+    return stableFor(ready, 3);
 }
 
 void GameFixture::stopRoad(const std::string& why) {

@@ -50,6 +50,9 @@ protected:
     // True once the condition has held in that many frames in a row (a body at rest, a menu
     // that stays); for a step's state. The count starts afresh with every step.
     bool stableFor(bool condition, int frames);
+    // For a step's state: the screen (the top one, cast by the caller; null when it is not of
+    // the type) has come in, its rows stand still, and it has stayed so for three frames.
+    bool settledScreen(GUIScreen* screen);
 
     // A key goes down or up through the engine's event receiver, where the window delivers
     // it: after this frame's input frame has ended, before the next frame.

@@ -182,11 +182,7 @@ protected:
     // The screen of that type is on top, has come in, its rows stand still and it stays.
     template <class Screen>
     bool settled() {
-        auto* screen = dynamic_cast<Screen*>(screenManager->getTopScreen());
-        bool ready = screen && screen->getFadeState() == GUIScreen::Shown;
-        if (auto* list = dynamic_cast<GUIOptionsList*>(screen); ready && list && list->getScrollList())
-            ready = list->getScrollList()->getAppear() >= 1.0f;
-        return stableFor(ready, 3);
+        return settledScreen(dynamic_cast<Screen*>(screenManager->getTopScreen()));
     }
     template <class Screen>
     static Screen* top() {
