@@ -110,6 +110,18 @@ protected:
         out << logLines(text, temp());
     }
     std::string temp() const { return dir.path().string(); }
+    // The settings become the game's own, under a heading. Made before the log's own device,
+    // their device does not hear the log: this fixture's does.
+    void useSettings(GameSettings& inUse, const char* heading) {
+        listenToTheLog();
+        gameSettings = &inUse;
+        out << heading;
+    }
+    // The settings read from their file: the log lines, then every value they came to.
+    void recordLoad(GameSettings& loading) {
+        logged([&]() { loading.load(); });
+        out << attributeLines(loading.getAttributes());
+    }
 
     std::ostringstream out;
     std::unique_ptr<test::NullDevice> ownLog;
@@ -154,9 +166,7 @@ TEST_F(PlayerFilesRecordTest, SettingsFileOnTheFirstStartAndAfterChanges) {
     std::filesystem::create_directories(dir.path() / "first");
     {
         GameSettings first(path);
-        listenToTheLog();
-        gameSettings = &first;
-        out << "first start\n";
+        useSettings(first, "first start\n");
         logged([&]() {
             first.load();
             first.save();
@@ -171,11 +181,8 @@ TEST_F(PlayerFilesRecordTest, SettingsFileOnTheFirstStartAndAfterChanges) {
     }
     // The next start reads the changed file: values beyond their ranges are brought back.
     GameSettings next(path);
-    listenToTheLog();
-    gameSettings = &next;
-    out << "read back\n";
-    logged([&]() { next.load(); });
-    out << attributeLines(next.getAttributes());
+    useSettings(next, "read back\n");
+    recordLoad(next);
     for (const SettingDefinition& definition : settingDefinitions())
         out << "  get " << readBack(definition.key) << "\n";
     out << "  get " << readBack("Custom_Note") << "\n";
@@ -210,11 +217,8 @@ TEST_F(PlayerFilesRecordTest, SettingsFileEditedByHand) {
 </Game>
 )";
     GameSettings edited(path);
-    listenToTheLog();
-    gameSettings = &edited;
-    out << "edited file\n";
-    logged([&]() { edited.load(); });
-    out << attributeLines(edited.getAttributes());
+    useSettings(edited, "edited file\n");
+    recordLoad(edited);
     logged([&]() { edited.save(); });
     out << "written\n" << fileLines(path, temp());
 
@@ -228,8 +232,7 @@ TEST_F(PlayerFilesRecordTest, SettingsFileEditedByHand) {
 </Game>
 )";
     out << "wrong type\n";
-    logged([&]() { edited.load(); });
-    out << attributeLines(edited.getAttributes());
+    recordLoad(edited);
     out << "kept aside " << std::filesystem::exists(path + ".bad") << "\n";
     gameSettings = settings.get();
     test::expectMatchesRecord("core/records/player_files/settings_edited.txt", out.str());
