@@ -57,23 +57,4 @@ public:
     irr::core::aabbox3df box;
 };
 
-// A texture with a size (the null driver's own textures have none), named "sheet".
-class SizedTexture : public irr::video::ITexture {
-public:
-    SizedTexture(irr::u32 width, irr::u32 height) : irr::video::ITexture("sheet"), size(width, height) {}
-    void* lock(irr::video::E_TEXTURE_LOCK_MODE = irr::video::ETLM_READ_WRITE, irr::u32 = 0) override {
-        return nullptr;
-    }
-    void unlock() override {}
-    const irr::core::dimension2du& getOriginalSize() const override { return size; }
-    const irr::core::dimension2du& getSize() const override { return size; }
-    irr::video::E_DRIVER_TYPE getDriverType() const override { return irr::video::EDT_NULL; }
-    irr::video::ECOLOR_FORMAT getColorFormat() const override { return irr::video::ECF_A8R8G8B8; }
-    irr::u32 getPitch() const override { return size.Width * 4; }
-    void regenerateMipMapLevels(void* = nullptr) override {}
-
-private:
-    irr::core::dimension2du size;
-};
-
 } // namespace rendertest

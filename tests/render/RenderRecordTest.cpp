@@ -32,6 +32,7 @@
 
 #include "../level/LevelTestSupport.h"
 #include "RecordingServices.h"
+#include "../gui/GuiFixture.h"
 #include "RenderFixture.h"
 
 #include <gtest/gtest.h>
@@ -957,7 +958,7 @@ TEST_F(RenderRecordTest, WorldEffectsTextAndSpriteFramesOverFixedTime) {
     }
 
     // Sprite animations: looping, reversed and clamped, over fixed steps.
-    rendertest::SizedTexture* sheet = new rendertest::SizedTexture(256, 128);
+    guitest::SizedTexture* sheet = new guitest::SizedTexture("sheet", 256, 128);
     const struct Sprite {
         const char* name;
         bool looping, reversed;

@@ -2,6 +2,7 @@
 // timing, cell and rectangle lookups, and the two XML loaders with their failure lines.
 #include "render/SpriteAnimation.h"
 
+#include "../gui/GuiFixture.h"
 #include "RenderFixture.h"
 
 #include "core/Globals.h"
@@ -186,7 +187,7 @@ TEST_F(SpriteAnimationTest, RectanglesOfTheCurrentCell) {
     EXPECT_EQ(animation.getFrameUVRect(), core::rectf(0, 0, 0, 0)); // no texture yet
     EXPECT_EQ(animation.getFrameRect(), core::recti(48, 8, 64, 16));
 
-    auto* sheet = new rendertest::SizedTexture(128, 64);
+    auto* sheet = new guitest::SizedTexture("sheet", 128, 64);
     animation.setTexture(sheet);
     const core::rectf uv = animation.getFrameUVRect();
     EXPECT_FLOAT_EQ(uv.UpperLeftCorner.X, 48.0f / 128.0f);
