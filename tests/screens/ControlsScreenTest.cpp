@@ -115,14 +115,7 @@ protected:
     // The engine delivers a mouse move, press and release at the point, one frame each.
     void clickAt(const core::position2di& point) {
         for (EMOUSE_INPUT_EVENT kind : {EMIE_MOUSE_MOVED, EMIE_LMOUSE_PRESSED_DOWN, EMIE_LMOUSE_LEFT_UP}) {
-            SEvent event;
-            std::memset(static_cast<void*>(&event), 0, sizeof(event));
-            event.EventType = EET_MOUSE_INPUT_EVENT;
-            event.MouseInput.Event = kind;
-            event.MouseInput.X = point.X;
-            event.MouseInput.Y = point.Y;
-            event.MouseInput.ButtonStates = kind == EMIE_LMOUSE_PRESSED_DOWN ? EMBSM_LEFT : 0;
-            device->postEventFromUser(event);
+            postMouse(kind, point);
             frame();
         }
     }

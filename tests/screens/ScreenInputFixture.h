@@ -49,6 +49,17 @@ protected:
             frame();
         }
     }
+    // The pointer's event at the point through the engine, the left button held on a press.
+    void postMouse(irr::EMOUSE_INPUT_EVENT kind, const irr::core::position2di& at) {
+        irr::SEvent event;
+        std::memset(static_cast<void*>(&event), 0, sizeof(event));
+        event.EventType = irr::EET_MOUSE_INPUT_EVENT;
+        event.MouseInput.Event = kind;
+        event.MouseInput.X = at.X;
+        event.MouseInput.Y = at.Y;
+        event.MouseInput.ButtonStates = kind == irr::EMIE_LMOUSE_PRESSED_DOWN ? irr::EMBSM_LEFT : 0;
+        device->postEventFromUser(event);
+    }
 };
 
 } // namespace screentest

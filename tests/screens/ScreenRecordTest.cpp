@@ -489,14 +489,7 @@ protected:
     // whose lines changed since the step before and the places that emptied.
     // The pointer's event through the engine, then the GUI left to come to rest.
     void mouse(EMOUSE_INPUT_EVENT kind, const core::position2di& at) {
-        SEvent event;
-        std::memset(static_cast<void*>(&event), 0, sizeof(event));
-        event.EventType = EET_MOUSE_INPUT_EVENT;
-        event.MouseInput.Event = kind;
-        event.MouseInput.X = at.X;
-        event.MouseInput.Y = at.Y;
-        event.MouseInput.ButtonStates = kind == EMIE_LMOUSE_PRESSED_DOWN ? EMBSM_LEFT : 0;
-        device->postEventFromUser(event);
+        postMouse(kind, at);
         frame();
         settle();
     }
