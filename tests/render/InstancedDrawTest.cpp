@@ -15,6 +15,7 @@
 
 #include "../physics/PhysicsObjectFixture.h"
 #include "RecordingServices.h"
+#include "RenderFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -24,7 +25,7 @@ using namespace irr;
 
 namespace {
 
-class InstancedDrawTest : public PhysicsObjectFixture {
+class InstancedDrawTest : public PhysicsObjectFixture, protected rendertest::ShadingStage {
 protected:
     void SetUp() override {
         PhysicsObjectFixture::SetUp();
@@ -49,24 +50,10 @@ protected:
         frames(3);
         merged = source->getInstancedMeshNode();
         ASSERT_NE(merged, nullptr);
-        handler = std::make_unique<EffectHandler>(device->get(), core::dimension2du(0, 0));
-        effectHandler = handler.get();
-        shaders = std::make_unique<ShaderManager>();
-        shaders->shaderLevel = 3;
-        shaders->useIndexedArrayNames = true;
-        shaderManager = shaders.get();
-        lights = new LightManager(smgr());
-        lightManager = lights;
-        services = std::make_unique<rendertest::RecordingServices>(device->get()->getVideoDriver());
+        startShading(device->get());
     }
     void TearDown() override {
-        smgr()->setLightManager(nullptr);
-        lights->drop();
-        lightManager = nullptr;
-        shaderManager = nullptr;
-        shaders.reset();
-        effectHandler = nullptr;
-        handler.reset();
+        stopShading(smgr());
         shadowConstants() = ShadowConstants{};
         PhysicsObjectFixture::TearDown();
     }
@@ -82,10 +69,6 @@ protected:
 
     PhysicsObject* source = nullptr;
     scene::ISceneNode* merged = nullptr;
-    std::unique_ptr<EffectHandler> handler;
-    std::unique_ptr<ShaderManager> shaders;
-    LightManager* lights = nullptr;
-    std::unique_ptr<rendertest::RecordingServices> services;
     video::SMaterial material; // the callback keeps the drawn material's address
     const std::string joints = "mJointTransform[0]"; // indexed array names are on
 };

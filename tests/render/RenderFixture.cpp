@@ -107,4 +107,31 @@ void RenderGlFixture::closeRendering() {
     workingDir.reset();
 }
 
+ShadingStage::ShadingStage() = default;
+ShadingStage::~ShadingStage() = default;
+
+void ShadingStage::startShading(IrrlichtDevice* device) {
+    handler = std::make_unique<EffectHandler>(device, core::dimension2du(0, 0));
+    effectHandler = handler.get();
+    shaders = std::make_unique<ShaderManager>();
+    shaders->shaderLevel = 3;
+    shaders->useIndexedArrayNames = true;
+    shaderManager = shaders.get();
+    lights = new LightManager(device->getSceneManager());
+    lightManager = lights;
+    services = std::make_unique<RecordingServices>(device->getVideoDriver());
+}
+
+void ShadingStage::stopShading(scene::ISceneManager* smgr) {
+    smgr->setLightManager(nullptr);
+    if (lights)
+        lights->drop();
+    lights = nullptr;
+    lightManager = nullptr;
+    shaderManager = nullptr;
+    shaders.reset();
+    effectHandler = nullptr;
+    handler.reset();
+}
+
 } // namespace rendertest

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "RecordingServices.h"
+
 #include "core/GameSettings.h"
 #include "support/TempDir.h"
 
@@ -12,6 +14,8 @@
 
 class EffectHandler;
 struct EffectHandlerSetup;
+class LightManager;
+class ShaderManager;
 
 namespace rendertest {
 
@@ -55,6 +59,23 @@ public:
     const irr::core::aabbox3df& getBoundingBox() const override { return box; }
     int registered = 0;
     irr::core::aabbox3df box;
+};
+
+// What the shading callbacks read, on the null driver: an effect handler, a shader manager at
+// shader level 3 with indexed array names, a light manager on the scene, each set as the
+// game's own, and services that keep the constants a callback sets.
+class ShadingStage {
+protected:
+    ShadingStage();
+    ~ShadingStage();
+    void startShading(irr::IrrlichtDevice* device);
+    // Takes them down in reverse and clears the game's pointers to them.
+    void stopShading(irr::scene::ISceneManager* smgr);
+
+    std::unique_ptr<EffectHandler> handler;
+    std::unique_ptr<ShaderManager> shaders;
+    LightManager* lights = nullptr;
+    std::unique_ptr<RecordingServices> services;
 };
 
 } // namespace rendertest

@@ -184,7 +184,7 @@ void recordLightRecords(Record& record, const std::string& what, const LightReco
 }
 
 // The rendering managers on the null driver beside a level manager, as start-up makes them.
-class RenderRecordTest : public test::LevelFixture {
+class RenderRecordTest : public test::LevelFixture, protected rendertest::ShadingStage {
 protected:
     void SetUp() override {
         LevelFixture::SetUp();
@@ -193,12 +193,8 @@ protected:
         settings = std::make_unique<GameSettings>(temp.file("PaddlestoneConfig.xml"));
         settings->load(true);
         gameSettings = settings.get();
-        handler = std::make_unique<EffectHandler>(device->get(), core::dimension2du(0, 0));
-        effectHandler = handler.get();
-        shaders = std::make_unique<ShaderManager>();
-        shaders->shaderLevel = 3;
+        startShading(device->get());
         shaders->graphicsQuality = 0;
-        shaders->useIndexedArrayNames = true;
         // A number of its own for every named material, so that a record shows which one a
         // user took (the null driver compiles none).
         s32 next = 60;
@@ -207,19 +203,9 @@ protected:
                               &shaders->particleSolidMaterial, &shaders->particleAddMaterial,
                               &shaders->particleAlphaMaterial, &shaders->particleAlphaRefMaterial})
             *material = next++;
-        shaderManager = shaders.get();
-        lights = new LightManager(smgr());
-        lightManager = lights;
-        services = std::make_unique<rendertest::RecordingServices>(driver());
     }
     void TearDown() override {
-        smgr()->setLightManager(nullptr);
-        lights->drop();
-        lightManager = nullptr;
-        shaderManager = nullptr;
-        shaders.reset();
-        effectHandler = nullptr;
-        handler.reset();
+        stopShading(smgr());
         gameSettings = nullptr;
         settings.reset();
         shadowConstants() = ShadowConstants{};
@@ -253,10 +239,6 @@ protected:
     }
 
     std::unique_ptr<GameSettings> settings;
-    std::unique_ptr<EffectHandler> handler;
-    std::unique_ptr<ShaderManager> shaders;
-    LightManager* lights = nullptr;
-    std::unique_ptr<rendertest::RecordingServices> services;
 };
 
 // --- (a) shader texts ------------------------------------------------------------------------------

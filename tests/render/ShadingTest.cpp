@@ -45,32 +45,18 @@ public:
     core::aabbox3df box{-1, -1, -1, 1, 1, 1};
 };
 
-class ShadingTest : public test::LevelFixture {
+class ShadingTest : public test::LevelFixture, protected rendertest::ShadingStage {
 protected:
     void SetUp() override {
         LevelFixture::SetUp();
         settings = std::make_unique<GameSettings>(temp.file("PaddlestoneConfig.xml"));
         settings->load(true);
         gameSettings = settings.get();
-        handler = std::make_unique<EffectHandler>(device->get(), core::dimension2du(0, 0));
-        effectHandler = handler.get();
-        shaders = std::make_unique<ShaderManager>();
-        shaders->shaderLevel = 3;
+        startShading(device->get());
         shaders->graphicsQuality = 0;
-        shaders->useIndexedArrayNames = true;
-        shaderManager = shaders.get();
-        lights = new LightManager(smgr());
-        lightManager = lights;
-        services = std::make_unique<rendertest::RecordingServices>(device->get()->getVideoDriver());
     }
     void TearDown() override {
-        smgr()->setLightManager(nullptr);
-        lights->drop();
-        lightManager = nullptr;
-        shaderManager = nullptr;
-        shaders.reset();
-        effectHandler = nullptr;
-        handler.reset();
+        stopShading(smgr());
         gameSettings = nullptr;
         settings.reset();
         shadowConstants() = ShadowConstants{};
@@ -104,10 +90,6 @@ protected:
     }
 
     std::unique_ptr<GameSettings> settings;
-    std::unique_ptr<EffectHandler> handler;
-    std::unique_ptr<ShaderManager> shaders;
-    LightManager* lights = nullptr;
-    std::unique_ptr<rendertest::RecordingServices> services;
 };
 
 // --- shadow light and cascades ----------------------------------------------------------------
