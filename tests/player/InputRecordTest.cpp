@@ -428,15 +428,6 @@ protected:
         keyEvent(code, false);
     }
     void cursorTo(int x, int y) { device->get()->getCursorControl()->setPosition(x, y); }
-    void finger(irr::s32 id, irr::s32 x, irr::s32 y, irr::u32 flags, irr::u32 tag = 0) {
-        TouchData data;
-        data.id = id;
-        data.x = x;
-        data.y = y;
-        data.flags = flags;
-        data.tag = tag;
-        input->injectTouch(data);
-    }
     void pad(std::uint16_t buttons, std::uint8_t lt, std::uint8_t rt, std::int16_t lx, std::int16_t ly,
              std::int16_t rx, std::int16_t ry) {
         pads->setButtons(0, buttons);

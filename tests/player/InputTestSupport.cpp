@@ -2,6 +2,7 @@
 
 #include "core/Globals.h"
 #include "core/CoreSlots.h"
+#include "player/InputEvent.h"
 #include "level/LevelManager.h"
 #include "level/SaveManager.h"
 #include "physics/world/PhysicsManager.h"
@@ -102,6 +103,16 @@ void InputTest::keyEvent(irr::EKEY_CODE key, bool down) {
     event.KeyInput.Shift = false;
     event.KeyInput.Control = false;
     device->get()->postEventFromUser(event);
+}
+
+void InputTest::finger(irr::s32 id, irr::s32 x, irr::s32 y, irr::u32 flags, irr::u32 tag) {
+    TouchData data;
+    data.id = id;
+    data.x = x;
+    data.y = y;
+    data.flags = flags;
+    data.tag = tag;
+    input->injectTouch(data);
 }
 
 void InputTest::mouseEvent(irr::EMOUSE_INPUT_EVENT kind, irr::u32 buttonStates, float wheel) {

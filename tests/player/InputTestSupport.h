@@ -47,6 +47,8 @@ protected:
     // Engine events through the input manager's receiver.
     void keyEvent(irr::EKEY_CODE key, bool down);
     void mouseEvent(irr::EMOUSE_INPUT_EVENT kind, irr::u32 buttonStates = 0, float wheel = 0.0f);
+    // A finger's touch (its flags: went down, went up) through the input manager's own entry.
+    void finger(irr::s32 id, irr::s32 x, irr::s32 y, irr::u32 flags, irr::u32 tag = 0);
     // update, then endFrame: one frame.
     void frame();
 

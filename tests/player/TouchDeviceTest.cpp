@@ -15,16 +15,6 @@ protected:
         touch = input->getTouch();
         controls = input->getActiveControls();
     }
-    void finger(irr::s32 id, irr::s32 x, irr::s32 y, irr::u32 flags, irr::u32 tag = 0) {
-        TouchData data;
-        data.id = id;
-        data.x = x;
-        data.y = y;
-        data.flags = flags;
-        data.tag = tag;
-        input->injectTouch(data);
-    }
-
     TouchDevice* touch = nullptr;
     PlayerControls* controls = nullptr;
 };
