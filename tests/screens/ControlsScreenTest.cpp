@@ -49,19 +49,13 @@ class ControlsScreenTest : public screentest::ScreenInputFixture {
 protected:
     void SetUp() override {
         ScreenInputFixture::SetUp();
-        settings = std::make_unique<GameSettings>((saves.path() / "PaddlestoneConfig.xml").string());
-        settings->load(true);
-        gameSettings = settings.get();
-        startInput();
+        startInputOnOwnSettings();
         screenManager->createScreens();
     }
     void TearDown() override {
         physicsManager = nullptr;
         physics.reset();
-        // The input manager goes before the settings it reads.
         ScreenInputFixture::TearDown();
-        gameSettings = nullptr;
-        settings.reset();
     }
     void frame() {
         setFrameDelta(0.05f);
@@ -136,7 +130,6 @@ protected:
         frame();
     }
 
-    std::unique_ptr<GameSettings> settings;
     std::unique_ptr<PhysicsManager> physics;
 };
 

@@ -5,6 +5,7 @@
 #include "../gui/GuiFixture.h"
 
 #include "core/CoreSlots.h"
+#include "core/GameSettings.h"
 #include "core/Globals.h"
 #include "core/app/SubsystemRegistration.h"
 #include "platform/FakePadBackend.h"
@@ -33,9 +34,21 @@ protected:
     void TearDown() override {
         resetCoreSlots();
         GuiFixture::TearDown();
+        // The input manager (gone with the GUI) goes before the settings it reads.
+        if (settings) {
+            gameSettings = nullptr;
+            settings.reset();
+        }
     }
     // After the test's own settings and hooks: the input manager reads them as it starts.
     void startInput() { useInput(); }
+    // The game's settings of the test's own, in the save folder, then the input manager on them.
+    void startInputOnOwnSettings() {
+        settings = std::make_unique<GameSettings>((saves.path() / "PaddlestoneConfig.xml").string());
+        settings->load(true);
+        gameSettings = settings.get();
+        startInput();
+    }
     // A key pressed and let go through the engine, as the player's keyboard does, with the
     // test's own frame run after each of the two events.
     template <class Frame> void postKeyPress(irr::EKEY_CODE code, Frame frame) {
@@ -60,6 +73,8 @@ protected:
         event.MouseInput.ButtonStates = kind == irr::EMIE_LMOUSE_PRESSED_DOWN ? irr::EMBSM_LEFT : 0;
         device->postEventFromUser(event);
     }
+
+    std::unique_ptr<GameSettings> settings;
 };
 
 } // namespace screentest

@@ -376,10 +376,7 @@ class ScreenRecordTest : public screentest::ScreenInputFixture {
 protected:
     void SetUp() override {
         ScreenInputFixture::SetUp();
-        settings = std::make_unique<GameSettings>((saves.path() / "PaddlestoneConfig.xml").string());
-        settings->load(true);
-        gameSettings = settings.get();
-        startInput();
+        startInputOnOwnSettings();
         // The game's element factory, as the game registers it: layouts name its types.
         (new GUIElementFactory(environment))->drop();
         // The level's cache reads animation files with the rendering code's loader.
@@ -413,8 +410,6 @@ protected:
         clearSpriteAnimationCache();
         resetLevelHooks();
         ScreenInputFixture::TearDown();
-        gameSettings = nullptr;
-        settings.reset();
     }
 
     // The window takes the size and the standing screens are made anew for it.
@@ -600,7 +595,6 @@ protected:
         loadLevelList();
     }
 
-    std::unique_ptr<GameSettings> settings;
     std::unique_ptr<PhysicsManager> physics;
     std::string text;
     std::vector<Block> previous;
