@@ -44,17 +44,9 @@ const char* const litLevel = R"(<?xml version="1.0"?>
 )";
 
 // Stands where the level's block is and notes, while it is drawn, the lights chosen for it.
-class LightProbe : public scene::ISceneNode {
+class LightProbe : public rendertest::DrawnProbe {
 public:
-    explicit LightProbe(scene::ISceneManager* manager)
-        : scene::ISceneNode(manager->getRootSceneNode(), manager, -1) {
-        setAutomaticCulling(scene::EAC_OFF);
-    }
-    void OnRegisterSceneNode() override {
-        if (IsVisible)
-            SceneManager->registerNodeForRendering(this);
-        ISceneNode::OnRegisterSceneNode();
-    }
+    using rendertest::DrawnProbe::DrawnProbe;
     void render() override {
         ++draws;
         nearOn = SceneManager->getSceneNodeFromName("Near")->isVisible();
@@ -62,10 +54,6 @@ public:
         candidates = lightManager->candidateLights.size();
         first = candidates ? lightManager->candidateLight(0)->getName() : "";
     }
-    const core::aabbox3df& getBoundingBox() const override { return box; }
-    scene::ESCENE_NODE_TYPE getType() const override { return scene::ESNT_CUBE; }
-
-    core::aabbox3df box{-1, -1, -1, 1, 1, 1};
     int draws = 0;
     bool nearOn = false;
     bool farOn = false;

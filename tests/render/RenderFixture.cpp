@@ -107,6 +107,15 @@ void RenderGlFixture::closeRendering() {
     workingDir.reset();
 }
 
+scene::IAnimatedMeshSceneNode* addEmptySkinnedNode(scene::ISceneManager* smgr, scene::ISceneNode* parent) {
+    scene::ISkinnedMesh* skinned = smgr->createSkinnedMesh();
+    skinned->addMeshBuffer();
+    skinned->finalize();
+    scene::IAnimatedMeshSceneNode* mesh = smgr->addAnimatedMeshSceneNode(skinned, parent);
+    skinned->drop();
+    return mesh;
+}
+
 ShadingStage::ShadingStage() = default;
 ShadingStage::~ShadingStage() = default;
 

@@ -22,6 +22,10 @@ namespace rendertest {
 // Empties every slot table and manager pointer the rendering code reads.
 void resetRenderGlobals();
 
+// A node of an empty skinned mesh (one buffer, no joints) under the parent; the scene keeps it.
+irr::scene::IAnimatedMeshSceneNode* addEmptySkinnedNode(irr::scene::ISceneManager* smgr,
+                                                        irr::scene::ISceneNode* parent);
+
 // Mean luminance of an area.
 double meanLuminance(irr::video::IImage* image, const irr::core::recti& area);
 
@@ -48,6 +52,24 @@ protected:
     std::unique_ptr<test::ScopedWorkingDir> workingDir;
     std::unique_ptr<GameSettings> settings;
     irr::IrrlichtDevice* device = nullptr;
+};
+
+// A unit cube's stand-in under the scene's root, never culled, that registers for drawing
+// while it is visible: a test's render() notes what the drawing code hands it.
+class DrawnProbe : public irr::scene::ISceneNode {
+public:
+    explicit DrawnProbe(irr::scene::ISceneManager* manager, const irr::core::vector3df& at = {0, 0, 0})
+        : irr::scene::ISceneNode(manager->getRootSceneNode(), manager, -1, at) {
+        setAutomaticCulling(irr::scene::EAC_OFF);
+    }
+    void OnRegisterSceneNode() override {
+        if (IsVisible)
+            SceneManager->registerNodeForRendering(this);
+        ISceneNode::OnRegisterSceneNode();
+    }
+    const irr::core::aabbox3df& getBoundingBox() const override { return box; }
+    irr::scene::ESCENE_NODE_TYPE getType() const override { return irr::scene::ESNT_CUBE; }
+    irr::core::aabbox3df box{-1, -1, -1, 1, 1, 1};
 };
 
 // A node that counts the times it is asked to register for drawing.

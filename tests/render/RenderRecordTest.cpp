@@ -383,11 +383,7 @@ TEST_F(RenderRecordTest, ShaderConstantsOfAFixedSceneFrameByFrame) {
     auto* object = new PhysicsObject(root(), smgr(), -1);
     object->drop();
     object->setPosition(core::vector3df(2, 1, 3));
-    scene::ISkinnedMesh* skinned = smgr()->createSkinnedMesh();
-    skinned->addMeshBuffer();
-    skinned->finalize();
-    scene::IAnimatedMeshSceneNode* mesh = smgr()->addAnimatedMeshSceneNode(skinned, object);
-    skinned->drop();
+    scene::IAnimatedMeshSceneNode* mesh = rendertest::addEmptySkinnedNode(smgr(), object);
     ASSERT_NE(mesh, nullptr);
     handler->shadowNodes.push_back({mesh, 2, 0});
     LightObject* sun = addLight("Sun", video::ELT_DIRECTIONAL, core::vector3df(0, 50, 0), 80.0f,
@@ -730,16 +726,8 @@ TEST_F(RenderRecordTest, WaterLightsAndShadowSetUpOverFrames) {
                     light->getPriority(), light->getLightType());
     }
     // Nodes drawn by the scene: the lights each is given while it draws.
-    struct Probe : public scene::ISceneNode {
-        Probe(scene::ISceneManager* manager, const core::vector3df& at)
-            : scene::ISceneNode(manager->getRootSceneNode(), manager, -1, at) {
-            setAutomaticCulling(scene::EAC_OFF);
-        }
-        void OnRegisterSceneNode() override {
-            if (IsVisible)
-                SceneManager->registerNodeForRendering(this);
-            ISceneNode::OnRegisterSceneNode();
-        }
+    struct Probe : public rendertest::DrawnProbe {
+        using rendertest::DrawnProbe::DrawnProbe;
         void render() override {
             chosen.clear();
             for (u32 i = 0; i < lightManager->candidateLights.size(); ++i)
@@ -751,9 +739,6 @@ TEST_F(RenderRecordTest, WaterLightsAndShadowSetUpOverFrames) {
             recordLightRecords(lightRecords, "  light record", records);
             sent = lightRecords.text;
         }
-        const core::aabbox3df& getBoundingBox() const override { return box; }
-        scene::ESCENE_NODE_TYPE getType() const override { return scene::ESNT_CUBE; }
-        core::aabbox3df box{-1, -1, -1, 1, 1, 1};
         std::string chosen;
         LightRecord records[maxLightRecords];
         std::string sent;

@@ -317,11 +317,7 @@ TEST_F(ShadingTest, SliceCornersAreTheViewsRectanglesAtItsSplitsGrownByTheScale)
 // distance mode leave moving objects out.
 TEST_F(ShadingTest, CastersDrawIntoAMapByTheirModeVisibilityAndMotion) {
     PhysicsObject* object = addPhysicsObject();
-    scene::ISkinnedMesh* skinned = smgr()->createSkinnedMesh();
-    skinned->addMeshBuffer();
-    skinned->finalize();
-    scene::IAnimatedMeshSceneNode* mesh = smgr()->addAnimatedMeshSceneNode(skinned, object);
-    skinned->drop();
+    scene::IAnimatedMeshSceneNode* mesh = rendertest::addEmptySkinnedNode(smgr(), object);
     ASSERT_NE(mesh, nullptr);
     const struct Row {
         const char* name;
@@ -497,11 +493,7 @@ TEST_F(ShadingTest, PhongSendsTheTextureTransformOfLayerZero) {
 TEST_F(ShadingTest, PhongReadsThePhysicsObjectBehindTheNode) {
     simulateRunningPhysics();
     PhysicsObject* object = addPhysicsObject();
-    scene::ISkinnedMesh* skinned = smgr()->createSkinnedMesh();
-    skinned->addMeshBuffer();
-    skinned->finalize();
-    scene::IAnimatedMeshSceneNode* mesh = smgr()->addAnimatedMeshSceneNode(skinned, object);
-    skinned->drop();
+    scene::IAnimatedMeshSceneNode* mesh = rendertest::addEmptySkinnedNode(smgr(), object);
     ASSERT_NE(mesh, nullptr);
     object->mesh().AlphaOverride = 0.25f;
     object->mesh().highlightMode = 4;
