@@ -178,13 +178,7 @@ protected:
         evdevMice::resetForTests();
         std::filesystem::create_directories(miceFolder());
         evdevMice::setInputFolder(miceFolder());
-        evdevMice::setMouseProbe([](int fd, std::string& description) {
-            struct stat info {};
-            if (fstat(fd, &info) != 0 || !S_ISFIFO(info.st_mode))
-                return false;
-            description = "Pipe mouse";
-            return true;
-        });
+        test::probePipesAsMice();
     }
     void TearDown() override {
         InputTest::TearDown();

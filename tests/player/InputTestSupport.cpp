@@ -8,8 +8,11 @@
 #include "physics/world/PhysicsManager.h"
 #include "player/PlayerHooks.h"
 #include "player/PlayerControls.h"
+#include "player/devices/EvdevMouseDriver.h"
 
 #include <filesystem>
+#include <string>
+#include <sys/stat.h>
 
 namespace test {
 
@@ -131,6 +134,16 @@ void InputTest::mouseEvent(irr::EMOUSE_INPUT_EVENT kind, irr::u32 buttonStates, 
 void InputTest::frame() {
     input->update();
     input->endFrame();
+}
+
+void probePipesAsMice() {
+    evdevMice::setMouseProbe([](int fd, std::string& description) {
+        struct stat info {};
+        if (fstat(fd, &info) != 0 || !S_ISFIFO(info.st_mode))
+            return false;
+        description = "Pipe mouse";
+        return true;
+    });
 }
 
 } // namespace test

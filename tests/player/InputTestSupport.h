@@ -76,6 +76,10 @@ protected:
 // the hooks.
 void standInManagers(bool present);
 
+// The several-mice driver takes the named pipes in its folder for mice ("Pipe mouse"), and
+// nothing else: the machine's own input devices never take part.
+void probePipesAsMice();
+
 // The text the code under test writes to standard output (the log without a device) while
 // the function runs.
 template <class F>

@@ -2,6 +2,8 @@
 
 #include "support/TempDir.h"
 
+#include "../InputTestSupport.h"
+
 #include <fcntl.h>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -19,13 +21,7 @@ protected:
     void SetUp() override {
         evdevMice::resetForTests();
         evdevMice::setInputFolder(dir.path().string());
-        evdevMice::setMouseProbe([](int fd, std::string& description) {
-            struct stat info {};
-            if (fstat(fd, &info) != 0 || !S_ISFIFO(info.st_mode))
-                return false;
-            description = "Pipe mouse";
-            return true;
-        });
+        test::probePipesAsMice();
         evdevMice::installDrivers();
     }
     void TearDown() override {
