@@ -61,6 +61,24 @@ protected:
         }
         return figure;
     }
+    // The figure 81 at (0, 3, 2) swimming path 78, with path 79 as the path before it.
+    struct TailedSwimmer {
+        SplineObject* previous;
+        SplineObject* path;
+        PhysicsObject* figure;
+        Swim* swim;
+    };
+    TailedSwimmer addTailedSwimmer() {
+        SplineObject* previous = addStraightPath(79, 100.0f, -100.0f);
+        SplineObject* path = static_cast<SplineObject*>(manager->getSceneNodeFromID(78));
+        PhysicsObject* figure = addFigure(81);
+        figure->setPosition({0, 3, 2});
+        Swim* swim = addSwimmer(addNode({0, 0, 0}), [](Attributes* a) {
+            a->addInt("PrevSplineObjectID", 79);
+            a->addInt("MeshObjectID", 81);
+        });
+        return {previous, path, figure, swim};
+    }
     // Runs frames until the shared state is the one asked for, at most the count.
     bool runUntilState(s32 state, f32 seconds, int count) {
         for (int i = 0; i < count && Swim::shared.state != state; ++i)
@@ -354,14 +372,7 @@ TEST_F(SwimAnimatorTest, AStrokeRunsFromRestThroughTheBlastBackToRest) {
 // the previous path.
 TEST_F(SwimAnimatorTest, WithHardwareSkinningTheTailLiesAlongThePathBehindTheSwimmer) {
     useHardwareSkinning();
-    SplineObject* previous = addStraightPath(79, 100.0f, -100.0f);
-    SplineObject* path = static_cast<SplineObject*>(manager->getSceneNodeFromID(78));
-    PhysicsObject* figure = addFigure(81);
-    figure->setPosition({0, 3, 2});
-    Swim* swim = addSwimmer(addNode({0, 0, 0}), [](Attributes* a) {
-        a->addInt("PrevSplineObjectID", 79);
-        a->addInt("MeshObjectID", 81);
-    });
+    auto [previous, path, figure, swim] = addTailedSwimmer();
     frame(0.001f);
     swim->currentTime = 0.006f; // Curve2 and Curve3 on the path, the rest on the previous one
     frame(0.001f);
@@ -389,14 +400,7 @@ TEST_F(SwimAnimatorTest, WithHardwareSkinningTheTailLiesAlongThePathBehindTheSwi
 TEST_F(SwimAnimatorTest, WithoutHardwareSkinningTheTailKeepsItsAnimatedPose) {
     useHardwareSkinning();
     effectHandler->hardwareSkinning = false; // the effects run, the skinning is the engine's
-    addStraightPath(79, 100.0f, -100.0f);
-    SplineObject* path = static_cast<SplineObject*>(manager->getSceneNodeFromID(78));
-    PhysicsObject* figure = addFigure(81);
-    figure->setPosition({0, 3, 2});
-    Swim* swim = addSwimmer(addNode({0, 0, 0}), [](Attributes* a) {
-        a->addInt("PrevSplineObjectID", 79);
-        a->addInt("MeshObjectID", 81);
-    });
+    auto [previous, path, figure, swim] = addTailedSwimmer();
     frame(0.001f);
     swim->currentTime = 0.5f;
     frame(0.001f);
