@@ -39,6 +39,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <fstream>
 #include <functional>
 #include <string>
 #include <utility>
@@ -667,21 +668,40 @@ TEST_F(CharacterRecordTest, CharactersOfEachProfileAndTypeWalkSeeAndReact) {
     const char* everyman = "Content/Models/Characters/EverymanProfile.xml";
     const char* plain = "Content/Models/Characters/CharacterDefaultProfile.xml";
     const char* swimmer = "Content/Models/Characters/SwimmerProfile.xml";
-    const std::pair<const char*, s32> kinds[] = {{everyman, SCT_Family},      {everyman, SCT_Scientist},
-                                                 {everyman, SCT_Exposed},     {everyman, SCT_Chef},
-                                                 {plain, SCT_Stranger},       {plain, SCT_ExposedLogManiac},
-                                                 {plain, SCT_ZeroSuspicion},  {swimmer, SCT_None}};
-    const char* behaviours[] = {"Loop", "One Way", "Back Forth"};
+    struct Kind {
+        const char* profile;
+        s32 type;
+        const char* behaviour;
+        bool linear;
+    };
+    // Paths of every behaviour, straight and curved; a guard on a Protect path stands
+    // between its points where the player is.
+    const Kind kinds[] = {{everyman, SCT_Family, "Loop", true},
+                          {everyman, SCT_Scientist, "One Way", false},
+                          {everyman, SCT_Exposed, "Back Forth", true},
+                          {everyman, SCT_Chef, "Loop", false},
+                          {plain, SCT_Stranger, "One Way", true},
+                          {plain, SCT_ExposedLogManiac, "Back Forth", false},
+                          {plain, SCT_ZeroSuspicion, "No Change", true},
+                          {plain, SCT_Scientist, "Protect", true},
+                          {swimmer, SCT_None, "One Way", true}};
     int n = 0;
-    for (const auto& kind : kinds) {
-        const char* const profile = kind.first;
-        const s32 type = kind.second;
+    for (const Kind& kind : kinds) {
+        const char* const profile = kind.profile;
+        const s32 type = kind.type;
+        const char* const behaviour = kind.behaviour;
             const int id = 10 + 10 * n;
-            const char* behaviour = behaviours[n % 3];
-            const f32 ox = 40.0f * static_cast<f32>(n % 4) - 60.0f, oz = 40.0f * static_cast<f32>(n / 4) - 20.0f;
+            const f32 ox = 40.0f * static_cast<f32>(n % 4) - 60.0f, oz = 40.0f * static_cast<f32>(n / 4) - 40.0f;
             ++n;
-            r.line("character %s type %s path %s", profile, suspicionCharacterTypeNames[type], behaviour);
-            addPath(id, {{ox, 0, oz}, {ox, 0, oz - 8}, {ox + 8, 0, oz - 8}});
+            r.line("character %s type %s path %s linear %d", profile, suspicionCharacterTypeNames[type], behaviour,
+                   kind.linear ? 1 : 0);
+            WaypointObject* start = addPath(id, {{ox, 0, oz}, {ox, 0, oz - 8}, {ox + 8, 0, oz - 8}}, kind.linear);
+            recordAttributes(r, start);
+            for (WaypointObject* w = WaypointObject::getNextWaypoint(start); w; w = WaypointObject::getNextWaypoint(w))
+                recordAttributes(r, w);
+            // The player: beside a guard's path, otherwise far off until it is seen.
+            const bool guard = std::string(behaviour) == "Protect";
+            SeenStub* p = seenPlayer(guard ? core::vector3df(ox + 5, 0, oz - 14) : core::vector3df(ox, 0, oz + 30));
             CharacterObject* c = addCharacter(ox, oz, id, [&](io::IAttributes* a) {
                 a->addString("ProfileName", profile);
                 a->addEnum("PathBehavior", behaviour, characterPathBehaviorNames);
@@ -695,14 +715,15 @@ TEST_F(CharacterRecordTest, CharactersOfEachProfileAndTypeWalkSeeAndReact) {
             VisionCone* cone = c->getVisionCone();
             ASSERT_NE(cone, nullptr);
             const core::vector3df eye = cone->getEye()->getAbsolutePosition();
-            SeenStub* p = seenPlayer(eye + facing(c) * 6.0f);
+            p->setPosition(eye + facing(c) * 6.0f);
+            p->updateAbsolutePosition();
             cone->getConeTrigger()->onObjectEnter(p, p->getAbsolutePosition(), nullptr, nullptr, nullptr);
             runRecorded(r, c, 3.0f, 30, "seen");
             cone->getConeTrigger()->onObjectLeave(p, nullptr, nullptr, nullptr);
-            runRecorded(r, c, 2.0f, 30, "lost");
+            runRecorded(r, c, 2.0f, 40, "lost");
             // A reaction, then a full meter.
             c->stateMachine().changeState(reactingState());
-            runRecorded(r, c, 2.0f, 30, "reacting");
+            runRecorded(r, c, 2.0f, 40, "reacting");
             manager->getPlayerSuspicion(0)->value = 100.0f;
             manager->getPlayerSuspicion(0)->pendingValue = 100.0f;
             runRecorded(r, c, 1.0f, 30, "full");
@@ -733,6 +754,30 @@ TEST_F(CharacterRecordTest, TheRulesAndTheConeOverAGridOfPlayerPlaces) {
         r.line("type %s %d", name, findSuspicionCharacterType(name));
     for (const char* name : {"TaroSeen", "HitByThrown", "Default", "taroseen", ""})
         r.line("kind %s %d", name, findSuspicionType(name));
+
+    // A rules file of its own: a pair given twice (the later wins), names that match
+    // nothing, a missing number; then the shipped file again for the cone.
+    const std::string rules = temp.file("Rules.xml");
+    std::ofstream(rules) << "<Rules><Group>\n"
+                            "<CharacterSuspicion characterType=\"Chef\" suspicionType=\"Grab\" amount=\"3\" "
+                            "speedThreshold=\"1.5\" repeatInterval=\"2\"/>\n"
+                            "<CharacterSuspicion characterType=\"Chef\" suspicionType=\"Grab\" amount=\"7\"/>\n"
+                            "<CharacterSuspicion characterType=\"Cook\" suspicionType=\"Grab\" amount=\"9\"/>\n"
+                            "<CharacterSuspicion characterType=\"Family\" suspicionType=\"Shove\" amount=\"4\"/>\n"
+                            "<CharacterSuspicion characterType=\"Family\" suspicionType=\"TaroSeen\" amount=\"6\" "
+                            "repeatInterval=\"0.5\"/>\n"
+                            "</Group><CharacterSuspicion characterType=\"ZeroSuspicion\" suspicionType=\"Debug\" "
+                            "amount=\"1\" speedThreshold=\"2\"/></Rules>\n";
+    r.line("own rules %d", loadSuspicionConfig(rules));
+    for (const auto& [characterType, row] : suspicionRuleTable())
+        for (const auto& [kind, rule] : row)
+            r.line("own %d %d = %d %d amount %.4g speed %.4g repeat %.4g", characterType, kind, rule.characterType,
+                   rule.suspicionType, static_cast<double>(rule.amount), static_cast<double>(rule.speedThreshold),
+                   static_cast<double>(rule.repeatInterval));
+    const int missing = loadSuspicionConfig(temp.file("None.xml"));
+    r.line("missing rules %d size %zu", missing, suspicionRuleTable().size());
+    const int shipped = loadSuspicionConfig();
+    r.line("shipped rules %d size %zu", shipped, suspicionRuleTable().size());
 
     CharacterObject* c = addCharacter(0, 0, 0, [](io::IAttributes* a) {
         a->addEnum("CharacterSuspicionType", "Exposed", suspicionCharacterTypeNames);
