@@ -23,6 +23,7 @@
 #include "characters/animators/MovementAnimators.h"
 #include "characters/animators/ObjectAnimators.h"
 #include "characters/animators/SwimSplineAnimator.h"
+#include "core/CoreSlots.h"
 #include "core/Globals.h"
 #include "core/Random.h"
 #include "level/LevelManager.h"
@@ -286,7 +287,33 @@ TEST_F(AnimatorRecordTest, MovingAnimatorsRecordTheirRunsAndAttributes) {
                                  a->addBool("Loop", loop != 0);
                                  a->addBool("PingPong", ping != 0);
                              },
-                             50, 0.05f, 5});
+                             50, 0.05f, 5,
+                             [=](int i, AnimatorBase* a) {
+                                 // Switched off for a while, without a reset.
+                                 if (loop && ping && i == 12)
+                                     a->setEnabled(false);
+                                 if (loop && ping && i == 16)
+                                     a->setEnabled(true);
+                             }});
+    // Seen in the editor (no simulation): switched off, it goes back to its start.
+    const auto playing = coreSlots().physics.isSimulationActive;
+    cases.push_back({"straight in editor", "moveStraight", [this] { return addNode({1, 2, 3}); },
+                     [](Attributes* a) {
+                         a->addVector3d("Start", {1, 2, 3});
+                         a->addVector3d("End", {5, -2, 9});
+                         a->addInt("TimeForWay", 1000);
+                     },
+                     20, 0.05f, 2,
+                     [playing](int i, AnimatorBase* a) {
+                         if (i == 0)
+                             coreSlots().physics.isSimulationActive = [] { return false; };
+                         if (i == 8)
+                             a->setEnabled(false);
+                         if (i == 12)
+                             a->setEnabled(true);
+                         if (i == 16)
+                             coreSlots().physics.isSimulationActive = playing;
+                     }});
     cases.push_back({"straight reversed reset", "moveStraight", [this] { return addNode({0, 0, 0}); },
                      [](Attributes* a) {
                          a->addVector3d("End", {10, 0, 0});
@@ -341,7 +368,7 @@ TEST_F(AnimatorRecordTest, MovingAnimatorsRecordTheirRunsAndAttributes) {
     for (int scaled = 0; scaled < 2; ++scaled)
         cases.push_back({"spin " + std::to_string(scaled), "moveRotation", [this] { return addNode({0, 0, 0}); },
                          [=](Attributes* a) {
-                             a->addVector3d("Rotation", {0.5f, 1, -2});
+                             a->addVector3d("Rotation", {0.5f, 3, -9});
                              a->addInt("SpeedVariableID", scaled ? 12 : 0);
                          },
                          30, 0.05f, 5});
@@ -695,13 +722,13 @@ TEST_F(CharacterRecordTest, CharactersOfEachProfileAndTypeWalkSeeAndReact) {
             ++n;
             r.line("character %s type %s path %s linear %d", profile, suspicionCharacterTypeNames[type], behaviour,
                    kind.linear ? 1 : 0);
-            WaypointObject* start = addPath(id, {{ox, 0, oz}, {ox, 0, oz - 8}, {ox + 8, 0, oz - 8}}, kind.linear);
+            WaypointObject* start = addPath(id, {{ox, 0, oz}, {ox, 0, oz - 5}, {ox + 5, 0, oz - 5}}, kind.linear);
             recordAttributes(r, start);
             for (WaypointObject* w = WaypointObject::getNextWaypoint(start); w; w = WaypointObject::getNextWaypoint(w))
                 recordAttributes(r, w);
             // The player: beside a guard's path, otherwise far off until it is seen.
             const bool guard = std::string(behaviour) == "Protect";
-            SeenStub* p = seenPlayer(guard ? core::vector3df(ox + 5, 0, oz - 14) : core::vector3df(ox, 0, oz + 30));
+            SeenStub* p = seenPlayer(guard ? core::vector3df(ox + 3, 0, oz - 10) : core::vector3df(ox, 0, oz + 30));
             CharacterObject* c = addCharacter(ox, oz, id, [&](io::IAttributes* a) {
                 a->addString("ProfileName", profile);
                 a->addEnum("PathBehavior", behaviour, characterPathBehaviorNames);
@@ -710,7 +737,7 @@ TEST_F(CharacterRecordTest, CharactersOfEachProfileAndTypeWalkSeeAndReact) {
             });
             ASSERT_NE(c->getController(), nullptr);
             recordAttributes(r, c);
-            runRecorded(r, c, 4.0f, 30, "walk");
+            runRecorded(r, c, 8.0f, 50, "walk");
             // The player in front of the character's eye: spotted through the cone.
             VisionCone* cone = c->getVisionCone();
             ASSERT_NE(cone, nullptr);
@@ -768,7 +795,11 @@ TEST_F(CharacterRecordTest, TheRulesAndTheConeOverAGridOfPlayerPlaces) {
                             "repeatInterval=\"0.5\"/>\n"
                             "</Group><CharacterSuspicion characterType=\"ZeroSuspicion\" suspicionType=\"Debug\" "
                             "amount=\"1\" speedThreshold=\"2\"/></Rules>\n";
-    r.line("own rules %d", loadSuspicionConfig(rules));
+    log.lines.clear();
+    const int own = loadSuspicionConfig(rules);
+    r.line("own rules %d", own);
+    for (const std::string& l : log.lines)
+        r.line("log %s", l.c_str());
     for (const auto& [characterType, row] : suspicionRuleTable())
         for (const auto& [kind, rule] : row)
             r.line("own %d %d = %d %d amount %.4g speed %.4g repeat %.4g", characterType, kind, rule.characterType,
