@@ -790,6 +790,7 @@ TEST_F(CharacterRecordTest, TheRulesAndTheConeOverAGridOfPlayerPlaces) {
                             "speedThreshold=\"1.5\" repeatInterval=\"2\"/>\n"
                             "<CharacterSuspicion characterType=\"Chef\" suspicionType=\"Grab\" amount=\"7\"/>\n"
                             "<CharacterSuspicion characterType=\"Cook\" suspicionType=\"Grab\" amount=\"9\"/>\n"
+                            "<CharacterSuspicion characterType=\"Stranger\" suspicionType=\"Default\" amount=\"5\"/>\n"
                             "<CharacterSuspicion characterType=\"Family\" suspicionType=\"Shove\" amount=\"4\"/>\n"
                             "<CharacterSuspicion characterType=\"Family\" suspicionType=\"TaroSeen\" amount=\"6\" "
                             "repeatInterval=\"0.5\"/>\n"
