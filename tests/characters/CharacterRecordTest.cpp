@@ -406,20 +406,23 @@ TEST_F(AnimatorRecordTest, AppearanceAnimatorsRecordTheirRunsAndAttributes) {
                              if (mode == 4 && i == 12)
                                  a->setEnabled(false);
                          }});
-    cases.push_back({"colour light", "animateColor",
-                     [this] { return smgr()->addLightSceneNode(root(), {0, 0, 0}, video::SColorf(1, 1, 1)); },
-                     [](Attributes* a) {
-                         a->addFloat("TimeToFade", 0.5f);
-                         a->addColor("OriginalColor", video::SColor(255, 255, 0, 0));
-                         a->addColor("TargetColor", video::SColor(255, 0, 0, 255));
-                         a->addBool("PingPong", true);
-                         a->addBool("Loop", false);
-                     },
-                     24, 0.05f, 3});
+    for (int original = 0; original < 2; ++original)
+        cases.push_back({"colour light " + std::to_string(original), "animateColor",
+                         [this] { return smgr()->addLightSceneNode(root(), {0, 0, 0}, video::SColorf(1, 0.5f, 0.25f)); },
+                         [=](Attributes* a) {
+                             a->addFloat("TimeToFade", 0.5f);
+                             a->addBool("StartFromOriginalColor", original != 0);
+                             a->addColor("OriginalColor", video::SColor(255, 255, 0, 0));
+                             a->addColor("TargetColor", video::SColor(255, 0, 0, 255));
+                             a->addBool("PingPong", true);
+                             a->addBool("Loop", false);
+                         },
+                         24, 0.05f, 3});
     for (int all = 0; all < 2; ++all)
         cases.push_back({"scroll all " + std::to_string(all), "animateUVs", [this] { return cube(); },
                          [=](Attributes* a) {
-                             a->addVector2d("TranslationSpeed", {0.5f, -0.25f});
+                             a->addVector2d("TranslationSpeed", all ? core::vector2df(-0.5f, 0.75f)
+                                                                    : core::vector2df(0.5f, -0.25f));
                              a->addBool("ApplyToAllMaterials", all != 0);
                              a->addInt("MaterialIndex", all ? 3 : 0);
                              a->addBool("ResetOnDisable", all == 0);
@@ -547,7 +550,7 @@ TEST_F(AnimatorRecordTest, ObjectAndBoneAnimatorsRecordTheirRunsAndAttributes) {
                              a->addInt("JointCount", 2);
                              a->addInt("JointPhysicsObjectID1", 31);
                              a->addInt("OrientPhysicsObjectID1", 32);
-                             a->addInt("JointPhysicsObjectID2", 32);
+                             a->addInt("JointPhysicsObjectID2", mode == 1 ? 40 : 32);
                              a->addFloat("BlendAmount", blends[mode % 3]);
                          },
                          4, 0.05f, 2});
