@@ -30,6 +30,7 @@
 #include "level/SplineObject.h"
 #include "level/VariableObject.h"
 #include "physics/objects/PhysicsObjectSettings.h"
+#include "phys/RigidBody.h"
 #include "render/BillboardObject.h"
 #include "triggers/TriggerObject.h"
 
@@ -42,6 +43,7 @@
 #include <cstdio>
 #include <fstream>
 #include <functional>
+#include <tuple>
 #include <string>
 #include <utility>
 #include <vector>
@@ -858,4 +860,50 @@ TEST_F(CharacterRecordTest, TheRulesAndTheConeOverAGridOfPlayerPlaces) {
         run(0.5f);
     }
     test::expectMatchesRecord("characters/records/vision-grid.txt", r.text);
+}
+
+// Walkers meeting things on their ways: a wall that stops one until it is moved away, two
+// walkers on paths that cross, and a crate that turns dynamic when touched. (A free crate
+// pushed along is left out: its tumbling differs with the build's rounding.)
+TEST_F(CharacterRecordTest, WalkersMeetWallsEachOtherAndCrates) {
+    Record r;
+    SeenStub* p = seenPlayer({0, 0, 60});
+    addPath(10, {{0, 0, 0}, {0, 0, -30}});
+    PhysicsObject* wall = addWall(0, -10, {6, 8, 1});
+    addPath(20, {{20, 0, 0}, {32, 0, 0}});
+    addPath(30, {{32, 0, 2}, {20, 0, 2}});
+    addPath(50, {{-20, 0, -20}, {-40, 0, -20}});
+    std::vector<CharacterObject*> walkers;
+    for (const auto& [x, z, path] : {std::tuple<f32, f32, s32>{0, 0, 10}, {20, 0, 20}, {32, 2, 30}, {-20, -20, 50}})
+        walkers.push_back(addCharacter(x, z, path, [](io::IAttributes* a) {
+            a->addEnum("PathBehavior", "One Way", characterPathBehaviorNames);
+        }));
+    std::vector<PhysicsObject*> crates;
+    for (const auto& [x, z, turns] : {std::tuple<f32, f32, bool>{-26, -20, true}})
+        crates.push_back(makeObject([&](io::IAttributes* a) {
+            a->addVector3d("Position", core::vector3df(x, 1.0f, z));
+            a->addEnum("BoundType", "Box", boundTypeNames);
+            a->addVector3d("BoxExtents", core::vector3df(2.0f, 2.0f, 2.0f));
+            a->addEnum("PhysicsState", turns ? "Kinematic" : "Dynamic", physicsStateNames);
+            a->addBool("TurnDynamicOnTouch", turns);
+        }));
+    for (int i = 0; i < 480; ++i) {
+        if (i == 240)
+            wall->getActor()->setGlobalPose(phys::Transform(phys::Vec3(100.0f, 4.0f, 0.0f), phys::Quat()));
+        frame();
+        device->get()->getTimer()->setTime(timeMs);
+        if (i % 30 != 29)
+            continue;
+        r.line("frame %d", i);
+        for (std::size_t w = 0; w < walkers.size(); ++w) {
+            r.line(" walker %zu", w);
+            recordCharacter(r, walkers[w]);
+        }
+        for (std::size_t c = 0; c < crates.size(); ++c)
+            r.line(" crate %zu at %s kinematic %d", c, Record::v3(crates[c]->getAbsolutePosition()).c_str(),
+                   crates[c]->getDynamicActor() && crates[c]->getDynamicActor()->isKinematic() ? 1 : 0);
+    }
+    clearPlayers();
+    p->remove();
+    test::expectMatchesRecord("characters/records/meetings.txt", r.text);
 }
