@@ -27,6 +27,7 @@
 #include "core/Globals.h"
 #include "core/Random.h"
 #include "level/LevelManager.h"
+#include "level/SoundObject.h"
 #include "level/SplineObject.h"
 #include "level/VariableObject.h"
 #include "physics/objects/PhysicsObjectSettings.h"
@@ -653,6 +654,9 @@ protected:
                    static_cast<double>(cone->getIntensity()), static_cast<double>(cone->getDistance()),
                    static_cast<double>(cone->noticeDelay), cone->enabled ? 1 : 0,
                    Record::v3(cone->getEye()->getAbsolutePosition()).c_str());
+        SoundObject* voice = c->getVoice();
+        r.line("  voice %s cooldown %.4g", voice && !voice->EventName.empty() ? voice->EventName.c_str() : "-",
+               static_cast<double>(c->voiceCooldown));
         recordMeter(r);
     }
 
@@ -742,7 +746,7 @@ TEST_F(CharacterRecordTest, CharactersOfEachProfileAndTypeWalkSeeAndReact) {
             });
             ASSERT_NE(c->getController(), nullptr);
             recordAttributes(r, c);
-            runRecorded(r, c, 8.0f, 50, "walk");
+            runRecorded(r, c, 8.0f, 60, "walk");
             // The player in front of the character's eye: spotted through the cone.
             VisionCone* cone = c->getVisionCone();
             ASSERT_NE(cone, nullptr);
@@ -867,14 +871,16 @@ TEST_F(CharacterRecordTest, TheRulesAndTheConeOverAGridOfPlayerPlaces) {
 // pushed along is left out: its tumbling differs with the build's rounding.)
 TEST_F(CharacterRecordTest, WalkersMeetWallsEachOtherAndCrates) {
     Record r;
-    SeenStub* p = seenPlayer({0, 0, 60});
+    // The player stands in the last walker's way.
+    SeenStub* p = seenPlayer({40, 0, -28});
     addPath(10, {{0, 0, 0}, {0, 0, -30}});
     PhysicsObject* wall = addWall(0, -10, {6, 8, 1});
     addPath(20, {{20, 0, 0}, {32, 0, 0}});
     addPath(30, {{32, 0, 2}, {20, 0, 2}});
     addPath(50, {{-20, 0, -20}, {-40, 0, -20}});
+    addPath(60, {{40, 0, -20}, {40, 0, -40}});
     std::vector<CharacterObject*> walkers;
-    for (const auto& [x, z, path] : {std::tuple<f32, f32, s32>{0, 0, 10}, {20, 0, 20}, {32, 2, 30}, {-20, -20, 50}})
+    for (const auto& [x, z, path] : {std::tuple<f32, f32, s32>{0, 0, 10}, {20, 0, 20}, {32, 2, 30}, {-20, -20, 50}, {40, -20, 60}})
         walkers.push_back(addCharacter(x, z, path, [](io::IAttributes* a) {
             a->addEnum("PathBehavior", "One Way", characterPathBehaviorNames);
         }));
