@@ -32,7 +32,6 @@
 #include "level/VariableObject.h"
 #include "physics/objects/PhysicsObjectSettings.h"
 #include "phys/RigidBody.h"
-#include "render/BillboardObject.h"
 #include "triggers/TriggerObject.h"
 
 #include "support/RecordedResult.h"
@@ -103,9 +102,6 @@ void recordNode(Record& r, const char* tag, scene::ISceneNode* node) {
         r.line("%s light %.4g %.4g %.4g %.4g", tag, static_cast<double>(light.DiffuseColor.a),
                static_cast<double>(light.DiffuseColor.r), static_cast<double>(light.DiffuseColor.g),
                static_cast<double>(light.DiffuseColor.b));
-    }
-    if (node->getType() == scene::ESNT_BILLBOARD || node->getType() == (scene::ESCENE_NODE_TYPE)0) {
-        // nothing beyond the material
     }
     scene::IAnimatedMeshSceneNode* mesh = ownerMeshNode(node);
     if (mesh) {
