@@ -750,15 +750,20 @@ TEST_F(CharacterRecordTest, CharactersOfEachProfileAndTypeWalkSeeAndReact) {
             p->setPosition(eye + facing(c) * 6.0f);
             p->updateAbsolutePosition();
             cone->getConeTrigger()->onObjectEnter(p, p->getAbsolutePosition(), nullptr, nullptr, nullptr);
-            runRecorded(r, c, 3.0f, 30, "seen");
+            runRecorded(r, c, 3.0f, 45, "seen");
             cone->getConeTrigger()->onObjectLeave(p, nullptr, nullptr, nullptr);
-            runRecorded(r, c, 2.0f, 40, "lost");
+            runRecorded(r, c, 2.0f, 60, "lost");
             // A reaction, then a full meter.
             c->stateMachine().changeState(reactingState());
-            runRecorded(r, c, 2.0f, 40, "reacting");
-            manager->getPlayerSuspicion(0)->value = 100.0f;
-            manager->getPlayerSuspicion(0)->pendingValue = 100.0f;
+            runRecorded(r, c, 2.0f, 60, "reacting");
+            // Seen again, then a raise that fills the meter.
+            cone->getConeTrigger()->onObjectEnter(p, p->getAbsolutePosition(), nullptr, nullptr, nullptr);
+            runRecorded(r, c, 1.0f, 30, "seen-again");
+            SuspicionMeter& meter = *manager->getPlayerSuspicion(0);
+            addSuspicionWatcher(meter, c);
+            r.line(" raise %d", addSuspicion(c->getAbsolutePosition(), meter, 100.0f, ST_Default) ? 1 : 0);
             runRecorded(r, c, 1.0f, 30, "full");
+            cone->getConeTrigger()->onObjectLeave(p, nullptr, nullptr, nullptr);
             recordAttributes(r, c);
             clearPlayers();
             p->remove();
