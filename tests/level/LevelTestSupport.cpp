@@ -30,6 +30,7 @@ bool LogCapture::OnEvent(const irr::SEvent& event) {
     if (event.EventType != irr::EET_LOG_TEXT_EVENT)
         return false;
     lines.emplace_back(event.LogEvent.Text ? event.LogEvent.Text : "");
+    levels.push_back(event.LogEvent.Level);
     return true;
 }
 

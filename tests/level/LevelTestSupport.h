@@ -29,6 +29,8 @@ public:
     int indexOf(const std::string& line) const;
 
     std::vector<std::string> lines;
+    // The level of each line, in step with `lines`.
+    std::vector<irr::ELOG_LEVEL> levels;
 };
 
 // A null device with a level manager, the level subsystem's types and the factory;
