@@ -12,12 +12,15 @@
 #include "camera/CameraPoints.h"
 #include "camera/CutsceneObject.h"
 #include "characters/CharacterObject.h"
+#include "characters/CharacterProfile.h"
 #include "characters/WaypointObject.h"
 #include "characters/animators/AnimatorFactory.h"
 #include "core/Globals.h"
 #include "core/Stopwatch.h"
 #include "gui/GUIElementFactory.h"
 #include "level/SceneNodeTypes.h"
+#include "level/SplineObject.h"
+#include "physics/joints/JointObject.h"
 #include "physics/objects/PhysicsObject.h"
 #include "physics/world/PhysicsFiltering.h"
 #include "physics/world/PhysicsHooks.h"
@@ -28,6 +31,9 @@
 #include "render/ParticleObject.h"
 #include "render/WaterObject.h"
 #include "render/WorldObjectTypes.h"
+#include "triggers/TriggerAction.h"
+#include "triggers/TriggerEventObject.h"
+#include "triggers/TriggerObject.h"
 #include "triggers/TriggerRegistration.h"
 #include "triggers/actions/TriggerActionRegistration.h"
 
@@ -347,6 +353,77 @@ protected:
             << vec(object->reset().respawnPosition) << " / " << vec(object->reset().respawnRotation) << '\n';
     }
 
+    static void writeMesh(std::ostringstream& out, const std::string& tag, scene::ISceneNode* node) {
+        scene::IMesh* mesh = nullptr;
+        s32 frames = 1;
+        if (auto* animated = dynamic_cast<scene::IAnimatedMeshSceneNode*>(node)) {
+            mesh = animated->getMesh();
+            frames = mesh ? static_cast<s32>(animated->getMesh()->getFrameCount()) : 0;
+        } else if (auto* meshNode = dynamic_cast<scene::IMeshSceneNode*>(node)) {
+            mesh = meshNode->getMesh();
+        } else {
+            return;
+        }
+        if (!mesh) {
+            out << tag << " mesh none\n";
+            return;
+        }
+        out << tag << " mesh frames " << frames << " buffers " << mesh->getMeshBufferCount() << " vertices";
+        for (u32 i = 0; i < mesh->getMeshBufferCount(); ++i)
+            out << ' ' << mesh->getMeshBuffer(i)->getVertexCount() << '/' << mesh->getMeshBuffer(i)->getIndexCount();
+        out << " box " << box(mesh->getBoundingBox()) << '\n';
+    }
+
+    static void writeSpecial(std::ostringstream& out, const std::string& tag, scene::ISceneNode* node) {
+        const scene::ESCENE_NODE_TYPE type = node->getType();
+        if (type == typeId("crct")) {
+            auto* character = static_cast<CharacterObject*>(node);
+            out << tag << " character profile " << (character->getProfile() ? character->getProfile()->fileName : "-")
+                << " waypoints " << (character->getFirstWaypoint() != nullptr) << (character->getTargetWaypoint() != nullptr)
+                << (character->getLastWaypoint() != nullptr) << " look " << (character->getLookTarget() != nullptr)
+                << " cone " << (character->getVisionCone() != nullptr) << " voice " << (character->getVoice() != nullptr)
+                << " controller " << (character->getController() != nullptr) << '\n';
+        }
+        if (isTypeOf(type, typeId("trgr"))) {
+            auto* trigger = static_cast<TriggerObject*>(node);
+            out << tag << " trigger condition " << trigger->TriggerConditionIndex << " active " << trigger->IsActive
+                << " met " << trigger->ConditionMet << " revertible " << trigger->revertible << " volume "
+                << trigger->usesVolume() << " start " << (trigger->startTree != nullptr) << " objects "
+                << (trigger->objectsTree != nullptr) << " excluded " << (trigger->excludedTree != nullptr) << " actors "
+                << (trigger->getMainActor() != nullptr) << (trigger->getSkinActor() != nullptr) << " action "
+                << (trigger->getAction() ? trigger->getAction()->getType() : -1) << '\n';
+        }
+        if (type == typeId("trge")) {
+            auto* event = static_cast<TriggerEventObject*>(node);
+            out << tag << " event pending " << event->isPending() << " action "
+                << (event->getAction() ? event->getAction()->getType() : -1) << '\n';
+        }
+        if (type == typeId("jont")) {
+            auto* joint = static_cast<JointObject*>(node);
+            out << tag << " joint kind " << joint->JointType << " bodies " << joint->ObjectID1 << ' ' << joint->ObjectID2
+                << " enabled " << joint->JointEnabled << " pending " << joint->bodiesPending << " live "
+                << joint->isJointLive() << " built " << (joint->getJoint() != nullptr) << '\n';
+        }
+        if (isTypeOf(type, typeId("slne"))) {
+            auto* spline = static_cast<SplineObject*>(node);
+            out << tag << " spline points " << spline->getControlPointCount() << " length " << num(spline->getLength())
+                << " ready " << !spline->isNotReady() << '\n';
+        }
+        if (type == scene::ESNT_LIGHT) {
+            if (auto* light = dynamic_cast<LightObject*>(node)) {
+                const video::SLight& l = light->getLightData();
+                out << tag << " light type " << int(l.Type) << " radius " << num(l.Radius) << " falloff "
+                    << num(l.Falloff) << " cone " << num(l.InnerCone) << ' ' << num(l.OuterCone) << " shadows "
+                    << l.CastShadows << " at " << vec(l.Position) << " towards " << vec(l.Direction) << " attenuation "
+                    << vec(l.Attenuation) << " colors " << hex(l.AmbientColor.toSColor().color) << ' '
+                    << hex(l.DiffuseColor.toSColor().color) << ' ' << hex(l.SpecularColor.toSColor().color)
+                    << " priority " << light->getPriority() << '\n';
+            }
+        }
+        if (isTypeOf(type, typeId("cmro")))
+            out << tag << " camera look " << vec(static_cast<CameraObject*>(node)->getLookVector()) << '\n';
+    }
+
     // A node as the editor writes it, with what its getters say beside its attributes.
     std::string describeNode(const std::string& tag, scene::ISceneNode* node) {
         std::ostringstream out;
@@ -382,8 +459,12 @@ protected:
                 << tokens(child->getName()) << " visible " << child->isVisible() << " debug " << child->isDebugObject()
                 << " children " << child->getChildren().size() << " materials " << child->getMaterialCount() << " box "
                 << box(child->getBoundingBox()) << '\n';
+        writeMesh(out, tag, node);
+        for (scene::ISceneNode* child : children)
+            writeMesh(out, tag + " child-" + typeIdText(child->getType()).c_str(), child);
         if (PhysicsObject* object = asPhysicsObject(node))
             writePhysics(out, tag, object);
+        writeSpecial(out, tag, node);
         return out.str();
     }
 

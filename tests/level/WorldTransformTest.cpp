@@ -43,6 +43,12 @@ protected:
         parent->updateAbsolutePosition();
     }
 
+    // The test's own type leaves the program's type table with the test.
+    void TearDown() override {
+        registerSceneNodeType(SceneNodeTypeRow{typeId("tdet"), "", nullptr});
+        LevelFixture::TearDown();
+    }
+
     LevelObject* grand = nullptr;
     LevelObject* parent = nullptr;
     DetachedObject* child = nullptr;
