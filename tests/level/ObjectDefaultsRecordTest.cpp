@@ -163,7 +163,8 @@ void stepValue(io::IAttributes* attributes, u32 i) {
         }
         case io::EAT_STRING: {
             const core::stringw value = attributes->getAttributeAsStringW(at);
-            attributes->setAttribute(at, (value + L"b").c_str());
+            // An empty path or name becomes one long enough for the readers that skip short ones.
+            attributes->setAttribute(at, value.empty() ? L"step" : (value + L"b").c_str());
             break;
         }
         case io::EAT_COLOR: {
