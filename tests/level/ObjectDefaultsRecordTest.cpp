@@ -469,6 +469,49 @@ protected:
         return out.str();
     }
 
+    // A node made fresh (its log must hold no error), read from a set without any key, read
+    // from a set of every key one step off, and copied beside the original; `make` makes a
+    // node of the type where a level would hold it.
+    std::string stages(const std::string& name, const std::function<scene::ISceneNode*()>& make) {
+        std::string record;
+        scene::ISceneNode* fresh = make();
+        EXPECT_NE(fresh, nullptr);
+        if (!fresh)
+            return record;
+        u32 errors = 0;
+        record += takeLog("fresh", &errors);
+        EXPECT_EQ(errors, 0u) << "a plain creation of " << name << " logs an error";
+        record += describeNode("fresh", fresh);
+        record += takeLog("fresh-write");
+
+        io::IAttributes* attributes = newAttributes();
+        scene::ISceneNode* empty = make();
+        empty->deserializeAttributes(attributes);
+        record += takeLog("empty");
+        record += describeNode("empty", empty);
+
+        fresh->serializeAttributes(attributes, &editor);
+        io::IAttributes* steppedSet = newAttributes();
+        stepEveryKey(attributes, steppedSet, [&](io::IAttributes* in, io::IAttributes* out) {
+            scene::ISceneNode* node = make();
+            node->deserializeAttributes(in);
+            node->serializeAttributes(out, &editor);
+        });
+        scene::ISceneNode* stepped = make();
+        stepped->deserializeAttributes(steppedSet);
+        record += takeLog("stepped");
+        record += describeNode("stepped", stepped);
+        steppedSet->drop();
+        attributes->drop();
+
+        // Copied beside the original, as a spawn pool copies.
+        scene::ISceneNode* copy = fresh->clone();
+        record += takeLog("copy");
+        record += describeNode("copy", copy);
+        record += takeLog("copy-write");
+        return record;
+    }
+
     const SceneNodeTypeRow* rowNamed(const std::string& name) const {
         for (const SceneNodeTypeRow* row : factorySceneNodeTypes())
             if (name == row->typeName.c_str())
@@ -510,45 +553,22 @@ TEST_F(ObjectDefaultsFixture, EveryFactoryTypeHasADefaultsRecord) {
 TEST_P(SceneNodeDefaultsRecordTest, DefaultsReadAndCopyMatchTheirRecord) {
     const SceneNodeTypeRow* row = rowNamed(GetParam());
     ASSERT_NE(row, nullptr);
-    std::string record = "type " + GetParam() + " " + typeIdText(row->type).c_str() + "\n";
-
-    // Fresh, as the factory makes it.
-    scene::ISceneNode* fresh = row->create(root(), smgr());
-    ASSERT_NE(fresh, nullptr);
-    u32 errors = 0;
-    record += takeLog("fresh", &errors);
-    EXPECT_EQ(errors, 0u) << "a plain creation of " << GetParam() << " logs an error";
-    record += describeNode("fresh", fresh);
-    record += takeLog("fresh-write");
-
-    // Read from a set without any key.
-    io::IAttributes* attributes = newAttributes();
-    scene::ISceneNode* empty = row->create(root(), smgr());
-    empty->deserializeAttributes(attributes);
-    record += takeLog("empty");
-    record += describeNode("empty", empty);
-
-    // Read from every key one step off.
-    fresh->serializeAttributes(attributes, &editor);
-    io::IAttributes* steppedSet = newAttributes();
-    stepEveryKey(attributes, steppedSet, [&](io::IAttributes* in, io::IAttributes* out) {
-        scene::ISceneNode* node = row->create(root(), smgr());
-        node->deserializeAttributes(in);
-        node->serializeAttributes(out, &editor);
-    });
-    scene::ISceneNode* stepped = row->create(root(), smgr());
-    stepped->deserializeAttributes(steppedSet);
-    record += takeLog("stepped");
-    record += describeNode("stepped", stepped);
-    steppedSet->drop();
-    attributes->drop();
-
-    // Copied beside the original, as a spawn pool copies.
-    scene::ISceneNode* copy = fresh->clone();
-    record += takeLog("copy");
-    record += describeNode("copy", copy);
-    record += takeLog("copy-write");
+    const std::string record = "type " + GetParam() + " " + typeIdText(row->type).c_str() + "\n" +
+                               stages(GetParam(), [&] { return row->create(root(), smgr()); });
     test::expectMatchesRecord("level/records/defaults/node-" + GetParam() + ".txt", record);
+}
+
+// A waypoint writes its spline keys only as the first of a chain under another waypoint.
+TEST_F(ObjectDefaultsFixture, AWaypointFirstInAChainMatchesItsRecord) {
+    const SceneNodeTypeRow* row = rowNamed("WaypointObject");
+    ASSERT_NE(row, nullptr);
+    const std::string record = "type WaypointObject first-in-chain\n" + stages("WaypointObject", [&] {
+        scene::ISceneNode* chain = row->create(root(), smgr());
+        scene::ISceneNode* first = row->create(chain, smgr());
+        row->create(chain, smgr());
+        return first;
+    });
+    test::expectMatchesRecord("level/records/defaults/node-WaypointObject-first-in-chain.txt", record);
 }
 
 INSTANTIATE_TEST_SUITE_P(Types, SceneNodeDefaultsRecordTest, ::testing::ValuesIn(sceneNodeTypeNames()),
