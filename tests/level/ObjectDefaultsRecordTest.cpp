@@ -48,6 +48,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cwchar>
+#include <cwctype>
 #include <functional>
 #include <memory>
 #include <set>
