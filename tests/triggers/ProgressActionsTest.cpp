@@ -188,6 +188,17 @@ TEST_F(ProgressActionsTest, ChangeVariableKeysRoundTripAndANegativeOperationRead
               0);
 }
 
+// A level file that leaves the operation out sets the value.
+TEST_F(ProgressActionsTest, ChangeVariableWithoutAnOperationSetsTheValue) {
+    VariableObject* variable = addVariable(30, 30.0f);
+    auto* change = action<ChangeVariableAction>([](io::IAttributes* keys) {
+        keys->addInt("ObjectID", 30);
+        keys->addFloat("VariableValue", 4.0f);
+    });
+    change->execute(event);
+    EXPECT_FLOAT_EQ(variable->Value, 4.0f);
+}
+
 TEST_F(ProgressActionsTest, ChangeGameAttributeAppliesTheFiveOperationsToIntegersAndFloats) {
     SaveManager& data = useSave(false);
     manager->PlayMode = LevelManager::playModeStory;
