@@ -9,6 +9,7 @@
 #include "level/SaveManager.h"
 #include "screens/levels/LevelCatalogue.h"
 #include "support/ScreenConnections.h"
+#include "support/StubPlayer.h"
 #include "triggers/CheckpointObject.h"
 #include "triggers/actions/LevelFlowActions.h"
 #include "triggers/actions/SuspicionCancelActions.h"
@@ -340,6 +341,36 @@ TEST_F(FlowActionsTest, AddSuspicionRespectsTheEasyModeTheContactPointAndTheStar
     death->execute(event);
     EXPECT_FLOAT_EQ(meter.value, 100.0f) << "difficulty 0 too: instant death acts in every mode";
     EXPECT_FLOAT_EQ(meter.pendingValue, 100.0f);
+}
+
+// Suspicion rises only within 10 units of the player unless the action ignores the radius:
+// at 10 units it still rises, one step past it only for an action that ignores the radius.
+TEST_F(FlowActionsTest, AddSuspicionFarFromThePlayerRisesOnlyWhenTheRadiusIsIgnored) {
+    SuspicionMeter& meter = *manager->suspicionMeter;
+    auto* player = new test::StubPlayer(root(), smgr(), 1);
+    player->drop();
+    setPlayer(0, player);
+    const struct Row {
+        f32 distance;
+        bool ignoreRadius;
+        f32 expected;
+    } rows[] = {{10.0f, false, 5.0f}, {10.1f, false, 0.0f}, {10.1f, true, 5.0f}, {40.0f, true, 5.0f}};
+    s32 id = 60;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::to_string(row.distance) + (row.ignoreRadius ? " ignoring the radius" : ""));
+        meter.age = 3.0f;
+        meter.watcherCount = 1;
+        meter.value = meter.pendingValue = 0.0f;
+        AddSuspicionAction* add = makeAction<AddSuspicionAction>([&](io::IAttributes* k) {
+            k->addFloat("AddSuspiciousAmount", 5.0f);
+            k->addBool("IgnoreRadiusLimit", row.ignoreRadius);
+        }, id++);
+        add->trigger->setPosition({row.distance, 0, 0});
+        add->trigger->updateAbsolutePosition();
+        add->execute(event);
+        EXPECT_FLOAT_EQ(meter.pendingValue, row.expected);
+    }
+    clearPlayers();
 }
 
 // --- End Level and Level CheckPoint ------------------------------------------------------------------
