@@ -152,14 +152,20 @@ TEST_F(NodeHelpersTest, TransformsUpdateDepthFirstFromTheGivenNode) {
 }
 
 TEST_F(NodeHelpersTest, PhysicalAndBodyPartTypesAreExact) {
-    for (const char* type : {"phsx", "apsx", "ties", "crct", "arms", "legs", "plr1"}) {
-        const char id[5] = {type[0], type[1], type[2], type[3], 0};
-        EXPECT_TRUE(isPhysicalNode(make(root(), id))) << type;
+    // The player's own body counts as a body part beside its limbs, never as a plain object.
+    const struct Row {
+        const char* type;
+        bool physical;
+        bool bodyPart;
+    } rows[] = {{"phsx", true, false}, {"apsx", true, false}, {"ties", true, false}, {"crct", true, false},
+                {"arms", true, true},  {"legs", true, true},  {"plr1", true, true},  {"dyno", false, false}};
+    for (const Row& row : rows) {
+        const char id[5] = {row.type[0], row.type[1], row.type[2], row.type[3], 0};
+        ISceneNode* node = make(root(), id);
+        EXPECT_EQ(isPhysicalNode(node), row.physical) << row.type;
+        EXPECT_EQ(isPlayerBodyPart(node), row.bodyPart) << row.type;
     }
-    EXPECT_FALSE(isPhysicalNode(make(root(), "dyno")));
     EXPECT_FALSE(isPhysicalNode(nullptr));
-    EXPECT_TRUE(isPlayerBodyPart(make(root(), "legs")));
-    EXPECT_FALSE(isPlayerBodyPart(make(root(), "phsx")));
 }
 
 TEST_F(NodeHelpersTest, DisplayNameFallsBackToTheTypeNameAndID) {
