@@ -997,6 +997,19 @@ TEST_F(AnimatorTest, APathRiderWritesItsProgressAtTheLastCheckpointSave) {
     EXPECT_NEAR(spawnWritten(), 0.6f, 1e-5f);
 }
 
+// A path rider removed from its node stops listening for checkpoint saves: a later save
+// must not reach the freed animator.
+TEST_F(AnimatorTest, ARemovedPathRiderNoLongerListensForCheckpointSaves) {
+    addStraightPath(77, 20.0f);
+    const std::size_t before = manager->onCheckpointSave.size();
+    scene::ISceneNode* node = addNode({0, 0, 0});
+    AnimatorBase* ride = makeAnimator("animateSpline", node, [](Attributes* a) { a->addInt("SplineObjectID", 77); });
+    EXPECT_EQ(manager->onCheckpointSave.size(), before + 1);
+    node->removeAnimator(ride);
+    EXPECT_EQ(manager->onCheckpointSave.size(), before);
+    manager->onCheckpointSave.invoke();
+}
+
 // The spline mover: a speed of 0 runs at 1 a second, reversed it runs back; a single key
 // holds the node at that key and finishes unless it loops, and a mover told to stop when
 // finished switches itself off; scale keys follow the same curve as the points.
