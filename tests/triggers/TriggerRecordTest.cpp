@@ -12,7 +12,12 @@
 #include "level/ObjectiveObject.h"
 #include "level/SoundObject.h"
 #include "level/LevelEvents.h"
+#include "phys/Actor.h"
+#include "phys/Geometry.h"
+#include "phys/Shape.h"
 #include "triggers/CheckpointObject.h"
+#include "triggers/ConditionalTrigger.h"
+#include "triggers/TriggerObject.h"
 #include "level/VariableObject.h"
 #include "phys/RigidBody.h"
 #include "support/RecordedResult.h"
@@ -50,7 +55,7 @@ public:
     std::string text;
 };
 
-std::string quoted(const std::string& value) { return "\"" + value + "\""; }
+std::string inQuotes(const std::string& value) { return "\"" + value + "\""; }
 
 [[maybe_unused]] std::string typeName(scene::ESCENE_NODE_TYPE type) {
     std::string name(4, ' ');
@@ -62,13 +67,13 @@ std::string quoted(const std::string& value) { return "\"" + value + "\""; }
 // One attribute as "Name type value"; the literals of an enumeration follow its value.
 std::string attributeLine(io::IAttributes* set, u32 i, bool literals) {
     std::string line = std::string(set->getAttributeName(i)) + " " + core::stringc(set->getAttributeTypeString(i)).c_str() + " " +
-                       quoted(set->getAttributeAsString(i).c_str());
+                       inQuotes(set->getAttributeAsString(i).c_str());
     if (literals && set->getAttributeType(i) == io::EAT_ENUM) {
         core::array<core::stringc> names;
         set->getAttributeEnumerationLiteralsOfEnumeration(i, names);
         line += " of";
         for (u32 n = 0; n < names.size(); ++n)
-            line += " " + quoted(names[n].c_str());
+            line += " " + inQuotes(names[n].c_str());
     }
     return line;
 }
@@ -88,7 +93,52 @@ std::string vector(const core::vector3df& v) { return number(v.X) + " " + number
 // Commas glued to numbers would make them words; the comparer splits on white space.
 std::string spaced(std::string value) {
     std::replace(value.begin(), value.end(), ',', ' ');
-    return ::quoted(value);
+    return inQuotes(value);
+}
+
+// Every value of the set changed from what it is: switches turned, numbers moved, texts
+// lengthened, the next choice of each enumeration. Read back, it shows what each key reaches.
+io::IAttributes* changedCopy(io::IAttributes* from, io::IAttributes* to) {
+    for (u32 i = 0; i < from->getAttributeCount(); ++i) {
+        const char* key = from->getAttributeName(i);
+        switch (from->getAttributeType(i)) {
+        case io::EAT_BOOL: to->addBool(key, !from->getAttributeAsBool(i)); break;
+        case io::EAT_INT: to->addInt(key, from->getAttributeAsInt(i) + 3); break;
+        case io::EAT_FLOAT: to->addFloat(key, from->getAttributeAsFloat(i) * 2.0f + 1.5f); break;
+        case io::EAT_VECTOR3D: to->addVector3d(key, from->getAttributeAsVector3d(i) + core::vector3df(1.0f, 2.0f, 3.0f)); break;
+        case io::EAT_STRING: to->addString(key, (std::string(from->getAttributeAsString(i).c_str()) + "7").c_str()); break;
+        case io::EAT_ENUM: {
+            core::array<core::stringc> names;
+            from->getAttributeEnumerationLiteralsOfEnumeration(i, names);
+            const core::stringc current = from->getAttributeAsString(i);
+            s32 at = -1;
+            for (u32 n = 0; n < names.size(); ++n)
+                if (names[n] == current)
+                    at = static_cast<s32>(n);
+            if (!names.empty()) {
+                // Read as an enumeration of the same literals, as a level file gives it.
+                std::vector<const char*> literals;
+                for (u32 n = 0; n < names.size(); ++n)
+                    literals.push_back(names[n].c_str());
+                literals.push_back(nullptr);
+                to->addEnum(key, names[static_cast<u32>(at + 1) % names.size()].c_str(), literals.data());
+            }
+            break;
+        }
+        default: to->addString(key, from->getAttributeAsString(i).c_str()); break;
+        }
+    }
+    return to;
+}
+
+std::string keyLine(io::IAttributes* set) {
+    std::string keys;
+    for (u32 k = 0; k < set->getAttributeCount(); ++k) {
+        std::string value = set->getAttributeAsString(k).c_str();
+        std::replace(value.begin(), value.end(), ',', ' ');
+        keys += std::string(" ") + set->getAttributeName(k) + "=" + inQuotes(value);
+    }
+    return keys;
 }
 
 class TriggerRecordTest : public test::ActionFixture {
@@ -140,7 +190,7 @@ protected:
     }
 
     static std::string nodeName(scene::ISceneNode* node) {
-        return typeName(node->getType()) + " " + std::to_string(node->getID()) + " " + quoted(node->getName());
+        return typeName(node->getType()) + " " + std::to_string(node->getID()) + " " + inQuotes(node->getName());
     }
     void collect(scene::ISceneNode* node, std::map<std::string, NodeState>& states) {
         for (scene::ISceneNode* child : node->getChildren()) {
@@ -329,7 +379,7 @@ protected:
         record.line("scene reverted");
         difference(record, scene.fired, scene.reverted);
         for (s32 type : types) {
-            record.line("action %d %s", type, quoted(triggerActionNames[type]).c_str());
+            record.line("action %d %s", type, inQuotes(triggerActionNames[type]).c_str());
             TriggerAction* made = createTriggerAction(type, nullptr);
             io::IAttributes* defaults = device->get()->getFileSystem()->createEmptyAttributes();
             made->serializeAttributes(defaults);
@@ -350,7 +400,7 @@ protected:
                         const std::string name = names[n].c_str();
                         if (name == current)
                             continue;
-                        variants.emplace_back(key + "=" + quoted(name), [key, name](io::IAttributes* k) {
+                        variants.emplace_back(key + "=" + inQuotes(name), [key, name](io::IAttributes* k) {
                             if (k->existsAttribute(key.c_str()))
                                 k->setAttribute(key.c_str(), name.c_str());
                             else
@@ -386,8 +436,8 @@ TEST_F(TriggerRecordTest, EveryActionTypeWritesItsKeysAndReadsItsDefaultsFromAnE
         TriggerAction* made = createTriggerAction(index, trigger);
         ASSERT_NE(made, nullptr);
         record.line("action %d %s type %d registered %d name %s revert %d undo %d trigger %d", index,
-                    index >= 0 && index < triggerActionCount ? quoted(triggerActionNames[index]).c_str() : "-",
-                    made->getType(), isTriggerActionClassRegistered(index) ? 1 : 0, quoted(made->getName()).c_str(),
+                    index >= 0 && index < triggerActionCount ? inQuotes(triggerActionNames[index]).c_str() : "-",
+                    made->getType(), isTriggerActionClassRegistered(index) ? 1 : 0, inQuotes(made->getName()).c_str(),
                     made->canRevert() ? 1 : 0, made->UndoOnTriggerRevert ? 1 : 0, made->trigger == trigger ? 1 : 0);
         io::IAttributes* written = writtenKeys(*made);
         for (u32 i = 0; i < written->getAttributeCount(); ++i)
@@ -411,12 +461,17 @@ TEST_F(TriggerRecordTest, EveryActionTypeWritesItsKeysAndReadsItsDefaultsFromAnE
                 io::IAttributes* out = writtenKeys(*chosen);
                 std::string keys;
                 for (u32 k = 0; k < out->getAttributeCount(); ++k)
-                    keys += std::string(" ") + out->getAttributeName(k) + "=" + quoted(out->getAttributeAsString(k).c_str());
-                record.line("  choice %s=%s :%s", written->getAttributeName(i), quoted(names[n].c_str()).c_str(),
+                    keys += std::string(" ") + out->getAttributeName(k) + "=" + inQuotes(out->getAttributeAsString(k).c_str());
+                record.line("  choice %s=%s :%s", written->getAttributeName(i), inQuotes(names[n].c_str()).c_str(),
                             keys.c_str());
                 delete chosen;
             }
         }
+        // Every key changed, read into a fresh action and written again.
+        TriggerAction* changed = createTriggerAction(index, trigger);
+        changed->deserializeAttributes(changedCopy(written, attributes()));
+        record.line("  read-changed%s", keyLine(writtenKeys(*changed)).c_str());
+        delete changed;
         // A copy for another trigger keeps every key.
         TriggerAction* copy = made->clone(trigger);
         io::IAttributes* copied = writtenKeys(*copy);
@@ -443,6 +498,102 @@ TEST_F(TriggerRecordTest, CameraSoundAndProgressActionsChangeWhatTheyDriveAsReco
     recordActions("camera-sound-progress-actions.txt", {6, 7, 14, 19, 22, 23, 25, 26, 28});
 }
 
+
+// --- the trigger kinds' keys and volumes --------------------------------------------------------------
+
+TEST_F(TriggerRecordTest, TriggerKindsWriteReadAndBuildTheirVolumesAsRecorded) {
+    Record record;
+    io::SAttributeReadWriteOptions editor;
+    editor.Flags = io::EARWF_FOR_EDITOR;
+    const char* const kinds[] = {"TriggerObject",    "CameraTriggerVolume", "ConditionalTrigger",
+                                 "CheckpointObject", "ForceVolume",         "TriggerEventObject"};
+    const auto written = [&](scene::ISceneNode* node, io::SAttributeReadWriteOptions* options) {
+        io::IAttributes* set = attributes();
+        node->serializeAttributes(set, options);
+        return set;
+    };
+    for (const char* kind : kinds) {
+        TriggerObject* parent = addTrigger(90, TriggerCondition::ManualActivationOnly);
+        scene::ISceneNode* node = smgr()->addSceneNode(kind, parent);
+        ASSERT_NE(node, nullptr) << kind;
+        record.line("kind %s %s", kind, typeName(node->getType()).c_str());
+        io::IAttributes* game = written(node, nullptr);
+        for (u32 i = 0; i < game->getAttributeCount(); ++i)
+            record.line("  game %s", attributeLine(game, i, false).c_str());
+        io::IAttributes* edit = written(node, &editor);
+        for (u32 i = 0; i < edit->getAttributeCount(); ++i)
+            record.line("  editor %s", attributeLine(edit, i, true).c_str());
+        scene::ISceneNode* empty = smgr()->addSceneNode(kind, parent);
+        empty->deserializeAttributes(attributes());
+        record.line("  read-empty%s", keyLine(written(empty, &editor)).c_str());
+        scene::ISceneNode* changed = smgr()->addSceneNode(kind, parent);
+        changed->deserializeAttributes(changedCopy(edit, attributes()));
+        record.line("  read-changed%s", keyLine(written(changed, &editor)).c_str());
+        record.line("  read-changed-game%s", keyLine(written(changed, nullptr)).c_str());
+        // The parent owns the copy.
+        if (scene::ISceneNode* copy = changed->clone(parent, smgr()))
+            record.line("  clone%s", keyLine(written(copy, &editor)).c_str());
+        parent->remove();
+    }
+
+    // The volume of each bound, placed, turned and scaled, then moved.
+    const auto pose = [&](const char* what, phys::Actor* actor) {
+        const phys::RigidActor* rigid = actor ? actor->asRigidActor() : nullptr;
+        if (!rigid) {
+            record.line("    %s none", what);
+            return;
+        }
+        const phys::Transform t = rigid->getGlobalPose();
+        std::string shapes;
+        std::vector<phys::Shape*> list(rigid->getNbShapes());
+        rigid->getShapes(list.data(), static_cast<u32>(list.size()));
+        for (phys::Shape* shape : list) {
+            const phys::GeometryHolder& g = shape->getGeometry();
+            shapes += " shape " + std::to_string(static_cast<int>(g.getType()));
+            if (g.getType() == phys::GeometryType::Box)
+                shapes += " " + vector({g.box().halfExtents.x, g.box().halfExtents.y, g.box().halfExtents.z});
+            else if (g.getType() == phys::GeometryType::Sphere)
+                shapes += " " + number(g.sphere().radius);
+            else if (g.getType() == phys::GeometryType::Capsule)
+                shapes += " " + number(g.capsule().radius) + " " + number(g.capsule().halfHeight);
+            const phys::Transform local = shape->getLocalPose();
+            shapes += " local " + vector({local.p.x, local.p.y, local.p.z}) + " " + number(local.q.x) + " " +
+                      number(local.q.y) + " " + number(local.q.z) + " " + number(local.q.w);
+        }
+        record.line("    %s at %s turn %s %s %s %s%s", what, vector({t.p.x, t.p.y, t.p.z}).c_str(), number(t.q.x).c_str(),
+                    number(t.q.y).c_str(), number(t.q.z).c_str(), number(t.q.w).c_str(), shapes.c_str());
+    };
+    for (const char* kind : {"TriggerObject", "CameraTriggerVolume", "ForceVolume", "CheckpointObject"})
+        for (s32 bound = 0; bound < 4; ++bound)
+            for (bool skin : {false, true}) {
+                auto* trigger = static_cast<TriggerObject*>(smgr()->addSceneNode(kind, root()));
+                io::IAttributes* keys = attributes();
+                keys->addInt("Id", 95);
+                keys->addVector3d("Position", {1, 2, 3});
+                keys->addVector3d("Rotation", {0, 90, 30});
+                keys->addVector3d("Scale", {2, 3, 4});
+                keys->addEnum("BoundType", triggerNames::boundTypes[bound], triggerNames::boundTypes);
+                keys->addFloat("Radius", 1.5f);
+                keys->addFloat("Height", 4.0f);
+                keys->addBool("CreateSkin", skin);
+                keys->addEnum("TriggerCondition", "On Object Inside", triggerNames::conditions);
+                trigger->deserializeAttributes(keys);
+                trigger->updateAbsolutePosition();
+                frames(4, 0.02f);
+                record.line("volume %s %s skin %d uses %d box %s %s", kind, triggerNames::boundTypes[bound], skin ? 1 : 0,
+                            trigger->usesVolume() ? 1 : 0, vector(trigger->getBoundingBox().MinEdge).c_str(),
+                            vector(trigger->getBoundingBox().MaxEdge).c_str());
+                pose("main", trigger->getMainActor());
+                pose("skin", trigger->getSkinActor());
+                trigger->setPosition({-2, 0, 5});
+                trigger->setRotation({45, 0, 0});
+                trigger->updateAbsolutePosition();
+                frames(2, 0.02f);
+                pose("moved", trigger->getMainActor());
+                trigger->remove();
+            }
+    test::expectMatchesRecord("triggers/records/trigger-kinds.txt", record.text);
+}
 
 // --- conditions and events as objects enter and leave -------------------------------------------
 
@@ -539,6 +690,14 @@ TEST_F(TriggerRecordTest, TriggerVolumesFireByTheirConditionsAsObjectsEnterAndLe
         ConditionalTrigger* conditional = addConditional(trigger, 101);
         test::TriggerFixture::record(conditional, "conditional");
         conditional->BreakIfTrue = false; // the delayed event runs as well
+        addEvent(trigger, 0.0f, "now");
+        // A window evaluated over time, met while object 8 is inside; once met it breaks the
+        // events still counting.
+        ConditionalTrigger* window = addConditional(trigger, 102, TriggerCondition::OnObjectInside);
+        test::TriggerFixture::record(window, "window");
+        window->PhysicsObjectIDs = "8";
+        window->TimeSpan = core::vector2df(0.04f, 0.1f);
+        window->Randomness = 0.0f;
         if (c.settings)
             c.settings(trigger);
         trigger->needsResolve = true;
@@ -565,11 +724,12 @@ TEST_F(TriggerRecordTest, TriggerVolumesFireByTheirConditionsAsObjectsEnterAndLe
             const scene::ISceneNode* cause = action->lastEvent.object;
             const scene::ISceneNode* second = action->lastEvent.secondObject;
             record.line("  %2d%s : met %d %d exec %d revert %d updates %d contacts %zu cause %d second %d at %s timer %s "
-                        "journal%s",
+                        "window %s %d %d journal%s",
                         f, moved.empty() ? " ." : moved.c_str(), trigger->ConditionMet ? 1 : 0,
                         trigger->PrevConditionMet ? 1 : 0, action->executes, action->reverts, action->updates,
                         trigger->getActiveContactList().size(), cause ? cause->getID() : 0, second ? second->getID() : 0,
-                        vector(action->lastEvent.position).c_str(), number(trigger->PreCondTimer).c_str(),
+                        vector(action->lastEvent.position).c_str(), number(trigger->PreCondTimer).c_str(), number(window->Timer).c_str(),
+                        window->ConditionMet ? 1 : 0, window->skipped ? 1 : 0,
                         [&] {
                             std::string text;
                             for (const std::string& entry : journal)
