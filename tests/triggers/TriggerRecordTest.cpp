@@ -6,7 +6,13 @@
 // moved by hand and the engine's randomizer is seeded before each run.
 #include "ActionTestSupport.h"
 
+#include "characters/CharacterObject.h"
+#include "characters/CharacterRegistration.h"
+#include "characters/CharacterServices.h"
+#include "characters/CharacterStates.h"
 #include "characters/SuspicionMeter.h"
+#include "characters/SuspicionRules.h"
+#include "characters/CharacterObject.h"
 #include "core/Globals.h"
 #include "core/Random.h"
 #include "level/ObjectiveList.h"
@@ -149,6 +155,14 @@ protected:
         // Force ranges and conditional windows draw from the program's generator.
         seedRandom(7);
         std::srand(7);
+        registerCharacters();
+        loadSuspicionConfig();
+    }
+    void TearDown() override {
+        smgr()->clear(); // the characters go before their rules
+        unloadSuspicionConfig();
+        resetCharacterServices();
+        test::ActionFixture::TearDown();
     }
     io::IAttributes* writtenKeys(const TriggerAction& action) {
         io::IAttributes* set = attributes();
@@ -157,13 +171,17 @@ protected:
     }
 
     // --- the action scene ---
-    // Crates 11 (dynamic), 12 (kinematic) and 13 (static), camera 21, variables 31 and 32,
+    // Crates 11 (dynamic), 12 (kinematic) and 13 (static) on floor 14, character 15 on its path, camera 21, variables 31 and 32,
     // objectives 41 (hidden) and 42 (revealed), trigger 60 (met at once, recording what it is
     // asked), checkpoint 70, sound 81; the level's suspicion meter with one watcher.
     void buildScene() {
         addCrate(11, {0, 2, 0});
         addCrate(12, {4, 0, 0}, "Kinematic");
         addCrate(13, {-4, 0, 0}, "Static");
+        PhysicsObject* floor = addBody(14, {0, -3.5f, 0}, "Static"); // below what falls in a run
+        io::IAttributes* extents = attributes();
+        extents->addVector3d("BoxExtents", {200, 1, 200});
+        floor->deserializeAttributes(extents);
         addCameraObject(21, {0, 5, -10});
         for (auto [id, value] : {std::pair<s32, f32>{31, 4.0f}, {32, 2.0f}}) {
             auto* variable = new VariableObject(root(), smgr(), id);
@@ -187,6 +205,23 @@ protected:
         sound->drop();
         sound->EventName = "GameAudio/Audio/Collisions/Drag";
         manager->registerNodeIDs(sound);
+        // Character 15 walking a path of two points, its own suspicion kind and meter.
+        auto* path = new WaypointObject(root(), smgr(), 200);
+        path->drop();
+        for (s32 i = 0; i < 2; ++i) {
+            auto* point = new WaypointObject(path, smgr(), 201 + i);
+            point->drop();
+            point->setPosition({8.0f + 4.0f * i, 0, 6});
+        }
+        auto* character = new CharacterObject(root(), smgr(), -1);
+        character->drop();
+        io::IAttributes* keys = attributes();
+        keys->addInt("Id", 15);
+        keys->addVector3d("Position", {8, 0.2f, 4});
+        keys->addInt("ParentWaypointID", 200);
+        keys->addEnum("StartState", "Walking", characterStateNames);
+        character->deserializeAttributes(keys);
+        manager->rebuildNodeIDs();
         SuspicionMeter& meter = *manager->suspicionMeter;
         meter.age = 3.0f;
         meter.watcherCount = 1;
@@ -224,6 +259,10 @@ protected:
                     state.emplace_back("~velocity", vector({l.x, l.y, l.z}) + " " + vector({a.x, a.y, a.z}));
                 }
             }
+            if (auto* character = dynamic_cast<CharacterObject*>(child))
+                state.emplace_back("~character", std::to_string(character->stateMachine().currentID()) + " " +
+                                                     std::to_string(character->stateMachine().globalID()) + " " +
+                                                     std::to_string(character->getVisionSuspicionType()));
             if (TriggerObject* trigger = asTrigger(child)) {
                 state.emplace_back("~run", std::to_string(trigger->IsActive) + " " + std::to_string(trigger->ConditionMet) +
                                                " " + std::to_string(trigger->PrevConditionMet) + " " +
@@ -233,8 +272,9 @@ protected:
                     state.emplace_back("~asked", std::to_string(targetAction->executes) + " " +
                                                      std::to_string(targetAction->reverts));
             }
-            if (child->getType() != typeId("trgr") || child == target)
-                collect(child, states); // the acting trigger's own children are its parts
+            // The acting trigger's and the character's own children are their parts.
+            if ((child->getType() != typeId("trgr") || child == target) && child->getType() != typeId("crct"))
+                collect(child, states);
         }
     }
     // Everything outside the nodes: the suspicion meter, the objective list, the camera in
@@ -301,7 +341,9 @@ protected:
         case 2: k->addString("AnimatedObjectIDs", "11"); k->addInt("StartFrame", 2); k->addInt("EndFrame", 8); break;
         case 3: k->addInt("ObjectID", 11); break;
         case 4: k->addInt("ObjectID", 11); k->addString("NewMeshFileName", "Content/Models/Props/Crate.obj"); break;
-        case 5: k->addInt("CharacterID", 11); k->addFloat("CharacterSpeed", 3.0f); break;
+        case 5: k->addInt("CharacterID", 15); k->addFloat("CharacterSpeed", 3.0f); k->addInt("LookTargetID", 12);
+                k->addFloat("CharacterRotateSpeed", 2.0f); k->addInt("TargetWaypointID", 202); k->addInt("ParentWaypointID", 200);
+                break;
         case 6: k->addInt("ObjectID", 81); break;
         case 7: k->addString("MusicEventName", "GameAudio/Audio/Collisions/Drag"); k->addString("MusicParameterName", "speed"); k->addFloat("MusicParameterValue", 0.5f); break;
         case 8: k->addInt("ObjectID", 11); k->addInt("TargetID", 12); k->addFloat("MoveDuration", 0.25f);
