@@ -3,7 +3,8 @@
 // file without those keys reads them; every action run in a small scene with its defaults and
 // with each switch and choice changed, as the changes it made to the scene; and a trigger
 // volume of each condition as objects enter and leave it over fixed steps. The frame clock is
-// moved by hand and the engine's randomizer is seeded before each run.
+// moved by hand and the program's generator is seeded before each run; a force volume pushes
+// crates over fixed physics steps.
 #include "ActionTestSupport.h"
 
 #include "characters/CharacterObject.h"
@@ -638,6 +639,83 @@ TEST_F(TriggerRecordTest, TriggerKindsWriteReadAndBuildTheirVolumesAsRecorded) {
                 trigger->remove();
             }
     test::expectMatchesRecord("triggers/records/trigger-kinds.txt", record.text);
+}
+
+// --- a force volume acting on what is inside ----------------------------------------------------------
+
+TEST_F(TriggerRecordTest, ForceVolumesPushWhatIsInsideByTheirModesAsRecorded) {
+    Record record;
+    // The volume's keys as the editor writes them: each switch turned and each choice taken.
+    std::vector<std::pair<std::string, std::function<void(io::IAttributes*)>>> variants;
+    variants.emplace_back("defaults", nullptr);
+    {
+        io::SAttributeReadWriteOptions editor;
+        editor.Flags = io::EARWF_FOR_EDITOR;
+        auto* volume = smgr()->addSceneNode("ForceVolume", root());
+        io::IAttributes* keys = attributes();
+        volume->serializeAttributes(keys, &editor);
+        volume->remove();
+        for (u32 i = 0; i < keys->getAttributeCount(); ++i) {
+            const std::string key = keys->getAttributeName(i);
+            if (key == "Visible" || key == "CreateSkin" || key == "ActiveInEditorOnly")
+                continue; // an unseen volume does not act; the skin and editor flags are on the kinds' record
+            if (keys->getAttributeType(i) == io::EAT_BOOL) {
+                const bool value = !keys->getAttributeAsBool(i);
+                variants.emplace_back(key + "=" + (value ? "true" : "false"),
+                                      [key, value](io::IAttributes* k) { k->setAttribute(key.c_str(), value); });
+            } else if (keys->getAttributeType(i) == io::EAT_ENUM && key.find("Force") != std::string::npos) {
+                core::array<core::stringc> names;
+                keys->getAttributeEnumerationLiteralsOfEnumeration(i, names);
+                const std::string current = keys->getAttributeAsString(i).c_str();
+                for (u32 n = 0; n < names.size(); ++n)
+                    if (names[n] != current.c_str()) {
+                        const std::string name = names[n].c_str();
+                        variants.emplace_back(key + "=" + inQuotes(name),
+                                              [key, name](io::IAttributes* k) { k->setAttribute(key.c_str(), name.c_str()); });
+                    }
+            }
+        }
+    }
+    for (const auto& [name, change] : variants) {
+        TearDown();
+        SetUp();
+        PhysicsObject* inside = addCrate(11, {0, 2, 0});
+        PhysicsObject* outside = addCrate(12, {12, 2, 0});
+        // A level file has every key: start from the volume's own.
+        auto* volume = static_cast<TriggerObject*>(smgr()->addSceneNode("ForceVolume", root()));
+        io::IAttributes* keys = attributes();
+        volume->serializeAttributes(keys);
+        keys->setAttribute("Id", 40);
+        keys->setAttribute("Position", core::vector3df(0, 2, 0));
+        keys->setAttribute("Scale", core::vector3df(6, 6, 6));
+        keys->setAttribute("LinearForce", core::vector3df(0, 300, 100));
+        keys->setAttribute("AngularForce", core::vector3df(0, 20, 0));
+        keys->addVector3d("LinearForceMax", {0, 400, 200});
+        keys->addVector3d("AngularForceMax", {0, 30, 0});
+        keys->setAttribute("VelocityMultiplier", 0.9f);
+        if (change)
+            change(keys);
+        volume->deserializeAttributes(keys);
+        volume->updateAbsolutePosition();
+        manager->registerNodeIDs(volume);
+        record.line("run %s", name.c_str());
+        for (int i = 0; i < 12; ++i) {
+            step();
+            if (i % 3 != 2)
+                continue;
+            std::string line = "  " + std::to_string(i) + " met " + std::to_string(volume->ConditionMet) + " contacts " +
+                               std::to_string(volume->getActiveContactList().size());
+            for (PhysicsObject* body : {inside, outside}) {
+                phys::RigidDynamic* dynamic = body->getDynamicActor();
+                const phys::Vec3 l = dynamic ? dynamic->getLinearVelocity() : phys::Vec3();
+                const phys::Vec3 a = dynamic ? dynamic->getAngularVelocity() : phys::Vec3();
+                line += " | " + std::to_string(body->getID()) + " at " + vector(body->getAbsolutePosition()) + " v " +
+                        vector({l.x, l.y, l.z}) + " w " + vector({a.x, a.y, a.z});
+            }
+            record.line("%s", line.c_str());
+        }
+    }
+    test::expectMatchesRecord("triggers/records/force-volumes.txt", record.text);
 }
 
 // --- conditions and events as objects enter and leave -------------------------------------------
