@@ -39,7 +39,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdarg>
 #include <cstdio>
 #include <fstream>
 #include <functional>
@@ -55,17 +54,8 @@ namespace charrec {
 using Attributes = io::IAttributes;
 
 // The record's text: one line per thing, numbers with five significant digits.
-class Record {
+class Record : public test::RecordText {
 public:
-    void line(const char* format, ...) __attribute__((format(printf, 2, 3))) {
-        char buffer[2048];
-        va_list args;
-        va_start(args, format);
-        std::vsnprintf(buffer, sizeof buffer, format, args);
-        va_end(args);
-        text += buffer;
-        text += '\n';
-    }
     static std::string v3(const core::vector3df& v) {
         char buffer[96];
         std::snprintf(buffer, sizeof buffer, "%.5g %.5g %.5g", static_cast<double>(v.X), static_cast<double>(v.Y),
@@ -77,7 +67,6 @@ public:
         std::snprintf(buffer, sizeof buffer, "%u %u %u %u", c.getAlpha(), c.getRed(), c.getGreen(), c.getBlue());
         return buffer;
     }
-    std::string text;
 };
 
 // The node's transform, visibility, materials (colours and texture layer 0's matrix) and,

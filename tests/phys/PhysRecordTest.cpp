@@ -15,7 +15,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <map>
@@ -26,19 +25,7 @@ namespace phys::test {
 namespace {
 
 // The record's text: one line per thing, numbers with four decimals.
-class Record {
-public:
-    void line(const char* format, ...) __attribute__((format(printf, 2, 3))) {
-        char buffer[2048];
-        va_list args;
-        va_start(args, format);
-        std::vsnprintf(buffer, sizeof buffer, format, args);
-        va_end(args);
-        text += buffer;
-        text += '\n';
-    }
-    std::string text;
-};
+using Record = ::test::RecordText;
 
 std::string v3(const Vec3& v) {
     char b[96];

@@ -38,7 +38,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -53,17 +52,8 @@ using namespace irr;
 namespace {
 
 // The record's text: one line per thing, numbers with five significant digits.
-class Record {
+class Record : public test::RecordText {
 public:
-    void line(const char* format, ...) __attribute__((format(printf, 2, 3))) {
-        char buffer[1024];
-        va_list args;
-        va_start(args, format);
-        std::vsnprintf(buffer, sizeof buffer, format, args);
-        va_end(args);
-        text += buffer;
-        text += '\n';
-    }
     // "name count v0 v1 ..." on one line.
     void floats(const std::string& name, const f32* values, std::size_t count) {
         text += name + " " + std::to_string(count);
@@ -80,7 +70,6 @@ public:
         const f32 values[6] = {b.MinEdge.X, b.MinEdge.Y, b.MinEdge.Z, b.MaxEdge.X, b.MaxEdge.Y, b.MaxEdge.Z};
         floats(name, values, 6);
     }
-    std::string text;
 };
 
 std::string hexColour(video::SColor colour) {

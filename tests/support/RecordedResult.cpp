@@ -1,5 +1,8 @@
 #include "support/RecordedResult.h"
 
+#include <cstdarg>
+#include <cstdio>
+
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -98,6 +101,16 @@ void expectMatchesRecord(const std::string& relativePath, const std::string& act
         << differences
         << "If the change is wanted, run the test again with PADDLESTONE_RECORD=1 and review "
            "the record's difference.";
+}
+
+void RecordText::line(const char* format, ...) {
+    char buffer[2048];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(buffer, sizeof buffer, format, args);
+    va_end(args);
+    text += buffer;
+    text += '\n';
 }
 
 } // namespace test

@@ -25,4 +25,11 @@ void expectMatchesRecord(const std::string& relativePath, const std::string& act
 std::string describeDifferences(const std::string& recorded, const std::string& actual,
                                 RecordTolerance tolerance = {}, int maxDifferences = 8);
 
+// A record's text built line by line with printf formats (one line per thing).
+class RecordText {
+public:
+    void line(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    std::string text;
+};
+
 } // namespace test

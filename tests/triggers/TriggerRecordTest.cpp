@@ -34,7 +34,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdarg>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -49,19 +48,7 @@ using namespace irr;
 namespace {
 
 // The record's text: one line per thing, numbers with five significant digits.
-class Record {
-public:
-    void line(const char* format, ...) __attribute__((format(printf, 2, 3))) {
-        char buffer[2048];
-        va_list args;
-        va_start(args, format);
-        std::vsnprintf(buffer, sizeof buffer, format, args);
-        va_end(args);
-        text += buffer;
-        text += '\n';
-    }
-    std::string text;
-};
+using Record = test::RecordText;
 
 std::string inQuotes(const std::string& value) { return "\"" + value + "\""; }
 
