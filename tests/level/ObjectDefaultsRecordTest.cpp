@@ -5,7 +5,7 @@
 // any key (a file that names none) and written again; read from a set of every key one step off
 // its default (a number +1, a switch flipped, the next enumeration name) and written again, which
 // shows that each key lands in a member of its own; and copied, the copy written.
-#include "LevelTestSupport.h"
+#include "GameTypesFixture.h"
 
 #include "camera/CameraModes.h"
 #include "camera/CameraObject.h"
@@ -233,34 +233,14 @@ const char* levelName(ELOG_LEVEL level) {
     }
 }
 
-// The level's fixture with every subsystem's types registered as the game registers them, a
-// physics world, the frame stopwatch, the game's animator and GUI element factories.
-class ObjectDefaultsFixture : public test::LevelFixture {
+// Every subsystem's types as the game registers them, with the game's animator and GUI element
+// factories.
+class ObjectDefaultsFixture : public test::GameTypesFixture {
 protected:
     void SetUp() override {
         LevelFixture::SetUp();
         workingDir = std::make_unique<test::ScopedWorkingDir>(test::sourceDir());
-        for (const SceneNodeTypeRow* row : factorySceneNodeTypes())
-            savedRows.push_back(*row);
-        registerPhysicsObjectTypes();
-        registerTriggerTypes();
-        registerTriggerActions();
-        registerWaypointType();
-        registerSceneNodeType(levelObjectRow<CharacterObject>(typeId("crct"), "CharacterObject"));
-        registerCameraObjectType();
-        registerCameraPointTypes();
-        registerCutsceneObjectType();
-        registerLightObjectType();
-        registerParticleObjectType();
-        registerBillboardObjectType();
-        registerWaterObjectType();
-        registerWorldObjectTypes();
-        registerSceneNodeType(levelObjectRow<ConfigTentMovementObject>(typeId("move"), "ConfigTentMovementObject"));
-        stopwatch = std::make_unique<Stopwatch>(L"frame", 0.0f, StopwatchClock{&readClock, 1000000});
-        frameStopwatch = stopwatch.get();
-        physics = std::make_unique<PhysicsManager>();
-        physicsManager = physics.get();
-        ASSERT_TRUE(physics->init());
+        ASSERT_TRUE(startGameTypes(&readClock));
         (new GUIElementFactory(device->get()->getGUIEnvironment()))->drop();
         editor.Flags = io::EARWF_FOR_EDITOR;
         log.lines.clear();
@@ -269,27 +249,7 @@ protected:
 
     void TearDown() override {
         device->get()->getGUIEnvironment()->clear();
-        manager->unloadLevel();
-        smgr()->clear();
-        physics.reset();
-        physicsManager = nullptr;
-        frameStopwatch = nullptr;
-        stopwatch.reset();
-        resetPhysicsHooks();
-        setExclusionTest(nullptr);
-        unregisterTriggerActions();
-        std::set<u32> before;
-        for (const SceneNodeTypeRow& row : savedRows)
-            before.insert(static_cast<u32>(row.type));
-        std::vector<SceneNodeTypeRow> added;
-        for (const SceneNodeTypeRow* row : factorySceneNodeTypes())
-            if (!before.count(static_cast<u32>(row->type)))
-                added.push_back(SceneNodeTypeRow{row->type, "", nullptr});
-        for (const SceneNodeTypeRow& row : added)
-            registerSceneNodeType(row);
-        for (const SceneNodeTypeRow& row : savedRows)
-            registerSceneNodeType(row);
-        LevelFixture::TearDown();
+        GameTypesFixture::TearDown();
     }
 
     // The stopwatch's clock stands still: nothing here runs frames.
@@ -521,9 +481,6 @@ protected:
         return nullptr;
     }
 
-    std::unique_ptr<Stopwatch> stopwatch;
-    std::unique_ptr<PhysicsManager> physics;
-    std::vector<SceneNodeTypeRow> savedRows;
     io::SAttributeReadWriteOptions editor;
 };
 

@@ -4,7 +4,7 @@
 // trigger graph with its actions, a copy of one object of each type beside its original, the
 // level after its first frame, and the level as the game's writers write it again and read it
 // back.
-#include "LevelTestSupport.h"
+#include "GameTypesFixture.h"
 
 #include "camera/CameraObject.h"
 #include "camera/CameraPoints.h"
@@ -171,7 +171,7 @@ std::string blockDifferences(const std::string& before, const std::string& after
     return out;
 }
 
-class ShippedLevelRecordTest : public test::LevelFixture, public ::testing::WithParamInterface<std::string> {
+class ShippedLevelRecordTest : public test::GameTypesFixture, public ::testing::WithParamInterface<std::string> {
 protected:
     void SetUp() override {
         LevelFixture::SetUp();
@@ -180,57 +180,12 @@ protected:
         // own are read here, wherever the tests run from.
         ASSERT_TRUE(manager->tieTable.load(smgr()->getFileSystem()));
         registerMeshGate(smgr());
-        // The types every shipped level uses; the rows they replace or add are put back as
-        // they were afterwards, since other tests of the program rely on the level's own.
-        for (const SceneNodeTypeRow* row : factorySceneNodeTypes())
-            savedRows.push_back(*row);
-        registerPhysicsObjectTypes();
-        registerTriggerTypes();
-        registerTriggerActions();
-        registerWaypointType();
-        registerSceneNodeType(levelObjectRow<CharacterObject>(typeId("crct"), "CharacterObject"));
-        registerCameraObjectType();
-        registerCameraPointTypes();
-        registerCutsceneObjectType();
-        registerLightObjectType();
-        registerParticleObjectType();
-        registerBillboardObjectType();
-        registerWaterObjectType();
-        registerWorldObjectTypes();
-        registerSceneNodeType(levelObjectRow<ConfigTentMovementObject>(typeId("move"), "ConfigTentMovementObject"));
         clockMicroseconds() = 0;
-        stopwatch = std::make_unique<Stopwatch>(L"frame", 0.0f, StopwatchClock{&readClock, 1000000});
-        frameStopwatch = stopwatch.get();
-        physics = std::make_unique<PhysicsManager>();
-        physicsManager = physics.get();
-        ASSERT_TRUE(physics->init());
+        // The types every shipped level uses.
+        ASSERT_TRUE(startGameTypes(&readClock));
         bases = {(test::sourceDir() / "").string(), test::sourceDir().string(), (temp.path() / "").string(),
                  temp.path().string()};
         log.lines.clear();
-    }
-
-    void TearDown() override {
-        manager->unloadLevel();
-        smgr()->clear();
-        physics.reset();
-        physicsManager = nullptr;
-        frameStopwatch = nullptr;
-        stopwatch.reset();
-        resetPhysicsHooks();
-        setExclusionTest(nullptr);
-        unregisterTriggerActions();
-        std::set<u32> before;
-        for (const SceneNodeTypeRow& row : savedRows)
-            before.insert(static_cast<u32>(row.type));
-        std::vector<SceneNodeTypeRow> added;
-        for (const SceneNodeTypeRow* row : factorySceneNodeTypes())
-            if (!before.count(static_cast<u32>(row->type)))
-                added.push_back(SceneNodeTypeRow{row->type, "", nullptr});
-        for (const SceneNodeTypeRow& row : added)
-            registerSceneNodeType(row);
-        for (const SceneNodeTypeRow& row : savedRows)
-            registerSceneNodeType(row);
-        LevelFixture::TearDown();
     }
 
     // The frame stopwatch's clock, moved by the test only (a frame is its fixed length).
@@ -685,9 +640,6 @@ protected:
         return record;
     }
 
-    std::unique_ptr<Stopwatch> stopwatch;
-    std::unique_ptr<PhysicsManager> physics;
-    std::vector<SceneNodeTypeRow> savedRows;
     std::vector<std::string> bases;
     u32 timeMs = 0;
 };
