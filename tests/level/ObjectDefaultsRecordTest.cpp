@@ -18,6 +18,7 @@
 #include "core/Globals.h"
 #include "core/Stopwatch.h"
 #include "gui/GUIElementFactory.h"
+#include "gui/fonts/FontCache.h"
 #include "level/SceneNodeTypes.h"
 #include "level/SplineObject.h"
 #include "physics/joints/JointObject.h"
@@ -249,6 +250,7 @@ protected:
 
     void TearDown() override {
         device->get()->getGUIEnvironment()->clear();
+        clearFontCache(); // the text elements' fonts, made at the stepped sizes
         GameTypesFixture::TearDown();
     }
 

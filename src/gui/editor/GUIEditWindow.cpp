@@ -1,5 +1,7 @@
 #include "gui/editor/GUIEditWindow.h"
 
+#include "gui/GuiAttributes.h"
+
 #include <IGUIEnvironment.h>
 #include <IGUIFont.h>
 #include <IGUISkin.h>
@@ -27,6 +29,10 @@ void GUIEditWindow::setDraggable(bool draggable) {
     Draggable = draggable;
     if (!Draggable)
         Dragging = false;
+}
+
+void GUIEditWindow::deserializeAttributes(io::IAttributes* in, io::SAttributeReadWriteOptions* options) {
+    readElementAttributes(this, in, options);
 }
 
 bool GUIEditWindow::OnEvent(const SEvent& event) {

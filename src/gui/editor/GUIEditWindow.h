@@ -12,6 +12,7 @@ public:
     bool OnEvent(const irr::SEvent& event) override;
     void draw() override;
     const irr::c8* getTypeName() const override { return "GUIEditWindow"; }
+    void deserializeAttributes(irr::io::IAttributes* in, irr::io::SAttributeReadWriteOptions* options = nullptr) override;
 
     irr::gui::IGUIButton* getCloseButton() const override { return nullptr; }
     irr::gui::IGUIButton* getMinimizeButton() const override { return nullptr; }

@@ -4,6 +4,7 @@
 #include "core/ProgramQueries.h"
 #include "core/Utf8.h"
 #include "core/XmlFile.h"
+#include "gui/GuiAttributes.h"
 #include "gui/GuiCommon.h"
 #include "gui/GuiHooks.h"
 #include "gui/GuiLayout.h"
@@ -512,7 +513,7 @@ void GUIEditor::serializeAttributes(io::IAttributes* out, io::SAttributeReadWrit
 }
 
 void GUIEditor::deserializeAttributes(io::IAttributes* in, io::SAttributeReadWriteOptions* options) {
-    gui::IGUIElement::deserializeAttributes(in, options);
+    readElementAttributes(this, in, options);
     setDrawGrid(in->getAttributeAsBool("DrawGrid"));
     setUseGrid(in->getAttributeAsBool("UseGrid"));
     const core::position2di grid = in->getAttributeAsPosition2d("GridSize");

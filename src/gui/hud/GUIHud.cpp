@@ -4,6 +4,7 @@
 #include "core/Stopwatch.h"
 #include "core/ProgramQueries.h"
 #include "gui/GUIImage.h"
+#include "gui/GuiAttributes.h"
 #include "gui/GuiCommon.h"
 #include "gui/GuiHooks.h"
 #include "gui/hud/GUIObjectiveCenter.h"
@@ -97,7 +98,7 @@ void GUIHud::serializeAttributes(io::IAttributes* out, io::SAttributeReadWriteOp
 }
 
 void GUIHud::deserializeAttributes(io::IAttributes* in, io::SAttributeReadWriteOptions* options) {
-    gui::IGUIElement::deserializeAttributes(in, options);
+    readElementAttributes(this, in, options);
 }
 
 // --- frames -----------------------------------------------------------------------------------------

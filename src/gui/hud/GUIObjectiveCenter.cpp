@@ -89,7 +89,7 @@ void GUIObjectiveCenter::serializeAttributes(io::IAttributes* out, io::SAttribut
 }
 
 void GUIObjectiveCenter::deserializeAttributes(io::IAttributes* in, io::SAttributeReadWriteOptions* options) {
-    gui::IGUIElement::deserializeAttributes(in, options);
+    readElementAttributes(this, in, options);
 }
 
 // --- rows ----------------------------------------------------------------------------------------------
