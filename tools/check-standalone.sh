@@ -7,8 +7,9 @@
 # Usage: tools/check-standalone.sh [--all | --since <revision>] [build folder]
 #   (default)         the files a change can reach: those that differ from the base (the fork
 #                     point from main; on main, the parent of the last commit or merge) or
-#                     include such a file, working-tree changes counted; everything when no
-#                     base is found or a CMake file changed
+#                     include such a file, working-tree changes counted; every file of a test
+#                     folder whose CMake list changed; everything when no base is found or
+#                     another CMake file changed
 #   --all             every file (on 2 cores about as long as the test build itself)
 #   --since <rev>     the files a change since <rev> can reach
 # The build folder (default build/standalone) is only configured, never built: no unity
@@ -55,9 +56,19 @@ if [ "$scope" = changes ]; then
   if [ -n "$base" ] && git rev-parse -q --verify "$base^{commit}" >/dev/null; then
     { git diff --name-only --no-renames "$base" -- && git ls-files --others --exclude-standard; } \
       | sort -u | sed "s|^|$root/|" >"$work/changed"
-    # New compile flags can break any file.
-    if grep -qE '(^|/)(CMakeLists\.txt|cmake/.*|tools/check-standalone\.sh)$' "$work/changed"; then
-      : >"$work/changed"
+    # New compile flags can break any file. A test folder's own list only names that folder's
+    # sources and their flags: then every file of that folder is checked, not all of them.
+    lists=$(grep -E '(^|/)(CMakeLists\.txt|cmake/.*|tools/check-standalone\.sh)$' "$work/changed" || true)
+    if [ -n "$lists" ]; then
+      if grep -qvE "^$root/tests/[^/]+(/[^/]+)*/CMakeLists\.txt$" <<<"$lists" ||
+         grep -qE "^$root/tests/support/" <<<"$lists"; then
+        : >"$work/changed"
+      else
+        while read -r list; do
+          find "$(dirname "$list")" -type f \( -name '*.cpp' -o -name '*.h' \)
+        done <<<"$lists" >>"$work/changed"
+        sort -u -o "$work/changed" "$work/changed"
+      fi
     fi
   fi
   if [ ! -s "$work/changed" ]; then
