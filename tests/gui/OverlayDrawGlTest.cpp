@@ -3,6 +3,7 @@
 // Each test keeps its picture in the folder it starts in (shot-meter.png,
 // shot-loading-bar.png, shot-wipe-*.png) and reads it back.
 #include "core/Globals.h"
+#include "gui/GUIImage.h"
 #include "gui/GuiHooks.h"
 #include "gui/hud/GUIHud.h"
 #include "level/LevelManager.h"
@@ -237,3 +238,28 @@ TEST_F(OverlayDrawGlTest, CircleWipesCoverTheEdgesAndLeaveTheMiddleHalfWay) {
 }
 
 } // namespace
+
+// A picture smaller than its element repeats across it: each tile starts again with the
+// picture's left half, where a stretched or clamped draw would show the right edge.
+TEST_F(OverlayDrawGlTest, ATiledPictureRepeatsAcrossItsElement) {
+    video::IVideoDriver* driver = device->getVideoDriver();
+    video::IImage* halves = driver->createImage(video::ECF_A8R8G8B8, core::dimension2du(8, 8));
+    for (u32 y = 0; y < 8; ++y)
+        for (u32 x = 0; x < 8; ++x)
+            halves->setPixel(x, y, x < 4 ? video::SColor(255, 220, 20, 20) : video::SColor(255, 20, 20, 220));
+    video::ITexture* texture = driver->addTexture("halves", halves);
+    halves->drop();
+    ASSERT_NE(texture, nullptr);
+    gui::IGUIEnvironment* environment = device->getGUIEnvironment();
+    auto* image = new GUIImage(environment, environment->getRootGUIElement(), -1, core::recti(100, 100, 132, 108));
+    image->drop();
+    ASSERT_TRUE(image->getTileImage());
+    image->setImage(texture);
+    video::IImage* shot = drawFrame("shot-tiled.png", [&] { environment->drawAll(); });
+    ASSERT_NE(shot, nullptr);
+    for (s32 tile = 0; tile < 4; ++tile) {
+        EXPECT_TRUE(reddish(shot->getPixel(100 + tile * 8 + 1, 104))) << "tile " << tile << " starts red";
+        EXPECT_FALSE(reddish(shot->getPixel(100 + tile * 8 + 6, 104))) << "tile " << tile << " ends blue";
+    }
+    shot->drop();
+}

@@ -4,6 +4,7 @@
 #include "../gui/GuiFixture.h"
 #include "WorkshopZip.h"
 
+#include "core/FileChecks.h"
 #include "core/Globals.h"
 #include "gui/GUIDeleteRow.h"
 #include "gui/GUIFreeTypeText.h"
@@ -149,12 +150,23 @@ TEST_F(WorkshopTest, OnlyTheSoundArchiveIsListedAndItsFilesAreFound) {
         EXPECT_TRUE(log.contains(std::string("Refused the user level archive \"") + folder + refused)) << refused;
     EXPECT_EQ(getWorkshopLevelTitle(L"content/workshop/good/GOOD_MAIN.IRR"), core::stringw(L"Good level"));
     // Playing another level unmounts it; the menu's level keeps its archive and says so.
+    // Only the user level confines reads to the game's content; a built-in level lifts it.
+    const std::string outside = folder + "Good.zip";
     maintainWorkshopZip(L"content/workshop/good/good_main.irr"); // the path in any case of A-Z
     EXPECT_NE(WorkshopLevels[0].archive, nullptr);
     EXPECT_TRUE(log.contains("Maintaining zip archive for level: content/workshop/good/good_main.irr"));
+    EXPECT_TRUE(isOutsideConfinedFolders(outside));
     maintainWorkshopZip(L"Content/Levels/Other.irr");
     EXPECT_EQ(WorkshopLevels[0].archive, nullptr);
     EXPECT_FALSE(device->getFileSystem()->existFile("Content/Workshop/Good/Good_Main.irr"));
+    EXPECT_FALSE(isOutsideConfinedFolders(outside));
+}
+
+TEST_F(WorkshopTest, ABuiltInLevelReadsFreelyWhenNoUserLevelIsListed) {
+    ASSERT_TRUE(WorkshopLevels.empty());
+    confineReadsToFolders({"Content"});
+    maintainWorkshopZip(L"Content/Levels/Other.irr");
+    EXPECT_FALSE(isOutsideConfinedFolders(folder + "Good.zip"));
 }
 
 TEST_F(WorkshopTest, HugeEntriesAndUnknownMethodsAreRefused) {
