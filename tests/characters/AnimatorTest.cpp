@@ -157,6 +157,13 @@ TEST_F(AnimatorTest, TheFactoryKnowsFifteenTypesByExactName) {
     circle->drop();
 }
 
+// A type name that is missing altogether (an element without one) is unknown: the lookup
+// and the factory answer nothing instead of reading through a null name.
+TEST_F(AnimatorTest, AMissingTypeNameIsUnknownAndMakesNothing) {
+    EXPECT_EQ(findAnimatorType(nullptr), 10);
+    EXPECT_EQ(factory->createSceneNodeAnimator(static_cast<const c8*>(nullptr), nullptr), nullptr);
+}
+
 TEST_F(AnimatorTest, EveryTypeWritesTheBaseKeysFirstAndRoundTripsAndClones) {
     scene::ISceneNode* node = addNode({1, 2, 3});
     for (const auto& [type, fill] : typeSettings) {

@@ -1,8 +1,10 @@
 // A character walking its square path in the character demonstration level, drawn on the
 // OpenGL driver: two pictures a few seconds apart show the figure at two places of the path.
 // PADDLESTONE_KEEP_SCREENSHOT=/path/walk.png keeps the pictures (walk.png.1.png, .2.png).
+// A path being edited is drawn through its points; in play it is not.
 #include "characters/CharacterObject.h"
 #include "characters/CharacterRegistration.h"
+#include "characters/WaypointObject.h"
 
 #include "core/CoreSlots.h"
 #include "core/Globals.h"
@@ -75,6 +77,58 @@ TEST(CharacterGlTest, ACharacterIsDrawnWalkingAlongItsPath) {
         EXPECT_NE(pixel(shot1, at1), background.color & 0xFFFFFF);
         shot1->drop();
         shot2->drop();
+    }
+    resetCoreSlots();
+}
+
+// A path is drawn in opaque orange through its points while the level is edited, straight or
+// curved, and not at all in play.
+TEST(CharacterGlTest, APathIsDrawnInOrangeOnlyWhileTheLevelIsEdited) {
+    PhysicsGlStage stage(320, 240);
+    ASSERT_TRUE(stage.ready()) << "no OpenGL device (run under Xvfb)";
+    registerCharacters();
+    stage.smgr->addCameraSceneNode(nullptr, core::vector3df(0, 20, -1), core::vector3df(0, 0, 0));
+    const video::SColor background(255, 20, 40, 80);
+    const auto orangePixels = [&] {
+        video::IImage* shot = stage.drawAndShoot(background);
+        if (!shot)
+            return -1;
+        int count = 0;
+        const core::dimension2du size = shot->getDimension();
+        for (u32 y = 0; y < size.Height; ++y)
+            for (u32 x = 0; x < size.Width; ++x)
+                count += (shot->getPixel(x, y).color & 0xFFFFFF) == 0xFFC000;
+        shot->drop();
+        return count;
+    };
+    const struct {
+        const char* what;
+        bool linear, playing, drawn;
+    } rows[] = {{"straight, edited", true, false, true},
+                {"curved, edited", false, false, true},
+                {"straight, in play", true, true, false},
+                {"curved, in play", false, true, false}};
+    static bool playing = false;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        playing = row.playing;
+        coreSlots().physics.isSimulationActive = [] { return playing; };
+        auto* start = new WaypointObject(stage.smgr->getRootSceneNode(), stage.smgr, 50);
+        start->drop();
+        for (const core::vector3df& at : {core::vector3df(-6, 0, -4), core::vector3df(6, 0, -4), core::vector3df(6, 0, 4)}) {
+            auto* point = new WaypointObject(start, stage.smgr, -1);
+            point->drop();
+            point->setPosition(at);
+            point->UseLinearInterpolation = row.linear;
+        }
+        const int count = orangePixels();
+        ASSERT_GE(count, 0) << "no screenshot";
+        if (row.drawn) {
+            EXPECT_GT(count, 20) << "a line across the picture";
+        } else {
+            EXPECT_EQ(count, 0);
+        }
+        start->remove();
     }
     resetCoreSlots();
 }

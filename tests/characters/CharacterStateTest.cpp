@@ -196,6 +196,46 @@ TEST_F(CharacterStateTest, AFollowUpIsNeverPickedOnItsOwn) {
         EXPECT_EQ(c->getStateAnimationName(CharacterStateId::Idle), "Look");
 }
 
+// Making sure of an animation leaves a node that plays its range alone, from its first frame
+// up to and on its last; a node on any other range (even one its frame is inside) starts the
+// animation over.
+TEST_F(CharacterStateTest, EnsuringAnAnimationRestartsItOnlyOffItsRange) {
+    const std::string profile = temp.file("Stand.xml");
+    std::ofstream(profile)
+        << "<CharacterProfile><Animation name=\"WalkingDefault\" state=\"Walking\" startFrame=\"0\" endFrame=\"30\"/>"
+           "<Animation name=\"StoppedDefault\" state=\"Stopped\" startFrame=\"31\" endFrame=\"60\"/></CharacterProfile>";
+    CharacterObject* c = addCharacter(0, 0, 0, [&](io::IAttributes* a) { a->addString("ProfileName", profile.c_str()); });
+    scene::IAnimatedMeshSceneNode* node = c->getMeshNode();
+    ASSERT_NE(node, nullptr);
+    // The engine's node keeps its frame inside its own range, so a frame off the animation's
+    // range comes with a range that reaches it.
+    const struct {
+        s32 start, end;
+        f32 frame;
+        bool restarts;
+    } rows[] = {{31, 60, 31.0f, false}, {31, 60, 45.5f, false}, {31, 60, 60.0f, false},
+                {31, 61, 61.0f, true},  {30, 60, 30.0f, true},  {31, 61, 45.0f, true},
+                {30, 60, 45.0f, true},  {0, 30, 15.0f, true}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.start << ".." << row.end << " at " << row.frame);
+        node->setFrameLoop(row.start, row.end);
+        node->setCurrentFrame(row.frame);
+        ASSERT_FLOAT_EQ(node->getFrameNr(), row.frame);
+        c->playingAnimation = "Held";
+        ensureCharacterAnimation(*c, "StoppedDefault", stoppedState());
+        EXPECT_EQ(c->playingAnimation, row.restarts ? "StoppedDefault" : "Held");
+        EXPECT_FLOAT_EQ(node->getFrameNr(), row.restarts ? 31.0f : row.frame);
+        EXPECT_EQ(node->getStartFrame(), 31);
+        EXPECT_EQ(node->getEndFrame(), 60);
+    }
+    // A name the profile lacks changes nothing.
+    node->setCurrentFrame(45.0f);
+    c->playingAnimation = "Held";
+    ensureCharacterAnimation(*c, "Missing", stoppedState());
+    EXPECT_EQ(c->playingAnimation, "Held");
+    EXPECT_FLOAT_EQ(node->getFrameNr(), 45.0f);
+}
+
 // Back to standing after noticing, a character keeps its face for two seconds before it
 // turns to its look target again.
 TEST_F(CharacterStateTest, AfterNoticingACharacterTurnsToItsLookTargetOnlyAfterTwoSeconds) {

@@ -13,8 +13,10 @@
 #include "characters/VisionCone.h"
 #include "core/Globals.h"
 #include "core/Random.h"
+#include "core/SoundManager.h"
 #include "level/MeshGate.h"
 #include "level/SoundObject.h"
+#include "platform/audio/EventSystem.h"
 #include "triggers/TriggerAction.h"
 #include "triggers/TriggerEventObject.h"
 #include "triggers/TriggerObject.h"
@@ -23,6 +25,8 @@
 #include <fstream>
 #include <functional>
 #include <cmath>
+#include <memory>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -333,8 +337,9 @@ TEST_F(CharacterWalkTest, ReactionsFollowTheHitSideAndRenamingTheSameAnimationKe
     EXPECT_EQ(walker->ParentWaypointID, 20);
 }
 
-// A voice line takes its profile sound's behaviour and subtitle; none plays while a level
-// load is pending; a sound heard now and then plays about as often as its frequentness.
+// A voice line takes its profile sound's behaviour (none named: Other) and subtitle (an ID
+// from 1 on); none plays while a level load is pending; a sound heard now and then plays
+// about as often as its frequentness.
 TEST_F(CharacterWalkTest, VoiceLinesTakeTheirSoundsSettings) {
     const std::string profile = temp.file("Voices.xml");
     std::ofstream(profile)
@@ -343,6 +348,7 @@ TEST_F(CharacterWalkTest, VoiceLinesTakeTheirSoundsSettings) {
            "<Sound name=\"Hum\" path=\"Audio/Hum\" behavior=\"Queue\"/>"
            "<Sound name=\"Shout\" path=\"Audio/Shout\" behavior=\"Interrupt\" subtitleID=\"5\"/>"
            "<Sound name=\"Cut\" path=\"Audio/Cut\" behavior=\"InterruptAndQueue\"/>"
+           "<Sound name=\"Mutter\" path=\"Audio/Mutter\" subtitleID=\"1\"/>"
            "<Sound name=\"Sneeze\" path=\"Audio/Sneeze\" frequentness=\"0.7\"/>"
            "<Sound name=\"Cough\" path=\"Audio/Cough\" frequentness=\"0.99\"/></CharacterProfile>";
     CharacterObject* c = addCharacter(0, 0, 0, [&](io::IAttributes* a) { a->addString("ProfileName", profile.c_str()); });
@@ -352,7 +358,9 @@ TEST_F(CharacterWalkTest, VoiceLinesTakeTheirSoundsSettings) {
         const char* name;
         s32 mode;
         bool subtitled;
-    } rows[] = {{"Hum", SoundObject::Queue, false}, {"Shout", SoundObject::Interrupt, true},
+    } rows[] = {{"Hum", SoundObject::Queue, false},
+                {"Shout", SoundObject::Interrupt, true},
+                {"Mutter", SoundObject::Other, true},
                 {"Cut", SoundObject::InterruptAndQueue, false}};
     for (const auto& row : rows) {
         c->playVoice(row.name);
@@ -387,6 +395,78 @@ TEST_F(CharacterWalkTest, VoiceLinesTakeTheirSoundsSettings) {
             coughs += voice->EventName == "Audio/Cough";
         }
         EXPECT_EQ(coughs == 1000, frequentness == 0.99f) << frequentness;
+    }
+}
+
+// Characters' voices with a sound manager on the null output that knows the profile's lines;
+// its clock stands still, so a line started plays until it is stopped.
+class CharacterVoiceTest : public CharacterWalkTest {
+protected:
+    void SetUp() override {
+        CharacterWalkTest::SetUp();
+        sound = std::make_unique<SoundManager>();
+        sound->init(); // the lines come from the project below
+        audio::EventProject project;
+        project.categories = {"voiceovers"};
+        for (const char* name : {"Audio/Hum", "Audio/Shout"}) {
+            audio::EventDescription line;
+            line.name = name;
+            line.category = "voiceovers";
+            line.length = 2.0f;
+            project.events.push_back(line);
+        }
+        sound->getEventSystem()->load(project);
+        sound->getEventSystem()->setClock([] { return 0.0; });
+        soundManager = sound.get(); // before the characters: their voices register under their IDs
+        profile = temp.file("Voices.xml");
+        std::ofstream(profile)
+            << "<CharacterProfile><Animation name=\"WalkingDefault\" state=\"Walking\" startFrame=\"0\" endFrame=\"30\"/>"
+               "<Animation name=\"StoppedDefault\" state=\"Stopped\" startFrame=\"31\" endFrame=\"60\"/>"
+               "<Sound name=\"Hum\" path=\"Audio/Hum\"/>"
+               "<Sound name=\"Shout\" path=\"Audio/Shout\" behavior=\"Interrupt\"/></CharacterProfile>";
+    }
+    void TearDown() override {
+        smgr()->clear(); // the voices go before their sound manager
+        soundManager = nullptr;
+        sound.reset();
+        CharacterWalkTest::TearDown();
+    }
+    CharacterObject* speaker(f32 x) {
+        return addCharacter(x, 0, 0, [&](io::IAttributes* a) { a->addString("ProfileName", profile.c_str()); });
+    }
+
+    std::unique_ptr<SoundManager> sound;
+    std::string profile;
+};
+
+// A new line keeps the conversation the voice is in only while the sound registered under
+// the voice's owner name plays; a silent one, or none registered, resets it.
+TEST_F(CharacterVoiceTest, ANewLineKeepsTheConversationOnlyWhileTheOwnersSoundPlays) {
+    auto* reply = new SoundObject(root(), smgr(), -1);
+    reply->drop();
+    const struct {
+        const char* what;
+        bool speaking, registered, kept;
+    } rows[] = {{"speaking", true, true, true}, {"silent", false, true, false}, {"unregistered", true, false, false}};
+    f32 x = 0.0f;
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        CharacterObject* c = speaker(x);
+        x += 10.0f;
+        SoundObject* voice = c->getVoice();
+        ASSERT_NE(voice, nullptr);
+        ASSERT_EQ(sound->getNamedEntry(voice->getOwnerName().c_str()), voice);
+        if (row.speaking) {
+            c->playVoice("Hum");
+            ASSERT_TRUE(voice->isPlaying());
+        }
+        if (!row.registered)
+            voice->setOwnerName("");
+        voice->appendToConversation(reply);
+        c->playVoice("Shout");
+        EXPECT_EQ(voice->nextInConversation, row.kept ? reply : nullptr);
+        EXPECT_TRUE(voice->isPlaying()) << "the new line plays either way";
+        EXPECT_EQ(voice->EventName, "Audio/Shout");
     }
 }
 

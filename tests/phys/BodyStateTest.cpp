@@ -73,6 +73,79 @@ bool stepUntilAsleep(PhysScene& s, const RigidDynamic& body, int seconds) {
     return body.isSleeping();
 }
 
+// Both ways a body comes to sleep: told to, or left to settle on the ground.
+enum class Asleep { Told, Settled };
+
+RigidDynamic* addSleepingBox(PhysScene& s, Asleep how) {
+    RigidDynamic* box = s.addBox(Vec3(0, 0.5f, 0), Vec3(0.5f), 1.0f);
+    if (how == Asleep::Told) {
+        s.step();
+        box->putToSleep();
+    } else {
+        stepUntilAsleep(s, *box, 4);
+    }
+    return box;
+}
+
+// A sleeping body teleported into the air falls when woken by the move, and otherwise stays
+// asleep where it was put.
+TEST(BodyState, MovingASleepingBodyWakesItOnlyWhenAsked) {
+    for (const Asleep how : {Asleep::Told, Asleep::Settled}) {
+        for (const bool autowake : {true, false}) {
+            PhysScene s;
+            RigidDynamic* box = addSleepingBox(s, how);
+            ASSERT_TRUE(box->isSleeping());
+            const float counter = box->getWakeCounter();
+            const Vec3 lifted(2, 4, 0);
+            box->setGlobalPose(Transform(lifted), autowake);
+            EXPECT_NEAR((box->getGlobalPose().p - lifted).magnitude(), 0.0f, 1e-6f);
+            EXPECT_EQ(box->isSleeping(), !autowake) << autowake;
+            if (autowake)
+                EXPECT_GE(box->getWakeCounter(), RigidDynamic::DefaultWakeCounter);
+            else
+                EXPECT_EQ(box->getWakeCounter(), counter);
+            s.step();
+            EXPECT_EQ(box->isSleeping(), !autowake) << autowake;
+            if (autowake)
+                EXPECT_LT(box->getGlobalPose().p.y, lifted.y) << "woken, it falls";
+            else
+                EXPECT_EQ(box->getGlobalPose().p.y, lifted.y) << "asleep, it hangs where it was put";
+        }
+    }
+}
+
+// Every other write that takes a wake switch: it wakes a sleeping body when the switch is on
+// and leaves it asleep, through the next step too, when it is off.
+TEST(BodyState, WritesWithAWakeSwitchWakeASleepingBodyOnlyWhenAsked) {
+    using Write = void (*)(RigidDynamic&, bool);
+    const std::pair<const char*, Write> writes[] = {
+        {"setLinearVelocity", [](RigidDynamic& b, bool w) { b.setLinearVelocity(Vec3(0, 0, 3), w); }},
+        {"setAngularVelocity", [](RigidDynamic& b, bool w) { b.setAngularVelocity(Vec3(0, 3, 0), w); }},
+        {"addForce", [](RigidDynamic& b, bool w) { b.addForce(Vec3(0, 0, 200), ForceMode::Force, w); }},
+        {"addImpulse", [](RigidDynamic& b, bool w) { b.addForce(Vec3(0, 0, 3), ForceMode::Impulse, w); }},
+        {"addTorque", [](RigidDynamic& b, bool w) { b.addTorque(Vec3(0, 200, 0), ForceMode::Force, w); }},
+        {"clearForce", [](RigidDynamic& b, bool w) { b.clearForce(ForceMode::Force, w); }},
+        {"clearTorque", [](RigidDynamic& b, bool w) { b.clearTorque(ForceMode::Force, w); }},
+        {"addForceAtPos",
+         [](RigidDynamic& b, bool w) { addForceAtPos(b, Vec3(0, 0, 200), Vec3(0.5f, 0.5f, 0), ForceMode::Force, w); }},
+    };
+    for (const auto& [name, write] : writes) {
+        for (const bool autowake : {true, false}) {
+            PhysScene s;
+            RigidDynamic* box = addSleepingBox(s, Asleep::Told);
+            write(*box, autowake);
+            EXPECT_EQ(box->isSleeping(), !autowake) << name << " " << autowake;
+            if (autowake)
+                EXPECT_GE(box->getWakeCounter(), RigidDynamic::DefaultWakeCounter) << name;
+            else
+                EXPECT_EQ(box->getWakeCounter(), 0.0f) << name;
+            s.step();
+            EXPECT_EQ(box->isSleeping(), !autowake) << name << " " << autowake << ", after a step";
+            EXPECT_TRUE(s.errors.errors.empty()) << name;
+        }
+    }
+}
+
 // A body the step wakes (struck by another) is read back from that step on, and read as
 // asleep once it settles again.
 TEST(BodyState, ASleepingBoxStruckAwakeMovesAndSleepsAgain) {

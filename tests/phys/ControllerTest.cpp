@@ -342,6 +342,38 @@ TEST(Controllers, StepOutOfWhatTheyWerePutInto) {
     EXPECT_NEAR(y(c), RestHeight, 0.02f);
 }
 
+// A move pushes a controller out of what it overlaps in at most four rounds, each at most
+// twice the grown radius (radius + contact offset = 0.6) long: 4.8 in all. Deeper than that
+// it is pushed the whole 4.8 and left inside; the next move finishes the job.
+TEST(Controllers, ArePushedOutOfDeepOverlapByAtMostFourRoundsOfTwiceTheGrownRadius) {
+    constexpr float Grown = 0.5f + 0.1f;
+    constexpr float AllRounds = 4 * 2 * Grown;
+    struct Case {
+        float depth; // how far the grown capsule reaches into the wall
+        float pushed; // how far the move carries it back
+    };
+    const Case cases[] = {
+        {2 * Grown - 0.05f, 2 * Grown - 0.05f}, // out in one round
+        {2 * Grown + 0.05f, 2 * Grown + 0.05f}, // out in two
+        {AllRounds - 0.05f, AllRounds - 0.05f}, // out in the last round
+        {AllRounds + 0.05f, AllRounds},         // still 0.05 in after every round
+    };
+    for (const Case& c : cases) {
+        ControllerScene s;
+        // A thick wall whose face is x = 0, high above the ground: the way out is back along +x.
+        s.addStaticBox(Vec3(-10, 20, 0), Vec3(10, 10, 10));
+        const float x = Grown - c.depth;
+        Controller* controller = s.add(Vec3(x, 20, 0));
+        controller->move(Vec3(), 0.00001f, StepTime, ControllerFilters());
+        EXPECT_NEAR(at(controller).x - x, c.pushed, 0.01f) << c.depth;
+        EXPECT_NEAR(y(controller), 20.0f, 1e-3f) << c.depth;
+        if (c.depth > AllRounds) {
+            controller->move(Vec3(), 0.00001f, StepTime, ControllerFilters());
+            EXPECT_NEAR(at(controller).x, Grown, 0.01f) << c.depth << ": out after the next move";
+        }
+    }
+}
+
 TEST(Controllers, StepOutOfAnotherControllerTheyWerePutInto) {
     ControllerScene s;
     Controller* stander = s.add(Vec3(3, RestHeight, 0));

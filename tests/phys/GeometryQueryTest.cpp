@@ -35,6 +35,32 @@ TEST(GeometryOverlap, ASphereNearABoxFace) {
     EXPECT_FALSE(GeometryQuery::overlap(box, stretched, SphereGeometry(1), Transform(face))) << "invalid first pose";
 }
 
+// Two shapes whose surfaces just meet overlap; the smallest gap between them does not.
+TEST(GeometryOverlap, TouchingCountsAndASmallGapDoesNot) {
+    struct Case {
+        const char* name;
+        GeometryHolder first, second;
+        float touchingX; // where the second shape touches the first, which sits at the origin
+    };
+    const Case cases[] = {
+        {"sphere and sphere", SphereGeometry(1), SphereGeometry(0.5f), 1.5f},
+        {"box and sphere", BoxGeometry(1, 1, 1), SphereGeometry(0.5f), 1.5f},
+        {"sphere and box", SphereGeometry(1), BoxGeometry(0.5f, 0.5f, 0.5f), 1.5f},
+        {"capsule and sphere", CapsuleGeometry(0.5f, 1), SphereGeometry(0.5f), 2.0f},
+        {"capsule and capsule", CapsuleGeometry(0.5f, 1), CapsuleGeometry(0.5f, 1), 3.0f},
+        {"capsule and box", CapsuleGeometry(0.5f, 1), BoxGeometry(0.5f, 0.5f, 0.5f), 2.0f},
+    };
+    for (const Case& c : cases) {
+        const Geometry& a = c.first.any();
+        const Geometry& b = c.second.any();
+        EXPECT_TRUE(GeometryQuery::overlap(a, Transform(), b, Transform(Vec3(c.touchingX, 0, 0)))) << c.name;
+        EXPECT_TRUE(GeometryQuery::overlap(b, Transform(Vec3(c.touchingX, 0, 0)), a, Transform()))
+            << c.name << ", either order";
+        EXPECT_FALSE(GeometryQuery::overlap(a, Transform(), b, Transform(Vec3(c.touchingX + 0.01f, 0, 0))))
+            << c.name << ", apart";
+    }
+}
+
 TEST(GeometryOverlap, ASphereNearATriangleMesh) {
     PhysScene s;
     // A floor of two triangles at y = 0, from -5 to 5.

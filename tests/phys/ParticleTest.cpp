@@ -347,6 +347,52 @@ TEST(Particles, BoundsCoverTheValidParticlesOnlyAndOneLockAtATime) {
     EXPECT_EQ(read(*p).valid, 2u) << "unlocked, it can be read again";
 }
 
+// Boxes that take released boxes' places are met or passed by their own words, not by what
+// was decided for the ones before them: both ways round.
+TEST(Particles, BoxesInReleasedBoxesPlacesAreJudgedByTheirOwnWords) {
+    const FilterData meets(0x2, 0x0fffff8d, 0, 0), rejects(0x2, 0x0fffff8c, 0, 0);
+    struct Case {
+        const char* name;
+        FilterData before, after;
+        bool restsAfter;
+    };
+    const Case cases[] = {{"met, then passed", meets, rejects, false}, {"passed, then met", rejects, meets, true}};
+    constexpr uint32_t Boxes = 6;
+    for (const Case& c : cases) {
+        PhysScene s(SceneOptions{.ground = false, .shader = wordShader});
+        std::vector<RigidStatic*> old;
+        std::vector<uint32_t> indices;
+        std::vector<Vec3> positions;
+        for (uint32_t i = 0; i < Boxes; ++i) {
+            old.push_back(s.addStaticBox(Vec3(3.0f * i, 0, 0), Vec3(1, 0.5f, 1)));
+            firstShape(*old.back())->setSimulationFilterData(c.before);
+            indices.push_back(i);
+            positions.emplace_back(3.0f * i, 0.6f, 0); // just above the top face at 0.5
+        }
+        ParticleBase* p = addParticles(s);
+        create(*p, indices, positions);
+        s.step();
+        ASSERT_GT(read(*p).positions[0].y, 0.55f) << c.name << ": still above the boxes";
+
+        // All go at once and new ones come in the same step, as when a level piece is rebuilt.
+        for (RigidStatic* box : old)
+            box->release();
+        for (uint32_t i = 0; i < Boxes; ++i) {
+            RigidStatic* box = s.physics->createRigidStatic(Transform(Vec3(3.0f * i, 0, 0)));
+            box->createShape(BoxGeometry(1, 0.5f, 1), *s.material)->setSimulationFilterData(c.after);
+            s.scene->addActor(*box);
+        }
+        s.step(StepsPerSecond);
+        const Snapshot now = read(*p);
+        for (uint32_t i = 0; i < Boxes; ++i) {
+            if (c.restsAfter)
+                EXPECT_NEAR(now.positions[i].y, 0.55f, 0.02f) << c.name << ", box " << i;
+            else
+                EXPECT_LT(now.positions[i].y, -2.0f) << c.name << ", box " << i;
+        }
+    }
+}
+
 TEST(Particles, FallThroughTriggerVolumesAndMeetAnActorByItsFirstSolidShape) {
     PhysScene s(SceneOptions{.ground = false, .shader = wordShader});
     RigidStatic* volume = s.addStaticBox(Vec3(0, 0, 0), Vec3(1, 0.5f, 1));
