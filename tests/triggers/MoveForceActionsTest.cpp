@@ -812,6 +812,42 @@ TEST_F(MoveForceActionsTest, ALiquidWithNamedObjectsLiftsThemUnlessItPushesOnlyT
     }
 }
 
+// A liquid naming nothing lifts a player's part inside it when it pushes the player, alone or
+// with objects, and not when it pushes objects only.
+TEST_F(MoveForceActionsTest, ALiquidLiftsThePlayersPartsInsideItUnlessItPushesOnlyObjects) {
+    auto* player = new test::StubPlayer(root(), smgr(), 1);
+    player->drop();
+    setPlayer(0, player);
+    phys::Vec3 gravity;
+    physics->getGravity(gravity);
+    const struct {
+        s32 mode;
+        bool lifted;
+    } rows[] = {{AddForceAction::Objects, false}, {AddForceAction::Tentaro, true}, {AddForceAction::ObjectsAndTentaro, true}};
+    for (const auto& row : rows) {
+        const f32 x = f32(row.mode) * 50.0f;
+        ForceVolume* liquid = addVolume({x, 0, 0});
+        auto* push = static_cast<AddForceAction*>(liquid->getAction());
+        push->ApplyBuoyancy = true;
+        push->ForceMode = row.mode;
+        push->LinearForce = {};
+        push->AngularForce = {};
+        // A link body far below the surface: density 500 gives twice its weight.
+        PhysicsObject* link = addCrate(200 + row.mode, {x, -100, 0});
+        auto* leg = new test::FakeLimb(root(), smgr(), "legs");
+        leg->drop();
+        leg->state.owner = player;
+        liquid->onObjectEnter(leg, {}, nullptr, link->getBodyActor(), nullptr);
+        steps(30);
+        const f32 vy = bodyOf(link)->getLinearVelocity().y;
+        if (row.lifted)
+            EXPECT_GT(vy, 0.5f * -gravity.y * 20.0f * PhysicsManager::fixedStepSize) << "lifted " << row.mode;
+        else
+            EXPECT_LT(vy, 0.5f * gravity.y * 20.0f * PhysicsManager::fixedStepSize) << "falls " << row.mode;
+    }
+    clearPlayers();
+}
+
 // Lift balances weight where the crate's bottom is 0.2 below the surface (y 5): a centre of
 // 5.8, whatever the gravity. Dropped in from 2.5 above it, the crate plunges, bobs and settles
 // there the same way however many steps a frame runs, never rising to where it fell from and

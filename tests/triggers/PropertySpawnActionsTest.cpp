@@ -16,6 +16,7 @@
 #include "triggers/actions/SetObjectPropertyAction.h"
 #include "triggers/actions/SpawnObjectAction.h"
 
+#include <algorithm>
 #include <numeric>
 
 using namespace irr;
@@ -632,6 +633,29 @@ TEST_F(PropertySpawnActionsTest, APoolThatLooksForSavedCopiesPutsTheHiddenOnesFi
     EXPECT_EQ(placed->getID(), 101);
     EXPECT_TRUE(placed->isVisible());
     test::expectNear(placed->getPosition(), {1, 2, 3});
+}
+
+// Saved copies are looked for by ID from the BaseID on: a pool without a BaseID makes its own
+// copies and takes none of the level's objects, whatever their IDs.
+TEST_F(PropertySpawnActionsTest, OnlyAPoolWithABaseIDTakesTheLevelsObjectsAsSavedCopies) {
+    addCrate(30, {0, 50, 0}, "Kinematic");
+    PhysicsObject* level[2] = {addCrate(1, {0, 1, 0}), addCrate(2, {2, 1, 0})};
+    for (const s32 baseID : {0, 1}) {
+        SCOPED_TRACE(baseID);
+        auto* spawn = static_cast<SpawnObjectAction*>(
+            addActionTrigger(80 + baseID, SpawnObjectAction::actionType, [baseID](io::IAttributes* k) {
+                k->addInt("PoolSize", 2);
+                k->addInt("BaseID", baseID);
+                k->addInt("ObjectID", 30);
+                k->addString("SpawnMode", "Manual");
+                k->addBool("FindExistingNodes", true);
+            })->getAction());
+        step();
+        const auto& pool = spawn->getPool();
+        ASSERT_EQ(pool.size(), 2u);
+        for (PhysicsObject* object : level)
+            EXPECT_EQ(std::count(pool.begin(), pool.end(), object), baseID > 0 ? 1 : 0) << object->getID();
+    }
 }
 
 TEST_F(PropertySpawnActionsTest, TheLevelsPoolsMakeAtMostTwentyThousandNodes) {

@@ -319,6 +319,35 @@ TEST_F(TriggerFiringTest, LatchedConditionStaysMetWhenInactiveAndLatchedActivati
     EXPECT_EQ(latchedAction->reverts, 0);
 }
 
+// Latched or not, a trigger whose start expression is false when the level starts stays
+// inactive and does nothing until the expression holds; only the latched one keeps its
+// activation once the expression falls again.
+TEST_F(TriggerFiringTest, AStartExpressionFalseAtTheStartHoldsTheTriggerBackLatchedOrNot) {
+    TriggerObject* gate = addTrigger(50, TriggerCondition::ManualActivationOnly);
+    for (const bool latched : {false, true}) {
+        SCOPED_TRACE(latched ? "latched activation" : "plain activation");
+        TriggerObject* trigger = addTrigger(latched ? 101 : 100);
+        trigger->TriggerStartExpression = "50";
+        trigger->OnceActiveAlwaysActive = latched;
+        test::RecordingAction* action = record(trigger);
+        gate->ConditionMet = false;
+        frames(6); // past the frame an active immediate trigger fires on
+        EXPECT_FALSE(trigger->IsActive);
+        EXPECT_EQ(action->executes, 0);
+
+        gate->ConditionMet = true;
+        for (int i = 0; i < 10 && action->executes == 0; ++i)
+            frame();
+        EXPECT_TRUE(trigger->IsActive);
+        EXPECT_EQ(action->executes, 1);
+
+        gate->ConditionMet = false;
+        frame();
+        EXPECT_EQ(trigger->IsActive, latched);
+        EXPECT_EQ(action->reverts, latched ? 0 : 1);
+    }
+}
+
 // Per-object triggers revert each departure themselves: losing the activation reverts nothing.
 TEST_F(TriggerFiringTest, APerObjectTriggerThatTurnsInactiveRevertsNothing) {
     TriggerObject* gate = addTrigger(50, TriggerCondition::ManualActivationOnly);

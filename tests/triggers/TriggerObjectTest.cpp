@@ -9,9 +9,13 @@
 #include "phys/Shape.h"
 #include "physics/world/PhysicsFiltering.h"
 
+#include <algorithm>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <sstream>
+#include <string>
+#include <vector>
 
 using namespace irr;
 
@@ -157,6 +161,291 @@ TEST_F(TriggerObjectTest, EachConditionWritesItsSettingsWithTheirOwnValues) {
         KeyValues keys = keysOf(trigger);
         EXPECT_EQ(keys[row.key], row.value) << triggerNames::conditions[row.condition] << " " << row.key;
         trigger->remove();
+    }
+}
+
+// --- every condition's own keys through a save and a read --------------------------------------------
+
+using Prepare = std::function<void(TriggerObject&)>;
+using Conditions = std::vector<TriggerCondition>;
+
+// The names of a table up to its closing null entry.
+s32 nameCount(const char* const* names) {
+    s32 count = 0;
+    while (names[count])
+        ++count;
+    return count;
+}
+
+// Whether a key listed for these conditions (none listed: every condition) is written under one.
+bool writtenUnder(const Conditions& conditions, s32 condition) {
+    return conditions.empty() ||
+           std::find(conditions.begin(), conditions.end(), static_cast<TriggerCondition>(condition)) != conditions.end();
+}
+
+// An enumeration key: the conditions that write it, how a value is set (with the switches
+// that have it written) and how it is read off a trigger.
+struct EnumKey {
+    const char* key;
+    const char* const* names;
+    Conditions conditions;
+    std::function<void(TriggerObject&, s32)> set;
+    std::function<s32(const TriggerObject&)> get;
+};
+
+EnumKey enumField(const char* key, const char* const* names, Conditions conditions, s32 TriggerObject::*field,
+                  Prepare prepare = {}) {
+    return {key, names, std::move(conditions),
+            [field, prepare](TriggerObject& t, s32 value) {
+                if (prepare)
+                    prepare(t);
+                t.*field = value;
+            },
+            [field](const TriggerObject& t) { return t.*field; }};
+}
+
+std::vector<EnumKey> triggerEnumKeys() {
+    using C = TriggerCondition;
+    const Conditions volumes = {C::OnPlayerCollide, C::OnPlayerOutside, C::OnObjectInside, C::OnObjectOutside};
+    const Conditions sides = {C::OnPlayerCollide, C::OnPlayerOutside, C::OnObjectInside};
+    return {
+        enumField("BoundType", triggerNames::boundTypes, volumes, &TriggerObject::BoundType),
+        enumField("ComparisonType", triggerNames::comparisons, {}, &TriggerObject::ComparisonType,
+                  [](TriggerObject& t) { t.TriggerStartOnSuspicionLevel = true; }),
+        enumField("OnArmsCollision", triggerNames::sides, sides, &TriggerObject::OnArmsCollision),
+        enumField("OnLegsCollision", triggerNames::sides, sides, &TriggerObject::OnLegsCollision),
+        enumField("LinearCompareMode", triggerNames::velocityModes, {C::OnObjectVelocity},
+                  &TriggerObject::LinearCompareMode),
+        enumField("AngularCompareMode", triggerNames::velocityModes, {C::OnObjectVelocity},
+                  &TriggerObject::AngularCompareMode),
+        enumField("PhysicsState", triggerNames::physicsStates, {C::OnObjectPhysicsState}, &TriggerObject::PhysicsState),
+        enumField("VariableComparison", triggerNames::comparisons, {C::OnVariableCondition},
+                  &TriggerObject::VariableComparison),
+        // A STRING attribute always compares equal; the numeric types keep their comparison.
+        enumField("VariableComparison", triggerNames::comparisons, {C::OnGameSaveAttribute},
+                  &TriggerObject::VariableComparison,
+                  [](TriggerObject& t) { t.GameAttributeType = TriggerAttributeType::Float; }),
+        enumField("VariableComparison", triggerNames::comparisons, {C::OnGameSaveAttribute},
+                  &TriggerObject::VariableComparison,
+                  [](TriggerObject& t) { t.GameAttributeType = TriggerAttributeType::Int; }),
+        enumField("TentaroEvent", triggerNames::tentaroEvents, {C::OnTentaroEvent}, &TriggerObject::TentaroEvent),
+        enumField("GameAttributeType", triggerNames::attributeTypes, {C::OnGameSaveAttribute},
+                  &TriggerObject::GameAttributeType),
+        enumField("PlayerInput", triggerNames::playerInputs, {C::OnPlayerInput}, &TriggerObject::PlayerInput),
+        enumField("InputCondition", triggerNames::inputConditions, {C::OnPlayerInput}, &TriggerObject::InputCondition,
+                  [](TriggerObject& t) { t.PlayerInput = TriggerPlayerInput::DeviceInput; }),
+        enumField("ModeCondition", triggerNames::modes, {}, &TriggerObject::ModeCondition),
+        {"OnTriggerEvent", triggerActionNames, {},
+         [](TriggerObject& t, s32 type) {
+             // A type outside the table can only be held by a plain action.
+             t.setAction(type >= 0 && type < triggerActionCount ? createTriggerAction(type, &t)
+                                                                 : new TriggerAction(type, &t));
+         },
+         [](const TriggerObject& t) { return t.getAction()->getType(); }},
+    };
+}
+
+// The key is an enumeration of the whole table, written by the name of the value.
+void expectWrittenAs(io::IAttributes* set, const char* key, const char* const* names, s32 value) {
+    const s32 index = set->findAttribute(key);
+    ASSERT_GE(index, 0) << key;
+    EXPECT_EQ(set->getAttributeType(index), io::EAT_ENUM) << key;
+    EXPECT_STREQ(set->getAttributeAsString(index).c_str(), names[value]) << key;
+    core::array<core::stringc> literals;
+    set->getAttributeEnumerationLiteralsOfEnumeration(index, literals);
+    ASSERT_EQ(static_cast<s32>(literals.size()), nameCount(names)) << key;
+    for (u32 n = 0; n < literals.size(); ++n)
+        EXPECT_STREQ(literals[n].c_str(), names[n]) << key;
+}
+
+TEST_F(TriggerObjectTest, EveryEnumKeyOfEveryConditionKeepsEachOfItsValuesThroughASaveAndARead) {
+    coreSlots().physics.isSimulationActive = nullptr; // an editor-made level: no volumes, no run-time keys
+    const s32 conditionCount = nameCount(triggerNames::conditions);
+    ASSERT_EQ(conditionCount, 16);
+    for (s32 condition = 0; condition < conditionCount; ++condition) {
+        for (const EnumKey& key : triggerEnumKeys()) {
+            if (!writtenUnder(key.conditions, condition))
+                continue;
+            const s32 count = nameCount(key.names);
+            for (s32 value = 0; value < count; ++value) {
+                SCOPED_TRACE(std::string(triggerNames::conditions[condition]) + " " + key.key + "=" + key.names[value]);
+                TriggerObject* saved = addTrigger(300, static_cast<TriggerCondition>(condition));
+                key.set(*saved, value);
+                io::IAttributes* out = attributes();
+                saved->serializeAttributes(out);
+                expectWrittenAs(out, key.key, key.names, value);
+                expectWrittenAs(out, "TriggerCondition", triggerNames::conditions, condition);
+
+                // Read over other values, so that each one read is seen to arrive.
+                TriggerObject* read =
+                    addTrigger(301, static_cast<TriggerCondition>((condition + 1) % conditionCount));
+                key.set(*read, (value + 1) % count);
+                read->deserializeAttributes(out);
+                EXPECT_EQ(key.get(*read), value);
+                EXPECT_EQ(read->TriggerConditionIndex, condition);
+                io::IAttributes* again = attributes();
+                read->serializeAttributes(again);
+                expectWrittenAs(again, key.key, key.names, value);
+                saved->remove();
+                read->remove();
+            }
+        }
+    }
+}
+
+TEST_F(TriggerObjectTest, EveryEnumKeyOfEveryConditionSavesAValueOutsideItsNamesByTheFirstName) {
+    coreSlots().physics.isSimulationActive = nullptr;
+    for (s32 condition = 0; condition < nameCount(triggerNames::conditions); ++condition) {
+        for (const EnumKey& key : triggerEnumKeys()) {
+            if (!writtenUnder(key.conditions, condition))
+                continue;
+            for (s32 outside : {-1, nameCount(key.names)}) {
+                SCOPED_TRACE(std::string(triggerNames::conditions[condition]) + " " + key.key + "=" +
+                             std::to_string(outside));
+                TriggerObject* trigger = addTrigger(300, static_cast<TriggerCondition>(condition));
+                key.set(*trigger, outside);
+                io::IAttributes* out = attributes();
+                trigger->serializeAttributes(out);
+                expectWrittenAs(out, key.key, key.names, 0);
+                trigger->remove();
+            }
+        }
+    }
+    // The condition itself: one past the last is no condition's keys, and is saved as the first.
+    for (s32 outside : {-1, nameCount(triggerNames::conditions)}) {
+        TriggerObject* trigger = addTrigger(300);
+        trigger->TriggerConditionIndex = outside;
+        io::IAttributes* out = attributes();
+        trigger->serializeAttributes(out);
+        expectWrittenAs(out, "TriggerCondition", triggerNames::conditions, 0);
+        trigger->remove();
+    }
+}
+
+// A plain key (text, number or switch): the conditions that write it, a value away from the
+// default set with the switches that have it written, and the value read off a trigger as text.
+struct PlainKey {
+    const char* key;
+    Conditions conditions;
+    Prepare change;
+    std::function<std::string(const TriggerObject&)> value;
+};
+
+std::string asText(s32 value) { return std::to_string(value); }
+std::string asText(f32 value) { return std::to_string(value); }
+std::string asText(bool value) { return value ? "true" : "false"; }
+std::string asText(const core::stringc& value) { return value.c_str(); }
+
+template <class T, class V>
+PlainKey plainField(const char* key, Conditions conditions, T TriggerObject::*field, V changed, Prepare prepare = {}) {
+    return {key, std::move(conditions),
+            [field, changed, prepare](TriggerObject& t) {
+                if (prepare)
+                    prepare(t);
+                t.*field = changed;
+            },
+            [field](const TriggerObject& t) { return asText(t.*field); }};
+}
+
+std::vector<PlainKey> triggerPlainKeys() {
+    using C = TriggerCondition;
+    using T = TriggerObject;
+    const Conditions volumes = {C::OnPlayerCollide, C::OnPlayerOutside, C::OnObjectInside, C::OnObjectOutside};
+    const Conditions sides = {C::OnPlayerCollide, C::OnPlayerOutside, C::OnObjectInside};
+    const Conditions perObject = {C::OnObjectInside, C::OnObjectOutside, C::OnObjectGrabbed, C::OnObjectReleased,
+                                  C::OnObjectPhysicsState};
+    const Conditions objectLists = {C::OnObjectInside,   C::OnObjectOutside,  C::OnObjectGrabbed,
+                                    C::OnObjectReleased, C::OnObjectVelocity, C::OnObjectCollision,
+                                    C::OnObjectPhysicsState};
+    auto bound = [](s32 type) { return [type](T& t) { t.BoundType = type; }; };
+    auto device = [](T& t) { t.PlayerInput = TriggerPlayerInput::DeviceInput; };
+    auto perObjectOn = [](T& t) { t.ApplyEventPerObject = true; };
+    return {
+        plainField("Radius", volumes, &T::Radius, 2.25f, bound(TriggerBound::Sphere)),
+        plainField("Radius", volumes, &T::Radius, 2.25f, bound(TriggerBound::Cylinder)),
+        plainField("Radius", volumes, &T::Radius, 2.25f, bound(TriggerBound::Capsule)),
+        plainField("Height", volumes, &T::Height, 7.5f, bound(TriggerBound::Cylinder)),
+        plainField("Height", volumes, &T::Height, 7.5f, bound(TriggerBound::Capsule)),
+        plainField("ColMeshFileName", volumes, &T::ColMeshFileName, "Content/Models/Volume.obj",
+                   bound(TriggerBound::Convex)),
+        plainField("TriggerStartExpression", {}, &T::TriggerStartExpression, "3 & (4|5)"),
+        plainField("TriggerStartOnSuspicionLevel", {}, &T::TriggerStartOnSuspicionLevel, true),
+        plainField("SuspicionAmount", {}, &T::SuspicionAmount, 42.5f,
+                   [](T& t) { t.TriggerStartOnSuspicionLevel = true; }),
+        plainField("ActiveInEditorOnly", {}, &T::ActiveInEditorOnly, true),
+        plainField("OnceActiveAlwaysActive", {}, &T::OnceActiveAlwaysActive, true),
+        plainField("OnBodyCollision", sides, &T::OnBodyCollision, false),
+        plainField("PlayerIndex", {C::OnPlayerCollide, C::OnPlayerOutside, C::OnObjectGrabbed, C::OnObjectReleased},
+                   &T::PlayerIndex, 2),
+        plainField("PhysicsObjectIDs", objectLists, &T::PhysicsObjectIDs, "7-9"),
+        plainField("ExcludedObjectIDs", {C::OnObjectInside, C::OnObjectCollision}, &T::ExcludedObjectIDs, "!11"),
+        // Inside with objects named, the exclusions are written only per object.
+        plainField("ExcludedObjectIDs", {C::OnObjectInside}, &T::ExcludedObjectIDs, "!11",
+                   [](T& t) {
+                       t.PhysicsObjectIDs = "7-9";
+                       t.ApplyEventPerObject = true;
+                   }),
+        plainField("CharacterObjectIDs", {C::OnTentaroEvent}, &T::ExcludedObjectIDs, "12|14"),
+        plainField("ApplyEventPerObject", perObject, &T::ApplyEventPerObject, true),
+        plainField("LimitPerObject", perObject, &T::LimitPerObject, true, perObjectOn),
+        plainField("LimitPerObjectCount", perObject, &T::LimitPerObjectCount, 3,
+                   [](T& t) {
+                       t.ApplyEventPerObject = true;
+                       t.LimitPerObject = true;
+                   }),
+        plainField("LinearVelocity", {C::OnObjectVelocity}, &T::LinearVelocity, 3.25f),
+        plainField("AngularVelocity", {C::OnObjectVelocity}, &T::AngularVelocity, 1.5f),
+        plainField("CollisionObjectID", {C::OnObjectCollision}, &T::CollisionObjectID, 77),
+        plainField("CollisionThreshold", {C::OnObjectCollision}, &T::CollisionThreshold, 12.0f),
+        plainField("HasToBeThrown", {C::OnObjectCollision}, &T::HasToBeThrown, true),
+        plainField("VariableID", {C::OnVariableCondition}, &T::VariableID, 5),
+        plainField("CompareValue", {C::OnVariableCondition}, &T::CompareValue, 2.5f),
+        plainField("CompareVariableID", {C::OnVariableCondition}, &T::CompareVariableID, 6),
+        plainField("GameAttributeName", {C::OnGameSaveAttribute}, &T::GameAttributeName, "Coins"),
+        plainField("GameAttributeValue", {C::OnGameSaveAttribute}, &T::GameAttributeValue, "Gold"),
+        // A numeric attribute's value is the compared number.
+        plainField("GameAttributeValue", {C::OnGameSaveAttribute}, &T::CompareValue, 2.5f,
+                   [](T& t) { t.GameAttributeType = TriggerAttributeType::Float; }),
+        plainField("GameAttributeValue", {C::OnGameSaveAttribute}, &T::CompareValue, 4.0f,
+                   [](T& t) { t.GameAttributeType = TriggerAttributeType::Int; }),
+        plainField("AttributeOnlyStoryMode", {C::OnGameSaveAttribute}, &T::AttributeOnlyStoryMode, false),
+        plainField("InputDevice", {C::OnPlayerInput}, &T::GameAttributeName, "Keyboard", device),
+        plainField("InputButton", {C::OnPlayerInput}, &T::InputButton, 4, device),
+        plainField("VoiceTrackID", {C::OnActiveVoice}, &T::VoiceTrackID, "Intro_01"),
+        plainField("DeviceCondition", {}, &T::DeviceCondition, "Gamepad"),
+        plainField("MinimumTimeUntilMet", {}, &T::MinimumTimeUntilMet, 0.75f),
+        plainField("ResetTimerIfUnmet", {}, &T::ResetTimerIfUnmet, true, [](T& t) { t.MinimumTimeUntilMet = 0.75f; }),
+        plainField("OnceCondMetAlwaysMet", {}, &T::OnceCondMetAlwaysMet, true),
+        plainField("CreateSkin", {}, &T::CreateSkin, true),
+        plainField("GetAccurateContacts", {}, &T::GetAccurateContacts, true),
+        plainField("ReweightConditionals", {}, &T::ReweightConditionals, true),
+    };
+}
+
+TEST_F(TriggerObjectTest, EveryPlainKeyOfEveryConditionKeepsAValueAwayFromItsDefaultThroughASaveAndARead) {
+    coreSlots().physics.isSimulationActive = nullptr;
+    for (s32 condition = 0; condition < nameCount(triggerNames::conditions); ++condition) {
+        for (const PlainKey& key : triggerPlainKeys()) {
+            if (!writtenUnder(key.conditions, condition))
+                continue;
+            SCOPED_TRACE(std::string(triggerNames::conditions[condition]) + " " + key.key);
+            TriggerObject* saved = addTrigger(300, static_cast<TriggerCondition>(condition));
+            TriggerObject* read = addTrigger(301);
+            const std::string before = key.value(*read);
+            key.change(*saved);
+            const std::string changed = key.value(*saved);
+            ASSERT_NE(changed, before);
+            io::IAttributes* out = attributes();
+            saved->serializeAttributes(out);
+            ASSERT_TRUE(out->existsAttribute(key.key));
+            read->deserializeAttributes(out);
+            EXPECT_EQ(key.value(*read), changed);
+            io::IAttributes* again = attributes();
+            read->serializeAttributes(again);
+            EXPECT_STREQ(again->getAttributeAsString(key.key).c_str(), out->getAttributeAsString(key.key).c_str());
+            saved->remove();
+            read->remove();
+        }
     }
 }
 
