@@ -495,6 +495,56 @@ TEST_F(CharacterHitTest, AReportedStrikeRaisesByTheObjectsKindAndItsSpeedBeforeT
     }
 }
 
+// A strike fast enough for its rule makes the character react only when the meter takes the
+// raise: a hit within half a second of the last, a meter younger than two seconds, a full
+// meter or a splat the screen did not show leaves the character and the throw as they were.
+TEST_F(CharacterHitTest, AStrikeTheMeterRefusesLeavesTheCharacterAndTheThrowAsTheyWere) {
+    CharacterObject* c = standing();
+    frames(2);
+    const core::vector3df chest = c->getControllerPosition();
+    PhysicsObject* ball = makeObject([&](io::IAttributes* a) {
+        a->addVector3d("Position", chest + core::vector3df(0.0f, 0.0f, -4.0f));
+        a->addEnum("BoundType", "Sphere", boundTypeNames);
+        a->addFloat("Radius", 0.4f);
+        a->addEnum("PhysicsState", "Dynamic", physicsStateNames);
+        a->addBool("DisableGravity", true);
+    });
+    phys::RigidDynamic* body = ball->getActor()->asRigidDynamic();
+    SuspicionMeter& meter = *manager->getPlayerSuspicion(0);
+    struct Row {
+        const char* what;
+        f32 repeatTimer, age, pending;
+        bool splatShown;
+        bool reacts;
+    } rows[] = {
+        {"the last hit exactly half a second ago", 0.5f, 3.0f, 0.0f, true, false},
+        {"the last hit just over half a second ago", 0.51f, 3.0f, 0.0f, true, true},
+        {"a meter just under two seconds old", 1.0f, 1.99f, 0.0f, true, false},
+        {"a meter two seconds old", 1.0f, 2.0f, 0.0f, true, true},
+        {"a full meter", 1.0f, 3.0f, 100.0f, true, false},
+        {"a meter just under full", 1.0f, 3.0f, 99.0f, true, true},
+        {"a splat the screen did not show", 1.0f, 3.0f, 0.0f, false, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        characterServices().screens.addSplat = [shown = row.splatShown](f32, const core::vector3df&) { return shown; };
+        c->stateMachine().changeState(stoppedState());
+        meter.repeatTimer = row.repeatTimer;
+        meter.age = row.age;
+        meter.pendingValue = row.pending;
+        ball->thrown = true;
+        body->setLinearVelocity(phys::Vec3(0.0f, 0.0f, 20.0f));
+        phys::ContactPairPoint point;
+        point.position = toPhys(chest + core::vector3df(0.0f, 0.0f, -1.0f));
+        phys::ContactPair pair;
+        pair.points = &point;
+        pair.contactCount = 1;
+        EXPECT_TRUE(onCharacterStruck(ball, c, body, pair));
+        EXPECT_EQ(stateOf(c), row.reacts ? CharacterStateId::Reacting : CharacterStateId::Stopped);
+        EXPECT_EQ(ball->thrown, !row.reacts) << "a refused strike may still strike later";
+    }
+}
+
 // The physics objects reach the rules and the meter through the characters' registration.
 TEST_F(CharacterHitTest, PhysicsObjectsReachTheRulesAndTheMeterThroughTheRegistration) {
     const auto& physics = physicsHooks().characters;

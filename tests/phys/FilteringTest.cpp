@@ -186,6 +186,30 @@ TEST(Filtering, ActorPairsSwitchedOffPassThroughAndCollideAgainWhenSwitchedOn) {
     EXPECT_GT(b->getGlobalPose().p.x - a->getGlobalPose().p.x, 0.7f) << "pushed apart";
 }
 
+TEST(Filtering, AnActorWhosePairsAreSoughtAgainNeverPairsWithItself) {
+    SceneOptions options;
+    options.gravity = Vec3();
+    PhysScene s(options);
+    RigidDynamic* a = s.addBox(Vec3(0, 5, 0), Vec3(0.5f), 1.0f);
+    RigidDynamic* b = s.addBox(Vec3(3, 5, 0), Vec3(0.5f), 1.0f);
+    s.step();
+    // Each way the pairs of an actor are sought again: its actor pairs switched off and on,
+    // and its kinematic flag raised and lowered.
+    s.scene->core().setActorPairCollision(*a, *b, false);
+    s.step();
+    s.scene->core().setActorPairCollision(*a, *b, true);
+    s.step();
+    b->setRigidDynamicFlag(RigidDynamicFlag::Kinematic, true);
+    s.step();
+    b->setRigidDynamicFlag(RigidDynamicFlag::Kinematic, false);
+    s.step(5);
+    for (const RecordedContact& c : s.events.contacts)
+        EXPECT_NE(c.actors[0], c.actors[1]);
+    EXPECT_EQ(s.events.onContactCalls, 0) << "the boxes are apart and float";
+    EXPECT_TRUE(a->getGlobalPose().p == Vec3(0, 5, 0));
+    EXPECT_TRUE(b->getGlobalPose().p == Vec3(3, 5, 0));
+}
+
 TEST(Filtering, RaisingSimulationAndTriggerTogetherIsRefused) {
     PhysScene s;
     RigidDynamic* box = s.addBox(Vec3(0, 2, 0), Vec3(0.5f), 1.0f);

@@ -326,5 +326,40 @@ TEST(JointLifetime, ReleasingAnActorLeavesItsJointWithoutEffect) {
     s.step(2);
 }
 
+TEST(JointLifetime, AnActorReleasedOutsideAnySceneLeavesItsJointsOnEitherSide) {
+    PhysScene s(SceneOptions{.threads = 1, .ground = false});
+    RigidDynamic* gone = s.physics->createRigidDynamic(Transform(Vec3(0, 5, 0)));
+    RigidDynamic* kept = s.physics->createRigidDynamic(Transform(Vec3(0, 4, 0)));
+    RigidStatic* post = s.physics->createRigidStatic(Transform(Vec3(2, 5, 0)));
+    for (RigidActor* actor : {static_cast<RigidActor*>(gone), static_cast<RigidActor*>(kept),
+                              static_cast<RigidActor*>(post)})
+        actor->createShape(BoxGeometry(Vec3(0.3f)), *s.material);
+    FixedJoint* asFirst = createFixedJoint(*s.physics, gone, Transform(), kept, Transform());
+    FixedJoint* asSecond = createFixedJoint(*s.physics, kept, Transform(), gone, Transform());
+    FixedJoint* toWorld = createFixedJoint(*s.physics, nullptr, Transform(), gone, Transform());
+    FixedJoint* untouched = createFixedJoint(*s.physics, kept, Transform(), post, Transform());
+    ASSERT_TRUE(asFirst && asSecond && toWorld && untouched);
+
+    gone->release();
+    post->release();
+    const struct {
+        Joint* joint;
+        RigidActor* actor0;
+        RigidActor* actor1;
+    } expected[] = {
+        {asFirst, nullptr, kept}, {asSecond, kept, nullptr}, {toWorld, nullptr, nullptr}, {untouched, kept, nullptr}};
+    for (const auto& e : expected) {
+        RigidActor *actor0 = kept, *actor1 = kept;
+        e.joint->getActors(actor0, actor1);
+        EXPECT_EQ(actor0, e.actor0);
+        EXPECT_EQ(actor1, e.actor1);
+    }
+
+    // The one left releases cleanly, and so do the joints.
+    kept->release();
+    for (const auto& e : expected)
+        e.joint->release();
+}
+
 } // namespace
 } // namespace phys::test

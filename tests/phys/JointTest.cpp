@@ -71,6 +71,42 @@ TEST(JointLimits, AnInvalidLimitIsRefusedAndTheOldOneKept) {
     EXPECT_EQ(d6->getDrive(D6Drive::X).forceLimit, 0.0f);
 }
 
+TEST(JointDrives, AVelocityWithAnyPartNotFiniteIsRefusedAndTheOldOneKept) {
+    PhysScene s;
+    RigidDynamic* box = s.addBox(Vec3(0, 5, 0), Vec3(0.5f), 1.0f);
+    D6Joint* d6 = createD6Joint(*s.physics, nullptr, Transform(Vec3(0, 5, 0)), box, Transform());
+    ASSERT_NE(d6, nullptr);
+    const Vec3 keptLinear(1, 2, 3), keptAngular(4, 5, 6);
+    d6->setDriveVelocity(keptLinear, keptAngular);
+
+    const float nan = std::nanf(""), inf = INFINITY;
+    const struct {
+        Vec3 linear, angular;
+    } refused[] = {
+        {Vec3(nan, 0, 0), Vec3()}, {Vec3(), Vec3(0, 0, nan)},         {Vec3(0, inf, 0), Vec3()},
+        {Vec3(), Vec3(-inf, 0, 0)}, {Vec3(nan, 0, 0), Vec3(0, inf, 0)},
+    };
+    for (const auto& c : refused) {
+        const int before = s.errors.count(ErrorCode::InvalidParameter);
+        d6->setDriveVelocity(c.linear, c.angular);
+        EXPECT_EQ(s.errors.count(ErrorCode::InvalidParameter), before + 1);
+        Vec3 linear, angular;
+        d6->getDriveVelocity(linear, angular);
+        EXPECT_TRUE(linear == keptLinear);
+        EXPECT_TRUE(angular == keptAngular);
+    }
+
+    // Finite parts, however large, are taken as they are.
+    const Vec3 bigLinear(-1e30f, 0, 7), bigAngular(0, 1e30f, -2);
+    const int before = s.errors.count(ErrorCode::InvalidParameter);
+    d6->setDriveVelocity(bigLinear, bigAngular);
+    EXPECT_EQ(s.errors.count(ErrorCode::InvalidParameter), before);
+    Vec3 linear, angular;
+    d6->getDriveVelocity(linear, angular);
+    EXPECT_TRUE(linear == bigLinear);
+    EXPECT_TRUE(angular == bigAngular);
+}
+
 TEST(JointCreation, EachD6AxisKeepsItsOwnMotionBesideTheLimits) {
     PhysScene s;
     RigidDynamic* bar = s.addBox(Vec3(0, 5, 0), Vec3(1.0f, 0.1f, 0.1f), 1.0f);

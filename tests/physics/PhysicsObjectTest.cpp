@@ -16,6 +16,10 @@
 #include "render/EffectHandler.h"
 #include "render/ShaderManager.h"
 #include "support/StubPlayer.h"
+#include "platform/TextureFiltering.h"
+
+#include <SAnimatedMesh.h>
+#include <SMesh.h>
 
 #include <cmath>
 #include <string>
@@ -467,6 +471,39 @@ TEST_F(PhysicsObjectAttributeTest, APlainWriteStoresTheSpawnPoseOfAFallenObject)
     object->serializeAttributes(out, &editor);
     EXPECT_LT(out->getAttributeAsVector3d("Position").Y, 4.0f) << "the editor gets the pose as it is";
     out->drop();
+}
+
+// A stand-in of the character type: characters keep their body settings elsewhere.
+class CharacterStandIn : public PhysicsObject {
+public:
+    using PhysicsObject::PhysicsObject;
+    scene::ESCENE_NODE_TYPE getType() const override { return typeId("crct"); }
+};
+
+// A character writes none of the body, grab or reset keys of a plain physics object; a plain
+// object writes them all for the editor.
+TEST_F(PhysicsObjectAttributeTest, ACharacterWritesNoneOfThePlainObjectsBodyKeys) {
+    auto* character = new CharacterStandIn(root(), smgr(), -1);
+    character->drop();
+    Attributes* in = newAttributes();
+    dynamicBox(in);
+    character->deserializeAttributes(in);
+    in->drop();
+    PhysicsObject* plain = makeObject(dynamicBox);
+    io::SAttributeReadWriteOptions editor;
+    editor.Flags = io::EARWF_FOR_EDITOR;
+    const char* const keys[] = {"PhysicsState", "Mass", "Friction", "Restitution", "LinearDamping",
+                                "AngularDamping", "InertiaTensor", "CenterMassObjectID", "IsGrabbable",
+                                "TurnDynamicOnTouch", "ResetIfHeight"};
+    for (PhysicsObject* object : {static_cast<PhysicsObject*>(character), plain}) {
+        const bool isCharacter = object == character;
+        Attributes* out = newAttributes();
+        object->serializeAttributes(out, &editor);
+        for (const char* key : keys)
+            EXPECT_EQ(out->existsAttribute(key), !isCharacter) << key << (isCharacter ? " of a character" : "");
+        EXPECT_TRUE(out->existsAttribute("BoxExtents")) << "every body writes its bound";
+        out->drop();
+    }
 }
 
 using PhysicsObjectBodyTest = PhysicsObjectFixture;
@@ -1347,6 +1384,48 @@ TEST_F(PhysicsObjectMotionTest, TheDistanceLimitHidesFarObjectsFromTheMainPassOn
         EXPECT_EQ(child->registrations, row.shown ? 1 : 0) << "camera at " << row.cameraZ << ", pass " << row.stage;
     }
     effectHandler = nullptr;
+}
+
+// Without the characters' slot there is nobody to take the suspicion: raising it fails. With
+// the slot, the slot's answer is the object's.
+TEST_F(PhysicsObjectMotionTest, RaisingSuspicionAnswersWhatTheCharactersSlotAnswersAndFailsWithoutIt) {
+    PhysicsObject* object = makeObject(dynamicBox);
+    physicsHooks().characters.addSuspicion = nullptr;
+    EXPECT_FALSE(object->raiseSuspicion(1.0f));
+    for (const bool answer : {true, false}) {
+        physicsHooks().characters.addSuspicion = [answer](SuspicionMeter*, f32, s32, const core::vector3df&) {
+            return answer;
+        };
+        EXPECT_EQ(object->raiseSuspicion(1.0f), answer);
+    }
+}
+
+// Every material of the mesh, the last one too, follows the object's antialiasing switch.
+TEST_F(PhysicsObjectMotionTest, EveryMaterialOfTheMeshFollowsTheAntialiasingSwitch) {
+    scene::IMesh* cube = smgr()->getGeometryCreator()->createCubeMesh();
+    auto* twoParts = new scene::SMesh();
+    for (int part = 0; part < 2; ++part)
+        twoParts->addMeshBuffer(cube->getMeshBuffer(0));
+    twoParts->recalculateBoundingBox();
+    cube->drop();
+    auto* animated = new scene::SAnimatedMesh(twoParts);
+    twoParts->drop();
+    smgr()->getMeshCache()->addMesh("Content/Models/TwoParts.obj", animated);
+    animated->drop();
+    for (const bool disabled : {false, true}) {
+        PhysicsObject* object = makeObject([disabled](Attributes* a) {
+            boxIn("Static")(a);
+            a->addString("MeshFileName", "Content/Models/TwoParts.obj");
+            a->addBool("DisableAntialiasing", disabled);
+        });
+        ASSERT_EQ(object->getMaterialCount(), 2u);
+        for (u32 i = 0; i < object->getMaterialCount(); ++i) {
+            const video::SMaterial& material = object->getMaterial(i);
+            EXPECT_EQ(material.AntiAliasing, disabled ? video::EAAM_OFF : video::EAAM_SIMPLE)
+                << "material " << i << (disabled ? " with antialiasing off" : "");
+            EXPECT_EQ(material.TextureLayer[0].AnisotropicFilter, platform::anisotropicFilterLevel(!disabled)) << i;
+        }
+    }
 }
 
 } // namespace

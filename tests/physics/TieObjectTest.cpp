@@ -272,4 +272,16 @@ TEST_F(TieObjectTest, ATieRemovedDuringItsCutsceneIsNotCalledBackWhenItEnds) {
     manager->currentLevelInfo = nullptr;
 }
 
+// A tie not yet collected is drawn in the ghost texture from its first simulated frame on.
+TEST_F(TieObjectTest, ATieIsDrawnInTheGhostTextureFromItsFirstFrame) {
+    video::ITexture* ghost = device->get()->getVideoDriver()->getTexture("Content/Models/Ties/GhostTie.dds");
+    ASSERT_NE(ghost, nullptr);
+    TieObject* object = tie(7, core::vector3df(0, 1, 0));
+    ASSERT_NE(object->getMeshNode(), nullptr);
+    ASSERT_EQ(object->getMeshNode()->getMaterialCount(), 1u);
+    EXPECT_NE(object->getMeshNode()->getMaterial(0).getTexture(0), ghost) << "before its first frame";
+    frame();
+    EXPECT_EQ(object->getMeshNode()->getMaterial(0).getTexture(0), ghost);
+}
+
 } // namespace
