@@ -518,4 +518,32 @@ TEST_F(FontTest, FirstLineDimension) {
     EXPECT_EQ(getFirstLineDimension(nullptr, L"x").Width, 0u);
 }
 
+// A line break ends the kerning: the first glyph of a line stands where it stands alone,
+// whichever break ends the line before; within a line the pair keeps its kerning.
+TEST_F(FontTest, TheFirstGlyphOfALineHasNoKerningWithTheLineBefore) {
+    CGUITTFont* font = ownFont(30);
+    font->setKerningWidth(-3);
+    auto placed = [&](const wchar_t* text) {
+        font->draw(text, core::recti(0, 0, 400, 200), video::SColor(0xFFFFFFFF));
+        std::vector<core::position2di> at;
+        for (u32 page = 0; page < font->getPageCount(); ++page) {
+            const auto& positions = font->getGlyphPage(page)->renderPositions;
+            for (u32 i = 0; i < positions.size(); ++i)
+                at.push_back(positions[i]);
+        }
+        return at;
+    };
+    const std::vector<core::position2di> alone = placed(L"V");
+    ASSERT_EQ(alone.size(), 1u);
+    for (const wchar_t* text : {L"A\nV", L"A\r\nV", L"A\rV"}) {
+        SCOPED_TRACE(text[1] == L'\r' ? (text[2] == L'\n' ? "CR LF" : "CR") : "LF");
+        const std::vector<core::position2di> at = placed(text);
+        ASSERT_EQ(at.size(), 2u);
+        EXPECT_EQ(at[1].X, alone[0].X);
+    }
+    const std::vector<core::position2di> pair = placed(L"AV");
+    ASSERT_EQ(pair.size(), 2u);
+    EXPECT_EQ(pair[1].X, alone[0].X + static_cast<s32>(font->getCharDimension('A').Width) + font->getKerning('V', 'A').X);
+}
+
 } // namespace

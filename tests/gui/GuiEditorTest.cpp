@@ -12,6 +12,7 @@
 #include "gui/editor/GUIEditor.h"
 
 #include <cstring>
+#include <filesystem>
 
 using namespace irr;
 
@@ -439,6 +440,29 @@ TEST_F(GuiEditorTest, TheToolWindowIsDraggedByItsOwnAreaAndStaysWithinItsParent)
     EXPECT_FALSE(window->isDragging());
     send(EMIE_MOUSE_MOVED, 100, 80);
     EXPECT_EQ(window->getAbsolutePosition().UpperLeftCorner, core::position2di(71, 60));
+}
+
+// The open command only offers a file chooser on the editor, without a modal cover; the save
+// command only writes the editor's layout file into the working folder.
+TEST_F(GuiEditorTest, OpenOffersAFileChooserAndSaveWritesTheLayoutFile) {
+    test::ScopedWorkingDir here(dir.path());
+    const std::filesystem::path saved = dir.path() / GUIEditor::savedLayout;
+    auto choosers = [&] {
+        std::vector<gui::IGUIElement*> found;
+        for (gui::IGUIElement* child : editor->getChildren())
+            if (child->getType() == gui::EGUIET_FILE_OPEN_DIALOG)
+                found.push_back(child);
+        return found;
+    };
+    editor->runCommand(1);
+    EXPECT_EQ(choosers().size(), 1u);
+    EXPECT_FALSE(std::filesystem::exists(saved));
+    editor->runCommand(2);
+    EXPECT_EQ(choosers().size(), 1u);
+    EXPECT_TRUE(std::filesystem::exists(saved));
+    // The chooser goes back to the folder it opened in when it goes.
+    for (gui::IGUIElement* chooser : choosers())
+        chooser->remove();
 }
 
 } // namespace

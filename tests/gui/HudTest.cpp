@@ -315,4 +315,36 @@ TEST_F(HudTest, ItsPartsAreDrawnOnlyInARunningGameWithoutAMenuOverIt) {
     slots.screens = before;
 }
 
+// A splat whose world point shows off the screen starts on the nearest screen edge, each of
+// the four; a point on the screen starts where it shows.
+TEST_F(HudTest, ASplatOffTheScreenStartsOnItsNearestEdge) {
+    scene::ISceneManager* scene = device->getSceneManager();
+    scene::ICameraSceneNode* camera = scene->addCameraSceneNode(nullptr, core::vector3df(0, 0, -10), core::vector3df());
+    scene->setActiveCamera(camera);
+    scene->drawAll();
+    const core::position2di middle = GUISplat::projectToScreen(core::vector3df());
+    ASSERT_GT(middle.X, 0);
+    ASSERT_LT(middle.X, screenWidth);
+    ASSERT_NE(screenWidth, screenHeight);
+    const struct {
+        const char* name;
+        core::vector3df world;
+        core::position2di start;
+    } rows[] = {{"middle", core::vector3df(), middle},
+                {"right", core::vector3df(1000, 0, 0), core::position2di(screenWidth, middle.Y)},
+                {"left", core::vector3df(-1000, 0, 0), core::position2di(0, middle.Y)},
+                {"above", core::vector3df(0, 1000, 0), core::position2di(middle.X, 0)},
+                {"below", core::vector3df(0, -1000, 0), core::position2di(middle.X, screenHeight)}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        hud->addSplat(10, row.world);
+        GUISplat* splat = hud->getSplats().back();
+        runFrames(1);
+        ASSERT_FALSE(splat->isFlying());
+        EXPECT_EQ(splat->getRelativePosition().getCenter(), row.start);
+    }
+    scene->setActiveCamera(nullptr);
+    camera->remove();
+}
+
 } // namespace

@@ -516,4 +516,34 @@ TEST_F(FrontTest, ElementsKeptInFrontEndTheirParentsListInOrder) {
     EXPECT_EQ(order(), (std::vector<gui::IGUIElement*>{c, b, a}));
 }
 
+// Each edge alignment of a layout reads as written when it names an alignment, and as
+// upper-left when it is missing or names none; the element writes it back by name.
+TEST_F(LayoutTest, EdgeAlignmentsMissingOrUnknownReadAsUpperLeft) {
+    const char* const keys[] = {"LeftAlign", "RightAlign", "TopAlign", "BottomAlign"};
+    const struct {
+        const char* value; // nullptr: the key is missing
+        const char* read;
+    } rows[] = {{nullptr, "upperLeft"}, {"sideways", "upperLeft"}, {"center", "center"}, {"scale", "scale"}};
+    for (const char* key : keys) {
+        for (const auto& row : rows) {
+            SCOPED_TRACE(std::string(key) + " " + (row.value ? row.value : "(missing)"));
+            io::IAttributes* in = attributes();
+            in->addRect("Rect", core::recti(0, 0, 40, 40));
+            for (const char* other : keys)
+                if (std::string(other) != key)
+                    in->addEnum(other, "lowerRight", gui::GUIAlignmentNames);
+            if (row.value)
+                in->addEnum(key, row.value, gui::GUIAlignmentNames);
+            auto* image = new GUIImage(environment, root(), -1, core::recti());
+            image->drop();
+            image->deserializeAttributes(in);
+            io::IAttributes* out = attributes();
+            image->serializeAttributes(out);
+            for (const char* other : keys)
+                EXPECT_STREQ(out->getAttributeAsEnumeration(other), std::string(other) == key ? row.read : "lowerRight")
+                    << other;
+        }
+    }
+}
+
 } // namespace

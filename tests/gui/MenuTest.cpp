@@ -20,6 +20,8 @@
 #include "player/devices/MouseDevice.h"
 #include "screens/ScreenManager.h"
 
+#include <functional>
+
 using namespace irr;
 
 namespace {
@@ -750,6 +752,48 @@ TEST_F(MenuTest, RemovingTheFocusedRowMovesTheFocusOn) {
     // The last row has no row after it: the list takes the focus.
     list->removeItem(menu->row(1));
     EXPECT_EQ(menu->getFocusedElement(), list);
+}
+
+// Whatever hid a delete row's caption or delete button, or disabled the delete button, the
+// row's next frame shows and enables it again.
+TEST_F(MenuTest, ADeleteRowShowsItsPartsAgainEachFrame) {
+    TestMenu* menu = openMenu(1);
+    settle(menu);
+    auto* row = new GUIDeleteRow(L"Castle", 1, true, environment, menu, core::recti(0, 40, 285, 74));
+    row->drop();
+    GUIButton* caption = row->getCaptionButton();
+    GUIButton* remove = row->getDeleteButton();
+    const struct {
+        const char* name;
+        std::function<void()> spoil;
+        std::function<bool()> restored;
+    } rows[] = {{"caption hidden", [&] { caption->setVisible(false); }, [&] { return caption->isVisible(); }},
+                {"delete hidden", [&] { remove->setVisible(false); }, [&] { return remove->isVisible(); }},
+                {"delete disabled", [&] { remove->setEnabled(false); }, [&] { return remove->isEnabled(); }}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.name);
+        r.spoil();
+        ASSERT_FALSE(r.restored());
+        row->OnPostRender(0);
+        EXPECT_TRUE(r.restored());
+    }
+}
+
+// A binding row's pictures blend by their alpha channel: the capture bar and its add and
+// delete buttons.
+TEST_F(MenuTest, ABindingRowsPicturesBlend) {
+    auto* heading = new GUIRemapButton(7, L"Grab Object", getCachedFont(fontPath, 22), environment, root(),
+                                       core::recti(0, 0, 285, 34));
+    heading->drop();
+    ButtonMapping mapping;
+    auto* row = new GUIOptionRemap(heading, 7, &mapping, environment, root(), core::recti(0, 40, 285, 74));
+    row->drop();
+    const struct {
+        const char* name;
+        GUIButton* part;
+    } parts[] = {{"capture bar", row->getCaptureBar()}, {"add", row->getAddButton()}, {"delete", row->getDeleteButton()}};
+    for (const auto& p : parts)
+        EXPECT_TRUE(p.part->isAlphaChannelUsed()) << p.name;
 }
 
 } // namespace

@@ -301,4 +301,30 @@ TEST_F(NotificationTest, ALevelUnloadTakesEveryNotificationAlong) {
     EXPECT_NE(screenManager->getNotificationByName("Pause"), nullptr) << "the next lookup makes a fresh one";
 }
 
+// A notification reads its texts again when the player's device changes, for the device
+// changed to and for the one changed back to.
+TEST_F(NotificationTest, ANotificationFollowsTheDeviceChange) {
+    useInput();
+    PlayerControls* controls = inputManager->getDefaultControls();
+    ASSERT_NE(controls, nullptr);
+    controls->setDeviceScheme(inputManager->getGamepad(), 1);
+    controls->setDeviceScheme(inputManager->getMouse(), 0);
+    controls->touchMode = false;
+    controls->lastDevice = inputManager->getMouse();
+    GUINotification* notification = screenManager->getNotificationByName("Grab");
+    ASSERT_NE(notification, nullptr);
+    const struct {
+        InputDevice* device;
+        const char* text;
+    } rows[] = {{inputManager->getGamepad(), "Hold the left trigger to grab what is in reach."},
+                {inputManager->getMouse(), "Hold the left mouse button (or E) to grab what is in reach."}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.text);
+        controls->lastDevice = row.device;
+        inputManager->deviceChanged.invoke();
+        EXPECT_EQ(text(notification, GUINotification::textId), row.text);
+    }
+    controls->lastDevice = nullptr;
+}
+
 } // namespace
