@@ -7,6 +7,7 @@
 #include "core/Stopwatch.h"
 #include "gui/GUIDebugStats.h"
 #include "gui/GUIScreen.h"
+#include "physics/world/PhysicsManager.h"
 #include "player/InputManager.h"
 
 #include <IGUIFont.h>
@@ -66,6 +67,22 @@ TEST_F(DebugStatsTest, LinesStandInAColumnAtTheRightEdge) {
               (" FPS: " + fps + " Best: " + fps + " Average: " + fps).c_str());
     // Without a physics scene the physics lines keep their labels.
     EXPECT_EQ(core::stringc(stats->getLines()[5]->getText()), "numActiveConstraints");
+}
+
+// The physics lines show the scene's counts only while the physics manager has a scene; a
+// manager between levels (no scene) leaves the labels as they are.
+TEST_F(DebugStatsTest, PhysicsLinesShowCountsOnlyWhileThereIsAScene) {
+    PhysicsManager physics;
+    physicsManager = &physics;
+    stats->update();
+    EXPECT_EQ(core::stringc(stats->getLines()[5]->getText()), "numActiveConstraints");
+    ASSERT_TRUE(physics.init());
+    ASSERT_TRUE(physics.createScene());
+    stats->update();
+    EXPECT_EQ(core::stringc(stats->getLines()[5]->getText()), "   Active Constraints: 0");
+    EXPECT_EQ(core::stringc(stats->getLines()[8]->getText()), "   Static Bodies: 0");
+    physics.releaseScene();
+    physicsManager = nullptr;
 }
 
 // A window made narrower moves the column to its new right edge at the next update.

@@ -241,6 +241,26 @@ TEST_F(FontTest, TextWidthIsFreeTypesAdvancesAndKerning) {
     EXPECT_EQ(font->getAscender(), static_cast<s32>(font->getFace()->size->metrics.ascender / 64));
 }
 
+// Fonts of one file share a FreeType face; each kerns at its own size whichever font used
+// the face last.
+TEST_F(FontTest, FontsSharingAFaceKernAtTheirOwnSize) {
+    CGUITTFont* small = ownFont(14);
+    CGUITTFont* large = ownFont(64);
+    ASSERT_EQ(small->getFace(), large->getFace());
+    const s32 smallAV = pairKerning(small, 'A', 'V');
+    const s32 largeAV = pairKerning(large, 'A', 'V');
+    ASSERT_NE(smallAV, largeAV);
+    const struct {
+        CGUITTFont* font;
+        CGUITTFont* lastUser;
+        s32 kerning;
+    } cases[] = {{small, large, smallAV}, {large, small, largeAV}, {small, small, smallAV}, {large, large, largeAV}};
+    for (const auto& c : cases) {
+        FT_Set_Pixel_Sizes(c.lastUser->getFace(), 0, c.lastUser->getFontSize());
+        EXPECT_EQ(c.font->getKerning('V', 'A').X, c.kerning) << c.font->getFontSize() << " after " << c.lastUser->getFontSize();
+    }
+}
+
 TEST_F(FontTest, GlobalKerningAddsToEveryPair) {
     CGUITTFont* font = ownFont(20);
     const u32 plain = font->getDimension(L"abcd").Width;

@@ -70,6 +70,30 @@ TEST_F(SubtitleTest, AChainShowsEachLineForItsDurationThenHides) {
     EXPECT_EQ(subtitles->getNextId(), 0);
 }
 
+// A finished line hides its words and their shadow unless a chained line follows, which
+// shows in their place; clearing hides them too.
+TEST_F(SubtitleTest, AFinishedLineHidesUnlessAnotherFollows) {
+    const auto shows = [this] {
+        return subtitles->getTextLine()->isVisible() && subtitles->getShadowLine()->isVisible();
+    };
+    const auto hidden = [this] {
+        return !subtitles->getTextLine()->isVisible() && !subtitles->getShadowLine()->isVisible();
+    };
+    subtitles->playSubtitle(100);
+    subtitles->onSubtitleFinished();
+    EXPECT_EQ(subtitles->getCurrentId(), 101);
+    EXPECT_EQ(shownText(), "Go on, knock something over.");
+    EXPECT_TRUE(shows());
+    subtitles->onSubtitleFinished();
+    EXPECT_EQ(subtitles->getCurrentId(), 0);
+    EXPECT_TRUE(hidden());
+    subtitles->playSubtitle(2);
+    EXPECT_TRUE(shows());
+    subtitles->clear();
+    EXPECT_EQ(subtitles->getCurrentId(), 0);
+    EXPECT_TRUE(hidden());
+}
+
 TEST_F(SubtitleTest, LinesWaitBehindAMenuAndTimeOutWhenSwitchedOff) {
     subtitles->playSubtitle(1);
     auto* menu = new GUIScreen(environment, root(), ScreenManager::menuScreenId, core::recti());

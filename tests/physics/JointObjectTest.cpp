@@ -11,6 +11,7 @@
 #include "support/StubPlayer.h"
 
 #include <cmath>
+#include <string>
 
 using namespace irr;
 
@@ -145,6 +146,34 @@ TEST_F(JointObjectTest, ReaderRepairsDistancesAndReadsOlderKeys) {
         SCOPED_TRACE(row.what);
         JointObject* j = joint(0, 0, nullptr, row.fill);
         row.check(*j);
+    }
+}
+
+// Older files keep each limit pair and its contact distance in one three-float value; a
+// third value of 0 beside a pair that is not zero takes the usual 0.05.
+TEST_F(JointObjectTest, EachThreeFloatLimitCarriesItsPairAndDistance) {
+    const struct {
+        const char* key;
+        core::vector2df JointObject::*pair;
+        f32 JointObject::*distance;
+    } limits[] = {{"PrismaticLimitPair", &JointObject::PrismaticLimitPair, &JointObject::PrismaticLimitDistance},
+                  {"RevoluteLimitPair", &JointObject::RevoluteLimitPair, &JointObject::RevoluteLimitDistance},
+                  {"SphereLimitCone", &JointObject::SphereLimitCone, &JointObject::SphereLimitDistance},
+                  {"TwistLimit", &JointObject::TwistLimitPair, &JointObject::TwistLimitDistance},
+                  {"SwingLimit", &JointObject::SwingLimitPair, &JointObject::SwingLimitDistance}};
+    const struct {
+        f32 stored;
+        f32 read;
+    } distances[] = {{0.3f, 0.3f}, {0.0f, 0.05f}};
+    for (const auto& limit : limits) {
+        for (const auto& d : distances) {
+            SCOPED_TRACE(std::string(limit.key) + " " + std::to_string(d.stored));
+            JointObject* j = joint(0, 0, nullptr, [&](Attributes* a) {
+                a->addVector3d(limit.key, core::vector3df(-20, 20, d.stored));
+            });
+            EXPECT_EQ(j->*limit.pair, core::vector2df(-20, 20));
+            EXPECT_FLOAT_EQ(j->*limit.distance, d.read);
+        }
     }
 }
 

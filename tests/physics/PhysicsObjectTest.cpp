@@ -1087,6 +1087,33 @@ TEST_F(PhysicsObjectMotionTest, TheNodeTransformIgnoresAnIdentityParentOrOneItIs
     EXPECT_TRUE(isExactlyIdentity(object->getParentAbsoluteTransformation()));
 }
 
+// A hidden object shown again is drawn unculled while its bounds catch up (thirty frames),
+// then culled by its box; hiding it, or showing it while already shown, starts no delay.
+TEST_F(PhysicsObjectMotionTest, AnObjectShownAgainIsCulledOnlyAfterThirtyFrames) {
+    PhysicsObject* object = makeObject([](Attributes* a) {
+        boxIn("Static")(a);
+        a->addString("MeshFileName", "Content/Models/Props/Crate.obj");
+    });
+    scene::ISceneNode* node = object->getMeshNode();
+    ASSERT_NE(node, nullptr);
+    node->setAutomaticCulling(scene::EAC_FRUSTUM_BOX);
+    object->setVisible(false);
+    EXPECT_EQ(node->getAutomaticCulling(), scene::EAC_FRUSTUM_BOX) << "hidden";
+    object->setVisible(true);
+    EXPECT_EQ(node->getAutomaticCulling(), scene::EAC_OFF) << "shown";
+    int unculledFrames = 0;
+    while (node->getAutomaticCulling() == scene::EAC_OFF && unculledFrames < 100) {
+        frame();
+        ++unculledFrames;
+    }
+    EXPECT_EQ(unculledFrames, 31) << "culled again on the frame after the thirtieth";
+    EXPECT_EQ(node->getAutomaticCulling(), scene::EAC_FRUSTUM_BOX);
+    object->setVisible(true);
+    EXPECT_EQ(node->getAutomaticCulling(), scene::EAC_FRUSTUM_BOX) << "shown while shown";
+    frame();
+    EXPECT_EQ(node->getAutomaticCulling(), scene::EAC_FRUSTUM_BOX) << "shown while shown";
+}
+
 // Layer 0's texture matrix turned by 0.5 rad, scaled by 2 and offset by (0.25, 0.5): drawn
 // without shaders it keeps its scale and offset and loses the turn.
 TEST_F(PhysicsObjectMotionTest, DrawnWithoutShadersTheTextureMatrixIsScaleAndOffsetOnly) {
@@ -1384,6 +1411,31 @@ TEST_F(PhysicsObjectMotionTest, TheDistanceLimitHidesFarObjectsFromTheMainPassOn
         EXPECT_EQ(child->registrations, row.shown ? 1 : 0) << "camera at " << row.cameraZ << ", pass " << row.stage;
     }
     effectHandler = nullptr;
+}
+
+// An object raises suspicion of the plain kind, by the amount asked, from the middle of its
+// bounding box in the world.
+TEST_F(PhysicsObjectMotionTest, SuspicionIsRaisedFromTheMiddleOfTheObjectsBox) {
+    struct Raise {
+        f32 amount = 0.0f;
+        s32 kind = -1;
+        core::vector3df point;
+    } raise;
+    physicsHooks().characters.addSuspicion = [&raise](SuspicionMeter*, f32 amount, s32 kind,
+                                                      const core::vector3df& point) {
+        raise = {amount, kind, point};
+        return true;
+    };
+    PhysicsObject* object = makeObject([](Attributes* a) {
+        boxIn("Static")(a);
+        a->setAttribute("Position", core::vector3df(3, 5, -2));
+    });
+    ASSERT_TRUE(object->raiseSuspicion(2.5f));
+    EXPECT_FLOAT_EQ(raise.amount, 2.5f);
+    EXPECT_EQ(raise.kind, 0);
+    EXPECT_TRUE(raise.point.equals(object->getTransformedBoundingBox().getCenter(), 1e-4f));
+    EXPECT_TRUE(raise.point.equals(core::vector3df(3, 5, -2), 1e-4f)) << raise.point.X << " " << raise.point.Y << " "
+                                                                        << raise.point.Z;
 }
 
 // Without the characters' slot there is nobody to take the suspicion: raising it fails. With
