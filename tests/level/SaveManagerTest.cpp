@@ -707,4 +707,24 @@ TEST_F(SaveRobustnessTest, BackupWriteThatFailsKeepsTheOlderBackups) {
               std::vector<std::string>{folder + "/" + SaveManager::backupFileName(localMoment(0))});
 }
 
+// A save or backup whose file cannot even be opened (a plain file stands where the folder
+// goes) is reported as not written; the same manager writes both once the folder can be made.
+TEST_F(SaveRobustnessTest, SaveAndBackupThatCannotBeOpenedAreReportedAsNotWritten) {
+    for (const bool blocked : {false, true}) {
+        std::filesystem::remove_all(folder);
+        if (blocked) {
+            ASSERT_TRUE(test::writeFileBytes(folder, "a file where the folder goes"));
+        }
+        auto save = loadedManager();
+        save->automaticWriting = false;
+        ::testing::internal::CaptureStdout();
+        const bool saved = save->save();
+        const bool backedUp = save->writeBackup();
+        ::testing::internal::GetCapturedStdout();
+        EXPECT_EQ(saved, !blocked) << blocked;
+        EXPECT_EQ(backedUp, !blocked) << blocked;
+        EXPECT_EQ(std::filesystem::is_directory(folder), !blocked) << blocked;
+    }
+}
+
 } // namespace
