@@ -133,6 +133,31 @@ protected:
     std::unique_ptr<PhysicsManager> physics;
 };
 
+// The section labels are never enabled: not when built, not when the page turns its rows on
+// or off, and not when a new language rebuilds the rows.
+TEST_F(ControlsScreenTest, TheSectionLabelsStayDisabledWhateverTheRowsDo) {
+    auto* page = new GUIControlOptionsScreen(environment, true);
+    const auto expectLabelsDisabled = [&](const char* when) {
+        SCOPED_TRACE(when);
+        ASSERT_EQ(page->getItems().size(), 12u);
+        for (std::size_t heading : {2u, 6u, 9u}) {
+            auto* row = static_cast<GUIMenuItem*>(page->getItems()[heading]);
+            EXPECT_FALSE(row->isEnabled()) << heading;
+            EXPECT_FALSE(row->isClickable()) << heading;
+        }
+    };
+    expectLabelsDisabled("built");
+    for (const bool enabled : {true, false}) {
+        page->setItemsEnabled(enabled);
+        EXPECT_EQ(page->getItems()[0]->isEnabled(), enabled) << "the rows follow";
+        expectLabelsDisabled(enabled ? "rows enabled" : "rows disabled");
+    }
+    page->onLanguageChanged();
+    expectLabelsDisabled("rebuilt for a new language");
+    page->remove();
+    page->drop();
+}
+
 TEST_F(ControlsScreenTest, TheOptionsMenuOpensTheControlsPageWithItsTwelveRows) {
     GUIControlOptionsScreen* page = openControls();
     ASSERT_NE(page, nullptr);

@@ -24,6 +24,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 using namespace irr;
 
@@ -197,6 +198,23 @@ TEST_F(LevelMenusTest, TheTitleMovesWithThePanelAndKeepsItsNotesOnScreen) {
     EXPECT_EQ(title->getRelativePosition().UpperLeftCorner.X, offset);
     EXPECT_EQ(title->getBuildNotesText()->getAbsolutePosition().UpperLeftCorner.X, guiUnits(10));
     EXPECT_EQ(title->getBuildNotesShadow()->getAbsolutePosition().UpperLeftCorner.X, guiUnits(11));
+}
+
+// The build notes read light over a dark shadow drawn beneath them, both slightly see-through.
+TEST_F(LevelMenusTest, TheBuildNotesReadLightOverADarkShadow) {
+    screenManager->openMainScreen(0);
+    auto* title = static_cast<GUIMainScreen*>(screenManager->getScreenStack()[1]);
+    GUIFreeTypeText* text = title->getBuildNotesText();
+    GUIFreeTypeText* shadow = title->getBuildNotesShadow();
+    EXPECT_EQ(text->getOverrideColor(), video::SColor(0xe6ffffff));
+    EXPECT_EQ(shadow->getOverrideColor(), video::SColor(0xe6000000));
+    std::vector<gui::IGUIElement*> children;
+    for (gui::IGUIElement* child : title->getChildren())
+        children.push_back(child);
+    const auto textAt = std::find(children.begin(), children.end(), text);
+    const auto shadowAt = std::find(children.begin(), children.end(), shadow);
+    ASSERT_NE(textAt, children.end());
+    EXPECT_LT(shadowAt, textAt) << "the shadow is drawn first";
 }
 
 // --- the main menu ----------------------------------------------------------------------------------

@@ -667,6 +667,26 @@ TEST_F(ScreenManagerTest, InitMakesTheStandingHudAndPauseScreenOnce) {
     EXPECT_TRUE(manager().isInputAllowed());
 }
 
+// A message wraps inside its band, centred, white over a black shadow two units down and right.
+TEST_F(ScreenManagerTest, TheMessageTextsWrapCentredOverTheirShadow) {
+    makeScreen();
+    levelOnCommandLine = true;
+    manager().init();
+    GUIFreeTypeText* text = manager().getMessageText();
+    GUIFreeTypeText* shadow = manager().getMessageShadow();
+    ASSERT_NE(text, nullptr);
+    ASSERT_NE(shadow, nullptr);
+    for (GUIFreeTypeText* t : {text, shadow}) {
+        EXPECT_TRUE(t->isWordWrapEnabled());
+        EXPECT_EQ(t->getHorizontalAlignment(), gui::EGUIA_CENTER);
+        EXPECT_EQ(t->getVerticalAlignment(), gui::EGUIA_UPPERLEFT);
+    }
+    EXPECT_EQ(text->getOverrideColor(), video::SColor(0xFFFFFFFF));
+    EXPECT_EQ(shadow->getOverrideColor(), video::SColor(0xFF000000));
+    EXPECT_EQ(shadow->getRelativePosition(),
+              text->getRelativePosition() + core::position2di(guiUnits(2), guiUnits(2)));
+}
+
 // A level that starts loading takes no cutscene frame along.
 TEST_F(ScreenManagerTest, ALevelLoadHidesTheCutsceneFrame) {
     levelOnCommandLine = true;
