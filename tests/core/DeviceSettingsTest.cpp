@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <memory>
+#include <vector>
 
 TEST(DeviceSettingsTest, DriverNamesIgnoreLetterCase) {
     irr::video::E_DRIVER_TYPE driver = irr::video::EDT_COUNT;
@@ -156,4 +157,32 @@ TEST(DeviceSettingsTest, EveryFullscreenModeFitsTheAskedSizeToTheDisplay) {
     DeviceSizes sizes;
     EXPECT_TRUE(fitDeviceSizes(2, Size(16384, 16384), DisplayOffer{}, sizes));
     EXPECT_EQ(sizes.window, Size(16384, 16384));
+}
+
+// A window too large for the desktop takes the largest usual size that fits: each usual size
+// is kept on a desktop of exactly its size, and one pixel less on either side drops it.
+TEST(DeviceSettingsTest, AWindowTooLargeTakesTheLargestUsualSizeThatFits) {
+    using Size = irr::core::dimension2du;
+    const std::vector<Size> usual = {Size(800, 600),   Size(1024, 600),  Size(1024, 768),  Size(1280, 720),
+                                     Size(1280, 800),  Size(1440, 900),  Size(1280, 1024), Size(1600, 1200),
+                                     Size(1680, 1050), Size(1920, 1080), Size(1920, 1200)};
+    EXPECT_EQ(standardWindowSizes(), usual);
+    const struct {
+        Size desktop;
+        Size scene;
+    } cases[] = {
+        {Size(800, 600), Size(800, 600)},      {Size(1024, 600), Size(1024, 600)},
+        {Size(1024, 768), Size(1024, 768)},    {Size(1280, 720), Size(1280, 720)},
+        {Size(1280, 800), Size(1280, 800)},    {Size(1440, 900), Size(1440, 900)},
+        {Size(1439, 900), Size(1280, 800)},    {Size(1440, 899), Size(1280, 800)},
+        {Size(1280, 1024), Size(1280, 1024)},  {Size(1600, 1200), Size(1600, 1200)},
+        {Size(1680, 1050), Size(1680, 1050)},  {Size(1920, 1080), Size(1920, 1080)},
+        {Size(1920, 1200), Size(1920, 1200)},  {Size(1919, 1200), Size(1600, 1200)},
+        {Size(799, 600), Size(799, 600)},
+    };
+    for (const auto& c : cases) {
+        Size size(16384, 16384);
+        EXPECT_FALSE(fitResolutionToDisplay(size, false, c.desktop, {})) << c.desktop.Width << "x" << c.desktop.Height;
+        EXPECT_EQ(size, c.scene) << c.desktop.Width << "x" << c.desktop.Height;
+    }
 }

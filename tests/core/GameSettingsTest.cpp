@@ -303,6 +303,27 @@ TEST_F(GameSettingsTest, ReadsWithoutSettingsAnswerZeroAndWritesDoNothing) {
     EXPECT_FALSE(std::filesystem::exists(configPath()));
 }
 
+// A missing key names no setting even when a set is loaded: reads answer zero, writes change nothing.
+TEST_F(GameSettingsTest, ANullKeyReadsZeroAndWritesNothingWithLoadedSettings) {
+    writeTextFile("<int name=\"Game_Difficulty\" value=\"2\" />\n");
+    GameSettings settings;
+    loadCapturing(settings);
+    ASSERT_NE(settings.getAttributes(), nullptr);
+    const auto count = settings.getAttributes()->getAttributeCount();
+    EXPECT_EQ(getSettingInt(nullptr), 0);
+    EXPECT_EQ(getSettingFloat(nullptr), 0.0f);
+    EXPECT_FALSE(getSettingBool(nullptr));
+    EXPECT_EQ(getSettingString(nullptr), "");
+    EXPECT_EQ(getSettingStringW(nullptr), L"");
+    setSettingInt(nullptr, 3);
+    setSettingFloat(nullptr, 0.5f);
+    setSettingBool(nullptr, true);
+    setSettingString(nullptr, "x");
+    setSettingString(nullptr, L"x");
+    EXPECT_EQ(settings.getAttributes()->getAttributeCount(), count);
+    EXPECT_EQ(getSettingInt("Game_Difficulty"), 2);
+}
+
 TEST_F(GameSettingsTest, ValuesOutsideTheirRangeAreClampedWithAWarning) {
     writeTextFile("<int name=\"Game_PhysicsThreads\" value=\"25\" />\n"
                   "<int name=\"Game_Difficulty\" value=\"-3\" />\n"

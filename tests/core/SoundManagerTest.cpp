@@ -299,6 +299,17 @@ TEST_F(SoundManagerTest, TheRegistryFindsSoundObjectsByName) {
     EXPECT_EQ(sound->getSoundObjects().size(), 1u);
 }
 
+// No object is no entry: a new name stays unknown and a known name keeps its object.
+TEST_F(SoundManagerTest, RegisteringNoObjectChangesNothing) {
+    SoundObject* a = reinterpret_cast<SoundObject*>(&soundStorage[0]);
+    sound->registerSoundObject("Alpha", a);
+    sound->registerSoundObject("Alpha", nullptr);
+    sound->registerSoundObject("Beta", nullptr);
+    EXPECT_EQ(sound->getNamedEntry("Alpha"), a);
+    EXPECT_EQ(sound->getSoundObjects().count("Beta"), 0u);
+    EXPECT_EQ(sound->getSoundObjects().size(), 1u);
+}
+
 TEST_F(SoundManagerTest, EventHelpersLogTheirFailures) {
     sound->startEvent(nullptr);
     sound->stopEvent(nullptr);

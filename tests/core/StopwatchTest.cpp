@@ -1,5 +1,6 @@
 #include "core/Stopwatch.h"
 #include "core/ProfilerManager.h"
+#include "platform/Kernel.h"
 
 #include <gtest/gtest.h>
 
@@ -24,6 +25,18 @@ protected:
 };
 
 constexpr float eps = 1e-5f;
+
+// The game's own clock reads the platform counter at the counter's own rate, so its seconds
+// are real seconds.
+TEST(StopwatchClockTest, TheSystemClockCountsAtThePlatformCountersRate) {
+    const StopwatchClock clock = StopwatchClock::system();
+    EXPECT_EQ(clock.frequency, platform::counterFrequency());
+    EXPECT_GT(clock.frequency, 0);
+    const std::int64_t before = platform::queryCounter();
+    const std::int64_t read = clock.now();
+    EXPECT_GE(read, before);
+    EXPECT_GE(platform::queryCounter(), read);
+}
 
 TEST_F(StopwatchTest, StartsEmptyWithItsNameAndTarget) {
     Stopwatch watch(L"Step Timer", 0.009f, fakeClock);

@@ -170,6 +170,30 @@ TEST_F(XmlFileTest, AUtf8MarkIsNoCharacter) {
     reader->drop();
 }
 
+// Only the mark that opens the file is dropped: the same character anywhere after it is text.
+TEST_F(XmlFileTest, AUtf8MarkInsideTheTextIsKept) {
+    const struct {
+        const char* name;
+        std::string file;
+        std::wstring read;
+    } rows[] = {
+        {"opening the file", "\xEF\xBB\xBF<a v=\"Zo\xC3\xAB\" />", L"Zo\u00EB"},
+        {"opening the value", "<a v=\"\xEF\xBB\xBFZo\" />", L"\uFEFFZo"},
+        {"after a letter", "<a v=\"Zo\xEF\xBB\xBF\" />", L"Zo\uFEFF"},
+        {"after the opening one", "\xEF\xBB\xBF<a v=\"\xEF\xBB\xBF\" />", L"\uFEFF"},
+    };
+    const std::string path = dir.file("marks.xml");
+    for (const auto& row : rows) {
+        ASSERT_TRUE(test::writeFileBytes(path, row.file));
+        io::IXMLReader* reader = createGuardedXMLReader(engine->getFileSystem(), path);
+        ASSERT_NE(reader, nullptr) << row.name;
+        while (reader->read() && reader->getNodeType() != io::EXN_ELEMENT) {
+        }
+        EXPECT_EQ(std::wstring(reader->getAttributeValueSafe(L"v")), row.read) << row.name;
+        reader->drop();
+    }
+}
+
 TEST_F(XmlFileTest, MissingOversizedOrFolderGivesNoReader) {
     io::IFileSystem* fs = engine->getFileSystem();
     EXPECT_EQ(createGuardedXMLReader(fs, dir.file("missing.xml")), nullptr);

@@ -13,6 +13,7 @@
 #include "player/InputEvent.h"
 #include "player/InputManager.h"
 #include "player/devices/KeyboardDevice.h"
+#include "render/EffectHandler.h"
 #include "screens/ScreenManager.h"
 
 #include <irrlicht.h>
@@ -212,6 +213,19 @@ TEST_F(GameFrameTest, TheRenderDrawsTheGuiAndEndsTheInputFrame) {
     EXPECT_EQ(probe.draws, draws + 1);
     // The key went down in the frame before: down from now on.
     EXPECT_EQ(keyboard->keyState(irr::KEY_KEY_J), InputState::Down);
+}
+
+// Each rendered frame runs the effect handler's render callbacks once while they are on, and
+// never while they are off.
+TEST_F(GameFrameTest, EachRenderRunsTheRenderCallbacksOnceWhileTheyAreOn) {
+    ASSERT_NE(effectHandler, nullptr);
+    ASSERT_NE(gameDevice->getSceneManager()->getActiveCamera(), nullptr);
+    for (const bool on : {true, false}) {
+        effectHandler->renderCallbacksEnabled = on;
+        const irr::u32 rounds = effectHandler->renderCallbackRound;
+        game->renderGame();
+        EXPECT_EQ(effectHandler->renderCallbackRound, rounds + (on ? 1u : 0u)) << on;
+    }
 }
 
 TEST_F(GameFrameTest, TheUpdateRunsAtMostSixtyTimesASecondWithoutBurningACore) {

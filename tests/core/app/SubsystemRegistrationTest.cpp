@@ -237,6 +237,19 @@ TEST_F(SubsystemRegistrationTest, TheLevelSlotsReadTheLevelManagersState) {
     levelManager = nullptr;
 }
 
+// Without a screen manager nothing stands in the way of the game: input and updates go on,
+// and no screen is there to keep the timer running, hold a stack or show a pause screen.
+TEST_F(SubsystemRegistrationTest, TheScreenSlotsAnswerForNoScreensWithoutAScreenManager) {
+    ASSERT_EQ(screenManager, nullptr);
+    const CoreSlots::Screens& screens = coreSlots().screens;
+    EXPECT_TRUE(screens.isInputAllowed());
+    EXPECT_TRUE(screens.isGameUpdateAllowed());
+    EXPECT_FALSE(screens.topScreenKeepsTimerRunning());
+    EXPECT_FALSE(screens.isStackActive());
+    EXPECT_FALSE(screens.isPauseScreenVisible());
+    EXPECT_EQ(screens.overlayBlend(), 0.0f);
+}
+
 TEST_F(SubsystemRegistrationTest, ResetEmptiesEveryTable) {
     confineReadsToFolders({"Content"});
     ASSERT_TRUE(isOutsideConfinedFolders("/etc/passwd"));
