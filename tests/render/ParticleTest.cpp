@@ -1,6 +1,7 @@
 // The particle node (emission, movement, removal, the particle cap, drawing turned quads,
 // attributes) with the engine's emitters of every shape, and the game's own affectors.
 #include "render/ParticleAffectors.h"
+#include "render/ParticleObject.h"
 #include "render/ParticleSystemNode.h"
 
 #include "RenderFixture.h"
@@ -446,3 +447,29 @@ TEST_F(ParticleTest, RateAffectorTurnsByRealElapsedTime) {
 }
 
 } // namespace
+
+// Each size pair overrides its older separate keys only when that pair itself is stored.
+TEST_F(ParticleTest, EachStoredSizePairOverridesOnlyItsOwnSize) {
+    struct Case {
+        const c8* key;
+        core::dimension2df ParticleSettings::*size;
+        core::dimension2df otherwise; // the older keys read as zero; the largest end size has none
+    };
+    const Case cases[] = {{"MinStartSize", &ParticleSettings::minStartSize, {0.0f, 0.0f}},
+                          {"MaxStartSize", &ParticleSettings::maxStartSize, {0.0f, 0.0f}},
+                          {"MinEndSize", &ParticleSettings::minEndSize, {0.0f, 0.0f}},
+                          {"MaxEndSize", &ParticleSettings::maxEndSize, {20.0f, 20.0f}}};
+    for (const Case& c : cases) {
+        auto* particles = new ParticleObject(scene()->getRootSceneNode(), scene());
+        io::IAttributes* in = device->getFileSystem()->createEmptyAttributes();
+        in->addVector2d(c.key, core::vector2df(7.0f, 8.0f));
+        particles->deserializeAttributes(in, nullptr);
+        in->drop();
+        for (const Case& other : cases) {
+            const core::dimension2df expected = other.key == c.key ? core::dimension2df(7.0f, 8.0f) : other.otherwise;
+            EXPECT_EQ(particles->settings.*other.size, expected) << c.key << " stored, " << other.key << " read";
+        }
+        particles->remove();
+        particles->drop();
+    }
+}

@@ -792,3 +792,15 @@ TEST_F(VolumeLightTest, CloneKeepsTheColoursAndTakesTheConstructorDistance) {
 }
 
 } // namespace
+
+// Drawing the light puts every triangle of its cone on screen, once.
+TEST_F(VolumeLightTest, RenderDrawsTheWholeConeOnce) {
+    VolumeLightObject* light = addVolumeLight();
+    video::IVideoDriver* driver = device->getVideoDriver();
+    const u32 triangles = light->getMesh()->getMeshBuffer(0)->getIndexCount() / 3;
+    ASSERT_GT(triangles, 0u);
+    driver->beginScene(true, true, video::SColor(0));
+    light->render();
+    driver->endScene();
+    EXPECT_EQ(driver->getPrimitiveCountDrawn(0), triangles);
+}
