@@ -14,9 +14,11 @@
 
 #include <ICursorControl.h>
 #include "level/LevelEvents.h"
+#include "level/LevelHooks.h"
 #include "level/LevelManager.h"
 #include "level/SoundObject.h"
 #include "render/EffectHandler.h"
+#include "render/SpriteAnimation.h"
 #include "screens/ScreenManager.h"
 #include "camera/GUICutscene.h"
 #include "platform/FakePadBackend.h"
@@ -24,6 +26,7 @@
 #include "player/PlayerControls.h"
 #include "player/devices/KeyboardDevice.h"
 #include "support/ScreenConnections.h"
+#include "support/TempDir.h"
 #include "triggers/ConditionalTrigger.h"
 #include "triggers/TriggerEventObject.h"
 #include "triggers/TriggerRegistration.h"
@@ -31,8 +34,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <iterator>
 #include <memory>
 #include <optional>
+#include <vector>
 
 #include <cstring>
 
@@ -47,6 +52,13 @@ protected:
         screenWidth = 1280;
         screenHeight = 720;
         registerTriggerTypes();
+        // The overlay's skip prompt reads its frames from the game's content with the rendering
+        // code's loader.
+        workingDir = std::make_unique<test::ScopedWorkingDir>(test::sourceDir());
+        levelHooks().render.loadSpriteAnimation = [](const io::path& file) -> std::shared_ptr<const SpriteAnimation> {
+            auto animation = std::make_shared<SpriteAnimation>();
+            return loadTextureAnimation(*animation, file) ? animation : nullptr;
+        };
         screenManager = new ScreenManager(device->get()->getGUIEnvironment());
         screenManager->createScreens();
         coreSlots().screens.overlayBlend = [] { return screenManager->getOverlayBlend(); };
@@ -198,6 +210,39 @@ TEST_F(CutsceneTest, TheSkipPromptShowsTheHeldTimeOrTheRefusal) {
         overlayFrame(0.0f);
         EXPECT_EQ(overlay->getPromptFrame(), row.frame) << row.progress;
         EXPECT_EQ(overlay->getSkipPrompt()->isVisible(), row.shown) << row.progress;
+    }
+}
+
+// The prompt's picture strip holds a ring emptying over cells 0..8 and the refusal's cross in
+// cell 9: each held-time frame shows the ring one cell behind it (frames 0 and 1 the full
+// ring, a full hold on and past a second the empty one) and a refusal, from just below 0,
+// the cross; with the bars in or out.
+TEST_F(CutsceneTest, TheSkipPromptAnimationShowsTheRingForTheHeldTimeAndTheCrossForARefusal) {
+    SpriteAnimation* animation = overlay->getSkipPrompt()->getSpriteAnimation();
+    ASSERT_NE(animation, nullptr);
+    ASSERT_EQ(animation->last - animation->first + 1, 11) << "the prompt's eleven cells were read";
+    struct Row {
+        bool barsIn;
+        f32 progress;
+        s32 frame, cell;
+    };
+    std::vector<Row> rows;
+    const s32 heldCells[] = {0, 0, 1, 2, 3, 4, 5, 6, 7, 8};
+    for (s32 frame = 0; frame <= 9; ++frame) // the middle of each frame's share of the second
+        rows.push_back({true, (f32(frame) + 0.5f) / 9.0f, frame, heldCells[frame]});
+    const Row edges[] = {{true, 1.0f, 9, 8},      {true, 1.001f, 9, 8}, {true, 0.0f, 0, 0},
+                         {true, -0.001f, 10, 9},  {true, -1.0f, 10, 9}, {false, 0.5f, 0, 0},
+                         {false, -0.001f, 10, 9}};
+    rows.insert(rows.end(), std::begin(edges), std::end(edges));
+    for (const Row& row : rows) {
+        if (row.barsIn)
+            overlay->snapBarsIn();
+        else
+            overlay->snapBarsOut();
+        overlay->setSkipProgress(row.progress);
+        overlayFrame(0.0f);
+        ASSERT_EQ(overlay->getPromptFrame(), row.frame) << row.barsIn << " " << row.progress;
+        EXPECT_EQ(animation->getCurrentCell(), row.cell) << row.barsIn << " " << row.progress;
     }
 }
 
