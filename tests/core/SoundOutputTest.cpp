@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <fstream>
 #include <thread>
+#include <vector>
 
 #include <unistd.h>
 
@@ -111,6 +112,26 @@ protected:
     }
 
     double played() const { return sound->getEventSystem()->output()->playedSeconds(); }
+
+    // Waits (within a bound) until the output has reported on `count` sound files.
+    static std::vector<audio::SoundReport> awaitReports(audio::Output& output, std::size_t count) {
+        std::vector<audio::SoundReport> reports;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (reports.size() < count && std::chrono::steady_clock::now() < deadline) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            output.takeReports(reports);
+        }
+        return reports;
+    }
+
+    // Waits until the output's device has played the seconds by its own clock; its clock then.
+    static double playFor(const audio::Output& output, double seconds) {
+        const double begin = output.playedSeconds();
+        const auto bound = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+        while (output.playedSeconds() - begin < seconds && std::chrono::steady_clock::now() < bound)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        return output.playedSeconds();
+    }
 
     // Closes the device (which finishes the file) and reads what it wrote.
     Recording finish() {
@@ -365,35 +386,23 @@ TEST_F(SoundOutputTest, APlayingVoiceTakesItsNewPitchAndVolume) {
     ASSERT_NE(output, nullptr) << problem;
     const audio::SoundId tone = output->addSound(folder.file("Tone.wav"), false, false);
     output->commit();
-    std::vector<audio::SoundReport> reports;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (reports.empty() && std::chrono::steady_clock::now() < deadline) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        output->takeReports(reports);
-    }
+    const std::vector<audio::SoundReport> reports = awaitReports(*output, 1);
     ASSERT_EQ(reports.size(), 1u);
     ASSERT_EQ(reports[0].result, audio::Result::Ok) << reports[0].detail;
 
-    auto playFor = [&](double seconds) {
-        const double begin = output->playedSeconds();
-        const auto bound = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-        while (output->playedSeconds() - begin < seconds && std::chrono::steady_clock::now() < bound)
-            std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        return output->playedSeconds();
-    };
     audio::VoiceParams params;
     const audio::VoiceId voice = output->startVoice(tone, true, params);
     output->commit();
     const double plain = output->playedSeconds();
-    const double raised = playFor(0.6);
+    const double raised = playFor(*output, 0.6);
     params.pitch = 2.0f;
     output->setVoice(voice, params);
     output->commit();
-    const double quiet = playFor(0.6);
+    const double quiet = playFor(*output, 0.6);
     params.gain = 0.25f;
     output->setVoice(voice, params);
     output->commit();
-    const double end = playFor(0.6);
+    const double end = playFor(*output, 0.6);
     output->stopVoice(voice);
     output->commit();
     output.reset();
@@ -412,4 +421,47 @@ TEST_F(SoundOutputTest, APlayingVoiceTakesItsNewPitchAndVolume) {
     ASSERT_GT(before, 700.0) << "the tone plays";
     EXPECT_NEAR(after / before, 2.0, 0.2);
     EXPECT_NEAR(recording.rms(end - 0.5, end - 0.1) / recording.rms(quiet - 0.5, quiet - 0.1), 0.25, 0.05);
+}
+
+TEST_F(SoundOutputTest, DroppingASoundSilencesItsOwnVoicesAndNoOthers) {
+    // Two sounds of one looping tone, each on two voices: the first placed hard left, the
+    // second hard right, so each channel of the recording tells whether that sound plays.
+    test::TempDir folder;
+    ASSERT_TRUE(writeTone(folder.file("Tone.wav"), 1, 44100 / 4));
+    for (const int dropped : {0, 1}) {
+        SCOPED_TRACE(dropped == 0 ? "the left sound dropped" : "the right sound dropped");
+        std::string problem;
+        std::unique_ptr<audio::Output> output = audio::openOpenALOutput(audio::outputSpeakerMode, problem);
+        ASSERT_NE(output, nullptr) << problem;
+        const audio::SoundId sounds[2] = {output->addSound(folder.file("Tone.wav"), false, true),
+                                          output->addSound(folder.file("Tone.wav"), false, true)};
+        output->commit();
+        const std::vector<audio::SoundReport> reports = awaitReports(*output, 2);
+        ASSERT_EQ(reports.size(), 2u);
+        for (const audio::SoundReport& report : reports)
+            ASSERT_EQ(report.result, audio::Result::Ok) << report.detail;
+
+        for (const int side : {0, 1}) {
+            audio::VoiceParams params;
+            params.positional = true;
+            params.position = {side == 0 ? -1.0f : 1.0f, 0.0f, 0.0f};
+            for (int voice = 0; voice < 2; ++voice)
+                output->startVoice(sounds[side], true, params);
+        }
+        output->commit();
+        const double drop = playFor(*output, 0.2);
+        output->dropSound(sounds[dropped]);
+        output->commit();
+        const double end = playFor(*output, 0.2);
+        output.reset();
+
+        const Recording recording = readRecording((waveFolder() / "out.wav").string());
+        ASSERT_GT(recording.rate, 0);
+        ASSERT_GE(recording.samples.size() / 2, recording.frameAt(end));
+        const int kept = 1 - dropped;
+        EXPECT_GT(recording.rms(drop - 0.1, drop - 0.02, dropped), 0.05) << "played before the drop";
+        EXPECT_GT(recording.rms(drop - 0.1, drop - 0.02, kept), 0.05) << "played before the drop";
+        EXPECT_LT(recording.rms(drop + 0.08, end - 0.02, dropped), 1e-3) << "silent once dropped";
+        EXPECT_GT(recording.rms(drop + 0.08, end - 0.02, kept), 0.05) << "plays on";
+    }
 }

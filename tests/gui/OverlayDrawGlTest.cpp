@@ -1,5 +1,6 @@
 // The shader-drawn overlays on the OpenGL driver under Xvfb: the suspicion meter's fill
-// through its mask, the loading bar in the mask's shape, and the circle wipes half-way.
+// through its mask, the loading bar in the mask's shape, the circle wipes half-way and the
+// camera crossfade.
 // Each test keeps its picture in the folder it starts in (shot-meter.png,
 // shot-loading-bar.png, shot-wipe-*.png) and reads it back.
 #include "core/Globals.h"
@@ -235,6 +236,36 @@ TEST_F(OverlayDrawGlTest, CircleWipesCoverTheEdgesAndLeaveTheMiddleHalfWay) {
         }
         shot->drop();
     }
+}
+
+// A camera cut's crossfade lays the last frame shown over the new one. While it is opaque
+// the old frame covers a wide screen whole: no column or row of the new frame shows, the
+// last ones included.
+TEST_F(OverlayDrawGlTest, TheCrossfadePictureCoversAWideScreenWhole) {
+    shaderManager->shaderLevel = 3; // the crossfade needs the game's shaders
+    shaderManager->graphicsQuality = 0;
+    ScreenManager screens(device->getGUIEnvironment());
+    video::IVideoDriver* driver = device->getVideoDriver();
+    const video::SColor lastFrame(255, 230, 200, 60);
+    driver->beginScene(true, true, lastFrame);
+    screens.captureCrossfade();
+    driver->endScene();
+    ASSERT_NE(screens.getCrossfadeTarget(), nullptr);
+    screens.CrossfadeAlpha = 1.0f;
+    video::IImage* shot = drawFrame("shot-crossfade.png", [&] { screens.draw(); });
+    ASSERT_NE(shot, nullptr);
+    const core::dimension2du size = shot->getDimension();
+    ASSERT_EQ(size, core::dimension2du(1280, 720));
+    const auto notLastFrame = [&](const video::SColor& c) {
+        return std::abs(s32(c.getRed()) - s32(lastFrame.getRed())) > 8 ||
+               std::abs(s32(c.getGreen()) - s32(lastFrame.getGreen())) > 8 ||
+               std::abs(s32(c.getBlue()) - s32(lastFrame.getBlue())) > 8;
+    };
+    EXPECT_EQ(test::countPixels(shot, core::recti(0, 0, 1280, 720), notLastFrame), 0);
+    for (const core::vector2d<u32>& corner : {core::vector2d<u32>(0, 0), core::vector2d<u32>(1279, 0),
+                                              core::vector2d<u32>(0, 719), core::vector2d<u32>(1279, 719)})
+        EXPECT_FALSE(notLastFrame(shot->getPixel(corner.X, corner.Y))) << corner.X << "," << corner.Y;
+    shot->drop();
 }
 
 } // namespace

@@ -12,9 +12,11 @@
 #include "phys/Scene.h"
 #include "render/DrawnObjects.h"
 #include "render/EffectHandler.h"
+#include "render/ShaderManager.h"
 #include "support/TempDir.h"
 
 #include <algorithm>
+#include <map>
 
 using namespace irr;
 
@@ -229,6 +231,40 @@ TEST_F(PhysicsInstancesTest, ATransparentSourceNeverMergesAndTheCentroidFollowsT
     EXPECT_NEAR(source->mesh().instanceCentroid.X, 10.5f, 1e-3f) << "mean of 3, 6, ..., 18";
     core::vector3df point;
     EXPECT_TRUE(readInstancePoint(source, point));
+}
+
+// Without shaders (none installed, level below 2 or the lowest quality) the merged node draws
+// plainly solid; with shaders it takes the instancing variant, and plainly solid again when
+// that variant failed to compile.
+TEST_F(PhysicsInstancesTest, TheMergedNodeIsPlainlySolidWithoutShadersAndTheInstancingVariantWith) {
+    PhysicsObject* source = makeSource();
+    addInstances(6);
+    settle();
+    scene::ISceneNode* merged = source->getInstancedMeshNode();
+    ASSERT_NE(merged, nullptr);
+    ASSERT_GT(merged->getMaterialCount(), 0u);
+    const std::map<s32, s32> savedVariants = shaderVariantMap();
+    ShaderManager shaders;
+    const struct Row {
+        bool installed;
+        s32 shaderLevel, quality, instancingVariant, expected;
+    } rows[] = {{false, 2, 0, 51, video::EMT_SOLID}, {true, 1, 0, 51, video::EMT_SOLID},
+                {true, 2, 2, 51, video::EMT_SOLID},  {true, 2, 0, 51, 51},
+                {true, 2, 1, 51, 51},                {true, 2, 0, -1, video::EMT_SOLID}};
+    for (const Row& row : rows) {
+        shaderManager = row.installed ? &shaders : nullptr;
+        shaders.shaderLevel = row.shaderLevel;
+        shaders.graphicsQuality = row.quality;
+        shaderVariantMap() = {{shaderFlag::instancing, row.instancingVariant}};
+        merged->setMaterialType(video::EMT_TRANSPARENT_ADD_COLOR); // whatever it had before
+        source->updateMaterials(true);
+        for (u32 i = 0; i < merged->getMaterialCount(); ++i)
+            EXPECT_EQ(static_cast<s32>(merged->getMaterial(i).MaterialType), row.expected)
+                << "installed " << row.installed << ", level " << row.shaderLevel << ", quality " << row.quality
+                << ", variant " << row.instancingVariant;
+    }
+    shaderManager = nullptr;
+    shaderVariantMap() = savedVariants;
 }
 
 TEST_F(PhysicsInstancesTest, AHiddenInstanceLeavesTheMergedDrawAndTheCentroid) {

@@ -253,6 +253,42 @@ TEST_F(ControlsScreenTest, SwitchesWriteVibrationAndTheJoystickFlag) {
     EXPECT_FALSE(joystickIgnoreInput);
 }
 
+// Switching vibration on gives one short rumble at once: both motors at full strength from
+// the next update, for 0.3 s and not past it. Switching it off gives none.
+TEST_F(ControlsScreenTest, SwitchingVibrationOnRumblesBothMotorsFullyForAShortWhileAtOnce) {
+    GUIControlOptionsScreen* page = openControls();
+    ASSERT_NE(page, nullptr);
+    padPress(0); // plugs the pad
+    VibrationController* vibration = inputManager->getVibration();
+    for (s32 on : {0, 1}) {
+        SCOPED_TRACE(on);
+        vibration->clearRumbleEffects();
+        page->onVibration(on);
+        if (!on) {
+            EXPECT_TRUE(vibration->effects().empty());
+            continue;
+        }
+        ASSERT_EQ(vibration->effects().size(), 1u);
+        const VibrationController::RumbleEffect rumble = vibration->effects()[0];
+        EXPECT_FLOAT_EQ(rumble.startLeft, 1.0f);
+        EXPECT_FLOAT_EQ(rumble.endLeft, 1.0f);
+        EXPECT_FLOAT_EQ(rumble.startRight, 1.0f);
+        EXPECT_FLOAT_EQ(rumble.endRight, 1.0f);
+        EXPECT_FLOAT_EQ(rumble.duration, 0.3f);
+        EXPECT_FLOAT_EQ(rumble.delay, 0.0f) << "felt at once";
+        // The next update already drives both motors at their full (scaled) level.
+        vibration->updateVibration(0.3f);
+        EXPECT_FLOAT_EQ(vibration->leftLevel(rumble.pad), VibrationController::motorScale);
+        EXPECT_FLOAT_EQ(vibration->rightLevel(rumble.pad), VibrationController::motorScale);
+        EXPECT_EQ(vibration->effects().size(), 1u) << "still running at 0.3 s";
+        vibration->updateVibration(0.01f);
+        vibration->updateVibration(0.0f);
+        EXPECT_TRUE(vibration->effects().empty()) << "over past 0.3 s";
+        EXPECT_FLOAT_EQ(vibration->leftLevel(rumble.pad), 0.0f);
+        EXPECT_FLOAT_EQ(vibration->rightLevel(rumble.pad), 0.0f);
+    }
+}
+
 TEST_F(ControlsScreenTest, ResetAsksAndOnlyTheSecondAnswerRestoresTheDefaults) {
     GUIControlOptionsScreen* page = openControls();
     ASSERT_NE(page, nullptr);
