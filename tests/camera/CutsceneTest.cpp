@@ -77,6 +77,15 @@ protected:
         tick(seconds);
         overlay->OnPostRender(0);
     }
+    // One still overlay frame with the bars in or out and the skip held that far.
+    void holdSkip(bool barsIn, f32 progress) {
+        if (barsIn)
+            overlay->snapBarsIn();
+        else
+            overlay->snapBarsOut();
+        overlay->setSkipProgress(progress);
+        overlayFrame(0.0f);
+    }
     // One frame of the seconds for the level's objects, the cameras and the overlay.
     void gameFrame(f32 seconds = 0.1f) {
         tick(seconds);
@@ -202,12 +211,7 @@ TEST_F(CutsceneTest, TheSkipPromptShowsTheHeldTimeOrTheRefusal) {
     const Row rows[] = {{true, 0.0f, 0, false}, {true, 0.5f, 4, true},  {true, 1.5f, 9, true},
                         {true, -1.0f, 10, true}, {false, 0.5f, 0, false}, {false, -0.5f, 10, false}};
     for (const Row& row : rows) {
-        if (row.barsIn)
-            overlay->snapBarsIn();
-        else
-            overlay->snapBarsOut();
-        overlay->setSkipProgress(row.progress);
-        overlayFrame(0.0f);
+        holdSkip(row.barsIn, row.progress);
         EXPECT_EQ(overlay->getPromptFrame(), row.frame) << row.progress;
         EXPECT_EQ(overlay->getSkipPrompt()->isVisible(), row.shown) << row.progress;
     }
@@ -235,12 +239,7 @@ TEST_F(CutsceneTest, TheSkipPromptAnimationShowsTheRingForTheHeldTimeAndTheCross
                          {false, -0.001f, 10, 9}};
     rows.insert(rows.end(), std::begin(edges), std::end(edges));
     for (const Row& row : rows) {
-        if (row.barsIn)
-            overlay->snapBarsIn();
-        else
-            overlay->snapBarsOut();
-        overlay->setSkipProgress(row.progress);
-        overlayFrame(0.0f);
+        holdSkip(row.barsIn, row.progress);
         ASSERT_EQ(overlay->getPromptFrame(), row.frame) << row.barsIn << " " << row.progress;
         EXPECT_EQ(animation->getCurrentCell(), row.cell) << row.barsIn << " " << row.progress;
     }

@@ -13,6 +13,7 @@
 #include "physics/world/PhysicsHooks.h"
 
 #include <fstream>
+#include <optional>
 
 using namespace irr;
 
@@ -377,17 +378,23 @@ protected:
         meter.repeatTimer = 1.0f;
         addSuspicionWatcher(meter, nullptr); // a hit raise needs someone watching
     }
-    // The ball flies at the character's chest from 4 units in front of it.
-    PhysicsObject* throwBall(CharacterObject* c, f32 speed) {
+    // A ball without gravity 4 units in front of the character's chest (without a mass: the
+    // object's own default).
+    PhysicsObject* ballBefore(CharacterObject* c, std::optional<f32> mass = std::nullopt) {
         const core::vector3df chest = c->getControllerPosition();
-        PhysicsObject* ball = makeObject([&](io::IAttributes* a) {
+        return makeObject([&](io::IAttributes* a) {
             a->addVector3d("Position", chest + core::vector3df(0.0f, 0.0f, -4.0f));
             a->addEnum("BoundType", "Sphere", boundTypeNames);
             a->addFloat("Radius", 0.4f);
             a->addEnum("PhysicsState", "Dynamic", physicsStateNames);
-            a->addFloat("Mass", 1.0f);
+            if (mass)
+                a->addFloat("Mass", *mass);
             a->addBool("DisableGravity", true);
         });
+    }
+    // The ball flies at the character's chest from 4 units in front of it.
+    PhysicsObject* throwBall(CharacterObject* c, f32 speed) {
+        PhysicsObject* ball = ballBefore(c, 1.0f);
         ball->thrown = true;
         ball->getActor()->asRigidDynamic()->setLinearVelocity(phys::Vec3(0.0f, 0.0f, speed));
         return ball;
@@ -414,13 +421,7 @@ TEST_F(CharacterHitTest, AReportedStrikeRaisesByTheObjectsKindAndItsSpeedBeforeT
     CharacterObject* c = standing();
     frames(2);
     const core::vector3df chest = c->getControllerPosition();
-    PhysicsObject* ball = makeObject([&](io::IAttributes* a) {
-        a->addVector3d("Position", chest + core::vector3df(0.0f, 0.0f, -4.0f));
-        a->addEnum("BoundType", "Sphere", boundTypeNames);
-        a->addFloat("Radius", 0.4f);
-        a->addEnum("PhysicsState", "Dynamic", physicsStateNames);
-        a->addBool("DisableGravity", true);
-    });
+    PhysicsObject* ball = ballBefore(c);
     phys::RigidDynamic* body = ball->getActor()->asRigidDynamic();
     body->setMass(2.0f);
     SuspicionMeter& meter = *manager->getPlayerSuspicion(0);
@@ -502,13 +503,7 @@ TEST_F(CharacterHitTest, AStrikeTheMeterRefusesLeavesTheCharacterAndTheThrowAsTh
     CharacterObject* c = standing();
     frames(2);
     const core::vector3df chest = c->getControllerPosition();
-    PhysicsObject* ball = makeObject([&](io::IAttributes* a) {
-        a->addVector3d("Position", chest + core::vector3df(0.0f, 0.0f, -4.0f));
-        a->addEnum("BoundType", "Sphere", boundTypeNames);
-        a->addFloat("Radius", 0.4f);
-        a->addEnum("PhysicsState", "Dynamic", physicsStateNames);
-        a->addBool("DisableGravity", true);
-    });
+    PhysicsObject* ball = ballBefore(c);
     phys::RigidDynamic* body = ball->getActor()->asRigidDynamic();
     SuspicionMeter& meter = *manager->getPlayerSuspicion(0);
     struct Row {
