@@ -19,6 +19,15 @@ using namespace irr;
 
 namespace {
 
+// A child that counts how often its parent drew it.
+struct CountingPart : gui::IGUIElement {
+    CountingPart(gui::IGUIEnvironment* environment, gui::IGUIElement* parent)
+        : gui::IGUIElement(gui::EGUIET_ELEMENT, environment, parent, -1,
+                           core::recti(0, 0, 10, 10)) {}
+    void draw() override { ++draws; }
+    int draws = 0;
+};
+
 class HudTest : public guitest::GuiFixture {
 protected:
     void SetUp() override {
@@ -274,12 +283,6 @@ TEST_F(HudTest, ShowsOnlyInARunningGameThatIsNotLoading) {
 // The HUD draws its parts only while shown in a running game that is not loading and not
 // behind a menu over the running game.
 TEST_F(HudTest, ItsPartsAreDrawnOnlyInARunningGameWithoutAMenuOverIt) {
-    struct CountingPart : gui::IGUIElement {
-        CountingPart(gui::IGUIEnvironment* environment, gui::IGUIElement* parent)
-            : gui::IGUIElement(gui::EGUIET_ELEMENT, environment, parent, -1, core::recti(0, 0, 10, 10)) {}
-        void draw() override { ++draws; }
-        int draws = 0;
-    };
     auto* part = new CountingPart(environment, hud);
     part->drop();
     bool running = true, keepsTimer = false, stack = false;
@@ -313,6 +316,21 @@ TEST_F(HudTest, ItsPartsAreDrawnOnlyInARunningGameWithoutAMenuOverIt) {
     physicsManager = nullptr;
     slots.physics.isSimulationActive = nullptr;
     slots.screens = before;
+}
+
+// A splat is drawn while the game holds the input and hidden while a menu in front holds it.
+TEST_F(HudTest, ASplatIsHiddenWhileAMenuHoldsTheInput) {
+    hud->addSplat(10.0f, core::vector3df(0, 0, 0));
+    GUISplat* splat = hud->getSplats().back();
+    auto* part = new CountingPart(environment, splat);
+    part->drop();
+    splat->draw();
+    EXPECT_EQ(part->draws, 1);
+    openMenu();
+    ASSERT_FALSE(screenManager->isInputAllowed());
+    part->draws = 0;
+    splat->draw();
+    EXPECT_EQ(part->draws, 0);
 }
 
 // A splat whose world point shows off the screen starts on the nearest screen edge, each of

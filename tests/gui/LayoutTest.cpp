@@ -154,6 +154,41 @@ TEST_F(LayoutTest, FactoryCreatesTheGameClasses) {
     EXPECT_NE(environment->addGUIElement("button"), nullptr);
 }
 
+// A layout may name each class the table makes, and gets it with its type; the classes only
+// code makes are refused. The edit window is an engine window and the subtitle layer passes as
+// the HUD, so that it never holds the input.
+TEST_F(LayoutTest, EachClassALayoutMayNameIsMadeWithItsType) {
+    const struct {
+        const c8* name;
+        s32 type;
+    } made[] = {
+        {"GUIEditWindow", gui::EGUIET_WINDOW},
+        {"GUIImage", GuiType::Image},
+        {"GUISubElement", GuiType::SubElement},
+        {"GUIStaticText", GuiType::StaticText},
+        {"GUIFreeTypeText", GuiType::FreeTypeText},
+        {"GUINotification", GuiType::Notification},
+        {"GUIScreen", GuiType::Screen},
+        {"GUIObjectiveCenter", GuiType::ObjectiveCenter},
+        {"GUIButton", GuiType::Button},
+        {"GUISubtitleManager", GuiType::Hud},
+    };
+    for (const auto& row : made) {
+        SCOPED_TRACE(row.name);
+        EXPECT_TRUE(GUIElementFactory::canCreate(row.name));
+        gui::IGUIElement* element = factory->addGUIElement(row.name);
+        ASSERT_NE(element, nullptr);
+        EXPECT_EQ(static_cast<s32>(element->getType()), row.type);
+        EXPECT_EQ(element->getParent(), root());
+    }
+    for (const c8* name : {"GUIHud", "GUIPauseScreen", "GUICutscene", "GUIOptionCycle",
+                           "GUIOptionMeter", "GUIOptionRemap", "GUIDebugStats", "GUITextButton",
+                           "GUIChargeMeter", "GUIObjective", "GUIOptionsList", "GUILevelCycle"}) {
+        EXPECT_FALSE(GUIElementFactory::canCreate(name)) << name;
+        EXPECT_EQ(factory->addGUIElement(name), nullptr) << name;
+    }
+}
+
 TEST_F(LayoutTest, WrittenLayoutReadsBackAsTheSameElements) {
     auto* screen = new GUIScreen(environment, root(), 11, core::recti());
     screen->drop();

@@ -624,6 +624,27 @@ TEST_F(MenuTest, LanguageChangeRebuildsTheRows) {
 
 // --- the scroll list -------------------------------------------------------------------------------
 
+// The rows' list is placed when the rows are built, after the title: it stands in front of
+// the title text and bar, drawn over them and picked first by the pointer.
+TEST_F(MenuTest, TheRowsListStandsInFrontOfTheTitleBuiltBeforeIt) {
+    TestMenu* menu = openMenu(2);
+    const auto place = [menu](const gui::IGUIElement* element) {
+        int at = 0;
+        for (const gui::IGUIElement* child : menu->getChildren()) {
+            if (child == element)
+                return at;
+            ++at;
+        }
+        return -1;
+    };
+    const int list = place(menu->getScrollList());
+    ASSERT_GE(list, 0);
+    EXPECT_GT(list, place(menu->getTitleText()));
+    EXPECT_GT(list, place(menu->getTitleBar()));
+    EXPECT_LT(list, place(menu->getBackButton()))
+        << "what is built after the rows stays in front of them";
+}
+
 TEST_F(MenuTest, TwelveRowsFitWithoutScrolling) {
     TestMenu* menu = openMenu(12);
     settle(menu);

@@ -94,6 +94,26 @@ TEST_F(OptionRowTest, AFocusedArrowIsTheRowsState) {
     }
 }
 
+// The meter's bar lights the whole row when focused or pressed; a bar at rest leaves the row
+// its own state.
+TEST_F(OptionRowTest, AFocusedOrPressedBarIsTheMetersState) {
+    GUIOptionMeter* row = makeMeter();
+    GUIButton* bar = row->getDragArea();
+    bar->focus();
+    EXPECT_EQ(row->getState(), ButtonState::Focused);
+    bar->unfocus();
+    EXPECT_EQ(row->getState(), ButtonState::Normal);
+    row->focus();
+    EXPECT_EQ(row->getState(), ButtonState::Focused);
+    row->unfocus();
+    row->updateAbsolutePosition();
+    const core::position2di at = row->getMeterOutline()->getAbsolutePosition().getCenter();
+    environment->setFocus(bar);
+    sendMouse(bar, EMIE_LMOUSE_PRESSED_DOWN, at.X, at.Y);
+    ASSERT_EQ(bar->getState(), ButtonState::Pressed);
+    EXPECT_EQ(row->getState(), ButtonState::Pressed);
+}
+
 // Leaving a focused option row turns it back to normal, cycle and meter alike.
 TEST_F(OptionRowTest, AnOptionRowLeftByTheFocusTurnsNormal) {
     for (GUIButton* row : std::initializer_list<GUIButton*>{makeCycle({L"One", L"Two"}), makeMeter()}) {
