@@ -4,6 +4,8 @@
 #include "core/Globals.h"
 #include "core/CoreSlots.h"
 #include "core/SoundManager.h"
+#include "core/app/SubsystemRegistration.h"
+#include "level/SoundObject.h"
 
 #include "support/NullDevice.h"
 #include "support/TempDir.h"
@@ -29,6 +31,7 @@ protected:
         makeManager();
     }
     void TearDown() override {
+        soundManager = nullptr;
         sound.reset();
         screenManager = nullptr;
         levelManager = nullptr;
@@ -282,6 +285,41 @@ TEST_F(SoundManagerTest, SetAllPausedReachesEffectsAndSoundObjects) {
     sound->setAllPaused(false);
     click->getPaused(&clickPaused);
     EXPECT_FALSE(clickPaused);
+}
+
+// A frame forgets only the effects that have ended: one still playing after it is still
+// paused and resumed with everything else.
+TEST_F(SoundManagerTest, SetAllPausedReachesEffectsStillPlayingAfterAFrame) {
+    audio::Event* click = sound->playEffect(25);
+    ASSERT_NE(click, nullptr);
+    step(0.1f);
+    ASSERT_TRUE(sound->isEventActive(click));
+    for (const bool paused : {true, false}) {
+        sound->setAllPaused(paused);
+        bool clickPaused = !paused;
+        click->getPaused(&clickPaused);
+        EXPECT_EQ(clickPaused, paused);
+    }
+}
+
+// Through the game's own slot a level sound is paused, and resumed when the pause is taken
+// back.
+TEST_F(SoundManagerTest, TheGamesSlotPausesALevelSoundAndResumesIt) {
+    fillCoreSlots();
+    soundManager = sound.get();
+    auto* voice = new SoundObject(nullptr, device.get()->getSceneManager());
+    voice->EventName = "GameAudio/Audio/UI/Click";
+    voice->setOwnerName("Voice");
+    voice->play();
+    ASSERT_TRUE(voice->isPlaying());
+    for (const bool paused : {true, false}) {
+        sound->setAllPaused(paused);
+        EXPECT_EQ(voice->pauseCount, paused ? 1 : 0);
+        bool eventPaused = !paused;
+        voice->event->getPaused(&eventPaused);
+        EXPECT_EQ(eventPaused, paused);
+    }
+    voice->drop();
 }
 
 TEST_F(SoundManagerTest, TheRegistryFindsSoundObjectsByName) {
