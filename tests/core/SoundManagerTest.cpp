@@ -186,6 +186,38 @@ TEST_F(SoundManagerTest, TheSongBeforeFadesOutOverTheGivenSeconds) {
     EXPECT_FALSE(sound->isEventActive(menu));
 }
 
+// The song before fades from the volume it has down to silence over the given seconds; a
+// silent song or no fade time stops it at once.
+TEST_F(SoundManagerTest, TheSongBeforeFadesFromItsOwnVolumeUnlessSilentOrGivenNoTime) {
+    struct Case {
+        float volume;
+        float seconds;
+        bool fades;
+    };
+    const Case cases[] = {
+        {0.5f, 2.0f, true},  {1.0f, 2.0f, true},   {0.0f, 2.0f, false},
+        {0.001f, 2.0f, true}, {0.5f, 0.0f, false}, {0.5f, 0.001f, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "volume " << c.volume << ", seconds " << c.seconds);
+        sound->playSong(menuSong, false, 0.0f);
+        audio::Event* before = sound->getCurrentMusic();
+        ASSERT_NE(before, nullptr);
+        ASSERT_EQ(before->setVolume(c.volume), audio::Result::Ok);
+        sound->playSong("GameAudio/Audio/UI/Transition", true, c.seconds);
+        EXPECT_EQ(sound->isEventActive(before), c.fades);
+        if (c.fades) {
+            step(c.seconds / 2.0f);
+            float volume = -1.0f;
+            before->getVolume(&volume);
+            EXPECT_NEAR(volume, c.volume / 2.0f, 1e-4f);
+            EXPECT_TRUE(sound->isEventActive(before));
+            step(c.seconds);
+            EXPECT_FALSE(sound->isEventActive(before));
+        }
+    }
+}
+
 TEST_F(SoundManagerTest, RestartSongStartsTheCurrentSongFromSilence) {
     sound->playSong(menuSong, false, 2.0f);
     sound->restartSong();
