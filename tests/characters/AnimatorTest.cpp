@@ -526,6 +526,41 @@ TEST_F(AnimatorTest, ABoneControllerMovesItsJointTheBlendsShareOfTheWayToItsObje
     expectNear(at[1], at[0] + (at[2] - at[0]) * 0.95f);
 }
 
+// A bone controller that has taken its joint moves it only while it is switched on and play
+// runs; otherwise the joint no longer follows its object.
+TEST_F(AnimatorTest, ABoneControllerMovesItsJointOnlyWhileOnAndInPlay) {
+    scene::ISceneNode* target = addNode({5, 5, 5}, 31);
+    const struct Row {
+        bool enabled, running;
+    } rows[] = {{true, true}, {false, true}, {true, false}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << (row.enabled ? "on" : "off") << (row.running ? " in play" : " outside play"));
+        target->setPosition({5, 5, 5});
+        target->updateAbsolutePosition();
+        PhysicsObject* figure = addFigure();
+        AnimatorBase* bones = makeAnimator("controlMeshBone", figure, [](Attributes* a) {
+            a->addInt("JointCount", 1);
+            a->addInt("JointPhysicsObjectID1", 31);
+        });
+        frame();
+        frame();
+        scene::IBoneSceneNode* joint = figure->getMeshNode()->getJointNode(0u);
+        expectNear(joint->getAbsolutePosition(), {5, 5, 5});
+        bones->setEnabled(row.enabled);
+        coreSlots().physics.isSimulationActive = [running = row.running] { return running; };
+        target->setPosition({-3, 1, 7});
+        target->updateAbsolutePosition();
+        frame();
+        frame();
+        coreSlots().physics.isSimulationActive = [] { return true; };
+        if (row.enabled && row.running)
+            expectNear(joint->getAbsolutePosition(), {-3, 1, 7});
+        else
+            EXPECT_GT(joint->getAbsolutePosition().getDistanceFrom({-3, 1, 7}), 1.0f);
+        figure->remove();
+    }
+}
+
 TEST_F(AnimatorTest, ObjectsFollowOtherObjectsSplinesAndForces) {
     addNode({7, 8, 9}, 5);
     scene::ISceneNode* follower = addNode({1, 2, 3});

@@ -208,6 +208,8 @@ TEST_F(DamagedFilesTest, OnlyPngAndJpegImagesOfSaneSizeReachTheEnginesReaders) {
         video::IImage* image = driver->createImageFromFile(dir.file(c.name).c_str());
         ASSERT_NE(image, nullptr) << c.name;
         EXPECT_EQ(image->getDimension().Width, c.width) << c.name;
+        // A refused image draws nothing: its one pixel is see-through.
+        EXPECT_EQ(image->getPixel(0, 0).getAlpha(), c.line ? 0u : 255u) << c.name;
         image->drop();
         EXPECT_EQ(countContaining(log.lines, "Refused the image"), c.line ? 1u : 0u) << c.name;
         if (c.line) {
@@ -449,21 +451,28 @@ TEST_F(DamagedFilesTest, FilesKeptAsideNeverOverwriteEarlierCopies) {
 TEST_F(DamagedFilesTest, TemporaryFilesOfKilledWritesAreRemoved) {
     // Ten seconds old: a file stamped in the same second as the check could read as newer
     // than the clock's coarse second.
-    for (const char* name : {"save.tsav.tmp.a1B2c3", "PaddlestoneConfig.xml.tmp.Zz9yX8"}) {
+    // One character of name before the suffix is enough.
+    for (const char* name : {"save.tsav.tmp.a1B2c3", "PaddlestoneConfig.xml.tmp.Zz9yX8", "s.tmp.q7W8e9"}) {
         ASSERT_TRUE(test::writeFileBytes(dir.file(name), "half"));
         std::filesystem::last_write_time(dir.file(name),
                                          std::filesystem::file_time_type::clock::now() - std::chrono::seconds(10));
     }
-    // Six characters after ".tmp." that are not all letters or digits: not one of ours.
-    for (const char* name : {"save.tsav", "notes.tmp.txt", "x.tmp.12345", "y.tmp.ab-c.d"})
+    // Six characters after ".tmp." that are not all letters or digits, or no name before
+    // ".tmp.": not one of ours.
+    const char* kept[] = {"save.tsav", "notes.tmp.txt", "x.tmp.12345", "y.tmp.ab-c.d", ".tmp.a1B2c3"};
+    for (const char* name : kept) {
         ASSERT_TRUE(test::writeFileBytes(dir.file(name), "keep"));
+        std::filesystem::last_write_time(dir.file(name),
+                                         std::filesystem::file_time_type::clock::now() - std::chrono::seconds(10));
+    }
     // Young files may be writes of another game in progress.
     EXPECT_EQ(removeLeftoverTemporaryFiles(dir.path().string(), 60), 0);
-    EXPECT_EQ(removeLeftoverTemporaryFiles(dir.path().string()), 2);
+    EXPECT_EQ(removeLeftoverTemporaryFiles(dir.path().string()), 3);
     EXPECT_FALSE(std::filesystem::exists(dir.file("save.tsav.tmp.a1B2c3")));
-    for (const char* name : {"save.tsav", "notes.tmp.txt", "x.tmp.12345", "y.tmp.ab-c.d"})
+    EXPECT_FALSE(std::filesystem::exists(dir.file("s.tmp.q7W8e9")));
+    for (const char* name : kept)
         EXPECT_TRUE(std::filesystem::exists(dir.file(name))) << name;
-    EXPECT_EQ(countContaining(log.lines, "left by a write that did not finish"), 2u);
+    EXPECT_EQ(countContaining(log.lines, "left by a write that did not finish"), 3u);
 }
 
 // --- the log -------------------------------------------------------------------------------

@@ -119,6 +119,32 @@ TEST_F(LanguageManagerTest, LanguagesAreFoundByNameAndChangingOneTellsTheListene
     EXPECT_EQ(languages.getText(7), L"#7");
 }
 
+// A language without a name cannot be chosen: it is left out of the list, and a list of
+// nothing else leaves the game in English rather than in a language nobody can name.
+TEST_F(LanguageManagerTest, LanguagesWithoutANameAreLeftOut) {
+    const char* onlyNameless = R"(<Languages><Language folder="Nameless"/>
+                                  <Language name="" folder="German"/></Languages>)";
+    struct Case {
+        const char* list;
+        const char* skippedLine;
+    };
+    const Case cases[] = {
+        {twoLanguages, "Warning: Skipped 1 languages without a name"},
+        {onlyNameless, "Warning: Skipped 2 languages without a name"},
+    };
+    for (const Case& c : cases) {
+        workingDir.reset(); // back where the test began before the next content folder
+        log.lines.clear();
+        useOwnContent(c.list, R"(<StringLiterals><String id="7" text="New Game"/></StringLiterals>)");
+        LanguageManager languages(device.get());
+        EXPECT_TRUE(log.loggedStartingWith(c.skippedLine)) << c.list;
+        EXPECT_EQ(languages.findLanguage(L""), nullptr) << c.list;
+        EXPECT_EQ(languages.getCurrentLanguage().name, L"English") << c.list;
+        EXPECT_EQ(languages.getCurrentLanguage().folder, "English") << c.list;
+        EXPECT_EQ(languages.getText(7), L"New Game") << c.list;
+    }
+}
+
 TEST_F(LanguageManagerTest, AnUnknownLanguageSettingFallsBackToEnglish) {
     // English first in the list, and after another language.
     const char* germanFirst = R"(<Languages><Language name="Deutsch" folder="German"/>

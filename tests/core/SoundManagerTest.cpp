@@ -4,6 +4,8 @@
 #include "core/Globals.h"
 #include "core/CoreSlots.h"
 #include "core/SoundManager.h"
+#include "core/app/SubsystemRegistration.h"
+#include "level/SoundObject.h"
 
 #include "support/NullDevice.h"
 #include "support/TempDir.h"
@@ -29,6 +31,7 @@ protected:
         makeManager();
     }
     void TearDown() override {
+        soundManager = nullptr;
         sound.reset();
         screenManager = nullptr;
         levelManager = nullptr;
@@ -183,6 +186,38 @@ TEST_F(SoundManagerTest, TheSongBeforeFadesOutOverTheGivenSeconds) {
     EXPECT_FALSE(sound->isEventActive(menu));
 }
 
+// The song before fades from the volume it has down to silence over the given seconds; a
+// silent song or no fade time stops it at once.
+TEST_F(SoundManagerTest, TheSongBeforeFadesFromItsOwnVolumeUnlessSilentOrGivenNoTime) {
+    struct Case {
+        float volume;
+        float seconds;
+        bool fades;
+    };
+    const Case cases[] = {
+        {0.5f, 2.0f, true},  {1.0f, 2.0f, true},   {0.0f, 2.0f, false},
+        {0.001f, 2.0f, true}, {0.5f, 0.0f, false}, {0.5f, 0.001f, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << "volume " << c.volume << ", seconds " << c.seconds);
+        sound->playSong(menuSong, false, 0.0f);
+        audio::Event* before = sound->getCurrentMusic();
+        ASSERT_NE(before, nullptr);
+        ASSERT_EQ(before->setVolume(c.volume), audio::Result::Ok);
+        sound->playSong("GameAudio/Audio/UI/Transition", true, c.seconds);
+        EXPECT_EQ(sound->isEventActive(before), c.fades);
+        if (c.fades) {
+            step(c.seconds / 2.0f);
+            float volume = -1.0f;
+            before->getVolume(&volume);
+            EXPECT_NEAR(volume, c.volume / 2.0f, 1e-4f);
+            EXPECT_TRUE(sound->isEventActive(before));
+            step(c.seconds);
+            EXPECT_FALSE(sound->isEventActive(before));
+        }
+    }
+}
+
 TEST_F(SoundManagerTest, RestartSongStartsTheCurrentSongFromSilence) {
     sound->playSong(menuSong, false, 2.0f);
     sound->restartSong();
@@ -282,6 +317,41 @@ TEST_F(SoundManagerTest, SetAllPausedReachesEffectsAndSoundObjects) {
     sound->setAllPaused(false);
     click->getPaused(&clickPaused);
     EXPECT_FALSE(clickPaused);
+}
+
+// A frame forgets only the effects that have ended: one still playing after it is still
+// paused and resumed with everything else.
+TEST_F(SoundManagerTest, SetAllPausedReachesEffectsStillPlayingAfterAFrame) {
+    audio::Event* click = sound->playEffect(25);
+    ASSERT_NE(click, nullptr);
+    step(0.1f);
+    ASSERT_TRUE(sound->isEventActive(click));
+    for (const bool paused : {true, false}) {
+        sound->setAllPaused(paused);
+        bool clickPaused = !paused;
+        click->getPaused(&clickPaused);
+        EXPECT_EQ(clickPaused, paused);
+    }
+}
+
+// Through the game's own slot a level sound is paused, and resumed when the pause is taken
+// back.
+TEST_F(SoundManagerTest, TheGamesSlotPausesALevelSoundAndResumesIt) {
+    fillCoreSlots();
+    soundManager = sound.get();
+    auto* voice = new SoundObject(nullptr, device.get()->getSceneManager());
+    voice->EventName = "GameAudio/Audio/UI/Click";
+    voice->setOwnerName("Voice");
+    voice->play();
+    ASSERT_TRUE(voice->isPlaying());
+    for (const bool paused : {true, false}) {
+        sound->setAllPaused(paused);
+        EXPECT_EQ(voice->pauseCount, paused ? 1 : 0);
+        bool eventPaused = !paused;
+        voice->event->getPaused(&eventPaused);
+        EXPECT_EQ(eventPaused, paused);
+    }
+    voice->drop();
 }
 
 TEST_F(SoundManagerTest, TheRegistryFindsSoundObjectsByName) {

@@ -188,6 +188,37 @@ TEST_F(LevelFileTest, ALevelsCubeIsTheGamesAndKeepsTheEnginesAttributes) {
     engines->drop();
 }
 
+// The scene draws a shown cube's mesh once (and once more for the wire overlay), a hidden one
+// not at all.
+TEST_F(LevelFileTest, DrawingTheSceneDrawsAShownCubesMeshOnce) {
+    struct Case {
+        bool visible;
+        u32 debug;
+        u32 meshDraws;
+    };
+    const Case cases[] = {
+        {true, scene::EDS_OFF, 1},
+        {false, scene::EDS_OFF, 0},
+        {true, scene::EDS_MESH_WIRE_OVERLAY, 2},
+        {false, scene::EDS_MESH_WIRE_OVERLAY, 0},
+    };
+    video::IVideoDriver* driver = device->get()->getVideoDriver();
+    for (const Case& c : cases) {
+        auto* cube = new CubeNode(4.0f, root(), smgr(), -1);
+        cube->setVisible(c.visible);
+        cube->setDebugDataVisible(c.debug);
+        const u32 triangles = cube->getMesh()->getMeshBuffer(0)->getIndexCount() / 3;
+        ASSERT_GT(triangles, 0u);
+        driver->beginScene(true, true, video::SColor(0));
+        smgr()->drawAll();
+        driver->endScene();
+        EXPECT_EQ(driver->getPrimitiveCountDrawn(0), c.meshDraws * triangles)
+            << "visible " << c.visible << ", debug " << c.debug;
+        cube->remove();
+        cube->drop();
+    }
+}
+
 // The lines of an attribute description but those of user pointers, which files leave out.
 std::vector<std::string> withoutPointers(std::vector<std::string> lines) {
     const std::string pointerType = " " + std::to_string(io::EAT_USER_POINTER) + " ";

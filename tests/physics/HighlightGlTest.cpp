@@ -17,6 +17,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 
@@ -125,6 +127,53 @@ TEST_F(HighlightGlTest, GoldAndSuspiciousObjectsGlowInTheirColour) {
     EXPECT_EQ(ball->getMeshNode()->getScale(), core::vector3df(1, 1, 1));
     after->drop();
     plain->drop();
+}
+
+// Width in pixels of what the shot changed against the plain one.
+u32 changedWidth(video::IImage* shot, video::IImage* plain) {
+    s32 left = 640, right = -1;
+    for (u32 y = 0; y < 480; ++y)
+        for (u32 x = 0; x < 640; ++x) {
+            const video::SColor c = shot->getPixel(x, y), p = plain->getPixel(x, y);
+            if (std::abs(static_cast<s32>(c.getRed()) - static_cast<s32>(p.getRed())) > 3 ||
+                std::abs(static_cast<s32>(c.getGreen()) - static_cast<s32>(p.getGreen())) > 3) {
+                left = std::min(left, static_cast<s32>(x));
+                right = std::max(right, static_cast<s32>(x));
+            }
+        }
+    return right < left ? 0 : static_cast<u32>(right - left + 1);
+}
+
+// The outline's copy grows by a quarter over the object's largest side at the bottom of the
+// pulse and not at all at its top. It fades out at both ends, so its edge is read just
+// inside them.
+TEST_F(HighlightGlTest, TheOutlineShrinksFromFullGrowthToTheObjectAsThePulseRises) {
+    PhysicsObject* ball = addBall();
+    ASSERT_NE(ball->getMeshNode(), nullptr);
+    scene::ICameraSceneNode* camera = device->getSceneManager()->addCameraSceneNode(nullptr, core::vector3df(0, 0, -4));
+    camera->setTarget(core::vector3df(0, 0, 0));
+    u32 time = 1000;
+    video::IImage* plain = drawFrame(time, nullptr);
+    ASSERT_NE(plain, nullptr);
+    ball->IsGold = true;
+    // At the top of the pulse the copy is invisible: what changes is the ball itself.
+    const f32 pulses[] = {1.0f, 0.05f, 0.5f, 0.95f};
+    u32 widths[4] = {};
+    for (int i = 0; i < 4; ++i) {
+        ball->mesh().highlightPulse = pulses[i];
+        video::IImage* shot = drawFrame(time += 17, nullptr);
+        ASSERT_NE(shot, nullptr);
+        widths[i] = changedWidth(shot, plain);
+        shot->drop();
+    }
+    plain->drop();
+    const u32 ballWidth = widths[0], nearBottom = widths[1], halfWay = widths[2], nearTop = widths[3];
+    ASSERT_GT(ballWidth, 50u);
+    // A ball of radius 1 grows by an eighth at the bottom of the pulse.
+    EXPECT_GT(nearBottom, ballWidth + ballWidth / 10) << "full growth at the bottom";
+    EXPECT_GT(nearBottom, halfWay);
+    EXPECT_GT(halfWay, nearTop);
+    EXPECT_LE(nearTop, ballWidth + ballWidth / 20) << "next to no growth near the top";
 }
 
 } // namespace

@@ -208,7 +208,15 @@ TEST_F(JointObjectTest, WriterWritesTheKeysOfItsKind) {
          },
          {"SwingLimitPair", "SwingLimitDistance", "SlerpDrive", "SlerpAccel"},
          {"SwingDrive", "LinearLimit", "TwistLimitPair"}},
-        {"Revolute", {}, {"RevoluteLimitPair", "RevoluteLimitDistance"}, {"PrismaticLimitPair"}},
+        // Each limited kind writes its own limit and none of the others'.
+        {"Distance", {}, {"MinMaxDistance", "JointSpring", "JointDamping"},
+         {"PrismaticLimitPair", "RevoluteLimitPair", "SphereLimitCone"}},
+        {"Prismatic", {}, {"PrismaticLimitPair", "PrismaticLimitDistance"},
+         {"MinMaxDistance", "RevoluteLimitPair", "SphereLimitCone"}},
+        {"Revolute", {}, {"RevoluteLimitPair", "RevoluteLimitDistance"},
+         {"PrismaticLimitPair", "MinMaxDistance", "SphereLimitCone", "SphereLimitDistance"}},
+        {"Spherical", {}, {"SphereLimitCone", "SphereLimitDistance"},
+         {"PrismaticLimitPair", "MinMaxDistance", "RevoluteLimitPair", "RevoluteLimitDistance"}},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.kind);
@@ -581,6 +589,28 @@ TEST_F(JointObjectTest, AMarkerOnTheLevelInformationJoinsTheSegmentOfThePlayerIt
     // first, and neither the anchor going nor the joint going may look at it.
     clearPlayers();
     smgr()->clear();
+}
+
+// A rebuild replaces the library joint: once released, nothing holds the bob any more,
+// however often the joint was built.
+TEST_F(JointObjectTest, ARebuiltJointLeavesNoOldJointHoldingTheBodies) {
+    for (int rebuilds : {0, 1, 2}) {
+        SCOPED_TRACE(rebuilds);
+        JointObject* j = hanging("Spherical");
+        frames(2);
+        ASSERT_NE(j->getJoint(), nullptr);
+        for (int i = 0; i < rebuilds; ++i)
+            j->createJoint();
+        frames(20);
+        EXPECT_NEAR(bobPosition().Y, 8.0f, 0.1f) << "held while the joint is live";
+        j->releaseJoint();
+        frames(20);
+        EXPECT_LT(bobPosition().Y, 7.0f) << "falls once released";
+        j->remove();
+        anchor->remove();
+        bob->remove();
+        frames(2);
+    }
 }
 
 } // namespace

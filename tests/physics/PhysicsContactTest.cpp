@@ -812,4 +812,47 @@ TEST_F(PhysicsContactTest, ALevelWrittenAndReadBackGivesTheSameObjects) {
     }
 }
 
+// A report whose actor on either side was deleted during the step touches nothing.
+TEST_F(PhysicsContactTest, AReportNamingADeletedActorOnEitherSideIsIgnored) {
+    auto* owner = new TriggerStandIn(root(), smgr(), -1);
+    owner->drop();
+    PhysicsUserData trigger(owner);
+    phys::RigidDynamic* volume = physics->createTriggerActor(0, {0, 2, 0}, {2, 0.5f, 2}, nullptr, false);
+    volume->userData = &trigger;
+    phys::Shape* volumeShape = nullptr;
+    volume->getShapes(&volumeShape, 1);
+    PhysicsObject* box = makeObject(body("Box", "Dynamic", {0, 2, 0}));
+    int entries = 0;
+    physicsHooks().triggers.onObjectEnter = [&](scene::ISceneNode*, scene::ISceneNode*, const core::vector3df&,
+                                                phys::RigidActor*, phys::RigidDynamic*, phys::Shape*) {
+        ++entries;
+        return static_cast<core::vector3df*>(nullptr);
+    };
+    const struct {
+        u16 flags;
+        int entries;
+    } rows[] = {{0, 1},
+                {phys::DeletedActor0, 0},
+                {phys::DeletedActor1, 0},
+                {phys::DeletedActor0 | phys::DeletedActor1, 0}};
+    for (const bool volumeFirst : {true, false}) {
+        for (const auto& row : rows) {
+            SCOPED_TRACE(testing::Message() << "flags " << row.flags << (volumeFirst ? ", volume first" : ""));
+            entries = 0;
+            const int v = volumeFirst ? 0 : 1;
+            phys::ContactPairHeader header;
+            header.actors[v] = volume;
+            header.actors[1 - v] = box->getActor();
+            header.flags = row.flags;
+            phys::ContactPair pair;
+            pair.shapes[v] = volumeShape;
+            pair.shapes[1 - v] = box->getFirstShape();
+            pair.events = phys::PairNotifyTouchFound;
+            physics->getCallbacks()->onContact(header, &pair, 1);
+            EXPECT_EQ(entries, row.entries);
+        }
+    }
+    physics->releaseActor(volume, true);
+}
+
 } // namespace

@@ -960,4 +960,34 @@ TEST_F(PhysicsTouchTest, TheLinkUpGivesUntexturedMaterialsTheWhiteTextureAndFind
     EXPECT_EQ(object->mesh().glowParent, marker);
 }
 
+// The count near the player fires on the frame it reaches its seconds, not one frame later;
+// a player exactly at the distance is not near.
+TEST_F(PhysicsResetTest, TheNearPlayerRuleFiresOnItsSecondsAndOnlyInsideItsDistance) {
+    const struct {
+        f32 playerX;
+        int framesBefore; // quarter-second frames that pass without a reset
+    } rows[] = {{3.0f, 2}, {4.9f, 2}, {5.0f, -1}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.playerX);
+        HoldingPlayer* player = addPlayer({row.playerX, 5, 0});
+        PhysicsObject* near = makeObject(resetBox([](Attributes* a) {
+            a->addEnum("ResetIfDistFromPlayer", "Respawn", resetModeNames);
+            a->addFloat("DistanceFromPlayer", 5.0f);
+            a->addFloat("SecondsAwayFromPlayer", 0.5f);
+        }));
+        const int quiet = row.framesBefore < 0 ? 8 : row.framesBefore;
+        for (int i = 0; i < quiet; ++i)
+            frame(0.25f);
+        EXPECT_LT(near->respawnEffectTimer, 0.0f) << "not yet";
+        if (row.framesBefore >= 0) {
+            frame(0.25f);
+            EXPECT_GE(near->respawnEffectTimer, 0.0f) << "on the frame the count reaches 0.5 s";
+        }
+        near->remove();
+        clearPlayers();
+        player->remove();
+        frame();
+    }
+}
+
 } // namespace

@@ -4,6 +4,7 @@
 #include "platform/audio/EventSystem.h"
 #include "platform/audio/SoundDecoder.h"
 #include "support/TempDir.h"
+#include "WaveBytes.h"
 
 #include <gtest/gtest.h>
 
@@ -117,7 +118,6 @@ protected:
 
 } // namespace
 
-// A 16-bit PCM wave file's bytes: its header and `frames` silent frames.
 std::string waveBytes(int rate, int channels, int frames) {
     std::string bytes;
     auto put = [&bytes](std::uint32_t value, int size) {
@@ -518,4 +518,45 @@ TEST(AudioRefusalTest, NullArgumentsAndAClosedSystemAreRefused) {
     EXPECT_EQ(channel->getVolume(nullptr), Result::InvalidParameter);
     EXPECT_EQ(channel->setVolume(-0.5f), Result::InvalidParameter);
     EXPECT_EQ(closed.createSound(dir.path().c_str(), false, &sound), Result::FileNotFound) << "a folder";
+}
+
+// A stopped channel among playing ones sends nothing, and every other channel, before it or
+// after it, still sends its new volume and pause, both ways.
+TEST_F(AudioVoiceTest, AStoppedChannelDoesNotHoldBackTheChangesOfTheOthers) {
+    test::TempDir dir;
+    const std::string path = dir.file("Hum.wav");
+    ASSERT_TRUE(test::writeFileBytes(path, waveBytes(1000, 1, 1000)));
+    audio::Sound* sound = nullptr;
+    ASSERT_EQ(system.createSound(path.c_str(), true, &sound), Result::Ok);
+    constexpr int count = 3;
+    for (int stoppedAt = 0; stoppedAt < count; ++stoppedAt) {
+        SCOPED_TRACE("channel " + std::to_string(stoppedAt) + " stopped");
+        audio::Channel* channels[count] = {};
+        audio::VoiceId voices[count] = {};
+        for (int i = 0; i < count; ++i) {
+            ASSERT_EQ(system.playSound(sound, false, &channels[i]), Result::Ok);
+            voices[i] = output.started.rbegin()->first;
+        }
+        channels[stoppedAt]->stop();
+        for (const bool paused : {true, false}) {
+            const float volume = paused ? 0.5f : 0.25f;
+            output.sets.clear();
+            for (int i = 0; i < count; ++i) {
+                channels[i]->setVolume(volume);
+                channels[i]->setPaused(paused);
+            }
+            advance(0.0);
+            std::vector<audio::VoiceId> expected;
+            for (int i = 0; i < count; ++i) {
+                if (i == stoppedAt)
+                    continue;
+                expected.push_back(voices[i]);
+                EXPECT_FLOAT_EQ(output.params[voices[i]].gain, volume) << i;
+                EXPECT_EQ(output.params[voices[i]].paused, paused) << i;
+            }
+            EXPECT_EQ(output.sets, expected) << "paused " << paused;
+        }
+        for (audio::Channel* channel : channels)
+            channel->stop();
+    }
 }

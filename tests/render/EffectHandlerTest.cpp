@@ -371,6 +371,36 @@ TEST_F(EffectHandlerTest, WithoutADepthTargetTheDepthPassDrawsNothing) {
     EXPECT_EQ(node->draws, 0);
 }
 
+// With a depth target the pass draws each node that shows, and none hidden itself or
+// under a hidden parent.
+TEST_F(EffectHandlerTest, TheDepthPassDrawsOnlyNodesThatShow) {
+    scene::ISceneManager* scene = device->getSceneManager();
+    handler->depthRTT = device->getVideoDriver()->addTexture(core::dimension2du(4, 4), "depthTarget");
+    ASSERT_NE(handler->getDepthTexture(), nullptr);
+    addCamera();
+    scene::ISceneNode* hiddenParent = scene->addEmptySceneNode();
+    hiddenParent->setVisible(false);
+    const struct {
+        const char* what;
+        scene::ISceneNode* parent;
+        bool visible;
+        int draws;
+    } rows[] = {{"shown", scene->getRootSceneNode(), true, 1},
+                {"hidden", scene->getRootSceneNode(), false, 0},
+                {"under a hidden parent", hiddenParent, true, 0}};
+    std::vector<DrawCountingNode*> nodes;
+    for (const auto& row : rows) {
+        auto* node = new DrawCountingNode(row.parent, scene, -1);
+        node->drop();
+        node->setVisible(row.visible);
+        handler->addNodeToDepthPass(node);
+        nodes.push_back(node);
+    }
+    handler->renderDepthPass();
+    for (std::size_t i = 0; i < nodes.size(); ++i)
+        EXPECT_EQ(nodes[i]->draws, rows[i].draws) << rows[i].what;
+}
+
 TEST_F(EffectHandlerTest, DepthPassListIsSortedAndHoldsANodeOnce) {
     scene::ISceneNode* a = device->getSceneManager()->addEmptySceneNode();
     scene::ISceneNode* b = device->getSceneManager()->addEmptySceneNode();

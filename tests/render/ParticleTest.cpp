@@ -6,8 +6,12 @@
 
 #include "RenderFixture.h"
 
+#include "core/CoreSlots.h"
 #include "core/Globals.h"
+#include "phys/Particles.h"
 #include "support/NullDevice.h"
+
+#include "../physics/PhysicsObjectFixture.h"
 
 #include <gtest/gtest.h>
 
@@ -444,6 +448,71 @@ TEST_F(ParticleTest, RateAffectorTurnsByRealElapsedTime) {
     rate->setEnabled(true);
     node->doParticleSystem(2250);
     EXPECT_NEAR(node->getParticleExtra(0).rotation, 1.5f, 1e-5f);
+}
+
+// The physics path: a node whose particles live in a particle system of the physics world.
+class PhysicsParticleTest : public PhysicsObjectFixture {
+protected:
+    void SetUp() override {
+        PhysicsObjectFixture::SetUp();
+        coreSlots().physics.isSimulationActive = [] { return true; };
+    }
+    ParticleSystemNode* addPhysicsNode(u32 burst) {
+        auto* node = new ParticleSystemNode(root(), smgr());
+        node->drop();
+        node->createPhysicsParticleSystem(0.1f, 0.0f, 0.0f, 0.5f, 1.0f, 0.0f, 0.0f, false);
+        auto* emitter = new BatchEmitter(burst, 100000);
+        node->setEmitter(emitter);
+        emitter->drop();
+        return node;
+    }
+};
+
+// Every record of a burst gets the physics slot of its own index, at its own place, up to
+// the particle cap and no further; a second burst follows on from the first.
+TEST_F(PhysicsParticleTest, EachEmittedParticleTakesThePhysicsSlotOfItsRecord) {
+    const u32 cap = ParticleSystemNode::maxParticles;
+    const struct Row {
+        u32 burst;
+        u32 afterOne, afterTwo;
+    } rows[] = {{1, 1, 2}, {3, 3, 6}, {cap - 1, cap - 1, cap}, {cap, cap, cap}, {cap + 1, cap, cap}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << "burst of " << row.burst);
+        ParticleSystemNode* node = addPhysicsNode(row.burst);
+        phys::ParticleBase* physics = node->getPhysicsSystem();
+        ASSERT_NE(physics, nullptr);
+        node->updateParticles(1); // only notes the time
+        for (u32 now : {2u, 3u}) {
+            node->updateParticles(now);
+            const u32 expected = now == 2 ? row.afterOne : row.afterTwo;
+            ASSERT_EQ(node->getParticleCount(), expected);
+            phys::ParticleReadData* read = physics->lockParticleReadData();
+            ASSERT_NE(read, nullptr);
+            EXPECT_EQ(read->numValidParticles, expected);
+            EXPECT_EQ(read->validParticleRange, expected);
+            // The emitter puts the k-th particle of each burst at x = k.
+            u32 misplaced = 0;
+            for (u32 i = 0; i < expected; ++i) {
+                const phys::Vec3 at = read->positionBuffer.at(i);
+                const bool valid = (read->flagsBuffer.at(i) & phys::ParticleValid) != 0;
+                misplaced += !valid || at.x != static_cast<f32>(i % row.burst) || at.y != 0.0f ? 1 : 0;
+            }
+            read->unlock();
+            EXPECT_EQ(misplaced, 0u) << "after update " << now;
+        }
+        node->remove();
+    }
+}
+
+// Outside play the node keeps its particles to itself.
+TEST_F(PhysicsParticleTest, OnlyARunningSimulationGetsAPhysicsParticleSystem) {
+    for (const bool running : {false, true}) {
+        coreSlots().physics.isSimulationActive = [running] { return running; };
+        ParticleSystemNode* node = addPhysicsNode(2);
+        EXPECT_EQ(node->getPhysicsSystem() != nullptr, running);
+        EXPECT_EQ(node->onPhysicsPath(), running);
+        node->remove();
+    }
 }
 
 } // namespace

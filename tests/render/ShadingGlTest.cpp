@@ -493,10 +493,10 @@ TEST_F(ShadingGlTest, PhongAndFullScreenPassesSendSamplersLightsAndTransformsOnO
     EXPECT_EQ(services.f("mClipPlane"), std::vector<f32>(4, 0.0f));
     lightManager->candidateLights.clear();
 
-    // A full-screen pass: its four samplers on units 0 to 3 and the target's size.
+    // The handler's own full-screen passes: four samplers on units 0 to 3 and the target's size.
     services.clear();
-    ScreenQuadShaderCallback quad(effectHandler, true);
-    quad.OnSetConstants(&services, 0);
+    ASSERT_NE(effectHandler->screenQuadCallback, nullptr);
+    effectHandler->screenQuadCallback->OnSetConstants(&services, 0);
     const struct {
         const char* name;
         s32 unit;

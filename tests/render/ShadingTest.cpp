@@ -5,6 +5,7 @@
 // timers.
 #include "render/CharacterTextures.h"
 #include "render/EffectHandler.h"
+#include "render/EffectShaderCallbacks.h"
 #include "render/HardwareSkinning.h"
 #include "render/LightManager.h"
 #include "render/ShaderCallbacks.h"
@@ -584,6 +585,52 @@ TEST_F(ShadingTest, GlowPulsesHighlightsAndSkinsOnlyObjects) {
     object->mesh().AnimFPS = 0.0f; // a character moving its joints itself keeps no rows
     draw(glow, object, 0);
     EXPECT_FLOAT_EQ(services->f1("mSkinned"), 0.0f);
+}
+
+// The skinned depth program gets the twelve row floats of every joint the object uses, up to
+// the shaders' 75; an object of one joint, a run without hardware skinning and the plain depth
+// program send no rows.
+TEST_F(ShadingTest, SkinnedDepthSendsTheRowsOfEveryUsedJoint) {
+    auto* object = new AdvancedPhysicsObject(root(), smgr(), -1);
+    object->drop();
+    object->allocateJointTransforms();
+    f32* kept = object->getJointTransforms();
+    for (u32 i = 0; i < maxHardwareJoints * 12; ++i)
+        kept[i] = static_cast<f32>(i);
+    DepthShaderCallback skinnedDepth(handler.get(), true, false);
+    const std::string joints = "mJointTransform[0]";
+    handler->hardwareSkinning = true;
+    const struct Row {
+        u32 jointCount;
+        u32 floats;
+    } rows[] = {{1, 0},
+                {2, 24},
+                {3, 36},
+                {maxHardwareJoints, maxHardwareJoints * 12},
+                {maxHardwareJoints + 1, maxHardwareJoints * 12}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << row.jointCount << " joints");
+        object->hardwareJointCount = row.jointCount;
+        draw(skinnedDepth, object, 0);
+        EXPECT_FLOAT_EQ(services->f1("skinned"), row.floats > 0 ? 1.0f : 0.0f);
+        ASSERT_EQ(services->has(joints), row.floats > 0);
+        if (row.floats > 0) {
+            const std::vector<f32>& sent = services->f(joints);
+            ASSERT_EQ(sent.size(), row.floats);
+            EXPECT_FLOAT_EQ(sent.back(), static_cast<f32>(row.floats - 1));
+        }
+    }
+    object->hardwareJointCount = 3;
+    handler->hardwareSkinning = false;
+    draw(skinnedDepth, object, 0);
+    EXPECT_FALSE(services->has(joints));
+    EXPECT_FALSE(services->has("skinned"));
+    handler->hardwareSkinning = true;
+    DepthShaderCallback plainDepth(handler.get(), false, false);
+    draw(plainDepth, object, 0);
+    EXPECT_FALSE(services->has(joints));
+    EXPECT_FALSE(services->has("skinned"));
+    EXPECT_TRUE(services->has("mWorldViewProj"));
 }
 
 TEST_F(ShadingTest, CircleRadiusShrinksWithTheLoadingTransition) {

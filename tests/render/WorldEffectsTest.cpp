@@ -12,6 +12,7 @@
 #include "core/Stopwatch.h"
 #include "support/NullDevice.h"
 
+#include <IParticleCylinderEmitter.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -406,6 +407,27 @@ TEST_F(WorldEffectsTest, EachEmitterShapeReadsBackItsOwnKeys) {
         if (type == ParticleObject::RingEmitter) {
             EXPECT_FLOAT_EQ(read->settings.ringThickness, 2.5f);
         }
+    }
+}
+
+// A cylinder's outline switch reads back as written, both ways, and reaches its emitter.
+TEST_F(WorldEffectsTest, ACylinderReadsBackItsOutlineSwitch) {
+    for (const bool outline : {true, false}) {
+        SCOPED_TRACE(outline);
+        ParticleObject* object = makeParticles();
+        object->EmitterType = ParticleObject::CylinderEmitter;
+        object->settings.outlineOnly = outline;
+        io::IAttributes* in = device->getFileSystem()->createEmptyAttributes();
+        object->serializeAttributes(in);
+        ParticleObject* read = makeParticles();
+        read->settings.outlineOnly = !outline;
+        read->deserializeAttributes(in);
+        in->drop();
+        EXPECT_EQ(read->settings.outlineOnly, outline);
+        read->createParticleSystem();
+        auto* emitter = static_cast<scene::IParticleCylinderEmitter*>(read->getParticleNode()->getEmitter());
+        ASSERT_EQ(emitter->getType(), scene::EPET_CYLINDER);
+        EXPECT_EQ(emitter->getOutlineOnly(), outline);
     }
 }
 

@@ -1,6 +1,7 @@
 // Text in the world and the head-mounted-display pass on the OpenGL driver under Xvfb:
 // bitmap and TrueType text objects where they stand, a speech bubble part way through its
-// reveal, and both lens-warped eye views side by side.
+// reveal, the eye target's layer in the warp material, and both lens-warped eye views side
+// by side.
 // PADDLESTONE_KEEP_SCREENSHOT=/path/shot.png keeps the pictures (shot-text.png,
 // shot-bubble.png, shot-hmd.png).
 #include "render/HmdRenderer.h"
@@ -176,6 +177,17 @@ TEST_F(WorldTextGlTest, SpeechBubbleShowsItsRevealedLettersOnTheCard) {
                                       [](const video::SColor& c) { return c.getLuminance() < 80; });
     EXPECT_GT(ink, 3000);
     shot->drop();
+}
+
+// The warp program samples the eye picture from the first texture unit: the render target
+// goes on layer 0 of the distortion material and every other layer stays empty.
+TEST_F(WorldTextGlTest, TheDistortionMaterialTakesTheEyeTargetOnLayerZeroAlone) {
+    open(core::dimension2du(64, 64));
+    HmdRenderer renderer(device, HmdDescription(), 10.0f);
+    ASSERT_NE(renderer.renderTarget, nullptr);
+    EXPECT_EQ(renderer.distortionMaterial.getTexture(0), renderer.renderTarget);
+    for (u32 layer = 1; layer < video::MATERIAL_MAX_TEXTURES; ++layer)
+        EXPECT_EQ(renderer.distortionMaterial.getTexture(layer), nullptr) << "layer " << layer;
 }
 
 TEST_F(WorldTextGlTest, DistortionPassDrawsTwoBarrelWarpedEyes) {

@@ -661,6 +661,15 @@ TEST_F(VolumeLightTest, FactoryDefaults) {
     EXPECT_NE(light->getMesh(), nullptr);
 }
 
+// Its one material is the beam mesh's own; an index past it gets the node's fallback.
+TEST_F(VolumeLightTest, OnlyMaterialZeroIsTheBeamMeshsMaterial) {
+    VolumeLightObject* light = addVolumeLight();
+    ASSERT_EQ(light->getMesh()->getMeshBufferCount(), 1u);
+    video::SMaterial& beam = light->getMesh()->getMeshBuffer(0)->getMaterial();
+    EXPECT_EQ(&light->getMaterial(0), &beam);
+    EXPECT_NE(&light->getMaterial(1), &beam);
+}
+
 TEST_F(VolumeLightTest, AttributeReadsClampAndAlwaysRebuild) {
     VolumeLightObject* light = addVolumeLight();
     const struct {

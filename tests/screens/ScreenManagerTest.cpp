@@ -541,6 +541,30 @@ TEST_F(ScreenManagerTest, DebugKeysSwitchDrawingTheGui) {
     EXPECT_TRUE(manager().DrawGUI);
 }
 
+TEST_F(ScreenManagerTest, F7SwitchesTheGuiAndF8OrEscapeAlwaysShowsIt) {
+    useInput();
+    debugMode = true;
+    const auto press = [this](EKEY_CODE code) {
+        inputKey(code, true);
+        manager().handleDebugKeys();
+        inputKey(code, false);
+        inputManager->endFrame();
+    };
+    press(KEY_F7);
+    EXPECT_FALSE(manager().DrawGUI);
+    press(KEY_F7);
+    EXPECT_TRUE(manager().DrawGUI);
+    // The restoring keys show the GUI from either state; they never hide it.
+    for (EKEY_CODE restore : {KEY_F8, KEY_ESCAPE}) {
+        for (bool shown : {true, false}) {
+            manager().DrawGUI = shown;
+            press(restore);
+            EXPECT_TRUE(manager().DrawGUI) << "key " << restore << (shown ? " over a shown GUI" : " over a hidden GUI");
+        }
+    }
+    debugMode = false;
+}
+
 TEST_F(ScreenManagerTest, SkippedFrameStillAdvancesTheGui) {
     StandingElement* element = makeStanding(GuiType::Image, -1);
     manager().postRenderGUI(3.9f);

@@ -1,0 +1,109 @@
+// The OpenAL Soft output's own housekeeping, on OpenAL Soft's null device. The test binary
+// stands between the output and OpenAL Soft for the source calls and keeps which sources
+// were made and deleted, so a source the output forgets at shutdown shows.
+#include "platform/audio/AudioOutput.h"
+#include "platform/audio/OpenALOutput.h"
+
+#include "support/TempDir.h"
+#include "WaveBytes.h"
+
+#include <AL/al.h>
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <dlfcn.h>
+#include <memory>
+#include <mutex>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+// The sources made and deleted since the last clear; the output's audio thread writes them.
+struct SourceLedger {
+    std::mutex mutex;
+    std::multiset<ALuint> made;
+    std::multiset<ALuint> deleted;
+
+    std::size_t madeCount() {
+        std::lock_guard<std::mutex> lock(mutex);
+        return made.size();
+    }
+};
+
+SourceLedger& ledger() {
+    static SourceLedger instance;
+    return instance;
+}
+
+template <typename Function> Function realAl(const char* name) {
+    return reinterpret_cast<Function>(dlsym(RTLD_NEXT, name));
+}
+
+} // namespace
+
+extern "C" {
+
+AL_API void AL_APIENTRY alGenSources(ALsizei n, ALuint* sources) {
+    static const auto real = realAl<void(AL_APIENTRY*)(ALsizei, ALuint*)>("alGenSources");
+    real(n, sources);
+    // A refused call leaves the names as they were (the output's are zero) and its error for
+    // the caller to read.
+    std::lock_guard<std::mutex> lock(ledger().mutex);
+    for (ALsizei i = 0; i < n; ++i)
+        if (sources[i] != 0)
+            ledger().made.insert(sources[i]);
+}
+
+AL_API void AL_APIENTRY alDeleteSources(ALsizei n, const ALuint* sources) {
+    static const auto real = realAl<void(AL_APIENTRY*)(ALsizei, const ALuint*)>("alDeleteSources");
+    {
+        std::lock_guard<std::mutex> lock(ledger().mutex);
+        ledger().deleted.insert(sources, sources + n);
+    }
+    real(n, sources);
+}
+
+} // extern "C"
+
+// Every source the output made is deleted when it shuts down: none made, one left playing,
+// one stopped, and several with some stopped, each on an output of its own.
+TEST(OpenALOutputTest, ShutdownDeletesEverySourceTheOutputMade) {
+    // OpenAL Soft reads its configuration once a process: nothing else here opens it.
+    const test::ScopedEnv drivers{"ALSOFT_DRIVERS", std::string("null")};
+    test::TempDir dir;
+    const std::string path = dir.file("Hum.wav");
+    ASSERT_TRUE(test::writeFileBytes(path, waveBytes(8000, 1, 800)));
+    const struct {
+        int started, stopped;
+    } rows[] = {{0, 0}, {1, 0}, {1, 1}, {3, 1}, {3, 3}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::to_string(row.started) + " started, " + std::to_string(row.stopped) + " stopped");
+        {
+            std::lock_guard<std::mutex> lock(ledger().mutex);
+            ledger().made.clear();
+            ledger().deleted.clear();
+        }
+        std::string problem;
+        std::unique_ptr<audio::Output> output = audio::openOpenALOutput(audio::SpeakerMode::Stereo, problem);
+        ASSERT_NE(output, nullptr) << problem;
+        const audio::SoundId sound = output->addSound(path, false, false);
+        std::vector<audio::VoiceId> voices;
+        for (int i = 0; i < row.started; ++i)
+            voices.push_back(output->startVoice(sound, true, audio::VoiceParams{}));
+        output->commit();
+        // The audio thread makes the sources; a shutdown before that would make none.
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (ledger().madeCount() < static_cast<std::size_t>(row.started) && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        ASSERT_EQ(ledger().madeCount(), static_cast<std::size_t>(row.started));
+        for (int i = 0; i < row.stopped; ++i)
+            output->stopVoice(voices[static_cast<std::size_t>(i)]);
+        output->commit();
+        output.reset();
+        std::lock_guard<std::mutex> lock(ledger().mutex);
+        EXPECT_EQ(ledger().deleted, ledger().made);
+    }
+}
