@@ -55,6 +55,19 @@ protected:
     }
     std::unique_ptr<SoundManager> sound;
 
+    // A trigger volume 2 x 0.5 x 2 at (0, 2, 0) whose record names a trigger stand-in, so
+    // contacts with it reach the trigger hooks. The record lives as long as the test.
+    phys::RigidDynamic* makeTriggerVolume(bool kinematic) {
+        auto* owner = new TriggerStandIn(root(), smgr(), -1);
+        owner->drop();
+        triggerRecord = std::make_unique<PhysicsUserData>(owner);
+        phys::RigidDynamic* volume = physics->createTriggerActor(0, {0, 2, 0}, {2, 0.5f, 2}, nullptr, kinematic);
+        if (volume)
+            volume->userData = triggerRecord.get();
+        return volume;
+    }
+    std::unique_ptr<PhysicsUserData> triggerRecord;
+
     // The simulation's report of two shapes' contact, sent to the game's callbacks.
     void reportContact(phys::RigidActor* first, phys::Shape* firstShape, phys::RigidActor* second,
                        phys::Shape* secondShape, phys::PairFlags events = phys::PairNotifyTouchFound) {
@@ -401,11 +414,8 @@ TEST_F(PhysicsContactTest, AnObjectStrikesACharacterWhereTheTouchBeginsNotWhileI
 }
 
 TEST_F(PhysicsContactTest, ATriggerTouchedByACompoundChildReportsTheChild) {
-    auto* owner = new TriggerStandIn(root(), smgr(), -1);
-    owner->drop();
-    PhysicsUserData record(owner);
-    phys::RigidDynamic* volume = physics->createTriggerActor(0, {0, 2, 0}, {2, 0.5f, 2}, nullptr, true);
-    volume->userData = &record;
+    phys::RigidDynamic* volume = makeTriggerVolume(true);
+    ASSERT_NE(volume, nullptr);
     PhysicsObject* parent = makeObject(body("Box", "Dynamic", {0, 20, 0}));
     PhysicsObject* child = makeObject(body("Sphere", "Dynamic", {0, 1.5f, 0}), parent);
     phys::Shape* shapes[2] = {};
@@ -431,11 +441,8 @@ TEST_F(PhysicsContactTest, ATriggerTouchedByACompoundChildReportsTheChild) {
 }
 
 TEST_F(PhysicsContactTest, ATriggerVolumeReportsThePlayersBodyAndPhysicsObjects) {
-    auto* owner = new TriggerStandIn(root(), smgr(), -1);
-    owner->drop();
-    PhysicsUserData trigger(owner);
-    phys::RigidDynamic* volume = physics->createTriggerActor(0, {0, 2, 0}, {2, 0.5f, 2}, nullptr, false);
-    volume->userData = &trigger;
+    phys::RigidDynamic* volume = makeTriggerVolume(false);
+    ASSERT_NE(volume, nullptr);
     PhysicsObject* box = makeObject(body("Box", "Dynamic", {0, 2, 0}));
     std::vector<scene::ISceneNode*> entered;
     physicsHooks().triggers.onObjectEnter = [&](scene::ISceneNode*, scene::ISceneNode* other, const core::vector3df&,
@@ -463,11 +470,8 @@ TEST_F(PhysicsContactTest, ATriggerVolumeReportsThePlayersBodyAndPhysicsObjects)
 // trigger the last point's normal; a lost touch leaves instead. Both hand over the volume and
 // the body that touched it, whichever side the report names first.
 TEST_F(PhysicsContactTest, ATriggerContactEntersAtItsMeanPointWithTheLastNormalOrLeaves) {
-    auto* owner = new TriggerStandIn(root(), smgr(), -1);
-    owner->drop();
-    PhysicsUserData trigger(owner);
-    phys::RigidDynamic* volume = physics->createTriggerActor(0, {0, 2, 0}, {2, 0.5f, 2}, nullptr, false);
-    volume->userData = &trigger;
+    phys::RigidDynamic* volume = makeTriggerVolume(false);
+    ASSERT_NE(volume, nullptr);
     PhysicsObject* box = makeObject(body("Box", "Dynamic", {0, 2, 0}));
     std::vector<std::pair<scene::ISceneNode*, core::vector3df>> entered;
     std::vector<scene::ISceneNode*> left;
@@ -524,11 +528,8 @@ TEST_F(PhysicsContactTest, ATriggerContactEntersAtItsMeanPointWithTheLastNormalO
 // A trigger volume's contact with a compound body hands the trigger the shape that touched
 // it, the owner's or a member's, grabbable or not; none when the report says a shape is gone.
 TEST_F(PhysicsContactTest, ATriggerContactWithACompoundBodyHandsOverTheShapeThatTouched) {
-    auto* owner = new TriggerStandIn(root(), smgr(), -1);
-    owner->drop();
-    PhysicsUserData trigger(owner);
-    phys::RigidDynamic* volume = physics->createTriggerActor(0, {0, 2, 0}, {2, 0.5f, 2}, nullptr, false);
-    volume->userData = &trigger;
+    phys::RigidDynamic* volume = makeTriggerVolume(false);
+    ASSERT_NE(volume, nullptr);
     phys::Shape* volumeShape = nullptr;
     volume->getShapes(&volumeShape, 1);
     PhysicsObject* parent = makeObject(body("Box", "Dynamic", {0, 20, 0}));
@@ -581,13 +582,10 @@ TEST_F(PhysicsContactTest, ATriggerContactWithACompoundBodyHandsOverTheShapeThat
 }
 
 TEST_F(PhysicsContactTest, ABoxDroppedThroughATriggerVolumeEntersAndLeavesOnce) {
-    auto* owner = new TriggerStandIn(root(), smgr(), -1);
-    owner->drop();
-    PhysicsUserData record(owner);
-    phys::RigidDynamic* volume = physics->createTriggerActor(0, {0, 2, 0}, {2, 0.5f, 2}, nullptr, true);
+    phys::RigidDynamic* volume = makeTriggerVolume(true);
     ASSERT_NE(volume, nullptr);
-    volume->userData = &record;
     setActorFilterData(volume, collisionCategory::TriggerVolume, 0x0FFFFF87);
+    scene::ISceneNode* owner = triggerRecord->node;
     PhysicsObject* box = makeObject(body("Box", "Dynamic", {0, 6, 0}));
     int enters = 0, leaves = 0;
     physicsHooks().triggers.onObjectEnter = [&](scene::ISceneNode* trigger, scene::ISceneNode* other,
@@ -814,11 +812,8 @@ TEST_F(PhysicsContactTest, ALevelWrittenAndReadBackGivesTheSameObjects) {
 
 // A report whose actor on either side was deleted during the step touches nothing.
 TEST_F(PhysicsContactTest, AReportNamingADeletedActorOnEitherSideIsIgnored) {
-    auto* owner = new TriggerStandIn(root(), smgr(), -1);
-    owner->drop();
-    PhysicsUserData trigger(owner);
-    phys::RigidDynamic* volume = physics->createTriggerActor(0, {0, 2, 0}, {2, 0.5f, 2}, nullptr, false);
-    volume->userData = &trigger;
+    phys::RigidDynamic* volume = makeTriggerVolume(false);
+    ASSERT_NE(volume, nullptr);
     phys::Shape* volumeShape = nullptr;
     volume->getShapes(&volumeShape, 1);
     PhysicsObject* box = makeObject(body("Box", "Dynamic", {0, 2, 0}));
