@@ -420,6 +420,51 @@ TEST_F(PhysicsRenderServicesTest, ASkinnedMeshCountsItsJointsAndAnimatesForItsLi
     EXPECT_EQ(figure->getHardwareJointCount(), 0u);
 }
 
+// The shader reads each joint as three rows of four floats, joint after joint: joint j's
+// skinning matrix (animated times inverse bind) sits transposed at j * 12, and the slots past
+// the last joint stay empty.
+TEST_F(PhysicsRenderServicesTest, ShaderSkinnedJointsFillTheJointTableTwelveFloatsApart) {
+    PhysicsObject* figure = makeObject([](Attributes* a) {
+        a->addString("MeshFileName", "Content/Models/Characters/Everyman1.b3d");
+        a->addEnum("BoundType", "None", boundTypeNames);
+    });
+    scene::IAnimatedMeshSceneNode* node = figure->getMeshNode();
+    ASSERT_NE(node, nullptr);
+    const u32 count = figure->getHardwareJointCount();
+    ASSERT_EQ(count, 9u);
+    auto handler = std::make_unique<EffectHandler>(device->get(), core::dimension2du(0, 0));
+    handler->hardwareSkinning = true;
+    effectHandler = handler.get();
+    auto* skinned = static_cast<scene::ISkinnedMesh*>(node->getMesh());
+    // A pose away from the bind pose, where every skinning matrix would be the identity; the
+    // joints' global matrices are built as the mesh is skinned for drawing.
+    const f32 frame = f32(skinned->getFrameCount() / 2);
+    node->setCurrentFrame(frame);
+    skinned->animateMesh(frame, 1.0f);
+    skinned->skinMesh();
+    figure->updateAnimation(true);
+    effectHandler = nullptr;
+    handler.reset();
+
+    const f32* table = figure->getJointTransforms();
+    ASSERT_NE(table, nullptr);
+    const core::array<scene::ISkinnedMesh::SJoint*>& joints = skinned->getAllJoints();
+    ASSERT_GE(joints.size(), count);
+    for (const u32 joint : {0u, count / 2, count - 1}) {
+        SCOPED_TRACE(joint);
+        const core::matrix4 skinning = joints[joint]->GlobalAnimatedMatrix * joints[joint]->GlobalInversedMatrix;
+        if (joint > 0) { // the root stays put; the others must be told apart from it
+            ASSERT_FALSE(skinning.isIdentity());
+        }
+        for (int row = 0; row < 3; ++row)
+            for (int column = 0; column < 4; ++column)
+                EXPECT_FLOAT_EQ(table[joint * 12 + row * 4 + column], skinning[column * 4 + row])
+                    << "row " << row << ", column " << column;
+    }
+    for (u32 slot = count * 12; slot < (count + 1) * 12; ++slot)
+        EXPECT_EQ(table[slot], 0.0f) << "one past the last joint, float " << slot;
+}
+
 // Asked to, a skinned object measures the box its animation sweeps through once, as it
 // loads: every frame's pose lies inside it, the mesh is culled by it, and the animation
 // keeps the frame loop the level gave it.

@@ -5,6 +5,7 @@
 #include "player/GameActions.h"
 #include "player/PlayerControls.h"
 #include "player/devices/GamepadDevice.h"
+#include "player/devices/JoystickDevice.h"
 #include "player/devices/KeyboardDevice.h"
 #include "player/devices/MouseDevice.h"
 
@@ -268,6 +269,43 @@ TEST_F(InputMappingTest, ReadMappingsTakeTheInstanceOfTheirPlayer) {
     EXPECT_NE(log.find("unknown device \"Steering Wheel\""), std::string::npos);
     ASSERT_EQ(own->mappings(GameAction::Limp).size(), 1u);
     EXPECT_EQ(own->mappings(GameAction::Limp)[0]->buttonIndex, irr::KEY_KEY_L);
+}
+
+// Controls made with a pad as their first device keep the other pad kind unbound (-1): the
+// joystick and the motion controller follow the secondary instance, the gamepad its own, and
+// the mouse the secondary one from 1 up (the system mouse, 0, below that).
+TEST_F(InputMappingTest, EachDeviceKindTakesTheInstanceOfTheFirstDeviceItFollows) {
+    startInput();
+    const std::string path = dir.file("pads.xml");
+    ASSERT_TRUE(test::writeFileBytes(
+        path, mappingFile("<ButtonMapping actionName=\"Limp\" deviceName=\"Joystick\" buttonIndex=\"1\"/>\n"
+                          "<ButtonMapping actionName=\"Limp\" deviceName=\"Move\" buttonIndex=\"1\"/>\n"
+                          "<ButtonMapping actionName=\"Limp\" deviceName=\"Gamepad\" buttonName=\"GAMEPAD_A\"/>\n"
+                          "<ButtonMapping actionName=\"Limp\" deviceName=\"Mouse\" buttonName=\"MOUSE_LEFT\"/>\n")));
+    const bool joystickFirst = true;
+    const struct Row {
+        bool joystickFirst;
+        int instance;
+        int joystick, move, gamepad, mouse;
+    } rows[] = {{joystickFirst, 2, 2, 2, -1, 2},  {joystickFirst, 1, 1, 1, -1, 1},
+                {joystickFirst, 0, 0, 0, -1, 0},  {!joystickFirst, 2, -1, -1, 2, 0},
+                {!joystickFirst, 1, -1, -1, 1, 0}, {!joystickFirst, 0, -1, -1, 0, 0}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(row.joystickFirst ? "joystick" : "gamepad") + " first, instance " +
+                     std::to_string(row.instance));
+        InputDevice* first = row.joystickFirst ? static_cast<InputDevice*>(input->getJoystick())
+                                               : static_cast<InputDevice*>(input->getGamepad());
+        ASSERT_NE(first, nullptr);
+        PlayerControls player(input.get(), 1, 0, row.instance, first);
+        player.clearMappings();
+        ASSERT_TRUE(player.readMappings(path));
+        const auto& limp = player.mappings(GameAction::Limp);
+        ASSERT_EQ(limp.size(), 4u);
+        EXPECT_EQ(limp[0]->instance, row.joystick);
+        EXPECT_EQ(limp[1]->instance, row.move);
+        EXPECT_EQ(limp[2]->instance, row.gamepad);
+        EXPECT_EQ(limp[3]->instance, row.mouse);
+    }
 }
 
 TEST_F(InputMappingTest, BrokenUserFileIsKeptAsideAndTheDefaultsWritten) {
