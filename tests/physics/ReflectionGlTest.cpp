@@ -3,6 +3,7 @@
 // PADDLESTONE_KEEP_SCREENSHOT=/path/shot.png keeps the picture (shot-reflection.png).
 #include "ShadedPhysicsGlFixture.h"
 
+#include "core/Globals.h"
 #include "render/EffectHandler.h"
 
 #include "support/GraphicsDriver.h"
