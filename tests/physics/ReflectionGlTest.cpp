@@ -1,73 +1,29 @@
 // A reflective physics object on the OpenGL driver under Xvfb: a mirror floor shows the
 // image of a red block standing above it, and the camera comes back unchanged from the pass.
 // PADDLESTONE_KEEP_SCREENSHOT=/path/shot.png keeps the picture (shot-reflection.png).
-#include "physics/objects/PhysicsObject.h"
-#include "physics/world/PhysicsManager.h"
+#include "ShadedPhysicsGlFixture.h"
 
 #include "core/Globals.h"
-#include "level/MeshGate.h"
 #include "render/EffectHandler.h"
-#include "render/RenderManagers.h"
-#include "render/RenderServices.h"
 
-#include "../render/RenderFixture.h"
 #include "support/GraphicsDriver.h"
-
-#include <gtest/gtest.h>
 
 using namespace irr;
 
 namespace {
 
-class ReflectionGlTest : public ::testing::Test, protected rendertest::RenderGlFixture {
+class ReflectionGlTest : public ShadedPhysicsGlFixture {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(openRendering(core::dimension2du(640, 480)));
-        EffectHandlerSetup setup;
-        setup.renderCallbacksEnabled = true;
-        startRendering(setup);
-        registerMeshGate(device->getSceneManager());
-        registerPhysicsObjectTypes();
-        physics = std::make_unique<PhysicsManager>();
-        physicsManager = physics.get();
-        ASSERT_TRUE(physics->init());
-    }
-    void TearDown() override {
-        device->getSceneManager()->clear();
-        physics.reset();
-        physicsManager = nullptr;
-        resetRenderServices();
-        closeRendering();
-    }
-    video::IImage* drawFrame(u32 timeMs, const char* suffix) {
-        device->getTimer()->setTime(timeMs);
-        device->run();
-        device->getSceneManager()->getRootSceneNode()->OnAnimate(timeMs);
-        video::IVideoDriver* driver = device->getVideoDriver();
-        driver->beginScene(true, true, video::SColor(255, 0, 0, 0));
-        effectHandler->runRenderCallbacks();
-        effectHandler->update(nullptr);
-        driver->endScene();
-        video::IImage* shot = driver->createScreenShot();
-        rendertest::keepScreenshot(driver, shot, suffix);
-        return shot;
-    }
     // A static mirror floor, held by the scene alone.
     PhysicsObject* addMirrorFloor() {
-        scene::ISceneManager* scene = device->getSceneManager();
-        auto* floor = new PhysicsObject(scene->getRootSceneNode(), scene, -1);
-        floor->drop();
-        io::IAttributes* a = device->getFileSystem()->createEmptyAttributes();
-        a->addString("Name", "Mirror");
-        a->addString("MeshFileName", "Content/Models/Props/Floor.obj");
-        a->addEnum("BoundType", "Mesh", boundTypeNames);
-        a->addEnum("PhysicsState", "Static", physicsStateNames);
-        a->addBool("IsReflective", true);
-        floor->deserializeAttributes(a);
-        a->drop();
-        return floor;
+        return addObject([](io::IAttributes* a) {
+            a->addString("Name", "Mirror");
+            a->addString("MeshFileName", "Content/Models/Props/Floor.obj");
+            a->addEnum("BoundType", "Mesh", boundTypeNames);
+            a->addEnum("PhysicsState", "Static", physicsStateNames);
+            a->addBool("IsReflective", true);
+        });
     }
-    std::unique_ptr<PhysicsManager> physics;
 };
 
 TEST_F(ReflectionGlTest, AMirrorFloorShowsTheBlockAboveIt) {

@@ -199,9 +199,10 @@ bool writeEffectImages(video::IVideoDriver* driver, const std::string& root) {
     // The dots of a vision cone's sight line (tinted by the particles' colours).
     ok = writeContentImage(driver, makeSoftDisc(driver, 32, video::SColor(255, 255, 255, 255)),
                            root + "Content/Particles/Vision.png") && ok;
-    // The collectible ties: every tie in a level wears the translucent ghost, the display
-    // shows its own design, and a burst of sparks marks its going.
-    ok = writePngBytesAs(driver, makeTieImage(driver, video::SColor(140, 200, 220, 255), video::SColor(110, 160, 190, 240)),
+    // The collectible ties: every tie in a level wears the translucent ghost (a blue deep
+    // enough to stand out against a pale floor or sky), the display shows its own design,
+    // and a burst of sparks marks its going.
+    ok = writePngBytesAs(driver, makeTieImage(driver, video::SColor(190, 70, 110, 210), video::SColor(160, 120, 160, 235)),
                          root + "Content/Models/Ties/GhostTie.dds") && ok;
     ok = writeContentImage(driver, makeTieImage(driver, video::SColor(255, 200, 40, 60), video::SColor(255, 250, 230, 120)),
                            root + "Content/Models/Ties/Tie_Stripes.png") && ok;

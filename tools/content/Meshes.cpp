@@ -85,7 +85,7 @@ std::string propsMtl() {
         const char* colour;
     } rows[] = {{"Ball", "0.85 0.25 0.2"}, {"Pill", "0.25 0.45 0.85"}, {"Rock", "0.55 0.55 0.5"},
                 {"Barrel", "0.3 0.7 0.35"}, {"Floor", "0.8 0.78 0.7"}, {"Cloth", "0.75 0.3 0.55"},
-                {"Pot", "0.75 0.45 0.25"}};
+                {"Pot", "0.75 0.45 0.25"}, {"Tie", "1 1 1"}};
     for (const auto& row : rows)
         out << "newmtl " << row.name << "\nKa 0.2 0.2 0.2\nKd " << row.colour
             << "\nKs 0.1 0.1 0.1\nNs 8\nd 1\nmap_Kd Content/Models/Editor/White.png\n";
@@ -212,6 +212,20 @@ std::string clothObj() {
             const int a = row * side + column + 1, b = a + 1, c = a + side + 1, d = a + side;
             out << "f " << a << '/' << a << ' ' << d << '/' << d << ' ' << c << '/' << c << ' ' << b << '/' << b << '\n';
         }
+    return out.str();
+}
+
+// A collectible tie: a card 1 wide and 2 high in the XY plane, centred on the origin, its
+// texture (the tie's outline, clear around it) over the whole card on both faces. Each face
+// has its own vertices and normal, so both are lit.
+std::string tieObj() {
+    std::ostringstream out;
+    objHeader(out, "Tie: a card 1 x 2 showing its texture on both faces, centred on the origin.", "Tie");
+    out << "v -0.5 1 0\nv 0.5 1 0\nv 0.5 -1 0\nv -0.5 -1 0\n";
+    out << "vt 0 1\nvt 1 1\nvt 1 0\nvt 0 0\n";
+    out << "vn 0 0 -1\nvn 0 0 1\n";
+    out << "f 4/4/1 3/3/1 2/2/1 1/1/1\n";
+    out << "f 1/1/2 2/2/2 3/3/2 4/4/2\n";
     return out.str();
 }
 
@@ -811,6 +825,7 @@ bool writeContentMeshes(const std::string& root) {
     ok = writeText(root + "Content/Models/Props/Rock.obj", rockObj()) && ok;
     ok = writeText(root + "Content/Models/Props/Floor.obj", floorObj()) && ok;
     ok = writeText(root + "Content/Models/Props/Cloth.obj", clothObj()) && ok;
+    ok = writeText(root + "Content/Models/Props/Tie.obj", tieObj()) && ok;
     // The character's mesh, and the animation source its profiles name (the same figure).
     const std::vector<char> character = characterB3d();
     ok = writeBytes(root + "Content/Models/Characters/Everyman1.b3d", character) && ok;

@@ -196,7 +196,8 @@ void main()
     if (material[0] > 0.5)
         base *= texture2D(diffuseSampler, gl_TexCoord[0].xy);
     vec3 lit = vec3(1.0);
-    vec3 normal = normalize(worldNormal);
+    // A face seen from behind (cloth is drawn from both sides) is lit as the side it shows.
+    vec3 normal = normalize(worldNormal) * (gl_FrontFacing ? 1.0 : -1.0);
     if (mLightingEnabled > 0.5) {
         lit = cinfo.mAmbientLightColor.rgb;
         // The sun (the first directional light) is the one the shadow maps are drawn for.

@@ -27,6 +27,9 @@ void PhysicsObject::buildCloth(scene::IMesh* mesh, const phys::Transform& pose, 
         copy->drop();
         meshNode->setMesh(animated);
         animated->drop();
+        // Cloth is seen from both sides: neither side is culled (the lit shader lights the
+        // side it shows).
+        meshNode->setMaterialFlag(video::EMF_BACK_FACE_CULLING, false);
         updateClothMesh();
     }
 }
@@ -99,8 +102,12 @@ void PhysicsObject::updateClothMesh() {
         core::vector3df position = b.clothPositions[i];
         inverse.transformVect(position);
         vertex->Pos = position;
-        // World-space normals, as the cloth gives them.
-        vertex->Normal = b.clothNormals[i];
+        // The cloth gives world-space normals; drawing turns them by the node's transformation,
+        // so they are stored turned back into the node's frame (a turned banner would
+        // otherwise be lit as if turned twice).
+        core::vector3df normal = b.clothNormals[i];
+        inverse.rotateVect(normal);
+        vertex->Normal = normal.normalize();
     }
     buffer->recalculateBoundingBox();
     buffer->setDirty(scene::EBT_VERTEX_AND_INDEX);
