@@ -16,6 +16,8 @@
 #include "triggers/TriggerRegistration.h"
 #include "triggers/TriggerRunBudget.h"
 #include "triggers/actions/TriggerActionRegistration.h"
+#include "support/FuzzOptions.h"
+#include "support/FuzzWatch.h"
 
 #include <irrlicht.h>
 
@@ -35,27 +37,22 @@ class ClassFuzzTest : public test::HostileFilesFixture {
 protected:
     void SetUp() override {
         HostileFilesFixture::SetUp();
-        random.seed(seed());
-    }
-
-    static double budgetSeconds() {
-        const char* text = std::getenv("PADDLESTONE_FUZZ_SECONDS");
-        const double seconds = text ? std::atof(text) : 0.0;
-        return seconds > 0.0 ? seconds : 2.0;
-    }
-    static unsigned seed() {
-        const char* text = std::getenv("PADDLESTONE_FUZZ_SEED");
-        return text ? static_cast<unsigned>(std::strtoul(text, nullptr, 10)) : 20150301u;
+        random.seed(test::fuzzSeed());
     }
 
     // Runs the round until the budget is spent, at least twice; the number of rounds run.
+    // Each round is one input under the time limit of one (support/FuzzWatch.h).
     int runFor(const std::function<void(int round)>& round) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(budgetSeconds());
+        const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(test::fuzzSeconds(2.0));
+        const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        test::FuzzWatch watch;
         int rounds = 0;
         // The first two rounds run whatever the budget: tests steer them to each side of a bound,
         // so both sides are taken however slow the machine is.
         while ((rounds < 2 || std::chrono::steady_clock::now() < end) && !HasFatalFailure()) {
+            watch.begin(name + " round " + std::to_string(rounds) + " of seed " + std::to_string(test::fuzzSeed()));
             round(rounds++);
+            watch.end();
             if (log.lines.size() > 1000)
                 log.lines.clear();
         }
@@ -314,3 +311,4 @@ TEST_F(ClassFuzzTest, RandomContentTablesStayWithinTheirBounds) {
     });
     EXPECT_GT(rounds, 0);
 }
+

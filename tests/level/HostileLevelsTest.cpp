@@ -11,6 +11,7 @@
 #include "level/LevelHooks.h"
 #include "level/SplineObject.h"
 #include "screens/levels/WorkshopLevels.h"
+#include "support/FuzzWatch.h"
 
 #include <irrlicht.h>
 
@@ -464,15 +465,19 @@ protected:
         std::mt19937 random(seed() + (binary ? 1u : 0u));
         const int count = iterations();
         int loaded = 0;
+        test::FuzzWatch watch;
         for (int i = 0; i < count; ++i) {
             std::string bytes = mutate(seeds[static_cast<std::size_t>(i) % seeds.size()], binary ? 20 : 0, random);
             if (binary && i % 8 != 0)
                 sealBinary(bytes);
             write(fileName, bytes);
+            watch.begin(std::string(fileName) + " mutation " + std::to_string(i) + " of seed " +
+                        std::to_string(seed()));
             scene::ISceneNode* parent = smgr()->addEmptySceneNode();
             SceneLoader loader(smgr());
             loaded += loader.load(fileName, parent) ? 1 : 0;
             parent->remove();
+            watch.end();
             if (log.lines.size() > 1000)
                 log.lines.clear();
         }
