@@ -34,21 +34,30 @@ std::string littleEndian(u32 v) {
     return bytes;
 }
 
-// A binary level of one node of `typeName` whose attribute block claims `count` attributes
-// and holds the bytes given, as the format lays it out (level/LevelFile.h). The name table is
-// the type name (index 0) and then `names`.
-std::string binaryLevelWithBlock(const std::string& typeName, const std::vector<std::string>& names, u32 count,
-                                 const std::string& attributes) {
+// A binary level of nodes of `typeName`, one for each attribute block: the count it claims and
+// the bytes it holds, as the format lays them out (level/LevelFile.h). The name table is the
+// type name (index 0) and then `names`.
+using BinaryBlock = std::pair<u32, std::string>;
+std::string binaryLevelWithBlocks(const std::string& typeName, const std::vector<std::string>& names,
+                                  const std::vector<BinaryBlock>& blocks) {
     std::string payload = littleEndian(static_cast<u32>(names.size() + 1)) +
                           littleEndian(static_cast<u32>(typeName.size())) + typeName;
     for (const std::string& text : names)
         payload += littleEndian(static_cast<u32>(text.size())) + text;
     payload += littleEndian(0) + littleEndian(0) + littleEndian(0); // the scene: attributes, materials, animators
-    payload += littleEndian(1) + littleEndian(0);                   // one child, its type name
-    payload += littleEndian(count) + attributes;
-    payload += littleEndian(0) + littleEndian(0) + littleEndian(0); // materials, animators, children
-    return std::string("PSLV\x01\x00\x00\x00", 8) + littleEndian(1) + littleEndian(static_cast<u32>(payload.size())) +
+    payload += littleEndian(static_cast<u32>(blocks.size()));       // its children
+    for (const auto& [count, attributes] : blocks) {
+        payload += littleEndian(0) + littleEndian(count) + attributes; // type name, attribute block
+        payload += littleEndian(0) + littleEndian(0) + littleEndian(0); // materials, animators, children
+    }
+    return std::string("PSLV\x01\x00\x00\x00", 8) + littleEndian(static_cast<u32>(blocks.size())) +
+           littleEndian(static_cast<u32>(payload.size())) +
            littleEndian(binaryLevelChecksum(payload.data(), payload.size())) + payload;
+}
+
+std::string binaryLevelWithBlock(const std::string& typeName, const std::vector<std::string>& names, u32 count,
+                                 const std::string& attributes) {
+    return binaryLevelWithBlocks(typeName, names, {{count, attributes}});
 }
 
 // One attribute of the given type byte and value bytes.
@@ -141,6 +150,23 @@ TEST_F(HostileLevelsTest, BinaryAttributeBlocksCostAtMostABoundOfTheirBytes) {
             EXPECT_EQ(linesContaining(std::string("Block.irrblvl: ") + c.refusal), 1u);
         }
     }
+
+    // Blocks of ever new layouts fill the reader's cache of attribute containers past its
+    // 16 MB (half a megabyte each) and it starts afresh: every node still gets its own values.
+    std::vector<std::string> names = {"Id"};
+    std::vector<BinaryBlock> blocks;
+    for (u32 n = 0; n < 40; ++n) {
+        names.push_back("K" + std::to_string(n));
+        std::string bytes = static_cast<char>(io::EAT_INT) + littleEndian(1) + littleEndian(100 + n);
+        for (u32 k = 1; k < 4096; ++k)
+            bytes += static_cast<char>(io::EAT_INT) + littleEndian(2 + n) + littleEndian(k);
+        blocks.emplace_back(4096, bytes);
+    }
+    manager->unloadLevel();
+    write("Layouts.irrblvl", binaryLevelWithBlocks("LevelObject", names, blocks));
+    ASSERT_TRUE(manager->loadLevel("Layouts.irrblvl"));
+    for (s32 id = 100; id < 140; ++id)
+        EXPECT_TRUE(manager->holdsID(id)) << id;
 }
 
 // --- nesting -----------------------------------------------------------------------------------
