@@ -157,7 +157,9 @@ TEST_F(SettingsFuzzTest, TheGameRunsWithRandomMixesOfHostileValues) {
     const std::span<const SettingDefinition> table = settingDefinitions();
     const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(test::fuzzSeconds(10.0));
     int runs = 0;
-    test::FuzzWatch watch;
+    // One input is a whole game started, run for five frames and shut down: three times the
+    // time of a file. (The slowest mix, a screen 16,384 pixels high, takes about 6 s.)
+    test::FuzzWatch watch(3 * test::fuzzInputSeconds());
     while (runs == 0 || std::chrono::steady_clock::now() < end) {
         std::vector<std::pair<const SettingDefinition*, std::string>> entries;
         std::string mix;

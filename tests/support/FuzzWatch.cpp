@@ -33,7 +33,7 @@ void nameRunningInput() {
 double fuzzInputSeconds() {
     const char* text = std::getenv("PADDLESTONE_FUZZ_INPUT_SECONDS");
     const double seconds = text ? std::atof(text) : 0.0;
-    return seconds > 0.0 ? seconds : 5.0;
+    return seconds > 0.0 ? seconds : 10.0;
 }
 
 FuzzWatch::FuzzWatch(double secondsPerInput) : limit(secondsPerInput) {

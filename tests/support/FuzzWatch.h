@@ -8,8 +8,8 @@
 
 namespace test {
 
-// The time one fuzz input may take (PADDLESTONE_FUZZ_INPUT_SECONDS, 5 s by default): far
-// beyond what any input of the fuzz tests needs under the sanitizers on a busy machine.
+// The time one fuzz input may take (PADDLESTONE_FUZZ_INPUT_SECONDS, 10 s by default): more
+// than ten times what the slowest file input takes under the sanitizers on a busy machine.
 double fuzzInputSeconds();
 
 // Watches a fuzz test's inputs one at a time. The test names each input before it runs it
