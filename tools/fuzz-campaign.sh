@@ -20,6 +20,7 @@ echo "Fuzzing with $iterations mutations per format and $seconds s per content c
 cd "$work"
 PADDLESTONE_SOURCE_DIR="$OLDPWD" PADDLESTONE_FUZZ_ITERATIONS="$iterations" PADDLESTONE_FUZZ_SEED="$seed" \
   PADDLESTONE_FUZZ_SECONDS="$seconds" \
-  ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ASAN_OPTIONS="detect_leaks=1:$(cat "$OLDPWD/tests/support/fuzz-asan-caps")" \
+  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   LSAN_OPTIONS="suppressions=$OLDPWD/tests/lsan.supp:print_suppressions=0" \
   "$OLDPWD/$binary" --gtest_filter="$filter"

@@ -14,6 +14,7 @@ seconds=${1:-600}
 seed=${2:-$RANDOM}
 echo "Fuzzing the settings for $seconds s, seed $seed"
 PADDLESTONE_FUZZ_SECONDS="$seconds" PADDLESTONE_FUZZ_SEED="$seed" \
+  ASAN_OPTIONS="$(cat tests/support/fuzz-asan-caps)" \
   UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
   LSAN_OPTIONS="suppressions=$PWD/tests/lsan.supp:print_suppressions=0" \
   "$binary" --gtest_filter='SettingsFuzzTest.*'

@@ -229,8 +229,8 @@ void GUIImage::deserializeAttributes(io::IAttributes* in, io::SAttributeReadWrit
         if (OverrideTextureFPS) {
             if (in->existsAttribute("TextureFPS"))
                 TextureFPS = in->getAttributeAsFloat("TextureFPS");
-            if (TextureFPS != 0.0f && SpriteAnim)
-                SpriteAnim->setFrameTime(1.0f / TextureFPS);
+            if (SpriteAnim)
+                SpriteAnim->setFramesPerSecond(TextureFPS, animPath.c_str(), "TextureFPS");
         }
     }
 }

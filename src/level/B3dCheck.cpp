@@ -1,5 +1,7 @@
 #include "level/B3dCheck.h"
 
+#include "core/ReadLimits.h"
+
 #include <cmath>
 #include <cstdint>
 #include <cstring>
@@ -76,7 +78,7 @@ private:
         at += 4;
         std::int32_t length = 0;
         readInt(at, end, length);
-        if (length < 0 || static_cast<std::size_t>(length) > end - at)
+        if (length < 0 || !countFits(static_cast<std::uint64_t>(length), 1, end - at))
             return fail(std::string("the chunk \"") + printable(tag) + "\" is larger than its parent");
         bodyEnd = at + static_cast<std::size_t>(length);
         return true;

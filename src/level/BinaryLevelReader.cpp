@@ -1,6 +1,7 @@
 #include "level/BinaryLevelFormat.h"
 #include "level/LevelFile.h"
 
+#include "core/ReadLimits.h"
 #include "core/Utf8.h"
 
 #include <cstring>
@@ -26,6 +27,7 @@ public:
 
     bool ok() const { return error == nullptr; }
     std::size_t left() const { return size - pos; }
+    std::size_t position() const { return pos; }
     void fail(const char* reason) {
         if (!error)
             error = reason;
@@ -54,10 +56,11 @@ public:
         std::memcpy(&v, &bits, sizeof(v));
         return v;
     }
-    // A count of items that take at least `minItemSize` bytes each.
+    // A count of items that take at least `minItemSize` bytes each, refused unless they fit in
+    // the bytes left (the readers' rule, core/ReadLimits.h).
     u32 count(std::size_t minItemSize) {
         const u32 n = u32v();
-        if (ok() && static_cast<std::size_t>(n) * minItemSize > left())
+        if (ok() && !countFits(n, minItemSize, left()))
             fail("a count exceeds the bytes left");
         return ok() ? n : 0;
     }
@@ -119,6 +122,7 @@ public:
         return r.ok() ? i : 0;
     }
     const c8* operator[](u32 i) const { return names[i].c_str(); }
+    std::size_t length(u32 i) const { return names[i].size(); }
 
 private:
     std::vector<std::string> names;
@@ -141,18 +145,30 @@ struct DecodedAttribute {
 struct DecodedBlock {
     std::vector<DecodedAttribute> entries;
     u32 count = 0;
+    // What decoding the block and filling an engine container with it make beyond the
+    // block's own bytes: copies of the names its attributes refer to (their own, enumeration
+    // values and literals) and a string for every item of its text arrays.
+    std::uint64_t madeBytes = 0;
 };
+
+// More attributes in one block than any object of the game has (the largest have about a
+// hundred): the decoded block and the engine's container cost far more per attribute than
+// the file does.
+constexpr u32 maxBlockAttributes = 4096;
+// A text array's item as a string in the decoded block and again in the container.
+constexpr std::uint64_t madeBytesPerArrayItem = 128;
 
 void readFloats(Reader& r, f32* out, int n) {
     for (int k = 0; k < n; ++k)
         out[k] = r.f32v();
 }
 
-void decodeAttribute(Reader& r, const Names& names, DecodedAttribute& a) {
+void decodeAttribute(Reader& r, const Names& names, DecodedAttribute& a, std::uint64_t& madeBytes) {
     a.type = r.u8v();
     a.name = names.index(r);
     if (!r.ok())
         return;
+    madeBytes += names.length(a.name);
     switch (a.type) {
     case io::EAT_INT:
     case io::EAT_COLOR:
@@ -175,8 +191,11 @@ void decodeAttribute(Reader& r, const Names& names, DecodedAttribute& a) {
         for (u32 k = 0; k < count && r.ok(); ++k)
             a.literals.push_back(names.index(r));
         a.literalTable.clear();
-        for (u32 literal : a.literals)
+        madeBytes += names.length(a.enumValue);
+        for (u32 literal : a.literals) {
             a.literalTable.push_back(names[literal]);
+            madeBytes += names.length(literal);
+        }
         a.literalTable.push_back(nullptr);
         break;
     }
@@ -214,6 +233,7 @@ void decodeAttribute(Reader& r, const Names& names, DecodedAttribute& a) {
     case io::EAT_STRINGWARRAY: {
         const u32 count = r.count(4);
         a.items.clear(); // set_used would leave the old texts undestroyed
+        madeBytes += count * madeBytesPerArrayItem;
         for (u32 k = 0; k < count && r.ok(); ++k) {
             a.items.push_back(core::stringw());
             r.wide(a.items.getLast());
@@ -232,12 +252,22 @@ void decodeAttribute(Reader& r, const Names& names, DecodedAttribute& a) {
 }
 
 void decodeBlock(Reader& r, const Names& names, DecodedBlock& block) {
+    const std::size_t start = r.position();
     // Every attribute takes at least a type byte and a name.
-    block.count = r.count(5);
+    const u32 count = r.count(5);
+    static_assert(maxBlockAttributes == 4096, "the reason below names the bound");
+    if (r.ok() && count > maxBlockAttributes)
+        r.fail("an attribute block holds more than 4096 attributes");
+    block.count = r.ok() ? count : 0;
     if (block.entries.size() < block.count)
         block.entries.resize(block.count);
+    block.madeBytes = 0;
     for (u32 i = 0; i < block.count && r.ok(); ++i)
-        decodeAttribute(r, names, block.entries[i]);
+        decodeAttribute(r, names, block.entries[i], block.madeBytes);
+    // A name is stored once and referred to by four bytes: a block that refers to long names
+    // over and over would have the engine copy them without end.
+    if (r.ok() && !expansionFits(block.madeBytes, r.position() - start))
+        r.fail("an attribute block would take more than 16 times its size");
 }
 
 // The engine's containers ignore a new value for these types once the attribute exists.
@@ -413,8 +443,7 @@ public:
     ContainerCache(io::IFileSystem* fileSystem, video::IVideoDriver* driver)
         : fileSystem(fileSystem), driver(driver) {}
     ~ContainerCache() {
-        for (auto& entry : entries)
-            entry.second.container->drop();
+        clear();
         if (transient)
             transient->drop();
     }
@@ -445,12 +474,19 @@ public:
         // A reader that kept the container may not see it change under its hands.
         if (it != entries.end() && it->second.container->getReferenceCount() != 1) {
             it->second.container->drop();
+            cachedBytes -= it->second.cost;
             entries.erase(it);
             it = entries.end();
         }
         if (it == entries.end()) {
+            // A file of ever new layouts would fill the cache without end: past its bound it
+            // starts afresh (readers that kept a container keep it).
+            const std::uint64_t cost = block.count * madeBytesPerAttribute + block.madeBytes;
+            if (cachedBytes + cost > maxCachedBytes)
+                clear();
             io::IAttributes* c = makeContainer(fileSystem, driver, block, names);
-            entries.emplace(std::move(hashKey), Entry{c});
+            entries.emplace(std::move(hashKey), Entry{c, cost});
+            cachedBytes += cost;
             return c;
         }
         io::IAttributes* c = it->second.container;
@@ -460,13 +496,26 @@ public:
     }
 
 private:
+    // An engine attribute object with its name, beside the copies the block counts itself.
+    static constexpr std::uint64_t madeBytesPerAttribute = 128;
+    static constexpr std::uint64_t maxCachedBytes = 16u * 1024u * 1024u;
+
+    void clear() {
+        for (auto& entry : entries)
+            entry.second.container->drop();
+        entries.clear();
+        cachedBytes = 0;
+    }
+
     struct Entry {
         io::IAttributes* container;
+        std::uint64_t cost;
     };
     io::IFileSystem* fileSystem;
     video::IVideoDriver* driver;
     std::unordered_map<std::string, Entry> entries;
     std::vector<u32> key;
+    std::uint64_t cachedBytes = 0;
     io::IAttributes* transient =
         nullptr; // a container that cannot be refilled, kept until the next block
 };

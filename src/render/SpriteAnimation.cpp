@@ -1,7 +1,9 @@
 #include "render/SpriteAnimation.h"
 
 #include "core/Globals.h"
+#include "core/ImageGate.h"
 #include "core/Log.h"
+#include "core/ReadLimits.h"
 #include "core/XmlFile.h"
 #include "level/ResourceCaches.h"
 
@@ -11,8 +13,14 @@
 #include <ITexture.h>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <initializer_list>
+#include <string>
 
 using namespace irr;
 
@@ -37,6 +45,36 @@ core::stringc spriteAttribute(io::IXMLReader* reader, const wchar_t* attribute) 
 
 s32 spriteIntAttribute(io::IXMLReader* reader, const wchar_t* attribute) {
     return reader->getAttributeValue(attribute) ? reader->getAttributeValueAsInt(attribute) : 0;
+}
+
+// Whether each place or size lies within the largest image the game reads.
+bool withinAnImage(std::initializer_list<s32> values) {
+    for (const s32 value : values)
+        if (value < 0 || static_cast<u32>(value) > maxImageSide)
+            return false;
+    return true;
+}
+
+// The cells of the animation's sheet, columns times rows (none for a cell without a size).
+u64 sheetCells(const SpriteAnimation& animation) {
+    const auto along = [](s32 side, s32 cell) -> u64 { return cell <= 0 ? 0 : static_cast<u64>(side / cell); };
+    return along(animation.overallWidth, animation.width) * along(animation.overallHeight, animation.height);
+}
+
+// The cells of a "frameList" text: numbers between commas, empty parts passed over, a part
+// that is not a number read as 0. Read in place: a list of a million cells makes no million
+// strings first.
+void readFrameList(const c8* text, core::array<s32>& frames) {
+    while (*text) {
+        const c8* end = std::strchr(text, ',');
+        if (!end)
+            end = text + std::strlen(text);
+        if (end != text) {
+            const long cell = std::strtol(text, nullptr, 10);
+            frames.push_back(static_cast<s32>(std::clamp<long>(cell, INT32_MIN, INT32_MAX)));
+        }
+        text = *end ? end + 1 : end;
+    }
 }
 
 io::IXMLReader* openSpriteFile(const io::path& path) {
@@ -107,12 +145,20 @@ void SpriteAnimation::setTexture(video::ITexture* newTexture) {
 }
 
 void SpriteAnimation::update(f32 seconds) {
-    if (duration == 0.0f || !playing)
+    // A duration below 0 or not a number (a frame time set by hand) stands still.
+    if (!(duration > 0.0f) || !playing || !std::isfinite(seconds))
         return;
     const f32 step = reversed ? -seconds : seconds;
     if (looping) {
         time += step;
+        // Many periods in one step are taken at once: subtracting a period that lies below the
+        // precision of the time would never end. One or two periods subtract exactly.
         if (!reversed && time > duration) {
+            if (time > 2.0f * duration) {
+                time = std::fmod(time, duration);
+                if (time == 0.0f)
+                    time = duration;
+            }
             while (time > duration) {
                 time -= duration;
                 if (time < 0.0f)
@@ -120,6 +166,11 @@ void SpriteAnimation::update(f32 seconds) {
             }
             finished.invoke();
         } else if (reversed && time < 0.0f) {
+            if (time < -duration) {
+                time = std::fmod(time, duration);
+                if (time == 0.0f)
+                    time = 0.0f; // not -0
+            }
             while (time < 0.0f) {
                 time += duration;
                 if (time > duration)
@@ -149,6 +200,26 @@ void SpriteAnimation::setFrameTime(f32 seconds) {
     }
     duration = frames * (frameTime == 0.0f ? spriteZeroFrameTime : frameTime);
     time = 0.0f;
+}
+
+void SpriteAnimation::setFramesPerSecond(f32 framesPerSecond, const char* file, const char* key) {
+    if (framesPerSecond == 0.0f)
+        return;
+    const std::string who = std::string(logWarningPrefix) + "Sprite animation \"" + escapeLogText(file ? file : "") +
+                            "\": " + (key ? key : "") + " ";
+    char given[32];
+    std::snprintf(given, sizeof(given), "%g", static_cast<double>(framesPerSecond));
+    if (!(framesPerSecond > 0.0f)) {
+        logMessage(who + given + " refused; it keeps its own frame time", ELL_WARNING);
+        return;
+    }
+    const f32 rate = std::clamp(framesPerSecond, minFramesPerSecond, maxFramesPerSecond);
+    if (rate != framesPerSecond) {
+        char kept[32];
+        std::snprintf(kept, sizeof(kept), "%g", static_cast<double>(rate));
+        logMessage(who + given + " clamped to " + kept + " (allowed 0.001 to 1000)", ELL_WARNING);
+    }
+    setFrameTime(1.0f / rate);
 }
 
 s32 SpriteAnimation::getCurrentCell() const {
@@ -254,6 +325,15 @@ bool loadTextureAnimation(SpriteAnimation& animation, const io::path& path) {
     reader->drop();
 
     const core::recti item = atlas.findSprite(itemName);
+    // The sheet lies inside one image: its place and size, its cells' size and the atlas
+    // item's place and size each within the largest image the game reads (so that no sum of
+    // them passes what a number holds). Anything else cannot be.
+    if (!withinAnImage({animation.x, animation.y, animation.width, animation.height, animation.overallWidth,
+                        animation.overallHeight, item.UpperLeftCorner.X, item.UpperLeftCorner.Y,
+                        item.LowerRightCorner.X, item.LowerRightCorner.Y})) {
+        logMessagePair("Texture animation sheet outside any image:", path.c_str());
+        return false;
+    }
     animation.x += item.UpperLeftCorner.X;
     animation.y += item.UpperLeftCorner.Y;
     animation.itemX = item.UpperLeftCorner.X;
@@ -266,7 +346,15 @@ bool loadTextureAnimation(SpriteAnimation& animation, const io::path& path) {
         animation.columns = animation.overallWidth / animation.width;
     if (animation.height != 0)
         animation.rows = animation.overallHeight / animation.height;
-    if (animation.rows * animation.columns < animation.frameCount) {
+    // The frames must fit in the cells of the sheet, and a listed frame name one of them (or
+    // be 0, not a number): anything else cannot be, and is refused before a frame is listed.
+    const u64 cells = sheetCells(animation);
+    core::array<s32> listed;
+    readFrameList(frameListText.c_str(), listed);
+    bool listFits = true;
+    for (u32 i = 0; i < listed.size(); ++i)
+        listFits = listFits && listed[i] >= 0 && static_cast<u64>(listed[i]) <= cells;
+    if (animation.frameCount < 0 || !countFits(static_cast<u64>(animation.frameCount), 1, cells) || !listFits) {
         logMessagePair("Texture animation frame count incorrect:", path.c_str());
         return false;
     }
@@ -279,16 +367,17 @@ bool loadTextureAnimation(SpriteAnimation& animation, const io::path& path) {
         loadTextureAtlas(fallback, spriteFallbackAtlas);
         animation.setTexture(fallback.texture);
         const core::recti again = fallback.findSprite(itemName);
+        if (!withinAnImage({again.UpperLeftCorner.X, again.UpperLeftCorner.Y})) {
+            logMessagePair("Texture animation sheet outside any image:", path.c_str());
+            return false;
+        }
         animation.x += again.UpperLeftCorner.X;
         animation.y += again.UpperLeftCorner.Y;
     }
 
     animation.frameList.clear();
-    if (!frameListText.empty()) {
-        core::array<core::stringc> parts;
-        frameListText.split(parts, ",");
-        for (u32 i = 0; i < parts.size(); ++i)
-            animation.frameList.push_back(std::atoi(parts[i].c_str()));
+    if (!listed.empty()) {
+        animation.frameList = listed;
     } else {
         for (s32 cell = 1; cell <= animation.frameCount; ++cell)
             animation.frameList.push_back(cell);

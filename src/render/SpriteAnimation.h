@@ -48,6 +48,14 @@ public:
     void update(irr::f32 seconds);
     // Seconds per frame, keeping the relative position; 0 keeps the frame time and rewinds.
     void setFrameTime(irr::f32 seconds);
+    // The rate a file gives under `key` (an animator's "FramesPerSecond", a layout image's
+    // "TextureFPS"), for the animation of `file`: 0 keeps the animation's own frame time; a
+    // negative rate or one that is not a number is refused, and one outside
+    // minFramesPerSecond..maxFramesPerSecond is clamped into it, each with one warning line.
+    // Such a rate would otherwise stop the animation on its first frame, or the game with it.
+    void setFramesPerSecond(irr::f32 framesPerSecond, const char* file, const char* key);
+    static constexpr irr::f32 minFramesPerSecond = 0.001f; // a frame in about 17 minutes
+    static constexpr irr::f32 maxFramesPerSecond = 1000.0f;
     // The grid cell (0-based) shown at the current time.
     irr::s32 getCurrentCell() const;
     // Texture coordinates of the current frame; all zeros without a texture.

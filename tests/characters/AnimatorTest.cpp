@@ -31,6 +31,7 @@
 #include <algorithm>
 #include <cmath>
 #include <memory>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -397,6 +398,26 @@ TEST_F(AnimatorTest, TextureCoordinatesScrollAndSpriteFramesReachBillboards) {
     EXPECT_FLOAT_EQ(corners[0].TCoords.X, frame.LowerRightCorner.X);
     EXPECT_FLOAT_EQ(corners[0].TCoords.Y, frame.LowerRightCorner.Y);
     EXPECT_FLOAT_EQ(corners[2].TCoords.X, frame.UpperLeftCorner.X);
+}
+
+// Frame rates that used to stop a looping sprite on its first frame, and the game with it:
+// refused (the file's own rate kept) or clamped, and the sprite plays on.
+TEST_F(AnimatorTest, ASpriteAtAHostileFrameRatePlaysOn) {
+    for (const auto& [rate, frameTime] : {std::pair{-1.0f, 0.0167f}, std::pair{1e12f, 0.001f}}) {
+        auto* billboard = static_cast<BillboardObject*>(smgr()->addSceneNode("BillboardObject", root()));
+        auto* sprite = static_cast<AnimateTextureAnimator*>(makeAnimator("animateTexture", billboard, [&](Attributes* a) {
+            a->addString("AnimFilePath", "Content/Screens/Animations/Pulse.xml");
+            a->addFloat("FramesPerSecond", rate);
+            a->addBool("Loop", true);
+        }));
+        EXPECT_FLOAT_EQ(sprite->sprite.frameTime, frameTime) << rate;
+        std::set<s32> cells;
+        for (int i = 0; i < 8; ++i) {
+            run(0.0123f, 1);
+            cells.insert(sprite->sprite.getCurrentCell());
+        }
+        EXPECT_GT(cells.size(), 1u) << rate;
+    }
 }
 
 TEST_F(AnimatorTest, TheFrameAnimatorSetsTheRangeOnceAndBonesCarryAttachedNodes) {

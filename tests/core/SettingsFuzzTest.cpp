@@ -11,6 +11,7 @@
 #include "core/SettingsTable.h"
 #include "core/app/GameApplication.h"
 #include "support/FuzzOptions.h"
+#include "support/FuzzWatch.h"
 
 #include <irrlicht.h>
 
@@ -116,8 +117,10 @@ protected:
 TEST_F(SettingsFuzzTest, EveryKeyTakesEveryHostileValueInItsRange) {
     const std::string path = dir.file("Fuzz.xml");
     const std::span<const SettingDefinition> table = settingDefinitions();
+    test::FuzzWatch watch;
     for (const std::string& value : hostileValues()) {
         const std::string shown = value.substr(0, 20);
+        watch.begin("every key = \"" + shown + "\"");
         std::vector<std::pair<const SettingDefinition*, std::string>> entries;
         for (const SettingDefinition& definition : table)
             entries.emplace_back(&definition, value);
@@ -142,6 +145,7 @@ TEST_F(SettingsFuzzTest, EveryKeyTakesEveryHostileValueInItsRange) {
         GameSettings again(path);
         EXPECT_TRUE(load(again).empty()) << shown;
         gameSettings = nullptr;
+        watch.end();
     }
 }
 
@@ -153,6 +157,9 @@ TEST_F(SettingsFuzzTest, TheGameRunsWithRandomMixesOfHostileValues) {
     const std::span<const SettingDefinition> table = settingDefinitions();
     const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(test::fuzzSeconds(10.0));
     int runs = 0;
+    // One input is a whole game started, run for five frames and shut down: three times the
+    // time of a file. (The slowest mix, a screen 16,384 pixels high, takes about 6 s.)
+    test::FuzzWatch watch(3 * test::fuzzInputSeconds());
     while (runs == 0 || std::chrono::steady_clock::now() < end) {
         std::vector<std::pair<const SettingDefinition*, std::string>> entries;
         std::string mix;
@@ -167,6 +174,7 @@ TEST_F(SettingsFuzzTest, TheGameRunsWithRandomMixesOfHostileValues) {
         entries.emplace_back(findSettingDefinition("Graphics_Vsync"), "false");
         ASSERT_TRUE(test::writeFileBytes("PaddlestoneConfig.xml", settingsFileWith(entries)));
         ++runs;
+        watch.begin("the game with " + mix);
 
         GameApplication game;
         ASSERT_TRUE(game.startUp()) << mix;
@@ -188,6 +196,7 @@ TEST_F(SettingsFuzzTest, TheGameRunsWithRandomMixesOfHostileValues) {
         EXPECT_EQ(probe.updates, 5) << mix;
         EXPECT_EQ(logLines().back(), "Shutting down.") << mix;
         resetProgramFlags();
+        watch.end();
     }
     RecordProperty("runs", runs);
 }

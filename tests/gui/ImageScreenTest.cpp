@@ -215,6 +215,13 @@ TEST_F(ImageScreenTest, AnimationFrameRateFromTheLayout) {
     in->setAttribute("TextureFPS", 20.0f);
     other->deserializeAttributes(in);
     EXPECT_FLOAT_EQ(other->getSpriteAnimation()->frameTime, 0.05f);
+
+    // A rate no animation plays at is refused with its line, and the file's kept.
+    GUIImage* backwards = makeImage();
+    in->setAttribute("TextureFPS", -1.0f);
+    backwards->deserializeAttributes(in);
+    EXPECT_FLOAT_EQ(backwards->getSpriteAnimation()->frameTime, fromFile.frameTime);
+    EXPECT_TRUE(log.contains("TextureFPS -1 refused; it keeps its own frame time"));
 }
 
 TEST_F(ImageScreenTest, SameAnimationPathIsNotLoadedAgain) {

@@ -13,13 +13,19 @@
 #include "gui/GUIElementFactory.h"
 #include "gui/GuiLayout.h"
 #include "gui/hud/GUINotification.h"
+#include "level/SaveManager.h"
+#include "render/SpriteAnimation.h"
 #include "triggers/TriggerRegistration.h"
 #include "triggers/TriggerRunBudget.h"
 #include "triggers/actions/TriggerActionRegistration.h"
+#include "support/FuzzOptions.h"
+#include "support/FuzzWatch.h"
 
 #include <irrlicht.h>
 
+#include <algorithm>
 #include <chrono>
+#include <ctime>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -35,27 +41,22 @@ class ClassFuzzTest : public test::HostileFilesFixture {
 protected:
     void SetUp() override {
         HostileFilesFixture::SetUp();
-        random.seed(seed());
-    }
-
-    static double budgetSeconds() {
-        const char* text = std::getenv("PADDLESTONE_FUZZ_SECONDS");
-        const double seconds = text ? std::atof(text) : 0.0;
-        return seconds > 0.0 ? seconds : 2.0;
-    }
-    static unsigned seed() {
-        const char* text = std::getenv("PADDLESTONE_FUZZ_SEED");
-        return text ? static_cast<unsigned>(std::strtoul(text, nullptr, 10)) : 20150301u;
+        random.seed(test::fuzzSeed());
     }
 
     // Runs the round until the budget is spent, at least twice; the number of rounds run.
+    // Each round is one input under the time limit of one (support/FuzzWatch.h).
     int runFor(const std::function<void(int round)>& round) {
-        const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(budgetSeconds());
+        const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(test::fuzzSeconds(2.0));
+        const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+        test::FuzzWatch watch;
         int rounds = 0;
         // The first two rounds run whatever the budget: tests steer them to each side of a bound,
         // so both sides are taken however slow the machine is.
         while ((rounds < 2 || std::chrono::steady_clock::now() < end) && !HasFatalFailure()) {
+            watch.begin(name + " round " + std::to_string(rounds) + " of seed " + std::to_string(test::fuzzSeed()));
             round(rounds++);
+            watch.end();
             if (log.lines.size() > 1000)
                 log.lines.clear();
         }
@@ -313,4 +314,128 @@ TEST_F(ClassFuzzTest, RandomContentTablesStayWithinTheirBounds) {
         }
     });
     EXPECT_GT(rounds, 0);
+}
+
+// Sprite animation files and their atlases with sizes and counts from the edges and frame
+// lists of any length, played at rates from the edges: the frames a file loads never pass the
+// cells of a sheet within an image (or the entries of its own list), and playing never stops.
+TEST_F(ClassFuzzTest, RandomSpriteAnimationFilesStayWithinTheirSheets) {
+    static const char* const sides[] = {"0", "1", "-1", "8", "64", "8192", "8193", "46340", "2147483647"};
+    static const char* const rates[] = {"0", "-1", "0.0009", "0.001", "12", "1000", "1001", "1e12", "1e30", "nan"};
+    int loaded = 0;
+    const int rounds = runFor([&](int) {
+        const auto number = [&] { return pick(2) == 0 ? std::string(oneOf(sides)) : anyNumber(); };
+        const auto attributes = [&](std::initializer_list<const char*> names) {
+            std::string text;
+            for (const char* name : names)
+                text += std::string(" ") + name + "=\"" + number() + "\"";
+            return text;
+        };
+        std::string list;
+        int entries = 0;
+        for (int n = pick(4) == 0 ? pick(200) : 0; n > 0; --n, ++entries)
+            list += (pick(8) == 0 ? anyNumber() : std::to_string(pick(64))) + (pick(10) == 0 ? ",," : ",");
+        const bool atlas = pick(3) == 0;
+        if (atlas)
+            write("Atlas.xml", "<TextureAtlas file=\"Missing.png\"><SpriteItem name=\"i\"" +
+                                   attributes({"x", "y", "width", "height"}) + "/></TextureAtlas>");
+        write("Sprite.xml", std::string("<SpriteAnimation name=\"i\" file=\"Missing.png\"") +
+                                (atlas ? " atlas=\"Atlas.xml\"" : "") + "><Sprite" +
+                                attributes({"x", "y", "width", "height", "overallWidth", "overallHeight", "frameCount"}) +
+                                " frameList=\"" + list + "\"/></SpriteAnimation>");
+        SpriteAnimation animation;
+        if (loadTextureAnimation(animation, "Sprite.xml")) {
+            ++loaded;
+            if (list.empty()) {
+                EXPECT_LE(animation.overallWidth, 8192);
+                EXPECT_LE(animation.overallHeight, 8192);
+                EXPECT_LE(static_cast<u64>(animation.frameList.size()),
+                          static_cast<u64>(std::max(animation.columns, 0)) * static_cast<u64>(std::max(animation.rows, 0)));
+            } else {
+                EXPECT_LE(animation.frameList.size(), static_cast<u32>(entries));
+            }
+        }
+        animation.looping = pick(2) == 0;
+        animation.reversed = pick(2) == 0;
+        animation.setFramesPerSecond(std::strtof(oneOf(rates), nullptr), "Sprite.xml", "FramesPerSecond");
+        for (const f32 step : {0.0167f, 0.0167f, 1e6f}) {
+            animation.update(step);
+            if (animation.duration > 0.0f) {
+                EXPECT_GE(animation.time, 0.0f);
+                EXPECT_LE(animation.time, animation.duration);
+            }
+            animation.getFrameRect();
+        }
+    });
+    EXPECT_GT(loaded, 0);
+    EXPECT_LT(loaded, rounds);
+}
+
+// The save and its newest backup damaged anywhere (cut short, bits flipped, tags and numbers
+// from the edges put in), an older backup whole: the save is read as far as it is whole or
+// kept aside for a readable backup, and the player's progress is never lost.
+TEST_F(ClassFuzzTest, RandomDamagedSavesAndBackupsNeverLoseTheProgress) {
+    io::IFileSystem* files = device->get()->getFileSystem();
+    const std::string folder = temp.file("Saves");
+    std::string newestBackup;
+    {
+        SaveManager saves(files, folder);
+        saves.automaticWriting = false;
+        saves.saveTieCollected(12);
+        saves.addUnlockedLevel(L"Content/Levels/Story_Garden.irr");
+        saves.saveLevelLength(L"Content/Levels/Story_Garden.irr", 93.5f);
+        saves.setAutoSavePath(L"checkpoint_story.irr", true);
+        for (const std::time_t when : {std::time_t(1000000000), std::time_t(1100000000)}) {
+            saves.setClock([when] { return when; });
+            ASSERT_TRUE(saves.writeBackup());
+        }
+        ASSERT_TRUE(saves.save());
+        newestBackup = saves.listBackups().front();
+    }
+    const std::string savePath = folder + "/" + SaveManager::saveFileName;
+    const std::string save = test::readFileBytes(savePath);
+    const std::string backup = test::readFileBytes(newestBackup);
+    const std::string olderBackup = SaveManager(files, folder).listBackups().back();
+    const std::string older = test::readFileBytes(olderBackup);
+    static const char* const words[] = {"<",  ">", "/>", "\"", "</Save>", "</PaddlestoneSave>", "<int name=\"", "value=\"",
+                                        "<Ties>", "-1", "2147483647", "nan", "1e39", "\xC3", "&#0;", "\xFF\xFE"};
+    const auto damaged = [&](std::string bytes) {
+        for (int m = 1 + pick(3); m > 0 && !bytes.empty(); --m) {
+            const std::size_t at = static_cast<std::size_t>(pick(static_cast<int>(bytes.size())));
+            switch (pick(4)) {
+            case 0:
+                bytes.resize(at);
+                break;
+            case 1:
+                bytes[at] = static_cast<char>(bytes[at] ^ (1 << pick(8)));
+                break;
+            case 2:
+                bytes.insert(at, bytes.substr(at, static_cast<std::size_t>(pick(200))));
+                break;
+            default:
+                bytes.replace(at, static_cast<std::size_t>(pick(4)), oneOf(words));
+                break;
+            }
+        }
+        return bytes;
+    };
+    int fromBackups = 0;
+    const int rounds = runFor([&](int round) {
+        // Round 0 damages both files past reading; round 1 leaves the save whole.
+        ASSERT_TRUE(test::writeFileBytes(savePath, round == 0 ? "<Paddle" : round == 1 ? save : damaged(save)));
+        ASSERT_TRUE(test::writeFileBytes(newestBackup, round == 0 ? "" : pick(2) == 0 ? damaged(backup) : backup));
+        std::filesystem::remove(savePath + ".bad");
+        log.lines.clear();
+        SaveManager saves(files, folder);
+        EXPECT_TRUE(saves.load());
+        fromBackups += linesContaining("Loaded the save from its backup") != 0 ? 1 : 0;
+        // No file of the player's is gone: the save is kept aside when it cannot be read.
+        EXPECT_TRUE(std::filesystem::exists(savePath) || std::filesystem::exists(savePath + ".bad"));
+        EXPECT_EQ(test::readFileBytes(olderBackup), older);
+        if (round == 0) {
+            EXPECT_TRUE(saves.isTieCollected(12)) << "the older backup's progress";
+        }
+    });
+    EXPECT_GT(fromBackups, 0);
+    EXPECT_LT(fromBackups, rounds);
 }

@@ -10,6 +10,7 @@
 #include "level/MeshGate.h"
 #include "level/ObjMesh.h"
 #include "level/SaveManager.h"
+#include "support/FuzzWatch.h"
 
 #include <irrlicht.h>
 
@@ -672,9 +673,13 @@ protected:
         std::mt19937 random(seed());
         const int count = iterations();
         int loaded = 0;
+        test::FuzzWatch watch;
         for (int i = 0; i < count; ++i) {
             const std::string bytes = mutate(seeds[static_cast<std::size_t>(i) % seeds.size()], random, text);
+            watch.begin(std::string("Fuzz.") + extension + " mutation " + std::to_string(i) + " of seed " +
+                        std::to_string(seed()));
             scene::IAnimatedMesh* mesh = loadBytes(std::string("Fuzz.") + extension, bytes);
+            watch.end();
             ASSERT_NE(mesh, nullptr);
             loaded += isRefusedMesh(mesh) ? 0 : 1;
             mesh->drop();

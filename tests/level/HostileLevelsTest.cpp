@@ -11,6 +11,7 @@
 #include "level/LevelHooks.h"
 #include "level/SplineObject.h"
 #include "screens/levels/WorkshopLevels.h"
+#include "support/FuzzWatch.h"
 
 #include <irrlicht.h>
 
@@ -26,42 +27,43 @@ using namespace irr;
 
 namespace {
 
-// A binary level of one node of `typeName` whose attribute block holds one attribute of the
-// given type byte and value bytes, as the format lays it out (level/LevelFile.h).
+std::string littleEndian(u32 v) {
+    std::string bytes;
+    for (int k = 0; k < 4; ++k)
+        bytes += static_cast<char>((v >> (8 * k)) & 0xFF);
+    return bytes;
+}
+
+// A binary level of nodes of `typeName`, one for each attribute block: the count it claims and
+// the bytes it holds, as the format lays them out (level/LevelFile.h). The name table is the
+// type name (index 0) and then `names`.
+using BinaryBlock = std::pair<u32, std::string>;
+std::string binaryLevelWithBlocks(const std::string& typeName, const std::vector<std::string>& names,
+                                  const std::vector<BinaryBlock>& blocks) {
+    std::string payload = littleEndian(static_cast<u32>(names.size() + 1)) +
+                          littleEndian(static_cast<u32>(typeName.size())) + typeName;
+    for (const std::string& text : names)
+        payload += littleEndian(static_cast<u32>(text.size())) + text;
+    payload += littleEndian(0) + littleEndian(0) + littleEndian(0); // the scene: attributes, materials, animators
+    payload += littleEndian(static_cast<u32>(blocks.size()));       // its children
+    for (const auto& [count, attributes] : blocks) {
+        payload += littleEndian(0) + littleEndian(count) + attributes; // type name, attribute block
+        payload += littleEndian(0) + littleEndian(0) + littleEndian(0); // materials, animators, children
+    }
+    return std::string("PSLV\x01\x00\x00\x00", 8) + littleEndian(static_cast<u32>(blocks.size())) +
+           littleEndian(static_cast<u32>(payload.size())) +
+           littleEndian(binaryLevelChecksum(payload.data(), payload.size())) + payload;
+}
+
+std::string binaryLevelWithBlock(const std::string& typeName, const std::vector<std::string>& names, u32 count,
+                                 const std::string& attributes) {
+    return binaryLevelWithBlocks(typeName, names, {{count, attributes}});
+}
+
+// One attribute of the given type byte and value bytes.
 std::string binaryLevelWithAttribute(const std::string& typeName, u8 type, const std::string& name,
                                      const std::string& value) {
-    std::string payload;
-    const auto u32v = [&payload](u32 v) {
-        for (int k = 0; k < 4; ++k)
-            payload += static_cast<char>((v >> (8 * k)) & 0xFF);
-    };
-    const std::vector<std::string> names = {typeName, name};
-    u32v(static_cast<u32>(names.size()));
-    for (const std::string& text : names) {
-        u32v(static_cast<u32>(text.size()));
-        payload += text;
-    }
-    u32v(0);       // the scene's attributes
-    u32v(0);       // materials
-    u32v(0);       // animators
-    u32v(1);       // one child
-    u32v(0);       // its type name
-    u32v(1);       // one attribute
-    payload += static_cast<char>(type);
-    u32v(1);       // its name
-    payload += value;
-    u32v(0);       // materials
-    u32v(0);       // animators
-    u32v(0);       // children
-    std::string header("PSLV\x01\x00\x00\x00", 8);
-    const auto headerU32 = [&header](u32 v) {
-        for (int k = 0; k < 4; ++k)
-            header += static_cast<char>((v >> (8 * k)) & 0xFF);
-    };
-    headerU32(1);
-    headerU32(static_cast<u32>(payload.size()));
-    headerU32(binaryLevelChecksum(payload.data(), payload.size()));
-    return header + payload;
+    return binaryLevelWithBlock(typeName, {name}, 1, static_cast<char>(type) + littleEndian(1) + value);
 }
 
 std::string xmlNode(const std::string& type, s32 id, const std::string& inner = {}) {
@@ -106,6 +108,65 @@ TEST_F(HostileLevelsTest, BinaryLevelsHoldOnlyTheAttributeTypesTheWriterWrites) 
         EXPECT_EQ(linesContaining("Typed.irrblvl: an attribute has an unknown type"), c.loads ? 0u : 1u)
             << int(c.type);
     }
+}
+
+// What one attribute block may cost the reader: at most 4096 attributes, a count that fits in
+// the bytes left, and the names it refers to (copied for every reference) at most 16 times its
+// bytes and 4 KB. Each bound is met, then passed by one, which refuses the file with its reason.
+TEST_F(HostileLevelsTest, BinaryAttributeBlocksCostAtMostABoundOfTheirBytes) {
+    const auto ints = [](u32 count) { // "Id" (name 1) = 7, `count` times
+        std::string bytes;
+        for (u32 i = 0; i < count; ++i)
+            bytes += static_cast<char>(io::EAT_INT) + littleEndian(1) + littleEndian(7);
+        return bytes;
+    };
+    // An enumeration whose value and 63 literals are one name of 131 characters: 269 bytes of
+    // block that refer to 64 x 131 name bytes and its own name's, 8400 at most.
+    const auto enumeration = [](std::size_t nameLength) {
+        std::string bytes = static_cast<char>(io::EAT_ENUM) + littleEndian(1) + littleEndian(2) + littleEndian(63);
+        for (int k = 0; k < 63; ++k)
+            bytes += littleEndian(2);
+        return binaryLevelWithBlock("LevelObject", {std::string(nameLength, 'E'), std::string(131, 'v')}, 1, bytes);
+    };
+    const struct {
+        std::string file;
+        const char* refusal; // null: it loads
+    } cases[] = {
+        {binaryLevelWithBlock("LevelObject", {"Id"}, 4096, ints(4096)), nullptr},
+        {binaryLevelWithBlock("LevelObject", {"Id"}, 4097, ints(4097)),
+         "an attribute block holds more than 4096 attributes"},
+        // 21 bytes follow the count (the attribute and three empty counts): four could fit.
+        {binaryLevelWithBlock("LevelObject", {"Id"}, 5, ints(1)), "a count exceeds the bytes left"},
+        {enumeration(16), nullptr},
+        {enumeration(17), "an attribute block would take more than 16 times its size"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.refusal ? c.refusal : "loads");
+        log.lines.clear();
+        manager->unloadLevel();
+        write("Block.irrblvl", c.file);
+        EXPECT_EQ(manager->loadLevel("Block.irrblvl"), c.refusal == nullptr);
+        if (c.refusal) {
+            EXPECT_EQ(linesContaining(std::string("Block.irrblvl: ") + c.refusal), 1u);
+        }
+    }
+
+    // Blocks of ever new layouts fill the reader's cache of attribute containers past its
+    // 16 MB (half a megabyte each) and it starts afresh: every node still gets its own values.
+    std::vector<std::string> names = {"Id"};
+    std::vector<BinaryBlock> blocks;
+    for (u32 n = 0; n < 40; ++n) {
+        names.push_back("K" + std::to_string(n));
+        std::string bytes = static_cast<char>(io::EAT_INT) + littleEndian(1) + littleEndian(100 + n);
+        for (u32 k = 1; k < 4096; ++k)
+            bytes += static_cast<char>(io::EAT_INT) + littleEndian(2 + n) + littleEndian(k);
+        blocks.emplace_back(4096, bytes);
+    }
+    manager->unloadLevel();
+    write("Layouts.irrblvl", binaryLevelWithBlocks("LevelObject", names, blocks));
+    ASSERT_TRUE(manager->loadLevel("Layouts.irrblvl"));
+    for (s32 id = 100; id < 140; ++id)
+        EXPECT_TRUE(manager->holdsID(id)) << id;
 }
 
 // --- nesting -----------------------------------------------------------------------------------
@@ -430,15 +491,19 @@ protected:
         std::mt19937 random(seed() + (binary ? 1u : 0u));
         const int count = iterations();
         int loaded = 0;
+        test::FuzzWatch watch;
         for (int i = 0; i < count; ++i) {
             std::string bytes = mutate(seeds[static_cast<std::size_t>(i) % seeds.size()], binary ? 20 : 0, random);
             if (binary && i % 8 != 0)
                 sealBinary(bytes);
             write(fileName, bytes);
+            watch.begin(std::string(fileName) + " mutation " + std::to_string(i) + " of seed " +
+                        std::to_string(seed()));
             scene::ISceneNode* parent = smgr()->addEmptySceneNode();
             SceneLoader loader(smgr());
             loaded += loader.load(fileName, parent) ? 1 : 0;
             parent->remove();
+            watch.end();
             if (log.lines.size() > 1000)
                 log.lines.clear();
         }

@@ -14,6 +14,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <string>
 #include <vector>
 
@@ -95,6 +96,10 @@ TEST_F(SpriteAnimationTest, UpdateWrapsClampsAndFires) {
         {"clamped reversed exactly onto the start", 1.0f, 0.5f, 0.5f, false, true, true, 0.0f, 1},
         {"stopped", 1.0f, 0.5f, 0.7f, true, false, false, 0.5f, 0},
         {"no duration", 0.0f, 0.0f, 0.7f, true, false, true, 0.0f, 0},
+        // Periods below the precision of the time wrap in one step, each way.
+        {"looping forward over periods of 4e-12", 4e-12f, 0.0f, 0.0167f, true, false, true, 0.0f, 1},
+        {"looping reversed over periods of 4e-12", 4e-12f, 0.0f, 0.0167f, true, true, true, 0.0f, 1},
+        {"a duration below 0 stands still", -0.1f, 0.5f, 0.3f, true, false, true, 0.5f, 0},
     };
     for (const UpdateCase& c : cases) {
         SpriteAnimation animation = playable(c.duration, c.time, c.looping, c.reversed);
@@ -141,6 +146,73 @@ TEST_F(SpriteAnimationTest, FrameTimeKeepsTheRelativePosition) {
     empty.setFrameTime(0.1f);
     EXPECT_FLOAT_EQ(empty.duration, 0.2f); // first 0, last 1
     EXPECT_FLOAT_EQ(empty.time, 0.2f);
+}
+
+// A rate from a file: 0 keeps the animation's own frame time, 0.001 to 1000 frames a second
+// are taken as they are, rates beyond are clamped and negative ones refused, each of those
+// with one line; the animation then plays.
+TEST_F(SpriteAnimationTest, FrameRatesFromFilesAreClampedOrRefusedWithOneLine) {
+    const struct {
+        f32 rate, frameTime;
+        const char* line; // null: none
+    } cases[] = {
+        {0.0f, 0.0167f, nullptr},
+        {1000.0f, 0.001f, nullptr},
+        {1001.0f, 0.001f, "Warning: Sprite animation \"A.xml\": TextureFPS 1001 clamped to 1000 (allowed 0.001 to 1000)"},
+        {1e30f, 0.001f, "Warning: Sprite animation \"A.xml\": TextureFPS 1e+30 clamped to 1000 (allowed 0.001 to 1000)"},
+        {0.001f, 1000.0f, nullptr},
+        {0.0009f, 1000.0f, "TextureFPS 0.0009 clamped to 0.001 (allowed 0.001 to 1000)"},
+        {-1.0f, 0.0167f, "Warning: Sprite animation \"A.xml\": TextureFPS -1 refused; it keeps its own frame time"},
+        {std::nanf(""), 0.0167f, "TextureFPS nan refused; it keeps its own frame time"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.rate);
+        SpriteAnimation animation;
+        animation.last = 3;
+        animation.setFrameTime(0.0167f);
+        log.lines.clear();
+        animation.setFramesPerSecond(c.rate, "A.xml", "TextureFPS");
+        EXPECT_NEAR(animation.frameTime, c.frameTime, c.frameTime * 1e-5f);
+        ASSERT_EQ(log.lines.size(), c.line ? 1u : 0u);
+        if (c.line) {
+            EXPECT_NE(log.lines[0].find(c.line), std::string::npos) << log.lines[0];
+        }
+        animation.update(0.02f);
+        EXPECT_GT(animation.time, 0.0f);
+        EXPECT_LE(animation.time, animation.duration);
+    }
+}
+
+// The frames of an animation, counted or listed, must fit in the cells of its sheet, and the
+// sheet in an image (8192 pixels a side): a file claiming more is refused before a frame is
+// listed, each bound met and passed by one.
+TEST_F(SpriteAnimationTest, FramesBeyondTheCellsOfASheetWithinAnImageAreRefused) {
+    const struct {
+        int sheetWidth, frames;
+        const char* list;
+        const char* refusal; // null: it loads
+    } cases[] = {
+        {8192, 8192, "", nullptr},
+        {8192, 8193, "", "Texture animation frame count incorrect:"},
+        {8192, -1, "", "Texture animation frame count incorrect:"},
+        {8193, 1, "", "Texture animation sheet outside any image:"},
+        {8192, 0, "8192,0", nullptr},
+        {8192, 0, "8193", "Texture animation frame count incorrect:"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.sheetWidth) + " " + std::to_string(c.frames) + " " + c.list);
+        const std::string path =
+            write("Sheet.xml", "<SpriteAnimation file=\"\"/><Sprite width=\"1\" height=\"1\" overallWidth=\"" +
+                                   std::to_string(c.sheetWidth) + "\" overallHeight=\"1\" frameCount=\"" +
+                                   std::to_string(c.frames) + "\" frameList=\"" + c.list + "\"/>");
+        log.lines.clear();
+        SpriteAnimation animation;
+        EXPECT_EQ(loadTextureAnimation(animation, path.c_str()), c.refusal == nullptr);
+        if (c.refusal) {
+            EXPECT_TRUE(log.contains(c.refusal + path));
+            EXPECT_TRUE(animation.frameList.empty());
+        }
+    }
 }
 
 struct CellCase {

@@ -221,8 +221,7 @@ void AnimateTextureAnimator::deserializeAttributes(io::IAttributes* in, io::SAtt
     if (animFilePath.size() == 0)
         return;
     getSpriteAnimation(sprite, animFilePath);
-    if (framesPerSecond != 0.0f)
-        sprite.setFrameTime(1.0f / framesPerSecond);
+    sprite.setFramesPerSecond(framesPerSecond, animFilePath.c_str(), "FramesPerSecond");
     sprite.reversed = Reversed;
     sprite.looping = loop;
 }

@@ -5,6 +5,7 @@
 #include "core/Log.h"
 #include "core/ProgramQueries.h"
 #include "core/Stopwatch.h"
+#include "core/Utf8.h"
 #include "gui/GUIFreeTypeText.h"
 #include "gui/GUIImage.h"
 #include "gui/GuiCommon.h"
@@ -279,7 +280,9 @@ void GUINotification::setNotification(const char* name) {
         picture->setTextureAnimPath(core::stringc(record.textureAnimPath.c_str()));
         // Without a frame rate the picture shows its first frame.
         if (record.textureFPS > 0 && picture->getSpriteAnimation())
-            picture->getSpriteAnimation()->setFrameTime(1.0f / static_cast<f32>(record.textureFPS));
+            picture->getSpriteAnimation()->setFramesPerSecond(static_cast<f32>(record.textureFPS),
+                                                              toUtf8(record.textureAnimPath.c_str()).c_str(),
+                                                              "textureFPS");
         const s32 left = record.picture.UpperLeftCorner.X + notificationUnits(25);
         const s32 top = contentBottom + record.picture.UpperLeftCorner.Y;
         picture->setRelativePosition(core::recti(left, top, left + static_cast<s32>(static_cast<f32>(record.picture.getWidth()) * k),

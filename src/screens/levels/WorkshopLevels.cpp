@@ -4,6 +4,7 @@
 #include "core/FileUtils.h"
 #include "core/Globals.h"
 #include "core/Log.h"
+#include "core/ReadLimits.h"
 #include "core/TextUtils.h"
 #include "core/Utf8.h"
 #include "core/XmlFile.h"
@@ -92,8 +93,10 @@ std::string findArchiveFault(const std::string& path) {
         const std::uint64_t unpacked = zipU32(&header[22]);
         const std::uint32_t nameLength = zipU16(&header[26]);
         const std::uint32_t extraLength = zipU16(&header[28]);
+        if (!countFits(nameLength, 1, size - pos - 30))
+            return "an entry's header is cut short";
         std::string name(nameLength, '\0');
-        if (pos + 30 + nameLength > size || (nameLength && !readAt(in, pos + 30, reinterpret_cast<unsigned char*>(name.data()), nameLength)))
+        if (nameLength && !readAt(in, pos + 30, reinterpret_cast<unsigned char*>(name.data()), nameLength))
             return "an entry's header is cut short";
         if (!isSafeEntryName(name))
             return "the entry \"" + name + "\" points outside the archive";

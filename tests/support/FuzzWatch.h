@@ -1,0 +1,44 @@
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace test {
+
+// The time one fuzz input may take (PADDLESTONE_FUZZ_INPUT_SECONDS, 10 s by default): more
+// than ten times what the slowest file input takes under the sanitizers on a busy machine.
+double fuzzInputSeconds();
+
+// Watches a fuzz test's inputs one at a time. The test names each input before it runs it
+// and says when it ended: an input that took longer than its limit fails the test naming
+// it. One that does not end at all is named by the watch, which ends the program once the
+// input has run three times its limit. When the sanitizer's memory cap ends the program (the
+// fuzz tests' ASAN_OPTIONS, tests/CMakeLists.txt), the input that was running is named too.
+class FuzzWatch {
+public:
+    explicit FuzzWatch(double secondsPerInput = fuzzInputSeconds());
+    ~FuzzWatch();
+    FuzzWatch(const FuzzWatch&) = delete;
+    FuzzWatch& operator=(const FuzzWatch&) = delete;
+
+    // The input of that name starts (the one before, if any, ends first).
+    void begin(const std::string& name);
+    // The input ends; a failure of the test that names it when it took longer than the limit.
+    void end();
+
+private:
+    void watch();
+
+    const std::chrono::duration<double> limit;
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::string current; // empty between inputs
+    std::chrono::steady_clock::time_point started;
+    bool stopping = false;
+    std::thread watcher;
+};
+
+} // namespace test
