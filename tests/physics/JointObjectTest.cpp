@@ -5,6 +5,7 @@
 #include "physics/joints/JointObject.h"
 
 #include "core/Globals.h"
+#include "level/LevelHooks.h"
 #include "level/LevelInfo.h"
 #include "level/LevelManager.h"
 #include "level/MarkerObject.h"
@@ -254,6 +255,31 @@ TEST_F(JointObjectTest, TheDemonstrationChainHangsAndSwings) {
     EXPECT_LT(lowest, 8.5f);   // it fell below the pin
     EXPECT_LT(leftmost, 1.0f); // and swung through to the other side
     EXPECT_GT(toEngine(link2->getActor()->getGlobalPose().p).Y, 5.0f); // never reached the floor
+}
+
+// A quit that stops the load at its last object leaves nothing of the level behind: the
+// frames that still run before the game ends find no joint looking up its markers (no
+// "Could not find SceneNode ID" line). Loaded without a quit, the same joints find them.
+TEST_F(JointObjectTest, ALoadStoppedByAQuitLeavesNoJointToLookUpItsMarkers) {
+    const char* const level = "Content/Levels/JointDemo.irr";
+    levelHooks().screens.renderLoadingFrame = [this] {
+        if (manager->getLoader().objectsRead == manager->getLoader().objectsTotal)
+            QuitRequested = true;
+    };
+    EXPECT_FALSE(manager->loadLevel(level));
+    QuitRequested = false;
+    ASSERT_TRUE(log.contains(std::string("Loading stopped, the game is quitting: ") + level));
+    EXPECT_EQ(countNodes(root()), 0u);
+    frames(3);
+    EXPECT_EQ(log.countStartingWith("ERROR"), 0u) << log.lines.back();
+
+    levelHooks().screens.renderLoadingFrame = nullptr;
+    ASSERT_TRUE(manager->loadLevel(level));
+    frames(3);
+    auto* chain = static_cast<JointObject*>(smgr()->getSceneNodeFromName("ChainJoint1"));
+    ASSERT_NE(chain, nullptr);
+    EXPECT_TRUE(chain->isJointLive());
+    EXPECT_EQ(log.countStartingWith("ERROR"), 0u);
 }
 
 TEST_F(JointObjectTest, EachKindKeepsItsLimits) {
