@@ -1,7 +1,8 @@
 #include "core/ProfilerManager.h"
 
 ProfilerManager::ProfilerManager(StopwatchClock clock)
-    : watches{Stopwatch(L"Objects", Stopwatch::noTarget, clock),
+    : watchClock(clock),
+      watches{Stopwatch(L"Objects", Stopwatch::noTarget, clock),
               Stopwatch(L"Rendering", Stopwatch::noTarget, clock),
               Stopwatch(L"Physics", Stopwatch::noTarget, clock),
               Stopwatch(L"Sound", Stopwatch::noTarget, clock)} {}

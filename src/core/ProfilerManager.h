@@ -19,7 +19,11 @@ public:
     bool isEnabled() const { return enabled; }
     void setEnabled(bool on) { enabled = on; }
 
+    // The clock the stopwatches read; a frame timed beside them reads the same one.
+    const StopwatchClock& clock() const { return watchClock; }
+
 private:
+    StopwatchClock watchClock;
     Stopwatch watches[stopwatchCount];
     bool enabled = false;
 };

@@ -63,7 +63,8 @@ GUIDebugStats::GUIDebugStats(gui::IGUIEnvironment* environment)
           L"numActiveKinematicBodies", L"numStaticBodies", L"numShapes", L"numAxisSolverConstraints",
           L"getNumBroadPhaseAdds", L"getNumBroadPhaseRemoves"})
         addLine(label);
-    TotalStopwatch = std::make_unique<Stopwatch>(L"Total", frameTargetInterval);
+    TotalStopwatch = std::make_unique<Stopwatch>(L"Total", frameTargetInterval,
+                                                 profilerManager ? profilerManager->clock() : StopwatchClock::system());
     Stopwatches.push_back(TotalStopwatch.get());
     addLine(L"Total");
     if (profilerManager)
@@ -72,6 +73,7 @@ GUIDebugStats::GUIDebugStats(gui::IGUIEnvironment* environment)
                 Stopwatches.push_back(watch);
                 addLine(watch->name().c_str());
             }
+    TimedSums.assign(Stopwatches.size(), 0.0);
     layoutLines();
 }
 
@@ -152,31 +154,61 @@ void GUIDebugStats::update() {
         Lines[11]->setText((L"   Broad Phase Adds: " + statsNumber(stats.nbBroadPhaseAdds)).c_str());
         Lines[12]->setText((L"   Broad Phase Removes: " + statsNumber(stats.nbBroadPhaseRemoves)).c_str());
     }
-    for (std::size_t i = 0; i < Stopwatches.size() && 13 + i < Lines.size(); ++i) {
-        const Stopwatch& watch = *Stopwatches[i];
-        Lines[13 + i]->setText((L" " + watch.name() + statsFormat(": %.2f ms", watch.delta() * 1000.0) +
-                                statsFormat(" Avg: %.2f ms", watch.averageSeconds() * 1000.0))
-                                   .c_str());
-    }
+    writeTimeLines();
     layoutLines();
 }
 
-// A restart that counts no tick of its own: the average stays one of whole frames.
-void GUIDebugStats::beginFrameTiming() { TotalStopwatch->restart(); }
+void GUIDebugStats::writeTimeLines() {
+    const bool timed = FrameBegun;
+    FrameBegun = false;
+    if (timed)
+        ++TimedFrames;
+    for (std::size_t i = 0; i < Stopwatches.size() && 13 + i < Lines.size(); ++i) {
+        const Stopwatch& watch = *Stopwatches[i];
+        if (timed) {
+            TimedSums[i] += watch.delta();
+            Lines[13 + i]->setText((L" " + watch.name() + statsFormat(": %.2f ms", watch.delta() * 1000.0) +
+                                    statsFormat(" Avg: %.2f ms", TimedSums[i] / TimedFrames * 1000.0))
+                                       .c_str());
+        } else if (TimedFrames == 0) {
+            // The stopwatches hold time from before the profiler ran: no figure yet.
+            Lines[13 + i]->setText((L" " + watch.name()).c_str());
+        }
+    }
+}
+
+void GUIDebugStats::beginFrameTiming() {
+    // The parts start from nothing, so a part that does not run this frame (no physics step,
+    // no level update) shows nothing for it. No physics step is in flight here: the frame's
+    // update has fetched it before the overlay's.
+    for (Stopwatch* watch : Stopwatches)
+        watch->restart();
+    FrameBegun = !profilerManager || profilerManager->isEnabled();
+}
+
+void GUIDebugStats::restartTiming() {
+    for (Stopwatch* watch : Stopwatches) {
+        watch->restart();
+        watch->clearAverages();
+    }
+    TimedSums.assign(Stopwatches.size(), 0.0);
+    TimedFrames = 0;
+    FrameBegun = false;
+}
 
 void GUIDebugStats::toggleOnKey() {
     if (!debugMode || keyboardKeyState(debugStatsKey) != debugStatsKeyPressed)
         return;
     setVisible(!isVisible());
-    for (Stopwatch* watch : Stopwatches) {
-        watch->tick();
-        watch->clearAverages();
-    }
+    restartTiming();
 }
 
 void GUIDebugStats::OnPostRender(u32 timeMs) {
     if (profilerManager)
         profilerManager->setEnabled(isVisible());
+    // The profiler stops with the overlay: the frame begun is not timed whole.
+    if (!isVisible())
+        FrameBegun = false;
     if (isVisible())
         gui::IGUIElement::OnPostRender(timeMs);
 }

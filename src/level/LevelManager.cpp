@@ -108,8 +108,10 @@ bool LevelManager::loadLevel(const io::path& path) {
         return false;
     }
     if (gameQuitting()) {
-        // What was built goes with the shutdown's unload.
+        // What was built goes at once: its object IDs were never taken in, and the frame that
+        // still runs would animate it, whose objects would look up the others and miss them.
         logMessagePair("Loading stopped, the game is quitting: ", path.c_str());
+        unloadLevel();
         levelLoading = false;
         return false;
     }

@@ -160,26 +160,41 @@ bool TriggerObject::countsAsAnyObject(const TriggerContact& contact) const {
     return !objectsTree && isPhysicalNode(contact.node);
 }
 
+// Whether what is inside the volume now meets the object-inside condition.
+bool TriggerObject::objectsInside() {
+    collectExcludedNodes();
+    if (objectsTree)
+        return objectsTreeValue(&getActiveContactList(), false, 0);
+    PlayerObject* player0 = getPlayer(0);
+    const bool playerExcluded = player0 && isExcluded(player0);
+    for (const TriggerContact& contact : mainContacts) {
+        if (!contact.node || !contact.node->isVisible() || isExcluded(contact.node))
+            continue;
+        if (isPlayerBodyPart(contact.node)) {
+            if (!playerExcluded && isTriggerTargetObject(contact, OnBodyCollision, OnArmsCollision, OnLegsCollision))
+                return true;
+        } else if (isPhysicalNode(contact.node)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+bool TriggerObject::conditionHoldsNow() {
+    // In its first three frames a trigger evaluates nothing; the count has moved on by one
+    // since the frame's evaluation.
+    if (getCondition() != TriggerCondition::OnObjectInside || (ConditionMet && OnceCondMetAlwaysMet) ||
+        frameCounter <= 3)
+        return ConditionMet;
+    // The frame's other gates as the frame's evaluation applies them; the minimum time runs
+    // only in frames, so a condition that needs one holds between them only once it has run.
+    return IsActive && objectsInside() && modeConditionHolds() && deviceConditionHolds() &&
+           PreCondTimer >= MinimumTimeUntilMet;
+}
+
 // 4: objects inside the volume, as a whole or one by one.
 void TriggerObject::checkObjectInside() {
-    collectExcludedNodes();
-    bool met = false;
-    if (!objectsTree) {
-        PlayerObject* player0 = getPlayer(0);
-        const bool playerExcluded = player0 && isExcluded(player0);
-        for (const TriggerContact& contact : mainContacts) {
-            if (!contact.node || !contact.node->isVisible() || isExcluded(contact.node))
-                continue;
-            if (isPlayerBodyPart(contact.node)) {
-                if (!playerExcluded && isTriggerTargetObject(contact, OnBodyCollision, OnArmsCollision, OnLegsCollision))
-                    met = true;
-            } else if (isPhysicalNode(contact.node)) {
-                met = true;
-            }
-        }
-    } else {
-        met = objectsTreeValue(&getActiveContactList(), false, 0);
-    }
+    bool met = objectsInside();
 
     if (ApplyEventPerObject && !(ConditionMet && OnceCondMetAlwaysMet)) {
         const TriggerContactList current = getActiveContactList();

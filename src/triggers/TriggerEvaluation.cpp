@@ -220,23 +220,24 @@ void TriggerObject::evaluateCondition() {
     default: // Manual Activation Only: others set ConditionMet
         break;
     }
-    checkModeCondition();
-    checkDeviceCondition();
+    if (!modeConditionHolds() || !deviceConditionHolds())
+        ConditionMet = false;
 }
 
-void TriggerObject::checkModeCondition() {
+bool TriggerObject::modeConditionHolds() const {
     PlayerObject* player = getPlayer(0);
     if (!player)
-        return;
-    if (ModeCondition == TriggerMode::Arms && player->getControlMode() != ControlMode::Arms)
-        ConditionMet = false;
-    else if (ModeCondition == TriggerMode::Legs && player->getControlMode() != ControlMode::Legs)
-        ConditionMet = false;
+        return true;
+    if (ModeCondition == TriggerMode::Arms)
+        return player->getControlMode() == ControlMode::Arms;
+    if (ModeCondition == TriggerMode::Legs)
+        return player->getControlMode() == ControlMode::Legs;
+    return true;
 }
 
-void TriggerObject::checkDeviceCondition() {
+bool TriggerObject::deviceConditionHolds() const {
     if (DeviceCondition.size() <= 1)
-        return;
+        return true;
     InputDevice* device = InputDevice::findByName(DeviceCondition.c_str());
     if (device && inputManager && device == static_cast<InputDevice*>(inputManager->getJoystick()))
         device = inputManager->getGamepad();
@@ -252,8 +253,7 @@ void TriggerObject::checkDeviceCondition() {
         if (count == 0)
             used = usesDevice(inputManager->getDefaultControls());
     }
-    if (!used)
-        ConditionMet = false;
+    return used;
 }
 
 void TriggerObject::updateMinimumTime() {

@@ -143,8 +143,10 @@ public:
     void checkSuspicionStart();
     void reweightConditionals();
     void evaluateCondition();
-    void checkModeCondition();
-    void checkDeviceCondition();
+    // The player's control mode and last device allow the condition (ModeCondition,
+    // DeviceCondition); true without a player or a device condition.
+    bool modeConditionHolds() const;
+    bool deviceConditionHolds() const;
     void updateMinimumTime();
     void fireEvent(TriggerEventInfo& event);
     void fireChildEvents(irr::scene::ISceneNode* node, TriggerEventInfo& event);
@@ -159,6 +161,10 @@ public:
                                irr::s32 legsSide) const;
     void checkPlayerCollision();
     void checkObjectInside();
+    // Whether the condition holds now, between two of the trigger's frames (before a physics
+    // step): an object-inside condition is decided again from the contacts as they are now;
+    // any other condition keeps its frame's value.
+    bool conditionHoldsNow();
     void checkObjectOutside();
     void checkObjectGrabbed();
     void checkObjectReleased();
@@ -301,6 +307,7 @@ private:
     void collectExcludedNodes();
     bool isExcluded(irr::scene::ISceneNode* node) const;
     bool countsAsAnyObject(const TriggerContact& contact) const;
+    bool objectsInside();
     void evaluateObjectsTree(const TriggerContactList* contacts, bool outside, irr::s32 playerIndex);
     bool objectsTreeValue(const TriggerContactList* contacts, bool outside, irr::s32 playerIndex);
     TriggerEventInfo buildEvent() const;

@@ -7,6 +7,7 @@
 #include "phys/GeometryQuery.h"
 
 #include "core/Globals.h"
+#include "level/LevelHooks.h"
 #include "level/LevelInfo.h"
 #include "level/LevelManager.h"
 #include "level/MarkerObject.h"
@@ -269,6 +270,31 @@ TEST_F(JointObjectTest, TheDemonstrationChainSwingsWithoutItsCratesOverlapping) 
     EXPECT_LT(leftmost, -1.0f) << "it swung through to the other side";
     EXPECT_LT(farthest, 4.8f + 0.1f) << "the last crate stays within the chain's reach of the pin";
     EXPECT_GT(lowest, 1.5f) << "never reached the floor";
+}
+
+// A quit that stops the load at its last object leaves nothing of the level behind: the
+// frames that still run before the game ends find no joint looking up its markers (no
+// "Could not find SceneNode ID" line). Loaded without a quit, the same joints find them.
+TEST_F(JointObjectTest, ALoadStoppedByAQuitLeavesNoJointToLookUpItsMarkers) {
+    const char* const level = "Content/Levels/JointDemo.irr";
+    levelHooks().screens.renderLoadingFrame = [this] {
+        if (manager->getLoader().objectsRead == manager->getLoader().objectsTotal)
+            QuitRequested = true;
+    };
+    EXPECT_FALSE(manager->loadLevel(level));
+    QuitRequested = false;
+    ASSERT_TRUE(log.contains(std::string("Loading stopped, the game is quitting: ") + level));
+    EXPECT_EQ(countNodes(root()), 0u);
+    frames(3);
+    EXPECT_EQ(log.countStartingWith("ERROR"), 0u) << log.lines.back();
+
+    levelHooks().screens.renderLoadingFrame = nullptr;
+    ASSERT_TRUE(manager->loadLevel(level));
+    frames(3);
+    auto* chain = static_cast<JointObject*>(smgr()->getSceneNodeFromName("ChainJoint1"));
+    ASSERT_NE(chain, nullptr);
+    EXPECT_TRUE(chain->isJointLive());
+    EXPECT_EQ(log.countStartingWith("ERROR"), 0u);
 }
 
 TEST_F(JointObjectTest, EachKindKeepsItsLimits) {

@@ -14,8 +14,10 @@ using namespace irr;
 namespace test {
 
 void ActionFixture::SetUp() {
-    TriggerFixture::SetUp();
+    // The game's content, and the tables the level manager reads as it starts (the
+    // achievements' among them), come from the source tree wherever the test runs.
     workingDir = std::make_unique<ScopedWorkingDir>(sourceDir());
+    TriggerFixture::SetUp();
     registerMeshGate(smgr());
     registerPhysicsObjectTypes();
     sound = std::make_unique<SoundManager>();

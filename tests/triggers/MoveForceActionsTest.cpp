@@ -850,37 +850,51 @@ TEST_F(MoveForceActionsTest, ALiquidLiftsThePlayersPartsInsideItUnlessItPushesOn
 
 // Lift balances weight where the crate's bottom is 0.2 below the surface (y 5): a centre of
 // 5.8, whatever the gravity. Dropped in from 2.5 above it, the crate plunges, bobs and settles
-// there the same way however many steps a frame runs, never rising to where it fell from and
-// never drifting sideways (a push worked out once for a frame of four steps threw it out).
+// there the same way however many steps a frame runs (1 to the cap of 10, and a frame worth
+// one more, which runs 10), never rising to where it fell from and never drifting sideways:
+// the liquid decides before each step by what is inside it then, also in the steps of a frame
+// that began with it empty. A crate the liquid does not count (excluded) is not lifted at
+// any of those step counts: it stays on the floor under the liquid.
 TEST_F(MoveForceActionsTest, BuoyancyFloatsABoxAtOneHeightHoweverManyStepsAFrameRuns) {
-    auto* liquid = static_cast<ForceVolume*>(smgr()->addSceneNode("ForceVolume", root()));
-    ASSERT_NE(liquid, nullptr);
-    io::IAttributes* keys = attributes();
-    liquid->serializeAttributes(keys);
-    keys->setAttribute("ApplyBuoyancy", true);
-    keys->addFloat("ObjectDensity", 500.0f);
-    keys->setAttribute("LinearForce", core::vector3df());
-    liquid->deserializeAttributes(keys);
-    liquid->updateAbsolutePosition();
-    liquid->rebuildVolume();
-    EXPECT_EQ(liquid->getCondition(), TriggerCondition::OnObjectInside);
+    const auto addLiquid = [&](const core::vector3df& at, const char* excluded) {
+        auto* liquid = static_cast<ForceVolume*>(smgr()->addSceneNode("ForceVolume", root()));
+        io::IAttributes* keys = attributes();
+        liquid->serializeAttributes(keys);
+        keys->setAttribute("ApplyBuoyancy", true);
+        keys->addFloat("ObjectDensity", 500.0f);
+        keys->setAttribute("LinearForce", core::vector3df());
+        keys->setAttribute("Position", at);
+        keys->setAttribute("ExcludedObjectIDs", excluded);
+        liquid->deserializeAttributes(keys);
+        liquid->updateAbsolutePosition();
+        liquid->rebuildVolume();
+        return liquid;
+    };
+    // Each crate falls into a liquid of its own, empty until it comes; the liquids are past
+    // their first frames (in which a trigger evaluates nothing) before the first comes.
+    for (int k = 1; k <= 11; ++k)
+        EXPECT_EQ(addLiquid({30.0f * f32(k), 0, 0}, "")->getCondition(), TriggerCondition::OnObjectInside);
+    // The uncounted crate rests on a floor just under its liquid's bottom (y -5), deep in it.
+    addLiquid({-30, 0, 0}, "99");
+    addCrate(98, {-30, -6.05f, 0}, "Static");
+    PhysicsObject* uncounted = addCrate(99, {-30, -4, 0});
+    steps(4);
     const f32 dropHeight = 7.5f;
-    f32 settled[2] = {};
-    for (int row = 0; row < 2; ++row) {
-        const int k = row == 0 ? 1 : 4;
-        const f32 x = row == 0 ? -3.0f : 3.0f; // the first crate floats on, clear of the second
-        PhysicsObject* crate = addCrate(2 + row, {x, dropHeight, 0});
-        const int frames = 600 / k, lastSecond = 60 / k;
+    f32 settled[11] = {};
+    for (int k = 1; k <= 11; ++k) {
+        const f32 x = 30.0f * f32(k);
+        PhysicsObject* crate = addCrate(k, {x, dropHeight, 0});
+        const int run = std::min(k, 10), frames = 600 / run, lastSecond = 60 / run;
         f32 highest = -1e9f, lowest = 1e9f, sum = 0.0f;
         for (int i = 0; i < frames; ++i) {
             int due = 0;
             step(f32(k) * PhysicsManager::fixedStepSize, [&] { due = physics->getStepsDue(); });
             if (i == 8) {
-                ASSERT_EQ(due, k);
+                ASSERT_EQ(due, run) << k;
             }
             const core::vector3df at = crate->getAbsolutePosition();
             if (i > 0) {
-                EXPECT_LT(at.Y, dropHeight) << k << " steps a frame, step " << i * k;
+                EXPECT_LT(at.Y, dropHeight) << k << " steps a frame, step " << i * run;
             }
             EXPECT_NEAR(at.X, x, 0.25f) << k;
             EXPECT_NEAR(at.Z, 0.0f, 0.25f) << k;
@@ -890,11 +904,12 @@ TEST_F(MoveForceActionsTest, BuoyancyFloatsABoxAtOneHeightHoweverManyStepsAFrame
                 lowest = std::min(lowest, at.Y);
             }
         }
-        settled[row] = sum / f32(lastSecond);
-        EXPECT_NEAR(settled[row], 5.8f, 0.05f) << k << " steps a frame";
+        settled[k - 1] = sum / f32(lastSecond);
+        EXPECT_NEAR(settled[k - 1], 5.8f, 0.05f) << k << " steps a frame";
         EXPECT_LT(highest - lowest, 0.5f) << k << " steps a frame: it settles";
+        EXPECT_NEAR(settled[k - 1], settled[0], 0.02f) << k;
+        EXPECT_NEAR(uncounted->getAbsolutePosition().Y, -4.05f, 0.05f) << k << " steps a frame: not lifted";
     }
-    EXPECT_NEAR(settled[1], settled[0], 0.02f);
 }
 
 TEST_F(MoveForceActionsTest, AResetLeavesAHeldObjectInHandUnlessItMayDropIt) {

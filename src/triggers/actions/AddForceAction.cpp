@@ -241,8 +241,10 @@ void AddForceAction::applyBuoyancy(phys::Actor* actor) {
 }
 
 void AddForceAction::applyBuoyancyToAll() {
-    // The condition may have ended since the frame queued this; the contacts are this step's.
-    if (!trigger->ConditionMet)
+    // Decided by what is inside at this step, not by the frame's verdict, which may be ten steps
+    // old: a body that fell in since would sink unlifted for the rest of the frame and then be
+    // thrown up the higher.
+    if (!trigger->conditionHoldsNow())
         return;
     if (!targets.empty()) {
         if (ForceMode != Tentaro)
@@ -272,13 +274,15 @@ void AddForceAction::buoyancyStep(scene::ISceneNode& owner) {
 
 void AddForceAction::update() {
     resolveTargets();
-    if (!AddContinuously || !trigger || !trigger->ConditionMet || !trigger->isVisible() || !trigger->IsActive)
+    if (!AddContinuously || !trigger || !trigger->isVisible() || !trigger->IsActive)
         return;
     // A liquid pushes before every step of the frame, by where its bodies are at that step and
-    // what is inside it then: worked out once for a frame of several steps, it lags behind
-    // them and throws them out.
+    // what is inside it then (also in a frame that began with nothing inside): worked out
+    // once for a frame of several steps, it lags behind them and throws them out.
     if (ApplyBuoyancy && physicsManager)
         physicsManager->addStepWork(trigger, buoyancyStep);
+    if (!trigger->ConditionMet)
+        return;
     cacheOwnerRotation();
     if (!ownedByVolume())
         applyToPlayer();
