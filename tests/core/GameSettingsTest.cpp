@@ -362,6 +362,33 @@ TEST_F(GameSettingsTest, StoredDifficultyIsHeldToItsRangeAtBothEnds) {
     }
 }
 
+TEST_F(GameSettingsTest, AScreenSizeBelowTheSmallestOfferedFallsBackWithOneLineAndIsSavedSo) {
+    struct Row {
+        int width, height;
+        bool kept;
+    };
+    for (const Row& row : {Row{800, 600, true}, Row{799, 600, false}, Row{800, 599, false}, Row{1, 1, false}}) {
+        writeTextFile("<int name=\"Graphics_ScreenWidth\" value=\"" + std::to_string(row.width) + "\" />\n" +
+                      "<int name=\"Graphics_ScreenHeight\" value=\"" + std::to_string(row.height) + "\" />\n");
+        GameSettings settings;
+        const std::vector<std::string> log = lines(loadCapturing(settings));
+        const int width = row.kept ? row.width : 1280, height = row.kept ? row.height : 720;
+        EXPECT_EQ(getSettingInt("Graphics_ScreenWidth"), width) << row.width << " x " << row.height;
+        EXPECT_EQ(getSettingInt("Graphics_ScreenHeight"), height) << row.width << " x " << row.height;
+        const std::string line = "Warning: Settings \"Graphics_ScreenWidth\" x \"Graphics_ScreenHeight\" give " +
+                                 std::to_string(row.width) + " x " + std::to_string(row.height) +
+                                 ", smaller than the smallest screen size offered (800 x 600); using 1280 x 720.";
+        EXPECT_EQ(log, row.kept ? std::vector<std::string>{} : std::vector<std::string>{line});
+        // The file gets the usable size: the next start opens a window one can use.
+        saveCapturing(settings);
+        EngineSettingsFile saved = readThroughEngine(engine.get(), configPath());
+        ASSERT_NE(saved.attributes, nullptr);
+        EXPECT_EQ(saved.attributes->getAttributeAsInt("Graphics_ScreenWidth"), width);
+        EXPECT_EQ(saved.attributes->getAttributeAsInt("Graphics_ScreenHeight"), height);
+        saved.attributes->drop();
+    }
+}
+
 TEST(SettingsTableTest, RangedValuesStandOnTheirBoundsAndAreHeldOnePastThem) {
     const struct Row {
         const char* key;
