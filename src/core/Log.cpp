@@ -94,8 +94,10 @@ std::string escapeLogText(const char* text) {
     std::size_t characters = 0;
     for (const char* c = text; *c; ++c) {
         const auto byte = static_cast<unsigned char>(*c);
-        // A character starts at every byte but a UTF-8 continuation byte.
-        if ((byte & 0xC0) != 0x80 && ++characters > maxLogLineCharacters) {
+        // A character starts at every byte but a UTF-8 continuation byte; bytes that are no
+        // text (a run of continuation bytes) are cut where four-byte characters would be.
+        if (((byte & 0xC0) != 0x80 && ++characters > maxLogLineCharacters) ||
+            static_cast<std::size_t>(c - text) >= 4 * maxLogLineCharacters) {
             out += " [... cut at " + std::to_string(maxLogLineCharacters) + " characters]";
             break;
         }

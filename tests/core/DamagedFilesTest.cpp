@@ -509,6 +509,7 @@ TEST(DamagedFilesLogTest, LinesAreCutAtAThousandCharacters) {
         {accented.substr(0, 2000), accented.substr(0, 2000)},
         {accented, accented.substr(0, 2000) + mark},
         {std::string(999, 'a') + "\t" + "b", std::string(999, 'a') + "\\t" + mark},
+        {std::string(5000, '\x80'), std::string(4000, '\x80') + mark},
     };
     for (const auto& c : cases)
         EXPECT_EQ(escapeLogText(c.text.c_str()), c.written) << c.text.size();
