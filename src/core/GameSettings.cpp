@@ -10,6 +10,7 @@
 #include "core/Utf8.h"
 #include "core/XmlFile.h"
 #include "core/XmlWriter.h"
+#include "platform/Kernel.h"
 
 #include <cerrno>
 #include <cstring>
@@ -199,7 +200,8 @@ void keepUsableScreenSize(FileContent& content) {
     const double widthGiven = width ? width->number : widthKey->defaultNumber;
     const double heightGiven = height ? height->number : heightKey->defaultNumber;
     const core::dimension2du smallest = smallestWindowSize();
-    if (widthGiven >= smallest.Width && heightGiven >= smallest.Height)
+    const std::string smallWindows = platform::environmentVariable(smallWindowsVariable);
+    if ((widthGiven >= smallest.Width && heightGiven >= smallest.Height) || (!smallWindows.empty() && smallWindows != "0"))
         return;
     width = defaultSettingValue(*widthKey);
     height = defaultSettingValue(*heightKey);

@@ -1,3 +1,4 @@
+#include "core/DeviceSettings.h"
 #include "core/GameSettings.h"
 #include "core/Globals.h"
 #include "core/SettingsTable.h"
@@ -5,6 +6,7 @@
 #include "support/NullDevice.h"
 #include "support/TempDir.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <irrlicht.h>
@@ -367,6 +369,7 @@ TEST_F(GameSettingsTest, AScreenSizeBelowTheSmallestOfferedFallsBackWithOneLineA
         int width, height;
         bool kept;
     };
+    unsetenv(smallWindowsVariable);
     for (const Row& row : {Row{800, 600, true}, Row{799, 600, false}, Row{800, 599, false}, Row{1, 1, false}}) {
         writeTextFile("<int name=\"Graphics_ScreenWidth\" value=\"" + std::to_string(row.width) + "\" />\n" +
                       "<int name=\"Graphics_ScreenHeight\" value=\"" + std::to_string(row.height) + "\" />\n");
@@ -387,6 +390,13 @@ TEST_F(GameSettingsTest, AScreenSizeBelowTheSmallestOfferedFallsBackWithOneLineA
         EXPECT_EQ(saved.attributes->getAttributeAsInt("Graphics_ScreenHeight"), height);
         saved.attributes->drop();
     }
+    // The gl tests keep their small pictures: they say so.
+    setenv(smallWindowsVariable, "1", 1);
+    writeTextFile("<int name=\"Graphics_ScreenWidth\" value=\"640\" />\n<int name=\"Graphics_ScreenHeight\" value=\"480\" />\n");
+    GameSettings settings;
+    EXPECT_EQ(lines(loadCapturing(settings)), std::vector<std::string>{});
+    EXPECT_EQ(getSettingInt("Graphics_ScreenHeight"), 480);
+    unsetenv(smallWindowsVariable);
 }
 
 TEST(SettingsTableTest, RangedValuesStandOnTheirBoundsAndAreHeldOnePastThem) {
