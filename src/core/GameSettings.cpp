@@ -201,7 +201,8 @@ void keepUsableScreenSize(FileContent& content) {
     const double heightGiven = height ? height->number : heightKey->defaultNumber;
     const core::dimension2du smallest = smallestWindowSize();
     const std::string smallWindows = platform::environmentVariable(smallWindowsVariable);
-    if ((widthGiven >= smallest.Width && heightGiven >= smallest.Height) || (!smallWindows.empty() && smallWindows != "0"))
+    const bool smallKept = !smallWindows.empty() && smallWindows != "0";
+    if (smallKept || (widthGiven >= smallest.Width && heightGiven >= smallest.Height))
         return;
     width = defaultSettingValue(*widthKey);
     height = defaultSettingValue(*heightKey);

@@ -12,33 +12,31 @@
 
 namespace {
 
-// What a cause keeps of its first line, for its count line (the log cuts lines at 1,000
-// characters anyway): ten thousand causes of a file's 500,000-character name must not cost
-// gigabytes. The key is kept as its hash.
-constexpr std::size_t repeatKeptBytes = 1024;
-
+// What a cause keeps of its first line, for its count line: at most the characters the log
+// writes of a line (it cuts there, with its mark), so that ten thousand causes of a file's
+// 500,000-character name cost no gigabytes. The key is kept as its hash.
 std::string keptFirstLine(const std::string& line) {
-    if (line.size() <= repeatKeptBytes)
-        return line;
-    std::size_t end = repeatKeptBytes;
-    // Not in the middle of a UTF-8 character.
-    while (end > 0 && (static_cast<unsigned char>(line[end]) & 0xC0) == 0x80)
-        --end;
-    return line.substr(0, end);
+    std::size_t characters = 0;
+    for (std::size_t at = 0; at < line.size(); ++at) {
+        const bool starts = (static_cast<unsigned char>(line[at]) & 0xC0) != 0x80;
+        if ((starts && ++characters > maxLogLineCharacters) || at >= 4 * maxLogLineCharacters)
+            return line.substr(0, at);
+    }
+    return line;
 }
 
-const std::string repeatOverflowLine = "Warning: More than " + std::to_string(maxRepeatingCauses) +
-                                 " different log lines repeat in this level; the lines of further ones are "
-                                 "counted under this line.";
+const std::string repeatOverflowLine =
+    "Warning: More than " + std::to_string(maxRepeatingCauses) +
+    " different log lines repeat in this level; the lines of further ones are "
+    "counted under this line.";
 
 struct RepeatedCause {
     std::string firstLine;
-    irr::ELOG_LEVEL level = irr::ELL_INFORMATION;
-    std::uint64_t more = 0;
+    std::uint64_t more = 0; // lines after the first
 };
 
 struct RepeatRound {
-    std::vector<RepeatedCause> causes; // in the order of their first lines
+    std::vector<RepeatedCause> causes;                  // in the order of their first lines
     std::unordered_map<std::size_t, std::size_t> byKey; // the key's hash: the cause's index
     RepeatedCause overflow;
     bool overflowed = false;
@@ -56,7 +54,8 @@ struct RepeatDecision {
 };
 
 // The line to write now.
-RepeatDecision noteRepeatCause(const std::string& key, const std::string& line, irr::ELOG_LEVEL level) {
+RepeatDecision noteRepeatCause(const std::string& key, const std::string& line,
+                               irr::ELOG_LEVEL level) {
     std::lock_guard<std::mutex> lock(repeatRoundMutex);
     RepeatRound& state = currentRepeatRound();
     const std::size_t keptKey = std::hash<std::string>()(key);
@@ -71,17 +70,17 @@ RepeatDecision noteRepeatCause(const std::string& key, const std::string& line, 
             return {};
         }
         state.overflowed = true;
-        state.overflow = RepeatedCause{repeatOverflowLine, irr::ELL_WARNING, 0};
+        state.overflow = RepeatedCause{repeatOverflowLine, 0};
         return {repeatOverflowLine, irr::ELL_WARNING};
     }
     state.byKey.emplace(keptKey, state.causes.size());
-    state.causes.push_back(RepeatedCause{keptFirstLine(line), level, 0});
+    state.causes.push_back(RepeatedCause{keptFirstLine(line), 0});
     return {line, level};
 }
 
 std::string repeatCountLine(const RepeatedCause& cause) {
-    return "Repeated " + std::to_string(cause.more) + (cause.more == 1 ? " more time: " : " more times: ") +
-           cause.firstLine;
+    return "Repeated " + std::to_string(cause.more) +
+           (cause.more == 1 ? " more time: " : " more times: ") + cause.firstLine;
 }
 
 } // namespace
@@ -94,7 +93,9 @@ bool logRepeatableAs(const std::string& key, const std::string& line, irr::ELOG_
     return true;
 }
 
-bool logRepeatable(const std::string& line, irr::ELOG_LEVEL level) { return logRepeatableAs(line, line, level); }
+bool logRepeatable(const std::string& line, irr::ELOG_LEVEL level) {
+    return logRepeatableAs(line, line, level);
+}
 
 bool logRepeatablef(const char* format, ...) {
     if (!format)
@@ -106,7 +107,9 @@ bool logRepeatablef(const char* format, ...) {
     return logRepeatable(line);
 }
 
-std::string takeRepeatableLine(const std::string& line) { return noteRepeatCause(line, line, irr::ELL_INFORMATION).text; }
+std::string takeRepeatableLine(const std::string& line) {
+    return noteRepeatCause(line, line, irr::ELL_INFORMATION).text;
+}
 
 void endRepeatedLogRound() {
     RepeatRound ended;

@@ -27,7 +27,8 @@ inline constexpr std::size_t maxRepeatingCauses = 10000;
 // Writes the line (logMessage) the first time its cause comes up this round; true when it did.
 bool logRepeatable(const std::string& line, irr::ELOG_LEVEL level = irr::ELL_INFORMATION);
 // The same for a cause named by the key; the line written is the first one's.
-bool logRepeatableAs(const std::string& key, const std::string& line, irr::ELOG_LEVEL level = irr::ELL_INFORMATION);
+bool logRepeatableAs(const std::string& key, const std::string& line,
+                     irr::ELOG_LEVEL level = irr::ELL_INFORMATION);
 // One formatted line (printf rules), its text the cause.
 bool logRepeatablef(const char* format, ...) __attribute__((format(printf, 1, 2)));
 

@@ -392,7 +392,8 @@ TEST_F(GameSettingsTest, AScreenSizeBelowTheSmallestOfferedFallsBackWithOneLineA
     }
     // The gl tests keep their small pictures: they say so.
     setenv(smallWindowsVariable, "1", 1);
-    writeTextFile("<int name=\"Graphics_ScreenWidth\" value=\"640\" />\n<int name=\"Graphics_ScreenHeight\" value=\"480\" />\n");
+    writeTextFile("<int name=\"Graphics_ScreenWidth\" value=\"640\" />\n"
+                  "<int name=\"Graphics_ScreenHeight\" value=\"480\" />\n");
     GameSettings settings;
     EXPECT_EQ(lines(loadCapturing(settings)), std::vector<std::string>{});
     EXPECT_EQ(getSettingInt("Graphics_ScreenHeight"), 480);

@@ -293,9 +293,9 @@ TEST_F(LanguageManagerTest, ATrueTypeFontThatCannotBeReadIsLoggedOnceWithTheFont
         for (int role : {LanguageManager::FontObjective, LanguageManager::FontPause, LanguageManager::FontMenuLarge,
                          LanguageManager::FontMenuMedium})
             EXPECT_EQ(languages.getFont(role), nullptr) << role;
-        const std::vector<std::string> once = {
-            unreadable("empty.ttf", "the engine's built-in font"), unreadable("cut.ttf", "the engine's built-in font"),
-            unreadable("noise.ttf", "the engine's built-in font"), unreadable("image.ttf", "the engine's built-in font")};
+        const char* builtIn = "the engine's built-in font";
+        const std::vector<std::string> once = {unreadable("empty.ttf", builtIn), unreadable("cut.ttf", builtIn),
+                                               unreadable("noise.ttf", builtIn), unreadable("image.ttf", builtIn)};
         EXPECT_EQ(log.lines, ask == 0 ? once : std::vector<std::string>{}) << "ask " << ask;
     }
     // With the skin's own font set (as the screens do), that one is named.
@@ -304,7 +304,8 @@ TEST_F(LanguageManagerTest, ATrueTypeFontThatCannotBeReadIsLoggedOnceWithTheFont
     forgetFileRefusals();
     log.lines.clear();
     languages.getFont(LanguageManager::FontObjective);
-    EXPECT_EQ(log.lines, std::vector<std::string>{unreadable("empty.ttf", "the skin's font \"Content/Font/Debug.xml\"")});
+    EXPECT_EQ(log.lines,
+              std::vector<std::string>{unreadable("empty.ttf", "the skin's font \"Content/Font/Debug.xml\"")});
     skin->setFont(nullptr);
     clearFontCache();
 }

@@ -130,6 +130,13 @@ TEST_F(RepeatedLogTest, TheFirstLineIsWrittenAndTheRestCountedInOneLineWhenTheRo
         expected.insert(expected.end(), c.atEnd.begin(), c.atEnd.end());
         EXPECT_EQ(texts(), expected) << c.times;
     }
+    // A long first line is kept as far as the log writes a line.
+    const std::string longLine = "ERROR: " + std::string(5000, 'n');
+    logRepeatable(longLine);
+    logRepeatable(longLine);
+    events.entries.clear();
+    endRepeatedLogRound();
+    EXPECT_EQ(texts(), std::vector<std::string>{"Repeated 1 more time: " + longLine.substr(0, maxLogLineCharacters)});
 }
 
 TEST_F(RepeatedLogTest, CausesAreKeptApartAndCountedInTheOrderOfTheirFirstLines) {
