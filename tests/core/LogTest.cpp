@@ -183,22 +183,6 @@ TEST_F(RepeatedLogTest, CausesPastTheBoundAreCountedUnderOneLine) {
               (std::vector<std::string>{"Repeated 1 more time: ERROR: missing 0", "Repeated 1 more time: " + bound}));
 }
 
-TEST_F(RepeatedLogTest, TheReceiverTellsTheProgramsLinesFromTheEngines) {
-    struct Asking : irr::IEventReceiver {
-        std::vector<bool> own;
-        bool OnEvent(const irr::SEvent& event) override {
-            if (event.EventType == irr::EET_LOG_TEXT_EVENT)
-                own.push_back(isOwnLogLineBeingLogged());
-            return true;
-        }
-    } asking;
-    device->setEventReceiver(&asking);
-    logMessage("own line");
-    device->getLogger()->log("engine line", irr::ELL_WARNING);
-    device->setEventReceiver(&events);
-    EXPECT_EQ(asking.own, (std::vector<bool>{true, false}));
-}
-
 // The report of this function's own stack; kept out of line so that it is a frame.
 __attribute__((noinline)) void reportFromHelper() {
     logCallstack();
