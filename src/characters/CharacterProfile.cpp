@@ -3,6 +3,7 @@
 #include "characters/SuspicionRules.h"
 #include "core/Globals.h"
 #include "core/Log.h"
+#include "core/RepeatedLog.h"
 #include "core/TextUtils.h"
 #include "core/Utf8.h"
 #include "core/XmlFile.h"
@@ -77,7 +78,8 @@ int CharacterProfile::load(const std::string& file) {
     const std::string path = file.empty() ? std::string(defaultFile) : file;
     io::IXMLReader* reader = gameDevice ? createGuardedContentXMLReader(gameDevice->getFileSystem(), path) : nullptr;
     if (!reader) {
-        logMessage(std::string(logWarningPrefix) + "Could not read the character profile \"" + path + "\".");
+        // Each character of the profile asks: counted.
+        logRepeatable(std::string(logWarningPrefix) + "Could not read the character profile \"" + path + "\".");
         return -1;
     }
     while (reader->read()) {

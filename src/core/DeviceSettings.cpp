@@ -41,6 +41,8 @@ const std::vector<irr::core::dimension2du>& standardWindowSizes() {
     return sizes;
 }
 
+irr::core::dimension2du smallestWindowSize() { return standardWindowSizes().front(); }
+
 bool fitResolutionToDisplay(irr::core::dimension2du& size, bool fullscreen, const irr::core::dimension2du& desktop,
                             const std::vector<irr::core::dimension2du>& modes) {
     if (desktop.Width == 0 || desktop.Height == 0)

@@ -19,6 +19,13 @@ constexpr const char* singleBufferVariable = "PADDLESTONE_SINGLE_BUFFER";
 // The window sizes offered whatever the display reports (the graphics options list them
 // first), from 800 x 600 to 1920 x 1200.
 const std::vector<irr::core::dimension2du>& standardWindowSizes();
+// The smallest of them (800 x 600): the options offer nothing narrower or lower, and a
+// settings file's size below it in either side is not kept (GameSettings::load).
+irr::core::dimension2du smallestWindowSize();
+// Set (to anything but "0") for the tests that draw on the OpenGL driver: they keep their
+// pictures small (640 x 480, 800 x 450) for the software renderer's sake, so a settings
+// file's size below the smallest offered is kept.
+constexpr const char* smallWindowsVariable = "PADDLESTONE_SMALL_WINDOWS";
 
 // Whether the display can show the size: a window must fit the desktop, a full-screen size
 // must be one of the display's modes (without a list of modes, fit the desktop). Otherwise the size becomes what it can show (a window:

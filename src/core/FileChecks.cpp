@@ -2,6 +2,7 @@
 
 #include "core/FontGate.h"
 #include "core/Log.h"
+#include "core/RepeatedLog.h"
 
 #include <IFileArchive.h>
 #include <IFileList.h>
@@ -223,6 +224,8 @@ void forgetFileRefusals() {
         ++refusalRound;
     }
     forgetFontRefusals();
+    // The repeated lines of the level that ends get their counts; the new one starts afresh.
+    endRepeatedLogRound();
 }
 
 std::uint64_t fileRefusalRound() {

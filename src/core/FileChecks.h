@@ -52,6 +52,8 @@ std::string describeFileCheck(FileCheck check, std::uint64_t maxBytes = maxConte
 
 // Whether a refusal of the path was logged since the last forgetFileRefusals().
 bool wasFileRefused(const std::string& path);
+// A level load starts afresh: the refusals are forgotten, and the repeated-line round ends
+// (endRepeatedLogRound, core/RepeatedLog.h).
 void forgetFileRefusals();
 // Counts the calls of forgetFileRefusals (one per level load): a bound that is kept, or a
 // line that is logged, once per level load notes the round it belongs to.

@@ -20,6 +20,10 @@ class IFileSystem;
 // engine's other kinds (a font drawn in a bare image, vector fonts) are refused too: the
 // game's content has none, and a damaged image would make a font without characters.
 
+// The GUI skin's font (the screens set it at start-up): every element without a font of its
+// own draws with it, the engine's built-in font when this one could not be read.
+inline constexpr const char* skinFontPath = "Content/Font/Debug.xml";
+
 // Fonts larger than this are no bitmap font of the game.
 inline constexpr unsigned maxBitmapFontFileBytes = 1024u * 1024u;
 inline constexpr unsigned maxBitmapFontImages = 16;

@@ -1,5 +1,6 @@
 #include "core/GameSettings.h"
 
+#include "core/DeviceSettings.h"
 #include "core/FileChecks.h"
 #include "core/Globals.h"
 #include "core/Log.h"
@@ -9,6 +10,7 @@
 #include "core/Utf8.h"
 #include "core/XmlFile.h"
 #include "core/XmlWriter.h"
+#include "platform/Kernel.h"
 
 #include <cerrno>
 #include <cstring>
@@ -184,6 +186,35 @@ void addValue(io::IAttributes* attributes, const SettingDefinition& definition,
     }
 }
 
+// A screen size below the smallest the graphics options offer opens a window nobody can use,
+// and the file would keep it for every later start: both sides take their defaults, with one
+// line, and the next save writes those.
+void keepUsableScreenSize(FileContent& content) {
+    const std::span<const SettingDefinition> table = settingDefinitions();
+    const SettingDefinition* widthKey = findSettingDefinition("Graphics_ScreenWidth");
+    const SettingDefinition* heightKey = findSettingDefinition("Graphics_ScreenHeight");
+    if (!widthKey || !heightKey)
+        return;
+    std::optional<SettingValue>& width = content.values[static_cast<size_t>(widthKey - table.data())];
+    std::optional<SettingValue>& height = content.values[static_cast<size_t>(heightKey - table.data())];
+    const double widthGiven = width ? width->number : widthKey->defaultNumber;
+    const double heightGiven = height ? height->number : heightKey->defaultNumber;
+    const core::dimension2du smallest = smallestWindowSize();
+    const std::string smallWindows = platform::environmentVariable(smallWindowsVariable);
+    const bool smallKept = !smallWindows.empty() && smallWindows != "0";
+    if (smallKept || (widthGiven >= smallest.Width && heightGiven >= smallest.Height))
+        return;
+    width = defaultSettingValue(*widthKey);
+    height = defaultSettingValue(*heightKey);
+    content.warnings.push_back(std::string(logWarningPrefix) + "Settings \"" + widthKey->key + "\" x \"" +
+                               heightKey->key + "\" give " + std::to_string(static_cast<long long>(widthGiven)) +
+                               " x " + std::to_string(static_cast<long long>(heightGiven)) +
+                               ", smaller than the smallest screen size offered (" + std::to_string(smallest.Width) +
+                               " x " + std::to_string(smallest.Height) + "); using " +
+                               std::to_string(static_cast<long long>(width->number)) + " x " +
+                               std::to_string(static_cast<long long>(height->number)) + ".");
+}
+
 std::string joined(const std::vector<std::string>& items) {
     std::string out;
     for (const std::string& item : items)
@@ -234,6 +265,8 @@ void GameSettings::load(bool defaults) {
         logMessage("Settings file \"" + filePath + "\" not found; using the defaults.");
     }
 
+    if (!defaults && fileExists)
+        keepUsableScreenSize(content);
     attributes->clear();
     const std::span<const SettingDefinition> table = settingDefinitions();
     for (size_t i = 0; i < table.size(); ++i)

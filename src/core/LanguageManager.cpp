@@ -4,6 +4,7 @@
 #include "core/GameSettings.h"
 #include "core/Globals.h"
 #include "core/Log.h"
+#include "core/RepeatedLog.h"
 #include "core/Utf8.h"
 #include "core/CoreSlots.h"
 #include "core/SlotCalls.h"
@@ -201,11 +202,30 @@ irr::gui::IGUIFont* LanguageManager::getFont(int role) {
     extension.make_lower();
     if (extension == ".ttf") {
         const irr::s32 pixels = static_cast<irr::s32>(size * (screenHeight / referenceHeight) + 0.5f);
-        return askHook(coreSlots().fonts.getCachedFont, nullptr, path, pixels);
+        const auto& cachedFont = coreSlots().fonts.getCachedFont;
+        if (!cachedFont || pixels <= 0)
+            return nullptr;
+        irr::gui::IGUIFont* font = cachedFont(path, pixels);
+        // An empty, cut or foreign file: the elements draw with the skin's font instead, which
+        // the player should not have to guess at (each element asks again: counted).
+        if (!font)
+            logRepeatable(std::string(logWarningPrefix) + "Could not read the font \"" + path.c_str() + "\" of " +
+                              languagesFile + "; " + describeStandInFont() + " stands in.",
+                          irr::ELL_WARNING);
+        return font;
     }
     if (!device || !device->getGUIEnvironment())
         return nullptr;
     return getCheckedFont(device->getGUIEnvironment(), path);
+}
+
+std::string LanguageManager::describeStandInFont() const {
+    irr::gui::IGUIEnvironment* environment = device ? device->getGUIEnvironment() : nullptr;
+    irr::gui::IGUISkin* skin = environment ? environment->getSkin() : nullptr;
+    irr::gui::IGUIFont* font = skin ? skin->getFont() : nullptr;
+    if (font && font != environment->getBuiltInFont())
+        return std::string("the skin's font \"") + skinFontPath + "\"";
+    return "the engine's built-in font";
 }
 
 irr::io::path LanguageManager::getLocalizedPath(const irr::io::path& path) const {

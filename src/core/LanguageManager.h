@@ -6,6 +6,7 @@
 #include <irrTypes.h>
 #include <path.h>
 
+#include <string>
 #include <unordered_map>
 #include <vector>
 
@@ -82,7 +83,9 @@ public:
 
     // The current language's font of a role (FontRole): a ".ttf" file comes from the font
     // cache at (int)(size x screenHeight / 720 + 0.5) pixels, any other file from the GUI
-    // environment. Null when the role has no file or the font cannot be made.
+    // environment. Null when the role has no file or the font cannot be made: the elements
+    // then draw with the skin's font, and a TrueType file that cannot be read is logged
+    // ("Warning: Could not read the font ... stands in.", repeats counted).
     irr::gui::IGUIFont* getFont(int role);
 
     // The same content path with its "English" language folder replaced by the current
@@ -99,6 +102,8 @@ public:
 private:
     void readLanguages();
     void readTexts();
+    // The font elements draw with when theirs is missing: the skin's, named.
+    std::string describeStandInFont() const;
 
     irr::IrrlichtDevice* device;
     std::vector<LanguageInfo> languages;

@@ -19,6 +19,9 @@ namespace {
 
 std::mutex standardOutputMutex;
 
+// Set while one of the program's own lines passes through the engine's logger.
+thread_local int ownLinesInEngineLogger = 0;
+
 constexpr std::size_t maxEarlyLines = 4096;
 std::mutex earlyLinesMutex;
 std::vector<EarlyLogLine>& earlyLines() {
@@ -70,7 +73,9 @@ void logMessage(const char* text, irr::ELOG_LEVEL level) {
         return;
     if (gameDevice) {
         if (irr::ILogger* logger = gameDevice->getLogger()) {
+            ++ownLinesInEngineLogger;
             logger->log(text, level);
+            --ownLinesInEngineLogger;
             return;
         }
     }
@@ -86,8 +91,16 @@ std::string escapeLogText(const char* text) {
     std::string out;
     if (!text)
         return out;
+    std::size_t characters = 0;
     for (const char* c = text; *c; ++c) {
         const auto byte = static_cast<unsigned char>(*c);
+        // A character starts at every byte but a UTF-8 continuation byte; bytes that are no
+        // text (a run of continuation bytes) are cut where four-byte characters would be.
+        if (((byte & 0xC0) != 0x80 && ++characters > maxLogLineCharacters) ||
+            static_cast<std::size_t>(c - text) >= 4 * maxLogLineCharacters) {
+            out += " [... cut at " + std::to_string(maxLogLineCharacters) + " characters]";
+            break;
+        }
         if (byte == '\t') {
             out += "\\t";
         } else if (byte == '\r') {
@@ -122,6 +135,8 @@ bool writeLogLineToTerminalWithoutWaiting(const char* text) {
     return ::write(STDOUT_FILENO, line.data(), line.size()) == static_cast<ssize_t>(line.size());
 }
 
+bool isOwnLogLineBeingLogged() { return ownLinesInEngineLogger > 0; }
+
 std::string prefixEngineLogLine(const char* text, irr::ELOG_LEVEL level) {
     const std::string line = text ? text : "";
     const char* prefix = level == irr::ELL_ERROR     ? logErrorPrefix
@@ -153,22 +168,31 @@ void logMessage(const wchar_t* text, irr::ELOG_LEVEL level) {
         logMessage(toUtf8(text), level);
 }
 
+std::string formatLogText(const char* format, va_list args) {
+    if (!format)
+        return {};
+    va_list measure;
+    va_copy(measure, args);
+    const int length = std::vsnprintf(nullptr, 0, format, measure);
+    va_end(measure);
+    if (length < 0)
+        return {};
+    std::string text(static_cast<size_t>(length) + 1, '\0');
+    std::vsnprintf(text.data(), text.size(), format, args);
+    text.resize(static_cast<size_t>(length));
+    return text;
+}
+
 void logMessagef(const char* format, ...) {
     if (!format)
         return;
     va_list args;
     va_start(args, format);
-    va_list measure;
-    va_copy(measure, args);
-    const int length = std::vsnprintf(nullptr, 0, format, measure);
-    va_end(measure);
-    if (length >= 0) {
-        std::string text(static_cast<size_t>(length) + 1, '\0');
-        std::vsnprintf(text.data(), text.size(), format, args);
-        text.resize(static_cast<size_t>(length));
-        logMessage(text);
-    }
+    const std::string text = formatLogText(format, args);
     va_end(args);
+    // An empty text (or a format that fails) gives no line.
+    if (!text.empty())
+        logMessage(text);
 }
 
 void logMessagePair(const char* text, const char* second) {

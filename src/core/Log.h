@@ -1,6 +1,8 @@
 #pragma once
 
 #include <ILogger.h>
+#include <cstdarg>
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -21,12 +23,19 @@ void logMessage(const wchar_t* text, irr::ELOG_LEVEL level = irr::ELL_INFORMATIO
 // One formatted information line (printf rules; the compiler checks the arguments).
 void logMessagef(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
+// The text of a printf format and its arguments; empty when the format fails.
+std::string formatLogText(const char* format, va_list args);
+
 // The two texts joined as one information line.
 void logMessagePair(const char* text, const char* second);
 void logMessagePair(const wchar_t* text, const wchar_t* second);
 
 // The text with its control characters escaped, so that a damaged file's tab or line break
-// cannot fake a log line: "\t", "\r", "\n" and "\xNN" for the others.
+// cannot fake a log line: "\t", "\r", "\n" and "\xNN" for the others. A text longer than
+// maxLogLineCharacters characters (UTF-8) is cut there and marked " [... cut at 1000
+// characters]": a line that quotes a file (a 500,000-character name) stays readable. Every
+// log line, in the file and on the terminal, is written through it.
+inline constexpr std::size_t maxLogLineCharacters = 1000;
 std::string escapeLogText(const char* text);
 
 // Writes one line to standard output escaped as escapeLogText does (the engine's own logger
@@ -40,6 +49,9 @@ bool writeLogLineToTerminalWithoutWaiting(const char* text);
 // prefix the program's own lines of that kind carry (unless it has one), so that every
 // error and warning counts alike.
 std::string prefixEngineLogLine(const char* text, irr::ELOG_LEVEL level);
+// True while the calling thread hands one of the program's own lines (logMessage) to the
+// engine's logger: the receiver of its log event tells them from the engine's own lines.
+bool isOwnLogLineBeingLogged();
 
 // Lines logged while neither the engine device nor the log file exists: they reach
 // standard output at once and are kept (up to a few thousand) for the log file, which

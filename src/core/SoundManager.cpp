@@ -4,6 +4,7 @@
 #include "core/GameSettings.h"
 #include "core/Globals.h"
 #include "core/Log.h"
+#include "core/RepeatedLog.h"
 #include "core/ProgramQueries.h"
 #include "core/CoreSlots.h"
 #include "core/SlotCalls.h"
@@ -29,7 +30,8 @@ const std::string noName;
 bool checkFmodResult(audio::Result result) {
     if (result == audio::Result::Ok)
         return true;
-    logMessagePair("FMOD ERROR: ", audio::resultText(result));
+    // Asked on every play of a sound: counted.
+    logRepeatable(std::string("FMOD ERROR: ") + audio::resultText(result));
     return false;
 }
 
@@ -108,7 +110,7 @@ audio::Event* SoundManager::getEvent(const char* name) {
     const audio::Result result = eventSystem ? eventSystem->getEvent(name, &event)
                                              : audio::Result::NotInitialized;
     if (result != audio::Result::Ok) {
-        logMessagef("FMOD ERROR: %s (%s)", audio::resultText(result), name);
+        logRepeatablef("FMOD ERROR: %s (%s)", audio::resultText(result), name);
         return nullptr;
     }
     return event;

@@ -2,6 +2,7 @@
 
 #include "core/Globals.h"
 #include "core/Log.h"
+#include "core/RepeatedLog.h"
 #include "core/SoundManager.h"
 #include "level/LevelHooks.h"
 #include "level/LevelManager.h"
@@ -160,8 +161,9 @@ bool LevelManager::isEventQueued(LevelEventType type, const LevelEvent* except) 
 bool LevelManager::queueUnlessQueued(LevelEvent* event) {
     std::unique_ptr<LevelEvent> owned(event);
     if (isEventQueued(owned->getType())) {
-        logMessage(std::string(logErrorPrefix) + "Failed to queue additional level event: " +
-                   owned->getName() + ".");
+        // A level may ask for the same event hundreds of times a frame: counted.
+        logRepeatable(std::string(logErrorPrefix) + "Failed to queue additional level event: " + owned->getName() +
+                      ".");
         return false;
     }
     levelEvents.push_back(std::move(owned));
@@ -175,7 +177,7 @@ void LevelManager::queueTransition(bool intro, s32 transitionType, f32 speed, f3
 bool LevelManager::queueLoadLevel(const io::path& path, bool clearMenus) {
     // A load or a return to the main menu still waiting would be undone by this one.
     if (isEventQueued(LET_LoadLevel) || isEventQueued(LET_ReturnToMainMenu)) {
-        logMessage("ERROR: Attempting to queue a 2nd load level event");
+        logRepeatable("ERROR: Attempting to queue a 2nd load level event");
         return false;
     }
     const LoadingOverlay& overlay = loadingOverlay;

@@ -6,6 +6,7 @@
 
 #include "core/FileChecks.h"
 #include "core/Log.h"
+#include "core/RepeatedLog.h"
 #include "core/ProcessGuards.h"
 #include "core/SafeWrite.h"
 #include "core/Utf8.h"
@@ -360,13 +361,13 @@ bool SceneLoader::load(const io::path& path, scene::ISceneNode* parent,
     const std::string identity = levelFileIdentity(path);
     const std::vector<std::string>& chain = levelFilesLoading();
     if (std::find(chain.begin(), chain.end(), identity) != chain.end()) {
-        logMessagePair("ERROR: Sublevel left out, it names a level that is being loaded (a cycle): ",
-                       path.c_str());
+        logRepeatable(std::string("ERROR: Sublevel left out, it names a level that is being loaded (a cycle): ") +
+                      path.c_str());
         return false;
     }
     if (chain.size() >= maxLevelNesting) {
-        logMessagef("ERROR: Sublevel left out, sublevels nest deeper than %u levels: %s",
-                    static_cast<unsigned>(maxLevelNesting), path.c_str());
+        logRepeatablef("ERROR: Sublevel left out, sublevels nest deeper than %u levels: %s",
+                       static_cast<unsigned>(maxLevelNesting), path.c_str());
         return false;
     }
     if (chain.empty()) {
@@ -457,7 +458,8 @@ scene::ISceneNode* SceneLoader::beginNode(const c8* typeName, scene::ISceneNode*
     scene::ISceneNode* node = allowed ? manager->addSceneNode(typeName, parent) : nullptr;
     countRead(1);
     if (!node) {
-        logMessagePair("Warning: Skipped a scene node of unknown type: ", typeName);
+        // Each node of the type: counted.
+        logRepeatable(std::string("Warning: Skipped a scene node of unknown type: ") + (typeName ? typeName : ""));
         return nullptr;
     }
     if (attributes) {
@@ -488,7 +490,7 @@ void SceneLoader::applyAnimator(scene::ISceneNode* node, io::IAttributes* attrib
             animator = factory->createSceneNodeAnimator(type.c_str(), node);
     }
     if (!animator) {
-        logMessagePair("Warning: Skipped an animator of unknown type: ", type.c_str());
+        logRepeatable(std::string("Warning: Skipped an animator of unknown type: ") + type.c_str());
         return;
     }
     clampLevelAttributes(type.c_str(), attributes);

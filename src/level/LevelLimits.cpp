@@ -1,6 +1,7 @@
 #include "level/LevelLimits.h"
 
 #include "core/Log.h"
+#include "core/RepeatedLog.h"
 
 #include <cstring>
 #include <string>
@@ -60,10 +61,11 @@ void logClamp(const c8* typeName, io::IAttributes* attributes, const AttributeBo
 
 void logLevelClamp(const c8* typeName, const c8* objectName, const c8* key, const std::string& was,
                    const std::string& now, s64 low, s64 high) {
-    logMessage(std::string(logWarningPrefix) + "Level object \"" + escapeLogText(objectName ? objectName : "") +
-                   "\" (" + escapeLogText(typeName ? typeName : "") + "): " + key + " " + was + " clamped to " + now +
-                   " (allowed " + std::to_string(low) + " to " + std::to_string(high) + ")",
-               ELL_WARNING);
+    // Copies of one object give the same line: counted.
+    logRepeatable(std::string(logWarningPrefix) + "Level object \"" + escapeLogText(objectName ? objectName : "") +
+                      "\" (" + escapeLogText(typeName ? typeName : "") + "): " + key + " " + was + " clamped to " +
+                      now + " (allowed " + std::to_string(low) + " to " + std::to_string(high) + ")",
+                  ELL_WARNING);
 }
 
 bool isEngineNodeTypeForLevels(const c8* typeName) {

@@ -16,6 +16,7 @@
 #include "core/LanguageManager.h"
 #include "core/LogManager.h"
 #include "core/ProcessGuards.h"
+#include "core/RepeatedLog.h"
 #include "core/Stopwatch.h"
 #include "core/Utf8.h"
 
@@ -88,9 +89,9 @@ bool LevelManager::loadLevel(const io::path& path) {
     if (hooks.screens.maintainWorkshopZip)
         hooks.screens.maintainWorkshopZip(path);
 
-    logMessagePair("Loading level: ", path.c_str());
-    // Each level load reports each refused file once.
+    // Each level load reports each refused file, and each repeated line, afresh.
     forgetFileRefusals();
+    logMessagePair("Loading level: ", path.c_str());
     levelLoading = true;
     loadingOverlay.progress = 0.0f;
     if (hooks.physics.resetFrameCounter)
@@ -175,6 +176,8 @@ void LevelManager::unloadLevel() {
     levelFloorHeight = defaultLevelFloorHeight;
     currentLevelPath = L"";
     onLevelUnloaded.invoke();
+    // The level's repeated lines say how often they came.
+    endRepeatedLogRound();
 }
 
 bool LevelManager::setCommandLineLevel(const io::path& path) {
@@ -280,7 +283,8 @@ scene::ISceneNode* LevelManager::getSceneNodeFromID(s32 id) const {
     auto it = nodeIDs.find(id);
     if (it != nodeIDs.end())
         return it->second;
-    logMessagef("ERROR: Could not find SceneNode ID: %d", id);
+    // Asked each frame by an animator or a character whose object is missing: counted.
+    logRepeatablef("ERROR: Could not find SceneNode ID: %d", id);
     return nullptr;
 }
 

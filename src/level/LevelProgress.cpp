@@ -6,6 +6,7 @@
 #include "core/FileUtils.h"
 #include "core/Globals.h"
 #include "core/Log.h"
+#include "core/RepeatedLog.h"
 #include "core/ProcessGuards.h"
 #include "core/SafeWrite.h"
 #include "core/TextUtils.h"
@@ -119,7 +120,7 @@ void LevelManager::clearCheckpoint() {
 void LevelManager::restartLevel() {
     const io::path path = currentLevelPath.c_str();
     if (path.empty()) {
-        logMessage(std::string(logErrorPrefix) + "There is no level to restart.");
+        logRepeatable(std::string(logErrorPrefix) + "There is no level to restart.");
         return;
     }
     unloadLevel();

@@ -3,6 +3,7 @@
 #include "core/GameSettings.h"
 #include "core/Globals.h"
 #include "core/Log.h"
+#include "core/RepeatedLog.h"
 #include "core/LogManager.h"
 #include "player/GameActions.h"
 #include "player/PlayerControls.h"
@@ -148,13 +149,20 @@ bool InputManager::dispatch(const InputEvent& event) {
     if (joystick)
         consumed |= joystick->onEvent(event);
 
-    if (event.kind == InputEventKind::LogText && event.engine && logManager && event.engine->LogEvent.Text)
-        logManager->log(prefixEngineLogLine(event.engine->LogEvent.Text, event.engine->LogEvent.Level));
     // Handled here, so that the engine does not print the line raw: the terminal gets it
     // escaped, as the log file does.
     if (event.kind == InputEventKind::LogText && event.engine && event.engine->LogEvent.Text) {
-        writeLogLineToTerminal(
-            prefixEngineLogLine(event.engine->LogEvent.Text, event.engine->LogEvent.Level).c_str());
+        const irr::ELOG_LEVEL level = event.engine->LogEvent.Level;
+        std::string line = prefixEngineLogLine(event.engine->LogEvent.Text, level);
+        // The engine's own warnings and errors (a missing texture asked for by every object that
+        // names it) follow the repeated-line rule; the program's own lines chose at their call.
+        if ((level == irr::ELL_WARNING || level == irr::ELL_ERROR) && !isOwnLogLineBeingLogged())
+            line = takeRepeatableLine(line);
+        if (!line.empty()) {
+            if (logManager)
+                logManager->log(line);
+            writeLogLineToTerminal(line.c_str());
+        }
         consumed = true;
     }
     return consumed;

@@ -2,6 +2,7 @@
 
 #include "core/Globals.h"
 #include "core/Log.h"
+#include "core/RepeatedLog.h"
 #include "core/SoundManager.h"
 #include "core/Stopwatch.h"
 #include "level/SceneNodeTypes.h"
@@ -340,7 +341,7 @@ void rebindLimbToArticulation(LimbState& limb, PhysicsObject* object) {
     limb.joinedContacts = 0;
     limb.touchedShape = matchingShape(limb.touchedObject, limb.touchedShape, object);
     if (!limb.touchedShape && object)
-        logMessage("Warning: a limb's grab found no matching shape on the object it moved to.");
+        logRepeatable("Warning: a limb's grab found no matching shape on the object it moved to.");
     setLimbTouchedObject(limb, object);
     updateLimbGrabJoints(limb);
 }

@@ -4,11 +4,11 @@
 #include "render/RenderServices.h"
 
 #include "core/Log.h"
+#include "core/RepeatedLog.h"
 #include "level/AttributeExtras.h"
 #include "level/LevelLimits.h"
 #include "level/NodeHelpers.h"
 
-#include <set>
 #include <string>
 
 using namespace irr;
@@ -19,7 +19,7 @@ namespace {
 const char* const textStandInFont = "Content/Font/NoMove.ttf";
 
 // The text's glyph nodes in the TrueType font of the path, or in the stand-in font when the
-// path cannot be read (told once per path); false when neither font can be had.
+// path cannot be read (told once per path and level); false when neither font can be had.
 bool addTrueTypeGlyphs(const core::stringc& path, s32 size, const wchar_t* text, scene::ISceneNode* parent,
                        video::SColor colour, core::array<scene::ISceneNode*>& glyphs, core::dimension2du& textSize) {
     const auto& addText = renderServices().fonts.addTrueTypeText;
@@ -27,11 +27,9 @@ bool addTrueTypeGlyphs(const core::stringc& path, s32 size, const wchar_t* text,
         return false;
     if (addText(path, size, text, parent, colour, glyphs, textSize))
         return true;
-    static std::set<std::string> reported;
-    if (reported.insert(std::string(path.c_str())).second)
-        logMessage(std::string("Warning: Could not load the text font \"") + path.c_str() + "\"; " +
-                       textStandInFont + " stands in.",
-                   ELL_WARNING);
+    logRepeatable(std::string("Warning: Could not load the text font \"") + path.c_str() + "\"; " + textStandInFont +
+                      " stands in.",
+                  ELL_WARNING);
     return addText(textStandInFont, size, text, parent, colour, glyphs, textSize);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/Delegate.h"
+#include "core/FontGate.h"
 #include "gui/GuiCommon.h"
 
 #include <irrTypes.h>
@@ -52,7 +53,7 @@ public:
     // Screens with this type never block input (the HUD and the subtitle layer).
     static constexpr irr::s32 passingType = 1009;
     static constexpr const wchar_t* endingCreditsLevel = L"Content/Levels/EndingCredits_Screen.irr";
-    static constexpr const char* debugFontPath = "Content/Font/Debug.xml";
+    static constexpr const char* debugFontPath = skinFontPath;
 
     explicit ScreenManager(irr::gui::IGUIEnvironment* environment);
     ~ScreenManager();

@@ -2,6 +2,7 @@
 
 #include "core/Globals.h"
 #include "core/Log.h"
+#include "core/RepeatedLog.h"
 #include "level/LevelManager.h"
 #include "physics/objects/PhysicsObject.h"
 #include "player/LimbControl.h"
@@ -43,8 +44,9 @@ std::string shortExpressionText(const std::string& text) {
 }
 
 void logExpressionWarning(const std::string& text, const char* what) {
-    logMessage(std::string(logWarningPrefix) + "Object-ID expression \"" + shortExpressionText(text) + "\" " + what,
-               ELL_WARNING);
+    // An expression is read again each time its action runs.
+    logRepeatable(std::string(logWarningPrefix) + "Object-ID expression \"" + shortExpressionText(text) + "\" " + what,
+                  ELL_WARNING);
 }
 
 scene::ISceneNode* lookupExpressionNode(s32 id) {

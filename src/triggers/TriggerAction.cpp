@@ -2,6 +2,7 @@
 
 #include "core/Globals.h"
 #include "core/Log.h"
+#include "core/RepeatedLog.h"
 #include "level/SceneNodeTypes.h"
 #include "triggers/TriggerEventObject.h"
 #include "triggers/TriggerObject.h"
@@ -151,9 +152,9 @@ TriggerAction* createTriggerAction(s32 index, TriggerObject* trigger) {
         }
     }
     // The level keeps the name it gave; the action does nothing until its class exists.
-    logMessage(std::string(logWarningPrefix) + "Unknown trigger action \"" + triggerActionNames[index] +
-                   "\": it does nothing.",
-               ELL_WARNING);
+    logRepeatable(std::string(logWarningPrefix) + "Unknown trigger action \"" + triggerActionNames[index] +
+                      "\": it does nothing.",
+                  ELL_WARNING);
     return new TriggerAction(index, trigger);
 }
 

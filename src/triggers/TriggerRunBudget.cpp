@@ -1,7 +1,7 @@
 #include "triggers/TriggerRunBudget.h"
 
 #include "core/FileChecks.h"
-#include "core/Log.h"
+#include "core/RepeatedLog.h"
 #include "level/SceneNodeBase.h"
 
 #include <cstdint>
@@ -14,8 +14,6 @@ struct RunBudget {
     irr::u32 runs = 0;
     irr::u32 nesting = 0;
     bool spent = false;
-    // The level load whose line was written.
-    std::uint64_t loggedRound = UINT64_MAX;
 };
 
 RunBudget budget;
@@ -33,12 +31,10 @@ TriggerRun::TriggerRun() {
     }
     if (!budget.spent && (budget.runs >= maxRunsPerFrame || budget.nesting >= maxNesting)) {
         budget.spent = true;
-        if (budget.loggedRound != round) {
-            budget.loggedRound = round;
-            logMessagef("ERROR: Trigger events run one another without end (more than %u runs in one frame or "
-                        "%u nested); the rest of the frame's runs are left out.",
-                        maxRunsPerFrame, maxNesting);
-        }
+        // Once a level, then counted frame by frame.
+        logRepeatablef("ERROR: Trigger events run one another without end (more than %u runs in one frame or "
+                       "%u nested); the rest of the frame's runs are left out.",
+                       maxRunsPerFrame, maxNesting);
     }
     if (budget.spent)
         return;

@@ -8,7 +8,8 @@
 // run of a trigger's events (a firing, a child event started or reverted at once, a delay
 // that ends) holds a TriggerRun while it works: one level frame allows at most
 // maxRunsPerFrame runs, nested at most maxNesting deep. Past either bound the rest of the
-// frame's runs are left out, with one line per level load.
+// frame's runs are left out, with one line per level load (later frames that hit the bound
+// are counted, core/RepeatedLog.h).
 class TriggerRun {
 public:
     static constexpr irr::u32 maxRunsPerFrame = 10000;

@@ -493,6 +493,32 @@ TEST(DamagedFilesLogTest, ControlCharactersAreEscaped) {
         EXPECT_EQ(escapeLogText(c.text), c.escaped);
 }
 
+// A key-bindings file's 500,000-character name reaches the log cut, with a mark; a character
+// of two bytes counts as one.
+TEST(DamagedFilesLogTest, LinesAreCutAtAThousandCharacters) {
+    const std::string mark = " [... cut at 1000 characters]";
+    std::string accented;
+    for (int i = 0; i < 1001; ++i)
+        accented += "\xC3\xAB";
+    const struct {
+        std::string text;
+        std::string written;
+    } cases[] = {
+        {std::string(1000, 'a'), std::string(1000, 'a')},
+        {std::string(1001, 'a'), std::string(1000, 'a') + mark},
+        {accented.substr(0, 2000), accented.substr(0, 2000)},
+        {accented, accented.substr(0, 2000) + mark},
+        {std::string(999, 'a') + "\t" + "b", std::string(999, 'a') + "\\t" + mark},
+        {std::string(5000, '\x80'), std::string(4000, '\x80') + mark},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(escapeLogText(c.text.c_str()), c.written) << c.text.size();
+    const std::string name = "Input mapping file \"remap.xml\": \"" + std::string(500000, 'n') + "\"";
+    const std::string line = logFileLine(name.c_str(), 0);
+    EXPECT_LT(line.size(), 1100u);
+    EXPECT_EQ(line.substr(line.size() - mark.size() - 2), mark + "\r\n");
+}
+
 TEST(DamagedFilesLogTest, LinesLoggedBeforeTheLogFileOpensAreWrittenIntoIt) {
     test::TempDir dir;
     takeEarlyLogLines();

@@ -1,3 +1,4 @@
+#include "core/DeviceSettings.h"
 #include "core/GameSettings.h"
 #include "core/Globals.h"
 #include "core/SettingsTable.h"
@@ -5,6 +6,7 @@
 #include "support/NullDevice.h"
 #include "support/TempDir.h"
 
+#include <cstdlib>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <irrlicht.h>
@@ -360,6 +362,42 @@ TEST_F(GameSettingsTest, StoredDifficultyIsHeldToItsRangeAtBothEnds) {
         EXPECT_EQ(contains(log, "Warning: Setting \"Game_Difficulty\""), row.warned)
             << row.stored << log;
     }
+}
+
+TEST_F(GameSettingsTest, AScreenSizeBelowTheSmallestOfferedFallsBackWithOneLineAndIsSavedSo) {
+    struct Row {
+        int width, height;
+        bool kept;
+    };
+    unsetenv(smallWindowsVariable);
+    for (const Row& row : {Row{800, 600, true}, Row{799, 600, false}, Row{800, 599, false}, Row{1, 1, false}}) {
+        writeTextFile("<int name=\"Graphics_ScreenWidth\" value=\"" + std::to_string(row.width) + "\" />\n" +
+                      "<int name=\"Graphics_ScreenHeight\" value=\"" + std::to_string(row.height) + "\" />\n");
+        GameSettings settings;
+        const std::vector<std::string> log = lines(loadCapturing(settings));
+        const int width = row.kept ? row.width : 1280, height = row.kept ? row.height : 720;
+        EXPECT_EQ(getSettingInt("Graphics_ScreenWidth"), width) << row.width << " x " << row.height;
+        EXPECT_EQ(getSettingInt("Graphics_ScreenHeight"), height) << row.width << " x " << row.height;
+        const std::string line = "Warning: Settings \"Graphics_ScreenWidth\" x \"Graphics_ScreenHeight\" give " +
+                                 std::to_string(row.width) + " x " + std::to_string(row.height) +
+                                 ", smaller than the smallest screen size offered (800 x 600); using 1280 x 720.";
+        EXPECT_EQ(log, row.kept ? std::vector<std::string>{} : std::vector<std::string>{line});
+        // The file gets the usable size: the next start opens a window one can use.
+        saveCapturing(settings);
+        EngineSettingsFile saved = readThroughEngine(engine.get(), configPath());
+        ASSERT_NE(saved.attributes, nullptr);
+        EXPECT_EQ(saved.attributes->getAttributeAsInt("Graphics_ScreenWidth"), width);
+        EXPECT_EQ(saved.attributes->getAttributeAsInt("Graphics_ScreenHeight"), height);
+        saved.attributes->drop();
+    }
+    // The gl tests keep their small pictures: they say so.
+    setenv(smallWindowsVariable, "1", 1);
+    writeTextFile("<int name=\"Graphics_ScreenWidth\" value=\"640\" />\n"
+                  "<int name=\"Graphics_ScreenHeight\" value=\"480\" />\n");
+    GameSettings settings;
+    EXPECT_EQ(lines(loadCapturing(settings)), std::vector<std::string>{});
+    EXPECT_EQ(getSettingInt("Graphics_ScreenHeight"), 480);
+    unsetenv(smallWindowsVariable);
 }
 
 TEST(SettingsTableTest, RangedValuesStandOnTheirBoundsAndAreHeldOnePastThem) {

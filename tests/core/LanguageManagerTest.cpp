@@ -4,6 +4,9 @@
 #include "core/Globals.h"
 #include "core/LanguageManager.h"
 #include "core/CoreSlots.h"
+#include "core/FileChecks.h"
+#include "gui/fonts/CGUITTFont.h"
+#include "gui/fonts/FontCache.h"
 
 #include "support/NullDevice.h"
 #include "support/TempDir.h"
@@ -11,6 +14,8 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -249,4 +254,58 @@ TEST_F(LanguageManagerTest, TrueTypeFontsComeFromTheFontCacheAtTheScreensScale) 
     languages.getFont(LanguageManager::FontMenuSmall);
     ASSERT_EQ(asked.size(), 3u);
     EXPECT_EQ(asked[2], std::make_pair(std::string("menu.ttf"), 28));
+}
+
+namespace {
+
+std::string fileBytes(const std::filesystem::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+} // namespace
+
+// A TrueType file of the list that cannot be read leaves the menus in another font: the log
+// names both, once however often the elements ask.
+TEST_F(LanguageManagerTest, ATrueTypeFontThatCannotBeReadIsLoggedOnceWithTheFontThatStandsIn) {
+    const std::string font = fileBytes(test::sourceDir() / "Content/Font/NoMove.ttf");
+    ASSERT_GT(font.size(), 1000u);
+    useOwnContent(R"(<Languages><Language name="English" folder="English" fontSubtitle="whole.ttf"
+                     fontObjective="empty.ttf" fontPause="cut.ttf" fontMenuLarge="noise.ttf"
+                     fontMenuMedium="image.ttf"/></Languages>)",
+                  "");
+    test::writeFileBytes(dir.file("whole.ttf"), font);
+    test::writeFileBytes(dir.file("empty.ttf"), "");
+    test::writeFileBytes(dir.file("cut.ttf"), font.substr(0, font.size() / 2));
+    test::writeFileBytes(dir.file("noise.ttf"), std::string(4096, '\x5A'));
+    test::writeFileBytes(dir.file("image.ttf"), fileBytes(test::sourceDir() / "Content/Font/NoMoveBitmap.png"));
+    coreSlots().fonts.getCachedFont = [](const irr::io::path& path, irr::s32 size) -> irr::gui::IGUIFont* {
+        return getCachedFont(path, size);
+    };
+    LanguageManager languages(device.get());
+    const auto unreadable = [](const char* file, const char* standIn) {
+        return std::string("Warning: Could not read the font \"") + file +
+               "\" of Content/Language/Languages.xml; " + standIn + " stands in.";
+    };
+    for (int ask = 0; ask < 2; ++ask) {
+        log.lines.clear();
+        EXPECT_NE(languages.getFont(LanguageManager::FontSubtitle), nullptr);
+        for (int role : {LanguageManager::FontObjective, LanguageManager::FontPause, LanguageManager::FontMenuLarge,
+                         LanguageManager::FontMenuMedium})
+            EXPECT_EQ(languages.getFont(role), nullptr) << role;
+        const char* builtIn = "the engine's built-in font";
+        const std::vector<std::string> once = {unreadable("empty.ttf", builtIn), unreadable("cut.ttf", builtIn),
+                                               unreadable("noise.ttf", builtIn), unreadable("image.ttf", builtIn)};
+        EXPECT_EQ(log.lines, ask == 0 ? once : std::vector<std::string>{}) << "ask " << ask;
+    }
+    // With the skin's own font set (as the screens do), that one is named.
+    irr::gui::IGUISkin* skin = device.get()->getGUIEnvironment()->getSkin();
+    skin->setFont(languages.getFont(LanguageManager::FontSubtitle));
+    forgetFileRefusals();
+    log.lines.clear();
+    languages.getFont(LanguageManager::FontObjective);
+    EXPECT_EQ(log.lines,
+              std::vector<std::string>{unreadable("empty.ttf", "the skin's font \"Content/Font/Debug.xml\"")});
+    skin->setFont(nullptr);
+    clearFontCache();
 }

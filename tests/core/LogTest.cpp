@@ -1,6 +1,7 @@
 #include "core/Log.h"
 #include "core/Globals.h"
 #include "core/LogManager.h"
+#include "core/RepeatedLog.h"
 #include "support/NullDevice.h"
 #include "support/TempDir.h"
 
@@ -90,6 +91,96 @@ TEST_F(LogTest, WithADeviceLinesGoThroughTheEngineLogger) {
     EXPECT_EQ(events.entries[2].text, "abc");
     EXPECT_EQ(events.entries[2].level, irr::ELL_INFORMATION);
     EXPECT_EQ(events.entries[3].text, "First Achievement Unlocked.");
+}
+
+// --- the repeated-line rule --------------------------------------------------------------------
+
+class RepeatedLogTest : public LogTest {
+protected:
+    void SetUp() override {
+        events.entries.clear(); // the engine's own start-up lines
+        gameDevice = device.get();
+    }
+    std::vector<std::string> texts() const {
+        std::vector<std::string> out;
+        for (const LogEvents::Entry& entry : events.entries)
+            out.push_back(entry.text);
+        return out;
+    }
+    LogEvents events;
+    test::NullDevice device{&events};
+};
+
+TEST_F(RepeatedLogTest, TheFirstLineIsWrittenAndTheRestCountedInOneLineWhenTheRoundEnds) {
+    const std::string line = "ERROR: Could not find SceneNode ID: 4711";
+    const struct {
+        int times;
+        std::vector<std::string> atEnd;
+    } cases[] = {{1, {}},
+                 {2, {"Repeated 1 more time: " + line}},
+                 {500, {"Repeated 499 more times: " + line}}};
+    for (const auto& c : cases) {
+        events.entries.clear();
+        for (int i = 0; i < c.times; ++i)
+            EXPECT_EQ(logRepeatable(line, irr::ELL_ERROR), i == 0);
+        EXPECT_EQ(texts(), std::vector<std::string>{line}) << c.times;
+        EXPECT_EQ(events.entries[0].level, irr::ELL_ERROR);
+        endRepeatedLogRound();
+        std::vector<std::string> expected{line};
+        expected.insert(expected.end(), c.atEnd.begin(), c.atEnd.end());
+        EXPECT_EQ(texts(), expected) << c.times;
+    }
+    // A long first line is kept as far as the log writes a line.
+    const std::string longLine = "ERROR: " + std::string(5000, 'n');
+    logRepeatable(longLine);
+    logRepeatable(longLine);
+    events.entries.clear();
+    endRepeatedLogRound();
+    EXPECT_EQ(texts(), std::vector<std::string>{"Repeated 1 more time: " + longLine.substr(0, maxLogLineCharacters)});
+}
+
+TEST_F(RepeatedLogTest, CausesAreKeptApartAndCountedInTheOrderOfTheirFirstLines) {
+    logRepeatable("Warning: b");
+    logRepeatablef("ERROR: %s", "a");
+    logRepeatable("ERROR: a");
+    logRepeatable("Warning: b");
+    logRepeatable("Warning: b");
+    // A cause named by a key: the line's value varies, the first one is written.
+    logRepeatableAs("nan", "Warning: the value stays 1.0");
+    logRepeatableAs("nan", "Warning: the value stays 2.0");
+    logRepeatable("ERROR: once");
+    endRepeatedLogRound();
+    // A new round: every cause is new again.
+    logRepeatable("ERROR: a");
+    const std::vector<std::string> expected = {"Warning: b",
+                                               "ERROR: a",
+                                               "Warning: the value stays 1.0",
+                                               "ERROR: once",
+                                               "Repeated 2 more times: Warning: b",
+                                               "Repeated 1 more time: ERROR: a",
+                                               "Repeated 1 more time: Warning: the value stays 1.0",
+                                               "ERROR: a"};
+    EXPECT_EQ(texts(), expected);
+    forgetRepeatedLogLines();
+}
+
+TEST_F(RepeatedLogTest, CausesPastTheBoundAreCountedUnderOneLine) {
+    for (std::size_t i = 0; i < maxRepeatingCauses; ++i)
+        logRepeatable("ERROR: missing " + std::to_string(i));
+    EXPECT_EQ(events.entries.size(), maxRepeatingCauses) << "the bound's own cause is written";
+    // One past the bound: one line stands for all further causes, which are counted.
+    logRepeatable("ERROR: missing past the bound");
+    logRepeatable("ERROR: missing further");
+    logRepeatable("ERROR: missing 0");
+    const std::string bound = "Warning: More than 10000 different log lines repeat in this level; the lines of "
+                              "further ones are counted under this line.";
+    ASSERT_EQ(events.entries.size(), maxRepeatingCauses + 1);
+    EXPECT_EQ(events.entries.back().text, bound);
+    EXPECT_EQ(events.entries.back().level, irr::ELL_WARNING);
+    endRepeatedLogRound();
+    const std::vector<std::string> all = texts();
+    EXPECT_EQ(std::vector<std::string>(all.end() - 2, all.end()),
+              (std::vector<std::string>{"Repeated 1 more time: ERROR: missing 0", "Repeated 1 more time: " + bound}));
 }
 
 // The report of this function's own stack; kept out of line so that it is a frame.

@@ -145,6 +145,12 @@ TEST_F(LevelManagerTest, UnknownIDsAreLoggedExactlyAndZeroAndMinusOneAreSilent) 
     ASSERT_EQ(log.lines.size(), 1u);
     EXPECT_EQ(log.lines[0], "ERROR: Could not find SceneNode ID: 12345");
     EXPECT_NE(manager->getSceneNodeFromID(5), nullptr);
+    // Asked again each frame (an animator whose parent is missing): counted, told at the unload.
+    EXPECT_EQ(manager->getSceneNodeFromID(12345), nullptr);
+    EXPECT_EQ(log.lines.size(), 1u);
+    manager->unloadLevel();
+    EXPECT_EQ(log.lines, (std::vector<std::string>{"ERROR: Could not find SceneNode ID: 12345",
+                                                   "Repeated 1 more time: ERROR: Could not find SceneNode ID: 12345"}));
 }
 
 TEST_F(LevelManagerTest, ALaterNodeWithTheSameIDReplacesTheEarlier) {

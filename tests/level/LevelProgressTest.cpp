@@ -103,6 +103,28 @@ TEST_F(LevelProgressTest, SecondSaveMovesTheActiveFlagAndTheSpawn) {
     test::expectNear(settings.PlayerSpawnRotation, core::vector3df(0, 90, 0), 1e-3f);
 }
 
+// Hundreds of checkpoints reached in one frame: one line for the refused saves, and at the
+// level's unload one line of how many more there were.
+TEST_F(LevelProgressTest, RefusedSavesOfOneFrameLogOneLineAndTheirCount) {
+    const std::string refused = "ERROR: Failed to queue additional level event: LET_SaveCheckpoint.";
+    const struct {
+        int saves;
+        std::vector<std::string> lines;
+    } cases[] = {{2, {refused}},
+                 {3, {refused, "Repeated 1 more time: " + refused}},
+                 {500, {refused, "Repeated 498 more times: " + refused}}};
+    for (const auto& c : cases) {
+        ASSERT_TRUE(manager->loadLevel(flowLevel));
+        log.lines.clear();
+        for (int i = 0; i < c.saves; ++i)
+            manager->queueSaveCheckpoint(node<CheckpointObject>(50));
+        EXPECT_EQ(log.countStartingWith("ERROR: "), 1u) << c.saves;
+        manager->dropQueuedEvents();
+        manager->unloadLevel();
+        EXPECT_EQ(log.lines, c.lines) << c.saves;
+    }
+}
+
 TEST_F(LevelProgressTest, SaveIsRefusedWhenOneIsQueuedOrTheMeterIsFull) {
     ASSERT_TRUE(manager->loadLevel(flowLevel));
     auto* checkpoint = node<CheckpointObject>(50);

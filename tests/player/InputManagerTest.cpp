@@ -3,7 +3,9 @@
 #include "core/GameSettings.h"
 #include "core/Globals.h"
 #include "core/LanguageManager.h"
+#include "core/Log.h"
 #include "core/LogManager.h"
+#include "core/RepeatedLog.h"
 #include "player/GameActions.h"
 #include "player/PlayerControls.h"
 #include "player/devices/GamepadDevice.h"
@@ -166,6 +168,42 @@ TEST_F(InputManagerTest, EngineLinesCarryThePrefixOfTheirLevel) {
                              " Loaded mesh\r", " Debug text\r", " ERROR: Already marked\r", " Warning: Already marked\r",
                              "] ERROR: Need running XServer\r"})
         EXPECT_NE(text.find(line), std::string::npos) << line << "\n" << text;
+}
+
+// A missing texture asked for by every object that names it: the engine's line once, then its
+// count; the game's own repeatable lines are counted by their call, not a second time here.
+TEST_F(InputManagerTest, RepeatedEngineWarningsAreWrittenOnceAndCounted) {
+    takeEarlyLogLines(); // the input manager's start
+    LogManager log(dir.file("log.txt"));
+    logManager = &log;
+    gameDevice = device->get();
+    irr::ILogger* logger = device->get()->getLogger();
+    const irr::ELOG_LEVEL before = logger->getLogLevel();
+    logger->setLogLevel(irr::ELL_INFORMATION);
+    for (int i = 0; i < 3; ++i) {
+        logger->log("Could not open file of texture", "Missing.png", irr::ELL_WARNING);
+        logger->log("Loaded mesh", irr::ELL_INFORMATION);
+        logRepeatable("Warning: Own line", irr::ELL_WARNING);
+    }
+    endRepeatedLogRound();
+    logger->setLogLevel(before);
+    gameDevice = nullptr;
+    logManager = nullptr;
+    // The lines after the header, without their time.
+    std::vector<std::string> lines;
+    const std::string text = test::readFileBytes(dir.file("log.txt"));
+    for (std::size_t start = 0, end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
+        if (const std::size_t time = text.find("] ", start); text[start] == '[' && time < end)
+            lines.push_back(text.substr(time + 2, end - time - 2));
+    const std::string texture = "Warning: Could not open file of texture: Missing.png";
+    const std::vector<std::string> expected = {texture,
+                                               "Loaded mesh",
+                                               "Warning: Own line",
+                                               "Loaded mesh",
+                                               "Loaded mesh",
+                                               "Repeated 2 more times: " + texture,
+                                               "Repeated 2 more times: Warning: Own line"};
+    EXPECT_EQ(lines, expected);
 }
 
 TEST_F(InputManagerTest, DeviceChangedEventFollowsTheLastDevice) {

@@ -1,13 +1,15 @@
 // What every test program does between its tests, so that a test starts as the first test
 // of a program does: the lines a test logged while no log file was open (kept for a log
 // file that never came) go with the test, instead of turning up at the head of the next
-// test's log file.
+// test's log file; and no repeated line is held back because an earlier test logged it.
 #include "core/Log.h"
+#include "core/RepeatedLog.h"
 
 #include <gtest/gtest.h>
 
 // The game library's log, in the programs that link it (the phys and platform tests do not).
 std::vector<EarlyLogLine> takeEarlyLogLines() __attribute__((weak));
+void forgetRepeatedLogLines() __attribute__((weak));
 
 namespace {
 
@@ -15,6 +17,8 @@ class TestIsolation : public ::testing::EmptyTestEventListener {
     void OnTestEnd(const ::testing::TestInfo&) override {
         if (&takeEarlyLogLines)
             takeEarlyLogLines();
+        if (&forgetRepeatedLogLines)
+            forgetRepeatedLogLines();
     }
 };
 

@@ -45,6 +45,8 @@ rm -rf "$folder"
 
 export DISPLAY=":$number"
 export LP_NUM_THREADS="${LP_NUM_THREADS:-1}"
+# The tests' pictures are smaller than the smallest window the game offers players.
+export PADDLESTONE_SMALL_WINDOWS="${PADDLESTONE_SMALL_WINDOWS:-1}"
 "$@"
 status=$?
 exit "$status"

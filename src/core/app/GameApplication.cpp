@@ -11,6 +11,7 @@
 #include "core/LogManager.h"
 #include "core/ProfilerManager.h"
 #include "core/ProcessGuards.h"
+#include "core/RepeatedLog.h"
 #include "core/SoundManager.h"
 #include "core/SteamManager.h"
 #include "core/Stopwatch.h"
@@ -174,7 +175,9 @@ void GameApplication::shutdownGame() {
         camera = nullptr;
     }
     deleteManager(soundManager);
-    // The log's closing line; after a restart line the next run's lines follow in the same file.
+    // The run's last repeated lines get their counts, then the log's closing line; after a
+    // restart line the next run's lines follow in the same file.
+    endRepeatedLogRound();
     if (logManager)
         logManager->log(RestartRequested ? "Restarting the game." : "Shutting down.");
     deleteManager(logManager);

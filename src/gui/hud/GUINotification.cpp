@@ -3,6 +3,7 @@
 #include "core/Globals.h"
 #include "core/LanguageManager.h"
 #include "core/Log.h"
+#include "core/RepeatedLog.h"
 #include "core/ProgramQueries.h"
 #include "core/Stopwatch.h"
 #include "core/Utf8.h"
@@ -324,7 +325,7 @@ void GUINotification::setDuration(f32 seconds) {
         Elapsed = 0.0f;
     if (seconds > 0.0f && seconds < minimumDuration) {
         Duration = minimumDuration;
-        logMessage("ERROR: Notification duration less than minimum, setting to 3.");
+        logRepeatable("ERROR: Notification duration less than minimum, setting to 3.");
         return;
     }
     Duration = seconds;

@@ -7,6 +7,7 @@
 
 #include "core/GameSettings.h"
 #include "core/Log.h"
+#include "core/RepeatedLog.h"
 #include "core/Globals.h"
 #include "core/SoundManager.h"
 #include "core/Stopwatch.h"
@@ -288,8 +289,8 @@ void PhysicsObject::replaceMeshNode(const core::stringc& previous) {
     scene::IAnimatedMesh* mesh = SceneManager ? getGameMesh(SceneManager, file) : nullptr;
     if (!mesh) {
         // A missing or refused mesh shows as nothing; the object keeps its bound.
-        logMessage(std::string("ERROR: Could not load the mesh \"") + file.c_str() + "\" of " +
-                   getNodeDisplayName(this).c_str() + "; it has no visible mesh.");
+        logRepeatable(std::string("ERROR: Could not load the mesh \"") + file.c_str() + "\" of " +
+                      getNodeDisplayName(this).c_str() + "; it has no visible mesh.");
         return;
     }
     if (meshNode && file.equals_ignore_case(previous))
@@ -322,7 +323,7 @@ void PhysicsObject::loadMesh() {
                                                                                : meshSettings->MeshFileName;
         scene::IAnimatedMesh* animation = SceneManager ? getGameMesh(SceneManager, source) : nullptr;
         if (!animation) {
-            logMessagePair("ERROR: Could not find animated mesh for: ", getNodeDisplayName(this).c_str());
+            logRepeatable(std::string("ERROR: Could not find animated mesh for: ") + getNodeDisplayName(this).c_str());
         } else {
             if (animation != meshNode->getMesh() && animation->getMeshType() == scene::EAMT_SKINNED &&
                 meshNode->getMesh()->getMeshType() == scene::EAMT_SKINNED)

@@ -8,6 +8,7 @@
 
 #include "core/Globals.h"
 #include "core/Log.h"
+#include "core/RepeatedLog.h"
 #include "level/WorldTransform.h"
 #include "player/PlayerObject.h"
 
@@ -53,7 +54,7 @@ void PhysicsObject::teleport(const core::vector3df& position) {
         break;
     }
     case PhysicsState::Kinematic: setNodeWorldPosition(this, position); break;
-    case PhysicsState::Static: logMessage("ERROR: Trying to teleport static PhysicsObject."); break;
+    case PhysicsState::Static: logRepeatable("ERROR: Trying to teleport static PhysicsObject."); break;
     }
 }
 

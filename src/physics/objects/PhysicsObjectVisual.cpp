@@ -9,6 +9,7 @@
 
 #include "core/Globals.h"
 #include "core/Log.h"
+#include "core/RepeatedLog.h"
 #include "core/ProgramQueries.h"
 #include "core/Random.h"
 #include "core/SoundManager.h"
@@ -182,7 +183,7 @@ void PhysicsObject::updateVisualState() {
     if (physicsManager && physicsManager->isSimulationActive() && IsReflective && !reflection->reflectionTexture) {
         reflection->reflectionTexture = effectHandler ? effectHandler->getPlaneReflectionTexture() : nullptr;
         if (!reflection->reflectionTexture) {
-            logMessage("ERROR: Could not create reflection texture.");
+            logRepeatable("ERROR: Could not create reflection texture.");
             setReflective(false);
         }
     }

@@ -3,6 +3,7 @@
 #include "physics/world/PhysicsManager.h"
 
 #include "core/Log.h"
+#include "core/RepeatedLog.h"
 #include "core/Stopwatch.h"
 
 #include <algorithm>
@@ -44,8 +45,9 @@ std::string physicsErrorLine(phys::ErrorCode code, const char* message) {
 
 void PhysicsErrorCallback::reportError(phys::ErrorCode code, const char* message, const char*, int) {
     std::lock_guard<std::mutex> lock(errorReportMutex());
-    logMessage(physicsErrorLine(code, message));
-    logCallstack();
+    // A fault of the simulation comes again each step: its first report carries the stack.
+    if (logRepeatable(physicsErrorLine(code, message)))
+        logCallstack();
 }
 
 void tickPhysicsStopwatch(Stopwatch* watch) {

@@ -100,7 +100,7 @@ void GUIGraphicsOptionsScreen::buildResolutionList() {
     const s32 count = modes ? modes->getVideoModeCount() : 0;
     for (s32 i = 0; i < count; ++i) {
         const core::dimension2du mode = modes->getVideoModeResolution(i);
-        if (mode.Width < 800 || mode.Height < 600)
+        if (mode.Width < smallestWindowSize().Width || mode.Height < smallestWindowSize().Height)
             continue;
         bool duplicate = false;
         for (const core::dimension2du& entry : Resolutions) {

@@ -2,6 +2,7 @@
 
 #include "core/Globals.h"
 #include "core/Log.h"
+#include "core/RepeatedLog.h"
 #include "level/AttributeExtras.h"
 #include "level/LevelManager.h"
 #include "level/NodeHelpers.h"
@@ -12,6 +13,7 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <string>
 
 using namespace irr;
 
@@ -59,8 +61,9 @@ f32 applyValueOperation(s32 operation, f32 current, f32 operand) {
         break;
     }
     if (std::isnan(result)) {
-        logMessagef("Warning: A trigger action's operation gave no number; the value stays %f.",
-                    static_cast<double>(current));
+        // The value in the line varies: the cause is the operation's failing.
+        const std::string cause = "Warning: A trigger action's operation gave no number";
+        logRepeatableAs(cause, cause + "; the value stays " + std::to_string(static_cast<double>(current)) + ".");
         return std::isnan(current) ? 0.0f : current;
     }
     if (std::isinf(result))

@@ -2,6 +2,7 @@
 
 #include "core/Globals.h"
 #include "core/Log.h"
+#include "core/RepeatedLog.h"
 #include "level/AttributeExtras.h"
 #include "level/NodeHelpers.h"
 #include "level/SubLevelObject.h"
@@ -71,8 +72,9 @@ void MoveObjectAction::resetObjects(scene::ISceneNode* node) {
     }
     if (resetTargets.empty()) {
         if (node)
-            logMessage(std::string(logErrorPrefix) + "Attempting to reset non-PhysicsObject to original spawn position: " +
-                       getNodeDisplayName(node).c_str());
+            logRepeatable(std::string(logErrorPrefix) +
+                          "Attempting to reset non-PhysicsObject to original spawn position: " +
+                          getNodeDisplayName(node).c_str());
         return;
     }
     for (scene::ISceneNode* target : resetTargets)

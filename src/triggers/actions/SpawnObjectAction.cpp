@@ -2,7 +2,7 @@
 
 #include "core/FileChecks.h"
 #include "core/Globals.h"
-#include "core/Log.h"
+#include "core/RepeatedLog.h"
 #include "core/ProgramQueries.h"
 #include "level/AttributeExtras.h"
 #include "level/InstancedObject.h"
@@ -60,22 +60,19 @@ u32 subtreeSize(scene::ISceneNode* node) {
 struct SpawnedNodes {
     std::uint64_t round = UINT64_MAX; // the level load they count for
     u32 count = 0;
-    bool logged = false;
 };
 SpawnedNodes spawnedNodes;
 
 // Takes the nodes of one more copy from the level's allowance; false, with one line per
-// level, when they no longer fit.
+// level (later refusals are counted), when they no longer fit.
 bool takeSpawnedNodes(u32 nodes) {
     const std::uint64_t round = fileRefusalRound();
     if (spawnedNodes.round != round)
-        spawnedNodes = SpawnedNodes{round, 0, false};
+        spawnedNodes = SpawnedNodes{round, 0};
     if (nodes > SpawnObjectAction::maxSpawnedNodesPerLevel - spawnedNodes.count) {
-        if (!spawnedNodes.logged)
-            logMessagef("ERROR: Spawn Object pools would make more than %u objects in this level; the pools are "
-                        "cut short.",
-                        SpawnObjectAction::maxSpawnedNodesPerLevel);
-        spawnedNodes.logged = true;
+        logRepeatablef("ERROR: Spawn Object pools would make more than %u objects in this level; the pools are "
+                       "cut short.",
+                       SpawnObjectAction::maxSpawnedNodesPerLevel);
         return false;
     }
     spawnedNodes.count += nodes;
