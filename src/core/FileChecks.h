@@ -36,6 +36,7 @@ ArchiveEntry findArchiveEntry(irr::io::IFileSystem* fileSystem, const std::strin
 struct EngineFileCheck {
     FileCheck check = FileCheck::Missing;
     bool inArchive = false;
+    std::uint64_t size = 0; // of a readable file
 };
 EngineFileCheck checkEngineFileForReading(irr::io::IFileSystem* fileSystem, const std::string& path,
                                           std::uint64_t maxBytes = maxContentFileBytes);
@@ -52,6 +53,8 @@ std::string describeFileCheck(FileCheck check, std::uint64_t maxBytes = maxConte
 
 // Whether a refusal of the path was logged since the last forgetFileRefusals().
 bool wasFileRefused(const std::string& path);
+// Notes a refusal whose line was logged elsewhere (a budget's), for wasFileRefused.
+void noteFileRefused(const std::string& path);
 void forgetFileRefusals();
 // Counts the calls of forgetFileRefusals (one per level load): a bound that is kept, or a
 // line that is logged, once per level load notes the round it belongs to.
@@ -59,7 +62,9 @@ std::uint64_t fileRefusalRound();
 
 // Puts the check in front of the engine's file system: every file the engine opens itself
 // (textures, meshes, fonts, GUI layouts, archives) is checked first, and a refused file
-// reaches the engine's readers as an empty file. Installing twice does nothing.
+// reaches the engine's readers as an empty file. While a level loads, each file opened is
+// charged to the load's byte budget (core/LoadBudget.h); a file past it is refused so too.
+// Installing twice does nothing.
 void installFileGuard(irr::io::IFileSystem* fileSystem);
 
 // While a user level plays, files are read only from mounted archives (its own) and from
