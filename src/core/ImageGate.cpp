@@ -1,6 +1,7 @@
 #include "core/ImageGate.h"
 
 #include "core/FileChecks.h"
+#include "core/LoadBudget.h"
 #include "core/Log.h"
 
 #include <irrlicht.h>
@@ -114,6 +115,9 @@ public:
             return refuse(name, "its header is damaged");
         if (width == 0 || height == 0 || width > maxImageSide || height > maxImageSide)
             return refuse(name, "it claims a size of " + std::to_string(width) + " x " + std::to_string(height));
+        // Past the level load's pixels it stays out like a refused file (the budget logs why).
+        if (!loadBudget().chargeWhileLoading(LoadBudget::Pixels, static_cast<std::uint64_t>(width) * height, name))
+            return transparentPixel();
 
         video::IImageLoader* reader = kind == ImageKind::Png ? png : jpeg;
         if (!reader)
