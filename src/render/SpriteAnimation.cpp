@@ -1,6 +1,7 @@
 #include "render/SpriteAnimation.h"
 
 #include "core/Globals.h"
+#include "core/LoadBudget.h"
 #include "core/Log.h"
 #include "core/XmlFile.h"
 #include "level/ResourceCaches.h"
@@ -12,6 +13,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 
 using namespace irr;
@@ -284,6 +286,13 @@ bool loadTextureAnimation(SpriteAnimation& animation, const io::path& path) {
     }
 
     animation.frameList.clear();
+    // The frames are the level load's to pay for: a list or a count past its budget leaves the
+    // animation out (the budget logs why).
+    const std::uint64_t frames = !frameListText.empty()
+                                     ? 1 + std::count(frameListText.c_str(), frameListText.c_str() + frameListText.size(), ',')
+                                     : static_cast<std::uint64_t>(std::max(animation.frameCount, 0));
+    if (!loadBudget().chargeWhileLoading(LoadBudget::Frames, frames, path.c_str()))
+        return false;
     if (!frameListText.empty()) {
         core::array<core::stringc> parts;
         frameListText.split(parts, ",");
@@ -305,7 +314,8 @@ bool loadTextureAnimation(SpriteAnimation& animation, const io::path& path) {
 
 bool getSpriteAnimation(SpriteAnimation& animation, const io::path& file) {
     const std::shared_ptr<const SpriteAnimation> cached = findSpriteAnimation(file);
-    if (!cached)
+    // A copy's frames are the load's too: many objects naming one long animation add up.
+    if (!cached || !loadBudget().chargeWhileLoading(LoadBudget::Frames, cached->frameList.size(), file.c_str()))
         return false;
     animation = *cached;
     return true;
