@@ -97,7 +97,8 @@ public:
         if (found.check == FileCheck::Readable) {
             if (!found.inArchive && refuseReadOutsideConfinement(path))
                 return new RefusedReadFile(filename);
-            if (loadBudget().chargeWhileLoading(LoadBudget::Bytes, found.size, path))
+            // A user level's entries are the level's own bytes; the game's files are not.
+            if (!found.inArchive || loadBudget().chargeWhileLoading(LoadBudget::Bytes, found.size, path))
                 return nullptr;
             noteFileRefused(path);
             return new RefusedReadFile(filename);
@@ -159,6 +160,14 @@ EngineFileCheck checkEngineFileForReading(io::IFileSystem* fileSystem, const std
     EngineFileCheck found;
     found.check = checkDiskFile(path, maxBytes, found.size);
     return found;
+}
+
+bool isGameContentFile(io::IFileSystem* fileSystem, const std::string& path) {
+    if (findArchiveEntry(fileSystem, path).archive)
+        return false;
+    const std::string content = canonicalPath("Content");
+    const std::string file = canonicalPath(path);
+    return !content.empty() && file.compare(0, content.size() + 1, content + "/") == 0;
 }
 
 std::string describeFileCheck(FileCheck check, std::uint64_t maxBytes) {

@@ -44,6 +44,10 @@ EngineFileCheck checkEngineFileForReading(irr::io::IFileSystem* fileSystem, cons
 bool isReadableEngineFile(irr::io::IFileSystem* fileSystem, const std::string& path,
                           std::uint64_t maxBytes = maxContentFileBytes);
 
+// Whether the path names one of the game's own content files: read from the disk (no mounted
+// archive holds the name) inside the working folder's "Content" folder.
+bool isGameContentFile(irr::io::IFileSystem* fileSystem, const std::string& path);
+
 // True for a readable file. A missing file answers false silently (its reader says what it
 // missed); a folder, pipe, device, socket or oversized file is logged once and refused.
 bool isReadableFile(const std::string& path, std::uint64_t maxBytes = maxContentFileBytes);
@@ -62,8 +66,9 @@ std::uint64_t fileRefusalRound();
 
 // Puts the check in front of the engine's file system: every file the engine opens itself
 // (textures, meshes, fonts, GUI layouts, archives) is checked first, and a refused file
-// reaches the engine's readers as an empty file. While a level loads, each file opened is
-// charged to the load's byte budget (core/LoadBudget.h); a file past it is refused so too.
+// reaches the engine's readers as an empty file. While a level loads, each entry of a mounted
+// archive (a user level's) it opens is charged to the load's byte budget (core/LoadBudget.h);
+// an entry past it is refused so too.
 // Installing twice does nothing.
 void installFileGuard(irr::io::IFileSystem* fileSystem);
 

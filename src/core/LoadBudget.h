@@ -6,8 +6,9 @@
 #include <vector>
 
 // What one level load may cost, in one place: every step of a load charges it as it reads or
-// makes something (level files and the files the engine opens for them, scene nodes and the
-// Spawn Object pools' copies, texture pixels and render targets, sprite-animation frames).
+// makes something (level and sublevel files and a user level's archive entries, scene nodes
+// and the Spawn Object pools' copies, texture pixels and render targets, sprite-animation
+// frames).
 // A charge past a limit is refused: the step leaves its thing out, the load adds nothing more
 // of that kind, one line says so ("ERROR: The level load reached its budget of 50000 scene
 // nodes at "path"; the rest is left out."), and the level plays with what was loaded.

@@ -458,9 +458,8 @@ bool SceneLoader::withinLoadBudget(const io::path& path, const EngineFileCheck& 
     // With no node left to make, a file is not worth reading.
     if (!budget.allows(LoadBudget::Nodes, 1, path.c_str()))
         return false;
-    // The file guard charges what the engine opens (binary levels, archive entries); a scene
-    // file on the disk is read by the game itself.
-    if (found.inArchive || isBinaryLevelPath(path))
+    // The file guard charges an archive's entry as the engine opens it.
+    if (found.inArchive)
         return budget.allows(LoadBudget::Bytes, found.size, path.c_str());
     return budget.charge(LoadBudget::Bytes, found.size, path.c_str());
 }

@@ -110,7 +110,8 @@ TEST_F(LoadBudgetLevelsTest, ASublevelNamedManyTimesStopsAtTheNodeAndByteBudgets
     }
 }
 
-// Pictures and water targets share the pixels: the first past them and all after are left out.
+// Pictures and water targets share the pixels: the first past them and all after are left out,
+// but for the game's own pictures.
 TEST_F(LoadBudgetLevelsTest, TexturesAndWaterTargetsStopAtThePixelBudget) {
     std::string nodes;
     for (int i = 0; i < 3; ++i) {
@@ -119,6 +120,10 @@ TEST_F(LoadBudgetLevelsTest, TexturesAndWaterTargetsStopAtThePixelBudget) {
                                       ".png\" /></attributes></materials>");
     }
     nodes += node("wtr1", "<dimension2d name=\"RenderTargetSize\" value=\"8, 8\" />");
+    // The game's own pictures are not the level's: never charged, never left out.
+    std::filesystem::create_directory(temp.file("Content"));
+    writePicture("Content/Own.png", 16);
+    nodes += node("cube", "", "<materials><attributes><texture name=\"Texture1\" value=\"Content/Own.png\" /></attributes></materials>");
     write("Main.irr", levelOf(nodes));
     const struct {
         std::uint64_t limit;
