@@ -1,6 +1,7 @@
 #include "core/FileChecks.h"
 
 #include "core/FontGate.h"
+#include "core/LoadBudget.h"
 #include "core/Log.h"
 #include "core/RepeatedLog.h"
 
@@ -95,8 +96,12 @@ public:
         if (found.check == FileCheck::Missing)
             return nullptr;
         if (found.check == FileCheck::Readable) {
-            if (found.inArchive || !refuseReadOutsideConfinement(path))
+            if (!found.inArchive && refuseReadOutsideConfinement(path))
+                return new RefusedReadFile(filename);
+            // A user level's entries are the level's own bytes; the game's files are not.
+            if (!found.inArchive || loadBudget().chargeWhileLoading(LoadBudget::Bytes, found.size, path))
                 return nullptr;
+            noteFileRefused(path);
             return new RefusedReadFile(filename);
         }
         logRefusalOnce(path, describeFileCheck(found.check));
@@ -112,7 +117,9 @@ private:
 
 } // namespace
 
-FileCheck checkFileForReading(const std::string& path, std::uint64_t maxBytes) {
+namespace {
+
+FileCheck checkDiskFile(const std::string& path, std::uint64_t maxBytes, std::uint64_t& size) {
     struct stat info {};
     if (path.empty() || ::stat(path.c_str(), &info) != 0)
         return FileCheck::Missing;
@@ -120,9 +127,17 @@ FileCheck checkFileForReading(const std::string& path, std::uint64_t maxBytes) {
         return FileCheck::Folder;
     if (!S_ISREG(info.st_mode))
         return FileCheck::NotRegular;
-    if (static_cast<std::uint64_t>(info.st_size) > maxBytes)
+    size = static_cast<std::uint64_t>(info.st_size);
+    if (size > maxBytes)
         return FileCheck::TooLarge;
     return FileCheck::Readable;
+}
+
+} // namespace
+
+FileCheck checkFileForReading(const std::string& path, std::uint64_t maxBytes) {
+    std::uint64_t size = 0;
+    return checkDiskFile(path, maxBytes, size);
 }
 
 ArchiveEntry findArchiveEntry(io::IFileSystem* fileSystem, const std::string& path) {
@@ -142,8 +157,18 @@ EngineFileCheck checkEngineFileForReading(io::IFileSystem* fileSystem, const std
                                           std::uint64_t maxBytes) {
     const ArchiveEntry entry = findArchiveEntry(fileSystem, path);
     if (entry.archive)
-        return {entry.size > maxBytes ? FileCheck::TooLarge : FileCheck::Readable, true};
-    return {checkFileForReading(path, maxBytes), false};
+        return {entry.size > maxBytes ? FileCheck::TooLarge : FileCheck::Readable, true, entry.size};
+    EngineFileCheck found;
+    found.check = checkDiskFile(path, maxBytes, found.size);
+    return found;
+}
+
+bool isGameContentFile(io::IFileSystem* fileSystem, const std::string& path) {
+    if (findArchiveEntry(fileSystem, path).archive)
+        return false;
+    const std::string content = canonicalPath("Content");
+    const std::string file = canonicalPath(path);
+    return !content.empty() && file.compare(0, content.size() + 1, content + "/") == 0;
 }
 
 std::string describeFileCheck(FileCheck check, std::uint64_t maxBytes) {
@@ -215,6 +240,11 @@ bool isOutsideConfinedFolders(const std::string& path) {
 bool wasFileRefused(const std::string& path) {
     std::lock_guard<std::mutex> lock(refusalMutex);
     return refusedPaths().count(refusalKey(path)) != 0;
+}
+
+void noteFileRefused(const std::string& path) {
+    std::lock_guard<std::mutex> lock(refusalMutex);
+    refusedPaths().insert(refusalKey(path));
 }
 
 void forgetFileRefusals() {

@@ -36,12 +36,17 @@ ArchiveEntry findArchiveEntry(irr::io::IFileSystem* fileSystem, const std::strin
 struct EngineFileCheck {
     FileCheck check = FileCheck::Missing;
     bool inArchive = false;
+    std::uint64_t size = 0; // of a readable file
 };
 EngineFileCheck checkEngineFileForReading(irr::io::IFileSystem* fileSystem, const std::string& path,
                                           std::uint64_t maxBytes = maxContentFileBytes);
 // isReadableFile for what the engine's file system reads: an archive's entry before the disk.
 bool isReadableEngineFile(irr::io::IFileSystem* fileSystem, const std::string& path,
                           std::uint64_t maxBytes = maxContentFileBytes);
+
+// Whether the path names one of the game's own content files: read from the disk (no mounted
+// archive holds the name) inside the working folder's "Content" folder.
+bool isGameContentFile(irr::io::IFileSystem* fileSystem, const std::string& path);
 
 // True for a readable file. A missing file answers false silently (its reader says what it
 // missed); a folder, pipe, device, socket or oversized file is logged once and refused.
@@ -52,6 +57,8 @@ std::string describeFileCheck(FileCheck check, std::uint64_t maxBytes = maxConte
 
 // Whether a refusal of the path was logged since the last forgetFileRefusals().
 bool wasFileRefused(const std::string& path);
+// Notes a refusal whose line was logged elsewhere (a budget's), for wasFileRefused.
+void noteFileRefused(const std::string& path);
 // A level load starts afresh: the refusals are forgotten, and the repeated-line round ends
 // (endRepeatedLogRound, core/RepeatedLog.h).
 void forgetFileRefusals();
@@ -61,7 +68,10 @@ std::uint64_t fileRefusalRound();
 
 // Puts the check in front of the engine's file system: every file the engine opens itself
 // (textures, meshes, fonts, GUI layouts, archives) is checked first, and a refused file
-// reaches the engine's readers as an empty file. Installing twice does nothing.
+// reaches the engine's readers as an empty file. While a level loads, each entry of a mounted
+// archive (a user level's) it opens is charged to the load's byte budget (core/LoadBudget.h);
+// an entry past it is refused so too.
+// Installing twice does nothing.
 void installFileGuard(irr::io::IFileSystem* fileSystem);
 
 // While a user level plays, files are read only from mounted archives (its own) and from

@@ -1,6 +1,8 @@
 #include "core/ImageGate.h"
 
 #include "core/FileChecks.h"
+#include "core/Globals.h"
+#include "core/LoadBudget.h"
 #include "core/Log.h"
 
 #include <irrlicht.h>
@@ -114,6 +116,12 @@ public:
             return refuse(name, "its header is damaged");
         if (width == 0 || height == 0 || width > maxImageSide || height > maxImageSide)
             return refuse(name, "it claims a size of " + std::to_string(width) + " x " + std::to_string(height));
+        // A level's own picture past its load's pixels stays out like a refused file (the
+        // budget logs why). The game's own are not the level's: the menus share them, and the
+        // engine keeps what it read for the whole run.
+        if (!isGameContentFile(gameDevice ? gameDevice->getFileSystem() : nullptr, name) &&
+            !loadBudget().chargeWhileLoading(LoadBudget::Pixels, static_cast<std::uint64_t>(width) * height, name))
+            return transparentPixel();
 
         video::IImageLoader* reader = kind == ImageKind::Png ? png : jpeg;
         if (!reader)

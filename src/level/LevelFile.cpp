@@ -5,6 +5,7 @@
 #include "level/SceneNodeTypes.h"
 
 #include "core/FileChecks.h"
+#include "core/LoadBudget.h"
 #include "core/Log.h"
 #include "core/RepeatedLog.h"
 #include "core/ProcessGuards.h"
@@ -154,10 +155,14 @@ private:
     video::IVideoDriver* driver;
 };
 
+// XML nodes read between two looks at a quit (and loading frames): a large file takes seconds
+// to read before its first object is built.
+constexpr unsigned xmlNodesBetweenQuitChecks = 4096;
+
 class XmlLevelReader {
 public:
-    XmlLevelReader(io::IFileSystem* fileSystem, video::IVideoDriver* driver, io::IXMLReader* reader)
-        : fileSystem(fileSystem), driver(driver), reader(reader) {}
+    XmlLevelReader(io::IFileSystem* fileSystem, video::IVideoDriver* driver, io::IXMLReader* reader, bool stopOnQuit)
+        : fileSystem(fileSystem), driver(driver), reader(reader), stopOnQuit(stopOnQuit) {}
 
     // Reads the body of the current element up to its end tag into the record; false when
     // the file ends first or nests its nodes too deeply (`tooDeep` tells).
@@ -171,6 +176,8 @@ public:
         while (reader->read()) {
             if (isElementEnd(reader, endName))
                 return true;
+            if (quitAsked())
+                return false;
             if (reader->getNodeType() != io::EXN_ELEMENT)
                 continue;
             const core::stringw name = reader->getNodeName();
@@ -198,8 +205,21 @@ public:
     }
 
     bool tooDeep = false;
+    bool quitting = false;
 
 private:
+    // Every so many nodes while a level loads: a loading frame, and whether the game quits.
+    bool quitAsked() {
+        if (quitting)
+            return true;
+        if (!stopOnQuit || ++nodesRead % xmlNodesBetweenQuitChecks != 0)
+            return false;
+        if (const auto& renderLoadingFrame = levelHooks().screens.renderLoadingFrame)
+            renderLoadingFrame();
+        quitting = gameQuitting();
+        return quitting;
+    }
+
     io::IAttributes* readBlock() {
         io::IAttributes* block = fileSystem->createEmptyAttributes(driver);
         SceneXmlView view(reader);
@@ -211,7 +231,7 @@ private:
     void readBlockList(std::vector<io::IAttributes*>& blocks, const wchar_t* endName) {
         if (reader->isEmptyElement())
             return;
-        while (reader->read()) {
+        while (reader->read() && !quitAsked()) {
             if (isElementEnd(reader, endName))
                 return;
             if (isElement(reader, attributesElement))
@@ -224,7 +244,7 @@ private:
         if (reader->isEmptyElement())
             return;
         int depth = 1;
-        while (depth > 0 && reader->read()) {
+        while (depth > 0 && reader->read() && !quitAsked()) {
             if (reader->getNodeType() == io::EXN_ELEMENT && !reader->isEmptyElement() &&
                 name == reader->getNodeName())
                 ++depth;
@@ -236,12 +256,14 @@ private:
     io::IFileSystem* fileSystem;
     video::IVideoDriver* driver;
     io::IXMLReader* reader;
+    bool stopOnQuit;
+    unsigned nodesRead = 0;
 };
 
 } // namespace
 
 bool readXmlLevel(io::IFileSystem* fileSystem, video::IVideoDriver* driver, const io::path& path,
-                  SceneRecord& scene, std::string& error) {
+                  SceneRecord& scene, std::string& error, bool stopOnQuit) {
     const EngineFileCheck found = checkEngineFileForReading(fileSystem, path.c_str(), maxLevelFileBytes);
     if (found.check != FileCheck::Readable && found.check != FileCheck::Missing) {
         error = describeFileCheck(found.check, maxLevelFileBytes);
@@ -263,7 +285,7 @@ bool readXmlLevel(io::IFileSystem* fileSystem, video::IVideoDriver* driver, cons
     }
     bool sawScene = false;
     bool complete = false;
-    XmlLevelReader levelReader(fileSystem, driver, reader);
+    XmlLevelReader levelReader(fileSystem, driver, reader, stopOnQuit);
     while (reader->read()) {
         if (isElement(reader, sceneElement)) {
             sawScene = true;
@@ -276,6 +298,8 @@ bool readXmlLevel(io::IFileSystem* fileSystem, video::IVideoDriver* driver, cons
         error = "the file holds no scene";
     else if (levelReader.tooDeep)
         error = levelTooDeepReason;
+    else if (levelReader.quitting)
+        error = levelReadQuitReason;
     else if (!complete)
         error = "the file ends before its scene does";
     return sawScene && complete;
@@ -380,9 +404,12 @@ bool SceneLoader::load(const io::path& path, scene::ISceneNode* parent,
         return false;
     }
     LevelFileChainEntry onChain(identity);
+    // Whatever reading the file brings in (textures, meshes, sublevels) is the load's.
+    LoadBudgetScope loading(path.c_str());
 
     std::string error;
     bool loaded = false;
+    bool leftOut = false; // past the load's budget, which has said so
     // What is checked is what will be read: a mounted archive's entry before the disk.
     const EngineFileCheck found = checkEngineFileForReading(fileSystem, path.c_str(), maxLevelFileBytes);
     if (found.check != FileCheck::Readable && found.check != FileCheck::Missing) {
@@ -392,6 +419,8 @@ bool SceneLoader::load(const io::path& path, scene::ISceneNode* parent,
     } else if (found.check == FileCheck::Readable && !found.inArchive &&
                refuseReadOutsideConfinement(path.c_str())) {
         error = "a user level reads only from its archive and the game's content";
+    } else if (!withinLoadBudget(path, found)) {
+        leftOut = true;
     } else if (isBinaryLevelPath(path)) {
         io::IReadFile* file = fileSystem->createAndOpenFile(path);
         std::string bytes(file ? static_cast<std::size_t>(file->getSize()) : 0, '\0');
@@ -405,7 +434,7 @@ bool SceneLoader::load(const io::path& path, scene::ISceneNode* parent,
             loaded = loadBinary(bytes, parent, error);
     } else {
         SceneRecord scene;
-        if (readXmlLevel(fileSystem, manager->getVideoDriver(), path, scene, error)) {
+        if (readXmlLevel(fileSystem, manager->getVideoDriver(), path, scene, error, true)) {
             objectsTotal = scene.countDescendants();
             applySceneAttributes(parent, scene.attributes);
             for (const auto& child : scene.children)
@@ -414,7 +443,8 @@ bool SceneLoader::load(const io::path& path, scene::ISceneNode* parent,
         }
     }
     onNodeCreated = nullptr;
-    if (!loaded) {
+    // A quit is no fault of the file: the level manager says that loading stopped.
+    if (!loaded && !leftOut && !gameQuitting()) {
         core::stringc line = "ERROR: Could not read level file ";
         line += path;
         line += ": ";
@@ -422,6 +452,17 @@ bool SceneLoader::load(const io::path& path, scene::ISceneNode* parent,
         logMessage(line.c_str());
     }
     return loaded;
+}
+
+bool SceneLoader::withinLoadBudget(const io::path& path, const EngineFileCheck& found) {
+    LoadBudget& budget = loadBudget();
+    // With no node left to make, a file is not worth reading.
+    if (!budget.allows(LoadBudget::Nodes, 1, path.c_str()))
+        return false;
+    // The file guard charges an archive's entry as the engine opens it.
+    if (found.inArchive)
+        return budget.allows(LoadBudget::Bytes, found.size, path.c_str());
+    return budget.charge(LoadBudget::Bytes, found.size, path.c_str());
 }
 
 void SceneLoader::countRead(u32 objects) {
@@ -455,6 +496,11 @@ scene::ISceneNode* SceneLoader::beginNode(const c8* typeName, scene::ISceneNode*
     // would fall through to every engine node type, whose values go in unchecked.
     const SceneNodeTypeRow* row = findSceneNodeType(typeName);
     const bool allowed = (row && row->create) || isEngineNodeTypeForLevels(typeName);
+    // A load past its budget of nodes makes no more (the budget logs that once).
+    if (allowed && !loadBudget().charge(LoadBudget::Nodes, 1)) {
+        countRead(1);
+        return nullptr;
+    }
     scene::ISceneNode* node = allowed ? manager->addSceneNode(typeName, parent) : nullptr;
     countRead(1);
     if (!node) {

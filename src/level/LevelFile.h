@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/FileChecks.h"
+
 #include <irrlicht.h>
 
 #include <functional>
@@ -53,9 +55,11 @@ inline constexpr const char* levelTooDeepReason = "the nodes are nested too deep
 bool isBinaryLevelPath(const irr::io::path& path);
 
 // Reads an engine scene file into records. False with a reason when the file cannot be
-// opened, holds no scene or ends before its scene does.
+// opened, holds no scene or ends before its scene does. With `stopOnQuit` (a level load) it
+// shows loading frames as it reads and stops when the game quits (levelReadQuitReason).
+inline constexpr const char* levelReadQuitReason = "the game is quitting";
 bool readXmlLevel(irr::io::IFileSystem* fileSystem, irr::video::IVideoDriver* driver,
-                  const irr::io::path& path, SceneRecord& scene, std::string& error);
+                  const irr::io::path& path, SceneRecord& scene, std::string& error, bool stopOnQuit = false);
 
 // The binary level format, little-endian and independent of the machine's word size:
 //   header   "PSLV", u16 version (1), u16 flags (0), u32 node count, u32 payload length,
@@ -130,6 +134,9 @@ public:
 
 private:
     void buildNode(const SceneRecord& record, irr::scene::ISceneNode* parent);
+    // Whether the load's budget leaves room for the file (its bytes, a node to make); the
+    // budget logs when it does not.
+    bool withinLoadBudget(const irr::io::path& path, const EngineFileCheck& found);
     // Validates and builds a binary level (BinaryLevelFormat.cpp).
     bool loadBinary(const std::string& bytes, irr::scene::ISceneNode* parent, std::string& error);
     void countRead(irr::u32 objects);

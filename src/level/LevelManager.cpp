@@ -2,6 +2,7 @@
 
 #include "core/FileChecks.h"
 #include "core/ImageGate.h"
+#include "core/LoadBudget.h"
 #include "core/Log.h"
 #include "level/LevelHooks.h"
 #include "level/MeshGate.h"
@@ -89,9 +90,10 @@ bool LevelManager::loadLevel(const io::path& path) {
     if (hooks.screens.maintainWorkshopZip)
         hooks.screens.maintainWorkshopZip(path);
 
-    // Each level load reports each refused file, and each repeated line, afresh.
+    // Each level load reports each refused file, and each repeated line, afresh; the load has a budget of its own.
     forgetFileRefusals();
     logMessagePair("Loading level: ", path.c_str());
+    LoadBudgetScope loading(path.c_str(), true);
     levelLoading = true;
     loadingOverlay.progress = 0.0f;
     if (hooks.physics.resetFrameCounter)
@@ -101,8 +103,9 @@ bool LevelManager::loadLevel(const io::path& path) {
     currentLevelInfo = nullptr;
     levelFloorHeight = defaultLevelFloorHeight;
     currentLevelPath = fromUtf8(path.c_str()).c_str();
-    if (!sceneManager ||
-        !loader.load(path, nullptr, [this](scene::ISceneNode* node) { noteLoadedNode(node); })) {
+    const bool loaded =
+        sceneManager && loader.load(path, nullptr, [this](scene::ISceneNode* node) { noteLoadedNode(node); });
+    if (!loaded && !gameQuitting()) {
         logMessagePair("ERROR: Could not load level: ", path.c_str());
         currentLevelPath = L"";
         levelLoading = false;
@@ -150,7 +153,7 @@ bool LevelManager::loadInitialLevel() {
     bool loaded = false;
     if (!commandLineLevel.empty()) {
         loaded = loadLevel(commandLineLevel);
-        if (!loaded)
+        if (!loaded && !gameQuitting())
             logMessagePair("ERROR: Could not load the level named on the command line, loading the "
                            "title level: ",
                            commandLineLevel.c_str());

@@ -43,7 +43,8 @@ public:
 
     // --- levels ---------------------------------------------------------------------------
     // Loads a level file (".irr" or ".irrblvl") into the scene. In order: the workshop
-    // archive hook; the loading flag set and the physics frame counter reset; the
+    // archive hook; the refusals forgotten and a fresh load budget (core/LoadBudget.h), kept
+    // open to the end; the loading flag set and the physics frame counter reset; the
     // level-load-started list; the scene read through the factories (counted, with a
     // loading frame per object); the ID map rebuilt; the level settings applied; the
     // level-loaded list; after the title background level the level-list hooks; the

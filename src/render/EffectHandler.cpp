@@ -9,8 +9,10 @@
 
 #include "core/GameSettings.h"
 #include "core/Globals.h"
+#include "core/LoadBudget.h"
 #include "core/Log.h"
 #include "core/ProgramQueries.h"
+#include "core/RepeatedLog.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -397,8 +399,16 @@ video::ITexture* EffectHandler::getPlaneReflectionTexture() {
         planeReflectionPool.pop_back();
         return reused;
     }
-    return device->getSceneManager()->getVideoDriver()->addRenderTargetTexture(core::dimension2du(1024, 1024),
-                                                                               "planeReflection", video::ECF_UNKNOWN);
+    // A new target's pixels are the level load's: past its budget the object goes without
+    // (the budget logs why).
+    constexpr u32 side = 1024;
+    if (!loadBudget().charge(LoadBudget::Pixels, side * side))
+        return nullptr;
+    video::ITexture* target = device->getSceneManager()->getVideoDriver()->addRenderTargetTexture(
+        core::dimension2du(side, side), "planeReflection", video::ECF_UNKNOWN);
+    if (!target)
+        logRepeatable("ERROR: Could not create reflection texture.");
+    return target;
 }
 
 void EffectHandler::loadCausticsTextures() {

@@ -190,8 +190,9 @@ public:
     // three times as wide as high), made on first use; bound in texture layer 2.
     irr::video::ITexture* getShadowAtlasTexture(irr::u32 resolution);
     // A 1024 x 1024 mirror-image target for a reflective object: the one returned last to
-    // the pool, else a new one (null when the driver cannot make it). Users return theirs
-    // to planeReflectionPool when they go.
+    // the pool, else a new one, charged to the level load's budget of pixels. Null, logged,
+    // when the driver cannot make it or the budget has no room. Users return theirs to
+    // planeReflectionPool when they go.
     irr::video::ITexture* getPlaneReflectionTexture();
     // Loads the 32 caustics frames once (a missing file leaves a null frame).
     void loadCausticsTextures();

@@ -2,6 +2,7 @@
 
 #include "core/Globals.h"
 #include "core/ImageGate.h"
+#include "core/LoadBudget.h"
 #include "core/Log.h"
 #include "core/ReadLimits.h"
 #include "core/XmlFile.h"
@@ -376,6 +377,12 @@ bool loadTextureAnimation(SpriteAnimation& animation, const io::path& path) {
     }
 
     animation.frameList.clear();
+    // The frames are the level load's to pay for: a list or a count past its budget leaves the
+    // animation out (the budget logs why).
+    const std::uint64_t frames = !listed.empty() ? listed.size()
+                                                 : static_cast<std::uint64_t>(std::max(animation.frameCount, 0));
+    if (!loadBudget().chargeWhileLoading(LoadBudget::Frames, frames, path.c_str()))
+        return false;
     if (!listed.empty()) {
         animation.frameList = listed;
     } else {
@@ -394,7 +401,8 @@ bool loadTextureAnimation(SpriteAnimation& animation, const io::path& path) {
 
 bool getSpriteAnimation(SpriteAnimation& animation, const io::path& file) {
     const std::shared_ptr<const SpriteAnimation> cached = findSpriteAnimation(file);
-    if (!cached)
+    // A copy's frames are the load's too: many objects naming one long animation add up.
+    if (!cached || !loadBudget().chargeWhileLoading(LoadBudget::Frames, cached->frameList.size(), file.c_str()))
         return false;
     animation = *cached;
     return true;

@@ -94,7 +94,9 @@ private:
     irr::core::vector2di cellOffset() const;
 };
 
-// Fills the animation from a "SpriteAnimation" file; true when it loaded completely.
+// Fills the animation from a "SpriteAnimation" file; true when it loaded completely. While a
+// level loads, its frames are charged to the load's budget (core/LoadBudget.h), and so are
+// those of each copy getSpriteAnimation makes: past it the animation is not loaded.
 bool loadTextureAnimation(SpriteAnimation& animation, const irr::io::path& path);
 // Fills the atlas from a "TextureAtlas" file; true when the file could be read.
 bool loadTextureAtlas(TextureAtlas& atlas, const irr::io::path& path);

@@ -11,10 +11,12 @@
 #include "level/SceneNodeTypes.h"
 
 #include "core/Globals.h"
+#include "core/LoadBudget.h"
 #include "core/Stopwatch.h"
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <vector>
 
@@ -85,6 +87,10 @@ WaterObject::WaterObject(f32 width, f32 height, video::ITexture* bump, scene::IS
 }
 
 WaterObject::~WaterObject() {
+    // The driver would keep the targets to the end of the program: a level loaded again and
+    // again would add its water's every time.
+    makeTarget(refractionTarget, false, nullptr);
+    makeTarget(reflectionTarget, false, nullptr);
     if (effectHandler)
         effectHandler->renderCallbacks.removeMember(this, &WaterObject::renderReflectionRefraction);
     std::vector<WaterObject*>& live = liveWaterObjects();
@@ -93,6 +99,19 @@ WaterObject::~WaterObject() {
     for (WaterObject* other : live)
         if (other->imagesFrom == this)
             other->imagesFrom = nullptr;
+}
+
+void WaterObject::makeTarget(video::ITexture*& target, bool wanted, const char* name) {
+    if (target && videoDriver)
+        videoDriver->removeTexture(target);
+    target = nullptr;
+    if (!wanted || !videoDriver)
+        return;
+    // A target's pixels are the level load's; past its budget the surface goes without the
+    // image, as with the image switched off (the budget logs why).
+    const std::uint64_t pixels = static_cast<std::uint64_t>(RenderTargetSize.Width) * RenderTargetSize.Height;
+    if (loadBudget().charge(LoadBudget::Pixels, pixels))
+        target = videoDriver->addRenderTargetTexture(RenderTargetSize, name, waterTargetFormat);
 }
 
 void WaterObject::createWaterMesh() {
@@ -249,12 +268,8 @@ void WaterObject::deserializeAttributes(io::IAttributes* in, io::SAttributeReadW
     }
     if (mesh)
         mesh->setHardwareMappingHint(scene::EHM_STATIC, scene::EBT_VERTEX_AND_INDEX);
-    if (videoDriver) {
-        if (!DisableRefraction)
-            refractionTarget = videoDriver->addRenderTargetTexture(RenderTargetSize, "Content/refraction", waterTargetFormat);
-        if (!DisableReflection)
-            reflectionTarget = videoDriver->addRenderTargetTexture(RenderTargetSize, "Content/reflection", waterTargetFormat);
-    }
+    makeTarget(refractionTarget, !DisableRefraction, "Content/refraction");
+    makeTarget(reflectionTarget, !DisableReflection, "Content/reflection");
     if (mesh && waterMeshNode)
         waterMeshNode->setMesh(mesh);
     setUpMaterials();

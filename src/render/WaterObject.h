@@ -10,6 +10,7 @@
 // surface) and a reflection image (the scene above it, seen by a mirrored camera). Both
 // images are drawn each frame into the object's own targets by its render callback on the
 // effect handler, before the main render. Wind, waves, Fresnel and colour are level keys.
+// The targets' pixels are charged to the level load's budget (core/LoadBudget.h).
 class WaterObject : public LevelObject {
 public:
     static constexpr const char* defaultBumpTexture = "Content/Models/Editor/WaterBump.png";
@@ -92,6 +93,9 @@ private:
     // Draws the two images for this surface and the others of `group` (hidden meanwhile).
     void renderImages(irr::scene::ICameraSceneNode* camera);
     void createWaterMesh();
+    // Puts the target of that name in place of the one held (released to the driver), or
+    // none when not wanted or past the level load's budget of pixels.
+    void makeTarget(irr::video::ITexture*& target, bool wanted, const char* name);
     void setUpMaterials();
     // The water material, or the fixed-function stand-in when there is no water shader.
     void applyMaterialType(irr::video::SMaterial& material) const;

@@ -12,6 +12,7 @@
 #include "core/app/GameApplication.h"
 #include "core/Globals.h"
 #include "core/LanguageManager.h"
+#include "core/LoadBudget.h"
 #include "core/SoundManager.h"
 #include "gui/GuiLayout.h"
 #include "gui/fonts/FontCache.h"
@@ -69,7 +70,12 @@ const std::vector<ContentReader>& contentReaders() {
         {"level", {".irr", ".irrblvl"}, nullptr,
          [](const std::string& path) {
              levelManager->unloadLevel();
-             return levelManager->loadLevel(path.c_str());
+             const bool loaded = levelManager->loadLevel(path.c_str());
+             // Every shipped level leaves its load's budgets a hundredfold room.
+             for (int kind = 0; kind < LoadBudget::kindCount; ++kind)
+                 EXPECT_LE(loadBudget().used(LoadBudget::Kind(kind)) * 100, LoadBudget::gameLimits[kind])
+                     << path << ": " << LoadBudget::unitName(LoadBudget::Kind(kind));
+             return loaded;
          }},
         {"GUI layout", {".xml"}, "irr_gui",
          [](const std::string& path) {

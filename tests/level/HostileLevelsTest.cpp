@@ -6,6 +6,7 @@
 #include "level/LevelLimits.h"
 #include "render/ParticleSystemNode.h"
 #include "core/FileChecks.h"
+#include "core/LoadBudget.h"
 #include "core/Utf8.h"
 #include "level/LevelFile.h"
 #include "level/LevelHooks.h"
@@ -414,6 +415,29 @@ TEST_F(HostileLevelsTest, ALevelIsCheckedWhereTheEngineReadsIt) {
         EXPECT_EQ(linesContaining("Could not read level file " + level + ": " + (c.reason ? c.reason : "")),
                   c.reason ? 1u : 0u);
     }
+}
+
+// A user level's archive entries are its bytes as the engine unpacks them: the entry that
+// would pass the load's budget is not unpacked, and what came before it stays.
+TEST_F(HostileLevelsTest, ArchiveEntriesAreChargedToTheLoadsBytes) {
+    const std::string sub = xmlLevel(xmlNode("LevelObject", 22));
+    const std::string level = xmlLevel(xmlNode("LevelObject", 11) + sublevelNode(12, "Zipped/Sub.irr"));
+    io::IFileArchive* archive = mountZip("Level.zip", {{"Zipped/Level.irr", level}, {"Zipped/Sub.irr", sub}});
+    ASSERT_NE(archive, nullptr);
+    for (const std::uint64_t limit : {level.size() + sub.size(), level.size() + sub.size() - 1}) {
+        manager->unloadLevel();
+        log.lines.clear();
+        loadBudget().setLimit(LoadBudget::Bytes, limit);
+        ASSERT_TRUE(manager->loadLevel("Zipped/Level.irr"));
+        const bool whole = limit == level.size() + sub.size();
+        EXPECT_TRUE(manager->holdsID(11));
+        EXPECT_EQ(manager->holdsID(22), whole);
+        EXPECT_EQ(linesContaining("ERROR: The level load reached its budget of " + std::to_string(limit) +
+                                  " bytes at \"Zipped/Sub.irr\"; the rest is left out."),
+                  whole ? 0u : 1u);
+    }
+    loadBudget().setLimit(LoadBudget::Bytes, LoadBudget::gameLimits[LoadBudget::Bytes]);
+    device->get()->getFileSystem()->removeFileArchive(archive);
 }
 
 // --- fuzzing -------------------------------------------------------------------------------------

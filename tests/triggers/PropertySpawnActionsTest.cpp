@@ -2,6 +2,7 @@
 #include "ActionTestSupport.h"
 
 #include "core/FileChecks.h"
+#include "core/LoadBudget.h"
 #include "core/Globals.h"
 #include "triggers/CameraTriggerVolume.h"
 #include "triggers/TriggerEventObject.h"
@@ -658,8 +659,8 @@ TEST_F(PropertySpawnActionsTest, OnlyAPoolWithABaseIDTakesTheLevelsObjectsAsSave
     }
 }
 
-TEST_F(PropertySpawnActionsTest, TheLevelsPoolsMakeAtMostTwentyThousandNodes) {
-    // A template of 200 nodes: a hundred copies fill the level's allowance exactly.
+TEST_F(PropertySpawnActionsTest, TheLevelsPoolsStopAtItsBudgetOfSceneNodes) {
+    // A template of 200 nodes: a hundred copies fill a budget of 20,000 nodes exactly.
     test::FakeObject* group = addObject(30, "emty");
     for (int i = 0; i < 199; ++i)
         (new LevelObject(group, smgr(), -1))->drop();
@@ -684,7 +685,9 @@ TEST_F(PropertySpawnActionsTest, TheLevelsPoolsMakeAtMostTwentyThousandNodes) {
         {std::vector<s32>(40, 256), 100}, // 40 pools of 256 would clone two million nodes, one line
     };
     for (const auto& c : cases) {
-        forgetFileRefusals(); // the allowance is the level's: a new level load starts afresh
+        forgetFileRefusals(); // the budget is the level's: a new level load starts afresh
+        { LoadBudgetScope load("Pools.irr"); }
+        loadBudget().setLimit(LoadBudget::Nodes, 20000);
         log.lines.clear();
         const std::vector<SpawnObjectAction*> actions = pools(c.sizes);
         step();
@@ -694,9 +697,11 @@ TEST_F(PropertySpawnActionsTest, TheLevelsPoolsMakeAtMostTwentyThousandNodes) {
             copies += action->getPool().size();
         }
         EXPECT_EQ(copies, c.copies) << c.sizes.size();
-        EXPECT_EQ(log.countStartingWith("ERROR: Spawn Object pools would make more than 20000 objects"),
-                  copies < static_cast<std::size_t>(std::accumulate(c.sizes.begin(), c.sizes.end(), 0)) ? 1u : 0u)
+        EXPECT_EQ(log.contains("ERROR: The level load reached its budget of 20000 scene nodes at \"Pools.irr\"; the "
+                               "Spawn Object pools are cut short."),
+                  copies < static_cast<std::size_t>(std::accumulate(c.sizes.begin(), c.sizes.end(), 0)))
             << c.sizes.size();
+        loadBudget().setLimit(LoadBudget::Nodes, LoadBudget::gameLimits[LoadBudget::Nodes]);
         for (SpawnObjectAction* action : actions) {
             for (scene::ISceneNode* copy : action->getPool())
                 copy->remove();

@@ -8,8 +8,6 @@
 #include "physics/world/PhysicsManager.h"
 
 #include "core/Globals.h"
-#include "core/Log.h"
-#include "core/RepeatedLog.h"
 #include "core/ProgramQueries.h"
 #include "core/Random.h"
 #include "core/SoundManager.h"
@@ -182,10 +180,8 @@ void PhysicsObject::updateVisualState() {
     }
     if (physicsManager && physicsManager->isSimulationActive() && IsReflective && !reflection->reflectionTexture) {
         reflection->reflectionTexture = effectHandler ? effectHandler->getPlaneReflectionTexture() : nullptr;
-        if (!reflection->reflectionTexture) {
-            logRepeatable("ERROR: Could not create reflection texture.");
+        if (!reflection->reflectionTexture)
             setReflective(false);
-        }
     }
 }
 

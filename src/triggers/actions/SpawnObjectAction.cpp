@@ -1,8 +1,7 @@
 #include "triggers/actions/SpawnObjectAction.h"
 
-#include "core/FileChecks.h"
 #include "core/Globals.h"
-#include "core/RepeatedLog.h"
+#include "core/LoadBudget.h"
 #include "core/ProgramQueries.h"
 #include "level/AttributeExtras.h"
 #include "level/InstancedObject.h"
@@ -12,7 +11,6 @@
 #include "physics/objects/PhysicsObject.h"
 #include "triggers/actions/ActionSupport.h"
 
-#include <cstdint>
 #include <vector>
 
 using namespace irr;
@@ -55,28 +53,11 @@ u32 subtreeSize(scene::ISceneNode* node) {
     return count;
 }
 
-// The nodes the pools of the level being played have made so far: copies of a large template
-// in many pools would otherwise make millions of nodes at load.
-struct SpawnedNodes {
-    std::uint64_t round = UINT64_MAX; // the level load they count for
-    u32 count = 0;
-};
-SpawnedNodes spawnedNodes;
-
-// Takes the nodes of one more copy from the level's allowance; false, with one line per
-// level (later refusals are counted), when they no longer fit.
+// Takes the nodes of one more copy from the level load's budget of scene nodes (copies of a
+// large template in many pools would otherwise make millions of nodes); false, with one line
+// per level, when they no longer fit.
 bool takeSpawnedNodes(u32 nodes) {
-    const std::uint64_t round = fileRefusalRound();
-    if (spawnedNodes.round != round)
-        spawnedNodes = SpawnedNodes{round, 0};
-    if (nodes > SpawnObjectAction::maxSpawnedNodesPerLevel - spawnedNodes.count) {
-        logRepeatablef("ERROR: Spawn Object pools would make more than %u objects in this level; the pools are "
-                       "cut short.",
-                       SpawnObjectAction::maxSpawnedNodesPerLevel);
-        return false;
-    }
-    spawnedNodes.count += nodes;
-    return true;
+    return loadBudget().charge(LoadBudget::Nodes, nodes, {}, "the Spawn Object pools are cut short");
 }
 
 // A copy waiting for its turn: hidden, out of sight below the level.

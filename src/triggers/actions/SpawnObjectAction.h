@@ -13,13 +13,12 @@ class PhysicsObject;
 // IDs from BaseID so that a checkpoint save stores them and a reload finds them again.
 // A plain physics object of one material is copied by instancing: the first copy is the
 // instancing source and every further copy lives in an instance of it, so that the pool
-// can be drawn as one merged mesh.
+// can be drawn as one merged mesh. Each copy (the template with everything below it) is
+// charged to the level load's budget of scene nodes (core/LoadBudget.h); copies past it are
+// left out.
 class SpawnObjectAction : public TriggerAction {
 public:
     static constexpr irr::s32 actionType = 9;
-    // The nodes all pools of one level may make (each copy is the template with everything
-    // below it); further copies are left out with one line per level.
-    static constexpr irr::u32 maxSpawnedNodesPerLevel = 20000;
     enum Mode : irr::s32 { ReferenceNode = 0, Manual = 1, ContactPoint = 2 };
     static const char* const spawnModeNames[4];
 

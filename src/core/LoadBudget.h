@@ -1,0 +1,88 @@
+#pragma once
+
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+// What one level load may cost, in one place: every step of a load charges it as it reads or
+// makes something (level and sublevel files and a user level's archive entries, scene nodes
+// and the Spawn Object pools' copies, texture pixels and render targets, sprite-animation
+// frames).
+// A charge past a limit is refused: the step leaves its thing out, the load adds nothing more
+// of that kind, one line says so ("ERROR: The level load reached its budget of 50000 scene
+// nodes at "path"; the rest is left out."), and the level plays with what was loaded.
+//
+// A budget belongs to a level load from its start to the next one's: a level load starts it
+// afresh, and so does each round of forgetFileRefusals() (core/FileChecks.h). Before any load
+// there is no level to charge: counting begins with the first LoadBudgetScope. A level file
+// read on its own, with no level load's budget running (a tool's, a test's), has a budget of
+// its own; inside a level's (a preview scene, a sublevel copied while the level plays) it is
+// the level's. The file guard, the image gate and the sprite reader also read the menus' and
+// the HUD's own files: they charge only while a load runs; the other charges (pool copies
+// built during play, render targets) count whenever they are made.
+class LoadBudget {
+public:
+    enum Kind { Bytes, Nodes, Pixels, Frames };
+    static constexpr int kindCount = 4;
+    // The game's limits (docs/hardening.md, beside what each shipped level uses).
+    static constexpr std::uint64_t gameLimits[kindCount] = {
+        32ull * 1024 * 1024, // bytes read
+        50000,               // scene nodes made
+        32ull * 1024 * 1024, // texture pixels (two render targets of 4096 x 4096)
+        1024ull * 1024,      // sprite-animation frames
+    };
+
+    // Takes the amount from the kind's budget: true when it fits and the budget was not
+    // reached before. Otherwise nothing is taken, the caller leaves out what it was for, and
+    // the kind's first refusal in the load logs the line, naming the file (the file being
+    // loaded when empty) and, after it, what is left out ("the rest is left out" when null).
+    bool charge(Kind kind, std::uint64_t amount, const std::string& file = {}, const char* leftOut = nullptr);
+    // The same, counted only while a load runs; true at other times.
+    bool chargeWhileLoading(Kind kind, std::uint64_t amount, const std::string& file = {});
+    // Whether the amount would fit, with the line logged as charge logs it; takes nothing (a
+    // file the file guard will charge as it is opened).
+    bool allows(Kind kind, std::uint64_t amount, const std::string& file = {});
+
+    std::uint64_t used(Kind kind);
+    std::uint64_t limit(Kind kind);
+    // A smaller budget for tests; gameLimits is what the game runs with.
+    void setLimit(Kind kind, std::uint64_t value);
+    static const char* unitName(Kind kind);
+
+    // Whether a load runs. A scope is entered for each file being loaded (the innermost
+    // names the file in the line), and for a level load as a whole (`levelLoad`).
+    bool isLoading();
+    void enter(const std::string& file, bool levelLoad);
+    void leave();
+
+private:
+    // Starts afresh when a new round of refusals has begun since the last look.
+    void catchUp();
+    void startAfresh();
+    // Whether the amount fits; the line to log when it does not and none was logged yet.
+    bool fits(Kind kind, std::uint64_t amount, const std::string& file, const char* leftOut, std::string& line);
+    enum class Taking { Always, WhileLoading, Nothing };
+    bool take(Kind kind, std::uint64_t amount, const std::string& file, const char* leftOut, Taking taking);
+
+    std::mutex mutex;
+    std::uint64_t round = UINT64_MAX;
+    bool started = false;   // a load has begun in this round
+    bool levelRound = false; // and it was a level load
+    std::uint64_t usedOf[kindCount] = {};
+    bool reached[kindCount] = {};
+    std::uint64_t limits[kindCount] = {gameLimits[0], gameLimits[1], gameLimits[2], gameLimits[3]};
+    std::vector<std::string> loading; // the files being loaded, outermost first
+    std::string lastLoaded;           // the outermost file of the last load
+};
+
+LoadBudget& loadBudget();
+
+// A load runs while one lives: a level load as a whole, a level or sublevel file being read.
+class LoadBudgetScope {
+public:
+    explicit LoadBudgetScope(const std::string& file, bool levelLoad = false) { loadBudget().enter(file, levelLoad); }
+    ~LoadBudgetScope() { loadBudget().leave(); }
+    LoadBudgetScope(const LoadBudgetScope&) = delete;
+    LoadBudgetScope& operator=(const LoadBudgetScope&) = delete;
+};
