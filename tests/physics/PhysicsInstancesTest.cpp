@@ -148,6 +148,26 @@ TEST_F(PhysicsInstancesTest, ACopyStandsAtItsInstance) {
     }
 }
 
+// A bound copy is left to its source's merged node only once that node exists: until the
+// source merges (on its next frame, or never, for fewer than six), the copy draws itself.
+TEST_F(PhysicsInstancesTest, ABoundCopyDrawsItselfUntilItsSourceMerges) {
+    video::IVideoDriver* driver = smgr()->getVideoDriver();
+    const auto drawn = [this, driver] {
+        driver->beginScene(true, true, video::SColor(0));
+        smgr()->drawAll();
+        driver->endScene();
+        return driver->getPrimitiveCountDrawn();
+    };
+    PhysicsObject* source = makeSource();
+    frame();
+    const u32 alone = drawn();
+    ASSERT_GT(alone, 0u);
+    addInstances(1);
+    frame();
+    ASSERT_TRUE(source->mesh().instances.front().clone->isInstance) << "bound, not yet merged";
+    EXPECT_EQ(drawn(), 2 * alone);
+}
+
 // The merged node casts shadows and draws depth while its source lives; once the source
 // goes, no pass of the renderer keeps it.
 TEST_F(PhysicsInstancesTest, AMergedNodeLeavesTheShadowAndDepthPassesWithItsSource) {
