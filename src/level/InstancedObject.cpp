@@ -37,6 +37,8 @@ void InstancedObject::rebuild() {
         return;
     source->grab();
 
+    // The copy is made where the instance stands now.
+    updateAbsolutePosition();
     LevelHookTable& hooks = levelHooks();
     if (hooks.physics.cloneForInstance)
         copy = hooks.physics.cloneForInstance(source, this);

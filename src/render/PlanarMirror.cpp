@@ -104,6 +104,9 @@ void MirrorPassCulling::restore() {
     for (auto it = hidden.rbegin(); it != hidden.rend(); ++it)
         (*it)->ISceneNode::setVisible(true);
     hidden.clear();
+    for (const KeptNode& entry : kept)
+        entry.node->setAutomaticCulling(entry.culling);
+    kept.clear();
 }
 
 namespace {
@@ -131,25 +134,28 @@ bool MirrorPassCulling::hideSubtree(scene::ISceneNode* node) {
     bool childrenGone = true;
     for (scene::ISceneNode* child : node->getChildren())
         childrenGone = hideSubtree(child) && childrenGone;
-    if (!childrenGone)
-        return false;
     const scene::ESCENE_NODE_TYPE type = node->getType();
     const bool drawnByBox = type == scene::ESNT_MESH || type == scene::ESNT_ANIMATED_MESH || type == scene::ESNT_CUBE ||
                             type == scene::ESNT_SPHERE || type == scene::ESNT_OCTREE || type == scene::ESNT_BILLBOARD;
     if (drawnByBox) {
-        if (!isOutside(worldBox(node)))
-            return false;
+        bool inView = !isOutside(worldBox(node));
         // A node that draws instances of other objects: its own box does not hold them.
         instanceScratch.clear();
-        if (type == scene::ESNT_ANIMATED_MESH && readInstanceTransforms(node, instanceScratch))
+        if (!inView && type == scene::ESNT_ANIMATED_MESH && readInstanceTransforms(node, instanceScratch))
+            inView = true;
+        if (inView) {
+            kept.push_back({node, node->getAutomaticCulling()});
+            node->setAutomaticCulling(scene::EAC_OFF);
             return false;
-    } else {
-        // Empty and joint nodes draw nothing themselves: gone with their children.
-        const bool drawsNothing = type == scene::ESNT_EMPTY || type == scene::ESNT_DUMMY_TRANSFORMATION ||
-                                  (type == scene::ESNT_UNKNOWN && node->getMaterialCount() == 0);
-        if (!drawsNothing)
-            return false;
+        }
     }
+    if (!childrenGone)
+        return false;
+    // Empty and joint nodes draw nothing themselves: gone with their children.
+    const bool drawsNothing = type == scene::ESNT_EMPTY || type == scene::ESNT_DUMMY_TRANSFORMATION ||
+                              (type == scene::ESNT_UNKNOWN && node->getMaterialCount() == 0);
+    if (!drawnByBox && !drawsNothing)
+        return false;
     // Hidden by the engine's own flag, so that the pass neither draws nor walks it.
     node->ISceneNode::setVisible(false);
     hidden.push_back(node);

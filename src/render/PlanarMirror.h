@@ -26,7 +26,9 @@ irr::core::plane3df clipSpacePlane(const irr::core::plane3df& viewPlane, const i
 // `restore` shows them again. Meshes, cubes, spheres and billboards are judged by the box
 // around what they draw (drawnLocalBox), empty and joint nodes by what lies below them; a
 // node is hidden only with everything below it. Lights, level objects and nodes drawing
-// instances elsewhere stay.
+// instances elsewhere stay. The drawn nodes that stay are not culled by the engine during the
+// pass: its view frustum reads the near plane of a projection as depth 0 (not -w), which an
+// oblique projection moves, and would cull nodes well in view.
 class MirrorPassCulling {
 public:
     void hideOutside(irr::scene::ISceneNode* root, const irr::core::matrix4& projection,
@@ -37,6 +39,12 @@ public:
     // Sets the clip planes of projection x view (the view applies first).
     void setClipPlanes(const irr::core::matrix4& projection, const irr::core::matrix4& view);
     const std::vector<irr::scene::ISceneNode*>& hiddenNodes() const { return hidden; }
+    // The drawn nodes kept for the pass with the engine's culling they had.
+    struct KeptNode {
+        irr::scene::ISceneNode* node;
+        irr::u32 culling;
+    };
+    const std::vector<KeptNode>& keptNodes() const { return kept; }
 
 private:
     // True when nothing of the node's subtree reaches the picture once the nodes it hid stay
@@ -45,5 +53,6 @@ private:
 
     irr::f32 planes[6][4] = {};
     std::vector<irr::scene::ISceneNode*> hidden;
+    std::vector<KeptNode> kept;
     std::vector<irr::core::matrix4> instanceScratch;
 };

@@ -72,7 +72,7 @@ const std::vector<std::string> shippedLevels = {
     "JointDemo", "MainScreen_Background", "Menu_Garden", "Menu_Greenhouse", "Menu_Shed",
     "ObjectivesDemo", "PhysicsDemo", "ResetDemo", "Story_Garden", "Story_Greenhouse",
     "Story_Shed", "Sub_ShedShelf", "SwimDemo", "TieDemo", "TriggerActionsDemo",
-    "WorkshopPreview"};
+    "TriggerControlDemo", "WorkshopPreview"};
 
 // The picture as block means: one line per row of blocks, red green blue of each block.
 std::string blockMeans(video::IImage* shot) {

@@ -58,7 +58,7 @@ const char* const shippedLevels[] = {
     "JointDemo",        "MainScreen_Background", "Menu_Garden",       "Menu_Greenhouse", "Menu_Shed",
     "ObjectivesDemo",   "PhysicsDemo",       "ResetDemo",             "Story_Garden",  "Story_Greenhouse",
     "Story_Shed",       "Sub_ShedShelf",     "SwimDemo",              "TieDemo",       "TriggerActionsDemo",
-    "WorkshopPreview",
+    "TriggerControlDemo", "WorkshopPreview",
 };
 
 // Frames of play after the load, and every how many frames the state is written.

@@ -90,10 +90,7 @@ std::string narrow(const wchar_t* text) {
 // record's precision, an empty value shown. The source folder, which differs between machines,
 // is shown as <dir>.
 std::string tokens(const std::string& value) {
-    std::string spaced = value;
-    const std::string base = test::sourceDir().string();
-    for (std::size_t at = spaced.find(base); !base.empty() && at != std::string::npos; at = spaced.find(base))
-        spaced.replace(at, base.size(), "<dir>");
+    std::string spaced = test::withFoldersShown(value, {test::sourceDir().string()});
     std::replace(spaced.begin(), spaced.end(), ',', ' ');
     std::istringstream in(spaced);
     std::string token, out;

@@ -101,16 +101,6 @@ std::string narrow(const wchar_t* text) {
     return out;
 }
 
-// Paths the engine made absolute are shown relative to the folder the test works from (the
-// source folder) or the test's own folder, which differ between machines.
-std::string relative(std::string text, const std::vector<std::string>& bases) {
-    for (const std::string& base : bases) {
-        for (std::size_t at = text.find(base); !base.empty() && at != std::string::npos; at = text.find(base))
-            text.replace(at, base.size(), "<dir>");
-    }
-    return text;
-}
-
 // A value as white-space separated tokens: the engine's commas split, every float printed
 // with the record's precision (the engine writes floats with six decimals), an empty value shown.
 std::string tokens(const std::string& value) {
@@ -213,7 +203,7 @@ protected:
     }
 
     std::string levelPath() const { return "Content/Levels/" + GetParam() + ".irr"; }
-    std::string rel(const std::string& text) const { return relative(text, bases); }
+    std::string rel(const std::string& text) const { return test::withFoldersShown(text, bases); }
 
     io::IAttributes* newAttributes() const {
         return device->get()->getFileSystem()->createEmptyAttributes(device->get()->getVideoDriver());

@@ -118,6 +118,56 @@ TEST_F(PhysicsInstancesTest, FiveInstancesDrawThemselvesAndSixMergeIntoOneNode) 
     }
 }
 
+// A copy stands where its instance stands, at its source's size, whatever its source's state
+// (a dynamic source's place is kept as a world place): its node and its body.
+TEST_F(PhysicsInstancesTest, ACopyStandsAtItsInstance) {
+    for (const char* state : {"Static", "Dynamic"}) {
+        SCOPED_TRACE(state);
+        smgr()->clear();
+        makeObject([state](Attributes* a) {
+            a->addInt("Id", 500);
+            a->addVector3d("Position", core::vector3df(-4, 1, 2));
+            a->addVector3d("Scale", core::vector3df(0.5f, 0.5f, 0.5f));
+            a->addString("MeshFileName", "Content/Models/Props/Crate.obj");
+            a->addEnum("BoundType", "Box", boundTypeNames);
+            a->addEnum("PhysicsState", state, physicsStateNames);
+        });
+        manager->rebuildNodeIDs();
+        auto* instance = new InstancedObject(root(), smgr(), -1);
+        instance->ObjectID = 500;
+        instance->setPosition(core::vector3df(3, 2, 0));
+        instance->drop();
+        frame();
+        PhysicsObject* copy = asPhysicsObject(instance->getCopy());
+        ASSERT_NE(copy, nullptr);
+        EXPECT_LT(copy->getAbsolutePosition().getDistanceFrom(core::vector3df(3, 2, 0)), 0.05f);
+        ASSERT_NE(copy->getActor(), nullptr);
+        const phys::Vec3 body = copy->getActor()->getGlobalPose().p;
+        EXPECT_LT(core::vector3df(body.x, body.y, body.z).getDistanceFrom(core::vector3df(3, 2, 0)), 0.05f);
+        EXPECT_EQ(copy->getAbsoluteTransformation().getScale(), core::vector3df(0.5f, 0.5f, 0.5f));
+    }
+}
+
+// A bound copy is left to its source's merged node only once that node exists: until the
+// source merges (on its next frame, or never, for fewer than six), the copy draws itself.
+TEST_F(PhysicsInstancesTest, ABoundCopyDrawsItselfUntilItsSourceMerges) {
+    video::IVideoDriver* driver = smgr()->getVideoDriver();
+    const auto drawn = [this, driver] {
+        driver->beginScene(true, true, video::SColor(0));
+        smgr()->drawAll();
+        driver->endScene();
+        return driver->getPrimitiveCountDrawn();
+    };
+    PhysicsObject* source = makeSource();
+    frame();
+    const u32 alone = drawn();
+    ASSERT_GT(alone, 0u);
+    addInstances(1);
+    frame();
+    ASSERT_TRUE(source->mesh().instances.front().clone->isInstance) << "bound, not yet merged";
+    EXPECT_EQ(drawn(), 2 * alone);
+}
+
 // The merged node casts shadows and draws depth while its source lives; once the source
 // goes, no pass of the renderer keeps it.
 TEST_F(PhysicsInstancesTest, AMergedNodeLeavesTheShadowAndDepthPassesWithItsSource) {

@@ -1114,6 +1114,20 @@ TEST_F(PhysicsObjectMotionTest, AnObjectShownAgainIsCulledOnlyAfterThirtyFrames)
     EXPECT_EQ(node->getAutomaticCulling(), scene::EAC_FRUSTUM_BOX) << "shown while shown";
 }
 
+// On a driver that draws into no texture (the null driver) a mirror has no reflection to
+// give: it stays reflective, asks for no target and logs nothing.
+TEST_F(PhysicsObjectMotionTest, AMirrorOnADriverWithoutRenderTargetsStaysQuiet) {
+    PhysicsObject* mirror = makeObject([](Attributes* a) {
+        boxIn("Static")(a);
+        a->addString("MeshFileName", "Content/Models/Props/Pond.obj");
+        a->addBool("IsReflective", true);
+    });
+    frames(3);
+    EXPECT_TRUE(mirror->IsReflective);
+    EXPECT_EQ(mirror->getReflection().reflectionTexture, nullptr);
+    EXPECT_FALSE(log.contains("reflection texture"));
+}
+
 // Layer 0's texture matrix turned by 0.5 rad, scaled by 2 and offset by (0.25, 0.5): drawn
 // without shaders it keeps its scale and offset and loses the turn.
 TEST_F(PhysicsObjectMotionTest, DrawnWithoutShadersTheTextureMatrixIsScaleAndOffsetOnly) {

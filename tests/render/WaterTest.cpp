@@ -316,11 +316,19 @@ TEST_F(WaterTest, MirrorPassHidesOnlyWhatItsPictureCannotShow) {
     levelObject->setPosition(core::vector3df(0, 10, -60));
     levelObject->updateAbsolutePosition();
 
+    ahead->setAutomaticCulling(scene::EAC_FRUSTUM_BOX);
+
     MirrorPassCulling culling;
     culling.hideOutside(scene()->getRootSceneNode(), projection, view);
     for (scene::ISceneNode* shown : {ahead, parentBehind, childAhead, unculledNear, emptyWithChildAhead, aheadUnderEmpty,
                                      light, static_cast<scene::ISceneNode*>(levelObject)})
         EXPECT_TRUE(shown->isVisible()) << shown->getAbsolutePosition().Z;
+    // The drawn nodes that stay are not culled by the engine during the pass (its frustum
+    // misreads an oblique projection's near plane); the hidden ones keep their culling.
+    for (scene::ISceneNode* kept : {ahead, childAhead, unculledNear, aheadUnderEmpty})
+        EXPECT_EQ(kept->getAutomaticCulling(), scene::EAC_OFF) << kept->getAbsolutePosition().Z;
+    EXPECT_EQ(behind->getAutomaticCulling(), scene::EAC_BOX);
+    EXPECT_EQ(parentBehind->getAutomaticCulling(), scene::EAC_BOX) << "out of view, kept for its child";
     const std::vector<scene::ISceneNode*> hidden{behind,     beyondFar,   aside,           unculledFar,
                                                  underEmpty, emptyBehind, behindAfterAhead};
     for (scene::ISceneNode* node : hidden)
@@ -330,6 +338,9 @@ TEST_F(WaterTest, MirrorPassHidesOnlyWhatItsPictureCannotShow) {
     for (scene::ISceneNode* node : hidden)
         EXPECT_TRUE(node->isVisible());
     EXPECT_TRUE(culling.hiddenNodes().empty());
+    EXPECT_EQ(ahead->getAutomaticCulling(), scene::EAC_FRUSTUM_BOX);
+    EXPECT_EQ(unculledNear->getAutomaticCulling(), scene::EAC_OFF);
+    EXPECT_EQ(childAhead->getAutomaticCulling(), scene::EAC_BOX);
 }
 
 TEST_F(WaterTest, CallbackWithoutTargetsStillResetsTheClipPlaneAndShowsTheObject) {

@@ -113,4 +113,11 @@ void RecordText::line(const char* format, ...) {
     text += '\n';
 }
 
+std::string withFoldersShown(std::string text, const std::vector<std::string>& folders) {
+    for (const std::string& folder : folders)
+        for (std::size_t at = text.find(folder); !folder.empty() && at != std::string::npos; at = text.find(folder))
+            text.replace(at, folder.size(), "<dir>");
+    return text;
+}
+
 } // namespace test

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace test {
 
@@ -24,6 +25,10 @@ void expectMatchesRecord(const std::string& relativePath, const std::string& act
 // differences (at most maxDifferences lines).
 std::string describeDifferences(const std::string& recorded, const std::string& actual,
                                 RecordTolerance tolerance = {}, int maxDifferences = 8);
+
+// The text with each of the folders shown as <dir>: paths the engine made absolute differ
+// between machines.
+std::string withFoldersShown(std::string text, const std::vector<std::string>& folders);
 
 // A record's text built line by line with printf formats (one line per thing).
 class RecordText {

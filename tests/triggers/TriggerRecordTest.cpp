@@ -31,6 +31,7 @@
 #include "triggers/TriggerObject.h"
 
 #include "support/RecordedResult.h"
+#include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
@@ -290,7 +291,7 @@ protected:
             events.emplace_back("event", std::to_string(static_cast<int>(event->getType())));
         NodeState& lines = states["~log"];
         for (const std::string& line : log.lines)
-            lines.emplace_back("line", spaced(line));
+            lines.emplace_back("line", spaced(test::withFoldersShown(line, {(test::sourceDir() / "").string()})));
         return states;
     }
     // What changed between two snapshots: changed rows of kept nodes, new nodes whole,

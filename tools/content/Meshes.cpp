@@ -85,7 +85,7 @@ std::string propsMtl() {
         const char* colour;
     } rows[] = {{"Ball", "0.85 0.25 0.2"}, {"Pill", "0.25 0.45 0.85"}, {"Rock", "0.55 0.55 0.5"},
                 {"Barrel", "0.3 0.7 0.35"}, {"Floor", "0.8 0.78 0.7"}, {"Cloth", "0.75 0.3 0.55"},
-                {"Pot", "0.75 0.45 0.25"}, {"Tie", "1 1 1"}};
+                {"Pot", "0.75 0.45 0.25"}, {"Tie", "1 1 1"}, {"Pond", "0.2 0.36 0.5"}};
     for (const auto& row : rows)
         out << "newmtl " << row.name << "\nKa 0.2 0.2 0.2\nKd " << row.colour
             << "\nKs 0.1 0.1 0.1\nNs 8\nd 1\nmap_Kd Content/Models/Editor/White.png\n";
@@ -177,13 +177,16 @@ std::string rockObj() {
     return latheObj("Rock: a lumpy boulder about 1.6 across, centred on the origin.", "Rock", rings, 7);
 }
 
-// The ground: 40 x 40, 1 thick, its top face at y = 0.
-std::string floorObj() {
+// A box from (-half, bottom, -half) to (half, top, half) with its texture repeated `tiles`
+// times across each face.
+std::string slabObj(const char* comment, const char* material, double half, double bottom, double top, int tiles) {
     std::ostringstream out;
-    objHeader(out, "Floor: 40 x 1 x 40, its top face at y = 0.", "Floor");
+    objHeader(out, comment, material);
+    out.unsetf(std::ios::fixed); // whole numbers without decimals
     for (int i = 0; i < 8; ++i)
-        out << "v " << ((i & 1) ? 20 : -20) << ' ' << ((i & 2) ? 0 : -1) << ' ' << ((i & 4) ? 20 : -20) << '\n';
-    out << "vt 0 0\nvt 8 0\nvt 8 8\nvt 0 8\n";
+        out << "v " << ((i & 1) ? half : -half) << ' ' << ((i & 2) ? top : bottom) << ' ' << ((i & 4) ? half : -half)
+            << '\n';
+    out << "vt 0 0\nvt " << tiles << " 0\nvt " << tiles << ' ' << tiles << "\nvt 0 " << tiles << '\n';
     const int faces[6][4] = {{1, 5, 7, 3}, {2, 4, 8, 6}, {1, 2, 6, 5}, {3, 7, 8, 4}, {1, 3, 4, 2}, {5, 6, 8, 7}};
     for (const auto& face : faces) {
         out << 'f';
@@ -193,6 +196,13 @@ std::string floorObj() {
     }
     return out.str();
 }
+
+// The ground: 40 x 40, 1 thick, its top face at y = 0.
+std::string floorObj() { return slabObj("Floor: 40 x 1 x 40, its top face at y = 0.", "Floor", 20.0, -1.0, 0.0, 8); }
+
+// A pond's still surface: 1 x 0.1 x 1, its top face at y = 0 (the plane a reflective object
+// mirrors in), scaled to size by the level.
+std::string pondObj() { return slabObj("Pond: 1 x 0.1 x 1, its top face at y = 0.", "Pond", 0.5, -0.1, 0.0, 1); }
 
 // Cloth: a banner 4 wide and 4 high hanging from its top edge (y = 0), a grid of 9 x 9
 // shared vertices (one cloth particle each) in the XY plane, facing -Z.
@@ -824,6 +834,7 @@ bool writeContentMeshes(const std::string& root) {
     ok = writeText(root + "Content/Models/Props/Pot.obj", potObj()) && ok;
     ok = writeText(root + "Content/Models/Props/Rock.obj", rockObj()) && ok;
     ok = writeText(root + "Content/Models/Props/Floor.obj", floorObj()) && ok;
+    ok = writeText(root + "Content/Models/Props/Pond.obj", pondObj()) && ok;
     ok = writeText(root + "Content/Models/Props/Cloth.obj", clothObj()) && ok;
     ok = writeText(root + "Content/Models/Props/Tie.obj", tieObj()) && ok;
     // The character's mesh, and the animation source its profiles name (the same figure).

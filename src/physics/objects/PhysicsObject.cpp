@@ -189,8 +189,8 @@ void PhysicsObject::OnRegisterSceneNode() {
         bool pass;
         if (instancedMeshNode)
             pass = child != meshNode || meshSettings->highlightMode != 0;
-        else if (isInstance)
-            pass = IsVisible && !plainShading;
+        else if (isInstance && instanceSource && instanceSource->getInstancedMeshNode())
+            pass = IsVisible && !plainShading; // drawn by its source's merged node
         else
             pass = IsVisible && inRange;
         if (pass)

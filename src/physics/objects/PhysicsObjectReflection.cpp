@@ -9,6 +9,7 @@
 #include "core/Globals.h"
 #include "core/Stopwatch.h"
 #include "render/EffectHandler.h"
+#include "render/HmdRenderer.h"
 #include "render/PlanarMirror.h"
 #include "render/ShaderCallbacks.h"
 #include "render/TextureLayers.h"
@@ -91,8 +92,14 @@ void PhysicsObject::renderReflection() {
     const video::E_DRIVER_TYPE type = driver->getDriverType();
     if (type != video::EDT_OPENGL)
         driver->setClipPlane(0, clip, true);
-    camera->setProjectionMatrix(obliqueProjection(projection, viewPlane), false);
+    const core::matrix4 oblique = obliqueProjection(projection, viewPlane);
+    camera->setProjectionMatrix(oblique, false);
+    // Each eye of a head-mounted display sees from its own place: only one camera's view can
+    // be culled for.
+    if (!hmdRenderer)
+        reflection->passCulling.hideOutside(SceneManager->getRootSceneNode(), oblique, camera->getViewMatrix());
     effectHandler->renderScene();
+    reflection->passCulling.restore();
 
     for (f32& value : currentClipPlane)
         value = 0.0f;

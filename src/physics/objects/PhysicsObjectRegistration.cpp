@@ -39,8 +39,14 @@ void registerPhysicsObjectTypes() {
             return nullptr;
         // Every copy is a body of its own; only the drawing is shared with the source.
         PhysicsObject* copy = asPhysicsObject(object->clone(instance, instance->getSceneManager()));
-        if (copy)
+        if (copy) {
+            // The copy stands where its instance stands, at its source's size: the source's
+            // place (a dynamic source's taken as world) would put it elsewhere.
+            copy->IgnoreParentTransform = false;
+            copy->setPosition(irr::core::vector3df());
+            copy->setRotation(irr::core::vector3df());
             copy->checkParenting(copy->getBoundType());
+        }
         return copy;
     };
     level.registerInstance = [](irr::scene::ISceneNode* source, InstancedObject* instance) {

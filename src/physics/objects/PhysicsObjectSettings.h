@@ -1,5 +1,7 @@
 #pragma once
 
+#include "render/PlanarMirror.h"
+
 #include <irrlicht.h>
 
 #include <algorithm>
@@ -213,4 +215,5 @@ struct PhysicsReflection {
     irr::core::matrix4 reflectionViewMatrix;
     irr::video::ITexture* reflectionTexture = nullptr;
     bool reflectionReady = false;
+    MirrorPassCulling passCulling; // what the mirror's pass leaves out
 };

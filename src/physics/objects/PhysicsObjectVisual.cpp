@@ -178,7 +178,11 @@ void PhysicsObject::updateVisualState() {
         updateClothMesh();
         return;
     }
-    if (physicsManager && physicsManager->isSimulationActive() && IsReflective && !reflection->reflectionTexture) {
+    // A driver that draws into no texture (the null driver) has no reflection to give: the
+    // mirror keeps its fixed textures, which is no fault.
+    video::IVideoDriver* driver = SceneManager ? SceneManager->getVideoDriver() : nullptr;
+    if (physicsManager && physicsManager->isSimulationActive() && IsReflective && !reflection->reflectionTexture &&
+        driver && driver->queryFeature(video::EVDF_RENDER_TO_TARGET)) {
         reflection->reflectionTexture = effectHandler ? effectHandler->getPlaneReflectionTexture() : nullptr;
         if (!reflection->reflectionTexture)
             setReflective(false);
