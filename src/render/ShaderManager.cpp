@@ -4,6 +4,7 @@
 #include "render/LightManager.h"
 #include "render/RenderServices.h"
 #include "render/ShaderCallbacks.h"
+#include "render/TextureMipMaps.h"
 
 #include "core/GameSettings.h"
 #include "core/Globals.h"
@@ -93,10 +94,14 @@ void ShaderManager::init() {
     useIndexedArrayNames = false;
     variantsBuilt = false;
 
-    highlightInRangeTexture = driver->getTexture("Content/Models/Editor/PhongInRange.png");
-    highlightSuspiciousTexture = driver->getTexture("Content/Models/Editor/PhongSuspicious.png");
-    highlightImportantTexture = driver->getTexture("Content/Models/Editor/PhongImportant.png");
-    highlightGrabbedTexture = driver->getTexture("Content/Models/Editor/PhongGrabbed.png");
+    {
+        // Textures of the scene's materials, even while the start-up loads its pictures flat.
+        const TextureMipMaps sceneTextures(driver, true);
+        highlightInRangeTexture = driver->getTexture("Content/Models/Editor/PhongInRange.png");
+        highlightSuspiciousTexture = driver->getTexture("Content/Models/Editor/PhongSuspicious.png");
+        highlightImportantTexture = driver->getTexture("Content/Models/Editor/PhongImportant.png");
+        highlightGrabbedTexture = driver->getTexture("Content/Models/Editor/PhongGrabbed.png");
+    }
 
     if (driverType == video::EDT_OPENGL && !platform::anisotropicFilterAllowed())
         logMessagePair("Anisotropic texture filtering is off on this renderer: ",

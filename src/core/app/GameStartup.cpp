@@ -4,6 +4,7 @@
 #include "core/app/GameApplication.h"
 
 #include <filesystem>
+#include <optional>
 #include <system_error>
 #include <chrono>
 #include <thread>
@@ -43,6 +44,7 @@
 #include "render/LightManager.h"
 #include "render/RenderManagers.h"
 #include "render/ShaderManager.h"
+#include "render/TextureMipMaps.h"
 #include "screens/ScreenManager.h"
 #include "screens/ScreenRegistration.h"
 
@@ -220,6 +222,10 @@ void GameApplication::showLoadingImage() {
 // The second phase (initGameManagers).
 bool GameApplication::initGameManagers() {
     irr::scene::ISceneManager* scene = gameDevice->getSceneManager();
+    // The pictures loaded up to the title's level (the loading picture, the input devices'
+    // overlays, the menus, the HUD) are drawn flat: made without mip maps, which cost the
+    // start more than anything else (render/TextureMipMaps.h).
+    std::optional<TextureMipMaps> flatPictures(std::in_place, gameDevice->getVideoDriver(), false);
     showLoadingImage();
 
     inputManager->init(gameDevice);
@@ -278,6 +284,7 @@ bool GameApplication::initGameManagers() {
     levelManager->onLevelUnloaded.addMember(effectHandler, &EffectHandler::resetLevelState);
     levelManager->onLevelUnloaded.addMember(lightManager, &LightManager::resetLights);
     screenManager->init();
+    flatPictures.reset();
 
     if (!commandLineLevel.empty())
         levelManager->setCommandLineLevel(irr::io::path(commandLineLevel.c_str()));
