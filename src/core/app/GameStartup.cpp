@@ -115,6 +115,14 @@ void GameApplication::readStartupSettings() {
 
 namespace {
 
+// The Phong variants the title does not draw wait for the first level that has loaded, so
+// that none compiles while it plays (ShaderManager::rebuildShaders).
+void buildShadersAfterTheTitle() {
+    if (shaderManager && levelManager &&
+        !levelManager->getCurrentLevelPath().equals_ignore_case(irr::core::stringw(titleBackgroundLevel)))
+        shaderManager->buildWaitingVariants();
+}
+
 // The engine's lines of one attempt at making the device, held until it is known whether
 // the attempt counts.
 class HeldEngineLines : public irr::IEventReceiver {
@@ -283,6 +291,7 @@ bool GameApplication::initGameManagers() {
             screenManager->PauseOpened.addMember(camera, &CameraManager::leaveFreeCamera);
     levelManager->onLevelUnloaded.addMember(effectHandler, &EffectHandler::resetLevelState);
     levelManager->onLevelUnloaded.addMember(lightManager, &LightManager::resetLights);
+    levelManager->onLevelLoaded.addFunction(&buildShadersAfterTheTitle);
     screenManager->init();
     flatPictures.reset();
 
