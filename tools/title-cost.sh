@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# What a frame of the title screen costs against a frame of the peer's main menu (the Debian
-# package supertuxkart, when it is installed): each run starts both games at the same moment
+# What a frame of the title screen costs against a frame of the peer's main menu (a Debian
+# package, installed on its own: `peer` below): each run starts both games at the same moment
 # on one Xvfb of their own (1280x720x24, Mesa's software renderer, sound to the null output),
 # waits until both show their menus, then reads over the same seconds each process's CPU time
 # (every thread: the software renderer shades on threads of its own) and the frames it showed.
@@ -226,7 +226,7 @@ median() { printf '%s\n' "$@" | sort -g | awk '{ v[NR] = $1 } END { if (NR) prin
 [ ${#titleCosts[@]} -gt 0 ] || { echo "no run measured the title"; exit 1; }
 echo "title: median $(median "${titleCosts[@]}") ms CPU a frame over ${#titleCosts[@]} runs"
 if [ "$havePeer" -eq 0 ]; then
-  echo "the peer is missing ($peer, Debian package supertuxkart): no ratio"
+  echo "the peer is missing ($peer; apt-get install $(basename "$peer")): no ratio"
   exit 0
 fi
 [ ${#ratios[@]} -gt 0 ] || { echo "no run measured the peer's menu"; exit 1; }
