@@ -269,11 +269,11 @@ void ShaderManager::buildWaitingVariants() {
 }
 
 void ShaderManager::buildWhenWaiting(s32 flags) {
-    const auto waiting = std::find(variantsWaiting.begin(), variantsWaiting.end(), flags);
-    if (waiting == variantsWaiting.end() || !device)
+    if (std::find(variantsWaiting.begin(), variantsWaiting.end(), flags) == variantsWaiting.end())
         return;
-    variantsWaiting.erase(waiting);
-    buildShaderVariant(flags, phongVertexSource, phongPixelSource, device->getVideoDriver()->getGPUProgrammingServices());
+    // buildShaderVariant takes the flags off the list (a failed compile serves the plain one).
+    buildShaderVariant(flags, phongVertexSource, phongPixelSource,
+                       device ? device->getVideoDriver()->getGPUProgrammingServices() : nullptr);
 }
 
 s32 ShaderManager::buildShaderVariant(s32 flags, const std::string& vertexSource, const std::string& pixelSource,
