@@ -4,10 +4,12 @@
 #include "render/LightManager.h"
 #include "render/RenderServices.h"
 #include "render/ShaderCallbacks.h"
+#include "render/TextureMipMaps.h"
 
 #include "core/GameSettings.h"
 #include "core/Globals.h"
 #include "core/Log.h"
+#include "core/ProcessGuards.h"
 #include "platform/TextureFiltering.h"
 
 #include <algorithm>
@@ -93,10 +95,14 @@ void ShaderManager::init() {
     useIndexedArrayNames = false;
     variantsBuilt = false;
 
-    highlightInRangeTexture = driver->getTexture("Content/Models/Editor/PhongInRange.png");
-    highlightSuspiciousTexture = driver->getTexture("Content/Models/Editor/PhongSuspicious.png");
-    highlightImportantTexture = driver->getTexture("Content/Models/Editor/PhongImportant.png");
-    highlightGrabbedTexture = driver->getTexture("Content/Models/Editor/PhongGrabbed.png");
+    {
+        // Textures of the scene's materials, even while the start-up loads its pictures flat.
+        const TextureMipMaps sceneTextures(driver, true);
+        highlightInRangeTexture = driver->getTexture("Content/Models/Editor/PhongInRange.png");
+        highlightSuspiciousTexture = driver->getTexture("Content/Models/Editor/PhongSuspicious.png");
+        highlightImportantTexture = driver->getTexture("Content/Models/Editor/PhongImportant.png");
+        highlightGrabbedTexture = driver->getTexture("Content/Models/Editor/PhongGrabbed.png");
+    }
 
     if (driverType == video::EDT_OPENGL && !platform::anisotropicFilterAllowed())
         logMessagePair("Anisotropic texture filtering is off on this renderer: ",
@@ -230,14 +236,21 @@ void ShaderManager::rebuildShaders() {
     forgetSpecializedMaterials();
     phongVertexSource = vertexSource;
     phongPixelSource = pixelSource;
+    variantsWaiting.clear();
 
     if (graphicsQuality != 2) {
+        buildShaderVariant(0, vertexSource, pixelSource, gpu);
         for (s32 flags : phongVariantFlags)
-            buildShaderVariant(flags, vertexSource, pixelSource, gpu);
+            if (flags != 0)
+                variantsWaiting.push_back(flags);
+        // The developer switch writes every variant's text for the compile batch at once.
+        if (writeShaderSources)
+            buildWaitingVariants();
         variantsBuilt = true;
         if (shaderVariantMap()[0] < 0) {
             shaderLevel = 0;
             graphicsQuality = 2;
+            variantsWaiting.clear();
         }
     }
     if ((shaderLevel <= 0 || graphicsQuality == 2) && effectHandler) {
@@ -246,8 +259,26 @@ void ShaderManager::rebuildShaders() {
     }
 }
 
+void ShaderManager::buildWaitingVariants() {
+    while (!variantsWaiting.empty()) {
+        // A game that is quitting compiles nothing more (each program takes its while).
+        if (gameQuitting())
+            return;
+        buildWhenWaiting(variantsWaiting.front());
+    }
+}
+
+void ShaderManager::buildWhenWaiting(s32 flags) {
+    if (std::find(variantsWaiting.begin(), variantsWaiting.end(), flags) == variantsWaiting.end())
+        return;
+    // buildShaderVariant takes the flags off the list (a failed compile serves the plain one).
+    buildShaderVariant(flags, phongVertexSource, phongPixelSource,
+                       device ? device->getVideoDriver()->getGPUProgrammingServices() : nullptr);
+}
+
 s32 ShaderManager::buildShaderVariant(s32 flags, const std::string& vertexSource, const std::string& pixelSource,
                                       video::IGPUProgrammingServices* gpu) {
+    variantsWaiting.erase(std::remove(variantsWaiting.begin(), variantsWaiting.end(), flags), variantsWaiting.end());
     if (const auto& renderLoadingFrame = renderServices().screens.renderLoadingFrame)
         renderLoadingFrame();
     const s32 material = compilePhongVariant(flags, std::string(), vertexSource, pixelSource, gpu);
@@ -436,7 +467,7 @@ void ShaderManager::restoreFixedFunctionMaterials(scene::ISceneNode* node) {
                   });
 }
 
-s32 ShaderManager::getMaterialType(s32 flags) const {
+s32 ShaderManager::getMaterialType(s32 flags) {
     if (shaderLevel >= 2 && graphicsQuality != 2) {
         s32 material = findVariantMaterial(flags);
         if (material <= 0)
@@ -450,7 +481,8 @@ s32 ShaderManager::getMaterialType(s32 flags) const {
     return video::EMT_SOLID;
 }
 
-s32 ShaderManager::findVariantMaterial(s32 flags) const {
+s32 ShaderManager::findVariantMaterial(s32 flags) {
+    buildWhenWaiting(flags);
     const auto it = shaderVariantMap().find(flags);
     return it == shaderVariantMap().end() ? 0 : it->second;
 }

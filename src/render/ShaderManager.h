@@ -27,7 +27,7 @@ constexpr irr::s32 instancing = 0x100;
 constexpr irr::s32 lightMap = 0x200;
 } // namespace shaderFlag
 
-// The flags of the Phong variants compiled by rebuildShaders, in their order. Every other
+// The flags of the Phong variants rebuildShaders makes, in their order. Every other
 // combination is served by the plain variant.
 extern const irr::s32 phongVariantFlags[15];
 
@@ -45,9 +45,10 @@ public:
 
     // Start-up: callbacks, quality, highlight textures, named shaders and the Phong family.
     void init();
-    irr::s32 getMaterialType(irr::s32 flags) const;
+    // Both compile a variant of the family that waits (see rebuildShaders) when asked for it.
+    irr::s32 getMaterialType(irr::s32 flags);
     // The variant map's value, 0 when the key is absent.
-    irr::s32 findVariantMaterial(irr::s32 flags) const;
+    irr::s32 findVariantMaterial(irr::s32 flags);
     // The Phong variant `material` specialised for the pixel features (phongPixelFeature bits),
     // compiled on first use and kept; -1 when `material` is no Phong variant or the program
     // failed (its users keep the general one).
@@ -68,7 +69,15 @@ public:
     bool areShadersEnabled() const { return shaderLevel >= 2 && graphicsQuality != 2; }
     // The light objects' and the frame's test: the Phong shaders light the scene.
     bool isShaderLightingOn() const { return areShadersEnabled(); }
+    // Compiles the plain variant at once (every other falls back to it, and its failure turns
+    // the shaders off); the others of phongVariantFlags wait until they are first asked for
+    // or buildWaitingVariants runs (the title draws none of them, and each costs the start).
     void rebuildShaders();
+    // Compiles the variants that still wait, in their order; stops early when the game quits.
+    // Called once a level has loaded, so that no variant compiles while it plays.
+    void buildWaitingVariants();
+    // The flags whose variants wait, in their order.
+    const std::vector<irr::s32>& waitingVariants() const { return variantsWaiting; }
     irr::s32 buildShaderVariant(irr::s32 flags, const std::string& vertexSource,
                                 const std::string& pixelSource, irr::video::IGPUProgrammingServices* gpu);
     void loadShaders();
@@ -123,6 +132,9 @@ private:
     // The sources of the Phong family as rebuildShaders read them (light count in front).
     std::string phongVertexSource;
     std::string phongPixelSource;
+    std::vector<irr::s32> variantsWaiting;
+    // Compiles the variant of `flags` when it waits.
+    void buildWhenWaiting(irr::s32 flags);
     // General Phong variant material to its feature flags.
     std::map<irr::s32, irr::s32> variantFlagsOfMaterial;
     // {general material, pixel features} to the specialised material (-1: failed).

@@ -272,8 +272,9 @@ void EffectHandler::updateShadowCascades() {
     renderStage = 1;
     shadowCastersDrawn = 0;
     if (shadowLights.empty() || shadowNodes.empty()) {
+        // Nothing to draw, and no target to clear (nothing reads one): a menu over a level
+        // without casters costs no pass here.
         shadowCache->forget();
-        driver->setRenderTarget(screenQuad.renderTargets[0], true, true, video::SColor(255, 255, 255, 255));
         scene->setActiveCamera(viewer);
         return;
     }

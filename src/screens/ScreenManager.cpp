@@ -26,6 +26,7 @@
 #include "player/InputDevice.h"
 #include "player/InputManager.h"
 #include "player/PlayerControls.h"
+#include "render/TextureMipMaps.h"
 #include "screens/menus/GUIMainScreen.h"
 #include "screens/menus/GUIPauseScreen.h"
 #include "screens/menus/GUIPlayScreen.h"
@@ -94,6 +95,9 @@ void ScreenManager::init() {
         openMainScreen(0);
     if (Environment) {
         video::IVideoDriver* driver = Environment->getVideoDriver();
+        // The reflection pass's fallback textures are a scene's, even while the start-up
+        // loads its pictures flat.
+        const TextureMipMaps sceneTextures(driver, true);
         WhiteTexture = driver->getTexture("Content/Models/Editor/White.png");
         GradientTexture = driver->getTexture("Content/Models/Editor/Gradient.png");
     }

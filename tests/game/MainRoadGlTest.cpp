@@ -20,9 +20,11 @@
 #include "platform/FakePadBackend.h"
 #include "player/InputManager.h"
 #include "player/devices/GamepadDevice.h"
+#include "render/ShaderManager.h"
 #include "screens/ScreenManager.h"
 #include "screens/levels/GUIStoryLevelSelectScreen.h"
 #include "screens/levels/LevelCatalogue.h"
+#include "screens/menus/GUIMainScreen.h"
 #include "triggers/CheckpointObject.h"
 
 #include "support/GraphicsDriver.h"
@@ -273,6 +275,12 @@ TEST_F(MainRoadGlTest, FromTheTitleScreenIntoTheFirstLevelAndBack) {
              EXPECT_STREQ(stack[1]->getTypeName(), "GUIMainScreen");
              EXPECT_EQ(levelManager->getCurrentLevelPath(), core::stringw(titleBackgroundLevel));
              levelManager->onLevelLoaded.addFunction(&countMainRoadLoad);
+             // The start compiled only the Phong variants the title asked for, and made its
+             // screen pictures without mip maps and the scene's textures with them.
+             EXPECT_FALSE(shaderManager->waitingVariants().empty());
+             video::IVideoDriver* driver = gameDevice->getVideoDriver();
+             EXPECT_FALSE(driver->getTexture(GUIMainScreen::logoBackgroundPath)->hasMipMaps());
+             EXPECT_TRUE(driver->getTexture("Content/Models/Editor/Gradient.png")->hasMipMaps());
              shoot("1-title");
              // A camera cut with a cross-fade: the scene as it was fades out over the next frames.
              screenManager->captureCrossfade();
@@ -299,6 +307,7 @@ TEST_F(MainRoadGlTest, FromTheTitleScreenIntoTheFirstLevelAndBack) {
          [&] {
              EXPECT_EQ(mainRoadLoads, 1);
              EXPECT_TRUE(screenManager->isInputAllowed());
+             EXPECT_TRUE(shaderManager->waitingVariants().empty()) << "built with the level, not while it plays";
              shoot("2-level");
              press(KEY_ESCAPE);
          },

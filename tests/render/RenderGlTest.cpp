@@ -21,9 +21,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <iterator>
 #include <memory>
 #include <string>
+#include <vector>
 
 using namespace irr;
 
@@ -83,6 +86,22 @@ TEST_P(ShaderQualityGlTest, QualityGivesTheSpecifiedMaterials) {
     // The lit water compiles a program of its own (the plain one stands in only when it fails).
     EXPECT_NE(manager.waterMaterialSM3, manager.waterMaterial);
     if (shaders) {
+        // The plain variant compiles at once; the others wait, in their order, until asked
+        // for or built together, and a quitting game builds none of them.
+        EXPECT_GT(manager.findVariantMaterial(0), 0);
+        const std::vector<s32> waiting(std::begin(phongVariantFlags) + 1, std::end(phongVariantFlags));
+        EXPECT_EQ(manager.waitingVariants(), waiting);
+        const std::size_t programs = manager.phongCallbacks.size();
+        QuitRequested = true;
+        manager.buildWaitingVariants();
+        QuitRequested = false;
+        EXPECT_EQ(manager.phongCallbacks.size(), programs);
+        EXPECT_GT(manager.getMaterialType(0x9), 0);
+        EXPECT_EQ(manager.waitingVariants().size(), waiting.size() - 1);
+        EXPECT_EQ(std::count(manager.waitingVariants().begin(), manager.waitingVariants().end(), 0x9), 0);
+        manager.buildWaitingVariants();
+        EXPECT_TRUE(manager.waitingVariants().empty());
+        EXPECT_EQ(manager.phongCallbacks.size(), programs + waiting.size());
         for (s32 flags : phongVariantFlags)
             EXPECT_GT(manager.findVariantMaterial(flags), 0) << "variant " << std::hex << flags;
         const s32 plain = manager.findVariantMaterial(0);

@@ -4,6 +4,7 @@
 #include "core/app/GameApplication.h"
 
 #include <filesystem>
+#include <optional>
 #include <system_error>
 #include <chrono>
 #include <thread>
@@ -43,6 +44,7 @@
 #include "render/LightManager.h"
 #include "render/RenderManagers.h"
 #include "render/ShaderManager.h"
+#include "render/TextureMipMaps.h"
 #include "screens/ScreenManager.h"
 #include "screens/ScreenRegistration.h"
 
@@ -112,6 +114,14 @@ void GameApplication::readStartupSettings() {
 }
 
 namespace {
+
+// The Phong variants the title does not draw wait for the first level that has loaded, so
+// that none compiles while it plays (ShaderManager::rebuildShaders).
+void buildShadersAfterTheTitle() {
+    if (shaderManager && levelManager &&
+        !levelManager->getCurrentLevelPath().equals_ignore_case(irr::core::stringw(titleBackgroundLevel)))
+        shaderManager->buildWaitingVariants();
+}
 
 // The engine's lines of one attempt at making the device, held until it is known whether
 // the attempt counts.
@@ -220,6 +230,10 @@ void GameApplication::showLoadingImage() {
 // The second phase (initGameManagers).
 bool GameApplication::initGameManagers() {
     irr::scene::ISceneManager* scene = gameDevice->getSceneManager();
+    // The pictures loaded up to the title's level (the loading picture, the input devices'
+    // overlays, the menus, the HUD) are drawn flat: made without mip maps, which cost the
+    // start more than anything else (render/TextureMipMaps.h).
+    std::optional<TextureMipMaps> flatPictures(std::in_place, gameDevice->getVideoDriver(), false);
     showLoadingImage();
 
     inputManager->init(gameDevice);
@@ -277,7 +291,9 @@ bool GameApplication::initGameManagers() {
             screenManager->PauseOpened.addMember(camera, &CameraManager::leaveFreeCamera);
     levelManager->onLevelUnloaded.addMember(effectHandler, &EffectHandler::resetLevelState);
     levelManager->onLevelUnloaded.addMember(lightManager, &LightManager::resetLights);
+    levelManager->onLevelLoaded.addFunction(&buildShadersAfterTheTitle);
     screenManager->init();
+    flatPictures.reset();
 
     if (!commandLineLevel.empty())
         levelManager->setCommandLineLevel(irr::io::path(commandLineLevel.c_str()));

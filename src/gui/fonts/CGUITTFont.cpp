@@ -1,6 +1,7 @@
 #include "gui/fonts/CGUITTFont.h"
 
 #include "gui/fonts/CodePoints.h"
+#include "render/TextureMipMaps.h"
 
 #include <IFileSystem.h>
 #include <IGUIEnvironment.h>
@@ -100,12 +101,12 @@ bool TTFontGlyphPage::createPageTexture(u8 pixelMode, const core::dimension2du& 
         return true;
     if (!driver)
         return false;
-    const bool mipMaps = driver->getTextureCreationFlag(video::ETCF_CREATE_MIP_MAPS);
-    driver->setTextureCreationFlag(video::ETCF_CREATE_MIP_MAPS, false);
     const video::ECOLOR_FORMAT format =
         pixelMode == FT_PIXEL_MODE_MONO ? video::ECF_A1R5G5B5 : video::ECF_A8R8G8B8;
-    texture = driver->addTexture(pageSize, name, format);
-    driver->setTextureCreationFlag(video::ETCF_CREATE_MIP_MAPS, mipMaps);
+    {
+        const TextureMipMaps flat(driver, false);
+        texture = driver->addTexture(pageSize, name, format);
+    }
     size = pageSize;
     return texture != nullptr;
 }

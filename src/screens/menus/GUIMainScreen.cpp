@@ -11,6 +11,7 @@
 #include "gui/GUIOptionsList.h"
 #include "gui/GuiCommon.h"
 #include "gui/GuiHooks.h"
+#include "gui/ShownPart.h"
 #include "level/LevelManager.h"
 #include "render/ShaderManager.h"
 #include "screens/ScreenManager.h"
@@ -53,6 +54,7 @@ GUIMainScreen::GUIMainScreen(gui::IGUIEnvironment* environment, gui::IGUIElement
     video::IVideoDriver* driver = environment->getVideoDriver();
     VignetteTexture = driver->getTexture(vignettePath);
     LogoBackgroundTexture = driver->getTexture(logoBackgroundPath);
+    LogoShownPart = findShownPart(LogoBackgroundTexture);
     video::ITexture* logos = driver->getTexture(logoStripPath);
 
     const core::dimension2du logoSize = logos ? logos->getOriginalSize() : core::dimension2du(0, 0);
@@ -221,8 +223,12 @@ void GUIMainScreen::drawLogoBackground(video::ITexture* texture, s32 x) {
     const s32 offset = 2 * x;
     const core::recti logo = keepTitleInside(logoRect(screenWidth, screenHeight, x), std::max(offset, 0),
                                              screenWidth + std::min(offset, 0));
-    Environment->getVideoDriver()->draw2DImage(texture, logo,
-                                               core::recti(0, 0, size.Width, size.Height), nullptr, corners, true);
+    const core::recti source(0, 0, size.Width, size.Height);
+    // Drawn where it shows only: its transparent rest would leave the screen as it is.
+    core::recti shown = shownPartOnScreen(LogoShownPart, source, logo);
+    shown.clipAgainst(core::recti(0, 0, screenWidth, screenHeight));
+    if (shown.isValid() && shown.getArea() > 0)
+        Environment->getVideoDriver()->draw2DImage(texture, logo, source, &shown, corners, true);
 }
 
 // --- the pieces -------------------------------------------------------------------------------------

@@ -67,6 +67,8 @@ private:
     GUIImage* LogoStrip = nullptr;
     irr::video::ITexture* VignetteTexture = nullptr;
     irr::video::ITexture* LogoBackgroundTexture = nullptr;
+    // The logo picture's pixels that are not transparent (a sixteenth of it): all it draws.
+    irr::core::recti LogoShownPart;
     irr::gui::IGUIElement* ShaderWarning = nullptr;
     bool ShownOnce = false;
 };
