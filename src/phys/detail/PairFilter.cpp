@@ -61,7 +61,13 @@ bool PairRecord::shapesPass(const ShapeBack& a, const ShapeBack& b) const {
     return d && d->pass;
 }
 
-PairFilter::PairFilter(SceneCore& core_) : core(core_) {}
+PairFilter::PairFilter(SceneCore& core_) : core(core_) {
+    // Room for the pairs of a small level from the start: the lists then grow no more while
+    // objects first meet and part.
+    constexpr std::size_t startingRoom = 64;
+    freeRecords.reserve(startingRoom);
+    spareEntries.reserve(startingRoom);
+}
 
 PairFilter::~PairFilter() = default;
 
