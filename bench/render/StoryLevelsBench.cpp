@@ -6,6 +6,9 @@
 //    frames so that both see the same load on a shared machine; each is the median frame;
 //  - Play: then frames as the game plays them (update and render; the character walks,
 //    objects move), with shadows and without them.
+// The level's own end (after some seconds) is held back, so that on a slow machine every
+// frame measured is still a frame of the level; a level left all the same stops its
+// measurement with the number of frames measured.
 // Times are the process's CPU time a frame (a software OpenGL under Xvfb shades every pixel
 // on its own threads). Prints each level's ratios, and last the largest still-scene ratio
 // (goal: at most 1.25). PADDLESTONE_BENCH_SCREENSHOTS=<folder> keeps a picture of each
@@ -14,6 +17,7 @@
 #include "render/EffectHandler.h"
 
 #include "../support/GameSession.h"
+#include "../support/LevelEnd.h"
 #include "../support/RatioReporter.h"
 
 #include <benchmark/benchmark.h>
@@ -32,9 +36,10 @@ using namespace irr;
 namespace {
 
 const char* const levels[] = {"Garden", "Greenhouse", "Shed"};
-// Frames played before the first measurement: the objects settle. The story's first level
-// ends on its own after about 20 seconds, so the measurements stay short.
+// Frames played before the first measurement: the objects settle.
 constexpr int framesBeforeMeasuring = 12;
+// Frames a level may take to load and uncover.
+constexpr int loadFrameBound = 2000;
 
 bench::GameFolder& benchFolder() {
     static bench::GameFolder instance("story-bench");
@@ -44,20 +49,59 @@ bench::GameFolder& benchFolder() {
 std::unique_ptr<bench::GameSession> current;
 std::string currentLevel;
 
+std::string levelPath(const std::string& level) { return "Content/Levels/Story_" + level + ".irr"; }
+
+// Plays the game until the level is loaded and uncovered, and holds back its own end (a story
+// level ends itself some seconds after its start, and at a few frames a second the
+// measurements outlast that); false when it did not come.
+bool enterLevel(bench::GameSession& game, const std::string& level) {
+    for (int frame = 0; frame < loadFrameBound && !bench::playingLevel(levelPath(level)); ++frame)
+        if (!game.play().ran)
+            return false;
+    if (!bench::playingLevel(levelPath(level)))
+        return false;
+    const int held = bench::holdLevelEnd();
+    if (held == 0)
+        std::fprintf(stderr, "%s: no end of the level to hold back; a slow machine may see it end.\n", level.c_str());
+    else
+        std::fprintf(stderr, "%s: its own end held back while it is measured.\n", level.c_str());
+    return true;
+}
+
+// Whether a frame played ends the measurement: the game ended, or the level was left all
+// the same; the benchmark is then skipped with the number of frames measured before.
+bool measurementEnds(benchmark::State& state, const std::string& level, const bench::FrameTimes& times,
+                     int measured) {
+    if (times.ran && bench::playingLevel(levelPath(level)))
+        return false;
+    const std::string why = std::string(times.ran ? "the level was left" : "the game ended") + " after " +
+                            std::to_string(measured) + " frames measured";
+    state.SkipWithError(why.c_str());
+    return true;
+}
+
 // The game playing the level; the one of the previous benchmark is kept when it played the
 // same level.
 bench::GameSession* session(benchmark::State& state, const std::string& level) {
-    if (current && currentLevel == level)
+    if (current && currentLevel == level) {
+        if (!current->started)
+            state.SkipWithError("the game did not start, or the level did not load");
         return current->started ? current.get() : nullptr;
+    }
     current.reset();
     benchFolder().writeSettings([] {
         setSettingInt("Graphics_Quality", 0);
         setSettingBool("Graphics_Shadows", true);
     });
-    current = std::make_unique<bench::GameSession>(benchFolder(), "Content/Levels/Story_" + level + ".irr");
+    current = std::make_unique<bench::GameSession>(benchFolder(), levelPath(level));
     currentLevel = level;
     if (!current->started) {
         state.SkipWithError("the game did not start (no display?)");
+        return nullptr;
+    }
+    if (!enterLevel(*current, level)) {
+        current->started = false;
+        state.SkipWithError("the level did not load");
         return nullptr;
     }
     for (int frame = 0; frame < framesBeforeMeasuring; ++frame)
@@ -86,12 +130,11 @@ void measurePlay(benchmark::State& state, const std::string& level, bool shadows
     game->play();
     double mainThread = 0.0;
     double castersDrawn = 0.0;
+    int measured = 0;
     for (auto _ : state) {
         const bench::FrameTimes times = game->play();
-        if (!times.ran) {
-            state.SkipWithError("the game ended");
+        if (measurementEnds(state, level, times, measured++))
             break;
-        }
         mainThread += times.thread;
         castersDrawn += effectHandler->shadowCastersDrawn;
         state.SetIterationTime(times.process);

@@ -52,11 +52,14 @@ void Dispatcher::workerLoop() {
         detail::Job* job = nullptr;
         {
             std::unique_lock<std::mutex> lock(mutex);
-            wake.wait(lock, [this] { return stopping || !queue.empty(); });
-            if (queue.empty())
+            wake.wait(lock, [this] { return stopping || next < queue.size(); });
+            if (next == queue.size())
                 return;
-            job = queue.front();
-            queue.pop_front();
+            job = queue[next++];
+            if (next == queue.size()) {
+                queue.clear();
+                next = 0;
+            }
         }
         job->execute();
     }

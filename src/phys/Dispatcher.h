@@ -2,10 +2,11 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <mutex>
 #include <thread>
+#include <vector>
 
 // Runs simulation steps. With no threads a step runs inside Scene::simulate on the calling
 // thread; with one or more, one persistent worker runs it (Bullet as installed is not built
@@ -65,7 +66,10 @@ private:
     std::thread worker;
     std::mutex mutex;
     std::condition_variable wake;
-    std::deque<detail::Job*> queue;
+    // Waiting jobs from `next` on; emptied when the last is taken, so that its room serves
+    // again (a step's submission allocates nothing).
+    std::vector<detail::Job*> queue;
+    std::size_t next = 0;
     bool stopping = false;
     bool released = false;
     uint32_t scenes = 0;

@@ -2,6 +2,7 @@
 
 #include <SMaterial.h>
 
+#include <atomic>
 #include <dlfcn.h>
 
 namespace platform {
@@ -13,6 +14,23 @@ constexpr unsigned glRenderer = 0x1F01;
 // 0 unknown, 1 allowed, 2 not allowed.
 int knownAnswer = 0;
 
+using GetString = const unsigned char* (*)(unsigned);
+
+// The engine loads the OpenGL library; the game itself does not link it. Kept once found: a
+// symbol search walks every loaded library, and without a context (the null driver) the
+// name is asked for again for every object every frame. Not found, it is looked for again
+// (the library may come later).
+std::atomic<GetString> foundGetString{nullptr};
+
+GetString glGetStringFunction() {
+    GetString found = foundGetString.load(std::memory_order_relaxed);
+    if (!found) {
+        found = reinterpret_cast<GetString>(::dlsym(RTLD_DEFAULT, "glGetString"));
+        foundGetString.store(found, std::memory_order_relaxed);
+    }
+    return found;
+}
+
 } // namespace
 
 bool rendererBoundsAnisotropicFilter(std::string_view renderer) {
@@ -23,10 +41,8 @@ bool rendererBoundsAnisotropicFilter(std::string_view renderer) {
 }
 
 std::string currentRendererName() {
-    // The engine loads the OpenGL library; the game itself does not link it. Without a
-    // current context the library answers null.
-    using GetString = const unsigned char* (*)(unsigned);
-    const auto getString = reinterpret_cast<GetString>(::dlsym(RTLD_DEFAULT, "glGetString"));
+    // Without a current context the library answers null.
+    const GetString getString = glGetStringFunction();
     const unsigned char* name = getString ? getString(glRenderer) : nullptr;
     return name ? reinterpret_cast<const char*>(name) : "";
 }

@@ -10,6 +10,8 @@
 #include <BulletCollision/BroadphaseCollision/btBroadphaseInterface.h>
 
 #include <algorithm>
+#include <iterator>
+#include <utility>
 
 namespace phys::detail {
 
@@ -59,7 +61,13 @@ bool PairRecord::shapesPass(const ShapeBack& a, const ShapeBack& b) const {
     return d && d->pass;
 }
 
-PairFilter::PairFilter(SceneCore& core_) : core(core_) {}
+PairFilter::PairFilter(SceneCore& core_) : core(core_) {
+    // Room for the pairs of a small level from the start: the lists then grow no more while
+    // objects first meet and part.
+    constexpr std::size_t startingRoom = 64;
+    freeRecords.reserve(startingRoom);
+    spareEntries.reserve(startingRoom);
+}
 
 PairFilter::~PairFilter() = default;
 
@@ -121,7 +129,7 @@ btBroadphasePair* PairFilter::addOverlappingPair(btBroadphaseProxy* proxy0, btBr
         freeRecord(record);
         return nullptr;
     }
-    records.emplace(key, record);
+    addRecordEntry(key, record);
     newKeys.push_back(key);
     ++broadphaseAdds;
     return nullptr;
@@ -135,7 +143,7 @@ void* PairFilter::removeOverlappingPair(btBroadphaseProxy* proxy0, btBroadphaseP
         return nullptr;
     endRecord(*it->second);
     freeRecord(it->second);
-    records.erase(it);
+    removeRecordEntry(it);
     ++broadphaseRemoves;
     return nullptr;
 }
@@ -147,7 +155,7 @@ void PairFilter::removeOverlappingPairsContainingProxy(btBroadphaseProxy* proxy,
         if (it->second->proxy0 == proxy || it->second->proxy1 == proxy) {
             endRecord(*it->second);
             freeRecord(it->second);
-            it = records.erase(it);
+            it = removeRecordEntry(it);
             ++broadphaseRemoves;
         } else {
             ++it;
@@ -421,12 +429,41 @@ PairRecord* PairFilter::newRecord() {
 }
 
 void PairFilter::freeRecord(PairRecord* record) {
+    // Made anew for the next pair; its lists keep their room.
+    SmallVector<ShapePairDecision, 4> decisions = std::move(record->decisions);
+    SmallVector<TouchState, 2> touches = std::move(record->touches);
+    std::vector<CallbackPair> callbackPairs = std::move(record->callbackPairs);
     *record = PairRecord();
+    decisions.clear();
+    touches.clear();
+    callbackPairs.clear();
+    record->decisions = std::move(decisions);
+    record->touches = std::move(touches);
+    record->callbackPairs = std::move(callbackPairs);
     freeRecords.push_back(record);
+}
+
+void PairFilter::addRecordEntry(uint64_t key, PairRecord* record) {
+    if (spareEntries.empty()) {
+        records.emplace(key, record);
+        return;
+    }
+    Records::node_type entry = std::move(spareEntries.back());
+    spareEntries.pop_back();
+    entry.key() = key;
+    entry.mapped() = record;
+    records.insert(std::move(entry));
+}
+
+PairFilter::Records::iterator PairFilter::removeRecordEntry(Records::iterator entry) {
+    const Records::iterator after = std::next(entry);
+    spareEntries.push_back(records.extract(entry));
+    return after;
 }
 
 void PairFilter::clear() {
     records.clear();
+    spareEntries.clear();
     recordPool.clear();
     freeRecords.clear();
     newKeys.clear();

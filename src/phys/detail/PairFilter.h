@@ -193,8 +193,16 @@ private:
     SceneCore& core;
     PairRecord* newRecord();
     void freeRecord(PairRecord* record);
+    using Records = std::unordered_map<uint64_t, PairRecord*>;
+    // A pair's entry in `records`, made from a node that an ended pair left when there is one.
+    void addRecordEntry(uint64_t key, PairRecord* record);
+    // Takes the entry out and keeps its node; returns the entry after it.
+    Records::iterator removeRecordEntry(Records::iterator entry);
 
-    std::unordered_map<uint64_t, PairRecord*> records;
+    Records records;
+    // Nodes of ended pairs' entries: pairs begin and end as objects move, and a node kept
+    // saves the map an allocation for the next.
+    std::vector<Records::node_type> spareEntries;
     std::deque<PairRecord> recordPool; // records made together stay together in memory
     std::vector<PairRecord*> freeRecords;
     std::vector<uint64_t> newKeys;

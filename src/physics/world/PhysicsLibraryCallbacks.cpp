@@ -209,11 +209,17 @@ const phys::ContactPair* selectContactPair(const phys::ContactPair* pairs, uint3
 
 } // namespace
 
+std::vector<phys::ContactPairPoint>& PhysicsCallbacks::contactPoints() {
+    if (pointRoom.size() < maxContactPoints)
+        pointRoom.resize(maxContactPoints);
+    return pointRoom;
+}
+
 void PhysicsCallbacks::dispatchTriggerContact(PhysicsUserData* trigger, phys::RigidActor* triggerActor,
                                               phys::RigidActor* otherActor, irr::scene::ISceneNode* otherNode,
                                               phys::Shape* touchedShape, const phys::ContactPair& pair) {
     PhysicsHookTable::Triggers& slots = physicsHooks().triggers;
-    std::vector<phys::ContactPairPoint> points(maxContactPoints);
+    std::vector<phys::ContactPairPoint>& points = contactPoints();
     if (pair.events & phys::PairNotifyTouchFound) {
         irr::core::vector3df normal;
         const irr::core::vector3df position = averageContactPoint(pair, points, &normal);
@@ -250,7 +256,7 @@ void PhysicsCallbacks::onContact(const phys::ContactPairHeader& header, const ph
         return;
 
     // The impulses of one step over the step time give the force.
-    std::vector<phys::ContactPairPoint> points(maxContactPoints);
+    std::vector<phys::ContactPairPoint>& points = contactPoints();
     const uint32_t n = pair->extractContacts(points.data(), maxContactPoints);
     const float stepTime = manager.getFrameStepTime();
     phys::Vec3 force;

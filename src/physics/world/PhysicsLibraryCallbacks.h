@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 // The objects the physics library calls back into: its allocator, its error handler, the
 // completion task of an asynchronous step and the simulation events.
@@ -91,7 +92,12 @@ private:
                                 irr::scene::ISceneNode* otherNode, phys::Shape* touchedShape,
                                 const phys::ContactPair& pair);
 
+    // Room for the contact points of one pair, made on the first report and kept: reports
+    // come every step while objects touch.
+    std::vector<phys::ContactPairPoint>& contactPoints();
+
     PhysicsManager& manager;
     unsigned accepted = 0;
     unsigned dropped = 0;
+    std::vector<phys::ContactPairPoint> pointRoom;
 };

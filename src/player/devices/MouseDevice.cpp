@@ -306,16 +306,24 @@ void MouseDevice::update() {
         return;
     pollRawMice();
     MouseState& mouse = *states[0];
-    const irr::core::position2df relative = cursorControl->getRelativePosition();
+    // The pointer is asked for once a frame: each answer is a round trip to the display
+    // server, and its reply a few heap blocks.
     const irr::core::position2di pixel = cursorControl->getPosition();
     const irr::s32 width = screenWidth;
     const irr::s32 height = screenHeight;
+    // Where it stands in the window, as the engine's relative position gives it.
+    const irr::core::position2df relative(width > 0 ? irr::f32(pixel.X) / irr::f32(width) : 0.5f,
+                                          height > 0 ? irr::f32(pixel.Y) / irr::f32(height) : 0.5f);
     mouse.idleTime += inputQueries::fixedStep();
     const bool focused = windowAccess.isActive && windowAccess.isActive();
     const bool playing = inputQueries::isSimulationActive();
     const bool allowed = inputQueries::isInputAllowed();
 
+    const bool wasClipped = cursorClipped;
     updateConfinement(playing, focused);
+    // A confinement made or let go, or the jump back to the centre, may move the pointer:
+    // then it is asked for again.
+    bool moved = cursorClipped != wasClipped;
 
     const bool idle = !inUse && mouse.idleTime >= idleHideSeconds;
     const bool inPlay = allowed && focused && playing;
@@ -329,12 +337,14 @@ void MouseDevice::update() {
         cursorControl->setPosition(0.5f, 0.5f);
         mouse.refX = mouse.x + (width / 2 - pixel.X);
         mouse.refY = mouse.y + (height / 2 - pixel.Y);
+        moved = true;
     } else {
         mouse.refX = mouse.x;
         mouse.refY = mouse.y;
     }
 
-    const irr::core::position2di now = cursorControl->getPosition();
+    const irr::core::position2di now = moved ? cursorControl->getPosition() : pixel;
+
     mouse.deltaX = irr::f32(now.X - mouse.refX);
     mouse.deltaY = irr::f32(now.Y - mouse.refY);
     mouse.x = now.X;
