@@ -161,6 +161,9 @@ void GameApplication::shutdownGame() {
     if (gameSettings)
         gameSettings->save();
     deleteManager(gameSettings);
+    // What the last frame and the level's unload asked for.
+    if (saveManager)
+        saveManager->writeRequested();
     dropManager(movementObject);
     if (std::exchange(suspicionConfigLoaded, false))
         unloadSuspicionConfig();
