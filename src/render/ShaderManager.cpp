@@ -8,6 +8,7 @@
 #include "core/GameSettings.h"
 #include "core/Globals.h"
 #include "core/Log.h"
+#include "core/ProcessGuards.h"
 #include "platform/TextureFiltering.h"
 
 #include <algorithm>
@@ -129,7 +130,8 @@ s32 ShaderManager::compileNamedShader(const io::path& vertexFile, const char* ve
                                       video::E_MATERIAL_TYPE base, video::E_VERTEX_SHADER_TYPE vertexTarget,
                                       video::E_PIXEL_SHADER_TYPE pixelTarget) {
     video::IGPUProgrammingServices* gpu = device->getVideoDriver()->getGPUProgrammingServices();
-    if (!gpu || !runsGameShaders())
+    // A game that is quitting compiles nothing more (each program takes its while).
+    if (!gpu || !runsGameShaders() || gameQuitting())
         return -1;
     const bool vertexFound = reportMissingShaderFile(vertexFile);
     const bool pixelFound = reportMissingShaderFile(pixelFile);
@@ -232,8 +234,11 @@ void ShaderManager::rebuildShaders() {
     phongPixelSource = pixelSource;
 
     if (graphicsQuality != 2) {
-        for (s32 flags : phongVariantFlags)
+        for (s32 flags : phongVariantFlags) {
+            if (gameQuitting())
+                break;
             buildShaderVariant(flags, vertexSource, pixelSource, gpu);
+        }
         variantsBuilt = true;
         if (shaderVariantMap()[0] < 0) {
             shaderLevel = 0;
@@ -314,6 +319,9 @@ s32 ShaderManager::specializedMaterial(s32 material, u32 features) {
     const auto known = specializedMaterials.find(key);
     if (known != specializedMaterials.end())
         return known->second;
+    // Not now, and not remembered as failed: the game is quitting.
+    if (gameQuitting())
+        return -1;
     video::IGPUProgrammingServices* gpu = device->getVideoDriver()->getGPUProgrammingServices();
     s32 specialized = -1;
     if (gpu && runsGameShaders() && !phongPixelSource.empty())

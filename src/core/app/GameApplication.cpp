@@ -93,7 +93,14 @@ GameApplication::GameApplication(std::string levelPath) : commandLineLevel(std::
 GameApplication::~GameApplication() = default;
 
 int GameApplication::run() {
-    const int status = startUp() ? runFrames() : gameStatusFailure;
+    int status = gameStatusFailure;
+    if (startUp()) {
+        status = runFrames();
+    } else if (quitSignalReceived()) {
+        // Start-up stopped between its steps: the game ends as a quit in play does.
+        logMessage("Quit signal received.");
+        status = gameStatusNormal;
+    }
     shutdownGame();
     return status;
 }
@@ -105,7 +112,7 @@ bool GameApplication::startUp() {
     QuitRequested = false;
     StartingUp = true;
     installQuitSignalHandlers();
-    return startPhaseOne() && initGameManagers();
+    return startPhaseOne() && !quitSignalReceived() && initGameManagers();
 }
 
 void GameApplication::logDisplayErrors(bool windowWithVsyncMade) {
@@ -204,6 +211,7 @@ void GameApplication::shutdownGame() {
         gameDevice->run();
         gameDevice->drop();
         gameDevice = nullptr;
+        platform::onDisplayConnectionLost(nullptr);
     }
     // The input manager goes after the device whose events it received; the shader manager last.
     deleteManager(inputManager);
