@@ -115,6 +115,16 @@ protected:
         return animator;
     }
     std::vector<std::string> takeCalls() { return std::exchange(player->calls, {}); }
+    // A node with a texture animator of the animator ID, a tenth of a second a frame.
+    AnimateTextureAnimator* addTextureAnimated(s32 id, s32 animatorID) {
+        test::FakeObject* node = addObject(id, "emty");
+        auto* animator = new AnimateTextureAnimator(node);
+        animator->setID(animatorID);
+        animator->sprite.frameTime = 0.1f;
+        node->addAnimator(animator);
+        animator->drop();
+        return animator;
+    }
 
     JournalPlayer* player = nullptr;
     JournalLimb* limb = nullptr;
@@ -371,12 +381,7 @@ TEST_F(PlayerAnimationActionsTest, ASkinnedMeshTakesAnotherAnimationAndTheCausin
 }
 
 TEST_F(PlayerAnimationActionsTest, ATextureAnimatorTakesTheNewRangeAtItsFrameTime) {
-    test::FakeObject* node = addObject(33, "emty");
-    auto* animator = new AnimateTextureAnimator(node);
-    animator->setID(5);
-    animator->sprite.frameTime = 0.1f;
-    node->addAnimator(animator);
-    animator->drop();
+    AnimateTextureAnimator* animator = addTextureAnimated(33, 5);
     ChangeAnimationAction* action = changeAnimation([](io::IAttributes* k) {
         k->addString("AnimationType", "Texture Animator");
         k->addString("AnimatedObjectIDs", "33");
@@ -393,12 +398,7 @@ TEST_F(PlayerAnimationActionsTest, ATextureAnimatorTakesTheNewRangeAtItsFrameTim
 // Values at the integers' ends: a negative older AnimatedObjectID names no object (one line),
 // 0 and the largest are taken as they are; a texture range over all integers has a length.
 TEST_F(PlayerAnimationActionsTest, IDsAndFramesAtTheIntegersEndsAreTakenWithoutOverflow) {
-    test::FakeObject* node = addObject(33, "emty");
-    auto* animator = new AnimateTextureAnimator(node);
-    animator->setID(5);
-    animator->sprite.frameTime = 0.1f;
-    node->addAnimator(animator);
-    animator->drop();
+    AnimateTextureAnimator* animator = addTextureAnimated(33, 5);
     constexpr s32 lowest = std::numeric_limits<s32>::min();
     constexpr s32 largest = std::numeric_limits<s32>::max();
     s32 trigger = 60;

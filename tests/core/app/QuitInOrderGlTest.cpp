@@ -1,6 +1,8 @@
 // The real program ended from outside: a quit signal at any moment of its start and in a
 // level's transitions, and the X server going away under it. Each game runs in a folder of
 // its own, side by side with the others.
+#include "ShellFixture.h"
+
 #include "support/TempDir.h"
 #include "support/X11Windows.h"
 
@@ -15,7 +17,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <optional>
 #include <string>
@@ -63,19 +64,7 @@ public:
     }
     std::string path() const { return dir.path().string(); }
     std::string settingsPath() const { return dir.file("PaddlestoneConfig.xml"); }
-    // The log's lines without their time.
-    std::vector<std::string> logLines() const {
-        std::vector<std::string> lines;
-        std::ifstream in(dir.file("PaddlestoneLog.txt"));
-        std::string line;
-        while (std::getline(in, line)) {
-            if (!line.empty() && line.back() == '\r')
-                line.pop_back();
-            const std::size_t end = line.find("] ");
-            lines.push_back(!line.empty() && line[0] == '[' && end != std::string::npos ? line.substr(end + 2) : line);
-        }
-        return lines;
-    }
+    std::vector<std::string> logLines() const { return ShellFixture::logLinesOf(dir.file("PaddlestoneLog.txt")); }
     bool logHas(const std::string& wanted) const {
         for (const std::string& line : logLines())
             if (line == wanted)
