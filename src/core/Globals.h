@@ -69,6 +69,9 @@ constexpr irr::f32 defaultBaseShadowDistance = 4500.0f * 0.017453292f;
 constexpr int gameStatusNormal = 0;
 constexpr int gameStatusRestart = 1;
 constexpr int gameStatusFailure = -1;
+// The connection to the display was lost under the game: it ended at once, its settings and
+// save written (the process's exit status; the routine never returns it).
+constexpr int gameStatusDisplayLost = 3;
 
 // --- managers --------------------------------------------------------------------------------
 extern GameSettings* gameSettings;

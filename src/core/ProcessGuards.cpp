@@ -63,8 +63,9 @@ void appendToFile(const std::string& path, const std::string& bytes) {
     ::close(descriptor);
 }
 
-// The orderly end is late: writes the copies, says so in one line, ends the process.
-[[noreturn]] void endNow(int signal) {
+} // namespace
+
+[[noreturn]] void endGameAtOnce(const std::string& reason, int status) {
     ForcedEndCopies& copies = forcedEndCopies();
     std::string logPath;
     std::string filePath;
@@ -75,8 +76,7 @@ void appendToFile(const std::string& path, const std::string& bytes) {
         fileText = copies.fileText;
         copies.mutex.unlock();
     }
-    std::string line = std::string(logErrorPrefix) + "The game did not end within " +
-                       std::to_string(graceMilliseconds.load()) + " ms of signal " + std::to_string(signal);
+    std::string line = std::string(logErrorPrefix) + reason;
     if (!filePath.empty()) {
         std::string failure;
         line += writeFileSafely(filePath, fileText, &failure)
@@ -87,7 +87,16 @@ void appendToFile(const std::string& path, const std::string& bytes) {
     if (!logPath.empty())
         appendToFile(logPath, logFileLine(line.c_str(), std::time(nullptr)));
     writeLogLineToTerminalWithoutWaiting(line.c_str());
-    ::_exit(128 + signal);
+    ::_exit(status);
+}
+
+namespace {
+
+// The orderly end is late: writes the copies, says so in one line, ends the process.
+[[noreturn]] void endNow(int signal) {
+    endGameAtOnce("The game did not end within " + std::to_string(graceMilliseconds.load()) + " ms of signal " +
+                      std::to_string(signal),
+                  128 + signal);
 }
 
 // Waits for a signal, then for the orderly end; when that is late, ends the process.

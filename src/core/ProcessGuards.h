@@ -43,6 +43,12 @@ void setForcedEndLogFile(const std::string& path);
 void setForcedEndFile(const std::string& path, std::string text);
 void clearForcedEndFile();
 
+// Ends the process at once as the watch ends a late end: writes the copies it was handed (the
+// settings file's text), appends "ERROR: <reason> ("<copy>" saved); ending it now." to the log
+// file and standard output, and exits with the status. For an end that cannot wait for the
+// shutdown (the display connection lost under the game); safe from any thread.
+[[noreturn]] void endGameAtOnce(const std::string& reason, int status);
+
 // The shutdown has written the player's files and the log's closing line: a watch that runs
 // out from now on ends the process with status 0 and writes nothing.
 void markPlayerFilesWritten();

@@ -3,6 +3,7 @@
 #include "core/Globals.h"
 #include "core/Log.h"
 #include "core/RepeatedLog.h"
+#include "core/ProcessGuards.h"
 #include "core/SoundManager.h"
 #include "level/LevelHooks.h"
 #include "level/LevelManager.h"
@@ -244,7 +245,8 @@ void LevelManager::processLevelEvents(f32 frameSeconds) {
     // be left (by Resume; Restart and Quit drop it).
     if (const auto& paused = levelHooks().screens.isGamePaused; paused && paused())
         return;
-    if (!levelEvents.empty()) {
+    // A game that is quitting starts no further step (a transition's next step, a load).
+    if (!levelEvents.empty() && !gameQuitting()) {
         // The event stays owned by the queue while it runs; it may queue more behind it.
         LevelEvent* front = levelEvents.front().get();
         if (front->run(*this, frameSeconds) && !levelEvents.empty() &&

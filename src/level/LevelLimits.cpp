@@ -4,6 +4,7 @@
 #include "core/RepeatedLog.h"
 
 #include <cstring>
+#include <limits>
 #include <string>
 
 using namespace irr;
@@ -66,6 +67,14 @@ void logLevelClamp(const c8* typeName, const c8* objectName, const c8* key, cons
                       "\" (" + escapeLogText(typeName ? typeName : "") + "): " + key + " " + was + " clamped to " +
                       now + " (allowed " + std::to_string(low) + " to " + std::to_string(high) + ")",
                   ELL_WARNING);
+}
+
+bool offsetLevelValue(s32 value, s64 offset, s32& sum) {
+    const s64 result = static_cast<s64>(value) + offset;
+    if (result < std::numeric_limits<s32>::min() || result > std::numeric_limits<s32>::max())
+        return false;
+    sum = static_cast<s32>(result);
+    return true;
 }
 
 bool isEngineNodeTypeForLevels(const c8* typeName) {

@@ -18,8 +18,14 @@ bool isEngineNodeTypeForLevels(const irr::c8* typeName);
 // with one warning line per value changed. typeName names the node in the line.
 void clampLevelAttributes(const irr::c8* typeName, irr::io::IAttributes* attributes);
 
-// The longest text a text object shows (it makes one scene node per glyph).
+// The longest text a text object shows (it makes one scene node per glyph), and the longest
+// name or text a level may put into the save.
 inline constexpr irr::u32 maxLevelTextLength = 2048;
+
+// value + offset for a number a level gives that the game moves by an offset (an object ID
+// plus a pool index, a player number minus one): false, and `sum` untouched, when the result
+// would leave the 32-bit range. Callers refuse or clamp the value with one line.
+bool offsetLevelValue(irr::s32 value, irr::s64 offset, irr::s32& sum);
 
 // The warning of one value clamped, as clampLevelAttributes writes it: "Warning: Level object
 // \"<name>\" (<type>): <key> <was> clamped to <now> (allowed <low> to <high>)".

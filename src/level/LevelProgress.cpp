@@ -76,10 +76,8 @@ void LevelManager::saveCheckpointAt(scene::ISceneNode* checkpoint) {
     saveManager->setAutoSavePath(currentLevelPath.c_str(), story);
     saveManager->setAutoSaveCheckpoint(currentLevelPath.c_str(), story);
     saveManager->automaticWriting = automatic;
-    if (automatic) {
-        saveManager->save();
-        saveManager->writeBackup();
-    }
+    if (automatic)
+        saveManager->requestWrite();
 }
 
 bool LevelManager::saveCheckpoint() {

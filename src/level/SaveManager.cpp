@@ -9,6 +9,7 @@
 #include "core/TextUtils.h"
 #include "core/Utf8.h"
 #include "core/XmlFile.h"
+#include "level/LevelLimits.h"
 #include "level/LevelRunRecord.h"
 
 #include <irrlicht.h>
@@ -21,6 +22,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 #include <unordered_set>
+#include <utility>
 
 using namespace irr;
 
@@ -28,7 +30,7 @@ namespace {
 
 constexpr const wchar_t* rootElement = L"PaddlestoneSave";
 // A save is a few kilobytes; anything far larger is not one.
-constexpr std::size_t maximumFileSize = 8 * 1024 * 1024;
+constexpr std::size_t maximumFileSize = SaveManager::maximumSaveFileSize;
 
 // Keys of the story and free-play groups.
 constexpr const char* keyAutoSaveExists = "AutoSaveExists";
@@ -287,18 +289,39 @@ std::string SaveManager::backupFileName(std::time_t when) {
 }
 
 std::vector<std::string> SaveManager::listBackups() const {
-    std::vector<std::string> names;
+    struct Backup {
+        std::string path;
+        bool ahead; // modified later than now: written while the clock ran ahead
+        std::time_t modified;
+    };
+    std::vector<Backup> backups;
+    const std::time_t realNow = std::time(nullptr);
     if (DIR* dir = ::opendir(folder.c_str())) {
-        while (const dirent* entry = ::readdir(dir))
-            if (isBackupName(entry->d_name))
-                names.push_back(entry->d_name);
+        while (const dirent* entry = ::readdir(dir)) {
+            if (!isBackupName(entry->d_name))
+                continue;
+            Backup backup{folder + "/" + entry->d_name, false, 0};
+            struct stat info {};
+            if (::stat(backup.path.c_str(), &info) == 0)
+                backup.modified = info.st_mtime;
+            backup.ahead = backup.modified > realNow;
+            backups.push_back(std::move(backup));
+        }
         ::closedir(dir);
     }
-    // The date in the name sorts like the time.
-    std::sort(names.rbegin(), names.rend());
-    for (std::string& name : names)
-        name = folder + "/" + name;
-    return names;
+    std::sort(backups.begin(), backups.end(), [](const Backup& a, const Backup& b) {
+        if (a.ahead != b.ahead)
+            return b.ahead;
+        if (!a.ahead && a.modified != b.modified)
+            return a.modified > b.modified;
+        // The date in the name sorts like the time.
+        return a.path > b.path;
+    });
+    std::vector<std::string> paths;
+    paths.reserve(backups.size());
+    for (Backup& backup : backups)
+        paths.push_back(std::move(backup.path));
+    return paths;
 }
 
 void SaveManager::clearGroups() {
@@ -389,25 +412,52 @@ bool SaveManager::save() {
 }
 
 bool SaveManager::writeBackup() {
-    if (!writeTo(folder + "/" + backupFileName(now())))
+    const std::string path = folder + "/" + backupFileName(now());
+    if (!writeTo(path))
         return false;
-    pruneBackups();
+    pruneBackups(path);
     return true;
 }
 
-void SaveManager::pruneBackups() {
+void SaveManager::pruneBackups(const std::string& kept) {
     const std::vector<std::string> backups = listBackups();
     for (std::size_t i = keptBackupCount; i < backups.size(); ++i)
-        if (::unlink(backups[i].c_str()) != 0)
+        if (backups[i] != kept && ::unlink(backups[i].c_str()) != 0)
             logMessage(std::string(logWarningPrefix) + "Could not remove the old save backup \"" +
                        backups[i] + "\": " + std::strerror(errno));
 }
 
+bool SaveManager::writeRequested() {
+    if (!std::exchange(writePending, false))
+        return false;
+    // A failed write is not asked again every frame; the next change asks again.
+    const bool saved = save();
+    const bool backedUp = writeBackup();
+    return saved && backedUp;
+}
+
 void SaveManager::writeIfAutomatic() {
-    if (!automaticWriting)
-        return;
-    save();
-    writeBackup();
+    if (automaticWriting)
+        requestWrite();
+}
+
+std::string SaveManager::refusalOfEntry(Group group, const char* name, std::size_t textLength) const {
+    io::IAttributes* entries = group >= 0 && group < GroupCount ? groups[group] : nullptr;
+    if (!entries)
+        return "the save has no such group";
+    const std::size_t nameLength = name ? std::strlen(name) : 0;
+    const std::string limit = " (at most " + std::to_string(maxLevelTextLength) + ")";
+    if (nameLength > maxLevelTextLength)
+        return "its name is " + std::to_string(nameLength) + " characters long" + limit;
+    if (textLength > maxLevelTextLength)
+        return "its text is " + std::to_string(textLength) + " characters long" + limit;
+    if (nameLength == 0)
+        return "it has no name";
+    if (!entries->existsAttribute(name) && entries->getAttributeCount() >= maxLevelGroupEntries)
+        return std::string("the group \"") + groupNames[group] + "\" holds " +
+               std::to_string(entries->getAttributeCount()) + " entries (at most " +
+               std::to_string(maxLevelGroupEntries) + ")";
+    return {};
 }
 
 // --- autosave ------------------------------------------------------------------------------------
@@ -439,11 +489,17 @@ std::wstring getText(io::IAttributes* group, const char* key) {
     return group->getAttributeAsStringW(key).c_str();
 }
 
-// Sets a text entry, adding it when absent; answers whether anything changed.
+// Sets a text entry, adding it when absent; answers whether anything changed. A text longer
+// than a level's texts may be (a path a level gave) is refused with one line.
 bool setText(io::IAttributes* group, const char* key, const wchar_t* value) {
     if (!group)
         return false;
     const wchar_t* text = value ? value : L"";
+    if (const std::size_t length = std::wcslen(text); length > maxLevelTextLength) {
+        logMessagef("%sThe save's \"%s\" is not set: its text is %zu characters long (at most %u).",
+                    logWarningPrefix, key, length, maxLevelTextLength);
+        return false;
+    }
     if (!group->existsAttribute(key)) {
         group->addString(key, text);
         return true;

@@ -2,6 +2,7 @@
 
 #include <irrTypes.h>
 
+#include <cstddef>
 #include <ctime>
 #include <functional>
 #include <string>
@@ -44,6 +45,16 @@ inline constexpr const char* binaryCheckpointExtension = ".irrblvl";
 // and only the ten newest backups are kept. A save file that cannot be read (empty, cut
 // short, not a save) is kept aside as "save.tsav.bad" with a log line and the newest
 // readable backup is loaded; with no readable save or backup the game starts a new save.
+//
+// Backups are ordered by their modification time, not by the date in their names: a backup
+// written while the clock ran ahead (dated 2099) would otherwise count as the newest for
+// ever, be loaded before the backups written since and outlive them. A backup modified
+// later than now counts as older than every other, and the backup just written is never
+// removed.
+//
+// Changes ask for a write (requestWrite) rather than writing at once: the game writes once
+// at the end of the frame (writeRequested), so a level that changes the save thousands of
+// times in one frame costs one write.
 class SaveManager {
 public:
     static constexpr const char* saveFileName = "save.tsav";
@@ -71,8 +82,28 @@ public:
     // the ten newest.
     bool writeBackup();
 
-    // While on, every setter that changes the save writes the save file and its backup.
+    // While on, every setter that changes the save asks for the save file and its backup to
+    // be written.
     bool automaticWriting = true;
+    // Asks for the save file and its backup to be written; every request until the next
+    // writeRequested() is served by that one write.
+    void requestWrite() { writePending = true; }
+    bool isWriteRequested() const { return writePending; }
+    // Writes the save file and its backup once when a write was asked for since the last
+    // call, and answers whether both were written; false and nothing written when none was
+    // asked for. The game calls it at the end of every frame and in its shutdown.
+    bool writeRequested();
+
+    // What a level may put into the save (Change Game Attribute, the autosave's paths):
+    // names and texts of at most maxLevelTextLength characters, and a new name only while its
+    // group holds fewer than maxLevelGroupEntries entries. So bounded, the largest save a
+    // level can make stays far below what the save reader accepts (maximumSaveFileSize).
+    static constexpr irr::u32 maxLevelGroupEntries = 64;
+    static constexpr std::size_t maximumSaveFileSize = 8 * 1024 * 1024;
+    // Empty when the group can take the entry (an existing name may always be set again);
+    // otherwise why not ("its text is 9437184 characters long (at most 2048)"), for the
+    // caller's one log line.
+    std::string refusalOfEntry(Group group, const char* name, std::size_t textLength) const;
 
     // The group's engine attribute set (never null once constructed with a file system).
     irr::io::IAttributes* getGroup(Group group) const { return groups[group]; }
@@ -127,7 +158,8 @@ public:
     std::string getSavePath() const;
     // The backup name of a moment: "savebackup_YYYY-MM-DD_HH-MM-SS.tsav" in local time.
     static std::string backupFileName(std::time_t when);
-    // The backups in the folder, newest first (full paths).
+    // The backups in the folder, newest first (full paths): by modification time, a time
+    // later than now counting as the oldest, and by name where the times are equal.
     std::vector<std::string> listBackups() const;
     // The clock that dates the backups (tests set their own).
     void setClock(std::function<std::time_t()> clock) { now = std::move(clock); }
@@ -136,7 +168,8 @@ private:
     bool writeTo(const std::string& path);
     void writeIfAutomatic();
     void clearGroups();
-    void pruneBackups();
+    // Removes the backups beyond the ten newest, never the one named `kept`.
+    void pruneBackups(const std::string& kept);
 
     irr::io::IFileSystem* fileSystem;
     std::string folder;
@@ -145,6 +178,7 @@ private:
     // Set while the save file could be read neither fully nor kept aside: writing it would
     // destroy it, so save() refuses.
     bool fileMustNotBeReplaced = false;
+    bool writePending = false;
 };
 
 // Start-up: creates the program's save manager (the global `saveManager`) on the engine

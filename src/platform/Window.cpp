@@ -82,10 +82,23 @@ int keepDisplayError(Display* display, XErrorEvent* event) {
     return 0;
 }
 
+void (*displayLostHandler)() = nullptr;
+
+int endForLostDisplay(Display*) {
+    if (displayLostHandler)
+        displayLostHandler();
+    return 0;
+}
+
 } // namespace
 
 void catchDisplayErrors() {
     XSetErrorHandler(keepDisplayError);
+}
+
+void onDisplayConnectionLost(void (*onLost)()) {
+    displayLostHandler = onLost;
+    XSetIOErrorHandler(onLost ? endForLostDisplay : nullptr);
 }
 
 void syncDisplay(irr::IrrlichtDevice* device) {

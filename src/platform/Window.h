@@ -47,6 +47,12 @@ bool getDisplaySize(irr::core::dimension2du& size);
 // this call on such errors are kept for the caller to log instead; the refused request has
 // no effect and the program goes on. Calling it again changes nothing.
 void catchDisplayErrors();
+// The connection to the display lost (the X server gone): the window system's library calls
+// its I/O error handler and, by default, ends the process with status 1 and a line on
+// standard error only. From this call on it calls `onLost` instead, on the thread whose
+// request found the connection gone; `onLost` must end the process (should it return, the
+// process ends with status 1 as before).
+void onDisplayConnectionLost(void (*onLost)());
 // Makes the display answer for the device's requests so far (its errors then are kept).
 void syncDisplay(irr::IrrlichtDevice* device);
 // Watches for the device's window being destroyed under the game (the engine goes on

@@ -135,7 +135,8 @@ s32 ShaderManager::compileNamedShader(const io::path& vertexFile, const char* ve
                                       video::E_MATERIAL_TYPE base, video::E_VERTEX_SHADER_TYPE vertexTarget,
                                       video::E_PIXEL_SHADER_TYPE pixelTarget) {
     video::IGPUProgrammingServices* gpu = device->getVideoDriver()->getGPUProgrammingServices();
-    if (!gpu || !runsGameShaders())
+    // A game that is quitting compiles nothing more (each program takes its while).
+    if (!gpu || !runsGameShaders() || gameQuitting())
         return -1;
     const bool vertexFound = reportMissingShaderFile(vertexFile);
     const bool pixelFound = reportMissingShaderFile(pixelFile);
@@ -345,6 +346,9 @@ s32 ShaderManager::specializedMaterial(s32 material, u32 features) {
     const auto known = specializedMaterials.find(key);
     if (known != specializedMaterials.end())
         return known->second;
+    // Not now, and not remembered as failed: the game is quitting.
+    if (gameQuitting())
+        return -1;
     video::IGPUProgrammingServices* gpu = device->getVideoDriver()->getGPUProgrammingServices();
     s32 specialized = -1;
     if (gpu && runsGameShaders() && !phongPixelSource.empty())

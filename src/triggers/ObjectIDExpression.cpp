@@ -3,6 +3,7 @@
 #include "core/Globals.h"
 #include "core/Log.h"
 #include "core/RepeatedLog.h"
+#include "level/LevelLimits.h"
 #include "level/LevelManager.h"
 #include "physics/objects/PhysicsObject.h"
 #include "player/LimbControl.h"
@@ -302,9 +303,12 @@ bool ExpressionLeaf::evaluate() {
         const PhysicsObject* object = findPhysicsObjectOfNode(node);
         const s32 grabs = object ? object->holdCount : 0;
         if (grabs != 0) {
+            // Player n is the one at index n-1; a number at the integers' end names none.
+            s32 index = 0;
+            const bool named = context.playerIndex != 0 && offsetLevelValue(context.playerIndex, -1, index);
             if (context.playerIndex == 0) {
                 value = true;
-            } else if (PlayerObject* player = getPlayer(context.playerIndex - 1)) {
+            } else if (PlayerObject* player = named ? getPlayer(index) : nullptr) {
                 const LimbSet arms = player->getArms();
                 for (PlayerLimb* limb : arms.sides)
                     if (limb && getLimbHeldObject(limb) == object)

@@ -6,6 +6,7 @@
 #include "characters/VisionCone.h"
 #include "core/Globals.h"
 #include "core/SoundManager.h"
+#include "level/LevelLimits.h"
 #include "level/LevelManager.h"
 #include "level/NodeHelpers.h"
 #include "level/SaveManager.h"
@@ -41,7 +42,9 @@ bool passesPlayerFilter(s32 playerIndex, scene::ISceneNode* playerNode) {
         return true;
     if (!playerNode || playerNode->getType() != typeId("plr1"))
         return false;
-    return static_cast<PlayerObject*>(playerNode)->getPlayerIndex() == playerIndex - 1;
+    s32 index = 0;
+    return offsetLevelValue(playerIndex, -1, index) &&
+           static_cast<PlayerObject*>(playerNode)->getPlayerIndex() == index;
 }
 
 scene::ISceneNode* limbOwnerOf(scene::ISceneNode* limb) { return getLimbOwner(limb); }

@@ -30,6 +30,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <memory>
 #include <set>
 #include <string>
@@ -1286,7 +1287,17 @@ TEST_F(AnimatorTest, AColourFadeStartsFromTheNodesOwnColourWhenAskedAndRunsBackR
         a->addBool("ApplyToAllMaterials", false);
         a->addInt("MaterialIndex", 1);
     }));
+    // The largest index names no material either: nothing is added to it.
+    for (const char* type : {"animateColor", "animateUVs"})
+        makeAnimator(type, beyond, [](Attributes* a) {
+            a->addFloat("TimeToFade", 1);
+            a->addVector2d("TranslationSpeed", {0.25f, 0});
+            a->addBool("ApplyToAllMaterials", false);
+            a->addInt("MaterialIndex", std::numeric_limits<s32>::max());
+        });
     run(0.1f, 5);
+    EXPECT_EQ(beyond->getMaterial(0).DiffuseColor, video::SColor(255, 0, 0, 100));
+    EXPECT_EQ(beyond->getMaterial(0).getTextureMatrix(0), core::IdentityMatrix);
     EXPECT_EQ(box->getMaterial(0).DiffuseColor, video::SColor(255, 150, 0, 0)) << "halfway from its own red";
     EXPECT_EQ(light->getLightData().DiffuseColor.toSColor().getGreen(), 150u);
     EXPECT_EQ(none->startColor, video::SColor(255, 1, 2, 3)) << "no material 1: the written colour stays";

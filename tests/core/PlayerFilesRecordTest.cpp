@@ -293,7 +293,7 @@ TEST_F(PlayerFilesRecordTest, SaveFileAfterARunOfProgress) {
     logged([&]() { out << "  loaded " << saves->load() << "\n"; });
     out << saveQueries(*saves);
 
-    // Each event of a story and of free play, a second apart; the save writes itself.
+    // Each event of a story and of free play, a second apart; the save asks for its write.
     struct Event {
         const char* name;
         std::function<void(SaveManager&)> apply;
@@ -351,7 +351,10 @@ TEST_F(PlayerFilesRecordTest, SaveFileAfterARunOfProgress) {
     for (const Event& event : events) {
         ++clock;
         out << "event " << event.name << "\n";
-        logged([&]() { event.apply(*saves); });
+        logged([&]() {
+            event.apply(*saves);
+            saves->writeRequested(); // as the frame's end writes it
+        });
         out << saveQueries(*saves);
     }
     out << "save file\n" << fileLines(saves->getSavePath(), temp());

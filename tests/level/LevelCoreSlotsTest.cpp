@@ -85,6 +85,7 @@ TEST_F(LevelCoreSlotsTest, SaveManagerIsMadeInTheSaveFolderAndLoaded) {
     ASSERT_NE(saveManager, nullptr);
     EXPECT_EQ(saveManager->getFolder(), temp.file("data") + "/Paddlestone");
     saveManager->saveTieCollected(3);
+    EXPECT_TRUE(saveManager->writeRequested());
     destroySaveManager();
     EXPECT_EQ(saveManager, nullptr);
     createSaveManager(device->get()->getFileSystem());

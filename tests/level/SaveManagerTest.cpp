@@ -10,6 +10,8 @@
 #include <irrlicht.h>
 
 #include <algorithm>
+#include <chrono>
+#include <ctime>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -167,24 +169,31 @@ TEST_F(SaveManagerTest, MissingValuesAnswerTheirDefaults) {
 
 // --- automatic writing and backups ----------------------------------------------------------
 
+// A setter asks for the write; the frame's end (writeRequested) writes the save and a dated
+// backup.
 TEST_F(SaveManagerTest, SetterWithAutomaticWritingWritesTheSaveAndADatedBackup) {
     auto save = makeManager();
     ASSERT_TRUE(save->automaticWriting); // on from the start
     save->setAutoSaveExists(true, true);
+    EXPECT_TRUE(folderEntries().empty());
+    EXPECT_TRUE(save->writeRequested());
     EXPECT_EQ(folderEntries(),
               (std::vector<std::string>{"save.tsav", "savebackup_2014-08-27_11-45-16.tsav"}));
     EXPECT_EQ(SaveManager::backupFileName(localMoment(0)), "savebackup_2014-08-27_11-45-16.tsav");
 
-    // The same value again changes nothing and writes nothing.
+    // The same value again changes nothing and asks for nothing.
     clock = 1;
     save->setAutoSaveExists(true, true);
+    EXPECT_FALSE(save->writeRequested());
     EXPECT_EQ(folderEntries().size(), 2u);
     save->setAutoSavePath(L"", true);
     save->setAutoSavePath(L"", true);
+    EXPECT_TRUE(save->writeRequested());
     EXPECT_EQ(folderEntries().size(), 3u); // the path was added once
     clock = 2;
     save->saveTieCollected(4);
     save->saveTieCollected(4);
+    EXPECT_TRUE(save->writeRequested());
     EXPECT_EQ(folderEntries().size(), 4u);
 }
 
@@ -219,6 +228,7 @@ TEST_F(SaveManagerTest, KeepsOnlyTheTenNewestBackups) {
     for (int i = 0; i < 13; ++i) {
         clock = i * 61; // a new minute each time
         save->saveTieCollected(i);
+        save->writeRequested();
     }
     const std::vector<std::string> backups = save->listBackups();
     ASSERT_EQ(backups.size(), 10u);
@@ -238,12 +248,15 @@ TEST_F(SaveManagerTest, AChangedTextIsWrittenAndTheSameTextIsNot) {
     auto save = makeManager();
     save->setAutoSavePath(L"Content/Levels/A.irr", true);
     save->setAutoSavePath(L"Content/Levels/B.irr", true);
+    save->writeRequested();
     EXPECT_EQ(loadedManager()->getAutoSavePath(true), L"Content/Levels/B.irr");
     save->setAutoSaveCheckpoint(L"One", false);
     save->setAutoSaveCheckpoint(L"Two", false);
+    save->writeRequested();
     EXPECT_EQ(loadedManager()->getAutoSaveCheckpoint(false), L"Two");
     std::filesystem::remove(savePath);
     save->setAutoSaveCheckpoint(L"Two", false);
+    save->writeRequested();
     EXPECT_FALSE(std::filesystem::exists(savePath)) << "nothing changed, nothing written";
     EXPECT_FALSE(save->isLevelUnlocked(nullptr));
     EXPECT_FALSE(save->addUnlockedLevel(nullptr));
@@ -252,7 +265,9 @@ TEST_F(SaveManagerTest, AChangedTextIsWrittenAndTheSameTextIsNot) {
 TEST_F(SaveManagerTest, TwoWritesInOneSecondShareTheBackup) {
     auto save = makeManager();
     save->saveTieCollected(1);
+    save->writeRequested();
     save->saveTieCollected(2);
+    save->writeRequested();
     EXPECT_EQ(save->listBackups().size(), 1u);
     // The backup holds the later state.
     std::filesystem::remove(savePath);
@@ -299,6 +314,7 @@ TEST_F(SaveManagerTest, ResetStorySaveKeepsTheEquippedTieAndAllowsStoryTime) {
     story->clear();
     save->automaticWriting = true;
     save->resetStorySave();
+    save->writeRequested();
     EXPECT_EQ(story->getAttributeCount(), 1u);
     EXPECT_FALSE(story->existsAttribute("TieEquipped"));
     EXPECT_TRUE(std::filesystem::exists(savePath));
@@ -519,6 +535,7 @@ TEST_P(UnreadableSaveTest, IsKeptAsideAndTheNewestReadableBackupIsLoaded) {
 
     // The next write puts a whole save back in place.
     save->saveTieCollected(9);
+    save->writeRequested();
     EXPECT_TRUE(std::filesystem::exists(savePath));
     auto reloaded = loadedManager();
     EXPECT_TRUE(reloaded->isTieCollected(2));
@@ -534,6 +551,50 @@ INSTANTIATE_TEST_SUITE_P(
                                  "(it is not a save file)"},
                       BrokenSave{"Unclosed", "<PaddlestoneSave><Ties><int name=\"3\" value=\"3\"/>", "(it ends early)"}),
     [](const ::testing::TestParamInfo<BrokenSave>& info) { return std::string(info.param.what); });
+
+// Backups written while the clock ran ahead (dated and modified in 2099) count as the oldest:
+// the backups written since are kept and loaded first. Without them the newest write wins.
+TEST_F(SaveRobustnessTest, BackupsFromAClockThatRanAheadCountAsTheOldest) {
+    for (const bool aheadPresent : {false, true}) {
+        SCOPED_TRACE(aheadPresent);
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directories(folder);
+        std::vector<std::string> ahead;
+        if (aheadPresent) {
+            writeSaveWithTie(99, 0);
+            const std::string old = test::readFileBytes(savePath);
+            std::filesystem::remove_all(folder);
+            std::filesystem::create_directories(folder);
+            std::tm t{};
+            t.tm_year = 2099 - 1900;
+            t.tm_mday = 1;
+            t.tm_isdst = -1;
+            for (int i = 0; i < SaveManager::keptBackupCount; ++i) {
+                t.tm_sec = i;
+                const std::time_t when = std::mktime(&t);
+                ahead.push_back(folder + "/" + SaveManager::backupFileName(when));
+                ASSERT_TRUE(test::writeFileBytes(ahead.back(), old));
+                std::filesystem::last_write_time(
+                    ahead.back(), std::filesystem::file_time_type::clock::now() + std::chrono::hours(24 * 365 * 70));
+            }
+            ASSERT_TRUE(makeManager()->save()); // a save of its own, without that tie
+        }
+        writeSaveWithTie(1, 0);
+        writeSaveWithTie(2, 60); // yesterday's progress, as it were
+        const std::vector<std::string> backups = makeManager()->listBackups();
+        ASSERT_EQ(backups.size(), aheadPresent ? 10u : 2u);
+        EXPECT_EQ(backups[0], folder + "/" + SaveManager::backupFileName(localMoment(60)));
+        EXPECT_EQ(backups[1], folder + "/" + SaveManager::backupFileName(localMoment(0)));
+        if (aheadPresent) {
+            EXPECT_EQ(backups.back(), ahead[2]) << "the two oldest of those ahead went";
+            EXPECT_FALSE(std::filesystem::exists(ahead[0]));
+        }
+        ASSERT_TRUE(test::writeFileBytes(savePath, "damaged"));
+        auto save = loadedManager();
+        EXPECT_TRUE(save->isTieCollected(2)) << loadLog;
+        EXPECT_FALSE(save->isTieCollected(99)) << loadLog;
+    }
+}
 
 TEST_F(SaveRobustnessTest, EmptySaveFileIsUnreadable) {
     writeSaveWithTie(2, 0);
@@ -591,6 +652,7 @@ TEST_F(SaveRobustnessTest, NoReadableSaveAtAllStartsANewOne) {
     EXPECT_EQ(test::readFileBytes(savePath + ".bad"), "not a save");
     // The new save can be written.
     save->saveTieCollected(1);
+    save->writeRequested();
     EXPECT_TRUE(loadedManager()->isTieCollected(1));
 }
 
@@ -607,7 +669,8 @@ TEST_F(SaveRobustnessTest, SaveThatCannotBeKeptAsideIsNeverWrittenOver) {
     EXPECT_TRUE(save->isTieCollected(2)) << "from its backup";
     EXPECT_TRUE(contains(loadLog, "could not be kept aside")) << loadLog;
     ::testing::internal::CaptureStdout();
-    save->saveTieCollected(9); // automatic writing saves at once
+    save->saveTieCollected(9);
+    EXPECT_FALSE(save->writeRequested());
     EXPECT_FALSE(save->save());
     const std::string log = ::testing::internal::GetCapturedStdout();
     EXPECT_TRUE(contains(log, "ERROR: Save not written")) << log;

@@ -63,9 +63,13 @@ public:
     // options: its leak check runs when it exits, and a leak fails its exit status (under the
     // leak checker the game keeps the GL driver loaded, so the driver's own allocations are
     // named at the check and suppressed).
-    RealGame(const char* binary, const char* argument = nullptr) {
+    // With a folder, the game runs there and keeps its save folder there ("data"): one game
+    // a folder, so that several run side by side.
+    RealGame(const char* binary, const char* argument = nullptr, const std::string& folder = {}) {
         child = fork();
         if (child == 0) {
+            if (!folder.empty() && (chdir(folder.c_str()) != 0 || setenv("XDG_DATA_HOME", (folder + "/data").c_str(), 1) != 0))
+                _exit(126);
             // The game chooses its audio output itself, as on a machine without a sound
             // device (OpenAL Soft is given no backend that could open one).
             unsetenv("PADDLESTONE_AUDIO_OUTPUT");
@@ -96,6 +100,12 @@ public:
             ended = true;
         return ended;
     }
+    void signal(int number) const {
+        if (child > 0 && !ended)
+            kill(child, number);
+    }
+    // The wait status once ended (-1 before).
+    int waitStatus() const { return ended ? status : -1; }
     // Closes the window and waits for the program's end; its wait status, or -1 when it
     // did not end within the seconds (it is then killed).
     int closeAndWait(Display* display, Window window, int seconds) {

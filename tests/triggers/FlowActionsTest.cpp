@@ -76,8 +76,12 @@ protected:
             n += line.find(text) != std::string::npos ? 1 : 0;
         return n;
     }
-    // Save writes so far (each writes one dated backup beside the save).
-    std::size_t saveWrites() const { return save->listBackups().size(); }
+    // Save writes so far (each writes one dated backup beside the save), after the write
+    // asked for, as the frame's end makes it.
+    std::size_t saveWrites() {
+        save->writeRequested();
+        return save->listBackups().size();
+    }
 
     // End Level asks the screens' level catalogue whether the next level is listed.
     test::ScreenConnections connections;

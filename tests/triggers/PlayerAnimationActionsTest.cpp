@@ -13,6 +13,7 @@
 #include "triggers/actions/ChangeAnimationAction.h"
 #include "triggers/actions/TentaroControlActions.h"
 
+#include <limits>
 #include <sstream>
 
 #include <utility>
@@ -114,6 +115,16 @@ protected:
         return animator;
     }
     std::vector<std::string> takeCalls() { return std::exchange(player->calls, {}); }
+    // A node with a texture animator of the animator ID, a tenth of a second a frame.
+    AnimateTextureAnimator* addTextureAnimated(s32 id, s32 animatorID) {
+        test::FakeObject* node = addObject(id, "emty");
+        auto* animator = new AnimateTextureAnimator(node);
+        animator->setID(animatorID);
+        animator->sprite.frameTime = 0.1f;
+        node->addAnimator(animator);
+        animator->drop();
+        return animator;
+    }
 
     JournalPlayer* player = nullptr;
     JournalLimb* limb = nullptr;
@@ -370,12 +381,7 @@ TEST_F(PlayerAnimationActionsTest, ASkinnedMeshTakesAnotherAnimationAndTheCausin
 }
 
 TEST_F(PlayerAnimationActionsTest, ATextureAnimatorTakesTheNewRangeAtItsFrameTime) {
-    test::FakeObject* node = addObject(33, "emty");
-    auto* animator = new AnimateTextureAnimator(node);
-    animator->setID(5);
-    animator->sprite.frameTime = 0.1f;
-    node->addAnimator(animator);
-    animator->drop();
+    AnimateTextureAnimator* animator = addTextureAnimated(33, 5);
     ChangeAnimationAction* action = changeAnimation([](io::IAttributes* k) {
         k->addString("AnimationType", "Texture Animator");
         k->addString("AnimatedObjectIDs", "33");
@@ -387,6 +393,37 @@ TEST_F(PlayerAnimationActionsTest, ATextureAnimatorTakesTheNewRangeAtItsFrameTim
     EXPECT_EQ(animator->sprite.first, 2);
     EXPECT_EQ(animator->sprite.last, 5);
     EXPECT_NEAR(animator->sprite.duration, 0.4f, 1e-6f);
+}
+
+// Values at the integers' ends: a negative older AnimatedObjectID names no object (one line),
+// 0 and the largest are taken as they are; a texture range over all integers has a length.
+TEST_F(PlayerAnimationActionsTest, IDsAndFramesAtTheIntegersEndsAreTakenWithoutOverflow) {
+    AnimateTextureAnimator* animator = addTextureAnimated(33, 5);
+    constexpr s32 lowest = std::numeric_limits<s32>::min();
+    constexpr s32 largest = std::numeric_limits<s32>::max();
+    s32 trigger = 60;
+    for (const s32 id : {lowest, -1, 0, largest}) {
+        const std::size_t lines = log.countStartingWith("Warning: Change Animation: AnimatedObjectID ");
+        ChangeAnimationAction* action = changeAnimation(
+            [id](io::IAttributes* k) {
+                k->addString("AnimationType", "Texture Animator");
+                k->addInt("AnimatedObjectID", id);
+            },
+            trigger++);
+        EXPECT_EQ(action->AnimatedObjectIDs, id < 0 ? "0" : std::to_string(id).c_str()) << id;
+        EXPECT_EQ(log.countStartingWith("Warning: Change Animation: AnimatedObjectID "), lines + (id < 0 ? 1 : 0))
+            << id;
+        action->execute(event);
+    }
+    ChangeAnimationAction* whole = changeAnimation([&](io::IAttributes* k) {
+        k->addString("AnimationType", "Texture Animator");
+        k->addString("AnimatedObjectIDs", "33");
+        k->addInt("AnimatorID", 5);
+        k->addInt("StartFrame", lowest);
+        k->addInt("EndFrame", largest);
+    }, trigger);
+    whole->execute(event);
+    EXPECT_NEAR(animator->sprite.duration, 4294967296.0f * 0.1f, 1.0e3f);
 }
 
 TEST_F(PlayerAnimationActionsTest, ThePlayerTakesTheFrameRangeAndItsBodyPartBlends) {

@@ -10,6 +10,8 @@
 #include "player/LimbControl.h"
 #include "player/PlayerObject.h"
 
+#include <limits>
+
 using namespace irr;
 
 namespace {
@@ -172,6 +174,9 @@ TEST_F(PlayerConditionsTest, PlayerIndexChoosesWhichPlayersBodyCounts) {
     trigger->PlayerIndex = 2; // the second player: not this one
     frames(3);
     trigger->onObjectEnter(player, {}, nullptr, nullptr, segmentShape(9));
+    frame();
+    EXPECT_FALSE(trigger->ConditionMet);
+    trigger->PlayerIndex = std::numeric_limits<s32>::min(); // names no player
     frame();
     EXPECT_FALSE(trigger->ConditionMet);
     trigger->PlayerIndex = 1;

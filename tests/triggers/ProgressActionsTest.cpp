@@ -8,6 +8,7 @@
 #include "gui/GUIElementFactory.h"
 #include "gui/hud/GUIObjectiveCenter.h"
 #include "level/Achievements.h"
+#include "level/LevelLimits.h"
 #include "level/ObjectiveObject.h"
 #include "level/SaveManager.h"
 #include "level/VariableObject.h"
@@ -17,6 +18,7 @@
 #include "triggers/actions/UnlockAchievementAction.h"
 
 #include <cmath>
+#include <filesystem>
 #include <limits>
 
 using namespace irr;
@@ -295,7 +297,9 @@ TEST_F(ProgressActionsTest, ChangeGameAttributeWritesTheSaveAndHoldsIntegersInRa
     EXPECT_EQ(data.getModeGroup(true)->getAttributeAsInt("Score"), -2000000) << "inside the range as computed";
     data.getModeGroup(true)->setAttribute("Score", 5000);
     change->execute(event);
-    EXPECT_FALSE(data.listBackups().empty()) << "each write leaves a backup";
+    EXPECT_TRUE(data.listBackups().empty()) << "written once at the frame's end";
+    EXPECT_TRUE(data.writeRequested());
+    EXPECT_EQ(data.listBackups().size(), 1u);
 
     SaveManager reread(device->get()->getFileSystem(), temp.file("save"));
     ASSERT_TRUE(reread.load());
@@ -314,6 +318,69 @@ TEST_F(ProgressActionsTest, ChangeGameAttributeWritesTheSaveAndHoldsIntegersInRa
         EXPECT_EQ(data.getModeGroup(true)->getAttributeAsFloat("Depth"),
                   start > 0 ? std::numeric_limits<f32>::max() : std::numeric_limits<f32>::lowest());
     }
+}
+
+// What a level puts into the save is bounded (names and texts as long as a level's texts,
+// entries a group): at the bound it is stored, one past it is refused with one line per
+// action, and the largest save levels can make stays far below what its reader accepts.
+TEST_F(ProgressActionsTest, ChangeGameAttributeIsBoundedSoThatTheSaveAlwaysReadsBack) {
+    SaveManager& data = useSave(false);
+    manager->PlayMode = LevelManager::playModeStory;
+    const std::string quotes(maxLevelTextLength, '\''); // the text that writes longest
+    auto setText = [&](const std::string& name, const std::string& text) {
+        auto* change = action<ChangeGameAttributeAction>([&](io::IAttributes* keys) {
+            keys->addString("AttributeName", name.c_str());
+            keys->addString("AttributeValue", text.c_str());
+            keys->addBool("OnlyStoryMode", false);
+        });
+        change->execute(event);
+        change->execute(event); // a refusal is logged once
+        return data.getModeGroup(true)->existsAttribute(name.c_str());
+    };
+    const std::size_t refusals = log.countStartingWith("Warning: Change Game Attribute \"");
+    EXPECT_TRUE(setText("a" + quotes.substr(1), "x")) << "a name at the bound";
+    EXPECT_FALSE(setText("b" + quotes, "x")) << "one past";
+    EXPECT_TRUE(setText("Text", quotes)) << "a text at the bound";
+    EXPECT_FALSE(setText("Text2", quotes + "'")) << "one past";
+    EXPECT_EQ(log.countStartingWith("Warning: Change Game Attribute \""), refusals + 2);
+    EXPECT_EQ(log.countStartingWith("Warning: Change Game Attribute \"Text2\" refused: its text is 2049 "
+                                    "characters long (at most 2048)."),
+              1u);
+
+    // Both mode groups filled to the bound with the longest names and texts there are, and
+    // the game's own entries at their longest.
+    for (const bool story : {true, false}) {
+        manager->PlayMode = story ? LevelManager::playModeStory : LevelManager::playModeStoryMenu;
+        auto* fill = action<ChangeGameAttributeAction>([](io::IAttributes*) {});
+        fill->AttributeString = quotes.c_str();
+        io::IAttributes* group = data.getModeGroup(story);
+        for (int i = 0; group->getAttributeCount() < SaveManager::maxLevelGroupEntries; ++i) {
+            fill->AttributeName = (std::to_string(i) + quotes).substr(0, maxLevelTextLength).c_str();
+            fill->execute(event);
+        }
+        fill->AttributeName = "OnePast";
+        fill->execute(event);
+        EXPECT_FALSE(group->existsAttribute("OnePast")) << story;
+        fill->AttributeName = group->getAttributeName(group->getAttributeCount() - 1);
+        fill->AttributeString = "an existing name is set again";
+        fill->execute(event);
+        EXPECT_STREQ(group->getAttributeAsString(group->getAttributeCount() - 1).c_str(),
+                     "an existing name is set again");
+        fill->AttributeString = quotes.c_str();
+        fill->execute(event);
+        const std::wstring path(maxLevelTextLength, L'\'');
+        data.setAutoSavePath(path.c_str(), story);
+        data.setAutoSaveCheckpoint(path.c_str(), story);
+        EXPECT_EQ(data.getAutoSavePath(story), path);
+        data.setAutoSavePath((path + L"'").c_str(), story);
+        EXPECT_EQ(data.getAutoSavePath(story), path) << "one past is refused";
+    }
+    EXPECT_EQ(log.countStartingWith("Warning: The save's \"AutoSavePath\" is not set: its text is 2049 "),
+              2u);
+    // A save is put in place only once it has been read back whole.
+    ASSERT_TRUE(data.save());
+    const auto size = std::filesystem::file_size(data.getSavePath());
+    EXPECT_LT(size, SaveManager::maximumSaveFileSize / 2) << size;
 }
 
 TEST_F(ProgressActionsTest, ChangeObjectiveRevealsActivatesCompletesHidesReplacesAndSwaps) {

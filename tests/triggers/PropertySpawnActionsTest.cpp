@@ -18,6 +18,7 @@
 #include "triggers/actions/SpawnObjectAction.h"
 
 #include <algorithm>
+#include <limits>
 #include <numeric>
 
 using namespace irr;
@@ -657,6 +658,38 @@ TEST_F(PropertySpawnActionsTest, OnlyAPoolWithABaseIDTakesTheLevelsObjectsAsSave
         for (PhysicsObject* object : level)
             EXPECT_EQ(std::count(pool.begin(), pool.end(), object), baseID > 0 ? 1 : 0) << object->getID();
     }
+}
+
+// The copies take IDs from BaseID on: a BaseID whose last copy would pass the largest ID is
+// held down with one line; one whose last copy takes the largest ID stays.
+TEST_F(PropertySpawnActionsTest, ABaseIDNearTheLargestIDIsHeldSoThatEveryCopyHasOne) {
+    constexpr s32 largest = std::numeric_limits<s32>::max();
+    for (const s32 baseID : {largest - 2, largest - 1}) {
+        SCOPED_TRACE(baseID);
+        manager->unloadLevel(); // each pool in a level of its own: both number up to the largest
+        addCrate(30, {0, 50, 0}, "Kinematic");
+        auto* spawn = static_cast<SpawnObjectAction*>(
+            addActionTrigger(80 + (baseID & 1), SpawnObjectAction::actionType, [baseID](io::IAttributes* k) {
+                k->addInt("PoolSize", 3);
+                k->addInt("BaseID", baseID);
+                k->addInt("ObjectID", 30);
+                k->addString("SpawnMode", "Manual");
+            })->getAction());
+        const std::size_t lines = log.countStartingWith("Warning: Level object ");
+        step();
+        ASSERT_EQ(spawn->getPool().size(), 3u);
+        EXPECT_EQ(spawn->BaseID, largest - 2);
+        std::vector<s32> ids;
+        for (scene::ISceneNode* copy : spawn->getPool())
+            ids.push_back(copy->getID());
+        std::sort(ids.begin(), ids.end());
+        EXPECT_EQ(ids, (std::vector<s32>{largest - 2, largest - 1, largest}));
+        EXPECT_EQ(log.countStartingWith("Warning: Level object "), lines + (baseID == largest - 1 ? 1 : 0));
+    }
+    EXPECT_EQ(log.countStartingWith("Warning: Level object \"\" (Spawn Object): BaseID 2147483646 clamped to "
+                                    "2147483645 (allowed 0 to 2147483645)"),
+              1u)
+        << (log.lines.empty() ? "" : log.lines.back());
 }
 
 TEST_F(PropertySpawnActionsTest, TheLevelsPoolsStopAtItsBudgetOfSceneNodes) {

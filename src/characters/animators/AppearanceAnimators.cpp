@@ -15,6 +15,7 @@
 #include <cmath>
 #include <cstring>
 #include <string>
+#include <utility>
 
 using namespace irr;
 
@@ -28,6 +29,22 @@ void setTextureTranslation(video::SMaterial& material, const core::vector2df& tr
     m.setTextureTranslate(translation.X, translation.Y);
     material.setTextureMatrix(0, m);
 }
+
+namespace {
+
+// The materials [first, end) an animator changes: every one, or the one of the level's index
+// (none when the node has no such material). Nothing is added to the index itself, which a
+// level may give as the largest integer.
+std::pair<u32, u32> animatedMaterials(scene::ISceneNode* node, bool all, s32 index) {
+    const u32 count = node->getMaterialCount();
+    if (all)
+        return {0, count};
+    if (index < 0 || static_cast<u32>(index) >= count)
+        return {0, 0};
+    return {static_cast<u32>(index), static_cast<u32>(index) + 1};
+}
+
+} // namespace
 
 // --- animateFrame -------------------------------------------------------------------------
 
@@ -248,15 +265,12 @@ void AnimateUVsAnimator::animateNode(scene::ISceneNode* node, u32) {
             initialTranslations.push_back(getTextureTranslation(node->getMaterial(i)));
         captureInitial = false;
     }
-    const s32 first = applyToAllMaterials ? 0 : materialIndex;
-    const s32 last = applyToAllMaterials ? static_cast<s32>(node->getMaterialCount()) : materialIndex + 1;
+    const auto [first, end] = animatedMaterials(node, applyToAllMaterials, materialIndex);
     if (std::fabs(translationSpeed.X) <= 0.000001f && std::fabs(translationSpeed.Y) <= 0.000001f)
         return;
     const f32 dt = animatorFrameSeconds();
-    for (s32 i = first; i < last; ++i) {
-        if (i < 0 || static_cast<u32>(i) >= node->getMaterialCount())
-            continue;
-        video::SMaterial& material = node->getMaterial(static_cast<u32>(i));
+    for (u32 i = first; i < end; ++i) {
+        video::SMaterial& material = node->getMaterial(i);
         core::vector2df t = getTextureTranslation(material) + translationSpeed * dt;
         // At most ten unit steps a material and frame, over the four passes together.
         int steps = 0;
@@ -302,11 +316,10 @@ void AnimateColorAnimator::applyColor(scene::ISceneNode* node, video::SColor col
         return;
     if (node->getType() == scene::ESNT_LIGHT)
         static_cast<scene::ILightSceneNode*>(node)->getLightData().DiffuseColor = video::SColorf(colour);
-    const s32 first = applyToAllMaterials ? 0 : materialIndex;
-    const s32 last = applyToAllMaterials ? static_cast<s32>(node->getMaterialCount()) : materialIndex + 1;
     // A single index beyond the materials names none: nothing to colour.
-    for (s32 i = core::max_(first, 0); i < last && static_cast<u32>(i) < node->getMaterialCount(); ++i)
-        node->getMaterial(static_cast<u32>(i)).DiffuseColor = colour;
+    const auto [first, end] = animatedMaterials(node, applyToAllMaterials, materialIndex);
+    for (u32 i = first; i < end; ++i)
+        node->getMaterial(i).DiffuseColor = colour;
 }
 
 void AnimateColorAnimator::animateNode(scene::ISceneNode* node, u32) {

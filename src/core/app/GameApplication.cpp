@@ -94,7 +94,14 @@ GameApplication::GameApplication(std::string levelPath) : commandLineLevel(std::
 GameApplication::~GameApplication() = default;
 
 int GameApplication::run() {
-    const int status = startUp() ? runFrames() : gameStatusFailure;
+    int status = gameStatusFailure;
+    if (startUp()) {
+        status = runFrames();
+    } else if (quitSignalReceived()) {
+        // Start-up stopped between its steps: the game ends as a quit in play does.
+        logMessage("Quit signal received.");
+        status = gameStatusNormal;
+    }
     shutdownGame();
     return status;
 }
@@ -106,7 +113,7 @@ bool GameApplication::startUp() {
     QuitRequested = false;
     StartingUp = true;
     installQuitSignalHandlers();
-    return startPhaseOne() && initGameManagers();
+    return startPhaseOne() && !quitSignalReceived() && initGameManagers();
 }
 
 void GameApplication::logDisplayErrors(bool windowWithVsyncMade) {
@@ -162,6 +169,9 @@ void GameApplication::shutdownGame() {
     if (gameSettings)
         gameSettings->save();
     deleteManager(gameSettings);
+    // What the last frame and the level's unload asked for.
+    if (saveManager)
+        saveManager->writeRequested();
     dropManager(movementObject);
     if (std::exchange(suspicionConfigLoaded, false))
         unloadSuspicionConfig();
@@ -204,6 +214,7 @@ void GameApplication::shutdownGame() {
         gameDevice->run();
         gameDevice->drop();
         gameDevice = nullptr;
+        platform::onDisplayConnectionLost(nullptr);
     }
     // The input manager goes after the device whose events it received; the shader manager last.
     deleteManager(inputManager);

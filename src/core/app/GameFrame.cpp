@@ -16,7 +16,9 @@
 //      manager's end-of-update list; otherwise the engine timer stops
 //  11. when the game may update: PhysicsManager::beginStep; then frameSimulatedTime = 0.0167
 //  12. the sound manager
-//  13. the restart status when a restart was requested
+//  13. the save: written once when anything asked for it during the pass
+//      (SaveManager::writeRequested)
+//  14. the restart status when a restart was requested
 //
 // renderGame, in this order (only after an update that got past the frame cap):
 //   1. window caption
@@ -43,6 +45,7 @@
 #include "core/Stopwatch.h"
 #include "gui/GUIDebugStats.h"
 #include "level/LevelManager.h"
+#include "level/SaveManager.h"
 #include "physics/world/PhysicsManager.h"
 #include "platform/Wait.h"
 #include "platform/Window.h"
@@ -126,6 +129,8 @@ int GameApplication::updateGame() {
     soundManager->update(frameStopwatch->delta());
     if (sound)
         sound->tick();
+    if (saveManager)
+        saveManager->writeRequested();
     return RestartRequested ? gameStatusRestart : gameStatusNormal;
 }
 

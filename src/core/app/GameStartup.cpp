@@ -174,11 +174,26 @@ irr::IrrlichtDevice* createDeviceWithRetries(const irr::SIrrlichtCreationParamet
     return device;
 }
 
+namespace {
+
+// The X server went away under the game: the engine and the window are gone with it, the
+// player's files are not. Runs on the main thread (the game's only one that talks to the
+// display), inside the request that found the connection gone; it never returns.
+[[noreturn]] void endForLostDisplay() {
+    if (saveManager)
+        saveManager->writeRequested();
+    endGameAtOnce("The connection to the display was lost", gameStatusDisplayLost);
+}
+
+} // namespace
+
 bool GameApplication::createDevice() {
     const irr::SIrrlichtCreationParameters params = deviceParametersFromSettings();
     // A display that refuses a request (vertical sync under a virtual X server) would
-    // otherwise end the process before the log could say why.
+    // otherwise end the process before the log could say why; one that goes away would end
+    // it without a word and without the player's files.
     platform::catchDisplayErrors();
+    platform::onDisplayConnectionLost(endForLostDisplay);
     gameDevice = createDeviceWithRetries(params, inputManager,
                                          [](const irr::SIrrlichtCreationParameters& params) {
                                              return irr::createDeviceEx(params);
@@ -238,6 +253,11 @@ bool GameApplication::initGameManagers() {
 
     inputManager->init(gameDevice);
     inputManager->resetInputState();
+    // A quit signal stops start-up between its longer steps (the window, the input devices,
+    // the shaders, the screens); the shutdown undoes what was made. Later, the level load
+    // stops between its objects.
+    if (quitSignalReceived())
+        return false;
 
     logMessage("Creating PhysicsManager.");
     physicsManager = new PhysicsManager();
@@ -261,6 +281,8 @@ bool GameApplication::initGameManagers() {
     // The manager is the program's shaderManager before it builds its shaders.
     shaderManager = new ShaderManager();
     shaderManager->init();
+    if (quitSignalReceived())
+        return false;
     logMessage("Creating ConfigTentMovement.");
     movementObject = new ConfigTentMovementObject(nullptr, scene, -1);
     // The suspicion rules' own result (0 read, -1 cannot open) does not stop the start-up.
@@ -282,6 +304,8 @@ bool GameApplication::initGameManagers() {
         logMessage("ERROR: Could not create PhysicsManager");
         return false;
     }
+    if (quitSignalReceived())
+        return false;
 
     logMessage("Initializing ScreenManager.");
     subscribeScreenLevelHandlers();

@@ -180,8 +180,7 @@ void GUIPlayScreen::startNewGame() {
         saveManager->resetStorySave();
         saveManager->setAutoSavePath(fromUtf8(path.c_str()).c_str(), true);
         saveManager->automaticWriting = true;
-        saveManager->save();
-        saveManager->writeBackup();
+        saveManager->requestWrite();
     }
     if (!levelManager)
         return;

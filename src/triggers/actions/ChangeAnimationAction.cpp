@@ -113,7 +113,8 @@ void ChangeAnimationAction::changeAnimators(scene::ISceneNode* target) const {
             sprite.first = StartFrame;
             sprite.last = EndFrame;
             const f32 perFrame = sprite.frameTime == 0.0f ? 1e-7f : sprite.frameTime;
-            sprite.duration = static_cast<f32>(EndFrame - StartFrame + 1) * perFrame;
+            // Frames a level gives may lie at both ends of the integers.
+            sprite.duration = static_cast<f32>(static_cast<s64>(EndFrame) - StartFrame + 1) * perFrame;
         }
     }
     if (matching.empty())
@@ -200,8 +201,15 @@ void ChangeAnimationAction::serializeAttributes(io::IAttributes* out, io::SAttri
 void ChangeAnimationAction::deserializeAttributes(io::IAttributes* in, io::SAttributeReadWriteOptions*) {
     triggerActions::readKnownEnum(in, "AnimationType", animationTypeNames, AnimationType);
     s32 olderID = 0;
-    if (readIfPresent(in, "AnimatedObjectID", olderID))
-        AnimatedObjectIDs = core::stringc(olderID);
+    if (readIfPresent(in, "AnimatedObjectID", olderID)) {
+        // Object IDs are positive; the expression text has no spelling for a negative one.
+        if (olderID < 0) {
+            logMessage(std::string(logWarningPrefix) + getName() + ": AnimatedObjectID " + std::to_string(olderID) +
+                       " is not an object ID; the action names no object.");
+            olderID = 0;
+        }
+        AnimatedObjectIDs = std::to_string(olderID).c_str();
+    }
     readIfPresent(in, "AnimatedObjectIDs", AnimatedObjectIDs);
     idsPending = isNameSet(AnimatedObjectIDs);
     targets.clear();

@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <limits>
 #include <string>
+#include <utility>
 
 using namespace irr;
 
@@ -75,7 +76,20 @@ f32 applyValueOperation(s32 operation, f32 current, f32 operand) {
 
 void ChangeGameAttributeAction::execute(TriggerEventInfo&) {
     const bool storyRun = levelManager && levelManager->PlayMode == LevelManager::playModeStory;
-    io::IAttributes* group = saveManager ? saveManager->getModeGroup(!OnlyStoryMode || storyRun) : nullptr;
+    const SaveManager::Group target = !OnlyStoryMode || storyRun ? SaveManager::Story : SaveManager::Freeplay;
+    io::IAttributes* group = saveManager ? saveManager->getGroup(target) : nullptr;
+    // What a level puts into the save is bounded, so that the save never outgrows its reader.
+    const std::string refusal =
+        group ? saveManager->refusalOfEntry(target, AttributeName.c_str(),
+                                            AttributeType == String ? AttributeString.size() : 0)
+              : std::string();
+    if (!refusal.empty()) {
+        if (!std::exchange(refusalLogged, true))
+            logMessage(std::string(logWarningPrefix) + "Change Game Attribute \"" +
+                       AttributeName.subString(0, 40).c_str() +
+                       (AttributeName.size() > 40 ? "...\"" : "\"") + " refused: " + refusal + ".");
+        return;
+    }
     core::stringc text = AttributeName + " - ";
     const char* name = AttributeName.c_str();
     if (group && AttributeType == String) {
@@ -107,10 +121,8 @@ void ChangeGameAttributeAction::execute(TriggerEventInfo&) {
         appendValueText(text, integer ? static_cast<f32>(toStoredInteger(result)) : result);
     }
     logStep(text.c_str());
-    if (group && saveManager->automaticWriting) {
-        saveManager->save();
-        saveManager->writeBackup();
-    }
+    if (group && saveManager->automaticWriting)
+        saveManager->requestWrite();
 }
 
 void ChangeGameAttributeAction::serializeAttributes(io::IAttributes* out, io::SAttributeReadWriteOptions*) const {

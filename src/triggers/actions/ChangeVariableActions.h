@@ -16,7 +16,9 @@ irr::f32 applyValueOperation(irr::s32 operation, irr::f32 current, irr::f32 oper
 
 // "Change Game Attribute": sets a named attribute of the save (the story group, or free
 // play's when OnlyStoryMode is on outside a story run) to a text, or changes a number by one
-// of the five operations, and writes the save while automatic writing is on. It cannot undo.
+// of the five operations, and asks for the save to be written while automatic writing is on.
+// A name or text longer than a level's texts, or a new name in a full group, is refused with
+// one line (SaveManager::refusalOfEntry). It cannot undo.
 class ChangeGameAttributeAction : public TriggerAction {
 public:
     static constexpr irr::s32 actionType = 19;
@@ -38,6 +40,10 @@ public:
     irr::s32 AttributeType = String;
     irr::f32 AttributeValue = 0.0f; // "AttributeValue" of an INT or FLOAT attribute
     bool OnlyStoryMode = true;
+
+private:
+    // A refusal (SaveManager::refusalOfEntry) is logged once per action.
+    bool refusalLogged = false;
 };
 
 // "Change Variable": changes the value of a level variable by one of the five operations,

@@ -51,8 +51,7 @@ void EndLevelAction::writeSave() {
     if (!saveManager)
         return;
     saveManager->automaticWriting = true;
-    saveManager->save();
-    saveManager->writeBackup();
+    saveManager->requestWrite();
 }
 
 void EndLevelAction::execute(TriggerEventInfo&) {

@@ -5,12 +5,17 @@
 #include "core/ProgramQueries.h"
 #include "level/AttributeExtras.h"
 #include "level/InstancedObject.h"
+#include "level/LevelLimits.h"
 #include "level/LevelManager.h"
 #include "level/NodeHelpers.h"
 #include "level/WorldTransform.h"
 #include "physics/objects/PhysicsObject.h"
+#include "triggers/TriggerObject.h"
 #include "triggers/actions/ActionSupport.h"
 
+#include <cstdint>
+#include <limits>
+#include <string>
 #include <vector>
 
 using namespace irr;
@@ -113,6 +118,14 @@ void SpawnObjectAction::buildPool() {
     if (!templateNode) {
         ObjectID = 0;
         return;
+    }
+    // The copies are numbered from BaseID: the last of them must still be an ID.
+    s32 lastID = 0;
+    if (BaseID > 0 && PoolSize > 0 && !offsetLevelValue(BaseID, PoolSize - 1, lastID)) {
+        const s32 highest = std::numeric_limits<s32>::max() - (PoolSize - 1);
+        logLevelClamp(getName(), trigger ? trigger->getName() : "", "BaseID", std::to_string(BaseID),
+                      std::to_string(highest), 0, highest);
+        BaseID = highest;
     }
     // Instancing merges copies of one mesh buffer; a template already drawn merged keeps
     // its own instances.

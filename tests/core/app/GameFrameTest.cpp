@@ -8,6 +8,7 @@
 #include "gui/GUIScreen.h"
 #include "level/LevelEvents.h"
 #include "level/LevelManager.h"
+#include "level/SaveManager.h"
 #include "level/SceneNodeBase.h"
 #include "physics/world/PhysicsManager.h"
 #include "player/InputEvent.h"
@@ -23,6 +24,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstring>
+#include <ctime>
 
 namespace {
 
@@ -199,6 +201,26 @@ TEST_F(GameFrameTest, ARestartRequestReturnsTheRestartStatus) {
     EXPECT_EQ(runOneFrame(), gameStatusRestart);
     RestartRequested = false;
     EXPECT_EQ(runOneFrame(), gameStatusNormal);
+}
+
+// Changes of the save during a frame (a level's script setting an attribute thousands of
+// times) are written once at its end, and a change in the next frame is written again.
+TEST_F(GameFrameTest, TheSaveAskedForInAFrameIsWrittenOnceAtItsEnd) {
+    ASSERT_NE(saveManager, nullptr);
+    int writes = 0; // the backup's name is dated once a write
+    saveManager->setClock([&writes] { return static_cast<std::time_t>(1000000000 + ++writes); });
+    for (const int changes : {1, 5000, 0, 1}) {
+        int writesBeforeItsEnd = -1;
+        probe.onUpdate = [&] {
+            for (int i = 0; i < changes; ++i)
+                saveManager->setAutoSavePath(i % 2 ? L"A.irr" : L"B.irr", false);
+            writesBeforeItsEnd = writes;
+        };
+        writes = 0;
+        runOneFrame();
+        EXPECT_EQ(writesBeforeItsEnd, 0) << changes;
+        EXPECT_EQ(writes, changes > 0 ? 1 : 0) << changes;
+    }
 }
 
 TEST_F(GameFrameTest, TheRenderDrawsTheGuiAndEndsTheInputFrame) {

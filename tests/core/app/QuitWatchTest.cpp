@@ -9,6 +9,7 @@
 #include "core/app/GameApplication.h"
 #include "level/LevelHooks.h"
 #include "level/LevelManager.h"
+#include "render/RenderServices.h"
 
 #include <irrlicht.h>
 
@@ -225,17 +226,19 @@ struct SignalOnCall {
     void now() { markAndRaise(markFd); }
 };
 
-// A SIGTERM while the level loads, while frames run or while the game shuts down: the game
-// ends in order within 3 s, "Shutting down." last in the log and the settings whole. A load
-// stops between its objects, and the title level does not load in its place.
+// A SIGTERM while the shaders compile, while the level loads, while frames run or while the
+// game shuts down: the game ends in order within 3 s, "Shutting down." last in the log and the
+// settings whole. The start-up stops between shader programs, a load between its objects,
+// and the title level does not load in its place.
 TEST_F(LargeLevelQuitTest, ASignalAtAnyMomentEndsTheGameInOrderWithinThreeSeconds) {
-    enum Moment { loading, playing, shuttingDown };
+    enum Moment { compiling, loading, playing, shuttingDown };
     const struct {
         const char* name;
         Moment moment;
         int object;          // loading: the object read when the signal comes
         double builtAtMost;  // the scene's nodes against those of the whole level
     } cases[] = {
+        {"at the first shader program", compiling, 0, 0.0}, // builds nothing
         {"while frames run", playing, 0, 1.0},
         {"in the shutdown", shuttingDown, 0, 1.0},
         {"at the load's first object", loading, 1, 0.01},
@@ -255,7 +258,21 @@ TEST_F(LargeLevelQuitTest, ASignalAtAnyMomentEndsTheGameInOrderWithinThreeSecond
                 if (c.moment == loading && ++objects == c.object)
                     markAndRaise(markFd);
             };
+            // The shader manager draws a loading frame before each program it compiles.
+            int programsAfterSignal = -1;
+            std::function<void()>& shaderFrame = renderServices().screens.renderLoadingFrame;
+            shaderFrame = [&, draw = shaderFrame] {
+                if (draw)
+                    draw();
+                if (c.moment == compiling && ++programsAfterSignal == 0)
+                    markAndRaise(markFd);
+            };
             GameApplication game(level);
+            if (c.moment == compiling) {
+                const int status = game.run();
+                test::writeFileBytes("Programs.txt", std::to_string(programsAfterSignal));
+                ::_exit(status == gameStatusNormal ? 0 : 3);
+            }
             const bool started = game.startUp();
             if (started)
                 test::writeFileBytes("Built.txt", std::to_string(countNodes(gameDevice->getSceneManager()->getRootSceneNode())));
@@ -284,6 +301,13 @@ TEST_F(LargeLevelQuitTest, ASignalAtAnyMomentEndsTheGameInOrderWithinThreeSecond
         const int built = std::atoi(test::readFileBytes(dir.file("Built.txt")).c_str());
         wholeLevel = std::max(wholeLevel, built);
         EXPECT_LE(built, c.builtAtMost * wholeLevel) << c.name;
+        if (c.moment == compiling) {
+            EXPECT_EQ(test::readFileBytes(dir.file("Programs.txt")), "0") << "no program after the signal";
+            const std::vector<std::string> lines = logLines();
+            EXPECT_NE(std::find(lines.begin(), lines.end(), "Quit signal received."), lines.end());
+            EXPECT_EQ(std::find(lines.begin(), lines.end(), "Initializing ScreenManager."), lines.end())
+                << "the start-up stopped";
+        }
         if (c.moment != loading)
             continue;
         const std::vector<std::string> lines = logLines();

@@ -76,9 +76,11 @@ std::vector<std::string> ShellFixture::startUpLinesInLog() const {
     return found;
 }
 
-std::vector<std::string> ShellFixture::logLines() const {
+std::vector<std::string> ShellFixture::logLines() const { return logLinesOf(dir.file("PaddlestoneLog.txt")); }
+
+std::vector<std::string> ShellFixture::logLinesOf(const std::string& path) {
     std::vector<std::string> lines;
-    std::ifstream in(dir.file("PaddlestoneLog.txt"));
+    std::ifstream in(path);
     std::string line;
     while (std::getline(in, line)) {
         if (!line.empty() && line.back() == '\r')

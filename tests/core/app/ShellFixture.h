@@ -27,6 +27,10 @@ struct FrameProbe {
 // program flags back at their start values, and the game's registrations (as main() makes
 // them) in the slot tables.
 class ShellFixture : public ::testing::Test {
+public:
+    // Lines of the log file at the path (without the time prefix).
+    static std::vector<std::string> logLinesOf(const std::string& path);
+
 protected:
     ShellFixture();
     ~ShellFixture() override;

@@ -1,0 +1,228 @@
+// The real program ended from outside: a quit signal at any moment of its start and in a
+// level's transitions, and the X server going away under it. Each game runs in a folder of
+// its own, side by side with the others.
+#include "ShellFixture.h"
+
+#include "support/TempDir.h"
+#include "support/X11Windows.h"
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double secondsSince(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+// A level that ends at once into a story level: a transition in, the load, a transition out.
+constexpr const char* transitionLevel = R"(<?xml version="1.0" encoding="UTF-8"?>
+<irr_scene>
+  <node type="TriggerObject">
+    <attributes>
+      <string name="Name" value="Go" />
+      <int name="Id" value="10" />
+      <enum name="TriggerCondition" value="Immediately" />
+      <enum name="OnTriggerEvent" value="End Level" />
+      <string name="NextLevel" value="Content/Levels/Story_Shed.irr" />
+      <enum name="TransitionType" value="Fade to Black" />
+      <float name="HoldLength" value="0.5" />
+      <bool name="SetSaveLevelPath" value="true" />
+      <string name="SaveLevelPath" value="Content/Levels/Story_Shed.irr" />
+    </attributes>
+  </node>
+</irr_scene>
+)";
+
+// A game's working folder: the content, its save folder and, unless it is a first run, its
+// settings (OpenGL without vertical sync, which Xvfb refuses).
+class GameFolder {
+public:
+    explicit GameFolder(bool firstRun) {
+        std::filesystem::create_directory_symlink(test::sourceDir() / "Content", dir.path() / "Content");
+        std::filesystem::create_directories(dir.path() / "data");
+        if (!firstRun)
+            test::writeFileBytes(settingsPath(), "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Game>"
+                                                 "<string name=\"Graphics_Driver\" value=\"OpenGL\"/>"
+                                                 "<bool name=\"Graphics_Vsync\" value=\"false\"/></Game>\n");
+    }
+    std::string path() const { return dir.path().string(); }
+    std::string settingsPath() const { return dir.file("PaddlestoneConfig.xml"); }
+    std::vector<std::string> logLines() const { return ShellFixture::logLinesOf(dir.file("PaddlestoneLog.txt")); }
+    bool logHas(const std::string& wanted) const {
+        for (const std::string& line : logLines())
+            if (line == wanted)
+                return true;
+        return false;
+    }
+
+    test::TempDir dir;
+};
+
+// The games here are timed to their end: the sanitizer build's leak check at exit (half a
+// second and more; the other tests of the real game keep it) stays off for them.
+std::string optionsWithoutLeakCheck() {
+    const char* options = std::getenv("ASAN_OPTIONS");
+    return std::string(options ? options : "") + (options && *options ? ":" : "") + "detect_leaks=0";
+}
+
+// Waits for the game's end at most the seconds; false when it did not end.
+bool waitForEnd(test::RealGame& game, double seconds) {
+    const Clock::time_point start = Clock::now();
+    while (!game.hasEnded() && secondsSince(start) < seconds)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return game.hasEnded();
+}
+
+} // namespace
+
+// SIGTERM while the window is made, the shaders compile and the title loads (0.5 s to 3 s
+// after the start), and while a level's transitions run: the game ends in order within 3 s,
+// with status 0, its settings whole and "Shutting down." the log's last line.
+TEST(QuitInOrderGlTest, AQuitSignalAtAnyMomentOfTheStartOrOfATransitionEndsTheGameInOrder) {
+    struct Moment {
+        const char* name;
+        double afterStart;     // seconds after the start, or
+        const char* afterLine; // the log line the signal follows
+    };
+    // The longer moments first, so that the short ones fill in beside them.
+    const Moment moments[] = {
+        {"3 s after the start", 3.0, nullptr},   {"in the transition out", 0.0, "Transition Outro."},
+        {"0.5 s after the start", 0.5, nullptr}, {"1 s after the start", 1.0, nullptr},
+        {"in the transition in", 0.0, "Transition Intro."}, {"2 s after the start", 2.0, nullptr},
+    };
+    struct Run {
+        explicit Run(const Moment& moment) : moment(moment) {}
+        const Moment& moment;
+        GameFolder folder{false};
+        std::unique_ptr<test::RealGame> game;
+        // When its log appeared: the game has begun its start-up and listens for signals (a
+        // busy machine may take a while to load the program before that).
+        std::optional<Clock::time_point> started;
+        Clock::time_point signalled;
+        bool sent = false;
+        double secondsToEnd = -1.0;
+    };
+    std::vector<std::unique_ptr<Run>> runs;
+    for (const Moment& moment : moments) {
+        runs.push_back(std::make_unique<Run>(moment));
+        if (moment.afterLine) {
+            ASSERT_TRUE(test::writeFileBytes(runs.back()->folder.path() + "/Go.irr", transitionLevel));
+        }
+    }
+    const std::string binary = test::gameBinary(PADDLESTONE_GAME_BINARY);
+    test::ScopedEnv options("ASAN_OPTIONS", optionsWithoutLeakCheck());
+    // At most three games run at a time (more would compete for the processors of a busy
+    // machine and time that, not the game), each signalled at its moment and timed from the
+    // signal to its end.
+    constexpr int atOnce = 3;
+    const Clock::time_point begin = Clock::now();
+    bool running = true;
+    while (running && secondsSince(begin) < 90.0) {
+        running = false;
+        int alive = 0;
+        for (const auto& run : runs)
+            alive += run->game && run->secondsToEnd < 0.0 ? 1 : 0;
+        for (auto& entry : runs) {
+            Run& run = *entry;
+            if (run.secondsToEnd >= 0.0)
+                continue;
+            running = true;
+            if (!run.game) {
+                if (alive >= atOnce)
+                    continue;
+                ++alive;
+                const std::string level = run.moment.afterLine ? run.folder.path() + "/Go.irr" : std::string();
+                run.game = std::make_unique<test::RealGame>(binary.c_str(), level.empty() ? nullptr : level.c_str(),
+                                                            run.folder.path());
+                ASSERT_TRUE(run.game->started());
+            } else if (!run.started && std::filesystem::exists(run.folder.dir.file("PaddlestoneLog.txt"))) {
+                run.started = Clock::now();
+            } else if (run.started && !run.sent &&
+                       (run.moment.afterLine ? run.folder.logHas(run.moment.afterLine)
+                                             : secondsSince(*run.started) >= run.moment.afterStart)) {
+                run.game->signal(SIGTERM);
+                run.signalled = Clock::now();
+                run.sent = true;
+            } else if (run.sent && run.game->hasEnded()) {
+                run.secondsToEnd = secondsSince(run.signalled);
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    }
+    for (const auto& run : runs) {
+        const char* name = run->moment.name;
+        ASSERT_TRUE(run->sent) << name << ": the moment never came";
+        ASSERT_GE(run->secondsToEnd, 0.0) << name << ": the game did not end";
+        std::printf("%s: ended %.2f s after the signal\n", name, run->secondsToEnd);
+        EXPECT_LT(run->secondsToEnd, 3.0) << name;
+        const int status = run->game->waitStatus();
+        ASSERT_TRUE(WIFEXITED(status)) << name;
+        EXPECT_EQ(WEXITSTATUS(status), 0) << name;
+        const std::vector<std::string> lines = run->folder.logLines();
+        ASSERT_FALSE(lines.empty()) << name;
+        EXPECT_EQ(lines.back(), "Shutting down.") << name;
+        EXPECT_NE(test::readFileBytes(run->folder.settingsPath()).find("</Game>"), std::string::npos) << name;
+    }
+}
+
+// The X server goes away under a first run: one line, the settings written as the quit
+// watch writes them, and a status of its own (3), where the window system's library would
+// have ended the game with status 1 and nothing written.
+TEST(QuitInOrderGlTest, TheXServerGoingAwayEndsTheGameWithItsSettingsWritten) {
+    // A server of the game's own, which the test ends.
+    int numberPipe[2];
+    ASSERT_EQ(::pipe(numberPipe), 0);
+    const pid_t server = ::fork();
+    if (server == 0) {
+        ::dup2(numberPipe[1], 3);
+        ::execlp("Xvfb", "Xvfb", "-displayfd", "3", "-screen", "0", "1280x720x24", "-nolisten", "tcp",
+                 static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    ::close(numberPipe[1]);
+    char number[16] = {};
+    const ssize_t got = ::read(numberPipe[0], number, sizeof(number) - 1);
+    ::close(numberPipe[0]);
+    ASSERT_GT(got, 0) << "Xvfb did not start";
+    const std::string display = ":" + std::string(number, std::strlen(number) - (number[got - 1] == '\n' ? 1 : 0));
+
+    GameFolder folder(true);
+    ASSERT_FALSE(std::filesystem::exists(folder.settingsPath()));
+    std::unique_ptr<test::RealGame> game;
+    {
+        test::ScopedEnv onServer("DISPLAY", display);
+        test::ScopedEnv options("ASAN_OPTIONS", optionsWithoutLeakCheck());
+        game = std::make_unique<test::RealGame>(test::gameBinary(PADDLESTONE_GAME_BINARY), nullptr, folder.path());
+    }
+    const Clock::time_point start = Clock::now();
+    while (!folder.logHas("Initializing ScreenManager.") && !game->hasEnded() && secondsSince(start) < 60.0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    ::kill(server, SIGKILL);
+    ::waitpid(server, nullptr, 0);
+    ASSERT_TRUE(waitForEnd(*game, 10.0)) << "the game did not end";
+    const int status = game->waitStatus();
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 3);
+    const std::vector<std::string> lines = folder.logLines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.back(), "ERROR: The connection to the display was lost (\"" + folder.settingsPath() +
+                                "\" saved); ending it now.");
+    EXPECT_NE(test::readFileBytes(folder.settingsPath()).find("</Game>"), std::string::npos);
+}
