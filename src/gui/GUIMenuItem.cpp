@@ -136,8 +136,11 @@ void GUIMenuItem::setEnabled(bool enabled) {
     IsEnabled = enabled;
     if (CaptionButton)
         CaptionButton->setEnabled(enabled);
-    if (Highlight)
+    if (Highlight) {
         Highlight->setEnabled(enabled);
+        // The bar shows the row's look from this frame's draw on: a row kept lit keeps it.
+        Highlight->followStateSource();
+    }
 }
 
 // --- remap heading row ---------------------------------------------------------------------------
