@@ -231,8 +231,9 @@ TEST_F(MenuTest, ARemapRowsLeaderLineShowsOnlyWhereItFits) {
         EXPECT_EQ(row->getLeaderLine()->isVisible(), c.shown);
         EXPECT_EQ(room >= 8, c.shown) << "the case's name leaves the room it is meant to";
         EXPECT_LE(line.UpperLeftCorner.X, 216) << "the line never runs back from the add button";
-        if (c.shown)
+        if (c.shown) {
             EXPECT_EQ(line.LowerRightCorner.X, 216);
+        }
         row->remove();
     }
 }

@@ -101,11 +101,13 @@ TEST_F(DialogScreenTest, AnswersArriveAfterTheFadeOut) {
         // (its bar gone for that frame left white text on the bare panel).
         GUIMenuItem* chosen = c.expected < 0 ? nullptr
                                              : static_cast<GUIMenuItem*>(dialog->getItems()[static_cast<std::size_t>(c.expected)]);
-        if (chosen)
+        if (chosen) {
             EXPECT_EQ(chosen->getHighlight()->getState(), ButtonState::Focused) << "at the choice";
+        }
         runFrames(1);
-        if (chosen)
+        if (chosen) {
             EXPECT_EQ(chosen->getHighlight()->getState(), ButtonState::Focused) << "a frame on";
+        }
         runFrames();
         ASSERT_EQ(log.answers.size(), 1u);
         EXPECT_EQ(log.answers[0], c.expected);
