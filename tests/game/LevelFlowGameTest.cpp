@@ -4,6 +4,8 @@
 // mode, and records the level's time in the save; the trigger-control and
 // level-flow actions are registered by the game's registration.
 #include "GameFixture.h"
+#include "camera/CameraManager.h"
+#include "camera/CameraObject.h"
 
 #include "core/app/GameApplication.h"
 #include "core/Globals.h"
@@ -264,6 +266,35 @@ TEST_F(LevelFlowGameTest, TheStorysEndCoversTheScreenOnce) {
     EXPECT_TRUE(returnedToMenu);
     EXPECT_FALSE(coverLifted);
     EXPECT_EQ(countLines(logLines(), "Transition Intro."), 1u);
+}
+
+// A level named on the command line comes in as one chosen in the menus: covered in its first
+// frame, then uncovered; and no frame looks from where the main camera was made (straight
+// down from above) before the level's own camera took over.
+TEST_F(LevelFlowGameTest, ALevelFromTheCommandLineComesInCoveredAndFromItsOwnCamera) {
+    writeSettings();
+    commandLineLevel = "Content/Levels/ObjectivesDemo.irr";
+    int firstFrame = -1, straightDown = 0;
+    f32 firstCover = 0.0f;
+    everyFrame = [&] {
+        if (firstFrame < 0) {
+            firstFrame = frame;
+            firstCover = levelManager->loadingOverlay.fadeValue;
+        }
+        const scene::ICameraSceneNode* view = cameraManagers[0] ? cameraManagers[0]->getViewportCamera() : nullptr;
+        ASSERT_NE(view, nullptr);
+        const core::vector3df look = (view->getTarget() - view->getAbsolutePosition()).normalize();
+        straightDown += look.Y < -0.99f;
+    };
+    waitFor("the level uncovered, from its own camera", [] {
+        CameraObject* own = cameraManagers[0]->getOverrideCamera();
+        return !levelManager->loadingOverlay.isBusy() && levelManager->loadingOverlay.fadeValue == 0.0f && own &&
+               own->getID() == 30;
+    });
+    ASSERT_NO_FATAL_FAILURE(playGame());
+    EXPECT_EQ(firstFrame, 1);
+    EXPECT_EQ(firstCover, 1.0f) << "the first frame is covered";
+    EXPECT_EQ(straightDown, 0);
 }
 
 } // namespace
