@@ -236,15 +236,23 @@ TEST_F(LevelFlowGameTest, APauseHoldsALevelEndUntilResume) {
 }
 
 // Quit from that pause: the level end the pause held gives way, and the game goes straight
-// to the main menu.
+// to the main menu; the level stays dimmed until the cover has closed over it.
 TEST_F(LevelFlowGameTest, QuitFromThePauseDropsTheHeldLevelEnd) {
     ASSERT_NO_FATAL_FAILURE(endThenPause());
-    waitFor("quit", [] { return true; }, [] {
+    int openFrames = 0; // the level shown neither dimmed nor covered
+    waitFor("quit", [] { return true; }, [this, &openFrames] {
         irr::s32 yes = 1;
         screenManager->getPauseScreen()->onQuitAnswer(yes);
+        everyFrame = [&openFrames, watchPlay = everyFrame] {
+            watchPlay();
+            openFrames += levelManager->getCurrentLevelPath() == core::stringw(endingLevelFile) &&
+                          screenManager->getPauseScreen()->getDimAmount() < 1.0f &&
+                          levelManager->loadingOverlay.fadeValue < 1.0f;
+        };
     });
     waitFor("the main menu", atTheMainMenu);
     ASSERT_NO_FATAL_FAILURE(playGame());
+    EXPECT_EQ(openFrames, 0);
     EXPECT_FALSE(reachedNext);
     const std::vector<std::string> lines = logLines();
     EXPECT_EQ(countLines(lines, std::string("Loading level: ") + nextStoryLevel), 0u);
