@@ -149,7 +149,15 @@ void CameraManager::update(f32 dt) {
         activation.camera = gameCamera;
         activation.speed = speed;
         activation.fallback = true;
+        const bool firstOfLevel = snapNextActivation;
         setActiveCamera(activation);
+        // The level's first camera takes its place in this frame: the frame drawn next would
+        // otherwise show the view the main camera was made with (straight down from above).
+        // A camera of the level's own chosen before the next frame still cuts to its place.
+        if (firstOfLevel && transition && transition->camera) {
+            updateOverrideCamera(0.0f);
+            snapNextActivation = true;
+        }
     }
     pruneFadedNodes();
 

@@ -55,6 +55,12 @@ public:
     virtual void setClickSound(bool clickSound) { ClickSound = clickSound; }
 
     void setStateSource(GUIButton* source) { StateSource = source; }
+    // Takes the state source's state now rather than at the next post-render (which comes
+    // after the frame's draw).
+    void followStateSource() {
+        if (StateSource)
+            State = StateSource->getState();
+    }
     GUIButton* getStateSource() const { return StateSource; }
     void setForwardFocusTarget(irr::gui::IGUIElement* target) { ForwardFocusTarget = target; }
     irr::gui::IGUIElement* getForwardFocusTarget() const { return ForwardFocusTarget; }

@@ -10,6 +10,7 @@
 #include <IVideoDriver.h>
 #include <IrrlichtDevice.h>
 
+#include <algorithm>
 #include <utility>
 
 using namespace irr;
@@ -136,8 +137,11 @@ void GUIMenuItem::setEnabled(bool enabled) {
     IsEnabled = enabled;
     if (CaptionButton)
         CaptionButton->setEnabled(enabled);
-    if (Highlight)
+    if (Highlight) {
         Highlight->setEnabled(enabled);
+        // The bar shows the row's look from this frame's draw on: a row kept lit keeps it.
+        Highlight->followStateSource();
+    }
 }
 
 // --- remap heading row ---------------------------------------------------------------------------
@@ -164,10 +168,13 @@ GUIRemapButton::GUIRemapButton(s32 actionIndex, const wchar_t* text, gui::IGUIFo
 
     const core::recti caption = getCaptionButton()->getRelativePosition();
     const s32 cy = caption.UpperLeftCorner.Y + caption.getHeight() / 2;
-    const s32 left = caption.UpperLeftCorner.X + getCaptionText()->getTextWidth();
     const s32 right = AddButton->getRelativePosition().UpperLeftCorner.X - guiUnits(10);
+    const s32 left = std::min(caption.UpperLeftCorner.X + getCaptionText()->getTextWidth(), right);
     LeaderLine = new GUIButton(environment, this, -1,
                                core::recti(left, cy - guiUnits(1), right, cy + guiUnits(1)));
+    // A name that reaches (nearly) to the add button leaves no room for the line: a stub or a
+    // line run backwards into the button is left out.
+    LeaderLine->setVisible(right - left >= guiUnits(8));
     LeaderLine->setImage(loadTexture(environment, lineTexture));
     LeaderLine->setUseAlphaChannel(true);
     LeaderLine->setScaleImage(true);

@@ -91,12 +91,22 @@ s32 GUIOptionMeter::valueAtPointer(s32 pointerX) const {
     return std::clamp(v, std::min(Min, Max), std::max(Min, Max));
 }
 
+s32 GUIOptionMeter::valueGap() {
+    s32 widest = 0;
+    for (const s32 end : {Min, Max}) {
+        ValueText->setText(core::stringw(end).c_str());
+        widest = std::max(widest, ValueText->getTextWidth());
+    }
+    return std::max(guiUnits(35), widest + guiUnits(6));
+}
+
 void GUIOptionMeter::layout() {
+    const s32 gap = valueGap();
     ValueText->setText(core::stringw(Value).c_str());
     placeOptionPart(ValueText, guiUnits(80) + guiUnits(20), 0);
     ValueText->updateAbsolutePosition();
     const core::recti value = ValueText->getRelativePosition();
-    const s32 x0 = value.LowerRightCorner.X - guiUnits(35) - guiUnits(80);
+    const s32 x0 = value.LowerRightCorner.X - gap - guiUnits(80);
     const s32 y0 = value.UpperLeftCorner.Y + (value.getHeight() - guiUnits(14)) / 2;
     // An empty range shows an empty meter instead of dividing by zero.
     const f32 part = Max != Min ? static_cast<f32>(Value - Min) / static_cast<f32>(Max - Min) : 0.0f;

@@ -54,6 +54,9 @@ public:
 private:
     void onDragHeld();
     void changed();
+    // Pixels from the meter's right end to the value's: u(35), or more when the widest value
+    // of the range would reach into the meter's frame.
+    irr::s32 valueGap();
 
     irr::s32 Value = 0;
     GUIButton* Meter = nullptr;

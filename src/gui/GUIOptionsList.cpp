@@ -363,6 +363,10 @@ void GUIOptionsList::updatePanelSlide() {
         const f32 t = FadeOutTween.value;
         x = left ? static_cast<s32>(-t * d) : static_cast<s32>(t * d);
     }
+    if (PanelTuck > 0.0f) {
+        const s32 tucked = static_cast<s32>(PanelTuck * d);
+        x = left ? std::min(x, -tucked) : std::max(x, tucked);
+    }
     x += left ? margin : -margin;
     const core::dimension2di size = RelativeRect.getSize();
     setRelativePosition(core::recti(x, 0, x + size.Width, size.Height));

@@ -107,4 +107,7 @@ protected:
     bool OpenedFromMainMenu;
     bool PanelOnRight;
     bool CoveredByPanel = false;
+    // How far the panel stands slid out besides its fades, 0..1 (the pause menu tucks its
+    // panel away under the screens stacked over it).
+    irr::f32 PanelTuck = 0.0f;
 };

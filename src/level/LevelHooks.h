@@ -111,7 +111,7 @@ struct LevelHookTable {
     struct Gui {
         // LoadingOverlay::draw: the cover for the overlay's mode, with its loading bar at the
         // overlay's progress (the meter material's currentMeterValue = the progress,
-        // currentMeterAlpha = 1).
+        // currentMeterAlpha = the cover's opacity).
         std::function<void(const LoadingOverlay& overlay)> drawLoadingOverlay;
         // A voice line with a subtitle starts: GUISubtitleManager::playSubtitle.
         std::function<void(irr::s32 subtitleID)> playSubtitle;

@@ -153,6 +153,13 @@ bool LevelManager::loadInitialLevel() {
     bool loaded = false;
     if (!commandLineLevel.empty()) {
         loaded = loadLevel(commandLineLevel);
+        if (loaded) {
+            // It comes in as a level chosen in the menus does: its first frames, before its
+            // triggers have set its own camera, lie under the cover, which then lifts.
+            loadingOverlay.mode = LoadingOverlay::FadeToBlack;
+            loadingOverlay.fadeValue = 1.0f;
+            queueTransition(false, LoadingOverlay::FadeToBlack, loadingOverlay.fadeSpeed, loadingOverlay.hold, 2);
+        }
         if (!loaded && !gameQuitting())
             logMessagePair("ERROR: Could not load the level named on the command line, loading the "
                            "title level: ",

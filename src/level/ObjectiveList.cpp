@@ -97,7 +97,7 @@ void ObjectiveList::showRow(int row) {
     if (!entry.completed)
         display->setRowOpenLook(row, entry.iconFrame, entry.revealed);
     else if (highlightTimers[index] <= 0.0f)
-        display->setRowCompletedLook(row, entry.iconFrame);
+        display->setRowCompletedLook(row, completedIconFrame);
     // A row whose highlight still shows keeps it until its time is up.
 }
 

@@ -22,7 +22,8 @@ public:
     virtual void setRowOpenLook(int row, irr::s32 iconFrame, bool visible) = 0;
     // The highlight of a row that has just been completed.
     virtual void showCompletionHighlight(int row) = 0;
-    // The completed look: the icon at the frame, the row struck through and grey.
+    // The completed look: the icon at the frame (the list's completedIconFrame), the row
+    // struck through and grey.
     virtual void setRowCompletedLook(int row, irr::s32 iconFrame) = 0;
     virtual void hideAll() = 0;
 };
@@ -52,6 +53,9 @@ public:
     static constexpr const char* defaultCollectionFile = "Content/Language/English/Objectives.xml";
     // How long a completed row shows its highlight before it takes the completed look.
     static constexpr irr::f32 highlightSeconds = 2.0f;
+    // The task icons hold the open, done, bonus and failed icons in that order: a completed
+    // row shows the done icon (the tick) whatever its open icon.
+    static constexpr irr::s32 completedIconFrame = 1;
 
     // Appends the objective unless its ID is in the list already; answers whether it was
     // appended. Its row is shown at once.

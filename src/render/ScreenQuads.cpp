@@ -10,7 +10,8 @@
 
 using namespace irr;
 
-const video::SMaterial& screenQuadMaterial(s32 materialType, video::ITexture* layer0, video::ITexture* layer1) {
+const video::SMaterial& screenQuadMaterial(s32 materialType, video::ITexture* layer0, video::ITexture* layer1,
+                                          bool blend) {
     // One material, kept with its texture matrices: with a new one for every draw the driver
     // would make them anew each time.
     thread_local video::SMaterial material = [] {
@@ -30,6 +31,7 @@ const video::SMaterial& screenQuadMaterial(s32 materialType, video::ITexture* la
     material.MaterialType = static_cast<video::E_MATERIAL_TYPE>(materialType);
     material.setTexture(0, layer0);
     material.setTexture(1, layer1);
+    material.BlendOperation = blend ? video::EBO_ADD : video::EBO_NONE;
     return material;
 }
 
@@ -102,11 +104,13 @@ void restoreMaterial2D(video::IVideoDriver* driver) {
 }
 
 bool drawMeterFill(video::IVideoDriver* driver, video::ITexture* fill, video::ITexture* mask, f32 value,
-                   const core::recti& rect) {
+                   const core::recti& rect, f32 opacity) {
     if (!driver || !fill || !shaderManager || shaderManager->meterMaterial <= 0)
         return false;
     currentMeterValue = std::clamp(value, 0.0f, 1.0f);
-    currentMeterAlpha = 1.0f;
-    drawScreenQuad(driver, screenQuadMaterial(shaderManager->meterMaterial, fill, mask), rect);
+    currentMeterAlpha = std::clamp(opacity, 0.0f, 1.0f);
+    // An opaque fill keeps the mask's cut edge; a fading one mixes with what it lies on.
+    drawScreenQuad(driver, screenQuadMaterial(shaderManager->meterMaterial, fill, mask, currentMeterAlpha < 1.0f),
+                   rect);
     return true;
 }

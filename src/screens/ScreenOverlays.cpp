@@ -108,7 +108,8 @@ f32 loaderProgress() {
     return std::clamp(p, 0.0f, 1.0f);
 }
 
-// The overlay's loading bar at the progress (0..1], its back at half the overlay's alpha.
+// The overlay's loading bar at the progress (0..1], its back at half the overlay's alpha and
+// its fill at the overlay's alpha: the bar fades with the picture it lies on.
 void drawLoadingBar(video::IVideoDriver* driver, f32 progress, u32 alpha) {
     video::ITexture* mask = driver->getTexture(loadingBarMask);
     video::ITexture* white = driver->getTexture(whiteTexture);
@@ -123,7 +124,7 @@ void drawLoadingBar(video::IVideoDriver* driver, f32 progress, u32 alpha) {
         const video::SColor shade((alpha / 2) << 24);
         const video::SColor corners[4] = {shade, shade, shade, shade};
         driver->draw2DImage(mask, bar, core::recti(0, 0, size.Width, size.Height), nullptr, corners, true);
-        drawMeterFill(driver, white, mask, progress, bar);
+        drawMeterFill(driver, white, mask, progress, bar, static_cast<f32>(alpha) / 255.0f);
         return;
     }
     // Without the meter shader: plain rectangles.

@@ -133,7 +133,7 @@ void GameFixture::playGame(int expectedStatus) {
     {
         // The game's own loop, with the road's step after every update that ran a frame and
         // the window's events after the frame's render.
-        GameApplication game;
+        GameApplication game(commandLineLevel);
         if (game.startUp()) {
             attachProbe();
             status = gameStatusNormal;

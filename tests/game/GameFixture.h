@@ -73,6 +73,8 @@ protected:
     // test whose timers, physics steps and per-frame forces must keep in step.
     void useSteadyFrames() { steadyFrames = true; }
 
+    // The level the game is started with, as on the command line (none: the title).
+    std::string commandLineLevel;
     // Frames since the run began (the updates that got past the frame cap).
     int frame = 0;
     // Runs every frame before the road's step: what the test watches over the whole run.

@@ -4,6 +4,8 @@
 // mode, and records the level's time in the save; the trigger-control and
 // level-flow actions are registered by the game's registration.
 #include "GameFixture.h"
+#include "camera/CameraManager.h"
+#include "camera/CameraObject.h"
 
 #include "core/app/GameApplication.h"
 #include "core/Globals.h"
@@ -234,15 +236,23 @@ TEST_F(LevelFlowGameTest, APauseHoldsALevelEndUntilResume) {
 }
 
 // Quit from that pause: the level end the pause held gives way, and the game goes straight
-// to the main menu.
+// to the main menu; the level stays dimmed until the cover has closed over it.
 TEST_F(LevelFlowGameTest, QuitFromThePauseDropsTheHeldLevelEnd) {
     ASSERT_NO_FATAL_FAILURE(endThenPause());
-    waitFor("quit", [] { return true; }, [] {
+    int openFrames = 0; // the level shown neither dimmed nor covered
+    waitFor("quit", [] { return true; }, [this, &openFrames] {
         irr::s32 yes = 1;
         screenManager->getPauseScreen()->onQuitAnswer(yes);
+        everyFrame = [&openFrames, watchPlay = everyFrame] {
+            watchPlay();
+            openFrames += levelManager->getCurrentLevelPath() == core::stringw(endingLevelFile) &&
+                          screenManager->getPauseScreen()->getDimAmount() < 1.0f &&
+                          levelManager->loadingOverlay.fadeValue < 1.0f;
+        };
     });
     waitFor("the main menu", atTheMainMenu);
     ASSERT_NO_FATAL_FAILURE(playGame());
+    EXPECT_EQ(openFrames, 0);
     EXPECT_FALSE(reachedNext);
     const std::vector<std::string> lines = logLines();
     EXPECT_EQ(countLines(lines, std::string("Loading level: ") + nextStoryLevel), 0u);
@@ -264,6 +274,35 @@ TEST_F(LevelFlowGameTest, TheStorysEndCoversTheScreenOnce) {
     EXPECT_TRUE(returnedToMenu);
     EXPECT_FALSE(coverLifted);
     EXPECT_EQ(countLines(logLines(), "Transition Intro."), 1u);
+}
+
+// A level named on the command line comes in as one chosen in the menus: covered in its first
+// frame, then uncovered; and no frame looks from where the main camera was made (straight
+// down from above) before the level's own camera took over.
+TEST_F(LevelFlowGameTest, ALevelFromTheCommandLineComesInCoveredAndFromItsOwnCamera) {
+    writeSettings();
+    commandLineLevel = "Content/Levels/ObjectivesDemo.irr";
+    int firstFrame = -1, straightDown = 0;
+    f32 firstCover = 0.0f;
+    everyFrame = [&] {
+        if (firstFrame < 0) {
+            firstFrame = frame;
+            firstCover = levelManager->loadingOverlay.fadeValue;
+        }
+        const scene::ICameraSceneNode* view = cameraManagers[0] ? cameraManagers[0]->getViewportCamera() : nullptr;
+        ASSERT_NE(view, nullptr);
+        const core::vector3df look = (view->getTarget() - view->getAbsolutePosition()).normalize();
+        straightDown += look.Y < -0.99f;
+    };
+    waitFor("the level uncovered, from its own camera", [] {
+        CameraObject* own = cameraManagers[0]->getOverrideCamera();
+        return !levelManager->loadingOverlay.isBusy() && levelManager->loadingOverlay.fadeValue == 0.0f && own &&
+               own->getID() == 30;
+    });
+    ASSERT_NO_FATAL_FAILURE(playGame());
+    EXPECT_EQ(firstFrame, 1);
+    EXPECT_EQ(firstCover, 1.0f) << "the first frame is covered";
+    EXPECT_EQ(straightDown, 0);
 }
 
 } // namespace

@@ -1,7 +1,8 @@
 // The objectives demonstration level in the running game on the OpenGL driver: before its
 // timed events the objective panel is empty; after them it shows the completed key objective
 // and the gate objective with the escape objective's text (swapped in for the bell,
-// then replaced). PADDLESTONE_KEEP_SCREENSHOT=/path/objectives.png keeps both pictures
+// then replaced), the completed one with its tick and a readable grey title.
+// PADDLESTONE_KEEP_SCREENSHOT=/path/objectives.png keeps both pictures
 // (objectives-1.png, objectives-2.png).
 #include "GameFixture.h"
 
@@ -10,6 +11,7 @@
 #include "core/app/GameApplication.h"
 #include "core/GameSettings.h"
 #include "core/Globals.h"
+#include "gui/GUIFreeTypeText.h"
 #include "gui/hud/GUIObjectiveCenter.h"
 #include "level/LevelManager.h"
 #include "physics/objects/PhysicsObject.h"
@@ -18,8 +20,11 @@
 
 #include "support/GraphicsDriver.h"
 
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -29,6 +34,21 @@ irr::s32 overrideCameraID() {
     CameraObject* camera = cameraManagers[0] ? cameraManagers[0]->getOverrideCamera() : nullptr;
     return camera ? camera->getID() : -1;
 }
+
+// The relative luminance of a pixel (0 black, 1 white) and the contrast of two of them.
+double luminance(const irr::video::SColor& c) {
+    const auto linear = [](irr::u32 v) {
+        const double s = v / 255.0;
+        return s <= 0.03928 ? s / 12.92 : std::pow((s + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(c.getRed()) + 0.7152 * linear(c.getGreen()) + 0.0722 * linear(c.getBlue());
+}
+
+// Where the completed row stood in the picture: its icon and its title's text.
+struct CompletedRow {
+    irr::core::recti icon;
+    irr::core::recti text;
+};
 
 // Pixels of the rectangle that differ between the two pictures.
 int objectivePanelChangedPixels(irr::video::IImage* before, irr::video::IImage* after, const irr::core::recti& area) {
@@ -52,6 +72,7 @@ TEST_F(ObjectivesGlTest, ObjectivesChangedByActionsShowOnTheObjectivePanel) {
     irr::video::IImage* shots[2] = {};
     irr::core::recti panelRect;
     int visibleRows = 0;
+    std::vector<CompletedRow> completedRows;
     TriggerObject* start = nullptr;
     // The picture the last frame drew (single-buffered: the front buffer).
     const auto shoot = [&](int index) {
@@ -67,6 +88,16 @@ TEST_F(ObjectivesGlTest, ObjectivesChangedByActionsShowOnTheObjectivePanel) {
         if (GUIObjectiveCenter* panel = screenManager->getObjectiveCenter()) {
             panelRect = panel->getAbsolutePosition();
             visibleRows = panel->countVisibleRows();
+            completedRows.clear();
+            for (const GUIObjectiveCenter::Row& row : panel->getRows()) {
+                if (!row.title->isVisible() || row.title->getOverrideColor() != irr::video::SColor(0xFFC8C8C8))
+                    continue;
+                const irr::core::recti title = row.title->getAbsolutePosition();
+                const irr::s32 half = row.title->getTextWidth() / 2;
+                completedRows.push_back({row.icon->getAbsolutePosition(),
+                                         irr::core::recti(title.getCenter().X - half, title.UpperLeftCorner.Y,
+                                                          title.getCenter().X + half, title.LowerRightCorner.Y)});
+            }
         }
     };
     waitFor("the demo level", titleShown, [&] {
@@ -106,6 +137,24 @@ TEST_F(ObjectivesGlTest, ObjectivesChangedByActionsShowOnTheObjectivePanel) {
     panelRect.clipAgainst(irr::core::recti(0, 0, 800, 450));
     ASSERT_FALSE(panelRect.getArea() == 0);
     EXPECT_GT(objectivePanelChangedPixels(shots[0], shots[1], panelRect), 200) << "the rows were drawn";
+    // The completed key: the tick (the green frame of the task icons), not the open circle,
+    // and its grey title readable on the bright floor: against the darkest pixel around its
+    // text (its shadow) at least 4.5 : 1, as the white titles are.
+    ASSERT_EQ(completedRows.size(), 1u);
+    const CompletedRow& done = completedRows.front();
+    int green = 0;
+    for (irr::s32 y = done.icon.UpperLeftCorner.Y; y < done.icon.LowerRightCorner.Y; ++y)
+        for (irr::s32 x = done.icon.UpperLeftCorner.X; x < done.icon.LowerRightCorner.X; ++x) {
+            const irr::video::SColor c = shots[1]->getPixel(x, y);
+            green += c.getGreen() > c.getRed() + 40 && c.getGreen() > c.getBlue() + 40;
+        }
+    EXPECT_GT(green, done.icon.getArea() / 4) << "the completed row shows the tick";
+    double darkest = 1.0;
+    for (irr::s32 y = done.text.UpperLeftCorner.Y; y < done.text.LowerRightCorner.Y; ++y)
+        for (irr::s32 x = done.text.UpperLeftCorner.X; x < done.text.LowerRightCorner.X; ++x)
+            darkest = std::min(darkest, luminance(shots[1]->getPixel(x, y)));
+    EXPECT_GE((luminance(irr::video::SColor(0xFFC8C8C8)) + 0.05) / (darkest + 0.05), 4.5)
+        << "the struck-out title stands out from what lies around it";
     for (irr::video::IImage* shot : shots)
         shot->drop();
 }

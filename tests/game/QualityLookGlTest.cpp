@@ -4,7 +4,9 @@
 // High and the level is shown again; for Basic the options choose Basic once more and the
 // level is loaded anew. Each picture is compared with the High one in blocks of 50 x 50: no
 // block's mean colour strays far, and none is blown out to white where High's is not. The
-// pictures stay in the build folder (quality-look-<stored>-<step>.png).
+// pictures stay in the build folder (quality-look-<stored>-<step>.png); those of a failed run
+// are copied aside as well (quality-look-<stored>-<step>-failed-<time>.png), out of the next
+// run's way.
 #include "GameFixture.h"
 
 #include "core/GameSettings.h"
@@ -20,6 +22,8 @@
 #include "support/GraphicsDriver.h"
 
 #include <algorithm>
+#include <chrono>
+#include <filesystem>
 #include <string>
 
 using namespace irr;
@@ -119,15 +123,24 @@ protected:
                                                .c_str());
         return shot;
     }
-    // The graphics page from the main menu chooses the quality (its row's handler).
+    // The graphics page from the main menu chooses the quality (its row's handler). Opened
+    // from the main menu, the options keep the level running behind them: here they hold it
+    // still too, or its animations would run on for as long as the pages take to come in (the
+    // greenhouse lamp's colour cycles), a time that grows with a busy machine.
     void chooseQuality(s32 quality) {
         const std::string which = " for quality " + std::to_string(quality);
+        const auto holdStill = [](GUIScreen* screen) {
+            ASSERT_NE(screen, nullptr);
+            screen->setKeepTimerRunning(false);
+            screen->PassUpdate = false;
+        };
         waitFor(
             "the options" + which, [] { return true; },
-            [] {
+            [holdStill] {
                 GUIOptionsScreen* options = openOptionsScreen(true);
-                ASSERT_NE(options, nullptr);
+                holdStill(options);
                 options->onGraphics(nullptr);
+                holdStill(dynamic_cast<GUIGraphicsOptionsScreen*>(screenManager->getTopScreen()));
             });
         waitFor(
             "the graphics page" + which,
@@ -142,6 +155,20 @@ protected:
             });
     }
 
+    // Copies this run's pictures to names of their own.
+    void keepPicturesAside() const {
+        const std::string stamp = std::to_string(std::chrono::system_clock::now().time_since_epoch().count());
+        for (const char* step : {"started", "high", "chosen"}) {
+            const std::filesystem::path picture = std::filesystem::path(PADDLESTONE_SHOT_DIR) /
+                                                  ("quality-look-" + std::to_string(GetParam()) + "-" + step + ".png");
+            std::error_code error;
+            if (std::filesystem::exists(picture, error))
+                std::filesystem::copy_file(picture, picture.parent_path() /
+                                                        (picture.stem().string() + "-failed-" + stamp + ".png"),
+                                           error);
+        }
+    }
+
     video::IImage* started = nullptr;
     video::IImage* high = nullptr;
     video::IImage* chosen = nullptr;
@@ -151,6 +178,11 @@ TEST_P(QualityLookGlTest, TheStoryLevelLooksAsAtHigh) {
     const int stored = GetParam();
     test::keepGraphicsDriverLoaded();
     useSingleBuffer();
+    // A level's new objects animate once in their first frame, by that frame's time: on the
+    // wall clock the frame after a load would span the load, and the greenhouse lamp's colour
+    // (which cycles) would stand where a busy machine's load time put it. Each frame is one
+    // frame step of the game's time instead, so every picture finds it in the same place.
+    useSteadyFrames();
     writeSettings([stored] {
         setSettingString("Graphics_Driver", "OpenGL");
         setSettingBool("Graphics_Vsync", false);
@@ -203,6 +235,8 @@ TEST_P(QualityLookGlTest, TheStoryLevelLooksAsAtHigh) {
     expectLikeHigh(started, high, "as started");
     if (stored == 2)
         expectLikeHigh(chosen, high, "as chosen in the options");
+    if (HasFailure())
+        keepPicturesAside();
 }
 
 // Stored 1 is the Direct3D 9 shader-model-2 choice, which OpenGL draws as High; 2 is Basic.

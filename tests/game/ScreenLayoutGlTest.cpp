@@ -505,8 +505,10 @@ namespace {
 
 using ShedObjectiveGlTest = GameFixture;
 
-// The Potting Shed's first objective, once completed, reads once: no second copy of it,
-// nothing else drawn over it (the picture of it in the pause menu was looked at by hand).
+// The Potting Shed's first objective, once completed, reads once: its grey title over its
+// black shadow (2 pixels down and right, as every title of the panel has it, so that the grey
+// reads on a bright floor), no other copy of it, nothing else drawn over it (the picture of it
+// in the pause menu was looked at by hand).
 TEST_F(ShedObjectiveGlTest, TheObjectiveReadsOnce) {
     test::keepGraphicsDriverLoaded();
     useSingleBuffer();
@@ -557,11 +559,13 @@ TEST_F(ShedObjectiveGlTest, TheObjectiveReadsOnce) {
         if (text.text == "Water the seedlings")
             objective.push_back(text);
     // By then the seedlings are watered: the completed objective is grey and struck
-    // through, without the open look's shadow.
+    // through, over its shadow.
     std::string seen;
     for (const DrawnText& text : texts)
         seen += " \"" + text.text + "\"";
-    EXPECT_EQ(objective.size(), 1u) << "the title alone, no second copy; drawn:" << seen;
+    ASSERT_EQ(objective.size(), 2u) << "the title and its shadow, no other copy; drawn:" << seen;
+    EXPECT_EQ(objective[1].ink.UpperLeftCorner - objective[0].ink.UpperLeftCorner, core::position2di(-2, -2))
+        << "the shadow (drawn first) lies 2 pixels down and right of the title";
     for (const DrawnText& text : texts)
         for (const DrawnText& other : objective) {
             if (text.text != other.text) {

@@ -213,6 +213,31 @@ TEST_F(MenuTest, RemapRowAsksForABindingOnlyWhenItMay) {
     EXPECT_EQ(asked.buttons.size(), 1u);
 }
 
+// The leader line runs from the name to the add button only where it has room: a name that
+// leaves a stub, or runs past the line's end, has none (no line into the button).
+TEST_F(MenuTest, ARemapRowsLeaderLineShowsOnlyWhereItFits) {
+    struct Case {
+        const wchar_t* name;
+        bool shown;
+    };
+    for (const Case& c : {Case{L"Grab Object", true}, Case{L"Left Foot Move Forward", false},
+                          Case{L"Right Foot Move Forward and Back", false}}) {
+        auto* row = new GUIRemapButton(7, c.name, getCachedFont(fontPath, 22), environment, root(),
+                                       core::recti(0, 0, 285, 34));
+        row->drop();
+        const core::recti line = row->getLeaderLine()->getRelativePosition();
+        const s32 room = 216 - row->getCaptionText()->getTextWidth();
+        SCOPED_TRACE(room);
+        EXPECT_EQ(row->getLeaderLine()->isVisible(), c.shown);
+        EXPECT_EQ(room >= 8, c.shown) << "the case's name leaves the room it is meant to";
+        EXPECT_LE(line.UpperLeftCorner.X, 216) << "the line never runs back from the add button";
+        if (c.shown) {
+            EXPECT_EQ(line.LowerRightCorner.X, 216);
+        }
+        row->remove();
+    }
+}
+
 // A binding row offers its add button while it has no input, and its input and delete
 // button once bound. It acts only once it has settled for more than its settle frames, its
 // heading offering more bindings from the frame it settles; accept on the focused row starts

@@ -305,6 +305,32 @@ TEST_F(OptionRowTest, TheBarShowsTheShareOfARangeAboveZero) {
     EXPECT_EQ(row->getMeter()->getRelativePosition().getWidth(), guiUnits(80) / 2);
 }
 
+// The value's text keeps u(6) clear of the meter's frame for every value of the range: the
+// meter stands u(35) left of the value's end, further for a range whose widest value needs it.
+TEST_F(OptionRowTest, TheValueTextKeepsClearOfTheMetersFrame) {
+    useLanguages();
+    struct Case {
+        s32 min, max;
+        bool widened;
+    };
+    for (const Case& c : {Case{0, 50, false}, Case{0, 100, true}, Case{-10, 50, true}}) {
+        SCOPED_TRACE(std::to_string(c.min) + ".." + std::to_string(c.max));
+        GUIOptionMeter* row = makeMeter();
+        row->setRange(c.min, c.max);
+        s32 gap = 0;
+        for (const s32 value : {c.min, c.max - 1, c.max}) {
+            row->setValue(value);
+            const core::recti text = row->getValueText()->getRelativePosition();
+            const s32 meterRight = row->getMeterOutline()->getRelativePosition().LowerRightCorner.X;
+            ASSERT_GT(row->getValueText()->getTextWidth(), 0) << "measured in the game's font";
+            EXPECT_GE(text.LowerRightCorner.X - row->getValueText()->getTextWidth() - meterRight, guiUnits(6)) << value;
+            gap = text.LowerRightCorner.X - meterRight;
+        }
+        EXPECT_EQ(gap > guiUnits(35), c.widened);
+        row->remove();
+    }
+}
+
 TEST_F(OptionRowTest, ARangeChangeKeepsTheValueUntilItsNextChange) {
     GUIOptionMeter* row = makeMeter();
     row->setValue(80);

@@ -143,34 +143,52 @@ TEST_F(OverlayDrawGlTest, TheTrailingFillShowsWhatADropDrained) {
     hud->remove();
 }
 
-TEST_F(OverlayDrawGlTest, TheLoadingBarFillsTheMaskShapeUpToTheProgress) {
+// The loading bar in the mask's shape up to the progress; it fades with its cover (a cover
+// half faded in or out shows a fill half as bright, not a white bar over the fading picture).
+TEST_F(OverlayDrawGlTest, TheLoadingBarFillsTheMaskShapeUpToTheProgressAndFadesWithItsCover) {
     LoadingOverlay& overlay = levelManager->loadingOverlay;
     overlay.mode = LoadingOverlay::FadeToBlack;
-    overlay.fadeValue = 1.0f;
-    overlay.progress = 0.0f;
-    video::IImage* without = drawFrame(nullptr, [&] { ScreenManager::drawLoadingOverlay(overlay); });
-    overlay.progress = 0.5f;
-    video::IImage* with = drawFrame("shot-loading-bar.png", [&] { ScreenManager::drawLoadingOverlay(overlay); });
-    ASSERT_NE(without, nullptr);
-    ASSERT_NE(with, nullptr);
-    EXPECT_FLOAT_EQ(currentMeterValue, 0.5f);
-    // The pixels the bar's fill brightened: where they lie and how tall the bar is.
-    s32 left = 1280, right = -1, top = 720, bottom = -1;
-    for (u32 y = 0; y < 720; ++y)
-        for (u32 x = 0; x < 1280; ++x)
-            if (with->getPixel(x, y).getLuminance() > without->getPixel(x, y).getLuminance() + 60) {
-                left = std::min(left, s32(x));
-                right = std::max(right, s32(x));
-                top = std::min(top, s32(y));
-                bottom = std::max(bottom, s32(y));
+    int fullBrightening = 0;
+    for (const f32 fade : {1.0f, 0.5f}) {
+        SCOPED_TRACE(fade);
+        overlay.fadeValue = fade;
+        overlay.progress = 0.0f;
+        video::IImage* without = drawFrame(nullptr, [&] { ScreenManager::drawLoadingOverlay(overlay); });
+        overlay.progress = 0.5f;
+        video::IImage* with = drawFrame(fade == 1.0f ? "shot-loading-bar.png" : "shot-loading-bar-half.png",
+                                        [&] { ScreenManager::drawLoadingOverlay(overlay); });
+        ASSERT_NE(without, nullptr);
+        ASSERT_NE(with, nullptr);
+        EXPECT_FLOAT_EQ(currentMeterValue, 0.5f);
+        EXPECT_NEAR(currentMeterAlpha, fade, 1.0f / 255.0f);
+        // The pixels the bar's fill brightened: where they lie, how tall the bar is, and by
+        // how much at most.
+        s32 left = 1280, right = -1, top = 720, bottom = -1;
+        int brightening = 0;
+        for (u32 y = 0; y < 720; ++y)
+            for (u32 x = 0; x < 1280; ++x) {
+                const int more = static_cast<int>(with->getPixel(x, y).getLuminance()) -
+                                 static_cast<int>(without->getPixel(x, y).getLuminance());
+                brightening = std::max(brightening, more);
+                if (more > 30 * fade) {
+                    left = std::min(left, s32(x));
+                    right = std::max(right, s32(x));
+                    top = std::min(top, s32(y));
+                    bottom = std::max(bottom, s32(y));
+                }
             }
-    ASSERT_GE(right, left) << "no fill drawn";
-    EXPECT_GE(left, 384);
-    EXPECT_NEAR(right, 640, 8) << "half of the bar, which runs from 30% to 70% of the width";
-    EXPECT_GE(bottom - top + 1, 14) << "the mask's bar, not a thin strip";
-    EXPECT_GT(top, 600);
-    without->drop();
-    with->drop();
+        without->drop();
+        with->drop();
+        ASSERT_GE(right, left) << "no fill drawn";
+        EXPECT_GE(left, 384);
+        EXPECT_NEAR(right, 640, 8) << "half of the bar, which runs from 30% to 70% of the width";
+        EXPECT_GE(bottom - top + 1, 14) << "the mask's bar, not a thin strip";
+        EXPECT_GT(top, 600);
+        if (fade == 1.0f)
+            fullBrightening = brightening;
+        else
+            EXPECT_NEAR(brightening, fullBrightening * fade, fullBrightening * 0.15) << "the fill fades with the cover";
+    }
 }
 
 // Before the loading bar shows, the loading picture fills the screen at its own proportions:

@@ -97,10 +97,16 @@ TEST_F(DialogScreenTest, AnswersArriveAfterTheFadeOut) {
         EXPECT_TRUE(log.answers.empty());
         EXPECT_EQ(dialog->getFadeState(), GUIScreen::FadingOut);
         EXPECT_FALSE(second->isEnabled());
+        // The answer stays lit as the dialog leaves, from the draw right after the choice on
+        // (its bar gone for that frame left white text on the bare panel).
+        GUIMenuItem* chosen = c.expected < 0 ? nullptr
+                                             : static_cast<GUIMenuItem*>(dialog->getItems()[static_cast<std::size_t>(c.expected)]);
+        if (chosen) {
+            EXPECT_EQ(chosen->getHighlight()->getState(), ButtonState::Focused) << "at the choice";
+        }
         runFrames(1);
-        if (c.expected >= 0) {
-            GUIMenuItem* chosen = static_cast<GUIMenuItem*>(dialog->getItems()[static_cast<std::size_t>(c.expected)]);
-            EXPECT_EQ(chosen->getHighlight()->getState(), ButtonState::Focused) << "the answer stays lit as the dialog leaves";
+        if (chosen) {
+            EXPECT_EQ(chosen->getHighlight()->getState(), ButtonState::Focused) << "a frame on";
         }
         runFrames();
         ASSERT_EQ(log.answers.size(), 1u);

@@ -546,12 +546,17 @@ TEST_F(OptionsScreenTest, LeavingAfterAResolutionChangeRestartsFromTheMainMenu) 
 }
 
 TEST_F(OptionsScreenTest, FromThePauseMenuARestartWaitsBehindANotice) {
+    useLanguages();
     changeResolutionAndLeave(false);
     EXPECT_FALSE(RestartRequested);
     ASSERT_FALSE(screenManager->getScreenStack().empty());
     auto* notice = dynamic_cast<GUIDialogScreen*>(screenManager->getScreenStack().front());
     ASSERT_NE(notice, nullptr);
     EXPECT_EQ(notice->getTitleText()->getOwnText(), getLanguageText(407)) << "the restart notice";
+    // Nothing restarts from here: the notice says the change waits for the next start.
+    const std::wstring said = getLanguageText(407).c_str();
+    EXPECT_NE(said.find(L"next time the game starts"), std::wstring::npos) << "the change takes effect later";
+    EXPECT_EQ(said.find(L"restarts"), std::wstring::npos);
     EXPECT_FALSE(notice->getKeepTimerRunning()) << "the paused game stays held";
     EXPECT_TRUE(notice->isPanelOnRight());
     ASSERT_EQ(notice->getItems().size(), 1u);

@@ -332,12 +332,37 @@ TEST_F(PauseScreenTest, CommandsQueueTheirLevelEvents) {
             EXPECT_TRUE(pause->isVisible());
             pause->onResume(nullptr);
             runFrames();
-        } else if (std::string(c.name) == "quit") {
-            // The return to the main menu hides it; here it is the test's.
+        } else {
+            // Leaving the level: the game stays dimmed, with the menu's panel away, and the
+            // queue runs (the pause holds it no longer) until the cleared menus hide it under
+            // the cover; here the clearing is the test's.
+            EXPECT_TRUE(pause->isVisible());
+            EXPECT_TRUE(pause->isLeavingLevel());
+            EXPECT_EQ(pause->getDimAmount(), 1.0f);
+            EXPECT_FALSE(screenManager->isGamePaused());
+            EXPECT_GE(pause->getRelativePosition().UpperLeftCorner.X, pause->getPanelWidth()) << "the panel is away";
             screenManager->closeAllScreens();
+            EXPECT_EQ(pause->getDimAmount(), 0.0f);
         }
         EXPECT_FALSE(pause->isVisible());
     }
+}
+
+// Under a question the menu's panel goes away (the question's panel takes its place), and it
+// comes back when the question is cancelled: it does not show between the two.
+TEST_F(PauseScreenTest, ThePanelStandsAwayWhileAQuestionStandsOverIt) {
+    pressPause();
+    runFrames();
+    const s32 shownAt = pause->getRelativePosition().UpperLeftCorner.X;
+    EXPECT_LE(shownAt, 0);
+    pause->openRestartFromCheckpointDialog(nullptr);
+    runFrames();
+    EXPECT_GE(pause->getRelativePosition().UpperLeftCorner.X, pause->getPanelWidth());
+    answer(2);
+    EXPECT_TRUE(screenManager->getScreenStack().empty());
+    EXPECT_FALSE(pause->isLeavingLevel());
+    EXPECT_EQ(pause->getRelativePosition().UpperLeftCorner.X, shownAt);
+    EXPECT_EQ(pause->getDimAmount(), 1.0f);
 }
 
 TEST_F(PauseScreenTest, ResumeDuringATransitionKeepsTheStack) {

@@ -183,8 +183,10 @@ void GUIObjectiveCenter::setRowCompletedLook(int index, s32 iconFrame) {
         return;
     Row& row = rowAt(index);
     row.title->setVisible(true);
-    // Grey and struck through, without the open look's shadow.
-    row.shadow->setVisible(false);
+    // Grey and struck through, over the open look's black shadow: grey alone is lost on a
+    // bright floor.
+    row.shadow->setVisible(true);
+    row.shadow->setOverrideColor(video::SColor(objectiveShadowColour));
     row.icon->setVisible(true);
     row.openMarker->setVisible(false);
     setIconFrame(row, iconFrame);

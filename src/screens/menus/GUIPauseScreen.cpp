@@ -4,6 +4,7 @@
 #include "core/Log.h"
 #include "core/ProgramQueries.h"
 #include "core/SoundManager.h"
+#include "core/Stopwatch.h"
 #include "gui/GUIImage.h"
 #include "gui/GUIMenuItem.h"
 #include "gui/GuiCommon.h"
@@ -22,6 +23,7 @@
 #include <IVideoDriver.h>
 #include <IrrlichtDevice.h>
 
+#include <algorithm>
 #include <cmath>
 
 using namespace irr;
@@ -148,6 +150,8 @@ void GUIPauseScreen::setVisible(bool visible) {
         if (IsVisible)
             return;
         IsVisible = true;
+        LeavingLevel = false;
+        PanelTuck = 0.0f;
         startFadeIn(pauseFadeSeconds);
         updatePanelSlide();
         setItemsEnabled(true);
@@ -166,6 +170,8 @@ void GUIPauseScreen::setVisible(bool visible) {
 }
 
 f32 GUIPauseScreen::getDimAmount() const {
+    if (LeavingLevel && IsVisible)
+        return 1.0f;
     switch (FadeState) {
     case FadingIn:
         return FadeInTween.value;
@@ -181,8 +187,22 @@ f32 GUIPauseScreen::getDimAmount() const {
     }
 }
 
+void GUIPauseScreen::updatePanelTuck() {
+    // Out while a screen stands over the open menu (its panel takes the same place) and once
+    // the level is being left; back in over the time of a fade. A hidden menu stands in place.
+    if (!IsVisible) {
+        PanelTuck = 0.0f;
+        return;
+    }
+    const bool covered = screenManager && !screenManager->getScreenStack().empty();
+    const f32 target = covered || LeavingLevel ? 1.0f : 0.0f;
+    const f32 step = (frameStopwatch ? frameStopwatch->delta() : 0.0f) / pauseFadeSeconds;
+    PanelTuck = target > PanelTuck ? std::min(target, PanelTuck + step) : std::max(target, PanelTuck - step);
+}
+
 void GUIPauseScreen::OnPostRender(u32 timeMs) {
     GUIOptionsList::OnPostRender(timeMs);
+    updatePanelTuck();
     updatePanelSlide();
     if (!DimImage)
         return;
@@ -203,8 +223,11 @@ void GUIPauseScreen::onResume(GUIButton*) { leaveWith("Resume"); }
 
 void GUIPauseScreen::leaveWith(const char* command) {
     setItemsEnabled(false);
-    startFadeOut(pauseFadeSeconds);
     PendingCommand = command;
+    // A restart or a quit comes from a question, over which the panel has already gone: the
+    // command runs at once, and the cover of its transition comes over the dimmed game.
+    LeavingLevel = PendingCommand != "Resume";
+    startFadeOut(LeavingLevel ? 0.0f : pauseFadeSeconds);
 }
 
 void GUIPauseScreen::onFadeInDone() {
@@ -272,7 +295,9 @@ void GUIPauseScreen::closeStack() {
 
 void GUIPauseScreen::onFadeOutDone() {
     const core::stringc command = PendingCommand;
-    if (command == "Resume" || command == "RestartFromCheckpoint" || command == "RestartFromBeginning")
+    // Resume hides the menu; a restart or a quit leaves it (and its dim) to the clearing of
+    // the menus under the cover.
+    if (command == "Resume")
         IsVisible = false;
     // Leaving the level from here: what the pause held back (a level end queued just before
     // it) gives way.
@@ -282,7 +307,6 @@ void GUIPauseScreen::onFadeOutDone() {
         pauseAllSounds(false);
         closeStack();
     } else if (command == "RestartFromCheckpoint") {
-        closeStack();
         queuePauseTransition(true, 3.0f);
         if (levelManager) {
             levelManager->queueRestartFromCheckpoint();
@@ -292,7 +316,6 @@ void GUIPauseScreen::onFadeOutDone() {
     } else if (command == "RestartFromBeginning") {
         if (!(levelManager && levelManager->isStoryRun()))
             clearFreeplaySave();
-        closeStack();
         queuePauseTransition(true, 3.0f);
         if (levelManager) {
             levelManager->queueClearCheckpoint();

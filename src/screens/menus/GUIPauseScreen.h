@@ -10,7 +10,10 @@ class GUIImage;
 // hidden, and shown or hidden by the pause toggle. While open it dims the game, pauses the
 // sounds and publishes how far the dimming has got (the HUD and the objective panel follow
 // it). Its commands (resume, restart from the checkpoint or the beginning, quit) run when
-// its fade-out ends, and act only by queueing level events.
+// its fade-out ends, and act only by queueing level events. Its panel stands tucked away
+// while a screen is stacked over it (a question, the options) and slides back when that has
+// gone; a restart or a quit leaves it tucked away and the game dimmed until the cover of the
+// queued transition has come and the menus are cleared beneath it.
 class GUIPauseScreen : public GUIOptionsList {
 public:
     static constexpr const char* dimTexturePath = "Content/Screens/Objects/PauseColor.png";
@@ -28,8 +31,10 @@ public:
     void buildItems() override;
     void onBack(GUIButton* element) override;
 
-    // How far the dimming has got, 0..1.
+    // How far the dimming has got, 0..1 (1 throughout a restart or a quit).
     irr::f32 getDimAmount() const;
+    // A restart or a quit has been chosen: the game stays dimmed until the menus are cleared.
+    bool isLeavingLevel() const { return LeavingLevel; }
 
     void onResume(GUIButton* row);
     void openRestartFromCheckpointDialog(GUIButton* row);
@@ -46,7 +51,9 @@ private:
     void leaveWith(const char* command);
     void openDialog(irr::s32 title, std::initializer_list<irr::s32> answers, void (GUIPauseScreen::*action)(irr::s32&));
     void closeStack();
+    void updatePanelTuck();
 
     irr::gui::IGUIElement* ObjectivePanel;
     GUIImage* DimImage = nullptr;
+    bool LeavingLevel = false;
 };
