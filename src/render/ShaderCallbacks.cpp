@@ -3,6 +3,7 @@
 #include "render/EffectHandler.h"
 #include "render/LightManager.h"
 #include "render/ShaderManager.h"
+#include "render/ShadingNormals.h"
 #include "render/ShadowCascades.h"
 #include "render/TextureLayers.h"
 #include "render/WaterObject.h"
@@ -325,8 +326,13 @@ void PhongShaderCallback::sendSwitches(video::IMaterialRendererServices* service
     setLights(services, lightRecords);
     sendPixelFloat(services, "mLightingEnabled", currentMaterial && currentMaterial->Lighting ? 1.0f : 0.0f);
     const bool shadows = drawReceivesShadows(drawnObject, objectState);
-    if (shaderManager && shaderManager->graphicsQuality == 0)
+    if (shaderManager && shaderManager->graphicsQuality == 0) {
         sendPixelFloat(services, "mShadowsEnabled", shadows ? 1.0f : 0.0f);
+        if (shadows) {
+            sendPixelFloat(services, "mSmoothNormals", followsShadingNormals(drawnNode) ? 1.0f : 0.0f);
+            sendVertexFloat(services, "mTwoSided", currentMaterial && !currentMaterial->BackfaceCulling ? 1.0f : 0.0f);
+        }
+    }
 }
 
 void PhongShaderCallback::sendJointTransforms(video::IMaterialRendererServices* services) {
@@ -413,11 +419,11 @@ void PhongShaderCallback::sendMatrices(video::IMaterialRendererServices* service
     }
     if (level <= 2)
         return;
+    // The cascades take world positions: the vertex stage moves each off its surface along
+    // the world normal first.
     const char* names[3] = {"mWorldViewProj2", "mShadowWorldViewProj2", "mShadowWorldViewProj3"};
-    for (int k = 0; k < 3; ++k) {
-        const core::matrix4 m = instanced ? constants.cascadeViewProj[k] : constants.cascadeViewProj[k] * world;
-        sendVertex(services, names[k], m.pointer(), 16);
-    }
+    for (int k = 0; k < 3; ++k)
+        sendVertex(services, names[k], constants.cascadeViewProj[k].pointer(), 16);
     f32 split[3] = {0, 0, 0};
     if (effectHandler && effectHandler->shadowCascades) {
         const std::vector<f32>& s = effectHandler->shadowCascades->splitDistances;

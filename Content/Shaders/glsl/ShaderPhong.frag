@@ -26,6 +26,7 @@ struct MaterialInfo {
 uniform MaterialInfo cinfo;
 uniform float mLightingEnabled;
 uniform float mShadowsEnabled;
+uniform float mSmoothNormals; // 1: the shading normals follow the surface (facingShadowLight)
 uniform vec3 mSplitDistance; // far ends of cascades 0, 1, 2 (-1: no such cascade)
 uniform float mMAPRES;       // 1 / shadow map resolution
 uniform vec4 mHighlightColor;
@@ -82,16 +83,24 @@ vec3 lightShare(int i, vec3 normal, vec3 l, float amount)
 #ifndef NO_SHADOWS
 varying vec3 towardsShadowLight; // from the vertex stage
 
-// How squarely the surface faces the shadow light: the cosine between the side of its
-// triangle the camera sees and the direction towards the light. The triangle's own plane,
-// not the shading normal: shading normals may be smoothed or scaled.
-float facingShadowLight(vec3 worldAcross, vec3 worldDown)
+// How squarely the surface faces the shadow light: the cosine between the side of the
+// surface the camera sees and the direction towards the light. Where the shading normals
+// follow the surface (mSmoothNormals) the shading normal's, so that on a curved surface the
+// shadow's edge turns with the shading instead of stepping from facet to facet; elsewhere
+// (normals averaged over a box's corners, or bent by an uneven scale) the triangle's plane.
+float facingShadowLight(vec3 normal, vec3 worldAcross, vec3 worldDown)
 {
+    float lightSize = dot(towardsShadowLight, towardsShadowLight);
+    if (lightSize <= 0.0)
+        return 1.0;
+    vec3 towards = towardsShadowLight * inversesqrt(lightSize);
+    if (mSmoothNormals > 0.5)
+        return dot(normal, towards);
     vec3 face = cross(worldAcross, worldDown);
     if (dot(face, cinfo.mCameraPosition - worldPosition) < 0.0)
         face = -face;
-    float sizes = dot(face, face) * dot(towardsShadowLight, towardsShadowLight);
-    return sizes > 0.0 ? dot(face, towardsShadowLight) * inversesqrt(sizes) : 1.0;
+    float faceSize = dot(face, face);
+    return faceSize > 0.0 ? dot(face, towards) * inversesqrt(faceSize) : 1.0;
 }
 
 // The depth the map holds at texel `index` of a cascade (`first`: the cascade's first column
@@ -147,7 +156,7 @@ float cascadeLight(vec3 coords, float cascade, vec3 across, vec3 down)
 
 // The cascade is chosen by the pixel's view depth against the split distances, and only its
 // map is read (a software rasterizer runs every branch, so one lookup is what it pays).
-float shadowLight()
+float shadowLight(vec3 normal)
 {
 #ifdef NO_SHADOWS
     return 1.0;
@@ -186,7 +195,7 @@ float shadowLight()
         return 1.0;
     // A surface turned edge-on to the light or away from it gets no light from it: the
     // shadow closes there instead of in stripes along the map's texels.
-    return lit * smoothstep(0.0, 0.1, facingShadowLight(worldAcross, worldDown));
+    return lit * smoothstep(0.0, 0.1, facingShadowLight(normal, worldAcross, worldDown));
 #endif
 }
 
@@ -201,7 +210,7 @@ void main()
     if (mLightingEnabled > 0.5) {
         lit = cinfo.mAmbientLightColor.rgb;
         // The sun (the first directional light) is the one the shadow maps are drawn for.
-        float sun = shadowLight();
+        float sun = shadowLight(normal);
         // Without a directional light the shadow darkens the ambient term alone.
         if (iLightDirNum == 0)
             lit *= mix(0.6, 1.0, sun);
