@@ -3,7 +3,7 @@
 #include "render/EffectHandler.h"
 #include "render/LightManager.h"
 #include "render/ShaderManager.h"
-#include "render/ShadingNormals.h"
+#include "render/MeshShape.h"
 #include "render/ShadowCascades.h"
 #include "render/TextureLayers.h"
 #include "render/WaterObject.h"
@@ -169,6 +169,19 @@ u32 chosenLightCount(u32& perObject) {
 
 } // namespace
 
+void shaderSplitDistances(f32 out[3]) {
+    out[0] = out[1] = out[2] = 0.0f;
+    if (!effectHandler || !effectHandler->shadowCascades)
+        return;
+    const std::vector<f32>& s = effectHandler->shadowCascades->splitDistances;
+    auto at = [&](std::size_t i) { return i < s.size() ? s[i] : (s.empty() ? 0.0f : s.back()); };
+    out[0] = at(1) * 1.5f;
+    out[1] = at(2) * 1.5f;
+    out[2] = at(3);
+    if (effectHandler->shadowDistanceMode == 1)
+        out[1] = out[2] = -1.0f;
+}
+
 void updateShadowConstants() {
     if (!gameDevice)
         return;
@@ -227,16 +240,33 @@ void PhongShaderCallback::setLights(video::IMaterialRendererServices* services, 
 
 // --- specialised Phong programs -----------------------------------------------------------------
 
-u32 phongNodePixelFeatures(scene::ISceneNode* node) {
+namespace {
+// The physics object behind a drawn node (null for none) and what the shaders read of it.
+scene::ISceneNode* shadedObjectOf(scene::ISceneNode* node, ShadedObjectState& state) {
     scene::ISceneNode* object = nullptr;
     scene::ISceneNode* meshNode = nullptr;
     isAnimatedMeshOwnerType(node, object, meshNode);
-    ShadedObjectState state;
+    state = ShadedObjectState{};
     if (object && !readShadedObjectState(object, state))
         state = ShadedObjectState{};
+    return object;
+}
+} // namespace
+
+bool phongNodeReceivesShadows(scene::ISceneNode* node) {
+    ShadedObjectState state;
+    scene::ISceneNode* object = shadedObjectOf(node, state);
+    return drawReceivesShadows(object, state);
+}
+
+u32 phongNodePixelFeatures(scene::ISceneNode* node) {
+    ShadedObjectState state;
+    scene::ISceneNode* object = shadedObjectOf(node, state);
     u32 features = 0;
     if (!drawReceivesShadows(object, state))
         features |= phongPixelFeature::noShadows;
+    else if (effectHandler->shadowDistanceMode == 1)
+        features |= phongPixelFeature::oneCascade; // the second and third split are -1
     if (!drawHasRim(object, state))
         features |= phongPixelFeature::noRim;
     // The fog is sent at quality 0 only; elsewhere the general program keeps what it had.
@@ -258,10 +288,12 @@ u32 phongMaterialPixelFeatures(const video::SMaterial& material) {
 }
 
 std::string phongPixelFeatureDefines(u32 features) {
-    static const char* const lines[5] = {"#define NO_SHADOWS \n", "#define NO_FOG \n", "#define NO_RIM \n",
-                                         "#define NO_SPECULAR \n", "#define POINT_LIGHTS_ONLY \n"};
+    static const char* const lines[7] = {"#define NO_SHADOWS \n",       "#define NO_FOG \n",
+                                         "#define NO_RIM \n",           "#define NO_SPECULAR \n",
+                                         "#define POINT_LIGHTS_ONLY \n", "#define NO_SHADOW_LOOKUP \n",
+                                         "#define ONE_CASCADE \n"};
     std::string defines;
-    for (u32 bit = 0; bit < 5; ++bit)
+    for (u32 bit = 0; bit < 7; ++bit)
         if (features & (1u << bit))
             defines += lines[bit];
     return defines;
@@ -424,18 +456,8 @@ void PhongShaderCallback::sendMatrices(video::IMaterialRendererServices* service
     const char* names[3] = {"mWorldViewProj2", "mShadowWorldViewProj2", "mShadowWorldViewProj3"};
     for (int k = 0; k < 3; ++k)
         sendVertex(services, names[k], constants.cascadeViewProj[k].pointer(), 16);
-    f32 split[3] = {0, 0, 0};
-    if (effectHandler && effectHandler->shadowCascades) {
-        const std::vector<f32>& s = effectHandler->shadowCascades->splitDistances;
-        auto at = [&](std::size_t i) { return i < s.size() ? s[i] : (s.empty() ? 0.0f : s.back()); };
-        split[0] = at(1) * 1.5f;
-        split[1] = at(2) * 1.5f;
-        split[2] = at(3);
-        if (effectHandler->shadowDistanceMode == 1) {
-            split[1] = -1.0f;
-            split[2] = -1.0f;
-        }
-    }
+    f32 split[3];
+    shaderSplitDistances(split);
     sendPixel(services, "mSplitDistance", split, 3);
     if (effectHandler && !effectHandler->shadowLights.empty())
         sendVertex(services, "sun.mSunPosition", &effectHandler->shadowLights[0].position.X, 3);

@@ -372,7 +372,8 @@ class SpecialisedPhongGlTest : public ShadingGlTest, public ::testing::WithParam
 
 // A lit scene (boxes lit by point lights alone, by a spot and a point light, by a directional
 // light; one shiny box) looks the same to the pixel on the programs specialised per draw as on
-// the general ones.
+// the general ones, with shadows too: the floor then drawn in pieces, reading the maps only
+// where the boxes' shadows reach.
 TEST_P(SpecialisedPhongGlTest, SpecialisedProgramsDrawWhatTheGeneralOnesDraw) {
     const SpecialisedCase param = GetParam();
     setSettingInt("Graphics_ShadowDistance", 1);
@@ -419,6 +420,8 @@ TEST_P(SpecialisedPhongGlTest, SpecialisedProgramsDrawWhatTheGeneralOnesDraw) {
     ASSERT_NE(specialised, nullptr);
     // Point lights alone, point and spot, directional; the shiny box: several programs.
     EXPECT_GE(shaderManager->specializedProgramCount(), 3u);
+    // With shadows the floor reads the maps only in the pieces the boxes' shadows reach.
+    EXPECT_EQ(shaderManager->drawsInPieces > 0, param.shadows);
     // Another frame draws with the programs already made: none is compiled again.
     const u32 renderers = driver()->getMaterialRendererCount();
     drawFrame();

@@ -11,7 +11,7 @@
 #include "render/ShaderCallbacks.h"
 #include "render/ShaderManager.h"
 #include "render/ShadowCascades.h"
-#include "render/ShadingNormals.h"
+#include "render/MeshShape.h"
 #include "render/TextureLayers.h"
 
 #include "core/GameSettings.h"

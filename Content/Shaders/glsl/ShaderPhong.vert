@@ -40,17 +40,20 @@ uniform mat4 mShadowWorldViewProj2; // cascade 1
 uniform mat4 mShadowWorldViewProj3; // cascade 2
 uniform float mMAPRES;              // 1 / shadow map resolution
 uniform float mTwoSided;            // 1: the material is drawn from both sides
-// The position in each cascade's map (x, y -1..1, depth): worked out here once a vertex, so
-// that the pixel stage only picks one (the maps are orthographic: no division).
-varying vec3 cascadePosition0;
-varying vec3 cascadePosition1;
-varying vec3 cascadePosition2;
 // Towards the shadow light, in world space (not of unit length): the direction along which
 // the cascade matrix keeps a point's map coordinates (the cross product of its first two
 // rows), turned to where the depth falls. One value a draw.
 varying vec3 towardsShadowLight;
+// The position in each cascade's map (x, y -1..1, depth): worked out here once a vertex, so
+// that the pixel stage only picks one (the maps are orthographic: no division). ONE_CASCADE:
+// the second and third are not used.
+varying vec3 cascadePosition0;
+#ifndef ONE_CASCADE
+varying vec3 cascadePosition1;
+varying vec3 cascadePosition2;
+#endif
 
-// The point a cascade's map is read at: 1.5 of that cascade's texels off the surface along
+// The point a cascade's map is read at: 2.5 of that cascade's texels off the surface along
 // its normal. Where a curved surface turns from the light, its flat facets would otherwise
 // shadow each other, in steps along the facets.
 vec3 cascadePoint(mat4 cascade, vec3 world, vec3 normal)
@@ -112,8 +115,10 @@ void main()
     // light, the one that can show lit.
     vec3 offNormal = mTwoSided > 0.5 && dot(worldNormal, towardsShadowLight) < 0.0 ? -worldNormal : worldNormal;
     cascadePosition0 = cascadePoint(mWorldViewProj2, worldPosition, offNormal);
+#ifndef ONE_CASCADE
     cascadePosition1 = cascadePoint(mShadowWorldViewProj2, worldPosition, offNormal);
     cascadePosition2 = cascadePoint(mShadowWorldViewProj3, worldPosition, offNormal);
+#endif
 #endif
 #ifdef USE_REFLECTION
     reflectionPosition = mReflectionView * position;
