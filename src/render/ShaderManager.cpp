@@ -412,14 +412,24 @@ u32 ShaderManager::shadowLookupFeatures(scene::ISceneNode* node) {
 void ShaderManager::drawRemainingPieces(scene::ISceneNode* node) {
     if (!node || node != piecesNode)
         return;
-    // The first piece is what the scene manager has just drawn.
+    // The first piece is what the scene manager has just drawn. The pieces of its kind come
+    // next and the others after them: the program changes once.
     const u32 features = nodeFeatures & ~phongPixelFeature::noShadowLookup;
-    for (std::size_t i = 1; i < pieces.size(); ++i) {
-        const ShadowReceivers::Piece& piece = pieces[i];
-        unswapNodeMaterials(node);
-        swapNodeMaterials(node, features | (piece.readsMaps ? 0u : phongPixelFeature::noShadowLookup));
-        platform::setScissorBox(piece.x0, piece.y0, piece.x1 - piece.x0, piece.y1 - piece.y0);
-        node->render();
+    const bool firstReads = pieces.front().readsMaps;
+    for (const bool readsMaps : {firstReads, !firstReads}) {
+        bool programSet = readsMaps == firstReads;
+        for (std::size_t i = 1; i < pieces.size(); ++i) {
+            const ShadowReceivers::Piece& piece = pieces[i];
+            if (piece.readsMaps != readsMaps)
+                continue;
+            if (!programSet) {
+                unswapNodeMaterials(node);
+                swapNodeMaterials(node, features | (readsMaps ? 0u : phongPixelFeature::noShadowLookup));
+                programSet = true;
+            }
+            platform::setScissorBox(piece.x0, piece.y0, piece.x1 - piece.x0, piece.y1 - piece.y0);
+            node->render();
+        }
     }
     ++drawsInPieces;
     endPieces();
