@@ -5,6 +5,7 @@
 #include "render/RenderServices.h"
 #include "render/ShaderCallbacks.h"
 #include "render/ShadowReceivers.h"
+#include "render/TextureLayers.h"
 
 #include "core/GameSettings.h"
 #include "core/Globals.h"
@@ -454,7 +455,13 @@ void ShaderManager::swapNodeMaterials(scene::ISceneNode* node, u32 nodePixelFeat
         if (specialized <= 0)
             continue;
         material.MaterialType = static_cast<video::E_MATERIAL_TYPE>(specialized);
-        swappedMaterials.push_back(SwappedMaterial{node, i, general, specialized});
+        // A program that reads no map draws without the atlas bound.
+        video::ITexture* atlas = nullptr;
+        if (features & (phongPixelFeature::noShadows | phongPixelFeature::noShadowLookup)) {
+            atlas = material.getTexture(textureLayer::shadowAtlas);
+            material.setTexture(textureLayer::shadowAtlas, nullptr);
+        }
+        swappedMaterials.push_back(SwappedMaterial{node, i, general, specialized, atlas});
     }
 }
 
@@ -471,6 +478,8 @@ void ShaderManager::unswapNodeMaterials(scene::ISceneNode* node) {
             // Whatever the draw set on purpose stays.
             if (material.MaterialType == swapped.specialized)
                 material.MaterialType = static_cast<video::E_MATERIAL_TYPE>(swapped.general);
+            if (swapped.atlas && !material.getTexture(textureLayer::shadowAtlas))
+                material.setTexture(textureLayer::shadowAtlas, swapped.atlas);
         });
 }
 

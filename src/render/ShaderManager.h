@@ -151,6 +151,7 @@ private:
         irr::u32 index;
         irr::s32 general;
         irr::s32 specialized;
+        irr::video::ITexture* atlas; // taken off for a program that reads no shadow map
     };
     std::vector<SwappedMaterial> swappedMaterials;
     // The node being drawn in pieces (null: none), its pieces and its pixel features.

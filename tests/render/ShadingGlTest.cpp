@@ -15,6 +15,7 @@
 #include "render/ShaderManager.h"
 #include "render/ShadowCascades.h"
 #include "render/ShadowMapCache.h"
+#include "render/TextureLayers.h"
 
 #include "core/GameSettings.h"
 #include "core/Globals.h"
@@ -442,14 +443,24 @@ TEST_P(SpecialisedPhongGlTest, SpecialisedProgramsDrawWhatTheGeneralOnesDraw) {
     for (scene::IMeshSceneNode* box : boxes)
         EXPECT_EQ(box->getMaterial(0).MaterialType, generalType);
     // A draw inside a draw (an image pass) ends first and leaves the outer node's program.
+    // Without shadows the draw has no atlas bound, and gets it back after.
+    video::ITexture* atlas = boxes[1]->getMaterial(0).getTexture(textureLayer::shadowAtlas);
+    if (!atlas) {
+        atlas = driver()->addTexture(core::dimension2du(4, 4), "atlas-stand-in");
+        boxes[1]->getMaterial(0).setTexture(textureLayer::shadowAtlas, atlas);
+    }
     shaderManager->specializeNodeMaterials(boxes[1]);
     shaderManager->specializeNodeMaterials(boxes[2]);
     EXPECT_NE(boxes[1]->getMaterial(0).MaterialType, generalType);
+    if (!param.shadows) {
+        EXPECT_EQ(boxes[1]->getMaterial(0).getTexture(textureLayer::shadowAtlas), nullptr);
+    }
     shaderManager->restoreNodeMaterials(boxes[2]);
     EXPECT_EQ(boxes[2]->getMaterial(0).MaterialType, generalType);
     EXPECT_NE(boxes[1]->getMaterial(0).MaterialType, generalType);
     shaderManager->restoreNodeMaterials(boxes[1]);
     EXPECT_EQ(boxes[1]->getMaterial(0).MaterialType, generalType);
+    EXPECT_EQ(boxes[1]->getMaterial(0).getTexture(textureLayer::shadowAtlas), atlas);
 }
 
 INSTANTIATE_TEST_SUITE_P(Switches, SpecialisedPhongGlTest,
