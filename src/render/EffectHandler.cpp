@@ -6,6 +6,7 @@
 #include "render/ShaderPreprocessor.h"
 #include "render/ShadowCascades.h"
 #include "render/ShadowMapCache.h"
+#include "render/ShadowReceivers.h"
 
 #include "core/GameSettings.h"
 #include "core/Globals.h"
@@ -52,6 +53,7 @@ EffectHandler::EffectHandler(IrrlichtDevice* engineDevice, const core::dimension
     : device(engineDevice), driver(engineDevice->getVideoDriver()), driverType(driver->getDriverType()),
       shadowDistance(baseShadowDistance) {
     shadowCache = std::make_unique<ShadowMapCache>();
+    shadowReceivers = std::make_unique<ShadowReceivers>();
     const core::dimension2du driverScreen = driver->getScreenSize();
     renderSize = screenRTTSize.getArea() != 0 ? screenRTTSize : driverScreen;
     screenSize = driverScreen;
@@ -335,6 +337,7 @@ void EffectHandler::setPlayerViewport(s32 count, s32 index) {
 void EffectHandler::resetLevelState() {
     shadowCamera = nullptr;
     shadowCache->forget();
+    shadowReceivers->forget();
     shadowNodes.clear();
     renderCallbacks.clear();
 }

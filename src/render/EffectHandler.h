@@ -1,6 +1,8 @@
 #pragma once
 
 #include "render/EffectShaderCallbacks.h"
+#include "render/ShadowMapCache.h"
+#include "render/ShadowReceivers.h"
 
 #include "core/Delegate.h"
 
@@ -12,7 +14,6 @@
 
 class ShaderPreprocessor;
 class ShadowCascades;
-class ShadowMapCache;
 class CharacterTextureSource;
 
 // An object with a pre-render and a post-render step around one post effect's draw.
@@ -135,6 +136,11 @@ public:
     // kept between passes: a cascade is drawn again only where a caster in it changed, or
     // whole when its light view moved; casters outside a cascade are not drawn into it.
     void updateShadowCascades();
+    // The steps the pass's light matrices move in: the focus in world units, a crop's bounds
+    // in its light box (-1..1), its depth range in world units.
+    static constexpr irr::f32 shadowFocusStep = 5.0f;
+    static constexpr irr::f32 shadowCropStep = 0.125f;
+    static constexpr irr::f32 shadowDepthStep = 8.0f;
     // Draws one entry of the shadow-node list with the depth material its materials need.
     void renderShadowCaster(irr::u32 entry, irr::scene::ICameraSceneNode* lightCamera, bool skipNonStatic);
     // Whether an entry of the shadow-node list is drawn into the maps at all: it casts (mode 1
@@ -268,6 +274,9 @@ public:
     irr::scene::ICameraSceneNode* shadowCamera = nullptr;
     std::unique_ptr<ShadowCascades> shadowCascades;
     std::unique_ptr<ShadowMapCache> shadowCache; // what the atlas holds between passes
+    std::unique_ptr<ShadowReceivers> shadowReceivers; // where the last pass's casters can shadow
+    std::vector<ShadowReceivers::Cascade> receiverCascades; // scratch of the shadow pass
+    std::vector<ShadowMapCache::Area> regionParts[ShadowCascades::maxSplits]; // scratch of the shadow pass
     irr::f32 maxDepth = 1.0f;       // the current shadow light's depth range
     irr::f32 depthFarValue = 0.0f;  // the camera far value of the last depth pass
     std::vector<irr::s32> savedMaterialTypes;

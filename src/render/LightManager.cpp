@@ -139,6 +139,7 @@ void LightManager::OnNodePreRender(scene::ISceneNode* node) {
 
 void LightManager::OnNodePostRender(scene::ISceneNode* node) {
     if (shaderManager) {
+        shaderManager->drawRemainingPieces(node);
         shaderManager->restoreNodeMaterials(node);
         shaderManager->restoreFixedFunctionMaterials(node);
     }

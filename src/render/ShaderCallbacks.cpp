@@ -3,6 +3,7 @@
 #include "render/EffectHandler.h"
 #include "render/LightManager.h"
 #include "render/ShaderManager.h"
+#include "render/MeshShape.h"
 #include "render/ShadowCascades.h"
 #include "render/TextureLayers.h"
 #include "render/WaterObject.h"
@@ -168,6 +169,19 @@ u32 chosenLightCount(u32& perObject) {
 
 } // namespace
 
+void shaderSplitDistances(f32 out[3]) {
+    out[0] = out[1] = out[2] = 0.0f;
+    if (!effectHandler || !effectHandler->shadowCascades)
+        return;
+    const std::vector<f32>& s = effectHandler->shadowCascades->splitDistances;
+    auto at = [&](std::size_t i) { return i < s.size() ? s[i] : (s.empty() ? 0.0f : s.back()); };
+    out[0] = at(1) * 1.5f;
+    out[1] = at(2) * 1.5f;
+    out[2] = at(3);
+    if (effectHandler->shadowDistanceMode == 1)
+        out[1] = out[2] = -1.0f;
+}
+
 void updateShadowConstants() {
     if (!gameDevice)
         return;
@@ -226,16 +240,33 @@ void PhongShaderCallback::setLights(video::IMaterialRendererServices* services, 
 
 // --- specialised Phong programs -----------------------------------------------------------------
 
-u32 phongNodePixelFeatures(scene::ISceneNode* node) {
+namespace {
+// The physics object behind a drawn node (null for none) and what the shaders read of it.
+scene::ISceneNode* shadedObjectOf(scene::ISceneNode* node, ShadedObjectState& state) {
     scene::ISceneNode* object = nullptr;
     scene::ISceneNode* meshNode = nullptr;
     isAnimatedMeshOwnerType(node, object, meshNode);
-    ShadedObjectState state;
+    state = ShadedObjectState{};
     if (object && !readShadedObjectState(object, state))
         state = ShadedObjectState{};
+    return object;
+}
+} // namespace
+
+bool phongNodeReceivesShadows(scene::ISceneNode* node) {
+    ShadedObjectState state;
+    scene::ISceneNode* object = shadedObjectOf(node, state);
+    return drawReceivesShadows(object, state);
+}
+
+u32 phongNodePixelFeatures(scene::ISceneNode* node) {
+    ShadedObjectState state;
+    scene::ISceneNode* object = shadedObjectOf(node, state);
     u32 features = 0;
     if (!drawReceivesShadows(object, state))
         features |= phongPixelFeature::noShadows;
+    else if (effectHandler->shadowDistanceMode == 1)
+        features |= phongPixelFeature::oneCascade; // the second and third split are -1
     if (!drawHasRim(object, state))
         features |= phongPixelFeature::noRim;
     // The fog is sent at quality 0 only; elsewhere the general program keeps what it had.
@@ -257,10 +288,12 @@ u32 phongMaterialPixelFeatures(const video::SMaterial& material) {
 }
 
 std::string phongPixelFeatureDefines(u32 features) {
-    static const char* const lines[5] = {"#define NO_SHADOWS \n", "#define NO_FOG \n", "#define NO_RIM \n",
-                                         "#define NO_SPECULAR \n", "#define POINT_LIGHTS_ONLY \n"};
+    static const char* const lines[7] = {"#define NO_SHADOWS \n",       "#define NO_FOG \n",
+                                         "#define NO_RIM \n",           "#define NO_SPECULAR \n",
+                                         "#define POINT_LIGHTS_ONLY \n", "#define NO_SHADOW_LOOKUP \n",
+                                         "#define ONE_CASCADE \n"};
     std::string defines;
-    for (u32 bit = 0; bit < 5; ++bit)
+    for (u32 bit = 0; bit < 7; ++bit)
         if (features & (1u << bit))
             defines += lines[bit];
     return defines;
@@ -325,8 +358,13 @@ void PhongShaderCallback::sendSwitches(video::IMaterialRendererServices* service
     setLights(services, lightRecords);
     sendPixelFloat(services, "mLightingEnabled", currentMaterial && currentMaterial->Lighting ? 1.0f : 0.0f);
     const bool shadows = drawReceivesShadows(drawnObject, objectState);
-    if (shaderManager && shaderManager->graphicsQuality == 0)
+    if (shaderManager && shaderManager->graphicsQuality == 0) {
         sendPixelFloat(services, "mShadowsEnabled", shadows ? 1.0f : 0.0f);
+        if (shadows) {
+            sendPixelFloat(services, "mSmoothNormals", followsShadingNormals(drawnNode) ? 1.0f : 0.0f);
+            sendVertexFloat(services, "mTwoSided", currentMaterial && !currentMaterial->BackfaceCulling ? 1.0f : 0.0f);
+        }
+    }
 }
 
 void PhongShaderCallback::sendJointTransforms(video::IMaterialRendererServices* services) {
@@ -413,23 +451,13 @@ void PhongShaderCallback::sendMatrices(video::IMaterialRendererServices* service
     }
     if (level <= 2)
         return;
+    // The cascades take world positions: the vertex stage moves each off its surface along
+    // the world normal first.
     const char* names[3] = {"mWorldViewProj2", "mShadowWorldViewProj2", "mShadowWorldViewProj3"};
-    for (int k = 0; k < 3; ++k) {
-        const core::matrix4 m = instanced ? constants.cascadeViewProj[k] : constants.cascadeViewProj[k] * world;
-        sendVertex(services, names[k], m.pointer(), 16);
-    }
-    f32 split[3] = {0, 0, 0};
-    if (effectHandler && effectHandler->shadowCascades) {
-        const std::vector<f32>& s = effectHandler->shadowCascades->splitDistances;
-        auto at = [&](std::size_t i) { return i < s.size() ? s[i] : (s.empty() ? 0.0f : s.back()); };
-        split[0] = at(1) * 1.5f;
-        split[1] = at(2) * 1.5f;
-        split[2] = at(3);
-        if (effectHandler->shadowDistanceMode == 1) {
-            split[1] = -1.0f;
-            split[2] = -1.0f;
-        }
-    }
+    for (int k = 0; k < 3; ++k)
+        sendVertex(services, names[k], constants.cascadeViewProj[k].pointer(), 16);
+    f32 split[3];
+    shaderSplitDistances(split);
     sendPixel(services, "mSplitDistance", split, 3);
     if (effectHandler && !effectHandler->shadowLights.empty())
         sendVertex(services, "sun.mSunPosition", &effectHandler->shadowLights[0].position.X, 3);

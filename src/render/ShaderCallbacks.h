@@ -27,6 +27,9 @@ struct ShadowConstants {
 ShadowConstants& shadowConstants();
 // Run by the scene pass after the camera set its transforms, before the scene is drawn.
 void updateShadowConstants();
+// The view depths at which the Phong pixel stage leaves cascades 0, 1 and 2 ("mSplitDistance";
+// -1: no such cascade, 0 each without a cascade record).
+void shaderSplitDistances(irr::f32 out[3]);
 
 // Four floats r, g, b, a, each channel / 255.
 void colorToFloat4(irr::video::SColor colour, irr::f32 out[4]);
@@ -52,11 +55,16 @@ constexpr irr::u32 noFog = 0x02;
 constexpr irr::u32 noRim = 0x04;
 constexpr irr::u32 noSpecular = 0x08;
 constexpr irr::u32 pointLightsOnly = 0x10; // every light sent for the draw is a point light
-constexpr irr::u32 all = 0x1F;
+constexpr irr::u32 noShadowLookup = 0x20;  // no caster's shadow reaches the draw's pixels
+constexpr irr::u32 oneCascade = 0x40;      // the shadows have one cascade
+constexpr irr::u32 all = 0x7F;
 } // namespace phongPixelFeature
 // The bits that hold for every material of `node` drawn now: its shadow and rim switches, the
-// scene's fog and the lights the light manager chose for it (run after that choice).
+// number of cascades, the scene's fog and the lights the light manager chose for it (run after
+// that choice). Where the shadows reach the node is the shader manager's to add.
 irr::u32 phongNodePixelFeatures(irr::scene::ISceneNode* node);
+// Whether a Phong draw of the node takes shadows now (the switches, and its object's).
+bool phongNodeReceivesShadows(irr::scene::ISceneNode* node);
 // noSpecular when the material's specular intensity is 0.
 irr::u32 phongMaterialPixelFeatures(const irr::video::SMaterial& material);
 // The "#define" lines of a feature key, in bit order.

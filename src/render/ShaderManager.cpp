@@ -5,11 +5,14 @@
 #include "render/RenderServices.h"
 #include "render/ShaderCallbacks.h"
 #include "render/TextureMipMaps.h"
+#include "render/ShadowReceivers.h"
+#include "render/TextureLayers.h"
 
 #include "core/GameSettings.h"
 #include "core/Globals.h"
 #include "core/Log.h"
 #include "core/ProcessGuards.h"
+#include "platform/GraphicsScissor.h"
 #include "platform/TextureFiltering.h"
 
 #include <algorithm>
@@ -393,34 +396,125 @@ void ShaderManager::specializeNodeMaterials(scene::ISceneNode* node) {
     if (!node || !specializeDraws || graphicsQuality != 0 || !areShadersEnabled() || variantFlagsOfMaterial.empty())
         return;
     const u32 materials = node->getMaterialCount();
-    u32 nodeFeatures = 0;
-    bool nodeFeaturesRead = false;
+    bool phong = false;
+    for (u32 i = 0; i < materials && !phong; ++i)
+        phong = variantFlagsOfMaterial.count(node->getMaterial(i).MaterialType) != 0;
+    if (!phong)
+        return;
+    u32 features = phongNodePixelFeatures(node);
+    if (!(features & phongPixelFeature::noShadows))
+        features |= shadowLookupFeatures(node);
+    nodeFeatures = features;
+    swapNodeMaterials(node, features);
+}
+
+u32 ShaderManager::shadowLookupFeatures(scene::ISceneNode* node) {
+    if (!effectHandler || !effectHandler->shadowReceivers || piecesNode)
+        return 0;
+    video::IVideoDriver* driver = device->getVideoDriver();
+    const core::matrix4 viewProjection =
+        driver->getTransform(video::ETS_PROJECTION) * driver->getTransform(video::ETS_VIEW);
+    s32 viewport[4] = {0, 0, 0, 0};
+    // Pieces are drawn within the driver's scissor box: OpenGL only, and only nodes that draw
+    // their own mesh and nothing else.
+    const scene::ESCENE_NODE_TYPE type = node->getType();
+    const bool cuttable = (type == scene::ESNT_MESH || type == scene::ESNT_ANIMATED_MESH ||
+                           type == scene::ESNT_CUBE || type == scene::ESNT_SPHERE) &&
+                          platform::currentViewport(viewport);
+    if (!cuttable) {
+        // The whole target stands in for the viewport: its pieces are not drawn.
+        const core::dimension2du size = driver->getCurrentRenderTargetSize();
+        viewport[2] = static_cast<s32>(size.Width);
+        viewport[3] = static_cast<s32>(size.Height);
+    }
+    switch (effectHandler->shadowReceivers->reach(node, viewProjection, viewport, pieces)) {
+    case ShadowReceivers::Reach::unshadowed:
+        return phongPixelFeature::noShadows;
+    case ShadowReceivers::Reach::facingOnly:
+        return phongPixelFeature::noShadowLookup;
+    case ShadowReceivers::Reach::everywhere:
+        return 0;
+    case ShadowReceivers::Reach::inPieces:
+        break;
+    }
+    if (!cuttable || pieces.empty())
+        return 0;
+    piecesNode = node;
+    const ShadowReceivers::Piece& first = pieces.front();
+    platform::setScissorBox(first.x0, first.y0, first.x1 - first.x0, first.y1 - first.y0);
+    return first.readsMaps ? 0u : phongPixelFeature::noShadowLookup;
+}
+
+void ShaderManager::drawRemainingPieces(scene::ISceneNode* node) {
+    if (!node || node != piecesNode)
+        return;
+    // The first piece is what the scene manager has just drawn. The pieces of its kind come
+    // next and the others after them: the program changes once.
+    const u32 features = nodeFeatures & ~phongPixelFeature::noShadowLookup;
+    const bool firstReads = pieces.front().readsMaps;
+    for (const bool readsMaps : {firstReads, !firstReads}) {
+        bool programSet = readsMaps == firstReads;
+        for (std::size_t i = 1; i < pieces.size(); ++i) {
+            const ShadowReceivers::Piece& piece = pieces[i];
+            if (piece.readsMaps != readsMaps)
+                continue;
+            if (!programSet) {
+                unswapNodeMaterials(node);
+                swapNodeMaterials(node, features | (readsMaps ? 0u : phongPixelFeature::noShadowLookup));
+                programSet = true;
+            }
+            platform::setScissorBox(piece.x0, piece.y0, piece.x1 - piece.x0, piece.y1 - piece.y0);
+            node->render();
+        }
+    }
+    ++drawsInPieces;
+    endPieces();
+}
+
+void ShaderManager::endPieces() {
+    platform::clearScissorBox();
+    piecesNode = nullptr;
+}
+
+void ShaderManager::swapNodeMaterials(scene::ISceneNode* node, u32 nodePixelFeatures) {
+    const u32 materials = node->getMaterialCount();
     for (u32 i = 0; i < materials; ++i) {
         video::SMaterial& material = node->getMaterial(i);
         const s32 general = material.MaterialType;
         if (variantFlagsOfMaterial.find(general) == variantFlagsOfMaterial.end())
             continue;
-        if (!nodeFeaturesRead) {
-            nodeFeatures = phongNodePixelFeatures(node);
-            nodeFeaturesRead = true;
-        }
-        const u32 features = nodeFeatures | phongMaterialPixelFeatures(material);
+        const u32 features = nodePixelFeatures | phongMaterialPixelFeatures(material);
         if (!features)
             continue;
         const s32 specialized = specializedMaterial(general, features);
         if (specialized <= 0)
             continue;
         material.MaterialType = static_cast<video::E_MATERIAL_TYPE>(specialized);
-        swappedMaterials.push_back(SwappedMaterial{node, i, general, specialized});
+        // A program that reads no map draws without the atlas bound.
+        video::ITexture* atlas = nullptr;
+        if (features & (phongPixelFeature::noShadows | phongPixelFeature::noShadowLookup)) {
+            atlas = material.getTexture(textureLayer::shadowAtlas);
+            material.setTexture(textureLayer::shadowAtlas, nullptr);
+        }
+        swappedMaterials.push_back(SwappedMaterial{node, i, general, specialized, atlas});
     }
 }
 
 void ShaderManager::restoreNodeMaterials(scene::ISceneNode* node) {
+    unswapNodeMaterials(node);
+    // A node whose pieces were not drawn leaves the target whole all the same.
+    if (node && node == piecesNode)
+        endPieces();
+}
+
+void ShaderManager::unswapNodeMaterials(scene::ISceneNode* node) {
     takeBackSwaps(
         node, swappedMaterials, [](video::SMaterial& material, const SwappedMaterial& swapped) {
             // Whatever the draw set on purpose stays.
             if (material.MaterialType == swapped.specialized)
                 material.MaterialType = static_cast<video::E_MATERIAL_TYPE>(swapped.general);
+            if (swapped.atlas && !material.getTexture(textureLayer::shadowAtlas))
+                material.setTexture(textureLayer::shadowAtlas, swapped.atlas);
         });
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "render/ShadowReceivers.h"
+
 #include <irrlicht.h>
 
 #include <map>
@@ -47,6 +49,8 @@ public:
     void init();
     // Both compile a variant of the family that waits (see rebuildShaders) when asked for it.
     irr::s32 getMaterialType(irr::s32 flags);
+    // Whether the material type is one of the general Phong variants.
+    bool isPhongMaterial(irr::s32 type) const { return variantFlagsOfMaterial.count(type) != 0; }
     // The variant map's value, 0 when the key is absent.
     irr::s32 findVariantMaterial(irr::s32 flags);
     // The Phong variant `material` specialised for the pixel features (phongPixelFeature bits),
@@ -55,7 +59,12 @@ public:
     irr::s32 specializedMaterial(irr::s32 material, irr::u32 features);
     // Around a node's draw (the light manager's hooks): its Phong materials take the program
     // specialised for what is off in this draw, and get their own back afterwards.
+    // A node that receives shadows reads the shadow maps only where a caster's shadow can
+    // reach it (EffectHandler::shadowReceivers): nowhere, everywhere, or in pieces of the
+    // target, the first drawn by the scene manager within the driver's scissor box and the
+    // others by drawRemainingPieces after it.
     void specializeNodeMaterials(irr::scene::ISceneNode* node);
+    void drawRemainingPieces(irr::scene::ISceneNode* node);
     void restoreNodeMaterials(irr::scene::ISceneNode* node);
     // Around a node's draw without shaders (the same hooks): a mesh's lit fixed-function
     // materials take the diffuse colour times the vertex colour, which is what the Phong
@@ -64,6 +73,8 @@ public:
     void restoreFixedFunctionMaterials(irr::scene::ISceneNode* node);
     // Off: every draw runs the general variants.
     bool specializeDraws = true;
+    // Nodes drawn in pieces so far.
+    std::size_t drawsInPieces = 0;
     // How many specialised programs compiled so far.
     std::size_t specializedProgramCount() const;
     bool areShadersEnabled() const { return shaderLevel >= 2 && graphicsQuality != 2; }
@@ -125,6 +136,12 @@ public:
     bool usePrecompiledShaders = true;
 
 private:
+    // The shadow switch of a node's draw: noShadowLookup where no shadow reaches it, and the
+    // first piece's when it is drawn in pieces.
+    irr::u32 shadowLookupFeatures(irr::scene::ISceneNode* node);
+    void swapNodeMaterials(irr::scene::ISceneNode* node, irr::u32 nodePixelFeatures);
+    void unswapNodeMaterials(irr::scene::ISceneNode* node);
+    void endPieces();
     irr::s32 compilePhongVariant(irr::s32 flags, const std::string& extraDefines, const std::string& vertexSource,
                                  const std::string& pixelSource, irr::video::IGPUProgrammingServices* gpu);
     void forgetSpecializedMaterials();
@@ -146,8 +163,13 @@ private:
         irr::u32 index;
         irr::s32 general;
         irr::s32 specialized;
+        irr::video::ITexture* atlas; // taken off for a program that reads no shadow map
     };
     std::vector<SwappedMaterial> swappedMaterials;
+    // The node being drawn in pieces (null: none), its pieces and its pixel features.
+    irr::scene::ISceneNode* piecesNode = nullptr;
+    std::vector<ShadowReceivers::Piece> pieces;
+    irr::u32 nodeFeatures = 0;
     // Colours tinted for a draw: the material's own, and what the draw was given.
     struct TintedMaterial {
         irr::scene::ISceneNode* node;

@@ -2,11 +2,13 @@
 // camera, one depth map per cascade drawn into the shadow atlas, and each caster's draw.
 #include "render/ShadowCascades.h"
 #include "render/ShadowMapCache.h"
+#include "render/ShadowReceivers.h"
 
 #include "render/EffectHandler.h"
 #include "render/HardwareSkinning.h"
 #include "render/LightManager.h"
 #include "render/DrawnObjects.h"
+#include "render/ShaderCallbacks.h"
 #include "render/ShaderManager.h"
 #include "render/TextureLayers.h"
 
@@ -103,7 +105,7 @@ void ShadowCascades::computeSliceCorners(scene::ICameraSceneNode* viewer, s32 in
         corner += (corner - centre) * (scale - 1.0f);
 }
 
-bool ShadowCascades::computeCropMatrices(s32 index) {
+bool ShadowCascades::computeCropMatrices(s32 index, f32 boundStep, f32 depthStep) {
     currentIndex = core::clamp(index, 0, maxSplits - 1);
     const s32 k = currentIndex;
     scene::ICameraSceneNode* light = lightCamera;
@@ -126,11 +128,19 @@ bool ShadowCascades::computeCropMatrices(s32 index) {
         maxY = core::max_(maxY, y);
         maxZ = core::max_(maxZ, out[2]);
     }
+    if (boundStep > 0.0f) {
+        minX = std::floor(minX / boundStep) * boundStep;
+        minY = std::floor(minY / boundStep) * boundStep;
+        maxX = std::ceil(maxX / boundStep) * boundStep;
+        maxY = std::ceil(maxY / boundStep) * boundStep;
+    }
     minX = core::clamp(minX, -1.0f, 1.0f);
     maxX = core::clamp(maxX, -1.0f, 1.0f);
     minY = core::clamp(minY, -1.0f, 1.0f);
     maxY = core::clamp(maxY, -1.0f, 1.0f);
-    const f32 zf = lightNear + maxZ + 1.5f;
+    f32 zf = lightNear + maxZ + 1.5f;
+    if (depthStep > 0.0f)
+        zf = std::ceil(zf / depthStep) * depthStep;
     lightProjections[k] = orthoProjection(size, light->getNearValue(), light->getFarValue());
     lightViews[k] = light->getViewMatrix();
     // All corners beyond one side of the light's box: the crop would be unbounded, so the
@@ -259,6 +269,12 @@ void EffectHandler::updateShadowCascades() {
         const core::vector3df direction = distance > 0.0f ? toTarget / distance : core::vector3df(0, 0, 0);
         focus = eye + direction * core::min_(distance, 100.0f);
     }
+    // The light follows the focus in whole steps, and each cascade's crop widens to whole
+    // steps: a viewer that moves a little leaves the maps as they are (only moving casters
+    // are drawn again), where following it exactly drew every caster again every frame.
+    focus.X = std::round(focus.X / shadowFocusStep) * shadowFocusStep;
+    focus.Y = std::round(focus.Y / shadowFocusStep) * shadowFocusStep;
+    focus.Z = std::round(focus.Z / shadowFocusStep) * shadowFocusStep;
     core::vector3df towardsLight = lightDirection;
     towardsLight.normalize();
     shadowCamera->setPosition(focus + towardsLight * 200.0f);
@@ -275,6 +291,7 @@ void EffectHandler::updateShadowCascades() {
         // Nothing to draw, and no target to clear (nothing reads one): a menu over a level
         // without casters costs no pass here.
         shadowCache->forget();
+        shadowReceivers->forget();
         scene->setActiveCamera(viewer);
         return;
     }
@@ -296,27 +313,58 @@ void EffectHandler::updateShadowCascades() {
     shadowCache->beginPass(setup, shadowNodes);
     const u32 casterCount = drawCasters ? static_cast<u32>(shadowNodes.size()) : 0;
 
+    // Where the casters can shadow, and which of them shadow anything at all (the others are
+    // not drawn into the maps). A map is read up to 5 of its texels beside a point (2.5 off the
+    // surface, then the taps around it); a cascade's texels are at most those of the light's
+    // whole box.
+    static const std::vector<ShadowNode> noCasters;
+    const f32 texel = firstLight.resolution ? shadowDistance / static_cast<f32>(firstLight.resolution) : 0.0f;
+    shadowReceivers->setCasters(drawCasters ? shadowNodes : noCasters, scene->getRootSceneNode(), -towardsLight,
+                                5.0f * texel, focus, shadowDistance * 0.5f);
+
     // What each cascade must draw again: its matrices first, then the casters' footprints.
     ShadowMapCache::Area regions[ShadowCascades::maxSplits];
     bool everyCascadeWhole = true;
     const s32 splits = cascades.splitCount;
     for (s32 k = 0; k < splits; ++k) {
         cascades.computeSliceCorners(viewer, k, 1.1f);
-        cascades.computeCropMatrices(k);
+        cascades.computeCropMatrices(k, shadowCropStep, shadowDepthStep);
         const bool skipNonStatic = shadowDistanceMode == 2 && k > 1;
         shadowCasterDrawn.assign(casterCount, false);
         for (u32 entry = 0; entry < casterCount; ++entry) {
             bool instanced = false;
-            shadowCasterDrawn[entry] = castsIntoMap(entry, skipNonStatic, instanced);
+            shadowCasterDrawn[entry] =
+                castsIntoMap(entry, skipNonStatic, instanced) && shadowReceivers->castsOntoAnything(entry);
         }
-        regions[k] = shadowCache->beginCascade(k, cascades.lightProjections[k], cascades.lightViews[k],
-                                               shadowCasterDrawn);
+        const ShadowMapCache::Area bounds = shadowCache->beginCascade(k, cascades.lightProjections[k],
+                                                                      cascades.lightViews[k], shadowCasterDrawn);
+        regionParts[k] = shadowCache->dirtyAreas(k);
+        f32 share = 0.0f;
+        for (const ShadowMapCache::Area& part : regionParts[k])
+            share += part.share();
+        regions[k] = bounds;
         // Drawing most of a cascade costs as much as drawing all of it, and keeps its pixels
         // those of a whole draw.
-        if (!keepMaps || regions[k].share() > 0.5f)
+        if (!keepMaps || share > 0.5f) {
             regions[k] = ShadowMapCache::Area::whole();
+            regionParts[k].assign(1, regions[k]);
+        }
         everyCascadeWhole = everyCascadeWhole && regions[k].isWhole();
     }
+    // The cascades as the receivers' pixel stage reads them (by view depth).
+    f32 depths[3];
+    shaderSplitDistances(depths);
+    receiverCascades.clear();
+    f32 from = 0.0f;
+    for (s32 k = 0; k < 3 && k < cascades.splitCount && depths[k] > 0.0f; ++k) {
+        ShadowReceivers::Cascade cascade;
+        cascade.viewProjection = cascades.lightProjections[k] * cascades.lightViews[k];
+        cascade.nearDepth = from;
+        cascade.farDepth = depths[k];
+        receiverCascades.push_back(cascade);
+        from = depths[k];
+    }
+    shadowReceivers->setCascades(receiverCascades);
 
     bool targetSelected = false;
     for (s32 k = 0; k < splits; ++k) {
@@ -340,8 +388,7 @@ void EffectHandler::updateShadowCascades() {
             light.projectionMatrix = projection;
             video::ITexture* target = light.resolution ? getShadowAtlasTexture(light.resolution) : nullptr;
             shadowMaps[k] = target;
-            const ShadowMapCache::Area& region = regions[k];
-            if (region.empty())
+            if (regions[k].empty())
                 continue;
             // The cascades share one atlas, cascade k in its third. A pass that draws every
             // cascade whole clears the atlas once; else each region is cleared by itself.
@@ -349,21 +396,23 @@ void EffectHandler::updateShadowCascades() {
             if (!targetSelected || clearWhole || !target)
                 driver->setRenderTarget(target, clearWhole, clearWhole, video::SColor(255, 255, 255, 255));
             targetSelected = true;
-            core::matrix4 regionProjection = projection;
-            if (target) {
-                driver->setViewPort(shadowRegionViewport(region, light.resolution, k, regionProjection));
-                if (!everyCascadeWhole)
-                    clearShadowViewport();
+            for (const ShadowMapCache::Area& region : regionParts[k]) {
+                core::matrix4 regionProjection = projection;
+                if (target) {
+                    driver->setViewPort(shadowRegionViewport(region, light.resolution, k, regionProjection));
+                    if (!everyCascadeWhole)
+                        clearShadowViewport();
+                }
+                // The light camera takes the cascade's box, so that casters are culled against
+                // it; the driver draws the region.
+                shadowCamera->setProjectionMatrix(projection, true);
+                shadowCamera->render();
+                driver->setTransform(video::ETS_VIEW, view);
+                driver->setTransform(video::ETS_PROJECTION, regionProjection);
+                for (u32 entry = 0; entry < casterCount; ++entry)
+                    if (shadowCache->footprint(entry, k).overlaps(region))
+                        renderShadowCaster(entry, shadowCamera, shadowDistanceMode == 2 && k > 1);
             }
-            // The light camera takes the cascade's box, so that casters are culled against it;
-            // the driver draws the region.
-            shadowCamera->setProjectionMatrix(projection, true);
-            shadowCamera->render();
-            driver->setTransform(video::ETS_VIEW, view);
-            driver->setTransform(video::ETS_PROJECTION, regionProjection);
-            for (u32 entry = 0; entry < casterCount; ++entry)
-                if (shadowCache->footprint(entry, k).overlaps(region))
-                    renderShadowCaster(entry, shadowCamera, shadowDistanceMode == 2 && k > 1);
         }
     }
     shadowCache->endPass();

@@ -23,8 +23,10 @@ public:
     void computeSliceCorners(irr::scene::ICameraSceneNode* viewer, irr::s32 index, irr::f32 scale);
     // The light view and the cropped light projection of slice `index` from the current
     // corners. False when the crop is empty (every corner beyond one side of the light's box):
-    // the slice then keeps the uncropped projection.
-    bool computeCropMatrices(irr::s32 index);
+    // the slice then keeps the uncropped projection. With steps the crop's bounds widen to
+    // whole steps of the light's box (`boundStep`, of its -1..1) and its depth range to whole
+    // `depthStep`s: a viewer that moves a little then leaves the matrices as they were.
+    bool computeCropMatrices(irr::s32 index, irr::f32 boundStep = 0.0f, irr::f32 depthStep = 0.0f);
 
     irr::scene::ICameraSceneNode* lightCamera;
     irr::s32 splitCount;

@@ -147,7 +147,14 @@ ShadowMapCache::Area ShadowMapCache::beginCascade(s32 k, const core::matrix4& pr
     cascadeValid[k] = true;
 
     const core::matrix4 viewProjection = projection * view;
-    Area dirty = fresh ? Area::whole() : Area();
+    std::vector<Area>& parts = dirty[k];
+    parts.clear();
+    if (fresh)
+        parts.push_back(Area::whole());
+    auto add = [&parts](const Area& area) {
+        if (!area.empty())
+            parts.push_back(area);
+    };
     for (std::size_t i = 0; i < casters.size(); ++i) {
         Caster& caster = casters[i];
         if (!caster.node)
@@ -157,20 +164,58 @@ ShadowMapCache::Area ShadowMapCache::beginCascade(s32 k, const core::matrix4& pr
         if (fresh)
             continue;
         if (caster.previous < 0) {
-            dirty.add(caster.footprint[k]);
+            add(caster.footprint[k]);
             continue;
         }
         const Caster& old = previousCasters[static_cast<std::size_t>(caster.previous)];
         if (old.signature != caster.signature || !(old.footprint[k] == caster.footprint[k])) {
-            dirty.add(old.footprint[k]);
-            dirty.add(caster.footprint[k]);
+            add(old.footprint[k]);
+            add(caster.footprint[k]);
         }
     }
     if (!fresh)
         for (const Caster& old : previousCasters)
             if (!old.seen)
-                dirty.add(old.footprint[k]);
-    return dirty;
+                add(old.footprint[k]);
+    // Overlapping parts become one; then, while there are too many, the two whose merge adds
+    // the least.
+    auto merge = [&parts](std::size_t i, std::size_t j) {
+        parts[i].add(parts[j]);
+        parts.erase(parts.begin() + static_cast<std::ptrdiff_t>(j));
+    };
+    for (bool merged = true; merged;) {
+        merged = false;
+        for (std::size_t i = 0; i < parts.size() && !merged; ++i)
+            for (std::size_t j = i + 1; j < parts.size() && !merged; ++j)
+                if (parts[i].overlaps(parts[j])) {
+                    merge(i, j);
+                    merged = true;
+                }
+    }
+    while (parts.size() > maxDirtyAreas) {
+        std::size_t bestI = 0, bestJ = 1;
+        f32 least = 3.4e38f;
+        for (std::size_t i = 0; i < parts.size(); ++i)
+            for (std::size_t j = i + 1; j < parts.size(); ++j) {
+                Area both = parts[i];
+                both.add(parts[j]);
+                const f32 added = both.share() - parts[i].share() - parts[j].share();
+                if (added < least) {
+                    least = added;
+                    bestI = i;
+                    bestJ = j;
+                }
+            }
+        merge(bestI, bestJ);
+    }
+    Area bounds;
+    for (const Area& part : parts)
+        bounds.add(part);
+    return bounds;
+}
+
+const std::vector<ShadowMapCache::Area>& ShadowMapCache::dirtyAreas(s32 k) const {
+    return dirty[core::clamp(k, 0, ShadowCascades::maxSplits - 1)];
 }
 
 void ShadowMapCache::endPass() {
@@ -234,19 +279,13 @@ u64 ShadowMapCache::signatureOf(scene::ISceneNode* node) {
 }
 
 ShadowMapCache::Area ShadowMapCache::footprintOf(scene::ISceneNode* node, const core::matrix4& viewProjection) {
-    instanceScratch.clear();
-    const bool instanced = shadowCasterOwner(node) && readInstanceTransforms(node, instanceScratch) &&
-                           instanceScratch.size() > 1;
-    if (!instanced)
-        instanceScratch.assign(1, node->getAbsoluteTransformation());
+    drawnPlacements(node, instanceScratch);
     const core::aabbox3df box = drawnLocalBox(node);
     core::vector3df edges[8];
     box.getEdges(edges);
     f32 minX = 3.4e38f, minY = 3.4e38f, minZ = 3.4e38f, maxX = -3.4e38f, maxY = -3.4e38f, maxZ = -3.4e38f;
     bool any = false;
     for (const core::matrix4& transform : instanceScratch) {
-        if (isZeroMatrix(transform))
-            continue; // an invisible instance
         const core::matrix4 m = viewProjection * transform;
         for (const core::vector3df& edge : edges) {
             f32 out[4];
@@ -265,4 +304,15 @@ ShadowMapCache::Area ShadowMapCache::footprintOf(scene::ISceneNode* node, const 
     if (!any || maxX < -1.0f || minX > 1.0f || maxY < -1.0f || minY > 1.0f || maxZ < -1.0f || minZ > 1.0f)
         return Area();
     return Area{core::max_(minX, -1.0f), core::max_(minY, -1.0f), core::min_(maxX, 1.0f), core::min_(maxY, 1.0f)};
+}
+
+void drawnPlacements(scene::ISceneNode* node, std::vector<core::matrix4>& out) {
+    out.clear();
+    const bool instanced = shadowCasterOwner(node) && readInstanceTransforms(node, out) && out.size() > 1;
+    if (!instanced) {
+        out.assign(1, node->getAbsoluteTransformation());
+        return;
+    }
+    // An invisible instance has a zero transformation.
+    out.erase(std::remove_if(out.begin(), out.end(), isZeroMatrix), out.end());
 }

@@ -63,6 +63,11 @@ public:
     // cascade changed.
     Area beginCascade(irr::s32 k, const irr::core::matrix4& projection, const irr::core::matrix4& view,
                       const std::vector<bool>& drawn);
+    // The parts of that area to draw again, apart from each other (overlapping parts merged,
+    // at most maxDirtyAreas): casters changing in far corners of a cascade leave the map
+    // between them as it is.
+    const std::vector<Area>& dirtyAreas(irr::s32 k) const;
+    static constexpr std::size_t maxDirtyAreas = 4;
     // Ends the pass: this pass's records become the ones the next pass compares with.
     void endPass();
 
@@ -87,9 +92,14 @@ private:
     std::vector<Caster> previousCasters; // sorted by node
     std::vector<Caster> casters;         // this pass's, one per list entry (non-casting: no node)
     std::vector<Caster> sortScratch;
+    std::vector<Area> dirty[ShadowCascades::maxSplits];
     std::vector<irr::core::matrix4> instanceScratch;
 };
 
 // The physics object behind a shadow caster: for an animated mesh node, its parent when that
 // is a physics object, else its nearest physics ancestor; null for any other node.
 irr::scene::ISceneNode* shadowCasterOwner(irr::scene::ISceneNode* node);
+
+// Where a node draws its mesh: its absolute transformation, or for the instanced node of a
+// physics object with instances the transformation of each visible instance.
+void drawnPlacements(irr::scene::ISceneNode* node, std::vector<irr::core::matrix4>& out);

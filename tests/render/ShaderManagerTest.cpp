@@ -260,8 +260,8 @@ TEST(PhongPixelFeatures, DefinesFollowTheBitsInOrder) {
     EXPECT_EQ(phongPixelFeatureDefines(phongPixelFeature::noRim), "#define NO_RIM \n");
     EXPECT_EQ(phongPixelFeatureDefines(phongPixelFeature::all),
               "#define NO_SHADOWS \n#define NO_FOG \n#define NO_RIM \n#define NO_SPECULAR \n"
-              "#define POINT_LIGHTS_ONLY \n");
-    EXPECT_EQ(phongPixelFeatureDefines(0x20), ""); // no such feature
+              "#define POINT_LIGHTS_ONLY \n#define NO_SHADOW_LOOKUP \n#define ONE_CASCADE \n");
+    EXPECT_EQ(phongPixelFeatureDefines(0x80), ""); // no such feature
 }
 
 TEST(PhongPixelFeatures, SpecularIsLeftOutOnlyWhenItsIntensityIsZero) {
@@ -279,7 +279,7 @@ TEST(PhongPixelFeatures, SpecularIsLeftOutOnlyWhenItsIntensityIsZero) {
     }
 }
 
-TEST_F(ShaderManagerTest, NodeFeaturesFollowTheShadowSwitchTheFogAndTheSentLights) {
+TEST_F(ShaderManagerTest, NodeFeaturesFollowTheShadowSwitchTheCascadesTheFogAndTheSentLights) {
     scene::ISceneManager* scene = device->getSceneManager();
     auto* lights = new LightManager(scene);
     lightManager = lights;
@@ -312,6 +312,10 @@ TEST_F(ShaderManagerTest, NodeFeaturesFollowTheShadowSwitchTheFogAndTheSentLight
     physicsManager = reinterpret_cast<PhysicsManager*>(0x10);
     coreSlots().physics.isSimulationActive = [] { return true; };
     EXPECT_EQ(phongNodePixelFeatures(cube) & noShadows, 0u);
+    // One cascade at shadow distance 1, three at 2.
+    EXPECT_EQ(phongNodePixelFeatures(cube) & oneCascade, oneCascade);
+    handler.shadowDistanceMode = 2;
+    EXPECT_EQ(phongNodePixelFeatures(cube) & oneCascade, 0u);
     handler.levelShadowsEnabled = false;
     EXPECT_EQ(phongNodePixelFeatures(cube) & noShadows, noShadows);
 

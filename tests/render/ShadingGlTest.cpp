@@ -1,5 +1,6 @@
 // Shading on the OpenGL driver under Xvfb: a box's shadow on a floor with one cascade, three
-// cascades and shadows off, and an alpha-tested caster's half shadow; a figure skinned on the
+// cascades and shadows off, and an alpha-tested caster's half shadow; crate faces without
+// stripes and a lit ball without bands; a figure skinned on the
 // graphics card against the same pose skinned by the engine; the Phong constants with the
 // driver's real transforms; the post chain (bloom and SSAO) and a failing effect; the depth
 // pass; the character compositing and the thumbnail. PADDLESTONE_KEEP_SCREENSHOT=/path/shading.png
@@ -14,6 +15,7 @@
 #include "render/ShaderManager.h"
 #include "render/ShadowCascades.h"
 #include "render/ShadowMapCache.h"
+#include "render/TextureLayers.h"
 
 #include "core/GameSettings.h"
 #include "core/Globals.h"
@@ -33,6 +35,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 using namespace irr;
@@ -284,6 +287,80 @@ INSTANTIATE_TEST_SUITE_P(Lights, ShadowAcneGlTest,
                          ::testing::Values(AcneCase{{0, 1000, 0}, "-acne-overhead"},
                                            AcneCase{{-40, 70, -50}, "-acne-slanted"}));
 
+class LitBallGlTest : public ShadingGlTest, public ::testing::WithParamInterface<AcneCase> {};
+
+// A ball of the game's mesh lit by the ambient light alone, which the shadow darkens: its
+// brightness rises with how squarely it faces the shadow light, without darker steps along
+// its facets where it turns away (each pixel against the brightest one that faces the light
+// clearly less squarely).
+TEST_P(LitBallGlTest, TheBallDarkensSmoothlyWhereItTurnsFromTheLight) {
+    setSettingInt("Graphics_ShadowDistance", 1);
+    start(true);
+    scene()->setAmbientLight(video::SColorf(0.8f, 0.8f, 0.8f, 1.0f));
+    scene::IMeshSceneNode* floor = addLitCube(1.0f, core::vector3df(0, -0.5f, 0), core::vector3df(120, 1, 120));
+    registerMeshGate(scene());
+    scene::IAnimatedMesh* mesh = getGameMesh(scene(), "Content/Models/Props/Ball.obj");
+    ASSERT_NE(mesh, nullptr);
+    const f32 radius = 3.0f;
+    const core::vector3df centre(0, radius, 0);
+    scene::IMeshSceneNode* ball =
+        scene()->addMeshSceneNode(mesh->getMesh(0), nullptr, -1, centre, core::vector3df(), core::vector3df(radius));
+    ball->setMaterialType(static_cast<video::E_MATERIAL_TYPE>(shaderManager->getMaterialType(0)));
+    ball->getMaterial(0).Lighting = true;
+    effectHandler->setShadowQuality(GetParam().lightPosition, core::vector3df(0, 0, 0));
+    castShadows(std::vector<scene::ISceneNode*>{floor, ball});
+    scene::ICameraSceneNode* camera = addCamera(core::vector3df(-5, 7, -9), centre);
+    drawFrame();
+    drawFrame();
+    video::IImage* shot = shoot(GetParam().suffix);
+    ASSERT_NE(shot, nullptr);
+
+    // Each pixel inside the ball's outline: how squarely the sphere faces the light there, and
+    // its luminance.
+    core::vector3df towardsLight = GetParam().lightPosition;
+    towardsLight.normalize();
+    std::vector<std::pair<f32, f64>> samples;
+    const core::position2di middle =
+        scene()->getSceneCollisionManager()->getScreenCoordinatesFrom3DPosition(centre, camera);
+    for (s32 y = middle.Y - 200; y <= middle.Y + 200; y += 2)
+        for (s32 x = middle.X - 200; x <= middle.X + 200; x += 2) {
+            const core::line3df ray =
+                scene()->getSceneCollisionManager()->getRayFromScreenCoordinates(core::position2di(x, y), camera);
+            const core::vector3df direction = ray.getVector().normalize();
+            const core::vector3df toCentre = centre - ray.start;
+            const f32 along = toCentre.dotProduct(direction);
+            const f32 inner = radius * 0.95f; // clear of the outline's facets
+            const f32 missSq = toCentre.getLengthSQ() - along * along;
+            if (missSq > inner * inner)
+                continue;
+            const core::vector3df surface = ray.start + direction * (along - std::sqrt(radius * radius - missSq));
+            const f32 facing = (surface - centre).normalize().dotProduct(towardsLight);
+            samples.emplace_back(facing, shot->getPixel(static_cast<u32>(x), static_cast<u32>(y)).getLuminance());
+        }
+    shot->drop();
+    ASSERT_GT(samples.size(), 1000u);
+    std::sort(samples.begin(), samples.end());
+    f64 brightestBelow = 0.0;
+    std::size_t below = 0;
+    int darker = 0;
+    f32 worstFacing = 0.0f;
+    for (const auto& [facing, luminance] : samples) {
+        for (; below < samples.size() && samples[below].first < facing - 0.05f; ++below)
+            brightestBelow = std::max(brightestBelow, samples[below].second);
+        if (luminance < brightestBelow - 4.0) {
+            ++darker;
+            worstFacing = facing;
+        }
+    }
+    EXPECT_EQ(darker, 0) << "pixels darker than the ball where it faces the light less, e.g. at facing " << worstFacing;
+    // The shadow does darken the side turned away.
+    EXPECT_LT(samples.front().second, samples.back().second - 15.0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Lights, LitBallGlTest,
+                         ::testing::Values(AcneCase{{0, 1000, 0}, "-ball-overhead"},
+                                           AcneCase{{25, 70, -45}, "-ball-slanted"}));
+
 // --- specialised Phong programs ------------------------------------------------------------------
 
 struct SpecialisedCase {
@@ -296,7 +373,8 @@ class SpecialisedPhongGlTest : public ShadingGlTest, public ::testing::WithParam
 
 // A lit scene (boxes lit by point lights alone, by a spot and a point light, by a directional
 // light; one shiny box) looks the same to the pixel on the programs specialised per draw as on
-// the general ones.
+// the general ones, with shadows too: the floor then drawn in pieces, reading the maps only
+// where the boxes' shadows reach.
 TEST_P(SpecialisedPhongGlTest, SpecialisedProgramsDrawWhatTheGeneralOnesDraw) {
     const SpecialisedCase param = GetParam();
     setSettingInt("Graphics_ShadowDistance", 1);
@@ -343,6 +421,8 @@ TEST_P(SpecialisedPhongGlTest, SpecialisedProgramsDrawWhatTheGeneralOnesDraw) {
     ASSERT_NE(specialised, nullptr);
     // Point lights alone, point and spot, directional; the shiny box: several programs.
     EXPECT_GE(shaderManager->specializedProgramCount(), 3u);
+    // With shadows the floor reads the maps only in the pieces the boxes' shadows reach.
+    EXPECT_EQ(shaderManager->drawsInPieces > 0, param.shadows);
     // Another frame draws with the programs already made: none is compiled again.
     const u32 renderers = driver()->getMaterialRendererCount();
     drawFrame();
@@ -363,14 +443,24 @@ TEST_P(SpecialisedPhongGlTest, SpecialisedProgramsDrawWhatTheGeneralOnesDraw) {
     for (scene::IMeshSceneNode* box : boxes)
         EXPECT_EQ(box->getMaterial(0).MaterialType, generalType);
     // A draw inside a draw (an image pass) ends first and leaves the outer node's program.
+    // Without shadows the draw has no atlas bound, and gets it back after.
+    video::ITexture* atlas = boxes[1]->getMaterial(0).getTexture(textureLayer::shadowAtlas);
+    if (!atlas) {
+        atlas = driver()->addTexture(core::dimension2du(4, 4), "atlas-stand-in");
+        boxes[1]->getMaterial(0).setTexture(textureLayer::shadowAtlas, atlas);
+    }
     shaderManager->specializeNodeMaterials(boxes[1]);
     shaderManager->specializeNodeMaterials(boxes[2]);
     EXPECT_NE(boxes[1]->getMaterial(0).MaterialType, generalType);
+    if (!param.shadows) {
+        EXPECT_EQ(boxes[1]->getMaterial(0).getTexture(textureLayer::shadowAtlas), nullptr);
+    }
     shaderManager->restoreNodeMaterials(boxes[2]);
     EXPECT_EQ(boxes[2]->getMaterial(0).MaterialType, generalType);
     EXPECT_NE(boxes[1]->getMaterial(0).MaterialType, generalType);
     shaderManager->restoreNodeMaterials(boxes[1]);
     EXPECT_EQ(boxes[1]->getMaterial(0).MaterialType, generalType);
+    EXPECT_EQ(boxes[1]->getMaterial(0).getTexture(textureLayer::shadowAtlas), atlas);
 }
 
 INSTANTIATE_TEST_SUITE_P(Switches, SpecialisedPhongGlTest,

@@ -2,7 +2,7 @@
 // renderer services: the Phong family (matrices, cascades, material information, fog,
 // switches), the glow, circle, meter, particle and water callbacks; the skinning vertex
 // encoding and joint rows; the shadow light and its cascade record; the character texture
-// timers.
+// timers; which shading normals follow their surface.
 #include "render/CharacterTextures.h"
 #include "render/EffectHandler.h"
 #include "render/EffectShaderCallbacks.h"
@@ -11,6 +11,7 @@
 #include "render/ShaderCallbacks.h"
 #include "render/ShaderManager.h"
 #include "render/ShadowCascades.h"
+#include "render/MeshShape.h"
 #include "render/TextureLayers.h"
 
 #include "core/GameSettings.h"
@@ -789,6 +790,48 @@ TEST_F(ShadingTest, CausticsPhaseWrapsToZero) {
     EXPECT_FLOAT_EQ(handler->causticsPhase, 0.0f);
     handler->updateCharacterTextures(0.5f);
     EXPECT_FLOAT_EQ(handler->causticsPhase, 0.25f);
+}
+
+// Shading normals follow a surface while every vertex normal keeps within 40 degrees of its
+// triangle's plane (either winding) and the node is scaled alike on its axes; a box of
+// normals averaged over its corners does not.
+TEST_F(ShadingTest, ShadingNormalsFollowTheSurfaceWithinFortyDegrees) {
+    // One triangle in the y = 0 plane whose normals lean `degrees` away from its plane normal.
+    auto leaning = [&](f32 degrees, f32 up) {
+        auto* buffer = new scene::SMeshBuffer();
+        const f32 radians = degrees * core::DEGTORAD;
+        const core::vector3df normal(std::sin(radians), up * std::cos(radians), 0.0f);
+        for (const core::vector3df& at : {core::vector3df(0, 0, 0), core::vector3df(1, 0, 0), core::vector3df(0, 0, 1)})
+            buffer->Vertices.push_back(video::S3DVertex(at, normal, video::SColor(255, 255, 255, 255), {}));
+        for (u16 i : {0, 1, 2})
+            buffer->Indices.push_back(i);
+        return buffer;
+    };
+    const struct {
+        f32 degrees;
+        f32 up; // 1 the normals' side of the plane, -1 the other
+        bool follows;
+    } cases[] = {{0.0f, 1.0f, true}, {39.5f, 1.0f, true}, {40.5f, 1.0f, false}, {39.5f, -1.0f, true}};
+    for (const auto& c : cases) {
+        scene::SMeshBuffer* buffer = leaning(c.degrees, c.up);
+        EXPECT_EQ(followsShadingNormals(buffer), c.follows) << c.degrees << " degrees, side " << c.up;
+        buffer->drop();
+    }
+
+    scene::IMesh* sphere = smgr()->getGeometryCreator()->createSphereMesh(2.0f, 16, 16);
+    scene::IMeshSceneNode* ball = smgr()->addMeshSceneNode(sphere);
+    sphere->drop();
+    scene::IMeshSceneNode* box = smgr()->addCubeSceneNode(2.0f);
+    ball->updateAbsolutePosition();
+    box->updateAbsolutePosition();
+    EXPECT_TRUE(followsShadingNormals(ball));
+    EXPECT_FALSE(followsShadingNormals(box)) << "normals averaged over the corners";
+    ball->setScale(core::vector3df(2.0f, 2.0f, 2.2f));
+    ball->updateAbsolutePosition();
+    EXPECT_TRUE(followsShadingNormals(ball)) << "a tenth more on one axis";
+    ball->setScale(core::vector3df(2.0f, 2.0f, 2.3f));
+    ball->updateAbsolutePosition();
+    EXPECT_FALSE(followsShadingNormals(ball)) << "bent by an uneven scale";
 }
 
 } // namespace

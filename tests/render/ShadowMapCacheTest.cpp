@@ -117,6 +117,28 @@ TEST_F(ShadowMapCacheTest, AMovedCasterDrawsItsFootprintsBeforeAndAfter) {
     EXPECT_TRUE(pass().empty());
 }
 
+// Casters that change far apart draw their own parts (a caster's footprints before and after,
+// overlapping, one part), at most maxDirtyAreas of them.
+TEST_F(ShadowMapCacheTest, ChangesFarApartDrawSeparateParts) {
+    auto nudge = [](scene::ISceneNode* node) {
+        node->setPosition(node->getPosition() + core::vector3df(2, 0, 0));
+        node->updateAbsolutePosition();
+    };
+    nudge(nodes[0].node);
+    nudge(nodes[2].node);
+    pass();
+    ASSERT_EQ(cache.dirtyAreas(0).size(), 2u);
+    EXPECT_FALSE(cache.dirtyAreas(0)[0].overlaps(footprint(nodes[1].node))) << "the caster between stays";
+    EXPECT_FALSE(cache.dirtyAreas(0)[1].overlaps(footprint(nodes[1].node)));
+    for (f32 z : {-30.0f, 30.0f})
+        addCaster(core::vector3df(-30.0f, 5, z));
+    pass();
+    for (const ShadowNode& entry : nodes)
+        nudge(entry.node);
+    pass();
+    EXPECT_EQ(cache.dirtyAreas(0).size(), ShadowMapCache::maxDirtyAreas) << "five changes far apart";
+}
+
 // Each change of one caster draws again its footprint and nothing else.
 TEST_F(ShadowMapCacheTest, EveryChangeOfACasterDrawsItsFootprint) {
     struct Change {

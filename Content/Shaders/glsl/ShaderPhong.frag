@@ -8,8 +8,10 @@
 // A software rasterizer runs both sides of every branch, so a switch that is off for a draw
 // still costs its work. The shader manager compiles specialised copies for the common draws
 // and picks one per draw: NO_SHADOWS, NO_FOG, NO_RIM and NO_SPECULAR leave out the work of a
-// switch that is off; POINT_LIGHTS_ONLY keeps only the point-light path of the light loop.
-// Each copy gives the same result as the general program with those switches off.
+// switch that is off; NO_SHADOW_LOOKUP leaves out the map reads where no caster's shadow
+// reaches, ONE_CASCADE the second and third cascade;
+// POINT_LIGHTS_ONLY keeps only the point-light path of the light loop. Each copy gives the
+// same result as the general program with those switches off.
 uniform sampler2D diffuseSampler;
 uniform sampler2D LightMapSampler;
 uniform sampler2D ShadowMapSampler;
@@ -26,6 +28,7 @@ struct MaterialInfo {
 uniform MaterialInfo cinfo;
 uniform float mLightingEnabled;
 uniform float mShadowsEnabled;
+uniform float mSmoothNormals; // 1: the shading normals follow the surface (facingShadowLight)
 uniform vec3 mSplitDistance; // far ends of cascades 0, 1, 2 (-1: no such cascade)
 uniform float mMAPRES;       // 1 / shadow map resolution
 uniform vec4 mHighlightColor;
@@ -48,8 +51,10 @@ varying vec3 worldNormal;
 varying vec4 vertexColour;
 #ifndef NO_SHADOWS
 varying vec3 cascadePosition0; // the position in each cascade's map, from the vertex stage
+#ifndef ONE_CASCADE
 varying vec3 cascadePosition1;
 varying vec3 cascadePosition2;
+#endif
 #endif
 
 // A point or spot light's share: its attenuation, faded out towards the edge of its box.
@@ -82,18 +87,33 @@ vec3 lightShare(int i, vec3 normal, vec3 l, float amount)
 #ifndef NO_SHADOWS
 varying vec3 towardsShadowLight; // from the vertex stage
 
-// How squarely the surface faces the shadow light: the cosine between the side of its
-// triangle the camera sees and the direction towards the light. The triangle's own plane,
-// not the shading normal: shading normals may be smoothed or scaled.
-float facingShadowLight(vec3 worldAcross, vec3 worldDown)
+// How squarely the surface faces the shadow light: the cosine between the side of the
+// surface the camera sees and the direction towards the light. Where the shading normals
+// follow the surface (mSmoothNormals) the shading normal's, so that on a curved surface the
+// shadow's edge turns with the shading instead of stepping from facet to facet; elsewhere
+// (normals averaged over a box's corners, or bent by an uneven scale) the triangle's plane.
+float facingShadowLight(vec3 normal, vec3 worldAcross, vec3 worldDown)
 {
+    float lightSize = dot(towardsShadowLight, towardsShadowLight);
+    if (lightSize <= 0.0)
+        return 1.0;
+    vec3 towards = towardsShadowLight * inversesqrt(lightSize);
+    if (mSmoothNormals > 0.5)
+        return dot(normal, towards);
     vec3 face = cross(worldAcross, worldDown);
     if (dot(face, cinfo.mCameraPosition - worldPosition) < 0.0)
         face = -face;
-    float sizes = dot(face, face) * dot(towardsShadowLight, towardsShadowLight);
-    return sizes > 0.0 ? dot(face, towardsShadowLight) * inversesqrt(sizes) : 1.0;
+    float faceSize = dot(face, face);
+    return faceSize > 0.0 ? dot(face, towards) * inversesqrt(faceSize) : 1.0;
 }
 
+// Whether a position in a cascade's map lies on the map (outside it, nothing shadows).
+bool onCascadeMap(vec3 coords)
+{
+    return abs(coords.x) <= 1.0 && abs(coords.y) <= 1.0 && coords.z <= 1.0;
+}
+
+#ifndef NO_SHADOW_LOOKUP
 // The depth the map holds at texel `index` of a cascade (`first`: the cascade's first column
 // in the atlas), kept as 24-bit fixed point in its red, green and blue bytes. Read by texel
 // number where the driver can: a software rasterizer then skips the coordinate and wrap
@@ -108,9 +128,8 @@ float storedDepth(vec2 index, float first, float texel)
     return dot(bytes, vec3(16711680.0, 65280.0, 255.0) / 16777215.0);
 }
 
-// Lit fraction of one cascade: 1 lit, 0 in shadow, -1 outside the cascade's map. `coords`
-// is the position in the cascade's map, `across` and `down` its changes to the next pixel
-// across and down.
+// Lit fraction of one cascade: 1 lit, 0 in shadow. `coords` is the position in the cascade's
+// map, `across` and `down` its changes to the next pixel across and down.
 //
 // The four taps are the 2 x 2 texels around the point (held inside the map at its edges).
 // Each compares with the depth this surface has at the centre of the texel it reads (the
@@ -120,8 +139,6 @@ float storedDepth(vec2 index, float first, float texel)
 float cascadeLight(vec3 coords, float cascade, vec3 across, vec3 down)
 {
     vec2 uv = coords.xy * 0.5 + 0.5;
-    if (uv.x < 0.0 || uv.x > 1.0 || uv.y < 0.0 || uv.y > 1.0 || coords.z > 1.0)
-        return -1.0;
     vec2 uvAcross = across.xy * 0.5;
     vec2 uvDown = down.xy * 0.5;
     float determinant = uvAcross.x * uvDown.y - uvDown.x * uvAcross.y;
@@ -144,10 +161,15 @@ float cascadeLight(vec3 coords, float cascade, vec3 across, vec3 down)
     return lit;
 }
 #endif
+#endif
 
 // The cascade is chosen by the pixel's view depth against the split distances, and only its
-// map is read (a software rasterizer runs every branch, so one lookup is what it pays).
-float shadowLight()
+// map is read. A surface turned edge-on to the light or away from it gets no light from it
+// (the shadow closes there instead of in stripes along the map's texels), so it reads no map.
+// A software rasterizer runs both sides of a branch that differs within a block of pixels:
+// there the draw's own choice saves the reads. A draw that no caster's shadow reaches
+// (NO_SHADOW_LOOKUP) reads none: they would read lit.
+float shadowLight(vec3 normal)
 {
 #ifdef NO_SHADOWS
     return 1.0;
@@ -155,38 +177,51 @@ float shadowLight()
     if (mShadowsEnabled < 0.5)
         return 1.0;
     // Taken before any branch that differs from pixel to pixel.
+    vec3 worldAcross = dFdx(worldPosition);
+    vec3 worldDown = dFdy(worldPosition);
+#ifndef NO_SHADOW_LOOKUP
     vec3 across = dFdx(cascadePosition0);
     vec3 down = dFdy(cascadePosition0);
+#endif
+    float viewDepth = 1.0 / gl_FragCoord.w;
+    vec3 coords = cascadePosition0;
+    float cascade = 0.0;
+    float far = mSplitDistance.x;
+#ifndef ONE_CASCADE
+#ifndef NO_SHADOW_LOOKUP
     vec3 across1 = dFdx(cascadePosition1);
     vec3 down1 = dFdy(cascadePosition1);
     vec3 across2 = dFdx(cascadePosition2);
     vec3 down2 = dFdy(cascadePosition2);
-    vec3 worldAcross = dFdx(worldPosition);
-    vec3 worldDown = dFdy(worldPosition);
-    float viewDepth = 1.0 / gl_FragCoord.w;
-    vec3 coords = cascadePosition0;
-    float cascade = 0.0;
+#endif
     if (viewDepth >= mSplitDistance.x) {
         coords = cascadePosition1;
+#ifndef NO_SHADOW_LOOKUP
         across = across1;
         down = down1;
+#endif
         cascade = 1.0;
     }
     if (viewDepth >= mSplitDistance.y && cascade > 0.5) {
         coords = cascadePosition2;
+#ifndef NO_SHADOW_LOOKUP
         across = across2;
         down = down2;
+#endif
         cascade = 2.0;
     }
-    float far = cascade < 0.5 ? mSplitDistance.x : (cascade < 1.5 ? mSplitDistance.y : mSplitDistance.z);
-    if (far <= 0.0 || viewDepth >= far)
+    far = cascade < 0.5 ? mSplitDistance.x : (cascade < 1.5 ? mSplitDistance.y : mSplitDistance.z);
+#endif
+    if (far <= 0.0 || viewDepth >= far || !onCascadeMap(coords))
         return 1.0;
-    float lit = cascadeLight(coords, cascade, across, down);
-    if (lit < 0.0)
-        return 1.0;
-    // A surface turned edge-on to the light or away from it gets no light from it: the
-    // shadow closes there instead of in stripes along the map's texels.
-    return lit * smoothstep(0.0, 0.1, facingShadowLight(worldAcross, worldDown));
+    float facing = smoothstep(0.0, 0.1, facingShadowLight(normal, worldAcross, worldDown));
+#ifdef NO_SHADOW_LOOKUP
+    return facing;
+#else
+    if (facing <= 0.0)
+        return 0.0;
+    return cascadeLight(coords, cascade, across, down) * facing;
+#endif
 #endif
 }
 
@@ -201,7 +236,7 @@ void main()
     if (mLightingEnabled > 0.5) {
         lit = cinfo.mAmbientLightColor.rgb;
         // The sun (the first directional light) is the one the shadow maps are drawn for.
-        float sun = shadowLight();
+        float sun = shadowLight(normal);
         // Without a directional light the shadow darkens the ambient term alone.
         if (iLightDirNum == 0)
             lit *= mix(0.6, 1.0, sun);

@@ -35,18 +35,33 @@ varying vec3 worldPosition;
 varying vec3 worldNormal;
 varying vec4 vertexColour;
 #ifndef NO_SHADOWS
-uniform mat4 mWorldViewProj2;       // shadow cascade 0 light view-projection x world
+uniform mat4 mWorldViewProj2;       // shadow cascade 0 light view-projection (world space)
 uniform mat4 mShadowWorldViewProj2; // cascade 1
 uniform mat4 mShadowWorldViewProj3; // cascade 2
-// The position in each cascade's map (x, y -1..1, depth): worked out here once a vertex, so
-// that the pixel stage only picks one (the maps are orthographic: no division).
-varying vec3 cascadePosition0;
-varying vec3 cascadePosition1;
-varying vec3 cascadePosition2;
+uniform float mMAPRES;              // 1 / shadow map resolution
+uniform float mTwoSided;            // 1: the material is drawn from both sides
 // Towards the shadow light, in world space (not of unit length): the direction along which
 // the cascade matrix keeps a point's map coordinates (the cross product of its first two
-// rows, in the space the matrix takes), turned to where the depth falls. One value a draw.
+// rows), turned to where the depth falls. One value a draw.
 varying vec3 towardsShadowLight;
+// The position in each cascade's map (x, y -1..1, depth): worked out here once a vertex, so
+// that the pixel stage only picks one (the maps are orthographic: no division). ONE_CASCADE:
+// the second and third are not used.
+varying vec3 cascadePosition0;
+#ifndef ONE_CASCADE
+varying vec3 cascadePosition1;
+varying vec3 cascadePosition2;
+#endif
+
+// The point a cascade's map is read at: 2.5 of that cascade's texels off the surface along
+// its normal. Where a curved surface turns from the light, its flat facets would otherwise
+// shadow each other, in steps along the facets.
+vec3 cascadePoint(mat4 cascade, vec3 world, vec3 normal)
+{
+    float across = length(vec3(cascade[0][0], cascade[1][0], cascade[2][0]));
+    float texel = across > 0.0 ? 2.0 * mMAPRES / across : 0.0;
+    return (cascade * vec4(world + normal * (2.5 * texel), 1.0)).xyz;
+}
 #endif
 
 void main()
@@ -85,27 +100,24 @@ void main()
     vec4 world = vec4(applyRows(first, position), 1.0);
     worldNormal = normalize(applyRows(first, vec4(normal, 0.0)));
     gl_Position = mWorldViewProj * world;
-    vec4 lightSpace = world;
 #else
     vec4 world = mWorld * position;
     worldNormal = normalize((mWorld * vec4(normal, 0.0)).xyz);
     gl_Position = mWorldViewProj * position;
-    vec4 lightSpace = position;
 #endif
     worldPosition = world.xyz;
 #ifndef NO_SHADOWS
-    // The shadow matrices take the position in object space (world space when instanced).
-    cascadePosition0 = (mWorldViewProj2 * lightSpace).xyz;
-    cascadePosition1 = (mShadowWorldViewProj2 * lightSpace).xyz;
-    cascadePosition2 = (mShadowWorldViewProj3 * lightSpace).xyz;
-    vec3 towards = cross(vec3(mWorldViewProj2[0][0], mWorldViewProj2[1][0], mWorldViewProj2[2][0]),
-                         vec3(mWorldViewProj2[0][1], mWorldViewProj2[1][1], mWorldViewProj2[2][1]));
-    if (dot(towards, vec3(mWorldViewProj2[0][2], mWorldViewProj2[1][2], mWorldViewProj2[2][2])) > 0.0)
-        towards = -towards;
-#ifdef USE_INSTANCING
-    towardsShadowLight = towards;
-#else
-    towardsShadowLight = (mWorld * vec4(towards, 0.0)).xyz;
+    towardsShadowLight = cross(vec3(mWorldViewProj2[0][0], mWorldViewProj2[1][0], mWorldViewProj2[2][0]),
+                               vec3(mWorldViewProj2[0][1], mWorldViewProj2[1][1], mWorldViewProj2[2][1]));
+    if (dot(towardsShadowLight, vec3(mWorldViewProj2[0][2], mWorldViewProj2[1][2], mWorldViewProj2[2][2])) > 0.0)
+        towardsShadowLight = -towardsShadowLight;
+    // Off the outer side; a surface drawn from both sides (cloth) off the side that faces the
+    // light, the one that can show lit.
+    vec3 offNormal = mTwoSided > 0.5 && dot(worldNormal, towardsShadowLight) < 0.0 ? -worldNormal : worldNormal;
+    cascadePosition0 = cascadePoint(mWorldViewProj2, worldPosition, offNormal);
+#ifndef ONE_CASCADE
+    cascadePosition1 = cascadePoint(mShadowWorldViewProj2, worldPosition, offNormal);
+    cascadePosition2 = cascadePoint(mShadowWorldViewProj3, worldPosition, offNormal);
 #endif
 #endif
 #ifdef USE_REFLECTION

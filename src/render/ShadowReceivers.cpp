@@ -1,0 +1,565 @@
+#include "render/ShadowReceivers.h"
+
+#include "render/DrawnBounds.h"
+#include "render/EffectHandler.h"
+#include "render/MeshShape.h"
+#include "render/ShadowMapCache.h"
+#include "render/ShaderCallbacks.h"
+#include "render/ShaderManager.h"
+
+#include "core/Globals.h"
+
+#include <algorithm>
+#include <cmath>
+
+using namespace irr;
+
+namespace {
+
+// A half-space: the points p with normal . p <= offset.
+struct HalfSpace {
+    core::vector3df normal;
+    f32 offset;
+    f32 distance(const core::vector3df& p) const { return normal.dotProduct(p) - offset; }
+};
+
+// The half-spaces bounding the volume a box sweeps along `away` (the box and everything
+// behind it): its faces that do not face along `away`, and the planes through its outline
+// edges (between such a face and one that does) that run along `away`.
+int sweptBoxHalfSpaces(const core::aabbox3df& box, const core::vector3df& away, HalfSpace out[19]) {
+    int count = 0;
+    const f32 towards[3] = {away.X, away.Y, away.Z};
+    // Face (axis, side): outward normal along +axis (side 1) or -axis (side 0).
+    auto faceNormal = [](int axis, int side) {
+        core::vector3df n(0, 0, 0);
+        (axis == 0 ? n.X : axis == 1 ? n.Y : n.Z) = side ? 1.0f : -1.0f;
+        return n;
+    };
+    auto coordinate = [&box](int axis, int side) {
+        const core::vector3df& corner = side ? box.MaxEdge : box.MinEdge;
+        return axis == 0 ? corner.X : axis == 1 ? corner.Y : corner.Z;
+    };
+    auto keeps = [&](int axis, int side) { return (side ? towards[axis] : -towards[axis]) <= 0.0f; };
+    for (int axis = 0; axis < 3; ++axis)
+        for (int side = 0; side < 2; ++side)
+            if (keeps(axis, side))
+                out[count++] = HalfSpace{faceNormal(axis, side), side ? coordinate(axis, 1) : -coordinate(axis, 0)};
+    for (int a = 0; a < 3; ++a)
+        for (int b = a + 1; b < 3; ++b)
+            for (int sideA = 0; sideA < 2; ++sideA)
+                for (int sideB = 0; sideB < 2; ++sideB) {
+                    if (keeps(a, sideA) == keeps(b, sideB))
+                        continue;
+                    const int along = 3 - a - b;
+                    const core::vector3df edge = faceNormal(along, 1);
+                    core::vector3df normal = edge.crossProduct(away);
+                    if (normal.getLengthSQ() <= 1e-12f)
+                        continue;
+                    normal.normalize();
+                    if (normal.dotProduct(faceNormal(a, sideA) + faceNormal(b, sideB)) < 0.0f)
+                        normal = -normal;
+                    core::vector3df onEdge = box.MinEdge;
+                    (a == 0 ? onEdge.X : a == 1 ? onEdge.Y : onEdge.Z) = coordinate(a, sideA);
+                    (b == 0 ? onEdge.X : b == 1 ? onEdge.Y : onEdge.Z) = coordinate(b, sideB);
+                    out[count++] = HalfSpace{normal, normal.dotProduct(onEdge)};
+                }
+    return count;
+}
+
+// A convex polygon of at most 4 + 18 corners: a box face clipped by a swept box's planes.
+struct Polygon {
+    core::vector3df corners[24];
+    int count = 0;
+};
+
+// Clips the polygon by the half-space, a little beyond it so that touching counts.
+void clipPolygon(const Polygon& in, Polygon& out, const HalfSpace& half, f32 slack) {
+    out.count = 0;
+    for (int i = 0; i < in.count; ++i) {
+        const core::vector3df& a = in.corners[i];
+        const core::vector3df& b = in.corners[(i + 1) % in.count];
+        const f32 da = half.distance(a) - slack, db = half.distance(b) - slack;
+        if (da <= 0.0f)
+            out.corners[out.count++] = a;
+        if ((da <= 0.0f) != (db <= 0.0f))
+            out.corners[out.count++] = a + (b - a) * (da / (da - db));
+    }
+}
+
+// The clip-space w (the view depth, for a perspective camera) of each corner of the box.
+void viewDepths(const core::aabbox3df& box, const core::matrix4& viewProjection, f32& nearest, f32& farthest) {
+    core::vector3df corners[8];
+    box.getEdges(corners);
+    nearest = 3.4e38f;
+    farthest = -3.4e38f;
+    for (const core::vector3df& corner : corners) {
+        f32 clip[4];
+        viewProjection.transformVect(clip, corner);
+        nearest = core::min_(nearest, clip[3]);
+        farthest = core::max_(farthest, clip[3]);
+    }
+}
+
+} // namespace
+
+namespace {
+
+// Appends the part of each face of the box inside every half-space (a little beyond them, so
+// that touching counts).
+void clipBoxFaces(const core::aabbox3df& box, const HalfSpace* halves, int count, f32 slack,
+                  std::vector<core::vector3df>& points) {
+    core::vector3df corners[8];
+    box.getEdges(corners);
+    // getEdges numbers the corners by their bits: x (4), y (1), z (2) set for the far side.
+    static const int faces[6][4] = {{0, 1, 3, 2}, {4, 6, 7, 5}, {0, 4, 5, 1}, {2, 3, 7, 6}, {0, 2, 6, 4}, {1, 5, 7, 3}};
+    Polygon polygon, clipped;
+    for (const auto& face : faces) {
+        polygon.count = 4;
+        for (int i = 0; i < 4; ++i)
+            polygon.corners[i] = corners[face[i]];
+        for (int i = 0; i < count && polygon.count > 0; ++i) {
+            clipPolygon(polygon, clipped, halves[i], slack);
+            std::swap(polygon, clipped);
+        }
+        points.insert(points.end(), polygon.corners, polygon.corners + polygon.count);
+    }
+}
+
+// The half-space in front of a plane (where normal . p + d >= 0).
+HalfSpace frontOf(const core::plane3df& plane) { return HalfSpace{-plane.Normal, plane.D}; }
+
+} // namespace
+
+bool ShadowReceivers::sweptBoxMeets(const core::aabbox3df& caster, const core::vector3df& away, f32 across,
+                                    bool beyondCaster, const core::aabbox3df& receiver,
+                                    std::vector<core::vector3df>& points, const core::plane3df* inFront) {
+    HalfSpace halves[21];
+    int count = sweptBoxHalfSpaces(caster, away, halves);
+    // Grown across the light: each plane moves out by `across` times its slant to the light.
+    for (int i = 0; i < count; ++i) {
+        const core::vector3df slant = halves[i].normal - away * halves[i].normal.dotProduct(away);
+        halves[i].offset += across * slant.getLength();
+    }
+    if (inFront)
+        halves[count++] = frontOf(*inFront);
+    const f32 slack = 1e-4f * (caster.getExtent().getLength() + receiver.getExtent().getLength());
+    const std::size_t before = points.size();
+    if (!beyondCaster) {
+        clipBoxFaces(receiver, halves, count, slack, points);
+        // The caster's own corners inside the receiver (where the volume begins within it).
+        core::vector3df casterCorners[8];
+        caster.getEdges(casterCorners);
+        core::aabbox3df grown = receiver;
+        grown.MinEdge -= core::vector3df(slack);
+        grown.MaxEdge += core::vector3df(slack);
+        for (const core::vector3df& corner : casterCorners)
+            if (grown.isPointInside(corner) && (!inFront || frontOf(*inFront).distance(corner) <= 0.0f))
+                points.push_back(corner);
+        return points.size() > before;
+    }
+    // Only beyond the caster's box: beyond each face the light leaves it by, in turn.
+    const f32 towards[3] = {away.X, away.Y, away.Z};
+    for (int axis = 0; axis < 3; ++axis)
+        for (int side = 0; side < 2; ++side) {
+            if ((side ? towards[axis] : -towards[axis]) <= 0.0f)
+                continue;
+            core::vector3df normal(0, 0, 0);
+            (axis == 0 ? normal.X : axis == 1 ? normal.Y : normal.Z) = side ? -1.0f : 1.0f;
+            const core::vector3df& edge = side ? caster.MaxEdge : caster.MinEdge;
+            const f32 at = axis == 0 ? edge.X : axis == 1 ? edge.Y : edge.Z;
+            halves[count] = HalfSpace{normal, side ? -at : at};
+            clipBoxFaces(receiver, halves, count + 1, slack, points);
+        }
+    return points.size() > before;
+}
+
+ShadowReceivers::Placed ShadowReceivers::place(scene::ISceneNode* node, const core::aabbox3df& box, bool closedConvex,
+                                               bool alone) const {
+    Placed placed;
+    placed.node = node;
+    placed.box = box;
+    placed.closedConvex = closedConvex;
+    placed.alone = alone;
+    core::vector3df corners[8];
+    box.getEdges(corners);
+    for (int axis = 0; axis < 2; ++axis) {
+        placed.low[axis] = 3.4e38f;
+        placed.high[axis] = -3.4e38f;
+    }
+    placed.nearest = 3.4e38f;
+    placed.farthest = -3.4e38f;
+    for (const core::vector3df& corner : corners) {
+        for (int axis = 0; axis < 2; ++axis) {
+            const f32 at = corner.dotProduct(acrossAxes[axis]);
+            placed.low[axis] = core::min_(placed.low[axis], at);
+            placed.high[axis] = core::max_(placed.high[axis], at);
+        }
+        const f32 depth = corner.dotProduct(away);
+        placed.nearest = core::min_(placed.nearest, depth);
+        placed.farthest = core::max_(placed.farthest, depth);
+    }
+    return placed;
+}
+
+bool ShadowReceivers::casts(const Placed& caster, const Placed& receiver, std::vector<core::vector3df>* out,
+                            const core::plane3df* inFront) const {
+    // A closed convex mesh does not shadow itself where the maps are read.
+    if (caster.node == receiver.node && caster.alone && receiver.alone && caster.closedConvex)
+        return false;
+    // Apart across the light, or the receiver wholly nearer it than the caster.
+    for (int axis = 0; axis < 2; ++axis)
+        if (receiver.high[axis] < caster.low[axis] - margin || receiver.low[axis] > caster.high[axis] + margin)
+            return false;
+    if (receiver.farthest < caster.nearest)
+        return false;
+    static std::vector<core::vector3df> unused;
+    std::vector<core::vector3df>& points = out ? *out : unused;
+    if (!out)
+        points.clear();
+    return sweptBoxMeets(caster.box, away, margin, caster.closedConvex, receiver.box, points, inFront);
+}
+
+namespace {
+
+// A node the maps may darken: a mesh drawn with a Phong material that takes shadows (without
+// the shader manager, any mesh).
+bool mayReceive(scene::ISceneNode* node) {
+    const scene::ESCENE_NODE_TYPE type = node->getType();
+    if (type != scene::ESNT_MESH && type != scene::ESNT_ANIMATED_MESH && type != scene::ESNT_CUBE &&
+        type != scene::ESNT_SPHERE && type != scene::ESNT_OCTREE)
+        return false;
+    if (!shaderManager)
+        return true;
+    bool phong = false;
+    for (u32 i = 0; i < node->getMaterialCount() && !phong; ++i)
+        phong = shaderManager->isPhongMaterial(node->getMaterial(i).MaterialType);
+    return phong && phongNodeReceivesShadows(node);
+}
+
+} // namespace
+
+bool ShadowReceivers::inLightBox(const Placed& placed) const {
+    for (int axis = 0; axis < 2; ++axis)
+        if (placed.high[axis] < boxLow[axis] || placed.low[axis] > boxHigh[axis])
+            return false;
+    return true;
+}
+
+void ShadowReceivers::gatherReceivers(scene::ISceneNode* node) {
+    for (scene::ISceneNode* child : node->getChildren()) {
+        if (!child->isVisible())
+            continue; // nothing below it is drawn
+        const scene::ESCENE_NODE_TYPE type = child->getType();
+        if (type == scene::ESNT_MESH || type == scene::ESNT_ANIMATED_MESH || type == scene::ESNT_CUBE ||
+            type == scene::ESNT_SPHERE || type == scene::ESNT_OCTREE) {
+            const core::aabbox3df local = drawnLocalBox(child);
+            drawnPlacements(child, placements);
+            const std::size_t first = receivers.size();
+            for (const core::matrix4& placement : placements) {
+                core::aabbox3df box = local;
+                placement.transformBoxEx(box);
+                const Placed placed = place(child, box, false, placements.size() == 1);
+                if (inLightBox(placed))
+                    receivers.push_back(placed);
+            }
+            // Off the light's box a receiver takes no shadow; the rest is looked at once.
+            if (receivers.size() > first && !mayReceive(child))
+                receivers.resize(first);
+            if (receivers.size() > first && isClosedConvexMesh(child))
+                for (std::size_t i = first; i < receivers.size(); ++i)
+                    receivers[i].closedConvex = true;
+        }
+        gatherReceivers(child);
+    }
+}
+
+void ShadowReceivers::setCasters(const std::vector<ShadowNode>& nodes, scene::ISceneNode* root,
+                                 const core::vector3df& awayFromLight, f32 passMargin, const core::vector3df& focus,
+                                 f32 boxHalfWidth) {
+    casters.clear();
+    receivers.clear();
+    cascades.clear();
+    cascadesKnown = false;
+    entryCasts.assign(nodes.size(), 1);
+    away = awayFromLight;
+    away.normalize();
+    // Two axes across the light, and the light's box on them.
+    acrossAxes[0] = away.crossProduct(std::fabs(away.Y) < 0.9f ? core::vector3df(0, 1, 0) : core::vector3df(1, 0, 0));
+    acrossAxes[0].normalize();
+    acrossAxes[1] = away.crossProduct(acrossAxes[0]);
+    margin = passMargin;
+    for (int axis = 0; axis < 2; ++axis) {
+        const f32 centre = focus.dotProduct(acrossAxes[axis]);
+        boxLow[axis] = centre - boxHalfWidth - margin;
+        boxHigh[axis] = centre + boxHalfWidth + margin;
+    }
+    known = true;
+    if (root)
+        gatherReceivers(root);
+    for (std::size_t i = 0; i < nodes.size(); ++i) {
+        const ShadowNode& entry = nodes[i];
+        if (!entry.node || (entry.mode != 1 && entry.mode != 2) || !entry.node->isTrulyVisible())
+            continue;
+        const core::aabbox3df local = drawnLocalBox(entry.node);
+        drawnPlacements(entry.node, placements);
+        const std::size_t first = casters.size();
+        for (const core::matrix4& placement : placements) {
+            core::aabbox3df box = local;
+            placement.transformBoxEx(box);
+            const Placed placed = place(entry.node, box, false, placements.size() == 1);
+            if (inLightBox(placed))
+                casters.push_back(placed);
+        }
+        if (casters.size() == first)
+            continue; // off the light's box: not drawn into the maps anyway
+        const bool convex = isClosedConvexMesh(entry.node);
+        bool reaches = false;
+        for (std::size_t c = first; c < casters.size(); ++c) {
+            casters[c].closedConvex = convex;
+            for (std::size_t r = 0; r < receivers.size() && !reaches; ++r)
+                reaches = casts(casters[c], receivers[r], nullptr);
+        }
+        entryCasts[i] = reaches ? 1 : 0;
+        if (!reaches)
+            casters.resize(first); // it shadows nothing: not drawn
+    }
+}
+
+bool ShadowReceivers::castsOntoAnything(std::size_t entry) const {
+    return !known || entry >= entryCasts.size() || entryCasts[entry] != 0;
+}
+
+void ShadowReceivers::setCascades(const std::vector<Cascade>& passCascades) {
+    cascades = passCascades;
+    cascadesKnown = true;
+}
+
+void ShadowReceivers::forget() {
+    casters.clear();
+    receivers.clear();
+    entryCasts.clear();
+    cascades.clear();
+    known = false;
+    cascadesKnown = false;
+}
+
+bool ShadowReceivers::project(const std::vector<core::vector3df>& corners, const core::matrix4& viewProjection,
+                              const s32 viewport[4], std::vector<core::vector2df>& out) {
+    out.clear();
+    for (const core::vector3df& corner : corners) {
+        f32 clip[4];
+        viewProjection.transformVect(clip, corner);
+        if (clip[3] <= 1e-4f)
+            return false;
+        out.emplace_back(viewport[0] + (clip[0] / clip[3] + 1.0f) * 0.5f * viewport[2],
+                         viewport[1] + (clip[1] / clip[3] + 1.0f) * 0.5f * viewport[3]);
+    }
+    return true;
+}
+
+void ShadowReceivers::markTiles(std::vector<core::vector2df>& polygon, const s32 area[4], s32 columns, s32 rows) {
+    if (polygon.empty())
+        return;
+    // The convex hull, counter-clockwise (the corners of a convex part, in any order).
+    std::sort(polygon.begin(), polygon.end(), [](const core::vector2df& a, const core::vector2df& b) {
+        return a.X < b.X || (a.X == b.X && a.Y < b.Y);
+    });
+    auto turn = [](const core::vector2df& o, const core::vector2df& a, const core::vector2df& b) {
+        return (a.X - o.X) * (b.Y - o.Y) - (a.Y - o.Y) * (b.X - o.X);
+    };
+    hull.clear();
+    for (int pass = 0; pass < 2; ++pass) {
+        const std::size_t start = hull.size();
+        for (std::size_t i = 0; i < polygon.size(); ++i) {
+            const core::vector2df& p = pass == 0 ? polygon[i] : polygon[polygon.size() - 1 - i];
+            while (hull.size() >= start + 2 && turn(hull[hull.size() - 2], hull.back(), p) <= 0.0f)
+                hull.pop_back();
+            hull.push_back(p);
+        }
+        hull.pop_back();
+    }
+    const f32 minX = polygon.front().X, maxX = polygon.back().X;
+    f32 minY = 3.4e38f, maxY = -3.4e38f;
+    for (const core::vector2df& p : polygon) {
+        minY = core::min_(minY, p.Y);
+        maxY = core::max_(maxY, p.Y);
+    }
+    // Tiles touching the hull, each grown by two pixels (the rasterizer's rounding).
+    constexpr f32 grow = 2.0f;
+    for (s32 r = 0; r < rows; ++r)
+        for (s32 c = 0; c < columns; ++c) {
+            const f32 x0 = static_cast<f32>(area[0] + c * tileSize) - grow, x1 = x0 + tileSize + 2.0f * grow;
+            const f32 y0 = static_cast<f32>(area[1] + r * tileSize) - grow, y1 = y0 + tileSize + 2.0f * grow;
+            if (x1 < minX || x0 > maxX || y1 < minY || y0 > maxY)
+                continue;
+            bool apart = false;
+            for (std::size_t i = 0; hull.size() >= 3 && i < hull.size() && !apart; ++i) {
+                const core::vector2df& a = hull[i];
+                const core::vector2df& b = hull[(i + 1) % hull.size()];
+                // Every corner of the tile outside this edge of the hull.
+                apart = turn(a, b, {x0, y0}) < 0.0f && turn(a, b, {x1, y0}) < 0.0f && turn(a, b, {x0, y1}) < 0.0f &&
+                        turn(a, b, {x1, y1}) < 0.0f;
+            }
+            if (!apart)
+                marks[static_cast<std::size_t>(r * columns + c)] = 1;
+        }
+}
+
+ShadowReceivers::Reach ShadowReceivers::reach(scene::ISceneNode* receiver, const core::matrix4& viewProjection,
+                                              const s32 viewport[4], std::vector<Piece>& pieces) {
+    pieces.clear();
+    if (!known || !cascadesKnown || !receiver)
+        return Reach::everywhere;
+    // An instanced node draws its instances elsewhere than its own box.
+    drawnPlacements(receiver, placements);
+    if (placements.size() != 1)
+        return Reach::everywhere;
+    core::aabbox3df box = drawnLocalBox(receiver);
+    placements[0].transformBoxEx(box);
+    f32 nearest = 0.0f, farthest = 0.0f;
+    viewDepths(box, viewProjection, nearest, farthest);
+    // The maps are read a little off the surface: the grown box holds every point read.
+    core::aabbox3df read = box;
+    read.MinEdge -= core::vector3df(margin);
+    read.MaxEdge += core::vector3df(margin);
+    if (offTheMaps(read, nearest, farthest))
+        return Reach::unshadowed;
+    const Placed placed = place(receiver, box, isClosedConvexMesh(receiver), true);
+
+    // In front of the camera (what lies behind it, or nearer than any near plane, is not
+    // drawn).
+    const core::vector3df wRow(viewProjection[3], viewProjection[7], viewProjection[11]);
+    const f32 wSize = wRow.getLength();
+    if (wSize <= 0.0f)
+        return Reach::everywhere;
+    const core::plane3df front(wRow / wSize, (viewProjection[15] - 0.05f) / wSize);
+    // The receiver's box on the screen (a pixel beyond each side: the rasterizer's rounding),
+    // in tiles.
+    points.clear();
+    const HalfSpace inFront = frontOf(front);
+    clipBoxFaces(box, &inFront, 1, 0.0f, points);
+    if (points.empty() || !project(points, viewProjection, viewport, screenPoints))
+        return Reach::facingOnly; // wholly behind the camera: nothing of it is drawn
+    f32 minX = 3.4e38f, minY = 3.4e38f, maxX = -3.4e38f, maxY = -3.4e38f;
+    for (const core::vector2df& p : screenPoints) {
+        minX = core::min_(minX, p.X);
+        maxX = core::max_(maxX, p.X);
+        minY = core::min_(minY, p.Y);
+        maxY = core::max_(maxY, p.Y);
+    }
+    auto within = [](f32 value, s32 low, s32 high) {
+        return core::clamp(static_cast<s32>(std::floor(core::clamp(value, -1e6f, 1e6f))), low, high);
+    };
+    const s32 area[4] = {within(minX - 1.0f, viewport[0], viewport[0] + viewport[2]),
+                         within(minY - 1.0f, viewport[1], viewport[1] + viewport[3]),
+                         within(maxX + 2.0f, viewport[0], viewport[0] + viewport[2]),
+                         within(maxY + 2.0f, viewport[1], viewport[1] + viewport[3])};
+    const s32 columns = core::max_((area[2] - area[0] + tileSize - 1) / tileSize, 0);
+    const s32 rows = core::max_((area[3] - area[1] + tileSize - 1) / tileSize, 0);
+    marks.assign(static_cast<std::size_t>(columns * rows), 0);
+
+    bool reached = false;
+    for (const Placed& caster : casters) {
+        points.clear();
+        if (!casts(caster, placed, &points, &front))
+            continue;
+        reached = true;
+        if (project(points, viewProjection, viewport, screenPoints))
+            markTiles(screenPoints, area, columns, rows);
+        else
+            std::fill(marks.begin(), marks.end(), 1);
+    }
+    if (!reached)
+        return Reach::facingOnly;
+    // Each piece draws the receiver again: a small one is not worth it.
+    const f32 share = static_cast<f32>(area[2] - area[0]) * static_cast<f32>(area[3] - area[1]) /
+                      (static_cast<f32>(viewport[2]) * static_cast<f32>(viewport[3]));
+    if (share < leastSplitShare)
+        return Reach::everywhere;
+    return cutIntoPieces(area, columns, rows, pieces) ? Reach::inPieces : Reach::everywhere;
+}
+
+bool ShadowReceivers::offTheMaps(const core::aabbox3df& box, f32 nearest, f32 farthest) const {
+    if (cascades.empty())
+        return true;
+    // Behind the camera the view depth means nothing: take the whole range.
+    nearest = core::max_(nearest, 0.0f);
+    if (farthest <= 0.0f)
+        return false;
+    if (nearest >= cascades.back().farDepth)
+        return true;
+    core::vector3df corners[8];
+    box.getEdges(corners);
+    for (const Cascade& cascade : cascades) {
+        if (farthest < cascade.nearDepth || nearest >= cascade.farDepth)
+            continue;
+        // Every corner past one side of the map (x -1, x 1, y -1, y 1) or beyond its depth.
+        bool beyond[5] = {true, true, true, true, true};
+        for (const core::vector3df& corner : corners) {
+            f32 out[4];
+            cascade.viewProjection.transformVect(out, corner); // orthographic: w is 1
+            beyond[0] = beyond[0] && out[0] < -1.0f;
+            beyond[1] = beyond[1] && out[0] > 1.0f;
+            beyond[2] = beyond[2] && out[1] < -1.0f;
+            beyond[3] = beyond[3] && out[1] > 1.0f;
+            beyond[4] = beyond[4] && out[2] > 1.0f;
+        }
+        if (!(beyond[0] || beyond[1] || beyond[2] || beyond[3] || beyond[4]))
+            return false;
+    }
+    return true;
+}
+
+bool ShadowReceivers::cutIntoPieces(const s32 area[4], s32 columns, s32 rows, std::vector<Piece>& pieces) {
+    if (columns <= 0 || rows <= 0)
+        return false;
+    // Bands of rows, each reading the maps in the columns any of its rows does; the finest
+    // bands that need no more than mostPieces pieces.
+    for (s32 band = 1; band <= rows; band *= 2) {
+        pieces.clear();
+        bandMarks.assign(static_cast<std::size_t>(columns), 0);
+        std::size_t shadowedTiles = 0;
+        bool fits = true;
+        std::vector<OpenPiece>& open = openPieces;
+        open.clear();
+        for (s32 first = 0, index = 0; first < rows && fits; first += band, ++index) {
+            const s32 last = core::min_(first + band, rows);
+            for (s32 c = 0; c < columns; ++c) {
+                char marked = 0;
+                for (s32 r = first; r < last && !marked; ++r)
+                    marked = marks[static_cast<std::size_t>(r * columns + c)];
+                bandMarks[static_cast<std::size_t>(c)] = marked;
+                shadowedTiles += marked ? static_cast<std::size_t>(last - first) : 0u;
+            }
+            // Runs of columns alike, merged with the run of the same columns and kind that
+            // ended on the band below.
+            const s32 y0 = area[1] + first * tileSize, y1 = core::min_(area[1] + last * tileSize, area[3]);
+            for (s32 c = 0; c < columns && fits;) {
+                const bool readsMaps = bandMarks[static_cast<std::size_t>(c)] != 0;
+                s32 end = c;
+                while (end + 1 < columns && (bandMarks[static_cast<std::size_t>(end + 1)] != 0) == readsMaps)
+                    ++end;
+                auto same = std::find_if(open.begin(), open.end(), [&](const OpenPiece& o) {
+                    return o.c0 == c && o.c1 == end && o.readsMaps == readsMaps && o.lastRow == index - 1;
+                });
+                if (same != open.end()) {
+                    same->lastRow = index;
+                    pieces[same->piece].y1 = y1;
+                } else if (pieces.size() < mostPieces) {
+                    open.push_back(OpenPiece{c, end, readsMaps, index, pieces.size()});
+                    pieces.push_back(Piece{area[0] + c * tileSize, y0,
+                                           core::min_(area[0] + (end + 1) * tileSize, area[2]), y1, readsMaps});
+                } else {
+                    fits = false;
+                }
+                c = end + 1;
+            }
+        }
+        if (static_cast<f32>(shadowedTiles) > mostShadowedShare * static_cast<f32>(columns * rows))
+            break; // coarser bands read the maps in still more of it
+        if (fits)
+            return true;
+    }
+    pieces.clear();
+    return false;
+}

@@ -1,0 +1,137 @@
+#pragma once
+
+#include <irrlicht.h>
+
+#include <vector>
+
+struct ShadowNode;
+
+// Where the shadow maps can darken what is drawn. A software rasterizer pays for every map
+// read of every lit pixel, branch or not, so a draw reads the maps only where a shadow can
+// fall: a receiver beyond the shadows' distance or off the maps takes no shadow at all, one
+// that no caster's shadow reaches reads no map (its facing alone darkens it), and a large one
+// is drawn in pieces of the target, the maps read only in the pieces a shadow reaches. A
+// caster whose shadow reaches nothing (the ground under everything) is not drawn into the
+// maps at all.
+//
+// A shadow reaches what lies in the volume its caster's box sweeps away from the light. For
+// a caster whose mesh is closed and convex only the part beyond its box counts: what lies
+// inside it cannot be seen, and such a mesh shadows itself only where it turns from the
+// light, which its facing darkens without the maps.
+class ShadowReceivers {
+public:
+    // A box of the target in window coordinates (from its bottom left, as OpenGL counts them),
+    // and whether the draw reads the maps there.
+    struct Piece {
+        irr::s32 x0 = 0, y0 = 0, x1 = 0, y1 = 0;
+        bool readsMaps = true;
+    };
+    enum class Reach {
+        unshadowed, // wholly beyond the shadows' distance or off the maps: lit as without them
+        facingOnly, // no caster's shadow reaches it: only its facing darkens it
+        everywhere, // the maps may darken any of it
+        inPieces    // facingOnly except in the pieces that read the maps
+    };
+    // One cascade as the receivers' pixel stage reads it: its light projection x view, and the
+    // view depths it is read for, from nearDepth to before farDepth.
+    struct Cascade {
+        irr::core::matrix4 viewProjection;
+        irr::f32 nearDepth = 0.0f;
+        irr::f32 farDepth = 0.0f;
+    };
+
+    // Side of the square tiles a receiver's pieces are made of, in pixels; a receiver of less
+    // screen area than `leastSplitShare` of the viewport, or one of more than `mostPieces`
+    // pieces or whose shadowed tiles are more than `mostShadowedShare` of its own, is drawn
+    // whole.
+    static constexpr irr::s32 tileSize = 32;
+    static constexpr irr::f32 leastSplitShare = 0.003f;
+    static constexpr irr::f32 mostShadowedShare = 0.6f;
+    static constexpr std::size_t mostPieces = 48;
+
+    // A shadow pass, before it draws: the casters of the list, the receivers (every mesh the
+    // scene under `root` draws), the direction from the light to its target, how far across
+    // it a map is read beside a point (`margin`), and the light's box across it (around
+    // `focus`, `boxHalfWidth` each way): what lies off it takes no part.
+    void setCasters(const std::vector<ShadowNode>& nodes, irr::scene::ISceneNode* root,
+                    const irr::core::vector3df& awayFromLight, irr::f32 margin, const irr::core::vector3df& focus,
+                    irr::f32 boxHalfWidth);
+    // Whether entry `entry` of the list casts onto anything: an entry that does not need not
+    // be drawn into the maps. True for every entry before setCasters.
+    bool castsOntoAnything(std::size_t entry) const;
+    // The pass's cascades, once its light matrices are made.
+    void setCascades(const std::vector<Cascade>& passCascades);
+    // No pass to go by: every receiver is reached everywhere, every entry casts.
+    void forget();
+
+    // Where the shadows can reach a receiver drawn with the camera's projection x view into
+    // the viewport (x, y, width, height in window coordinates); `pieces` holds the pieces for
+    // inPieces, which cover the receiver's box on the screen.
+    Reach reach(irr::scene::ISceneNode* receiver, const irr::core::matrix4& viewProjection,
+                const irr::s32 viewport[4], std::vector<Piece>& pieces);
+
+    // Adds to `points` the corners of the part of the box `receiver` that the box `caster`
+    // reaches when swept along `away` (a unit vector) and grown by `across` across it (only
+    // the part beyond the caster's box when `beyondCaster`, and in front of the plane
+    // `inFront` when given); false when it reaches none.
+    static bool sweptBoxMeets(const irr::core::aabbox3df& caster, const irr::core::vector3df& away, irr::f32 across,
+                              bool beyondCaster, const irr::core::aabbox3df& receiver,
+                              std::vector<irr::core::vector3df>& points,
+                              const irr::core::plane3df* inFront = nullptr);
+
+private:
+    // A box where a node draws, with its bounds across the light and along it.
+    struct Placed {
+        irr::scene::ISceneNode* node = nullptr;
+        irr::core::aabbox3df box;
+        irr::f32 low[2] = {0.0f, 0.0f}, high[2] = {0.0f, 0.0f}; // across the light
+        irr::f32 nearest = 0.0f, farthest = 0.0f;               // along it
+        bool closedConvex = false;
+        bool alone = true; // the node's only placement
+    };
+    Placed place(irr::scene::ISceneNode* node, const irr::core::aabbox3df& box, bool closedConvex, bool alone) const;
+    // Whether the caster's shadow can reach the receiver (`points`, when given, gets the
+    // corners of the part of the receiver it reaches).
+    bool casts(const Placed& caster, const Placed& receiver, std::vector<irr::core::vector3df>* points,
+               const irr::core::plane3df* inFront = nullptr) const;
+    bool inLightBox(const Placed& placed) const;
+    void gatherReceivers(irr::scene::ISceneNode* node);
+    // The points in window coordinates; false when one lies behind the camera.
+    static bool project(const std::vector<irr::core::vector3df>& corners, const irr::core::matrix4& viewProjection,
+                        const irr::s32 viewport[4], std::vector<irr::core::vector2df>& out);
+    // Marks the tiles of the receiver's screen box (`area`, `columns` x `rows` tiles) that the
+    // convex hull of the points touches.
+    void markTiles(std::vector<irr::core::vector2df>& polygon, const irr::s32 area[4], irr::s32 columns,
+                   irr::s32 rows);
+    // Whether the box lies wholly off the maps of the cascades it is read from at view depths
+    // `nearest` to `farthest`, or beyond the last one's far depth.
+    bool offTheMaps(const irr::core::aabbox3df& box, irr::f32 nearest, irr::f32 farthest) const;
+    // The marked tiles of the receiver's screen box (those a shadow reaches) and the others,
+    // into pieces; false when the receiver is better drawn whole.
+    bool cutIntoPieces(const irr::s32 area[4], irr::s32 columns, irr::s32 rows, std::vector<Piece>& pieces);
+
+    std::vector<Placed> casters;
+    std::vector<Placed> receivers;
+    std::vector<char> entryCasts; // per entry of the list
+    std::vector<Cascade> cascades;
+    irr::core::vector3df away{0.0f, -1.0f, 0.0f};
+    irr::core::vector3df acrossAxes[2];
+    irr::f32 boxLow[2] = {0.0f, 0.0f}, boxHigh[2] = {0.0f, 0.0f}; // the light's box across it
+    irr::f32 margin = 0.0f;
+    bool known = false;
+    bool cascadesKnown = false;
+    // Scratch, kept between calls.
+    struct OpenPiece {
+        irr::s32 c0, c1;
+        bool readsMaps;
+        irr::s32 lastRow;
+        std::size_t piece;
+    };
+    std::vector<irr::core::matrix4> placements;
+    std::vector<irr::core::vector3df> points;
+    std::vector<irr::core::vector2df> screenPoints;
+    std::vector<irr::core::vector2df> hull;
+    std::vector<char> marks;
+    std::vector<char> bandMarks;
+    std::vector<OpenPiece> openPieces;
+};
