@@ -143,20 +143,23 @@ TEST_F(LoadBudgetLevelsTest, TexturesAndWaterTargetsStopAtThePixelBudget) {
     }
 }
 
-// Frames are charged as they are read and again as an object copies them; a count the real
-// budget cannot hold (1 x 1 cells on a 46,340-pixel sheet) is refused before any is made.
+// Frames are charged as they are read and again as an object copies them: one object's
+// animation of half the real budget fills it exactly, one frame more is left out.
 TEST_F(LoadBudgetLevelsTest, SpriteFramesStopAtTheFrameBudget) {
     writePicture("Sheet.png", 2);
     write("Four.xml", "<SpriteAnimation file=\"Sheet.png\"><Sprite width=\"1\" height=\"1\" overallWidth=\"2\" "
                       "overallHeight=\"2\" frameCount=\"4\" /></SpriteAnimation>\n");
-    write("Huge.xml", "<SpriteAnimation file=\"Sheet.png\"><Sprite width=\"1\" height=\"1\" overallWidth=\"46340\" "
-                      "overallHeight=\"46340\" frameCount=\"2100000000\" /></SpriteAnimation>\n");
-    for (const char* file : {"Four", "Huge"})
+    // One-pixel cells on a 1024 x 1024 sheet: the reader's own bounds let both through.
+    const std::uint64_t realLimit = LoadBudget::gameLimits[LoadBudget::Frames];
+    for (const auto& [file, frames] : {std::pair{"Edge", realLimit / 2}, std::pair{"Over", realLimit / 2 + 1}})
+        write(std::string(file) + ".xml",
+              "<SpriteAnimation file=\"Sheet.png\"><Sprite width=\"1\" height=\"1\" overallWidth=\"1024\" "
+              "overallHeight=\"1024\" frameCount=\"" + std::to_string(frames) + "\" /></SpriteAnimation>\n");
+    for (const char* file : {"Four", "Edge", "Over"})
         write(std::string(file) + ".irr",
               levelOf(node("BillboardObject", "<int name=\"Id\" value=\"1\" />",
                            "<animators><attributes><string name=\"Type\" value=\"animateTexture\" /><string "
                            "name=\"AnimFilePath\" value=\"" + std::string(file) + ".xml\" /></attributes></animators>")));
-    const std::uint64_t realLimit = LoadBudget::gameLimits[LoadBudget::Frames];
     const struct {
         const char* level;
         std::uint64_t limit;
@@ -165,9 +168,10 @@ TEST_F(LoadBudgetLevelsTest, SpriteFramesStopAtTheFrameBudget) {
     } cases[] = {
         {"Four.irr", 8, 4, ""},
         {"Four.irr", 7, 0, "ERROR: The level load reached its budget of 7 sprite-animation frames at \"Four.xml\"; the rest is left out."},
-        {"Huge.irr", realLimit, 0,
+        {"Edge.irr", realLimit, static_cast<u32>(realLimit / 2), ""},
+        {"Over.irr", realLimit, 0,
          "ERROR: The level load reached its budget of " + std::to_string(realLimit) +
-             " sprite-animation frames at \"Huge.xml\"; the rest is left out."},
+             " sprite-animation frames at \"Over.xml\"; the rest is left out."},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.limit);
