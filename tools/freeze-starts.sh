@@ -16,6 +16,7 @@
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
+source "$root/tools/own-xvfb.sh"
 starts=${1:-50}
 levels=${2:-1}
 parallel=${3:-1}
@@ -42,19 +43,9 @@ runStart() {
   local start=$1 out="$work/start-$1" display=""
   mkdir -p "$out/run"
   ln -sfn "$root/Content" "$out/run/Content"
-  # Xvfb picks a free display itself and names it: never another program's server.
-  Xvfb -displayfd 3 -screen 0 1280x720x24 -nolisten tcp 3>"$out/display" >"$out/xvfb.txt" 2>&1 &
-  local xvfb=$!
-  for _ in $(seq 1 100); do
-    display=$(cat "$out/display" 2>/dev/null)
-    [ -n "$display" ] && break
-    sleep 0.1
-  done
-  # The server names its display a moment before it takes connections.
-  for _ in $(seq 1 50); do
-    [ -n "$display" ] && DISPLAY=":$display" xdotool getdisplaygeometry >/dev/null 2>&1 && break
-    sleep 0.1
-  done
+  local xvfb
+  read -r display xvfb < <(startOwnXvfb "$out")
+  [ "$display" != none ] || display=""
   if [ -z "$display" ]; then
     kill "$xvfb" 2>/dev/null
     echo "start $start: no X server, 0 frozen frames" >"$work/result-$start"

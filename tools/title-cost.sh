@@ -52,23 +52,7 @@ ticksPerSecond=$(getconf CLK_TCK)
 cpuTicks() { awk '{print $14 + $15}' "/proc/$1/stat" 2>/dev/null; }
 frames() { od -An -t u8 "$1" 2>/dev/null | tr -d ' '; }
 
-# An X server of its own: Xvfb picks a free display and names it. Echoes "display pid".
-startServer() {
-  local out=$1 display=""
-  Xvfb -displayfd 3 -screen 0 1280x720x24 -nolisten tcp 3>"$out/display" >"$out/xvfb.txt" 2>&1 &
-  local server=$!
-  for _ in $(seq 1 100); do
-    display=$(cat "$out/display" 2>/dev/null)
-    [ -n "$display" ] && break
-    sleep 0.1
-  done
-  # The server names its display a moment before it takes connections.
-  for _ in $(seq 1 50); do
-    [ -n "$display" ] && DISPLAY=":$display" xdotool getdisplaygeometry >/dev/null 2>&1 && break
-    sleep 0.1
-  done
-  echo "${display:-none} $server"
-}
+source "$root/tools/own-xvfb.sh"
 
 startGame() { # folder display
   mkdir -p "$1/data"
@@ -116,7 +100,7 @@ setUpPeer() {
   echo "Setting up the peer's home folder $peerHome (its first start's questions)"
   local out="$work/setup"
   mkdir -p "$out"
-  read -r display server < <(startServer "$out")
+  read -r display server < <(startOwnXvfb "$out")
   pids+=("$server")
   [ "$display" != none ] || { echo "no X server for the set-up"; return 1; }
   local pid
@@ -153,7 +137,7 @@ peerCosts=()
 for run in $(seq 1 "$runs"); do
   out="$work/run-$run"
   mkdir -p "$out"
-  read -r display server < <(startServer "$out")
+  read -r display server < <(startOwnXvfb "$out")
   pids+=("$server")
   if [ "$display" = none ]; then
     echo "run $run: no X server"

@@ -43,12 +43,5 @@ video::IImage* ShadedPhysicsGlFixture::drawFrame(u32 timeMs, const char* suffix)
     device->getTimer()->setTime(timeMs);
     device->run();
     device->getSceneManager()->getRootSceneNode()->OnAnimate(timeMs);
-    video::IVideoDriver* driver = device->getVideoDriver();
-    driver->beginScene(true, true, video::SColor(255, 0, 0, 0));
-    effectHandler->runRenderCallbacks();
-    effectHandler->update(nullptr);
-    driver->endScene();
-    video::IImage* shot = driver->createScreenShot();
-    rendertest::keepScreenshot(driver, shot, suffix);
-    return shot;
+    return rendertest::shootEffectFrame(device->getVideoDriver(), effectHandler, suffix);
 }

@@ -60,6 +60,16 @@ void keepScreenshot(video::IVideoDriver* driver, video::IImage* shot, const char
     driver->writeImageToFile(shot, path.c_str());
 }
 
+video::IImage* shootEffectFrame(video::IVideoDriver* driver, EffectHandler* effectHandler, const char* suffix) {
+    driver->beginScene(true, true, video::SColor(255, 0, 0, 0));
+    effectHandler->runRenderCallbacks();
+    effectHandler->update(nullptr);
+    driver->endScene();
+    video::IImage* shot = driver->createScreenShot();
+    keepScreenshot(driver, shot, suffix);
+    return shot;
+}
+
 bool RenderGlFixture::openRendering(const core::dimension2du& size) {
     EXPECT_TRUE(rasterizeOnTestThread());
     resetRenderGlobals();

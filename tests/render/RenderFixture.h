@@ -37,6 +37,10 @@ bool rasterizeOnTestThread();
 // Keeps a screenshot under PADDLESTONE_KEEP_SCREENSHOT, the suffix put before its extension.
 void keepScreenshot(irr::video::IVideoDriver* driver, irr::video::IImage* shot, const char* suffix);
 
+// Draws one frame of the scene as animated, with the effect handler's passes, and returns its
+// screenshot (kept as keepScreenshot keeps it); the caller drops it.
+irr::video::IImage* shootEffectFrame(irr::video::IVideoDriver* driver, EffectHandler* effectHandler, const char* suffix);
+
 // The rendering of the game on an OpenGL device under Xvfb: the device, the settings in a
 // temporary folder, the render registration, and the render managers as start-up makes them.
 class RenderGlFixture {

@@ -50,14 +50,7 @@ protected:
         device->run();
         device->getTimer()->setTime(timeMs);
         scene()->getRootSceneNode()->OnAnimate(timeMs);
-        video::IVideoDriver* driver = device->getVideoDriver();
-        driver->beginScene(true, true, video::SColor(255, 0, 0, 0));
-        effectHandler->runRenderCallbacks();
-        effectHandler->update(nullptr);
-        driver->endScene();
-        video::IImage* shot = driver->createScreenShot();
-        rendertest::keepScreenshot(driver, shot, suffix);
-        return shot;
+        return rendertest::shootEffectFrame(device->getVideoDriver(), effectHandler, suffix);
     }
     // A water surface at the position, still (no waves) and without colour of its own.
     WaterObject* addWater(const core::vector3df& position, f32 size) {
