@@ -51,6 +51,11 @@ cc -O2 -shared -fPIC -o "$work/frame-counter.so" "$root/tools/frame-counter.c" -
 ticksPerSecond=$(getconf CLK_TCK)
 cpuTicks() { awk '{print $14 + $15}' "/proc/$1/stat" 2>/dev/null; }
 frames() { od -An -t u8 "$1" 2>/dev/null | tr -d ' '; }
+# frameCost <frames> <ticks>: "ms-a-frame frames-a-second" over the run's seconds, or "none".
+frameCost() {
+  awk -v f="$1" -v t="$2" -v hz="$ticksPerSecond" -v s="$seconds" \
+    'BEGIN { if (f <= 0) { print "none"; exit } printf "%.2f %.1f", t * 1000 / hz / f, f / s }'
+}
 
 source "$root/tools/own-xvfb.sh"
 
@@ -180,8 +185,7 @@ for run in $(seq 1 "$runs"); do
   [ -n "$peerPid" ] && endProcess "$peerPid"
   endProcess "$server"
 
-  line=$(awk -v f=$((gameFrames1 - gameFrames0)) -v t=$((gameTicks1 - gameTicks0)) -v hz="$ticksPerSecond" \
-    -v s="$seconds" 'BEGIN { if (f <= 0) { print "none"; exit } printf "%.2f %.1f", t * 1000 / hz / f, f / s }')
+  line=$(frameCost $((gameFrames1 - gameFrames0)) $((gameTicks1 - gameTicks0)))
   if [ "$line" = none ]; then
     echo "run $run: the title showed no frame"
     continue
@@ -192,8 +196,7 @@ for run in $(seq 1 "$runs"); do
     echo "run $run: title $titleCost ms CPU a frame ($titleRate frames a second)"
     continue
   fi
-  line=$(awk -v f=$((peerFrames1 - peerFrames0)) -v t=$((peerTicks1 - peerTicks0)) -v hz="$ticksPerSecond" \
-    -v s="$seconds" 'BEGIN { if (f <= 0) { print "none"; exit } printf "%.2f %.1f", t * 1000 / hz / f, f / s }')
+  line=$(frameCost $((peerFrames1 - peerFrames0)) $((peerTicks1 - peerTicks0)))
   if [ "$line" = none ]; then
     echo "run $run: title $titleCost ms CPU a frame ($titleRate frames a second); the peer showed no frame"
     continue
