@@ -155,6 +155,16 @@ bool judgeConvex(const scene::IMesh* mesh) {
     return true;
 }
 
+// Whether two meshes' buffers hold as many vertices and indices, buffer by buffer.
+bool sameCounts(const std::vector<BufferPrint>& a, const std::vector<BufferPrint>& b) {
+    if (a.size() != b.size())
+        return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (a[i].vertices != b[i].vertices || a[i].indices != b[i].indices)
+            return false;
+    return true;
+}
+
 const scene::IMesh* meshOf(scene::ISceneNode* node) {
     if (!node)
         return nullptr;
@@ -231,6 +241,13 @@ bool isClosedConvexMesh(scene::ISceneNode* node) {
     auto found = judged.find(mesh);
     if (found != judged.end() && found->second.prints == prints)
         return found->second.convex;
+    // The same buffers with their vertices moved: a mesh that changes its shape as it plays
+    // (cloth, a water surface). It is taken as not convex from then on, without judging it
+    // again each frame.
+    if (found != judged.end() && sameCounts(found->second.prints, prints)) {
+        found->second = JudgedMesh{prints, false};
+        return false;
+    }
     if (judged.size() >= cacheLimit)
         judged.clear();
     const bool convex = judgeConvex(mesh);

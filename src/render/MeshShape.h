@@ -18,5 +18,6 @@ bool followsShadingNormals(const irr::scene::IMeshBuffer* buffer);
 // two triangles, and no vertex of any of its buffers lies outside the plane of any of its
 // triangles (by more than a thousandth of the mesh's size). Such a mesh hides what lies
 // inside it and cannot shadow itself where it faces the light. False for a mesh skinned by
-// joints (its pose changes) and for node types without a mesh.
+// joints (its pose changes), for a mesh whose vertices have moved since it was judged (cloth,
+// water: judged once, not every frame) and for node types without a mesh.
 bool isClosedConvexMesh(irr::scene::ISceneNode* node);

@@ -65,9 +65,12 @@ std::string namedPart(const char* tag, scene::ISceneNode* node) {
     std::string part = tag;
     part += node->getName();
     const s32 id = node->getID();
-    if (id != 0 && id != -1)
-        part += "_" + std::to_string(id);
-    return part + " - ";
+    if (id != 0 && id != -1) {
+        part += '_';
+        part += std::to_string(id);
+    }
+    part += " - ";
+    return part;
 }
 
 } // namespace

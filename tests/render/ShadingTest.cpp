@@ -834,4 +834,24 @@ TEST_F(ShadingTest, ShadingNormalsFollowTheSurfaceWithinFortyDegrees) {
     EXPECT_FALSE(followsShadingNormals(ball)) << "bent by an uneven scale";
 }
 
+// A closed convex mesh is judged so; once its vertices move (a mesh that changes its shape as
+// it plays) it is taken as not convex, and a different mesh at its place is judged afresh.
+TEST_F(ShadingTest, AMeshThatChangesItsShapeIsNotTakenAsConvex) {
+    const scene::IGeometryCreator* shapes = smgr()->getGeometryCreator();
+    scene::IMesh* cube = shapes->createCubeMesh(core::vector3df(2.0f, 2.0f, 2.0f));
+    scene::IMeshSceneNode* box = smgr()->addMeshSceneNode(cube);
+    cube->drop();
+    EXPECT_TRUE(isClosedConvexMesh(box));
+    scene::IMeshBuffer* buffer = box->getMesh()->getMeshBuffer(0);
+    for (u32 i = 0; i < buffer->getVertexCount(); ++i)
+        buffer->getPosition(i) *= 1.5f; // still a closed box: its shape changed all the same
+    buffer->setDirty(scene::EBT_VERTEX);
+    EXPECT_FALSE(isClosedConvexMesh(box));
+    EXPECT_FALSE(isClosedConvexMesh(box)) << "and stays so";
+    scene::IMesh* other = shapes->createCubeMesh(core::vector3df(3.0f, 3.0f, 3.0f));
+    box->setMesh(other);
+    other->drop();
+    EXPECT_TRUE(isClosedConvexMesh(box)) << "another mesh is judged for itself";
+}
+
 } // namespace

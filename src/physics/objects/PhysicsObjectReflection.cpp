@@ -133,9 +133,13 @@ void PhysicsObject::updateReflectionLayer() {
         if (ready) {
             material.setTexture(textureLayer::reflection, reflection->reflectionTexture);
         } else if (driver) {
+            if (!reflection->fixedReflection || !reflection->fixedDiffuse) {
+                reflection->fixedReflection = driver->getTexture(mirrorWhiteTexture);
+                reflection->fixedDiffuse = driver->getTexture(mirrorGradientTexture);
+            }
             material.DiffuseColor = video::SColor(255, 255, 255, 255);
-            material.setTexture(textureLayer::reflection, driver->getTexture(mirrorWhiteTexture));
-            material.setTexture(textureLayer::diffuse, driver->getTexture(mirrorGradientTexture));
+            material.setTexture(textureLayer::reflection, reflection->fixedReflection);
+            material.setTexture(textureLayer::diffuse, reflection->fixedDiffuse);
         }
     }
 }

@@ -215,5 +215,9 @@ struct PhysicsReflection {
     irr::core::matrix4 reflectionViewMatrix;
     irr::video::ITexture* reflectionTexture = nullptr;
     bool reflectionReady = false;
+    // The fixed look shown where the reflection is not drawn, looked up once: a lookup by
+    // name allocates, and the mirror passes ask for it every frame.
+    irr::video::ITexture* fixedReflection = nullptr;
+    irr::video::ITexture* fixedDiffuse = nullptr;
     MirrorPassCulling passCulling; // what the mirror's pass leaves out
 };
