@@ -20,6 +20,8 @@ const char* LoadBudget::unitName(Kind kind) {
         return "texture pixels";
     case Frames:
         return "sprite-animation frames";
+    case Memory:
+        return "bytes of memory";
     }
     return "";
 }

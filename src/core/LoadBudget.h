@@ -8,7 +8,7 @@
 // What one level load may cost, in one place: every step of a load charges it as it reads or
 // makes something (level and sublevel files and a user level's archive entries, scene nodes
 // and the Spawn Object pools' copies, texture pixels and render targets, sprite-animation
-// frames).
+// frames, and the memory the level's objects allocate as they are made).
 // A charge past a limit is refused: the step leaves its thing out, the load adds nothing more
 // of that kind, one line says so ("ERROR: The level load reached its budget of 50000 scene
 // nodes at "path"; the rest is left out."), and the level plays with what was loaded.
@@ -23,14 +23,15 @@
 // built during play, render targets) count whenever they are made.
 class LoadBudget {
 public:
-    enum Kind { Bytes, Nodes, Pixels, Frames };
-    static constexpr int kindCount = 4;
+    enum Kind { Bytes, Nodes, Pixels, Frames, Memory };
+    static constexpr int kindCount = 5;
     // The game's limits (docs/hardening.md, beside what each shipped level uses).
     static constexpr std::uint64_t gameLimits[kindCount] = {
         32ull * 1024 * 1024, // bytes read
         50000,               // scene nodes made
         32ull * 1024 * 1024, // texture pixels (two render targets of 4096 x 4096)
         1024ull * 1024,      // sprite-animation frames
+        256ull * 1024 * 1024, // bytes of memory the level's objects allocate
     };
 
     // Takes the amount from the kind's budget: true when it fits and the budget was not
@@ -71,7 +72,7 @@ private:
     bool levelRound = false; // and it was a level load
     std::uint64_t usedOf[kindCount] = {};
     bool reached[kindCount] = {};
-    std::uint64_t limits[kindCount] = {gameLimits[0], gameLimits[1], gameLimits[2], gameLimits[3]};
+    std::uint64_t limits[kindCount] = {gameLimits[0], gameLimits[1], gameLimits[2], gameLimits[3], gameLimits[4]};
     std::vector<std::string> loading; // the files being loaded, outermost first
     std::string lastLoaded;           // the outermost file of the last load
 };

@@ -34,6 +34,8 @@ TEST_F(LoadBudgetTest, EachKindTakesUpToItsLimitAndRefusesOnePastWithOneLineALoa
         {LoadBudget::Pixels, "ERROR: The level load reached its budget of 10 texture pixels at \"Sub.irr\"; the rest is left out."},
         {LoadBudget::Frames,
          "ERROR: The level load reached its budget of 10 sprite-animation frames at \"Sub.irr\"; the rest is left out."},
+        {LoadBudget::Memory,
+         "ERROR: The level load reached its budget of 10 bytes of memory at \"Sub.irr\"; the rest is left out."},
     };
     LoadBudget& budget = loadBudget();
     for (const auto& c : cases) {
