@@ -24,6 +24,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
@@ -586,10 +587,11 @@ TEST(DamagedFilesProcessTest, ASecondGameCannotTakeTheWorkingFoldersLock) {
 class QuitSignalTest : public ShellFixture {};
 
 TEST_F(QuitSignalTest, EachQuitSignalEndsTheGameAsClosingTheWindowDoes) {
-    for (int signal : {SIGTERM, SIGINT, SIGHUP, SIGQUIT}) {
+    for (int signal : {SIGTERM, SIGINT, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2}) {
         clearQuitSignal();
         GameApplication game;
         ASSERT_TRUE(game.startUp()) << signal;
+        std::filesystem::remove("PaddlestoneConfig.xml"); // the shutdown writes it again
         installQuitSignalHandlers(60000); // a slow machine's shutdown is no hung frame
         ASSERT_NO_FATAL_FAILURE(attachProbe());
         probe = FrameProbe();
@@ -604,6 +606,11 @@ TEST_F(QuitSignalTest, EachQuitSignalEndsTheGameAsClosingTheWindowDoes) {
         EXPECT_EQ(levelManager, nullptr) << signal;
         EXPECT_EQ(screenManager, nullptr) << signal;
         EXPECT_EQ(quitSignalNumber(), signal);
+        const std::vector<std::string> lines = logLines();
+        ASSERT_GE(lines.size(), 2u);
+        EXPECT_NE(std::find(lines.begin(), lines.end(), "Quit signal received."), lines.end()) << signal;
+        EXPECT_EQ(lines.back(), "Shutting down.") << signal;
+        EXPECT_TRUE(std::filesystem::exists("PaddlestoneConfig.xml")) << signal;
     }
     clearQuitSignal();
     removeQuitSignalHandlers();
