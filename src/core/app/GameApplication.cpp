@@ -166,7 +166,7 @@ void GameApplication::shutdownGame() {
     levelManager = nullptr;
     deleteManager(screenManager);
 
-    if (gameSettings)
+    if (gameSettings && workingFolderWritable)
         gameSettings->save();
     deleteManager(gameSettings);
     // What the last frame and the level's unload asked for.
