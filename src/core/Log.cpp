@@ -87,33 +87,50 @@ void logMessage(const char* text, irr::ELOG_LEVEL level) {
         keepEarlyLine(text);
 }
 
-std::string escapeLogText(const char* text) {
+namespace {
+
+// The bytes of the character that starts at `c`: a UTF-8 lead byte with the continuation bytes
+// that follow it (as many as its sequence holds), any other byte by itself.
+std::size_t characterBytes(const unsigned char* c) {
+    const std::size_t length = (c[0] & 0xF8) == 0xF0 ? 4 : (c[0] & 0xF0) == 0xE0 ? 3 : (c[0] & 0xE0) == 0xC0 ? 2 : 1;
+    std::size_t bytes = 1;
+    while (bytes < length && (c[bytes] & 0xC0) == 0x80)
+        ++bytes;
+    return bytes;
+}
+
+} // namespace
+
+std::string escapeLogText(const char* text, std::size_t maxBytes) {
     std::string out;
     if (!text)
         return out;
-    std::size_t characters = 0;
-    for (const char* c = text; *c; ++c) {
-        const auto byte = static_cast<unsigned char>(*c);
-        // A character starts at every byte but a UTF-8 continuation byte; bytes that are no
-        // text (a run of continuation bytes) are cut where four-byte characters would be.
-        if (((byte & 0xC0) != 0x80 && ++characters > maxLogLineCharacters) ||
-            static_cast<std::size_t>(c - text) >= 4 * maxLogLineCharacters) {
-            out += " [... cut at " + std::to_string(maxLogLineCharacters) + " characters]";
-            break;
-        }
-        if (byte == '\t') {
+    const std::string mark = logLineCutMark;
+    // Where a text found too long is cut: the end of the last character that leaves room for
+    // the mark.
+    std::size_t cut = 0;
+    for (const auto* c = reinterpret_cast<const unsigned char*>(text); *c;) {
+        const std::size_t bytes = characterBytes(c);
+        if (*c == '\t') {
             out += "\\t";
-        } else if (byte == '\r') {
+        } else if (*c == '\r') {
             out += "\\r";
-        } else if (byte == '\n') {
+        } else if (*c == '\n') {
             out += "\\n";
-        } else if (byte < 0x20 || byte == 0x7F) {
+        } else if (*c < 0x20 || *c == 0x7F) {
             char code[8];
-            std::snprintf(code, sizeof(code), "\\x%02X", byte);
+            std::snprintf(code, sizeof(code), "\\x%02X", *c);
             out += code;
         } else {
-            out += *c;
+            out.append(reinterpret_cast<const char*>(c), bytes);
         }
+        c += bytes;
+        if (out.size() > maxBytes) {
+            out.resize(cut);
+            return (out + mark).substr(0, maxBytes);
+        }
+        if (out.size() + mark.size() <= maxBytes)
+            cut = out.size();
     }
     return out;
 }

@@ -31,12 +31,14 @@ void logMessagePair(const char* text, const char* second);
 void logMessagePair(const wchar_t* text, const wchar_t* second);
 
 // The text with its control characters escaped, so that a damaged file's tab or line break
-// cannot fake a log line: "\t", "\r", "\n" and "\xNN" for the others. A text longer than
-// maxLogLineCharacters characters (UTF-8) is cut there and marked " [... cut at 1000
-// characters]": a line that quotes a file (a 500,000-character name) stays readable. Every
-// log line, in the file and on the terminal, is written through it.
-inline constexpr std::size_t maxLogLineCharacters = 1000;
-std::string escapeLogText(const char* text);
+// cannot fake a log line: "\t", "\r", "\n" and "\xNN" for the others. An escaped text longer
+// than maxBytes is cut at a character (a UTF-8 sequence or an escape stays whole) and ends in
+// logLineCutMark, the whole at most maxBytes long: a line that quotes a file (a
+// 500,000-character name) stays readable. Every log line, in the file (its time of day
+// counted in) and on the terminal, is written through it, at most maxLogLineBytes long.
+inline constexpr std::size_t maxLogLineBytes = 1024;
+inline constexpr const char* logLineCutMark = " [... cut at 1024 bytes]";
+std::string escapeLogText(const char* text, std::size_t maxBytes = maxLogLineBytes);
 
 // Writes one line to standard output escaped as escapeLogText does (the engine's own logger
 // would print it raw: a file's escape sequences could clear the terminal or forge lines).

@@ -19,8 +19,10 @@ std::string logFileLine(const char* text, std::time_t when) {
     localtime_r(&when, &local);
     char stamp[32];
     std::snprintf(stamp, sizeof(stamp), "[%i:%i:%i] ", local.tm_hour, local.tm_min, local.tm_sec);
-    // A tab or line break from a damaged file must not start a line of its own.
-    return stamp + escapeLogText(text) + "\r\n";
+    // A tab or line break from a damaged file must not start a line of its own; the time
+    // counts in the line's length.
+    const std::string prefix = stamp;
+    return prefix + escapeLogText(text, maxLogLineBytes - prefix.size()) + "\r\n";
 }
 
 LogManager::LogManager(const std::string& path, Opening opening) : filePath(path) {

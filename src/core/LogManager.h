@@ -15,7 +15,8 @@
 // a crashed run survives. Lines may come from any thread (physics workers report through
 // logCallstack): writing takes a lock.
 // One line as the log file holds it: "[h:m:s] " (the time of day, no zero padding), the text
-// with its control characters escaped (escapeLogText), CR LF.
+// with its control characters escaped (escapeLogText), CR LF; without the CR LF at most
+// maxLogLineBytes long.
 std::string logFileLine(const char* text, std::time_t when);
 
 class LogManager {

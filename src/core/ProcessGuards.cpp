@@ -45,7 +45,14 @@ ForcedEndCopies& forcedEndCopies() {
     return *copies;
 }
 
-constexpr int quitSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+constexpr int quitSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2};
+
+// Held while the shutdown writes the log's closing line and while the watch decides how a late
+// end ends: the watch decides before the line or after it. Never destroyed, as the copies.
+std::timed_mutex& closingLineMutex() {
+    static std::timed_mutex* mutex = new std::timed_mutex;
+    return *mutex;
+}
 
 void onQuitSignal(int signal) {
     quitSignal = signal;
@@ -115,7 +122,9 @@ void watchForLateEnd() {
         if (endStage.load() == stageDone || quitSignal == 0)
             continue;
         // What is left of the shutdown lets go of the engine: nothing of the player's is lost.
-        if (endStage.load() == stagePlayerFilesWritten)
+        // A closing line still being written after a moment comes after the player's files.
+        std::unique_lock<std::timed_mutex> closing(closingLineMutex(), std::defer_lock);
+        if (!closing.try_lock_for(std::chrono::milliseconds(100)) || endStage.load() == stagePlayerFilesWritten)
             ::_exit(0);
         endNow(number);
     }
@@ -222,7 +231,10 @@ void clearForcedEndFile() {
     setForcedEndFile({}, {});
 }
 
-void markPlayerFilesWritten() {
+void markPlayerFilesWritten(const std::function<void()>& writeClosingLine) {
+    std::lock_guard<std::timed_mutex> lock(closingLineMutex());
+    if (writeClosingLine)
+        writeClosingLine();
     endStage = stagePlayerFilesWritten;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 
 // What keeps two runs of the game, and the player's signals, from damaging its files.
@@ -13,8 +14,8 @@ inline constexpr const char* instanceLockFileName = "Paddlestone.lock";
 bool acquireInstanceLock(const std::string& path = instanceLockFileName);
 void releaseInstanceLock();
 
-// SIGINT, SIGTERM, SIGHUP (the terminal closed) and SIGQUIT end the game as closing its window
-// does: the frame loop, and a level being loaded, see the request and the game shuts down in
+// SIGINT, SIGTERM, SIGHUP (the terminal closed), SIGQUIT, SIGUSR1 and SIGUSR2 end the game as
+// closing its window does: the frame loop, and a level being loaded, see the request and the game shuts down in
 // order (settings and save written). A second signal while it shuts down ends the process at
 // once. SIGPIPE is ignored: what is written to a closed standard output (a launcher that has
 // gone, `| head`) is dropped, and the log file goes on.
@@ -49,9 +50,11 @@ void clearForcedEndFile();
 // shutdown (the display connection lost under the game); safe from any thread.
 [[noreturn]] void endGameAtOnce(const std::string& reason, int status);
 
-// The shutdown has written the player's files and the log's closing line: a watch that runs
-// out from now on ends the process with status 0 and writes nothing.
-void markPlayerFilesWritten();
+// The shutdown has written the player's files: `writeClosingLine` writes the log's closing
+// line, then a watch that runs out ends the process with status 0 and writes nothing. A watch
+// that runs out while the line is written waits for it a moment; it never ends the process as
+// a late end once the line is there.
+void markPlayerFilesWritten(const std::function<void()>& writeClosingLine = {});
 // The orderly end is done: the watch lets the process end by itself.
 void markOrderlyEndDone();
 // Back to the default handlers, the watch disarmed, its copies forgotten.

@@ -12,17 +12,11 @@
 
 namespace {
 
-// What a cause keeps of its first line, for its count line: at most the characters the log
-// writes of a line (it cuts there, with its mark), so that ten thousand causes of a file's
+// What a cause keeps of its first line, for its count line: no more bytes than the log writes
+// of a line (it cuts there, with its mark), so that ten thousand causes of a file's
 // 500,000-character name cost no gigabytes. The key is kept as its hash.
 std::string keptFirstLine(const std::string& line) {
-    std::size_t characters = 0;
-    for (std::size_t at = 0; at < line.size(); ++at) {
-        const bool starts = (static_cast<unsigned char>(line[at]) & 0xC0) != 0x80;
-        if ((starts && ++characters > maxLogLineCharacters) || at >= 4 * maxLogLineCharacters)
-            return line.substr(0, at);
-    }
-    return line;
+    return line.substr(0, maxLogLineBytes);
 }
 
 const std::string repeatOverflowLine =

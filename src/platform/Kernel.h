@@ -21,6 +21,8 @@ bool setCurrentDirectory(const std::string& path);
 bool createDirectory(const std::string& path);
 bool directoryExists(const std::string& path);
 bool fileExists(const std::string& path);
+// Whether this process may make and replace files in the folder (false on a read-only disk).
+bool directoryWritable(const std::string& path);
 
 // The user's folder for an application's data files: $XDG_DATA_HOME/<application> when that
 // variable holds an absolute path, else ~/.local/share/<application>. Not created here.

@@ -154,9 +154,10 @@ bool InputManager::dispatch(const InputEvent& event) {
     if (event.kind == InputEventKind::LogText && event.engine && event.engine->LogEvent.Text) {
         const irr::ELOG_LEVEL level = event.engine->LogEvent.Level;
         std::string line = prefixEngineLogLine(event.engine->LogEvent.Text, level);
-        // The engine's own warnings and errors (a missing texture asked for by every object that
-        // names it) follow the repeated-line rule; the program's own lines chose at their call.
-        if ((level == irr::ELL_WARNING || level == irr::ELL_ERROR) && !isOwnLogLineBeingLogged())
+        // The engine's own lines (a missing texture asked for by every object that names it, a
+        // render target it cannot make, asked for every frame) follow the repeated-line rule;
+        // the program's own lines chose at their call.
+        if (!isOwnLogLineBeingLogged())
             line = takeRepeatableLine(line);
         if (!line.empty()) {
             if (logManager)

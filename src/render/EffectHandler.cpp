@@ -57,6 +57,8 @@ EffectHandler::EffectHandler(IrrlichtDevice* engineDevice, const core::dimension
     const core::dimension2du driverScreen = driver->getScreenSize();
     renderSize = screenRTTSize.getArea() != 0 ? screenRTTSize : driverScreen;
     screenSize = driverScreen;
+    const core::dimension2du largestTexture = driver->getMaxTextureSize();
+    largestShadowResolution = std::min(largestTexture.Width / 3, largestTexture.Height);
 
     const bool mipMaps = driver->getTextureCreationFlag(video::ETCF_CREATE_MIP_MAPS);
     const bool always32 = driver->getTextureCreationFlag(video::ETCF_ALWAYS_32_BIT);
@@ -386,6 +388,8 @@ video::ITexture* EffectHandler::getShadowAtlasTexture(u32 resolution) {
     for (const auto& [size, atlas] : shadowAtlases)
         if (size == resolution)
             return atlas;
+    if (resolution > largestShadowResolution)
+        return nullptr;
     const core::stringc name = core::stringc("XEFFECTS_SM_ATLAS_") + core::stringc(resolution);
     video::ITexture* atlas = driver->findTexture(name);
     if (!atlas)
@@ -394,6 +398,29 @@ video::ITexture* EffectHandler::getShadowAtlasTexture(u32 resolution) {
     if (atlas)
         shadowAtlases.emplace_back(resolution, atlas);
     return atlas;
+}
+
+void EffectHandler::fitShadowResolution() {
+    if (shadowLights.empty())
+        return;
+    const u32 wanted = shadowLights.front().resolution;
+    u32 fitted = wanted;
+    while (fitted > 0 && (fitted > largestShadowResolution ||
+                          (driverType != video::EDT_NULL && !getShadowAtlasTexture(fitted))))
+        fitted /= 2;
+    if (fitted == wanted)
+        return;
+    for (ShadowLight& light : shadowLights)
+        light.resolution = fitted;
+    if (fitted == 0) {
+        logMessagef("Warning: The graphics driver cannot make shadow maps of %u pixels or fewer; the game "
+                    "draws no shadows.",
+                    wanted);
+        return;
+    }
+    logMessagef("Warning: The graphics driver cannot make shadow maps of %u pixels; using %u.", wanted, fitted);
+    if (gameSettings)
+        setSettingInt("Graphics_ShadowQuality", static_cast<int>(fitted));
 }
 
 video::ITexture* EffectHandler::getPlaneReflectionTexture() {

@@ -193,8 +193,16 @@ public:
     // "XEFFECTS_SM_<resolution><cascade>", made on first use.
     irr::video::ITexture* getShadowMapTexture(irr::u32 resolution, irr::s32 cascade = 0);
     // The shadow atlas of the three cascades side by side ("XEFFECTS_SM_ATLAS_<resolution>",
-    // three times as wide as high), made on first use; bound in texture layer 2.
+    // three times as wide as high), made on first use; bound in texture layer 2. Null for a
+    // resolution above largestShadowResolution (the driver is not asked).
     irr::video::ITexture* getShadowAtlasTexture(irr::u32 resolution);
+    // The largest shadow map side whose atlas fits in the driver's largest texture.
+    irr::u32 largestShadowResolution = 0;
+    // A shadow quality whose atlas the driver cannot make falls back to the largest half of it
+    // that it can (0 when none: no maps): every shadow light takes it, one warning line says
+    // so, and the settings keep it, as they keep a window size the display cannot show. On the
+    // null driver, which makes no targets, only largestShadowResolution counts.
+    void fitShadowResolution();
     // A 1024 x 1024 mirror-image target for a reflective object: the one returned last to
     // the pool, else a new one, charged to the level load's budget of pixels. Null, logged,
     // when the driver cannot make it or the budget has no room. Users return theirs to

@@ -295,6 +295,7 @@ void EffectHandler::updateShadowCascades() {
         scene->setActiveCamera(viewer);
         return;
     }
+    fitShadowResolution();
     const bool drawCasters = shadowsEnabled && levelShadowsEnabled && !shaderEffectsUnsupported;
     // The maps are kept between passes for the one light the game makes; with more (the
     // last one drawn wins) every pass draws them afresh.

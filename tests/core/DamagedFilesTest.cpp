@@ -24,6 +24,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <filesystem>
@@ -493,30 +494,34 @@ TEST(DamagedFilesLogTest, ControlCharactersAreEscaped) {
         EXPECT_EQ(escapeLogText(c.text), c.escaped);
 }
 
-// A key-bindings file's 500,000-character name reaches the log cut, with a mark; a character
-// of two bytes counts as one.
-TEST(DamagedFilesLogTest, LinesAreCutAtAThousandCharacters) {
-    const std::string mark = " [... cut at 1000 characters]";
-    std::string accented;
-    for (int i = 0; i < 1001; ++i)
-        accented += "\xC3\xAB";
+// A key-bindings file's 500,000-character name reaches the log cut, with a mark: the whole
+// line, its time of day included, at most 1,024 bytes, no character or escape split.
+TEST(DamagedFilesLogTest, LinesAreCutToTheirLengthWithAMark) {
+    const std::string mark = logLineCutMark;
+    const std::string stamp = logFileLine("", 0).substr(0, logFileLine("", 0).size() - 2);
+    const std::size_t room = maxLogLineBytes - stamp.size();
+    const std::string kept(room - mark.size() - 1, 'a');
     const struct {
         std::string text;
         std::string written;
     } cases[] = {
-        {std::string(1000, 'a'), std::string(1000, 'a')},
-        {std::string(1001, 'a'), std::string(1000, 'a') + mark},
-        {accented.substr(0, 2000), accented.substr(0, 2000)},
-        {accented, accented.substr(0, 2000) + mark},
-        {std::string(999, 'a') + "\t" + "b", std::string(999, 'a') + "\\t" + mark},
-        {std::string(5000, '\x80'), std::string(4000, '\x80') + mark},
+        {std::string(room, 'a'), std::string(room, 'a')},
+        {std::string(room + 1, 'a'), kept + "a" + mark},
+        {kept + "\xC3\xAB" + std::string(room, 'b'), kept + mark},
+        {kept + "\t" + std::string(room, 'b'), kept + mark},
+        {std::string(5000, '\x80'), std::string(kept.size() + 1, '\x80') + mark},
     };
-    for (const auto& c : cases)
-        EXPECT_EQ(escapeLogText(c.text.c_str()), c.written) << c.text.size();
+    for (const auto& c : cases) {
+        const std::string line = logFileLine(c.text.c_str(), 0);
+        EXPECT_EQ(line, stamp + c.written + "\r\n") << c.text.size();
+        EXPECT_LE(line.size(), maxLogLineBytes + 2) << c.text.size();
+    }
     const std::string name = "Input mapping file \"remap.xml\": \"" + std::string(500000, 'n') + "\"";
     const std::string line = logFileLine(name.c_str(), 0);
-    EXPECT_LT(line.size(), 1100u);
+    EXPECT_EQ(line.size(), maxLogLineBytes + 2);
     EXPECT_EQ(line.substr(line.size() - mark.size() - 2), mark + "\r\n");
+    // On the terminal, without a time, the line has the whole length.
+    EXPECT_EQ(escapeLogText(name.c_str()).size(), maxLogLineBytes);
 }
 
 TEST(DamagedFilesLogTest, LinesLoggedBeforeTheLogFileOpensAreWrittenIntoIt) {
@@ -582,10 +587,11 @@ TEST(DamagedFilesProcessTest, ASecondGameCannotTakeTheWorkingFoldersLock) {
 class QuitSignalTest : public ShellFixture {};
 
 TEST_F(QuitSignalTest, EachQuitSignalEndsTheGameAsClosingTheWindowDoes) {
-    for (int signal : {SIGTERM, SIGINT, SIGHUP, SIGQUIT}) {
+    for (int signal : {SIGTERM, SIGINT, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2}) {
         clearQuitSignal();
         GameApplication game;
         ASSERT_TRUE(game.startUp()) << signal;
+        std::filesystem::remove("PaddlestoneConfig.xml"); // the shutdown writes it again
         installQuitSignalHandlers(60000); // a slow machine's shutdown is no hung frame
         ASSERT_NO_FATAL_FAILURE(attachProbe());
         probe = FrameProbe();
@@ -600,6 +606,11 @@ TEST_F(QuitSignalTest, EachQuitSignalEndsTheGameAsClosingTheWindowDoes) {
         EXPECT_EQ(levelManager, nullptr) << signal;
         EXPECT_EQ(screenManager, nullptr) << signal;
         EXPECT_EQ(quitSignalNumber(), signal);
+        const std::vector<std::string> lines = logLines();
+        ASSERT_GE(lines.size(), 2u);
+        EXPECT_NE(std::find(lines.begin(), lines.end(), "Quit signal received."), lines.end()) << signal;
+        EXPECT_EQ(lines.back(), "Shutting down.") << signal;
+        EXPECT_TRUE(std::filesystem::exists("PaddlestoneConfig.xml")) << signal;
     }
     clearQuitSignal();
     removeQuitSignalHandlers();

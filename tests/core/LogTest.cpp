@@ -136,7 +136,7 @@ TEST_F(RepeatedLogTest, TheFirstLineIsWrittenAndTheRestCountedInOneLineWhenTheRo
     logRepeatable(longLine);
     events.entries.clear();
     endRepeatedLogRound();
-    EXPECT_EQ(texts(), std::vector<std::string>{"Repeated 1 more time: " + longLine.substr(0, maxLogLineCharacters)});
+    EXPECT_EQ(texts(), std::vector<std::string>{"Repeated 1 more time: " + longLine.substr(0, maxLogLineBytes)});
 }
 
 TEST_F(RepeatedLogTest, CausesAreKeptApartAndCountedInTheOrderOfTheirFirstLines) {

@@ -346,6 +346,19 @@ TEST_F(LevelEventsTest, ThePauseHoldsTheQueueUntilItIsLeft) {
     EXPECT_TRUE(manager->queueLoadLevel("PlainLevel.irr", true)) << "nothing left to refuse it";
 }
 
+// A game that is quitting starts no further level event (a transition's next step, a load).
+TEST_F(LevelEventsTest, AQuittingGameStartsNoFurtherEvent) {
+    for (const bool quitting : {true, false}) {
+        QuitRequested = quitting;
+        calls.clear();
+        manager->queueShowSplash();
+        manager->processLevelEvents(0.1f);
+        EXPECT_EQ(manager->getLevelEvents().size(), quitting ? 1u : 0u) << quitting;
+        EXPECT_EQ(calls, quitting ? std::vector<std::string>{} : std::vector<std::string>{"showSplash"}) << quitting;
+        manager->dropQueuedEvents();
+    }
+}
+
 // --- suspicion and game over ---------------------------------------------------------------
 
 class GameOverTest : public LevelEventsTest {};

@@ -8,6 +8,7 @@
 
 #include "core/GameSettings.h"
 #include "core/Globals.h"
+#include "core/Log.h"
 #include "level/LevelHooks.h"
 #include "support/NullDevice.h"
 #include "support/TempDir.h"
@@ -132,6 +133,46 @@ TEST_F(EffectHandlerTest, ShadowLightRecord) {
     EXPECT_FLOAT_EQ(onTheLight.nearValue, 0.1f);
     expectedView.buildCameraLookAtMatrixLH(slanted.position, slanted.target, core::vector3df(0, 1, 0));
     EXPECT_TRUE(slanted.viewMatrix.equals(expectedView));
+}
+
+// A shadow quality whose atlas the driver cannot make (a limit the test sets) falls back to the
+// largest half of it that fits, with one line however many passes ask, and the settings keep
+// it; a quality on the limit stays.
+TEST_F(EffectHandlerTest, AShadowQualityTheDriverCannotMakeFallsBackOnceAndIsKept) {
+    test::TempDir temp;
+    GameSettings settings(temp.file("PaddlestoneConfig.xml"));
+    settings.load(true);
+    gameSettings = &settings;
+    gameDevice = nullptr; // the lines reach the early-line list, where the test reads them
+    addCamera();
+    handler->shadowNodes.push_back({device->getSceneManager()->addCubeSceneNode(), 2, 0});
+    const struct {
+        s32 quality;
+        u32 largest;
+        u32 used;
+        const char* line;
+    } cases[] = {
+        {1024, 1024, 1024, nullptr},
+        {1025, 1024, 512, "Warning: The graphics driver cannot make shadow maps of 1025 pixels; using 512."},
+        {8192, 1024, 1024, "Warning: The graphics driver cannot make shadow maps of 8192 pixels; using 1024."},
+        {512, 0, 0, "Warning: The graphics driver cannot make shadow maps of 512 pixels or fewer; the game draws no "
+                    "shadows."},
+    };
+    for (const auto& c : cases) {
+        setSettingInt("Graphics_ShadowQuality", c.quality);
+        handler->largestShadowResolution = c.largest;
+        handler->setShadowQuality(core::vector3df(0, 80, 10), core::vector3df(0, 0, 0));
+        takeEarlyLogLines();
+        handler->updateShadowCascades();
+        handler->updateShadowCascades();
+        std::vector<std::string> lines;
+        for (const EarlyLogLine& line : takeEarlyLogLines())
+            lines.push_back(line.text);
+        EXPECT_EQ(lines, c.line ? std::vector<std::string>{c.line} : std::vector<std::string>{}) << c.quality;
+        EXPECT_EQ(handler->shadowLights[0].resolution, c.used) << c.quality;
+        EXPECT_EQ(getSettingInt("Graphics_ShadowQuality"), c.used ? static_cast<s32>(c.used) : c.quality);
+    }
+    gameSettings = nullptr;
 }
 
 struct ViewportCase {

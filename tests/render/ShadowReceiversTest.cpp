@@ -2,6 +2,9 @@
 // across it by the map's reading margin, and for a closed convex caster only beyond its box.
 #include "render/ShadowReceivers.h"
 
+#include "render/EffectHandler.h"
+#include "support/NullDevice.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -61,4 +64,25 @@ TEST(ShadowReceivers, WithoutAPassEveryEntryCastsAndEveryReceiverIsReachedEveryw
     const s32 viewport[4] = {0, 0, 640, 480};
     EXPECT_EQ(receivers.reach(nullptr, core::matrix4(), viewport, pieces), ShadowReceivers::Reach::everywhere);
     EXPECT_TRUE(pieces.empty());
+}
+
+// A pass leaves out of the maps a caster whose shadow reaches no receiver; pairs apart across
+// the light are rejected only beyond the margin the maps are read with.
+TEST(ShadowReceivers, ACasterReachesAReceiverBesideItWithinTheMargin) {
+    test::NullDevice device;
+    scene::ISceneManager* scene = device->getSceneManager();
+    scene::ISceneNode* box = scene->addCubeSceneNode(1.0f, nullptr, -1, caster.getCenter());
+    box->updateAbsolutePosition();
+    const struct {
+        f32 left; // the receiver's left side, beside the caster's right side at 1
+        bool reaches;
+    } cases[] = {{1.5f, true}, {1.51f, false}};
+    for (const auto& c : cases) {
+        scene::ISceneNode* ground = scene->addCubeSceneNode(1.0f, nullptr, -1, {c.left + 0.5f, -0.5f, 0.5f});
+        ground->updateAbsolutePosition();
+        ShadowReceivers receivers;
+        receivers.setCasters({ShadowNode{box, 2, 0}}, scene->getRootSceneNode(), down, 0.5f, {0, 0, 0}, 50.0f);
+        EXPECT_EQ(receivers.castsOntoAnything(0), c.reaches) << c.left;
+        ground->remove();
+    }
 }

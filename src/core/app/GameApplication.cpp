@@ -166,7 +166,7 @@ void GameApplication::shutdownGame() {
     levelManager = nullptr;
     deleteManager(screenManager);
 
-    if (gameSettings)
+    if (gameSettings && workingFolderWritable)
         gameSettings->save();
     deleteManager(gameSettings);
     // What the last frame and the level's unload asked for.
@@ -188,12 +188,13 @@ void GameApplication::shutdownGame() {
     // The run's last repeated lines get their counts, then the log's closing line; after a
     // restart line the next run's lines follow in the same file.
     endRepeatedLogRound();
-    if (logManager)
-        logManager->log(RestartRequested ? "Restarting the game." : "Shutting down.");
+    // What is left lets go of memory and the engine: a quit watch that runs out once the
+    // closing line is written keeps it last.
+    markPlayerFilesWritten([] {
+        if (logManager)
+            logManager->log(RestartRequested ? "Restarting the game." : "Shutting down.");
+    });
     deleteManager(logManager);
-    // What is left lets go of memory and the engine; a quit watch that runs out now keeps
-    // the log's closing line last.
-    markPlayerFilesWritten();
     if (std::exchange(saveManagerCreated, false))
         destroySaveManager();
     saveManager = nullptr;

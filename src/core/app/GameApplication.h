@@ -68,6 +68,8 @@ private:
     bool saveManagerCreated = false;
     bool suspicionConfigLoaded = false;
     bool windowFocused = false;
+    // False when the working folder cannot be written: the settings are not saved there.
+    bool workingFolderWritable = true;
     // The window's size from start-up, which it keeps.
     irr::core::dimension2du windowSize;
     bool windowResizeLogged = false;

@@ -65,6 +65,12 @@ bool GameApplication::startPhaseOne() {
                    platform::currentDirectory() + "\"; this one ends.");
         return false;
     }
+    // A folder the game cannot write to (a read-only disk, another user's folder) takes no
+    // settings file and no lock: said once, before the window opens.
+    workingFolderWritable = platform::directoryWritable(".");
+    if (!workingFolderWritable && !restartedRun)
+        logMessage(std::string(logWarningPrefix) + "The working folder \"" + platform::currentDirectory() +
+                   "\" cannot be written: settings changed in play will not be kept.");
     removeLeftoverTemporaryFiles(".");
     // The screen manager's start-up reads it: no main menu in front of a named level. A
     // path that does not exist brings up the title screen; the level manager logs it when
@@ -74,7 +80,7 @@ bool GameApplication::startPhaseOne() {
     const bool firstRun = !platform::fileExists(GameSettings::defaultFileName);
     gameSettings = new GameSettings();
     // The quit watch's copy: a frame that never returns still lets the settings be saved.
-    gameSettings->keepForcedEndCopy(true);
+    gameSettings->keepForcedEndCopy(workingFolderWritable);
     gameSettings->load(false);
     // A portable machine usually draws with integrated graphics: its first run starts with
     // lighter shadows.

@@ -20,7 +20,13 @@
 #include <irrlicht.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -251,6 +257,49 @@ TEST_F(GameStartupTest, AStartUpThatFailsHalfWayEndsWithMinusOneAndShutsDown) {
           static_cast<const void*>(gameSettings)})
         EXPECT_EQ(manager, nullptr);
     EXPECT_TRUE(std::filesystem::exists("PaddlestoneConfig.xml"));
+}
+
+// A working folder the game cannot write to (here its owner's only; for root, the game runs
+// as another user): one line before the window says the settings will not be kept, and the
+// shutdown does not try to write them.
+TEST_F(GameStartupTest, AWorkingFolderThatCannotBeWrittenIsToldOnceBeforeTheWindow) {
+    writeSettings([] { setSettingString("Graphics_Driver", "OpenGL"); }); // no display: no window either
+    test::ScopedEnv noDisplay("DISPLAY", std::nullopt);
+    test::ScopedEnv noWayland("WAYLAND_DISPLAY", std::nullopt);
+    test::TempDir outputs;
+    const std::string warning = "Warning: The working folder \"" + std::filesystem::current_path().string() +
+                                "\" cannot be written: settings changed in play will not be kept.";
+    for (const bool writable : {true, false}) {
+        const std::string printed = outputs.file(writable ? "writable.txt" : "read-only.txt");
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            const int output = ::open(printed.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (output < 0 || ::dup2(output, STDOUT_FILENO) < 0)
+                ::_exit(98);
+            if (!writable) {
+                ::chmod(".", 0555);
+                if (::geteuid() == 0 && (::setresgid(65534, 65534, 65534) != 0 || ::setresuid(65534, 65534, 65534) != 0))
+                    ::_exit(97);
+            }
+            GameApplication game;
+            const int status = game.run();
+            std::fflush(stdout);
+            ::_exit(status == gameStatusFailure ? 0 : 3);
+        }
+        int status = -1;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ::chmod(".", 0755);
+        if (WIFEXITED(status) && WEXITSTATUS(status) == 97)
+            GTEST_SKIP() << "no other user to run the game as";
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+        const std::string text = test::readFileBytes(printed);
+        EXPECT_EQ(countOf(text, warning), writable ? 0u : 1u) << text;
+        if (!writable) {
+            EXPECT_LT(text.find(warning), text.find("ERROR: Could not create the engine device.")) << text;
+        }
+        EXPECT_EQ(text.find("Could not write \"PaddlestoneConfig.xml\""), std::string::npos) << text;
+    }
 }
 
 // A display that refuses the window for a moment: once an attempt gets through, the
