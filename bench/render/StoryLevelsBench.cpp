@@ -27,6 +27,7 @@
 #include <irrlicht.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -135,6 +136,7 @@ void measurePlay(benchmark::State& state, const std::string& level, bool shadows
     double mainThread = 0.0;
     double castersDrawn = 0.0;
     int measured = 0;
+    const auto since = std::chrono::steady_clock::now();
     for (auto _ : state) {
         const bench::FrameTimes times = game->play();
         if (measurementEnds(state, level, times, measured++))
@@ -147,6 +149,8 @@ void measurePlay(benchmark::State& state, const std::string& level, bool shadows
     const double frames = static_cast<double>(std::max<benchmark::IterationCount>(state.iterations(), 1));
     state.counters["mainThreadMs"] = mainThread * 1000.0 / frames;
     state.counters["castersDrawn"] = castersDrawn / frames; // into the shadow maps, a frame
+    // The frame rate it played at (a slow machine's shows here).
+    state.counters["framesPerSecond"] = frames / std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
 }
 
 // Still-scene ratio of each level, shadows / no shadows, from the alternating blocks.
