@@ -332,6 +332,12 @@ bool playing(const std::string& path) {
     return screenManager->getScreenStack().empty() && bench::playingLevel(path);
 }
 
+// Still in the level it entered: its script's events run, a scripted cut under the loading
+// overlay among them; no menu stacked.
+bool stillPlaying(const std::string& path) {
+    return screenManager->getScreenStack().empty() && bench::stillInLevel(path);
+}
+
 void startStoryLevel(const std::string& path) {
     levelManager->PlayMode = LevelManager::playModeStory;
     levelManager->queueLoadLevel(path.c_str(), true);
@@ -380,13 +386,13 @@ int main(int argc, char** argv) {
             std::vector<Stop> stops{{"title screen", [] {}, atTheTitle, settleFrames, atTheTitle, ""}};
             const std::string first = inPlayLevel;
             stops.push_back({first + " in play", [first] { startStoryLevel(first); }, [first] { return playing(first); }, 1,
-                             [first] { return playing(first); }, first});
+                             [first] { return stillPlaying(first); }, first});
             for (const LevelRecord& level : AllLevels)
                 if (level.kind == LevelKindStory) {
                     const std::string path = level.path;
                     stops.push_back({path, [path] { startStoryLevel(path); }, [path] { return inTheLevel(path); },
                                      settleFrames,
-                                     [path] { return onLevel(path) && !levelManager->loadingOverlay.isBusy(); }, path});
+                                     [path] { return bench::stillInLevel(path); }, path});
                 }
             Run run(session);
             for (const Stop& stop : stops) {

@@ -5,6 +5,7 @@
 // that every frame measured is a frame of the level, and tell a benchmark when it has left
 // the level all the same.
 #include "core/Globals.h"
+#include "level/LevelEvents.h"
 #include "level/LevelManager.h"
 #include "level/SceneNodeTypes.h"
 #include "triggers/TriggerEventObject.h"
@@ -30,6 +31,19 @@ inline bool currentLevelIs(const std::string& path) {
 // The level at the path is the current one and no loading transition covers it.
 inline bool playingLevel(const std::string& path) {
     return currentLevelIs(path) && !levelManager->loadingOverlay.isBusy();
+}
+
+// The level at the path is still the one played: the current one, with no event queued that
+// leaves it. A transition of the loading overlay alone is a cut within the level (the Shed's
+// circle wipe to the shed door, "Run Fake Transition"), not a way out of it.
+inline bool stillInLevel(const std::string& path) {
+    if (!currentLevelIs(path))
+        return false;
+    for (LevelEventType leaving : {LET_LoadLevel, LET_UnloadLevel, LET_RestartLevel, LET_RestartFromCheckpoint,
+                                   LET_ReturnToMainMenu, LET_ShowSplash})
+        if (levelManager->isEventQueued(leaving))
+            return false;
+    return true;
 }
 
 // Every trigger event of the current level that would end it waits for ever instead (its

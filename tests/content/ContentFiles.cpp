@@ -91,7 +91,11 @@ std::vector<std::string> namedFiles(irr::io::IFileSystem* fileSystem, const std:
 }
 
 bool namedFileExists(const std::string& named, const std::string& namer) {
-    return existsWithCase(named) || existsWithCase(std::filesystem::path(namer).parent_path() / named);
+    // A level named by its file name alone (a profile's sound for one level) is one of the
+    // shipped levels.
+    const bool bareLevel = named.find('/') == std::string::npos && extensionOf(named) == ".irr";
+    return existsWithCase(named) || existsWithCase(std::filesystem::path(namer).parent_path() / named) ||
+           (bareLevel && existsWithCase(std::filesystem::path("Content/Levels") / named));
 }
 
 bool existsWithCase(const std::filesystem::path& path) {

@@ -22,7 +22,8 @@ std::string rootElement(irr::io::IFileSystem* fileSystem, const std::string& pat
 // file, OBJ "mtllib" and MTL "map_..." words.
 std::vector<std::string> namedFiles(irr::io::IFileSystem* fileSystem, const std::string& path);
 // Whether the game finds a named file: from the working folder, else beside the file that
-// names it (textures of fonts and materials), with exactly the case it is written in.
+// names it (textures of fonts and materials), or a level named by its file name alone among
+// the shipped levels, with exactly the case it is written in.
 bool namedFileExists(const std::string& named, const std::string& namer);
 // Every part of the path exists with exactly this case, whatever the file system.
 bool existsWithCase(const std::filesystem::path& path);

@@ -4,6 +4,7 @@
 #include "PhysicsObjectFixture.h"
 
 #include "physics/objects/PhysicsObjectSettings.h"
+#include "phys/Particles.h"
 #include "support/CountingNew.h"
 
 #include <string>
@@ -63,6 +64,39 @@ TEST_F(SteadyFrameAllocationTest, ARestingLevelAllocatesNothingInAHundredFrames)
     frames(100);
     counting = false;
     EXPECT_EQ(count.load(), 0) << "heap allocations in 100 frames of a resting level";
+}
+
+// Drops that live on among the resting objects (the shed's sprinkle) are looked after every
+// step: which objects they meet is decided again in storage kept from the step before.
+TEST_F(SteadyFrameAllocationTest, LiveDropsAmongRestingObjectsAllocateNothingAStep) {
+    buildRestingLevel();
+    phys::ParticleBase* drops = physics->createParticleSystem(0.25f, 0.1f, 0.6f, 0.2f, 1.0f, -1.0f, -1.0f);
+    ASSERT_NE(drops, nullptr);
+    std::vector<irr::u32> indices;
+    std::vector<phys::Vec3> positions;
+    for (irr::u32 i = 0; i < 200; ++i) {
+        indices.push_back(i);
+        positions.emplace_back((i % 20) * 1.2f - 12.0f, 3.0f + (i / 20) * 0.3f, (i / 20) * 1.2f - 6.0f);
+    }
+    phys::ParticleCreationData creation;
+    creation.numParticles = static_cast<irr::u32>(indices.size());
+    creation.indexBuffer = phys::StridedData<irr::u32>(indices.data());
+    creation.positionBuffer = phys::StridedData<phys::Vec3>(positions.data());
+    ASSERT_TRUE(drops->createParticles(creation));
+    for (int i = 0; i < 3000 && !everyObjectAsleep(); ++i)
+        frame();
+    ASSERT_TRUE(everyObjectAsleep()) << "the objects never came to rest";
+    frames(10);
+    phys::ParticleReadData* read = drops->lockParticleReadData();
+    ASSERT_NE(read, nullptr);
+    const irr::u32 alive = read->numValidParticles;
+    read->unlock();
+    ASSERT_EQ(alive, 200u) << "the drops live on";
+    count = 0;
+    counting = true;
+    frames(100);
+    counting = false;
+    EXPECT_EQ(count.load(), 0) << "heap allocations in 100 frames of live drops among resting objects";
 }
 
 } // namespace

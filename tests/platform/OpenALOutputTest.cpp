@@ -10,8 +10,12 @@
 #include <AL/al.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstdint>
+#include <cstdlib>
 #include <dlfcn.h>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -106,4 +110,60 @@ TEST(OpenALOutputTest, ShutdownDeletesEverySourceTheOutputMade) {
         std::lock_guard<std::mutex> lock(ledger().mutex);
         EXPECT_EQ(ledger().deleted, ledger().made);
     }
+}
+
+// A streamed loop plays on through a stall of the whole process (a busy machine): for 1.5 s
+// nothing is updated and the device mixes nothing, then the device takes what it owes at
+// once, as a file writer does, and plays on in time. Every 10 ms from the first sound on
+// holds the tone.
+TEST(OpenALOutputTest, AStreamPlaysOnThroughAStallAfterWhichTheDeviceCatchesUp) {
+    const test::ScopedEnv drivers{"ALSOFT_DRIVERS", std::string("null")};
+    constexpr int rate = 44100, chunk = rate / 100;
+    test::TempDir dir;
+    const std::string path = dir.file("Tone.wav");
+    // A 441 Hz square wave of a quarter second: every refill wraps the loop.
+    std::string bytes = waveBytes(rate, 2, rate / 4);
+    for (std::size_t at = 44, frame = 0; at + 4 <= bytes.size(); at += 4, ++frame) {
+        const auto value = static_cast<std::uint16_t>(frame / 50 % 2 ? 8192 : -8192);
+        for (std::size_t byte = 0; byte < 4; ++byte)
+            bytes[at + byte] = static_cast<char>(value >> (8 * (byte % 2)) & 0xFF);
+    }
+    ASSERT_TRUE(test::writeFileBytes(path, bytes));
+    std::function<void(std::int16_t*, int)> render;
+    std::string problem;
+    std::unique_ptr<audio::Output> output = audio::openOpenALLoopbackOutput(rate, render, problem);
+    ASSERT_NE(output, nullptr) << problem;
+    output->startVoice(output->addSound(path, true, false), true, audio::VoiceParams{});
+    output->commit();
+
+    std::vector<std::int16_t> heard;
+    const auto mix = [&](int chunks) {
+        const std::size_t from = heard.size();
+        heard.resize(from + static_cast<std::size_t>(chunks * chunk * 2));
+        render(heard.data() + from, chunks * chunk);
+    };
+    const auto loud = [&](std::size_t chunkIndex) {
+        int most = 0;
+        for (std::size_t i = chunkIndex * chunk * 2; i < (chunkIndex + 1) * chunk * 2; ++i)
+            most = std::max(most, std::abs(static_cast<int>(heard[i])));
+        return most > 4000;
+    };
+    const auto playInTime = [&](int chunks) {
+        for (int i = 0; i < chunks; ++i) {
+            mix(1);
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+    };
+    // The audio thread reads the file and starts the voice.
+    for (int i = 0; i < 1000 && (heard.empty() || !loud(heard.size() / (chunk * 2) - 1)); ++i)
+        playInTime(1);
+    const std::size_t first = heard.size() / (chunk * 2) - 1;
+    ASSERT_TRUE(loud(first)) << "the stream never started";
+    playInTime(50);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+    mix(150);
+    playInTime(50);
+    output.reset();
+    for (std::size_t i = first; i < heard.size() / (chunk * 2); ++i)
+        ASSERT_TRUE(loud(i)) << "silent " << (i - first) * 10 << " ms after the start";
 }

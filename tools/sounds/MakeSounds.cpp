@@ -300,6 +300,17 @@ Signal splat() {
     return mix({{&wet, 1.0f}, {&smack, 0.6f}});
 }
 
+// The first `length` frames of a signal `overlap` frames longer, its extra tail faded in over
+// its start: the loop point has no seam.
+Signal seamlessLoop(const Signal& longer, int length, int overlap) {
+    Signal out(longer.begin(), longer.begin() + length);
+    for (int i = 0; i < overlap; ++i) {
+        const float w = static_cast<float>(i) / static_cast<float>(overlap);
+        out[static_cast<std::size_t>(i)] = out[static_cast<std::size_t>(i)] * w + longer[static_cast<std::size_t>(length + i)] * (1.0f - w);
+    }
+    return out;
+}
+
 // The drag of an object over the floor: rough band noise with a slow wobble, made so that
 // its end runs into its start (it loops).
 Signal scrapeLoop() {
@@ -310,16 +321,29 @@ Signal scrapeLoop() {
         return static_cast<float>(0.75 + 0.25 * std::sin(2 * pi * 7 * t) * std::sin(2 * pi * 3 * t));
     });
     Signal grit = noise(seconds + 0.1, Biquad::Kind::HighPass, 2500, 2500, 0.7, 82, [](double) { return 0.3f; });
-    Signal both = mix({{&raw, 1.0f}, {&grit, 1.0f}});
-    Signal out(static_cast<std::size_t>(length));
-    for (int i = 0; i < length; ++i)
-        out[static_cast<std::size_t>(i)] = both[static_cast<std::size_t>(i)];
-    // The extra tail fades in over the start: the loop point has no seam.
-    for (int i = 0; i < overlap; ++i) {
-        const float w = static_cast<float>(i) / static_cast<float>(overlap);
-        out[static_cast<std::size_t>(i)] = out[static_cast<std::size_t>(i)] * w + both[static_cast<std::size_t>(length + i)] * (1.0f - w);
-    }
-    return out;
+    return seamlessLoop(mix({{&raw, 1.0f}, {&grit, 1.0f}}), length, overlap);
+}
+
+// A hard wooden knock: a short high thud with a hollow ring.
+Signal knock() {
+    Signal hit = thud(0.3, 420, 200, 91, 4200);
+    Signal hollow = noise(0.3, Biquad::Kind::BandPass, 620, 560, 6.0, 92, [](double t) { return envelope(t, 0.0005, 0.06); });
+    return mix({{&hit, 1.0f}, {&hollow, 0.8f}});
+}
+
+// A ball rolling over boards: low rumble with a knock of the seams at every turn, made so
+// that its end runs into its start (it loops).
+Signal rollLoop() {
+    const double seconds = 1.0;
+    const int length = frames(seconds);
+    const int overlap = frames(0.1);
+    Signal rumble = noise(seconds + 0.1, Biquad::Kind::LowPass, 260, 260, 0.9, 93, [](double t) {
+        return static_cast<float>(0.8 + 0.2 * std::sin(2 * pi * 2 * t));
+    });
+    Signal seams = noise(seconds + 0.1, Biquad::Kind::BandPass, 700, 700, 2.0, 94, [](double t) {
+        return envelope(std::fmod(t, 0.25), 0.002, 0.03);
+    });
+    return seamlessLoop(mix({{&rumble, 1.0f}, {&seams, 0.5f}}), length, overlap);
 }
 
 // --- the menu music: 8 bars at 120 beats a minute, C Am F G twice -----------------------
@@ -456,6 +480,8 @@ int main(int argc, char** argv) {
     ok &= writeEffect(folder, "Swim", swim(), 0.8f);
     ok &= writeEffect(folder, "Splat", splat(), 0.8f);
     ok &= writeEffect(folder, "Scrape", scrapeLoop(), 0.7f);
+    ok &= writeEffect(folder, "Knock", knock(), 0.9f);
+    ok &= writeEffect(folder, "Roll", rollLoop(), 0.7f);
     ok &= writeMusic(folder + "/MenuLoop.ogg");
     return ok ? 0 : 1;
 }

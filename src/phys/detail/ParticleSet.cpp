@@ -22,25 +22,32 @@ namespace {
 // The actors whose boxes meet a box.
 class CollectActors : public btBroadphaseAabbCallback {
 public:
+    explicit CollectActors(std::vector<RigidActor*>& found_) : found(found_) {}
     bool process(const btBroadphaseProxy* proxy) override {
         if (RigidActor* actor = actorOf(static_cast<const btCollisionObject*>(proxy->m_clientObject)))
             found.push_back(actor);
         return true;
     }
-    std::vector<RigidActor*> found;
+    std::vector<RigidActor*>& found;
 };
+
+// The decision on the body in a list sorted by body; null when it has none.
+const ActorDecision* findDecision(const std::vector<ActorDecision>& decisions, const btCollisionObject* body) {
+    const auto it = std::lower_bound(decisions.begin(), decisions.end(), body,
+                                     [](const ActorDecision& d, const btCollisionObject* b) { return d.body < b; });
+    return it != decisions.end() && it->body == body ? &*it : nullptr;
+}
 
 // The closest surface along a particle's path among the actors the system meets.
 class ParticleRay : public btCollisionWorld::ClosestRayResultCallback {
 public:
-    ParticleRay(const btVector3& from, const btVector3& to,
-                const std::unordered_map<const btCollisionObject*, bool>& decisions_)
+    ParticleRay(const btVector3& from, const btVector3& to, const std::vector<ActorDecision>& decisions_)
         : ClosestRayResultCallback(from, to), decisions(decisions_) {}
     bool needsCollision(btBroadphaseProxy* proxy) const override {
-        const auto it = decisions.find(static_cast<const btCollisionObject*>(proxy->m_clientObject));
-        return it != decisions.end() && it->second;
+        const ActorDecision* d = findDecision(decisions, static_cast<const btCollisionObject*>(proxy->m_clientObject));
+        return d && d->collide;
     }
-    const std::unordered_map<const btCollisionObject*, bool>& decisions;
+    const std::vector<ActorDecision>& decisions;
 };
 
 // The first shape of an actor that takes part in the simulation.
@@ -97,26 +104,27 @@ void ParticleSet::push() {
 
 void ParticleSet::decide(ParticleBase& system, const std::vector<RigidActor*>& changedActors) {
     ParticleBack& back = system.back();
-    std::unordered_map<const btCollisionObject*, bool> previous;
+    std::vector<ActorDecision>& previous = back.previousDecisions;
     previous.swap(back.decisions);
+    back.decisions.clear();
     if (back.refilter)
         previous.clear();
     back.refilter = false;
     if (back.bounds.isEmpty())
         return;
     const float reach = back.params.maxMotionDistance + 2.0f * back.params.restOffset + back.params.contactOffset;
-    CollectActors overlapping;
+    overlapping.clear();
+    CollectActors collect(overlapping);
     core.broadphase->aabbTest(toBt(back.bounds.minimum - Vec3(reach)), toBt(back.bounds.maximum + Vec3(reach)),
-                              overlapping);
+                              collect);
     const SceneDesc& desc = core.desc;
     const void* block = core.shaderData.empty() ? nullptr : core.shaderData.data();
     const FilterObjectAttributes self = static_cast<uint32_t>(system.getType());
-    for (RigidActor* actor : overlapping.found) {
+    for (RigidActor* actor : overlapping) {
         const btCollisionObject* body = actor->back().body;
-        auto known = previous.find(body);
-        if (known != previous.end() &&
-            std::find(changedActors.begin(), changedActors.end(), actor) == changedActors.end()) {
-            back.decisions.emplace(body, known->second);
+        const ActorDecision* known = findDecision(previous, body);
+        if (known && std::find(changedActors.begin(), changedActors.end(), actor) == changedActors.end()) {
+            back.decisions.push_back(*known);
             continue;
         }
         const Shape* shape = firstSimulationShape(*actor);
@@ -133,8 +141,14 @@ void ParticleSet::decide(ParticleBase& system, const std::vector<RigidActor*>& c
                                                         pairFlags);
             collide = !(result & (FilterKill | FilterSuppress));
         }
-        back.decisions.emplace(body, collide);
+        back.decisions.push_back(ActorDecision{body, collide});
     }
+    const auto byBody = [](const ActorDecision& a, const ActorDecision& b) { return a.body < b.body; };
+    std::sort(back.decisions.begin(), back.decisions.end(), byBody);
+    // An actor met twice (decided alike both times) is kept once.
+    back.decisions.erase(std::unique(back.decisions.begin(), back.decisions.end(),
+                                     [](const ActorDecision& a, const ActorDecision& b) { return a.body == b.body; }),
+                         back.decisions.end());
 }
 
 void ParticleSet::filter(const std::vector<RigidActor*>& changedActors) {

@@ -4,7 +4,6 @@
 
 #include <LinearMath/btVector3.h>
 
-#include <unordered_map>
 #include <vector>
 
 // The particle systems and fluids of one scene. The caller's particles (front) are copied to
@@ -25,6 +24,12 @@ namespace phys::detail {
 
 class SceneCore;
 
+// Whether a system's particles collide with an actor (its collision object).
+struct ActorDecision {
+    const btCollisionObject* body = nullptr;
+    bool collide = false;
+};
+
 struct ParticleBack {
     explicit ParticleBack(uint32_t capacity) : positions(capacity), velocities(capacity), flags(capacity, 0) {}
 
@@ -34,9 +39,12 @@ struct ParticleBack {
     uint32_t validRange = 0;
     ParticleBase::Params params;
     Vec3 gravity;
-    // Per actor (its collision object): whether the particles collide with it. Written in
-    // simulate, read by the worker.
-    std::unordered_map<const btCollisionObject*, bool> decisions;
+    // The actors near the particles, sorted by body. Written in simulate, read by the worker.
+    // Both lists keep their storage from step to step: a step of live particles allocates
+    // nothing.
+    std::vector<ActorDecision> decisions;
+    std::vector<ActorDecision> previousDecisions; // simulate's, the step before
+
     Bounds3 bounds; // of the particles after the last step
     bool refilter = true;
 };
@@ -70,6 +78,7 @@ private:
     std::vector<ParticleBase*> systems;
     std::vector<ParticleBase*> released;
     std::vector<ParticleBack*> stepping; // what the worker moves, fixed at simulate
+    std::vector<RigidActor*> overlapping; // decide's, kept for its storage
     uint32_t nextPairId = 1;
 };
 

@@ -20,9 +20,12 @@ namespace audio {
 
 namespace {
 
-// A streamed voice keeps this many buffers queued, about 0.75 s at 44.1 kHz.
-constexpr int streamBuffers = 4;
-constexpr std::size_t streamBufferFrames = 8192;
+// A streamed voice keeps this many buffers queued, about 3 s at 44.1 kHz. When the whole
+// process is held up on a busy machine, a device that then catches up at once (a file
+// writer does) mixes what it owes faster than the audio thread's next refill: the queue must
+// outlast such a stall (0.75 s of it let the music drop out for over a second).
+constexpr int streamBuffers = 8;
+constexpr std::size_t streamBufferFrames = 16384;
 // Longer sounds are streamed even when they were to be decoded ahead.
 constexpr float longestPreloadSeconds = 30.0f;
 // The audio thread looks after its streams at least this often.
@@ -464,9 +467,6 @@ private:
     void serviceVoices() {
         for (auto it = voices.begin(); it != voices.end();) {
             PlayingVoice& voice = it->second;
-            ALint state = AL_STOPPED;
-            alGetSourcei(voice.source, AL_SOURCE_STATE, &state);
-            bool finished = state == AL_STOPPED;
             if (voice.decoder) {
                 ALint processed = 0;
                 alGetSourcei(voice.source, AL_BUFFERS_PROCESSED, &processed);
@@ -476,9 +476,16 @@ private:
                     if (fillStreamBuffer(voice, buffer))
                         alSourceQueueBuffers(voice.source, 1, &buffer);
                 }
+            }
+            // The state after the refill: a stream that ran dry meanwhile counts every buffer
+            // queued since as played, and would skip them at the next look.
+            ALint state = AL_STOPPED;
+            alGetSourcei(voice.source, AL_SOURCE_STATE, &state);
+            bool finished = state == AL_STOPPED;
+            if (voice.decoder) {
                 ALint queued = 0;
                 alGetSourcei(voice.source, AL_BUFFERS_QUEUED, &queued);
-                // Stopped with samples queued: the stream ran dry for a moment.
+                // Stopped with samples queued: the stream ran dry for a moment and plays on.
                 finished = state == AL_STOPPED && queued == 0;
                 if (state == AL_STOPPED && queued > 0 && !voice.paused)
                     alSourcePlay(voice.source);
@@ -536,6 +543,29 @@ private:
 };
 
 } // namespace
+
+std::unique_ptr<Output> openOpenALLoopbackOutput(int rate, std::function<void(std::int16_t*, int)>& render,
+                                                 std::string& problem) {
+    using OpenLoopback = ALCdevice*(ALC_APIENTRY*)(const ALCchar*);
+    using RenderSamples = void(ALC_APIENTRY*)(ALCdevice*, ALCvoid*, ALCsizei);
+    const auto openLoopback = reinterpret_cast<OpenLoopback>(alcGetProcAddress(nullptr, "alcLoopbackOpenDeviceSOFT"));
+    const auto renderSamples = reinterpret_cast<RenderSamples>(alcGetProcAddress(nullptr, "alcRenderSamplesSOFT"));
+    ALCdevice* device = openLoopback && renderSamples ? openLoopback(nullptr) : nullptr;
+    if (!device) {
+        problem = "OpenAL Soft has no loopback device";
+        return nullptr;
+    }
+    const ALCint attributes[] = {ALC_FORMAT_CHANNELS_SOFT, ALC_STEREO_SOFT, ALC_FORMAT_TYPE_SOFT, ALC_SHORT_SOFT,
+                                 ALC_FREQUENCY, rate, 0};
+    ALCcontext* context = alcCreateContext(device, attributes);
+    if (!context) {
+        problem = "OpenAL Soft refused the loopback format";
+        alcCloseDevice(device);
+        return nullptr;
+    }
+    render = [device, renderSamples](std::int16_t* frames, int count) { renderSamples(device, frames, count); };
+    return std::make_unique<OpenALOutput>(device, context, "OpenAL Soft (loopback, " + std::to_string(rate) + " Hz)");
+}
 
 std::unique_ptr<Output> openOpenALOutput(SpeakerMode, std::string& problem) {
     // The device's own channel layout plays (OpenAL Soft's configuration chooses it).
