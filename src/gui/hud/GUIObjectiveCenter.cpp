@@ -171,6 +171,11 @@ void GUIObjectiveCenter::showCompletionHighlight(int index) {
     row.highlight->setRelativePosition(core::recti(core::position2di(0, 0), row.highlight->getRelativePosition().getSize()));
     row.highlight->setVisible(true);
     row.element->setVisible(true);
+    // The tick comes with the strike line, not only with the completed look after the
+    // highlight.
+    row.icon->setVisible(true);
+    row.openMarker->setVisible(false);
+    setIconFrame(row, ObjectiveList::completedIconFrame);
     for (GUIImage* decoration : row.decorations)
         decoration->setVisible(true);
     row.title->setOverrideColor(video::SColor(objectiveOpenColour));
@@ -284,7 +289,8 @@ void GUIObjectiveCenter::draw() {
         const s32 h = static_cast<s32>(static_cast<f32>(H) * f);
         s32 lift = 0;
         s32 aside = 0;
-        if (const std::optional<PausePanelSlide> pause = askHook(guiHooks().screens.pausePanel, std::nullopt)) {
+        const std::optional<PausePanelSlide> pause = askHook(guiHooks().screens.pausePanel, std::nullopt);
+        if (pause) {
             const f32 d = pause->dimAmount;
             const f32 s = 3.0f * d * d - 2.0f * d * d * d;
             const f32 share = static_cast<f32>(countVisibleRows()) / static_cast<f32>(Rows.size());
@@ -294,7 +300,9 @@ void GUIObjectiveCenter::draw() {
         const s32 marginY = askHook(guiHooks().screens.overscanMargin, core::position2di(0, 0)).Y;
         lift += std::max(0, marginY - static_cast<s32>(40.0f * f));
         EmptyList->setVisible(false);
-        const bool menuOpen = isMenuOpen();
+        // An options page over the pause menu has its hint line where the meter of an empty
+        // list would stand: the meter keeps to the pause menu itself.
+        const bool menuOpen = isMenuOpen() || (pause && pause->pageAbove);
         if (menuOpen)
             Header->setVisible(false);
         lift -= static_cast<s32>(40.0f * f);
