@@ -124,11 +124,14 @@ TEST_F(ObjectivePanelTest, OpenAndCompletedRowsLookTheirPart) {
     EXPECT_EQ(row.shadow->getOverrideColor(), video::SColor(0xFF000000));
     EXPECT_FALSE(row.decorations[0]->isVisible());
     EXPECT_TRUE(row.openMarker->isVisible());
+    // The panel takes its size in its first draw.
+    panel->draw();
     panel->showCompletionHighlight(0);
     EXPECT_TRUE(row.highlighted);
     EXPECT_EQ(row.highlightTimer, 2.0f);
-    // The tick shows with the strike line, from the highlight's first frame.
+    // The tick shows with the strike line over the title, from the highlight's first frame.
     EXPECT_TRUE(row.decorations[0]->isVisible());
+    EXPECT_EQ(row.decorations[0]->getRelativePosition().getCenter().X, row.title->getRelativePosition().getCenter().X);
     EXPECT_TRUE(row.icon->isVisible());
     EXPECT_EQ(row.iconFrame, ObjectiveList::completedIconFrame);
     EXPECT_FALSE(row.openMarker->isVisible());

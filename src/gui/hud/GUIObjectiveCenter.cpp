@@ -141,10 +141,6 @@ void GUIObjectiveCenter::setRowText(int index, const wchar_t* text) {
     row.title->setText(text);
     row.shadow->setText(text);
     layoutRows();
-    const core::recti title = row.title->getRelativePosition();
-    const core::position2di centre = title.getCenter();
-    const s32 half = row.title->getTextWidth() / 2;
-    row.decorations[0]->setRelativePosition(core::recti(centre.X - half - 7, centre.Y, centre.X + half + 7, centre.Y + 3));
 }
 
 void GUIObjectiveCenter::setRowOpenLook(int index, s32 iconFrame, bool visible) {
@@ -265,6 +261,11 @@ void GUIObjectiveCenter::layoutRows() {
         const s32 icon = rowHeight - 4;
         row.icon->setRelativePosition(core::recti(textLeft - icon - 8, 2, textLeft - 8, 2 + icon));
         row.openMarker->setRelativePosition(core::recti(textLeft - icon - 16, rowHeight / 2 - 2, textLeft - icon - 12, rowHeight / 2 + 2));
+        // The strike line over the title's middle, 7 pixels wider on each side; laid out with
+        // the rest, so it stays over the title when the panel changes its size.
+        const core::position2di centre = title.getCenter();
+        const s32 half = row.title->getTextWidth() / 2;
+        row.decorations[0]->setRelativePosition(core::recti(centre.X - half - 7, centre.Y, centre.X + half + 7, centre.Y + 3));
         row.decorations[1]->setRelativePosition(core::recti(title.getCenter().X - row.title->getTextWidth() / 2, rowHeight - 3,
                                                             title.getCenter().X + row.title->getTextWidth() / 2, rowHeight - 1));
         // The green part of the underline, under the icon: one line with the title's, not a
