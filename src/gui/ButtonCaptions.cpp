@@ -32,12 +32,14 @@ std::wstring titleCase(std::string_view words) {
 
 std::wstring widen(std::string_view text) { return std::wstring(text.begin(), text.end()); }
 
-// Keys whose engine names say little to a player; the rest read from their names.
+// Keys whose engine names say little to a player; the rest read from their names. Under X
+// the engine reports the menu key as KEY_MENU (the Alt key's code on Windows), and the two
+// Alt keys (AltGr too) as KEY_LMENU and KEY_RMENU.
 const std::map<std::string_view, std::wstring_view>& namedKeys() {
     static const std::map<std::string_view, std::wstring_view> keys{
         {"KEY_LBUTTON", L"Left Mouse"},   {"KEY_RBUTTON", L"Right Mouse"},  {"KEY_MBUTTON", L"Middle Mouse"},
         {"KEY_XBUTTON1", L"Mouse 4"},     {"KEY_XBUTTON2", L"Mouse 5"},     {"KEY_BACK", L"Backspace"},
-        {"KEY_RETURN", L"Enter"},         {"KEY_MENU", L"Alt"},             {"KEY_CAPITAL", L"Caps Lock"},
+        {"KEY_RETURN", L"Enter"},         {"KEY_MENU", L"Menu"},            {"KEY_CAPITAL", L"Caps Lock"},
         {"KEY_PRIOR", L"Page Up"},        {"KEY_NEXT", L"Page Down"},       {"KEY_LEFT", L"Left Arrow"},
         {"KEY_RIGHT", L"Right Arrow"},    {"KEY_UP", L"Up Arrow"},          {"KEY_DOWN", L"Down Arrow"},
         {"KEY_SNAPSHOT", L"Print Screen"}, {"KEY_LWIN", L"Left Windows"},   {"KEY_RWIN", L"Right Windows"},

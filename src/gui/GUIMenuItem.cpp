@@ -146,10 +146,13 @@ void GUIMenuItem::setEnabled(bool enabled) {
 
 // --- remap heading row ---------------------------------------------------------------------------
 
+// The remapping screen's panel stands on the right: the heading's bar lines up with the
+// screen's other rows (the device selector's and the bindings') and runs off the right screen
+// edge, never out of the panel over the scene.
 GUIRemapButton::GUIRemapButton(s32 actionIndex, const wchar_t* text, gui::IGUIFont* font,
                                gui::IGUIEnvironment* environment, gui::IGUIElement* parent,
                                const core::rect<s32>& rectangle)
-    : GUIMenuItem(text, font, 0, false, environment, parent, rectangle), ActionIndex(actionIndex) {
+    : GUIMenuItem(text, font, 1, true, environment, parent, rectangle), ActionIndex(actionIndex) {
     const s32 addSize = guiUnits(20);
     const s32 rowHeight = RelativeRect.getHeight();
     const s32 addY = ((rowHeight - addSize) - RelativeRect.UpperLeftCorner.Y) / 2;

@@ -36,10 +36,12 @@ class GUIScreen;
 struct ButtonMapping;
 
 // The pause screen as the HUD and the objective panel make room for it: its dim amount
-// (0 hidden ... 1 shown) and its panel's width in pixels.
+// (0 hidden ... 1 shown), its panel's width in pixels, and whether a page of the menus (the
+// options, a question) stands over it.
 struct PausePanelSlide {
     irr::f32 dimAmount = 0.0f;
     irr::s32 panelWidth = 0;
+    bool pageAbove = false;
 };
 
 // The suspicion record the HUD shows: its three levels (0..100 each) and its watchers.

@@ -171,11 +171,18 @@ bool InputManager::dispatch(const InputEvent& event) {
 
 // --- the frame -----------------------------------------------------------------------------------
 
-void InputManager::update() {
+void InputManager::update() { runUpdate(true); }
+
+void InputManager::updateCatchUpStep() { runUpdate(false); }
+
+void InputManager::runUpdate(bool readPointer) {
     if (!defaultControls)
         return;
     vibration->updateVibration(inputQueries::fixedStep());
-    mouse->update();
+    if (readPointer)
+        mouse->update();
+    else
+        mouse->updateWithoutPointer();
     keyboard->closeEvents();
     // A joystick plugged in or pulled out is a device change too.
     if (joystick->pollSource())

@@ -54,6 +54,10 @@ public:
     bool dispatch(const InputEvent& event);
 
     void update();
+    // The update of each catch-up physics step within the render (keys, buttons, pads and
+    // menus sampled once a step): as update, but the pointer, which the frame's update read,
+    // is not asked for again (each ask is a round trip to the X server).
+    void updateCatchUpStep();
     void endFrame();
     void resetInputState();
     // updateOverlay on every registered device, in registration order.
@@ -96,6 +100,7 @@ public:
     InputDevice* getLastDevice() const { return lastDevice; }
 
 private:
+    void runUpdate(bool readPointer);
     void updateMenuNavigation(float dt);
     void sendMenuKey(int code);
     bool isUpHeldOnFixedInputs();

@@ -209,7 +209,8 @@ void fillGuiScreenSlots(GuiScreenHooks& screens) {
         const GUIPauseScreen* pause = screenManager ? screenManager->getPauseScreen() : nullptr;
         if (!pause)
             return std::nullopt;
-        return PausePanelSlide{pause->getDimAmount(), pause->getPanelWidth()};
+        const bool pageAbove = pause->isVisible() && screenManager->getTopScreen() != pause;
+        return PausePanelSlide{pause->getDimAmount(), pause->getPanelWidth(), pageAbove};
     };
     screens.notificationQueueHead = []() -> GUINotification* {
         if (!screenManager || screenManager->getActiveNotifications().empty())

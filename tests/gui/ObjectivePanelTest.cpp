@@ -7,6 +7,7 @@
 #include "gui/GUIFreeTypeText.h"
 #include "gui/GuiCommon.h"
 #include "gui/GuiHooks.h"
+#include "gui/hud/GUIHud.h"
 #include "gui/hud/GUIObjectiveCenter.h"
 #include "core/LanguageManager.h"
 #include "level/LevelManager.h"
@@ -123,9 +124,17 @@ TEST_F(ObjectivePanelTest, OpenAndCompletedRowsLookTheirPart) {
     EXPECT_EQ(row.shadow->getOverrideColor(), video::SColor(0xFF000000));
     EXPECT_FALSE(row.decorations[0]->isVisible());
     EXPECT_TRUE(row.openMarker->isVisible());
+    // The panel takes its size in its first draw.
+    panel->draw();
     panel->showCompletionHighlight(0);
     EXPECT_TRUE(row.highlighted);
     EXPECT_EQ(row.highlightTimer, 2.0f);
+    // The tick shows with the strike line over the title, from the highlight's first frame.
+    EXPECT_TRUE(row.decorations[0]->isVisible());
+    EXPECT_EQ(row.decorations[0]->getRelativePosition().getCenter().X, row.title->getRelativePosition().getCenter().X);
+    EXPECT_TRUE(row.icon->isVisible());
+    EXPECT_EQ(row.iconFrame, ObjectiveList::completedIconFrame);
+    EXPECT_FALSE(row.openMarker->isVisible());
     panel->setRowCompletedLook(0, 1);
     EXPECT_EQ(row.title->getOverrideColor(), video::SColor(0xFFC8C8C8));
     EXPECT_TRUE(row.decorations[0]->isVisible()) << "struck through";
@@ -236,6 +245,27 @@ TEST_F(ObjectivePanelTest, TheEmptyListLineShowsOnlyWithoutShownRowsAndNoMenu) {
 }
 
 } // namespace
+
+// Under the pause menu itself the meter (and an empty list's line) shows below the rows; under
+// a page over the pause menu (the options with their hint line at the bottom) it does not.
+TEST_F(ObjectivePanelTest, TheMeterShowsUnderThePauseMenuButNotUnderAPageOverIt) {
+    runGame();
+    addRow(0, L"Hidden", false);
+    const auto before = guiHooks().screens.pausePanel;
+    GUIHud* hud = screenManager->getHud();
+    ASSERT_NE(hud, nullptr);
+    for (const bool pageAbove : {true, false}) {
+        SCOPED_TRACE(pageAbove);
+        guiHooks().screens.pausePanel = [pageAbove] {
+            return std::optional<PausePanelSlide>(PausePanelSlide{1.0f, 200, pageAbove});
+        };
+        panel->draw();
+        EXPECT_EQ(panel->getEmptyListElement()->isVisible(), !pageAbove);
+        // The meter's place is worked out only when it is drawn.
+        EXPECT_EQ(hud->getMeterRect() != core::recti(), !pageAbove);
+    }
+    guiHooks().screens.pausePanel = before;
+}
 
 // While the pause panel slides in, the panel eases up by its shown rows' share and aside by
 // what the pause panel leaves of its width, both along 3d² - 2d³ of the slide.

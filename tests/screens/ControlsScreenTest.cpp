@@ -39,6 +39,7 @@
 #include <filesystem>
 #include <functional>
 #include <map>
+#include <set>
 #include <vector>
 
 using namespace irr;
@@ -403,6 +404,77 @@ TEST_F(ControlsScreenTest, EachHeadingListsTheKeptBindingsOfTheShownDeviceAndIts
               plain->getCaptionButton()->getRelativePosition().getWidth());
     plain->remove();
     plain->drop();
+}
+
+// Every heading's focus bar stays within the panel, at the smallest window the game offers
+// and a large one: it starts where the selector's and the bindings' bars start and runs off
+// the screen edge on the panel's side only.
+TEST_F(ControlsScreenTest, EveryHeadingsBarStaysInsideThePanel) {
+    for (const core::dimension2du size : {core::dimension2du(800, 600), core::dimension2du(1920, 1080)}) {
+        SCOPED_TRACE(size.Width);
+        screenWidth = static_cast<s32>(size.Width);
+        screenHeight = static_cast<s32>(size.Height);
+        driver->OnResize(size);
+        root()->setRelativePosition(core::recti(0, 0, screenWidth, screenHeight));
+        GUIControlsRemapScreen* remap = openRemap();
+        const s32 panelLeft = remap->getPanel()->getAbsolutePosition().UpperLeftCorner.X;
+        ASSERT_EQ(panelLeft, screenWidth - remap->getPanelWidth());
+        // The list scrolled page by page: each heading is looked at where it is shown.
+        GUIScrollList* list = remap->getScrollList();
+        const s32 count = static_cast<s32>(remap->getItems().size());
+        std::set<s32> seen;
+        for (s32 first = 0; first < count; first += list->getVisibleCount()) {
+            list->setFirstVisible(first);
+            frame();
+            for (GUIButton* item : remap->getItems()) {
+                if (item->getType() != toElementType(GuiType::MenuItem) || item->getAbsolutePosition().UpperLeftCorner.Y < 0)
+                    continue;
+                auto* heading = static_cast<GUIRemapButton*>(item);
+                const core::recti bar = heading->getHighlight()->getAbsolutePosition();
+                EXPECT_GE(bar.UpperLeftCorner.X, panelLeft) << GameAction::name(heading->getActionIndex());
+                EXPECT_GE(bar.LowerRightCorner.X, screenWidth) << GameAction::name(heading->getActionIndex());
+                seen.insert(heading->getActionIndex());
+            }
+        }
+        EXPECT_EQ(seen.size(), static_cast<std::size_t>(GUIControlsRemapScreen::remappableActions));
+        screenManager->closeAllScreens();
+        frame();
+    }
+}
+
+// Left and right of each key pair keep their own bindings and names, also when the right one
+// goes down in the frame its left twin did (a tool's Control_R holds Control_L first); the
+// menu key reads as the menu key.
+TEST_F(ControlsScreenTest, EachKeyOfALeftAndRightPairKeepsItsOwnBindingAndName) {
+    const struct {
+        EKEY_CODE twin; // held down first in the same frame; KEY_KEY_CODES_COUNT: none
+        EKEY_CODE key;
+        const wchar_t* name;
+    } cases[] = {
+        {KEY_KEY_CODES_COUNT, KEY_LSHIFT, L"Left Shift"},      {KEY_LSHIFT, KEY_RSHIFT, L"Right Shift"},
+        {KEY_KEY_CODES_COUNT, KEY_RSHIFT, L"Right Shift"},     {KEY_KEY_CODES_COUNT, KEY_LCONTROL, L"Left Ctrl"},
+        {KEY_LCONTROL, KEY_RCONTROL, L"Right Ctrl"},           {KEY_KEY_CODES_COUNT, KEY_RCONTROL, L"Right Ctrl"},
+        {KEY_KEY_CODES_COUNT, KEY_LMENU, L"Left Alt"},         {KEY_LMENU, KEY_RMENU, L"Right Alt"},
+        {KEY_KEY_CODES_COUNT, KEY_LWIN, L"Left Windows"},      {KEY_LWIN, KEY_RWIN, L"Right Windows"},
+        {KEY_KEY_CODES_COUNT, KEY_MENU, L"Menu"},
+    };
+    GUIControlsRemapScreen* remap = openRemap();
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.key);
+        remap->findHeading(GameAction::Limp)->getAddButton()->click();
+        auto* row = static_cast<GUIOptionRemap*>(remap->getFocusedElement());
+        frames(8);
+        ASSERT_TRUE(row->isCapturing());
+        for (bool down : {true, false}) {
+            if (c.twin != KEY_KEY_CODES_COUNT)
+                postKey(c.twin, down);
+            postKey(c.key, down);
+            frame();
+        }
+        frames(6);
+        EXPECT_EQ(keyBindings(GameAction::Limp).back(), c.key);
+        EXPECT_STREQ(row->getBindingButton()->getCaption()->getOwnText().c_str(), c.name);
+    }
 }
 
 // Switching the device while a row waits for an input ends the wait: the capture stops.

@@ -599,13 +599,21 @@ TEST_F(OptionsScreenTest, AConfirmedResetRestartsWithTheDefaults) {
     EXPECT_TRUE(RestartRequested);
 }
 
+// The HUD is told while the page stands over the pause menu (the meter keeps to the pause
+// menu itself).
 TEST_F(OptionsScreenTest, ClosingOverThePauseMenuSavesAndGoes) {
+    const auto pageAbove = [] { return guiHooks().screens.pausePanel()->pageAbove; };
+    screenManager->setPauseScreenVisible(true);
+    runFrames(10);
+    EXPECT_FALSE(pageAbove());
     GUIOptionsScreen* options = openOptionsScreen(false);
     runFrames(10);
+    EXPECT_TRUE(pageAbove());
     options->onBack(nullptr);
     runFrames(10);
     EXPECT_TRUE(fileWritten());
     EXPECT_TRUE(screenManager->getScreenStack().empty());
+    EXPECT_FALSE(pageAbove());
 }
 
 } // namespace

@@ -53,14 +53,18 @@ protected:
     // test's own frame run after each of the two events.
     template <class Frame> void postKeyPress(irr::EKEY_CODE code, Frame frame) {
         for (bool down : {true, false}) {
-            irr::SEvent event;
-            std::memset(static_cast<void*>(&event), 0, sizeof(event));
-            event.EventType = irr::EET_KEY_INPUT_EVENT;
-            event.KeyInput.Key = code;
-            event.KeyInput.PressedDown = down;
-            device->postEventFromUser(event);
+            postKey(code, down);
             frame();
         }
+    }
+    // A key going down or up through the engine.
+    void postKey(irr::EKEY_CODE code, bool down) {
+        irr::SEvent event;
+        std::memset(static_cast<void*>(&event), 0, sizeof(event));
+        event.EventType = irr::EET_KEY_INPUT_EVENT;
+        event.KeyInput.Key = code;
+        event.KeyInput.PressedDown = down;
+        device->postEventFromUser(event);
     }
     // The pointer's event at the point through the engine, the left button held on a press.
     void postMouse(irr::EMOUSE_INPUT_EVENT kind, const irr::core::position2di& at) {

@@ -141,10 +141,6 @@ void GUIObjectiveCenter::setRowText(int index, const wchar_t* text) {
     row.title->setText(text);
     row.shadow->setText(text);
     layoutRows();
-    const core::recti title = row.title->getRelativePosition();
-    const core::position2di centre = title.getCenter();
-    const s32 half = row.title->getTextWidth() / 2;
-    row.decorations[0]->setRelativePosition(core::recti(centre.X - half - 7, centre.Y, centre.X + half + 7, centre.Y + 3));
 }
 
 void GUIObjectiveCenter::setRowOpenLook(int index, s32 iconFrame, bool visible) {
@@ -171,6 +167,11 @@ void GUIObjectiveCenter::showCompletionHighlight(int index) {
     row.highlight->setRelativePosition(core::recti(core::position2di(0, 0), row.highlight->getRelativePosition().getSize()));
     row.highlight->setVisible(true);
     row.element->setVisible(true);
+    // The tick comes with the strike line, not only with the completed look after the
+    // highlight.
+    row.icon->setVisible(true);
+    row.openMarker->setVisible(false);
+    setIconFrame(row, ObjectiveList::completedIconFrame);
     for (GUIImage* decoration : row.decorations)
         decoration->setVisible(true);
     row.title->setOverrideColor(video::SColor(objectiveOpenColour));
@@ -260,6 +261,11 @@ void GUIObjectiveCenter::layoutRows() {
         const s32 icon = rowHeight - 4;
         row.icon->setRelativePosition(core::recti(textLeft - icon - 8, 2, textLeft - 8, 2 + icon));
         row.openMarker->setRelativePosition(core::recti(textLeft - icon - 16, rowHeight / 2 - 2, textLeft - icon - 12, rowHeight / 2 + 2));
+        // The strike line over the title's middle, 7 pixels wider on each side; laid out with
+        // the rest, so it stays over the title when the panel changes its size.
+        const core::position2di centre = title.getCenter();
+        const s32 half = row.title->getTextWidth() / 2;
+        row.decorations[0]->setRelativePosition(core::recti(centre.X - half - 7, centre.Y, centre.X + half + 7, centre.Y + 3));
         row.decorations[1]->setRelativePosition(core::recti(title.getCenter().X - row.title->getTextWidth() / 2, rowHeight - 3,
                                                             title.getCenter().X + row.title->getTextWidth() / 2, rowHeight - 1));
         // The green part of the underline, under the icon: one line with the title's, not a
@@ -284,7 +290,8 @@ void GUIObjectiveCenter::draw() {
         const s32 h = static_cast<s32>(static_cast<f32>(H) * f);
         s32 lift = 0;
         s32 aside = 0;
-        if (const std::optional<PausePanelSlide> pause = askHook(guiHooks().screens.pausePanel, std::nullopt)) {
+        const std::optional<PausePanelSlide> pause = askHook(guiHooks().screens.pausePanel, std::nullopt);
+        if (pause) {
             const f32 d = pause->dimAmount;
             const f32 s = 3.0f * d * d - 2.0f * d * d * d;
             const f32 share = static_cast<f32>(countVisibleRows()) / static_cast<f32>(Rows.size());
@@ -294,7 +301,9 @@ void GUIObjectiveCenter::draw() {
         const s32 marginY = askHook(guiHooks().screens.overscanMargin, core::position2di(0, 0)).Y;
         lift += std::max(0, marginY - static_cast<s32>(40.0f * f));
         EmptyList->setVisible(false);
-        const bool menuOpen = isMenuOpen();
+        // An options page over the pause menu has its hint line where the meter of an empty
+        // list would stand: the meter keeps to the pause menu itself.
+        const bool menuOpen = isMenuOpen() || (pause && pause->pageAbove);
         if (menuOpen)
             Header->setVisible(false);
         lift -= static_cast<s32>(40.0f * f);

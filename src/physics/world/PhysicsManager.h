@@ -22,6 +22,7 @@
 // actors and joints go through releaseActor and releaseJoint, forces through the queues.
 
 class Stopwatch;
+struct StopwatchClock;
 class PhysicsCallbacks;
 class PhysicsObject;
 class PhysicsAllocator;
@@ -80,6 +81,9 @@ public:
     void beginStep();
     void endStep();
     void stepDuringRender();
+    // The clock that times a catch-up step's wait for the running step (after init; the
+    // system's counter unless a test hands in its own).
+    void setStepTimerClock(const StopwatchClock& clock);
     // Debug drawing: the library's shape wireframes (around the first player), captured at
     // each step start and drawn over the scene while debug mode is on.
     void toggleDebugVisualization();

@@ -162,17 +162,23 @@ void PhysicsManager::stepDuringRender() {
     --stepsDue;
     stepInFlight = false;
     if (stepsDue > 0) {
-        // Input keeps flowing during a long catch-up.
+        // Input keeps flowing during a long catch-up; the pointer is read once a frame, by
+        // the frame's own input update.
         if (inputManager && gameDevice) {
             inputManager->endFrame();
             gameDevice->run();
-            inputManager->update();
+            inputManager->updateCatchUpStep();
         }
         runCatchUpUpdate();
         applyQueuedForces(false);
         startAsyncStep();
     }
     tickPhysicsStopwatch(physicsStopwatch());
+}
+
+void PhysicsManager::setStepTimerClock(const StopwatchClock& clock) {
+    delete stepTimer;
+    stepTimer = new Stopwatch(L"Step Timer", stepTimerTarget, clock);
 }
 
 void PhysicsManager::runCatchUpUpdate() {

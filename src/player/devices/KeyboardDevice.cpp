@@ -114,9 +114,28 @@ bool KeyboardDevice::wasPressed(const ButtonMapping& mapping) {
     return keyStates[code] == InputState::Pressed;
 }
 
+bool KeyboardDevice::detectPressedInput(ButtonMapping& mapping) {
+    int found = -1;
+    for (int code = 0; code < keyCount; ++code) {
+        ButtonMapping candidate;
+        candidate.device = this;
+        candidate.buttonIndex = code;
+        if (wasPressed(candidate) && (found < 0 || keyPressOrder[code] > keyPressOrder[found]))
+            found = code;
+    }
+    if (found < 0)
+        return false;
+    mapping = ButtonMapping();
+    mapping.device = this;
+    mapping.buttonIndex = found;
+    return true;
+}
+
 void KeyboardDevice::setMouseButton(int button, irr::u32 state) {
     mouseButtonStates[button] = state;
     keyStates[mouseButtonCodes[button]] = state;
+    if (state == InputState::Pressed)
+        keyPressOrder[mouseButtonCodes[button]] = ++pressesThisFrame;
 }
 
 void KeyboardDevice::onEvent(const InputEvent& event) {
@@ -129,8 +148,10 @@ void KeyboardDevice::onEvent(const InputEvent& event) {
             return;
         if (key.PressedDown) {
             // A key repeat of a held key is no new tap.
-            if (keyStates[code] != InputState::Down && (keyStates[code] != InputState::Pressed || keyReleaseDue[code]))
+            if (keyStates[code] != InputState::Down && (keyStates[code] != InputState::Pressed || keyReleaseDue[code])) {
                 ++keyTapCounts[code];
+                keyPressOrder[code] = ++pressesThisFrame;
+            }
             InputState::keyGoesDown(keyStates[code], keyReleaseDue[code]);
         }
         else
@@ -178,6 +199,8 @@ void KeyboardDevice::onEvent(const InputEvent& event) {
 void KeyboardDevice::endFrame() {
     eventsClosed = 0;
     std::fill(std::begin(keyTapCounts), std::end(keyTapCounts), 0);
+    std::fill(std::begin(keyPressOrder), std::end(keyPressOrder), 0);
+    pressesThisFrame = 0;
     for (int code = 0; code < keyCount; ++code)
         InputState::age(keyStates[code], keyReleaseDue[code]);
     // The buttons' key codes follow their buttons.
@@ -190,6 +213,8 @@ void KeyboardDevice::endFrame() {
 
 void KeyboardDevice::reset() {
     std::fill(std::begin(keyTapCounts), std::end(keyTapCounts), 0);
+    std::fill(std::begin(keyPressOrder), std::end(keyPressOrder), 0);
+    pressesThisFrame = 0;
     for (irr::u32& state : keyStates)
         state = InputState::Up;
     for (irr::u32& state : mouseButtonStates)

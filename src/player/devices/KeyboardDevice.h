@@ -13,6 +13,10 @@ public:
 
     float getValue(const ButtonMapping& mapping) override;
     bool wasPressed(const ButtonMapping& mapping) override;
+    // Of the keys pressed this frame, the one that went down last: a right-hand modifier
+    // pressed by a tool that holds its left twin first (xdotool's Control_R is Control_L,
+    // then Control_R) is the right-hand one.
+    bool detectPressedInput(ButtonMapping& mapping) override;
     std::wstring getName() const override { return L"Keyboard"; }
     std::wstring getDisplayName() const override;
     void registerButtonNames() override;
@@ -45,6 +49,9 @@ private:
     // Pressed this frame and already let go: released at the frame's end.
     bool keyReleaseDue[keyCount] = {};
     int keyTapCounts[keyCount] = {};
+    // When each key went down this frame (1 the first press; 0 none).
+    int keyPressOrder[keyCount] = {};
+    int pressesThisFrame = 0;
     bool mouseButtonReleaseDue[mouseButtonCount] = {};
     irr::u32 eventsClosed = 0;
 };

@@ -53,6 +53,7 @@ MouseDevice::MouseDevice(irr::IrrlichtDevice* engineDevice, InputManager* inputO
     windowAccess.isActive = [this]() { return device && device->isWindowActive(); };
     windowAccess.getRect = [this](irr::core::recti& rect) { return platform::getWindowRect(device, rect); };
     windowAccess.clipCursor = [this](const irr::core::recti* rect) { return platform::clipCursor(device, rect); };
+    windowAccess.pointerPosition = [this]() { return cursorControl->getPosition(); };
 }
 
 MouseDevice::~MouseDevice() {
@@ -186,7 +187,7 @@ void MouseDevice::resetRecord(MouseState& record) {
     for (bool& due : record.releaseDue)
         due = false;
     if (cursorControl) {
-        const irr::core::position2di position = cursorControl->getPosition();
+        const irr::core::position2di position = windowAccess.pointerPosition();
         record.x = record.refX = position.X;
         record.y = record.refY = position.Y;
     }
@@ -300,21 +301,15 @@ void MouseDevice::hideCursor(MouseState& record, bool keepPlace) {
     cursorControl->setVisible(false);
 }
 
-void MouseDevice::update() {
-    updatedThisFrame = 1;
-    if (!cursorControl)
-        return;
-    pollRawMice();
-    MouseState& mouse = *states[0];
+void MouseDevice::followPointer(MouseState& mouse) {
     // The pointer is asked for once a frame: each answer is a round trip to the display
     // server, and its reply a few heap blocks.
-    const irr::core::position2di pixel = cursorControl->getPosition();
+    const irr::core::position2di pixel = windowAccess.pointerPosition();
     const irr::s32 width = screenWidth;
     const irr::s32 height = screenHeight;
     // Where it stands in the window, as the engine's relative position gives it.
     const irr::core::position2df relative(width > 0 ? irr::f32(pixel.X) / irr::f32(width) : 0.5f,
                                           height > 0 ? irr::f32(pixel.Y) / irr::f32(height) : 0.5f);
-    mouse.idleTime += inputQueries::fixedStep();
     const bool focused = windowAccess.isActive && windowAccess.isActive();
     const bool playing = inputQueries::isSimulationActive();
     const bool allowed = inputQueries::isInputAllowed();
@@ -343,13 +338,32 @@ void MouseDevice::update() {
         mouse.refY = mouse.y;
     }
 
-    const irr::core::position2di now = moved ? cursorControl->getPosition() : pixel;
+    const irr::core::position2di now = moved ? windowAccess.pointerPosition() : pixel;
 
     mouse.deltaX = irr::f32(now.X - mouse.refX);
     mouse.deltaY = irr::f32(now.Y - mouse.refY);
     mouse.x = now.X;
     mouse.y = now.Y;
+}
 
+void MouseDevice::update() { updateRecords(true); }
+
+void MouseDevice::updateWithoutPointer() { updateRecords(false); }
+
+void MouseDevice::updateRecords(bool readPointer) {
+    updatedThisFrame = 1;
+    if (!cursorControl)
+        return;
+    pollRawMice();
+    MouseState& mouse = *states[0];
+    mouse.idleTime += inputQueries::fixedStep();
+    if (readPointer) {
+        followPointer(mouse);
+    } else {
+        mouse.refX = mouse.x;
+        mouse.refY = mouse.y;
+        mouse.deltaX = mouse.deltaY = 0.0f;
+    }
     for (auto& entry : states) {
         MouseState& record = *entry;
         record.wheelTarget += record.wheel * wheelStepDistance;

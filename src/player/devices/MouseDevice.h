@@ -70,6 +70,8 @@ public:
         std::function<bool()> isActive;
         std::function<bool(irr::core::recti&)> getRect;
         std::function<bool(const irr::core::recti*)> clipCursor; // null rectangle: release
+        // Where the pointer is, in pixels: a round trip to the display server each time.
+        std::function<irr::core::position2di()> pointerPosition;
     };
 
     // owner: the input manager whose controls count decides whether raw mice go per player.
@@ -90,6 +92,10 @@ public:
 
     void onEvent(const InputEvent& event);
     void update();
+    // The update of a catch-up physics step between the frame's render passes: the frame's
+    // update has read the pointer, so this one does not ask again; the motion since then
+    // counts in the next frame.
+    void updateWithoutPointer();
     void endFrame();
     // Releases the cursor, resets every record, takes the cursor control and the cursor image.
     void resetCursor();
@@ -118,6 +124,10 @@ private:
     MouseState& recordFor(const ButtonMapping& mapping);
     void resetRecord(MouseState& record);
     void pollRawMice();
+    void updateRecords(bool readPointer);
+    // The system mouse follows the pointer: confinement, hiding, the jump back to the
+    // centre in play, this frame's motion.
+    void followPointer(MouseState& mouse);
     void updateConfinement(bool playing, bool focused);
     // Hides the cursor; keepPlace remembers where it stood, to put it back there when a
     // menu shows it again (play recentres it meanwhile).

@@ -14,6 +14,7 @@
 #include "player/InputEvent.h"
 #include "player/InputManager.h"
 #include "player/devices/KeyboardDevice.h"
+#include "player/devices/MouseDevice.h"
 #include "render/EffectHandler.h"
 #include "screens/ScreenManager.h"
 
@@ -38,6 +39,9 @@ double processCpuSeconds() {
 // A clock in microseconds that only the test moves.
 std::int64_t handClock = 0;
 std::int64_t readHandClock() { return handClock; }
+// A clock 10 ms on at every read: a catch-up step always finds its wait over.
+std::int64_t steppingClock = 0;
+std::int64_t readSteppingClock() { return steppingClock += 10000; }
 
 double wallSeconds() {
     return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch())
@@ -235,6 +239,25 @@ TEST_F(GameFrameTest, TheRenderDrawsTheGuiAndEndsTheInputFrame) {
     EXPECT_EQ(probe.draws, draws + 1);
     // The key went down in the frame before: down from now on.
     EXPECT_EQ(keyboard->keyState(irr::KEY_KEY_J), InputState::Down);
+
+    // A slow frame's catch-up steps in the render sample the input again, but the pointer is
+    // asked for once a frame: each ask is a round trip to the X server.
+    int pointerReads = 0;
+    inputManager->getMouse()->window().pointerPosition = [&pointerReads] {
+        ++pointerReads;
+        return irr::core::position2di(screenWidth / 2, screenHeight / 2);
+    };
+    delete frameStopwatch;
+    frameStopwatch = new Stopwatch(L"Frame", frameTargetInterval, StopwatchClock{&readHandClock, 1000000});
+    physicsManager->setStepTimerClock(StopwatchClock{&readSteppingClock, 1000000});
+    handClock += 100000; // a tenth of a second: several steps due
+    runOneFrame();
+    EXPECT_EQ(pointerReads, 1);
+    const int due = physicsManager->getStepsDue();
+    ASSERT_GE(due, 3);
+    game->renderGame();
+    EXPECT_EQ(physicsManager->getStepsDue(), due - 2) << "two catch-up steps, each with its input update";
+    EXPECT_EQ(pointerReads, 1);
 }
 
 // Each rendered frame runs the effect handler's render callbacks once while they are on, and
