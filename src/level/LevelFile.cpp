@@ -19,6 +19,8 @@
 #include <cwchar>
 #include <filesystem>
 #include <fstream>
+#include <unordered_map>
+#include <utility>
 
 using namespace irr;
 
@@ -125,18 +127,76 @@ private:
     mutable std::wstring textureName;
 };
 
+// The engine's default material, each value as its attribute writer spells it (by name) and as
+// the reader fills it in where a material block leaves it out.
+struct DefaultMaterial {
+    struct Value {
+        std::string name;
+        io::E_ATTRIBUTE_TYPE type;
+        core::stringw text;
+        video::SColor color;
+        f32 number;
+        s32 integer;
+        bool flag;
+        std::vector<core::stringc> literals; // of an enumeration
+    };
+    std::vector<Value> values;
+    std::unordered_map<std::wstring, std::wstring> texts;
+};
+
+const DefaultMaterial& defaultMaterial(video::IVideoDriver* driver) {
+    static DefaultMaterial material;
+    if (material.values.empty() && driver) {
+        io::IAttributes* defaults = driver->createAttributesFromMaterial(video::SMaterial());
+        for (s32 i = 0; defaults && i < static_cast<s32>(defaults->getAttributeCount()); ++i) {
+            DefaultMaterial::Value value{defaults->getAttributeName(i),   defaults->getAttributeType(i),
+                                         defaults->getAttributeAsStringW(i), defaults->getAttributeAsColor(i),
+                                         defaults->getAttributeAsFloat(i), defaults->getAttributeAsInt(i),
+                                         defaults->getAttributeAsBool(i), {}};
+            core::array<core::stringc> literals;
+            if (value.type == io::EAT_ENUM)
+                defaults->getAttributeEnumerationLiteralsOfEnumeration(i, literals);
+            for (u32 k = 0; k < literals.size(); ++k)
+                value.literals.push_back(literals[k]);
+            material.texts.emplace(fromUtf8(value.name.c_str()), value.text.c_str());
+            material.values.push_back(std::move(value));
+        }
+        if (defaults)
+            defaults->drop();
+    }
+    return material;
+}
+
+} // namespace
+
+bool isDefaultMaterialValue(video::IVideoDriver* driver, const c8* name, const wchar_t* text) {
+    const auto& texts = defaultMaterial(driver).texts;
+    const auto found = name && text ? texts.find(fromUtf8(name)) : texts.end();
+    return found != texts.end() && found->second == text;
+}
+
+namespace {
+
 // The engine's scene writer through the game's UTF-8 writer: a texture attribute naming no
 // texture is written empty instead of the engine's "0", and so is one naming a render target
 // (the shadow atlas), which a later read would try to open as a file; the renderer binds its
-// targets again as the level draws.
+// targets again as the level draws. A material keeps only what differs from the default
+// material (the reader fills in the rest, applyMaterial): the engine writes all 51 of its
+// values, which made a checkpoint of small cubes nine times the size of their level.
 class LevelXmlWriter : public Utf8XmlWriter {
 public:
-    explicit LevelXmlWriter(video::IVideoDriver* driver) : driver(driver) {}
+    explicit LevelXmlWriter(video::IVideoDriver* driver) : driver(driver), materialDefaults(defaultMaterial(driver).texts) {}
     using Utf8XmlWriter::writeElement;
     void writeElement(const wchar_t* name, bool empty, const wchar_t* attr1Name, const wchar_t* attr1Value,
                       const wchar_t* attr2Name, const wchar_t* attr2Value, const wchar_t* attr3Name,
                       const wchar_t* attr3Value, const wchar_t* attr4Name, const wchar_t* attr4Value,
                       const wchar_t* attr5Name, const wchar_t* attr5Value) override {
+        if (name && !empty && std::wcscmp(name, materialsElement) == 0)
+            inMaterials = true;
+        if (inMaterials && empty && isDefaultMaterialValue(attr1Name, attr1Value, attr2Name, attr2Value)) {
+            skipLineBreak = true;
+            return;
+        }
         std::wstring readable;
         if (name && std::wcscmp(name, L"texture") == 0 && attr2Name && std::wcscmp(attr2Name, L"value") == 0) {
             readable = isNoTextureText(attr2Value) || namesRenderTarget(attr2Value) ? std::wstring()
@@ -146,13 +206,33 @@ public:
         Utf8XmlWriter::writeElement(name, empty, attr1Name, attr1Value, attr2Name, attr2Value, attr3Name, attr3Value,
                                     attr4Name, attr4Value, attr5Name, attr5Value);
     }
+    void writeClosingTag(const wchar_t* name) override {
+        if (name && std::wcscmp(name, materialsElement) == 0)
+            inMaterials = false;
+        Utf8XmlWriter::writeClosingTag(name);
+    }
+    void writeLineBreak() override {
+        if (!std::exchange(skipLineBreak, false))
+            Utf8XmlWriter::writeLineBreak();
+    }
 
 private:
+    bool isDefaultMaterialValue(const wchar_t* attr1Name, const wchar_t* name, const wchar_t* attr2Name,
+                                const wchar_t* value) const {
+        if (!attr1Name || !name || !attr2Name || !value || std::wcscmp(attr1Name, L"name") != 0 ||
+            std::wcscmp(attr2Name, L"value") != 0)
+            return false;
+        const auto found = materialDefaults.find(name);
+        return found != materialDefaults.end() && found->second == value;
+    }
     bool namesRenderTarget(const wchar_t* texture) const {
         video::ITexture* known = driver ? driver->findTexture(core::stringc(texture).c_str()) : nullptr;
         return known && known->isRenderTarget();
     }
     video::IVideoDriver* driver;
+    const std::unordered_map<std::wstring, std::wstring>& materialDefaults;
+    bool inMaterials = false;
+    bool skipLineBreak = false;
 };
 
 // XML nodes read between two looks at a quit (and loading frames): a large file takes seconds
@@ -307,24 +387,31 @@ bool readXmlLevel(io::IFileSystem* fileSystem, video::IVideoDriver* driver, cons
 
 // --- writing ------------------------------------------------------------------------------
 
-bool saveLevelFile(scene::ISceneManager* manager, const io::path& path, scene::ISceneNode* start) {
+bool encodeLevelFile(scene::ISceneManager* manager, const io::path& path, std::string& bytes,
+                     scene::ISceneNode* start) {
     if (!manager || !manager->getFileSystem())
         return false;
-    std::string bytes;
     if (isBinaryLevelPath(path)) {
         if (!encodeBinaryLevel(manager, start, path, bytes)) {
             logMessagePair("ERROR: Could not encode level file: ", path.c_str());
             return false;
         }
-    } else {
-        // Content paths are written as the loader reads them: relative to the working folder.
-        LevelXmlWriter writer(manager->getVideoDriver());
-        if (!manager->saveScene(&writer, levelPathBase(manager->getFileSystem()), nullptr, start)) {
-            logMessagePair("ERROR: Could not write level file: ", path.c_str());
-            return false;
-        }
-        bytes = writer.text();
+        return true;
     }
+    // Content paths are written as the loader reads them: relative to the working folder.
+    LevelXmlWriter writer(manager->getVideoDriver());
+    if (!manager->saveScene(&writer, levelPathBase(manager->getFileSystem()), nullptr, start)) {
+        logMessagePair("ERROR: Could not write level file: ", path.c_str());
+        return false;
+    }
+    bytes = writer.text();
+    return true;
+}
+
+bool saveLevelFile(scene::ISceneManager* manager, const io::path& path, scene::ISceneNode* start) {
+    std::string bytes;
+    if (!encodeLevelFile(manager, path, bytes, start))
+        return false;
     if (!writeFileSafely(path.c_str(), bytes)) {
         logMessagePair("ERROR: Could not write level file: ", path.c_str());
         return false;
@@ -515,9 +602,43 @@ scene::ISceneNode* SceneLoader::beginNode(const c8* typeName, scene::ISceneNode*
     return node;
 }
 
+namespace {
+
+// A material block names what differs from the default material (the game writes its levels
+// and checkpoints so); what it leaves out is added to it with the default value, where the
+// engine would read a zero (black, no depth test). A block naming every value stays as it is.
+void completeMaterialBlock(video::IVideoDriver* driver, io::IAttributes* block) {
+    const DefaultMaterial& defaults = defaultMaterial(driver);
+    if (block->getAttributeCount() >= defaults.values.size())
+        return;
+    for (const DefaultMaterial::Value& value : defaults.values) {
+        const c8* name = value.name.c_str();
+        if (block->existsAttribute(name))
+            continue;
+        switch (value.type) {
+        case io::EAT_COLOR: block->addColor(name, value.color); break;
+        case io::EAT_FLOAT: block->addFloat(name, value.number); break;
+        case io::EAT_INT: block->addInt(name, value.integer); break;
+        case io::EAT_BOOL: block->addBool(name, value.flag); break;
+        case io::EAT_ENUM: {
+            std::vector<const c8*> literals;
+            for (const core::stringc& literal : value.literals)
+                literals.push_back(literal.c_str());
+            literals.push_back(nullptr);
+            block->addEnum(name, core::stringc(value.text).c_str(), literals.data());
+            break;
+        }
+        default: break; // no texture: what the engine reads for none
+        }
+    }
+}
+
+} // namespace
+
 void SceneLoader::applyMaterial(scene::ISceneNode* node, u32 index, io::IAttributes* attributes) {
     video::IVideoDriver* driver = manager->getVideoDriver();
     if (driver && index < node->getMaterialCount()) {
+        completeMaterialBlock(driver, attributes);
         driver->fillMaterialStructureFromAttributes(node->getMaterial(index), attributes);
         platform::limitAnisotropicFilter(node->getMaterial(index));
     }

@@ -85,6 +85,16 @@ bool encodeBinaryLevel(irr::scene::ISceneManager* manager, irr::scene::ISceneNod
 bool decodeBinaryLevel(const void* data, std::size_t size, irr::io::IFileSystem* fileSystem,
                        irr::video::IVideoDriver* driver, SceneRecord& scene, std::string& error);
 
+// Whether a material's value (by name, in the text the engine's attribute writer gives it) is
+// the default material's: level files leave such values out, and their reader fills them in.
+bool isDefaultMaterialValue(irr::video::IVideoDriver* driver, const irr::c8* name, const wchar_t* text);
+
+// The bytes of a level file of the scene from `start` (the scene root when null): binary for
+// ".irrblvl", else an engine scene file (UTF-8); either names of a material only what differs
+// from the default material. False on failure, with a log line.
+bool encodeLevelFile(irr::scene::ISceneManager* manager, const irr::io::path& path, std::string& bytes,
+                     irr::scene::ISceneNode* start = nullptr);
+
 // Writes the scene from `start` (the scene root when null) to a level file: binary for
 // ".irrblvl", else an engine scene file (UTF-8), by one safe write. Debug objects are left
 // out. Paths of meshes and textures are written relative to the working folder, as the
@@ -124,6 +134,7 @@ public:
     // materials and animators; `endNode` reports it.
     irr::scene::ISceneNode* beginNode(const irr::c8* typeName, irr::scene::ISceneNode* parent,
                                       irr::io::IAttributes* attributes);
+    // A material block that leaves out values is completed with the default material's first.
     void applyMaterial(irr::scene::ISceneNode* node, irr::u32 index,
                        irr::io::IAttributes* attributes);
     void applyAnimator(irr::scene::ISceneNode* node, irr::io::IAttributes* attributes);
