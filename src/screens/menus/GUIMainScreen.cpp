@@ -13,6 +13,7 @@
 #include "gui/GuiHooks.h"
 #include "gui/ShownPart.h"
 #include "level/LevelManager.h"
+#include "level/SaveManager.h"
 #include "render/ShaderManager.h"
 #include "screens/ScreenManager.h"
 
@@ -89,6 +90,8 @@ GUIMainScreen::GUIMainScreen(gui::IGUIEnvironment* environment, gui::IGUIElement
         loadBuildNotes();
     if (shaderManager && shaderManager->shaderLevel < 3)
         showShaderModelWarning();
+    if (saveManager && !saveManager->canWrite())
+        showSaveFolderWarning();
     updateAbsolutePosition();
 }
 
@@ -285,9 +288,19 @@ void GUIMainScreen::showShaderModelWarning() {
                 L"DirectX installed.\nPlease try updating at " +
                 address + L" ";
     const s32 w = screenWidth, h = screenHeight;
-    gui::IGUIStaticText* warning = Environment->addStaticText(text.c_str(), core::recti(w / 2 - 400, h - 200, w / 2 + 400, h),
-                                                              true, true, this, -1, true);
-    warning->setOverrideFont(getCheckedFont(Environment, "Content/Font/Debug.xml"));
-    warning->setBackgroundColor(video::SColor(0xffffffff));
-    ShaderWarning = warning;
+    ShaderWarning = addNotice(text.c_str(), core::recti(w / 2 - 400, h - 200, w / 2 + 400, h));
+}
+
+void GUIMainScreen::showSaveFolderWarning() {
+    const std::wstring text = L"Another Paddlestone is using your save folder \"" + fromUtf8(saveManager->getFolder().c_str()) +
+                              L"\".\nThis game will not save your progress: quit it and go on in the other one.";
+    const s32 w = screenWidth;
+    SaveFolderWarning = addNotice(text.c_str(), core::recti(w / 2 - 400, 0, w / 2 + 400, 40));
+}
+
+gui::IGUIElement* GUIMainScreen::addNotice(const wchar_t* text, const core::recti& rect) {
+    gui::IGUIStaticText* notice = Environment->addStaticText(text, rect, true, true, this, -1, true);
+    notice->setOverrideFont(getCheckedFont(Environment, "Content/Font/Debug.xml"));
+    notice->setBackgroundColor(video::SColor(0xffffffff));
+    return notice;
 }
