@@ -177,26 +177,18 @@ bool isDefaultMaterialValue(video::IVideoDriver* driver, const c8* name, const w
 
 namespace {
 
-// The engine's scene writer through the game's UTF-8 writer: a texture attribute naming no
-// texture is written empty instead of the engine's "0", and so is one naming a render target
-// (the shadow atlas), which a later read would try to open as a file; the renderer binds its
-// targets again as the level draws. A material keeps only what differs from the default
-// material (the reader fills in the rest, applyMaterial): the engine writes all 51 of its
-// values, which made a checkpoint of small cubes nine times the size of their level.
+// The game's UTF-8 writer for levels: a texture attribute naming no texture is written empty
+// instead of the engine's "0", and so is one naming a render target (the shadow atlas), which
+// a later read would try to open as a file; the renderer binds its targets again as the level
+// draws.
 class LevelXmlWriter : public Utf8XmlWriter {
 public:
-    explicit LevelXmlWriter(video::IVideoDriver* driver) : driver(driver), materialDefaults(defaultMaterial(driver).texts) {}
+    explicit LevelXmlWriter(video::IVideoDriver* driver) : driver(driver) {}
     using Utf8XmlWriter::writeElement;
     void writeElement(const wchar_t* name, bool empty, const wchar_t* attr1Name, const wchar_t* attr1Value,
                       const wchar_t* attr2Name, const wchar_t* attr2Value, const wchar_t* attr3Name,
                       const wchar_t* attr3Value, const wchar_t* attr4Name, const wchar_t* attr4Value,
                       const wchar_t* attr5Name, const wchar_t* attr5Value) override {
-        if (name && !empty && std::wcscmp(name, materialsElement) == 0)
-            inMaterials = true;
-        if (inMaterials && empty && isDefaultMaterialValue(attr1Name, attr1Value, attr2Name, attr2Value)) {
-            skipLineBreak = true;
-            return;
-        }
         std::wstring readable;
         if (name && std::wcscmp(name, L"texture") == 0 && attr2Name && std::wcscmp(attr2Name, L"value") == 0) {
             readable = isNoTextureText(attr2Value) || namesRenderTarget(attr2Value) ? std::wstring()
@@ -206,43 +198,152 @@ public:
         Utf8XmlWriter::writeElement(name, empty, attr1Name, attr1Value, attr2Name, attr2Value, attr3Name, attr3Value,
                                     attr4Name, attr4Value, attr5Name, attr5Value);
     }
-    void writeClosingTag(const wchar_t* name) override {
-        if (name && std::wcscmp(name, materialsElement) == 0)
-            inMaterials = false;
-        Utf8XmlWriter::writeClosingTag(name);
-    }
-    void writeLineBreak() override {
-        if (!std::exchange(skipLineBreak, false))
-            Utf8XmlWriter::writeLineBreak();
-    }
 
 private:
-    bool isDefaultMaterialValue(const wchar_t* attr1Name, const wchar_t* name, const wchar_t* attr2Name,
-                                const wchar_t* value) const {
-        if (!attr1Name || !name || !attr2Name || !value || std::wcscmp(attr1Name, L"name") != 0 ||
-            std::wcscmp(attr2Name, L"value") != 0)
-            return false;
-        const auto found = materialDefaults.find(name);
-        return found != materialDefaults.end() && found->second == value;
-    }
     bool namesRenderTarget(const wchar_t* texture) const {
         video::ITexture* known = driver ? driver->findTexture(core::stringc(texture).c_str()) : nullptr;
         return known && known->isRenderTarget();
     }
     video::IVideoDriver* driver;
-    const std::unordered_map<std::wstring, std::wstring>& materialDefaults;
-    bool inMaterials = false;
-    bool skipLineBreak = false;
 };
 
-// XML nodes read between two looks at a quit (and loading frames): a large file takes seconds
-// to read before its first object is built.
+// XML nodes read or written between two looks at a quit (and loading frames): a large file
+// takes seconds to read before its first object is built, and a second to write.
 constexpr unsigned xmlNodesBetweenQuitChecks = 4096;
+
+// Counts a node of a long read or write; every so many: a loading frame, and whether the game
+// quits.
+bool loadingFrameAndQuit(unsigned& nodes) {
+    if (++nodes % xmlNodesBetweenQuitChecks != 0)
+        return false;
+    if (const auto& renderLoadingFrame = levelHooks().screens.renderLoadingFrame)
+        renderLoadingFrame();
+    return gameQuitting();
+}
+
+// Writes a scene file as the engine's scene writer does (the scene's attributes, then each
+// node with its attributes, materials, animators and children, debug objects left out), but a
+// material names only what differs from the default material (the reader fills in the rest,
+// applyMaterial): the engine writes all 51 of its values, which made a checkpoint of small
+// cubes nine times the size of their level and took most of its time. With `stopOnQuit` it
+// shows loading frames as it goes and stops when the game quits.
+class SceneXmlEncoder {
+public:
+    SceneXmlEncoder(scene::ISceneManager* manager, Utf8XmlWriter& writer, bool stopOnQuit)
+        : manager(manager), driver(manager->getVideoDriver()), writer(writer), stopOnQuit(stopOnQuit),
+          defaults(defaultMaterial(driver)), block(manager->getFileSystem()->createEmptyAttributes(driver)),
+          base(levelPathBase(manager->getFileSystem())) {
+        options.Filename = base.c_str();
+        options.Flags |= io::EARWF_USE_RELATIVE_PATHS;
+    }
+    ~SceneXmlEncoder() { block->drop(); }
+    SceneXmlEncoder(const SceneXmlEncoder&) = delete;
+    SceneXmlEncoder& operator=(const SceneXmlEncoder&) = delete;
+
+    // False when the game quit before the scene was written.
+    bool write(scene::ISceneNode* start) {
+        scene::ISceneNode* root = manager->getRootSceneNode();
+        writer.writeXMLHeader();
+        writer.writeElement(sceneElement, false);
+        writer.writeLineBreak();
+        writeContent(root);
+        if (start && start != root)
+            writeNode(start);
+        else
+            for (scene::ISceneNode* child : root->getChildren())
+                writeNode(child);
+        writer.writeClosingTag(sceneElement);
+        writer.writeLineBreak();
+        return !quitting;
+    }
+
+private:
+    void writeNode(scene::ISceneNode* node) {
+        if (node->isDebugObject() || quitAsked())
+            return;
+        writer.writeElement(nodeElement, false, L"type", fromUtf8(manager->getSceneNodeTypeName(node->getType())).c_str());
+        writer.writeLineBreak();
+        writeContent(node);
+        for (scene::ISceneNode* child : node->getChildren())
+            writeNode(child);
+        writer.writeClosingTag(nodeElement);
+        writer.writeLineBreak();
+    }
+
+    void writeContent(scene::ISceneNode* node) {
+        block->clear();
+        node->serializeAttributes(block, &options);
+        if (block->getAttributeCount() != 0)
+            block->write(&writer);
+        if (node->getMaterialCount() > 0 && driver) {
+            writer.writeElement(materialsElement, false);
+            writer.writeLineBreak();
+            for (u32 i = 0; i < node->getMaterialCount(); ++i)
+                writeMaterial(node->getMaterial(i));
+            writer.writeClosingTag(materialsElement);
+            writer.writeLineBreak();
+        }
+        if (!node->getAnimators().empty()) {
+            writer.writeElement(animatorsElement, false);
+            writer.writeLineBreak();
+            for (scene::ISceneNodeAnimator* animator : node->getAnimators()) {
+                block->clear();
+                block->addString("Type", manager->getAnimatorTypeName(animator->getType()));
+                animator->serializeAttributes(block);
+                block->write(&writer);
+            }
+            writer.writeClosingTag(animatorsElement);
+            writer.writeLineBreak();
+        }
+    }
+
+    void writeMaterial(const video::SMaterial& material) {
+        writer.writeElement(attributesElement, false);
+        writer.writeLineBreak();
+        // Most materials are the default: nothing to spell out.
+        if (!(material == video::SMaterial())) {
+            io::IAttributes* values = driver->createAttributesFromMaterial(material, &options);
+            for (s32 i = 0; values && i < static_cast<s32>(values->getAttributeCount()); ++i) {
+                const core::stringw text = values->getAttributeAsStringW(i);
+                const std::wstring name = fromUtf8(values->getAttributeName(i));
+                const auto found = defaults.texts.find(name);
+                if (found != defaults.texts.end() && found->second == text.c_str())
+                    continue;
+                writer.writeElement(values->getAttributeTypeString(i), true, L"name", name.c_str(), L"value",
+                                    text.c_str());
+                writer.writeLineBreak();
+            }
+            if (values)
+                values->drop();
+        }
+        writer.writeClosingTag(attributesElement);
+        writer.writeLineBreak();
+    }
+
+    bool quitAsked() {
+        quitting = quitting || (stopOnQuit && loadingFrameAndQuit(nodesWritten));
+        return quitting;
+    }
+
+    scene::ISceneManager* manager;
+    video::IVideoDriver* driver;
+    Utf8XmlWriter& writer;
+    bool stopOnQuit;
+    const DefaultMaterial& defaults;
+    io::IAttributes* block;
+    io::path base; // content paths are written relative to it
+    io::SAttributeReadWriteOptions options;
+    unsigned nodesWritten = 0;
+    bool quitting = false;
+};
+
 
 class XmlLevelReader {
 public:
-    XmlLevelReader(io::IFileSystem* fileSystem, video::IVideoDriver* driver, io::IXMLReader* reader, bool stopOnQuit)
-        : fileSystem(fileSystem), driver(driver), reader(reader), stopOnQuit(stopOnQuit) {}
+    // With `nodesOnly` the attribute blocks are passed over (a check that the file is whole).
+    XmlLevelReader(io::IFileSystem* fileSystem, video::IVideoDriver* driver, io::IXMLReader* reader, bool stopOnQuit,
+                   bool nodesOnly)
+        : fileSystem(fileSystem), driver(driver), reader(reader), stopOnQuit(stopOnQuit), nodesOnly(nodesOnly) {}
 
     // Reads the body of the current element up to its end tag into the record; false when
     // the file ends first or nests its nodes too deeply (`tooDeep` tells).
@@ -261,7 +362,9 @@ public:
             if (reader->getNodeType() != io::EXN_ELEMENT)
                 continue;
             const core::stringw name = reader->getNodeName();
-            if (name == attributesElement) {
+            if (nodesOnly && name != nodeElement) {
+                skipElement(name);
+            } else if (name == attributesElement) {
                 if (!record.attributes)
                     record.attributes = readBlock();
                 else
@@ -290,13 +393,7 @@ public:
 private:
     // Every so many nodes while a level loads: a loading frame, and whether the game quits.
     bool quitAsked() {
-        if (quitting)
-            return true;
-        if (!stopOnQuit || ++nodesRead % xmlNodesBetweenQuitChecks != 0)
-            return false;
-        if (const auto& renderLoadingFrame = levelHooks().screens.renderLoadingFrame)
-            renderLoadingFrame();
-        quitting = gameQuitting();
+        quitting = quitting || (stopOnQuit && loadingFrameAndQuit(nodesRead));
         return quitting;
     }
 
@@ -337,13 +434,16 @@ private:
     video::IVideoDriver* driver;
     io::IXMLReader* reader;
     bool stopOnQuit;
+    bool nodesOnly;
     unsigned nodesRead = 0;
 };
 
 } // namespace
 
-bool readXmlLevel(io::IFileSystem* fileSystem, video::IVideoDriver* driver, const io::path& path,
-                  SceneRecord& scene, std::string& error, bool stopOnQuit) {
+namespace {
+
+bool readXmlLevelFile(io::IFileSystem* fileSystem, video::IVideoDriver* driver, const io::path& path,
+                      SceneRecord& scene, std::string& error, bool stopOnQuit, bool nodesOnly) {
     const EngineFileCheck found = checkEngineFileForReading(fileSystem, path.c_str(), maxLevelFileBytes);
     if (found.check != FileCheck::Readable && found.check != FileCheck::Missing) {
         error = describeFileCheck(found.check, maxLevelFileBytes);
@@ -365,7 +465,7 @@ bool readXmlLevel(io::IFileSystem* fileSystem, video::IVideoDriver* driver, cons
     }
     bool sawScene = false;
     bool complete = false;
-    XmlLevelReader levelReader(fileSystem, driver, reader, stopOnQuit);
+    XmlLevelReader levelReader(fileSystem, driver, reader, stopOnQuit, nodesOnly);
     while (reader->read()) {
         if (isElement(reader, sceneElement)) {
             sawScene = true;
@@ -385,10 +485,22 @@ bool readXmlLevel(io::IFileSystem* fileSystem, video::IVideoDriver* driver, cons
     return sawScene && complete;
 }
 
+} // namespace
+
+bool readXmlLevel(io::IFileSystem* fileSystem, video::IVideoDriver* driver, const io::path& path,
+                  SceneRecord& scene, std::string& error, bool stopOnQuit) {
+    return readXmlLevelFile(fileSystem, driver, path, scene, error, stopOnQuit, false);
+}
+
+bool isWholeXmlLevel(io::IFileSystem* fileSystem, const io::path& path, std::string& error, bool stopOnQuit) {
+    SceneRecord scene;
+    return readXmlLevelFile(fileSystem, nullptr, path, scene, error, stopOnQuit, true);
+}
+
 // --- writing ------------------------------------------------------------------------------
 
 bool encodeLevelFile(scene::ISceneManager* manager, const io::path& path, std::string& bytes,
-                     scene::ISceneNode* start) {
+                     scene::ISceneNode* start, bool stopOnQuit) {
     if (!manager || !manager->getFileSystem())
         return false;
     if (isBinaryLevelPath(path)) {
@@ -400,10 +512,8 @@ bool encodeLevelFile(scene::ISceneManager* manager, const io::path& path, std::s
     }
     // Content paths are written as the loader reads them: relative to the working folder.
     LevelXmlWriter writer(manager->getVideoDriver());
-    if (!manager->saveScene(&writer, levelPathBase(manager->getFileSystem()), nullptr, start)) {
-        logMessagePair("ERROR: Could not write level file: ", path.c_str());
+    if (!SceneXmlEncoder(manager, writer, stopOnQuit).write(start))
         return false;
-    }
     bytes = writer.text();
     return true;
 }

@@ -60,6 +60,10 @@ bool isBinaryLevelPath(const irr::io::path& path);
 inline constexpr const char* levelReadQuitReason = "the game is quitting";
 bool readXmlLevel(irr::io::IFileSystem* fileSystem, irr::video::IVideoDriver* driver,
                   const irr::io::path& path, SceneRecord& scene, std::string& error, bool stopOnQuit = false);
+// The same reading without the attribute blocks: whether the file holds a whole level (the
+// check a level file just written passes before it replaces the old one).
+bool isWholeXmlLevel(irr::io::IFileSystem* fileSystem, const irr::io::path& path, std::string& error,
+                     bool stopOnQuit = false);
 
 // The binary level format, little-endian and independent of the machine's word size:
 //   header   "PSLV", u16 version (1), u16 flags (0), u32 node count, u32 payload length,
@@ -91,9 +95,10 @@ bool isDefaultMaterialValue(irr::video::IVideoDriver* driver, const irr::c8* nam
 
 // The bytes of a level file of the scene from `start` (the scene root when null): binary for
 // ".irrblvl", else an engine scene file (UTF-8); either names of a material only what differs
-// from the default material. False on failure, with a log line.
+// from the default material. False on failure, with a log line. With `stopOnQuit` a scene file
+// shows loading frames as it is written and is given up, without a line, when the game quits.
 bool encodeLevelFile(irr::scene::ISceneManager* manager, const irr::io::path& path, std::string& bytes,
-                     irr::scene::ISceneNode* start = nullptr);
+                     irr::scene::ISceneNode* start = nullptr, bool stopOnQuit = false);
 
 // Writes the scene from `start` (the scene root when null) to a level file: binary for
 // ".irrblvl", else an engine scene file (UTF-8), by one safe write. Debug objects are left

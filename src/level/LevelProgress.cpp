@@ -111,8 +111,9 @@ bool LevelManager::writeCheckpointFile(const io::path& path) {
     if (!sceneManager || (saveManager && !saveManager->canWrite()))
         return false;
     createDirectoryPath(saveManager ? saveManager->getFolder() : saveFolderPath());
+    // A large level takes a while: loading frames show, and a quit stops the write.
     std::string bytes;
-    if (!encodeLevelFile(sceneManager, path, bytes))
+    if (!encodeLevelFile(sceneManager, path, bytes, nullptr, true))
         return false;
     // What the game writes it must read back: a checkpoint larger than a level load reads
     // would be refused at the restart, so it is not written and the old one stays.
@@ -129,12 +130,11 @@ bool LevelManager::writeCheckpointFile(const io::path& path) {
     SafeFileWrite file(path.c_str());
     if (!file.isOpen() || !file.write(bytes.data(), bytes.size()))
         return false;
-    SceneRecord check;
     std::string error;
-    if (!readXmlLevel(sceneManager->getFileSystem(), sceneManager->getVideoDriver(),
-                      file.tempPath().c_str(), check, error)) {
-        logMessage(std::string(logErrorPrefix) + "The checkpoint \"" + path.c_str() +
-                   "\" could not be written whole (" + error + "); the old one is kept.");
+    if (!isWholeXmlLevel(sceneManager->getFileSystem(), file.tempPath().c_str(), error, true)) {
+        if (!gameQuitting())
+            logMessage(std::string(logErrorPrefix) + "The checkpoint \"" + path.c_str() +
+                       "\" could not be written whole (" + error + "); the old one is kept.");
         return false;
     }
     return file.commit();

@@ -483,11 +483,16 @@ void SaveManager::keepForcedEndCopy(bool on) {
 }
 
 void SaveManager::refreshForcedEndCopy() {
-    if (!forcedEndCopy || !std::exchange(forcedEndCopyStale, false))
+    // A large save takes a while to put in words: the copy takes at most a fifth of the time.
+    const double start = writeClock();
+    if (!forcedEndCopy || !forcedEndCopyStale || start - lastCopyTime < 4.0 * lastCopyCost)
         return;
+    forcedEndCopyStale = false;
     // A file that could not be read is left as it is, by the watch too.
     if (folderOwned && !fileMustNotBeReplaced && groups[0])
         setForcedEndFile(getSavePath(), saveFileText(groups), ForcedEndFile::Save);
+    lastCopyTime = writeClock();
+    lastCopyCost = lastCopyTime - start;
 }
 
 void SaveManager::writeIfAutomatic() {

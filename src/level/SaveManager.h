@@ -103,7 +103,8 @@ public:
     // asked for. A failed write is not tried again until the next change asks.
     bool writeRequested();
     // The end of a frame: writeRequested() once writeIntervalSeconds have passed since the
-    // last write; until then the write waits, and the quit watch is handed the newest text.
+    // last write; until then the write waits, and the quit watch is handed the newest text
+    // (a large save's no more often than keeps its cost to a fifth of the time).
     static constexpr double writeIntervalSeconds = 1.0;
     bool writeRequestedWhenDue();
     // The clock of the interval in seconds (tests set their own).
@@ -209,6 +210,8 @@ private:
     std::optional<double> lastWriteTime;
     bool forcedEndCopy = false;
     bool forcedEndCopyStale = false;
+    double lastCopyTime = 0.0;
+    double lastCopyCost = 0.0;
 };
 
 // Start-up: creates the program's save manager (the global `saveManager`) on the engine
