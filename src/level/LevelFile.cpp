@@ -16,6 +16,7 @@
 #include "platform/TextureFiltering.h"
 
 #include <algorithm>
+#include <cstring>
 #include <cwchar>
 #include <filesystem>
 #include <fstream>
@@ -300,8 +301,12 @@ private:
     void writeMaterial(const video::SMaterial& material) {
         writer.writeElement(attributesElement, false);
         writer.writeLineBreak();
-        // Most materials are the default: nothing to spell out.
-        if (!(material == video::SMaterial())) {
+        // Most materials are the default: nothing to spell out. (The type is looked at as a
+        // number first: one a shader that could not be built leaves at -1 is no enumerator.)
+        static_assert(sizeof(video::E_MATERIAL_TYPE) == sizeof(s32));
+        s32 type = 0;
+        std::memcpy(&type, &material.MaterialType, sizeof(type));
+        if (type != video::EMT_SOLID || !(material == video::SMaterial())) {
             io::IAttributes* values = driver->createAttributesFromMaterial(material, &options);
             for (s32 i = 0; values && i < static_cast<s32>(values->getAttributeCount()); ++i) {
                 const core::stringw text = values->getAttributeAsStringW(i);
