@@ -19,8 +19,13 @@
 
 namespace {
 
-int lockDescriptor = -1;
-std::string lockedPath;
+// A lock file held for the whole run.
+struct HeldLock {
+    int descriptor = -1;
+    std::string path;
+};
+HeldLock workingFolderLock;
+HeldLock saveFolderLock;
 
 volatile std::sig_atomic_t quitSignal = 0;
 std::atomic<int> graceMilliseconds{quitGraceMilliseconds};
@@ -36,8 +41,8 @@ pid_t watchProcess = 0; // the process whose watch thread exists (a forked child
 struct ForcedEndCopies {
     std::timed_mutex mutex;
     std::string logPath;
-    std::string filePath;
-    std::string fileText;
+    std::string filePaths[forcedEndFileCount];
+    std::string fileTexts[forcedEndFileCount];
 };
 ForcedEndCopies& forcedEndCopies() {
     // Never destroyed: the watch may still read it while the process ends.
@@ -75,21 +80,26 @@ void appendToFile(const std::string& path, const std::string& bytes) {
 [[noreturn]] void endGameAtOnce(const std::string& reason, int status) {
     ForcedEndCopies& copies = forcedEndCopies();
     std::string logPath;
-    std::string filePath;
-    std::string fileText;
+    std::string filePaths[forcedEndFileCount];
+    std::string fileTexts[forcedEndFileCount];
     if (copies.mutex.try_lock_for(std::chrono::milliseconds(100))) {
         logPath = copies.logPath;
-        filePath = copies.filePath;
-        fileText = copies.fileText;
+        for (int i = 0; i < forcedEndFileCount; ++i) {
+            filePaths[i] = copies.filePaths[i];
+            fileTexts[i] = copies.fileTexts[i];
+        }
         copies.mutex.unlock();
     }
     std::string line = std::string(logErrorPrefix) + reason;
-    if (!filePath.empty()) {
+    std::string written;
+    for (int i = 0; i < forcedEndFileCount; ++i) {
+        if (filePaths[i].empty())
+            continue;
         std::string failure;
-        line += writeFileSafely(filePath, fileText, &failure)
-                    ? " (\"" + filePath + "\" saved)"
-                    : " (\"" + filePath + "\" not saved: " + failure + ")";
+        written += (written.empty() ? " (\"" : ", \"") + filePaths[i] +
+                   (writeFileSafely(filePaths[i], fileTexts[i], &failure) ? "\" saved" : "\" not saved: " + failure);
     }
+    line += written.empty() ? "" : written + ")";
     line += "; ending it now.";
     if (!logPath.empty())
         appendToFile(logPath, logFileLine(line.c_str(), std::time(nullptr)));
@@ -155,9 +165,16 @@ std::string absolutePathOf(const std::string& path) {
 
 } // namespace
 
-bool acquireInstanceLock(const std::string& path) {
-    const std::string absolute = absolutePathOf(path);
-    if (lockDescriptor >= 0 && absolute == lockedPath)
+namespace {
+
+void release(HeldLock& lock) {
+    if (lock.descriptor >= 0)
+        ::close(lock.descriptor);
+    lock = HeldLock{};
+}
+
+bool acquire(HeldLock& lock, const std::string& absolute) {
+    if (lock.descriptor >= 0 && absolute == lock.path)
         return true;
     const int descriptor = ::open(absolute.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
     if (descriptor < 0)
@@ -166,17 +183,33 @@ bool acquireInstanceLock(const std::string& path) {
         ::close(descriptor);
         return false;
     }
-    releaseInstanceLock();
-    lockDescriptor = descriptor;
-    lockedPath = absolute;
+    release(lock);
+    lock.descriptor = descriptor;
+    lock.path = absolute;
     return true;
 }
 
+} // namespace
+
+bool acquireInstanceLock(const std::string& path) {
+    return acquire(workingFolderLock, absolutePathOf(path));
+}
+
 void releaseInstanceLock() {
-    if (lockDescriptor >= 0)
-        ::close(lockDescriptor);
-    lockDescriptor = -1;
-    lockedPath.clear();
+    release(workingFolderLock);
+}
+
+bool acquireSaveFolderLock(const std::string& folder) {
+    const std::string absolute = absolutePathOf(folder + "/" + instanceLockFileName);
+    if (workingFolderLock.descriptor >= 0 && absolute == workingFolderLock.path) {
+        release(saveFolderLock);
+        return true;
+    }
+    return acquire(saveFolderLock, absolute);
+}
+
+void releaseSaveFolderLock() {
+    release(saveFolderLock);
 }
 
 void installQuitSignalHandlers(int grace) {
@@ -219,16 +252,17 @@ void setForcedEndLogFile(const std::string& path) {
     copies.logPath = absolute;
 }
 
-void setForcedEndFile(const std::string& path, std::string text) {
+void setForcedEndFile(const std::string& path, std::string text, ForcedEndFile which) {
     ForcedEndCopies& copies = forcedEndCopies();
     const std::string absolute = path.empty() ? path : absolutePathOf(path);
+    const int slot = static_cast<int>(which);
     std::lock_guard<std::timed_mutex> lock(copies.mutex);
-    copies.filePath = absolute;
-    copies.fileText.swap(text);
+    copies.filePaths[slot] = absolute;
+    copies.fileTexts[slot].swap(text);
 }
 
-void clearForcedEndFile() {
-    setForcedEndFile({}, {});
+void clearForcedEndFile(ForcedEndFile which) {
+    setForcedEndFile({}, {}, which);
 }
 
 void markPlayerFilesWritten(const std::function<void()>& writeClosingLine) {
@@ -251,6 +285,7 @@ void removeQuitSignalHandlers() {
     ::sigaction(SIGPIPE, &action, nullptr);
     endStage = stageDone;
     graceMilliseconds = quitGraceMilliseconds;
-    clearForcedEndFile();
+    clearForcedEndFile(ForcedEndFile::Settings);
+    clearForcedEndFile(ForcedEndFile::Save);
     setForcedEndLogFile({});
 }

@@ -13,6 +13,11 @@
 inline constexpr const char* instanceLockFileName = "Paddlestone.lock";
 bool acquireInstanceLock(const std::string& path = instanceLockFileName);
 void releaseInstanceLock();
+// The same lock in the player's save folder, which games started from other folders share
+// (two installs, two working folders): false while another game holds it. A save folder that
+// is the working folder is covered by the working folder's lock.
+bool acquireSaveFolderLock(const std::string& folder);
+void releaseSaveFolderLock();
 
 // SIGINT, SIGTERM, SIGHUP (the terminal closed), SIGQUIT, SIGUSR1 and SIGUSR2 end the game as
 // closing its window does: the frame loop, and a level being loaded, see the request and the game shuts down in
@@ -39,13 +44,17 @@ bool gameQuitting();
 
 // The log file the watch appends its one line to; empty: none.
 void setForcedEndLogFile(const std::string& path);
-// The file the watch writes (safely, core/SafeWrite.h) when the orderly end is late, and
-// its whole text. The owner keeps it current; clearForcedEndFile takes it back.
-void setForcedEndFile(const std::string& path, std::string text);
-void clearForcedEndFile();
+// The files the watch writes (safely, core/SafeWrite.h) when the orderly end is late, each
+// with its whole text: the settings, and the save while a write of it waits. The owner keeps
+// its copy current; clearForcedEndFile takes it back.
+enum class ForcedEndFile { Settings, Save };
+inline constexpr int forcedEndFileCount = 2;
+void setForcedEndFile(const std::string& path, std::string text, ForcedEndFile which = ForcedEndFile::Settings);
+void clearForcedEndFile(ForcedEndFile which = ForcedEndFile::Settings);
 
 // Ends the process at once as the watch ends a late end: writes the copies it was handed (the
-// settings file's text), appends "ERROR: <reason> ("<copy>" saved); ending it now." to the log
+// settings file's text, the save's), appends "ERROR: <reason> ("<copy>" saved, ...); ending
+// it now." to the log
 // file and standard output, and exits with the status. For an end that cannot wait for the
 // shutdown (the display connection lost under the game); safe from any thread.
 [[noreturn]] void endGameAtOnce(const std::string& reason, int status);

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstring>
 #include <unordered_map>
+#include <vector>
 
 // Writing the binary level format (layout in LevelFile.h).
 
@@ -219,16 +220,18 @@ void writeAttribute(Writer& w, io::IAttributes* a, s32 i) {
     }
 }
 
-// A pointer means nothing in a file: user pointers are left out.
-void writeBlock(Writer& w, io::IAttributes* a) {
+// A pointer means nothing in a file: user pointers are left out. A material block (given the
+// driver) leaves out what equals the default material, as the scene files do.
+void writeBlock(Writer& w, io::IAttributes* a, video::IVideoDriver* material = nullptr) {
     const u32 count = a ? a->getAttributeCount() : 0;
-    u32 written = 0;
-    for (u32 i = 0; i < count; ++i)
-        written += a->getAttributeType(static_cast<s32>(i)) != io::EAT_USER_POINTER ? 1 : 0;
-    w.u32v(written);
-    for (u32 i = 0; i < count; ++i)
-        if (a->getAttributeType(static_cast<s32>(i)) != io::EAT_USER_POINTER)
-            writeAttribute(w, a, static_cast<s32>(i));
+    std::vector<s32> kept;
+    for (s32 i = 0; i < static_cast<s32>(count); ++i)
+        if (a->getAttributeType(i) != io::EAT_USER_POINTER &&
+            !(material && isDefaultMaterialValue(material, a->getAttributeName(i), a->getAttributeAsStringW(i).c_str())))
+            kept.push_back(i);
+    w.u32v(static_cast<u32>(kept.size()));
+    for (const s32 i : kept)
+        writeAttribute(w, a, i);
 }
 
 struct EncodeContext {
@@ -263,7 +266,7 @@ void writeRecord(Writer& w, EncodeContext& ctx, scene::ISceneNode* node, bool is
     for (u32 i = 0; i < materials; ++i) {
         io::IAttributes* material =
             ctx.driver->createAttributesFromMaterial(node->getMaterial(i), &ctx.options);
-        writeBlock(w, material);
+        writeBlock(w, material, ctx.driver);
         if (material)
             material->drop();
     }

@@ -16,9 +16,12 @@
 #include "platform/TextureFiltering.h"
 
 #include <algorithm>
+#include <cstring>
 #include <cwchar>
 #include <filesystem>
 #include <fstream>
+#include <unordered_map>
+#include <utility>
 
 using namespace irr;
 
@@ -125,10 +128,60 @@ private:
     mutable std::wstring textureName;
 };
 
-// The engine's scene writer through the game's UTF-8 writer: a texture attribute naming no
-// texture is written empty instead of the engine's "0", and so is one naming a render target
-// (the shadow atlas), which a later read would try to open as a file; the renderer binds its
-// targets again as the level draws.
+// The engine's default material, each value as its attribute writer spells it (by name) and as
+// the reader fills it in where a material block leaves it out.
+struct DefaultMaterial {
+    struct Value {
+        std::string name;
+        io::E_ATTRIBUTE_TYPE type;
+        core::stringw text;
+        video::SColor color;
+        f32 number;
+        s32 integer;
+        bool flag;
+        std::vector<core::stringc> literals; // of an enumeration
+    };
+    std::vector<Value> values;
+    std::unordered_map<std::wstring, std::wstring> texts;
+};
+
+const DefaultMaterial& defaultMaterial(video::IVideoDriver* driver) {
+    static DefaultMaterial material;
+    if (material.values.empty() && driver) {
+        io::IAttributes* defaults = driver->createAttributesFromMaterial(video::SMaterial());
+        for (s32 i = 0; defaults && i < static_cast<s32>(defaults->getAttributeCount()); ++i) {
+            DefaultMaterial::Value value{defaults->getAttributeName(i),   defaults->getAttributeType(i),
+                                         defaults->getAttributeAsStringW(i), defaults->getAttributeAsColor(i),
+                                         defaults->getAttributeAsFloat(i), defaults->getAttributeAsInt(i),
+                                         defaults->getAttributeAsBool(i), {}};
+            core::array<core::stringc> literals;
+            if (value.type == io::EAT_ENUM)
+                defaults->getAttributeEnumerationLiteralsOfEnumeration(i, literals);
+            for (u32 k = 0; k < literals.size(); ++k)
+                value.literals.push_back(literals[k]);
+            material.texts.emplace(fromUtf8(value.name.c_str()), value.text.c_str());
+            material.values.push_back(std::move(value));
+        }
+        if (defaults)
+            defaults->drop();
+    }
+    return material;
+}
+
+} // namespace
+
+bool isDefaultMaterialValue(video::IVideoDriver* driver, const c8* name, const wchar_t* text) {
+    const auto& texts = defaultMaterial(driver).texts;
+    const auto found = name && text ? texts.find(fromUtf8(name)) : texts.end();
+    return found != texts.end() && found->second == text;
+}
+
+namespace {
+
+// The game's UTF-8 writer for levels: a texture attribute naming no texture is written empty
+// instead of the engine's "0", and so is one naming a render target (the shadow atlas), which
+// a later read would try to open as a file; the renderer binds its targets again as the level
+// draws.
 class LevelXmlWriter : public Utf8XmlWriter {
 public:
     explicit LevelXmlWriter(video::IVideoDriver* driver) : driver(driver) {}
@@ -155,14 +208,147 @@ private:
     video::IVideoDriver* driver;
 };
 
-// XML nodes read between two looks at a quit (and loading frames): a large file takes seconds
-// to read before its first object is built.
+// XML nodes read or written between two looks at a quit (and loading frames): a large file
+// takes seconds to read before its first object is built, and a second to write.
 constexpr unsigned xmlNodesBetweenQuitChecks = 4096;
+
+// Counts a node of a long read or write; every so many: a loading frame, and whether the game
+// quits.
+bool loadingFrameAndQuit(unsigned& nodes) {
+    if (++nodes % xmlNodesBetweenQuitChecks != 0)
+        return false;
+    if (const auto& renderLoadingFrame = levelHooks().screens.renderLoadingFrame)
+        renderLoadingFrame();
+    return gameQuitting();
+}
+
+// Writes a scene file as the engine's scene writer does (the scene's attributes, then each
+// node with its attributes, materials, animators and children, debug objects left out), but a
+// material names only what differs from the default material (the reader fills in the rest,
+// applyMaterial): the engine writes all 51 of its values, which made a checkpoint of small
+// cubes nine times the size of their level and took most of its time. With `stopOnQuit` it
+// shows loading frames as it goes and stops when the game quits.
+class SceneXmlEncoder {
+public:
+    SceneXmlEncoder(scene::ISceneManager* manager, Utf8XmlWriter& writer, bool stopOnQuit)
+        : manager(manager), driver(manager->getVideoDriver()), writer(writer), stopOnQuit(stopOnQuit),
+          defaults(defaultMaterial(driver)), block(manager->getFileSystem()->createEmptyAttributes(driver)),
+          base(levelPathBase(manager->getFileSystem())) {
+        options.Filename = base.c_str();
+        options.Flags |= io::EARWF_USE_RELATIVE_PATHS;
+    }
+    ~SceneXmlEncoder() { block->drop(); }
+    SceneXmlEncoder(const SceneXmlEncoder&) = delete;
+    SceneXmlEncoder& operator=(const SceneXmlEncoder&) = delete;
+
+    // False when the game quit before the scene was written.
+    bool write(scene::ISceneNode* start) {
+        scene::ISceneNode* root = manager->getRootSceneNode();
+        writer.writeXMLHeader();
+        writer.writeElement(sceneElement, false);
+        writer.writeLineBreak();
+        writeContent(root);
+        if (start && start != root)
+            writeNode(start);
+        else
+            for (scene::ISceneNode* child : root->getChildren())
+                writeNode(child);
+        writer.writeClosingTag(sceneElement);
+        writer.writeLineBreak();
+        return !quitting;
+    }
+
+private:
+    void writeNode(scene::ISceneNode* node) {
+        if (node->isDebugObject() || quitAsked())
+            return;
+        writer.writeElement(nodeElement, false, L"type", fromUtf8(manager->getSceneNodeTypeName(node->getType())).c_str());
+        writer.writeLineBreak();
+        writeContent(node);
+        for (scene::ISceneNode* child : node->getChildren())
+            writeNode(child);
+        writer.writeClosingTag(nodeElement);
+        writer.writeLineBreak();
+    }
+
+    void writeContent(scene::ISceneNode* node) {
+        block->clear();
+        node->serializeAttributes(block, &options);
+        if (block->getAttributeCount() != 0)
+            block->write(&writer);
+        if (node->getMaterialCount() > 0 && driver) {
+            writer.writeElement(materialsElement, false);
+            writer.writeLineBreak();
+            for (u32 i = 0; i < node->getMaterialCount(); ++i)
+                writeMaterial(node->getMaterial(i));
+            writer.writeClosingTag(materialsElement);
+            writer.writeLineBreak();
+        }
+        if (!node->getAnimators().empty()) {
+            writer.writeElement(animatorsElement, false);
+            writer.writeLineBreak();
+            for (scene::ISceneNodeAnimator* animator : node->getAnimators()) {
+                block->clear();
+                block->addString("Type", manager->getAnimatorTypeName(animator->getType()));
+                animator->serializeAttributes(block);
+                block->write(&writer);
+            }
+            writer.writeClosingTag(animatorsElement);
+            writer.writeLineBreak();
+        }
+    }
+
+    void writeMaterial(const video::SMaterial& material) {
+        writer.writeElement(attributesElement, false);
+        writer.writeLineBreak();
+        // Most materials are the default: nothing to spell out. (The type is looked at as a
+        // number first: one a shader that could not be built leaves at -1 is no enumerator.)
+        static_assert(sizeof(video::E_MATERIAL_TYPE) == sizeof(s32));
+        s32 type = 0;
+        std::memcpy(&type, &material.MaterialType, sizeof(type));
+        if (type != video::EMT_SOLID || !(material == video::SMaterial())) {
+            io::IAttributes* values = driver->createAttributesFromMaterial(material, &options);
+            for (s32 i = 0; values && i < static_cast<s32>(values->getAttributeCount()); ++i) {
+                const core::stringw text = values->getAttributeAsStringW(i);
+                const std::wstring name = fromUtf8(values->getAttributeName(i));
+                const auto found = defaults.texts.find(name);
+                if (found != defaults.texts.end() && found->second == text.c_str())
+                    continue;
+                writer.writeElement(values->getAttributeTypeString(i), true, L"name", name.c_str(), L"value",
+                                    text.c_str());
+                writer.writeLineBreak();
+            }
+            if (values)
+                values->drop();
+        }
+        writer.writeClosingTag(attributesElement);
+        writer.writeLineBreak();
+    }
+
+    bool quitAsked() {
+        quitting = quitting || (stopOnQuit && loadingFrameAndQuit(nodesWritten));
+        return quitting;
+    }
+
+    scene::ISceneManager* manager;
+    video::IVideoDriver* driver;
+    Utf8XmlWriter& writer;
+    bool stopOnQuit;
+    const DefaultMaterial& defaults;
+    io::IAttributes* block;
+    io::path base; // content paths are written relative to it
+    io::SAttributeReadWriteOptions options;
+    unsigned nodesWritten = 0;
+    bool quitting = false;
+};
+
 
 class XmlLevelReader {
 public:
-    XmlLevelReader(io::IFileSystem* fileSystem, video::IVideoDriver* driver, io::IXMLReader* reader, bool stopOnQuit)
-        : fileSystem(fileSystem), driver(driver), reader(reader), stopOnQuit(stopOnQuit) {}
+    // With `nodesOnly` the attribute blocks are passed over (a check that the file is whole).
+    XmlLevelReader(io::IFileSystem* fileSystem, video::IVideoDriver* driver, io::IXMLReader* reader, bool stopOnQuit,
+                   bool nodesOnly)
+        : fileSystem(fileSystem), driver(driver), reader(reader), stopOnQuit(stopOnQuit), nodesOnly(nodesOnly) {}
 
     // Reads the body of the current element up to its end tag into the record; false when
     // the file ends first or nests its nodes too deeply (`tooDeep` tells).
@@ -181,7 +367,9 @@ public:
             if (reader->getNodeType() != io::EXN_ELEMENT)
                 continue;
             const core::stringw name = reader->getNodeName();
-            if (name == attributesElement) {
+            if (nodesOnly && name != nodeElement) {
+                skipElement(name);
+            } else if (name == attributesElement) {
                 if (!record.attributes)
                     record.attributes = readBlock();
                 else
@@ -210,13 +398,7 @@ public:
 private:
     // Every so many nodes while a level loads: a loading frame, and whether the game quits.
     bool quitAsked() {
-        if (quitting)
-            return true;
-        if (!stopOnQuit || ++nodesRead % xmlNodesBetweenQuitChecks != 0)
-            return false;
-        if (const auto& renderLoadingFrame = levelHooks().screens.renderLoadingFrame)
-            renderLoadingFrame();
-        quitting = gameQuitting();
+        quitting = quitting || (stopOnQuit && loadingFrameAndQuit(nodesRead));
         return quitting;
     }
 
@@ -257,13 +439,16 @@ private:
     video::IVideoDriver* driver;
     io::IXMLReader* reader;
     bool stopOnQuit;
+    bool nodesOnly;
     unsigned nodesRead = 0;
 };
 
 } // namespace
 
-bool readXmlLevel(io::IFileSystem* fileSystem, video::IVideoDriver* driver, const io::path& path,
-                  SceneRecord& scene, std::string& error, bool stopOnQuit) {
+namespace {
+
+bool readXmlLevelFile(io::IFileSystem* fileSystem, video::IVideoDriver* driver, const io::path& path,
+                      SceneRecord& scene, std::string& error, bool stopOnQuit, bool nodesOnly) {
     const EngineFileCheck found = checkEngineFileForReading(fileSystem, path.c_str(), maxLevelFileBytes);
     if (found.check != FileCheck::Readable && found.check != FileCheck::Missing) {
         error = describeFileCheck(found.check, maxLevelFileBytes);
@@ -285,7 +470,7 @@ bool readXmlLevel(io::IFileSystem* fileSystem, video::IVideoDriver* driver, cons
     }
     bool sawScene = false;
     bool complete = false;
-    XmlLevelReader levelReader(fileSystem, driver, reader, stopOnQuit);
+    XmlLevelReader levelReader(fileSystem, driver, reader, stopOnQuit, nodesOnly);
     while (reader->read()) {
         if (isElement(reader, sceneElement)) {
             sawScene = true;
@@ -305,26 +490,43 @@ bool readXmlLevel(io::IFileSystem* fileSystem, video::IVideoDriver* driver, cons
     return sawScene && complete;
 }
 
+} // namespace
+
+bool readXmlLevel(io::IFileSystem* fileSystem, video::IVideoDriver* driver, const io::path& path,
+                  SceneRecord& scene, std::string& error, bool stopOnQuit) {
+    return readXmlLevelFile(fileSystem, driver, path, scene, error, stopOnQuit, false);
+}
+
+bool isWholeXmlLevel(io::IFileSystem* fileSystem, const io::path& path, std::string& error, bool stopOnQuit) {
+    SceneRecord scene;
+    return readXmlLevelFile(fileSystem, nullptr, path, scene, error, stopOnQuit, true);
+}
+
 // --- writing ------------------------------------------------------------------------------
 
-bool saveLevelFile(scene::ISceneManager* manager, const io::path& path, scene::ISceneNode* start) {
+bool encodeLevelFile(scene::ISceneManager* manager, const io::path& path, std::string& bytes,
+                     scene::ISceneNode* start, bool stopOnQuit) {
     if (!manager || !manager->getFileSystem())
         return false;
-    std::string bytes;
     if (isBinaryLevelPath(path)) {
         if (!encodeBinaryLevel(manager, start, path, bytes)) {
             logMessagePair("ERROR: Could not encode level file: ", path.c_str());
             return false;
         }
-    } else {
-        // Content paths are written as the loader reads them: relative to the working folder.
-        LevelXmlWriter writer(manager->getVideoDriver());
-        if (!manager->saveScene(&writer, levelPathBase(manager->getFileSystem()), nullptr, start)) {
-            logMessagePair("ERROR: Could not write level file: ", path.c_str());
-            return false;
-        }
-        bytes = writer.text();
+        return true;
     }
+    // Content paths are written as the loader reads them: relative to the working folder.
+    LevelXmlWriter writer(manager->getVideoDriver());
+    if (!SceneXmlEncoder(manager, writer, stopOnQuit).write(start))
+        return false;
+    bytes = writer.text();
+    return true;
+}
+
+bool saveLevelFile(scene::ISceneManager* manager, const io::path& path, scene::ISceneNode* start) {
+    std::string bytes;
+    if (!encodeLevelFile(manager, path, bytes, start))
+        return false;
     if (!writeFileSafely(path.c_str(), bytes)) {
         logMessagePair("ERROR: Could not write level file: ", path.c_str());
         return false;
@@ -515,9 +717,43 @@ scene::ISceneNode* SceneLoader::beginNode(const c8* typeName, scene::ISceneNode*
     return node;
 }
 
+namespace {
+
+// A material block names what differs from the default material (the game writes its levels
+// and checkpoints so); what it leaves out is added to it with the default value, where the
+// engine would read a zero (black, no depth test). A block naming every value stays as it is.
+void completeMaterialBlock(video::IVideoDriver* driver, io::IAttributes* block) {
+    const DefaultMaterial& defaults = defaultMaterial(driver);
+    if (block->getAttributeCount() >= defaults.values.size())
+        return;
+    for (const DefaultMaterial::Value& value : defaults.values) {
+        const c8* name = value.name.c_str();
+        if (block->existsAttribute(name))
+            continue;
+        switch (value.type) {
+        case io::EAT_COLOR: block->addColor(name, value.color); break;
+        case io::EAT_FLOAT: block->addFloat(name, value.number); break;
+        case io::EAT_INT: block->addInt(name, value.integer); break;
+        case io::EAT_BOOL: block->addBool(name, value.flag); break;
+        case io::EAT_ENUM: {
+            std::vector<const c8*> literals;
+            for (const core::stringc& literal : value.literals)
+                literals.push_back(literal.c_str());
+            literals.push_back(nullptr);
+            block->addEnum(name, core::stringc(value.text).c_str(), literals.data());
+            break;
+        }
+        default: break; // no texture: what the engine reads for none
+        }
+    }
+}
+
+} // namespace
+
 void SceneLoader::applyMaterial(scene::ISceneNode* node, u32 index, io::IAttributes* attributes) {
     video::IVideoDriver* driver = manager->getVideoDriver();
     if (driver && index < node->getMaterialCount()) {
+        completeMaterialBlock(driver, attributes);
         driver->fillMaterialStructureFromAttributes(node->getMaterial(index), attributes);
         platform::limitAnisotropicFilter(node->getMaterial(index));
     }

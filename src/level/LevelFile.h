@@ -60,6 +60,10 @@ bool isBinaryLevelPath(const irr::io::path& path);
 inline constexpr const char* levelReadQuitReason = "the game is quitting";
 bool readXmlLevel(irr::io::IFileSystem* fileSystem, irr::video::IVideoDriver* driver,
                   const irr::io::path& path, SceneRecord& scene, std::string& error, bool stopOnQuit = false);
+// The same reading without the attribute blocks: whether the file holds a whole level (the
+// check a level file just written passes before it replaces the old one).
+bool isWholeXmlLevel(irr::io::IFileSystem* fileSystem, const irr::io::path& path, std::string& error,
+                     bool stopOnQuit = false);
 
 // The binary level format, little-endian and independent of the machine's word size:
 //   header   "PSLV", u16 version (1), u16 flags (0), u32 node count, u32 payload length,
@@ -84,6 +88,17 @@ bool encodeBinaryLevel(irr::scene::ISceneManager* manager, irr::scene::ISceneNod
 // Reads a binary level into records (fresh attribute containers for every block).
 bool decodeBinaryLevel(const void* data, std::size_t size, irr::io::IFileSystem* fileSystem,
                        irr::video::IVideoDriver* driver, SceneRecord& scene, std::string& error);
+
+// Whether a material's value (by name, in the text the engine's attribute writer gives it) is
+// the default material's: level files leave such values out, and their reader fills them in.
+bool isDefaultMaterialValue(irr::video::IVideoDriver* driver, const irr::c8* name, const wchar_t* text);
+
+// The bytes of a level file of the scene from `start` (the scene root when null): binary for
+// ".irrblvl", else an engine scene file (UTF-8); either names of a material only what differs
+// from the default material. False on failure, with a log line. With `stopOnQuit` a scene file
+// shows loading frames as it is written and is given up, without a line, when the game quits.
+bool encodeLevelFile(irr::scene::ISceneManager* manager, const irr::io::path& path, std::string& bytes,
+                     irr::scene::ISceneNode* start = nullptr, bool stopOnQuit = false);
 
 // Writes the scene from `start` (the scene root when null) to a level file: binary for
 // ".irrblvl", else an engine scene file (UTF-8), by one safe write. Debug objects are left
@@ -124,6 +139,7 @@ public:
     // materials and animators; `endNode` reports it.
     irr::scene::ISceneNode* beginNode(const irr::c8* typeName, irr::scene::ISceneNode* parent,
                                       irr::io::IAttributes* attributes);
+    // A material block that leaves out values is completed with the default material's first.
     void applyMaterial(irr::scene::ISceneNode* node, irr::u32 index,
                        irr::io::IAttributes* attributes);
     void applyAnimator(irr::scene::ISceneNode* node, irr::io::IAttributes* attributes);

@@ -8,6 +8,7 @@
 #include "level/MeshGate.h"
 #include "level/LevelInfo.h"
 #include "level/NodeHelpers.h"
+#include "level/SaveManager.h"
 #include "level/SceneNodeBase.h"
 #include "level/SceneNodeFactory.h"
 #include "level/SubLevelObject.h"
@@ -186,6 +187,9 @@ void LevelManager::unloadLevel() {
     levelFloorHeight = defaultLevelFloorHeight;
     currentLevelPath = L"";
     onLevelUnloaded.invoke();
+    // The level is over: what it changed in the save is written now, not a second later.
+    if (saveManager)
+        saveManager->writeRequested();
     // The level's repeated lines say how often they came.
     endRepeatedLogRound();
 }

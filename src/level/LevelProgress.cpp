@@ -5,6 +5,7 @@
 
 #include "core/FileUtils.h"
 #include "core/Globals.h"
+#include "core/LoadBudget.h"
 #include "core/Log.h"
 #include "core/RepeatedLog.h"
 #include "core/ProcessGuards.h"
@@ -44,13 +45,16 @@ void LevelManager::saveCheckpointAt(scene::ISceneNode* checkpoint) {
     if (!checkpoint)
         return;
     const LevelHookTable::Triggers& checkpoints = levelHooks().triggers;
+    scene::ISceneNode* previous = activeCheckpoint;
     if (checkpoints.setCheckpointActive) {
-        if (activeCheckpoint && activeCheckpoint != checkpoint)
-            checkpoints.setCheckpointActive(activeCheckpoint, false);
+        if (previous && previous != checkpoint)
+            checkpoints.setCheckpointActive(previous, false);
         checkpoints.setCheckpointActive(checkpoint, true);
     }
     activeCheckpoint = checkpoint;
-    if (std::find(checkpointList.begin(), checkpointList.end(), checkpoint->getID()) == checkpointList.end())
+    const bool listed =
+        std::find(checkpointList.begin(), checkpointList.end(), checkpoint->getID()) != checkpointList.end();
+    if (!listed)
         checkpointList.push_back(checkpoint->getID());
 
     // The player starts a level restored from this save at the checkpoint (and with its
@@ -63,8 +67,19 @@ void LevelManager::saveCheckpointAt(scene::ISceneNode* checkpoint) {
         currentLevelInfo->settings.PlayerSpawnRotation =
             checkpoint->getAbsoluteTransformation().getRotationDegrees();
     }
-    if (!saveCheckpoint())
+    if (!saveCheckpoint()) {
+        // The file on the disk is still the checkpoint before (or none): a restart from the
+        // checkpoint goes there, not to one that was never written.
+        if (checkpoints.setCheckpointActive && previous != checkpoint) {
+            checkpoints.setCheckpointActive(checkpoint, false);
+            if (previous)
+                checkpoints.setCheckpointActive(previous, true);
+        }
+        activeCheckpoint = previous;
+        if (!listed)
+            checkpointList.pop_back();
         return;
+    }
 
     // The save now holds an autosave of this level for the current mode.
     if (!saveManager)
@@ -81,6 +96,10 @@ void LevelManager::saveCheckpointAt(scene::ISceneNode* checkpoint) {
 }
 
 bool LevelManager::saveCheckpoint() {
+    // The progress asked for so far goes to the disk first: a checkpoint of a large level
+    // takes a while, and a game ended during it must not lose the save.
+    if (saveManager)
+        saveManager->writeRequested();
     checkpointSaving = true;
     onCheckpointSave.invoke();
     const bool written = writeCheckpointFile(getCheckpointPath(isStoryRun()));
@@ -89,22 +108,33 @@ bool LevelManager::saveCheckpoint() {
 }
 
 bool LevelManager::writeCheckpointFile(const io::path& path) {
-    if (!sceneManager)
+    if (!sceneManager || (saveManager && !saveManager->canWrite()))
         return false;
     createDirectoryPath(saveManager ? saveManager->getFolder() : saveFolderPath());
+    // A large level takes a while: loading frames show, and a quit stops the write.
+    std::string bytes;
+    if (!encodeLevelFile(sceneManager, path, bytes, nullptr, true))
+        return false;
+    // What the game writes it must read back: a checkpoint larger than a level load reads
+    // would be refused at the restart, so it is not written and the old one stays.
+    const std::uint64_t readable = loadBudget().limit(LoadBudget::Bytes);
+    if (bytes.size() > readable) {
+        logRepeatableAs(std::string("checkpoint too large: ") + path.c_str(),
+                        std::string(logErrorPrefix) + "The checkpoint \"" + path.c_str() + "\" is not written: it " +
+                            "would be " + std::to_string(bytes.size()) + " bytes, more than the " +
+                            std::to_string(readable) + " a level load reads; the old one is kept.");
+        return false;
+    }
     // The player's file: written beside the old one and put in place only once it reads
     // back as a whole level.
     SafeFileWrite file(path.c_str());
-    if (!file.isOpen())
+    if (!file.isOpen() || !file.write(bytes.data(), bytes.size()))
         return false;
-    if (!saveLevelFile(sceneManager, file.tempPath().c_str()))
-        return false;
-    SceneRecord check;
     std::string error;
-    if (!readXmlLevel(sceneManager->getFileSystem(), sceneManager->getVideoDriver(),
-                      file.tempPath().c_str(), check, error)) {
-        logMessage(std::string(logErrorPrefix) + "The checkpoint \"" + path.c_str() +
-                   "\" could not be written whole (" + error + "); the old one is kept.");
+    if (!isWholeXmlLevel(sceneManager->getFileSystem(), file.tempPath().c_str(), error, true)) {
+        if (!gameQuitting())
+            logMessage(std::string(logErrorPrefix) + "The checkpoint \"" + path.c_str() +
+                       "\" could not be written whole (" + error + "); the old one is kept.");
         return false;
     }
     return file.commit();

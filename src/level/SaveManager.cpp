@@ -3,6 +3,8 @@
 #include "core/FileUtils.h"
 #include "core/Globals.h"
 #include "core/Log.h"
+#include "core/ProcessGuards.h"
+#include "core/RepeatedLog.h"
 #include "core/FileChecks.h"
 #include "core/SafeWrite.h"
 #include "core/XmlWriter.h"
@@ -15,6 +17,7 @@
 #include <irrlicht.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cerrno>
 #include <cstring>
 #include <cwchar>
@@ -189,7 +192,7 @@ FileRead readSaveFile(io::IFileSystem* fileSystem, const std::string& path,
     return result;
 }
 
-bool writeSaveFile(SafeFileWrite& file, io::IAttributes* const* groups) {
+std::string saveFileText(io::IAttributes* const* groups) {
     Utf8XmlWriter xml;
     Utf8XmlWriter* writer = &xml;
     writer->writeXMLHeader();
@@ -212,7 +215,7 @@ bool writeSaveFile(SafeFileWrite& file, io::IAttributes* const* groups) {
     }
     writer->writeClosingTag(rootElement);
     writer->writeLineBreak();
-    return file.write(xml.text().data(), xml.text().size());
+    return xml.text();
 }
 
 bool isBackupName(const std::string& name) {
@@ -256,7 +259,8 @@ const char* SaveManager::groupName(Group group) {
 }
 
 SaveManager::SaveManager(io::IFileSystem* fileSystem, const std::string& folder)
-    : fileSystem(fileSystem), folder(folder), now([] { return std::time(nullptr); }) {
+    : fileSystem(fileSystem), folder(folder), now([] { return std::time(nullptr); }),
+      writeClock([] { return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count(); }) {
     if (fileSystem)
         fileSystem->grab();
     for (auto& group : groups)
@@ -269,6 +273,7 @@ SaveManager::SaveManager(io::IFileSystem* fileSystem, const std::string& folder)
 }
 
 SaveManager::~SaveManager() {
+    keepForcedEndCopy(false);
     for (auto* group : groups)
         if (group)
             group->drop();
@@ -335,7 +340,8 @@ bool SaveManager::load() {
     fileMustNotBeReplaced = false;
     const std::string path = getSavePath();
     // Games started from other folders share this one: only files a minute old are leftovers.
-    removeLeftoverTemporaryFiles(folder, 60);
+    if (folderOwned)
+        removeLeftoverTemporaryFiles(folder, 60);
 
     struct stat info {};
     const bool saveExists = ::lstat(path.c_str(), &info) == 0;
@@ -350,7 +356,8 @@ bool SaveManager::load() {
         }
         std::string line = std::string(logErrorPrefix) + "The save file \"" + path +
                            "\" could not be read (" + read.problem + "). ";
-        if (keepFileAside(path)) {
+        // The folder's own game decides what becomes of its file.
+        if (folderOwned && keepFileAside(path)) {
             line += "It is kept aside as \"" + keptAsidePath(path) + "\".";
         } else {
             fileMustNotBeReplaced = true;
@@ -376,47 +383,60 @@ bool SaveManager::load() {
     return false;
 }
 
-bool SaveManager::writeTo(const std::string& path) {
+bool SaveManager::writeText(const std::string& path, const std::string& text, bool backup, bool readBack) {
     if (!groups[0])
         return false;
     createDirectoryPath(folder);
-    SafeFileWrite file(path);
-    if (!file.isOpen())
+    // A folder that cannot be written fails the same way at every write: one line for each
+    // file and cause, counted by the repeated-line rule (the backups' dated names aside).
+    std::string failure;
+    const std::string kind = backup ? "save backup" : "save";
+    const auto fail = [&](const std::string& why) {
+        logRepeatableAs(kind + " not written: " + why,
+                        std::string(logErrorPrefix) + "Could not write the " + kind + " \"" + path + "\" (" +
+                            why + "); the old file is kept.");
         return false;
-    if (!writeSaveFile(file, groups)) {
-        logMessage(std::string(logErrorPrefix) + "Could not write \"" + file.tempPath() + "\".");
-        return false;
-    }
+    };
+    SafeFileWrite file(path, &failure);
+    if (!file.isOpen() || !file.write(text.data(), text.size()))
+        return fail(failure);
     // The file replaces the old one only after it has been read back whole.
-    io::IAttributes* check[GroupCount] = {};
-    for (auto& group : check)
-        group = fileSystem->createEmptyAttributes();
-    const bool whole = readSaveFile(fileSystem, file.tempPath(), check).complete;
-    for (auto* group : check)
-        group->drop();
-    if (!whole) {
-        logMessage(std::string(logErrorPrefix) + "The save \"" + path +
-                   "\" could not be written whole; the old file is kept.");
-        return false;
+    if (readBack) {
+        io::IAttributes* check[GroupCount] = {};
+        for (auto& group : check)
+            group = fileSystem->createEmptyAttributes();
+        const bool whole = readSaveFile(fileSystem, file.tempPath(), check).complete;
+        for (auto* group : check)
+            group->drop();
+        if (!whole)
+            return fail("it did not read back whole");
     }
-    return file.commit();
+    return file.commit() || fail(failure);
 }
 
-bool SaveManager::save() {
+bool SaveManager::saveText(const std::string& text) {
     if (fileMustNotBeReplaced) {
-        logMessage(std::string(logErrorPrefix) + "Save not written: \"" + getSavePath() +
-                   "\" could not be read and is left as it is.");
+        logRepeatable(std::string(logErrorPrefix) + "Save not written: \"" + getSavePath() +
+                      "\" could not be read and is left as it is.");
         return false;
     }
-    return writeTo(getSavePath());
+    return writeText(getSavePath(), text, false, true);
 }
 
-bool SaveManager::writeBackup() {
+bool SaveManager::backupText(const std::string& text, bool readBack) {
     const std::string path = folder + "/" + backupFileName(now());
-    if (!writeTo(path))
+    if (!writeText(path, text, true, readBack))
         return false;
     pruneBackups(path);
     return true;
+}
+
+bool SaveManager::save() {
+    return folderOwned && saveText(saveFileText(groups));
+}
+
+bool SaveManager::writeBackup() {
+    return folderOwned && backupText(saveFileText(groups), true);
 }
 
 void SaveManager::pruneBackups(const std::string& kept) {
@@ -430,10 +450,49 @@ void SaveManager::pruneBackups(const std::string& kept) {
 bool SaveManager::writeRequested() {
     if (!std::exchange(writePending, false))
         return false;
-    // A failed write is not asked again every frame; the next change asks again.
-    const bool saved = save();
-    const bool backedUp = writeBackup();
+    lastWriteTime = writeClock();
+    // The disk now holds the newest state (or the write failed, and the next change asks
+    // again): the watch's copy would be no newer.
+    forcedEndCopyStale = false;
+    if (forcedEndCopy)
+        clearForcedEndFile(ForcedEndFile::Save);
+    if (!folderOwned || !groups[0])
+        return false;
+    // One text for both files; read back once, by the first write that reaches the disk.
+    const std::string text = saveFileText(groups);
+    const bool saved = saveText(text);
+    const bool backedUp = backupText(text, !saved);
     return saved && backedUp;
+}
+
+bool SaveManager::writeRequestedWhenDue() {
+    if (!writePending)
+        return false;
+    if (lastWriteTime && writeClock() - *lastWriteTime < writeIntervalSeconds) {
+        refreshForcedEndCopy();
+        return false;
+    }
+    return writeRequested();
+}
+
+void SaveManager::keepForcedEndCopy(bool on) {
+    if (!on && forcedEndCopy)
+        clearForcedEndFile(ForcedEndFile::Save);
+    forcedEndCopy = on;
+    forcedEndCopyStale = on && writePending;
+}
+
+void SaveManager::refreshForcedEndCopy() {
+    // A large save takes a while to put in words: the copy takes at most a fifth of the time.
+    const double start = writeClock();
+    if (!forcedEndCopy || !forcedEndCopyStale || start - lastCopyTime < 4.0 * lastCopyCost)
+        return;
+    forcedEndCopyStale = false;
+    // A file that could not be read is left as it is, by the watch too.
+    if (folderOwned && !fileMustNotBeReplaced && groups[0])
+        setForcedEndFile(getSavePath(), saveFileText(groups), ForcedEndFile::Save);
+    lastCopyTime = writeClock();
+    lastCopyCost = lastCopyTime - start;
 }
 
 void SaveManager::writeIfAutomatic() {
@@ -689,7 +748,16 @@ void SaveManager::submitLevelStats(const LevelRunRecord& run, bool finishedGame)
 
 void createSaveManager(io::IFileSystem* fileSystem) {
     delete saveManager;
-    saveManager = new SaveManager(fileSystem, saveFolderPath());
+    const std::string folder = saveFolderPath();
+    saveManager = new SaveManager(fileSystem, folder);
+    // Games started from other folders (two installs, two working folders) share the player's
+    // save folder: only the first writes there.
+    if (!acquireSaveFolderLock(folder)) {
+        saveManager->folderOwned = false;
+        logMessage(std::string(logWarningPrefix) + "Another Paddlestone is using the save folder \"" + folder +
+                   "\"; this one plays without saving.");
+    }
+    saveManager->keepForcedEndCopy(true);
     saveManager->load();
 }
 

@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <ctime>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -52,9 +53,17 @@ inline constexpr const char* binaryCheckpointExtension = ".irrblvl";
 // later than now counts as older than every other, and the backup just written is never
 // removed.
 //
-// Changes ask for a write (requestWrite) rather than writing at once: the game writes once
-// at the end of the frame (writeRequested), so a level that changes the save thousands of
-// times in one frame costs one write.
+// Changes ask for a write (requestWrite) rather than writing at once: the game writes at the
+// end of the frame (writeRequestedWhenDue), so a level that changes the save thousands of
+// times in one frame costs one write, and while the changes go on it writes at most once
+// every writeIntervalSeconds. The newest state is written at once before a checkpoint, when a
+// level is unloaded, at the shutdown and when the display is lost (writeRequested); a quit
+// watch that has to end a frame that does not return writes the copy it was handed at the
+// last frame's end (core/ProcessGuards.h).
+//
+// Only the game that holds the save folder's lock writes there (createSaveManager): a second
+// game on the same folder reads the progress and writes nothing (canWrite), not the save, its
+// backups, the checkpoints nor the bindings.
 class SaveManager {
 public:
     static constexpr const char* saveFileName = "save.tsav";
@@ -86,13 +95,26 @@ public:
     // be written.
     bool automaticWriting = true;
     // Asks for the save file and its backup to be written; every request until the next
-    // writeRequested() is served by that one write.
-    void requestWrite() { writePending = true; }
+    // write is served by that one write.
+    void requestWrite() { writePending = forcedEndCopyStale = true; }
     bool isWriteRequested() const { return writePending; }
     // Writes the save file and its backup once when a write was asked for since the last
-    // call, and answers whether both were written; false and nothing written when none was
-    // asked for. The game calls it at the end of every frame and in its shutdown.
+    // write, and answers whether both were written; false and nothing written when none was
+    // asked for. A failed write is not tried again until the next change asks.
     bool writeRequested();
+    // The end of a frame: writeRequested() once writeIntervalSeconds have passed since the
+    // last write; until then the write waits, and the quit watch is handed the newest text
+    // (a large save's no more often than keeps its cost to a fifth of the time).
+    static constexpr double writeIntervalSeconds = 1.0;
+    bool writeRequestedWhenDue();
+    // The clock of the interval in seconds (tests set their own).
+    void setWriteClock(std::function<double()> clock) { writeClock = std::move(clock); }
+    // Keeps the quit watch's copy of the save (core/ProcessGuards.h) while a write waits.
+    void keepForcedEndCopy(bool on);
+
+    // False while another game holds the save folder: nothing is written there.
+    bool canWrite() const { return folderOwned; }
+    bool folderOwned = true;
 
     // What a level may put into the save (Change Game Attribute, the autosave's paths):
     // names and texts of at most maxLevelTextLength characters, and a new name only while its
@@ -165,7 +187,12 @@ public:
     void setClock(std::function<std::time_t()> clock) { now = std::move(clock); }
 
 private:
-    bool writeTo(const std::string& path);
+    // Writes the text by one safe write; with readBack, the new file replaces the old one only
+    // once it reads back whole. A failure is one repeatable line per file kind and cause.
+    bool writeText(const std::string& path, const std::string& text, bool backup, bool readBack);
+    bool saveText(const std::string& text);
+    bool backupText(const std::string& text, bool readBack);
+    void refreshForcedEndCopy();
     void writeIfAutomatic();
     void clearGroups();
     // Removes the backups beyond the ten newest, never the one named `kept`.
@@ -179,6 +206,12 @@ private:
     // destroy it, so save() refuses.
     bool fileMustNotBeReplaced = false;
     bool writePending = false;
+    std::function<double()> writeClock;
+    std::optional<double> lastWriteTime;
+    bool forcedEndCopy = false;
+    bool forcedEndCopyStale = false;
+    double lastCopyTime = 0.0;
+    double lastCopyCost = 0.0;
 };
 
 // Start-up: creates the program's save manager (the global `saveManager`) on the engine

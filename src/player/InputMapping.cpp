@@ -10,6 +10,7 @@
 #include "core/XmlWriter.h"
 #include "core/Utf8.h"
 #include "core/XmlFile.h"
+#include "level/SaveManager.h"
 #include "player/InputManager.h"
 #include "player/devices/GamepadDevice.h"
 #include "player/devices/JoystickDevice.h"
@@ -215,6 +216,9 @@ bool PlayerControls::readMappingFile(const std::string& path, const std::vector<
 bool PlayerControls::readMappings(const std::string& path) { return readMappingFile(path, nullptr, nullptr); }
 
 bool PlayerControls::writeMappings() {
+    // A second game on the save folder leaves the bindings to the first (SaveManager::canWrite).
+    if (saveManager && !saveManager->canWrite())
+        return false;
     if (fileMustNotBeReplaced) {
         logMessage(std::string(logErrorPrefix) + "Input mapping file not written: \"" +
                    remappingPath + "\" could not be read and is left as it is.");
@@ -304,7 +308,7 @@ void PlayerControls::loadMappings() {
                                        : "is not a whole input mapping file";
         // The player's file is never lost: it is kept aside before the defaults replace it,
         // and left alone when it cannot be.
-        if (keepFileAside(remappingPath)) {
+        if ((!saveManager || saveManager->canWrite()) && keepFileAside(remappingPath)) {
             logMessage(std::string(logErrorPrefix) + "The input mapping file \"" + remappingPath + "\" " + reason +
                        "; it is kept as \"" + keptAsidePath(remappingPath) + "\" and the default bindings are used.");
             resetMappings();

@@ -17,6 +17,10 @@
 #include "core/SafeWrite.h"
 #include "core/XmlFile.h"
 #include "core/XmlWriter.h"
+#include "gui/GUIScreen.h"
+#include "level/SaveManager.h"
+#include "screens/ScreenManager.h"
+#include "screens/menus/GUIMainScreen.h"
 
 #include <irrlicht.h>
 
@@ -616,8 +620,11 @@ TEST_F(QuitSignalTest, EachQuitSignalEndsTheGameAsClosingTheWindowDoes) {
     removeQuitSignalHandlers();
 }
 
-TEST_F(QuitSignalTest, AFrameThatNeverReturnsIsEndedSoonAfterTheSignalWithTheSettingsSaved) {
+// The watch writes the settings and the save that waits for its second (a change in the frame
+// after a write), as the orderly end would have.
+TEST_F(QuitSignalTest, AFrameThatNeverReturnsIsEndedSoonAfterTheSignalWithTheSettingsAndTheSaveSaved) {
     const std::string settingsFile = (dir.path() / "PaddlestoneConfig.xml").string();
+    const std::string saveFile = dir.file("data/Paddlestone/save.tsav");
     for (int signal : {SIGTERM, SIGHUP}) {
         const pid_t child = fork();
         ASSERT_GE(child, 0);
@@ -628,9 +635,12 @@ TEST_F(QuitSignalTest, AFrameThatNeverReturnsIsEndedSoonAfterTheSignalWithTheSet
                 _exit(3);
             installQuitSignalHandlers(500);
             attachProbe();
+            saveManager->setWriteClock([] { return 0.0; }); // the second never passes
             probe.onUpdate = [this, signal] {
-                if (probe.updates != 2)
+                if (probe.updates < 3) {
+                    saveManager->setAutoSavePath(probe.updates == 1 ? L"Written.irr" : L"Waiting.irr", false);
                     return;
+                }
                 // What the orderly end would write, changed in play.
                 setSettingInt("Graphics_Quality", 3);
                 std::filesystem::remove(dir.path() / "PaddlestoneConfig.xml");
@@ -650,11 +660,83 @@ TEST_F(QuitSignalTest, AFrameThatNeverReturnsIsEndedSoonAfterTheSignalWithTheSet
         EXPECT_LT(took, std::chrono::seconds(20)) << "start-up, a few frames and half a second of grace";
         ASSERT_TRUE(std::filesystem::exists(settingsFile)) << signal;
         EXPECT_NE(test::readFileBytes(settingsFile).find("name=\"Graphics_Quality\" value=\"3\""), std::string::npos);
-        bool said = false;
-        for (const std::string& line : logLines())
-            said |= line.find("ERROR: The game did not end within 500 ms of signal " + std::to_string(signal)) == 0;
-        EXPECT_TRUE(said) << signal;
+        EXPECT_NE(test::readFileBytes(saveFile).find("Waiting.irr"), std::string::npos) << signal;
+        EXPECT_EQ(logLines().back(), "ERROR: The game did not end within 500 ms of signal " + std::to_string(signal) +
+                                         " (\"" + settingsFile + "\" saved, \"" + saveFile + "\" saved); ending it now.");
     }
+}
+
+// Two games on one save folder (two installs, or two working folders): the second says so, in
+// its log and on its title screen, plays, and writes nothing there; the first one's progress
+// stays as the first game left it.
+TEST_F(QuitSignalTest, ASecondGameOnTheSameSaveFolderKeepsTheFirstOnesProgress) {
+    const std::filesystem::path firstFolder = dir.path() / "FirstInstall";
+    std::filesystem::create_directories(firstFolder);
+    std::filesystem::create_directory_symlink(test::sourceDir() / "Content", firstFolder / "Content");
+    std::filesystem::copy_file(dir.path() / "PaddlestoneConfig.xml", firstFolder / "PaddlestoneConfig.xml");
+    int ready[2], done[2];
+    ASSERT_EQ(pipe(ready), 0);
+    ASSERT_EQ(pipe(done), 0);
+    const pid_t first = fork();
+    ASSERT_GE(first, 0);
+    if (first == 0) {
+        std::filesystem::current_path(firstFolder);
+        GameApplication game;
+        if (!game.startUp())
+            _exit(3);
+        saveManager->getGroup(SaveManager::Statistics)->addInt("LevelsFinished", 376);
+        saveManager->requestWrite();
+        const char played = saveManager->writeRequested() ? 'y' : 'n';
+        [[maybe_unused]] ssize_t io = write(ready[1], &played, 1);
+        char go = 0;
+        io = read(done[0], &go, 1);
+        game.shutdownGame();
+        _exit(0);
+    }
+    char played = 0;
+    ASSERT_EQ(read(ready[0], &played, 1), 1);
+    ASSERT_EQ(played, 'y');
+    const std::string saveFile = dir.file("data/Paddlestone/save.tsav");
+    const std::string progress = test::readFileBytes(saveFile);
+    ASSERT_NE(progress.find("name=\"LevelsFinished\" value=\"376\""), std::string::npos);
+    const auto filesOfTheFolder = [&] {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(dir.path() / "data" / "Paddlestone"))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    const std::vector<std::string> files = filesOfTheFolder();
+    {
+        GameApplication second;
+        ASSERT_TRUE(second.startUp());
+        ASSERT_NE(saveManager, nullptr);
+        EXPECT_FALSE(saveManager->canWrite());
+        EXPECT_EQ(saveManager->getGroup(SaveManager::Statistics)->getAttributeAsInt("LevelsFinished"), 376);
+        const std::vector<GUIScreen*>& stack = screenManager->getScreenStack();
+        const auto title = std::find_if(stack.begin(), stack.end(), [](const GUIScreen* screen) {
+            return std::string(screen->getTypeName()) == "GUIMainScreen";
+        });
+        ASSERT_NE(title, stack.end());
+        EXPECT_NE(static_cast<const GUIMainScreen*>(*title)->getSaveFolderWarning(), nullptr);
+        saveManager->getGroup(SaveManager::Statistics)->setAttribute("LevelsFinished", 0);
+        saveManager->requestWrite();
+        EXPECT_FALSE(saveManager->writeRequested());
+        second.shutdownGame();
+    }
+    EXPECT_EQ(test::readFileBytes(saveFile), progress);
+    EXPECT_EQ(filesOfTheFolder(), files);
+    const std::vector<std::string> lines = logLines();
+    EXPECT_NE(std::find(lines.begin(), lines.end(),
+                        "Warning: Another Paddlestone is using the save folder \"" + dir.file("data/Paddlestone") +
+                            "\"; this one plays without saving."),
+              lines.end());
+    ASSERT_EQ(write(done[1], "x", 1), 1);
+    int status = 0;
+    ASSERT_EQ(waitpid(first, &status, 0), first);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    for (int end : {ready[0], ready[1], done[0], done[1]})
+        close(end);
 }
 
 TEST_F(QuitSignalTest, ASecondGameInTheSameFolderSaysSoAndEnds) {

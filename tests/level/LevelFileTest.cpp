@@ -8,6 +8,10 @@
 #include <algorithm>
 #include <filesystem>
 #include <cstring>
+#include <functional>
+#include <iterator>
+#include <string>
+#include <vector>
 
 using namespace irr;
 using scene::ISceneNode;
@@ -263,8 +267,9 @@ TEST_F(LevelFileTest, EveryAttributeTypeRoundTrips) {
     original->drop();
 }
 
-// The engine spells a texture attribute without a texture "0": levels write it empty, and
-// read the engine's spelling as no texture instead of looking for a file named "0".
+// The engine spells a texture attribute without a texture "0": levels leave such a layer out
+// (like every default value of a material), and read the engine's spelling as no texture
+// instead of looking for a file named "0".
 TEST_F(LevelFileTest, AMaterialLayerWithoutATextureIsNoFileNamedZero) {
     scene::ISceneNode* cube = smgr()->addCubeSceneNode(2.0f, root(), 5);
     ASSERT_NE(cube, nullptr);
@@ -282,8 +287,58 @@ TEST_F(LevelFileTest, AMaterialLayerWithoutATextureIsNoFileNamedZero) {
         EXPECT_EQ(smgr()->getSceneNodeFromId(5)->getMaterial(0).getTexture(0), nullptr);
     }
     const std::string written = test::readFileBytes("Level.irr");
-    EXPECT_NE(written.find("<texture name=\"Texture1\" value=\"\" />"), std::string::npos);
+    EXPECT_EQ(written.find("name=\"Texture1\""), std::string::npos);
     EXPECT_EQ(written.find("value=\"0\" />\n        <texture"), std::string::npos);
+}
+
+// A material keeps in a level file only what differs from the default material, in either
+// format, and reads back whole: what a block leaves out is the default, not the engine's zero.
+TEST_F(LevelFileTest, AMaterialKeepsOnlyWhatDiffersFromTheDefaultAndReadsBackWhole) {
+    const struct {
+        std::function<void(video::SMaterial&)> change;
+        std::vector<std::wstring> written;
+    } rows[] = {
+        {[](video::SMaterial&) {}, {}},
+        {[](video::SMaterial& m) { m.DiffuseColor = video::SColor(0xff80c040); m.Lighting = false; },
+         {L"Diffuse", L"Lighting"}},
+        {[](video::SMaterial& m) { m.TextureLayer[1].TextureWrapU = video::ETC_CLAMP; }, {L"TextureWrapU2"}},
+        {[](video::SMaterial& m) { m.MaterialType = video::EMT_TRANSPARENT_ALPHA_CHANNEL; m.ZBuffer = 0; },
+         {L"Type", L"ZBuffer"}},
+    };
+    std::vector<video::SMaterial> expected;
+    for (s32 i = 0; i < static_cast<s32>(std::size(rows)); ++i) {
+        scene::ISceneNode* cube = smgr()->addCubeSceneNode(2.0f, root(), 10 + i);
+        rows[i].change(cube->getMaterial(0));
+        expected.push_back(cube->getMaterial(0));
+    }
+    ASSERT_TRUE(manager->saveLevel("Materials.irr"));
+    ASSERT_TRUE(manager->saveLevel("Materials.irrblvl"));
+
+    std::vector<std::vector<std::wstring>> written;
+    io::IXMLReader* reader = device->get()->getFileSystem()->createXMLReader("Materials.irr");
+    ASSERT_NE(reader, nullptr);
+    bool inMaterials = false;
+    while (reader->read()) {
+        const std::wstring element = reader->getNodeName();
+        if (reader->getNodeType() == io::EXN_ELEMENT && element == L"materials")
+            written.emplace_back();
+        if (element == L"materials")
+            inMaterials = reader->getNodeType() == io::EXN_ELEMENT;
+        else if (inMaterials && reader->getNodeType() == io::EXN_ELEMENT && element != L"attributes")
+            written.back().push_back(reader->getAttributeValueSafe(L"name"));
+    }
+    reader->drop();
+    ASSERT_EQ(written.size(), std::size(rows));
+    for (std::size_t i = 0; i < std::size(rows); ++i)
+        EXPECT_EQ(written[i], rows[i].written) << i;
+
+    for (const char* file : {"Materials.irr", "Materials.irrblvl"}) {
+        SCOPED_TRACE(file);
+        manager->unloadLevel();
+        ASSERT_TRUE(manager->loadLevel(file));
+        for (s32 i = 0; i < static_cast<s32>(std::size(rows)); ++i)
+            EXPECT_TRUE(smgr()->getSceneNodeFromId(10 + i)->getMaterial(0) == expected[i]) << i;
+    }
 }
 
 TEST_F(LevelFileTest, AMaterialWithoutATextureAfterOneWithATextureStaysWithout) {

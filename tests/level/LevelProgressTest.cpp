@@ -4,6 +4,7 @@
 
 #include "characters/SuspicionMeter.h"
 #include "core/Globals.h"
+#include "core/LoadBudget.h"
 #include "core/LogManager.h"
 #include "level/LevelHooks.h"
 #include "level/LevelInfo.h"
@@ -284,6 +285,81 @@ TEST_F(LevelProgressTest, CheckpointWriteThatFailsKeepsTheOldFile) {
     EXPECT_EQ(test::readFileBytes(temp.file("NotAFolder")), "x");
     LevelManager bare(nullptr);
     EXPECT_FALSE(bare.saveCheckpoint());
+}
+
+bool saveOnDiskDuringList = false;
+void noteSaveOnDisk() {
+    saveOnDiskDuringList = std::filesystem::exists(saveManager->getSavePath());
+}
+
+// What the game writes it reads back: a level filled with cubes, written by the game near a
+// load's bytes, gets a checkpoint of about its own size (no default material values) that
+// loads back with the bytes on its size; one byte less and the checkpoint is not written (one
+// line), the one before stays and a restart goes there. The save asked for so far is written
+// before the checkpoint.
+TEST_F(LevelProgressTest, ACheckpointIsWrittenOnlyWhenALevelLoadCanReadItBack) {
+    struct RestoreBytes {
+        ~RestoreBytes() { loadBudget().setLimit(LoadBudget::Bytes, LoadBudget::gameLimits[LoadBudget::Bytes]); }
+    } restoreBytes;
+    ASSERT_TRUE(manager->loadLevel(flowLevel));
+    for (int i = 0; i < 100; ++i)
+        smgr()->addCubeSceneNode(1.0f, root(), 1000 + i, core::vector3df(static_cast<f32>(i), 0, 0));
+    ASSERT_TRUE(manager->saveLevel("Cubes.irr"));
+    const std::uintmax_t levelBytes = std::filesystem::file_size("Cubes.irr");
+    loadBudget().setLimit(LoadBudget::Bytes, levelBytes + levelBytes / 10);
+    manager->unloadLevel();
+    ASSERT_TRUE(manager->loadLevel("Cubes.irr"));
+    const u32 nodes = countNodes(root());
+    save->requestWrite();
+    manager->onCheckpointSave.addFunction(&noteSaveOnDisk);
+    ASSERT_TRUE(saveAt(50));
+    EXPECT_TRUE(saveOnDiskDuringList);
+    const std::string file = manager->getCheckpointPath(false).c_str();
+    const std::uintmax_t checkpointBytes = std::filesystem::file_size(file);
+    EXPECT_LT(checkpointBytes, levelBytes + levelBytes / 20);
+
+    // On the bound, one past it, and one past it at a checkpoint not saved before.
+    const struct {
+        std::uintmax_t limit;
+        s32 checkpoint;
+    } rows[] = {{checkpointBytes, 50}, {checkpointBytes - 1, 50}, {checkpointBytes - 1, 51}};
+    const std::string refusal = "ERROR: The checkpoint \"" + file + "\" is not written: it would be ";
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.checkpoint);
+        loadBudget().setLimit(LoadBudget::Bytes, row.limit);
+        const bool fits = row.limit == checkpointBytes;
+        node<VariableObject>(11)->Value = fits ? 7.0f : 8.0f;
+        log.lines.clear();
+        manager->saveCheckpointAt(node<CheckpointObject>(row.checkpoint));
+        EXPECT_EQ(log.countStartingWith(refusal), fits ? 0u : 1u);
+        if (row.checkpoint == 50 && !fits) {
+            EXPECT_TRUE(log.contains(refusal + std::to_string(checkpointBytes) + " bytes, more than the " +
+                                     std::to_string(row.limit) + " a level load reads; the old one is kept."));
+        }
+        EXPECT_EQ(manager->checkpointList, std::vector<s32>{50});
+        EXPECT_EQ(manager->activeCheckpoint, node<CheckpointObject>(50));
+        loadBudget().setLimit(LoadBudget::Bytes, checkpointBytes);
+        ASSERT_TRUE(manager->queueRestartFromCheckpoint());
+        runQueue();
+        ASSERT_NE(node<VariableObject>(11), nullptr);
+        EXPECT_FLOAT_EQ(node<VariableObject>(11)->Value, 7.0f);
+        EXPECT_EQ(manager->activeCheckpoint, node<CheckpointObject>(50));
+        EXPECT_EQ(countNodes(root()), nodes);
+    }
+}
+
+// While changes go on the save waits for its second; the level's end writes it at once.
+TEST_F(LevelProgressTest, TheLevelsEndWritesTheSaveThatWaits) {
+    save->setWriteClock([] { return 0.0; });
+    ASSERT_TRUE(manager->loadLevel(flowLevel));
+    for (const bool waits : {false, true}) {
+        save->requestWrite();
+        EXPECT_EQ(save->writeRequestedWhenDue(), !waits);
+        EXPECT_EQ(save->isWriteRequested(), waits);
+    }
+    manager->unloadLevel();
+    EXPECT_FALSE(save->isWriteRequested());
+    EXPECT_FALSE(save->writeRequestedWhenDue());
 }
 
 // --- times and records ----------------------------------------------------------------------

@@ -1,6 +1,7 @@
 #include "level/SaveManager.h"
 
 #include "core/Globals.h"
+#include "core/RepeatedLog.h"
 #include "level/LevelRunRecord.h"
 #include "support/FileSizeLimit.h"
 #include "support/NullDevice.h"
@@ -15,6 +16,8 @@
 #include <filesystem>
 #include <functional>
 #include <memory>
+#include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -743,7 +746,7 @@ TEST_F(SaveRobustnessTest, ASaveThatWouldNotReadBackIsNotPutInPlace) {
     const bool written = save->save();
     const std::string log = ::testing::internal::GetCapturedStdout();
     EXPECT_FALSE(written);
-    EXPECT_TRUE(contains(log, "could not be written whole; the old file is kept")) << log;
+    EXPECT_TRUE(contains(log, "(it did not read back whole); the old file is kept.")) << log;
     auto reloaded = loadedManager();
     EXPECT_TRUE(reloaded->isTieCollected(1));
     EXPECT_FALSE(reloaded->getGroup(SaveManager::Levels)->existsAttribute("Huge"));
@@ -768,6 +771,43 @@ TEST_F(SaveRobustnessTest, BackupWriteThatFailsKeepsTheOlderBackups) {
     EXPECT_FALSE(written);
     EXPECT_EQ(save->listBackups(),
               std::vector<std::string>{folder + "/" + SaveManager::backupFileName(localMoment(0))});
+}
+
+// A save folder that cannot be written (full, or a file where it goes) fails each write the
+// same way: the save and its backups log one line each, and the round's end counts the rest.
+TEST_F(SaveRobustnessTest, WritesThatFailAlikeLogOneLineEachAndACount) {
+    for (const bool full : {true, false}) {
+        SCOPED_TRACE(full);
+        std::filesystem::remove_all(folder);
+        if (!full) {
+            ASSERT_TRUE(test::writeFileBytes(folder, "a file where the folder goes"));
+        }
+        auto save = makeManager();
+        save->automaticWriting = false;
+        // A save larger than the disk takes (the log captured here fits).
+        for (int i = 0; i < 50; ++i)
+            save->addUnlockedLevel((L"Content/Levels/Level" + std::to_wstring(i) + L".irr").c_str());
+        forgetRepeatedLogLines();
+        ::testing::internal::CaptureStdout();
+        {
+            std::optional<test::FileSizeLimit> limit;
+            if (full)
+                limit.emplace(2048);
+            for (int i = 0; i < 3; ++i, ++clock) {
+                save->requestWrite();
+                EXPECT_FALSE(save->writeRequested());
+            }
+        }
+        endRepeatedLogRound();
+        std::istringstream lines(::testing::internal::GetCapturedStdout());
+        int first = 0, counted = 0;
+        for (std::string line; std::getline(lines, line);) {
+            first += line.rfind("ERROR: Could not write the save", 0) == 0 ? 1 : 0;
+            counted += line.rfind("Repeated 2 more times: ERROR: Could not write the save", 0) == 0 ? 1 : 0;
+        }
+        EXPECT_EQ(first, 2);
+        EXPECT_EQ(counted, 2);
+    }
 }
 
 // A save or backup whose file cannot even be opened (a plain file stands where the folder

@@ -16,8 +16,8 @@
 //      manager's end-of-update list; otherwise the engine timer stops
 //  11. when the game may update: PhysicsManager::beginStep; then frameSimulatedTime = 0.0167
 //  12. the sound manager
-//  13. the save: written once when anything asked for it during the pass
-//      (SaveManager::writeRequested)
+//  13. the save: written once when anything asked for it, at most once a second while
+//      changes go on (SaveManager::writeRequestedWhenDue)
 //  14. the restart status when a restart was requested
 //
 // renderGame, in this order (only after an update that got past the frame cap):
@@ -130,7 +130,7 @@ int GameApplication::updateGame() {
     if (sound)
         sound->tick();
     if (saveManager)
-        saveManager->writeRequested();
+        saveManager->writeRequestedWhenDue();
     return RestartRequested ? gameStatusRestart : gameStatusNormal;
 }
 

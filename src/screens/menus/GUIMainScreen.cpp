@@ -13,6 +13,7 @@
 #include "gui/GuiHooks.h"
 #include "gui/ShownPart.h"
 #include "level/LevelManager.h"
+#include "level/SaveManager.h"
 #include "render/ShaderManager.h"
 #include "screens/ScreenManager.h"
 
@@ -89,6 +90,8 @@ GUIMainScreen::GUIMainScreen(gui::IGUIEnvironment* environment, gui::IGUIElement
         loadBuildNotes();
     if (shaderManager && shaderManager->shaderLevel < 3)
         showShaderModelWarning();
+    if (saveManager && !saveManager->canWrite())
+        showSaveFolderWarning();
     updateAbsolutePosition();
 }
 
@@ -118,11 +121,13 @@ void GUIMainScreen::OnPostRender(u32 timeMs) {
     const s32 offset = getMenuPanelOffset();
     placeElement(this, core::recti(offset, 0, screenWidth, screenHeight));
     // The build notes stay in the screen's lower left corner while the screen moves with the
-    // panels (moved with it they would leave the screen).
+    // panels (moved with it they would leave the screen), and a notice in its upper left.
     if (BuildNotesText && BuildNotesShadow) {
         moveElementTo(BuildNotesText, guiUnits(10) - offset, BuildNotesText->getRelativePosition().UpperLeftCorner.Y);
         moveElementTo(BuildNotesShadow, guiUnits(11) - offset, BuildNotesShadow->getRelativePosition().UpperLeftCorner.Y);
     }
+    if (SaveFolderWarning)
+        moveElementTo(SaveFolderWarning, guiUnits(10) - offset, guiUnits(10));
     const f32 d = frameStopwatch ? frameStopwatch->delta() : 0.0f;
     MainScreenFade += MainScreenFadeTarget == 1.0f ? 5.0f * d : -5.0f * d;
     MainScreenFade = std::clamp(MainScreenFade, 0.0f, 1.0f);
@@ -285,9 +290,20 @@ void GUIMainScreen::showShaderModelWarning() {
                 L"DirectX installed.\nPlease try updating at " +
                 address + L" ";
     const s32 w = screenWidth, h = screenHeight;
-    gui::IGUIStaticText* warning = Environment->addStaticText(text.c_str(), core::recti(w / 2 - 400, h - 200, w / 2 + 400, h),
-                                                              true, true, this, -1, true);
-    warning->setOverrideFont(getCheckedFont(Environment, "Content/Font/Debug.xml"));
-    warning->setBackgroundColor(video::SColor(0xffffffff));
-    ShaderWarning = warning;
+    ShaderWarning = addNotice(text.c_str(), core::recti(w / 2 - 400, h - 200, w / 2 + 400, h));
+}
+
+void GUIMainScreen::showSaveFolderWarning() {
+    // The log names the folder.
+    const wchar_t* text = L"Another Paddlestone is using your save folder.\nThis game will not save your progress.";
+    // The top left corner, left of the menu panels (placed again as the screen moves: OnPostRender).
+    SaveFolderWarning = addNotice(text, core::recti(0, 0, screenWidth * 7 / 10 - guiUnits(20), guiUnits(90)));
+    moveElementTo(SaveFolderWarning, guiUnits(10), guiUnits(10));
+}
+
+gui::IGUIElement* GUIMainScreen::addNotice(const wchar_t* text, const core::recti& rect) {
+    gui::IGUIStaticText* notice = Environment->addStaticText(text, rect, true, true, this, -1, true);
+    notice->setOverrideFont(getCheckedFont(Environment, "Content/Font/Debug.xml"));
+    notice->setBackgroundColor(video::SColor(0xffffffff));
+    return notice;
 }

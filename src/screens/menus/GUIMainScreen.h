@@ -52,6 +52,7 @@ public:
     GUIFreeTypeText* getBuildNotesShadow() const { return BuildNotesShadow; }
     GUIImage* getLogoStrip() const { return LogoStrip; }
     irr::gui::IGUIElement* getShaderWarning() const { return ShaderWarning; }
+    irr::gui::IGUIElement* getSaveFolderWarning() const { return SaveFolderWarning; }
     bool wasShown() const { return ShownOnce; }
 
 private:
@@ -61,6 +62,9 @@ private:
     void loadBuildNotes();
     void placeBuildNotes();
     void showShaderModelWarning();
+    void showSaveFolderWarning();
+    // A notice on a white panel in the debug font.
+    irr::gui::IGUIElement* addNotice(const wchar_t* text, const irr::core::recti& rect);
 
     GUIFreeTypeText* BuildNotesText = nullptr;
     GUIFreeTypeText* BuildNotesShadow = nullptr;
@@ -70,5 +74,6 @@ private:
     // The logo picture's pixels that are not transparent (a sixteenth of it): all it draws.
     irr::core::recti LogoShownPart;
     irr::gui::IGUIElement* ShaderWarning = nullptr;
+    irr::gui::IGUIElement* SaveFolderWarning = nullptr;
     bool ShownOnce = false;
 };

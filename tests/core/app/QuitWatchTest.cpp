@@ -9,6 +9,7 @@
 #include "core/app/GameApplication.h"
 #include "level/LevelHooks.h"
 #include "level/LevelManager.h"
+#include "level/SaveManager.h"
 #include "render/RenderServices.h"
 
 #include <irrlicht.h>
@@ -26,6 +27,9 @@
 #include <functional>
 #include <string>
 #include <thread>
+
+// Last: its macros would rename words of the headers above.
+#include <X11/Xlib.h>
 
 namespace {
 
@@ -175,6 +179,26 @@ TEST_F(QuitWatchTest, ALateEndIsCutAtTheStageItReached) {
             << line;
         EXPECT_EQ(test::readFileBytes(settings), c.copyWritable ? "<Game />" : "") << c.name;
     }
+}
+
+// The display going away under the game ends it at once, with the save asked for in the frame
+// written beside the settings.
+TEST_F(QuitWatchTest, ALostDisplayWritesTheSaveAskedForInTheFrame) {
+    const ChildEnd end = runChild([](int) {
+        GameApplication game;
+        if (!game.startUp())
+            ::_exit(98);
+        saveManager->setAutoSavePath(L"Asked.irr", false);
+        // What the window system's library calls when the connection breaks.
+        const XIOErrorHandler lost = XSetIOErrorHandler(nullptr);
+        if (lost)
+            lost(nullptr);
+        ::_exit(97);
+    });
+    ASSERT_EQ(end.status, gameStatusDisplayLost);
+    EXPECT_NE(test::readFileBytes(dir.file("data/Paddlestone/save.tsav")).find("Asked.irr"), std::string::npos);
+    EXPECT_EQ(logLines().back(), "ERROR: The connection to the display was lost (\"" + dir.file("PaddlestoneConfig.xml") +
+                                     "\" saved); ending it now.");
 }
 
 // A launcher that has gone or `| head` closes standard output: the game goes on (without the
