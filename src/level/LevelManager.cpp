@@ -22,9 +22,19 @@
 #include "core/Stopwatch.h"
 #include "core/Utf8.h"
 
+#include <IVideoDriver.h>
+
 #include <climits>
 
 using namespace irr;
+
+namespace {
+// The engine's own fog settings, which a scene file writes when it names no fog of its own.
+void resetToEngineFog(video::IVideoDriver* driver) {
+    if (driver)
+        driver->setFog(video::SColor(0, 255, 255, 255), video::EFT_FOG_LINEAR, 50.0f, 100.0f, 0.01f, false, false);
+}
+} // namespace
 
 void forgetNodeID(scene::ISceneNode* node, s32 id) {
     if (levelManager)
@@ -104,6 +114,10 @@ bool LevelManager::loadLevel(const io::path& path) {
     currentLevelInfo = nullptr;
     levelFloorHeight = defaultLevelFloorHeight;
     currentLevelPath = fromUtf8(path.c_str()).c_str();
+    // The engine keeps its fog from scene to scene: a level that names no fog of its own is
+    // drawn without the fog of the level before it.
+    if (sceneManager)
+        resetToEngineFog(sceneManager->getVideoDriver());
     const bool loaded =
         sceneManager && loader.load(path, nullptr, [this](scene::ISceneNode* node) { noteLoadedNode(node); });
     if (!loaded && !gameQuitting()) {

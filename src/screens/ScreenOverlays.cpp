@@ -184,12 +184,16 @@ void ScreenManager::createLevelTimer() {
     }
     const core::recti timeRect(guiUnits(15), 0, guiUnits(153), guiUnits(38));
     const core::recti labelRect(guiUnits(15), 0, guiUnits(307), guiUnits(38));
+    // The labels stand right of the longest time the large font draws: this font's digits
+    // are wider than the room the row's layout leaves them, and a time ran into "Best".
+    const s32 timeWidth = large ? static_cast<s32>(large->getDimension(L"0:00:00.000").Width) : 0;
+    const s32 labelX = std::max(guiUnits(137), guiUnits(35) + timeWidth + guiUnits(6));
     LevelTimeText = addTimerText(Environment, LevelRow, timeRect, guiUnits(35), 0, L"", large, 0xFFFFFFFF);
     TotalTimeText = addTimerText(Environment, TotalRow, timeRect, guiUnits(35), 0, L"0:00:00.000", large, 0xFFFFFFFF);
-    LevelBestLabel = addTimerText(Environment, LevelRow, labelRect, guiUnits(137), guiUnits(-7), L"Best", small, 0xCCFFFFFF);
-    TotalBestLabel = addTimerText(Environment, TotalRow, labelRect, guiUnits(137), guiUnits(-7), L"Best", small, 0xCCFFFFFF);
-    LevelBestText = addTimerText(Environment, LevelRow, labelRect, guiUnits(137), guiUnits(6), L"", small, 0x99FFFFFF);
-    TotalBestText = addTimerText(Environment, TotalRow, labelRect, guiUnits(137), guiUnits(6), L"", small, 0x99FFFFFF);
+    LevelBestLabel = addTimerText(Environment, LevelRow, labelRect, labelX, guiUnits(-7), L"Best", small, 0xCCFFFFFF);
+    TotalBestLabel = addTimerText(Environment, TotalRow, labelRect, labelX, guiUnits(-7), L"Best", small, 0xCCFFFFFF);
+    LevelBestText = addTimerText(Environment, LevelRow, labelRect, labelX, guiUnits(6), L"", small, 0x99FFFFFF);
+    TotalBestText = addTimerText(Environment, TotalRow, labelRect, labelX, guiUnits(6), L"", small, 0x99FFFFFF);
     TimerBox->setVisible(false);
 }
 

@@ -13,6 +13,7 @@
 #include <IAnimatedMeshSceneNode.h>
 
 #include <memory>
+#include <vector>
 
 using namespace irr;
 using Attributes = io::IAttributes;
@@ -369,7 +370,8 @@ TEST_F(SwimAnimatorTest, AStrokeRunsFromRestThroughTheBlastBackToRest) {
 
 // With hardware skinning the tail joints Curve2 to Curve6 lie on the path behind the swimmer,
 // a quarter unit apart (in the figure's frame, Z up); those before the path's start lie on
-// the previous path.
+// the previous path. Through the figure's own joint frames they land on those path points in
+// the world, so each tail segment, fin included, is drawn there.
 TEST_F(SwimAnimatorTest, WithHardwareSkinningTheTailLiesAlongThePathBehindTheSwimmer) {
     useHardwareSkinning();
     auto [previous, path, figure, swim] = addTailedSwimmer();
@@ -393,6 +395,12 @@ TEST_F(SwimAnimatorTest, WithHardwareSkinningTheTailLiesAlongThePathBehindTheSwi
         scene::IBoneSceneNode* joint = mesh->getJointNode(name.c_str());
         ASSERT_NE(joint, nullptr);
         expectNear(joint->getPosition(), {expected.X, -expected.Z, expected.Y}, 1e-3f);
+        std::vector<scene::ISceneNode*> chain;
+        for (scene::ISceneNode* node = joint; node; node = node->getParent())
+            chain.push_back(node);
+        for (auto node = chain.rbegin(); node != chain.rend(); ++node)
+            (*node)->updateAbsolutePosition();
+        expectNear(joint->getAbsolutePosition(), along->getPosition(progress), 1e-3f);
     }
 }
 

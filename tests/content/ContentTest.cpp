@@ -330,6 +330,32 @@ std::vector<float> attributeNumbers(const std::string& text, const std::string& 
     return numbers;
 }
 
+// The text of a file.
+std::string fileText(const std::string& path) {
+    std::ifstream file(path);
+    return std::string((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+}
+
+// A level file's text cut at each node's start: the scene's own attributes first, then each
+// node up to the next (a node's children follow it as nodes of their own).
+std::vector<std::string> levelNodes(const std::string& text) {
+    std::vector<std::string> nodes;
+    std::size_t from = 0;
+    for (std::size_t at = text.find("<node type=\""); at != std::string::npos; at = text.find("<node type=\"", at + 1)) {
+        nodes.push_back(text.substr(from, at - from));
+        from = at;
+    }
+    nodes.push_back(text.substr(from));
+    return nodes;
+}
+
+// The value of the named attribute in a node's text; empty without one.
+std::string attributeText(const std::string& node, const std::string& name) {
+    const std::string key = "name=\"" + name + "\" value=\"";
+    const std::size_t at = node.find(key);
+    return at == std::string::npos ? std::string() : node.substr(at + key.size(), node.find('"', at + key.size()) - at - key.size());
+}
+
 // A water surface level with the top of a box it lies over flickers between the two (each
 // pixel is the nearer by chance): the surfaces of the levels stand clear of the box tops.
 TEST(ContentFilesTest, WaterSurfacesStandClearOfTheBoxTopsUnderThem) {
@@ -338,17 +364,12 @@ TEST(ContentFilesTest, WaterSurfacesStandClearOfTheBoxTopsUnderThem) {
     for (const std::string& path : content::contentFiles()) {
         if (content::extensionOf(path) != ".irr")
             continue;
-        std::ifstream file(path);
-        const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
         struct Box {
             float x0, x1, z0, z1, top;
         };
         std::vector<Box> boxes, waters;
-        for (std::size_t at = text.find("<node type=\""); at != std::string::npos;) {
-            const std::size_t next = text.find("<node type=\"", at + 1);
-            const std::string node = text.substr(at, next == std::string::npos ? std::string::npos : next - at);
+        for (const std::string& node : levelNodes(fileText(path))) {
             const std::vector<float> position = attributeNumbers(node, "Position");
-            at = next;
             if (position.size() != 3)
                 continue;
             if (node.rfind("<node type=\"cube\"", 0) == 0) {
@@ -373,6 +394,63 @@ TEST(ContentFilesTest, WaterSurfacesStandClearOfTheBoxTopsUnderThem) {
             }
     }
     EXPECT_GT(surfaces, 0) << "the levels' water surfaces were found";
+}
+
+// What the README sends a player to see in the shipped levels: the level timer, fog, a voice
+// line with its subtitle, and an object the game camera's rays fade whatever it does (an
+// advanced physics object, in a level without cameras of its own, which the game camera shows).
+TEST(ContentFilesTest, ShippedLevelsShowTheTimerFogASubtitleAndCameraRayFading) {
+    test::ScopedWorkingDir inSource(test::sourceDir());
+    std::set<std::string> subtitleIDs;
+    for (const std::string& path : content::contentFiles())
+        if (path.find("/English/Subtitles/") != std::string::npos)
+            for (const std::string& line : levelNodes(fileText(path)))
+                for (std::size_t at = line.find(" id=\""); at != std::string::npos; at = line.find(" id=\"", at + 1))
+                    subtitleIDs.insert(line.substr(at + 5, line.find('"', at + 5) - at - 5));
+    const auto hasNode = [](const std::vector<std::string>& nodes, const std::function<bool(const std::string&)>& is) {
+        return std::any_of(nodes.begin(), nodes.end(), is);
+    };
+    const auto isType = [](const std::string& node, const char* type) {
+        return node.rfind(std::string("<node type=\"") + type + "\"", 0) == 0;
+    };
+    const struct {
+        const char* what;
+        std::function<bool(const std::vector<std::string>&)> shows;
+    } parts[] = {
+        {"the level timer",
+         [&](const auto& nodes) {
+             return hasNode(nodes, [&](const std::string& n) { return attributeText(n, "ForceLevelTimer") == "true"; });
+         }},
+        {"fog",
+         [&](const auto& nodes) {
+             return !attributeText(nodes[0], "FogType").empty() && attributeText(nodes[0], "FogRange") == "true";
+         }},
+        {"a subtitled voice line that plays",
+         [&](const auto& nodes) {
+             return hasNode(nodes, [&](const std::string& voice) {
+                 return isType(voice, "SoundObject") && attributeText(voice, "HasSubtitle") == "true" &&
+                        attributeText(voice, "VoiceMode") != "4" && subtitleIDs.count(attributeText(voice, "SubtitleID")) &&
+                        hasNode(nodes, [&](const std::string& play) {
+                            return attributeText(play, "OnTriggerEvent") == "Play Sound" &&
+                                   attributeText(play, "ObjectID") == attributeText(voice, "Id");
+                        });
+             });
+         }},
+        {"camera-ray fading",
+         [&](const auto& nodes) {
+             return !hasNode(nodes, [&](const std::string& n) { return isType(n, "CameraObject"); }) &&
+                    hasNode(nodes, [&](const std::string& n) {
+                        return isType(n, "AdvancedPhysicsObject") && attributeText(n, "ClipTransparent") != "false" &&
+                               attributeText(n, "ClipObject") != "true";
+                    });
+         }},
+    };
+    std::vector<std::vector<std::string>> levels;
+    for (const std::string& path : content::contentFiles())
+        if (content::extensionOf(path) == ".irr")
+            levels.push_back(levelNodes(fileText(path)));
+    for (const auto& part : parts)
+        EXPECT_TRUE(std::any_of(levels.begin(), levels.end(), part.shows)) << "no shipped level shows " << part.what;
 }
 
 } // namespace

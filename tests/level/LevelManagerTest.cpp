@@ -204,6 +204,31 @@ TEST_F(LevelManagerTest, FloorHeightComesFromTheLevelOrStaysAtTheDefault) {
     EXPECT_EQ(levelFloorHeight, -100000.0f);
 }
 
+// The engine keeps its fog from scene to scene: a level that names a fog has it, and the
+// level after it, naming none (or no scene settings at all), has the engine's own, off.
+TEST_F(LevelManagerTest, ALevelHasTheFogItNamesAndNoneWhenItNamesNone) {
+    ASSERT_TRUE(test::writeFileBytes("Foggy.irr",
+                                     "<?xml version=\"1.0\"?><irr_scene><attributes>"
+                                     "<enum name=\"FogType\" value=\"FogLinear\" /><float name=\"FogStart\" value=\"12\" />"
+                                     "<float name=\"FogEnd\" value=\"65\" /><bool name=\"FogRange\" value=\"true\" />"
+                                     "</attributes></irr_scene>"));
+    video::IVideoDriver* driver = manager->getSceneManager()->getVideoDriver();
+    for (const char* level : {"Foggy.irr", "PlainLevel.irr", "Foggy.irr", "TestLevel.irr"}) {
+        SCOPED_TRACE(level);
+        ASSERT_TRUE(manager->loadLevel(level));
+        video::SColor colour;
+        video::E_FOG_TYPE type = video::EFT_FOG_EXP;
+        f32 start = 0.0f, end = 0.0f, density = 0.0f;
+        bool pixel = true, range = false;
+        driver->getFog(colour, type, start, end, density, pixel, range);
+        const bool foggy = std::string(level) == "Foggy.irr";
+        EXPECT_EQ(range, foggy);
+        EXPECT_EQ(start, foggy ? 12.0f : 50.0f);
+        EXPECT_EQ(end, foggy ? 65.0f : 100.0f);
+        manager->unloadLevel();
+    }
+}
+
 TEST_F(LevelManagerTest, ALevelInfoThatGoesAwayIsNoLongerTheCurrentOne) {
     ASSERT_TRUE(manager->loadLevel("TestLevel.irr"));
     ASSERT_NE(manager->currentLevelInfo, nullptr);

@@ -744,7 +744,11 @@ void writeSwimmerPart(B3dWriter& w, const SwimmerMesh& mesh, int part) {
     const float half = std::sqrt(0.5f);
     for (float value : {lx, ly, lz, 1.0f, 1.0f, 1.0f})
         w.number(value);
-    const float turned[4] = {half, -half, 0.0f, 0.0f}, none[4] = {1.0f, 0.0f, 0.0f, 0.0f};
+    // The engine reads a file's rotation as the inverse of the quaternion written (it builds
+    // the transposed matrix), so the -90 degrees about X are written as +90: only then is a
+    // joint placed at (x, -z, y) below "Curve1" at (x, y, z) in the mesh, where the swim
+    // animator puts the tail joints on its path and where each tail segment's vertices lie.
+    const float turned[4] = {half, half, 0.0f, 0.0f}, none[4] = {1.0f, 0.0f, 0.0f, 0.0f};
     for (float value : root ? turned : none)
         w.number(value); // rotation w, x, y, z
     w.begin("BONE");
