@@ -57,6 +57,13 @@ protected:
         image->drop();
     }
     std::uint64_t fileSize(const std::string& name) { return std::filesystem::file_size(temp.file(name)); }
+    // The budget's one line of a load that reached the limit at the file (none for null).
+    static std::vector<std::string> budgetLines(LoadBudget::Kind kind, std::uint64_t limit, const char* at) {
+        if (!at)
+            return {};
+        return {"ERROR: The level load reached its budget of " + std::to_string(limit) + " " +
+                LoadBudget::unitName(kind) + " at \"" + at + "\"; the rest is left out."};
+    }
 
     // The level loaded with the kind's budget at the limit (afresh: its pictures, meshes and
     // animations read again); its budget lines.
@@ -154,11 +161,7 @@ TEST_F(LoadBudgetLevelsTest, PicturesAndWaterTargetsStopAtThePixelAndMemoryBudge
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(LoadBudget::unitName(c.kind)) + " " + std::to_string(c.limit));
-        const std::vector<std::string> lines = loadWith(c.kind, c.limit, "Main.irr");
-        EXPECT_EQ(lines, c.at ? std::vector<std::string>{"ERROR: The level load reached its budget of " +
-                                                          std::to_string(c.limit) + " " + LoadBudget::unitName(c.kind) +
-                                                          " at \"" + c.at + "\"; the rest is left out."}
-                              : std::vector<std::string>{});
+        EXPECT_EQ(loadWith(c.kind, c.limit, "Main.irr"), budgetLines(c.kind, c.limit, c.at));
         EXPECT_EQ(loadBudget().used(c.kind), c.used) << "the HUD's picture is not charged";
         loadBudget().setLimit(c.kind, LoadBudget::gameLimits[c.kind]);
     }
@@ -189,12 +192,9 @@ TEST_F(LoadBudgetLevelsTest, MeshesStopAtTheByteAndMemoryBudgets) {
             const std::uint64_t whole = loadBudget().used(kind);
             for (const std::uint64_t limit : {whole, whole - 1}) {
                 SCOPED_TRACE(std::string(LoadBudget::unitName(kind)) + " " + std::to_string(limit));
-                const std::vector<std::string> lines = loadWith(kind, limit, level);
                 const bool edge = limit == whole;
-                EXPECT_EQ(lines, edge ? std::vector<std::string>{}
-                                      : std::vector<std::string>{"ERROR: The level load reached its budget of " +
-                                                                 std::to_string(limit) + " " + LoadBudget::unitName(kind) +
-                                                                 " at \"" + temp.file(last) + "\"; the rest is left out."});
+                const std::string at = temp.file(last);
+                EXPECT_EQ(loadWith(kind, limit, level), budgetLines(kind, limit, edge ? nullptr : at.c_str()));
                 EXPECT_NE(static_cast<PhysicsObject*>(manager->getSceneNodeFromID(1))->getMeshNode(), nullptr);
                 EXPECT_EQ(static_cast<PhysicsObject*>(manager->getSceneNodeFromID(2))->getMeshNode() != nullptr, edge);
                 EXPECT_EQ(log.countStartingWith("ERROR: Could not load the mesh"), 0u);
