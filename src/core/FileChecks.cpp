@@ -163,14 +163,6 @@ EngineFileCheck checkEngineFileForReading(io::IFileSystem* fileSystem, const std
     return found;
 }
 
-bool isGameContentFile(io::IFileSystem* fileSystem, const std::string& path) {
-    if (findArchiveEntry(fileSystem, path).archive)
-        return false;
-    const std::string content = canonicalPath("Content");
-    const std::string file = canonicalPath(path);
-    return !content.empty() && file.compare(0, content.size() + 1, content + "/") == 0;
-}
-
 std::string describeFileCheck(FileCheck check, std::uint64_t maxBytes) {
     switch (check) {
     case FileCheck::Folder:

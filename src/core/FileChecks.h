@@ -44,10 +44,6 @@ EngineFileCheck checkEngineFileForReading(irr::io::IFileSystem* fileSystem, cons
 bool isReadableEngineFile(irr::io::IFileSystem* fileSystem, const std::string& path,
                           std::uint64_t maxBytes = maxContentFileBytes);
 
-// Whether the path names one of the game's own content files: read from the disk (no mounted
-// archive holds the name) inside the working folder's "Content" folder.
-bool isGameContentFile(irr::io::IFileSystem* fileSystem, const std::string& path);
-
 // True for a readable file. A missing file answers false silently (its reader says what it
 // missed); a folder, pipe, device, socket or oversized file is logged once and refused.
 bool isReadableFile(const std::string& path, std::uint64_t maxBytes = maxContentFileBytes);

@@ -1,12 +1,13 @@
 #include "core/ImageGate.h"
 
 #include "core/FileChecks.h"
-#include "core/Globals.h"
 #include "core/LoadBudget.h"
 #include "core/Log.h"
+#include "core/ProcessGuards.h"
 
 #include <irrlicht.h>
 
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -17,6 +18,34 @@ namespace {
 
 constexpr const char* imageGateProbeName = "probe.paddlestone-image-gate";
 constexpr long maxImageFileBytes = 64L * 1024 * 1024;
+
+int gamePicturesScopes = 0;
+
+// The pictures a budget left out since the last level load began: the engine keeps a pixel
+// under each name.
+std::vector<std::string>& picturesLeftOut() {
+    static std::vector<std::string> names;
+    return names;
+}
+
+// The memory a picture takes as a texture: 4 bytes a pixel, and a third more for the
+// smaller mip levels when the driver makes them.
+std::uint64_t textureBytes(unsigned width, unsigned height, bool mipMaps) {
+    const std::uint64_t bytes = static_cast<std::uint64_t>(width) * height * 4;
+    return mipMaps ? bytes + bytes / 3 : bytes;
+}
+
+// Whether a load's budget takes the picture of that size: its pixels, then its memory.
+bool chargeLevelPicture(const std::string& name, unsigned width, unsigned height, bool mipMaps) {
+    if (gamePicturesScopes > 0)
+        return true;
+    LoadBudget& budget = loadBudget();
+    if (budget.chargeWhileLoading(LoadBudget::Pixels, static_cast<std::uint64_t>(width) * height, name) &&
+        budget.chargeWhileLoading(LoadBudget::Memory, textureBytes(width, height, mipMaps), name))
+        return true;
+    picturesLeftOut().push_back(name);
+    return false;
+}
 
 enum class ImageKind { Png, Jpeg, Other };
 
@@ -91,6 +120,9 @@ public:
         const std::string name = file->getFileName().c_str();
         if (file->getSize() == 0 && wasFileRefused(name))
             return transparentPixel();
+        // A quit asked for while a level loads is honoured between its pictures.
+        if (gameQuitting() && loadBudget().isLoading())
+            return transparentPixel();
         if (file->getSize() <= 0)
             return refuse(name, "it is empty");
         if (file->getSize() > maxImageFileBytes)
@@ -116,11 +148,9 @@ public:
             return refuse(name, "its header is damaged");
         if (width == 0 || height == 0 || width > maxImageSide || height > maxImageSide)
             return refuse(name, "it claims a size of " + std::to_string(width) + " x " + std::to_string(height));
-        // A level's own picture past its load's pixels stays out like a refused file (the
-        // budget logs why). The game's own are not the level's: the menus share them, and the
-        // engine keeps what it read for the whole run.
-        if (!isGameContentFile(gameDevice ? gameDevice->getFileSystem() : nullptr, name) &&
-            !loadBudget().chargeWhileLoading(LoadBudget::Pixels, static_cast<std::uint64_t>(width) * height, name))
+        // A level's picture past its load's budget stays out like a refused file (the budget
+        // logs why).
+        if (!chargeLevelPicture(name, width, height, driver->getTextureCreationFlag(video::ETCF_CREATE_MIP_MAPS)))
             return transparentPixel();
 
         video::IImageLoader* reader = kind == ImageKind::Png ? png : jpeg;
@@ -166,6 +196,18 @@ private:
 };
 
 } // namespace
+
+void forgetPicturesLeftOut(video::IVideoDriver* driver) {
+    static std::uint64_t renamed = 0;
+    for (const std::string& name : picturesLeftOut())
+        if (video::ITexture* pixel = driver ? driver->findTexture(name.c_str()) : nullptr)
+            driver->renameTexture(pixel, ("left out " + std::to_string(++renamed) + ": " + name).c_str());
+    picturesLeftOut().clear();
+}
+
+GamePicturesScope::GamePicturesScope() { ++gamePicturesScopes; }
+
+GamePicturesScope::~GamePicturesScope() { --gamePicturesScopes; }
 
 void registerImageGate(video::IVideoDriver* driver) {
     if (!driver)

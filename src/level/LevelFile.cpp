@@ -83,10 +83,12 @@ bool isElementEnd(io::IXMLReader* reader, const wchar_t* name) {
 }
 
 // The file as the engine's attribute reader sees it: the value of a "texture" element that
-// names no texture reads empty, so the engine loads none instead of a file named "0".
+// names no texture reads empty, so the engine loads none instead of a file named "0". With
+// `quitting` given, a quit is looked at before each picture the engine would load (a level
+// may name thousands): once the game quits, the rest name none, and `quitting` says so.
 class SceneXmlView : public io::IXMLReader {
 public:
-    explicit SceneXmlView(io::IXMLReader* source) : source(source) {}
+    SceneXmlView(io::IXMLReader* source, bool* quitting) : source(source), quitting(quitting) {}
 
     bool read() override { return source->read(); }
     io::EXML_NODE getNodeType() const override { return source->getNodeType(); }
@@ -119,12 +121,15 @@ private:
             return value;
         if (isNoTextureText(value))
             return L"";
+        if (quitting && (*quitting || (*quitting = gameQuitting())))
+            return L"";
         // The engine narrows the name one character to a byte on its way to the disk.
         textureName = textureFileText(value);
         return textureName.c_str();
     }
 
     io::IXMLReader* source;
+    bool* quitting;
     mutable std::wstring textureName;
 };
 
@@ -404,7 +409,7 @@ private:
 
     io::IAttributes* readBlock() {
         io::IAttributes* block = fileSystem->createEmptyAttributes(driver);
-        SceneXmlView view(reader);
+        SceneXmlView view(reader, stopOnQuit ? &quitting : nullptr);
         if (!reader->isEmptyElement())
             block->read(&view, true);
         return block;

@@ -103,6 +103,10 @@ bool LevelManager::loadLevel(const io::path& path) {
 
     // Each level load reports each refused file, and each repeated line, afresh; the load has a budget of its own.
     forgetFileRefusals();
+    if (device) {
+        forgetPicturesLeftOut(device->getVideoDriver());
+        forgetMeshesLeftOut(device->getSceneManager());
+    }
     logMessagePair("Loading level: ", path.c_str());
     LoadBudgetScope loading(path.c_str(), true);
     levelLoading = true;

@@ -1,6 +1,7 @@
 #include "level/MeshGate.h"
 
 #include "core/FileChecks.h"
+#include "core/LoadBudget.h"
 #include "core/Log.h"
 #include "level/B3dCheck.h"
 #include "level/ObjMesh.h"
@@ -8,6 +9,7 @@
 #include <irrlicht.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -35,6 +37,33 @@ scene::IAnimatedMesh* makeRefusedMesh() {
     auto* frame = new scene::SMesh();
     auto* mesh = new scene::SAnimatedMesh(frame);
     frame->drop();
+    return mesh;
+}
+
+// The bytes of the mesh's vertices and indices: what the level's memory is charged for it.
+std::uint64_t meshBytes(const scene::IMesh* mesh) {
+    std::uint64_t bytes = 0;
+    for (u32 i = 0; i < mesh->getMeshBufferCount(); ++i) {
+        const scene::IMeshBuffer* buffer = mesh->getMeshBuffer(i);
+        const u32 indexBytes = buffer->getIndexType() == video::EIT_16BIT ? 2 : 4;
+        bytes += static_cast<std::uint64_t>(buffer->getVertexCount()) * video::getVertexPitchFromType(buffer->getVertexType()) +
+                 static_cast<std::uint64_t>(buffer->getIndexCount()) * indexBytes;
+    }
+    return bytes;
+}
+
+// The empty meshes that stand for meshes past a budget since the last level load began (each
+// held here once).
+std::vector<scene::IAnimatedMesh*>& meshesLeftOut() {
+    static std::vector<scene::IAnimatedMesh*> meshes;
+    return meshes;
+}
+
+// What a mesh past the load's budget becomes (the budget has logged why).
+scene::IAnimatedMesh* leaveOut() {
+    scene::IAnimatedMesh* mesh = makeRefusedMesh();
+    mesh->grab();
+    meshesLeftOut().push_back(mesh);
     return mesh;
 }
 
@@ -67,6 +96,11 @@ public:
             return refuse(name, "it is empty");
         if (static_cast<unsigned long long>(file->getSize()) > maxMeshFileBytes)
             return refuse(name, "it is larger than 64 MB");
+        // The file guard charged an archive's entry as it opened it during the load.
+        LoadBudget& budget = loadBudget();
+        const bool chargedOpening = budget.isLoading() && findArchiveEntry(manager->getFileSystem(), name).archive;
+        if (!chargedOpening && !budget.charge(LoadBudget::Bytes, static_cast<std::uint64_t>(file->getSize()), name))
+            return leaveOut();
         std::vector<char> bytes(static_cast<std::size_t>(file->getSize()));
         file->seek(0);
         if (file->read(bytes.data(), static_cast<u32>(bytes.size())) != static_cast<s32>(bytes.size()))
@@ -80,7 +114,7 @@ public:
                 return refuse(name, error);
             auto* animated = new scene::SAnimatedMesh(mesh);
             mesh->drop();
-            return animated;
+            return chargeMemory(animated, name);
         }
         if (!checkB3dStructure(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), error))
             return refuse(name, error);
@@ -96,10 +130,18 @@ public:
             checked->drop();
         else
             delete[] memory;
-        return mesh ? mesh : refuse(name, "the engine could not read it");
+        return mesh ? chargeMemory(mesh, name) : refuse(name, "the engine could not read it");
     }
 
 private:
+    // The mesh just built, or, past the load's budget of memory, the empty mesh in its place.
+    static scene::IAnimatedMesh* chargeMemory(scene::IAnimatedMesh* mesh, const std::string& name) {
+        if (loadBudget().charge(LoadBudget::Memory, meshBytes(mesh), name))
+            return mesh;
+        mesh->drop();
+        return leaveOut();
+    }
+
     static scene::IAnimatedMesh* refuse(const std::string& name, const std::string& reason) {
         logMessage(std::string(logErrorPrefix) + "Refused the mesh \"" + name + "\": " + reason + ".");
         return makeRefusedMesh();
@@ -133,6 +175,21 @@ bool isRefusedMesh(scene::IAnimatedMesh* mesh) {
         return true;
     scene::IMesh* frame = mesh->getMesh(0);
     return !frame || frame->getMeshBufferCount() == 0;
+}
+
+bool wasMeshLeftOut(scene::ISceneManager* manager, const io::path& file) {
+    scene::IAnimatedMesh* cached = manager ? manager->getMeshCache()->getMeshByName(file) : nullptr;
+    const std::vector<scene::IAnimatedMesh*>& leftOut = meshesLeftOut();
+    return cached && std::find(leftOut.begin(), leftOut.end(), cached) != leftOut.end();
+}
+
+void forgetMeshesLeftOut(scene::ISceneManager* manager) {
+    for (scene::IAnimatedMesh* mesh : meshesLeftOut()) {
+        if (manager)
+            manager->getMeshCache()->removeMesh(mesh);
+        mesh->drop();
+    }
+    meshesLeftOut().clear();
 }
 
 scene::IAnimatedMesh* getGameMesh(scene::ISceneManager* manager, const io::path& file) {

@@ -17,6 +17,11 @@ class ISceneManager;
 // it refuses or cannot read becomes an empty mesh (one empty frame, no buffers) instead of
 // reaching another loader, and the engine caches it under its name, so that the refusal is
 // logged once. getGameMesh answers null for it.
+//
+// A mesh is the level's (core/LoadBudget.h): its file's bytes are charged to the bytes read,
+// and the mesh as it is built to the memory, its vertices and indices in bytes. Past either
+// it is left out as a refused file is, with the budget's one line. The engine keeps meshes for
+// the whole run: a mesh read before and used again costs nothing.
 
 inline constexpr unsigned long long maxMeshFileBytes = 64ull * 1024 * 1024;
 
@@ -28,3 +33,10 @@ irr::scene::IAnimatedMesh* getGameMesh(irr::scene::ISceneManager* manager, const
 
 // True for the empty mesh that stands for a refused or damaged file.
 bool isRefusedMesh(irr::scene::IAnimatedMesh* mesh);
+
+// Whether the file's mesh was left out past a load's budget (which logged why).
+bool wasMeshLeftOut(irr::scene::ISceneManager* manager, const irr::io::path& file);
+
+// The empty meshes that stand for meshes past a budget leave the engine's cache when a new
+// level load begins: a level with room in its budget reads the files again.
+void forgetMeshesLeftOut(irr::scene::ISceneManager* manager);

@@ -355,6 +355,9 @@ private:
                     continue;
                 if (needsNormals)
                     computeMissingNormals(*buffer);
+                // The mesh keeps what it holds, not room to grow: that is what the level pays.
+                buffer->Vertices.reallocate(buffer->Vertices.size());
+                buffer->Indices.reallocate(buffer->Indices.size());
                 buffer->Material = material->material;
                 buffer->recalculateBoundingBox();
                 mesh->addMeshBuffer(buffer);

@@ -32,6 +32,12 @@ video::ITexture* makeRenderTarget(video::IVideoDriver* driver, const core::dimen
 
 } // namespace
 
+bool chargeLevelRenderTarget(const core::dimension2du& size) {
+    const std::uint64_t pixels = static_cast<std::uint64_t>(size.Width) * size.Height;
+    LoadBudget& budget = loadBudget();
+    return budget.charge(LoadBudget::Pixels, pixels) && budget.charge(LoadBudget::Memory, pixels * 8);
+}
+
 ShadowLight::ShadowLight(u32 mapResolution, const core::vector3df& lightPosition,
                          const core::vector3df& lightTarget, video::SColorf lightColour, f32 nearPlane,
                          f32 farPlane, f32 size)
@@ -218,7 +224,19 @@ void EffectHandler::runRenderCallbacks() {
         return;
     renderStage = 2;
     ++renderCallbackRound;
+    extraScenePassesAsked = 0;
     renderCallbacks.invoke();
+}
+
+bool EffectHandler::takeExtraScenePass() {
+    if (++extraScenePassesAsked <= extraScenePassLimit)
+        return true;
+    // One line for a frame with too few: the repeated lines count such frames.
+    if (extraScenePassesAsked == extraScenePassLimit + 1)
+        logRepeatable(std::string(logErrorPrefix) + "The level's water surfaces and mirrors ask for more than " +
+                      std::to_string(extraScenePassLimit) +
+                      " extra scene passes a frame; the rest are drawn without their images.");
+    return false;
 }
 
 void EffectHandler::update(video::ITexture* target) {
@@ -429,10 +447,10 @@ video::ITexture* EffectHandler::getPlaneReflectionTexture() {
         planeReflectionPool.pop_back();
         return reused;
     }
-    // A new target's pixels are the level load's: past its budget the object goes without
-    // (the budget logs why).
+    // A new target is the level load's: past its budget the object goes without (the budget
+    // logs why).
     constexpr u32 side = 1024;
-    if (!loadBudget().charge(LoadBudget::Pixels, side * side))
+    if (!chargeLevelRenderTarget(core::dimension2du(side, side)))
         return nullptr;
     video::ITexture* target = device->getSceneManager()->getVideoDriver()->addRenderTargetTexture(
         core::dimension2du(side, side), "planeReflection", video::ECF_UNKNOWN);

@@ -83,6 +83,11 @@ enum EffectShaderRole {
     RoleVsmBlur = 12,
     EffectShaderRoleCount = 13
 };
+// Charges a render target a level asks for (a water surface's, a mirror's) to the load's
+// budget (core/LoadBudget.h): its pixels, and its memory at 8 bytes a pixel (colour and
+// depth). False past either (the budget logs why): the target is not made.
+bool chargeLevelRenderTarget(const irr::core::dimension2du& size);
+
 // The source text of a role for a driver column (0 OpenGL). Only the GLSL column is built
 // into this program: the Direct3D columns answer null.
 const char* effectShaderSource(int role, int driverColumn);
@@ -174,7 +179,16 @@ public:
     void saveThumbnail(const irr::io::path& folder, const irr::io::path& name);
 
     // --- the frame ---------------------------------------------------------------------
+    // Runs the render callbacks, each frame's count of extra scene passes afresh.
     void runRenderCallbacks();
+    // The scene passes the render callbacks may add to a frame: the water surfaces' images
+    // (surfaces of one plane share theirs) and the reflective objects' mirror images. Each
+    // takes one before it draws; past the limit a surface shows the water colour and a mirror
+    // its fixed textures, and one line says so (repeated lines counted).
+    static constexpr irr::u32 maxExtraScenePasses = 10;
+    bool takeExtraScenePass();
+    irr::u32 extraScenePassLimit = maxExtraScenePasses; // a smaller one for tests
+    irr::u32 extraScenePassesAsked = 0;                 // this frame's
     // Draws the frame into the target, or the back buffer for null.
     void update(irr::video::ITexture* target = nullptr);
     void renderScene();
@@ -204,7 +218,7 @@ public:
     // null driver, which makes no targets, only largestShadowResolution counts.
     void fitShadowResolution();
     // A 1024 x 1024 mirror-image target for a reflective object: the one returned last to
-    // the pool, else a new one, charged to the level load's budget of pixels. Null, logged,
+    // the pool, else a new one, charged to the level load's budget. Null, logged,
     // when the driver cannot make it or the budget has no room. Users return theirs to
     // planeReflectionPool when they go.
     irr::video::ITexture* getPlaneReflectionTexture();

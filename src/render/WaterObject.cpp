@@ -11,12 +11,10 @@
 #include "level/SceneNodeTypes.h"
 
 #include "core/Globals.h"
-#include "core/LoadBudget.h"
 #include "core/Stopwatch.h"
 
 #include <algorithm>
 #include <cmath>
-#include <cstdint>
 #include <cstdio>
 #include <vector>
 
@@ -107,10 +105,9 @@ void WaterObject::makeTarget(video::ITexture*& target, bool wanted, const char* 
     target = nullptr;
     if (!wanted || !videoDriver)
         return;
-    // A target's pixels are the level load's; past its budget the surface goes without the
-    // image, as with the image switched off (the budget logs why).
-    const std::uint64_t pixels = static_cast<std::uint64_t>(RenderTargetSize.Width) * RenderTargetSize.Height;
-    if (loadBudget().charge(LoadBudget::Pixels, pixels))
+    // A target is the level load's; past its budget the surface goes without the image, as
+    // with the image switched off (the budget logs why).
+    if (chargeLevelRenderTarget(RenderTargetSize))
         target = videoDriver->addRenderTargetTexture(RenderTargetSize, name, waterTargetFormat);
 }
 
@@ -158,11 +155,13 @@ void WaterObject::removeDebugChildren() {
 bool WaterObject::usesWaterShader() const { return (UseLighting ? litWaterMaterialType : waterMaterialType) >= 0; }
 
 bool WaterObject::showsRefraction() const {
-    return !DisableRefraction && refractionTarget && effectHandler && effectHandler->renderCallbacksEnabled;
+    return !DisableRefraction && refractionTarget && effectHandler && effectHandler->renderCallbacksEnabled &&
+           !imageSource()->refractionPassRefused;
 }
 
 bool WaterObject::showsReflection() const {
-    return !DisableReflection && reflectionTarget && effectHandler && effectHandler->renderCallbacksEnabled;
+    return !DisableReflection && reflectionTarget && effectHandler && effectHandler->renderCallbacksEnabled &&
+           !imageSource()->reflectionPassRefused;
 }
 
 void WaterObject::applyMaterialType(video::SMaterial& material) const {
@@ -433,7 +432,10 @@ void WaterObject::renderImages(scene::ICameraSceneNode* camera) {
     const bool cull = !hmdRenderer;
     scene::ISceneNode* root = sceneManager->getRootSceneNode();
 
-    if (!DisableRefraction && refractionTarget) {
+    // Each image is a scene pass of the frame's few (the effect handler counts them).
+    const auto takePass = [] { return !effectHandler || effectHandler->takeExtraScenePass(); };
+    refractionPassRefused = !DisableRefraction && refractionTarget && !takePass();
+    if (!DisableRefraction && refractionTarget && !refractionPassRefused) {
         videoDriver->setRenderTarget(refractionTarget, true, true, video::SColor(0));
         computeClipPlane(core::vector3df(0, -1, 0), camera, refractionClipPlane);
         videoDriver->setClipPlane(0, worldClipPlanes ? unitPlane(worldPlane(core::vector3df(0, -1, 0))) : refractionClipPlane,
@@ -449,7 +451,8 @@ void WaterObject::renderImages(scene::ICameraSceneNode* camera) {
         camera->setProjectionMatrix(projection, camera->isOrthogonal());
     }
 
-    if (!DisableReflection && reflectionTarget) {
+    reflectionPassRefused = !DisableReflection && reflectionTarget && !takePass();
+    if (!DisableReflection && reflectionTarget && !reflectionPassRefused) {
         videoDriver->setRenderTarget(reflectionTarget, true, true, video::SColor(0));
         const core::vector3df target = camera->getTarget();
         const f32 farValue = camera->getFarValue();

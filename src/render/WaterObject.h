@@ -10,7 +10,7 @@
 // surface) and a reflection image (the scene above it, seen by a mirrored camera). Both
 // images are drawn each frame into the object's own targets by its render callback on the
 // effect handler, before the main render. Wind, waves, Fresnel and colour are level keys.
-// The targets' pixels are charged to the level load's budget (core/LoadBudget.h).
+// The targets are charged to the level load's budget (chargeLevelRenderTarget).
 class WaterObject : public LevelObject {
 public:
     static constexpr const char* defaultBumpTexture = "Content/Models/Editor/WaterBump.png";
@@ -67,7 +67,8 @@ public:
     // of the water colour (the driver runs no shaders, or the water shader did not compile).
     bool usesWaterShader() const;
     // Whether this frame's refraction and reflection images exist to be sampled: a
-    // stand-in image shows nothing of the scene, so the shader takes the water colour.
+    // stand-in image shows nothing of the scene, nor does one whose pass the frame had no
+    // room for (EffectHandler::takeExtraScenePass), so the shader takes the water colour.
     bool showsRefraction() const;
     bool showsReflection() const;
 
@@ -114,6 +115,8 @@ private:
     irr::u32 timeMs = 0;
     const WaterObject* imagesFrom = nullptr; // another surface that draws this one's images
     irr::u32 imagesRound = 0;                // the effect handler's callback round they were drawn in
+    bool refractionPassRefused = false;      // the last images drawn had no room for that pass
+    bool reflectionPassRefused = false;
     MirrorPassCulling passCulling;
 };
 

@@ -1,5 +1,6 @@
 #include "screens/ScreenManager.h"
 #include "core/FontGate.h"
+#include "core/ImageGate.h"
 
 #include "core/GameSettings.h"
 #include "core/Globals.h"
@@ -268,7 +269,12 @@ GUINotification* ScreenManager::getNotificationByName(const char* name) {
     if (GUINotification* found = findNotificationChild(NotificationLayer, [&](GUINotification* n) { return n->getNotificationName() == name; }))
         return found;
     GUINotification* notification = addHiddenNotification();
-    notification->setNotification(name);
+    {
+        // A notification of the game's table: its pictures are the HUD's, not the level's
+        // that asked for it while it loads.
+        const GamePicturesScope hudPictures;
+        notification->setNotification(name);
+    }
     parkNotification(notification);
     return notification;
 }

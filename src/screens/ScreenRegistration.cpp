@@ -3,6 +3,7 @@
 #include "characters/CharacterServices.h"
 #include "characters/SuspicionMeter.h"
 #include "core/Globals.h"
+#include "core/ImageGate.h"
 #include "gui/GUIButton.h"
 #include "gui/GUIDebugStats.h"
 #include "gui/GUIElementFactory.h"
@@ -99,10 +100,15 @@ void fillLevelSlots(LevelHookTable::Screens& level) {
     level.applyLevelSettings = [](const LevelSettings& settings) {
         if (!screenManager)
             return;
-        if (GUIObjectiveCenter* panel = screenManager->getObjectiveCenter())
-            panel->setTaskIconAnimation(settings.TaskIconAnimation.empty()
-                                            ? io::path(defaultTaskIconAnimation)
-                                            : settings.TaskIconAnimation);
+        if (GUIObjectiveCenter* panel = screenManager->getObjectiveCenter()) {
+            if (settings.TaskIconAnimation.empty()) {
+                // The HUD's own icons, not the level's.
+                const GamePicturesScope hudPictures;
+                panel->setTaskIconAnimation(defaultTaskIconAnimation);
+            } else {
+                panel->setTaskIconAnimation(settings.TaskIconAnimation);
+            }
+        }
         screenManager->loadSubtitles(settings.SubtitleFile);
     };
     // The voice line whose subtitle is on screen takes it with it.

@@ -1,13 +1,17 @@
 // Whole level loads against the load's one budget (core/LoadBudget.h), each made at run time
 // with a small budget: a load stops adding at each budget with one line and plays with what it
-// loaded, and a quit is honoured inside a long read.
+// loaded, what it left out comes back for the next load, and a quit is honoured inside a long
+// read and between pictures.
 #include "GameTypesFixture.h"
 
 #include "characters/animators/AppearanceAnimators.h"
 #include "core/FileChecks.h"
 #include "core/Globals.h"
+#include "core/ImageGate.h"
 #include "core/LoadBudget.h"
 #include "level/LevelHooks.h"
+#include "level/LevelInfo.h"
+#include "physics/objects/PhysicsObject.h"
 #include "render/SpriteAnimation.h"
 
 #include <filesystem>
@@ -53,12 +57,22 @@ protected:
         image->drop();
     }
     std::uint64_t fileSize(const std::string& name) { return std::filesystem::file_size(temp.file(name)); }
+    // The budget's one line of a load that reached the limit at the file (none for null).
+    static std::vector<std::string> budgetLines(LoadBudget::Kind kind, std::uint64_t limit, const char* at) {
+        if (!at)
+            return {};
+        return {"ERROR: The level load reached its budget of " + std::to_string(limit) + " " +
+                LoadBudget::unitName(kind) + " at \"" + at + "\"; the rest is left out."};
+    }
 
-    // The level loaded afresh with the kind's budget at the limit; its budget lines.
-    std::vector<std::string> loadWith(LoadBudget::Kind kind, std::uint64_t limit, const char* level) {
+    // The level loaded with the kind's budget at the limit (afresh: its pictures, meshes and
+    // animations read again); its budget lines.
+    std::vector<std::string> loadWith(LoadBudget::Kind kind, std::uint64_t limit, const char* level, bool afresh = true) {
         manager->unloadLevel();
-        // Each load reads its pictures and animations afresh.
-        smgr()->getVideoDriver()->removeAllTextures();
+        if (afresh) {
+            smgr()->getVideoDriver()->removeAllTextures();
+            smgr()->getMeshCache()->clear();
+        }
         clearSpriteAnimationCache();
         log.lines.clear();
         loadBudget().setLimit(kind, limit);
@@ -110,36 +124,86 @@ TEST_F(LoadBudgetLevelsTest, ASublevelNamedManyTimesStopsAtTheNodeAndByteBudgets
     }
 }
 
-// Pictures and water targets share the pixels: the first past them and all after are left out,
-// but for the game's own pictures.
-TEST_F(LoadBudgetLevelsTest, TexturesAndWaterTargetsStopAtThePixelBudget) {
+// Pictures, in Content/ or not, and water targets take the pixels and the memory: the first
+// past either and all after are left out, and a picture left out comes back for the next
+// load. The HUD's own picture read during the load is not the level's.
+TEST_F(LoadBudgetLevelsTest, PicturesAndWaterTargetsStopAtThePixelAndMemoryBudgets) {
+    std::filesystem::create_directory(temp.file("Content"));
     std::string nodes;
-    for (int i = 0; i < 3; ++i) {
-        writePicture("Tex" + std::to_string(i) + ".png", 16);
-        nodes += node("cube", "", "<materials><attributes><texture name=\"Texture1\" value=\"Tex" + std::to_string(i) +
-                                      ".png\" /></attributes></materials>");
+    for (const char* name : {"Tex0.png", "Tex1.png", "Content/Tex2.png"}) {
+        writePicture(name, 16);
+        nodes += node("cube", "", "<materials><attributes><texture name=\"Texture1\" value=\"" + std::string(name) +
+                                      "\" /></attributes></materials>");
     }
     nodes += node("wtr1", "<dimension2d name=\"RenderTargetSize\" value=\"8, 8\" />");
-    // The game's own pictures are not the level's: never charged, never left out.
-    std::filesystem::create_directory(temp.file("Content"));
-    writePicture("Content/Own.png", 16);
-    nodes += node("cube", "", "<materials><attributes><texture name=\"Texture1\" value=\"Content/Own.png\" /></attributes></materials>");
     write("Main.irr", levelOf(nodes));
+    writePicture("Own.png", 16);
+    video::IVideoDriver* driver = smgr()->getVideoDriver();
+    levelHooks().screens.applyLevelSettings = [driver](const LevelSettings&) {
+        const GamePicturesScope hud;
+        driver->getTexture("Own.png");
+    };
+    const std::string content = temp.file("Content/Tex2.png");
+    const std::uint64_t picture = 1024 + 341; // 16 x 16 with its mip levels
+    const std::uint64_t target = 8 * 8 * 8;   // colour and depth
     const struct {
+        LoadBudget::Kind kind;
         std::uint64_t limit;
-        std::uint64_t used; // three pictures of 256 pixels, then two targets of 64
-        std::string line;
+        std::uint64_t used;
+        const char* at; // the budget line's file, if any
     } cases[] = {
-        {3 * 256 + 2 * 64, 3 * 256 + 2 * 64, ""},
-        {3 * 256 + 2 * 64 - 1, 3 * 256 + 64, "ERROR: The level load reached its budget of 895 texture pixels at \"Main.irr\"; the rest is left out."},
-        {3 * 256 - 1, 2 * 256,
-         "ERROR: The level load reached its budget of 767 texture pixels at \"" + temp.file("Tex2.png") + "\"; the rest is left out."},
+        {LoadBudget::Pixels, 3 * 256 + 2 * 64, 3 * 256 + 2 * 64, nullptr},
+        {LoadBudget::Pixels, 3 * 256 + 2 * 64 - 1, 3 * 256 + 64, "Main.irr"},
+        {LoadBudget::Pixels, 3 * 256 - 1, 2 * 256, content.c_str()},
+        {LoadBudget::Memory, 3 * picture + 2 * target, 3 * picture + 2 * target, nullptr},
+        {LoadBudget::Memory, 3 * picture + 2 * target - 1, 3 * picture + target, "Main.irr"},
+        {LoadBudget::Memory, 3 * picture - 1, 2 * picture, content.c_str()},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.limit);
-        EXPECT_EQ(loadWith(LoadBudget::Pixels, c.limit, "Main.irr"),
-                  c.line.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.line});
-        EXPECT_EQ(loadBudget().used(LoadBudget::Pixels), c.used);
+        SCOPED_TRACE(std::string(LoadBudget::unitName(c.kind)) + " " + std::to_string(c.limit));
+        EXPECT_EQ(loadWith(c.kind, c.limit, "Main.irr"), budgetLines(c.kind, c.limit, c.at));
+        EXPECT_EQ(loadBudget().used(c.kind), c.used) << "the HUD's picture is not charged";
+        loadBudget().setLimit(c.kind, LoadBudget::gameLimits[c.kind]);
+    }
+    // The last load left the picture in Content/ out; the next, with room, reads it again (the
+    // others it finds read).
+    EXPECT_TRUE(loadWith(LoadBudget::Memory, LoadBudget::gameLimits[LoadBudget::Memory], "Main.irr", false).empty());
+    EXPECT_EQ(loadBudget().used(LoadBudget::Memory), picture + 2 * target);
+}
+
+// A mesh's file takes the bytes read and the mesh built takes the memory (an OBJ's and a B3D's):
+// past either the mesh is left out with the budget's one line, its object shows nothing, and
+// the next load with room reads it again.
+TEST_F(LoadBudgetLevelsTest, MeshesStopAtTheByteAndMemoryBudgets) {
+    write("Quad.obj", "v 0 0 0\nv 1 0 0\nv 1 0 1\nv 0 0 1\nf 1 2 3 4\n");
+    std::filesystem::copy_file(test::sourceDir() / "Content/Models/Characters/Mannequin.b3d", temp.file("Man.b3d"));
+    const auto object = [](int id, const char* mesh) {
+        return node("PhysicsObject", "<int name=\"Id\" value=\"" + std::to_string(id) + "\" /><string name=\"MeshFileName\" value=\"" +
+                                         mesh + "\" /><enum name=\"BoundType\" value=\"Box\" /><vector3d name=\"BoxExtents\" value=\"1, 1, 1\" />"
+                                         "<enum name=\"PhysicsState\" value=\"Static\" />");
+    };
+    write("QuadLast.irr", levelOf(object(1, "Man.b3d") + object(2, "Quad.obj")));
+    write("ManLast.irr", levelOf(object(1, "Quad.obj") + object(2, "Man.b3d")));
+    for (const char* level : {"QuadLast.irr", "ManLast.irr"}) {
+        SCOPED_TRACE(level);
+        const char* last = level[0] == 'Q' ? "Quad.obj" : "Man.b3d";
+        for (LoadBudget::Kind kind : {LoadBudget::Bytes, LoadBudget::Memory}) {
+            ASSERT_TRUE(loadWith(kind, LoadBudget::gameLimits[kind], level).empty());
+            const std::uint64_t whole = loadBudget().used(kind);
+            for (const std::uint64_t limit : {whole, whole - 1}) {
+                SCOPED_TRACE(std::string(LoadBudget::unitName(kind)) + " " + std::to_string(limit));
+                const bool edge = limit == whole;
+                const std::string at = temp.file(last);
+                EXPECT_EQ(loadWith(kind, limit, level), budgetLines(kind, limit, edge ? nullptr : at.c_str()));
+                EXPECT_NE(static_cast<PhysicsObject*>(manager->getSceneNodeFromID(1))->getMeshNode(), nullptr);
+                EXPECT_EQ(static_cast<PhysicsObject*>(manager->getSceneNodeFromID(2))->getMeshNode() != nullptr, edge);
+                EXPECT_EQ(log.countStartingWith("ERROR: Could not load the mesh"), 0u);
+                loadBudget().setLimit(kind, LoadBudget::gameLimits[kind]);
+            }
+            EXPECT_TRUE(loadWith(kind, LoadBudget::gameLimits[kind], level, false).empty());
+            EXPECT_NE(static_cast<PhysicsObject*>(manager->getSceneNodeFromID(2))->getMeshNode(), nullptr)
+                << "the next load reads the mesh left out again";
+        }
     }
 }
 
@@ -203,4 +267,46 @@ TEST_F(LoadBudgetLevelsTest, AQuitDuringALongReadStopsTheRead) {
     EXPECT_EQ(log.lines.back(), "Loading stopped, the game is quitting: Long.irr");
     for (const std::string& line : log.lines)
         EXPECT_EQ(line.find("ERROR"), std::string::npos) << line;
+}
+
+// A quit asked for while a level's pictures are read is honoured before the next picture,
+// however few XML nodes lie between them: the level's file names no more, and a mesh's
+// materials get no more decoded (the engine still files a pixel under each name).
+TEST_F(LoadBudgetLevelsTest, AQuitIsHonouredBetweenPictures) {
+    std::string nodes, library, faces = "v 0 0 0\nv 1 0 0\nv 1 0 1\nmtllib Three.mtl\n";
+    for (int i = 0; i < 3; ++i) {
+        const std::string picture = "P" + std::to_string(i) + ".png";
+        writePicture(picture, 2);
+        nodes += node("cube", "", "<materials><attributes><texture name=\"Texture1\" value=\"" + picture +
+                                      "\" /></attributes></materials>");
+        library += "newmtl M" + std::to_string(i) + "\nmap_Kd " + picture + "\n";
+        faces += "usemtl M" + std::to_string(i) + "\nf 1 2 3\n";
+    }
+    write("Pictures.irr", levelOf(nodes));
+    write("Three.mtl", library);
+    write("Three.obj", faces);
+    write("Materials.irr", levelOf(node("mesh", "<string name=\"Mesh\" value=\"Three.obj\" />")));
+    // The quit comes as the first picture is loaded.
+    struct QuitAtFirstPicture : IEventReceiver {
+        explicit QuitAtFirstPicture(test::LogCapture& log) : log(log) {}
+        bool OnEvent(const SEvent& event) override {
+            log.OnEvent(event);
+            if (!log.lines.empty() && log.lines.back().rfind("Loaded texture: ", 0) == 0)
+                QuitRequested = true;
+            return false;
+        }
+        test::LogCapture& log;
+    } quitAtFirstPicture(log);
+    for (const auto& [level, filed] : {std::pair{"Pictures.irr", 1u}, std::pair{"Materials.irr", 3u}}) {
+        SCOPED_TRACE(level);
+        smgr()->getVideoDriver()->removeAllTextures();
+        log.lines.clear();
+        device->get()->setEventReceiver(&quitAtFirstPicture);
+        EXPECT_FALSE(manager->loadLevel(level));
+        device->get()->setEventReceiver(&log);
+        QuitRequested = false;
+        EXPECT_EQ(loadBudget().used(LoadBudget::Pixels), 4u) << "one picture decoded";
+        EXPECT_EQ(log.countStartingWith("Loaded texture: "), filed);
+        EXPECT_EQ(log.lines.back(), std::string("Loading stopped, the game is quitting: ") + level);
+    }
 }

@@ -1,6 +1,6 @@
 // The effect handler on the null driver (every target null, every material at its
 // fallback) and its frame: render callbacks, viewports with their cameras, the scene pass,
-// the hand-over to the depth pass and the post chain, the level reset.
+// the hand-over to the depth pass and the post chain, the level reset, the extra scene passes.
 #include "render/EffectHandler.h"
 #include "render/RenderRegistration.h"
 #include "render/RenderServices.h"
@@ -9,10 +9,12 @@
 #include "core/GameSettings.h"
 #include "core/Globals.h"
 #include "core/Log.h"
+#include "core/RepeatedLog.h"
 #include "level/LevelHooks.h"
 #include "support/NullDevice.h"
 #include "support/TempDir.h"
 
+#include "../level/LevelTestSupport.h"
 #include "RenderFixture.h"
 
 #include <gtest/gtest.h>
@@ -360,6 +362,32 @@ TEST_F(EffectHandlerTest, RenderCallbacksRunWithStageTwoWhileReflectionsAreOn) {
     EXPECT_EQ(handler->shadowCamera, nullptr);
     EXPECT_TRUE(handler->shadowNodes.empty());
     EXPECT_TRUE(handler->renderCallbacks.empty());
+}
+
+// The render callbacks take extra scene passes up to the limit; a frame past it logs once
+// (the repeated lines count such frames), and each frame starts afresh.
+TEST_F(EffectHandlerTest, ExtraScenePassesStopAtTheLimitEachFrame) {
+    test::LogCapture log;
+    device->setEventReceiver(&log);
+    device->getLogger()->setLogLevel(ELL_INFORMATION);
+    addCamera();
+    struct Asker {
+        void run() {
+            for (int i = 0; i < 4; ++i)
+                taken.push_back(effectHandler->takeExtraScenePass());
+        }
+        std::vector<bool> taken;
+    } asker;
+    handler->renderCallbacks.addMember(&asker, &Asker::run);
+    handler->extraScenePassLimit = 2;
+    handler->runRenderCallbacks();
+    handler->runRenderCallbacks();
+    endRepeatedLogRound();
+    device->setEventReceiver(nullptr);
+    EXPECT_EQ(asker.taken, (std::vector<bool>{true, true, false, false, true, true, false, false}));
+    const std::string line = "ERROR: The level's water surfaces and mirrors ask for more than 2 extra scene passes a "
+                             "frame; the rest are drawn without their images.";
+    EXPECT_EQ(log.lines, (std::vector<std::string>{line, "Repeated 1 more time: " + line}));
 }
 
 struct CountingRenderCallback : PostProcessingRenderCallback {

@@ -288,9 +288,11 @@ void PhysicsObject::replaceMeshNode(const core::stringc& previous) {
     }
     scene::IAnimatedMesh* mesh = SceneManager ? getGameMesh(SceneManager, file) : nullptr;
     if (!mesh) {
-        // A missing or refused mesh shows as nothing; the object keeps its bound.
-        logRepeatable(std::string("ERROR: Could not load the mesh \"") + file.c_str() + "\" of " +
-                      getNodeDisplayName(this).c_str() + "; it has no visible mesh.");
+        // A missing or refused mesh shows as nothing; the object keeps its bound. A mesh past
+        // the load's budget has had its line.
+        if (!wasMeshLeftOut(SceneManager, file))
+            logRepeatable(std::string("ERROR: Could not load the mesh \"") + file.c_str() + "\" of " +
+                          getNodeDisplayName(this).c_str() + "; it has no visible mesh.");
         return;
     }
     if (meshNode && file.equals_ignore_case(previous))

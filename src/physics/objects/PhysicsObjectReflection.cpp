@@ -50,6 +50,12 @@ void PhysicsObject::renderReflection() {
     video::IVideoDriver* driver = SceneManager->getVideoDriver();
     if (!camera || !driver)
         return;
+    // The image is a scene pass of the frame's few: without room the mirror shows its fixed
+    // textures this frame.
+    if (!effectHandler->takeExtraScenePass()) {
+        reflection->reflectionReady = false;
+        return;
+    }
     // The scene draws inside this callback: the object lives until the callback ends,
     // whatever the draw does to it.
     grab();
