@@ -228,7 +228,17 @@ bool LevelManager::queueClearCheckpoint() {
 }
 
 bool LevelManager::queueReturnToMainMenu() {
-    return queueUnlessQueued(new LevelCommandEvent(LET_ReturnToMainMenu));
+    if (!queueUnlessQueued(new LevelCommandEvent(LET_ReturnToMainMenu)))
+        return false;
+    // The main menu loads the title level: the cover queued before the return brings the
+    // loading screen up (the menu is made while it covers the screen).
+    for (auto event = levelEvents.rbegin(); event != levelEvents.rend(); ++event)
+        if ((*event)->getType() == LET_Transition) {
+            auto* transition = static_cast<TransitionEvent*>(event->get());
+            transition->coversLoad = transition->intro;
+            break;
+        }
+    return true;
 }
 
 void LevelManager::queueClearMenus() {

@@ -223,8 +223,10 @@ void ScreenManager::layoutOverlays() {
         return;
     }
     if (levelManager) {
+        // The billboard's bar follows the level being read; before the read starts under the
+        // loading screen the level information is still the left level's.
         const LevelInfo* info = levelManager->currentLevelInfo;
-        const bool bar = info && info->settings.TotalObjects != 0;
+        const bool bar = levelManager->levelLoading && info && info->settings.TotalObjects != 0;
         if (bar) {
             const s32 width = LoadingBarRect.getWidth();
             LoadingBarFill->setRelativePosition(

@@ -239,8 +239,13 @@ TEST_F(LevelEventsTest, ReturnToMainMenuClosesOpensAndResetsTheMeter) {
     manager->PlayMode = 3;
     manager->suspicionMeter->value = 70.0f;
     manager->suspicionMeter->age = 12.0f;
+    // Its cover brings the loading screen up once complete: the main menu loads the title.
+    manager->queueTransition(true, LoadingOverlay::FadeToWhite, 10.0f, 0.0f, 2);
     manager->queueReturnToMainMenu();
+    EXPECT_EQ(runQueue(0.05f, 2), 2);
+    EXPECT_FALSE(manager->loadingOverlay.loadingScreen) << "half covered";
     runQueue(0.1f);
+    EXPECT_TRUE(manager->loadingOverlay.showsLoadingScreen());
     EXPECT_TRUE(log.contains("Return to Main Menu."));
     EXPECT_EQ(calls, (std::vector<std::string>{"closeAllScreens", "openMainScreen 3"}));
     EXPECT_FLOAT_EQ(manager->suspicionMeter->value, 0.0f);

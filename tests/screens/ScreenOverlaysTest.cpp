@@ -117,8 +117,10 @@ TEST_F(ScreenOverlaysTest, TheLoadingBillboardShowsWhileALevelLoads) {
     // shaders under it), and the spinner with it until the cover starts to lift.
     level->loadingOverlay.fadeValue = 1.0f;
     level->loadingOverlay.beginLoad();
+    info->settings.TotalObjects = 10;
     drawFrame();
     EXPECT_TRUE(screenManager->getLoadingIcon()->isVisible());
+    EXPECT_FALSE(screenManager->getLoadingBarFill()->isVisible()) << "its bar goes with the read";
     level->loadingOverlay.fadeValue = 0.99f;
     level->checkpointSaving = true;
     drawFrame();
