@@ -108,27 +108,28 @@ f32 loaderProgress() {
     return std::clamp(p, 0.0f, 1.0f);
 }
 
-// The loading screen's bar at the progress (0..1): a dark back, then the white fill up to it.
+// The loading screen's bar at the progress (0..1): a light back that shows on the picture and
+// on black alike, then the white fill up to it.
 void drawLoadingBar(video::IVideoDriver* driver, f32 progress) {
+    const video::SColor back(0x50FFFFFF);
     video::ITexture* mask = driver->getTexture(loadingBarMask);
     video::ITexture* white = driver->getTexture(whiteTexture);
     const s32 left = screenWidthPart(0.3f), right = screenWidth - screenWidthPart(0.3f);
     const s32 centreY = screenHeight - guiUnits(56);
     if (mask && white && shaderManager && shaderManager->meterMaterial > 0) {
-        // The bar in the mask's shape: a dark back, then the white fill through the meter
+        // The bar in the mask's shape: the back, then the white fill through the meter
         // material up to the progress.
         const core::dimension2du size = mask->getOriginalSize();
         const s32 height = size.Width ? static_cast<s32>(static_cast<f32>(right - left) * size.Height / size.Width) : 0;
         const core::recti bar(left, centreY - height / 2, right, centreY - height / 2 + height);
-        const video::SColor shade(0x80000000);
-        const video::SColor corners[4] = {shade, shade, shade, shade};
+        const video::SColor corners[4] = {back, back, back, back};
         driver->draw2DImage(mask, bar, core::recti(0, 0, size.Width, size.Height), nullptr, corners, true);
         drawMeterFill(driver, white, mask, progress, bar, 1.0f);
         return;
     }
     // Without the meter shader: plain rectangles.
     const s32 top = centreY - guiUnits(4), bottom = top + guiUnits(8);
-    driver->draw2DRectangle(video::SColor(0x80000000), core::recti(left, top, right, bottom));
+    driver->draw2DRectangle(back, core::recti(left, top, right, bottom));
     driver->draw2DRectangle(video::SColor(0xFFFFFFFF),
                             core::recti(left, top, left + static_cast<s32>(static_cast<f32>(right - left) * progress), bottom));
 }
@@ -349,27 +350,27 @@ void ScreenManager::drawLoadingOverlay(const LoadingOverlay& overlay) {
         return;
     }
     const bool circleWipe = mode == LoadingOverlay::CircleWipeImage || mode == LoadingOverlay::CircleWipeBlack;
-    if (circleWipe && shaderManager && shaderManager->circleMaterial > 0) {
+    video::ITexture* wipeCover = nullptr;
+    if (circleWipe && shaderManager && shaderManager->circleMaterial > 0)
+        wipeCover = driver->getTexture(mode == LoadingOverlay::CircleWipeImage ? loadingPicture : blackTexture);
+    if (wipeCover) {
         // The cover closes in as a circle (its size follows the transition, see the circle
         // shader's constants): the loading picture or black outside it.
-        video::ITexture* cover = driver->getTexture(mode == LoadingOverlay::CircleWipeImage ? loadingPicture : blackTexture);
-        if (cover) {
-            drawScreenQuad(driver, screenQuadMaterial(shaderManager->circleMaterial, cover), screen);
-            return;
+        drawScreenQuad(driver, screenQuadMaterial(shaderManager->circleMaterial, wipeCover), screen);
+    } else {
+        driver->draw2DRectangle(video::SColor(alpha << 24), screen);
+        // The loading picture over the black.
+        video::ITexture* picture = mode == LoadingOverlay::FadeToBlack ? driver->getTexture(loadingPicture) : nullptr;
+        if (picture) {
+            const video::SColor tint((alpha << 24) | 0xFFFFFFu);
+            const video::SColor corners[4] = {tint, tint, tint, tint};
+            const core::dimension2du size = picture->getOriginalSize();
+            driver->draw2DImage(picture, GUIScreen::backgroundRect(size, screenWidth, screenHeight),
+                                core::recti(0, 0, size.Width, size.Height), nullptr, corners, true);
         }
     }
-    driver->draw2DRectangle(video::SColor(alpha << 24), screen);
-    if (mode != LoadingOverlay::FadeToBlack)
-        return;
-    // The loading picture over the black, and the loading bar while the loading screen fills
-    // the screen (fading out over what comes in, it would lie over that).
-    if (video::ITexture* picture = driver->getTexture(loadingPicture)) {
-        const video::SColor tint((alpha << 24) | 0xFFFFFFu);
-        const video::SColor corners[4] = {tint, tint, tint, tint};
-        const core::dimension2du size = picture->getOriginalSize();
-        driver->draw2DImage(picture, GUIScreen::backgroundRect(size, screenWidth, screenHeight),
-                            core::recti(0, 0, size.Width, size.Height), nullptr, corners, true);
-    }
+    // The loading bar while the loading screen fills the screen (fading out over what comes
+    // in, it would lie over that).
     if (overlay.showsLoadingScreen())
         drawLoadingBar(driver, overlay.getProgress());
 }

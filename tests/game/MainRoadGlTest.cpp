@@ -337,10 +337,10 @@ TEST_F(MainRoadGlTest, FromTheTitleScreenIntoTheFirstLevelAndBack) {
              EXPECT_LT(aboveIcon, 120.0);
              const s32 barY = static_cast<s32>(size.Height) - guiUnits(56);
              const core::recti bar(size.Width * 2 / 5, barY - 1, size.Width * 3 / 5, barY + 2);
-             EXPECT_GT(meanLuminance(firstLoadingFrame, bar - core::position2di(0, guiUnits(24))) -
-                           meanLuminance(firstLoadingFrame, bar),
+             EXPECT_GT(std::abs(meanLuminance(firstLoadingFrame, bar) -
+                                meanLuminance(firstLoadingFrame, bar - core::position2di(0, guiUnits(24)))),
                        15.0)
-                 << "the bar's back darkens the picture";
+                 << "the bar's back stands out from the picture";
              EXPECT_EQ(mainRoadLoads, 1);
              EXPECT_TRUE(screenManager->isInputAllowed());
              EXPECT_TRUE(shaderManager->waitingVariants().empty()) << "built with the level, not while it plays";
