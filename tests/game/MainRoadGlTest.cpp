@@ -15,6 +15,7 @@
 #include "core/app/GameApplication.h"
 #include "core/GameSettings.h"
 #include "core/Globals.h"
+#include "gui/GUIImage.h"
 #include "gui/GUIScreen.h"
 #include "gui/GuiCommon.h"
 #include "level/LevelManager.h"

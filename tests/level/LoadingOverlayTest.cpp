@@ -76,7 +76,7 @@ TEST(LoadingOverlayTest, OutroStartsFromFullCover) {
 // cover, its hold not begun, until the level's view has been drawn, and its end takes the
 // loading screen down. A load under a cover not yet full, or none, brings nothing up.
 TEST(LoadingOverlayTest, ALoadUnderTheCoverShowsTheLoadingScreenUntilTheOutroAfterItsViewEnds) {
-    for (const f32 fade : {0.0f, 1.0f - 5e-6f}) {
+    for (const float fade : {0.0f, 1.0f - 5e-6f}) {
         LoadingOverlay overlay;
         overlay.fadeValue = fade;
         overlay.progress = 0.5f;
