@@ -57,8 +57,10 @@ bool TransitionEvent::run(LevelManager& manager, f32 seconds) {
         started = true;
         // A cover already up stays as it is: fading it in again from clear would show for a
         // moment what is behind it (the menu just opened over the level being left).
-        if (intro && overlay.introRunning && overlay.fadeValue >= 1.0f)
+        if (intro && overlay.introRunning && overlay.fadeValue >= 1.0f) {
+            overlay.loadingScreen = overlay.loadingScreen || coversLoad;
             return true;
+        }
         logMessage(intro ? "Transition Intro." : "Transition Outro.");
         overlay.mode = mode;
         if (viewId != keepView)
@@ -72,7 +74,10 @@ bool TransitionEvent::run(LevelManager& manager, f32 seconds) {
             overlay.startOutro();
         return false;
     }
-    return overlay.update(seconds);
+    const bool done = overlay.update(seconds);
+    if (done && intro && coversLoad)
+        overlay.loadingScreen = true;
+    return done;
 }
 
 bool LoadLevelEvent::run(LevelManager& manager, f32) {
@@ -175,6 +180,13 @@ void LevelManager::queueTransition(bool intro, s32 transitionType, f32 speed, f3
     queueEvent(new TransitionEvent(intro, transitionType, speed, hold, kind));
 }
 
+void LevelManager::queueLoadCover() {
+    const LoadingOverlay& overlay = loadingOverlay;
+    auto* intro = new TransitionEvent(true, overlay.mode, overlay.fadeSpeed, overlay.hold, overlay.kind);
+    intro->coversLoad = true;
+    queueEvent(intro);
+}
+
 bool LevelManager::queueLoadLevel(const io::path& path, bool clearMenus) {
     // A load or a return to the main menu still waiting would be undone by this one.
     if (isEventQueued(LET_LoadLevel) || isEventQueued(LET_ReturnToMainMenu)) {
@@ -182,7 +194,7 @@ bool LevelManager::queueLoadLevel(const io::path& path, bool clearMenus) {
         return false;
     }
     const LoadingOverlay& overlay = loadingOverlay;
-    queueTransition(true, overlay.mode, overlay.fadeSpeed, overlay.hold, overlay.kind);
+    queueLoadCover();
     queueEvent(new UnloadLevelEvent());
     queueEvent(new LevelCommandEvent(LET_ClearCheckpoint));
     if (clearMenus)
@@ -197,7 +209,7 @@ void LevelManager::queueLoadLevelEvent(const io::path& path, bool menuLoadFlag) 
     const LoadingOverlay& overlay = loadingOverlay;
     if (menuLoadFlag)
         menuLoad = true;
-    queueTransition(true, overlay.mode, overlay.fadeSpeed, overlay.hold, overlay.kind);
+    queueLoadCover();
     queueEvent(new LoadLevelEvent(path, menuLoadFlag));
     queueTransition(false, overlay.mode, overlay.fadeSpeed, overlay.hold, overlay.kind);
     loadPending = true;
@@ -216,7 +228,17 @@ bool LevelManager::queueClearCheckpoint() {
 }
 
 bool LevelManager::queueReturnToMainMenu() {
-    return queueUnlessQueued(new LevelCommandEvent(LET_ReturnToMainMenu));
+    if (!queueUnlessQueued(new LevelCommandEvent(LET_ReturnToMainMenu)))
+        return false;
+    // The main menu loads the title level: the cover queued before the return brings the
+    // loading screen up (the menu is made while it covers the screen).
+    for (auto event = levelEvents.rbegin(); event != levelEvents.rend(); ++event)
+        if ((*event)->getType() == LET_Transition) {
+            auto* transition = static_cast<TransitionEvent*>(event->get());
+            transition->coversLoad = transition->intro;
+            break;
+        }
+    return true;
 }
 
 void LevelManager::queueClearMenus() {

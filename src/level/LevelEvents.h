@@ -69,6 +69,9 @@ public:
     const irr::f32 hold;
     const irr::s32 kind;
     const irr::s32 viewId;
+    // An intro before a level load: once it covers the screen the loading screen comes up
+    // (the unload of the level left may take a while).
+    bool coversLoad = false;
 
 private:
     bool started = false;

@@ -110,7 +110,10 @@ bool LevelManager::loadLevel(const io::path& path) {
     logMessagePair("Loading level: ", path.c_str());
     LoadBudgetScope loading(path.c_str(), true);
     levelLoading = true;
-    loadingOverlay.progress = 0.0f;
+    levelFramesSinceLoad = 0;
+    framesAwaitingView = 0;
+    // Under the full cover the loading screen comes up before anything of the level is read.
+    loadingOverlay.beginLoad();
     if (hooks.physics.resetFrameCounter)
         hooks.physics.resetFrameCounter();
     onLevelLoadStarted.invoke();
@@ -171,14 +174,17 @@ bool LevelManager::loadInitialLevel() {
     initialLoad = true;
     bool loaded = false;
     if (!commandLineLevel.empty()) {
+        // It comes in as a level chosen in the menus does: it loads under the loading screen,
+        // and the cover lifts once its own camera has drawn it.
+        loadingOverlay.mode = LoadingOverlay::FadeToBlack;
+        loadingOverlay.kind = 2;
+        loadingOverlay.fadeValue = 1.0f;
+        loadingOverlay.introRunning = true;
         loaded = loadLevel(commandLineLevel);
-        if (loaded) {
-            // It comes in as a level chosen in the menus does: its first frames, before its
-            // triggers have set its own camera, lie under the cover, which then lifts.
-            loadingOverlay.mode = LoadingOverlay::FadeToBlack;
-            loadingOverlay.fadeValue = 1.0f;
+        if (loaded)
             queueTransition(false, LoadingOverlay::FadeToBlack, loadingOverlay.fadeSpeed, loadingOverlay.hold, 2);
-        }
+        else
+            loadingOverlay = LoadingOverlay{}; // the title comes in uncovered
         if (!loaded && !gameQuitting())
             logMessagePair("ERROR: Could not load the level named on the command line, loading the "
                            "title level: ",
@@ -264,11 +270,20 @@ void LevelManager::update() {
     // 0 means "no level update yet"; the counter never returns to it.
     if (++levelAnimateFrame == 0)
         levelAnimateFrame = 1;
+    if (levelFramesSinceLoad < levelStartFrames)
+        ++levelFramesSinceLoad;
     const u32 now = (device && device->getTimer()) ? device->getTimer()->getTime() : 0;
     const f32 seconds = frameStopwatch ? frameStopwatch->delta() : 0.0f;
     advanceLevelTime(seconds);
     objectives.tick(seconds);
     sceneManager->getRootSceneNode()->OnAnimate(now);
+}
+
+void LevelManager::noteFrameDrawn() {
+    if (!loadingOverlay.awaitingView || levelLoading)
+        return;
+    if (levelFramesSinceLoad >= levelStartFrames || ++framesAwaitingView >= viewWaitFrameLimit)
+        loadingOverlay.awaitingView = false;
 }
 
 void LevelManager::updateDebugKeys() {

@@ -53,7 +53,8 @@ public:
     bool loadLevel(const irr::io::path& path);
     // The level named on the command line, else the title background level; a command-line
     // level that fails to load falls back to the background level. The initial-load flag
-    // is set meanwhile.
+    // is set meanwhile. A command-line level loads under the full cover (the loading screen),
+    // which then lifts as after a load from the menus.
     bool loadInitialLevel();
     // Empties the player list, clears the ID map and the scene, resets the suspicion meter
     // and the floor height, then runs the level-unloaded list.
@@ -200,6 +201,14 @@ public:
     // The level update: one animate pass over the scene (every node animates once per
     // frame, however often the renderer draws).
     void update();
+    // A frame has been drawn (the shell calls it after the scene ends). A level loaded under
+    // the cover is drawn from its own camera once it has run its first level frames, in which
+    // its triggers choose that camera: the cover's outro then goes on. A level that does not
+    // run lets it go on after viewWaitFrameLimit drawn frames.
+    void noteFrameDrawn();
+    // The level frames of a level's start: its "Immediately" triggers act in the fourth.
+    static constexpr irr::u32 levelStartFrames = 4;
+    static constexpr irr::u32 viewWaitFrameLimit = 60;
     // The debug keys (see debugKey* below); also run between the physics catch-up steps.
     void updateDebugKeys();
 
@@ -270,6 +279,9 @@ public:
     DelegateList onQuit;             // the pause menu's Quit in demo mode
 
 private:
+    // The intro before a queued load, with the overlay's current mode, speed, hold and kind:
+    // the loading screen comes up as it covers the screen.
+    void queueLoadCover();
     void noteLoadedNode(irr::scene::ISceneNode* node);
     void applyCurrentLevelSettings();
     // The tie table, the achievements and the objective collection file of the language.
@@ -294,4 +306,8 @@ private:
     irr::io::path commandLineLevel;
     std::deque<std::unique_ptr<LevelEvent>> levelEvents;
     bool restoringCheckpoint = false;
+    // Level updates since the current level began loading, and drawn frames the cover has
+    // waited for its view.
+    irr::u32 levelFramesSinceLoad = 0;
+    irr::u32 framesAwaitingView = 0;
 };

@@ -25,6 +25,16 @@ void LoadingOverlay::startIntro() {
     fadeValue = 0.0f;
     introRunning = true;
     outroRunning = false;
+    loadingScreen = false;
+    awaitingView = false;
+}
+
+void LoadingOverlay::beginLoad() {
+    progress = 0.0f;
+    if (!isOpaque())
+        return;
+    loadingScreen = true;
+    awaitingView = true;
 }
 
 void LoadingOverlay::startOutro() {
@@ -39,6 +49,8 @@ bool LoadingOverlay::update(f32 seconds) {
     f32 step = fadeSpeed > 0.0f ? std::max(seconds, 0.0f) * fadeSpeed
                                 : std::numeric_limits<f32>::infinity();
     if (outroRunning) {
+        if (awaitingView)
+            return false;
         if (holdRemaining > 0.0f) {
             holdRemaining -= step;
             if (holdRemaining > 0.0f)
@@ -50,6 +62,7 @@ bool LoadingOverlay::update(f32 seconds) {
         if (fadeValue > 0.0f)
             return false;
         outroRunning = false;
+        loadingScreen = false;
         return true;
     }
     if (introRunning) {

@@ -43,16 +43,30 @@ public:
     bool outroRunning = false;
     // The loading bar's fraction (the scene loader's objects read / objects in the file).
     irr::f32 progress = 0.0f;
+    // The cover hides a level load: from a load started under the full cover until the
+    // outro after it has cleared (or the next intro starts). Meanwhile the overlay shows the
+    // loading screen (the loading picture, not a white fill; the bar and the spinner while it
+    // covers the screen fully).
+    bool loadingScreen = false;
+    // The level loaded under the cover has not yet been drawn from its own camera: an outro
+    // holds at full cover, its hold not yet begun, until it has (LevelManager::noteFrameDrawn).
+    bool awaitingView = false;
 
     // Starts a transition in: the fade goes from 0 towards 1, the loading bar from empty.
     void startIntro();
-    // Starts a transition out: the fade goes from 1 towards 0 once the hold is used up.
+    // Starts a transition out: the fade goes from 1 towards 0 once the level's view has been
+    // drawn and the hold is used up.
     void startOutro();
+    // A level starts loading: under a full cover the loading screen comes up and the cover
+    // waits for the level's view; the bar starts empty.
+    void beginLoad();
     // Advances the running transition by the seconds; true when it has reached its end
     // (an intro at full cover, an outro clear), and at once when none runs.
     bool update(irr::f32 seconds);
 
     bool isBusy() const { return introRunning || outroRunning; }
+    // The loading screen fills the screen: it is up and the cover is opaque.
+    bool showsLoadingScreen() const { return loadingScreen && isOpaque(); }
     // Kind 2 and a fade within 1e-6 of 1: the screen is fully covered.
     bool isOpaque() const;
     // The fade while a transition is under way, else 0; always within 0..1.

@@ -111,8 +111,9 @@ public:
     // (ScreenOverlays.cpp)
     // During a level load or shader build, while the loading overlay covers the screen: pumps
     // the window and, at most every 0.1 s (0.3 s with vsync), draws a GUI-only frame so the
-    // loading billboard keeps moving. Nothing before init has finished.
-    void renderLoadingFrame();
+    // loading billboard keeps moving; `atOnce` draws the frame now (a load's first). Nothing
+    // before init has finished.
+    void renderLoadingFrame(bool atOnce = false);
     // A camera cut asked for a cross-fade: the last frame shown is kept and fades out over
     // the next half second (only with the game's shaders on).
     void captureCrossfade();

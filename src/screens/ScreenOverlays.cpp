@@ -108,29 +108,29 @@ f32 loaderProgress() {
     return std::clamp(p, 0.0f, 1.0f);
 }
 
-// The overlay's loading bar at the progress (0..1], its back at half the overlay's alpha and
-// its fill at the overlay's alpha: the bar fades with the picture it lies on.
-void drawLoadingBar(video::IVideoDriver* driver, f32 progress, u32 alpha) {
+// The loading screen's bar at the progress (0..1): a light back that shows on the picture and
+// on black alike, then the white fill up to it.
+void drawLoadingBar(video::IVideoDriver* driver, f32 progress) {
+    const video::SColor back(0x50FFFFFF);
     video::ITexture* mask = driver->getTexture(loadingBarMask);
     video::ITexture* white = driver->getTexture(whiteTexture);
     const s32 left = screenWidthPart(0.3f), right = screenWidth - screenWidthPart(0.3f);
     const s32 centreY = screenHeight - guiUnits(56);
     if (mask && white && shaderManager && shaderManager->meterMaterial > 0) {
-        // The bar in the mask's shape: a dark back, then the white fill through the meter
+        // The bar in the mask's shape: the back, then the white fill through the meter
         // material up to the progress.
         const core::dimension2du size = mask->getOriginalSize();
         const s32 height = size.Width ? static_cast<s32>(static_cast<f32>(right - left) * size.Height / size.Width) : 0;
         const core::recti bar(left, centreY - height / 2, right, centreY - height / 2 + height);
-        const video::SColor shade((alpha / 2) << 24);
-        const video::SColor corners[4] = {shade, shade, shade, shade};
+        const video::SColor corners[4] = {back, back, back, back};
         driver->draw2DImage(mask, bar, core::recti(0, 0, size.Width, size.Height), nullptr, corners, true);
-        drawMeterFill(driver, white, mask, progress, bar, static_cast<f32>(alpha) / 255.0f);
+        drawMeterFill(driver, white, mask, progress, bar, 1.0f);
         return;
     }
     // Without the meter shader: plain rectangles.
     const s32 top = centreY - guiUnits(4), bottom = top + guiUnits(8);
-    driver->draw2DRectangle(video::SColor((alpha / 2) << 24), core::recti(left, top, right, bottom));
-    driver->draw2DRectangle(video::SColor((alpha << 24) | 0xFFFFFFu),
+    driver->draw2DRectangle(back, core::recti(left, top, right, bottom));
+    driver->draw2DRectangle(video::SColor(0xFFFFFFFF),
                             core::recti(left, top, left + static_cast<s32>(static_cast<f32>(right - left) * progress), bottom));
 }
 
@@ -164,6 +164,11 @@ void ScreenManager::createLoadingBillboards() {
                                  "Content/Models/Editor/Gray.png");
     LoadingBarRect = core::recti(guiUnits(-70), guiUnits(24), guiUnits(-12), guiUnits(32));
     LoadingBarFill = addBarImage(Environment, LoadingIcon, LoadingBarRect, "Content/Models/Editor/White.png");
+    // The loading screen's pictures are read now: read at its first frame, they would hold
+    // that frame back.
+    video::IVideoDriver* driver = Environment->getVideoDriver();
+    for (const char* picture : {loadingPicture, loadingBarMask})
+        driver->getTexture(picture);
 }
 
 void ScreenManager::createLevelTimer() {
@@ -214,14 +219,19 @@ void ScreenManager::layoutOverlays() {
     }
     if (!LoadingIcon)
         return;
-    const bool loading = levelManager && levelManager->levelLoading;
+    // The spinner shows while a level loads and for as long as the loading screen stays up
+    // after (a first frame's shaders may take a while).
+    const bool loading =
+        levelManager && (levelManager->levelLoading || levelManager->loadingOverlay.showsLoadingScreen());
     if (!StartingUp && !loading) {
         LoadingIcon->setVisible(false);
         return;
     }
     if (levelManager) {
+        // The billboard's bar follows the level being read; before the read starts under the
+        // loading screen the level information is still the left level's.
         const LevelInfo* info = levelManager->currentLevelInfo;
-        const bool bar = info && info->settings.TotalObjects != 0;
+        const bool bar = levelManager->levelLoading && info && info->settings.TotalObjects != 0;
         if (bar) {
             const s32 width = LoadingBarRect.getWidth();
             LoadingBarFill->setRelativePosition(
@@ -300,7 +310,7 @@ void ScreenManager::drawCrossfade() {
 
 // --- loads ----------------------------------------------------------------------------------------------------
 
-void ScreenManager::renderLoadingFrame() {
+void ScreenManager::renderLoadingFrame(bool atOnce) {
     if (!levelManager || std::fabs(levelManager->loadingOverlay.fadeValue - 1.0f) > 1e-6f || !gameDevice)
         return;
     gameDevice->run();
@@ -309,7 +319,7 @@ void ScreenManager::renderLoadingFrame() {
         LoadingFrameSeconds += frameStopwatch->delta();
     }
     const f32 interval = deviceVsync ? loadingFrameIntervalVsync : loadingFrameInterval;
-    if (LoadingFrameSeconds <= interval || !Initialised)
+    if ((!atOnce && LoadingFrameSeconds <= interval) || !Initialised)
         return;
     video::IVideoDriver* driver = gameDevice->getVideoDriver();
     if (!driver->beginScene(true, true, video::SColor(loadingFrameClear)))
@@ -323,12 +333,16 @@ void ScreenManager::drawLoadingOverlay(const LoadingOverlay& overlay) {
     if (!gameDevice)
         return;
     const f32 fade = std::clamp(overlay.fadeValue, 0.0f, 1.0f);
-    if (fade <= 0.0f || overlay.mode == LoadingOverlay::NoTransition)
+    // A load's cover shows the loading screen also after a fade to white: on a white fill the
+    // light bar and spinner would not show.
+    const s32 mode = overlay.loadingScreen && overlay.mode == LoadingOverlay::FadeToWhite ? s32(LoadingOverlay::FadeToBlack)
+                                                                                          : overlay.mode;
+    if (fade <= 0.0f || mode == LoadingOverlay::NoTransition)
         return;
     video::IVideoDriver* driver = gameDevice->getVideoDriver();
     const u32 alpha = static_cast<u32>(fade * 255.0f);
     const core::recti screen(0, 0, screenWidth, screenHeight);
-    if (overlay.mode == LoadingOverlay::FadeToWhite) {
+    if (mode == LoadingOverlay::FadeToWhite) {
         if (video::ITexture* white = driver->getTexture("Content/Models/Editor/White.png")) {
             const video::SColor tint((alpha << 24) | 0xFFFFFFu);
             const video::SColor corners[4] = {tint, tint, tint, tint};
@@ -339,28 +353,28 @@ void ScreenManager::drawLoadingOverlay(const LoadingOverlay& overlay) {
         }
         return;
     }
-    const bool circleWipe = overlay.mode == LoadingOverlay::CircleWipeImage || overlay.mode == LoadingOverlay::CircleWipeBlack;
-    if (circleWipe && shaderManager && shaderManager->circleMaterial > 0) {
+    const bool circleWipe = mode == LoadingOverlay::CircleWipeImage || mode == LoadingOverlay::CircleWipeBlack;
+    video::ITexture* wipeCover = nullptr;
+    if (circleWipe && shaderManager && shaderManager->circleMaterial > 0)
+        wipeCover = driver->getTexture(mode == LoadingOverlay::CircleWipeImage ? loadingPicture : blackTexture);
+    if (wipeCover) {
         // The cover closes in as a circle (its size follows the transition, see the circle
         // shader's constants): the loading picture or black outside it.
-        video::ITexture* cover = driver->getTexture(overlay.mode == LoadingOverlay::CircleWipeImage ? loadingPicture : blackTexture);
-        if (cover) {
-            drawScreenQuad(driver, screenQuadMaterial(shaderManager->circleMaterial, cover), screen);
-            return;
+        drawScreenQuad(driver, screenQuadMaterial(shaderManager->circleMaterial, wipeCover), screen);
+    } else {
+        driver->draw2DRectangle(video::SColor(alpha << 24), screen);
+        // The loading picture over the black.
+        video::ITexture* picture = mode == LoadingOverlay::FadeToBlack ? driver->getTexture(loadingPicture) : nullptr;
+        if (picture) {
+            const video::SColor tint((alpha << 24) | 0xFFFFFFu);
+            const video::SColor corners[4] = {tint, tint, tint, tint};
+            const core::dimension2du size = picture->getOriginalSize();
+            driver->draw2DImage(picture, GUIScreen::backgroundRect(size, screenWidth, screenHeight),
+                                core::recti(0, 0, size.Width, size.Height), nullptr, corners, true);
         }
     }
-    driver->draw2DRectangle(video::SColor(alpha << 24), screen);
-    if (overlay.mode != LoadingOverlay::FadeToBlack)
-        return;
-    // The loading picture over the black, and the loading bar while the level reads.
-    if (video::ITexture* picture = driver->getTexture(loadingPicture)) {
-        const video::SColor tint((alpha << 24) | 0xFFFFFFu);
-        const video::SColor corners[4] = {tint, tint, tint, tint};
-        const core::dimension2du size = picture->getOriginalSize();
-        driver->draw2DImage(picture, GUIScreen::backgroundRect(size, screenWidth, screenHeight),
-                            core::recti(0, 0, size.Width, size.Height), nullptr, corners, true);
-    }
-    const f32 progress = overlay.getProgress();
-    if (progress > 0.0f)
-        drawLoadingBar(driver, progress, alpha);
+    // The loading bar while the loading screen fills the screen (fading out over what comes
+    // in, it would lie over that).
+    if (overlay.showsLoadingScreen())
+        drawLoadingBar(driver, overlay.getProgress());
 }

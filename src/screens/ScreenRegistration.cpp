@@ -41,12 +41,15 @@ using namespace irr;
 
 namespace {
 
-// A level that starts loading ends the cross-fade; an unloaded level takes the preview
-// scenes with it.
+// A level that starts loading ends the cross-fade and, under the cover, shows the loading
+// screen at once (before its files are read and its shaders built); an unloaded level takes
+// the preview scenes with it.
 void previewsLevelUnloaded() { forgetMenuPreviews(); }
 void screensLevelLoadStarted() {
-    if (screenManager)
-        screenManager->resetSubtitlesAndCutscene();
+    if (!screenManager)
+        return;
+    screenManager->resetSubtitlesAndCutscene();
+    screenManager->renderLoadingFrame(true);
 }
 
 // The options are open over the main menu: the calibration scene is their backdrop.

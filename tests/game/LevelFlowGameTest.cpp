@@ -2,7 +2,8 @@
 // level in a story run behind a circle wipe over the loading picture, returns to the main
 // menu from the story select behind a black circle wipe, shows the thanks splash in demo
 // mode, and records the level's time in the save; the trigger-control and
-// level-flow actions are registered by the game's registration.
+// level-flow actions are registered by the game's registration. A level named on the command
+// line, and its restart, lift their cover only once the level's own camera has drawn.
 #include "GameFixture.h"
 #include "camera/CameraManager.h"
 #include "camera/CameraObject.h"
@@ -276,33 +277,49 @@ TEST_F(LevelFlowGameTest, TheStorysEndCoversTheScreenOnce) {
     EXPECT_EQ(countLines(logLines(), "Transition Intro."), 1u);
 }
 
-// A level named on the command line comes in as one chosen in the menus: covered in its first
-// frame, then uncovered; and no frame looks from where the main camera was made (straight
-// down from above) before the level's own camera took over.
-TEST_F(LevelFlowGameTest, ALevelFromTheCommandLineComesInCoveredAndFromItsOwnCamera) {
+// A level named on the command line comes in covered, and so does its restart from the pause
+// menu: the last covered frame and the first uncovered one show the level from its own camera
+// (the one its "Immediately" trigger sets), not the view the camera manager starts a level with.
+TEST_F(LevelFlowGameTest, ALevelFromTheCommandLineAndItsRestartUncoverFromTheirOwnCamera) {
     writeSettings();
-    commandLineLevel = "Content/Levels/ObjectivesDemo.irr";
-    int firstFrame = -1, straightDown = 0;
+    commandLineLevel = "Content/Levels/TieDemo.irr";
+    constexpr s32 ownCamera = 300;
+    int firstFrame = -1;
     f32 firstCover = 0.0f;
+    bool covered = true;
+    s32 shownBefore = -1;
+    // The camera the last covered and the first uncovered frame show, each time.
+    std::vector<s32> uncoveredFrom;
     everyFrame = [&] {
+        const LoadingOverlay& overlay = levelManager->loadingOverlay;
         if (firstFrame < 0) {
             firstFrame = frame;
-            firstCover = levelManager->loadingOverlay.fadeValue;
+            firstCover = overlay.fadeValue;
         }
-        const scene::ICameraSceneNode* view = cameraManagers[0] ? cameraManagers[0]->getViewportCamera() : nullptr;
-        ASSERT_NE(view, nullptr);
-        const core::vector3df look = (view->getTarget() - view->getAbsolutePosition()).normalize();
-        straightDown += look.Y < -0.99f;
+        const CameraObject* own = cameraManagers[0]->getOverrideCamera();
+        const scene::ICameraSceneNode* view = cameraManagers[0]->getViewportCamera();
+        const bool placed = own && view && view->getAbsolutePosition().equals(own->getAbsolutePosition(), 0.01f);
+        const s32 shown = placed ? own->getID() : -1;
+        const bool nowCovered = overlay.fadeValue >= 1.0f;
+        if (covered && !nowCovered)
+            uncoveredFrom.insert(uncoveredFrom.end(), {shownBefore, shown});
+        covered = nowCovered;
+        shownBefore = shown;
     };
-    waitFor("the level uncovered, from its own camera", [] {
-        CameraObject* own = cameraManagers[0]->getOverrideCamera();
-        return !levelManager->loadingOverlay.isBusy() && levelManager->loadingOverlay.fadeValue == 0.0f && own &&
-               own->getID() == 30;
+    const auto settled = [] { return !levelManager->loadingOverlay.isBusy() && levelManager->getLevelEvents().empty(); };
+    waitFor("the level uncovered", settled, [] { screenManager->setPauseScreenVisible(true); });
+    // Restart from the beginning, answered in the pause menu's question: the pause screen
+    // stays up (and holds the level still) until the menus are cleared under the cover.
+    waitFor("paused", [] { return shownOnTop(screenManager->getPauseScreen()); }, [] {
+        s32 fromTheBeginning = 1;
+        screenManager->getPauseScreen()->onRestartAnswer(fromTheBeginning);
     });
+    waitFor("the restart uncovered", [&] { return uncoveredFrom.size() == 4 && settled(); });
     ASSERT_NO_FATAL_FAILURE(playGame());
     EXPECT_EQ(firstFrame, 1);
     EXPECT_EQ(firstCover, 1.0f) << "the first frame is covered";
-    EXPECT_EQ(straightDown, 0);
+    EXPECT_EQ(uncoveredFrom, (std::vector<s32>{ownCamera, ownCamera, ownCamera, ownCamera}));
 }
 
 } // namespace
+

@@ -1,6 +1,7 @@
 // The main road on the OpenGL driver under Xvfb, with the real registrations and frame loop
 // and keys injected where the window delivers them: the title screen over its background
-// level; Enter on New Game loads the first story level behind the loading overlay; Escape
+// level; Enter on New Game loads the first story level behind the loading overlay, whose
+// first frame shows the loading screen's picture, spinner and bar (main-road-1c-loading.png); Escape
 // pauses; Restart from the beginning asks and reloads the level; Quit asks and returns to
 // the title screen. Each step is checked on the screen stack, the level and a screenshot
 // that is not black and differs from the step before; the pictures stay in the build folder
@@ -14,7 +15,9 @@
 #include "core/app/GameApplication.h"
 #include "core/GameSettings.h"
 #include "core/Globals.h"
+#include "gui/GUIImage.h"
 #include "gui/GUIScreen.h"
+#include "gui/GuiCommon.h"
 #include "level/LevelManager.h"
 #include "level/SaveManager.h"
 #include "platform/FakePadBackend.h"
@@ -64,6 +67,14 @@ void useDemoModeOnTheMainRoad() {
 int mainRoadLoads = 0;
 void countMainRoadLoad() { ++mainRoadLoads; }
 
+double meanLuminance(video::IImage* image, const core::recti& area) {
+    double sum = 0.0;
+    for (s32 y = area.UpperLeftCorner.Y; y < area.LowerRightCorner.Y; ++y)
+        for (s32 x = area.UpperLeftCorner.X; x < area.LowerRightCorner.X; ++x)
+            sum += image->getPixel(x, y).getLuminance();
+    return area.getArea() > 0 ? sum / area.getArea() : 0.0;
+}
+
 // The share of pixels that are not (nearly) black, and that differ clearly between two
 // pictures of the same size.
 double litShare(video::IImage* image) {
@@ -96,6 +107,8 @@ protected:
     ~MainRoadGlTest() override {
         if (previous)
             previous->drop();
+        if (firstLoadingFrame)
+            firstLoadingFrame->drop();
         platform::setPadBackend(nullptr);
     }
     // One step of the road: runs when the condition holds (checked every frame), then the
@@ -254,6 +267,7 @@ protected:
     void playTheStorySelect(const char* device);
 
     video::IImage* previous = nullptr;
+    video::IImage* firstLoadingFrame = nullptr;
     std::vector<EKEY_CODE> keyUps;
     GUIButton* focusBefore = nullptr;
     int letGoAt = 0;
@@ -293,6 +307,11 @@ TEST_F(MainRoadGlTest, FromTheTitleScreenIntoTheFirstLevelAndBack) {
              video::IImage* shot = gameDevice->getVideoDriver()->createScreenShot();
              gameDevice->getVideoDriver()->writeImageToFile(shot, (std::string(PADDLESTONE_SHOT_DIR) + "/main-road-1b-crossfade.png").c_str());
              shot->drop();
+             // The first frame drawn with the loading screen up.
+             betweenFrames = [this] {
+                 if (!firstLoadingFrame && levelManager->loadingOverlay.loadingScreen)
+                     firstLoadingFrame = gameDevice->getVideoDriver()->createScreenShot();
+             };
              press(KEY_RETURN); // New Game has the focus
              playLevel(mainRoadLevel);
          }},
@@ -305,6 +324,24 @@ TEST_F(MainRoadGlTest, FromTheTitleScreenIntoTheFirstLevelAndBack) {
                               2);
          },
          [&] {
+             // The loading screen's first frame (New Game fades to white before it) is its
+             // picture with a spinner and a bar that stand out from it.
+             ASSERT_NE(firstLoadingFrame, nullptr);
+             video::IVideoDriver* driver = gameDevice->getVideoDriver();
+             driver->writeImageToFile(firstLoadingFrame, (std::string(PADDLESTONE_SHOT_DIR) + "/main-road-1c-loading.png").c_str());
+             const core::dimension2du size = firstLoadingFrame->getDimension();
+             EXPECT_LT(meanLuminance(firstLoadingFrame, core::recti(0, 0, size.Width, size.Height)), 160.0) << "not white";
+             const core::recti icon = screenManager->getLoadingIcon()->getAbsolutePosition();
+             const s32 brightDots = test::countPixels(firstLoadingFrame, icon, [](const video::SColor& c) { return c.getLuminance() > 180.0f; });
+             const double aboveIcon = meanLuminance(firstLoadingFrame, icon + core::position2di(0, -icon.getHeight()));
+             EXPECT_GT(brightDots, icon.getArea() / 20) << "the spinner's dots show, on a picture of " << aboveIcon;
+             EXPECT_LT(aboveIcon, 120.0);
+             const s32 barY = static_cast<s32>(size.Height) - guiUnits(56);
+             const core::recti bar(size.Width * 2 / 5, barY - 1, size.Width * 3 / 5, barY + 2);
+             EXPECT_GT(std::abs(meanLuminance(firstLoadingFrame, bar) -
+                                meanLuminance(firstLoadingFrame, bar - core::position2di(0, guiUnits(24)))),
+                       15.0)
+                 << "the bar's back stands out from the picture";
              EXPECT_EQ(mainRoadLoads, 1);
              EXPECT_TRUE(screenManager->isInputAllowed());
              EXPECT_TRUE(shaderManager->waitingVariants().empty()) << "built with the level, not while it plays";

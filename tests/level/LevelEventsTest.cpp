@@ -35,6 +35,8 @@ protected:
         int frames = 0;
         while (!manager->getLevelEvents().empty() && frames < limit) {
             manager->processLevelEvents(seconds);
+            manager->update();
+            manager->noteFrameDrawn();
             ++frames;
         }
         return frames;
@@ -156,13 +158,16 @@ TEST_F(LevelEventsTest, LoadSequenceRunsOneEventPerFrameUnderTheCover) {
         f32 fade;
         bool intro;
         bool outro;
+        bool loadingScreen;
     };
     std::vector<Frame> frames;
     while (!manager->getLevelEvents().empty() && frames.size() < 100) {
         const LevelEventType front = manager->getLevelEvents().front()->getType();
         manager->processLevelEvents(0.1f);
+        manager->update();
+        manager->noteFrameDrawn();
         const LoadingOverlay& overlay = manager->loadingOverlay;
-        frames.push_back({front, overlay.fadeValue, overlay.introRunning, overlay.outroRunning});
+        frames.push_back({front, overlay.fadeValue, overlay.introRunning, overlay.outroRunning, overlay.loadingScreen});
     }
     ASSERT_LT(frames.size(), 100u);
 
@@ -172,6 +177,8 @@ TEST_F(LevelEventsTest, LoadSequenceRunsOneEventPerFrameUnderTheCover) {
     for (; i < frames.size() && frames[i].front == LET_Transition; ++i) {
         EXPECT_TRUE(frames[i].intro);
         EXPECT_GE(frames[i].fade, previous);
+        // The loading screen comes up as the cover is complete.
+        EXPECT_EQ(frames[i].loadingScreen, frames[i].fade == 1.0f) << i;
         previous = frames[i].fade;
     }
     EXPECT_FLOAT_EQ(frames[0].fade, 0.0f);
@@ -183,9 +190,16 @@ TEST_F(LevelEventsTest, LoadSequenceRunsOneEventPerFrameUnderTheCover) {
         EXPECT_EQ(frames[i].front, type);
         EXPECT_FLOAT_EQ(frames[i].fade, 1.0f);
         EXPECT_TRUE(frames[i].intro || frames[i].outro);
+        EXPECT_TRUE(frames[i].loadingScreen);
         ++i;
     }
-    // The outro fades 1 -> 0 and ends with both flags clear.
+    // The outro holds the cover until a frame has been drawn after the level's start frames
+    // (the load's own frame runs the first), then fades 1 -> 0 and ends with both flags clear
+    // and the loading screen down.
+    std::size_t held = 0;
+    for (; i < frames.size() && frames[i].fade == 1.0f; ++i)
+        ++held;
+    EXPECT_EQ(held, LevelManager::levelStartFrames - 1);
     previous = 2.0f;
     for (; i < frames.size(); ++i) {
         EXPECT_EQ(frames[i].front, LET_Transition);
@@ -193,7 +207,7 @@ TEST_F(LevelEventsTest, LoadSequenceRunsOneEventPerFrameUnderTheCover) {
         previous = frames[i].fade;
     }
     EXPECT_FLOAT_EQ(frames.back().fade, 0.0f);
-    EXPECT_FALSE(frames.back().intro || frames.back().outro);
+    EXPECT_FALSE(frames.back().intro || frames.back().outro || frames.back().loadingScreen);
 
     EXPECT_EQ(manager->getCurrentLevelPath(), core::stringw(L"PlainLevel.irr"));
     EXPECT_FALSE(manager->loadPending);
@@ -225,8 +239,13 @@ TEST_F(LevelEventsTest, ReturnToMainMenuClosesOpensAndResetsTheMeter) {
     manager->PlayMode = 3;
     manager->suspicionMeter->value = 70.0f;
     manager->suspicionMeter->age = 12.0f;
+    // Its cover brings the loading screen up once complete: the main menu loads the title.
+    manager->queueTransition(true, LoadingOverlay::FadeToWhite, 10.0f, 0.0f, 2);
     manager->queueReturnToMainMenu();
+    EXPECT_EQ(runQueue(0.05f, 2), 2);
+    EXPECT_FALSE(manager->loadingOverlay.loadingScreen) << "half covered";
     runQueue(0.1f);
+    EXPECT_TRUE(manager->loadingOverlay.showsLoadingScreen());
     EXPECT_TRUE(log.contains("Return to Main Menu."));
     EXPECT_EQ(calls, (std::vector<std::string>{"closeAllScreens", "openMainScreen 3"}));
     EXPECT_FLOAT_EQ(manager->suspicionMeter->value, 0.0f);

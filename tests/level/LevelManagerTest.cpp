@@ -371,14 +371,29 @@ TEST_F(LevelManagerTest, InitialLevelIsTheCommandLineLevel) {
     writeBackgroundLevel();
     EXPECT_TRUE(manager->setCommandLineLevel("TestLevel.irr"));
     EXPECT_TRUE(levelOnCommandLine);
-    bool initialDuringLoad = false;
+    bool initialDuringLoad = false, loadingScreenShown = false;
     levelHooks().screens.renderLoadingFrame = [&] {
         initialDuringLoad = levelManager->initialLoad;
+        loadingScreenShown = levelManager->loadingOverlay.showsLoadingScreen();
     };
     ASSERT_TRUE(manager->loadInitialLevel());
     EXPECT_EQ(manager->getCurrentLevelPath(), L"TestLevel.irr");
     EXPECT_TRUE(initialDuringLoad);
     EXPECT_FALSE(manager->initialLoad);
+    EXPECT_TRUE(loadingScreenShown) << "it loads under the loading screen";
+    // A level that does not run lets the cover go after so many drawn frames.
+    for (u32 drawn = 1; drawn <= LevelManager::viewWaitFrameLimit; ++drawn) {
+        manager->noteFrameDrawn();
+        EXPECT_EQ(manager->loadingOverlay.awaitingView, drawn < LevelManager::viewWaitFrameLimit) << drawn;
+    }
+    // A command-line level that cannot be read leaves the title uncovered.
+    manager->unloadLevel();
+    test::writeFileBytes("Cut.irr", test::readFileBytes("TestLevel.irr").substr(0, 100));
+    ASSERT_TRUE(manager->setCommandLineLevel("Cut.irr"));
+    ASSERT_TRUE(manager->loadInitialLevel());
+    EXPECT_EQ(manager->getCurrentLevelPath(), core::stringw(titleBackgroundLevel));
+    EXPECT_EQ(manager->loadingOverlay.fadeValue, 0.0f);
+    EXPECT_FALSE(manager->loadingOverlay.isBusy());
 }
 
 TEST_F(LevelManagerTest, AMissingCommandLineLevelFallsBackToTheTitleBackground) {

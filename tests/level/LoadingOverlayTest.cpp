@@ -72,6 +72,26 @@ TEST(LoadingOverlayTest, OutroStartsFromFullCover) {
     EXPECT_TRUE(overlay.update(0.125f));
 }
 
+// A load brings the loading screen up only under the full cover; an outro after it waits for
+// the level's view however long, and a new intro takes down what a load left up.
+TEST(LoadingOverlayTest, ALoadUnderTheFullCoverShowsTheLoadingScreenAndHoldsTheOutro) {
+    for (const float fade : {1.0f - 5e-6f, 1.0f}) {
+        LoadingOverlay overlay;
+        overlay.fadeValue = fade;
+        overlay.progress = 0.5f;
+        overlay.beginLoad();
+        EXPECT_EQ(overlay.showsLoadingScreen() && overlay.awaitingView, fade == 1.0f) << fade;
+        EXPECT_FLOAT_EQ(overlay.progress, 0.0f) << "each load's bar starts empty";
+        overlay.startOutro();
+        EXPECT_EQ(overlay.update(60.0f), fade < 1.0f) << fade;
+    }
+    LoadingOverlay overlay;
+    overlay.fadeValue = 1.0f;
+    overlay.beginLoad();
+    overlay.startIntro();
+    EXPECT_FALSE(overlay.loadingScreen || overlay.awaitingView);
+}
+
 TEST(LoadingOverlayTest, NonPositiveSpeedEndsATransitionAtOnce) {
     LoadingOverlay overlay;
     overlay.fadeSpeed = 0.0f;

@@ -84,8 +84,9 @@ TEST_F(ScreenOverlaysTest, BillboardsAndTheLoadingBarSitInTheCorners) {
     EXPECT_TRUE(screenManager->isInputAllowed()) << "the overlays never hold input";
 }
 
-// While a level loads the loading billboard shows; its bar follows the loader, empty at a
-// total of 0 and full when more was read than the total.
+// While a level loads, and while the loading screen stays up after, the loading billboard
+// shows; its bar follows the loader, empty at a total of 0 and full when more was read than
+// the total.
 TEST_F(ScreenOverlaysTest, TheLoadingBillboardShowsWhileALevelLoads) {
     drawFrame();
     EXPECT_FALSE(screenManager->getLoadingIcon()->isVisible());
@@ -112,6 +113,15 @@ TEST_F(ScreenOverlaysTest, TheLoadingBillboardShowsWhileALevelLoads) {
     drawFrame();
     EXPECT_FALSE(screenManager->getLoadingBarFill()->isVisible()) << "no total: no bar";
     level->levelLoading = false;
+    // The loading screen stays up after the load (the level's first frames compile their
+    // shaders under it), and the spinner with it until the cover starts to lift.
+    level->loadingOverlay.fadeValue = 1.0f;
+    level->loadingOverlay.beginLoad();
+    info->settings.TotalObjects = 10;
+    drawFrame();
+    EXPECT_TRUE(screenManager->getLoadingIcon()->isVisible());
+    EXPECT_FALSE(screenManager->getLoadingBarFill()->isVisible()) << "its bar goes with the read";
+    level->loadingOverlay.fadeValue = 0.99f;
     level->checkpointSaving = true;
     drawFrame();
     EXPECT_FALSE(screenManager->getLoadingIcon()->isVisible());

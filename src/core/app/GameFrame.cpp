@@ -32,7 +32,7 @@
 //   9. PhysicsManager::drawDebug
 //  10. ScreenManager::draw: the GUI
 //  11. InputManager::updateDeviceOverlays (10 and 11 on the GUI's 2D material, ScreenQuads.h)
-//  12. endScene
+//  12. endScene; LevelManager::noteFrameDrawn (a cover waits for a loaded level's view)
 //  13. InputManager::endFrame, while the simulation runs
 #include "core/app/GameApplication.h"
 
@@ -191,6 +191,7 @@ void GameApplication::renderGame() {
         inputManager->updateDeviceOverlays();
         endGuiMaterial2D(driver);
         driver->endScene();
+        levelManager->noteFrameDrawn();
     }
     if (physicsManager->isSimulationActive())
         inputManager->endFrame();
