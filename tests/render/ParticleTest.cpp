@@ -504,6 +504,49 @@ TEST_F(PhysicsParticleTest, EachEmittedParticleTakesThePhysicsSlotOfItsRecord) {
     }
 }
 
+// A particle that dies while later ones live: its record and its physics slot both take the
+// last particle, and the last slot goes. Every record keeps the physics slot of its own index,
+// whichever particles die in one update (one at each place, two at once, all).
+TEST_F(PhysicsParticleTest, ADyingParticleLeavesEveryRecordOnThePhysicsSlotOfItsIndex) {
+    constexpr u32 burst = 5;
+    const std::vector<std::vector<u32>> dyingSets = {{0}, {1}, {2}, {3}, {4}, {3, 4}, {0, 4}, {1, 3}, {0, 1, 2, 3, 4}};
+    for (const std::vector<u32>& dying : dyingSets) {
+        SCOPED_TRACE(testing::Message() << "dying: " << testing::PrintToString(dying));
+        ParticleSystemNode* node = addPhysicsNode(burst);
+        phys::ParticleBase* physics = node->getPhysicsSystem();
+        ASSERT_NE(physics, nullptr);
+        node->updateParticles(1); // only notes the time
+        node->updateParticles(2); // the burst: particle k at x = k
+        ASSERT_EQ(node->getParticleCount(), burst);
+        // The dying ones end now; the rest live on. No further burst.
+        for (u32 k : dying)
+            node->getParticle(k).endTime = 2;
+        node->setVisible(false);
+        node->updateParticles(3);
+
+        std::vector<f32> expected;
+        for (u32 k = 0; k < burst; ++k)
+            if (std::find(dying.begin(), dying.end(), k) == dying.end())
+                expected.push_back(static_cast<f32>(k));
+        ASSERT_EQ(node->getParticleCount(), expected.size());
+        phys::ParticleReadData* read = physics->lockParticleReadData();
+        ASSERT_NE(read, nullptr);
+        EXPECT_EQ(read->numValidParticles, expected.size());
+        EXPECT_EQ(read->validParticleRange, expected.size());
+        std::vector<f32> recorded;
+        for (u32 i = 0; i < node->getParticleCount(); ++i) {
+            const phys::Vec3 at = read->positionBuffer.at(i);
+            EXPECT_TRUE(read->flagsBuffer.at(i) & phys::ParticleValid) << "slot " << i;
+            EXPECT_EQ(at.x, node->getParticle(i).pos.X) << "slot " << i << " holds another particle than its record";
+            recorded.push_back(node->getParticle(i).pos.X);
+        }
+        read->unlock();
+        std::sort(recorded.begin(), recorded.end());
+        EXPECT_EQ(recorded, expected) << "the living particles, each once";
+        node->remove();
+    }
+}
+
 // Outside play the node keeps its particles to itself.
 TEST_F(PhysicsParticleTest, OnlyARunningSimulationGetsAPhysicsParticleSystem) {
     for (const bool running : {false, true}) {
