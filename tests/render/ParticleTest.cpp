@@ -10,6 +10,7 @@
 #include "core/Globals.h"
 #include "phys/Particles.h"
 #include "support/NullDevice.h"
+#include "support/HeapBytes.h"
 
 #include "../physics/PhysicsObjectFixture.h"
 
@@ -169,6 +170,30 @@ TEST_F(ParticleTest, AtMost16250ParticlesLive) {
     EXPECT_EQ(node->getParticleCount(), ParticleSystemNode::maxParticles);
     node->doParticleSystem(3);
     EXPECT_EQ(node->getParticleCount(), ParticleSystemNode::maxParticles);
+}
+
+// What the node is charged for covers what it and its emitter take from the heap as it fills
+// to the cap and draws every particle. (Counted by the sanitizer's allocator.)
+TEST_F(ParticleTest, ItsChargeCoversWhatItAllocates) {
+    if (!test::heapCounted())
+        GTEST_SKIP() << "the heap is counted by the sanitizer's allocator";
+    scene::ICameraSceneNode* camera = scene()->addCameraSceneNode(nullptr, core::vector3df(0, 0, -50),
+                                                                  core::vector3df(0, 0, 0));
+    camera->OnAnimate(0);
+    camera->OnRegisterSceneNode();
+    const size_t before = test::heapBytesInUse();
+    scene::IParticleEmitter* emitter =
+        factory->createBoxEmitter(core::aabbox3df(-3, -3, -3, 3, 3, 3), core::vector3df(0, 0.03f, 0), 16250, 16250,
+                                  video::SColor(255, 0, 0, 0), video::SColor(255, 255, 255, 255), 2000, 2000);
+    use(emitter);
+    node->doParticleSystem(1);
+    node->doParticleSystem(3000); // a long frame: the emitter's largest batch
+    node->doParticleSystem(3001);
+    node->render();
+    ASSERT_EQ(node->getParticleCount(), ParticleSystemNode::maxParticles);
+    const size_t grown = test::heapBytesInUse() - before;
+    EXPECT_GE(node->getChargedBytes(), grown);
+    EXPECT_LE(node->getChargedBytes(), grown + grown / 2);
 }
 
 TEST_F(ParticleTest, GlobalParticlesStartAtTheNodesWorldPosition) {
