@@ -161,6 +161,10 @@ void TextObject::rebuildBitmap() {
         return;
     const core::array<core::recti>& rects = bank->getPositions();
     const core::array<gui::SGUISprite>& sprites = bank->getSprites();
+    if (!quadMemory.growTo(static_cast<std::uint64_t>(Text.size()) * bytesPerBitmapGlyph)) {
+        textPixelSize = core::dimension2du(0, 0);
+        return;
+    }
     glyphRecords.reserve(Text.size());
     for (u32 i = 0; i < Text.size(); ++i) {
         const u32 spriteNo = bitmap->getSpriteNoFromChar(&Text[i]);
