@@ -11,7 +11,7 @@
 // targets, sprite-animation frames, and the memory the level's objects allocate as they are
 // made: glyph pages, particle capacity, cloths, each object's own as it allocates it).
 // A charge past a limit is refused: the step leaves its thing out, the load adds nothing more
-// of that kind, one line says so ("ERROR: The level load reached its budget of 50000 scene
+// of that kind, one line says so ("ERROR: The level load reached its budget of 4096 scene
 // nodes at "path"; the rest is left out."), and the level plays with what was loaded.
 //
 // A budget belongs to a level load from its start to the next one's: a level load starts it
@@ -27,13 +27,15 @@ class LoadBudget {
 public:
     enum Kind { Bytes, Nodes, Pixels, Frames, Memory };
     static constexpr int kindCount = 5;
-    // The game's limits (docs/hardening.md, beside what each shipped level uses).
+    // The game's limits (docs/hardening.md, beside what each shipped level uses and what a
+    // level at them costs): together they keep the game under 1 GB resident, and each frame
+    // a level can ask for under 2 s.
     static constexpr std::uint64_t gameLimits[kindCount] = {
-        32ull * 1024 * 1024, // bytes read
-        50000,               // scene nodes made
-        32ull * 1024 * 1024, // texture pixels (two render targets of 4096 x 4096)
-        1024ull * 1024,      // sprite-animation frames
-        256ull * 1024 * 1024, // bytes of memory the level's objects allocate
+        16ull * 1024 * 1024,  // bytes read
+        4096,                 // scene nodes made
+        16ull * 1024 * 1024,  // texture pixels (one render target of 4096 x 4096)
+        1024ull * 1024,       // sprite-animation frames
+        96ull * 1024 * 1024,  // bytes of memory the level's objects allocate
     };
 
     // Takes the amount from the kind's budget: true when it fits and the budget was not
