@@ -100,6 +100,7 @@ private:
     bool fontRefreshPending = true;
     bool textCutLogged = false; // a text too long is reported once per object
     MemoryCharge quadMemory;    // the bitmap text's quads, charged to the level's memory
+    irr::u32 chargedGlyphNodes = 0; // the TrueType text's glyph nodes charged to the level
     irr::video::SColor ColorTop{0xFF000000};
     irr::video::SColor ColorBottom{0xFF000000};
     irr::video::SMaterial material;

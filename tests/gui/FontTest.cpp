@@ -77,10 +77,11 @@ protected:
     }
     scene::ISceneNode* sceneRoot() const { return device->getSceneManager()->getRootSceneNode(); }
     // The world text's glyph nodes as the game makes them.
-    core::array<scene::ISceneNode*> levelText(const char* file, s32 size, const wchar_t* text) {
+    core::array<scene::ISceneNode*> levelText(const char* file, s32 size, const wchar_t* text, u32* charged = nullptr) {
         core::array<scene::ISceneNode*> glyphs;
         core::dimension2du textSize;
-        addLevelTextGlyphs(file, size, text, sceneRoot(), video::SColor(0xFF000000), glyphs, textSize);
+        u32 own = 0;
+        addLevelTextGlyphs(file, size, text, sceneRoot(), video::SColor(0xFF000000), glyphs, textSize, charged ? *charged : own);
         return glyphs;
     }
     static u32 textured(const core::array<scene::ISceneNode*>& glyphs) {
@@ -620,6 +621,14 @@ TEST_F(LevelFontTest, ALevelsTextChargesWhatItsFontMakesAndTheMenusTextNothing) 
     EXPECT_EQ(textured(glyphs), 5u);
     for (u32 i = 0; i < glyphs.size(); ++i)
         glyphs[i]->remove();
+    // A text made again (a counter's) is charged only for glyph nodes beyond those it had.
+    u32 charged = 0;
+    for (const auto& [text, nodes] : {std::pair{L"12", 7u}, std::pair{L"9", 7u}, std::pair{L"100", 8u}}) {
+        const core::array<scene::ISceneNode*> again = levelText(own.c_str(), 40, text, &charged);
+        EXPECT_EQ(loadBudget().used(LoadBudget::Nodes), nodes) << text;
+        for (u32 i = 0; i < again.size(); ++i)
+            again[i]->remove();
+    }
 }
 
 // A level's unload takes what its text made with it: the fonts made for it alone, and the

@@ -823,7 +823,7 @@ core::array<scene::ISceneNode*> CGUITTFont::addTextSceneNode(const wchar_t* text
                                                              scene::ISceneManager* smgr,
                                                              scene::ISceneNode* parent,
                                                              video::SColor color, bool center,
-                                                             core::dimension2du* shownSize) {
+                                                             core::dimension2du* shownSize, u32* chargedGlyphs) {
     core::array<scene::ISceneNode*> nodes;
     if (shownSize)
         *shownSize = core::dimension2du(0, 0);
@@ -835,13 +835,21 @@ core::array<scene::ISceneNode*> CGUITTFont::addTextSceneNode(const wchar_t* text
     // its node, drawn as nothing).
     const LevelText levelText;
     std::wstring shownText;
+    u32 glyphNodes = 0;
     for (const wchar_t* unit = text; *unit; ++unit) {
         const u32 ch = static_cast<u32>(*unit);
         const bool glyphNode = ch != codeCR && ch != codeLF && face &&
                                (FT_Get_Char_Index(face, ch) != 0 || FT_Get_Char_Index(face, 0xFFFD) != 0);
-        if (glyphNode &&
-            (!loadBudget().charge(LoadBudget::Nodes, 1) || !loadBudget().charge(LoadBudget::Memory, bytesPerTextGlyph)))
-            break;
+        if (glyphNode) {
+            // A text made again pays only for the nodes beyond what it was charged before.
+            const bool paid = chargedGlyphs && glyphNodes < *chargedGlyphs;
+            if (!paid && (!loadBudget().charge(LoadBudget::Nodes, 1) ||
+                          !loadBudget().charge(LoadBudget::Memory, bytesPerTextGlyph)))
+                break;
+            ++glyphNodes;
+            if (chargedGlyphs && glyphNodes > *chargedGlyphs)
+                *chargedGlyphs = glyphNodes;
+        }
         shownText += *unit;
     }
     text = shownText.c_str();

@@ -196,10 +196,13 @@ public:
 
     // A 3D text, a level's: one mesh scene node per glyph under the parent (the scene root
     // when null), the text cut before the first glyph node the level's budget refuses;
-    // `shownSize` (when given) gets the size in pixels of what is shown.
+    // `shownSize` (when given) gets the size in pixels of what is shown. `chargedGlyphs`
+    // (when given) counts the glyph nodes its text was charged for before: only nodes
+    // beyond them are charged, and it is raised by those.
     irr::core::array<irr::scene::ISceneNode*> addTextSceneNode(
         const wchar_t* text, irr::scene::ISceneManager* smgr, irr::scene::ISceneNode* parent,
-        irr::video::SColor color, bool center, irr::core::dimension2du* shownSize = nullptr);
+        irr::video::SColor color, bool center, irr::core::dimension2du* shownSize = nullptr,
+        irr::u32* chargedGlyphs = nullptr);
 
 private:
     explicit CGUITTFont(irr::gui::IGUIEnvironment* env);

@@ -41,12 +41,13 @@ CGUITTFont* getCachedFont(const irr::io::path& path, irr::s32 size) {
 
 bool addLevelTextGlyphs(const irr::io::path& fontFile, irr::s32 pixelSize, const wchar_t* text,
                         irr::scene::ISceneNode* parent, irr::video::SColor colour,
-                        irr::core::array<irr::scene::ISceneNode*>& glyphs, irr::core::dimension2du& textSize) {
+                        irr::core::array<irr::scene::ISceneNode*>& glyphs, irr::core::dimension2du& textSize,
+                        irr::u32& chargedGlyphs) {
     const CGUITTFont::LevelText levelText;
     CGUITTFont* font = getCachedFont(fontFile, pixelSize);
     if (!font || !parent)
         return false;
-    glyphs = font->addTextSceneNode(text, parent->getSceneManager(), parent, colour, false, &textSize);
+    glyphs = font->addTextSceneNode(text, parent->getSceneManager(), parent, colour, false, &textSize, &chargedGlyphs);
     return true;
 }
 

@@ -24,10 +24,12 @@ CGUITTFont* getCachedFont(const irr::io::path& path, irr::s32 size);
 // A level's 3D text (the rendering's slot for the world text, render/RenderServices.h): one
 // mesh scene node per glyph of the text in the cached font of the file and pixel size, under
 // the parent, in the colour; `textSize` gets the text's size in pixels. What the font makes
-// for it is the level's (CGUITTFont::LevelText). False when the font cannot be had.
+// for it is the level's (CGUITTFont::LevelText); `chargedGlyphs` as addTextSceneNode takes it.
+// False when the font cannot be had.
 bool addLevelTextGlyphs(const irr::io::path& fontFile, irr::s32 pixelSize, const wchar_t* text,
                         irr::scene::ISceneNode* parent, irr::video::SColor colour,
-                        irr::core::array<irr::scene::ISceneNode*>& glyphs, irr::core::dimension2du& textSize);
+                        irr::core::array<irr::scene::ISceneNode*>& glyphs, irr::core::dimension2du& textSize,
+                        irr::u32& chargedGlyphs);
 
 // Drops every cached font and empties the cache (at the screen manager's teardown, before
 // the device goes).
