@@ -18,8 +18,9 @@ void ClothFabric::release() {
 }
 
 namespace {
-// A soft body's own tables whatever its size (its material, the distance field's cells).
-constexpr uint64_t softBodyTables = 16 * 1024;
+// A soft body's own tables and the step's work lists, whatever its size (its material, the
+// distance field's cells).
+constexpr uint64_t softBodyTables = 32 * 1024;
 
 // Bullet's arrays grow by doubling: what one of `count` elements holds at most.
 uint64_t grownCapacity(uint64_t count) {
