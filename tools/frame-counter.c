@@ -2,8 +2,10 @@
  * software renderer puts each finished frame on the window with one XShmPutImage (XPutImage
  * without shared memory) of the whole window. Preloaded into a program (LD_PRELOAD), it counts
  * those calls in the first eight bytes of the file $FRAME_COUNTER_FILE, which another process
- * reads while the program runs; every call is passed on unchanged. tools/title-cost.sh builds
- * it with the system's C compiler. */
+ * reads while the program runs; every call is passed on unchanged. With $FRAME_TIMES_FILE it
+ * also appends there the time of each frame, in microseconds of the monotonic clock (eight
+ * bytes each). tools/title-cost.sh and tools/hostile-memory.sh build it with the system's C
+ * compiler. */
 #define _GNU_SOURCE
 #include <X11/Xlib.h>
 #include <X11/extensions/XShm.h>
@@ -12,15 +14,37 @@
 #include <stdint.h>
 #include <stdlib.h>
 #include <sys/mman.h>
+#include <time.h>
 #include <unistd.h>
 
 static uint64_t* counter;
 static int counterOpened;
+static int timesFile = -1;
+static int timesOpened;
+
+/* Frames come from the program's one rendering thread. */
+static void noteTime(void) {
+    if (!timesOpened) {
+        timesOpened = 1;
+        const char* path = getenv("FRAME_TIMES_FILE");
+        timesFile = path ? open(path, O_WRONLY | O_CREAT | O_APPEND, 0644) : -1;
+    }
+    if (timesFile < 0)
+        return;
+    struct timespec now;
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    const uint64_t micros = (uint64_t)now.tv_sec * 1000000u + (uint64_t)now.tv_nsec / 1000u;
+    if (write(timesFile, &micros, sizeof micros) != sizeof micros) {
+        close(timesFile);
+        timesFile = -1;
+    }
+}
 
 static void countFrame(unsigned int width, unsigned int height) {
     /* A frame covers the window: small images (a cursor, an icon) are not frames. */
     if (width < 320 || height < 200)
         return;
+    noteTime();
     if (!__atomic_exchange_n(&counterOpened, 1, __ATOMIC_ACQ_REL)) {
         const char* path = getenv("FRAME_COUNTER_FILE");
         const int file = path ? open(path, O_RDWR | O_CREAT, 0644) : -1;

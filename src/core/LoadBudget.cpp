@@ -39,6 +39,7 @@ void LoadBudget::catchUp() {
 void LoadBudget::startAfresh() {
     for (int kind = 0; kind < kindCount; ++kind) {
         usedOf[kind] = 0;
+        refusedOf[kind] = 0;
         reached[kind] = false;
     }
 }
@@ -67,6 +68,8 @@ bool LoadBudget::take(Kind kind, std::uint64_t amount, const std::string& file, 
         fitted = fits(kind, amount, file, leftOut, line);
         if (fitted && taking != Taking::Nothing)
             usedOf[kind] += amount;
+        if (!fitted)
+            ++refusedOf[kind];
     }
     // Logged outside the lock: the log's own writes must not wait for the budget.
     if (!line.empty())
@@ -90,6 +93,12 @@ std::uint64_t LoadBudget::used(Kind kind) {
     std::lock_guard<std::mutex> lock(mutex);
     catchUp();
     return usedOf[kind];
+}
+
+std::uint64_t LoadBudget::refusals(Kind kind) {
+    std::lock_guard<std::mutex> lock(mutex);
+    catchUp();
+    return refusedOf[kind];
 }
 
 std::uint64_t LoadBudget::limit(Kind kind) {
@@ -124,4 +133,13 @@ void LoadBudget::leave() {
     std::lock_guard<std::mutex> lock(mutex);
     if (!loading.empty())
         loading.pop_back();
+}
+
+bool MemoryCharge::growTo(std::uint64_t bytes, const char* leftOut) {
+    if (bytes <= total)
+        return true;
+    if (!loadBudget().charge(LoadBudget::Memory, bytes - total, {}, leftOut))
+        return false;
+    total = bytes;
+    return true;
 }

@@ -7,10 +7,11 @@
 
 // What one level load may cost, in one place: every step of a load charges it as it reads or
 // makes something (level and sublevel files and a user level's archive entries, scene nodes
-// and the Spawn Object pools' copies, texture pixels and render targets, sprite-animation
-// frames, and the memory the level's objects allocate as they are made).
+// with the Spawn Object pools' copies and the 3D text's glyph nodes, texture pixels and render
+// targets, sprite-animation frames, and the memory the level's objects allocate as they are
+// made: glyph pages, particle capacity, cloths, each object's own as it allocates it).
 // A charge past a limit is refused: the step leaves its thing out, the load adds nothing more
-// of that kind, one line says so ("ERROR: The level load reached its budget of 50000 scene
+// of that kind, one line says so ("ERROR: The level load reached its budget of 4096 scene
 // nodes at "path"; the rest is left out."), and the level plays with what was loaded.
 //
 // A budget belongs to a level load from its start to the next one's: a level load starts it
@@ -20,18 +21,21 @@
 // its own; inside a level's (a preview scene, a sublevel copied while the level plays) it is
 // the level's. The file guard, the image gate and the sprite reader also read the menus' and
 // the HUD's own files: they charge only while a load runs; the other charges (pool copies
-// built during play, render targets) count whenever they are made.
+// built during play, render targets, the memory of what the level's objects make) count
+// whenever they are made.
 class LoadBudget {
 public:
     enum Kind { Bytes, Nodes, Pixels, Frames, Memory };
     static constexpr int kindCount = 5;
-    // The game's limits (docs/hardening.md, beside what each shipped level uses).
+    // The game's limits (docs/hardening.md, beside what each shipped level uses and what a
+    // level at them costs): together they keep the game under 1 GB resident, and each frame
+    // a level can ask for under 2 s.
     static constexpr std::uint64_t gameLimits[kindCount] = {
-        32ull * 1024 * 1024, // bytes read
-        50000,               // scene nodes made
-        32ull * 1024 * 1024, // texture pixels (two render targets of 4096 x 4096)
-        1024ull * 1024,      // sprite-animation frames
-        256ull * 1024 * 1024, // bytes of memory the level's objects allocate
+        16ull * 1024 * 1024,  // bytes read
+        4096,                 // scene nodes made
+        16ull * 1024 * 1024,  // texture pixels (one render target of 4096 x 4096)
+        1024ull * 1024,       // sprite-animation frames
+        96ull * 1024 * 1024,  // bytes of memory the level's objects allocate
     };
 
     // Takes the amount from the kind's budget: true when it fits and the budget was not
@@ -46,6 +50,9 @@ public:
     bool allows(Kind kind, std::uint64_t amount, const std::string& file = {});
 
     std::uint64_t used(Kind kind);
+    // How often the kind refused in this budget (a charge, or a look with allows): a maker
+    // that sees the count grow while it made something knows that part of it was left out.
+    std::uint64_t refusals(Kind kind);
     std::uint64_t limit(Kind kind);
     // A smaller budget for tests; gameLimits is what the game runs with.
     void setLimit(Kind kind, std::uint64_t value);
@@ -71,6 +78,7 @@ private:
     bool started = false;   // a load has begun in this round
     bool levelRound = false; // and it was a level load
     std::uint64_t usedOf[kindCount] = {};
+    std::uint64_t refusedOf[kindCount] = {};
     bool reached[kindCount] = {};
     std::uint64_t limits[kindCount] = {gameLimits[0], gameLimits[1], gameLimits[2], gameLimits[3], gameLimits[4]};
     std::vector<std::string> loading; // the files being loaded, outermost first
@@ -78,6 +86,20 @@ private:
 };
 
 LoadBudget& loadBudget();
+
+// What one object has charged to its level's memory budget (LoadBudget::Memory): a growth is
+// charged by its difference, and an object that needs no more than it has charged (made
+// again, or smaller) charges nothing. An object lives in one level, and so does its charge.
+class MemoryCharge {
+public:
+    // Whether the object may hold the bytes: true when they are charged already or the rest
+    // fits the budget (and is charged); false leaves the charge as it was.
+    bool growTo(std::uint64_t bytes, const char* leftOut = nullptr);
+    std::uint64_t charged() const { return total; }
+
+private:
+    std::uint64_t total = 0;
+};
 
 // A load runs while one lives: a level load as a whole, a level or sublevel file being read.
 class LoadBudgetScope {

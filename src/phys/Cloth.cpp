@@ -17,6 +17,39 @@ void ClothFabric::release() {
     }
 }
 
+namespace {
+// A soft body's own tables and the step's work lists, whatever its size (its material, the
+// distance field's cells).
+constexpr uint64_t softBodyTables = 32 * 1024;
+
+// Bullet's arrays grow by doubling: what one of `count` elements holds at most.
+uint64_t grownCapacity(uint64_t count) {
+    uint64_t capacity = 1;
+    while (capacity < count)
+        capacity *= 2;
+    return count == 0 ? 0 : capacity;
+}
+} // namespace
+
+uint64_t Cloth::memoryBytes(const CookedClothFabric& fabric) {
+    const uint64_t particles = fabric.particleCount;
+    const uint64_t edges = fabric.restLengths.size();
+    const uint64_t triangles = fabric.triangles.size() / 3;
+    // Each node and face is a leaf of its tree, which has about as many inner nodes again;
+    // Bullet allocates each tree node on its own, aligned (a pointer and the alignment more).
+    const uint64_t tree = 2 * (sizeof(btDbvtNode) + sizeof(void*) + 15);
+    const uint64_t soft = particles * (sizeof(btSoftBody::Node) + tree) +
+                          grownCapacity(edges + fabric.bendingPairs.size() / 2) * sizeof(btSoftBody::Link) +
+                          grownCapacity(triangles) * sizeof(btSoftBody::Face) + triangles * tree + sizeof(btSoftBody) +
+                          sizeof(detail::ClothBack) + softBodyTables;
+    // The caller's particles and the previous positions; the fabric's triangles, edges, rest
+    // lengths and bending pairs.
+    const uint64_t own = particles * 2 * sizeof(ClothParticle) +
+                         (fabric.triangles.size() + fabric.edges.size() + fabric.bendingPairs.size()) * sizeof(uint32_t) +
+                         edges * sizeof(float);
+    return soft + own;
+}
+
 void ClothReadData::unlock() {
     if (owner)
         owner->locked = false;

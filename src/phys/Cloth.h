@@ -73,6 +73,9 @@ private:
 class Cloth : public Actor {
 public:
     uint32_t getNbParticles() const { return static_cast<uint32_t>(particles.size()); }
+    // What the cloth allocates: its particles, its fabric, and the soft body the simulation
+    // builds from them at the next step (nodes, links, bending links, faces and their trees).
+    static uint64_t memoryBytes(const CookedClothFabric& fabric);
     // The particles (position and inverse weight) until unlock; null while already locked.
     ClothReadData* lockParticleData();
     // Replaces every particle (positions and inverse weights). With previous positions the

@@ -1,6 +1,7 @@
 #include "phys/Cooking.h"
 
 #include "phys/Foundation.h"
+#include "phys/detail/ClothSet.h"
 #include "phys/detail/MassProperties.h"
 
 #include <LinearMath/btConvexHullComputer.h>
@@ -240,6 +241,10 @@ bool Cooking::cookClothFabric(const ClothMeshDesc& desc, const Vec3& gravityDire
                     "cloth cooking: vertices shared by too many triangles (%llu neighbour pairs, at most %llu)",
                     static_cast<unsigned long long>(bendingWork), static_cast<unsigned long long>(bendingBudget));
         return false;
+    }
+    for (const auto& [farIndex, nearIndex] : detail::clothBendingPairs(static_cast<int>(points.size()), cooked.edges)) {
+        cooked.bendingPairs.push_back(static_cast<uint32_t>(farIndex));
+        cooked.bendingPairs.push_back(static_cast<uint32_t>(nearIndex));
     }
     out = std::move(cooked);
     return true;

@@ -88,6 +88,7 @@ struct CookedClothFabric {
     std::vector<uint32_t> triangles;  // three particle indices per triangle
     std::vector<uint32_t> edges;      // two particle indices per edge
     std::vector<float> restLengths;   // one per edge
+    std::vector<uint32_t> bendingPairs; // two particle indices (far, near) per pair two edges apart
     Vec3 gravityDirection;
 };
 

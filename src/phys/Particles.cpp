@@ -21,6 +21,14 @@ ParticleBase::ParticleBase(Physics& physics_, ActorType type_, uint32_t maxParti
 
 ParticleBase::~ParticleBase() = default;
 
+uint64_t ParticleBase::memoryBytes(uint32_t maxParticles) {
+    // Front: positions, velocities, flags, dirty marks and at most every index once; back:
+    // positions, velocities and flags.
+    const uint64_t front = 2 * sizeof(Vec3) + sizeof(uint16_t) + sizeof(uint8_t) + sizeof(uint32_t);
+    const uint64_t simulated = 2 * sizeof(Vec3) + sizeof(uint16_t);
+    return static_cast<uint64_t>(maxParticles) * (front + simulated) + sizeof(detail::ParticleBack);
+}
+
 void ParticleBase::markDirty(uint32_t index) {
     if (!dirtyMarks[index]) {
         dirtyMarks[index] = 1;

@@ -79,6 +79,9 @@ private:
 class ParticleBase : public Actor {
 public:
     uint32_t getMaxParticles() const { return static_cast<uint32_t>(flags.size()); }
+    // What a system of that many particles allocates for them as it is made (the caller's
+    // side and the simulation's copy), and at most for the indices written in one step.
+    static uint64_t memoryBytes(uint32_t maxParticles);
     // Creates particles at the given free indices. False (creating none) for an index out of
     // range or in use, or a position or velocity that is not finite.
     bool createParticles(const ParticleCreationData& data);

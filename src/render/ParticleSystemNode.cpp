@@ -26,7 +26,6 @@ namespace {
 const c8* const particleEmitterNames[] = {"Point", "AnimatedMesh", "Box", "Cylinder", "Mesh", "Ring", "Sphere", nullptr};
 const c8* const particleAffectorNames[] = {"None", "Attract", "FadeOut", "Gravity", "Rotate", "Scale", nullptr};
 constexpr s32 noParticleEmitter = 7;
-constexpr u32 particleLimit = 16250;
 
 // Turns v about the unit axis by the angle (the quaternion's rotation matrix).
 core::vector3df turnAboutViewAxis(const core::vector3df& v, const core::vector3df& axis, f32 angle) {
@@ -87,13 +86,48 @@ void ParticleSystemNode::setEmitter(scene::IParticleEmitter* emitter) {
         return;
     Emitter->grab();
     capEmitterRate(*Emitter);
+    // The emitter's own batch is charged with the capacity; a node the budget has no room
+    // for keeps no emitter.
+    if (!chargeMemory(capacity)) {
+        Emitter->drop();
+        Emitter = nullptr;
+        return;
+    }
     const double expected = std::floor(static_cast<double>(Emitter->getMaxParticlesPerSecond()) *
                                        static_cast<double>(Emitter->getMaxLifeTime()) / 1000.0);
-    const u32 reserve = static_cast<u32>(std::min(expected, static_cast<double>(maxParticles)));
-    if (reserve > Particles.allocated_size()) {
-        Particles.reallocate(reserve);
-        Extras.reallocate(reserve);
+    growCapacity(static_cast<u32>(std::min(expected, static_cast<double>(maxParticles))));
+}
+
+bool ParticleSystemNode::chargeMemory(u32 particles) {
+    // An engine emitter keeps the particles of its largest batch: up to twice its rate, in an
+    // array that grows by a quarter at a time.
+    const std::uint64_t rate = Emitter ? std::min(Emitter->getMaxParticlesPerSecond(), maxParticles) : 0;
+    const std::uint64_t batch = rate != 0 ? 2 * rate + (2 * rate) / 4 + 1 : 0;
+    return memory.growTo(static_cast<std::uint64_t>(particles) * bytesPerParticle + batch * sizeof(scene::SParticle));
+}
+
+bool ParticleSystemNode::growCapacity(u32 wanted) {
+    wanted = std::min(wanted, maxParticles);
+    if (wanted <= capacity)
+        return true;
+    if (capacityRefused || !chargeMemory(wanted)) {
+        capacityRefused = true;
+        return false;
     }
+    Particles.reallocate(wanted);
+    Extras.reallocate(wanted);
+    capacity = wanted;
+    return true;
+}
+
+u32 ParticleSystemNode::roomFor(u32 count) {
+    const u32 live = Particles.size();
+    const u32 wanted = static_cast<u32>(std::min<std::uint64_t>(static_cast<std::uint64_t>(live) + count, maxParticles));
+    // Grown by half at least, so that a population rising a few particles a frame grows
+    // the arrays (and charges) a few times, not every frame.
+    if (wanted > capacity)
+        growCapacity(std::max(wanted, std::min(maxParticles, capacity + capacity / 2)));
+    return capacity > live ? std::min(count, capacity - live) : 0;
 }
 
 void ParticleSystemNode::addAffector(scene::IParticleAffector* affector) {
@@ -116,8 +150,7 @@ void ParticleSystemNode::removeAllAffectors() {
 }
 
 void ParticleSystemNode::appendEmitted(const scene::SParticle* emitted, s32 count) {
-    const u32 room = maxParticles - std::min(Particles.size(), maxParticles);
-    const u32 added = std::min(static_cast<u32>(count), room);
+    const u32 added = roomFor(static_cast<u32>(count));
     const core::matrix4& absolute = getAbsoluteTransformation();
     for (u32 k = 0; k < added; ++k) {
         scene::SParticle particle = emitted[k];
@@ -232,8 +265,7 @@ void ParticleSystemNode::updateParticles(u32 now) {
         scene::SParticle* emitted = nullptr;
         capEmitterRate(*Emitter); // the rate may have changed since it was set
         const s32 count = Emitter->emitt(now, dt, emitted);
-        const u32 room = particleLimit - std::min(particleLimit, Particles.size());
-        const u32 added = count > 0 && emitted ? std::min(static_cast<u32>(count), room) : 0;
+        const u32 added = count > 0 && emitted ? roomFor(static_cast<u32>(count)) : 0;
         if (added > 0) {
             const core::matrix4& absolute = getAbsoluteTransformation();
             std::vector<u32> indices;

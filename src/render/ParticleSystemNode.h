@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/LoadBudget.h"
 #include "level/SceneNodeBase.h"
 
 #include <IParticleSystemSceneNode.h>
@@ -16,6 +17,11 @@ class ParticleBase;
 // sprite-sheet animation rewrites, and no factories (the owner supplies emitter and
 // affectors). Elapsed time never runs backwards, and a particle born in the future is
 // removed like one whose life has ended.
+//
+// Its capacity is charged to the level's memory (core/LoadBudget.h) as it is allocated: the
+// emitter's expected population when the emitter is set, each growth beyond it, and the
+// emitter's own batch. A capacity the budget refuses is not allocated: the node keeps the
+// particles it has room for and drops the rest of each batch.
 class ParticleSystemNode : public SceneNodeBase<irr::scene::IParticleSystemSceneNode> {
 public:
     static constexpr irr::u32 maxParticles = 16250;
@@ -26,6 +32,11 @@ public:
         irr::f32 rotation = 0.0f; // radians about the view axis
         irr::f32 extraValue = 0.0f;
     };
+
+    // What one particle of capacity holds: its record, its extra values, and its quad's four
+    // vertices and six indices.
+    static constexpr irr::u32 bytesPerParticle = sizeof(irr::scene::SParticle) + sizeof(ParticleExtra) +
+                                                 4 * sizeof(irr::video::S3DVertex) + 6 * sizeof(irr::u16);
 
     ParticleSystemNode(irr::scene::ISceneNode* parent, irr::scene::ISceneManager* manager,
                        const irr::core::vector3df& position = irr::core::vector3df(0, 0, 0),
@@ -132,6 +143,9 @@ public:
                                      bool isFluid);
 
     irr::u32 getParticleCount() const { return Particles.size(); }
+    // The particles the node has room for (charged to the level's memory).
+    irr::u32 getCapacity() const { return capacity; }
+    std::uint64_t getChargedBytes() const { return memory.charged(); }
     const irr::scene::SParticle& getParticle(irr::u32 index) const { return Particles[index]; }
     irr::scene::SParticle& getParticle(irr::u32 index) { return Particles[index]; }
     ParticleExtra& getParticleExtra(irr::u32 index) { return Extras[index]; }
@@ -154,6 +168,13 @@ public:
     phys::ParticleBase* getPhysicsSystem() const { return physicsSystem; }
 
 private:
+    // Room for `wanted` particles (at most maxParticles), charged; false when the budget
+    // refused the growth (the capacity stays as it was).
+    bool growCapacity(irr::u32 wanted);
+    // The charge for the capacity and the emitter's batch of twice its rate.
+    bool chargeMemory(irr::u32 particles);
+    // How many of `count` new particles there is room for, growing the capacity for them.
+    irr::u32 roomFor(irr::u32 count);
     void appendEmitted(const irr::scene::SParticle* emitted, irr::s32 count);
     void removeParticle(irr::u32 index);
     void resizeQuadBuffers(irr::u32 count);
@@ -165,6 +186,9 @@ private:
     irr::core::array<ParticleExtra> Extras;
     irr::scene::SMeshBuffer* Buffer = nullptr;
     phys::ParticleBase* physicsSystem = nullptr;
+    irr::u32 capacity = 0;
+    bool capacityRefused = false; // the budget refused a growth: the node grows no more
+    MemoryCharge memory;
 };
 
 // The system's own affectors also see the rotation and extra values of every particle.

@@ -27,10 +27,14 @@ struct RenderServices {
     struct Fonts {
         // The world text's glyphs: one mesh scene node per glyph of the text in the TrueType
         // font of the file and pixel size, under the parent, in the colour; `textSize` gets
-        // the text's size in pixels. False when the font cannot be read (empty: false).
+        // the text's size in pixels. `chargedGlyphs` counts the glyph nodes the text was
+        // charged to the level for before (a text made again is charged only for nodes beyond
+        // them) and is raised by what this one is charged. False when the font cannot be read
+        // (empty: false).
         std::function<bool(const irr::io::path& fontFile, irr::s32 pixelSize, const wchar_t* text,
                            irr::scene::ISceneNode* parent, irr::video::SColor colour,
-                           irr::core::array<irr::scene::ISceneNode*>& glyphs, irr::core::dimension2du& textSize)>
+                           irr::core::array<irr::scene::ISceneNode*>& glyphs, irr::core::dimension2du& textSize,
+                           irr::u32& chargedGlyphs)>
             addTrueTypeText;
     } fonts;
 };

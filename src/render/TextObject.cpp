@@ -21,16 +21,17 @@ const char* const textStandInFont = "Content/Font/NoMove.ttf";
 // The text's glyph nodes in the TrueType font of the path, or in the stand-in font when the
 // path cannot be read (told once per path and level); false when neither font can be had.
 bool addTrueTypeGlyphs(const core::stringc& path, s32 size, const wchar_t* text, scene::ISceneNode* parent,
-                       video::SColor colour, core::array<scene::ISceneNode*>& glyphs, core::dimension2du& textSize) {
+                       video::SColor colour, core::array<scene::ISceneNode*>& glyphs, core::dimension2du& textSize,
+                       u32& chargedGlyphs) {
     const auto& addText = renderServices().fonts.addTrueTypeText;
     if (!addText)
         return false;
-    if (addText(path, size, text, parent, colour, glyphs, textSize))
+    if (addText(path, size, text, parent, colour, glyphs, textSize, chargedGlyphs))
         return true;
     logRepeatable(std::string("Warning: Could not load the text font \"") + path.c_str() + "\"; " + textStandInFont +
                       " stands in.",
                   ELL_WARNING);
-    return addText(textStandInFont, size, text, parent, colour, glyphs, textSize);
+    return addText(textStandInFont, size, text, parent, colour, glyphs, textSize, chargedGlyphs);
 }
 
 gui::IGUIFont* builtInBitmapFont(scene::ISceneManager* manager) {
@@ -142,7 +143,7 @@ void TextObject::rebuildTrueType() {
     boundingBox.addInternalPoint(1, 1, 1);
     boundingBox.addInternalPoint(0, 0, 0);
     core::dimension2du size;
-    if (!addTrueTypeGlyphs(FontPath, FontSize, Text.c_str(), textRoot, ColorTop, glyphNodes, size))
+    if (!addTrueTypeGlyphs(FontPath, FontSize, Text.c_str(), textRoot, ColorTop, glyphNodes, size, chargedGlyphNodes))
         return;
     setGlyphDepthWrite(true);
     boundingBox.addInternalPoint(static_cast<f32>(size.Width), static_cast<f32>(size.Height), 0.0f);
@@ -161,6 +162,10 @@ void TextObject::rebuildBitmap() {
         return;
     const core::array<core::recti>& rects = bank->getPositions();
     const core::array<gui::SGUISprite>& sprites = bank->getSprites();
+    if (!quadMemory.growTo(static_cast<std::uint64_t>(Text.size()) * bytesPerBitmapGlyph)) {
+        textPixelSize = core::dimension2du(0, 0);
+        return;
+    }
     glyphRecords.reserve(Text.size());
     for (u32 i = 0; i < Text.size(); ++i) {
         const u32 spriteNo = bitmap->getSpriteNoFromChar(&Text[i]);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/LoadBudget.h"
 #include "level/LevelObject.h"
 
 #include <irrlicht.h>
@@ -13,7 +14,9 @@
 // lies in the node's plane. A TrueType font ("FontPath" ending in ".ttf", any case) makes
 // one mesh node per glyph from the font cache under a child scaled by 0.1, which the scene
 // draws like any other nodes. The text is set through rebuildMesh; nothing is rebuilt per
-// frame.
+// frame. What a text makes is charged to the level's memory (core/LoadBudget.h) as it is
+// made: the bitmap text's quads here (a text past the budget shows nothing), the TrueType
+// text's glyph pages and nodes by the font (gui/fonts/CGUITTFont.h).
 class TextObject : public LevelObject {
 public:
     TextObject(irr::scene::ISceneNode* parent, irr::scene::ISceneManager* manager, irr::s32 id = -1);
@@ -55,6 +58,10 @@ public:
         irr::u32 firstIndex = 0;
         irr::u32 firstVertex = 0;
     };
+    // What one character of a bitmap text allocates: its quad (four vertices and six
+    // indices, in arrays that may hold up to twice what they use) and its record.
+    static constexpr irr::u32 bytesPerBitmapGlyph =
+        2 * (4 * sizeof(irr::video::S3DVertex) + 6 * sizeof(irr::u16)) + sizeof(GlyphRecord);
 
     // The glyph nodes of a TrueType text, in text order (the text bubble reveals them).
     const irr::core::array<irr::scene::ISceneNode*>& getGlyphNodes() const { return glyphNodes; }
@@ -92,6 +99,8 @@ private:
     bool FaceCamera = false;
     bool fontRefreshPending = true;
     bool textCutLogged = false; // a text too long is reported once per object
+    MemoryCharge quadMemory;    // the bitmap text's quads, charged to the level's memory
+    irr::u32 chargedGlyphNodes = 0; // the TrueType text's glyph nodes charged to the level
     irr::video::SColor ColorTop{0xFF000000};
     irr::video::SColor ColorBottom{0xFF000000};
     irr::video::SMaterial material;

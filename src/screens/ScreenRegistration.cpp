@@ -72,6 +72,8 @@ void subscribeScreenLevelHandlers() {
         return;
     levelManager->onLevelUnloaded.addMember(screenManager, &ScreenManager::resetNotifications);
     levelManager->onLevelUnloaded.addFunction(&previewsLevelUnloaded);
+    // After the scene and the notifications: nothing draws the level's glyphs any more.
+    levelManager->onLevelUnloaded.addFunction(&releaseLevelFonts);
     levelManager->onLevelLoadStarted.addFunction(&screensLevelLoadStarted);
     levelManager->onLevelLoaded.addFunction(&optionsLevelLoaded);
 }
@@ -263,16 +265,7 @@ void connectGameObjectsToScreens() {
     };
 
     // The world text builds its glyphs from the GUI's TrueType fonts.
-    renderServices().fonts.addTrueTypeText = [](const io::path& file, s32 size, const wchar_t* text,
-                                                scene::ISceneNode* parent, video::SColor colour,
-                                                core::array<scene::ISceneNode*>& glyphs, core::dimension2du& textSize) {
-        CGUITTFont* font = getCachedFont(file, size);
-        if (!font || !parent)
-            return false;
-        glyphs = font->addTextSceneNode(text, parent->getSceneManager(), parent, colour, false);
-        textSize = font->getDimension(text);
-        return true;
-    };
+    renderServices().fonts.addTrueTypeText = &addLevelTextGlyphs;
 
     CharacterServiceTable::Screens& characters = characterServices().screens;
     // Suspicion gains fly to the meter as paint splats.
@@ -300,11 +293,22 @@ void connectGameObjectsToScreens() {
     triggers.notificationLayer = []() -> gui::IGUIElement* {
         return screenManager ? screenManager->getNotificationLayer() : nullptr;
     };
+    // A notification a level's action prepares is the level's: what its texts ask of the
+    // fonts (a font, its pages) is charged to the level's memory as it is made, here as it is
+    // built and later as it is measured and drawn.
     triggers.notificationByName = [](const char* name) -> GUINotification* {
-        return screenManager ? screenManager->getNotificationByName(name) : nullptr;
+        const CGUITTFont::LevelText levelText;
+        GUINotification* notification = screenManager ? screenManager->getNotificationByName(name) : nullptr;
+        if (notification)
+            notification->setLevelsOwn(true);
+        return notification;
     };
     triggers.notificationByPath = [](const core::stringc& path) -> GUINotification* {
-        return screenManager ? screenManager->getNotificationByPath(path) : nullptr;
+        const CGUITTFont::LevelText levelText;
+        GUINotification* notification = screenManager ? screenManager->getNotificationByPath(path) : nullptr;
+        if (notification)
+            notification->setLevelsOwn(true);
+        return notification;
     };
     triggers.showNotification = [](GUINotification* notification, f32 seconds) {
         if (screenManager)

@@ -80,6 +80,23 @@ TEST_F(LoadBudgetTest, ALevelsBudgetRunsUntilTheNextLevelLoadAFileReadAloneHasIt
     }
 }
 
+// An object's memory charge takes only what it grows by; every refusal is counted (a look
+// too), so that a maker can tell that what it made was cut short.
+TEST_F(LoadBudgetTest, AnObjectsMemoryChargeTakesItsGrowthAndRefusalsAreCounted) {
+    LoadBudget& budget = loadBudget();
+    budget.setLimit(LoadBudget::Memory, 100);
+    LoadBudgetScope level("Level.irr", true);
+    MemoryCharge object;
+    for (const std::uint64_t bytes : {40u, 30u, 40u, 100u})
+        EXPECT_TRUE(object.growTo(bytes)) << bytes;
+    EXPECT_EQ(budget.used(LoadBudget::Memory), 100u) << "the edge";
+    EXPECT_FALSE(object.growTo(101)) << "one past";
+    EXPECT_EQ(object.charged(), 100u);
+    EXPECT_FALSE(budget.allows(LoadBudget::Memory, 1));
+    EXPECT_EQ(budget.refusals(LoadBudget::Memory), 2u);
+    EXPECT_EQ(budget.refusals(LoadBudget::Nodes), 0u);
+}
+
 // The figures of docs/hardening.md's table, in the order of the kinds, are the game's.
 TEST_F(LoadBudgetTest, TheGameRunsWithTheLimitsTheDocsList) {
     std::ifstream docs(test::sourceDir() / "docs/hardening.md");

@@ -2,9 +2,12 @@
 // metrics of the same face.
 #include "GuiFixture.h"
 
+#include "core/FileChecks.h"
 #include "core/Globals.h"
+#include "core/LoadBudget.h"
 #include "gui/fonts/CGUITTFont.h"
 #include "gui/fonts/FontCache.h"
+#include "support/HeapBytes.h"
 
 #include <filesystem>
 #include <fstream>
@@ -58,6 +61,35 @@ protected:
     }
 
     std::vector<CGUITTFont*> fonts;
+};
+
+// A level's text against the level's memory budget (core/LoadBudget.h).
+class LevelFontTest : public FontTest {
+protected:
+    void SetUp() override {
+        FontTest::SetUp();
+        forgetFileRefusals(); // a level load begins
+        { LoadBudgetScope load("Level.irr", true); }
+    }
+    void TearDown() override {
+        clearFontCache();
+        FontTest::TearDown();
+    }
+    scene::ISceneNode* sceneRoot() const { return device->getSceneManager()->getRootSceneNode(); }
+    // The world text's glyph nodes as the game makes them.
+    core::array<scene::ISceneNode*> levelText(const char* file, s32 size, const wchar_t* text, u32* charged = nullptr) {
+        core::array<scene::ISceneNode*> glyphs;
+        core::dimension2du textSize;
+        u32 own = 0;
+        addLevelTextGlyphs(file, size, text, sceneRoot(), video::SColor(0xFF000000), glyphs, textSize, charged ? *charged : own);
+        return glyphs;
+    }
+    static u32 textured(const core::array<scene::ISceneNode*>& glyphs) {
+        u32 count = 0;
+        for (u32 i = 0; i < glyphs.size(); ++i)
+            count += glyphs[i]->getMaterial(0).getTexture(0) ? 1 : 0;
+        return count;
+    }
 };
 
 TEST_F(FontTest, CacheGivesOneFontPerPathAndSize) {
@@ -567,3 +599,92 @@ TEST_F(FontTest, TheFirstGlyphOfALineHasNoKerningWithTheLineBefore) {
 }
 
 } // namespace
+
+// What the fonts make for a level's text is charged as it is made: a font made for it (its
+// glyph records, and the bytes of a file no font had read), its pages, each glyph node (also a
+// scene node). The menus' own text charges nothing.
+TEST_F(LevelFontTest, ALevelsTextChargesWhatItsFontMakesAndTheMenusTextNothing) {
+    test::TempDir dir;
+    const std::string own = dir.file("Own.ttf");
+    std::filesystem::copy_file(fontPath, own);
+    ASSERT_GT(getCachedFont(fontPath, 20)->getDimension(L"Menu").Width, 0u);
+    EXPECT_EQ(loadBudget().used(LoadBudget::Memory), 0u);
+
+    const core::array<scene::ISceneNode*> glyphs = levelText(own.c_str(), 40, L"Hello");
+    ASSERT_EQ(glyphs.size(), 5u);
+    CGUITTFont* font = getCachedFont(own.c_str(), 40);
+    ASSERT_EQ(font->getPageCount(), 1u) << "codes 0 to 126 and the text on one page of 512 x 512";
+    EXPECT_EQ(loadBudget().used(LoadBudget::Memory),
+              std::filesystem::file_size(own) + static_cast<std::uint64_t>(font->getFace()->num_glyphs) * sizeof(TTFontGlyph) +
+                  512 * 512 * 4 + 5 * CGUITTFont::bytesPerTextGlyph);
+    EXPECT_EQ(loadBudget().used(LoadBudget::Nodes), 5u);
+    EXPECT_EQ(textured(glyphs), 5u);
+    for (u32 i = 0; i < glyphs.size(); ++i)
+        glyphs[i]->remove();
+    // A text made again (a counter's) is charged only for glyph nodes beyond those it had.
+    u32 charged = 0;
+    for (const auto& [text, nodes] : {std::pair{L"12", 7u}, std::pair{L"9", 7u}, std::pair{L"100", 8u}}) {
+        const core::array<scene::ISceneNode*> again = levelText(own.c_str(), 40, text, &charged);
+        EXPECT_EQ(loadBudget().used(LoadBudget::Nodes), nodes) << text;
+        for (u32 i = 0; i < again.size(); ++i)
+            again[i]->remove();
+    }
+}
+
+// A level's unload takes what its text made with it: the fonts made for it alone, and the
+// pages other fonts made for it; the menus' pages and fonts stay, and the level's glyphs load
+// again when next asked for.
+TEST_F(LevelFontTest, TheFontsAndPagesALevelMadeGoWithIt) {
+    CGUITTFont* menu = getCachedFont(fontPath, 24);
+    ASSERT_NE(menu, nullptr);
+    // Pages of 96 x 96 pixels: sixteen glyphs each.
+    menu->setMaxPageTextureSize(core::dimension2du(96, 96));
+    menu->resetGlyphs();
+    menu->draw(L"ABC", core::recti(0, 0, 400, 40), video::SColor(0xFF000000));
+    ASSERT_EQ(menu->getPageCount(), 1u);
+    const u32 fontsBefore = cachedFontCount();
+    core::array<scene::ISceneNode*> glyphs = levelText(fontPath, 24, L"abcdefghijklmnopqrst"); // fills page 0, makes page 1
+    ASSERT_EQ(menu->getPageCount(), 2u);
+    core::array<scene::ISceneNode*> alone = levelText(fontPath, 31, L"Only the level's");
+    EXPECT_EQ(cachedFontCount(), fontsBefore + 1);
+    ASSERT_NE(getCachedFont(fontPath, 33), nullptr) << "a menu's font";
+    {
+        // Made for a level, then asked for by a menu: the menu's.
+        const CGUITTFont::LevelText levelText;
+        ASSERT_NE(getCachedFont(fontPath, 35), nullptr);
+    }
+    ASSERT_NE(getCachedFont(fontPath, 35), nullptr);
+    const u32 fontsWithLevel = cachedFontCount();
+    for (u32 i = 0; i < glyphs.size(); ++i)
+        glyphs[i]->remove();
+    for (u32 i = 0; i < alone.size(); ++i)
+        alone[i]->remove();
+
+    releaseLevelFonts();
+    EXPECT_EQ(cachedFontCount(), fontsWithLevel - 1) << "the font the level alone asked for is gone";
+    EXPECT_EQ(getCachedFont(fontPath, 24), menu);
+    EXPECT_NE(menu->getPageTexture(0), nullptr) << "the menu's page stays";
+    EXPECT_EQ(menu->getPageTexture(1), nullptr) << "the level's page is gone";
+    EXPECT_TRUE(menu->getGlyph(FT_Get_Char_Index(menu->getFace(), 'A'))->loaded);
+    EXPECT_FALSE(menu->getGlyph(FT_Get_Char_Index(menu->getFace(), 't'))->loaded);
+    // Asked for again, the glyph comes back on a page of its own.
+    menu->draw(L"t", core::recti(0, 0, 400, 40), video::SColor(0xFF000000));
+    EXPECT_TRUE(menu->getGlyph(FT_Get_Char_Index(menu->getFace(), 't'))->loaded);
+    EXPECT_EQ(menu->getPageCount(), 3u);
+}
+
+// A glyph node is charged at least what it takes from the heap. (Counted by the sanitizer's
+// allocator.)
+TEST_F(LevelFontTest, AGlyphNodesChargeCoversWhatItAllocates) {
+    if (!test::heapCounted())
+        GTEST_SKIP() << "the heap is counted by the sanitizer's allocator";
+    std::wstring text;
+    for (wchar_t c = L'!'; c < L'~'; ++c)
+        text += c;
+    levelText(fontPath, 20, L"warm up"); // the font, its page and the shared quad
+    const size_t before = test::heapBytesInUse();
+    const core::array<scene::ISceneNode*> glyphs = levelText(fontPath, 20, text.c_str());
+    const size_t grown = test::heapBytesInUse() - before;
+    ASSERT_EQ(glyphs.size(), text.size());
+    EXPECT_GE(static_cast<size_t>(glyphs.size()) * CGUITTFont::bytesPerTextGlyph, grown);
+}

@@ -5,16 +5,28 @@
 #include "GameTypesFixture.h"
 
 #include "characters/animators/AppearanceAnimators.h"
+#include "core/CoreSlots.h"
 #include "core/FileChecks.h"
 #include "core/Globals.h"
 #include "core/ImageGate.h"
 #include "core/LoadBudget.h"
+#include "core/Utf8.h"
+#include "gui/fonts/FontCache.h"
 #include "level/LevelHooks.h"
 #include "level/LevelInfo.h"
+#include "level/MeshGate.h"
 #include "physics/objects/PhysicsObject.h"
+#include "physics/world/PhysicsManager.h"
+#include "render/ParticleObject.h"
+#include "render/ParticleSystemNode.h"
+#include "render/RenderServices.h"
 #include "render/SpriteAnimation.h"
+#include "render/TextObject.h"
+#include "triggers/TriggerObject.h"
+#include "triggers/actions/SpawnObjectAction.h"
 
 #include <filesystem>
+#include <functional>
 
 using namespace irr;
 
@@ -45,6 +57,9 @@ protected:
         for (int kind = 0; kind < LoadBudget::kindCount; ++kind)
             loadBudget().setLimit(LoadBudget::Kind(kind), LoadBudget::gameLimits[kind]);
         clearSpriteAnimationCache();
+        manager->unloadLevel();
+        clearFontCache();
+        resetRenderServices();
         GameTypesFixture::TearDown();
     }
 
@@ -82,6 +97,105 @@ protected:
             if (line.rfind("ERROR: The level load reached its budget", 0) == 0)
                 lines.push_back(line);
         return lines;
+    }
+};
+
+// What a level's objects make, in the game's way: the world text's glyphs from the font cache,
+// meshes through the game's gate, bodies and Spawn Object pools while the physics runs.
+class MemoryBudgetLevelsTest : public LoadBudgetLevelsTest {
+protected:
+    void SetUp() override {
+        LoadBudgetLevelsTest::SetUp();
+        renderServices().fonts.addTrueTypeText = &addLevelTextGlyphs;
+        registerMeshGate(smgr());
+        coreSlots().physics.isSimulationActive = [] { return physicsManager && physicsManager->isSimulationActive(); };
+        std::filesystem::copy_file(test::sourceDir() / "Content/Font/NoMove.ttf", temp.file("Font.ttf"));
+    }
+
+    // A sheet of side x side vertices one unit across: a cloth of side * side particles.
+    void writeSheet(const std::string& name, int side) {
+        std::string obj;
+        for (int z = 0; z < side; ++z)
+            for (int x = 0; x < side; ++x)
+                obj += "v " + std::to_string(static_cast<float>(x) / (side - 1) - 0.5f) + " " +
+                       std::to_string(0.5f - static_cast<float>(z) / (side - 1)) + " 0\n";
+        obj += "vn 0 0 1\n";
+        for (int z = 0; z + 1 < side; ++z)
+            for (int x = 0; x + 1 < side; ++x) {
+                const int a = z * side + x + 1, b = a + 1, c = a + side, d = c + 1;
+                obj += "f " + std::to_string(a) + "//1 " + std::to_string(c) + "//1 " + std::to_string(b) + "//1\nf " +
+                       std::to_string(b) + "//1 " + std::to_string(c) + "//1 " + std::to_string(d) + "//1\n";
+            }
+        write(name, obj);
+    }
+
+    // Different characters the font draws, none of them special in XML.
+    static std::string characters(int count) {
+        std::wstring text;
+        for (wchar_t c = 0x21; static_cast<int>(text.size()) < count && c < 0x7f; ++c)
+            if (c != L'"' && c != L'&' && c != L'<' && c != L'>' && c != L'\'' && c != L'\\')
+                text += c;
+        for (wchar_t c = 0xa1; static_cast<int>(text.size()) < count && c <= 0x2e9; ++c)
+            text += c;
+        for (wchar_t c = 0x3a3; static_cast<int>(text.size()) < count && c <= 0x525; ++c)
+            text += c;
+        for (wchar_t c = 0x1401; static_cast<int>(text.size()) < count && c <= 0x1550; ++c)
+            text += c;
+        return toUtf8(text.c_str());
+    }
+    static std::string text(int size, const std::string& characters) {
+        return node("TextObject", "<string name=\"FontPath\" value=\"Font.ttf\" /><int name=\"FontSize\" value=\"" +
+                                      std::to_string(size) + "\" /><string name=\"Text\" value=\"" + characters + "\" />");
+    }
+    static std::string cloth(int id, const std::string& mesh) {
+        return node("PhysicsObject", "<int name=\"Id\" value=\"" + std::to_string(id) +
+                                         "\" /><vector3d name=\"Position\" value=\"" + std::to_string(id % 50) +
+                                         ", 8, 4\" /><bool name=\"Visible\" value=\"true\" /><string name=\"MeshFileName\" value=\"" +
+                                         mesh + "\" /><enum name=\"BoundType\" value=\"Cloth\" /><enum name=\"PhysicsState\" value=\"Dynamic\" />");
+    }
+    static std::string pool(int templateID, int size) {
+        return node("TriggerObject", "<enum name=\"TriggerCondition\" value=\"Immediately\" /><enum name=\"OnTriggerEvent\" "
+                                     "value=\"Spawn Object\" /><int name=\"PoolSize\" value=\"" + std::to_string(size) +
+                                         "\" /><int name=\"BaseID\" value=\"0\" /><enum name=\"SpawnMode\" value=\"Manual\" /><int "
+                                         "name=\"ObjectID\" value=\"" + std::to_string(templateID) + "\" />");
+    }
+    static std::string sprays(int count) {
+        std::string nodes;
+        for (int i = 0; i < count; ++i)
+            nodes += node("ParticleObject", "<bool name=\"Visible\" value=\"true\" /><enum name=\"EmitterType\" value=\"Box\" />"
+                                            "<int name=\"MinParticlesPerSecond\" value=\"16250\" /><int name=\"MaxParticlesPerSecond\" "
+                                            "value=\"16250\" /><int name=\"MinLifeTime\" value=\"2000\" /><int name=\"MaxLifeTime\" "
+                                            "value=\"2000\" />");
+        return nodes;
+    }
+
+    // What the level's objects made: glyphs shown, cloths, pool copies (the leftover copy
+    // among them) and particle capacity, added up.
+    std::uint64_t made() {
+        std::uint64_t total = 0;
+        std::vector<scene::ISceneNode*> open = {smgr()->getRootSceneNode()};
+        while (!open.empty()) {
+            scene::ISceneNode* next = open.back();
+            open.pop_back();
+            for (scene::ISceneNode* child : next->getChildren())
+                open.push_back(child);
+            if (next->getType() == typeId("text")) {
+                // A glyph without a page keeps its node, drawn as nothing.
+                const core::array<scene::ISceneNode*>& glyphs = static_cast<TextObject*>(next)->getGlyphNodes();
+                for (u32 i = 0; i < glyphs.size(); ++i)
+                    total += glyphs[i]->getMaterial(0).getTexture(0) ? 1 : 0;
+            }
+            else if (next->getType() == typeId("phsx"))
+                total += static_cast<PhysicsObject*>(next)->body().cloth ? 1 : 0;
+            else if (next->getType() == ParticleSystemNode::typeId)
+                total += static_cast<ParticleSystemNode*>(next)->getCapacity();
+            else if (next->getType() == typeId("trgr"))
+                if (auto* spawn = static_cast<TriggerObject*>(next)->getAction();
+                    spawn && spawn->getType() == SpawnObjectAction::actionType)
+                    total += static_cast<SpawnObjectAction*>(spawn)->getPool().size() +
+                             (static_cast<SpawnObjectAction*>(spawn)->getLeftoverCopy() ? 1 : 0);
+        }
+        return total;
     }
 };
 
@@ -308,5 +422,45 @@ TEST_F(LoadBudgetLevelsTest, AQuitIsHonouredBetweenPictures) {
         EXPECT_EQ(loadBudget().used(LoadBudget::Pixels), 4u) << "one picture decoded";
         EXPECT_EQ(log.countStartingWith("Loaded texture: "), filed);
         EXPECT_EQ(log.lines.back(), std::string("Loading stopped, the game is quitting: ") + level);
+    }
+}
+
+// Each thing a level's objects make charges its memory as it is made, whether read from the
+// level or copied by a Spawn Object pool: a budget of exactly what the level makes makes it
+// all without a line; one byte less leaves the last thing out, with the one line, and the
+// level plays with the rest.
+TEST_F(MemoryBudgetLevelsTest, WhatALevelsObjectsMakeStopsAtItsMemoryBudget) {
+    writeSheet("Sheet.obj", 16);
+    const struct {
+        const char* what;
+        std::string level;
+    } rows[] = {
+        {"a text of 300 characters at size 64 (glyph pages and nodes)", levelOf(text(64, characters(300)))},
+        {"three particle systems at the emission cap", levelOf(sprays(3))},
+        {"four cloths of 256 particles", levelOf(cloth(11, "Sheet.obj") + cloth(12, "Sheet.obj") + cloth(13, "Sheet.obj") +
+                                                cloth(14, "Sheet.obj"))},
+        {"a cloth of 256 particles in a pool of eight", levelOf(cloth(11, "Sheet.obj") + pool(11, 8))},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        write("Level.irr", row.level);
+        clearFontCache(); // each load makes its fonts afresh
+        EXPECT_EQ(loadWith(LoadBudget::Memory, LoadBudget::gameLimits[LoadBudget::Memory], "Level.irr"),
+                  std::vector<std::string>{});
+        const std::uint64_t all = made();
+        const std::uint64_t used = loadBudget().used(LoadBudget::Memory);
+        ASSERT_GT(all, 0u);
+        ASSERT_GT(used, 0u);
+        clearFontCache();
+        EXPECT_EQ(loadWith(LoadBudget::Memory, used, "Level.irr"), std::vector<std::string>{}) << "the edge";
+        EXPECT_EQ(made(), all);
+        EXPECT_EQ(loadBudget().used(LoadBudget::Memory), used);
+        clearFontCache();
+        EXPECT_EQ(loadWith(LoadBudget::Memory, used - 1, "Level.irr"),
+                  std::vector<std::string>{"ERROR: The level load reached its budget of " + std::to_string(used - 1) +
+                                           " bytes of memory at \"Level.irr\"; the rest is left out."})
+            << "one past";
+        EXPECT_LT(made(), all);
+        EXPECT_LT(loadBudget().used(LoadBudget::Memory), used);
     }
 }

@@ -1,6 +1,7 @@
 #include "PhysTestScene.h"
 
 #include "phys/detail/ClothSet.h"
+#include "support/HeapBytes.h"
 
 #include <gtest/gtest.h>
 
@@ -426,6 +427,29 @@ TEST(Cloth, MovingItsFrameCarriesTheParticlesAndTheirMotionAlong) {
         EXPECT_NEAR(after[i].pos.x, moving[i].pos.x + 0.1f, 0.01f) << "still along its own X";
         EXPECT_NEAR(after[i].pos.y, 5.0f, 1e-3f);
         EXPECT_NEAR(after[i].pos.z, moving[i].pos.z, 0.01f);
+    }
+}
+
+// What a cloth is charged for (Cloth::memoryBytes) covers what it takes from the heap as it
+// is cooked, made and built into a soft body by its first step, without charging much more:
+// between the heap's growth and one and a half times it. (Counted by the sanitizers'
+// allocator; a build without one skips.)
+TEST(Cloth, ItsMemoryEstimateCoversWhatItAllocates) {
+    if (!::test::heapCounted())
+        GTEST_SKIP() << "the heap is counted by the sanitizers' allocator";
+    for (int side : {8, 32, 127}) {
+        SCOPED_TRACE(side);
+        PhysScene s;
+        s.step(); // the scene's own first allocations
+        const ClothMesh sheet = grid(side, 0.1f, 5.0f);
+        const size_t before = ::test::heapBytesInUse();
+        Cloth* cloth = makeCloth(s, sheet);
+        ASSERT_NE(cloth, nullptr);
+        s.step();
+        const size_t grown = ::test::heapBytesInUse() - before;
+        const uint64_t charged = Cloth::memoryBytes(cloth->getFabric().data());
+        EXPECT_GE(charged, grown);
+        EXPECT_LE(charged, grown + grown / 2);
     }
 }
 

@@ -10,6 +10,7 @@
 #include "core/Globals.h"
 #include "phys/Particles.h"
 #include "support/NullDevice.h"
+#include "support/HeapBytes.h"
 
 #include "../physics/PhysicsObjectFixture.h"
 
@@ -169,6 +170,30 @@ TEST_F(ParticleTest, AtMost16250ParticlesLive) {
     EXPECT_EQ(node->getParticleCount(), ParticleSystemNode::maxParticles);
     node->doParticleSystem(3);
     EXPECT_EQ(node->getParticleCount(), ParticleSystemNode::maxParticles);
+}
+
+// What the node is charged for covers what it and its emitter take from the heap as it fills
+// to the cap and draws every particle. (Counted by the sanitizer's allocator.)
+TEST_F(ParticleTest, ItsChargeCoversWhatItAllocates) {
+    if (!test::heapCounted())
+        GTEST_SKIP() << "the heap is counted by the sanitizer's allocator";
+    scene::ICameraSceneNode* camera = scene()->addCameraSceneNode(nullptr, core::vector3df(0, 0, -50),
+                                                                  core::vector3df(0, 0, 0));
+    camera->OnAnimate(0);
+    camera->OnRegisterSceneNode();
+    const size_t before = test::heapBytesInUse();
+    scene::IParticleEmitter* emitter =
+        factory->createBoxEmitter(core::aabbox3df(-3, -3, -3, 3, 3, 3), core::vector3df(0, 0.03f, 0), 16250, 16250,
+                                  video::SColor(255, 0, 0, 0), video::SColor(255, 255, 255, 255), 2000, 2000);
+    use(emitter);
+    node->doParticleSystem(1);
+    node->doParticleSystem(3000); // a long frame: the emitter's largest batch
+    node->doParticleSystem(3001);
+    node->render();
+    ASSERT_EQ(node->getParticleCount(), ParticleSystemNode::maxParticles);
+    const size_t grown = test::heapBytesInUse() - before;
+    EXPECT_GE(node->getChargedBytes(), grown);
+    EXPECT_LE(node->getChargedBytes(), grown + grown / 2);
 }
 
 TEST_F(ParticleTest, GlobalParticlesStartAtTheNodesWorldPosition) {
@@ -500,6 +525,49 @@ TEST_F(PhysicsParticleTest, EachEmittedParticleTakesThePhysicsSlotOfItsRecord) {
             read->unlock();
             EXPECT_EQ(misplaced, 0u) << "after update " << now;
         }
+        node->remove();
+    }
+}
+
+// A particle that dies while later ones live: its record and its physics slot both take the
+// last particle, and the last slot goes. Every record keeps the physics slot of its own index,
+// whichever particles die in one update (one at each place, two at once, all).
+TEST_F(PhysicsParticleTest, ADyingParticleLeavesEveryRecordOnThePhysicsSlotOfItsIndex) {
+    constexpr u32 burst = 5;
+    const std::vector<std::vector<u32>> dyingSets = {{0}, {1}, {2}, {3}, {4}, {3, 4}, {0, 4}, {1, 3}, {0, 1, 2, 3, 4}};
+    for (const std::vector<u32>& dying : dyingSets) {
+        SCOPED_TRACE(testing::Message() << "dying: " << testing::PrintToString(dying));
+        ParticleSystemNode* node = addPhysicsNode(burst);
+        phys::ParticleBase* physics = node->getPhysicsSystem();
+        ASSERT_NE(physics, nullptr);
+        node->updateParticles(1); // only notes the time
+        node->updateParticles(2); // the burst: particle k at x = k
+        ASSERT_EQ(node->getParticleCount(), burst);
+        // The dying ones end now; the rest live on. No further burst.
+        for (u32 k : dying)
+            node->getParticle(k).endTime = 2;
+        node->setVisible(false);
+        node->updateParticles(3);
+
+        std::vector<f32> expected;
+        for (u32 k = 0; k < burst; ++k)
+            if (std::find(dying.begin(), dying.end(), k) == dying.end())
+                expected.push_back(static_cast<f32>(k));
+        ASSERT_EQ(node->getParticleCount(), expected.size());
+        phys::ParticleReadData* read = physics->lockParticleReadData();
+        ASSERT_NE(read, nullptr);
+        EXPECT_EQ(read->numValidParticles, expected.size());
+        EXPECT_EQ(read->validParticleRange, expected.size());
+        std::vector<f32> recorded;
+        for (u32 i = 0; i < node->getParticleCount(); ++i) {
+            const phys::Vec3 at = read->positionBuffer.at(i);
+            EXPECT_TRUE(read->flagsBuffer.at(i) & phys::ParticleValid) << "slot " << i;
+            EXPECT_EQ(at.x, node->getParticle(i).pos.X) << "slot " << i << " holds another particle than its record";
+            recorded.push_back(node->getParticle(i).pos.X);
+        }
+        read->unlock();
+        std::sort(recorded.begin(), recorded.end());
+        EXPECT_EQ(recorded, expected) << "the living particles, each once";
         node->remove();
     }
 }

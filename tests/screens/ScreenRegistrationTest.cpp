@@ -149,10 +149,11 @@ TEST_F(ScreenRegistrationTest, GameObjectsReachTheScreenManagerAndItsFonts) {
     core::dimension2du size;
     scene::ISceneNode* parent = device->getSceneManager()->addEmptySceneNode();
     const auto& addText = renderServices().fonts.addTrueTypeText;
-    ASSERT_TRUE(addText("Content/Font/NoMove.ttf", 20, L"ab", parent, video::SColor(0xFFFFFFFF), glyphs, size));
+    u32 charged = 0;
+    ASSERT_TRUE(addText("Content/Font/NoMove.ttf", 20, L"ab", parent, video::SColor(0xFFFFFFFF), glyphs, size, charged));
     EXPECT_EQ(glyphs.size(), 2u);
     EXPECT_GT(size.Width, 0u);
-    EXPECT_FALSE(addText("Content/Font/Missing.ttf", 20, L"ab", parent, video::SColor(0xFFFFFFFF), glyphs, size));
+    EXPECT_FALSE(addText("Content/Font/Missing.ttf", 20, L"ab", parent, video::SColor(0xFFFFFFFF), glyphs, size, charged));
 }
 
 TEST_F(ScreenRegistrationTest, GatesAndQueriesAnswerFromTheScreenManager) {

@@ -1,5 +1,6 @@
 #include "gui/fonts/CGUITTFont.h"
 
+#include "core/LoadBudget.h"
 #include "gui/fonts/CodePoints.h"
 #include "render/TextureMipMaps.h"
 
@@ -73,6 +74,8 @@ std::size_t unitCount(const Text& text) {
 }
 
 } // namespace
+
+int CGUITTFont::LevelText::depth = 0;
 
 // --- face record -----------------------------------------------------------------------
 
@@ -207,6 +210,14 @@ bool CGUITTFont::load(const io::path& file, u32 pixelSize) {
                 record->drop();
                 return false;
             }
+            // A file no font had read, for a level's text: its bytes are the level's.
+            if (LevelText::active() &&
+                !loadBudget().charge(LoadBudget::Memory, static_cast<std::uint64_t>(in->getSize()))) {
+                in->drop();
+                faceMap.erase(fileName);
+                record->drop();
+                return false;
+            }
             record->fileSize = static_cast<s32>(in->getSize());
             record->fileBytes = new u8[record->fileSize];
             const s32 read = in->read(record->fileBytes, record->fileSize);
@@ -231,6 +242,11 @@ bool CGUITTFont::load(const io::path& file, u32 pixelSize) {
     FT_Set_Pixel_Sizes(face, size, 0);
     sizeMetrics = face->size->metrics;
 
+    // The glyph records of a font made for a level's text are the level's (the destructor
+    // lets go of the face when this fails).
+    if (LevelText::active() &&
+        !loadBudget().charge(LoadBudget::Memory, static_cast<std::uint64_t>(face->num_glyphs) * sizeof(TTFontGlyph)))
+        return false;
     glyphs.assign(static_cast<std::size_t>(face->num_glyphs), TTFontGlyph{});
     for (TTFontGlyph& glyph : glyphs)
         glyph.owner = this;
@@ -305,6 +321,18 @@ u32 CGUITTFont::getGlyphIndexByChar(u32 ch) const {
 void CGUITTFont::loadGlyph(u32 glyphIndex, TTFontGlyph& glyph) const {
     if (glyph.loaded)
         return;
+    TTFontGlyphPage* page = glyphPages.empty() ? nullptr : glyphPages.back();
+    if (page && page->freeCells == 0) {
+        // A full page takes its glyphs' images now: they would otherwise all wait for the end
+        // of the layout, a whole text's worth (2,048 images of up to 257 x 257 pixels).
+        if (page->dirty)
+            page->updateTexture();
+        page = nullptr;
+    }
+    // A new page for a level's text must fit the level's memory before the glyph is even
+    // rendered; without one the glyph stays unloaded and is drawn as nothing.
+    if (!page && LevelText::active() && !loadBudget().allows(LoadBudget::Memory, pageBytes()))
+        return;
     FT_Set_Pixel_Sizes(face, 0, size);
     if (FT_Load_Glyph(face, glyphIndex, loadFlags))
         return;
@@ -313,8 +341,7 @@ void CGUITTFont::loadGlyph(u32 glyphIndex, TTFontGlyph& glyph) const {
     glyph.advance = core::vector2di(static_cast<s32>(slot->advance.x), static_cast<s32>(slot->advance.y));
     glyph.offset = core::vector2di(slot->bitmap_left, slot->bitmap_top);
 
-    TTFontGlyphPage* page = glyphPages.empty() ? nullptr : glyphPages.back();
-    if (!page || page->freeCells == 0) {
+    if (!page) {
         page = createGlyphPage(bitmap.pixel_mode);
         if (!page)
             return;
@@ -381,19 +408,10 @@ video::IImage* CGUITTFont::createGlyphImage(const FT_Bitmap& bitmap) const {
     return nullptr;
 }
 
-TTFontGlyphPage* CGUITTFont::createGlyphPage(u8 pixelMode) const {
-    core::stringc pageName = "TTFontGlyphPage_";
-    pageName += face->family_name ? face->family_name : "";
-    pageName += ".";
-    pageName += face->style_name ? face->style_name : "";
-    pageName += ".";
-    pageName += size;
-    pageName += "_";
-    pageName += static_cast<u32>(glyphPages.size());
-
+core::dimension2du CGUITTFont::newPageSize() const {
     core::dimension2du maxSize = maxPageTextureSize;
     if (maxSize.Width == 0 || maxSize.Height == 0)
-        maxSize = driver->getMaxTextureSize();
+        maxSize = driver ? driver->getMaxTextureSize() : core::dimension2du(0, 0);
     if (maxSize.Width == 0 || maxSize.Height == 0)
         maxSize = core::dimension2du(1024, 1024);
 
@@ -410,6 +428,33 @@ TTFontGlyphPage* CGUITTFont::createGlyphPage(u8 pixelMode) const {
         edge > maxSize.Width || edge > maxSize.Height ? maxSize : core::dimension2du(edge, edge);
     // A page smaller than one cell holds no glyph (and its cell count would divide by zero).
     if (pageSize.Width < size || pageSize.Height < size)
+        return core::dimension2du(0, 0);
+    return pageSize;
+}
+
+std::uint64_t CGUITTFont::pageBytes() const {
+    const core::dimension2du pageSize = newPageSize();
+    return static_cast<std::uint64_t>(pageSize.Width) * pageSize.Height * (useMonochromeOption ? 2 : 4);
+}
+
+TTFontGlyphPage* CGUITTFont::createGlyphPage(u8 pixelMode) const {
+    core::stringc pageName = "TTFontGlyphPage_";
+    pageName += face->family_name ? face->family_name : "";
+    pageName += ".";
+    pageName += face->style_name ? face->style_name : "";
+    pageName += ".";
+    pageName += size;
+    pageName += "_";
+    pageName += static_cast<u32>(glyphPages.size());
+
+    const core::dimension2du pageSize = newPageSize();
+    if (pageSize.Width == 0)
+        return nullptr;
+    // A level's page is charged as it is made.
+    const bool levels = LevelText::active();
+    const std::uint64_t bytes = static_cast<std::uint64_t>(pageSize.Width) * pageSize.Height *
+                                (pixelMode == FT_PIXEL_MODE_MONO ? 2 : 4);
+    if (levels && !loadBudget().charge(LoadBudget::Memory, bytes))
         return nullptr;
 
     auto* page = new TTFontGlyphPage(driver, io::path(pageName.c_str()));
@@ -417,6 +462,7 @@ TTFontGlyphPage* CGUITTFont::createGlyphPage(u8 pixelMode) const {
         delete page;
         return nullptr;
     }
+    page->levelPage = levels;
     page->freeCells = (pageSize.Height / size) * (pageSize.Width / size);
     glyphPages.push_back(page);
     return page;
@@ -442,6 +488,40 @@ void CGUITTFont::resetGlyphs() {
     laidOutText = L"";
     needsLayout = true;
     updateLoadFlags();
+}
+
+void CGUITTFont::releaseLevelPages() {
+    bool released = false;
+    for (u32 p = 0; p < glyphPages.size(); ++p) {
+        TTFontGlyphPage* page = glyphPages[p];
+        if (!page->levelPage || !page->texture)
+            continue;
+        for (TTFontGlyph& glyph : glyphs) {
+            if (!glyph.loaded || glyph.page != p)
+                continue;
+            if (glyph.pendingImage) {
+                glyph.pendingImage->drop();
+                glyph.pendingImage = nullptr;
+            }
+            glyph.loaded = false;
+        }
+        if (driver)
+            driver->removeTexture(page->texture);
+        else
+            page->texture->drop();
+        // The record stays (glyphs name their pages by place), full and empty.
+        page->texture = nullptr;
+        page->freeCells = 0;
+        page->dirty = false;
+        page->pendingGlyphs.clear();
+        page->renderPositions.clear();
+        page->renderSourceRects.clear();
+        released = true;
+    }
+    if (released) {
+        laidOutText = L"";
+        needsLayout = true;
+    }
 }
 
 const TTFontGlyph* CGUITTFont::getGlyph(u32 glyphIndex) const {
@@ -716,7 +796,7 @@ void CGUITTFont::draw(const core::stringw& text, const core::rect<s32>& position
     // other text's layout emptied them).
     for (TTFontGlyphPage* page : glyphPages) {
         core::array<core::position2di>& positions = page->renderPositions;
-        if (positions.size() == 0)
+        if (positions.size() == 0 || !page->texture)
             continue;
         for (u32 i = 0; i < positions.size(); ++i)
             positions[i] += origin;
@@ -742,10 +822,37 @@ core::dimension2d<u32> getFirstLineDimension(const CGUITTFont* font, const wchar
 core::array<scene::ISceneNode*> CGUITTFont::addTextSceneNode(const wchar_t* text,
                                                              scene::ISceneManager* smgr,
                                                              scene::ISceneNode* parent,
-                                                             video::SColor color, bool center) {
+                                                             video::SColor color, bool center,
+                                                             core::dimension2du* shownSize, u32* chargedGlyphs) {
     core::array<scene::ISceneNode*> nodes;
+    if (shownSize)
+        *shownSize = core::dimension2du(0, 0);
     if (!driver || !smgr || !text)
         return nodes;
+    // A 3D text is a level's: each glyph node (one scene node and its bytes) is charged to the
+    // level first, and the text is cut before the first one refused; then the glyphs of what
+    // is left are loaded, their pages charged as they are made (a glyph without a page keeps
+    // its node, drawn as nothing).
+    const LevelText levelText;
+    std::wstring shownText;
+    u32 glyphNodes = 0;
+    for (const wchar_t* unit = text; *unit; ++unit) {
+        const u32 ch = static_cast<u32>(*unit);
+        const bool glyphNode = ch != codeCR && ch != codeLF && face &&
+                               (FT_Get_Char_Index(face, ch) != 0 || FT_Get_Char_Index(face, 0xFFFD) != 0);
+        if (glyphNode) {
+            // A text made again pays only for the nodes beyond what it was charged before.
+            const bool paid = chargedGlyphs && glyphNodes < *chargedGlyphs;
+            if (!paid && (!loadBudget().charge(LoadBudget::Nodes, 1) ||
+                          !loadBudget().charge(LoadBudget::Memory, bytesPerTextGlyph)))
+                break;
+            ++glyphNodes;
+            if (chargedGlyphs && glyphNodes > *chargedGlyphs)
+                *chargedGlyphs = glyphNodes;
+        }
+        shownText += *unit;
+    }
+    text = shownText.c_str();
     if (!parent)
         parent = smgr->getRootSceneNode();
     scene::SMesh* quad = sharedQuadMesh();
@@ -753,6 +860,8 @@ core::array<scene::ISceneNode*> CGUITTFont::addTextSceneNode(const wchar_t* text
     const s32 ascender = getAscender();
 
     const core::dimension2d<u32> whole = getDimension(text);
+    if (shownSize)
+        *shownSize = whole;
     const auto lineStartX = [&](const wchar_t* lineText) {
         const s32 width = static_cast<s32>(whole.Width);
         const s32 lineWidth = static_cast<s32>(getFirstLineDimension(this, lineText).Width);

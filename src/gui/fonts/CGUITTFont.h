@@ -12,6 +12,7 @@
 #include <ft2build.h>
 #include FT_FREETYPE_H
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -70,6 +71,7 @@ public:
 
     irr::video::ITexture* texture = nullptr;
     irr::core::dimension2du size; // the page as created (the texture may report otherwise)
+    bool levelPage = false;       // made for a level's text, charged to its memory
     irr::u32 freeCells = 0;
     irr::u32 usedCells = 0;
     bool dirty = false;
@@ -83,9 +85,34 @@ public:
 // The game's TrueType GUI font on FreeType. Obtained through the font cache (FontCache.h),
 // never dropped by its users. Glyphs are rendered once and packed into page textures; a text
 // is drawn with one batched image call per page, and its layout is kept between draws.
+//
+// What a level's objects ask of the fonts (3D text, text bubbles: anything asked while a
+// LevelText scope lives) is charged to the level's memory (core/LoadBudget.h) as it is made:
+// a font made for it (its glyph records and, for a file no font had read, the file's bytes),
+// each glyph page made for it (its texture's bytes), and each glyph node of a 3D text (also
+// one scene node). What the budget refuses is left out: the font is not made, a glyph without
+// a page is not drawn (FreeType does not even render it), a glyph node is not made. The
+// menus' and the HUD's own text charges nothing. A level's pages are let go when the level
+// is unloaded (releaseLevelPages).
 class CGUITTFont : public irr::gui::IGUIFont {
 public:
     using KerningArray = std::vector<irr::core::vector2di>;
+
+    // While one lives (main thread), what the fonts make is a level's.
+    class LevelText {
+    public:
+        LevelText() { ++depth; }
+        ~LevelText() { --depth; }
+        LevelText(const LevelText&) = delete;
+        LevelText& operator=(const LevelText&) = delete;
+        static bool active() { return depth > 0; }
+
+    private:
+        static int depth;
+    };
+    // What one glyph node of a 3D text allocates (its node, mesh, buffer, four vertices and six
+    // indices), as measured with the engine's allocations: about 2,350 bytes.
+    static constexpr irr::u32 bytesPerTextGlyph = 2560;
 
     // A loaded font with one reference, or null.
     static CGUITTFont* createTTFont(irr::gui::IGUIEnvironment* env, const irr::io::path& fileName,
@@ -153,21 +180,37 @@ public:
     const TTFontGlyph* getGlyph(irr::u32 glyphIndex) const;
     void updateGlyphPages() const;
     void resetGlyphs();
+    // Lets go of the pages made for a level (their textures; their glyphs load again when
+    // next asked for, on new pages). Only once no level object draws from them.
+    void releaseLevelPages();
+    // The bytes of one glyph page of this font.
+    std::uint64_t pageBytes() const;
+    // Made for a level and asked for by nothing else since (the font cache lets it go with
+    // the level).
+    bool isLevelsOwn() const { return levelsOwn; }
+    void setLevelsOwn(bool own) { levelsOwn = own; }
     irr::s32 getLoadFlags() const { return loadFlags; }
     // The ascender in whole pixels: the line advance.
     irr::s32 getAscender() const { return static_cast<irr::s32>(sizeMetrics.ascender / 64); }
     FT_Face getFace() const { return face; }
 
-    // A 3D text: one mesh scene node per glyph under the parent (the scene root when null).
+    // A 3D text, a level's: one mesh scene node per glyph under the parent (the scene root
+    // when null), the text cut before the first glyph node the level's budget refuses;
+    // `shownSize` (when given) gets the size in pixels of what is shown. `chargedGlyphs`
+    // (when given) counts the glyph nodes its text was charged for before: only nodes
+    // beyond them are charged, and it is raised by those.
     irr::core::array<irr::scene::ISceneNode*> addTextSceneNode(
         const wchar_t* text, irr::scene::ISceneManager* smgr, irr::scene::ISceneNode* parent,
-        irr::video::SColor color, bool center);
+        irr::video::SColor color, bool center, irr::core::dimension2du* shownSize = nullptr,
+        irr::u32* chargedGlyphs = nullptr);
 
 private:
     explicit CGUITTFont(irr::gui::IGUIEnvironment* env);
 
     void updateLoadFlags();
     void loadGlyph(irr::u32 glyphIndex, TTFontGlyph& glyph) const;
+    // The size of a new page (zero when the driver cannot hold one cell).
+    irr::core::dimension2du newPageSize() const;
     TTFontGlyphPage* createGlyphPage(irr::u8 pixelMode) const;
     irr::video::IImage* createGlyphImage(const FT_Bitmap& bitmap) const;
     irr::s32 advanceOf(irr::u32 ch) const;
@@ -202,6 +245,7 @@ private:
     irr::s32 globalKerningHeight = 0;
     std::u32string invisibleCharacters;
     bool needsLayout = true;
+    bool levelsOwn = false;
     // The text the kept layout and stored dimension belong to: a different text is laid
     // out and measured again even when no caller asked for it.
     irr::core::stringw laidOutText;

@@ -31,6 +31,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
 
 using namespace irr;
 
@@ -304,6 +305,9 @@ void GUINotification::setNotification(const char* name) {
 }
 
 void GUINotification::rebuild() {
+    std::optional<CGUITTFont::LevelText> levelText;
+    if (LevelsOwn)
+        levelText.emplace();
     if (BuiltFromFile)
         loadGUIFile(getGUIPath());
     else
@@ -360,7 +364,17 @@ void GUINotification::dismiss(bool immediately) {
     Dismissed = true;
 }
 
+void GUINotification::draw() {
+    std::optional<CGUITTFont::LevelText> levelText;
+    if (LevelsOwn)
+        levelText.emplace();
+    GUISubElement::draw();
+}
+
 void GUINotification::OnPostRender(u32 timeMs) {
+    std::optional<CGUITTFont::LevelText> levelText;
+    if (LevelsOwn)
+        levelText.emplace();
     const bool running = isSimulationActive() && askHook(guiHooks().screens.isInputAllowed, true);
     if (running)
         IsVisible = Duration >= 0.0f;

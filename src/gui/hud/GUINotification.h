@@ -56,7 +56,12 @@ public:
     ~GUINotification() override;
 
     void OnPostRender(irr::u32 timeMs) override;
+    void draw() override;
     void setVisible(bool visible) override;
+    // Made for a level's trigger action: what its texts ask of the fonts as they are built,
+    // measured and drawn is the level's (gui/fonts/CGUITTFont.h, LevelText).
+    void setLevelsOwn(bool own) { LevelsOwn = own; }
+    bool isLevelsOwn() const { return LevelsOwn; }
     const irr::c8* getTypeName() const override { return "GUINotification"; }
 
     // Builds the element from a layout file (a path of fewer than two characters does nothing).
@@ -106,4 +111,5 @@ private:
     irr::f32 Duration = defaultDuration;
     bool Dismissed = false;
     bool BuiltFromFile = false;
+    bool LevelsOwn = false;
 };

@@ -109,9 +109,11 @@ void ClothSet::build(Cloth& cloth) {
         if (a != b && b != c && a != c)
             body.appendFace(static_cast<int>(a), static_cast<int>(b), static_cast<int>(c), material);
     }
-    // Not generateBendingConstraints: its table has one entry per pair of particles.
-    for (const auto& [farIndex, nearIndex] : clothBendingPairs(static_cast<int>(n), fabric.edges)) {
-        body.appendLink(farIndex, nearIndex, material, false);
+    // Not generateBendingConstraints: its table has one entry per pair of particles. The
+    // pairs were found as the fabric was cooked (clothBendingPairs).
+    for (size_t p = 0; p + 1 < fabric.bendingPairs.size(); p += 2) {
+        body.appendLink(static_cast<int>(fabric.bendingPairs[p]), static_cast<int>(fabric.bendingPairs[p + 1]), material,
+                        false);
         body.m_links[body.m_links.size() - 1].m_bbending = 1;
     }
     body.updateConstants();

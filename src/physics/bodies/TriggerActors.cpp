@@ -1,6 +1,7 @@
 // Bodies the physics manager builds for other subsystems: the kinematic actor of a trigger
 // volume, the capsule controller of a character, the particles of a particle node; and the
 // box of a physics object.
+#include "core/LoadBudget.h"
 #include "physics/bodies/MeshCooking.h"
 #include "physics/objects/PhysicsObject.h"
 #include "physics/world/PhysicsLibraryCallbacks.h"
@@ -91,6 +92,10 @@ phys::ParticleBase* PhysicsManager::createParticleSystem(float particleSize, flo
     if (!physics)
         return nullptr;
     constexpr irr::u32 particleLimit = 16250;
+    // The particles are allocated for the whole limit at once: charged to the level's memory,
+    // and left out when it has no room for them.
+    if (!loadBudget().charge(LoadBudget::Memory, phys::ParticleBase::memoryBytes(particleLimit)))
+        return nullptr;
     // The products in double precision from the float constants, narrowed at the end.
     const double s = particleSize;
     phys::ParticleBase* particles = nullptr;

@@ -2,6 +2,7 @@
 // parent's body, and its render mesh rebuilt from the particles every frame.
 #include "physics/objects/PhysicsObject.h"
 
+#include "core/LoadBudget.h"
 #include "physics/bodies/ClothBodies.h"
 #include "physics/world/PhysicsManager.h"
 
@@ -13,9 +14,29 @@ void PhysicsObject::buildCloth(scene::IMesh* mesh, const phys::Transform& pose, 
     PhysicsBodySettings& b = *bodySettings;
     if (b.cloth)
         physicsManager->releaseActor(b.cloth, false);
+    b.cloth = nullptr;
+    // A level whose memory budget has no room left makes no new cloth: it is not even cooked.
+    if (b.clothMemory.charged() == 0 && !loadBudget().allows(LoadBudget::Memory, 1))
+        return;
     b.cloth = physicsManager->createClothFromMesh(mesh, pose, scale);
     if (!b.cloth)
         return;
+    // The cloth with the soft body the next step builds for it, its render mesh (a copy of
+    // the node's) and the three arrays of one vector a particle: charged to the level's
+    // memory before the step builds it; a cloth past the budget is left out.
+    const u32 particles = b.cloth->getNbParticles();
+    std::uint64_t bytes = phys::Cloth::memoryBytes(b.cloth->getFabric().data()) + 3ull * particles * sizeof(core::vector3df);
+    if (scene::IMesh* shown = meshNode ? meshNode->getMesh() : nullptr)
+        for (u32 i = 0; i < shown->getMeshBufferCount(); ++i) {
+            const scene::IMeshBuffer* buffer = shown->getMeshBuffer(i);
+            bytes += static_cast<std::uint64_t>(buffer->getVertexCount()) * video::getVertexPitchFromType(buffer->getVertexType()) +
+                     static_cast<std::uint64_t>(buffer->getIndexCount()) * (buffer->getIndexType() == video::EIT_16BIT ? 2 : 4);
+        }
+    if (!b.clothMemory.growTo(bytes)) {
+        physicsManager->releaseActor(b.cloth, false);
+        b.cloth = nullptr;
+        return;
+    }
     // The cloth works in world space: its frame is the identity and its particles are placed
     // where the node's pose puts them.
     b.cloth->setGlobalPose(phys::Transform());

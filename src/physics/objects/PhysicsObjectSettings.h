@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/LoadBudget.h"
 #include "render/PlanarMirror.h"
 
 #include <irrlicht.h>
@@ -100,6 +101,8 @@ struct PhysicsBodySettings {
     // the positions and smooth normals of the last render-mesh update.
     std::vector<irr::core::vector3df> clothAttachments;
     std::vector<irr::core::vector3df> clothPositions;
+    // What the cloth and its render mesh charged to the level's memory.
+    MemoryCharge clothMemory;
     std::vector<irr::core::vector3df> clothNormals;
     irr::s32 currentPhysicsState = 0, lastPhysicsState = 0;
     BoundType boundType = BoundType::Box; // "BoundType"

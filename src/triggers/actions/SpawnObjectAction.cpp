@@ -65,6 +65,20 @@ bool takeSpawnedNodes(u32 nodes) {
     return loadBudget().charge(LoadBudget::Nodes, nodes, {}, "the Spawn Object pools are cut short");
 }
 
+// Whether a charge of the level's budget was refused since it was made: a copy made
+// meanwhile was cut short (a cloth, particles or glyphs of it left out) and goes again.
+class CopyRefusals {
+public:
+    CopyRefusals() : memory(loadBudget().refusals(LoadBudget::Memory)), nodes(loadBudget().refusals(LoadBudget::Nodes)) {}
+    bool grew() const {
+        return loadBudget().refusals(LoadBudget::Memory) != memory || loadBudget().refusals(LoadBudget::Nodes) != nodes;
+    }
+
+private:
+    std::uint64_t memory;
+    std::uint64_t nodes;
+};
+
 // A copy waiting for its turn: hidden, out of sight below the level.
 void parkCopy(PhysicsObject* copy) {
     if (copy->getMeshNode())
@@ -166,14 +180,25 @@ void SpawnObjectAction::buildPool() {
         }
         if (!copy && !takeSpawnedNodes(instanced && i > 0 && instancingSource ? copyNodes + 1 : copyNodes))
             break;
+        // Each copy charges what it makes as it is made (a cloth, particles, glyphs); a copy
+        // the budget cut short is not kept, and the pool ends with the copies before it.
+        const CopyRefusals refusals;
         if (!copy && instanced && i > 0 && instancingSource) {
             InstancedObject* instance = makeInstance(BaseID + i);
+            if (refusals.grew()) {
+                instance->remove();
+                break;
+            }
             instance->setVisible(false); // shown with its copy's first placing
             copy = instance->getCopy();
             if (PhysicsObject* inner = asPhysicsObject(copy))
                 parkCopy(inner);
         } else if (!copy) {
             copy = makeCopy(keys);
+            if (copy && refusals.grew()) {
+                copy->remove();
+                break;
+            }
             if (copy && instanced && i == 0) {
                 copy->setID(BaseID);
                 levelManager->registerNodeIDs(copy);
@@ -202,12 +227,22 @@ void SpawnObjectAction::buildPool() {
 
     if (instancingSource) {
         if (takeSpawnedNodes(copyNodes + 1)) {
+            const CopyRefusals refusals;
             InstancedObject* instance = makeInstance(0);
-            instance->setIsDebugObject(true);
-            leftover = instance->getCopy();
+            if (refusals.grew()) {
+                instance->remove();
+            } else {
+                instance->setIsDebugObject(true);
+                leftover = instance->getCopy();
+            }
         }
     } else if (triggerActions::physicsKind(templateNode) && takeSpawnedNodes(copyNodes)) {
+        const CopyRefusals refusals;
         leftover = makeCopy(keys);
+        if (leftover && refusals.grew()) {
+            leftover->remove();
+            leftover = nullptr;
+        }
     }
     if (PhysicsObject* ghost = triggerActions::physicsKind(leftover)) {
         ghost->setIsDebugObject(true);

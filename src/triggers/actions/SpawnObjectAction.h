@@ -14,8 +14,9 @@ class PhysicsObject;
 // A plain physics object of one material is copied by instancing: the first copy is the
 // instancing source and every further copy lives in an instance of it, so that the pool
 // can be drawn as one merged mesh. Each copy (the template with everything below it) is
-// charged to the level load's budget of scene nodes (core/LoadBudget.h); copies past it are
-// left out.
+// charged to the level load's budget of scene nodes (core/LoadBudget.h), and charges the
+// memory it allocates (a cloth, particles, glyphs) as it is made; a copy past either budget
+// is left out, and with it every copy after it.
 class SpawnObjectAction : public TriggerAction {
 public:
     static constexpr irr::s32 actionType = 9;
