@@ -71,12 +71,9 @@ const std::vector<ContentReader>& contentReaders() {
          [](const std::string& path) {
              levelManager->unloadLevel();
              const bool loaded = levelManager->loadLevel(path.c_str());
-             // Every shipped level leaves its load's budgets a hundredfold room; the scene
-             // nodes and the memory, whose limits keep a frame short and the game small
-             // (docs/hardening.md), tenfold.
+             // Every shipped level leaves each of its load's budgets tenfold room.
              for (int kind = 0; kind < LoadBudget::kindCount; ++kind) {
-                 const std::uint64_t room = kind == LoadBudget::Nodes || kind == LoadBudget::Memory ? 10 : 100;
-                 EXPECT_LE(loadBudget().used(LoadBudget::Kind(kind)) * room, LoadBudget::gameLimits[kind])
+                 EXPECT_LE(loadBudget().used(LoadBudget::Kind(kind)) * 10, LoadBudget::gameLimits[kind])
                      << path << ": " << LoadBudget::unitName(LoadBudget::Kind(kind));
              }
              return loaded;
