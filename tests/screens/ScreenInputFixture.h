@@ -13,6 +13,7 @@
 #include "player/PlayerHooks.h"
 #include "level/SaveManager.h"
 #include "screens/ScreenRegistration.h"
+#include "support/NullDevice.h"
 #include "support/ScreenConnections.h"
 
 #include <cstring>
@@ -58,14 +59,7 @@ protected:
         }
     }
     // A key going down or up through the engine.
-    void postKey(irr::EKEY_CODE code, bool down) {
-        irr::SEvent event;
-        std::memset(static_cast<void*>(&event), 0, sizeof(event));
-        event.EventType = irr::EET_KEY_INPUT_EVENT;
-        event.KeyInput.Key = code;
-        event.KeyInput.PressedDown = down;
-        device->postEventFromUser(event);
-    }
+    void postKey(irr::EKEY_CODE code, bool down) { test::postKey(device, code, down); }
     // The pointer's event at the point through the engine, the left button held on a press.
     void postMouse(irr::EMOUSE_INPUT_EVENT kind, const irr::core::position2di& at) {
         irr::SEvent event;

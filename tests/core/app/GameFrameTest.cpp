@@ -17,6 +17,7 @@
 #include "player/devices/MouseDevice.h"
 #include "render/EffectHandler.h"
 #include "screens/ScreenManager.h"
+#include "support/NullDevice.h"
 
 #include <irrlicht.h>
 
@@ -24,7 +25,6 @@
 
 #include <chrono>
 #include <cstdint>
-#include <cstring>
 #include <ctime>
 
 namespace {
@@ -94,14 +94,7 @@ protected:
         return menu;
     }
 
-    void postKey(irr::EKEY_CODE key, bool down) {
-        irr::SEvent event;
-        std::memset(static_cast<void*>(&event), 0, sizeof(event));
-        event.EventType = irr::EET_KEY_INPUT_EVENT;
-        event.KeyInput.Key = key;
-        event.KeyInput.PressedDown = down;
-        gameDevice->postEventFromUser(event);
-    }
+    void postKey(irr::EKEY_CODE key, bool down) { test::postKey(gameDevice, key, down); }
 
     std::unique_ptr<GameApplication> game;
     int saveWrites = 0;
