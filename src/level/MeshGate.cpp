@@ -40,18 +40,6 @@ scene::IAnimatedMesh* makeRefusedMesh() {
     return mesh;
 }
 
-// The bytes of the mesh's vertices and indices: what the level's memory is charged for it.
-std::uint64_t meshBytes(const scene::IMesh* mesh) {
-    std::uint64_t bytes = 0;
-    for (u32 i = 0; i < mesh->getMeshBufferCount(); ++i) {
-        const scene::IMeshBuffer* buffer = mesh->getMeshBuffer(i);
-        const u32 indexBytes = buffer->getIndexType() == video::EIT_16BIT ? 2 : 4;
-        bytes += static_cast<std::uint64_t>(buffer->getVertexCount()) * video::getVertexPitchFromType(buffer->getVertexType()) +
-                 static_cast<std::uint64_t>(buffer->getIndexCount()) * indexBytes;
-    }
-    return bytes;
-}
-
 // The empty meshes that stand for meshes past a budget since the last level load began (each
 // held here once).
 std::vector<scene::IAnimatedMesh*>& meshesLeftOut() {
@@ -175,6 +163,17 @@ bool isRefusedMesh(scene::IAnimatedMesh* mesh) {
         return true;
     scene::IMesh* frame = mesh->getMesh(0);
     return !frame || frame->getMeshBufferCount() == 0;
+}
+
+std::uint64_t meshBytes(const scene::IMesh* mesh) {
+    std::uint64_t bytes = 0;
+    for (u32 i = 0; mesh && i < mesh->getMeshBufferCount(); ++i) {
+        const scene::IMeshBuffer* buffer = mesh->getMeshBuffer(i);
+        const u32 indexBytes = buffer->getIndexType() == video::EIT_16BIT ? 2 : 4;
+        bytes += static_cast<std::uint64_t>(buffer->getVertexCount()) * video::getVertexPitchFromType(buffer->getVertexType()) +
+                 static_cast<std::uint64_t>(buffer->getIndexCount()) * indexBytes;
+    }
+    return bytes;
 }
 
 bool wasMeshLeftOut(scene::ISceneManager* manager, const io::path& file) {

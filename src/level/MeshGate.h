@@ -2,8 +2,11 @@
 
 #include <path.h>
 
+#include <cstdint>
+
 namespace irr::scene {
 class IAnimatedMesh;
+class IMesh;
 class ISceneManager;
 } // namespace irr::scene
 
@@ -33,6 +36,10 @@ irr::scene::IAnimatedMesh* getGameMesh(irr::scene::ISceneManager* manager, const
 
 // True for the empty mesh that stands for a refused or damaged file.
 bool isRefusedMesh(irr::scene::IAnimatedMesh* mesh);
+
+// The bytes of the mesh's vertices and indices: what a level's memory is charged for a mesh
+// (0 for none).
+std::uint64_t meshBytes(const irr::scene::IMesh* mesh);
 
 // Whether the file's mesh was left out past a load's budget (which logged why).
 bool wasMeshLeftOut(irr::scene::ISceneManager* manager, const irr::io::path& file);

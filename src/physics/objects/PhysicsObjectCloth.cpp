@@ -3,6 +3,7 @@
 #include "physics/objects/PhysicsObject.h"
 
 #include "core/LoadBudget.h"
+#include "level/MeshGate.h"
 #include "physics/bodies/ClothBodies.h"
 #include "physics/world/PhysicsManager.h"
 
@@ -25,13 +26,8 @@ void PhysicsObject::buildCloth(scene::IMesh* mesh, const phys::Transform& pose, 
     // the node's) and the three arrays of one vector a particle: charged to the level's
     // memory before the step builds it; a cloth past the budget is left out.
     const u32 particles = b.cloth->getNbParticles();
-    std::uint64_t bytes = phys::Cloth::memoryBytes(b.cloth->getFabric().data()) + 3ull * particles * sizeof(core::vector3df);
-    if (scene::IMesh* shown = meshNode ? meshNode->getMesh() : nullptr)
-        for (u32 i = 0; i < shown->getMeshBufferCount(); ++i) {
-            const scene::IMeshBuffer* buffer = shown->getMeshBuffer(i);
-            bytes += static_cast<std::uint64_t>(buffer->getVertexCount()) * video::getVertexPitchFromType(buffer->getVertexType()) +
-                     static_cast<std::uint64_t>(buffer->getIndexCount()) * (buffer->getIndexType() == video::EIT_16BIT ? 2 : 4);
-        }
+    const std::uint64_t bytes = phys::Cloth::memoryBytes(b.cloth->getFabric().data()) +
+                                3ull * particles * sizeof(core::vector3df) + meshBytes(meshNode ? meshNode->getMesh() : nullptr);
     if (!b.clothMemory.growTo(bytes)) {
         physicsManager->releaseActor(b.cloth, false);
         b.cloth = nullptr;
