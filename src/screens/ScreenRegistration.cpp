@@ -52,6 +52,17 @@ void screensLevelLoadStarted() {
     screenManager->renderLoadingFrame(true);
 }
 
+// A notification found or made for a level's action, marked the level's: what its texts ask
+// of the fonts is charged to the level's memory as it is built, measured and drawn.
+template <typename Find>
+GUINotification* levelsNotification(Find find) {
+    const CGUITTFont::LevelText levelText;
+    GUINotification* notification = screenManager ? find() : nullptr;
+    if (notification)
+        notification->setLevelsOwn(true);
+    return notification;
+}
+
 // The options are open over the main menu: the calibration scene is their backdrop.
 bool optionsBackdropWanted() {
     const auto* list = screenManager ? dynamic_cast<const GUIOptionsList*>(screenManager->getTopScreen()) : nullptr;
@@ -293,22 +304,11 @@ void connectGameObjectsToScreens() {
     triggers.notificationLayer = []() -> gui::IGUIElement* {
         return screenManager ? screenManager->getNotificationLayer() : nullptr;
     };
-    // A notification a level's action prepares is the level's: what its texts ask of the
-    // fonts (a font, its pages) is charged to the level's memory as it is made, here as it is
-    // built and later as it is measured and drawn.
-    triggers.notificationByName = [](const char* name) -> GUINotification* {
-        const CGUITTFont::LevelText levelText;
-        GUINotification* notification = screenManager ? screenManager->getNotificationByName(name) : nullptr;
-        if (notification)
-            notification->setLevelsOwn(true);
-        return notification;
+    triggers.notificationByName = [](const char* name) {
+        return levelsNotification([&] { return screenManager->getNotificationByName(name); });
     };
-    triggers.notificationByPath = [](const core::stringc& path) -> GUINotification* {
-        const CGUITTFont::LevelText levelText;
-        GUINotification* notification = screenManager ? screenManager->getNotificationByPath(path) : nullptr;
-        if (notification)
-            notification->setLevelsOwn(true);
-        return notification;
+    triggers.notificationByPath = [](const core::stringc& path) {
+        return levelsNotification([&] { return screenManager->getNotificationByPath(path); });
     };
     triggers.showNotification = [](GUINotification* notification, f32 seconds) {
         if (screenManager)

@@ -98,17 +98,18 @@ class CGUITTFont : public irr::gui::IGUIFont {
 public:
     using KerningArray = std::vector<irr::core::vector2di>;
 
-    // While one lives (main thread), what the fonts make is a level's.
+    // While one lives (main thread) made with `levels` on, what the fonts make is a level's.
     class LevelText {
     public:
-        LevelText() { ++depth; }
-        ~LevelText() { --depth; }
+        explicit LevelText(bool levels = true) : levels(levels) { depth += levels ? 1 : 0; }
+        ~LevelText() { depth -= levels ? 1 : 0; }
         LevelText(const LevelText&) = delete;
         LevelText& operator=(const LevelText&) = delete;
         static bool active() { return depth > 0; }
 
     private:
         static int depth;
+        bool levels;
     };
     // What one glyph node of a 3D text allocates (its node, mesh, buffer, four vertices and six
     // indices), as measured with the engine's allocations: about 2,350 bytes.

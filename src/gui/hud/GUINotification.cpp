@@ -31,7 +31,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <optional>
 
 using namespace irr;
 
@@ -305,9 +304,7 @@ void GUINotification::setNotification(const char* name) {
 }
 
 void GUINotification::rebuild() {
-    std::optional<CGUITTFont::LevelText> levelText;
-    if (LevelsOwn)
-        levelText.emplace();
+    const CGUITTFont::LevelText levelText(LevelsOwn);
     if (BuiltFromFile)
         loadGUIFile(getGUIPath());
     else
@@ -365,16 +362,12 @@ void GUINotification::dismiss(bool immediately) {
 }
 
 void GUINotification::draw() {
-    std::optional<CGUITTFont::LevelText> levelText;
-    if (LevelsOwn)
-        levelText.emplace();
+    const CGUITTFont::LevelText levelText(LevelsOwn);
     GUISubElement::draw();
 }
 
 void GUINotification::OnPostRender(u32 timeMs) {
-    std::optional<CGUITTFont::LevelText> levelText;
-    if (LevelsOwn)
-        levelText.emplace();
+    const CGUITTFont::LevelText levelText(LevelsOwn);
     const bool running = isSimulationActive() && askHook(guiHooks().screens.isInputAllowed, true);
     if (running)
         IsVisible = Duration >= 0.0f;
