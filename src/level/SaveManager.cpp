@@ -296,7 +296,7 @@ std::string SaveManager::backupFileName(std::time_t when) {
 std::vector<std::string> SaveManager::listBackups() const {
     struct Backup {
         std::string path;
-        bool ahead; // modified later than now: written while the clock ran ahead
+        bool ahead; // modified well after now: written while the clock ran ahead
         std::time_t modified;
     };
     std::vector<Backup> backups;
@@ -309,7 +309,7 @@ std::vector<std::string> SaveManager::listBackups() const {
             struct stat info {};
             if (::stat(backup.path.c_str(), &info) == 0)
                 backup.modified = info.st_mtime;
-            backup.ahead = backup.modified > realNow;
+            backup.ahead = backup.modified > realNow + aheadToleranceSeconds;
             backups.push_back(std::move(backup));
         }
         ::closedir(dir);

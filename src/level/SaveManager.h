@@ -50,8 +50,8 @@ inline constexpr const char* binaryCheckpointExtension = ".irrblvl";
 // Backups are ordered by their modification time, not by the date in their names: a backup
 // written while the clock ran ahead (dated 2099) would otherwise count as the newest for
 // ever, be loaded before the backups written since and outlive them. A backup modified
-// later than now counts as older than every other, and the backup just written is never
-// removed.
+// more than aheadToleranceSeconds later than now counts as older than every other, and the
+// backup just written is never removed.
 //
 // Changes ask for a write (requestWrite) rather than writing at once: the game writes at the
 // end of the frame (writeRequestedWhenDue), so a level that changes the save thousands of
@@ -70,6 +70,9 @@ public:
     static constexpr const char* backupPrefix = "savebackup_";
     static constexpr const char* saveExtension = ".tsav";
     static constexpr int keptBackupCount = 10;
+    // The file system may stamp a file just written with the next second while the clock
+    // still reads this one: so little ahead is the present, not a clock that ran ahead.
+    static constexpr std::time_t aheadToleranceSeconds = 2;
 
     // The groups, in file order.
     enum Group { Story, Freeplay, Ties, Levels, LevelLength, Statistics, GroupCount };

@@ -21,6 +21,8 @@
 #include <string>
 #include <vector>
 
+#include <utime.h>
+
 using namespace irr;
 
 namespace {
@@ -596,6 +598,25 @@ TEST_F(SaveRobustnessTest, BackupsFromAClockThatRanAheadCountAsTheOldest) {
         auto save = loadedManager();
         EXPECT_TRUE(save->isTieCollected(2)) << loadLog;
         EXPECT_FALSE(save->isTieCollected(99)) << loadLog;
+    }
+}
+
+// A file just written may be stamped a second or two past the clock's own reading: the
+// newest backup stays the newest on that bound; a minute ahead is a clock that ran ahead.
+TEST_F(SaveRobustnessTest, ABackupStampedJustPastTheClockIsStillTheNewest) {
+    for (const std::time_t ahead : {SaveManager::aheadToleranceSeconds, std::time_t(60)}) {
+        SCOPED_TRACE(ahead);
+        std::filesystem::remove_all(folder);
+        std::filesystem::create_directories(folder);
+        writeSaveWithTie(1, 0);
+        writeSaveWithTie(2, 60);
+        const std::string newest = folder + "/" + SaveManager::backupFileName(localMoment(60));
+        const std::time_t stamp = std::time(nullptr) + ahead;
+        const ::utimbuf times{stamp, stamp};
+        ASSERT_EQ(::utime(newest.c_str(), &times), 0);
+        const std::vector<std::string> backups = makeManager()->listBackups();
+        ASSERT_EQ(backups.size(), 2u);
+        EXPECT_EQ(backups.front() == newest, ahead == SaveManager::aheadToleranceSeconds);
     }
 }
 
