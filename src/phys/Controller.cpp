@@ -108,6 +108,7 @@ void Controller::release() {
     if (scene) {
         std::vector<Controller*>& list = scene->core().controllers;
         list.erase(std::remove(list.begin(), list.end(), this), list.end());
+        scene->core().controllerBounds->remove(*this);
     }
     if (actor) {
         actor->back().controller = nullptr;

@@ -23,6 +23,10 @@
 // scale coefficient) that follows it and pushes dynamic bodies during the simulation; its
 // shape carries ControllerShapeTag as user data until the caller changes it.
 //
+// Other controllers block a move by their capsules (not their actors'); a move looks only at
+// the controllers whose capsules' boxes meet the room it can move in, found through a tree of
+// their boxes, so its cost grows with its neighbours, not with the scene's controllers.
+//
 // Hits are reported after the move, once per move and shape (or other controller). Standing
 // on a shape whose behaviour flags include BehaviorCanRideOnObject carries the controller
 // along with that shape's actor at the next move. Obstacles are not supported.

@@ -1,5 +1,8 @@
 #include "PhysTestScene.h"
 
+#include "phys/detail/ControllerMotion.h"
+#include "phys/detail/SceneCore.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -536,6 +539,87 @@ TEST(Controllers, OutliveTheirActorAndTheirScene) {
     EXPECT_EQ(other->getScene(), nullptr);
     EXPECT_EQ(other->move(Vec3(1, 0, 0), 0.0f, 1.0f, ControllerFilters()), 0u) << "without a scene nothing moves";
     other->release();
+}
+
+// The controllers whose boxes meet a box, found through the scene's tree, are those found by
+// testing every controller's box, in the scene's order: boxes that only touch meet, boxes a
+// float step apart do not; also after moves, a teleport and a release.
+TEST(Controllers, AreFoundNearABoxThroughTheTreeAsByTestingEveryOne) {
+    ControllerScene s(SceneOptions{.ground = false});
+    std::vector<Controller*> field; // 8 x 8, 1.5 apart: boxes 1.0 wide, 0.5 between them
+    for (int i = 0; i < 64; ++i)
+        field.push_back(s.add(Vec3((i % 8) * 1.5f, 2.0f, (i / 8) * 1.5f)));
+    detail::SceneCore& core = s.scene->core();
+    const auto everyOne = [&](const Bounds3& box) {
+        std::vector<Controller*> found;
+        for (Controller* c : core.controllers)
+            if (detail::ControllerBounds::boxOf(*c).intersects(box))
+                found.push_back(c);
+        return found;
+    };
+    const auto throughTree = [&](const Bounds3& box) {
+        std::vector<Controller*> found;
+        core.controllerBounds->overlapping(box, found);
+        return found;
+    };
+    const auto check = [&](const char* when, size_t rowMeets) {
+        const Bounds3 b = detail::ControllerBounds::boxOf(*field[27]);
+        const float up = 1e30f, down = -1e30f;
+        const Vec3 lo = b.minimum, hi = b.maximum;
+        const struct {
+            const char* name;
+            Bounds3 box;
+            size_t found;
+        } placements[] = {
+            {"touching its +x face", {Vec3(hi.x, lo.y, lo.z), Vec3(hi.x + 0.2f, hi.y, hi.z)}, 1},
+            {"a step past its +x face", {Vec3(std::nextafter(hi.x, up), lo.y, lo.z), Vec3(hi.x + 0.2f, hi.y, hi.z)}, 0},
+            {"touching its -x face", {Vec3(lo.x - 0.2f, lo.y, lo.z), Vec3(lo.x, hi.y, hi.z)}, 1},
+            {"a step short of its -x face", {Vec3(lo.x - 0.2f, lo.y, lo.z), Vec3(std::nextafter(lo.x, down), hi.y, hi.z)}, 0},
+            {"touching its top", {Vec3(lo.x, hi.y, lo.z), Vec3(hi.x, hi.y + 1, hi.z)}, 1},
+            {"a step above its top", {Vec3(lo.x, std::nextafter(hi.y, up), lo.z), Vec3(hi.x, hi.y + 1, hi.z)}, 0},
+            {"touching its corner", {hi, hi + Vec3(0.2f, 0.2f, 0.2f)}, 1},
+            {"a step off its corner", {Vec3(hi.x, hi.y, std::nextafter(hi.z, up)), hi + Vec3(0.2f, 0.2f, 0.2f)}, 0},
+            {"across its row", {Vec3(-1, 0, lo.z), Vec3(30, 4, hi.z)}, rowMeets},
+            {"over the field", {Vec3(-100, -100, -100), Vec3(100, 100, 100)}, core.controllers.size()},
+            {"beside it", {Vec3(40, 0, 40), Vec3(41, 4, 41)}, 0},
+        };
+        for (const auto& p : placements) {
+            const std::vector<Controller*> found = throughTree(p.box);
+            EXPECT_EQ(found, everyOne(p.box)) << when << ": " << p.name;
+            EXPECT_EQ(found.size(), p.found) << when << ": " << p.name;
+        }
+    };
+    check("as made", 8);
+    for (int frame = 0; frame < 3; ++frame)
+        for (size_t i = 0; i < field.size(); i += 3)
+            field[i]->move(Vec3(0.2f, 0, 0.1f), 0.00001f, 1.0f, ControllerFilters());
+    field[27]->setPosition(ExtVec3(20.0, 2.0, 20.0)); // on its own
+    field[60]->release();
+    field[60] = nullptr;
+    check("after moves, a teleport and a release", 1);
+}
+
+// Characters spread in overlapping pairs, ten times as many: ten times the closest-point tests
+// between capsules, not a hundred times.
+TEST(Controllers, TestTheCapsulesNearThemOnlySoTenTimesTheCharactersTestTenTimes) {
+    const auto testsOf = [](int pairs) {
+        ControllerScene s(SceneOptions{.ground = false});
+        std::vector<Controller*> all;
+        for (int i = 0; i < pairs; ++i) {
+            const Vec3 at((i % 10) * 10.0f, 2.0f, (i / 10) * 10.0f);
+            all.push_back(s.add(at));
+            all.push_back(s.add(at + Vec3(1.0f, 0, 0))); // 0.1 deep in the other's grown capsule
+        }
+        const uint64_t before = detail::ControllerMotion::controllerTestsSoFar();
+        for (int frame = 0; frame < 3; ++frame)
+            for (size_t i = 0; i < all.size(); ++i)
+                all[i]->move(Vec3(i % 2 ? -0.05f : 0.05f, 0, 0), 0.00001f, 1.0f, ControllerFilters());
+        EXPECT_NEAR(at(all[1]).x - at(all[0]).x, 1.1f, 0.01f) << "pushed apart, then kept apart";
+        return detail::ControllerMotion::controllerTestsSoFar() - before;
+    };
+    const uint64_t few = testsOf(5), many = testsOf(50);
+    ASSERT_GT(few, 0u);
+    EXPECT_EQ(many, 10 * few);
 }
 
 TEST(Controllers, MoveWhileAStepIsInFlight) {

@@ -1,9 +1,12 @@
 #include "PhysTestScene.h"
 
+#include "phys/detail/Backs.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <vector>
 
 namespace phys::test {
@@ -391,6 +394,35 @@ TEST(Particles, BoxesInReleasedBoxesPlacesAreJudgedByTheirOwnWords) {
                 EXPECT_LT(now.positions[i].y, -2.0f) << c.name << ", box " << i;
         }
     }
+}
+
+// A box the particles come near for the first time is judged by its own words, not by what was
+// decided for the box after it in the list kept sorted by body (where a search for the new one
+// lands): the particle passes the box it was decided to pass and stops at the next one.
+TEST(Particles, ABoxMetForTheFirstTimeIsJudgedByItsOwnWords) {
+    PhysScene s(SceneOptions{.ground = false, .shader = wordShader});
+    RigidStatic* left = s.addStaticBox(Vec3(-1.25f, 0, 0), Vec3(1, 1, 1));
+    RigidStatic* right = s.addStaticBox(Vec3(1.25f, 0, 0), Vec3(1, 1, 1));
+    s.step(); // makes the bodies
+    // The box passed first must sort after the box met next.
+    const bool leftAfter = std::less<const void*>()(right->back().body, left->back().body);
+    RigidStatic* passed = leftAfter ? left : right;
+    RigidStatic* met = leftAfter ? right : left;
+    firstShape(*passed)->setSimulationFilterData(FilterData(0x2, 0x0fffff8c, 0, 0));
+    firstShape(*met)->setSimulationFilterData(FilterData(0x2, 0x0fffff8d, 0, 0));
+    // From just outside the passed box's far side, through it and the gap of 0.5 (inside the
+    // particles' reach of both boxes), towards the met box.
+    const float towards = leftAfter ? 1.0f : -1.0f;
+    const float metFace = 0.25f * towards;
+    ParticleBase* p = addParticles(s);
+    p->setActorFlag(ActorFlag::DisableGravity, true);
+    p->setRestitution(0.0f);
+    create(*p, {0}, {Vec3(-2.5f * towards, 0, 0)}, {Vec3(10.0f * towards, 0, 0)});
+    for (int step = 0; step < StepsPerSecond / 2; ++step) {
+        s.step();
+        ASSERT_LT(read(*p).positions[0].x * towards, metFace * towards - 0.05f + 1e-3f) << "step " << step;
+    }
+    EXPECT_NEAR(read(*p).positions[0].x, metFace - 0.05f * towards, 0.01f) << "rests against the met box";
 }
 
 TEST(Particles, FallThroughTriggerVolumesAndMeetAnActorByItsFirstSolidShape) {

@@ -26,10 +26,66 @@ constexpr int MaxIterations = 10;
 constexpr int MaxDepenetration = 4;
 // A surface whose normal does not point against the motion by at least this is left alone.
 constexpr float LeavingTolerance = 1e-4f;
+// Room around the boxes a move looks for other controllers in, for the rounding of the
+// positions it adds up: a controller whose box misses by less is looked at, and the exact
+// test turns it away.
+constexpr float BoundsMargin = 0.01f;
+
+thread_local uint64_t controllerTests = 0;
 
 Vec3 toVec(const ExtVec3& v) { return Vec3(static_cast<float>(v.x), static_cast<float>(v.y), static_cast<float>(v.z)); }
 
+Bounds3 grown(const Bounds3& box, float by) { return Bounds3(box.minimum - Vec3(by), box.maximum + Vec3(by)); }
+
+class CollectControllers : public btDbvt::ICollide {
+public:
+    explicit CollectControllers(std::vector<Controller*>& out_) : out(out_) {}
+    void Process(const btDbvtNode* leaf) override { out.push_back(static_cast<Controller*>(leaf->data)); }
+    std::vector<Controller*>& out;
+};
+
 } // namespace
+
+// --- the scene's controller boxes ----------------------------------------------------------
+
+ControllerBounds::~ControllerBounds() { tree.clear(); }
+
+Bounds3 ControllerBounds::boxOf(const Controller& c) {
+    const ControllerBack& b = c.back();
+    btVector3 mn, mx;
+    b.bodyShape.getAabb(b.object.getWorldTransform(), mn, mx);
+    return Bounds3(fromBt(mn), fromBt(mx));
+}
+
+void ControllerBounds::place(Controller& c) {
+    ControllerBack& b = c.back();
+    const Bounds3 box = boxOf(c);
+    btDbvtVolume volume = btDbvtVolume::FromMM(toBt(box.minimum), toBt(box.maximum));
+    if (!b.boundsLeaf) {
+        b.boundsLeaf = tree.insert(volume, &c);
+        b.joined = joinedSoFar++;
+    } else if (!(b.boundsLeaf->volume.Mins() == volume.Mins() && b.boundsLeaf->volume.Maxs() == volume.Maxs())) {
+        tree.update(b.boundsLeaf, volume);
+    }
+}
+
+void ControllerBounds::remove(Controller& c) {
+    ControllerBack& b = c.back();
+    if (b.boundsLeaf) {
+        tree.remove(b.boundsLeaf);
+        b.boundsLeaf = nullptr;
+    }
+}
+
+void ControllerBounds::overlapping(const Bounds3& box, std::vector<Controller*>& out) const {
+    const std::size_t first = out.size();
+    CollectControllers collect(out);
+    tree.collideTV(tree.m_root, btDbvtVolume::FromMM(toBt(box.minimum), toBt(box.maximum)), collect);
+    std::sort(out.begin() + static_cast<std::ptrdiff_t>(first), out.end(),
+              [](const Controller* a, const Controller* b) { return a->back().joined < b->back().joined; });
+}
+
+// --- moves -----------------------------------------------------------------------------------
 
 QueryHitType ControllerMotion::Filter::preFilter(const FilterData& data, Shape* shape, RigidActor* actor,
                                                  uint32_t& flags) {
@@ -89,19 +145,28 @@ ControllerMotion::ControllerMotion(Controller& c, const ControllerFilters& filte
     queryData.flags = (filters.filterFlags & (QueryStatic | QueryDynamic)) | QueryPrefilter | QueryPostfilter;
     filter.user = filters.filterCallback;
     filter.userFlags = filters.filterFlags;
-    if (c.interaction == InteractionMode::Exclude)
-        return;
-    for (Controller* other : core.controllers) {
-        if (other == &c || other->interaction == InteractionMode::Exclude)
-            continue;
-        if (filters.cctFilterCallback && !filters.cctFilterCallback->filter(c, *other))
-            continue;
-        others.push_back(other);
-    }
+    controllerFilter = filters.cctFilterCallback;
 }
 
 void ControllerMotion::placeCapsule(Controller& c) {
     c.back().object.setWorldTransform(toBt(Transform(toVec(c.position), c.capsuleRotation)));
+    if (c.scene)
+        c.scene->core().controllerBounds->place(c);
+}
+
+uint64_t ControllerMotion::controllerTestsSoFar() { return controllerTests; }
+
+void ControllerMotion::gatherOthers(const Bounds3& box) {
+    others.clear();
+    if (controller.interaction == InteractionMode::Exclude)
+        return;
+    core.controllerBounds->overlapping(box, others);
+    others.erase(std::remove_if(others.begin(), others.end(),
+                                [this](Controller* other) {
+                                    return other == &controller || other->interaction == InteractionMode::Exclude ||
+                                           (controllerFilter && !controllerFilter->filter(controller, *other));
+                                }),
+                 others.end());
 }
 
 void ControllerMotion::actorReleased(Controller& c, const RigidActor& actor) {
@@ -116,6 +181,7 @@ void ControllerMotion::actorReleased(Controller& c, const RigidActor& actor) {
 
 void ControllerMotion::sceneGone(Controller& c) {
     c.scene = nullptr;
+    c.back().boundsLeaf = nullptr; // the tree goes with the scene
     c.actor = nullptr;
     c.back().groundActor = nullptr;
     c.back().groundShape = nullptr;
@@ -189,9 +255,14 @@ void ControllerMotion::depenetrate(Vec3& position) {
                 out = p.normal;
             }
         }
-        // Other controllers: the distance between the two capsules' axes.
+        // Other controllers whose boxes meet the capsule's: the distance between the two
+        // capsules' axes.
         const btTransform here = toBt(Transform(position, controller.capsuleRotation));
+        btVector3 mn, mx;
+        back.sweepShape.getAabb(here, mn, mx);
+        gatherOthers(grown(Bounds3(fromBt(mn), fromBt(mx)), BoundsMargin));
         for (Controller* other : others) {
+            ++controllerTests;
             float distance = 0.0f;
             btVector3 normal;
             ControllerBack& ob = other->back();
@@ -316,6 +387,12 @@ uint32_t ControllerMotion::run(const Vec3& displacement, float minDistance) {
 
     float stepUsed = 0.0f;
     const float upward = std::max(vertical, 0.0f) + step;
+    // A pass moves the capsule at most its own length, so every sweep of the move stays within
+    // the capsule's box grown by the three lengths: the controllers there are all it can meet.
+    btVector3 mn, mx;
+    back.sweepShape.getAabb(toBt(Transform(position, controller.capsuleRotation)), mn, mx);
+    gatherOthers(grown(Bounds3(fromBt(mn), fromBt(mx)),
+                       upward + side.magnitude() + std::max(-vertical, 0.0f) + step + BoundsMargin));
     if (upward > 0.0f) {
         const float before = position.dot(up);
         if (slide(position, up * upward, minDistance, Pass::Up))

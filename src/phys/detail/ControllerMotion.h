@@ -3,13 +3,15 @@
 #include "phys/Controller.h"
 #include "phys/detail/QueryWorld.h"
 
+#include <BulletCollision/BroadphaseCollision/btDbvt.h>
 #include <BulletCollision/CollisionDispatch/btCollisionObject.h>
 #include <BulletCollision/CollisionShapes/btCapsuleShape.h>
 
+#include <cstdint>
 #include <vector>
 
 // The moves of a capsule controller: collide-and-slide by sweeps on the scene's query world
-// and against the other controllers' capsules, on the main thread.
+// and against the capsules of the other controllers near it, on the main thread.
 
 namespace phys {
 class RigidActor;
@@ -34,6 +36,32 @@ struct ControllerBack {
     Shape* groundShape = nullptr;
     RigidActor* groundActor = nullptr;
     Transform groundPose;
+
+    btDbvtNode* boundsLeaf = nullptr; // bodyShape's box in the scene's ControllerBounds
+    uint64_t joined = 0;              // when it joined the scene: its place in the scene's list
+};
+
+// The boxes of a scene's controllers' capsules (bodyShape where it stands) in a tree, so that
+// a move looks only at the controllers near it, not at every controller of the scene.
+class ControllerBounds {
+public:
+    ControllerBounds() = default;
+    ~ControllerBounds();
+    ControllerBounds(const ControllerBounds&) = delete;
+    ControllerBounds& operator=(const ControllerBounds&) = delete;
+
+    // Puts the controller's box where its capsule stands (the first time, adds it).
+    void place(Controller& controller);
+    void remove(Controller& controller);
+    // Appends the controllers whose boxes meet the box (boxes that only touch meet) in the
+    // order they joined the scene, which is the order of the scene's list.
+    void overlapping(const Bounds3& box, std::vector<Controller*>& out) const;
+    // The box the tree holds for the controller's capsule.
+    static Bounds3 boxOf(const Controller& controller);
+
+private:
+    btDbvt tree;
+    uint64_t joinedSoFar = 0;
 };
 
 class ControllerMotion {
@@ -51,6 +79,8 @@ public:
     static void sceneGone(Controller& controller);
     // Places the controller's capsule (for other controllers' sweeps) at its position.
     static void placeCapsule(Controller& controller);
+    // The closest-point tests between two controllers' capsules made on this thread so far.
+    static uint64_t controllerTestsSoFar();
 
 private:
     enum class Pass { Up, Side, Down };
@@ -75,6 +105,8 @@ private:
         bool leavingPasses = true;
     };
 
+    // The other controllers this move may meet whose boxes meet the box, into others.
+    void gatherOthers(const Bounds3& box);
     Hit sweep(const Vec3& from, const Vec3& direction, float length);
     Hit sweepControllers(const Vec3& from, const Vec3& direction, float length);
     void depenetrate(Vec3& position);
@@ -88,6 +120,7 @@ private:
     SceneCore& core;
     QueryFilterData queryData;
     Filter filter;
+    ControllerFilterCallback* controllerFilter;
     // The working lists of the move, borrowed from sets kept for their capacity (a move made
     // from inside another's hit report takes the next set): a steady frame's moves allocate
     // nothing.

@@ -41,6 +41,7 @@ SceneCore::SceneCore(Scene& scene_, Physics& physics_, const SceneDesc& desc_)
     pairs = std::make_unique<PairFilter>(*this);
     reports = std::make_unique<ContactReports>();
     queries = std::make_unique<QueryWorld>();
+    controllerBounds = std::make_unique<ControllerBounds>();
     joints = std::make_unique<JointSet>(*this);
     cloths = std::make_unique<ClothSet>(*this);
     particles = std::make_unique<ParticleSet>(*this);

@@ -37,6 +37,7 @@ namespace phys::detail {
 
 class ClothSet;
 class ContactReports;
+class ControllerBounds;
 class JointSet;
 class PairFilter;
 class ParticleSet;
@@ -99,6 +100,7 @@ public:
     std::vector<RigidActor*> pendingRemoval; // released, still in Bullet
     std::vector<RigidActor*> removedZombies; // out of Bullet, freed after the next fetch
     std::vector<Controller*> controllers;    // character controllers moving in this scene
+    std::unique_ptr<ControllerBounds> controllerBounds; // their capsules' boxes, for their moves
 
     float visualization[static_cast<int>(VisualizationParameter::Count)] = {};
     Bounds3 cullingBox;
