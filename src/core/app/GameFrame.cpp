@@ -108,7 +108,8 @@ int GameApplication::updateGame() {
         Stopwatch* objects = profilerWatch(ProfilerManager::Objects);
         if (objects)
             objects->reset();
-        levelManager->update();
+        // The level's clock counts the steps the physics simulates of this frame.
+        levelManager->update(screenManager->isGameUpdateAllowed() ? physicsManager->getCountedStepTime() : 0.0f);
         if (objects)
             objects->tick();
         for (CameraManager* camera : cameraManagers)
