@@ -1,7 +1,9 @@
 #include "core/TextUtils.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -14,39 +16,48 @@ bool isSeparator(char c) {
 
 } // namespace
 
-std::string formatTime(irr::f32 seconds, bool withMilliseconds, bool naForZero, bool trimLeading) {
+std::size_t formatTimeInto(char* out, std::size_t size, irr::f32 seconds, bool withMilliseconds, bool naForZero,
+                           bool trimLeading) {
+    if (!out || size == 0)
+        return 0;
     // Negative and not-a-number times would print as minus signs or garbage digits.
     double time = (std::isnan(seconds) || seconds < 0.0f) ? 0.0 : static_cast<double>(seconds);
-    if (naForZero && time == 0.0)
-        return "N/A";
-    // Beyond about 31 years the count of milliseconds would no longer be exact.
-    constexpr double maxSeconds = 999999999.0;
-    if (time > maxSeconds)
-        time = maxSeconds;
+    char text[48] = "N/A";
+    std::size_t length = 3, cut = 0;
+    if (!naForZero || time != 0.0) {
+        // Beyond about 31 years the count of milliseconds would no longer be exact.
+        constexpr double maxSeconds = 999999999.0;
+        if (time > maxSeconds)
+            time = maxSeconds;
 
-    const long long totalMs = std::llround(time * 1000.0);
-    const long long hours = totalMs / 3600000;
-    const int minutes = static_cast<int>(totalMs / 60000 % 60);
-    const int secs = static_cast<int>(totalMs / 1000 % 60);
-    const int ms = static_cast<int>(totalMs % 1000);
-
-    char buffer[48];
-    if (withMilliseconds)
-        std::snprintf(buffer, sizeof(buffer), "%lld:%02d:%02d.%03d", hours, minutes, secs, ms);
-    else
-        std::snprintf(buffer, sizeof(buffer), "%lld:%02d:%02d", hours, minutes, secs);
-    std::string text(buffer);
-
-    if (trimLeading) {
-        std::size_t cut = 0;
-        while (text.size() - cut > 6 && isTrimmable(text[cut]))
-            ++cut;
-        // Stopping at six characters can leave a separator in front (":01:05").
-        while (cut < text.size() && isSeparator(text[cut]))
-            ++cut;
-        text.erase(0, cut);
+        const long long totalMs = std::llround(time * 1000.0);
+        const long long hours = totalMs / 3600000;
+        const int minutes = static_cast<int>(totalMs / 60000 % 60);
+        const int secs = static_cast<int>(totalMs / 1000 % 60);
+        const int ms = static_cast<int>(totalMs % 1000);
+        const int written =
+            withMilliseconds
+                ? std::snprintf(text, sizeof(text), "%lld:%02d:%02d.%03d", hours, minutes, secs, ms)
+                : std::snprintf(text, sizeof(text), "%lld:%02d:%02d", hours, minutes, secs);
+        length = std::min(static_cast<std::size_t>(std::max(written, 0)), sizeof(text) - 1);
+        if (trimLeading) {
+            while (length - cut > 6 && isTrimmable(text[cut]))
+                ++cut;
+            // Stopping at six characters can leave a separator in front (":01:05").
+            while (cut < length && isSeparator(text[cut]))
+                ++cut;
+        }
     }
-    return text;
+    const std::size_t kept = std::min(length - cut, size - 1);
+    std::memcpy(out, text + cut, kept);
+    out[kept] = '\0';
+    return kept;
+}
+
+std::string formatTime(irr::f32 seconds, bool withMilliseconds, bool naForZero, bool trimLeading) {
+    char text[48];
+    const std::size_t length = formatTimeInto(text, sizeof(text), seconds, withMilliseconds, naForZero, trimLeading);
+    return std::string(text, length);
 }
 
 std::wstring formatTimeW(irr::f32 seconds, bool withMilliseconds, bool naForZero,

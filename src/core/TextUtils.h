@@ -14,6 +14,10 @@
 // A negative or not-a-number time counts as 0; times are rounded to the millisecond.
 std::string formatTime(irr::f32 seconds, bool withMilliseconds, bool naForZero, bool trimLeading);
 std::wstring formatTimeW(irr::f32 seconds, bool withMilliseconds, bool naForZero, bool trimLeading);
+// formatTime into the caller's buffer, for texts redrawn every frame: no heap. Answers the
+// length written; a text longer than the buffer is cut, and the buffer always ends in a 0.
+std::size_t formatTimeInto(char* buffer, std::size_t size, irr::f32 seconds, bool withMilliseconds, bool naForZero,
+                           bool trimLeading);
 
 // Splits text at every delimiter into parts (replacing their contents) and returns the
 // number of parts. Empty parts between delimiters are kept; an empty text has no parts.

@@ -264,7 +264,7 @@ SubLevelObject* LevelManager::setSubLevelActive(const io::path& sceneFile, s32 i
 
 // --- per frame ------------------------------------------------------------------------------
 
-void LevelManager::update() {
+void LevelManager::update(f32 playedSeconds) {
     if (!sceneManager)
         return;
     // 0 means "no level update yet"; the counter never returns to it.
@@ -273,9 +273,8 @@ void LevelManager::update() {
     if (levelFramesSinceLoad < levelStartFrames)
         ++levelFramesSinceLoad;
     const u32 now = (device && device->getTimer()) ? device->getTimer()->getTime() : 0;
-    const f32 seconds = frameStopwatch ? frameStopwatch->delta() : 0.0f;
-    advanceLevelTime(seconds);
-    objectives.tick(seconds);
+    advanceLevelTime(playedSeconds);
+    objectives.tick(frameStopwatch ? frameStopwatch->delta() : 0.0f);
     sceneManager->getRootSceneNode()->OnAnimate(now);
 }
 

@@ -67,7 +67,7 @@ public:
     const irr::io::path& getCommandLineLevel() const { return commandLineLevel; }
 
     // The current level's path and its last "/"-separated part; empty without a level.
-    irr::core::stringw getCurrentLevelPath() const { return currentLevelPath; }
+    const irr::core::stringw& getCurrentLevelPath() const { return currentLevelPath; }
     irr::core::stringw getLevelName() const;
     // The title the menus show for a level path: a user level's own, else the level list's;
     // empty when neither knows the path.
@@ -169,8 +169,9 @@ public:
     // The level time counts, and is valid (else it shows as not available).
     bool countsStoryTime() const { return levelRun.countsStoryTime; }
     bool hasValidTime() const { return levelRun.validTime; }
-    // Adds the frame time to the level time (and the story time when it counts) while a
-    // level other than the title background is loaded.
+    // Adds the played seconds to the level time (and the story time when it counts) while a
+    // level other than the title background is loaded and the loading screen no longer
+    // hides it: the player's time starts with the first frame the player sees.
     void advanceLevelTime(irr::f32 seconds);
     // Records the current level's time as its best in the save, once per level run.
     bool recordLevelLength();
@@ -199,8 +200,10 @@ public:
 
     // --- per frame ---------------------------------------------------------------------------
     // The level update: one animate pass over the scene (every node animates once per
-    // frame, however often the renderer draws).
-    void update();
+    // frame, however often the renderer draws). playedSeconds is what the frame simulated of
+    // the level (the physics steps it counted); the level's time goes on by that, not by the
+    // frame's length.
+    void update(irr::f32 playedSeconds = 0.0f);
     // A frame has been drawn (the shell calls it after the scene ends). A level loaded under
     // the cover is drawn from its own camera once it has run its first level frames, in which
     // its triggers choose that camera: the cover's outro then goes on. A level that does not

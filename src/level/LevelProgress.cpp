@@ -222,7 +222,7 @@ bool LevelManager::isTimedLevel() const {
 }
 
 void LevelManager::advanceLevelTime(f32 seconds) {
-    if (seconds <= 0.0f || !isTimedLevel())
+    if (seconds <= 0.0f || !isTimedLevel() || loadingOverlay.showsLoadingScreen())
         return;
     levelRun.levelTime += seconds;
     if (levelRun.countsStoryTime)

@@ -665,8 +665,12 @@ f32 SaveManager::getBestLevelTime(const wchar_t* path) const {
     io::IAttributes* group = groups[LevelLength];
     if (demoMode || !group || !path)
         return 0.0f;
-    const std::string key = toUtf8(path);
-    return group->existsAttribute(key.c_str()) ? group->getAttributeAsFloat(key.c_str()) : 0.0f;
+    if (bestTimePath != path) {
+        bestTimePath = path;
+        bestTimeKey = toUtf8(path);
+    }
+    const char* key = bestTimeKey.c_str();
+    return group->existsAttribute(key) ? group->getAttributeAsFloat(key) : 0.0f;
 }
 
 bool SaveManager::saveLevelLength(const wchar_t* path, f32 seconds) {

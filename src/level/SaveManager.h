@@ -204,6 +204,10 @@ private:
     irr::io::IFileSystem* fileSystem;
     std::string folder;
     irr::io::IAttributes* groups[GroupCount] = {};
+    // The path last asked for its best time and its key there: the level timer asks for the
+    // same path every frame, and the key is made once.
+    mutable std::wstring bestTimePath;
+    mutable std::string bestTimeKey;
     std::function<std::time_t()> now;
     // Set while the save file could be read neither fully nor kept aside: writing it would
     // destroy it, so save() refuses.

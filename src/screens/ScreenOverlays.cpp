@@ -10,6 +10,7 @@
 #include "core/Utf8.h"
 #include "gui/GUIFreeTypeText.h"
 #include "gui/GUIImage.h"
+#include "gui/hud/GUINotification.h"
 #include "gui/GUIScreen.h"
 #include "gui/GuiCommon.h"
 #include "gui/fonts/FontCache.h"
@@ -29,6 +30,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cwchar>
 
 using namespace irr;
 
@@ -134,7 +136,20 @@ void drawLoadingBar(video::IVideoDriver* driver, f32 progress) {
                             core::recti(left, top, left + static_cast<s32>(static_cast<f32>(right - left) * progress), bottom));
 }
 
-std::wstring wideTime(f32 seconds, bool naForZero) { return formatTimeW(seconds, true, naForZero, false); }
+// The timer's texts are set again only when what they show changes, and the times are
+// written on the stack: a frame of the timer builds nothing.
+void showText(GUIFreeTypeText* text, const wchar_t* shown) {
+    if (std::wcscmp(text->getText(), shown) != 0)
+        text->setText(shown);
+}
+
+void showTime(GUIFreeTypeText* text, f32 seconds, bool naForZero) {
+    char narrow[32];
+    const std::size_t length = formatTimeInto(narrow, sizeof(narrow), seconds, true, naForZero, false);
+    wchar_t wide[32];
+    std::copy(narrow, narrow + length + 1, wide);
+    showText(text, wide);
+}
 
 } // namespace
 
@@ -262,15 +277,27 @@ void ScreenManager::drawLevelTimer() {
     if (!shown)
         return;
     const LevelRunRecord& run = levelManager->levelRun;
-    LevelTimeText->setText(levelManager->hasValidTime() ? wideTime(run.levelTime, false).c_str() : L"         N/A");
-    placeAt(TimerBox, screenWidthPart(0.05f), screenHeightPart(0.05f));
-    const std::wstring path = levelManager->getCurrentLevelPath().c_str();
-    LevelBestText->setText(wideTime(saveManager ? saveManager->getBestLevelTime(path.c_str()) : 0.0f, true).c_str());
+    if (levelManager->hasValidTime())
+        showTime(LevelTimeText, run.levelTime, false);
+    else
+        showText(LevelTimeText, L"         N/A");
+    // A notification on screen keeps the box to its right.
+    s32 x = screenWidthPart(0.05f);
+    if (!ActiveNotifications.empty() && ActiveNotifications.front()) {
+        const s32 right = ActiveNotifications.front()->getRelativePosition().LowerRightCorner.X;
+        if (right > 0)
+            x += right;
+    }
+    const core::position2di at(x, screenHeightPart(0.05f));
+    if (TimerBox->getRelativePosition().UpperLeftCorner != at)
+        placeAt(TimerBox, at.X, at.Y);
+    showTime(LevelBestText, saveManager ? saveManager->getBestLevelTime(levelManager->getCurrentLevelPath().c_str()) : 0.0f,
+             true);
     const bool story = levelManager->countsStoryTime() && levelManager->PlayMode == LevelManager::playModeStory;
     TotalRow->setVisible(story);
     if (story) {
-        TotalTimeText->setText(wideTime(run.storyTime, false).c_str());
-        TotalBestText->setText(wideTime(saveManager ? saveManager->getBestStoryTime() : 0.0f, true).c_str());
+        showTime(TotalTimeText, run.storyTime, false);
+        showTime(TotalBestText, saveManager ? saveManager->getBestStoryTime() : 0.0f, true);
     }
 }
 

@@ -58,6 +58,17 @@ TEST(FormatTimeTest, TrimmingNeverLeavesASeparatorInFront) {
     EXPECT_EQ(trimmed(3725.0f, false), "1:02:05");
 }
 
+// The frame's timer texts are written into a buffer of the caller's: a short one cuts the text.
+TEST(FormatTimeTest, IntoABufferTheTextIsCutToTheBuffer) {
+    char buffer[12];
+    EXPECT_EQ(formatTimeInto(buffer, sizeof(buffer), 65.25f, true, false, false), 11u);
+    EXPECT_STREQ(buffer, "0:01:05.250");
+    EXPECT_EQ(formatTimeInto(buffer, 6, 65.25f, true, false, false), 5u);
+    EXPECT_STREQ(buffer, "0:01:");
+    EXPECT_EQ(formatTimeInto(buffer, 1, 65.25f, true, false, false), 0u);
+    EXPECT_STREQ(buffer, "");
+}
+
 TEST(FormatTimeTest, NegativeAndInvalidTimesCountAsZero) {
     EXPECT_EQ(plain(-5.0f), "0:00:00");
     EXPECT_EQ(withMs(-0.001f), "0:00:00.000");

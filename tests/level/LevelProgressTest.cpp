@@ -391,11 +391,19 @@ TEST_F(LevelProgressTest, LevelTimeCountsWhileALevelRunsAndStoryTimeOnlyInAStory
     manager->submitLevelStats(false);
     EXPECT_FLOAT_EQ(save->getStoryTime(), 104.0f);
 
-    // Nothing counts while a level loads, nor story time in a story that does not allow it.
+    // Nothing counts while a level loads or while the loading screen still hides it, nor
+    // story time in a story that does not allow it. The time runs again as the cover lifts.
     manager->levelLoading = true;
     manager->advanceLevelTime(1.0f);
     manager->levelLoading = false;
     EXPECT_FLOAT_EQ(manager->levelRun.levelTime, 4.0f);
+    manager->loadingOverlay.fadeValue = 1.0f;
+    manager->loadingOverlay.beginLoad();
+    manager->advanceLevelTime(1.0f);
+    EXPECT_FLOAT_EQ(manager->levelRun.levelTime, 4.0f) << "under the loading screen";
+    manager->loadingOverlay.fadeValue = 0.99f;
+    manager->advanceLevelTime(1.0f);
+    EXPECT_FLOAT_EQ(manager->levelRun.levelTime, 5.0f) << "the cover lifting";
     save->getModeGroup(true)->setAttribute("AllowStoryTime", false);
     manager->unloadLevel();
     ASSERT_TRUE(manager->loadLevel(flowLevel));

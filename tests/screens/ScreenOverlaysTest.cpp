@@ -11,6 +11,7 @@
 #include "level/LevelHooks.h"
 #include "gui/GUIFreeTypeText.h"
 #include "gui/GUIImage.h"
+#include "gui/hud/GUINotification.h"
 #include "level/LevelInfo.h"
 #include "level/LevelManager.h"
 #include "level/SaveManager.h"
@@ -210,8 +211,6 @@ TEST_F(ScreenOverlaysTest, TheLevelTimerShowsOnlyInPlayWhenAskedFor) {
     }
     EXPECT_EQ(std::wstring(screenManager->getTotalTimeText()->getText()), L"0:02:05.500");
     EXPECT_EQ(std::wstring(screenManager->getTotalBestText()->getText()), L"N/A");
-    EXPECT_EQ(screenManager->getTimerBox()->getRelativePosition().UpperLeftCorner,
-              core::position2di(screenWidth / 20, screenHeight / 20));
     // A run at its start reads zero, not "N/A"; the best story time comes from the save.
     level->levelRun.levelTime = 0.0f;
     level->levelRun.storyTime = 0.0f;
@@ -240,6 +239,39 @@ TEST_F(ScreenOverlaysTest, TheLevelTimerShowsOnlyInPlayWhenAskedFor) {
     menu->drop();
     drawFrame();
     EXPECT_FALSE(screenManager->getTimerBox()->isVisible()) << "a menu is open";
+    coreSlots().physics.isSimulationActive = nullptr;
+    physicsManager = nullptr;
+}
+
+// The box stands at a twentieth of the screen in from the top left; a notification on
+// screen, the queue's head, pushes it right by the notification's right edge when that lies
+// on screen.
+TEST_F(ScreenOverlaysTest, ANotificationOnScreenPushesTheTimerBoxToItsRight) {
+    physicsManager = reinterpret_cast<PhysicsManager*>(0x10);
+    coreSlots().physics.isSimulationActive = [] { return true; };
+    screenManager->ShowLevelTimer = true;
+    GUINotification* head = screenManager->getNotificationByName("Pause");
+    const s32 width = head->getRelativePosition().getWidth();
+    const struct {
+        const char* what;
+        bool shown;
+        s32 right, push;
+    } cases[] = {{"no notification", false, 0, 0},
+                 {"its right edge on the screen's left", true, 0, 0},
+                 {"one pixel of it on screen", true, 1, 1},
+                 {"on screen", true, 300, 300},
+                 {"parked off screen", true, -10000 + width, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.shown && screenManager->getActiveNotifications().empty())
+            screenManager->showNotification(head, 5.0f);
+        ASSERT_EQ(screenManager->getActiveNotifications().size(), c.shown ? 1u : 0u);
+        head->setRelativePosition(core::recti(c.right - width, 20, c.right, 60));
+        drawFrame();
+        EXPECT_EQ(screenManager->getTimerBox()->getRelativePosition().UpperLeftCorner,
+                  core::position2di(static_cast<s32>(static_cast<f32>(screenWidth) * 0.05f) + c.push,
+                                    static_cast<s32>(static_cast<f32>(screenHeight) * 0.05f)));
+    }
     coreSlots().physics.isSimulationActive = nullptr;
     physicsManager = nullptr;
 }

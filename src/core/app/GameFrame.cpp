@@ -12,7 +12,8 @@
 //   8. ScreenManager::update
 //   9. LevelManager::updateDebugKeys, then LevelManager::processLevelEvents
 //  10. when input is allowed or a screen keeps the game running behind it: the engine timer
-//      runs, LevelManager::update, each viewport's CameraManager::update, the level
+//      runs, LevelManager::update (the level's time goes on by the physics steps counted
+//      in 6, while the game may update), each viewport's CameraManager::update, the level
 //      manager's end-of-update list; otherwise the engine timer stops
 //  11. when the game may update: PhysicsManager::beginStep; then frameSimulatedTime = 0.0167
 //  12. the sound manager
@@ -108,7 +109,8 @@ int GameApplication::updateGame() {
         Stopwatch* objects = profilerWatch(ProfilerManager::Objects);
         if (objects)
             objects->reset();
-        levelManager->update();
+        // The level's clock counts the steps the physics simulates of this frame.
+        levelManager->update(screenManager->isGameUpdateAllowed() ? physicsManager->getCountedStepTime() : 0.0f);
         if (objects)
             objects->tick();
         for (CameraManager* camera : cameraManagers)

@@ -175,6 +175,10 @@ public:
     unsigned getFrameCounter() const { return frameCounter; }
     void resetFrameCounter() { frameCounter = 0; }
     float getFrameSimulatedTime() const { return frameSimulatedTime; }
+    // The simulated time of the steps this frame's update counted (updateStepCount, before
+    // beginStep starts them): what the frame plays of the level, however long it took. 0
+    // while the simulation is off.
+    float getCountedStepTime() const { return simulationActive ? static_cast<float>(stepsDue) * stepSize : 0.0f; }
     void setFrameSimulatedTime(float seconds) { frameSimulatedTime = seconds; }
     bool isSimulationActive() const { return simulationActive; }
     bool isStepInFlight() const { return stepInFlight; }

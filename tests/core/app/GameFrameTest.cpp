@@ -26,6 +26,7 @@
 #include <chrono>
 #include <cstdint>
 #include <ctime>
+#include <fstream>
 
 namespace {
 
@@ -264,6 +265,28 @@ TEST_F(GameFrameTest, TheRenderDrawsTheGuiAndEndsTheInputFrame) {
     game->renderGame();
     EXPECT_EQ(physicsManager->getStepsDue(), due - 2) << "two catch-up steps, each with its input update";
     EXPECT_EQ(pointerReads, 1);
+}
+
+// A level's time is what the physics simulates of it: a long frame adds only the steps it
+// runs (at most the most a frame may run), and the first two frames after a load, which hold
+// the load's own time, add none.
+TEST_F(GameFrameTest, ALevelsTimeGrowsByTheStepsItsFramesSimulateNotByTheirLength) {
+    std::ofstream("Timed.irr") << "<?xml version=\"1.0\"?>\n<irr_scene></irr_scene>\n";
+    levelManager->unloadLevel();
+    ASSERT_TRUE(levelManager->loadLevel("Timed.irr"));
+    delete frameStopwatch;
+    frameStopwatch = new Stopwatch(L"Frame", frameTargetInterval, StopwatchClock{&readHandClock, 1000000});
+    const float step = physicsManager->getStepSize();
+    const struct {
+        std::int64_t microseconds;
+        float adds;
+    } frames[] = {{3000000, 0.0f}, {20000, 0.0f}, {3000000, PhysicsManager::defaultMaxStepsPerFrame * step}, {20000, step}};
+    for (const auto& frame : frames) {
+        const float before = levelManager->levelRun.levelTime;
+        handClock += frame.microseconds;
+        runOneFrame();
+        EXPECT_NEAR(levelManager->levelRun.levelTime - before, frame.adds, 1e-5f) << frame.microseconds;
+    }
 }
 
 // Each rendered frame runs the effect handler's render callbacks once while they are on, and
