@@ -493,6 +493,17 @@ TEST(DamagedFilesLogTest, ControlCharactersAreEscaped) {
         {"bell\a and escape\x1b[31m", "bell\\x07 and escape\\x1B[31m"},
         {"unit\x1F space\x20 delete\x7F tilde~", "unit\\x1F space  delete\\x7F tilde~"},
         {"Zo\xC3\xAB", "Zo\xC3\xAB"},
+        // The C1 controls as UTF-8, on their bounds and one past them.
+        {"c1 \xC2\x80 \xC2\x9B" "2J \xC2\x9F", "c1 \\xC2\\x80 \\xC2\\x9B2J \\xC2\\x9F"},
+        {"after \xC2\xA0 before \x7E", "after \xC2\xA0 before ~"},
+        // Bytes that are no UTF-8 character: a Latin-1 name, the 8-bit CSI, a lead byte cut
+        // short (at the end too), overlong forms, a surrogate, a code point past U+10FFFF.
+        {"Zo\xEB \x9B" "2J \x80", "Zo\\xEB \\x9B2J \\x80"},
+        {"\xE2\x82 \xE2\x82", "\\xE2\\x82 \\xE2\\x82"},
+        {"\xC0\xAF \xC1\xBF \xE0\x9F\xBF \xF0\x8F\xBF\xBF", "\\xC0\\xAF \\xC1\\xBF \\xE0\\x9F\\xBF \\xF0\\x8F\\xBF\\xBF"},
+        {"\xED\x9F\xBF \xED\xA0\x80", "\xED\x9F\xBF \\xED\\xA0\\x80"},
+        {"\xF4\x8F\xBF\xBF \xF4\x90\x80\x80 \xF5\x80\x80\x80", "\xF4\x8F\xBF\xBF \\xF4\\x90\\x80\\x80 \\xF5\\x80\\x80\\x80"},
+        {"\xE0\xA0\x80\xF0\x90\x80\x80\xE2\x82\xAC", "\xE0\xA0\x80\xF0\x90\x80\x80\xE2\x82\xAC"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(escapeLogText(c.text), c.escaped);
@@ -505,6 +516,10 @@ TEST(DamagedFilesLogTest, LinesAreCutToTheirLengthWithAMark) {
     const std::string stamp = logFileLine("", 0).substr(0, logFileLine("", 0).size() - 2);
     const std::size_t room = maxLogLineBytes - stamp.size();
     const std::string kept(room - mark.size() - 1, 'a');
+    // Bytes that are no character are cut at a whole escape.
+    std::string escapedBytes;
+    while (escapedBytes.size() + 4 <= room - mark.size())
+        escapedBytes += "\\x80";
     const struct {
         std::string text;
         std::string written;
@@ -513,7 +528,7 @@ TEST(DamagedFilesLogTest, LinesAreCutToTheirLengthWithAMark) {
         {std::string(room + 1, 'a'), kept + "a" + mark},
         {kept + "\xC3\xAB" + std::string(room, 'b'), kept + mark},
         {kept + "\t" + std::string(room, 'b'), kept + mark},
-        {std::string(5000, '\x80'), std::string(kept.size() + 1, '\x80') + mark},
+        {std::string(5000, '\x80'), escapedBytes + mark},
     };
     for (const auto& c : cases) {
         const std::string line = logFileLine(c.text.c_str(), 0);
