@@ -448,6 +448,7 @@ void SaveManager::pruneBackups(const std::string& kept) {
 }
 
 bool SaveManager::writeRequested() {
+    writeThisFrame = false;
     if (!std::exchange(writePending, false))
         return false;
     lastWriteTime = writeClock();
@@ -468,7 +469,7 @@ bool SaveManager::writeRequested() {
 bool SaveManager::writeRequestedWhenDue() {
     if (!writePending)
         return false;
-    if (lastWriteTime && writeClock() - *lastWriteTime < writeIntervalSeconds) {
+    if (!writeThisFrame && lastWriteTime && writeClock() - *lastWriteTime < writeIntervalSeconds) {
         refreshForcedEndCopy();
         return false;
     }
@@ -495,8 +496,10 @@ void SaveManager::refreshForcedEndCopy() {
     lastCopyCost = lastCopyTime - start;
 }
 
-void SaveManager::writeIfAutomatic() {
-    if (automaticWriting)
+void SaveManager::writeIfAutomatic(bool earned) {
+    if (automaticWriting && earned)
+        requestWriteThisFrame();
+    else if (automaticWriting)
         requestWrite();
 }
 
@@ -715,7 +718,7 @@ void SaveManager::saveTieCollected(s32 tieID) {
     if (!group || group->existsAttribute(key.c_str()))
         return;
     group->addInt(key.c_str(), tieID);
-    writeIfAutomatic();
+    writeIfAutomatic(true);
 }
 
 bool SaveManager::isTieCollected(s32 tieID) const {
