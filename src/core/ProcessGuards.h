@@ -6,16 +6,20 @@
 // What keeps two runs of the game, and the player's signals, from damaging its files.
 
 // The working folder's lock: two games in one folder would write one log and one settings
-// file over each other. The first game holds an exclusive lock on the file in the working
-// folder for as long as it runs (the kernel lets go of it when the process ends, however it
-// ends); a second game cannot take it. Taking it again in the same process and folder (a
-// restart) succeeds. False, without a log line, when another process holds it.
+// file over each other. The first game holds an exclusive lock on the folder itself and on
+// the lock file in it for as long as it runs (the kernel lets go of them when the process
+// ends, however it ends); a second game cannot take either. A lock file that cannot be opened
+// (a folder of that name, another user's file, a dangling link, no free inode) leaves the
+// folder's own lock; a file system without flock takes a record lock of the file. Taking it
+// again in the same process and folder (a restart) succeeds. False, without a log line, when
+// another process holds it; true, with one warning line a run, when nothing there can be
+// locked at all (the game goes on, unguarded).
 inline constexpr const char* instanceLockFileName = "Paddlestone.lock";
 bool acquireInstanceLock(const std::string& path = instanceLockFileName);
 void releaseInstanceLock();
 // The same lock in the player's save folder, which games started from other folders share
 // (two installs, two working folders): false while another game holds it. A save folder that
-// is the working folder is covered by the working folder's lock.
+// is the working folder, by whatever path, is covered by the working folder's lock.
 bool acquireSaveFolderLock(const std::string& folder);
 void releaseSaveFolderLock();
 
