@@ -38,7 +38,7 @@ HeldLock saveFolderLock;
 volatile std::sig_atomic_t quitSignal = 0;
 std::atomic<int> graceMilliseconds{quitGraceMilliseconds};
 // How far the orderly end has come.
-enum EndStage : int { stageRunning, stagePlayerFilesWritten, stageDone };
+enum EndStage : int { stageRunning, stagePlayerFilesWritten, stageClosingLineWritten, stageDone };
 std::atomic<int> endStage{stageRunning};
 // The watch thread waits on this pipe: the handler writes the signal's number to it.
 int watchPipe[2] = {-1, -1};
@@ -60,8 +60,9 @@ ForcedEndCopies& forcedEndCopies() {
 
 constexpr int quitSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2};
 
-// Held while the shutdown writes the log's closing line and while the watch decides how a late
-// end ends: the watch decides before the line or after it. Never destroyed, as the copies.
+// Held while the shutdown moves the stage on (and writes the log's closing line) and while the
+// watch decides how a late end ends: the watch decides before a step or after it. Never
+// destroyed, as the copies.
 std::timed_mutex& closingLineMutex() {
     static std::timed_mutex* mutex = new std::timed_mutex;
     return *mutex;
@@ -81,6 +82,17 @@ void appendToFile(const std::string& path, const std::string& bytes) {
         return;
     [[maybe_unused]] const ssize_t written = ::write(descriptor, bytes.data(), bytes.size());
     ::close(descriptor);
+}
+
+} // namespace
+
+namespace {
+
+// The watch's one line, in the log file and on the terminal; it waits for neither.
+void writeWatchLine(const std::string& logPath, const std::string& line) {
+    if (!logPath.empty())
+        appendToFile(logPath, logFileLine(line.c_str(), std::time(nullptr)));
+    writeLogLineToTerminalWithoutWaiting(line.c_str());
 }
 
 } // namespace
@@ -109,19 +121,35 @@ void appendToFile(const std::string& path, const std::string& bytes) {
     }
     line += written.empty() ? "" : written + ")";
     line += "; ending it now.";
-    if (!logPath.empty())
-        appendToFile(logPath, logFileLine(line.c_str(), std::time(nullptr)));
-    writeLogLineToTerminalWithoutWaiting(line.c_str());
+    writeWatchLine(logPath, line);
     ::_exit(status);
 }
 
 namespace {
 
+std::string lateEndReason(int signal) {
+    return "The game did not end within " + std::to_string(graceMilliseconds.load()) + " ms of signal " +
+           std::to_string(signal);
+}
+
 // The orderly end is late: writes the copies, says so in one line, ends the process.
 [[noreturn]] void endNow(int signal) {
-    endGameAtOnce("The game did not end within " + std::to_string(graceMilliseconds.load()) + " ms of signal " +
-                      std::to_string(signal),
-                  128 + signal);
+    endGameAtOnce(lateEndReason(signal), 128 + signal);
+}
+
+// The orderly end is late, but the player's files are written: nothing is lost, and the
+// process ends with status 0. Without the log's closing line yet, one line says what happened.
+[[noreturn]] void endAfterPlayerFiles(int signal, bool closingLineWritten) {
+    if (!closingLineWritten) {
+        std::string logPath;
+        ForcedEndCopies& copies = forcedEndCopies();
+        if (copies.mutex.try_lock_for(std::chrono::milliseconds(100))) {
+            logPath = copies.logPath;
+            copies.mutex.unlock();
+        }
+        writeWatchLine(logPath, lateEndReason(signal) + "; the player's files are written, ending it now.");
+    }
+    ::_exit(0);
 }
 
 // Waits for a signal, then for the orderly end; when that is late, ends the process.
@@ -135,16 +163,21 @@ void watchForLateEnd() {
             return;
         const auto deadline =
             std::chrono::steady_clock::now() + std::chrono::milliseconds(graceMilliseconds.load());
-        while (endStage.load() != stageDone && quitSignal != 0 && std::chrono::steady_clock::now() < deadline)
+        // The orderly end done, the process may still hold on (the engine let go, gigabytes
+        // freed, the libraries' exit handlers): it ends by the deadline all the same.
+        while (quitSignal != 0 && std::chrono::steady_clock::now() < deadline)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        if (endStage.load() == stageDone || quitSignal == 0)
+        if (quitSignal == 0)
             continue;
-        // What is left of the shutdown lets go of the engine: nothing of the player's is lost.
-        // A closing line still being written after a moment comes after the player's files.
-        std::unique_lock<std::timed_mutex> closing(closingLineMutex(), std::defer_lock);
-        if (!closing.try_lock_for(std::chrono::milliseconds(100)) || endStage.load() == stagePlayerFilesWritten)
+        // The shutdown moves on only after its step is done: held a moment longer, it is writing
+        // the log's closing line, after the player's files.
+        std::unique_lock<std::timed_mutex> deciding(closingLineMutex(), std::defer_lock);
+        if (!deciding.try_lock_for(std::chrono::milliseconds(100)))
             ::_exit(0);
-        endNow(number);
+        const int stage = endStage.load();
+        if (stage == stageRunning)
+            endNow(number);
+        endAfterPlayerFiles(number, stage != stagePlayerFilesWritten);
     }
 }
 
@@ -354,11 +387,17 @@ void clearForcedEndFile(ForcedEndFile which) {
     setForcedEndFile({}, {}, which);
 }
 
-void markPlayerFilesWritten(const std::function<void()>& writeClosingLine) {
+void markPlayerFilesWritten() {
     std::lock_guard<std::timed_mutex> lock(closingLineMutex());
-    if (writeClosingLine)
-        writeClosingLine();
-    endStage = stagePlayerFilesWritten;
+    if (endStage < stagePlayerFilesWritten)
+        endStage = stagePlayerFilesWritten;
+}
+
+void writeClosingLine(const std::function<void()>& write) {
+    std::lock_guard<std::timed_mutex> lock(closingLineMutex());
+    if (write)
+        write();
+    endStage = stageClosingLineWritten;
 }
 
 void markOrderlyEndDone() {

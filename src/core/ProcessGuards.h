@@ -30,12 +30,15 @@ void releaseSaveFolderLock();
 // gone, `| head`) is dropped, and the log file goes on.
 //
 // A frame that does not return never sees the request: a watch thread gives the orderly end
-// graceMilliseconds from the signal, so that the process ends within 3 s of it. When the
-// shutdown has written the player's files by then, the process ends with status 0 and the
-// log keeps its closing line. Otherwise the watch writes the copies it was handed (the
-// settings file's text, one line for the log file) and ends the process with status
-// 128 + the signal. It touches no object of the game and not the engine: the main thread
-// may be using or deleting them.
+// graceMilliseconds from the signal, so that the process ends within 3 s of it, whatever it
+// still holds then (a shutdown freeing gigabytes, the libraries' exit handlers after it).
+// When the shutdown has written the player's files by then, the process ends with status 0:
+// the log keeps its closing line, or, before that line, gets one saying the files are written.
+// Otherwise the watch writes the copies it was handed (the settings file's text, the save's),
+// says so in one ERROR line in the log file and ends the process with status 128 + the signal.
+// It touches no object of the game and not the engine: the main thread may be using or
+// deleting them. Its line is appended: the log file's own lines are appended too
+// (core/LogManager.h), so both stand whole, one after the other.
 inline constexpr int quitGraceMilliseconds = 2500;
 void installQuitSignalHandlers(int graceMilliseconds = quitGraceMilliseconds);
 bool quitSignalReceived();
@@ -63,12 +66,14 @@ void clearForcedEndFile(ForcedEndFile which = ForcedEndFile::Settings);
 // shutdown (the display connection lost under the game); safe from any thread.
 [[noreturn]] void endGameAtOnce(const std::string& reason, int status);
 
-// The shutdown has written the player's files: `writeClosingLine` writes the log's closing
-// line, then a watch that runs out ends the process with status 0 and writes nothing. A watch
-// that runs out while the line is written waits for it a moment; it never ends the process as
-// a late end once the line is there.
-void markPlayerFilesWritten(const std::function<void()>& writeClosingLine = {});
-// The orderly end is done: the watch lets the process end by itself.
+// The shutdown has written the player's files (the settings, the save): a watch that runs out
+// from here on ends the process with status 0 and writes none of them.
+void markPlayerFilesWritten();
+// Writes the log's closing line (`write`), after the player's files. A watch that runs out
+// while the line is written waits for it a moment; once the line is there it adds none.
+void writeClosingLine(const std::function<void()>& write);
+// The orderly end is done: the process ends by itself, or, after a quit signal, by the watch's
+// deadline at the latest.
 void markOrderlyEndDone();
 // Back to the default handlers, the watch disarmed, its copies forgotten.
 void removeQuitSignalHandlers();

@@ -452,18 +452,17 @@ bool SaveManager::writeRequested() {
     if (!std::exchange(writePending, false))
         return false;
     lastWriteTime = writeClock();
-    // The disk now holds the newest state (or the write failed, and the next change asks
-    // again): the watch's copy would be no newer.
     forcedEndCopyStale = false;
+    // One text for both files; read back once, by the first write that reaches the disk.
+    const bool writable = folderOwned && groups[0];
+    const std::string text = writable ? saveFileText(groups) : std::string();
+    const bool saved = writable && saveText(text);
+    // The disk now holds the newest state (or the write failed, and the next change asks
+    // again): the watch's copy would be no newer. It goes only now: a watch that runs out
+    // during the write still has it.
     if (forcedEndCopy)
         clearForcedEndFile(ForcedEndFile::Save);
-    if (!folderOwned || !groups[0])
-        return false;
-    // One text for both files; read back once, by the first write that reaches the disk.
-    const std::string text = saveFileText(groups);
-    const bool saved = saveText(text);
-    const bool backedUp = backupText(text, !saved);
-    return saved && backedUp;
+    return writable && backupText(text, !saved) && saved;
 }
 
 bool SaveManager::writeRequestedWhenDue() {
