@@ -84,10 +84,6 @@ void appendToFile(const std::string& path, const std::string& bytes) {
     ::close(descriptor);
 }
 
-} // namespace
-
-namespace {
-
 // The watch's one line, in the log file and on the terminal; it waits for neither.
 void writeWatchLine(const std::string& logPath, const std::string& line) {
     if (!logPath.empty())
