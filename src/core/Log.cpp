@@ -89,14 +89,21 @@ void logMessage(const char* text, irr::ELOG_LEVEL level) {
 
 namespace {
 
-// The bytes of the character that starts at `c`: a UTF-8 lead byte with the continuation bytes
-// that follow it (as many as its sequence holds), any other byte by itself.
-std::size_t characterBytes(const unsigned char* c) {
-    const std::size_t length = (c[0] & 0xF8) == 0xF0 ? 4 : (c[0] & 0xF0) == 0xE0 ? 3 : (c[0] & 0xE0) == 0xC0 ? 2 : 1;
-    std::size_t bytes = 1;
-    while (bytes < length && (c[bytes] & 0xC0) == 0x80)
-        ++bytes;
-    return bytes;
+// The bytes of the well-formed UTF-8 character that starts at `c` (1 for ASCII), or 0 when the
+// bytes there are none: a lone continuation byte, a lead byte short of its continuation bytes,
+// an overlong form, a surrogate or a code point past U+10FFFF.
+std::size_t validCharacterBytes(const unsigned char* c) {
+    if (c[0] < 0x80)
+        return 1;
+    const std::size_t length = c[0] >= 0xC2 && c[0] <= 0xDF ? 2 : (c[0] & 0xF0) == 0xE0 ? 3 : c[0] >= 0xF0 && c[0] <= 0xF4 ? 4 : 0;
+    for (std::size_t i = 1; i < length; ++i)
+        if ((c[i] & 0xC0) != 0x80)
+            return 0; // the text's end (NUL) is no continuation byte either
+    // The second byte's narrower ranges: no overlong form, no surrogate, nothing past U+10FFFF.
+    if ((c[0] == 0xE0 && c[1] < 0xA0) || (c[0] == 0xED && c[1] > 0x9F) || (c[0] == 0xF0 && c[1] < 0x90) ||
+        (c[0] == 0xF4 && c[1] > 0x8F))
+        return 0;
+    return length;
 }
 
 } // namespace
@@ -110,17 +117,25 @@ std::string escapeLogText(const char* text, std::size_t maxBytes) {
     // the mark.
     std::size_t cut = 0;
     for (const auto* c = reinterpret_cast<const unsigned char*>(text); *c;) {
-        const std::size_t bytes = characterBytes(c);
+        const std::size_t valid = validCharacterBytes(c);
+        const std::size_t bytes = valid ? valid : 1;
+        // C0 controls, DEL, and the C1 controls U+0080-U+009F: an 8-bit terminal takes U+009B
+        // as the CSI that starts an escape sequence.
+        const bool control = valid == 1 ? *c < 0x20 || *c == 0x7F : valid == 2 && c[0] == 0xC2 && c[1] < 0xA0;
         if (*c == '\t') {
             out += "\\t";
         } else if (*c == '\r') {
             out += "\\r";
         } else if (*c == '\n') {
             out += "\\n";
-        } else if (*c < 0x20 || *c == 0x7F) {
-            char code[8];
-            std::snprintf(code, sizeof(code), "\\x%02X", *c);
-            out += code;
+        } else if (control || !valid) {
+            // A byte that is no character (a file name's Latin-1 byte) is escaped as well: the
+            // log stays UTF-8.
+            for (std::size_t i = 0; i < bytes; ++i) {
+                char code[8];
+                std::snprintf(code, sizeof(code), "\\x%02X", c[i]);
+                out += code;
+            }
         } else {
             out.append(reinterpret_cast<const char*>(c), bytes);
         }

@@ -31,7 +31,10 @@ void logMessagePair(const char* text, const char* second);
 void logMessagePair(const wchar_t* text, const wchar_t* second);
 
 // The text with its control characters escaped, so that a damaged file's tab or line break
-// cannot fake a log line: "\t", "\r", "\n" and "\xNN" for the others. An escaped text longer
+// cannot fake a log line: "\t", "\r", "\n" and "\xNN" for the others, byte by byte: the C0
+// controls, DEL, the C1 controls U+0080-U+009F ("\xC2\x9B") and every byte that is not part of
+// a well-formed UTF-8 character ("\x9B"); other UTF-8 text stays as it is, so the log is UTF-8
+// and no terminal takes a line for an escape sequence. An escaped text longer
 // than maxBytes is cut at a character (a UTF-8 sequence or an escape stays whole) and ends in
 // logLineCutMark, the whole at most maxBytes long: a line that quotes a file (a
 // 500,000-character name) stays readable. Every log line, in the file (its time of day

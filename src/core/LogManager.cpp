@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <fcntl.h>
+#include <unistd.h>
 
 namespace {
 
@@ -26,8 +28,12 @@ std::string logFileLine(const char* text, std::time_t when) {
 }
 
 LogManager::LogManager(const std::string& path, Opening opening) : filePath(path) {
-    file = std::fopen(filePath.c_str(), opening == Opening::Continue ? "ab" : "wb");
-    if (!file) {
+    // Every write appends, whatever another writer put there meanwhile: the quit watch appends
+    // its line through a descriptor of its own, and a line of this one must land after it,
+    // not over it.
+    const int flags = O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC | (opening == Opening::Replace ? O_TRUNC : 0);
+    descriptor = ::open(filePath.c_str(), flags, 0644);
+    if (descriptor < 0) {
         logMessage(std::string(logErrorPrefix) + "Could not open the log file \"" + filePath +
                    "\": " + std::strerror(errno));
         return;
@@ -35,15 +41,16 @@ LogManager::LogManager(const std::string& path, Opening opening) : filePath(path
     if (opening == Opening::Replace)
         writeHeader();
     // The lines logged before the file opened (settings problems, ...).
-    std::lock_guard<std::mutex> lock(mutex);
+    std::string lines;
     for (const EarlyLogLine& line : takeEarlyLogLines())
-        writeLineLocked(line.text.c_str(), static_cast<std::time_t>(line.time));
-    std::fflush(file);
+        appendLine(lines, line.text.c_str(), static_cast<std::time_t>(line.time));
+    std::lock_guard<std::mutex> lock(mutex);
+    writeLocked(lines);
 }
 
 LogManager::~LogManager() {
-    if (file)
-        std::fclose(file);
+    if (descriptor >= 0)
+        ::close(descriptor);
 }
 
 void LogManager::writeHeader() {
@@ -54,38 +61,45 @@ void LogManager::writeHeader() {
         "Processors: " + std::to_string(platform::processorCount()),
         "Memory: " + std::to_string(platform::physicalMemoryBytes() / (1024 * 1024)) + " MB",
     };
+    std::string header;
+    for (const std::string& line : lines)
+        header += line + "\r\n";
     std::lock_guard<std::mutex> lock(mutex);
-    for (const std::string& line : lines) {
-        std::fputs(line.c_str(), file);
-        std::fputs("\r\n", file);
+    writeLocked(header);
+}
+
+void LogManager::appendLine(std::string& bytes, const char* text, std::time_t when) {
+    if (text && std::strlen(text) >= minimumTextLength)
+        bytes += logFileLine(text, when);
+}
+
+void LogManager::writeLocked(const std::string& bytes) {
+    // One write a call: a line (or a block) stands whole beside another writer's. The kernel
+    // has it at once, so the log of a crashed run survives.
+    for (std::size_t done = 0; descriptor >= 0 && done < bytes.size();) {
+        const ssize_t written = ::write(descriptor, bytes.data() + done, bytes.size() - done);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return;
+        done += static_cast<std::size_t>(written);
     }
-    std::fflush(file);
-}
-
-void LogManager::writeLineLocked(const char* text, std::time_t when) {
-    if (!file || !text || std::strlen(text) < minimumTextLength)
-        return;
-    const std::string line = logFileLine(text, when);
-    std::fwrite(line.data(), 1, line.size(), file);
-}
-
-void LogManager::writeLineLocked(const char* text) {
-    writeLineLocked(text, std::time(nullptr));
 }
 
 void LogManager::log(const char* text) {
+    std::string line;
+    appendLine(line, text, std::time(nullptr));
     std::lock_guard<std::mutex> lock(mutex);
-    writeLineLocked(text);
-    if (file)
-        std::fflush(file);
+    writeLocked(line);
 }
 
 void LogManager::logBlock(const std::vector<std::string>& lines) {
-    std::lock_guard<std::mutex> lock(mutex);
+    std::string block;
+    const std::time_t now = std::time(nullptr);
     for (const std::string& line : lines)
-        writeLineLocked(line.c_str());
-    if (file)
-        std::fflush(file);
+        appendLine(block, line.c_str(), now);
+    std::lock_guard<std::mutex> lock(mutex);
+    writeLocked(block);
 }
 
 void LogManager::logVideoDriver(const std::string& driverDescription) {

@@ -2,7 +2,6 @@
 
 #include "core/Delegate.h"
 
-#include <cstdio>
 #include <ctime>
 #include <mutex>
 #include <string>
@@ -13,7 +12,8 @@
 // continues the file instead (no header: the run's own one is above). Every line after the header carries
 // the time of day and ends with CR LF, and reaches the disk's cache at once, so the log of
 // a crashed run survives. Lines may come from any thread (physics workers report through
-// logCallstack): writing takes a lock.
+// logCallstack): writing takes a lock. Each line (a block: all its lines) is one appending
+// write, so a line another writer appends (the quit watch's) stands whole beside them.
 // One line as the log file holds it: "[h:m:s] " (the time of day, no zero padding), the text
 // with its control characters escaped (escapeLogText), CR LF; without the CR LF at most
 // maxLogLineBytes long.
@@ -30,7 +30,7 @@ public:
     LogManager(const LogManager&) = delete;
     LogManager& operator=(const LogManager&) = delete;
 
-    bool isOpen() const { return file != nullptr; }
+    bool isOpen() const { return descriptor >= 0; }
     const std::string& path() const { return filePath; }
 
     // Appends "[h:m:s] " (time of day, no zero padding), the text and CR LF. Texts of two
@@ -53,11 +53,12 @@ public:
 
 private:
     void writeHeader();
-    void writeLineLocked(const char* text);
-    void writeLineLocked(const char* text, std::time_t when);
+    // Adds the text's line to the bytes (nothing for a text too short).
+    static void appendLine(std::string& bytes, const char* text, std::time_t when);
+    void writeLocked(const std::string& bytes);
 
     std::string filePath;
-    std::FILE* file = nullptr;
+    int descriptor = -1;
     std::mutex mutex;
     Delegate levelStatsHook;
 };

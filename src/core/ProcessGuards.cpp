@@ -12,17 +12,25 @@
 #include <fcntl.h>
 #include <ctime>
 #include <filesystem>
+#include <cstring>
 #include <mutex>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
-// A lock file held for the whole run.
+// A folder held for the whole run: the folder itself locked, and its lock file when that can
+// be opened and locked. Either lock held by another process is another game.
 struct HeldLock {
-    int descriptor = -1;
-    std::string path;
+    int folder = -1;
+    int file = -1;
+    // The folder's identity: one folder reached by two paths (a link) is one folder.
+    dev_t device = 0;
+    ino_t inode = 0;
+    bool held() const { return folder >= 0 || file >= 0; }
 };
 HeldLock workingFolderLock;
 HeldLock saveFolderLock;
@@ -30,7 +38,7 @@ HeldLock saveFolderLock;
 volatile std::sig_atomic_t quitSignal = 0;
 std::atomic<int> graceMilliseconds{quitGraceMilliseconds};
 // How far the orderly end has come.
-enum EndStage : int { stageRunning, stagePlayerFilesWritten, stageDone };
+enum EndStage : int { stageRunning, stagePlayerFilesWritten, stageClosingLineWritten, stageDone };
 std::atomic<int> endStage{stageRunning};
 // The watch thread waits on this pipe: the handler writes the signal's number to it.
 int watchPipe[2] = {-1, -1};
@@ -52,8 +60,9 @@ ForcedEndCopies& forcedEndCopies() {
 
 constexpr int quitSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2};
 
-// Held while the shutdown writes the log's closing line and while the watch decides how a late
-// end ends: the watch decides before the line or after it. Never destroyed, as the copies.
+// Held while the shutdown moves the stage on (and writes the log's closing line) and while the
+// watch decides how a late end ends: the watch decides before a step or after it. Never
+// destroyed, as the copies.
 std::timed_mutex& closingLineMutex() {
     static std::timed_mutex* mutex = new std::timed_mutex;
     return *mutex;
@@ -73,6 +82,13 @@ void appendToFile(const std::string& path, const std::string& bytes) {
         return;
     [[maybe_unused]] const ssize_t written = ::write(descriptor, bytes.data(), bytes.size());
     ::close(descriptor);
+}
+
+// The watch's one line, in the log file and on the terminal; it waits for neither.
+void writeWatchLine(const std::string& logPath, const std::string& line) {
+    if (!logPath.empty())
+        appendToFile(logPath, logFileLine(line.c_str(), std::time(nullptr)));
+    writeLogLineToTerminalWithoutWaiting(line.c_str());
 }
 
 } // namespace
@@ -101,19 +117,35 @@ void appendToFile(const std::string& path, const std::string& bytes) {
     }
     line += written.empty() ? "" : written + ")";
     line += "; ending it now.";
-    if (!logPath.empty())
-        appendToFile(logPath, logFileLine(line.c_str(), std::time(nullptr)));
-    writeLogLineToTerminalWithoutWaiting(line.c_str());
+    writeWatchLine(logPath, line);
     ::_exit(status);
 }
 
 namespace {
 
+std::string lateEndReason(int signal) {
+    return "The game did not end within " + std::to_string(graceMilliseconds.load()) + " ms of signal " +
+           std::to_string(signal);
+}
+
 // The orderly end is late: writes the copies, says so in one line, ends the process.
 [[noreturn]] void endNow(int signal) {
-    endGameAtOnce("The game did not end within " + std::to_string(graceMilliseconds.load()) + " ms of signal " +
-                      std::to_string(signal),
-                  128 + signal);
+    endGameAtOnce(lateEndReason(signal), 128 + signal);
+}
+
+// The orderly end is late, but the player's files are written: nothing is lost, and the
+// process ends with status 0. Without the log's closing line yet, one line says what happened.
+[[noreturn]] void endAfterPlayerFiles(int signal, bool closingLineWritten) {
+    if (!closingLineWritten) {
+        std::string logPath;
+        ForcedEndCopies& copies = forcedEndCopies();
+        if (copies.mutex.try_lock_for(std::chrono::milliseconds(100))) {
+            logPath = copies.logPath;
+            copies.mutex.unlock();
+        }
+        writeWatchLine(logPath, lateEndReason(signal) + "; the player's files are written, ending it now.");
+    }
+    ::_exit(0);
 }
 
 // Waits for a signal, then for the orderly end; when that is late, ends the process.
@@ -127,16 +159,21 @@ void watchForLateEnd() {
             return;
         const auto deadline =
             std::chrono::steady_clock::now() + std::chrono::milliseconds(graceMilliseconds.load());
-        while (endStage.load() != stageDone && quitSignal != 0 && std::chrono::steady_clock::now() < deadline)
+        // The orderly end done, the process may still hold on (the engine let go, gigabytes
+        // freed, the libraries' exit handlers): it ends by the deadline all the same.
+        while (quitSignal != 0 && std::chrono::steady_clock::now() < deadline)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
-        if (endStage.load() == stageDone || quitSignal == 0)
+        if (quitSignal == 0)
             continue;
-        // What is left of the shutdown lets go of the engine: nothing of the player's is lost.
-        // A closing line still being written after a moment comes after the player's files.
-        std::unique_lock<std::timed_mutex> closing(closingLineMutex(), std::defer_lock);
-        if (!closing.try_lock_for(std::chrono::milliseconds(100)) || endStage.load() == stagePlayerFilesWritten)
+        // The shutdown moves on only after its step is done: held a moment longer, it is writing
+        // the log's closing line, after the player's files.
+        std::unique_lock<std::timed_mutex> deciding(closingLineMutex(), std::defer_lock);
+        if (!deciding.try_lock_for(std::chrono::milliseconds(100)))
             ::_exit(0);
-        endNow(number);
+        const int stage = endStage.load();
+        if (stage == stageRunning)
+            endNow(number);
+        endAfterPlayerFiles(number, stage != stagePlayerFilesWritten);
     }
 }
 
@@ -168,31 +205,108 @@ std::string absolutePathOf(const std::string& path) {
 namespace {
 
 void release(HeldLock& lock) {
-    if (lock.descriptor >= 0)
-        ::close(lock.descriptor);
+    for (int descriptor : {lock.folder, lock.file})
+        if (descriptor >= 0)
+            ::close(descriptor);
     lock = HeldLock{};
 }
 
-bool acquire(HeldLock& lock, const std::string& absolute) {
-    if (lock.descriptor >= 0 && absolute == lock.path)
-        return true;
-    const int descriptor = ::open(absolute.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (descriptor < 0)
-        return true; // a folder we cannot write to: nothing of ours can collide there
-    if (::flock(descriptor, LOCK_EX | LOCK_NB) != 0) {
-        ::close(descriptor);
-        return false;
-    }
-    release(lock);
-    lock.descriptor = descriptor;
-    lock.path = absolute;
-    return true;
+enum class LockTry { Taken, Busy, Unsupported };
+
+// An exclusive lock on the open file, without waiting: flock, else (a file system without it)
+// a record lock of the whole file, which needs a descriptor open for writing. The lock belongs
+// to the open file, as flock's does, so that two opens in one process are told apart too.
+LockTry lockExclusively(int descriptor, bool writable, std::string& failure) {
+    if (::flock(descriptor, LOCK_EX | LOCK_NB) == 0)
+        return LockTry::Taken;
+    if (errno == EWOULDBLOCK)
+        return LockTry::Busy;
+    failure = std::string("flock: ") + std::strerror(errno);
+    if (!writable)
+        return LockTry::Unsupported;
+    struct flock whole {};
+    whole.l_type = F_WRLCK;
+    whole.l_whence = SEEK_SET;
+    if (::fcntl(descriptor, F_OFD_SETLK, &whole) == 0)
+        return LockTry::Taken;
+    if (errno == EAGAIN || errno == EACCES)
+        return LockTry::Busy;
+    failure += std::string(", record lock: ") + std::strerror(errno);
+    return LockTry::Unsupported;
 }
+
+// What taking a folder's lock gave.
+enum class FolderLock { Taken, HeldByAnother, NotLockable };
+
+// Locks the folder itself and the lock file in it. The lock file alone would not do: one that
+// cannot be opened (a folder of that name, another user's file, a dangling link, no free
+// inode) would leave two games unaware of each other. `failure` says why nothing could be
+// locked.
+FolderLock acquire(HeldLock& lock, const std::string& folder, const std::string& fileName, std::string& failure) {
+    struct stat identity {};
+    const bool known = ::stat(folder.c_str(), &identity) == 0;
+    if (lock.held() && known && identity.st_dev == lock.device && identity.st_ino == lock.inode)
+        return FolderLock::Taken; // a restart in the same folder
+    HeldLock taken;
+    taken.device = known ? identity.st_dev : 0;
+    taken.inode = known ? identity.st_ino : 0;
+    bool busy = false;
+    const auto take = [&](int descriptor, bool writable, int& into, const char* what) {
+        if (descriptor < 0) {
+            failure += (failure.empty() ? "" : "; ") + std::string(what) + ": " + std::strerror(errno);
+            return;
+        }
+        std::string why;
+        const LockTry result = lockExclusively(descriptor, writable, why);
+        if (result == LockTry::Taken) {
+            into = descriptor;
+            return;
+        }
+        busy = busy || result == LockTry::Busy;
+        if (result == LockTry::Unsupported)
+            failure += (failure.empty() ? "" : "; ") + std::string(what) + ": " + why;
+        ::close(descriptor);
+    };
+    take(::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC), false, taken.folder, "the folder");
+    const std::string filePath = folder + "/" + fileName;
+    int file = ::open(filePath.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+    const bool writable = file >= 0;
+    if (file < 0 && errno != ENOENT && errno != EISDIR)
+        file = ::open(filePath.c_str(), O_RDONLY | O_CLOEXEC); // another user's lock file still locks
+    take(file, writable, taken.file, fileName.c_str());
+    if (busy) {
+        release(taken);
+        return FolderLock::HeldByAnother;
+    }
+    if (!taken.held())
+        return FolderLock::NotLockable;
+    release(lock);
+    lock = taken;
+    return FolderLock::Taken;
+}
+
+// A folder that cannot be locked at all: said once a run, and the game goes on.
+bool acquireOrSay(HeldLock& lock, const std::string& folder, const std::string& fileName, const char* kind,
+                  bool& said) {
+    std::string failure;
+    const FolderLock result = acquire(lock, folder, fileName, failure);
+    if (result == FolderLock::NotLockable && !std::exchange(said, true))
+        logMessage(std::string(logWarningPrefix) + "The " + kind + " \"" + folder + "\" cannot be locked (" + failure +
+                   "): another game using it would not be noticed.");
+    if (result == FolderLock::NotLockable)
+        release(lock);
+    return result != FolderLock::HeldByAnother;
+}
+
+bool workingFolderUnlockableSaid = false;
+bool saveFolderUnlockableSaid = false;
 
 } // namespace
 
 bool acquireInstanceLock(const std::string& path) {
-    return acquire(workingFolderLock, absolutePathOf(path));
+    const std::filesystem::path absolute = absolutePathOf(path);
+    return acquireOrSay(workingFolderLock, absolute.parent_path().string(), absolute.filename().string(),
+                        "working folder", workingFolderUnlockableSaid);
 }
 
 void releaseInstanceLock() {
@@ -200,12 +314,16 @@ void releaseInstanceLock() {
 }
 
 bool acquireSaveFolderLock(const std::string& folder) {
-    const std::string absolute = absolutePathOf(folder + "/" + instanceLockFileName);
-    if (workingFolderLock.descriptor >= 0 && absolute == workingFolderLock.path) {
+    // A save folder that is the working folder, by whatever path, is held by the working
+    // folder's lock: a second lock of this process on it would take it for another game's.
+    struct stat identity {};
+    if (workingFolderLock.held() && ::stat(folder.c_str(), &identity) == 0 &&
+        identity.st_dev == workingFolderLock.device && identity.st_ino == workingFolderLock.inode) {
         release(saveFolderLock);
         return true;
     }
-    return acquire(saveFolderLock, absolute);
+    return acquireOrSay(saveFolderLock, absolutePathOf(folder), instanceLockFileName, "save folder",
+                        saveFolderUnlockableSaid);
 }
 
 void releaseSaveFolderLock() {
@@ -265,11 +383,17 @@ void clearForcedEndFile(ForcedEndFile which) {
     setForcedEndFile({}, {}, which);
 }
 
-void markPlayerFilesWritten(const std::function<void()>& writeClosingLine) {
+void markPlayerFilesWritten() {
     std::lock_guard<std::timed_mutex> lock(closingLineMutex());
-    if (writeClosingLine)
-        writeClosingLine();
-    endStage = stagePlayerFilesWritten;
+    if (endStage < stagePlayerFilesWritten)
+        endStage = stagePlayerFilesWritten;
+}
+
+void writeClosingLine(const std::function<void()>& write) {
+    std::lock_guard<std::timed_mutex> lock(closingLineMutex());
+    if (write)
+        write();
+    endStage = stageClosingLineWritten;
 }
 
 void markOrderlyEndDone() {

@@ -6,16 +6,20 @@
 // What keeps two runs of the game, and the player's signals, from damaging its files.
 
 // The working folder's lock: two games in one folder would write one log and one settings
-// file over each other. The first game holds an exclusive lock on the file in the working
-// folder for as long as it runs (the kernel lets go of it when the process ends, however it
-// ends); a second game cannot take it. Taking it again in the same process and folder (a
-// restart) succeeds. False, without a log line, when another process holds it.
+// file over each other. The first game holds an exclusive lock on the folder itself and on
+// the lock file in it for as long as it runs (the kernel lets go of them when the process
+// ends, however it ends); a second game cannot take either. A lock file that cannot be opened
+// (a folder of that name, another user's file, a dangling link, no free inode) leaves the
+// folder's own lock; a file system without flock takes a record lock of the file. Taking it
+// again in the same process and folder (a restart) succeeds. False, without a log line, when
+// another process holds it; true, with one warning line a run, when nothing there can be
+// locked at all (the game goes on, unguarded).
 inline constexpr const char* instanceLockFileName = "Paddlestone.lock";
 bool acquireInstanceLock(const std::string& path = instanceLockFileName);
 void releaseInstanceLock();
 // The same lock in the player's save folder, which games started from other folders share
 // (two installs, two working folders): false while another game holds it. A save folder that
-// is the working folder is covered by the working folder's lock.
+// is the working folder, by whatever path, is covered by the working folder's lock.
 bool acquireSaveFolderLock(const std::string& folder);
 void releaseSaveFolderLock();
 
@@ -26,12 +30,15 @@ void releaseSaveFolderLock();
 // gone, `| head`) is dropped, and the log file goes on.
 //
 // A frame that does not return never sees the request: a watch thread gives the orderly end
-// graceMilliseconds from the signal, so that the process ends within 3 s of it. When the
-// shutdown has written the player's files by then, the process ends with status 0 and the
-// log keeps its closing line. Otherwise the watch writes the copies it was handed (the
-// settings file's text, one line for the log file) and ends the process with status
-// 128 + the signal. It touches no object of the game and not the engine: the main thread
-// may be using or deleting them.
+// graceMilliseconds from the signal, so that the process ends within 3 s of it, whatever it
+// still holds then (a shutdown freeing gigabytes, the libraries' exit handlers after it).
+// When the shutdown has written the player's files by then, the process ends with status 0:
+// the log keeps its closing line, or, before that line, gets one saying the files are written.
+// Otherwise the watch writes the copies it was handed (the settings file's text, the save's),
+// says so in one ERROR line in the log file and ends the process with status 128 + the signal.
+// It touches no object of the game and not the engine: the main thread may be using or
+// deleting them. Its line is appended: the log file's own lines are appended too
+// (core/LogManager.h), so both stand whole, one after the other.
 inline constexpr int quitGraceMilliseconds = 2500;
 void installQuitSignalHandlers(int graceMilliseconds = quitGraceMilliseconds);
 bool quitSignalReceived();
@@ -59,12 +66,14 @@ void clearForcedEndFile(ForcedEndFile which = ForcedEndFile::Settings);
 // shutdown (the display connection lost under the game); safe from any thread.
 [[noreturn]] void endGameAtOnce(const std::string& reason, int status);
 
-// The shutdown has written the player's files: `writeClosingLine` writes the log's closing
-// line, then a watch that runs out ends the process with status 0 and writes nothing. A watch
-// that runs out while the line is written waits for it a moment; it never ends the process as
-// a late end once the line is there.
-void markPlayerFilesWritten(const std::function<void()>& writeClosingLine = {});
-// The orderly end is done: the watch lets the process end by itself.
+// The shutdown has written the player's files (the settings, the save): a watch that runs out
+// from here on ends the process with status 0 and writes none of them.
+void markPlayerFilesWritten();
+// Writes the log's closing line (`write`), after the player's files. A watch that runs out
+// while the line is written waits for it a moment; once the line is there it adds none.
+void writeClosingLine(const std::function<void()>& write);
+// The orderly end is done: the process ends by itself, or, after a quit signal, by the watch's
+// deadline at the latest.
 void markOrderlyEndDone();
 // Back to the default handlers, the watch disarmed, its copies forgotten.
 void removeQuitSignalHandlers();

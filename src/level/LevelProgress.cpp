@@ -91,8 +91,9 @@ void LevelManager::saveCheckpointAt(scene::ISceneNode* checkpoint) {
     saveManager->setAutoSavePath(currentLevelPath.c_str(), story);
     saveManager->setAutoSaveCheckpoint(currentLevelPath.c_str(), story);
     saveManager->automaticWriting = automatic;
+    // The checkpoint file is written: the save that points to it follows by the frame's end.
     if (automatic)
-        saveManager->requestWrite();
+        saveManager->requestWriteThisFrame();
 }
 
 bool LevelManager::saveCheckpoint() {

@@ -448,27 +448,27 @@ void SaveManager::pruneBackups(const std::string& kept) {
 }
 
 bool SaveManager::writeRequested() {
+    writeThisFrame = false;
     if (!std::exchange(writePending, false))
         return false;
     lastWriteTime = writeClock();
-    // The disk now holds the newest state (or the write failed, and the next change asks
-    // again): the watch's copy would be no newer.
     forcedEndCopyStale = false;
+    // One text for both files; read back once, by the first write that reaches the disk.
+    const bool writable = folderOwned && groups[0];
+    const std::string text = writable ? saveFileText(groups) : std::string();
+    const bool saved = writable && saveText(text);
+    // The disk now holds the newest state (or the write failed, and the next change asks
+    // again): the watch's copy would be no newer. It goes only now: a watch that runs out
+    // during the write still has it.
     if (forcedEndCopy)
         clearForcedEndFile(ForcedEndFile::Save);
-    if (!folderOwned || !groups[0])
-        return false;
-    // One text for both files; read back once, by the first write that reaches the disk.
-    const std::string text = saveFileText(groups);
-    const bool saved = saveText(text);
-    const bool backedUp = backupText(text, !saved);
-    return saved && backedUp;
+    return writable && backupText(text, !saved) && saved;
 }
 
 bool SaveManager::writeRequestedWhenDue() {
     if (!writePending)
         return false;
-    if (lastWriteTime && writeClock() - *lastWriteTime < writeIntervalSeconds) {
+    if (!writeThisFrame && lastWriteTime && writeClock() - *lastWriteTime < writeIntervalSeconds) {
         refreshForcedEndCopy();
         return false;
     }
@@ -495,8 +495,10 @@ void SaveManager::refreshForcedEndCopy() {
     lastCopyCost = lastCopyTime - start;
 }
 
-void SaveManager::writeIfAutomatic() {
-    if (automaticWriting)
+void SaveManager::writeIfAutomatic(bool earned) {
+    if (automaticWriting && earned)
+        requestWriteThisFrame();
+    else if (automaticWriting)
         requestWrite();
 }
 
@@ -719,7 +721,7 @@ void SaveManager::saveTieCollected(s32 tieID) {
     if (!group || group->existsAttribute(key.c_str()))
         return;
     group->addInt(key.c_str(), tieID);
-    writeIfAutomatic();
+    writeIfAutomatic(true);
 }
 
 bool SaveManager::isTieCollected(s32 tieID) const {

@@ -56,10 +56,12 @@ inline constexpr const char* binaryCheckpointExtension = ".irrblvl";
 // Changes ask for a write (requestWrite) rather than writing at once: the game writes at the
 // end of the frame (writeRequestedWhenDue), so a level that changes the save thousands of
 // times in one frame costs one write, and while the changes go on it writes at most once
-// every writeIntervalSeconds. The newest state is written at once before a checkpoint, when a
-// level is unloaded, at the shutdown and when the display is lost (writeRequested); a quit
-// watch that has to end a frame that does not return writes the copy it was handed at the
-// last frame's end (core/ProcessGuards.h).
+// every writeIntervalSeconds. What the player earns (a level's end, a checkpoint, a tie, the
+// frame of an achievement) asks for the write of its frame (requestWriteThisFrame): it is on
+// the disk by the end of the frame that earned it, whatever the interval. The newest state is
+// written at once before a checkpoint, when a level is unloaded, at the shutdown and when the
+// display is lost (writeRequested); a quit watch that has to end a frame that does not return
+// writes the copy it was handed at the last frame's end (core/ProcessGuards.h).
 //
 // Only the game that holds the save folder's lock writes there (createSaveManager): a second
 // game on the same folder reads the progress and writes nothing (canWrite), not the save, its
@@ -100,13 +102,20 @@ public:
     // Asks for the save file and its backup to be written; every request until the next
     // write is served by that one write.
     void requestWrite() { writePending = forcedEndCopyStale = true; }
+    // The same, written at the end of this frame whatever the interval: for what the player
+    // earned. The once-a-second rule only gathers values that keep changing.
+    void requestWriteThisFrame() {
+        requestWrite();
+        writeThisFrame = true;
+    }
     bool isWriteRequested() const { return writePending; }
     // Writes the save file and its backup once when a write was asked for since the last
     // write, and answers whether both were written; false and nothing written when none was
     // asked for. A failed write is not tried again until the next change asks.
     bool writeRequested();
     // The end of a frame: writeRequested() once writeIntervalSeconds have passed since the
-    // last write; until then the write waits, and the quit watch is handed the newest text
+    // last write, or at once for what was earned in the frame; until then the write waits, and
+    // the quit watch is handed the newest text
     // (a large save's no more often than keeps its cost to a fifth of the time).
     static constexpr double writeIntervalSeconds = 1.0;
     bool writeRequestedWhenDue();
@@ -169,7 +178,8 @@ public:
 
     // --- ties --------------------------------------------------------------------------------------
     // Records a collected tie under its ID in decimal; a negative ID logs a warning and
-    // records nothing. Writes when it was recorded and automatic writing is on.
+    // records nothing. Writes at the frame's end when it was recorded and automatic writing is
+    // on.
     void saveTieCollected(irr::s32 tieID);
     bool isTieCollected(irr::s32 tieID) const;
 
@@ -196,7 +206,8 @@ private:
     bool saveText(const std::string& text);
     bool backupText(const std::string& text, bool readBack);
     void refreshForcedEndCopy();
-    void writeIfAutomatic();
+    // Asks for a write while automatic writing is on; earned: at the end of this frame.
+    void writeIfAutomatic(bool earned = false);
     void clearGroups();
     // Removes the backups beyond the ten newest, never the one named `kept`.
     void pruneBackups(const std::string& kept);
@@ -213,6 +224,7 @@ private:
     // destroy it, so save() refuses.
     bool fileMustNotBeReplaced = false;
     bool writePending = false;
+    bool writeThisFrame = false;
     std::function<double()> writeClock;
     std::optional<double> lastWriteTime;
     bool forcedEndCopy = false;

@@ -24,14 +24,21 @@
 
 #include <irrlicht.h>
 
+#include <fcntl.h>
+#include <linux/filter.h>
+#include <linux/seccomp.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <cstddef>
 #include <filesystem>
+#include <functional>
 #include <tuple>
 #include <fstream>
 #include <utility>
@@ -493,6 +500,17 @@ TEST(DamagedFilesLogTest, ControlCharactersAreEscaped) {
         {"bell\a and escape\x1b[31m", "bell\\x07 and escape\\x1B[31m"},
         {"unit\x1F space\x20 delete\x7F tilde~", "unit\\x1F space  delete\\x7F tilde~"},
         {"Zo\xC3\xAB", "Zo\xC3\xAB"},
+        // The C1 controls as UTF-8, on their bounds and one past them.
+        {"c1 \xC2\x80 \xC2\x9B" "2J \xC2\x9F", "c1 \\xC2\\x80 \\xC2\\x9B2J \\xC2\\x9F"},
+        {"after \xC2\xA0 before \x7E", "after \xC2\xA0 before ~"},
+        // Bytes that are no UTF-8 character: a Latin-1 name, the 8-bit CSI, a lead byte cut
+        // short (at the end too), overlong forms, a surrogate, a code point past U+10FFFF.
+        {"Zo\xEB \x9B" "2J \x80", "Zo\\xEB \\x9B2J \\x80"},
+        {"\xE2\x82 \xE2\x82", "\\xE2\\x82 \\xE2\\x82"},
+        {"\xC0\xAF \xC1\xBF \xE0\x9F\xBF \xF0\x8F\xBF\xBF", "\\xC0\\xAF \\xC1\\xBF \\xE0\\x9F\\xBF \\xF0\\x8F\\xBF\\xBF"},
+        {"\xED\x9F\xBF \xED\xA0\x80", "\xED\x9F\xBF \\xED\\xA0\\x80"},
+        {"\xF4\x8F\xBF\xBF \xF4\x90\x80\x80 \xF5\x80\x80\x80", "\xF4\x8F\xBF\xBF \\xF4\\x90\\x80\\x80 \\xF5\\x80\\x80\\x80"},
+        {"\xE0\xA0\x80\xF0\x90\x80\x80\xE2\x82\xAC", "\xE0\xA0\x80\xF0\x90\x80\x80\xE2\x82\xAC"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(escapeLogText(c.text), c.escaped);
@@ -505,6 +523,10 @@ TEST(DamagedFilesLogTest, LinesAreCutToTheirLengthWithAMark) {
     const std::string stamp = logFileLine("", 0).substr(0, logFileLine("", 0).size() - 2);
     const std::size_t room = maxLogLineBytes - stamp.size();
     const std::string kept(room - mark.size() - 1, 'a');
+    // Bytes that are no character are cut at a whole escape.
+    std::string escapedBytes;
+    while (escapedBytes.size() + 4 <= room - mark.size())
+        escapedBytes += "\\x80";
     const struct {
         std::string text;
         std::string written;
@@ -513,7 +535,7 @@ TEST(DamagedFilesLogTest, LinesAreCutToTheirLengthWithAMark) {
         {std::string(room + 1, 'a'), kept + "a" + mark},
         {kept + "\xC3\xAB" + std::string(room, 'b'), kept + mark},
         {kept + "\t" + std::string(room, 'b'), kept + mark},
-        {std::string(5000, '\x80'), std::string(kept.size() + 1, '\x80') + mark},
+        {std::string(5000, '\x80'), escapedBytes + mark},
     };
     for (const auto& c : cases) {
         const std::string line = logFileLine(c.text.c_str(), 0);
@@ -586,6 +608,106 @@ TEST(DamagedFilesProcessTest, ASecondGameCannotTakeTheWorkingFoldersLock) {
         _exit(acquireInstanceLock(lock) ? 0 : 3);
     ASSERT_EQ(waitpid(next, &status, 0), next);
     EXPECT_EQ(WEXITSTATUS(status), 0);
+}
+
+// Another game's answer, asked in a process of its own: 0 when `ask` says true, 3 when false.
+int answerOfAnotherProcess(const std::function<bool()>& ask) {
+    const pid_t child = fork();
+    if (child == 0)
+        _exit(ask() ? 0 : 3);
+    int status = 0;
+    if (child < 0 || waitpid(child, &status, 0) != child || !WIFEXITED(status))
+        return -1;
+    return WEXITSTATUS(status);
+}
+
+// Another game on the folder: it closes its copies of this process's descriptors (the locks
+// stay) and asks anew.
+bool anotherGameTakesTheSaveFolder(const std::string& folder) {
+    releaseInstanceLock();
+    releaseSaveFolderLock();
+    return acquireSaveFolderLock(folder);
+}
+
+// A lock file that cannot be opened leaves the folder's own lock: a lone game saves, a second
+// one is kept out.
+TEST(DamagedFilesProcessTest, TheSaveFolderIsLockedWhateverItsLockFileIs) {
+    const struct {
+        const char* name;
+        std::function<void(const std::filesystem::path&)> make;
+    } lockFiles[] = {
+        {"none yet", [](const std::filesystem::path&) {}},
+        {"a folder of its name", [](const std::filesystem::path& file) { std::filesystem::create_directory(file); }},
+        {"a dangling link", [](const std::filesystem::path& file) { std::filesystem::create_symlink("gone/x", file); }},
+    };
+    for (const auto& lockFile : lockFiles) {
+        test::TempDir dir;
+        const std::string folder = dir.path().string();
+        lockFile.make(dir.path() / instanceLockFileName);
+        testing::internal::CaptureStdout();
+        EXPECT_TRUE(acquireSaveFolderLock(folder)) << lockFile.name;
+        EXPECT_EQ(testing::internal::GetCapturedStdout(), "") << lockFile.name;
+        EXPECT_EQ(answerOfAnotherProcess([&] { return anotherGameTakesTheSaveFolder(folder); }), 3) << lockFile.name;
+        releaseSaveFolderLock();
+        EXPECT_EQ(answerOfAnotherProcess([&] { return anotherGameTakesTheSaveFolder(folder); }), 0) << lockFile.name;
+    }
+}
+
+// A game whose save folder is its working folder, by its own path or through a link, holds it
+// by the working folder's lock and saves; another game is kept out of it.
+TEST(DamagedFilesProcessTest, AGameWhoseSaveFolderIsItsWorkingFolderSaves) {
+    test::TempDir dir;
+    std::filesystem::create_directory(dir.path() / "Game");
+    std::filesystem::create_directory_symlink(dir.path() / "Game", dir.path() / "Link");
+    ASSERT_TRUE(acquireInstanceLock(dir.file("Game/Paddlestone.lock")));
+    for (const char* folder : {"Game", "Link"}) {
+        EXPECT_TRUE(acquireSaveFolderLock(dir.file(folder))) << folder;
+        EXPECT_EQ(answerOfAnotherProcess([&] { return anotherGameTakesTheSaveFolder(dir.file(folder)); }), 3) << folder;
+    }
+    releaseSaveFolderLock();
+    releaseInstanceLock();
+}
+
+// Makes the kernel answer this process's flock calls, and without `records` its record locks
+// too, as a file system without them does.
+bool takeLocksAway(bool records) {
+    const __u8 skipIfRecords = records ? 1 : 0;
+    sock_filter filter[] = {
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, nr)),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_flock, 0, 1),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | ENOLCK),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, __NR_fcntl, 0, 3),
+        BPF_STMT(BPF_LD | BPF_W | BPF_ABS, offsetof(seccomp_data, args[1])),
+        BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, F_OFD_SETLK, skipIfRecords, 1),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ERRNO | ENOLCK),
+        BPF_STMT(BPF_RET | BPF_K, SECCOMP_RET_ALLOW),
+    };
+    sock_fprog program{static_cast<unsigned short>(std::size(filter)), filter};
+    return prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0 && prctl(PR_SET_SECCOMP, SECCOMP_MODE_FILTER, &program) == 0;
+}
+
+// Without flock a record lock keeps a second game out; without either the game says so once a
+// run (a restart asks again) and saves, and so does a second one.
+TEST(DamagedFilesProcessTest, WithoutFlockRecordLocksServeAndWithoutEitherTheGameSaysSoAndSaves) {
+    for (const bool records : {true, false}) {
+        test::TempDir dir;
+        const std::string folder = dir.path().string();
+        const int answer = answerOfAnotherProcess([&] {
+            if (!takeLocksAway(records))
+                return false;
+            testing::internal::CaptureStdout();
+            const bool taken = acquireSaveFolderLock(folder) && acquireSaveFolderLock(folder);
+            const std::string said = testing::internal::GetCapturedStdout();
+            const bool saidOnce = said == (records ? "" : "Warning: The save folder \"" + folder +
+                                                             "\" cannot be locked (the folder: flock: No locks "
+                                                             "available; Paddlestone.lock: flock: No locks available, "
+                                                             "record lock: No locks available): another game using it "
+                                                             "would not be noticed.\n");
+            const int second = answerOfAnotherProcess([&] { return anotherGameTakesTheSaveFolder(folder); });
+            return taken && saidOnce && second == (records ? 3 : 0);
+        });
+        EXPECT_EQ(answer, 0) << (records ? "record locks" : "no locks at all");
+    }
 }
 
 class QuitSignalTest : public ShellFixture {};
@@ -666,10 +788,12 @@ TEST_F(QuitSignalTest, AFrameThatNeverReturnsIsEndedSoonAfterTheSignalWithTheSet
     }
 }
 
-// Two games on one save folder (two installs, or two working folders): the second says so, in
-// its log and on its title screen, plays, and writes nothing there; the first one's progress
-// stays as the first game left it.
+// Two games on one save folder (two installs, or two working folders) whose lock file cannot
+// be opened (a folder of its name): the first saves; the second says so, in its log and on its
+// title screen, plays, and writes nothing there; the first one's progress stays as the first
+// game left it.
 TEST_F(QuitSignalTest, ASecondGameOnTheSameSaveFolderKeepsTheFirstOnesProgress) {
+    std::filesystem::create_directories(dir.path() / "data" / "Paddlestone" / instanceLockFileName);
     const std::filesystem::path firstFolder = dir.path() / "FirstInstall";
     std::filesystem::create_directories(firstFolder);
     std::filesystem::create_directory_symlink(test::sourceDir() / "Content", firstFolder / "Content");

@@ -3,6 +3,8 @@
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
+#include <fcntl.h>
+#include <unistd.h>
 #include <string>
 #include <thread>
 #include <vector>
@@ -137,6 +139,31 @@ TEST_F(LogManagerTest, LinesFromManyThreadsStayWhole) {
         const int t = text[7] - '0';
         ASSERT_TRUE(t >= 0 && t < threads) << text;
         ASSERT_EQ(text, "worker " + std::to_string(t) + " line " + std::to_string(next[t]++));
+    }
+}
+
+// The quit watch appends its line through a descriptor of its own: the lines written after it
+// land after it, whether the log replaced the last run's or goes on from it (a restart).
+TEST_F(LogManagerTest, ALineAppendedByAnotherWriterStandsWholeBetweenItsOwn) {
+    for (const LogManager::Opening opening : {LogManager::Opening::Replace, LogManager::Opening::Continue}) {
+        ASSERT_TRUE(test::writeFileBytes(path, "last run\r\n"));
+        LogManager log(path, opening);
+        log.log("before the watch");
+        const int watch = ::open(path.c_str(), O_WRONLY | O_APPEND);
+        ASSERT_GE(watch, 0);
+        const std::string watchLine = "[1:2:3] ERROR: The game did not end within 2500 ms of signal 15\r\n";
+        ASSERT_EQ(::write(watch, watchLine.data(), watchLine.size()), static_cast<ssize_t>(watchLine.size()));
+        ::close(watch);
+        log.logBlock({"after the watch", "and a block"});
+        const std::vector<std::string> lines = fileLines(path);
+        const std::size_t kept = opening == LogManager::Opening::Replace ? headerLines : 1;
+        ASSERT_EQ(lines.size(), kept + 4);
+        EXPECT_EQ(lines.front() == "last run", opening == LogManager::Opening::Continue);
+        std::string text;
+        EXPECT_TRUE(isTimedLine(lines[kept], &text) && text == "before the watch") << lines[kept];
+        EXPECT_EQ(lines[kept + 1], watchLine.substr(0, watchLine.size() - 2));
+        EXPECT_TRUE(isTimedLine(lines[kept + 2], &text) && text == "after the watch") << lines[kept + 2];
+        EXPECT_TRUE(isTimedLine(lines[kept + 3], &text) && text == "and a block") << lines[kept + 3];
     }
 }
 

@@ -172,6 +172,9 @@ void GameApplication::shutdownGame() {
     // What the last frame and the level's unload asked for.
     if (saveManager)
         saveManager->writeRequested();
+    // From here on a quit watch that runs out loses nothing of the player's: what is left lets
+    // go of memory and the engine.
+    markPlayerFilesWritten();
     dropManager(movementObject);
     if (std::exchange(suspicionConfigLoaded, false))
         unloadSuspicionConfig();
@@ -186,11 +189,10 @@ void GameApplication::shutdownGame() {
     }
     deleteManager(soundManager);
     // The run's last repeated lines get their counts, then the log's closing line; after a
-    // restart line the next run's lines follow in the same file.
+    // restart line the next run's lines follow in the same file. A quit watch that runs out
+    // once it is written keeps it last.
     endRepeatedLogRound();
-    // What is left lets go of memory and the engine: a quit watch that runs out once the
-    // closing line is written keeps it last.
-    markPlayerFilesWritten([] {
+    writeClosingLine([] {
         if (logManager)
             logManager->log(RestartRequested ? "Restarting the game." : "Shutting down.");
     });

@@ -51,7 +51,9 @@ void EndLevelAction::writeSave() {
     if (!saveManager)
         return;
     saveManager->automaticWriting = true;
-    saveManager->requestWrite();
+    // The level's end is on the disk by the end of this frame: a game ended during the
+    // transition that follows keeps it.
+    saveManager->requestWriteThisFrame();
 }
 
 void EndLevelAction::execute(TriggerEventInfo&) {

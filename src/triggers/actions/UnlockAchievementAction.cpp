@@ -3,6 +3,7 @@
 #include "core/Globals.h"
 #include "level/Achievements.h"
 #include "level/LevelManager.h"
+#include "level/SaveManager.h"
 
 #include <vector>
 
@@ -12,7 +13,9 @@ void UnlockAchievementAction::execute(TriggerEventInfo&) {
     logStep();
     if (!levelManager || levelManager->PlayMode == LevelManager::playModeWorkshop)
         return;
-    unlockAchievement(levelManager->achievements.get(), AchievementID.c_str());
+    // What the frame that earned it changed in the save is on the disk by its end.
+    if (unlockAchievement(levelManager->achievements.get(), AchievementID.c_str()) && saveManager)
+        saveManager->requestWriteThisFrame();
 }
 
 void UnlockAchievementAction::serializeAttributes(io::IAttributes* out, io::SAttributeReadWriteOptions*) const {

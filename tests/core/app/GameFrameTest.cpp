@@ -8,6 +8,7 @@
 #include "gui/GUIScreen.h"
 #include "level/LevelEvents.h"
 #include "level/LevelManager.h"
+#include "core/Utf8.h"
 #include "level/SaveManager.h"
 #include "level/SceneNodeBase.h"
 #include "physics/world/PhysicsManager.h"
@@ -18,6 +19,9 @@
 #include "render/EffectHandler.h"
 #include "screens/ScreenManager.h"
 #include "support/NullDevice.h"
+#include "triggers/CheckpointObject.h"
+#include "triggers/actions/LevelFlowActions.h"
+#include "triggers/actions/UnlockAchievementAction.h"
 
 #include <irrlicht.h>
 
@@ -231,6 +235,75 @@ TEST_F(GameFrameTest, TheSaveAskedForInAFrameIsWrittenOnceAtItsEndAtMostOnceASec
         runOneFrame();
         EXPECT_EQ(writesBeforeItsEnd, 0) << frame.seconds;
         EXPECT_EQ(saveWrites, frame.writes) << frame.seconds;
+    }
+}
+
+// What the player earns in a frame is on the disk by its end, though a value that keeps
+// changing was written less than a second before: kill -9 after the frame keeps it. A frame
+// that earns nothing leaves its change waiting for the second. End Level comes last: it leaves
+// the level.
+TEST_F(GameFrameTest, WhatAFrameEarnsIsOnTheDiskByItsEndWithinTheSecond) {
+    ASSERT_NE(saveManager, nullptr);
+    saveManager->setClock([this] { return static_cast<std::time_t>(1000000000 + ++saveWrites); });
+    saveManager->setWriteClock([this] { return 1e9 + saveSeconds; });
+    auto* checkpoint = new CheckpointObject(gameDevice->getSceneManager()->getRootSceneNode(),
+                                            gameDevice->getSceneManager(), 880001);
+    checkpoint->drop();
+    levelManager->registerNodeIDs(checkpoint);
+    TriggerEventInfo event;
+    const struct {
+        const char* name;
+        std::function<void()> earn;
+        std::vector<std::string> onDisk;
+    } frames[] = {
+        {"nothing earned", [] {}, {}},
+        {"a tie", [] { saveManager->saveTieCollected(7); }, {"<int name=\"7\" value=\"7\""}},
+        {"a checkpoint", [&] { levelManager->saveCheckpointAt(checkpoint); },
+         {"<bool name=\"AutoSaveExists\" value=\"true\""}},
+        {"an achievement",
+         [&] {
+             UnlockAchievementAction unlock(nullptr);
+             unlock.AchievementID = "ACH_STORY";
+             unlock.execute(event);
+         },
+         {}},
+        {"the level's end",
+         [&] {
+             levelManager->levelRun.levelTime = 42.0f;
+             EndLevelAction end(nullptr);
+             end.execute(event);
+         },
+         {"<int name=\"LevelsFinished\" value=\"1\"",
+          "<float name=\"" + toUtf8(levelManager->getCurrentLevelPath().c_str()) + "\" value=\"42"}},
+    };
+    const std::string saveFile = saveManager->getSavePath();
+    // A value that keeps changing (Change Game Attribute every 50 ms).
+    int count = 0;
+    const auto changeCount = [&count] {
+        irr::io::IAttributes* group = saveManager->getGroup(SaveManager::Statistics);
+        ++count;
+        group->existsAttribute("Count") ? group->setAttribute("Count", count) : group->addInt("Count", count);
+        saveManager->requestWrite();
+    };
+    const auto countOnDisk = [&] {
+        const std::string text = "<int name=\"Count\" value=\"" + std::to_string(count) + "\"";
+        return test::readFileBytes(saveFile).find(text) != std::string::npos;
+    };
+    for (const auto& frame : frames) {
+        saveSeconds += 10.0;
+        probe.onUpdate = changeCount;
+        runOneFrame();
+        ASSERT_TRUE(countOnDisk()) << frame.name;
+        saveSeconds += 0.5;
+        probe.onUpdate = [&] {
+            changeCount();
+            frame.earn();
+        };
+        runOneFrame();
+        EXPECT_EQ(countOnDisk(), frame.name != std::string("nothing earned")) << frame.name;
+        const std::string onDisk = test::readFileBytes(saveFile);
+        for (const std::string& text : frame.onDisk)
+            EXPECT_NE(onDisk.find(text), std::string::npos) << frame.name << ": " << text;
     }
 }
 

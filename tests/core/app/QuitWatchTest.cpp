@@ -3,6 +3,7 @@
 // SIGTERM at any moment of a large level's load, of a frame or of the shutdown.
 #include "ShellFixture.h"
 
+#include "core/GameSettings.h"
 #include "core/Globals.h"
 #include "core/Log.h"
 #include "core/ProcessGuards.h"
@@ -10,6 +11,7 @@
 #include "level/LevelHooks.h"
 #include "level/LevelManager.h"
 #include "level/SaveManager.h"
+#include "player/ConfigTentMovementObject.h"
 #include "render/RenderServices.h"
 
 #include <irrlicht.h>
@@ -107,12 +109,14 @@ bool fillStandardOutput() {
 class QuitWatchTest : public ShellFixture {};
 
 // The watch gives the orderly end its grace; then it writes the copies it holds and ends the
-// process, unless the shutdown has already written the player's files or finished. A closing
-// line being written when the grace runs out is waited for: the line is never followed by the
-// late end's. The child never ends by itself but once its orderly end is done, so the status
-// says what the watch did whatever the machine's load.
+// process, unless the shutdown has already written the player's files: then it ends it with
+// status 0, with a line of its own before the log's closing line and none after it, whatever
+// the process still holds (an orderly end that is done ends by the deadline all the same). A
+// closing line being written when the grace runs out is waited for: the line is never followed
+// by the late end's. The child never ends by itself, so the status says what the watch did
+// whatever the machine's load.
 TEST_F(QuitWatchTest, ALateEndIsCutAtTheStageItReached) {
-    enum Stage { running, writingClosingLine, filesWritten, done };
+    enum Stage { running, filesWritten, writingClosingLine, closingLineWritten, done };
     const struct {
         const char* name;
         Stage stage;
@@ -123,30 +127,34 @@ TEST_F(QuitWatchTest, ALateEndIsCutAtTheStageItReached) {
         {"a frame that does not return", running, false, true, 128 + SIGTERM},
         {"a frame stuck writing to a full standard output", running, true, true, 128 + SIGTERM},
         {"a copy that cannot be written", running, false, false, 128 + SIGTERM},
-        {"a closing line that does not end", writingClosingLine, false, true, 0},
         {"a shutdown past the player's files", filesWritten, false, true, 0},
-        {"an orderly end that is done", done, false, true, 7},
+        {"a closing line that does not end", writingClosingLine, false, true, 0},
+        {"a shutdown past its closing line", closingLineWritten, false, true, 0},
+        {"an orderly end that is done", done, false, true, 0},
     };
     constexpr int grace = 300;
     const std::string log = dir.file("PaddlestoneLog.txt");
     const std::string settings = dir.file("Settings.xml");
     for (const auto& c : cases) {
         std::filesystem::remove(settings);
-        const std::string lastLine = c.stage == running ? "Playing." : "Shutting down.";
+        // The closing line, as far as the shutdown wrote it.
+        const std::string lastLine = c.stage <= filesWritten ? "Playing." : "Shutting down.";
         ASSERT_TRUE(test::writeFileBytes(log, "[1:2:3] " + lastLine + "\r\n"));
         const ChildEnd end = runChild(
             [&](int markFd) {
                 installQuitSignalHandlers(grace);
                 setForcedEndLogFile(log);
                 setForcedEndFile(c.copyWritable ? settings : dir.file("Missing/Settings.xml"), "<Game />");
+                if (c.stage >= filesWritten)
+                    markPlayerFilesWritten();
                 if (c.stage == writingClosingLine)
-                    markPlayerFilesWritten([markFd] {
+                    writeClosingLine([markFd] {
                         markAndRaise(markFd);
                         for (;;)
                             ::pause(); // a write of the log's closing line that never returns
                     });
-                if (c.stage == filesWritten)
-                    markPlayerFilesWritten();
+                if (c.stage >= closingLineWritten)
+                    writeClosingLine([] {});
                 if (c.stage == done)
                     markOrderlyEndDone();
                 if (c.standardOutputFull && !fillStandardOutput())
@@ -154,13 +162,8 @@ TEST_F(QuitWatchTest, ALateEndIsCutAtTheStageItReached) {
                 markAndRaise(markFd);
                 if (c.standardOutputFull)
                     writeLogLineToTerminal("A line that waits for the reader."); // blocks, holding the output
-                if (c.stage == done) {
-                    // Nothing is left for the watch to do: past its grace the child ends itself.
-                    std::this_thread::sleep_for(std::chrono::milliseconds(3 * grace));
-                    ::_exit(7);
-                }
                 for (;;)
-                    ::pause(); // a frame that does not return
+                    ::pause(); // a frame, or what is left of the process, that does not return
             },
             30.0);
         ASSERT_EQ(end.status, c.status) << c.name;
@@ -168,6 +171,12 @@ TEST_F(QuitWatchTest, ALateEndIsCutAtTheStageItReached) {
         EXPECT_GE(end.secondsAfterMark, grace / 1000.0 - 0.02) << c.name;
 
         const std::string line = logLines().back();
+        if (c.stage == filesWritten) {
+            EXPECT_EQ(line, "The game did not end within 300 ms of signal 15; the player's files are written, ending "
+                            "it now.");
+            EXPECT_FALSE(std::filesystem::exists(settings)) << c.name;
+            continue;
+        }
         if (c.stage != running) {
             EXPECT_EQ(line, lastLine) << c.name;
             EXPECT_FALSE(std::filesystem::exists(settings)) << c.name;
@@ -179,6 +188,43 @@ TEST_F(QuitWatchTest, ALateEndIsCutAtTheStageItReached) {
             << line;
         EXPECT_EQ(test::readFileBytes(settings), c.copyWritable ? "<Game />" : "") << c.name;
     }
+}
+
+// The movement tuning goes after the player's files in the shutdown: this one's going never
+// ends, as a shutdown freeing gigabytes may seem to, and a quit signal comes just then.
+struct StuckMovement : ConfigTentMovementObject {
+    StuckMovement(irr::scene::ISceneManager* scene, int markFd)
+        : ConfigTentMovementObject(nullptr, scene, -1), markFd(markFd) {}
+    ~StuckMovement() override {
+        markAndRaise(markFd);
+        for (;;)
+            ::pause();
+    }
+    int markFd;
+};
+
+// The stage follows what the shutdown has written: a watch that runs out once the settings and
+// the save are on the disk ends the game with status 0 and says so, writing nothing over them.
+TEST_F(QuitWatchTest, AShutdownStuckPastThePlayersFilesEndsWithStatusZero) {
+    const ChildEnd end = runChild([](int markFd) {
+        GameApplication game;
+        if (!game.startUp())
+            ::_exit(98);
+        installQuitSignalHandlers(300);
+        movementObject->drop();
+        movementObject = new StuckMovement(gameDevice->getSceneManager(), markFd);
+        saveManager->setAutoSavePath(L"Asked.irr", false);
+        setSettingInt("Graphics_Quality", 3);
+        game.shutdownGame();
+        ::_exit(97);
+    });
+    ASSERT_EQ(end.status, 0);
+    EXPECT_GE(end.secondsAfterMark, 0.3 - 0.02);
+    EXPECT_NE(test::readFileBytes(dir.file("data/Paddlestone/save.tsav")).find("Asked.irr"), std::string::npos);
+    EXPECT_NE(test::readFileBytes(dir.file("PaddlestoneConfig.xml")).find("name=\"Graphics_Quality\" value=\"3\""),
+              std::string::npos);
+    EXPECT_EQ(logLines().back(),
+              "The game did not end within 300 ms of signal 15; the player's files are written, ending it now.");
 }
 
 // The display going away under the game ends it at once, with the save asked for in the frame
