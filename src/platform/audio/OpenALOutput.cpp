@@ -7,6 +7,7 @@
 #include <AL/alext.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -20,14 +21,10 @@ namespace audio {
 
 namespace {
 
-// A streamed voice keeps this many buffers queued, about 3 s at 44.1 kHz. When the whole
-// process is held up on a busy machine, a device that then catches up at once (a file
-// writer does) mixes what it owes faster than the audio thread's next refill: the queue must
-// outlast such a stall (0.75 s of it let the music drop out for over a second).
-constexpr int streamBuffers = 8;
-constexpr std::size_t streamBufferFrames = 16384;
-// Longer sounds are streamed even when they were to be decoded ahead.
-constexpr float longestPreloadSeconds = 30.0f;
+// A streamed voice's queue (streamBuffers, AudioOutput.h) must outlast the stall of a busy
+// machine: a device that then catches up at once (a file writer does) mixes what it owes
+// faster than the audio thread's next refill (0.75 s of queue let the music drop out for
+// over a second).
 // The audio thread looks after its streams at least this often.
 constexpr auto audioTick = std::chrono::milliseconds(8);
 constexpr std::size_t mostSources = 128;
@@ -96,7 +93,7 @@ public:
     ~OpenALOutput() override {
         {
             std::lock_guard<std::mutex> lock(mutex);
-            quit = true;
+            quit = true; // seen between commands and between the pieces of a decode
         }
         wake.notify_one();
         thread.join();
@@ -214,7 +211,8 @@ private:
                 if (deferUpdates)
                     deferUpdates();
                 for (Command& command : work)
-                    apply(command);
+                    if (!quit)
+                        apply(command);
                 if (processUpdates)
                     processUpdates();
                 work.clear();
@@ -310,12 +308,14 @@ private:
             report(id, opened, 0.0f, detail);
             return;
         }
-        if (decoder.seconds() > longestPreloadSeconds)
-            sound.streamed = true;
+        sound.streamed = isStreamed(decoder.frames(), decoder.sampleRate(), sound.streamed);
         if (!sound.streamed) {
             const auto frames = static_cast<std::size_t>(decoder.frames());
             std::vector<std::int16_t> samples(frames * static_cast<std::size_t>(decoder.channels()));
-            if (decoder.read(samples.data(), frames) < frames) {
+            const std::size_t got = decoder.read(samples.data(), frames, [this] { return !quit; });
+            if (quit)
+                return; // the sound stays pending: nothing will play it
+            if (got < frames) {
                 sound.state = LoadedSound::State::Bad;
                 report(id, Result::FileBad, 0.0f, sound.file + ": cut short or damaged");
                 return;
@@ -442,7 +442,7 @@ private:
     // Fills the buffer from the voice's file (from its start again when it loops); false when
     // the file has nothing more to give.
     bool fillStreamBuffer(PlayingVoice& voice, ALuint buffer) {
-        if (voice.streamEnded)
+        if (voice.streamEnded || quit)
             return false;
         SoundDecoder& decoder = *voice.decoder;
         const auto channels = static_cast<std::size_t>(decoder.channels());
@@ -525,7 +525,7 @@ private:
     std::condition_variable wake;
     std::vector<Command> queue;
     std::vector<SoundReport> reports;
-    bool quit = false;
+    std::atomic<bool> quit = false;
 
     // Audio thread.
     DeferUpdates deferUpdates = nullptr;
