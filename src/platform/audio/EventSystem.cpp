@@ -506,8 +506,9 @@ Result EventSystem::createSound(const char* file, bool loop, Sound** out) {
 Result EventSystem::releaseSound(Sound* sound) {
     if (!initialized)
         return Result::NotInitialized;
-    auto it = sound ? sounds.find({sound->fileName, sound->loop}) : sounds.end();
-    if (it == sounds.end() || it->second.get() != sound)
+    // A handle released before is not read: only the sounds held are.
+    auto it = std::find_if(sounds.begin(), sounds.end(), [sound](const auto& entry) { return entry.second.get() == sound; });
+    if (!sound || it == sounds.end())
         return Result::InvalidHandle;
     if (--sound->userCount > 0)
         return Result::Ok;
