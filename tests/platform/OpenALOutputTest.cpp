@@ -204,3 +204,56 @@ TEST(OpenALOutputTest, AStreamPlaysOnThroughAStallAfterWhichTheDeviceCatchesUp) 
     for (std::size_t i = again; i < heard.size() / (chunk * 2); ++i)
         ASSERT_TRUE(loud(i)) << "silent " << (i - again) * 10 << " ms after playing again";
 }
+
+// Two frames' starts of one short knock, committed while the device mixes nothing (a busy
+// machine's held-up mixer), are heard apart as they were made, not on one sample adding up.
+TEST(OpenALOutputTest, StartsOfTwoFramesAreHeardApartThoughTheDeviceMixedNothingBetween) {
+    const test::ScopedEnv drivers{"ALSOFT_DRIVERS", std::string("null")};
+    constexpr int rate = 44100, chunk = rate / 100;
+    test::TempDir dir;
+    const std::string path = dir.file("Knock.wav");
+    // 2 ms of a square wave at a quarter of full scale, then silence: 50 ms in all.
+    std::string bytes = waveBytes(rate, 1, rate / 20);
+    for (std::size_t at = 44, frame = 0; frame < rate / 500; at += 2, ++frame) {
+        const auto value = static_cast<std::uint16_t>(frame / 10 % 2 ? 8192 : -8192);
+        bytes[at] = static_cast<char>(value & 0xFF);
+        bytes[at + 1] = static_cast<char>(value >> 8);
+    }
+    ASSERT_TRUE(test::writeFileBytes(path, bytes));
+    std::function<void(std::int16_t*, int)> render;
+    std::string problem;
+    std::unique_ptr<audio::Output> output = audio::openOpenALLoopbackOutput(rate, render, problem);
+    ASSERT_NE(output, nullptr) << problem;
+    const audio::SoundId knock = output->addSound(path, false, false);
+    output->commit();
+    std::vector<audio::SoundReport> reports;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (reports.empty() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        output->takeReports(reports);
+    }
+    ASSERT_EQ(reports.size(), 1u);
+    for (int frame = 0; frame < 2; ++frame) {
+        output->startVoice(knock, false, audio::VoiceParams{});
+        output->commit();
+    }
+
+    // Mixed 10 ms at a time until both knocks are heard: each begins after 5 ms of quiet.
+    std::vector<std::int16_t> heard;
+    std::vector<std::size_t> knocks; // the frames where a knock begins
+    std::size_t quiet = chunk;
+    for (int i = 0; i < 2000 && knocks.size() < 2; ++i) {
+        const std::size_t from = heard.size();
+        heard.resize(from + chunk * 2);
+        render(heard.data() + from, chunk);
+        for (std::size_t at = from; at < heard.size(); at += 2) {
+            const bool loud = std::abs(heard[at]) > 1000 || std::abs(heard[at + 1]) > 1000;
+            if (loud && quiet >= chunk / 2)
+                knocks.push_back(at / 2);
+            quiet = loud ? 0 : quiet + 1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    output.reset();
+    EXPECT_EQ(knocks.size(), 2u) << "two knocks, apart";
+}

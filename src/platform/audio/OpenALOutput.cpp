@@ -28,6 +28,10 @@ namespace {
 // The audio thread looks after its streams at least this often.
 constexpr auto audioTick = std::chrono::milliseconds(8);
 constexpr std::size_t mostSources = 128;
+// A frame's starts wait for the device's next mix at most this many frames (a tenth of a
+// second at 60 frames a second), looking this often.
+constexpr std::uint64_t heldFrames = 6;
+constexpr auto heldLook = std::chrono::milliseconds(1);
 
 enum class CommandType { AddSound, DropSound, Start, Set, Stop, Listener };
 
@@ -42,6 +46,7 @@ struct Command {
     ListenerParams listener;
     std::string file;
     std::string path;
+    std::uint64_t frame = 0; // the commit that handed it over
 };
 
 struct LoadedSound {
@@ -160,6 +165,9 @@ public:
     void commit() override {
         if (pending.empty())
             return;
+        ++committed;
+        for (Command& command : pending)
+            command.frame = committed;
         {
             std::lock_guard<std::mutex> lock(mutex);
             std::move(pending.begin(), pending.end(), std::back_inserter(queue));
@@ -196,27 +204,18 @@ private:
         // The game's objects report no velocities worth a pitch shift.
         alDopplerFactor(0.0f);
 
-        std::vector<Command> work;
+        bool held = false;
         for (;;) {
             {
                 std::unique_lock<std::mutex> lock(mutex);
-                const auto wait = loadQueue.empty() ? audioTick : std::chrono::milliseconds(0);
+                const auto wait = held ? heldLook : loadQueue.empty() ? audioTick : std::chrono::milliseconds(0);
                 wake.wait_for(lock, wait, [this] { return quit || !queue.empty(); });
                 if (quit)
                     break;
-                work.swap(queue);
+                std::move(queue.begin(), queue.end(), std::back_inserter(work));
+                queue.clear();
             }
-            if (!work.empty()) {
-                // The mixer takes one frame's changes together.
-                if (deferUpdates)
-                    deferUpdates();
-                for (Command& command : work)
-                    if (!quit)
-                        apply(command);
-                if (processUpdates)
-                    processUpdates();
-                work.clear();
-            }
+            held = !applyFrames();
             serviceVoices();
             if (!loadQueue.empty()) {
                 const SoundId next = loadQueue.front();
@@ -245,6 +244,33 @@ private:
             setThreadContext(nullptr);
         else
             alcMakeContextCurrent(nullptr);
+    }
+
+    // Applies the committed frames in order, each in one batch (the mixer takes a frame's
+    // changes together); false when a frame is held back. A frame that starts voices waits
+    // while the device has not mixed since the last frame that did: started in the same mix
+    // they would begin on the same sample, and what a busy machine's held-up mixer gathers
+    // from several frames would add up to twice as loud and more. It waits no longer than
+    // until heldFrames more frames have come.
+    bool applyFrames() {
+        while (!work.empty() && !quit) {
+            const std::uint64_t frame = work.front().frame;
+            const auto end = std::find_if(work.begin(), work.end(), [frame](const Command& c) { return c.frame != frame; });
+            const bool starts =
+                std::any_of(work.begin(), end, [](const Command& c) { return c.type == CommandType::Start; });
+            if (starts && startedClock >= 0.0 && playedSeconds() == startedClock && work.back().frame - frame < heldFrames)
+                return false;
+            if (deferUpdates)
+                deferUpdates();
+            for (auto it = work.begin(); it != end && !quit; ++it)
+                apply(*it);
+            if (processUpdates)
+                processUpdates();
+            work.erase(work.begin(), end);
+            if (starts)
+                startedClock = playedSeconds();
+        }
+        return true;
     }
 
     void apply(Command& command) {
@@ -517,6 +543,7 @@ private:
     // Main thread.
     std::filesystem::path startFolder;
     std::vector<Command> pending;
+    std::uint64_t committed = 0;
     SoundId lastSound = 0;
     VoiceId lastVoice = noVoice;
 
@@ -530,6 +557,8 @@ private:
     // Audio thread.
     DeferUpdates deferUpdates = nullptr;
     DeferUpdates processUpdates = nullptr;
+    std::deque<Command> work; // committed, not applied yet
+    double startedClock = -1.0; // the device's clock after the last frame that started voices
     std::unordered_map<SoundId, LoadedSound> sounds;
     std::unordered_map<VoiceId, PlayingVoice> voices;
     std::deque<SoundId> loadQueue;
