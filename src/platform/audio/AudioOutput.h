@@ -22,8 +22,10 @@ constexpr VoiceId noVoice = 0;
 
 // What an output keeps of a sound: a sound up to longestPreloadSeconds is decoded ahead whole;
 // a longer one, or one to be streamed, is read while it plays into a queue of streamBuffers
-// buffers of streamBufferFrames frames a voice (about 3 s at 44.1 kHz, long enough to outlast
-// the stall of a busy machine after which the device catches up at once).
+// buffers of streamBufferFrames frames a voice, about 3 s at 44.1 kHz. The queue must outlast
+// the stall of a busy machine: a device that then catches up at once (a file writer does)
+// mixes what it owes faster than the next refill (0.75 s of queue let the music drop out for
+// over a second).
 constexpr float longestPreloadSeconds = 30.0f;
 constexpr int streamBuffers = 8;
 constexpr std::size_t streamBufferFrames = 16384;

@@ -22,7 +22,8 @@
 // hands it the frame's voices in one batch and never waits for it.
 //
 // Handles (Event*, EventCategory*, Channel*, Sound*) stay owned by the system and stay valid
-// until load() or unload() (events) or release() (everything). Like a real event system, an event
+// until load() or unload() (events), the last releaseSound() (a sound) or release()
+// (everything). Like a real event system, an event
 // instance that is not playing may be handed out again by a later getEvent of the same name,
 // and the oldest playing instance is taken over when an event's playback limit is reached.
 namespace audio {

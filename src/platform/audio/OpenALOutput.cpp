@@ -21,10 +21,6 @@ namespace audio {
 
 namespace {
 
-// A streamed voice's queue (streamBuffers, AudioOutput.h) must outlast the stall of a busy
-// machine: a device that then catches up at once (a file writer does) mixes what it owes
-// faster than the audio thread's next refill (0.75 s of queue let the music drop out for
-// over a second).
 // The audio thread looks after its streams at least this often.
 constexpr auto audioTick = std::chrono::milliseconds(8);
 constexpr std::size_t mostSources = 128;
