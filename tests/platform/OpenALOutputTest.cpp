@@ -191,6 +191,9 @@ TEST(OpenALOutputTest, AStreamPlaysOnThroughAStallAfterWhichTheDeviceCatchesUp) 
 
     // More than the whole queue (and a buffer the audio thread may be putting in as the gate
     // closes) is mixed at once: the stream has run dry.
+    struct OpenGate {
+        ~OpenGate() { ledger().setGate(false); } // before the output waits for its thread
+    } openGate;
     ledger().setGate(true);
     mix(500);
     ASSERT_FALSE(loud(heard.size() / (chunk * 2) - 1)) << "the stream did not run dry";
