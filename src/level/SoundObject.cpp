@@ -3,6 +3,7 @@
 #include "core/FileChecks.h"
 
 #include "core/Globals.h"
+#include "core/LoadBudget.h"
 #include "core/Log.h"
 #include "core/SoundManager.h"
 #include "core/Stopwatch.h"
@@ -40,6 +41,7 @@ SoundObject::~SoundObject() {
         if (other->nextInConversation == this)
             other->nextInConversation = nullptr;
     stop();
+    releaseSound();
 }
 
 void SoundObject::serializeAttributes(io::IAttributes* out, io::SAttributeReadWriteOptions* options) const {
@@ -122,9 +124,9 @@ void SoundObject::start() {
         audio::EventSystem* system = soundManager->getEventSystem();
         if (!system)
             return;
-        if (!sound && (!isReadableFile(SoundFile.c_str()) || refuseReadOutsideConfinement(SoundFile.c_str())))
-            return;
-        if (!sound && !checkFmodResult(system->createSound(SoundFile.c_str(), false, &sound)))
+        if (sound && sound->file() != SoundFile)
+            releaseSound();
+        if (!sound && !takeSound(*system))
             return;
         if (!checkFmodResult(system->playSound(sound, false, &channel)))
             return;
@@ -138,6 +140,28 @@ void SoundObject::start() {
     const LevelHookTable& hooks = levelHooks();
     if (isVoice() && HasSubtitle && hooks.gui.playSubtitle)
         hooks.gui.playSubtitle(SubtitleID);
+}
+
+bool SoundObject::takeSound(audio::EventSystem& system) {
+    if (!isReadableFile(SoundFile) || refuseReadOutsideConfinement(SoundFile.c_str()))
+        return false;
+    audio::Sound* shared = nullptr;
+    if (!checkFmodResult(system.createSound(SoundFile.c_str(), false, &shared)))
+        return false;
+    // The first to take the file charges its one copy; the others share it.
+    if (shared->users() == 1 && !loadBudget().charge(LoadBudget::Memory, shared->memoryBytes(), SoundFile)) {
+        system.releaseSound(shared);
+        return false;
+    }
+    sound = shared;
+    return true;
+}
+
+void SoundObject::releaseSound() {
+    audio::EventSystem* system = soundManager ? soundManager->getEventSystem() : nullptr;
+    if (sound && system)
+        system->releaseSound(sound); // the last user's release stops its channels
+    sound = nullptr;
 }
 
 void SoundObject::stop() {

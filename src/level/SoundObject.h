@@ -6,6 +6,7 @@
 
 namespace audio {
 class Event;
+class EventSystem;
 class Sound;
 class Channel;
 } // namespace audio
@@ -80,6 +81,8 @@ public:
 
     // What the cutscenes read and resume.
     audio::Event* event = nullptr;
+    // The level's one copy of SoundFile, shared with every sound object that plays the file
+    // and held until this one goes (with its level).
     audio::Sound* sound = nullptr;
     audio::Channel* channel = nullptr;
     audio::Event* previousEvent = nullptr;
@@ -89,6 +92,10 @@ public:
 
 private:
     void start();
+    // Takes the level's copy of SoundFile; the first sound object to take it charges it to the
+    // level's memory, and a refusal plays nothing.
+    bool takeSound(audio::EventSystem& system);
+    void releaseSound();
     void applyVolume();
     bool isVoice() const { return VoiceMode != Other; }
 

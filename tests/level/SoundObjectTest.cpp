@@ -6,6 +6,7 @@
 #include "core/app/SubsystemRegistration.h"
 #include "level/SoundObject.h"
 #include "core/FileChecks.h"
+#include "core/LoadBudget.h"
 #include "platform/audio/EventSystem.h"
 
 #include <cstdint>
@@ -353,7 +354,6 @@ TEST_F(SoundObjectTest, APlainSoundFilePlaysOnAChannel) {
     EXPECT_FALSE(beep->isPlaying());
 
     beep->SoundFile = "Missing.wav";
-    beep->sound = nullptr;
     beep->channel = nullptr;
     beep->play();
     EXPECT_EQ(beep->channel, nullptr);
@@ -368,6 +368,58 @@ TEST_F(SoundObjectTest, APlainSoundFilePlaysOnAChannel) {
     EXPECT_EQ(beep->channel, nullptr);
     beep->play();
     EXPECT_NE(beep->channel, nullptr);
+}
+
+// Sound objects naming one file play one copy of it, charged once to their level's memory
+// where it is first played: a budget one byte short refuses it with the budget's line and
+// none plays; on the bound all play. The copy goes with its level, so a level loaded again
+// holds one again; the event project's sounds (the menus', the music) are neither charged to
+// the level nor dropped with it.
+TEST_F(SoundObjectTest, ObjectsNamingOneFileShareOneCopyChargedToTheirLevel) {
+    ASSERT_TRUE(test::writeFileBytes(temp.file("Hum.wav"), silentWave(0.5f)));
+    constexpr std::uint64_t bytes = 1000; // 500 frames of one 16-bit channel
+    for (int i = 0; i < 3; ++i) {
+        auto* hum = new SoundObject(root(), smgr(), -1);
+        hum->drop();
+        hum->SoundFile = "Hum.wav";
+    }
+    ASSERT_TRUE(manager->saveLevel("Hums.irr"));
+    manager->unloadLevel();
+    struct RestoreMemory {
+        ~RestoreMemory() { loadBudget().setLimit(LoadBudget::Memory, LoadBudget::gameLimits[LoadBudget::Memory]); }
+    } restore;
+    audio::EventSystem* system = sound->getEventSystem();
+
+    for (const bool onBound : {false, true, true}) {
+        SCOPED_TRACE(onBound ? "on the bound" : "a byte short");
+        ASSERT_TRUE(manager->loadLevel("Hums.irr"));
+        const std::uint64_t before = loadBudget().used(LoadBudget::Memory);
+        const std::uint64_t limit = before + bytes - (onBound ? 0 : 1);
+        loadBudget().setLimit(LoadBudget::Memory, limit);
+        log.lines.clear();
+        core::array<scene::ISceneNode*> nodes;
+        smgr()->getSceneNodesFromType(static_cast<scene::ESCENE_NODE_TYPE>(typeId("sond")), nodes);
+        ASSERT_EQ(nodes.size(), 3u);
+        std::vector<SoundObject*> hums;
+        for (u32 i = 0; i < nodes.size(); ++i)
+            hums.push_back(static_cast<SoundObject*>(nodes[i]));
+        for (SoundObject* hum : hums)
+            hum->play();
+        sound->playSong("Test/Voice", false, 0.0f);
+        for (SoundObject* hum : hums) {
+            EXPECT_EQ(hum->isPlaying(), onBound);
+            EXPECT_EQ(hum->sound, hums[0]->sound);
+        }
+        EXPECT_EQ(system->soundCount(), onBound ? 1u : 0u);
+        EXPECT_EQ(loadBudget().used(LoadBudget::Memory), before + (onBound ? bytes : 0));
+        const std::string refusal = "ERROR: The level load reached its budget of " + std::to_string(limit) +
+                                    " bytes of memory at \"Hum.wav\"; the rest is left out.";
+        EXPECT_EQ(log.lines, onBound ? std::vector<std::string>{} : std::vector<std::string>{refusal});
+
+        manager->unloadLevel();
+        EXPECT_EQ(system->soundCount(), 0u) << "gone with the level";
+        EXPECT_TRUE(sound->isEventActive(sound->getCurrentMusic())) << "the music plays on";
+    }
 }
 
 // A sound going away leaves no link behind in the conversation that led to it; a copy is a

@@ -28,6 +28,7 @@ public:
         std::map<audio::VoiceId, audio::VoiceParams> params;
         std::vector<audio::VoiceId> sets;
         std::vector<audio::VoiceId> stopped;
+        std::vector<audio::SoundId> dropped;
         int listenerSends = 0;
         audio::ListenerParams listener;
         std::vector<audio::SoundReport> reports;
@@ -39,7 +40,7 @@ public:
         log.files.push_back(file);
         return static_cast<audio::SoundId>(log.files.size());
     }
-    void dropSound(audio::SoundId) override {}
+    void dropSound(audio::SoundId sound) override { log.dropped.push_back(sound); }
     audio::VoiceId startVoice(audio::SoundId sound, bool, const audio::VoiceParams& params) override {
         ++lastVoice;
         log.started[lastVoice] = sound;
@@ -558,5 +559,90 @@ TEST_F(AudioVoiceTest, AStoppedChannelDoesNotHoldBackTheChangesOfTheOthers) {
         }
         for (audio::Channel* channel : channels)
             channel->stop();
+    }
+}
+
+// A plain sound file is one sound however often it is asked for: the output reads it once
+// and drops it at the last user's release, which stops its channels; the event project's
+// sounds stay. What the output keeps of it is told from the header: the whole sound up to
+// 30 s, beyond that one stream's queue.
+TEST_F(AudioVoiceTest, APlainSoundIsOneCopyForAllItsUsersAndGoesWithTheLast) {
+    test::TempDir dir;
+    const struct {
+        int rate, channels, frames;
+        std::uint64_t bytes;
+    } rows[] = {{8000, 2, 1000, 4000},
+                {8000, 1, 240000, 480000}, // 30 s: decoded ahead
+                {8000, 1, 240001, audio::streamBuffers * audio::streamBufferFrames * 2}};
+    for (const auto& row : rows) {
+        const std::string path = dir.file("Sound" + std::to_string(row.frames) + ".wav");
+        ASSERT_TRUE(test::writeFileBytes(path, waveBytes(row.rate, row.channels, row.frames)));
+        audio::Sound* sound = nullptr;
+        ASSERT_EQ(system.createSound(path.c_str(), false, &sound), Result::Ok);
+        EXPECT_EQ(sound->memoryBytes(), row.bytes) << row.frames;
+        system.releaseSound(sound);
+    }
+    output.dropped.clear();
+
+    const std::string path = dir.file("Sound1000.wav");
+    const std::size_t filesBefore = output.files.size();
+    audio::Sound* users[3] = {};
+    for (audio::Sound*& user : users)
+        ASSERT_EQ(system.createSound(path.c_str(), false, &user), Result::Ok);
+    EXPECT_EQ(users[1], users[0]);
+    EXPECT_EQ(users[2], users[0]);
+    EXPECT_EQ(users[0]->users(), 3);
+    ASSERT_EQ(output.files.size(), filesBefore + 1) << "read once";
+    const auto id = static_cast<audio::SoundId>(output.files.size());
+    EXPECT_EQ(system.soundCount(), 1u);
+
+    audio::Channel* channel = nullptr;
+    ASSERT_EQ(system.playSound(users[0], true, &channel), Result::Ok);
+    const audio::VoiceId voice = output.started.rbegin()->first;
+    audio::Event* hum = fetch("Test/Hum");
+    hum->start();
+    bool playing = false;
+    for (int release = 0; release < 3; ++release) {
+        EXPECT_TRUE(output.dropped.empty()) << release << " released";
+        channel->isPlaying(&playing);
+        EXPECT_TRUE(playing) << release << " released";
+        EXPECT_EQ(system.releaseSound(users[release]), Result::Ok);
+    }
+    EXPECT_EQ(output.dropped, std::vector<audio::SoundId>{id}) << "only the plain sound";
+    EXPECT_EQ(output.stopped, std::vector<audio::VoiceId>{voice});
+    channel->isPlaying(&playing);
+    EXPECT_FALSE(playing);
+    EXPECT_EQ(channel->currentSound(), nullptr);
+    EXPECT_EQ(system.soundCount(), 0u);
+    EXPECT_EQ(system.releaseSound(users[0]), Result::InvalidHandle) << "gone";
+    EXPECT_TRUE(hum->isPlaying());
+
+    // Asked for again, it is read again.
+    audio::Sound* again = nullptr;
+    ASSERT_EQ(system.createSound(path.c_str(), false, &again), Result::Ok);
+    EXPECT_EQ(output.files.size(), filesBefore + 2);
+}
+
+// A decode in pieces asks before each whether to go on: a quit while a long file is decoded
+// is seen within a piece, a few milliseconds of work.
+TEST(SoundDecoderTest, AReadInPiecesStopsAtThePieceWhereTheCallerQuits) {
+    constexpr std::size_t pieces = 5;
+    static_assert(audio::SoundDecoder::pieceFrames <= 384000 / 10);
+    test::TempDir dir;
+    const std::string path = dir.file("Long.wav");
+    const int frames = static_cast<int>(pieces * audio::SoundDecoder::pieceFrames) + 7;
+    ASSERT_TRUE(test::writeFileBytes(path, waveBytes(8000, 1, frames)));
+    for (const std::size_t quitAfter : {std::size_t{2}, pieces + 1}) {
+        audio::SoundDecoder decoder;
+        std::string detail;
+        ASSERT_EQ(decoder.open(path, "Long.wav", false, detail), Result::Ok) << detail;
+        std::vector<std::int16_t> samples(static_cast<std::size_t>(frames));
+        std::size_t asked = 0;
+        bool quit = false;
+        const std::size_t got = decoder.read(samples.data(), samples.size(), [&] {
+            quit = quit || ++asked > quitAfter; // set once `quitAfter` pieces are in
+            return !quit;
+        });
+        EXPECT_EQ(got, std::min(samples.size(), quitAfter * audio::SoundDecoder::pieceFrames)) << quitAfter;
     }
 }

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <cstdlib>
 #include <dlfcn.h>
@@ -26,14 +27,25 @@
 namespace {
 
 // The sources made and deleted since the last clear; the output's audio thread writes them.
+// While the gate is closed, the audio thread waits as it takes a played buffer off a stream's
+// queue: the stream is not refilled.
 struct SourceLedger {
     std::mutex mutex;
+    std::condition_variable gateOpened;
     std::multiset<ALuint> made;
     std::multiset<ALuint> deleted;
+    bool gateClosed = false;
 
     std::size_t madeCount() {
         std::lock_guard<std::mutex> lock(mutex);
         return made.size();
+    }
+    void setGate(bool closed) {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            gateClosed = closed;
+        }
+        gateOpened.notify_all();
     }
 };
 
@@ -68,6 +80,15 @@ AL_API void AL_APIENTRY alDeleteSources(ALsizei n, const ALuint* sources) {
         ledger().deleted.insert(sources, sources + n);
     }
     real(n, sources);
+}
+
+AL_API void AL_APIENTRY alSourceUnqueueBuffers(ALuint source, ALsizei n, ALuint* buffers) {
+    static const auto real = realAl<void(AL_APIENTRY*)(ALuint, ALsizei, ALuint*)>("alSourceUnqueueBuffers");
+    {
+        std::unique_lock<std::mutex> lock(ledger().mutex);
+        ledger().gateOpened.wait(lock, [] { return !ledger().gateClosed; });
+    }
+    real(source, n, buffers);
 }
 
 } // extern "C"
@@ -115,7 +136,8 @@ TEST(OpenALOutputTest, ShutdownDeletesEverySourceTheOutputMade) {
 // A streamed loop plays on through a stall of the whole process (a busy machine): for 1.5 s
 // nothing is updated and the device mixes nothing, then the device takes what it owes at
 // once, as a file writer does, and plays on in time. Every 10 ms from the first sound on
-// holds the tone.
+// holds the tone. Then a longer stall, while the audio thread cannot refill the queue, runs
+// the stream dry: once refilled it plays on, not taken for a sound that has ended.
 TEST(OpenALOutputTest, AStreamPlaysOnThroughAStallAfterWhichTheDeviceCatchesUp) {
     const test::ScopedEnv drivers{"ALSOFT_DRIVERS", std::string("null")};
     constexpr int rate = 44100, chunk = rate / 100;
@@ -163,7 +185,78 @@ TEST(OpenALOutputTest, AStreamPlaysOnThroughAStallAfterWhichTheDeviceCatchesUp) 
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     mix(150);
     playInTime(50);
-    output.reset();
-    for (std::size_t i = first; i < heard.size() / (chunk * 2); ++i)
+    const std::size_t stalled = heard.size() / (chunk * 2);
+    for (std::size_t i = first; i < stalled; ++i)
         ASSERT_TRUE(loud(i)) << "silent " << (i - first) * 10 << " ms after the start";
+
+    // More than the whole queue (and a buffer the audio thread may be putting in as the gate
+    // closes) is mixed at once: the stream has run dry.
+    struct OpenGate {
+        ~OpenGate() { ledger().setGate(false); } // before the output waits for its thread
+    } openGate;
+    ledger().setGate(true);
+    mix(500);
+    ASSERT_FALSE(loud(heard.size() / (chunk * 2) - 1)) << "the stream did not run dry";
+    ledger().setGate(false);
+    for (int i = 0; i < 1000 && !loud(heard.size() / (chunk * 2) - 1); ++i)
+        playInTime(1);
+    const std::size_t again = heard.size() / (chunk * 2) - 1;
+    ASSERT_TRUE(loud(again)) << "the stream that ran dry never played again";
+    playInTime(20);
+    output.reset();
+    for (std::size_t i = again; i < heard.size() / (chunk * 2); ++i)
+        ASSERT_TRUE(loud(i)) << "silent " << (i - again) * 10 << " ms after playing again";
+}
+
+// Two frames' starts of one short knock, committed while the device mixes nothing (a busy
+// machine's held-up mixer), are heard apart as they were made, not on one sample adding up.
+TEST(OpenALOutputTest, StartsOfTwoFramesAreHeardApartThoughTheDeviceMixedNothingBetween) {
+    const test::ScopedEnv drivers{"ALSOFT_DRIVERS", std::string("null")};
+    constexpr int rate = 44100, chunk = rate / 100;
+    test::TempDir dir;
+    const std::string path = dir.file("Knock.wav");
+    // 2 ms of a square wave at a quarter of full scale, then silence: 50 ms in all.
+    std::string bytes = waveBytes(rate, 1, rate / 20);
+    for (std::size_t at = 44, frame = 0; frame < rate / 500; at += 2, ++frame) {
+        const auto value = static_cast<std::uint16_t>(frame / 10 % 2 ? 8192 : -8192);
+        bytes[at] = static_cast<char>(value & 0xFF);
+        bytes[at + 1] = static_cast<char>(value >> 8);
+    }
+    ASSERT_TRUE(test::writeFileBytes(path, bytes));
+    std::function<void(std::int16_t*, int)> render;
+    std::string problem;
+    std::unique_ptr<audio::Output> output = audio::openOpenALLoopbackOutput(rate, render, problem);
+    ASSERT_NE(output, nullptr) << problem;
+    const audio::SoundId knock = output->addSound(path, false, false);
+    output->commit();
+    std::vector<audio::SoundReport> reports;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (reports.empty() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        output->takeReports(reports);
+    }
+    ASSERT_EQ(reports.size(), 1u);
+    for (int frame = 0; frame < 2; ++frame) {
+        output->startVoice(knock, false, audio::VoiceParams{});
+        output->commit();
+    }
+
+    // Mixed 10 ms at a time until both knocks are heard: each begins after 5 ms of quiet.
+    std::vector<std::int16_t> heard;
+    std::vector<std::size_t> knocks; // the frames where a knock begins
+    std::size_t quiet = chunk;
+    for (int i = 0; i < 2000 && knocks.size() < 2; ++i) {
+        const std::size_t from = heard.size();
+        heard.resize(from + chunk * 2);
+        render(heard.data() + from, chunk);
+        for (std::size_t at = from; at < heard.size(); at += 2) {
+            const bool loud = std::abs(heard[at]) > 1000 || std::abs(heard[at + 1]) > 1000;
+            if (loud && quiet >= chunk / 2)
+                knocks.push_back(at / 2);
+            quiet = loud ? 0 : quiet + 1;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    output.reset();
+    EXPECT_EQ(knocks.size(), 2u) << "two knocks, apart";
 }

@@ -4,11 +4,25 @@
 #include "platform/audio/OpenALOutput.h"
 #endif
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <utility>
 
 namespace audio {
+
+bool isStreamed(std::int64_t frames, int rate, bool stream) {
+    return stream || (rate > 0 && static_cast<float>(frames) / static_cast<float>(rate) > longestPreloadSeconds);
+}
+
+std::uint64_t keptSoundBytes(std::int64_t frames, int rate, int channels, bool stream) {
+    if (frames <= 0 || rate <= 0 || channels <= 0)
+        return 0;
+    const auto frameBytes = static_cast<std::uint64_t>(channels) * sizeof(std::int16_t);
+    if (isStreamed(frames, rate, stream))
+        return std::min<std::uint64_t>(static_cast<std::uint64_t>(frames), streamBuffers * streamBufferFrames) * frameBytes;
+    return static_cast<std::uint64_t>(frames) * frameBytes;
+}
 
 NullOutput::NullOutput(std::string why) : text("null (" + std::move(why) + ")") {}
 

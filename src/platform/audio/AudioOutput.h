@@ -2,6 +2,7 @@
 
 #include "platform/audio/AudioTypes.h"
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -18,6 +19,23 @@ namespace audio {
 using SoundId = std::uint32_t;
 using VoiceId = std::uint32_t;
 constexpr VoiceId noVoice = 0;
+
+// What an output keeps of a sound: a sound up to longestPreloadSeconds is decoded ahead whole;
+// a longer one, or one to be streamed, is read while it plays into a queue of streamBuffers
+// buffers of streamBufferFrames frames a voice, about 3 s at 44.1 kHz. The queue must outlast
+// the stall of a busy machine: a device that then catches up at once (a file writer does)
+// mixes what it owes faster than the next refill (0.75 s of queue let the music drop out for
+// over a second).
+constexpr float longestPreloadSeconds = 30.0f;
+constexpr int streamBuffers = 8;
+constexpr std::size_t streamBufferFrames = 16384;
+
+// Whether an output streams a sound of that many frames at the rate (asked to or not).
+bool isStreamed(std::int64_t frames, int rate, bool stream);
+// The bytes of 16-bit samples an output keeps for a sound of that many frames, rate and
+// channels (as the decoder gives them): all of them when it is decoded ahead, one voice's
+// queue when it is streamed.
+std::uint64_t keptSoundBytes(std::int64_t frames, int rate, int channels, bool stream);
 
 // How one voice sounds right now.
 struct VoiceParams {

@@ -1,6 +1,7 @@
 #include "platform/audio/EventSystem.h"
 
 #include "platform/audio/AudioFiles.h"
+#include "platform/audio/SoundDecoder.h"
 
 #include <algorithm>
 #include <chrono>
@@ -475,17 +476,51 @@ Result EventSystem::createSound(const char* file, bool loop, Sound** out) {
         return Result::NotInitialized;
     // Opening a named pipe would block for good, and a folder reads as a file of no end:
     // only regular files are sounds.
-    struct stat info {};
-    if (::stat(file, &info) != 0 || !S_ISREG(info.st_mode))
-        return Result::FileNotFound;
-    auto sound = std::make_unique<Sound>();
-    sound->fileName = file;
-    sound->seconds = wavLengthSeconds(file);
-    sound->loop = loop;
-    sound->outputSound = audioOutput->addSound(file, false, false);
-    sound->lengthPending = sound->seconds <= 0.0f && !audioOutput->isNull();
-    sounds.push_back(std::move(sound));
-    *out = sounds.back().get();
+    std::unique_ptr<Sound>& sound = sounds[{file, loop}];
+    if (!sound) {
+        struct stat info {};
+        if (::stat(file, &info) != 0 || !S_ISREG(info.st_mode)) {
+            sounds.erase({file, loop});
+            return Result::FileNotFound;
+        }
+        sound = std::make_unique<Sound>();
+        sound->fileName = file;
+        sound->loop = loop;
+        // The header tells what the output will keep, before it decodes anything.
+        SoundDecoder header;
+        std::string detail;
+        if (header.open(file, file, false, detail) == Result::Ok) {
+            sound->seconds = header.seconds();
+            sound->bytes = keptSoundBytes(header.frames(), header.sampleRate(), header.channels(), false);
+        } else {
+            sound->seconds = wavLengthSeconds(file);
+        }
+        sound->outputSound = audioOutput->addSound(file, false, false);
+        sound->lengthPending = sound->seconds <= 0.0f && !audioOutput->isNull();
+    }
+    ++sound->userCount;
+    *out = sound.get();
+    return Result::Ok;
+}
+
+Result EventSystem::releaseSound(Sound* sound) {
+    if (!initialized)
+        return Result::NotInitialized;
+    // A handle released before is not read: only the sounds held are.
+    auto it = std::find_if(sounds.begin(), sounds.end(), [sound](const auto& entry) { return entry.second.get() == sound; });
+    if (!sound || it == sounds.end())
+        return Result::InvalidHandle;
+    if (--sound->userCount > 0)
+        return Result::Ok;
+    for (const auto& channel : channels) {
+        if (channel->sound != sound)
+            continue;
+        stopVoice(channel->voice);
+        channel->playing = false;
+        channel->sound = nullptr;
+    }
+    audioOutput->dropSound(sound->outputSound);
+    sounds.erase(it);
     return Result::Ok;
 }
 
@@ -611,7 +646,8 @@ void EventSystem::readReports() {
         auto known = soundFiles.find(report.sound);
         if (known != soundFiles.end())
             known->second = SoundFileState{true, playable, report.seconds};
-        for (const auto& sound : sounds) {
+        for (const auto& entry : sounds) {
+            Sound* sound = entry.second.get();
             if (sound->outputSound == report.sound) {
                 if (playable && sound->seconds <= 0.0f)
                     sound->seconds = report.seconds;

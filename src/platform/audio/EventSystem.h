@@ -10,6 +10,7 @@
 #include <random>
 #include <string>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 // The audio event system: an event project (every event with its category, length,
@@ -21,7 +22,8 @@
 // hands it the frame's voices in one batch and never waits for it.
 //
 // Handles (Event*, EventCategory*, Channel*, Sound*) stay owned by the system and stay valid
-// until load() or unload() (events) or release() (everything). Like a real event system, an event
+// until load() or unload() (events), the last releaseSound() (a sound) or release()
+// (everything). Like a real event system, an event
 // instance that is not playing may be handed out again by a later getEvent of the same name,
 // and the oldest playing instance is taken over when an event's playback limit is reached.
 namespace audio {
@@ -153,14 +155,19 @@ private:
     Vector3 orientation3D;
 };
 
-// A plain sound file (not part of the event project).
+// A plain sound file (not part of the event project), shared by everyone who asked for it.
 class Sound {
 public:
     const std::string& file() const { return fileName; }
-    // Seconds; read from a WAV header, else from the file once the output has read it; 0
-    // when the length cannot be known.
+    // Seconds; read from the file's header, else from the file once the output has read it;
+    // 0 when the length cannot be known.
     float length() const { return seconds; }
     bool loops() const { return loop; }
+    // What the output keeps of it (keptSoundBytes, AudioOutput.h); 0 when the header could
+    // not be read (the output will not play it either).
+    std::uint64_t memoryBytes() const { return bytes; }
+    // The createSound calls it answered that were not released yet.
+    int users() const { return userCount; }
 
 private:
     friend class EventSystem;
@@ -168,6 +175,8 @@ private:
     std::string fileName;
     float seconds = 0.0f;
     bool loop = false;
+    std::uint64_t bytes = 0;
+    int userCount = 0;
     // The output still reads the file: its length is not known yet.
     bool lengthPending = false;
     SoundId outputSound = 0;
@@ -235,7 +244,13 @@ public:
     // "master" is the root; the catalogue's categories hang below it.
     Result getCategory(const char* name, EventCategory** category);
 
+    // The plain sound of the file: the one made before for the same file and looping, with
+    // one user more, else a new one, its header read here and its samples by the output (one
+    // copy, however many use it).
     Result createSound(const char* file, bool loop, Sound** sound);
+    // One user fewer; the last one's release stops the sound's channels and lets the output
+    // drop its copy: the handle is invalid from then on.
+    Result releaseSound(Sound* sound);
     Result playSound(Sound* sound, bool paused, Channel** channel);
 
     Result set3DListenerAttributes(const Vector3* position, const Vector3* velocity,
@@ -252,6 +267,8 @@ public:
     void setClock(std::function<double()> clock);
 
     std::size_t instanceCount(const char* eventName) const;
+    // The plain sounds held (each one copy in the output).
+    std::size_t soundCount() const { return sounds.size(); }
     std::size_t playingEventCount() const;
 
     static constexpr int maxChannels = 64;
@@ -285,7 +302,8 @@ private:
     SpeakerMode speakerMode = outputSpeakerMode;
     std::map<std::string, std::unique_ptr<EventCategory>> categories;
     std::map<std::string, EventPool> events;
-    std::vector<std::unique_ptr<Sound>> sounds;
+    // By file and looping.
+    std::map<std::pair<std::string, bool>, std::unique_ptr<Sound>> sounds;
     std::vector<std::unique_ptr<Channel>> channels;
     std::uint64_t startCounter = 0;
     ListenerParams listener;

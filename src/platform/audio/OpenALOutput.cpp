@@ -7,6 +7,7 @@
 #include <AL/alext.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <deque>
@@ -20,17 +21,13 @@ namespace audio {
 
 namespace {
 
-// A streamed voice keeps this many buffers queued, about 3 s at 44.1 kHz. When the whole
-// process is held up on a busy machine, a device that then catches up at once (a file
-// writer does) mixes what it owes faster than the audio thread's next refill: the queue must
-// outlast such a stall (0.75 s of it let the music drop out for over a second).
-constexpr int streamBuffers = 8;
-constexpr std::size_t streamBufferFrames = 16384;
-// Longer sounds are streamed even when they were to be decoded ahead.
-constexpr float longestPreloadSeconds = 30.0f;
 // The audio thread looks after its streams at least this often.
 constexpr auto audioTick = std::chrono::milliseconds(8);
 constexpr std::size_t mostSources = 128;
+// A frame's starts wait for the device's next mix at most this many frames (a tenth of a
+// second at 60 frames a second), looking this often.
+constexpr std::uint64_t heldFrames = 6;
+constexpr auto heldLook = std::chrono::milliseconds(1);
 
 enum class CommandType { AddSound, DropSound, Start, Set, Stop, Listener };
 
@@ -45,6 +42,7 @@ struct Command {
     ListenerParams listener;
     std::string file;
     std::string path;
+    std::uint64_t frame = 0; // the commit that handed it over
 };
 
 struct LoadedSound {
@@ -96,7 +94,7 @@ public:
     ~OpenALOutput() override {
         {
             std::lock_guard<std::mutex> lock(mutex);
-            quit = true;
+            quit = true; // seen between commands and between the pieces of a decode
         }
         wake.notify_one();
         thread.join();
@@ -163,6 +161,9 @@ public:
     void commit() override {
         if (pending.empty())
             return;
+        ++committed;
+        for (Command& command : pending)
+            command.frame = committed;
         {
             std::lock_guard<std::mutex> lock(mutex);
             std::move(pending.begin(), pending.end(), std::back_inserter(queue));
@@ -199,26 +200,18 @@ private:
         // The game's objects report no velocities worth a pitch shift.
         alDopplerFactor(0.0f);
 
-        std::vector<Command> work;
+        bool held = false;
         for (;;) {
             {
                 std::unique_lock<std::mutex> lock(mutex);
-                const auto wait = loadQueue.empty() ? audioTick : std::chrono::milliseconds(0);
+                const auto wait = held ? heldLook : loadQueue.empty() ? audioTick : std::chrono::milliseconds(0);
                 wake.wait_for(lock, wait, [this] { return quit || !queue.empty(); });
                 if (quit)
                     break;
-                work.swap(queue);
+                std::move(queue.begin(), queue.end(), std::back_inserter(work));
+                queue.clear();
             }
-            if (!work.empty()) {
-                // The mixer takes one frame's changes together.
-                if (deferUpdates)
-                    deferUpdates();
-                for (Command& command : work)
-                    apply(command);
-                if (processUpdates)
-                    processUpdates();
-                work.clear();
-            }
+            held = !applyFrames();
             serviceVoices();
             if (!loadQueue.empty()) {
                 const SoundId next = loadQueue.front();
@@ -247,6 +240,33 @@ private:
             setThreadContext(nullptr);
         else
             alcMakeContextCurrent(nullptr);
+    }
+
+    // Applies the committed frames in order, each in one batch (the mixer takes a frame's
+    // changes together); false when a frame is held back. A frame that starts voices waits
+    // while the device has not mixed since the last frame that did: started in the same mix
+    // they would begin on the same sample, and what a busy machine's held-up mixer gathers
+    // from several frames would add up to twice as loud and more. It waits no longer than
+    // until heldFrames more frames have come.
+    bool applyFrames() {
+        while (!work.empty() && !quit) {
+            const std::uint64_t frame = work.front().frame;
+            const auto end = std::find_if(work.begin(), work.end(), [frame](const Command& c) { return c.frame != frame; });
+            const bool starts =
+                std::any_of(work.begin(), end, [](const Command& c) { return c.type == CommandType::Start; });
+            if (starts && startedClock >= 0.0 && playedSeconds() == startedClock && work.back().frame - frame < heldFrames)
+                return false;
+            if (deferUpdates)
+                deferUpdates();
+            for (auto it = work.begin(); it != end && !quit; ++it)
+                apply(*it);
+            if (processUpdates)
+                processUpdates();
+            work.erase(work.begin(), end);
+            if (starts)
+                startedClock = playedSeconds();
+        }
+        return true;
     }
 
     void apply(Command& command) {
@@ -310,12 +330,14 @@ private:
             report(id, opened, 0.0f, detail);
             return;
         }
-        if (decoder.seconds() > longestPreloadSeconds)
-            sound.streamed = true;
+        sound.streamed = isStreamed(decoder.frames(), decoder.sampleRate(), sound.streamed);
         if (!sound.streamed) {
             const auto frames = static_cast<std::size_t>(decoder.frames());
             std::vector<std::int16_t> samples(frames * static_cast<std::size_t>(decoder.channels()));
-            if (decoder.read(samples.data(), frames) < frames) {
+            const std::size_t got = decoder.read(samples.data(), frames, [this] { return !quit; });
+            if (quit)
+                return; // the sound stays pending: nothing will play it
+            if (got < frames) {
                 sound.state = LoadedSound::State::Bad;
                 report(id, Result::FileBad, 0.0f, sound.file + ": cut short or damaged");
                 return;
@@ -442,7 +464,7 @@ private:
     // Fills the buffer from the voice's file (from its start again when it loops); false when
     // the file has nothing more to give.
     bool fillStreamBuffer(PlayingVoice& voice, ALuint buffer) {
-        if (voice.streamEnded)
+        if (voice.streamEnded || quit)
             return false;
         SoundDecoder& decoder = *voice.decoder;
         const auto channels = static_cast<std::size_t>(decoder.channels());
@@ -517,6 +539,7 @@ private:
     // Main thread.
     std::filesystem::path startFolder;
     std::vector<Command> pending;
+    std::uint64_t committed = 0;
     SoundId lastSound = 0;
     VoiceId lastVoice = noVoice;
 
@@ -525,11 +548,13 @@ private:
     std::condition_variable wake;
     std::vector<Command> queue;
     std::vector<SoundReport> reports;
-    bool quit = false;
+    std::atomic<bool> quit = false;
 
     // Audio thread.
     DeferUpdates deferUpdates = nullptr;
     DeferUpdates processUpdates = nullptr;
+    std::deque<Command> work; // committed, not applied yet
+    double startedClock = -1.0; // the device's clock after the last frame that started voices
     std::unordered_map<SoundId, LoadedSound> sounds;
     std::unordered_map<VoiceId, PlayingVoice> voices;
     std::deque<SoundId> loadQueue;

@@ -70,6 +70,17 @@ std::size_t SoundDecoder::read(std::int16_t* out, std::size_t frames) {
     return got;
 }
 
+std::size_t SoundDecoder::read(std::int16_t* out, std::size_t frames, const std::function<bool()>& goOn) {
+    std::size_t done = 0;
+    while (done < frames && goOn()) {
+        const std::size_t got = read(out + done * static_cast<std::size_t>(outChannels), std::min(pieceFrames, frames - done));
+        if (got == 0)
+            break;
+        done += got;
+    }
+    return done;
+}
+
 bool SoundDecoder::rewind() { return file && sf_seek(file, 0, SEEK_SET) == 0; }
 
 } // namespace audio

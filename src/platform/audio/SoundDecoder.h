@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,12 @@ public:
     Result open(const std::string& path, const std::string& name, bool mono, std::string& detail);
     // Up to `frames` frames into `out` (frames x channels() samples); the frames read.
     std::size_t read(std::int16_t* out, std::size_t frames);
+    // The same in pieces of pieceFrames, asking `goOn` before each: a long file is decoded
+    // for seconds, and the caller (the audio thread, when the game quits) must be heard
+    // within a piece. Fewer frames when `goOn` said no.
+    std::size_t read(std::int16_t* out, std::size_t frames, const std::function<bool()>& goOn);
+    // A tenth of a second at the highest rate taken: a few milliseconds' work.
+    static constexpr std::size_t pieceFrames = 32768;
     bool rewind();
 
     int channels() const { return outChannels; }
