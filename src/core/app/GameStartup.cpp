@@ -66,7 +66,7 @@ bool GameApplication::startPhaseOne() {
         return false;
     }
     // A folder the game cannot write to (a read-only disk, another user's folder) takes no
-    // settings file and no lock: said once, before the window opens.
+    // settings file (its lock is the folder's own): said once, before the window opens.
     workingFolderWritable = platform::directoryWritable(".");
     if (!workingFolderWritable && !restartedRun)
         logMessage(std::string(logWarningPrefix) + "The working folder \"" + platform::currentDirectory() +
