@@ -8,6 +8,7 @@
 #include "render/ShaderManager.h"
 
 #include "core/Globals.h"
+#include "level/DrawnTriangles.h"
 
 #include <algorithm>
 #include <cmath>
@@ -601,19 +602,22 @@ ShadowReceivers::Reach ShadowReceivers::reach(scene::ISceneNode* receiver, const
     const s32 rows = core::max_((area[3] - area[1] + tileSize - 1) / tileSize, 0);
     marks.assign(static_cast<std::size_t>(columns * rows), 0);
 
-    // Each piece draws the receiver again: a small one is not worth it, and for it the first
-    // caster that reaches it settles the answer. Otherwise, once every tile is marked, no
-    // further caster changes it.
+    // Each piece draws the receiver again: a small one, or one of many triangles, is not
+    // worth it, and for it the first caster that reaches it settles the answer; so does the
+    // caster past mostSplitCasters, and the one that marks more than mostShadowedShare of
+    // the tiles (marks are only added, and so many make cutIntoPieces draw it whole).
     const f32 share = static_cast<f32>(area[2] - area[0]) * static_cast<f32>(area[3] - area[1]) /
                       (static_cast<f32>(viewport[2]) * static_cast<f32>(viewport[3]));
-    const bool whole = share < leastSplitShare;
+    bool whole = share < leastSplitShare || nodeTriangles(receiver) > mostSplitTriangles;
     bool reached = false;
+    std::size_t reaching = 0;
     std::size_t unmarked = marks.size();
     casterGrid.each(placed, margin, [&](u32 c) {
         points.clear();
         if (!casts(casters[c], placed, whole ? nullptr : &points, &front))
             return false;
         reached = true;
+        whole = whole || ++reaching > mostSplitCasters;
         if (whole)
             return true;
         if (project(points, viewProjection, viewport, screenPoints)) {
@@ -622,7 +626,9 @@ ShadowReceivers::Reach ShadowReceivers::reach(scene::ISceneNode* receiver, const
             std::fill(marks.begin(), marks.end(), 1);
             unmarked = 0;
         }
-        return unmarked == 0;
+        whole = marks.empty() ||
+                static_cast<f32>(marks.size() - unmarked) > mostShadowedShare * static_cast<f32>(marks.size());
+        return whole;
     });
     if (!reached)
         return Reach::facingOnly;

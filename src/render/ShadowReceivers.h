@@ -2,6 +2,7 @@
 
 #include <irrlicht.h>
 
+#include <cstdint>
 #include <vector>
 
 struct ShadowNode;
@@ -47,12 +48,18 @@ public:
 
     // Side of the square tiles a receiver's pieces are made of, in pixels; a receiver of less
     // screen area than `leastSplitShare` of the viewport, or one of more than `mostPieces`
-    // pieces or whose shadowed tiles are more than `mostShadowedShare` of its own, is drawn
-    // whole.
+    // pieces or whose shadowed tiles are more than `mostShadowedShare` of its own, or of more
+    // than `mostSplitTriangles` triangles, or that more than `mostSplitCasters` casters reach,
+    // is drawn whole.
     static constexpr irr::s32 tileSize = 32;
     static constexpr irr::f32 leastSplitShare = 0.003f;
     static constexpr irr::f32 mostShadowedShare = 0.6f;
     static constexpr std::size_t mostPieces = 48;
+    // Each piece draws all of the receiver's triangles again: one of more is drawn whole.
+    static constexpr std::uint64_t mostSplitTriangles = 256;
+    // So many shadows cover much of a receiver, and each costs its pieces the work of finding
+    // where it falls.
+    static constexpr std::size_t mostSplitCasters = 4 * mostPieces;
     // The grid across the light has about one cell per object, at most this many a side; a
     // grid of one cell pairs every caster with every receiver.
     static constexpr std::size_t defaultCellsAcross = 64;

@@ -11,6 +11,7 @@
 #include <cmath>
 #include <functional>
 #include <set>
+#include <string>
 #include <vector>
 
 using namespace irr;
@@ -109,15 +110,19 @@ struct PairingScene {
         drawn.push_back(node);
         return node;
     }
-    // An open sheet (no closed convex caster: it shadows what lies inside its box too).
-    void sheet(const core::vector3df& at, s32 mode) {
-        scene::IAnimatedMesh* mesh = scene()->getMesh("Sheet");
+    // A level open sheet `side` across of tiles.Width x tiles.Height squares, two triangles
+    // each (no closed convex caster: it shadows what lies inside its box too).
+    scene::ISceneNode* sheet(const core::vector3df& at, const core::dimension2du& tiles, f32 side, s32 mode) {
+        const std::string name = "Sheet" + std::to_string(tiles.Width) + "x" + std::to_string(tiles.Height) +
+                                 "/" + std::to_string(side);
+        scene::IAnimatedMesh* mesh = scene()->getMesh(name.c_str());
         if (!mesh)
-            mesh = scene()->addHillPlaneMesh("Sheet", {1.0f, 1.0f}, {2, 2});
+            mesh = scene()->addHillPlaneMesh(name.c_str(), {side / tiles.Width, side / tiles.Height}, tiles);
         scene::ISceneNode* node = scene()->addMeshSceneNode(mesh->getMesh(0), nullptr, -1, at);
         node->updateAbsolutePosition();
         entries.push_back({node, mode, 0});
         drawn.push_back(node);
+        return node;
     }
     // Boxes half a unit across on a grid `spacing` apart, in `layers` layers one unit apart.
     void grid(s32 columns, s32 rows, s32 layers, f32 spacing) {
@@ -183,7 +188,7 @@ TEST(ShadowReceivers, PairsFoundThroughTheGridAreThoseOfEveryPair) {
              s.floor();
              s.grid(6, 6, 1, 2.0f);
              for (int i = 0; i < 10; ++i)
-                 s.sheet({static_cast<f32>(i) - 5.0f, 2.0f + 0.3f * static_cast<f32>(i % 3), 0.5f}, 1);
+                 s.sheet({static_cast<f32>(i) - 5.0f, 2.0f + 0.3f * static_cast<f32>(i % 3), 0.5f}, {2, 2}, 2.0f, 1);
          }},
         {"boxes past the light's box and beside it",
          [](PairingScene& s) {
@@ -233,4 +238,34 @@ TEST(ShadowReceivers, PairsLookedAtGrowWithTheObjects) {
     }
     EXPECT_GT(tested[0], 100u);
     EXPECT_LE(tested[1], tested[0] * 15) << tested[0] << " then " << tested[1];
+}
+
+// A receiver is drawn in pieces only while they are worth it: of at most mostSplitTriangles
+// triangles (each piece draws them all again), reached by at most mostSplitCasters casters.
+TEST(ShadowReceivers, AReceiverIsDrawnWholePastTheTrianglesOrTheCastersItsPiecesAreWorth) {
+    static_assert(ShadowReceivers::mostSplitTriangles == 256 && ShadowReceivers::mostSplitCasters == 192,
+                  "the cases are on the bounds and one step past them");
+    const struct {
+        const char* what;
+        core::dimension2du floorTiles;
+        int casters;
+        ShadowReceivers::Reach reach;
+    } cases[] = {
+        {"256 triangles", {16, 8}, 4, ShadowReceivers::Reach::inPieces},
+        {"258 triangles", {43, 3}, 4, ShadowReceivers::Reach::everywhere},
+        {"192 casters", {1, 1}, 192, ShadowReceivers::Reach::inPieces},
+        {"193 casters", {1, 1}, 193, ShadowReceivers::Reach::everywhere},
+    };
+    for (const auto& c : cases) {
+        PairingScene scene;
+        scene::ISceneNode* floor = scene.sheet({0, 0, 0}, c.floorTiles, 40.0f, 0);
+        // Small boxes close together over a patch of the floor.
+        for (int i = 0; i < c.casters; ++i)
+            scene.box({-4.0f + 0.25f * static_cast<f32>(i % 14), 1.0f, -2.0f + 0.25f * static_cast<f32>(i / 14)},
+                      {0.1f, 0.1f, 0.1f}, 1);
+        ShadowReceivers receivers;
+        const PairingScene::Outcome outcome = scene.run(receivers);
+        ASSERT_EQ(scene.drawn.front(), floor);
+        EXPECT_EQ(outcome.reaches.front(), c.reach) << c.what;
+    }
 }
