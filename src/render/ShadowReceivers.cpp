@@ -419,7 +419,8 @@ void ShadowReceivers::setCasters(const std::vector<ShadowNode>& nodes, scene::IS
     }
     known = true;
     pairTests = 0;
-    if (root)
+    // Without casters nothing is shadowed: the receivers need not be looked for.
+    if (root && !nodes.empty())
         gatherReceivers(root);
     receiverGrid.build(receivers, boxLow, boxHigh, mostCellsAcross);
     for (std::size_t i = 0; i < nodes.size(); ++i) {
