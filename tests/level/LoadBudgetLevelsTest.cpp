@@ -486,15 +486,11 @@ TEST_F(MemoryBudgetLevelsTest, WhatALevelDrawsStopsAtItsTriangleBudget) {
     };
     // The nodes that draw a mesh of their own.
     const auto drawing = [this] {
+        core::array<scene::ISceneNode*> nodes;
+        smgr()->getSceneNodesFromType(scene::ESNT_ANY, nodes);
         std::size_t count = 0;
-        std::vector<scene::ISceneNode*> open = {smgr()->getRootSceneNode()};
-        while (!open.empty()) {
-            scene::ISceneNode* next = open.back();
-            open.pop_back();
-            for (scene::ISceneNode* child : next->getChildren())
-                open.push_back(child);
-            count += nodeTriangles(next) > 0 ? 1 : 0;
-        }
+        for (u32 i = 0; i < nodes.size(); ++i)
+            count += nodeTriangles(nodes[i]) > 0 ? 1 : 0;
         return count;
     };
     for (const auto& row : rows) {
