@@ -78,6 +78,28 @@ clothNode() { # index id
 spawnNode() { # template id, pool size
   printf '<node type="TriggerObject"><attributes><string name="Name" value="Pool" /><int name="Id" value="990001" /><enum name="TriggerCondition" value="Immediately" /><enum name="OnTriggerEvent" value="Spawn Object" /><int name="PoolSize" value="%s" /><int name="BaseID" value="0" /><enum name="SpawnMode" value="Manual" /><int name="ObjectID" value="%s" /><vector3d name="TargetPosition" value="0.000000, 10.000000, 0.000000" /><vector3d name="TargetRotation" value="0.000000, 0.000000, 0.000000" /></attributes></node>\n' "$2" "$1"
 }
+# Static crates on a square of 40 x 40 a layer, in view of the garden's cameras.
+crateNodes() { # count
+  awk -v n="$1" 'BEGIN { for (i = 0; i < n; ++i) printf "<node type=\"PhysicsObject\"><attributes><string name=\"Name\" value=\"Crate%d\" /><int name=\"Id\" value=\"%d\" /><vector3d name=\"Position\" value=\"%d.000000, %d.000000, %d.000000\" /><vector3d name=\"Scale\" value=\"0.250000, 0.250000, 0.250000\" /><bool name=\"Visible\" value=\"true\" /><string name=\"MeshFileName\" value=\"Content/Models/Props/Crate.obj\" /><enum name=\"BoundType\" value=\"Box\" /><enum name=\"PhysicsState\" value=\"Static\" /></attributes></node>\n", i, 990100 + i, i % 40 - 20, int(i / 1600) + 1, int(i / 40) % 40 - 20 }'
+}
+# A square sheet of 256 x 256 vertices (130,050 triangles) one unit across, and static
+# objects showing it, ten to a row.
+writeSheetMesh() {
+  awk 'BEGIN {
+    n = 256
+    for (z = 0; z < n; ++z) for (x = 0; x < n; ++x) printf "v %.5f %.5f %.5f\n", x / (n - 1) - 0.5, 0.05 * sin(x / 8.0) * cos(z / 8.0), z / (n - 1) - 0.5
+    print "vn 0 1 0"
+    for (z = 0; z < n - 1; ++z) for (x = 0; x < n - 1; ++x) {
+      a = z * n + x + 1; b = a + 1; c = a + n; d = c + 1
+      printf "f %d//1 %d//1 %d//1\nf %d//1 %d//1 %d//1\n", a, c, b, b, c, d
+    }
+  }' >"$1"
+}
+sheetNodes() { # count
+  awk -v n="$1" 'BEGIN { for (i = 0; i < n; ++i) printf "<node type=\"PhysicsObject\"><attributes><string name=\"Name\" value=\"Sheet%d\" /><int name=\"Id\" value=\"%d\" /><vector3d name=\"Position\" value=\"%d.000000, %d.000000, %d.000000\" /><vector3d name=\"Scale\" value=\"2.000000, 2.000000, 2.000000\" /><bool name=\"Visible\" value=\"true\" /><string name=\"MeshFileName\" value=\"Sheet256.obj\" /><enum name=\"BoundType\" value=\"Box\" /><enum name=\"PhysicsState\" value=\"Static\" /></attributes></node>\n", i, 990100 + i, (i % 10) * 3 - 15, int(i / 100) + 1, int(i / 10) % 10 * 3 - 15 }'
+}
+# The level with its shadows off.
+noShadows() { sed 's|<bool name="DisableShadows" value="false" />|<bool name="DisableShadows" value="true" />|'; }
 # A PNG of width x height pixels (grey), made with the system's Python when there is one.
 writePicture() { # file side
   python3 - "$1" "$2" <<'EOF'
@@ -94,8 +116,8 @@ EOF
 read -r -a limits < <(awk '/gameLimits\[kindCount\] = \{/ { on = 1; next }
   on && /\};/ { exit }
   on { sub(/,.*/, ""); gsub(/ull/, ""); gsub(/ /, ""); printf "%s ", $0 }' "$root/src/core/LoadBudget.h")
-[ ${#limits[@]} -eq 5 ] || { echo "could not read the limits from src/core/LoadBudget.h"; exit 2; }
-for i in 0 1 2 3 4; do limits[$i]=$((limits[i])); done
+[ ${#limits[@]} -ge 5 ] || { echo "could not read the limits from src/core/LoadBudget.h"; exit 2; }
+for i in "${!limits[@]}"; do limits[$i]=$((limits[i])); done
 
 # The older budgets, each named one just under its limit (the garden's own use left room):
 # drawn nodes (cubes), pictures outside Content/, sprite frames, and the file padded to just
@@ -169,6 +191,15 @@ makeLevel() { # case folder
       local count=${1#cloth}
       writeClothMesh "$dir/Cloth127.obj"
       for ((i = 0; i < count; ++i)); do clothNode "$i" $((990100 + i)); done | gardenWith >"$dir/$1.irr"
+      ;;
+    crates*-noshadows)
+      local count=${1#crates}
+      crateNodes "${count%-noshadows}" | gardenWith | noShadows >"$dir/$1.irr"
+      ;;
+    crates*) crateNodes "${1#crates}" | gardenWith >"$dir/$1.irr" ;;
+    bigmesh*)
+      writeSheetMesh "$dir/Sheet256.obj"
+      sheetNodes "${1#bigmesh}" | gardenWith >"$dir/$1.irr"
       ;;
     budgets4) writeBudgets "$dir" budgets4 bytes nodes pixels frames ;;
     all) writeBudgets "$dir" all bytes nodes pixels frames memory ;;

@@ -2,11 +2,11 @@
 // OpenGL driver started on the level as the command line starts it (the title level as the
 // game starts it, with the menus' preview scenes), played for a number of frames (objects
 // that grow as they play, such as particle systems, charge as they grow), then each kind's
-// use read. One benchmark a level: its counters are the five kinds (bytes read, scene nodes,
-// texture pixels, sprite-animation frames, bytes of memory); last, the largest use of each
-// kind over the levels beside its limit and the room the limit leaves (the figures of
-// docs/hardening.md's table, which the content test holds to a hundredfold room, tenfold for
-// the nodes and the memory). Build it in a release build and run it under Xvfb (1280 x 720)
+// use read. One benchmark a level: its counters are the six kinds (bytes read, scene nodes,
+// texture pixels, sprite-animation frames, bytes of memory, triangles drawn); last, the
+// largest use of each kind over the levels beside its limit and the room the limit leaves
+// (the figures of docs/hardening.md's table, which the content test holds to a hundredfold
+// room, tenfold for the nodes and the memory). Build it in a release build and run it under Xvfb (1280 x 720)
 // from the repository root:
 //   xvfb-run -a -s '-screen 0 1280x720x24' build/bench/bench/level_budget_bench
 // PADDLESTONE_BENCH_FRAMES sets the frames a level plays (120).

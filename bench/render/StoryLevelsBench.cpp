@@ -16,19 +16,18 @@
 // 1.5), and last the largest still-scene ratio (goal: at most 1.25). PADDLESTONE_BENCH_SCREENSHOTS=<folder> keeps a picture of each
 // still scene with shadows (<Level>.png). Needs an X display (Xvfb, 1280 x 720); run from
 // the repository root.
-#include "core/Stopwatch.h"
 #include "render/EffectHandler.h"
 
 #include "../support/GameSession.h"
 #include "../support/LevelEnd.h"
 #include "../support/RatioReporter.h"
+#include "../support/SteppedPlay.h"
 
 #include <benchmark/benchmark.h>
 #include <irrlicht.h>
 
 #include <algorithm>
 #include <chrono>
-#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -214,16 +213,11 @@ void measureStill(benchmark::State& state, const std::string& level) {
 }
 
 // --- the Garden from its start -------------------------------------------------------------------
-// The Garden played from its load, with shadows and without, each run a fresh game whose clocks
-// (the frame loop's and the engine's) step one frame target a frame: the level's scripted
-// moments, and its own end, come at the same frame however slow the machine, so every run times
-// the same frames of play (the camera moving in, the gardener walking, objects falling).
+// The Garden played from its load, with shadows and without, each run a fresh game on stepped
+// clocks (bench::playStepped): every run times the same frames of play (the camera moving in,
+// the gardener walking, objects falling).
 constexpr int framesFromStart = 150;
 constexpr int pairsFromStart = 3;
-constexpr std::int64_t frameTargetMicroseconds = 16700;
-
-std::int64_t steadyMicroseconds = 0;
-std::int64_t readSteadyClock() { return steadyMicroseconds; }
 
 // Process CPU seconds a frame of one run (the mean over its frames), 0 when the game did not
 // start or ended early.
@@ -236,29 +230,8 @@ double playFromStart(bool shadows) {
     bench::GameSession game(benchFolder(), "Content/Levels/Story_Garden.irr");
     if (!game.started)
         return 0.0;
-    delete frameStopwatch;
-    frameStopwatch = new Stopwatch(L"Frame", frameTargetInterval, StopwatchClock{&readSteadyClock, 1000000});
-    ITimer* timer = gameDevice->getTimer();
-    timer->setSpeed(0.0f);
-    const u32 startMs = timer->getTime();
-    double total = 0.0;
-    int frames = 0;
-    for (int pass = 0; frames < framesFromStart && pass < framesFromStart * 4; ++pass) {
-        if (!gameDevice->run() || QuitRequested)
-            break;
-        steadyMicroseconds += frameTargetMicroseconds;
-        timer->setTime(startMs + static_cast<u32>((pass + 1) * frameTargetMicroseconds / 1000));
-        const double before = bench::cpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
-        game.game->updateGame();
-        if (!game.game->frameRan())
-            continue;
-        game.game->renderGame();
-        total += bench::cpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - before;
-        ++frames;
-    }
-    // The engine keeps its clock's speed past this device.
-    timer->setSpeed(1.0f);
-    return frames == framesFromStart ? total / frames : 0.0;
+    const bench::SteppedFrames played = bench::playStepped(game, framesFromStart);
+    return played.frames == framesFromStart ? played.process / played.frames : 0.0;
 }
 
 // Its ratio, shadows / no shadows: the median of the pairs' (each pair in turns, the order

@@ -22,6 +22,8 @@ const char* LoadBudget::unitName(Kind kind) {
         return "sprite-animation frames";
     case Memory:
         return "bytes of memory";
+    case Triangles:
+        return "triangles";
     }
     return "";
 }
@@ -135,11 +137,11 @@ void LoadBudget::leave() {
         loading.pop_back();
 }
 
-bool MemoryCharge::growTo(std::uint64_t bytes, const char* leftOut) {
-    if (bytes <= total)
+bool ObjectCharge::growTo(std::uint64_t amount, const char* leftOut) {
+    if (amount <= total)
         return true;
-    if (!loadBudget().charge(LoadBudget::Memory, bytes - total, {}, leftOut))
+    if (!loadBudget().charge(kind, amount - total, {}, leftOut))
         return false;
-    total = bytes;
+    total = amount;
     return true;
 }

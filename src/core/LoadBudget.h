@@ -8,8 +8,9 @@
 // What one level load may cost, in one place: every step of a load charges it as it reads or
 // makes something (level and sublevel files and a user level's archive entries, scene nodes
 // with the Spawn Object pools' copies and the 3D text's glyph nodes, texture pixels and render
-// targets, sprite-animation frames, and the memory the level's objects allocate as they are
-// made: glyph pages, particle capacity, cloths, each object's own as it allocates it).
+// targets, sprite-animation frames, the memory the level's objects allocate as they are
+// made: glyph pages, particle capacity, cloths, each object's own as it allocates it, and the
+// triangles its nodes' meshes draw, each node's own, copies included).
 // A charge past a limit is refused: the step leaves its thing out, the load adds nothing more
 // of that kind, one line says so ("ERROR: The level load reached its budget of 4096 scene
 // nodes at "path"; the rest is left out."), and the level plays with what was loaded.
@@ -22,11 +23,11 @@
 // the level's. The file guard, the image gate and the sprite reader also read the menus' and
 // the HUD's own files: they charge only while a load runs; the other charges (pool copies
 // built during play, render targets, the memory of what the level's objects make) count
-// whenever they are made.
+// whenever they are made, and so do the triangles of a mesh attached to a node.
 class LoadBudget {
 public:
-    enum Kind { Bytes, Nodes, Pixels, Frames, Memory };
-    static constexpr int kindCount = 5;
+    enum Kind { Bytes, Nodes, Pixels, Frames, Memory, Triangles };
+    static constexpr int kindCount = 6;
     // The game's limits (docs/hardening.md, beside what each shipped level uses and what a
     // level at them costs): together they keep the game under 1 GB resident, and each frame
     // a level can ask for under 2 s.
@@ -36,6 +37,7 @@ public:
         16ull * 1024 * 1024,  // texture pixels (one render target of 4096 x 4096)
         1024ull * 1024,       // sprite-animation frames
         96ull * 1024 * 1024,  // bytes of memory the level's objects allocate
+        256ull * 1024,        // triangles the level's nodes draw
     };
 
     // Takes the amount from the kind's budget: true when it fits and the budget was not
@@ -80,25 +82,34 @@ private:
     std::uint64_t usedOf[kindCount] = {};
     std::uint64_t refusedOf[kindCount] = {};
     bool reached[kindCount] = {};
-    std::uint64_t limits[kindCount] = {gameLimits[0], gameLimits[1], gameLimits[2], gameLimits[3], gameLimits[4]};
+    std::uint64_t limits[kindCount] = {gameLimits[0], gameLimits[1], gameLimits[2],
+                                       gameLimits[3], gameLimits[4], gameLimits[5]};
     std::vector<std::string> loading; // the files being loaded, outermost first
     std::string lastLoaded;           // the outermost file of the last load
 };
 
 LoadBudget& loadBudget();
 
-// What one object has charged to its level's memory budget (LoadBudget::Memory): a growth is
-// charged by its difference, and an object that needs no more than it has charged (made
-// again, or smaller) charges nothing. An object lives in one level, and so does its charge.
-class MemoryCharge {
+// What one object has charged to one kind of its level's budget: a growth is charged by its
+// difference, and an object that needs no more than it has charged (made again, or smaller)
+// charges nothing. An object lives in one level, and so does its charge.
+class ObjectCharge {
 public:
-    // Whether the object may hold the bytes: true when they are charged already or the rest
+    explicit ObjectCharge(LoadBudget::Kind kind) : kind(kind) {}
+    // Whether the object may hold the amount: true when it is charged already or the rest
     // fits the budget (and is charged); false leaves the charge as it was.
-    bool growTo(std::uint64_t bytes, const char* leftOut = nullptr);
+    bool growTo(std::uint64_t amount, const char* leftOut = nullptr);
     std::uint64_t charged() const { return total; }
 
 private:
+    LoadBudget::Kind kind;
     std::uint64_t total = 0;
+};
+
+// What one object has charged to its level's memory budget (LoadBudget::Memory).
+class MemoryCharge : public ObjectCharge {
+public:
+    MemoryCharge() : ObjectCharge(LoadBudget::Memory) {}
 };
 
 // A load runs while one lives: a level load as a whole, a level or sublevel file being read.

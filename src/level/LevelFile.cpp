@@ -1,4 +1,5 @@
 #include "level/LevelFile.h"
+#include "level/DrawnTriangles.h"
 
 #include "level/LevelHooks.h"
 #include "level/LevelLimits.h"
@@ -718,6 +719,11 @@ scene::ISceneNode* SceneLoader::beginNode(const c8* typeName, scene::ISceneNode*
     if (attributes) {
         clampLevelAttributes(typeName, attributes);
         node->deserializeAttributes(attributes);
+    }
+    // Past the load's triangles a mesh node is left out (the budget logs that once).
+    if (!chargeDrawnTriangles(node)) {
+        node->remove();
+        return nullptr;
     }
     return node;
 }

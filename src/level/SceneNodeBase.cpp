@@ -1,6 +1,7 @@
 #include "level/SceneNodeBase.h"
 
 #include "level/AttributeExtras.h"
+#include "level/DrawnTriangles.h"
 
 #include <unordered_map>
 
@@ -182,8 +183,12 @@ void cloneSceneNodeMembers(scene::ISceneNode* copy, scene::ISceneNode* source,
     for (scene::ISceneNode* child : source->getChildren())
         children.push_back(child);
     for (scene::ISceneNode* child : children) {
-        if (!child->isDebugObject())
-            child->clone(copy, manager);
+        if (child->isDebugObject())
+            continue;
+        // A copied mesh draws its triangles again: past the level's it is left out.
+        scene::ISceneNode* cloned = child->clone(copy, manager);
+        if (cloned && !chargeDrawnTriangles(cloned))
+            cloned->remove();
     }
     for (scene::ISceneNodeAnimator* animator : source->getAnimators()) {
         scene::ISceneNodeAnimator* clone = animator->createClone(copy, manager);

@@ -8,6 +8,7 @@
 #include "render/ShaderManager.h"
 
 #include "core/Globals.h"
+#include "level/DrawnTriangles.h"
 
 #include <algorithm>
 #include <cmath>
@@ -105,9 +106,9 @@ void viewDepths(const core::aabbox3df& box, const core::matrix4& viewProjection,
 namespace {
 
 // Appends the part of each face of the box inside every half-space (a little beyond them, so
-// that touching counts).
+// that touching counts); with `firstOnly`, only the first such part.
 void clipBoxFaces(const core::aabbox3df& box, const HalfSpace* halves, int count, f32 slack,
-                  std::vector<core::vector3df>& points) {
+                  std::vector<core::vector3df>& points, bool firstOnly = false) {
     core::vector3df corners[8];
     box.getEdges(corners);
     // getEdges numbers the corners by their bits: x (4), y (1), z (2) set for the far side.
@@ -122,7 +123,23 @@ void clipBoxFaces(const core::aabbox3df& box, const HalfSpace* halves, int count
             std::swap(polygon, clipped);
         }
         points.insert(points.end(), polygon.corners, polygon.corners + polygon.count);
+        if (firstOnly && polygon.count > 0)
+            return;
     }
+}
+
+// Whether the box lies wholly beyond one of the half-spaces (by more than `slack`): then no
+// part of it is inside them all, and nothing need be clipped.
+bool boxBeyondAny(const core::aabbox3df& box, const HalfSpace* halves, int count, f32 slack) {
+    const core::vector3df centre = box.getCenter();
+    const core::vector3df half = box.getExtent() * 0.5f;
+    for (int i = 0; i < count; ++i) {
+        const core::vector3df& n = halves[i].normal;
+        const f32 reach = std::fabs(n.X) * half.X + std::fabs(n.Y) * half.Y + std::fabs(n.Z) * half.Z;
+        if (halves[i].distance(centre) - reach > slack)
+            return true;
+    }
+    return false;
 }
 
 // The half-space in front of a plane (where normal . p + d >= 0).
@@ -132,7 +149,8 @@ HalfSpace frontOf(const core::plane3df& plane) { return HalfSpace{-plane.Normal,
 
 bool ShadowReceivers::sweptBoxMeets(const core::aabbox3df& caster, const core::vector3df& away, f32 across,
                                     bool beyondCaster, const core::aabbox3df& receiver,
-                                    std::vector<core::vector3df>& points, const core::plane3df* inFront) {
+                                    std::vector<core::vector3df>& points, const core::plane3df* inFront,
+                                    bool firstOnly) {
     HalfSpace halves[21];
     int count = sweptBoxHalfSpaces(caster, away, halves);
     // Grown across the light: each plane moves out by `across` times its slant to the light.
@@ -144,8 +162,12 @@ bool ShadowReceivers::sweptBoxMeets(const core::aabbox3df& caster, const core::v
         halves[count++] = frontOf(*inFront);
     const f32 slack = 1e-4f * (caster.getExtent().getLength() + receiver.getExtent().getLength());
     const std::size_t before = points.size();
+    if (boxBeyondAny(receiver, halves, count, slack))
+        return false;
     if (!beyondCaster) {
-        clipBoxFaces(receiver, halves, count, slack, points);
+        clipBoxFaces(receiver, halves, count, slack, points, firstOnly);
+        if (firstOnly && points.size() > before)
+            return true;
         // The caster's own corners inside the receiver (where the volume begins within it).
         core::vector3df casterCorners[8];
         caster.getEdges(casterCorners);
@@ -168,7 +190,11 @@ bool ShadowReceivers::sweptBoxMeets(const core::aabbox3df& caster, const core::v
             const core::vector3df& edge = side ? caster.MaxEdge : caster.MinEdge;
             const f32 at = axis == 0 ? edge.X : axis == 1 ? edge.Y : edge.Z;
             halves[count] = HalfSpace{normal, side ? -at : at};
-            clipBoxFaces(receiver, halves, count + 1, slack, points);
+            if (boxBeyondAny(receiver, halves + count, 1, slack))
+                continue;
+            clipBoxFaces(receiver, halves, count + 1, slack, points, firstOnly);
+            if (firstOnly && points.size() > before)
+                return true;
         }
     return points.size() > before;
 }
@@ -202,7 +228,8 @@ ShadowReceivers::Placed ShadowReceivers::place(scene::ISceneNode* node, const co
 }
 
 bool ShadowReceivers::casts(const Placed& caster, const Placed& receiver, std::vector<core::vector3df>* out,
-                            const core::plane3df* inFront) const {
+                            const core::plane3df* inFront) {
+    ++pairTests;
     // A closed convex mesh does not shadow itself where the maps are read.
     if (caster.node == receiver.node && caster.alone && receiver.alone && caster.closedConvex)
         return false;
@@ -212,11 +239,108 @@ bool ShadowReceivers::casts(const Placed& caster, const Placed& receiver, std::v
             return false;
     if (receiver.farthest < caster.nearest)
         return false;
-    static std::vector<core::vector3df> unused;
-    std::vector<core::vector3df>& points = out ? *out : unused;
+    std::vector<core::vector3df>& found = out ? *out : unusedPoints;
     if (!out)
-        points.clear();
-    return sweptBoxMeets(caster.box, away, margin, caster.closedConvex, receiver.box, points, inFront);
+        found.clear();
+    return sweptBoxMeets(caster.box, away, margin, caster.closedConvex, receiver.box, found, inFront, !out);
+}
+
+void ShadowReceivers::Grid::cells(const f32 low[2], const f32 high[2], std::size_t from[2], std::size_t to[2]) const {
+    // Bounds beyond the light's box fall into its border cells.
+    auto cell = [this](f32 at, int axis) {
+        const f32 index = std::floor((at - origin[axis]) / cellSize[axis]);
+        return static_cast<std::size_t>(core::clamp(index, 0.0f, static_cast<f32>(across[axis] - 1)));
+    };
+    for (int axis = 0; axis < 2; ++axis) {
+        from[axis] = cell(low[axis], axis);
+        to[axis] = cell(high[axis], axis);
+    }
+}
+
+void ShadowReceivers::Grid::build(const std::vector<Placed>& items, const f32 lightLow[2], const f32 lightHigh[2],
+                                  std::size_t mostAcross) {
+    // The cells cover where the items' centres lie within the light's box (what lies beyond
+    // falls into the border cells), about one item a cell, as square as the area allows.
+    f32 low[2] = {lightHigh[0], lightHigh[1]}, high[2] = {lightLow[0], lightLow[1]};
+    for (const Placed& item : items)
+        for (int axis = 0; axis < 2; ++axis) {
+            const f32 centre = core::clamp((item.low[axis] + item.high[axis]) * 0.5f, lightLow[axis], lightHigh[axis]);
+            low[axis] = core::min_(low[axis], centre);
+            high[axis] = core::max_(high[axis], centre);
+        }
+    const f32 width[2] = {core::max_(high[0] - low[0], 0.0f), core::max_(high[1] - low[1], 0.0f)};
+    const f32 count = static_cast<f32>(core::max_<std::size_t>(items.size(), 1));
+    f32 side = std::sqrt(width[0] * width[1] / count);
+    if (!(side > 1e-4f * core::max_(width[0], width[1])))
+        side = core::max_(width[0], width[1]) / count; // the items lie along a line
+    const f32 most = static_cast<f32>(core::max_<std::size_t>(mostAcross, 1));
+    for (int axis = 0; axis < 2; ++axis) {
+        const f32 cells = side > 0.0f && std::isfinite(side) ? std::ceil(width[axis] / side) : 1.0f;
+        across[axis] = static_cast<std::size_t>(core::clamp(cells, 1.0f, most));
+        origin[axis] = low[axis];
+        cellSize[axis] = across[axis] > 1 ? width[axis] / static_cast<f32>(across[axis]) : 1.0f;
+    }
+    const std::size_t cellCount = across[0] * across[1];
+    cellStart.assign(cellCount + 1, 0);
+    large.clear();
+    query = 0;
+    std::size_t from[2], to[2];
+    auto isLarge = [&](const std::size_t f[2], const std::size_t t[2]) {
+        return (t[0] - f[0] + 1) * (t[1] - f[1] + 1) > mostCellsOfOne;
+    };
+    // Counted first, then placed: the items of a cell lie together.
+    for (const Placed& item : items) {
+        cells(item.low, item.high, from, to);
+        if (isLarge(from, to))
+            continue;
+        for (std::size_t y = from[1]; y <= to[1]; ++y)
+            for (std::size_t x = from[0]; x <= to[0]; ++x)
+                ++cellStart[y * across[0] + x + 1];
+    }
+    for (std::size_t c = 0; c < cellCount; ++c)
+        cellStart[c + 1] += cellStart[c];
+    cellItems.resize(cellStart[cellCount]);
+    std::vector<u32>& next = seen; // each cell's next free place, borrowed while building
+    next.assign(cellStart.begin(), cellStart.end() - 1);
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        cells(items[i].low, items[i].high, from, to);
+        if (isLarge(from, to)) {
+            large.push_back(static_cast<u32>(i));
+            continue;
+        }
+        for (std::size_t y = from[1]; y <= to[1]; ++y)
+            for (std::size_t x = from[0]; x <= to[0]; ++x)
+                cellItems[next[y * across[0] + x]++] = static_cast<u32>(i);
+    }
+    seen.assign(items.size(), 0);
+}
+
+template <class Visit> bool ShadowReceivers::Grid::each(const Placed& bounds, f32 grow, Visit&& visit) {
+    if (++query == 0) {
+        // The stamps wrapped: none may look met.
+        std::fill(seen.begin(), seen.end(), 0);
+        query = 1;
+    }
+    for (const u32 item : large)
+        if (visit(item))
+            return true;
+    const f32 low[2] = {bounds.low[0] - grow, bounds.low[1] - grow};
+    const f32 high[2] = {bounds.high[0] + grow, bounds.high[1] + grow};
+    std::size_t from[2], to[2];
+    cells(low, high, from, to);
+    for (std::size_t y = from[1]; y <= to[1]; ++y)
+        for (std::size_t x = from[0]; x <= to[0]; ++x) {
+            const std::size_t cell = y * across[0] + x;
+            for (u32 k = cellStart[cell]; k < cellStart[cell + 1]; ++k) {
+                const u32 item = cellItems[k];
+                if (seen[item] == query)
+                    continue;
+                seen[item] = query;
+                if (visit(item))
+                    return true;
+            }
+        }
+    return false;
 }
 
 namespace {
@@ -294,8 +418,11 @@ void ShadowReceivers::setCasters(const std::vector<ShadowNode>& nodes, scene::IS
         boxHigh[axis] = centre + boxHalfWidth + margin;
     }
     known = true;
-    if (root)
+    pairTests = 0;
+    // Without casters nothing is shadowed: the receivers need not be looked for.
+    if (root && !nodes.empty())
         gatherReceivers(root);
+    receiverGrid.build(receivers, boxLow, boxHigh, mostCellsAcross);
     for (std::size_t i = 0; i < nodes.size(); ++i) {
         const ShadowNode& entry = nodes[i];
         if (!entry.node || (entry.mode != 1 && entry.mode != 2) || !entry.node->isTrulyVisible())
@@ -316,13 +443,15 @@ void ShadowReceivers::setCasters(const std::vector<ShadowNode>& nodes, scene::IS
         bool reaches = false;
         for (std::size_t c = first; c < casters.size(); ++c) {
             casters[c].closedConvex = convex;
-            for (std::size_t r = 0; r < receivers.size() && !reaches; ++r)
-                reaches = casts(casters[c], receivers[r], nullptr);
+            reaches = reaches || receiverGrid.each(casters[c], margin, [&](u32 r) {
+                          return casts(casters[c], receivers[r], nullptr);
+                      });
         }
         entryCasts[i] = reaches ? 1 : 0;
         if (!reaches)
             casters.resize(first); // it shadows nothing: not drawn
     }
+    casterGrid.build(casters, boxLow, boxHigh, mostCellsAcross);
 }
 
 bool ShadowReceivers::castsOntoAnything(std::size_t entry) const {
@@ -357,9 +486,10 @@ bool ShadowReceivers::project(const std::vector<core::vector3df>& corners, const
     return true;
 }
 
-void ShadowReceivers::markTiles(std::vector<core::vector2df>& polygon, const s32 area[4], s32 columns, s32 rows) {
+std::size_t ShadowReceivers::markTiles(std::vector<core::vector2df>& polygon, const s32 area[4], s32 columns,
+                                       s32 rows) {
     if (polygon.empty())
-        return;
+        return 0;
     // The convex hull, counter-clockwise (the corners of a convex part, in any order).
     std::sort(polygon.begin(), polygon.end(), [](const core::vector2df& a, const core::vector2df& b) {
         return a.X < b.X || (a.X == b.X && a.Y < b.Y);
@@ -384,13 +514,25 @@ void ShadowReceivers::markTiles(std::vector<core::vector2df>& polygon, const s32
         minY = core::min_(minY, p.Y);
         maxY = core::max_(maxY, p.Y);
     }
-    // Tiles touching the hull, each grown by two pixels (the rasterizer's rounding).
+    // Tiles touching the hull, each grown by two pixels (the rasterizer's rounding); only
+    // those within the hull's box are looked at.
     constexpr f32 grow = 2.0f;
-    for (s32 r = 0; r < rows; ++r)
-        for (s32 c = 0; c < columns; ++c) {
+    auto firstTile = [](f32 at, s32 from, s32 count) {
+        const f32 index = std::floor((at - grow - tileSize - static_cast<f32>(from)) / tileSize);
+        return static_cast<s32>(core::clamp(index, 0.0f, static_cast<f32>(count)));
+    };
+    auto lastTile = [](f32 at, s32 from, s32 count) {
+        const f32 index = std::floor((at + grow - static_cast<f32>(from)) / tileSize) + 1.0f;
+        return static_cast<s32>(core::clamp(index, 0.0f, static_cast<f32>(count)));
+    };
+    std::size_t newlyMarked = 0;
+    for (s32 r = firstTile(minY, area[1], rows), rowEnd = lastTile(maxY, area[1], rows); r < rowEnd; ++r)
+        for (s32 c = firstTile(minX, area[0], columns), columnEnd = lastTile(maxX, area[0], columns); c < columnEnd;
+             ++c) {
             const f32 x0 = static_cast<f32>(area[0] + c * tileSize) - grow, x1 = x0 + tileSize + 2.0f * grow;
             const f32 y0 = static_cast<f32>(area[1] + r * tileSize) - grow, y1 = y0 + tileSize + 2.0f * grow;
-            if (x1 < minX || x0 > maxX || y1 < minY || y0 > maxY)
+            char& mark = marks[static_cast<std::size_t>(r * columns + c)];
+            if (mark || x1 < minX || x0 > maxX || y1 < minY || y0 > maxY)
                 continue;
             bool apart = false;
             for (std::size_t i = 0; hull.size() >= 3 && i < hull.size() && !apart; ++i) {
@@ -400,9 +542,12 @@ void ShadowReceivers::markTiles(std::vector<core::vector2df>& polygon, const s32
                 apart = turn(a, b, {x0, y0}) < 0.0f && turn(a, b, {x1, y0}) < 0.0f && turn(a, b, {x0, y1}) < 0.0f &&
                         turn(a, b, {x1, y1}) < 0.0f;
             }
-            if (!apart)
-                marks[static_cast<std::size_t>(r * columns + c)] = 1;
+            if (!apart) {
+                mark = 1;
+                ++newlyMarked;
+            }
         }
+    return newlyMarked;
 }
 
 ShadowReceivers::Reach ShadowReceivers::reach(scene::ISceneNode* receiver, const core::matrix4& viewProjection,
@@ -458,23 +603,37 @@ ShadowReceivers::Reach ShadowReceivers::reach(scene::ISceneNode* receiver, const
     const s32 rows = core::max_((area[3] - area[1] + tileSize - 1) / tileSize, 0);
     marks.assign(static_cast<std::size_t>(columns * rows), 0);
 
-    bool reached = false;
-    for (const Placed& caster : casters) {
-        points.clear();
-        if (!casts(caster, placed, &points, &front))
-            continue;
-        reached = true;
-        if (project(points, viewProjection, viewport, screenPoints))
-            markTiles(screenPoints, area, columns, rows);
-        else
-            std::fill(marks.begin(), marks.end(), 1);
-    }
-    if (!reached)
-        return Reach::facingOnly;
-    // Each piece draws the receiver again: a small one is not worth it.
+    // Each piece draws the receiver again: a small one, or one of many triangles, is not
+    // worth it, and for it the first caster that reaches it settles the answer; so does the
+    // caster past mostSplitCasters, and the one that marks more than mostShadowedShare of
+    // the tiles (marks are only added, and so many make cutIntoPieces draw it whole).
     const f32 share = static_cast<f32>(area[2] - area[0]) * static_cast<f32>(area[3] - area[1]) /
                       (static_cast<f32>(viewport[2]) * static_cast<f32>(viewport[3]));
-    if (share < leastSplitShare)
+    bool whole = share < leastSplitShare || nodeTriangles(receiver) > mostSplitTriangles;
+    bool reached = false;
+    std::size_t reaching = 0;
+    std::size_t unmarked = marks.size();
+    casterGrid.each(placed, margin, [&](u32 c) {
+        points.clear();
+        if (!casts(casters[c], placed, whole ? nullptr : &points, &front))
+            return false;
+        reached = true;
+        whole = whole || ++reaching > mostSplitCasters;
+        if (whole)
+            return true;
+        if (project(points, viewProjection, viewport, screenPoints)) {
+            unmarked -= markTiles(screenPoints, area, columns, rows);
+        } else {
+            std::fill(marks.begin(), marks.end(), 1);
+            unmarked = 0;
+        }
+        whole = marks.empty() ||
+                static_cast<f32>(marks.size() - unmarked) > mostShadowedShare * static_cast<f32>(marks.size());
+        return whole;
+    });
+    if (!reached)
+        return Reach::facingOnly;
+    if (whole)
         return Reach::everywhere;
     return cutIntoPieces(area, columns, rows, pieces) ? Reach::inPieces : Reach::everywhere;
 }

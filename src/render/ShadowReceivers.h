@@ -2,6 +2,7 @@
 
 #include <irrlicht.h>
 
+#include <cstdint>
 #include <vector>
 
 struct ShadowNode;
@@ -18,6 +19,11 @@ struct ShadowNode;
 // a caster whose mesh is closed and convex only the part beyond its box counts: what lies
 // inside it cannot be seen, and such a mesh shadows itself only where it turns from the
 // light, which its facing darkens without the maps.
+//
+// Casters and receivers are paired through a grid across the light: a shadow reaches only
+// what lies beside its caster across the light, so each looks only at the cells its bounds
+// there touch, and a level of many objects pays for the pairs that are near each other, not
+// for every pair.
 class ShadowReceivers {
 public:
     // A box of the target in window coordinates (from its bottom left, as OpenGL counts them),
@@ -42,12 +48,23 @@ public:
 
     // Side of the square tiles a receiver's pieces are made of, in pixels; a receiver of less
     // screen area than `leastSplitShare` of the viewport, or one of more than `mostPieces`
-    // pieces or whose shadowed tiles are more than `mostShadowedShare` of its own, is drawn
-    // whole.
+    // pieces or whose shadowed tiles are more than `mostShadowedShare` of its own, or of more
+    // than `mostSplitTriangles` triangles, or that more than `mostSplitCasters` casters reach,
+    // is drawn whole.
     static constexpr irr::s32 tileSize = 32;
     static constexpr irr::f32 leastSplitShare = 0.003f;
     static constexpr irr::f32 mostShadowedShare = 0.6f;
     static constexpr std::size_t mostPieces = 48;
+    // Each piece draws all of the receiver's triangles again: one of more is drawn whole.
+    static constexpr std::uint64_t mostSplitTriangles = 256;
+    // So many shadows cover much of a receiver, and each costs its pieces the work of finding
+    // where it falls.
+    static constexpr std::size_t mostSplitCasters = 4 * mostPieces;
+    // The grid across the light has about one cell per object, at most this many a side; a
+    // grid of one cell pairs every caster with every receiver.
+    static constexpr std::size_t defaultCellsAcross = 64;
+
+    explicit ShadowReceivers(std::size_t mostCellsAcross = defaultCellsAcross) : mostCellsAcross(mostCellsAcross) {}
 
     // A shadow pass, before it draws: the casters of the list, the receivers (every mesh the
     // scene under `root` draws), the direction from the light to its target, how far across
@@ -70,14 +87,19 @@ public:
     Reach reach(irr::scene::ISceneNode* receiver, const irr::core::matrix4& viewProjection,
                 const irr::s32 viewport[4], std::vector<Piece>& pieces);
 
+    // The caster-receiver pairs looked at (past the grid) since the last setCasters: what the
+    // pairing costs grows with it.
+    std::size_t pairsTested() const { return pairTests; }
+
     // Adds to `points` the corners of the part of the box `receiver` that the box `caster`
     // reaches when swept along `away` (a unit vector) and grown by `across` across it (only
     // the part beyond the caster's box when `beyondCaster`, and in front of the plane
-    // `inFront` when given); false when it reaches none.
+    // `inFront` when given); false when it reaches none. With `firstOnly` it stops at the first
+    // corners found: enough to know that it reaches.
     static bool sweptBoxMeets(const irr::core::aabbox3df& caster, const irr::core::vector3df& away, irr::f32 across,
                               bool beyondCaster, const irr::core::aabbox3df& receiver,
                               std::vector<irr::core::vector3df>& points,
-                              const irr::core::plane3df* inFront = nullptr);
+                              const irr::core::plane3df* inFront = nullptr, bool firstOnly = false);
 
 private:
     // A box where a node draws, with its bounds across the light and along it.
@@ -89,11 +111,31 @@ private:
         bool closedConvex = false;
         bool alone = true; // the node's only placement
     };
+    // The placed boxes binned into the cells across the light that their bounds there touch
+    // (one touching more than `mostCellsOfOne` cells is kept apart and looked at by every
+    // query).
+    struct Grid {
+        static constexpr std::size_t mostCellsOfOne = 16;
+        std::size_t across[2] = {1, 1};
+        irr::f32 origin[2] = {0.0f, 0.0f};
+        irr::f32 cellSize[2] = {1.0f, 1.0f};
+        std::vector<irr::u32> cellStart; // per cell, into cellItems; one more at the end
+        std::vector<irr::u32> cellItems;
+        std::vector<irr::u32> large;
+        std::vector<irr::u32> seen; // per item, the query that last met it
+        irr::u32 query = 0;
+        void build(const std::vector<Placed>& items, const irr::f32 lightLow[2], const irr::f32 lightHigh[2],
+                   std::size_t mostAcross);
+        void cells(const irr::f32 low[2], const irr::f32 high[2], std::size_t from[2], std::size_t to[2]) const;
+        // Calls `visit` once with each item whose cells meet those of the bounds grown by
+        // `grow`, until it answers true; true when it did.
+        template <class Visit> bool each(const Placed& bounds, irr::f32 grow, Visit&& visit);
+    };
     Placed place(irr::scene::ISceneNode* node, const irr::core::aabbox3df& box, bool closedConvex, bool alone) const;
     // Whether the caster's shadow can reach the receiver (`points`, when given, gets the
     // corners of the part of the receiver it reaches).
     bool casts(const Placed& caster, const Placed& receiver, std::vector<irr::core::vector3df>* points,
-               const irr::core::plane3df* inFront = nullptr) const;
+               const irr::core::plane3df* inFront = nullptr);
     bool inLightBox(const Placed& placed) const;
     void gatherReceivers(irr::scene::ISceneNode* node);
     // The points in window coordinates; false when one lies behind the camera.
@@ -101,8 +143,9 @@ private:
                         const irr::s32 viewport[4], std::vector<irr::core::vector2df>& out);
     // Marks the tiles of the receiver's screen box (`area`, `columns` x `rows` tiles) that the
     // convex hull of the points touches.
-    void markTiles(std::vector<irr::core::vector2df>& polygon, const irr::s32 area[4], irr::s32 columns,
-                   irr::s32 rows);
+    // Answers how many tiles it marked that were not marked before.
+    std::size_t markTiles(std::vector<irr::core::vector2df>& polygon, const irr::s32 area[4], irr::s32 columns,
+                          irr::s32 rows);
     // Whether the box lies wholly off the maps of the cascades it is read from at view depths
     // `nearest` to `farthest`, or beyond the last one's far depth.
     bool offTheMaps(const irr::core::aabbox3df& box, irr::f32 nearest, irr::f32 farthest) const;
@@ -110,8 +153,11 @@ private:
     // into pieces; false when the receiver is better drawn whole.
     bool cutIntoPieces(const irr::s32 area[4], irr::s32 columns, irr::s32 rows, std::vector<Piece>& pieces);
 
+    std::size_t mostCellsAcross;
     std::vector<Placed> casters;
     std::vector<Placed> receivers;
+    Grid casterGrid, receiverGrid;
+    std::size_t pairTests = 0;
     std::vector<char> entryCasts; // per entry of the list
     std::vector<Cascade> cascades;
     irr::core::vector3df away{0.0f, -1.0f, 0.0f};
@@ -129,6 +175,7 @@ private:
     };
     std::vector<irr::core::matrix4> placements;
     std::vector<irr::core::vector3df> points;
+    std::vector<irr::core::vector3df> unusedPoints;
     std::vector<irr::core::vector2df> screenPoints;
     std::vector<irr::core::vector2df> hull;
     std::vector<char> marks;

@@ -36,6 +36,8 @@ TEST_F(LoadBudgetTest, EachKindTakesUpToItsLimitAndRefusesOnePastWithOneLineALoa
          "ERROR: The level load reached its budget of 10 sprite-animation frames at \"Sub.irr\"; the rest is left out."},
         {LoadBudget::Memory,
          "ERROR: The level load reached its budget of 10 bytes of memory at \"Sub.irr\"; the rest is left out."},
+        {LoadBudget::Triangles,
+         "ERROR: The level load reached its budget of 10 triangles at \"Sub.irr\"; the rest is left out."},
     };
     LoadBudget& budget = loadBudget();
     for (const auto& c : cases) {
@@ -80,21 +82,28 @@ TEST_F(LoadBudgetTest, ALevelsBudgetRunsUntilTheNextLevelLoadAFileReadAloneHasIt
     }
 }
 
-// An object's memory charge takes only what it grows by; every refusal is counted (a look
-// too), so that a maker can tell that what it made was cut short.
-TEST_F(LoadBudgetTest, AnObjectsMemoryChargeTakesItsGrowthAndRefusalsAreCounted) {
+// An object's charge (its memory, the triangles it draws) takes only what it grows by, of its
+// own kind; every refusal is counted (a look too), so that a maker can tell that what it made
+// was cut short.
+TEST_F(LoadBudgetTest, AnObjectsChargeTakesItsGrowthAndRefusalsAreCounted) {
     LoadBudget& budget = loadBudget();
-    budget.setLimit(LoadBudget::Memory, 100);
-    LoadBudgetScope level("Level.irr", true);
-    MemoryCharge object;
-    for (const std::uint64_t bytes : {40u, 30u, 40u, 100u})
-        EXPECT_TRUE(object.growTo(bytes)) << bytes;
-    EXPECT_EQ(budget.used(LoadBudget::Memory), 100u) << "the edge";
-    EXPECT_FALSE(object.growTo(101)) << "one past";
-    EXPECT_EQ(object.charged(), 100u);
-    EXPECT_FALSE(budget.allows(LoadBudget::Memory, 1));
-    EXPECT_EQ(budget.refusals(LoadBudget::Memory), 2u);
-    EXPECT_EQ(budget.refusals(LoadBudget::Nodes), 0u);
+    MemoryCharge memory;
+    ObjectCharge triangles(LoadBudget::Triangles);
+    for (ObjectCharge* object : {static_cast<ObjectCharge*>(&memory), &triangles}) {
+        const LoadBudget::Kind kind = object == &memory ? LoadBudget::Memory : LoadBudget::Triangles;
+        SCOPED_TRACE(LoadBudget::unitName(kind));
+        forgetFileRefusals();
+        budget.setLimit(kind, 100);
+        LoadBudgetScope level("Level.irr", true);
+        for (const std::uint64_t amount : {40u, 30u, 40u, 100u})
+            EXPECT_TRUE(object->growTo(amount)) << amount;
+        EXPECT_EQ(budget.used(kind), 100u) << "the edge";
+        EXPECT_FALSE(object->growTo(101)) << "one past";
+        EXPECT_EQ(object->charged(), 100u);
+        EXPECT_FALSE(budget.allows(kind, 1));
+        EXPECT_EQ(budget.refusals(kind), 2u);
+        EXPECT_EQ(budget.refusals(LoadBudget::Nodes), 0u);
+    }
 }
 
 // The figures of docs/hardening.md's table, in the order of the kinds, are the game's.

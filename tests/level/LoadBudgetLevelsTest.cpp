@@ -13,6 +13,7 @@
 #include "core/Utf8.h"
 #include "gui/fonts/FontCache.h"
 #include "level/LevelHooks.h"
+#include "level/DrawnTriangles.h"
 #include "level/LevelInfo.h"
 #include "level/MeshGate.h"
 #include "physics/objects/PhysicsObject.h"
@@ -462,5 +463,49 @@ TEST_F(MemoryBudgetLevelsTest, WhatALevelsObjectsMakeStopsAtItsMemoryBudget) {
             << "one past";
         EXPECT_LT(made(), all);
         EXPECT_LT(loadBudget().used(LoadBudget::Memory), used);
+    }
+}
+
+// Each node's mesh is charged to the level's triangles as it is attached, a copy's again: a
+// budget of exactly what the level draws draws it all without a line; one triangle less leaves
+// the last node's mesh out, with the one line.
+TEST_F(MemoryBudgetLevelsTest, WhatALevelDrawsStopsAtItsTriangleBudget) {
+    writeSheet("Sheet.obj", 16); // 450 triangles
+    const std::string object =
+        node("PhysicsObject", "<int name=\"Id\" value=\"11\" /><string name=\"MeshFileName\" value=\"Sheet.obj\" />"
+                              "<vector3d name=\"BoxExtents\" value=\"1, 1, 1\" /><enum name=\"PhysicsState\" value=\"Static\" />");
+    const struct {
+        const char* what;
+        std::string level;
+    } rows[] = {
+        {"a mesh, a cube and a sphere node",
+         levelOf(node("mesh", "<string name=\"Mesh\" value=\"Sheet.obj\" />") + node("cube", "") +
+                 node("sphere", "<int name=\"PolyCountX\" value=\"8\" /><int name=\"PolyCountY\" value=\"8\" />"))},
+        {"three objects of one mesh", levelOf(object + object + object)},
+        {"an object copied by a pool of four", levelOf(object + pool(11, 4))},
+    };
+    // The nodes that draw a mesh of their own.
+    const auto drawing = [this] {
+        core::array<scene::ISceneNode*> nodes;
+        smgr()->getSceneNodesFromType(scene::ESNT_ANY, nodes);
+        std::size_t count = 0;
+        for (u32 i = 0; i < nodes.size(); ++i)
+            count += nodeTriangles(nodes[i]) > 0 ? 1 : 0;
+        return count;
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        write("Level.irr", row.level);
+        EXPECT_EQ(loadWith(LoadBudget::Triangles, LoadBudget::gameLimits[LoadBudget::Triangles], "Level.irr"),
+                  std::vector<std::string>{});
+        const std::size_t all = drawing();
+        const std::uint64_t used = loadBudget().used(LoadBudget::Triangles);
+        ASSERT_GE(all, 3u);
+        EXPECT_EQ(loadWith(LoadBudget::Triangles, used, "Level.irr"), std::vector<std::string>{}) << "the edge";
+        EXPECT_EQ(drawing(), all);
+        EXPECT_EQ(loadWith(LoadBudget::Triangles, used - 1, "Level.irr"),
+                  budgetLines(LoadBudget::Triangles, used - 1, "Level.irr"))
+            << "one past";
+        EXPECT_EQ(drawing(), all - 1);
     }
 }

@@ -7,7 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <functional>
+#include <set>
+#include <string>
 #include <vector>
 
 using namespace irr;
@@ -84,5 +88,172 @@ TEST(ShadowReceivers, ACasterReachesAReceiverBesideItWithinTheMargin) {
         receivers.setCasters({ShadowNode{box, 2, 0}}, scene->getRootSceneNode(), down, 0.5f, {0, 0, 0}, 50.0f);
         EXPECT_EQ(receivers.castsOntoAnything(0), c.reaches) << c.left;
         ground->remove();
+    }
+}
+
+namespace {
+
+// A scene of boxes under a shadow light, and what one ShadowReceivers makes of it: which
+// entries cast, and where the shadows reach each node as the camera draws it.
+struct PairingScene {
+    test::NullDevice device;
+    std::vector<ShadowNode> entries;
+    std::vector<scene::ISceneNode*> drawn;
+    core::vector3df away = slanted;
+    f32 boxHalfWidth = 50.0f;
+
+    scene::ISceneManager* scene() { return device->getSceneManager(); }
+    void add(scene::ISceneNode* node, s32 mode) {
+        node->updateAbsolutePosition();
+        entries.push_back({node, mode, 0});
+        drawn.push_back(node);
+    }
+    void box(const core::vector3df& at, const core::vector3df& size, s32 mode) {
+        add(scene()->addCubeSceneNode(1.0f, nullptr, -1, at, {}, size), mode);
+    }
+    // A level open sheet `side` across of tiles.Width x tiles.Height squares, two triangles
+    // each (no closed convex caster: it shadows what lies inside its box too).
+    void sheet(const core::vector3df& at, const core::dimension2du& tiles, f32 side, s32 mode) {
+        const std::string name = "Sheet" + std::to_string(tiles.Width) + "x" + std::to_string(tiles.Height) +
+                                 "/" + std::to_string(side);
+        scene::IAnimatedMesh* mesh = scene()->getMesh(name.c_str());
+        if (!mesh)
+            mesh = scene()->addHillPlaneMesh(name.c_str(), {side / tiles.Width, side / tiles.Height}, tiles);
+        add(scene()->addMeshSceneNode(mesh->getMesh(0), nullptr, -1, at), mode);
+    }
+    // Boxes half a unit across on a grid `spacing` apart, in `layers` layers one unit apart.
+    void grid(s32 columns, s32 rows, s32 layers, f32 spacing) {
+        for (s32 layer = 0; layer < layers; ++layer)
+            for (s32 row = 0; row < rows; ++row)
+                for (s32 column = 0; column < columns; ++column)
+                    box({(column - columns / 2) * spacing, 0.5f + layer, (row - rows / 2) * spacing},
+                        {0.5f, 0.5f, 0.5f}, 2);
+    }
+    void floor() { box({0, -0.1f, 0}, {80, 0.2f, 80}, 0); }
+
+    struct Outcome {
+        std::vector<bool> casts;
+        std::vector<ShadowReceivers::Reach> reaches;
+        std::vector<std::vector<s32>> pieces;
+        std::size_t pairsTested = 0;
+    };
+    Outcome run(ShadowReceivers& receivers) {
+        receivers.setCasters(entries, scene()->getRootSceneNode(), away, 0.2f, {0, 0, 0}, boxHalfWidth);
+        core::matrix4 lightView, lightProjection, view, projection;
+        const core::vector3df up = std::fabs(away.Y) > 0.9f ? core::vector3df(0, 0, 1) : core::vector3df(0, 1, 0);
+        lightView.buildCameraLookAtMatrixLH(-away * 100.0f, {0, 0, 0}, up);
+        lightProjection.buildProjectionMatrixOrthoLH(2.0f * boxHalfWidth, 2.0f * boxHalfWidth, 1.0f, 300.0f);
+        receivers.setCascades({{lightProjection * lightView, 0.0f, 1000.0f}});
+        view.buildCameraLookAtMatrixLH({0, 12, -20}, {0, 0, 0}, {0, 1, 0});
+        projection.buildProjectionMatrixPerspectiveFovLH(1.0f, 4.0f / 3.0f, 0.5f, 200.0f);
+        const s32 viewport[4] = {0, 0, 640, 480};
+        Outcome outcome;
+        for (std::size_t i = 0; i < entries.size(); ++i)
+            outcome.casts.push_back(receivers.castsOntoAnything(i));
+        std::vector<ShadowReceivers::Piece> pieces;
+        for (scene::ISceneNode* node : drawn) {
+            outcome.reaches.push_back(receivers.reach(node, projection * view, viewport, pieces));
+            std::vector<s32> corners;
+            for (const ShadowReceivers::Piece& piece : pieces)
+                corners.insert(corners.end(), {piece.x0, piece.y0, piece.x1, piece.y1, piece.readsMaps ? 1 : 0});
+            outcome.pieces.push_back(corners);
+        }
+        outcome.pairsTested = receivers.pairsTested();
+        return outcome;
+    }
+};
+
+} // namespace
+
+// The grid across the light finds the pairs that every caster tried against every receiver
+// (a grid of one cell) finds: the same entries cast, and every node is reached the same way,
+// in the same pieces.
+TEST(ShadowReceivers, PairsFoundThroughTheGridAreThoseOfEveryPair) {
+    const struct {
+        const char* what;
+        std::function<void(PairingScene&)> build;
+    } cases[] = {
+        {"two layers of boxes on a floor", [](PairingScene& s) { s.floor(); s.grid(12, 12, 2, 1.0f); }},
+        {"open sheets among boxes, casting only",
+         [](PairingScene& s) {
+             s.floor();
+             s.grid(6, 6, 1, 2.0f);
+             for (int i = 0; i < 10; ++i)
+                 s.sheet({static_cast<f32>(i) - 5.0f, 2.0f + 0.3f * static_cast<f32>(i % 3), 0.5f}, {2, 2}, 2.0f, 1);
+         }},
+        {"boxes past the light's box and beside it",
+         [](PairingScene& s) {
+             s.boxHalfWidth = 6.0f;
+             s.floor();
+             s.grid(20, 20, 1, 1.0f);
+         }},
+        {"nothing under the casters", [](PairingScene& s) { s.grid(8, 8, 1, 1.5f); }},
+        {"steps each beside the one above within the margin",
+         [](PairingScene& s) {
+             s.away = down;
+             for (int i = 0; i < 40; ++i)
+                 s.box({0.6f * static_cast<f32>(i), 5.0f - 0.1f * static_cast<f32>(i), 0}, {0.5f, 0.5f, 0.5f}, 2);
+         }},
+    };
+    std::set<bool> castsSeen;
+    std::set<ShadowReceivers::Reach> reachesSeen;
+    for (const auto& c : cases) {
+        PairingScene scene;
+        c.build(scene);
+        ShadowReceivers indexed, everyPair(1);
+        const PairingScene::Outcome found = scene.run(indexed), expected = scene.run(everyPair);
+        EXPECT_EQ(found.casts, expected.casts) << c.what;
+        EXPECT_EQ(found.reaches, expected.reaches) << c.what;
+        EXPECT_EQ(found.pieces, expected.pieces) << c.what;
+        EXPECT_LE(found.pairsTested, expected.pairsTested) << c.what;
+        castsSeen.insert(expected.casts.begin(), expected.casts.end());
+        reachesSeen.insert(expected.reaches.begin(), expected.reaches.end());
+    }
+    // The scenes give every answer.
+    EXPECT_EQ(castsSeen.size(), 2u);
+    EXPECT_EQ(reachesSeen.size(), 4u);
+}
+
+// Ten times the boxes, at the same spacing, cost about ten times the pairs looked at, where
+// every pair would cost a hundred times.
+TEST(ShadowReceivers, PairsLookedAtGrowWithTheObjects) {
+    std::size_t tested[2] = {0, 0};
+    const s32 columns[2] = {10, 40}, rows[2] = {10, 25};
+    for (int i = 0; i < 2; ++i) {
+        PairingScene scene;
+        scene.floor();
+        scene.grid(columns[i], rows[i], 1, 1.5f);
+        ShadowReceivers receivers;
+        tested[i] = scene.run(receivers).pairsTested;
+    }
+    EXPECT_GT(tested[0], 100u);
+    EXPECT_LE(tested[1], tested[0] * 15) << tested[0] << " then " << tested[1];
+}
+
+// A receiver is drawn in pieces only while they are worth it: of at most mostSplitTriangles
+// triangles (each piece draws them all again), reached by at most mostSplitCasters casters.
+TEST(ShadowReceivers, AReceiverIsDrawnWholePastTheTrianglesOrTheCastersItsPiecesAreWorth) {
+    static_assert(ShadowReceivers::mostSplitTriangles == 256 && ShadowReceivers::mostSplitCasters == 192,
+                  "the cases are on the bounds and one step past them");
+    const struct {
+        const char* what;
+        core::dimension2du floorTiles;
+        int casters;
+        ShadowReceivers::Reach reach;
+    } cases[] = {
+        {"256 triangles", {16, 8}, 4, ShadowReceivers::Reach::inPieces},
+        {"258 triangles", {43, 3}, 4, ShadowReceivers::Reach::everywhere},
+        {"192 casters", {1, 1}, 192, ShadowReceivers::Reach::inPieces},
+        {"193 casters", {1, 1}, 193, ShadowReceivers::Reach::everywhere},
+    };
+    for (const auto& c : cases) {
+        PairingScene scene;
+        scene.sheet({0, 0, 0}, c.floorTiles, 40.0f, 0);
+        // Small boxes close together over a patch of the floor.
+        for (int i = 0; i < c.casters; ++i)
+            scene.box({-4.0f + 0.25f * static_cast<f32>(i % 14), 1.0f, -2.0f + 0.25f * static_cast<f32>(i / 14)},
+                      {0.1f, 0.1f, 0.1f}, 1);
+        ShadowReceivers receivers;
+        EXPECT_EQ(scene.run(receivers).reaches.front(), c.reach) << c.what;
     }
 }

@@ -12,6 +12,7 @@
 #include "core/SoundManager.h"
 #include "core/Stopwatch.h"
 #include "level/LevelManager.h"
+#include "level/DrawnTriangles.h"
 #include "level/MeshGate.h"
 #include "level/NodeHelpers.h"
 #include "level/TransformNode.h"
@@ -298,7 +299,8 @@ void PhysicsObject::replaceMeshNode(const core::stringc& previous) {
     if (meshNode && file.equals_ignore_case(previous))
         return;
     removeMeshNode();
-    if (checkPhysicsDetail()) {
+    // The node's triangles are charged to the level's; past them it is left out.
+    if (checkPhysicsDetail() && meshSettings->drawnTriangles.growTo(meshTriangles(mesh))) {
         meshNode = SceneManager->addAnimatedMeshSceneNode(mesh, this, -1);
         if (meshNode)
             meshNode->setIsDebugObject(true);

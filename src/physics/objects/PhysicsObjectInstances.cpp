@@ -95,6 +95,10 @@ void PhysicsObject::buildInstancedMesh() {
             unregisterInstance(list.front().instance);
         return;
     }
+    // A copy whose mesh the level's triangles left out is not drawn in the merge either.
+    for (std::size_t i = list.size(); i-- > 0;)
+        if (list[i].clone && !list[i].clone->getMeshNode())
+            unregisterInstance(list[i].instance);
     u32 copies = std::min<u32>(m.instanceBindCount, static_cast<u32>(list.size())) + 1;
     if (m.instanceBindCount > maxInstanceCopies) {
         logMessagePair("ERROR: Attempting to go over max instances.", getNodeDisplayName(this).c_str());

@@ -10,6 +10,7 @@
 #include "core/Globals.h"
 #include "core/Log.h"
 #include "level/LevelManager.h"
+#include "level/DrawnTriangles.h"
 #include "level/MeshGate.h"
 #include "level/TransformNode.h"
 #include "level/NodeHelpers.h"
@@ -271,7 +272,9 @@ void PhysicsObject::reloadMesh(const core::stringc& fileName) {
         position = meshNode->getPosition();
         start = meshNode->getStartFrame();
         end = meshNode->getEndFrame();
-        if (scene::IAnimatedMesh* mesh = SceneManager ? getGameMesh(SceneManager, fileName) : nullptr) {
+        scene::IAnimatedMesh* mesh = SceneManager ? getGameMesh(SceneManager, fileName) : nullptr;
+        // Past the level's triangles the node keeps the mesh it has.
+        if (mesh && meshSettings->drawnTriangles.growTo(meshTriangles(mesh))) {
             meshNode->setMesh(mesh);
             updateHardwareJointCount();
             if (hardwareJointCount > 1)

@@ -212,6 +212,8 @@ struct PhysicsMeshSettings {
     irr::s32 currentFrameAnimatorID = -1;
     // A bone-control animator drives the mesh's joints: the lights follow its joint 1.
     bool boneControlled = false;
+    // What the mesh node draws, charged to the level's triangles.
+    ObjectCharge drawnTriangles{LoadBudget::Triangles};
 };
 
 struct PhysicsReflection {
