@@ -7,6 +7,7 @@
 #include "level/LevelHooks.h"
 #include "level/MeshGate.h"
 #include "level/LevelInfo.h"
+#include "level/ResourceCaches.h"
 #include "level/NodeHelpers.h"
 #include "level/SaveManager.h"
 #include "level/SceneNodeBase.h"
@@ -98,6 +99,7 @@ std::string LevelManager::languageFile(const char* englishPath) const {
 
 bool LevelManager::loadLevel(const io::path& path) {
     LevelHookTable& hooks = levelHooks();
+    giveBackUnloadedLevels(path);
     if (hooks.screens.maintainWorkshopZip)
         hooks.screens.maintainWorkshopZip(path);
 
@@ -209,6 +211,8 @@ void LevelManager::unloadLevel() {
     if (suspicionMeter && levelHooks().characters.resetSuspicion)
         levelHooks().characters.resetSuspicion(suspicionMeter);
     levelFloorHeight = defaultLevelFloorHeight;
+    levelUnloaded = true;
+    unloadedLevelPath = currentLevelPath;
     currentLevelPath = L"";
     onLevelUnloaded.invoke();
     // The level is over: what it changed in the save is written now, not a second later.
@@ -216,6 +220,22 @@ void LevelManager::unloadLevel() {
         saveManager->writeRequested();
     // The level's repeated lines say how often they came.
     endRepeatedLogRound();
+}
+
+void LevelManager::giveBackUnloadedLevels(const io::path& nextLevel) {
+    if (!levelUnloaded)
+        return;
+    levelUnloaded = false;
+    const bool sameLevel =
+        !unloadedLevelPath.empty() && unloadedLevelPath.equals_ignore_case(core::stringw(fromUtf8(nextLevel.c_str()).c_str()));
+    if (sameLevel || restoringCheckpoint)
+        return;
+    // The animations first: they hold their pictures. Then the meshes, whose materials hold
+    // pictures too: a picture stays while a mesh left in the cache draws with it.
+    forgetLevelSpriteAnimations();
+    releaseLevelMeshes(sceneManager);
+    if (device)
+        releaseLevelPictures(device->getVideoDriver(), sceneManager);
 }
 
 bool LevelManager::setCommandLineLevel(const io::path& path) {
