@@ -26,6 +26,9 @@
 #include <IVideoDriver.h>
 
 #include <climits>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 using namespace irr;
 
@@ -236,6 +239,11 @@ void LevelManager::giveBackUnloadedLevels(const io::path& nextLevel) {
     releaseLevelMeshes(sceneManager);
     if (device)
         releaseLevelPictures(device->getVideoDriver(), sceneManager);
+#if defined(__GLIBC__)
+    // A mesh's arrays lie in the middle of the heap, under smaller things kept: the C library
+    // keeps their pages for itself unless asked to give them back.
+    malloc_trim(0);
+#endif
 }
 
 bool LevelManager::setCommandLineLevel(const io::path& path) {
