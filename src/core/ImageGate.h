@@ -32,7 +32,8 @@ class IVideoDriver;
 void registerImageGate(irr::video::IVideoDriver* driver);
 
 // The engine keeps the pixel that stands for a picture past a budget under the picture's
-// name for the rest of the run: another level (with room in its own budget) would show it
+// name (for the rest of the run when the picture is the game's content, else until it is
+// given back with its level): another level (with room in its own budget) would show it
 // too. A new level load renames those pixels out of the way (their users keep them), so that
 // the pictures are read again.
 void forgetPicturesLeftOut(irr::video::IVideoDriver* driver);
