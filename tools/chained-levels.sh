@@ -10,10 +10,10 @@
 # board; meshes (30 levels): a mesh of each level's own, read from an OBJ file of 15 MB;
 # garden: the story's garden as shipped, one level, to set the others beside.
 # Prints the resident set every 10 s (the most in each stretch), the most of the whole run
-# (/usr/bin/time -v), how many loads began, the longest time between two frames shown in play
-# (from a second after a load's end, its cover lifting, to the next load's beginning, through
-# tools/frame-counter.c, preloaded), then how long the game took to end after the signal, its
-# exit status and the last line of its log.
+# (/usr/bin/time -v), how many loads began, the middle and the longest time between two frames
+# shown in play (from a second after a load's end, its cover lifting, to the next load's
+# beginning, through tools/frame-counter.c, preloaded), then how long the game took to end
+# after the signal, its exit status and the last line of its log.
 # CHAINED_LEVELS_KEEP=folder keeps the levels, the log and the figures there;
 # CHAINED_LEVELS_GAME=path runs another build. Build first with ./play.sh --build-only.
 set -uo pipefail
@@ -142,14 +142,15 @@ echo "$kind: $count level(s), $seconds s"
 awk '$1 == "rss" { if (!t0) t0 = $2; s = int(($2 - t0) / 10e6); if ($3 > most[s]) most[s] = $3; if (s > last) last = s }
   END { line = "resident (MB, most in each 10 s):"; for (s = 0; s <= last; ++s) line = line " " most[s]; print line }' "$work/samples"
 echo "most resident over the run: ${rss:-?} MB; loads begun: $(grep -c '^load' "$work/samples")"
-# The longest gap between two frames that both lie in play: from a second after a load's end
-# to the next load's beginning.
+# The times between two frames that both lie in play: from a second after a load's end to
+# the next load's beginning.
 od -An -v -t u8 -w8 "$work/frames" 2>/dev/null | awk -v samples="$work/samples" '
   BEGIN { while ((getline line < samples) > 0) { split(line, f, " "); if (f[1] == "play") from[++n] = f[2] + 1000000
       else if (f[1] == "load" && n > 0 && !(n in to)) to[n] = f[2] } }
   function inPlay(t,   i) { for (i = 1; i <= n; ++i) if (t >= from[i] && (!(i in to) || t < to[i])) return i; return 0 }
-  { t = $1; k = inPlay(t); if (k && k == inPlay(last) && t - last > play) play = t - last; last = t }
-  END { printf "longest frame in play: %.3f s (%d frames shown)\n", play / 1e6, NR }'
+  { t = $1; k = inPlay(t); if (k && k == inPlay(last)) print t - last; last = t }' | sort -n >"$work/gaps"
+awk '{ gap[NR] = $1 } END { if (NR) printf "frames in play: %d, the middle one %.3f s, the longest %.3f s\n", NR, gap[int((NR + 1) / 2)] / 1e6, gap[NR] / 1e6
+  else print "no frames in play" }' "$work/gaps"
 printf 'after SIGTERM: ended in %.2f s, status %s, last log line: %s\n' "$(((ended - signalled) / 10000000))e-2" "$status" \
   "$(tail -n 1 "$run/PaddlestoneLog.txt" 2>/dev/null | sed 's/^\[[0-9:]*\] //')"
 [ -n "${CHAINED_LEVELS_KEEP:-}" ] || rm -rf "$work"

@@ -229,8 +229,12 @@ void LevelManager::giveBackUnloadedLevels(const io::path& nextLevel) {
     if (!levelUnloaded)
         return;
     levelUnloaded = false;
-    const bool sameLevel =
-        !unloadedLevelPath.empty() && unloadedLevelPath.equals_ignore_case(core::stringw(fromUtf8(nextLevel.c_str()).c_str()));
+    // One file however it is named (the command line's level by its full path, the level's
+    // own end by its name).
+    io::IFileSystem* files = device ? device->getFileSystem() : nullptr;
+    const auto fullPath = [files](const io::path& path) { return files ? files->getAbsolutePath(path) : path; };
+    const bool sameLevel = !unloadedLevelPath.empty() &&
+                           fullPath(toUtf8(unloadedLevelPath.c_str()).c_str()) == fullPath(nextLevel);
     if (sameLevel || restoringCheckpoint)
         return;
     // The animations first: they hold their pictures. Then the meshes, whose materials hold

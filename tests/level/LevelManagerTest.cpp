@@ -532,7 +532,8 @@ protected:
 // What a level read from outside the game's content goes as the next level's load begins, once
 // nothing holds it: its pictures leave the driver, its meshes the engine's cache, and what the
 // next level names too is read again; a mesh something holds stays, with the pictures it
-// draws with, until it is let go. The same level loaded again reads nothing again.
+// draws with, until it is let go. The same level loaded again, however it is named, reads
+// nothing again.
 TEST_F(LevelResourcesTest, ALevelsOwnPicturesAndMeshesGoAsTheNextLevelLoadsOnceNothingHoldsThem) {
     EXPECT_EQ(load("A.irr"), 7u);
     const std::string game = "Hud.png Menu.png Content/Game.png";
@@ -543,7 +544,7 @@ TEST_F(LevelResourcesTest, ALevelsOwnPicturesAndMeshesGoAsTheNextLevelLoadsOnceN
     EXPECT_EQ(held(), "Both.png Skin.png " + game + " Own.obj Both.obj");
     own->drop();
     const video::ITexture* both = driver()->findTexture(temp.file("Both.png").c_str());
-    EXPECT_EQ(load("B.irr"), 0u);
+    EXPECT_EQ(load(temp.file("B.irr").c_str()), 0u) << "the same level by its full path";
     EXPECT_EQ(held(), "Both.png Skin.png " + game + " Own.obj Both.obj");
     EXPECT_EQ(driver()->findTexture(temp.file("Both.png").c_str()), both);
     EXPECT_EQ(load("Empty.irr"), 0u);
