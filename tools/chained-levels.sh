@@ -7,8 +7,9 @@
 # with SIGTERM, as a closed window ends it.
 #   tools/chained-levels.sh [pictures|meshes|garden] [levels] [seconds]
 # pictures (40 levels): a 4096 x 4096 picture of each level's own (a PNG of about 50 KB) on a
-# board; meshes (30 levels): a mesh of each level's own, read from an OBJ file of 15 MB;
-# garden: the story's garden as shipped, one level, to set the others beside.
+# board; meshes (30 levels): a mesh of each level's own, read from an OBJ file of 15 MB (see
+# writeMesh); garden: the story's garden as shipped, one level (it ends itself into the title
+# at 20 s: play it 19 s), to set the others beside.
 # Prints the resident set every 10 s (the most in each stretch), the most of the whole run
 # (/usr/bin/time -v), how many loads began, the middle and the longest time between two frames
 # shown in play (from a second after a load's end, its cover lifting, to the next load's
@@ -49,14 +50,24 @@ chunk = lambda kind, body: struct.pack(">I", len(body)) + kind + body + struct.p
 open(path, "wb").write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", side, side, 8, 2, 0, 0, 0)) + chunk(b"IDAT", data) + chunk(b"IEND", b""))
 EOF
 }
-# A wavy sheet of n x n vertices, 8 units across, as an OBJ file (n = 450 makes 15 MB).
-writeMesh() { # file n seed
-  awk -v n="$2" -v seed="$3" 'BEGIN {
-    for (z = 0; z < n; ++z) for (x = 0; x < n; ++x)
+# A wavy sheet of n x n vertices, 8 units across, as an OBJ file as exporters write them, with
+# texture coordinates and normals (n = 280 makes 15 MB: 78,400 vertices, 155,682 triangles);
+# with CHAINED_LEVELS_BARE_MESHES=1 positions alone, the most triangles a file of that size
+# holds (n = 450 makes 15 MB: 202,500 vertices, 403,202 triangles).
+writeMesh() { # file seed
+  awk -v bare="${CHAINED_LEVELS_BARE_MESHES:-0}" -v seed="$2" 'BEGIN {
+    n = bare == 1 ? 450 : 280
+    for (z = 0; z < n; ++z) for (x = 0; x < n; ++x) {
       printf "v %.6f %.6f %.6f\n", 8 * x / (n - 1) - 4, 8 * z / (n - 1) - 4, 0.3 * sin(x * 0.07 + seed) * cos(z * 0.05)
+      if (bare != 1)
+        printf "vt %.6f %.6f\nvn %.6f %.6f -1\n", x / (n - 1), z / (n - 1), 0.021 * cos(x * 0.07 + seed) * cos(z * 0.05), -0.015 * sin(x * 0.07 + seed) * sin(z * 0.05)
+    }
     for (z = 0; z < n - 1; ++z) for (x = 0; x < n - 1; ++x) {
       a = z * n + x + 1; b = a + 1; c = a + n; d = c + 1
-      printf "f %d %d %d\nf %d %d %d\n", a, c, b, b, c, d
+      if (bare == 1)
+        printf "f %d %d %d\nf %d %d %d\n", a, c, b, b, c, d
+      else
+        printf "f %d/%d/%d %d/%d/%d %d/%d/%d\nf %d/%d/%d %d/%d/%d %d/%d/%d\n", a, a, a, c, c, c, b, b, b, b, b, b, c, c, c, d, d, d
     }
   }' >"$1"
 }
@@ -84,7 +95,7 @@ else
       writePicture "$run/Picture$i.png" 4096
       own="  <node type=\"cube\"><attributes><string name=\"Name\" value=\"Board\" /><vector3d name=\"Scale\" value=\"6, 6, 0.1\" /><bool name=\"Visible\" value=\"true\" /><float name=\"Size\" value=\"1\" /></attributes><materials><attributes><enum name=\"Type\" value=\"solid\" /><bool name=\"Lighting\" value=\"false\" /><texture name=\"Texture1\" value=\"Picture$i.png\" /></attributes></materials></node>"
     else
-      writeMesh "$run/Mesh$i.obj" 450 "$i"
+      writeMesh "$run/Mesh$i.obj" "$i"
       own="  <node type=\"PhysicsObject\"><attributes><string name=\"Name\" value=\"Sheet\" /><int name=\"Id\" value=\"13\" /><vector3d name=\"Rotation\" value=\"0, 0, 0\" /><bool name=\"Visible\" value=\"true\" /><string name=\"MeshFileName\" value=\"Mesh$i.obj\" /><enum name=\"BoundType\" value=\"Box\" /><vector3d name=\"BoxExtents\" value=\"8, 8, 0.5\" /><enum name=\"PhysicsState\" value=\"Static\" /></attributes></node>"
     fi
     writeLevel "$run/Level$i.irr" "$next" "$own"
