@@ -1,14 +1,18 @@
 #include "core/ImageGate.h"
 
 #include "core/FileChecks.h"
+#include "core/Globals.h"
 #include "core/LoadBudget.h"
 #include "core/Log.h"
 #include "core/ProcessGuards.h"
 
 #include <irrlicht.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -118,6 +122,10 @@ public:
         if (!file)
             return nullptr;
         const std::string name = file->getFileName().c_str();
+        // Whatever the driver makes of it (the picture, or the pixel in its place) is the
+        // level's to give back.
+        if (readingLevelPictures() && !isGameContentFile(gameDevice ? gameDevice->getFileSystem() : nullptr, name))
+            levelPictures.insert(name);
         if (file->getSize() == 0 && wasFileRefused(name))
             return transparentPixel();
         // A quit asked for while a level loads is honoured between its pictures.
@@ -193,9 +201,88 @@ private:
     video::IVideoDriver* driver; // owns the gate
     video::IImageLoader* png;
     video::IImageLoader* jpeg;
+
+public:
+    // The names of the pictures read for levels and not given back yet.
+    mutable std::set<std::string> levelPictures;
 };
 
+// The driver's gate, if registered: the gate alone takes every name.
+ImageGate* findImageGate(video::IVideoDriver* driver) {
+    for (u32 i = 0; driver && i < driver->getImageLoaderCount(); ++i) {
+        video::IImageLoader* loader = driver->getImageLoader(i);
+        if (loader->isALoadableFileExtension(imageGateProbeName))
+            return static_cast<ImageGate*>(loader);
+    }
+    return nullptr;
+}
+
+void addTexturesOf(const video::SMaterial& material, std::set<const video::ITexture*>& textures) {
+    for (u32 layer = 0; layer < video::MATERIAL_MAX_TEXTURES; ++layer)
+        if (material.TextureLayer[layer].Texture)
+            textures.insert(material.TextureLayer[layer].Texture);
+}
+
+// The textures the meshes of the engine's cache and the nodes of the scene draw with. (A
+// cached mesh is asked as a mesh: its first frame, the only one of the game's meshes, and a
+// skinned mesh's own buffers, which asking for a frame would animate.)
+std::set<const video::ITexture*> texturesInUse(scene::ISceneManager* scene) {
+    std::set<const video::ITexture*> textures;
+    if (!scene)
+        return textures;
+    scene::IMeshCache* cache = scene->getMeshCache();
+    for (u32 i = 0; cache && i < cache->getMeshCount(); ++i) {
+        const scene::IMesh* mesh = cache->getMeshByIndex(i);
+        for (u32 b = 0; mesh && b < mesh->getMeshBufferCount(); ++b)
+            addTexturesOf(mesh->getMeshBuffer(b)->getMaterial(), textures);
+    }
+    std::vector<scene::ISceneNode*> open = {scene->getRootSceneNode()};
+    while (!open.empty()) {
+        scene::ISceneNode* node = open.back();
+        open.pop_back();
+        for (scene::ISceneNode* child : node->getChildren())
+            open.push_back(child);
+        for (u32 m = 0; m < node->getMaterialCount(); ++m)
+            addTexturesOf(node->getMaterial(m), textures);
+    }
+    return textures;
+}
+
 } // namespace
+
+bool readingLevelPictures() { return gamePicturesScopes == 0 && loadBudget().isLoading(); }
+
+bool isGameContentFile(io::IFileSystem* fileSystem, const std::string& path) {
+    if (path.empty() || (fileSystem && findArchiveEntry(fileSystem, path).archive))
+        return false;
+    std::error_code error;
+    const std::filesystem::path file = std::filesystem::weakly_canonical(std::filesystem::absolute(path, error), error);
+    if (error)
+        return false;
+    const std::filesystem::path content = std::filesystem::weakly_canonical(std::filesystem::absolute("Content", error), error);
+    if (error)
+        return false;
+    const auto [inContent, inFile] = std::mismatch(content.begin(), content.end(), file.begin(), file.end());
+    return inContent == content.end() && inFile != file.end();
+}
+
+void releaseLevelPictures(video::IVideoDriver* driver, scene::ISceneManager* scene) {
+    ImageGate* gate = findImageGate(driver);
+    if (!gate || gate->levelPictures.empty())
+        return;
+    const std::set<const video::ITexture*> inUse = texturesInUse(scene);
+    std::set<std::string> drawn;
+    for (const std::string& name : gate->levelPictures) {
+        video::ITexture* texture = driver->findTexture(name.c_str());
+        if (!texture)
+            continue;
+        if (inUse.count(texture) != 0)
+            drawn.insert(name);
+        else
+            driver->removeTexture(texture);
+    }
+    gate->levelPictures.swap(drawn);
+}
 
 void forgetPicturesLeftOut(video::IVideoDriver* driver) {
     static std::uint64_t renamed = 0;

@@ -1,9 +1,19 @@
 #pragma once
 
-namespace irr::video {
+#include <string>
+
+namespace irr {
+namespace io {
+class IFileSystem;
+}
+namespace scene {
+class ISceneManager;
+}
+namespace video {
 class IImage;
 class IVideoDriver;
-} // namespace irr::video
+} // namespace video
+} // namespace irr
 
 // The image formats the game reads: PNG and JPEG, by their content whatever the file's
 // extension (the content stores PNG bytes under some ".dds" names). Both go to the
@@ -22,7 +32,8 @@ class IVideoDriver;
 void registerImageGate(irr::video::IVideoDriver* driver);
 
 // The engine keeps the pixel that stands for a picture past a budget under the picture's
-// name for the rest of the run: another level (with room in its own budget) would show it
+// name (for the rest of the run when the picture is the game's content, else until it is
+// given back with its level): another level (with room in its own budget) would show it
 // too. A new level load renames those pixels out of the way (their users keep them), so that
 // the pictures are read again.
 void forgetPicturesLeftOut(irr::video::IVideoDriver* driver);
@@ -37,6 +48,23 @@ public:
     GamePicturesScope(const GamePicturesScope&) = delete;
     GamePicturesScope& operator=(const GamePicturesScope&) = delete;
 };
+
+// Whether a picture read now is a level's (charged to its load, given back with it): a load
+// runs and no GamePicturesScope lives.
+bool readingLevelPictures();
+
+// The game's own content, the files under the working folder's Content/ on the disk (not a
+// user level archive's entries of those names), is a few megabytes that every level, the menus
+// and the HUD share: it stays for the whole run, read once. What a level reads from anywhere
+// else (its archive, its own folder) is its own and goes with it.
+bool isGameContentFile(irr::io::IFileSystem* fileSystem, const std::string& path);
+
+// Gives back the pictures levels read while they loaded (those of the game's content aside):
+// each is taken out of the driver, which frees it once nothing else holds it, and is read
+// again by the next level that names it. A picture that a mesh of the engine's cache or a node
+// of the scene still draws with stays, and goes at a later call once nothing draws with it.
+// The level manager calls it as the next level's load begins, once the level is unloaded.
+void releaseLevelPictures(irr::video::IVideoDriver* driver, irr::scene::ISceneManager* scene);
 
 // Larger pictures are refused: far beyond any texture of the game.
 inline constexpr unsigned maxImageSide = 8192;

@@ -7,6 +7,7 @@
 #include "level/LevelHooks.h"
 #include "level/MeshGate.h"
 #include "level/LevelInfo.h"
+#include "level/ResourceCaches.h"
 #include "level/NodeHelpers.h"
 #include "level/SaveManager.h"
 #include "level/SceneNodeBase.h"
@@ -25,6 +26,9 @@
 #include <IVideoDriver.h>
 
 #include <climits>
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
 
 using namespace irr;
 
@@ -98,6 +102,7 @@ std::string LevelManager::languageFile(const char* englishPath) const {
 
 bool LevelManager::loadLevel(const io::path& path) {
     LevelHookTable& hooks = levelHooks();
+    giveBackUnloadedLevels(path);
     if (hooks.screens.maintainWorkshopZip)
         hooks.screens.maintainWorkshopZip(path);
 
@@ -209,6 +214,8 @@ void LevelManager::unloadLevel() {
     if (suspicionMeter && levelHooks().characters.resetSuspicion)
         levelHooks().characters.resetSuspicion(suspicionMeter);
     levelFloorHeight = defaultLevelFloorHeight;
+    levelUnloaded = true;
+    unloadedLevelPath = currentLevelPath;
     currentLevelPath = L"";
     onLevelUnloaded.invoke();
     // The level is over: what it changed in the save is written now, not a second later.
@@ -216,6 +223,31 @@ void LevelManager::unloadLevel() {
         saveManager->writeRequested();
     // The level's repeated lines say how often they came.
     endRepeatedLogRound();
+}
+
+void LevelManager::giveBackUnloadedLevels(const io::path& nextLevel) {
+    if (!levelUnloaded)
+        return;
+    levelUnloaded = false;
+    // One file however it is named (the command line's level by its full path, the level's
+    // own end by its name).
+    io::IFileSystem* files = device ? device->getFileSystem() : nullptr;
+    const auto fullPath = [files](const io::path& path) { return files ? files->getAbsolutePath(path) : path; };
+    const bool sameLevel = !unloadedLevelPath.empty() &&
+                           fullPath(toUtf8(unloadedLevelPath.c_str()).c_str()) == fullPath(nextLevel);
+    if (sameLevel || restoringCheckpoint)
+        return;
+    // The animations first: they hold their pictures. Then the meshes, whose materials hold
+    // pictures too: a picture stays while a mesh left in the cache draws with it.
+    forgetLevelSpriteAnimations();
+    releaseLevelMeshes(sceneManager);
+    if (device)
+        releaseLevelPictures(device->getVideoDriver(), sceneManager);
+#if defined(__GLIBC__)
+    // A mesh's arrays lie in the middle of the heap, under smaller things kept: the C library
+    // keeps their pages for itself unless asked to give them back.
+    malloc_trim(0);
+#endif
 }
 
 bool LevelManager::setCommandLineLevel(const io::path& path) {

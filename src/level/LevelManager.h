@@ -57,7 +57,10 @@ public:
     // which then lifts as after a load from the menus.
     bool loadInitialLevel();
     // Empties the player list, clears the ID map and the scene, resets the suspicion meter
-    // and the floor height, then runs the level-unloaded list.
+    // and the floor height, then runs the level-unloaded list. What the level read from
+    // outside the game's content (pictures, meshes, sprite animations) is given back as the
+    // next load begins, unless that load is the same level again (a restart, from its start
+    // or a checkpoint): then it stays for it, read once.
     void unloadLevel();
 
     // Records the level named on the command line. A path that does not exist is logged and
@@ -299,6 +302,8 @@ private:
     int checkpointModeOf(const irr::io::path& path) const;
     // A level has loaded: its run starts (or, restored from a checkpoint, goes on).
     void beginLevelRun(const irr::io::path& loadedPath);
+    // A load begins: what the levels unloaded before it read goes (see unloadLevel).
+    void giveBackUnloadedLevels(const irr::io::path& nextLevel);
     bool isTimedLevel() const;
 
     irr::IrrlichtDevice* device;
@@ -309,6 +314,9 @@ private:
     irr::io::path commandLineLevel;
     std::deque<std::unique_ptr<LevelEvent>> levelEvents;
     bool restoringCheckpoint = false;
+    // A level was unloaded since the last load began, and which (empty: none was loaded).
+    bool levelUnloaded = false;
+    irr::core::stringw unloadedLevelPath;
     // Level updates since the current level began loading, and drawn frames the cover has
     // waited for its view.
     irr::u32 levelFramesSinceLoad = 0;

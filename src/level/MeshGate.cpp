@@ -1,6 +1,7 @@
 #include "level/MeshGate.h"
 
 #include "core/FileChecks.h"
+#include "core/ImageGate.h"
 #include "core/LoadBudget.h"
 #include "core/Log.h"
 #include "level/B3dCheck.h"
@@ -11,6 +12,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -65,13 +67,30 @@ public:
     ~MeshGate() override {
         if (engineB3dLoader)
             engineB3dLoader->drop();
+        for (scene::IAnimatedMesh* mesh : levelMeshes)
+            mesh->drop();
     }
 
     bool isALoadableFileExtension(const io::path&) const override { return true; }
 
     scene::IAnimatedMesh* createMesh(io::IReadFile* file) override {
-        if (!file)
-            return nullptr;
+        scene::IAnimatedMesh* mesh = file ? build(file) : nullptr;
+        // A mesh of a level's own (not one left out past a budget, which the next load puts
+        // aside in any case) is held until it is given back.
+        const std::vector<scene::IAnimatedMesh*>& leftOut = meshesLeftOut();
+        if (mesh && std::find(leftOut.begin(), leftOut.end(), mesh) == leftOut.end() &&
+            !isGameContentFile(manager->getFileSystem(), file->getFileName().c_str())) {
+            mesh->grab();
+            levelMeshes.push_back(mesh);
+        }
+        return mesh;
+    }
+
+    // The meshes of levels not given back yet, each held once here.
+    std::vector<scene::IAnimatedMesh*> levelMeshes;
+
+private:
+    scene::IAnimatedMesh* build(io::IReadFile* file) {
         const std::string name = file->getFileName().c_str();
         // The file guard has logged why this file was not opened.
         if (file->getSize() == 0 && wasFileRefused(name))
@@ -121,7 +140,6 @@ public:
         return mesh ? chargeMemory(mesh, name) : refuse(name, "the engine could not read it");
     }
 
-private:
     // The mesh just built, or, past the load's budget of memory, the empty mesh in its place.
     static scene::IAnimatedMesh* chargeMemory(scene::IAnimatedMesh* mesh, const std::string& name) {
         if (loadBudget().charge(LoadBudget::Memory, meshBytes(mesh), name))
@@ -156,6 +174,82 @@ void registerMeshGate(scene::ISceneManager* manager) {
     auto* gate = new MeshGate(manager, engineB3d);
     manager->addExternalMeshLoader(gate);
     gate->drop();
+}
+
+namespace {
+
+// The scene manager's gate, if registered: the gate alone takes every name.
+MeshGate* findMeshGate(scene::ISceneManager* manager) {
+    for (u32 i = 0; manager && i < manager->getMeshLoaderCount(); ++i)
+        if (manager->getMeshLoader(i)->isALoadableFileExtension(gateProbeName))
+            return static_cast<MeshGate*>(manager->getMeshLoader(i));
+    return nullptr;
+}
+
+// A skinned mesh animated from another's (useAnimationFrom) points at that mesh's joints of
+// the same names, a link the engine keeps to itself: a mesh that stays in the cache keeps each
+// going mesh that has a joint of the name of one of its own, and those the ones they share names
+// with. Moves them from the meshes going to those staying.
+void keepMeshesAnimatedFrom(scene::IMeshCache* cache, std::vector<scene::IAnimatedMesh*>& going,
+                            std::vector<scene::IAnimatedMesh*>& staying) {
+    // The names of a skinned mesh's joints (the engine links no unnamed joint).
+    const auto jointNames = [](scene::IAnimatedMesh* mesh) {
+        std::set<std::string> names;
+        if (mesh && mesh->getMeshType() == scene::EAMT_SKINNED) {
+            const auto& joints = static_cast<const scene::ISkinnedMesh*>(mesh)->getAllJoints();
+            for (u32 j = 0; j < joints.size(); ++j)
+                if (!joints[j]->Name.empty())
+                    names.insert(joints[j]->Name.c_str());
+        }
+        return names;
+    };
+    std::set<std::string> stayingNames;
+    for (u32 i = 0; i < cache->getMeshCount(); ++i)
+        if (std::find(going.begin(), going.end(), cache->getMeshByIndex(i)) == going.end())
+            stayingNames.merge(jointNames(cache->getMeshByIndex(i)));
+    for (bool moved = true; moved;) {
+        moved = false;
+        for (auto mesh = going.begin(); mesh != going.end();) {
+            std::set<std::string> names = jointNames(*mesh);
+            if (std::none_of(names.begin(), names.end(), [&](const std::string& name) { return stayingNames.count(name) != 0; })) {
+                ++mesh;
+                continue;
+            }
+            stayingNames.merge(names);
+            staying.push_back(*mesh);
+            mesh = going.erase(mesh);
+            moved = true;
+        }
+    }
+}
+
+} // namespace
+
+void releaseLevelMeshes(scene::ISceneManager* manager) {
+    MeshGate* gate = findMeshGate(manager);
+    if (!gate)
+        return;
+    scene::IMeshCache* cache = manager->getMeshCache();
+    std::vector<scene::IAnimatedMesh*> going;
+    std::vector<scene::IAnimatedMesh*> staying;
+    for (scene::IAnimatedMesh* mesh : gate->levelMeshes) {
+        if (cache->getMeshIndex(mesh) < 0)
+            mesh->drop(); // out of the cache already: nothing to give back
+        else if (mesh->getReferenceCount() > 2)
+            staying.push_back(mesh); // something beside the cache and the gate holds it
+        else
+            going.push_back(mesh);
+    }
+    keepMeshesAnimatedFrom(cache, going, staying);
+    video::IVideoDriver* driver = manager->getVideoDriver();
+    for (scene::IAnimatedMesh* mesh : going) {
+        // The driver holds the buffers it copied to the graphics card until it drops them.
+        for (u32 i = 0; driver && i < mesh->getMeshBufferCount(); ++i)
+            driver->removeHardwareBuffer(mesh->getMeshBuffer(i));
+        cache->removeMesh(mesh);
+        mesh->drop();
+    }
+    gate->levelMeshes = std::move(staying);
 }
 
 bool isRefusedMesh(scene::IAnimatedMesh* mesh) {

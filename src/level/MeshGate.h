@@ -23,8 +23,8 @@ class ISceneManager;
 //
 // A mesh is the level's (core/LoadBudget.h): its file's bytes are charged to the bytes read,
 // and the mesh as it is built to the memory, its vertices and indices in bytes. Past either
-// it is left out as a refused file is, with the budget's one line. The engine keeps meshes for
-// the whole run: a mesh read before and used again costs nothing.
+// it is left out as a refused file is, with the budget's one line. The engine keeps a mesh
+// until it is given back (releaseLevelMeshes): one read before and used again costs nothing.
 
 inline constexpr unsigned long long maxMeshFileBytes = 64ull * 1024 * 1024;
 
@@ -47,3 +47,11 @@ bool wasMeshLeftOut(irr::scene::ISceneManager* manager, const irr::io::path& fil
 // The empty meshes that stand for meshes past a budget leave the engine's cache when a new
 // level load begins: a level with room in its budget reads the files again.
 void forgetMeshesLeftOut(irr::scene::ISceneManager* manager);
+
+// Gives back the meshes the gate built for levels, but those of the game's content (which stay
+// for the run, core/ImageGate.h): each that nothing holds any more beside the engine's cache
+// leaves the cache, the driver's copy of its buffers with it, and is read again by the next
+// level that names it. A mesh something still holds, or that a mesh staying in the cache
+// animates from, stays and goes at a later call. The level manager calls it as the next
+// level's load begins, once the level is unloaded.
+void releaseLevelMeshes(irr::scene::ISceneManager* manager);

@@ -1,6 +1,12 @@
 #include "level/ResourceCaches.h"
 
+#include "core/Globals.h"
+#include "core/ImageGate.h"
 #include "level/LevelHooks.h"
+
+#include <IrrlichtDevice.h>
+
+#include <set>
 
 using namespace irr;
 
@@ -37,6 +43,12 @@ std::map<std::string, std::shared_ptr<const SpriteAnimation>>& spriteAnimations(
     return cache;
 }
 
+// The files of the cached animations read for levels (their pictures are the levels' too).
+std::set<std::string>& levelSpriteAnimations() {
+    static std::set<std::string> files;
+    return files;
+}
+
 } // namespace
 
 std::shared_ptr<const SpriteAnimation> findSpriteAnimation(const io::path& file) {
@@ -45,14 +57,24 @@ std::shared_ptr<const SpriteAnimation> findSpriteAnimation(const io::path& file)
     if (const auto found = cache.find(key); found != cache.end())
         return found->second;
     const auto& load = levelHooks().render.loadSpriteAnimation;
+    const bool levels = readingLevelPictures() && !isGameContentFile(gameDevice ? gameDevice->getFileSystem() : nullptr, key);
     std::shared_ptr<const SpriteAnimation> loaded = load ? load(file) : nullptr;
     if (loaded)
         cache.emplace(key, loaded);
+    if (loaded && levels)
+        levelSpriteAnimations().insert(key);
     return loaded;
+}
+
+void forgetLevelSpriteAnimations() {
+    for (const std::string& file : levelSpriteAnimations())
+        spriteAnimations().erase(file);
+    levelSpriteAnimations().clear();
 }
 
 void clearSpriteAnimationCache() {
     spriteAnimations().clear();
+    levelSpriteAnimations().clear();
 }
 
 std::size_t spriteAnimationCacheSize() {

@@ -12,6 +12,7 @@
 
 #include "core/Globals.h"
 #include "core/CoreSlots.h"
+#include "core/ImageGate.h"
 #include "core/Utf8.h"
 
 #include <climits>
@@ -467,6 +468,87 @@ TEST_F(LevelManagerTest, LevelsSaveAndReloadInBothFormats) {
         // The sublevel's content came back from its own file, not twice.
         EXPECT_EQ(node<ISceneNode>(30)->getChildren().size(), 1u) << file;
     }
+}
+
+// Levels that name pictures and meshes of their own, of the game's content and of another
+// level, beside the HUD's picture read as a level loads and the menus' read between loads.
+class LevelResourcesTest : public test::LevelFixture {
+protected:
+    void SetUp() override {
+        LevelFixture::SetUp();
+        workingDir = std::make_unique<test::ScopedWorkingDir>(temp.path());
+        std::filesystem::create_directory("Content");
+        for (const char* picture : {"Own.png", "Both.png", "Skin.png", "Hud.png", "Menu.png", "Content/Game.png"}) {
+            video::IImage* image = driver()->createImage(video::ECF_A8R8G8B8, core::dimension2du(4, 4));
+            ASSERT_TRUE(driver()->writeImageToFile(image, picture));
+            image->drop();
+        }
+        const std::string quad = "v 0 0 0\nv 1 0 0\nv 1 0 1\nv 0 0 1\nvt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\nf 1/1 2/2 3/3 4/4\n";
+        write("Own.obj", "mtllib Own.mtl\nusemtl skin\n" + quad);
+        write("Own.mtl", "newmtl skin\nmap_Kd Skin.png\n");
+        write("Both.obj", quad);
+        const auto cube = [](const char* picture) {
+            return std::string("<node type=\"cube\"><materials><attributes><texture name=\"Texture1\" value=\"") + picture +
+                   "\" /></attributes></materials></node>\n";
+        };
+        const auto mesh = [](const char* file) {
+            return std::string("<node type=\"mesh\"><attributes><string name=\"Mesh\" value=\"") + file +
+                   "\" /></attributes></node>\n";
+        };
+        write("A.irr", cube("Own.png") + cube("Both.png") + cube("Content/Game.png") + mesh("Own.obj") + mesh("Both.obj"));
+        write("B.irr", cube("Both.png") + mesh("Both.obj"));
+        write("Empty.irr", "");
+        levelHooks().screens.applyLevelSettings = [this](const LevelSettings&) {
+            const GamePicturesScope hud;
+            driver()->getTexture("Hud.png");
+        };
+        driver()->getTexture("Menu.png");
+    }
+    void write(const char* name, const std::string& text) {
+        const bool level = std::string(name).find(".irr") != std::string::npos;
+        ASSERT_TRUE(test::writeFileBytes(temp.file(name), level ? "<?xml version=\"1.0\"?>\n<irr_scene>\n" + text + "</irr_scene>\n" : text));
+    }
+    video::IVideoDriver* driver() const { return smgr()->getVideoDriver(); }
+    // The files whose picture is in the driver or whose mesh is in the engine's cache.
+    std::string held() const {
+        std::string names;
+        for (const char* picture : {"Own.png", "Both.png", "Skin.png", "Hud.png", "Menu.png", "Content/Game.png"})
+            if (driver()->findTexture(temp.file(picture).c_str()))
+                names += std::string(names.empty() ? "" : " ") + picture;
+        for (const char* mesh : {"Own.obj", "Both.obj"})
+            if (smgr()->getMeshCache()->getMeshByName(mesh))
+                names += std::string(" ") + mesh;
+        return names;
+    }
+    // The level loaded after the current one; how many pictures and meshes it read.
+    std::size_t load(const char* level) {
+        manager->unloadLevel();
+        log.lines.clear();
+        EXPECT_TRUE(manager->loadLevel(level)) << level;
+        return log.countStartingWith("Loaded texture: ") + log.countStartingWith("Loaded mesh: ");
+    }
+};
+
+// What a level read from outside the game's content goes as the next level's load begins, once
+// nothing holds it: its pictures leave the driver, its meshes the engine's cache, and what the
+// next level names too is read again; a mesh something holds stays, with the pictures it
+// draws with, until it is let go. The same level loaded again, however it is named, reads
+// nothing again.
+TEST_F(LevelResourcesTest, ALevelsOwnPicturesAndMeshesGoAsTheNextLevelLoadsOnceNothingHoldsThem) {
+    EXPECT_EQ(load("A.irr"), 7u);
+    const std::string game = "Hud.png Menu.png Content/Game.png";
+    EXPECT_EQ(held(), "Own.png Both.png Skin.png " + game + " Own.obj Both.obj");
+    scene::IAnimatedMesh* own = smgr()->getMeshCache()->getMeshByName("Own.obj");
+    own->grab();
+    EXPECT_EQ(load("B.irr"), 2u) << "what both levels name is read again";
+    EXPECT_EQ(held(), "Both.png Skin.png " + game + " Own.obj Both.obj");
+    own->drop();
+    const video::ITexture* both = driver()->findTexture(temp.file("Both.png").c_str());
+    EXPECT_EQ(load(temp.file("B.irr").c_str()), 0u) << "the same level by its full path";
+    EXPECT_EQ(held(), "Both.png Skin.png " + game + " Own.obj Both.obj");
+    EXPECT_EQ(driver()->findTexture(temp.file("Both.png").c_str()), both);
+    EXPECT_EQ(load("Empty.irr"), 0u);
+    EXPECT_EQ(held(), game);
 }
 
 } // namespace

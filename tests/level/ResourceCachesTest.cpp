@@ -1,6 +1,8 @@
 #include "level/ResourceCaches.h"
 
 #include "characters/CharacterProfile.h"
+#include "core/ImageGate.h"
+#include "core/LoadBudget.h"
 #include "level/LevelHooks.h"
 #include "render/SpriteAnimation.h"
 
@@ -110,6 +112,28 @@ TEST_F(ResourceCachesTest, WithoutTheLoaderNoSpriteAnimationIsFound) {
     EXPECT_EQ(findSpriteAnimation("Content/Screens/HUD/TaskIcons.xml"), nullptr);
     EXPECT_FALSE(getSpriteAnimation(animation, "Content/Screens/HUD/TaskIcons.xml"));
     EXPECT_EQ(spriteAnimationCacheSize(), 0u);
+}
+
+// The animations read for a level (as it loads, from outside the game's content) leave the
+// cache as the level's pictures are given back; the menus', the HUD's and the game's stay.
+TEST_F(ResourceCachesTest, ALevelsSpriteAnimationsLeaveTheCacheWithItsPictures) {
+    std::vector<std::string> reads;
+    levelHooks().render.loadSpriteAnimation = [&](const irr::io::path& file) -> std::shared_ptr<const SpriteAnimation> {
+        reads.push_back(file.c_str());
+        return std::make_shared<SpriteAnimation>();
+    };
+    findSpriteAnimation("Menu.xml");
+    {
+        const LoadBudgetScope level("Level.irr", true);
+        findSpriteAnimation("Own.xml");
+        findSpriteAnimation("Content/Game.xml");
+        const GamePicturesScope hud;
+        findSpriteAnimation("Hud.xml");
+    }
+    forgetLevelSpriteAnimations();
+    for (const char* file : {"Menu.xml", "Own.xml", "Content/Game.xml", "Hud.xml"})
+        findSpriteAnimation(file);
+    EXPECT_EQ(reads, (std::vector<std::string>{"Menu.xml", "Own.xml", "Content/Game.xml", "Hud.xml", "Own.xml"}));
 }
 
 } // namespace

@@ -9,9 +9,11 @@
 #include "physics/world/PhysicsLibraryCallbacks.h"
 
 #include "core/Globals.h"
+#include "core/LoadBudget.h"
 #include "core/SoundManager.h"
 #include "level/LevelFile.h"
 #include "platform/audio/EventSystem.h"
+#include "support/HeapBytes.h"
 #include "support/StubPlayer.h"
 
 using namespace irr;
@@ -734,6 +736,29 @@ TEST_F(PhysicsContactTest, ParticleSystemsAndFluidsAreSizedFromTheParticleSize) 
         EXPECT_NEAR(particles->getRestOffset(), row.rest, 1e-6f);
         EXPECT_NEAR(particles->getContactOffset(), row.contact, 1e-6f);
         EXPECT_NEAR(particles->getMaxMotionDistance(), row.motion, 1e-6f);
+        physics->releaseActor(particles, true);
+    }
+}
+
+// A particle system or fluid is charged to its level's memory the particles it allocates for
+// the whole limit at once: at least what it takes from the heap, and not more than one and a
+// half times it. (Counted by the sanitizers' allocator; a build without one skips.)
+TEST_F(PhysicsContactTest, AParticleSystemsChargeCoversWhatItAllocates) {
+    if (!test::heapCounted())
+        GTEST_SKIP() << "the heap is counted by the sanitizers' allocator";
+    const LoadBudgetScope level("Level.irr", true);
+    // The scene's own first allocations for a particle actor.
+    physics->releaseActor(physics->createParticleSystem(0.1f, 0.2f, 0.3f, 0.4f, 1.0f, 0.0f, 0.0f), true);
+    for (const f32 viscosity : {0.0f, 0.5f}) {
+        SCOPED_TRACE(viscosity);
+        const std::uint64_t chargedBefore = loadBudget().used(LoadBudget::Memory);
+        const size_t before = test::heapBytesInUse();
+        phys::ParticleBase* particles = physics->createParticleSystem(0.1f, 0.2f, 0.3f, 0.4f, 1.0f, viscosity, 0.0f);
+        const size_t grown = test::heapBytesInUse() - before;
+        const std::uint64_t charged = loadBudget().used(LoadBudget::Memory) - chargedBefore;
+        ASSERT_NE(particles, nullptr);
+        EXPECT_GE(charged, grown);
+        EXPECT_LE(charged, grown + grown / 2);
         physics->releaseActor(particles, true);
     }
 }

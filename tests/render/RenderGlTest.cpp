@@ -12,6 +12,9 @@
 
 #include "core/GameSettings.h"
 #include "core/Globals.h"
+#include "core/ImageGate.h"
+#include "core/LoadBudget.h"
+#include "level/MeshGate.h"
 #include "render/RenderManagers.h"
 #include "level/SceneNodeFactory.h"
 #include "support/GraphicsDriver.h"
@@ -143,6 +146,50 @@ TEST_F(RenderGlTest, AScreenQuadCoversItsRectangleAndNothingElse) {
     for (const core::position2di& at : outside)
         EXPECT_LT(shot->getPixel(at.X, at.Y).getRed(), 50u) << at.X << ", " << at.Y;
     shot->drop();
+}
+
+// A level's picture and mesh, drawn on the OpenGL driver (the picture bound, the mesh's buffers
+// copied to the card), leave the driver and the engine's cache as they are given back; read
+// again, they are drawn again.
+TEST_F(RenderGlTest, ALevelsPictureAndMeshGivenBackAreDrawnAgainOnceReadAgain) {
+    video::IVideoDriver* driver = device->getVideoDriver();
+    scene::ISceneManager* smgr = device->getSceneManager();
+    registerImageGate(driver);
+    registerMeshGate(smgr);
+    video::IImage* red = driver->createImage(video::ECF_A8R8G8B8, core::dimension2du(4, 4));
+    red->fill(video::SColor(255, 255, 0, 0));
+    ASSERT_TRUE(driver->writeImageToFile(red, dir.file("Red.png").c_str()));
+    red->drop();
+    ASSERT_TRUE(test::writeFileBytes(dir.file("Board.mtl"), "newmtl red\nmap_Kd Red.png\n"));
+    ASSERT_TRUE(test::writeFileBytes(dir.file("Board.obj"), "mtllib Board.mtl\nusemtl red\nv -1 -1 0\nv 1 -1 0\nv 1 1 0\n"
+                                                            "v -1 1 0\nvt 0 0\nvt 1 0\nvt 1 1\nvt 0 1\nf 1/1 4/4 3/3 2/2\n"));
+    smgr->addCameraSceneNode(nullptr, core::vector3df(0, 0, -2), core::vector3df(0, 0, 0));
+    // The board read for a level and drawn: the colour at the middle of the screen.
+    const auto drawBoard = [&] {
+        scene::IAnimatedMesh* mesh = nullptr;
+        {
+            const LoadBudgetScope level("Level.irr", true);
+            mesh = smgr->getMesh(dir.file("Board.obj").c_str());
+        }
+        mesh->setHardwareMappingHint(scene::EHM_STATIC);
+        scene::IMeshSceneNode* board = smgr->addMeshSceneNode(mesh);
+        board->setMaterialFlag(video::EMF_LIGHTING, false);
+        board->setMaterialFlag(video::EMF_BACK_FACE_CULLING, false);
+        driver->beginScene(true, true, video::SColor(255, 0, 0, 0));
+        smgr->drawAll();
+        video::IImage* shot = driver->createScreenShot();
+        driver->endScene();
+        const video::SColor middle = shot->getPixel(640, 360);
+        shot->drop();
+        board->remove();
+        return middle.color;
+    };
+    EXPECT_EQ(drawBoard(), 0xFFFF0000u);
+    releaseLevelMeshes(smgr);
+    releaseLevelPictures(driver, smgr);
+    EXPECT_EQ(driver->findTexture(dir.file("Red.png").c_str()), nullptr);
+    EXPECT_EQ(smgr->getMeshCache()->getMeshByName(dir.file("Board.obj").c_str()), nullptr);
+    EXPECT_EQ(drawBoard(), 0xFFFF0000u);
 }
 
 // The shader texts see one define per feature the driver reports, named after that feature:

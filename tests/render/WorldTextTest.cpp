@@ -8,6 +8,7 @@
 
 #include "core/Globals.h"
 #include "core/CoreSlots.h"
+#include "core/LoadBudget.h"
 #include "gui/fonts/CGUITTFont.h"
 #include "gui/fonts/FontCache.h"
 #include "level/DataBinding.h"
@@ -176,6 +177,33 @@ TEST_F(WorldTextTest, BitmapStripSharesItsWidthByGlyphWidth) {
     plain->addString("Text", "AB");
     text->deserializeAttributes(plain);
     EXPECT_TRUE(text->getFontPath().empty());
+}
+
+// A bitmap text's quads are charged to its level's memory: a budget of exactly what they take
+// builds them, one byte less builds none (the text shows nothing).
+TEST_F(WorldTextTest, ABitmapTextPastItsLevelsMemoryIsNotBuilt) {
+    const std::string font = writeTwoLetterFont();
+    const auto text = [&] {
+        TextObject* made = addText();
+        io::IAttributes* in = attributes();
+        in->addString("FontPath", font.c_str());
+        in->addString("Text", "AB");
+        made->deserializeAttributes(in);
+        return made;
+    };
+    text(); // the font, read before any level's budget
+    const std::uint64_t quads = 2ull * TextObject::bytesPerBitmapGlyph;
+    for (const std::uint64_t limit : {quads, quads - 1}) {
+        SCOPED_TRACE(limit);
+        const LoadBudgetScope level("Level.irr", true);
+        loadBudget().setLimit(LoadBudget::Memory, limit);
+        const TextObject* made = text();
+        const bool fits = limit == quads;
+        EXPECT_EQ(made->getGlyphRecords().size(), fits ? 2u : 0u);
+        EXPECT_EQ(made->getMesh()->getMeshBuffer(0)->getVertexCount(), fits ? 8u : 0u);
+        EXPECT_EQ(made->getTextPixelSize().Width, fits ? 40u : 0u);
+    }
+    loadBudget().setLimit(LoadBudget::Memory, LoadBudget::gameLimits[LoadBudget::Memory]);
 }
 
 // Each letter takes a share of the strip for its width and one for its kerning after it: with

@@ -1,0 +1,167 @@
+#!/usr/bin/env bash
+# Plays the release game (bin/paddlestone) through levels that chain into each other, each
+# with something of its own, and watches what the run keeps: docs/hardening.md, "What a run
+# keeps". The levels are written into a folder under /tmp; each shows its own thing in front of
+# its camera for about two seconds and then ends ("End Level") into the next, the last into the
+# first. The game runs on an Xvfb of its own at 1280 x 720 for some seconds and is then ended
+# with SIGTERM, as a closed window ends it.
+#   tools/chained-levels.sh [pictures|meshes|garden] [levels] [seconds]
+# pictures (40 levels): a 4096 x 4096 picture of each level's own (a PNG of about 50 KB) on a
+# board; meshes (30 levels): a mesh of each level's own, read from an OBJ file of 15 MB (see
+# writeMesh); garden: the story's garden as shipped, one level (it ends itself into the title
+# at 20 s: play it 19 s), to set the others beside.
+# Prints the resident set every 10 s (the most in each stretch), the most of the whole run
+# (/usr/bin/time -v), how many loads began, the middle and the longest time between two frames
+# shown in play (from a second after a load's end, its cover lifting, to the next load's
+# beginning, through tools/frame-counter.c, preloaded), then how long the game took to end
+# after the signal, its exit status and the last line of its log.
+# CHAINED_LEVELS_KEEP=folder keeps the levels, the log and the figures there;
+# CHAINED_LEVELS_GAME=path runs another build. Build first with ./play.sh --build-only.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+source "$root/tools/own-xvfb.sh"
+kind=${1:-pictures}
+case $kind in
+  pictures) count=${2:-40} ;;
+  meshes) count=${2:-30} ;;
+  garden) count=1 ;;
+  *) echo "unknown kind $kind (pictures, meshes or garden)"; exit 2 ;;
+esac
+seconds=${3:-120}
+binary=${CHAINED_LEVELS_GAME:-$root/bin/paddlestone}
+[ -x "$binary" ] || { echo "$binary is missing: run ./play.sh --build-only"; exit 2; }
+command -v Xvfb >/dev/null || { echo "Xvfb is missing (apt-get install xvfb)"; exit 2; }
+work=${CHAINED_LEVELS_KEEP:-$(mktemp -d /tmp/chained-levels.XXXXXX)}
+run="$work/run"
+mkdir -p "$run"
+ln -sfn "$root/Content" "$run/Content"
+cc -O2 -shared -fPIC -o "$work/frame-counter.so" "$root/tools/frame-counter.c" -ldl ||
+  { echo "the frame counter did not build"; exit 2; }
+
+# A grey PNG of side x side pixels, one deflate stream of equal rows (small on the disk).
+writePicture() { # file side
+  python3 - "$1" "$2" <<'EOF'
+import struct, sys, zlib
+path, side = sys.argv[1], int(sys.argv[2])
+row = b"\x00" + bytes([0x80, 0x70 + side % 64, 0x60]) * side
+data = zlib.compress(row * side, 9)
+chunk = lambda kind, body: struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body) & 0xffffffff)
+open(path, "wb").write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", side, side, 8, 2, 0, 0, 0)) + chunk(b"IDAT", data) + chunk(b"IEND", b""))
+EOF
+}
+# A wavy sheet of n x n vertices, 8 units across, as an OBJ file as exporters write them, with
+# texture coordinates and normals (n = 280 makes 15 MB: 78,400 vertices, 155,682 triangles);
+# with CHAINED_LEVELS_BARE_MESHES=1 positions alone, the most triangles a file of that size
+# holds (n = 450 makes 15 MB: 202,500 vertices, 403,202 triangles).
+writeMesh() { # file seed
+  awk -v bare="${CHAINED_LEVELS_BARE_MESHES:-0}" -v seed="$2" 'BEGIN {
+    n = bare == 1 ? 450 : 280
+    for (z = 0; z < n; ++z) for (x = 0; x < n; ++x) {
+      printf "v %.6f %.6f %.6f\n", 8 * x / (n - 1) - 4, 8 * z / (n - 1) - 4, 0.3 * sin(x * 0.07 + seed) * cos(z * 0.05)
+      if (bare != 1)
+        printf "vt %.6f %.6f\nvn %.6f %.6f -1\n", x / (n - 1), z / (n - 1), 0.021 * cos(x * 0.07 + seed) * cos(z * 0.05), -0.015 * sin(x * 0.07 + seed) * sin(z * 0.05)
+    }
+    for (z = 0; z < n - 1; ++z) for (x = 0; x < n - 1; ++x) {
+      a = z * n + x + 1; b = a + 1; c = a + n; d = c + 1
+      if (bare == 1)
+        printf "f %d %d %d\nf %d %d %d\n", a, c, b, b, c, d
+      else
+        printf "f %d/%d/%d %d/%d/%d %d/%d/%d\nf %d/%d/%d %d/%d/%d %d/%d/%d\n", a, a, a, c, c, c, b, b, b, b, b, b, c, c, c, d, d, d
+    }
+  }' >"$1"
+}
+# The level's camera, light and information, the thing of its own, and its end into the next.
+writeLevel() { # file next own-nodes
+  cat >"$1" <<EOF
+<?xml version="1.0"?>
+<irr_scene>
+  <attributes><string name="Name" value="Chained" /><colorf name="AmbientLight" value="0.45, 0.45, 0.5, 1" /></attributes>
+  <node type="LevelInfo"><attributes><string name="Name" value="LevelInfo" /><int name="Id" value="10" /><int name="InitialCameraID" value="11" /></attributes></node>
+  <node type="CameraObject"><attributes><string name="Name" value="Camera" /><int name="Id" value="11" /><vector3d name="Position" value="0, 0, -9" /><bool name="Visible" value="true" /><int name="PriorityLevel" value="1" /><enum name="CameraMode" value="Stationary" /><float name="FOV" value="60" /></attributes></node>
+  <node type="light"><attributes><string name="Name" value="Sun" /><vector3d name="Position" value="-20, 40, -30" /><bool name="Visible" value="true" /><float name="Radius" value="400" /><enum name="LightType" value="Point" /></attributes></node>
+$3
+  <node type="TriggerObject"><attributes><string name="Name" value="Next" /><int name="Id" value="12" /><enum name="TriggerCondition" value="Immediately" /><float name="MinimumTimeUntilMet" value="2" /><enum name="OnTriggerEvent" value="End Level" /><string name="NextLevel" value="$2" /><enum name="TransitionType" value="None" /><float name="HoldLength" value="0" /><bool name="SetSaveLevelPath" value="true" /><string name="SaveLevelPath" value="" /></attributes></node>
+</irr_scene>
+EOF
+}
+
+if [ "$kind" = garden ]; then
+  cp "$root/Content/Levels/Story_Garden.irr" "$run/Level1.irr"
+else
+  for ((i = 1; i <= count; ++i)); do
+    next="Level$((i % count + 1)).irr"
+    if [ "$kind" = pictures ]; then
+      writePicture "$run/Picture$i.png" 4096
+      own="  <node type=\"cube\"><attributes><string name=\"Name\" value=\"Board\" /><vector3d name=\"Scale\" value=\"6, 6, 0.1\" /><bool name=\"Visible\" value=\"true\" /><float name=\"Size\" value=\"1\" /></attributes><materials><attributes><enum name=\"Type\" value=\"solid\" /><bool name=\"Lighting\" value=\"false\" /><texture name=\"Texture1\" value=\"Picture$i.png\" /></attributes></materials></node>"
+    else
+      writeMesh "$run/Mesh$i.obj" "$i"
+      own="  <node type=\"PhysicsObject\"><attributes><string name=\"Name\" value=\"Sheet\" /><int name=\"Id\" value=\"13\" /><vector3d name=\"Rotation\" value=\"0, 0, 0\" /><bool name=\"Visible\" value=\"true\" /><string name=\"MeshFileName\" value=\"Mesh$i.obj\" /><enum name=\"BoundType\" value=\"Box\" /><vector3d name=\"BoxExtents\" value=\"8, 8, 0.5\" /><enum name=\"PhysicsState\" value=\"Static\" /></attributes></node>"
+    fi
+    writeLevel "$run/Level$i.irr" "$next" "$own"
+  done
+fi
+
+read -r display server < <(startOwnXvfb "$work")
+[ "$display" != none ] || { echo "no X server"; kill "$server" 2>/dev/null; exit 2; }
+export LC_ALL=C.UTF-8
+(cd "$run" && DISPLAY=":$display" XDG_DATA_HOME="$work/data" ALSOFT_DRIVERS=null \
+  LD_PRELOAD="$work/frame-counter.so" FRAME_TIMES_FILE="$work/frames" \
+  exec /usr/bin/time -v -o "$work/time.txt" "$binary" Level1.irr >"$work/output.txt" 2>&1) &
+timer=$!
+game=""
+for _ in $(seq 1 50); do
+  game=$(pgrep -P "$timer" | head -n 1)
+  [ -n "$game" ] && break
+  sleep 0.1
+done
+# Every tenth of a second: the resident set, and each load begun or ended since, in the frame
+# counter's clock (the monotonic clock, microseconds).
+python3 - "$game" "$run/PaddlestoneLog.txt" "$seconds" >"$work/samples" <<'EOF'
+import os, sys, time
+pid, log, seconds = sys.argv[1], sys.argv[2], float(sys.argv[3])
+start, seen = time.monotonic(), 0
+while time.monotonic() - start < seconds:
+    now = int(time.monotonic() * 1e6)
+    try:
+        rss = next(int(l.split()[1]) // 1024 for l in open(f"/proc/{pid}/status") if l.startswith("VmRSS"))
+    except (OSError, StopIteration):
+        break
+    print("rss", now, rss)
+    try:
+        with open(log, errors="replace") as f:
+            lines = f.readlines()
+    except OSError:
+        lines = []
+    for line in lines[seen:]:
+        if "Loading level: " in line:
+            print("load", now)
+        elif "Transition Outro." in line:  # the cover lifts: the load has ended
+            print("play", now)
+    seen = len(lines)
+    sys.stdout.flush()
+    time.sleep(0.1)
+EOF
+signalled=$(date +%s%N)
+kill -TERM "$game" 2>/dev/null
+wait "$timer"
+status=$?
+ended=$(date +%s%N)
+kill "$server" 2>/dev/null
+rss=$(awk -F': ' '/Maximum resident set size/ {printf "%d", $2 / 1024}' "$work/time.txt" 2>/dev/null)
+echo "$kind: $count level(s), $seconds s"
+awk '$1 == "rss" { if (!t0) t0 = $2; s = int(($2 - t0) / 10e6); if ($3 > most[s]) most[s] = $3; if (s > last) last = s }
+  END { line = "resident (MB, most in each 10 s):"; for (s = 0; s <= last; ++s) line = line " " most[s]; print line }' "$work/samples"
+echo "most resident over the run: ${rss:-?} MB; loads begun: $(grep -c '^load' "$work/samples")"
+# The times between two frames that both lie in play: from a second after a load's end to
+# the next load's beginning.
+od -An -v -t u8 -w8 "$work/frames" 2>/dev/null | awk -v samples="$work/samples" '
+  BEGIN { while ((getline line < samples) > 0) { split(line, f, " "); if (f[1] == "play") from[++n] = f[2] + 1000000
+      else if (f[1] == "load" && n > 0 && !(n in to)) to[n] = f[2] } }
+  function inPlay(t,   i) { for (i = 1; i <= n; ++i) if (t >= from[i] && (!(i in to) || t < to[i])) return i; return 0 }
+  { t = $1; k = inPlay(t); if (k && k == inPlay(last)) print t - last; last = t }' | sort -n >"$work/gaps"
+awk '{ gap[NR] = $1 } END { if (NR) printf "frames in play: %d, the middle one %.3f s, the longest %.3f s\n", NR, gap[int((NR + 1) / 2)] / 1e6, gap[NR] / 1e6
+  else print "no frames in play" }' "$work/gaps"
+printf 'after SIGTERM: ended in %.2f s, status %s, last log line: %s\n' "$(((ended - signalled) / 10000000))e-2" "$status" \
+  "$(tail -n 1 "$run/PaddlestoneLog.txt" 2>/dev/null | sed 's/^\[[0-9:]*\] //')"
+[ -n "${CHAINED_LEVELS_KEEP:-}" ] || rm -rf "$work"
