@@ -2,6 +2,7 @@
 
 #include "phys/Foundation.h"
 #include "phys/Physics.h"
+#include "phys/detail/ArrayGrowth.h"
 #include "phys/detail/ClothSet.h"
 
 #include <cmath>
@@ -21,14 +22,6 @@ namespace {
 // A soft body's own tables and the step's work lists, whatever its size (its material, the
 // distance field's cells).
 constexpr uint64_t softBodyTables = 32 * 1024;
-
-// Bullet's arrays grow by doubling: what one of `count` elements holds at most.
-uint64_t grownCapacity(uint64_t count) {
-    uint64_t capacity = 1;
-    while (capacity < count)
-        capacity *= 2;
-    return count == 0 ? 0 : capacity;
-}
 } // namespace
 
 uint64_t Cloth::memoryBytes(const CookedClothFabric& fabric) {
@@ -39,8 +32,8 @@ uint64_t Cloth::memoryBytes(const CookedClothFabric& fabric) {
     // Bullet allocates each tree node on its own, aligned (a pointer and the alignment more).
     const uint64_t tree = 2 * (sizeof(btDbvtNode) + sizeof(void*) + 15);
     const uint64_t soft = particles * (sizeof(btSoftBody::Node) + tree) +
-                          grownCapacity(edges + fabric.bendingPairs.size() / 2) * sizeof(btSoftBody::Link) +
-                          grownCapacity(triangles) * sizeof(btSoftBody::Face) + triangles * tree + sizeof(btSoftBody) +
+                          detail::grownCapacity(edges + fabric.bendingPairs.size() / 2) * sizeof(btSoftBody::Link) +
+                          detail::grownCapacity(triangles) * sizeof(btSoftBody::Face) + triangles * tree + sizeof(btSoftBody) +
                           sizeof(detail::ClothBack) + softBodyTables;
     // The caller's particles and the previous positions; the fabric's triangles, edges, rest
     // lengths and bending pairs.

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 namespace phys {
 
@@ -72,6 +73,46 @@ void hullTopology(const btConvexHullComputer& hull, std::vector<uint32_t>& trian
     }
 }
 
+// The extreme point of the cloud in each of `count` directions spread evenly over the sphere
+// (a golden-angle spiral), each point taken once and kept in its order in the cloud. The
+// directions are spread in the cloud's box made a cube, so that a long, thin cloud keeps as
+// many points along its length as across it. Time linear in the points for each direction.
+std::vector<Vec3> extremePoints(const std::vector<Vec3>& points, uint32_t count) {
+    Bounds3 bounds;
+    for (const Vec3& p : points)
+        bounds.include(p);
+    const Vec3 size = bounds.getDimensions();
+    const double floor = std::max(1e-6 * static_cast<double>(size.maxElement()), 1e-30);
+    const double inverse[3] = {1.0 / std::max(static_cast<double>(size.x), floor),
+                               1.0 / std::max(static_cast<double>(size.y), floor),
+                               1.0 / std::max(static_cast<double>(size.z), floor)};
+    const Vec3 centre = bounds.getCenter();
+    const double goldenAngle = 3.14159265358979 * (3.0 - std::sqrt(5.0));
+    std::vector<char> taken(points.size(), 0);
+    for (uint32_t i = 0; i < count; ++i) {
+        const double y = 1.0 - 2.0 * (i + 0.5) / count;
+        const double ring = std::sqrt(std::max(0.0, 1.0 - y * y));
+        const double dx = std::cos(goldenAngle * i) * ring * inverse[0], dy = y * inverse[1],
+                     dz = std::sin(goldenAngle * i) * ring * inverse[2];
+        size_t best = 0;
+        double bestReach = -std::numeric_limits<double>::infinity();
+        for (size_t j = 0; j < points.size(); ++j) {
+            const Vec3 p = points[j] - centre;
+            const double reach = p.x * dx + p.y * dy + p.z * dz;
+            if (reach > bestReach) {
+                bestReach = reach;
+                best = j;
+            }
+        }
+        taken[best] = 1;
+    }
+    std::vector<Vec3> out;
+    for (size_t j = 0; j < points.size(); ++j)
+        if (taken[j])
+            out.push_back(points[j]);
+    return out;
+}
+
 std::vector<Vec3> hullVertices(const btConvexHullComputer& hull) {
     std::vector<Vec3> out;
     out.reserve(hull.vertices.size());
@@ -87,6 +128,12 @@ bool Cooking::cookConvexMesh(const ConvexMeshDesc& desc, CookedConvex& out) {
     if (!readPoints(desc.points, points) || points.size() < 4) {
         PHYS_REPORT(foundation, ErrorCode::InvalidParameter,
                     "convex cooking: need at least four finite points with a stride of 12 bytes or more");
+        return false;
+    }
+    if (points.size() > MaxHullPoints)
+        points = extremePoints(points, MaxHullPoints);
+    if (points.size() < 4) {
+        PHYS_REPORT(foundation, ErrorCode::InvalidParameter, "convex cooking: the points span no volume");
         return false;
     }
     const float* coords = &points[0].x;

@@ -38,6 +38,14 @@ struct ConvexMeshDesc {
     uint32_t flags = 0;
 };
 
+// The most points a hull is computed from. A cloud of more is first cut down to its extreme
+// points in as many directions spread over the sphere: each of them lies on the hull of the
+// whole cloud, so the hull made is the cloud's, less its corners between those directions.
+// Computing a hull costs more than linear time in its points, and every contact of the body
+// walks its hull's points: a mesh of 65,000 points on its hull took seconds to cook and
+// slowed every step it touched.
+constexpr uint32_t MaxHullPoints = 256;
+
 enum MeshFlag : uint32_t {
     MeshIndices16 = 0x2, // triangle indices are 16-bit
 };
@@ -107,7 +115,8 @@ public:
 
     const CookingParams& getParams() const { return params; }
 
-    // Fails on fewer than four points, non-finite points, a bad stride or a flat hull.
+    // Fails on fewer than four points, non-finite points, a bad stride or a flat hull. Past
+    // MaxHullPoints points the hull is made of the extreme points in that many directions.
     bool cookConvexMesh(const ConvexMeshDesc& desc, CookedConvex& out);
     // Fails on no triangles, indices out of range, non-finite points or a bad stride, and
     // when every triangle is degenerate.

@@ -26,6 +26,10 @@ public:
     const Vec3* getVertices() const;
     Bounds3 getLocalBounds() const;
 
+    // What a hull cooked from so many points holds once made (its hull and collision core):
+    // known before cooking, so that a caller can charge it first.
+    static uint64_t memoryBytes(uint32_t points);
+
     detail::ConvexMeshData& data() const { return *data_; }
 
 private:
@@ -50,6 +54,10 @@ public:
     const uint32_t* getTriangles() const;   // three indices per triangle
     const uint32_t* getTrianglesRemap() const; // original index of each triangle
     Bounds3 getLocalBounds() const;
+
+    // What a mesh cooked from so many points and triangles holds once made (its arrays, tree
+    // and edge table): known before cooking, so that a caller can charge it first.
+    static uint64_t memoryBytes(uint32_t points, uint32_t triangles);
 
     detail::TriangleMeshData& data() const { return *data_; }
 

@@ -1,4 +1,5 @@
 #include "PhysTestScene.h"
+#include "support/HeapBytes.h"
 
 #include <gtest/gtest.h>
 
@@ -23,6 +24,35 @@ std::vector<Vec3> sorted(std::vector<Vec3> v) {
         return a.x != b.x ? a.x < b.x : a.y != b.y ? a.y < b.y : a.z < b.z;
     });
     return v;
+}
+
+// Points on a sphere of radius 1, every one of them on its hull: the poles and `rings` rings of
+// `segments` points.
+std::vector<Vec3> spherePoints(int rings, int segments) {
+    std::vector<Vec3> points = {Vec3(0, 1, 0), Vec3(0, -1, 0)};
+    for (int r = 1; r <= rings; ++r) {
+        const float polar = Pi * static_cast<float>(r) / static_cast<float>(rings + 1);
+        for (int i = 0; i < segments; ++i) {
+            const float around = 2.0f * Pi * static_cast<float>(i) / static_cast<float>(segments);
+            points.emplace_back(std::sin(polar) * std::cos(around), std::cos(polar), std::sin(polar) * std::sin(around));
+        }
+    }
+    return points;
+}
+
+// A grid of side x side points in the XZ plane, two triangles a cell.
+std::pair<std::vector<Vec3>, std::vector<uint32_t>> grid(uint32_t side) {
+    std::vector<Vec3> points;
+    std::vector<uint32_t> indices;
+    for (uint32_t z = 0; z < side; ++z)
+        for (uint32_t x = 0; x < side; ++x)
+            points.emplace_back(static_cast<float>(x), 0.0f, static_cast<float>(z));
+    for (uint32_t z = 0; z + 1 < side; ++z)
+        for (uint32_t x = 0; x + 1 < side; ++x) {
+            const uint32_t a = z * side + x, b = a + 1, c = a + side, d = c + 1;
+            indices.insert(indices.end(), {a, c, b, b, c, d});
+        }
+    return {points, indices};
 }
 
 class CookingTest : public ::testing::Test {
@@ -138,6 +168,65 @@ TEST_F(CookingTest, VertexStrideDoesNotChangeTheHull) {
     EXPECT_NEAR(standard.volume, 8.0f, 1e-4f);
     EXPECT_EQ(standard.hullEdges.size(), 24u) << "twelve edges of the box";
     EXPECT_GT(standard.margin, 0.0f);
+}
+
+// A hull is computed from at most MaxHullPoints points: on the bound every point is kept,
+// one past it the hull is made of points of the cloud, no more than the bound, and still
+// holds nearly all of the sphere.
+TEST_F(CookingTest, AHullIsMadeOfAtMostTheBoundsPoints) {
+    // 2 + 15 x 17 = 257 points: one past the bound; without a pole, on it.
+    std::vector<Vec3> past = spherePoints(15, 17);
+    ASSERT_EQ(past.size(), MaxHullPoints + 1);
+    const std::vector<Vec3> onTheBound(past.begin() + 1, past.end());
+    ConvexMesh* whole = s.cookConvex(onTheBound);
+    ASSERT_NE(whole, nullptr);
+    EXPECT_EQ(whole->getNbVertices(), MaxHullPoints) << "every point is on the hull";
+    whole->release();
+    for (const std::vector<Vec3>& cloud : {past, spherePoints(250, 260)}) {
+        SCOPED_TRACE(cloud.size());
+        CookedConvex cooked;
+        ConvexMeshDesc desc;
+        desc.points = {cloud.data(), sizeof(Vec3), static_cast<uint32_t>(cloud.size())};
+        desc.flags = ConvexComputeConvex | ConvexUncompressedNormals;
+        ASSERT_TRUE(s.cooking->cookConvexMesh(desc, cooked));
+        EXPECT_LE(cooked.hullVertices.size(), MaxHullPoints);
+        for (const Vec3& v : cooked.hullVertices)
+            EXPECT_NEAR(v.magnitude(), 1.0f, 1e-3f) << "a point of the cloud";
+        EXPECT_GT(cooked.volume, 0.9f * 4.0f / 3.0f * Pi);
+    }
+}
+
+// What a mesh is charged for (memoryBytes, known before cooking) covers what it takes from the
+// heap once made, without charging much more: between the heap's growth and one and a half
+// times it, and half a kilobyte more for a small one's own records. (Counted by the
+// sanitizers' allocator; a build without one skips.)
+TEST_F(CookingTest, AMeshsMemoryEstimateCoversWhatItKeeps) {
+    if (!::test::heapCounted())
+        GTEST_SKIP() << "the heap is counted by the sanitizers' allocator";
+    for (const std::vector<Vec3>& cloud : {boxCorners(Vec3(1.0f)), spherePoints(15, 17), spherePoints(60, 60)}) {
+        SCOPED_TRACE(cloud.size());
+        const size_t before = ::test::heapBytesInUse();
+        ConvexMesh* mesh = s.cookConvex(cloud);
+        ASSERT_NE(mesh, nullptr);
+        const size_t grown = ::test::heapBytesInUse() - before;
+        const uint64_t charged = ConvexMesh::memoryBytes(static_cast<uint32_t>(cloud.size()));
+        EXPECT_GE(charged, grown);
+        EXPECT_LE(charged, grown + grown / 2 + 512);
+        mesh->release();
+    }
+    for (uint32_t side : {2u, 40u, 200u}) {
+        SCOPED_TRACE(side);
+        const auto [points, indices] = grid(side);
+        const size_t before = ::test::heapBytesInUse();
+        TriangleMesh* mesh = s.cookMesh(points, indices);
+        ASSERT_NE(mesh, nullptr);
+        const size_t grown = ::test::heapBytesInUse() - before;
+        const uint64_t charged =
+            TriangleMesh::memoryBytes(static_cast<uint32_t>(points.size()), static_cast<uint32_t>(indices.size() / 3));
+        EXPECT_GE(charged, grown);
+        EXPECT_LE(charged, grown + grown / 2 + 512);
+        mesh->release();
+    }
 }
 
 TEST_F(CookingTest, MeshesLiveWhileShapesUseThem) {

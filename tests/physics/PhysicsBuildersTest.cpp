@@ -6,6 +6,9 @@
 #include "physics/bodies/MeshCooking.h"
 #include "physics/bodies/PhysicsBuilders.h"
 
+#include "core/Globals.h"
+#include "level/LevelHooks.h"
+
 #include <algorithm>
 
 namespace {
@@ -216,6 +219,26 @@ TEST_F(PhysicsBuildersTest, AMeshThatFailsToCookGivesNoBodyAndItsMessages) {
     ASSERT_NE(actor, nullptr);
     EXPECT_EQ(actor->getNbShapes(), 0u);
     empty->drop();
+}
+
+// A build draws a loading frame before each buffer, as the level reader does between its
+// objects, and stops at a quit: no body, and nothing of the build kept.
+TEST_F(PhysicsBuildersTest, ABuildDrawsALoadingFrameABufferAndStopsAtAQuit) {
+    irr::scene::SMesh* mesh = meshOf({bufferOf(Standard, boxPoints(vector3df(1, 1, 1))),
+                                      bufferOf(Standard, boxPoints(vector3df(2, 2, 2))),
+                                      bufferOf(Standard, boxPoints(vector3df(3, 3, 3)))});
+    int frames = 0;
+    levelHooks().screens.renderLoadingFrame = [&frames] { QuitRequested = ++frames == 2; };
+    EXPECT_EQ(manager->createConvexActor(mesh, pose, vector3df(1, 1, 1), 1.0f, 0.5f, 0.1f, false, false), nullptr);
+    EXPECT_EQ(frames, 2) << "stopped before the second buffer";
+    EXPECT_EQ(manager->getShapeCache().size(), 0u);
+    frames = 2;
+    phys::RigidActor* actor = manager->createConvexActor(mesh, pose, vector3df(1, 1, 1), 1.0f, 0.5f, 0.1f, false, false);
+    EXPECT_EQ(frames, 5);
+    EXPECT_EQ(actor ? actor->getNbShapes() : 0u, 3u);
+    levelHooks().screens.renderLoadingFrame = nullptr;
+    QuitRequested = false;
+    mesh->drop();
 }
 
 TEST_F(PhysicsBuildersTest, BuildersAnswerNullWithoutAWorldAMeshOrAnObject) {

@@ -816,3 +816,120 @@ TEST_F(PropertySpawnActionsTest, TheDemonstrationLevelsActionsKeepTheirKeysThrou
 }
 
 } // namespace
+
+// The copies of a pool share their template's collision shape: the pool builds none.
+TEST_F(PropertySpawnActionsTest, APoolsCopiesShareTheirTemplatesShape) {
+    auto* rock = new PhysicsObject(root(), smgr(), 30);
+    rock->drop();
+    io::IAttributes* keys = attributes();
+    keys->addInt("Id", 30);
+    keys->addVector3d("Position", {0, 5, 0});
+    keys->addString("MeshFileName", "Content/Models/Props/Rock.obj");
+    keys->addEnum("BoundType", "Convex", boundTypeNames);
+    keys->addEnum("PhysicsState", "Dynamic", physicsStateNames);
+    rock->deserializeAttributes(keys);
+    manager->registerNodeIDs(rock);
+    const auto hullOf = [](scene::ISceneNode* node) -> const phys::ConvexMesh* {
+        PhysicsObject* object = asPhysicsObject(node);
+        phys::ConvexMeshGeometry hull;
+        return object && object->getFirstShape() && object->getFirstShape()->getConvexMeshGeometry(hull) ? hull.convexMesh
+                                                                                                          : nullptr;
+    };
+    ASSERT_NE(hullOf(rock), nullptr);
+    const std::uint64_t builds = physics->getShapeCache().buildCount();
+    SpawnObjectAction* spawn = spawner([](io::IAttributes* k) {
+        k->addInt("PoolSize", 5);
+        k->addInt("ObjectID", 30);
+        k->addString("SpawnMode", "Manual");
+    });
+    step();
+    ASSERT_EQ(spawn->getPool().size(), 5u);
+    for (scene::ISceneNode* copy : spawn->getPool())
+        EXPECT_EQ(hullOf(copy), hullOf(rock));
+    EXPECT_EQ(hullOf(spawn->getLeftoverCopy()), hullOf(rock));
+    EXPECT_EQ(physics->getShapeCache().buildCount(), builds);
+}
+
+// A pool's build draws a loading frame before each copy and ends at a quit, as the level
+// reader does between its objects: the copies made stay, no leftover is made, one line says so.
+TEST_F(PropertySpawnActionsTest, APoolsBuildDrawsLoadingFramesAndEndsAtAQuit) {
+    addCrate(30, {0, 50, 0});
+    int frames = 0;
+    levelHooks().screens.renderLoadingFrame = [&frames] { QuitRequested = ++frames == 3; };
+    SpawnObjectAction* spawn = spawner([](io::IAttributes* k) {
+        k->addInt("PoolSize", 5);
+        k->addInt("ObjectID", 30);
+        k->addString("SpawnMode", "Manual");
+    });
+    log.lines.clear();
+    step();
+    levelHooks().screens.renderLoadingFrame = nullptr;
+    QuitRequested = false;
+    EXPECT_EQ(frames, 3);
+    EXPECT_EQ(spawn->getPool().size(), 2u);
+    EXPECT_EQ(spawn->getLeftoverCopy(), nullptr);
+    EXPECT_FALSE(spawn->isPoolPending());
+    EXPECT_EQ(log.countStartingWith("Loading stopped, the game is quitting: "), 1u);
+    EXPECT_NE(manager->getSceneNodeFromID(30), nullptr) << "the template has its ID back";
+}
+
+// A copy that the memory budget cut short (its cloth refused) is not kept, plain or in an
+// instance: the pool ends with the whole copies before it, and no copy without its cloth is
+// left in the scene.
+TEST_F(PropertySpawnActionsTest, ACopyCutShortByTheMemoryBudgetIsNotKept) {
+    for (s32 baseID : {0, 100}) {
+        SCOPED_TRACE(baseID);
+        forgetFileRefusals(); // a new level load's budget
+        { LoadBudgetScope load("Pool.irr"); }
+        log.lines.clear();
+        const auto children = [this] {
+            std::vector<scene::ISceneNode*> nodes;
+            for (scene::ISceneNode* child : root()->getChildren())
+                nodes.push_back(child);
+            return nodes;
+        };
+        const std::vector<scene::ISceneNode*> before = children();
+        auto* banner = new PhysicsObject(root(), smgr(), 30);
+        banner->drop();
+        io::IAttributes* keys = attributes();
+        keys->addInt("Id", 30);
+        keys->addVector3d("Position", {0, 5, 0});
+        keys->addString("MeshFileName", "Content/Models/Props/Cloth.obj");
+        keys->addEnum("BoundType", "Cloth", boundTypeNames);
+        keys->addEnum("PhysicsState", "Dynamic", physicsStateNames);
+        banner->deserializeAttributes(keys);
+        manager->registerNodeIDs(banner);
+        const std::uint64_t cloth = loadBudget().used(LoadBudget::Memory);
+        ASSERT_GT(cloth, 0u);
+        // Room for the banner, one copy and half of another.
+        loadBudget().setLimit(LoadBudget::Memory, cloth * 5 / 2);
+        SpawnObjectAction* spawn = spawner([baseID](io::IAttributes* k) {
+            k->addInt("PoolSize", 4);
+            k->addInt("BaseID", baseID);
+            k->addInt("ObjectID", 30);
+            k->addString("SpawnMode", "Manual");
+        });
+        step();
+        EXPECT_EQ(spawn->getPool().size(), 1u);
+        EXPECT_EQ(spawn->getLeftoverCopy(), nullptr);
+        u32 clothObjects = 0, withoutCloth = 0;
+        std::vector<scene::ISceneNode*> open = {root()};
+        while (!open.empty()) {
+            scene::ISceneNode* next = open.back();
+            open.pop_back();
+            for (scene::ISceneNode* child : next->getChildren())
+                open.push_back(child);
+            if (PhysicsObject* object = asPhysicsObject(next)) {
+                ++clothObjects;
+                withoutCloth += object->body().cloth ? 0 : 1;
+            }
+        }
+        EXPECT_EQ(clothObjects, 2u) << "the banner and its one whole copy";
+        EXPECT_EQ(withoutCloth, 0u);
+        EXPECT_EQ(log.countStartingWith("ERROR: The level load reached its budget of"), 1u);
+        loadBudget().setLimit(LoadBudget::Memory, LoadBudget::gameLimits[LoadBudget::Memory]);
+        for (scene::ISceneNode* made : children())
+            if (std::find(before.begin(), before.end(), made) == before.end())
+                made->remove();
+    }
+}

@@ -2,7 +2,6 @@
 // the scene per call, its user data left null for the caller.
 #include "physics/bodies/PhysicsBuilders.h"
 
-#include "physics/bodies/MeshCooking.h"
 #include "physics/world/PhysicsManager.h"
 
 #include <cmath>
@@ -76,19 +75,14 @@ phys::RigidActor* startActor(PhysicsManager& manager, const phys::Transform& pos
     return actor;
 }
 
-// One shape per mesh buffer that cooks (the shape keeps its own reference to the cooked
-// mesh). False when the mesh had buffers and none of them cooked.
+// One shape per mesh buffer that cooked (the shape takes its own reference to the shared
+// mesh). False when the mesh had buffers and none of them gave a shape.
 template <class Geometry, class Cooked>
-bool addCookedShapes(PhysicsManager* manager, phys::RigidActor& actor, irr::scene::IMesh& mesh,
-                     const irr::core::vector3df& vertexScale, phys::Material& material,
-                     Cooked* (*cook)(PhysicsManager*, const irr::scene::IMeshBuffer*, const irr::core::vector3df&)) {
-    for (irr::u32 i = 0; i < mesh.getMeshBufferCount(); ++i) {
-        Cooked* cooked = cook(manager, mesh.getMeshBuffer(i), vertexScale);
-        if (!cooked)
-            continue;
-        actor.createShape(Geometry(cooked), material);
-        cooked->release();
-    }
+bool addSharedShapes(phys::RigidActor& actor, const irr::scene::IMesh& mesh, const std::vector<Cooked*>& shapes,
+                     phys::Material& material) {
+    for (Cooked* cooked : shapes)
+        if (cooked)
+            actor.createShape(Geometry(cooked), material);
     return actor.getNbShapes() > 0 || mesh.getMeshBufferCount() == 0;
 }
 
@@ -158,8 +152,8 @@ phys::RigidActor* PhysicsManager::createConvexActor(irr::scene::IMesh* mesh, con
         return nullptr;
     return buildActor(*this, pose, friction, restitution, isStatic, mass, isKinematic,
                       [&](phys::RigidActor& actor, phys::Material& material) {
-                          return addCookedShapes<phys::ConvexMeshGeometry>(this, actor, *mesh, vertexScale, material,
-                                                                           cookConvexMesh);
+                          return addSharedShapes<phys::ConvexMeshGeometry>(
+                              actor, *mesh, shapeCache.hulls(*this, *mesh, vertexScale), material);
                       });
 }
 
@@ -171,8 +165,8 @@ phys::RigidActor* PhysicsManager::createTriangleMeshActor(irr::scene::IMesh* mes
     // The kinematic flag is not touched: a triangle mesh is static or kinematic already.
     return buildActor(*this, pose, friction, restitution, isStatic, mass, std::nullopt,
                       [&](phys::RigidActor& actor, phys::Material& material) {
-                          return addCookedShapes<phys::TriangleMeshGeometry>(this, actor, *mesh, vertexScale,
-                                                                             material, cookTriangleMesh);
+                          return addSharedShapes<phys::TriangleMeshGeometry>(
+                              actor, *mesh, shapeCache.triangleMeshes(*this, *mesh, vertexScale), material);
                       });
 }
 

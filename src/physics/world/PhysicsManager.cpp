@@ -134,9 +134,10 @@ void PhysicsManager::releaseScene() {
         scene->release();
         scene = nullptr;
     }
-    // Whatever still waited went with the scene.
+    // Whatever still waited went with the scene, and the level's shared shapes go with it.
     jointReleaseQueue.clear();
     actorReleaseQueue.clear();
+    shapeCache.clear();
     resetting = false;
 }
 
@@ -158,6 +159,7 @@ void PhysicsManager::releasePhysics() {
     if (physics) {
         if (scene)
             releaseScene();
+        shapeCache.clear();
         if (cooking)
             cooking->release();
         cooking = nullptr;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "phys/Phys.h"
+#include "physics/bodies/CollisionShapeCache.h"
 
 #include <irrlicht.h>
 
@@ -125,11 +126,13 @@ public:
                                      float restitution, float friction, bool isStatic, bool isKinematic);
     phys::RigidActor* createCapsuleActor(const phys::Transform& pose, float radius, float height, float mass,
                                          float friction, float restitution, bool isStatic, bool isKinematic);
-    // One convex shape per mesh buffer, cooked with the vertex scale.
+    // One convex shape per mesh buffer, cooked with the vertex scale (once per mesh, scale and
+    // kind in a level: the shape cache).
     phys::RigidActor* createConvexActor(irr::scene::IMesh* mesh, const phys::Transform& pose,
                                         const irr::core::vector3df& vertexScale, float mass, float friction,
                                         float restitution, bool isStatic, bool isKinematic);
-    // One triangle-mesh shape per mesh buffer; never made kinematic here.
+    // One triangle-mesh shape per mesh buffer (shared as the convex ones); never made
+    // kinematic here.
     phys::RigidActor* createTriangleMeshActor(irr::scene::IMesh* mesh, const phys::Transform& pose,
                                               const irr::core::vector3df& vertexScale, float mass,
                                               float friction, float restitution, bool isStatic);
@@ -168,6 +171,8 @@ public:
     const std::vector<phys::Material*>& getMaterials() const { return materials; }
     phys::Material* getMaterial(irr::u32 index) const { return index < materials.size() ? materials[index] : nullptr; }
     const std::vector<phys::Material*>& getMaterialCache() const { return materialCache; }
+    // The convex and triangle-mesh shapes the level's bodies share; given back with the scene.
+    CollisionShapeCache& getShapeCache() { return shapeCache; }
     int getThreadCount() const { return threadCount; }
     float getStepSize() const { return stepSize; }
     int getStepsDue() const { return stepsDue; }
@@ -267,6 +272,7 @@ private:
 
     // Builders' shared materials, never removed while the manager lives.
     std::vector<phys::Material*> materialCache;
+    CollisionShapeCache shapeCache;
 };
 
 // The program-wide physics manager (core/Globals.h holds the pointer).

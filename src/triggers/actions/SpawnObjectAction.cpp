@@ -2,6 +2,8 @@
 
 #include "core/Globals.h"
 #include "core/LoadBudget.h"
+#include "core/Log.h"
+#include "core/Utf8.h"
 #include "core/ProgramQueries.h"
 #include "level/AttributeExtras.h"
 #include "level/InstancedObject.h"
@@ -9,6 +11,7 @@
 #include "level/LevelManager.h"
 #include "level/NodeHelpers.h"
 #include "level/WorldTransform.h"
+#include "physics/bodies/BuildSteps.h"
 #include "physics/objects/PhysicsObject.h"
 #include "triggers/TriggerObject.h"
 #include "triggers/actions/ActionSupport.h"
@@ -157,7 +160,12 @@ void SpawnObjectAction::buildPool() {
     levelManager->rebuildNodeIDs();
 
     const u32 copyNodes = subtreeSize(templateNode);
+    bool quitting = false;
     for (s32 i = 0; i < PoolSize; ++i) {
+        // A large pool takes as long as a level file to build: loading frames go on, and a
+        // quit ends the pool with the copies made.
+        if ((quitting = quitBeforeBuildStep()))
+            break;
         scene::ISceneNode* copy = nullptr;
         if (FindExistingNodes && BaseID > 0)
             copy = levelManager->getSceneNodeFromID(BaseID + i);
@@ -180,12 +188,13 @@ void SpawnObjectAction::buildPool() {
         }
         if (!copy && !takeSpawnedNodes(instanced && i > 0 && instancingSource ? copyNodes + 1 : copyNodes))
             break;
-        // Each copy charges what it makes as it is made (a cloth, particles, glyphs); a copy
-        // the budget cut short is not kept, and the pool ends with the copies before it.
+        // Each copy charges what it makes as it is made (a cloth, particles, glyphs, shapes);
+        // a copy the budget or the quit cut short is not kept, and the pool ends with the
+        // copies before it.
         const CopyRefusals refusals;
         if (!copy && instanced && i > 0 && instancingSource) {
             InstancedObject* instance = makeInstance(BaseID + i);
-            if (refusals.grew()) {
+            if (refusals.grew() || (quitting = gameQuitting())) {
                 instance->remove();
                 break;
             }
@@ -195,7 +204,7 @@ void SpawnObjectAction::buildPool() {
                 parkCopy(inner);
         } else if (!copy) {
             copy = makeCopy(keys);
-            if (copy && refusals.grew()) {
+            if (copy && (refusals.grew() || (quitting = gameQuitting()))) {
                 copy->remove();
                 break;
             }
@@ -225,7 +234,10 @@ void SpawnObjectAction::buildPool() {
             pool.push_back(copy);
     }
 
-    if (instancingSource) {
+    if (quitting) {
+        logMessagePair("Loading stopped, the game is quitting: ",
+                       levelManager ? toUtf8(levelManager->getCurrentLevelPath().c_str()).c_str() : "");
+    } else if (instancingSource) {
         if (takeSpawnedNodes(copyNodes + 1)) {
             const CopyRefusals refusals;
             InstancedObject* instance = makeInstance(0);

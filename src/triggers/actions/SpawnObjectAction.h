@@ -16,7 +16,9 @@ class PhysicsObject;
 // can be drawn as one merged mesh. Each copy (the template with everything below it) is
 // charged to the level load's budget of scene nodes (core/LoadBudget.h), and charges the
 // memory it allocates (a cloth, particles, glyphs) as it is made; a copy past either budget
-// is left out, and with it every copy after it.
+// is left out, and with it every copy after it. Copies share their template's collision
+// shapes (physics/bodies/CollisionShapeCache.h). The build draws a loading frame before each
+// copy and ends at a quit, as the level reader does between its objects.
 class SpawnObjectAction : public TriggerAction {
 public:
     static constexpr irr::s32 actionType = 9;

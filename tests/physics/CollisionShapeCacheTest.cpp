@@ -1,0 +1,117 @@
+// The collision shapes the level's bodies share: one build per mesh, scale and kind, charged
+// once to the level's memory budget and given back with the level's scene.
+#include "PhysicsObjectFixture.h"
+
+#include "core/FileChecks.h"
+#include "core/LoadBudget.h"
+
+#include <string>
+
+using namespace irr;
+
+namespace {
+
+class CollisionShapeCacheTest : public PhysicsObjectFixture {
+protected:
+    // A rock (its mesh its collision mesh) of the bound and state, at the scale and turn.
+    PhysicsObject* rock(const char* bound, const char* state, const core::vector3df& scale = {1, 1, 1},
+                        const core::vector3df& rotation = {}) {
+        return makeObject([&](io::IAttributes* a) {
+            a->addVector3d("Position", core::vector3df(3.0f * static_cast<f32>(made++), 2, 0));
+            a->addVector3d("Rotation", rotation);
+            a->addVector3d("Scale", scale);
+            a->addString("MeshFileName", "Content/Models/Props/Rock.obj");
+            a->addEnum("BoundType", bound, boundTypeNames);
+            a->addEnum("PhysicsState", state, physicsStateNames);
+        });
+    }
+    // The cooked mesh behind the object's first shape (a hull or a triangle mesh), or null.
+    static const void* shapeMesh(PhysicsObject* object) {
+        phys::Shape* shape = object->getFirstShape();
+        phys::ConvexMeshGeometry hull;
+        phys::TriangleMeshGeometry triangles;
+        if (shape && shape->getConvexMeshGeometry(hull))
+            return hull.convexMesh;
+        if (shape && shape->getTriangleMeshGeometry(triangles))
+            return triangles.triangleMesh;
+        return nullptr;
+    }
+    // A new level load's budget of memory, with the limit.
+    static void newLoad(std::uint64_t limit) {
+        forgetFileRefusals();
+        { LoadBudgetScope load("Shapes.irr"); }
+        loadBudget().setLimit(LoadBudget::Memory, limit);
+    }
+    void TearDown() override {
+        loadBudget().setLimit(LoadBudget::Memory, LoadBudget::gameLimits[LoadBudget::Memory]);
+        PhysicsObjectFixture::TearDown();
+    }
+    int made = 0;
+};
+
+// Objects naming one mesh at one scale (a turned one's within a rounding) and of one kind
+// share one build; another scale or kind builds its own. The level's scene takes them along.
+TEST_F(CollisionShapeCacheTest, ObjectsShareAShapeOfOneMeshScaleAndKind) {
+    CollisionShapeCache& cache = physics->getShapeCache();
+    PhysicsObject* first = rock("Convex", "Dynamic");
+    const void* shared = shapeMesh(first);
+    ASSERT_NE(shared, nullptr);
+    const std::uint64_t builds = cache.buildCount();
+    const struct {
+        const char* what;
+        PhysicsObject* object;
+        bool shares;
+    } rows[] = {
+        {"the same", rock("Convex", "Dynamic"), true},
+        {"kinematic", rock("Convex", "Kinematic"), true},
+        {"turned", rock("Convex", "Dynamic", {1, 1, 1}, {0, 37, 20}), true},
+        {"twice the size", rock("Convex", "Dynamic", {2, 2, 2}), false},
+        {"a triangle mesh", rock("Mesh", "Static"), false},
+    };
+    std::uint64_t own = 0;
+    for (const auto& row : rows) {
+        ASSERT_NE(shapeMesh(row.object), nullptr) << row.what;
+        EXPECT_EQ(shapeMesh(row.object) == shared, row.shares) << row.what;
+        own += row.shares ? 0 : 1;
+    }
+    EXPECT_EQ(cache.buildCount(), builds + own);
+    EXPECT_EQ(cache.size(), 1 + own);
+
+    auto* hull = static_cast<phys::ConvexMesh*>(const_cast<void*>(shared));
+    hull->acquire();
+    // The level's unload: its objects go, then its physics scene.
+    smgr()->clear();
+    physics->resetScene();
+    EXPECT_EQ(cache.size(), 0u);
+    EXPECT_EQ(hull->getReferenceCount(), 1u) << "only this test's reference is left";
+    hull->release();
+}
+
+// A shape is charged to the level's memory once, as it is built: a budget of exactly that
+// builds it, one byte less refuses it with the budget's one line, and every object naming it
+// goes without its body. A new level load builds and charges its own.
+TEST_F(CollisionShapeCacheTest, AShapeIsChargedOnceAndLeftOutPastTheMemoryBudget) {
+    rock("Mesh", "Static"); // the render mesh read (and charged) before
+    newLoad(LoadBudget::gameLimits[LoadBudget::Memory]);
+    rock("Mesh", "Static");
+    const std::uint64_t shape = loadBudget().used(LoadBudget::Memory);
+    ASSERT_GT(shape, 0u);
+    rock("Mesh", "Static");
+    EXPECT_EQ(loadBudget().used(LoadBudget::Memory), shape) << "charged once";
+
+    for (const std::uint64_t limit : {shape, shape - 1}) {
+        SCOPED_TRACE(limit);
+        newLoad(limit);
+        log.lines.clear();
+        PhysicsObject* objects[2] = {rock("Mesh", "Static"), rock("Mesh", "Static")};
+        for (PhysicsObject* object : objects)
+            EXPECT_EQ(object->getBodyActor() != nullptr, limit == shape);
+        EXPECT_EQ(log.lines, limit == shape ? std::vector<std::string>{}
+                                            : std::vector<std::string>{"ERROR: The level load reached its budget of " +
+                                                                       std::to_string(limit) +
+                                                                       " bytes of memory at \"Shapes.irr\"; the rest is "
+                                                                       "left out."});
+    }
+}
+
+} // namespace
