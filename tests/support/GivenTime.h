@@ -1,0 +1,65 @@
+#pragma once
+
+#include <sys/types.h>
+
+#include <chrono>
+#include <string>
+
+namespace test {
+
+// How long a bound on a whole game's time (a quit that ends it within 3 s, a fuzz input
+// within its limit) is judged: by the time the machine gave the game's thread, its wall
+// time less the time it waited, ready to run, for a processor (the kernel's count in
+// schedstat). A loaded machine makes the game wait for processors and so takes nothing from
+// its bound, while a game that hangs, spinning or asleep, still runs out of it. Where the
+// kernel keeps no count, the given time is the wall time.
+//
+// Only the one thread's waits are taken off: the time it spends waiting for another thread
+// or process counts as given, so the rule never gives more than the thread was denied.
+class GivenTime {
+public:
+    using Clock = std::chrono::steady_clock;
+
+    // Times the calling thread from now.
+    GivenTime();
+    // Times the main thread of a process (a child the test started) from now.
+    static GivenTime ofProcess(pid_t process);
+    // Times the main thread of a process from a moment it read itself: its steady clock
+    // and its processorWaitSeconds() then (a mark a child sent through a pipe).
+    static GivenTime ofProcessSince(pid_t process, Clock::time_point since, double waitThen);
+
+    // The seconds given since the start (up to stop(), once called).
+    double seconds() const;
+    // The wall time since the start (up to stop()).
+    double wallSeconds() const;
+    // The time stops here. A child that has ended still answers until it is waited for
+    // (see hasEndedUnreaped): stop it first, then reap it.
+    void stop();
+
+private:
+    GivenTime(std::string statPath, Clock::time_point since, double waitThen);
+    double waitNow() const;
+
+    std::string statPath;
+    Clock::time_point since;
+    double waitThen = 0.0;
+    bool stopped = false;
+    Clock::time_point stoppedAt;
+    double waitAtStop = 0.0;
+};
+
+// The calling thread's wait for a processor so far, in seconds (0 where not known).
+double processorWaitSeconds();
+
+// The game's quit watch ends a late end once its grace has passed on the wall clock (the
+// promise to whatever sent the signal), writing the player's files first. True when an end
+// was cut so while the machine withheld at least a fifth of the grace from the game: the
+// cut is then the end the game promises on such a machine and says nothing of its orderly
+// end. A game that hangs asleep is given all of the grace and never counts as withheld.
+bool graceWithheld(const GivenTime& sinceSignal, int graceMilliseconds);
+
+// True once the child process has ended; it stays unreaped (a zombie whose counts still
+// read) until the caller waits for it.
+bool hasEndedUnreaped(pid_t child);
+
+} // namespace test
