@@ -53,9 +53,11 @@ double processorWaitSeconds();
 
 // The game's quit watch ends a late end once its grace has passed on the wall clock (the
 // promise to whatever sent the signal), writing the player's files first. True when an end
-// was cut so while the machine withheld at least a fifth of the grace from the game: the
-// cut is then the end the game promises on such a machine and says nothing of its orderly
-// end. A game that hangs asleep is given all of the grace and never counts as withheld.
+// was cut so while the machine withheld at least a fifth of the grace from the game: such a
+// run says nothing either way, a slow orderly end and a spinning hang looking alike in it,
+// and is run again, up to attemptsWhileWithheld times in all; a game cut in every attempt
+// fails. (A game that hangs asleep is given all of the grace and fails at once.)
+inline constexpr int attemptsWhileWithheld = 3;
 bool graceWithheld(const GivenTime& sinceSignal, int graceMilliseconds);
 
 // True once the child process has ended; it stays unreaped (a zombie whose counts still

@@ -98,9 +98,8 @@ bool waitForEnd(test::RealGame& game, double seconds) {
 // of its start), and while a level's transitions run: the game ends in order within 3 s,
 // with status 0, its settings whole and "Shutting down." the log's last line. Its moments and
 // its 3 s are the time the machine gave the game (support/GivenTime.h): three sanitizer
-// games at once on a busy machine wait for processors, which a game that hangs does not.
-// Where the game's quit watch cut the end because the machine withheld its grace, its own
-// end is checked: its line last and the settings whole.
+// games at once on a busy machine wait for processors, which a game that hangs does not. A
+// game the quit watch cut while the machine withheld its grace is started again.
 TEST(QuitInOrderGlTest, AQuitSignalAtAnyMomentOfTheStartOrOfATransitionEndsTheGameInOrder) {
     constexpr double bound = 3.0;
     struct Moment {
@@ -116,22 +115,31 @@ TEST(QuitInOrderGlTest, AQuitSignalAtAnyMomentOfTheStartOrOfATransitionEndsTheGa
     };
     struct Run {
         explicit Run(const Moment& moment) : moment(moment) {}
+        // A fresh folder for the next attempt, the level to start in it written.
+        bool prepare() {
+            game.reset();
+            folder = std::make_unique<GameFolder>(false);
+            sinceStart.reset();
+            sinceSignal.reset();
+            ++attempts;
+            return !moment.afterLine || test::writeFileBytes(folder->path() + "/Go.irr", transitionLevel);
+        }
         const Moment& moment;
-        GameFolder folder{false};
+        std::unique_ptr<GameFolder> folder;
         std::unique_ptr<test::RealGame> game;
         // From when its log appeared: the game has begun its start-up and listens for signals
         // (a busy machine may take a while to load the program before that).
         std::optional<test::GivenTime> sinceStart;
         std::optional<test::GivenTime> sinceSignal;
+        int attempts = 0;
         bool done = false;  // ended, or given up on past the bound
         bool ended = false; // by itself
+        bool cutWhileWithheld = false;
     };
     std::vector<std::unique_ptr<Run>> runs;
     for (const Moment& moment : moments) {
         runs.push_back(std::make_unique<Run>(moment));
-        if (moment.afterLine) {
-            ASSERT_TRUE(test::writeFileBytes(runs.back()->folder.path() + "/Go.irr", transitionLevel));
-        }
+        ASSERT_TRUE(runs.back()->prepare());
     }
     const std::string binary = test::gameBinary(PADDLESTONE_GAME_BINARY);
     test::ScopedEnv options("ASAN_OPTIONS", optionsWithoutLeakCheck());
@@ -142,7 +150,7 @@ TEST(QuitInOrderGlTest, AQuitSignalAtAnyMomentOfTheStartOrOfATransitionEndsTheGa
     const Clock::time_point begin = Clock::now();
     bool running = true;
     // A state that never comes (a log line never written) ends the wait.
-    while (running && secondsSince(begin) < 200.0) {
+    while (running && secondsSince(begin) < 240.0) {
         running = false;
         int alive = 0;
         for (const auto& run : runs)
@@ -156,22 +164,32 @@ TEST(QuitInOrderGlTest, AQuitSignalAtAnyMomentOfTheStartOrOfATransitionEndsTheGa
                 if (alive >= atOnce)
                     continue;
                 ++alive;
-                const std::string level = run.moment.afterLine ? run.folder.path() + "/Go.irr" : std::string();
+                const std::string level = run.moment.afterLine ? run.folder->path() + "/Go.irr" : std::string();
                 run.game = std::make_unique<test::RealGame>(binary.c_str(), level.empty() ? nullptr : level.c_str(),
-                                                            run.folder.path());
+                                                            run.folder->path());
                 ASSERT_TRUE(run.game->started());
             } else if (!run.sinceSignal && run.game->hasEnded()) {
                 run.done = true; // before its moment
-            } else if (!run.sinceStart && std::filesystem::exists(run.folder.dir.file("PaddlestoneLog.txt"))) {
+            } else if (!run.sinceStart && std::filesystem::exists(run.folder->dir.file("PaddlestoneLog.txt"))) {
                 run.sinceStart = test::GivenTime::ofProcess(run.game->pid());
             } else if (run.sinceStart && !run.sinceSignal &&
-                       (run.moment.afterLine ? run.folder.logHas(run.moment.afterLine)
+                       (run.moment.afterLine ? run.folder->logHas(run.moment.afterLine)
                                              : run.sinceStart->seconds() >= run.moment.afterStart)) {
                 run.sinceSignal = test::GivenTime::ofProcess(run.game->pid());
                 run.game->signal(SIGTERM);
             } else if (run.sinceSignal && test::hasEndedUnreaped(run.game->pid())) {
                 run.sinceSignal->stop();
                 run.done = run.ended = run.game->hasEnded();
+                const int status = run.game->waitStatus();
+                run.cutWhileWithheld = WIFEXITED(status) && WEXITSTATUS(status) == 128 + SIGTERM &&
+                                       test::graceWithheld(*run.sinceSignal, quitGraceMilliseconds);
+                if (run.cutWhileWithheld && run.attempts < test::attemptsWhileWithheld) {
+                    std::printf("%s: cut by the quit watch %.2f s after the signal (%.2f s on the wall clock); "
+                                "started again\n",
+                                run.moment.name, run.sinceSignal->seconds(), run.sinceSignal->wallSeconds());
+                    run.done = run.ended = false;
+                    ASSERT_TRUE(run.prepare());
+                }
             } else if (run.sinceSignal && run.sinceSignal->seconds() >= bound) {
                 run.sinceSignal->stop();
                 run.game->signal(SIGKILL);
@@ -190,19 +208,11 @@ TEST(QuitInOrderGlTest, AQuitSignalAtAnyMomentOfTheStartOrOfATransitionEndsTheGa
         EXPECT_LT(given, bound) << name;
         const int status = run->game->waitStatus();
         ASSERT_TRUE(WIFEXITED(status)) << name;
-        const std::vector<std::string> lines = run->folder.logLines();
+        EXPECT_EQ(WEXITSTATUS(status), 0) << name << (run->cutWhileWithheld ? ": cut by the quit watch in every attempt" : "");
+        const std::vector<std::string> lines = run->folder->logLines();
         ASSERT_FALSE(lines.empty()) << name;
-        if (WEXITSTATUS(status) == 128 + SIGTERM && test::graceWithheld(*run->sinceSignal, quitGraceMilliseconds)) {
-            std::printf("%s: cut by the quit watch on a machine that withheld its grace\n", name);
-            EXPECT_EQ(lines.back().rfind("ERROR: The game did not end within " + std::to_string(quitGraceMilliseconds) +
-                                             " ms of signal 15 (\"" + run->folder.settingsPath() + "\" saved)", 0),
-                      0u)
-                << lines.back();
-        } else {
-            EXPECT_EQ(WEXITSTATUS(status), 0) << name;
-            EXPECT_EQ(lines.back(), "Shutting down.") << name;
-        }
-        EXPECT_NE(test::readFileBytes(run->folder.settingsPath()).find("</Game>"), std::string::npos) << name;
+        EXPECT_EQ(lines.back(), "Shutting down.") << name;
+        EXPECT_NE(test::readFileBytes(run->folder->settingsPath()).find("</Game>"), std::string::npos) << name;
     }
 }
 
