@@ -1,9 +1,9 @@
 #include "support/GivenTime.h"
 
 #include <sys/wait.h>
-
 #include <unistd.h>
 
+#include <algorithm>
 #include <fstream>
 #include <utility>
 
@@ -11,41 +11,43 @@ namespace test {
 
 namespace {
 
-// The second number of a schedstat file: nanoseconds spent ready to run, waiting for a
-// processor. 0 when the file cannot be read.
-double waitIn(const std::string& path) {
+// The first two numbers of a schedstat file: nanoseconds on a processor and nanoseconds
+// ready to run, waiting for one. Zeros when the file cannot be read.
+SchedCounts countsIn(const std::string& path) {
     std::ifstream in(path);
     unsigned long long running = 0, waiting = 0;
-    return in >> running >> waiting ? static_cast<double>(waiting) * 1e-9 : 0.0;
+    if (!(in >> running >> waiting))
+        return {};
+    return {static_cast<double>(running) * 1e-9, static_cast<double>(waiting) * 1e-9};
 }
-
-constexpr const char* ownStat = "/proc/thread-self/schedstat";
 
 // A thread of this process by its id: readable from any of its threads (a watch's).
 std::string threadStat(pid_t thread) { return "/proc/self/task/" + std::to_string(thread) + "/schedstat"; }
 
+std::string processStat(pid_t process) { return "/proc/" + std::to_string(process) + "/schedstat"; }
+
 } // namespace
 
-double processorWaitSeconds() { return waitIn(ownStat); }
+SchedCounts ownSchedCounts() { return countsIn("/proc/thread-self/schedstat"); }
 
-GivenTime::GivenTime() : GivenTime(threadStat(::gettid()), Clock::now(), processorWaitSeconds()) {}
+GivenTime::GivenTime() : GivenTime(threadStat(::gettid()), Clock::now(), ownSchedCounts()) {}
 
-GivenTime::GivenTime(std::string path, Clock::time_point since, double waitThen)
-    : statPath(std::move(path)), since(since), waitThen(waitThen) {}
+GivenTime::GivenTime(std::string path, Clock::time_point since, SchedCounts then)
+    : statPath(std::move(path)), since(since), then(then) {}
 
 GivenTime GivenTime::ofProcess(pid_t process) {
-    const std::string path = "/proc/" + std::to_string(process) + "/schedstat";
-    return GivenTime(path, Clock::now(), waitIn(path));
+    const std::string path = processStat(process);
+    return GivenTime(path, Clock::now(), countsIn(path));
 }
 
-GivenTime GivenTime::ofProcessSince(pid_t process, Clock::time_point since, double waitThen) {
-    return GivenTime("/proc/" + std::to_string(process) + "/schedstat", since, waitThen);
+GivenTime GivenTime::ofProcessSince(pid_t process, Clock::time_point since, SchedCounts then) {
+    return GivenTime(processStat(process), since, then);
 }
 
-double GivenTime::waitNow() const {
-    // A count that cannot be read (the process already reaped) takes nothing off.
-    const double now = waitIn(statPath);
-    return now >= waitThen ? now : waitThen;
+SchedCounts GivenTime::countsNow() const {
+    // Counts that cannot be read (the process already reaped) add nothing.
+    const SchedCounts now = countsIn(statPath);
+    return {std::max(now.running, then.running), std::max(now.waiting, then.waiting)};
 }
 
 double GivenTime::wallSeconds() const {
@@ -53,13 +55,16 @@ double GivenTime::wallSeconds() const {
 }
 
 double GivenTime::seconds() const {
-    return wallSeconds() - ((stopped ? waitAtStop : waitNow()) - waitThen);
+    const double wall = wallSeconds();
+    const SchedCounts now = stopped ? atStop : countsNow();
+    const double given = std::max(wall - (now.waiting - then.waiting), now.running - then.running);
+    return std::min(given, wall);
 }
 
 void GivenTime::stop() {
     if (stopped)
         return;
-    waitAtStop = waitNow();
+    atStop = countsNow();
     stoppedAt = Clock::now();
     stopped = true;
 }

@@ -15,7 +15,14 @@ namespace test {
 // kernel keeps no count, the given time is the wall time.
 //
 // Only the one thread's waits are taken off: the time it spends waiting for another thread
-// or process counts as given, so the rule never gives more than the thread was denied.
+// or process counts as given, so the rule never gives more than the thread was denied. The
+// kernel adds a wait to the count when it ends, so a wait under way at the start is counted
+// whole: the given time is never taken as less than the time the thread ran.
+struct SchedCounts {
+    double running = 0.0; // seconds on a processor
+    double waiting = 0.0; // seconds ready to run, waiting for one
+};
+
 class GivenTime {
 public:
     using Clock = std::chrono::steady_clock;
@@ -25,8 +32,8 @@ public:
     // Times the main thread of a process (a child the test started) from now.
     static GivenTime ofProcess(pid_t process);
     // Times the main thread of a process from a moment it read itself: its steady clock
-    // and its processorWaitSeconds() then (a mark a child sent through a pipe).
-    static GivenTime ofProcessSince(pid_t process, Clock::time_point since, double waitThen);
+    // and its ownSchedCounts() then (a mark a child sent through a pipe).
+    static GivenTime ofProcessSince(pid_t process, Clock::time_point since, SchedCounts then);
 
     // The seconds given since the start (up to stop(), once called).
     double seconds() const;
@@ -37,19 +44,19 @@ public:
     void stop();
 
 private:
-    GivenTime(std::string statPath, Clock::time_point since, double waitThen);
-    double waitNow() const;
+    GivenTime(std::string statPath, Clock::time_point since, SchedCounts then);
+    SchedCounts countsNow() const;
 
     std::string statPath;
     Clock::time_point since;
-    double waitThen = 0.0;
+    SchedCounts then;
     bool stopped = false;
     Clock::time_point stoppedAt;
-    double waitAtStop = 0.0;
+    SchedCounts atStop;
 };
 
-// The calling thread's wait for a processor so far, in seconds (0 where not known).
-double processorWaitSeconds();
+// The calling thread's counts so far (0 where not known).
+SchedCounts ownSchedCounts();
 
 // The game's quit watch ends a late end once its grace has passed on the wall clock (the
 // promise to whatever sent the signal), writing the player's files first. True when an end

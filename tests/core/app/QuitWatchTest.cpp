@@ -49,13 +49,13 @@ struct ChildEnd {
 // What the child sends when it marks its moment: its own readings, since a busy machine may
 // let the parent read late, which must not shorten the time measured.
 struct Mark {
-    std::int64_t ticks = 0;    // the steady clock (one clock for every process of the machine)
-    double processorWait = 0.0; // the child's wait for a processor so far
+    std::int64_t ticks = 0;   // the steady clock (one clock for every process of the machine)
+    test::SchedCounts counts; // the child's time on and waiting for a processor so far
 };
 
 // The child marks the moment the parent times from, then raises the signal.
 void markAndRaise(int markFd, int signal = SIGTERM) {
-    const Mark mark{Clock::now().time_since_epoch().count(), test::processorWaitSeconds()};
+    const Mark mark{Clock::now().time_since_epoch().count(), test::ownSchedCounts()};
     [[maybe_unused]] const ssize_t written = ::write(markFd, &mark, sizeof mark);
     std::raise(signal);
 }
@@ -82,7 +82,7 @@ ChildEnd runChild(const std::function<void(int markFd)>& body, double boundSecon
     const bool marked = ::read(marks[0], &mark, sizeof mark) == static_cast<ssize_t>(sizeof mark);
     ::close(marks[0]);
     test::GivenTime sinceMark = marked ? test::GivenTime::ofProcessSince(child, Clock::time_point(Clock::duration(mark.ticks)),
-                                                                         mark.processorWait)
+                                                                         mark.counts)
                                        : test::GivenTime::ofProcess(child);
     while (!test::hasEndedUnreaped(child)) {
         if (sinceMark.seconds() > boundSeconds) {
