@@ -1,8 +1,11 @@
 #pragma once
 
+#include "support/GivenTime.h"
+
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -15,7 +18,8 @@ double fuzzInputSeconds();
 // Watches a fuzz test's inputs one at a time. The test names each input before it runs it
 // and says when it ended: an input that took longer than its limit fails the test naming
 // it. One that does not end at all is named by the watch, which ends the program once the
-// input has run three times its limit. When the sanitizer's memory cap ends the program (the
+// input has run three times its limit. An input's time is the time the machine gave the
+// thread that runs it (GivenTime.h): a loaded machine does not fail an input. When the sanitizer's memory cap ends the program (the
 // fuzz tests' ASAN_OPTIONS, tests/CMakeLists.txt), the input that was running is named too.
 class FuzzWatch {
 public:
@@ -36,7 +40,8 @@ private:
     std::mutex mutex;
     std::condition_variable changed;
     std::string current; // empty between inputs
-    std::chrono::steady_clock::time_point started;
+    std::optional<GivenTime> running; // the input's time, on the thread that began it
+    unsigned inputs = 0;              // counts the inputs begun
     bool stopping = false;
     std::thread watcher;
 };

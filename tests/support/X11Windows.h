@@ -85,6 +85,7 @@ public:
         }
     }
     bool started() const { return child > 0; }
+    pid_t pid() const { return child; }
     // The game's window once it has appeared, 0 after the seconds.
     Window waitForWindow(Display* display, int seconds) {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);

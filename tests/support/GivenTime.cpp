@@ -1,0 +1,83 @@
+#include "support/GivenTime.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <fstream>
+#include <utility>
+
+namespace test {
+
+namespace {
+
+// The first two numbers of a schedstat file: nanoseconds on a processor and nanoseconds
+// ready to run, waiting for one. Zeros when the file cannot be read.
+SchedCounts countsIn(const std::string& path) {
+    std::ifstream in(path);
+    unsigned long long running = 0, waiting = 0;
+    if (!(in >> running >> waiting))
+        return {};
+    return {static_cast<double>(running) * 1e-9, static_cast<double>(waiting) * 1e-9};
+}
+
+// A thread of this process by its id: readable from any of its threads (a watch's).
+std::string threadStat(pid_t thread) { return "/proc/self/task/" + std::to_string(thread) + "/schedstat"; }
+
+std::string processStat(pid_t process) { return "/proc/" + std::to_string(process) + "/schedstat"; }
+
+} // namespace
+
+SchedCounts ownSchedCounts() { return countsIn("/proc/thread-self/schedstat"); }
+
+GivenTime::GivenTime() : GivenTime(threadStat(::gettid()), Clock::now(), ownSchedCounts()) {}
+
+GivenTime::GivenTime(std::string path, Clock::time_point since, SchedCounts then)
+    : statPath(std::move(path)), since(since), then(then) {}
+
+GivenTime GivenTime::ofProcess(pid_t process) {
+    const std::string path = processStat(process);
+    return GivenTime(path, Clock::now(), countsIn(path));
+}
+
+GivenTime GivenTime::ofProcessSince(pid_t process, Clock::time_point since, SchedCounts then) {
+    return GivenTime(processStat(process), since, then);
+}
+
+SchedCounts GivenTime::countsNow() const {
+    // Counts that cannot be read (the process already reaped) add nothing.
+    const SchedCounts now = countsIn(statPath);
+    return {std::max(now.running, then.running), std::max(now.waiting, then.waiting)};
+}
+
+double GivenTime::wallSeconds() const {
+    return std::chrono::duration<double>((stopped ? stoppedAt : Clock::now()) - since).count();
+}
+
+double GivenTime::seconds() const {
+    const double wall = wallSeconds();
+    const SchedCounts now = stopped ? atStop : countsNow();
+    const double given = std::max(wall - (now.waiting - then.waiting), now.running - then.running);
+    return std::min(given, wall);
+}
+
+void GivenTime::stop() {
+    if (stopped)
+        return;
+    atStop = countsNow();
+    stoppedAt = Clock::now();
+    stopped = true;
+}
+
+bool graceWithheld(const GivenTime& sinceSignal, int graceMilliseconds) {
+    const double grace = graceMilliseconds / 1000.0;
+    return sinceSignal.wallSeconds() >= grace && sinceSignal.seconds() < 0.8 * grace;
+}
+
+bool hasEndedUnreaped(pid_t child) {
+    siginfo_t info{};
+    return ::waitid(P_PID, static_cast<id_t>(child), &info, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+           info.si_pid == child;
+}
+
+} // namespace test
