@@ -100,7 +100,6 @@ s32 GUIMainScreen::getFactoryTypeId() const { return GuiType::MainScreen; }
 // --- showing --------------------------------------------------------------------------------------
 
 void GUIMainScreen::onShow() {
-    ShownOnce = true;
     if (levelManager && !levelManager->initialLoad) {
         io::IFileSystem* files = Environment->getFileSystem();
         if (levelManager->getCurrentLevelPath() != core::stringw(titleBackgroundLevel) && files &&
@@ -192,7 +191,9 @@ core::recti GUIMainScreen::keepTitleInside(const core::recti& logo, s32 freeLeft
 }
 
 void GUIMainScreen::draw() {
-    if (!IsVisible || !ShownOnce)
+    // Drawn from the first frame on (its show step runs after that frame's drawing): the
+    // frame before would show the scene without the title.
+    if (!IsVisible)
         return;
     drawCoverImage(VignetteTexture);
     drawLogoBackground(LogoBackgroundTexture, getMenuPanelOffset() / 2);
