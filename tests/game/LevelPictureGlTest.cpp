@@ -27,6 +27,7 @@
 #include "screens/menus/GUIControlsRemapScreen.h"
 #include "screens/menus/GUIDialogScreen.h"
 #include "screens/menus/GUIGraphicsOptionsScreen.h"
+#include "screens/menus/GUIMainScreen.h"
 #include "screens/menus/GUIOptionsScreen.h"
 #include "screens/menus/GUIPauseScreen.h"
 #include "screens/menus/GUIPlayScreen.h"
@@ -43,6 +44,10 @@
 #include <set>
 #include <string>
 #include <vector>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 using namespace irr;
 
@@ -342,6 +347,35 @@ TEST_P(MenuPictureGlTest, TheScreenLooksAsRecordedOnceItHasComeIn) {
     startWith();
     ASSERT_NO_FATAL_FAILURE(roadTo(GetParam()));
     ASSERT_NO_FATAL_FAILURE(playGame());
+}
+
+// A second game on a save folder another game holds says so on its title screen, on a panel
+// like the notifications': dark, with white text (not a white box with black text).
+TEST_F(MenuPictureGlTest, TheSecondGamesNoticeIsAPanelLikeTheNotifications) {
+    const std::filesystem::path folder = dir.path() / "data" / "Paddlestone";
+    std::filesystem::create_directories(folder);
+    const int held = ::open((folder / "Paddlestone.lock").c_str(), O_RDWR | O_CREAT, 0644);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0) << "the other game's lock";
+    startWith();
+    waitFor("the title", [this] { return titleShown() && settled<GUIPlayScreen>(); }, [] {
+        const GUIScreen* title = screenManager->getScreenStack().back();
+        ASSERT_EQ(std::string(title->getTypeName()), "GUIMainScreen");
+        const gui::IGUIElement* notice = static_cast<const GUIMainScreen*>(title)->getSaveFolderWarning();
+        ASSERT_NE(notice, nullptr);
+        video::IImage* shot = gameDevice->getVideoDriver()->createScreenShot();
+        ASSERT_NE(shot, nullptr);
+        const core::recti area = notice->getAbsolutePosition();
+        const int pixels = area.getArea();
+        const int dark = test::countPixels(shot, area, [](const video::SColor& c) { return c.getLuminance() < 90; });
+        const int white = test::countPixels(shot, area, [](const video::SColor& c) { return c.getLuminance() > 200; });
+        shot->drop();
+        EXPECT_GT(dark, pixels / 2) << "the panel is dark";
+        EXPECT_GT(white, pixels / 50) << "the text is white";
+        EXPECT_LT(white, pixels / 4);
+    });
+    ASSERT_NO_FATAL_FAILURE(playGame());
+    ::close(held);
 }
 
 INSTANTIATE_TEST_SUITE_P(Screens, MenuPictureGlTest,
