@@ -261,12 +261,15 @@ void EffectHandler::update(video::ITexture* target) {
             count = playerCount() != 0 ? playerCount() : viewportCount;
         count = core::clamp(count, 1, maxCameraManagers);
         video::ITexture* viewportTarget = postEffects.empty() ? target : colorRTT;
+        // One viewport: the others' would be cleared by a frame shown between the draws.
+        viewportsOnScreen = !viewportTarget && count == 1;
         for (s32 i = 0; i < count; ++i) {
             driver->setRenderTarget(viewportTarget, i == 0, true, clearColor);
             setPlayerViewport(count, i);
             if (scene->getActiveCamera())
                 renderScene();
         }
+        viewportsOnScreen = false;
         const core::dimension2du whole = driver->getScreenSize();
         driver->setViewPort(core::recti(0, 0, static_cast<s32>(whole.Width), static_cast<s32>(whole.Height)));
     }
