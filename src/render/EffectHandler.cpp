@@ -14,6 +14,8 @@
 #include "core/Log.h"
 #include "core/ProgramQueries.h"
 #include "core/RepeatedLog.h"
+#include "level/LevelManager.h"
+#include "level/LoadingOverlay.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -262,14 +264,15 @@ void EffectHandler::update(video::ITexture* target) {
         count = core::clamp(count, 1, maxCameraManagers);
         video::ITexture* viewportTarget = postEffects.empty() ? target : colorRTT;
         // One viewport: the others' would be cleared by a frame shown between the draws.
-        viewportsOnScreen = !viewportTarget && count == 1;
+        loadingFramesBetweenDraws =
+            !viewportTarget && count == 1 && levelManager && levelManager->loadingOverlay.showsLoadingScreen();
         for (s32 i = 0; i < count; ++i) {
             driver->setRenderTarget(viewportTarget, i == 0, true, clearColor);
             setPlayerViewport(count, i);
             if (scene->getActiveCamera())
                 renderScene();
         }
-        viewportsOnScreen = false;
+        loadingFramesBetweenDraws = false;
         const core::dimension2du whole = driver->getScreenSize();
         driver->setViewPort(core::recti(0, 0, static_cast<s32>(whole.Width), static_cast<s32>(whole.Height)));
     }

@@ -310,9 +310,10 @@ public:
     irr::video::ITexture* randomVectorTexture = nullptr;
     irr::scene::ISceneNode* casterBeingDrawn = nullptr; // the node the depth materials draw
     irr::s32 renderStage = 0; // 0 viewports, 1 frame done, 2 render callbacks
-    // While the viewports are drawn straight into the window (no target texture), a whole
-    // frame may be shown between two of their draws: the next draw goes on over it.
-    bool viewportsOnScreen = false;
+    // While a level's loading screen covers the window and the viewport is drawn straight
+    // into it (no target texture): a loading frame may be shown between two of its draws, the
+    // next draw goes on over it.
+    bool loadingFramesBetweenDraws = false;
     irr::u32 renderCallbackRound = 0; // counts the runs of the render callbacks
     irr::video::E_DRIVER_TYPE driverType;
     irr::f32 causticsPhase = 0.0f;

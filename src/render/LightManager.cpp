@@ -131,7 +131,7 @@ void LightManager::OnNodePreRender(scene::ISceneNode* node) {
     // programs (and where the specialised ones are built): a loading frame between two nodes
     // keeps the loading screen moving through them (it draws only under the full cover, at
     // most ten times a second).
-    if (effectHandler && effectHandler->viewportsOnScreen)
+    if (effectHandler && effectHandler->loadingFramesBetweenDraws)
         if (const auto& loadingFrame = renderServices().screens.renderLoadingFrame)
             loadingFrame();
     currentNode = node;

@@ -355,7 +355,7 @@ s32 ShaderManager::specializedMaterial(s32 material, u32 features) {
     video::IGPUProgrammingServices* gpu = device->getVideoDriver()->getGPUProgrammingServices();
     // Built in the middle of a draw: under the loading screen (a level's first frames), a
     // loading frame first, as for the programs built while the level loads.
-    if (effectHandler && effectHandler->viewportsOnScreen)
+    if (effectHandler && effectHandler->loadingFramesBetweenDraws)
         if (const auto& loadingFrame = renderServices().screens.renderLoadingFrame)
             loadingFrame();
     s32 specialized = -1;

@@ -24,9 +24,9 @@
 //   1. window caption
 //   2. beginScene; a frame the driver refuses gets ScreenManager::postRenderGUI instead of 3-12
 //   3. EffectHandler::updateCharacterTextures
-//   4. EffectHandler::updateShadowCascades, then a loading frame while the screen is covered
+//   4. EffectHandler::updateShadowCascades, then a loading frame under a level's loading screen
 //   5. catch-up physics steps
-//   6. EffectHandler::runRenderCallbacks, then a loading frame while the screen is covered
+//   6. EffectHandler::runRenderCallbacks, then a loading frame under a level's loading screen
 //   7. catch-up physics steps
 //   8. EffectHandler::update: the scene (without an effect handler the scene manager draws it)
 //   9. PhysicsManager::drawDebug
@@ -179,12 +179,15 @@ void GameApplication::renderGame() {
         }
         // A level's first frames under its loading screen compile its programs in the
         // driver, pass by pass: the loading screen is shown again between the passes (and
-        // between the viewports' draws, LightManager).
-        screenManager->renderLoadingFrame();
+        // between the viewport's draws, LightManager).
+        const bool loadingScreen = levelManager->loadingOverlay.showsLoadingScreen();
+        if (loadingScreen)
+            screenManager->renderLoadingFrame();
         syncPhysics();
         if (effectHandler)
             effectHandler->runRenderCallbacks();
-        screenManager->renderLoadingFrame();
+        if (loadingScreen)
+            screenManager->renderLoadingFrame();
         syncPhysics();
         if (effectHandler)
             effectHandler->update(nullptr);
