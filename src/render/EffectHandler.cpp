@@ -265,7 +265,9 @@ void EffectHandler::update(video::ITexture* target) {
         video::ITexture* viewportTarget = postEffects.empty() ? target : colorRTT;
         // One viewport: the others' would be cleared by a frame shown between the draws.
         loadingFramesBetweenDraws =
-            !viewportTarget && count == 1 && levelManager && levelManager->loadingOverlay.showsLoadingScreen();
+            count == 1 && levelManager && levelManager->loadingOverlay.showsLoadingScreen();
+        passTarget = viewportTarget;
+        passClipPlane = false;
         for (s32 i = 0; i < count; ++i) {
             driver->setRenderTarget(viewportTarget, i == 0, true, clearColor);
             setPlayerViewport(count, i);
@@ -273,6 +275,7 @@ void EffectHandler::update(video::ITexture* target) {
                 renderScene();
         }
         loadingFramesBetweenDraws = false;
+        passTarget = nullptr;
         const core::dimension2du whole = driver->getScreenSize();
         driver->setViewPort(core::recti(0, 0, static_cast<s32>(whole.Width), static_cast<s32>(whole.Height)));
     }
@@ -292,6 +295,41 @@ void EffectHandler::update(video::ITexture* target) {
                             corners, false);
     }
     renderStage = 1;
+}
+
+void EffectHandler::renderSceneInto(video::ITexture* target, bool clipPlane) {
+    const bool outer = loadingFramesBetweenDraws;
+    video::ITexture* const outerTarget = passTarget;
+    const bool outerClipPlane = passClipPlane;
+    loadingFramesBetweenDraws = levelManager && levelManager->loadingOverlay.showsLoadingScreen();
+    passTarget = target;
+    passClipPlane = clipPlane;
+    renderScene();
+    loadingFramesBetweenDraws = outer;
+    passTarget = outerTarget;
+    passClipPlane = outerClipPlane;
+}
+
+void EffectHandler::loadingFrameBetweenDraws() {
+    const auto& loadingFrame = renderServices().screens.renderLoadingFrame;
+    if (!loadingFramesBetweenDraws || !loadingFrame)
+        return;
+    // What the loading frame draws shows no loading frame of its own.
+    loadingFramesBetweenDraws = false;
+    if (!passTarget) {
+        loadingFrame();
+    } else {
+        // The loading frame goes to the window; the pass goes on into its texture, whose
+        // picture so far stays (its clip plane would cut the loading frame).
+        if (passClipPlane)
+            driver->enableClipPlane(0, false);
+        driver->setRenderTarget(nullptr, false, false);
+        loadingFrame();
+        driver->setRenderTarget(passTarget, false, false);
+        if (passClipPlane)
+            driver->enableClipPlane(0, true);
+    }
+    loadingFramesBetweenDraws = true;
 }
 
 void EffectHandler::renderScene() {

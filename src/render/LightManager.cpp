@@ -2,7 +2,6 @@
 
 #include "render/LightObject.h"
 #include "render/EffectHandler.h"
-#include "render/RenderServices.h"
 #include "render/DrawnObjects.h"
 #include "render/ShaderManager.h"
 
@@ -131,9 +130,8 @@ void LightManager::OnNodePreRender(scene::ISceneNode* node) {
     // programs (and where the specialised ones are built): a loading frame between two nodes
     // keeps the loading screen moving through them (it draws only under the full cover, at
     // most ten times a second).
-    if (effectHandler && effectHandler->loadingFramesBetweenDraws)
-        if (const auto& loadingFrame = renderServices().screens.renderLoadingFrame)
-            loadingFrame();
+    if (effectHandler)
+        effectHandler->loadingFrameBetweenDraws();
     currentNode = node;
     if (node)
         giveNodeTextureMatrices(node);
