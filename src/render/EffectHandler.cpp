@@ -311,8 +311,10 @@ void EffectHandler::renderSceneInto(video::ITexture* target, bool clipPlane) {
 }
 
 void EffectHandler::loadingFrameBetweenDraws() {
+    if (!loadingFramesBetweenDraws)
+        return;
     const auto& loadingFrame = renderServices().screens.renderLoadingFrame;
-    if (!loadingFramesBetweenDraws || !loadingFrame)
+    if (!loadingFrame)
         return;
     // What the loading frame draws shows no loading frame of its own.
     loadingFramesBetweenDraws = false;
