@@ -264,8 +264,7 @@ void EffectHandler::update(video::ITexture* target) {
         count = core::clamp(count, 1, maxCameraManagers);
         video::ITexture* viewportTarget = postEffects.empty() ? target : colorRTT;
         // One viewport: the others' would be cleared by a frame shown between the draws.
-        loadingFramesBetweenDraws =
-            count == 1 && levelManager && levelManager->loadingOverlay.showsLoadingScreen();
+        loadingFramesBetweenDraws = count == 1 && underLoadingScreen();
         passTarget = viewportTarget;
         passClipPlane = false;
         for (s32 i = 0; i < count; ++i) {
@@ -301,13 +300,18 @@ void EffectHandler::renderSceneInto(video::ITexture* target, bool clipPlane) {
     const bool outer = loadingFramesBetweenDraws;
     video::ITexture* const outerTarget = passTarget;
     const bool outerClipPlane = passClipPlane;
-    loadingFramesBetweenDraws = levelManager && levelManager->loadingOverlay.showsLoadingScreen();
+    loadingFramesBetweenDraws = underLoadingScreen();
     passTarget = target;
     passClipPlane = clipPlane;
     renderScene();
     loadingFramesBetweenDraws = outer;
     passTarget = outerTarget;
     passClipPlane = outerClipPlane;
+}
+
+bool EffectHandler::underLoadingScreen() const {
+    // The head-mounted display's eyes draw into targets of their own.
+    return !hmdRenderer && levelManager && levelManager->loadingOverlay.showsLoadingScreen();
 }
 
 void EffectHandler::loadingFrameBetweenDraws() {

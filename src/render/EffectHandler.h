@@ -199,6 +199,8 @@ public:
     // Between two draws of a scene pass under a level's loading screen: a loading frame in the
     // window (drawn at most ten times a second), then the pass goes on where it draws.
     void loadingFrameBetweenDraws();
+    // A level's loading screen covers the window, and the scene passes draw where they say.
+    bool underLoadingScreen() const;
     irr::core::recti getPlayerViewport(irr::s32 count, irr::s32 index) const;
     void setPlayerViewport(irr::s32 count, irr::s32 index);
     // On level unload: the shadow camera, the shadow nodes and the render callbacks go.
