@@ -326,12 +326,14 @@ void EffectHandler::loadingFrameBetweenDraws() {
         loadingFrame();
     } else {
         // The loading frame goes to the window; the pass goes on into its texture, whose
-        // picture so far stays (its clip plane would cut the loading frame).
+        // picture so far stays, in its viewport (its clip plane would cut the loading frame).
+        const core::recti viewport = driver->getViewPort();
         if (passClipPlane)
             driver->enableClipPlane(0, false);
         driver->setRenderTarget(nullptr, false, false);
         loadingFrame();
         driver->setRenderTarget(passTarget, false, false);
+        driver->setViewPort(viewport);
         if (passClipPlane)
             driver->enableClipPlane(0, true);
     }
