@@ -52,6 +52,8 @@ class StationaryCameraMode : public CameraMode {
 public:
     using CameraMode::CameraMode;
     void update(CameraObject* camera) override;
+    // Its goal is where it stands: a camera cut to before its first frame is placed at once.
+    void snapToGoal() override { update(owner); }
 };
 
 // Stands `Distance` behind the look target along the camera's own forward direction; with

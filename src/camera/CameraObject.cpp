@@ -186,6 +186,9 @@ void CameraObject::snapToGoal(f32) {
         if (pass == 0 && positionMode)
             positionMode->snapToGoal();
         if (targetMode) {
+            // The goal as seen from where the camera now stands: an object not yet animated
+            // (a level's or a menu scene's first camera) has none of its own yet.
+            targetMode->update();
             targetMode->currentTarget = targetMode->goalTarget;
             lookTarget = targetMode->currentTarget + FocalOffset;
         }

@@ -14,6 +14,8 @@
 #include "core/Log.h"
 #include "core/ProgramQueries.h"
 #include "core/RepeatedLog.h"
+#include "level/LevelManager.h"
+#include "level/LoadingOverlay.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -261,12 +263,18 @@ void EffectHandler::update(video::ITexture* target) {
             count = playerCount() != 0 ? playerCount() : viewportCount;
         count = core::clamp(count, 1, maxCameraManagers);
         video::ITexture* viewportTarget = postEffects.empty() ? target : colorRTT;
+        // One viewport: the others' would be cleared by a frame shown between the draws.
+        loadingFramesBetweenDraws = count == 1 && underLoadingScreen();
+        passTarget = viewportTarget;
+        passClipPlane = false;
         for (s32 i = 0; i < count; ++i) {
             driver->setRenderTarget(viewportTarget, i == 0, true, clearColor);
             setPlayerViewport(count, i);
             if (scene->getActiveCamera())
                 renderScene();
         }
+        loadingFramesBetweenDraws = false;
+        passTarget = nullptr;
         const core::dimension2du whole = driver->getScreenSize();
         driver->setViewPort(core::recti(0, 0, static_cast<s32>(whole.Width), static_cast<s32>(whole.Height)));
     }
@@ -286,6 +294,50 @@ void EffectHandler::update(video::ITexture* target) {
                             corners, false);
     }
     renderStage = 1;
+}
+
+void EffectHandler::renderSceneInto(video::ITexture* target, bool clipPlane) {
+    const bool outer = loadingFramesBetweenDraws;
+    video::ITexture* const outerTarget = passTarget;
+    const bool outerClipPlane = passClipPlane;
+    loadingFramesBetweenDraws = underLoadingScreen();
+    passTarget = target;
+    passClipPlane = clipPlane;
+    renderScene();
+    loadingFramesBetweenDraws = outer;
+    passTarget = outerTarget;
+    passClipPlane = outerClipPlane;
+}
+
+bool EffectHandler::underLoadingScreen() const {
+    // The head-mounted display's eyes draw into targets of their own.
+    return !hmdRenderer && levelManager && levelManager->loadingOverlay.showsLoadingScreen();
+}
+
+void EffectHandler::loadingFrameBetweenDraws() {
+    if (!loadingFramesBetweenDraws)
+        return;
+    const auto& loadingFrame = renderServices().screens.renderLoadingFrame;
+    if (!loadingFrame)
+        return;
+    // What the loading frame draws shows no loading frame of its own.
+    loadingFramesBetweenDraws = false;
+    if (!passTarget) {
+        loadingFrame();
+    } else {
+        // The loading frame goes to the window; the pass goes on into its texture, whose
+        // picture so far stays, in its viewport (its clip plane would cut the loading frame).
+        const core::recti viewport = driver->getViewPort();
+        if (passClipPlane)
+            driver->enableClipPlane(0, false);
+        driver->setRenderTarget(nullptr, false, false);
+        loadingFrame();
+        driver->setRenderTarget(passTarget, false, false);
+        driver->setViewPort(viewport);
+        if (passClipPlane)
+            driver->enableClipPlane(0, true);
+    }
+    loadingFramesBetweenDraws = true;
 }
 
 void EffectHandler::renderScene() {

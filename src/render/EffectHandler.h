@@ -192,7 +192,15 @@ public:
     // Draws the frame into the target, or the back buffer for null.
     void update(irr::video::ITexture* target = nullptr);
     void renderScene();
+    // A scene pass into the texture (a mirror's or water's image) with the user clip plane 0
+    // on or off: under a level's loading screen, loading frames are shown between its draws.
+    void renderSceneInto(irr::video::ITexture* target, bool clipPlane);
     void renderScenePass();
+    // Between two draws of a scene pass under a level's loading screen: a loading frame in the
+    // window (drawn at most ten times a second), then the pass goes on where it draws.
+    void loadingFrameBetweenDraws();
+    // A level's loading screen covers the window, and the scene passes draw where they say.
+    bool underLoadingScreen() const;
     irr::core::recti getPlayerViewport(irr::s32 count, irr::s32 index) const;
     void setPlayerViewport(irr::s32 count, irr::s32 index);
     // On level unload: the shadow camera, the shadow nodes and the render callbacks go.
@@ -310,6 +318,12 @@ public:
     irr::video::ITexture* randomVectorTexture = nullptr;
     irr::scene::ISceneNode* casterBeingDrawn = nullptr; // the node the depth materials draw
     irr::s32 renderStage = 0; // 0 viewports, 1 frame done, 2 render callbacks
+    // While a scene pass runs under a level's loading screen: a loading frame may be shown
+    // between two of its draws (the window's picture is then the loading frame, which the
+    // pass's next draws go on over, hidden by the cover).
+    bool loadingFramesBetweenDraws = false;
+    irr::video::ITexture* passTarget = nullptr; // the pass's texture; null: the window
+    bool passClipPlane = false;
     irr::u32 renderCallbackRound = 0; // counts the runs of the render callbacks
     irr::video::E_DRIVER_TYPE driverType;
     irr::f32 causticsPhase = 0.0f;

@@ -1,6 +1,7 @@
 #include "render/LightManager.h"
 
 #include "render/LightObject.h"
+#include "render/EffectHandler.h"
 #include "render/DrawnObjects.h"
 #include "render/ShaderManager.h"
 
@@ -125,6 +126,12 @@ void LightManager::OnRenderPassPreRender(scene::E_SCENE_NODE_RENDER_PASS) {}
 void LightManager::OnRenderPassPostRender(scene::E_SCENE_NODE_RENDER_PASS) {}
 
 void LightManager::OnNodePreRender(scene::ISceneNode* node) {
+    // A level's first draws under its loading screen are where the driver compiles the level's
+    // programs (and where the specialised ones are built): a loading frame between two nodes
+    // keeps the loading screen moving through them (it draws only under the full cover, at
+    // most ten times a second).
+    if (effectHandler)
+        effectHandler->loadingFrameBetweenDraws();
     currentNode = node;
     if (node)
         giveNodeTextureMatrices(node);

@@ -353,6 +353,10 @@ s32 ShaderManager::specializedMaterial(s32 material, u32 features) {
     if (gameQuitting())
         return -1;
     video::IGPUProgrammingServices* gpu = device->getVideoDriver()->getGPUProgrammingServices();
+    // Built in the middle of a draw: under the loading screen (a level's first frames), a
+    // loading frame first, as for the programs built while the level loads.
+    if (effectHandler)
+        effectHandler->loadingFrameBetweenDraws();
     s32 specialized = -1;
     if (gpu && runsGameShaders() && !phongPixelSource.empty())
         specialized = compilePhongVariant(general->second, phongPixelFeatureDefines(key.second), phongVertexSource,

@@ -446,7 +446,7 @@ void WaterObject::renderImages(scene::ICameraSceneNode* camera) {
         if (cull)
             passCulling.hideOutside(root, oblique, camera->getViewMatrix());
         if (effectHandler)
-            effectHandler->renderScene();
+            effectHandler->renderSceneInto(refractionTarget, true);
         passCulling.restore();
         camera->setProjectionMatrix(projection, camera->isOrthogonal());
     }
@@ -479,7 +479,7 @@ void WaterObject::renderImages(scene::ICameraSceneNode* camera) {
         if (cull)
             passCulling.hideOutside(root, oblique, camera->getViewMatrix());
         if (effectHandler)
-            effectHandler->renderScene();
+            effectHandler->renderSceneInto(reflectionTarget, true);
         passCulling.restore();
 
         camera->setFarValue(farValue);

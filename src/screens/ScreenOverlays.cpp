@@ -49,6 +49,8 @@ constexpr f32 billboardFrameSeconds = 0.0833333f;
 constexpr f32 loadingFrameInterval = 0.1f;
 constexpr f32 loadingFrameIntervalVsync = 0.3f;
 constexpr u32 loadingFrameClear = 0xFF64658C;
+// At most this much turn of the spinner for one loading frame (three of its pictures).
+constexpr f32 loadingSpinnerStepLimit = 0.25f;
 constexpr const char* crossfadeTextureName = "menuCrossfade";
 
 void placeAt(gui::IGUIElement* element, s32 x, s32 y) {
@@ -351,6 +353,10 @@ void ScreenManager::renderLoadingFrame(bool atOnce) {
     video::IVideoDriver* driver = gameDevice->getVideoDriver();
     if (!driver->beginScene(true, true, video::SColor(loadingFrameClear)))
         return;
+    // The spinner turns by the time since the last loading frame (its own step is a short
+    // frame's at most): a long build between two frames moves it on all the same.
+    if (SpriteAnimation* spinner = LoadingIcon && LoadingIcon->isVisible() ? LoadingIcon->getSpriteAnimation() : nullptr)
+        spinner->update(std::min(LoadingFrameSeconds, loadingSpinnerStepLimit));
     draw();
     driver->endScene();
     LoadingFrameSeconds = 0.0f;

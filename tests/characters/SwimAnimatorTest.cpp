@@ -69,13 +69,15 @@ protected:
         PhysicsObject* figure;
         Swim* swim;
     };
-    TailedSwimmer addTailedSwimmer() {
+    // Without naming path 79 the swimmer's path has none before it (79 goes on straight
+    // back from its start all the same).
+    TailedSwimmer addTailedSwimmer(bool namesPrevious = true) {
         SplineObject* previous = addStraightPath(79, 100.0f, -100.0f);
         SplineObject* path = static_cast<SplineObject*>(manager->getSceneNodeFromID(78));
         PhysicsObject* figure = addFigure(81);
         figure->setPosition({0, 3, 2});
-        Swim* swim = addSwimmer(addNode({0, 0, 0}), [](Attributes* a) {
-            a->addInt("PrevSplineObjectID", 79);
+        Swim* swim = addSwimmer(addNode({0, 0, 0}), [namesPrevious](Attributes* a) {
+            a->addInt("PrevSplineObjectID", namesPrevious ? 79 : 0);
             a->addInt("MeshObjectID", 81);
         });
         return {previous, path, figure, swim};
@@ -370,11 +372,14 @@ TEST_F(SwimAnimatorTest, AStrokeRunsFromRestThroughTheBlastBackToRest) {
 
 // With hardware skinning the tail joints Curve2 to Curve6 lie on the path behind the swimmer,
 // a quarter unit apart (in the figure's frame, Z up); those before the path's start lie on
-// the previous path. Through the figure's own joint frames they land on those path points in
-// the world, so each tail segment, fin included, is drawn there.
-TEST_F(SwimAnimatorTest, WithHardwareSkinningTheTailLiesAlongThePathBehindTheSwimmer) {
+// the previous path, or, without one, straight back from the start. Through the figure's own
+// joint frames they land on those path points in the world, so each tail segment, fin
+// included, is drawn there.
+class SwimTailTest : public SwimAnimatorTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(SwimTailTest, WithHardwareSkinningTheTailLiesAlongThePathBehindTheSwimmer) {
     useHardwareSkinning();
-    auto [previous, path, figure, swim] = addTailedSwimmer();
+    auto [previous, path, figure, swim] = addTailedSwimmer(GetParam());
     frame(0.001f);
     swim->currentTime = 0.006f; // Curve2 and Curve3 on the path, the rest on the previous one
     frame(0.001f);
@@ -386,11 +391,12 @@ TEST_F(SwimAnimatorTest, WithHardwareSkinningTheTailLiesAlongThePathBehindTheSwi
     for (s32 k = 1; k <= 5; ++k) {
         const core::stringc name = core::stringc("Curve") + core::stringc(k + 1);
         SCOPED_TRACE(name.c_str());
-        f32 progress = swim->currentTime - static_cast<f32>(k) * 0.0025f;
-        SplineObject* along = progress < 0.0f ? previous : path;
-        if (progress < 0.0f)
-            progress += 1.0f;
-        core::vector3df expected = along->getPosition(progress);
+        const f32 progress = swim->currentTime - static_cast<f32>(k) * 0.0025f;
+        // The path runs along x from 0: straight back from it lies at x = progress * 100.
+        const core::vector3df world = progress >= 0.0f ? path->getPosition(progress)
+                                      : GetParam()    ? previous->getPosition(progress + 1.0f)
+                                                      : core::vector3df(progress * 100.0f, 0, 0);
+        core::vector3df expected = world;
         inverse.transformVect(expected);
         scene::IBoneSceneNode* joint = mesh->getJointNode(name.c_str());
         ASSERT_NE(joint, nullptr);
@@ -400,9 +406,14 @@ TEST_F(SwimAnimatorTest, WithHardwareSkinningTheTailLiesAlongThePathBehindTheSwi
             chain.push_back(node);
         for (auto node = chain.rbegin(); node != chain.rend(); ++node)
             (*node)->updateAbsolutePosition();
-        expectNear(joint->getAbsolutePosition(), along->getPosition(progress), 1e-3f);
+        expectNear(joint->getAbsolutePosition(), world, 1e-3f);
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(PathBefore, SwimTailTest, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& info) {
+                             return std::string(info.param ? "Named" : "None");
+                         });
 
 // Without hardware skinning the mesh's own animation poses the tail: the path leaves it alone.
 TEST_F(SwimAnimatorTest, WithoutHardwareSkinningTheTailKeepsItsAnimatedPose) {
@@ -421,4 +432,72 @@ TEST_F(SwimAnimatorTest, WithoutHardwareSkinningTheTailKeepsItsAnimatedPose) {
     scene::IBoneSceneNode* joint = mesh->getJointNode("Curve2");
     ASSERT_NE(joint, nullptr);
     EXPECT_GT(joint->getPosition().getDistanceFrom({onPath.X, -onPath.Z, onPath.Y}), 0.1f);
+}
+
+// The demonstration pond's fish: a loop (its last point on its first) with no path before it,
+// flinched back twice from a quarter of the way round until it stands at the start. Through
+// both flinches its tail stays in one piece: the figure, then Curve2 to Curve6, each about a
+// quarter unit from the one ahead (on the loop's end once behind the start).
+TEST_F(SwimAnimatorTest, TheTailStaysInOnePieceThroughTwoFlinchesPastTheStartOfALoop) {
+    useHardwareSkinning();
+    auto* loop = new SplineObject(root(), smgr(), 90);
+    loop->drop();
+    std::vector<core::vector3df> corners;
+    for (int i = 0; i <= 8; ++i) {
+        const f32 angle = core::PI * 0.25f * static_cast<f32>(i % 8);
+        corners.push_back({2.3f * std::sin(angle), 1.15f, 1.05f * std::cos(angle)});
+    }
+    f32 length = 0.0f;
+    std::vector<f32> along{0.0f};
+    for (std::size_t i = 1; i < corners.size(); ++i)
+        along.push_back(length += corners[i].getDistanceFrom(corners[i - 1]));
+    for (std::size_t i = 0; i < corners.size(); ++i) {
+        auto* point = new SplineObject(loop, smgr(), -1);
+        point->drop();
+        point->setPosition(corners[i]);
+        point->Time = along[i] / length;
+    }
+    manager->registerNodeIDs(loop);
+    PhysicsObject* fish = addFigure();
+    Swim* swim = static_cast<Swim*>(makeAnimator("swimSpline", fish, [](Attributes* a) {
+        a->addInt("SplineObjectID", 90);
+        a->addFloat("TimeToComplete", 3);
+        a->addBool("AffectRotation", true);
+    }));
+    frame(0.001f);
+    swim->currentTime = 0.25f;
+    scene::IAnimatedMeshSceneNode* mesh = fish->getMeshNode();
+    ASSERT_NE(mesh, nullptr);
+    // The largest gap between neighbours (the figure, then Curve2 to Curve6) in this frame.
+    const auto widestGap = [&] {
+        fish->updateAnimation(false);
+        core::vector3df ahead = fish->getAbsolutePosition();
+        f32 widest = 0.0f;
+        for (s32 k = 2; k <= 6; ++k) {
+            scene::IBoneSceneNode* joint = mesh->getJointNode((core::stringc("Curve") + core::stringc(k)).c_str());
+            EXPECT_NE(joint, nullptr);
+            if (!joint)
+                return widest;
+            std::vector<scene::ISceneNode*> chain;
+            for (scene::ISceneNode* node = joint; node; node = node->getParent())
+                chain.push_back(node);
+            for (auto node = chain.rbegin(); node != chain.rend(); ++node)
+                (*node)->updateAbsolutePosition();
+            widest = std::max(widest, joint->getAbsolutePosition().getDistanceFrom(ahead));
+            ahead = joint->getAbsolutePosition();
+        }
+        return widest;
+    };
+    for (int flinch = 1; flinch <= 2; ++flinch) {
+        SCOPED_TRACE(flinch);
+        swim->setReversed(true);
+        f32 widest = 0.0f;
+        for (int i = 0; i < 90 && swim->isReversed(); ++i) {
+            frame(1.0f / 60.0f);
+            widest = std::max(widest, widestGap());
+        }
+        EXPECT_FALSE(swim->isReversed()) << "the flinch ended";
+        EXPECT_LE(widest, 0.4f) << "a quarter unit apart along the curve; a joint left behind ends up 0.7 off";
+    }
+    EXPECT_EQ(swim->currentTime, 0.0f) << "back at the start";
 }

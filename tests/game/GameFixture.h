@@ -72,6 +72,12 @@ protected:
     // runs ahead of the wall clock: a busy machine runs the same frames, only later. For a
     // test whose timers, physics steps and per-frame forces must keep in step.
     void useSteadyFrames() { steadyFrames = true; }
+    // Steady frames that run as fast as the machine draws them, ahead of the wall clock: for
+    // a test that waits for seconds of a level's own script.
+    void useFastFrames() {
+        steadyFrames = true;
+        fastFrames = true;
+    }
 
     // The level the game is started with, as on the command line (none: the title).
     std::string commandLineLevel;
@@ -87,6 +93,7 @@ protected:
 private:
     test::ScopedEnv singleBuffer{"PADDLESTONE_SINGLE_BUFFER", std::nullopt};
     bool steadyFrames = false;
+    bool fastFrames = false;
 
     struct Step {
         std::string name;

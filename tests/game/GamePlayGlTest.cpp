@@ -6,8 +6,13 @@
 #include "core/app/GameApplication.h"
 #include "core/GameSettings.h"
 #include "core/Globals.h"
+#include "gui/GUIImage.h"
 #include "level/LevelManager.h"
+#include "level/LoadingOverlay.h"
 #include "physics/world/PhysicsManager.h"
+#include "render/SpriteAnimation.h"
+#include "screens/ScreenManager.h"
+#include "screens/menus/GUIPlayScreen.h"
 
 #include "support/GraphicsDriver.h"
 #include "support/X11Windows.h"
@@ -64,6 +69,53 @@ TEST_F(GamePlayGlTest, TheGameStepsItsWorldEveryFrameForTwentySeconds) {
     EXPECT_GE(drawnWhileStepping, probe.draws - 1 - resets) << "each frame is drawn while its step runs";
     for (const std::string& line : logLines())
         EXPECT_EQ(line.rfind("ERROR: ", 0), std::string::npos) << line;
+}
+
+// New Game on a machine that has never drawn the game (the driver's shader cache off): the
+// first level's first frames under its loading screen are where the driver compiles its
+// programs, and where the specialised ones are built. Loading frames are drawn inside those
+// frames, and the spinner turns within one of them.
+TEST_F(GamePlayGlTest, TheLoadingScreenMovesWhileTheFirstLevelsProgramsAreBuilt) {
+    test::keepGraphicsDriverLoaded();
+    const test::ScopedEnv firstRun("MESA_SHADER_CACHE_DISABLE", "true");
+    writeSettings(useOpenGL);
+    // Per game frame under the cover, once the level has loaded: the GUI draws it held and
+    // how far the spinner turned in it.
+    int covered = 0, drawsBefore = 0, nestedFrames = 0;
+    irr::s32 cellBefore = -1;
+    bool turnedWithinAFrame = false;
+    const auto spinnerCell = [] {
+        const SpriteAnimation* spinner = screenManager->getLoadingIcon()->getSpriteAnimation();
+        return spinner ? spinner->getCurrentCell() : -1;
+    };
+    everyFrame = [&] {
+        const LoadingOverlay& cover = levelManager->loadingOverlay;
+        const bool loadedUnderCover = !levelManager->levelLoading && cover.awaitingView && cover.fadeValue >= 1.0f &&
+                                      levelManager->getCurrentLevelPath() != irr::core::stringw(titleBackgroundLevel);
+        if (covered > 0) {
+            nestedFrames += std::max(0, probe.draws - drawsBefore - 1);
+            turnedWithinAFrame = turnedWithinAFrame || (probe.draws - drawsBefore > 1 && spinnerCell() != cellBefore);
+        }
+        covered = loadedUnderCover ? covered + 1 : 0;
+        drawsBefore = probe.draws;
+        cellBefore = spinnerCell();
+    };
+    waitFor("the title", titleShown, [] {
+        auto* menu = dynamic_cast<GUIPlayScreen*>(screenManager->getTopScreen());
+        ASSERT_NE(menu, nullptr);
+        menu->onNewGame(nullptr);
+    });
+    waitFor("the first level uncovered", [] {
+        return levelManager->getCurrentLevelPath() != irr::core::stringw(titleBackgroundLevel) &&
+               !levelManager->loadingOverlay.isBusy();
+    });
+    ASSERT_NO_FATAL_FAILURE(playGame());
+    EXPECT_GT(nestedFrames, 0) << "loading frames inside the level's first frames";
+    EXPECT_TRUE(turnedWithinAFrame) << "the spinner turned inside one of them";
+    for (const std::string& line : logLines()) {
+        EXPECT_EQ(line.rfind("ERROR: ", 0), std::string::npos) << line;
+        EXPECT_EQ(line.rfind("Warning: ", 0), std::string::npos) << line;
+    }
 }
 
 TEST_F(GamePlayGlTest, TheRealGamePlaysALevelForTwentySecondsAndShutsDownCleanly) {

@@ -251,4 +251,29 @@ TEST_F(GameScreensTest, AudioVolumesReachTheCategoriesAtOnceAndSurviveARestart) 
     ASSERT_NO_FATAL_FAILURE(playGame());
 }
 
+// A graphics change that needs a new window, made from the main menu of a game started with
+// a level path: the restart comes back to the main menu with the options open, not into that
+// level (where the request to reopen them would wait for a later visit to the main menu).
+TEST_F(GameScreensTest, AGraphicsRestartOfAGameStartedWithALevelReopensTheOptions) {
+    commandLineLevel = "Content/Levels/PhysicsDemo.irr";
+    waitFor("the named level", [] {
+        return !levelManager->levelLoading && levelManager->getCurrentLevelPath().find(L"PhysicsDemo.irr") >= 0;
+    }, [] {
+        // As the graphics page asks when it is left.
+        ReopenOptionsRequested = true;
+        RestartRequested = true;
+    });
+    ASSERT_NO_FATAL_FAILURE(playGame(gameStatusRestart));
+
+    clearRoad();
+    waitFor("the options over the main menu", [] {
+        auto* options = dynamic_cast<GUIOptionsScreen*>(screenManager->getTopScreen());
+        return options && shownOnTop(options);
+    }, [] {
+        EXPECT_EQ(levelManager->getCurrentLevelPath(), irr::core::stringw(titleBackgroundLevel));
+        EXPECT_FALSE(ReopenOptionsRequested);
+    });
+    ASSERT_NO_FATAL_FAILURE(playGame());
+}
+
 } // namespace

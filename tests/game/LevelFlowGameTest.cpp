@@ -9,17 +9,22 @@
 #include "camera/CameraObject.h"
 
 #include "core/app/GameApplication.h"
+#include "core/GameSettings.h"
 #include "core/Globals.h"
+#include "core/Log.h"
+#include "core/Utf8.h"
 #include "level/LevelManager.h"
 #include "level/SaveManager.h"
 #include "level/LevelEvents.h"
 #include "level/LoadingOverlay.h"
+#include "level/VariableObject.h"
 #include "screens/ScreenManager.h"
 #include "screens/menus/GUIPauseScreen.h"
 #include "triggers/TriggerAction.h"
 #include "triggers/TriggerEventObject.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <vector>
@@ -323,3 +328,141 @@ TEST_F(LevelFlowGameTest, ALevelFromTheCommandLineAndItsRestartUncoverFromTheirO
 
 } // namespace
 
+
+// Every shipped level with a checkpoint, played in a story run until its own script saves the
+// checkpoint, then restarted from it through the pause menu: the level goes on from there.
+// Nothing that ran before the checkpoint runs again in the first seconds (no second arrival
+// cutscene, pop-up or ball poured), unless the level ran it in the same seconds after its
+// save, and its variables (the shed's watered count) end those seconds as they did. Force
+// volumes are left out: they push whatever enters them, and the checkpoint puts its bodies
+// back half a unit up, so a floating crate comes in again.
+TEST_F(LevelFlowGameTest, EveryShippedCheckpointResumesWithoutReplayingWhatRanBeforeIt) {
+    useFastFrames();
+    writeSettings([] { setSettingBool("System_LogTriggers", true); });
+    std::vector<std::string> levels;
+    for (const auto& entry : std::filesystem::directory_iterator("Content/Levels")) {
+        std::ifstream file(entry.path());
+        const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        if (entry.path().extension() == ".irr" && text.find("type=\"CheckpointObject\"") != std::string::npos)
+            levels.push_back("Content/Levels/" + entry.path().filename().string());
+    }
+    std::sort(levels.begin(), levels.end());
+    ASSERT_GE(levels.size(), 2u);
+    // The seconds watched after the save (at least) and after the restore.
+    constexpr int windowFrames = 240;
+    const auto variables = [] {
+        std::vector<std::pair<s32, f32>> values;
+        core::array<scene::ISceneNode*> nodes;
+        gameDevice->getSceneManager()->getSceneNodesFromType(typeId("vble"), nodes);
+        for (u32 n = 0; n < nodes.size(); ++n)
+            values.emplace_back(nodes[n]->getID(), static_cast<VariableObject*>(nodes[n])->Value);
+        std::sort(values.begin(), values.end());
+        return values;
+    };
+    struct Run {
+        std::vector<std::pair<s32, f32>> variables;
+        bool cutscene = false;
+    };
+    // Each level's force volumes, as their action lines begin.
+    std::vector<std::vector<std::string>> pushers(levels.size());
+    std::vector<Run> saved(levels.size()), restored(levels.size());
+    int from = 0;
+    Run* watched = nullptr;
+    everyFrame = [&] {
+        if (watched)
+            watched->cutscene = watched->cutscene || screenManager->getOverlayBlend() > 0.0f;
+    };
+    for (std::size_t i = 0; i < levels.size(); ++i) {
+        const std::string level = levels[i];
+        const auto start = [level] {
+            std::filesystem::remove(levelManager->getCheckpointPath(true).c_str());
+            screenManager->closeAllScreens();
+            levelManager->unloadLevel();
+            levelManager->PlayMode = LevelManager::playModeStory;
+            saveManager->setAutoSavePath(fromUtf8(level.c_str()).c_str(), true);
+            logMessage("Test: start " + level);
+            ASSERT_TRUE(levelManager->loadLevel(level.c_str()));
+        };
+        if (i == 0)
+            waitFor("the title", titleShown, start);
+        else
+            waitFor("the next level", [&] { return frame >= from + windowFrames; }, start);
+        waitFor("the checkpoint of " + level, [] {
+            return levelManager->activeCheckpoint && std::filesystem::exists(levelManager->getCheckpointPath(true).c_str());
+        }, [&, i, level] {
+            logMessage("Test: saved " + level);
+            core::array<scene::ISceneNode*> volumes;
+            gameDevice->getSceneManager()->getSceneNodesFromType(typeId("frce"), volumes);
+            for (u32 n = 0; n < volumes.size(); ++n)
+                pushers[i].push_back(std::string("[Trigger] ") + volumes[n]->getName() + "_" +
+                                     std::to_string(volumes[n]->getID()) + " - ");
+            from = frame;
+            watched = &saved[i];
+        });
+        // The pause menu opens once no cover or level event is under way.
+        waitFor("after the save", [&] {
+            return frame >= from + windowFrames && !levelManager->loadingOverlay.isBusy() &&
+                   levelManager->getLevelEvents().empty();
+        }, [&, i, level] {
+            saved[i].variables = variables();
+            watched = nullptr;
+            logMessage("Test: restart " + level);
+            screenManager->setPauseScreenVisible(true);
+        });
+        waitFor("paused", [] { return shownOnTop(screenManager->getPauseScreen()); }, [] {
+            s32 fromTheCheckpoint = 0;
+            screenManager->getPauseScreen()->onRestartAnswer(fromTheCheckpoint);
+        });
+        waitFor("restored", [] {
+            return !levelManager->loadingOverlay.isBusy() && levelManager->getLevelEvents().empty() &&
+                   screenManager->getScreenStack().empty() && !screenManager->isPauseScreenVisible();
+        }, [&, i, level] {
+            EXPECT_EQ(levelManager->getCurrentLevelPath(), core::stringw(level.c_str()));
+            from = frame;
+            watched = &restored[i];
+        });
+        waitFor("after the restore", [&] { return frame >= from + windowFrames; }, [&, i, level] {
+            restored[i].variables = variables();
+            watched = nullptr;
+            logMessage("Test: restored " + level);
+        });
+    }
+    ASSERT_NO_FATAL_FAILURE(playGame());
+
+    // The action lines of each stretch of each level.
+    const std::vector<std::string> lines = logLines();
+    for (std::size_t i = 0; i < levels.size(); ++i) {
+        SCOPED_TRACE(levels[i]);
+        const auto at = [&](const std::string& marker) {
+            return std::find(lines.begin(), lines.end(), "Test: " + marker + " " + levels[i]);
+        };
+        const auto actions = [](auto first, auto last) {
+            std::vector<std::string> found;
+            for (auto line = first; line != last; ++line)
+                if (line->rfind("[Trigger] ", 0) == 0 || line->rfind("[Event] ", 0) == 0)
+                    found.push_back(*line);
+            return found;
+        };
+        ASSERT_NE(at("restored"), lines.end());
+        const std::vector<std::string> before = actions(at("start"), at("saved"));
+        const std::vector<std::string> afterSave = actions(at("saved"), at("restart"));
+        ASSERT_FALSE(before.empty()) << "the script ran up to the checkpoint";
+        const auto loadedAgain = std::find_if(at("restart"), lines.end(), [](const std::string& line) {
+            return line.rfind("Loading level: ", 0) == 0;
+        });
+        for (const std::string& line : actions(loadedAgain, at("restored"))) {
+            if (std::any_of(pushers[i].begin(), pushers[i].end(),
+                            [&](const std::string& pusher) { return line.rfind(pusher, 0) == 0; }))
+                continue;
+            const bool ranBefore = std::find(before.begin(), before.end(), line) != before.end();
+            const bool ranAfterSave = std::find(afterSave.begin(), afterSave.end(), line) != afterSave.end();
+            EXPECT_FALSE(ranBefore && !ranAfterSave) << "ran again after the restore: " << line;
+        }
+        EXPECT_EQ(restored[i].variables, saved[i].variables);
+        EXPECT_EQ(restored[i].cutscene, saved[i].cutscene) << "a cutscene while the level went on";
+    }
+    for (const std::string& line : lines) {
+        EXPECT_EQ(line.rfind("ERROR: ", 0), std::string::npos) << line;
+        EXPECT_EQ(line.rfind("Warning: ", 0), std::string::npos) << line;
+    }
+}

@@ -27,6 +27,7 @@
 #include "screens/menus/GUIControlsRemapScreen.h"
 #include "screens/menus/GUIDialogScreen.h"
 #include "screens/menus/GUIGraphicsOptionsScreen.h"
+#include "screens/menus/GUIMainScreen.h"
 #include "screens/menus/GUIOptionsScreen.h"
 #include "screens/menus/GUIPauseScreen.h"
 #include "screens/menus/GUIPlayScreen.h"
@@ -35,6 +36,7 @@
 #include "support/RecordedResult.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -42,6 +44,10 @@
 #include <set>
 #include <string>
 #include <vector>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 using namespace irr;
 
@@ -245,16 +251,54 @@ INSTANTIATE_TEST_SUITE_P(Settings, QualityPictureGlTest,
                                            QualityCase{"NoShadows", 0, false, 2048, 1, true}),
                          [](const ::testing::TestParamInfo<QualityCase>& info) { return std::string(info.param.name); });
 
+// The mean brightness of each block of the picture's left three fifths, left of the main
+// menu's panel (whose rows slide in over the first frames), in rows.
+std::vector<double> blocksLeftOfThePanel(video::IImage* shot) {
+    const core::dimension2du size = shot->getDimension();
+    const u32 blockWidth = size.Width / blocksAcross, blockHeight = size.Height / blocksDown;
+    const u32 across = blocksAcross * 3 / 5;
+    std::vector<double> means;
+    for (u32 by = 0; by < blocksDown; ++by)
+        for (u32 bx = 0; bx < across; ++bx) {
+            double sum = 0.0;
+            for (u32 y = by * blockHeight; y < (by + 1) * blockHeight; ++y)
+                for (u32 x = bx * blockWidth; x < (bx + 1) * blockWidth; ++x)
+                    sum += shot->getPixel(x, y).getLuminance();
+            means.push_back(sum / (blockWidth * blockHeight));
+        }
+    return means;
+}
+
 // The title and the main menus, each once it has come in: the options' reset question too,
-// and the pause menu over the first story level.
+// and the pause menu over the first story level. The title's first frame already shows the
+// title as it stays, from the title's own view.
 class MenuPictureGlTest : public LevelPictureFixture, public ::testing::WithParamInterface<std::string> {
 protected:
     // The road from the title to the screen; its last step takes the picture.
     void roadTo(const std::string& screen) {
         const auto shot = [this, screen] { shoot(screen); };
         std::function<void()> fromTitle = [] { top<GUIPlayScreen>()->openOptions(nullptr); };
-        if (screen == "Title")
-            fromTitle = shot;
+        if (screen == "Title") {
+            const auto leftPart = [] {
+                video::IImage* picture = gameDevice->getVideoDriver()->createScreenShot();
+                EXPECT_NE(picture, nullptr);
+                std::vector<double> means = picture ? blocksLeftOfThePanel(picture) : std::vector<double>();
+                if (picture)
+                    picture->drop();
+                return means;
+            };
+            nextFrame("the first frame", {});
+            nextFrame("the first frame drawn", [this, leftPart] { firstFrame = leftPart(); });
+            fromTitle = [this, shot, leftPart] {
+                const std::vector<double> settled = leftPart();
+                ASSERT_EQ(settled.size(), firstFrame.size());
+                double widest = 0.0;
+                for (std::size_t i = 0; i < settled.size(); ++i)
+                    widest = std::max(widest, std::fabs(settled[i] - firstFrame[i]));
+                EXPECT_LT(widest, 8.0) << "the first frame shows another view than the title";
+                shot();
+            };
+        }
         else if (screen == "StorySelect")
             fromTitle = [] { top<GUIPlayScreen>()->openStorySelect(nullptr); };
         else if (screen == "Pause")
@@ -296,12 +340,42 @@ protected:
                 [] { top<GUIControlOptionsScreen>()->onRemapControls(nullptr); });
         waitFor("the remapping", [this] { return settled<GUIControlsRemapScreen>(); }, shot);
     }
+    std::vector<double> firstFrame;
 };
 
 TEST_P(MenuPictureGlTest, TheScreenLooksAsRecordedOnceItHasComeIn) {
     startWith();
     ASSERT_NO_FATAL_FAILURE(roadTo(GetParam()));
     ASSERT_NO_FATAL_FAILURE(playGame());
+}
+
+// A second game on a save folder another game holds says so on its title screen, on a panel
+// like the notifications': dark, with white text (not a white box with black text).
+TEST_F(MenuPictureGlTest, TheSecondGamesNoticeIsAPanelLikeTheNotifications) {
+    const std::filesystem::path folder = dir.path() / "data" / "Paddlestone";
+    std::filesystem::create_directories(folder);
+    const int held = ::open((folder / "Paddlestone.lock").c_str(), O_RDWR | O_CREAT, 0644);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0) << "the other game's lock";
+    startWith();
+    waitFor("the title", [this] { return titleShown() && settled<GUIPlayScreen>(); }, [] {
+        const GUIScreen* title = screenManager->getScreenStack().back();
+        ASSERT_EQ(std::string(title->getTypeName()), "GUIMainScreen");
+        const gui::IGUIElement* notice = static_cast<const GUIMainScreen*>(title)->getSaveFolderWarning();
+        ASSERT_NE(notice, nullptr);
+        video::IImage* shot = gameDevice->getVideoDriver()->createScreenShot();
+        ASSERT_NE(shot, nullptr);
+        const core::recti area = notice->getAbsolutePosition();
+        const int pixels = area.getArea();
+        const int dark = test::countPixels(shot, area, [](const video::SColor& c) { return c.getLuminance() < 90; });
+        const int white = test::countPixels(shot, area, [](const video::SColor& c) { return c.getLuminance() > 200; });
+        shot->drop();
+        EXPECT_GT(dark, pixels / 2) << "the panel is dark";
+        EXPECT_GT(white, pixels / 50) << "the text is white";
+        EXPECT_LT(white, pixels / 4);
+    });
+    ASSERT_NO_FATAL_FAILURE(playGame());
+    ::close(held);
 }
 
 INSTANTIATE_TEST_SUITE_P(Screens, MenuPictureGlTest,

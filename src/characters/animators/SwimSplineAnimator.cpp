@@ -276,23 +276,40 @@ void SwimSplineAnimator::bendTail() {
         if (skinned->getJointNumber(name.c_str()) < 0)
             continue;
         scene::IBoneSceneNode* joint = meshNode->getJointNode(name.c_str());
-        f32 progress = currentTime - k * spacing;
-        SplineObject* along = splineNode;
-        if (progress < 0.0f) {
-            if (!previousSpline)
-                continue;
-            along = previousSpline;
-            progress += 1.0f;
-        }
         if (!joint)
             continue;
-        core::vector3df position = along->getPosition(progress);
+        core::vector3df position, orientation;
+        tailPlace(currentTime - k * spacing, position, orientation);
         inverse.transformVect(position);
         joint->setPosition(core::vector3df(position.X, -position.Z, position.Y));
         core::matrix4 rotation;
-        rotation.setRotationDegrees(along->getOrientation(progress));
+        rotation.setRotationDegrees(orientation);
         joint->setRotation((inverse * rotation * jointTurn).getRotationDegrees());
     }
+}
+
+void SwimSplineAnimator::tailPlace(f32 progress, core::vector3df& position, core::vector3df& orientation) const {
+    const SplineObject* along = splineNode;
+    if (progress < 0.0f) {
+        const core::vector3df start = splineNode->getPosition(0.0f);
+        const bool loop = start.getDistanceFrom(splineNode->getPosition(1.0f)) <= closedPathGap;
+        if (previousSpline || loop) {
+            // Behind the start the tail lies on the path before, or on a loop's own end.
+            along = previousSpline ? previousSpline : splineNode;
+            progress += 1.0f;
+        } else {
+            // A path that begins here: the tail goes on straight back from its start, as far
+            // as it would have gone along the path (a joint left where it was would come
+            // apart from the body as the swimmer moves on).
+            core::vector3df ahead = splineNode->getPosition(0.01f) - start;
+            ahead.normalize();
+            position = start + ahead * (progress * splineLength);
+            orientation = splineNode->getOrientation(0.0f);
+            return;
+        }
+    }
+    position = along->getPosition(progress);
+    orientation = along->getOrientation(progress);
 }
 
 scene::ISceneNodeAnimator* SwimSplineAnimator::createClone(scene::ISceneNode* node, scene::ISceneManager* manager) {

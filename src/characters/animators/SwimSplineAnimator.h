@@ -94,6 +94,12 @@ public:
 
     // The tail's joint step, after the owner's animation (joined once per animator).
     void bendTail();
+    // Where a tail joint lies at the progress (world position, rotation in degrees): on the
+    // path; behind its start on the path before it, on a loop's own end, or else straight
+    // back from the start.
+    void tailPlace(irr::f32 progress, irr::core::vector3df& position, irr::core::vector3df& orientation) const;
+    // A path whose end lies this close to its start is a loop.
+    static constexpr irr::f32 closedPathGap = 0.01f;
 
 private:
     void updateCharge(irr::f32 dt);

@@ -25,9 +25,9 @@
 //   1. window caption
 //   2. beginScene; a frame the driver refuses gets ScreenManager::postRenderGUI instead of 3-12
 //   3. EffectHandler::updateCharacterTextures
-//   4. EffectHandler::updateShadowCascades
+//   4. EffectHandler::updateShadowCascades, then a loading frame under a level's loading screen
 //   5. catch-up physics steps
-//   6. EffectHandler::runRenderCallbacks
+//   6. EffectHandler::runRenderCallbacks, then a loading frame under a level's loading screen
 //   7. catch-up physics steps
 //   8. EffectHandler::update: the scene (without an effect handler the scene manager draws it)
 //   9. PhysicsManager::drawDebug
@@ -179,9 +179,17 @@ void GameApplication::renderGame() {
             effectHandler->updateCharacterTextures(frameStopwatch->delta());
             effectHandler->updateShadowCascades();
         }
+        // A level's first frames under its loading screen compile its programs in the
+        // driver, pass by pass: the loading screen is shown again between the passes (and
+        // between the viewport's draws, LightManager).
+        const bool loadingScreen = levelManager->loadingOverlay.showsLoadingScreen();
+        if (loadingScreen)
+            screenManager->renderLoadingFrame();
         syncPhysics();
         if (effectHandler)
             effectHandler->runRenderCallbacks();
+        if (loadingScreen)
+            screenManager->renderLoadingFrame();
         syncPhysics();
         if (effectHandler)
             effectHandler->update(nullptr);

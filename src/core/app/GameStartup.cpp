@@ -51,6 +51,10 @@
 #include <irrlicht.h>
 
 bool GameApplication::startPhaseOne() {
+    // A restart asked for by the options (left from the main menu) comes back to them over
+    // the main menu, not into the level the game was started with.
+    if (restartedRun && ReopenOptionsRequested)
+        commandLineLevel.clear();
     // The working-directory check may move the program to another folder: a level named
     // relative to the folder the player started in must still be found.
     if (!commandLineLevel.empty()) {

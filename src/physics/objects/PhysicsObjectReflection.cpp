@@ -104,7 +104,7 @@ void PhysicsObject::renderReflection() {
     // be culled for.
     if (!hmdRenderer)
         reflection->passCulling.hideOutside(SceneManager->getRootSceneNode(), oblique, camera->getViewMatrix());
-    effectHandler->renderScene();
+    effectHandler->renderSceneInto(reflection->reflectionTexture, type != video::EDT_OPENGL);
     reflection->passCulling.restore();
 
     for (f32& value : currentClipPlane)

@@ -7,6 +7,7 @@
 #include "core/Stopwatch.h"
 #include "core/Utf8.h"
 #include "gui/GUIFreeTypeText.h"
+#include "gui/NoticePanel.h"
 #include "gui/GUIImage.h"
 #include "gui/GUIOptionsList.h"
 #include "gui/GuiCommon.h"
@@ -100,7 +101,6 @@ s32 GUIMainScreen::getFactoryTypeId() const { return GuiType::MainScreen; }
 // --- showing --------------------------------------------------------------------------------------
 
 void GUIMainScreen::onShow() {
-    ShownOnce = true;
     if (levelManager && !levelManager->initialLoad) {
         io::IFileSystem* files = Environment->getFileSystem();
         if (levelManager->getCurrentLevelPath() != core::stringw(titleBackgroundLevel) && files &&
@@ -192,7 +192,9 @@ core::recti GUIMainScreen::keepTitleInside(const core::recti& logo, s32 freeLeft
 }
 
 void GUIMainScreen::draw() {
-    if (!IsVisible || !ShownOnce)
+    // Drawn from the first frame on (its show step runs after that frame's drawing): the
+    // frame before would show the scene without the title.
+    if (!IsVisible)
         return;
     drawCoverImage(VignetteTexture);
     drawLogoBackground(LogoBackgroundTexture, getMenuPanelOffset() / 2);
@@ -294,10 +296,11 @@ void GUIMainScreen::showShaderModelWarning() {
 }
 
 void GUIMainScreen::showSaveFolderWarning() {
-    // The log names the folder.
-    const wchar_t* text = L"Another Paddlestone is using your save folder.\nThis game will not save your progress.";
-    // The top left corner, left of the menu panels (placed again as the screen moves: OnPostRender).
-    SaveFolderWarning = addNotice(text, core::recti(0, 0, screenWidth * 7 / 10 - guiUnits(20), guiUnits(90)));
+    // The log names the folder. The top left corner, left of the menu panels (placed again as
+    // the screen moves: OnPostRender), in the notifications' look.
+    SaveFolderWarning = addNoticePanel(Environment, this, core::recti(0, 0, guiUnits(600), guiUnits(84)),
+                                       L"Another Paddlestone is using your save folder.",
+                                       L"This game will not save your progress.");
     moveElementTo(SaveFolderWarning, guiUnits(10), guiUnits(10));
 }
 

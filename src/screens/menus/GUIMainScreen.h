@@ -53,7 +53,6 @@ public:
     GUIImage* getLogoStrip() const { return LogoStrip; }
     irr::gui::IGUIElement* getShaderWarning() const { return ShaderWarning; }
     irr::gui::IGUIElement* getSaveFolderWarning() const { return SaveFolderWarning; }
-    bool wasShown() const { return ShownOnce; }
 
 private:
     void drawCoverImage(irr::video::ITexture* texture);
@@ -75,5 +74,4 @@ private:
     irr::core::recti LogoShownPart;
     irr::gui::IGUIElement* ShaderWarning = nullptr;
     irr::gui::IGUIElement* SaveFolderWarning = nullptr;
-    bool ShownOnce = false;
 };
