@@ -230,7 +230,7 @@ TEST_F(QuitWatchTest, AShutdownStuckPastThePlayersFilesEndsWithStatusZero) {
         ::_exit(97);
     });
     ASSERT_EQ(end.status, 0);
-    EXPECT_GE(end.secondsAfterMark, 0.3 - 0.02);
+    EXPECT_GE(end.secondsAfterMark(), 0.3 - 0.02);
     EXPECT_NE(test::readFileBytes(dir.file("data/Paddlestone/save.tsav")).find("Asked.irr"), std::string::npos);
     EXPECT_NE(test::readFileBytes(dir.file("PaddlestoneConfig.xml")).find("name=\"Graphics_Quality\" value=\"3\""),
               std::string::npos);
