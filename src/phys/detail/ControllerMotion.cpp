@@ -30,12 +30,60 @@ constexpr float LeavingTolerance = 1e-4f;
 // positions it adds up: a controller whose box misses by less is looked at, and the exact
 // test turns it away.
 constexpr float BoundsMargin = 0.01f;
+// How far apart two capsules' surfaces must stay along a whole sweep for the sweep to be
+// known to miss without the exact test (which reports a hit within 0.001 of touching).
+constexpr float ClearMargin = 0.01f;
 
 thread_local uint64_t controllerTests = 0;
 
 Vec3 toVec(const ExtVec3& v) { return Vec3(static_cast<float>(v.x), static_cast<float>(v.y), static_cast<float>(v.z)); }
 
 Bounds3 grown(const Bounds3& box, float by) { return Bounds3(box.minimum - Vec3(by), box.maximum + Vec3(by)); }
+
+// The least distance between the segments p0-p1 and q0-q1.
+float segmentDistance(const Vec3& p0, const Vec3& p1, const Vec3& q0, const Vec3& q1) {
+    const Vec3 d1 = p1 - p0, d2 = q1 - q0, r = p0 - q0;
+    const float a = d1.dot(d1), e = d2.dot(d2), f = d2.dot(r);
+    float s = 0.0f, t = 0.0f;
+    if (a <= 1e-12f && e <= 1e-12f)
+        return r.magnitude();
+    if (a <= 1e-12f) {
+        t = std::clamp(f / e, 0.0f, 1.0f);
+    } else {
+        const float c = d1.dot(r);
+        if (e <= 1e-12f) {
+            s = std::clamp(-c / a, 0.0f, 1.0f);
+        } else {
+            const float b = d1.dot(d2), denom = a * e - b * b;
+            s = denom > 1e-12f ? std::clamp((b * f - c * e) / denom, 0.0f, 1.0f) : 0.0f;
+            t = (b * s + f) / e;
+            if (t < 0.0f) {
+                t = 0.0f;
+                s = std::clamp(-c / a, 0.0f, 1.0f);
+            } else if (t > 1.0f) {
+                t = 1.0f;
+                s = std::clamp((b - c) / a, 0.0f, 1.0f);
+            }
+        }
+    }
+    return ((p0 + d1 * s) - (q0 + d2 * t)).magnitude();
+}
+
+// Whether a capsule moved from one pose along a path stays clear of another capsule whose
+// axis is parallel to its own: its axis sweeps a band, and the two stay apart when the path
+// of its centre keeps off the other's axis, lengthened by the moving one's half height, by
+// more than the two radii. False when it may touch or the axes are not parallel.
+bool staysClear(const btCapsuleShapeX& moving, const btTransform& from, const Vec3& path,
+                const btCapsuleShapeX& other, const btTransform& at) {
+    const Vec3 axis = fromBt(from.getBasis().getColumn(0));
+    const Vec3 otherAxis = fromBt(at.getBasis().getColumn(0));
+    if (axis.cross(otherAxis).magnitudeSquared() > 1e-10f)
+        return false;
+    const Vec3 start = fromBt(from.getOrigin()), centre = fromBt(at.getOrigin());
+    const Vec3 reach = otherAxis * (moving.getHalfHeight() + other.getHalfHeight());
+    const float apart = segmentDistance(start, start + path, centre - reach, centre + reach);
+    return apart > moving.getRadius() + other.getRadius() + ClearMargin;
+}
 
 class CollectControllers : public btDbvt::ICollide {
 public:
@@ -201,7 +249,8 @@ ControllerMotion::Hit ControllerMotion::sweepControllers(const Vec3& from, const
         btVector3 omn, omx;
         ControllerBack& ob = other->back();
         ob.bodyShape.getAabb(ob.object.getWorldTransform(), omn, omx);
-        if (!path.intersects(Bounds3(fromBt(omn), fromBt(omx))))
+        if (!path.intersects(Bounds3(fromBt(omn), fromBt(omx))) ||
+            staysClear(back.sweepShape, start, direction * length, ob.bodyShape, ob.object.getWorldTransform()))
             continue;
         ClosestSweep cast;
         btCollisionWorld::objectQuerySingle(&back.sweepShape, start, end, &ob.object, &ob.bodyShape,
