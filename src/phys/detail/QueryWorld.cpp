@@ -141,10 +141,13 @@ void QueryWorld::place(Shape& shape) {
         back.querySerial = joinedSoFar++;
         back.queryGroup = &groupOf(shape);
     }
-    if (back.queryLeaf)
-        back.queryGroup->tree.update(back.queryLeaf, volume);
-    else
+    if (back.queryLeaf) {
+        // A shape that stands where it stood (a resting character's capsule) keeps its leaf.
+        if (!(back.queryLeaf->volume.Mins() == volume.Mins() && back.queryLeaf->volume.Maxs() == volume.Maxs()))
+            back.queryGroup->tree.update(back.queryLeaf, volume);
+    } else {
         back.queryLeaf = back.queryGroup->tree.insert(volume, &shape);
+    }
 }
 
 void QueryWorld::removeShape(Shape& shape) {
