@@ -30,9 +30,6 @@ constexpr float LeavingTolerance = 1e-4f;
 // positions it adds up: a controller whose box misses by less is looked at, and the exact
 // test turns it away.
 constexpr float BoundsMargin = 0.01f;
-// How far apart two capsules' surfaces must stay along a whole sweep for the sweep to be
-// known to miss without the exact test (which reports a hit within 0.001 of touching).
-constexpr float ClearMargin = 0.01f;
 
 thread_local uint64_t controllerTests = 0;
 
@@ -40,49 +37,67 @@ Vec3 toVec(const ExtVec3& v) { return Vec3(static_cast<float>(v.x), static_cast<
 
 Bounds3 grown(const Bounds3& box, float by) { return Bounds3(box.minimum - Vec3(by), box.maximum + Vec3(by)); }
 
-// The least distance between the segments p0-p1 and q0-q1.
-float segmentDistance(const Vec3& p0, const Vec3& p1, const Vec3& q0, const Vec3& q1) {
-    const Vec3 d1 = p1 - p0, d2 = q1 - q0, r = p0 - q0;
-    const float a = d1.dot(d1), e = d2.dot(d2), f = d2.dot(r);
-    float s = 0.0f, t = 0.0f;
-    if (a <= 1e-12f && e <= 1e-12f)
-        return r.magnitude();
-    if (a <= 1e-12f) {
-        t = std::clamp(f / e, 0.0f, 1.0f);
-    } else {
-        const float c = d1.dot(r);
-        if (e <= 1e-12f) {
-            s = std::clamp(-c / a, 0.0f, 1.0f);
-        } else {
-            const float b = d1.dot(d2), denom = a * e - b * b;
-            s = denom > 1e-12f ? std::clamp((b * f - c * e) / denom, 0.0f, 1.0f) : 0.0f;
-            t = (b * s + f) / e;
-            if (t < 0.0f) {
-                t = 0.0f;
-                s = std::clamp(-c / a, 0.0f, 1.0f);
-            } else if (t > 1.0f) {
-                t = 1.0f;
-                s = std::clamp((b - c) / a, 0.0f, 1.0f);
-            }
-        }
-    }
-    return ((p0 + d1 * s) - (q0 + d2 * t)).magnitude();
+// The time at which p + v t enters the ball of radius r about the centre (in [0, 1] when
+// it does so along the path), or 2 when it starts inside or never enters.
+float ballEntry(const Vec3& p, const Vec3& v, const Vec3& centre, float r) {
+    const Vec3 d = p - centre;
+    const float a = v.dot(v), b = d.dot(v), c = d.dot(d) - r * r;
+    if (a <= 0.0f || b >= 0.0f || c <= 0.0f)
+        return 2.0f;
+    const float disc = b * b - a * c;
+    return disc < 0.0f ? 2.0f : (-b - std::sqrt(disc)) / a;
 }
 
-// Whether a capsule moved from one pose along a path stays clear of another capsule whose
-// axis is parallel to its own: its axis sweeps a band, and the two stay apart when the path
-// of its centre keeps off the other's axis, lengthened by the moving one's half height, by
-// more than the two radii. False when it may touch or the axes are not parallel.
-bool staysClear(const btCapsuleShapeX& moving, const btTransform& from, const Vec3& path,
-                const btCapsuleShapeX& other, const btTransform& at) {
-    const Vec3 axis = fromBt(from.getBasis().getColumn(0));
-    const Vec3 otherAxis = fromBt(at.getBasis().getColumn(0));
-    if (axis.cross(otherAxis).magnitudeSquared() > 1e-10f)
+// A sweep between two capsules whose axes are parallel (characters standing upright), in
+// closed form. Their surfaces meet where the moving centre comes within the sum of the
+// radii of the other's axis lengthened by the moving one's half height: a ray against a
+// capsule. Fills the fraction of the path at first contact, the normal from the other
+// toward the moving one and the contact point on the other; a capsule that already
+// overlaps meets it at 0. False when the axes are not parallel (the general test serves).
+struct CapsuleContact {
+    bool hit = false;
+    float fraction = 0.0f;
+    Vec3 normal, point;
+};
+bool sweepParallelCapsules(const btCapsuleShapeX& moving, const btTransform& from, const Vec3& path,
+                           const btCapsuleShapeX& other, const btTransform& at, CapsuleContact& out) {
+    const Vec3 axis = fromBt(at.getBasis().getColumn(0));
+    if (fromBt(from.getBasis().getColumn(0)).cross(axis).magnitudeSquared() > 1e-10f)
         return false;
-    const Vec3 start = fromBt(from.getOrigin()), centre = fromBt(at.getOrigin());
-    const Vec3 reach = otherAxis * (moving.getHalfHeight() + other.getHalfHeight());
-    const float apart = segmentDistance(start, start + path, centre - reach, centre + reach);
-    return apart > moving.getRadius() + other.getRadius() + ClearMargin;
+    const Vec3 centre = fromBt(at.getOrigin());
+    const Vec3 start = fromBt(from.getOrigin()) - centre; // about the other's centre
+    const float reach = moving.getHalfHeight() + other.getHalfHeight();
+    const float radius = moving.getRadius() + other.getRadius();
+    const auto onAxis = [&](const Vec3& p) { return axis * std::clamp(p.dot(axis), -reach, reach); };
+    out = CapsuleContact();
+    float t = 2.0f;
+    if ((start - onAxis(start)).magnitudeSquared() <= radius * radius) {
+        t = 0.0f;
+    } else {
+        // The side of the lengthened axis: the part of the motion across the axis.
+        const Vec3 across = start - axis * start.dot(axis), pathAcross = path - axis * path.dot(axis);
+        const float side = ballEntry(across, pathAcross, Vec3(), radius);
+        if (side <= 1.0f && std::fabs((start + path * side).dot(axis)) <= reach)
+            t = side;
+        // Its two round ends.
+        t = std::min({t, ballEntry(start, path, axis * reach, radius), ballEntry(start, path, axis * -reach, radius)});
+        if (t > 1.0f)
+            return true;
+        t = std::max(t, 0.0f);
+    }
+    const Vec3 met = start + path * t;
+    Vec3 normal = met - onAxis(met);
+    const float length = normal.magnitude();
+    normal = length > 1e-12f ? normal / length : (path.magnitudeSquared() > 0.0f ? -path.getNormalized() : axis);
+    out.hit = true;
+    out.fraction = t;
+    out.normal = normal;
+    // On the other's side, midway along the stretch where the two axes lie side by side.
+    const float h = other.getHalfHeight(), level = met.dot(axis);
+    const float low = std::max(level - moving.getHalfHeight(), -h), high = std::min(level + moving.getHalfHeight(), h);
+    const float along = low <= high ? 0.5f * (low + high) : std::clamp(level, -h, h);
+    out.point = centre + axis * along + normal * other.getRadius();
+    return true;
 }
 
 class CollectControllers : public btDbvt::ICollide {
@@ -249,22 +264,28 @@ ControllerMotion::Hit ControllerMotion::sweepControllers(const Vec3& from, const
         btVector3 omn, omx;
         ControllerBack& ob = other->back();
         ob.bodyShape.getAabb(ob.object.getWorldTransform(), omn, omx);
-        if (!path.intersects(Bounds3(fromBt(omn), fromBt(omx))) ||
-            staysClear(back.sweepShape, start, direction * length, ob.bodyShape, ob.object.getWorldTransform()))
+        if (!path.intersects(Bounds3(fromBt(omn), fromBt(omx))))
             continue;
-        ClosestSweep cast;
-        btCollisionWorld::objectQuerySingle(&back.sweepShape, start, end, &ob.object, &ob.bodyShape,
-                                            ob.object.getWorldTransform(), cast, 0.0f);
-        if (!cast.hasHit())
+        CapsuleContact contact;
+        if (!sweepParallelCapsules(back.sweepShape, start, direction * length, ob.bodyShape,
+                                   ob.object.getWorldTransform(), contact)) {
+            ClosestSweep cast;
+            btCollisionWorld::objectQuerySingle(&back.sweepShape, start, end, &ob.object, &ob.bodyShape,
+                                                ob.object.getWorldTransform(), cast, 0.0f);
+            contact.hit = cast.hasHit();
+            contact.fraction = cast.m_closestHitFraction;
+            contact.normal = fromBt(cast.normal).getNormalized();
+            contact.point = fromBt(cast.point);
+        }
+        if (!contact.hit)
             continue;
-        const Vec3 normal = fromBt(cast.normal).getNormalized();
-        const float distance = cast.m_closestHitFraction * length;
-        if (normal.dot(direction) >= -LeavingTolerance || (best.found && distance >= best.distance))
+        const float distance = contact.fraction * length;
+        if (contact.normal.dot(direction) >= -LeavingTolerance || (best.found && distance >= best.distance))
             continue;
         best.found = true;
         best.distance = distance;
-        best.normal = normal;
-        best.position = fromBt(cast.point);
+        best.normal = contact.normal;
+        best.position = contact.point;
         best.other = other;
     }
     return best;
