@@ -13,8 +13,11 @@
 // volumes (vision cones) moving every frame overlap hundreds of each other; their pair
 // search then costs what the few dynamic bodies near them cost.
 //
-// The pairs found are those Bullet finds: the partners' tree holds the partners' own leaf
-// boxes, kept in step whenever a partner's leaf changes.
+// It does what Bullet does to the bit: the partners' tree holds the partners' own leaf boxes,
+// kept in step whenever a partner's leaf changes, so the pairs found are Bullet's; they go
+// into the cache in the order Bullet's search would meet them (the cache's order is the
+// step's); and the leaves Bullet's search would have met are counted as it counts them, since
+// the count sizes the pair cleanup before each step (only until it covers every pair).
 
 namespace phys::detail {
 
