@@ -90,7 +90,7 @@ struct LayerWorld {
         desc.eventCallback = &events;
         scene = physics->createScene(desc);
         material = physics->createMaterial(0.5f, 0.5f, 0.1f);
-        phys::RigidStatic* ground = physics->createRigidStatic(phys::Transform(phys::Vec3(0, -1, 0)));
+        ground = physics->createRigidStatic(phys::Transform(phys::Vec3(0, -1, 0)));
         ground->createShape(phys::BoxGeometry(100, 1, 100), *material)->setSimulationFilterData(StaticWords);
         scene->addActor(*ground);
     }
@@ -125,6 +125,7 @@ struct LayerWorld {
     phys::Dispatcher* dispatcher;
     phys::Scene* scene;
     phys::Material* material;
+    phys::RigidStatic* ground;
 };
 
 // --- plain Bullet ---------------------------------------------------------------------------

@@ -6,8 +6,10 @@
 #include <cstdint>
 
 // Scene queries. They see the last fetched state plus every change made since, also while a
-// step is in flight. Candidate shapes are tried nearest first: once a blocking hit is known,
-// shapes whose bounds begin beyond it are not looked at (nor offered to the pre-filter).
+// step is in flight. Candidate shapes are tried nearest first (shapes whose bounds the query
+// enters at the same distance in the order they joined the scene's queries): once a blocking
+// hit is known, shapes whose bounds begin beyond it are not looked at (nor offered to the
+// pre-filter).
 //
 // Per candidate shape: only shapes with the scene-query flag; static actors only with
 // QueryStatic, dynamic and kinematic ones only with QueryDynamic; when the query's filter

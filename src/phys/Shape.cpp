@@ -80,7 +80,14 @@ void Shape::setSimulationFilterData(const FilterData& data) {
     changed(detail::DirtyFilter);
 }
 
-void Shape::setQueryFilterData(const FilterData& data) { queryFilter = data; }
+void Shape::setQueryFilterData(const FilterData& data) {
+    if (data == queryFilter)
+        return;
+    queryFilter = data;
+    // The query world groups shapes by their words.
+    if (Scene* scene = actor.getScene(); scene && !actor.isReleased())
+        scene->core().shapeQueryChanged(*this);
+}
 
 void Shape::setFlag(ShapeFlag flag, bool value) {
     const uint32_t next = value ? flags | flag : flags & ~static_cast<uint32_t>(flag);

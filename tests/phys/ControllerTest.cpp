@@ -406,6 +406,41 @@ TEST(Controllers, SlideAroundAnotherControllerAndMoveByTheSmallestStep) {
     EXPECT_NEAR(at(c).z - before.z, 0.004f, 1e-5f) << "one below it is not";
 }
 
+// One move past or into a standing controller: the grown capsule (radius 0.6) meets the
+// other's (0.5) when their axes come within 1.1 sideways or 2.1 along them; a move that
+// keeps further off passes, one that grazes it is stopped.
+TEST(Controllers, MeetAnotherControllerFromEverySideAndPassItOnlyWhenClear) {
+    const struct {
+        const char* what;
+        Vec3 from, move;
+        bool meets;
+        Vec3 stops; // where a move that meets ends, when it stops there (else any)
+    } rows[] = {
+        {"head on", Vec3(-3, 0, 0), Vec3(3, 0, 0), true, Vec3(-1.1f, 0, 0)},
+        {"diagonally", Vec3(-3, 0, -3), Vec3(3, 0, 3), true, Vec3(-0.778f, 0, -0.778f)},
+        {"down onto it", Vec3(0, 3, 0), Vec3(0, -3, 0), true, Vec3(0, 2.1f, 0)},
+        {"grazing its side", Vec3(-3, 0, 1.09f), Vec3(6, 0, 0), true, Vec3()},
+        {"0.005 off its side", Vec3(-3, 0, 1.105f), Vec3(6, 0, 0), false, Vec3()},
+        {"0.02 off its side", Vec3(-3, 0, 1.12f), Vec3(6, 0, 0), false, Vec3()},
+        {"across its top", Vec3(-3, 2.0f, 0), Vec3(6, 0, 0), true, Vec3()},
+        {"0.02 off its top", Vec3(-3, 2.12f, 0), Vec3(6, 0, 0), false, Vec3()},
+        {"down past it", Vec3(1.12f, 3, 0), Vec3(0, -6, 0), false, Vec3()},
+    };
+    for (const auto& row : rows) {
+        ControllerScene s(SceneOptions{.ground = false});
+        Controller* stander = s.add(Vec3(0, 0, 0));
+        Controller* c = s.add(row.from);
+        c->move(row.move, 0.00001f, 1.0f, ControllerFilters());
+        EXPECT_EQ(!s.hits.controllerHits.empty(), row.meets) << row.what;
+        if (!row.meets) {
+            EXPECT_LT((at(c) - (row.from + row.move)).magnitude(), 1e-4f) << row.what;
+        } else if (row.stops.magnitude() > 0.0f) {
+            EXPECT_LT((at(c) - row.stops).magnitude(), 0.01f) << row.what;
+        }
+        EXPECT_LT(at(stander).magnitude(), 1e-6f) << row.what;
+    }
+}
+
 TEST(Controllers, RideKinematicPlatformsWhenTheBehaviourSaysSo) {
     const struct {
         uint32_t behaviour;

@@ -13,12 +13,15 @@ class ScriptedFilter : public QueryFilterCallback {
 public:
     QueryHitType preFilter(const FilterData&, Shape* shape, RigidActor*, uint32_t&) override {
         preFiltered.push_back(shape);
-        return shape == preNone ? QueryHitType::None : shape == preTouch ? QueryHitType::Touch : QueryHitType::Block;
+        if (noneAll || shape == preNone)
+            return QueryHitType::None;
+        return shape == preTouch ? QueryHitType::Touch : QueryHitType::Block;
     }
     QueryHitType postFilter(const FilterData&, const QueryHit& hit) override {
         postFiltered.push_back(hit.shape);
         return hit.shape == postNone ? QueryHitType::None : QueryHitType::Block;
     }
+    bool noneAll = false; // every shape passes: all are offered
     const Shape* preNone = nullptr;
     const Shape* preTouch = nullptr;
     const Shape* postNone = nullptr;
@@ -252,6 +255,62 @@ TEST_F(SceneQueries, ARayThroughTheBoxOfAShapeThatMissesTheShapeGoesOnToTheNext)
     EXPECT_TRUE(s.scene->sweepSingle(SphereGeometry(0.25f), Transform(Vec3(10.4f, 8, 0.4f)), Vec3(0, -1, 0), 5.0f,
                                      HitDefault, sweep));
     EXPECT_EQ(sweep.shape, sphere);
+}
+
+TEST(SceneQueryOrder, ShapesAtOneDistanceAreOfferedInTheOrderTheyJoinedWhateverTheirKindAndWords) {
+    // Three boxes at one place; a ray down through them enters all three at one distance.
+    // Shapes are kept apart by kind (static or not) and query words, and a query gathers only
+    // those its flags and words accept, offering them in the order they joined.
+    const struct {
+        const char* what;
+        uint32_t words[3]; // word0 of each box's query filter data
+        bool moving[3];    // a kinematic actor, else static
+        int changed;       // this box's word0 becomes 1 after it joined, or -1
+        uint32_t queryWord;
+        uint32_t queryFlags;
+        std::vector<int> offered; // boxes in order; 3 is the ground
+    } rows[] = {
+        {"one kind, one word", {1, 1, 1}, {false, false, false}, -1, 1, QueryStatic, {0, 1, 2}},
+        {"three words, a query without words", {4, 2, 1}, {false, false, false}, -1, 0, QueryStatic, {0, 1, 2, 3}},
+        {"words the query leaves out", {1, 2, 1}, {false, false, false}, -1, 1, QueryStatic, {0, 2}},
+        {"both kinds", {1, 1, 1}, {true, false, true}, -1, 1, QueryStatic | QueryDynamic, {0, 1, 2}},
+        {"static only", {1, 1, 1}, {true, false, true}, -1, 1, QueryStatic, {1}},
+        {"moving only", {1, 1, 1}, {true, false, true}, -1, 1, QueryDynamic, {0, 2}},
+        {"words changed after joining", {2, 2, 2}, {false, false, false}, 1, 1, QueryStatic, {1}},
+        {"changed words keep the place", {2, 2, 2}, {false, false, false}, 0, 0, QueryStatic, {0, 1, 2, 3}},
+    };
+    for (const auto& row : rows) {
+        PhysScene scene;
+        std::vector<Shape*> shapes;
+        for (int i = 0; i < 3; ++i) {
+            RigidActor* box = nullptr;
+            if (row.moving[i]) {
+                box = scene.addBox(Vec3(0, 3, 0), Vec3(0.5f), 1.0f);
+                box->asRigidDynamic()->setRigidDynamicFlag(RigidDynamicFlag::Kinematic, true);
+            } else {
+                box = scene.addStaticBox(Vec3(0, 3, 0), Vec3(0.5f));
+            }
+            firstShape(*box)->setQueryFilterData(FilterData(row.words[i], 0, 0, 0));
+            shapes.push_back(firstShape(*box));
+        }
+        shapes.push_back(scene.groundShape);
+        if (row.changed >= 0)
+            shapes[static_cast<size_t>(row.changed)]->setQueryFilterData(FilterData(1, 0, 0, 0));
+        ScriptedFilter all;
+        all.noneAll = true;
+        RaycastHit hit;
+        const QueryFilterData query(FilterData(row.queryWord, 0, 0, 0), row.queryFlags | QueryPrefilter);
+        EXPECT_FALSE(scene.scene->raycastSingle(Vec3(0, 20, 0), Vec3(0, -1, 0), 100.0f, HitDefault, hit, query, &all))
+            << row.what;
+        std::vector<const Shape*> expected;
+        for (int i : row.offered)
+            expected.push_back(shapes[static_cast<size_t>(i)]);
+        EXPECT_EQ(all.preFiltered, expected) << row.what;
+        const bool blocks = scene.scene->raycastSingle(Vec3(0, 20, 0), Vec3(0, -1, 0), 100.0f, HitDefault, hit,
+                                                       QueryFilterData(query.data, row.queryFlags));
+        EXPECT_TRUE(blocks) << row.what;
+        EXPECT_NEAR(hit.distance, row.offered.front() == 3 ? 20.0f : 16.5f, 1e-3f) << row.what;
+    }
 }
 
 } // namespace

@@ -28,6 +28,8 @@ class Shape;
 
 namespace phys::detail {
 
+struct QueryGroup;
+
 // Dirty bits of a rigid actor: what the next simulate must carry to Bullet.
 enum Dirty : uint32_t {
     DirtyAdded = 1u << 0,           // no Bullet body yet
@@ -69,6 +71,8 @@ struct ShapeBack {
     // Query world (main thread only).
     btCollisionObject queryObject;
     btDbvtNode* queryLeaf = nullptr;
+    QueryGroup* queryGroup = nullptr; // whose tree holds the leaf
+    uint64_t querySerial = 0;         // when it joined the query world: its place among equals
 };
 
 struct RigidBack {

@@ -15,6 +15,7 @@
 #include "phys/detail/JointSet.h"
 #include "phys/detail/PairFilter.h"
 #include "phys/detail/QueryWorld.h"
+#include "phys/detail/StepBroadphase.h"
 #include "phys/detail/StepWorld.h"
 
 #include <BulletCollision/CollisionShapes/btBoxShape.h>
@@ -87,6 +88,9 @@ void SceneCore::push() {
     // What the walk marks dirty again waits in dirtyActors for the next push.
     pushScratch.swap(dirtyActors);
     pendingFilter.clear();
+    broadphase->exact = std::any_of(pushScratch.begin(), pushScratch.end(), [](const RigidActor* actor) {
+        return !actor->released && (actor->dirty & (DirtyPairs | DirtyKinematic));
+    });
     for (RigidActor* actor : pushScratch) {
         actor->inDirtyList = false;
         if (actor->released)
@@ -96,6 +100,7 @@ void SceneCore::push() {
         syncActor(*actor, bits, pendingFilter);
     }
     pushScratch.clear();
+    broadphase->exact = false;
     if (gravityChanged) {
         gravityChanged = false;
         world->setGravity(toBt(gravity));
@@ -247,6 +252,7 @@ void SceneCore::switchKinematic(RigidBody& body) {
     RigidBack& back = body.back();
     back.kinematic = body.isKinematic();
     applyBodyKind(body, *back.body);
+    broadphase->groupChanged(back.body->getBroadphaseHandle());
     back.body->setLinearVelocity(back.kinematic ? btVector3(0, 0, 0) : toBt(body.getLinearVelocity()));
     back.body->setAngularVelocity(back.kinematic ? btVector3(0, 0, 0) : toBt(body.getAngularVelocity()));
     back.body->activate(true);
@@ -254,6 +260,7 @@ void SceneCore::switchKinematic(RigidBody& body) {
 
 void SceneCore::applyMass(RigidBody& body) {
     applyBodyKind(body, *body.back().body);
+    broadphase->groupChanged(body.back().body->getBroadphaseHandle());
     applyGravity(body);
 }
 

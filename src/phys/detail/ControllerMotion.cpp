@@ -37,6 +37,69 @@ Vec3 toVec(const ExtVec3& v) { return Vec3(static_cast<float>(v.x), static_cast<
 
 Bounds3 grown(const Bounds3& box, float by) { return Bounds3(box.minimum - Vec3(by), box.maximum + Vec3(by)); }
 
+// The time at which p + v t enters the ball of radius r about the centre (in [0, 1] when
+// it does so along the path), or 2 when it starts inside or never enters.
+float ballEntry(const Vec3& p, const Vec3& v, const Vec3& centre, float r) {
+    const Vec3 d = p - centre;
+    const float a = v.dot(v), b = d.dot(v), c = d.dot(d) - r * r;
+    if (a <= 0.0f || b >= 0.0f || c <= 0.0f)
+        return 2.0f;
+    const float disc = b * b - a * c;
+    return disc < 0.0f ? 2.0f : (-b - std::sqrt(disc)) / a;
+}
+
+// A sweep between two capsules whose axes are parallel (characters standing upright), in
+// closed form. Their surfaces meet where the moving centre comes within the sum of the
+// radii of the other's axis lengthened by the moving one's half height: a ray against a
+// capsule. Fills the fraction of the path at first contact, the normal from the other
+// toward the moving one and the contact point on the other; a capsule that already
+// overlaps meets it at 0. False when the axes are not parallel (the general test serves).
+struct CapsuleContact {
+    bool hit = false;
+    float fraction = 0.0f;
+    Vec3 normal, point;
+};
+bool sweepParallelCapsules(const btCapsuleShapeX& moving, const btTransform& from, const Vec3& path,
+                           const btCapsuleShapeX& other, const btTransform& at, CapsuleContact& out) {
+    const Vec3 axis = fromBt(at.getBasis().getColumn(0));
+    if (fromBt(from.getBasis().getColumn(0)).cross(axis).magnitudeSquared() > 1e-10f)
+        return false;
+    const Vec3 centre = fromBt(at.getOrigin());
+    const Vec3 start = fromBt(from.getOrigin()) - centre; // about the other's centre
+    const float reach = moving.getHalfHeight() + other.getHalfHeight();
+    const float radius = moving.getRadius() + other.getRadius();
+    const auto onAxis = [&](const Vec3& p) { return axis * std::clamp(p.dot(axis), -reach, reach); };
+    out = CapsuleContact();
+    float t = 2.0f;
+    if ((start - onAxis(start)).magnitudeSquared() <= radius * radius) {
+        t = 0.0f;
+    } else {
+        // The side of the lengthened axis: the part of the motion across the axis.
+        const Vec3 across = start - axis * start.dot(axis), pathAcross = path - axis * path.dot(axis);
+        const float side = ballEntry(across, pathAcross, Vec3(), radius);
+        if (side <= 1.0f && std::fabs((start + path * side).dot(axis)) <= reach)
+            t = side;
+        // Its two round ends.
+        t = std::min({t, ballEntry(start, path, axis * reach, radius), ballEntry(start, path, axis * -reach, radius)});
+        if (t > 1.0f)
+            return true;
+        t = std::max(t, 0.0f);
+    }
+    const Vec3 met = start + path * t;
+    Vec3 normal = met - onAxis(met);
+    const float length = normal.magnitude();
+    normal = length > 1e-12f ? normal / length : (path.magnitudeSquared() > 0.0f ? -path.getNormalized() : axis);
+    out.hit = true;
+    out.fraction = t;
+    out.normal = normal;
+    // On the other's side, midway along the stretch where the two axes lie side by side.
+    const float h = other.getHalfHeight(), level = met.dot(axis);
+    const float low = std::max(level - moving.getHalfHeight(), -h), high = std::min(level + moving.getHalfHeight(), h);
+    const float along = low <= high ? 0.5f * (low + high) : std::clamp(level, -h, h);
+    out.point = centre + axis * along + normal * other.getRadius();
+    return true;
+}
+
 class CollectControllers : public btDbvt::ICollide {
 public:
     explicit CollectControllers(std::vector<Controller*>& out_) : out(out_) {}
@@ -203,19 +266,26 @@ ControllerMotion::Hit ControllerMotion::sweepControllers(const Vec3& from, const
         ob.bodyShape.getAabb(ob.object.getWorldTransform(), omn, omx);
         if (!path.intersects(Bounds3(fromBt(omn), fromBt(omx))))
             continue;
-        ClosestSweep cast;
-        btCollisionWorld::objectQuerySingle(&back.sweepShape, start, end, &ob.object, &ob.bodyShape,
-                                            ob.object.getWorldTransform(), cast, 0.0f);
-        if (!cast.hasHit())
+        CapsuleContact contact;
+        if (!sweepParallelCapsules(back.sweepShape, start, direction * length, ob.bodyShape,
+                                   ob.object.getWorldTransform(), contact)) {
+            ClosestSweep cast;
+            btCollisionWorld::objectQuerySingle(&back.sweepShape, start, end, &ob.object, &ob.bodyShape,
+                                                ob.object.getWorldTransform(), cast, 0.0f);
+            contact.hit = cast.hasHit();
+            contact.fraction = cast.m_closestHitFraction;
+            contact.normal = fromBt(cast.normal).getNormalized();
+            contact.point = fromBt(cast.point);
+        }
+        if (!contact.hit)
             continue;
-        const Vec3 normal = fromBt(cast.normal).getNormalized();
-        const float distance = cast.m_closestHitFraction * length;
-        if (normal.dot(direction) >= -LeavingTolerance || (best.found && distance >= best.distance))
+        const float distance = contact.fraction * length;
+        if (contact.normal.dot(direction) >= -LeavingTolerance || (best.found && distance >= best.distance))
             continue;
         best.found = true;
         best.distance = distance;
-        best.normal = normal;
-        best.position = fromBt(cast.point);
+        best.normal = contact.normal;
+        best.position = contact.point;
         best.other = other;
     }
     return best;

@@ -5,6 +5,7 @@
 #include "phys/detail/Backs.h"
 #include "phys/detail/ContactReports.h"
 #include "phys/detail/SceneCore.h"
+#include "phys/detail/StepBroadphase.h"
 #include "phys/detail/StepWorld.h"
 
 #include <BulletCollision/BroadphaseCollision/btBroadphaseInterface.h>

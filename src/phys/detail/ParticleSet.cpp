@@ -7,6 +7,7 @@
 #include "phys/detail/BulletConvert.h"
 #include "phys/detail/PairFilter.h"
 #include "phys/detail/SceneCore.h"
+#include "phys/detail/StepBroadphase.h"
 #include "phys/detail/StepWorld.h"
 
 #include <BulletCollision/BroadphaseCollision/btBroadphaseInterface.h>

@@ -112,7 +112,19 @@ private:
 
 QueryWorld::QueryWorld() = default;
 
-QueryWorld::~QueryWorld() { tree.clear(); }
+QueryWorld::~QueryWorld() = default;
+
+QueryGroup& QueryWorld::groupOf(const Shape& shape) {
+    const FilterData& words = shape.getQueryFilterData();
+    const bool isStatic = shape.getActor()->getType() == ActorType::RigidStatic;
+    for (const std::unique_ptr<QueryGroup>& group : groups)
+        if (group->isStatic == isStatic && group->words == words)
+            return *group;
+    groups.push_back(std::make_unique<QueryGroup>());
+    groups.back()->words = words;
+    groups.back()->isStatic = isStatic;
+    return *groups.back();
+}
 
 void QueryWorld::place(Shape& shape) {
     ShapeBack& back = shape.back();
@@ -121,17 +133,29 @@ void QueryWorld::place(Shape& shape) {
     btVector3 mn, mx;
     back.shape->getAabb(world, mn, mx);
     btDbvtVolume volume = btDbvtVolume::FromMM(mn, mx);
-    if (back.queryLeaf)
-        tree.update(back.queryLeaf, volume);
-    else
-        back.queryLeaf = tree.insert(volume, &shape);
+    if (back.queryLeaf && !(back.queryGroup->words == shape.getQueryFilterData())) {
+        back.queryGroup->tree.remove(back.queryLeaf); // to its new group, keeping its place among equals
+        back.queryLeaf = nullptr;
+        back.queryGroup = &groupOf(shape);
+    } else if (!back.queryLeaf) {
+        back.querySerial = joinedSoFar++;
+        back.queryGroup = &groupOf(shape);
+    }
+    if (back.queryLeaf) {
+        // A shape that stands where it stood (a resting character's capsule) keeps its leaf.
+        if (!(back.queryLeaf->volume.Mins() == volume.Mins() && back.queryLeaf->volume.Maxs() == volume.Maxs()))
+            back.queryGroup->tree.update(back.queryLeaf, volume);
+    } else {
+        back.queryLeaf = back.queryGroup->tree.insert(volume, &shape);
+    }
 }
 
 void QueryWorld::removeShape(Shape& shape) {
     ShapeBack& back = shape.back();
     if (back.queryLeaf) {
-        tree.remove(back.queryLeaf);
+        back.queryGroup->tree.remove(back.queryLeaf);
         back.queryLeaf = nullptr;
+        back.queryGroup = nullptr;
     }
 }
 
@@ -187,18 +211,20 @@ void QueryWorld::sync() {
 
 namespace {
 
+// Whether the query takes the shapes of the group: their kind of actor and words.
+bool accepts(const QueryFilterData& filterData, const QueryGroup& group) {
+    if (!(filterData.flags & (group.isStatic ? QueryStatic : QueryDynamic)))
+        return false;
+    return filterData.data.isZero() || wordsMeet(filterData.data, group.words);
+}
+
+// The pre-filter's word on a gathered shape (its group was accepted).
 bool passesFilters(Shape& shape, const QueryFilterData& filterData, QueryFilterCallback* filterCallback,
                    uint32_t hitFlags) {
-    RigidActor* actor = shape.getActor();
-    const bool isStatic = actor->getType() == ActorType::RigidStatic;
-    if (!(filterData.flags & (isStatic ? QueryStatic : QueryDynamic)))
-        return false;
-    if (!filterData.data.isZero() && !wordsMeet(filterData.data, shape.getQueryFilterData()))
-        return false;
     if ((filterData.flags & QueryPrefilter) && filterCallback) {
         uint32_t flags = hitFlags;
         // Touch hits never end a single query: only blocking candidates go on.
-        if (filterCallback->preFilter(filterData.data, &shape, actor, flags) != QueryHitType::Block)
+        if (filterCallback->preFilter(filterData.data, &shape, shape.getActor(), flags) != QueryHitType::Block)
             return false;
     }
     return true;
@@ -209,7 +235,7 @@ bool passesFilters(Shape& shape, const QueryFilterData& filterData, QueryFilterC
 template <class Hit, class Exact>
 bool closestBlock(std::vector<Candidate>& candidates, float distance, uint32_t hitFlags,
                   const QueryFilterData& filterData, QueryFilterCallback* filterCallback, Hit& out, Exact exact) {
-    // Nearest first, ties in the order found (a stable sort without the stable sort's buffer).
+    // Nearest first, ties in the order the shapes joined the world.
     std::sort(candidates.begin(), candidates.end(), [](const Candidate& a, const Candidate& b) {
         return a.entry < b.entry || (a.entry == b.entry && a.order < b.order);
     });
@@ -245,13 +271,23 @@ std::vector<Candidate>& candidatesAlong(const std::vector<const btDbvtNode*>& le
     for (const btDbvtNode* leaf : leaves) {
         const float entry =
             slabEntry(origin, unitDir, distance, fromBt(leaf->volume.Mins()) - half, fromBt(leaf->volume.Maxs()) + half);
-        if (entry >= 0.0f)
-            out.push_back({entry, static_cast<Shape*>(leaf->data), out.size()});
+        if (entry >= 0.0f) {
+            Shape* shape = static_cast<Shape*>(leaf->data);
+            out.push_back({entry, shape, shape->back().querySerial});
+        }
     }
     return out;
 }
 
 } // namespace
+
+void QueryWorld::collect(const btDbvtVolume& volume, const QueryFilterData& filterData,
+                         std::vector<const btDbvtNode*>& out) const {
+    CollectLeaves leaves(out);
+    for (const std::unique_ptr<QueryGroup>& group : groups)
+        if (accepts(filterData, *group))
+            group->tree.collideTV(group->tree.m_root, volume, leaves);
+}
 
 bool QueryWorld::raycast(const Vec3& origin, const Vec3& unitDir, float distance, uint32_t hitFlags,
                          RaycastHit& hit, const QueryFilterData& filterData, QueryFilterCallback* filterCallback) {
@@ -259,7 +295,9 @@ bool QueryWorld::raycast(const Vec3& origin, const Vec3& unitDir, float distance
     const Vec3 end = origin + unitDir * distance;
     const ScratchLease lists(*this);
     CollectLeaves collect(lists->leaves);
-    btDbvt::rayTest(tree.m_root, toBt(origin), toBt(end), collect);
+    for (const std::unique_ptr<QueryGroup>& group : groups)
+        if (accepts(filterData, *group))
+            btDbvt::rayTest(group->tree.m_root, toBt(origin), toBt(end), collect);
 
     const btTransform from(btQuaternion::getIdentity(), toBt(origin));
     const btTransform to(btQuaternion::getIdentity(), toBt(end));
@@ -303,8 +341,7 @@ bool QueryWorld::sweepShape(const btConvexShape& shape, const Transform& pose, c
     Bounds3 swept(fromBt(mn), fromBt(mx));
     swept.include(Bounds3(fromBt(mn) + unitDir * distance, fromBt(mx) + unitDir * distance));
     const ScratchLease lists(*this);
-    CollectLeaves collect(lists->leaves);
-    tree.collideTV(tree.m_root, btDbvtVolume::FromMM(toBt(swept.minimum), toBt(swept.maximum)), collect);
+    collect(btDbvtVolume::FromMM(toBt(swept.minimum), toBt(swept.maximum)), filterData, lists->leaves);
 
     const Vec3 start = fromBt(mn + mx) * 0.5f;
     const Vec3 half = fromBt(mx - mn) * 0.5f;
@@ -333,8 +370,11 @@ void QueryWorld::penetrations(const btConvexShape& shape, const Transform& pose,
     btVector3 mn, mx;
     shape.getAabb(at, mn, mx);
     const ScratchLease lists(*this);
-    CollectLeaves collect(lists->leaves);
-    tree.collideTV(tree.m_root, btDbvtVolume::FromMM(mn, mx), collect);
+    collect(btDbvtVolume::FromMM(mn, mx), filterData, lists->leaves);
+    std::sort(lists->leaves.begin(), lists->leaves.end(), [](const btDbvtNode* a, const btDbvtNode* b) {
+        return static_cast<const Shape*>(a->data)->back().querySerial <
+               static_cast<const Shape*>(b->data)->back().querySerial;
+    });
     for (const btDbvtNode* leaf : lists->leaves) {
         Shape& other = *static_cast<Shape*>(leaf->data);
         if (!passesFilters(other, filterData, filterCallback, 0))

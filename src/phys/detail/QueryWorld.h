@@ -10,10 +10,16 @@
 #include <memory>
 #include <vector>
 
-// The query world: a tree of one box per scene-query shape, placed at the front pose of its
-// actor times its local pose, used only on the main thread. It follows every change at
-// once (moves are applied lazily, before the next query), so queries see the last fetched
-// state plus every change since, also while a step is in flight.
+// The query world: one box per scene-query shape, placed at the front pose of its actor
+// times its local pose, used only on the main thread. It follows every change at once
+// (moves are applied lazily, before the next query), so queries see the last fetched state
+// plus every change since, also while a step is in flight.
+//
+// The boxes are kept in groups, one tree per kind of actor (static or not) and query filter
+// data, so that a query gathers only shapes whose kind and words its filter data accepts: a
+// character's move in a crowd never gathers the other characters' vision cones, which its
+// words leave out. Shapes at equal distance are taken in the order they joined the world,
+// whichever group holds them.
 
 class btConvexShape;
 
@@ -23,6 +29,14 @@ class Shape;
 }
 
 namespace phys::detail {
+
+// The shapes of one kind of actor (static or not) with one query filter data, in a tree.
+struct QueryGroup {
+    FilterData words;
+    bool isStatic = false;
+    btDbvt tree;
+    ~QueryGroup() { tree.clear(); }
+};
 
 class QueryWorld {
 public:
@@ -46,7 +60,7 @@ public:
                     QueryFilterCallback* filterCallback);
 
     // Every filtered shape the convex shape overlaps at the pose, with how deep and the
-    // direction that leads out of it.
+    // direction that leads out of it, in the order the shapes joined the world.
     struct Penetration {
         Shape* shape;
         float depth;
@@ -61,13 +75,18 @@ private:
     void sync();
     void place(Shape& shape);
     void removeShape(Shape& shape);
+    QueryGroup& groupOf(const Shape& shape);
+    // The leaves of the groups the filter data accepts whose boxes meet the volume.
+    void collect(const btDbvtVolume& volume, const QueryFilterData& filterData,
+                 std::vector<const btDbvtNode*>& out) const;
 
     // The working lists of one query, kept for their capacity: the queries of a steady frame
     // allocate nothing. A query made from inside another's filter callback takes the next set.
     struct Scratch;
     class ScratchLease;
 
-    btDbvt tree;
+    std::vector<std::unique_ptr<QueryGroup>> groups; // groups stay while the world lives
+    uint64_t joinedSoFar = 0;
     std::vector<RigidActor*> moved;
     ContactTester contacts;
     std::vector<std::unique_ptr<Scratch>> scratch;
@@ -83,12 +102,12 @@ public:
     int triangle = -1;
 };
 
-// A shape a query may hit, by the distance at which the query enters its box; order is its
-// place among the query's candidates (ties keep it).
+// A shape a query may hit, by the distance at which the query enters its box; order is when
+// the shape joined the query world (ties keep it).
 struct Candidate {
     float entry;
     Shape* shape;
-    std::size_t order;
+    uint64_t order;
 };
 
 } // namespace phys::detail

@@ -16,9 +16,9 @@
 #include "phys/detail/PairFilter.h"
 #include "phys/detail/ParticleSet.h"
 #include "phys/detail/QueryWorld.h"
+#include "phys/detail/StepBroadphase.h"
 #include "phys/detail/StepWorld.h"
 
-#include <BulletCollision/BroadphaseCollision/btDbvtBroadphase.h>
 #include <BulletCollision/NarrowPhaseCollision/btPersistentManifold.h>
 #include <BulletDynamics/ConstraintSolver/btSequentialImpulseConstraintSolver.h>
 #include <BulletSoftBody/btSoftBodyRigidBodyCollisionConfiguration.h>
@@ -47,7 +47,7 @@ SceneCore::SceneCore(Scene& scene_, Physics& physics_, const SceneDesc& desc_)
     particles = std::make_unique<ParticleSet>(*this);
     collisionConfiguration = std::make_unique<btSoftBodyRigidBodyCollisionConfiguration>();
     collisionDispatcher = std::make_unique<StepDispatcher>(collisionConfiguration.get(), *pairs);
-    broadphase = std::make_unique<btDbvtBroadphase>();
+    broadphase = std::make_unique<StepBroadphase>(desc.reportKinematicPairs);
     broadphase->getOverlappingPairCache()->setOverlapFilterCallback(pairs.get());
     broadphase->getOverlappingPairCache()->setInternalGhostPairCallback(pairs.get());
     solver = std::make_unique<btSequentialImpulseConstraintSolver>();

@@ -20,7 +20,6 @@
 // the next push (which ends their pairs with "lost" reports), freed after the fetch that
 // delivers those reports.
 
-class btBroadphaseInterface;
 class btCollisionConfiguration;
 class btRigidBody;
 class btSequentialImpulseConstraintSolver;
@@ -42,6 +41,7 @@ class JointSet;
 class PairFilter;
 class ParticleSet;
 class QueryWorld;
+class StepBroadphase;
 class StepDispatcher;
 class StepWorld;
 
@@ -84,7 +84,7 @@ public:
 
     std::unique_ptr<btCollisionConfiguration> collisionConfiguration;
     std::unique_ptr<StepDispatcher> collisionDispatcher;
-    std::unique_ptr<btBroadphaseInterface> broadphase;
+    std::unique_ptr<StepBroadphase> broadphase;
     std::unique_ptr<btSequentialImpulseConstraintSolver> solver;
     std::unique_ptr<StepWorld> world;
 

@@ -1,0 +1,89 @@
+#include "phys/detail/Backs.h"
+#include "phys/detail/StepBroadphase.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+namespace phys::detail {
+namespace {
+
+// Static and kinematic proxies never pair with each other, as in a scene without kinematic pairs.
+class FixedApart : public btOverlapFilterCallback {
+public:
+    bool needBroadphaseCollision(btBroadphaseProxy* a, btBroadphaseProxy* b) const override {
+        constexpr int fixed = btBroadphaseProxy::StaticFilter | btBroadphaseProxy::KinematicFilter;
+        return !((a->m_collisionFilterGroup & fixed) && (b->m_collisionFilterGroup & fixed));
+    }
+};
+
+std::vector<std::pair<int, int>> pairsOf(btBroadphaseInterface& broadphase) {
+    std::vector<std::pair<int, int>> out;
+    btBroadphasePairArray& pairs = broadphase.getOverlappingPairCache()->getOverlappingPairArray();
+    for (int i = 0; i < pairs.size(); ++i)
+        out.emplace_back(pairs[i].m_pProxy0->m_uniqueId, pairs[i].m_pProxy1->m_uniqueId);
+    return out;
+}
+
+// Static, kinematic and dynamic proxies (the kinematic ones as large as vision cones) moving
+// through each other: the pairs, their order in the cache and so what the cleanup before each
+// step takes away are Bullet's own, also after an actor turns from kinematic to dynamic and
+// back; with kinematic pairs reported every move searches as Bullet does.
+TEST(StepBroadphaseTest, KeepsThePairsOfBulletsOwnBroadphaseInTheirOrder) {
+    for (const bool kinematicPairs : {false, true}) {
+        FixedApart filter;
+        btDbvtBroadphase plain;
+        StepBroadphase ours(kinematicPairs);
+        std::vector<btBroadphaseInterface*> both = {&plain, &ours};
+        std::vector<std::vector<btBroadphaseProxy*>> proxies(2);
+        const int kinds[] = {btBroadphaseProxy::StaticFilter, btBroadphaseProxy::KinematicFilter, 0};
+        for (int b = 0; b < 2; ++b) {
+            both[b]->getOverlappingPairCache()->setOverlapFilterCallback(&filter);
+            for (int i = 0; i < 60; ++i) {
+                const float half = i % 3 == 1 ? 6.0f : 0.5f;
+                const btVector3 at(static_cast<float>(i % 8) * 2.0f, 0, static_cast<float>(i / 8) * 2.0f);
+                proxies[b].push_back(both[b]->createProxy(at - btVector3(half, half, half), at + btVector3(half, half, half),
+                                                          0, nullptr,
+                                                          btBroadphaseProxy::DefaultFilter | ActorProxyGroup | kinds[i % 3],
+                                                          btBroadphaseProxy::AllFilter, nullptr));
+            }
+        }
+        if (!kinematicPairs) {
+            EXPECT_EQ(ours.partnerCount(), 20u) << "the dynamic ones";
+        }
+        for (int frame = 0; frame < 90; ++frame) {
+            for (int b = 0; b < 2; ++b) {
+                if (frame == 30 || frame == 60) { // one turns dynamic, then kinematic again
+                    proxies[b][4]->m_collisionFilterGroup ^= btBroadphaseProxy::KinematicFilter;
+                    if (b == 1)
+                        ours.groupChanged(proxies[b][4]);
+                }
+                // One resting in the fixed set now and then set where it is.
+                if ((frame / 30) % 2 == 1 && frame % 5 == 0) {
+                    btVector3 mn, mx;
+                    both[b]->getAabb(proxies[b][10], mn, mx);
+                    both[b]->setAabb(proxies[b][10], mn, mx, nullptr);
+                }
+                for (int i = 1; i < 60; i += 3 - (frame / 30) % 2) { // kinematic ones, and some dynamic ones
+                    const float t = 0.05f * static_cast<float>(frame) + static_cast<float>(i);
+                    const float half = i % 3 == 1 ? 6.0f : 0.5f;
+                    const btVector3 at(static_cast<float>(i % 8) * 2.0f + 6.0f * std::sin(t), 0,
+                                       static_cast<float>(i / 8) * 2.0f + 6.0f * std::cos(0.7f * t));
+                    both[b]->setAabb(proxies[b][i], at - btVector3(half, half, half), at + btVector3(half, half, half),
+                                     nullptr);
+                }
+                both[b]->calculateOverlappingPairs(nullptr);
+            }
+            ASSERT_EQ(pairsOf(ours), pairsOf(plain)) << "frame " << frame << (kinematicPairs ? ", kinematic pairs" : "");
+        }
+        EXPECT_GT(pairsOf(plain).size(), 10u);
+        for (int b = 0; b < 2; ++b)
+            for (btBroadphaseProxy* proxy : proxies[b])
+                both[b]->destroyProxy(proxy, nullptr);
+        EXPECT_EQ(ours.partnerCount(), 0u);
+    }
+}
+
+} // namespace
+} // namespace phys::detail
