@@ -5,16 +5,28 @@
 # its camera for about two seconds and then ends ("End Level") into the next, the last into the
 # first. The game runs on an Xvfb of its own at 1280 x 720 for some seconds and is then ended
 # with SIGTERM, as a closed window ends it.
-#   tools/chained-levels.sh [pictures|meshes|garden] [levels] [seconds]
+#   tools/chained-levels.sh [pictures|meshes|mixed|sounds|soundself|garden] [levels] [seconds]
+#   tools/chained-levels.sh level <file.irr> [seconds]
 # pictures (40 levels): a 4096 x 4096 picture of each level's own (a PNG of about 50 KB) on a
-# board; meshes (30 levels): a mesh of each level's own, read from an OBJ file of 15 MB (see
-# writeMesh); garden: the story's garden as shipped, one level (it ends itself into the title
-# at 20 s: play it 19 s), to set the others beside.
+# board (1 level: a level that ends into itself); meshes (30 levels): a mesh of each level's
+# own, read from an OBJ file of 15 MB (see writeMesh); mixed (20 levels): each with a picture
+# (2048 x 2048), a drawn mesh (an OBJ of 7 MB with texture coordinates and normals), a
+# collision mesh (a static triangle mesh from an OBJ of 5 MB of positions, 133,902 triangles)
+# and a sound file (10 s of Ogg Vorbis at 48 kHz, two channels) of its own, the sound played
+# 0.1 s in; garden: the story's garden as shipped with its own end of level turned off, to set
+# the others beside; sounds (150 objects): the garden with that many sound objects naming one
+# Ogg Vorbis file of 29.5 s at 192 kHz, two channels (22.7 MB decoded), each played by a Play
+# Sound of its own 1 s in; soundself: the garden with one such object played 0.1 s in, the
+# level ending into itself 2 s in; level: a level file of the caller's (its folder copied;
+# the garden's own end of level, where it has one, turned off), such as those
+# tools/hostile-shapes.sh writes.
 # Prints the resident set every 10 s (the most in each stretch), the most of the whole run
 # (/usr/bin/time -v), how many loads began, the middle and the longest time between two frames
 # shown in play (from a second after a load's end, its cover lifting, to the next load's
 # beginning, through tools/frame-counter.c, preloaded), then how long the game took to end
-# after the signal, its exit status and the last line of its log.
+# after the signal, its exit status and the last line of its log, and whether the player's
+# files read back (the settings and the save, whole XML, no save put aside as unreadable and
+# no write that failed).
 # CHAINED_LEVELS_KEEP=folder keeps the levels, the log and the figures there;
 # CHAINED_LEVELS_GAME=path runs another build. Build first with ./play.sh --build-only.
 set -uo pipefail
@@ -25,8 +37,14 @@ kind=${1:-pictures}
 case $kind in
   pictures) count=${2:-40} ;;
   meshes) count=${2:-30} ;;
-  garden) count=1 ;;
-  *) echo "unknown kind $kind (pictures, meshes or garden)"; exit 2 ;;
+  mixed) count=${2:-20} ;;
+  sounds) count=${2:-150} ;;
+  garden | soundself) count=1 ;;
+  level)
+    count=1
+    levelFile=$(realpath "${2:-}" 2>/dev/null) && [ -r "$levelFile" ] || { echo "cannot read the level ${2:-}"; exit 2; }
+    ;;
+  *) echo "unknown kind $kind (pictures, meshes, mixed, sounds, soundself, garden or level)"; exit 2 ;;
 esac
 seconds=${3:-120}
 binary=${CHAINED_LEVELS_GAME:-$root/bin/paddlestone}
@@ -53,10 +71,12 @@ EOF
 # A wavy sheet of n x n vertices, 8 units across, as an OBJ file as exporters write them, with
 # texture coordinates and normals (n = 280 makes 15 MB: 78,400 vertices, 155,682 triangles);
 # with CHAINED_LEVELS_BARE_MESHES=1 positions alone, the most triangles a file of that size
-# holds (n = 450 makes 15 MB: 202,500 vertices, 403,202 triangles).
-writeMesh() { # file seed
-  awk -v bare="${CHAINED_LEVELS_BARE_MESHES:-0}" -v seed="$2" 'BEGIN {
-    n = bare == 1 ? 450 : 280
+# holds (n = 450 makes 15 MB: 202,500 vertices, 403,202 triangles). A side and "bare" after
+# the seed choose them for the one file.
+writeMesh() { # file seed [n bare]
+  local bare=${CHAINED_LEVELS_BARE_MESHES:-0}
+  awk -v bare="${4:-$bare}" -v seed="$2" -v side="${3:-0}" 'BEGIN {
+    n = side > 0 ? side : bare == 1 ? 450 : 280
     for (z = 0; z < n; ++z) for (x = 0; x < n; ++x) {
       printf "v %.6f %.6f %.6f\n", 8 * x / (n - 1) - 4, 8 * z / (n - 1) - 4, 0.3 * sin(x * 0.07 + seed) * cos(z * 0.05)
       if (bare != 1)
@@ -86,21 +106,68 @@ $3
 EOF
 }
 
-if [ "$kind" = garden ]; then
-  cp "$root/Content/Levels/Story_Garden.irr" "$run/Level1.irr"
-else
+# Ogg Vorbis of the seconds at the rate, two channels of tones (sox).
+writeSound() { # file seconds rate tone
+  sox -V1 -n -r "$3" -c 2 "$1" synth "$2" sine "$4" sine "$(($4 * 3 / 2))" ||
+    { echo "sox could not write $1 (apt-get install sox libsox-fmt-all)"; exit 2; }
+}
+# The level with the garden's own end of level (the event "EndOfLevel") turned off.
+withoutGardenEnd() { perl -0pe 's/(value="EndOfLevel".*?name="OnTriggerEvent" value=")End Level"/$1Nothing"/s'; }
+gardenWith() { head -n -1 "$root/Content/Levels/Story_Garden.irr" | withoutGardenEnd; cat; echo "</irr_scene>"; }
+soundNode() { # id file
+  echo "  <node type=\"SoundObject\"><attributes><string name=\"Name\" value=\"Sound$1\" /><int name=\"Id\" value=\"$1\" /><string name=\"SoundFile\" value=\"$2\" /></attributes></node>"
+}
+playNode() { # id sound-id seconds
+  echo "  <node type=\"TriggerObject\"><attributes><string name=\"Name\" value=\"Play$2\" /><int name=\"Id\" value=\"$1\" /><enum name=\"TriggerCondition\" value=\"Immediately\" /><float name=\"MinimumTimeUntilMet\" value=\"$3\" /><enum name=\"OnTriggerEvent\" value=\"Play Sound\" /><bool name=\"UndoOnTriggerRevert\" value=\"false\" /><int name=\"ObjectID\" value=\"$2\" /><enum name=\"SoundAction\" value=\"Play\" /></attributes></node>"
+}
+endNode() { # id next seconds
+  echo "  <node type=\"TriggerObject\"><attributes><string name=\"Name\" value=\"Next\" /><int name=\"Id\" value=\"$1\" /><enum name=\"TriggerCondition\" value=\"Immediately\" /><float name=\"MinimumTimeUntilMet\" value=\"$3\" /><enum name=\"OnTriggerEvent\" value=\"End Level\" /><string name=\"NextLevel\" value=\"$2\" /><enum name=\"TransitionType\" value=\"None\" /><float name=\"HoldLength\" value=\"0\" /><bool name=\"SetSaveLevelPath\" value=\"true\" /><string name=\"SaveLevelPath\" value=\"\" /></attributes></node>"
+}
+
+case $kind in
+garden)
+  gardenWith </dev/null >"$run/Level1.irr"
+  ;;
+sounds)
+  writeSound "$run/Long.ogg" 29.5 192000 300
+  for ((i = 0; i < count; ++i)); do
+    soundNode $((990100 + i)) Long.ogg
+    playNode $((990400 + i)) $((990100 + i)) 1
+  done | gardenWith >"$run/Level1.irr"
+  ;;
+soundself)
+  writeSound "$run/Long.ogg" 29.5 192000 300
+  { soundNode 990100 Long.ogg; playNode 990101 990100 0.1; endNode 990102 Level1.irr 2; } | gardenWith >"$run/Level1.irr"
+  ;;
+level)
+  cp -r "$(dirname "$levelFile")"/. "$run/"
+  rm -f "$run/Content"
+  ln -sfn "$root/Content" "$run/Content"
+  withoutGardenEnd <"$levelFile" >"$run/Level1.irr"
+  ;;
+*)
   for ((i = 1; i <= count; ++i)); do
     next="Level$((i % count + 1)).irr"
     if [ "$kind" = pictures ]; then
       writePicture "$run/Picture$i.png" 4096
       own="  <node type=\"cube\"><attributes><string name=\"Name\" value=\"Board\" /><vector3d name=\"Scale\" value=\"6, 6, 0.1\" /><bool name=\"Visible\" value=\"true\" /><float name=\"Size\" value=\"1\" /></attributes><materials><attributes><enum name=\"Type\" value=\"solid\" /><bool name=\"Lighting\" value=\"false\" /><texture name=\"Texture1\" value=\"Picture$i.png\" /></attributes></materials></node>"
+    elif [ "$kind" = mixed ]; then
+      writePicture "$run/Picture$i.png" 2048
+      writeMesh "$run/Mesh$i.obj" "$i" 190 0
+      writeMesh "$run/Ground$i.obj" "$i" 260 1
+      writeSound "$run/Sound$i.ogg" 10 48000 $((200 + 10 * i))
+      own="  <node type=\"cube\"><attributes><string name=\"Name\" value=\"Board\" /><vector3d name=\"Position\" value=\"-3, 0, 0\" /><vector3d name=\"Scale\" value=\"3, 3, 0.1\" /><bool name=\"Visible\" value=\"true\" /><float name=\"Size\" value=\"1\" /></attributes><materials><attributes><enum name=\"Type\" value=\"solid\" /><bool name=\"Lighting\" value=\"false\" /><texture name=\"Texture1\" value=\"Picture$i.png\" /></attributes></materials></node>
+  <node type=\"PhysicsObject\"><attributes><string name=\"Name\" value=\"Sheet\" /><int name=\"Id\" value=\"13\" /><vector3d name=\"Position\" value=\"2.5, 0, 0\" /><vector3d name=\"Scale\" value=\"0.5, 0.5, 0.5\" /><bool name=\"Visible\" value=\"true\" /><string name=\"MeshFileName\" value=\"Mesh$i.obj\" /><enum name=\"BoundType\" value=\"Mesh\" /><string name=\"ColMeshFileName\" value=\"Ground$i.obj\" /><enum name=\"PhysicsState\" value=\"Static\" /></attributes></node>
+$(soundNode 14 "Sound$i.ogg")
+$(playNode 15 14 0.1)"
     else
       writeMesh "$run/Mesh$i.obj" "$i"
       own="  <node type=\"PhysicsObject\"><attributes><string name=\"Name\" value=\"Sheet\" /><int name=\"Id\" value=\"13\" /><vector3d name=\"Rotation\" value=\"0, 0, 0\" /><bool name=\"Visible\" value=\"true\" /><string name=\"MeshFileName\" value=\"Mesh$i.obj\" /><enum name=\"BoundType\" value=\"Box\" /><vector3d name=\"BoxExtents\" value=\"8, 8, 0.5\" /><enum name=\"PhysicsState\" value=\"Static\" /></attributes></node>"
     fi
     writeLevel "$run/Level$i.irr" "$next" "$own"
   done
-fi
+  ;;
+esac
 
 read -r display server < <(startOwnXvfb "$work")
 [ "$display" != none ] || { echo "no X server"; kill "$server" 2>/dev/null; exit 2; }
@@ -164,4 +231,29 @@ awk '{ gap[NR] = $1 } END { if (NR) printf "frames in play: %d, the middle one %
   else print "no frames in play" }' "$work/gaps"
 printf 'after SIGTERM: ended in %.2f s, status %s, last log line: %s\n' "$(((ended - signalled) / 10000000))e-2" "$status" \
   "$(tail -n 1 "$run/PaddlestoneLog.txt" 2>/dev/null | sed 's/^\[[0-9:]*\] //')"
+# The player's files: each reads back whole, and the log names no save put aside or write
+# that failed.
+python3 - "$run/PaddlestoneConfig.xml" "$work/data" "$run/PaddlestoneLog.txt" <<'EOF'
+import glob, os, sys, xml.dom.minidom
+settings, data, log = sys.argv[1:4]
+def whole(path):
+    try:
+        xml.dom.minidom.parse(path)
+        return True
+    except Exception:
+        return False
+saves = glob.glob(os.path.join(data, "**", "save.tsav"), recursive=True)
+bad = glob.glob(os.path.join(data, "**", "*.bad"), recursive=True)
+try:
+    failed = sum(1 for l in open(log, errors="replace") if "Could not write the save" in l)
+except OSError:
+    failed = -1
+parts = ["settings " + ("read back" if whole(settings) else "MISSING OR BROKEN")]
+if saves:
+    parts.append("save %s (%d bytes)" % ("read back" if all(whole(s) for s in saves) else "BROKEN", os.path.getsize(saves[0])))
+else:
+    parts.append("NO SAVE")
+parts.append("%d put aside, %d failed writes" % (len(bad), failed))
+print("player files: " + ", ".join(parts))
+EOF
 [ -n "${CHAINED_LEVELS_KEEP:-}" ] || rm -rf "$work"

@@ -11,8 +11,10 @@
 # Levels: garden (as shipped); text1, text5, clothpool, particles200, particles1000, cloth20,
 # cloth200 (what the memory budget bounds); bytes, nodes, pixels, frames (one older budget
 # just under its limit, as src/core/LoadBudget.h has it); budgets4 (all four at once); all
-# (the four and the memory filled by a text at size 256). All of them when none is named; a
-# path ending in .irr plays that level (its folder copied beside it).
+# (the four and the memory filled by a text at size 256); cratesN and cratesN-noshadows (N
+# static crates, with the garden's shadows on and off); bigmeshN (N static objects of one
+# mesh of 130,050 triangles). All of the first fourteen when none is named; a path ending in
+# .irr plays that level (its folder copied beside it).
 # HOSTILE_MEMORY_KEEP=folder keeps every level's files, log and output there;
 # HOSTILE_MEMORY_DISPLAY=N runs the game on the X server :N (started when none runs there)
 # instead of one the tool starts; HOSTILE_MEMORY_GAME=path runs another build of the game; a

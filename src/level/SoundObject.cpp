@@ -170,15 +170,14 @@ void SoundObject::stop() {
     wasPlaying = false;
     if (event && soundManager && isPlaying())
         soundManager->stopEvent(event);
-    if (channel)
-        channel->stop();
+    channel.stop();
 }
 
 bool SoundObject::isPlaying() const {
     if (event && soundManager && soundManager->isEventActive(event))
         return true;
     bool playing = false;
-    return channel && channel->isPlaying(&playing) == audio::Result::Ok && playing;
+    return channel.isPlaying(&playing) == audio::Result::Ok && playing;
 }
 
 void SoundObject::pause(bool clearShownSubtitle) {
@@ -186,8 +185,8 @@ void SoundObject::pause(bool clearShownSubtitle) {
     if (event && isPlaying() && event->getPaused(&paused) == audio::Result::Ok && !paused) {
         event->setPaused(true);
         ++pauseCount;
-    } else if (channel && isPlaying() && channel->getPaused(&paused) == audio::Result::Ok && !paused) {
-        channel->setPaused(true);
+    } else if (isPlaying() && channel.getPaused(&paused) == audio::Result::Ok && !paused) {
+        channel.setPaused(true);
         ++pauseCount;
     }
     const auto& clearSubtitle = levelHooks().screens.clearSubtitleOf;
@@ -202,8 +201,7 @@ void SoundObject::resume() {
         return;
     if (event)
         event->setPaused(false);
-    if (channel)
-        channel->setPaused(false);
+    channel.setPaused(false);
 }
 
 void SoundObject::fadeOut(f32 seconds) {
@@ -233,8 +231,7 @@ void SoundObject::applyVolume() {
     const f32 volume = std::clamp(Volume / 100.0f, 0.0f, 1.0f) * fadeFactor;
     if (event && soundManager)
         soundManager->setEventVolume(event, volume);
-    if (channel)
-        channel->setVolume(volume);
+    channel.setVolume(volume);
 }
 
 void SoundObject::appendToConversation(SoundObject* next) {
@@ -254,7 +251,7 @@ void SoundObject::forgetAudio() {
     event = nullptr;
     previousEvent = nullptr;
     sound = nullptr;
-    channel = nullptr;
+    channel = {};
     wasPlaying = false;
     queuedPlay = false;
     fadeDuration = -1.0f;

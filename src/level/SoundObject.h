@@ -1,6 +1,7 @@
 #pragma once
 
 #include "level/LevelObject.h"
+#include "platform/audio/AudioTypes.h"
 
 #include <string>
 
@@ -8,7 +9,6 @@ namespace audio {
 class Event;
 class EventSystem;
 class Sound;
-class Channel;
 } // namespace audio
 
 // A level sound ('sond'): an audio event of the event project, or a plain sound file played
@@ -84,7 +84,8 @@ public:
     // The level's one copy of SoundFile, shared with every sound object that plays the file
     // and held until this one goes (with its level).
     audio::Sound* sound = nullptr;
-    audio::Channel* channel = nullptr;
+    // The channel of this object's last play; it reaches no other object's sound.
+    audio::ChannelHandle channel;
     audio::Event* previousEvent = nullptr;
     bool conversationActive = false;
     irr::s32 pauseCount = 0;

@@ -412,6 +412,10 @@ void EffectHandler::resetLevelState() {
     shadowReceivers->forget();
     shadowNodes.clear();
     renderCallbacks.clear();
+    // A level's Change Mesh sets these from its own folder; its pictures are given back at
+    // the next load, so none may be held past its unload.
+    for (irr::video::ITexture*& texture : limbTextures)
+        texture = nullptr;
 }
 
 // --- targets and lists -----------------------------------------------------------------------

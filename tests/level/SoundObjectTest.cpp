@@ -122,14 +122,14 @@ TEST_F(SoundObjectTest, PauseCountsOnceUntilResumed) {
     file->drop();
     file->SoundFile = (test::sourceDir() / "Content/Audio/Sounds/Alerted.wav").string().c_str();
     file->play();
-    ASSERT_NE(file->channel, nullptr);
+    ASSERT_NE(file->channel.get(), nullptr);
     file->pause();
     EXPECT_EQ(file->pauseCount, 1);
-    file->channel->getPaused(&paused);
+    file->channel.getPaused(&paused);
     EXPECT_TRUE(paused);
     file->resume();
     EXPECT_EQ(file->pauseCount, 0);
-    file->channel->getPaused(&paused);
+    file->channel.getPaused(&paused);
     EXPECT_FALSE(paused);
 }
 
@@ -319,23 +319,23 @@ TEST_F(SoundObjectTest, APlainSoundFilePlaysOnAChannel) {
     beep->SoundFile = "Beep.wav";
     beep->Volume = 40.0f;
     beep->play();
-    ASSERT_NE(beep->channel, nullptr);
+    ASSERT_NE(beep->channel.get(), nullptr);
     ASSERT_NE(beep->sound, nullptr);
     EXPECT_EQ(beep->event, nullptr);
     EXPECT_TRUE(beep->isPlaying());
     f32 volume = -1.0f;
-    beep->channel->getVolume(&volume);
+    beep->channel.getVolume(&volume);
     EXPECT_FLOAT_EQ(volume, 0.4f);
 
     beep->pause();
     EXPECT_EQ(beep->pauseCount, 1);
     bool paused = false;
-    beep->channel->getPaused(&paused);
+    beep->channel.getPaused(&paused);
     EXPECT_TRUE(paused);
     step(5.0f); // paused: keeps its place
     EXPECT_TRUE(beep->isPlaying());
     beep->resume();
-    beep->channel->getPaused(&paused);
+    beep->channel.getPaused(&paused);
     EXPECT_FALSE(paused);
     step(1.0f);
     EXPECT_TRUE(beep->isPlaying());
@@ -348,15 +348,15 @@ TEST_F(SoundObjectTest, APlainSoundFilePlaysOnAChannel) {
     EXPECT_TRUE(beep->isPlaying());
     beep->fadeOut(2.0f);
     beep->update(0.5f);
-    beep->channel->getVolume(&volume);
+    beep->channel.getVolume(&volume);
     EXPECT_NEAR(volume, 0.3f, 1e-5f);
     beep->stop();
     EXPECT_FALSE(beep->isPlaying());
 
     beep->SoundFile = "Missing.wav";
-    beep->channel = nullptr;
+    beep->channel = {};
     beep->play();
-    EXPECT_EQ(beep->channel, nullptr);
+    EXPECT_EQ(beep->channel.get(), nullptr);
     EXPECT_FALSE(beep->isPlaying());
 
     // Outside the folders a user level may read: refused; inside them: played.
@@ -365,9 +365,44 @@ TEST_F(SoundObjectTest, APlainSoundFilePlaysOnAChannel) {
     confineReadsToFolders({"Content"});
     beep->play();
     confineReadsToFolders({});
-    EXPECT_EQ(beep->channel, nullptr);
+    EXPECT_EQ(beep->channel.get(), nullptr);
     beep->play();
-    EXPECT_NE(beep->channel, nullptr);
+    EXPECT_NE(beep->channel.get(), nullptr);
+}
+
+// A sound's channel, once its sound has ended, is handed to the next sound played: the
+// object whose sound ended no longer reaches it, so its stop, pause and volume leave the
+// other object's sound as it is.
+TEST_F(SoundObjectTest, AnEndedSoundsObjectDoesNotReachTheChannelAnotherTookOver) {
+    ASSERT_TRUE(test::writeFileBytes(temp.file("Beep.wav"), silentWave(1.5f)));
+    SoundObject* objects[2] = {};
+    for (SoundObject*& object : objects) {
+        object = new SoundObject(root(), smgr(), -1);
+        object->drop();
+        object->SoundFile = "Beep.wav";
+    }
+    SoundObject* a = objects[0];
+    SoundObject* b = objects[1];
+    a->play();
+    audio::Channel* const reused = a->channel.get();
+    ASSERT_NE(reused, nullptr);
+    step(1.6f);
+    ASSERT_FALSE(a->isPlaying()) << "played out";
+    b->play();
+    ASSERT_EQ(b->channel.get(), reused) << "the free channel is taken again";
+    EXPECT_FALSE(a->isPlaying());
+    a->setVolume(0.25f);
+    a->pause();
+    a->stop();
+    EXPECT_TRUE(b->isPlaying());
+    bool paused = true;
+    f32 volume = 0.0f;
+    b->channel.getPaused(&paused);
+    b->channel.getVolume(&volume);
+    EXPECT_FALSE(paused);
+    EXPECT_FLOAT_EQ(volume, 1.0f);
+    b->stop();
+    EXPECT_FALSE(b->isPlaying());
 }
 
 // Sound objects naming one file play one copy of it, charged once to their level's memory

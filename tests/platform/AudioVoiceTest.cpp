@@ -342,40 +342,40 @@ TEST_F(AudioVoiceTest, APlainSoundsChannelSendsItsVolumePauseAndStop) {
     EXPECT_EQ(output.files.back(), path);
     EXPECT_FLOAT_EQ(sound->length(), 1.5f);
 
-    audio::Channel* channel = nullptr;
+    audio::ChannelHandle channel;
     ASSERT_EQ(system.playSound(sound, true, &channel), Result::Ok);
     ASSERT_EQ(output.started.size(), 1u);
     const audio::VoiceId voice = output.started.begin()->first;
     EXPECT_EQ(output.started[voice], static_cast<audio::SoundId>(output.files.size()));
     EXPECT_TRUE(output.params[voice].paused);
     bool flag = false;
-    ASSERT_EQ(channel->getPaused(&flag), Result::Ok);
+    ASSERT_EQ(channel.getPaused(&flag), Result::Ok);
     EXPECT_TRUE(flag);
     advance(5.0); // paused: keeps its place
-    channel->isPlaying(&flag);
+    channel.isPlaying(&flag);
     EXPECT_TRUE(flag);
     EXPECT_TRUE(output.sets.empty()) << "nothing changed";
 
-    EXPECT_EQ(channel->setPaused(false), Result::Ok);
-    channel->getPaused(&flag);
+    EXPECT_EQ(channel.setPaused(false), Result::Ok);
+    channel.getPaused(&flag);
     EXPECT_FALSE(flag);
-    channel->setVolume(0.5f);
+    channel.setVolume(0.5f);
     advance(1.0);
     ASSERT_EQ(output.sets, std::vector<audio::VoiceId>{voice});
     EXPECT_FALSE(output.params[voice].paused);
     EXPECT_FLOAT_EQ(output.params[voice].gain, 0.5f);
-    channel->isPlaying(&flag);
+    channel.isPlaying(&flag);
     EXPECT_TRUE(flag);
     advance(0.5); // the length reached
-    channel->isPlaying(&flag);
+    channel.isPlaying(&flag);
     EXPECT_FALSE(flag);
     EXPECT_TRUE(output.stopped.empty()) << "a sound that played out ends by itself";
 
     ASSERT_EQ(system.playSound(sound, false, &channel), Result::Ok);
     const audio::VoiceId second = output.started.rbegin()->first;
     EXPECT_NE(second, voice);
-    EXPECT_EQ(channel->stop(), Result::Ok);
-    channel->isPlaying(&flag);
+    EXPECT_EQ(channel.stop(), Result::Ok);
+    channel.isPlaying(&flag);
     EXPECT_FALSE(flag);
     EXPECT_EQ(output.stopped, std::vector<audio::VoiceId>{second});
 
@@ -395,30 +395,35 @@ TEST_F(AudioVoiceTest, WhenEveryChannelPlaysTheOldestGivesWay) {
     ASSERT_TRUE(test::writeFileBytes(path, waveBytes(1000, 1, 1000)));
     audio::Sound* sound = nullptr;
     ASSERT_EQ(system.createSound(path.c_str(), true, &sound), Result::Ok);
-    std::vector<audio::Channel*> channels;
+    std::vector<audio::ChannelHandle> channels;
     for (int i = 0; i < audio::EventSystem::maxChannels; ++i) {
-        audio::Channel* channel = nullptr;
+        audio::ChannelHandle channel;
         ASSERT_EQ(system.playSound(sound, false, &channel), Result::Ok);
         channels.push_back(channel);
     }
     ASSERT_TRUE(output.stopped.empty());
     // A stopped channel is taken again before any playing one.
-    channels[5]->stop();
-    audio::Channel* again = nullptr;
+    audio::Channel* const fifth = channels[5].get();
+    channels[5].stop();
+    audio::ChannelHandle again;
     ASSERT_EQ(system.playSound(sound, false, &again), Result::Ok);
-    EXPECT_EQ(again, channels[5]);
+    EXPECT_EQ(again.get(), fifth);
     EXPECT_EQ(output.stopped.size(), 1u);
 
-    audio::Channel* taken = nullptr;
+    audio::Channel* const first = channels[0].get();
+    audio::ChannelHandle taken;
     ASSERT_EQ(system.playSound(sound, false, &taken), Result::Ok);
-    EXPECT_EQ(taken, channels[0]);
+    EXPECT_EQ(taken.get(), first);
     ASSERT_EQ(output.stopped.size(), 2u);
     EXPECT_EQ(output.stopped.back(), 1u) << "the first voice";
+    bool playing = true;
+    EXPECT_EQ(channels[0].isPlaying(&playing), Result::InvalidHandle) << "taken over";
+    EXPECT_FALSE(playing);
+    audio::Channel* const second = channels[1].get();
     ASSERT_EQ(system.playSound(sound, false, &taken), Result::Ok);
-    EXPECT_EQ(taken, channels[1]);
+    EXPECT_EQ(taken.get(), second);
     EXPECT_EQ(output.stopped.back(), 2u);
-    bool playing = false;
-    channels[2]->isPlaying(&playing);
+    channels[2].isPlaying(&playing);
     EXPECT_TRUE(playing);
 }
 
@@ -438,11 +443,11 @@ TEST_F(AudioVoiceTest, APlainSoundOfUnknownLengthLastsWhatTheOutputReads) {
     ASSERT_EQ(system.createSound(dir.file("Beep.wav").c_str(), false, &beep), Result::Ok);
     const auto songId = static_cast<audio::SoundId>(output.files.size() - 2);
     EXPECT_EQ(song->length(), 0.0f);
-    audio::Channel* channel = nullptr;
+    audio::ChannelHandle channel;
     ASSERT_EQ(system.playSound(song, false, &channel), Result::Ok);
     advance(30.0);
     bool playing = false;
-    channel->isPlaying(&playing);
+    channel.isPlaying(&playing);
     EXPECT_TRUE(playing) << "the length is not known yet";
 
     output.reports = {{songId, Result::Ok, 2.0f, "Song.ogg"},
@@ -454,14 +459,14 @@ TEST_F(AudioVoiceTest, APlainSoundOfUnknownLengthLastsWhatTheOutputReads) {
     EXPECT_EQ(problems, std::vector<std::string>{"Error loading file. Broken.ogg: damaged"});
     ASSERT_EQ(system.playSound(song, false, &channel), Result::Ok);
     advance(1.9);
-    channel->isPlaying(&playing);
+    channel.isPlaying(&playing);
     EXPECT_TRUE(playing);
     advance(0.2);
-    channel->isPlaying(&playing);
+    channel.isPlaying(&playing);
     EXPECT_FALSE(playing);
     ASSERT_EQ(system.playSound(broken, false, &channel), Result::Ok);
     advance(0.01);
-    channel->isPlaying(&playing);
+    channel.isPlaying(&playing);
     EXPECT_FALSE(playing) << "a file that cannot play ends at once";
 }
 
@@ -471,12 +476,13 @@ TEST(AudioRefusalTest, NullArgumentsAndAClosedSystemAreRefused) {
     audio::Event* event = nullptr;
     audio::EventCategory* category = nullptr;
     audio::Sound* sound = nullptr;
-    audio::Channel* channel = reinterpret_cast<audio::Channel*>(8);
+    audio::ChannelHandle channel;
     EXPECT_EQ(closed.getEvent("Test/Hit", &event), Result::NotInitialized);
     EXPECT_EQ(closed.getCategory("master", &category), Result::NotInitialized);
     EXPECT_EQ(closed.createSound("Beep.wav", false, &sound), Result::NotInitialized);
     EXPECT_EQ(closed.playSound(sound, false, &channel), Result::NotInitialized);
-    EXPECT_EQ(channel, nullptr);
+    EXPECT_EQ(channel.get(), nullptr);
+    EXPECT_EQ(channel.stop(), Result::InvalidHandle) << "an empty handle";
     EXPECT_EQ(closed.set3DListenerAttributes(nullptr, nullptr, nullptr, nullptr), Result::NotInitialized);
     EXPECT_EQ(closed.update(), Result::NotInitialized);
     EXPECT_EQ(closed.getEvent(nullptr, &event), Result::InvalidParameter);
@@ -514,10 +520,10 @@ TEST(AudioRefusalTest, NullArgumentsAndAClosedSystemAreRefused) {
     ASSERT_TRUE(test::writeFileBytes(dir.file("Beep.wav"), waveBytes(1000, 1, 100)));
     ASSERT_EQ(closed.createSound(dir.file("Beep.wav").c_str(), false, &sound), Result::Ok);
     ASSERT_EQ(closed.playSound(sound, false, &channel), Result::Ok);
-    EXPECT_EQ(channel->getPaused(nullptr), Result::InvalidParameter);
-    EXPECT_EQ(channel->isPlaying(nullptr), Result::InvalidParameter);
-    EXPECT_EQ(channel->getVolume(nullptr), Result::InvalidParameter);
-    EXPECT_EQ(channel->setVolume(-0.5f), Result::InvalidParameter);
+    EXPECT_EQ(channel.getPaused(nullptr), Result::InvalidParameter);
+    EXPECT_EQ(channel.isPlaying(nullptr), Result::InvalidParameter);
+    EXPECT_EQ(channel.getVolume(nullptr), Result::InvalidParameter);
+    EXPECT_EQ(channel.setVolume(-0.5f), Result::InvalidParameter);
     EXPECT_EQ(closed.createSound(dir.path().c_str(), false, &sound), Result::FileNotFound) << "a folder";
 }
 
@@ -532,19 +538,19 @@ TEST_F(AudioVoiceTest, AStoppedChannelDoesNotHoldBackTheChangesOfTheOthers) {
     constexpr int count = 3;
     for (int stoppedAt = 0; stoppedAt < count; ++stoppedAt) {
         SCOPED_TRACE("channel " + std::to_string(stoppedAt) + " stopped");
-        audio::Channel* channels[count] = {};
+        audio::ChannelHandle channels[count];
         audio::VoiceId voices[count] = {};
         for (int i = 0; i < count; ++i) {
             ASSERT_EQ(system.playSound(sound, false, &channels[i]), Result::Ok);
             voices[i] = output.started.rbegin()->first;
         }
-        channels[stoppedAt]->stop();
+        channels[stoppedAt].stop();
         for (const bool paused : {true, false}) {
             const float volume = paused ? 0.5f : 0.25f;
             output.sets.clear();
             for (int i = 0; i < count; ++i) {
-                channels[i]->setVolume(volume);
-                channels[i]->setPaused(paused);
+                channels[i].setVolume(volume);
+                channels[i].setPaused(paused);
             }
             advance(0.0);
             std::vector<audio::VoiceId> expected;
@@ -557,8 +563,8 @@ TEST_F(AudioVoiceTest, AStoppedChannelDoesNotHoldBackTheChangesOfTheOthers) {
             }
             EXPECT_EQ(output.sets, expected) << "paused " << paused;
         }
-        for (audio::Channel* channel : channels)
-            channel->stop();
+        for (audio::ChannelHandle& channel : channels)
+            channel.stop();
     }
 }
 
@@ -596,7 +602,7 @@ TEST_F(AudioVoiceTest, APlainSoundIsOneCopyForAllItsUsersAndGoesWithTheLast) {
     const auto id = static_cast<audio::SoundId>(output.files.size());
     EXPECT_EQ(system.soundCount(), 1u);
 
-    audio::Channel* channel = nullptr;
+    audio::ChannelHandle channel;
     ASSERT_EQ(system.playSound(users[0], true, &channel), Result::Ok);
     const audio::VoiceId voice = output.started.rbegin()->first;
     audio::Event* hum = fetch("Test/Hum");
@@ -604,15 +610,15 @@ TEST_F(AudioVoiceTest, APlainSoundIsOneCopyForAllItsUsersAndGoesWithTheLast) {
     bool playing = false;
     for (int release = 0; release < 3; ++release) {
         EXPECT_TRUE(output.dropped.empty()) << release << " released";
-        channel->isPlaying(&playing);
+        channel.isPlaying(&playing);
         EXPECT_TRUE(playing) << release << " released";
         EXPECT_EQ(system.releaseSound(users[release]), Result::Ok);
     }
     EXPECT_EQ(output.dropped, std::vector<audio::SoundId>{id}) << "only the plain sound";
     EXPECT_EQ(output.stopped, std::vector<audio::VoiceId>{voice});
-    channel->isPlaying(&playing);
+    channel.isPlaying(&playing);
     EXPECT_FALSE(playing);
-    EXPECT_EQ(channel->currentSound(), nullptr);
+    EXPECT_EQ(channel.get()->currentSound(), nullptr);
     EXPECT_EQ(system.soundCount(), 0u);
     EXPECT_EQ(system.releaseSound(users[0]), Result::InvalidHandle) << "gone";
     EXPECT_TRUE(hum->isPlaying());

@@ -280,25 +280,25 @@ TEST_F(EventSystemTest, PlainSoundsPlayForTheirWavLength) {
     audio::Sound* sound = nullptr;
     EXPECT_EQ(system.createSound(dir.file("none.wav").c_str(), false, &sound), Result::FileNotFound);
     ASSERT_EQ(system.createSound(dir.file("beep.wav").c_str(), false, &sound), Result::Ok);
-    audio::Channel* channel = nullptr;
+    audio::ChannelHandle channel;
     ASSERT_EQ(system.playSound(sound, false, &channel), Result::Ok);
     bool playing = false;
     advance(1.0);
-    channel->isPlaying(&playing);
+    channel.isPlaying(&playing);
     EXPECT_TRUE(playing);
     advance(1.0);
-    channel->isPlaying(&playing);
+    channel.isPlaying(&playing);
     EXPECT_FALSE(playing);
     audio::Sound* looped = nullptr;
     ASSERT_EQ(system.createSound(dir.file("beep.wav").c_str(), true, &looped), Result::Ok);
     ASSERT_EQ(system.playSound(looped, false, &channel), Result::Ok);
     advance(4.0);
-    channel->isPlaying(&playing);
+    channel.isPlaying(&playing);
     EXPECT_TRUE(playing) << "a looping sound plays on past its length";
     // A channel plays at most at full volume.
     float volume = 0.0f;
-    EXPECT_EQ(channel->setVolume(2.0f), Result::Ok);
-    channel->getVolume(&volume);
+    EXPECT_EQ(channel.setVolume(2.0f), Result::Ok);
+    channel.getVolume(&volume);
     EXPECT_EQ(volume, 1.0f);
     EXPECT_EQ(system.playSound(nullptr, false, &channel), Result::InvalidHandle);
 }

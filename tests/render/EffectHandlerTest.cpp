@@ -355,13 +355,18 @@ TEST_F(EffectHandlerTest, RenderCallbacksRunWithStageTwoWhileReflectionsAreOn) {
     handler->update(nullptr);
     EXPECT_EQ(handler->renderStage, 1);
 
-    // The level reset forgets the callbacks, the shadow camera and the shadow nodes.
+    // The level reset forgets the callbacks, the shadow camera, the shadow nodes and the
+    // limbs' pictures (a level's own, given back after it).
     handler->shadowCamera = addCamera();
     handler->shadowNodes.push_back({nullptr, 2, 1});
+    video::ITexture* limb = device->getVideoDriver()->addTexture(core::dimension2du(2, 2), "Levels/Mine/HeroRArm.dds");
+    handler->limbTextures[0] = handler->limbTextures[7] = limb;
     handler->resetLevelState();
     EXPECT_EQ(handler->shadowCamera, nullptr);
     EXPECT_TRUE(handler->shadowNodes.empty());
     EXPECT_TRUE(handler->renderCallbacks.empty());
+    for (video::ITexture* texture : handler->limbTextures)
+        EXPECT_EQ(texture, nullptr);
 }
 
 // The render callbacks take extra scene passes up to the limit; a frame past it logs once

@@ -873,63 +873,72 @@ TEST_F(PropertySpawnActionsTest, APoolsBuildDrawsLoadingFramesAndEndsAtAQuit) {
     EXPECT_NE(manager->getSceneNodeFromID(30), nullptr) << "the template has its ID back";
 }
 
-// A copy that the memory budget cut short (its cloth refused) is not kept, plain or in an
-// instance: the pool ends with the whole copies before it, and no copy without its cloth is
-// left in the scene.
-TEST_F(PropertySpawnActionsTest, ACopyCutShortByTheMemoryBudgetIsNotKept) {
-    for (s32 baseID : {0, 100}) {
-        SCOPED_TRACE(baseID);
-        forgetFileRefusals(); // a new level load's budget
-        { LoadBudgetScope load("Pool.irr"); }
-        log.lines.clear();
-        const auto children = [this] {
-            std::vector<scene::ISceneNode*> nodes;
-            for (scene::ISceneNode* child : root()->getChildren())
-                nodes.push_back(child);
-            return nodes;
-        };
-        const std::vector<scene::ISceneNode*> before = children();
-        auto* banner = new PhysicsObject(root(), smgr(), 30);
-        banner->drop();
-        io::IAttributes* keys = attributes();
-        keys->addInt("Id", 30);
-        keys->addVector3d("Position", {0, 5, 0});
-        keys->addString("MeshFileName", "Content/Models/Props/Cloth.obj");
-        keys->addEnum("BoundType", "Cloth", boundTypeNames);
-        keys->addEnum("PhysicsState", "Dynamic", physicsStateNames);
-        banner->deserializeAttributes(keys);
-        manager->registerNodeIDs(banner);
-        const std::uint64_t cloth = loadBudget().used(LoadBudget::Memory);
-        ASSERT_GT(cloth, 0u);
-        // Room for the banner, one copy and half of another.
-        loadBudget().setLimit(LoadBudget::Memory, cloth * 5 / 2);
-        SpawnObjectAction* spawn = spawner([baseID](io::IAttributes* k) {
-            k->addInt("PoolSize", 4);
-            k->addInt("BaseID", baseID);
-            k->addInt("ObjectID", 30);
-            k->addString("SpawnMode", "Manual");
-        });
-        step();
-        EXPECT_EQ(spawn->getPool().size(), 1u);
-        EXPECT_EQ(spawn->getLeftoverCopy(), nullptr);
-        u32 clothObjects = 0, withoutCloth = 0;
-        std::vector<scene::ISceneNode*> open = {root()};
-        while (!open.empty()) {
-            scene::ISceneNode* next = open.back();
-            open.pop_back();
-            for (scene::ISceneNode* child : next->getChildren())
-                open.push_back(child);
-            if (PhysicsObject* object = asPhysicsObject(next)) {
-                ++clothObjects;
-                withoutCloth += object->body().cloth ? 0 : 1;
+// A copy that a budget cut short (its cloth past the memory, its mesh past the triangles) is
+// not kept, plain or in an instance: the pool ends with the whole copies before it, and no
+// copy without its cloth or mesh is left in the scene.
+TEST_F(PropertySpawnActionsTest, ACopyCutShortByABudgetIsNotKept) {
+    struct Case {
+        LoadBudget::Kind kind;
+        const char* mesh;
+        const char* bound;
+    };
+    for (const Case& c : {Case{LoadBudget::Memory, "Content/Models/Props/Cloth.obj", "Cloth"},
+                          Case{LoadBudget::Triangles, "Content/Models/Props/Rock.obj", "Convex"}})
+        for (s32 baseID : {0, 100}) {
+            SCOPED_TRACE(std::string(LoadBudget::unitName(c.kind)) + ", BaseID " + std::to_string(baseID));
+            forgetFileRefusals(); // a new level load's budget
+            { LoadBudgetScope load("Pool.irr"); }
+            log.lines.clear();
+            const auto children = [this] {
+                std::vector<scene::ISceneNode*> nodes;
+                for (scene::ISceneNode* child : root()->getChildren())
+                    nodes.push_back(child);
+                return nodes;
+            };
+            const std::vector<scene::ISceneNode*> before = children();
+            auto* banner = new PhysicsObject(root(), smgr(), 30);
+            banner->drop();
+            io::IAttributes* keys = attributes();
+            keys->addInt("Id", 30);
+            keys->addVector3d("Position", {0, 5, 0});
+            keys->addString("MeshFileName", c.mesh);
+            keys->addEnum("BoundType", c.bound, boundTypeNames);
+            keys->addEnum("PhysicsState", "Dynamic", physicsStateNames);
+            banner->deserializeAttributes(keys);
+            manager->registerNodeIDs(banner);
+            const std::uint64_t one = loadBudget().used(c.kind);
+            ASSERT_GT(one, 0u);
+            // Room for the banner, one copy and half of another.
+            loadBudget().setLimit(c.kind, one * 5 / 2);
+            SpawnObjectAction* spawn = spawner([baseID](io::IAttributes* k) {
+                k->addInt("PoolSize", 4);
+                k->addInt("BaseID", baseID);
+                k->addInt("ObjectID", 30);
+                k->addString("SpawnMode", "Manual");
+            });
+            step();
+            EXPECT_EQ(spawn->getPool().size(), 1u);
+            EXPECT_EQ(spawn->getLeftoverCopy(), nullptr);
+            u32 objects = 0, cutShort = 0;
+            std::vector<scene::ISceneNode*> open = {root()};
+            while (!open.empty()) {
+                scene::ISceneNode* next = open.back();
+                open.pop_back();
+                for (scene::ISceneNode* child : next->getChildren())
+                    open.push_back(child);
+                if (PhysicsObject* object = asPhysicsObject(next)) {
+                    ++objects;
+                    const bool whole = c.kind == LoadBudget::Memory ? object->body().cloth != nullptr
+                                                                    : object->getMeshNode() != nullptr;
+                    cutShort += whole ? 0 : 1;
+                }
             }
+            EXPECT_EQ(objects, 2u) << "the banner and its one whole copy";
+            EXPECT_EQ(cutShort, 0u);
+            EXPECT_EQ(log.countStartingWith("ERROR: The level load reached its budget of"), 1u);
+            loadBudget().setLimit(c.kind, LoadBudget::gameLimits[c.kind]);
+            for (scene::ISceneNode* made : children())
+                if (std::find(before.begin(), before.end(), made) == before.end())
+                    made->remove();
         }
-        EXPECT_EQ(clothObjects, 2u) << "the banner and its one whole copy";
-        EXPECT_EQ(withoutCloth, 0u);
-        EXPECT_EQ(log.countStartingWith("ERROR: The level load reached its budget of"), 1u);
-        loadBudget().setLimit(LoadBudget::Memory, LoadBudget::gameLimits[LoadBudget::Memory]);
-        for (scene::ISceneNode* made : children())
-            if (std::find(before.begin(), before.end(), made) == before.end())
-                made->remove();
-    }
 }

@@ -8,12 +8,39 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace {
 
 bool sameScale(const irr::core::vector3df& a, const irr::core::vector3df& b) {
     const auto close = [](float x, float y) { return std::fabs(x - y) <= 1e-5f * std::max(std::fabs(x), std::fabs(y)); };
     return close(a.X, b.X) && close(a.Y, b.Y) && close(a.Z, b.Z);
+}
+
+// Whether two meshes hold the same geometry: buffer by buffer the same vertex layout,
+// positions and indices. A mesh made for one object (a vision cone's, copied by its trigger)
+// then shares the build of another made alike; only meshes of equal counts are compared.
+bool sameShapeGeometry(const irr::scene::IMesh& a, const irr::scene::IMesh& b) {
+    if (a.getMeshBufferCount() != b.getMeshBufferCount())
+        return false;
+    for (irr::u32 i = 0; i < a.getMeshBufferCount(); ++i) {
+        const irr::scene::IMeshBuffer* x = a.getMeshBuffer(i);
+        const irr::scene::IMeshBuffer* y = b.getMeshBuffer(i);
+        if (!x || !y)
+            return x == y;
+        const irr::u32 vertices = x->getVertexCount();
+        const irr::u32 indices = x->getIndexCount();
+        if (vertices != y->getVertexCount() || indices != y->getIndexCount() ||
+            x->getVertexType() != y->getVertexType() || x->getIndexType() != y->getIndexType())
+            return false;
+        for (irr::u32 v = 0; v < vertices; ++v)
+            if (x->getPosition(v) != y->getPosition(v))
+                return false;
+        const size_t indexBytes = x->getIndexType() == irr::video::EIT_16BIT ? 2 : 4;
+        if (indices && std::memcmp(x->getIndices(), y->getIndices(), indices * indexBytes) != 0)
+            return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -44,6 +71,9 @@ std::vector<Cooked*> CollisionShapeCache::shapesOf(std::vector<Build<Cooked>>& l
         list.erase(it);
         break;
     }
+    for (const Build<Cooked>& other : list)
+        if (other.round == round && sameScale(other.scale, scale) && sameShapeGeometry(*other.mesh, mesh))
+            return other.meshes;
     Build<Cooked> build;
     build.scale = scale;
     build.round = round;

@@ -11,8 +11,9 @@ class PhysicsManager;
 
 // The convex and triangle-mesh shapes cooked from engine meshes, built once per mesh, vertex
 // scale and kind, and shared by every body that names them: level objects, Spawn Object
-// copies and instances alike (one collision mesh of 538,000 triangles named by a hundred
-// objects was cooked a hundred times, 45 MB each). A build cooks one mesh per buffer of the
+// copies and instances, trigger volumes alike (one collision mesh of 538,000 triangles named
+// by a hundred objects was cooked a hundred times, 45 MB each). Two meshes of the same
+// geometry count as one: each character's vision cone makes its own cone mesh. A build cooks one mesh per buffer of the
 // mesh, each charged to the level's memory budget (core/LoadBudget.h) before it is cooked: a
 // buffer past the budget is not cooked, and the bodies go without its shape (the budget's one
 // line says so). Between two buffers a build draws a loading frame and looks at the quit; a

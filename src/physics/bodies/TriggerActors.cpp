@@ -2,7 +2,6 @@
 // volume, the capsule controller of a character, the particles of a particle node; and the
 // box of a physics object.
 #include "core/LoadBudget.h"
-#include "physics/bodies/MeshCooking.h"
 #include "physics/objects/PhysicsObject.h"
 #include "physics/world/PhysicsLibraryCallbacks.h"
 #include "physics/world/PhysicsManager.h"
@@ -48,14 +47,14 @@ phys::RigidDynamic* PhysicsManager::createTriggerActor(irr::s32 kind, const irr:
     case 1: last = actor->createShape(phys::SphereGeometry(size.X), *material); break;
     case 3: last = actor->createShape(phys::CapsuleGeometry(size.X, size.Y), *material); break;
     default:
-        for (irr::u32 b = 0; b < mesh->getMeshBufferCount(); ++b) {
-            // A buffer that does not cook gives no shape; the others still do.
-            phys::ConvexMesh* convex = cookConvexMesh(this, mesh->getMeshBuffer(b), size);
+        // Built once per mesh and scale in a level and charged to its memory, shared with the
+        // other volumes and bodies of that mesh. A buffer that does not cook (or that the
+        // budget refused) gives no shape; the others still do.
+        for (phys::ConvexMesh* convex : shapeCache.hulls(*this, *mesh, size)) {
             if (!convex)
                 continue;
             last = actor->createShape(phys::ConvexMeshGeometry(convex), *material);
             setKind(last);
-            convex->release();
         }
         break;
     }

@@ -284,6 +284,43 @@ Result Channel::getVolume(float* out) const {
     return Result::Ok;
 }
 
+Channel* ChannelHandle::get() const {
+    return channel && channel->generation == generation ? channel : nullptr;
+}
+
+Result ChannelHandle::stop() {
+    Channel* reached = get();
+    return reached ? reached->stop() : Result::InvalidHandle;
+}
+
+Result ChannelHandle::setPaused(bool paused) {
+    Channel* reached = get();
+    return reached ? reached->setPaused(paused) : Result::InvalidHandle;
+}
+
+Result ChannelHandle::getPaused(bool* paused) const {
+    const Channel* reached = get();
+    return reached ? reached->getPaused(paused) : Result::InvalidHandle;
+}
+
+Result ChannelHandle::isPlaying(bool* playing) const {
+    if (const Channel* reached = get())
+        return reached->isPlaying(playing);
+    if (playing)
+        *playing = false;
+    return Result::InvalidHandle;
+}
+
+Result ChannelHandle::setVolume(float volume) {
+    Channel* reached = get();
+    return reached ? reached->setVolume(volume) : Result::InvalidHandle;
+}
+
+Result ChannelHandle::getVolume(float* volume) const {
+    const Channel* reached = get();
+    return reached ? reached->getVolume(volume) : Result::InvalidHandle;
+}
+
 void Channel::advance(float seconds) {
     if (!playing || paused)
         return;
@@ -524,9 +561,9 @@ Result EventSystem::releaseSound(Sound* sound) {
     return Result::Ok;
 }
 
-Result EventSystem::playSound(Sound* sound, bool paused, Channel** out) {
+Result EventSystem::playSound(Sound* sound, bool paused, ChannelHandle* out) {
     if (out)
-        *out = nullptr;
+        *out = ChannelHandle{};
     if (!initialized)
         return Result::NotInitialized;
     if (!sound)
@@ -559,8 +596,11 @@ Result EventSystem::playSound(Sound* sound, bool paused, Channel** out) {
     channel->sent = VoiceParams{};
     channel->sent.paused = paused;
     channel->voice = audioOutput->startVoice(sound->outputSound, sound->loop, channel->sent);
-    if (out)
-        *out = channel;
+    ++channel->generation;
+    if (out) {
+        out->channel = channel;
+        out->generation = channel->generation;
+    }
     return Result::Ok;
 }
 

@@ -21,9 +21,10 @@
 // output (AudioOutput.h) is OpenAL Soft when a device opens, else the null output: update()
 // hands it the frame's voices in one batch and never waits for it.
 //
-// Handles (Event*, EventCategory*, Channel*, Sound*) stay owned by the system and stay valid
-// until load() or unload() (events), the last releaseSound() (a sound) or release()
-// (everything). Like a real event system, an event
+// Handles (Event*, EventCategory*, ChannelHandle, Sound*) stay owned by the system and stay
+// valid until load() or unload() (events), the last releaseSound() (a sound) or release()
+// (everything); a ChannelHandle reaches its channel only for the one sound it was handed out
+// for (AudioTypes.h). Like a real event system, an event
 // instance that is not playing may be handed out again by a later getEvent of the same name,
 // and the oldest playing instance is taken over when an event's playback limit is reached.
 namespace audio {
@@ -194,6 +195,7 @@ public:
 
 private:
     friend class EventSystem;
+    friend class ChannelHandle;
     void advance(float seconds);
 
     EventSystem* owner = nullptr;
@@ -205,6 +207,8 @@ private:
     float volume = 1.0f;
     float position = 0.0f;
     std::uint64_t startOrder = 0;
+    // Counts the hand-outs: a handle of an earlier one no longer reaches the channel.
+    std::uint64_t generation = 0;
 };
 
 class EventSystem {
@@ -251,7 +255,9 @@ public:
     // One user fewer; the last one's release stops the sound's channels and lets the output
     // drop its copy: the handle is invalid from then on.
     Result releaseSound(Sound* sound);
-    Result playSound(Sound* sound, bool paused, Channel** channel);
+    // Plays the sound on a free channel (or the one that started first, when all 64 play);
+    // the handle reaches that channel until it is handed out again.
+    Result playSound(Sound* sound, bool paused, ChannelHandle* channel);
 
     Result set3DListenerAttributes(const Vector3* position, const Vector3* velocity,
                                    const Vector3* forward, const Vector3* up);

@@ -16,6 +16,7 @@
 #include "triggers/TriggerObject.h"
 #include "triggers/actions/ActionSupport.h"
 
+#include <array>
 #include <cstdint>
 #include <limits>
 #include <string>
@@ -69,17 +70,25 @@ bool takeSpawnedNodes(u32 nodes) {
 }
 
 // Whether a charge of the level's budget was refused since it was made: a copy made
-// meanwhile was cut short (a cloth, particles or glyphs of it left out) and goes again.
+// meanwhile was cut short (a cloth, particles or glyphs of it left out, its nodes, or its
+// mesh past the triangles) and goes again.
 class CopyRefusals {
 public:
-    CopyRefusals() : memory(loadBudget().refusals(LoadBudget::Memory)), nodes(loadBudget().refusals(LoadBudget::Nodes)) {}
+    CopyRefusals() {
+        for (std::size_t i = 0; i < kinds.size(); ++i)
+            counts[i] = loadBudget().refusals(kinds[i]);
+    }
     bool grew() const {
-        return loadBudget().refusals(LoadBudget::Memory) != memory || loadBudget().refusals(LoadBudget::Nodes) != nodes;
+        for (std::size_t i = 0; i < kinds.size(); ++i)
+            if (loadBudget().refusals(kinds[i]) != counts[i])
+                return true;
+        return false;
     }
 
 private:
-    std::uint64_t memory;
-    std::uint64_t nodes;
+    static constexpr std::array<LoadBudget::Kind, 3> kinds = {LoadBudget::Memory, LoadBudget::Nodes,
+                                                               LoadBudget::Triangles};
+    std::array<std::uint64_t, kinds.size()> counts{};
 };
 
 // A copy waiting for its turn: hidden, out of sight below the level.
