@@ -62,15 +62,45 @@ core::plane3df clipSpacePlane(const core::plane3df& viewPlane, const core::matri
 
 // --- culling of a mirror pass ------------------------------------------------------------------
 
-void MirrorPassCulling::setClipPlanes(const core::matrix4& projection, const core::matrix4& view) {
+PictureWindow windowOfBox(const core::aabbox3df& box, const core::matrix4& projection, const core::matrix4& view,
+                          f32 margin) {
+    const core::matrix4 m = projection * view;
+    core::vector3df corners[8];
+    box.getEdges(corners);
+    f32 low[2] = {3.4e38f, 3.4e38f}, high[2] = {-3.4e38f, -3.4e38f};
+    for (const core::vector3df& corner : corners) {
+        f32 clip[4];
+        m.transformVect(clip, corner);
+        if (!(clip[3] > 1e-6f))
+            return PictureWindow();
+        for (s32 axis = 0; axis < 2; ++axis) {
+            low[axis] = core::min_(low[axis], clip[axis] / clip[3]);
+            high[axis] = core::max_(high[axis], clip[axis] / clip[3]);
+        }
+    }
+    PictureWindow window;
+    f32* sides[2][2] = {{&window.x0, &window.x1}, {&window.y0, &window.y1}};
+    for (s32 axis = 0; axis < 2; ++axis) {
+        if (low[axis] < -1.0f || high[axis] > 1.0f)
+            continue;
+        *sides[axis][0] = core::max_(low[axis] - margin, -1.0f);
+        *sides[axis][1] = core::min_(high[axis] + margin, 1.0f);
+    }
+    return window;
+}
+
+void MirrorPassCulling::setClipPlanes(const core::matrix4& projection, const core::matrix4& view,
+                                      const PictureWindow& window) {
     const core::matrix4 m = projection * view;
     // Clip coordinate j of a world point p is p . column j (w = 1); the rasterizer keeps
-    // -w <= x, y, z <= w.
+    // -w <= z <= w, and the window low.w <= x, y <= high.w.
+    const f32 low[3] = {window.x0, window.y0, -1.0f}, high[3] = {window.x1, window.y1, 1.0f};
     for (s32 axis = 0; axis < 3; ++axis)
         for (s32 side = 0; side < 2; ++side) {
             const f32 sign = side == 0 ? 1.0f : -1.0f;
+            const f32 bound = side == 0 ? -low[axis] : high[axis];
             for (s32 i = 0; i < 4; ++i)
-                planes[axis * 2 + side][i] = m[i * 4 + 3] + sign * m[i * 4 + axis];
+                planes[axis * 2 + side][i] = bound * m[i * 4 + 3] + sign * m[i * 4 + axis];
         }
 }
 
@@ -89,11 +119,11 @@ bool MirrorPassCulling::isOutside(const core::aabbox3df& box) const {
 }
 
 void MirrorPassCulling::hideOutside(scene::ISceneNode* root, const core::matrix4& projection,
-                                    const core::matrix4& view) {
+                                    const core::matrix4& view, const PictureWindow& window) {
     restore();
     if (!root)
         return;
-    setClipPlanes(projection, view);
+    setClipPlanes(projection, view, window);
     for (scene::ISceneNode* child : root->getChildren())
         hideSubtree(child);
 }
