@@ -123,7 +123,19 @@ void MirrorPassCulling::hideOutside(scene::ISceneNode* root, const core::matrix4
     restore();
     if (!root)
         return;
+    keptUnculled = true;
     setClipPlanes(projection, view, window);
+    for (scene::ISceneNode* child : root->getChildren())
+        hideSubtree(child);
+}
+
+void MirrorPassCulling::hideOutsideView(scene::ISceneNode* root, const core::matrix4& projection,
+                                        const core::matrix4& view) {
+    restore();
+    if (!root)
+        return;
+    keptUnculled = false;
+    setClipPlanes(projection, view);
     for (scene::ISceneNode* child : root->getChildren())
         hideSubtree(child);
 }
@@ -174,8 +186,10 @@ bool MirrorPassCulling::hideSubtree(scene::ISceneNode* node) {
         if (!inView && type == scene::ESNT_ANIMATED_MESH && readInstanceTransforms(node, instanceScratch))
             inView = true;
         if (inView) {
-            kept.push_back({node, node->getAutomaticCulling()});
-            node->setAutomaticCulling(scene::EAC_OFF);
+            if (keptUnculled) {
+                kept.push_back({node, node->getAutomaticCulling()});
+                node->setAutomaticCulling(scene::EAC_OFF);
+            }
             return false;
         }
     }

@@ -48,6 +48,11 @@ class MirrorPassCulling {
 public:
     void hideOutside(irr::scene::ISceneNode* root, const irr::core::matrix4& projection,
                      const irr::core::matrix4& view, const PictureWindow& window = PictureWindow());
+    // The same for a pass with an ordinary projection (the window's): what stays keeps the
+    // engine's culling. Nodes the engine does not cull (a mesh skinned on the card) would
+    // otherwise be drawn wherever they are.
+    void hideOutsideView(irr::scene::ISceneNode* root, const irr::core::matrix4& projection,
+                         const irr::core::matrix4& view);
     void restore();
     // The box (world space) lies wholly on the outer side of one of the clip planes.
     bool isOutside(const irr::core::aabbox3df& box) const;
@@ -71,5 +76,6 @@ private:
     irr::f32 planes[6][4] = {};
     std::vector<irr::scene::ISceneNode*> hidden;
     std::vector<KeptNode> kept;
+    bool keptUnculled = true; // what stays is not culled by the engine during the pass
     std::vector<irr::core::matrix4> instanceScratch;
 };

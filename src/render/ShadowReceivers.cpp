@@ -400,6 +400,10 @@ void ShadowReceivers::gatherReceivers(scene::ISceneNode* node) {
 void ShadowReceivers::setCasters(const std::vector<ShadowNode>& nodes, scene::ISceneNode* root,
                                  const core::vector3df& awayFromLight, f32 passMargin, const core::vector3df& focus,
                                  f32 boxHalfWidth) {
+    const core::vector3df previousAway = away;
+    const f32 previousMargin = margin;
+    const bool wasKnown = known;
+    casters.swap(previousCasters);
     casters.clear();
     receivers.clear();
     cascades.clear();
@@ -452,6 +456,59 @@ void ShadowReceivers::setCasters(const std::vector<ShadowNode>& nodes, scene::IS
             casters.resize(first); // it shadows nothing: not drawn
     }
     casterGrid.build(casters, boxLow, boxHigh, mostCellsAcross);
+    if (wasKnown)
+        settleChanges(previousAway, previousMargin);
+    else
+        settled.clear();
+}
+
+void ShadowReceivers::settleChanges(const core::vector3df& previousAway, f32 previousMargin) {
+    if (!(previousAway == away) || previousMargin != margin) {
+        settled.clear();
+        return;
+    }
+    // The casters come in the order of the list: the same object twice in a row is matched
+    // with itself, and an object that joins or leaves is found within a few places.
+    constexpr std::size_t lookAhead = 8;
+    auto same = [](const Placed& a, const Placed& b) {
+        return a.node == b.node && a.box == b.box && a.closedConvex == b.closedConvex && a.alone == b.alone;
+    };
+    changedCasters.clear();
+    std::size_t i = 0, j = 0;
+    while ((i < previousCasters.size() || j < casters.size()) && changedCasters.size() <= mostChangedCasters) {
+        if (i < previousCasters.size() && j < casters.size() && previousCasters[i].node == casters[j].node) {
+            if (!same(previousCasters[i], casters[j])) {
+                changedCasters.push_back(previousCasters[i]);
+                changedCasters.push_back(casters[j]);
+            }
+            ++i;
+            ++j;
+            continue;
+        }
+        // Did the previous one leave, or did the current one join?
+        std::size_t ahead = j;
+        while (i < previousCasters.size() && ahead < casters.size() && ahead < j + lookAhead &&
+               casters[ahead].node != previousCasters[i].node)
+            ++ahead;
+        if (i < previousCasters.size() && (ahead >= casters.size() || ahead >= j + lookAhead))
+            changedCasters.push_back(previousCasters[i++]);
+        else
+            changedCasters.push_back(casters[j++]);
+    }
+    if (changedCasters.size() > mostChangedCasters) {
+        settled.clear();
+        return;
+    }
+    for (auto it = settled.begin(); it != settled.end();) {
+        const Placed& receiver = it->second.placed;
+        const bool touched = std::any_of(changedCasters.begin(), changedCasters.end(), [&](const Placed& caster) {
+            for (int axis = 0; axis < 2; ++axis)
+                if (receiver.high[axis] < caster.low[axis] - margin || receiver.low[axis] > caster.high[axis] + margin)
+                    return false;
+            return receiver.farthest >= caster.nearest;
+        });
+        it = touched ? settled.erase(it) : std::next(it);
+    }
 }
 
 bool ShadowReceivers::castsOntoAnything(std::size_t entry) const {
@@ -464,6 +521,8 @@ void ShadowReceivers::setCascades(const std::vector<Cascade>& passCascades) {
 }
 
 void ShadowReceivers::forget() {
+    settled.clear();
+    previousCasters.clear();
     casters.clear();
     receivers.clear();
     entryCasts.clear();
@@ -610,6 +669,22 @@ ShadowReceivers::Reach ShadowReceivers::reach(scene::ISceneNode* receiver, const
     const f32 share = static_cast<f32>(area[2] - area[0]) * static_cast<f32>(area[3] - area[1]) /
                       (static_cast<f32>(viewport[2]) * static_cast<f32>(viewport[3]));
     bool whole = share < leastSplitShare || nodeTriangles(receiver) > mostSplitTriangles;
+    // A small receiver wholly in front of the camera: the casters alone settle its answer.
+    core::aabbox3df grownBox = box;
+    const core::vector3df slackBox = box.getExtent() * 0.01f + core::vector3df(1e-3f);
+    grownBox.MinEdge -= slackBox;
+    grownBox.MaxEdge += slackBox;
+    const bool settles = whole && front.Normal.dotProduct(core::vector3df(front.Normal.X >= 0.0f ? grownBox.MinEdge.X : grownBox.MaxEdge.X,
+                                                                           front.Normal.Y >= 0.0f ? grownBox.MinEdge.Y : grownBox.MaxEdge.Y,
+                                                                           front.Normal.Z >= 0.0f ? grownBox.MinEdge.Z : grownBox.MaxEdge.Z)) +
+                                               front.D >
+                                           0.0f;
+    if (settles) {
+        const auto found = settled.find(receiver);
+        if (found != settled.end() && found->second.placed.box == placed.box &&
+            found->second.placed.closedConvex == placed.closedConvex)
+            return found->second.reached ? Reach::everywhere : Reach::facingOnly;
+    }
     bool reached = false;
     std::size_t reaching = 0;
     std::size_t unmarked = marks.size();
@@ -631,6 +706,8 @@ ShadowReceivers::Reach ShadowReceivers::reach(scene::ISceneNode* receiver, const
                 static_cast<f32>(marks.size() - unmarked) > mostShadowedShare * static_cast<f32>(marks.size());
         return whole;
     });
+    if (settles)
+        settled[receiver] = Settled{placed, reached};
     if (!reached)
         return Reach::facingOnly;
     if (whole)
