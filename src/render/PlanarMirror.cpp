@@ -126,7 +126,7 @@ void MirrorPassCulling::hideOutside(scene::ISceneNode* root, const core::matrix4
     keptUnculled = true;
     setClipPlanes(projection, view, window);
     for (scene::ISceneNode* child : root->getChildren())
-        hideSubtree(child);
+        hideSubtree(child, false);
 }
 
 void MirrorPassCulling::hideOutsideView(scene::ISceneNode* root, const core::matrix4& projection,
@@ -137,7 +137,7 @@ void MirrorPassCulling::hideOutsideView(scene::ISceneNode* root, const core::mat
     keptUnculled = false;
     setClipPlanes(projection, view);
     for (scene::ISceneNode* child : root->getChildren())
-        hideSubtree(child);
+        hideSubtree(child, false);
 }
 
 void MirrorPassCulling::restore() {
@@ -170,13 +170,15 @@ core::aabbox3df worldBox(const scene::ISceneNode* node) {
 
 } // namespace
 
-bool MirrorPassCulling::hideSubtree(scene::ISceneNode* node) {
+bool MirrorPassCulling::hideSubtree(scene::ISceneNode* node, bool underJoints) {
     if (!node->isVisible())
         return true;
+    const scene::ESCENE_NODE_TYPE type = node->getType();
+    // An animated mesh's joints: nodes of no type and no material below it.
+    const bool joint = underJoints && type == scene::ESNT_UNKNOWN && node->getMaterialCount() == 0;
     bool childrenGone = true;
     for (scene::ISceneNode* child : node->getChildren())
-        childrenGone = hideSubtree(child) && childrenGone;
-    const scene::ESCENE_NODE_TYPE type = node->getType();
+        childrenGone = hideSubtree(child, type == scene::ESNT_ANIMATED_MESH || joint) && childrenGone;
     const bool drawnByBox = type == scene::ESNT_MESH || type == scene::ESNT_ANIMATED_MESH || type == scene::ESNT_CUBE ||
                             type == scene::ESNT_SPHERE || type == scene::ESNT_OCTREE || type == scene::ESNT_BILLBOARD;
     if (drawnByBox) {
@@ -195,9 +197,11 @@ bool MirrorPassCulling::hideSubtree(scene::ISceneNode* node) {
     }
     if (!childrenGone)
         return false;
-    // Empty and joint nodes draw nothing themselves: gone with their children.
-    const bool drawsNothing = type == scene::ESNT_EMPTY || type == scene::ESNT_DUMMY_TRANSFORMATION ||
-                              (type == scene::ESNT_UNKNOWN && node->getMaterialCount() == 0);
+    // Empty and joint nodes draw nothing themselves: gone with their children. A viewport's
+    // pass takes no other node of no type for one (a node of the game's own may draw without
+    // a material of its own).
+    const bool drawsNothing = type == scene::ESNT_EMPTY || type == scene::ESNT_DUMMY_TRANSFORMATION || joint ||
+                              (keptUnculled && type == scene::ESNT_UNKNOWN && node->getMaterialCount() == 0);
     if (!drawnByBox && !drawsNothing)
         return false;
     // Hidden by the engine's own flag, so that the pass neither draws nor walks it.

@@ -49,7 +49,9 @@ public:
     void hideOutside(irr::scene::ISceneNode* root, const irr::core::matrix4& projection,
                      const irr::core::matrix4& view, const PictureWindow& window = PictureWindow());
     // The same for a pass with an ordinary projection (the window's): what stays keeps the
-    // engine's culling. Nodes the engine does not cull (a mesh skinned on the card) would
+    // engine's culling, and of the nodes that draw nothing themselves only empty nodes and
+    // an animated mesh's joints count (a node of the game's own may draw without a material
+    // of its own). Nodes the engine does not cull (a mesh skinned on the card) would
     // otherwise be drawn wherever they are.
     void hideOutsideView(irr::scene::ISceneNode* root, const irr::core::matrix4& projection,
                          const irr::core::matrix4& view);
@@ -71,7 +73,7 @@ public:
 private:
     // True when nothing of the node's subtree reaches the picture once the nodes it hid stay
     // hidden.
-    bool hideSubtree(irr::scene::ISceneNode* node);
+    bool hideSubtree(irr::scene::ISceneNode* node, bool underJoints);
 
     irr::f32 planes[6][4] = {};
     std::vector<irr::scene::ISceneNode*> hidden;

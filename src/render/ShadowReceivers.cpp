@@ -106,24 +106,37 @@ void viewDepths(const core::aabbox3df& box, const core::matrix4& viewProjection,
 namespace {
 
 // Appends the part of each face of the box inside every half-space (a little beyond them, so
-// that touching counts); with `firstOnly`, only the first such part.
+// that touching counts); with `firstOnly`, only the first such part. With `light` (the
+// direction away from it) the faces turned to the light come first: a shadow enters a box
+// through them, so that the first part is mostly found on the first face.
 void clipBoxFaces(const core::aabbox3df& box, const HalfSpace* halves, int count, f32 slack,
-                  std::vector<core::vector3df>& points, bool firstOnly = false) {
+                  std::vector<core::vector3df>& points, bool firstOnly = false,
+                  const core::vector3df* light = nullptr) {
     core::vector3df corners[8];
     box.getEdges(corners);
-    // getEdges numbers the corners by their bits: x (4), y (1), z (2) set for the far side.
+    // getEdges numbers the corners by their bits: x (4), y (1), z (2) set for the far side:
+    // the faces -x, +x, -z, +z, -y, +y.
     static const int faces[6][4] = {{0, 1, 3, 2}, {4, 6, 7, 5}, {0, 4, 5, 1}, {2, 3, 7, 6}, {0, 2, 6, 4}, {1, 5, 7, 3}};
-    Polygon polygon, clipped;
-    for (const auto& face : faces) {
-        polygon.count = 4;
+    int order[6] = {0, 1, 2, 3, 4, 5};
+    if (light && firstOnly) {
+        // How far each face's outward normal points along the light: least first.
+        const f32 along[6] = {-light->X, light->X, -light->Z, light->Z, -light->Y, light->Y};
+        std::stable_sort(order, order + 6, [&along](int a, int b) { return along[a] < along[b]; });
+    }
+    Polygon buffers[2];
+    for (const int index : order) {
+        const int* face = faces[index];
+        Polygon* polygon = &buffers[0];
+        Polygon* clipped = &buffers[1];
+        polygon->count = 4;
         for (int i = 0; i < 4; ++i)
-            polygon.corners[i] = corners[face[i]];
-        for (int i = 0; i < count && polygon.count > 0; ++i) {
-            clipPolygon(polygon, clipped, halves[i], slack);
+            polygon->corners[i] = corners[face[i]];
+        for (int i = 0; i < count && polygon->count > 0; ++i) {
+            clipPolygon(*polygon, *clipped, halves[i], slack);
             std::swap(polygon, clipped);
         }
-        points.insert(points.end(), polygon.corners, polygon.corners + polygon.count);
-        if (firstOnly && polygon.count > 0)
+        points.insert(points.end(), polygon->corners, polygon->corners + polygon->count);
+        if (firstOnly && polygon->count > 0)
             return;
     }
 }
@@ -165,7 +178,7 @@ bool ShadowReceivers::sweptBoxMeets(const core::aabbox3df& caster, const core::v
     if (boxBeyondAny(receiver, halves, count, slack))
         return false;
     if (!beyondCaster) {
-        clipBoxFaces(receiver, halves, count, slack, points, firstOnly);
+        clipBoxFaces(receiver, halves, count, slack, points, firstOnly, &away);
         if (firstOnly && points.size() > before)
             return true;
         // The caster's own corners inside the receiver (where the volume begins within it).
@@ -192,7 +205,7 @@ bool ShadowReceivers::sweptBoxMeets(const core::aabbox3df& caster, const core::v
             halves[count] = HalfSpace{normal, side ? -at : at};
             if (boxBeyondAny(receiver, halves + count, 1, slack))
                 continue;
-            clipBoxFaces(receiver, halves, count + 1, slack, points, firstOnly);
+            clipBoxFaces(receiver, halves, count + 1, slack, points, firstOnly, &away);
             if (firstOnly && points.size() > before)
                 return true;
         }
