@@ -176,24 +176,29 @@ bool MirrorPassCulling::hideSubtree(scene::ISceneNode* node, bool underJoints) {
     const scene::ESCENE_NODE_TYPE type = node->getType();
     // An animated mesh's joints: nodes of no type and no material below it.
     const bool joint = underJoints && type == scene::ESNT_UNKNOWN && node->getMaterialCount() == 0;
-    bool childrenGone = true;
-    for (scene::ISceneNode* child : node->getChildren())
-        childrenGone = hideSubtree(child, type == scene::ESNT_ANIMATED_MESH || joint) && childrenGone;
     const bool drawnByBox = type == scene::ESNT_MESH || type == scene::ESNT_ANIMATED_MESH || type == scene::ESNT_CUBE ||
                             type == scene::ESNT_SPHERE || type == scene::ESNT_OCTREE || type == scene::ESNT_BILLBOARD;
+    bool inView = false;
     if (drawnByBox) {
-        bool inView = !isOutside(worldBox(node));
+        inView = !isOutside(worldBox(node));
         // A node that draws instances of other objects: its own box does not hold them.
         instanceScratch.clear();
         if (!inView && type == scene::ESNT_ANIMATED_MESH && readInstanceTransforms(node, instanceScratch))
             inView = true;
-        if (inView) {
-            if (keptUnculled) {
-                kept.push_back({node, node->getAutomaticCulling()});
-                node->setAutomaticCulling(scene::EAC_OFF);
-            }
+        // A viewport's pass leaves what hangs on the joints of an animated mesh in view to the
+        // engine: walking a crowd's joints would cost what it saves.
+        if (inView && !keptUnculled && type == scene::ESNT_ANIMATED_MESH)
             return false;
+    }
+    bool childrenGone = true;
+    for (scene::ISceneNode* child : node->getChildren())
+        childrenGone = hideSubtree(child, type == scene::ESNT_ANIMATED_MESH || joint) && childrenGone;
+    if (inView) {
+        if (keptUnculled) {
+            kept.push_back({node, node->getAutomaticCulling()});
+            node->setAutomaticCulling(scene::EAC_OFF);
         }
+        return false;
     }
     if (!childrenGone)
         return false;

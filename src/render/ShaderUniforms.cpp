@@ -26,15 +26,20 @@ ShaderUniforms::Uniform* ShaderUniforms::find(video::IMaterialRendererServices* 
         forget();
         driver = servicesDriver;
     }
-    const unsigned id = platform::currentProgram();
-    if (!id)
-        return nullptr;
-    auto found = programs.find(id);
+    // The engine's GLSL renderer is the services and has one program, bound while it sets
+    // its constants: asked for once.
+    // Services of another kind (a test's) keep the engine's way.
+    auto found = programs.find(services);
     if (found == programs.end()) {
+        if (!dynamic_cast<video::IMaterialRenderer*>(services))
+            return nullptr;
+        const unsigned id = platform::currentProgram();
+        if (!id)
+            return nullptr;
         Program program;
         for (platform::ProgramUniform& uniform : platform::programUniforms(id))
             program.uniforms.push_back(Uniform{std::move(uniform), {}});
-        found = programs.emplace(id, std::move(program)).first;
+        found = programs.emplace(services, std::move(program)).first;
     }
     Program& program = found->second;
     tableRead = true;

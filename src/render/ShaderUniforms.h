@@ -9,11 +9,11 @@
 #include <vector>
 
 // Shader constants set by name through the OpenGL program's own table of uniforms, kept per
-// program, where the engine's renderer searches its list of names and asks the driver for
-// the location on every call (a draw of the Phong programs sets some forty). A value the
-// program already holds is not sent again. Other drivers, and names or types the table does
-// not take, go through the engine's services as before. An array is found by its name with
-// or without "[0]".
+// program (per engine renderer: each has one), where the engine's renderer searches its list
+// of names and asks the driver for the location on every call (a draw of the Phong programs
+// sets some forty). A value the program already holds is not sent again. Other drivers, and
+// names or types the table does not take, go through the engine's services as before. An
+// array is found by its name with or without "[0]".
 class ShaderUniforms {
 public:
     // What the services' setters answer: whether the program has such a uniform.
@@ -40,8 +40,8 @@ private:
         std::vector<Uniform> uniforms;
         std::vector<Name> names;
     };
-    // The current program's uniform of that name, or null (then `program` says whether the
-    // table was read at all).
+    // The uniform of that name of the services' program, or null (then `tableRead` says
+    // whether its table was read at all).
     Uniform* find(irr::video::IMaterialRendererServices* services, const char* name, bool& tableRead);
     bool unchanged(const Uniform& uniform, const void* values, std::size_t bytes) const;
     // True when settled here (`answer` then holds what to answer); false: the engine's way.
@@ -49,7 +49,7 @@ private:
     bool sendValues(irr::video::IMaterialRendererServices* services, const char* name, const Value* values, int count,
                     bool& answer);
 
-    std::unordered_map<unsigned, Program> programs;
+    std::unordered_map<const irr::video::IMaterialRendererServices*, Program> programs;
     irr::video::IVideoDriver* driver = nullptr;
     std::size_t setCount = 0, keptCount = 0;
 };
