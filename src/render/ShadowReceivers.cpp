@@ -240,17 +240,21 @@ ShadowReceivers::Placed ShadowReceivers::place(scene::ISceneNode* node, const co
     return placed;
 }
 
+bool ShadowReceivers::mayReach(const Placed& caster, const Placed& receiver) const {
+    // Apart across the light, or the receiver wholly nearer it than the caster.
+    for (int axis = 0; axis < 2; ++axis)
+        if (receiver.high[axis] < caster.low[axis] - margin || receiver.low[axis] > caster.high[axis] + margin)
+            return false;
+    return receiver.farthest >= caster.nearest;
+}
+
 bool ShadowReceivers::casts(const Placed& caster, const Placed& receiver, std::vector<core::vector3df>* out,
                             const core::plane3df* inFront) {
     ++pairTests;
     // A closed convex mesh does not shadow itself where the maps are read.
     if (caster.node == receiver.node && caster.alone && receiver.alone && caster.closedConvex)
         return false;
-    // Apart across the light, or the receiver wholly nearer it than the caster.
-    for (int axis = 0; axis < 2; ++axis)
-        if (receiver.high[axis] < caster.low[axis] - margin || receiver.low[axis] > caster.high[axis] + margin)
-            return false;
-    if (receiver.farthest < caster.nearest)
+    if (!mayReach(caster, receiver))
         return false;
     std::vector<core::vector3df>& found = out ? *out : unusedPoints;
     if (!out)
@@ -418,6 +422,7 @@ void ShadowReceivers::setCasters(const std::vector<ShadowNode>& nodes, scene::IS
     const bool wasKnown = known;
     casters.swap(previousCasters);
     casters.clear();
+    receivers.swap(previousReceivers);
     receivers.clear();
     cascades.clear();
     cascadesKnown = false;
@@ -440,10 +445,19 @@ void ShadowReceivers::setCasters(const std::vector<ShadowNode>& nodes, scene::IS
     if (root && !nodes.empty())
         gatherReceivers(root);
     receiverGrid.build(receivers, boxLow, boxHigh, mostCellsAcross);
+    // An entry drawn in one place keeps its answer while it stays as it was and no receiver
+    // it could reach changed.
+    const bool sameLight = wasKnown && previousAway == away && previousMargin == margin;
+    if (!sameLight || !changesBetween(previousReceivers, receivers, changedReceivers))
+        entryAnswers.clear();
+    entryAnswers.resize(nodes.size());
     for (std::size_t i = 0; i < nodes.size(); ++i) {
         const ShadowNode& entry = nodes[i];
-        if (!entry.node || (entry.mode != 1 && entry.mode != 2) || !entry.node->isTrulyVisible())
+        EntryAnswer& kept = entryAnswers[i];
+        if (!entry.node || (entry.mode != 1 && entry.mode != 2) || !entry.node->isTrulyVisible()) {
+            kept.known = false;
             continue;
+        }
         const core::aabbox3df local = drawnLocalBox(entry.node);
         drawnPlacements(entry.node, placements);
         const std::size_t first = casters.size();
@@ -454,15 +468,25 @@ void ShadowReceivers::setCasters(const std::vector<ShadowNode>& nodes, scene::IS
             if (inLightBox(placed))
                 casters.push_back(placed);
         }
-        if (casters.size() == first)
+        if (casters.size() == first) {
+            kept.known = false;
             continue; // off the light's box: not drawn into the maps anyway
+        }
         const bool convex = isClosedConvexMesh(entry.node);
-        bool reaches = false;
-        for (std::size_t c = first; c < casters.size(); ++c) {
+        for (std::size_t c = first; c < casters.size(); ++c)
             casters[c].closedConvex = convex;
-            reaches = reaches || receiverGrid.each(casters[c], margin, [&](u32 r) {
-                          return casts(casters[c], receivers[r], nullptr);
-                      });
+        const bool alone = casters.size() == first + 1;
+        const bool stays = alone && kept.known && kept.placed.node == entry.node && kept.placed.box == casters[first].box &&
+                           kept.placed.closedConvex == convex &&
+                           std::none_of(changedReceivers.begin(), changedReceivers.end(),
+                                        [&](const Placed& receiver) { return mayReach(kept.placed, receiver); });
+        bool reaches = stays && kept.reaches;
+        if (!stays) {
+            for (std::size_t c = first; c < casters.size(); ++c)
+                reaches = reaches || receiverGrid.each(casters[c], margin, [&](u32 r) {
+                              return casts(casters[c], receivers[r], nullptr);
+                          });
+            kept = EntryAnswer{casters[first], reaches, alone};
         }
         entryCasts[i] = reaches ? 1 : 0;
         if (!reaches)
@@ -475,51 +499,48 @@ void ShadowReceivers::setCasters(const std::vector<ShadowNode>& nodes, scene::IS
         settled.clear();
 }
 
-void ShadowReceivers::settleChanges(const core::vector3df& previousAway, f32 previousMargin) {
-    if (!(previousAway == away) || previousMargin != margin) {
-        settled.clear();
-        return;
-    }
-    // The casters come in the order of the list: the same object twice in a row is matched
-    // with itself, and an object that joins or leaves is found within a few places.
+bool ShadowReceivers::changesBetween(const std::vector<Placed>& before, const std::vector<Placed>& now,
+                                     std::vector<Placed>& changed) {
+    // Both come in one order (the list's, the scene's): the same node twice in a row is
+    // matched with itself, and a node that joins or leaves is found within a few places.
     constexpr std::size_t lookAhead = 8;
     auto same = [](const Placed& a, const Placed& b) {
         return a.node == b.node && a.box == b.box && a.closedConvex == b.closedConvex && a.alone == b.alone;
     };
-    changedCasters.clear();
+    changed.clear();
     std::size_t i = 0, j = 0;
-    while ((i < previousCasters.size() || j < casters.size()) && changedCasters.size() <= mostChangedCasters) {
-        if (i < previousCasters.size() && j < casters.size() && previousCasters[i].node == casters[j].node) {
-            if (!same(previousCasters[i], casters[j])) {
-                changedCasters.push_back(previousCasters[i]);
-                changedCasters.push_back(casters[j]);
+    while ((i < before.size() || j < now.size()) && changed.size() <= mostChanged) {
+        if (i < before.size() && j < now.size() && before[i].node == now[j].node) {
+            if (!same(before[i], now[j])) {
+                changed.push_back(before[i]);
+                changed.push_back(now[j]);
             }
             ++i;
             ++j;
             continue;
         }
-        // Did the previous one leave, or did the current one join?
+        // Did the one before leave, or did the one now join?
         std::size_t ahead = j;
-        while (i < previousCasters.size() && ahead < casters.size() && ahead < j + lookAhead &&
-               casters[ahead].node != previousCasters[i].node)
+        while (i < before.size() && ahead < now.size() && ahead < j + lookAhead && now[ahead].node != before[i].node)
             ++ahead;
-        if (i < previousCasters.size() && (ahead >= casters.size() || ahead >= j + lookAhead))
-            changedCasters.push_back(previousCasters[i++]);
+        if (i < before.size() && (ahead >= now.size() || ahead >= j + lookAhead))
+            changed.push_back(before[i++]);
         else
-            changedCasters.push_back(casters[j++]);
+            changed.push_back(now[j++]);
     }
-    if (changedCasters.size() > mostChangedCasters) {
+    return changed.size() <= mostChanged;
+}
+
+void ShadowReceivers::settleChanges(const core::vector3df& previousAway, f32 previousMargin) {
+    if (!(previousAway == away) || previousMargin != margin ||
+        !changesBetween(previousCasters, casters, changedCasters)) {
         settled.clear();
         return;
     }
     for (auto it = settled.begin(); it != settled.end();) {
         const Placed& receiver = it->second.placed;
-        const bool touched = std::any_of(changedCasters.begin(), changedCasters.end(), [&](const Placed& caster) {
-            for (int axis = 0; axis < 2; ++axis)
-                if (receiver.high[axis] < caster.low[axis] - margin || receiver.low[axis] > caster.high[axis] + margin)
-                    return false;
-            return receiver.farthest >= caster.nearest;
-        });
+        const bool touched = std::any_of(changedCasters.begin(), changedCasters.end(),
+                                         [&](const Placed& caster) { return mayReach(caster, receiver); });
         it = touched ? settled.erase(it) : std::next(it);
     }
 }
@@ -535,7 +556,9 @@ void ShadowReceivers::setCascades(const std::vector<Cascade>& passCascades) {
 
 void ShadowReceivers::forget() {
     settled.clear();
+    entryAnswers.clear();
     previousCasters.clear();
+    previousReceivers.clear();
     casters.clear();
     receivers.clear();
     entryCasts.clear();

@@ -165,13 +165,29 @@ private:
         Placed placed;
         bool reached = false;
     };
-    // So many changed casters forget every answer rather than look for those they touch.
-    static constexpr std::size_t mostChangedCasters = 64;
+    // An entry's answer of the last pass: whether it casts onto anything.
+    struct EntryAnswer {
+        Placed placed;
+        bool reaches = false;
+        bool known = false;
+    };
+    // So many changes forget every answer rather than look for those they touch.
+    static constexpr std::size_t mostChanged = 64;
+    // The boxes of `now` and `before` (each in one order) that differ between them, into
+    // `changed`; false past mostChanged.
+    static bool changesBetween(const std::vector<Placed>& before, const std::vector<Placed>& now,
+                               std::vector<Placed>& changed);
+    // Whether the caster's shadow may reach the receiver as far as their bounds across and
+    // along the light tell.
+    bool mayReach(const Placed& caster, const Placed& receiver) const;
 
     std::size_t mostCellsAcross;
     std::vector<Placed> casters;
     std::vector<Placed> previousCasters; // the last pass's, for settleChanges
     std::vector<Placed> changedCasters;  // scratch of settleChanges
+    std::vector<Placed> previousReceivers; // the last pass's, for the entries' answers
+    std::vector<Placed> changedReceivers;  // scratch of setCasters
+    std::vector<EntryAnswer> entryAnswers; // per entry of the list
     std::unordered_map<irr::scene::ISceneNode*, Settled> settled;
     std::vector<Placed> receivers;
     Grid casterGrid, receiverGrid;

@@ -258,9 +258,9 @@ TEST(ShadowReceivers, AReceiverIsDrawnWholePastTheTrianglesOrTheCastersItsPieces
     }
 }
 
-// A pass keeps the answers of the small receivers that no changed caster can reach: each
-// change below answers as a fresh pass does, and a pass with nothing changed tries fewer
-// pairs than a fresh one.
+// A pass keeps the answers of the small receivers that no changed caster can reach, and of
+// the casters that reach no changed receiver: each change below answers as a fresh pass
+// does, with fewer pairs tried unless the light turned.
 TEST(ShadowReceivers, AnswersKeptFromTheLastPassAreThoseOfAFreshOne) {
     const struct {
         const char* what;
@@ -275,6 +275,7 @@ TEST(ShadowReceivers, AnswersKeptFromTheLastPassAreThoseOfAFreshOne) {
          },
          true},
         {"a caster goes", [](PairingScene& s) { s.drawn[40]->setVisible(false); }, true},
+        {"the floor under them goes", [](PairingScene& s) { s.drawn[0]->setVisible(false); }, true},
         {"the light turns", [](PairingScene& s) { s.away = down; }, false},
     };
     for (const auto& c : cases) {
