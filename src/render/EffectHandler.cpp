@@ -270,8 +270,19 @@ void EffectHandler::update(video::ITexture* target) {
         for (s32 i = 0; i < count; ++i) {
             driver->setRenderTarget(viewportTarget, i == 0, true, clearColor);
             setPlayerViewport(count, i);
-            if (scene->getActiveCamera())
-                renderScene();
+            scene::ICameraSceneNode* camera = scene->getActiveCamera();
+            if (!camera)
+                continue;
+            // What lies wholly outside the view is left out of the pass, whatever the
+            // engine's culling of it (each eye of a head-mounted display sees from its own
+            // place).
+            if (!hmdRenderer) {
+                camera->render();
+                viewCulling.hideOutsideView(scene->getRootSceneNode(), camera->getProjectionMatrix(),
+                                            camera->getViewMatrix());
+            }
+            renderScene();
+            viewCulling.restore();
         }
         loadingFramesBetweenDraws = false;
         passTarget = nullptr;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "render/EffectShaderCallbacks.h"
+#include "render/PlanarMirror.h"
 #include "render/ShadowMapCache.h"
 #include "render/ShadowReceivers.h"
 
@@ -305,6 +306,7 @@ public:
     std::unique_ptr<ShadowCascades> shadowCascades;
     std::unique_ptr<ShadowMapCache> shadowCache; // what the atlas holds between passes
     std::unique_ptr<ShadowReceivers> shadowReceivers; // where the last pass's casters can shadow
+    MirrorPassCulling viewCulling; // what a viewport's pass leaves out
     std::vector<ShadowReceivers::Cascade> receiverCascades; // scratch of the shadow pass
     std::vector<ShadowMapCache::Area> regionParts[ShadowCascades::maxSplits]; // scratch of the shadow pass
     irr::f32 maxDepth = 1.0f;       // the current shadow light's depth range

@@ -62,15 +62,45 @@ core::plane3df clipSpacePlane(const core::plane3df& viewPlane, const core::matri
 
 // --- culling of a mirror pass ------------------------------------------------------------------
 
-void MirrorPassCulling::setClipPlanes(const core::matrix4& projection, const core::matrix4& view) {
+PictureWindow windowOfBox(const core::aabbox3df& box, const core::matrix4& projection, const core::matrix4& view,
+                          f32 margin) {
+    const core::matrix4 m = projection * view;
+    core::vector3df corners[8];
+    box.getEdges(corners);
+    f32 low[2] = {3.4e38f, 3.4e38f}, high[2] = {-3.4e38f, -3.4e38f};
+    for (const core::vector3df& corner : corners) {
+        f32 clip[4];
+        m.transformVect(clip, corner);
+        if (!(clip[3] > 1e-6f))
+            return PictureWindow();
+        for (s32 axis = 0; axis < 2; ++axis) {
+            low[axis] = core::min_(low[axis], clip[axis] / clip[3]);
+            high[axis] = core::max_(high[axis], clip[axis] / clip[3]);
+        }
+    }
+    PictureWindow window;
+    f32* sides[2][2] = {{&window.x0, &window.x1}, {&window.y0, &window.y1}};
+    for (s32 axis = 0; axis < 2; ++axis) {
+        if (low[axis] < -1.0f || high[axis] > 1.0f)
+            continue;
+        *sides[axis][0] = core::max_(low[axis] - margin, -1.0f);
+        *sides[axis][1] = core::min_(high[axis] + margin, 1.0f);
+    }
+    return window;
+}
+
+void MirrorPassCulling::setClipPlanes(const core::matrix4& projection, const core::matrix4& view,
+                                      const PictureWindow& window) {
     const core::matrix4 m = projection * view;
     // Clip coordinate j of a world point p is p . column j (w = 1); the rasterizer keeps
-    // -w <= x, y, z <= w.
+    // -w <= z <= w, and the window low.w <= x, y <= high.w.
+    const f32 low[3] = {window.x0, window.y0, -1.0f}, high[3] = {window.x1, window.y1, 1.0f};
     for (s32 axis = 0; axis < 3; ++axis)
         for (s32 side = 0; side < 2; ++side) {
             const f32 sign = side == 0 ? 1.0f : -1.0f;
+            const f32 bound = side == 0 ? -low[axis] : high[axis];
             for (s32 i = 0; i < 4; ++i)
-                planes[axis * 2 + side][i] = m[i * 4 + 3] + sign * m[i * 4 + axis];
+                planes[axis * 2 + side][i] = bound * m[i * 4 + 3] + sign * m[i * 4 + axis];
         }
 }
 
@@ -89,13 +119,25 @@ bool MirrorPassCulling::isOutside(const core::aabbox3df& box) const {
 }
 
 void MirrorPassCulling::hideOutside(scene::ISceneNode* root, const core::matrix4& projection,
-                                    const core::matrix4& view) {
+                                    const core::matrix4& view, const PictureWindow& window) {
     restore();
     if (!root)
         return;
+    keptUnculled = true;
+    setClipPlanes(projection, view, window);
+    for (scene::ISceneNode* child : root->getChildren())
+        hideSubtree(child, false);
+}
+
+void MirrorPassCulling::hideOutsideView(scene::ISceneNode* root, const core::matrix4& projection,
+                                        const core::matrix4& view) {
+    restore();
+    if (!root)
+        return;
+    keptUnculled = false;
     setClipPlanes(projection, view);
     for (scene::ISceneNode* child : root->getChildren())
-        hideSubtree(child);
+        hideSubtree(child, false);
 }
 
 void MirrorPassCulling::restore() {
@@ -128,32 +170,43 @@ core::aabbox3df worldBox(const scene::ISceneNode* node) {
 
 } // namespace
 
-bool MirrorPassCulling::hideSubtree(scene::ISceneNode* node) {
+bool MirrorPassCulling::hideSubtree(scene::ISceneNode* node, bool underJoints) {
     if (!node->isVisible())
         return true;
-    bool childrenGone = true;
-    for (scene::ISceneNode* child : node->getChildren())
-        childrenGone = hideSubtree(child) && childrenGone;
     const scene::ESCENE_NODE_TYPE type = node->getType();
+    // An animated mesh's joints: nodes of no type and no material below it.
+    const bool joint = underJoints && type == scene::ESNT_UNKNOWN && node->getMaterialCount() == 0;
     const bool drawnByBox = type == scene::ESNT_MESH || type == scene::ESNT_ANIMATED_MESH || type == scene::ESNT_CUBE ||
                             type == scene::ESNT_SPHERE || type == scene::ESNT_OCTREE || type == scene::ESNT_BILLBOARD;
+    bool inView = false;
     if (drawnByBox) {
-        bool inView = !isOutside(worldBox(node));
+        inView = !isOutside(worldBox(node));
         // A node that draws instances of other objects: its own box does not hold them.
         instanceScratch.clear();
         if (!inView && type == scene::ESNT_ANIMATED_MESH && readInstanceTransforms(node, instanceScratch))
             inView = true;
-        if (inView) {
+        // A viewport's pass leaves what hangs on the joints of an animated mesh in view to the
+        // engine: walking a crowd's joints would cost what it saves.
+        if (inView && !keptUnculled && type == scene::ESNT_ANIMATED_MESH)
+            return false;
+    }
+    bool childrenGone = true;
+    for (scene::ISceneNode* child : node->getChildren())
+        childrenGone = hideSubtree(child, type == scene::ESNT_ANIMATED_MESH || joint) && childrenGone;
+    if (inView) {
+        if (keptUnculled) {
             kept.push_back({node, node->getAutomaticCulling()});
             node->setAutomaticCulling(scene::EAC_OFF);
-            return false;
         }
+        return false;
     }
     if (!childrenGone)
         return false;
-    // Empty and joint nodes draw nothing themselves: gone with their children.
-    const bool drawsNothing = type == scene::ESNT_EMPTY || type == scene::ESNT_DUMMY_TRANSFORMATION ||
-                              (type == scene::ESNT_UNKNOWN && node->getMaterialCount() == 0);
+    // Empty and joint nodes draw nothing themselves: gone with their children. A viewport's
+    // pass takes no other node of no type for one (a node of the game's own may draw without
+    // a material of its own).
+    const bool drawsNothing = type == scene::ESNT_EMPTY || type == scene::ESNT_DUMMY_TRANSFORMATION || joint ||
+                              (keptUnculled && type == scene::ESNT_UNKNOWN && node->getMaterialCount() == 0);
     if (!drawnByBox && !drawsNothing)
         return false;
     // Hidden by the engine's own flag, so that the pass neither draws nor walks it.

@@ -3,6 +3,7 @@
 #include "render/EffectHandler.h"
 #include "render/LightManager.h"
 #include "render/ShaderManager.h"
+#include "render/ShaderUniforms.h"
 #include "render/MeshShape.h"
 #include "render/ShadowCascades.h"
 #include "render/TextureLayers.h"
@@ -92,19 +93,19 @@ namespace {
 bool isOpenGL(video::IVideoDriver* driver) { return driver->getDriverType() == video::EDT_OPENGL; }
 
 void sendInt(video::IMaterialRendererServices* services, const char* name, s32 value) {
-    services->setPixelShaderConstant(name, &value, 1);
+    shaderUniforms().send(services, name, &value, 1);
 }
-void sendVertex(video::IMaterialRendererServices* services, const char* name, const f32* values, int count) {
-    services->setVertexShaderConstant(name, values, count);
+bool sendVertex(video::IMaterialRendererServices* services, const char* name, const f32* values, int count) {
+    return shaderUniforms().send(services, name, values, count, false);
 }
-void sendPixel(video::IMaterialRendererServices* services, const char* name, const f32* values, int count) {
-    services->setPixelShaderConstant(name, values, count);
+bool sendPixel(video::IMaterialRendererServices* services, const char* name, const f32* values, int count) {
+    return shaderUniforms().send(services, name, values, count, true);
 }
 void sendVertexFloat(video::IMaterialRendererServices* services, const char* name, f32 value) {
-    services->setVertexShaderConstant(name, &value, 1);
+    shaderUniforms().send(services, name, &value, 1, false);
 }
 void sendPixelFloat(video::IMaterialRendererServices* services, const char* name, f32 value) {
-    services->setPixelShaderConstant(name, &value, 1);
+    shaderUniforms().send(services, name, &value, 1, true);
 }
 
 scene::ISceneNode* drawnSceneNode() { return lightManager ? lightManager->currentNode : nullptr; }
@@ -424,7 +425,7 @@ void PhongShaderCallback::sendMaterialFlags(video::IMaterialRendererServices* se
         flags[1] = currentMaterial->getTexture(textureLayer::normalMap) ? 1.0f : 0.0f;
         flags[2] = 0.0f; // no specular layer in this engine
     }
-    if (!services->setPixelShaderConstant(arrayConstantName("material", "material[0]"), flags, 4) && shaderManager)
+    if (!sendPixel(services, arrayConstantName("material", "material[0]"), flags, 4) && shaderManager)
         shaderManager->useIndexedArrayNames = !shaderManager->useIndexedArrayNames;
     // The texture transform of layer 0: scale, translation and rotation of its matrix.
     core::matrix4 texture;

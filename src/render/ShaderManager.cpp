@@ -1,4 +1,5 @@
 #include "render/ShaderManager.h"
+#include "render/ShaderUniforms.h"
 
 #include "render/EffectHandler.h"
 #include "render/LightManager.h"
@@ -55,9 +56,11 @@ template <class T> void dropCallback(T*& callback) {
 
 } // namespace
 
-ShaderManager::ShaderManager() = default;
+// The programs of another shader manager's driver are gone.
+ShaderManager::ShaderManager() { shaderUniforms().forget(); }
 
 ShaderManager::~ShaderManager() {
+    shaderUniforms().forget();
     dropCallback(skinningCallback);
     dropCallback(circleCallback);
     dropCallback(additiveCallback);

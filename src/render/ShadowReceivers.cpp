@@ -106,24 +106,37 @@ void viewDepths(const core::aabbox3df& box, const core::matrix4& viewProjection,
 namespace {
 
 // Appends the part of each face of the box inside every half-space (a little beyond them, so
-// that touching counts); with `firstOnly`, only the first such part.
+// that touching counts); with `firstOnly`, only the first such part. With `light` (the
+// direction away from it) the faces turned to the light come first: a shadow enters a box
+// through them, so that the first part is mostly found on the first face.
 void clipBoxFaces(const core::aabbox3df& box, const HalfSpace* halves, int count, f32 slack,
-                  std::vector<core::vector3df>& points, bool firstOnly = false) {
+                  std::vector<core::vector3df>& points, bool firstOnly = false,
+                  const core::vector3df* light = nullptr) {
     core::vector3df corners[8];
     box.getEdges(corners);
-    // getEdges numbers the corners by their bits: x (4), y (1), z (2) set for the far side.
+    // getEdges numbers the corners by their bits: x (4), y (1), z (2) set for the far side:
+    // the faces -x, +x, -z, +z, -y, +y.
     static const int faces[6][4] = {{0, 1, 3, 2}, {4, 6, 7, 5}, {0, 4, 5, 1}, {2, 3, 7, 6}, {0, 2, 6, 4}, {1, 5, 7, 3}};
-    Polygon polygon, clipped;
-    for (const auto& face : faces) {
-        polygon.count = 4;
+    int order[6] = {0, 1, 2, 3, 4, 5};
+    if (light && firstOnly) {
+        // How far each face's outward normal points along the light: least first.
+        const f32 along[6] = {-light->X, light->X, -light->Z, light->Z, -light->Y, light->Y};
+        std::stable_sort(order, order + 6, [&along](int a, int b) { return along[a] < along[b]; });
+    }
+    Polygon buffers[2];
+    for (const int index : order) {
+        const int* face = faces[index];
+        Polygon* polygon = &buffers[0];
+        Polygon* clipped = &buffers[1];
+        polygon->count = 4;
         for (int i = 0; i < 4; ++i)
-            polygon.corners[i] = corners[face[i]];
-        for (int i = 0; i < count && polygon.count > 0; ++i) {
-            clipPolygon(polygon, clipped, halves[i], slack);
+            polygon->corners[i] = corners[face[i]];
+        for (int i = 0; i < count && polygon->count > 0; ++i) {
+            clipPolygon(*polygon, *clipped, halves[i], slack);
             std::swap(polygon, clipped);
         }
-        points.insert(points.end(), polygon.corners, polygon.corners + polygon.count);
-        if (firstOnly && polygon.count > 0)
+        points.insert(points.end(), polygon->corners, polygon->corners + polygon->count);
+        if (firstOnly && polygon->count > 0)
             return;
     }
 }
@@ -165,7 +178,7 @@ bool ShadowReceivers::sweptBoxMeets(const core::aabbox3df& caster, const core::v
     if (boxBeyondAny(receiver, halves, count, slack))
         return false;
     if (!beyondCaster) {
-        clipBoxFaces(receiver, halves, count, slack, points, firstOnly);
+        clipBoxFaces(receiver, halves, count, slack, points, firstOnly, &away);
         if (firstOnly && points.size() > before)
             return true;
         // The caster's own corners inside the receiver (where the volume begins within it).
@@ -192,7 +205,7 @@ bool ShadowReceivers::sweptBoxMeets(const core::aabbox3df& caster, const core::v
             halves[count] = HalfSpace{normal, side ? -at : at};
             if (boxBeyondAny(receiver, halves + count, 1, slack))
                 continue;
-            clipBoxFaces(receiver, halves, count + 1, slack, points, firstOnly);
+            clipBoxFaces(receiver, halves, count + 1, slack, points, firstOnly, &away);
             if (firstOnly && points.size() > before)
                 return true;
         }
@@ -227,17 +240,21 @@ ShadowReceivers::Placed ShadowReceivers::place(scene::ISceneNode* node, const co
     return placed;
 }
 
+bool ShadowReceivers::mayReach(const Placed& caster, const Placed& receiver) const {
+    // Apart across the light, or the receiver wholly nearer it than the caster.
+    for (int axis = 0; axis < 2; ++axis)
+        if (receiver.high[axis] < caster.low[axis] - margin || receiver.low[axis] > caster.high[axis] + margin)
+            return false;
+    return receiver.farthest >= caster.nearest;
+}
+
 bool ShadowReceivers::casts(const Placed& caster, const Placed& receiver, std::vector<core::vector3df>* out,
                             const core::plane3df* inFront) {
     ++pairTests;
     // A closed convex mesh does not shadow itself where the maps are read.
     if (caster.node == receiver.node && caster.alone && receiver.alone && caster.closedConvex)
         return false;
-    // Apart across the light, or the receiver wholly nearer it than the caster.
-    for (int axis = 0; axis < 2; ++axis)
-        if (receiver.high[axis] < caster.low[axis] - margin || receiver.low[axis] > caster.high[axis] + margin)
-            return false;
-    if (receiver.farthest < caster.nearest)
+    if (!mayReach(caster, receiver))
         return false;
     std::vector<core::vector3df>& found = out ? *out : unusedPoints;
     if (!out)
@@ -400,7 +417,12 @@ void ShadowReceivers::gatherReceivers(scene::ISceneNode* node) {
 void ShadowReceivers::setCasters(const std::vector<ShadowNode>& nodes, scene::ISceneNode* root,
                                  const core::vector3df& awayFromLight, f32 passMargin, const core::vector3df& focus,
                                  f32 boxHalfWidth) {
+    const core::vector3df previousAway = away;
+    const f32 previousMargin = margin;
+    const bool wasKnown = known;
+    casters.swap(previousCasters);
     casters.clear();
+    receivers.swap(previousReceivers);
     receivers.clear();
     cascades.clear();
     cascadesKnown = false;
@@ -423,10 +445,19 @@ void ShadowReceivers::setCasters(const std::vector<ShadowNode>& nodes, scene::IS
     if (root && !nodes.empty())
         gatherReceivers(root);
     receiverGrid.build(receivers, boxLow, boxHigh, mostCellsAcross);
+    // An entry drawn in one place keeps its answer while it stays as it was and no receiver
+    // it could reach changed.
+    const bool sameLight = wasKnown && previousAway == away && previousMargin == margin;
+    if (!sameLight || !changesBetween(previousReceivers, receivers, changedReceivers))
+        entryAnswers.clear();
+    entryAnswers.resize(nodes.size());
     for (std::size_t i = 0; i < nodes.size(); ++i) {
         const ShadowNode& entry = nodes[i];
-        if (!entry.node || (entry.mode != 1 && entry.mode != 2) || !entry.node->isTrulyVisible())
+        EntryAnswer& kept = entryAnswers[i];
+        if (!entry.node || (entry.mode != 1 && entry.mode != 2) || !entry.node->isTrulyVisible()) {
+            kept.known = false;
             continue;
+        }
         const core::aabbox3df local = drawnLocalBox(entry.node);
         drawnPlacements(entry.node, placements);
         const std::size_t first = casters.size();
@@ -437,21 +468,81 @@ void ShadowReceivers::setCasters(const std::vector<ShadowNode>& nodes, scene::IS
             if (inLightBox(placed))
                 casters.push_back(placed);
         }
-        if (casters.size() == first)
+        if (casters.size() == first) {
+            kept.known = false;
             continue; // off the light's box: not drawn into the maps anyway
+        }
         const bool convex = isClosedConvexMesh(entry.node);
-        bool reaches = false;
-        for (std::size_t c = first; c < casters.size(); ++c) {
+        for (std::size_t c = first; c < casters.size(); ++c)
             casters[c].closedConvex = convex;
-            reaches = reaches || receiverGrid.each(casters[c], margin, [&](u32 r) {
-                          return casts(casters[c], receivers[r], nullptr);
-                      });
+        const bool alone = casters.size() == first + 1;
+        const bool stays = alone && kept.known && kept.placed.node == entry.node && kept.placed.box == casters[first].box &&
+                           kept.placed.closedConvex == convex &&
+                           std::none_of(changedReceivers.begin(), changedReceivers.end(),
+                                        [&](const Placed& receiver) { return mayReach(kept.placed, receiver); });
+        bool reaches = stays && kept.reaches;
+        if (!stays) {
+            for (std::size_t c = first; c < casters.size(); ++c)
+                reaches = reaches || receiverGrid.each(casters[c], margin, [&](u32 r) {
+                              return casts(casters[c], receivers[r], nullptr);
+                          });
+            kept = EntryAnswer{casters[first], reaches, alone};
         }
         entryCasts[i] = reaches ? 1 : 0;
         if (!reaches)
             casters.resize(first); // it shadows nothing: not drawn
     }
     casterGrid.build(casters, boxLow, boxHigh, mostCellsAcross);
+    if (wasKnown)
+        settleChanges(previousAway, previousMargin);
+    else
+        settled.clear();
+}
+
+bool ShadowReceivers::changesBetween(const std::vector<Placed>& before, const std::vector<Placed>& now,
+                                     std::vector<Placed>& changed) {
+    // Both come in one order (the list's, the scene's): the same node twice in a row is
+    // matched with itself, and a node that joins or leaves is found within a few places.
+    constexpr std::size_t lookAhead = 8;
+    auto same = [](const Placed& a, const Placed& b) {
+        return a.node == b.node && a.box == b.box && a.closedConvex == b.closedConvex && a.alone == b.alone;
+    };
+    changed.clear();
+    std::size_t i = 0, j = 0;
+    while ((i < before.size() || j < now.size()) && changed.size() <= mostChanged) {
+        if (i < before.size() && j < now.size() && before[i].node == now[j].node) {
+            if (!same(before[i], now[j])) {
+                changed.push_back(before[i]);
+                changed.push_back(now[j]);
+            }
+            ++i;
+            ++j;
+            continue;
+        }
+        // Did the one before leave, or did the one now join?
+        std::size_t ahead = j;
+        while (i < before.size() && ahead < now.size() && ahead < j + lookAhead && now[ahead].node != before[i].node)
+            ++ahead;
+        if (i < before.size() && (ahead >= now.size() || ahead >= j + lookAhead))
+            changed.push_back(before[i++]);
+        else
+            changed.push_back(now[j++]);
+    }
+    return changed.size() <= mostChanged;
+}
+
+void ShadowReceivers::settleChanges(const core::vector3df& previousAway, f32 previousMargin) {
+    if (!(previousAway == away) || previousMargin != margin ||
+        !changesBetween(previousCasters, casters, changedCasters)) {
+        settled.clear();
+        return;
+    }
+    for (auto it = settled.begin(); it != settled.end();) {
+        const Placed& receiver = it->second.placed;
+        const bool touched = std::any_of(changedCasters.begin(), changedCasters.end(),
+                                         [&](const Placed& caster) { return mayReach(caster, receiver); });
+        it = touched ? settled.erase(it) : std::next(it);
+    }
 }
 
 bool ShadowReceivers::castsOntoAnything(std::size_t entry) const {
@@ -464,6 +555,10 @@ void ShadowReceivers::setCascades(const std::vector<Cascade>& passCascades) {
 }
 
 void ShadowReceivers::forget() {
+    settled.clear();
+    entryAnswers.clear();
+    previousCasters.clear();
+    previousReceivers.clear();
     casters.clear();
     receivers.clear();
     entryCasts.clear();
@@ -610,6 +705,22 @@ ShadowReceivers::Reach ShadowReceivers::reach(scene::ISceneNode* receiver, const
     const f32 share = static_cast<f32>(area[2] - area[0]) * static_cast<f32>(area[3] - area[1]) /
                       (static_cast<f32>(viewport[2]) * static_cast<f32>(viewport[3]));
     bool whole = share < leastSplitShare || nodeTriangles(receiver) > mostSplitTriangles;
+    // A small receiver wholly in front of the camera: the casters alone settle its answer.
+    core::aabbox3df grownBox = box;
+    const core::vector3df slackBox = box.getExtent() * 0.01f + core::vector3df(1e-3f);
+    grownBox.MinEdge -= slackBox;
+    grownBox.MaxEdge += slackBox;
+    const bool settles = whole && front.Normal.dotProduct(core::vector3df(front.Normal.X >= 0.0f ? grownBox.MinEdge.X : grownBox.MaxEdge.X,
+                                                                           front.Normal.Y >= 0.0f ? grownBox.MinEdge.Y : grownBox.MaxEdge.Y,
+                                                                           front.Normal.Z >= 0.0f ? grownBox.MinEdge.Z : grownBox.MaxEdge.Z)) +
+                                               front.D >
+                                           0.0f;
+    if (settles) {
+        const auto found = settled.find(receiver);
+        if (found != settled.end() && found->second.placed.box == placed.box &&
+            found->second.placed.closedConvex == placed.closedConvex)
+            return found->second.reached ? Reach::everywhere : Reach::facingOnly;
+    }
     bool reached = false;
     std::size_t reaching = 0;
     std::size_t unmarked = marks.size();
@@ -631,6 +742,8 @@ ShadowReceivers::Reach ShadowReceivers::reach(scene::ISceneNode* receiver, const
                 static_cast<f32>(marks.size() - unmarked) > mostShadowedShare * static_cast<f32>(marks.size());
         return whole;
     });
+    if (settles)
+        settled[receiver] = Settled{placed, reached};
     if (!reached)
         return Reach::facingOnly;
     if (whole)

@@ -3,6 +3,7 @@
 #include <irrlicht.h>
 
 #include <cstdint>
+#include <unordered_map>
 #include <vector>
 
 struct ShadowNode;
@@ -90,6 +91,8 @@ public:
     // The caster-receiver pairs looked at (past the grid) since the last setCasters: what the
     // pairing costs grows with it.
     std::size_t pairsTested() const { return pairTests; }
+    // The receivers whose answer is kept from an earlier pass (see `settled`).
+    std::size_t settledReceivers() const { return settled.size(); }
 
     // Adds to `points` the corners of the part of the box `receiver` that the box `caster`
     // reaches when swept along `away` (a unit vector) and grown by `across` across it (only
@@ -153,8 +156,39 @@ private:
     // into pieces; false when the receiver is better drawn whole.
     bool cutIntoPieces(const irr::s32 area[4], irr::s32 columns, irr::s32 rows, std::vector<Piece>& pieces);
 
+    // Keeps the answers of small receivers (drawn whole) while no caster that could reach
+    // them has changed: in a still scene each pass, and the next frame's, look up the answer
+    // instead of trying the casters again. An answer is kept only for a receiver wholly in
+    // front of its pass's camera, where the camera takes no part in it.
+    void settleChanges(const irr::core::vector3df& previousAway, irr::f32 previousMargin);
+    struct Settled {
+        Placed placed;
+        bool reached = false;
+    };
+    // An entry's answer of the last pass: whether it casts onto anything.
+    struct EntryAnswer {
+        Placed placed;
+        bool reaches = false;
+        bool known = false;
+    };
+    // So many changes forget every answer rather than look for those they touch.
+    static constexpr std::size_t mostChanged = 64;
+    // The boxes of `now` and `before` (each in one order) that differ between them, into
+    // `changed`; false past mostChanged.
+    static bool changesBetween(const std::vector<Placed>& before, const std::vector<Placed>& now,
+                               std::vector<Placed>& changed);
+    // Whether the caster's shadow may reach the receiver as far as their bounds across and
+    // along the light tell.
+    bool mayReach(const Placed& caster, const Placed& receiver) const;
+
     std::size_t mostCellsAcross;
     std::vector<Placed> casters;
+    std::vector<Placed> previousCasters; // the last pass's, for settleChanges
+    std::vector<Placed> changedCasters;  // scratch of settleChanges
+    std::vector<Placed> previousReceivers; // the last pass's, for the entries' answers
+    std::vector<Placed> changedReceivers;  // scratch of setCasters
+    std::vector<EntryAnswer> entryAnswers; // per entry of the list
+    std::unordered_map<irr::scene::ISceneNode*, Settled> settled;
     std::vector<Placed> receivers;
     Grid casterGrid, receiverGrid;
     std::size_t pairTests = 0;

@@ -257,3 +257,42 @@ TEST(ShadowReceivers, AReceiverIsDrawnWholePastTheTrianglesOrTheCastersItsPieces
         EXPECT_EQ(scene.run(receivers).reaches.front(), c.reach) << c.what;
     }
 }
+
+// A pass keeps the answers of the small receivers that no changed caster can reach, and of
+// the casters that reach no changed receiver: each change below answers as a fresh pass
+// does, with fewer pairs tried unless the light turned.
+TEST(ShadowReceivers, AnswersKeptFromTheLastPassAreThoseOfAFreshOne) {
+    const struct {
+        const char* what;
+        std::function<void(PairingScene&)> change;
+        bool fewerPairs;
+    } cases[] = {
+        {"nothing changes", [](PairingScene&) {}, true},
+        {"a caster moves",
+         [](PairingScene& s) {
+             s.drawn[5]->setPosition(s.drawn[5]->getPosition() + core::vector3df(0.3f, 0.0f, 0.2f));
+             s.drawn[5]->updateAbsolutePosition();
+         },
+         true},
+        {"a caster goes", [](PairingScene& s) { s.drawn[40]->setVisible(false); }, true},
+        {"the floor under them goes", [](PairingScene& s) { s.drawn[0]->setVisible(false); }, true},
+        {"the light turns", [](PairingScene& s) { s.away = down; }, false},
+    };
+    for (const auto& c : cases) {
+        PairingScene scene;
+        scene.floor();
+        scene.grid(10, 10, 2, 1.0f);
+        ShadowReceivers kept;
+        scene.run(kept);
+        c.change(scene);
+        const PairingScene::Outcome again = scene.run(kept);
+        EXPECT_GT(kept.settledReceivers(), 100u) << c.what;
+        ShadowReceivers fresh;
+        const PairingScene::Outcome expected = scene.run(fresh);
+        EXPECT_EQ(again.casts, expected.casts) << c.what;
+        EXPECT_EQ(again.reaches, expected.reaches) << c.what;
+        EXPECT_EQ(again.pieces, expected.pieces) << c.what;
+        EXPECT_EQ(again.pairsTested < expected.pairsTested, c.fewerPairs)
+            << c.what << ": " << again.pairsTested << " against " << expected.pairsTested;
+    }
+}

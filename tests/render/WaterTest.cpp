@@ -279,6 +279,38 @@ TEST_F(WaterTest, MirrorPassClipVolumeHasItsEdgesInside) {
             << " " << row.box.MaxEdge.Y << " " << row.box.MaxEdge.Z;
 }
 
+// A mirror reads its picture only where its box shows in it (grown by the margin): what lies
+// beside that window is outside the pass. An axis on which the box reaches past the picture,
+// or a box with a corner behind the camera, keeps the whole picture.
+TEST_F(WaterTest, MirrorPassWindowIsWhereTheMirrorShowsItself) {
+    core::matrix4 ortho, perspective, view;
+    ortho.buildProjectionMatrixOrthoLH(2.0f, 2.0f, 0.0f, 8.0f); // x and y as they are
+    perspective.buildProjectionMatrixPerspectiveFovLH(1.0f, 1.0f, 1.0f, 100.0f);
+    const struct {
+        const char* what;
+        const core::matrix4& projection;
+        core::aabbox3df box;
+        PictureWindow window;
+    } rows[] = {
+        {"within", ortho, {-0.5f, -0.25f, 1, 0.5f, 0.25f, 2}, {-0.6f, -0.35f, 0.6f, 0.35f}},
+        {"grown to the edge", ortho, {0.5f, -0.25f, 1, 0.95f, 0.25f, 2}, {0.4f, -0.35f, 1.0f, 0.35f}},
+        {"past the right side", ortho, {0.5f, -0.25f, 1, 1.01f, 0.25f, 2}, {-1.0f, -0.35f, 1.0f, 0.35f}},
+        {"a corner behind the camera", perspective, {-0.5f, -0.5f, -1, 0.5f, 0.5f, 2}, {-1.0f, -1.0f, 1.0f, 1.0f}},
+    };
+    for (const auto& row : rows) {
+        const PictureWindow window = windowOfBox(row.box, row.projection, view, 0.1f);
+        EXPECT_NEAR(window.x0, row.window.x0, 1e-5f) << row.what;
+        EXPECT_NEAR(window.y0, row.window.y0, 1e-5f) << row.what;
+        EXPECT_NEAR(window.x1, row.window.x1, 1e-5f) << row.what;
+        EXPECT_NEAR(window.y1, row.window.y1, 1e-5f) << row.what;
+    }
+    MirrorPassCulling culling;
+    culling.setClipPlanes(ortho, view, {-0.6f, -0.35f, 0.6f, 0.35f});
+    EXPECT_FALSE(culling.isOutside({0.6f, 0.0f, 1, 0.8f, 0.1f, 2}));    // touches the window's side
+    EXPECT_TRUE(culling.isOutside({0.601f, 0.0f, 1, 0.8f, 0.1f, 2}));   // beside it, in the picture
+    EXPECT_TRUE(culling.isOutside({0.0f, -0.5f, 1, 0.1f, -0.351f, 2})); // below it
+}
+
 // What a pass's picture cannot show is hidden for the pass and shown again after: meshes by
 // their boxes (one the engine does not cull by its box grown by its size each way), empty
 // nodes with everything below them; a node with a child in view, a light and a level's own
@@ -341,6 +373,29 @@ TEST_F(WaterTest, MirrorPassHidesOnlyWhatItsPictureCannotShow) {
     EXPECT_EQ(ahead->getAutomaticCulling(), scene::EAC_FRUSTUM_BOX);
     EXPECT_EQ(unculledNear->getAutomaticCulling(), scene::EAC_OFF);
     EXPECT_EQ(childAhead->getAutomaticCulling(), scene::EAC_BOX);
+}
+
+// A viewport's pass hides what lies outside its view, a node the engine does not cull too;
+// what stays keeps the engine's culling.
+TEST_F(WaterTest, ViewPassHidesWhatLiesOutsideAndLeavesTheEngineItsCulling) {
+    core::matrix4 projection, view;
+    projection.buildProjectionMatrixPerspectiveFovLH(1.0f, 1.0f, 1.0f, 100.0f);
+    view.buildCameraLookAtMatrixLH(core::vector3df(0, 0, -30), core::vector3df(0, 0, 0), core::vector3df(0, 1, 0));
+    scene::ISceneNode* ahead = scene()->addCubeSceneNode(2.0f, nullptr, -1, {0, 0, 0});
+    scene::ISceneNode* unculledAside = scene()->addCubeSceneNode(2.0f, nullptr, -1, {200, 0, 0});
+    for (scene::ISceneNode* node : {ahead, unculledAside}) {
+        node->updateAbsolutePosition();
+        node->setAutomaticCulling(scene::EAC_OFF);
+    }
+    ahead->setAutomaticCulling(scene::EAC_FRUSTUM_BOX);
+    MirrorPassCulling culling;
+    culling.hideOutsideView(scene()->getRootSceneNode(), projection, view);
+    EXPECT_TRUE(ahead->isVisible());
+    EXPECT_EQ(ahead->getAutomaticCulling(), scene::EAC_FRUSTUM_BOX);
+    EXPECT_FALSE(unculledAside->isVisible());
+    culling.restore();
+    EXPECT_TRUE(unculledAside->isVisible());
+    EXPECT_EQ(unculledAside->getAutomaticCulling(), scene::EAC_OFF);
 }
 
 TEST_F(WaterTest, CallbackWithoutTargetsStillResetsTheClipPlaneAndShowsTheObject) {

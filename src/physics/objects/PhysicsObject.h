@@ -214,6 +214,9 @@ public:
     phys::Cloth* getCloth() const { return bodySettings->cloth; }
     void setReflective(bool on);
     void renderReflection();
+    // The part of the mirrored picture the mirror's surface reads (the camera's projection x
+    // the mirrored view); the rest of its pass need not be drawn.
+    PictureWindow readWindow(const irr::core::matrix4& projection, const irr::core::matrix4& view) const;
     void updateReflectionLayer();
     void clearReflectionLayer();
     // The mirror's plane (the local XZ plane in world space) and a point mirrored across it.

@@ -8,6 +8,7 @@
 
 #include "core/Globals.h"
 #include "core/Stopwatch.h"
+#include "render/DrawnBounds.h"
 #include "render/EffectHandler.h"
 #include "render/HmdRenderer.h"
 #include "render/PlanarMirror.h"
@@ -40,6 +41,19 @@ core::vector3df PhysicsObject::mirrorPoint(const core::vector3df& p) const {
     const core::plane3df plane = unitPlane(mirrorPlane());
     const core::vector3df closest = p - plane.Normal * plane.getDistanceTo(p);
     return p + (closest - p) * 2.0f;
+}
+
+PictureWindow PhysicsObject::readWindow(const core::matrix4& projection, const core::matrix4& view) const {
+    if (!meshNode || !reflection->reflectionTexture)
+        return PictureWindow();
+    // The image is read where the mirror's surface projects through the mirrored view and the
+    // camera's own projection (the shader's reflection view); two texels more each way hold
+    // what the filtering reads beside it.
+    core::aabbox3df box = drawnLocalBox(meshNode);
+    meshNode->getAbsoluteTransformation().transformBoxEx(box);
+    const core::dimension2du size = reflection->reflectionTexture->getSize();
+    const f32 texel = 2.0f / static_cast<f32>(core::max_(core::min_(size.Width, size.Height), 1u));
+    return windowOfBox(box, projection, view, 2.0f * texel);
 }
 
 void PhysicsObject::renderReflection() {
@@ -103,7 +117,8 @@ void PhysicsObject::renderReflection() {
     // Each eye of a head-mounted display sees from its own place: only one camera's view can
     // be culled for.
     if (!hmdRenderer)
-        reflection->passCulling.hideOutside(SceneManager->getRootSceneNode(), oblique, camera->getViewMatrix());
+        reflection->passCulling.hideOutside(SceneManager->getRootSceneNode(), oblique, camera->getViewMatrix(),
+                                            readWindow(projection, camera->getViewMatrix()));
     effectHandler->renderSceneInto(reflection->reflectionTexture, type != video::EDT_OPENGL);
     reflection->passCulling.restore();
 
