@@ -176,12 +176,7 @@ export LC_ALL=C.UTF-8
   LD_PRELOAD="$work/frame-counter.so" FRAME_TIMES_FILE="$work/frames" \
   exec /usr/bin/time -v -o "$work/time.txt" "$binary" Level1.irr >"$work/output.txt" 2>&1) &
 timer=$!
-game=""
-for _ in $(seq 1 50); do
-  game=$(pgrep -P "$timer" | head -n 1)
-  [ -n "$game" ] && break
-  sleep 0.1
-done
+game=$(gameUnder "$timer")
 # Every tenth of a second: the resident set, and each load begun or ended since, in the frame
 # counter's clock (the monotonic clock, microseconds).
 python3 - "$game" "$run/PaddlestoneLog.txt" "$seconds" >"$work/samples" <<'EOF'

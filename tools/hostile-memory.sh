@@ -248,12 +248,7 @@ for level in "${levels[@]}"; do
     LD_PRELOAD="$work/frame-counter.so" FRAME_TIMES_FILE="$out/frames" \
     exec /usr/bin/time -v -o "$out/time.txt" "$binary" "$file" >"$out/output.txt" 2>&1) &
   timer=$!
-  game=""
-  for _ in $(seq 1 50); do
-    game=$(pgrep -P "$timer" | head -n 1)
-    [ -n "$game" ] && break
-    sleep 0.1
-  done
+  game=$(gameUnder "$timer")
   # A game past the cap is ended at once (the machine is shared): its line says so.
   capped=""
   until [ $((SECONDS - began)) -ge "$seconds" ] || ! kill -0 "$timer" 2>/dev/null; do

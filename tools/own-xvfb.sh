@@ -18,3 +18,15 @@ startOwnXvfb() {
   done
   echo "${display:-none} $server"
 }
+
+# gameUnder <pid>: the game a timing wrapper (/usr/bin/time) started, once it runs; empty when
+# none came within 5 s.
+gameUnder() {
+  local game=""
+  for _ in $(seq 1 50); do
+    game=$(pgrep -P "$1" | head -n 1)
+    [ -n "$game" ] && break
+    sleep 0.1
+  done
+  echo "$game"
+}

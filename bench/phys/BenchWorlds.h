@@ -23,6 +23,15 @@ constexpr float Gravity = -55.0f;
 inline const float RawFriction = std::sqrt(0.5f);
 inline const float RawRestitution = std::sqrt(0.1f);
 
+// The game's scales: lengths of about 5 units, masses of 5,000, a fall's speed.
+inline phys::Tolerances gameTolerances() {
+    phys::Tolerances tolerances;
+    tolerances.length = 5.0f;
+    tolerances.mass = 5000.0f;
+    tolerances.speed = -Gravity;
+    return tolerances;
+}
+
 inline double millisecondsSince(Clock::time_point start) {
     return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
 }
@@ -77,10 +86,7 @@ public:
 struct LayerWorld {
     explicit LayerWorld(uint32_t threads) {
         foundation = phys::Foundation::create(nullptr, nullptr);
-        phys::Tolerances tolerances;
-        tolerances.length = 5.0f;
-        tolerances.mass = 5000.0f;
-        tolerances.speed = 55.0f;
+        const phys::Tolerances tolerances = gameTolerances();
         physics = phys::Physics::create(*foundation, tolerances);
         dispatcher = phys::Dispatcher::create(threads);
         phys::SceneDesc desc(tolerances);

@@ -7,6 +7,7 @@
 // The last line gives the times side by side.
 
 #include "../support/RatioReporter.h"
+#include "BenchWorlds.h"
 
 #include "phys/Phys.h"
 
@@ -35,10 +36,7 @@ std::vector<phys::Vec3> spherePoints(int rings, int segments) {
 struct Cooker {
     Cooker() {
         foundation = phys::Foundation::create(nullptr, nullptr);
-        phys::Tolerances tolerances;
-        tolerances.length = 5.0f;
-        tolerances.mass = 5000.0f;
-        tolerances.speed = 55.0f;
+        const phys::Tolerances tolerances = physbench::gameTolerances();
         physics = phys::Physics::create(*foundation, tolerances);
         phys::CookingParams params;
         params.scale = tolerances;
