@@ -11,8 +11,7 @@ namespace test {
 
 namespace {
 
-// The first two numbers of a schedstat file: nanoseconds on a processor and nanoseconds
-// ready to run, waiting for one. Zeros when the file cannot be read.
+// A schedstat file's nanoseconds running and waiting; zeros when unreadable.
 SchedCounts countsIn(const std::string& path) {
     std::ifstream in(path);
     unsigned long long running = 0, waiting = 0;
@@ -21,16 +20,15 @@ SchedCounts countsIn(const std::string& path) {
     return {static_cast<double>(running) * 1e-9, static_cast<double>(waiting) * 1e-9};
 }
 
-// A thread of this process by its id: readable from any of its threads (a watch's).
-std::string threadStat(pid_t thread) { return "/proc/self/task/" + std::to_string(thread) + "/schedstat"; }
-
 std::string processStat(pid_t process) { return "/proc/" + std::to_string(process) + "/schedstat"; }
 
 } // namespace
 
 SchedCounts ownSchedCounts() { return countsIn("/proc/thread-self/schedstat"); }
 
-GivenTime::GivenTime() : GivenTime(threadStat(::gettid()), Clock::now(), ownSchedCounts()) {}
+// By the thread's id, so that another thread (a watch's) reads it too.
+GivenTime::GivenTime()
+    : GivenTime("/proc/self/task/" + std::to_string(::gettid()) + "/schedstat", Clock::now(), ownSchedCounts()) {}
 
 GivenTime::GivenTime(std::string path, Clock::time_point since, SchedCounts then)
     : statPath(std::move(path)), since(since), then(then) {}
@@ -45,7 +43,7 @@ GivenTime GivenTime::ofProcessSince(pid_t process, Clock::time_point since, Sche
 }
 
 SchedCounts GivenTime::countsNow() const {
-    // Counts that cannot be read (the process already reaped) add nothing.
+    // A reaped process's unreadable counts add nothing.
     const SchedCounts now = countsIn(statPath);
     return {std::max(now.running, then.running), std::max(now.waiting, then.waiting)};
 }
