@@ -14,7 +14,6 @@ namespace {
 
 class CollisionShapeCacheTest : public PhysicsObjectFixture {
 protected:
-    // A rock (its mesh its collision mesh) of the bound and state, at the scale and turn.
     PhysicsObject* rock(const char* bound, const char* state, const core::vector3df& scale = {1, 1, 1},
                         const core::vector3df& rotation = {}) {
         return makeObject([&](io::IAttributes* a) {
@@ -26,8 +25,7 @@ protected:
             a->addEnum("PhysicsState", state, physicsStateNames);
         });
     }
-    // A convex trigger volume of the rock's mesh (or a copy of it, as a vision cone makes
-    // its own), released with the test.
+    // A convex trigger volume of the rock's mesh or a copy of it (a vision cone's own).
     phys::RigidActor* rockVolume(bool copy) {
         scene::IMesh* mesh = smgr()->getMesh("Content/Models/Props/Rock.obj")->getMesh(0);
         if (copy)
@@ -38,30 +36,18 @@ protected:
         volumes.push_back(volume);
         return volume;
     }
-    // The cooked mesh behind the actor's first shape (a hull or a triangle mesh), or null.
+    // The cooked mesh behind the first shape (a hull or a triangle mesh), or null.
     static const void* shapeMesh(phys::RigidActor* actor) {
         phys::Shape* shape = nullptr;
+        phys::ConvexMeshGeometry hull;
+        phys::TriangleMeshGeometry triangles;
         if (!actor || actor->getShapes(&shape, 1) == 0)
             return nullptr;
-        phys::ConvexMeshGeometry hull;
-        phys::TriangleMeshGeometry triangles;
-        if (shape->getConvexMeshGeometry(hull))
-            return hull.convexMesh;
-        if (shape->getTriangleMeshGeometry(triangles))
-            return triangles.triangleMesh;
-        return nullptr;
+        return shape->getConvexMeshGeometry(hull)            ? static_cast<const void*>(hull.convexMesh)
+               : shape->getTriangleMeshGeometry(triangles) ? triangles.triangleMesh
+                                                           : nullptr;
     }
-    // The cooked mesh behind the object's first shape (a hull or a triangle mesh), or null.
-    static const void* shapeMesh(PhysicsObject* object) {
-        phys::Shape* shape = object->getFirstShape();
-        phys::ConvexMeshGeometry hull;
-        phys::TriangleMeshGeometry triangles;
-        if (shape && shape->getConvexMeshGeometry(hull))
-            return hull.convexMesh;
-        if (shape && shape->getTriangleMeshGeometry(triangles))
-            return triangles.triangleMesh;
-        return nullptr;
-    }
+    static const void* shapeMesh(PhysicsObject* object) { return shapeMesh(object->getBodyActor()); }
     // A new level load's budget of memory, with the limit.
     static void newLoad(std::uint64_t limit) {
         forgetFileRefusals();
@@ -76,13 +62,11 @@ protected:
     std::vector<phys::RigidActor*> volumes;
 };
 
-// Objects and trigger volumes naming one mesh (or a mesh of the same geometry) at one scale
-// (a turned one's within a rounding) and of one kind share one build; another scale or kind
-// builds its own. The level's scene takes them along.
+// One mesh (or its geometry) at one scale (a turned one's within a rounding) and kind is one
+// build; another scale or kind builds its own. The level's scene takes them along.
 TEST_F(CollisionShapeCacheTest, ObjectsShareAShapeOfOneMeshScaleAndKind) {
     CollisionShapeCache& cache = physics->getShapeCache();
-    PhysicsObject* first = rock("Convex", "Dynamic");
-    const void* shared = shapeMesh(first);
+    const void* shared = shapeMesh(rock("Convex", "Dynamic"));
     ASSERT_NE(shared, nullptr);
     const std::uint64_t builds = cache.buildCount();
     const struct {
@@ -111,17 +95,15 @@ TEST_F(CollisionShapeCacheTest, ObjectsShareAShapeOfOneMeshScaleAndKind) {
 
     auto* hull = static_cast<phys::ConvexMesh*>(const_cast<void*>(shared));
     hull->acquire();
-    // The level's unload: its objects go, then its physics scene.
-    smgr()->clear();
+    smgr()->clear(); // the level's unload
     physics->resetScene();
     EXPECT_EQ(cache.size(), 0u);
     EXPECT_EQ(hull->getReferenceCount(), 1u) << "only this test's reference is left";
     hull->release();
 }
 
-// A shape is charged to the level's memory once, as it is built: a budget of exactly that
-// builds it, one byte less refuses it with the budget's one line, and every object naming it
-// goes without its body. A new level load builds and charges its own.
+// A shape is charged to the level's memory once, as built: one byte short refuses it with the
+// one line and every object naming it goes without its body. Each level load charges its own.
 TEST_F(CollisionShapeCacheTest, AShapeIsChargedOnceAndLeftOutPastTheMemoryBudget) {
     rock("Mesh", "Static"); // the render mesh read (and charged) before
     newLoad(LoadBudget::gameLimits[LoadBudget::Memory]);
@@ -138,11 +120,9 @@ TEST_F(CollisionShapeCacheTest, AShapeIsChargedOnceAndLeftOutPastTheMemoryBudget
         PhysicsObject* objects[2] = {rock("Mesh", "Static"), rock("Mesh", "Static")};
         for (PhysicsObject* object : objects)
             EXPECT_EQ(object->getBodyActor() != nullptr, limit == shape);
-        EXPECT_EQ(log.lines, limit == shape ? std::vector<std::string>{}
-                                            : std::vector<std::string>{"ERROR: The level load reached its budget of " +
-                                                                       std::to_string(limit) +
-                                                                       " bytes of memory at \"Shapes.irr\"; the rest is "
-                                                                       "left out."});
+        const std::string refusal = "ERROR: The level load reached its budget of " + std::to_string(limit) +
+                                    " bytes of memory at \"Shapes.irr\"; the rest is left out.";
+        EXPECT_EQ(log.lines, limit == shape ? std::vector<std::string>{} : std::vector<std::string>{refusal});
     }
 }
 
