@@ -170,9 +170,8 @@ TEST_F(CookingTest, VertexStrideDoesNotChangeTheHull) {
     EXPECT_GT(standard.margin, 0.0f);
 }
 
-// A hull is computed from at most MaxHullPoints points: on the bound every point is kept,
-// one past it the hull is made of points of the cloud, no more than the bound, and still
-// holds nearly all of the sphere.
+// A hull is computed from at most MaxHullPoints points: on the bound every point is kept; past
+// it the hull is made of points of the cloud, no more than the bound, nearly all the sphere.
 TEST_F(CookingTest, AHullIsMadeOfAtMostTheBoundsPoints) {
     // 2 + 15 x 17 = 257 points: one past the bound; without a pole, on it.
     std::vector<Vec3> past = spherePoints(15, 17);
@@ -196,36 +195,30 @@ TEST_F(CookingTest, AHullIsMadeOfAtMostTheBoundsPoints) {
     }
 }
 
-// What a mesh is charged for (memoryBytes, known before cooking) covers what it takes from the
-// heap once made, without charging much more: between the heap's growth and one and a half
-// times it, and half a kilobyte more for a small one's own records. (Counted by the
-// sanitizers' allocator; a build without one skips.)
+// A mesh's charge (memoryBytes, known before cooking) covers what it takes from the heap,
+// and at most half as much again plus half a kilobyte of a small one's own records.
+// (Counted by the sanitizers' allocator; a build without one skips.)
 TEST_F(CookingTest, AMeshsMemoryEstimateCoversWhatItKeeps) {
     if (!::test::heapCounted())
         GTEST_SKIP() << "the heap is counted by the sanitizers' allocator";
-    for (const std::vector<Vec3>& cloud : {boxCorners(Vec3(1.0f)), spherePoints(15, 17), spherePoints(60, 60)}) {
-        SCOPED_TRACE(cloud.size());
+    const auto covers = [](uint64_t charged, const auto& cook) {
         const size_t before = ::test::heapBytesInUse();
-        ConvexMesh* mesh = s.cookConvex(cloud);
+        auto* mesh = cook();
         ASSERT_NE(mesh, nullptr);
         const size_t grown = ::test::heapBytesInUse() - before;
-        const uint64_t charged = ConvexMesh::memoryBytes(static_cast<uint32_t>(cloud.size()));
         EXPECT_GE(charged, grown);
         EXPECT_LE(charged, grown + grown / 2 + 512);
         mesh->release();
+    };
+    for (const std::vector<Vec3>& cloud : {boxCorners(Vec3(1.0f)), spherePoints(15, 17), spherePoints(60, 60)}) {
+        SCOPED_TRACE(cloud.size());
+        covers(ConvexMesh::memoryBytes(static_cast<uint32_t>(cloud.size())), [&] { return s.cookConvex(cloud); });
     }
     for (uint32_t side : {2u, 40u, 200u}) {
         SCOPED_TRACE(side);
         const auto [points, indices] = grid(side);
-        const size_t before = ::test::heapBytesInUse();
-        TriangleMesh* mesh = s.cookMesh(points, indices);
-        ASSERT_NE(mesh, nullptr);
-        const size_t grown = ::test::heapBytesInUse() - before;
-        const uint64_t charged =
-            TriangleMesh::memoryBytes(static_cast<uint32_t>(points.size()), static_cast<uint32_t>(indices.size() / 3));
-        EXPECT_GE(charged, grown);
-        EXPECT_LE(charged, grown + grown / 2 + 512);
-        mesh->release();
+        covers(TriangleMesh::memoryBytes(static_cast<uint32_t>(points.size()), static_cast<uint32_t>(indices.size() / 3)),
+               [&, &points = points, &indices = indices] { return s.cookMesh(points, indices); });
     }
 }
 
