@@ -621,12 +621,14 @@ int answerOfAnotherProcess(const std::function<bool()>& ask) {
     return WEXITSTATUS(status);
 }
 
-// Another game on the folder: it closes its copies of this process's descriptors (the locks
-// stay) and asks anew.
-bool anotherGameTakesTheSaveFolder(const std::string& folder) {
-    releaseInstanceLock();
-    releaseSaveFolderLock();
-    return acquireSaveFolderLock(folder);
+// Another game asks for the folder: 0 when it takes it, 3 when kept out. It closes its copies
+// of this process's descriptors (the locks stay) and asks anew.
+int anotherGameTakes(const std::string& folder) {
+    return answerOfAnotherProcess([&] {
+        releaseInstanceLock();
+        releaseSaveFolderLock();
+        return acquireSaveFolderLock(folder);
+    });
 }
 
 // A lock file that cannot be opened leaves the folder's own lock: a lone game saves, a second
@@ -647,9 +649,9 @@ TEST(DamagedFilesProcessTest, TheSaveFolderIsLockedWhateverItsLockFileIs) {
         testing::internal::CaptureStdout();
         EXPECT_TRUE(acquireSaveFolderLock(folder)) << lockFile.name;
         EXPECT_EQ(testing::internal::GetCapturedStdout(), "") << lockFile.name;
-        EXPECT_EQ(answerOfAnotherProcess([&] { return anotherGameTakesTheSaveFolder(folder); }), 3) << lockFile.name;
+        EXPECT_EQ(anotherGameTakes(folder), 3) << lockFile.name;
         releaseSaveFolderLock();
-        EXPECT_EQ(answerOfAnotherProcess([&] { return anotherGameTakesTheSaveFolder(folder); }), 0) << lockFile.name;
+        EXPECT_EQ(anotherGameTakes(folder), 0) << lockFile.name;
     }
 }
 
@@ -662,14 +664,14 @@ TEST(DamagedFilesProcessTest, AGameWhoseSaveFolderIsItsWorkingFolderSaves) {
     ASSERT_TRUE(acquireInstanceLock(dir.file("Game/Paddlestone.lock")));
     for (const char* folder : {"Game", "Link"}) {
         EXPECT_TRUE(acquireSaveFolderLock(dir.file(folder))) << folder;
-        EXPECT_EQ(answerOfAnotherProcess([&] { return anotherGameTakesTheSaveFolder(dir.file(folder)); }), 3) << folder;
+        EXPECT_EQ(anotherGameTakes(dir.file(folder)), 3) << folder;
     }
     releaseSaveFolderLock();
     releaseInstanceLock();
 }
 
-// Makes the kernel answer this process's flock calls, and without `records` its record locks
-// too, as a file system without them does.
+// The kernel refuses this process's flock calls, and without `records` its record locks too,
+// as a file system without them does.
 bool takeLocksAway(bool records) {
     const __u8 skipIfRecords = records ? 1 : 0;
     sock_filter filter[] = {
@@ -703,7 +705,7 @@ TEST(DamagedFilesProcessTest, WithoutFlockRecordLocksServeAndWithoutEitherTheGam
                                                              "available; Paddlestone.lock: flock: No locks available, "
                                                              "record lock: No locks available): another game using it "
                                                              "would not be noticed.\n");
-            const int second = answerOfAnotherProcess([&] { return anotherGameTakesTheSaveFolder(folder); });
+            const int second = anotherGameTakes(folder);
             return taken && saidOnce && second == (records ? 3 : 0);
         });
         EXPECT_EQ(answer, 0) << (records ? "record locks" : "no locks at all");
