@@ -53,6 +53,13 @@ protected:
         object->setOwnerName(owner);
         return object;
     }
+    // An object playing a plain sound file.
+    SoundObject* fileSound(const char* file) {
+        auto* object = new SoundObject(root(), smgr(), -1);
+        object->drop();
+        object->SoundFile = file;
+        return object;
+    }
     static f32 volumeOf(audio::Event* event) {
         f32 volume = -1.0f;
         event->getVolume(&volume);
@@ -370,19 +377,12 @@ TEST_F(SoundObjectTest, APlainSoundFilePlaysOnAChannel) {
     EXPECT_NE(beep->channel.get(), nullptr);
 }
 
-// A sound's channel, once its sound has ended, is handed to the next sound played: the
-// object whose sound ended no longer reaches it, so its stop, pause and volume leave the
-// other object's sound as it is.
+// A channel whose sound ended goes to the next sound played: the object whose sound ended no
+// longer reaches it, so its stop, pause and volume leave the other's sound as it is.
 TEST_F(SoundObjectTest, AnEndedSoundsObjectDoesNotReachTheChannelAnotherTookOver) {
     ASSERT_TRUE(test::writeFileBytes(temp.file("Beep.wav"), silentWave(1.5f)));
-    SoundObject* objects[2] = {};
-    for (SoundObject*& object : objects) {
-        object = new SoundObject(root(), smgr(), -1);
-        object->drop();
-        object->SoundFile = "Beep.wav";
-    }
-    SoundObject* a = objects[0];
-    SoundObject* b = objects[1];
+    SoundObject* a = fileSound("Beep.wav");
+    SoundObject* b = fileSound("Beep.wav");
     a->play();
     audio::Channel* const reused = a->channel.get();
     ASSERT_NE(reused, nullptr);
@@ -401,23 +401,16 @@ TEST_F(SoundObjectTest, AnEndedSoundsObjectDoesNotReachTheChannelAnotherTookOver
     b->channel.getVolume(&volume);
     EXPECT_FALSE(paused);
     EXPECT_FLOAT_EQ(volume, 1.0f);
-    b->stop();
-    EXPECT_FALSE(b->isPlaying());
 }
 
 // Sound objects naming one file play one copy of it, charged once to their level's memory
-// where it is first played: a budget one byte short refuses it with the budget's line and
-// none plays; on the bound all play. The copy goes with its level, so a level loaded again
-// holds one again; the event project's sounds (the menus', the music) are neither charged to
-// the level nor dropped with it.
+// where first played: one byte short refuses it with the budget's line and none plays. The
+// copy goes with its level; the event project's sounds are neither charged nor dropped.
 TEST_F(SoundObjectTest, ObjectsNamingOneFileShareOneCopyChargedToTheirLevel) {
     ASSERT_TRUE(test::writeFileBytes(temp.file("Hum.wav"), silentWave(0.5f)));
     constexpr std::uint64_t bytes = 1000; // 500 frames of one 16-bit channel
-    for (int i = 0; i < 3; ++i) {
-        auto* hum = new SoundObject(root(), smgr(), -1);
-        hum->drop();
-        hum->SoundFile = "Hum.wav";
-    }
+    for (int i = 0; i < 3; ++i)
+        fileSound("Hum.wav");
     ASSERT_TRUE(manager->saveLevel("Hums.irr"));
     manager->unloadLevel();
     struct RestoreMemory {
@@ -425,25 +418,22 @@ TEST_F(SoundObjectTest, ObjectsNamingOneFileShareOneCopyChargedToTheirLevel) {
     } restore;
     audio::EventSystem* system = sound->getEventSystem();
 
-    for (const bool onBound : {false, true, true}) {
+    for (const bool onBound : {false, true, true}) { // the second time on the bound, as loaded again
         SCOPED_TRACE(onBound ? "on the bound" : "a byte short");
         ASSERT_TRUE(manager->loadLevel("Hums.irr"));
         const std::uint64_t before = loadBudget().used(LoadBudget::Memory);
         const std::uint64_t limit = before + bytes - (onBound ? 0 : 1);
         loadBudget().setLimit(LoadBudget::Memory, limit);
         log.lines.clear();
-        core::array<scene::ISceneNode*> nodes;
-        smgr()->getSceneNodesFromType(static_cast<scene::ESCENE_NODE_TYPE>(typeId("sond")), nodes);
-        ASSERT_EQ(nodes.size(), 3u);
-        std::vector<SoundObject*> hums;
-        for (u32 i = 0; i < nodes.size(); ++i)
-            hums.push_back(static_cast<SoundObject*>(nodes[i]));
-        for (SoundObject* hum : hums)
-            hum->play();
+        core::array<scene::ISceneNode*> hums;
+        smgr()->getSceneNodesFromType(static_cast<scene::ESCENE_NODE_TYPE>(typeId("sond")), hums);
+        ASSERT_EQ(hums.size(), 3u);
+        for (u32 i = 0; i < hums.size(); ++i)
+            static_cast<SoundObject*>(hums[i])->play();
         sound->playSong("Test/Voice", false, 0.0f);
-        for (SoundObject* hum : hums) {
-            EXPECT_EQ(hum->isPlaying(), onBound);
-            EXPECT_EQ(hum->sound, hums[0]->sound);
+        for (u32 i = 0; i < hums.size(); ++i) {
+            EXPECT_EQ(static_cast<SoundObject*>(hums[i])->isPlaying(), onBound);
+            EXPECT_EQ(static_cast<SoundObject*>(hums[i])->sound, static_cast<SoundObject*>(hums[0])->sound);
         }
         EXPECT_EQ(system->soundCount(), onBound ? 1u : 0u);
         EXPECT_EQ(loadBudget().used(LoadBudget::Memory), before + (onBound ? bytes : 0));
