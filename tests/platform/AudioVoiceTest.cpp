@@ -568,10 +568,9 @@ TEST_F(AudioVoiceTest, AStoppedChannelDoesNotHoldBackTheChangesOfTheOthers) {
     }
 }
 
-// A plain sound file is one sound however often it is asked for: the output reads it once
-// and drops it at the last user's release, which stops its channels; the event project's
-// sounds stay. What the output keeps of it is told from the header: the whole sound up to
-// 30 s, beyond that one stream's queue.
+// A plain sound file is one sound however often asked for: read once, dropped at the last
+// user's release, which stops its channels; the event project's sounds stay. Its memory is told
+// from the header: the whole sound up to 30 s, beyond that one stream's queue.
 TEST_F(AudioVoiceTest, APlainSoundIsOneCopyForAllItsUsersAndGoesWithTheLast) {
     test::TempDir dir;
     const struct {
@@ -595,12 +594,9 @@ TEST_F(AudioVoiceTest, APlainSoundIsOneCopyForAllItsUsersAndGoesWithTheLast) {
     audio::Sound* users[3] = {};
     for (audio::Sound*& user : users)
         ASSERT_EQ(system.createSound(path.c_str(), false, &user), Result::Ok);
-    EXPECT_EQ(users[1], users[0]);
-    EXPECT_EQ(users[2], users[0]);
-    EXPECT_EQ(users[0]->users(), 3);
+    EXPECT_TRUE(users[1] == users[0] && users[2] == users[0]);
     ASSERT_EQ(output.files.size(), filesBefore + 1) << "read once";
     const auto id = static_cast<audio::SoundId>(output.files.size());
-    EXPECT_EQ(system.soundCount(), 1u);
 
     audio::ChannelHandle channel;
     ASSERT_EQ(system.playSound(users[0], true, &channel), Result::Ok);
@@ -623,14 +619,12 @@ TEST_F(AudioVoiceTest, APlainSoundIsOneCopyForAllItsUsersAndGoesWithTheLast) {
     EXPECT_EQ(system.releaseSound(users[0]), Result::InvalidHandle) << "gone";
     EXPECT_TRUE(hum->isPlaying());
 
-    // Asked for again, it is read again.
     audio::Sound* again = nullptr;
     ASSERT_EQ(system.createSound(path.c_str(), false, &again), Result::Ok);
-    EXPECT_EQ(output.files.size(), filesBefore + 2);
+    EXPECT_EQ(output.files.size(), filesBefore + 2) << "asked for again, read again";
 }
 
-// A decode in pieces asks before each whether to go on: a quit while a long file is decoded
-// is seen within a piece, a few milliseconds of work.
+// A decode in pieces asks before each whether to go on: a quit is seen within a piece.
 TEST(SoundDecoderTest, AReadInPiecesStopsAtThePieceWhereTheCallerQuits) {
     constexpr std::size_t pieces = 5;
     static_assert(audio::SoundDecoder::pieceFrames <= 384000 / 10);
