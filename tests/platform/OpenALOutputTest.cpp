@@ -27,8 +27,7 @@
 namespace {
 
 // The sources made and deleted since the last clear; the output's audio thread writes them.
-// While the gate is closed, the audio thread waits as it takes a played buffer off a stream's
-// queue: the stream is not refilled.
+// While the gate is closed the audio thread cannot take a played buffer off a stream's queue.
 struct SourceLedger {
     std::mutex mutex;
     std::condition_variable gateOpened;
@@ -136,8 +135,8 @@ TEST(OpenALOutputTest, ShutdownDeletesEverySourceTheOutputMade) {
 // A streamed loop plays on through a stall of the whole process (a busy machine): for 1.5 s
 // nothing is updated and the device mixes nothing, then the device takes what it owes at
 // once, as a file writer does, and plays on in time. Every 10 ms from the first sound on
-// holds the tone. Then a longer stall, while the audio thread cannot refill the queue, runs
-// the stream dry: once refilled it plays on, not taken for a sound that has ended.
+// holds the tone. A stall the audio thread cannot refill in runs the stream dry: refilled, it
+// plays on, not taken for a sound that has ended.
 TEST(OpenALOutputTest, AStreamPlaysOnThroughAStallAfterWhichTheDeviceCatchesUp) {
     const test::ScopedEnv drivers{"ALSOFT_DRIVERS", std::string("null")};
     constexpr int rate = 44100, chunk = rate / 100;
@@ -189,8 +188,7 @@ TEST(OpenALOutputTest, AStreamPlaysOnThroughAStallAfterWhichTheDeviceCatchesUp) 
     for (std::size_t i = first; i < stalled; ++i)
         ASSERT_TRUE(loud(i)) << "silent " << (i - first) * 10 << " ms after the start";
 
-    // More than the whole queue (and a buffer the audio thread may be putting in as the gate
-    // closes) is mixed at once: the stream has run dry.
+    // More than the whole queue (and a buffer put in as the gate closes) mixed at once.
     struct OpenGate {
         ~OpenGate() { ledger().setGate(false); } // before the output waits for its thread
     } openGate;
@@ -208,8 +206,8 @@ TEST(OpenALOutputTest, AStreamPlaysOnThroughAStallAfterWhichTheDeviceCatchesUp) 
         ASSERT_TRUE(loud(i)) << "silent " << (i - again) * 10 << " ms after playing again";
 }
 
-// Two frames' starts of one short knock, committed while the device mixes nothing (a busy
-// machine's held-up mixer), are heard apart as they were made, not on one sample adding up.
+// Two frames' starts of one knock, committed while the device mixes nothing (a held-up mixer),
+// are heard apart as made, not adding up on one sample.
 TEST(OpenALOutputTest, StartsOfTwoFramesAreHeardApartThoughTheDeviceMixedNothingBetween) {
     const test::ScopedEnv drivers{"ALSOFT_DRIVERS", std::string("null")};
     constexpr int rate = 44100, chunk = rate / 100;
