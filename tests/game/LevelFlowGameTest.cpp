@@ -329,27 +329,22 @@ TEST_F(LevelFlowGameTest, ALevelFromTheCommandLineAndItsRestartUncoverFromTheirO
 } // namespace
 
 
-// Every shipped level with a checkpoint, played in a story run until its own script saves the
-// checkpoint, then restarted from it through the pause menu: the level goes on from there.
-// Nothing that ran before the checkpoint runs again in the first seconds (no second arrival
-// cutscene, pop-up or ball poured), unless the level ran it in the same seconds after its
-// save, and its variables (the shed's watered count) end those seconds as they did. Force
-// volumes are left out: they push whatever enters them, and the checkpoint puts its bodies
-// back half a unit up, so a floating crate comes in again.
+// Every shipped level with a checkpoint, played in a story run until its script saves it, then
+// restarted from it through the pause menu: nothing that ran before the checkpoint runs again
+// in the first seconds (no second cutscene, pop-up or ball poured) unless it ran in the same
+// seconds after the save, and the variables end those seconds as they did. Force volumes are
+// left out: the checkpoint puts bodies back half a unit up, so a floating crate enters again.
 TEST_F(LevelFlowGameTest, EveryShippedCheckpointResumesWithoutReplayingWhatRanBeforeIt) {
     useFastFrames();
     writeSettings([] { setSettingBool("System_LogTriggers", true); });
     std::vector<std::string> levels;
-    for (const auto& entry : std::filesystem::directory_iterator("Content/Levels")) {
-        std::ifstream file(entry.path());
-        const std::string text((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-        if (entry.path().extension() == ".irr" && text.find("type=\"CheckpointObject\"") != std::string::npos)
+    for (const auto& entry : std::filesystem::directory_iterator("Content/Levels"))
+        if (entry.path().extension() == ".irr" &&
+            test::readFileBytes(entry.path().string()).find("type=\"CheckpointObject\"") != std::string::npos)
             levels.push_back("Content/Levels/" + entry.path().filename().string());
-    }
     std::sort(levels.begin(), levels.end());
     ASSERT_GE(levels.size(), 2u);
-    // The seconds watched after the save (at least) and after the restore.
-    constexpr int windowFrames = 240;
+    constexpr int windowFrames = 240; // watched after the save (at least) and the restore
     const auto variables = [] {
         std::vector<std::pair<s32, f32>> values;
         core::array<scene::ISceneNode*> nodes;
@@ -363,8 +358,7 @@ TEST_F(LevelFlowGameTest, EveryShippedCheckpointResumesWithoutReplayingWhatRanBe
         std::vector<std::pair<s32, f32>> variables;
         bool cutscene = false;
     };
-    // Each level's force volumes, as their action lines begin.
-    std::vector<std::vector<std::string>> pushers(levels.size());
+    std::vector<std::vector<std::string>> pushers(levels.size()); // force volumes' action lines' starts
     std::vector<Run> saved(levels.size()), restored(levels.size());
     int from = 0;
     Run* watched = nullptr;
@@ -429,7 +423,6 @@ TEST_F(LevelFlowGameTest, EveryShippedCheckpointResumesWithoutReplayingWhatRanBe
     }
     ASSERT_NO_FATAL_FAILURE(playGame());
 
-    // The action lines of each stretch of each level.
     const std::vector<std::string> lines = logLines();
     for (std::size_t i = 0; i < levels.size(); ++i) {
         SCOPED_TRACE(levels[i]);
