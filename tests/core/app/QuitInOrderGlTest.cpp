@@ -96,9 +96,7 @@ bool waitForEnd(test::RealGame& game, double seconds) {
 // SIGTERM while the window is made, the shaders compile and the title loads (0.5 s to 3 s
 // of its start), and while a level's transitions run: the game ends in order within 3 s,
 // with status 0, its settings whole and "Shutting down." the log's last line. Its moments and
-// its 3 s are the time the machine gave the game (support/GivenTime.h): three sanitizer
-// games at once on a busy machine wait for processors, which a game that hangs does not. A
-// game the quit watch cut while the machine withheld its grace is started again.
+// its 3 s are the time the machine gave the game; one cut while it was withheld runs again.
 TEST(QuitInOrderGlTest, AQuitSignalAtAnyMomentOfTheStartOrOfATransitionEndsTheGameInOrder) {
     constexpr double bound = 3.0;
     struct Moment {
@@ -114,8 +112,7 @@ TEST(QuitInOrderGlTest, AQuitSignalAtAnyMomentOfTheStartOrOfATransitionEndsTheGa
     };
     struct Run {
         explicit Run(const Moment& moment) : moment(moment) {}
-        // A fresh folder for the next attempt, the level to start in it written.
-        bool prepare() {
+        bool prepare() { // a fresh folder for the next attempt, with its level
             game.reset();
             folder = std::make_unique<GameFolder>(false);
             sinceStart.reset();
@@ -126,9 +123,7 @@ TEST(QuitInOrderGlTest, AQuitSignalAtAnyMomentOfTheStartOrOfATransitionEndsTheGa
         const Moment& moment;
         std::unique_ptr<GameFolder> folder;
         std::unique_ptr<test::RealGame> game;
-        // From when its log appeared: the game has begun its start-up and listens for signals
-        // (a busy machine may take a while to load the program before that).
-        std::optional<test::GivenTime> sinceStart;
+        std::optional<test::GivenTime> sinceStart; // from its log's start: it listens for signals
         std::optional<test::GivenTime> sinceSignal;
         int attempts = 0;
         bool done = false;  // ended, or given up on past the bound
@@ -230,8 +225,7 @@ TEST(QuitInOrderGlTest, TheXServerGoingAwayEndsTheGameWithItsSettingsWritten) {
         ::_exit(127);
     }
     ::close(numberPipe[1]);
-    // The server writes the number, then the line's end in a write of its own, and ends
-    // itself when that finds the pipe closed: the line is read whole.
+    // The server ends itself if the line's end (a write of its own) finds the pipe closed.
     std::string number;
     char c = 0;
     while (::read(numberPipe[0], &c, 1) == 1 && c != '\n')

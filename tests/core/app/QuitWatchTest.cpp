@@ -39,8 +39,8 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// How a child ended, and how long after the moment it marked (-1: it never marked one): on
-// the wall clock, and in the time the machine gave the child (support/GivenTime.h).
+// How a child ended, and how long after the moment it marked (-1: never), on the wall clock and
+// in the time the machine gave it.
 struct ChildEnd {
     int status = -1; // the exit status; 128 + the signal when a signal ended it
     std::optional<test::GivenTime> sinceMark;
@@ -48,11 +48,10 @@ struct ChildEnd {
     double givenSecondsAfterMark() const { return sinceMark ? sinceMark->seconds() : -1.0; }
 };
 
-// What the child sends when it marks its moment: its own readings, since a busy machine may
-// let the parent read late, which must not shorten the time measured.
+// The child's own readings at its mark: a parent reading late must not shorten the time.
 struct Mark {
-    std::int64_t ticks = 0;   // the steady clock (one clock for every process of the machine)
-    test::SchedCounts counts; // the child's time on and waiting for a processor so far
+    std::int64_t ticks = 0; // the steady clock, one for every process
+    test::SchedCounts counts;
 };
 
 // The child marks the moment the parent times from, then raises the signal.
@@ -120,12 +119,9 @@ bool fillStandardOutput() {
 class QuitWatchTest : public ShellFixture {};
 
 // The watch gives the orderly end its grace; then it writes the copies it holds and ends the
-// process, unless the shutdown has already written the player's files: then it ends it with
-// status 0, with a line of its own before the log's closing line and none after it, whatever
-// the process still holds (an orderly end that is done ends by the deadline all the same). A
-// closing line being written when the grace runs out is waited for: the line is never followed
-// by the late end's. The child never ends by itself, so the status says what the watch did
-// whatever the machine's load.
+// process, unless the shutdown has written the player's files: then status 0, its own line
+// before the log's closing line and none after it. A closing line being written when the grace
+// runs out is waited for. The child never ends by itself: the status says what the watch did.
 TEST_F(QuitWatchTest, ALateEndIsCutAtTheStageItReached) {
     enum Stage { running, filesWritten, writingClosingLine, closingLineWritten, done };
     const struct {
@@ -148,7 +144,6 @@ TEST_F(QuitWatchTest, ALateEndIsCutAtTheStageItReached) {
     const std::string settings = dir.file("Settings.xml");
     for (const auto& c : cases) {
         std::filesystem::remove(settings);
-        // The closing line, as far as the shutdown wrote it.
         const std::string lastLine = c.stage <= filesWritten ? "Playing." : "Shutting down.";
         ASSERT_TRUE(test::writeFileBytes(log, "[1:2:3] " + lastLine + "\r\n"));
         const ChildEnd end = runChild(
@@ -201,8 +196,7 @@ TEST_F(QuitWatchTest, ALateEndIsCutAtTheStageItReached) {
     }
 }
 
-// The movement tuning goes after the player's files in the shutdown: this one's going never
-// ends, as a shutdown freeing gigabytes may seem to, and a quit signal comes just then.
+// A movement tuning (freed after the player's files) whose going never ends, a quit signal then.
 struct StuckMovement : ConfigTentMovementObject {
     StuckMovement(irr::scene::ISceneManager* scene, int markFd)
         : ConfigTentMovementObject(nullptr, scene, -1), markFd(markFd) {}
@@ -214,8 +208,8 @@ struct StuckMovement : ConfigTentMovementObject {
     int markFd;
 };
 
-// The stage follows what the shutdown has written: a watch that runs out once the settings and
-// the save are on the disk ends the game with status 0 and says so, writing nothing over them.
+// A watch that runs out once the settings and the save are on the disk ends the game with
+// status 0 and says so, writing nothing over them.
 TEST_F(QuitWatchTest, AShutdownStuckPastThePlayersFilesEndsWithStatusZero) {
     const ChildEnd end = runChild([](int markFd) {
         GameApplication game;
@@ -323,9 +317,9 @@ struct SignalOnCall {
 
 // A SIGTERM while the shaders compile, while the level loads, while frames run or while the
 // game shuts down: the game ends in order within 3 s of the time the machine gives it,
-// "Shutting down." last in the log and the settings whole (a game the quit watch cut while
-// the machine withheld its grace runs again). The start-up stops between shader programs, a load between its objects,
-// and the title level does not load in its place.
+// "Shutting down." last in the log and the settings whole (a game cut while the machine
+// withheld its grace runs again). The start-up stops between shader programs, a load between
+// its objects, and the title level does not load in its place.
 TEST_F(LargeLevelQuitTest, ASignalAtAnyMomentEndsTheGameInOrderWithinThreeSeconds) {
     enum Moment { compiling, loading, playing, shuttingDown };
     const struct {
