@@ -470,15 +470,17 @@ TEST_F(LevelManagerTest, LevelsSaveAndReloadInBothFormats) {
     }
 }
 
-// Levels that name pictures and meshes of their own, of the game's content and of another
-// level, beside the HUD's picture read as a level loads and the menus' read between loads.
+// Levels naming pictures and meshes of their own, of the game's content and of another level,
+// beside the HUD's picture read as a level loads and the menus' read between loads.
+const char* const pictures[] = {"Own.png", "Both.png", "Skin.png", "Hud.png", "Menu.png", "Content/Game.png"};
+
 class LevelResourcesTest : public test::LevelFixture {
 protected:
     void SetUp() override {
         LevelFixture::SetUp();
         workingDir = std::make_unique<test::ScopedWorkingDir>(temp.path());
         std::filesystem::create_directory("Content");
-        for (const char* picture : {"Own.png", "Both.png", "Skin.png", "Hud.png", "Menu.png", "Content/Game.png"}) {
+        for (const char* picture : pictures) {
             video::IImage* image = driver()->createImage(video::ECF_A8R8G8B8, core::dimension2du(4, 4));
             ASSERT_TRUE(driver()->writeImageToFile(image, picture));
             image->drop();
@@ -512,7 +514,7 @@ protected:
     // The files whose picture is in the driver or whose mesh is in the engine's cache.
     std::string held() const {
         std::string names;
-        for (const char* picture : {"Own.png", "Both.png", "Skin.png", "Hud.png", "Menu.png", "Content/Game.png"})
+        for (const char* picture : pictures)
             if (driver()->findTexture(temp.file(picture).c_str()))
                 names += std::string(names.empty() ? "" : " ") + picture;
         for (const char* mesh : {"Own.obj", "Both.obj"})
@@ -530,10 +532,9 @@ protected:
 };
 
 // What a level read from outside the game's content goes as the next level's load begins, once
-// nothing holds it: its pictures leave the driver, its meshes the engine's cache, and what the
-// next level names too is read again; a mesh something holds stays, with the pictures it
-// draws with, until it is let go. The same level loaded again, however it is named, reads
-// nothing again.
+// nothing holds it (pictures from the driver, meshes from the engine's cache; what the next
+// level names too is read again); a held mesh stays with its pictures until let go. The same
+// level loaded again, however named, reads nothing again.
 TEST_F(LevelResourcesTest, ALevelsOwnPicturesAndMeshesGoAsTheNextLevelLoadsOnceNothingHoldsThem) {
     EXPECT_EQ(load("A.irr"), 7u);
     const std::string game = "Hud.png Menu.png Content/Game.png";

@@ -238,10 +238,9 @@ TEST_F(GameFrameTest, TheSaveAskedForInAFrameIsWrittenOnceAtItsEndAtMostOnceASec
     }
 }
 
-// What the player earns in a frame is on the disk by its end, though a value that keeps
-// changing was written less than a second before: kill -9 after the frame keeps it. A frame
-// that earns nothing leaves its change waiting for the second. End Level comes last: it leaves
-// the level.
+// What the player earns in a frame is on the disk by its end though a changing value was written
+// less than a second before (kill -9 after the frame keeps it); a frame that earns nothing
+// leaves its change waiting for the second. End Level comes last: it leaves the level.
 TEST_F(GameFrameTest, WhatAFrameEarnsIsOnTheDiskByItsEndWithinTheSecond) {
     ASSERT_NE(saveManager, nullptr);
     saveManager->setClock([this] { return static_cast<std::time_t>(1000000000 + ++saveWrites); });
@@ -279,10 +278,9 @@ TEST_F(GameFrameTest, WhatAFrameEarnsIsOnTheDiskByItsEndWithinTheSecond) {
     const std::string saveFile = saveManager->getSavePath();
     // A value that keeps changing (Change Game Attribute every 50 ms).
     int count = 0;
+    saveManager->getGroup(SaveManager::Statistics)->addInt("Count", 0);
     const auto changeCount = [&count] {
-        irr::io::IAttributes* group = saveManager->getGroup(SaveManager::Statistics);
-        ++count;
-        group->existsAttribute("Count") ? group->setAttribute("Count", count) : group->addInt("Count", count);
+        saveManager->getGroup(SaveManager::Statistics)->setAttribute("Count", ++count);
         saveManager->requestWrite();
     };
     const auto countOnDisk = [&] {
@@ -340,9 +338,8 @@ TEST_F(GameFrameTest, TheRenderDrawsTheGuiAndEndsTheInputFrame) {
     EXPECT_EQ(pointerReads, 1);
 }
 
-// A level's time is what the physics simulates of it: a long frame adds only the steps it
-// runs (at most the most a frame may run), and the first two frames after a load, which hold
-// the load's own time, add none.
+// A level's time is what the physics simulates: a long frame adds only the steps it runs (at
+// most a frame's most), the first two frames after a load (the load's own time) none.
 TEST_F(GameFrameTest, ALevelsTimeGrowsByTheStepsItsFramesSimulateNotByTheirLength) {
     std::ofstream("Timed.irr") << "<?xml version=\"1.0\"?>\n<irr_scene></irr_scene>\n";
     levelManager->unloadLevel();
