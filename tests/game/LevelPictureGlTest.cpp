@@ -251,9 +251,12 @@ INSTANTIATE_TEST_SUITE_P(Settings, QualityPictureGlTest,
                                            QualityCase{"NoShadows", 0, false, 2048, 1, true}),
                          [](const ::testing::TestParamInfo<QualityCase>& info) { return std::string(info.param.name); });
 
-// The mean brightness of each block of the picture's left three fifths, left of the main
-// menu's panel (whose rows slide in over the first frames), in rows.
-std::vector<double> blocksLeftOfThePanel(video::IImage* shot) {
+// The mean brightness of each block of the screen's left three fifths, left of the main menu's
+// panel (whose rows slide in over the first frames).
+std::vector<double> blocksLeftOfThePanel() {
+    video::IImage* shot = gameDevice->getVideoDriver()->createScreenShot();
+    if (!shot)
+        return {};
     const core::dimension2du size = shot->getDimension();
     const u32 blockWidth = size.Width / blocksAcross, blockHeight = size.Height / blocksDown;
     const u32 across = blocksAcross * 3 / 5;
@@ -266,12 +269,13 @@ std::vector<double> blocksLeftOfThePanel(video::IImage* shot) {
                     sum += shot->getPixel(x, y).getLuminance();
             means.push_back(sum / (blockWidth * blockHeight));
         }
+    shot->drop();
     return means;
 }
 
 // The title and the main menus, each once it has come in: the options' reset question too,
-// and the pause menu over the first story level. The title's first frame already shows the
-// title as it stays, from the title's own view.
+// and the pause menu over the first story level. The title's first frame already shows it as
+// it stays, from its own view.
 class MenuPictureGlTest : public LevelPictureFixture, public ::testing::WithParamInterface<std::string> {
 protected:
     // The road from the title to the screen; its last step takes the picture.
@@ -279,18 +283,11 @@ protected:
         const auto shot = [this, screen] { shoot(screen); };
         std::function<void()> fromTitle = [] { top<GUIPlayScreen>()->openOptions(nullptr); };
         if (screen == "Title") {
-            const auto leftPart = [] {
-                video::IImage* picture = gameDevice->getVideoDriver()->createScreenShot();
-                EXPECT_NE(picture, nullptr);
-                std::vector<double> means = picture ? blocksLeftOfThePanel(picture) : std::vector<double>();
-                if (picture)
-                    picture->drop();
-                return means;
-            };
             nextFrame("the first frame", {});
-            nextFrame("the first frame drawn", [this, leftPart] { firstFrame = leftPart(); });
-            fromTitle = [this, shot, leftPart] {
-                const std::vector<double> settled = leftPart();
+            nextFrame("the first frame drawn", [this] { firstFrame = blocksLeftOfThePanel(); });
+            fromTitle = [this, shot] {
+                const std::vector<double> settled = blocksLeftOfThePanel();
+                ASSERT_FALSE(settled.empty());
                 ASSERT_EQ(settled.size(), firstFrame.size());
                 double widest = 0.0;
                 for (std::size_t i = 0; i < settled.size(); ++i)
@@ -349,8 +346,8 @@ TEST_P(MenuPictureGlTest, TheScreenLooksAsRecordedOnceItHasComeIn) {
     ASSERT_NO_FATAL_FAILURE(playGame());
 }
 
-// A second game on a save folder another game holds says so on its title screen, on a panel
-// like the notifications': dark, with white text (not a white box with black text).
+// A second game on a held save folder says so on its title screen on a panel like the
+// notifications': dark, with white text.
 TEST_F(MenuPictureGlTest, TheSecondGamesNoticeIsAPanelLikeTheNotifications) {
     const std::filesystem::path folder = dir.path() / "data" / "Paddlestone";
     std::filesystem::create_directories(folder);
