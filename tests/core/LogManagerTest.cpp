@@ -142,8 +142,8 @@ TEST_F(LogManagerTest, LinesFromManyThreadsStayWhole) {
     }
 }
 
-// The quit watch appends its line through a descriptor of its own: the lines written after it
-// land after it, whether the log replaced the last run's or goes on from it (a restart).
+// The quit watch appends its line through a descriptor of its own: later lines land after it,
+// whether the log replaced the last run's or goes on from it.
 TEST_F(LogManagerTest, ALineAppendedByAnotherWriterStandsWholeBetweenItsOwn) {
     for (const LogManager::Opening opening : {LogManager::Opening::Replace, LogManager::Opening::Continue}) {
         ASSERT_TRUE(test::writeFileBytes(path, "last run\r\n"));

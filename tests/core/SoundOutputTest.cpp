@@ -234,7 +234,7 @@ TEST_F(SoundOutputTest, MissingEmptyAndDamagedFilesAreLoggedOnceAndPlaySilence) 
     test::ScopedWorkingDir inside{folder.path()};
 
     ASSERT_NO_FATAL_FAILURE(start());
-    // The events' time is the test's: frames of 10 ms on its clock.
+    // Frames of 10 ms on the test's clock.
     double now = 0.0;
     sound->getEventSystem()->setClock([&now] { return now; });
     auto frames = [&](int count) {
@@ -440,10 +440,9 @@ TEST_F(SoundOutputTest, APlayingVoiceTakesItsNewPitchAndVolume) {
 }
 
 TEST_F(SoundOutputTest, DroppingASoundSilencesItsOwnVoicesAndNoOthers) {
-    // Two sounds of one looping tone, each on two voices: the first placed hard left, the
-    // second hard right, so each channel of the mix tells whether that sound plays. The mix is
-    // OpenAL Soft's loopback device's, 10 ms at a time when the test asks: it waits for what
-    // it needs to hear, however late a busy machine's audio thread applies the changes.
+    // Two sounds of one looping tone, each on two voices: the first hard left, the second hard
+    // right, so each channel of the mix tells whether that sound plays. The loopback device
+    // mixes 10 ms at a time as the test asks, until it hears what it waits for.
     test::TempDir folder;
     ASSERT_TRUE(writeTone(folder.file("Tone.wav"), 1, 44100 / 4));
     constexpr int rate = 44100, chunk = rate / 100;

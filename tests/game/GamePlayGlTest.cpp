@@ -71,16 +71,13 @@ TEST_F(GamePlayGlTest, TheGameStepsItsWorldEveryFrameForTwentySeconds) {
         EXPECT_EQ(line.rfind("ERROR: ", 0), std::string::npos) << line;
 }
 
-// New Game on a machine that has never drawn the game (the driver's shader cache off): the
-// first level's first frames under its loading screen are where the driver compiles its
-// programs, and where the specialised ones are built. Loading frames are drawn inside those
-// frames, and the spinner turns within one of them.
+// New Game with the driver's shader cache off: the first level's first frames under its loading
+// screen compile the programs; loading frames are drawn inside them, the spinner turning.
 TEST_F(GamePlayGlTest, TheLoadingScreenMovesWhileTheFirstLevelsProgramsAreBuilt) {
     test::keepGraphicsDriverLoaded();
     const test::ScopedEnv firstRun("MESA_SHADER_CACHE_DISABLE", "true");
     writeSettings(useOpenGL);
-    // Per game frame under the cover, once the level has loaded: the GUI draws it held and
-    // how far the spinner turned in it.
+    // Per game frame under the cover once the level has loaded: the draws in it, the spinner's turn.
     int covered = 0, drawsBefore = 0, nestedFrames = 0;
     irr::s32 cellBefore = -1;
     bool turnedWithinAFrame = false;

@@ -251,16 +251,14 @@ TEST_F(GameScreensTest, AudioVolumesReachTheCategoriesAtOnceAndSurviveARestart) 
     ASSERT_NO_FATAL_FAILURE(playGame());
 }
 
-// A graphics change that needs a new window, made from the main menu of a game started with
-// a level path: the restart comes back to the main menu with the options open, not into that
-// level (where the request to reopen them would wait for a later visit to the main menu).
+// A graphics restart from the main menu of a game started with a level path comes back to the
+// main menu with the options open, not into that level.
 TEST_F(GameScreensTest, AGraphicsRestartOfAGameStartedWithALevelReopensTheOptions) {
     commandLineLevel = "Content/Levels/PhysicsDemo.irr";
     waitFor("the named level", [] {
         return !levelManager->levelLoading && levelManager->getCurrentLevelPath().find(L"PhysicsDemo.irr") >= 0;
     }, [] {
-        // As the graphics page asks when it is left.
-        ReopenOptionsRequested = true;
+        ReopenOptionsRequested = true; // as the graphics page asks when left
         RestartRequested = true;
     });
     ASSERT_NO_FATAL_FAILURE(playGame(gameStatusRestart));

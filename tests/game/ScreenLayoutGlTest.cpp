@@ -505,9 +505,8 @@ namespace {
 
 using ShedObjectiveGlTest = GameFixture;
 
-// Two lines of text whose letters meet: their rectangles share more than a line's leading
-// (a fifth of its height, as a line may stand out of its element). Rows stacked a line
-// apart share that much with a shadow 2 pixels below, their letters still apart.
+// Two lines whose letters meet: their rectangles share more than a line's leading (a fifth of
+// its height), which rows a line apart share with a shadow 2 pixels below.
 bool lettersOverlap(const core::recti& a, const core::recti& b) {
     core::recti both = a;
     both.clipAgainst(b);
@@ -517,9 +516,8 @@ bool lettersOverlap(const core::recti& a, const core::recti& b) {
 // The Potting Shed's first objective, once completed, reads once: its grey title over its
 // black shadow (2 pixels down and right, as every title of the panel has it, so that the grey
 // reads on a bright floor), no other copy of it, nothing else drawn over it, and the level's
-// second objective in the row below it (the picture of it in the pause menu was looked at by
-// hand). The test makes the panel the level shows from its tenth second on at once, so that
-// what it reads does not hang on how many frames a busy machine ran by then.
+// second objective in the row below. The panel of the level's tenth second is made at once, so
+// that it does not hang on how many frames a busy machine ran by then.
 TEST_F(ShedObjectiveGlTest, TheObjectiveReadsOnce) {
     test::keepGraphicsDriverLoaded();
     useSingleBuffer();
@@ -536,9 +534,7 @@ TEST_F(ShedObjectiveGlTest, TheObjectiveReadsOnce) {
         levelManager->unloadLevel();
         ASSERT_TRUE(levelManager->loadLevel("Content/Levels/Story_Shed.irr"));
     });
-    // What the level's triggers do by its tenth second: the seedlings' objective active and
-    // completed, the shed's revealed and active (each a step the level's own later does not
-    // repeat).
+    // What the level's triggers do by its tenth second (each a step they do not repeat later).
     waitFor(
         "the level playing",
         [this] {
@@ -579,8 +575,6 @@ TEST_F(ShedObjectiveGlTest, TheObjectiveReadsOnce) {
             next.push_back(text);
         seen += " \"" + text.text + "\"";
     }
-    // The seedlings are watered: the completed objective is grey and struck through, over
-    // its shadow.
     ASSERT_EQ(objective.size(), 2u) << "the title and its shadow, no other copy; drawn:" << seen;
     EXPECT_EQ(objective[1].ink.UpperLeftCorner - objective[0].ink.UpperLeftCorner, core::position2di(-2, -2))
         << "the shadow (drawn first) lies 2 pixels down and right of the title";

@@ -466,9 +466,8 @@ TEST_F(MemoryBudgetLevelsTest, WhatALevelsObjectsMakeStopsAtItsMemoryBudget) {
     }
 }
 
-// Each node's mesh is charged to the level's triangles as it is attached, a copy's again: a
-// budget of exactly what the level draws draws it all without a line; one triangle less leaves
-// the last node's mesh out, with the one line.
+// Each node's mesh is charged to the level's triangles as attached, a copy's again: on the
+// bound all is drawn without a line; one triangle less leaves the last mesh out, with the line.
 TEST_F(MemoryBudgetLevelsTest, WhatALevelDrawsStopsAtItsTriangleBudget) {
     writeSheet("Sheet.obj", 16); // 450 triangles
     const std::string object =
@@ -484,8 +483,7 @@ TEST_F(MemoryBudgetLevelsTest, WhatALevelDrawsStopsAtItsTriangleBudget) {
         {"three objects of one mesh", levelOf(object + object + object)},
         {"an object copied by a pool of four", levelOf(object + pool(11, 4))},
     };
-    // The nodes that draw a mesh of their own.
-    const auto drawing = [this] {
+    const auto drawing = [this] { // the nodes drawing a mesh of their own
         core::array<scene::ISceneNode*> nodes;
         smgr()->getSceneNodesFromType(scene::ESNT_ANY, nodes);
         std::size_t count = 0;

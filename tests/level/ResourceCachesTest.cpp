@@ -114,8 +114,7 @@ TEST_F(ResourceCachesTest, WithoutTheLoaderNoSpriteAnimationIsFound) {
     EXPECT_EQ(spriteAnimationCacheSize(), 0u);
 }
 
-// The animations read for a level (as it loads, from outside the game's content) leave the
-// cache as the level's pictures are given back; the menus', the HUD's and the game's stay.
+// A level's own animations leave the cache with its pictures; the menus', HUD's and game's stay.
 TEST_F(ResourceCachesTest, ALevelsSpriteAnimationsLeaveTheCacheWithItsPictures) {
     std::vector<std::string> reads;
     levelHooks().render.loadSpriteAnimation = [&](const irr::io::path& file) -> std::shared_ptr<const SpriteAnimation> {

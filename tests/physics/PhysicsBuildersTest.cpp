@@ -221,8 +221,7 @@ TEST_F(PhysicsBuildersTest, AMeshThatFailsToCookGivesNoBodyAndItsMessages) {
     empty->drop();
 }
 
-// A build draws a loading frame before each buffer, as the level reader does between its
-// objects, and stops at a quit: no body, and nothing of the build kept.
+// A build draws a loading frame before each buffer and stops at a quit, keeping nothing.
 TEST_F(PhysicsBuildersTest, ABuildDrawsALoadingFrameABufferAndStopsAtAQuit) {
     irr::scene::SMesh* mesh = meshOf({bufferOf(Standard, boxPoints(vector3df(1, 1, 1))),
                                       bufferOf(Standard, boxPoints(vector3df(2, 2, 2))),

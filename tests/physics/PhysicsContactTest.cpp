@@ -740,9 +740,8 @@ TEST_F(PhysicsContactTest, ParticleSystemsAndFluidsAreSizedFromTheParticleSize) 
     }
 }
 
-// A particle system or fluid is charged to its level's memory the particles it allocates for
-// the whole limit at once: at least what it takes from the heap, and not more than one and a
-// half times it. (Counted by the sanitizers' allocator; a build without one skips.)
+// A particle system or fluid is charged for its whole limit at once: at least what it takes from
+// the heap, at most half as much again. (A build without the sanitizers' allocator skips.)
 TEST_F(PhysicsContactTest, AParticleSystemsChargeCoversWhatItAllocates) {
     if (!test::heapCounted())
         GTEST_SKIP() << "the heap is counted by the sanitizers' allocator";

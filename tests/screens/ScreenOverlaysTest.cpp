@@ -243,9 +243,8 @@ TEST_F(ScreenOverlaysTest, TheLevelTimerShowsOnlyInPlayWhenAskedFor) {
     physicsManager = nullptr;
 }
 
-// The box stands at a twentieth of the screen in from the top left; a notification on
-// screen, the queue's head, pushes it right by the notification's right edge when that lies
-// on screen.
+// The box stands a twentieth of the screen in from the top left; the notification on screen
+// pushes it right by its right edge when that lies on screen.
 TEST_F(ScreenOverlaysTest, ANotificationOnScreenPushesTheTimerBoxToItsRight) {
     physicsManager = reinterpret_cast<PhysicsManager*>(0x10);
     coreSlots().physics.isSimulationActive = [] { return true; };
