@@ -915,7 +915,8 @@ TEST_F(PropertySpawnActionsTest, ACopyCutShortByABudgetIsNotKept) {
             for (u32 i = 0; i < nodes.size(); ++i)
                 if (PhysicsObject* object = asPhysicsObject(nodes[i])) {
                     ++objects;
-                    whole += (c.kind == LoadBudget::Memory ? object->body().cloth != nullptr : object->getMeshNode() != nullptr);
+                    whole += c.kind == LoadBudget::Memory ? object->body().cloth != nullptr
+                                                          : object->getMeshNode() != nullptr;
                 }
             EXPECT_EQ(objects, 2u) << "the template and its one whole copy";
             EXPECT_EQ(whole, objects) << "none cut short";
