@@ -34,8 +34,7 @@ GivenTime::GivenTime(std::string path, Clock::time_point since, SchedCounts then
     : statPath(std::move(path)), since(since), then(then) {}
 
 GivenTime GivenTime::ofProcess(pid_t process) {
-    const std::string path = processStat(process);
-    return GivenTime(path, Clock::now(), countsIn(path));
+    return ofProcessSince(process, Clock::now(), countsIn(processStat(process)));
 }
 
 GivenTime GivenTime::ofProcessSince(pid_t process, Clock::time_point since, SchedCounts then) {
