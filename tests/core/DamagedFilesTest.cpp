@@ -621,8 +621,8 @@ int answerOfAnotherProcess(const std::function<bool()>& ask) {
     return WEXITSTATUS(status);
 }
 
-// Another game asks for the folder: 0 when it takes it, 3 when kept out. It closes its copies
-// of this process's descriptors (the locks stay) and asks anew.
+// Another game asks anew for the folder, its copies of this process's descriptors closed (the
+// locks stay): 0 when it takes it, 3 when kept out.
 int anotherGameTakes(const std::string& folder) {
     return answerOfAnotherProcess([&] {
         releaseInstanceLock();
@@ -705,8 +705,7 @@ TEST(DamagedFilesProcessTest, WithoutFlockRecordLocksServeAndWithoutEitherTheGam
                                                              "available; Paddlestone.lock: flock: No locks available, "
                                                              "record lock: No locks available): another game using it "
                                                              "would not be noticed.\n");
-            const int second = anotherGameTakes(folder);
-            return taken && saidOnce && second == (records ? 3 : 0);
+            return taken && saidOnce && anotherGameTakes(folder) == (records ? 3 : 0);
         });
         EXPECT_EQ(answer, 0) << (records ? "record locks" : "no locks at all");
     }
