@@ -13,8 +13,10 @@
 # just under its limit, as src/core/LoadBudget.h has it); budgets4 (all four at once); all
 # (the four and the memory filled by a text at size 256); cratesN and cratesN-noshadows (N
 # static crates, with the garden's shadows on and off); bigmeshN (N static objects of one
-# mesh of 130,050 triangles). All of the first fourteen when none is named; a path ending in
-# .irr plays that level (its folder copied beside it).
+# mesh of 130,050 triangles); held (the garden without its end-of-level event, so that it plays
+# on) and gardenersN (held, its lawn five times as wide, N - 1 more gardeners walking its path).
+# All of the first fourteen when none is named; a path ending in .irr plays that level (its
+# folder copied beside it).
 # HOSTILE_MEMORY_KEEP=folder keeps every level's files, log and output there;
 # HOSTILE_MEMORY_DISPLAY=N runs the game on the X server :N (started when none runs there)
 # instead of one the tool starts; HOSTILE_MEMORY_GAME=path runs another build of the game; a
@@ -100,6 +102,26 @@ writeSheetMesh() {
 sheetNodes() { # count
   awk -v n="$1" 'BEGIN { for (i = 0; i < n; ++i) printf "<node type=\"PhysicsObject\"><attributes><string name=\"Name\" value=\"Sheet%d\" /><int name=\"Id\" value=\"%d\" /><vector3d name=\"Position\" value=\"%d.000000, %d.000000, %d.000000\" /><vector3d name=\"Scale\" value=\"2.000000, 2.000000, 2.000000\" /><bool name=\"Visible\" value=\"true\" /><string name=\"MeshFileName\" value=\"Sheet256.obj\" /><enum name=\"BoundType\" value=\"Box\" /><enum name=\"PhysicsState\" value=\"Static\" /></attributes></node>\n", i, 990100 + i, (i % 10) * 3 - 15, int(i / 100) + 1, int(i / 10) % 10 * 3 - 15 }'
 }
+# The garden held: its end-of-level event left out, so that it plays on.
+heldGarden() {
+  awk '/<node type="TriggerEventObject">/ { buf = $0 "\n"; inEvent = 1; next }
+    inEvent { buf = buf $0 "\n"; if ($0 ~ /^    <\/node>/) { if (buf !~ /"EndOfLevel"/) printf "%s", buf; inEvent = 0 }; next }
+    { print }' "$garden"
+}
+# The held garden with its lawn five times as wide and count - 1 more gardeners walking its
+# path, on a grid 4 units apart round it (nearest the path first, none within 8 units of its
+# middle).
+gardeners() { # count
+  heldGarden | awk '{ print } /<string name="Name" value="Lawn" \/>/ { print "      <vector3d name=\"Scale\" value=\"5.000000, 1.000000, 5.000000\" />" }' | head -n -1
+  awk 'BEGIN {
+    for (i = -20; i <= 20; ++i) for (j = -20; j <= 20; ++j) {
+      x = -2 + 4 * i; z = -8 + 4 * j; d = (x + 2.5) ^ 2 + (z + 8) ^ 2
+      if (d >= 64) printf "%09.3f %d %d\n", d, x, z
+    }
+  }' | sort -n | head -n "$(($1 - 1))" | awk '{
+    printf "  <node type=\"CharacterObject\">\n    <attributes>\n      <string name=\"Name\" value=\"Gardener%d\" />\n      <int name=\"Id\" value=\"%d\" />\n      <vector3d name=\"Position\" value=\"%d.000000, 3.200000, %d.000000\" />\n      <vector3d name=\"Rotation\" value=\"0.000000, 90.000000, 0.000000\" />\n      <bool name=\"Visible\" value=\"true\" />\n      <enum name=\"StartState\" value=\"Walking\" />\n      <float name=\"WalkSpeed\" value=\"3.000000\" />\n      <int name=\"ParentWaypointID\" value=\"1500\" />\n      <enum name=\"PathBehavior\" value=\"Loop\" />\n      <string name=\"ProfileName\" value=\"Content/Models/Characters/EverymanProfile.xml\" />\n      <float name=\"ConeDistance\" value=\"20.000000\" />\n    </attributes>\n  </node>\n", NR, 990100 + NR, $2, $3 }'
+  echo "</irr_scene>"
+}
 # The level with its shadows off.
 noShadows() { sed 's|<bool name="DisableShadows" value="false" />|<bool name="DisableShadows" value="true" />|'; }
 # A PNG of width x height pixels (grey), made with the system's Python when there is one.
@@ -175,6 +197,8 @@ makeLevel() { # case folder
   local dir=$2 i
   case $1 in
     garden) cp "$garden" "$dir/garden.irr" ;;
+    held) heldGarden >"$dir/held.irr" ;;
+    gardeners*) gardeners "${1#gardeners}" >"$dir/$1.irr" ;;
     text1) textNode 256 "$(manyCharacters)" | gardenWith >"$dir/text1.irr" ;;
     text5)
       local chars
