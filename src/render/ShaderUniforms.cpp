@@ -11,6 +11,8 @@ ShaderUniforms& shaderUniforms() {
 
 void ShaderUniforms::forget() {
     programs.clear();
+    lastServices = nullptr;
+    lastProgram = nullptr;
     driver = nullptr;
     setCount = 0;
     keptCount = 0;
@@ -29,23 +31,33 @@ ShaderUniforms::Uniform* ShaderUniforms::find(video::IMaterialRendererServices* 
     // The engine's GLSL renderer is the services and has one program, bound while it sets
     // its constants: asked for once.
     // Services of another kind (a test's) keep the engine's way.
-    auto found = programs.find(services);
-    if (found == programs.end()) {
-        if (!dynamic_cast<video::IMaterialRenderer*>(services))
-            return nullptr;
-        const unsigned id = platform::currentProgram();
-        if (!id)
-            return nullptr;
-        Program program;
-        for (platform::ProgramUniform& uniform : platform::programUniforms(id))
-            program.uniforms.push_back(Uniform{std::move(uniform), {}});
-        found = programs.emplace(services, std::move(program)).first;
+    if (services != lastServices) {
+        auto found = programs.find(services);
+        if (found == programs.end()) {
+            if (!dynamic_cast<video::IMaterialRenderer*>(services))
+                return nullptr;
+            const unsigned id = platform::currentProgram();
+            if (!id)
+                return nullptr;
+            Program program;
+            for (platform::ProgramUniform& uniform : platform::programUniforms(id))
+                program.uniforms.push_back(Uniform{std::move(uniform), {}});
+            found = programs.emplace(services, std::move(program)).first;
+        }
+        lastServices = services;
+        lastProgram = &found->second;
     }
-    Program& program = found->second;
+    Program& program = *lastProgram;
     tableRead = true;
-    for (Name& known : program.names)
-        if (known.text == name && known.copy == name)
+    const std::size_t names = program.names.size();
+    for (std::size_t step = 0; step < names; ++step) {
+        const std::size_t i = (program.nextName + step) % names;
+        const Name& known = program.names[i];
+        if (known.text == name && known.copy == name) {
+            program.nextName = i + 1;
             return known.uniform >= 0 ? &program.uniforms[static_cast<std::size_t>(known.uniform)] : nullptr;
+        }
+    }
     int index = -1;
     const std::size_t length = std::strlen(name);
     for (std::size_t i = 0; i < program.uniforms.size() && index < 0; ++i) {
@@ -55,6 +67,7 @@ ShaderUniforms::Uniform* ShaderUniforms::find(video::IMaterialRendererServices* 
             index = static_cast<int>(i);
     }
     program.names.push_back(Name{name, name, index});
+    program.nextName = program.names.size();
     return index >= 0 ? &program.uniforms[static_cast<std::size_t>(index)] : nullptr;
 }
 

@@ -39,6 +39,9 @@ private:
     struct Program {
         std::vector<Uniform> uniforms;
         std::vector<Name> names;
+        // Where the next name is looked for first: a draw sends its names in the order the
+        // draw before sent them.
+        std::size_t nextName = 0;
     };
     // The uniform of that name of the services' program, or null (then `tableRead` says
     // whether its table was read at all).
@@ -50,6 +53,9 @@ private:
                     bool& answer);
 
     std::unordered_map<const irr::video::IMaterialRendererServices*, Program> programs;
+    // The last services asked for and their program (a draw sends all its names to one).
+    const irr::video::IMaterialRendererServices* lastServices = nullptr;
+    Program* lastProgram = nullptr;
     irr::video::IVideoDriver* driver = nullptr;
     std::size_t setCount = 0, keptCount = 0;
 };
