@@ -1,6 +1,6 @@
 #include "platform/GraphicsScissor.h"
 
-#include <dlfcn.h>
+#include "platform/GraphicsLibrary.h"
 
 namespace platform {
 
@@ -8,11 +8,6 @@ namespace {
 
 constexpr unsigned glScissorTest = 0x0C11;
 constexpr unsigned glViewport = 0x0BA2;
-
-// The engine loads the OpenGL library; the game itself does not link it.
-template <class Function> Function glFunction(const char* name) {
-    return reinterpret_cast<Function>(::dlsym(RTLD_DEFAULT, name));
-}
 
 bool hasContext() {
     using GetString = const unsigned char* (*)(unsigned);

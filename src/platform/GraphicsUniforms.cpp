@@ -1,15 +1,10 @@
 #include "platform/GraphicsUniforms.h"
 
-#include <dlfcn.h>
+#include "platform/GraphicsLibrary.h"
 
 namespace platform {
 
 namespace {
-
-// The engine loads the OpenGL library; the game itself does not link it.
-template <class Function> Function glFunction(const char* name) {
-    return reinterpret_cast<Function>(::dlsym(RTLD_DEFAULT, name));
-}
 
 constexpr unsigned glCurrentProgram = 0x8B8D;
 constexpr unsigned glActiveUniforms = 0x8B86;
