@@ -33,11 +33,15 @@ GetString glGetStringFunction() {
 
 } // namespace
 
+bool rendererRasterizesOnProcessor(std::string_view renderer) {
+    for (const std::string_view software : {"llvmpipe", "softpipe"})
+        if (renderer.find(software) != std::string_view::npos)
+            return true;
+    return false;
+}
+
 bool rendererBoundsAnisotropicFilter(std::string_view renderer) {
-    for (const std::string_view unbounded : {"llvmpipe", "softpipe"})
-        if (renderer.find(unbounded) != std::string_view::npos)
-            return false;
-    return true;
+    return !rendererRasterizesOnProcessor(renderer);
 }
 
 std::string currentRendererName() {

@@ -15,8 +15,12 @@ struct SMaterial;
 // for plain trilinear filtering instead.
 namespace platform {
 
-// False for a renderer (the OpenGL renderer string) whose anisotropic filter has no bound on
-// its cost: Mesa's llvmpipe and softpipe. True for any other, and for an empty name.
+// True for a renderer (the OpenGL renderer string) that rasterizes on the processor: Mesa's
+// llvmpipe and softpipe. False for any other, and for an empty name.
+bool rendererRasterizesOnProcessor(std::string_view renderer);
+
+// False for a renderer whose anisotropic filter has no bound on its cost: those that
+// rasterize on the processor. True for any other, and for an empty name.
 bool rendererBoundsAnisotropicFilter(std::string_view renderer);
 
 // The renderer string of the OpenGL context current on this thread; empty without one (the

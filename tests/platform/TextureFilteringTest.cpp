@@ -18,8 +18,10 @@ TEST(TextureFilteringTest, OnlyMesasSoftwareRasterizersLeaveTheFilterUnbounded) 
         {"NVIDIA GeForce GTX 1060/PCIe/SSE2", true},
         {"", true},
     };
-    for (const auto& c : cases)
+    for (const auto& c : cases) {
         EXPECT_EQ(platform::rendererBoundsAnisotropicFilter(c.renderer), c.bounded) << c.renderer;
+        EXPECT_EQ(platform::rendererRasterizesOnProcessor(c.renderer), !c.bounded) << c.renderer;
+    }
 }
 
 TEST(TextureFilteringTest, LimitingTurnsEveryLayerOffOnlyWhereTheFilterIsNotAllowed) {
