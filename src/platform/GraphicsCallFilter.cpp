@@ -8,7 +8,10 @@
 // and a texture matrix load that leaves the matrix as it is never reaches the driver.
 // Without those copies a software rasterizer's scenes fill slowly and it would start on a
 // frame only at its end: it is handed its work every few hundred draws instead, so that it
-// shades while the frame is still being drawn. Everything else goes through unchanged.
+// shades while the frame is still being drawn. Its buffer swap waits until every pixel is
+// shaded; for a game frame that asks (deferNextBufferSwap) the swap is made only before the
+// next clear or draw, so that the shading of the frame's last draws goes on while the game
+// works out the next frame. Everything else goes through unchanged.
 #include "platform/GraphicsCallFilter.h"
 
 #include "platform/TextureFiltering.h"
@@ -16,6 +19,7 @@
 #include <dlfcn.h>
 
 #include <cstring>
+#include <utility>
 
 namespace {
 
@@ -42,6 +46,9 @@ struct CallState {
     Enum wantedMode = 0;
     bool known = false;
     unsigned flushDraws = 0; // 0: never
+    bool deferNextSwap = false;
+    void* swapDisplay = nullptr; // a swap kept back for the next clear or draw
+    unsigned long swapDrawable = 0;
     bool matrixKnown[kCachedUnits] = {};
     float matrix[kCachedUnits][16] = {};
     platform::GraphicsCallCounts counts;
@@ -144,6 +151,24 @@ bool loadWouldChangeNothing(const float* matrix) {
     std::memcpy(state.matrix[slot], matrix, sizeof state.matrix[slot]);
     state.matrixKnown[slot] = true;
     return false;
+}
+
+using SwapFn = void (*)(void*, unsigned long);
+
+SwapFn realSwap() {
+    static const auto real = next<SwapFn>("glXSwapBuffers");
+    return real;
+}
+
+// The frame kept back is shown before anything else is drawn or cleared.
+void completeSwap() {
+    if (!state.swapDisplay)
+        return;
+    void* display = state.swapDisplay;
+    state.swapDisplay = nullptr;
+    ++state.counts.swaps;
+    if (SwapFn swap = realSwap())
+        swap(display, state.swapDrawable);
 }
 
 void drawn() {
@@ -286,6 +311,7 @@ SYNCED_CALL(glPushAttrib, (Bitfield mask), (mask))
 extern "C" __attribute__((visibility("default"))) void
 glDrawElements(Enum mode, int count, Enum type, const void* indices) {
     static const auto real = next<void (*)(Enum, int, Enum, const void*)>("glDrawElements");
+    completeSwap();
     if (real)
         real(mode, count, type, indices);
     drawn();
@@ -294,9 +320,51 @@ glDrawElements(Enum mode, int count, Enum type, const void* indices) {
 extern "C" __attribute__((visibility("default"))) void glDrawArrays(Enum mode, int first,
                                                                     int count) {
     static const auto real = next<void (*)(Enum, int, int)>("glDrawArrays");
+    completeSwap();
     if (real)
         real(mode, first, count);
     drawn();
+}
+
+extern "C" __attribute__((visibility("default"))) void glClear(Bitfield mask) {
+    static const auto real = next<void (*)(Bitfield)>("glClear");
+    completeSwap();
+    if (real)
+        real(mask);
+}
+
+// The engine reads its screenshots from the front buffer: the frame kept back first.
+extern "C" __attribute__((visibility("default"))) void
+glReadPixels(int x, int y, int width, int height, Enum format, Enum type, void* pixels) {
+    static const auto real = next<void (*)(int, int, int, int, Enum, Enum, void*)>("glReadPixels");
+    completeSwap();
+    if (real)
+        real(x, y, width, height, format, type, pixels);
+}
+
+extern "C" __attribute__((visibility("default"))) void glBegin(Enum mode) {
+    static const auto real = next<void (*)(Enum)>("glBegin");
+    completeSwap();
+    if (real)
+        real(mode);
+}
+
+extern "C" __attribute__((visibility("default"))) void glXSwapBuffers(void* display,
+                                                                      unsigned long drawable) {
+    const bool defer = std::exchange(state.deferNextSwap, false);
+    completeSwap();
+    if (defer && state.flushDraws != 0) {
+        static const auto flush = next<void (*)()>("glFlush");
+        if (flush)
+            flush();
+        state.swapDisplay = display;
+        state.swapDrawable = drawable;
+        ++state.counts.swapsKeptBack;
+        return;
+    }
+    ++state.counts.swaps;
+    if (SwapFn swap = realSwap())
+        swap(display, drawable);
 }
 
 extern "C" __attribute__((visibility("default"))) unsigned char glIsEnabled(Enum capability) {
@@ -380,6 +448,11 @@ __attribute__((visibility("default"))) ProcPointer glXGetProcAddress(const unsig
 __attribute__((visibility("default"))) int glXMakeCurrent(void* display, unsigned long drawable,
                                                           void* context) {
     static const auto real = next<int (*)(void*, unsigned long, void*)>("glXMakeCurrent");
+    // A frame kept back is shown before another context or window is taken up; a window let
+    // go of (the game's end) shows no more frames.
+    if (drawable && context)
+        completeSwap();
+    state.swapDisplay = nullptr;
     const int made = real ? real(display, drawable, context) : 0;
     forgetContext();
     if (made && context)
@@ -391,6 +464,9 @@ __attribute__((visibility("default"))) int
 glXMakeContextCurrent(void* display, unsigned long draw, unsigned long read, void* context) {
     static const auto real =
         next<int (*)(void*, unsigned long, unsigned long, void*)>("glXMakeContextCurrent");
+    if (draw && context)
+        completeSwap();
+    state.swapDisplay = nullptr;
     const int made = real ? real(display, draw, read, context) : 0;
     forgetContext();
     if (made && context)
@@ -401,6 +477,10 @@ glXMakeContextCurrent(void* display, unsigned long draw, unsigned long read, voi
 } // extern "C"
 
 namespace platform {
+
+void deferNextBufferSwap() {
+    state.deferNextSwap = true;
+}
 
 GraphicsCallCounts graphicsCallCounts() {
     return state.counts;

@@ -11,9 +11,17 @@ struct GraphicsCallCounts {
     unsigned long long textureMatrixLoadsSkipped = 0;
     unsigned long long draws = 0;
     unsigned long long flushes = 0; // a software rasterizer handed what it had been given
+    unsigned long long swaps = 0;   // buffer swaps made in the driver
+    unsigned long long swapsKeptBack = 0;
 };
 
 GraphicsCallCounts graphicsCallCounts();
+
+// The next buffer swap on this thread, when a software rasterizer draws, is made only before
+// the next clear, draw or change of context: the frame's last draws are shaded while the
+// caller goes on (one frame's work later on the screen). Without a software rasterizer, or
+// for a swap not asked for, the swap is made at once.
+void deferNextBufferSwap();
 
 // A renderer that rasterizes on the processor is handed its work after this many draws.
 constexpr unsigned kSoftwareRasterizerFlushDraws = 256;

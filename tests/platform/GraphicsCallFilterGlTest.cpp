@@ -1,6 +1,7 @@
 // The engine selects every texture unit and loads its texture matrix at each material it
 // sets; the game passes on only the selections a call needs and the loads that change a
-// matrix, and hands a software rasterizer its work every few hundred draws.
+// matrix, hands a software rasterizer its work every few hundred draws, and shows a game
+// frame on it at the next frame's first clear.
 #include "platform/GraphicsCallFilter.h"
 #include "platform/GraphicsLibrary.h"
 #include "platform/TextureFiltering.h"
@@ -10,6 +11,9 @@
 #include <irrlicht.h>
 
 #include <gtest/gtest.h>
+
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 using namespace irr;
 
@@ -137,4 +141,50 @@ TEST_F(GraphicsCallFilterGlTest, ASoftwareRasterizerIsHandedItsWorkEveryFewHundr
     drawQuads(static_cast<int>(every));
     EXPECT_EQ(platform::graphicsCallCounts().flushes, start.flushes + 2);
     ASSERT_TRUE(driver->endScene());
+}
+
+namespace {
+
+// The colour at the window's centre as the X server shows it (0xRRGGBB).
+unsigned long shownColour(IrrlichtDevice* device) {
+    const video::SExposedVideoData data = device->getVideoDriver()->getExposedVideoData();
+    auto* display = static_cast<Display*>(data.OpenGLLinux.X11Display);
+    const auto window = static_cast<Window>(data.OpenGLLinux.X11Window);
+    XSync(display, False);
+    XImage* image = XGetImage(display, window, 40, 30, 1, 1, AllPlanes, ZPixmap);
+    if (!image)
+        return 0xFFFFFFFFul;
+    const unsigned long pixel = XGetPixel(image, 0, 0) & 0xFFFFFF;
+    XDestroyImage(image);
+    return pixel;
+}
+
+} // namespace
+
+TEST(GraphicsCallFilterSwapGlTest, AGameFrameIsShownBeforeTheNextClearAndAnyOtherFrameAtOnce) {
+    IrrlichtDevice* device = test::createOpenGLTestDevice(core::dimension2du(80, 60), true);
+    ASSERT_NE(device, nullptr) << "needs an X server (the gl tests run under Xvfb)";
+    video::IVideoDriver* driver = device->getVideoDriver();
+    ASSERT_TRUE(platform::rendererRasterizesOnProcessor(platform::currentRendererName()));
+    const video::SColor red(255, 255, 0, 0), green(255, 0, 255, 0), blue(255, 0, 0, 255);
+    ASSERT_TRUE(driver->beginScene(true, true, blue));
+    ASSERT_TRUE(driver->endScene());
+    ASSERT_EQ(shownColour(device), 0x0000FFul) << "a swap not asked to wait is made at once";
+
+    const platform::GraphicsCallCounts before = platform::graphicsCallCounts();
+    ASSERT_TRUE(driver->beginScene(true, true, red));
+    platform::deferNextBufferSwap();
+    ASSERT_TRUE(driver->endScene());
+    EXPECT_EQ(platform::graphicsCallCounts().swapsKeptBack, before.swapsKeptBack + 1);
+    EXPECT_EQ(platform::graphicsCallCounts().swaps, before.swaps);
+    EXPECT_EQ(shownColour(device), 0x0000FFul) << "the frame kept back";
+
+    // The next frame's clear shows it first, and the frame after that is its own.
+    ASSERT_TRUE(driver->beginScene(true, true, green));
+    EXPECT_EQ(platform::graphicsCallCounts().swaps, before.swaps + 1);
+    EXPECT_EQ(shownColour(device), 0xFF0000ul);
+    ASSERT_TRUE(driver->endScene());
+    EXPECT_EQ(shownColour(device), 0x00FF00ul);
+    EXPECT_EQ(platform::graphicsCallCounts().swapsKeptBack, before.swapsKeptBack + 1);
+    device->drop();
 }

@@ -24,12 +24,13 @@ void keepGraphicsDriverLoaded() {
     }
 }
 
-irr::IrrlichtDevice* createOpenGLTestDevice(const irr::core::dimension2du& size) {
+irr::IrrlichtDevice* createOpenGLTestDevice(const irr::core::dimension2du& size,
+                                            bool doubleBuffered) {
     keepGraphicsDriverLoaded();
     irr::SIrrlichtCreationParameters params;
     params.DriverType = irr::video::EDT_OPENGL;
     params.WindowSize = size;
-    params.Doublebuffer = false;
+    params.Doublebuffer = doubleBuffered;
     params.Vsync = false;
     params.LoggingLevel = irr::ELL_ERROR;
     // Xvfb refuses a connection now and then for a moment, as the game's own start knows.

@@ -12,10 +12,11 @@ namespace test {
 // The gl tests call this before they create a device.
 void keepGraphicsDriverLoaded();
 
-// An OpenGL device for a screenshot test (keeps the driver loaded first): single-buffered,
-// since the engine reads screenshots from the front buffer, and without vsync, which ends
-// the process with an X error under Xvfb. Null without a display.
-irr::IrrlichtDevice* createOpenGLTestDevice(const irr::core::dimension2du& size);
+// An OpenGL device for a screenshot test (keeps the driver loaded first): single-buffered
+// unless asked, since the engine reads screenshots from the front buffer, and without vsync,
+// which ends the process with an X error under Xvfb. Null without a display.
+irr::IrrlichtDevice* createOpenGLTestDevice(const irr::core::dimension2du& size,
+                                            bool doubleBuffered = false);
 
 // The number of pixels of an area of the image that pass the test (the area is clipped to
 // the image).

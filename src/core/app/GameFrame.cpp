@@ -33,7 +33,8 @@
 //   9. PhysicsManager::drawDebug
 //  10. ScreenManager::draw: the GUI
 //  11. InputManager::updateDeviceOverlays (10 and 11 on the GUI's 2D material, ScreenQuads.h)
-//  12. endScene; LevelManager::noteFrameDrawn (a cover waits for a loaded level's view)
+//  12. endScene (on a software rasterizer its swap is kept back until the next frame's first
+//      clear or draw); LevelManager::noteFrameDrawn (a cover waits for a loaded level's view)
 //  13. InputManager::endFrame, while the simulation runs
 #include "core/app/GameApplication.h"
 
@@ -48,6 +49,7 @@
 #include "level/LevelManager.h"
 #include "level/SaveManager.h"
 #include "physics/world/PhysicsManager.h"
+#include "platform/GraphicsCallFilter.h"
 #include "platform/Wait.h"
 #include "platform/Window.h"
 #include "player/InputManager.h"
@@ -200,6 +202,8 @@ void GameApplication::renderGame() {
         screenManager->draw();
         inputManager->updateDeviceOverlays();
         endGuiMaterial2D(driver);
+        // A software rasterizer shades the frame's end while the next frame is worked out.
+        platform::deferNextBufferSwap();
         driver->endScene();
         levelManager->noteFrameDrawn();
     }
