@@ -11,3 +11,7 @@ core::aabbox3df drawnLocalBox(const scene::ISceneNode* node) {
     }
     return box;
 }
+
+bool isMeshJoint(scene::ISceneNode* node) {
+    return dynamic_cast<scene::IBoneSceneNode*>(node) != nullptr;
+}

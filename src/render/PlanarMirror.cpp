@@ -126,7 +126,7 @@ void MirrorPassCulling::hideOutside(scene::ISceneNode* root, const core::matrix4
     keptUnculled = true;
     setClipPlanes(projection, view, window);
     for (scene::ISceneNode* child : root->getChildren())
-        hideSubtree(child, false);
+        hideSubtree(child);
 }
 
 void MirrorPassCulling::hideOutsideView(scene::ISceneNode* root, const core::matrix4& projection,
@@ -137,7 +137,7 @@ void MirrorPassCulling::hideOutsideView(scene::ISceneNode* root, const core::mat
     keptUnculled = false;
     setClipPlanes(projection, view);
     for (scene::ISceneNode* child : root->getChildren())
-        hideSubtree(child, false);
+        hideSubtree(child);
 }
 
 void MirrorPassCulling::restore() {
@@ -170,12 +170,10 @@ core::aabbox3df worldBox(const scene::ISceneNode* node) {
 
 } // namespace
 
-bool MirrorPassCulling::hideSubtree(scene::ISceneNode* node, bool underJoints) {
+bool MirrorPassCulling::hideSubtree(scene::ISceneNode* node) {
     if (!node->isVisible())
         return true;
     const scene::ESCENE_NODE_TYPE type = node->getType();
-    // An animated mesh's joints: nodes of no type and no material below it.
-    const bool joint = underJoints && type == scene::ESNT_UNKNOWN && node->getMaterialCount() == 0;
     const bool drawnByBox = type == scene::ESNT_MESH || type == scene::ESNT_ANIMATED_MESH || type == scene::ESNT_CUBE ||
                             type == scene::ESNT_SPHERE || type == scene::ESNT_OCTREE || type == scene::ESNT_BILLBOARD;
     bool inView = false;
@@ -185,14 +183,17 @@ bool MirrorPassCulling::hideSubtree(scene::ISceneNode* node, bool underJoints) {
         instanceScratch.clear();
         if (!inView && type == scene::ESNT_ANIMATED_MESH && readInstanceTransforms(node, instanceScratch))
             inView = true;
-        // A viewport's pass leaves what hangs on the joints of an animated mesh in view to the
-        // engine: walking a crowd's joints would cost what it saves.
+        // A viewport's pass leaves what hangs below an animated mesh in view to the engine:
+        // walking a crowd's children would cost what it saves.
         if (inView && !keptUnculled && type == scene::ESNT_ANIMATED_MESH)
             return false;
     }
+    // An animated mesh's joints go with it.
+    const bool animatedMesh = type == scene::ESNT_ANIMATED_MESH;
     bool childrenGone = true;
     for (scene::ISceneNode* child : node->getChildren())
-        childrenGone = hideSubtree(child, type == scene::ESNT_ANIMATED_MESH || joint) && childrenGone;
+        if (!animatedMesh || !isMeshJoint(child))
+            childrenGone = hideSubtree(child) && childrenGone;
     if (inView) {
         if (keptUnculled) {
             kept.push_back({node, node->getAutomaticCulling()});
@@ -202,10 +203,10 @@ bool MirrorPassCulling::hideSubtree(scene::ISceneNode* node, bool underJoints) {
     }
     if (!childrenGone)
         return false;
-    // Empty and joint nodes draw nothing themselves: gone with their children. A viewport's
-    // pass takes no other node of no type for one (a node of the game's own may draw without
-    // a material of its own).
-    const bool drawsNothing = type == scene::ESNT_EMPTY || type == scene::ESNT_DUMMY_TRANSFORMATION || joint ||
+    // Empty nodes draw nothing themselves: gone with their children. A viewport's pass takes
+    // no other node of no type for one (a node of the game's own may draw without a material
+    // of its own).
+    const bool drawsNothing = type == scene::ESNT_EMPTY || type == scene::ESNT_DUMMY_TRANSFORMATION ||
                               (keptUnculled && type == scene::ESNT_UNKNOWN && node->getMaterialCount() == 0);
     if (!drawnByBox && !drawsNothing)
         return false;

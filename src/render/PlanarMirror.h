@@ -38,8 +38,8 @@ PictureWindow windowOfBox(const irr::core::aabbox3df& box, const irr::core::matr
 // shows (its projection and view as the rasterizer clips them: an oblique projection's near
 // plane cuts at the mirror plane), so that the pass draws only what its image can show;
 // `restore` shows them again. Meshes, cubes, spheres and billboards are judged by the box
-// around what they draw (drawnLocalBox), empty and joint nodes by what lies below them; a
-// node is hidden only with everything below it. Lights, level objects and nodes drawing
+// around what they draw (drawnLocalBox), empty nodes by what lies below them (an animated
+// mesh's joints go with the mesh); a node is hidden only with everything below it. Lights, level objects and nodes drawing
 // instances elsewhere stay. The drawn nodes that stay are not culled by the engine during the
 // pass: its view frustum reads the near plane of a projection as depth 0 (not -w), which an
 // oblique projection moves, and would cull nodes well in view. With a window, what lies
@@ -49,9 +49,8 @@ public:
     void hideOutside(irr::scene::ISceneNode* root, const irr::core::matrix4& projection,
                      const irr::core::matrix4& view, const PictureWindow& window = PictureWindow());
     // The same for a pass with an ordinary projection (the window's): what stays keeps the
-    // engine's culling, and of the nodes that draw nothing themselves only empty nodes and
-    // an animated mesh's joints count (a node of the game's own may draw without a material
-    // of its own). Nodes the engine does not cull (a mesh skinned on the card) would
+    // engine's culling, and of the nodes that draw nothing themselves only empty nodes count
+    // (a node of the game's own may draw without a material of its own). Nodes the engine does not cull (a mesh skinned on the card) would
     // otherwise be drawn wherever they are.
     void hideOutsideView(irr::scene::ISceneNode* root, const irr::core::matrix4& projection,
                          const irr::core::matrix4& view);
@@ -73,7 +72,7 @@ public:
 private:
     // True when nothing of the node's subtree reaches the picture once the nodes it hid stay
     // hidden.
-    bool hideSubtree(irr::scene::ISceneNode* node, bool underJoints);
+    bool hideSubtree(irr::scene::ISceneNode* node);
 
     irr::f32 planes[6][4] = {};
     std::vector<irr::scene::ISceneNode*> hidden;

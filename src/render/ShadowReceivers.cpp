@@ -386,9 +386,9 @@ bool ShadowReceivers::inLightBox(const Placed& placed) const {
     return true;
 }
 
-void ShadowReceivers::gatherReceivers(scene::ISceneNode* node) {
+void ShadowReceivers::gatherReceivers(scene::ISceneNode* node, bool animatedMesh) {
     for (scene::ISceneNode* child : node->getChildren()) {
-        if (!child->isVisible())
+        if (!child->isVisible() || (animatedMesh && isMeshJoint(child)))
             continue; // nothing below it is drawn
         const scene::ESCENE_NODE_TYPE type = child->getType();
         if (type == scene::ESNT_MESH || type == scene::ESNT_ANIMATED_MESH || type == scene::ESNT_CUBE ||
@@ -410,7 +410,7 @@ void ShadowReceivers::gatherReceivers(scene::ISceneNode* node) {
                 for (std::size_t i = first; i < receivers.size(); ++i)
                     receivers[i].closedConvex = true;
         }
-        gatherReceivers(child);
+        gatherReceivers(child, type == scene::ESNT_ANIMATED_MESH);
     }
 }
 

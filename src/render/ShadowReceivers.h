@@ -140,7 +140,8 @@ private:
     bool casts(const Placed& caster, const Placed& receiver, std::vector<irr::core::vector3df>* points,
                const irr::core::plane3df* inFront = nullptr);
     bool inLightBox(const Placed& placed) const;
-    void gatherReceivers(irr::scene::ISceneNode* node);
+    // The drawn nodes below `node` (an animated mesh's joints passed by).
+    void gatherReceivers(irr::scene::ISceneNode* node, bool animatedMesh = false);
     // The points in window coordinates; false when one lies behind the camera.
     static bool project(const std::vector<irr::core::vector3df>& corners, const irr::core::matrix4& viewProjection,
                         const irr::s32 viewport[4], std::vector<irr::core::vector2df>& out);

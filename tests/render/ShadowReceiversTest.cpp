@@ -3,6 +3,7 @@
 #include "render/ShadowReceivers.h"
 
 #include "render/EffectHandler.h"
+#include "support/JointedFigure.h"
 #include "support/NullDevice.h"
 
 #include <gtest/gtest.h>
@@ -89,6 +90,21 @@ TEST(ShadowReceivers, ACasterReachesAReceiverBesideItWithinTheMargin) {
         EXPECT_EQ(receivers.castsOntoAnything(0), c.reaches) << c.left;
         ground->remove();
     }
+}
+
+// The receivers are looked for below every drawn node; an animated mesh's joints are passed by.
+TEST(ShadowReceivers, AReceiverBelowAnAnimatedMeshIsFound) {
+    test::NullDevice device;
+    scene::ISceneManager* scene = device->getSceneManager();
+    scene::ISceneNode* box = scene->addCubeSceneNode(1.0f, nullptr, -1, caster.getCenter());
+    box->updateAbsolutePosition();
+    scene::ISceneNode* figure = test::addJointedFigure(scene, {100, 0, 0});
+    ASSERT_EQ(figure->getChildren().size(), 1u) << "its first joint";
+    scene::ISceneNode* ground = scene->addCubeSceneNode(1.0f, figure, -1, {-99.5f, -0.5f, 0.5f});
+    ground->updateAbsolutePosition();
+    ShadowReceivers receivers;
+    receivers.setCasters({ShadowNode{box, 2, 0}}, scene->getRootSceneNode(), down, 0.5f, {0, 0, 0}, 150.0f);
+    EXPECT_TRUE(receivers.castsOntoAnything(0));
 }
 
 namespace {

@@ -11,6 +11,7 @@
 #include "RenderFixture.h"
 
 #include "core/Globals.h"
+#include "support/JointedFigure.h"
 #include "support/NullDevice.h"
 #include "support/TempDir.h"
 
@@ -313,8 +314,9 @@ TEST_F(WaterTest, MirrorPassWindowIsWhereTheMirrorShowsItself) {
 
 // What a pass's picture cannot show is hidden for the pass and shown again after: meshes by
 // their boxes (one the engine does not cull by its box grown by its size each way), empty
-// nodes with everything below them; a node with a child in view, a light and a level's own
-// node stay whatever their place.
+// nodes with everything below them, an animated mesh with its joints (they are not hidden
+// one by one); a node with a child in view, a light and a level's own node stay whatever
+// their place.
 TEST_F(WaterTest, MirrorPassHidesOnlyWhatItsPictureCannotShow) {
     core::matrix4 projection, view;
     projection.buildProjectionMatrixPerspectiveFovLH(1.0f, 1.0f, 1.0f, 100.0f);
@@ -344,6 +346,11 @@ TEST_F(WaterTest, MirrorPassHidesOnlyWhatItsPictureCannotShow) {
     // A shown child does not keep its later siblings from being hidden.
     scene::ISceneNode* behindAfterAhead = cube({0, 10, -40}, emptyWithChildAhead);
     scene::ISceneNode* light = scene()->addLightSceneNode(nullptr, core::vector3df(0, 10, -40));
+    // An animated mesh goes with its joints; a node below it in view keeps it.
+    scene::ISceneNode* figureBehind = test::addJointedFigure(scene(), {0, 10, -40});
+    scene::ISceneNode* figureWithChildAhead = test::addJointedFigure(scene(), {0, 10, -40});
+    scene::ISceneNode* aheadUnderFigure = cube({0, -10, 40}, figureWithChildAhead);
+    ASSERT_EQ(figureBehind->getChildren().size(), 1u) << "its first joint";
     WaterObject* levelObject = makeWater();
     levelObject->setPosition(core::vector3df(0, 10, -60));
     levelObject->updateAbsolutePosition();
@@ -352,8 +359,9 @@ TEST_F(WaterTest, MirrorPassHidesOnlyWhatItsPictureCannotShow) {
 
     MirrorPassCulling culling;
     culling.hideOutside(scene()->getRootSceneNode(), projection, view);
-    for (scene::ISceneNode* shown : {ahead, parentBehind, childAhead, unculledNear, emptyWithChildAhead, aheadUnderEmpty,
-                                     light, static_cast<scene::ISceneNode*>(levelObject)})
+    for (scene::ISceneNode* shown :
+         {ahead, parentBehind, childAhead, unculledNear, emptyWithChildAhead, aheadUnderEmpty, light,
+          figureWithChildAhead, aheadUnderFigure, static_cast<scene::ISceneNode*>(levelObject)})
         EXPECT_TRUE(shown->isVisible()) << shown->getAbsolutePosition().Z;
     // The drawn nodes that stay are not culled by the engine during the pass (its frustum
     // misreads an oblique projection's near plane); the hidden ones keep their culling.
@@ -361,8 +369,8 @@ TEST_F(WaterTest, MirrorPassHidesOnlyWhatItsPictureCannotShow) {
         EXPECT_EQ(kept->getAutomaticCulling(), scene::EAC_OFF) << kept->getAbsolutePosition().Z;
     EXPECT_EQ(behind->getAutomaticCulling(), scene::EAC_BOX);
     EXPECT_EQ(parentBehind->getAutomaticCulling(), scene::EAC_BOX) << "out of view, kept for its child";
-    const std::vector<scene::ISceneNode*> hidden{behind,     beyondFar,   aside,           unculledFar,
-                                                 underEmpty, emptyBehind, behindAfterAhead};
+    const std::vector<scene::ISceneNode*> hidden{behind,     beyondFar,   aside,            unculledFar,
+                                                 underEmpty, emptyBehind, behindAfterAhead, figureBehind};
     for (scene::ISceneNode* node : hidden)
         EXPECT_FALSE(node->isVisible()) << node->getAbsolutePosition().Z;
     EXPECT_EQ(culling.hiddenNodes().size(), hidden.size());
