@@ -2,6 +2,8 @@
 
 #include <irrlicht.h>
 
+#include <initializer_list>
+
 namespace test {
 
 // An animated mesh node of a unit box on a chain of two joints, its joint nodes made (the
