@@ -171,6 +171,14 @@ void completeSwap() {
         swap(display, state.swapDrawable);
 }
 
+// A frame kept back is shown before another context or window is taken up; a window let go
+// of (the game's end) shows no more frames.
+void settleSwapBeforeSwitch(bool takesUpWindow) {
+    if (takesUpWindow)
+        completeSwap();
+    state.swapDisplay = nullptr;
+}
+
 void drawn() {
     ++state.counts.draws;
     if (state.flushDraws == 0 || state.counts.draws % state.flushDraws != 0)
@@ -191,15 +199,18 @@ void selectUnit(Enum unit) {
     state.wantedUnit = unit;
 }
 
-// Calls that work on the selected unit or read it: the selections are made first.
-#define SYNCED_CALL(name, parameters, arguments)                                                   \
+// A library call passed on after `first()`.
+#define FORWARDED_CALL(first, name, parameters, arguments)                                         \
     extern "C" __attribute__((visibility("default"))) void name parameters {                       \
         using Function = void(*) parameters;                                                       \
         static const auto real = next<Function>(#name);                                            \
-        syncAll();                                                                                 \
+        first();                                                                                   \
         if (real)                                                                                  \
             real arguments;                                                                        \
     }
+// Calls that work on the selected unit or read it: the selections are made first.
+#define SYNCED_CALL(name, parameters, arguments)                                                   \
+    FORWARDED_CALL(syncAll, name, parameters, arguments)
 
 } // namespace
 
@@ -326,28 +337,16 @@ extern "C" __attribute__((visibility("default"))) void glDrawArrays(Enum mode, i
     drawn();
 }
 
-extern "C" __attribute__((visibility("default"))) void glClear(Bitfield mask) {
-    static const auto real = next<void (*)(Bitfield)>("glClear");
-    completeSwap();
-    if (real)
-        real(mask);
-}
+// Calls that draw into or read the window: a frame kept back is shown first (the engine
+// reads its screenshots from the front buffer).
+#define SHOWN_FIRST_CALL(name, parameters, arguments)                                              \
+    FORWARDED_CALL(completeSwap, name, parameters, arguments)
 
-// The engine reads its screenshots from the front buffer: the frame kept back first.
-extern "C" __attribute__((visibility("default"))) void
-glReadPixels(int x, int y, int width, int height, Enum format, Enum type, void* pixels) {
-    static const auto real = next<void (*)(int, int, int, int, Enum, Enum, void*)>("glReadPixels");
-    completeSwap();
-    if (real)
-        real(x, y, width, height, format, type, pixels);
-}
-
-extern "C" __attribute__((visibility("default"))) void glBegin(Enum mode) {
-    static const auto real = next<void (*)(Enum)>("glBegin");
-    completeSwap();
-    if (real)
-        real(mode);
-}
+SHOWN_FIRST_CALL(glClear, (Bitfield mask), (mask))
+SHOWN_FIRST_CALL(glBegin, (Enum mode), (mode))
+SHOWN_FIRST_CALL(glReadPixels,
+                 (int x, int y, int width, int height, Enum format, Enum type, void* pixels),
+                 (x, y, width, height, format, type, pixels))
 
 extern "C" __attribute__((visibility("default"))) void glXSwapBuffers(void* display,
                                                                       unsigned long drawable) {
@@ -448,11 +447,7 @@ __attribute__((visibility("default"))) ProcPointer glXGetProcAddress(const unsig
 __attribute__((visibility("default"))) int glXMakeCurrent(void* display, unsigned long drawable,
                                                           void* context) {
     static const auto real = next<int (*)(void*, unsigned long, void*)>("glXMakeCurrent");
-    // A frame kept back is shown before another context or window is taken up; a window let
-    // go of (the game's end) shows no more frames.
-    if (drawable && context)
-        completeSwap();
-    state.swapDisplay = nullptr;
+    settleSwapBeforeSwitch(drawable && context);
     const int made = real ? real(display, drawable, context) : 0;
     forgetContext();
     if (made && context)
@@ -464,9 +459,7 @@ __attribute__((visibility("default"))) int
 glXMakeContextCurrent(void* display, unsigned long draw, unsigned long read, void* context) {
     static const auto real =
         next<int (*)(void*, unsigned long, unsigned long, void*)>("glXMakeContextCurrent");
-    if (draw && context)
-        completeSwap();
-    state.swapDisplay = nullptr;
+    settleSwapBeforeSwitch(draw && context);
     const int made = real ? real(display, draw, read, context) : 0;
     forgetContext();
     if (made && context)

@@ -39,19 +39,19 @@ PictureWindow windowOfBox(const irr::core::aabbox3df& box, const irr::core::matr
 // plane cuts at the mirror plane), so that the pass draws only what its image can show;
 // `restore` shows them again. Meshes, cubes, spheres and billboards are judged by the box
 // around what they draw (drawnLocalBox), empty nodes by what lies below them (an animated
-// mesh's joints go with the mesh); a node is hidden only with everything below it. Lights, level objects and nodes drawing
-// instances elsewhere stay. The drawn nodes that stay are not culled by the engine during the
-// pass: its view frustum reads the near plane of a projection as depth 0 (not -w), which an
-// oblique projection moves, and would cull nodes well in view. With a window, what lies
-// beside it is hidden too: the picture is read only there.
+// mesh's joints go with the mesh); a node is hidden only with everything below it. Lights,
+// level objects and nodes drawing instances elsewhere stay. The drawn nodes that stay are not
+// culled by the engine during the pass: its view frustum reads the near plane of a projection
+// as depth 0 (not -w), which an oblique projection moves, and would cull nodes well in view.
+// With a window, what lies beside it is hidden too: the picture is read only there.
 class MirrorPassCulling {
 public:
     void hideOutside(irr::scene::ISceneNode* root, const irr::core::matrix4& projection,
                      const irr::core::matrix4& view, const PictureWindow& window = PictureWindow());
     // The same for a pass with an ordinary projection (the window's): what stays keeps the
     // engine's culling, and of the nodes that draw nothing themselves only empty nodes count
-    // (a node of the game's own may draw without a material of its own). Nodes the engine does not cull (a mesh skinned on the card) would
-    // otherwise be drawn wherever they are.
+    // (a node of the game's own may draw without a material of its own). Nodes the engine
+    // does not cull (a mesh skinned on the card) would otherwise be drawn wherever they are.
     void hideOutsideView(irr::scene::ISceneNode* root, const irr::core::matrix4& projection,
                          const irr::core::matrix4& view);
     void restore();
