@@ -173,6 +173,34 @@ TEST_F(SceneQueries, RaysFindABodyWhereTheStepHasMovedIt) {
         << "no longer where it started";
 }
 
+// Moved by less than the query world's room around its box and by more: queries meet the box
+// where it stands, never where it stood.
+TEST_F(SceneQueries, AMovedShapeIsMetWhereItStandsAndNotWhereItStood) {
+    RigidDynamic* box = s.physics->createRigidDynamic(Transform(Vec3(20, 2, 0)));
+    box->createShape(BoxGeometry(Vec3(0.5f)), *s.material);
+    box->setRigidDynamicFlag(RigidDynamicFlag::Kinematic, true);
+    s.scene->addActor(*box);
+    RaycastHit ray;
+    SweepHit sweep;
+    ASSERT_TRUE(s.scene->raycastSingle(Vec3(19.52f, 20, 0), Vec3(0, -1, 0), 100.0f, HitDefault, ray));
+    ASSERT_EQ(ray.actor, box);
+    for (float moved : {0.05f, 2.0f}) {
+        SCOPED_TRACE(moved);
+        box->setGlobalPose(Transform(Vec3(20 + moved, 2, 0)));
+        const float inside = 20 + moved + 0.48f, left = 19.52f;
+        ASSERT_TRUE(s.scene->raycastSingle(Vec3(inside, 20, 0), Vec3(0, -1, 0), 100.0f, HitDefault, ray));
+        EXPECT_EQ(ray.actor, box);
+        ASSERT_TRUE(s.scene->raycastSingle(Vec3(left, 20, 0), Vec3(0, -1, 0), 100.0f, HitDefault, ray));
+        EXPECT_EQ(ray.actor, s.ground);
+        ASSERT_TRUE(s.scene->sweepSingle(SphereGeometry(0.01f), Transform(Vec3(inside, 20, 0)), Vec3(0, -1, 0),
+                                         100.0f, HitDefault, sweep));
+        EXPECT_EQ(sweep.actor, box);
+        ASSERT_TRUE(s.scene->sweepSingle(SphereGeometry(0.01f), Transform(Vec3(left, 20, 0)), Vec3(0, -1, 0),
+                                         100.0f, HitDefault, sweep));
+        EXPECT_EQ(sweep.actor, s.ground);
+    }
+}
+
 TEST_F(SceneQueries, QueriesNeedAUnitDirectionAPositiveReachAndAConvexShape) {
     const float nan = std::nanf("");
     const struct {

@@ -70,7 +70,8 @@ struct ShapeBack {
 
     // Query world (main thread only).
     btCollisionObject queryObject;
-    btDbvtNode* queryLeaf = nullptr;
+    btDbvtNode* queryLeaf = nullptr; // holds a box around queryBox
+    btDbvtVolume queryBox;           // the shape's own box where it stands
     QueryGroup* queryGroup = nullptr; // whose tree holds the leaf
     uint64_t querySerial = 0;         // when it joined the query world: its place among equals
 };

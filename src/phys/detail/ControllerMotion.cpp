@@ -170,6 +170,7 @@ QueryHitType ControllerMotion::Filter::postFilter(const FilterData& data, const 
 
 struct ControllerMotion::Lists {
     std::vector<Controller*> others;
+    std::vector<Controller*> touching;
     std::vector<ControllerShapeHit> shapeHits;
     std::vector<ControllersHit> controllerHits;
     std::vector<QueryWorld::Penetration> penetrations;
@@ -193,6 +194,7 @@ ControllerMotion::Lists& ControllerMotion::borrowLists() {
         pool.sets.push_back(std::make_unique<Lists>());
     Lists& taken = *pool.sets[pool.inUse++];
     taken.others.clear();
+    taken.touching.clear();
     taken.shapeHits.clear();
     taken.controllerHits.clear();
     taken.penetrations.clear();
@@ -203,7 +205,7 @@ ControllerMotion::~ControllerMotion() { --listPool().inUse; }
 
 ControllerMotion::ControllerMotion(Controller& c, const ControllerFilters& filters)
     : controller(c), back(c.back()), core(c.scene->core()), lists(borrowLists()), others(lists.others),
-      shapeHits(lists.shapeHits), controllerHits(lists.controllerHits), penetrations(lists.penetrations) {
+      touching(lists.touching), shapeHits(lists.shapeHits), controllerHits(lists.controllerHits), penetrations(lists.penetrations) {
     queryData.data = filters.filterData ? *filters.filterData : FilterData();
     queryData.flags = (filters.filterFlags & (QueryStatic | QueryDynamic)) | QueryPrefilter | QueryPostfilter;
     filter.user = filters.filterCallback;
@@ -219,17 +221,17 @@ void ControllerMotion::placeCapsule(Controller& c) {
 
 uint64_t ControllerMotion::controllerTestsSoFar() { return controllerTests; }
 
-void ControllerMotion::gatherOthers(const Bounds3& box) {
-    others.clear();
+void ControllerMotion::gatherOthers(const Bounds3& box, std::vector<Controller*>& out) {
+    out.clear();
     if (controller.interaction == InteractionMode::Exclude)
         return;
-    core.controllerBounds->overlapping(box, others);
-    others.erase(std::remove_if(others.begin(), others.end(),
+    core.controllerBounds->overlapping(box, out);
+    out.erase(std::remove_if(out.begin(), out.end(),
                                 [this](Controller* other) {
                                     return other == &controller || other->interaction == InteractionMode::Exclude ||
                                            (controllerFilter && !controllerFilter->filter(controller, *other));
                                 }),
-                 others.end());
+              out.end());
 }
 
 void ControllerMotion::actorReleased(Controller& c, const RigidActor& actor) {
@@ -310,10 +312,11 @@ ControllerMotion::Hit ControllerMotion::sweep(const Vec3& from, const Vec3& dire
     return best;
 }
 
-void ControllerMotion::depenetrate(Vec3& position) {
+bool ControllerMotion::depenetrate(Vec3& position) {
     filter.leavingPasses = true;
     std::vector<QueryWorld::Penetration>& found = penetrations;
     const float reach = controller.radius + controller.contactOffset;
+    bool moved = false;
     for (int round = 0; round < MaxDepenetration; ++round) {
         core.queries->penetrations(back.sweepShape, Transform(position, controller.capsuleRotation), queryData, &filter,
                                    found);
@@ -326,12 +329,22 @@ void ControllerMotion::depenetrate(Vec3& position) {
             }
         }
         // Other controllers whose boxes meet the capsule's: the distance between the two
-        // capsules' axes.
+        // capsules' axes. Where the capsule has not moved yet they are among the move's
+        // others, gathered here with a larger box: the tree is not asked again.
         const btTransform here = toBt(Transform(position, controller.capsuleRotation));
         btVector3 mn, mx;
         back.sweepShape.getAabb(here, mn, mx);
-        gatherOthers(grown(Bounds3(fromBt(mn), fromBt(mx)), BoundsMargin));
-        for (Controller* other : others) {
+        const Bounds3 box = grown(Bounds3(fromBt(mn), fromBt(mx)), BoundsMargin);
+        if (moved) {
+            gatherOthers(box, touching);
+        } else {
+            const btDbvtVolume volume = btDbvtVolume::FromMM(toBt(box.minimum), toBt(box.maximum));
+            touching.clear();
+            for (Controller* other : others)
+                if (other->back().boundsLeaf && Intersect(other->back().boundsLeaf->volume, volume))
+                    touching.push_back(other);
+        }
+        for (Controller* other : touching) {
             ++controllerTests;
             float distance = 0.0f;
             btVector3 normal;
@@ -344,9 +357,11 @@ void ControllerMotion::depenetrate(Vec3& position) {
             }
         }
         if (deepest <= 0.0f)
-            return;
+            return moved;
         position += out * std::min(deepest + Skin, 2.0f * reach);
+        moved = true;
     }
+    return moved;
 }
 
 void ControllerMotion::record(const Hit& hit, const Vec3& direction, float length) {
@@ -447,7 +462,6 @@ uint32_t ControllerMotion::run(const Vec3& displacement, float minDistance) {
     const Vec3 up = controller.up;
     Vec3 position = toVec(controller.position);
     ride(position);
-    depenetrate(position);
 
     const float vertical = displacement.dot(up);
     const Vec3 side = displacement - up * vertical;
@@ -459,10 +473,15 @@ uint32_t ControllerMotion::run(const Vec3& displacement, float minDistance) {
     const float upward = std::max(vertical, 0.0f) + step;
     // A pass moves the capsule at most its own length, so every sweep of the move stays within
     // the capsule's box grown by the three lengths: the controllers there are all it can meet.
-    btVector3 mn, mx;
-    back.sweepShape.getAabb(toBt(Transform(position, controller.capsuleRotation)), mn, mx);
-    gatherOthers(grown(Bounds3(fromBt(mn), fromBt(mx)),
-                       upward + side.magnitude() + std::max(-vertical, 0.0f) + step + BoundsMargin));
+    const float moveReach = upward + side.magnitude() + std::max(-vertical, 0.0f) + step + BoundsMargin;
+    const auto gatherForMove = [&] {
+        btVector3 mn, mx;
+        back.sweepShape.getAabb(toBt(Transform(position, controller.capsuleRotation)), mn, mx);
+        gatherOthers(grown(Bounds3(fromBt(mn), fromBt(mx)), moveReach), others);
+    };
+    gatherForMove();
+    if (depenetrate(position))
+        gatherForMove();
     if (upward > 0.0f) {
         const float before = position.dot(up);
         if (slide(position, up * upward, minDistance, Pass::Up))

@@ -105,11 +105,14 @@ private:
         bool leavingPasses = true;
     };
 
-    // The other controllers this move may meet whose boxes meet the box, into others.
-    void gatherOthers(const Bounds3& box);
+    // The other controllers this move may meet whose boxes meet the box, in the order of the
+    // scene's list.
+    void gatherOthers(const Bounds3& box, std::vector<Controller*>& out);
     Hit sweep(const Vec3& from, const Vec3& direction, float length);
     Hit sweepControllers(const Vec3& from, const Vec3& direction, float length);
-    void depenetrate(Vec3& position);
+    // Pushes the capsule out of what it overlaps; true when it moved. Takes the controllers it
+    // meets from others while it stands where they were gathered.
+    bool depenetrate(Vec3& position);
     bool slide(Vec3& position, const Vec3& motion, float minDistance, Pass pass);
     void ride(Vec3& position);
     void record(const Hit& hit, const Vec3& direction, float length);
@@ -129,7 +132,8 @@ private:
     static ListPool& listPool();
     static Lists& borrowLists();
     Lists& lists;
-    std::vector<Controller*>& others;
+    std::vector<Controller*>& others;   // near the whole move
+    std::vector<Controller*>& touching; // meeting the capsule where it is pushed out
     std::vector<ControllerShapeHit>& shapeHits;
     std::vector<ControllersHit>& controllerHits;
     std::vector<QueryWorld::Penetration>& penetrations;

@@ -49,11 +49,18 @@ bool wordsMeet(const FilterData& q, const FilterData& s) {
     return ((q.word0 & s.word0) | (q.word1 & s.word1) | (q.word2 & s.word2) | (q.word3 & s.word3)) != 0;
 }
 
+// Leaves whose shapes' own boxes meet the volume (or, without one, every leaf the tree gives:
+// a ray's candidates are cut by their boxes after): the tree's boxes are wider.
 class CollectLeaves : public btDbvt::ICollide {
 public:
-    explicit CollectLeaves(std::vector<const btDbvtNode*>& out_) : out(out_) {}
-    void Process(const btDbvtNode* leaf) override { out.push_back(leaf); }
+    explicit CollectLeaves(std::vector<const btDbvtNode*>& out_, const btDbvtVolume* volume_ = nullptr)
+        : out(out_), volume(volume_) {}
+    void Process(const btDbvtNode* leaf) override {
+        if (!volume || Intersect(static_cast<const Shape*>(leaf->data)->back().queryBox, *volume))
+            out.push_back(leaf);
+    }
     std::vector<const btDbvtNode*>& out;
+    const btDbvtVolume* volume;
 };
 
 class ClosestRay : public btCollisionWorld::RayResultCallback {
@@ -132,7 +139,7 @@ void QueryWorld::place(Shape& shape) {
     back.queryObject.setWorldTransform(world);
     btVector3 mn, mx;
     back.shape->getAabb(world, mn, mx);
-    btDbvtVolume volume = btDbvtVolume::FromMM(mn, mx);
+    back.queryBox = btDbvtVolume::FromMM(mn, mx);
     if (back.queryLeaf && !(back.queryGroup->words == shape.getQueryFilterData())) {
         back.queryGroup->tree.remove(back.queryLeaf); // to its new group, keeping its place among equals
         back.queryLeaf = nullptr;
@@ -141,13 +148,17 @@ void QueryWorld::place(Shape& shape) {
         back.querySerial = joinedSoFar++;
         back.queryGroup = &groupOf(shape);
     }
-    if (back.queryLeaf) {
-        // A shape that stands where it stood (a resting character's capsule) keeps its leaf.
-        if (!(back.queryLeaf->volume.Mins() == volume.Mins() && back.queryLeaf->volume.Maxs() == volume.Maxs()))
-            back.queryGroup->tree.update(back.queryLeaf, volume);
-    } else {
-        back.queryLeaf = back.queryGroup->tree.insert(volume, &shape);
-    }
+    // The tree holds the box widened by a twentieth of its size: a shape that moves a little
+    // (a walking character's capsule) keeps its leaf for many frames; the shape's own box
+    // decides what a query meets.
+    if (back.queryLeaf && back.queryLeaf->volume.Contain(back.queryBox))
+        return;
+    const btVector3 wider((mx - mn).length() * 0.05f * btVector3(1, 1, 1));
+    btDbvtVolume fat = btDbvtVolume::FromMM(mn - wider, mx + wider);
+    if (back.queryLeaf)
+        back.queryGroup->tree.update(back.queryLeaf, fat);
+    else
+        back.queryLeaf = back.queryGroup->tree.insert(fat, &shape);
 }
 
 void QueryWorld::removeShape(Shape& shape) {
@@ -269,12 +280,11 @@ std::vector<Candidate>& candidatesAlong(const std::vector<const btDbvtNode*>& le
                                         const Vec3& unitDir, float distance, const Vec3& half,
                                         std::vector<Candidate>& out) {
     for (const btDbvtNode* leaf : leaves) {
-        const float entry =
-            slabEntry(origin, unitDir, distance, fromBt(leaf->volume.Mins()) - half, fromBt(leaf->volume.Maxs()) + half);
-        if (entry >= 0.0f) {
-            Shape* shape = static_cast<Shape*>(leaf->data);
+        Shape* shape = static_cast<Shape*>(leaf->data);
+        const btDbvtVolume& box = shape->back().queryBox;
+        const float entry = slabEntry(origin, unitDir, distance, fromBt(box.Mins()) - half, fromBt(box.Maxs()) + half);
+        if (entry >= 0.0f)
             out.push_back({entry, shape, shape->back().querySerial});
-        }
     }
     return out;
 }
@@ -283,7 +293,7 @@ std::vector<Candidate>& candidatesAlong(const std::vector<const btDbvtNode*>& le
 
 void QueryWorld::collect(const btDbvtVolume& volume, const QueryFilterData& filterData,
                          std::vector<const btDbvtNode*>& out) const {
-    CollectLeaves leaves(out);
+    CollectLeaves leaves(out, &volume);
     for (const std::unique_ptr<QueryGroup>& group : groups)
         if (accepts(filterData, *group))
             group->tree.collideTV(group->tree.m_root, volume, leaves);
