@@ -190,6 +190,12 @@ public:
     bool takeExtraScenePass();
     irr::u32 extraScenePassLimit = maxExtraScenePasses; // a smaller one for tests
     irr::u32 extraScenePassesAsked = 0;                 // this frame's
+    // Whether the shadow pass may leave out the casters whose shadows fall outside the view's
+    // section of each cascade: only the view reads the maps (one viewport, no head-mounted
+    // display, no water or mirror pass for a second of frames). Updated by the shadow pass.
+    bool shadowsReadByViewAlone();
+    irr::u32 framesWithoutExtraPass = 0;
+    static constexpr irr::u32 extraPassQuietFrames = 60;
     // Draws the frame into the target, or the back buffer for null.
     void update(irr::video::ITexture* target = nullptr);
     void renderScene();
@@ -315,6 +321,7 @@ public:
     std::vector<bool> savedDepthWrites;
     std::vector<irr::video::ITexture*> savedShadowTextures;
     std::vector<bool> shadowCasterDrawn;            // per entry, for the cascade being prepared
+    ShadowMapCache::ReadArea shadowReadArea;        // of the cascade being prepared
     std::vector<irr::core::matrix4> instanceTransforms; // scratch of castsIntoMap
     irr::video::ITexture* thumbnailTarget = nullptr;
     irr::video::ITexture* randomVectorTexture = nullptr;

@@ -6,6 +6,7 @@
 
 #include "render/EffectHandler.h"
 #include "render/HardwareSkinning.h"
+#include "render/HmdRenderer.h"
 #include "render/LightManager.h"
 #include "render/DrawnObjects.h"
 #include "render/ShaderCallbacks.h"
@@ -166,6 +167,36 @@ bool ShadowCascades::computeCropMatrices(s32 index, f32 boundStep, f32 depthStep
     return !empty;
 }
 
+bool ShadowCascades::viewSectionInMap(s32 index, const core::matrix4& viewerProjection,
+                                      const core::matrix4& viewerView, f32 nearDepth, f32 farDepth,
+                                      core::vector2df out[8]) const {
+    const core::matrix4& p = viewerProjection;
+    // w = p[11] z and no skew: x and y of a point at a depth follow from its clip x and y.
+    if (p[3] != 0.0f || p[7] != 0.0f || p[15] != 0.0f || p[11] <= 0.0f || p[1] != 0.0f || p[4] != 0.0f ||
+        p[0] == 0.0f || p[5] == 0.0f || !(nearDepth >= 0.0f && farDepth > nearDepth))
+        return false;
+    core::matrix4 toWorld;
+    if (!viewerView.getInverse(toWorld))
+        return false;
+    const s32 k = core::clamp(index, 0, maxSplits - 1);
+    const core::matrix4 toMap = lightProjections[k] * lightViews[k];
+    int n = 0;
+    for (const f32 depth : {nearDepth, farDepth})
+        for (const f32 x : {-1.0f, 1.0f})
+            for (const f32 y : {-1.0f, 1.0f}) {
+                const f32 z = depth / p[11];
+                const core::vector3df inView((x * depth - p[8] * z - p[12]) / p[0],
+                                             (y * depth - p[9] * z - p[13]) / p[5], z);
+                core::vector3df world;
+                toWorld.transformVect(world, inView);
+                f32 m[4];
+                toMap.transformVect(m, world);
+                const f32 w = m[3] != 0.0f ? m[3] : 1.0f;
+                out[n++] = core::vector2df(m[0] / w, m[1] / w);
+            }
+    return true;
+}
+
 // --- the effect handler's shadows ---------------------------------------------------------------
 
 void EffectHandler::setShadowQuality(const core::vector3df& position, const core::vector3df& target) {
@@ -251,6 +282,14 @@ core::recti shadowRegionViewport(const ShadowMapCache::Area& region, u32 resolut
 
 } // namespace
 
+bool EffectHandler::shadowsReadByViewAlone() {
+    if (extraScenePassesAsked > 0)
+        framesWithoutExtraPass = 0;
+    else if (framesWithoutExtraPass < extraPassQuietFrames)
+        ++framesWithoutExtraPass;
+    return !splitScreen && !hmdRenderer && framesWithoutExtraPass >= extraPassQuietFrames;
+}
+
 void EffectHandler::updateShadowCascades() {
     scene::ISceneManager* scene = device->getSceneManager();
     scene::ICameraSceneNode* viewer = scene->getActiveCamera();
@@ -323,6 +362,11 @@ void EffectHandler::updateShadowCascades() {
     shadowReceivers->setCasters(drawCasters ? shadowNodes : noCasters, scene->getRootSceneNode(), -towardsLight,
                                 5.0f * texel, focus, shadowDistance * 0.5f);
 
+    // The cascades as the receivers' pixel stage reads them (by view depth).
+    f32 depths[3];
+    shaderSplitDistances(depths);
+    const bool viewAlone = shadowsReadByViewAlone();
+
     // What each cascade must draw again: its matrices first, then the casters' footprints.
     ShadowMapCache::Area regions[ShadowCascades::maxSplits];
     bool everyCascadeWhole = true;
@@ -330,6 +374,19 @@ void EffectHandler::updateShadowCascades() {
     for (s32 k = 0; k < splits; ++k) {
         cascades.computeSliceCorners(viewer, k, 1.1f);
         cascades.computeCropMatrices(k, shadowCropStep, shadowDepthStep);
+        // Cascade k is read from the view depth where cascade k - 1 ends to its own end; a read
+        // reaches 2.5 texels off its surface and a texel beside that (room for twice as much).
+        ShadowMapCache::ReadArea* read = nullptr;
+        core::vector2df section[8];
+        const f32 readFrom = core::max_(k == 0 ? 0.0f : depths[k - 1], viewer->getNearValue());
+        const f32 readTo = k < 3 ? core::min_(depths[k], viewer->getFarValue()) : 0.0f;
+        if (viewAlone && firstLight.resolution &&
+            cascades.viewSectionInMap(k, viewer->getProjectionMatrix(), viewer->getViewMatrix(), readFrom, readTo,
+                                      section)) {
+            shadowReadArea.enclose(section, 8);
+            shadowReadArea.reach = 8.0f * 2.0f / static_cast<f32>(firstLight.resolution);
+            read = &shadowReadArea;
+        }
         const bool skipNonStatic = shadowDistanceMode == 2 && k > 1;
         shadowCasterDrawn.assign(casterCount, false);
         for (u32 entry = 0; entry < casterCount; ++entry) {
@@ -338,7 +395,7 @@ void EffectHandler::updateShadowCascades() {
                 castsIntoMap(entry, skipNonStatic, instanced) && shadowReceivers->castsOntoAnything(entry);
         }
         const ShadowMapCache::Area bounds = shadowCache->beginCascade(k, cascades.lightProjections[k],
-                                                                      cascades.lightViews[k], shadowCasterDrawn);
+                                                                      cascades.lightViews[k], shadowCasterDrawn, read);
         regionParts[k] = shadowCache->dirtyAreas(k);
         f32 share = 0.0f;
         for (const ShadowMapCache::Area& part : regionParts[k])
@@ -352,9 +409,6 @@ void EffectHandler::updateShadowCascades() {
         }
         everyCascadeWhole = everyCascadeWhole && regions[k].isWhole();
     }
-    // The cascades as the receivers' pixel stage reads them (by view depth).
-    f32 depths[3];
-    shaderSplitDistances(depths);
     receiverCascades.clear();
     f32 from = 0.0f;
     for (s32 k = 0; k < 3 && k < cascades.splitCount && depths[k] > 0.0f; ++k) {

@@ -27,6 +27,12 @@ public:
     // whole steps of the light's box (`boundStep`, of its -1..1) and its depth range to whole
     // `depthStep`s: a viewer that moves a little then leaves the matrices as they were.
     bool computeCropMatrices(irr::s32 index, irr::f32 boundStep = 0.0f, irr::f32 depthStep = 0.0f);
+    // Where the viewer's view between two view depths (a perspective projection's w) lies in
+    // slice `index`'s map: the section's eight corners in the map's coordinates. False for a
+    // projection that is not a plain perspective one, or an empty section.
+    bool viewSectionInMap(irr::s32 index, const irr::core::matrix4& viewerProjection,
+                          const irr::core::matrix4& viewerView, irr::f32 nearDepth, irr::f32 farDepth,
+                          irr::core::vector2df out[8]) const;
 
     irr::scene::ICameraSceneNode* lightCamera;
     irr::s32 splitCount;

@@ -149,8 +149,68 @@ void ShadowMapCache::beginPass(const Setup& passSetup, const std::vector<ShadowN
     }
 }
 
+void ShadowMapCache::ReadArea::enclose(const core::vector2df* points, std::size_t count) {
+    outline.clear();
+    if (count == 0)
+        return;
+    // Monotone chain: the lower hull left to right, then the upper one back.
+    std::vector<core::vector2df> sorted(points, points + count);
+    std::sort(sorted.begin(), sorted.end(), [](const core::vector2df& a, const core::vector2df& b) {
+        return a.X < b.X || (a.X == b.X && a.Y < b.Y);
+    });
+    auto turn = [](const core::vector2df& o, const core::vector2df& a, const core::vector2df& b) {
+        return (a.X - o.X) * (b.Y - o.Y) - (a.Y - o.Y) * (b.X - o.X);
+    };
+    outline.assign(2 * sorted.size(), core::vector2df());
+    std::size_t n = 0;
+    for (std::size_t i = 0; i < sorted.size(); ++i) {
+        while (n >= 2 && turn(outline[n - 2], outline[n - 1], sorted[i]) <= 0.0f)
+            --n;
+        outline[n++] = sorted[i];
+    }
+    for (std::size_t i = sorted.size() - 1, lower = n + 1; i-- > 0;) {
+        while (n >= lower && turn(outline[n - 2], outline[n - 1], sorted[i]) <= 0.0f)
+            --n;
+        outline[n++] = sorted[i];
+    }
+    outline.resize(n > 1 ? n - 1 : n); // the last point is the first
+}
+
+bool ShadowMapCache::ReadArea::meets(const Area& area) const {
+    if (area.empty())
+        return false;
+    if (outline.empty())
+        return true;
+    f32 minX = 3.4e38f, minY = 3.4e38f, maxX = -3.4e38f, maxY = -3.4e38f;
+    for (const core::vector2df& p : outline) {
+        minX = core::min_(minX, p.X);
+        minY = core::min_(minY, p.Y);
+        maxX = core::max_(maxX, p.X);
+        maxY = core::max_(maxY, p.Y);
+    }
+    if (area.maxX < minX - reach || area.minX > maxX + reach || area.maxY < minY - reach || area.minY > maxY + reach)
+        return false;
+    // Beyond one of the outline's sides by more than the reach: apart.
+    const core::vector2df corners[4] = {
+        {area.minX, area.minY}, {area.maxX, area.minY}, {area.maxX, area.maxY}, {area.minX, area.maxY}};
+    for (std::size_t i = 0; outline.size() >= 3 && i < outline.size(); ++i) {
+        const core::vector2df& a = outline[i];
+        const core::vector2df side = outline[(i + 1) % outline.size()] - a;
+        const f32 length = side.getLength();
+        if (length <= 0.0f)
+            continue;
+        const core::vector2df out(side.Y / length, -side.X / length);
+        bool beyond = true;
+        for (const core::vector2df& corner : corners)
+            beyond = beyond && (corner - a).dotProduct(out) > reach;
+        if (beyond)
+            return false;
+    }
+    return true;
+}
+
 ShadowMapCache::Area ShadowMapCache::beginCascade(s32 k, const core::matrix4& projection, const core::matrix4& view,
-                                                  const std::vector<bool>& drawn) {
+                                                  const std::vector<bool>& drawn, const ReadArea* read) {
     k = core::clamp(k, 0, ShadowCascades::maxSplits - 1);
     // Without casters the map is white whatever the light looks at.
     const bool moved = setup.drawCasters && (projections[k] != projection || views[k] != view);
@@ -174,15 +234,21 @@ ShadowMapCache::Area ShadowMapCache::beginCascade(s32 k, const core::matrix4& pr
             continue;
         const bool inCascade = i < drawn.size() && drawn[i];
         caster.footprint[k] = inCascade ? footprintOf(caster.node, viewProjection) : Area();
+        const Caster* old = caster.previous >= 0 ? &previousCasters[static_cast<std::size_t>(caster.previous)] : nullptr;
+        if (read && !read->meets(caster.footprint[k])) {
+            const bool inMapAsItWas = !fresh && old && old->signature == caster.signature &&
+                                      old->footprint[k] == caster.footprint[k];
+            if (!inMapAsItWas)
+                caster.footprint[k] = Area();
+        }
         if (fresh)
             continue;
-        if (caster.previous < 0) {
+        if (!old) {
             add(caster.footprint[k]);
             continue;
         }
-        const Caster& old = previousCasters[static_cast<std::size_t>(caster.previous)];
-        if (old.signature != caster.signature || !(old.footprint[k] == caster.footprint[k])) {
-            add(old.footprint[k]);
+        if (old->signature != caster.signature || !(old->footprint[k] == caster.footprint[k])) {
+            add(old->footprint[k]);
             add(caster.footprint[k]);
         }
     }

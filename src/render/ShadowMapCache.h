@@ -28,6 +28,18 @@ public:
         bool operator==(const Area& other) const;
     };
 
+    // The part of a cascade's map the receivers read: the section of the view the cascade is
+    // read for, as the light sees it (a convex outline in the map's coordinates), and how far
+    // beside it a read reaches (the read point's offset off its surface and the texels around
+    // it). A caster whose footprint lies wholly beyond shadows nothing that is seen.
+    struct ReadArea {
+        std::vector<irr::core::vector2df> outline; // counter-clockwise; empty: the whole map
+        irr::f32 reach = 0.0f;
+        // The convex outline around the points.
+        void enclose(const irr::core::vector2df* points, std::size_t count);
+        bool meets(const Area& area) const;
+    };
+
     // Everything a cascade's whole picture depends on besides its casters and its matrices;
     // a change draws every cascade afresh.
     struct Setup {
@@ -60,9 +72,10 @@ public:
     // and which entries are drawn into it at all (`drawn`, one flag per list entry: not
     // hidden, not an instance of another object, static in the far cascade); records each
     // caster's footprint in it. Whole when the matrices changed; empty when nothing in the
-    // cascade changed.
+    // cascade changed. With `read`, a caster whose footprint misses it is not drawn, unless it
+    // is in the map already and unchanged: a view that turns draws nothing again.
     Area beginCascade(irr::s32 k, const irr::core::matrix4& projection, const irr::core::matrix4& view,
-                      const std::vector<bool>& drawn);
+                      const std::vector<bool>& drawn, const ReadArea* read = nullptr);
     // The parts of that area to draw again, apart from each other (overlapping parts merged,
     // at most maxDirtyAreas): casters changing in far corners of a cascade leave the map
     // between them as it is.

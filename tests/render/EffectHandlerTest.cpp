@@ -2,6 +2,7 @@
 // fallback) and its frame: render callbacks, viewports with their cameras, the scene pass,
 // the hand-over to the depth pass and the post chain, the level reset, the extra scene passes.
 #include "render/EffectHandler.h"
+#include "render/HmdRenderer.h"
 #include "render/RenderRegistration.h"
 #include "render/RenderServices.h"
 #include "render/ShaderCallbacks.h"
@@ -393,6 +394,32 @@ TEST_F(EffectHandlerTest, ExtraScenePassesStopAtTheLimitEachFrame) {
     const std::string line = "ERROR: The level's water surfaces and mirrors ask for more than 2 extra scene passes a "
                              "frame; the rest are drawn without their images.";
     EXPECT_EQ(log.lines, (std::vector<std::string>{line, "Repeated 1 more time: " + line}));
+}
+
+// The shadow pass leaves out casters the view does not read only when nothing else reads the
+// maps: a second of frames without a water or mirror pass, one viewport, no head-mounted display.
+TEST_F(EffectHandlerTest, ShadowsAreReadByTheViewAloneAfterASecondWithoutExtraPasses) {
+    const u32 quiet = EffectHandler::extraPassQuietFrames;
+    auto framesUntilAlone = [this] {
+        u32 frames = 1;
+        while (!handler->shadowsReadByViewAlone() && frames < 1000)
+            ++frames;
+        return frames;
+    };
+    EXPECT_EQ(framesUntilAlone(), quiet);
+    EXPECT_TRUE(handler->shadowsReadByViewAlone());
+    handler->extraScenePassesAsked = 1; // a mirror's pass last frame
+    EXPECT_FALSE(handler->shadowsReadByViewAlone());
+    handler->extraScenePassesAsked = 0;
+    EXPECT_EQ(framesUntilAlone(), quiet);
+    handler->splitScreen = true;
+    EXPECT_FALSE(handler->shadowsReadByViewAlone());
+    handler->splitScreen = false;
+    HmdRenderer* const none = hmdRenderer;
+    hmdRenderer = reinterpret_cast<HmdRenderer*>(handler.get()); // only its presence counts
+    EXPECT_FALSE(handler->shadowsReadByViewAlone());
+    hmdRenderer = none;
+    EXPECT_TRUE(handler->shadowsReadByViewAlone());
 }
 
 struct CountingRenderCallback : PostProcessingRenderCallback {

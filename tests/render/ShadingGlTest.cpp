@@ -220,6 +220,42 @@ TEST_F(ShadingGlTest, KeptShadowMapsShowWhatAFreshDrawShows) {
     movedFresh->drop();
 }
 
+// The shadow pass leaves out the casters whose shadows fall outside what the view reads of each
+// cascade: fewer casters drawn, and not a pixel of the picture changes, with one cascade and
+// with three. Pillars stand all around the view, some of them beside it casting into it.
+TEST_F(ShadingGlTest, CastersLeftOutOfTheViewChangeNoPixel) {
+    start(true);
+    scene()->setAmbientLight(video::SColorf(0.6f, 0.6f, 0.6f, 1.0f));
+    std::vector<scene::ISceneNode*> casters{addLitCube(1.0f, core::vector3df(0, -0.5f, 0), core::vector3df(400, 1, 400))};
+    for (int x = -5; x <= 5; ++x)
+        for (int z = -5; z <= 5; ++z)
+            casters.push_back(addLitCube(4.0f, core::vector3df(x * 30.0f, 10, z * 30.0f), core::vector3df(1, 5, 1)));
+    castShadows(casters);
+    addCamera(core::vector3df(0, 30, -60), core::vector3df(0, 0, 0));
+    for (s32 mode : {1, 2}) {
+        SCOPED_TRACE(mode);
+        effectHandler->shadowDistanceMode = mode;
+        effectHandler->setShadowQuality(core::vector3df(40, 80, -30), core::vector3df(0, 0, 0));
+        auto picture = [&](bool viewAlone, u32& drawn) {
+            effectHandler->framesWithoutExtraPass = viewAlone ? EffectHandler::extraPassQuietFrames : 0;
+            effectHandler->shadowCache->forget();
+            drawFrame();
+            drawn = effectHandler->shadowCastersDrawn;
+            return shoot(viewAlone ? "-view-alone" : "-every-caster");
+        };
+        u32 everyCaster = 0, viewAlone = 0;
+        video::IImage* all = picture(false, everyCaster);
+        video::IImage* culled = picture(true, viewAlone);
+        ASSERT_NE(all, nullptr);
+        ASSERT_NE(culled, nullptr);
+        EXPECT_LT(viewAlone, everyCaster);
+        EXPECT_GT(viewAlone, 1u);
+        EXPECT_EQ(differingPixels(all, culled), 0);
+        all->drop();
+        culled->drop();
+    }
+}
+
 struct AcneCase {
     core::vector3df lightPosition;
     const char* suffix;

@@ -49,6 +49,43 @@ TEST(ShadowMapAreaTest, UnionOverlapAndShare) {
     EXPECT_TRUE(Area() == (Area{1.0f, 0.0f, 0.0f, 0.0f})) << "all empty areas are equal";
 }
 
+// A triangle's outline (an inner point and a repeated one left out) and what meets it: areas on
+// its reach's bound and just past it, beside its box and beside its slanted side.
+TEST(ShadowMapReadAreaTest, AnAreaMeetsTheOutlineWithinItsReach) {
+    ShadowMapCache::ReadArea read;
+    const core::vector2df points[] = {{0.5f, -0.5f}, {0, 0}, {0, 0.5f}, {-0.5f, -0.5f}, {0, 0.5f}};
+    read.enclose(points, 5);
+    ASSERT_EQ(read.outline.size(), 3u);
+    f32 twiceArea = 0.0f;
+    for (std::size_t i = 0; i < 3; ++i) {
+        const core::vector2df& a = read.outline[i];
+        const core::vector2df& b = read.outline[(i + 1) % 3];
+        twiceArea += a.X * b.Y - b.X * a.Y;
+    }
+    EXPECT_NEAR(twiceArea, 1.0f, 1e-6f) << "counter-clockwise";
+    read.reach = 0.1f;
+    // Points beside the slanted side from (0.5, -0.5) to (0, 0.5), from its middle outwards.
+    const core::vector2df out = core::vector2df(1.0f, 0.5f).normalize();
+    auto dot = [](const core::vector2df& p) { return Area{p.X, p.Y, p.X, p.Y}; };
+    struct Row {
+        Area area;
+        bool meets;
+    } rows[] = {
+        {{-0.1f, -0.1f, 0.1f, 0.1f}, true},
+        {{0.599f, -0.5f, 0.7f, -0.4f}, true}, // right of the box, within the reach
+        {{0.601f, -0.5f, 0.7f, -0.4f}, false},
+        {{-0.7f, -0.7f, -0.5f, -0.601f}, false}, // below it
+        {dot(core::vector2df(0.25f, 0.0f) + out * 0.099f), true},
+        {dot(core::vector2df(0.25f, 0.0f) + out * 0.101f), false},
+        {{0.4f, 0.4f, 0.5f, 0.5f}, false}, // inside the box, beyond the side
+        {Area(), false},
+    };
+    for (const Row& row : rows)
+        EXPECT_EQ(read.meets(row.area), row.meets) << row.area.minX << ", " << row.area.minY;
+    read.enclose(points, 0);
+    EXPECT_TRUE(read.meets(Area{0.9f, 0.9f, 1.0f, 1.0f})) << "no outline: the whole map is read";
+}
+
 // --- passes ------------------------------------------------------------------------------------
 
 class ShadowMapCacheTest : public ::testing::Test {
@@ -73,9 +110,9 @@ protected:
         drawn.push_back(true);
         return cube;
     }
-    Area pass() {
+    Area pass(const ShadowMapCache::ReadArea* read = nullptr) {
         cache.beginPass(setup, nodes);
-        const Area area = cache.beginCascade(0, projection, view, drawn);
+        const Area area = cache.beginCascade(0, projection, view, drawn, read);
         cache.endPass();
         return area;
     }
@@ -186,6 +223,41 @@ TEST_F(ShadowMapCacheTest, EveryChangeOfACasterDrawsItsFootprint) {
         pass();
         EXPECT_TRUE(pass().empty());
     }
+}
+
+// Casters whose footprints miss what the view reads are not drawn, unless they are in the map
+// already and unchanged: a view that turns away draws nothing again, one that turns to a caster
+// draws it, and a caster that changes outside the view is taken out.
+TEST_F(ShadowMapCacheTest, CastersTheViewDoesNotReadAreLeftOut) {
+    scene::ISceneNode* left = nodes[0].node;
+    scene::ISceneNode* middle = nodes[1].node;
+    scene::ISceneNode* right = nodes[2].node;
+    ShadowMapCache::ReadArea read;
+    auto readAround = [&read](f32 x) {
+        const core::vector2df corners[] = {{x - 0.2f, -0.2f}, {x + 0.2f, -0.2f}, {x + 0.2f, 0.2f}, {x - 0.2f, 0.2f}};
+        read.enclose(corners, 4);
+    };
+    readAround(0.0f);
+    cache.forget();
+    EXPECT_TRUE(pass(&read).isWhole());
+    EXPECT_TRUE(cache.footprint(0, 0).empty());
+    expectArea(cache.footprint(1, 0), footprint(middle));
+    EXPECT_TRUE(cache.footprint(2, 0).empty());
+
+    readAround(0.6f);
+    expectArea(pass(&read), footprint(right));
+    expectArea(cache.footprint(1, 0), footprint(middle)); // kept in the map
+    EXPECT_TRUE(pass(&read).empty());
+
+    const Area before = footprint(middle);
+    middle->setPosition(core::vector3df(1, 5, 0));
+    middle->updateAbsolutePosition();
+    expectArea(pass(&read), before);
+    EXPECT_TRUE(cache.footprint(1, 0).empty());
+
+    Area entering = footprint(left);
+    entering.add(footprint(middle));
+    expectArea(pass(), entering); // without a read area every caster is drawn
 }
 
 TEST_F(ShadowMapCacheTest, ANewCasterDrawsItsFootprint) {
