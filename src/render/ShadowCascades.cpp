@@ -8,6 +8,7 @@
 #include "render/HardwareSkinning.h"
 #include "render/HmdRenderer.h"
 #include "render/LightManager.h"
+#include "render/RenderServices.h"
 #include "render/DrawnObjects.h"
 #include "render/ShaderCallbacks.h"
 #include "render/ShaderManager.h"
@@ -365,7 +366,11 @@ void EffectHandler::updateShadowCascades() {
     // The cascades as the receivers' pixel stage reads them (by view depth).
     f32 depths[3];
     shaderSplitDistances(depths);
-    const bool viewAlone = shadowsReadByViewAlone();
+    // The view the scene pass will take: its viewport's camera when that is another one (a
+    // camera switched this frame), whose section is not known here.
+    const auto& viewportCamera = renderServices().cameras.viewportCamera;
+    scene::ICameraSceneNode* scenePassCamera = viewportCamera ? viewportCamera(0) : nullptr;
+    const bool viewAlone = shadowsReadByViewAlone() && (!scenePassCamera || scenePassCamera == viewer);
 
     // What each cascade must draw again: its matrices first, then the casters' footprints.
     ShadowMapCache::Area regions[ShadowCascades::maxSplits];

@@ -315,6 +315,32 @@ TEST_F(ShadingTest, SliceCornersAreTheViewsRectanglesAtItsSplitsGrownByTheScale)
     }
 }
 
+// The view's section between two depths as a light straight above sees it (x and z of -50..50
+// across its map): a viewer at the origin looking along +z with a 90 degree view of aspect 2
+// (at depth d its section reaches 2d sideways). Not for an orthogonal viewer or an empty section.
+TEST_F(ShadingTest, TheViewsSectionLiesInTheMapWhereTheLightSeesItsCorners) {
+    ShadowCascades cascades(nullptr, 1, 0.7f);
+    cascades.lightProjections[0].buildProjectionMatrixOrthoLH(100.0f, 100.0f, 1.0f, 300.0f);
+    cascades.lightViews[0].buildCameraLookAtMatrixLH(core::vector3df(0, 200, 0), core::vector3df(0, 0, 0),
+                                                     core::vector3df(0, 0, 1));
+    core::matrix4 projection, view;
+    projection.buildProjectionMatrixPerspectiveFovLH(core::HALF_PI, 2.0f, 1.0f, 100.0f);
+    view.buildCameraLookAtMatrixLH(core::vector3df(0, 0, 0), core::vector3df(0, 0, 1), core::vector3df(0, 1, 0));
+    core::vector2df section[8];
+    ASSERT_TRUE(cascades.viewSectionInMap(0, projection, view, 5.0f, 20.0f, section));
+    int i = 0;
+    for (f32 depth : {5.0f, 20.0f})
+        for (f32 side : {-1.0f, 1.0f})
+            for (int up = 0; up < 2; ++up, ++i) {
+                EXPECT_NEAR(section[i].X, side * 2.0f * depth / 50.0f, 1e-4f) << "corner " << i;
+                EXPECT_NEAR(section[i].Y, depth / 50.0f, 1e-4f) << "corner " << i;
+            }
+    EXPECT_FALSE(cascades.viewSectionInMap(0, projection, view, 20.0f, 20.0f, section));
+    core::matrix4 orthogonal;
+    orthogonal.buildProjectionMatrixOrthoLH(40.0f, 20.0f, 1.0f, 100.0f);
+    EXPECT_FALSE(cascades.viewSectionInMap(0, orthogonal, view, 5.0f, 20.0f, section));
+}
+
 // A caster draws into a map in modes 1 and 2 while shown; the far cascades of the third
 // distance mode leave moving objects out.
 TEST_F(ShadingTest, CastersDrawIntoAMapByTheirModeVisibilityAndMotion) {
