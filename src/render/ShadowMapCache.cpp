@@ -181,14 +181,11 @@ bool ShadowMapCache::ReadArea::meets(const Area& area) const {
         return false;
     if (outline.empty())
         return true;
-    f32 minX = 3.4e38f, minY = 3.4e38f, maxX = -3.4e38f, maxY = -3.4e38f;
-    for (const core::vector2df& p : outline) {
-        minX = core::min_(minX, p.X);
-        minY = core::min_(minY, p.Y);
-        maxX = core::max_(maxX, p.X);
-        maxY = core::max_(maxY, p.Y);
-    }
-    if (area.maxX < minX - reach || area.minX > maxX + reach || area.maxY < minY - reach || area.minY > maxY + reach)
+    core::rectf box(outline[0], outline[0]);
+    for (const core::vector2df& p : outline)
+        box.addInternalPoint(p);
+    if (area.maxX < box.UpperLeftCorner.X - reach || area.minX > box.LowerRightCorner.X + reach ||
+        area.maxY < box.UpperLeftCorner.Y - reach || area.minY > box.LowerRightCorner.Y + reach)
         return false;
     // Beyond one of the outline's sides by more than the reach: apart.
     const core::vector2df corners[4] = {
