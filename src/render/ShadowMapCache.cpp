@@ -232,12 +232,12 @@ ShadowMapCache::Area ShadowMapCache::beginCascade(s32 k, const core::matrix4& pr
         const bool inCascade = i < drawn.size() && drawn[i];
         caster.footprint[k] = inCascade ? footprintOf(caster.node, viewProjection) : Area();
         const Caster* old = caster.previous >= 0 ? &previousCasters[static_cast<std::size_t>(caster.previous)] : nullptr;
-        if (read && !read->meets(caster.footprint[k])) {
-            const bool inMapAsItWas = !fresh && old && old->signature == caster.signature &&
-                                      old->footprint[k] == caster.footprint[k];
-            if (!inMapAsItWas)
-                caster.footprint[k] = Area();
-        }
+        // Only a caster that changed since the last pass (drawn again anyway) or was left out
+        // then is left out: a still one in the map stays, so a view that turns draws nothing.
+        caster.leftOut[k] = read && old && (old->signature != caster.signature || old->leftOut[k]) &&
+                            !read->meets(caster.footprint[k]);
+        if (caster.leftOut[k])
+            caster.footprint[k] = Area();
         if (fresh)
             continue;
         if (!old) {

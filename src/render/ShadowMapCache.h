@@ -59,6 +59,7 @@ public:
         irr::scene::ISceneNode* node = nullptr;
         irr::u64 signature = 0;
         Area footprint[ShadowCascades::maxSplits];
+        bool leftOut[ShadowCascades::maxSplits] = {}; // its shadow falls outside what the view reads
         irr::s32 previous = -1; // its record of the last pass, or -1 for a new caster
         bool seen = false;      // (last pass's records) still in the list
     };
@@ -72,8 +73,9 @@ public:
     // and which entries are drawn into it at all (`drawn`, one flag per list entry: not
     // hidden, not an instance of another object, static in the far cascade); records each
     // caster's footprint in it. Whole when the matrices changed; empty when nothing in the
-    // cascade changed. With `read`, a caster whose footprint misses it is not drawn, unless it
-    // is in the map already and unchanged: a view that turns draws nothing again.
+    // cascade changed. With `read`, a caster whose footprint misses it is not drawn when it
+    // changed since the last pass (moved, turned, animated) or was not drawn then; a still
+    // caster in the map stays, so a view that turns draws nothing again.
     Area beginCascade(irr::s32 k, const irr::core::matrix4& projection, const irr::core::matrix4& view,
                       const std::vector<bool>& drawn, const ReadArea* read = nullptr);
     // The parts of that area to draw again, apart from each other (overlapping parts merged,

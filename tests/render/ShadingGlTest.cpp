@@ -220,9 +220,9 @@ TEST_F(ShadingGlTest, KeptShadowMapsShowWhatAFreshDrawShows) {
     movedFresh->drop();
 }
 
-// The shadow pass leaves out the casters whose shadows fall outside what the view reads of each
-// cascade, with one cascade and with three, but only when the scene pass takes the camera the
-// shadow pass sees: none when the viewport's camera was switched this frame.
+// The shadow pass leaves out the moving casters whose shadows fall outside what the view reads
+// of each cascade, with one cascade and with three, but only when the scene pass takes the
+// camera the shadow pass sees: none when the viewport's camera was switched this frame.
 TEST_F(ShadingGlTest, CastersOutsideTheViewAreLeftOutForTheCameraTheScenePassTakes) {
     start(true);
     scene::ISceneNode* floor = addLitCube(1.0f, core::vector3df(0, -0.5f, 0), core::vector3df(400, 1, 400));
@@ -234,10 +234,19 @@ TEST_F(ShadingGlTest, CastersOutsideTheViewAreLeftOutForTheCameraTheScenePassTak
     castShadows(casters);
     scene::ICameraSceneNode* viewer = addCamera(core::vector3df(-20, 40, -20), core::vector3df(0, 0, 0));
     scene::ICameraSceneNode* switched = addCamera(core::vector3df(20, 40, 20), core::vector3df(0, 0, 0));
+    // Casters drawn into the maps once every caster has moved a little (still ones stay).
+    f32 step = 0.1f;
     auto castersDrawn = [&](bool viewAlone) {
         scene()->setActiveCamera(viewer);
         effectHandler->framesWithoutExtraPass = viewAlone ? EffectHandler::extraPassQuietFrames : 0;
         effectHandler->shadowCache->forget();
+        drawFrame();
+        for (scene::ISceneNode* caster : casters) {
+            caster->setPosition(caster->getPosition() + core::vector3df(step, 0, 0));
+            caster->updateAbsolutePosition();
+        }
+        step = -step;
+        scene()->setActiveCamera(viewer);
         drawFrame();
         return effectHandler->shadowCastersDrawn;
     };
