@@ -120,8 +120,16 @@ void clipBoxFaces(const core::aabbox3df& box, const HalfSpace* halves, int count
     int order[6] = {0, 1, 2, 3, 4, 5};
     if (light && firstOnly) {
         // How far each face's outward normal points along the light: least first.
+        // An insertion sort, stable and without the heap buffer std::stable_sort takes at
+        // every call (this runs for every pair a pass tries).
         const f32 along[6] = {-light->X, light->X, -light->Z, light->Z, -light->Y, light->Y};
-        std::stable_sort(order, order + 6, [&along](int a, int b) { return along[a] < along[b]; });
+        for (int i = 1; i < 6; ++i) {
+            const int face = order[i];
+            int j = i;
+            for (; j > 0 && along[face] < along[order[j - 1]]; --j)
+                order[j] = order[j - 1];
+            order[j] = face;
+        }
     }
     Polygon buffers[2];
     for (const int index : order) {
@@ -499,6 +507,11 @@ void ShadowReceivers::setCasters(const std::vector<ShadowNode>& nodes, scene::IS
         settled.clear();
 }
 
+std::size_t ShadowReceivers::settledReceivers() const {
+    return static_cast<std::size_t>(
+        std::count_if(settled.begin(), settled.end(), [](const auto& entry) { return entry.second.holds; }));
+}
+
 bool ShadowReceivers::changesBetween(const std::vector<Placed>& before, const std::vector<Placed>& now,
                                      std::vector<Placed>& changed) {
     // Both come in one order (the list's, the scene's): the same node twice in a row is
@@ -532,17 +545,21 @@ bool ShadowReceivers::changesBetween(const std::vector<Placed>& before, const st
 }
 
 void ShadowReceivers::settleChanges(const core::vector3df& previousAway, f32 previousMargin) {
-    if (!(previousAway == away) || previousMargin != margin ||
-        !changesBetween(previousCasters, casters, changedCasters)) {
-        settled.clear();
-        return;
+    // An answer that no longer holds is marked so, not erased: the receiver's next answer takes
+    // its place without a new node of the map (a walking character changes some every frame).
+    const bool every = !(previousAway == away) || previousMargin != margin ||
+                       !changesBetween(previousCasters, casters, changedCasters);
+    for (auto& entry : settled) {
+        Settled& answer = entry.second;
+        answer.holds = answer.holds && !every && std::none_of(changedCasters.begin(), changedCasters.end(), [&](const Placed& caster) {
+                           return mayReach(caster, answer.placed);
+                       });
     }
-    for (auto it = settled.begin(); it != settled.end();) {
-        const Placed& receiver = it->second.placed;
-        const bool touched = std::any_of(changedCasters.begin(), changedCasters.end(),
-                                         [&](const Placed& caster) { return mayReach(caster, receiver); });
-        it = touched ? settled.erase(it) : std::next(it);
-    }
+    // Those of receivers no longer drawn (gone, or out of the view) are let go once the map
+    // holds more than twice the pass's receivers.
+    if (settled.size() > 2 * receivers.size() + mostStaleAnswers)
+        for (auto it = settled.begin(); it != settled.end();)
+            it = it->second.holds ? std::next(it) : settled.erase(it);
 }
 
 bool ShadowReceivers::castsOntoAnything(std::size_t entry) const {
@@ -717,7 +734,7 @@ ShadowReceivers::Reach ShadowReceivers::reach(scene::ISceneNode* receiver, const
                                            0.0f;
     if (settles) {
         const auto found = settled.find(receiver);
-        if (found != settled.end() && found->second.placed.box == placed.box &&
+        if (found != settled.end() && found->second.holds && found->second.placed.box == placed.box &&
             found->second.placed.closedConvex == placed.closedConvex)
             return found->second.reached ? Reach::everywhere : Reach::facingOnly;
     }
@@ -743,7 +760,7 @@ ShadowReceivers::Reach ShadowReceivers::reach(scene::ISceneNode* receiver, const
         return whole;
     });
     if (settles)
-        settled[receiver] = Settled{placed, reached};
+        settled[receiver] = Settled{placed, reached, true};
     if (!reached)
         return Reach::facingOnly;
     if (whole)

@@ -92,7 +92,10 @@ public:
     // pairing costs grows with it.
     std::size_t pairsTested() const { return pairTests; }
     // The receivers whose answer is kept from an earlier pass (see `settled`).
-    std::size_t settledReceivers() const { return settled.size(); }
+    std::size_t settledReceivers() const;
+    // The room held for the corners an answer of yes or no finds: one answer's, however many
+    // passes ask.
+    std::size_t answerScratch() const { return unusedPoints.capacity(); }
 
     // Adds to `points` the corners of the part of the box `receiver` that the box `caster`
     // reaches when swept along `away` (a unit vector) and grown by `across` across it (only
@@ -165,7 +168,11 @@ private:
     struct Settled {
         Placed placed;
         bool reached = false;
+        bool holds = false; // false once a caster that could reach it changed
     };
+    // Answers that no longer hold are kept for their receivers' next ones while the map holds
+    // at most twice the pass's receivers and so many more.
+    static constexpr std::size_t mostStaleAnswers = 64;
     // An entry's answer of the last pass: whether it casts onto anything.
     struct EntryAnswer {
         Placed placed;
