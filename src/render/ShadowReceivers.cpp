@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 using namespace irr;
 
@@ -432,7 +433,6 @@ void ShadowReceivers::setCasters(const std::vector<ShadowNode>& nodes, scene::IS
     casters.clear();
     receivers.swap(previousReceivers);
     receivers.clear();
-    cascades.clear();
     cascadesKnown = false;
     entryCasts.assign(nodes.size(), 1);
     away = awayFromLight;
@@ -501,10 +501,15 @@ void ShadowReceivers::setCasters(const std::vector<ShadowNode>& nodes, scene::IS
             casters.resize(first); // it shadows nothing: not drawn
     }
     casterGrid.build(casters, boxLow, boxHigh, mostCellsAcross);
-    if (wasKnown)
+    if (wasKnown) {
         settleChanges(previousAway, previousMargin);
-    else
+    } else {
         settled.clear();
+        ++casterChanges;
+    }
+    // Kept views of receivers no longer drawn go once they outnumber the pass's receivers.
+    if (viewAnswers.size() > receivers.size() + mostStaleAnswers)
+        viewAnswers.clear();
 }
 
 std::size_t ShadowReceivers::settledReceivers() const {
@@ -549,6 +554,8 @@ void ShadowReceivers::settleChanges(const core::vector3df& previousAway, f32 pre
     // its place without a new node of the map (a walking character changes some every frame).
     const bool every = !(previousAway == away) || previousMargin != margin ||
                        !changesBetween(previousCasters, casters, changedCasters);
+    if (every || !changedCasters.empty())
+        ++casterChanges;
     for (auto& entry : settled) {
         Settled& answer = entry.second;
         answer.holds = answer.holds && !every && std::none_of(changedCasters.begin(), changedCasters.end(), [&](const Placed& caster) {
@@ -567,12 +574,19 @@ bool ShadowReceivers::castsOntoAnything(std::size_t entry) const {
 }
 
 void ShadowReceivers::setCascades(const std::vector<Cascade>& passCascades) {
+    const auto same = [](const Cascade& a, const Cascade& b) {
+        return a.viewProjection == b.viewProjection && a.nearDepth == b.nearDepth && a.farDepth == b.farDepth;
+    };
+    if (!std::equal(cascades.begin(), cascades.end(), passCascades.begin(), passCascades.end(), same))
+        ++casterChanges; // what lies on the maps changed: no kept view holds
     cascades = passCascades;
     cascadesKnown = true;
 }
 
 void ShadowReceivers::forget() {
     settled.clear();
+    viewAnswers.clear();
+    ++casterChanges;
     entryAnswers.clear();
     previousCasters.clear();
     previousReceivers.clear();
@@ -713,7 +727,6 @@ ShadowReceivers::Reach ShadowReceivers::reach(scene::ISceneNode* receiver, const
                          within(maxY + 2.0f, viewport[1], viewport[1] + viewport[3])};
     const s32 columns = core::max_((area[2] - area[0] + tileSize - 1) / tileSize, 0);
     const s32 rows = core::max_((area[3] - area[1] + tileSize - 1) / tileSize, 0);
-    marks.assign(static_cast<std::size_t>(columns * rows), 0);
 
     // Each piece draws the receiver again: a small one, or one of many triangles, is not
     // worth it, and for it the first caster that reaches it settles the answer; so does the
@@ -738,6 +751,42 @@ ShadowReceivers::Reach ShadowReceivers::reach(scene::ISceneNode* receiver, const
             found->second.placed.closedConvex == placed.closedConvex)
             return found->second.reached ? Reach::everywhere : Reach::facingOnly;
     }
+    // One that does not settle (large, or reaching behind the camera) keeps its answer for the
+    // view it was found for while no caster and no map changed: a still scene's passes draw
+    // it as the last frame's did.
+    ViewAnswer* kept = nullptr;
+    if (!settles) {
+        ViewAnswers& views = viewAnswers[receiver];
+        for (ViewAnswer& view : views.views)
+            if (view.known && view.castersSeen == casterChanges && view.box == placed.box &&
+                view.closedConvex == placed.closedConvex && view.viewProjection == viewProjection &&
+                std::equal(viewport, viewport + 4, view.viewport)) {
+                pieces.assign(view.pieces.begin(), view.pieces.end());
+                return view.reach;
+            }
+        kept = &views.views[views.next];
+        views.next = (views.next + 1) % std::size(views.views);
+    }
+    const Reach answer = answerReach(receiver, placed, viewProjection, viewport, front, area, columns, rows, whole,
+                                     settles, pieces);
+    if (kept) {
+        kept->known = true;
+        kept->castersSeen = casterChanges;
+        kept->box = placed.box;
+        kept->closedConvex = placed.closedConvex;
+        kept->viewProjection = viewProjection;
+        std::copy(viewport, viewport + 4, kept->viewport);
+        kept->reach = answer;
+        kept->pieces.assign(pieces.begin(), pieces.end());
+    }
+    return answer;
+}
+
+ShadowReceivers::Reach ShadowReceivers::answerReach(scene::ISceneNode* receiver, const Placed& placed,
+                                                    const core::matrix4& viewProjection, const s32 viewport[4],
+                                                    const core::plane3df& front, const s32 area[4], s32 columns,
+                                                    s32 rows, bool whole, bool settles, std::vector<Piece>& pieces) {
+    marks.assign(static_cast<std::size_t>(columns * rows), 0);
     bool reached = false;
     std::size_t reaching = 0;
     std::size_t unmarked = marks.size();

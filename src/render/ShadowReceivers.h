@@ -179,6 +179,27 @@ private:
         bool reaches = false;
         bool known = false;
     };
+    // The answer for a view of a receiver that does not settle, kept while no caster and no
+    // map changed (`castersSeen`): two views a receiver, the scene's pass and a mirror's.
+    struct ViewAnswer {
+        irr::core::matrix4 viewProjection;
+        irr::s32 viewport[4] = {0, 0, 0, 0};
+        irr::core::aabbox3df box;
+        bool closedConvex = false;
+        bool known = false;
+        std::uint64_t castersSeen = 0;
+        Reach reach = Reach::everywhere;
+        std::vector<Piece> pieces;
+    };
+    struct ViewAnswers {
+        ViewAnswer views[2];
+        std::size_t next = 0;
+    };
+    // Where the casters' shadows reach the receiver as the view draws it (reach's work past
+    // what it keeps).
+    Reach answerReach(irr::scene::ISceneNode* receiver, const Placed& placed, const irr::core::matrix4& viewProjection,
+                      const irr::s32 viewport[4], const irr::core::plane3df& front, const irr::s32 area[4],
+                      irr::s32 columns, irr::s32 rows, bool whole, bool settles, std::vector<Piece>& pieces);
     // So many changes forget every answer rather than look for those they touch.
     static constexpr std::size_t mostChanged = 64;
     // The boxes of `now` and `before` (each in one order) that differ between them, into
@@ -197,6 +218,8 @@ private:
     std::vector<Placed> changedReceivers;  // scratch of setCasters
     std::vector<EntryAnswer> entryAnswers; // per entry of the list
     std::unordered_map<irr::scene::ISceneNode*, Settled> settled;
+    std::unordered_map<irr::scene::ISceneNode*, ViewAnswers> viewAnswers;
+    std::uint64_t casterChanges = 0; // passes whose casters or maps changed
     std::vector<Placed> receivers;
     Grid casterGrid, receiverGrid;
     std::size_t pairTests = 0;

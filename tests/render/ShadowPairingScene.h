@@ -26,6 +26,7 @@ struct PairingScene {
     std::vector<irr::scene::ISceneNode*> drawn;
     irr::core::vector3df away = slanted;
     irr::f32 boxHalfWidth = 50.0f;
+    irr::core::vector3df eye{0, 12, -20}; // the camera's, looking at the origin
 
     irr::scene::ISceneManager* scene() { return device->getSceneManager(); }
     void add(irr::scene::ISceneNode* node, irr::s32 mode) {
@@ -74,7 +75,7 @@ struct PairingScene {
         lightProjection.buildProjectionMatrixOrthoLH(2.0f * boxHalfWidth, 2.0f * boxHalfWidth, 1.0f, 300.0f);
         cascades.assign(1, {lightProjection * lightView, 0.0f, 1000.0f});
         receivers.setCascades(cascades);
-        view.buildCameraLookAtMatrixLH({0, 12, -20}, {0, 0, 0}, {0, 1, 0});
+        view.buildCameraLookAtMatrixLH(eye, {0, 0, 0}, {0, 1, 0});
         projection.buildProjectionMatrixPerspectiveFovLH(1.0f, 4.0f / 3.0f, 0.5f, 200.0f);
         const irr::s32 viewport[4] = {0, 0, 640, 480};
         for (irr::scene::ISceneNode* node : drawn)

@@ -204,9 +204,11 @@ TEST(ShadowReceivers, AReceiverIsDrawnWholePastTheTrianglesOrTheCastersItsPieces
     }
 }
 
-// A pass keeps the answers of the small receivers that no changed caster can reach, and of
-// the casters that reach no changed receiver: each change below answers as a fresh pass
-// does, with fewer pairs tried unless the light turned.
+// A pass keeps the answers of the small receivers that no changed caster can reach, of the
+// casters that reach no changed receiver, and of the large receivers (the floor, in pieces)
+// for the view they were found for while nothing changed: each change below answers as a
+// fresh pass does, with fewer pairs tried unless the light turned, and none when nothing
+// changed.
 TEST(ShadowReceivers, AnswersKeptFromTheLastPassAreThoseOfAFreshOne) {
     const struct {
         const char* what;
@@ -222,6 +224,7 @@ TEST(ShadowReceivers, AnswersKeptFromTheLastPassAreThoseOfAFreshOne) {
          true},
         {"a caster goes", [](PairingScene& s) { s.drawn[40]->setVisible(false); }, true},
         {"the floor under them goes", [](PairingScene& s) { s.drawn[0]->setVisible(false); }, true},
+        {"the camera moves", [](PairingScene& s) { s.eye = {3, 9, -16}; }, true},
         {"the light turns", [](PairingScene& s) { s.away = down; }, false},
     };
     for (const auto& c : cases) {
@@ -240,6 +243,7 @@ TEST(ShadowReceivers, AnswersKeptFromTheLastPassAreThoseOfAFreshOne) {
         EXPECT_EQ(again.pieces, expected.pieces) << c.what;
         EXPECT_EQ(again.pairsTested < expected.pairsTested, c.fewerPairs)
             << c.what << ": " << again.pairsTested << " against " << expected.pairsTested;
+        EXPECT_EQ(again.pairsTested == 0, &c == &cases[0]) << c.what << ": " << again.pairsTested;
     }
 }
 
