@@ -295,24 +295,20 @@ void measureFromStart(benchmark::State& state) {
 }
 
 void registerBenchmarks() {
+    // Each runs once: its blocks of frames are its measurement.
+    auto once = [](const std::string& name, auto measure) {
+        benchmark::RegisterBenchmark(name.c_str(), measure)
+            ->Unit(benchmark::kMillisecond)
+            ->UseManualTime()
+            ->Iterations(1);
+    };
     for (const char* level : levels) {
-        benchmark::RegisterBenchmark(
-            (std::string("BM_") + level + "Still").c_str(),
-            [level = std::string(level)](benchmark::State& state) { measureStill(state, level); })
-            ->Unit(benchmark::kMillisecond)
-            ->UseManualTime()
-            ->Iterations(1);
-        benchmark::RegisterBenchmark(
-            (std::string("BM_") + level + "Play").c_str(),
-            [level = std::string(level)](benchmark::State& state) { measurePlay(state, level); })
-            ->Unit(benchmark::kMillisecond)
-            ->UseManualTime()
-            ->Iterations(1);
+        once(std::string("BM_") + level + "Still",
+             [level = std::string(level)](benchmark::State& state) { measureStill(state, level); });
+        once(std::string("BM_") + level + "Play",
+             [level = std::string(level)](benchmark::State& state) { measurePlay(state, level); });
     }
-    benchmark::RegisterBenchmark("BM_GardenFromStart", measureFromStart)
-        ->Unit(benchmark::kMillisecond)
-        ->UseManualTime()
-        ->Iterations(1);
+    once("BM_GardenFromStart", measureFromStart);
 }
 
 } // namespace
