@@ -12,7 +12,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <iterator>
 
 using namespace irr;
 
@@ -219,6 +218,12 @@ bool ShadowReceivers::sweptBoxMeets(const core::aabbox3df& caster, const core::v
                 return true;
         }
     return points.size() > before;
+}
+
+ShadowReceivers::ShadowReceivers(std::size_t mostCellsAcross)
+    : mostCellsAcross(mostCellsAcross), viewAnswers(keptViews) {
+    for (ViewAnswer& view : viewAnswers)
+        view.pieces.reserve(mostPieces);
 }
 
 ShadowReceivers::Placed ShadowReceivers::place(scene::ISceneNode* node, const core::aabbox3df& box, bool closedConvex,
@@ -507,9 +512,6 @@ void ShadowReceivers::setCasters(const std::vector<ShadowNode>& nodes, scene::IS
         settled.clear();
         ++casterChanges;
     }
-    // Kept views of receivers no longer drawn go once they outnumber the pass's receivers.
-    if (viewAnswers.size() > receivers.size() + mostStaleAnswers)
-        viewAnswers.clear();
 }
 
 std::size_t ShadowReceivers::settledReceivers() const {
@@ -558,9 +560,9 @@ void ShadowReceivers::settleChanges(const core::vector3df& previousAway, f32 pre
         ++casterChanges;
     for (auto& entry : settled) {
         Settled& answer = entry.second;
-        answer.holds = answer.holds && !every && std::none_of(changedCasters.begin(), changedCasters.end(), [&](const Placed& caster) {
-                           return mayReach(caster, answer.placed);
-                       });
+        const auto reaches = [&](const Placed& caster) { return mayReach(caster, answer.placed); };
+        answer.holds =
+            answer.holds && !every && std::none_of(changedCasters.begin(), changedCasters.end(), reaches);
     }
     // Those of receivers no longer drawn (gone, or out of the view) are let go once the map
     // holds more than twice the pass's receivers.
@@ -585,7 +587,8 @@ void ShadowReceivers::setCascades(const std::vector<Cascade>& passCascades) {
 
 void ShadowReceivers::forget() {
     settled.clear();
-    viewAnswers.clear();
+    for (ViewAnswer& view : viewAnswers)
+        view.node = nullptr;
     ++casterChanges;
     entryAnswers.clear();
     previousCasters.clear();
@@ -756,21 +759,20 @@ ShadowReceivers::Reach ShadowReceivers::reach(scene::ISceneNode* receiver, const
     // it as the last frame's did.
     ViewAnswer* kept = nullptr;
     if (!settles) {
-        ViewAnswers& views = viewAnswers[receiver];
-        for (ViewAnswer& view : views.views)
-            if (view.known && view.castersSeen == casterChanges && view.box == placed.box &&
+        for (ViewAnswer& view : viewAnswers)
+            if (view.node == receiver && view.castersSeen == casterChanges && view.box == placed.box &&
                 view.closedConvex == placed.closedConvex && view.viewProjection == viewProjection &&
                 std::equal(viewport, viewport + 4, view.viewport)) {
                 pieces.assign(view.pieces.begin(), view.pieces.end());
                 return view.reach;
             }
-        kept = &views.views[views.next];
-        views.next = (views.next + 1) % std::size(views.views);
+        kept = &viewAnswers[nextViewAnswer];
+        nextViewAnswer = (nextViewAnswer + 1) % viewAnswers.size();
     }
     const Reach answer = answerReach(receiver, placed, viewProjection, viewport, front, area, columns, rows, whole,
                                      settles, pieces);
     if (kept) {
-        kept->known = true;
+        kept->node = receiver;
         kept->castersSeen = casterChanges;
         kept->box = placed.box;
         kept->closedConvex = placed.closedConvex;

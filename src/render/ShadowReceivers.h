@@ -65,7 +65,7 @@ public:
     // grid of one cell pairs every caster with every receiver.
     static constexpr std::size_t defaultCellsAcross = 64;
 
-    explicit ShadowReceivers(std::size_t mostCellsAcross = defaultCellsAcross) : mostCellsAcross(mostCellsAcross) {}
+    explicit ShadowReceivers(std::size_t mostCellsAcross = defaultCellsAcross);
 
     // A shadow pass, before it draws: the casters of the list, the receivers (every mesh the
     // scene under `root` draws), the direction from the light to its target, how far across
@@ -180,20 +180,19 @@ private:
         bool known = false;
     };
     // The answer for a view of a receiver that does not settle, kept while no caster and no
-    // map changed (`castersSeen`): two views a receiver, the scene's pass and a mirror's.
+    // map changed (`castersSeen`). Such receivers are few (the large ones, and those reaching
+    // behind a camera): the last `keptViews` answers are kept, each with room for the most
+    // pieces, so that keeping them never allocates.
+    static constexpr std::size_t keptViews = 32;
     struct ViewAnswer {
+        irr::scene::ISceneNode* node = nullptr;
         irr::core::matrix4 viewProjection;
         irr::s32 viewport[4] = {0, 0, 0, 0};
         irr::core::aabbox3df box;
         bool closedConvex = false;
-        bool known = false;
         std::uint64_t castersSeen = 0;
         Reach reach = Reach::everywhere;
         std::vector<Piece> pieces;
-    };
-    struct ViewAnswers {
-        ViewAnswer views[2];
-        std::size_t next = 0;
     };
     // Where the casters' shadows reach the receiver as the view draws it (reach's work past
     // what it keeps).
@@ -218,7 +217,8 @@ private:
     std::vector<Placed> changedReceivers;  // scratch of setCasters
     std::vector<EntryAnswer> entryAnswers; // per entry of the list
     std::unordered_map<irr::scene::ISceneNode*, Settled> settled;
-    std::unordered_map<irr::scene::ISceneNode*, ViewAnswers> viewAnswers;
+    std::vector<ViewAnswer> viewAnswers; // keptViews of them, replaced in turn
+    std::size_t nextViewAnswer = 0;
     std::uint64_t casterChanges = 0; // passes whose casters or maps changed
     std::vector<Placed> receivers;
     Grid casterGrid, receiverGrid;
