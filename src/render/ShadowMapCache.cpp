@@ -154,7 +154,7 @@ void ShadowMapCache::ReadArea::enclose(const core::vector2df* points, std::size_
     if (count == 0)
         return;
     // Monotone chain: the lower hull left to right, then the upper one back.
-    std::vector<core::vector2df> sorted(points, points + count);
+    sorted.assign(points, points + count);
     std::sort(sorted.begin(), sorted.end(), [](const core::vector2df& a, const core::vector2df& b) {
         return a.X < b.X || (a.X == b.X && a.Y < b.Y);
     });

@@ -38,6 +38,7 @@ public:
         // The convex outline around the points.
         void enclose(const irr::core::vector2df* points, std::size_t count);
         bool meets(const Area& area) const;
+        std::vector<irr::core::vector2df> sorted; // scratch of enclose, kept between passes
     };
 
     // Everything a cascade's whole picture depends on besides its casters and its matrices;

@@ -120,8 +120,16 @@ void clipBoxFaces(const core::aabbox3df& box, const HalfSpace* halves, int count
     int order[6] = {0, 1, 2, 3, 4, 5};
     if (light && firstOnly) {
         // How far each face's outward normal points along the light: least first.
+        // An insertion sort, stable and without the heap buffer std::stable_sort takes at
+        // every call (this runs for every pair a pass tries).
         const f32 along[6] = {-light->X, light->X, -light->Z, light->Z, -light->Y, light->Y};
-        std::stable_sort(order, order + 6, [&along](int a, int b) { return along[a] < along[b]; });
+        for (int i = 1; i < 6; ++i) {
+            const int face = order[i];
+            int j = i;
+            for (; j > 0 && along[face] < along[order[j - 1]]; --j)
+                order[j] = order[j - 1];
+            order[j] = face;
+        }
     }
     Polygon buffers[2];
     for (const int index : order) {
@@ -210,6 +218,12 @@ bool ShadowReceivers::sweptBoxMeets(const core::aabbox3df& caster, const core::v
                 return true;
         }
     return points.size() > before;
+}
+
+ShadowReceivers::ShadowReceivers(std::size_t mostCellsAcross)
+    : mostCellsAcross(mostCellsAcross), viewAnswers(keptViews) {
+    for (ViewAnswer& view : viewAnswers)
+        view.pieces.reserve(mostPieces);
 }
 
 ShadowReceivers::Placed ShadowReceivers::place(scene::ISceneNode* node, const core::aabbox3df& box, bool closedConvex,
@@ -424,7 +438,6 @@ void ShadowReceivers::setCasters(const std::vector<ShadowNode>& nodes, scene::IS
     casters.clear();
     receivers.swap(previousReceivers);
     receivers.clear();
-    cascades.clear();
     cascadesKnown = false;
     entryCasts.assign(nodes.size(), 1);
     away = awayFromLight;
@@ -493,10 +506,17 @@ void ShadowReceivers::setCasters(const std::vector<ShadowNode>& nodes, scene::IS
             casters.resize(first); // it shadows nothing: not drawn
     }
     casterGrid.build(casters, boxLow, boxHigh, mostCellsAcross);
-    if (wasKnown)
+    if (wasKnown) {
         settleChanges(previousAway, previousMargin);
-    else
+    } else {
         settled.clear();
+        ++casterChanges;
+    }
+}
+
+std::size_t ShadowReceivers::settledReceivers() const {
+    return static_cast<std::size_t>(
+        std::count_if(settled.begin(), settled.end(), [](const auto& entry) { return entry.second.holds; }));
 }
 
 bool ShadowReceivers::changesBetween(const std::vector<Placed>& before, const std::vector<Placed>& now,
@@ -532,17 +552,23 @@ bool ShadowReceivers::changesBetween(const std::vector<Placed>& before, const st
 }
 
 void ShadowReceivers::settleChanges(const core::vector3df& previousAway, f32 previousMargin) {
-    if (!(previousAway == away) || previousMargin != margin ||
-        !changesBetween(previousCasters, casters, changedCasters)) {
-        settled.clear();
-        return;
+    // An answer that no longer holds is marked so, not erased: the receiver's next answer takes
+    // its place without a new node of the map (a walking character changes some every frame).
+    const bool every = !(previousAway == away) || previousMargin != margin ||
+                       !changesBetween(previousCasters, casters, changedCasters);
+    if (every || !changedCasters.empty())
+        ++casterChanges;
+    for (auto& entry : settled) {
+        Settled& answer = entry.second;
+        const auto reaches = [&](const Placed& caster) { return mayReach(caster, answer.placed); };
+        answer.holds =
+            answer.holds && !every && std::none_of(changedCasters.begin(), changedCasters.end(), reaches);
     }
-    for (auto it = settled.begin(); it != settled.end();) {
-        const Placed& receiver = it->second.placed;
-        const bool touched = std::any_of(changedCasters.begin(), changedCasters.end(),
-                                         [&](const Placed& caster) { return mayReach(caster, receiver); });
-        it = touched ? settled.erase(it) : std::next(it);
-    }
+    // Those of receivers no longer drawn (gone, or out of the view) are let go once the map
+    // holds more than twice the pass's receivers.
+    if (settled.size() > 2 * receivers.size() + mostStaleAnswers)
+        for (auto it = settled.begin(); it != settled.end();)
+            it = it->second.holds ? std::next(it) : settled.erase(it);
 }
 
 bool ShadowReceivers::castsOntoAnything(std::size_t entry) const {
@@ -550,12 +576,20 @@ bool ShadowReceivers::castsOntoAnything(std::size_t entry) const {
 }
 
 void ShadowReceivers::setCascades(const std::vector<Cascade>& passCascades) {
+    const auto same = [](const Cascade& a, const Cascade& b) {
+        return a.viewProjection == b.viewProjection && a.nearDepth == b.nearDepth && a.farDepth == b.farDepth;
+    };
+    if (!std::equal(cascades.begin(), cascades.end(), passCascades.begin(), passCascades.end(), same))
+        ++casterChanges; // what lies on the maps changed: no kept view holds
     cascades = passCascades;
     cascadesKnown = true;
 }
 
 void ShadowReceivers::forget() {
     settled.clear();
+    for (ViewAnswer& view : viewAnswers)
+        view.node = nullptr;
+    ++casterChanges;
     entryAnswers.clear();
     previousCasters.clear();
     previousReceivers.clear();
@@ -696,7 +730,6 @@ ShadowReceivers::Reach ShadowReceivers::reach(scene::ISceneNode* receiver, const
                          within(maxY + 2.0f, viewport[1], viewport[1] + viewport[3])};
     const s32 columns = core::max_((area[2] - area[0] + tileSize - 1) / tileSize, 0);
     const s32 rows = core::max_((area[3] - area[1] + tileSize - 1) / tileSize, 0);
-    marks.assign(static_cast<std::size_t>(columns * rows), 0);
 
     // Each piece draws the receiver again: a small one, or one of many triangles, is not
     // worth it, and for it the first caster that reaches it settles the answer; so does the
@@ -717,10 +750,45 @@ ShadowReceivers::Reach ShadowReceivers::reach(scene::ISceneNode* receiver, const
                                            0.0f;
     if (settles) {
         const auto found = settled.find(receiver);
-        if (found != settled.end() && found->second.placed.box == placed.box &&
+        if (found != settled.end() && found->second.holds && found->second.placed.box == placed.box &&
             found->second.placed.closedConvex == placed.closedConvex)
             return found->second.reached ? Reach::everywhere : Reach::facingOnly;
     }
+    // One that does not settle (large, or reaching behind the camera) keeps its answer for the
+    // view it was found for while no caster and no map changed: a still scene's passes draw
+    // it as the last frame's did.
+    ViewAnswer* kept = nullptr;
+    if (!settles) {
+        for (ViewAnswer& view : viewAnswers)
+            if (view.node == receiver && view.castersSeen == casterChanges && view.box == placed.box &&
+                view.closedConvex == placed.closedConvex && view.viewProjection == viewProjection &&
+                std::equal(viewport, viewport + 4, view.viewport)) {
+                pieces.assign(view.pieces.begin(), view.pieces.end());
+                return view.reach;
+            }
+        kept = &viewAnswers[nextViewAnswer];
+        nextViewAnswer = (nextViewAnswer + 1) % viewAnswers.size();
+    }
+    const Reach answer = answerReach(receiver, placed, viewProjection, viewport, front, area, columns, rows, whole,
+                                     settles, pieces);
+    if (kept) {
+        kept->node = receiver;
+        kept->castersSeen = casterChanges;
+        kept->box = placed.box;
+        kept->closedConvex = placed.closedConvex;
+        kept->viewProjection = viewProjection;
+        std::copy(viewport, viewport + 4, kept->viewport);
+        kept->reach = answer;
+        kept->pieces.assign(pieces.begin(), pieces.end());
+    }
+    return answer;
+}
+
+ShadowReceivers::Reach ShadowReceivers::answerReach(scene::ISceneNode* receiver, const Placed& placed,
+                                                    const core::matrix4& viewProjection, const s32 viewport[4],
+                                                    const core::plane3df& front, const s32 area[4], s32 columns,
+                                                    s32 rows, bool whole, bool settles, std::vector<Piece>& pieces) {
+    marks.assign(static_cast<std::size_t>(columns * rows), 0);
     bool reached = false;
     std::size_t reaching = 0;
     std::size_t unmarked = marks.size();
@@ -743,7 +811,7 @@ ShadowReceivers::Reach ShadowReceivers::reach(scene::ISceneNode* receiver, const
         return whole;
     });
     if (settles)
-        settled[receiver] = Settled{placed, reached};
+        settled[receiver] = Settled{placed, reached, true};
     if (!reached)
         return Reach::facingOnly;
     if (whole)

@@ -65,7 +65,7 @@ public:
     // grid of one cell pairs every caster with every receiver.
     static constexpr std::size_t defaultCellsAcross = 64;
 
-    explicit ShadowReceivers(std::size_t mostCellsAcross = defaultCellsAcross) : mostCellsAcross(mostCellsAcross) {}
+    explicit ShadowReceivers(std::size_t mostCellsAcross = defaultCellsAcross);
 
     // A shadow pass, before it draws: the casters of the list, the receivers (every mesh the
     // scene under `root` draws), the direction from the light to its target, how far across
@@ -92,7 +92,10 @@ public:
     // pairing costs grows with it.
     std::size_t pairsTested() const { return pairTests; }
     // The receivers whose answer is kept from an earlier pass (see `settled`).
-    std::size_t settledReceivers() const { return settled.size(); }
+    std::size_t settledReceivers() const;
+    // The room held for the corners an answer of yes or no finds: one answer's, however many
+    // passes ask.
+    std::size_t answerScratch() const { return unusedPoints.capacity(); }
 
     // Adds to `points` the corners of the part of the box `receiver` that the box `caster`
     // reaches when swept along `away` (a unit vector) and grown by `across` across it (only
@@ -165,13 +168,37 @@ private:
     struct Settled {
         Placed placed;
         bool reached = false;
+        bool holds = false; // false once a caster that could reach it changed
     };
+    // Answers that no longer hold are kept for their receivers' next ones while the map holds
+    // at most twice the pass's receivers and so many more.
+    static constexpr std::size_t mostStaleAnswers = 64;
     // An entry's answer of the last pass: whether it casts onto anything.
     struct EntryAnswer {
         Placed placed;
         bool reaches = false;
         bool known = false;
     };
+    // The answer for a view of a receiver that does not settle, kept while no caster and no
+    // map changed (`castersSeen`). Such receivers are few (the large ones, and those reaching
+    // behind a camera): the last `keptViews` answers are kept, each with room for the most
+    // pieces, so that keeping them never allocates.
+    static constexpr std::size_t keptViews = 32;
+    struct ViewAnswer {
+        irr::scene::ISceneNode* node = nullptr;
+        irr::core::matrix4 viewProjection;
+        irr::s32 viewport[4] = {0, 0, 0, 0};
+        irr::core::aabbox3df box;
+        bool closedConvex = false;
+        std::uint64_t castersSeen = 0;
+        Reach reach = Reach::everywhere;
+        std::vector<Piece> pieces;
+    };
+    // Where the casters' shadows reach the receiver as the view draws it (reach's work past
+    // what it keeps).
+    Reach answerReach(irr::scene::ISceneNode* receiver, const Placed& placed, const irr::core::matrix4& viewProjection,
+                      const irr::s32 viewport[4], const irr::core::plane3df& front, const irr::s32 area[4],
+                      irr::s32 columns, irr::s32 rows, bool whole, bool settles, std::vector<Piece>& pieces);
     // So many changes forget every answer rather than look for those they touch.
     static constexpr std::size_t mostChanged = 64;
     // The boxes of `now` and `before` (each in one order) that differ between them, into
@@ -190,6 +217,9 @@ private:
     std::vector<Placed> changedReceivers;  // scratch of setCasters
     std::vector<EntryAnswer> entryAnswers; // per entry of the list
     std::unordered_map<irr::scene::ISceneNode*, Settled> settled;
+    std::vector<ViewAnswer> viewAnswers; // keptViews of them, replaced in turn
+    std::size_t nextViewAnswer = 0;
+    std::uint64_t casterChanges = 0; // passes whose casters or maps changed
     std::vector<Placed> receivers;
     Grid casterGrid, receiverGrid;
     std::size_t pairTests = 0;

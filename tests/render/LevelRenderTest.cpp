@@ -5,14 +5,17 @@
 #include "render/LightManager.h"
 #include "render/LightObject.h"
 #include "render/RenderRegistration.h"
+#include "render/RenderServices.h"
 #include "render/ShaderManager.h"
 
 #include "core/Globals.h"
+#include "level/LevelManager.h"
 #include "render/RenderManagers.h"
 
 #include "../level/LevelTestSupport.h"
 #include "RenderFixture.h"
 
+#include <algorithm>
 #include <fstream>
 #include <string>
 
@@ -152,6 +155,51 @@ TEST_F(LevelRenderTest, AFullFrameLeavesEveryLightOnForTheNextFrame) {
         EXPECT_TRUE(smgr()->getSceneNodeFromName("Far")->isVisible()) << "frame " << frame;
         EXPECT_TRUE(smgr()->getSceneNodeFromName("Near")->isVisible()) << "frame " << frame;
     }
+}
+
+// Noted in order: the draws of the level's nodes and the loading frames between them.
+class NotingProbe : public rendertest::DrawnProbe {
+public:
+    NotingProbe(scene::ISceneManager* manager, std::string& notes) : rendertest::DrawnProbe(manager), notes(notes) {}
+    void render() override { notes += 'd'; }
+    std::string& notes;
+};
+
+// A level's first frames under its loading screen show a loading frame before each draw of a
+// node (the driver compiles the level's programs there); a cover that is not yet whole, or a
+// whole one without the loading screen (a transition's hold), shows none.
+TEST_F(LevelRenderTest, LoadingFramesComeBetweenTheDrawsUnderTheLoadingScreenOnly) {
+    const std::string path = (temp.path() / "lit.irr").string();
+    std::ofstream(path) << litLevel;
+    ASSERT_TRUE(manager->loadLevel(path.c_str()));
+    smgr()->addCameraSceneNode(nullptr, core::vector3df(0, 0, -20));
+    std::string notes;
+    for (int i = 0; i < 2; ++i)
+        (new NotingProbe(smgr(), notes))->drop();
+    renderServices().screens.renderLoadingFrame = [&notes] { notes += 'L'; };
+    const struct {
+        bool loadingScreen;
+        f32 fade;
+        bool framesShown;
+    } cases[] = {
+        {true, 1.0f, true},
+        {true, 0.999f, false},
+        {false, 1.0f, false},
+    };
+    LoadingOverlay& overlay = levelManager->loadingOverlay;
+    for (const auto& c : cases) {
+        overlay.loadingScreen = c.loadingScreen;
+        overlay.fadeValue = c.fade;
+        notes.clear();
+        smgr()->getRootSceneNode()->OnAnimate(0);
+        effectHandler->update(nullptr);
+        const std::size_t first = notes.find('d'), last = notes.rfind('d');
+        ASSERT_TRUE(first != std::string::npos && last != first) << notes;
+        // The level's own block draws among the probes, with a loading frame of its own.
+        EXPECT_EQ(notes.find('L', first) < last, c.framesShown) << notes;
+        EXPECT_EQ(std::count(notes.begin(), notes.end(), 'L'), c.framesShown ? 3 : 0) << notes;
+    }
+    overlay = LoadingOverlay{};
 }
 
 } // namespace

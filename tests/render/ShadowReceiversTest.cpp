@@ -6,6 +6,8 @@
 #include "support/JointedFigure.h"
 #include "support/NullDevice.h"
 
+#include "ShadowPairingScene.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -29,8 +31,8 @@ struct SweepCase {
 
 // A unit box from height 2 to 3; the map is read 0.5 beside a point.
 const core::aabbox3df caster({0, 2, 0}, {1, 3, 1});
-const core::vector3df down(0, -1, 0);
-const core::vector3df slanted = core::vector3df(1, -1, 0).normalize();
+using rendertest::down;
+using rendertest::slanted;
 
 } // namespace
 
@@ -107,79 +109,7 @@ TEST(ShadowReceivers, AReceiverBelowAnAnimatedMeshIsFound) {
     EXPECT_TRUE(receivers.castsOntoAnything(0));
 }
 
-namespace {
-
-// A scene of boxes under a shadow light, and what one ShadowReceivers makes of it: which
-// entries cast, and where the shadows reach each node as the camera draws it.
-struct PairingScene {
-    test::NullDevice device;
-    std::vector<ShadowNode> entries;
-    std::vector<scene::ISceneNode*> drawn;
-    core::vector3df away = slanted;
-    f32 boxHalfWidth = 50.0f;
-
-    scene::ISceneManager* scene() { return device->getSceneManager(); }
-    void add(scene::ISceneNode* node, s32 mode) {
-        node->updateAbsolutePosition();
-        entries.push_back({node, mode, 0});
-        drawn.push_back(node);
-    }
-    void box(const core::vector3df& at, const core::vector3df& size, s32 mode) {
-        add(scene()->addCubeSceneNode(1.0f, nullptr, -1, at, {}, size), mode);
-    }
-    // A level open sheet `side` across of tiles.Width x tiles.Height squares, two triangles
-    // each (no closed convex caster: it shadows what lies inside its box too).
-    void sheet(const core::vector3df& at, const core::dimension2du& tiles, f32 side, s32 mode) {
-        const std::string name = "Sheet" + std::to_string(tiles.Width) + "x" + std::to_string(tiles.Height) +
-                                 "/" + std::to_string(side);
-        scene::IAnimatedMesh* mesh = scene()->getMesh(name.c_str());
-        if (!mesh)
-            mesh = scene()->addHillPlaneMesh(name.c_str(), {side / tiles.Width, side / tiles.Height}, tiles);
-        add(scene()->addMeshSceneNode(mesh->getMesh(0), nullptr, -1, at), mode);
-    }
-    // Boxes half a unit across on a grid `spacing` apart, in `layers` layers one unit apart.
-    void grid(s32 columns, s32 rows, s32 layers, f32 spacing) {
-        for (s32 layer = 0; layer < layers; ++layer)
-            for (s32 row = 0; row < rows; ++row)
-                for (s32 column = 0; column < columns; ++column)
-                    box({(column - columns / 2) * spacing, 0.5f + layer, (row - rows / 2) * spacing},
-                        {0.5f, 0.5f, 0.5f}, 2);
-    }
-    void floor() { box({0, -0.1f, 0}, {80, 0.2f, 80}, 0); }
-
-    struct Outcome {
-        std::vector<bool> casts;
-        std::vector<ShadowReceivers::Reach> reaches;
-        std::vector<std::vector<s32>> pieces;
-        std::size_t pairsTested = 0;
-    };
-    Outcome run(ShadowReceivers& receivers) {
-        receivers.setCasters(entries, scene()->getRootSceneNode(), away, 0.2f, {0, 0, 0}, boxHalfWidth);
-        core::matrix4 lightView, lightProjection, view, projection;
-        const core::vector3df up = std::fabs(away.Y) > 0.9f ? core::vector3df(0, 0, 1) : core::vector3df(0, 1, 0);
-        lightView.buildCameraLookAtMatrixLH(-away * 100.0f, {0, 0, 0}, up);
-        lightProjection.buildProjectionMatrixOrthoLH(2.0f * boxHalfWidth, 2.0f * boxHalfWidth, 1.0f, 300.0f);
-        receivers.setCascades({{lightProjection * lightView, 0.0f, 1000.0f}});
-        view.buildCameraLookAtMatrixLH({0, 12, -20}, {0, 0, 0}, {0, 1, 0});
-        projection.buildProjectionMatrixPerspectiveFovLH(1.0f, 4.0f / 3.0f, 0.5f, 200.0f);
-        const s32 viewport[4] = {0, 0, 640, 480};
-        Outcome outcome;
-        for (std::size_t i = 0; i < entries.size(); ++i)
-            outcome.casts.push_back(receivers.castsOntoAnything(i));
-        std::vector<ShadowReceivers::Piece> pieces;
-        for (scene::ISceneNode* node : drawn) {
-            outcome.reaches.push_back(receivers.reach(node, projection * view, viewport, pieces));
-            std::vector<s32> corners;
-            for (const ShadowReceivers::Piece& piece : pieces)
-                corners.insert(corners.end(), {piece.x0, piece.y0, piece.x1, piece.y1, piece.readsMaps ? 1 : 0});
-            outcome.pieces.push_back(corners);
-        }
-        outcome.pairsTested = receivers.pairsTested();
-        return outcome;
-    }
-};
-
-} // namespace
+using rendertest::PairingScene;
 
 // The grid across the light finds the pairs that every caster tried against every receiver
 // (a grid of one cell) finds: the same entries cast, and every node is reached the same way,
@@ -274,9 +204,11 @@ TEST(ShadowReceivers, AReceiverIsDrawnWholePastTheTrianglesOrTheCastersItsPieces
     }
 }
 
-// A pass keeps the answers of the small receivers that no changed caster can reach, and of
-// the casters that reach no changed receiver: each change below answers as a fresh pass
-// does, with fewer pairs tried unless the light turned.
+// A pass keeps the answers of the small receivers that no changed caster can reach, of the
+// casters that reach no changed receiver, and of the large receivers (the floor, in pieces)
+// for the view they were found for while nothing changed: each change below answers as a
+// fresh pass does, with fewer pairs tried unless the light turned, and none when nothing
+// changed.
 TEST(ShadowReceivers, AnswersKeptFromTheLastPassAreThoseOfAFreshOne) {
     const struct {
         const char* what;
@@ -292,6 +224,7 @@ TEST(ShadowReceivers, AnswersKeptFromTheLastPassAreThoseOfAFreshOne) {
          true},
         {"a caster goes", [](PairingScene& s) { s.drawn[40]->setVisible(false); }, true},
         {"the floor under them goes", [](PairingScene& s) { s.drawn[0]->setVisible(false); }, true},
+        {"the camera moves", [](PairingScene& s) { s.eye = {3, 9, -16}; }, true},
         {"the light turns", [](PairingScene& s) { s.away = down; }, false},
     };
     for (const auto& c : cases) {
@@ -310,5 +243,22 @@ TEST(ShadowReceivers, AnswersKeptFromTheLastPassAreThoseOfAFreshOne) {
         EXPECT_EQ(again.pieces, expected.pieces) << c.what;
         EXPECT_EQ(again.pairsTested < expected.pairsTested, c.fewerPairs)
             << c.what << ": " << again.pairsTested << " against " << expected.pairsTested;
+        EXPECT_EQ(again.pairsTested == 0, &c == &cases[0]) << c.what << ": " << again.pairsTested;
     }
+}
+
+// The corners found for an answer of yes or no are thrown away with it: a light that turns
+// every pass asks every entry and every small receiver again, and the room they take stays
+// that of one answer (one face of a box, clipped: at most 24 corners).
+TEST(ShadowReceivers, AnswersOfYesOrNoKeepNoCornersBetweenThem) {
+    PairingScene scene;
+    scene.floor();
+    scene.grid(6, 6, 1, 2.0f);
+    ShadowReceivers receivers;
+    for (int pass = 0; pass < 100; ++pass) {
+        scene.away = pass % 2 ? down : slanted;
+        scene.pass(receivers);
+    }
+    EXPECT_GT(receivers.answerScratch(), 0u);
+    EXPECT_LE(receivers.answerScratch(), 24u);
 }
