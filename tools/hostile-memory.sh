@@ -20,12 +20,13 @@
 # folder copied beside it).
 # Each level plays with the garden held (below) beside it, started and ended with it on an
 # X server of its own, and a second line compares the two over the same seconds of play (from
-# a third of the seconds on, once both levels have shown for 5 s, until the signal): the median frame, the processor time a frame
-# (utime + stime of every thread, /proc/<pid>/stat, over the frames counted in those seconds)
-# and a second of play (the physics steps a fixed 0.0167 s each, a second of play is as many
-# steps whatever the frame, while no frame reaches the cap of ten steps), each with its
-# ratio to the garden's, the share of the processor time of the game's main thread, of the
-# software renderer's threads (llvmpipe) and of the rest, and the load average at the end.
+# a third of the seconds on, once both levels have shown for 10 s, until the signal): the
+# median frame; the processor time a frame (every thread's, as utime + stime in
+# /proc/<pid>/stat count it, stamped at each frame by tools/frame-counter.c) and a second
+# (physics steps are 0.0167 s of play each, so a second of play is as many steps whatever the
+# frame, while no frame reaches the cap of ten steps), each with its ratio to the garden's;
+# the shares of the game's main thread, of the software renderer's threads (llvmpipe) and of
+# the rest; and the load average at the end.
 # HOSTILE_MEMORY_BESIDE=level plays another beside each (none: none);
 # HOSTILE_MEMORY_BUSY=N runs N busy loops while the levels play (a loaded machine), ended
 # with the tool however it ends.
@@ -401,7 +402,7 @@ for level in "${levels[@]}"; do
     startGame "$sideOut" "$sideFile" "$sideDisplay"
     read -r sideTimer sideGame <<<"$started"
   fi
-  # Play is measured from a third of the seconds on, once both levels have been shown for 5 s
+  # Play is measured from a third of the seconds on, once both levels have been shown for 10 s
   # (their covers cleared; from two thirds on however they are), until the signal.
   shown=""
   played=""
@@ -418,7 +419,7 @@ for level in "${levels[@]}"; do
       shown=$SECONDS
     fi
     if [ -z "$played" ] && [ $((SECONDS - began)) -ge $((seconds / 3)) ] &&
-      { { [ -n "$shown" ] && [ $((SECONDS - shown)) -ge 5 ]; } || [ $((SECONDS - began)) -ge $((seconds * 2 / 3)) ]; }; then
+      { { [ -n "$shown" ] && [ $((SECONDS - shown)) -ge 10 ]; } || [ $((SECONDS - began)) -ge $((seconds * 2 / 3)) ]; }; then
       played=$((SECONDS - began))
       sampleGame "$game" "$out" play
       [ -n "$side" ] && sampleGame "$sideGame" "$sideOut" play
