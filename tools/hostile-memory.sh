@@ -271,10 +271,13 @@ fi
 beside=${HOSTILE_MEMORY_BESIDE-held}
 [ "$beside" = none ] && beside=""
 
-# Busy loops for a loaded machine; they end with the tool, however it ends.
+# Busy loops for a loaded machine; they, and the games and X servers still running, end
+# with the tool, however it ends.
 busy=()
+running=()
 stopBusy() {
   local pid
+  for pid in "${running[@]}"; do kill -TERM "$pid" 2>/dev/null; done
   for pid in "${busy[@]}"; do kill "$pid" 2>/dev/null; done
   for pid in "${busy[@]}"; do wait "$pid" 2>/dev/null; done
   busy=()
@@ -316,13 +319,15 @@ startGame() {
 # True once the game's level is loaded (its loading cover clears).
 levelShown() { grep -q "Transition Outro." "$1/run/PaddlestoneLog.txt" 2>/dev/null; }
 
-# sampleGame <pid> <folder> <name>: the frames counted so far, then "tid ticks comm" for each
-# thread of the game (its processor time in clock ticks), into <folder>/<name>.
+# sampleGame <pid> <folder> <name>: the frames counted so far and the page faults, then "tid
+# ticks comm" for each thread of the game (its processor time in clock ticks), into
+# <folder>/<name>.
 sampleGame() {
   local pid=$1 frames
   frames=$(od -An -t u8 -N8 "$2/count" 2>/dev/null | tr -d ' ')
   {
-    echo "${frames:-0}"
+    # The frames, and the process's minor page faults (every thread's).
+    echo "${frames:-0} $(awk '{ sub(/.*\) /, ""); print $8 }' "/proc/$1/stat" 2>/dev/null)"
     awk '{ tid = FILENAME; sub(/\/stat$/, "", tid); sub(/.*\//, "", tid)
       line = $0; sub(/^[0-9]+ \(/, "", line); comm = substr(line, 1, index(line, ") ") - 1)
       sub(/.*\) /, "", line); split(line, f, " "); print tid, f[12] + f[13], comm }' /proc/"$pid"/task/*/stat 2>/dev/null
@@ -330,22 +335,23 @@ sampleGame() {
 }
 
 # playFigures <folder> <pid>: "median-frame-s cpu-a-frame-ms cpu-a-second-s main% llvmpipe%
-# other% frames" over the frames counted between the samples "play" and "end": the frame
+# other% frames page-faults-a-frame" over the frames counted between the samples "play" and "end": the frame
 # times and the process's processor time at each frame (tools/frame-counter.c), the threads'
 # shares from the samples.
 playFigures() {
   local out=$1 pid=$2 first last median figures
-  [ -s "$out/play" ] && [ -s "$out/end" ] || { echo "? ? ? ? ? ? 0"; return; }
-  first=$(head -n 1 "$out/play")
-  last=$(head -n 1 "$out/end")
-  [ "$first" -ge 1 ] && [ "$last" -gt "$first" ] 2>/dev/null || { echo "? ? ? ? ? ? 0"; return; }
+  [ -s "$out/play" ] && [ -s "$out/end" ] || { echo "? ? ? ? ? ? 0 ?"; return; }
+  read -r first faultsBefore < "$out/play"
+  read -r last faultsAfter < "$out/end"
+  [ "$first" -ge 1 ] && [ "$last" -gt "$first" ] 2>/dev/null || { echo "? ? ? ? ? ? 0 ?"; return; }
   median=$(od -An -v -t u8 -w8 "$out/frames" 2>/dev/null |
     awk -v first="$first" -v last="$last" 'NR >= first && NR <= last { if (NR > first) print $1 - t; t = $1 }' |
     sort -n | awk '{ g[NR] = $1 } END { if (NR) printf "%.4f\n", (NR % 2 ? g[(NR + 1) / 2] : (g[NR / 2] + g[NR / 2 + 1]) / 2) / 1e6; else print "?" }')
   # Wall and processor microseconds from frame first to frame last.
   figures=$(paste -d' ' <(od -An -v -t u8 -w8 "$out/frames") <(od -An -v -t u8 -w8 "$out/cpu") 2>/dev/null |
     awk -v first="$first" -v last="$last" 'NR == first { w = $1; c = $2 } NR == last { print $1 - w, $2 - c; exit }')
-  awk -v pid="$pid" -v frames="$((last - first))" -v median="$median" -v figures="${figures:-0 0}" '
+  awk -v pid="$pid" -v frames="$((last - first))" -v median="$median" -v figures="${figures:-0 0}" \
+    -v faults="$((${faultsAfter:-0} - ${faultsBefore:-0}))" '
     FNR == 1 { ++file; next }
     file == 1 { before[$1] = $2; next }
     { after[$1] = $2; name[$1] = $3 }
@@ -356,9 +362,10 @@ playFigures() {
         total += d
         if (t == pid) main += d; else if (name[t] ~ /^llvmpipe/) pipe += d
       }
-      if (f[1] <= 0 || f[2] <= 0 || total <= 0) { print "? ? ? ? ? ? " frames; exit }
-      printf "%s %.1f %.3f %d %d %d %d\n", median, f[2] / 1000 / frames, f[2] / f[1],
-        100 * main / total + 0.5, 100 * pipe / total + 0.5, 100 * (total - main - pipe) / total + 0.5, frames
+      if (f[1] <= 0 || f[2] <= 0 || total <= 0) { print "? ? ? ? ? ? " frames " ?"; exit }
+      printf "%s %.1f %.3f %d %d %d %d %d\n", median, f[2] / 1000 / frames, f[2] / f[1],
+        100 * main / total + 0.5, 100 * pipe / total + 0.5, 100 * (total - main - pipe) / total + 0.5, frames,
+        faults / frames + 0.5
     }' "$out/play" "$out/end"
 }
 
@@ -395,13 +402,16 @@ for level in "${levels[@]}"; do
     prepareGame "$beside" "$sideOut" && side=$prepared
     read -r sideFile sideDisplay sideServer <<<"${side:-- - -}"
   fi
+  running=($server $sideServer)
   began=$SECONDS
   startGame "$out" "$file" "$display"
   read -r timer game <<<"$started"
   if [ -n "$side" ]; then
     startGame "$sideOut" "$sideFile" "$sideDisplay"
     read -r sideTimer sideGame <<<"$started"
+    running+=($sideGame)
   fi
+  running+=($game)
   # Play is measured from a third of the seconds on, once both levels have been shown for 10 s
   # (their covers cleared; from two thirds on however they are), until the signal.
   shown=""
@@ -433,14 +443,15 @@ for level in "${levels[@]}"; do
   load=$(cut -d' ' -f1-3 /proc/loadavg)
   endGame "$timer" "$game" "$server" "$out" "$level" "$capped"
   [ -n "$side" ] && endGame "$sideTimer" "$sideGame" "$sideServer" "$sideOut" "  ($beside)"
+  running=()
   [ -n "$played" ] && [ -z "$capped" ] || continue
-  read -r median cpu share main pipe other frames < <(playFigures "$out" "$game")
-  line=$(printf '  in play from %s s, %s frames: median frame %s s, processor time %s ms a frame, %s s a second (main thread %s %%, llvmpipe %s %%, other %s %%)' \
-    "$played" "$frames" "$median" "$cpu" "$share" "$main" "$pipe" "$other")
+  read -r median cpu share main pipe other frames faults < <(playFigures "$out" "$game")
+  line=$(printf '  in play from %s s, %s frames: median frame %s s, processor time %s ms a frame, %s s a second (main thread %s %%, llvmpipe %s %%, other %s %%), %s page faults a frame' \
+    "$played" "$frames" "$median" "$cpu" "$share" "$main" "$pipe" "$other" "$faults")
   if [ -n "$side" ]; then
-    read -r gMedian gCpu gShare gMain gPipe gOther gFrames < <(playFigures "$sideOut" "$sideGame")
-    line+=$(printf '; %s beside it: %s s, %s ms, %s s (main %s %%, llvmpipe %s %%); times it: frame %s, a frame %s, a second %s' \
-      "$beside" "$gMedian" "$gCpu" "$gShare" "$gMain" "$gPipe" "$(ratio "$median" "$gMedian")" "$(ratio "$cpu" "$gCpu")" \
+    read -r gMedian gCpu gShare gMain gPipe gOther gFrames gFaults < <(playFigures "$sideOut" "$sideGame")
+    line+=$(printf '; %s beside it: %s s, %s ms, %s s (main %s %%, llvmpipe %s %%), %s faults; times it: frame %s, a frame %s, a second %s' \
+      "$beside" "$gMedian" "$gCpu" "$gShare" "$gMain" "$gPipe" "$gFaults" "$(ratio "$median" "$gMedian")" "$(ratio "$cpu" "$gCpu")" \
       "$(ratio "$share" "$gShare")")
   fi
   echo "$line; load average $load"
