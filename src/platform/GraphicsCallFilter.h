@@ -26,4 +26,8 @@ void deferNextBufferSwap();
 // A renderer that rasterizes on the processor is handed its work after this many draws.
 constexpr unsigned kSoftwareRasterizerFlushDraws = 256;
 
+// Once such a renderer is current, the heap keeps up to this much free memory at its top
+// instead of giving it back to the system.
+constexpr unsigned long kSoftwareRasterizerHeapKept = 128ul << 20;
+
 } // namespace platform
