@@ -77,9 +77,12 @@ ActiveTextureFn realActiveTexture() {
 // heap's free top back to the system whenever it grew past a small threshold, so that every
 // page was faulted in again at the next draw (over a thousand a frame for a large mesh, each
 // paid in the kernel and dearer on a busy machine). The heap keeps that much free instead.
+// Setting the threshold stops the allocator from raising its threshold for mapping a block on
+// its own as blocks are given back; it is set to the most the allocator would raise it to.
 void keepHeapForSoftwareRasterizer() {
     static const bool kept =
-        ::mallopt(M_TRIM_THRESHOLD, static_cast<int>(platform::kSoftwareRasterizerHeapKept)) == 1;
+        ::mallopt(M_TRIM_THRESHOLD, static_cast<int>(platform::kSoftwareRasterizerHeapKept)) == 1 &&
+        ::mallopt(M_MMAP_THRESHOLD, static_cast<int>(platform::kSoftwareRasterizerHeapBlock)) == 1;
     (void)kept;
 }
 
