@@ -335,9 +335,9 @@ sampleGame() {
 }
 
 # playFigures <folder> <pid>: "median-frame-s cpu-a-frame-ms cpu-a-second-s main% llvmpipe%
-# other% frames page-faults-a-frame" over the frames counted between the samples "play" and "end": the frame
-# times and the process's processor time at each frame (tools/frame-counter.c), the threads'
-# shares from the samples.
+# other% frames page-faults-a-frame" over the frames counted between the samples "play" and
+# "end": the frame times and the process's processor time at each frame
+# (tools/frame-counter.c), the threads' shares from the samples.
 playFigures() {
   local out=$1 pid=$2 first last median figures
   [ -s "$out/play" ] && [ -s "$out/end" ] || { echo "? ? ? ? ? ? 0 ?"; return; }
