@@ -4,8 +4,10 @@
  * those calls in the first eight bytes of the file $FRAME_COUNTER_FILE, which another process
  * reads while the program runs; every call is passed on unchanged. With $FRAME_TIMES_FILE it
  * also appends there the time of each frame, in microseconds of the monotonic clock (eight
- * bytes each). tools/title-cost.sh and tools/hostile-memory.sh build it with the system's C
- * compiler. */
+ * bytes each), and with $FRAME_CPU_FILE the processor time the whole process has used by then
+ * (every thread's, as utime + stime in /proc/<pid>/stat count it), in microseconds: the
+ * processor time between two frames is then exactly that of the frames between them.
+ * tools/title-cost.sh and tools/hostile-memory.sh build it with the system's C compiler. */
 #define _GNU_SOURCE
 #include <X11/Xlib.h>
 #include <X11/extensions/XShm.h>
@@ -20,7 +22,20 @@
 static uint64_t* counter;
 static int counterOpened;
 static int timesFile = -1;
+static int cpuFile = -1;
 static int timesOpened;
+
+static void appendStamp(int* file, clockid_t clock) {
+    if (*file < 0)
+        return;
+    struct timespec now;
+    clock_gettime(clock, &now);
+    const uint64_t micros = (uint64_t)now.tv_sec * 1000000u + (uint64_t)now.tv_nsec / 1000u;
+    if (write(*file, &micros, sizeof micros) != sizeof micros) {
+        close(*file);
+        *file = -1;
+    }
+}
 
 /* Frames come from the program's one rendering thread. */
 static void noteTime(void) {
@@ -28,16 +43,11 @@ static void noteTime(void) {
         timesOpened = 1;
         const char* path = getenv("FRAME_TIMES_FILE");
         timesFile = path ? open(path, O_WRONLY | O_CREAT | O_APPEND, 0644) : -1;
+        path = getenv("FRAME_CPU_FILE");
+        cpuFile = path ? open(path, O_WRONLY | O_CREAT | O_APPEND, 0644) : -1;
     }
-    if (timesFile < 0)
-        return;
-    struct timespec now;
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    const uint64_t micros = (uint64_t)now.tv_sec * 1000000u + (uint64_t)now.tv_nsec / 1000u;
-    if (write(timesFile, &micros, sizeof micros) != sizeof micros) {
-        close(timesFile);
-        timesFile = -1;
-    }
+    appendStamp(&timesFile, CLOCK_MONOTONIC);
+    appendStamp(&cpuFile, CLOCK_PROCESS_CPUTIME_ID);
 }
 
 static void countFrame(unsigned int width, unsigned int height) {

@@ -13,10 +13,23 @@
 # just under its limit, as src/core/LoadBudget.h has it); budgets4 (all four at once); all
 # (the four and the memory filled by a text at size 256); cratesN and cratesN-noshadows (N
 # static crates, with the garden's shadows on and off); bigmeshN (N static objects of one
-# mesh of 130,050 triangles); held (the garden without its end-of-level event, so that it plays
-# on) and gardenersN (held, its lawn five times as wide, N - 1 more gardeners walking its path).
+# mesh of 130,050 triangles); held (the garden without its end-of-level event, so that it
+# plays on: the crates and the large mesh are added to it) and gardenersN (held, its lawn five
+# times as wide, N - 1 more gardeners walking its path).
 # All of the first fourteen when none is named; a path ending in .irr plays that level (its
 # folder copied beside it).
+# Each level plays with the garden held (below) beside it, started and ended with it on an
+# X server of its own, and a second line compares the two over the same seconds of play (from
+# a third of the seconds on, once both levels have shown for 10 s, until the signal): the
+# median frame; the processor time a frame (every thread's, as utime + stime in
+# /proc/<pid>/stat count it, stamped at each frame by tools/frame-counter.c) and a second
+# (physics steps are 0.0167 s of play each, so a second of play is as many steps whatever the
+# frame, while no frame reaches the cap of ten steps), each with its ratio to the garden's;
+# the shares of the game's main thread, of the software renderer's threads (llvmpipe) and of
+# the rest; and the load average at the end.
+# HOSTILE_MEMORY_BESIDE=level plays another beside each (none: none);
+# HOSTILE_MEMORY_BUSY=N runs N busy loops while the levels play (a loaded machine), ended
+# with the tool however it ends.
 # HOSTILE_MEMORY_KEEP=folder keeps every level's files, log and output there;
 # HOSTILE_MEMORY_DISPLAY=N runs the game on the X server :N (started when none runs there)
 # instead of one the tool starts; HOSTILE_MEMORY_GAME=path runs another build of the game; a
@@ -42,8 +55,6 @@ cc -O2 -shared -fPIC -o "$work/frame-counter.so" "$root/tools/frame-counter.c" -
 export LC_ALL=C.UTF-8
 
 garden="$root/Content/Levels/Story_Garden.irr"
-# The garden with the nodes of standard input added at its end.
-gardenWith() { head -n -1 "$garden"; cat; echo "</irr_scene>"; }
 
 # 2,048 different characters the game's TrueType font draws, none of them special in XML.
 manyCharacters() {
@@ -108,6 +119,9 @@ heldGarden() {
     inEvent { buf = buf $0 "\n"; if ($0 ~ /^    <\/node>/) { if (buf !~ /"EndOfLevel"/) printf "%s", buf; inEvent = 0 }; next }
     { print }' "$garden"
 }
+# The garden with the nodes of standard input added at its end; heldWith: the garden held.
+gardenWith() { head -n -1 "$garden"; cat; echo "</irr_scene>"; }
+heldWith() { heldGarden | head -n -1; cat; echo "</irr_scene>"; }
 # The held garden with its lawn five times as wide and count - 1 more gardeners walking its
 # path, on a grid 4 units apart round it (nearest the path first, none within 8 units of its
 # middle).
@@ -220,12 +234,12 @@ makeLevel() { # case folder
       ;;
     crates*-noshadows)
       local count=${1#crates}
-      crateNodes "${count%-noshadows}" | gardenWith | noShadows >"$dir/$1.irr"
+      crateNodes "${count%-noshadows}" | heldWith | noShadows >"$dir/$1.irr"
       ;;
-    crates*) crateNodes "${1#crates}" | gardenWith >"$dir/$1.irr" ;;
+    crates*) crateNodes "${1#crates}" | heldWith >"$dir/$1.irr" ;;
     bigmesh*)
       writeSheetMesh "$dir/Sheet256.obj"
-      sheetNodes "${1#bigmesh}" | gardenWith >"$dir/$1.irr"
+      sheetNodes "${1#bigmesh}" | heldWith >"$dir/$1.irr"
       ;;
     budgets4) writeBudgets "$dir" budgets4 bytes nodes pixels frames ;;
     all) writeBudgets "$dir" all bytes nodes pixels frames memory ;;
@@ -254,36 +268,113 @@ if [ -n "${HOSTILE_MEMORY_DISPLAY:-}" ]; then
     sleep 1
   fi
 fi
+beside=${HOSTILE_MEMORY_BESIDE-held}
+[ "$beside" = none ] && beside=""
 
-for level in "${levels[@]}"; do
-  out="$work/$(basename "$level" .irr)"
+# Busy loops for a loaded machine; they, and the games and X servers still running, end
+# with the tool, however it ends.
+busy=()
+running=()
+stopBusy() {
+  local pid
+  for pid in "${running[@]}"; do kill -TERM "$pid" 2>/dev/null; done
+  for pid in "${busy[@]}"; do kill "$pid" 2>/dev/null; done
+  for pid in "${busy[@]}"; do wait "$pid" 2>/dev/null; done
+  busy=()
+}
+trap stopBusy EXIT
+trap 'exit 130' INT TERM
+for ((i = 0; i < ${HOSTILE_MEMORY_BUSY:-0}; ++i)); do
+  yes >/dev/null &
+  busy+=($!)
+done
+
+# prepareGame <level> <folder>: makes the level there and its X server; sets
+# prepared="file display server" (the server empty when the tool's own display serves).
+prepareGame() {
+  local level=$1 out=$2 file display=$ownDisplay server=""
+  prepared=""
   rm -rf "$out"
   mkdir -p "$out/run"
   ln -sfn "$root/Content" "$out/run/Content"
-  file=$(makeLevel "$level" "$out/run") || continue
-  display=$ownDisplay
-  server=""
+  file=$(makeLevel "$level" "$out/run") || return 1
   if [ -z "$display" ]; then
     read -r display server < <(startOwnXvfb "$out")
-    [ "$display" != none ] || { echo "$level: no X server"; kill "$server" 2>/dev/null; continue; }
+    [ "$display" != none ] || { echo "$level: no X server"; kill "$server" 2>/dev/null; return 1; }
   fi
-  began=$SECONDS
+  prepared="$file $display $server"
+}
+
+# startGame <folder> <file> <display>: starts the game on the level; sets started="timer
+# game" (the timing wrapper and the game).
+startGame() {
+  local out=$1 file=$2 display=$3 timer
   (cd "$out/run" && DISPLAY=":$display" XDG_DATA_HOME="$out/data" ALSOFT_DRIVERS=null \
-    LD_PRELOAD="$work/frame-counter.so" FRAME_TIMES_FILE="$out/frames" \
+    LD_PRELOAD="$work/frame-counter.so" FRAME_TIMES_FILE="$out/frames" FRAME_CPU_FILE="$out/cpu" FRAME_COUNTER_FILE="$out/count" \
     exec /usr/bin/time -v -o "$out/time.txt" "$binary" "$file" >"$out/output.txt" 2>&1) &
   timer=$!
-  game=$(gameUnder "$timer")
-  # A game past the cap is ended at once (the machine is shared): its line says so.
-  capped=""
-  until [ $((SECONDS - began)) -ge "$seconds" ] || ! kill -0 "$timer" 2>/dev/null; do
-    resident=$(awk '/^VmRSS/ {print int($2 / 1024)}' "/proc/$game/status" 2>/dev/null)
-    if [ "${resident:-0}" -gt "$cap" ]; then
-      capped=" (ended past the cap of $cap MB after $((SECONDS - began)) s)"
-      kill -KILL "$game" 2>/dev/null
-      break
-    fi
-    sleep 0.2
-  done
+  started="$timer $(gameUnder "$timer")"
+}
+
+# True once the game's level is loaded (its loading cover clears).
+levelShown() { grep -q "Transition Outro." "$1/run/PaddlestoneLog.txt" 2>/dev/null; }
+
+# sampleGame <pid> <folder> <name>: the frames counted so far and the page faults, then "tid
+# ticks comm" for each thread of the game (its processor time in clock ticks), into
+# <folder>/<name>.
+sampleGame() {
+  local pid=$1 frames
+  frames=$(od -An -t u8 -N8 "$2/count" 2>/dev/null | tr -d ' ')
+  {
+    # The frames, and the process's minor page faults (every thread's).
+    echo "${frames:-0} $(awk '{ sub(/.*\) /, ""); print $8 }' "/proc/$1/stat" 2>/dev/null)"
+    awk '{ tid = FILENAME; sub(/\/stat$/, "", tid); sub(/.*\//, "", tid)
+      line = $0; sub(/^[0-9]+ \(/, "", line); comm = substr(line, 1, index(line, ") ") - 1)
+      sub(/.*\) /, "", line); split(line, f, " "); print tid, f[12] + f[13], comm }' /proc/"$pid"/task/*/stat 2>/dev/null
+  } >"$2/$3"
+}
+
+# playFigures <folder> <pid>: "median-frame-s cpu-a-frame-ms cpu-a-second-s main% llvmpipe%
+# other% frames page-faults-a-frame" over the frames counted between the samples "play" and
+# "end": the frame times and the process's processor time at each frame
+# (tools/frame-counter.c), the threads' shares from the samples.
+playFigures() {
+  local out=$1 pid=$2 first last median figures
+  [ -s "$out/play" ] && [ -s "$out/end" ] || { echo "? ? ? ? ? ? 0 ?"; return; }
+  read -r first faultsBefore < "$out/play"
+  read -r last faultsAfter < "$out/end"
+  [ "$first" -ge 1 ] && [ "$last" -gt "$first" ] 2>/dev/null || { echo "? ? ? ? ? ? 0 ?"; return; }
+  median=$(od -An -v -t u8 -w8 "$out/frames" 2>/dev/null |
+    awk -v first="$first" -v last="$last" 'NR >= first && NR <= last { if (NR > first) print $1 - t; t = $1 }' |
+    sort -n | awk '{ g[NR] = $1 } END { if (NR) printf "%.4f\n", (NR % 2 ? g[(NR + 1) / 2] : (g[NR / 2] + g[NR / 2 + 1]) / 2) / 1e6; else print "?" }')
+  # Wall and processor microseconds from frame first to frame last.
+  figures=$(paste -d' ' <(od -An -v -t u8 -w8 "$out/frames") <(od -An -v -t u8 -w8 "$out/cpu") 2>/dev/null |
+    awk -v first="$first" -v last="$last" 'NR == first { w = $1; c = $2 } NR == last { print $1 - w, $2 - c; exit }')
+  awk -v pid="$pid" -v frames="$((last - first))" -v median="$median" -v figures="${figures:-0 0}" \
+    -v faults="$((${faultsAfter:-0} - ${faultsBefore:-0}))" '
+    FNR == 1 { ++file; next }
+    file == 1 { before[$1] = $2; next }
+    { after[$1] = $2; name[$1] = $3 }
+    END {
+      split(figures, f, " ")
+      for (t in after) {
+        d = after[t] - (t in before ? before[t] : 0)
+        total += d
+        if (t == pid) main += d; else if (name[t] ~ /^llvmpipe/) pipe += d
+      }
+      if (f[1] <= 0 || f[2] <= 0 || total <= 0) { print "? ? ? ? ? ? " frames " ?"; exit }
+      printf "%s %.1f %.3f %d %d %d %d %d\n", median, f[2] / 1000 / frames, f[2] / f[1],
+        100 * main / total + 0.5, 100 * pipe / total + 0.5, 100 * (total - main - pipe) / total + 0.5, frames,
+        faults / frames + 0.5
+    }' "$out/play" "$out/end"
+}
+
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { if (a + 0 > 0 && b + 0 > 0) printf "%.2f", a / b; else printf "?" }'; }
+
+# endGame <timer> <game> <server> <folder> <level> [capped]: ends the game by SIGTERM and
+# prints its line.
+endGame() {
+  local timer=$1 game=$2 server=$3 out=$4 level=$5 capped=${6:-} status rss gap playGap budget
   [ -n "$game" ] && kill -TERM "$game" 2>/dev/null
   wait "$timer"
   status=$?
@@ -298,6 +389,73 @@ for level in "${levels[@]}"; do
     sed 's/ERROR: The level load reached its budget of //; s| at ".*/| at |; s|"||g' | paste -sd, -)
   printf '%-14s max resident %5s MB, longest frame %6s s (in play %s s), status %s%s; budgets reached: %s\n' \
     "$level" "${rss:-?}" "${gap:-none}" "${playGap:-none}" "$status" "$capped" "${budget:-none}"
+}
+
+for level in "${levels[@]}"; do
+  out="$work/$(basename "$level" .irr)"
+  prepareGame "$level" "$out" || continue
+  read -r file display server <<<"$prepared"
+  side=""
+  sideServer=""
+  if [ -n "$beside" ]; then
+    sideOut="$out/beside-$beside"
+    prepareGame "$beside" "$sideOut" && side=$prepared
+    read -r sideFile sideDisplay sideServer <<<"${side:-- - -}"
+  fi
+  running=($server $sideServer)
+  began=$SECONDS
+  startGame "$out" "$file" "$display"
+  read -r timer game <<<"$started"
+  if [ -n "$side" ]; then
+    startGame "$sideOut" "$sideFile" "$sideDisplay"
+    read -r sideTimer sideGame <<<"$started"
+    running+=($sideGame)
+  fi
+  running+=($game)
+  # Play is measured from a third of the seconds on, once both levels have been shown for 10 s
+  # (their covers cleared; from two thirds on however they are), until the signal.
+  shown=""
+  played=""
+  # A game past the cap is ended at once (the machine is shared): its line says so.
+  capped=""
+  until [ $((SECONDS - began)) -ge "$seconds" ] || ! kill -0 "$timer" 2>/dev/null; do
+    resident=$(awk '/^VmRSS/ {print int($2 / 1024)}' "/proc/$game/status" 2>/dev/null)
+    if [ "${resident:-0}" -gt "$cap" ]; then
+      capped=" (ended past the cap of $cap MB after $((SECONDS - began)) s)"
+      kill -KILL "$game" 2>/dev/null
+      break
+    fi
+    if [ -z "$shown" ] && levelShown "$out" && { [ -z "$side" ] || levelShown "$sideOut"; }; then
+      shown=$SECONDS
+    fi
+    if [ -z "$played" ] && [ $((SECONDS - began)) -ge $((seconds / 3)) ] &&
+      { { [ -n "$shown" ] && [ $((SECONDS - shown)) -ge 10 ]; } || [ $((SECONDS - began)) -ge $((seconds * 2 / 3)) ]; }; then
+      played=$((SECONDS - began))
+      sampleGame "$game" "$out" play
+      [ -n "$side" ] && sampleGame "$sideGame" "$sideOut" play
+    fi
+    sleep 0.2
+  done
+  if [ -n "$played" ] && [ -z "$capped" ]; then
+    sampleGame "$game" "$out" end
+    [ -n "$side" ] && sampleGame "$sideGame" "$sideOut" end
+  fi
+  load=$(cut -d' ' -f1-3 /proc/loadavg)
+  endGame "$timer" "$game" "$server" "$out" "$level" "$capped"
+  [ -n "$side" ] && endGame "$sideTimer" "$sideGame" "$sideServer" "$sideOut" "  ($beside)"
+  running=()
+  [ -n "$played" ] && [ -z "$capped" ] || continue
+  read -r median cpu share main pipe other frames faults < <(playFigures "$out" "$game")
+  line=$(printf '  in play from %s s, %s frames: median frame %s s, processor time %s ms a frame, %s s a second (main thread %s %%, llvmpipe %s %%, other %s %%), %s page faults a frame' \
+    "$played" "$frames" "$median" "$cpu" "$share" "$main" "$pipe" "$other" "$faults")
+  if [ -n "$side" ]; then
+    read -r gMedian gCpu gShare gMain gPipe gOther gFrames gFaults < <(playFigures "$sideOut" "$sideGame")
+    line+=$(printf '; %s beside it: %s s, %s ms, %s s (main %s %%, llvmpipe %s %%), %s faults; times it: frame %s, a frame %s, a second %s' \
+      "$beside" "$gMedian" "$gCpu" "$gShare" "$gMain" "$gPipe" "$gFaults" "$(ratio "$median" "$gMedian")" "$(ratio "$cpu" "$gCpu")" \
+      "$(ratio "$share" "$gShare")")
+  fi
+  echo "$line; load average $load"
 done
+stopBusy
 [ -n "$ownServer" ] && kill "$ownServer" 2>/dev/null
 [ -n "${HOSTILE_MEMORY_KEEP:-}" ] || rm -rf "$work"

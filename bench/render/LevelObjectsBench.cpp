@@ -7,7 +7,8 @@
 // after the other, the order turned every other round, so that the machine's load falls on
 // all alike. Times are the process's CPU time a frame (a software OpenGL under Xvfb shades
 // every pixel on its own threads); the shadow pairs are those ShadowReceivers looked at a
-// frame. Prints each level's figures and last the ratios: the 3,800 crates with shadows /
+// frame, and the page faults a frame (every thread's, between the first and the last measured
+// frame). Prints each level's figures and last the ratios: the 3,800 crates with shadows /
 // without (goal: at most 1.5), each level / the garden (goal: at most 3), and 3,800 crates /
 // 380 in pairs looked at and in frame time beyond the garden's (proportional: 10). Needs an
 // X display (Xvfb, 1280 x 720); run from the repository root:
@@ -20,6 +21,8 @@
 #include "../support/SteppedPlay.h"
 
 #include <benchmark/benchmark.h>
+
+#include <sys/resource.h>
 
 #include <algorithm>
 #include <cmath>
@@ -103,8 +106,14 @@ std::vector<Level> writeLevels() {
             {"Sheets1000", "Sheets1000.irr"}};
 }
 
+// The process's minor page faults so far.
+long pageFaults() {
+    rusage usage{};
+    return getrusage(RUSAGE_SELF, &usage) == 0 ? usage.ru_minflt : 0;
+}
+
 struct Figures {
-    double process = 0.0, thread = 0.0, longest = 0.0, pairs = 0.0;
+    double process = 0.0, thread = 0.0, longest = 0.0, pairs = 0.0, faults = 0.0;
     int frames = 0;
     std::uint64_t triangles = 0;
 };
@@ -120,10 +129,14 @@ bool playLevel(const Level& level, bool shadows) {
     if (!game.started)
         return false;
     Figures& sum = figures[level.name][shadows];
+    long firstFaults = -1, lastFaults = 0;
     const bench::SteppedFrames played =
-        bench::playStepped(game, measuredFrames, unmeasuredFrames, [&sum] {
+        bench::playStepped(game, measuredFrames, unmeasuredFrames, [&sum, &firstFaults, &lastFaults] {
             if (effectHandler && effectHandler->shadowReceivers)
                 sum.pairs += static_cast<double>(effectHandler->shadowReceivers->pairsTested());
+            lastFaults = pageFaults();
+            if (firstFaults < 0)
+                firstFaults = lastFaults;
         });
     if (played.frames != measuredFrames)
         return false;
@@ -131,6 +144,8 @@ bool playLevel(const Level& level, bool shadows) {
     sum.thread += played.thread;
     sum.longest = std::max(sum.longest, played.longest);
     sum.frames += played.frames;
+    // Those of the frames after the first, counted as many frames.
+    sum.faults += static_cast<double>(lastFaults - firstFaults) * played.frames / (played.frames - 1);
     sum.triangles = loadBudget().used(LoadBudget::Triangles);
     return true;
 }
@@ -165,13 +180,15 @@ double perFrame(const std::string& level, bool shadows) {
 void printFigures() {
     if (figures.size() < 4)
         return;
-    std::printf("\nProcess CPU a frame (main thread), the longest frame, shadow pairs looked at a frame:\n");
+    std::printf("\nProcess CPU a frame (main thread), the longest frame, shadow pairs looked at a frame, page "
+                "faults a frame:\n");
     for (const auto& [name, runs] : figures)
         for (const auto& [shadows, sum] : runs)
-            std::printf("  %-11s %-10s %7.1f ms (%6.1f ms)  longest %7.1f ms  pairs %9.0f  triangles %llu\n",
+            std::printf("  %-11s %-10s %7.1f ms (%6.1f ms)  longest %7.1f ms  pairs %9.0f  faults %6.0f  triangles "
+                        "%llu\n",
                         name.c_str(), shadows ? "shadows" : "no shadows", sum.process * 1000.0 / sum.frames,
                         sum.thread * 1000.0 / sum.frames, sum.longest * 1000.0, sum.pairs / sum.frames,
-                        static_cast<unsigned long long>(sum.triangles));
+                        sum.faults / sum.frames, static_cast<unsigned long long>(sum.triangles));
     const double garden = perFrame("Garden", true);
     const double pairs380 = figures["Crates380"][true].pairs, pairs3800 = figures["Crates3800"][true].pairs;
     std::printf("3,800 crates / 380, shadow pairs looked at: %.1f; frame beyond the garden's: %.1f "

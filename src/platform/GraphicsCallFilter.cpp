@@ -17,6 +17,7 @@
 #include "platform/TextureFiltering.h"
 
 #include <dlfcn.h>
+#include <malloc.h>
 
 #include <cstring>
 #include <utility>
@@ -71,6 +72,20 @@ ActiveTextureFn realActiveTexture() {
     return function;
 }
 
+// A software rasterizer's memory for each draw's vertices and each scene it hands its
+// threads comes from the heap and goes back to it after the draw; the allocator gave the
+// heap's free top back to the system whenever it grew past a small threshold, so that every
+// page was faulted in again at the next draw (over a thousand a frame for a large mesh, each
+// paid in the kernel and dearer on a busy machine). The heap keeps that much free instead.
+// Setting the threshold stops the allocator from raising its threshold for mapping a block on
+// its own as blocks are given back; it is set to the most the allocator would raise it to.
+void keepHeapForSoftwareRasterizer() {
+    static const bool kept =
+        ::mallopt(M_TRIM_THRESHOLD, static_cast<int>(platform::kSoftwareRasterizerHeapKept)) == 1 &&
+        ::mallopt(M_MMAP_THRESHOLD, static_cast<int>(platform::kSoftwareRasterizerHeapBlock)) == 1;
+    (void)kept;
+}
+
 void learnCurrent() {
     static const auto getIntegerv = next<GetIntegervFn>("glGetIntegerv");
     int unit = 0;
@@ -88,6 +103,8 @@ void learnCurrent() {
         renderer && platform::rendererRasterizesOnProcessor(reinterpret_cast<const char*>(renderer))
             ? platform::kSoftwareRasterizerFlushDraws
             : 0;
+    if (state.flushDraws != 0)
+        keepHeapForSoftwareRasterizer();
 }
 
 void forgetContext() {

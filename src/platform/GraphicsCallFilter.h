@@ -26,4 +26,10 @@ void deferNextBufferSwap();
 // A renderer that rasterizes on the processor is handed its work after this many draws.
 constexpr unsigned kSoftwareRasterizerFlushDraws = 256;
 
+// Once such a renderer is current, the heap keeps up to this much free memory at its top
+// instead of giving it back to the system, and blocks up to kSoftwareRasterizerHeapBlock come
+// from the heap (larger ones are mapped on their own).
+constexpr unsigned long kSoftwareRasterizerHeapKept = 128ul << 20;
+constexpr unsigned long kSoftwareRasterizerHeapBlock = 32ul << 20;
+
 } // namespace platform
