@@ -52,6 +52,18 @@ bool chargeLevelPicture(const std::string& name, unsigned width, unsigned height
     return false;
 }
 
+// The engine sorts its textures by name again after a rename only when it knows them unsorted
+// (a texture added since): a renamed texture leaves the others out of its search by name, each
+// to be read again as if missing. A pixel added and taken out again sorts them.
+void sortTexturesByName(video::IVideoDriver* driver) {
+    video::IImage* pixel = driver->createImage(video::ECF_A8R8G8B8, core::dimension2du(1, 1));
+    if (!pixel)
+        return;
+    if (video::ITexture* sorting = driver->addTexture("paddlestone texture sorting", pixel))
+        driver->removeTexture(sorting);
+    pixel->drop();
+}
+
 enum class ImageKind { Png, Jpeg, Other };
 
 unsigned bigEndian16(const unsigned char* p) {
@@ -210,14 +222,13 @@ public:
     // the driver finds it instead of reading the file.
     void takeBack(const std::string& name) {
         const auto found = setAside.find(name);
-        if (found == setAside.end())
+        if (found == setAside.end() || driver->findTexture(name.c_str()))
             return;
-        if (!driver->findTexture(name.c_str())) {
-            driver->renameTexture(found->second, name.c_str());
-            // Taken back for a level it is that level's; for the menus or the HUD it stays.
-            if (readingLevelPictures())
-                levelPictures.insert(name);
-        }
+        driver->renameTexture(found->second, name.c_str());
+        sortTexturesByName(driver);
+        // Taken back for a level it is that level's; for the menus or the HUD it stays.
+        if (readingLevelPictures())
+            levelPictures.insert(name);
         setAside.erase(found);
     }
 };
@@ -328,11 +339,15 @@ void setLevelPicturesAside(video::IVideoDriver* driver, scene::ISceneManager* sc
     static std::uint64_t setAsideCount = 0;
     const std::set<const video::ITexture*> inUse = texturesInUse(scene);
     const std::vector<std::string>& leftOut = picturesLeftOut();
+    // Every picture is looked up before any is renamed (see sortTexturesByName).
+    std::map<std::string, video::ITexture*> found;
+    for (const std::string& name : gate->levelPictures)
+        if (video::ITexture* texture = driver->findTexture(name.c_str()))
+            found.emplace(name, texture);
     std::set<std::string> drawn;
-    for (const std::string& name : gate->levelPictures) {
-        video::ITexture* texture = driver->findTexture(name.c_str());
+    for (const auto& [name, texture] : found) {
         // A pixel in place of a picture past a budget is put out of the way as the load begins.
-        if (!texture || std::find(leftOut.begin(), leftOut.end(), name) != leftOut.end())
+        if (std::find(leftOut.begin(), leftOut.end(), name) != leftOut.end())
             continue;
         if (inUse.count(texture) != 0) {
             drawn.insert(name);
@@ -342,6 +357,8 @@ void setLevelPicturesAside(video::IVideoDriver* driver, scene::ISceneManager* sc
         gate->setAside.emplace(name, texture);
     }
     gate->levelPictures.swap(drawn);
+    if (!gate->setAside.empty())
+        sortTexturesByName(driver);
 }
 
 void releasePicturesSetAside(video::IVideoDriver* driver, scene::ISceneManager* scene) {
@@ -350,18 +367,22 @@ void releasePicturesSetAside(video::IVideoDriver* driver, scene::ISceneManager* 
         return;
     const std::set<const video::ITexture*> inUse = texturesInUse(scene);
     std::map<std::string, video::ITexture*> kept;
+    std::map<std::string, video::ITexture*> takenBack;
     for (const auto& [name, texture] : gate->setAside) {
-        if (inUse.count(texture) == 0) {
+        if (inUse.count(texture) == 0)
             driver->removeTexture(texture);
-        } else if (driver->findTexture(name.c_str())) {
+        else if (driver->findTexture(name.c_str()))
             kept.emplace(name, texture); // its name was read again meanwhile: it stays aside
-        } else {
-            // A mesh taken back draws with it.
-            driver->renameTexture(texture, name.c_str());
-            gate->levelPictures.insert(name);
-        }
+        else
+            takenBack.emplace(name, texture); // a mesh taken back draws with it
+    }
+    for (const auto& [name, texture] : takenBack) {
+        driver->renameTexture(texture, name.c_str());
+        gate->levelPictures.insert(name);
     }
     gate->setAside.swap(kept);
+    if (!takenBack.empty())
+        sortTexturesByName(driver);
 }
 
 void releaseLevelPictures(video::IVideoDriver* driver, scene::ISceneManager* scene) {
@@ -371,9 +392,14 @@ void releaseLevelPictures(video::IVideoDriver* driver, scene::ISceneManager* sce
 
 void forgetPicturesLeftOut(video::IVideoDriver* driver) {
     static std::uint64_t renamed = 0;
+    bool any = false;
     for (const std::string& name : picturesLeftOut())
-        if (video::ITexture* pixel = driver ? driver->findTexture(name.c_str()) : nullptr)
+        if (video::ITexture* pixel = driver ? driver->findTexture(name.c_str()) : nullptr) {
             driver->renameTexture(pixel, ("left out " + std::to_string(++renamed) + ": " + name).c_str());
+            any = true;
+        }
+    if (any)
+        sortTexturesByName(driver);
     picturesLeftOut().clear();
 }
 
