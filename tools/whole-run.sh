@@ -8,6 +8,7 @@
 #   tools/whole-run.sh [case ...]
 # Cases: pictures40, meshes30, bare30, self, shapes100, shapepool, hulls10, sounds150,
 # soundself, mixed20, ring40, ringcontent40, poolself (all of them when none is named).
+# The rings play 300 s (about 50 loads), or WHOLE_RUN_RING_SECONDS.
 # WHOLE_RUN_KEEP=folder keeps every run's output there. Build first with ./play.sh --build-only.
 set -uo pipefail
 cd "$(dirname "$0")/.."
