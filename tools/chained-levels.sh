@@ -5,7 +5,7 @@
 # its camera for about two seconds and then ends ("End Level") into the next, the last into the
 # first. The game runs on an Xvfb of its own at 1280 x 720 for some seconds and is then ended
 # with SIGTERM, as a closed window ends it.
-#   tools/chained-levels.sh [pictures|meshes|mixed|sounds|soundself|garden] [levels] [seconds]
+#   tools/chained-levels.sh [pictures|meshes|mixed|sounds|soundself|garden|ring|ringcontent|poolself] [levels] [seconds]
 #   tools/chained-levels.sh level <file.irr> [seconds]
 # pictures (40 levels): a 4096 x 4096 picture of each level's own (a PNG of about 50 KB) on a
 # board (1 level: a level that ends into itself); meshes (30 levels): a mesh of each level's
@@ -19,7 +19,12 @@
 # Sound of its own 1 s in; soundself: the garden with one such object played 0.1 s in, the
 # level ending into itself 2 s in; level: a level file of the caller's (its folder copied;
 # the garden's own end of level, where it has one, turned off), such as those
-# tools/hostile-shapes.sh writes.
+# tools/hostile-shapes.sh writes; ring (40 levels): the story's shed (every kind of object, its
+# own end of level turned off) with a 1024 x 1024 picture on a board, a dynamic object of a
+# convex OBJ of 8,100 vertices and a Spawn Object pool of 8 copies of it (drawn merged), each of
+# the level's own; ringcontent: the same with the levels and their files in a folder under
+# Content/ (removed at the end); poolself: the pool of the ring alone, in a level that ends into
+# itself.
 # Prints the resident set every 10 s (the most in each stretch), the most of the whole run
 # (/usr/bin/time -v), how many loads began, the middle and the longest time between two frames
 # shown in play (from a second after a load's end, its cover lifting, to the next load's
@@ -39,12 +44,13 @@ case $kind in
   meshes) count=${2:-30} ;;
   mixed) count=${2:-20} ;;
   sounds) count=${2:-150} ;;
-  garden | soundself) count=1 ;;
+  ring | ringcontent) count=${2:-40} ;;
+  garden | soundself | poolself) count=1 ;;
   level)
     count=1
     levelFile=$(realpath "${2:-}" 2>/dev/null) && [ -r "$levelFile" ] || { echo "cannot read the level ${2:-}"; exit 2; }
     ;;
-  *) echo "unknown kind $kind (pictures, meshes, mixed, sounds, soundself, garden or level)"; exit 2 ;;
+  *) echo "unknown kind $kind (pictures, meshes, mixed, sounds, soundself, garden, ring, ringcontent, poolself or level)"; exit 2 ;;
 esac
 seconds=${3:-120}
 binary=${CHAINED_LEVELS_GAME:-$root/bin/paddlestone}
@@ -54,6 +60,16 @@ work=${CHAINED_LEVELS_KEEP:-$(mktemp -d /tmp/chained-levels.XXXXXX)}
 run="$work/run"
 mkdir -p "$run"
 ln -sfn "$root/Content" "$run/Content"
+# Where the levels lie, and the prefix of the names of their files (relative to the game's
+# working folder).
+levels=$run
+prefix=
+if [ "$kind" = ringcontent ]; then
+  prefix="Content/ChainedRing.$$/"
+  levels="$root/$prefix"
+  mkdir -p "$levels"
+  trap 'rm -rf "$levels"' EXIT
+fi
 cc -O2 -shared -fPIC -o "$work/frame-counter.so" "$root/tools/frame-counter.c" -ldl ||
   { echo "the frame counter did not build"; exit 2; }
 
@@ -124,9 +140,32 @@ endNode() { # id next seconds
   echo "  <node type=\"TriggerObject\"><attributes><string name=\"Name\" value=\"Next\" /><int name=\"Id\" value=\"$1\" /><enum name=\"TriggerCondition\" value=\"Immediately\" /><float name=\"MinimumTimeUntilMet\" value=\"$3\" /><enum name=\"OnTriggerEvent\" value=\"End Level\" /><string name=\"NextLevel\" value=\"$2\" /><enum name=\"TransitionType\" value=\"None\" /><float name=\"HoldLength\" value=\"0\" /><bool name=\"SetSaveLevelPath\" value=\"true\" /><string name=\"SaveLevelPath\" value=\"\" /></attributes></node>"
 }
 
+# A physics object of the level's own convex mesh and a pool of 8 copies of it beside.
+poolNodes() { # mesh
+  echo "  <node type=\"PhysicsObject\"><attributes><string name=\"Name\" value=\"Rock\" /><int name=\"Id\" value=\"990200\" /><vector3d name=\"Position\" value=\"0, 2, 0\" /><vector3d name=\"Scale\" value=\"0.25, 0.25, 0.25\" /><bool name=\"Visible\" value=\"true\" /><string name=\"MeshFileName\" value=\"$1\" /><enum name=\"BoundType\" value=\"Convex\" /><enum name=\"PhysicsState\" value=\"Dynamic\" /></attributes></node>
+  <node type=\"TriggerObject\"><attributes><string name=\"Name\" value=\"Pool\" /><int name=\"Id\" value=\"990201\" /><enum name=\"TriggerCondition\" value=\"Immediately\" /><enum name=\"OnTriggerEvent\" value=\"Spawn Object\" /><int name=\"PoolSize\" value=\"8\" /><int name=\"BaseID\" value=\"990300\" /><enum name=\"SpawnMode\" value=\"Manual\" /><int name=\"ObjectID\" value=\"990200\" /><vector3d name=\"TargetPosition\" value=\"2, 4, 0\" /></attributes></node>"
+}
+boardNode() { # picture
+  echo "  <node type=\"cube\"><attributes><string name=\"Name\" value=\"Board\" /><vector3d name=\"Position\" value=\"0, 3, 4\" /><vector3d name=\"Scale\" value=\"3, 3, 0.1\" /><bool name=\"Visible\" value=\"true\" /><float name=\"Size\" value=\"1\" /></attributes><materials><attributes><enum name=\"Type\" value=\"solid\" /><bool name=\"Lighting\" value=\"false\" /><texture name=\"Texture1\" value=\"$1\" /></attributes></materials></node>"
+}
+# The shed with its own end of level turned off.
+shedWith() { head -n -1 "$root/Content/Levels/Story_Shed.irr" | perl -pe 's/(name="OnTriggerEvent" value=")End Level"/$1Nothing"/'; cat; echo "</irr_scene>"; }
+
 case $kind in
 garden)
   gardenWith </dev/null >"$run/Level1.irr"
+  ;;
+poolself)
+  writeMesh "$run/Rock.obj" 1 90
+  writeLevel "$run/Level1.irr" Level1.irr "$(poolNodes Rock.obj)"
+  ;;
+ring | ringcontent)
+  for ((i = 1; i <= count; ++i)); do
+    writePicture "$levels/Picture$i.png" 1024
+    writeMesh "$levels/Rock$i.obj" "$i" 90
+    { boardNode "${prefix}Picture$i.png"; poolNodes "${prefix}Rock$i.obj"; endNode 990202 "${prefix}Level$((i % count + 1)).irr" 2; } |
+      shedWith >"$levels/Level$i.irr"
+  done
   ;;
 sounds)
   writeSound "$run/Long.ogg" 29.5 192000 300
@@ -174,7 +213,7 @@ read -r display server < <(startOwnXvfb "$work")
 export LC_ALL=C.UTF-8
 (cd "$run" && DISPLAY=":$display" XDG_DATA_HOME="$work/data" ALSOFT_DRIVERS=null \
   LD_PRELOAD="$work/frame-counter.so" FRAME_TIMES_FILE="$work/frames" \
-  exec /usr/bin/time -v -o "$work/time.txt" "$binary" Level1.irr >"$work/output.txt" 2>&1) &
+  exec /usr/bin/time -v -o "$work/time.txt" "$binary" "${prefix}Level1.irr" >"$work/output.txt" 2>&1) &
 timer=$!
 game=$(gameUnder "$timer")
 # Every tenth of a second: the resident set, and each load begun or ended since, in the frame

@@ -7,13 +7,14 @@
 # back. The figures of docs/hardening.md, "The whole run".
 #   tools/whole-run.sh [case ...]
 # Cases: pictures40, meshes30, bare30, self, shapes100, shapepool, hulls10, sounds150,
-# soundself, mixed20 (all of them when none is named).
+# soundself, mixed20, ring40, ringcontent40, poolself (all of them when none is named).
+# The rings play 300 s (about 50 loads), or WHOLE_RUN_RING_SECONDS.
 # WHOLE_RUN_KEEP=folder keeps every run's output there. Build first with ./play.sh --build-only.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 cases=("$@")
-[ ${#cases[@]} -gt 0 ] || cases=(pictures40 meshes30 bare30 self shapes100 shapepool hulls10 sounds150 soundself mixed20)
+[ ${#cases[@]} -gt 0 ] || cases=(pictures40 meshes30 bare30 self shapes100 shapepool hulls10 sounds150 soundself mixed20 ring40 ringcontent40 poolself)
 work=${WHOLE_RUN_KEEP:-$(mktemp -d /tmp/whole-run.XXXXXX)}
 mkdir -p "$work"
 shapes="$work/shapes"
@@ -31,6 +32,9 @@ caseArguments() {
     sounds150) echo "sounds 150 50" ;;
     soundself) echo "soundself 1 150" ;;
     mixed20) echo "mixed 20 160" ;;
+    ring40) echo "ring 40 ${WHOLE_RUN_RING_SECONDS:-300}" ;;
+    ringcontent40) echo "ringcontent 40 ${WHOLE_RUN_RING_SECONDS:-300}" ;;
+    poolself) echo "poolself 1 60" ;;
     *) return 1 ;;
   esac
 }

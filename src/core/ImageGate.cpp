@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -49,6 +50,18 @@ bool chargeLevelPicture(const std::string& name, unsigned width, unsigned height
         return true;
     picturesLeftOut().push_back(name);
     return false;
+}
+
+// The engine sorts its textures by name again after a rename only when it knows them unsorted
+// (a texture added since): a renamed texture leaves the others out of its search by name, each
+// to be read again as if missing. A pixel added and taken out again sorts them.
+void sortTexturesByName(video::IVideoDriver* driver) {
+    video::IImage* pixel = driver->createImage(video::ECF_A8R8G8B8, core::dimension2du(1, 1));
+    if (!pixel)
+        return;
+    if (video::ITexture* sorting = driver->addTexture("paddlestone texture sorting", pixel))
+        driver->removeTexture(sorting);
+    pixel->drop();
 }
 
 enum class ImageKind { Png, Jpeg, Other };
@@ -108,12 +121,7 @@ public:
         if (jpeg)
             jpeg->grab();
     }
-    ~ImageGate() override {
-        if (png)
-            png->drop();
-        if (jpeg)
-            jpeg->drop();
-    }
+    ~ImageGate() override;
 
     bool isALoadableFileExtension(const io::path&) const override { return true; }
     bool isALoadableFileFormat(io::IReadFile*) const override { return true; }
@@ -123,8 +131,8 @@ public:
             return nullptr;
         const std::string name = file->getFileName().c_str();
         // Whatever the driver makes of it (the picture, or the pixel in its place) is the
-        // level's to give back.
-        if (readingLevelPictures() && !isGameContentFile(gameDevice ? gameDevice->getFileSystem() : nullptr, name))
+        // level's to give back, wherever its file lies.
+        if (readingLevelPictures())
             levelPictures.insert(name);
         if (file->getSize() == 0 && wasFileRefused(name))
             return transparentPixel();
@@ -205,7 +213,62 @@ private:
 public:
     // The names of the pictures read for levels and not given back yet.
     mutable std::set<std::string> levelPictures;
+    // The pictures set aside at the last give-back, by their own names (each renamed in the
+    // driver, which still holds it).
+    std::map<std::string, video::ITexture*> setAside;
+    class PictureReclaim* reclaim = nullptr;
+
+    // A file of that name is being opened: a picture set aside under it comes back first, and
+    // the driver finds it instead of reading the file.
+    void takeBack(const std::string& name) {
+        const auto found = setAside.find(name);
+        if (found == setAside.end() || driver->findTexture(name.c_str()))
+            return;
+        driver->renameTexture(found->second, name.c_str());
+        sortTexturesByName(driver);
+        // Taken back for a level it is that level's; for the menus or the HUD it stays.
+        if (readingLevelPictures())
+            levelPictures.insert(name);
+        setAside.erase(found);
+    }
 };
+
+// Watches the file system's opens (it stands first among its archives and never answers
+// itself): the engine opens a picture's file before it looks for the picture under the file's
+// name again, the moment a picture set aside is taken back.
+class PictureReclaim : public io::IFileArchive {
+public:
+    PictureReclaim(io::IFileSystem* fileSystem, ImageGate* gate)
+        : fileSystem(fileSystem), gate(gate), emptyList(fileSystem->createEmptyFileList("", false, false)) {}
+    ~PictureReclaim() override {
+        if (emptyList)
+            emptyList->drop();
+    }
+    io::IReadFile* createAndOpenFile(const io::path& filename) override {
+        if (gate && !gate->setAside.empty()) {
+            gate->takeBack(filename.c_str());
+            gate->takeBack(fileSystem->getAbsolutePath(filename).c_str());
+        }
+        return nullptr;
+    }
+    io::IReadFile* createAndOpenFile(u32) override { return nullptr; }
+    const io::IFileList* getFileList() const override { return emptyList; }
+
+    io::IFileSystem* fileSystem; // owns the archive
+    ImageGate* gate;             // null once the driver let go of the gate
+    io::IFileList* emptyList;
+};
+
+ImageGate::~ImageGate() {
+    if (png)
+        png->drop();
+    if (jpeg)
+        jpeg->drop();
+    if (reclaim) {
+        reclaim->gate = nullptr;
+        reclaim->drop();
+    }
+}
 
 // The driver's gate, if registered: the gate alone takes every name.
 ImageGate* findImageGate(video::IVideoDriver* driver) {
@@ -266,29 +329,77 @@ bool isGameContentFile(io::IFileSystem* fileSystem, const std::string& path) {
     return inContent == content.end() && inFile != file.end();
 }
 
-void releaseLevelPictures(video::IVideoDriver* driver, scene::ISceneManager* scene) {
+void setLevelPicturesAside(video::IVideoDriver* driver, scene::ISceneManager* scene) {
     ImageGate* gate = findImageGate(driver);
-    if (!gate || gate->levelPictures.empty())
+    if (!gate)
         return;
+    releasePicturesSetAside(driver, scene);
+    if (gate->levelPictures.empty())
+        return;
+    static std::uint64_t setAsideCount = 0;
     const std::set<const video::ITexture*> inUse = texturesInUse(scene);
+    const std::vector<std::string>& leftOut = picturesLeftOut();
+    // Every picture is looked up before any is renamed (see sortTexturesByName).
+    std::map<std::string, video::ITexture*> found;
+    for (const std::string& name : gate->levelPictures)
+        if (video::ITexture* texture = driver->findTexture(name.c_str()))
+            found.emplace(name, texture);
     std::set<std::string> drawn;
-    for (const std::string& name : gate->levelPictures) {
-        video::ITexture* texture = driver->findTexture(name.c_str());
-        if (!texture)
+    for (const auto& [name, texture] : found) {
+        // A pixel in place of a picture past a budget is put out of the way as the load begins.
+        if (std::find(leftOut.begin(), leftOut.end(), name) != leftOut.end())
             continue;
-        if (inUse.count(texture) != 0)
+        if (inUse.count(texture) != 0) {
             drawn.insert(name);
-        else
-            driver->removeTexture(texture);
+            continue;
+        }
+        driver->renameTexture(texture, ("set aside " + std::to_string(++setAsideCount) + ": " + name).c_str());
+        gate->setAside.emplace(name, texture);
     }
     gate->levelPictures.swap(drawn);
+    if (!gate->setAside.empty())
+        sortTexturesByName(driver);
+}
+
+void releasePicturesSetAside(video::IVideoDriver* driver, scene::ISceneManager* scene) {
+    ImageGate* gate = findImageGate(driver);
+    if (!gate || gate->setAside.empty())
+        return;
+    const std::set<const video::ITexture*> inUse = texturesInUse(scene);
+    std::map<std::string, video::ITexture*> kept;
+    std::map<std::string, video::ITexture*> takenBack;
+    for (const auto& [name, texture] : gate->setAside) {
+        if (inUse.count(texture) == 0)
+            driver->removeTexture(texture);
+        else if (driver->findTexture(name.c_str()))
+            kept.emplace(name, texture); // its name was read again meanwhile: it stays aside
+        else
+            takenBack.emplace(name, texture); // a mesh taken back draws with it
+    }
+    for (const auto& [name, texture] : takenBack) {
+        driver->renameTexture(texture, name.c_str());
+        gate->levelPictures.insert(name);
+    }
+    gate->setAside.swap(kept);
+    if (!takenBack.empty())
+        sortTexturesByName(driver);
+}
+
+void releaseLevelPictures(video::IVideoDriver* driver, scene::ISceneManager* scene) {
+    setLevelPicturesAside(driver, scene);
+    releasePicturesSetAside(driver, scene);
 }
 
 void forgetPicturesLeftOut(video::IVideoDriver* driver) {
     static std::uint64_t renamed = 0;
+    bool any = false;
     for (const std::string& name : picturesLeftOut())
-        if (video::ITexture* pixel = driver ? driver->findTexture(name.c_str()) : nullptr)
+        if (video::ITexture* pixel = driver ? driver->findTexture(name.c_str()) : nullptr) {
             driver->renameTexture(pixel, ("left out " + std::to_string(++renamed) + ": " + name).c_str());
+            any = true;
+        }
+    if (any)
+        sortTexturesByName(driver);
     picturesLeftOut().clear();
 }
 
@@ -296,21 +407,35 @@ GamePicturesScope::GamePicturesScope() { ++gamePicturesScopes; }
 
 GamePicturesScope::~GamePicturesScope() { --gamePicturesScopes; }
 
-void registerImageGate(video::IVideoDriver* driver) {
+void registerImageGate(video::IVideoDriver* driver, io::IFileSystem* fileSystem) {
     if (!driver)
         return;
-    video::IImageLoader* png = nullptr;
-    video::IImageLoader* jpeg = nullptr;
-    for (u32 i = 0; i < driver->getImageLoaderCount(); ++i) {
-        video::IImageLoader* loader = driver->getImageLoader(i);
-        if (loader->isALoadableFileExtension(imageGateProbeName))
-            return; // registered before
-        if (loader->isALoadableFileExtension("image.png"))
-            png = loader;
-        if (loader->isALoadableFileExtension("image.jpg"))
-            jpeg = loader;
+    ImageGate* gate = findImageGate(driver);
+    if (!gate) {
+        video::IImageLoader* png = nullptr;
+        video::IImageLoader* jpeg = nullptr;
+        for (u32 i = 0; i < driver->getImageLoaderCount(); ++i) {
+            video::IImageLoader* loader = driver->getImageLoader(i);
+            if (loader->isALoadableFileExtension("image.png"))
+                png = loader;
+            if (loader->isALoadableFileExtension("image.jpg"))
+                jpeg = loader;
+        }
+        gate = new ImageGate(driver, png, jpeg);
+        driver->addExternalImageLoader(gate);
+        gate->drop();
     }
-    auto* gate = new ImageGate(driver, png, jpeg);
-    driver->addExternalImageLoader(gate);
-    gate->drop();
+    if (!fileSystem || gate->reclaim)
+        return;
+    gate->reclaim = new PictureReclaim(fileSystem, gate);
+    // The file system holds the archive too; the gate's hold outlives neither.
+    if (!fileSystem->addFileArchive(gate->reclaim)) {
+        gate->reclaim->drop();
+        gate->reclaim = nullptr;
+        return;
+    }
+    gate->reclaim->grab();
+    const u32 index = fileSystem->getFileArchiveCount() - 1;
+    if (index > 0)
+        fileSystem->moveFileArchive(index, -static_cast<s32>(index));
 }

@@ -28,12 +28,13 @@ class IVideoDriver;
 // menus' and the HUD's own pictures are not the level's: they are read between loads, or
 // inside a GamePicturesScope.
 //
-// Registers the gate with the driver (once; later calls do nothing).
-void registerImageGate(irr::video::IVideoDriver* driver);
+// Registers the gate with the driver (once; later calls do nothing). Given the file system the
+// driver reads from, the gate also watches its opens, so that a picture set aside at a level's
+// give-back is taken back, unread, when the next level opens its file (once per file system).
+void registerImageGate(irr::video::IVideoDriver* driver, irr::io::IFileSystem* fileSystem = nullptr);
 
 // The engine keeps the pixel that stands for a picture past a budget under the picture's
-// name (for the rest of the run when the picture is the game's content, else until it is
-// given back with its level): another level (with room in its own budget) would show it
+// name (until it is given back with its level): another level (with room in its own budget) would show it
 // too. A new level load renames those pixels out of the way (their users keep them), so that
 // the pictures are read again.
 void forgetPicturesLeftOut(irr::video::IVideoDriver* driver);
@@ -53,17 +54,22 @@ public:
 // runs and no GamePicturesScope lives.
 bool readingLevelPictures();
 
-// The game's own content, the files under the working folder's Content/ on the disk (not a
-// user level archive's entries of those names), is a few megabytes that every level, the menus
-// and the HUD share: it stays for the whole run, read once. What a level reads from anywhere
-// else (its archive, its own folder) is its own and goes with it.
+// Whether the file lies under the working folder's Content/ on the disk (not a user level
+// archive's entry of such a name). What a level reads there is its own as much as what it reads
+// from its own folder: only a mesh read as a level plays, not as it loads, is told apart by it.
 bool isGameContentFile(irr::io::IFileSystem* fileSystem, const std::string& path);
 
-// Gives back the pictures levels read while they loaded (those of the game's content aside):
-// each is taken out of the driver, which frees it once nothing else holds it, and is read
-// again by the next level that names it. A picture that a mesh of the engine's cache or a node
-// of the scene still draws with stays, and goes at a later call once nothing draws with it.
-// The level manager calls it as the next level's load begins, once the level is unloaded.
+// A level's pictures are given back in two steps around the next level's load. The pictures
+// levels read while they loaded (wherever their files lie) that nothing draws with any more are
+// set aside as the next load begins: out of the driver's sight, not freed. The next level, the
+// menus or the HUD opening such a file take it back unread (the next level's it stays one of the
+// levels'; the menus' or the HUD's, it stays for the run). Once the next load ends, what no one
+// took back is taken out of the driver, which frees it once nothing else holds it; a picture that
+// a mesh of the engine's cache or a node of the scene draws with is taken back. A picture still
+// drawn as the load begins stays, and goes at a later give-back once nothing draws with it.
+void setLevelPicturesAside(irr::video::IVideoDriver* driver, irr::scene::ISceneManager* scene);
+void releasePicturesSetAside(irr::video::IVideoDriver* driver, irr::scene::ISceneManager* scene);
+// Both steps at once.
 void releaseLevelPictures(irr::video::IVideoDriver* driver, irr::scene::ISceneManager* scene);
 
 // Larger pictures are refused: far beyond any texture of the game.

@@ -71,7 +71,7 @@ bool LevelManager::init() {
     // Levels are content players share: what they name is checked before it is read.
     if (device) {
         installFileGuard(device->getFileSystem());
-        registerImageGate(device->getVideoDriver());
+        registerImageGate(device->getVideoDriver(), device->getFileSystem());
     }
     registerMeshGate(sceneManager);
     levelFloorHeight = defaultLevelFloorHeight;
@@ -103,6 +103,11 @@ std::string LevelManager::languageFile(const char* englishPath) const {
 bool LevelManager::loadLevel(const io::path& path) {
     LevelHookTable& hooks = levelHooks();
     giveBackUnloadedLevels(path);
+    // However the load ends, what the level before read and this one did not take goes.
+    struct FinishGivingBack {
+        LevelManager* manager;
+        ~FinishGivingBack() { manager->finishGivingBack(); }
+    } givingBackEnds{this};
     if (hooks.screens.maintainWorkshopZip)
         hooks.screens.maintainWorkshopZip(path);
 
@@ -238,11 +243,23 @@ void LevelManager::giveBackUnloadedLevels(const io::path& nextLevel) {
     if (sameLevel || restoringCheckpoint)
         return;
     // The animations first: they hold their pictures. Then the meshes, whose materials hold
-    // pictures too: a picture stays while a mesh left in the cache draws with it.
+    // pictures too: a picture stays while a mesh left in the cache draws with it. What is set
+    // aside the new level may take back as it loads, unread.
     forgetLevelSpriteAnimations();
-    releaseLevelMeshes(sceneManager);
+    setLevelMeshesAside(sceneManager);
     if (device)
-        releaseLevelPictures(device->getVideoDriver(), sceneManager);
+        setLevelPicturesAside(device->getVideoDriver(), sceneManager);
+    givingBack = true;
+}
+
+void LevelManager::finishGivingBack() {
+    if (!givingBack)
+        return;
+    givingBack = false;
+    // The meshes first: a picture a mesh taken back draws with is taken back with it.
+    releaseMeshesSetAside(sceneManager);
+    if (device)
+        releasePicturesSetAside(device->getVideoDriver(), sceneManager);
 #if defined(__GLIBC__)
     // A mesh's arrays lie in the middle of the heap, under smaller things kept: the C library
     // keeps their pages for itself unless asked to give them back.

@@ -302,8 +302,10 @@ private:
     int checkpointModeOf(const irr::io::path& path) const;
     // A level has loaded: its run starts (or, restored from a checkpoint, goes on).
     void beginLevelRun(const irr::io::path& loadedPath);
-    // A load begins: what the levels unloaded before it read goes (see unloadLevel).
+    // A load begins: what the levels unloaded before it read is set aside (see unloadLevel);
+    // once the load ends, what the new level took back stays and the rest goes.
     void giveBackUnloadedLevels(const irr::io::path& nextLevel);
+    void finishGivingBack();
     bool isTimedLevel() const;
 
     irr::IrrlichtDevice* device;
@@ -316,6 +318,8 @@ private:
     bool restoringCheckpoint = false;
     // A level was unloaded since the last load began, and which (empty: none was loaded).
     bool levelUnloaded = false;
+    // What the levels unloaded read is set aside until the load under way ends.
+    bool givingBack = false;
     irr::core::stringw unloadedLevelPath;
     // Level updates since the current level began loading, and drawn frames the cover has
     // waited for its view.

@@ -67,27 +67,55 @@ public:
     ~MeshGate() override {
         if (engineB3dLoader)
             engineB3dLoader->drop();
-        for (scene::IAnimatedMesh* mesh : levelMeshes)
-            mesh->drop();
+        for (const LevelMesh& level : levelMeshes)
+            level.mesh->drop();
+        for (const LevelMesh& level : setAside)
+            level.mesh->drop();
     }
 
     bool isALoadableFileExtension(const io::path&) const override { return true; }
 
     scene::IAnimatedMesh* createMesh(io::IReadFile* file) override {
-        scene::IAnimatedMesh* mesh = file ? build(file) : nullptr;
+        if (!file)
+            return nullptr;
+        const std::string name = file->getFileName().c_str();
+        // A mesh read while a level loads is the level's wherever its file lies; one read as a
+        // level plays is told from the menus' by its folder.
+        const bool levels = readingLevelPictures() || !isGameContentFile(manager->getFileSystem(), name);
+        // A mesh set aside at the last give-back comes back unread.
+        const auto aside = std::find_if(setAside.begin(), setAside.end(), [&](const LevelMesh& m) { return m.file == name; });
+        if (aside != setAside.end()) {
+            scene::IAnimatedMesh* mesh = aside->mesh;
+            if (levels)
+                levelMeshes.push_back(*aside);
+            else
+                mesh->drop(); // the menus' from now on: the engine's cache alone holds it
+            setAside.erase(aside);
+            mesh->grab();
+            return mesh;
+        }
+        scene::IAnimatedMesh* mesh = build(file);
         // A mesh of a level's own (not one left out past a budget, which the next load puts
         // aside in any case) is held until it is given back.
         const std::vector<scene::IAnimatedMesh*>& leftOut = meshesLeftOut();
-        if (mesh && std::find(leftOut.begin(), leftOut.end(), mesh) == leftOut.end() &&
-            !isGameContentFile(manager->getFileSystem(), file->getFileName().c_str())) {
+        if (mesh && levels && std::find(leftOut.begin(), leftOut.end(), mesh) == leftOut.end()) {
             mesh->grab();
-            levelMeshes.push_back(mesh);
+            levelMeshes.push_back({mesh, name, {}});
         }
         return mesh;
     }
 
+    // A level's mesh: the file it was read from, and its name in the engine's cache while it is
+    // set aside.
+    struct LevelMesh {
+        scene::IAnimatedMesh* mesh;
+        std::string file;
+        io::path cacheName;
+    };
     // The meshes of levels not given back yet, each held once here.
-    std::vector<scene::IAnimatedMesh*> levelMeshes;
+    std::vector<LevelMesh> levelMeshes;
+    // The meshes set aside at the last give-back (out of the engine's cache), each held once here.
+    std::vector<LevelMesh> setAside;
 
 private:
     scene::IAnimatedMesh* build(io::IReadFile* file) {
@@ -186,12 +214,13 @@ MeshGate* findMeshGate(scene::ISceneManager* manager) {
     return nullptr;
 }
 
+using LevelMesh = MeshGate::LevelMesh;
+
 // A skinned mesh animated from another's (useAnimationFrom) points at that mesh's joints of
 // the same names, a link the engine keeps to itself: a mesh that stays in the cache keeps each
 // going mesh that has a joint of the name of one of its own, and those the ones they share names
 // with. Moves them from the meshes going to those staying.
-void keepMeshesAnimatedFrom(scene::IMeshCache* cache, std::vector<scene::IAnimatedMesh*>& going,
-                            std::vector<scene::IAnimatedMesh*>& staying) {
+void keepMeshesAnimatedFrom(scene::IMeshCache* cache, std::vector<LevelMesh>& going, std::vector<LevelMesh>& staying) {
     // The names of a skinned mesh's joints (the engine links no unnamed joint).
     const auto jointNames = [](scene::IAnimatedMesh* mesh) {
         std::set<std::string> names;
@@ -203,14 +232,17 @@ void keepMeshesAnimatedFrom(scene::IMeshCache* cache, std::vector<scene::IAnimat
         }
         return names;
     };
+    const auto isGoing = [&going](scene::IAnimatedMesh* mesh) {
+        return std::any_of(going.begin(), going.end(), [mesh](const LevelMesh& m) { return m.mesh == mesh; });
+    };
     std::set<std::string> stayingNames;
     for (u32 i = 0; i < cache->getMeshCount(); ++i)
-        if (std::find(going.begin(), going.end(), cache->getMeshByIndex(i)) == going.end())
+        if (!isGoing(cache->getMeshByIndex(i)))
             stayingNames.merge(jointNames(cache->getMeshByIndex(i)));
     for (bool moved = true; moved;) {
         moved = false;
         for (auto mesh = going.begin(); mesh != going.end();) {
-            std::set<std::string> names = jointNames(*mesh);
+            std::set<std::string> names = jointNames(mesh->mesh);
             if (std::none_of(names.begin(), names.end(), [&](const std::string& name) { return stayingNames.count(name) != 0; })) {
                 ++mesh;
                 continue;
@@ -225,31 +257,56 @@ void keepMeshesAnimatedFrom(scene::IMeshCache* cache, std::vector<scene::IAnimat
 
 } // namespace
 
-void releaseLevelMeshes(scene::ISceneManager* manager) {
+void setLevelMeshesAside(scene::ISceneManager* manager) {
     MeshGate* gate = findMeshGate(manager);
     if (!gate)
         return;
+    releaseMeshesSetAside(manager);
     scene::IMeshCache* cache = manager->getMeshCache();
-    std::vector<scene::IAnimatedMesh*> going;
-    std::vector<scene::IAnimatedMesh*> staying;
-    for (scene::IAnimatedMesh* mesh : gate->levelMeshes) {
-        if (cache->getMeshIndex(mesh) < 0)
-            mesh->drop(); // out of the cache already: nothing to give back
-        else if (mesh->getReferenceCount() > 2)
-            staying.push_back(mesh); // something beside the cache and the gate holds it
+    std::vector<LevelMesh> going;
+    std::vector<LevelMesh> staying;
+    for (const LevelMesh& level : gate->levelMeshes) {
+        if (cache->getMeshIndex(level.mesh) < 0)
+            level.mesh->drop(); // out of the cache already: nothing to give back
+        else if (level.mesh->getReferenceCount() > 2)
+            staying.push_back(level); // something beside the cache and the gate holds it
         else
-            going.push_back(mesh);
+            going.push_back(level);
     }
     keepMeshesAnimatedFrom(cache, going, staying);
-    video::IVideoDriver* driver = manager->getVideoDriver();
-    for (scene::IAnimatedMesh* mesh : going) {
-        // The driver holds the buffers it copied to the graphics card until it drops them.
-        for (u32 i = 0; driver && i < mesh->getMeshBufferCount(); ++i)
-            driver->removeHardwareBuffer(mesh->getMeshBuffer(i));
-        cache->removeMesh(mesh);
-        mesh->drop();
+    for (LevelMesh& level : going) {
+        level.cacheName = cache->getMeshName(level.mesh).getPath();
+        cache->removeMesh(level.mesh);
     }
     gate->levelMeshes = std::move(staying);
+    gate->setAside = std::move(going);
+}
+
+void releaseMeshesSetAside(scene::ISceneManager* manager) {
+    MeshGate* gate = findMeshGate(manager);
+    if (!gate || gate->setAside.empty())
+        return;
+    scene::IMeshCache* cache = manager->getMeshCache();
+    std::vector<LevelMesh> going = std::move(gate->setAside);
+    gate->setAside.clear();
+    std::vector<LevelMesh> staying;
+    keepMeshesAnimatedFrom(cache, going, staying);
+    for (LevelMesh& level : staying) {
+        cache->addMesh(level.cacheName, level.mesh);
+        gate->levelMeshes.push_back(level);
+    }
+    video::IVideoDriver* driver = manager->getVideoDriver();
+    for (const LevelMesh& level : going) {
+        // The driver holds the buffers it copied to the graphics card until it drops them.
+        for (u32 i = 0; driver && i < level.mesh->getMeshBufferCount(); ++i)
+            driver->removeHardwareBuffer(level.mesh->getMeshBuffer(i));
+        level.mesh->drop();
+    }
+}
+
+void releaseLevelMeshes(scene::ISceneManager* manager) {
+    setLevelMeshesAside(manager);
+    releaseMeshesSetAside(manager);
 }
 
 bool isRefusedMesh(scene::IAnimatedMesh* mesh) {

@@ -48,10 +48,14 @@ bool wasMeshLeftOut(irr::scene::ISceneManager* manager, const irr::io::path& fil
 // level load begins: a level with room in its budget reads the files again.
 void forgetMeshesLeftOut(irr::scene::ISceneManager* manager);
 
-// Gives back the meshes the gate built for levels, but those of the game's content (which stay
-// for the run, core/ImageGate.h): each that nothing holds any more beside the engine's cache
-// leaves the cache, the driver's copy of its buffers with it, and is read again by the next
-// level that names it. A mesh something still holds, or that a mesh staying in the cache
-// animates from, stays and goes at a later call. The level manager calls it as the next
-// level's load begins, once the level is unloaded.
+// A level's meshes are given back in two steps around the next level's load, as its pictures
+// are (core/ImageGate.h). The meshes the gate built for levels (as they load, wherever their
+// files lie, or as they play, outside Content/) that nothing holds any more beside the engine's
+// cache are set aside as the next load begins: out of the cache, not freed; one of them the next
+// level (or the menus) asks for comes back unread. Once the load ends, what no one took back
+// is freed, the driver's copy of its buffers with it. A mesh something still holds, or that a mesh
+// staying in the cache animates from, stays and goes at a later give-back.
+void setLevelMeshesAside(irr::scene::ISceneManager* manager);
+void releaseMeshesSetAside(irr::scene::ISceneManager* manager);
+// Both steps at once.
 void releaseLevelMeshes(irr::scene::ISceneManager* manager);

@@ -1,6 +1,5 @@
 #include "level/ResourceCaches.h"
 
-#include "core/Globals.h"
 #include "core/ImageGate.h"
 #include "level/LevelHooks.h"
 
@@ -57,7 +56,7 @@ std::shared_ptr<const SpriteAnimation> findSpriteAnimation(const io::path& file)
     if (const auto found = cache.find(key); found != cache.end())
         return found->second;
     const auto& load = levelHooks().render.loadSpriteAnimation;
-    const bool levels = readingLevelPictures() && !isGameContentFile(gameDevice ? gameDevice->getFileSystem() : nullptr, key);
+    const bool levels = readingLevelPictures();
     std::shared_ptr<const SpriteAnimation> loaded = load ? load(file) : nullptr;
     if (loaded)
         cache.emplace(key, loaded);

@@ -44,7 +44,7 @@ private:
 // it (getSpriteAnimation in render/SpriteAnimation.h). Null when the file cannot be read; a
 // file that failed is tried again next time.
 std::shared_ptr<const SpriteAnimation> findSpriteAnimation(const irr::io::path& file);
-// The animations read for levels (while a level loads, not the game's content nor the HUD's
+// The animations read for levels (while a level loads, wherever their files lie, not the HUD's
 // own, core/ImageGate.h) leave the cache, and with them their hold on their pictures: the
 // level manager calls it as it gives back the pictures of the levels unloaded. Copies that
 // objects or the HUD still have stay theirs.

@@ -470,8 +470,8 @@ TEST_F(LevelManagerTest, LevelsSaveAndReloadInBothFormats) {
     }
 }
 
-// Levels naming pictures and meshes of their own, of the game's content and of another level,
-// beside the HUD's picture read as a level loads and the menus' read between loads.
+// Levels naming pictures and meshes of their own, under Content/ and of another level, beside
+// the HUD's picture read as a level loads and the menus' read between loads.
 const char* const pictures[] = {"Own.png", "Both.png", "Skin.png", "Hud.png", "Menu.png", "Content/Game.png"};
 
 class LevelResourcesTest : public test::LevelFixture {
@@ -489,65 +489,167 @@ protected:
         write("Own.obj", "mtllib Own.mtl\nusemtl skin\n" + quad);
         write("Own.mtl", "newmtl skin\nmap_Kd Skin.png\n");
         write("Both.obj", quad);
-        const auto cube = [](const char* picture) {
-            return std::string("<node type=\"cube\"><materials><attributes><texture name=\"Texture1\" value=\"") + picture +
-                   "\" /></attributes></materials></node>\n";
-        };
+        write("Extra.obj", quad);
         const auto mesh = [](const char* file) {
             return std::string("<node type=\"mesh\"><attributes><string name=\"Mesh\" value=\"") + file +
                    "\" /></attributes></node>\n";
         };
         write("A.irr", cube("Own.png") + cube("Both.png") + cube("Content/Game.png") + mesh("Own.obj") + mesh("Both.obj"));
         write("B.irr", cube("Both.png") + mesh("Both.obj"));
+        write("C.irr", cube("Content/Game.png"));
         write("Empty.irr", "");
         levelHooks().screens.applyLevelSettings = [this](const LevelSettings&) {
             const GamePicturesScope hud;
-            driver()->getTexture("Hud.png");
+            driver()->getTexture(hudPicture.c_str());
         };
         driver()->getTexture("Menu.png");
+    }
+    static std::string cube(const char* picture) {
+        return std::string("<node type=\"cube\"><materials><attributes><texture name=\"Texture1\" value=\"") + picture +
+               "\" /></attributes></materials></node>\n";
     }
     void write(const char* name, const std::string& text) {
         const bool level = std::string(name).find(".irr") != std::string::npos;
         ASSERT_TRUE(test::writeFileBytes(temp.file(name), level ? "<?xml version=\"1.0\"?>\n<irr_scene>\n" + text + "</irr_scene>\n" : text));
     }
     video::IVideoDriver* driver() const { return smgr()->getVideoDriver(); }
+    video::ITexture* picture(const char* name) const { return driver()->findTexture(temp.file(name).c_str()); }
+    scene::IAnimatedMesh* mesh(const char* name) const { return smgr()->getMeshCache()->getMeshByName(name); }
     // The files whose picture is in the driver or whose mesh is in the engine's cache.
     std::string held() const {
         std::string names;
-        for (const char* picture : pictures)
-            if (driver()->findTexture(temp.file(picture).c_str()))
-                names += std::string(names.empty() ? "" : " ") + picture;
-        for (const char* mesh : {"Own.obj", "Both.obj"})
-            if (smgr()->getMeshCache()->getMeshByName(mesh))
-                names += std::string(" ") + mesh;
+        for (const char* name : pictures)
+            if (picture(name))
+                names += std::string(names.empty() ? "" : " ") + name;
+        for (const char* name : {"Own.obj", "Both.obj", "Extra.obj"})
+            if (mesh(name))
+                names += std::string(" ") + name;
         return names;
     }
-    // The level loaded after the current one; how many pictures and meshes it read.
+    // The level loaded after the current one; how many pictures it read.
     std::size_t load(const char* level) {
         manager->unloadLevel();
         log.lines.clear();
         EXPECT_TRUE(manager->loadLevel(level)) << level;
-        return log.countStartingWith("Loaded texture: ") + log.countStartingWith("Loaded mesh: ");
+        return log.countStartingWith("Loaded texture: ");
     }
+    // The HUD's picture read as each level loads.
+    std::string hudPicture = "Hud.png";
 };
 
-// What a level read from outside the game's content goes as the next level's load begins, once
-// nothing holds it (pictures from the driver, meshes from the engine's cache; what the next
-// level names too is read again); a held mesh stays with its pictures until let go. The same
-// level loaded again, however named, reads nothing again.
-TEST_F(LevelResourcesTest, ALevelsOwnPicturesAndMeshesGoAsTheNextLevelLoadsOnceNothingHoldsThem) {
-    EXPECT_EQ(load("A.irr"), 7u);
-    const std::string game = "Hud.png Menu.png Content/Game.png";
-    EXPECT_EQ(held(), "Own.png Both.png Skin.png " + game + " Own.obj Both.obj");
-    scene::IAnimatedMesh* own = smgr()->getMeshCache()->getMeshByName("Own.obj");
+// What a level read goes as the next level's load ends, once nothing holds it (pictures from
+// the driver, meshes from the engine's cache); what the next level names too it takes back
+// unread, the same picture and mesh. A held mesh stays with its pictures until let go. The
+// same level loaded again, however named, reads nothing again.
+TEST_F(LevelResourcesTest, ALevelsPicturesAndMeshesGoAtTheNextLoadUnlessItTakesThemBack) {
+    EXPECT_EQ(load("A.irr"), 5u);
+    EXPECT_EQ(held(), "Own.png Both.png Skin.png Hud.png Menu.png Content/Game.png Own.obj Both.obj");
+    video::ITexture* both = picture("Both.png");
+    scene::IAnimatedMesh* bothMesh = mesh("Both.obj");
+    scene::IAnimatedMesh* own = mesh("Own.obj");
     own->grab();
-    EXPECT_EQ(load("B.irr"), 2u) << "what both levels name is read again";
-    EXPECT_EQ(held(), "Both.png Skin.png " + game + " Own.obj Both.obj");
+    EXPECT_EQ(load("B.irr"), 0u) << "what both levels name is taken back";
+    EXPECT_EQ(held(), "Both.png Skin.png Hud.png Menu.png Own.obj Both.obj");
+    EXPECT_EQ(picture("Both.png"), both);
+    EXPECT_EQ(mesh("Both.obj"), bothMesh);
     own->drop();
     EXPECT_EQ(load(temp.file("B.irr").c_str()), 0u) << "the same level by its full path";
-    EXPECT_EQ(held(), "Both.png Skin.png " + game + " Own.obj Both.obj");
+    EXPECT_EQ(held(), "Both.png Skin.png Hud.png Menu.png Own.obj Both.obj");
     EXPECT_EQ(load("Empty.irr"), 0u);
-    EXPECT_EQ(held(), game);
+    EXPECT_EQ(held(), "Hud.png Menu.png");
+}
+
+// A level's picture under Content/ goes with it as any other's. The next level naming it, or
+// the HUD reading it as the next level loads, takes it back unread: the next level's, it goes
+// with that level; the HUD's, it stays for the run.
+TEST_F(LevelResourcesTest, ALevelsPictureUnderContentGoesUnlessTheNextLevelOrTheHudTakeIt) {
+    const struct {
+        const char* next;
+        const char* hud;
+        bool keptByNext;
+        bool keptAfter;
+    } rows[] = {
+        {"Empty.irr", "Hud.png", false, false},
+        {"C.irr", "Hud.png", true, false},
+        {"Empty.irr", "Content/Game.png", true, true},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(row.next) + ", the HUD reading " + row.hud);
+        manager->unloadLevel();
+        driver()->removeAllTextures();
+        hudPicture = "Hud.png";
+        load("A.irr");
+        video::ITexture* game = picture("Content/Game.png");
+        ASSERT_NE(game, nullptr);
+        hudPicture = row.hud;
+        EXPECT_EQ(load(row.next), 0u);
+        EXPECT_EQ(picture("Content/Game.png"), row.keptByNext ? game : nullptr);
+        hudPicture = "Hud.png";
+        load("Empty.irr");
+        EXPECT_EQ(picture("Content/Game.png"), row.keptAfter ? game : nullptr);
+    }
+}
+
+// A picture a node left beside the levels draws with on any of its materials, the last too,
+// stays at the give-back; it goes at the next once nothing draws with it.
+TEST_F(LevelResourcesTest, APictureANodeStillDrawsWithStaysUntilNothingDoes) {
+    for (const u32 drawnBy : {0u, 1u}) {
+        SCOPED_TRACE(drawnBy);
+        load("A.irr");
+        manager->unloadLevel();
+        auto* twoBuffers = new scene::SMesh();
+        for (int b = 0; b < 2; ++b) {
+            auto* buffer = new scene::SMeshBuffer();
+            twoBuffers->addMeshBuffer(buffer);
+            buffer->drop();
+        }
+        scene::IMeshSceneNode* node = smgr()->addMeshSceneNode(twoBuffers);
+        twoBuffers->drop();
+        ASSERT_EQ(node->getMaterialCount(), 2u);
+        node->getMaterial(drawnBy).setTexture(0, picture("Own.png"));
+        EXPECT_TRUE(manager->loadLevel("Empty.irr"));
+        EXPECT_NE(picture("Own.png"), nullptr);
+        node->remove();
+        load("C.irr");
+        EXPECT_EQ(picture("Own.png"), nullptr);
+    }
+}
+
+// A level's mesh something took out of the engine's cache is let go at the next give-back.
+TEST_F(LevelResourcesTest, ALevelsMeshOutOfTheCacheIsLetGoAtTheNextLoad) {
+    load("A.irr");
+    scene::IAnimatedMesh* own = mesh("Own.obj");
+    own->grab();
+    smgr()->getMeshCache()->removeMesh(own);
+    ASSERT_EQ(own->getReferenceCount(), 2) << "the gate's and this test's";
+    load("B.irr");
+    EXPECT_EQ(own->getReferenceCount(), 1);
+    own->drop();
+}
+
+// A level loaded again keeps all it read, what it read as it played too: restarted from a
+// checkpoint (a file of its own) or from its start.
+TEST_F(LevelResourcesTest, ALevelRestartedKeepsAllItRead) {
+    load("A.irr");
+    scene::IAnimatedMesh* extra = smgr()->getMesh("Extra.obj"); // as it plays
+    ASSERT_NE(extra, nullptr);
+    video::ITexture* own = picture("Own.png");
+    scene::ISceneNode* checkpoint = *smgr()->getRootSceneNode()->getChildren().getLast();
+    checkpoint->setID(7);
+    manager->rebuildNodeIDs();
+    manager->saveCheckpointAt(checkpoint);
+    for (const bool fromCheckpoint : {true, false}) {
+        SCOPED_TRACE(fromCheckpoint ? "from the checkpoint" : "from the start");
+        log.lines.clear();
+        if (fromCheckpoint)
+            manager->restartFromCheckpoint();
+        else
+            manager->restartLevel();
+        EXPECT_FALSE(log.contains("No checkpoint to restart from; restarting the level."));
+        EXPECT_EQ(log.countStartingWith("Loaded texture: "), 0u);
+        EXPECT_EQ(mesh("Extra.obj"), extra);
+        EXPECT_EQ(picture("Own.png"), own);
+    }
 }
 
 } // namespace

@@ -114,7 +114,8 @@ TEST_F(ResourceCachesTest, WithoutTheLoaderNoSpriteAnimationIsFound) {
     EXPECT_EQ(spriteAnimationCacheSize(), 0u);
 }
 
-// A level's own animations leave the cache with its pictures; the menus', HUD's and game's stay.
+// A level's own animations, under Content/ too, leave the cache with its pictures; the menus'
+// and the HUD's stay.
 TEST_F(ResourceCachesTest, ALevelsSpriteAnimationsLeaveTheCacheWithItsPictures) {
     std::vector<std::string> reads;
     levelHooks().render.loadSpriteAnimation = [&](const irr::io::path& file) -> std::shared_ptr<const SpriteAnimation> {
@@ -132,7 +133,8 @@ TEST_F(ResourceCachesTest, ALevelsSpriteAnimationsLeaveTheCacheWithItsPictures) 
     forgetLevelSpriteAnimations();
     for (const char* file : {"Menu.xml", "Own.xml", "Content/Game.xml", "Hud.xml"})
         findSpriteAnimation(file);
-    EXPECT_EQ(reads, (std::vector<std::string>{"Menu.xml", "Own.xml", "Content/Game.xml", "Hud.xml", "Own.xml"}));
+    EXPECT_EQ(reads, (std::vector<std::string>{"Menu.xml", "Own.xml", "Content/Game.xml", "Hud.xml", "Own.xml",
+                                                "Content/Game.xml"}));
 }
 
 } // namespace

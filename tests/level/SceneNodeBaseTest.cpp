@@ -1,6 +1,8 @@
 #include "LevelTestSupport.h"
 
+#include "core/LoadBudget.h"
 #include "level/AttributeExtras.h"
+#include "level/DrawnTriangles.h"
 #include "level/LevelObject.h"
 #include "level/SceneNodeBase.h"
 #include "level/TransformNode.h"
@@ -273,6 +275,25 @@ TEST_F(SceneNodeBaseTest, ChildrenAreInsertedAtTheirIndex) {
     LevelObject* e = make(root());
     parent->addChild(e, 99);
     EXPECT_EQ(*parent->getChildren().getLast(), e);
+}
+
+// A copied child draws its mesh again: charged to the level's triangles, on the bound it is
+// copied, one past it is left out.
+TEST_F(SceneNodeBaseTest, ACopiedChildMeshIsLeftOutPastTheLevelsTriangles) {
+    LevelObject* source = make(root());
+    scene::IMesh* cube = smgr()->getGeometryCreator()->createCubeMesh();
+    const std::uint64_t triangles = meshTriangles(cube);
+    smgr()->addMeshSceneNode(cube, source);
+    cube->drop();
+    for (const bool fits : {true, false}) {
+        SCOPED_TRACE(fits ? "on the bound" : "one past");
+        const LoadBudgetScope load("Level.irr", true);
+        loadBudget().setLimit(LoadBudget::Triangles, fits ? triangles : triangles - 1);
+        LevelObject* copy = make(root());
+        cloneSceneNodeMembers(copy, source, smgr());
+        EXPECT_EQ(copy->getChildren().size(), fits ? 1u : 0u);
+    }
+    loadBudget().setLimit(LoadBudget::Triangles, LoadBudget::gameLimits[LoadBudget::Triangles]);
 }
 
 TEST_F(SceneNodeBaseTest, IgnoringTheParentTransformPlacesTheNodeInWorldSpace) {

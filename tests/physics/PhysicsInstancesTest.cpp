@@ -7,6 +7,7 @@
 
 #include "core/Globals.h"
 #include "core/CoreSlots.h"
+#include "core/LoadBudget.h"
 #include "level/InstancedObject.h"
 #include "level/LevelHooks.h"
 #include "phys/Scene.h"
@@ -264,6 +265,28 @@ TEST_F(PhysicsInstancesTest, CopiesStopWhereTheirVerticesWouldPassSixteenBitIndi
                                          ->getMesh()->getMesh(0)->getMeshBuffer(0);
         EXPECT_EQ(buffer->getVertexCount(), 72u * 900u) << instances;
         EXPECT_EQ(log.countStartingWith("ERROR: Too many vertices for instanced object"), instances == 72 ? 1u : 0u);
+    }
+}
+
+// Seven instances with room in the level's triangles for the source and six or seven copies:
+// a copy whose mesh the budget left out is not drawn in the merge either.
+TEST_F(PhysicsInstancesTest, ACopyWithoutItsMeshForTheTrianglesLeavesTheMerge) {
+    for (const u32 copiesWithRoom : {7u, 6u}) {
+        smgr()->clear();
+        { const LoadBudgetScope load("Level.irr", true); } // a new load's budget
+        PhysicsObject* source = makeSource();
+        const std::uint64_t triangles = loadBudget().used(LoadBudget::Triangles);
+        ASSERT_GT(triangles, 0u);
+        loadBudget().setLimit(LoadBudget::Triangles, triangles * (1 + copiesWithRoom));
+        addInstances(7);
+        settle();
+        loadBudget().setLimit(LoadBudget::Triangles, LoadBudget::gameLimits[LoadBudget::Triangles]);
+        EXPECT_EQ(source->mesh().instances.size(), copiesWithRoom);
+        ASSERT_NE(source->getInstancedMeshNode(), nullptr) << copiesWithRoom;
+        const u32 vertices = source->getMeshNode()->getMesh()->getMesh(0)->getMeshBuffer(0)->getVertexCount();
+        EXPECT_EQ(static_cast<scene::IAnimatedMeshSceneNode*>(source->getInstancedMeshNode())
+                      ->getMesh()->getMesh(0)->getMeshBuffer(0)->getVertexCount(),
+                  vertices * (1 + copiesWithRoom));
     }
 }
 

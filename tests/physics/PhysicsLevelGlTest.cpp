@@ -7,7 +7,9 @@
 
 #include "physics/objects/PhysicsObject.h"
 
+#include "core/CoreSlots.h"
 #include "core/Globals.h"
+#include "level/LevelHooks.h"
 #include "render/ShaderManager.h"
 
 #include "support/TempDir.h"
@@ -125,6 +127,66 @@ TEST(PhysicsLevelGlTest, WithoutShadersACrateShowsItsTextureScaledAndOffsetButNo
     for (int i = 0; i < 5; ++i)
         for (int j = 0; j < 5; ++j)
             EXPECT_TRUE(same(cells[i][j], cells[(i + j) % 2][0])) << i << " " << j;
+}
+
+// An object drawn with six copies merges them into one mesh of its own, in no cache, whose
+// buffer the driver copies to the card: the driver lets go of it with its object, whatever
+// comes next (another level, or the same level loaded again).
+TEST(PhysicsLevelGlTest, AMergedMeshOfCopiesLeavesTheDriverWithItsObject) {
+    test::TempDir dir;
+    test::ScopedWorkingDir workingDir(dir.path());
+    // 100 vertices a copy: seven copies pass the driver's least count for a buffer on the card.
+    std::string sheet;
+    for (int i = 0; i < 100; ++i)
+        sheet += "v " + std::to_string(i % 10) + " " + std::to_string(i / 10) + " " + std::to_string(i % 3) + "\n";
+    for (int i = 1; i + 11 <= 100; ++i)
+        if (i % 10 != 0)
+            sheet += "f " + std::to_string(i) + " " + std::to_string(i + 1) + " " + std::to_string(i + 11) + "\n";
+    ASSERT_TRUE(test::writeFileBytes(dir.file("Sheet.obj"), sheet));
+    std::string level = "<?xml version=\"1.0\"?>\n<irr_scene>\n<node type=\"PhysicsObject\"><attributes><string name=\"Name\" "
+                        "value=\"Source\" /><int name=\"Id\" value=\"500\" /><string name=\"MeshFileName\" value=\"Sheet.obj\" />"
+                        "<enum name=\"BoundType\" value=\"Box\" /><enum name=\"PhysicsState\" value=\"Static\" /></attributes></node>\n";
+    for (int i = 1; i <= 6; ++i)
+        level += "<node type=\"InstancedObject\"><attributes><vector3d name=\"Position\" value=\"" + std::to_string(12 * i) +
+                 ", 0, 0\" /><int name=\"ObjectID\" value=\"500\" /></attributes></node>\n";
+    ASSERT_TRUE(test::writeFileBytes(dir.file("Copies.irr"), level + "</irr_scene>\n"));
+    ASSERT_TRUE(test::writeFileBytes(dir.file("Empty.irr"), "<?xml version=\"1.0\"?>\n<irr_scene>\n</irr_scene>\n"));
+    PhysicsGlStage stage(320, 180);
+    ASSERT_NE(stage.device, nullptr) << "no OpenGL device (run under Xvfb)";
+    ASSERT_TRUE(stage.ready());
+    levelHooks().render.isInstancingEnabled = [] { return true; };
+    coreSlots().physics.isSimulationActive = [] { return true; };
+    // A level's unload: its nodes go, and the physics scene is made anew.
+    const auto unload = [&stage] {
+        stage.smgr->clear();
+        physicsManager->resetScene();
+    };
+    for (const char* next : {"Empty.irr", "Copies.irr"}) {
+        SCOPED_TRACE(next);
+        unload();
+        ASSERT_TRUE(stage.load("Copies.irr"));
+        levelManager->rebuildNodeIDs(); // the instances find their source by its ID
+        stage.smgr->addCameraSceneNode(nullptr, core::vector3df(36, 5, -60), core::vector3df(36, 5, 0));
+        auto* source = asPhysicsObject(stage.smgr->getSceneNodeFromName("Source"));
+        ASSERT_NE(source, nullptr);
+        for (int frame = 0; frame < 100 && !source->getInstancedMeshNode(); ++frame)
+            stage.play(1);
+        ASSERT_NE(source->getInstancedMeshNode(), nullptr);
+        scene::IMeshBuffer* merged =
+            static_cast<scene::IAnimatedMeshSceneNode*>(source->getInstancedMeshNode())->getMesh()->getMeshBuffer(0);
+        merged->grab();
+        const s32 unDrawn = merged->getReferenceCount();
+        stage.drawAndShoot(video::SColor(255, 0, 0, 0))->drop();
+        EXPECT_EQ(merged->getReferenceCount(), unDrawn + 1) << "the driver holds its copy";
+        unload();
+        ASSERT_TRUE(stage.load(next));
+        stage.play(1);
+        stage.drawAndShoot(video::SColor(255, 0, 0, 0))->drop();
+        EXPECT_EQ(merged->getReferenceCount(), 1) << "held by this test alone";
+        merged->drop();
+    }
+    levelHooks().render.isInstancingEnabled = nullptr;
+    coreSlots().physics.isSimulationActive = nullptr;
 }
 
 } // namespace

@@ -158,6 +158,7 @@ PhysicsObject::~PhysicsObject() {
         effectHandler->removeNodeFromDepthPass(instancedMeshNode);
     }
     setReflective(false);
+    releaseInstancedBuffer();
     // The copies bound to this source forget it.
     while (!meshSettings->instances.empty())
         unregisterInstance(meshSettings->instances.front().instance);

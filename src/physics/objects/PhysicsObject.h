@@ -188,6 +188,8 @@ public:
     void registerInstance(InstancedObject* instance);
     void unregisterInstance(InstancedObject* instance);
     void buildInstancedMesh();
+    // Lets go of the merged buffer and of the driver's copy of it.
+    void releaseInstancedBuffer();
     void updateInstancedBounds();
     void updateInstanceCentroid();
     void removeMeshNodeFromShadowPasses();
@@ -290,6 +292,8 @@ protected:
     irr::scene::ISceneNode* instancedMeshNode = nullptr;
     PhysicsObject* instanceSource = nullptr;
     irr::scene::IAnimatedMesh* instancedMesh = nullptr;
+    // The merged buffer, held so that the driver's copy of it goes with the object.
+    irr::scene::IMeshBuffer* instancedBuffer = nullptr;
     phys::RigidActor* actor = nullptr;
     std::unique_ptr<PhysicsUserData> userData;
     std::unique_ptr<PhysicsBodySettings> bodySettings;

@@ -132,6 +132,11 @@ void PhysicsObject::buildInstancedMesh() {
         unregisterInstance(list.back().instance);
     auto* merged = new InstancedMeshBuffer();
     merged->setHardwareMappingHint(scene::EHM_STATIC, scene::EBT_VERTEX_AND_INDEX);
+    // The merge is the level's own, in no cache: the driver keeps the copy it makes of it on the
+    // card (and the buffer with it) until asked to let go.
+    releaseInstancedBuffer();
+    instancedBuffer = merged;
+    merged->grab();
     auto* vertices = static_cast<video::S3DVertex2TCoords*>(sourceBuffer->getVertices());
     const core::vector2df base = textureOffsetOf(meshNode);
     for (u32 k = 0; k < copies; ++k) {
@@ -189,6 +194,15 @@ void PhysicsObject::buildInstancedMesh() {
         if (entry.clone && entry.clone->getMeshNode())
             removeShadowNode(entry.clone->getMeshNode());
     meshNode->getMaterial(0) = savedMaterial;
+}
+
+void PhysicsObject::releaseInstancedBuffer() {
+    if (!instancedBuffer)
+        return;
+    if (SceneManager && SceneManager->getVideoDriver())
+        SceneManager->getVideoDriver()->removeHardwareBuffer(instancedBuffer);
+    instancedBuffer->drop();
+    instancedBuffer = nullptr;
 }
 
 void PhysicsObject::updateInstancedBounds() {
