@@ -3,6 +3,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <map>
 #include <string>
 
 namespace test {
@@ -21,7 +22,10 @@ public:
     using Clock = std::chrono::steady_clock;
 
     GivenTime(); // the calling thread, from now
-    static GivenTime ofProcess(pid_t process); // a child's main thread, from now
+    // A child's main thread, from now. Once that has ended, the process's other threads are
+    // followed while the system tears them down: the time the one that waited most for a
+    // processor waited is not given (a busy machine held the end off for seconds there).
+    static GivenTime ofProcess(pid_t process);
     // A child's main thread from a mark it read itself (its steady clock and ownSchedCounts()).
     static GivenTime ofProcessSince(pid_t process, Clock::time_point since, SchedCounts then);
 
@@ -31,12 +35,22 @@ public:
     void stop();
 
 private:
-    GivenTime(std::string statPath, Clock::time_point since, SchedCounts then);
+    GivenTime(pid_t process, std::string statPath, Clock::time_point since, SchedCounts then);
     SchedCounts countsNow() const;
 
+    // A process's threads after its main thread ended: each one's counts when first seen and
+    // last seen (a thread's folder goes with it), and the main thread's last counts.
+    struct Teardown {
+        bool started = false;
+        SchedCounts mainThread;
+        std::map<pid_t, std::pair<SchedCounts, SchedCounts>> threads;
+    };
+
+    pid_t process = 0; // 0: a thread of this process
     std::string statPath;
     Clock::time_point since;
     SchedCounts then;
+    mutable Teardown teardown;
     bool stopped = false;
     Clock::time_point stoppedAt;
     SchedCounts atStop;
