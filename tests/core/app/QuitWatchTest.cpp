@@ -19,6 +19,10 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
+#include <sched.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -121,9 +125,12 @@ class QuitWatchTest : public ShellFixture {};
 // The watch gives the orderly end its grace; then it writes the copies it holds and ends the
 // process, unless the shutdown has written the player's files: then status 0, its own line
 // before the log's closing line and none after it. A closing line being written when the grace
-// runs out is waited for. The child never ends by itself: the status says what the watch did.
+// runs out is waited for. A start-up has half the grace, and its end is the orderly one: the
+// copies, the quit's line and the closing line, last even while the main thread goes on
+// writing lines, and status 0. The child never ends by itself: the status says what the watch
+// did.
 TEST_F(QuitWatchTest, ALateEndIsCutAtTheStageItReached) {
-    enum Stage { running, filesWritten, writingClosingLine, closingLineWritten, done };
+    enum Stage { startingUp, running, filesWritten, writingClosingLine, closingLineWritten, done };
     const struct {
         const char* name;
         Stage stage;
@@ -131,6 +138,8 @@ TEST_F(QuitWatchTest, ALateEndIsCutAtTheStageItReached) {
         bool copyWritable;
         int status;
     } cases[] = {
+        {"a start-up step that does not return", startingUp, false, true, 0},
+        {"a start-up whose copy cannot be written", startingUp, false, false, 128 + SIGTERM},
         {"a frame that does not return", running, false, true, 128 + SIGTERM},
         {"a frame stuck writing to a full standard output", running, true, true, 128 + SIGTERM},
         {"a copy that cannot be written", running, false, false, 128 + SIGTERM},
@@ -149,6 +158,8 @@ TEST_F(QuitWatchTest, ALateEndIsCutAtTheStageItReached) {
         const ChildEnd end = runChild(
             [&](int markFd) {
                 installQuitSignalHandlers(grace);
+                if (c.stage == startingUp)
+                    markStartingUp();
                 setForcedEndLogFile(log);
                 setForcedEndFile(c.copyWritable ? settings : dir.file("Missing/Settings.xml"), "<Game />");
                 if (c.stage >= filesWritten)
@@ -165,19 +176,34 @@ TEST_F(QuitWatchTest, ALateEndIsCutAtTheStageItReached) {
                     markOrderlyEndDone();
                 if (c.standardOutputFull && !fillStandardOutput())
                     ::_exit(98);
+                // The engine's lines of a step that does not look at the quit go on.
+                const int ownLog = ::open(log.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
                 markAndRaise(markFd);
                 if (c.standardOutputFull)
                     writeLogLineToTerminal("A line that waits for the reader."); // blocks, holding the output
+                const std::string engineLine = "[1:2:3] Loaded texture.\r\n";
+                while (c.stage == startingUp && c.copyWritable) {
+                    [[maybe_unused]] const ssize_t written = ::write(ownLog, engineLine.data(), engineLine.size());
+                }
                 for (;;)
                     ::pause(); // a frame, or what is left of the process, that does not return
             },
             30.0);
         ASSERT_EQ(end.status, c.status) << c.name;
         // Not before the grace.
-        EXPECT_GE(end.secondsAfterMark(), grace / 1000.0 - 0.02) << c.name;
+        EXPECT_GE(end.secondsAfterMark(), (c.stage == startingUp ? grace / 2 : grace) / 1000.0 - 0.02) << c.name;
 
-        const std::string line = logLines().back();
-        if (c.stage != running) {
+        const std::vector<std::string> lines = logLines();
+        ASSERT_FALSE(lines.empty()) << c.name;
+        const std::string line = lines.back();
+        if (c.stage == startingUp && c.copyWritable) {
+            ASSERT_GE(lines.size(), 2u);
+            EXPECT_EQ(lines[lines.size() - 2], "Quit signal received.") << c.name;
+            EXPECT_EQ(line, "Shutting down.") << c.name;
+            EXPECT_EQ(test::readFileBytes(settings), "<Game />") << c.name;
+            continue;
+        }
+        if (c.stage > running) {
             EXPECT_EQ(line, c.stage == filesWritten ? "The game did not end within 300 ms of signal 15; the player's "
                                                       "files are written, ending it now."
                                                     : lastLine)
@@ -227,6 +253,33 @@ TEST_F(QuitWatchTest, AShutdownStuckPastThePlayersFilesEndsWithStatusZero) {
               std::string::npos);
     EXPECT_EQ(logLines().back(),
               "The game did not end within 300 ms of signal 15; the player's files are written, ending it now.");
+}
+
+// After a quit signal the game program ends the process at the log's closing line, the
+// settings and the save written; a game that did not ask for it (a test's) tears down and goes
+// on.
+TEST_F(QuitWatchTest, AfterAQuitSignalTheGameProgramEndsAtItsClosingLine) {
+    for (const bool asked : {true, false}) {
+        const ChildEnd end = runChild([asked](int) {
+            setQuitEndsAtClosingLine(asked);
+            GameApplication game;
+            if (!game.startUp())
+                ::_exit(98);
+            installQuitSignalHandlers(60000);
+            saveManager->setAutoSavePath(L"Asked.irr", false);
+            setSettingInt("Graphics_Quality", 3);
+            std::raise(SIGTERM);
+            game.shutdownGame();
+            ::_exit(levelManager || gameDevice ? 96 : 97); // the shutdown returned, all torn down
+        });
+        EXPECT_EQ(end.status, asked ? 0 : 97) << asked;
+        EXPECT_NE(test::readFileBytes(dir.file("data/Paddlestone/save.tsav")).find("Asked.irr"), std::string::npos)
+            << asked;
+        EXPECT_NE(test::readFileBytes(dir.file("PaddlestoneConfig.xml")).find("name=\"Graphics_Quality\" value=\"3\""),
+                  std::string::npos)
+            << asked;
+        EXPECT_EQ(logLines().back(), "Shutting down.") << asked;
+    }
 }
 
 // The display going away under the game ends it at once, with the save asked for in the frame
@@ -345,21 +398,22 @@ TEST_F(LargeLevelQuitTest, ASignalAtAnyMomentEndsTheGameInOrderWithinThreeSecond
                 if (c.moment == loading && ++objects == c.object)
                     markAndRaise(markFd);
             };
-            // The shader manager draws a loading frame before each program it compiles.
+            // The shader manager draws a loading frame before each program it compiles. The
+            // count is kept as it goes: the quit watch may end the start-up.
             int programsAfterSignal = -1;
             std::function<void()>& shaderFrame = renderServices().screens.renderLoadingFrame;
             shaderFrame = [&, draw = shaderFrame] {
                 if (draw)
                     draw();
-                if (c.moment == compiling && ++programsAfterSignal == 0)
+                if (c.moment != compiling)
+                    return;
+                test::writeFileBytes("Programs.txt", std::to_string(++programsAfterSignal));
+                if (programsAfterSignal == 0)
                     markAndRaise(markFd);
             };
             GameApplication game(level);
-            if (c.moment == compiling) {
-                const int status = game.run();
-                test::writeFileBytes("Programs.txt", std::to_string(programsAfterSignal));
-                ::_exit(status == gameStatusNormal ? 0 : 3);
-            }
+            if (c.moment == compiling)
+                ::_exit(game.run() == gameStatusNormal ? 0 : 3);
             const bool started = game.startUp();
             if (started)
                 test::writeFileBytes("Built.txt", std::to_string(countNodes(gameDevice->getSceneManager()->getRootSceneNode())));
@@ -409,6 +463,69 @@ TEST_F(LargeLevelQuitTest, ASignalAtAnyMomentEndsTheGameInOrderWithinThreeSecond
         for (const std::string& line : lines)
             EXPECT_EQ(line.find("MainScreen_Background"), std::string::npos) << c.name << ": " << line;
     }
+}
+
+// What the last thread of a process whose main thread has ended does: waits for the processor
+// it is held to (spinning, at the lowest priority, where another process spins), or sleeps.
+struct LastThread {
+    cpu_set_t processor;
+    bool waits;
+};
+
+void* runLastThread(void* argument) {
+    const LastThread& last = *static_cast<const LastThread*>(argument);
+    ::sched_setaffinity(0, sizeof last.processor, &last.processor);
+    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 19);
+    while (last.waits)
+        asm volatile("" ::: "memory");
+    for (;;)
+        ::pause();
+}
+
+// The quit tests' clock (support/GivenTime.h) after a process's main thread has ended: the time
+// its last thread waits for a processor, held off by the machine's other work as a torn-down
+// process's threads are, is not given; the time it sleeps is (a process that lives on past its
+// main thread is still the program's own).
+TEST(GivenTimeTest, AfterTheMainThreadTheTimeTheLastThreadWaitsIsNotGiven) {
+    cpu_set_t allowed;
+    ASSERT_EQ(::sched_getaffinity(0, sizeof allowed, &allowed), 0);
+    int cpu = 0;
+    while (!CPU_ISSET(cpu, &allowed))
+        ++cpu;
+    static LastThread last{};
+    CPU_ZERO(&last.processor);
+    CPU_SET(cpu, &last.processor);
+    const pid_t busy = ::fork();
+    ASSERT_GE(busy, 0);
+    if (busy == 0) {
+        ::sched_setaffinity(0, sizeof last.processor, &last.processor);
+        for (;;)
+            asm volatile("" ::: "memory");
+    }
+    for (const bool waits : {true, false}) {
+        last.waits = waits;
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            pthread_t thread;
+            if (::pthread_create(&thread, nullptr, runLastThread, &last) != 0)
+                ::_exit(98);
+            ::syscall(SYS_exit, 0); // this thread alone, without unwinding into the test's frames
+        }
+        const test::GivenTime since = test::GivenTime::ofProcess(child);
+        // Read as a quit test reads it, often: the threads are followed as it is read.
+        while (since.seconds() >= 0.0 && since.wallSeconds() < 1.0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        const double given = since.seconds(), wall = since.wallSeconds();
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+        if (waits)
+            EXPECT_LT(given, 0.5 * wall) << "waiting";
+        else
+            EXPECT_GT(given, 0.8 * wall) << "asleep";
+    }
+    ::kill(busy, SIGKILL);
+    ::waitpid(busy, nullptr, 0);
 }
 
 } // namespace
