@@ -12,6 +12,7 @@
 #include <signal.h>
 #include <fcntl.h>
 #include <ctime>
+#include <time.h>
 #include <filesystem>
 #include <cstdlib>
 #include <cstring>
@@ -203,7 +204,7 @@ int takeLogFile(const std::string& path) {
     bool allWritten = true;
     const std::string written = writeCopies(copies, allWritten);
     if (!allWritten)
-        endWithLine(copies, lateEndReason(signal), written, 128 + signal);
+        endWithLine(copies, "The start-up did not stop at signal " + std::to_string(signal), written, 128 + signal);
     const int log = takeLogFile(copies.logPath);
     const std::time_t now = std::time(nullptr);
     std::string lines;
@@ -236,6 +237,13 @@ int takeLogFile(const std::string& path) {
     ::_exit(0);
 }
 
+// The processor time the whole process has used, every thread's.
+double processorSeconds() {
+    timespec used {};
+    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &used);
+    return static_cast<double>(used.tv_sec) + static_cast<double>(used.tv_nsec) * 1e-9;
+}
+
 // Waits for a signal, then for the orderly end; when that is late, ends the process.
 void watchForLateEnd() {
     for (;;) {
@@ -246,16 +254,20 @@ void watchForLateEnd() {
         if (got != 1)
             return;
         const auto signalled = std::chrono::steady_clock::now();
+        const double processorAtSignal = processorSeconds();
         const auto grace = std::chrono::milliseconds(graceMilliseconds.load());
         // The orderly end done, the process may still hold on (the engine let go, gigabytes
         // freed, the libraries' exit handlers): it ends by the deadline all the same. A start-up
-        // has half the grace to come to its next look: the watch's end of it loses nothing, and
-        // the rest is what a busy machine takes to end the process. Before its log exists, the
-        // whole grace.
+        // has half the grace, or startUpQuitProcessorSeconds of the processor, to come to its
+        // next look: the watch's end of it loses nothing, a step that has computed that long
+        // without a look is a long one, and the rest of the 3 s is what a busy machine takes to
+        // end the process. Before its log exists, the whole grace.
         for (;;) {
             const auto now = std::chrono::steady_clock::now();
-            if (quitSignal == 0 || now >= signalled + grace ||
-                (endStage == stageStartingUp && logFileKnown && now >= signalled + grace / 2))
+            if (quitSignal == 0 || now >= signalled + grace)
+                break;
+            if (endStage == stageStartingUp && logFileKnown &&
+                (now >= signalled + grace / 2 || processorSeconds() - processorAtSignal >= startUpQuitProcessorSeconds))
                 break;
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         }

@@ -79,9 +79,13 @@ void writeClosingLine(const std::function<void()>& write);
 void markOrderlyEndDone();
 // The start-up runs, from its first step until the first frame: it holds nothing of the
 // player's that the copies do not. A quit signal the main thread has not ended within half the
-// grace (it is inside a step that does not look at the quit: the window being made, a shader
-// the driver builds) is ended by the watch in order: the copies written, "Quit signal
-// received." (unless the game logged it) and "Shutting down." appended, status 0.
+// grace, or once the process has used startUpQuitProcessorSeconds of processor time since the
+// signal (it is inside a step that does not look at the quit: the window being made, a shader
+// the driver builds), is ended by the watch in order: the copies written, "Quit signal
+// received." (unless the game logged it) and "Shutting down." appended, status 0. So the end
+// of a start-up takes a tenth of a second of the processor at most, and 3 s hold on a machine
+// that gives the game a tenth of a core.
+inline constexpr double startUpQuitProcessorSeconds = 0.04;
 void markStartingUp();
 void markStartUpDone();
 // Logs "Quit signal received." once a quit signal (clearQuitSignal starts over).

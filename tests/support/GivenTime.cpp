@@ -51,7 +51,9 @@ GivenTime GivenTime::ofProcess(pid_t process) {
 }
 
 GivenTime GivenTime::ofProcessSince(pid_t process, Clock::time_point since, SchedCounts then) {
-    return GivenTime(process, processFolder(process) + "/schedstat", since, then);
+    GivenTime given(process, processFolder(process) + "/schedstat", since, then);
+    given.countsNow(); // a process whose main thread has ended: its threads followed from now
+    return given;
 }
 
 SchedCounts GivenTime::countsNow() const {

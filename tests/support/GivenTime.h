@@ -23,8 +23,9 @@ public:
 
     GivenTime(); // the calling thread, from now
     // A child's main thread, from now. Once that has ended, the process's other threads are
-    // followed while the system tears them down: the time the one that waited most for a
-    // processor waited is not given (a busy machine held the end off for seconds there).
+    // followed while the system tears them down, each from the first read that finds it: the
+    // time the one that waited most for a processor waited is not given (a busy machine held
+    // the end off for seconds there); the time they ran or slept is.
     static GivenTime ofProcess(pid_t process);
     // A child's main thread from a mark it read itself (its steady clock and ownSchedCounts()).
     static GivenTime ofProcessSince(pid_t process, Clock::time_point since, SchedCounts then);
