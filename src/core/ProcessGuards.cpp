@@ -197,13 +197,16 @@ int takeLogFile(const std::string& path) {
 // quit (the window being made, a shader the driver builds) or has not come to the next look.
 // Nothing of the player's is at stake there but what the copies hold (the settings as read,
 // a save write that waits): the watch ends the game as the shutdown would, with the copies
-// written, the quit's line and the closing line, and status 0. A copy that cannot be written
-// makes it the late end it is.
+// written, the quit's line and the closing line, and status 0. A copy that cannot be written,
+// or a log not opened yet, makes it the late end it is: one line (on the terminal without a
+// log) and status 128 + the signal.
 [[noreturn]] void endStartUpInOrder(int signal) {
     const TakenCopies copies = takeCopies();
     bool allWritten = true;
     const std::string written = writeCopies(copies, allWritten);
-    if (!allWritten)
+    // Without a log (the grace ran out before it was opened) the player would not learn why
+    // the game ended: that is no orderly end either.
+    if (!allWritten || copies.logPath.empty())
         endWithLine(copies, "The start-up did not stop at signal " + std::to_string(signal), written, 128 + signal);
     const int log = takeLogFile(copies.logPath);
     const std::time_t now = std::time(nullptr);
@@ -216,7 +219,7 @@ int takeLogFile(const std::string& path) {
     }
     if (log >= 0) {
         [[maybe_unused]] const ssize_t written = ::write(log, lines.data(), lines.size());
-    } else if (!copies.logPath.empty()) {
+    } else {
         appendToFile(copies.logPath, lines);
     }
     ::_exit(0);

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <utility>
@@ -44,7 +43,9 @@ GivenTime::GivenTime()
     : GivenTime(0, "/proc/self/task/" + std::to_string(::gettid()) + "/schedstat", Clock::now(), ownSchedCounts()) {}
 
 GivenTime::GivenTime(pid_t process, std::string path, Clock::time_point since, SchedCounts then)
-    : process(process), statPath(std::move(path)), since(since), then(then) {}
+    : process(process), statPath(std::move(path)), since(since), then(then) {
+    seen.mainThread = then;
+}
 
 GivenTime GivenTime::ofProcess(pid_t process) {
     return ofProcessSince(process, Clock::now(), countsIn(processFolder(process) + "/schedstat"));
@@ -52,45 +53,41 @@ GivenTime GivenTime::ofProcess(pid_t process) {
 
 GivenTime GivenTime::ofProcessSince(pid_t process, Clock::time_point since, SchedCounts then) {
     GivenTime given(process, processFolder(process) + "/schedstat", since, then);
-    given.countsNow(); // a process whose main thread has ended: its threads followed from now
+    given.look(); // a process whose main thread has already ended: its threads followed from now
     return given;
 }
 
-SchedCounts GivenTime::countsNow() const {
-    SchedCounts now = countsIn(statPath);
-    if (process > 0 && !teardown.started && mainThreadEnded(process)) {
-        teardown.started = true;
-        teardown.mainThread = now;
+void GivenTime::look() const {
+    if (stopped)
+        return;
+    if (!seen.mainThreadEnded) {
+        const double now = wallSeconds();
+        // A reaped process's unreadable counts add nothing.
+        const SchedCounts counts = countsIn(statPath);
+        seen.mainThread = {std::max(counts.running, seen.mainThread.running),
+                           std::max(counts.waiting, seen.mainThread.waiting)};
+        seen.mainThreadEnded = process > 0 && mainThreadEnded(process);
+        if (!seen.mainThreadEnded)
+            seen.aliveSeconds = now;
     }
-    if (teardown.started) {
-        // The main thread's counts stand still from its end; the end of the process waits for the
-        // thread the system tears down last, which is the one that waited longest.
-        now = teardown.mainThread;
-        const std::string tasks = processFolder(process) + "/task";
-        if (DIR* folder = ::opendir(tasks.c_str())) {
-            while (const dirent* entry = ::readdir(folder)) {
-                const pid_t thread = static_cast<pid_t>(std::atoi(entry->d_name));
-                if (thread <= 0 || thread == process)
-                    continue;
-                const SchedCounts counts = countsIn(tasks + "/" + entry->d_name + "/schedstat");
-                if (counts.running == 0.0 && counts.waiting == 0.0)
-                    continue; // gone meanwhile
-                const auto [seen, first] = teardown.threads.try_emplace(thread, counts, counts);
-                if (!first)
-                    seen->second.second = counts;
-            }
-            ::closedir(folder);
-        }
-        double waited = 0.0, ran = 0.0;
-        for (const auto& [thread, counts] : teardown.threads) {
-            waited = std::max(waited, counts.second.waiting - counts.first.waiting);
-            ran = std::max(ran, counts.second.running - counts.first.running);
-        }
-        now.running += ran;
-        now.waiting += waited;
+    if (!seen.mainThreadEnded)
+        return;
+    const std::string tasks = processFolder(process) + "/task";
+    DIR* folder = ::opendir(tasks.c_str());
+    if (!folder)
+        return;
+    while (const dirent* entry = ::readdir(folder)) {
+        const pid_t thread = static_cast<pid_t>(std::atoi(entry->d_name));
+        if (thread <= 0 || thread == process)
+            continue;
+        const SchedCounts counts = countsIn(tasks + "/" + entry->d_name + "/schedstat");
+        if (counts.running == 0.0 && counts.waiting == 0.0)
+            continue; // gone meanwhile
+        const auto [ran, first] = seen.otherThreadsRan.try_emplace(thread, counts.running, counts.running);
+        if (!first)
+            ran->second.second = counts.running;
     }
-    // A reaped process's unreadable counts add nothing.
-    return {std::max(now.running, then.running), std::max(now.waiting, then.waiting)};
+    ::closedir(folder);
 }
 
 double GivenTime::wallSeconds() const {
@@ -98,16 +95,23 @@ double GivenTime::wallSeconds() const {
 }
 
 double GivenTime::seconds() const {
+    look();
     const double wall = wallSeconds();
-    const SchedCounts now = stopped ? atStop : countsNow();
-    const double given = std::max(wall - (now.waiting - then.waiting), now.running - then.running);
-    return std::min(given, wall);
+    const double running = seen.mainThread.running - then.running;
+    const double waiting = seen.mainThread.waiting - then.waiting;
+    if (!seen.mainThreadEnded)
+        return std::min(std::max(wall - waiting, running), wall);
+    // Up to the main thread's end, then what the system's end of the process ran.
+    double endRan = 0.0;
+    for (const auto& [thread, ran] : seen.otherThreadsRan)
+        endRan = std::max(endRan, ran.second - ran.first);
+    return std::min(std::max(seen.aliveSeconds - waiting, running) + endRan, wall);
 }
 
 void GivenTime::stop() {
     if (stopped)
         return;
-    atStop = countsNow();
+    look();
     stoppedAt = Clock::now();
     stopped = true;
 }

@@ -22,10 +22,11 @@ public:
     using Clock = std::chrono::steady_clock;
 
     GivenTime(); // the calling thread, from now
-    // A child's main thread, from now. Once that has ended, the process's other threads are
-    // followed while the system tears them down, each from the first read that finds it: the
-    // time the one that waited most for a processor waited is not given (a busy machine held
-    // the end off for seconds there); the time they ran or slept is.
+    // A child's main thread, from now. Once that has ended (the process is being torn down:
+    // nothing of the program runs any more), only the processor time its other threads use
+    // counts, the system's work of ending it; the time they wait for a processor (seconds on a
+    // busy machine) or sleep does not. The end counts from the last read that found the main
+    // thread running, at most its own time after it.
     static GivenTime ofProcess(pid_t process);
     // A child's main thread from a mark it read itself (its steady clock and ownSchedCounts()).
     static GivenTime ofProcessSince(pid_t process, Clock::time_point since, SchedCounts then);
@@ -37,24 +38,26 @@ public:
 
 private:
     GivenTime(pid_t process, std::string statPath, Clock::time_point since, SchedCounts then);
-    SchedCounts countsNow() const;
+    // Reads the counts (nothing once stopped).
+    void look() const;
 
-    // A process's threads after its main thread ended: each one's counts when first seen and
-    // last seen (a thread's folder goes with it), and the main thread's last counts.
-    struct Teardown {
-        bool started = false;
+    // What the reads found: the main thread's counts (its last ones once it has ended) and the
+    // wall seconds of the last read that found it running; after its end, each other thread's
+    // running seconds when first and last read (a thread's folder goes with it).
+    struct Seen {
         SchedCounts mainThread;
-        std::map<pid_t, std::pair<SchedCounts, SchedCounts>> threads;
+        double aliveSeconds = 0.0;
+        bool mainThreadEnded = false;
+        std::map<pid_t, std::pair<double, double>> otherThreadsRan;
     };
 
     pid_t process = 0; // 0: a thread of this process
     std::string statPath;
     Clock::time_point since;
     SchedCounts then;
-    mutable Teardown teardown;
+    mutable Seen seen;
     bool stopped = false;
     Clock::time_point stoppedAt;
-    SchedCounts atStop;
 };
 
 // The calling thread's counts so far (0 where not known).

@@ -127,10 +127,20 @@ class QuitWatchTest : public ShellFixture {};
 // before the log's closing line and none after it. A closing line being written when the grace
 // runs out is waited for. A start-up has half the grace, or a few hundredths of a second of the
 // processor once its step computes, and its end is the orderly one: the copies, the quit's line
-// and the closing line, last even while the main thread goes on writing lines, and status 0.
-// The child never ends by itself: the status says what the watch did.
+// and the closing line, last even while the main thread goes on writing lines, and status 0;
+// before its log is opened it has the whole grace, and its end is a late one. The child never
+// ends by itself: the status says what the watch did.
 TEST_F(QuitWatchTest, ALateEndIsCutAtTheStageItReached) {
-    enum Stage { startingUp, computingStartUp, running, filesWritten, writingClosingLine, closingLineWritten, done };
+    enum Stage {
+        startingUp,
+        startingUpWithoutLog,
+        computingStartUp,
+        running,
+        filesWritten,
+        writingClosingLine,
+        closingLineWritten,
+        done
+    };
     const struct {
         const char* name;
         Stage stage;
@@ -142,6 +152,7 @@ TEST_F(QuitWatchTest, ALateEndIsCutAtTheStageItReached) {
         // Given a minute of grace: only the processor's time ends it.
         {"a start-up step that computes and writes lines", computingStartUp, false, true, 0},
         {"a start-up whose copy cannot be written", startingUp, false, false, 128 + SIGTERM},
+        {"a start-up before its log", startingUpWithoutLog, false, true, 128 + SIGTERM},
         {"a frame that does not return", running, false, true, 128 + SIGTERM},
         {"a frame stuck writing to a full standard output", running, true, true, 128 + SIGTERM},
         {"a copy that cannot be written", running, false, false, 128 + SIGTERM},
@@ -162,7 +173,7 @@ TEST_F(QuitWatchTest, ALateEndIsCutAtTheStageItReached) {
                 installQuitSignalHandlers(c.stage == computingStartUp ? 60000 : grace);
                 if (c.stage <= computingStartUp)
                     markStartingUp();
-                setForcedEndLogFile(log);
+                setForcedEndLogFile(c.stage == startingUpWithoutLog ? std::string() : log);
                 setForcedEndFile(c.copyWritable ? settings : dir.file("Missing/Settings.xml"), "<Game />");
                 if (c.stage >= filesWritten)
                     markPlayerFilesWritten();
@@ -200,6 +211,11 @@ TEST_F(QuitWatchTest, ALateEndIsCutAtTheStageItReached) {
         const std::vector<std::string> lines = logLines();
         ASSERT_FALSE(lines.empty()) << c.name;
         const std::string line = lines.back();
+        if (c.stage == startingUpWithoutLog) {
+            EXPECT_EQ(line, lastLine) << c.name;
+            EXPECT_EQ(test::readFileBytes(settings), "<Game />") << c.name;
+            continue;
+        }
         if (c.stage <= computingStartUp && c.copyWritable) {
             ASSERT_GE(lines.size(), 2u);
             EXPECT_EQ(lines[lines.size() - 2], "Quit signal received.") << c.name;
@@ -476,28 +492,32 @@ TEST_F(LargeLevelQuitTest, ASignalAtAnyMomentEndsTheGameInOrderWithinThreeSecond
     }
 }
 
-// What the last thread of a process whose main thread has ended does: waits for the processor
-// it is held to (spinning, at the lowest priority, where another process spins), or sleeps.
+// The last thread of a process whose main thread has ended spins: held off the processor (at
+// the lowest priority, on the processor where another process spins), or free to run.
 struct LastThread {
     cpu_set_t processor;
-    bool waits;
+    bool heldOff;
 };
 
 void* runLastThread(void* argument) {
     const LastThread& last = *static_cast<const LastThread*>(argument);
-    ::sched_setaffinity(0, sizeof last.processor, &last.processor);
-    ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 19);
-    while (last.waits)
-        asm volatile("" ::: "memory");
+    if (last.heldOff) {
+        ::sched_setaffinity(0, sizeof last.processor, &last.processor);
+        ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 19);
+    }
     for (;;)
-        ::pause();
+        asm volatile("" ::: "memory");
 }
 
-// The quit tests' clock (support/GivenTime.h) after a process's main thread has ended: the time
-// its last thread waits for a processor, held off by the machine's other work as a torn-down
-// process's threads are, is not given; the time it sleeps is (a process that lives on past its
-// main thread is still the program's own).
-TEST(GivenTimeTest, AfterTheMainThreadTheTimeTheLastThreadWaitsIsNotGiven) {
+double runningSecondsOf(pid_t process, pid_t thread) {
+    const std::string path = "/proc/" + std::to_string(process) + "/task/" + std::to_string(thread) + "/schedstat";
+    return std::strtod(test::readFileBytes(path).c_str(), nullptr) * 1e-9;
+}
+
+// The quit tests' clock (support/GivenTime.h) after a process's main thread has ended, while the
+// system tears it down: the time its last thread waits for a processor, held off by the
+// machine's other work, is not given; the time it runs is.
+TEST(GivenTimeTest, AfterTheMainThreadOnlyTheTimeTheOtherThreadsRunIsGiven) {
     cpu_set_t allowed;
     ASSERT_EQ(::sched_getaffinity(0, sizeof allowed, &allowed), 0);
     int cpu = 0;
@@ -513,8 +533,8 @@ TEST(GivenTimeTest, AfterTheMainThreadTheTimeTheLastThreadWaitsIsNotGiven) {
         for (;;)
             asm volatile("" ::: "memory");
     }
-    for (const bool waits : {true, false}) {
-        last.waits = waits;
+    for (const bool heldOff : {true, false}) {
+        last.heldOff = heldOff;
         const pid_t child = ::fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
@@ -527,17 +547,24 @@ TEST(GivenTimeTest, AfterTheMainThreadTheTimeTheLastThreadWaitsIsNotGiven) {
         const std::string stat = "/proc/" + std::to_string(child) + "/stat";
         while (test::readFileBytes(stat).find(") Z ") == std::string::npos)
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        pid_t thread = 0;
+        for (const auto& entry : std::filesystem::directory_iterator("/proc/" + std::to_string(child) + "/task"))
+            if (const pid_t task = std::atoi(entry.path().filename().c_str()); task != child)
+                thread = task;
+        ASSERT_GT(thread, 0);
+        const double ranBefore = runningSecondsOf(child, thread);
         const test::GivenTime since = test::GivenTime::ofProcess(child);
         // Read as a quit test reads it, often: the threads are followed as it is read.
         while (since.seconds() >= 0.0 && since.wallSeconds() < 1.0)
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
         const double given = since.seconds(), wall = since.wallSeconds();
+        const double ran = runningSecondsOf(child, thread) - ranBefore;
         ::kill(child, SIGKILL);
         ::waitpid(child, nullptr, 0);
-        if (waits)
-            EXPECT_LT(given, 0.5 * wall) << "waiting";
+        if (heldOff)
+            EXPECT_LT(given, 0.5 * wall) << "held off the processor";
         else
-            EXPECT_GT(given, 0.8 * wall) << "asleep";
+            EXPECT_GE(given, 0.9 * ran) << "running";
     }
     ::kill(busy, SIGKILL);
     ::waitpid(busy, nullptr, 0);
