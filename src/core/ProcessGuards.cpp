@@ -9,9 +9,12 @@
 #include <cerrno>
 #include <chrono>
 #include <csignal>
+#include <signal.h>
 #include <fcntl.h>
 #include <ctime>
+#include <time.h>
 #include <filesystem>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <sys/file.h>
@@ -37,9 +40,12 @@ HeldLock saveFolderLock;
 
 volatile std::sig_atomic_t quitSignal = 0;
 std::atomic<int> graceMilliseconds{quitGraceMilliseconds};
-// How far the orderly end has come.
-enum EndStage : int { stageRunning, stagePlayerFilesWritten, stageClosingLineWritten, stageDone };
+// How far the game, and then its orderly end, has come.
+enum EndStage : int { stageStartingUp, stageRunning, stagePlayerFilesWritten, stageClosingLineWritten, stageDone };
 std::atomic<int> endStage{stageRunning};
+std::atomic<bool> quitLineLogged{false};
+std::atomic<bool> logFileKnown{false};
+bool quitEndsAtClosingLineAsked = false;
 // The watch thread waits on this pipe: the handler writes the signal's number to it.
 int watchPipe[2] = {-1, -1};
 pid_t watchProcess = 0; // the process whose watch thread exists (a forked child needs its own)
@@ -93,32 +99,60 @@ void writeWatchLine(const std::string& logPath, const std::string& line) {
 
 } // namespace
 
-[[noreturn]] void endGameAtOnce(const std::string& reason, int status) {
-    ForcedEndCopies& copies = forcedEndCopies();
+namespace {
+
+// The watch's own copy of what it writes, taken without waiting long for the main thread.
+struct TakenCopies {
     std::string logPath;
     std::string filePaths[forcedEndFileCount];
     std::string fileTexts[forcedEndFileCount];
+};
+
+TakenCopies takeCopies() {
+    ForcedEndCopies& copies = forcedEndCopies();
+    TakenCopies taken;
     if (copies.mutex.try_lock_for(std::chrono::milliseconds(100))) {
-        logPath = copies.logPath;
+        taken.logPath = copies.logPath;
         for (int i = 0; i < forcedEndFileCount; ++i) {
-            filePaths[i] = copies.filePaths[i];
-            fileTexts[i] = copies.fileTexts[i];
+            taken.filePaths[i] = copies.filePaths[i];
+            taken.fileTexts[i] = copies.fileTexts[i];
         }
         copies.mutex.unlock();
     }
-    std::string line = std::string(logErrorPrefix) + reason;
+    return taken;
+}
+
+// Writes the copies; answers what became of them (` ("…" saved, "…" not saved: …)`, empty
+// without any), and whether all were written.
+std::string writeCopies(const TakenCopies& copies, bool& allWritten) {
     std::string written;
+    allWritten = true;
     for (int i = 0; i < forcedEndFileCount; ++i) {
-        if (filePaths[i].empty())
+        if (copies.filePaths[i].empty())
             continue;
         std::string failure;
-        written += (written.empty() ? " (\"" : ", \"") + filePaths[i] +
-                   (writeFileSafely(filePaths[i], fileTexts[i], &failure) ? "\" saved" : "\" not saved: " + failure);
+        const bool saved = writeFileSafely(copies.filePaths[i], copies.fileTexts[i], &failure);
+        allWritten = allWritten && saved;
+        written += (written.empty() ? " (\"" : ", \"") + copies.filePaths[i] +
+                   (saved ? "\" saved" : "\" not saved: " + failure);
     }
-    line += written.empty() ? "" : written + ")";
-    line += "; ending it now.";
-    writeWatchLine(logPath, line);
+    return written.empty() ? written : written + ")";
+}
+
+// Says in one line why the process ends now and what became of the copies; then ends it.
+[[noreturn]] void endWithLine(const TakenCopies& copies, const std::string& reason, const std::string& written,
+                              int status) {
+    writeWatchLine(copies.logPath, std::string(logErrorPrefix) + reason + written + "; ending it now.");
     ::_exit(status);
+}
+
+} // namespace
+
+[[noreturn]] void endGameAtOnce(const std::string& reason, int status) {
+    const TakenCopies copies = takeCopies();
+    bool allWritten = true;
+    const std::string written = writeCopies(copies, allWritten);
+    endWithLine(copies, reason, written, status);
 }
 
 namespace {
@@ -131,6 +165,64 @@ std::string lateEndReason(int signal) {
 // The orderly end is late: writes the copies, says so in one line, ends the process.
 [[noreturn]] void endNow(int signal) {
     endGameAtOnce(lateEndReason(signal), 128 + signal);
+}
+
+// Takes the log file from the rest of the process: its descriptors of it now write to
+// /dev/null. Answers a descriptor of the first one's open file (-1 when the process has none),
+// through which the watch writes last: a write of the main thread begun before holds that open
+// file's position lock, and the watch's write waits for it.
+int takeLogFile(const std::string& path) {
+    struct stat log {};
+    if (path.empty() || ::stat(path.c_str(), &log) != 0)
+        return -1;
+    const int nothing = ::open("/dev/null", O_WRONLY | O_CLOEXEC);
+    int kept = -1;
+    std::error_code error;
+    for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd", error)) {
+        const int descriptor = std::atoi(entry.path().filename().c_str());
+        struct stat open {};
+        if (nothing < 0 || descriptor == nothing || descriptor == kept || ::fstat(descriptor, &open) != 0 ||
+            !S_ISREG(open.st_mode) || open.st_dev != log.st_dev || open.st_ino != log.st_ino)
+            continue;
+        if (kept < 0)
+            kept = ::fcntl(descriptor, F_DUPFD_CLOEXEC, 0);
+        ::dup2(nothing, descriptor);
+    }
+    if (nothing >= 0)
+        ::close(nothing);
+    return kept;
+}
+
+// A start-up the main thread has not ended: it is inside a step that does not look at the
+// quit (the window being made, a shader the driver builds) or has not come to the next look.
+// Nothing of the player's is at stake there but what the copies hold (the settings as read,
+// a save write that waits): the watch ends the game as the shutdown would, with the copies
+// written, the quit's line and the closing line, and status 0. A copy that cannot be written,
+// or a log not opened yet, makes it the late end it is: one line (on the terminal without a
+// log) and status 128 + the signal.
+[[noreturn]] void endStartUpInOrder(int signal) {
+    const TakenCopies copies = takeCopies();
+    bool allWritten = true;
+    const std::string written = writeCopies(copies, allWritten);
+    // Without a log (the grace ran out before it was opened) the player would not learn why
+    // the game ended: that is no orderly end either.
+    if (!allWritten || copies.logPath.empty())
+        endWithLine(copies, "The start-up did not stop at signal " + std::to_string(signal), written, 128 + signal);
+    const int log = takeLogFile(copies.logPath);
+    const std::time_t now = std::time(nullptr);
+    std::string lines;
+    for (const char* line : {quitLineLogged ? nullptr : "Quit signal received.", "Shutting down."}) {
+        if (!line)
+            continue;
+        lines += logFileLine(line, now);
+        writeLogLineToTerminalWithoutWaiting(line);
+    }
+    if (log >= 0) {
+        [[maybe_unused]] const ssize_t written = ::write(log, lines.data(), lines.size());
+    } else {
+        appendToFile(copies.logPath, lines);
+    }
+    ::_exit(0);
 }
 
 // The orderly end is late, but the player's files are written: nothing is lost, and the
@@ -148,6 +240,13 @@ std::string lateEndReason(int signal) {
     ::_exit(0);
 }
 
+// The processor time the whole process has used, every thread's.
+double processorSeconds() {
+    timespec used {};
+    ::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &used);
+    return static_cast<double>(used.tv_sec) + static_cast<double>(used.tv_nsec) * 1e-9;
+}
+
 // Waits for a signal, then for the orderly end; when that is late, ends the process.
 void watchForLateEnd() {
     for (;;) {
@@ -157,20 +256,35 @@ void watchForLateEnd() {
             continue;
         if (got != 1)
             return;
-        const auto deadline =
-            std::chrono::steady_clock::now() + std::chrono::milliseconds(graceMilliseconds.load());
+        const auto signalled = std::chrono::steady_clock::now();
+        const double processorAtSignal = processorSeconds();
+        const auto grace = std::chrono::milliseconds(graceMilliseconds.load());
         // The orderly end done, the process may still hold on (the engine let go, gigabytes
-        // freed, the libraries' exit handlers): it ends by the deadline all the same.
-        while (quitSignal != 0 && std::chrono::steady_clock::now() < deadline)
+        // freed, the libraries' exit handlers): it ends by the deadline all the same. A start-up
+        // has half the grace, or startUpQuitProcessorSeconds of the processor, to come to its
+        // next look: the watch's end of it loses nothing, a step that has computed that long
+        // without a look is a long one, and the rest of the 3 s is what a busy machine takes to
+        // end the process. Before its log exists, the whole grace.
+        for (;;) {
+            const auto now = std::chrono::steady_clock::now();
+            if (quitSignal == 0 || now >= signalled + grace)
+                break;
+            if (endStage == stageStartingUp && logFileKnown &&
+                (now >= signalled + grace / 2 || processorSeconds() - processorAtSignal >= startUpQuitProcessorSeconds))
+                break;
             std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
         if (quitSignal == 0)
             continue;
         // The shutdown moves on only after its step is done: held a moment longer, it is writing
-        // the log's closing line, after the player's files.
+        // the log's closing line, after the player's files (or the quit's line, before them).
         std::unique_lock<std::timed_mutex> deciding(closingLineMutex(), std::defer_lock);
-        if (!deciding.try_lock_for(std::chrono::milliseconds(100)))
-            ::_exit(0);
+        const bool decided = deciding.try_lock_for(std::chrono::milliseconds(100));
         const int stage = endStage.load();
+        if (!decided && stage >= stagePlayerFilesWritten)
+            ::_exit(0);
+        if (stage == stageStartingUp)
+            endStartUpInOrder(number);
         if (stage == stageRunning)
             endNow(number);
         endAfterPlayerFiles(number, stage != stagePlayerFilesWritten);
@@ -337,14 +451,23 @@ void installQuitSignalHandlers(int grace) {
     struct sigaction action {};
     action.sa_handler = onQuitSignal;
     sigemptyset(&action.sa_mask);
-    // The first signal asks for the orderly end; the handler then steps aside.
+    // The first signal asks for the orderly end; the handler then steps aside. Once it has
+    // come (a restart's start-up installs them again), a second one still ends the process.
     action.sa_flags = SA_RESETHAND;
-    for (int signal : quitSignals)
-        ::sigaction(signal, &action, nullptr);
+    sigset_t held;
+    sigemptyset(&held);
+    for (int signal : quitSignals) {
+        if (quitSignal == 0)
+            ::sigaction(signal, &action, nullptr);
+        sigaddset(&held, signal);
+    }
     // A write to a closed pipe answers EPIPE instead of ending the game.
     action.sa_handler = SIG_IGN;
     action.sa_flags = 0;
     ::sigaction(SIGPIPE, &action, nullptr);
+    // The launcher holds them back from the process's first instruction: one that came while
+    // the game was being loaded reaches the handler now.
+    ::pthread_sigmask(SIG_UNBLOCK, &held, nullptr);
 }
 
 bool quitSignalReceived() {
@@ -357,6 +480,13 @@ int quitSignalNumber() {
 
 void clearQuitSignal() {
     quitSignal = 0;
+    quitLineLogged = false;
+}
+
+void logQuitSignalReceived() {
+    std::lock_guard<std::timed_mutex> lock(closingLineMutex());
+    if (!quitLineLogged.exchange(true))
+        logMessage("Quit signal received.");
 }
 
 bool gameQuitting() {
@@ -368,6 +498,7 @@ void setForcedEndLogFile(const std::string& path) {
     const std::string absolute = path.empty() ? path : absolutePathOf(path);
     std::lock_guard<std::timed_mutex> lock(copies.mutex);
     copies.logPath = absolute;
+    logFileKnown = !absolute.empty();
 }
 
 void setForcedEndFile(const std::string& path, std::string text, ForcedEndFile which) {
@@ -398,6 +529,25 @@ void writeClosingLine(const std::function<void()>& write) {
 
 void markOrderlyEndDone() {
     endStage = stageDone;
+}
+
+void markStartingUp() {
+    std::lock_guard<std::timed_mutex> lock(closingLineMutex());
+    endStage = stageStartingUp;
+}
+
+void markStartUpDone() {
+    std::lock_guard<std::timed_mutex> lock(closingLineMutex());
+    if (endStage == stageStartingUp)
+        endStage = stageRunning;
+}
+
+void setQuitEndsAtClosingLine(bool asked) {
+    quitEndsAtClosingLineAsked = asked;
+}
+
+bool quitEndsAtClosingLine() {
+    return quitEndsAtClosingLineAsked && quitSignal != 0;
 }
 
 void removeQuitSignalHandlers() {

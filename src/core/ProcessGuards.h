@@ -24,18 +24,20 @@ bool acquireSaveFolderLock(const std::string& folder);
 void releaseSaveFolderLock();
 
 // SIGINT, SIGTERM, SIGHUP (the terminal closed), SIGQUIT, SIGUSR1 and SIGUSR2 end the game as
-// closing its window does: the frame loop, and a level being loaded, see the request and the game shuts down in
-// order (settings and save written). A second signal while it shuts down ends the process at
-// once. SIGPIPE is ignored: what is written to a closed standard output (a launcher that has
-// gone, `| head`) is dropped, and the log file goes on.
+// closing its window does: the frame loop, each step of the start-up, and a level being loaded,
+// see the request and the game shuts down in order (settings and save written). A second
+// signal while it shuts down ends the process at once. SIGPIPE is ignored: what is written to a
+// closed standard output (a launcher that has gone, `| head`) is dropped, and the log file goes
+// on. Installing them also lets through the quit signals the launcher held back
+// (core/app/Launcher.cpp): one that came before is handled now.
 //
 // A frame that does not return never sees the request: a watch thread gives the orderly end
 // graceMilliseconds from the signal, so that the process ends within 3 s of it, whatever it
 // still holds then (a shutdown freeing gigabytes, the libraries' exit handlers after it).
 // When the shutdown has written the player's files by then, the process ends with status 0:
 // the log keeps its closing line, or, before that line, gets one saying the files are written.
-// Otherwise the watch writes the copies it was handed (the settings file's text, the save's),
-// says so in one ERROR line in the log file and ends the process with status 128 + the signal.
+// Otherwise, past the start-up (markStartingUp), the watch writes the copies it was handed (the
+// settings file's text, the save's), says so in one ERROR line in the log file and ends the process with status 128 + the signal.
 // It touches no object of the game and not the engine: the main thread may be using or
 // deleting them. Its line is appended: the log file's own lines are appended too
 // (core/LogManager.h), so both stand whole, one after the other.
@@ -75,5 +77,31 @@ void writeClosingLine(const std::function<void()>& write);
 // The orderly end is done: the process ends by itself, or, after a quit signal, by the watch's
 // deadline at the latest.
 void markOrderlyEndDone();
+// The start-up runs, from its first step until the first frame: it holds nothing of the
+// player's that the copies do not. A quit signal the main thread has not ended within half the
+// grace, or once the process has used startUpQuitProcessorSeconds of processor time since the
+// signal (it is inside a step that does not look at the quit: the window being made, a shader
+// the driver builds), is ended by the watch in order: the copies written, "Quit signal
+// received." (unless the game logged it) and "Shutting down." appended, status 0 (without a
+// log by the end of the grace, or a copy it could not write, the late end above). So the end
+// of a start-up takes a tenth of a second of the processor at most, and 3 s hold on a machine
+// that gives the game a tenth of a core. The sanitizer build computes several times slower:
+// its steps get ten times the processor time, so that its tests see the start-up's own end.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr double startUpQuitProcessorSeconds = 0.4;
+#else
+inline constexpr double startUpQuitProcessorSeconds = 0.04;
+#endif
+void markStartingUp();
+void markStartUpDone();
+// Logs "Quit signal received." once a quit signal (clearQuitSignal starts over).
+void logQuitSignalReceived();
+// The game program (Main.cpp) asks that after a quit signal its shutdown end the process as
+// soon as the player's files and the log's closing line are written (quitEndsAtClosingLine
+// then answers true): nothing the process still holds (the engine, the GL driver's threads,
+// the physics world, its memory) needs tearing down, and that took seconds on a busy machine.
+// Off unless asked: a test that shuts a game down in its own process goes on after it.
+void setQuitEndsAtClosingLine(bool asked);
+bool quitEndsAtClosingLine();
 // Back to the default handlers, the watch disarmed, its copies forgotten.
 void removeQuitSignalHandlers();

@@ -3,6 +3,7 @@
 #include <sys/types.h>
 
 #include <chrono>
+#include <map>
 #include <string>
 
 namespace test {
@@ -21,7 +22,12 @@ public:
     using Clock = std::chrono::steady_clock;
 
     GivenTime(); // the calling thread, from now
-    static GivenTime ofProcess(pid_t process); // a child's main thread, from now
+    // A child's main thread, from now. Once that has ended (the process is being torn down:
+    // nothing of the program runs any more), only the processor time its other threads use
+    // counts, the system's work of ending it; the time they wait for a processor (seconds on a
+    // busy machine) or sleep does not. The end counts from the last read that found the main
+    // thread running, at most its own time after it.
+    static GivenTime ofProcess(pid_t process);
     // A child's main thread from a mark it read itself (its steady clock and ownSchedCounts()).
     static GivenTime ofProcessSince(pid_t process, Clock::time_point since, SchedCounts then);
 
@@ -31,15 +37,27 @@ public:
     void stop();
 
 private:
-    GivenTime(std::string statPath, Clock::time_point since, SchedCounts then);
-    SchedCounts countsNow() const;
+    GivenTime(pid_t process, std::string statPath, Clock::time_point since, SchedCounts then);
+    // Reads the counts (nothing once stopped).
+    void look() const;
 
+    // What the reads found: the main thread's counts (its last ones once it has ended) and the
+    // wall seconds of the last read that found it running; after its end, each other thread's
+    // running seconds when first and last read (a thread's folder goes with it).
+    struct Seen {
+        SchedCounts mainThread;
+        double aliveSeconds = 0.0;
+        bool mainThreadEnded = false;
+        std::map<pid_t, std::pair<double, double>> otherThreadsRan;
+    };
+
+    pid_t process = 0; // 0: a thread of this process
     std::string statPath;
     Clock::time_point since;
     SchedCounts then;
+    mutable Seen seen;
     bool stopped = false;
     Clock::time_point stoppedAt;
-    SchedCounts atStop;
 };
 
 // The calling thread's counts so far (0 where not known).

@@ -34,6 +34,7 @@
 #include <malloc.h>
 #endif
 #include <filesystem>
+#include <unistd.h>
 #include <fstream>
 #include <utility>
 #include <vector>
@@ -84,8 +85,7 @@ int runGame(const std::string& levelPath) {
     do {
         GameApplication game(levelPath);
         status = game.run();
-        // A quit signal during the run ends the game rather than starting it again.
-    } while (status == gameStatusRestart && !quitSignalReceived());
+    } while (status == gameStatusRestart);
     return status;
 }
 
@@ -94,12 +94,12 @@ GameApplication::GameApplication(std::string levelPath) : commandLineLevel(std::
 GameApplication::~GameApplication() = default;
 
 int GameApplication::run() {
-    int status = gameStatusFailure;
-    if (startUp()) {
-        status = runFrames();
-    } else if (quitSignalReceived()) {
-        // Start-up stopped between its steps: the game ends as a quit in play does.
-        logMessage("Quit signal received.");
+    int status = startUp() ? runFrames() : gameStatusFailure;
+    if (status != gameStatusNormal && quitSignalReceived()) {
+        // Start-up stopped between its steps, or the signal came with a restart: the game ends
+        // as a quit in play does: the restart is dropped.
+        logQuitSignalReceived();
+        RestartRequested = false;
         status = gameStatusNormal;
     }
     shutdownGame();
@@ -113,6 +113,7 @@ bool GameApplication::startUp() {
     QuitRequested = false;
     StartingUp = true;
     installQuitSignalHandlers();
+    markStartingUp();
     return startPhaseOne() && !quitSignalReceived() && initGameManagers();
 }
 
@@ -140,7 +141,7 @@ int GameApplication::runFrames() {
         }
         logDisplayErrors();
         if (quitSignalReceived()) {
-            logMessage("Quit signal received.");
+            logQuitSignalReceived();
             break;
         }
         if (updateGame() == gameStatusRestart)
@@ -175,6 +176,23 @@ void GameApplication::shutdownGame() {
     // From here on a quit watch that runs out loses nothing of the player's: what is left lets
     // go of memory and the engine.
     markPlayerFilesWritten();
+    // The run's last repeated lines get their counts, then the log's closing line; after a
+    // restart line the next run's lines follow in the same file. A quit watch that runs out
+    // once it is written keeps it last.
+    const auto closeLog = [] {
+        endRepeatedLogRound();
+        writeClosingLine([] {
+            if (logManager)
+                logManager->log(RestartRequested ? "Restarting the game." : "Shutting down.");
+        });
+    };
+    // After a quit signal the game program ends here (Main.cpp): what is left is only let go
+    // of, and the process's end lets go of all of it at once. A restart asked for is dropped.
+    if (quitEndsAtClosingLine()) {
+        RestartRequested = false;
+        closeLog();
+        ::_exit(gameStatusNormal);
+    }
     dropManager(movementObject);
     if (std::exchange(suspicionConfigLoaded, false))
         unloadSuspicionConfig();
@@ -188,14 +206,7 @@ void GameApplication::shutdownGame() {
         camera = nullptr;
     }
     deleteManager(soundManager);
-    // The run's last repeated lines get their counts, then the log's closing line; after a
-    // restart line the next run's lines follow in the same file. A quit watch that runs out
-    // once it is written keeps it last.
-    endRepeatedLogRound();
-    writeClosingLine([] {
-        if (logManager)
-            logManager->log(RestartRequested ? "Restarting the game." : "Shutting down.");
-    });
+    closeLog();
     deleteManager(logManager);
     if (std::exchange(saveManagerCreated, false))
         destroySaveManager();

@@ -104,7 +104,9 @@ bool GameApplication::startPhaseOne() {
     if (logManager->isOpen())
         setForcedEndLogFile(logManager->path());
     steamManager = new SteamManager();
-    if (!createDevice())
+    // A quit that came before the window: the log and the settings exist, nothing costly has
+    // been made, and the shutdown writes the player's files.
+    if (quitSignalReceived() || !createDevice())
         return false;
     gameDifficulty = getSettingInt("Game_Difficulty");
 
@@ -263,9 +265,11 @@ bool GameApplication::initGameManagers() {
 
     inputManager->init(gameDevice);
     inputManager->resetInputState();
-    // A quit signal stops start-up between its longer steps (the window, the input devices,
-    // the shaders, the screens); the shutdown undoes what was made. Later, the level load
-    // stops between its objects.
+    // A quit signal stops start-up before and between its longer steps (the window, the input
+    // devices, the effects, the shaders, the sound, the screens); the shutdown undoes what was
+    // made. The shaders stop between programs, the level load between its objects. A step
+    // that does not look (the window being made, a shader the driver builds) is the quit
+    // watch's to end (core/ProcessGuards.h).
     if (quitSignalReceived())
         return false;
 
@@ -276,6 +280,8 @@ bool GameApplication::initGameManagers() {
     saveManagerCreated = true;
     languageManager = new LanguageManager(gameDevice);
     profilerManager = new ProfilerManager();
+    if (quitSignalReceived())
+        return false;
 
     logMessage("Creating EffectHandler.");
     EffectHandlerSetup effects;
@@ -307,6 +313,8 @@ bool GameApplication::initGameManagers() {
     for (int viewport = 0; viewport < cameraCount; ++viewport)
         cameraManagers[viewport] = createCameraManager(viewport);
 
+    if (quitSignalReceived())
+        return false;
     soundManager = new SoundManager();
     soundManager->init();
 
@@ -333,5 +341,9 @@ bool GameApplication::initGameManagers() {
         levelManager->setCommandLineLevel(irr::io::path(commandLineLevel.c_str()));
     levelManager->loadInitialLevel();
     StartingUp = false;
+    // After a quit during the load the game stays in its start-up for the quit watch: the first
+    // frame sees the signal before anything of the player's changes.
+    if (!quitSignalReceived())
+        markStartUpDone();
     return true;
 }

@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -208,6 +209,88 @@ TEST(QuitInOrderGlTest, AQuitSignalAtAnyMomentOfTheStartOrOfATransitionEndsTheGa
         EXPECT_EQ(lines.back(), "Shutting down.") << name;
         EXPECT_NE(test::readFileBytes(run->folder->settingsPath()).find("</Game>"), std::string::npos) << name;
     }
+}
+
+// The program the player starts holds the quit signals back from its first instruction and runs
+// the game beside it in its own place: the same process, the same arguments (here the game is
+// a program that shows what it was given).
+TEST(QuitInOrderGlTest, TheLauncherHoldsTheQuitSignalsBackAndRunsTheGameInItsPlace) {
+    test::TempDir dir;
+    const std::filesystem::path launcher = dir.path() / "paddlestone";
+    std::filesystem::copy_file(test::gameBinary(PADDLESTONE_GAME_BINARY), launcher);
+    std::filesystem::permissions(launcher, std::filesystem::perms::owner_all, std::filesystem::perm_options::add);
+    std::filesystem::create_symlink("/bin/cat", dir.path() / "paddlestone-game");
+    const std::string shown = dir.file("Shown.txt");
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        const int out = ::open(shown.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (out < 0 || ::dup2(out, STDOUT_FILENO) < 0)
+            ::_exit(126);
+        ::execl(launcher.c_str(), "paddlestone", "/proc/self/status", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    const std::string text = test::readFileBytes(shown);
+    EXPECT_NE(text.find("\nPid:\t" + std::to_string(child) + "\n"), std::string::npos) << text;
+    const std::size_t blocked = text.find("\nSigBlk:\t");
+    ASSERT_NE(blocked, std::string::npos) << text;
+    const unsigned long long mask = std::strtoull(text.c_str() + blocked + 9, nullptr, 16);
+    for (int signal : {SIGINT, SIGTERM, SIGHUP, SIGQUIT, SIGUSR1, SIGUSR2})
+        EXPECT_NE(mask & (1ULL << (signal - 1)), 0u) << signal;
+}
+
+// A quit signal that came before the game's first instruction, held back as the launcher holds
+// it while the system loads the game: a first run ends in order before its window is made, with
+// "Quit signal received.", its settings file (the defaults), "Shutting down." last and status 0.
+// A start cut by the quit watch while the machine withheld its grace runs again.
+TEST(QuitInOrderGlTest, AQuitBeforeTheGameRunsEndsAFirstRunInOrderWithoutAWindow) {
+    const std::string binary = test::gameBinary(PADDLESTONE_GAME_BINARY);
+    test::ScopedEnv options("ASAN_OPTIONS", optionsWithoutLeakCheck());
+    std::unique_ptr<GameFolder> run;
+    int status = 0;
+    for (int attempt = 0; attempt < test::attemptsWhileWithheld; ++attempt) {
+        run = std::make_unique<GameFolder>(true);
+        const GameFolder& folder = *run;
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            sigset_t quit;
+            sigemptyset(&quit);
+            sigaddset(&quit, SIGTERM);
+            if (::chdir(folder.path().c_str()) != 0 ||
+                ::setenv("XDG_DATA_HOME", (folder.path() + "/data").c_str(), 1) != 0 ||
+                ::sigprocmask(SIG_BLOCK, &quit, nullptr) != 0 || ::kill(::getpid(), SIGTERM) != 0)
+                ::_exit(126);
+            ::setenv("ALSOFT_DRIVERS", "no-such-backend", 1);
+            ::execl(binary.c_str(), binary.c_str(), static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        test::GivenTime since = test::GivenTime::ofProcess(child);
+        while (!test::hasEndedUnreaped(child) && since.seconds() < 30.0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        since.stop();
+        const bool ended = test::hasEndedUnreaped(child);
+        if (!ended)
+            ::kill(child, SIGKILL);
+        ::waitpid(child, &status, 0);
+        ASSERT_TRUE(ended) << "the game did not end";
+        ASSERT_TRUE(WIFEXITED(status)) << status;
+        if (WEXITSTATUS(status) != 128 + SIGTERM || !test::graceWithheld(since, quitGraceMilliseconds))
+            break;
+        std::printf("cut by the quit watch %.2f s after its start (%.2f s on the wall clock); started again\n",
+                    since.seconds(), since.wallSeconds());
+    }
+    const GameFolder& folder = *run;
+    EXPECT_EQ(WEXITSTATUS(status), 0);
+    const std::vector<std::string> lines = folder.logLines();
+    ASSERT_GE(lines.size(), 2u);
+    EXPECT_EQ(lines[lines.size() - 2], "Quit signal received.");
+    EXPECT_EQ(lines.back(), "Shutting down.");
+    EXPECT_FALSE(folder.logHas("Creating ScreenManager.")) << "the window was made";
+    EXPECT_NE(test::readFileBytes(folder.settingsPath()).find("</Game>"), std::string::npos);
 }
 
 // The X server goes away under a first run: one line, the settings written as the quit

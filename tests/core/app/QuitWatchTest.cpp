@@ -19,6 +19,10 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pthread.h>
+#include <sched.h>
+#include <sys/resource.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -121,9 +125,22 @@ class QuitWatchTest : public ShellFixture {};
 // The watch gives the orderly end its grace; then it writes the copies it holds and ends the
 // process, unless the shutdown has written the player's files: then status 0, its own line
 // before the log's closing line and none after it. A closing line being written when the grace
-// runs out is waited for. The child never ends by itself: the status says what the watch did.
+// runs out is waited for. A start-up has half the grace, or a few hundredths of a second of the
+// processor once its step computes, and its end is the orderly one: the copies, the quit's line
+// and the closing line, last even while the main thread goes on writing lines, and status 0;
+// before its log is opened it has the whole grace, and its end is a late one. The child never
+// ends by itself: the status says what the watch did.
 TEST_F(QuitWatchTest, ALateEndIsCutAtTheStageItReached) {
-    enum Stage { running, filesWritten, writingClosingLine, closingLineWritten, done };
+    enum Stage {
+        startingUp,
+        startingUpWithoutLog,
+        computingStartUp,
+        running,
+        filesWritten,
+        writingClosingLine,
+        closingLineWritten,
+        done
+    };
     const struct {
         const char* name;
         Stage stage;
@@ -131,6 +148,11 @@ TEST_F(QuitWatchTest, ALateEndIsCutAtTheStageItReached) {
         bool copyWritable;
         int status;
     } cases[] = {
+        {"a start-up step that does not return", startingUp, false, true, 0},
+        // Given a minute of grace: only the processor's time ends it.
+        {"a start-up step that computes and writes lines", computingStartUp, false, true, 0},
+        {"a start-up whose copy cannot be written", startingUp, false, false, 128 + SIGTERM},
+        {"a start-up before its log", startingUpWithoutLog, false, true, 128 + SIGTERM},
         {"a frame that does not return", running, false, true, 128 + SIGTERM},
         {"a frame stuck writing to a full standard output", running, true, true, 128 + SIGTERM},
         {"a copy that cannot be written", running, false, false, 128 + SIGTERM},
@@ -148,8 +170,10 @@ TEST_F(QuitWatchTest, ALateEndIsCutAtTheStageItReached) {
         ASSERT_TRUE(test::writeFileBytes(log, "[1:2:3] " + lastLine + "\r\n"));
         const ChildEnd end = runChild(
             [&](int markFd) {
-                installQuitSignalHandlers(grace);
-                setForcedEndLogFile(log);
+                installQuitSignalHandlers(c.stage == computingStartUp ? 60000 : grace);
+                if (c.stage <= computingStartUp)
+                    markStartingUp();
+                setForcedEndLogFile(c.stage == startingUpWithoutLog ? std::string() : log);
                 setForcedEndFile(c.copyWritable ? settings : dir.file("Missing/Settings.xml"), "<Game />");
                 if (c.stage >= filesWritten)
                     markPlayerFilesWritten();
@@ -165,19 +189,41 @@ TEST_F(QuitWatchTest, ALateEndIsCutAtTheStageItReached) {
                     markOrderlyEndDone();
                 if (c.standardOutputFull && !fillStandardOutput())
                     ::_exit(98);
+                // The engine's lines of a step that does not look at the quit go on.
+                const int ownLog = ::open(log.c_str(), O_WRONLY | O_APPEND | O_CLOEXEC);
                 markAndRaise(markFd);
                 if (c.standardOutputFull)
                     writeLogLineToTerminal("A line that waits for the reader."); // blocks, holding the output
+                const std::string engineLine = "[1:2:3] Loaded texture.\r\n";
+                while (c.stage == computingStartUp) {
+                    [[maybe_unused]] const ssize_t written = ::write(ownLog, engineLine.data(), engineLine.size());
+                }
                 for (;;)
                     ::pause(); // a frame, or what is left of the process, that does not return
             },
             30.0);
         ASSERT_EQ(end.status, c.status) << c.name;
         // Not before the grace.
-        EXPECT_GE(end.secondsAfterMark(), grace / 1000.0 - 0.02) << c.name;
+        if (c.stage != computingStartUp) {
+            EXPECT_GE(end.secondsAfterMark(), (c.stage == startingUp ? grace / 2 : grace) / 1000.0 - 0.02) << c.name;
+        }
 
-        const std::string line = logLines().back();
-        if (c.stage != running) {
+        const std::vector<std::string> lines = logLines();
+        ASSERT_FALSE(lines.empty()) << c.name;
+        const std::string line = lines.back();
+        if (c.stage == startingUpWithoutLog) {
+            EXPECT_EQ(line, lastLine) << c.name;
+            EXPECT_EQ(test::readFileBytes(settings), "<Game />") << c.name;
+            continue;
+        }
+        if (c.stage <= computingStartUp && c.copyWritable) {
+            ASSERT_GE(lines.size(), 2u);
+            EXPECT_EQ(lines[lines.size() - 2], "Quit signal received.") << c.name;
+            EXPECT_EQ(line, "Shutting down.") << c.name;
+            EXPECT_EQ(test::readFileBytes(settings), "<Game />") << c.name;
+            continue;
+        }
+        if (c.stage > running) {
             EXPECT_EQ(line, c.stage == filesWritten ? "The game did not end within 300 ms of signal 15; the player's "
                                                       "files are written, ending it now."
                                                     : lastLine)
@@ -185,7 +231,11 @@ TEST_F(QuitWatchTest, ALateEndIsCutAtTheStageItReached) {
             EXPECT_FALSE(std::filesystem::exists(settings)) << c.name;
             continue;
         }
-        EXPECT_EQ(line.rfind("ERROR: The game did not end within 300 ms of signal 15 (\"", 0), 0u) << line;
+        EXPECT_EQ(line.rfind(c.stage == startingUp ? "ERROR: The start-up did not stop at signal 15 (\""
+                                                   : "ERROR: The game did not end within 300 ms of signal 15 (\"",
+                             0),
+                  0u)
+            << line;
         EXPECT_NE(line.find(c.copyWritable ? "\" saved); ending it now." : "\" not saved: temporary file: "),
                   std::string::npos)
             << line;
@@ -227,6 +277,33 @@ TEST_F(QuitWatchTest, AShutdownStuckPastThePlayersFilesEndsWithStatusZero) {
               std::string::npos);
     EXPECT_EQ(logLines().back(),
               "The game did not end within 300 ms of signal 15; the player's files are written, ending it now.");
+}
+
+// After a quit signal the game program ends the process at the log's closing line, the
+// settings and the save written; a game that did not ask for it (a test's) tears down and goes
+// on.
+TEST_F(QuitWatchTest, AfterAQuitSignalTheGameProgramEndsAtItsClosingLine) {
+    for (const bool asked : {true, false}) {
+        const ChildEnd end = runChild([asked](int) {
+            setQuitEndsAtClosingLine(asked);
+            GameApplication game;
+            if (!game.startUp())
+                ::_exit(98);
+            installQuitSignalHandlers(60000);
+            saveManager->setAutoSavePath(L"Asked.irr", false);
+            setSettingInt("Graphics_Quality", 3);
+            std::raise(SIGTERM);
+            game.shutdownGame();
+            ::_exit(levelManager || gameDevice ? 96 : 97); // the shutdown returned, all torn down
+        });
+        EXPECT_EQ(end.status, asked ? 0 : 97) << asked;
+        EXPECT_NE(test::readFileBytes(dir.file("data/Paddlestone/save.tsav")).find("Asked.irr"), std::string::npos)
+            << asked;
+        EXPECT_NE(test::readFileBytes(dir.file("PaddlestoneConfig.xml")).find("name=\"Graphics_Quality\" value=\"3\""),
+                  std::string::npos)
+            << asked;
+        EXPECT_EQ(logLines().back(), "Shutting down.") << asked;
+    }
 }
 
 // The display going away under the game ends it at once, with the save asked for in the frame
@@ -336,6 +413,9 @@ TEST_F(LargeLevelQuitTest, ASignalAtAnyMomentEndsTheGameInOrderWithinThreeSecond
     ASSERT_FALSE(level.empty()) << "tools/multiply-level.sh failed";
     const std::string settings = dir.file("PaddlestoneConfig.xml");
     for (const auto& c : cases) {
+        // What a case's child writes, if it comes so far before the quit watch ends it.
+        std::filesystem::remove(dir.file("Built.txt"));
+        std::filesystem::remove(dir.file("Programs.txt"));
         const auto body = [&](int markFd) {
             std::function<void()>& loadingFrame = levelHooks().screens.renderLoadingFrame;
             int objects = 0;
@@ -345,21 +425,22 @@ TEST_F(LargeLevelQuitTest, ASignalAtAnyMomentEndsTheGameInOrderWithinThreeSecond
                 if (c.moment == loading && ++objects == c.object)
                     markAndRaise(markFd);
             };
-            // The shader manager draws a loading frame before each program it compiles.
+            // The shader manager draws a loading frame before each program it compiles. The
+            // count is kept as it goes: the quit watch may end the start-up.
             int programsAfterSignal = -1;
             std::function<void()>& shaderFrame = renderServices().screens.renderLoadingFrame;
             shaderFrame = [&, draw = shaderFrame] {
                 if (draw)
                     draw();
-                if (c.moment == compiling && ++programsAfterSignal == 0)
+                if (c.moment != compiling)
+                    return;
+                test::writeFileBytes("Programs.txt", std::to_string(++programsAfterSignal));
+                if (programsAfterSignal == 0)
                     markAndRaise(markFd);
             };
             GameApplication game(level);
-            if (c.moment == compiling) {
-                const int status = game.run();
-                test::writeFileBytes("Programs.txt", std::to_string(programsAfterSignal));
-                ::_exit(status == gameStatusNormal ? 0 : 3);
-            }
+            if (c.moment == compiling)
+                ::_exit(game.run() == gameStatusNormal ? 0 : 3);
             const bool started = game.startUp();
             if (started)
                 test::writeFileBytes("Built.txt", std::to_string(countNodes(gameDevice->getSceneManager()->getRootSceneNode())));
@@ -409,6 +490,84 @@ TEST_F(LargeLevelQuitTest, ASignalAtAnyMomentEndsTheGameInOrderWithinThreeSecond
         for (const std::string& line : lines)
             EXPECT_EQ(line.find("MainScreen_Background"), std::string::npos) << c.name << ": " << line;
     }
+}
+
+// The last thread of a process whose main thread has ended spins: held off the processor (at
+// the lowest priority, on the processor where another process spins), or free to run.
+struct LastThread {
+    cpu_set_t processor;
+    bool heldOff;
+};
+
+void* runLastThread(void* argument) {
+    const LastThread& last = *static_cast<const LastThread*>(argument);
+    if (last.heldOff) {
+        ::sched_setaffinity(0, sizeof last.processor, &last.processor);
+        ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()), 19);
+    }
+    for (;;)
+        asm volatile("" ::: "memory");
+}
+
+double runningSecondsOf(pid_t process, pid_t thread) {
+    const std::string path = "/proc/" + std::to_string(process) + "/task/" + std::to_string(thread) + "/schedstat";
+    return std::strtod(test::readFileBytes(path).c_str(), nullptr) * 1e-9;
+}
+
+// The quit tests' clock (support/GivenTime.h) after a process's main thread has ended, while the
+// system tears it down: the time its last thread waits for a processor, held off by the
+// machine's other work, is not given; the time it runs is.
+TEST(GivenTimeTest, AfterTheMainThreadOnlyTheTimeTheOtherThreadsRunIsGiven) {
+    cpu_set_t allowed;
+    ASSERT_EQ(::sched_getaffinity(0, sizeof allowed, &allowed), 0);
+    int cpu = 0;
+    while (!CPU_ISSET(cpu, &allowed))
+        ++cpu;
+    static LastThread last{};
+    CPU_ZERO(&last.processor);
+    CPU_SET(cpu, &last.processor);
+    const pid_t busy = ::fork();
+    ASSERT_GE(busy, 0);
+    if (busy == 0) {
+        ::sched_setaffinity(0, sizeof last.processor, &last.processor);
+        for (;;)
+            asm volatile("" ::: "memory");
+    }
+    for (const bool heldOff : {true, false}) {
+        last.heldOff = heldOff;
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            pthread_t thread;
+            if (::pthread_create(&thread, nullptr, runLastThread, &last) != 0)
+                ::_exit(98);
+            ::syscall(SYS_exit, 0); // this thread alone, without unwinding into the test's frames
+        }
+        // From the main thread's end on.
+        const std::string stat = "/proc/" + std::to_string(child) + "/stat";
+        while (test::readFileBytes(stat).find(") Z ") == std::string::npos)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        pid_t thread = 0;
+        for (const auto& entry : std::filesystem::directory_iterator("/proc/" + std::to_string(child) + "/task"))
+            if (const pid_t task = std::atoi(entry.path().filename().c_str()); task != child)
+                thread = task;
+        ASSERT_GT(thread, 0);
+        const double ranBefore = runningSecondsOf(child, thread);
+        const test::GivenTime since = test::GivenTime::ofProcess(child);
+        // Read as a quit test reads it, often: the threads are followed as it is read.
+        while (since.seconds() >= 0.0 && since.wallSeconds() < 1.0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        const double given = since.seconds(), wall = since.wallSeconds();
+        const double ran = runningSecondsOf(child, thread) - ranBefore;
+        ::kill(child, SIGKILL);
+        ::waitpid(child, nullptr, 0);
+        if (heldOff)
+            EXPECT_LT(given, 0.5 * wall) << "held off the processor";
+        else
+            EXPECT_GE(given, 0.9 * ran) << "running";
+    }
+    ::kill(busy, SIGKILL);
+    ::waitpid(busy, nullptr, 0);
 }
 
 } // namespace
