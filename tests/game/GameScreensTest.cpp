@@ -30,8 +30,10 @@
 #include "screens/ScreenManager.h"
 #include "screens/levels/LevelCatalogue.h"
 #include "screens/menus/GUIAudioOptionsScreen.h"
+#include "screens/menus/GUIDialogScreen.h"
 #include "screens/menus/GUIGraphicsOptionsScreen.h"
 #include "screens/menus/GUIOptionsScreen.h"
+#include "screens/menus/GUIPlayScreen.h"
 
 #include <algorithm>
 #include <chrono>
@@ -270,6 +272,51 @@ TEST_F(GameScreensTest, AGraphicsRestartOfAGameStartedWithALevelReopensTheOption
     }, [] {
         EXPECT_EQ(levelManager->getCurrentLevelPath(), irr::core::stringw(titleBackgroundLevel));
         EXPECT_FALSE(ReopenOptionsRequested);
+    });
+    ASSERT_NO_FATAL_FAILURE(playGame());
+}
+
+// Reset All Settings from the main menu of a game started with a level path: the restart comes
+// back to the main menu with the options open and every setting at its default, not into that
+// level.
+TEST_F(GameScreensTest, AResetOfAGameStartedWithALevelReopensTheOptionsWithTheDefaults) {
+    writeSettings([] { setSettingFloat("Audio_MusicVolume", 0.2f); });
+    commandLineLevel = "Content/Levels/PhysicsDemo.irr";
+    waitFor("the named level", [] {
+        return !levelManager->levelLoading && levelManager->getCurrentLevelPath().find(L"PhysicsDemo.irr") >= 0;
+    }, [] { ASSERT_TRUE(levelManager->queueReturnToMainMenu()); });
+    waitFor("the main menu", [] { return shownOnTop(mainMenu()); }, [] { mainMenu()->openOptions(nullptr); });
+    waitFor("the options", [] { return shownOnTop(dynamic_cast<GUIOptionsScreen*>(screenManager->getTopScreen())); },
+            [] { static_cast<GUIOptionsScreen*>(screenManager->getTopScreen())->onReset(nullptr); });
+    waitFor("the reset question", [] { return shownOnTop(dynamic_cast<GUIDialogScreen*>(screenManager->getTopScreen())); },
+            [] {
+                auto* question = static_cast<GUIDialogScreen*>(screenManager->getTopScreen());
+                question->onOptionChosen(question->getItems().at(1)); // Yes
+            });
+    waitForTheEnd("the restart");
+    ASSERT_NO_FATAL_FAILURE(playGame(gameStatusRestart));
+    {
+        // The reset wrote every setting's default, the driver's too: the restart of this test
+        // draws on the null driver all the same.
+        GameSettings written(dir.file("PaddlestoneConfig.xml"));
+        written.load();
+        GameSettings* running = gameSettings;
+        gameSettings = &written;
+        EXPECT_FLOAT_EQ(getSettingFloat("Audio_MusicVolume"), 1.0f);
+        setSettingString("Graphics_Driver", "Null");
+        setSettingBool("Graphics_Vsync", false);
+        written.save();
+        gameSettings = running;
+    }
+
+    clearRoad();
+    waitFor("the options over the main menu", [] {
+        auto* options = dynamic_cast<GUIOptionsScreen*>(screenManager->getTopScreen());
+        return options && shownOnTop(options);
+    }, [] {
+        EXPECT_EQ(levelManager->getCurrentLevelPath(), irr::core::stringw(titleBackgroundLevel));
+        EXPECT_FALSE(ReopenOptionsRequested);
+        EXPECT_FLOAT_EQ(getSettingFloat("Audio_MusicVolume"), 1.0f);
     });
     ASSERT_NO_FATAL_FAILURE(playGame());
 }
