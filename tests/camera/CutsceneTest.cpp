@@ -89,6 +89,7 @@ protected:
     // One frame of the seconds for the level's objects, the cameras and the overlay.
     void gameFrame(f32 seconds = 0.1f) {
         tick(seconds);
+        manager->setSimulatedSeconds(seconds); // the level's clock: the script's timers
         ++levelAnimateFrame;
         root()->OnAnimate(0);
         cameras->update(seconds);
