@@ -208,8 +208,8 @@ public:
     // frame plays less than its length), 0 while the game may not update (paused, a menu over
     // it). getPlaySeconds() is that, but 0 while the loading screen hides the level. The
     // level's time and its script's timers (event delays, minimum times, conditional windows,
-    // action intervals and moves, the script's own transitions) all go on by it, so that they
-    // keep in step at any frame rate.
+    // action intervals and moves, cutscenes, the script's own transitions) all go on by it, so
+    // that they keep in step at any frame rate.
     void setSimulatedSeconds(irr::f32 seconds) { simulatedSeconds = seconds; }
     irr::f32 getPlaySeconds() const;
     // The level update: one animate pass over the scene (every node animates once per

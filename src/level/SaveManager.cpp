@@ -64,10 +64,10 @@ constexpr std::size_t backupDateLength = 19;
 // each other), also when it was started by its absolute path (as the command line's is); a
 // level elsewhere by its absolute path.
 std::string bestTimeKeyOf(const std::string& path) {
-    std::error_code error;
-    const std::filesystem::path absolute = std::filesystem::absolute(path, error).lexically_normal();
-    const std::filesystem::path folder = std::filesystem::current_path(error);
-    if (error || path.empty())
+    std::error_code absoluteError, folderError;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, absoluteError).lexically_normal();
+    const std::filesystem::path folder = std::filesystem::current_path(folderError);
+    if (path.empty() || absoluteError || folderError)
         return path;
     const std::filesystem::path inFolder = absolute.lexically_relative(folder);
     if (inFolder.empty() || *inFolder.begin() == "..")
@@ -744,7 +744,9 @@ void SaveManager::foldBestTimes() {
         // absolute path): the better of the two times stays.
         folded = true;
         Entry& kept = entries[known->second];
-        const f32 better = betterBestTime(std::wcstof(kept.value.c_str(), nullptr), group->getAttributeAsFloat(index));
+        const f32 keptTime = kept.type == L"float" ? std::wcstof(kept.value.c_str(), nullptr) : 0.0f;
+        const f32 better = betterBestTime(keptTime, group->getAttributeAsFloat(index));
+        kept.type = L"float";
         kept.value = core::stringw(better);
         logMessagef("The save's best times of \"%s\" under two names are kept as one, %g s.", key.c_str(),
                     static_cast<double>(better));
