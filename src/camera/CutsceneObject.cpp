@@ -197,7 +197,9 @@ void CutsceneObject::OnAnimate(u32 timeMs) {
             skipTween.value == skipTween.end && elapsed < endTime)
             skipRequested = true;
         const f32 before = elapsed;
-        elapsed += dt;
+        // The cutscene's length is the level script's time, as its events' delays are: it
+        // goes on by the level's clock (the skip's hold and the bars by the frame).
+        elapsed += levelPlaySeconds();
         if (!ending && !skipRequested && before < endTime && elapsed >= endTime)
             beginEndTransition();
         if (elapsed > CutsceneDuration)
@@ -209,8 +211,9 @@ void CutsceneObject::OnAnimate(u32 timeMs) {
 void CutsceneObject::queueEndTransition(s32 type, f32 hold) {
     if (!levelManager)
         return;
-    levelManager->queueTransition(true, type, 1.0f, hold, 2);
-    levelManager->queueTransition(false, type, 1.0f, hold, 2);
+    // The cover closes over the cut back at the cutscene's end, in step with it.
+    levelManager->queueTransition(true, type, 1.0f, hold, 2, true);
+    levelManager->queueTransition(false, type, 1.0f, hold, 2, true);
 }
 
 void CutsceneObject::beginEndTransition() {

@@ -74,7 +74,7 @@ bool TransitionEvent::run(LevelManager& manager, f32 seconds) {
             overlay.startOutro();
         return false;
     }
-    const bool done = overlay.update(seconds);
+    const bool done = overlay.update(playsWithLevel ? manager.getPlaySeconds() : seconds);
     if (done && intro && coversLoad)
         overlay.loadingScreen = true;
     return done;
@@ -176,8 +176,11 @@ bool LevelManager::queueUnlessQueued(LevelEvent* event) {
     return true;
 }
 
-void LevelManager::queueTransition(bool intro, s32 transitionType, f32 speed, f32 hold, s32 kind) {
-    queueEvent(new TransitionEvent(intro, transitionType, speed, hold, kind));
+void LevelManager::queueTransition(bool intro, s32 transitionType, f32 speed, f32 hold, s32 kind,
+                                   bool playsWithLevel) {
+    auto* transition = new TransitionEvent(intro, transitionType, speed, hold, kind);
+    transition->playsWithLevel = playsWithLevel;
+    queueEvent(transition);
 }
 
 void LevelManager::queueLoadCover() {

@@ -72,6 +72,10 @@ public:
     // An intro before a level load: once it covers the screen the loading screen comes up
     // (the unload of the level left may take a while).
     bool coversLoad = false;
+    // A transition of the level's script (Run Fake Transition, a cutscene's closing cover)
+    // fades and holds by the level's clock, in step with the script's events it covers. Every other one goes by the frame's
+    // length: a load's cover must lift while nothing of the level plays under it.
+    bool playsWithLevel = false;
 
 private:
     bool started = false;

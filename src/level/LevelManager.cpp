@@ -313,7 +313,15 @@ SubLevelObject* LevelManager::setSubLevelActive(const io::path& sceneFile, s32 i
 
 // --- per frame ------------------------------------------------------------------------------
 
-void LevelManager::update(f32 playedSeconds) {
+f32 LevelManager::getPlaySeconds() const {
+    // The player's time and the script's timers start together, with the first frame the
+    // player sees of the level.
+    return loadingOverlay.showsLoadingScreen() ? 0.0f : simulatedSeconds;
+}
+
+f32 levelPlaySeconds() { return levelManager ? levelManager->getPlaySeconds() : 0.0f; }
+
+void LevelManager::update() {
     if (!sceneManager)
         return;
     // 0 means "no level update yet"; the counter never returns to it.
@@ -322,7 +330,7 @@ void LevelManager::update(f32 playedSeconds) {
     if (levelFramesSinceLoad < levelStartFrames)
         ++levelFramesSinceLoad;
     const u32 now = (device && device->getTimer()) ? device->getTimer()->getTime() : 0;
-    advanceLevelTime(playedSeconds);
+    advanceLevelTime(getPlaySeconds());
     objectives.tick(frameStopwatch ? frameStopwatch->delta() : 0.0f);
     sceneManager->getRootSceneNode()->OnAnimate(now);
 }

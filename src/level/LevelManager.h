@@ -88,9 +88,10 @@ public:
     void queueEvent(LevelEvent* event);
     // Appends a transition of the loading overlay (never refused): an intro (intro true)
     // covers the screen, an outro uncovers it after the hold. transitionType is the
-    // overlay's mode (LoadingOverlay::TransitionType), speed in fade units per second.
+    // overlay's mode (LoadingOverlay::TransitionType), speed in fade units per second;
+    // playsWithLevel times it by the level's clock (TransitionEvent).
     void queueTransition(bool intro, irr::s32 transitionType, irr::f32 speed, irr::f32 hold,
-                         irr::s32 kind);
+                         irr::s32 kind, bool playsWithLevel = false);
     // Queues a level change: a transition intro with the overlay's current mode, speed, hold
     // and kind; unload; clear checkpoint; clear menus (with clearMenus); load the path; the
     // outro with the same settings; and sets loadPending. Refused, with "ERROR: Attempting
@@ -202,11 +203,18 @@ public:
     SubLevelObject* setSubLevelActive(const irr::io::path& sceneFile, irr::s32 id);
 
     // --- per frame ---------------------------------------------------------------------------
+    // The level's one clock. The shell sets, once a frame before the level events run, what
+    // the frame simulates of the level: the physics steps it counted (at most ten, so a slow
+    // frame plays less than its length), 0 while the game may not update (paused, a menu over
+    // it). getPlaySeconds() is that, but 0 while the loading screen hides the level. The
+    // level's time and its script's timers (event delays, minimum times, conditional windows,
+    // action intervals and moves, cutscenes, the script's own transitions) all go on by it, so
+    // that they keep in step at any frame rate.
+    void setSimulatedSeconds(irr::f32 seconds) { simulatedSeconds = seconds; }
+    irr::f32 getPlaySeconds() const;
     // The level update: one animate pass over the scene (every node animates once per
-    // frame, however often the renderer draws). playedSeconds is what the frame simulated of
-    // the level (the physics steps it counted); the level's time goes on by that, not by the
-    // frame's length.
-    void update(irr::f32 playedSeconds = 0.0f);
+    // frame, however often the renderer draws); the level's time goes on by the play seconds.
+    void update();
     // A frame has been drawn (the shell calls it after the scene ends). A level loaded under
     // the cover is drawn from its own camera once it has run its first level frames, in which
     // its triggers choose that camera: the cover's outro then goes on. A level that does not
@@ -325,4 +333,9 @@ private:
     // waited for its view.
     irr::u32 levelFramesSinceLoad = 0;
     irr::u32 framesAwaitingView = 0;
+    irr::f32 simulatedSeconds = 0.0f;
 };
+
+// The current level manager's play seconds of this frame (LevelManager::getPlaySeconds); 0
+// without a level manager.
+irr::f32 levelPlaySeconds();

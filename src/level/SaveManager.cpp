@@ -22,8 +22,10 @@
 #include <cstring>
 #include <cwchar>
 #include <dirent.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <unordered_map>
 #include <unordered_set>
 #include <utility>
 
@@ -56,6 +58,26 @@ constexpr const char* groupNames[SaveManager::GroupCount] = {
 
 // "YYYY-MM-DD_HH-MM-SS"
 constexpr std::size_t backupDateLength = 19;
+
+// The name a level's best time is kept under: one entry per level however it was started. A
+// level in the game's folder is named from there ("Content/Levels/A.irr", as the levels name
+// each other), also when it was started by its absolute path (as the command line's is); a
+// level elsewhere by its absolute path.
+std::string bestTimeKeyOf(const std::string& path) {
+    std::error_code absoluteError, folderError;
+    const std::filesystem::path absolute = std::filesystem::absolute(path, absoluteError).lexically_normal();
+    const std::filesystem::path folder = std::filesystem::current_path(folderError);
+    if (path.empty() || absoluteError || folderError)
+        return path;
+    const std::filesystem::path inFolder = absolute.lexically_relative(folder);
+    if (inFolder.empty() || *inFolder.begin() == "..")
+        return absolute.generic_string();
+    return inFolder.generic_string();
+}
+
+// Of two best times of one level, the better: the smaller, where a time that is not above 0
+// is none.
+f32 betterBestTime(f32 a, f32 b) { return a > 0.0f && (b <= 0.0f || a <= b) ? a : b; }
 
 // What reading a save file gave.
 struct FileRead {
@@ -352,6 +374,7 @@ bool SaveManager::load() {
                 logMessagef("%sThe save file \"%s\" has %d entries that could not be read; "
                             "they are left out.",
                             logWarningPrefix, path.c_str(), read.skippedEntries);
+            foldBestTimes();
             return true;
         }
         std::string line = std::string(logErrorPrefix) + "The save file \"" + path +
@@ -373,6 +396,7 @@ bool SaveManager::load() {
         const FileRead read = readSaveFile(fileSystem, backup, groups);
         if (read.complete) {
             logMessage("Loaded the save from its backup \"" + backup + "\".");
+            foldBestTimes();
             return true;
         }
         logMessage(std::string(logWarningPrefix) + "The save backup \"" + backup +
@@ -669,7 +693,7 @@ f32 SaveManager::getBestLevelTime(const wchar_t* path) const {
         return 0.0f;
     if (bestTimePath != path) {
         bestTimePath = path;
-        bestTimeKey = toUtf8(path);
+        bestTimeKey = bestTimeKeyOf(toUtf8(path));
     }
     const char* key = bestTimeKey.c_str();
     return group->existsAttribute(key) ? group->getAttributeAsFloat(key) : 0.0f;
@@ -679,7 +703,7 @@ bool SaveManager::saveLevelLength(const wchar_t* path, f32 seconds) {
     io::IAttributes* group = groups[LevelLength];
     if (!group || !path || !*path || !(seconds > 0.0f))
         return false;
-    const std::string key = toUtf8(path);
+    const std::string key = bestTimeKeyOf(toUtf8(path));
     // A best time stays the best: a slower run does not replace it.
     if (group->existsAttribute(key.c_str())) {
         const f32 stored = group->getAttributeAsFloat(key.c_str());
@@ -689,6 +713,49 @@ bool SaveManager::saveLevelLength(const wchar_t* path, f32 seconds) {
     setFloat(group, key.c_str(), seconds);
     writeIfAutomatic();
     return true;
+}
+
+void SaveManager::foldBestTimes() {
+    io::IAttributes* group = groups[LevelLength];
+    if (!group)
+        return;
+    struct Entry {
+        std::string key;
+        core::stringw type;
+        core::stringw value;
+    };
+    std::vector<Entry> entries;
+    std::unordered_map<std::string, std::size_t> byKey;
+    bool folded = false;
+    for (u32 i = 0; i < group->getAttributeCount(); ++i) {
+        const s32 index = static_cast<s32>(i);
+        const std::string name = group->getAttributeName(index);
+        const bool time = group->getAttributeType(index) == io::EAT_FLOAT;
+        // Only a best time is named by its level; anything else stays as it was read.
+        const std::string key = time ? bestTimeKeyOf(name) : name;
+        const auto known = byKey.find(key);
+        if (known == byKey.end()) {
+            byKey.emplace(key, entries.size());
+            entries.push_back({key, group->getAttributeTypeString(index), group->getAttributeAsStringW(index)});
+            folded = folded || key != name;
+            continue;
+        }
+        // The same level under a second name (an older game kept the command line's
+        // absolute path): the better of the two times stays.
+        folded = true;
+        Entry& kept = entries[known->second];
+        const f32 keptTime = kept.type == L"float" ? std::wcstof(kept.value.c_str(), nullptr) : 0.0f;
+        const f32 better = betterBestTime(keptTime, group->getAttributeAsFloat(index));
+        kept.type = L"float";
+        kept.value = core::stringw(better);
+        logMessagef("The save's best times of \"%s\" under two names are kept as one, %g s.", key.c_str(),
+                    static_cast<double>(better));
+    }
+    if (!folded)
+        return;
+    group->clear();
+    for (const Entry& entry : entries)
+        addTypedEntry(group, entry.key.c_str(), entry.type.c_str(), entry.value.c_str());
 }
 
 f32 SaveManager::getBestStoryTime() const {

@@ -164,6 +164,10 @@ public:
     // automatic writing is on. Answers whether it was added.
     bool addUnlockedLevel(const wchar_t* path);
     bool isLevelUnlocked(const wchar_t* path) const; // A-Z case ignored
+    // Best times are kept one per level however it was started: under the path from the game's
+    // folder for a level inside it ("Content/Levels/A.irr", also when named by its absolute
+    // path), else under the absolute path.
+    //
     // The best time stored for the level path; 0 when none, and always 0 in demo mode.
     irr::f32 getBestLevelTime(const wchar_t* path) const;
     // Stores the play time under the level path unless a better (smaller) time is stored;
@@ -209,6 +213,9 @@ private:
     // Asks for a write while automatic writing is on; earned: at the end of this frame.
     void writeIfAutomatic(bool earned = false);
     void clearGroups();
+    // A save read: best times kept under another name of their level (an absolute path) move
+    // to the level's one entry, the better time of two staying.
+    void foldBestTimes();
     // Removes the backups beyond the ten newest, never the one named `kept`.
     void pruneBackups(const std::string& kept);
 

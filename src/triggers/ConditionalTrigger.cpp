@@ -4,8 +4,8 @@
 #include "core/Globals.h"
 #include "core/ProgramQueries.h"
 #include "core/Random.h"
-#include "core/Stopwatch.h"
 #include "level/AttributeExtras.h"
+#include "level/LevelManager.h"
 #include "level/NodeHelpers.h"
 
 #include <cmath>
@@ -54,7 +54,7 @@ void ConditionalTrigger::OnAnimate(u32 timeMs) {
     if (animatedThisFrame())
         return; // a draw pass of a frame already animated
     if (Timer >= 0.0f && pauseCount == 0) {
-        Timer += frameStopwatch ? frameStopwatch->delta() : 0.0f;
+        Timer += levelPlaySeconds();
         if (Timer > TimeSpan.X) {
             if (!skipped) {
                 evaluateNow();

@@ -9,7 +9,6 @@
 #include "characters/SuspicionMeter.h"
 #include "core/Globals.h"
 #include "core/ProgramQueries.h"
-#include "core/Stopwatch.h"
 #include "level/LevelManager.h"
 #include "level/VariableObject.h"
 #include "player/InputDevice.h"
@@ -29,8 +28,6 @@ std::vector<scene::ISceneNode*> childListOf(scene::ISceneNode* node) {
         children.push_back(child);
     return children;
 }
-
-f32 triggerFrameSeconds() { return frameStopwatch ? frameStopwatch->delta() : 0.0f; }
 
 scene::ISceneNode* lookupTriggerReference(s32 id) {
     return (id != 0 && levelManager) ? levelManager->getSceneNodeFromID(id) : nullptr;
@@ -261,7 +258,7 @@ void TriggerObject::updateMinimumTime() {
         if (ResetTimerIfUnmet)
             PreCondTimer = 0.0f;
     } else if (PreCondTimer < MinimumTimeUntilMet) {
-        PreCondTimer += triggerFrameSeconds();
+        PreCondTimer += levelPlaySeconds();
         ConditionMet = false;
     }
     if (PreCondTimer >= MinimumTimeUntilMet && PrevConditionMet && !ConditionMet)

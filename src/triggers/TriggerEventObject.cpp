@@ -2,9 +2,9 @@
 
 #include "core/Globals.h"
 #include "core/ProgramQueries.h"
-#include "core/Stopwatch.h"
 #include "level/AttributeExtras.h"
 #include "level/LevelInfo.h"
+#include "level/LevelManager.h"
 #include "level/NodeHelpers.h"
 #include "triggers/TriggerObject.h"
 #include "triggers/TriggerRunBudget.h"
@@ -133,7 +133,7 @@ void TriggerEventObject::OnAnimate(u32) {
     const bool running = pending.time >= 0.0f;
     const TriggerObject* trigger = asTrigger(owner);
     if (!(trigger && trigger->pauseCount > 0) && running)
-        pending.time += frameStopwatch ? frameStopwatch->delta() : 0.0f;
+        pending.time += levelPlaySeconds();
     const bool counting = EventDelay != 0.0f && pending.time >= 0.0f && pending.time < EventDelay;
     if (!counting)
         action->update();

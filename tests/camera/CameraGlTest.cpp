@@ -113,6 +113,7 @@ protected:
     void frame() {
         cameraTestClockMs += 100;
         stopwatch->tick();
+        levelManager->setSimulatedSeconds(camera::frameSeconds()); // the level plays the frame
         ++levelAnimateFrame;
         device->run();
         scene::ISceneManager* scene = device->getSceneManager();

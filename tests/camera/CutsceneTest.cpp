@@ -87,8 +87,11 @@ protected:
         overlayFrame(0.0f);
     }
     // One frame of the seconds for the level's objects, the cameras and the overlay.
-    void gameFrame(f32 seconds = 0.1f) {
+    void gameFrame(f32 seconds = 0.1f) { gameFrame(seconds, seconds); }
+    // A frame that plays `playSeconds` of the level (a slow frame plays less than its length).
+    void gameFrame(f32 seconds, f32 playSeconds) {
         tick(seconds);
+        manager->setSimulatedSeconds(playSeconds); // the level's clock: the script's timers
         ++levelAnimateFrame;
         root()->OnAnimate(0);
         cameras->update(seconds);
@@ -624,6 +627,20 @@ TEST_F(CutsceneTest, AtTheEndTheNamedEndCameraTakesTheView) {
 // A conditional trigger inside a cutscene whose window opens within the cutscene is dropped
 // by a cancel; one whose window opens at the end or later keeps its time from the start.
 // Stopping outright drops them all.
+// A cutscene's length goes on by the level's clock, as the delays of the events under it do:
+// on slow frames (half a second, of which the physics simulates ten steps) they keep in step.
+TEST_F(CutsceneTest, ACutsceneAndTheEventsUnderItKeepInStepOnSlowFrames) {
+    constexpr f32 played = 10 * 0.0167f;
+    CutsceneObject* cutscene = addCutscene(4.0f);
+    TriggerEventObject* event = addEvent(cutscene, 3.0f);
+    cutscene->startCutscene();
+    for (int frame = 1; frame <= 6; ++frame) {
+        gameFrame(0.5f, played);
+        EXPECT_NEAR(cutscene->elapsed, frame * played, 1e-4f) << frame;
+        EXPECT_NEAR(event->pending.time, cutscene->elapsed, 1e-5f) << frame;
+    }
+}
+
 TEST_F(CutsceneTest, CancellingDropsTheConditionsWhoseWindowOpensWithinTheCutscene) {
     auto addCondition = [this](CutsceneObject* cutscene, f32 opens) {
         auto* condition = new ConditionalTrigger(cutscene, smgr(), -1);

@@ -37,7 +37,6 @@ void failRun(const std::string& why) { FAIL() << why; }
 // The steady frames' clock in microseconds, moved by the fixture only.
 std::int64_t steadyClock = 0;
 std::int64_t readSteadyClock() { return steadyClock; }
-constexpr std::int64_t steadyFrameMicroseconds = 16700; // the frame target
 
 } // namespace
 

@@ -7,6 +7,7 @@
 #include <irrlicht.h>
 
 #include <chrono>
+#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
@@ -78,6 +79,12 @@ protected:
         steadyFrames = true;
         fastFrames = true;
     }
+    // Fast frames of the given length in the game's own time: a machine too slow for the
+    // game, every frame of which is longer than the ten physics steps it may simulate.
+    void useSlowFrames(double seconds) {
+        useFastFrames();
+        steadyFrameMicroseconds = static_cast<std::int64_t>(seconds * 1e6 + 0.5);
+    }
 
     // The level the game is started with, as on the command line (none: the title).
     std::string commandLineLevel;
@@ -94,6 +101,7 @@ private:
     test::ScopedEnv singleBuffer{"PADDLESTONE_SINGLE_BUFFER", std::nullopt};
     bool steadyFrames = false;
     bool fastFrames = false;
+    std::int64_t steadyFrameMicroseconds = 16700; // the frame target
 
     struct Step {
         std::string name;

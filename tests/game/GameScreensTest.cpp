@@ -30,15 +30,42 @@
 #include "screens/ScreenManager.h"
 #include "screens/levels/LevelCatalogue.h"
 #include "screens/menus/GUIAudioOptionsScreen.h"
+#include "screens/menus/GUIDialogScreen.h"
 #include "screens/menus/GUIGraphicsOptionsScreen.h"
 #include "screens/menus/GUIOptionsScreen.h"
+#include "screens/menus/GUIPlayScreen.h"
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
+#include <functional>
 
 namespace {
 
-using GameScreensTest = GameFixture;
+class GameScreensTest : public GameFixture {
+protected:
+    // A game started with a level path: the step that waits for that level, then acts.
+    void waitForTheNamedLevel(const char* path, std::function<void()> act) {
+        commandLineLevel = path;
+        const irr::core::stringw name(std::filesystem::path(path).filename().c_str());
+        waitFor("the named level", [name] {
+            return !levelManager->levelLoading && levelManager->getCurrentLevelPath().find(name.c_str()) >= 0;
+        }, std::move(act));
+    }
+    // After a restart from the main menu's options: the options again over the main menu and
+    // its title level, the request to reopen them served.
+    void waitForTheOptionsOverTheMainMenu(std::function<void()> more = {}) {
+        waitFor("the options over the main menu", [] {
+            auto* options = dynamic_cast<GUIOptionsScreen*>(screenManager->getTopScreen());
+            return options && shownOnTop(options);
+        }, [more] {
+            EXPECT_EQ(levelManager->getCurrentLevelPath(), irr::core::stringw(titleBackgroundLevel));
+            EXPECT_FALSE(ReopenOptionsRequested);
+            if (more)
+                more();
+        });
+    }
+};
 
 std::string bodyText(GUINotification* notification) {
     irr::gui::IGUIElement* body = notification->getElementFromId(GUINotification::textId, true);
@@ -254,23 +281,49 @@ TEST_F(GameScreensTest, AudioVolumesReachTheCategoriesAtOnceAndSurviveARestart) 
 // A graphics restart from the main menu of a game started with a level path comes back to the
 // main menu with the options open, not into that level.
 TEST_F(GameScreensTest, AGraphicsRestartOfAGameStartedWithALevelReopensTheOptions) {
-    commandLineLevel = "Content/Levels/PhysicsDemo.irr";
-    waitFor("the named level", [] {
-        return !levelManager->levelLoading && levelManager->getCurrentLevelPath().find(L"PhysicsDemo.irr") >= 0;
-    }, [] {
+    waitForTheNamedLevel("Content/Levels/PhysicsDemo.irr", [] {
         ReopenOptionsRequested = true; // as the graphics page asks when left
         RestartRequested = true;
     });
     ASSERT_NO_FATAL_FAILURE(playGame(gameStatusRestart));
 
     clearRoad();
-    waitFor("the options over the main menu", [] {
-        auto* options = dynamic_cast<GUIOptionsScreen*>(screenManager->getTopScreen());
-        return options && shownOnTop(options);
-    }, [] {
-        EXPECT_EQ(levelManager->getCurrentLevelPath(), irr::core::stringw(titleBackgroundLevel));
-        EXPECT_FALSE(ReopenOptionsRequested);
-    });
+    waitForTheOptionsOverTheMainMenu();
+    ASSERT_NO_FATAL_FAILURE(playGame());
+}
+
+// Reset All Settings from the main menu of a game started with a level path: the restart comes
+// back to the main menu with the options open and every setting at its default, not into that
+// level.
+TEST_F(GameScreensTest, AResetOfAGameStartedWithALevelReopensTheOptionsWithTheDefaults) {
+    writeSettings([] { setSettingFloat("Audio_MusicVolume", 0.2f); });
+    waitForTheNamedLevel("Content/Levels/PhysicsDemo.irr", [] { ASSERT_TRUE(levelManager->queueReturnToMainMenu()); });
+    waitFor("the main menu", [] { return shownOnTop(mainMenu()); }, [] { mainMenu()->openOptions(nullptr); });
+    waitFor("the options", [] { return shownOnTop(dynamic_cast<GUIOptionsScreen*>(screenManager->getTopScreen())); },
+            [] { static_cast<GUIOptionsScreen*>(screenManager->getTopScreen())->onReset(nullptr); });
+    waitFor("the reset question", [] { return shownOnTop(dynamic_cast<GUIDialogScreen*>(screenManager->getTopScreen())); },
+            [] {
+                auto* question = static_cast<GUIDialogScreen*>(screenManager->getTopScreen());
+                question->onOptionChosen(question->getItems().at(1)); // Yes
+            });
+    waitForTheEnd("the restart");
+    ASSERT_NO_FATAL_FAILURE(playGame(gameStatusRestart));
+    {
+        // The reset wrote every setting's default, the driver's too: the restart of this test
+        // draws on the null driver all the same.
+        GameSettings written(dir.file("PaddlestoneConfig.xml"));
+        written.load();
+        GameSettings* running = gameSettings;
+        gameSettings = &written;
+        EXPECT_FLOAT_EQ(getSettingFloat("Audio_MusicVolume"), 1.0f);
+        setSettingString("Graphics_Driver", "Null");
+        setSettingBool("Graphics_Vsync", false);
+        written.save();
+        gameSettings = running;
+    }
+
+    clearRoad();
+    waitForTheOptionsOverTheMainMenu([] { EXPECT_FLOAT_EQ(getSettingFloat("Audio_MusicVolume"), 1.0f); });
     ASSERT_NO_FATAL_FAILURE(playGame());
 }
 

@@ -326,6 +326,26 @@ TEST_F(LevelFlowGameTest, ALevelFromTheCommandLineAndItsRestartUncoverFromTheirO
     EXPECT_EQ(uncoveredFrom, (std::vector<s32>{ownCamera, ownCamera, ownCamera, ownCamera}));
 }
 
+// On a machine too slow for the game (every frame half a second long, of which the physics
+// simulates its ten steps), the garden's script and its time keep in step: its end, 19 s
+// after its flower bed fills, saves a best time it can be played in. The game started by the
+// level's path keeps it under the level's one name, as a game started from the menus does.
+TEST_F(LevelFlowGameTest, OnSlowFramesTheGardenSavesABestTimeItsScriptTakes) {
+    constexpr const wchar_t* garden = L"Content/Levels/Story_Garden.irr";
+    useSlowFrames(0.5);
+    commandLineLevel = "Content/Levels/Story_Garden.irr";
+    waitFor("the garden's end saved", [] { return saveManager->getGroup(SaveManager::LevelLength)->getAttributeCount() > 0; }, [garden] {
+        EXPECT_GE(saveManager->getBestLevelTime(garden), 19.0f);
+        EXPECT_LE(saveManager->getBestLevelTime(garden), 21.0f);
+        irr::io::IAttributes* times = saveManager->getGroup(SaveManager::LevelLength);
+        ASSERT_EQ(times->getAttributeCount(), 1u);
+        EXPECT_STREQ(times->getAttributeName(0), "Content/Levels/Story_Garden.irr");
+        EXPECT_NE(levelManager->getCurrentLevelPath().find(L"/Content/Levels/Story_Garden.irr"), -1)
+            << "started by its absolute path";
+    });
+    ASSERT_NO_FATAL_FAILURE(playGame());
+}
+
 } // namespace
 
 

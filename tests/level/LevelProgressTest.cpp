@@ -410,6 +410,23 @@ TEST_F(LevelProgressTest, LevelTimeCountsWhileALevelRunsAndStoryTimeOnlyInAStory
     EXPECT_FALSE(manager->countsStoryTime());
 }
 
+// The level's one clock: a frame plays what the physics simulates of it (the level's time and
+// its script's timers go on by that), and nothing while the loading screen hides the level.
+TEST_F(LevelProgressTest, AFramePlaysWhatItSimulatesAndNothingUnderTheLoadingScreen) {
+    ASSERT_TRUE(manager->loadLevel(flowLevel));
+    constexpr f32 simulated = 10 * 0.0167f; // a slow frame's ten steps
+    manager->setSimulatedSeconds(simulated);
+    for (const bool loadingScreen : {true, false}) {
+        manager->loadingOverlay.fadeValue = 1.0f;
+        manager->loadingOverlay.loadingScreen = loadingScreen;
+        const f32 played = loadingScreen ? 0.0f : simulated;
+        const f32 before = manager->levelRun.levelTime;
+        EXPECT_FLOAT_EQ(levelPlaySeconds(), played) << loadingScreen;
+        manager->update();
+        EXPECT_FLOAT_EQ(manager->levelRun.levelTime - before, played) << loadingScreen;
+    }
+}
+
 TEST_F(LevelProgressTest, TitleBackgroundIsNotTimed) {
     std::filesystem::create_directories("Content/Levels");
     std::filesystem::copy_file("PlainLevel.irr", titleBackgroundLevel);

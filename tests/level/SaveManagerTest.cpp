@@ -2,6 +2,7 @@
 
 #include "core/Globals.h"
 #include "core/RepeatedLog.h"
+#include "core/Utf8.h"
 #include "level/LevelRunRecord.h"
 #include "support/FileSizeLimit.h"
 #include "support/NullDevice.h"
@@ -366,6 +367,76 @@ TEST_F(SaveManagerTest, LevelLengthKeepsTheBestTime) {
     EXPECT_FLOAT_EQ(save->getBestLevelTime(level), 72.5f);
     EXPECT_FALSE(save->saveLevelLength(level, 0.0f));
     EXPECT_FLOAT_EQ(save->getBestLevelTime(L"Content/Levels/B.irr"), 0.0f);
+}
+
+// One entry per level however it was started: by its path from the game's folder, or by its
+// absolute path as the command line gives it.
+TEST_F(SaveManagerTest, ALevelKeepsOneBestTimeHoweverItsPathIsWritten) {
+    auto save = makeManager();
+    save->automaticWriting = false;
+    const std::string here = std::filesystem::current_path().string();
+    const std::string outside = std::filesystem::current_path().parent_path().string() + "/Outside.irr";
+    const struct {
+        std::wstring path;
+        f32 seconds;
+        bool better;
+    } runs[] = {
+        {L"Content/Levels/A.irr", 80.0f, true},
+        {fromUtf8((here + "/Content/Levels/A.irr").c_str()), 72.5f, true},
+        {L"./Content/Levels/A.irr", 75.0f, false},
+        {fromUtf8((here + "/Content/../Content/Levels/A.irr").c_str()), 70.0f, true},
+        {L"../Outside.irr", 60.0f, true},
+        {fromUtf8(outside.c_str()), 65.0f, false},
+    };
+    for (const auto& run : runs)
+        EXPECT_EQ(save->saveLevelLength(run.path.c_str(), run.seconds), run.better) << toUtf8(run.path.c_str());
+    io::IAttributes* times = save->getGroup(SaveManager::LevelLength);
+    ASSERT_EQ(times->getAttributeCount(), 2u);
+    EXPECT_STREQ(times->getAttributeName(0), "Content/Levels/A.irr");
+    EXPECT_EQ(times->getAttributeName(1), outside) << "a level outside the game's folder by its absolute path";
+    for (const auto& run : runs)
+        EXPECT_FLOAT_EQ(save->getBestLevelTime(run.path.c_str()), run.path.find(L"Outside") == std::wstring::npos ? 70.0f : 60.0f)
+            << toUtf8(run.path.c_str());
+}
+
+// A save of an older game kept a level started by its absolute path apart: the entries are
+// folded into the level's one entry as the save is read, the better time staying.
+TEST_F(SaveManagerTest, AnOlderSavesSecondNameOfALevelFoldsIntoItsOneEntryKeepingTheBetterTime) {
+    const std::string here = std::filesystem::current_path().string();
+    const std::string outside = std::filesystem::current_path().parent_path().string() + "/Outside.irr";
+    const std::string entries = "<float name=\"Content/Levels/A.irr\" value=\"80.0\"/>"
+                                "<float name=\"" + here + "/Content/Levels/A.irr\" value=\"72.5\"/>"
+                                "<float name=\"" + here + "/Content/Levels/B.irr\" value=\"50.0\"/>"
+                                "<float name=\"Content/Levels/C.irr\" value=\"40.0\"/>"
+                                "<float name=\"" + here + "/Content/Levels/C.irr\" value=\"45.0\"/>"
+                                "<float name=\"Content/Levels/D.irr\" value=\"0.0\"/>"
+                                "<float name=\"" + here + "/./Content/Levels/D.irr\" value=\"33.0\"/>"
+                                "<string name=\"" + here + "/Content/Levels/E.irr\" value=\"not a time\"/>"
+                                "<float name=\"" + outside + "\" value=\"30.0\"/>";
+    std::filesystem::create_directories(folder);
+    ASSERT_TRUE(test::writeFileBytes(savePath, "<?xml version=\"1.0\"?>\n<PaddlestoneSave>\n<LevelLength>" + entries +
+                                                   "</LevelLength>\n</PaddlestoneSave>\n"));
+    const struct {
+        std::string name;
+        f32 best;
+    } kept[] = {
+        {"Content/Levels/A.irr", 72.5f}, {"Content/Levels/B.irr", 50.0f}, {"Content/Levels/C.irr", 40.0f},
+        {"Content/Levels/D.irr", 33.0f}, {outside, 30.0f},
+    };
+    for (int round = 0; round < 2; ++round) {
+        auto save = loadedManager();
+        io::IAttributes* times = save->getGroup(SaveManager::LevelLength);
+        EXPECT_EQ(times->getAttributeCount(), 6u) << round;
+        for (const auto& entry : kept) {
+            EXPECT_FLOAT_EQ(times->getAttributeAsFloat(entry.name.c_str()), entry.best) << entry.name << " " << round;
+            const std::string asStarted = entry.name.front() == '/' ? entry.name : here + "/" + entry.name;
+            EXPECT_FLOAT_EQ(save->getBestLevelTime(fromUtf8(asStarted.c_str()).c_str()), entry.best) << entry.name;
+        }
+        EXPECT_EQ(std::wstring(times->getAttributeAsStringW((here + "/Content/Levels/E.irr").c_str()).c_str()), L"not a time")
+            << "what is not a time stays as it was";
+        // Written and read again, the folded save holds the same.
+        ASSERT_TRUE(save->save());
+    }
 }
 
 TEST_F(SaveManagerTest, StatisticsKeepTheStoryTotalAndTheBestStoryTime) {

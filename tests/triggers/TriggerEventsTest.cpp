@@ -4,9 +4,14 @@
 #include "core/Globals.h"
 #include "core/Random.h"
 #include "level/SaveManager.h"
+#include "triggers/actions/MoveObjectAction.h"
+#include "triggers/actions/SuspicionCancelActions.h"
 
 #include <algorithm>
 #include <cmath>
+#include <functional>
+#include <iterator>
+#include <vector>
 
 using namespace irr;
 
@@ -371,6 +376,58 @@ TEST_F(TriggerEventsTest, RunTimeStateGoesIntoACheckpointAndComesBackFromIt) {
     EXPECT_FALSE(loadedEvent->isPending());
     EXPECT_FLOAT_EQ(loadedWindow->Timer, -1.0f);
     saveManager = nullptr;
+}
+
+// --- the level's clock -------------------------------------------------------------------------
+
+// A slow frame (half a second, of which the physics simulates its ten steps) plays a sixth of a
+// second of the level: every timer of the script goes on by that, as the level's time does,
+// not by the frame's length.
+TEST_F(TriggerEventsTest, ScriptTimersGoOnByWhatASlowFramePlaysNotByItsLength) {
+    constexpr f32 slowFrame = 0.5f;
+    constexpr f32 played = 10 * PhysicsManager::fixedStepSize;
+
+    TriggerObject* waiting = addTrigger(100, TriggerCondition::ManualActivationOnly);
+    TriggerEventObject* delayed = addEvent(waiting, 2.0f);
+    ConditionalTrigger* window = addConditional(waiting, 110);
+    window->TimeSpan = core::vector2df(2.0f, 2.0f);
+    TriggerObject* held = addTrigger(200, TriggerCondition::Immediately);
+    held->MinimumTimeUntilMet = 2.0f;
+    TriggerObject* repeating = addTrigger(300, TriggerCondition::ManualActivationOnly);
+    auto* interval = new AddSuspicionAction(repeating);
+    interval->SuspicionTimer = 5.0f;
+    repeating->setAction(interval);
+    TriggerObject* moving = addTrigger(400, TriggerCondition::ManualActivationOnly);
+    auto* move = new MoveObjectAction(moving);
+    move->MoveMode = MoveObjectAction::Manual;
+    move->MoveDuration = 2.0f;
+    move->ObjectID = addObject(7, "emty")->getID();
+    moving->setAction(move);
+
+    frames(3, 0.0167f); // a trigger evaluates its condition from its fourth frame on
+    manager->setSimulatedSeconds(0.0f);
+    delayed->startEvent(makeEmptyTriggerEventInfo(nullptr));
+    window->start();
+    TriggerEventInfo event = makeEmptyTriggerEventInfo(nullptr);
+    move->execute(event);
+    ASSERT_EQ(move->getMoves().size(), 1u);
+    const struct {
+        const char* timer;
+        std::function<f32()> gone;
+    } timers[] = {
+        {"an event's delay", [&] { return delayed->pending.time; }},
+        {"a minimum time until met", [&] { return held->PreCondTimer; }},
+        {"an action's interval", [&] { return interval->intervalTimer; }},
+        {"a conditional trigger's window", [&] { return window->Timer; }},
+        {"a move's duration", [&] { return move->MoveDuration - move->getMoves()[0].remaining; }},
+    };
+    std::vector<f32> before;
+    for (const auto& timer : timers)
+        before.push_back(timer.gone());
+
+    frame(slowFrame, played);
+    for (std::size_t i = 0; i < std::size(timers); ++i)
+        EXPECT_NEAR(timers[i].gone() - before[i], played, 1e-5f) << timers[i].timer;
 }
 
 } // namespace

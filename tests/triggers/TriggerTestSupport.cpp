@@ -51,9 +51,10 @@ irr::io::IAttributes* TriggerFixture::attributes() {
     return set;
 }
 
-void TriggerFixture::frame(irr::f32 seconds) {
-    triggerClockCount += static_cast<std::int64_t>(seconds * triggerClockFrequency + 0.5);
+void TriggerFixture::frame(irr::f32 frameSeconds, irr::f32 playSeconds) {
+    triggerClockCount += static_cast<std::int64_t>(frameSeconds * triggerClockFrequency + 0.5);
     stopwatch->tick();
+    manager->setSimulatedSeconds(playSeconds);
     manager->update();
     // The game draws each frame it updates; a draw pass animates the scene once more.
     smgr()->drawAll();

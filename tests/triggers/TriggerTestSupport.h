@@ -77,8 +77,11 @@ protected:
     void SetUp() override;
     void TearDown() override;
 
-    // Runs one level update of `seconds`.
-    void frame(irr::f32 seconds = 0.0167f);
+    // Runs one level update of `seconds`: a frame of that length that plays as long.
+    void frame(irr::f32 seconds = 0.0167f) { frame(seconds, seconds); }
+    // A frame of `frameSeconds` that plays `playSeconds` of the level (a slow frame plays
+    // the physics steps it can, fewer than its length).
+    void frame(irr::f32 frameSeconds, irr::f32 playSeconds);
     void frames(int count, irr::f32 seconds = 0.0167f);
 
     TriggerObject* addTrigger(irr::s32 id = 100, TriggerCondition condition = TriggerCondition::Immediately,

@@ -10,11 +10,12 @@
 //   6. PhysicsManager::updateStepCount
 //   7. InputManager::update
 //   8. ScreenManager::update
-//   9. LevelManager::updateDebugKeys, then LevelManager::processLevelEvents
+//   9. LevelManager::updateDebugKeys; the level's clock set to the physics steps counted in 6
+//      (0 while the game may not update); LevelManager::processLevelEvents
 //  10. when input is allowed or a screen keeps the game running behind it: the engine timer
-//      runs, LevelManager::update (the level's time goes on by the physics steps counted
-//      in 6, while the game may update), each viewport's CameraManager::update, the level
-//      manager's end-of-update list; otherwise the engine timer stops
+//      runs, LevelManager::update (the level's time and its script's timers go on by the
+//      level's clock), each viewport's CameraManager::update, the level manager's
+//      end-of-update list; otherwise the engine timer stops
 //  11. when the game may update: PhysicsManager::beginStep; then frameSimulatedTime = 0.0167
 //  12. the sound manager
 //  13. the save: written once when anything asked for it, at most once a second while
@@ -102,6 +103,11 @@ int GameApplication::updateGame() {
     inputManager->update();
     screenManager->update();
     levelManager->updateDebugKeys();
+    // The level plays what the physics simulates of this frame, not the frame's length: at
+    // most ten steps a frame, so that on a slow frame its time, its script and its bodies
+    // keep in step. What only shows it (cameras, the GUI, sound fades) goes by the frame.
+    levelManager->setSimulatedSeconds(screenManager->isGameUpdateAllowed() ? physicsManager->getCountedStepTime()
+                                                                           : 0.0f);
     levelManager->processLevelEvents(frameStopwatch->delta());
 
     irr::ITimer* timer = gameDevice->getTimer();
@@ -111,8 +117,7 @@ int GameApplication::updateGame() {
         Stopwatch* objects = profilerWatch(ProfilerManager::Objects);
         if (objects)
             objects->reset();
-        // The level's clock counts the steps the physics simulates of this frame.
-        levelManager->update(screenManager->isGameUpdateAllowed() ? physicsManager->getCountedStepTime() : 0.0f);
+        levelManager->update();
         if (objects)
             objects->tick();
         for (CameraManager* camera : cameraManagers)

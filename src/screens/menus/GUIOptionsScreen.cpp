@@ -115,7 +115,13 @@ void GUIOptionsScreen::refreshFocus() {
     MainScreenFadeTarget = 0.0f;
     setFocusedElement(FocusedElement);
     if (OpenedFromMainMenu && ResetConfirmed)
-        RestartRequested = true;
+        restartAfterReset();
+}
+
+void GUIOptionsScreen::restartAfterReset() {
+    // The restart rebuilds everything with the default settings and comes back here.
+    RestartRequested = true;
+    ReopenOptionsRequested = true;
 }
 
 void GUIOptionsScreen::onBack(GUIButton*) {
@@ -143,8 +149,7 @@ void GUIOptionsScreen::onFadeOutDone() {
     }
     MainScreenFadeTarget = 1.0f;
     if (ResetConfirmed) {
-        // The restart rebuilds everything with the default settings.
-        RestartRequested = true;
+        restartAfterReset();
         return;
     }
     if (screenManager)

@@ -3,7 +3,9 @@
 #include "gui/GUIOptionsList.h"
 
 // The options menu: graphics, controls and audio pages, stacked above it, and, only when
-// opened from the main menu, a reset of every setting to its default that restarts the game.
+// opened from the main menu, a reset of every setting to its default that restarts the game
+// and reopens the options over the main menu (as a graphics restart does: a game started
+// with a level path comes back to the menu, not into that level).
 // Closing it saves the settings; over the main menu it then brings the main menu's list back
 // (with Options focused), over the pause menu it just goes.
 class GUIOptionsScreen : public GUIOptionsList {
@@ -31,6 +33,7 @@ public:
 
 private:
     void stack(GUIScreen* screen);
+    void restartAfterReset();
 
     bool ResetConfirmed = false;
 };

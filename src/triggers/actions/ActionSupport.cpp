@@ -1,7 +1,6 @@
 #include "triggers/actions/ActionSupport.h"
 
 #include "core/Globals.h"
-#include "core/Stopwatch.h"
 #include "level/LevelManager.h"
 #include "physics/objects/PhysicsObject.h"
 #include "triggers/ObjectIDExpression.h"
@@ -17,8 +16,6 @@ scene::ISceneNode* findObjectByID(s32 id) { return levelManager ? levelManager->
 PhysicsObject* physicsKind(scene::ISceneNode* node) {
     return isHoldableKind(node) ? static_cast<PhysicsObject*>(node) : nullptr;
 }
-
-f32 frameDelta() { return frameStopwatch ? frameStopwatch->delta() : 0.0f; }
 
 scene::ESCENE_NODE_TYPE ownerType(const TriggerAction& action) {
     return action.trigger ? action.trigger->getType() : static_cast<scene::ESCENE_NODE_TYPE>(0);

@@ -16,8 +16,6 @@ irr::scene::ISceneNode* findObjectByID(irr::s32 id);
 // The object as a physics object when it is one of the physics kinds ('phsx', 'apsx',
 // 'ties', 'crct'), else null.
 PhysicsObject* physicsKind(irr::scene::ISceneNode* node);
-// The frame stopwatch's delta in seconds (0 without a stopwatch).
-irr::f32 frameDelta();
 // The type id of the trigger the action acts for, 0 without one.
 irr::scene::ESCENE_NODE_TYPE ownerType(const TriggerAction& action);
 

@@ -4,6 +4,7 @@
 #include "core/Log.h"
 #include "core/RepeatedLog.h"
 #include "level/AttributeExtras.h"
+#include "level/LevelManager.h"
 #include "level/NodeHelpers.h"
 #include "level/SubLevelObject.h"
 #include "physics/objects/PhysicsObject.h"
@@ -162,7 +163,7 @@ void MoveObjectAction::stepMove(MoveRecord& record) {
     core::vector3df targetRotation = TargetRotation;
     PhysicsObject* physics = triggerActions::physicsKind(record.object);
     if (record.remaining > 0.0f)
-        record.remaining -= triggerActions::frameDelta();
+        record.remaining -= levelPlaySeconds();
     if (record.remaining < 0.0f)
         record.remaining = 0.0f;
     if (MoveMode == ReferenceNode) {

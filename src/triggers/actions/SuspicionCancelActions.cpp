@@ -62,7 +62,7 @@ void AddSuspicionAction::execute(TriggerEventInfo& event) {
 }
 
 void AddSuspicionAction::update() {
-    intervalTimer += triggerActions::frameDelta();
+    intervalTimer += levelPlaySeconds();
     if (trigger && trigger->ConditionMet && SuspicionTimer > 0.0f && intervalTimer >= SuspicionTimer) {
         intervalTimer = 0.0f;
         applySuspicion();

@@ -112,8 +112,9 @@ void RunFakeTransitionAction::execute(TriggerEventInfo&) {
     logStep();
     if (!levelManager)
         return;
-    levelManager->queueTransition(true, TransitionType, 1.0f, HoldLength, 2);
-    levelManager->queueTransition(false, TransitionType, 1.0f, HoldLength, 2);
+    // Timed with the script, whose events it hides.
+    levelManager->queueTransition(true, TransitionType, 1.0f, HoldLength, 2, true);
+    levelManager->queueTransition(false, TransitionType, 1.0f, HoldLength, 2, true);
 }
 
 void RunFakeTransitionAction::serializeAttributes(io::IAttributes* out, io::SAttributeReadWriteOptions*) const {

@@ -339,7 +339,8 @@ TEST_F(GameFrameTest, TheRenderDrawsTheGuiAndEndsTheInputFrame) {
 }
 
 // A level's time is what the physics simulates: a long frame adds only the steps it runs (at
-// most a frame's most), the first two frames after a load (the load's own time) none.
+// most a frame's most), the first two frames after a load (the load's own time) none. Its
+// script's timers go on by the same clock.
 TEST_F(GameFrameTest, ALevelsTimeGrowsByTheStepsItsFramesSimulateNotByTheirLength) {
     std::ofstream("Timed.irr") << "<?xml version=\"1.0\"?>\n<irr_scene></irr_scene>\n";
     levelManager->unloadLevel();
@@ -356,6 +357,7 @@ TEST_F(GameFrameTest, ALevelsTimeGrowsByTheStepsItsFramesSimulateNotByTheirLengt
         handClock += frame.microseconds;
         runOneFrame();
         EXPECT_NEAR(levelManager->levelRun.levelTime - before, frame.adds, 1e-5f) << frame.microseconds;
+        EXPECT_NEAR(levelPlaySeconds(), frame.adds, 1e-5f) << frame.microseconds;
     }
 }
 
