@@ -85,5 +85,54 @@ TEST(StepBroadphaseTest, KeepsThePairsOfBulletsOwnBroadphaseInTheirOrder) {
     }
 }
 
+// A dynamic proxy resting in the fixed set holds its exact box there and goes back to the
+// moving set with the exact new one: a box that changed on one side only (or on one axis) gives
+// a leaf with the other side unchanged. A kinematic proxy moved into the part only the new box
+// covers pairs with it as in Bullet's own broadphase (touching it, not one step past it).
+TEST(StepBroadphaseTest, FollowsALeafThatChangedOnOneSideOnly) {
+    struct Case {
+        const char* change;
+        btVector3 min, max;  // the dynamic proxy's new box (it was the unit cube)
+        btVector3 kinematic; // where the kinematic one's small box then goes
+        std::size_t pairs;   // Bullet's
+    };
+    const Case cases[] = {
+        {"max grown along x, touching it", btVector3(0, 0, 0), btVector3(3, 1, 1), btVector3(3.125f, 0.5f, 0.5f), 1},
+        {"max grown along x, just past it", btVector3(0, 0, 0), btVector3(3, 1, 1), btVector3(3.25f, 0.5f, 0.5f), 0},
+        {"min lowered along z", btVector3(0, 0, -2), btVector3(1, 1, 1), btVector3(0.5f, 0.5f, -1.5f), 1},
+        {"moved along y", btVector3(0, 0.5f, 0), btVector3(1, 1.5f, 1), btVector3(0.5f, 1.25f, 0.5f), 1},
+    };
+    for (const Case& c : cases) {
+        FixedApart filter;
+        btDbvtBroadphase plain;
+        StepBroadphase ours(false);
+        btBroadphaseInterface* both[] = {&plain, &ours};
+        btBroadphaseProxy* dynamic[2];
+        btBroadphaseProxy* kinematic[2];
+        const btVector3 small(0.125f, 0.125f, 0.125f), away(20, 0, 0); // exact in binary: the edges are exact
+        for (int b = 0; b < 2; ++b) {
+            both[b]->getOverlappingPairCache()->setOverlapFilterCallback(&filter);
+            dynamic[b] = both[b]->createProxy(btVector3(0, 0, 0), btVector3(1, 1, 1), 0, nullptr,
+                                              btBroadphaseProxy::DefaultFilter | ActorProxyGroup,
+                                              btBroadphaseProxy::AllFilter, nullptr);
+            kinematic[b] = both[b]->createProxy(away - small, away + small, 0, nullptr,
+                                                btBroadphaseProxy::DefaultFilter | ActorProxyGroup |
+                                                    btBroadphaseProxy::KinematicFilter,
+                                                btBroadphaseProxy::AllFilter, nullptr);
+            for (int frame = 0; frame < 3; ++frame) // both come to rest in the fixed set
+                both[b]->calculateOverlappingPairs(nullptr);
+            both[b]->setAabb(dynamic[b], c.min, c.max, nullptr);
+            both[b]->setAabb(kinematic[b], c.kinematic - small, c.kinematic + small, nullptr);
+            both[b]->calculateOverlappingPairs(nullptr);
+        }
+        EXPECT_EQ(pairsOf(plain).size(), c.pairs) << c.change;
+        EXPECT_EQ(pairsOf(ours), pairsOf(plain)) << c.change;
+        for (int b = 0; b < 2; ++b) {
+            both[b]->destroyProxy(kinematic[b], nullptr);
+            both[b]->destroyProxy(dynamic[b], nullptr);
+        }
+    }
+}
+
 } // namespace
 } // namespace phys::detail
