@@ -29,7 +29,9 @@ std::vector<std::pair<int, int>> pairsOf(btBroadphaseInterface& broadphase) {
 // Static, kinematic and dynamic proxies (the kinematic ones as large as vision cones) moving
 // through each other: the pairs, their order in the cache and so what the cleanup before each
 // step takes away are Bullet's own, also after an actor turns from kinematic to dynamic and
-// back; with kinematic pairs reported every move searches as Bullet does.
+// back, and where the kinematic ones move among dynamic ones that moved many times while no
+// kinematic one looked for pairs in the partners' tree (which it does while the partners are
+// fewer than the rest); with kinematic pairs reported every move searches as Bullet does.
 TEST(StepBroadphaseTest, KeepsThePairsOfBulletsOwnBroadphaseInTheirOrder) {
     for (const bool kinematicPairs : {false, true}) {
         FixedApart filter;
@@ -52,8 +54,20 @@ TEST(StepBroadphaseTest, KeepsThePairsOfBulletsOwnBroadphaseInTheirOrder) {
         if (!kinematicPairs) {
             EXPECT_EQ(ours.partnerCount(), 20u) << "the dynamic ones";
         }
-        for (int frame = 0; frame < 90; ++frame) {
+        // Thirty frames each: the kinematic ones move; some of every kind; the kinematic ones;
+        // the dynamic ones only, with 30 more resting far off; the kinematic ones.
+        const int firstMoving[] = {1, 1, 1, 2, 1}, everyMoving[] = {3, 2, 3, 3, 3};
+        std::vector<std::vector<btBroadphaseProxy*>> farOff(2);
+        for (int frame = 0; frame < 150; ++frame) {
             for (int b = 0; b < 2; ++b) {
+                for (int i = 0; i < 30 && frame == 90; ++i) {
+                    const btVector3 at(100.0f + 2.0f * static_cast<float>(i), 0, 0);
+                    farOff[b].push_back(both[b]->createProxy(at - btVector3(0.5f, 0.5f, 0.5f), at + btVector3(0.5f, 0.5f, 0.5f),
+                                                             0, nullptr, btBroadphaseProxy::DefaultFilter | ActorProxyGroup,
+                                                             btBroadphaseProxy::AllFilter, nullptr));
+                }
+                for (int i = 0; i < 30 && frame == 120; ++i)
+                    both[b]->destroyProxy(farOff[b][i], nullptr);
                 if (frame == 30 || frame == 60) { // one turns dynamic, then kinematic again
                     proxies[b][4]->m_collisionFilterGroup ^= btBroadphaseProxy::KinematicFilter;
                     if (b == 1)
@@ -65,7 +79,7 @@ TEST(StepBroadphaseTest, KeepsThePairsOfBulletsOwnBroadphaseInTheirOrder) {
                     both[b]->getAabb(proxies[b][10], mn, mx);
                     both[b]->setAabb(proxies[b][10], mn, mx, nullptr);
                 }
-                for (int i = 1; i < 60; i += 3 - (frame / 30) % 2) { // kinematic ones, and some dynamic ones
+                for (int i = firstMoving[frame / 30]; i < 60; i += everyMoving[frame / 30]) {
                     const float t = 0.05f * static_cast<float>(frame) + static_cast<float>(i);
                     const float half = i % 3 == 1 ? 6.0f : 0.5f;
                     const btVector3 at(static_cast<float>(i % 8) * 2.0f + 6.0f * std::sin(t), 0,
@@ -76,6 +90,9 @@ TEST(StepBroadphaseTest, KeepsThePairsOfBulletsOwnBroadphaseInTheirOrder) {
                 both[b]->calculateOverlappingPairs(nullptr);
             }
             ASSERT_EQ(pairsOf(ours), pairsOf(plain)) << "frame " << frame << (kinematicPairs ? ", kinematic pairs" : "");
+            if (!kinematicPairs) {
+                ASSERT_EQ(ours.searchesPartnersApart(), frame < 90 || frame >= 120) << "frame " << frame;
+            }
         }
         EXPECT_GT(pairsOf(plain).size(), 10u);
         for (int b = 0; b < 2; ++b)
@@ -109,6 +126,7 @@ TEST(StepBroadphaseTest, FollowsALeafThatChangedOnOneSideOnly) {
         btBroadphaseInterface* both[] = {&plain, &ours};
         btBroadphaseProxy* dynamic[2];
         btBroadphaseProxy* kinematic[2];
+        btBroadphaseProxy* statics[2]; // so that the dynamic one is fewer than the rest
         const btVector3 small(0.125f, 0.125f, 0.125f), away(20, 0, 0); // exact in binary: the edges are exact
         for (int b = 0; b < 2; ++b) {
             both[b]->getOverlappingPairCache()->setOverlapFilterCallback(&filter);
@@ -119,15 +137,21 @@ TEST(StepBroadphaseTest, FollowsALeafThatChangedOnOneSideOnly) {
                                                 btBroadphaseProxy::DefaultFilter | ActorProxyGroup |
                                                     btBroadphaseProxy::KinematicFilter,
                                                 btBroadphaseProxy::AllFilter, nullptr);
-            for (int frame = 0; frame < 3; ++frame) // both come to rest in the fixed set
+            statics[b] = both[b]->createProxy(-away - small, -away + small, 0, nullptr,
+                                              btBroadphaseProxy::DefaultFilter | ActorProxyGroup |
+                                                  btBroadphaseProxy::StaticFilter,
+                                              btBroadphaseProxy::AllFilter, nullptr);
+            for (int frame = 0; frame < 3; ++frame) // all come to rest in the fixed set
                 both[b]->calculateOverlappingPairs(nullptr);
             both[b]->setAabb(dynamic[b], c.min, c.max, nullptr);
             both[b]->setAabb(kinematic[b], c.kinematic - small, c.kinematic + small, nullptr);
             both[b]->calculateOverlappingPairs(nullptr);
         }
+        ASSERT_TRUE(ours.searchesPartnersApart());
         EXPECT_EQ(pairsOf(plain).size(), c.pairs) << c.change;
         EXPECT_EQ(pairsOf(ours), pairsOf(plain)) << c.change;
         for (int b = 0; b < 2; ++b) {
+            both[b]->destroyProxy(statics[b], nullptr);
             both[b]->destroyProxy(kinematic[b], nullptr);
             both[b]->destroyProxy(dynamic[b], nullptr);
         }
