@@ -116,8 +116,6 @@ void StepBroadphase::refit(btDbvtNode* box, const btDbvtVolume& leaf) {
 }
 
 void StepBroadphase::noteMoved(btDbvtProxy& proxy) {
-    if (allMoved)
-        return;
     if (moved.size() > partnerLeaves.size()) {
         allMoved = true;
         moved.clear();
@@ -165,7 +163,11 @@ void StepBroadphase::setAabb(btBroadphaseProxy* absProxy, const btVector3& aabbM
     btDbvtProxy& proxy = *static_cast<btDbvtProxy*>(absProxy);
     if (!pairsWithPartnersOnly(proxy.m_collisionFilterGroup)) {
         // A partner: where its leaf changed, its box in the partners' tree is looked at when a
-        // search needs it.
+        // search needs it (every box is, once more have changed than there are partners).
+        if (allMoved) {
+            btDbvtBroadphase::setAabb(absProxy, aabbMin, aabbMax, dispatcher);
+            return;
+        }
         const btDbvtVolume leafBefore = proxy.leaf->volume;
         btDbvtBroadphase::setAabb(absProxy, aabbMin, aabbMax, dispatcher);
         if (!sameBox(proxy.leaf->volume, leafBefore))
