@@ -26,6 +26,14 @@ std::vector<std::pair<int, int>> pairsOf(btBroadphaseInterface& broadphase) {
     return out;
 }
 
+// An actor's proxy of the kind (Bullet's static or kinematic bit, or none for a dynamic one)
+// with the box `half` each way round `at`.
+btBroadphaseProxy* actorProxy(btBroadphaseInterface& broadphase, const btVector3& at, float half, int kind) {
+    const btVector3 h(half, half, half);
+    return broadphase.createProxy(at - h, at + h, 0, nullptr, btBroadphaseProxy::DefaultFilter | ActorProxyGroup | kind,
+                                  btBroadphaseProxy::AllFilter, nullptr);
+}
+
 // Static, kinematic and dynamic proxies (the kinematic ones as large as vision cones) moving
 // through each other: the pairs, their order in the cache and so what the cleanup before each
 // step takes away are Bullet's own, also after an actor turns from kinematic to dynamic and
@@ -45,10 +53,7 @@ TEST(StepBroadphaseTest, KeepsThePairsOfBulletsOwnBroadphaseInTheirOrder) {
             for (int i = 0; i < 60; ++i) {
                 const float half = i % 3 == 1 ? 6.0f : 0.5f;
                 const btVector3 at(static_cast<float>(i % 8) * 2.0f, 0, static_cast<float>(i / 8) * 2.0f);
-                proxies[b].push_back(both[b]->createProxy(at - btVector3(half, half, half), at + btVector3(half, half, half),
-                                                          0, nullptr,
-                                                          btBroadphaseProxy::DefaultFilter | ActorProxyGroup | kinds[i % 3],
-                                                          btBroadphaseProxy::AllFilter, nullptr));
+                proxies[b].push_back(actorProxy(*both[b], at, half, kinds[i % 3]));
             }
         }
         if (!kinematicPairs) {
@@ -60,12 +65,8 @@ TEST(StepBroadphaseTest, KeepsThePairsOfBulletsOwnBroadphaseInTheirOrder) {
         std::vector<std::vector<btBroadphaseProxy*>> farOff(2);
         for (int frame = 0; frame < 150; ++frame) {
             for (int b = 0; b < 2; ++b) {
-                for (int i = 0; i < 30 && frame == 90; ++i) {
-                    const btVector3 at(100.0f + 2.0f * static_cast<float>(i), 0, 0);
-                    farOff[b].push_back(both[b]->createProxy(at - btVector3(0.5f, 0.5f, 0.5f), at + btVector3(0.5f, 0.5f, 0.5f),
-                                                             0, nullptr, btBroadphaseProxy::DefaultFilter | ActorProxyGroup,
-                                                             btBroadphaseProxy::AllFilter, nullptr));
-                }
+                for (int i = 0; i < 30 && frame == 90; ++i)
+                    farOff[b].push_back(actorProxy(*both[b], btVector3(100.0f + 2.0f * static_cast<float>(i), 0, 0), 0.5f, 0));
                 for (int i = 0; i < 30 && frame == 120; ++i)
                     both[b]->destroyProxy(farOff[b][i], nullptr);
                 if (frame == 30 || frame == 60) { // one turns dynamic, then kinematic again
@@ -127,24 +128,18 @@ TEST(StepBroadphaseTest, FollowsALeafThatChangedOnOneSideOnly) {
         btBroadphaseProxy* dynamic[2];
         btBroadphaseProxy* kinematic[2];
         btBroadphaseProxy* statics[2]; // so that the dynamic one is fewer than the rest
-        const btVector3 small(0.125f, 0.125f, 0.125f), away(20, 0, 0); // exact in binary: the edges are exact
+        const float small = 0.125f; // exact in binary: the edges are exact
+        const btVector3 away(20, 0, 0);
         for (int b = 0; b < 2; ++b) {
             both[b]->getOverlappingPairCache()->setOverlapFilterCallback(&filter);
-            dynamic[b] = both[b]->createProxy(btVector3(0, 0, 0), btVector3(1, 1, 1), 0, nullptr,
-                                              btBroadphaseProxy::DefaultFilter | ActorProxyGroup,
-                                              btBroadphaseProxy::AllFilter, nullptr);
-            kinematic[b] = both[b]->createProxy(away - small, away + small, 0, nullptr,
-                                                btBroadphaseProxy::DefaultFilter | ActorProxyGroup |
-                                                    btBroadphaseProxy::KinematicFilter,
-                                                btBroadphaseProxy::AllFilter, nullptr);
-            statics[b] = both[b]->createProxy(-away - small, -away + small, 0, nullptr,
-                                              btBroadphaseProxy::DefaultFilter | ActorProxyGroup |
-                                                  btBroadphaseProxy::StaticFilter,
-                                              btBroadphaseProxy::AllFilter, nullptr);
+            dynamic[b] = actorProxy(*both[b], btVector3(0.5f, 0.5f, 0.5f), 0.5f, 0);
+            kinematic[b] = actorProxy(*both[b], away, small, btBroadphaseProxy::KinematicFilter);
+            statics[b] = actorProxy(*both[b], -away, small, btBroadphaseProxy::StaticFilter);
             for (int frame = 0; frame < 3; ++frame) // all come to rest in the fixed set
                 both[b]->calculateOverlappingPairs(nullptr);
             both[b]->setAabb(dynamic[b], c.min, c.max, nullptr);
-            both[b]->setAabb(kinematic[b], c.kinematic - small, c.kinematic + small, nullptr);
+            both[b]->setAabb(kinematic[b], c.kinematic - btVector3(small, small, small),
+                             c.kinematic + btVector3(small, small, small), nullptr);
             both[b]->calculateOverlappingPairs(nullptr);
         }
         ASSERT_TRUE(ours.searchesPartnersApart());
