@@ -8,15 +8,29 @@ namespace phys::detail {
 
 namespace {
 
-// Gathers the partners whose boxes meet the moved leaf.
+// Gathers the partners whose own leaves meet the moved leaf (the tree's boxes are wider).
 class PartnerCollider : public btDbvt::ICollide {
 public:
     explicit PartnerCollider(std::vector<btDbvtProxy*>& met) : met(met) {}
-    void Process(const btDbvtNode* partner, const btDbvtNode*) override {
-        met.push_back(static_cast<btDbvtProxy*>(partner->data));
+    void Process(const btDbvtNode* partner, const btDbvtNode* moved) override {
+        btDbvtProxy* proxy = static_cast<btDbvtProxy*>(partner->data);
+        if (Intersect(proxy->leaf->volume, moved->volume))
+            met.push_back(proxy);
     }
     std::vector<btDbvtProxy*>& met;
 };
+
+// The partners' tree's box round a leaf: wider by a quarter of its longest side each way, so
+// that a partner moving a little (a body sliding, swinging or settling) keeps it for some steps.
+btDbvtVolume widened(const btDbvtVolume& leaf) {
+    const btVector3 size = leaf.Lengths();
+    const btScalar by = 0.25f * std::max(size.x(), std::max(size.y(), size.z()));
+    btDbvtVolume box = leaf;
+    box.Expand(btVector3(by, by, by));
+    return box;
+}
+
+bool sameBox(const btDbvtVolume& a, const btDbvtVolume& b) { return a.Mins() == b.Mins() && a.Maxs() == b.Maxs(); }
 
 // The nodes from the leaf up to its tree's root.
 void pathOf(const btDbvtNode* leaf, std::vector<const btDbvtNode*>& out) {
@@ -76,6 +90,11 @@ bool StepBroadphase::pairsWithPartnersOnly(int group) const {
     return !kinematicPairs;
 }
 
+bool StepBroadphase::searchesPartnersApart() const {
+    const int leaves = m_sets[DYNAMIC_SET].m_leaves + m_sets[FIXED_SET].m_leaves;
+    return 2 * static_cast<int>(partnerLeaves.size()) < leaves;
+}
+
 void StepBroadphase::follow(btDbvtProxy& proxy) {
     const auto found = partnerLeaves.find(&proxy);
     if (pairsWithPartnersOnly(proxy.m_collisionFilterGroup)) {
@@ -85,11 +104,40 @@ void StepBroadphase::follow(btDbvtProxy& proxy) {
         }
         return;
     }
-    btDbvtVolume volume = proxy.leaf->volume;
     if (found == partnerLeaves.end())
-        partnerLeaves.emplace(&proxy, partners.insert(volume, &proxy));
-    else if (!(found->second->volume.Mins() == volume.Mins() && found->second->volume.Maxs() == volume.Maxs()))
-        partners.update(found->second, volume);
+        partnerLeaves.emplace(&proxy, partners.insert(widened(proxy.leaf->volume), &proxy));
+    else if (!found->second->volume.Contain(proxy.leaf->volume))
+        refit(found->second, proxy.leaf->volume);
+}
+
+void StepBroadphase::refit(btDbvtNode* box, const btDbvtVolume& leaf) {
+    btDbvtVolume wider = widened(leaf);
+    partners.update(box, wider);
+}
+
+void StepBroadphase::noteMoved(btDbvtProxy& proxy) {
+    if (moved.size() > partnerLeaves.size()) {
+        allMoved = true;
+        moved.clear();
+        return;
+    }
+    moved.push_back(&proxy);
+}
+
+void StepBroadphase::catchUp() {
+    if (allMoved) {
+        for (const auto& [proxy, box] : partnerLeaves)
+            if (!box->volume.Contain(proxy->leaf->volume))
+                refit(box, proxy->leaf->volume);
+    } else {
+        // A proxy gone since is no longer found (or is a new partner at the same place).
+        for (const btDbvtProxy* proxy : moved)
+            if (const auto found = partnerLeaves.find(proxy);
+                found != partnerLeaves.end() && !found->second->volume.Contain(proxy->leaf->volume))
+                refit(found->second, proxy->leaf->volume);
+    }
+    moved.clear();
+    allMoved = false;
 }
 
 btBroadphaseProxy* StepBroadphase::createProxy(const btVector3& aabbMin, const btVector3& aabbMax, int shapeType,
@@ -113,9 +161,21 @@ void StepBroadphase::destroyProxy(btBroadphaseProxy* proxy, btDispatcher* dispat
 void StepBroadphase::setAabb(btBroadphaseProxy* absProxy, const btVector3& aabbMin, const btVector3& aabbMax,
                              btDispatcher* dispatcher) {
     btDbvtProxy& proxy = *static_cast<btDbvtProxy*>(absProxy);
-    if (exact || !pairsWithPartnersOnly(proxy.m_collisionFilterGroup)) {
+    if (!pairsWithPartnersOnly(proxy.m_collisionFilterGroup)) {
+        // A partner: where its leaf changed, its box in the partners' tree is looked at when a
+        // search needs it (every box is, once more have changed than there are partners).
+        if (allMoved) {
+            btDbvtBroadphase::setAabb(absProxy, aabbMin, aabbMax, dispatcher);
+            return;
+        }
+        const btDbvtVolume leafBefore = proxy.leaf->volume;
         btDbvtBroadphase::setAabb(absProxy, aabbMin, aabbMax, dispatcher);
-        follow(proxy);
+        if (!sameBox(proxy.leaf->volume, leafBefore))
+            noteMoved(proxy);
+        return;
+    }
+    if (exact || !searchesPartnersApart()) {
+        btDbvtBroadphase::setAabb(absProxy, aabbMin, aabbMax, dispatcher);
         return;
     }
     // Bullet moves the leaf and looks for pairs at once when it comes out of the fixed set or
@@ -127,10 +187,8 @@ void StepBroadphase::setAabb(btBroadphaseProxy* absProxy, const btVector3& aabbM
     m_deferedcollide = true;
     btDbvtBroadphase::setAabb(absProxy, aabbMin, aabbMax, dispatcher);
     m_deferedcollide = deferred;
-    follow(proxy);
-    const bool moved = wasFixed || !(proxy.leaf->volume.Mins() == before.Mins() &&
-                                     proxy.leaf->volume.Maxs() == before.Maxs());
-    if (moved && !deferred) {
+    if ((wasFixed || !sameBox(proxy.leaf->volume, before)) && !deferred) {
+        catchUp();
         met.clear();
         PartnerCollider collider(met);
         partners.collideTTpersistentStack(partners.m_root, proxy.leaf, collider);
@@ -152,17 +210,6 @@ void StepBroadphase::setAabb(btBroadphaseProxy* absProxy, const btVector3& aabbM
             m_newpairs += std::max(0, std::min(all, limit) - found);
         }
     }
-}
-
-void StepBroadphase::calculateOverlappingPairs(btDispatcher* dispatcher) {
-    // Bullet's pass moves the proxies that have not moved for a while into its fixed set,
-    // with their exact boxes instead of the grown ones: the partners' boxes follow.
-    staged.clear();
-    for (btDbvtProxy* p = m_stageRoots[(m_stageCurrent + 1) % STAGECOUNT]; p; p = p->links[1])
-        staged.push_back(p);
-    btDbvtBroadphase::calculateOverlappingPairs(dispatcher);
-    for (btDbvtProxy* p : staged)
-        follow(*p);
 }
 
 void StepBroadphase::groupChanged(btBroadphaseProxy* proxy) {
