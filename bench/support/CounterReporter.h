@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ConsoleOutput.h"
+#include "RunChoice.h"
 
 #include <benchmark/benchmark.h>
 
@@ -11,15 +12,16 @@
 
 namespace bench {
 
-// The console report that also keeps each benchmark run's user counters by its function
-// name and arguments ("BM_GameFrame/threads:2/render_ms:8", "SceneA_FallingBoxes"), so that
-// the program can print a ratio line after the run.
+// The console report that also keeps each benchmark run's user counters (the medians of its
+// repetitions when it ran several times) by its function name and arguments
+// ("BM_GameFrame/threads:2/render_ms:8", "SceneA_FallingBoxes"), so that the program can print
+// a ratio line after the run.
 class CounterReporter : public benchmark::ConsoleReporter {
 public:
     CounterReporter() : ConsoleReporter(consoleOutputOptions()) {}
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs)
-            if (!run.error_occurred)
+            if (standsForItsBenchmark(run))
                 for (const auto& [name, counter] : run.counters)
                     counters[keyOf(run)][name] = counter.value;
         ConsoleReporter::ReportRuns(runs);

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ConsoleOutput.h"
+#include "RunChoice.h"
 
 #include <benchmark/benchmark.h>
 
@@ -10,14 +11,15 @@
 
 namespace bench {
 
-// The console report that also keeps each benchmark's mean real time per iteration, so that
-// the program can print ratios of two benchmarks after the run.
+// The console report that also keeps each benchmark's real time per iteration (the median of
+// its repetitions when it ran several times), so that the program can print ratios of two
+// benchmarks after the run.
 class RatioReporter : public benchmark::ConsoleReporter {
 public:
     RatioReporter() : ConsoleReporter(consoleOutputOptions()) {}
     void ReportRuns(const std::vector<Run>& runs) override {
         for (const Run& run : runs)
-            if (!run.error_occurred)
+            if (standsForItsBenchmark(run))
                 seconds[run.run_name.function_name] = run.GetAdjustedRealTime();
         ConsoleReporter::ReportRuns(runs);
     }

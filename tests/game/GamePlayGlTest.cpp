@@ -57,13 +57,13 @@ TEST_F(GamePlayGlTest, TheGameStepsItsWorldEveryFrameForTwentySeconds) {
             ASSERT_TRUE(levelManager->loadLevel(levelPath));
             ++resets;
         });
-    waitFor("twenty seconds", [&] { return seconds() >= 20.0; });
+    // Frames keep being drawn through the resets: how many in the twenty seconds is the
+    // benchmarks' business (a loaded machine draws fewer), so the wait is for both.
+    waitFor("twenty seconds and 41 frames", [&] { return seconds() >= 20.0 && probe.draws > 40; });
 
     ASSERT_NO_FATAL_FAILURE(playGame());
     EXPECT_EQ(physicsManager, nullptr);
     EXPECT_EQ(resets, 3);
-    // Frame rate is the benchmarks' business; a loaded machine must not fail this test.
-    EXPECT_GT(probe.draws, 40) << "frames keep being drawn through the resets";
     // Each frame is drawn while its step runs, but for those whose level the road replaced
     // after the step had begun (the unload ends the step).
     EXPECT_GE(drawnWhileStepping, probe.draws - 1 - resets) << "each frame is drawn while its step runs";

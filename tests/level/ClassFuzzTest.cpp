@@ -30,6 +30,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <random>
 #include <string>
 #include <vector>
@@ -171,8 +172,15 @@ TEST_F(ClassFuzzTest, RandomAnimatorsAreOnlyTheGamesTypes) {
                                        "ObjectID", "DivisionCount", "Speed", "TimeForWay", "Radius", "FrameCount"};
     static const char* const nodeTypes[] = {"LevelObject", "SplineObject", "cube", "empty", "MarkerObject"};
     int made = 0;
-    const int rounds = runFor([&](int) {
+    const int rounds = runFor([&](int round) {
+        // Round 0 begins with an object that has one of the game's animators and one of the
+        // engine's.
         std::string nodes;
+        if (round == 0)
+            nodes += "<node type=\"LevelObject\"><attributes>" + attribute("int", "Id", "99") +
+                     "</attributes><animators><attributes>" + attribute("string", "Type", "moveRotation") +
+                     "</attributes><attributes>" + attribute("string", "Type", "deletion") +
+                     "</attributes></animators></node>\n";
         for (int n = 1 + pick(12); n > 0; --n) {
             nodes += std::string("<node type=\"") + oneOf(nodeTypes) + "\"><attributes>" +
                      attribute("int", "Id", std::to_string(100 + pick(20))) +
@@ -327,19 +335,29 @@ TEST_F(ClassFuzzTest, RandomSpriteAnimationFilesStayWithinTheirSheets) {
     static const char* const sides[] = {"0", "1", "-1", "8", "64", "8192", "8193", "46340", "2147483647"};
     static const char* const rates[] = {"0", "-1", "0.0009", "0.001", "12", "1000", "1001", "1e12", "1e30", "nan"};
     int loaded = 0;
-    const int rounds = runFor([&](int) {
+    const int rounds = runFor([&](int round) {
+        // Round 0 is a sheet that loads (8 cells of 8 x 8 in an image of 64 x 64); round 1 has a
+        // negative count of frames, which no sheet loads with.
+        const std::map<std::string, std::string> steered =
+            round == 0 ? std::map<std::string, std::string>{{"x", "0"}, {"y", "0"}, {"width", "8"}, {"height", "8"},
+                                                            {"overallWidth", "64"}, {"overallHeight", "64"},
+                                                            {"frameCount", "8"}}
+            : round == 1 ? std::map<std::string, std::string>{{"frameCount", "-1"}}
+                         : std::map<std::string, std::string>{};
         const auto number = [&] { return pick(2) == 0 ? std::string(oneOf(sides)) : anyNumber(); };
         const auto attributes = [&](std::initializer_list<const char*> names) {
             std::string text;
-            for (const char* name : names)
-                text += std::string(" ") + name + "=\"" + number() + "\"";
+            for (const char* name : names) {
+                const auto value = steered.find(name);
+                text += std::string(" ") + name + "=\"" + (value != steered.end() ? value->second : number()) + "\"";
+            }
             return text;
         };
         std::string list;
         int entries = 0;
-        for (int n = pick(4) == 0 ? pick(200) : 0; n > 0; --n, ++entries)
+        for (int n = round != 0 && pick(4) == 0 ? pick(200) : 0; n > 0; --n, ++entries)
             list += (pick(8) == 0 ? anyNumber() : std::to_string(pick(64))) + (pick(10) == 0 ? ",," : ",");
-        const bool atlas = pick(3) == 0;
+        const bool atlas = round != 0 && pick(3) == 0;
         if (atlas)
             write("Atlas.xml", "<TextureAtlas file=\"Missing.png\"><SpriteItem name=\"i\"" +
                                    attributes({"x", "y", "width", "height"}) + "/></TextureAtlas>");

@@ -376,9 +376,10 @@ TEST_F(GameFrameTest, EachRenderRunsTheRenderCallbacksOnceWhileTheyAreOn) {
 
 TEST_F(GameFrameTest, TheUpdateRunsAtMostSixtyTimesASecondWithoutBurningACore) {
     std::vector<double> updates;
+    // A second and eleven updates at least: a loaded machine only takes longer over them.
     probe.onUpdate = [&] {
         updates.push_back(wallSeconds());
-        if (updates.back() - updates.front() >= 1.0)
+        if (updates.back() - updates.front() >= 1.0 && updates.size() > 10)
             QuitRequested = true;
     };
     const double cpuBefore = processCpuSeconds();
@@ -387,14 +388,11 @@ TEST_F(GameFrameTest, TheUpdateRunsAtMostSixtyTimesASecondWithoutBurningACore) {
     const double cpu = processCpuSeconds() - cpuBefore;
     const double wall = wallSeconds() - wallBefore;
 
-    ASSERT_GE(updates.size(), 2u);
+    ASSERT_GE(updates.size(), 11u);
     const double span = updates.back() - updates.front();
     const double intervals = static_cast<double>(updates.size() - 1);
     // At most one update per 0.0167 s (a little slack for the clock reads around the list).
     EXPECT_LE(intervals, span / 0.0167 + 0.5);
-    // And the loop keeps running (how close it keeps to 60 a second is a speed matter, not
-    // this test's: a loaded machine loses frames).
-    EXPECT_GE(intervals, 10.0);
     // Waiting is sleeping: the process uses well under half a core.
     EXPECT_LT(cpu, 0.5 * wall) << "cpu " << cpu << " s in " << wall << " s";
 }
