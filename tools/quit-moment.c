@@ -1,7 +1,9 @@
 // Starts the game, sends it one SIGTERM a given time after its start and times its end:
 //   quit-moment <game> <folder> <milliseconds> [argument]
-// The game runs in <folder> (its save folder there too). The time counts from the moment the
-// game's program is in place (the exec done); the processor time from the signal to the exit
+// The game runs in <folder> (its save folder there too). The time counts from the program's
+// first instruction: the exec done and SIGTERM held back or answered (/proc's SigBlk or
+// SigCgt), as the launcher's first instruction does; a signal before it meets the default
+// action, which no program can change. The processor time from the signal to the exit
 // is the whole process's (every thread's), read from /proc at the signal and from the
 // kernel's account of the reaped process. Prints one line:
 //   status <n> wall <s> cpu <s> main-ended <s>
@@ -28,6 +30,28 @@ static double now(void) {
 
 // The process's processor time so far (every thread, those ended too), in seconds; and its
 // main thread's state letter.
+// Whether the process holds SIGTERM back or has a handler for it: its program has begun.
+static int takesQuitSignal(pid_t pid) {
+    char path[64], text[4096];
+    snprintf(path, sizeof path, "/proc/%d/status", (int)pid);
+    const int fd = open(path, O_RDONLY);
+    if (fd < 0)
+        return 1; // gone already: nothing to wait for
+    const ssize_t got = read(fd, text, sizeof text - 1);
+    close(fd);
+    if (got <= 0)
+        return 1;
+    text[got] = '\0';
+    const unsigned long long bit = 1ULL << (SIGTERM - 1);
+    const char* fields[] = {"SigBlk:", "SigCgt:"};
+    for (int i = 0; i < 2; ++i) {
+        const char* at = strstr(text, fields[i]);
+        if (at && (strtoull(at + strlen(fields[i]), NULL, 16) & bit))
+            return 1;
+    }
+    return 0;
+}
+
 static double processCpu(pid_t pid, char* state) {
     char path[64], text[4096];
     snprintf(path, sizeof path, "/proc/%d/stat", (int)pid);
@@ -90,6 +114,11 @@ int main(int argc, char** argv) {
         return 2;
     }
     close(started[0]);
+    const double execDone = now();
+    while (!takesQuitSignal(child) && now() - execDone < 5.0) {
+        struct timespec pause = {0, 20000L};
+        nanosleep(&pause, NULL);
+    }
     const double start = now();
     const double due = start + delay;
     while (now() < due) {
